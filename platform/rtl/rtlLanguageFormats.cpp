@@ -1,0 +1,3 @@
+#include "rtlFormatSettings.h"
+
+TFormatSettings FormatSettingsForLanguage(uint16_t languageId) { return NeutralFormatSettings(); }
