@@ -1,0 +1,160 @@
+#include "osFile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <utility>
+
+#include "osFileDescriptor.h"
+#include "osFileRegistry.h"
+#include "osPath.h"
+
+namespace {
+
+// O_NONBLOCK keeps a FIFO in place of the file from hanging the open; it
+// does not change regular file I/O.
+int OpenFlags(bool writable, const OsFileOptions& options) {
+  return (writable ? O_RDWR : O_RDONLY) | O_NONBLOCK | (options.writeThrough ? O_DSYNC : 0);
+}
+
+// Repeats a positioned transfer until count bytes moved, the end of the
+// file came (0), or an error other than an interruption.
+template <typename Transfer>
+OsError TransferAll(size_t count, size_t& done, Transfer transfer) {
+  done = 0;
+  while (done < count) {
+    const ssize_t moved = transfer(done);
+    if (moved < 0) {
+      if (errno == EINTR) continue;
+      return OsErrorFromErrno(errno);
+    }
+    if (moved == 0) break;
+    done += static_cast<size_t>(moved);
+  }
+  return ERROR_SUCCESS;
+}
+
+}  // namespace
+
+OsFile::OsFile(OsFile&& other) noexcept
+    : state_(std::move(other.state_)),
+      readOnly_(std::exchange(other.readOnly_, false)),
+      openedReadOnly_(std::exchange(other.openedReadOnly_, false)) {}
+
+OsFile& OsFile::operator=(OsFile&& other) noexcept {
+  if (this != &other) {
+    Close();
+    state_ = std::move(other.state_);
+    readOnly_ = std::exchange(other.readOnly_, false);
+    openedReadOnly_ = std::exchange(other.openedReadOnly_, false);
+  }
+  return *this;
+}
+
+OsFile::~OsFile() { Close(); }
+
+OsError OsFile::Open(const std::string& path, OsFileAccess access, OsFileShare share,
+                     const OsFileOptions& options) {
+  Close();
+  const std::string fullPath = OsPath::ExpandFileName(path);
+  if (fullPath.empty()) return ERROR_PATH_NOT_FOUND;
+  OsPath::FileAttributes attributes;
+  if (const OsError error = OsPath::GetFileAttributes(fullPath, attributes)) return error;
+  if (attributes.directory) return ERROR_ACCESS_DENIED;
+
+  const bool writable = !attributes.readOnly;
+  const int fd = OsOpenFile(fullPath, OpenFlags(writable, options));
+  if (fd < 0) return OsErrorFromErrno(errno, fullPath);
+  const OsFileOpenRequest request{fullPath, writable, share, options, false};
+  if (const OsError error = OsFileRegistry::Instance().Attach(fd, request, state_)) return error;
+  openedReadOnly_ = attributes.readOnly || !state_->writable;
+  readOnly_ = access == OsFileAccess::ReadOnly || openedReadOnly_;
+  return ERROR_SUCCESS;
+}
+
+OsError OsFile::Create(const std::string& path, const OsFileOptions& options) {
+  Close();
+  const std::string fullPath = OsPath::ExpandFileName(path);
+  if (fullPath.empty()) return ERROR_PATH_NOT_FOUND;
+  OsPath::FileAttributes attributes;
+  const OsError probe = OsPath::GetFileAttributes(fullPath, attributes);
+  if (probe == ERROR_SUCCESS && (attributes.readOnly || attributes.directory)) return ERROR_ACCESS_DENIED;
+  if (probe != ERROR_SUCCESS && probe != ERROR_FILE_NOT_FOUND) return probe;
+
+  // Never O_TRUNC: the file is emptied only after the exclusive share lock.
+  const int fd = OsOpenFile(fullPath, OpenFlags(true, options) | O_CREAT, 0666);
+  if (fd < 0) return OsErrorFromErrno(errno, fullPath);
+  const OsFileOpenRequest request{fullPath, true, OsFileShare::Exclusive, options, true};
+  return OsFileRegistry::Instance().Attach(fd, request, state_);
+}
+
+void OsFile::Close() {
+  if (!state_) return;
+  OsFileRegistry::Instance().Detach(state_);
+  state_.reset();
+  readOnly_ = false;
+  openedReadOnly_ = false;
+}
+
+int OsFile::OpenCount() const { return state_ ? OsFileRegistry::Instance().OpenCount(*state_) : 0; }
+
+OsError OsFile::Read(int64_t offset, void* buffer, size_t count, size_t& done) const {
+  done = 0;
+  if (!state_) return ERROR_INVALID_HANDLE;
+  if (offset < 0) return ERROR_INVALID_PARAMETER;
+  auto* bytes = static_cast<char*>(buffer);
+  return TransferAll(count, done, [&](size_t moved) {
+    return ::pread(state_->fd, bytes + moved, count - moved, offset + static_cast<off_t>(moved));
+  });
+}
+
+OsError OsFile::Write(int64_t offset, const void* buffer, size_t count, size_t& done) {
+  done = 0;
+  if (!state_) return ERROR_INVALID_HANDLE;
+  if (readOnly_) return ERROR_ACCESS_DENIED;
+  if (offset < 0) return ERROR_INVALID_PARAMETER;
+  const auto* bytes = static_cast<const char*>(buffer);
+  const OsError error = TransferAll(count, done, [&](size_t moved) {
+    return ::pwrite(state_->fd, bytes + moved, count - moved, offset + static_cast<off_t>(moved));
+  });
+  // A write that moves nothing without an error means no room is left.
+  return error == ERROR_SUCCESS && done < count ? ERROR_DISK_FULL : error;
+}
+
+OsError OsFile::SetEnd(int64_t size) {
+  if (!state_) return ERROR_INVALID_HANDLE;
+  if (readOnly_) return ERROR_ACCESS_DENIED;
+  if (size < 0) return ERROR_INVALID_PARAMETER;
+  int result;
+  do {
+    result = ::ftruncate(state_->fd, size);
+  } while (result != 0 && errno == EINTR);
+  return result == 0 ? ERROR_SUCCESS : OsErrorFromErrno(errno);
+}
+
+OsError OsFile::Flush() {
+  if (!state_) return ERROR_INVALID_HANDLE;
+  return ::fdatasync(state_->fd) == 0 ? ERROR_SUCCESS : OsErrorFromErrno(errno);
+}
+
+OsError OsFile::Size(int64_t& size) const {
+  size = 0;
+  if (!state_) return ERROR_INVALID_HANDLE;
+  struct stat st;
+  if (::fstat(state_->fd, &st) != 0) return OsErrorFromErrno(errno);
+  size = st.st_size;
+  return ERROR_SUCCESS;
+}
+
+OsError OsFile::LockRange(int64_t offset, int64_t length) {
+  if (!state_) return ERROR_INVALID_HANDLE;
+  const OsLockKind kind = state_->writable ? OsLockKind::Write : OsLockKind::Read;
+  return state_->ranges.Lock(state_->fd, kind, offset, length);
+}
+
+OsError OsFile::UnlockRange(int64_t offset, int64_t length) {
+  if (!state_) return ERROR_INVALID_HANDLE;
+  return state_->ranges.Unlock(state_->fd, offset, length);
+}

@@ -1,0 +1,112 @@
+#pragma once
+// A file handle with Windows meaning on Linux.
+//
+// One descriptor serves each distinct file (device and inode) per process:
+// a further open of the same file, under any name, shares the descriptor,
+// its options and its locked ranges, and the descriptor closes with the last
+// handle. The file position is the caller's: reads and writes name their
+// offset.
+//
+// Between processes, share modes and byte-range locks are open-file-
+// description locks: an exclusive open write-locks the share byte
+// (kOsShareLockOffset), a shared open read-locks it. Inside the process an
+// exclusive open is refused while the file is open, and any open while it is
+// held exclusively (ERROR_SHARING_VIOLATION).
+//
+// A descriptor is opened for writing whenever the file allows it, so that its
+// locks can be write locks; a handle opened for reading only refuses writes
+// itself. When the file is read-only (see OsPath::FileAttributes) the
+// descriptor can only carry read locks: its range locks and an exclusive
+// share mode then keep writers out but not other readers.
+//
+// Every call returns ERROR_SUCCESS or a Windows error number (osErrors.h).
+// A handle is used by one thread at a time; handles of one file may be used
+// by different threads at once.
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "osErrors.h"
+
+struct OsFileState;
+
+enum class OsFileAccess { ReadOnly, ReadWrite };
+enum class OsFileShare { Exclusive, Shared };
+
+// Options of the first opener; later openers of the same file share them,
+// except that delete-on-close from any opener sticks.
+struct OsFileOptions {
+  bool deleteOnClose = false;  // remove the file when its last handle closes
+  bool writeThrough = false;   // each write reaches the disk before returning
+  bool sequential = false;     // read-ahead hint; random access otherwise
+};
+
+class OsFile {
+public:
+  OsFile() = default;
+  OsFile(OsFile&& other) noexcept;
+  OsFile& operator=(OsFile&& other) noexcept;
+  OsFile(const OsFile&) = delete;
+  OsFile& operator=(const OsFile&) = delete;
+  ~OsFile();
+
+  // Opens an existing file. A read-only file opens for reading and sets
+  // OpenedReadOnly(), whatever access asks for.
+  [[nodiscard]] OsError Open(const std::string& path, OsFileAccess access, OsFileShare share,
+                             const OsFileOptions& options = {});
+  // Creates the file, or empties an existing one, for reading and writing,
+  // held exclusively. An existing file is emptied only once this process
+  // holds it exclusively: a file open anywhere else gives
+  // ERROR_SHARING_VIOLATION and keeps its content; a read-only file gives
+  // ERROR_ACCESS_DENIED.
+  [[nodiscard]] OsError Create(const std::string& path, const OsFileOptions& options = {});
+  // Releases this handle; the last handle of a file closes its descriptor,
+  // which drops its locks. Closing a closed handle does nothing.
+  void Close();
+
+  bool IsOpen() const { return state_ != nullptr; }
+  // The file's read-only attribute forced this handle to read access.
+  bool OpenedReadOnly() const { return openedReadOnly_; }
+  // The number of open handles of this file in the process (0 when closed).
+  int OpenCount() const;
+
+  // Reads up to count bytes at offset; fewer only at the end of the file.
+  [[nodiscard]] OsError Read(int64_t offset, void* buffer, size_t count, size_t& done) const;
+  // Writes count bytes at offset, extending the file as needed.
+  [[nodiscard]] OsError Write(int64_t offset, const void* buffer, size_t count, size_t& done);
+  // Makes the file size bytes long.
+  [[nodiscard]] OsError SetEnd(int64_t size);
+  // Writes the file's data through to the disk.
+  [[nodiscard]] OsError Flush();
+  [[nodiscard]] OsError Size(int64_t& size) const;
+
+  // Exclusive byte-range lock, as Windows LockFile: fails at once with
+  // ERROR_LOCK_VIOLATION when the range overlaps a range locked by this
+  // process (through any handle of the file) or by another process. Ranges
+  // must end at or below kOsShareLockOffset (osFileLock.h). Locks belong to
+  // the shared descriptor: any handle of the file may unlock them, and they
+  // go when its last handle closes.
+  [[nodiscard]] OsError LockRange(int64_t offset, int64_t length);
+  // Unlocks a range locked with exactly this start and length, else
+  // ERROR_NOT_LOCKED.
+  [[nodiscard]] OsError UnlockRange(int64_t offset, int64_t length);
+
+  // Deletes a file; ERROR_SHARING_VIOLATION while any process has it open.
+  [[nodiscard]] static OsError Delete(const std::string& path);
+  // Renames a file. ERROR_SHARING_VIOLATION while any process has it open,
+  // ERROR_FILE_EXISTS when newPath exists, ERROR_NOT_SAME_DEVICE across file
+  // systems (the caller decides whether to copy).
+  [[nodiscard]] static OsError Rename(const std::string& oldPath, const std::string& newPath);
+  // Creates a new empty file folder/<prefix><n><ext> with the smallest n
+  // from 0 whose name is free at that moment, never touching an existing
+  // file, and returns its path in createdPath. The file is closed again.
+  [[nodiscard]] static OsError CreateUnique(const std::string& folder, const std::string& prefix,
+                                            const std::string& ext, std::string& createdPath);
+
+private:
+  std::shared_ptr<OsFileState> state_;
+  bool readOnly_ = false;
+  bool openedReadOnly_ = false;
+};

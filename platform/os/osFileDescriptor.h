@@ -1,0 +1,39 @@
+#pragma once
+// Descriptor ownership for the file layer's own code paths.
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <string>
+
+// Closes the descriptor it owns unless it was released.
+class OsFileDescriptor {
+public:
+  explicit OsFileDescriptor(int fd) : fd_(fd) {}
+  OsFileDescriptor(const OsFileDescriptor&) = delete;
+  OsFileDescriptor& operator=(const OsFileDescriptor&) = delete;
+  ~OsFileDescriptor() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+
+  int Get() const { return fd_; }
+  int Release() {
+    const int fd = fd_;
+    fd_ = -1;
+    return fd;
+  }
+
+private:
+  int fd_;
+};
+
+// open(2) with close-on-exec, resumed when a signal interrupts it. Child
+// processes must never inherit a descriptor: they would keep its locks.
+inline int OsOpenFile(const std::string& path, int flags, mode_t mode = 0) {
+  int fd;
+  do {
+    fd = ::open(path.c_str(), flags | O_CLOEXEC | O_NOCTTY, mode);
+  } while (fd < 0 && errno == EINTR);
+  return fd;
+}
