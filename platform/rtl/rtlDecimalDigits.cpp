@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
+#include <charconv>
 #include <cstdlib>
 
 namespace {
@@ -48,14 +48,20 @@ TDecimalDigits TDecimalDigits::FromFloat(long double value, int precision, int d
   d.Negative = value < 0;
   // Twenty correctly rounded digits hold every tie that can occur within
   // 18 digits exactly, so the half-away rounding below sees true ties.
+  // to_chars, unlike printf, ignores the C locale's decimal point.
   char text[64];
-  std::snprintf(text, sizeof text, "%.19Le", std::fabs(value));
+  char* end = std::to_chars(text, text + sizeof text, std::fabs(value), std::chars_format::scientific, 19).ptr;
+  *end = 0;
   d.Digits.push_back(text[0]);
   const char* p = text + 2;
   while (*p >= '0' && *p <= '9') d.Digits.push_back(*p++);
   d.Exponent = std::atoi(p + 1) + 1;
   StripTrailingZeros(d);
-  d.RoundTo(std::clamp(precision, 1, 18));
+  // A double holds 15 significant digits; coarser roundings start from
+  // those, so that 2.675 shows as 2.68 at two decimals.
+  precision = std::clamp(precision, 1, 18);
+  d.RoundTo(std::max(precision, 15));
+  d.RoundTo(precision);
   if (!d.IsZero()) d.RoundTo(d.Exponent + decimals);
   return d;
 }

@@ -10,8 +10,8 @@ struct TDecimalDigits {
   int Exponent = 0;
   std::string Digits;  // no trailing zeros; empty for zero
 
-  // Rounded to at most `precision` significant digits and `decimals`
-  // digits after the point, ties away from zero.
+  // Rounded to at most `precision` significant digits (1..18) and
+  // `decimals` digits after the point, ties away from zero.
   static TDecimalDigits FromFloat(long double value, int precision, int decimals);
   // Exact: a currency scaled by 10000, rounded to `decimals` (at most 4 kept).
   static TDecimalDigits FromScaledCurrency(int64_t scaled, int decimals);

@@ -1,7 +1,8 @@
 #pragma once
 // Floating-point and currency values as text, in the class library's
-// formats. Digits are taken from the exact binary value and rounded half
-// away from zero; at most 18 significant digits are shown.
+// formats. Digits come from the exact binary value, rounded half away from
+// zero: first to 15 significant digits (what a double holds) unless more
+// are asked for, then to the precision asked; at most 18 are shown.
 
 #include <string>
 
@@ -25,3 +26,11 @@ std::string FloatToStr(long double value);
 std::string CurrToStrF(Currency value, TFloatFormat format, int digits, const TFormatSettings& settings);
 std::string CurrToStr(Currency value, const TFormatSettings& settings);
 std::string CurrToStr(Currency value);
+
+// A value by a picture: up to three sections (positive;negative;zero);
+// "0" a digit always shown, "#" a digit shown when significant, "." the
+// decimal separator, "," anywhere before it groups thousands, "E+" "E-"
+// "e+" "e-" scientific notation, '...' and "..." literal text. An empty
+// picture gives FloatToStr. Rounds at 15 significant digits.
+std::string FormatFloat(const std::string& format, long double value, const TFormatSettings& settings);
+std::string FormatFloat(const std::string& format, long double value);
