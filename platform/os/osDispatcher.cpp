@@ -1,0 +1,82 @@
+#include "osDispatcher.h"
+
+#include <exception>
+#include <memory>
+
+#include "osSyncEvent.h"
+#include "osThreadContext.h"
+
+namespace {
+
+std::function<void()> gProcessMessagesHook;  // main thread only
+
+void RunPostedTask(const std::function<void()>& task) noexcept { task(); }
+
+}  // namespace
+
+void TMainDispatcher::Post(std::function<void()> task) {
+  std::lock_guard guard(mutex);
+  tasks.push_back(std::move(task));
+  ready.Raise();
+}
+
+void TMainDispatcher::Send(std::function<void()> task) {
+  if (IsMainThread()) {
+    task();
+    return;
+  }
+  struct TCall {
+    std::function<void()> task;
+    std::exception_ptr error;
+    TOsEvent done{true, false};
+  };
+  auto call = std::make_shared<TCall>();
+  call->task = std::move(task);
+  Post([call] {
+    try {
+      call->task();
+    } catch (...) {
+      call->error = std::current_exception();
+    }
+    call->done.Set();
+  });
+  TWaitable* done = &call->done;
+  WaitForObjects({&done, 1}, INFINITE, {});
+  if (call->error) std::rethrow_exception(call->error);
+}
+
+size_t TMainDispatcher::ProcessPending() {
+  if (!IsMainThread()) return 0;
+  size_t budget;
+  {
+    std::lock_guard guard(mutex);
+    budget = tasks.size();
+  }
+  size_t ran = 0;
+  for (; ran < budget; ++ran) {
+    std::function<void()> task;
+    {
+      std::lock_guard guard(mutex);
+      if (tasks.empty()) break;
+      task = std::move(tasks.front());
+      tasks.pop_front();
+      if (tasks.empty()) ready.Clear();
+    }
+    RunPostedTask(task);
+  }
+  return ran;
+}
+
+TMainDispatcher& MainDispatcher() {
+  // Never freed: threads still ending may post to it during the exit.
+  static TMainDispatcher* const dispatcher = new TMainDispatcher;
+  return *dispatcher;
+}
+
+void ProcessMessages() {
+  if (!IsMainThread()) return;
+  MainDispatcher().ProcessPending();
+  if (gProcessMessagesHook) gProcessMessagesHook();
+}
+
+void SetProcessMessagesHook(std::function<void()> hook) { gProcessMessagesHook = std::move(hook); }

@@ -1,0 +1,25 @@
+#pragma once
+// An event: manual-reset events stay signalled until reset; auto-reset ones
+// let exactly one waiting thread through per signal.
+
+#include "osSyncWait.h"
+
+class TOsEvent : public TWaitable {
+public:
+  TOsEvent(bool manualReset, bool initialState) : manualReset(manualReset), signalled(initialState) {}
+
+  void Set();
+  void Reset();
+  // Releases the threads waiting at this moment (manual reset: all of them,
+  // auto reset: one) and leaves the event reset.
+  void Pulse();
+
+private:
+  TClaim ClaimLocked(const TThreadContext&) const override { return signalled ? TClaim::Signalled : TClaim::None; }
+  void TakeLocked(TThreadContext&) override {
+    if (!manualReset) signalled = false;
+  }
+
+  const bool manualReset;
+  bool signalled;
+};
