@@ -26,12 +26,6 @@ TEST(OsFileErrors, UnmappedErrnoKeepsItsValueAndText) {
   EXPECT_EQ(OsErrorMessage(code), strerror(EIO));
 }
 
-TEST(OsFileErrors, MessagesAreReadable) {
-  EXPECT_EQ(OsErrorMessage(ERROR_SHARING_VIOLATION), "The file is in use by another process.");
-  EXPECT_EQ(OsErrorMessage(ERROR_LOCK_VIOLATION), "A part of the file is locked by another user.");
-  EXPECT_EQ(OsErrorMessage(9999), "System error 9999.");
-}
-
 TEST(OsFileErrors, MissingFileOrMissingFolder) {
   EXPECT_EQ(OsErrorFromErrno(ENOENT, "/nonexistent-folder/x.dat"), ERROR_PATH_NOT_FOUND);
   EXPECT_EQ(OsErrorFromErrno(ENOENT, "/tmp/nonexistent.dat"), ERROR_FILE_NOT_FOUND);
