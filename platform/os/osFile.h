@@ -38,7 +38,7 @@ enum class OsFileShare { Exclusive, Shared };
 // Options of the first opener; later openers of the same file share them,
 // except that delete-on-close from any opener sticks.
 struct OsFileOptions {
-  bool deleteOnClose = false;  // remove the file when its last handle closes
+  bool deleteOnClose = false;  // remove the file when its last handle in this process closes
   bool writeThrough = false;   // each write reaches the disk before returning
   bool sequential = false;     // read-ahead hint; random access otherwise
 };
