@@ -179,12 +179,17 @@ public:
     int numbers[3], digits[3], count = 0;
     if (!ScanNumber(numbers[0], digits[0])) return false;
     count = 1;
-    while (count < 3 && ScanChar(settings.DateSeparator)) {
-      if (!ScanNumber(numbers[count], digits[count])) return false;
+    while (count < 3) {
+      size_t before = pos;
+      if (!ScanChar(settings.DateSeparator)) break;
+      if (!ScanNumber(numbers[count], digits[count])) {
+        pos = before;
+        break;
+      }
       ++count;
     }
     if (count < 2) return false;
-    if (count == 3) ScanChar(settings.DateSeparator);  // as in "yyyy. mm. dd."
+    ScanChar(settings.DateSeparator);  // a closing one, as in "yyyy. mm. dd."
     int y, m, d, yearDigits = 4;
     char order = DateOrder();
     if (count == 2) {
