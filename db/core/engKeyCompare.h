@@ -1,0 +1,32 @@
+#pragma once
+// Ordering of index keys. Every search of an index page and every cursor
+// comparison goes through TKeyComparer, so one index never sorts two ways.
+
+#include <cstdint>
+
+inline constexpr int MaxKeyFields = 16;
+inline constexpr uint8_t DeletedIndexNo = 31;  // "Sys Deleted"
+inline constexpr uint8_t StringFieldType = 1;
+
+struct TKeyField {
+  uint8_t FieldType = 0;
+  uint8_t StoredSize = 0;  // value bytes, the null byte not counted
+  bool Descending = false;
+};
+
+class TKeyComparer {
+public:
+  uint8_t IndexNo = 0;
+  uint16_t LanguageId = 0;
+  uint16_t SortId = 0;
+  bool Descending = false;  // the whole index
+  uint8_t FieldCount = 0;
+  TKeyField Fields[MaxKeyFields];
+
+  // -1, 0 or 1 for key a against key b over their first length bytes; a
+  // missing a compares greater.
+  int CompareKeys(const uint8_t* a, const uint8_t* b, int length) const;
+
+private:
+  int CompareLocaleFields(const uint8_t* a, const uint8_t* b, int length) const;
+};

@@ -1,0 +1,288 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <random>
+
+#include "engErrors.h"
+#include "engIndexPage.h"
+#include "engIndexTestTree.h"
+#include "engLittleEndian.h"
+#include "engRecordsBitmap.h"
+
+namespace {
+
+constexpr uint8_t TestIndex = 1;
+
+// Dense big-endian numbers share leading bytes with their neighbours, and
+// tails of varying length end in zeros, so every compression mode has work.
+TKeyBytes UniqueKey(uint32_t n, int keyLength) {
+  TKeyBytes key(keyLength, 0);
+  key[0] = 1;
+  for (int i = 0; i < 4; ++i) key[1 + i] = uint8_t(n >> (24 - 8 * i));
+  int tail = std::min<int>(keyLength - 5, int(n % 5) * 25);
+  for (int i = 0; i < tail; ++i) key[5 + i] = uint8_t(1 + (n * 31 + i) % 255);
+  return key;
+}
+
+// Runs of 3 equal values, kept apart by the row number at the end.
+TKeyBytes NonUniqueKey(uint32_t n, int keyLength) {
+  TKeyBytes key = UniqueKey(n / 3, keyLength);
+  uint32_t row = n ^ 0x80000000u;
+  for (int i = 0; i < 4; ++i) key[keyLength - 4 + i] = uint8_t(row >> (24 - 8 * i));
+  return key;
+}
+
+TKeyComparer ByteComparer() {
+  TKeyComparer compare;
+  compare.IndexNo = TestIndex;
+  return compare;
+}
+
+struct TTreeFixture {
+  TMemoryPageOwner owner;
+  TTestTree tree;
+  TTreeFixture(uint16_t keyLength, bool unique, uint8_t compression)
+      : tree(owner, TestIndex, ByteComparer(), [this] { return owner.roots[TestIndex]; }) {
+    owner.indexes[TestIndex] = {keyLength, unique, compression};
+  }
+  TPageRef Root() { return TPageRef(&owner, owner.GetTreePage(TestIndex, owner.roots[TestIndex])); }
+};
+
+void ExpectPageError(uint16_t code, const std::function<void()>& action) {
+  try {
+    action();
+    ADD_FAILURE() << "no engine error " << code;
+  } catch (const EEngineError& e) {
+    EXPECT_EQ(code, e.ErrorCode);
+  }
+}
+
+}  // namespace
+
+class IndexTreeModes : public testing::TestWithParam<std::tuple<uint8_t, bool>> {};
+
+// Several thousand keys in random order, in and out: after every few
+// hundred changes the tree is recounted, and every key is found at its rank.
+TEST_P(IndexTreeModes, StaysSearchableThroughRandomInsertsAndDeletes) {
+  auto [compression, unique] = GetParam();
+  // Long keys give few entries per page, so branches split and merge too.
+  const int keyLength = unique ? 120 : 124;
+  const uint32_t keyCount = 5000;
+  TTreeFixture f(keyLength, unique, compression);
+  std::mt19937 random(20240611u + compression * 2 + unique);
+  auto keyOf = [&](uint32_t n) { return unique ? UniqueKey(n, keyLength) : NonUniqueKey(n, keyLength); };
+
+  std::vector<uint32_t> order(keyCount);
+  for (uint32_t i = 0; i < keyCount; ++i) order[i] = i + 1;
+  std::shuffle(order.begin(), order.end(), random);
+  std::set<TKeyBytes> present;
+
+  auto checkpoint = [&] {
+    std::vector<TKeyBytes> keys = f.tree.Check();
+    ASSERT_EQ(std::vector<TKeyBytes>(present.begin(), present.end()), keys);
+    for (int probe = 0; probe < 40 && !keys.empty(); ++probe) {
+      size_t rank = random() % keys.size();
+      ASSERT_EQ(rank + 1, f.tree.Find(keys[rank]));
+    }
+  };
+  auto insert = [&](uint32_t n) {
+    f.tree.Insert(keyOf(n), n);
+    present.insert(keyOf(n));
+  };
+  auto remove = [&](uint32_t n) {
+    f.tree.Delete(keyOf(n));
+    present.erase(keyOf(n));
+  };
+
+  for (uint32_t i = 0; i < keyCount; ++i) {
+    insert(order[i]);
+    if (i % 100 == 99) checkpoint();
+  }
+  checkpoint();
+  EXPECT_GE(f.tree.Depth(), 3);
+
+  // The lower half of the keys, in random order, so that compressed leaves
+  // (which only go when empty) are freed too.
+  const uint32_t half = keyCount / 2;
+  std::sort(order.begin(), order.end());
+  std::shuffle(order.begin(), order.begin() + half, random);
+  for (uint32_t i = 0; i < half; ++i) {
+    remove(order[i]);
+    if (i % 100 == 99) checkpoint();
+  }
+  checkpoint();
+  EXPECT_EQ(0u, f.tree.Find(keyOf(order[0])));
+
+  // Reinserting takes freed pages before the file grows.
+  ASSERT_NE(0u, f.owner.firstFree[TestIndex]);
+  uint32_t endBefore = f.owner.endOffset;
+  for (uint32_t i = 0; i < half; ++i) {
+    insert(order[i]);
+    if (f.owner.firstFree[TestIndex] != 0) {
+      ASSERT_EQ(endBefore, f.owner.endOffset);
+    }
+  }
+  checkpoint();
+
+  std::shuffle(order.begin(), order.end(), random);
+  for (uint32_t i = 0; i < keyCount; ++i) {
+    remove(order[i]);
+    if (i % 100 == 99) checkpoint();
+  }
+  EXPECT_EQ(0u, f.owner.roots[TestIndex]);
+  EXPECT_EQ(0, f.owner.PagesInUse());
+}
+
+INSTANTIATE_TEST_SUITE_P(AllCompressions, IndexTreeModes,
+                         testing::Combine(testing::Values(kcNone, kcLeading, kcTrailing, kcFull),
+                                          testing::Bool()));
+
+TEST(IndexPage, GrowsFromRootLeafToTwoLevelsAndCollapsesBack) {
+  TTreeFixture f(10, true, kcNone);
+  f.tree.Insert(UniqueKey(1, 10), 1);
+  EXPECT_EQ(ptRootLeaf, f.Root()->PageType);
+  EXPECT_EQ(1, f.Root()->Count);
+
+  for (uint32_t n = 2; n <= 255; ++n) f.tree.Insert(UniqueKey(n, 10), n);
+  EXPECT_EQ(ptRootLeaf, f.Root()->PageType);
+  EXPECT_EQ(255, f.Root()->MaxEntries());
+  uint32_t firstLeaf = f.owner.roots[TestIndex];
+
+  f.tree.Insert(UniqueKey(256, 10), 256);
+  {
+    TPageRef root = f.Root();
+    ASSERT_EQ(ptRootBranch, root->PageType);
+    ASSERT_EQ(2, root->Count);
+    for (int i = 1; i <= 2; ++i) {
+      TPageRef child(&f.owner, f.owner.GetTreePage(TestIndex, root->PointerAt(i)));
+      EXPECT_EQ(ptLeaf, child->PageType);
+      EXPECT_EQ(128, child->Count);
+      EXPECT_EQ(128u, root->KeyCountAt(i));
+    }
+  }
+  uint32_t branchRoot = f.owner.roots[TestIndex];
+
+  // The right leaf underflows, merges into the left one, and the root is
+  // left with one child, which takes its place.
+  for (uint32_t n = 256; n > 127; --n) f.tree.Delete(UniqueKey(n, 10));
+  EXPECT_EQ(firstLeaf, f.owner.roots[TestIndex]);
+  EXPECT_EQ(ptRootLeaf, f.Root()->PageType);
+  EXPECT_EQ(0u, f.Root()->Left);
+  EXPECT_EQ(0u, f.Root()->Right);
+  EXPECT_EQ(127u, f.tree.Check().size());
+  EXPECT_TRUE(f.owner.pages[branchRoot]->Free);
+}
+
+TEST(IndexPage, PacksEachCompressionAsStored) {
+  // Trailing: a 20-byte unique key with 3 non-zero bytes keeps 2 + 3 + 4.
+  TTreeFixture trailing(20, true, kcTrailing);
+  TKeyBytes key(20, 0);
+  key[0] = 1, key[1] = 'A', key[2] = 'B';
+  trailing.tree.Insert(key, 77);
+  uint8_t image[IndexPageSize];
+  trailing.Root()->Store(image);
+  EXPECT_EQ(9, GetLE16(image + 11));
+  EXPECT_EQ(17, GetLE16(image + 13));
+  EXPECT_EQ(0, memcmp(image + 15, key.data(), 3));
+  EXPECT_EQ(77u, GetLE32(image + 18));
+
+  // Leading and full: the first entry of a page shares nothing, even after
+  // the entry it used to follow went away; the next shares all bytes up to
+  // the differing last byte of the row number.
+  auto rowKey = [](uint32_t row) {
+    TKeyBytes key(20, 0);
+    key[0] = 1, key[1] = 'X';
+    for (int i = 0; i < 4; ++i) key[16 + i] = uint8_t((row ^ 0x80000000u) >> (24 - 8 * i));
+    return key;
+  };
+  for (uint8_t mode : {kcLeading, kcFull}) {
+    TTreeFixture f(20, false, mode);
+    for (uint32_t row = 1; row <= 3; ++row) f.tree.Insert(rowKey(row), row);
+    f.tree.Delete(rowKey(1));
+    f.Root()->Store(image);
+    EXPECT_EQ(0, mode == kcLeading ? GetLE16(image + 13) : image[13]);
+    // Full also drops the 14 zeros between 'X' and the row number.
+    uint32_t firstSize = mode == kcLeading ? 2 + 20 + 4 : 2 + 20 - 14 + 4;
+    EXPECT_EQ(19, mode == kcLeading ? GetLE16(image + 13 + firstSize) : image[13 + firstSize]);
+    EXPECT_EQ(2, f.Root()->Count);
+  }
+}
+
+TEST(IndexPage, DamagedPagesAreRefusedWithoutCrashing) {
+  TMemoryPageOwner owner;
+  uint8_t image[IndexPageSize] = {};
+  auto loadAs = [&](uint16_t keyLength, bool unique, uint8_t compression) {
+    TPage page;
+    page.Setup(&owner, TestIndex, keyLength, false, unique, compression);
+    page.Load(image, false);
+  };
+
+  image[0] = ptLeaf;
+  PutLE16(image + 1, 300);  // 300 entries of 14 bytes do not fit
+  ExpectPageError(8965, [&] { loadAs(10, true, kcNone); });
+  PutLE16(image + 1, 65535);
+  ExpectPageError(8965, [&] { loadAs(10, true, kcFull); });
+  PutLE16(image + 1, 2);
+  PutLE16(image + 11, 5000);  // more used bytes than the page has
+  ExpectPageError(8965, [&] { loadAs(10, true, kcFull); });
+  PutLE16(image + 11, 20);    // two entries claiming more bytes than used
+  ExpectPageError(8965, [&] { loadAs(10, true, kcLeading); });
+  PutLE16(image + 1, 1);
+  PutLE16(image + 11, 12);
+  image[13] = 3;  // the first entry cannot share bytes with a previous one
+  ExpectPageError(8965, [&] { loadAs(10, true, kcFull); });
+  image[13] = 0, image[14] = 11;  // more zeros removed than the key has
+  ExpectPageError(8965, [&] { loadAs(10, true, kcFull); });
+  image[0] = 9;
+  ExpectPageError(8965, [&] { loadAs(10, true, kcNone); });
+
+  ExpectPageError(8961, [&] { loadAs(0, true, kcNone); });
+  ExpectPageError(8961, [&] { loadAs(600, true, kcNone); });
+  ExpectPageError(8961, [&] { loadAs(4, false, kcNone); });
+  ExpectPageError(8961, [&] { loadAs(10, true, 4); });
+
+  TPage empty;
+  empty.Setup(&owner, TestIndex, 10, false, true, kcNone);
+  ExpectPageError(8965, [&] { empty.Search(ByteComparer(), image, 10); });
+}
+
+TEST(IndexPage, WalksRecordRunsAndBitmaps) {
+  TTreeFixture f(10, true, kcNone);
+  const uint32_t records[] = {5, 6, 7, 9, 10, 3};
+  for (uint32_t i = 0; i < 6; ++i) f.tree.Insert(UniqueKey(i + 1, 10), records[i]);
+  TPageRef leaf = f.Root();
+
+  leaf->SecondPosition = 1;
+  EXPECT_EQ(3, leaf->RecordRun(true, 10));
+  EXPECT_EQ(2, leaf->RecordRun(true, 2));
+  leaf->SecondPosition = 5;
+  EXPECT_EQ(2, leaf->RecordRun(false, 10));
+
+  TRecordsBitmap bitmap;
+  bitmap.SetRecordCount(10);
+  bitmap.SetBit(9);
+  TKeyComparer compare = ByteComparer();
+  uint32_t skipped = 0;
+  leaf->SecondPosition = 1;
+  EXPECT_EQ(TBitmapWalk::Found, leaf->SkipAbsent(bitmap, true, nullptr, nullptr, 0, skipped));
+  EXPECT_EQ(4, leaf->SecondPosition);
+  EXPECT_EQ(3u, skipped);
+  TKeyBytes limit = UniqueKey(3, 10);
+  leaf->SecondPosition = 1;
+  EXPECT_EQ(TBitmapWalk::LimitPassed,
+            leaf->SkipAbsent(bitmap, true, &compare, limit.data(), 10, skipped));
+  leaf->SecondPosition = 5;
+  EXPECT_EQ(TBitmapWalk::Found, leaf->SkipAbsent(bitmap, false, nullptr, nullptr, 0, skipped));
+
+  bitmap.ClearAll();
+  leaf->SecondPosition = 2;
+  EXPECT_TRUE(leaf->AddRecords(bitmap, &compare, limit.data(), 10));
+  EXPECT_EQ(2, bitmap.CountSet());
+  EXPECT_TRUE(bitmap.IsSet(6) && bitmap.IsSet(7));
+
+  // A record number beyond the table is index damage, not a bitmap write.
+  bitmap.SetRecordCount(8);
+  leaf->SecondPosition = 1;
+  ExpectPageError(8965, [&] { leaf->AddRecords(bitmap, nullptr, nullptr, 0); });
+}

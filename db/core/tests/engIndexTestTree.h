@@ -1,0 +1,68 @@
+#pragma once
+// Test-side cursor work over index trees: descending to insert, delete and
+// find keys, and a full recount of a tree's structure.
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "engIndexPage.h"
+
+using TKeyBytes = std::vector<uint8_t>;
+
+// Descends through any page owner; root() and setRoot() reach the index's
+// root where the owner keeps it.
+class TTestTree {
+public:
+  TTestTree(TIndexPageOwner& owner, uint8_t indexNo, TKeyComparer compare,
+            std::function<uint32_t()> root)
+      : owner(owner), indexNo(indexNo), compare(compare), root(std::move(root)) {}
+
+  void Insert(const TKeyBytes& key, uint32_t record);
+  void Delete(const TKeyBytes& key);
+  // 1-based position of the key in index order, 0 when absent.
+  uint32_t Find(const TKeyBytes& key);
+  // Walks every page: order, parent keys, key counts against a recount,
+  // fill, sibling links and a pack/unpack round trip. Returns the keys in
+  // order; any fault fails the current test.
+  std::vector<TKeyBytes> Check();
+  // Levels from the root down to the leaves, 0 for an empty index.
+  int Depth();
+
+private:
+  TIndexPageOwner& owner;
+  uint8_t indexNo;
+  TKeyComparer compare;
+  std::function<uint32_t()> root;
+
+  uint32_t CheckPage(uint32_t offset, int depth, bool isRoot, std::vector<std::vector<uint32_t>>& levels,
+                     std::vector<TKeyBytes>& keys);
+};
+
+// An in-memory page owner: every page lives as an object; new pages are
+// appended at 4096-byte steps or taken from the index's free list.
+class TMemoryPageOwner : public TIndexPageOwner {
+public:
+  struct TIndexValues {
+    uint16_t keyLength;
+    bool unique;
+    uint8_t compression;
+  };
+  std::map<uint8_t, TIndexValues> indexes;
+  std::map<uint8_t, uint32_t> roots;
+  std::map<uint8_t, uint32_t> firstFree;
+  std::map<uint32_t, TPage*> pages;
+  uint32_t endOffset = 4096;
+
+  ~TMemoryPageOwner();
+  TPage* GetTreePage(uint8_t indexNo, uint32_t offset) override;
+  void ReleaseTreePage(TPage* page) override;
+  TPage* NewTreePage(uint8_t indexNo) override;
+  void FreeTreePage(TPage* page) override;
+  void SetTreeRoot(uint8_t indexNo, uint32_t offset) override { roots[indexNo] = offset; }
+  std::string ErrorTableName() const override { return "MEMORY.DAT"; }
+  int PagesInUse() const;
+};
