@@ -1,0 +1,25 @@
+#pragma once
+// Where the CUPS back end finds its servers and how long it waits.
+
+#include <string>
+
+struct CupsConfig {
+  // The local print server's Windows-style name, "\\" + the host name.
+  std::string LocalServer;
+  // The CUPS server behind LocalServer: a host name or a local socket path.
+  std::string LocalHost;
+  int LocalPort = 631;
+  // Remote servers "\\HOST" are reached at ipp://HOST:RemotePort.
+  int RemotePort = 631;
+  // Bound of every connect and request.
+  int RequestTimeoutMs = 10000;
+  // Between two looks for changes of a watched server.
+  int PollIntervalMs = 1000;
+  // Lease of the change subscriptions, renewed at half time.
+  int LeaseSeconds = 600;
+};
+
+// LocalServer from the host name; LocalHost and LocalPort from CUPS_SERVER
+// ("host", "host:port" or "/socket") when set, else from the CUPS client
+// configuration.
+CupsConfig CupsConfigFromEnvironment();

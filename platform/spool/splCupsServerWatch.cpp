@@ -1,0 +1,210 @@
+#include "splCupsServerWatch.h"
+
+#include <algorithm>
+#include <map>
+
+#include "splCupsReader.h"
+#include "splCupsRecords.h"
+
+namespace {
+
+const char* const WatchedEvents[] = {"job-created",     "job-state-changed", "job-completed",
+                                     "job-progress",    "job-config-changed", "printer-added",
+                                     "printer-deleted", "printer-modified",  "printer-state-changed"};
+
+// The printers with the given jobs in their queues, positions counted anew.
+SpoolServerState StateOf(const std::vector<PrinterInfo2>& printers, const std::vector<SpoolJobState>& queued,
+                         const std::vector<SpoolJobState>& finished) {
+  SpoolServerState state;
+  std::map<std::string, SpoolPrinterState*> byName;
+  state.Printers.reserve(printers.size());
+  for (const auto& p : printers) {
+    state.Printers.push_back({p, {}});
+    byName[p.PrinterName] = &state.Printers.back();
+  }
+  for (const auto* list : {&queued, &finished})
+    for (const auto& j : *list) {
+      const auto found = byName.find(j.Info.PrinterName);
+      if (found != byName.end()) found->second->Jobs.push_back(j);
+    }
+  for (auto& p : state.Printers) {
+    uint32_t position = 0;
+    for (auto& j : p.Jobs) j.Info.Position = ++position;
+  }
+  return state;
+}
+
+void CountQueued(std::vector<PrinterInfo2>& printers, const std::vector<SpoolJobState>& queued) {
+  for (auto& p : printers)
+    p.cJobs = static_cast<uint32_t>(std::count_if(queued.begin(), queued.end(), [&](const SpoolJobState& j) {
+      return j.Info.PrinterName == p.PrinterName;
+    }));
+}
+
+}  // namespace
+
+TCupsServerWatch::TCupsServerWatch(const CupsConfig& Config, std::string Server, std::string Host, int Port,
+                                   TSpoolNotifyHub& Hub)
+    : config_(Config), server_(std::move(Server)), host_(std::move(Host)), port_(Port), hub_(Hub) {}
+
+TCupsServerWatch::~TCupsServerWatch() {
+  {
+    std::lock_guard<std::mutex> guard(stopLock_);
+    stopping_ = true;
+  }
+  stopSignal_.notify_all();
+  if (thread_.joinable()) thread_.join();
+}
+
+OsError TCupsServerWatch::Prepare() {
+  std::lock_guard<std::mutex> guard(lookLock_);
+  if (hub_.WatchCount(server_) == 0 || !hub_.HasState(server_)) {
+    TCupsSession session(host_, port_, config_.RequestTimeoutMs);
+    SpoolServerState baseline;
+    if (const OsError e = ReadBaseline(session, baseline)) return e;
+    hub_.ForgetState(server_);
+    hub_.Publish(server_, std::move(baseline));
+    lookDue_ = true;
+  }
+  if (!thread_.joinable()) thread_ = std::thread([this] { Run(); });
+  return ERROR_SUCCESS;
+}
+
+bool TCupsServerWatch::WaitStop() {
+  std::unique_lock<std::mutex> guard(stopLock_);
+  return stopSignal_.wait_for(guard, std::chrono::milliseconds(config_.PollIntervalMs), [this] { return stopping_; });
+}
+
+void TCupsServerWatch::Run() {
+  TCupsSession session(host_, port_, config_.RequestTimeoutMs);
+  while (!WaitStop()) {
+    std::lock_guard<std::mutex> guard(lookLock_);
+    if (hub_.WatchCount(server_) == 0) continue;
+    if (const OsError e = Look(session)) {
+      hub_.Fail(server_, e);
+      // The server may come back as a new process that knows nothing of us.
+      subscription_ = 0;
+      pollOnly_ = false;
+    }
+  }
+  std::lock_guard<std::mutex> guard(lookLock_);
+  Unsubscribe(session);
+}
+
+OsError TCupsServerWatch::Look(TCupsSession& Session) {
+  bool due = lookDue_;
+  if (!subscription_ && !pollOnly_) {
+    const OsError e = Subscribe(Session);
+    if (e == RPC_S_SERVER_UNAVAILABLE || e == ERROR_TIMEOUT) return e;
+    pollOnly_ = e != ERROR_SUCCESS;
+    due = true;
+  }
+  if (subscription_) {
+    bool events = false;
+    const OsError e = PullEvents(Session, events);
+    if (e == RPC_S_SERVER_UNAVAILABLE || e == ERROR_TIMEOUT) return e;
+    if (e) subscription_ = 0;  // expired or lost: subscribe again next time
+    due = due || events || e;
+    if (subscription_) RenewWhenDue(Session);
+  } else {
+    due = true;
+  }
+  if (!due) return ERROR_SUCCESS;
+  if (const OsError e = Reconcile(Session)) return e;
+  lookDue_ = false;
+  return ERROR_SUCCESS;
+}
+
+OsError TCupsServerWatch::ReadBaseline(TCupsSession& Session, SpoolServerState& State) {
+  std::vector<PrinterInfo2> printers;
+  std::vector<SpoolJobState> queued, finished;
+  if (const OsError e = CupsReadPrinters(Session, server_, printers)) return e;
+  if (const OsError e = CupsReadJobs(Session, printers, {}, CupsJobs::NotCompleted, 0, queued)) return e;
+  if (const OsError e = CupsReadJobs(Session, printers, {}, CupsJobs::Completed, 0, finished)) return e;
+  watermark_ = 0;
+  active_.clear();
+  for (const auto& j : queued) active_.insert(j.Info.JobId);
+  for (const auto* list : {&queued, &finished})
+    for (const auto& j : *list) watermark_ = std::max(watermark_, j.Info.JobId);
+  CountQueued(printers, queued);
+  State = StateOf(printers, queued, {});
+  return ERROR_SUCCESS;
+}
+
+OsError TCupsServerWatch::Reconcile(TCupsSession& Session) {
+  std::vector<PrinterInfo2> printers;
+  std::vector<SpoolJobState> queued, completed;
+  if (const OsError e = CupsReadPrinters(Session, server_, printers)) return e;
+  if (const OsError e = CupsReadJobs(Session, printers, {}, CupsJobs::NotCompleted, 0, queued)) return e;
+  // Jobs that ended since the last look: those seen queued, and every newer one.
+  uint32_t first = watermark_ + 1;
+  if (!active_.empty()) first = std::min(first, *active_.begin());
+  if (const OsError e = CupsReadJobs(Session, printers, {}, CupsJobs::Completed, first, completed)) return e;
+  std::vector<SpoolJobState> finished;
+  for (auto& j : completed)
+    if (j.Info.JobId > watermark_ || active_.count(j.Info.JobId)) finished.push_back(std::move(j));
+
+  CountQueued(printers, queued);
+  if (!finished.empty()) hub_.Publish(server_, StateOf(printers, queued, finished));
+  hub_.Publish(server_, StateOf(printers, queued, {}));
+
+  active_.clear();
+  for (const auto& j : queued) active_.insert(j.Info.JobId);
+  for (const auto* list : {&queued, &finished})
+    for (const auto& j : *list) watermark_ = std::max(watermark_, j.Info.JobId);
+  return ERROR_SUCCESS;
+}
+
+OsError TCupsServerWatch::Subscribe(TCupsSession& Session) {
+  IppPtr request = Session.NewRequest(IPP_OP_CREATE_PRINTER_SUBSCRIPTIONS, "/");
+  ippAddString(request.get(), IPP_TAG_SUBSCRIPTION, IPP_TAG_KEYWORD, "notify-pull-method", nullptr, "ippget");
+  ippAddStrings(request.get(), IPP_TAG_SUBSCRIPTION, IPP_TAG_KEYWORD, "notify-events",
+                static_cast<int>(std::size(WatchedEvents)), nullptr, WatchedEvents);
+  ippAddInteger(request.get(), IPP_TAG_SUBSCRIPTION, IPP_TAG_INTEGER, "notify-lease-duration", config_.LeaseSeconds);
+  IppPtr response;
+  if (const OsError e = Session.Do(std::move(request), "/", response)) return e;
+  const auto groups = IppGroups(response.get(), IPP_TAG_SUBSCRIPTION);
+  const int id = groups.empty() ? 0 : groups.front().Integer("notify-subscription-id");
+  if (id <= 0) return ERROR_NOT_SUPPORTED;
+  subscription_ = id;
+  sequence_ = 0;
+  renewAt_ = std::chrono::steady_clock::now() + std::chrono::seconds(config_.LeaseSeconds / 2);
+  return ERROR_SUCCESS;
+}
+
+OsError TCupsServerWatch::PullEvents(TCupsSession& Session, bool& Events) {
+  IppPtr request = Session.NewRequest(IPP_OP_GET_NOTIFICATIONS, "/");
+  ippAddInteger(request.get(), IPP_TAG_OPERATION, IPP_TAG_INTEGER, "notify-subscription-ids", subscription_);
+  ippAddInteger(request.get(), IPP_TAG_OPERATION, IPP_TAG_INTEGER, "notify-sequence-numbers", sequence_ + 1);
+  ippAddBoolean(request.get(), IPP_TAG_OPERATION, "notify-wait", 0);
+  IppPtr response;
+  if (const OsError e = Session.Do(std::move(request), "/", response)) return e;
+  for (const auto& g : IppGroups(response.get(), IPP_TAG_EVENT_NOTIFICATION)) {
+    const int sequence = g.Integer("notify-sequence-number");
+    if (sequence <= sequence_) continue;
+    sequence_ = sequence;
+    Events = true;
+  }
+  return ERROR_SUCCESS;
+}
+
+void TCupsServerWatch::RenewWhenDue(TCupsSession& Session) {
+  if (std::chrono::steady_clock::now() < renewAt_) return;
+  IppPtr request = Session.NewRequest(IPP_OP_RENEW_SUBSCRIPTION, "/");
+  ippAddInteger(request.get(), IPP_TAG_OPERATION, IPP_TAG_INTEGER, "notify-subscription-id", subscription_);
+  ippAddInteger(request.get(), IPP_TAG_SUBSCRIPTION, IPP_TAG_INTEGER, "notify-lease-duration", config_.LeaseSeconds);
+  IppPtr response;
+  if (Session.Do(std::move(request), "/", response) == ERROR_SUCCESS)
+    renewAt_ = std::chrono::steady_clock::now() + std::chrono::seconds(config_.LeaseSeconds / 2);
+  else
+    subscription_ = 0;
+}
+
+void TCupsServerWatch::Unsubscribe(TCupsSession& Session) {
+  if (!subscription_) return;
+  IppPtr request = Session.NewRequest(IPP_OP_CANCEL_SUBSCRIPTION, "/");
+  ippAddInteger(request.get(), IPP_TAG_OPERATION, IPP_TAG_INTEGER, "notify-subscription-id", subscription_);
+  IppPtr response;
+  Session.Do(std::move(request), "/", response);
+  subscription_ = 0;
+}

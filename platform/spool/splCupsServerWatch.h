@@ -1,0 +1,62 @@
+#pragma once
+// Keeps one CUPS server's state current in the notification hub while
+// notifications watch it: a thread pulls the server's IPP event
+// subscription (or, where subscriptions are refused, just looks at every
+// interval) and on every event reads the printers and job lists again.
+// Jobs that finished since the last look are found through the completed
+// jobs above the highest job id seen, so a job that came and went between
+// two looks is still reported, first with its final fields, then as left.
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <set>
+#include <string>
+#include <thread>
+
+#include "splCupsConfig.h"
+#include "splCupsSession.h"
+#include "splNotifyHub.h"
+
+class TCupsServerWatch {
+ public:
+  TCupsServerWatch(const CupsConfig& Config, std::string Server, std::string Host, int Port, TSpoolNotifyHub& Hub);
+  ~TCupsServerWatch();
+  TCupsServerWatch(const TCupsServerWatch&) = delete;
+  TCupsServerWatch& operator=(const TCupsServerWatch&) = delete;
+
+  // Before a new notification opens: when nothing watches the server yet,
+  // reads its state as the new baseline; starts the thread once.
+  OsError Prepare();
+
+ private:
+  void Run();
+  bool WaitStop();
+  OsError Look(TCupsSession& Session);
+  OsError ReadBaseline(TCupsSession& Session, SpoolServerState& State);
+  OsError Reconcile(TCupsSession& Session);
+  OsError Subscribe(TCupsSession& Session);
+  OsError PullEvents(TCupsSession& Session, bool& Events);
+  void RenewWhenDue(TCupsSession& Session);
+  void Unsubscribe(TCupsSession& Session);
+
+  const CupsConfig config_;
+  const std::string server_;
+  const std::string host_;
+  const int port_;
+  TSpoolNotifyHub& hub_;
+
+  std::mutex lookLock_;  // one look at a time, the thread's or Prepare's
+  uint32_t watermark_ = 0;
+  std::set<uint32_t> active_;
+  bool lookDue_ = false;
+  int subscription_ = 0;
+  int sequence_ = 0;
+  bool pollOnly_ = false;
+  std::chrono::steady_clock::time_point renewAt_;
+
+  std::mutex stopLock_;
+  std::condition_variable stopSignal_;
+  bool stopping_ = false;
+  std::thread thread_;
+};

@@ -1,0 +1,96 @@
+#include "splCupsSession.h"
+
+#include "splConstants.h"
+
+namespace {
+
+const char* NoPassword(const char*, http_t*, const char*, const char*, void*) { return nullptr; }
+
+OsError RefusalError(ipp_status_t status) {
+  switch (status) {
+    case IPP_STATUS_ERROR_NOT_FOUND: return ERROR_INVALID_PRINTER_NAME;
+    case IPP_STATUS_ERROR_FORBIDDEN:
+    case IPP_STATUS_ERROR_NOT_AUTHENTICATED:
+    case IPP_STATUS_ERROR_NOT_AUTHORIZED:
+    case IPP_STATUS_ERROR_CUPS_AUTHENTICATION_CANCELED: return ERROR_ACCESS_DENIED;
+    case IPP_STATUS_ERROR_OPERATION_NOT_SUPPORTED:
+    case IPP_STATUS_ERROR_ATTRIBUTES_OR_VALUES: return ERROR_NOT_SUPPORTED;
+    case IPP_STATUS_ERROR_SERVICE_UNAVAILABLE:
+    case IPP_STATUS_ERROR_CUPS_PKI:
+    case IPP_STATUS_ERROR_INTERNAL: return RPC_S_SERVER_UNAVAILABLE;
+    default: return ERROR_INVALID_PARAMETER;
+  }
+}
+
+}  // namespace
+
+TCupsSession::TCupsSession(std::string Host, int Port, int TimeoutMs)
+    : host_(std::move(Host)), port_(Port), timeoutMs_(TimeoutMs) {
+  // The library's password prompt reads the terminal; a monitor must never wait there.
+  cupsSetPasswordCB2(NoPassword, nullptr);
+}
+
+TCupsSession::~TCupsSession() { Disconnect(); }
+
+void TCupsSession::Disconnect() {
+  if (http_) httpClose(http_);
+  http_ = nullptr;
+}
+
+int TCupsSession::GiveUp(http_t*, void* session) {
+  static_cast<TCupsSession*>(session)->timedOut_ = true;
+  return 0;
+}
+
+OsError TCupsSession::Connect() {
+  if (http_) return ERROR_SUCCESS;
+  http_ = httpConnect2(host_.c_str(), port_, nullptr, AF_UNSPEC, HTTP_ENCRYPTION_IF_REQUESTED, 1, timeoutMs_,
+                       nullptr);
+  if (!http_) return RPC_S_SERVER_UNAVAILABLE;
+  httpSetTimeout(http_, timeoutMs_ / 1000.0, GiveUp, this);
+  return ERROR_SUCCESS;
+}
+
+IppPtr TCupsSession::NewRequest(ipp_op_t Op, const std::string& Path) const {
+  IppPtr request(ippNewRequest(Op));
+  if (!Path.empty())
+    ippAddString(request.get(), IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, Uri(Path).c_str());
+  ippAddString(request.get(), IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr, cupsUser());
+  return request;
+}
+
+OsError TCupsSession::Do(IppPtr Request, const char* Resource, IppPtr& Response) {
+  Response.reset();
+  status_ = IPP_STATUS_OK;
+  if (const OsError e = Connect()) {
+    status_ = IPP_STATUS_ERROR_SERVICE_UNAVAILABLE;
+    return e;
+  }
+  timedOut_ = false;
+  Response.reset(cupsDoRequest(http_, Request.release(), Resource));
+  if (Response) {
+    status_ = ippGetStatusCode(Response.get());
+    if (status_ <= IPP_STATUS_OK_EVENTS_COMPLETE) return ERROR_SUCCESS;
+    Response.reset();
+    return RefusalError(status_);
+  }
+  // No IPP answer: either the HTTP layer refused, or the connection is in
+  // an unknown state and the next request reconnects.
+  status_ = cupsLastError();
+  const OsError refusal = RefusalError(status_);
+  if (!timedOut_ && (refusal == ERROR_ACCESS_DENIED || refusal == ERROR_INVALID_PRINTER_NAME)) return refusal;
+  Disconnect();
+  if (timedOut_) return ERROR_TIMEOUT;
+  if (status_ < IPP_STATUS_ERROR_BAD_REQUEST) status_ = IPP_STATUS_ERROR_SERVICE_UNAVAILABLE;
+  return RPC_S_SERVER_UNAVAILABLE;
+}
+
+http_t* TCupsSession::Connection() { return Connect() == ERROR_SUCCESS ? http_ : nullptr; }
+
+std::string TCupsSession::Uri(const std::string& Path) const {
+  char uri[1024];
+  const bool socket = !host_.empty() && host_[0] == '/';
+  httpAssembleURI(HTTP_URI_CODING_ALL, uri, sizeof uri, "ipp", nullptr, socket ? "localhost" : host_.c_str(), port_,
+                  Path.c_str());
+  return uri;
+}

@@ -1,0 +1,114 @@
+#include "splCupsSpooler.h"
+
+#include <algorithm>
+#include <cctype>
+
+#include "splCupsReader.h"
+#include "splNames.h"
+
+namespace {
+
+std::string Lower(std::string s) {
+  std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return s;
+}
+
+struct DestsDeleter {
+  int Count;
+  void operator()(cups_dest_t* dests) const { cupsFreeDests(Count, dests); }
+};
+
+}  // namespace
+
+TCupsSpooler::TCupsSpooler(CupsConfig Config) : TSpoolerBase(Config.LocalServer), config_(std::move(Config)) {}
+
+TCupsSpooler::~TCupsSpooler() {
+  std::lock_guard<std::mutex> guard(watchesLock_);
+  watches_.clear();
+}
+
+TCupsSpooler::Endpoint TCupsSpooler::EndpointOf(const std::string& Server) const {
+  if (SameSpoolName(Server, config_.LocalServer)) return {config_.LocalHost, config_.LocalPort};
+  return {ServerHost(Server), config_.RemotePort};
+}
+
+std::unique_ptr<TCupsSession> TCupsSpooler::SessionFor(const std::string& Server) const {
+  const Endpoint endpoint = EndpointOf(Server);
+  return std::make_unique<TCupsSession>(endpoint.Host, endpoint.Port, config_.RequestTimeoutMs);
+}
+
+OsError TCupsSpooler::ListServers(std::vector<std::string>& Servers) {
+  Servers.push_back(config_.LocalServer);
+  return ERROR_SUCCESS;
+}
+
+OsError TCupsSpooler::ReadPrinters(const std::string& Server, std::vector<PrinterInfo2>& Printers) {
+  return CupsReadPrinters(*SessionFor(Server), Server, Printers);
+}
+
+OsError TCupsSpooler::ReadPrinter(const std::string& Server, const std::string& Printer, PrinterInfo2& Info) {
+  return CupsReadPrinter(*SessionFor(Server), Server, ParseSpoolName(Printer)->Queue, Info);
+}
+
+OsError TCupsSpooler::ReadJobs(const std::string& Server, const std::string& Printer, std::vector<JobInfo2>& Jobs) {
+  const std::string queue = ParseSpoolName(Printer)->Queue;
+  const auto session = SessionFor(Server);
+  std::vector<PrinterInfo2> printers(1);
+  if (const OsError e = CupsReadPrinter(*session, Server, queue, printers[0])) return e;
+  std::vector<SpoolJobState> jobs;
+  if (const OsError e = CupsReadJobs(*session, printers, queue, CupsJobs::NotCompleted, 0, jobs)) return e;
+  for (auto& j : jobs) Jobs.push_back(std::move(j.Info));
+  return ERROR_SUCCESS;
+}
+
+OsError TCupsSpooler::CheckOpen(const std::string& Server, const std::string& Printer, uint32_t Access) {
+  // Rights are the server's policy, which shows only when a call is refused.
+  if (Printer.empty()) {
+    std::vector<PrinterInfo2> printers;
+    return ReadPrinters(Server, printers);
+  }
+  PrinterInfo2 info;
+  return ReadPrinter(Server, Printer, info);
+}
+
+OsError TCupsSpooler::PrepareWatch(const std::string& Server) {
+  std::lock_guard<std::mutex> guard(watchesLock_);
+  auto& watch = watches_[Lower(Server)];
+  if (!watch) {
+    const Endpoint endpoint = EndpointOf(Server);
+    watch = std::make_unique<TCupsServerWatch>(config_, Server, endpoint.Host, endpoint.Port, Hub());
+  }
+  return watch->Prepare();
+}
+
+OsError TCupsSpooler::DoGetDefaultPrinter(std::string& Name) {
+  const auto session = SessionFor(config_.LocalServer);
+  http_t* http = session->Connection();
+  if (!http) return RPC_S_SERVER_UNAVAILABLE;
+  cups_dest_t* dest = cupsGetNamedDest(http, nullptr, nullptr);
+  if (!dest) return ERROR_FILE_NOT_FOUND;
+  Name = PrinterFullName(config_.LocalServer, dest->name);
+  cupsFreeDests(1, dest);
+  return ERROR_SUCCESS;
+}
+
+OsError TCupsSpooler::DoSetDefaultPrinter(const std::string& Name) {
+  const auto name = ParseSpoolName(Name);
+  if (!name || name->Queue.empty()) return ERROR_INVALID_PRINTER_NAME;
+  if (!SameSpoolName(name->Server, config_.LocalServer)) return ERROR_NOT_SUPPORTED;
+  const auto session = SessionFor(config_.LocalServer);
+  PrinterInfo2 info;
+  if (const OsError e = CupsReadPrinter(*session, config_.LocalServer, name->Queue, info)) return e;
+  http_t* http = session->Connection();
+  if (!http) return RPC_S_SERVER_UNAVAILABLE;
+  cups_dest_t* list = nullptr;
+  const int count = cupsGetDests2(http, &list);
+  std::unique_ptr<cups_dest_t, DestsDeleter> dests(list, DestsDeleter{count});
+  bool found = false;
+  for (int i = 0; i < count; ++i) {
+    list[i].is_default = !list[i].instance && SameSpoolName(list[i].name, name->Queue);
+    found = found || list[i].is_default;
+  }
+  if (!found) return ERROR_INVALID_PRINTER_NAME;
+  return cupsSetDests2(http, count, list) == 0 ? ERROR_SUCCESS : ERROR_ACCESS_DENIED;
+}

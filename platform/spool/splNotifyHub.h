@@ -1,0 +1,61 @@
+#pragma once
+// The change notifications of one spooler: each watches a server or one of
+// its printers, collects the conditions and fields it asked for from the
+// server states that the back end publishes, and signals an eventfd while
+// something waits to be fetched.
+
+#include <cstddef>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+
+#include "splConstants.h"
+#include "splState.h"
+
+class TSpoolNotifyHub {
+ public:
+  TSpoolNotifyHub();
+  ~TSpoolNotifyHub();
+  TSpoolNotifyHub(const TSpoolNotifyHub&) = delete;
+  TSpoolNotifyHub& operator=(const TSpoolNotifyHub&) = delete;
+
+  // Printer empty: the whole server. The server must have a published state.
+  OsError Open(const std::string& Server, const std::string& Printer, uint32_t Filter,
+               const PrinterNotifyOptions* Options, ChangeHandle& Change);
+  OsError Close(ChangeHandle Change);
+  int Fd(ChangeHandle Change);
+  OsError Next(ChangeHandle Change, bool Refresh, uint32_t& ChangeWord, std::optional<PrinterNotifyInfo>& Info);
+
+  // The first state of a server is its baseline and reports nothing; each
+  // later one is compared with its predecessor and the differences go to the
+  // server's notifications.
+  void Publish(const std::string& Server, SpoolServerState State);
+  bool HasState(const std::string& Server);
+  // Forgets the server's state, so that the next publish is a new baseline.
+  void ForgetState(const std::string& Server);
+
+  // The server's notifications (every one for an empty name) lose their
+  // pending data and report PRINTER_NOTIFY_INFO_DISCARDED until refreshed.
+  void Overflow(const std::string& Server);
+  // The server's notifications fail every later fetch with Error.
+  void Fail(const std::string& Server, OsError Error);
+  // How many notifications watch the server and have not failed.
+  size_t WatchCount(const std::string& Server);
+
+  // Pending data items a notification holds before it overflows.
+  void SetCapacity(size_t Items);
+
+ private:
+  struct Watch;
+  void Deliver(Watch& w, const SpoolEvent& ev);
+  void RefreshData(const Watch& w, std::vector<PrinterNotifyInfoData>& data) const;
+  static void Signal(Watch& w);
+
+  std::mutex lock_;
+  std::map<std::string, SpoolServerState> states_;  // by lower-case server name
+  std::map<ChangeHandle, std::unique_ptr<Watch>> watches_;
+  ChangeHandle nextHandle_ = 1;
+  size_t capacity_ = 100000;
+};

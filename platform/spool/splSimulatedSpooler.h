@@ -1,0 +1,98 @@
+#pragma once
+// A deterministic in-process spooler that tests script: servers, printers,
+// jobs and their changes, lost notification data, unreachable servers and
+// failures of single calls. Every change of the script reaches the open
+// change notifications as the fields the real spooler sends for it.
+// Script calls with an unknown server, printer or job throw
+// std::invalid_argument.
+
+#include <functional>
+#include <map>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "splSpoolerBase.h"
+
+class TSimulatedSpooler : public TSpoolerBase {
+ public:
+  // LocalServer: "\\HOST", created with the spooler.
+  explicit TSimulatedSpooler(std::string LocalServer);
+
+  void AddServer(const std::string& Server);
+  // Unreachable: every call on the server fails with RPC_S_SERVER_UNAVAILABLE
+  // and its open notifications fail.
+  void SetServerReachable(const std::string& Server, bool Reachable);
+
+  // Info.PrinterName is "\\HOST\queue" on a known server; ServerName and cJobs
+  // are filled in. GrantedAccess: the rights OpenPrinter may ask for.
+  void AddPrinter(PrinterInfo2 Info, uint32_t GrantedAccess = PRINTER_ALL_ACCESS);
+  // Replaces every field but the name, the server and cJobs.
+  void UpdatePrinter(const PrinterInfo2& Info);
+  void SetPrinterStatus(const std::string& Printer, uint32_t Status);
+  void DeletePrinter(const std::string& Printer);
+
+  // Appends Job to the queue; JobId (numbered per server from 1), PrinterName
+  // and Position are filled in. Returns the job id.
+  uint32_t SubmitJob(const std::string& Printer, JobInfo2 Job);
+  void SetJobStatus(const std::string& Printer, uint32_t JobId, uint32_t Status);
+  void ProgressJob(const std::string& Printer, uint32_t JobId, uint32_t PagesPrinted, uint32_t BytesPrinted);
+  // The job printed in full: status JOB_STATUS_PRINTED, every page and byte.
+  void PrintJob(const std::string& Printer, uint32_t JobId);
+  // A user's cancel: the job shows JOB_STATUS_DELETING, then leaves the queue.
+  void DeleteJob(const std::string& Printer, uint32_t JobId);
+  // The job leaves the queue.
+  void RemoveJob(const std::string& Printer, uint32_t JobId);
+
+  // The open notifications of the server (all of them for "") lose their
+  // pending data: the next fetch reports PRINTER_NOTIFY_INFO_DISCARDED.
+  void ForceOverflow(const std::string& Server = {});
+  // Data items a notification holds before it overflows by itself.
+  void SetNotifyCapacity(size_t Items);
+
+  // The next Times calls of that kind fail with Error before doing anything.
+  void FailCall(SpoolCall Call, OsError Error, unsigned Times = 1);
+
+ protected:
+  OsError BeginCall(SpoolCall Call) override;
+  OsError ListServers(std::vector<std::string>& Servers) override;
+  OsError ReadPrinters(const std::string& Server, std::vector<PrinterInfo2>& Printers) override;
+  OsError ReadPrinter(const std::string& Server, const std::string& Printer, PrinterInfo2& Info) override;
+  OsError ReadJobs(const std::string& Server, const std::string& Printer, std::vector<JobInfo2>& Jobs) override;
+  OsError CheckOpen(const std::string& Server, const std::string& Printer, uint32_t Access) override;
+  OsError PrepareWatch(const std::string& Server) override;
+  OsError DoGetDefaultPrinter(std::string& Name) override;
+  OsError DoSetDefaultPrinter(const std::string& Name) override;
+
+ private:
+  struct SimPrinter {
+    SpoolPrinterState State;
+    uint32_t GrantedAccess = 0;
+  };
+  struct SimServer {
+    std::string Name;
+    bool Reachable = true;
+    uint32_t NextJobId = 1;
+    std::vector<SimPrinter> Printers;
+  };
+  struct Failure {
+    OsError Error;
+    unsigned Times;
+  };
+
+  SimServer* FindServer(const std::string& Server);
+  SimServer& ServerOrThrow(const std::string& Server);
+  SimPrinter* FindPrinter(SimServer& Server, const std::string& Printer);
+  SimPrinter& PrinterOrThrow(const std::string& Printer, SimServer** Server = nullptr);
+  SpoolJobState& JobOrThrow(SimPrinter& Printer, uint32_t JobId);
+  OsError Reach(const std::string& Server, SimServer** Found);
+  void UpdateJob(const std::string& Printer, uint32_t JobId, const std::function<void(SpoolJobState&)>& Change);
+  // Renumbers positions and counts, then hands the server's state to the
+  // notifications. Called under lock_.
+  void Publish(SimServer& Server);
+
+  std::mutex lock_;
+  std::vector<SimServer> servers_;
+  std::string defaultPrinter_;
+  std::map<SpoolCall, Failure> failures_;
+};
