@@ -33,8 +33,9 @@ struct TLanguageFormat {
 
 // Our own rules for the engine's languages, modelled on the usual
 // conventions of each country; texts are UTF-8. Not carried here, and so
-// the same for every language: month and day names (English), the list
-// separator (","), and the two-digit year window (50). The long date
+// the same for every language: month and day names (English) and the
+// two-digit year window (50). The list separator is ";" where the decimal
+// separator is ",", else ",". The long date
 // format follows the order of the short one: "dddd, mmmm d, yyyy" when the
 // month comes first, "dddd, d mmmm yyyy" when the day does, and
 // "dddd, yyyy mmmm d" when the year does. Times are the hour, ":mm" (and
@@ -161,6 +162,7 @@ TFormatSettings FormatSettingsForLanguage(uint16_t languageId) {
   settings.LongDateFormat = LongDateFormatFor(settings.ShortDateFormat);
   settings.DateSeparator = row->DateSeparator;
   settings.DecimalSeparator = row->DecimalSeparator;
+  settings.ListSeparator = row->DecimalSeparator == ',' ? ';' : ',';
   settings.ThousandSeparator = row->ThousandSeparator;
   settings.TimeSeparator = row->TimeSeparator;
   settings.CurrencyString = row->CurrencyString;

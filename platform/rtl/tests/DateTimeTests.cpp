@@ -159,3 +159,23 @@ TEST(DateTimeText, Parsing) {
     EXPECT_EQ("'x' is not a valid date and time", e.Message);
   }
 }
+
+TEST(DateTimeText, EveryLanguageReadsBackWhatItWrites) {
+  ClockGuard clock;
+  TDateTime value = EncodeDateTime(2024, 11, 23, 21, 5, 7, 0);
+  const TFormatSettings& neutral = NeutralFormatSettings();
+  int languages = 0;
+  for (int id = 1; id <= 0xFFFF; ++id) {
+    TFormatSettings settings = FormatSettingsForLanguage(static_cast<uint16_t>(id));
+    if (settings.ShortDateFormat == neutral.ShortDateFormat && settings.DecimalSeparator == neutral.DecimalSeparator &&
+        settings.CurrencyString == neutral.CurrencyString)
+      continue;
+    ++languages;
+    std::string text = DateTimeToStr(value, settings);
+    TDateTime back;
+    ASSERT_TRUE(TryStrToDateTime(text, back, settings)) << std::hex << id << ": " << text;
+    EXPECT_EQ(value, back) << std::hex << id << ": " << text;
+    EXPECT_EQ(1234.5, StrToFloat(FloatToStr(1234.5, settings), settings)) << std::hex << id;
+  }
+  EXPECT_EQ(98, languages);
+}
