@@ -1,0 +1,92 @@
+#pragma once
+// One file of the engine as the process sees it, shared by every table that
+// opens it: the disk file (TPhysicalFile) or a file that lives only in
+// memory (TMemoryFile). The file list (engFileList.h) creates them and
+// applies the sharing rule between the openers of one process.
+//
+// Operations that can fail return 0 (or a handle number of at least 1) on
+// success and a negative engine error code on failure. Every operation runs
+// under the file's own re-entrant section, which callers also take around a
+// seek and the read or write that follows it (Enter / Leave).
+
+#include <cstdint>
+#include <mutex>
+#include <string>
+
+#include "engHeap.h"
+#include "engSystemList.h"
+
+// A range held locked through this file, inclusive bounds.
+struct TFileLockRange {
+  int32_t First;
+  int32_t Last;
+  int32_t Length;
+};
+
+// One opener of the file and its read-write position.
+struct TFileHandleEntry {
+  int32_t Number;
+  int32_t Position;
+};
+
+enum : int32_t { soFromBeginning = 0, soFromCurrent = 1, soFromEnd = 2 };
+
+class TAbstractFile : public TEngineObject {
+public:
+  explicit TAbstractFile(const std::string& name);
+  ~TAbstractFile() override;
+
+  // The options of the first opener.
+  bool Exclusive = false;
+  bool ReadOnly = false;
+  bool OpenedReadOnly = false;  // the disk file carries the read-only attribute
+  bool Temporary = false;
+  bool WriteThrough = false;
+  bool SequentialAccess = false;
+
+  virtual bool InMemory() const = 0;
+  const std::string& Name() const { return name; }
+  int32_t OpenCount() const { return openCount; }
+
+  void Enter() { section.lock(); }
+  void Leave() { section.unlock(); }
+
+  // The index of the handle's entry; -1 when the file is not open or the
+  // number is not among its handles.
+  virtual int32_t FindHandle(int32_t number);
+  // Empties the file and opens a first handle: its number.
+  virtual int32_t CreateNew();
+  // A further handle: its number.
+  virtual int32_t OpenHandle();
+  // False when the number is not an open handle.
+  virtual bool CloseHandle(int32_t number);
+  virtual int32_t Rename(const std::string& newName);
+  virtual int32_t Delete();
+  // Bytes moved at the handle's position, which advances by them; -1 when
+  // the handle is unknown or the transfer failed. Writing 0 bytes sets the
+  // end of the file at the position.
+  virtual int32_t Read(int32_t number, void* buffer, int32_t count);
+  virtual int32_t Write(int32_t number, const void* buffer, int32_t count);
+  // origin soFromEnd places the position offset bytes before the end.
+  virtual int32_t Seek(int32_t number, int32_t offset, int32_t origin);
+  // Exclusive byte-range lock: fails on any overlap with a held range.
+  virtual bool LockRange(int32_t offset, int32_t length);
+  // Releases the held range with exactly this start and length.
+  virtual bool UnlockRange(int32_t offset, int32_t length);
+
+protected:
+  std::recursive_mutex section;
+  std::string name;
+  int32_t size = 0;  // the logical size of a memory file
+  TSystemList lockRanges;
+  int32_t openCount = 0;
+  TFileHandleEntry* Handle(int32_t number);
+  // The end of a transfer of count bytes at position, unless the transfer
+  // would start before 0 or pass the largest 32-bit position.
+  static bool TransferEnd(int32_t position, int32_t count, int32_t& end);
+
+private:
+  TSystemList handles;
+  int32_t AddHandle();
+};
+

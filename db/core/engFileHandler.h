@@ -1,0 +1,72 @@
+#pragma once
+// One table's view of one of its files: the base of the data, index and
+// BLOB file classes. It opens the shared file object through the file list
+// and raises every failure as an engine error named after its file.
+//
+// A disk file has one position per process: a caller that seeks and then
+// reads or writes does both between EnterFile and LeaveFile.
+
+#include <cstdint>
+#include <string>
+
+#include "engAbstractFile.h"
+#include "engHeap.h"
+
+class TFileHandler : public TEngineObject {
+public:
+  ~TFileHandler() override;
+
+  // Set by the owning table before Open or CreateFile.
+  bool InMemory = false;
+  std::string FileName;
+  bool Exclusive = false;
+  bool ReadOnly = false;
+  bool Temporary = false;
+  bool WriteThrough = false;
+  bool SequentialAccess = false;
+
+  bool IsOpen() const { return open; }
+  // Open found the read-only attribute on the disk file.
+  bool OpenedReadOnly() const { return openedReadOnly; }
+
+  // 11010 when the file does not exist; 11013 when the sharing rule refuses.
+  virtual void Open();
+  virtual void Close();
+  // Creates or empties the file; the handler then holds it open, exclusively.
+  virtual void CreateFile();
+  virtual void DeleteFile();
+  // Renames the file and takes the new name.
+  virtual void RenameFile(const std::string& newName);
+  // Copies the open file into a new file of the same kind.
+  virtual void CopyFile(const std::string& newName);
+  // Bytes read at the position; 9217 when the read fails, or when fewer
+  // than count bytes came and allowShort is false.
+  virtual int32_t Read(void* buffer, int32_t count, bool allowShort);
+  // 9218 unless all count bytes are written. Writing 0 bytes sets the end
+  // of the file at the position.
+  virtual void Write(const void* buffer, int32_t count);
+  virtual void Flush();
+
+  // The new position (origin soFromBeginning, soFromCurrent or soFromEnd;
+  // from the end the position is the size minus offset); 0 when closed.
+  int32_t Seek(int32_t offset, int32_t origin);
+  int32_t FileSize();
+  // Locks (lock true) or unlocks a byte range; false when that fails or the
+  // file is closed.
+  bool LockRange(int32_t offset, int32_t length, bool lock);
+  // Replaces the open file's content by the named file's of the same kind.
+  void CopyFromFile(const std::string& name);
+  bool Exists();
+  void EnterFile();
+  void LeaveFile();
+
+protected:
+  TAbstractFile* file = nullptr;
+  int32_t handle = 0;
+  bool openedReadOnly = false;
+  bool open = false;
+
+  [[noreturn]] void Raise(int32_t code) const;
+  // Raises the negated code of a failed file list call.
+  void Check(int32_t result) const;
+};

@@ -1,0 +1,26 @@
+#pragma once
+// A file that lives only in memory, for the tables of the in-memory
+// directory. Each handle keeps its own position; byte-range locks are the
+// base class's range list, so they hold between the process's own tables.
+
+#include "engAbstractFile.h"
+
+class TMemoryFile : public TAbstractFile {
+public:
+  using TAbstractFile::TAbstractFile;
+  ~TMemoryFile() override;
+
+  bool InMemory() const override { return true; }
+
+  int32_t CreateNew() override;
+  int32_t Read(int32_t number, void* buffer, int32_t count) override;
+  int32_t Write(int32_t number, const void* buffer, int32_t count) override;
+
+private:
+  char* content = nullptr;
+  int32_t capacity = 0;
+
+  // Grows the buffer to hold newSize bytes; bytes between the old end and
+  // newSize read as zero, as on a disk file.
+  void Extend(int32_t newSize);
+};

@@ -1,0 +1,44 @@
+#pragma once
+// A disk file: one operating-system handle per process, opened by the first
+// opener and closed with the last one, and one read-write position for the
+// whole process (the handle numbers only count openers). Share modes and
+// byte-range locks act between processes through the operating system.
+//
+// The file name is found ignoring case inside its folder, so that
+// "ORDERS.DAT" opens "orders.dat"; a file that does not exist yet takes
+// the name as given.
+
+#include "engAbstractFile.h"
+#include "osFile.h"
+
+class TPhysicalFile : public TAbstractFile {
+public:
+  using TAbstractFile::TAbstractFile;
+
+  bool InMemory() const override { return false; }
+
+  int32_t CreateNew() override;
+  int32_t OpenHandle() override;
+  bool CloseHandle(int32_t number) override;
+  int32_t Rename(const std::string& newName) override;
+  int32_t Delete() override;
+  int32_t Read(int32_t number, void* buffer, int32_t count) override;
+  int32_t Write(int32_t number, const void* buffer, int32_t count) override;
+  int32_t Seek(int32_t number, int32_t offset, int32_t origin) override;
+  bool LockRange(int32_t offset, int32_t length) override;
+  bool UnlockRange(int32_t offset, int32_t length) override;
+
+  // Writes the operating system's buffers of this file to disk.
+  int32_t Flush();
+
+  // The same operations for a disk file that has no file object.
+  static bool ExistsOnDisk(const std::string& name);
+  static int32_t DeleteOnDisk(const std::string& name);
+  static int32_t RenameOnDisk(const std::string& name, const std::string& newName);
+
+private:
+  OsFile osFile;
+  int32_t position = 0;
+
+  OsFileOptions Options(bool deleteOnClose) const;
+};
