@@ -1,0 +1,69 @@
+#include "engTextCompare.h"
+
+#include <cstring>
+
+#include "engLanguages.h"
+#include "osCollation.h"
+#include "osLocaleCaseMap.h"
+
+namespace {
+
+constexpr uint32_t KeyTextFlags = SORT_STRINGSORT | NORM_IGNORENONSPACE;
+constexpr uint32_t EnglishUSA = 0x0409;
+
+int Sign(int value) { return value < 0 ? -1 : value > 0 ? 1 : 0; }
+
+// Byte order of texts that end at their zero byte or after length bytes
+// (0: no limit), so that a short text is never read past its end.
+int CompareTextBytes(const char* a, const char* b, int length) {
+  return Sign(length > 0 ? std::strncmp(a, b, size_t(length)) : std::strcmp(a, b));
+}
+
+size_t BoundedLength(const char* text, int length) {
+  return length > 0 ? strnlen(text, size_t(length)) : std::strlen(text);
+}
+
+void MapText(uint16_t languageId, uint16_t sortId, uint32_t flags, const char* text, size_t length, char* out) {
+  const int n = int(length);
+  const int mapped = languageId == 0 ? LCMapStringUtf8(EnglishUSA, flags, text, n, out, n)
+                                     : LCMapStringA(MakeLCID(languageId, sortId), flags, text, n, out, n);
+  // A locale the system lacks leaves the text as it is.
+  if (mapped == 0 && out != text) std::memmove(out, text, length);
+}
+
+}  // namespace
+
+int CompareBytes(const void* a, const void* b, int n, bool reverse) {
+  if (!a) return 1;
+  const int result = n > 0 ? Sign(std::memcmp(a, b, size_t(n))) : 0;
+  return reverse ? -result : result;
+}
+
+int CompareKeyText(uint16_t languageId, uint16_t sortId, char* a, bool caseInsensitive, int length, char* b) {
+  if (languageId != 0) {
+    const uint32_t flags = caseInsensitive ? KeyTextFlags | NORM_IGNORECASE : KeyTextFlags;
+    const int n = length > 0 ? length : -1;
+    const int result = CompareStringA(MakeLCID(languageId, sortId), flags, a, n, b, n);
+    if (result != 0) return result - CSTR_EQUAL;
+  } else if (caseInsensitive) {
+    MapText(0, 0, LCMAP_UPPERCASE, a, BoundedLength(a, length), a);
+    MapText(0, 0, LCMAP_UPPERCASE, b, BoundedLength(b, length), b);
+  }
+  return CompareTextBytes(a, b, length);
+}
+
+int CompareChar(uint16_t languageId, uint16_t sortId, char a, char b) {
+  if (languageId != 0) {
+    const int result = CompareStringA(MakeLCID(languageId, sortId), KeyTextFlags, &a, 1, &b, 1);
+    if (result != 0) return result - CSTR_EQUAL;
+  }
+  return CompareBytes(&a, &b, 1, false);
+}
+
+void UpperText(uint16_t languageId, uint16_t sortId, const char* text, char* out) {
+  MapText(languageId, sortId, LCMAP_UPPERCASE, text, std::strlen(text) + 1, out);
+}
+
+void LowerText(uint16_t languageId, uint16_t sortId, const char* text, char* out) {
+  MapText(languageId, sortId, LCMAP_LOWERCASE, text, std::strlen(text) + 1, out);
+}
