@@ -1,0 +1,261 @@
+#include "gTools.h"
+
+#include <ctime>
+
+#include "CheckAPI.h"
+#include "Regs.h"
+#include "osPath.h"
+#include "osProgram.h"
+#include "rtlDateTimeText.h"
+#include "rtlExceptions.h"
+#include "rtlFormat.h"
+#include "rtlStrUtils.h"
+#include "rtlStreams.h"
+#include "splConstants.h"
+#include "splSpooler.h"
+#include "uAlerter.h"
+
+std::string ProgramPath;
+std::string ProgramDir;
+std::string DataPath;
+std::string DataPassword;
+const std::string JobsFileName = "jobs.dat";
+
+void InitializeTools() {
+  ProgramDir = ProgramFolder();
+  ProgramPath = ProgramDir + "/";
+  DataPath = Format("%sDATA", {ProgramPath});
+  DataPassword.clear();
+  TMorvaneRegistry registry;
+  if (registry.OpenKeyReadOnly(GetSettingsKey())) {
+    DataPath = registry.ReadStringDef("DataPath", DataPath);
+    DataPassword = registry.ReadStringDef("DataPswd", DataPassword);
+  }
+}
+
+std::string GetComputerUNCName() { return "\\\\" + ComputerName(); }
+
+std::string FormatDateTimeStyle(int Style, TDateTime DateTime, const TFormatSettings& Settings) {
+  if (DateTime <= 0) return {};
+  switch (Style) {
+    case 0: return FormatDateTime("yyyy/mm/dd HH:nn:ss.zzz", DateTime, Settings);
+    case 1: return FormatDateTime("yyyy/mm/dd hh:nn:ss", DateTime, Settings);
+    case 2: return FormatDateTime(Settings.ShortDateFormat + " hh:mm:ss", DateTime, Settings);
+    case 3: return FormatDateTime("nn:ss", DateTime, Settings);
+    case 4: return FormatDateTime("yyyy/mm/dd hh:nn", DateTime, Settings);
+    default: return {};
+  }
+}
+
+std::string FormatNowStyle(int Style, const TFormatSettings& Settings) {
+  return FormatDateTimeStyle(Style, Now(), Settings);
+}
+
+std::string FormatByteSize(uint64_t Bytes, bool AllowMB) {
+  if (Bytes < 1024) return Format("%d b", {static_cast<unsigned long long>(Bytes)});
+  if (Bytes >= 1024000 && AllowMB) {
+    double megabytes = static_cast<double>(Bytes) / 1024 / 1024;
+    return Format(Bytes >= 10240000 ? "%.1f MB" : "%.2f MB", {megabytes});
+  }
+  return Format("%.2f KB", {static_cast<double>(Bytes) / 1024});
+}
+
+std::string InsertThousandSeparators(int32_t N) {
+  std::string text = Format("%d", {N});
+  const size_t length = text.size();
+  // Rightmost first, so that each position still counts from the plain digits.
+  if (N >= 1000) text.insert(length - 3, ",");
+  if (N >= 1000000) text.insert(length - 6, ",");
+  if (N >= 1000000000) text.insert(length - 9, ",");
+  return text;
+}
+
+std::string PrinterAttributeText(uint32_t Attributes) {
+  return (Attributes & PRINTER_ATTRIBUTE_WORK_OFFLINE) ? "Use Printer Offline" : "";
+}
+
+namespace {
+
+struct TStatusText {
+  uint32_t Bit;
+  const char* Text;
+};
+
+constexpr TStatusText kPrinterStatusTexts[] = {
+    {0x1, "Paused"},           {0x2, "Error"},
+    {0x4, "Deleting"},         {0x8, "Paper Jam"},
+    {0x10, "Out Of Paper"},    {0x20, "Manual Feed"},
+    {0x40, "Paper Problem"},   {0x80, "Offline"},
+    {0x100, "IO Active"},      {0x200, "Busy"},
+    {0x400, "Printing"},       {0x800, "Output Bin Full"},
+    {0x1000, "Not Available"}, {0x2000, "Waiting"},
+    {0x4000, "Processing"},    {0x8000, "Initializing"},
+    {0x10000, "Warming Up"},   {0x20000, "Low Toner"},
+    {0x40000, "No Toner"},     {0x80000, "Page Punt"},
+    {0x100000, "User Intervention Required"},
+    {0x200000, "Out of Memory"},
+    {0x400000, "Door Open"},   {0x800000, "Unknown Server"},
+    {0x1000000, "Power Save"},
+};
+
+// In the order the texts are listed.
+constexpr TStatusText kJobStatusTexts[] = {
+    {0x8, "Spooling"},        {0x10, "Printing"},  {0x4, "Deleting"},          {0x1, "Paused"},
+    {0x80, "Printed"},        {0x100, "Deleted"},  {0x2, "Error"},             {0x20, "Offline"},
+    {0x40, "Paper Out"},      {0x200, "Blocked Device"},
+    {0x400, "Intervention Required"},
+    {0x800, "Restarting"},
+};
+
+std::string PrinterStatusValueText(uint32_t Status) {
+  if (Status == 0) return {};
+  for (const TStatusText& entry : kPrinterStatusTexts)
+    if (entry.Bit == Status) return entry.Text;
+  return "Unkown Status";
+}
+
+}  // namespace
+
+std::string PrinterStatusText(uint32_t Attributes, uint32_t Status) {
+  std::string text = JoinTexts(PrinterStatusValueText(Status), " - ", PrinterAttributeText(Attributes));
+  return text.empty() ? "Ready" : text;
+}
+
+std::string JobStatusText(uint32_t Status, bool AllFlags) {
+  if (!AllFlags && (Status & JOB_STATUS_PRINTED)) return "Printed";
+  std::string text;
+  uint32_t known = 0;
+  for (const TStatusText& entry : kJobStatusTexts) {
+    known |= entry.Bit;
+    if (Status & entry.Bit) text = JoinTexts(text, " - ", entry.Text);
+  }
+  if (Status & ~known) text = JoinTexts(text, " - ", "Unkown");
+  return text;
+}
+
+std::string JoinTexts(const std::string& A, const std::string& Separator, const std::string& B) {
+  if (A.empty()) return B;
+  if (B.empty()) return A;
+  return A + Separator + B;
+}
+
+std::string GetCSVField(std::string_view Line, int N) {
+  enum { Outside, Quoted, AfterQuote } state = Outside;
+  const int target = N - 1;
+  int field = 0;
+  bool quoted = false;
+  std::string text;
+  for (char c : Line) {
+    if (field > target || text.size() >= 255) break;
+    switch (state) {
+      case Outside:
+        if (c == '"')
+          state = Quoted;
+        else if (c == ',')
+          ++field;
+        else if (field == target)
+          text += c;
+        break;
+      case Quoted:
+        if (field == target) quoted = true;
+        if (c == '"')
+          state = AfterQuote;
+        else if (field == target)
+          text += c;
+        break;
+      case AfterQuote:
+        if (c == ',') {
+          ++field;
+          state = Outside;
+        }
+        break;
+    }
+  }
+  if (field < target) return {};
+  if (!quoted) text = Trim(text);
+  auto isQuote = [](char c) { return c == '"' || c == '\''; };
+  while (!text.empty() && (isQuote(text.front()) || isQuote(text.back()))) {
+    if (isQuote(text.front())) text.erase(0, 1);
+    if (!text.empty() && isQuote(text.back())) text.pop_back();
+  }
+  return text;
+}
+
+std::string NextCSVToken(std::string_view& P) {
+  while (!P.empty() && P.front() == ' ') P.remove_prefix(1);
+  size_t comma = P.find(',');
+  std::string token(P.substr(0, comma));
+  P.remove_prefix(comma == std::string_view::npos ? P.size() : comma + 1);
+  return token;
+}
+
+TDateTime SystemTimeToLocalDateTime(const SystemTime& Time) {
+  std::tm utc{};
+  utc.tm_year = Time.Year - 1900;
+  utc.tm_mon = Time.Month - 1;
+  utc.tm_mday = Time.Day;
+  utc.tm_hour = Time.Hour;
+  utc.tm_min = Time.Minute;
+  utc.tm_sec = Time.Second;
+  TDateTime checked;
+  if (!TryEncodeDateTime(Time.Year, Time.Month, Time.Day, Time.Hour, Time.Minute, Time.Second,
+                         Time.Milliseconds, checked))
+    return 0;
+  std::time_t seconds = timegm(&utc);
+  std::tm local{};
+  if (!localtime_r(&seconds, &local)) return 0;
+  TDateTime result;
+  if (!TryEncodeDateTime(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,
+                         local.tm_min, local.tm_sec, Time.Milliseconds, result))
+    return 0;
+  return result;
+}
+
+std::unique_ptr<TFileStream> OpenAppendStream(const std::string& FileName, bool Create) {
+  bool create = Create || !OsPath::FileExists(FileName);
+  auto stream = std::make_unique<TFileStream>(FileName, create ? fmCreate : fmOpenReadWrite);
+  stream->Seek(0, soFromEnd);
+  return stream;
+}
+
+void ForceDataDirectory() { ForceFolders(DataPath, 0777); }
+
+namespace {
+
+template <class TInfo>
+void EnumPrintersChecked(uint32_t Flags, const std::string& Name, std::vector<TInfo>& Printers) {
+  OsError error = CurrentSpooler()->EnumPrinters(Flags, Name, Printers);
+  if (error != ERROR_SUCCESS) throw ESysError(OsErrorMessage(error));
+}
+
+}  // namespace
+
+void EnumPrintersBuffer(uint32_t Flags, const std::string& Name, std::vector<PrinterInfo1>& Printers) {
+  EnumPrintersChecked(Flags, Name, Printers);
+}
+
+void EnumPrintersBuffer(uint32_t Flags, const std::string& Name, std::vector<PrinterInfo2>& Printers) {
+  EnumPrintersChecked(Flags, Name, Printers);
+}
+
+bool OpenPrinterChecked(const std::string& Name, PrinterHandle& Handle) {
+  std::shared_ptr<TSpooler> spooler = CurrentSpooler();
+  OsError error = spooler->OpenPrinter(Name, PRINTER_ALL_ACCESS, Handle);
+  if (error != ERROR_SUCCESS) error = spooler->OpenPrinter(Name, PRINTER_ACCESS_USE, Handle);
+  if (error != ERROR_SUCCESS)
+    throw Exception(Format("OpenPrinter failed:\n%s",
+                           {error == ERROR_ACCESS_DENIED ? std::string("Access denied!") : OsErrorMessage(error)}));
+  return true;
+}
+
+std::string GetDefaultPrinter() {
+  std::string entry;
+  if (CurrentSpooler()->GetDefaultPrinter(entry) == ERROR_SUCCESS) {
+    std::string_view rest(entry);
+    std::string name = NextCSVToken(rest);
+    if (!name.empty()) return name;
+  }
+  GetAlerter()->AddFromThread(std::make_unique<Exception>("No default printer in system"), nullptr,
+                              "You need to install a printer");
+  return "No default printer";
+}
