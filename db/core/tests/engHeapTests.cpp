@@ -1,0 +1,175 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+#include "engErrors.h"
+#include "engHeap.h"
+#include "engSystemList.h"
+
+// Huge requests must fail with an error, not end the sanitized test run.
+extern "C" const char* __asan_default_options() { return "allocator_may_return_null=1"; }
+extern "C" const char* __tsan_default_options() { return "allocator_may_return_null=1"; }
+
+namespace {
+
+bool AllZero(const void* block, size_t size) {
+  auto p = static_cast<const unsigned char*>(block);
+  for (size_t i = 0; i < size; ++i)
+    if (p[i]) return false;
+  return true;
+}
+
+TEST(EngineHeap, AllocatesZeroedAndKeepsTheTotal) {
+  int64_t before = EngineHeapTotal();
+  void* block = EngineAllocMem(100);
+  ASSERT_TRUE(block);
+  EXPECT_TRUE(AllZero(block, 100));
+  EXPECT_EQ(EngineHeapTotal(), before + 100);
+  EngineFreeMem(block);
+  EXPECT_EQ(block, nullptr);
+  EXPECT_EQ(EngineHeapTotal(), before);
+  EngineFreeMem(block);  // an empty variable is left alone
+
+  void* empty = EngineAllocMem(0);
+  EngineFreeMem(empty);
+  EXPECT_EQ(EngineHeapTotal(), before);
+}
+
+TEST(EngineHeap, ReallocationKeepsOldBytesAndZeroesNewOnes) {
+  int64_t before = EngineHeapTotal();
+  auto* block = static_cast<unsigned char*>(EngineAllocMem(64));
+  memset(block, 0xAB, 64);
+  block = static_cast<unsigned char*>(EngineReallocMem(block, 16));
+  // Grown again in place: the bytes cut off before must not come back.
+  block = static_cast<unsigned char*>(EngineReallocMem(block, 48));
+  EXPECT_TRUE(AllZero(block + 16, 32));
+  block = static_cast<unsigned char*>(EngineReallocMem(block, 4000));
+  for (int i = 0; i < 16; ++i) ASSERT_EQ(block[i], 0xAB);
+  EXPECT_TRUE(AllZero(block + 16, 4000 - 16));
+  EXPECT_EQ(EngineHeapTotal(), before + 4000);
+  block = static_cast<unsigned char*>(EngineReallocMem(block, 0));
+  EXPECT_NE(block, nullptr);
+  EngineFreeMem(block);
+  EXPECT_EQ(EngineHeapTotal(), before);
+}
+
+TEST(EngineHeap, OutOfMemoryRaises11016) {
+  try {
+    EngineAllocMem(SIZE_MAX / 2);
+    FAIL();
+  } catch (const EEngineError& e) {
+    EXPECT_EQ(e.ErrorCode, 11016);
+    EXPECT_EQ(e.Message, "There is insufficient operating system memory available for the current operation");
+  }
+  void* block = EngineAllocMem(8);
+  EXPECT_THROW(EngineReallocMem(block, SIZE_MAX / 2), EEngineError);
+  EngineFreeMem(block);  // still the caller's after a failed reallocation
+}
+
+TEST(EngineHeap, TrimsAfterEvery1020FreesOrReallocations) {
+  std::vector<void*> blocks(2100);
+  for (auto& b : blocks) b = EngineAllocMem(16);
+  size_t next = 0;
+  while (EngineHeapOperationCount() != 0) EngineFreeMem(blocks[next++]);
+  for (int i = 0; i < 1018; ++i) EngineFreeMem(blocks[next++]);
+  blocks[next] = EngineReallocMem(blocks[next], 32);
+  EXPECT_EQ(EngineHeapOperationCount(), 1019);
+  EngineFreeMem(blocks[next++]);
+  EXPECT_EQ(EngineHeapOperationCount(), 0);
+  for (; next < blocks.size(); ++next) EngineFreeMem(blocks[next]);
+}
+
+TEST(EngineHeap, GrowBufferRoundsUpAndNeverShrinks) {
+  char* buffer = nullptr;
+  int32_t capacity = 0;
+  GrowBuffer(1, 510, buffer, capacity);
+  EXPECT_EQ(capacity, 510);
+  buffer[509] = 'x';
+  GrowBuffer(511, 510, buffer, capacity);
+  EXPECT_EQ(capacity, 1020);
+  EXPECT_EQ(buffer[509], 'x');
+  EXPECT_TRUE(AllZero(buffer + 510, 510));
+  char* same = buffer;
+  GrowBuffer(300, 510, buffer, capacity);
+  EXPECT_EQ(capacity, 1020);
+  EXPECT_EQ(buffer, same);
+  GrowBuffer(0, 510, buffer, capacity);
+  EXPECT_EQ(capacity, 0);
+  EXPECT_EQ(buffer, nullptr);
+}
+
+struct TProbe : TEngineObject {
+  char bytes[40] = {};
+};
+
+TEST(EngineHeap, EngineObjectsLiveOnTheEngineHeap) {
+  int64_t before = EngineHeapTotal();
+  auto* probe = new TProbe;
+  EXPECT_GT(EngineHeapTotal(), before);
+  delete probe;
+  EXPECT_EQ(EngineHeapTotal(), before);
+}
+
+TEST(SystemList, GrowsByTheEngineRule) {
+  TSystemList list;
+  std::vector<int32_t> capacities;
+  for (intptr_t i = 0; i < 96; ++i) {
+    list.Add(reinterpret_cast<void*>(i));
+    if (capacities.empty() || capacities.back() != list.Capacity()) capacities.push_back(list.Capacity());
+  }
+  EXPECT_EQ(capacities, (std::vector<int32_t>{4, 8, 12, 28, 44, 60, 76, 95, 118}));
+}
+
+void* P(intptr_t v) { return reinterpret_cast<void*>(v); }
+intptr_t V(void* p) { return reinterpret_cast<intptr_t>(p); }
+
+std::vector<intptr_t> Items(const TSystemList& list) {
+  std::vector<intptr_t> items;
+  for (int32_t i = 0; i < list.Count(); ++i) items.push_back(V(list.Get(i)));
+  return items;
+}
+
+TEST(SystemList, EditsKeepOrderAndEmptySlots) {
+  TSystemList list;
+  for (intptr_t i = 1; i <= 5; ++i) list.Add(P(i));
+  list.Insert(0, P(10));
+  list.Insert(6, P(11));
+  list.Delete(2);
+  list.Exchange(0, 5);
+  EXPECT_EQ(Items(list), (std::vector<intptr_t>{11, 1, 3, 4, 5, 10}));
+  EXPECT_EQ(list.IndexOf(P(4)), 3);
+  EXPECT_EQ(list.IndexOf(P(99)), -1);
+  EXPECT_EQ(V(list.First()), 11);
+  EXPECT_EQ(V(list.Last()), 10);
+  list.SetCount(3);
+  list.SetCount(40);
+  EXPECT_EQ(list.Capacity(), 40);
+  EXPECT_EQ(V(list.Get(3)), 0);
+  EXPECT_EQ(V(list.Get(39)), 0);
+
+  TSystemList copy;
+  copy.Add(P(7));
+  copy.Assign(list);
+  EXPECT_EQ(copy.Capacity(), 40);
+  EXPECT_EQ(Items(copy), Items(list));
+  list.Clear();
+  EXPECT_EQ(list.Count(), 0);
+  EXPECT_EQ(list.Capacity(), 0);
+}
+
+TEST(SystemList, SortsWithTheCallersComparison) {
+  TSystemList list;
+  list.Sort([](void*, void*) { return 0; });  // empty: nothing to do
+  std::vector<intptr_t> values;
+  for (intptr_t i = 0; i < 200; ++i) values.push_back((i * 7919) % 61);
+  for (intptr_t v : values) list.Add(P(v));
+  list.Sort([](void* a, void* b) { return CompareNumbers(int32_t(V(a)), int32_t(V(b))); });
+  std::sort(values.begin(), values.end());
+  EXPECT_EQ(Items(list), values);
+  EXPECT_EQ(CompareKeyWithNumber(5, 3), -1);
+  EXPECT_EQ(CompareKeyWithNumber(3, 5), 1);
+  EXPECT_EQ(CompareKeyWithNumber(4, 4), 0);
+}
+
+}  // namespace

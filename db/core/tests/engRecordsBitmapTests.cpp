@@ -1,0 +1,123 @@
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "engLibrary.h"
+#include "engRecordsBitmap.h"
+
+namespace {
+
+TRecordsBitmap* Bitmap(int32_t records, std::vector<int32_t> set = {}) {
+  auto* bitmap = new TRecordsBitmap;
+  bitmap->SetRecordCount(records);
+  for (int32_t n : set) bitmap->SetBit(n);
+  return bitmap;
+}
+
+std::vector<int32_t> SetRecords(const TRecordsBitmap& bitmap) {
+  std::vector<int32_t> records;
+  for (int32_t n = 1; n <= bitmap.RecordCount(); ++n)
+    if (bitmap.IsSet(n)) records.push_back(n);
+  return records;
+}
+
+TEST(RecordsBitmap, CountsStopAtTheRecordCount) {
+  std::unique_ptr<TRecordsBitmap> bitmap(Bitmap(33));
+  EXPECT_EQ(bitmap->WordCount(), 2);
+  EXPECT_EQ(bitmap->AllocatedBytes(), 1024);
+  bitmap->SetAll();
+  EXPECT_EQ(bitmap->CountSet(), 33);
+  bitmap->ClearAll();
+  bitmap->Invert();
+  EXPECT_EQ(bitmap->CountSet(), 33);
+  EXPECT_EQ(bitmap->CountSetBefore(1), 0);
+  EXPECT_EQ(bitmap->CountSetBefore(33), 32);
+  EXPECT_EQ(bitmap->CountSetBefore(1000), 33);
+  bitmap->ClearBit(32);
+  EXPECT_EQ(bitmap->CountSetBefore(34), 32);
+  EXPECT_FALSE(bitmap->IsSet(32));
+}
+
+TEST(RecordsBitmap, CombinesWithAndOrAssign) {
+  std::unique_ptr<TRecordsBitmap> a(Bitmap(100, {1, 32, 33, 64, 100}));
+  std::unique_ptr<TRecordsBitmap> b(Bitmap(100, {32, 64, 65, 99}));
+  std::unique_ptr<TRecordsBitmap> both(Bitmap(0));
+  both->Assign(*a);
+  both->AndWith(*b);
+  EXPECT_EQ(SetRecords(*both), (std::vector<int32_t>{32, 64}));
+  a->OrWith(*b);
+  EXPECT_EQ(SetRecords(*a), (std::vector<int32_t>{1, 32, 33, 64, 65, 99, 100}));
+  a->Invert();
+  EXPECT_EQ(a->CountSet(), 93);
+  // A smaller other bitmap contributes nothing beyond its words.
+  std::unique_ptr<TRecordsBitmap> small(Bitmap(10, {2}));
+  b->AndWith(*small);
+  EXPECT_EQ(b->CountSet(), 0);
+}
+
+TEST(RecordsBitmap, FindsSetBitsInBothDirections) {
+  std::unique_ptr<TRecordsBitmap> bitmap(Bitmap(200, {3, 40, 41, 170}));
+  int32_t record = 0;
+  int32_t counter = 0;
+  EXPECT_TRUE(bitmap->FindNext(record, 2, counter));
+  EXPECT_EQ(record, 40);
+  EXPECT_EQ(counter, 2);
+  EXPECT_FALSE(bitmap->FindNext(record, 5, counter));
+  EXPECT_EQ(record, 170);  // the last one found
+  EXPECT_EQ(counter, 4);
+  EXPECT_FALSE(bitmap->FindNext(record, 1, counter));
+  EXPECT_EQ(record, 170);
+  EXPECT_EQ(counter, 4);
+
+  record = 201;
+  EXPECT_TRUE(bitmap->FindPrior(record, 3, counter));
+  EXPECT_EQ(record, 40);
+  EXPECT_EQ(counter, 1);
+  EXPECT_TRUE(bitmap->FindPrior(record, 1, counter));
+  EXPECT_EQ(record, 3);
+  EXPECT_FALSE(bitmap->FindPrior(record, 1, counter));
+  EXPECT_EQ(record, 3);
+  EXPECT_EQ(counter, 0);
+}
+
+TEST(RecordsBitmap, RecordsAddedAfterSetAllOrInvertStartClear) {
+  std::unique_ptr<TRecordsBitmap> bitmap(Bitmap(33));
+  bitmap->SetAll();
+  bitmap->SetRecordCount(70);
+  EXPECT_EQ(bitmap->CountSet(), 33);
+  bitmap->ClearAll();
+  bitmap->Invert();
+  bitmap->SetRecordCount(20);
+  bitmap->SetRecordCount(64);
+  EXPECT_EQ(bitmap->CountSet(), 20);
+  int32_t record = 20;
+  int32_t counter = 0;
+  EXPECT_FALSE(bitmap->FindNext(record, 1, counter));
+  // Growing past the first allocation keeps the bits and clears the new ones.
+  bitmap->SetRecordCount(10000);
+  EXPECT_EQ(bitmap->CountSet(), 20);
+  EXPECT_EQ(bitmap->AllocatedBytes(), 2048);
+}
+
+TEST(RecordsBitmap, PoolHandsBackClearedBitmaps) {
+  StartEngineLibrary();
+  TRecordsBitmap* first = GetRecordsBitmap();
+  first->SetRecordCount(50);
+  first->SetAll();
+  TRecordsBitmap* released = first;
+  ReleaseRecordsBitmap(first);
+  EXPECT_EQ(first, nullptr);
+  ReleaseRecordsBitmap(first);  // nil is ignored
+
+  TRecordsBitmap* again = GetRecordsBitmap();
+  EXPECT_EQ(again, released);
+  EXPECT_EQ(again->RecordCount(), 50);
+  EXPECT_EQ(again->CountSet(), 0);
+  TRecordsBitmap* fresh = GetRecordsBitmap();
+  EXPECT_NE(fresh, again);
+  ReleaseRecordsBitmap(again);
+  ReleaseRecordsBitmap(fresh);
+  StopEngineLibrary();
+}
+
+}  // namespace
