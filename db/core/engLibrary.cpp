@@ -2,6 +2,8 @@
 
 #include <mutex>
 
+#include "engCharMaps.h"
+#include "engFileList.h"
 #include "engHeap.h"
 #include "engRecordsBitmap.h"
 
@@ -20,11 +22,17 @@ void StartEngineLibrary() {
   if (started) return;
   ResetEngineHeapCounters();
   RecordsBitmapStack = new TRecordsBitmapStack;
+  FileList = new TFileList;
+  LanguageCharMapsList = new TLanguageCharMapsList;
   started = true;
 }
 
 void StopEngineLibrary() {
   if (!started) return;
+  delete LanguageCharMapsList;
+  LanguageCharMapsList = nullptr;
+  delete FileList;
+  FileList = nullptr;
   delete RecordsBitmapStack;
   RecordsBitmapStack = nullptr;
   started = false;
