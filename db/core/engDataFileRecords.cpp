@@ -1,0 +1,226 @@
+// The data file's records: the cache with its read-ahead, the runs of
+// consecutive modified records written back in one write each, appending,
+// and the free list of deleted records.
+
+#include <algorithm>
+#include <cstring>
+
+#include "engDataFile.h"
+
+namespace {
+
+constexpr int32_t BufferStep = 65535;
+constexpr int32_t TransactionCacheGrowth = 255;
+
+}  // namespace
+
+bool TDataFile::GetRecord(TDataCursor* cursor, uint32_t recordNumber, int direction, bool cursorSized,
+                          bool readAhead, TRecord*& record) {
+  record = nullptr;
+  if (recordNumber == 0 || recordNumber > NextRecordNumber()) RaiseData(DatErrRecordsCorrupt);
+  TRecord* found;
+  if (recordNumber == NextRecordNumber()) {
+    found = AppendRecord();
+  } else if ((found = cache.Find(recordNumber))) {
+    ++cacheHits;
+  } else {
+    if (table->CheckChangesBeforeRead(cursor)) return false;
+    ReadRecords(cursor, recordNumber, direction, cursorSized, readAhead);
+    found = cache.Find(recordNumber);
+    if (!found) RaiseData(DatErrRecordsCorrupt);
+  }
+  cache.MoveToHead(found);
+  found->AddUse();
+  record = found;
+  return true;
+}
+
+void TDataFile::ReleaseRecord(TRecord* record) {
+  if (!record) return;
+  record->ReleaseUse();
+  if (record->Orphaned && record->UseCount() == 0) {
+    orphans.Delete(orphans.IndexOf(record));
+    recordStack.Return(record);
+  }
+}
+
+TRecord* TDataFile::AppendRecord() {
+  const uint32_t number = NextRecordNumber();
+  if (number >= MaxRecordNumber || int64_t(RecordSize()) * number > MaxRecordAreaBytes)
+    RaiseData(DatErrTableFull);
+  TRecord* record = TakeCacheEntry();
+  record->SetRecordNumber(number);
+  // Written even if no field is ever filled, so the file never has a hole.
+  record->SetModified(true);
+  cache.Insert(record);
+  header.Put32(DatHdrNextRecord, number + 1);
+  SetHeaderModified();
+  return record;
+}
+
+void TDataFile::ReadRecords(TDataCursor* cursor, uint32_t recordNumber, int direction, bool cursorSized,
+                            bool readAhead) {
+  const bool forward = direction == 1;
+  int32_t count = 1;
+  if (readAhead) {
+    // Backward, the block ends at the record and cannot start before record 1.
+    const int64_t available = forward ? int64_t(PhysicalRecordCount()) - recordNumber + 1 : recordNumber;
+    const int32_t limit = int32_t(std::min<int64_t>(readAheadCount, available));
+    count = cursorSized ? std::clamp(table->CursorReadAheadCount(cursor, recordNumber, forward, limit), 1, limit)
+                        : limit;
+  }
+  const uint32_t first = forward ? recordNumber : recordNumber - uint32_t(count) + 1;
+  const int32_t size = RecordSize();
+  const int32_t bytes = count * size;
+  GrowBuffer(bytes, BufferStep, readBuffer, readCapacity);
+  // Records a transaction or a work table has not written yet may be missing.
+  const bool allowShort = (Temporary || table->HoldsTransactionLock()) && table->DataChanged();
+  const int32_t got = ReadAt(RecordOffset(first), readBuffer, bytes, allowShort);
+  ++physicalReads;
+  if (count > 1) ++readAheadReads;
+  readAheadStart = first;
+  readAheadLength = count;
+  try {
+    for (int32_t i = 0; i < got / size; ++i) PlaceRecord(first + uint32_t(i), readBuffer + size_t(i) * size);
+  } catch (...) {
+    readAheadStart = 0;
+    readAheadLength = 0;
+    throw;
+  }
+  readAheadStart = 0;
+  readAheadLength = 0;
+}
+
+void TDataFile::PlaceRecord(uint32_t recordNumber, const uint8_t* image) {
+  TRecord* record = cache.Find(recordNumber);
+  if (!record) {
+    record = TakeCacheEntry();
+    record->SetRecordNumber(recordNumber);
+    record->LoadFromImage(image);
+    cache.Insert(record);
+  } else if (record->UseCount() == 0 && !record->Modified()) {
+    record->LoadFromImage(image);
+  }
+}
+
+bool TDataFile::InReadAhead(uint32_t recordNumber) const {
+  return readAheadLength > 0 && recordNumber >= readAheadStart &&
+         recordNumber - readAheadStart < uint32_t(readAheadLength);
+}
+
+TRecord* TDataFile::TakeCacheEntry() {
+  if (!cache.Full()) return recordStack.Take();
+  for (bool flushed = false;; flushed = true) {
+    if (TRecord* idle = cache.LeastRecentlyIdle()) {
+      cache.Remove(idle);
+      recordStack.Return(idle);
+      return recordStack.Take();
+    }
+    if (flushed || table->HoldsTransactionLock()) break;
+    FlushRecords();
+  }
+  // A transaction keeps its changes in memory until it ends.
+  if (!table->HoldsTransactionLock()) RaiseData(DatErrRecordsCorrupt);
+  cache.Capacity += TransactionCacheGrowth;
+  return recordStack.Take();
+}
+
+bool TDataFile::FlushRecords() {
+  flushList.Clear();
+  for (int32_t i = 0; i < cache.Count(); ++i) {
+    TRecord* record = cache.Get(i);
+    if (record->Modified() && record->UseCount() == 0 && !InReadAhead(record->RecordNumber()))
+      flushList.Add(record);
+  }
+  const int32_t count = flushList.Count();
+  if (count == 0) return false;
+  auto numberAt = [this](int32_t i) { return static_cast<TRecord*>(flushList.Get(i))->RecordNumber(); };
+  int32_t runStart = 0;
+  for (int32_t i = 1; i <= count; ++i) {
+    if (i < count && numberAt(i) == numberAt(i - 1) + 1) continue;
+    WriteRun(runStart, i - 1);
+    runStart = i;
+  }
+  flushList.Clear();
+  return true;
+}
+
+void TDataFile::WriteRun(int32_t first, int32_t last) {
+  const int32_t size = RecordSize();
+  const int32_t count = last - first + 1;
+  GrowBuffer(count * size, BufferStep, writeBuffer, writeCapacity);
+  auto recordAt = [this](int32_t i) { return static_cast<TRecord*>(flushList.Get(i)); };
+  for (int32_t i = 0; i < count; ++i) recordAt(first + i)->StoreToImage(writeBuffer + size_t(i) * size);
+  try {
+    WriteAt(RecordOffset(recordAt(first)->RecordNumber()), writeBuffer, count * size);
+  } catch (...) {
+    // Not on disk: the records keep their changes for the next flush.
+    for (int32_t i = first; i <= last; ++i) recordAt(i)->SetModified(true);
+    throw;
+  }
+  ++physicalWrites;
+  table->SetDataChanged();
+}
+
+void TDataFile::LetGo(TRecord* record) {
+  if (record->UseCount() > 0) {
+    // Its holder releases it later; only then may the pool lend it again.
+    record->Orphaned = true;
+    orphans.Add(record);
+  } else {
+    recordStack.Return(record);
+  }
+}
+
+void TDataFile::DropCache() {
+  for (int32_t i = 0; i < cache.Count(); ++i) LetGo(cache.Get(i));
+  cache.Clear();
+  for (int32_t i = 0; i < sortRecords.Count(); ++i) recordStack.Return(static_cast<TRecord*>(sortRecords.Get(i)));
+  sortRecords.Clear();
+}
+
+void TDataFile::TrimCache() {
+  cache.Capacity = CacheLimit();
+  // Records in use or not yet written stay.
+  for (int32_t i = cache.Count() - 1; i >= 0 && cache.Count() > cache.Capacity; --i) {
+    TRecord* record = cache.Get(i);
+    if (record->UseCount() > 0 || record->Modified()) continue;
+    cache.Remove(record);
+    recordStack.Return(record);
+  }
+}
+
+uint32_t TDataFile::NewRecordNumber() const {
+  return FirstFreeRecord() != 0 && table->HasPrimaryIndex() ? FirstFreeRecord() : NextRecordNumber();
+}
+
+bool TDataFile::NewRecord(TDataCursor* cursor, TRecord*& record) {
+  const uint32_t number = NewRecordNumber();
+  const bool append = number == NextRecordNumber();
+  if (!GetRecord(cursor, number, 1, false, false, record)) return false;
+  uint32_t firstFree = 0;
+  if (!append) {
+    // A free-list entry that is in use, or that links outside the file or
+    // to itself, would hand out a live record.
+    const uint32_t link = record->NextFree();
+    if (!record->IsDeleted() || link == number || link >= NextRecordNumber()) {
+      ReleaseRecord(record);
+      record = nullptr;
+      RaiseData(DatErrRecordsCorrupt);
+    }
+    firstFree = link;
+  }
+  header.Put32(DatHdrFirstFree, firstFree);
+  SetHeaderModified();
+  return true;
+}
+
+void TDataFile::FreeRecord(TRecord* record) {
+  // Freeing a free record twice would link the free list to itself.
+  if (record->IsDeleted()) RaiseData(DatErrRecordsCorrupt);
+  const uint32_t link = NewRecordNumber();
+  record->SetDeleted(true);
+  record->SetNextFree(link == NextRecordNumber() ? 0 : link);
+  header.Put32(DatHdrFirstFree, record->RecordNumber());
+  SetHeaderModified();
+}
