@@ -84,6 +84,8 @@ protected:
   // The end of a transfer of count bytes at position, unless the transfer
   // would start before 0 or pass the largest 32-bit position.
   static bool TransferEnd(int32_t position, int32_t count, int32_t& end);
+  // Where a seek lands, kept within 32 bits.
+  static int32_t SeekTarget(int64_t position, int64_t size, int32_t offset, int32_t origin);
 
 private:
   TSystemList handles;

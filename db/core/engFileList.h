@@ -33,7 +33,8 @@ public:
   // Copies the source from its start into a new file.
   int32_t Copy(TAbstractFile* sourceFile, int32_t sourceHandle, const std::string& targetName,
                bool targetInMemory);
-  // Copies the named file into the target at the target handle's position.
+  // Copies the named file into the target at the target handle's position;
+  // the target then ends where the copy ends.
   int32_t CopyFrom(TAbstractFile* targetFile, int32_t targetHandle, const std::string& sourceName,
                    bool sourceInMemory);
 
@@ -49,6 +50,8 @@ private:
   int32_t OpenLocked(const std::string& name, bool inMemory, bool sequential, bool writeThrough, bool temporary,
                      bool exclusive, bool& openedReadOnly, TAbstractFile*& file);
   int32_t CloseLocked(TAbstractFile* file, bool inMemory, int32_t handle);
+  static int32_t CopyContent(TAbstractFile* source, int32_t sourceHandle, TAbstractFile* target,
+                             int32_t targetHandle);
 };
 
 // The process's file list; exists between engine library start and stop.

@@ -28,8 +28,9 @@ public:
   bool LockRange(int32_t offset, int32_t length) override;
   bool UnlockRange(int32_t offset, int32_t length) override;
 
-  // Writes the operating system's buffers of this file to disk.
-  int32_t Flush();
+  // Writes the operating system's buffers of this file to disk; false when
+  // that fails.
+  bool Flush();
 
   // The same operations for a disk file that has no file object.
   static bool ExistsOnDisk(const std::string& name);

@@ -1,0 +1,133 @@
+#include "engPhysicalFile.h"
+
+#include <algorithm>
+#include <cstdint>
+
+#include "engOsErrors.h"
+#include "osPath.h"
+#include "rtlStrUtils.h"
+
+namespace {
+
+using Guard = std::lock_guard<std::recursive_mutex>;
+
+int32_t Failure(OsError error) { return -int32_t(EngineErrorFromOsError(error)); }
+
+int32_t Result(OsError error) { return error == ERROR_SUCCESS ? 0 : Failure(error); }
+
+// The full path of the file on disk: the last part of the name is looked up
+// ignoring case in its folder; without a match the name stays as given.
+std::string DiskPath(const std::string& name) {
+  const std::string full = OsPath::ExpandFileName(Trim(name));
+  const size_t slash = full.rfind('/');
+  if (slash == std::string::npos || slash + 1 == full.size()) return full;
+  const std::string folder = slash == 0 ? std::string("/") : full.substr(0, slash);
+  const std::string found = OsPath::FindFileIgnoreCase(folder, full.substr(slash + 1));
+  return found.empty() ? full : full.substr(0, slash + 1) + found;
+}
+
+}  // namespace
+
+OsFileOptions TPhysicalFile::Options(bool deleteOnClose) const {
+  return OsFileOptions{deleteOnClose, WriteThrough, SequentialAccess};
+}
+
+int32_t TPhysicalFile::CreateNew() {
+  Guard guard(section);
+  // The temporary attribute alone: the creator closes and reopens the file
+  // before it is deleted on close.
+  if (const OsError error = osFile.Create(DiskPath(name), Options(false))) return Failure(error);
+  ReadOnly = false;
+  OpenedReadOnly = false;
+  position = 0;
+  return TAbstractFile::CreateNew();
+}
+
+int32_t TPhysicalFile::OpenHandle() {
+  Guard guard(section);
+  if (openCount == 0) {
+    const std::string path = DiskPath(name);
+    OsPath::FileAttributes attributes;
+    if (const OsError error = OsPath::GetFileAttributes(path, attributes)) return Failure(error);
+    ReadOnly = attributes.readOnly;
+    const OsFileAccess access = ReadOnly ? OsFileAccess::ReadOnly : OsFileAccess::ReadWrite;
+    const OsFileShare share = Exclusive ? OsFileShare::Exclusive : OsFileShare::Shared;
+    if (const OsError error = osFile.Open(path, access, share, Options(Temporary))) return Failure(error);
+    ReadOnly = ReadOnly || osFile.OpenedReadOnly();
+    OpenedReadOnly = ReadOnly;
+    position = 0;
+  }
+  return TAbstractFile::OpenHandle();
+}
+
+bool TPhysicalFile::CloseHandle(int32_t number) {
+  Guard guard(section);
+  if (!TAbstractFile::CloseHandle(number)) return false;
+  if (openCount == 0) osFile.Close();
+  return true;
+}
+
+int32_t TPhysicalFile::Rename(const std::string& newName) {
+  Guard guard(section);
+  const int32_t result = RenameOnDisk(name, newName);
+  if (result == 0) name = newName;
+  return result;
+}
+
+int32_t TPhysicalFile::Delete() {
+  Guard guard(section);
+  return DeleteOnDisk(name);
+}
+
+int32_t TPhysicalFile::Read(int32_t, void* buffer, int32_t count) {
+  Guard guard(section);
+  if (count < 0) return -1;
+  // Nothing lies beyond the largest 32-bit position for the engine.
+  count = int32_t(std::min<int64_t>(count, int64_t(INT32_MAX) - position));
+  size_t done = 0;
+  const OsError error = osFile.Read(position, buffer, size_t(count), done);
+  position += int32_t(done);
+  return error == ERROR_SUCCESS ? int32_t(done) : -1;
+}
+
+int32_t TPhysicalFile::Write(int32_t, const void* buffer, int32_t count) {
+  Guard guard(section);
+  int32_t end;
+  if (!TransferEnd(position, count, end)) return -1;
+  if (count == 0) return osFile.SetEnd(position) == ERROR_SUCCESS ? 0 : -1;
+  size_t done = 0;
+  const OsError error = osFile.Write(position, buffer, size_t(count), done);
+  position += int32_t(done);
+  return error == ERROR_SUCCESS ? int32_t(done) : -1;
+}
+
+int32_t TPhysicalFile::Seek(int32_t, int32_t offset, int32_t origin) {
+  Guard guard(section);
+  int64_t fileSize = 0;
+  if (origin == soFromEnd) (void)osFile.Size(fileSize);
+  position = SeekTarget(position, fileSize, offset, origin);
+  return position;
+}
+
+bool TPhysicalFile::LockRange(int32_t offset, int32_t length) {
+  Guard guard(section);
+  return osFile.LockRange(offset, length) == ERROR_SUCCESS;
+}
+
+bool TPhysicalFile::UnlockRange(int32_t offset, int32_t length) {
+  Guard guard(section);
+  return osFile.UnlockRange(offset, length) == ERROR_SUCCESS;
+}
+
+bool TPhysicalFile::Flush() {
+  Guard guard(section);
+  return osFile.Flush() == ERROR_SUCCESS;
+}
+
+bool TPhysicalFile::ExistsOnDisk(const std::string& name) { return OsPath::FileExists(DiskPath(name)); }
+
+int32_t TPhysicalFile::DeleteOnDisk(const std::string& name) { return Result(OsFile::Delete(DiskPath(name))); }
+
+int32_t TPhysicalFile::RenameOnDisk(const std::string& name, const std::string& newName) {
+  return Result(OsFile::Rename(DiskPath(name), Trim(newName)));
+}
