@@ -1,0 +1,223 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <regex>
+#include <thread>
+
+#include "splCupsSpooler.h"
+#include "splPrivateCupsd.h"
+#include "splTestNotify.h"
+
+namespace {
+
+const std::string Local = "\\\\TESTHOST";
+const std::string Q1 = "\\\\TESTHOST\\q1";
+
+bool Finished(const SeenJob& job) { return (job.Status() & JOB_STATUS_DELETED) != 0; }
+
+class CupsSpoolerTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(cupsd.Start()) << cupsd.Error();
+    ASSERT_TRUE(cupsd.AddQueue("q1", "Room 5", "Front desk"));
+    spooler = std::make_unique<TCupsSpooler>(cupsd.Config(Local));
+  }
+
+  ChangeHandle Watch(const std::string& name, uint32_t filter, const PrinterNotifyOptions* options) {
+    PrinterHandle handle = 0;
+    EXPECT_EQ(spooler->OpenPrinter(name, 0, handle), ERROR_SUCCESS);
+    ChangeHandle change = 0;
+    EXPECT_EQ(spooler->FindFirstPrinterChangeNotification(handle, filter, options, change), ERROR_SUCCESS);
+    return change;
+  }
+
+  TPrivateCupsd cupsd;
+  std::unique_ptr<TCupsSpooler> spooler;
+  const PrinterNotifyOptions options = PrinterWatchOptions();
+};
+
+TEST_F(CupsSpoolerTest, ReadsPrintersAndTheirQueues) {
+  ASSERT_TRUE(cupsd.DisableQueue("q1"));
+  const std::string file = cupsd.WriteFile("letter.txt", 3000);
+  const uint32_t first = cupsd.Submit("q1", file, "Letter");
+  const uint32_t second = cupsd.Submit("q1", file, "Second letter");
+  ASSERT_NE(first, 0u);
+
+  std::vector<PrinterInfo2> printers;
+  ASSERT_EQ(spooler->EnumPrinters(PRINTER_ENUM_LOCAL, "", printers), ERROR_SUCCESS);
+  ASSERT_EQ(printers.size(), 1u);
+  EXPECT_EQ(printers[0].PrinterName, Q1);
+  EXPECT_EQ(printers[0].ServerName, Local);
+  EXPECT_EQ(printers[0].Location, "Room 5");
+  EXPECT_EQ(printers[0].Comment, "Front desk");
+  EXPECT_EQ(printers[0].PortName, "file://" + cupsd.Folder() + "/out/q1");
+  EXPECT_TRUE(printers[0].Status & PRINTER_STATUS_PAUSED);
+  EXPECT_TRUE(printers[0].Attributes & PRINTER_ATTRIBUTE_LOCAL);
+  std::vector<PrinterInfo1> servers;
+  ASSERT_EQ(spooler->EnumPrinters(PRINTER_ENUM_REMOTE, "", servers), ERROR_SUCCESS);
+  ASSERT_EQ(servers.size(), 1u);
+  EXPECT_EQ(servers[0].Name, Local);
+
+  PrinterHandle handle = 0;
+  EXPECT_EQ(spooler->OpenPrinter("\\\\TESTHOST\\missing", 0, handle), ERROR_INVALID_PRINTER_NAME);
+  ASSERT_EQ(spooler->OpenPrinter(Q1, PRINTER_ALL_ACCESS, handle), ERROR_SUCCESS);
+  PrinterInfo2 info;
+  ASSERT_EQ(spooler->GetPrinter(handle, info), ERROR_SUCCESS);
+  EXPECT_EQ(info.cJobs, 2u);
+  std::vector<JobInfo2> jobs;
+  ASSERT_EQ(spooler->EnumJobs(handle, 0, 10, jobs), ERROR_SUCCESS);
+  ASSERT_EQ(jobs.size(), 2u);
+  EXPECT_EQ(jobs[0].JobId, first);
+  EXPECT_EQ(jobs[1].JobId, second);
+  EXPECT_EQ(jobs[1].Position, 2u);
+  EXPECT_EQ(jobs[0].Document, "Letter");
+  EXPECT_EQ(jobs[0].UserName, cupsUser());
+  EXPECT_EQ(jobs[0].MachineName, Local);
+  EXPECT_EQ(jobs[0].Status, 0u);
+  EXPECT_GE(jobs[0].Size, 3000u);
+  EXPECT_LT(jobs[0].Size, 3000u + 1024);
+  EXPECT_GE(jobs[0].Submitted.Year, 2020);
+}
+
+TEST_F(CupsSpoolerTest, PrintedCancelledAndReleasedJobsAreSeen) {
+  const ChangeHandle change = Watch(Q1, PRINTER_CHANGE_DELETE_JOB, &options);
+  const std::string file = cupsd.WriteFile("memo.txt", 5000);
+  const uint32_t printed = cupsd.Submit("q1", file, "Memo");
+  const uint32_t held = cupsd.Submit("q1", file, "Held memo", true);
+  const uint32_t cancelled = cupsd.Submit("q1", file, "Cancelled memo", true);
+  ASSERT_NE(cancelled, 0u);
+  TNotifyCollector collector(*spooler, change);
+  ASSERT_TRUE(collector.Until([&] { return collector.Jobs.count(held) && collector.Jobs.count(cancelled); }, 10000));
+  ASSERT_TRUE(cupsd.Cancel(cancelled));
+  ASSERT_TRUE(cupsd.Release(held));
+  ASSERT_TRUE(collector.Until(
+      [&] {
+        return Finished(collector.Jobs[printed]) && Finished(collector.Jobs[held]) && Finished(collector.Jobs[cancelled]);
+      },
+      10000))
+      << collector.LastError();
+
+  const SeenJob& p = collector.Jobs[printed];
+  EXPECT_EQ(p.Status(), JOB_STATUS_PRINTED | JOB_STATUS_DELETED);
+  EXPECT_EQ(p.Text(JOB_NOTIFY_FIELD_DOCUMENT), "Memo");
+  EXPECT_EQ(p.Text(JOB_NOTIFY_FIELD_USER_NAME), cupsUser());
+  EXPECT_EQ(p.Text(JOB_NOTIFY_FIELD_MACHINE_NAME), Local);
+  EXPECT_GE(p.Number(JOB_NOTIFY_FIELD_TOTAL_BYTES), 5000u);
+  EXPECT_GE(p.Fields.at(JOB_NOTIFY_FIELD_SUBMITTED).Time.Year, 2020);
+
+  const SeenJob& h = collector.Jobs[held];
+  EXPECT_TRUE(h.Statuses.front() & JOB_STATUS_PAUSED);
+  EXPECT_EQ(h.Status(), JOB_STATUS_PRINTED | JOB_STATUS_DELETED);
+  const SeenJob& c = collector.Jobs[cancelled];
+  EXPECT_EQ(c.Status(), JOB_STATUS_DELETED);
+  EXPECT_TRUE(std::none_of(c.Statuses.begin(), c.Statuses.end(), [](uint32_t s) { return s & JOB_STATUS_PRINTED; }));
+  EXPECT_TRUE(collector.Changes & PRINTER_CHANGE_DELETE_JOB);
+  EXPECT_NE(cupsd.AccessLog().find("Get-Notifications successful-ok"), std::string::npos);
+}
+
+TEST_F(CupsSpoolerTest, EveryJobOfATightLoopIsSeen) {
+  const ChangeHandle change = Watch(Q1, PRINTER_CHANGE_DELETE_JOB, &options);
+  const std::string file = cupsd.WriteFile("page.txt", 200);
+  constexpr int count = 40;
+  std::vector<uint32_t> ids;
+  for (int i = 0; i < count; ++i) ids.push_back(cupsd.Submit("q1", file, "Page " + std::to_string(i)));
+  TNotifyCollector collector(*spooler, change);
+  const bool all = collector.Until(
+      [&] {
+        return std::all_of(ids.begin(), ids.end(), [&](uint32_t id) { return collector.Jobs.count(id) && Finished(collector.Jobs[id]); });
+      },
+      30000);
+  ASSERT_TRUE(all) << collector.LastError();
+  for (int i = 0; i < count; ++i) {
+    EXPECT_EQ(collector.Jobs[ids[i]].Status(), JOB_STATUS_PRINTED | JOB_STATUS_DELETED);
+    EXPECT_EQ(collector.Jobs[ids[i]].Text(JOB_NOTIFY_FIELD_DOCUMENT), "Page " + std::to_string(i));
+  }
+}
+
+TEST_F(CupsSpoolerTest, ServerWatchSeesPrintersAndJobsComeAndGo) {
+  const uint32_t filter =
+      PRINTER_CHANGE_ADD_PRINTER | PRINTER_CHANGE_DELETE_PRINTER | PRINTER_CHANGE_ADD_JOB | PRINTER_CHANGE_DELETE_JOB;
+  const ChangeHandle change = Watch(Local, filter, nullptr);
+  ASSERT_TRUE(cupsd.AddQueue("q2"));
+  ASSERT_NE(cupsd.Submit("q2", cupsd.WriteFile("a.txt", 10), "A"), 0u);
+  TNotifyCollector collector(*spooler, change);
+  EXPECT_TRUE(collector.Until([&] { return (collector.Changes & filter) == filter - PRINTER_CHANGE_DELETE_PRINTER; },
+                              10000));
+  ASSERT_EQ(cupsd.Run({"lpadmin", "-h", cupsd.Socket(), "-x", "q2"}), 0);
+  EXPECT_TRUE(collector.Until([&] { return (collector.Changes & PRINTER_CHANGE_DELETE_PRINTER) != 0; }, 10000));
+}
+
+TEST_F(CupsSpoolerTest, RefusedSubscriptionsFallBackToPolling) {
+  TPrivateCupsd refusing;
+  refusing.RefuseSubscriptions();
+  ASSERT_TRUE(refusing.Start()) << refusing.Error();
+  ASSERT_TRUE(refusing.AddQueue("q1"));
+  spooler = std::make_unique<TCupsSpooler>(refusing.Config(Local));
+  const ChangeHandle change = Watch(Q1, PRINTER_CHANGE_DELETE_JOB, &options);
+  const uint32_t id = refusing.Submit("q1", refusing.WriteFile("p.txt", 100), "Polled");
+  TNotifyCollector collector(*spooler, change);
+  ASSERT_TRUE(collector.Until([&] { return collector.Jobs.count(id) && Finished(collector.Jobs[id]); }, 10000));
+  EXPECT_EQ(collector.Jobs[id].Text(JOB_NOTIFY_FIELD_DOCUMENT), "Polled");
+  const std::string log = refusing.AccessLog();
+  EXPECT_TRUE(std::regex_search(log, std::regex("HTTP/1.1\" 403 [0-9]+ Create-Printer-Subscriptions"))) << log;
+  EXPECT_EQ(log.find("Get-Notifications"), std::string::npos);
+  spooler.reset();
+}
+
+TEST_F(CupsSpoolerTest, StoppedDaemonGivesErrorsWithoutHanging) {
+  const ChangeHandle change = Watch(Q1, PRINTER_CHANGE_DELETE_JOB, &options);
+  PrinterHandle handle = 0;
+  ASSERT_EQ(spooler->OpenPrinter(Q1, 0, handle), ERROR_SUCCESS);
+  cupsd.Kill();
+  const auto start = std::chrono::steady_clock::now();
+  TNotifyCollector collector(*spooler, change);
+  EXPECT_FALSE(collector.Until([] { return false; }, 10000));
+  EXPECT_EQ(collector.LastError(), RPC_S_SERVER_UNAVAILABLE);
+  std::vector<JobInfo2> jobs;
+  EXPECT_EQ(spooler->EnumJobs(handle, 0, 10, jobs), RPC_S_SERVER_UNAVAILABLE);
+  std::vector<PrinterInfo2> printers;
+  EXPECT_EQ(spooler->EnumPrinters(PRINTER_ENUM_LOCAL, "", printers), RPC_S_SERVER_UNAVAILABLE);
+  ChangeHandle again = 0;
+  EXPECT_EQ(spooler->FindFirstPrinterChangeNotification(handle, PRINTER_CHANGE_ALL, nullptr, again),
+            RPC_S_SERVER_UNAVAILABLE);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+}
+
+TEST_F(CupsSpoolerTest, FrozenDaemonTimesOut) {
+  CupsConfig config = cupsd.Config(Local);
+  config.RequestTimeoutMs = 1000;
+  spooler = std::make_unique<TCupsSpooler>(config);
+  cupsd.Pause();
+  const auto start = std::chrono::steady_clock::now();
+  std::vector<PrinterInfo2> printers;
+  EXPECT_EQ(spooler->EnumPrinters(PRINTER_ENUM_LOCAL, "", printers), ERROR_TIMEOUT);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(4));
+  cupsd.Resume();
+  EXPECT_EQ(spooler->EnumPrinters(PRINTER_ENUM_LOCAL, "", printers), ERROR_SUCCESS);
+}
+
+TEST_F(CupsSpoolerTest, DefaultPrinterIsTheUsersDestination) {
+  ASSERT_TRUE(cupsd.AddQueue("q2"));
+  // The library reads where the user's choices live once per thread.
+  ::setenv("CUPS_SERVERROOT", cupsd.Folder().c_str(), 1);
+  ::setenv("HOME", cupsd.Folder().c_str(), 1);
+  ::unsetenv("PRINTER");
+  ::unsetenv("LPDEST");
+  std::string name;
+  OsError set = 0, got = 0, missing = 0, remote = 0;
+  std::thread([&] {
+    missing = spooler->SetDefaultPrinter("\\\\TESTHOST\\nothere");
+    remote = spooler->SetDefaultPrinter("\\\\ELSEWHERE\\q1");
+    set = spooler->SetDefaultPrinter("\\\\TESTHOST\\q2");
+    got = spooler->GetDefaultPrinter(name);
+  }).join();
+  EXPECT_EQ(missing, ERROR_INVALID_PRINTER_NAME);
+  EXPECT_EQ(remote, ERROR_NOT_SUPPORTED);
+  EXPECT_EQ(set, ERROR_SUCCESS);
+  EXPECT_EQ(got, ERROR_SUCCESS);
+  EXPECT_EQ(name, "\\\\TESTHOST\\q2");
+}
+
+}  // namespace
