@@ -247,7 +247,7 @@ void TPage::Load(const uint8_t* image, bool fresh) {
 void TPage::UnpackEntries(const uint8_t* data, uint32_t usedBytes) {
   const int k = KeyLength;
   Reserve(Count + 1);
-  if (capacity > 0) memset(entries, 0, capacity);
+  memset(entries, 0, size_t(Count + 1) * EntrySize());
   const uint8_t* p = data;
   const uint8_t* end = data + usedBytes;
   for (int i = 0; i < Count; ++i) {

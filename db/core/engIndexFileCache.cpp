@@ -1,0 +1,303 @@
+// Pages of the index file: one cache per index, sorted by offset and chained
+// by recent use, the free-page list of each index, and writing modified
+// pages back in runs of consecutive offsets.
+
+#include <cstring>
+
+#include "engIndexFile.h"
+#include "engIndexFileLayout.h"
+#include "engLittleEndian.h"
+
+namespace {
+
+constexpr uint16_t ErrPageCorrupt = 8965;
+constexpr uint16_t ErrTableFull = 9479;
+constexpr int32_t TrimmedCacheSize = 15;
+constexpr int32_t TransactionGrowth = 64;
+constexpr int32_t BufferStep = 32767;
+
+TPage* PageAt(const TSystemList& list, int32_t index) { return static_cast<TPage*>(list.Get(index)); }
+
+}  // namespace
+
+// ---- cache bookkeeping ---------------------------------------------------
+
+int32_t TIndexFile::SortedIndex(const TPageCache& cache, uint32_t offset, bool& found) const {
+  int32_t low = 0;
+  int32_t high = cache.pages.Count() - 1;
+  found = false;
+  while (low <= high) {
+    int32_t middle = (low + high) / 2;
+    uint32_t current = PageAt(cache.pages, middle)->Offset;
+    if (current < offset) {
+      low = middle + 1;
+    } else if (current > offset) {
+      high = middle - 1;
+    } else {
+      found = true;
+      return middle;
+    }
+  }
+  return low;
+}
+
+TPage* TIndexFile::FindCached(TPageCache& cache, uint32_t offset) {
+  if (cache.head && cache.head->Offset == offset) return cache.head;
+  if (cache.head && cache.head->MruNext && cache.head->MruNext->Offset == offset) return cache.head->MruNext;
+  bool found;
+  int32_t index = SortedIndex(cache, offset, found);
+  return found ? PageAt(cache.pages, index) : nullptr;
+}
+
+void TIndexFile::Unchain(TPageCache& cache, TPage* page) {
+  if (page->MruPrev) page->MruPrev->MruNext = page->MruNext;
+  else cache.head = page->MruNext;
+  if (page->MruNext) page->MruNext->MruPrev = page->MruPrev;
+  else cache.tail = page->MruPrev;
+  page->MruPrev = nullptr;
+  page->MruNext = nullptr;
+}
+
+void TIndexFile::MoveToHead(TPageCache& cache, TPage* page) {
+  if (cache.head == page) return;
+  if (page->MruPrev || page->MruNext || cache.tail == page) Unchain(cache, page);
+  page->MruNext = cache.head;
+  if (cache.head) cache.head->MruPrev = page;
+  cache.head = page;
+  if (!cache.tail) cache.tail = page;
+}
+
+void TIndexFile::InsertCached(TPageCache& cache, TPage* page) {
+  bool found;
+  int32_t index = SortedIndex(cache, page->Offset, found);
+  cache.pages.Insert(index, page);
+  MoveToHead(cache, page);
+}
+
+void TIndexFile::RemoveCached(TPageCache& cache, TPage* page) {
+  bool found;
+  int32_t index = SortedIndex(cache, page->Offset, found);
+  if (found) cache.pages.Delete(index);
+  Unchain(cache, page);
+}
+
+void TIndexFile::DropCache(TPageCache& cache) {
+  for (int32_t i = 0; i < cache.pages.Count(); ++i) {
+    TPage* page = PageAt(cache.pages, i);
+    page->MruPrev = nullptr;
+    page->MruNext = nullptr;
+    pageStack.Return(page);
+  }
+  cache.pages.Clear();
+  cache.head = nullptr;
+  cache.tail = nullptr;
+}
+
+// A page object for the index's cache, set up with the index's values:
+// from the pool while the cache has room, else the least recently used
+// page that is neither modified nor in use.
+TPage* TIndexFile::TakeCacheEntry(uint8_t indexNo) {
+  TPageCache& cache = *caches[indexNo];
+  TPage* page = nullptr;
+  for (bool flushed = false; !page;) {
+    if (cache.pages.Count() < cache.capacity) {
+      page = pageStack.Take();
+      break;
+    }
+    for (TPage* p = cache.tail; p && !page; p = p->MruPrev) {
+      if (p->Modified || p->UseCount != 0) continue;
+      RemoveCached(cache, p);
+      p->Clear();
+      page = p;
+    }
+    if (page) break;
+    if (table->HoldsTransactionLock()) {
+      // A transaction's changes stay in memory until it ends.
+      cache.capacity += TransactionGrowth;
+    } else if (!flushed) {
+      FlushPages();
+      flushed = true;
+    } else {
+      RaiseIndexError(ErrPageCorrupt);
+    }
+  }
+  const uint8_t* d = Slot(indexNo);
+  try {
+    page->Setup(this, indexNo, GetLE16(d + IdxDescKeyLength), d[IdxDescDescending], d[IdxDescUnique],
+                d[IdxDescCompression]);
+  } catch (...) {
+    pageStack.Return(page);
+    throw;
+  }
+  return page;
+}
+
+// ---- pages ---------------------------------------------------------------
+
+// Pages lie on 4096-byte steps after the header; the end offset names the
+// page an append creates.
+void TIndexFile::CheckPageOffset(uint32_t offset) const {
+  if (offset < IndexHeaderSize || offset % IndexPageSize != 0 || offset > GetEndOffset())
+    RaiseIndexError(ErrPageCorrupt);
+}
+
+bool TIndexFile::ShortReadAllowed() const {
+  return (Temporary || table->HoldsTransactionLock()) && table->DataChanged();
+}
+
+bool TIndexFile::GetPage(TDataCursor* cursor, uint8_t indexNo, uint32_t offset, bool fresh, TPage*& page) {
+  if (indexNo >= IndexSlotCount) RaiseIndexError(ErrPageCorrupt);
+  CheckPageOffset(offset);
+  ++pageRequests;
+  TPageCache& cache = *caches[indexNo];
+  page = nullptr;
+
+  if (offset == GetEndOffset()) {
+    if (offset > MaxIndexFileEnd) RaiseIndexError(ErrTableFull);
+    page = TakeCacheEntry(indexNo);
+    page->Offset = offset;
+    InsertCached(cache, page);
+    PutLE32(header + HdrEndOffset, offset + IndexPageSize);
+    SetModified();
+  } else if ((page = FindCached(cache, offset))) {
+    MoveToHead(cache, page);
+    ++cacheHits;
+  } else {
+    // A page held for another index means the trees cross.
+    for (int other = 0; other < IndexSlotCount; ++other) {
+      bool found;
+      if (other != indexNo) SortedIndex(*caches[other], offset, found);
+      if (other != indexNo && found) RaiseIndexError(ErrPageCorrupt);
+    }
+    if (cursor && table->CheckChangesBeforeRead(cursor)) return false;
+    if (fresh) {
+      memset(readBuffer, 0, IndexPageSize);
+    } else {
+      ReadImage(offset, readBuffer, IndexPageSize, ShortReadAllowed());
+      if (table->IsEncrypted()) table->Decipher(readBuffer, IndexPageSize);
+    }
+    page = TakeCacheEntry(indexNo);
+    page->Offset = offset;
+    try {
+      page->Load(readBuffer, fresh);
+    } catch (...) {
+      pageStack.Return(page);
+      page = nullptr;
+      throw;
+    }
+    InsertCached(cache, page);
+    ++pageReads;
+  }
+  ++page->UseCount;
+  return true;
+}
+
+TPage* TIndexFile::GetTreePage(uint8_t indexNo, uint32_t offset) {
+  TPage* page;
+  GetPage(nullptr, indexNo, offset, false, page);
+  return page;
+}
+
+void TIndexFile::ReleasePage(TPage* page) {
+  if (page && page->UseCount > 0) --page->UseCount;
+}
+
+bool TIndexFile::GetRoot(TDataCursor* cursor, uint8_t indexNo, bool second, TPage*& page) {
+  page = nullptr;
+  uint32_t root = GetRootOffset(indexNo);
+  if (root == 0) return true;
+  if (!GetPage(cursor, indexNo, root, false, page)) return false;
+  page->Parent = 0;
+  if (second) page->SecondPosition = 1;
+  else page->Position = 1;
+  return true;
+}
+
+// The index's first free page when it has one, else a page appended at the
+// end. A listed page must really be free: flagged so in the cache, or
+// empty on disk.
+TPage* TIndexFile::NewPage(uint8_t indexNo) {
+  uint32_t firstFree = GetFirstFreePage(indexNo);
+  TPage* page;
+  if (firstFree == 0) {
+    GetPage(nullptr, indexNo, GetEndOffset(), true, page);
+  } else {
+    if (firstFree >= GetEndOffset()) RaiseIndexError(ErrPageCorrupt);
+    GetPage(nullptr, indexNo, firstFree, false, page);
+    if (page->UseCount > 1 || (!page->Free && page->Count != 0)) {
+      ReleasePage(page);
+      RaiseIndexError(ErrPageCorrupt);
+    }
+    SetFirstFreePage(indexNo, page->Right);
+    page->Clear();
+  }
+  page->Modified = 1;
+  return page;
+}
+
+void TIndexFile::FreePage(TPage* page) {
+  page->Right = GetFirstFreePage(page->IndexNo);
+  page->Free = 1;
+  page->Modified = 1;
+  SetFirstFreePage(page->IndexNo, page->Offset);
+}
+
+// ---- writing and dropping ------------------------------------------------
+
+void TIndexFile::FlushPages() {
+  flushList.Clear();
+  for (TPageCache* cache : caches)
+    for (int32_t i = 0; i < cache->pages.Count(); ++i) {
+      TPage* page = PageAt(cache->pages, i);
+      if (page->Modified && page->UseCount == 0) flushList.Add(page);
+    }
+  if (flushList.Count() == 0) return;
+  flushList.Sort([](void* a, void* b) {
+    uint32_t x = static_cast<TPage*>(a)->Offset, y = static_cast<TPage*>(b)->Offset;
+    return x < y ? -1 : x > y ? 1 : 0;
+  });
+  for (int32_t first = 0; first < flushList.Count();) {
+    int32_t last = first;
+    while (last + 1 < flushList.Count() &&
+           PageAt(flushList, last + 1)->Offset == PageAt(flushList, last)->Offset + IndexPageSize)
+      ++last;
+    int32_t count = last - first + 1;
+    GrowBuffer(count * int32_t(IndexPageSize), BufferStep, writeBuffer, writeCapacity);
+    for (int32_t i = 0; i < count; ++i) {
+      uint8_t* image = writeBuffer + i * IndexPageSize;
+      TPage* page = PageAt(flushList, first + i);
+      page->Store(image);
+      page->Modified = 1;  // until the write succeeded
+      if (table->IsEncrypted()) table->Encipher(image, IndexPageSize);
+    }
+    WriteImage(PageAt(flushList, first)->Offset, writeBuffer, uint32_t(count) * IndexPageSize);
+    ++pageWrites;
+    for (int32_t i = first; i <= last; ++i) PageAt(flushList, i)->Modified = 0;
+    first = last + 1;
+  }
+  flushList.Clear();
+  table->SetDataChanged();
+}
+
+void TIndexFile::DropPages(bool withDeleted) {
+  for (int slot = 0; slot < IndexSlotCount; ++slot)
+    if (withDeleted || slot != DeletedIndexNo) DropCache(*caches[slot]);
+}
+
+// Back to 15 pages each, giving up the least recently used pages that are
+// neither modified nor in use.
+void TIndexFile::TrimPageCaches(bool withDeleted) {
+  for (int slot = 0; slot < IndexSlotCount; ++slot) {
+    if (!withDeleted && slot == DeletedIndexNo) continue;
+    TPageCache& cache = *caches[slot];
+    cache.capacity = TrimmedCacheSize;
+    for (TPage* page = cache.tail; page && cache.pages.Count() > TrimmedCacheSize;) {
+      TPage* prior = page->MruPrev;
+      if (!page->Modified && page->UseCount == 0) {
+        RemoveCached(cache, page);
+        pageStack.Return(page);
+      }
+      page = prior;
+    }
+  }
+}
