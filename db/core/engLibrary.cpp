@@ -3,6 +3,7 @@
 #include <mutex>
 
 #include "engCharMaps.h"
+#include "engExpToken.h"
 #include "engFileList.h"
 #include "engHeap.h"
 #include "engRecordsBitmap.h"
@@ -21,6 +22,7 @@ std::recursive_mutex& FormatSettingsLock() {
 void StartEngineLibrary() {
   if (started) return;
   ResetEngineHeapCounters();
+  ExpTokenStack = new TExpTokenStack;
   RecordsBitmapStack = new TRecordsBitmapStack;
   FileList = new TFileList;
   LanguageCharMapsList = new TLanguageCharMapsList;
@@ -35,6 +37,8 @@ void StopEngineLibrary() {
   FileList = nullptr;
   delete RecordsBitmapStack;
   RecordsBitmapStack = nullptr;
+  delete ExpTokenStack;
+  ExpTokenStack = nullptr;
   started = false;
 }
 

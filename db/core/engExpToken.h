@@ -1,0 +1,137 @@
+#pragma once
+// One node of a parsed expression, which is also the holder of one value,
+// and the process-wide pool that recycles nodes so that repeated parsing and
+// evaluation stop allocating once the pool is warm.
+//
+// Links: a node's children are First, Second and Third. Lists (IN values,
+// BETWEEN bounds, the further arguments of SUBSTRING, REPLACE and data
+// types) hang from a child link as a chain through each element's Next.
+
+#include <bit>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+
+#include "engExpCodes.h"
+#include "engHeap.h"
+#include "engSystemList.h"
+
+static_assert(std::endian::native == std::endian::little, "values are held in their little-endian field encodings");
+
+class TExpNestedQuery;
+
+class TExpToken : public TEngineObject {
+public:
+  // Capacity of a fresh node's value buffer and the step it grows by.
+  static constexpr int32_t ValueStep = 255;
+
+  TExpToken();
+  ~TExpToken() override;
+  TExpToken(const TExpToken&) = delete;
+  TExpToken& operator=(const TExpToken&) = delete;
+
+  int32_t ValueCapacity = 0;
+  std::string Text;  // the source text that made the node
+  uint8_t Kind = 0;
+  uint8_t Code = 0;  // operator or function code
+  std::string Name;  // column name, at most 255 characters
+  uint16_t FieldNo = 0;
+  std::string CorrelationName;
+  void* SourceTable = nullptr;  // set by the SQL column resolver
+  TExpNestedQuery* NestedQuery = nullptr;  // not owned
+  uint8_t* Value = nullptr;
+  bool IsNull = false;
+  bool IsParam = false;
+  uint16_t CompareLength = 0;  // string comparison with options only
+  bool CaseInsensitive = false;
+  uint8_t DataType = dtNone;
+  uint8_t SubType = stNone;
+  int32_t DataSize = 0;  // meaningful value bytes; strings count their zero byte
+  uint8_t Scale = 0;
+  // A string constant turned into a column reference, and what it was.
+  bool FromString = false;
+  uint8_t SavedType = 0;
+  uint8_t SavedSubType = 0;
+  int32_t SavedSize = 0;
+  uint8_t SavedScale = 0;
+  TExpToken* Parent = nullptr;
+  TExpToken* First = nullptr;
+  TExpToken* Second = nullptr;
+  TExpToken* Third = nullptr;
+  TExpToken* Next = nullptr;
+  // Height of the subtree as the parser built it (a leaf is 1).
+  uint16_t Height = 0;
+
+  // Empties every field, zero-fills the buffer and keeps its capacity.
+  void Clear();
+  // Copies every field, the links and the value bytes.
+  void Assign(const TExpToken& source);
+  // Equal as nodes (links not compared): see TokenTreesEqual.
+  bool SameNode(const TExpToken& other) const;
+  // Stores the size and grows the buffer in steps of ValueStep to hold it;
+  // the buffer never shrinks.
+  void SetDataSize(int32_t size);
+
+  // The value in its encoding. The buffer always holds at least 8 bytes.
+  bool AsBoolean() const;  // any non-zero word is true
+  int16_t AsSmallInt() const;
+  int32_t AsInteger() const;  // also dates and times
+  uint16_t AsWord() const;
+  double AsFloat() const;  // also timestamps
+  int64_t AsBcd() const;   // stored BCD form
+  const char* AsText() const;
+
+  void SetBoolean(bool value);
+  void SetSmallInt(int16_t value);
+  void SetInteger(int32_t value);
+  void SetWord(uint16_t value);
+  void SetFloat(double value);
+  void SetBcd(int64_t stored);
+  // The characters and a zero byte; DataSize becomes the length plus one.
+  void SetText(std::string_view text);
+  // The null flag set and the buffer zero-filled.
+  void SetNull();
+
+private:
+  template <typename T>
+  T Read() const;
+  template <typename T>
+  void Write(T value);
+};
+
+// The pool of free nodes.
+class TExpTokenStack : public TEngineObject {
+public:
+  TExpTokenStack();
+  ~TExpTokenStack() override;
+
+  TExpToken* NewToken();
+  void ReleaseToken(TExpToken* node);
+
+private:
+  std::mutex lock;
+  TSystemList freeTokens;
+};
+
+// Exists between engine library start and stop.
+extern TExpTokenStack* ExpTokenStack;
+
+// A cleared node; outside a started engine library a fresh one, not pooled.
+TExpToken* NewToken();
+// Returns the node and empties the variable; nil is ignored.
+void ReleaseToken(TExpToken*& node);
+// Releases a node with its children and their chains; nil is ignored.
+void FreeTokenTree(TExpToken*& root);
+// A deep copy; nil gives nil. The copy's root has no parent and no Next.
+TExpToken* CloneTokenTree(const TExpToken* root);
+// Both nil, or the same shape with every pair of nodes SameNode.
+bool TokenTreesEqual(const TExpToken* a, const TExpToken* b);
+
+// Owns a tree until it is released, so that a raise in the middle of
+// building one returns its nodes to the pool.
+struct TExpTreeDeleter {
+  void operator()(TExpToken* root) const { FreeTokenTree(root); }
+};
+using TExpTreePtr = std::unique_ptr<TExpToken, TExpTreeDeleter>;
