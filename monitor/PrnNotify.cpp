@@ -1,0 +1,81 @@
+#include "PrnNotify.h"
+
+#include <cerrno>
+
+#include "CheckAPI.h"
+#include "osErrors.h"
+
+namespace {
+
+void CheckSpoolResult(OsError Error) {
+  if (Error != ERROR_SUCCESS) throw ESysError(OsErrorMessage(Error));
+}
+
+}  // namespace
+
+TPrinterChangeNotify::TPrinterChangeNotify(PrinterHandle Printer, const PrinterNotifyOptions* Options,
+                                           uint32_t Filter)
+    : THandleObject(nullptr), spooler(CurrentSpooler()), options(Options) {
+  CheckSpoolResult(spooler->FindFirstPrinterChangeNotification(Printer, Filter, Options, change));
+  handle = std::make_unique<TDescriptorWaitable>(spooler->ChangeNotificationFd(change));
+  waitList = {handle.get()};
+}
+
+TPrinterChangeNotify::~TPrinterChangeNotify() { Close(); }
+
+void TPrinterChangeNotify::Close() {
+  waitList.clear();
+  FreeInfo();
+  // The waitable polls the notification's descriptor: it goes first.
+  THandleObject::Close();
+  if (change) {
+    spooler->FindClosePrinterChangeNotification(change);
+    change = 0;
+  }
+}
+
+void TPrinterChangeNotify::SetWaitHandles(const std::vector<THandleObject*>& Handles) {
+  waitList.clear();
+  for (THandleObject* object : Handles) waitList.push_back(object->Handle());
+  waitList.push_back(handle.get());
+}
+
+void TPrinterChangeNotify::FetchNext(const PrinterNotifyOptions* FetchOptions) {
+  CheckSpoolResult(spooler->FindNextPrinterChangeNotification(change, changeWord, FetchOptions, notifyInfo));
+}
+
+bool TPrinterChangeNotify::WaitForChange() {
+  for (;;) {
+    // What an earlier wait brought must never be applied twice.
+    FreeInfo();
+    changeWord = 0;
+    wokenByApc = false;
+    errno = 0;
+    const uint32_t result = waitList.size() == 1 ? WaitForSingleObjectEx(waitList[0], INFINITE, true)
+                                                 : WaitForMultipleObjectsEx(waitList, INFINITE, true);
+    if (result == WAIT_FAILED) RaiseLastSysError();
+    wokenByApc = result == WAIT_IO_COMPLETION;
+    TWaitable* const notification = handle.get();
+    const bool changed = !wokenByApc && result < waitList.size() &&
+                         WaitForObjects({&notification, 1}, 0, TWaitOptions{}) == WAIT_OBJECT_0;
+    if (!changed) return false;
+    FetchNext(options);
+    if (!notifyInfo || !(notifyInfo->Flags & PRINTER_NOTIFY_INFO_DISCARDED)) return true;
+    FreeInfo();
+    if (options) {
+      // A copy: the caller's options may be shared by other watchers.
+      PrinterNotifyOptions refresh = *options;
+      refresh.Flags = PRINTER_NOTIFY_OPTIONS_REFRESH;
+      FetchNext(&refresh);
+    } else {
+      FetchNext(nullptr);
+    }
+    DoRefresh();
+  }
+}
+
+void TPrinterChangeNotify::DoRefresh() {
+  if (OnRefresh) OnRefresh(this);
+}
+
+void TPrinterChangeNotify::FreeInfo() { notifyInfo.reset(); }
