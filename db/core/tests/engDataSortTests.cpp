@@ -1,0 +1,163 @@
+#include <filesystem>
+
+#include "engDataTestSupport.h"
+
+namespace {
+
+class DataSortTest : public DataFileTest {
+protected:
+  TSortKeyField Key(int position, bool descending = false) {
+    TSortKeyField key;
+    EXPECT_TRUE(file->GetFieldDesc(position, key.Desc));
+    key.Descending = descending;
+    return key;
+  }
+
+  // Appends records with the given IDs and names.
+  void AppendRows(const std::vector<int32_t>& ids, const std::vector<std::string>& names = {}) {
+    for (size_t i = 0; i < ids.size(); ++i) {
+      TRecord* record;
+      ASSERT_TRUE(file->NewRecord(nullptr, record));
+      record->Clear(true);
+      PutId(record, ids[i]);
+      if (i < names.size()) PutName(record, names[i]);
+      file->ReleaseRecord(record);
+    }
+  }
+
+  std::vector<std::pair<int32_t, std::string>> Rows() {
+    std::vector<std::pair<int32_t, std::string>> rows;
+    for (uint32_t n = 1; n <= file->PhysicalRecordCount(); ++n) {
+      TRecord* record = Get(n, 1, true);
+      rows.emplace_back(GetId(record->Buffer()), GetName(record->Buffer()));
+      file->ReleaseRecord(record);
+    }
+    return rows;
+  }
+
+  std::vector<int32_t> Ids() {
+    std::vector<int32_t> ids;
+    for (const auto& row : Rows()) ids.push_back(row.first);
+    return ids;
+  }
+
+  // The own numbers of the records on disk (of an unencrypted table).
+  std::vector<uint32_t> NumbersOnDisk() {
+    const std::vector<uint8_t> bytes = DiskBytes();
+    std::vector<uint32_t> numbers;
+    for (size_t at = DataHeaderSize + 3 * FieldDescSize; at < bytes.size(); at += OrderRecordSize)
+      numbers.push_back(GetLE32(bytes.data() + at + RecordLinkOffset));
+    return numbers;
+  }
+
+  void Sort(const std::vector<TSortKeyField>& keys, TSortDuplicates duplicates = TSortDuplicates::None,
+            const TSortGroupCallbacks* callbacks = nullptr) {
+    file->SortRecords(keys.data(), int(keys.size()), false, duplicates, callbacks);
+    file->WriteHeader(false);
+  }
+};
+
+TEST_F(DataSortTest, CachedFileIsSortedInMemory) {
+  Create(OrderFields());
+  std::vector<int32_t> ids;
+  for (int32_t i = 1; i <= 50; ++i) ids.push_back(i * 37 % 101);
+  AppendRows(ids);
+  Sort({Key(1)});
+  EXPECT_EQ(file->PhysicalReads(), 0u);
+  Reopen();
+  std::sort(ids.begin(), ids.end());
+  EXPECT_EQ(Ids(), ids);
+  EXPECT_EQ(table.IndexRecordCount, 0xFFFFFFFFu);  // nothing folded
+  // Each record keeps its row number.
+  TRecord* first = Get(1);
+  EXPECT_EQ(GetId(first->Buffer()), 2);
+  EXPECT_EQ(first->AutoIncValue(), 41);  // 41 * 37 % 101 == 2
+  file->ReleaseRecord(first);
+}
+
+TEST_F(DataSortTest, UncachedFileIsSortedThroughMergedRuns) {
+  Create(OrderFields(), true, "pw");
+  std::vector<int32_t> ids;
+  for (int32_t i = 1; i <= 20000; ++i) ids.push_back(i * 7919 % 20011);
+  AppendRows(ids);
+  WriteBack();
+  Reopen();  // nothing cached: blocks of 8191 records make three runs
+  Sort({Key(1, true)});
+  EXPECT_EQ(file->PhysicalReads(), 3u);
+  std::sort(ids.rbegin(), ids.rend());
+  EXPECT_EQ(Ids(), ids);
+  // The work file is gone.
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), {}), 1);
+}
+
+TEST_F(DataSortTest, DistinctKeepsOneRecordPerKey) {
+  Create(OrderFields());
+  std::vector<int32_t> ids;
+  std::vector<std::string> names;
+  for (int32_t i = 1; i <= 30; ++i) {
+    ids.push_back(i);
+    names.push_back("n" + std::to_string(i % 4));
+  }
+  AppendRows(ids, names);
+  Sort({Key(2)}, TSortDuplicates::Distinct);
+  EXPECT_EQ(file->NextRecordNumber(), 5u);
+  EXPECT_EQ(table.IndexRecordCount, 4u);
+  EXPECT_EQ(DiskBytes().size(), size_t(DataHeaderSize + 3 * FieldDescSize + 4 * OrderRecordSize));
+  EXPECT_EQ(NumbersOnDisk(), (std::vector<uint32_t>{1, 2, 3, 4}));
+  const auto rows = Rows();
+  ASSERT_EQ(rows.size(), 4u);
+  for (int i = 0; i < 4; ++i) EXPECT_EQ(rows[size_t(i)].second, "n" + std::to_string(i));
+}
+
+TEST_F(DataSortTest, GroupsAreFoldedFinishedAndFiltered) {
+  Create(OrderFields());
+  std::vector<int32_t> ids;
+  std::vector<std::string> names;
+  for (int32_t i = 1; i <= 30; ++i) {
+    ids.push_back(1);
+    names.push_back("n" + std::to_string(i % 4));
+  }
+  AppendRows(ids, names);
+  int finished = 0;
+  TSortGroupCallbacks callbacks;
+  // The group's ID counts its records.
+  callbacks.Accumulate = [](uint8_t* group, const uint8_t* record) {
+    if (group != record) PutLE32(group + OrderIdOffset + 1, GetLE32(group + OrderIdOffset + 1) + 1);
+  };
+  callbacks.Finish = [&](uint8_t*) { ++finished; };
+  callbacks.Keep = [](const uint8_t* group) { return GetName(group) != "n2"; };
+  Sort({Key(2)}, TSortDuplicates::Group, &callbacks);
+  EXPECT_EQ(finished, 4);
+  EXPECT_EQ(table.IndexRecordCount, 3u);
+  const std::vector<std::pair<int32_t, std::string>> expected = {{7, "n0"}, {8, "n1"}, {7, "n3"}};
+  EXPECT_EQ(Rows(), expected);
+}
+
+TEST_F(DataSortTest, DeletedRecordsAreLeftOut) {
+  Create(OrderFields());
+  AppendRows({5, 4, 3, 2, 1, 0});
+  for (uint32_t n : {2u, 5u}) {
+    TRecord* record = Get(n);
+    file->FreeRecord(record);
+    file->ReleaseRecord(record);
+  }
+  Sort({Key(1)});
+  EXPECT_EQ(file->FirstFreeRecord(), 0u);
+  EXPECT_EQ(table.IndexRecordCount, 4u);
+  EXPECT_EQ(Ids(), (std::vector<int32_t>{0, 2, 3, 5}));
+  EXPECT_EQ(NumbersOnDisk(), (std::vector<uint32_t>{1, 2, 3, 4}));
+}
+
+TEST_F(DataSortTest, KeysMustBeFieldsWithRecordBytes) {
+  Create(OrderFields());
+  AppendRows({1, 2});
+  TSortKeyField computed = Key(3);
+  computed.Desc[FieldDescNotStoredOffset] = 1;
+  EXPECT_EQ(RaisedCode([&] { Sort({computed}); }), 9985);
+  TSortKeyField outside = Key(3);
+  PutLE16(outside.Desc + FieldDescRecordOffset, 30);
+  EXPECT_EQ(RaisedCode([&] { Sort({outside}); }), 9985);
+  EXPECT_EQ(RaisedCode([&] { Sort({Key(1), Key(1), Key(2), Key(3)}); }), 9985);
+}
+
+}  // namespace
