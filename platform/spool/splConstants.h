@@ -4,15 +4,7 @@
 
 #include <cstdint>
 
-#include "osErrors.h"
-
-// Errors the spooler calls return besides those of osErrors.h.
-inline constexpr OsError ERROR_NOT_SUPPORTED = 50;
-inline constexpr OsError ERROR_INSUFFICIENT_BUFFER = 122;
-inline constexpr OsError ERROR_INVALID_LEVEL = 124;
-inline constexpr OsError ERROR_TIMEOUT = 1460;
-inline constexpr OsError RPC_S_SERVER_UNAVAILABLE = 1722;
-inline constexpr OsError ERROR_INVALID_PRINTER_NAME = 1801;
+#include "splErrors.h"
 
 // EnumPrinters flags.
 inline constexpr uint32_t PRINTER_ENUM_DEFAULT = 0x1;

@@ -10,8 +10,8 @@
 // server included. Names compare without regard to ASCII case.
 //
 // A change notification owns a descriptor that polls readable while a
-// change is waiting to be fetched by FindNextPrinterChangeNotification; an
-// alertable wait includes it among its descriptors (see splWait.h).
+// change is waiting to be fetched by FindNextPrinterChangeNotification, so
+// that an alertable wait can include it (as a TDescriptorWaitable).
 //
 // All calls may be made from any thread.
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
+#include <optional>
 #include <regex>
 #include <thread>
 
@@ -14,6 +15,20 @@ namespace {
 
 const std::string Local = "\\\\TESTHOST";
 const std::string Q1 = "\\\\TESTHOST\\q1";
+
+// Sets (or, for null, removes) a variable and restores it at the end.
+class TScopedEnvironment {
+ public:
+  TScopedEnvironment(const char* name, const char* value) : name_(name) {
+    if (const char* old = std::getenv(name)) old_ = old;
+    value ? ::setenv(name, value, 1) : ::unsetenv(name);
+  }
+  ~TScopedEnvironment() { old_ ? ::setenv(name_, old_->c_str(), 1) : ::unsetenv(name_); }
+
+ private:
+  const char* name_;
+  std::optional<std::string> old_;
+};
 
 bool Finished(const SeenJob& job) { return (job.Status() & JOB_STATUS_DELETED) != 0; }
 
@@ -185,6 +200,25 @@ TEST_F(CupsSpoolerTest, StoppedDaemonGivesErrorsWithoutHanging) {
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
 }
 
+TEST_F(CupsSpoolerTest, ConfigurationFollowsCupsServer) {
+  {
+    TScopedEnvironment server("CUPS_SERVER", "printhost:8631");
+    const CupsConfig config = CupsConfigFromEnvironment();
+    EXPECT_EQ(config.LocalHost, "printhost");
+    EXPECT_EQ(config.LocalPort, 8631);
+    EXPECT_EQ(config.LocalServer.compare(0, 2, "\\\\"), 0);
+  }
+  TScopedEnvironment server("CUPS_SERVER", cupsd.Socket().c_str());
+  CupsConfig config = CupsConfigFromEnvironment();
+  EXPECT_EQ(config.LocalHost, cupsd.Socket());
+  config.LocalServer = Local;
+  TCupsSpooler fromEnvironment(config);
+  std::vector<PrinterInfo2> printers;
+  ASSERT_EQ(fromEnvironment.EnumPrinters(PRINTER_ENUM_LOCAL, "", printers), ERROR_SUCCESS);
+  ASSERT_EQ(printers.size(), 1u);
+  EXPECT_EQ(printers[0].PrinterName, Q1);
+}
+
 TEST_F(CupsSpoolerTest, FrozenDaemonTimesOut) {
   CupsConfig config = cupsd.Config(Local);
   config.RequestTimeoutMs = 1000;
@@ -201,10 +235,10 @@ TEST_F(CupsSpoolerTest, FrozenDaemonTimesOut) {
 TEST_F(CupsSpoolerTest, DefaultPrinterIsTheUsersDestination) {
   ASSERT_TRUE(cupsd.AddQueue("q2"));
   // The library reads where the user's choices live once per thread.
-  ::setenv("CUPS_SERVERROOT", cupsd.Folder().c_str(), 1);
-  ::setenv("HOME", cupsd.Folder().c_str(), 1);
-  ::unsetenv("PRINTER");
-  ::unsetenv("LPDEST");
+  TScopedEnvironment serverRoot("CUPS_SERVERROOT", cupsd.Folder().c_str());
+  TScopedEnvironment home("HOME", cupsd.Folder().c_str());
+  TScopedEnvironment printer("PRINTER", nullptr);
+  TScopedEnvironment destination("LPDEST", nullptr);
   std::string name;
   OsError set = 0, got = 0, missing = 0, remote = 0;
   std::thread([&] {
