@@ -78,7 +78,8 @@ int32_t TFileHandler::Read(void* buffer, int32_t count, bool allowShort) {
 
 void TFileHandler::Write(const void* buffer, int32_t count) {
   if (!file) Raise(WriteError);
-  if (file->Write(handle, buffer, count) < count) Raise(WriteError);
+  const int32_t written = file->Write(handle, buffer, count);
+  if (written < 0 || written < count) Raise(WriteError);
 }
 
 void TFileHandler::Flush() {

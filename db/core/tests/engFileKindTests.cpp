@@ -1,0 +1,140 @@
+// Behaviour shared by disk and memory files.
+
+#include "engFileTestSupport.h"
+
+namespace {
+
+class FileKindTest : public FileLayerTest, public ::testing::WithParamInterface<bool> {
+protected:
+  bool InMemory() const { return GetParam(); }
+  std::unique_ptr<TFileHandler> Handler(const std::string& name, bool exclusive = false) {
+    return FileLayerTest::Handler(name, InMemory(), exclusive);
+  }
+};
+
+TEST_P(FileKindTest, EndOfFileIsSetByWritingNothingAndGapsReadAsZero) {
+  auto file = Handler("T.DAT");
+  file->CreateFile();
+  std::vector<char> bytes = Pattern(100, 1);
+  file->Write(bytes.data(), 100);
+  file->Seek(10, soFromBeginning);
+  file->Write(nullptr, 0);
+  EXPECT_EQ(file->FileSize(), 10);
+  EXPECT_EQ(file->Seek(0, soFromCurrent), 10);
+  EXPECT_EQ(file->Seek(4, soFromEnd), 6);
+
+  file->Seek(50, soFromBeginning);
+  file->Write("abcd", 4);
+  std::vector<char> content = ReadAll(*file);
+  ASSERT_EQ(content.size(), 54u);
+  EXPECT_EQ(std::vector<char>(content.begin(), content.begin() + 10), std::vector<char>(bytes.begin(), bytes.begin() + 10));
+  EXPECT_EQ(std::vector<char>(content.begin() + 10, content.begin() + 50), std::vector<char>(40, 0));
+
+  file->Seek(70, soFromBeginning);
+  file->Write(nullptr, 0);
+  EXPECT_EQ(ReadAll(*file), [&] { content.resize(70); return content; }());
+}
+
+TEST_P(FileKindTest, ShortReadRaisesUnlessAllowed) {
+  auto file = Handler("SHORT.DAT");
+  file->CreateFile();
+  file->Write("12345", 5);
+  file->Seek(2, soFromBeginning);
+  char buffer[10];
+  EXPECT_EQ(file->Read(buffer, 10, true), 3);
+  file->Seek(2, soFromBeginning);
+  try {
+    file->Read(buffer, 10, false);
+    FAIL() << "a short read must raise";
+  } catch (const EEngineError& error) {
+    EXPECT_EQ(error.ErrorCode, 9217);
+    EXPECT_EQ(error.Message, "Error reading from table '" + file->FileName + "'");
+  }
+}
+
+TEST_P(FileKindTest, LockRangesRefuseOverlapAndUnlockOnlyAnExactRange) {
+  auto first = Handler("LOCKS.DAT");
+  first->CreateFile();
+  first->Close();
+  first->Open();
+  auto second = Handler("LOCKS.DAT");
+  second->Open();
+  EXPECT_TRUE(first->LockRange(100, 10, true));
+  EXPECT_FALSE(second->LockRange(105, 1, true));
+  EXPECT_FALSE(second->LockRange(95, 6, true));
+  EXPECT_TRUE(second->LockRange(110, 1, true));
+  EXPECT_TRUE(second->LockRange(0x7FFF0000, 65535, true));
+  EXPECT_FALSE(first->LockRange(100, 5, false));
+  EXPECT_TRUE(first->LockRange(100, 10, false));
+  EXPECT_FALSE(first->LockRange(100, 10, false));
+  EXPECT_TRUE(second->LockRange(105, 1, true));
+}
+
+TEST_P(FileKindTest, RenameAndDeleteRefuseAnOpenFile) {
+  auto file = Handler("OLD.DAT");
+  file->CreateFile();
+  file->Write("x", 1);
+  auto other = Handler("OLD.DAT");
+  EXPECT_EQ(RaisedCode([&] { other->RenameFile(folder + "/NEW.DAT"); }), 11013);
+  EXPECT_EQ(RaisedCode([&] { other->DeleteFile(); }), 11013);
+  file->Close();
+
+  const std::string newName = InMemory() ? "NEW.DAT" : folder + "/NEW.DAT";
+  file->RenameFile(newName);
+  EXPECT_EQ(file->FileName, newName);
+  EXPECT_FALSE(other->Exists());
+  EXPECT_TRUE(file->Exists());
+  file->DeleteFile();
+  EXPECT_FALSE(file->Exists());
+  EXPECT_EQ(RaisedCode([&] { file->Open(); }), 11010);
+  EXPECT_FALSE(file->IsOpen());
+}
+
+TEST_P(FileKindTest, CopiesMoveFilesLargerThanOneChunk) {
+  auto source = Handler("SOURCE.DAT");
+  source->CreateFile();
+  std::vector<char> bytes = Pattern(200000, 3);
+  source->Write(bytes.data(), int32_t(bytes.size()));
+  const std::string copyName = InMemory() ? "COPY.DAT" : folder + "/COPY.DAT";
+  source->CopyFile(copyName);
+  EXPECT_EQ(RaisedCode([&] { source->CopyFile(copyName); }), 0) << "a closed copy is replaced";
+
+  auto copy = Handler("COPY.DAT");
+  copy->Open();
+  EXPECT_EQ(ReadAll(*copy), bytes);
+
+  std::vector<char> shorter = Pattern(131070, 5);
+  copy->Seek(0, soFromBeginning);
+  copy->Write(shorter.data(), int32_t(shorter.size()));
+  copy->Write(nullptr, 0);
+  copy->Close();
+  source->Seek(1234, soFromBeginning);
+  source->CopyFromFile(copyName);
+  EXPECT_EQ(ReadAll(*source), shorter);
+}
+
+TEST_P(FileKindTest, ContentOutlivesTheHandlerUnlessTemporary) {
+  auto kept = Handler("KEPT.DAT");
+  kept->CreateFile();
+  kept->Write("keep", 4);
+  kept->Close();
+  kept->Open();
+  EXPECT_EQ(ReadAll(*kept), std::vector<char>({'k', 'e', 'e', 'p'}));
+
+  auto work = Handler("WORK.TMP");
+  work->CreateFile();
+  work->Close();
+  work->Temporary = true;
+  work->Open();
+  auto second = Handler("WORK.TMP");
+  second->Open();
+  work->Close();
+  EXPECT_TRUE(second->Exists());
+  second->Close();
+  EXPECT_FALSE(second->Exists());
+}
+
+INSTANTIATE_TEST_SUITE_P(DiskAndMemory, FileKindTest, ::testing::Values(false, true),
+                         [](const auto& info) { return info.param ? "Memory" : "Disk"; });
+
+}  // namespace

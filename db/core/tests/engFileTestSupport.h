@@ -1,0 +1,64 @@
+#pragma once
+// A started engine library and a scratch folder for the file layer tests.
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engErrors.h"
+#include "engFileHandler.h"
+#include "engLibrary.h"
+
+class FileLayerTest : public ::testing::Test {
+protected:
+  std::string folder;
+
+  void SetUp() override {
+    StartEngineLibrary();
+    char pattern[] = "/tmp/engFileXXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    folder = pattern;
+  }
+  void TearDown() override {
+    StopEngineLibrary();
+    std::filesystem::permissions(folder, std::filesystem::perms::owner_all);
+    std::filesystem::remove_all(folder);
+  }
+
+  std::unique_ptr<TFileHandler> Handler(const std::string& name, bool inMemory, bool exclusive = false) {
+    auto handler = std::make_unique<TFileHandler>();
+    handler->FileName = inMemory ? name : folder + "/" + name;
+    handler->InMemory = inMemory;
+    handler->Exclusive = exclusive;
+    return handler;
+  }
+};
+
+inline std::vector<char> Pattern(int32_t size, int seed) {
+  std::vector<char> bytes(size_t(size), 0);
+  for (int32_t i = 0; i < size; ++i) bytes[size_t(i)] = char((i * 7 + seed) % 251);
+  return bytes;
+}
+
+inline std::vector<char> ReadAll(TFileHandler& handler) {
+  std::vector<char> bytes(size_t(handler.FileSize()));
+  handler.Seek(0, soFromBeginning);
+  handler.Read(bytes.data(), int32_t(bytes.size()), false);
+  return bytes;
+}
+
+// The engine error code a call raises, 0 when it raises none.
+template <typename Call>
+uint16_t RaisedCode(Call call) {
+  try {
+    call();
+  } catch (const EEngineError& error) {
+    return error.ErrorCode;
+  }
+  return 0;
+}
