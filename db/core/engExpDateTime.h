@@ -1,0 +1,17 @@
+#pragma once
+// Dates and times as expression values hold them, against TDateTime:
+// a date is a day number (1 January of year 1 is day 1), a time the
+// milliseconds since midnight, a timestamp the day number times 86,400,000
+// plus the milliseconds. TDateTime values are rounded to milliseconds first.
+
+#include <cstdint>
+
+#include "rtlDateTime.h"
+
+int32_t DateTimeToDayNumber(TDateTime value);
+int32_t DateTimeToTimeOfDay(TDateTime value);
+double DateTimeToTimeStamp(TDateTime value);
+
+TDateTime DayNumberToDateTime(int32_t dayNumber);
+TDateTime TimeOfDayToDateTime(int32_t milliseconds);
+TDateTime TimeStampToDateTime(double timeStamp);
