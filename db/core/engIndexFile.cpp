@@ -86,7 +86,6 @@ void TIndexFile::Open() {
   TFileHandler::Open();
   try {
     ReadHeader();
-    if (GetSecondaryCount() > MaxSecondaryIndexes) RaiseIndexError(ErrHeaderCorrupt);
   } catch (...) {
     TFileHandler::Close();
     throw;
@@ -126,11 +125,18 @@ void TIndexFile::WriteImage(uint32_t offset, const uint8_t* buffer, uint32_t cou
   Write(buffer, int32_t(count));
 }
 
+// The secondary count names the slots that descriptor work walks, so a
+// count beyond them is refused before it is used.
+void TIndexFile::TakeHeader(const uint8_t* image) {
+  if (image[HdrSecondaryCount] > MaxSecondaryIndexes) RaiseIndexError(ErrHeaderCorrupt);
+  memcpy(header, image, IndexHeaderSize);
+  header[HdrModified] = 0;
+}
+
 void TIndexFile::ReadHeader() {
   ReadImage(0, readBuffer, IndexHeaderSize, false);
   if (table->IsEncrypted()) table->Decipher(readBuffer, IndexHeaderSize);
-  memcpy(header, readBuffer, IndexHeaderSize);
-  header[HdrModified] = 0;
+  TakeHeader(readBuffer);
 }
 
 void TIndexFile::WriteHeader(bool force) {
@@ -146,8 +152,7 @@ bool TIndexFile::HeaderChanged() {
   ReadImage(0, readBuffer, IndexHeaderSize, false);
   if (table->IsEncrypted()) table->Decipher(readBuffer, IndexHeaderSize);
   if (GetLE32(readBuffer + HdrChangeCount) == GetChangeCount()) return false;
-  memcpy(header, readBuffer, IndexHeaderSize);
-  header[HdrModified] = 0;
+  TakeHeader(readBuffer);
   return true;
 }
 

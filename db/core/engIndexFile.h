@@ -158,6 +158,7 @@ private:
 
   [[noreturn]] void RaiseIndexError(uint16_t code, const std::string& indexName = {}) const;
   void ResetCounters();
+  void TakeHeader(const uint8_t* image);
   uint8_t* Slot(int slot) { return header + 14 + slot * IndexDescSize; }  // 14: first slot
   const uint8_t* Slot(int slot) const { return header + 14 + slot * IndexDescSize; }
   void SetModified();

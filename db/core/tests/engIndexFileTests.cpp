@@ -438,6 +438,24 @@ TEST_F(IndexFile, RestoresTheWholeFileFromItsBackup) {
   EXPECT_EQ(100u, tree.Check().size());
 }
 
+TEST_F(IndexFile, NoticesHeaderChangesOfAnotherOpener) {
+  file->CreateIndexFile();
+  file->WriteHeader(true);
+  Reopen();
+  TIndexFile* other = NewFile("ORDERS.IDX");
+  other->Open();
+  const uint32_t count = file->GetChangeCount();
+  file->WriteHeader(false);  // nothing changed: nothing written
+  EXPECT_EQ(count, file->GetChangeCount());
+  EXPECT_FALSE(other->HeaderChanged());
+  file->IncRecordCount();
+  file->WriteHeader(false);
+  EXPECT_EQ(count + 1, file->GetChangeCount());
+  EXPECT_TRUE(other->HeaderChanged());
+  EXPECT_EQ(1u, other->GetRecordCount());
+  delete other;
+}
+
 TEST_F(IndexFile, TakesAndReleasesTheIndexLocks) {
   file->CreateIndexFile();
   uint16_t first = 0, second = 0;
