@@ -15,6 +15,7 @@
 
 #include "engHeap.h"
 #include "engSystemList.h"
+#include "rtlStreams.h"  // the seek origins
 
 // A range held locked through this file, inclusive bounds.
 struct TFileLockRange {
@@ -28,8 +29,6 @@ struct TFileHandleEntry {
   int32_t Number;
   int32_t Position;
 };
-
-enum : int32_t { soFromBeginning = 0, soFromCurrent = 1, soFromEnd = 2 };
 
 class TAbstractFile : public TEngineObject {
 public:
@@ -67,7 +66,8 @@ public:
   // end of the file at the position.
   virtual int32_t Read(int32_t number, void* buffer, int32_t count);
   virtual int32_t Write(int32_t number, const void* buffer, int32_t count);
-  // origin soFromEnd places the position offset bytes before the end.
+  // origin soFromEnd places the position offset bytes before the end (the
+  // reverse of a stream's).
   virtual int32_t Seek(int32_t number, int32_t offset, int32_t origin);
   // Exclusive byte-range lock: fails on any overlap with a held range.
   virtual bool LockRange(int32_t offset, int32_t length);
