@@ -69,10 +69,12 @@ void TBlobFile::FreeChainFrom(TDataCursor* cursor, bool verifyOnly, bool force, 
       const uint32_t next = current->Next();
       const char* finding = nullptr;
       TBlock* nextBlock = nullptr;
-      if (!IsBlockOffset(next) || trail.Count() >= limit) {
+      if (!IsBlockOffset(next)) {
         finding = InvalidPointer;
       } else if (trail.Contains(next) || (held && held->Contains(next))) {
         finding = RecursivePointer;
+      } else if (trail.Count() >= limit) {
+        finding = InvalidPointer;  // longer than its length or the file allows
       } else {
         if (!GetBlock(cursor, next, nextBlock, hint, true)) RaiseBlobError(BlbErrRecordChanged);
         if (nextBlock->UseCount() > 1)
