@@ -2,8 +2,10 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 
 #include "engExpCodes.h"
+#include "rtlDateTimeText.h"
 
 namespace {
 
@@ -45,4 +47,29 @@ TDateTime TimeStampToDateTime(double timeStamp) {
   double dayNumber = std::floor(timeStamp / MSecsPerDay);
   double milliseconds = timeStamp - dayNumber * MSecsPerDay;
   return CombineDateTime(dayNumber - DateTimeDayOffset, milliseconds / MSecsPerDay);
+}
+
+bool TextToDateTimeValue(const std::string& text, uint8_t dataType, const TFormatSettings& settings, void* value) {
+  TDateTime dateTime;
+  int32_t whole;
+  switch (dataType) {
+    case dtDate:
+      if (!TryStrToDate(text, dateTime, settings)) return false;
+      whole = DateTimeToDayNumber(dateTime);
+      break;
+    case dtTime:
+      if (!TryStrToTime(text, dateTime, settings)) return false;
+      whole = DateTimeToTimeOfDay(dateTime);
+      break;
+    case dtTimeStamp: {
+      if (!TryStrToDateTime(text, dateTime, settings)) return false;
+      double stamp = DateTimeToTimeStamp(dateTime);
+      memcpy(value, &stamp, sizeof stamp);
+      return true;
+    }
+    default:
+      return false;
+  }
+  memcpy(value, &whole, sizeof whole);
+  return true;
 }

@@ -5,8 +5,10 @@
 // plus the milliseconds. TDateTime values are rounded to milliseconds first.
 
 #include <cstdint>
+#include <string>
 
 #include "rtlDateTime.h"
+#include "rtlFormatSettings.h"
 
 int32_t DateTimeToDayNumber(TDateTime value);
 int32_t DateTimeToTimeOfDay(TDateTime value);
@@ -15,3 +17,8 @@ double DateTimeToTimeStamp(TDateTime value);
 TDateTime DayNumberToDateTime(int32_t dayNumber);
 TDateTime TimeOfDayToDateTime(int32_t milliseconds);
 TDateTime TimeStampToDateTime(double timeStamp);
+
+// Reads a date, time or timestamp text (a timestamp may also be a date or a
+// time alone) by the settings into value, which holds 8 bytes: int32 for
+// dates and times, double for timestamps. False when the text is none.
+bool TextToDateTimeValue(const std::string& text, uint8_t dataType, const TFormatSettings& settings, void* value);

@@ -42,7 +42,3 @@ void TypeCheckExpression(const TExpCheckContext& context, bool booleanContext, T
 // Checks the arguments of a data type (CAST, SQL column definitions) and
 // sets the node's size and scale.
 void CheckCastArguments(const TExpCheckContext& context, TExpToken* typeNode);
-
-// A date (int32 day number), time (int32 milliseconds) or timestamp (double)
-// into value, which holds 8 bytes; false when the text is none.
-bool TextToDateTimeValue(const std::string& text, uint8_t dataType, const TFormatSettings& settings, void* value);
