@@ -17,7 +17,6 @@ public:
   bool Full() const { return sorted.Count() >= Capacity; }
   // In record-number order.
   TRecord* Get(int32_t index) const { return static_cast<TRecord*>(sorted.Get(index)); }
-  TRecord* Head() const { return head; }
 
   // The cached record of that number, looking at the four most recently
   // used first; nullptr when it is not cached.

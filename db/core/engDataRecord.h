@@ -95,7 +95,6 @@ public:
 
   TRecord* Take();
   void Return(TRecord* record);
-  int32_t Count() const { return records.Count(); }
 
 private:
   TDataFile* dataFile;

@@ -1,24 +1,10 @@
 #include <bit>
 
 #include "engDataTestSupport.h"
-#include "rtlDateTime.h"
 
 namespace {
 
-TDateTime FixedNow() { return 45000.25; }
-
-class DataFileHeaderTest : public DataFileTest {
-protected:
-  TClockFunction previousClock = nullptr;
-  void SetUp() override {
-    DataFileTest::SetUp();
-    previousClock = SetClock(FixedNow);
-  }
-  void TearDown() override {
-    SetClock(previousClock);
-    DataFileTest::TearDown();
-  }
-};
+using DataFileHeaderTest = DataFileTest;
 
 uint32_t Le32(const std::vector<uint8_t>& bytes, size_t at) { return GetLE32(bytes.data() + at); }
 uint16_t Le16(const std::vector<uint8_t>& bytes, size_t at) { return GetLE16(bytes.data() + at); }
@@ -38,7 +24,7 @@ TEST_F(DataFileHeaderTest, CreatedFileHoldsExactlyTheHeaderAndDescriptors) {
   EXPECT_EQ(Le16(bytes, 23), 4);
   EXPECT_EQ(Le16(bytes, 25), 1);
   const uint64_t time = uint64_t(Le32(bytes, 27)) | uint64_t(Le32(bytes, 31)) << 32;
-  EXPECT_EQ(std::bit_cast<double>(time), 45000.25 - 693594.0);
+  EXPECT_EQ(std::bit_cast<double>(time), DataTestNow - 693594.0);
   EXPECT_EQ(std::string(bytes.begin() + 35, bytes.begin() + 42), "\x06Orders");
   EXPECT_EQ(bytes[86], 0);
   EXPECT_EQ(bytes[87], 0);  // no password without encryption

@@ -12,6 +12,10 @@
 #include "engDataFile.h"
 #include "engFileTestSupport.h"
 #include "engLittleEndian.h"
+#include "rtlDateTime.h"
+
+// The clock of every data file test: header writes stamp this time.
+inline constexpr TDateTime DataTestNow = 45000.25;
 
 class TFakeDataTable : public TDataFileTable {
 public:
@@ -105,13 +109,16 @@ class DataFileTest : public FileLayerTest {
 protected:
   TFakeDataTable table;
   std::unique_ptr<TDataFile> file;
+  TClockFunction previousClock = nullptr;
 
   void SetUp() override {
     FileLayerTest::SetUp();
     table.Directory = folder;
+    previousClock = SetClock([] { return DataTestNow; });
   }
   void TearDown() override {
     file.reset();
+    SetClock(previousClock);
     FileLayerTest::TearDown();
   }
 
