@@ -25,7 +25,7 @@ constexpr int SlotRemoved = 10;
 }  // namespace
 
 TPageRef::~TPageRef() {
-  if (FPage) FOwner->ReleaseTreePage(FPage);
+  if (page) owner->ReleaseTreePage(page);
 }
 
 TPage::~TPage() { EngineFreeMem(entries); }
@@ -116,22 +116,30 @@ int TPage::MaxEntries() const {
   return int(PageDataSize / (KeyLength + (IsLeaf() ? 6 : 10)));
 }
 
-uint32_t TPage::PointerAt(int position) const {
-  return GetLE32(Slot(position - 1) + KeyLength + SlotPointer);
+const uint8_t* TPage::EntryAt(int position) const {
+  if (position < 1 || position > Count) Corrupt();
+  return Slot(position - 1);
 }
+
+uint8_t* TPage::EntryAt(int position) {
+  if (position < 1 || position > Count) Corrupt();
+  return Slot(position - 1);
+}
+
+uint32_t TPage::PointerAt(int position) const { return GetLE32(KeyAt(position) + KeyLength + SlotPointer); }
 
 uint32_t TPage::KeyCountAt(int position) const {
   if (IsLeaf()) return 1;
-  return GetLE32(Slot(position - 1) + KeyLength + SlotKeyCount);
+  return GetLE32(KeyAt(position) + KeyLength + SlotKeyCount);
 }
 
 void TPage::SetPointerAt(int position, uint32_t value) {
-  PutLE32(Slot(position - 1) + KeyLength + SlotPointer, value);
+  PutLE32(EntryAt(position) + KeyLength + SlotPointer, value);
   Modified = 1;
 }
 
 void TPage::SetKeyCountAt(int position, uint32_t value) {
-  PutLE32(Slot(position - 1) + KeyLength + SlotKeyCount, value);
+  PutLE32(EntryAt(position) + KeyLength + SlotKeyCount, value);
   Modified = 1;
 }
 

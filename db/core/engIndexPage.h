@@ -54,17 +54,17 @@ protected:
 // that a failed tree change leaves no page pinned in the cache.
 class TPageRef {
 public:
-  TPageRef(TIndexPageOwner* owner, TPage* page) : FOwner(owner), FPage(page) {}
+  TPageRef(TIndexPageOwner* owner, TPage* page) : owner(owner), page(page) {}
   TPageRef(const TPageRef&) = delete;
   TPageRef& operator=(const TPageRef&) = delete;
   ~TPageRef();
-  TPage* operator->() const { return FPage; }
-  TPage& operator*() const { return *FPage; }
-  TPage* Get() const { return FPage; }
+  TPage* operator->() const { return page; }
+  TPage& operator*() const { return *page; }
+  TPage* Get() const { return page; }
 
 private:
-  TIndexPageOwner* FOwner;
-  TPage* FPage;
+  TIndexPageOwner* owner;
+  TPage* page;
 };
 
 // Where a counting search leaves the second position in a leaf.
@@ -129,8 +129,8 @@ public:
   int MaxEntries() const;
   uint32_t EntrySize() const { return uint32_t(KeyLength) + 12; }
 
-  // Entry access by 1-based position.
-  const uint8_t* KeyAt(int position) const { return Slot(position - 1); }
+  // Entry access by position, 1 to Count; any other is page damage (8965).
+  const uint8_t* KeyAt(int position) const { return EntryAt(position); }
   uint32_t PointerAt(int position) const;
   uint32_t KeyCountAt(int position) const;
   void SetPointerAt(int position, uint32_t value);
@@ -194,6 +194,8 @@ private:
   uint8_t* Slot(int index0) { return entries + size_t(index0) * EntrySize(); }
   const uint8_t* Slot(int index0) const { return entries + size_t(index0) * EntrySize(); }
   void Reserve(int entries);
+  const uint8_t* EntryAt(int position) const;
+  uint8_t* EntryAt(int position);
 
   // Compressed-leaf bookkeeping.
   uint32_t PackedSize(int index0) const;
