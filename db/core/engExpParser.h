@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "engExpSubSelect.h"
 #include "engExpToken.h"
@@ -67,7 +68,7 @@ public:
   // 255 bytes, doubled quotes made single.
   void GetTokenText(std::string& text) const;
   std::string TokenText() const;
-  bool IsKeyword(const char* word) const;
+  bool IsKeyword(std::string_view word) const;
   bool IsTokenType(uint8_t kind) const { return tokenKind == kind; }
   uint8_t TokenKind() const { return tokenKind; }
   int32_t GetTokenOffset() const { return tokenStart; }

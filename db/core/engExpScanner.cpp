@@ -150,7 +150,7 @@ std::string TExpressionParser::TokenText() const {
   return result;
 }
 
-bool TExpressionParser::IsKeyword(const char* word) const {
+bool TExpressionParser::IsKeyword(std::string_view word) const {
   return tokenKind == tkIdentifier && SameText(std::string_view(text + tokenStart, position - tokenStart), word);
 }
 
