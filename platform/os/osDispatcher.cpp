@@ -42,7 +42,9 @@ void TMainDispatcher::Send(std::function<void()> task) {
   });
   TWaitable* done = &call->done;
   WaitForObjects({&done, 1}, INFINITE, {});
-  if (call->error) std::rethrow_exception(call->error);
+  // Taken out of the shared call: the exception then dies in this thread
+  // whichever thread lets go of the call last.
+  if (std::exception_ptr error = std::move(call->error)) std::rethrow_exception(error);
 }
 
 size_t TMainDispatcher::ProcessPending() {
