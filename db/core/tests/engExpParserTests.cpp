@@ -261,7 +261,6 @@ TEST_F(ExpParserTest, Messages) {
       {"a LIKE 'x'", 0, "Extended predicate operators (LIKE, BETWEEN, IN, IS NULL) are not allowed in filter expression"},
       {"a IS NULL", 8, "Extended predicate operators (LIKE, BETWEEN, IN, IS NULL) are not allowed in filter expression"},
       {"a IN (SELECT b FROM t)", 4, "Sub-select queries are not allowed in filter expression"},
-      {"a IN (SELECT b FROM t)", 20, "Sub-select queries are not allowed in filter expression"},  // no owner
       {"(a = 1", 4, "Right parentheses expected, instead found '' in filter expression"},
       {"J.+", 4,
        "Symbol or string expression expected after table correlation name separator '.', instead found '+' in filter "
@@ -349,28 +348,20 @@ TEST_F(ExpParserTest, NestingIsBounded) {
   EXPECT_EQ(ParseError("a IN (2, " + chain + ")"), tooDeep);
 }
 
-// What a SQL statement does for IN (SELECT ...): parse up to the ")".
-class TFakeQuery : public TExpNestedQuery, public TExpQueryOwner {
-public:
-  int ResultColumnCount() override { return 1; }
-  bool ResolveColumnType(TExpToken&) override { return false; }
-  bool ApplyResultFilter(TExpToken&) override { return false; }
-  TExpNestedQuery* ParseNestedSelect(TExpressionParser& parser) override {
-    while (!parser.IsTokenType(')') && !parser.IsTokenType(tkEnd)) parser.NextToken();
-    return this;
-  }
-};
-
 TEST_F(ExpParserTest, NestedSelectGoesThroughTheOwner) {
-  TFakeQuery query;
-  TExpressionParser sqlParser(&query);
-  sqlParser.SetText("x NOT IN (SELECT y FROM t) AND z");
-  sqlParser.NextToken();
-  TExpTreePtr root(sqlParser.ParseOrExpression(pfExtended | pfSubSelect));
-  EXPECT_EQ(Render(root.get()), "((x NOT IN SELECT) AND z)");
+  TExpToken* root = Parse("x NOT IN (SELECT y FROM t) AND z", pfExtended | pfSubSelect);
+  EXPECT_EQ(Render(root), "((x NOT IN SELECT) AND z)");
   EXPECT_EQ(root->First->Code, opNotInSelect);
   EXPECT_EQ(root->First->Second->Kind, nkSubSelect);
   EXPECT_EQ(root->First->Second->NestedQuery, &query);
+  TExpressionParser cursorParser(nullptr);
+  cursorParser.ErrorCode = FilterErrorCode;
+  cursorParser.TableName = "JOBS";
+  cursorParser.ContextName = "filter expression";
+  cursorParser.SetText("x IN (SELECT y FROM t)");
+  cursorParser.NextToken();
+  EXPECT_EQ(ErrorOf([&] { cursorParser.ParseOrExpression(pfExtended | pfSubSelect); }),
+            "Sub-select queries are not allowed in filter expression");
 }
 
 }  // namespace

@@ -53,11 +53,33 @@ public:
   }
 };
 
+// What a SQL statement does for IN (SELECT ...): parses up to the ")" and
+// describes its one result column.
+class TFakeQuery : public TExpNestedQuery, public TExpQueryOwner {
+public:
+  int Columns = 1;
+  uint8_t ColumnType = dtInteger;
+
+  int ResultColumnCount() override { return Columns; }
+  bool ResolveColumnType(TExpToken& node) override {
+    if (ColumnType == dtNone) return false;
+    node.DataType = ColumnType;
+    node.SetDataSize(4);
+    return true;
+  }
+  bool ApplyResultFilter(TExpToken&) override { return false; }
+  TExpNestedQuery* ParseNestedSelect(TExpressionParser& parser) override {
+    while (!parser.IsTokenType(')') && !parser.IsTokenType(tkEnd)) parser.NextToken();
+    return this;
+  }
+};
+
 // Runs a parse and its check as a filter does; owns the tree.
 class TExpFixture : public ::testing::Test {
 protected:
   TTestColumns columns;
-  TExpressionParser parser{nullptr};
+  TFakeQuery query;
+  TExpressionParser parser{&query};
   TExpCheckContext context;
   TExpTreePtr tree;
 
