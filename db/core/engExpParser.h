@@ -54,8 +54,8 @@ public:
   uint16_t ErrorCode = 0;
   std::string TableName;
   std::string ContextName;
-  // Give the decimal separator of numbers and the conversion of their text:
-  // the table's language's.
+  // The table's language's: numbers are scanned and converted by its
+  // decimal separator.
   TFormatSettings FormatSettings;
 
   // Takes a copy of the text and goes to its start (token kind 0); call

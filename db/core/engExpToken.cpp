@@ -102,7 +102,7 @@ bool TExpToken::SameNode(const TExpToken& other) const {
     return false;
   if (Kind != nkConstant) return true;
   if (IsNull != other.IsNull) return false;
-  return IsNull || memcmp(Value, other.Value, std::min(DataSize, ValueCapacity)) == 0;
+  return IsNull || memcmp(Value, other.Value, std::clamp(DataSize, 0, ValueCapacity)) == 0;
 }
 
 void TExpToken::SetDataSize(int32_t size) {
