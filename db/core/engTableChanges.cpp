@@ -1,0 +1,123 @@
+// Change detection against the file headers on disk, the table's own
+// transactions, and writing back, dropping and flushing the buffers of its
+// files.
+
+#include "engTable.h"
+
+#include "engSession.h"
+
+bool TDataTable::CheckForChanges() {
+  // Every writer rewrites the index header, so it is looked at first.
+  if (indexFile.HeaderChanged()) {
+    indexFile.DropPages(true);
+    dataFile.ReadHeader();
+  } else if (!dataFile.HeaderChanged()) {
+    // Only BLOB contents changed: the records stay valid.
+    if (!HasBlobFile() || !blobFile.HeaderChanged()) return false;
+    blobFile.DropCache();
+    return true;
+  }
+  dataFile.DropCache();
+  if (HasBlobFile() && blobFile.HeaderChanged()) blobFile.DropCache();
+  return true;
+}
+
+void TDataTable::StartTransaction() {
+  if (readOnly || transactionActive) return;
+  if (exclusive) WriteHeaders(false, false, false);
+  transactionActive = true;
+  try {
+    LockTransaction();
+  } catch (...) {
+    transactionActive = false;
+    throw;
+  }
+}
+
+void TDataTable::Rollback() {
+  if (readOnly || !transactionActive) return;
+  transactionActive = false;
+  try {
+    ReloadFiles(true, true);
+  } catch (...) {
+    ReleaseQuietly([this] { UnlockTransaction(); });
+    throw;
+  }
+  UnlockTransaction();
+}
+
+void TDataTable::Commit(bool release) {
+  if (readOnly || !transactionActive) return;
+  transactionActive = false;
+  try {
+    LockWrite();
+    WriteHeaders(release, true, true);
+    FlushFiles();
+  } catch (...) {
+    // Still open, to be committed again or rolled back; never left holding
+    // the write lock.
+    transactionActive = true;
+    ReleaseQuietly([this] { UnlockWrite(); });
+    throw;
+  }
+  if (release) {
+    UnlockWrite();
+    UnlockTransaction();
+  } else {
+    UnlockAllRecords(true);
+    transactionActive = true;
+    UnlockWrite();
+  }
+}
+
+void TDataTable::WriteHeaders(bool trim, bool force, bool forceIndex) {
+  if (readOnly) return;
+  if (transactionActive) {
+    if (dataFile.IsOpen()) dataFile.MarkChanged();
+    if (indexFile.IsOpen()) indexFile.MarkChanged();
+    if (HasBlobFile()) blobFile.MarkChanged();
+    return;
+  }
+  if (dataFile.IsOpen()) {
+    dataFile.FlushRecords();
+    dataFile.WriteHeader(force);
+    dataFile.WriteFieldDescriptors();
+    if (trim) dataFile.TrimCache();
+  }
+  if (indexFile.IsOpen()) {
+    indexFile.FlushPages();
+    indexFile.WriteHeader(forceIndex);
+    if (trim) indexFile.TrimPageCaches(true);
+  }
+  if (HasBlobFile()) {
+    blobFile.FlushBlocks();
+    blobFile.WriteHeader(force);
+    if (trim) blobFile.TrimCache();
+  }
+}
+
+void TDataTable::ReloadFiles(bool trim, bool rereadHeaders) {
+  if (dataFile.IsOpen()) {
+    dataFile.DropCache();
+    if (trim) dataFile.TrimCache();
+    if (rereadHeaders) dataFile.ReadHeader();
+  }
+  if (indexFile.IsOpen()) {
+    indexFile.DropPages(true);
+    if (trim) indexFile.TrimPageCaches(true);
+    if (rereadHeaders) indexFile.ReadHeader();
+  }
+  if (HasBlobFile()) {
+    blobFile.DropCache();
+    if (trim) blobFile.TrimCache();
+    if (rereadHeaders) blobFile.ReadHeader();
+  }
+}
+
+void TDataTable::FlushFiles() {
+  // Write-through files are on disk already.
+  if (readOnly || Session()->ForceBufferFlush) return;
+  if (dataFile.IsOpen()) dataFile.Flush();
+  if (indexFile.IsOpen()) indexFile.Flush();
+  if (HasBlobFile()) blobFile.Flush();
+}
