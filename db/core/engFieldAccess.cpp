@@ -1,0 +1,120 @@
+#include "engFieldAccess.h"
+
+#include <cstring>
+
+#include "engDataHeader.h"
+#include "engExpCodes.h"
+#include "engFieldString.h"
+#include "engLittleEndian.h"
+#include "engRecordBuffer.h"
+
+namespace {
+
+constexpr int BlobReferenceWidth = 4;
+constexpr int BlobSequenceOffset = 4;  // within the value bytes
+
+uint8_t FieldType(const uint8_t* fieldDesc) { return fieldDesc[FieldDescTypeOffset]; }
+int StoredSize(const uint8_t* fieldDesc) { return fieldDesc[FieldDescStoredSizeOffset]; }
+
+int32_t BlobReference(const uint8_t* valueBytes) { return int32_t(GetLE32(valueBytes)); }
+
+}  // namespace
+
+int FieldValueWidth(const uint8_t* fieldDesc) {
+  if (IsAutoIncField(fieldDesc) || FieldType(fieldDesc) == dtBlob) return BlobReferenceWidth;
+  return StoredSize(fieldDesc);
+}
+
+void TCursorFields::GetField(int fieldNo, const uint8_t* buffer, bool& blank, void* value) const {
+  uint8_t fieldDesc[FieldDescSize];
+  FieldDescByNumbering(fieldNo, false, fieldDesc);
+  GetFieldValue(fieldDesc, buffer, blank, value);
+}
+
+void TCursorFields::GetTableField(int fieldNo, const uint8_t* buffer, bool& blank, void* value) const {
+  uint8_t fieldDesc[FieldDescSize];
+  FieldDescByNumbering(fieldNo, true, fieldDesc);
+  GetFieldValue(fieldDesc, buffer, blank, value);
+}
+
+void TCursorFields::PutField(int fieldNo, uint8_t* buffer, bool force, const void* value) {
+  uint8_t fieldDesc[FieldDescSize];
+  FieldDescByNumbering(fieldNo, false, fieldDesc);
+  PutFieldValue(fieldDesc, buffer, force, value);
+}
+
+void TCursorFields::PutTableField(int fieldNo, uint8_t* buffer, const void* value) {
+  uint8_t fieldDesc[FieldDescSize];
+  FieldDescByNumbering(fieldNo, true, fieldDesc);
+  PutFieldValue(fieldDesc, buffer, false, value);
+}
+
+void TCursorFields::GetFieldValue(const uint8_t* fieldDesc, const uint8_t* buffer, bool& blank, void* value) const {
+  const uint8_t* valueBytes = FieldValueBytes(fieldDesc, buffer);
+  if (IsAutoIncField(fieldDesc)) {
+    blank = false;
+  } else if (FieldType(fieldDesc) == dtBlob && BlobReference(valueBytes) < 0) {
+    // An open BLOB is blank by its buffer, whatever the null byte says.
+    int32_t size = 0;
+    blank = FindOpenBlobSize(BlobReference(valueBytes), size) && size == 0;
+  } else {
+    blank = !FieldHasValue(fieldDesc, buffer);
+  }
+  if (value) std::memcpy(value, valueBytes, size_t(FieldValueWidth(fieldDesc)));
+}
+
+void TCursorFields::PutFieldValue(const uint8_t* fieldDesc, uint8_t* buffer, bool force, const void* value) {
+  const bool computed = IsNotStoredField(fieldDesc);
+  if (computed && !force) return;
+  uint8_t* valueBytes = FieldValueBytes(fieldDesc, buffer);
+  const auto* source = static_cast<const uint8_t*>(value);
+
+  if (IsAutoIncField(fieldDesc)) {
+    if (source) std::memmove(valueBytes, source, BlobReferenceWidth);
+  } else if (!source) {
+    FieldNullByte(fieldDesc, buffer) = 0;
+    std::memset(valueBytes, 0, size_t(FieldValueWidth(fieldDesc)));
+  } else {
+    bool hasValue = true;
+    switch (FieldType(fieldDesc)) {
+      case dtString:
+        hasValue = StoreFieldString(fieldDesc, reinterpret_cast<const char*>(source), valueBytes, languageId, sortId);
+        break;
+      case dtBlob: {
+        // The sequence number after the reference stays.
+        const int32_t reference = BlobReference(source);
+        int32_t size = 0;
+        if (reference < 0)
+          hasValue = !FindOpenBlobSize(reference, size) || size > 0;
+        else
+          hasValue = reference != 0;
+        std::memmove(valueBytes, source, BlobReferenceWidth);
+        break;
+      }
+      case dtBoolean: {
+        const uint16_t word = GetLE16(source);
+        PutLE16(valueBytes, word > 1 ? 1 : word);
+        break;
+      }
+      default:
+        std::memmove(valueBytes, source, size_t(StoredSize(fieldDesc)));
+        break;
+    }
+    FieldNullByte(fieldDesc, buffer) = hasValue ? 1 : 0;
+  }
+  if (!computed) ComputeFields(buffer);
+}
+
+uint32_t TCursorFields::GetBlobRef(int fieldNo, const uint8_t* buffer, bool tableNumbering) const {
+  uint8_t fieldDesc[FieldDescSize];
+  BlobFieldDesc(fieldNo, tableNumbering, fieldDesc);
+  return GetLE32(FieldValueBytes(fieldDesc, buffer) + BlobSequenceOffset);
+}
+
+void TCursorFields::SetBlobRef(int fieldNo, uint8_t* buffer, bool tableNumbering, uint32_t sequence) {
+  uint8_t fieldDesc[FieldDescSize];
+  BlobFieldDesc(fieldNo, tableNumbering, fieldDesc);
+  PutLE32(FieldValueBytes(fieldDesc, buffer) + BlobSequenceOffset, sequence);
+}
+
+void TCursorFields::ClearRecord(uint8_t* buffer) const { std::memset(buffer, 0, cursorRecordSize); }

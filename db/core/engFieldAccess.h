@@ -1,0 +1,127 @@
+#pragma once
+// A cursor's access to single field values in record buffers, by its own
+// field numbering or by the table's, and the field and index descriptors
+// behind it. The cursor derives from this class: it attaches the table's
+// files when it opens, may put a field map of its own in place of the
+// table's fields, and answers the hooks for what lives elsewhere in it.
+//
+// Values travel exactly as the record stores them (little-endian numbers,
+// stored BCD, day numbers, zero-terminated text in the table's character
+// set); only strings, Booleans and BLOB references are treated on the way
+// in. Ranges and types are the caller's to check.
+
+#include <cstdint>
+#include <string>
+
+class TDataFile;
+class TIndexFile;
+
+inline constexpr uint8_t NaturalOrderIndex = 255;
+inline constexpr int IndexFieldListSize = 16;
+
+// The bytes a value of the field takes in a caller's buffer: 4 for a BLOB
+// field (its reference) and an auto-increment field, else its stored size.
+int FieldValueWidth(const uint8_t* fieldDesc);
+
+class TCursorFields {
+public:
+  TCursorFields() = default;
+  TCursorFields(const TCursorFields&) = delete;
+  TCursorFields& operator=(const TCursorFields&) = delete;
+  virtual ~TCursorFields();
+
+  // Field values; value holds FieldValueWidth bytes. Getting without a
+  // value only reports blank. Putting nullptr makes the field blank. An
+  // unknown field number raises engine error 9985.
+  void GetField(int fieldNo, const uint8_t* buffer, bool& blank, void* value) const;
+  void GetTableField(int fieldNo, const uint8_t* buffer, bool& blank, void* value) const;
+  void PutField(int fieldNo, uint8_t* buffer, bool force, const void* value);
+  void PutTableField(int fieldNo, uint8_t* buffer, const void* value);
+  void GetFieldValue(const uint8_t* fieldDesc, const uint8_t* buffer, bool& blank, void* value) const;
+  // A field marked not stored is written only with force; any other write
+  // recomputes the cursor's computed fields.
+  void PutFieldValue(const uint8_t* fieldDesc, uint8_t* buffer, bool force, const void* value);
+
+  // The BLOB sequence number of a BLOB field (value bytes 4 to 7), by table
+  // numbering when asked, else the cursor's.
+  uint32_t GetBlobRef(int fieldNo, const uint8_t* buffer, bool tableNumbering) const;
+  void SetBlobRef(int fieldNo, uint8_t* buffer, bool tableNumbering, uint32_t sequence);
+
+  // Descriptors by the cursor's numbering: by position, or with a field
+  // map by the field number each descriptor holds. 9985 when there is none.
+  void GetFieldDesc(int fieldNo, uint8_t* fieldDesc) const;
+  // By the table's numbering, from the data file (by position, or with a
+  // field map by stored number), or from the cursor's own list when it
+  // keeps one. 9985 when there is none.
+  void GetTableFieldDesc(int fieldNo, uint8_t* fieldDesc) const;
+  bool CopyFieldDescByPos(int position, uint8_t* fieldDesc) const;
+  bool FindFieldDescByNo(int fieldNo, uint8_t* fieldDesc) const;
+  // The table's number of the named field (any case), 0 when none.
+  int GetFieldNo(const std::string& name) const;
+
+  // From the table's headers; 0 (and an empty index) while detached.
+  uint16_t GetRecordSize() const;
+  uint16_t GetFieldCount() const;
+  uint16_t GetBlobFieldCount() const;
+  // 120 bytes; zeros for natural order.
+  void GetIndexDesc(int indexNo, uint8_t* indexDesc) const;
+  // The index's IndexFieldListSize key field numbers, 0 after the last.
+  void GetIndexFieldList(int indexNo, uint16_t* fieldNumbers) const;
+  // Index 0 is natural record order: the table has no primary key.
+  bool PrimaryIsNatural() const;
+
+  // Zeros over the cursor's record size.
+  void ClearRecord(uint8_t* buffer) const;
+
+  uint16_t LanguageId() const { return languageId; }
+  uint16_t SortId() const { return sortId; }
+  // The cursor's fields, in its own numbering by position (from 1).
+  int FieldListCount() const { return fieldCount; }
+  uint8_t* FieldDescAt(int position);
+  const uint8_t* FieldDescAt(int position) const;
+  uint16_t CursorRecordSize() const { return cursorRecordSize; }
+  bool HasFieldMap() const { return fieldMap; }
+  bool HasOwnFieldList() const { return ownFieldList; }
+
+protected:
+  // Takes the table's locale, record size and a copy of every descriptor.
+  void AttachFields(TDataFile& dataFile, TIndexFile& indexFile);
+  // Frees the copies and clears locale and sizes.
+  void DetachFields();
+  // Copies count descriptors in place of the cursor's list; fieldMap makes
+  // the cursor's numbering the numbers the descriptors hold. More than
+  // 1024 raises 9492.
+  void SetFieldList(const uint8_t* fieldDescs, int count, bool isFieldMap);
+  void SetCursorRecordSize(uint16_t size) { cursorRecordSize = size; }
+  void SetOwnFieldList(bool value) { ownFieldList = value; }
+
+  // For error messages.
+  virtual std::string FieldsTableName() const = 0;
+  // The size of the open BLOB whose reference (the negative value a BLOB
+  // field holds while its BLOB is open through this cursor) is given;
+  // false when no open BLOB of the cursor has it.
+  virtual bool FindOpenBlobSize(int32_t reference, int32_t& size) const = 0;
+  // Called after a stored field of buffer was written.
+  virtual void ComputeFields(uint8_t* buffer) = 0;
+
+private:
+  TDataFile* dataFile = nullptr;
+  TIndexFile* indexFile = nullptr;
+  uint16_t languageId = 0;
+  uint16_t sortId = 0;
+  int fieldCount = 0;
+  uint8_t* fieldDescs = nullptr;  // fieldCount copies
+  uint16_t cursorRecordSize = 0;
+  bool fieldMap = false;
+  bool ownFieldList = false;
+
+  const uint8_t* FindFieldByNo(int fieldNo) const;
+  // The cursor's descriptor of a field number, nullptr when none.
+  const uint8_t* CursorFieldDesc(int fieldNo) const;
+  [[noreturn]] void RaiseFieldNumber(int fieldNo) const;
+  void FreeFieldDescs();
+  // The descriptor of fieldNo by either numbering, into fieldDesc.
+  void FieldDescByNumbering(int fieldNo, bool tableNumbering, uint8_t* fieldDesc) const;
+  // The same for a BLOB field; any other raises 10753.
+  void BlobFieldDesc(int fieldNo, bool tableNumbering, uint8_t* fieldDesc) const;
+};
