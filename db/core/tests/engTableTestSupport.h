@@ -1,0 +1,183 @@
+#pragma once
+// A started engine with a scratch directory of tables, and the second
+// process that the multi-user tests share tables with.
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "engDataTestSupport.h"
+#include "engDirectory.h"
+#include "engEngine.h"
+#include "engIndexFile.h"
+#include "engKeyCompare.h"
+#include "engSession.h"
+#include "engTable.h"
+
+extern char** environ;
+
+inline constexpr uint8_t IntegerFieldType = 2;
+
+// The byte-range locks of the protocol, as every process sharing a table uses them.
+inline constexpr int64_t HeaderLockByte = 0x7FFFFFFF;
+inline constexpr int64_t ExclusiveRangeStart = 0x7FFF0000;
+inline constexpr int64_t ExclusiveRangeLength = 65535;
+inline constexpr int64_t RecordLockByte(uint32_t n) { return 0x7FFFFFFE - int64_t(n); }
+inline constexpr unsigned LockViolation = 33;  // the Windows error of a refused lock
+
+// Drives engTableHelper; every call waits for its answer line.
+class TableHelperProcess {
+public:
+  TableHelperProcess() {
+    int input[2], output[2];
+    Check(pipe2(input, O_CLOEXEC) == 0 && pipe2(output, O_CLOEXEC) == 0, "pipe");
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, input[0], STDIN_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, output[1], STDOUT_FILENO);
+    char* argv[] = {const_cast<char*>(ENG_TABLE_HELPER), nullptr};
+    const int spawned = posix_spawn(&pid, ENG_TABLE_HELPER, &actions, nullptr, argv, environ);
+    posix_spawn_file_actions_destroy(&actions);
+    close(input[0]);
+    close(output[1]);
+    toHelper = input[1];
+    fromHelper = output[0];
+    Check(spawned == 0, "spawn " ENG_TABLE_HELPER);
+    Check(Answer() == "ready", "helper did not get ready");
+  }
+  TableHelperProcess(const TableHelperProcess&) = delete;
+  TableHelperProcess& operator=(const TableHelperProcess&) = delete;
+  ~TableHelperProcess() { Exit(); }
+
+  // The answer's code: 0 or the failure's.
+  unsigned Ask(const std::string& command) {
+    const std::string line = command + "\n";
+    Check(write(toHelper, line.data(), line.size()) == ssize_t(line.size()), "write to helper");
+    return unsigned(std::stoul(Answer()));
+  }
+
+  // Ends its input and waits until it has exited.
+  void Exit() {
+    if (pid <= 0) return;
+    close(toHelper);
+    close(fromHelper);
+    waitpid(pid, nullptr, 0);
+    pid = -1;
+  }
+
+private:
+  pid_t pid = -1;
+  int toHelper = -1;
+  int fromHelper = -1;
+  std::string pending;
+
+  static void Check(bool ok, const char* what) {
+    if (!ok) throw std::runtime_error(what);
+  }
+
+  std::string Answer() {
+    for (;;) {
+      if (const auto end = pending.find('\n'); end != std::string::npos) {
+        std::string line = pending.substr(0, end);
+        pending.erase(0, end + 1);
+        return line;
+      }
+      pollfd ready{fromHelper, POLLIN, 0};
+      Check(poll(&ready, 1, 120000) == 1, "helper did not answer in time");
+      char buffer[512];
+      const ssize_t got = read(fromHelper, buffer, sizeof buffer);
+      Check(got > 0, "helper ended without answering");
+      pending.append(buffer, size_t(got));
+    }
+  }
+};
+
+// ID integer, NAME string(10), and with a BLOB field MEMO; primary index on ID.
+class TableTest : public ::testing::Test {
+protected:
+  std::string folder;
+  TDataSession* session = nullptr;
+  TDataDirectory* directory = nullptr;
+
+  void SetUp() override {
+    StartEngine();
+    char pattern[] = "/tmp/engTableXXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    folder = pattern;
+    session = GetEngineSession();
+    session->LockRetryCount = 1;
+    session->LockWaitTime = 5;
+    directory = session->OpenDirectory("", folder);
+  }
+  void TearDown() override {
+    StopEngine();
+    std::filesystem::permissions(folder, std::filesystem::perms::owner_all);
+    std::filesystem::remove_all(folder);
+  }
+
+  static std::vector<uint8_t> Fields(bool withBlob) {
+    std::vector<TFieldSpec> specs{{"ID", IntegerFieldType}, {"NAME", StringFieldType, 10}};
+    if (withBlob) specs.push_back({"MEMO", BlobFieldType});
+    return Descriptors(specs);
+  }
+  static std::vector<uint8_t> PrimaryOnId() {
+    std::vector<uint8_t> index(IndexDescSize, 0);
+    PutLE16(index.data() + IdxDescKeyLength, 5);
+    index[IdxDescUnique] = 1;
+    index[IdxDescFieldCount] = 1;
+    PutLE16(index.data() + IdxDescFieldNumbers, 1);
+    return index;
+  }
+
+  // Creates the table in dir and closes it again.
+  void CreateTable(TDataDirectory* dir, const std::string& name, bool withBlob, bool inMemory = false) {
+    const std::vector<uint8_t> fields = Fields(withBlob);
+    const std::vector<uint8_t> index = PrimaryOnId();
+    TDataTable* table = nullptr;
+    ASSERT_EQ(dir->CreateTable(name, inMemory, false, fields.data(), int(fields.size() / FieldDescSize),
+                               index.data(), 1, 512, "", "", false, 0, 0, 1, 0, table),
+              0);
+    ASSERT_EQ(dir->CloseTable(table, true), 0);
+  }
+  void CreateTable(const std::string& name, bool withBlob = false) { CreateTable(directory, name, withBlob); }
+
+  TDataTable* OpenTable(TDataDirectory* dir, const std::string& name, bool exclusive = false,
+                        bool inMemory = false) {
+    TDataTable* table = nullptr;
+    const int32_t result = dir->OpenTable(name, table, exclusive, false, inMemory, false, false, false, false);
+    EXPECT_EQ(result, 0);
+    return table;
+  }
+  TDataTable* OpenTable(const std::string& name, bool exclusive = false) {
+    return OpenTable(directory, name, exclusive);
+  }
+
+  // Appends a record with this ID and writes the table back, as a cursor
+  // would at the end of a change.
+  static void AppendRecord(TDataTable* table, int32_t id) {
+    table->LockWrite();
+    TRecord* record = nullptr;
+    ASSERT_TRUE(table->DataFile().GetRecord(nullptr, table->DataFile().NextRecordNumber(), 1, false, false, record));
+    record->Clear(true);
+    PutId(record, id);
+    table->DataFile().ReleaseRecord(record);
+    table->WriteHeaders(false, true, true);
+    table->UnlockWrite();
+  }
+
+  std::string PathOf(const std::string& file) const { return folder + "/" + file; }
+};
+
+inline int64_t MillisecondsSince(std::chrono::steady_clock::time_point start) {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+}
