@@ -1,0 +1,90 @@
+#include "thrCustom.h"
+
+#include <vector>
+
+#include "SynchApp.h"
+#include "osDispatcher.h"
+
+TThreadCustom::TThreadCustom(std::string Name, ::PrinterHandle PrinterHandle)
+    : PrinterHandle(PrinterHandle), name(std::move(Name)), spooler(CurrentSpooler()) {}
+
+void TThreadCustom::Initialize() { FreeOnTerminate = true; }
+
+void* TThreadCustom::LockModel() { return ModelHolder.Get(); }
+
+void TThreadCustom::UnlockModel() { ModelHolder.Release(); }
+
+void TThreadCustom::SetModel(void* Model) {
+  // One hold across both steps: no reader ever meets a released model.
+  ModelHolder.Acquire();
+  FreeModel();
+  ModelHolder.Set(Model);
+  ModelHolder.Release();
+  ModelHolder.Release();
+}
+
+void TThreadCustom::DoStart() {
+  TBaseThread::DoStart();
+  SetRunTime(365);
+  Sleep(50, tsSleeping);
+}
+
+void TThreadCustom::DoFinish() {
+  Notify.reset();
+  TBaseThread::DoFinish();
+}
+
+void TThreadCustom::DoTerminate() {
+  DeleteNode();
+  SetModel(nullptr);
+  Notify.reset();
+  spooler->ClosePrinter(PrinterHandle);
+  TBaseThread::DoTerminate();
+}
+
+void TThreadCustom::DeleteNode() {
+  if (!Node) return;
+  // Worker threads never touch the tree; the main thread does it later.
+  MainDispatcher().Post([owner = NodeOwner, node = Node] {
+    if (const std::shared_ptr<TWatchNodeOwner> tree = owner.lock()) tree->DeleteNode(node);
+  });
+  Node = nullptr;
+}
+
+void TThreadCustom::DoChange() {
+  if (OnChange && !Terminated()) OnChange(this);
+}
+
+void TThreadCustom::RefreshAndNotify() {
+  if (Terminated()) return;
+  Refresh();
+  DoChange();
+}
+
+void TThreadCustom::NotifyRefresh() { RefreshAndNotify(); }
+
+bool TThreadCustom::CanContinue() {
+  if (IsAppTerminating()) return false;
+  return !(ListEvent && ListEvent->IsSignalled());
+}
+
+void TThreadCustom::SetWaitHandles() {
+  std::vector<THandleObject*> handles{&AppTerminateEvent()};
+  if (ListEvent) handles.push_back(ListEvent);
+  Notify->SetWaitHandles(handles);
+}
+
+void TThreadCustom::Execute() {
+  // Watching begins before the first read, so nothing that changes in
+  // between goes unreported.
+  CreateNotify();
+  Refresh();
+  while (!Terminated()) {
+    if (ListEvent) ListEvent->ResetEvent();
+    CreateNotify();
+    SetWaitHandles();
+    const bool woken = Notify->WaitForChange() || Notify->WokenByApc();
+    const bool canContinue = CanContinue();
+    if (woken && canContinue && HandleChange()) RefreshAndNotify();
+  }
+}

@@ -1,0 +1,109 @@
+#include "thrEnumRemote.h"
+
+#include <mutex>
+
+#include "gTools.h"
+#include "splConstants.h"
+
+namespace {
+
+std::mutex gScanWaitFormMutex;
+TScanWaitForm gScanWaitForm;
+
+// A provider's entry names its server from the first "\\" on.
+std::string ServerNameOf(const PrinterInfo1& Provider) {
+  const size_t start = Provider.Name.find("\\\\");
+  return start == std::string::npos ? Provider.Name : Provider.Name.substr(start);
+}
+
+}  // namespace
+
+void SetScanWaitForm(TScanWaitForm Routines) {
+  std::lock_guard guard(gScanWaitFormMutex);
+  gScanWaitForm = std::move(Routines);
+}
+
+TThreadEnumerateRemote::TThreadEnumerateRemote(std::string Name) : name(std::move(Name)) {
+  std::lock_guard guard(gScanWaitFormMutex);
+  waitForm = gScanWaitForm;
+}
+
+void TThreadEnumerateRemote::Initialize() { FreeOnTerminate = true; }
+
+void TThreadEnumerateRemote::DoStart() {
+  TBaseThread::DoStart();
+  if (!name.empty()) return;
+  Synchronize([this] {
+    if (waitForm.Show) waitForm.Show("Searching...", 0, this);
+  });
+  showsWaitForm = true;
+  progress = 0;
+  EnumPrintersBuffer(PRINTER_ENUM_REMOTE, "", providerBuffer);
+  Synchronize([this] {
+    if (waitForm.Step) waitForm.Step(static_cast<int32_t>(providerBuffer.size()) + 1);
+  });
+}
+
+void TThreadEnumerateRemote::Execute() {
+  if (!name.empty()) {
+    ListServer(name);
+    return;
+  }
+  for (const PrinterInfo1& provider : providerBuffer) {
+    if (provider.Flags & PRINTER_ENUM_CONTAINER) ListServer(ServerNameOf(provider));
+    ++progress;
+    Synchronize([this] {
+      if (waitForm.Step) waitForm.Step(progress);
+    });
+    if (Terminated()) break;
+  }
+}
+
+void TThreadEnumerateRemote::ListServer(const std::string& ServerName) {
+  bool accepted = false;
+  const bool listed = Guarded([&] {
+    // Only the scan's own form: a single server's listing leaves any other
+    // wait alone.
+    if (showsWaitForm) {
+      Synchronize([&] {
+        if (waitForm.UpdateText) waitForm.UpdateText(ServerName);
+      });
+    }
+    EnumPrintersBuffer(PRINTER_ENUM_NAME, ServerName, serverBuffer);
+    if (serverBuffer.empty()) return;
+    Synchronize([&] {
+      accepted = OnServerFound &&
+                 OnServerFound(this, ServerName, static_cast<int32_t>(serverBuffer.size()), serverBuffer);
+    });
+  });
+  if (listed && accepted) {
+    for (const PrinterInfo2& printer : serverBuffer) {
+      Guarded([&] {
+        Synchronize([&] {
+          if (OnPrinterFound) OnPrinterFound(this, ServerName, printer);
+        });
+      });
+    }
+  }
+  serverBuffer.clear();
+}
+
+bool TThreadEnumerateRemote::Guarded(const std::function<void()>& Step) {
+  try {
+    Step();
+    return true;
+  } catch (...) {
+    HandleException();
+    return false;
+  }
+}
+
+void TThreadEnumerateRemote::DoTerminate() {
+  if (showsWaitForm) {
+    showsWaitForm = false;
+    Synchronize([this] {
+      if (waitForm.Close) waitForm.Close(this);
+    });
+  }
+  TBaseThread::DoTerminate();
+}

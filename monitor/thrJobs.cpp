@@ -1,0 +1,150 @@
+#include "thrJobs.h"
+
+#include <mutex>
+#include <vector>
+
+#include "thrServer.h"
+
+namespace {
+
+std::atomic<int32_t> gPrinterThreads{0};
+
+std::mutex gDataThreadWakeMutex;
+std::function<void()> gDataThreadWake;
+
+void WakeDataThread() {
+  std::function<void()> wake;
+  {
+    std::lock_guard guard(gDataThreadWakeMutex);
+    wake = gDataThreadWake;
+  }
+  if (wake) wake();
+}
+
+// What a printer watch asks the spooler to report, in the order the
+// spooler is asked for it.
+const PrinterNotifyOptions& PrinterWatchOptions() {
+  static const PrinterNotifyOptions options{
+      2,
+      0,
+      {{JOB_NOTIFY_TYPE,
+        {JOB_NOTIFY_FIELD_STATUS, JOB_NOTIFY_FIELD_STATUS_STRING, JOB_NOTIFY_FIELD_MACHINE_NAME,
+         JOB_NOTIFY_FIELD_DOCUMENT, JOB_NOTIFY_FIELD_USER_NAME, JOB_NOTIFY_FIELD_TOTAL_PAGES,
+         JOB_NOTIFY_FIELD_PAGES_PRINTED, JOB_NOTIFY_FIELD_SUBMITTED, JOB_NOTIFY_FIELD_BYTES_PRINTED,
+         JOB_NOTIFY_FIELD_TOTAL_BYTES}},
+       {PRINTER_NOTIFY_TYPE,
+        {PRINTER_NOTIFY_FIELD_STATUS, PRINTER_NOTIFY_FIELD_CJOBS, PRINTER_NOTIFY_FIELD_PRINTER_NAME,
+         PRINTER_NOTIFY_FIELD_SERVER_NAME, PRINTER_NOTIFY_FIELD_SHARE_NAME, PRINTER_NOTIFY_FIELD_PORT_NAME,
+         PRINTER_NOTIFY_FIELD_COMMENT, PRINTER_NOTIFY_FIELD_LOCATION}}}};
+  return options;
+}
+
+}  // namespace
+
+void SetDataThreadWake(std::function<void()> Wake) {
+  std::lock_guard guard(gDataThreadWakeMutex);
+  gDataThreadWake = std::move(Wake);
+}
+
+int32_t PrinterThreadCount() { return gPrinterThreads; }
+
+TThreadJobs::TThreadJobs(std::string Name, ::PrinterHandle PrinterHandle)
+    : TThreadCustom(std::move(Name), PrinterHandle) {}
+
+void TThreadJobs::SetServer(TThreadServer& Server) {
+  serverStop = Server.StopEvent;
+  serverPrinters = Server.printers;
+  ListEvent = Server.ListEvent;
+}
+
+PrinterQueue* TThreadJobs::GetQueue() { return static_cast<PrinterQueue*>(LockModel()); }
+
+void TThreadJobs::Initialize() {
+  TThreadCustom::Initialize();
+  ++gPrinterThreads;
+}
+
+void TThreadJobs::DoTerminate() {
+  if (serverPrinters) serverPrinters->Remove(this);
+  TThreadCustom::DoTerminate();
+  // Counted until its handles are closed.
+  --gPrinterThreads;
+}
+
+void TThreadJobs::DoStart() {
+  TThreadCustom::DoStart();
+  RefreshAndNotify();
+}
+
+void TThreadJobs::CreateNotify() {
+  if (Notify) return;
+  Notify = std::make_unique<TPrinterChangeNotify>(PrinterHandle, &PrinterWatchOptions(), PRINTER_CHANGE_DELETE_JOB);
+  Notify->OnRefresh = [this](TPrinterChangeNotify*) { NotifyRefresh(); };
+}
+
+void TThreadJobs::SetWaitHandles() {
+  // Not the application terminate event: a printer thread ends through its
+  // server.
+  std::vector<THandleObject*> handles;
+  if (ListEvent) handles.push_back(ListEvent);
+  if (serverStop) handles.push_back(serverStop.get());
+  Notify->SetWaitHandles(handles);
+}
+
+bool TThreadJobs::CanContinue() {
+  if (serverStop && serverStop->IsSignalled()) {
+    Terminate();
+    return false;
+  }
+  return TThreadCustom::CanContinue();
+}
+
+void TThreadJobs::FreeModel() {
+  DestroyModelBlock<PrinterQueue>(LockModel());
+  UnlockModel();
+}
+
+void TThreadJobs::Refresh() {
+  PrinterQueue queue;
+  queue.PrinterHandle = PrinterHandle;
+  queue.PrinterName = Name();
+  // A failed read leaves a model without jobs; the next change reads again.
+  queue.Refresh();
+  hasJobs = queue.Count() > 0;
+  SetModel(NewModelBlock(std::move(queue)));
+}
+
+void TThreadJobs::ApplyToModel(const PrinterNotifyInfo& Info) {
+  PrinterQueue* queue = GetQueue();
+  try {
+    ApplyNotifyInfo(*queue, Info);
+    hasJobs = queue->Count() > 0;
+  } catch (...) {
+    UnlockModel();
+    throw;
+  }
+  UnlockModel();
+}
+
+bool TThreadJobs::HandleChange() {
+  if (const PrinterNotifyInfo* info = Notify->NotifyInfo()) ApplyToModel(*info);
+  if (!Notify->WokenByApc() && !(Notify->ChangeWord() & PRINTER_CHANGE_DELETE_JOB)) {
+    DoChange();
+    return false;
+  }
+  Refresh();
+  WakeDataThread();
+  DoChange();
+  return false;
+}
+
+void TThreadJobs::NotifyRefresh() {
+  if (Terminated()) return;
+  Refresh();
+  // The refresh data holds every field of every queued job, also those whose
+  // changes the spooler dropped: applied, it brings their pending entries up
+  // to date.
+  if (const PrinterNotifyInfo* info = Notify->NotifyInfo()) ApplyToModel(*info);
+  WakeDataThread();
+  DoChange();
+}

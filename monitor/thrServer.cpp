@@ -1,0 +1,141 @@
+#include "thrServer.h"
+
+#include "gTools.h"
+#include "osApc.h"
+#include "rtlStrUtils.h"
+#include "thrJobs.h"
+
+namespace {
+
+// Holds a thread list's lock for a scope.
+class TListLock {
+public:
+  explicit TListLock(TBaseThreadList& List) : list(List), threads(List.LockList()) {}
+  ~TListLock() { list.UnlockList(); }
+  TListLock(const TListLock&) = delete;
+  TListLock& operator=(const TListLock&) = delete;
+
+  std::vector<TBaseThread*>& Threads() { return threads; }
+
+private:
+  TBaseThreadList& list;
+  std::vector<TBaseThread*>& threads;
+};
+
+}  // namespace
+
+TThreadServer* TServerList::AddServer(const std::string& Name, PrinterHandle PrinterHandle) {
+  auto* server = TBaseThread::Create<TThreadServer>(true, Name, PrinterHandle);
+  server->ListEvent = &listEvent;
+  Add(server);
+  return server;
+}
+
+TThreadCustom* TServerList::GetItem(int32_t Index) {
+  TListLock locked(*this);
+  if (Index < 0 || Index >= static_cast<int32_t>(locked.Threads().size())) return nullptr;
+  return static_cast<TThreadCustom*>(locked.Threads()[Index]);
+}
+
+TThreadCustom* TServerList::FindByName(const std::string& Name) {
+  TListLock locked(*this);
+  for (TBaseThread* thread : locked.Threads()) {
+    auto* watch = static_cast<TThreadCustom*>(thread);
+    if (SameText(watch->Name(), Name)) return watch;
+  }
+  return nullptr;
+}
+
+int32_t TServerList::Count() {
+  TListLock locked(*this);
+  return static_cast<int32_t>(locked.Threads().size());
+}
+
+void TServerList::WakeAll() {
+  TListLock locked(*this);
+  for (TBaseThread* thread : locked.Threads()) QueueUserAPC(WakeApc, thread->Handle());
+}
+
+TServerList& ServerList() {
+  static TServerList* const list = new TServerList;
+  return *list;
+}
+
+TThreadServer::TThreadServer(std::string Name, ::PrinterHandle PrinterHandle)
+    : TThreadCustom(std::move(Name), PrinterHandle) {}
+
+void TThreadServer::SetModel(std::vector<PrinterInfo2> Printers) {
+  TThreadCustom::SetModel(NewModelBlock(std::move(Printers)));
+}
+
+std::vector<PrinterInfo2>* TThreadServer::GetPrinters() { return static_cast<std::vector<PrinterInfo2>*>(LockModel()); }
+
+void TThreadServer::FreeModel() {
+  DestroyModelBlock<std::vector<PrinterInfo2>>(LockModel());
+  UnlockModel();
+}
+
+TThreadJobs* TThreadServer::GetPrinterThread(int32_t Index) { return static_cast<TThreadJobs*>(printers->GetItem(Index)); }
+
+TThreadJobs* TThreadServer::FindPrinterThread(const std::string& Name) {
+  return static_cast<TThreadJobs*>(printers->FindByName(Name));
+}
+
+void TThreadServer::CreateNotify() {
+  if (Notify) return;
+  Notify = std::make_unique<TPrinterChangeNotify>(PrinterHandle, nullptr,
+                                                  PRINTER_CHANGE_ADD_PRINTER | PRINTER_CHANGE_DELETE_PRINTER |
+                                                      PRINTER_CHANGE_ADD_JOB | PRINTER_CHANGE_DELETE_JOB);
+  Notify->OnRefresh = [this](TPrinterChangeNotify*) { NotifyRefresh(); };
+}
+
+void TThreadServer::Refresh() {
+  std::vector<PrinterInfo2> printerList;
+  EnumPrintersBuffer(PRINTER_ENUM_NAME, Name(), printerList);
+  SetModel(std::move(printerList));
+}
+
+bool TThreadServer::HandleChange() {
+  const uint32_t change = Notify->ChangeWord();
+  PrinterChanged = (change & (PRINTER_CHANGE_ADD_PRINTER | PRINTER_CHANGE_DELETE_PRINTER)) || Notify->WokenByApc();
+  JobsChanged = (change & (PRINTER_CHANGE_ADD_JOB | PRINTER_CHANGE_DELETE_JOB)) != 0;
+  return PrinterChanged || JobsChanged;
+}
+
+void TThreadServer::StopPrinterThreads() {
+  // Judged by the threads listed, not by the printers last enumerated: a
+  // server whose printers all vanished still has threads to stop.
+  if (printers->Count() == 0) return;
+  StopEvent->SetEvent();
+  TimedWaitLoop(
+      *this,
+      [this](TBaseThread&, uint32_t& interval, bool& done) {
+        if (printers->Count() == 0) {
+          done = true;
+          interval = 0;
+        }
+      },
+      100, false, PrinterStopLimitDays);
+  {
+    TListLock locked(*printers);
+    // Those still listed have stopped responding. Each one leaves the count
+    // now and frees itself whenever it returns; nothing of this server that
+    // it uses goes away with the server.
+    for (TBaseThread* thread : locked.Threads()) thread->Abandon();
+    locked.Threads().clear();
+  }
+  StopEvent->ResetEvent();
+}
+
+void TThreadServer::DoFinish() {
+  StopPrinterThreads();
+  TThreadCustom::DoFinish();
+}
+
+void TThreadServer::DoTerminate() {
+  // Also when the body never ran: no printer thread may be left waiting for
+  // a stop event that nobody sets.
+  StopPrinterThreads();
+  ServerList().Remove(this);
+  TThreadCustom::DoTerminate();
+}

@@ -1,0 +1,82 @@
+#pragma once
+// The watch thread of one print server and the lists of watch threads.
+//
+// A server thread's model is the server's list of printers. It owns the
+// list of its printer threads (thrJobs.h) and stops them when it ends: it
+// sets its stop event, waits up to 10 seconds for them to leave the list,
+// and abandons those still listed. Its stop event and printer list are
+// shared with its printer threads, so an abandoned printer thread may
+// outlive the server thread safely.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "thrCustom.h"
+
+class TThreadJobs;
+class TThreadServer;
+
+// How long a server waits for its printer threads before it abandons them.
+inline constexpr double PrinterStopLimitDays = 10.0 / 86400;
+
+// A lock-protected list of watch threads.
+class TServerList : public TBaseThreadList {
+public:
+  // A server thread, made suspended, with the list's event, and listed.
+  TThreadServer* AddServer(const std::string& Name, PrinterHandle PrinterHandle);
+  // Under the list's lock; null when absent. A thread found is safe to use
+  // only while the caller holds the list (LockList/UnlockList): it leaves the
+  // list before it is freed.
+  TThreadCustom* GetItem(int32_t Index);
+  // Without regard to case.
+  TThreadCustom* FindByName(const std::string& Name);
+  int32_t Count();
+  // Queues WakeApc to every thread.
+  void WakeAll();
+
+  TSimpleEvent& ListEvent() { return listEvent; }
+
+private:
+  TSimpleEvent listEvent;
+};
+
+// Every server thread. Never freed: an abandoned thread may reach it at the
+// end of the process.
+TServerList& ServerList();
+
+class TThreadServer : public TThreadCustom {
+public:
+  TThreadServer(std::string Name, ::PrinterHandle PrinterHandle);
+
+  // The model: the enumeration's list when the windows start the thread,
+  // then every re-read.
+  void SetModel(std::vector<PrinterInfo2> Printers);
+  // The server's printers under the model lock; end with UnlockModel.
+  std::vector<PrinterInfo2>* GetPrinters();
+
+  TServerList& Printers() { return *printers; }
+  // Under Printers' lock; null when absent (GetPrinterThread: out of range).
+  TThreadJobs* GetPrinterThread(int32_t Index);
+  TThreadJobs* FindPrinterThread(const std::string& Name);
+  // Stops every printer thread of this server (see above); on this thread.
+  void StopPrinterThreads();
+
+  // What the last change was about, for OnChange.
+  bool PrinterChanged = false;
+  bool JobsChanged = false;
+
+protected:
+  void FreeModel() override;
+  void CreateNotify() override;
+  void Refresh() override;
+  bool HandleChange() override;
+  void DoTerminate() override;
+  void DoFinish() override;
+
+private:
+  friend class TThreadJobs;
+  const std::shared_ptr<TServerList> printers = std::make_shared<TServerList>();
+  const std::shared_ptr<TSimpleEvent> StopEvent = std::make_shared<TSimpleEvent>();
+};
