@@ -1,0 +1,129 @@
+#include <cups/cups.h>
+
+#include "splCupsSpooler.h"
+#include "splPrivateCupsd.h"
+#include "thrWatchTestSupport.h"
+
+namespace {
+
+constexpr uint32_t Finished = JOB_STATUS_PRINTED | JOB_STATUS_DELETED;
+
+class CupsWatchTest : public ::testing::Test {
+protected:
+  const std::string Local = UniqueName("\\\\CUPSHOST");
+  const std::string Q1 = Local + "\\q1";
+  TPrivateCupsd cupsd;
+  std::shared_ptr<TCupsSpooler> spooler;
+  std::unique_ptr<TWatchHarness> harness;
+
+  void SetUp() override {
+    ASSERT_EQ(0, RunningThreads().GetValue());
+    ASSERT_TRUE(cupsd.Start()) << cupsd.Error();
+    ASSERT_TRUE(cupsd.AddQueue("q1"));
+    spooler = std::make_shared<TCupsSpooler>(cupsd.Config(Local));
+    SetCurrentSpooler(spooler);
+    harness = std::make_unique<TWatchHarness>();
+    harness->StartEnumeration(Local);
+    ASSERT_TRUE(harness->WaitUntil([&] { return harness->EnumerationsEnded() && PrinterThreadCount() == 1; }));
+    bool enabled = true;
+    ASSERT_TRUE(harness->WaitUntilWatched(Q1, [&] {
+      enabled = !enabled;
+      enabled ? cupsd.EnableQueue("q1") : cupsd.DisableQueue("q1");
+    }));
+    ASSERT_TRUE(cupsd.EnableQueue("q1"));
+  }
+
+  void TearDown() override {
+    harness.reset();
+    EXPECT_EQ(0, RunningThreads().GetValue());
+    SetCurrentSpooler(nullptr);
+    spooler.reset();
+  }
+
+  bool AllFinished(const std::vector<uint32_t>& Ids, uint32_t LimitMs) {
+    return harness->WaitUntil(
+        [&] {
+          for (const uint32_t id : Ids) {
+            const auto entry = harness->PendingJob(Q1, id);
+            if (!entry || !(entry->Status & JOB_STATUS_DELETED)) return false;
+          }
+          return true;
+        },
+        LimitMs);
+  }
+
+  static void ExpectJob(const TPendingJob& Entry, const std::string& Document, uint32_t Status, size_t Bytes) {
+    EXPECT_EQ(Document, Entry.Document);
+    EXPECT_EQ(Status, Entry.Status) << Document;
+    EXPECT_EQ(cupsUser(), Entry.UserName);
+    // CUPS counts sizes in whole kilobytes.
+    EXPECT_GE(Entry.Size, Bytes);
+    EXPECT_LT(Entry.Size, Bytes + 1024);
+    EXPECT_GT(Entry.Submitted, 0);
+  }
+};
+
+TEST_F(CupsWatchTest, PrintedCancelledAndReleasedJobsReachThePendingList) {
+  const std::string file = cupsd.WriteFile("memo.txt", 5000);
+  const uint32_t printed = cupsd.Submit("q1", file, "Memo");
+  const uint32_t held = cupsd.Submit("q1", file, "Held memo", true);
+  const uint32_t cancelled = cupsd.Submit("q1", file, "Cancelled memo", true);
+  ASSERT_NE(0u, cancelled);
+  ASSERT_TRUE(harness->WaitUntil([&] {
+    const auto entry = harness->PendingJob(Q1, cancelled);
+    return harness->PendingJob(Q1, held) && entry && entry->Document == "Cancelled memo";
+  }));
+  EXPECT_TRUE(harness->PendingJob(Q1, held)->Status & JOB_STATUS_PAUSED);
+  ASSERT_TRUE(cupsd.Cancel(cancelled));
+  ASSERT_TRUE(cupsd.Release(held));
+
+  ASSERT_TRUE(AllFinished({printed, held, cancelled}, 30000));
+  ExpectJob(*harness->PendingJob(Q1, printed), "Memo", Finished, 5000);
+  ExpectJob(*harness->PendingJob(Q1, held), "Held memo", Finished, 5000);
+  ExpectJob(*harness->PendingJob(Q1, cancelled), "Cancelled memo", JOB_STATUS_DELETED, 5000);
+  EXPECT_EQ(Local, harness->PendingJob(Q1, printed)->MachineName);
+  EXPECT_GE(harness->DataThreadWakes(), 1);
+  EXPECT_TRUE(harness->Alerts().empty());
+
+  ASSERT_TRUE(harness->ShutdownMonitoring(20000));
+  EXPECT_EQ(3u, harness->TakePendingJobs(Q1).size());
+}
+
+TEST_F(CupsWatchTest, EveryJobOfATightLoopIsSeenWithItsFinalState) {
+  const std::string file = cupsd.WriteFile("page.txt", 200);
+  constexpr int count = 200;
+  std::vector<uint32_t> ids;
+  for (int i = 0; i < count; ++i) {
+    ids.push_back(cupsd.Submit("q1", file, "Page " + std::to_string(i)));
+    ASSERT_NE(0u, ids.back());
+  }
+  ASSERT_TRUE(AllFinished(ids, 120000));
+  for (int i = 0; i < count; ++i) ExpectJob(*harness->PendingJob(Q1, ids[i]), "Page " + std::to_string(i), Finished, 200);
+  EXPECT_TRUE(harness->Alerts().empty());
+
+  ASSERT_TRUE(harness->ShutdownMonitoring(20000));
+  EXPECT_EQ(static_cast<size_t>(count), harness->TakePendingJobs(Q1).size());
+}
+
+TEST_F(CupsWatchTest, AStoppedDaemonGivesAlertsAndEveryThreadEnds) {
+  const uint32_t held = cupsd.Submit("q1", cupsd.WriteFile("held.txt", 100), "Held", true);
+  ASSERT_TRUE(harness->WaitUntil([&] { return harness->PendingJob(Q1, held).has_value(); }));
+
+  cupsd.Stop();
+  // The threads end unasked: the server's with an alert, the printer's
+  // with one or through its server's stop.
+  ASSERT_TRUE(harness->WaitUntil([&] { return RunningThreads().GetValue() == 0; }, 30000));
+  const std::vector<std::string> alerts = harness->Alerts();
+  ASSERT_FALSE(alerts.empty());
+  for (const std::string& alert : alerts) EXPECT_EQ(0u, alert.rfind("EAlertSerious: ", 0)) << alert;
+  EXPECT_EQ(0, PrinterThreadCount());
+  EXPECT_EQ(0, ServerList().Count());
+  ASSERT_TRUE(harness->WaitUntil([&] { return harness->Tree->LiveNodes() == 0; }));
+
+  ASSERT_TRUE(harness->ShutdownMonitoring(20000));
+  const std::vector<TPendingJob> handedOver = harness->TakePendingJobs(Q1);
+  ASSERT_EQ(1u, handedOver.size());
+  EXPECT_EQ("Held", handedOver[0].Document);
+}
+
+}  // namespace
