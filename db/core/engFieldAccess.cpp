@@ -10,19 +10,17 @@
 
 namespace {
 
-constexpr int BlobReferenceWidth = 4;
 constexpr int BlobSequenceOffset = 4;  // within the value bytes
 
 uint8_t FieldType(const uint8_t* fieldDesc) { return fieldDesc[FieldDescTypeOffset]; }
-int StoredSize(const uint8_t* fieldDesc) { return fieldDesc[FieldDescStoredSizeOffset]; }
 
 int32_t BlobReference(const uint8_t* valueBytes) { return int32_t(GetLE32(valueBytes)); }
 
 }  // namespace
 
 int FieldValueWidth(const uint8_t* fieldDesc) {
-  if (IsAutoIncField(fieldDesc) || FieldType(fieldDesc) == dtBlob) return BlobReferenceWidth;
-  return StoredSize(fieldDesc);
+  if (IsAutoIncField(fieldDesc) || FieldType(fieldDesc) == dtBlob) return sizeof(int32_t);
+  return fieldDesc[FieldDescStoredSizeOffset];
 }
 
 void TCursorFields::GetField(int fieldNo, const uint8_t* buffer, bool& blank, void* value) const {
@@ -67,13 +65,14 @@ void TCursorFields::PutFieldValue(const uint8_t* fieldDesc, uint8_t* buffer, boo
   const bool computed = IsNotStoredField(fieldDesc);
   if (computed && !force) return;
   uint8_t* valueBytes = FieldValueBytes(fieldDesc, buffer);
+  const size_t width = size_t(FieldValueWidth(fieldDesc));
   const auto* source = static_cast<const uint8_t*>(value);
 
   if (IsAutoIncField(fieldDesc)) {
-    if (source) std::memmove(valueBytes, source, BlobReferenceWidth);
+    if (source) std::memmove(valueBytes, source, width);
   } else if (!source) {
     FieldNullByte(fieldDesc, buffer) = 0;
-    std::memset(valueBytes, 0, size_t(FieldValueWidth(fieldDesc)));
+    std::memset(valueBytes, 0, width);
   } else {
     bool hasValue = true;
     switch (FieldType(fieldDesc)) {
@@ -81,14 +80,16 @@ void TCursorFields::PutFieldValue(const uint8_t* fieldDesc, uint8_t* buffer, boo
         hasValue = StoreFieldString(fieldDesc, reinterpret_cast<const char*>(source), valueBytes, languageId, sortId);
         break;
       case dtBlob: {
-        // The sequence number after the reference stays.
+        // The sequence number after the reference stays. A negative
+        // reference that is no open BLOB of this cursor counts as a value,
+        // as it does when read.
         const int32_t reference = BlobReference(source);
         int32_t size = 0;
         if (reference < 0)
           hasValue = !FindOpenBlobSize(reference, size) || size > 0;
         else
           hasValue = reference != 0;
-        std::memmove(valueBytes, source, BlobReferenceWidth);
+        std::memmove(valueBytes, source, width);
         break;
       }
       case dtBoolean: {
@@ -97,7 +98,7 @@ void TCursorFields::PutFieldValue(const uint8_t* fieldDesc, uint8_t* buffer, boo
         break;
       }
       default:
-        std::memmove(valueBytes, source, size_t(StoredSize(fieldDesc)));
+        std::memmove(valueBytes, source, width);
         break;
     }
     FieldNullByte(fieldDesc, buffer) = hasValue ? 1 : 0;
