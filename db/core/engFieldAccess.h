@@ -56,7 +56,8 @@ public:
   void GetTableFieldDesc(int fieldNo, uint8_t* fieldDesc) const;
   bool CopyFieldDescByPos(int position, uint8_t* fieldDesc) const;
   bool FindFieldDescByNo(int fieldNo, uint8_t* fieldDesc) const;
-  // The table's number of the named field (any case), 0 when none.
+  // The table's number of the named field (any case), or the number it
+  // holds in the cursor's own list when the cursor keeps one; 0 when none.
   int GetFieldNo(const std::string& name) const;
 
   // From the table's headers; 0 (and an empty index) while detached.
