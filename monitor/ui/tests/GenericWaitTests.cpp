@@ -1,0 +1,172 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTimer>
+#include <cstdlib>
+#include <memory>
+
+#include "GenericWait.h"
+#include "osSyncEvent.h"
+#include "osSyncTicks.h"
+#include "osSyncWait.h"
+#include "splSimulatedSpooler.h"
+#include "thrEnumRemote.h"
+
+namespace {
+
+class GenericWaitTest : public ::testing::Test {
+protected:
+  static void SetUpTestSuite() {
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    static int argc = 1;
+    static char name[] = "monitor_ui_tests";
+    static char* argv[] = {name, nullptr};
+    static QApplication* application = new QApplication(argc, argv);
+    (void)application;
+  }
+
+  void TearDown() override {
+    while (WaitForm()) CloseWaitForm();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(0, RunningThreads().GetValue());
+  }
+
+  // Serves the dispatcher until Condition holds; false after 20 seconds.
+  static bool WaitUntil(const std::function<bool()>& Condition) {
+    const uint32_t start = GetTickCount();
+    while (!Condition()) {
+      if (GetTickCount() - start > 20000) return false;
+      WaitForObjects({}, 2, TWaitOptions{false, true});
+    }
+    return true;
+  }
+};
+
+// A thread that waits for its release without ever testing for its end.
+class TDeafThread : public TBaseThread {
+public:
+  TOsEvent* Running = nullptr;
+  TOsEvent* Release = nullptr;
+
+protected:
+  void Execute() override {
+    Running->Set();
+    WaitForSingleObject(Release, INFINITE);
+  }
+};
+
+TEST_F(GenericWaitTest, EveryShowNeedsItsCloseAndTheBarTakesItsFirstStepAsMaximum) {
+  ShowWaitForm(nullptr, "Searching...", 0, nullptr);
+  TGenericWaitForm* form = WaitForm();
+  ASSERT_NE(nullptr, form);
+  EXPECT_EQ("Please wait...", form->windowTitle());
+  EXPECT_EQ("Searching...", form->Label2->text());
+  EXPECT_TRUE(form->Label2->font().bold());
+
+  StepWaitForm(6);
+  EXPECT_EQ(6, form->ProgressBar1->maximum());
+  EXPECT_EQ(0, form->ProgressBar1->value());
+  StepWaitForm(2);
+  EXPECT_EQ(2, form->ProgressBar1->value());
+  UpdateWaitText("\\\\PRINTHOST");
+  EXPECT_EQ("\\\\PRINTHOST", form->Label2->text());
+
+  ShowWaitForm(nullptr, "Terminating running threads ...", 4, nullptr);
+  EXPECT_EQ(form, WaitForm());
+  EXPECT_EQ("Terminating running threads ...", form->Label2->text());
+  EXPECT_EQ(4, form->ProgressBar1->maximum());
+  EXPECT_EQ(0, form->ProgressBar1->value());
+  CloseWaitForm();
+  EXPECT_EQ(form, WaitForm());
+  CloseWaitForm();
+  EXPECT_EQ(nullptr, WaitForm());
+  // Without a form the routines do nothing.
+  StepWaitForm(3);
+  UpdateWaitText("nothing");
+  CloseWaitForm();
+}
+
+TEST_F(GenericWaitTest, TheFormAppearsAtItsFirstTickAndHoldsItsOwnerUntilTheLastClose) {
+  QWidget owner;
+  owner.show();
+  ShowWaitForm(&owner, "Searching...", 0, nullptr);
+  TGenericWaitForm* form = WaitForm();
+  EXPECT_FALSE(form->isVisible());
+  EXPECT_EQ(250, form->Timer1->interval());
+  form->Timer1Timer();
+  EXPECT_TRUE(form->isVisible());
+  EXPECT_FALSE(owner.isEnabled());
+  EXPECT_EQ(3000, form->Timer1->interval());
+  // The user cannot close it.
+  EXPECT_FALSE(form->close());
+  EXPECT_TRUE(form->isVisible());
+  EXPECT_FALSE(form->windowFlags() & Qt::WindowCloseButtonHint);
+
+  CloseWaitForm();
+  EXPECT_TRUE(owner.isEnabled());
+  EXPECT_EQ(nullptr, WaitForm());
+}
+
+TEST_F(GenericWaitTest, AbortIsOfferedForAStalledThreadAndAbandonsIt) {
+  TOsEvent running(true, false), release(true, false);
+  auto* thread = TBaseThread::Create<TDeafThread>(true);
+  thread->FreeOnTerminate = true;
+  thread->Running = &running;
+  thread->Release = &release;
+  const TThreadHandle handle = thread->Handle();
+  thread->Resume();
+  ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(&running, 20000));
+
+  ShowWaitForm(nullptr, "Searching...", 0, thread);
+  TGenericWaitForm* form = WaitForm();
+  form->Timer1Timer();
+  // Stalled means: no test for its end since the previous tick.
+  form->Timer1Timer();
+  EXPECT_FALSE(form->btnAbort->isVisible());
+  form->Timer1Timer();
+  ASSERT_TRUE(form->btnAbort->isVisible());
+  EXPECT_EQ("&Abort", form->btnAbort->text());
+
+  form->btnAbort->click();
+  EXPECT_FALSE(form->btnAbort->isVisible());
+  EXPECT_EQ(nullptr, form->Thread);
+  EXPECT_EQ(0, RunningThreads().GetValue());
+  // Once it returns it frees itself.
+  release.Set();
+  EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(handle.get(), 20000));
+  CloseWaitForm();
+}
+
+TEST_F(GenericWaitTest, TheNetworkScanShowsEveryServerAndClosesTheFormAtItsEnd) {
+  auto spooler = std::make_shared<TSimulatedSpooler>("\\\\WAITHOST");
+  spooler->AddServer("\\\\SECOND");
+  PrinterInfo2 printer;
+  printer.PrinterName = "\\\\SECOND\\laser";
+  spooler->AddPrinter(printer);
+  SetCurrentSpooler(spooler);
+  UseWaitFormForScan(nullptr);
+
+  std::vector<std::string> seen;
+  auto* scan = TBaseThread::Create<TThreadEnumerateRemote>(true, "");
+  scan->OnServerFound = [&](TThreadEnumerateRemote* sender, const std::string& server, int32_t,
+                            const std::vector<PrinterInfo2>&) {
+    const TGenericWaitForm* form = WaitForm();
+    EXPECT_TRUE(form && form->Thread == sender);
+    seen.push_back(form ? form->Label2->text().toStdString() + " " + std::to_string(form->ProgressBar1->maximum())
+                        : "no form");
+    return false;
+  };
+  const TThreadHandle handle = scan->Handle();
+  scan->Resume();
+  ASSERT_TRUE(WaitUntil([&] { return WaitForSingleObject(handle.get(), 0) == WAIT_OBJECT_0; }));
+  EXPECT_EQ(std::vector<std::string>{"\\\\SECOND 3"}, seen);
+  EXPECT_EQ(nullptr, WaitForm());
+
+  SetScanWaitForm({});
+  SetCurrentSpooler(nullptr);
+}
+
+}  // namespace
