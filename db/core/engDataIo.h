@@ -9,17 +9,6 @@
 
 #include "engFileHandler.h"
 
-class TFileSection {
-public:
-  explicit TFileSection(TFileHandler& file) : file(file) { file.EnterFile(); }
-  ~TFileSection() { file.LeaveFile(); }
-  TFileSection(const TFileSection&) = delete;
-  TFileSection& operator=(const TFileSection&) = delete;
-
-private:
-  TFileHandler& file;
-};
-
 // The bytes read (fewer only with allowShort).
 int32_t ReadFileAt(TFileHandler& file, const std::string& tableName, int64_t offset, void* buffer, int32_t count,
                    bool allowShort);

@@ -70,3 +70,15 @@ protected:
   // Raises the negated code of a failed file list call.
   void Check(int32_t result) const;
 };
+
+// Holds the file's section across a seek and the transfer that follows.
+class TFileSection {
+public:
+  explicit TFileSection(TFileHandler& file) : file(file) { file.EnterFile(); }
+  ~TFileSection() { file.LeaveFile(); }
+  TFileSection(const TFileSection&) = delete;
+  TFileSection& operator=(const TFileSection&) = delete;
+
+private:
+  TFileHandler& file;
+};

@@ -24,18 +24,6 @@ constexpr int32_t SharedLockTop = 2147483647;
 constexpr int LockTries = 8193;
 constexpr uint32_t LockPauseMs = 3;
 
-// Holds the file's section across a seek and the transfer that follows.
-class TFileSection {
-public:
-  explicit TFileSection(TFileHandler& file) : file(file) { file.EnterFile(); }
-  ~TFileSection() { file.LeaveFile(); }
-  TFileSection(const TFileSection&) = delete;
-  TFileSection& operator=(const TFileSection&) = delete;
-
-private:
-  TFileHandler& file;
-};
-
 uint16_t DrawLockNumber() {
   thread_local std::minstd_rand random{std::random_device{}()};
   uint16_t r = uint16_t(std::uniform_int_distribution<int>(0, 65534)(random));
