@@ -29,8 +29,15 @@ namespace {
 
 int32_t gSequence = 0;  // under the running-thread counter's lock
 
-std::mutex gAppHandlerMutex;
-TThreadExceptionEvent gAppHandler;
+// Never freed: a thread may route an exception while the process ends.
+struct TAppHandler {
+  std::mutex mutex;
+  TThreadExceptionEvent handler;
+};
+TAppHandler& AppHandler() {
+  static auto* const appHandler = new TAppHandler;
+  return *appHandler;
+}
 
 int32_t RegisterBaseThread() {
   TIntCriticalSection& counter = RunningThreads();
@@ -81,8 +88,9 @@ void WithException(const std::exception_ptr& error, THandler handler) {
 void WakeApc() {}
 
 void SetApplicationExceptionHandler(TThreadExceptionEvent handler) {
-  std::lock_guard guard(gAppHandlerMutex);
-  gAppHandler = std::move(handler);
+  TAppHandler& app = AppHandler();
+  std::lock_guard guard(app.mutex);
+  app.handler = std::move(handler);
 }
 
 TBaseThread::TBaseThread() : shared(std::make_shared<TShared>(this)) {
@@ -184,8 +192,9 @@ void TBaseThread::DoHandleException(Exception& e) {
   if (DoException(e)) return;
   TThreadExceptionEvent handler;
   {
-    std::lock_guard guard(gAppHandlerMutex);
-    handler = gAppHandler;
+    TAppHandler& app = AppHandler();
+    std::lock_guard guard(app.mutex);
+    handler = app.handler;
   }
   if (handler) {
     handler(this, e);

@@ -129,9 +129,4 @@ TEST_F(ObjectsTest, GrowthLimitsAndRanges) {
   auto* over = new TItem(4);
   EXPECT_THROW(capped.Insert(over), ELongOverflow);
   delete over;
-
-  capped.Move(0, 2);
-  EXPECT_EQ((std::vector<int>{1, 2, 0}), Keys(capped));
-  capped.Exchange(0, 2);
-  EXPECT_EQ((std::vector<int>{0, 2, 1}), Keys(capped));
 }

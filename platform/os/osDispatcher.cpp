@@ -8,7 +8,11 @@
 
 namespace {
 
-std::function<void()> gProcessMessagesHook;  // main thread only
+// Main thread only. Never freed: waits at the process's end still call it.
+std::function<void()>& ProcessMessagesHook() {
+  static auto* const hook = new std::function<void()>;
+  return *hook;
+}
 
 void RunPostedTask(const std::function<void()>& task) noexcept { task(); }
 
@@ -78,7 +82,7 @@ TMainDispatcher& MainDispatcher() {
 void ProcessMessages() {
   if (!IsMainThread()) return;
   MainDispatcher().ProcessPending();
-  if (gProcessMessagesHook) gProcessMessagesHook();
+  if (const auto& hook = ProcessMessagesHook()) hook();
 }
 
-void SetProcessMessagesHook(std::function<void()> hook) { gProcessMessagesHook = std::move(hook); }
+void SetProcessMessagesHook(std::function<void()> hook) { ProcessMessagesHook() = std::move(hook); }

@@ -168,6 +168,8 @@ uint32_t WaitForObjects(std::span<TWaitable* const> objects, uint32_t timeoutMs,
     errno = EBADF;
     return WAIT_FAILED;
   }
+  // Only the main thread serves; elsewhere the ready dispatcher would spin.
+  options.serveDispatcher = options.serveDispatcher && IsMainThread();
   TThreadContext& self = CurrentThreadContext();
   self.WaitWhileSuspended();
   TDeadline deadline(timeoutMs);
