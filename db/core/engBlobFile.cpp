@@ -5,34 +5,16 @@
 
 #include <algorithm>
 #include <cstring>
-#include <random>
 
 #include "engDataIo.h"
 #include "engErrors.h"
 #include "engLittleEndian.h"
-#include "osApc.h"
+#include "engLockRetry.h"
 
 namespace {
 
 constexpr int32_t BufferSize = 65535;
 constexpr int32_t ReadAheadBytes = 65535;
-constexpr int LockTries = 8193;
-constexpr uint32_t LockPauseMs = 3;
-
-uint16_t DrawLockNumber() {
-  thread_local std::minstd_rand random{std::random_device{}()};
-  const uint16_t r = uint16_t(std::uniform_int_distribution<int>(0, 65534)(random));
-  return r == 0 ? 1 : r;
-}
-
-template <typename TryLock>
-bool TryRepeatedly(TryLock tryLock) {
-  for (int attempt = 1;; ++attempt) {
-    if (tryLock()) return true;
-    if (attempt == LockTries) return false;
-    Sleep(LockPauseMs);
-  }
-}
 
 }  // namespace
 
@@ -162,16 +144,14 @@ bool TBlobFile::IsBlockOffset(uint32_t offset) const {
 // ---- locks -------------------------------------------------------------
 
 bool TBlobFile::LockExclusive() {
-  return TryRepeatedly([this] { return LockRange(BlobExclusiveLockOffset, BlobExclusiveLockLength, true); });
+  return RetryLock([this] { return LockRange(BlobExclusiveLockOffset, BlobExclusiveLockLength, true); },
+                   FileLockTries, FileLockPauseMs);
 }
 
 bool TBlobFile::UnlockExclusive() { return LockRange(BlobExclusiveLockOffset, BlobExclusiveLockLength, false); }
 
 bool TBlobFile::LockShared(uint16_t& byteNumber) {
-  return TryRepeatedly([&] {
-    byteNumber = DrawLockNumber();
-    return LockRange(BlobSharedLockTop - byteNumber, 1, true);
-  });
+  return LockSharedByte(*this, BlobSharedLockTop, byteNumber);
 }
 
 bool TBlobFile::UnlockShared(uint16_t byteNumber) { return LockRange(BlobSharedLockTop - byteNumber, 1, false); }

@@ -10,7 +10,7 @@
 #include "engDataIo.h"
 #include "engErrors.h"
 #include "engLittleEndian.h"
-#include "osApc.h"
+#include "engLockRetry.h"
 #include "rtlStrUtils.h"
 
 namespace {
@@ -19,8 +19,6 @@ constexpr int32_t BufferReserve = 65535;
 constexpr int32_t ReadAheadBytes = 65535;
 constexpr int32_t CacheBytes = 131070;
 constexpr int32_t MaxCachedRecords = 8191;
-constexpr int HeaderLockTries = 8193;
-constexpr uint32_t HeaderLockPauseMs = 3;
 
 // The parts of a descriptor that an update may change.
 struct TDescSpan {
@@ -301,11 +299,7 @@ bool TDataFile::UnlockRecord(uint32_t recordNumber) {
 }
 
 bool TDataFile::LockHeader() {
-  for (int attempt = 1;; ++attempt) {
-    if (LockRange(HeaderLockOffset, 1, true)) return true;
-    if (attempt == HeaderLockTries) return false;
-    Sleep(HeaderLockPauseMs);
-  }
+  return RetryLock([this] { return LockRange(HeaderLockOffset, 1, true); }, FileLockTries, FileLockPauseMs);
 }
 
 bool TDataFile::UnlockHeader() { return LockRange(HeaderLockOffset, 1, false); }

@@ -5,12 +5,11 @@
 
 #include <algorithm>
 #include <cstring>
-#include <random>
 
 #include "engErrors.h"
 #include "engIndexFileLayout.h"
 #include "engLittleEndian.h"
-#include "osApc.h"
+#include "engLockRetry.h"
 
 namespace {
 
@@ -21,23 +20,6 @@ constexpr int32_t BufferReserve = 16384;
 constexpr int32_t ExclusiveLockOffset = 2147418112;
 constexpr int32_t ExclusiveLockLength = 65535;
 constexpr int32_t SharedLockTop = 2147483647;
-constexpr int LockTries = 8193;
-constexpr uint32_t LockPauseMs = 3;
-
-uint16_t DrawLockNumber() {
-  thread_local std::minstd_rand random{std::random_device{}()};
-  uint16_t r = uint16_t(std::uniform_int_distribution<int>(0, 65534)(random));
-  return r == 0 ? 1 : r;
-}
-
-template <typename TryLock>
-bool TryRepeatedly(TryLock tryLock) {
-  for (int attempt = 1;; ++attempt) {
-    if (tryLock()) return true;
-    if (attempt == LockTries) return false;
-    Sleep(LockPauseMs);
-  }
-}
 
 }  // namespace
 
@@ -174,16 +156,14 @@ void TIndexFile::RestoreFromBackup(const std::string& backupName) {
 }
 
 bool TIndexFile::LockIndexExclusive() {
-  return TryRepeatedly([this] { return LockRange(ExclusiveLockOffset, ExclusiveLockLength, true); });
+  return RetryLock([this] { return LockRange(ExclusiveLockOffset, ExclusiveLockLength, true); }, FileLockTries,
+                   FileLockPauseMs);
 }
 
 bool TIndexFile::UnlockIndexExclusive() { return LockRange(ExclusiveLockOffset, ExclusiveLockLength, false); }
 
 bool TIndexFile::LockIndexShared(uint16_t& lockNumber) {
-  return TryRepeatedly([&] {
-    lockNumber = DrawLockNumber();
-    return LockRange(SharedLockTop - lockNumber, 1, true);
-  });
+  return LockSharedByte(*this, SharedLockTop, lockNumber);
 }
 
 bool TIndexFile::UnlockIndexShared(uint16_t lockNumber) {
