@@ -8,8 +8,8 @@
 
 #include <algorithm>
 
+#include "engLockRetry.h"
 #include "engSession.h"
-#include "osApc.h"
 
 namespace {
 
@@ -26,12 +26,8 @@ void TDataTable::GrowLockBitmaps(uint32_t recordNumber) {
 
 bool TDataTable::TryRecordLock(uint32_t recordNumber) {
   const TDataSession* session = Session();
-  const int tries = 1 + session->LockRetryCount;
-  for (int attempt = 1;; ++attempt) {
-    if (dataFile.LockRecord(recordNumber)) return true;
-    if (attempt >= tries) return false;
-    Sleep(session->LockWaitTime);
-  }
+  return RetryLock([&] { return dataFile.LockRecord(recordNumber); }, 1 + session->LockRetryCount,
+                   session->LockWaitTime);
 }
 
 bool TDataTable::LockRecord(uint32_t recordNumber) {
