@@ -10,6 +10,11 @@ TThreadCustom::TThreadCustom(std::string Name, ::PrinterHandle PrinterHandle)
 
 void TThreadCustom::Initialize() { FreeOnTerminate = true; }
 
+void TThreadCustom::Resume() {
+  std::lock_guard guard(resuming);
+  TBaseThread::Resume();
+}
+
 void* TThreadCustom::LockModel() { return ModelHolder.Get(); }
 
 void TThreadCustom::UnlockModel() { ModelHolder.Release(); }
@@ -35,6 +40,7 @@ void TThreadCustom::DoFinish() {
 }
 
 void TThreadCustom::DoTerminate() {
+  { std::lock_guard guard(resuming); }
   DeleteNode();
   SetModel(nullptr);
   Notify.reset();

@@ -30,6 +30,11 @@ TThreadEnumerateRemote::TThreadEnumerateRemote(std::string Name) : name(std::mov
 
 void TThreadEnumerateRemote::Initialize() { FreeOnTerminate = true; }
 
+void TThreadEnumerateRemote::Resume() {
+  std::lock_guard guard(resuming);
+  TBaseThread::Resume();
+}
+
 void TThreadEnumerateRemote::DoStart() {
   TBaseThread::DoStart();
   if (!name.empty()) return;
@@ -99,6 +104,7 @@ bool TThreadEnumerateRemote::Guarded(const std::function<void()>& Step) {
 }
 
 void TThreadEnumerateRemote::DoTerminate() {
+  { std::lock_guard guard(resuming); }
   if (showsWaitForm) {
     showsWaitForm = false;
     Synchronize([this] {
