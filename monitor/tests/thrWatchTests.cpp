@@ -125,6 +125,15 @@ TEST_F(WatchThreadsTest, ShutdownWithJobsInFlightEndsEveryThreadAndHandsThePendi
 
 TEST_F(WatchThreadsTest, AForcedOverflowRereadsTheQueueAndLosesNothing) {
   const std::string printer = printers[0];
+  // Once armed, the printer thread is held in its change callback while the
+  // spooler changes and then drops what it had collected.
+  TOsEvent held(true, false), release(true, false);
+  std::atomic<bool> hold{false};
+  harness->AfterJobsChanged = [&](TThreadJobs& thread) {
+    if (thread.Name() != printer || !hold.exchange(false)) return;
+    held.Set();
+    WaitForSingleObject(&release, INFINITE);
+  };
   StartWatching(Local, {printers[0], printers[1]});
   const JobInfo2 first = SampleJob("first.txt", 8, 8192);
   const JobInfo2 gone = SampleJob("gone.txt", 1, 100);
@@ -132,15 +141,7 @@ TEST_F(WatchThreadsTest, AForcedOverflowRereadsTheQueueAndLosesNothing) {
   const uint32_t goneId = spooler->SubmitJob(printer, gone);
   ASSERT_TRUE(harness->WaitUntil([&] { return harness->PendingJob(printer, goneId).has_value(); }));
 
-  // The printer thread is held in its change callback while the spooler
-  // changes and then drops what it had collected.
-  TOsEvent held(true, false), release(true, false);
-  std::atomic<bool> hold{true};
-  harness->AfterJobsChanged = [&](TThreadJobs& thread) {
-    if (thread.Name() != printer || !hold.exchange(false)) return;
-    held.Set();
-    WaitForSingleObject(&release, INFINITE);
-  };
+  hold = true;
   spooler->SetJobStatus(printer, firstId, JOB_STATUS_PRINTING);
   ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(&held, 20000));
   spooler->ProgressJob(printer, firstId, 5, 4096);
@@ -228,12 +229,11 @@ TEST_F(WatchThreadsTest, PrintersAddedOrRemovedAtRunTimeGetOrLoseTheirThreads) {
 
 TEST_F(WatchThreadsTest, APrinterThreadThatDoesNotStopInTimeIsAbandonedAndTheServerEnds) {
   const std::string stuck = printers[0];
-  StartWatching(Local, {printers[0], printers[1]});
   TOsEvent held(true, false), release(true, false);
-  std::atomic<bool> hold{true};
+  std::atomic<bool> armed{false}, hold{true};
   std::atomic<int> callsAfterRelease{0};
   harness->AfterJobsChanged = [&](TThreadJobs& thread) {
-    if (thread.Name() != stuck) return;
+    if (thread.Name() != stuck || !armed || !thread.HasJobs()) return;
     if (!hold.exchange(false)) {
       ++callsAfterRelease;
       return;
@@ -241,6 +241,8 @@ TEST_F(WatchThreadsTest, APrinterThreadThatDoesNotStopInTimeIsAbandonedAndTheSer
     held.Set();
     WaitForSingleObject(&release, INFINITE);
   };
+  StartWatching(Local, {printers[0], printers[1]});
+  armed = true;
   const uint32_t id = spooler->SubmitJob(stuck, SampleJob("stuck.txt", 1, 10));
   ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(&held, 20000));
 

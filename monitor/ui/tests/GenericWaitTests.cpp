@@ -24,9 +24,11 @@ protected:
     static int argc = 1;
     static char name[] = "monitor_ui_tests";
     static char* argv[] = {name, nullptr};
-    static QApplication* application = new QApplication(argc, argv);
-    (void)application;
+    application = new QApplication(argc, argv);
   }
+  static void TearDownTestSuite() { delete application; }
+
+  static inline QApplication* application = nullptr;
 
   void TearDown() override {
     while (WaitForm()) CloseWaitForm();
