@@ -1,0 +1,342 @@
+// Walking a cursor's records: positions and their cracks, moving by a
+// number of records, the ends, sequence numbers and record counts, and
+// loading the record under the cursor.
+//
+// In index order a crack lies next to the key the cursor keeps: before it
+// (before-first) or after it (after-last). A key that is gone from the
+// index leaves the cursor in the gap where it was.
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+
+#include "engCursor.h"
+#include "engCursorWalk.h"
+#include "engDataFile.h"
+#include "engIndexFile.h"
+#include "engRecordsBitmap.h"
+#include "engTable.h"
+
+namespace {
+
+// Records a read ahead may take through an index at most.
+constexpr int32_t MaxRecordRun = 8191;
+
+}  // namespace
+
+// ---- positions -------------------------------------------------------------
+
+void TDataCursor::SetEmptyPosition() {
+  std::memset(currentKey, 0, sizeof currentKey);
+  recordNumber = 0;
+  logicalPosition = 0;
+  beforeFirst = afterLast = true;
+  runForward = runBackward = 0;
+}
+
+void TDataCursor::SetNaturalPosition(uint32_t record, int32_t logical, bool bof, bool eof) {
+  recordNumber = record;
+  logicalPosition = logical;
+  beforeFirst = bof;
+  afterLast = eof;
+}
+
+void TDataCursor::SetIndexPosition(const TLeafWalker& walker, bool bof, bool eof) {
+  std::memcpy(currentKey, walker.Key(), keyLength);
+  recordNumber = walker.Record();
+  logicalPosition = int32_t(walker.Logical());
+  beforeFirst = bof;
+  afterLast = eof;
+  runForward = walker.RecordRun(true, MaxRecordRun);
+  runBackward = walker.RecordRun(false, MaxRecordRun);
+}
+
+bool TDataCursor::SeesRecords() const {
+  if (filterActive) return visibleCount > 0;
+  return windowLast >= 1 && windowLast >= windowFirst;
+}
+
+bool TDataCursor::RecordVisible(uint32_t record) const {
+  if (!filterActive) return true;
+  return record >= 1 && record <= uint32_t(visible->RecordCount()) && visible->IsSet(int32_t(record));
+}
+
+TDataCursor::TEntryFit TDataCursor::FitOf(const TLeafWalker& walker, bool forward) const {
+  if (!walker.OnEntry()) return TEntryFit::Stop;
+  if (rangeActive) {
+    const bool below = BelowRange(walker.Key());
+    const bool above = AboveRange(walker.Key());
+    if (forward ? above : below) return TEntryFit::Stop;
+    if (below || above) return TEntryFit::Pass;
+  }
+  return RecordVisible(walker.Record()) ? TEntryFit::Take : TEntryFit::Pass;
+}
+
+bool TDataCursor::StepToAcceptable(TLeafWalker& walker, bool forward, bool takeCurrent, bool& found) {
+  found = false;
+  if (!takeCurrent && !(forward ? walker.Next() : walker.Prior())) return false;
+  for (;;) {
+    switch (FitOf(walker, forward)) {
+      case TEntryFit::Take:
+        found = true;
+        return true;
+      case TEntryFit::Stop:
+        return true;
+      case TEntryFit::Pass:
+        if (!(forward ? walker.Next() : walker.Prior())) return false;
+        break;
+    }
+  }
+}
+
+// The first (or last) key the cursor may stand on: from the range's low
+// (high) key, or from the end of the index.
+bool TDataCursor::TryPlaceAtEdge(bool first, bool& found) {
+  found = false;
+  TLeafWalker walker(*this, indexNo, comparer);
+  bool hit = false;
+  const bool fromLow = rangeActive && !rangeLowOpen;
+  const bool fromHigh = rangeActive && !rangeHighOpen;
+  if (first) {
+    if (!(fromLow ? walker.ToKey(rangeLow, keyLength, TLeafSearchEnd::FirstNotBelow, hit) : walker.ToFirst()))
+      return false;
+  } else if (fromHigh) {
+    if (!walker.ToKey(rangeHigh, keyLength, TLeafSearchEnd::PastLower, hit)) return false;
+    if (!hit && !walker.Prior()) return false;
+  } else if (!walker.ToLast()) {
+    return false;
+  }
+  if (walker.IndexEmpty()) return true;
+  if (!StepToAcceptable(walker, first, true, found)) return false;
+  if (found) SetIndexPosition(walker, false, false);
+  return true;
+}
+
+void TDataCursor::LoadCurrentRecord() {
+  if (!currentRecord) return;
+  currentRecord->SetSize(CursorRecordSize());
+  if (!OnRecord()) {
+    ClearRecord(currentRecord->Buffer());
+    return;
+  }
+  TRecord* record = nullptr;
+  if (!DataFile().GetRecord(this, recordNumber, movingForward ? 1 : -1, true, true, record)) {
+    // Another user's change: the cursor finds its place again, which
+    // loads the record of that place.
+    if (!resynchronising) {
+      Resynchronise();
+      return;
+    }
+    if (!DataFile().GetRecord(this, recordNumber, 1, true, false, record)) {
+      ClearRecord(currentRecord->Buffer());
+      return;
+    }
+  }
+  ClearRecord(currentRecord->Buffer());
+  currentRecord->CopyFrom(*record);
+  currentRecord->SetModified(false);
+  DataFile().ReleaseRecord(record);
+  ComputeFields(currentRecord->Buffer());
+}
+
+const uint8_t* TDataCursor::GetCurrentRecordBuffer() const {
+  return currentRecord ? currentRecord->Buffer() : nullptr;
+}
+
+// ---- moving ----------------------------------------------------------------
+
+void TDataCursor::MoveBy(int32_t n) {
+  RequireOpen();
+  TOperationBracket bracket(*this);
+  if (n != 0) {
+    movingForward = n > 0;
+    if (IsNaturalOrder()) {
+      MoveNatural(n);
+    } else {
+      while (!TryMoveIndex(n)) AfterChangeSeen();
+    }
+  }
+  LoadCurrentRecord();
+}
+
+bool TDataCursor::TryMoveIndex(int32_t n) {
+  if (!SeesRecords() || (beforeFirst && afterLast)) {
+    SetEmptyPosition();
+    return true;
+  }
+  TLeafWalker walker(*this, indexNo, comparer);
+  bool exact = false;
+  if (!walker.ToKey(currentKey, keyLength, TLeafSearchEnd::PastLower, exact)) return false;
+  if (walker.IndexEmpty()) {
+    SetEmptyPosition();
+    return true;
+  }
+  const bool forward = n > 0;
+  // The walk stands on the kept key, or on the entry after the gap it left.
+  bool takeCurrent = forward ? (!exact || beforeFirst) : (exact && afterLast);
+  int32_t remaining = std::abs(n);
+  while (remaining > 0) {
+    bool found = false;
+    if (!StepToAcceptable(walker, forward, takeCurrent, found)) return false;
+    if (!found) break;
+    takeCurrent = false;
+    --remaining;
+    if (remaining == 0) {
+      SetIndexPosition(walker, false, false);
+      return true;
+    }
+    std::memcpy(currentKey, walker.Key(), keyLength);
+    recordNumber = walker.Record();
+    logicalPosition = int32_t(walker.Logical());
+  }
+  // Ran off the end: the crack lies beyond the last key reached.
+  beforeFirst = !forward;
+  afterLast = forward;
+  runForward = runBackward = 0;
+  return true;
+}
+
+void TDataCursor::MoveNatural(int32_t n) {
+  if (visibleCount == 0) {
+    SetEmptyPosition();
+    return;
+  }
+  int32_t record;
+  int32_t counter;
+  if (beforeFirst) {
+    record = counter = 0;
+  } else if (afterLast) {
+    record = visible->RecordCount() + 1;
+    counter = visibleCount + 1;
+  } else {
+    record = int32_t(recordNumber);
+    counter = logicalPosition;
+    // A record that left the visible set leaves a gap ranked by what precedes it.
+    if (!RecordVisible(recordNumber)) counter = visible->CountSetBefore(record) + (n > 0 ? 0 : 1);
+  }
+  const bool found = n > 0 ? visible->FindNext(record, n, counter) : visible->FindPrior(record, -n, counter);
+  if (found) SetNaturalPosition(uint32_t(record), counter, false, false);
+  else if (n > 0) SetNaturalPosition(uint32_t(visible->RecordCount()) + 1, visibleCount + 1, false, true);
+  else SetNaturalPosition(0, 0, true, false);
+}
+
+void TDataCursor::SetToBegin() {
+  RequireOpen();
+  TOperationBracket bracket(*this);
+  movingForward = true;
+  if (!SeesRecords()) {
+    SetEmptyPosition();
+  } else if (IsNaturalOrder()) {
+    SetNaturalPosition(0, 0, true, false);
+  } else {
+    bool found = false;
+    while (!TryPlaceAtEdge(true, found)) AfterChangeSeen();
+    if (found) beforeFirst = true;
+    else SetEmptyPosition();
+  }
+  LoadCurrentRecord();
+}
+
+void TDataCursor::SetToEnd() {
+  RequireOpen();
+  TOperationBracket bracket(*this);
+  movingForward = false;
+  if (!SeesRecords()) {
+    SetEmptyPosition();
+  } else if (IsNaturalOrder()) {
+    SetNaturalPosition(uint32_t(visible->RecordCount()) + 1, visibleCount + 1, false, true);
+  } else {
+    bool found = false;
+    while (!TryPlaceAtEdge(false, found)) AfterChangeSeen();
+    if (found) afterLast = true;
+    else SetEmptyPosition();
+  }
+  LoadCurrentRecord();
+}
+
+// After a search that had the cursor at a crack: a key at the edge of
+// what the cursor sees keeps the crack next to it.
+void TDataCursor::KeepCrack(bool wasBof, bool wasEof) {
+  auto move = [this](int32_t n) {
+    while (!TryMoveIndex(n)) AfterChangeSeen();
+  };
+  if (wasBof) {
+    move(-1);
+    if (OnRecord()) move(1);
+  } else if (wasEof) {
+    move(1);
+    if (OnRecord()) move(-1);
+  }
+}
+
+// ---- counts and sequence numbers -------------------------------------------
+
+int32_t TDataCursor::GetRecordCount() const {
+  if (filterActive) return visibleCount;
+  if (windowFirst < 1 || windowLast < 1) return 0;
+  return windowLast - windowFirst + 1;
+}
+
+int32_t TDataCursor::GetSequenceNo() const {
+  if (IsNaturalOrder()) return logicalPosition;
+  if (logicalPosition < 1) return 0;
+  return logicalPosition - windowFirst + 1;
+}
+
+// The n-th record the cursor sees, in natural order as in index order.
+void TDataCursor::SetToSequenceNo(int32_t n) {
+  RequireOpen();
+  TOperationBracket bracket(*this);
+  if (IsNaturalOrder()) {
+    SetSequenceNatural(n);
+  } else {
+    while (!TrySetSequenceIndex(n)) AfterChangeSeen();
+  }
+  LoadCurrentRecord();
+}
+
+void TDataCursor::SetSequenceNatural(int32_t n) {
+  if (visibleCount == 0) {
+    SetEmptyPosition();
+  } else if (n < 1) {
+    SetNaturalPosition(0, 0, true, false);
+  } else if (n > visibleCount) {
+    SetNaturalPosition(uint32_t(visible->RecordCount()) + 1, visibleCount + 1, false, true);
+  } else {
+    int32_t record = 0;
+    int32_t counter = 0;
+    visible->FindNext(record, n, counter);
+    SetNaturalPosition(uint32_t(record), n, false, false);
+  }
+}
+
+bool TDataCursor::TrySetSequenceIndex(int32_t n) {
+  if (!SeesRecords()) {
+    SetEmptyPosition();
+    return true;
+  }
+  bool found = false;
+  if (!TryPlaceAtEdge(true, found)) return false;
+  if (!found) {
+    SetEmptyPosition();
+    return true;
+  }
+  if (GetSequenceNo() > n) {
+    beforeFirst = true;
+    return true;
+  }
+  if (!TryPlaceAtEdge(false, found)) return false;
+  if (GetSequenceNo() < n) {
+    afterLast = true;
+    return true;
+  }
+  TLeafWalker walker(*this, indexNo, comparer);
+  if (!walker.ToLogical(uint32_t(windowFirst + n - 1))) return false;
+  if (!StepToAcceptable(walker, true, true, found)) return false;
+  if (!found) {
+    if (!walker.ToLogical(uint32_t(windowFirst + n - 1))) return false;
+    if (!StepToAcceptable(walker, false, true, found)) return false;
+  }
+  if (found) SetIndexPosition(walker, false, false);
+  return true;
+}

@@ -1,0 +1,174 @@
+// Key searches of a cursor: exact, nearest and partial keys, key ranges
+// and the window of logical positions a range covers.
+
+#include <cstring>
+
+#include "engCursor.h"
+#include "engCursorWalk.h"
+#include "engIndexFile.h"
+#include "engTable.h"
+
+bool TDataCursor::SearchKey(const uint8_t* key, bool nearest, bool keepCrack) {
+  RequireOpen();
+  TOperationBracket bracket(*this);
+  const bool wasBof = beforeFirst && !afterLast;
+  const bool wasEof = afterLast && !beforeFirst;
+  bool found = false;
+  if (!IsNaturalOrder()) {
+    while (!TrySearchKey(key, nearest, found)) AfterChangeSeen();
+    if (keepCrack && OnRecord()) KeepCrack(wasBof, wasEof);
+  }
+  LoadCurrentRecord();
+  return found;
+}
+
+// Without a hit the cursor stands on the nearest key after the one
+// searched; past the last one it stands after the last key it may see.
+bool TDataCursor::TrySearchKey(const uint8_t* key, bool, bool& found) {
+  found = false;
+  if (!SeesRecords()) {
+    SetEmptyPosition();
+    return true;
+  }
+  bool edgeFound = false;
+  if (BelowRange(key)) {
+    if (!TryPlaceAtEdge(true, edgeFound)) return false;
+    if (!edgeFound) SetEmptyPosition();
+    return true;
+  }
+  if (AboveRange(key)) {
+    if (!TryPlaceAtEdge(false, edgeFound)) return false;
+    if (!edgeFound) SetEmptyPosition();
+    return true;
+  }
+  TLeafWalker walker(*this, indexNo, comparer);
+  bool hit = false;
+  if (!walker.ToKey(key, keyLength, TLeafSearchEnd::PastLower, hit)) return false;
+  if (walker.IndexEmpty()) {
+    SetEmptyPosition();
+    return true;
+  }
+  const uint32_t hitPosition = walker.Logical();
+  bool taken = false;
+  if (!StepToAcceptable(walker, true, true, taken)) return false;
+  if (taken) {
+    found = hit && walker.Logical() == hitPosition;
+    SetIndexPosition(walker, false, false);
+    return true;
+  }
+  if (!StepToAcceptable(walker, false, false, taken)) return false;
+  if (taken) SetIndexPosition(walker, false, true);
+  else SetEmptyPosition();
+  return true;
+}
+
+bool TDataCursor::FindKey(const uint8_t* key, bool keyIsReady, int fieldCount, int partialLength, bool nearest,
+                          uint8_t* found) {
+  RequireOpen();
+  if (IsNaturalOrder()) return false;
+  TOperationBracket bracket(*this);
+  if (!key) return false;
+  uint8_t searchKey[MaxIndexKeyLength] = {};
+  if (keyIsReady) std::memcpy(searchKey, key, keyLength);
+  else BuildKey(key, searchKey);
+
+  bool result;
+  const bool wholeKey = fieldCount == 0 || fieldCount >= keyFieldCount;
+  if (wholeKey && indexUnique && (fieldCount != 0 || partialLength == 0)) {
+    result = SearchKey(searchKey, nearest, false);
+  } else {
+    const int compared = PartialKeyLength(fieldCount, partialLength);
+    if (indexDescending) FillKeyHigh(searchKey, compared);
+    else FillKeyLow(searchKey, compared);
+    SearchKey(searchKey, true, false);
+    result = SeesRecords() && OnRecord() && std::memcmp(currentKey, searchKey, size_t(compared)) == 0;
+  }
+  if (found && currentRecord) std::memcpy(found, currentRecord->Buffer(), CursorRecordSize());
+  return result;
+}
+
+// ---- ranges ------------------------------------------------------------------
+
+bool TDataCursor::BelowRange(const uint8_t* key) const {
+  return rangeActive && !rangeLowOpen && CompareKeys(key, rangeLow, keyLength) < 0;
+}
+
+bool TDataCursor::AboveRange(const uint8_t* key) const {
+  return rangeActive && !rangeHighOpen && CompareKeys(key, rangeHigh, keyLength) > 0;
+}
+
+bool TDataCursor::TryCountKeys(const uint8_t* key, bool inclusive, uint32_t& count) {
+  TLeafWalker walker(*this, indexNo, comparer);
+  bool hit = false;
+  const TLeafSearchEnd end = inclusive ? TLeafSearchEnd::PastLower : TLeafSearchEnd::FirstNotBelow;
+  if (!walker.ToKey(key, keyLength, end, hit)) return false;
+  count = walker.IndexEmpty() ? 0 : walker.Logical() - 1 + (inclusive && hit ? 1 : 0);
+  return true;
+}
+
+void TDataCursor::ComputeRangeWindow() {
+  if (!open) return;
+  if (IsNaturalOrder() || !rangeActive) {
+    windowFirst = 1;
+    windowLast = int32_t(IndexFile().GetRecordCount());
+    return;
+  }
+  if (!rangeLowOpen && !rangeHighOpen && CompareKeys(rangeLow, rangeHigh, keyLength) > 0) {
+    windowFirst = windowLast = 0;
+    return;
+  }
+  if (computingWindow) return;
+  computingWindow = true;
+  uint32_t below = 0;
+  uint32_t upTo = IndexFile().GetRecordCount();
+  try {
+    // A change met on the way has dropped the stale pages: count again.
+    while ((!rangeLowOpen && !TryCountKeys(rangeLow, false, below)) ||
+           (!rangeHighOpen && !TryCountKeys(rangeHigh, true, upTo)))
+      NoteRestart();
+  } catch (...) {
+    computingWindow = false;
+    throw;
+  }
+  computingWindow = false;
+  windowFirst = int32_t(below) + 1;
+  windowLast = int32_t(upTo);
+  if (windowLast < windowFirst) windowFirst = windowLast = 0;
+}
+
+// One bound of a range: the given key, its tail after the fields given
+// filled towards the open side.
+void TDataCursor::BuildRangeBound(bool keyIsReady, const uint8_t* given, int fieldCount, bool low, uint8_t* bound) {
+  std::memset(bound, 0, MaxIndexKeyLength);
+  if (keyIsReady) std::memcpy(bound, given, keyLength);
+  else BuildKey(given, bound);
+  if ((fieldCount > 0 && fieldCount < keyFieldCount) || !indexUnique) {
+    const int compared = PartialKeyLength(fieldCount, 0);
+    if (low != indexDescending) FillKeyLow(bound, compared);
+    else FillKeyHigh(bound, compared);
+  }
+}
+
+void TDataCursor::SetRange(bool keyIsReady, const uint8_t* low, int lowFieldCount, const uint8_t* high,
+                           int highFieldCount) {
+  RequireOpen();
+  if (IsNaturalOrder()) return;
+  TOperationBracket bracket(*this);
+  rangeLowOpen = low == nullptr;
+  rangeHighOpen = high == nullptr;
+  if (low) BuildRangeBound(keyIsReady, low, lowFieldCount, true, rangeLow);
+  if (high) BuildRangeBound(keyIsReady, high, highFieldCount, false, rangeHigh);
+  rangeActive = true;
+  RebuildWindowAndBitmaps();
+  SearchKey(currentKey, true, true);
+}
+
+void TDataCursor::ResetRange() {
+  RequireOpen();
+  if (IsNaturalOrder()) return;
+  TOperationBracket bracket(*this);
+  rangeActive = false;
+  rangeLowOpen = rangeHighOpen = true;
+  RebuildWindowAndBitmaps();
+  SearchKey(currentKey, true, true);
+}

@@ -1,0 +1,66 @@
+#pragma once
+// A walk over the leaf entries of one index for a cursor: a descent from
+// the root (by key, to either end, or to a logical position) that counts
+// the keys before the entry reached, then steps along the leaves through
+// their sibling links. The walker holds one page at a time and gives it
+// back when it goes.
+//
+// Every call that reads a page returns false when that read met another
+// user's change: the caches are then stale, and the caller resynchronises
+// and starts over.
+
+#include <cstdint>
+
+#include "engIndexPage.h"
+#include "engKeyCompare.h"
+
+class TDataCursor;
+
+class TLeafWalker {
+public:
+  TLeafWalker(TDataCursor& cursor, uint8_t indexNo, const TKeyComparer& comparer);
+  ~TLeafWalker();
+  TLeafWalker(const TLeafWalker&) = delete;
+  TLeafWalker& operator=(const TLeafWalker&) = delete;
+
+  // The entry for key (how a leaf search ends, as the page's counting
+  // search); found tells an exact hit. Past the last entry of a leaf the
+  // walk goes on in the next leaf, or stays at the end of the index.
+  bool ToKey(const uint8_t* key, int length, TLeafSearchEnd end, bool& found);
+  bool ToFirst();
+  bool ToLast();
+  // The entry at a logical position (1 .. keys of the index).
+  bool ToLogical(uint32_t logical);
+  bool Next();
+  bool Prior();
+
+  // The index has no root: nothing to walk.
+  bool IndexEmpty() const { return page == nullptr; }
+  // The walk stands on an entry (not before the first or after the last).
+  bool OnEntry() const;
+  const uint8_t* Key() const;
+  uint32_t Record() const;
+  // 1-based position in index order of the entry stood on; one past the
+  // last key at the end, 0 before the first.
+  uint32_t Logical() const { return logical; }
+  // Records that follow the entry in the leaf without a gap.
+  int RecordRun(bool forward, int limit) const;
+
+private:
+  TDataCursor& cursor;
+  uint8_t indexNo;
+  const TKeyComparer& comparer;
+  TPage* page = nullptr;  // held
+  int entry = 0;
+  uint32_t logical = 0;
+  uint32_t pagesVisited = 0;
+
+  bool Fetch(uint32_t offset, TPage*& fetched);
+  void Hold(TPage* fetched);
+  void Release();
+  bool StartAtRoot(TPage*& root);
+  // Descends from the held branch into the child at its second position.
+  bool DescendToChild();
+  bool Normalize();
+  [[noreturn]] void Corrupt() const;
+};
