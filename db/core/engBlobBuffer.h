@@ -29,8 +29,6 @@ public:
   TBlobBuffer(const TBlobBuffer&) = delete;
   TBlobBuffer& operator=(const TBlobBuffer&) = delete;
 
-  TDataCursor* Cursor() const { return cursor; }
-
   // A new size marks the buffer modified; the common part stays and bytes
   // beyond it start zero. Below 1 the data is freed.
   void SetSize(int32_t newSize);
@@ -41,7 +39,7 @@ public:
   // Reads the value from the chain at FirstOffset, starting over whenever
   // a block read meets another user's change. 8708 for a block of another
   // BLOB, 8963 for a broken or circular chain, 8711 for a chain shorter
-  // than the value's length.
+  // than the value's length or a length the file cannot hold.
   void Load();
   // Writes a modified value of 1 byte or more over the old chain, taking
   // new blocks where it is too short and freeing what is left of it.

@@ -106,19 +106,22 @@ TEST_F(BlobFieldTest, DeletingARecordFreesTheChainOfEveryBlobField) {
 TEST_F(BlobFieldTest, OnlyTheBlobsARecordHoldsAreCommittedWithIt) {
   Create();
   std::vector<uint8_t> other = NewRecord();
-  SetRecordPhysicalNo(other.data(), 2);
-  std::vector<uint8_t> record = NewRecord();
+  WriteValue(other, fFirstMemo, Bytes(100, 3));
+  Post(other);
+  other = Stored(1);
   ASSERT_EQ(blobs.OpenBlob(fFirstMemo, other.data(), false, false, BlobOpenWrite), 0);
   const std::vector<uint8_t> value = Bytes(900, 4);
   ASSERT_EQ(blobs.WriteBlob(fFirstMemo, other.data(), false, 900, value.data(), 0), 0);
+  // A record posted meanwhile takes neither the changed value nor its chain.
+  std::vector<uint8_t> record = NewRecord();
   Post(record);
-  EXPECT_EQ(BlobFile().BlocksInFile(), 0);
+  EXPECT_EQ(BlobFile().BlocksInFile(), 1);
   EXPECT_EQ(Reference(record, fFirstMemo), 0);
   EXPECT_EQ(blobs.OpenBlobCount(), 1);
   Post(other);
   EXPECT_EQ(UsedBlocks(), 2);
   Reopen();
-  other = Stored(2);
+  other = Stored(1);
   EXPECT_EQ(ReadValue(other, fFirstMemo), value);
 
   // Open BLOBs of two records in one record buffer are not written at all.

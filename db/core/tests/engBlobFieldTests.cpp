@@ -106,32 +106,30 @@ TEST_F(BlobFieldTest, NegativeAndOverflowingOffsetsAndCountsAreRefusedAndChangeN
 TEST_F(BlobFieldTest, FieldsThatAreNoBlobOrHoldNoOpenBlobAreRefused) {
   Create();
   std::vector<uint8_t> record = NewRecord();
-  uint8_t* r = record.data();
-  uint8_t byte = 0;
-  int32_t got = -1, size = -1;
-  EXPECT_EQ(blobs.OpenBlob(fMemoId, r, false, false, BlobOpenRead), BlbErrInvalidField);
-  EXPECT_EQ(blobs.FreeBlob(fMemoId, r, false), BlbErrInvalidField);
-  EXPECT_EQ(blobs.ReadBlob(fMemoId, r, true, got, 1, &byte, 0), BlbErrInvalidField);
-  EXPECT_EQ(blobs.WriteBlob(fMemoId, r, false, 1, &byte, 0), BlbErrInvalidField);
-  EXPECT_EQ(blobs.TruncateBlob(fMemoId, r, false, 0), BlbErrInvalidField);
-  EXPECT_EQ(blobs.GetBlobSize(fMemoId, r, false, size), BlbErrInvalidField);
-
-  EXPECT_EQ(blobs.FreeBlob(fFirstMemo, r, false), BlbErrInvalidHandle);
-  EXPECT_EQ(blobs.ReadBlob(fFirstMemo, r, false, got, 1, &byte, 0), BlbErrInvalidHandle);
-  EXPECT_EQ(got, 0);
-  EXPECT_EQ(blobs.WriteBlob(fFirstMemo, r, false, 1, &byte, 0), BlbErrInvalidHandle);
-  EXPECT_EQ(blobs.TruncateBlob(fFirstMemo, r, false, 0), BlbErrInvalidHandle);
-  EXPECT_EQ(blobs.GetBlobSize(fFirstMemo, r, false, size), BlbErrInvalidHandle);
-  EXPECT_EQ(size, 0);
+  // Every operation on an open BLOB, with what it hands back zeroed.
+  const auto results = [&](int fieldNo, std::vector<uint8_t>& r) {
+    uint8_t byte = 0;
+    int32_t got = -1, size = -1;
+    std::vector<int32_t> codes{blobs.ReadBlob(fieldNo, r.data(), true, got, 1, &byte, 0),
+                               blobs.WriteBlob(fieldNo, r.data(), false, 1, &byte, 0),
+                               blobs.TruncateBlob(fieldNo, r.data(), false, 0),
+                               blobs.GetBlobSize(fieldNo, r.data(), false, size),
+                               blobs.FreeBlob(fieldNo, r.data(), false)};
+    EXPECT_EQ(got, 0);
+    EXPECT_EQ(size, 0);
+    return codes;
+  };
+  EXPECT_EQ(blobs.OpenBlob(fMemoId, record.data(), false, false, BlobOpenRead), BlbErrInvalidField);
+  EXPECT_EQ(results(fMemoId, record), std::vector<int32_t>(5, BlbErrInvalidField));
+  EXPECT_EQ(results(fFirstMemo, record), std::vector<int32_t>(5, BlbErrInvalidHandle));
 
   // A handle that outlived its BLOB names no other one opened later.
-  ASSERT_EQ(blobs.OpenBlob(fFirstMemo, r, false, false, BlobOpenWrite), 0);
-  const std::vector<uint8_t> stale = record;
-  ASSERT_EQ(blobs.FreeBlob(fFirstMemo, r, false), 0);
-  ASSERT_EQ(blobs.OpenBlob(fFirstMemo, r, false, false, BlobOpenWrite), 0);
-  std::vector<uint8_t> copy = stale;
-  EXPECT_EQ(blobs.OpenBlob(fFirstMemo, copy.data(), false, false, BlobOpenRead), BlbErrInvalidOffset);
-  EXPECT_EQ(blobs.GetBlobSize(fFirstMemo, copy.data(), false, size), BlbErrInvalidHandle);
+  ASSERT_EQ(blobs.OpenBlob(fFirstMemo, record.data(), false, false, BlobOpenWrite), 0);
+  std::vector<uint8_t> stale = record;
+  ASSERT_EQ(blobs.FreeBlob(fFirstMemo, record.data(), false), 0);
+  ASSERT_EQ(blobs.OpenBlob(fFirstMemo, record.data(), false, false, BlobOpenWrite), 0);
+  EXPECT_EQ(blobs.OpenBlob(fFirstMemo, stale.data(), false, false, BlobOpenRead), BlbErrInvalidOffset);
+  EXPECT_EQ(results(fFirstMemo, stale), std::vector<int32_t>(5, BlbErrInvalidHandle));
 }
 
 TEST_F(BlobFieldTest, OpeningTwiceKeepsOneBufferAndSixtyFourIsTheLimit) {
