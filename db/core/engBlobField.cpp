@@ -80,11 +80,11 @@ int32_t TCursorBlobs::OpenField(int fieldNo, uint8_t* record, bool release, bool
   buffers.Add(buffer);
   try {
     buffer->Load();
+    PutReference(fieldDesc, record, -buffer->Handle);
   } catch (...) {
-    FreeBuffer(buffers.Count() - 1);
+    FreeBuffer(buffers.IndexOf(buffer));
     throw;
   }
-  PutReference(fieldDesc, record, -buffer->Handle);
   return 0;
 }
 
