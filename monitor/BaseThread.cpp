@@ -225,14 +225,17 @@ void TBaseThread::RunTimedLoop() {
 }
 
 void TBaseThread::Resume() {
-  if (suspended && ResumeThread(handle) == 1) {
-    suspended = false;
-    started = true;
-    // Only a state that still shows the suspension: the running thread may
-    // have moved on (and reused the saved state) already.
-    int32_t shown = tsSuspended;
-    if (savedState != tsCreated) state.compare_exchange_strong(shown, savedState.load());
-  }
+  if (!suspended) return;
+  suspended = false;
+  started = true;
+  // Only a state that still shows the suspension: the running thread may
+  // have moved on (and reused the saved state) already.
+  int32_t shown = tsSuspended;
+  if (savedState != tsCreated) state.compare_exchange_strong(shown, savedState.load());
+  // A self-freeing thread may end and free this object as soon as it runs:
+  // nothing of the object is touched once the thread is let go.
+  const TThreadHandle running = handle;
+  ResumeThread(running);
 }
 
 void TBaseThread::Suspend() {

@@ -10,11 +10,6 @@ TThreadCustom::TThreadCustom(std::string Name, ::PrinterHandle PrinterHandle)
 
 void TThreadCustom::Initialize() { FreeOnTerminate = true; }
 
-void TThreadCustom::Resume() {
-  std::lock_guard guard(resuming);
-  TBaseThread::Resume();
-}
-
 void* TThreadCustom::LockModel() { return ModelHolder.Get(); }
 
 void TThreadCustom::UnlockModel() { ModelHolder.Release(); }
@@ -40,7 +35,6 @@ void TThreadCustom::DoFinish() {
 }
 
 void TThreadCustom::DoTerminate() {
-  { std::lock_guard guard(resuming); }
   DeleteNode();
   SetModel(nullptr);
   Notify.reset();

@@ -14,7 +14,6 @@
 #include <cstdlib>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <new>
 #include <string>
 #include <utility>
@@ -63,10 +62,6 @@ public:
 
   const std::string& Name() const { return name; }
 
-  // The base's Resume still touches the object after it let the thread run,
-  // and a watch thread may end and free itself at once: its end waits here
-  // until Resume returned.
-  void Resume() override;
 
   // Takes the model lock and returns the model; end with UnlockModel.
   void* LockModel();
@@ -117,5 +112,4 @@ private:
   // installed another spooler.
   const std::shared_ptr<TSpooler> spooler;
   TGlobalPtrCriticalSection ModelHolder{nullptr};
-  std::mutex resuming;
 };

@@ -30,11 +30,6 @@ TThreadEnumerateRemote::TThreadEnumerateRemote(std::string Name) : name(std::mov
 
 void TThreadEnumerateRemote::Initialize() { FreeOnTerminate = true; }
 
-void TThreadEnumerateRemote::Resume() {
-  std::lock_guard guard(resuming);
-  TBaseThread::Resume();
-}
-
 void TThreadEnumerateRemote::DoStart() {
   TBaseThread::DoStart();
   if (!name.empty()) return;
@@ -104,7 +99,6 @@ bool TThreadEnumerateRemote::Guarded(const std::function<void()>& Step) {
 }
 
 void TThreadEnumerateRemote::DoTerminate() {
-  { std::lock_guard guard(resuming); }
   if (showsWaitForm) {
     showsWaitForm = false;
     Synchronize([this] {

@@ -10,7 +10,6 @@
 
 #include <cstdint>
 #include <functional>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -44,10 +43,6 @@ public:
   TServerFoundEvent OnServerFound;
   TPrinterFoundEvent OnPrinterFound;
 
-  // The base's Resume still touches the object after it let the thread run,
-  // and a short listing may end and free itself at once: its end waits here
-  // until Resume returned.
-  void Resume() override;
 
 protected:
   void Initialize() override;
@@ -66,5 +61,4 @@ private:
   std::vector<PrinterInfo2> serverBuffer;
   int32_t progress = 0;
   bool showsWaitForm = false;
-  std::mutex resuming;
 };
