@@ -102,7 +102,8 @@ void TDataCursor::ReFindAfterIndexChange(const uint8_t* record, bool hadRecord, 
 
 void TDataCursor::SetIndexName(const std::string& name) {
   RequireOpen();
-  if (SameText(name, indexName)) return;
+  // Natural order has no name: an empty name from there selects the primary index.
+  if (indexNo != NaturalOrderIndex && SameText(name, indexName)) return;
   const int slot = FindIndexByName(name);
   if (slot < 0) Raise(CurErrIndexName, {}, name);
   SetIndexNo(uint8_t(slot));
