@@ -58,8 +58,10 @@ public:
   // 10029 check.
   int32_t WriteData(int32_t dataOffset, int32_t count, const void* source);
 
-  // The cache's most-recently-used chain, and whether the cache let go of
-  // the block while a holder still had it pinned.
+  // The cache: the key, the most-recently-used chain, and whether the
+  // cache let go of the block while a holder still had it pinned.
+  uint32_t CacheKey() const { return offset; }
+  bool Idle() const { return useCount == 0 && !modified; }
   TBlock* Newer = nullptr;
   TBlock* Older = nullptr;
   bool Orphaned = false;

@@ -13,9 +13,9 @@
 #include <string>
 
 #include "engBlobBlock.h"
-#include "engBlobCache.h"
 #include "engBlobLayout.h"
 #include "engBlobTrail.h"
+#include "engEntryCache.h"
 #include "engFileHandler.h"
 #include "engSystemList.h"
 
@@ -144,7 +144,7 @@ private:
   int32_t readWindowLength = 0;
   uint8_t header[BlobHeaderSize] = {};
   uint16_t blockSize = DefaultBlobBlock;
-  TBlockCache cache;
+  TEntryCache<TBlock> cache;
   TSystemList flushList;
   TSystemList orphans;  // dropped from the cache while pinned
   TBlockStack blockStack;

@@ -11,10 +11,10 @@
 #include <cstdint>
 #include <string>
 
-#include "engDataCache.h"
 #include "engDataHeader.h"
 #include "engDataRecord.h"
 #include "engDataSort.h"
+#include "engEntryCache.h"
 #include "engFileHandler.h"
 #include "engSystemList.h"
 
@@ -164,7 +164,7 @@ private:
   TDataHeader header;
   bool descriptorsModified = false;
   uint8_t* descriptors = nullptr;  // FieldCount() descriptors
-  TRecordCache cache;
+  TEntryCache<TRecord> cache;
   TSystemList flushList;
   TSystemList orphans;      // dropped from the cache while in use
   TSystemList sortRecords;  // records buffered by a sort

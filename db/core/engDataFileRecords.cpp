@@ -29,7 +29,7 @@ bool TDataFile::GetRecord(TDataCursor* cursor, uint32_t recordNumber, int direct
     found = cache.Find(recordNumber);
     if (!found) RaiseData(DatErrRecordsCorrupt);
   }
-  cache.MoveToHead(found);
+  cache.MoveToNewest(found);
   found->AddUse();
   record = found;
   return true;

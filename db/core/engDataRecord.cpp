@@ -106,7 +106,7 @@ TRecord* TRecordStack::Take() {
   record->ClearUse();
   record->SetModified(false);
   record->SetRecordNumber(0);
-  record->Prior = record->Next = nullptr;
+  record->Newer = record->Older = nullptr;
   record->Orphaned = false;
   return record;
 }

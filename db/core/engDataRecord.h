@@ -67,10 +67,12 @@ public:
   int32_t KeySize() const { return keySize; }
   void SetKeySize(int32_t newSize);
 
-  // The data file's cache: the most-recently-used chain, and whether the
-  // cache let go of the record while a holder still had it.
-  TRecord* Prior = nullptr;
-  TRecord* Next = nullptr;
+  // The data file's cache: the key, the most-recently-used chain, and
+  // whether the cache let go of the record while a holder still had it.
+  uint32_t CacheKey() const { return recordNumber; }
+  bool Idle() const { return useCount == 0 && !modified; }
+  TRecord* Newer = nullptr;
+  TRecord* Older = nullptr;
   bool Orphaned = false;
 
 private:

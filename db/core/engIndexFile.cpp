@@ -28,7 +28,7 @@ TIndexFile::TIndexFile(TIndexFileTable* table) : table(table) {
   GrowBuffer(BufferReserve, BufferStep, writeBuffer, writeCapacity);
   for (auto& cache : caches) {
     cache = new TPageCache;
-    cache->capacity = 15;
+    cache->Capacity = 15;
   }
 }
 

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 
+#include "engEntryCache.h"
 #include "engFileHandler.h"
 #include "engIndexPage.h"
 #include "engSystemList.h"
@@ -135,12 +136,7 @@ public:
   std::string ErrorTableName() const override;
 
 private:
-  struct TPageCache : TEngineObject {
-    TSystemList pages;  // sorted by offset
-    TPage* head = nullptr;  // most recently used
-    TPage* tail = nullptr;
-    int32_t capacity = 0;
-  };
+  using TPageCache = TEntryCache<TPage>;
 
   TIndexFileTable* table;
   uint8_t* readBuffer = nullptr;
@@ -169,13 +165,7 @@ private:
   void VerifySlot(int slot) const;
   void VerifyPageOffset(uint32_t offset) const;
 
-  // Cache bookkeeping.
-  TPage* FindCached(TPageCache& cache, uint32_t offset);
-  int32_t SortedIndex(const TPageCache& cache, uint32_t offset, bool& found) const;
-  void InsertCached(TPageCache& cache, TPage* page);
-  void RemoveCached(TPageCache& cache, TPage* page);
-  void MoveToHead(TPageCache& cache, TPage* page);
-  void Unchain(TPageCache& cache, TPage* page);
+  // The caches.
   TPage* TakeCacheEntry(uint8_t indexNo);
   void DropCache(TPageCache& cache);
   void CheckPageOffset(uint32_t offset) const;

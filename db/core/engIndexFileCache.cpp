@@ -20,77 +20,11 @@ TPage* PageAt(const TSystemList& list, int32_t index) { return static_cast<TPage
 
 }  // namespace
 
-// ---- cache bookkeeping ---------------------------------------------------
-
-int32_t TIndexFile::SortedIndex(const TPageCache& cache, uint32_t offset, bool& found) const {
-  int32_t low = 0;
-  int32_t high = cache.pages.Count() - 1;
-  found = false;
-  while (low <= high) {
-    int32_t middle = (low + high) / 2;
-    uint32_t current = PageAt(cache.pages, middle)->Offset;
-    if (current < offset) {
-      low = middle + 1;
-    } else if (current > offset) {
-      high = middle - 1;
-    } else {
-      found = true;
-      return middle;
-    }
-  }
-  return low;
-}
-
-TPage* TIndexFile::FindCached(TPageCache& cache, uint32_t offset) {
-  if (cache.head && cache.head->Offset == offset) return cache.head;
-  if (cache.head && cache.head->MruNext && cache.head->MruNext->Offset == offset) return cache.head->MruNext;
-  bool found;
-  int32_t index = SortedIndex(cache, offset, found);
-  return found ? PageAt(cache.pages, index) : nullptr;
-}
-
-void TIndexFile::Unchain(TPageCache& cache, TPage* page) {
-  if (page->MruPrev) page->MruPrev->MruNext = page->MruNext;
-  else cache.head = page->MruNext;
-  if (page->MruNext) page->MruNext->MruPrev = page->MruPrev;
-  else cache.tail = page->MruPrev;
-  page->MruPrev = nullptr;
-  page->MruNext = nullptr;
-}
-
-void TIndexFile::MoveToHead(TPageCache& cache, TPage* page) {
-  if (cache.head == page) return;
-  if (page->MruPrev || page->MruNext || cache.tail == page) Unchain(cache, page);
-  page->MruNext = cache.head;
-  if (cache.head) cache.head->MruPrev = page;
-  cache.head = page;
-  if (!cache.tail) cache.tail = page;
-}
-
-void TIndexFile::InsertCached(TPageCache& cache, TPage* page) {
-  bool found;
-  int32_t index = SortedIndex(cache, page->Offset, found);
-  cache.pages.Insert(index, page);
-  MoveToHead(cache, page);
-}
-
-void TIndexFile::RemoveCached(TPageCache& cache, TPage* page) {
-  bool found;
-  int32_t index = SortedIndex(cache, page->Offset, found);
-  if (found) cache.pages.Delete(index);
-  Unchain(cache, page);
-}
+// ---- the caches ----------------------------------------------------------
 
 void TIndexFile::DropCache(TPageCache& cache) {
-  for (int32_t i = 0; i < cache.pages.Count(); ++i) {
-    TPage* page = PageAt(cache.pages, i);
-    page->MruPrev = nullptr;
-    page->MruNext = nullptr;
-    pageStack.Return(page);
-  }
-  cache.pages.Clear();
-  cache.head = nullptr;
-  cache.tail = nullptr;
+  for (int32_t i = 0; i < cache.Count(); ++i) pageStack.Return(cache.Get(i));
+  cache.Clear();
 }
 
 // A page object for the index's cache, set up with the index's values:
@@ -100,20 +34,18 @@ TPage* TIndexFile::TakeCacheEntry(uint8_t indexNo) {
   TPageCache& cache = *caches[indexNo];
   TPage* page = nullptr;
   for (bool flushed = false; !page;) {
-    if (cache.pages.Count() < cache.capacity) {
+    if (!cache.Full()) {
       page = pageStack.Take();
       break;
     }
-    for (TPage* p = cache.tail; p && !page; p = p->MruPrev) {
-      if (p->Modified || p->UseCount != 0) continue;
-      RemoveCached(cache, p);
-      p->Clear();
-      page = p;
+    if ((page = cache.LeastRecentlyIdle())) {
+      cache.Remove(page);
+      page->Clear();
+      break;
     }
-    if (page) break;
     if (table->HoldsTransactionLock()) {
       // A transaction's changes stay in memory until it ends.
-      cache.capacity += TransactionGrowth;
+      cache.Capacity += TransactionGrowth;
     } else if (!flushed) {
       FlushPages();
       flushed = true;
@@ -156,19 +88,16 @@ bool TIndexFile::GetPage(TDataCursor* cursor, uint8_t indexNo, uint32_t offset, 
     if (offset > MaxIndexFileEnd) RaiseIndexError(ErrTableFull);
     page = TakeCacheEntry(indexNo);
     page->Offset = offset;
-    InsertCached(cache, page);
+    cache.Insert(page);
     PutLE32(header + HdrEndOffset, offset + IndexPageSize);
     SetModified();
-  } else if ((page = FindCached(cache, offset))) {
-    MoveToHead(cache, page);
+  } else if ((page = cache.Find(offset))) {
+    cache.MoveToNewest(page);
     ++cacheHits;
   } else {
     // A page held for another index means the trees cross.
-    for (int other = 0; other < IndexSlotCount; ++other) {
-      bool found;
-      if (other != indexNo) SortedIndex(*caches[other], offset, found);
-      if (other != indexNo && found) RaiseIndexError(ErrPageCorrupt);
-    }
+    for (int other = 0; other < IndexSlotCount; ++other)
+      if (other != indexNo && caches[other]->Find(offset)) RaiseIndexError(ErrPageCorrupt);
     if (cursor && table->CheckChangesBeforeRead(cursor)) return false;
     if (fresh) {
       memset(readBuffer, 0, IndexPageSize);
@@ -185,7 +114,7 @@ bool TIndexFile::GetPage(TDataCursor* cursor, uint8_t indexNo, uint32_t offset, 
       page = nullptr;
       throw;
     }
-    InsertCached(cache, page);
+    cache.Insert(page);
     ++pageReads;
   }
   ++page->UseCount;
@@ -247,8 +176,8 @@ void TIndexFile::FreePage(TPage* page) {
 void TIndexFile::FlushPages() {
   flushList.Clear();
   for (TPageCache* cache : caches)
-    for (int32_t i = 0; i < cache->pages.Count(); ++i) {
-      TPage* page = PageAt(cache->pages, i);
+    for (int32_t i = 0; i < cache->Count(); ++i) {
+      TPage* page = cache->Get(i);
       if (page->Modified && page->UseCount == 0) flushList.Add(page);
     }
   if (flushList.Count() == 0) return;
@@ -290,14 +219,14 @@ void TIndexFile::TrimPageCaches(bool withDeleted) {
   for (int slot = 0; slot < IndexSlotCount; ++slot) {
     if (!withDeleted && slot == DeletedIndexNo) continue;
     TPageCache& cache = *caches[slot];
-    cache.capacity = TrimmedCacheSize;
-    for (TPage* page = cache.tail; page && cache.pages.Count() > TrimmedCacheSize;) {
-      TPage* prior = page->MruPrev;
-      if (!page->Modified && page->UseCount == 0) {
-        RemoveCached(cache, page);
+    cache.Capacity = TrimmedCacheSize;
+    for (TPage* page = cache.Oldest(); page && cache.Count() > TrimmedCacheSize;) {
+      TPage* newer = page->Newer;
+      if (page->Idle()) {
+        cache.Remove(page);
         pageStack.Return(page);
       }
-      page = prior;
+      page = newer;
     }
   }
 }

@@ -206,8 +206,7 @@ void TIndexFile::DeleteIndex(int slot, bool remove) {
   for (int i = slot; i < count; ++i) caches[i] = caches[i + 1];
   caches[count] = removedCache;
   for (int i = slot; i <= count; ++i)
-    for (int32_t j = 0; j < caches[i]->pages.Count(); ++j)
-      static_cast<TPage*>(caches[i]->pages.Get(j))->IndexNo = uint8_t(i);
+    for (int32_t j = 0; j < caches[i]->Count(); ++j) caches[i]->Get(j)->IndexNo = uint8_t(i);
 
   header[HdrSecondaryCount] = uint8_t(count - 1);
   SetModified();

@@ -101,8 +101,11 @@ public:
   uint32_t Right = 0;
   uint8_t PageType = ptRootBranch;
   uint8_t Free = 0;
-  TPage* MruPrev = nullptr;  // the owner's most-recently-used chain
-  TPage* MruNext = nullptr;
+  // The owner's cache: the key and the most-recently-used chain.
+  TPage* Newer = nullptr;
+  TPage* Older = nullptr;
+  uint32_t CacheKey() const { return Offset; }
+  bool Idle() const { return UseCount == 0 && !Modified; }
 
   TPage() = default;
   TPage(const TPage&) = delete;
