@@ -73,7 +73,6 @@ private:
   static void MakeStringCompare(TExpToken& copy, uint8_t op, uint16_t compareLength, bool noCase) {
     copy.Kind = nkStringCompare;
     copy.Code = op;
-    copy.Text = op == opEqual ? "=" : "<>";
     copy.CompareLength = compareLength;
     copy.CaseInsensitive = noCase;
   }

