@@ -13,6 +13,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "engCharMaps.h"
 #include "engDataSort.h"
@@ -292,6 +293,37 @@ public:
   // The keys of the deleted-records index: status byte and row number.
   static void BuildDeletedKey(const uint8_t* record, uint8_t* key);
 
+  // ---- record reads, locks and twins (engCursorRecords, engCursorLocks,
+  // engCursorTwins) ---------------------------------------------------------
+  // Results: 0, or 8705, 8706, 8709 with a given buffer zero-filled. With
+  // lock, the current record is locked and must still equal buffer (8708).
+  int32_t GetRecord(uint8_t* buffer, bool lock);
+  int32_t GetNextRecord(uint8_t* buffer);
+  int32_t GetPriorRecord(uint8_t* buffer);
+  // 0 is the current record. Another cursor of this process holding the
+  // record gives 10258 at once; the cursor holding it may lock it again
+  // (a change of a record read for editing) and one unlock releases it.
+  void LockRecord(uint32_t recordNumber);
+  void UnlockRecord(uint32_t recordNumber);
+  bool HoldsRecordLock(uint32_t recordNumber) const;
+  // Table lock brackets; the result says whether another user's change was
+  // found (the cursor has resynchronised then).
+  bool BeginRead();
+  void EndRead();
+  bool BeginWrite();
+  void EndWrite();
+  // Stands on the other cursor's record (or crack); 8710 when this cursor
+  // cannot see that record.
+  int32_t SyncWith(TDataCursor& other);
+  // A new open cursor on the same table, field map, index and range,
+  // standing where this one stands. The caller frees it.
+  TDataCursor* Clone();
+  // From the open table, or the data file on disk.
+  uint32_t GetPhysicalRecordCount();
+  // The BLOB file's end offset; 0 without BLOB fields.
+  uint32_t GetBlobFileEnd();
+  // ---- end of record reads, locks and twins ----------------------------------
+
 protected:
   // TCursorFields.
   std::string FieldsTableName() const override { return tableName; }
@@ -464,6 +496,19 @@ private:
   void RemoveDuplicateRecord(uint8_t newIndex, TRecord* record);
   void FreeRecordBlobs(TRecord* record);
   void ReportProgress(uint32_t done, uint32_t total);
+
+  // ---- record reads, locks and twins ------------------------------------------
+  // The records this cursor has locked.
+  std::vector<uint32_t> lockedRecords;
+  // After a table lock: a change it found, or one the snapshot shows,
+  // resynchronises the cursor; true then.
+  bool FollowChanges(bool changed);
+  // Loads the current record into buffer (zeros without one); false
+  // without a current record.
+  bool RefreshInto(uint8_t* buffer);
+  int32_t CrackResult() const;
+  void CopyRangeTo(TDataCursor& twin) const;
+  // ---- end of record reads, locks and twins ----------------------------------
 };
 
 // Brackets one cursor operation: BeginOperation on entry, EndOperation on
