@@ -453,9 +453,9 @@ private:
   bool BelowRange(const uint8_t* key) const;
   bool AboveRange(const uint8_t* key) const;
   bool RecordVisible(uint32_t record) const;
-  // Whether the cursor may stand on the walker's entry, or must pass it,
-  // or has left what it sees, walking in that direction.
-  TEntryFit FitOf(const TLeafWalker& walker, bool forward) const;
+  // Whether the cursor may stand on the walker's entry, must pass it (a
+  // record it does not see), or has left its range.
+  TEntryFit FitOf(const TLeafWalker& walker) const;
   // Steps (or, with takeCurrent, starts) to the next entry to stand on.
   // Each Try... and step returns false when a read met another user's
   // change; the caller then resynchronises and tries again.

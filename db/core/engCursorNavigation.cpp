@@ -61,14 +61,9 @@ bool TDataCursor::RecordVisible(uint32_t record) const {
   return record >= 1 && record <= uint32_t(visible->RecordCount()) && visible->IsSet(int32_t(record));
 }
 
-TDataCursor::TEntryFit TDataCursor::FitOf(const TLeafWalker& walker, bool forward) const {
+TDataCursor::TEntryFit TDataCursor::FitOf(const TLeafWalker& walker) const {
   if (!walker.OnEntry()) return TEntryFit::Stop;
-  if (rangeActive) {
-    const bool below = BelowRange(walker.Key());
-    const bool above = AboveRange(walker.Key());
-    if (forward ? above : below) return TEntryFit::Stop;
-    if (below || above) return TEntryFit::Pass;
-  }
+  if (BelowRange(walker.Key()) || AboveRange(walker.Key())) return TEntryFit::Stop;
   return RecordVisible(walker.Record()) ? TEntryFit::Take : TEntryFit::Pass;
 }
 
@@ -76,7 +71,7 @@ bool TDataCursor::StepToAcceptable(TLeafWalker& walker, bool forward, bool takeC
   found = false;
   if (!takeCurrent && !(forward ? walker.Next() : walker.Prior())) return false;
   for (;;) {
-    switch (FitOf(walker, forward)) {
+    switch (FitOf(walker)) {
       case TEntryFit::Take:
         found = true;
         return true;

@@ -121,6 +121,23 @@ TEST_F(CursorTest, IndexOrderAcrossManyPages) {
                                   ids.begin())]);
 }
 
+TEST_F(CursorTest, AKeyGoneUnderTheCursorLeavesAGap) {
+  CreatePeople("PEOPLE", PrimaryOnId);
+  // Alone on an exclusive table, the cursor does not resynchronise.
+  TDataCursor& cursor = OpenCursor("PEOPLE", true);
+  std::vector<uint32_t> slots;
+  for (int32_t id : {1, 2, 3, 4}) slots.push_back(Append(cursor, Person(cursor, id, "g")));
+  cursor.RefreshPosition();
+  cursor.SetToSequenceNo(2);
+  Remove(cursor, slots[1]);
+  cursor.MoveBy(1);
+  EXPECT_EQ(IdOf(cursor), 3);
+  Remove(cursor, slots[2]);
+  cursor.MoveBy(-1);
+  EXPECT_EQ(IdOf(cursor), 1);
+  EXPECT_EQ(cursor.GetSequenceNo(), 1);
+}
+
 TEST_F(CursorTest, SwitchingIndexesKeepsTheRecord) {
   CreatePeople("PEOPLE", {{"", {1}}, {"ByName", {2}}});
   TDataCursor& cursor = OpenCursor("PEOPLE");
