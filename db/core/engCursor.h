@@ -324,6 +324,30 @@ public:
   uint32_t GetBlobFileEnd();
   // ---- end of record reads, locks and twins ----------------------------------
 
+  // ---- record changes (engCursorWrite, engCursorWriteChecks) ---------------
+  // Each change runs under the table's write lock and keeps every index
+  // and "Sys Deleted" in step; a shared table's headers are written back
+  // before it returns. Records are buffers of the cursor's record size.
+  // Zeros and the fields' default values (texts read by the table's rules).
+  void ApplyDefaults(uint8_t* record);
+  // Raises the first field left blank though required (9732), or below its
+  // minimum (9730) or above its maximum (9731).
+  void CheckConstraints(const uint8_t* record);
+  // Whether the field's value respects the limit text; limits are inclusive.
+  bool CheckLimit(const std::string& limit, bool isMaximum, const uint8_t* fieldDesc, const uint8_t* value);
+  // 9729 for a key a unique index holds already. With goToNew the cursor
+  // stands on the new record afterwards.
+  void InsertRecord(uint8_t* record, bool goToNew);
+  // Writes the record over the current one, which this cursor may hold
+  // locked for editing; unlock releases that lock afterwards.
+  void ModifyRecord(uint8_t* record, bool unlock, bool goTo);
+  // record is the current record as the caller last read it (8708 when it
+  // differs, unless exclusive). Left on a record that is gone, a cursor
+  // would count and step wrongly, so it always moves to the record that
+  // takes its place, whatever reposition says.
+  void DeleteRecord(const uint8_t* record, bool reposition);
+  // ---- end of record changes -------------------------------------------------
+
 protected:
   // TCursorFields.
   std::string FieldsTableName() const override { return tableName; }
@@ -509,6 +533,19 @@ private:
   int32_t CrackResult() const;
   void CopyRangeTo(TDataCursor& twin) const;
   // ---- end of record reads, locks and twins ----------------------------------
+
+  // ---- record changes ----------------------------------------------------------
+  // The indexes a record has keys in: 0 (unless natural) to the last
+  // secondary one.
+  bool KeepsKeysIn(int n) const;
+  // 9729 when the record's key is new to a unique index that holds it.
+  void CheckKeyIsFree(const uint8_t* record, const uint8_t* oldRecord);
+  // Writes the headers back for other processes (unless exclusive or
+  // read-only on disk) and takes the counters as seen.
+  void FlushTable(bool forceIndex);
+  // After this cursor's own change: where it now stands, and what it sees.
+  void FollowOwnChange(const uint8_t* record, bool goTo);
+  // ---- end of record changes ---------------------------------------------------
 };
 
 // Brackets one cursor operation: BeginOperation on entry, EndOperation on
