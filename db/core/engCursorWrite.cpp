@@ -22,11 +22,16 @@ int32_t AutoIncAfter(int32_t last) { return last >= MaxAutoIncValue ? 1 : last +
 class THeldRecord {
 public:
   explicit THeldRecord(TDataFile& file) : file(file) {}
-  ~THeldRecord() { file.ReleaseRecord(record); }
+  ~THeldRecord() { Release(); }
   THeldRecord(const THeldRecord&) = delete;
   THeldRecord& operator=(const THeldRecord&) = delete;
   TRecord*& Get() { return record; }
   TRecord* operator->() const { return record; }
+  // Hands the record back for the data file to write with its cache.
+  void Release() {
+    file.ReleaseRecord(record);
+    record = nullptr;
+  }
 
 private:
   TDataFile& file;
@@ -123,6 +128,7 @@ void TDataCursor::InsertRecord(uint8_t* record, bool goToNew) {
     if (append) InsertKey(key, number);
     else ReplaceKey(freeKey, key, number);
     IndexFile().IncRecordCount();
+    stored.Release();
     FlushTable(true);
     SwitchToIndex(savedIndex);
     FollowOwnChange(record, goToNew);
@@ -174,6 +180,7 @@ void TDataCursor::ModifyRecord(uint8_t* record, bool unlock, bool goTo) {
     }
     stored->CopyFields(record);
     stored->SetAutoIncValue(GetRecordAutoInc(record));
+    stored.Release();
     FlushTable(keyChanged);
     if ((unlock || lockedHere) && HoldsRecordLock(number)) UnlockRecord(number);
     SwitchToIndex(savedIndex);
@@ -217,6 +224,7 @@ void TDataCursor::DeleteRecord(const uint8_t* record, bool /*reposition*/) {
     IndexFile().DecRecordCount();
     FreeRecordBlobs(stored.Get());
     data.FreeRecord(stored.Get());
+    stored.Release();
     FlushTable(true);
     SwitchToIndex(savedIndex);
     FollowOwnChange(nullptr, false);

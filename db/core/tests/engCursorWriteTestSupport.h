@@ -1,0 +1,74 @@
+#pragma once
+// Tables changed through the cursor's own record operations.
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "engCursorRecords.h"
+#include "engCursorTestSupport.h"
+#include "engCursorWrite.h"
+#include "engDataHeader.h"
+#include "engExpDateTime.h"
+#include "engRecordBuffer.h"
+
+// The message of the engine error a statement raises, empty when none.
+template <typename Statement>
+std::string MessageOf(Statement statement) {
+  try {
+    statement();
+  } catch (const EEngineError& error) {
+    return error.Message;
+  }
+  return {};
+}
+
+class CursorWriteTest : public CursorTest {
+protected:
+  // ID, NAME string(20), GRP; the primary index on ID, "ByName" unique,
+  // "ByGrp" not unique.
+  void CreateGroups(const std::string& name, bool primaryKey = true) {
+    std::vector<TIndexSpec> indexes;
+    indexes.push_back({"", primaryKey ? std::vector<uint16_t>{1} : std::vector<uint16_t>{}});
+    indexes.push_back({"ByName", {2}});
+    indexes.push_back({"ByGrp", {3}, false});
+    Create(name, {{"ID", IntType}, {"NAME", StrType, 20}, {"GRP", IntType}}, indexes);
+  }
+
+  // A table of the given descriptors (patched by the test) and a primary
+  // index on the first field.
+  void CreateWithDescriptors(const std::string& name, std::vector<uint8_t> fieldDescs) {
+    const std::vector<uint8_t> index = IndexDescriptor({"", {1}});
+    TTableDefinition definition;
+    definition.FieldDescs = fieldDescs.data();
+    definition.FieldCount = int32_t(fieldDescs.size() / FieldDescSize);
+    definition.IndexDescs = const_cast<uint8_t*>(index.data());
+    definition.IndexCount = 1;
+    NewCursor(name, true).CreateTable(definition, false);
+  }
+
+  static std::vector<uint8_t> Row(TDataCursor& cursor, int32_t id, const std::string& name, int32_t group) {
+    return Record(cursor, {&id, name.c_str(), &group});
+  }
+  static void Insert(TDataCursor& cursor, int32_t id, const std::string& name, int32_t group) {
+    std::vector<uint8_t> record = Row(cursor, id, name, group);
+    cursor.InsertRecord(record.data(), false);
+  }
+  // Stands on the record of the ID through the primary index.
+  static bool Find(TDataCursor& cursor, int32_t id) {
+    cursor.SetIndexName("");
+    int32_t value = id;
+    return cursor.FindKey(Record(cursor, {&value}).data(), false, 1, 0, false, nullptr);
+  }
+  static std::vector<uint8_t> Current(TDataCursor& cursor) {
+    std::vector<uint8_t> record(cursor.CursorRecordSize());
+    EXPECT_EQ(cursor.GetRecord(record.data(), false), 0);
+    return record;
+  }
+  static int32_t IntField(TDataCursor& cursor, const uint8_t* record, int fieldNo) {
+    int32_t value = 0;
+    bool blank = true;
+    cursor.GetTableField(fieldNo, record, blank, &value);
+    return blank ? -1 : value;
+  }
+};
