@@ -17,23 +17,15 @@
 #include "engBlobTrail.h"
 #include "engEntryCache.h"
 #include "engFileHandler.h"
+#include "engFileTable.h"
 #include "engSystemList.h"
 
 class TDataCursor;
 
 // What the BLOB file needs of the table that owns it.
-class TBlobFileTable {
+class TBlobFileTable : public virtual TFileTable {
 public:
-  virtual std::string TableName() const = 0;
   virtual bool IsEncrypted() const = 0;
-  virtual void Encipher(uint8_t* buffer, uint32_t length) = 0;
-  virtual void Decipher(uint8_t* buffer, uint32_t length) = 0;
-  virtual bool HoldsTransactionLock() const = 0;
-  virtual bool DataChanged() const = 0;
-  virtual void SetDataChanged() = 0;
-  // Before blocks are read from disk for a cursor: looks for other users'
-  // changes, dropping the caches; true when there were some.
-  virtual bool CheckChangesBeforeRead(TDataCursor* cursor) = 0;
   // The cursor runs the table's verify-and-repair pass: damage in a chain
   // is reported to it instead of raised.
   virtual bool InRepairMode(TDataCursor* cursor) const = 0;

@@ -16,23 +16,12 @@
 #include "engDataSort.h"
 #include "engEntryCache.h"
 #include "engFileHandler.h"
+#include "engFileTable.h"
 #include "engSystemList.h"
 
-class TDataCursor;
-
 // What the data file needs of the table that owns it.
-class TDataFileTable {
+class TDataFileTable : public virtual TFileTable {
 public:
-  virtual std::string TableName() const = 0;
-  virtual void Encipher(uint8_t* buffer, uint32_t length) = 0;
-  virtual void Decipher(uint8_t* buffer, uint32_t length) = 0;
-  virtual bool HoldsTransactionLock() const = 0;
-  virtual bool DataChanged() const = 0;
-  virtual void SetDataChanged() = 0;
-  // Before records are read from disk for a cursor: looks for other users'
-  // changes, dropping the caches and resynchronising the cursor; true when
-  // there were some.
-  virtual bool CheckChangesBeforeRead(TDataCursor* cursor) = 0;
   // How many records, at most limit, a read-ahead from recordNumber may
   // take in the cursor's direction of travel.
   virtual int32_t CursorReadAheadCount(TDataCursor* cursor, uint32_t recordNumber, bool forward,

@@ -9,6 +9,7 @@
 
 #include "engEntryCache.h"
 #include "engFileHandler.h"
+#include "engFileTable.h"
 #include "engIndexPage.h"
 #include "engSystemList.h"
 
@@ -37,20 +38,11 @@ inline constexpr int IdxDescRoot = 86;
 inline constexpr int IdxDescFirstFree = 90;
 
 // What the index file needs of the table that owns it.
-class TIndexFileTable {
+class TIndexFileTable : public virtual TFileTable {
 public:
-  virtual std::string TableName() const = 0;
   virtual bool IsEncrypted() const = 0;
-  virtual void Encipher(uint8_t* buffer, uint32_t length) = 0;
-  virtual void Decipher(uint8_t* buffer, uint32_t length) = 0;
-  virtual bool HoldsTransactionLock() const = 0;
-  virtual bool DataChanged() const = 0;
-  virtual void SetDataChanged() = 0;
   // Type and stored size of a field of the data file; false for no such field.
   virtual bool GetKeyField(uint16_t fieldNo, uint8_t& fieldType, uint8_t& storedSize) const = 0;
-  // Before a page is read from disk for a cursor: looks for other users'
-  // changes, resynchronising the cursor; true when there were some.
-  virtual bool CheckChangesBeforeRead(TDataCursor* cursor) = 0;
 
 protected:
   ~TIndexFileTable() = default;
