@@ -54,7 +54,7 @@ public:
   uint16_t FieldNo = 0;
   int32_t FirstOffset = 0;  // 0 while the value has no chain
   uint8_t OpenMode = 0;
-  bool Release = false;     // freed by the cursor's next record change
+  bool Release = false;  // freed by the cursor's next record change
 
 private:
   TDataCursor* cursor;

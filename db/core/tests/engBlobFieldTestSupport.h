@@ -136,7 +136,8 @@ protected:
     std::vector<uint8_t> value(size_t(std::max(size, 0)));
     for (int32_t done = 0; done < size; done += 777) {
       int32_t got = 0;
-      EXPECT_EQ(blobs.ReadBlob(fieldNo, record.data(), false, got, std::min(777, size - done), value.data() + done, done), 0);
+      const int32_t count = std::min(777, size - done);
+      EXPECT_EQ(blobs.ReadBlob(fieldNo, record.data(), false, got, count, value.data() + done, done), 0);
     }
     EXPECT_EQ(blobs.FreeBlob(fieldNo, record.data(), false), 0);
     return value;

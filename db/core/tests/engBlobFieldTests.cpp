@@ -88,8 +88,9 @@ TEST_F(BlobFieldTest, NegativeAndOverflowingOffsetsAndCountsAreRefusedAndChangeN
   int32_t got = -1;
   const struct {
     int32_t offset, count, code;
-  } spans[] = {{-1, 1, BlbErrInvalidOffset},   {INT_MIN, 0, BlbErrInvalidOffset}, {0, -1, BlbErrInvalidLength},
-               {INT_MAX, 1, BlbErrInvalidLength}, {1, INT_MAX, BlbErrInvalidLength}, {50, INT_MIN, BlbErrInvalidLength}};
+  } spans[] = {{-1, 1, BlbErrInvalidOffset},      {INT_MIN, 0, BlbErrInvalidOffset},
+               {0, -1, BlbErrInvalidLength},      {INT_MAX, 1, BlbErrInvalidLength},
+               {1, INT_MAX, BlbErrInvalidLength}, {50, INT_MIN, BlbErrInvalidLength}};
   for (const auto& span : spans) {
     SCOPED_TRACE(testing::Message() << span.offset << " " << span.count);
     EXPECT_EQ(blobs.ReadBlob(fFirstMemo, r, false, got, span.count, bytes, span.offset), span.code);
@@ -143,10 +144,10 @@ TEST_F(BlobFieldTest, OpeningTwiceKeepsOneBufferAndSixtyFourIsTheLimit) {
   EXPECT_EQ(blobs.OpenBlobCount(), 0);
 
   std::vector<std::vector<uint8_t>> records(MaxOpenBlobs / MemoCount + 1, NewRecord());
-
-  for (int i = 0; i < MaxOpenBlobs; ++i)
-    ASSERT_EQ(blobs.OpenBlob(fFirstMemo + i % MemoCount, records[size_t(i / MemoCount)].data(), false, false, BlobOpenRead),
-              0);
+  for (int i = 0; i < MaxOpenBlobs; ++i) {
+    uint8_t* r = records[size_t(i / MemoCount)].data();
+    ASSERT_EQ(blobs.OpenBlob(fFirstMemo + i % MemoCount, r, false, false, BlobOpenRead), 0);
+  }
   std::vector<uint8_t>& last = records.back();
   EXPECT_EQ(blobs.OpenBlob(fFirstMemo, last.data(), false, false, BlobOpenRead), BlbErrTooManyOpen);
   EXPECT_EQ(Reference(last, fFirstMemo), 0);
