@@ -546,6 +546,27 @@ private:
   // After this cursor's own change: where it now stands, and what it sees.
   void FollowOwnChange(const uint8_t* record, bool goTo);
   // ---- end of record changes ---------------------------------------------------
+
+  // ---- restructure (engRestructure*) -------------------------------------------
+public:
+  // A record a restructure cannot carry over: the cause (TRestructureLoss),
+  // a field or index name, and two flags the handler may change: stopAsking
+  // ends the calls, carryOn false stops the restructure, table unchanged.
+  using TDataLostProc = void (*)(void* context, int cause, const std::string& text, bool& stopAsking,
+                                 bool& carryOn);
+  void SetRestructureProgressHandler(TCursorProgressProc proc, void* context);
+  void SetDataLostHandler(TDataLostProc proc, void* context);
+  // On a closed, exclusive, writable cursor; LimitValue is the new last
+  // auto-increment value, -1 keeping the table's. The cursor ends closed.
+  void RestructureTable(TTableDefinition& definition, bool deleteBackup);
+
+private:
+  friend class TRestructure;
+  TCursorProgressProc restructureProgressProc = nullptr;
+  void* restructureProgressContext = nullptr;
+  TDataLostProc dataLostProc = nullptr;
+  void* dataLostContext = nullptr;
+  // ---- end of restructure --------------------------------------------------------
 };
 
 // Brackets one cursor operation: BeginOperation on entry, EndOperation on
