@@ -112,6 +112,21 @@ TEST_F(CursorTest, AddingAUniqueIndexDropsLaterDuplicates) {
   EXPECT_EQ(Walk(owner), (std::vector<int32_t>{1, 2, 4}));
 }
 
+TEST_F(CursorTest, DroppedIndexPagesLeaveAnEmptyIndex) {
+  CreatePeople("PEOPLE", {{"", {1}}, {"ByName", {2, 1}}});
+  TDataCursor& cursor = OpenCursor("PEOPLE", true);
+  for (auto [id, name] : std::vector<std::pair<int32_t, const char*>>{{2, "b"}, {1, "a"}})
+    Append(cursor, Person(cursor, id, name));
+  cursor.RefreshPosition();
+  cursor.SetIndexName("ByName");
+  EXPECT_EQ(WalkNames(cursor), (std::vector<std::string>{"a", "b"}));
+  cursor.DropIndexPages(1);
+  EXPECT_EQ(cursor.Table()->IndexFile().GetRootOffset(1), 0u);
+  EXPECT_TRUE(WalkNames(cursor).empty());
+  cursor.SetIndexNo(0);
+  EXPECT_EQ(Walk(cursor), (std::vector<int32_t>{1, 2}));
+}
+
 TEST_F(CursorTest, SortingANaturalTableKeepsItsRecordsInUse) {
   Create("RESULT", {{"ID", IntType}, {"NAME", StrType, 20}}, {});
   TDataCursor& cursor = OpenCursor("RESULT", true);
