@@ -3,36 +3,21 @@
 // chains, and raw access to the bytes on disk.
 
 #include <algorithm>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "engBlobFile.h"
-#include "engFileTestSupport.h"
 #include "engLittleEndian.h"
+#include "engTableFileTestSupport.h"
 
-class TFakeBlobTable : public TBlobFileTable {
+class TFakeBlobTable : public TBlobFileTable, public TFakeFileTable {
 public:
   bool Encrypted = false;
-  bool TransactionLock = false;
-  bool Changed = false;
-  bool ReportChanges = false;
   bool Repair = false;
   std::vector<std::string> Reports;
 
-  std::string TableName() const override { return "ORDERS"; }
   bool IsEncrypted() const override { return Encrypted; }
-  // Its own inverse, and position-dependent, so a cipher over other pieces shows.
-  void Encipher(uint8_t* buffer, uint32_t length) override {
-    for (uint32_t i = 0; i < length; ++i) buffer[i] ^= uint8_t(0xA5 ^ (i * 31));
-  }
-  void Decipher(uint8_t* buffer, uint32_t length) override { Encipher(buffer, length); }
-  bool HoldsTransactionLock() const override { return TransactionLock; }
-  bool DataChanged() const override { return Changed; }
-  void SetDataChanged() override { Changed = true; }
-  bool CheckChangesBeforeRead(TDataCursor*) override { return ReportChanges; }
   bool InRepairMode(TDataCursor*) const override { return Repair; }
   void ReportRepair(TDataCursor*, const std::string& text) override { Reports.push_back(text); }
 };
@@ -142,14 +127,8 @@ protected:
     return offsets;
   }
 
-  std::vector<uint8_t> DiskBytes() const {
-    std::ifstream in(Path(), std::ios::binary);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
-  }
-  void WriteDisk(const std::vector<uint8_t>& bytes) const {
-    std::ofstream out(Path(), std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-  }
+  std::vector<uint8_t> DiskBytes() const { return ReadDiskFile(Path()); }
+  void WriteDisk(const std::vector<uint8_t>& bytes) const { WriteDiskFile(Path(), bytes); }
   // Closes the file, changes a 32-bit value on disk and opens it again.
   void PatchDisk32(size_t at, uint32_t value) {
     const uint16_t blockSize = file->BlockSize();

@@ -3,45 +3,25 @@
 // specs, and raw access to the bytes on disk.
 
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "engDataFile.h"
-#include "engFileTestSupport.h"
 #include "engLittleEndian.h"
+#include "engTableFileTestSupport.h"
 #include "rtlDateTime.h"
 
 // The clock of every data file test: header writes stamp this time.
 inline constexpr TDateTime DataTestNow = 45000.25;
 
-class TFakeDataTable : public TDataFileTable {
+class TFakeDataTable : public TDataFileTable, public TFakeFileTable {
 public:
-  std::string Name = "ORDERS";
   std::string Directory;
-  bool TransactionLock = false;
-  bool Changed = false;
   bool PrimaryIndex = true;
-  bool ReportChanges = false;
   int32_t CursorCount = 0;  // what the cursor allows a read-ahead; 0: no limit
-  int ChangeChecks = 0;
   uint32_t IndexRecordCount = 0xFFFFFFFF;
 
-  std::string TableName() const override { return Name; }
-  // Its own inverse, and position-dependent, so a shifted cipher shows.
-  void Encipher(uint8_t* buffer, uint32_t length) override {
-    for (uint32_t i = 0; i < length; ++i) buffer[i] ^= uint8_t(0xA5 ^ (i * 31));
-  }
-  void Decipher(uint8_t* buffer, uint32_t length) override { Encipher(buffer, length); }
-  bool HoldsTransactionLock() const override { return TransactionLock; }
-  bool DataChanged() const override { return Changed; }
-  void SetDataChanged() override { Changed = true; }
-  bool CheckChangesBeforeRead(TDataCursor*) override {
-    ++ChangeChecks;
-    return ReportChanges;
-  }
   int32_t CursorReadAheadCount(TDataCursor*, uint32_t, bool, int32_t limit) override {
     return CursorCount ? CursorCount : limit;
   }
@@ -167,12 +147,6 @@ protected:
     return record;
   }
 
-  std::vector<uint8_t> DiskBytes() const {
-    std::ifstream in(Path(), std::ios::binary);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
-  }
-  void WriteDisk(const std::vector<uint8_t>& bytes) const {
-    std::ofstream out(Path(), std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-  }
+  std::vector<uint8_t> DiskBytes() const { return ReadDiskFile(Path()); }
+  void WriteDisk(const std::vector<uint8_t>& bytes) const { WriteDiskFile(Path(), bytes); }
 };
