@@ -61,9 +61,20 @@ public:
 
   // The answer's code: 0 or the failure's.
   unsigned Ask(const std::string& command) {
+    Send(command);
+    return Receive();
+  }
+  // Ask in two halves, so that several helpers work at once.
+  void Send(const std::string& command) {
     const std::string line = command + "\n";
     Check(write(toHelper, line.data(), line.size()) == ssize_t(line.size()), "write to helper");
-    return unsigned(std::stoul(Answer()));
+  }
+  unsigned Receive() { return unsigned(std::stoul(Answer())); }
+
+  // Ends it at once, wherever it is.
+  void Kill() {
+    if (pid > 0) kill(pid, SIGKILL);
+    Exit();
   }
 
   // Ends its input and waits until it has exited.

@@ -8,13 +8,21 @@
 //   lockrecord <n>    unlockrecord <n>    lockwrite    unlockwrite
 //   hold <path> <offset> <length>             a raw lock kept until the end
 //   probe <path> <offset> <length>            a raw lock, released at once
+// Through a cursor, on a table of ID integer, NAME string, GRP integer:
+//   cursor <folder> <table> shared|exclusive   closecursor
+//   insert <firstId> <count>     rows ID, "N<ID>", ID % 100, one insert each
+//   insertendless <firstId> <count>   answers after count rows, then goes on
+//                                     inserting until the process is killed
 // It exits at the end of its input.
 
 #include <iostream>
 #include <list>
+#include <memory>
 #include <sstream>
 #include <string>
+#include <vector>
 
+#include "engCursor.h"
 #include "engDirectory.h"
 #include "engEngine.h"
 #include "engErrors.h"
@@ -38,6 +46,7 @@ public:
   }
 
   void CloseTable() {
+    cursor.reset();
     if (table) directory->CloseTable(table, true);
     table = nullptr;
   }
@@ -45,6 +54,17 @@ public:
 private:
   TDataDirectory* directory = nullptr;
   TDataTable* table = nullptr;
+  std::unique_ptr<TDataCursor> cursor;
+
+  void InsertRow(int32_t id) {
+    std::vector<uint8_t> record(cursor->CursorRecordSize(), 0);
+    const std::string name = "N" + std::to_string(id);
+    const int32_t group = id % 100;
+    cursor->PutTableField(1, record.data(), &id);
+    cursor->PutTableField(2, record.data(), name.c_str());
+    cursor->PutTableField(3, record.data(), &group);
+    cursor->InsertRecord(record.data(), false);
+  }
   std::list<OsFile> heldFiles;
 
   int Dispatch(const std::string& command, std::istringstream& args) {
@@ -62,6 +82,26 @@ private:
       const int32_t result =
           directory->OpenTable(name, table, mode == "exclusive", false, false, false, false, false, false);
       return result < 0 ? -result : 0;
+    }
+    if (command == "cursor") {
+      args >> folder >> name >> mode;
+      directory = GetEngineSession()->OpenDirectory("", folder);
+      cursor = std::make_unique<TDataCursor>(directory);
+      cursor->SetTableName(name);
+      cursor->SetExclusive(mode == "exclusive");
+      cursor->Open();
+      return 0;
+    }
+    if (command == "closecursor") {
+      cursor.reset();
+      return 0;
+    }
+    if (command == "insert" || command == "insertendless") {
+      args >> number >> length;
+      for (int64_t n = 0; n < length; ++n) InsertRow(int32_t(number + n));
+      if (command == "insert") return 0;
+      std::cout << 0 << std::endl;
+      for (int64_t id = number + length;; ++id) InsertRow(int32_t(id));
     }
     if (command == "close") {
       CloseTable();
