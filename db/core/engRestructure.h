@@ -64,6 +64,7 @@ private:
   void CopyTable(TTableFileOps& fileOps);
   void CopyRecords(TDataCursor& work);
   void CopyFields(TDataCursor& work, const uint8_t* oldRecord, uint8_t* newRecord, bool& autoIncGiven);
+  bool ConvertValue(const uint8_t* oldDesc, const uint8_t* oldValue, const uint8_t* newDesc, uint8_t* value);
   void InsertCopy(TDataCursor& work, uint8_t* newRecord);
 
   // Tells the data-lost handler; carryOn says whether to go on.

@@ -12,6 +12,7 @@
 #include "engDirectory.h"
 #include "engErrors.h"
 #include "engExpEvalConvert.h"
+#include "engKeyCompare.h"
 #include "engKeyEncoding.h"
 #include "engLittleEndian.h"
 #include "engPaths.h"
@@ -22,6 +23,9 @@
 #include "engTable.h"
 
 namespace {
+
+// The widest value of a field: a string of 255 bytes and its zero.
+constexpr int32_t MaxValueBytes = 256;
 
 // The work directory and the password of the new table, held while the
 // copy needs them.
@@ -56,6 +60,39 @@ std::string FieldNameOf(const uint8_t* fieldDesc) {
   return GetShortString(fieldDesc + FieldDescNameOffset, FieldNameLimit);
 }
 
+// The new definition's position of the field of that stored number, 0
+// when it has none.
+int NewPosition(const TTableDefinition& definition, uint16_t number) {
+  for (int position = 1; position <= definition.FieldCount; ++position)
+    if (FieldDescNumber(definition.FieldDescs + size_t(position - 1) * FieldDescSize) == number) return position;
+  return 0;
+}
+
+// The work table is created with its fields numbered by position (as a
+// table file must hold them) and its index keys following them.
+struct TWorkDefinition {
+  std::vector<uint8_t> Fields;
+  std::vector<uint8_t> Indexes;
+  TTableDefinition Definition;
+
+  explicit TWorkDefinition(const TTableDefinition& source)
+      : Fields(source.FieldDescs, source.FieldDescs + size_t(source.FieldCount) * FieldDescSize),
+        Indexes(source.IndexDescs, source.IndexDescs + size_t(source.IndexCount) * IndexDescSize),
+        Definition(source) {
+    for (int32_t n = 0; n < source.IndexCount; ++n) {
+      uint8_t* desc = Indexes.data() + size_t(n) * IndexDescSize;
+      for (int i = 0; i < desc[IdxDescFieldCount] && i < MaxKeyFields; ++i) {
+        uint8_t* number = desc + IdxDescFieldNumbers + 2 * i;
+        PutLE16(number, uint16_t(NewPosition(source, GetLE16(number))));
+      }
+    }
+    for (int32_t position = 1; position <= source.FieldCount; ++position)
+      PutLE16(Fields.data() + size_t(position - 1) * FieldDescSize + FieldDescNumberOffset, uint16_t(position));
+    Definition.FieldDescs = Fields.data();
+    Definition.IndexDescs = Indexes.data();
+  }
+};
+
 }  // namespace
 
 void TRestructure::CopyTable(TTableFileOps& fileOps) {
@@ -65,26 +102,26 @@ void TRestructure::CopyTable(TTableFileOps& fileOps) {
   work->SetTableName(setting.Directory()->GetTempTableName(inMemory));
   work->SetExclusive(true);
   work->SetInMemory(inMemory);
-  work->CreateTable(definition, false);
+  TWorkDefinition workDefinition(definition);
+  work->CreateTable(workDefinition.Definition, false);
+  const std::string workPath = TablePath(*setting.Directory(), work->tableName, inMemory);
   try {
     work->Open();
     work->noAutoInc = true;
     CopyRecords(*work);
-    work->RenumberFields();
     StoreTableInfo(*work);
     work->Close(true);
     if (carryOn) {
       cursor.Close(true);
-      ExchangeTableFiles(TablePath(*cursor.directory, cursor.tableName, inMemory),
-                         TablePath(*setting.Directory(), work->tableName, inMemory), inMemory,
+      ExchangeTableFiles(TablePath(*cursor.directory, cursor.tableName, inMemory), workPath, inMemory,
                          deleteBackup || inMemory, fileOps);
     }
   } catch (...) {
     ReleaseQuietly([&] { work->Close(true); });
-    ReleaseQuietly([&] { work->DeleteTable(); });
+    ReleaseQuietly([&] { DeleteTableFiles(workPath, inMemory, fileOps); });
     throw;
   }
-  if (!carryOn) work->DeleteTable();
+  if (!carryOn) DeleteTableFiles(workPath, inMemory, fileOps);
 }
 
 void TRestructure::CopyRecords(TDataCursor& work) {
@@ -114,7 +151,8 @@ void TRestructure::CopyFields(TDataCursor& work, const uint8_t* oldRecord, uint8
   uint8_t newDesc[FieldDescSize];
   for (int position = 1; position <= data.FieldCount() && carryOn; ++position) {
     data.GetFieldDesc(position, oldDesc);
-    if (!work.DataFile().FindFieldDescByNo(FieldDescNumber(oldDesc), newDesc)) {
+    const int newPosition = NewPosition(definition, FieldDescNumber(oldDesc));
+    if (newPosition == 0 || !work.DataFile().GetFieldDesc(newPosition, newDesc)) {
       ReportLoss(rlFieldDropped, FieldNameOf(oldDesc));
       continue;
     }
@@ -130,16 +168,29 @@ void TRestructure::CopyFields(TDataCursor& work, const uint8_t* oldRecord, uint8
       // before anything changes rather than lost.
       RaiseEngineError(BlbErrInvalidField, cursor.tableName, FieldNameOf(oldDesc));
     }
-    uint8_t value[256] = {};
-    if (!ConvertFieldValue(oldType, FieldValueWidth(oldDesc), FieldValueBytes(oldDesc, oldRecord), newType,
-                           FieldValueWidth(newDesc), newDesc[FieldDescScaleOffset], value, settings,
-                           definition.LanguageId)) {
+    uint8_t value[MaxValueBytes] = {};
+    if (!ConvertValue(oldDesc, FieldValueBytes(oldDesc, oldRecord), newDesc, value)) {
       ReportLoss(rlValueNotConverted, FieldNameOf(oldDesc));
       continue;
     }
     work.PutFieldValue(newDesc, newRecord, true, value);
     if (newDesc[FieldDescSubtypeOffset] == AutoIncSubtype) autoIncGiven = true;
   }
+}
+
+// The conversion shortens texts to the new size; a text that would lose
+// characters does not fit.
+bool TRestructure::ConvertValue(const uint8_t* oldDesc, const uint8_t* oldValue, const uint8_t* newDesc,
+                                uint8_t* value) {
+  auto convert = [&](int32_t targetSize, uint8_t* target) {
+    return ConvertFieldValue(oldDesc[FieldDescTypeOffset], FieldValueWidth(oldDesc), oldValue,
+                             newDesc[FieldDescTypeOffset], targetSize, newDesc[FieldDescScaleOffset], target, settings,
+                             definition.LanguageId);
+  };
+  if (!convert(FieldValueWidth(newDesc), value)) return false;
+  if (newDesc[FieldDescTypeOffset] != StringFieldType) return true;
+  uint8_t whole[MaxValueBytes] = {};
+  return convert(MaxValueBytes, whole) && std::strcmp(reinterpret_cast<char*>(whole), reinterpret_cast<char*>(value)) == 0;
 }
 
 void TRestructure::InsertCopy(TDataCursor& work, uint8_t* newRecord) {

@@ -81,6 +81,20 @@ void ExchangeTableFiles(const std::string& oldTable, const std::string& newTable
     throw;
   }
   if (!deleteBackup) return;
-  for (int k = 0; k < KindCount; ++k)
-    if (backedUp[k]) Check(ops.Delete(backupName(k), inMemory), oldTable);
+  int32_t firstFailure = 0;
+  for (int k = 0; k < KindCount; ++k) {
+    const int32_t result = backedUp[k] ? ops.Delete(backupName(k), inMemory) : 0;
+    if (firstFailure == 0) firstFailure = result;
+  }
+  Check(firstFailure, oldTable);
+}
+
+void DeleteTableFiles(const std::string& table, bool inMemory, TTableFileOps& ops) {
+  int32_t firstFailure = 0;
+  for (const TFileKind& kind : TableFileKinds) {
+    const std::string name = ChangeFileExtension(table, kind.Ext);
+    const int32_t result = ops.Exists(name, inMemory) ? ops.Delete(name, inMemory) : 0;
+    if (firstFailure == 0) firstFailure = result;
+  }
+  Check(firstFailure, table);
 }

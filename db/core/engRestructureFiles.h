@@ -27,3 +27,7 @@ inline constexpr uint16_t CrossDeviceError = 11025;
 // With deleteBackup the backups go once the new files are in place.
 void ExchangeTableFiles(const std::string& oldTable, const std::string& newTable, bool inMemory, bool deleteBackup,
                         TTableFileOps& ops);
+
+// Deletes whichever of the table's files exist, each attempted; raises the
+// first failure.
+void DeleteTableFiles(const std::string& table, bool inMemory, TTableFileOps& ops);
