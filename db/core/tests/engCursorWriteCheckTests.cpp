@@ -123,9 +123,14 @@ TEST_F(CursorCheckTest, LimitsCompareByTheFieldType) {
   TDataCursor& cursor = OpenChecked();
   uint8_t desc[FieldDescSize] = {};
   cursor.GetTableFieldDesc(fName, desc);
-  EXPECT_TRUE(cursor.CheckLimit("b", false, desc, reinterpret_cast<const uint8_t*>("b")));
-  EXPECT_FALSE(cursor.CheckLimit("b", false, desc, reinterpret_cast<const uint8_t*>("B")));
-  EXPECT_FALSE(cursor.CheckLimit("b", true, desc, reinterpret_cast<const uint8_t*>("ba")));
+  auto text = [](const char* value) {
+    std::vector<uint8_t> bytes(21, 0);
+    std::memcpy(bytes.data(), value, std::strlen(value));
+    return bytes;
+  };
+  EXPECT_TRUE(cursor.CheckLimit("b", false, desc, text("b").data()));
+  EXPECT_FALSE(cursor.CheckLimit("b", false, desc, text("B").data()));
+  EXPECT_FALSE(cursor.CheckLimit("b", true, desc, text("ba").data()));
   cursor.GetTableFieldDesc(fDay, desc);
   const int32_t yesterday = DateTimeToDayNumber(TestNow) - 1;
   EXPECT_FALSE(cursor.CheckLimit("DATE", false, desc, reinterpret_cast<const uint8_t*>(&yesterday)));
