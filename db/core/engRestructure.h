@@ -41,6 +41,13 @@ private:
   bool deleteBackup;
   // Of the new definition's language, for the values carried over.
   TFormatSettings settings;
+  struct TCarriedBlob {
+    uint32_t RecordNo;
+    uint32_t Sequence;
+    uint32_t FirstOffset;
+  };
+  // The chains written for the record being copied.
+  std::vector<TCarriedBlob> carriedBlobs;
   bool stopAsking = false;
   bool carryOn = true;
 
@@ -63,7 +70,10 @@ private:
   // engRestructureCopy.
   void CopyTable(TTableFileOps& fileOps);
   void CopyRecords(TDataCursor& work);
-  void CopyFields(TDataCursor& work, const uint8_t* oldRecord, uint8_t* newRecord, bool& autoIncGiven);
+  void CopyFields(TDataCursor& work, uint32_t oldRecordNo, const uint8_t* oldRecord, uint8_t* newRecord, bool& autoIncGiven);
+  void CarryBlob(TDataCursor& work, uint32_t oldRecordNo, const uint8_t* oldDesc, const uint8_t* oldRecord,
+                 const uint8_t* newDesc, uint8_t* newRecord);
+  void FreeCarriedBlobs(TDataCursor& work);
   bool ConvertValue(const uint8_t* oldDesc, const uint8_t* oldValue, const uint8_t* newDesc, uint8_t* value);
   void InsertCopy(TDataCursor& work, uint8_t* newRecord);
 

@@ -5,7 +5,6 @@
 #include <memory>
 #include <vector>
 
-#include "engBlobBuffer.h"
 #include "engCursorWrite.h"
 #include "engDataFile.h"
 #include "engDataHeader.h"
@@ -134,18 +133,19 @@ void TRestructure::CopyRecords(TDataCursor& work) {
       if (!old->IsDeleted()) {
         work.ApplyDefaults(newRecord.data());
         bool autoIncGiven = false;
-        CopyFields(work, old->Buffer(), newRecord.data(), autoIncGiven);
+        CopyFields(work, r, old->Buffer(), newRecord.data(), autoIncGiven);
         if (carryOn) {
           if (!autoIncGiven) SetRecordAutoInc(newRecord.data(), GetRecordAutoInc(old->Buffer()));
           InsertCopy(work, newRecord.data());
         }
+        FreeCarriedBlobs(work);
       }
     }
     ReportProgress(r, total);
   }
 }
 
-void TRestructure::CopyFields(TDataCursor& work, const uint8_t* oldRecord, uint8_t* newRecord, bool& autoIncGiven) {
+void TRestructure::CopyFields(TDataCursor& work, uint32_t oldRecordNo, const uint8_t* oldRecord, uint8_t* newRecord, bool& autoIncGiven) {
   TDataFile& data = cursor.DataFile();
   uint8_t oldDesc[FieldDescSize];
   uint8_t newDesc[FieldDescSize];
@@ -164,9 +164,8 @@ void TRestructure::CopyFields(TDataCursor& work, const uint8_t* oldRecord, uint8
         ReportLoss(rlValueNotConverted, FieldNameOf(oldDesc));
         continue;
       }
-      // BLOB chains cannot be carried into another table yet: refused
-      // before anything changes rather than lost.
-      RaiseEngineError(BlbErrInvalidField, cursor.tableName, FieldNameOf(oldDesc));
+      CarryBlob(work, oldRecordNo, oldDesc, oldRecord, newDesc, newRecord);
+      continue;
     }
     uint8_t value[MaxValueBytes] = {};
     if (!ConvertValue(oldDesc, FieldValueBytes(oldDesc, oldRecord), newDesc, value)) {
@@ -196,6 +195,8 @@ bool TRestructure::ConvertValue(const uint8_t* oldDesc, const uint8_t* oldValue,
 void TRestructure::InsertCopy(TDataCursor& work, uint8_t* newRecord) {
   try {
     work.InsertRecord(newRecord, false);
+    // The inserted record owns its chains now.
+    carriedBlobs.clear();
   } catch (const Exception&) {
     const uint16_t code = GetErrorCode();
     if (code == CurErrDuplicateKey)
