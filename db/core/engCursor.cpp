@@ -163,6 +163,7 @@ void TDataCursor::Open() {
     windowLast = int32_t(IndexFile().GetRecordCount());
     SetEmptyPosition();
     if (table->IndexRecreated() && table->UseCount() == 1) RebuildDeletedIndex();
+    else if (table->IndexesOutOfStep() && table->UseCount() == 1) RebuildAllIndexes();
     LoadIndexState(sqlSourceTable ? NaturalOrderIndex : 0);
     UpdateFilterState();
     RebuildWindowAndBitmaps();

@@ -12,6 +12,7 @@
 // starts the operation over.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -457,6 +458,8 @@ private:
   void DeriveFieldFlags();
   void RepairOnFirstOpen();
   void RebuildDeletedIndex();
+  void RebuildAllIndexes();
+  void RebuildIndexes(const std::function<void()>& prepare);
   // The 127-byte data file header of the table, open or on disk.
   void ReadDataHeader(uint8_t* header);
   std::string HeaderText(const uint8_t* header, int offset, int limit) const;
@@ -518,6 +521,7 @@ private:
   void FreeIndexPages(uint8_t n);
   void FreePageTree(uint8_t n, uint32_t offset, int depth);
   void RemoveDuplicateRecord(uint8_t newIndex, TRecord* record);
+  void InsertKeysOfRecords(uint8_t n, bool removeDuplicates);
   void FreeRecordBlobs(TRecord* record);
   void ReportProgress(uint32_t done, uint32_t total);
 

@@ -1,9 +1,11 @@
 // The cursor's indexes: choosing the current one, keeping index entries
 // as records change, adding and dropping indexes, and building the
-// deleted-records index again for a table that lost its index file.
+// deleted-records index again for a table that lost its index file, or
+// every index for a table whose indexes disagree with its data.
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <vector>
 
 #include "engCursor.h"
@@ -225,26 +227,8 @@ void TDataCursor::AddIndex(const uint8_t* indexDesc) {
 
   const uint8_t added = uint8_t(IndexFile().GetSecondaryCount());
   const uint8_t previous = indexNo;
-  const uint32_t slots = DataFile().PhysicalRecordCount();
   try {
-    LoadIndexState(added);
-    uint8_t key[MaxIndexKeyLength];
-    for (uint32_t slot = 1; slot <= slots; ++slot) {
-      TRecord* record = nullptr;
-      DataFile().GetRecord(nullptr, slot, 1, false, true, record);
-      try {
-        if (!record->IsDeleted()) {
-          BuildKey(record->Buffer(), key);
-          if (indexUnique && KeyExists(key)) RemoveDuplicateRecord(added, record);
-          else InsertKey(key, slot);
-        }
-      } catch (...) {
-        DataFile().ReleaseRecord(record);
-        throw;
-      }
-      DataFile().ReleaseRecord(record);
-      ReportProgress(slot, slots);
-    }
+    InsertKeysOfRecords(added, true);
   } catch (...) {
     ReleaseQuietly([&] { LoadIndexState(previous); });
     throw;
@@ -253,6 +237,32 @@ void TDataCursor::AddIndex(const uint8_t* indexDesc) {
   UpdateFilterState();
   RebuildWindowAndBitmaps();
   SetToBegin();
+}
+
+// Index n, empty, takes the key of every record in use. A key that a
+// unique index holds already removes the later record, or, without
+// removeDuplicates, is refused (9729) with nothing removed.
+void TDataCursor::InsertKeysOfRecords(uint8_t n, bool removeDuplicates) {
+  LoadIndexState(n);
+  const uint32_t slots = DataFile().PhysicalRecordCount();
+  uint8_t key[MaxIndexKeyLength];
+  for (uint32_t slot = 1; slot <= slots; ++slot) {
+    TRecord* record = nullptr;
+    DataFile().GetRecord(nullptr, slot, 1, false, true, record);
+    try {
+      if (!record->IsDeleted()) {
+        BuildKey(record->Buffer(), key);
+        if (!indexUnique || !KeyExists(key)) InsertKey(key, slot);
+        else if (removeDuplicates) RemoveDuplicateRecord(n, record);
+        else Raise(CurErrDuplicateKey);
+      }
+    } catch (...) {
+      DataFile().ReleaseRecord(record);
+      throw;
+    }
+    DataFile().ReleaseRecord(record);
+    ReportProgress(slot, slots);
+  }
 }
 
 // The later of two records with one key of a new unique index leaves the
@@ -305,13 +315,28 @@ void TDataCursor::DeleteIndex(const std::string& name) {
   SetToBegin();
 }
 
-// Every record slot gets its key (status byte, row number) again, and
-// the record count is recounted.
 void TDataCursor::RebuildDeletedIndex() {
+  RebuildIndexes([this] { SetPrimaryIsNatural(); });
+}
+
+// Every index is built again from the data records, after an interrupted
+// writer left them out of step with the data and with each other.
+void TDataCursor::RebuildAllIndexes() {
+  RebuildIndexes([this] {
+    IndexFile().EmptyIndexes();
+    for (int n = 0; n <= IndexFile().GetSecondaryCount(); ++n)
+      if (n != 0 || !PrimaryIsNatural()) InsertKeysOfRecords(uint8_t(n), false);
+  });
+}
+
+// Under the write lock, after prepare, every record slot gets its key
+// (status byte, row number) in the deleted-records index again, and the
+// record count is recounted.
+void TDataCursor::RebuildIndexes(const std::function<void()>& prepare) {
   table->LockWrite();
   const uint8_t previous = indexNo;
   try {
-    SetPrimaryIsNatural();
+    prepare();
     LoadIndexState(DeletedIndexNo);
     IndexFile().SetRecordCount(0);
     uint8_t key[MaxIndexKeyLength];

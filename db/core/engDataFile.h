@@ -131,8 +131,9 @@ public:
                    const TSortGroupCallbacks* callbacks);
 
   // Raises the first fault of the header, the descriptors or the record
-  // area's length.
-  void VerifyDataFile();
+  // area's length. With repair, sound whole records past the header's
+  // count are taken into it and a partial last record is cut off.
+  void VerifyDataFile(bool repair = false);
 
   uint32_t CacheHits() const { return cacheHits; }
   uint32_t ReadAheadReads() const { return readAheadReads; }
@@ -173,6 +174,8 @@ private:
   void WriteAt(int64_t offset, const void* buffer, int32_t count);
   // Sets the end of the file.
   void CutAt(int64_t offset);
+  void VerifyRecordArea(bool repair);
+  bool IsAppendedRecord(uint32_t number);
   void SetHeaderModified() { header.SetModified(true); }
   // Checks a header image read from the file before it replaces this one.
   void TakeHeader(const TDataHeader& image);

@@ -1,5 +1,6 @@
 // Verification of the data file, run by the table's repair pass: the
-// format, the locale, every field descriptor, and the record area's length.
+// format, the locale, every field descriptor, and the record area's length
+// (repaired after an interrupted append).
 
 #include <cstring>
 #include <vector>
@@ -7,6 +8,7 @@
 #include "engDataDefaultText.h"
 #include "engDataFile.h"
 #include "engLanguages.h"
+#include "engLittleEndian.h"
 #include "engStrings.h"
 #include "osLocale.h"
 #include "rtlStrUtils.h"
@@ -46,7 +48,7 @@ bool DescriptorIsSound(const uint8_t* descs, int position, const TFormatSettings
 
 }  // namespace
 
-void TDataFile::VerifyDataFile() {
+void TDataFile::VerifyDataFile(bool repair) {
   if (header.Format() != DataFileFormat) RaiseData(DatErrWrongVersion);
   const uint16_t languageId = LanguageId();
   if (languageId != 0 && !IsValidLocale(MakeLCID(languageId, SortId()))) RaiseData(DatErrNoLanguageDriver);
@@ -72,8 +74,34 @@ void TDataFile::VerifyDataFile() {
   }
   if (running != RecordSize()) RaiseData(DatErrHeaderCorrupt);
 
-  const int64_t area = int64_t(FileSize()) - RecordAreaOffset();
-  if (area < 0 || area % RecordSize() != 0 || area / RecordSize() + 1 != NextRecordNumber())
-    RaiseData(DatErrHeaderCorrupt);
+  VerifyRecordArea(repair);
   if (length > 0) std::memcpy(descriptors, completed.data(), length);
+}
+
+// A writer stopped between writing its records and writing the header
+// leaves whole records past the header's count, and at most one partial
+// record after them; a repair takes the first in and cuts the second.
+void TDataFile::VerifyRecordArea(bool repair) {
+  const int64_t area = int64_t(FileSize()) - RecordAreaOffset();
+  if (area < 0) RaiseData(DatErrHeaderCorrupt);
+  const int64_t whole = area / RecordSize();
+  const bool partial = area % RecordSize() != 0;
+  if (whole + 1 == NextRecordNumber() && !partial) return;
+  if (!repair || whole + 1 < NextRecordNumber() || whole >= MaxRecordNumber ||
+      whole * RecordSize() > MaxRecordAreaBytes)
+    RaiseData(DatErrHeaderCorrupt);
+  for (uint32_t number = NextRecordNumber(); number <= uint32_t(whole); ++number)
+    if (!IsAppendedRecord(number)) RaiseData(DatErrHeaderCorrupt);
+  if (partial) CutAt(RecordOffset(uint32_t(whole) + 1));
+  if (whole + 1 == NextRecordNumber()) return;
+  header.Put32(DatHdrNextRecord, uint32_t(whole) + 1);
+  WriteHeader(true);
+}
+
+// An appended record is in use and links to itself.
+bool TDataFile::IsAppendedRecord(uint32_t number) {
+  std::vector<uint8_t> image(RecordSize());
+  ReadAt(RecordOffset(number), image.data(), RecordSize(), false);
+  if (IsEncrypted()) Decipher(image.data(), RecordSize());
+  return image[RecordDeletedOffset] == 0 && GetLE32(image.data() + RecordLinkOffset) == number;
 }

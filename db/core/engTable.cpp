@@ -71,6 +71,7 @@ void TDataTable::Open() {
   useCount = 1;
   if (open) return;
   indexRecreated = false;
+  indexesOutOfStep = false;
   open = true;
   BuildFileNames();
   try {
@@ -144,6 +145,7 @@ void TDataTable::CloseFiles() {
   readIndexLock = readBlobLock = changeCheckIndexLock = changeCheckBlobLock = 0;
   open = false;
   indexRecreated = false;
+  indexesOutOfStep = false;
   dataChanged = false;
 }
 
@@ -184,6 +186,7 @@ void TDataTable::CreateFiles(const uint8_t* fieldDescs, int fieldCount, const ui
   useCount = 1;
   filesReadOnly = false;
   indexRecreated = false;
+  indexesOutOfStep = false;
 }
 
 void TDataTable::Encipher(uint8_t* buffer, uint32_t length) { ApplyTableCipher(buffer, length); }

@@ -150,8 +150,12 @@ public:
   void BackupIndex();
   void RestoreIndex(bool keepCurrent, bool deleteBackup);
   void Empty();
-  // The verify-and-repair pass of the three files.
+  // The verify-and-repair pass of the three files. Whole records an
+  // interrupted append left past the data header's count are taken in;
+  // indexes found out of step with the data are left for the first cursor
+  // to rebuild (IndexesOutOfStep).
   void Repair();
+  bool IndexesOutOfStep() const { return indexesOutOfStep; }
   bool IsEncrypted() const override { return dataFile.IsEncrypted(); }
 
   TTableCursorLink* CursorLink = nullptr;
@@ -177,6 +181,10 @@ public:
   void ReportRepair(TDataCursor* cursor, const std::string& text) override;
 
 private:
+  // Index agreement with the data (engTableIndexCheck.cpp).
+  bool IndexesMatchData();
+  uint32_t CountRecordsInUse();
+  bool CountTreeKeys(uint8_t n, uint32_t offset, uint32_t slots, int depth, uint32_t& count);
   TDataDirectory* directory;
   int32_t useCount = 0;
   std::string name;
@@ -193,6 +201,7 @@ private:
   TIndexFile indexFile;
   TBlobFile blobFile;
   bool indexRecreated = false;
+  bool indexesOutOfStep = false;
   TRecordsBitmap heldLocks;
   TRecordsBitmap cursorLocks;
   TRecordsBitmap deferredUnlocks;

@@ -69,8 +69,9 @@ void TDataTable::Empty() {
 }
 
 void TDataTable::Repair() {
-  dataFile.VerifyDataFile();
+  dataFile.VerifyDataFile(!readOnly);
   // An index file made empty by the open has nothing to verify yet.
   if (!indexRecreated) indexFile.VerifyIndexFile();
+  indexesOutOfStep = !indexRecreated && !readOnly && !IndexesMatchData();
   if (HasBlobFile()) blobFile.VerifyHeader();
 }

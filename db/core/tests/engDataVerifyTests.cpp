@@ -22,14 +22,14 @@ protected:
   }
 
   // The engine error of opening the damaged file and verifying it.
-  uint16_t OpenAndVerify(const std::function<void(std::vector<uint8_t>&)>& damage) {
+  uint16_t OpenAndVerify(const std::function<void(std::vector<uint8_t>&)>& damage, bool repair = false) {
     std::vector<uint8_t> bytes = sound;
     damage(bytes);
     WriteDisk(bytes);
     file = NewDataFile();
     const uint16_t code = RaisedCode([&] {
       file->Open();
-      file->VerifyDataFile();
+      file->VerifyDataFile(repair);
     });
     file->Close();
     return code;
@@ -100,6 +100,35 @@ TEST_F(DataVerifyTest, VerificationFindsLocaleAndLengthFaults) {
               b.resize(RecordArea + 3 * (OrderRecordSize + 1));
             }),
             8961);
+}
+
+// Records an interrupted append wrote before its header: whole ones that
+// are in use and link to themselves are taken in, a partial one is cut.
+TEST_F(DataVerifyTest, ARepairTakesInAppendedRecordsAndCutsAPartialOne) {
+  const auto appendRecords = [](int whole, bool partial, bool sound) {
+    return [=](std::vector<uint8_t>& b) {
+      std::vector<uint8_t> record(b.end() - OrderRecordSize, b.end());
+      for (int i = 0; i < whole; ++i) {
+        PutLE32(record.data() + RecordLinkOffset, sound ? uint32_t(4 + i) : 3u);
+        b.insert(b.end(), record.begin(), record.end());
+      }
+      if (partial) b.insert(b.end(), record.begin(), record.begin() + OrderRecordSize / 2);
+    };
+  };
+  EXPECT_EQ(OpenAndVerify(appendRecords(2, true, true)), 8961);
+  EXPECT_EQ(OpenAndVerify(appendRecords(2, true, true), true), 0);
+  EXPECT_EQ(DiskBytes().size(), RecordArea + 5 * OrderRecordSize);
+  file->Open();
+  EXPECT_EQ(file->PhysicalRecordCount(), 5u);
+  EXPECT_NO_THROW(file->VerifyDataFile());
+  file->Close();
+
+  EXPECT_EQ(OpenAndVerify(appendRecords(0, true, true), true), 0);
+  EXPECT_EQ(DiskBytes(), sound);
+  EXPECT_EQ(OpenAndVerify(appendRecords(1, false, false), true), 8961);
+  EXPECT_EQ(OpenAndVerify([](auto& b) { b.resize(b.size() + OrderRecordSize); }, true), 8961);
+  // Records missing from the end are no interrupted append.
+  EXPECT_EQ(OpenAndVerify([](auto& b) { b.resize(RecordArea + 2 * OrderRecordSize); }, true), 8961);
 }
 
 TEST_F(DataVerifyTest, VerificationCompletesTheDescriptors) {
