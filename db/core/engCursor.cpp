@@ -196,6 +196,7 @@ void TDataCursor::AskForPassword() {
 
 void TDataCursor::TakeTableValues() {
   AttachFields(DataFile(), IndexFile());
+  blobs.Attach(*table);
   GetCharMap(LanguageId(), SortId(), charMap);
   TakeChangeSnapshot();
   DeriveFieldFlags();
@@ -215,7 +216,8 @@ void TDataCursor::DeriveFieldFlags() {
 
 void TDataCursor::Close(bool closeTable) {
   if (!open) return;
-  // Open BLOB handles and filters go with the cursor's other state here.
+  // Open BLOBs go unposted: their changes are discarded.
+  blobs.Detach();
   filterActive = false;
   visibleCount = 0;
   visible->ClearAll();
@@ -246,7 +248,6 @@ void TDataCursor::Close(bool closeTable) {
 
 // ---- the table's questions -------------------------------------------------
 
-bool TDataCursor::FindOpenBlobSize(int32_t, int32_t&) const {
-  // The cursor opens no BLOBs of its own yet.
-  return false;
+bool TDataCursor::FindOpenBlobSize(int32_t reference, int32_t& size) const {
+  return blobs.FindOpenBlobSize(reference, size);
 }

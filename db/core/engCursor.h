@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "engBlobField.h"
 #include "engCharMaps.h"
 #include "engDataSort.h"
 #include "engFieldAccess.h"
@@ -96,7 +97,7 @@ struct TTableDefinition {
   bool AllowNaturalPrimary = true;
 };
 
-class TDataCursor : public TEngineObject, public TCursorFields {
+class TDataCursor : public TEngineObject, public TCursorFields, private TBlobOperationBracket {
 public:
   explicit TDataCursor(TDataDirectory* directory);
   ~TDataCursor() override;
@@ -349,6 +350,22 @@ public:
   void DeleteRecord(const uint8_t* record, bool reposition);
   // ---- end of record changes -------------------------------------------------
 
+  // ---- BLOB fields (engCursorBlobs) -------------------------------------------
+  // A record's open BLOBs reach the BLOB file when the record is inserted,
+  // changed or deleted; closing one before discards its changes. Results
+  // and numbering as TCursorBlobs has them.
+  int32_t OpenBlob(int fieldNo, uint8_t* record, bool release, bool tableNumbering, uint8_t mode);
+  int32_t FreeBlob(int fieldNo, uint8_t* record, bool tableNumbering);
+  int32_t ReadBlob(int fieldNo, const uint8_t* record, bool tableNumbering, int32_t& countRead, int32_t count,
+                   void* destination, int32_t offset);
+  int32_t WriteBlob(int fieldNo, const uint8_t* record, bool tableNumbering, int32_t count, const void* source,
+                    int32_t offset);
+  int32_t TruncateBlob(int fieldNo, const uint8_t* record, bool tableNumbering, int32_t newSize);
+  int32_t GetBlobSize(int fieldNo, const uint8_t* record, bool tableNumbering, int32_t& size) const;
+  bool FindOpenBlob(const TBlobBuffer* buffer) const { return blobs.FindOpenBlob(buffer); }
+  int32_t OpenBlobCount() const { return blobs.OpenBlobCount(); }
+  // ---- end of BLOB fields -------------------------------------------------------
+
 protected:
   // TCursorFields.
   std::string FieldsTableName() const override { return tableName; }
@@ -522,7 +539,6 @@ private:
   void FreePageTree(uint8_t n, uint32_t offset, int depth);
   void RemoveDuplicateRecord(uint8_t newIndex, TRecord* record);
   void InsertKeysOfRecords(uint8_t n, bool removeDuplicates);
-  void FreeRecordBlobs(TRecord* record);
   void ReportProgress(uint32_t done, uint32_t total);
 
   // ---- record reads, locks and twins ------------------------------------------
@@ -550,6 +566,18 @@ private:
   // After this cursor's own change: where it now stands, and what it sees.
   void FollowOwnChange(const uint8_t* record, bool goTo);
   // ---- end of record changes ---------------------------------------------------
+
+  // ---- BLOB fields ---------------------------------------------------------------
+  TCursorBlobs blobs{this, *this, *this};
+  // TBlobOperationBracket: an open runs inside the operation bracket.
+  void BeginBlobOperation() override;
+  void EndBlobOperation() override;
+  // A record object's open BLOBs written and put into it, with table
+  // numbering; those opened for release are freed after.
+  void CommitRecordBlobs(TRecord* record);
+  // The chains of a record object that leaves the table are freed.
+  void FreeRecordBlobs(TRecord* record);
+  // ---- end of BLOB fields -----------------------------------------------------------
 
   // ---- restructure (engRestructure*) -------------------------------------------
 public:

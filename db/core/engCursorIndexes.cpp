@@ -288,21 +288,6 @@ void TDataCursor::RemoveDuplicateRecord(uint8_t newIndex, TRecord* record) {
   LoadIndexState(newIndex);
 }
 
-void TDataCursor::FreeRecordBlobs(TRecord* record) {
-  if (!table->HasBlobFile()) return;
-  for (int position = 1; position <= DataFile().FieldCount(); ++position) {
-    uint8_t fieldDesc[FieldDescSize];
-    DataFile().GetFieldDesc(position, fieldDesc);
-    if (fieldDesc[FieldDescTypeOffset] != BlobFieldType || !FieldHasValue(fieldDesc, record->Buffer())) continue;
-    uint8_t* value = FieldValueBytes(fieldDesc, record->Buffer());
-    uint32_t first = GetLE32(value);
-    if (first == 0 || int32_t(first) < 0) continue;
-    table->BlobFile().FreeChain(this, false, false, record->RecordNumber(), GetLE32(value + 4), first);
-    PutLE32(value, 0);
-    FieldNullByte(fieldDesc, record->Buffer()) = 0;
-  }
-}
-
 void TDataCursor::DeleteIndex(const std::string& name) {
   RequireExclusiveWritable();
   const int slot = FindIndexByName(name);

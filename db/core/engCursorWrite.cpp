@@ -114,6 +114,7 @@ void TDataCursor::InsertRecord(uint8_t* record, bool goToNew) {
     }
     stored->CopyFields(record);
     stored->SetAutoIncValue(GetRecordAutoInc(record));
+    CommitRecordBlobs(stored.Get());
     SetRecordPhysicalNo(record, number);
 
     uint8_t key[MaxIndexKeyLength];
@@ -180,6 +181,7 @@ void TDataCursor::ModifyRecord(uint8_t* record, bool unlock, bool goTo) {
     }
     stored->CopyFields(record);
     stored->SetAutoIncValue(GetRecordAutoInc(record));
+    CommitRecordBlobs(stored.Get());
     stored.Release();
     FlushTable(keyChanged);
     if ((unlock || lockedHere) && HoldsRecordLock(number)) UnlockRecord(number);

@@ -52,13 +52,17 @@ TEST_F(RestructureTest, FailureAtEachStepOfTheExchangeKeepsTheOldTable) {
     EXPECT_EQ(TableRows(), (Rows{{"1", "Ann"}, {"2", "Bob"}}));
     // Only the deletes of the backups come after the new files are in place.
     const bool newInPlace = failAt > steps - 2;
-    if (!newInPlace) EXPECT_NE(error, 0);
+    if (!newInPlace) {
+      EXPECT_NE(error, 0);
+    }
     TDataCursor& cursor = OpenCursor("PEOPLE", true);
     uint8_t desc[FieldDescSize];
     cursor.GetTableFieldDesc(2, desc);
     EXPECT_EQ(desc[FieldDescDeclaredSizeOffset], newInPlace ? 40 : 30);
     cursor.Close(true);
-    if (!newInPlace) EXPECT_FALSE(FileExists("PEOPLE.DBK") || FileExists("PEOPLE.IBK"));
+    if (!newInPlace) {
+      EXPECT_FALSE(FileExists("PEOPLE.DBK") || FileExists("PEOPLE.IBK"));
+    }
     EXPECT_TRUE(WorkFolderEmpty());
   }
 }

@@ -1,0 +1,146 @@
+// BLOB values written, changed and freed through the cursor's own record
+// changes, and read back through a cursor that opened the table afresh.
+
+#include "engBlobFile.h"
+#include "engCursorWriteTestSupport.h"
+
+namespace {
+
+enum : int { fId = 1, fNotes = 2 };
+
+// Text of n bytes that differs with seed, so a stale block shows.
+std::vector<uint8_t> Text(size_t n, int seed) {
+  std::vector<uint8_t> text(n);
+  for (size_t i = 0; i < n; ++i) text[i] = uint8_t('a' + (i * 7 + size_t(seed)) % 26);
+  return text;
+}
+
+class CursorBlobTest : public CursorWriteTest {
+protected:
+  TDataCursor* cursor = nullptr;
+
+  void SetUp() override {
+    CursorWriteTest::SetUp();
+    Create("NOTES", {{"ID", IntType}, {"NOTES", BlobFieldType}}, {{"", {1}}});
+    cursor = &OpenCursor("NOTES");
+  }
+
+  TBlobFile& Blobs() { return cursor->Table()->BlobFile(); }
+  void Reopen() {
+    cursor->Close(false);
+    cursor = &OpenCursor("NOTES");
+  }
+
+  // Opens the record's value for release and replaces it with text.
+  void PutText(uint8_t* record, const std::vector<uint8_t>& text) {
+    ASSERT_EQ(cursor->OpenBlob(fNotes, record, true, false, BlobOpenWrite), 0);
+    ASSERT_EQ(cursor->TruncateBlob(fNotes, record, false, 0), 0);
+    ASSERT_EQ(cursor->WriteBlob(fNotes, record, false, int32_t(text.size()), text.data(), 0), 0);
+  }
+  void InsertText(int32_t id, const std::vector<uint8_t>& text) {
+    std::vector<uint8_t> record = Record(*cursor, {&id});
+    PutText(record.data(), text);
+    cursor->InsertRecord(record.data(), false);
+  }
+  void ModifyText(int32_t id, const std::vector<uint8_t>& text) {
+    ASSERT_TRUE(Find(*cursor, id));
+    std::vector<uint8_t> record = Current(*cursor);
+    PutText(record.data(), text);
+    cursor->ModifyRecord(record.data(), false, false);
+  }
+  std::vector<uint8_t> ReadText(int32_t id) {
+    EXPECT_TRUE(Find(*cursor, id));
+    std::vector<uint8_t> record = Current(*cursor);
+    EXPECT_EQ(cursor->OpenBlob(fNotes, record.data(), false, false, BlobOpenRead), 0);
+    int32_t size = -1;
+    EXPECT_EQ(cursor->GetBlobSize(fNotes, record.data(), false, size), 0);
+    std::vector<uint8_t> text(size_t(std::max(size, 0)));
+    int32_t got = 0;
+    EXPECT_EQ(cursor->ReadBlob(fNotes, record.data(), false, got, size, text.data(), 0), 0);
+    EXPECT_EQ(got, size);
+    EXPECT_EQ(cursor->FreeBlob(fNotes, record.data(), false), 0);
+    return text;
+  }
+  // The stored first-block offset of the current record.
+  uint32_t FirstBlock(int32_t id) {
+    EXPECT_TRUE(Find(*cursor, id));
+    uint8_t desc[FieldDescSize];
+    cursor->GetTableFieldDesc(fNotes, desc);
+    return GetLE32(FieldValueBytes(desc, cursor->GetCurrentRecordBuffer()));
+  }
+};
+
+TEST_F(CursorBlobTest, InsertedValueIsReadBackAfterReopenAndReleasedBlobsClose) {
+  const std::vector<uint8_t> text = Text(4000, 1);
+  InsertText(7, text);
+  EXPECT_EQ(cursor->OpenBlobCount(), 0);
+  EXPECT_NE(FirstBlock(7), 0u);
+  Reopen();
+  EXPECT_EQ(ReadText(7), text);
+  EXPECT_EQ(cursor->OpenBlobCount(), 0);
+}
+
+TEST_F(CursorBlobTest, OpenValueSizeDecidesBlankAndCloseDiscardsUnpostedChanges) {
+  int32_t id = 1;
+  std::vector<uint8_t> record = Record(*cursor, {&id});
+  ASSERT_EQ(cursor->OpenBlob(fNotes, record.data(), true, false, BlobOpenWrite), 0);
+  bool blank = false;
+  cursor->GetTableField(fNotes, record.data(), blank, nullptr);
+  EXPECT_TRUE(blank);
+  ASSERT_EQ(cursor->WriteBlob(fNotes, record.data(), false, 3, "abc", 0), 0);
+  cursor->GetTableField(fNotes, record.data(), blank, nullptr);
+  EXPECT_FALSE(blank);
+  cursor->InsertRecord(record.data(), false);
+
+  ASSERT_TRUE(Find(*cursor, 1));
+  std::vector<uint8_t> changed = Current(*cursor);
+  PutText(changed.data(), Text(900, 2));
+  Reopen();
+  EXPECT_EQ(ReadText(1), std::vector<uint8_t>({'a', 'b', 'c'}));
+}
+
+TEST_F(CursorBlobTest, ModifiedValueShrinksInPlaceAndGrowsIntoFreedBlocks) {
+  InsertText(1, Text(3000, 1));
+  const uint32_t first = FirstBlock(1);
+  const uint32_t end = Blobs().EndOffset();
+
+  const std::vector<uint8_t> shorter = Text(600, 2);
+  ModifyText(1, shorter);
+  EXPECT_EQ(FirstBlock(1), first);
+  EXPECT_NE(Blobs().FirstFree(), 0u);
+  Reopen();
+  EXPECT_EQ(ReadText(1), shorter);
+
+  // The freed blocks are taken before the file grows.
+  const std::vector<uint8_t> longer = Text(3000, 3);
+  ModifyText(1, longer);
+  EXPECT_EQ(Blobs().EndOffset(), end);
+  Reopen();
+  EXPECT_EQ(ReadText(1), longer);
+  EXPECT_EQ(FirstBlock(1), first);
+}
+
+TEST_F(CursorBlobTest, DeletedRecordFreesItsChainForTheNextAppend) {
+  InsertText(1, Text(3000, 1));
+  InsertText(2, {});
+  const uint32_t end = Blobs().EndOffset();
+  ASSERT_EQ(Blobs().FirstFree(), 0u);
+
+  ASSERT_TRUE(Find(*cursor, 1));
+  cursor->DeleteRecord(Current(*cursor).data(), false);
+  EXPECT_NE(Blobs().FirstFree(), 0u);
+  ASSERT_TRUE(Find(*cursor, 2));
+  cursor->DeleteRecord(Current(*cursor).data(), false);
+  EXPECT_EQ(cursor->OpenBlobCount(), 0);
+
+  // As many blocks as the first value had.
+  const std::vector<uint8_t> text = Text(3000, 4);
+  InsertText(3, text);
+  EXPECT_EQ(Blobs().EndOffset(), end);
+  EXPECT_EQ(Blobs().FirstFree(), 0u);
+  Reopen();
+  EXPECT_EQ(ReadText(3), text);
+  EXPECT_EQ(cursor->GetRecordCount(), 1);
+}
+
+}  // namespace
