@@ -165,3 +165,29 @@ TEST_F(CursorTest, CursorsOfOneProcessShareTheTable) {
   second.Close(false);
   EXPECT_EQ(natural.Table()->UseCount(), 1);
 }
+
+TEST_F(CursorTest, StrictChangeDetectionSeesAnotherTablesAppend) {
+  CreatePeople("PEOPLE", {{"", {1}}});
+  // A second session has a table object of its own on the same files, as
+  // another process would.
+  TDataSession* otherSession = nullptr;
+  CreateEngineSession(otherSession);
+  TDataDirectory* otherDirectory = otherSession->OpenDirectory("", folder);
+  TCursorPtr writer(new TDataCursor(otherDirectory));
+  writer->SetTableName("PEOPLE");
+  writer->Open();
+  TDataCursor& reader = OpenCursor("PEOPLE");
+  EXPECT_NE(reader.Table(), writer->Table());
+  Append(*writer, Person(*writer, 1, "a"));
+
+  reader.SetToBegin();
+  EXPECT_EQ(reader.GetRecordCount(), 0);
+  session->StrictChangeDetection = true;
+  reader.SetToBegin();
+  EXPECT_EQ(reader.GetRecordCount(), 1);
+  reader.MoveBy(1);
+  EXPECT_EQ(IdOf(reader), 1);
+
+  writer.reset();
+  FreeEngineSession(otherSession);
+}
