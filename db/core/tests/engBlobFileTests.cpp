@@ -162,11 +162,7 @@ TEST_F(BlobFileTest, EncryptedFileIsCipheredHeaderAndBlockPiecesApart) {
 
 TEST_F(BlobFileTest, AnotherWritersHeaderIsTakenOver) {
   Create();
-  file->Close();
-  file = NewBlobFile(512);
-  file->Open();
-  std::unique_ptr<TBlobFile> other = NewBlobFile(512);
-  other->Open();
+  std::unique_ptr<TBlobFile> other = ShareWithSecondOpener();
   WriteBlob(Bytes(600, 1), 1);
   WriteBack();
   EXPECT_TRUE(other->HeaderChanged());
@@ -193,11 +189,7 @@ TEST_F(BlobFileTest, ResetHeaderEmptiesTheFileAndKeepsTheCount) {
 
 TEST_F(BlobFileTest, LocksTakeTheProtocolsBytes) {
   Create();
-  file->Close();
-  file = NewBlobFile(512);
-  file->Open();
-  std::unique_ptr<TBlobFile> other = NewBlobFile(512);
-  other->Open();
+  std::unique_ptr<TBlobFile> other = ShareWithSecondOpener();
   ASSERT_TRUE(file->LockExclusive());
   EXPECT_FALSE(other->LockRange(2147418112, 1, true));
   EXPECT_FALSE(other->LockRange(2147483646, 1, true));

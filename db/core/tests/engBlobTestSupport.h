@@ -66,6 +66,14 @@ protected:
     file->Open();
   }
 
+  // The created file opened again, shared, and a second opener of it.
+  std::unique_ptr<TBlobFile> ShareWithSecondOpener() {
+    Reopen();
+    std::unique_ptr<TBlobFile> other = NewBlobFile(file->BlockSize());
+    other->Open();
+    return other;
+  }
+
   TBlock* Get(uint32_t offset) {
     TBlock* block = nullptr;
     EXPECT_TRUE(file->GetBlock(nullptr, offset, block, 1, false));
