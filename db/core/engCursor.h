@@ -302,6 +302,9 @@ public:
   int32_t GetRecord(uint8_t* buffer, bool lock);
   int32_t GetNextRecord(uint8_t* buffer);
   int32_t GetPriorRecord(uint8_t* buffer);
+  // A new record buffer with the current record's values; its BLOBs are
+  // copies, open in the buffer's fields until the buffer is inserted.
+  int32_t CopyRecord(uint8_t* buffer);
   // 0 is the current record. Another cursor of this process holding the
   // record gives 10258 at once; the cursor holding it may lock it again
   // (a change of a record read for editing) and one unlock releases it.
@@ -552,6 +555,7 @@ private:
   bool RefreshInto(uint8_t* buffer);
   int32_t CrackResult() const;
   void CopyRangeTo(TDataCursor& twin) const;
+  void CopyBlobInto(int fieldNo, uint8_t* buffer);
   // ---- end of record reads, locks and twins ----------------------------------
 
   // ---- record changes ----------------------------------------------------------

@@ -3,10 +3,14 @@
 #include "engCursorRecords.h"
 
 #include <cstring>
+#include <vector>
 
+#include "engBlobBuffer.h"
 #include "engCursor.h"
 #include "engDataFile.h"
 #include "engDataHeader.h"
+#include "engDataRecord.h"
+#include "engKeyEncoding.h"
 #include "engTable.h"
 
 int32_t TDataCursor::CrackResult() const {
@@ -56,6 +60,50 @@ int32_t TDataCursor::GetPriorRecord(uint8_t* buffer) {
   MoveBy(-1);
   if (RefreshInto(buffer)) return 0;
   return beforeFirst ? CurResultBeginOfFile : CrackResult();
+}
+
+void TDataCursor::CopyBlobInto(int fieldNo, uint8_t* buffer) {
+  uint8_t* source = currentRecord->Buffer();
+  auto check = [this](int32_t result) {
+    if (result != 0) Raise(uint16_t(result));
+  };
+  check(OpenBlob(fieldNo, source, true, false, BlobOpenRead));
+  try {
+    int32_t size = 0;
+    check(GetBlobSize(fieldNo, source, false, size));
+    std::vector<uint8_t> value(static_cast<size_t>(size));
+    int32_t countRead = 0;
+    check(ReadBlob(fieldNo, source, false, countRead, size, value.data(), 0));
+    check(OpenBlob(fieldNo, buffer, true, false, BlobOpenWrite));
+    check(WriteBlob(fieldNo, buffer, false, size, value.data(), 0));
+  } catch (...) {
+    FreeBlob(fieldNo, source, false);
+    throw;
+  }
+  check(FreeBlob(fieldNo, source, false));
+}
+
+int32_t TDataCursor::CopyRecord(uint8_t* buffer) {
+  RequireOpen();
+  TOperationBracket bracket(*this);
+  ClearRecord(buffer);
+  if (!RefreshInto(nullptr)) return CrackResult();
+  const uint8_t* current = currentRecord->Buffer();
+  for (int position = 1; position <= FieldListCount(); ++position) {
+    const uint8_t* desc = FieldDescAt(position);
+    bool blank = true;
+    GetFieldValue(desc, current, blank, nullptr);
+    if (blank) continue;
+    if (desc[FieldDescTypeOffset] == BlobFieldType) {
+      CopyBlobInto(HasFieldMap() ? FieldDescNumber(desc) : position, buffer);
+    } else {
+      std::vector<uint8_t> value(static_cast<size_t>(FieldValueWidth(desc)));
+      GetFieldValue(desc, current, blank, value.data());
+      PutFieldValue(desc, buffer, true, value.data());
+    }
+  }
+  if (noAutoInc) std::memcpy(buffer + RecordAutoIncOffset, current + RecordAutoIncOffset, 4);
+  return 0;
 }
 
 uint32_t TDataCursor::GetPhysicalRecordCount() {
