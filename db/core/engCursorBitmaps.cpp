@@ -19,6 +19,7 @@ void TDataCursor::UpdateFilterState() {
 }
 
 void TDataCursor::RebuildWindowAndBitmaps() {
+  TOperationBracket bracket(*this);
   ComputeRangeWindow();
   RebuildBitmaps();
 }

@@ -64,7 +64,8 @@ void TDataCursor::SwitchToIndex(uint8_t n) {
 void TDataCursor::SetIndexNo(uint8_t n) {
   RequireOpen();
   if (n == indexNo) return;
-  if (!ValidIndexNo(n)) Raise(CurErrIndexName, {}, std::to_string(n));
+  // "Sys Deleted" holds deleted records too: only the cursor's own work walks it.
+  if (n == DeletedIndexNo || !ValidIndexNo(n)) Raise(CurErrIndexName, {}, std::to_string(n));
   const bool outermost = operationDepth++ == 0;
   if (outermost) restarts = 0;
   try {

@@ -108,6 +108,7 @@ bool TDataCursor::TryCountKeys(const uint8_t* key, bool inclusive, uint32_t& cou
 
 void TDataCursor::ComputeRangeWindow() {
   if (!open) return;
+  TOperationBracket bracket(*this);
   if (IsNaturalOrder() || !rangeActive) {
     windowFirst = 1;
     windowLast = int32_t(IndexFile().GetRecordCount());
