@@ -180,9 +180,11 @@ public:
   bool InRepairMode(TDataCursor* cursor) const override;
   void ReportRepair(TDataCursor* cursor, const std::string& text) override;
 
-private:
-  // Index agreement with the data (engTableIndexCheck.cpp).
+  // Whether every index, "Sys Deleted" included, holds exactly the data's
+  // records (engTableIndexCheck.cpp); the first open's repair asks it.
   bool IndexesMatchData();
+
+private:
   uint32_t CountRecordsInUse();
   bool CountTreeKeys(uint8_t n, uint32_t offset, uint32_t slots, int depth, uint32_t& count);
   TDataDirectory* directory;
