@@ -3,6 +3,7 @@
 // Texts convert by the table's own number and date rules.
 
 #include <cstring>
+#include "engFieldTypes.h"
 #include <string>
 
 #include "engBcd.h"
@@ -24,18 +25,7 @@
 
 namespace {
 
-enum : uint8_t {
-  ftString = 1,
-  ftDate = 2,
-  ftBoolean = 4,
-  ftSmallInt = 5,
-  ftInteger = 6,
-  ftFloat = 7,
-  ftDecimal = 8,
-  ftTime = 10,
-  ftTimeStamp = 11,
-  ftWord = 12,
-};
+using namespace EngineFieldTypes;
 
 // Bytes enough for any field value.
 constexpr int ValueBufferSize = 256;

@@ -1,4 +1,5 @@
 #include "engDataDefaultText.h"
+#include "engFieldTypes.h"
 
 #include <initializer_list>
 
@@ -7,17 +8,7 @@
 
 namespace {
 
-enum : uint8_t {
-  ftDate = 2,
-  ftBoolean = 4,
-  ftSmallInt = 5,
-  ftInteger = 6,
-  ftFloat = 7,
-  ftDecimal = 8,
-  ftTime = 10,
-  ftTimeStamp = 11,
-  ftWord = 12,
-};
+using namespace EngineFieldTypes;
 
 bool IsOneOf(const std::string& text, std::initializer_list<const char*> keywords) {
   for (const char* keyword : keywords)

@@ -1,4 +1,5 @@
 #include "engKeyEncoding.h"
+#include "engFieldTypes.h"
 
 #include <bit>
 #include <cstring>
@@ -7,23 +8,7 @@
 
 namespace {
 
-// Field type codes of the record layout.
-enum : uint8_t {
-  ftString = 1,
-  ftDate = 2,
-  ftBlob = 3,
-  ftBoolean = 4,
-  ftSmallInt = 5,
-  ftInteger = 6,
-  ftFloat = 7,
-  ftDecimal = 8,
-  ftTime = 10,
-  ftTimeStamp = 11,
-  ftWord = 12,
-  // No column type produces these codes; they still have fixed sizes.
-  ftReserved13 = 13,
-  ftReserved14 = 14,
-};
+using namespace EngineFieldTypes;
 
 constexpr uint8_t SignBit = 0x80;
 
