@@ -218,6 +218,11 @@ void TDataCursor::Close(bool closeTable) {
   if (!open) return;
   // Open BLOBs go unposted: their changes are discarded.
   blobs.Detach();
+  // The table may stay open for other cursors: a record lock left behind
+  // would keep every other user off the record until the table closes.
+  for (const uint32_t number : std::vector<uint32_t>(lockedRecords))
+    ReleaseQuietly([&] { UnlockRecord(number); });
+  lockedRecords.clear();
   filterActive = false;
   visibleCount = 0;
   visible->ClearAll();

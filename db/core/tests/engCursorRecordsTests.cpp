@@ -135,6 +135,19 @@ TEST_F(CursorRecordsTest, RecordLocksBetweenCursorsOfOneProcess) {
   first.UnlockRecord(1000);
 }
 
+TEST_F(CursorRecordsTest, ClosingACursorReleasesItsRecordLocksWhileTheTableStaysOpen) {
+  session->LockRetryCount = 0;
+  TDataCursor& first = People();
+  TDataCursor& second = OpenCursor("PEOPLE");
+  ASSERT_EQ(first.GetNextRecord(nullptr), 0);
+  const uint32_t number = first.CurrentRecordNumber();
+  first.LockRecord(number);
+  first.Close(false);
+  EXPECT_FALSE(second.Table()->HoldsRecordLock(number));
+  EXPECT_EQ(ErrorOf([&] { second.LockRecord(number); }), 0);
+  second.UnlockRecord(number);
+}
+
 TEST_F(CursorRecordsTest, ReadForEditingFailsOnAChangedRecordAndKeepsNoLock) {
   TDataCursor& reader = People();
   TDataCursor& other = OpenCursor("PEOPLE");
