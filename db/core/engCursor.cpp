@@ -10,6 +10,7 @@
 #include "engDataHeader.h"
 #include "engDirectory.h"
 #include "engErrors.h"
+#include "engExpParser.h"
 #include "engIndexFile.h"
 #include "engPaths.h"
 #include "engRecordsBitmap.h"
@@ -35,6 +36,8 @@ TCursorTableLink CursorTableLink;
 }  // namespace
 
 TDataCursor::TDataCursor(TDataDirectory* directory) : directory(directory) {
+  filters = new TSystemList;
+  parser = new TExpressionParser(nullptr);
   visible = GetRecordsBitmap();
   inRange = GetRecordsBitmap();
   inUse = GetRecordsBitmap();
@@ -45,6 +48,8 @@ TDataCursor::~TDataCursor() {
   ReleaseRecordsBitmap(visible);
   ReleaseRecordsBitmap(inRange);
   ReleaseRecordsBitmap(inUse);
+  delete parser;
+  delete filters;
 }
 
 void TDataCursor::Raise(uint16_t code, const std::string& fieldName, const std::string& index) const {
@@ -223,6 +228,7 @@ void TDataCursor::Close(bool closeTable) {
   for (const uint32_t number : std::vector<uint32_t>(lockedRecords))
     ReleaseQuietly([&] { UnlockRecord(number); });
   lockedRecords.clear();
+  DropAllFilters();
   filterActive = false;
   visibleCount = 0;
   visible->ClearAll();

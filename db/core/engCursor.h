@@ -20,6 +20,7 @@
 #include "engCharMaps.h"
 #include "engDataSort.h"
 #include "engFieldAccess.h"
+#include "engFilter.h"
 #include "engHeap.h"
 #include "engIndexPage.h"
 #include "engKeyCompare.h"
@@ -31,6 +32,10 @@ class TIndexFile;
 class TRecord;
 class TRecordsBitmap;
 class TLeafWalker;
+class TExpressionParser;
+class TExpToken;
+class TSystemList;
+struct TKeyStretch;
 
 // Engine errors of the cursor.
 inline constexpr uint16_t CurErrPageCorrupt = 8965;
@@ -53,6 +58,9 @@ inline constexpr uint16_t CurErrPasswordRequired = 10498;
 inline constexpr uint16_t CurErrAccessDenied = 11013;
 inline constexpr uint16_t CurErrIndexFieldType = 12292;
 inline constexpr uint16_t CurErrTableExists = 13060;
+inline constexpr uint16_t CurErrTooManyFilters = 9482;
+inline constexpr uint16_t CurErrFilterHandle = 10050;
+inline constexpr uint16_t CurErrFilter = 10051;
 inline constexpr uint16_t CurErrNoLanguageDriver = 15878;
 
 inline constexpr int MaxCursorFilters = 64;
@@ -260,6 +268,33 @@ public:
   void ResetRange();
   bool RangeActive() const { return rangeActive; }
 
+  // ---- filters (engCursorFilters, engCursorFilterEval, engCursorKeyStretch,
+  // engCursorOptimize) ----------------------------------------------------
+  // Added inactive, at most MaxCursorFilters (9482). With text: parsed and
+  // checked against the table (10051), then copied for it with the two
+  // options. Without text: tree, a condition already checked and copied
+  // for this table, owned by the filter when ownsTree. Without both: a
+  // callback filter. A dependent filter goes last, any other before the
+  // first dependent one.
+  TFilter* AddFilter(void* callbackContext, const std::string& text, bool noPartialCompare, bool caseInsensitive,
+                     bool costChoice, bool dependent, TFilterCallback callback, bool ownsTree, TExpToken* tree);
+  // nil: every filter. A handle the cursor does not hold gives 10050 and
+  // changes nothing.
+  void DropFilter(TFilter* filter);
+  void ActivateFilter(TFilter* filter);
+  void DeactivateFilter(TFilter* filter);
+  // The new condition of an active condition filter, which owns it; 10050
+  // for an inactive one. Nothing without a tree.
+  void UpdateFilter(TExpToken* tree, TFilter* filter);
+  int32_t FilterCount() const;
+  TFilter* FilterAt(int32_t index) const;
+  bool FilteringOn() const { return filterActive; }
+  // How far the table's indexes answer the condition under node, stored in
+  // every node it looks at (and AND sides put in the order to evaluate).
+  // With estimate, a node under a parent that selects more than 90% of the
+  // table's keys is given up.
+  uint8_t CanOptimizeCondition(uint8_t parentOperator, TExpToken* node, bool estimate);
+
   // ---- bookmarks -----------------------------------------------------------
   int GetBookmarkSize() const;
   void GetBookmark(uint8_t* bookmark) const;
@@ -378,6 +413,7 @@ protected:
 private:
   friend class TLeafWalker;
   friend class TCursorTableLink;
+  friend class TFilter;
 
   TDataDirectory* directory;
   TDataTable* table = nullptr;
@@ -448,6 +484,10 @@ private:
   TRecordsBitmap* inUse = nullptr;
   bool buildingBitmaps = false;
   bool computingWindow = false;
+  TSystemList* filters = nullptr;
+  // The records a filter scan reads, which reads ahead through them.
+  const TRecordsBitmap* scanBits = nullptr;
+  TExpressionParser* parser = nullptr;
   // Records that follow the current key's in its leaf without a gap.
   int32_t runForward = 0;
   int32_t runBackward = 0;
@@ -522,13 +562,50 @@ private:
   void BuildRangeBound(bool keyIsReady, const uint8_t* given, int fieldCount, bool low, uint8_t* bound);
   void ReFindAfterIndexChange(const uint8_t* record, bool hadRecord, bool wasEof);
 
-  // Bitmaps.
+  // Bitmaps. A Try... returns false when a read met another user's change;
+  // the build then starts over.
   void UpdateFilterState();
   void RebuildBitmaps();
+  // Only the one filter's bitmap is evaluated again (nil: every filter).
+  void RebuildBitmapsFor(TFilter* only);
+  bool TryBuildBitmaps(TFilter* only);
   bool TryBuildInUse();
+  bool TryBuildInRange();
+  bool TryEvaluateFilter(TFilter& filter);
   void CombineVisible();
   void RebuildWindowAndBitmaps();
   int32_t ReadAheadLimit(uint32_t record, bool forward, int32_t limit);
+  // After this cursor wrote a record (record nil: deleted it).
+  void KeepRecordBits(uint32_t number, const uint8_t* record);
+
+  // Filters.
+  int32_t FilterIndexOf(const TFilter* filter) const;
+  void DropAllFilters();
+  TExpToken* PrepareFilterText(const std::string& text, bool noPartialCompare, bool caseInsensitive);
+  // After a change of the filters: filter state, bitmaps, position.
+  void AfterFilterChange(TFilter* rebuilt);
+  // Filter evaluation (engCursorFilterEval): narrows bits to the records
+  // the node accepts.
+  void EvaluateFilterNode(TFilter& filter, const TExpToken* node, uint8_t parentOperator, TRecordsBitmap& bits);
+  void ScanRecords(TFilter& filter, const TExpToken* node, TRecordsBitmap& bits);
+  bool RecordPasses(TFilter& filter, const TExpToken* node, const uint8_t* record, uint32_t number);
+
+  // Index-served conditions (engCursorKeyStretch, engCursorOptimize).
+  // The index whose first field is the column a condition tests, with the
+  // case flag it asks for; -1 when none.
+  int FindConditionIndex(const TExpToken& node) const;
+  // The records of an index-served condition leaf, into bits.
+  void FillBitmapFromCondition(const TExpToken& node, bool costChoice, TRecordsBitmap& bits);
+  // The keys an index-served condition leaf selects.
+  uint32_t CountKeysOfCondition(const TExpToken& node);
+  void BuildNullStretch(const TExpToken& column, TKeyStretch& stretch);
+  void BuildConditionStretches(const TExpToken& node, std::vector<TKeyStretch>& stretches, bool& negated);
+  bool TryFindEdge(const uint8_t* bound, int length, bool strict, uint32_t& logical);
+  bool TryStretchPositions(const TKeyStretch& stretch, uint32_t& first, uint32_t& end);
+  bool TryFillFromStretch(const TKeyStretch& stretch, TRecordsBitmap& bits);
+  bool TryFillOutsideStretch(const TKeyStretch& stretch, TRecordsBitmap& bits);
+  bool TryFillPositions(uint32_t first, uint32_t end, const uint8_t* nullKey, TRecordsBitmap& bits);
+  bool NullSatisfies(const TExpToken& node);
 
   // Change detection.
   bool SnapshotDiffers() const;
@@ -536,6 +613,9 @@ private:
   void NoteRestart();
   // A read met another user's change: resynchronise before starting over.
   void AfterChangeSeen();
+  // Takes the counters as seen and returns to the position; the bitmaps
+  // are built again unless the caller keeps them current itself.
+  void FindPositionAgain(bool rebuildBitmaps);
 
   // Index maintenance.
   void FreeIndexPages(uint8_t n);
@@ -555,6 +635,7 @@ private:
   bool RefreshInto(uint8_t* buffer);
   int32_t CrackResult() const;
   void CopyRangeTo(TDataCursor& twin) const;
+  void CopyFiltersTo(TDataCursor& twin) const;
   void CopyBlobInto(int fieldNo, uint8_t* buffer);
   // ---- end of record reads, locks and twins ----------------------------------
 
@@ -567,8 +648,9 @@ private:
   // Writes the headers back for other processes (unless exclusive or
   // read-only on disk) and takes the counters as seen.
   void FlushTable(bool forceIndex);
-  // After this cursor's own change: where it now stands, and what it sees.
-  void FollowOwnChange(const uint8_t* record, bool goTo);
+  // After this cursor's own change of record number (record nil: deleted):
+  // where it now stands, and what it sees.
+  void FollowOwnChange(uint32_t number, const uint8_t* record, bool goTo);
   // ---- end of record changes ---------------------------------------------------
 
   // ---- BLOB fields ---------------------------------------------------------------

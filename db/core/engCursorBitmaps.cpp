@@ -1,22 +1,20 @@
 // The record bitmaps that navigation walks while filtering is on, as it
 // always is in natural order: the records in use, found on the
-// deleted-records index, and the visible records made of them.
+// deleted-records index, the records inside the range, every active
+// filter's records, and the visible records made of them.
 
 #include <algorithm>
 #include <cstring>
 
 #include "engCursor.h"
+#include "engCursorKeyStretch.h"
 #include "engCursorWalk.h"
 #include "engDataFile.h"
 #include "engErrors.h"
 #include "engIndexFile.h"
 #include "engRecordsBitmap.h"
+#include "engSystemList.h"
 #include "engTable.h"
-
-void TDataCursor::UpdateFilterState() {
-  // Active filters join natural order here once a cursor has them.
-  filterActive = IsNaturalOrder();
-}
 
 void TDataCursor::RebuildWindowAndBitmaps() {
   TOperationBracket bracket(*this);
@@ -24,7 +22,9 @@ void TDataCursor::RebuildWindowAndBitmaps() {
   RebuildBitmaps();
 }
 
-void TDataCursor::RebuildBitmaps() {
+void TDataCursor::RebuildBitmaps() { RebuildBitmapsFor(nullptr); }
+
+void TDataCursor::RebuildBitmapsFor(TFilter* only) {
   if (!filterActive) {
     visible->ClearAll();
     inRange->ClearAll();
@@ -35,24 +35,34 @@ void TDataCursor::RebuildBitmaps() {
   if (buildingBitmaps) return;
   buildingBitmaps = true;
   try {
-    for (;;) {
-      const int32_t slots = int32_t(DataFile().PhysicalRecordCount());
-      visible->SetRecordCount(slots);
-      inRange->SetRecordCount(slots);
-      inUse->SetRecordCount(slots);
-      inRange->ClearAll();
-      inUse->ClearAll();
-      // The range bitmap belongs to filtering in index order, where ranges
-      // live; natural order has no range.
-      if (slots == 0 || TryBuildInUse()) break;
-      NoteRestart();
-    }
+    while (!TryBuildBitmaps(only)) NoteRestart();
   } catch (...) {
     buildingBitmaps = false;
     throw;
   }
   buildingBitmaps = false;
   CombineVisible();
+}
+
+bool TDataCursor::TryBuildBitmaps(TFilter* only) {
+  const int32_t slots = int32_t(DataFile().PhysicalRecordCount());
+  visible->SetRecordCount(slots);
+  inRange->SetRecordCount(slots);
+  inUse->SetRecordCount(slots);
+  inRange->ClearAll();
+  inUse->ClearAll();
+  if (slots > 0) {
+    if (!TryBuildInUse()) return false;
+    if (rangeActive && !IsNaturalOrder() && !TryBuildInRange()) return false;
+  }
+  for (int32_t i = 0; i < filters->Count(); ++i) {
+    TFilter& filter = *FilterAt(i);
+    if (!filter.Active) continue;
+    // A filter left alone keeps its bitmap while the table keeps its size.
+    if (only && &filter != only && filter.Bitmap->RecordCount() == slots) continue;
+    if (!TryEvaluateFilter(filter)) return false;
+  }
+  return true;
 }
 
 // The deleted records are the keys of status 1 on "Sys Deleted"; every
@@ -74,29 +84,94 @@ bool TDataCursor::TryBuildInUse() {
   return true;
 }
 
-void TDataCursor::CombineVisible() {
-  if (rangeActive) {
-    visible->Assign(*inRange);
-    visible->AndWith(*inUse);
-  } else {
-    visible->Assign(*inUse);
+// The keys between the range's bounds; without a locale, a range over
+// most of the table is taken through the keys outside it.
+bool TDataCursor::TryBuildInRange() {
+  TKeyStretch stretch;
+  stretch.Length = keyLength;
+  stretch.HasFrom = !rangeLowOpen;
+  stretch.HasTo = !rangeHighOpen;
+  std::memcpy(stretch.From, rangeLow, keyLength);
+  std::memcpy(stretch.To, rangeHigh, keyLength);
+  if (LanguageId() == 0 && windowLast >= windowFirst &&
+      int64_t(windowLast - windowFirst + 1) * 2 > int64_t(IndexFile().GetRecordCount())) {
+    if (!TryFillOutsideStretch(stretch, *inRange)) return false;
+    inRange->Invert();
+    return true;
   }
+  return TryFillFromStretch(stretch, *inRange);
+}
+
+bool TDataCursor::TryEvaluateFilter(TFilter& filter) {
+  TRecordsBitmap& bits = *filter.Bitmap;
+  bits.SetRecordCount(visible->RecordCount());
+  bits.Assign(*inUse);
+  if (rangeActive && !IsNaturalOrder()) bits.AndWith(*inRange);
+  // A dependent filter reads only what the filters before it let through.
+  if (filter.Dependent && filter.OptimizeLevel != olFull) {
+    for (int32_t i = 0; i < filters->Count() && FilterAt(i) != &filter; ++i)
+      if (FilterAt(i)->Active) bits.AndWith(*FilterAt(i)->Bitmap);
+  }
+  try {
+    filter.Evaluate(bits);
+  } catch (const TBitmapRestart&) {
+    return false;
+  }
+  return true;
+}
+
+void TDataCursor::CombineVisible() {
+  visible->Assign(*inUse);
+  if (rangeActive && !IsNaturalOrder()) visible->AndWith(*inRange);
+  for (int32_t i = 0; i < filters->Count(); ++i)
+    if (FilterAt(i)->Active) visible->AndWith(*FilterAt(i)->Bitmap);
   visibleCount = visible->CountSet();
 }
 
+// The bits of one record this cursor wrote are set again from the record
+// itself; the visible records are counted again, never adjusted by guess.
+void TDataCursor::KeepRecordBits(uint32_t number, const uint8_t* record) {
+  if (!filterActive || number == 0) return;
+  const int32_t slots = int32_t(DataFile().PhysicalRecordCount());
+  if (number > uint32_t(slots)) return;
+  for (TRecordsBitmap* bits : {visible, inRange, inUse}) bits->SetRecordCount(slots);
+  const int32_t bit = int32_t(number);
+  auto put = [bit](TRecordsBitmap& bits, bool on) { on ? bits.SetBit(bit) : bits.ClearBit(bit); };
+  if (record && rangeActive && !IsNaturalOrder()) {
+    uint8_t key[MaxIndexKeyLength];
+    BuildKey(record, key);
+    put(*inRange, !BelowRange(key) && !AboveRange(key));
+  } else {
+    put(*inRange, false);
+  }
+  put(*inUse, record != nullptr);
+  for (int32_t i = 0; i < filters->Count(); ++i) {
+    TFilter& filter = *FilterAt(i);
+    if (!filter.Active) continue;
+    filter.Bitmap->SetRecordCount(slots);
+    put(*filter.Bitmap, record && filter.Accepts(record, number));
+  }
+  CombineVisible();
+}
+
 // A read ahead through an index takes the records that follow in the
-// leaf without a gap; in natural order, the visible records that follow.
+// leaf without a gap; in natural order, and in a filter's scan, the
+// records that follow among those it will read.
 int32_t TDataCursor::ReadAheadLimit(uint32_t record, bool forward, int32_t limit) {
   if (!open || limit <= 1) return limit;
-  if (!IsNaturalOrder()) {
-    if (record != recordNumber) return 1;
-    return std::max(1, std::min(limit, forward ? runForward : runBackward));
+  const TRecordsBitmap* run = scanBits;
+  if (!run) {
+    if (!IsNaturalOrder()) {
+      if (record != recordNumber) return 1;
+      return std::max(1, std::min(limit, forward ? runForward : runBackward));
+    }
+    run = visible;
   }
-  int32_t run = 0;
+  int32_t count = 0;
   int64_t next = record;
-  while (run < limit && next >= 1 && next <= visible->RecordCount() && visible->IsSet(int32_t(next))) {
-    ++run;
+  while (count < limit && next >= 1 && next <= run->RecordCount() && run->IsSet(int32_t(next))) {
+    ++count;
     next += forward ? 1 : -1;
   }
-  return std::max(run, 1);
+  return std::max(count, 1);
 }

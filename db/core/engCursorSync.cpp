@@ -78,7 +78,9 @@ void TDataCursor::AfterChangeSeen() {
   Resynchronise();
 }
 
-void TDataCursor::Resynchronise() {
+void TDataCursor::Resynchronise() { FindPositionAgain(true); }
+
+void TDataCursor::FindPositionAgain(bool rebuildBitmaps) {
   if (!open || resynchronising) return;
   resynchronising = true;
   try {
@@ -88,7 +90,12 @@ void TDataCursor::Resynchronise() {
     const bool wasBof = beforeFirst && !afterLast;
     const bool wasEof = afterLast && !beforeFirst;
     TakeChangeSnapshot();
-    RebuildWindowAndBitmaps();
+    if (rebuildBitmaps) {
+      RebuildWindowAndBitmaps();
+    } else {
+      TOperationBracket bracket(*this);
+      ComputeRangeWindow();
+    }
     if (wasEmpty) {
       SetToBegin();
     } else if (IsNaturalOrder() && wasBof) {

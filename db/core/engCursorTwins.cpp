@@ -5,6 +5,8 @@
 #include <memory>
 
 #include "engCursor.h"
+#include "engExpToken.h"
+#include "engSystemList.h"
 #include "engCursorRecords.h"
 #include "engDataFile.h"
 #include "engDirectory.h"
@@ -45,6 +47,18 @@ void TDataCursor::CopyRangeTo(TDataCursor& twin) const {
   twin.RebuildWindowAndBitmaps();
 }
 
+// In order, with their options; those active here are active there.
+void TDataCursor::CopyFiltersTo(TDataCursor& twin) const {
+  for (int32_t i = 0; i < filters->Count(); ++i) {
+    const TFilter& filter = *FilterAt(i);
+    TExpTreePtr condition(CloneTokenTree(filter.Condition));
+    TFilter* copy = twin.AddFilter(filter.CallbackContext, {}, filter.NoPartialCompare, filter.CaseInsensitive,
+                                   filter.CostChoice, filter.Dependent, filter.Callback, true, condition.get());
+    condition.release();
+    if (filter.Active) twin.ActivateFilter(copy);
+  }
+}
+
 TDataCursor* TDataCursor::Clone() {
   RequireOpen();
   TOperationBracket bracket(*this);
@@ -68,6 +82,7 @@ TDataCursor* TDataCursor::Clone() {
     if (indexNo == NaturalOrderIndex) twin->SetIndexNo(NaturalOrderIndex);
     else twin->SetIndexName(indexName);
     CopyRangeTo(*twin);
+    CopyFiltersTo(*twin);
     twin->SyncWith(*this);
   } catch (...) {
     if (addedPassword) session->RemovePassword(password);

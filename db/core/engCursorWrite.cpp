@@ -67,11 +67,16 @@ void TDataCursor::FlushTable(bool forceIndex) {
   TakeChangeSnapshot();
 }
 
-// The cursor's window and bitmaps are built again from the files, so that
-// its counts and steps see the change; a count kept by the cursor is never
-// adjusted by guesswork.
-void TDataCursor::FollowOwnChange(const uint8_t* record, bool goTo) {
-  Resynchronise();
+// The cursor keeps its bitmaps current with the one record it wrote, so
+// that its counts and steps see the change at once, and finds its place
+// again; without filtering it builds its window again from the files.
+void TDataCursor::FollowOwnChange(uint32_t number, const uint8_t* record, bool goTo) {
+  if (filterActive) {
+    KeepRecordBits(number, record);
+    FindPositionAgain(false);
+  } else {
+    Resynchronise();
+  }
   if (!goTo) return;
   if (IsNaturalOrder()) {
     GotoNaturalRecord(GetRecordPhysicalNo(record));
@@ -132,7 +137,7 @@ void TDataCursor::InsertRecord(uint8_t* record, bool goToNew) {
     stored.Release();
     FlushTable(true);
     SwitchToIndex(savedIndex);
-    FollowOwnChange(record, goToNew);
+    FollowOwnChange(number, record, goToNew);
   } catch (...) {
     ReleaseQuietly([&] { SwitchToIndex(savedIndex); });
     if (number != 0 && HoldsRecordLock(number)) ReleaseQuietly([&] { UnlockRecord(number); });
@@ -186,7 +191,7 @@ void TDataCursor::ModifyRecord(uint8_t* record, bool unlock, bool goTo) {
     FlushTable(keyChanged);
     if ((unlock || lockedHere) && HoldsRecordLock(number)) UnlockRecord(number);
     SwitchToIndex(savedIndex);
-    FollowOwnChange(record, goTo);
+    FollowOwnChange(number, record, goTo);
   } catch (...) {
     ReleaseQuietly([&] { SwitchToIndex(savedIndex); });
     if (lockedHere && HoldsRecordLock(number)) ReleaseQuietly([&] { UnlockRecord(number); });
@@ -229,7 +234,7 @@ void TDataCursor::DeleteRecord(const uint8_t* record, bool /*reposition*/) {
     stored.Release();
     FlushTable(true);
     SwitchToIndex(savedIndex);
-    FollowOwnChange(nullptr, false);
+    FollowOwnChange(number, nullptr, false);
   } catch (...) {
     ReleaseQuietly([&] { SwitchToIndex(savedIndex); });
     if (number != 0 && HoldsRecordLock(number)) ReleaseQuietly([&] { UnlockRecord(number); });

@@ -57,6 +57,7 @@ void TExpToken::Clear() {
   Scale = SavedType = SavedSubType = SavedScale = 0;
   Parent = First = Second = Third = Next = nullptr;
   Height = 0;
+  OptimizeLevel = 0;
   memset(Value, 0, ValueCapacity);
 }
 
@@ -92,6 +93,7 @@ void TExpToken::Assign(const TExpToken& source) {
   Third = source.Third;
   Next = source.Next;
   Height = source.Height;
+  OptimizeLevel = source.OptimizeLevel;
 }
 
 bool TExpToken::SameNode(const TExpToken& other) const {

@@ -63,6 +63,9 @@ public:
   TExpToken* Next = nullptr;
   // Height of the subtree as the parser built it (a leaf is 1).
   uint16_t Height = 0;
+  // How far an index serves the condition under this node: 0 not at all,
+  // 1 in part, 2 wholly; set by the cursor that filters with it.
+  uint8_t OptimizeLevel = 0;
 
   // Empties every field, zero-fills the buffer and keeps its capacity.
   void Clear();

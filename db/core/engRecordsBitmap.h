@@ -76,3 +76,17 @@ extern TRecordsBitmapStack* RecordsBitmapStack;
 TRecordsBitmap* GetRecordsBitmap();
 // Returns the bitmap to the pool and empties the variable; nil is ignored.
 void ReleaseRecordsBitmap(TRecordsBitmap*& bitmap);
+
+// A work bitmap taken from the pool for one scope.
+class TPooledBitmap {
+public:
+  TPooledBitmap() : bitmap(GetRecordsBitmap()) {}
+  ~TPooledBitmap() { ReleaseRecordsBitmap(bitmap); }
+  TPooledBitmap(const TPooledBitmap&) = delete;
+  TPooledBitmap& operator=(const TPooledBitmap&) = delete;
+  TRecordsBitmap& operator*() const { return *bitmap; }
+  TRecordsBitmap* operator->() const { return bitmap; }
+
+private:
+  TRecordsBitmap* bitmap;
+};

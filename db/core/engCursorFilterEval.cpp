@@ -1,0 +1,186 @@
+// Evaluating a filter into its record bitmap: index-served parts of the
+// condition walk keys, the rest reads the records still in question and
+// tests them. Every node narrows the bitmap it is given, so a part that
+// reads records reads only those the parts before it let through.
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "engBlobBuffer.h"
+#include "engCursor.h"
+#include "engCursorKeyStretch.h"
+#include "engDataFile.h"
+#include "engDataLayout.h"
+#include "engDataRecord.h"
+#include "engErrors.h"
+#include "engExpCodes.h"
+#include "engExpEval.h"
+#include "engKeyEncoding.h"
+#include "engLittleEndian.h"
+#include "engRecordsBitmap.h"
+
+namespace {
+
+// The fields of one record buffer; a BLOB is read whole.
+class TRecordColumnValues final : public TExpColumnValues {
+public:
+  TRecordColumnValues(TDataCursor& cursor, const uint8_t* record) : cursor(cursor), record(record) {}
+
+  void GetColumnValue(TExpToken& node) override {
+    uint8_t desc[FieldDescSize];
+    cursor.GetTableFieldDesc(node.FieldNo, desc);
+    const int width = FieldValueWidth(desc);
+    if (node.ValueCapacity < width + 1) {
+      const int32_t size = node.DataSize;
+      node.SetDataSize(width + 1);
+      node.DataSize = size;
+    }
+    bool blank = true;
+    cursor.GetFieldValue(desc, record, blank, node.Value);
+    node.IsNull = blank;
+    if (!blank && desc[FieldDescTypeOffset] == BlobFieldType) ReadBlob(node);
+  }
+
+private:
+  TDataCursor& cursor;
+  const uint8_t* record;
+
+  void Check(int32_t result) const {
+    if (result != 0) RaiseEngineError(uint16_t(result), cursor.TableName());
+  }
+
+  void ReadOpenBlob(TExpToken& node, const uint8_t* buffer) {
+    int32_t size = 0;
+    Check(cursor.GetBlobSize(node.FieldNo, buffer, true, size));
+    node.SetDataSize(size + 1);
+    int32_t read = 0;
+    Check(cursor.ReadBlob(node.FieldNo, buffer, true, read, size, node.Value, 0));
+    node.Value[size] = 0;
+  }
+
+  // A BLOB the record holds open (a negative reference) is the caller's
+  // and stays open; any other is opened for the read and closed again.
+  void ReadBlob(TExpToken& node) {
+    if (int32_t(GetLE32(node.Value)) < 0) {
+      ReadOpenBlob(node, record);
+      return;
+    }
+    std::vector<uint8_t> copy(record, record + cursor.CursorRecordSize());
+    Check(cursor.OpenBlob(node.FieldNo, copy.data(), false, true, BlobOpenRead));
+    try {
+      ReadOpenBlob(node, copy.data());
+    } catch (...) {
+      cursor.FreeBlob(node.FieldNo, copy.data(), true);
+      throw;
+    }
+    Check(cursor.FreeBlob(node.FieldNo, copy.data(), true));
+  }
+};
+
+// Every column null.
+class TNullColumnValues final : public TExpColumnValues {
+public:
+  void GetColumnValue(TExpToken& node) override { node.SetNull(); }
+};
+
+bool IsTrue(const TExpEvalContext& context, const TExpToken& node) {
+  TExpToken* result = EvaluateExpression(context, node);
+  const bool value = !result->IsNull && result->AsBoolean();
+  ReleaseToken(result);
+  return value;
+}
+
+bool IsIndexLeaf(const TExpToken& node) {
+  switch (node.Kind) {
+    case nkUnary:
+      return node.Code == opIsNull || node.Code == opIsNotNull;
+    case nkBinary:
+    case nkStringCompare:
+      return node.Code >= opEqual && node.Code <= opLessEqual;
+    case nkPredicate:
+      return node.Code == opIn || node.Code == opNotIn || node.Code == opBetween || node.Code == opNotBetween;
+    default:
+      return false;
+  }
+}
+
+}  // namespace
+
+bool TDataCursor::RecordPasses(TFilter& filter, const TExpToken* node, const uint8_t* record, uint32_t number) {
+  if (filter.IsCallback) return filter.Callback && filter.Callback(filter.CallbackContext, record, number);
+  TRecordColumnValues values(*this, record);
+  return IsTrue(TExpEvalContext{&values, LanguageId(), SortId(), &filter.FormatSettings}, *node);
+}
+
+bool TDataCursor::NullSatisfies(const TExpToken& node) {
+  TNullColumnValues values;
+  return IsTrue(TExpEvalContext{&values, LanguageId(), SortId()}, node);
+}
+
+void TDataCursor::ScanRecords(TFilter& filter, const TExpToken* node, TRecordsBitmap& bits) {
+  // Reads ahead through the records in question.
+  scanBits = &bits;
+  struct TScanEnd {
+    const TRecordsBitmap*& scanned;
+    ~TScanEnd() { scanned = nullptr; }
+  } scanEnd{scanBits};
+  TDataFile& data = DataFile();
+  int32_t number = 0;
+  int32_t counter = 0;
+  while (bits.FindNext(number, 1, counter)) {
+    TRecord* record = nullptr;
+    RequireUnchanged(data.GetRecord(this, uint32_t(number), 1, true, true, record));
+    bool keep = false;
+    try {
+      keep = !record->IsDeleted() && RecordPasses(filter, node, record->Buffer(), uint32_t(number));
+    } catch (...) {
+      data.ReleaseRecord(record);
+      throw;
+    }
+    data.ReleaseRecord(record);
+    if (!keep) bits.ClearBit(number);
+  }
+}
+
+void TDataCursor::EvaluateFilterNode(TFilter& filter, const TExpToken* node, uint8_t parentOperator,
+                                     TRecordsBitmap& bits) {
+  if (filter.IsCallback || !node || node->OptimizeLevel == olNone) {
+    ScanRecords(filter, node, bits);
+    return;
+  }
+  if (IsIndexLeaf(*node)) {
+    TPooledBitmap selected;
+    selected->SetRecordCount(bits.RecordCount());
+    FillBitmapFromCondition(*node, filter.CostChoice, *selected);
+    bits.AndWith(*selected);
+    return;
+  }
+  switch (node->Code) {
+    case opNot: {
+      TPooledBitmap accepted;
+      accepted->SetRecordCount(bits.RecordCount());
+      accepted->Assign(bits);
+      EvaluateFilterNode(filter, node->First, opNot, *accepted);
+      accepted->Invert();
+      bits.AndWith(*accepted);
+      break;
+    }
+    case opAnd:
+      EvaluateFilterNode(filter, node->First, opAnd, bits);
+      EvaluateFilterNode(filter, node->Second, opAnd, bits);
+      break;
+    case opOr: {
+      TPooledBitmap right;
+      right->SetRecordCount(bits.RecordCount());
+      right->Assign(bits);
+      EvaluateFilterNode(filter, node->First, opOr, bits);
+      EvaluateFilterNode(filter, node->Second, opOr, *right);
+      bits.OrWith(*right);
+      break;
+    }
+    default:  // a sign over a condition
+      EvaluateFilterNode(filter, node->First, node->Code, bits);
+      break;
+  }
+}

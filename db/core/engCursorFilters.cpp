@@ -1,0 +1,253 @@
+// A cursor's filters: adding them from a condition text, a ready condition
+// or a callback, switching them on and off, replacing a condition, and
+// dropping them.
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+
+#include "engCursor.h"
+#include "engDataLayout.h"
+#include "engDirectory.h"
+#include "engErrors.h"
+#include "engExpCodes.h"
+#include "engExpEval.h"
+#include "engExpEvalCondition.h"
+#include "engExpParser.h"
+#include "engExpTreeQueries.h"
+#include "engExpTypeCheck.h"
+#include "engFieldText.h"
+#include "engKeyEncoding.h"
+#include "engRecordsBitmap.h"
+#include "engSession.h"
+#include "engSystemList.h"
+
+namespace {
+
+constexpr const char* FilterContext = "filter expression";
+
+// Column names of a filter are the fields of the cursor's table.
+class TCursorColumnResolver final : public TExpColumnResolver {
+public:
+  explicit TCursorColumnResolver(const TDataCursor& cursor) : cursor(cursor) {}
+
+  bool ResolveColumn(TExpToken& node) override {
+    if (!node.CorrelationName.empty()) return false;
+    const int fieldNo = cursor.GetFieldNo(node.Name);
+    if (fieldNo <= 0) return false;
+    uint8_t desc[FieldDescSize];
+    cursor.GetTableFieldDesc(fieldNo, desc);
+    node.FieldNo = uint16_t(fieldNo);
+    node.DataType = desc[FieldDescTypeOffset];
+    node.SubType = desc[FieldDescSubtypeOffset];
+    node.SetDataSize(desc[FieldDescStoredSizeOffset]);
+    node.Scale = node.DataType == DecimalFieldType ? desc[FieldDescScaleCopyOffset] : 0;
+    return true;
+  }
+
+private:
+  const TDataCursor& cursor;
+};
+
+uint8_t MirroredComparison(uint8_t op) {
+  switch (op) {
+    case opGreater:
+      return opLess;
+    case opLess:
+      return opGreater;
+    case opGreaterEqual:
+      return opLessEqual;
+    case opLessEqual:
+      return opGreaterEqual;
+    default:
+      return op;
+  }
+}
+
+// A top-level comparison written constant first is turned round, so that
+// the index code finds the column on the left.
+void PutColumnFirst(TExpToken* root) {
+  TExpToken* node = root;
+  while (node && node->Kind == nkUnary && node->First) node = node->First;
+  if (!node || node->Kind != nkBinary || node->Code < opEqual || node->Code > opLessEqual) return;
+  if (ReferencesColumn(node->First) || !ReferencesColumn(node->Second)) return;
+  std::swap(node->First, node->Second);
+  node->Code = MirroredComparison(node->Code);
+}
+
+// A table with a language holds its texts in its code page; the filter's
+// texts are UTF-8 until they meet the table.
+void ConvertTextConstants(TExpToken* node, uint16_t languageId, const std::string& tableName) {
+  for (; node; node = node->Next) {
+    if (node->Kind == nkConstant && node->DataType == dtString && !node->IsNull)
+      node->SetText(FieldTextFromUtf8(languageId, node->AsText(), tableName));
+    ConvertTextConstants(node->First, languageId, tableName);
+    ConvertTextConstants(node->Second, languageId, tableName);
+    ConvertTextConstants(node->Third, languageId, tableName);
+  }
+}
+
+}  // namespace
+
+int32_t TDataCursor::FilterCount() const { return filters->Count(); }
+
+TFilter* TDataCursor::FilterAt(int32_t index) const { return static_cast<TFilter*>(filters->Get(index)); }
+
+int32_t TDataCursor::FilterIndexOf(const TFilter* filter) const {
+  const int32_t index = filters->IndexOf(filter);
+  if (index < 0) Raise(CurErrFilterHandle);
+  return index;
+}
+
+TExpToken* TDataCursor::PrepareFilterText(const std::string& text, bool noPartialCompare, bool caseInsensitive) {
+  const TDataSession* session = directory->Session();
+  const TFormatSettings settings = GetLocaleFormatSettings(session->LanguageID, session->SortID);
+  parser->ErrorCode = CurErrFilter;
+  parser->TableName = tableName;
+  parser->ContextName = FilterContext;
+  parser->FormatSettings = settings;
+  parser->SetText(text);
+  TExpTreePtr parsed;
+  try {
+    parser->NextToken();
+    parsed.reset(parser->ParseOrExpression(FilterParseFlags));
+  } catch (...) {
+    parser->ClearText();
+    throw;
+  }
+  parser->ClearText();
+  if (!parsed) RaiseEngineError(CurErrFilter, tableName, {}, {}, "filter expression is empty");
+
+  TCursorColumnResolver resolver(*this);
+  TExpCheckContext check{CurErrFilter, tableName, FilterContext, &resolver, settings};
+  TypeCheckExpression(check, true, nullptr, parsed.get());
+  if (parsed->DataType != dtBoolean)
+    RaiseEngineError(CurErrFilter, tableName, {}, {}, "filter expression must be a boolean expression");
+  PutColumnFirst(parsed.get());
+  if (LanguageId() != 0) ConvertTextConstants(parsed.get(), LanguageId(), tableName);
+  const TExpEvalContext context{nullptr, LanguageId(), SortId(), &settings};
+  return CopyConditionForTable(context, *parsed, noPartialCompare, caseInsensitive);
+}
+
+TFilter* TDataCursor::AddFilter(void* callbackContext, const std::string& text, bool noPartialCompare,
+                                bool caseInsensitive, bool costChoice, bool dependent, TFilterCallback callback,
+                                bool ownsTree, TExpToken* tree) {
+  RequireOpen();
+  if (filters->Count() >= MaxCursorFilters) Raise(CurErrTooManyFilters);
+  TExpTreePtr prepared;
+  if (!text.empty() || (!tree && !callback)) {
+    prepared.reset(PrepareFilterText(text, noPartialCompare, caseInsensitive));
+    tree = prepared.get();
+    ownsTree = true;
+  }
+  auto filter = std::make_unique<TFilter>(*this, tree, ownsTree && tree, callback, callbackContext);
+  prepared.release();
+  filter->Dependent = dependent;
+  filter->CostChoice = costChoice;
+  filter->CaseInsensitive = caseInsensitive;
+  filter->NoPartialCompare = noPartialCompare;
+  const TDataSession* session = directory->Session();
+  filter->FormatSettings = GetLocaleFormatSettings(session->LanguageID, session->SortID);
+  if (!filter->IsCallback) filter->OptimizeLevel = CanOptimizeCondition(opAnd, filter->Condition, false);
+
+  int32_t position = filters->Count();
+  if (!dependent) {
+    for (int32_t i = 0; i < filters->Count(); ++i)
+      if (FilterAt(i)->Dependent) {
+        position = i;
+        break;
+      }
+  }
+  filters->Insert(position, filter.get());
+  return filter.release();
+}
+
+void TDataCursor::DropFilter(TFilter* filter) {
+  RequireOpen();
+  if (filter) {
+    filters->Delete(FilterIndexOf(filter));
+    const bool wasActive = filter->Active;
+    delete filter;
+    if (wasActive) AfterFilterChange(nullptr);
+    return;
+  }
+  DropAllFilters();
+  AfterFilterChange(nullptr);
+}
+
+void TDataCursor::DropAllFilters() {
+  for (int32_t i = filters->Count() - 1; i >= 0; --i) delete FilterAt(i);
+  filters->Clear();
+}
+
+void TDataCursor::ActivateFilter(TFilter* filter) {
+  RequireOpen();
+  if (filter) {
+    FilterIndexOf(filter);
+    if (filter->Active) return;
+    filter->Active = true;
+    AfterFilterChange(filter);
+    return;
+  }
+  for (int32_t i = 0; i < filters->Count(); ++i) FilterAt(i)->Active = true;
+  AfterFilterChange(nullptr);
+}
+
+void TDataCursor::DeactivateFilter(TFilter* filter) {
+  RequireOpen();
+  if (filter) {
+    FilterIndexOf(filter);
+    if (!filter->Active) return;
+    filter->Active = false;
+  } else {
+    for (int32_t i = 0; i < filters->Count(); ++i) FilterAt(i)->Active = false;
+  }
+  AfterFilterChange(nullptr);
+}
+
+void TDataCursor::UpdateFilter(TExpToken* tree, TFilter* filter) {
+  RequireOpen();
+  FilterIndexOf(filter);
+  if (!filter->Active || filter->IsCallback) Raise(CurErrFilterHandle);
+  if (!tree) return;
+  filter->ReplaceCondition(tree);
+  filter->OptimizeLevel = CanOptimizeCondition(opAnd, filter->Condition, false);
+  AfterFilterChange(filter);
+}
+
+void TDataCursor::UpdateFilterState() {
+  filterActive = IsNaturalOrder();
+  for (int32_t i = 0; i < filters->Count() && !filterActive; ++i) filterActive = FilterAt(i)->Active;
+}
+
+// The position stays on its record when that is still visible, else it
+// moves to the nearest visible one.
+void TDataCursor::AfterFilterChange(TFilter* rebuilt) {
+  TOperationBracket bracket(*this);
+  const bool wasBof = beforeFirst && !afterLast;
+  const bool wasEof = afterLast && !beforeFirst;
+  const bool hadRecord = OnRecord();
+  uint8_t key[MaxIndexKeyLength];
+  std::memcpy(key, currentKey, sizeof key);
+  const uint32_t record = recordNumber;
+  UpdateFilterState();
+  ComputeRangeWindow();
+  if (rebuilt) RebuildBitmapsFor(rebuilt);
+  else RebuildBitmaps();
+  if (IsNaturalOrder()) {
+    if (!hadRecord && wasEof) SetToEnd();
+    else if (!hadRecord) SetToBegin();
+    else {
+      GotoNaturalRecord(record);
+      LoadCurrentRecord();
+    }
+  } else if (!hadRecord && wasEof) {
+    SetToEnd();
+  } else if (!hadRecord && wasBof) {
+    SetToBegin();
+  } else if (!hadRecord) {
+    SetToBegin();
+  } else {
+    SearchKey(key, true, false);
+  }
+}

@@ -1,0 +1,33 @@
+#include "engFilter.h"
+
+#include "engCursor.h"
+#include "engExpCodes.h"
+#include "engExpToken.h"
+#include "engRecordsBitmap.h"
+
+TFilter::TFilter(TDataCursor& owner, TExpToken* tree, bool ownsTree, TFilterCallback callback, void* callbackContext)
+    : Owner(owner),
+      Condition(tree),
+      OwnsTree(ownsTree),
+      IsCallback(tree == nullptr),
+      Callback(callback),
+      CallbackContext(callbackContext),
+      Bitmap(GetRecordsBitmap()) {}
+
+TFilter::~TFilter() {
+  if (OwnsTree) FreeTokenTree(Condition);
+  ReleaseRecordsBitmap(Bitmap);
+}
+
+void TFilter::ReplaceCondition(TExpToken* tree) {
+  if (OwnsTree) FreeTokenTree(Condition);
+  Condition = tree;
+  OwnsTree = true;
+}
+
+void TFilter::Evaluate(TRecordsBitmap& bitmap) { Owner.EvaluateFilterNode(*this, Condition, opAnd, bitmap); }
+
+bool TFilter::Accepts(const uint8_t* record, uint32_t recordNumber) {
+  if (IsCallback) return Callback && Callback(CallbackContext, record, recordNumber);
+  return Owner.RecordPasses(*this, Condition, record, recordNumber);
+}

@@ -1,0 +1,59 @@
+#pragma once
+// One filter of a cursor: a condition in the expression language, or a
+// record test of the caller, and the bitmap of the records it lets through.
+// The handle a cursor hands out for a filter is its TFilter.
+
+#include <cstdint>
+
+#include "engHeap.h"
+#include "rtlFormatSettings.h"
+
+class TDataCursor;
+class TExpToken;
+class TRecordsBitmap;
+
+// True keeps the record. record is a buffer of the cursor's record size.
+using TFilterCallback = bool (*)(void* context, const uint8_t* record, uint32_t recordNumber);
+
+// Optimisation levels of a condition node.
+enum : uint8_t {
+  olNone = 0,     // every record is read and tested
+  olPartial = 1,  // an AND whose first side an index serves
+  olFull = 2,     // index keys alone answer it
+};
+
+class TFilter : public TEngineObject {
+public:
+  // A condition filter over tree (freed with the filter when ownsTree), or
+  // a callback filter when tree is nil.
+  TFilter(TDataCursor& owner, TExpToken* tree, bool ownsTree, TFilterCallback callback, void* callbackContext);
+  ~TFilter() override;
+  TFilter(const TFilter&) = delete;
+  TFilter& operator=(const TFilter&) = delete;
+
+  TDataCursor& Owner;
+  TExpToken* Condition;
+  bool OwnsTree;
+  bool IsCallback;
+  TFilterCallback Callback;
+  void* CallbackContext;
+  bool Active = false;
+  uint8_t OptimizeLevel = olNone;
+  // Evaluated over what the filters before it let through.
+  bool Dependent = false;
+  // A key range over more than half of the table is taken through the
+  // keys outside it.
+  bool CostChoice = false;
+  bool CaseInsensitive = false;
+  bool NoPartialCompare = false;
+  // The session's, for conversions inside the condition.
+  TFormatSettings FormatSettings;
+  TRecordsBitmap* Bitmap;
+
+  // Frees the old condition when owned; the filter owns the new one.
+  void ReplaceCondition(TExpToken* tree);
+  // Narrows bitmap (the records to consider) to the records accepted.
+  void Evaluate(TRecordsBitmap& bitmap);
+  // The test of one record, read by the caller.
+  bool Accepts(const uint8_t* record, uint32_t recordNumber);
+};
