@@ -3,6 +3,8 @@
 #include <string>
 
 #include "engExpCodes.h"
+#include "engExpEvalInternal.h"
+#include "rtlExceptions.h"
 
 namespace {
 
@@ -63,9 +65,20 @@ private:
     return copy;
   }
 
-  // The constant compared with the tested expression, in its type.
+  // The constant compared with the tested expression, in its type. A value
+  // that type cannot hold (2.5 for an integer, 100000 for a small integer)
+  // keeps its own type: converted, it would change what the comparison
+  // selects.
   TExpTreePtr ConvertedConstant(const TExpToken& tested, const TExpToken& constant) const {
-    return TExpTreePtr(EvaluateAsType(context, tested, constant));
+    TExpTreePtr original(EvaluateExpression(context, constant));
+    TExpTreePtr converted;
+    try {
+      converted.reset(EvaluateAsType(context, tested, constant));
+    } catch (const EConvertError&) {
+      return original;
+    }
+    if (converted->IsNull || converted->DataType == original->DataType) return converted;
+    return ApplyComparison(context, opEqual, *original, *converted) ? std::move(converted) : std::move(original);
   }
 
   // "=" or "<>" that compares texts with options: the compare length (0:

@@ -72,18 +72,27 @@ TEST_F(ExpEvalCondition, ConstantsTakeTheTestedType) {
   EXPECT_EQ(amount->Second->AsBcd(), 3002);
   EXPECT_DOUBLE_EQ(node->Second->Second->AsFloat(), 2.0);
 
+  // A value the column's type cannot hold keeps its own, so that 2.5
+  // never matches a page count of 2.
   node = Copy("Pages IN (1, 2.5, NULL)");
   EXPECT_EQ(node->Second->DataType, dtInteger);
-  EXPECT_EQ(node->Second->Next->AsInteger(), 2);
+  EXPECT_EQ(node->Second->Next->DataType, dtFloat);
+  EXPECT_DOUBLE_EQ(node->Second->Next->AsFloat(), 2.5);
   EXPECT_TRUE(node->Second->Next->Next->IsNull);
   TClockFunction clock = SetClock([] { return EncodeDateTime(2004, 1, 31, 10, 0, 0, 0); });
   node = Copy("Stamp >= CURRENT_DATE AND JobDate = CURRENT_TIMESTAMP");
   SetClock(clock);
   EXPECT_EQ(node->First->Second->DataType, dtTimeStamp);
   EXPECT_DOUBLE_EQ(node->First->Second->AsFloat(), DayOf(2004, 1, 31) * 86400000.0);
-  EXPECT_EQ(node->Second->Second->DataType, dtDate);
-  EXPECT_EQ(node->Second->Second->AsInteger(), DayOf(2004, 1, 31));
-  EXPECT_THROW(Copy("Copies = 1E20"), EConvertError);
+  // Ten o'clock is no date: the moment stays whole.
+  EXPECT_EQ(node->Second->Second->DataType, dtTimeStamp);
+  clock = SetClock([] { return EncodeDateTime(2004, 1, 31, 0, 0, 0, 0); });
+  node = Copy("JobDate = CURRENT_TIMESTAMP");
+  SetClock(clock);
+  EXPECT_EQ(node->Second->DataType, dtDate);
+  EXPECT_EQ(node->Second->AsInteger(), DayOf(2004, 1, 31));
+  node = Copy("Copies = 1E20");
+  EXPECT_EQ(node->Second->DataType, dtFloat);
 }
 
 TEST_F(ExpEvalCondition, PruneRemovesComparisonsWithNull) {
