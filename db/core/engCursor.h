@@ -582,8 +582,9 @@ private:
   int32_t FilterIndexOf(const TFilter* filter) const;
   void DropAllFilters();
   TExpToken* PrepareFilterText(const std::string& text, bool noPartialCompare, bool caseInsensitive);
-  // After a change of the filters: filter state, bitmaps, position.
-  void AfterFilterChange(TFilter* rebuilt);
+  // After a change of the filters: filter state, bitmaps (of the one
+  // filter rebuilt, or of all; none without evaluate), position.
+  void AfterFilterChange(TFilter* rebuilt, bool evaluate);
   // Filter evaluation (engCursorFilterEval): narrows bits to the records
   // the node accepts.
   void EvaluateFilterNode(TFilter& filter, const TExpToken* node, uint8_t parentOperator, TRecordsBitmap& bits);

@@ -168,11 +168,11 @@ void TDataCursor::DropFilter(TFilter* filter) {
     filters->Delete(FilterIndexOf(filter));
     const bool wasActive = filter->Active;
     delete filter;
-    if (wasActive) AfterFilterChange(nullptr);
+    if (wasActive) AfterFilterChange(nullptr, false);
     return;
   }
   DropAllFilters();
-  AfterFilterChange(nullptr);
+  AfterFilterChange(nullptr, false);
 }
 
 void TDataCursor::DropAllFilters() {
@@ -186,11 +186,11 @@ void TDataCursor::ActivateFilter(TFilter* filter) {
     FilterIndexOf(filter);
     if (filter->Active) return;
     filter->Active = true;
-    AfterFilterChange(filter);
+    AfterFilterChange(filter, true);
     return;
   }
   for (int32_t i = 0; i < filters->Count(); ++i) FilterAt(i)->Active = true;
-  AfterFilterChange(nullptr);
+  AfterFilterChange(nullptr, true);
 }
 
 void TDataCursor::DeactivateFilter(TFilter* filter) {
@@ -202,7 +202,7 @@ void TDataCursor::DeactivateFilter(TFilter* filter) {
   } else {
     for (int32_t i = 0; i < filters->Count(); ++i) FilterAt(i)->Active = false;
   }
-  AfterFilterChange(nullptr);
+  AfterFilterChange(nullptr, false);
 }
 
 void TDataCursor::UpdateFilter(TExpToken* tree, TFilter* filter) {
@@ -212,7 +212,7 @@ void TDataCursor::UpdateFilter(TExpToken* tree, TFilter* filter) {
   if (!tree) return;
   filter->ReplaceCondition(tree);
   filter->OptimizeLevel = CanOptimizeCondition(opAnd, filter->Condition, false);
-  AfterFilterChange(filter);
+  AfterFilterChange(filter, true);
 }
 
 void TDataCursor::UpdateFilterState() {
@@ -221,8 +221,9 @@ void TDataCursor::UpdateFilterState() {
 }
 
 // The position stays on its record when that is still visible, else it
-// moves to the nearest visible one.
-void TDataCursor::AfterFilterChange(TFilter* rebuilt) {
+// moves to the nearest visible one. Without evaluate, the filters left
+// keep their bitmaps, which are current while filtering stays on.
+void TDataCursor::AfterFilterChange(TFilter* rebuilt, bool evaluate) {
   TOperationBracket bracket(*this);
   const bool wasBof = beforeFirst && !afterLast;
   const bool wasEof = afterLast && !beforeFirst;
@@ -230,10 +231,10 @@ void TDataCursor::AfterFilterChange(TFilter* rebuilt) {
   uint8_t key[MaxIndexKeyLength];
   std::memcpy(key, currentKey, sizeof key);
   const uint32_t record = recordNumber;
+  const bool wasFiltering = filterActive;
   UpdateFilterState();
-  ComputeRangeWindow();
-  if (rebuilt) RebuildBitmapsFor(rebuilt);
-  else RebuildBitmaps();
+  if (!evaluate && wasFiltering && filterActive) CombineVisible();
+  else RebuildBitmapsFor(rebuilt);
   if (IsNaturalOrder()) {
     if (!hadRecord && wasEof) SetToEnd();
     else if (!hadRecord) SetToBegin();
