@@ -649,6 +649,17 @@ private:
   // Writes the headers back for other processes (unless exclusive or
   // read-only on disk) and takes the counters as seen.
   void FlushTable(bool forceIndex);
+  // One record change: the record it locks (released on failure when the
+  // change took the lock, after success when asked), the record as it now
+  // stands (nil: deleted) and whether the cursor goes to it.
+  struct TRecordChange {
+    uint32_t Number;
+    bool LockedHere;
+    bool UnlockAfter;
+    const uint8_t* Result;
+    bool GoTo;
+  };
+  void RunRecordChange(TRecordChange& change, const std::function<void()>& work);
   // After this cursor's own change of record number (record nil: deleted):
   // where it now stands, and what it sees.
   void FollowOwnChange(uint32_t number, const uint8_t* record, bool goTo);

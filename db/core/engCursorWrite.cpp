@@ -88,15 +88,35 @@ void TDataCursor::FollowOwnChange(uint32_t number, const uint8_t* record, bool g
   SearchKey(key, true, false);
 }
 
-void TDataCursor::InsertRecord(uint8_t* record, bool goToNew) {
+// Every change runs inside this bracket: the write lock, and on the way
+// out the current index put back; a failure releases the record lock the
+// change took itself, a success the lock the change asks to release.
+void TDataCursor::RunRecordChange(TRecordChange& change, const std::function<void()>& work) {
   RequireOpen();
   if (IsReadOnly()) Raise(CurErrAccessDenied);
   BeginWrite();
   const uint8_t savedIndex = indexNo;
-  uint32_t number = 0;
   try {
+    work();
+    SwitchToIndex(savedIndex);
+    FollowOwnChange(change.Number, change.Result, change.GoTo);
+    if (change.UnlockAfter && HoldsRecordLock(change.Number)) UnlockRecord(change.Number);
+  } catch (...) {
+    ReleaseQuietly([&] { SwitchToIndex(savedIndex); });
+    if (change.LockedHere && change.Number != 0 && HoldsRecordLock(change.Number))
+      ReleaseQuietly([&] { UnlockRecord(change.Number); });
+    EndWrite();
+    throw;
+  }
+  EndWrite();
+}
+
+void TDataCursor::InsertRecord(uint8_t* record, bool goToNew) {
+  TRecordChange change{0, true, true, record, goToNew};
+  RunRecordChange(change, [&] {
     TDataFile& data = DataFile();
-    number = data.NewRecordNumber();
+    const uint32_t number = data.NewRecordNumber();
+    change.Number = number;
     LockRecord(number);
     CheckConstraints(record);
     if (!noAutoInc) SetRecordAutoInc(record, AutoIncAfter(data.GetAutoIncValue()));
@@ -136,28 +156,16 @@ void TDataCursor::InsertRecord(uint8_t* record, bool goToNew) {
     IndexFile().IncRecordCount();
     stored.Release();
     FlushTable(true);
-    SwitchToIndex(savedIndex);
-    FollowOwnChange(number, record, goToNew);
-  } catch (...) {
-    ReleaseQuietly([&] { SwitchToIndex(savedIndex); });
-    if (number != 0 && HoldsRecordLock(number)) ReleaseQuietly([&] { UnlockRecord(number); });
-    EndWrite();
-    throw;
-  }
-  UnlockRecord(number);
-  EndWrite();
+  });
 }
 
 void TDataCursor::ModifyRecord(uint8_t* record, bool unlock, bool goTo) {
-  RequireOpen();
-  if (IsReadOnly()) Raise(CurErrAccessDenied);
-  BeginWrite();
-  const uint8_t savedIndex = indexNo;
   const uint32_t number = CurrentRecordNumber();
   // The lock of a record read for editing is the caller's; one taken here
   // keeps other cursors and processes off the record for the change.
   const bool lockedHere = number != 0 && !HoldsRecordLock(number);
-  try {
+  TRecordChange change{number, lockedHere, unlock || lockedHere, record, goTo};
+  RunRecordChange(change, [&] {
     if (number == 0) Raise(uint16_t(CurResultNoRecord));
     LockRecord(number);
     TDataFile& data = DataFile();
@@ -189,25 +197,13 @@ void TDataCursor::ModifyRecord(uint8_t* record, bool unlock, bool goTo) {
     CommitRecordBlobs(stored.Get());
     stored.Release();
     FlushTable(keyChanged);
-    if ((unlock || lockedHere) && HoldsRecordLock(number)) UnlockRecord(number);
-    SwitchToIndex(savedIndex);
-    FollowOwnChange(number, record, goTo);
-  } catch (...) {
-    ReleaseQuietly([&] { SwitchToIndex(savedIndex); });
-    if (lockedHere && HoldsRecordLock(number)) ReleaseQuietly([&] { UnlockRecord(number); });
-    EndWrite();
-    throw;
-  }
-  EndWrite();
+  });
 }
 
 void TDataCursor::DeleteRecord(const uint8_t* record, bool /*reposition*/) {
-  RequireOpen();
-  if (IsReadOnly()) Raise(CurErrAccessDenied);
-  BeginWrite();
-  const uint8_t savedIndex = indexNo;
   const uint32_t number = CurrentRecordNumber();
-  try {
+  TRecordChange change{number, true, true, nullptr, false};
+  RunRecordChange(change, [&] {
     if (number == 0) Raise(uint16_t(CurResultNoRecord));
     TDataFile& data = DataFile();
     THeldRecord stored(data);
@@ -233,14 +229,5 @@ void TDataCursor::DeleteRecord(const uint8_t* record, bool /*reposition*/) {
     data.FreeRecord(stored.Get());
     stored.Release();
     FlushTable(true);
-    SwitchToIndex(savedIndex);
-    FollowOwnChange(number, nullptr, false);
-  } catch (...) {
-    ReleaseQuietly([&] { SwitchToIndex(savedIndex); });
-    if (number != 0 && HoldsRecordLock(number)) ReleaseQuietly([&] { UnlockRecord(number); });
-    EndWrite();
-    throw;
-  }
-  UnlockRecord(number);
-  EndWrite();
+  });
 }
