@@ -2,13 +2,7 @@
 // A started engine with a scratch directory of tables, and the second
 // process that the multi-user tests share tables with.
 
-#include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
-#include <spawn.h>
 #include <stdlib.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
@@ -23,8 +17,7 @@
 #include "engKeyCompare.h"
 #include "engSession.h"
 #include "engTable.h"
-
-extern char** environ;
+#include "osHelperProcess.h"
 
 inline constexpr uint8_t IntegerFieldType = 2;
 
@@ -36,28 +29,9 @@ inline constexpr int64_t RecordLockByte(uint32_t n) { return 0x7FFFFFFE - int64_
 inline constexpr unsigned LockViolation = 33;  // the Windows error of a refused lock
 
 // Drives engTableHelper; every call waits for its answer line.
-class TableHelperProcess {
+class TableHelperProcess : public THelperProcess {
 public:
-  TableHelperProcess() {
-    int input[2], output[2];
-    Check(pipe2(input, O_CLOEXEC) == 0 && pipe2(output, O_CLOEXEC) == 0, "pipe");
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, input[0], STDIN_FILENO);
-    posix_spawn_file_actions_adddup2(&actions, output[1], STDOUT_FILENO);
-    char* argv[] = {const_cast<char*>(ENG_TABLE_HELPER), nullptr};
-    const int spawned = posix_spawn(&pid, ENG_TABLE_HELPER, &actions, nullptr, argv, environ);
-    posix_spawn_file_actions_destroy(&actions);
-    close(input[0]);
-    close(output[1]);
-    toHelper = input[1];
-    fromHelper = output[0];
-    Check(spawned == 0, "spawn " ENG_TABLE_HELPER);
-    Check(Answer() == "ready", "helper did not get ready");
-  }
-  TableHelperProcess(const TableHelperProcess&) = delete;
-  TableHelperProcess& operator=(const TableHelperProcess&) = delete;
-  ~TableHelperProcess() { Exit(); }
+  TableHelperProcess() : THelperProcess(ENG_TABLE_HELPER) {}
 
   // The answer's code: 0 or the failure's.
   unsigned Ask(const std::string& command) {
@@ -65,52 +39,7 @@ public:
     return Receive();
   }
   // Ask in two halves, so that several helpers work at once.
-  void Send(const std::string& command) {
-    const std::string line = command + "\n";
-    Check(write(toHelper, line.data(), line.size()) == ssize_t(line.size()), "write to helper");
-  }
   unsigned Receive() { return unsigned(std::stoul(Answer())); }
-
-  // Ends it at once, wherever it is.
-  void Kill() {
-    if (pid > 0) kill(pid, SIGKILL);
-    Exit();
-  }
-
-  // Ends its input and waits until it has exited.
-  void Exit() {
-    if (pid <= 0) return;
-    close(toHelper);
-    close(fromHelper);
-    waitpid(pid, nullptr, 0);
-    pid = -1;
-  }
-
-private:
-  pid_t pid = -1;
-  int toHelper = -1;
-  int fromHelper = -1;
-  std::string pending;
-
-  static void Check(bool ok, const char* what) {
-    if (!ok) throw std::runtime_error(what);
-  }
-
-  std::string Answer() {
-    for (;;) {
-      if (const auto end = pending.find('\n'); end != std::string::npos) {
-        std::string line = pending.substr(0, end);
-        pending.erase(0, end + 1);
-        return line;
-      }
-      pollfd ready{fromHelper, POLLIN, 0};
-      Check(poll(&ready, 1, 120000) == 1, "helper did not answer in time");
-      char buffer[512];
-      const ssize_t got = read(fromHelper, buffer, sizeof buffer);
-      Check(got > 0, "helper ended without answering");
-      pending.append(buffer, size_t(got));
-    }
-  }
 };
 
 // ID integer, NAME string(10), and with a BLOB field MEMO; primary index on ID.

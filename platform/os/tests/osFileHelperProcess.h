@@ -1,34 +1,17 @@
 #pragma once
 // Drives osLockHelper, a second process holding files and locks through the
-// file layer. Each call waits for the helper's answer line, so the test knows
-// the helper's state without sleeping.
-
-#include <sys/types.h>
+// file layer.
 
 #include <string>
 
 #include "osErrors.h"
+#include "osHelperProcess.h"
 
-class OsFileHelperProcess {
+class OsFileHelperProcess : public THelperProcess {
 public:
-  OsFileHelperProcess();  // starts the helper and waits until it is ready
-  OsFileHelperProcess(const OsFileHelperProcess&) = delete;
-  OsFileHelperProcess& operator=(const OsFileHelperProcess&) = delete;
-  ~OsFileHelperProcess();  // ends its input and waits for it
+  OsFileHelperProcess() : THelperProcess(OS_LOCK_HELPER, 20000) {}
 
-  // Sends one command, returns the whole answer line.
-  void Send(const std::string& command);
-  std::string Answer();
-  std::string Ask(const std::string& command);
+  std::string Ask(const std::string& command) { return AskLine(command); }
   // The error number the answer starts with.
-  OsError AskCode(const std::string& command);
-
-  // Kills the helper without letting it close anything, and reaps it.
-  void Kill();
-
-private:
-  pid_t pid_ = -1;
-  int toHelper_ = -1;
-  int fromHelper_ = -1;
-  std::string pending_;
+  OsError AskCode(const std::string& command) { return static_cast<OsError>(std::stoul(Ask(command))); }
 };
