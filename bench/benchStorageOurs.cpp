@@ -1,0 +1,296 @@
+// The workloads' operations over our engine: a cursor on the jobs table,
+// shared, or exclusive for a batch. Field values go through the cursor's
+// descriptors by position, as a dataset layer caching them would.
+
+#include <cstring>
+#include <filesystem>
+#include <stdexcept>
+
+#include "benchStorageEngine.h"
+#include "engBlobBuffer.h"
+#include "engCursor.h"
+#include "engDataLayout.h"
+#include "engDirectory.h"
+#include "engEngine.h"
+#include "engFieldTypes.h"
+#include "engIndexFile.h"
+#include "engIndexPage.h"
+#include "engLittleEndian.h"
+#include "engSession.h"
+
+namespace {
+
+using namespace EngineFieldTypes;
+
+enum : int {
+  fRecRef = 1, fJobDate, fJobTime, fJobID, fMachineName, fPrinterName, fJobOwner, fPagesPrinted,
+  fTotalPages, fBytesPrinted, fJobSize, fDocument, fJobStatus, fJobPrinted
+};
+
+struct TFieldDef {
+  const char* Name;
+  uint8_t Type;
+  uint8_t Subtype;
+  uint8_t Size;
+  bool Required;
+};
+constexpr uint8_t MemoSubtype = 22;
+constexpr TFieldDef JobFields[] = {
+    {"_RecRef", ftInteger, AutoIncSubtype, 0, true}, {"JobDate", ftDate, 0, 0, true},
+    {"JobTime", ftTime, 0, 0, true},                  {"JobID", ftInteger, 0, 0, true},
+    {"MachineName", ftString, 0, 40, false},          {"PrinterName", ftString, 0, 250, false},
+    {"JobOwner", ftString, 0, 40, false},             {"PagesPrinted", ftInteger, 0, 0, false},
+    {"TotalPages", ftInteger, 0, 0, false},           {"BytesPrinted", ftInteger, 0, 0, false},
+    {"JobSize", ftInteger, 0, 0, false},              {"Document", ftBlob, MemoSubtype, 0, false},
+    {"JobStatus", ftInteger, 0, 0, false},            {"JobPrinted", ftBoolean, 0, 0, false},
+};
+
+struct TIndexDef {
+  TJobOrder Order;
+  const char* Name;
+  std::vector<uint16_t> Fields;
+  bool Unique;
+};
+const TIndexDef JobIndexes[] = {
+    {TJobOrder::Primary, "", {fRecRef}, true},
+    {TJobOrder::ByDate, "ByDate", {fJobDate, fJobTime, fJobID}, false},
+    {TJobOrder::ByOwner, "ByOwner", {fJobOwner, fJobDate, fJobTime, fJobID, fPrinterName}, true},
+    {TJobOrder::ByPrinter, "ByPrinter", {fPrinterName, fJobDate, fJobTime, fJobID, fJobOwner}, true},
+    {TJobOrder::ByComputer, "ByComputer", {fMachineName, fJobDate, fJobTime, fJobID, fJobOwner, fPrinterName}, true},
+};
+// The jobs table's BLOB block size.
+constexpr uint32_t JobsBlobBlockSize = 64;
+
+const TIndexDef& IndexOf(TJobOrder order) {
+  for (const TIndexDef& index : JobIndexes)
+    if (index.Order == order) return index;
+  throw std::logic_error("no such index");
+}
+
+void PutShortString(uint8_t* at, const std::string& text) {
+  at[0] = uint8_t(text.size());
+  std::memcpy(at + 1, text.data(), text.size());
+}
+
+class TOurEngine : public TStorageEngine {
+public:
+  explicit TOurEngine(const std::string& folder) {
+    StartEngine();
+    directory = GetEngineSession()->OpenDirectory("", folder);
+  }
+  ~TOurEngine() override {
+    Close();
+    StopEngine();
+  }
+
+  void Create(const std::string& table) override {
+    std::vector<uint8_t> fieldDescs(std::size(JobFields) * FieldDescSize, 0);
+    for (size_t i = 0; i < std::size(JobFields); ++i) {
+      uint8_t* desc = fieldDescs.data() + i * FieldDescSize;
+      PutLE16(desc + FieldDescNumberOffset, uint16_t(i + 1));
+      PutShortString(desc + FieldDescNameOffset, JobFields[i].Name);
+      desc[FieldDescTypeOffset] = JobFields[i].Type;
+      desc[FieldDescSubtypeOffset] = JobFields[i].Subtype;
+      desc[FieldDescDeclaredSizeOffset] = JobFields[i].Size;
+      desc[FieldDescRequiredOffset] = JobFields[i].Required;
+    }
+    std::vector<uint8_t> indexDescs(std::size(JobIndexes) * IndexDescSize, 0);
+    for (size_t i = 0; i < std::size(JobIndexes); ++i) {
+      uint8_t* desc = indexDescs.data() + i * IndexDescSize;
+      PutShortString(desc + IdxDescName, JobIndexes[i].Name);
+      desc[IdxDescUnique] = JobIndexes[i].Unique;
+      desc[IdxDescCaseInsensitive] = 1;
+      desc[IdxDescCompression] = kcFull;
+      desc[IdxDescFieldCount] = uint8_t(JobIndexes[i].Fields.size());
+      for (size_t f = 0; f < JobIndexes[i].Fields.size(); ++f)
+        PutLE16(desc + IdxDescFieldNumbers + 2 * f, JobIndexes[i].Fields[f]);
+    }
+    TTableDefinition definition;
+    definition.FieldDescs = fieldDescs.data();
+    definition.FieldCount = int32_t(std::size(JobFields));
+    definition.IndexDescs = indexDescs.data();
+    definition.IndexCount = int32_t(std::size(JobIndexes));
+    definition.Description = "Printer Jobs Table";
+    definition.BlobBlockSize = JobsBlobBlockSize;
+    TDataCursor creator(directory);
+    creator.SetTableName(table);
+    creator.SetExclusive(true);
+    creator.CreateTable(definition, true);
+  }
+
+  void Open(const std::string& table, bool batch) override {
+    Close();
+    cursor = std::make_unique<TDataCursor>(directory);
+    cursor->SetTableName(table);
+    cursor->SetExclusive(batch);
+    cursor->Open();
+    record.assign(cursor->CursorRecordSize(), 0);
+  }
+  void Close() override {
+    if (cursor) cursor->Close(true);
+    cursor.reset();
+  }
+  // An exclusive table is the batch.
+  void BeginBatch() override {}
+  void EndBatch() override {}
+  // Without it a cursor notices other users' changes only when it reads
+  // from disk or locks a record, and cached pages hide new rows.
+  void WatchOtherWriters() override { GetEngineSession()->StrictChangeDetection = true; }
+
+  void Append(const TJobRow& row) override {
+    Fill(row);
+    if (cursor->OpenBlob(fDocument, record.data(), true, false, BlobOpenWrite) != 0 ||
+        cursor->WriteBlob(fDocument, record.data(), false, int32_t(row.Document.size()), row.Document.data(), 0) != 0)
+      throw std::runtime_error("memo not written");
+    cursor->InsertRecord(record.data(), false);
+  }
+
+  bool Find(TJobOrder index, const TJobRow& key, TJobRow& found) override {
+    const TIndexDef& def = IndexOf(index);
+    SelectOrder(index);
+    Fill(key);
+    if (index == TJobOrder::Primary) Put(fRecRef, &key.RecRef);
+    if (!cursor->FindKey(record.data(), false, int(def.Fields.size()), 0, false, record.data())) return false;
+    Read(record.data(), found, false);
+    return true;
+  }
+
+  void Scan(TJobOrder order, bool withDocument, const TRowVisitor& visit) override {
+    SelectOrder(order);
+    cursor->SetToBegin();
+    TJobRow row;
+    while (cursor->GetNextRecord(record.data()) == 0) {
+      Read(record.data(), row, withDocument);
+      visit(row);
+    }
+  }
+
+  void ReadNewest(int count, std::vector<TJobRow>& rows) override {
+    rows.clear();
+    SelectOrder(TJobOrder::Primary);
+    cursor->SetToEnd();
+    TJobRow row;
+    while (int(rows.size()) < count && cursor->GetPriorRecord(record.data()) == 0) {
+      Read(record.data(), row, false);
+      rows.push_back(row);
+    }
+  }
+
+  // Filters are not in the engine yet.
+  bool CountDates(int32_t, int32_t, int64_t&) override { return false; }
+  bool CountNotPrinted(int64_t&) override { return false; }
+
+  bool ChangeOwner(int32_t recRef, const std::string& owner) override {
+    if (!FindRecRef(recRef)) return false;
+    Put(fJobOwner, owner.c_str());
+    cursor->ModifyRecord(record.data(), false, false);
+    return true;
+  }
+
+  bool Delete(int32_t recRef, TJobRow& deleted) override {
+    if (!FindRecRef(recRef)) return false;
+    Read(record.data(), deleted, true);
+    cursor->DeleteRecord(record.data(), false);
+    return true;
+  }
+
+  int64_t TableBytes(const std::string& table) override {
+    int64_t bytes = 0;
+    for (const char* extension : {".DAT", ".IDX", ".BLB"}) {
+      const std::filesystem::path path = directory->LocalPath() + table + extension;
+      if (std::filesystem::exists(path)) bytes += int64_t(std::filesystem::file_size(path));
+    }
+    return bytes;
+  }
+
+private:
+  TDataDirectory* directory = nullptr;
+  std::unique_ptr<TDataCursor> cursor;
+  std::vector<uint8_t> record;
+  TJobOrder currentOrder = TJobOrder::Primary;
+
+  void SelectOrder(TJobOrder order) {
+    if (order == currentOrder) return;
+    if (order == TJobOrder::Natural) cursor->SetIndexNo(NaturalOrderIndex);
+    else cursor->SetIndexName(IndexOf(order).Name);
+    currentOrder = order;
+  }
+
+  bool FindRecRef(int32_t recRef) {
+    SelectOrder(TJobOrder::Primary);
+    cursor->ClearRecord(record.data());
+    Put(fRecRef, &recRef);
+    return cursor->FindKey(record.data(), false, 1, 0, false, record.data());
+  }
+
+  void Put(int field, const void* value) { cursor->PutFieldValue(cursor->FieldDescAt(field), record.data(), false, value); }
+  void Get(const uint8_t* buffer, int field, void* value) const {
+    bool blank = false;
+    cursor->GetFieldValue(cursor->FieldDescAt(field), buffer, blank, value);
+  }
+  int32_t GetInt(const uint8_t* buffer, int field) const {
+    int32_t value = 0;
+    Get(buffer, field, &value);
+    return value;
+  }
+  std::string GetText(const uint8_t* buffer, int field) const {
+    char text[256] = {};
+    Get(buffer, field, text);
+    return text;
+  }
+
+  void Fill(const TJobRow& row) {
+    cursor->ClearRecord(record.data());
+    const uint16_t printed = row.JobPrinted;
+    Put(fJobDate, &row.JobDate);
+    Put(fJobTime, &row.JobTime);
+    Put(fJobID, &row.JobID);
+    Put(fMachineName, row.MachineName.c_str());
+    Put(fPrinterName, row.PrinterName.c_str());
+    Put(fJobOwner, row.JobOwner.c_str());
+    Put(fPagesPrinted, &row.PagesPrinted);
+    Put(fTotalPages, &row.TotalPages);
+    Put(fBytesPrinted, &row.BytesPrinted);
+    Put(fJobSize, &row.JobSize);
+    Put(fJobStatus, &row.JobStatus);
+    Put(fJobPrinted, &printed);
+  }
+
+  void Read(uint8_t* buffer, TJobRow& row, bool withDocument) {
+    row.RecRef = GetInt(buffer, fRecRef);
+    row.JobDate = GetInt(buffer, fJobDate);
+    row.JobTime = GetInt(buffer, fJobTime);
+    row.JobID = GetInt(buffer, fJobID);
+    row.MachineName = GetText(buffer, fMachineName);
+    row.PrinterName = GetText(buffer, fPrinterName);
+    row.JobOwner = GetText(buffer, fJobOwner);
+    row.PagesPrinted = GetInt(buffer, fPagesPrinted);
+    row.TotalPages = GetInt(buffer, fTotalPages);
+    row.BytesPrinted = GetInt(buffer, fBytesPrinted);
+    row.JobSize = GetInt(buffer, fJobSize);
+    row.JobStatus = GetInt(buffer, fJobStatus);
+    uint16_t printed = 0;
+    Get(buffer, fJobPrinted, &printed);
+    row.JobPrinted = printed != 0;
+    row.Document.clear();
+    if (withDocument) ReadDocument(buffer, row.Document);
+  }
+
+  void ReadDocument(uint8_t* buffer, std::string& text) {
+    int32_t size = 0;
+    int32_t got = 0;
+    if (cursor->OpenBlob(fDocument, buffer, false, false, BlobOpenRead) != 0 ||
+        cursor->GetBlobSize(fDocument, buffer, false, size) != 0)
+      throw std::runtime_error("memo not opened");
+    text.resize(size_t(size));
+    const int32_t result = cursor->ReadBlob(fDocument, buffer, false, got, size, text.data(), 0);
+    cursor->FreeBlob(fDocument, buffer, false);
+    if (result != 0 || got != size) throw std::runtime_error("memo not read");
+  }
+};
+
+}  // namespace
+
+std::unique_ptr<TStorageEngine> MakeOurEngine(const std::string& folder) {
+  return std::make_unique<TOurEngine>(folder);
+}
