@@ -139,6 +139,7 @@ private:
   TPageStack pageStack;
   TPageCache* caches[IndexSlotCount] = {};  // by index number
   TSystemList flushList;
+  TSystemList orphans;  // dropped from a cache while in use
   uint32_t cacheHits = 0;
   uint32_t pageRequests = 0;
   uint32_t pageReads = 0;

@@ -22,8 +22,18 @@ TPage* PageAt(const TSystemList& list, int32_t index) { return static_cast<TPage
 
 // ---- the caches ----------------------------------------------------------
 
+// A page a walk still holds stays its own until released: handed to the
+// pool at once, it could be lent to another index while still read.
 void TIndexFile::DropCache(TPageCache& cache) {
-  for (int32_t i = 0; i < cache.Count(); ++i) pageStack.Return(cache.Get(i));
+  for (int32_t i = 0; i < cache.Count(); ++i) {
+    TPage* page = cache.Get(i);
+    if (page->UseCount > 0) {
+      page->Orphaned = true;
+      orphans.Add(page);
+    } else {
+      pageStack.Return(page);
+    }
+  }
   cache.Clear();
 }
 
@@ -128,7 +138,12 @@ TPage* TIndexFile::GetTreePage(uint8_t indexNo, uint32_t offset) {
 }
 
 void TIndexFile::ReleasePage(TPage* page) {
-  if (page && page->UseCount > 0) --page->UseCount;
+  if (!page) return;
+  if (page->UseCount > 0) --page->UseCount;
+  if (page->Orphaned && page->UseCount == 0) {
+    orphans.Delete(orphans.IndexOf(page));
+    pageStack.Return(page);
+  }
 }
 
 bool TIndexFile::GetRoot(TDataCursor* cursor, uint8_t indexNo, bool second, TPage*& page) {

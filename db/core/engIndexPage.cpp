@@ -768,6 +768,7 @@ TPage* TPageStack::Take() {
   freePages.Delete(freePages.Count() - 1);
   page->Clear();
   page->UseCount = 0;
+  page->Orphaned = false;
   return page;
 }
 

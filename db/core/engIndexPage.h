@@ -85,6 +85,9 @@ public:
   TIndexPageOwner* Owner = nullptr;
   uint8_t Modified = 0;
   uint16_t UseCount = 0;
+  // Dropped from its cache while in use: the pool gets it back only when
+  // its last holder releases it.
+  bool Orphaned = false;
   uint32_t Offset = 0;
   uint32_t Parent = 0;  // in memory only, set while descending; 0 for the root
   uint16_t UsedBytes = 0;

@@ -242,6 +242,30 @@ TEST_F(IndexFile, FreedPagesGoBackToTheirOwnIndexOnly) {
   EXPECT_EQ(300u, first.Check().size());
 }
 
+// A walk may still hold a page when another user's change drops the
+// caches; the page must not be lent to another index until it is released.
+TEST_F(IndexFile, APageHeldWhileTheCachesDropStaysItsHoldersUntilReleased) {
+  file->CreateIndexFile();
+  file->SetPrimaryIndex(Descriptor("", {2}, true, kcNone).data());
+  file->AddIndex(Descriptor("First", {1, 2}, true, kcNone).data());
+  TTestTree first = Tree(1);
+  for (uint32_t n = 1; n <= 50; ++n) first.Insert(TableKey(n, true), n);
+  file->FlushPages();
+  TPage* held = nullptr;
+  ASSERT_TRUE(file->GetRoot(nullptr, 1, false, held));
+  const uint32_t offset = held->Offset;
+  const uint16_t count = held->Count;
+  file->DropPages(true);
+  std::vector<TPage*> lent;
+  for (int i = 0; i < 8; ++i) lent.push_back(file->NewPage(0));
+  for (TPage* page : lent) EXPECT_NE(page, held);
+  EXPECT_EQ(offset, held->Offset);
+  EXPECT_EQ(count, held->Count);
+  for (TPage* page : lent) file->ReleasePage(page);
+  file->ReleasePage(held);
+  EXPECT_EQ(50u, first.Check().size());
+}
+
 TEST_F(IndexFile, DefinesAndRemovesIndexes) {
   file->CreateIndexFile();
   file->SetPrimaryIndex(Descriptor("", {2}, true, kcNone).data());
