@@ -1,0 +1,88 @@
+#pragma once
+// Cursors with filters over the groups table: GRP = ID mod 5, NAME "N" and
+// the ID.
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "engCursorWriteTestSupport.h"
+#include "engDataLayout.h"
+#include "engExpCodes.h"
+#include "engExpEval.h"
+#include "engExpEvalCondition.h"
+#include "engExpParser.h"
+#include "engExpTypeCheck.h"
+
+// Column names of a condition are the fields of one cursor's table.
+class TFilterTestColumns final : public TExpColumnResolver {
+public:
+  explicit TFilterTestColumns(const TDataCursor& cursor) : cursor(cursor) {}
+
+  bool ResolveColumn(TExpToken& node) override {
+    const int fieldNo = cursor.GetFieldNo(node.Name);
+    if (fieldNo <= 0) return false;
+    uint8_t desc[FieldDescSize];
+    cursor.GetTableFieldDesc(fieldNo, desc);
+    node.FieldNo = uint16_t(fieldNo);
+    node.DataType = desc[FieldDescTypeOffset];
+    node.SubType = desc[FieldDescSubtypeOffset];
+    node.SetDataSize(desc[FieldDescStoredSizeOffset]);
+    return true;
+  }
+
+private:
+  const TDataCursor& cursor;
+};
+
+class CursorFilterTest : public CursorWriteTest {
+protected:
+  TDataCursor* cursor = nullptr;
+
+  // IDs 1 .. count in the groups table.
+  void Fill(int count, const std::string& table = "JOBS") {
+    CreateGroups(table);
+    cursor = &OpenCursor(table);
+    for (int id = 1; id <= count; ++id) Insert(*cursor, id, "N" + std::to_string(id), id % 5);
+  }
+  static std::vector<int32_t> IdsWhere(int count, bool (*accept)(int32_t id)) {
+    std::vector<int32_t> ids;
+    for (int32_t id = 1; id <= count; ++id)
+      if (accept(id)) ids.push_back(id);
+    return ids;
+  }
+
+  TFilter* Add(const std::string& text, bool caseInsensitive = false, bool noPartialCompare = false) {
+    return cursor->AddFilter(nullptr, text, noPartialCompare, caseInsensitive, false, false, nullptr, false, nullptr);
+  }
+  TFilter* Activate(const std::string& text, bool caseInsensitive = false, bool noPartialCompare = false) {
+    TFilter* filter = Add(text, caseInsensitive, noPartialCompare);
+    cursor->ActivateFilter(filter);
+    return filter;
+  }
+
+  // A condition typed and copied for the cursor's table, as a caller of
+  // UpdateFilter or of AddFilter without text prepares it.
+  TExpTreePtr Condition(const std::string& text) {
+    TExpressionParser parser(nullptr);
+    parser.ErrorCode = CurErrFilter;
+    parser.ContextName = "filter expression";
+    parser.SetText(text);
+    parser.NextToken();
+    TExpTreePtr parsed(parser.ParseOrExpression(FilterParseFlags));
+    TFilterTestColumns columns(*cursor);
+    TExpCheckContext check{CurErrFilter, cursor->TableName(), "filter expression", &columns, {}};
+    TypeCheckExpression(check, true, nullptr, parsed.get());
+    return TExpTreePtr(CopyConditionForTable(TExpEvalContext{}, *parsed, false, false));
+  }
+
+  // The IDs forward; the backward walk and the count must agree with it.
+  std::vector<int32_t> Visible() {
+    std::vector<int32_t> ids = Walk(*cursor);
+    std::vector<int32_t> backward = Walk(*cursor, false);
+    std::reverse(backward.begin(), backward.end());
+    EXPECT_EQ(backward, ids);
+    EXPECT_EQ(cursor->GetRecordCount(), int32_t(ids.size()));
+    return ids;
+  }
+};

@@ -1,0 +1,366 @@
+// Filters on cursors: what they let through, by index or by reading the
+// records, and how navigation and counts follow them.
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engCursorFilterTestSupport.h"
+#include "engBlobBuffer.h"
+#include "engFieldText.h"
+#include "engFieldTypes.h"
+
+namespace {
+
+TEST_F(CursorFilterTest, IndexServedComparisonSelectsTheMatchingRecords) {
+  Fill(50);
+  cursor->SetIndexName("");
+  TFilter* filter = Activate("GRP = 2");
+  EXPECT_EQ(filter->OptimizeLevel, olFull);
+  EXPECT_EQ(cursor->GetRecordCount(), 10);
+  std::vector<int32_t> ids = Walk(*cursor);
+  ASSERT_EQ(ids.size(), 10u);
+  for (int32_t id : ids) EXPECT_EQ(id % 5, 2);
+  cursor->DropFilter(filter);
+  EXPECT_EQ(cursor->GetRecordCount(), 50);
+}
+
+TEST_F(CursorFilterTest, BadFilterTextsFailWithTheirTextsAndAddNothing) {
+  Fill(5);
+  const std::string prefix = "Filter error for table 'JOBS.DAT' - ";
+  EXPECT_EQ(ErrorOf([&] { Add("  "); }), CurErrFilter);
+  EXPECT_EQ(MessageOf([&] { Add(""); }), prefix + "filter expression is empty");
+  EXPECT_EQ(MessageOf([&] { Add(" \t "); }), prefix + "filter expression is empty");
+  EXPECT_EQ(MessageOf([&] { Add("GRP * 2 + 1"); }), prefix + "filter expression must be a boolean expression");
+  EXPECT_EQ(MessageOf([&] { Add("GRP = = 2"); }), prefix + "Unknown or unexpected symbol '=' found in filter expression");
+  EXPECT_EQ(MessageOf([&] { Add("NOPE = 1"); }),
+            prefix + "Invalid column name 'NOPE' or table correlation name '' specified in filter expression");
+  EXPECT_EQ(ErrorOf([&] { Add("NOPE = 1"); }), CurErrFilter);
+  EXPECT_EQ(cursor->FilterCount(), 0);
+}
+
+TEST_F(CursorFilterTest, SixtyFifthFilterIsRefused) {
+  Fill(5);
+  for (int n = 0; n < MaxCursorFilters; ++n) Add("GRP <> " + std::to_string(n));
+  EXPECT_EQ(ErrorOf([&] { Add("GRP = 1"); }), CurErrTooManyFilters);
+  EXPECT_EQ(MessageOf([&] { Add("GRP = 1"); }), "Too many filters defined for table 'JOBS.DAT'");
+  EXPECT_EQ(cursor->FilterCount(), MaxCursorFilters);
+}
+
+// A handle of another cursor is unknown here; nothing of this cursor's
+// filters changes.
+TEST_F(CursorFilterTest, UnknownHandlesAndInactiveUpdatesFailAndChangeNothing) {
+  Fill(20);
+  TFilter* active = Activate("GRP = 1");
+  TFilter* inactive = Add("ID < 10");
+  TDataCursor& other = OpenCursor("JOBS");
+  TFilter* foreign = other.AddFilter(nullptr, "GRP = 2", false, false, false, false, nullptr, false, nullptr);
+  TExpTreePtr tree = Condition("GRP = 3");
+
+  EXPECT_EQ(ErrorOf([&] { cursor->DropFilter(foreign); }), CurErrFilterHandle);
+  EXPECT_EQ(MessageOf([&] { cursor->ActivateFilter(foreign); }), "Invalid filter handle specified for table 'JOBS.DAT'");
+  EXPECT_EQ(ErrorOf([&] { cursor->DeactivateFilter(foreign); }), CurErrFilterHandle);
+  EXPECT_EQ(ErrorOf([&] { cursor->UpdateFilter(tree.get(), foreign); }), CurErrFilterHandle);
+  EXPECT_EQ(ErrorOf([&] { cursor->UpdateFilter(tree.get(), inactive); }), CurErrFilterHandle);
+
+  ASSERT_EQ(cursor->FilterCount(), 2);
+  EXPECT_TRUE(active->Active);
+  EXPECT_FALSE(inactive->Active);
+  EXPECT_FALSE(foreign->Active);
+  EXPECT_EQ(other.FilterCount(), 1);
+  EXPECT_EQ(Visible(), (std::vector<int32_t>{1, 6, 11, 16}));
+  EXPECT_EQ(Walk(other).size(), 20u);
+}
+
+TEST_F(CursorFilterTest, ConstantOnTheLeftSelectsAsTheColumnFirstForm) {
+  Fill(40);
+  const std::vector<int32_t> above = IdsWhere(40, [](int32_t id) { return id > 30; });
+  for (const char* text : {"30 < ID", "ID > 30", "NOT (30 >= ID)"}) {
+    TFilter* filter = Activate(text);
+    EXPECT_EQ(Visible(), above) << text;
+    EXPECT_EQ(filter->OptimizeLevel, olFull) << text;
+    cursor->DropFilter(filter);
+  }
+  TFilter* filter = Activate("2 >= GRP");
+  EXPECT_EQ(Visible(), IdsWhere(40, [](int32_t id) { return id % 5 <= 2; }));
+  cursor->DropFilter(filter);
+}
+
+TEST_F(CursorFilterTest, LowBoundRangeAndItsIntersectionWithAFilter) {
+  Fill(60);
+  cursor->SetIndexName("");
+  int32_t low = 42;
+  cursor->SetRange(false, Record(*cursor, {&low}).data(), 1, nullptr, 0);
+  EXPECT_EQ(Visible(), IdsWhere(60, [](int32_t id) { return id >= 42; }));
+  TFilter* filter = Activate("GRP = 3");
+  EXPECT_EQ(Visible(), IdsWhere(60, [](int32_t id) { return id >= 42 && id % 5 == 3; }));
+  cursor->ResetRange();
+  EXPECT_EQ(Visible(), IdsWhere(60, [](int32_t id) { return id % 5 == 3; }));
+  cursor->DropFilter(filter);
+  EXPECT_EQ(Visible().size(), 60u);
+}
+
+// Navigation by every means lands only on records the filter lets through.
+TEST_F(CursorFilterTest, NavigationNeverVisitsANonMatchingRecord) {
+  Fill(300);
+  cursor->SetIndexName("ByGrp");
+  Activate("GRP = 4");
+  EXPECT_EQ(cursor->GetRecordCount(), 60);
+  EXPECT_EQ(Visible(), IdsWhere(300, [](int32_t id) { return id % 5 == 4; }));
+  cursor->SetToBegin();
+  cursor->MoveBy(7);
+  EXPECT_EQ(IdOf(*cursor) % 5, 4);
+  cursor->MoveBy(-3);
+  EXPECT_EQ(IdOf(*cursor) % 5, 4);
+  std::vector<uint8_t> mark(size_t(cursor->GetBookmarkSize()));
+  cursor->GetBookmark(mark.data());
+  const int32_t marked = IdOf(*cursor);
+  cursor->SetToEnd();
+  cursor->MoveBy(-1);
+  EXPECT_EQ(IdOf(*cursor), 299);
+  EXPECT_TRUE(cursor->GotoBookmark(mark.data(), false, false));
+  EXPECT_EQ(IdOf(*cursor), marked);
+
+  cursor->SetIndexName("");
+  int32_t hidden = 52;
+  EXPECT_FALSE(cursor->FindKey(Record(*cursor, {&hidden}).data(), false, 1, 0, false, nullptr));
+  EXPECT_FALSE(cursor->FindKey(Record(*cursor, {&hidden}).data(), false, 1, 0, true, nullptr));
+  EXPECT_EQ(IdOf(*cursor), 54);
+
+  cursor->SetIndexNo(NaturalOrderIndex);
+  EXPECT_EQ(cursor->GetRecordCount(), 60);
+  cursor->SetToSequenceNo(10);
+  EXPECT_EQ(IdOf(*cursor), 49);
+  EXPECT_EQ(cursor->GetSequenceNo(), 10);
+}
+
+// The index-served parts answer from keys alone; a condition the index
+// cannot serve reads records, so the counter is seen to count.
+TEST_F(CursorFilterTest, IndexServedFiltersReadNoRecord) {
+  Fill(400);
+  cursor->SetIndexName("");
+  cursor->SetToBegin();
+  TDataFile& data = cursor->Table()->DataFile();
+  data.DropCache();
+  const uint32_t reads = data.PhysicalReads();
+  for (const char* text : {"GRP = 2", "ID >= 10 AND ID < 20", "GRP IN (1, 3)", "NOT (GRP BETWEEN 1 AND 3)"}) {
+    TFilter* filter = Activate(text);
+    EXPECT_EQ(filter->OptimizeLevel, olFull) << text;
+    cursor->GetRecordCount();
+    EXPECT_EQ(data.PhysicalReads(), reads) << text;
+    cursor->DropFilter(filter);
+  }
+  Activate("ID >= 10 AND ID < 20");
+  EXPECT_EQ(cursor->GetRecordCount(), 10);
+  EXPECT_EQ(data.PhysicalReads(), reads);
+
+  TFilter* scanned = Activate("NAME LIKE '%1%'");
+  EXPECT_EQ(scanned->OptimizeLevel, olNone);
+  EXPECT_GT(data.PhysicalReads(), reads) << data.ReadAheadReads();
+  EXPECT_EQ(Visible(), IdsWhere(400, [](int32_t id) { return id >= 10 && id < 20; }));
+}
+
+// ---- value kinds, nulls and indexes -------------------------------------
+
+enum : uint16_t { fId = 1, fName, fNamePlain, fQty, fQtyPlain, fWord, fWordPlain, fSmall, fSmallPlain };
+
+struct TKindRow {
+  int32_t Id;
+  std::optional<std::string> Name;
+  std::optional<int32_t> Qty, Word, Small;
+};
+
+// Each indexed column has an unindexed twin holding the same values, so a
+// condition is answered once by keys and once by reading records.
+class CursorFilterKindsTest : public CursorFilterTest {
+protected:
+  std::vector<TKindRow> rows;
+
+  void SetUp() override {
+    CursorFilterTest::SetUp();
+    Create("KINDS",
+           {{"ID", IntType},
+            {"NAME", StrType, 20},
+            {"NAMEPLAIN", StrType, 20},
+            {"QTY", IntType},
+            {"QTYPLAIN", IntType},
+            {"W", EngineFieldTypes::ftWord},
+            {"WPLAIN", EngineFieldTypes::ftWord},
+            {"S", EngineFieldTypes::ftSmallInt},
+            {"SPLAIN", EngineFieldTypes::ftSmallInt}},
+           {{"", {fId}},
+            {"ByName", {fName}, false},
+            {"ByNameNoCase", {fName}, false, false, true},
+            {"ByQty", {fQty}, false},
+            {"ByWordDown", {fWord}, false, true},
+            {"BySmall", {fSmall}, false}});
+    cursor = &OpenCursor("KINDS");
+    const char* names[] = {nullptr, "SMITH", "Smith", "smith", "Smithers", "adam", "Bob", "zoe", "Smi*"};
+    for (int32_t id = 1; id <= 90; ++id) {
+      TKindRow row{id, {}, {}, {}, {}};
+      if (const char* name = names[id % 9]) row.Name = name;
+      if (id % 7 != 0) row.Qty = id % 9 - 3;
+      if (id % 6 != 0) row.Word = id % 4;
+      if (id % 5 != 0) row.Small = (id - 45) * 700;
+      rows.push_back(row);
+      InsertRow(row);
+    }
+  }
+
+  void InsertRow(const TKindRow& row) {
+    std::vector<uint8_t> record(cursor->CursorRecordSize(), 0);
+    cursor->PutTableField(fId, record.data(), &row.Id);
+    for (uint16_t field : {fName, fNamePlain}) cursor->PutTableField(field, record.data(), row.Name ? row.Name->c_str() : nullptr);
+    for (uint16_t field : {fQty, fQtyPlain}) cursor->PutTableField(field, record.data(), row.Qty ? &*row.Qty : nullptr);
+    const uint16_t word = uint16_t(row.Word.value_or(0));
+    for (uint16_t field : {fWord, fWordPlain}) cursor->PutTableField(field, record.data(), row.Word ? &word : nullptr);
+    const int16_t small = int16_t(row.Small.value_or(0));
+    for (uint16_t field : {fSmall, fSmallPlain}) cursor->PutTableField(field, record.data(), row.Small ? &small : nullptr);
+    cursor->InsertRecord(record.data(), false);
+  }
+
+  template <typename Predicate>
+  std::vector<int32_t> Expected(Predicate accept) const {
+    std::vector<int32_t> ids;
+    for (const TKindRow& row : rows)
+      if (accept(row)) ids.push_back(row.Id);
+    return ids;
+  }
+
+  struct TSelection {
+    std::vector<int32_t> Ids;
+    uint8_t Level;
+  };
+  TSelection Select(const std::string& text, bool caseInsensitive = false, bool noPartialCompare = false) {
+    TFilter* filter = Activate(text, caseInsensitive, noPartialCompare);
+    TSelection selection{Visible(), filter->OptimizeLevel};
+    cursor->DropFilter(filter);
+    return selection;
+  }
+  // The condition on the indexed column (served by keys) and on its twin
+  // (read record by record) both select what expected holds.
+  void ExpectBothWays(const std::string& indexed, const std::string& plain, const std::vector<int32_t>& expected,
+                      uint8_t indexedLevel = olFull) {
+    const TSelection byKeys = Select(indexed);
+    EXPECT_EQ(byKeys.Ids, expected) << indexed;
+    EXPECT_EQ(byKeys.Level, indexedLevel) << indexed;
+    const TSelection byRecords = Select(plain);
+    EXPECT_EQ(byRecords.Ids, expected) << plain;
+    EXPECT_EQ(byRecords.Level, olNone) << plain;
+  }
+};
+
+TEST_F(CursorFilterKindsTest, NotInSelectsEveryOtherValueNullsIncluded) {
+  const auto expected = Expected([](const TKindRow& r) { return !r.Qty || (*r.Qty != 1 && *r.Qty != -2 && *r.Qty != 5); });
+  ExpectBothWays("QTY NOT IN (1, -2, 5)", "QTYPLAIN NOT IN (1, -2, 5)", expected);
+  ExpectBothWays("QTY IN (1, -2, 5)", "QTYPLAIN IN (1, -2, 5)",
+                 Expected([](const TKindRow& r) { return r.Qty && (*r.Qty == 1 || *r.Qty == -2 || *r.Qty == 5); }));
+}
+
+TEST_F(CursorFilterKindsTest, ConstantsOutsideTheColumnsTypeKeepTheirMeaning) {
+  ExpectBothWays("W < 0", "WPLAIN < 0", {});
+  ExpectBothWays("W >= 2", "WPLAIN >= 2", Expected([](const TKindRow& r) { return r.Word.value_or(0) >= 2; }));
+  ExpectBothWays("QTY >= 2.5", "QTYPLAIN >= 2.5", Expected([](const TKindRow& r) { return r.Qty.value_or(0) >= 3; }),
+                 olNone);
+  ExpectBothWays("QTY IN (2.5)", "QTYPLAIN IN (2.5)", {}, olNone);
+  ExpectBothWays("S < 100000", "SPLAIN < 100000", Expected([](const TKindRow&) { return true; }), olNone);
+  ExpectBothWays("S > -100000 AND S <= 700", "SPLAIN > -100000 AND SPLAIN <= 700",
+                 Expected([](const TKindRow& r) { return r.Small.value_or(0) <= 700; }), olPartial);
+}
+
+// Evaluation sees NULL as its type's zero for orderings; "=" keeps NULL
+// apart from every value.
+TEST_F(CursorFilterKindsTest, NullsCountAsZeroForOrderingsOnly) {
+  ExpectBothWays("QTY < 5", "QTYPLAIN < 5", Expected([](const TKindRow& r) { return r.Qty.value_or(0) < 5; }));
+  ExpectBothWays("QTY > -1", "QTYPLAIN > -1", Expected([](const TKindRow& r) { return r.Qty.value_or(0) > -1; }));
+  ExpectBothWays("QTY = 0", "QTYPLAIN = 0", Expected([](const TKindRow& r) { return r.Qty && *r.Qty == 0; }));
+  ExpectBothWays("QTY <> 0", "QTYPLAIN <> 0", Expected([](const TKindRow& r) { return !r.Qty || *r.Qty != 0; }));
+  ExpectBothWays("QTY IS NULL", "QTYPLAIN IS NULL", Expected([](const TKindRow& r) { return !r.Qty; }));
+  ExpectBothWays("QTY BETWEEN -1 AND 1", "QTYPLAIN BETWEEN -1 AND 1",
+                 Expected([](const TKindRow& r) { return r.Qty.value_or(0) >= -1 && r.Qty.value_or(0) <= 1; }));
+  ExpectBothWays("W <= 1", "WPLAIN <= 1", Expected([](const TKindRow& r) { return r.Word.value_or(0) <= 1; }));
+  ExpectBothWays("NAME < 'b'", "NAMEPLAIN < 'b'",
+                 Expected([](const TKindRow& r) { return r.Name.value_or("") < std::string("b"); }));
+  const std::vector<int32_t> withNames = Expected([](const TKindRow& r) { return r.Name.has_value(); });
+  EXPECT_EQ(Select("NAME IS NOT NULL").Ids, withNames);
+}
+
+TEST_F(CursorFilterKindsTest, CaseOptionsAndPrefixComparisons) {
+  auto named = [this](std::initializer_list<const char*> names) {
+    return Expected([names](const TKindRow& r) {
+      for (const char* name : names)
+        if (r.Name == name) return true;
+      return false;
+    });
+  };
+  const TSelection anyCase = Select("NAME = 'smith'", true);
+  EXPECT_EQ(anyCase.Ids, named({"SMITH", "Smith", "smith"}));
+  EXPECT_EQ(anyCase.Level, olFull);
+  EXPECT_EQ(Select("NAMEPLAIN = 'smith'", true).Ids, anyCase.Ids);
+  EXPECT_EQ(Select("NAME = 'smith'").Ids, named({"smith"}));
+
+  const TSelection prefix = Select("NAME = 'Smi*'");
+  EXPECT_EQ(prefix.Ids, named({"Smith", "Smithers", "Smi*"}));
+  EXPECT_EQ(prefix.Level, olFull);
+  EXPECT_EQ(Select("NAMEPLAIN = 'Smi*'").Ids, prefix.Ids);
+  EXPECT_EQ(Select("NAME = 'Smi*'", false, true).Ids, named({"Smi*"}));
+  EXPECT_EQ(Select("NAME = 'smi*'", true).Ids, named({"SMITH", "Smith", "smith", "Smithers", "Smi*"}));
+
+  const TSelection upper = Select("UPPER(NAME) = 'SMITH'");
+  EXPECT_EQ(upper.Ids, named({"SMITH", "Smith", "smith"}));
+  EXPECT_EQ(upper.Level, olFull);
+  EXPECT_EQ(Select("UPPER(NAMEPLAIN) = 'SMITH'").Ids, upper.Ids);
+  EXPECT_EQ(Select("UPPER(NAME) = 'Smith'").Ids, std::vector<int32_t>{});
+}
+
+// ---- a language, and memos -----------------------------------------------
+
+// The filter's text is UTF-8; the table holds its names in its code page.
+// The language compares without accents, so Muller equals Müller.
+TEST_F(CursorFilterTest, TextConstantsMeetALanguageTableInItsCodePage) {
+  constexpr uint16_t German = 0x0407;
+  Create("LEUTE", {{"ID", IntType}, {"NAME", StrType, 20}, {"NAMEPLAIN", StrType, 20}},
+         {{"", {1}}, {"ByName", {2}, false}}, German);
+  cursor = &OpenCursor("LEUTE");
+  int32_t id = 0;
+  for (const char* utf8 : {"Müller", "Muller", "Mueller", "Möller", "Müller"}) {
+    const std::string stored = FieldTextFromUtf8(German, utf8);
+    ASSERT_EQ(stored.find('\xC3'), std::string::npos);
+    ++id;
+    std::vector<uint8_t> record = Record(*cursor, {&id, stored.c_str(), stored.c_str()});
+    cursor->InsertRecord(record.data(), false);
+  }
+  TFilter* byIndex = Activate("NAME = 'Müller'");
+  EXPECT_EQ(byIndex->OptimizeLevel, olFull);
+  EXPECT_EQ(Visible(), (std::vector<int32_t>{1, 2, 5}));
+  cursor->DropFilter(byIndex);
+  TFilter* byRecords = Activate("NAMEPLAIN = 'Müller'");
+  EXPECT_EQ(byRecords->OptimizeLevel, olNone);
+  EXPECT_EQ(Visible(), (std::vector<int32_t>{1, 2, 5}));
+  cursor->DropFilter(byRecords);
+  Activate("NAME > 'Möller' AND NAMEPLAIN < 'Müller'");
+  EXPECT_EQ(Visible(), (std::vector<int32_t>{3}));
+}
+
+TEST_F(CursorFilterTest, MemoConditionReadsTheMemo) {
+  Create("NOTES", {{"ID", IntType}, {"NOTE", BlobFieldType, 0, stMemo}}, {{"", {1}}});
+  cursor = &OpenCursor("NOTES");
+  const std::vector<std::string> notes = {"xxabcxx", "", "abc", std::string(5000, 'q') + "abc", "ab c", "ABC"};
+  for (int32_t id = 1; id <= int32_t(notes.size()); ++id) {
+    std::vector<uint8_t> record = Record(*cursor, {&id});
+    const std::string& note = notes[size_t(id - 1)];
+    if (!note.empty()) {
+      ASSERT_EQ(cursor->OpenBlob(2, record.data(), true, false, BlobOpenWrite), 0);
+      ASSERT_EQ(cursor->WriteBlob(2, record.data(), false, int32_t(note.size()), note.data(), 0), 0);
+    }
+    cursor->InsertRecord(record.data(), false);
+  }
+  TFilter* filter = Activate("NOTE LIKE '%abc%'");
+  EXPECT_EQ(filter->OptimizeLevel, olNone);
+  EXPECT_EQ(Visible(), (std::vector<int32_t>{1, 3, 4}));
+  EXPECT_EQ(cursor->OpenBlobCount(), 0);
+}
+
+}  // namespace
