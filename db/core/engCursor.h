@@ -286,6 +286,9 @@ public:
   // The new condition of an active condition filter, which owns it; 10050
   // for an inactive one. Nothing without a tree.
   void UpdateFilter(TExpToken* tree, TFilter* filter);
+  // A filter text parsed, checked and copied for this table as AddFilter
+  // does (10051); the caller owns the tree, which UpdateFilter takes.
+  TExpToken* PrepareFilterText(const std::string& text, bool noPartialCompare, bool caseInsensitive);
   int32_t FilterCount() const;
   TFilter* FilterAt(int32_t index) const;
   bool FilteringOn() const { return filterActive; }
@@ -581,7 +584,6 @@ private:
   // Filters.
   int32_t FilterIndexOf(const TFilter* filter) const;
   void DropAllFilters();
-  TExpToken* PrepareFilterText(const std::string& text, bool noPartialCompare, bool caseInsensitive);
   // After a change of the filters: filter state, bitmaps (of the one
   // filter rebuilt, or of all; none without evaluate), position.
   void AfterFilterChange(TFilter* rebuilt, bool evaluate);
