@@ -9,7 +9,6 @@
 namespace {
 
 constexpr uint64_t Seed = 0x5EED2026ull;
-constexpr int32_t DayNumberOf18991230 = 693594;
 constexpr int FirstYear = 2024;
 constexpr int32_t DaysCovered = 1096;  // three years from 1 January 2024
 

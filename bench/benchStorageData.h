@@ -27,6 +27,8 @@ inline constexpr int OwnerCount = 200;
 inline constexpr int PrinterCount = 50;
 inline constexpr int MachineCount = 300;
 inline constexpr int32_t StatusPrinted = 0x80;
+// The day number of the date-time origin, 30 December 1899.
+inline constexpr int32_t DayNumberOf18991230 = 693594;
 
 // Row n (from 1) of a table of total rows: dates rise with n over three
 // years, as jobs arrive; the rest is drawn from the seed and n.

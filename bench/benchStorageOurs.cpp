@@ -2,6 +2,7 @@
 // shared, or exclusive for a batch. Field values go through the cursor's
 // descriptors by position, as a dataset layer caching them would.
 
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <stdexcept>
@@ -17,6 +18,7 @@
 #include "engIndexPage.h"
 #include "engLittleEndian.h"
 #include "engSession.h"
+#include "rtlDateTime.h"
 
 namespace {
 
@@ -176,9 +178,14 @@ public:
     }
   }
 
-  // Filters are not in the engine yet.
-  bool CountDates(int32_t, int32_t, int64_t&) override { return false; }
-  bool CountNotPrinted(int64_t&) override { return false; }
+  bool CountDates(int32_t firstDay, int32_t lastDay, int64_t& count) override {
+    count = CountVisible("JobDate >= '" + DateText(firstDay) + "' AND JobDate <= '" + DateText(lastDay) + "'");
+    return true;
+  }
+  bool CountNotPrinted(int64_t& count) override {
+    count = CountVisible("JobPrinted = FALSE");
+    return true;
+  }
 
   bool ChangeOwner(int32_t recRef, const std::string& owner) override {
     if (!FindRecRef(recRef)) return false;
@@ -214,6 +221,32 @@ private:
     if (order == TJobOrder::Natural) cursor->SetIndexNo(NaturalOrderIndex);
     else cursor->SetIndexName(IndexOf(order).Name);
     currentOrder = order;
+  }
+
+  // The rows a filter of that text lets through; cost choice lets a wide
+  // index range be taken through its complement.
+  int64_t CountVisible(const std::string& text) {
+    TFilter* filter = cursor->AddFilter(nullptr, text, false, false, true, false, nullptr, false, nullptr);
+    try {
+      cursor->ActivateFilter(filter);
+      const int64_t count = cursor->GetRecordCount();
+      cursor->DropFilter(filter);
+      return count;
+    } catch (...) {
+      cursor->DropFilter(filter);
+      throw;
+    }
+  }
+
+  // Language 0's short date format, which filter texts use.
+  static std::string DateText(int32_t dayNumber) {
+    int year = 0;
+    int month = 0;
+    int day = 0;
+    DecodeDate(TDateTime(dayNumber - DayNumberOf18991230), year, month, day);
+    char text[16];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d", year, month, day);
+    return text;
   }
 
   bool FindRecRef(int32_t recRef) {
