@@ -52,11 +52,14 @@ protected:
     return ids;
   }
 
-  TFilter* Add(const std::string& text, bool caseInsensitive = false, bool noPartialCompare = false) {
-    return cursor->AddFilter(nullptr, text, noPartialCompare, caseInsensitive, false, false, nullptr, false, nullptr);
+  TFilter* Add(const std::string& text, bool caseInsensitive = false, bool noPartialCompare = false,
+               bool costChoice = false) {
+    return cursor->AddFilter(nullptr, text, noPartialCompare, caseInsensitive, costChoice, false, nullptr, false,
+                             nullptr);
   }
-  TFilter* Activate(const std::string& text, bool caseInsensitive = false, bool noPartialCompare = false) {
-    TFilter* filter = Add(text, caseInsensitive, noPartialCompare);
+  TFilter* Activate(const std::string& text, bool caseInsensitive = false, bool noPartialCompare = false,
+                    bool costChoice = false) {
+    TFilter* filter = Add(text, caseInsensitive, noPartialCompare, costChoice);
     cursor->ActivateFilter(filter);
     return filter;
   }

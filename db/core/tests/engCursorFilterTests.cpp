@@ -233,19 +233,22 @@ protected:
     std::vector<int32_t> Ids;
     uint8_t Level;
   };
-  TSelection Select(const std::string& text, bool caseInsensitive = false, bool noPartialCompare = false) {
-    TFilter* filter = Activate(text, caseInsensitive, noPartialCompare);
+  TSelection Select(const std::string& text, bool caseInsensitive = false, bool noPartialCompare = false,
+                    bool costChoice = false) {
+    TFilter* filter = Activate(text, caseInsensitive, noPartialCompare, costChoice);
     TSelection selection{Visible(), filter->OptimizeLevel};
     cursor->DropFilter(filter);
     return selection;
   }
-  // The condition on the indexed column (served by keys) and on its twin
-  // (read record by record) both select what expected holds.
+  // The condition on the indexed column (served by keys, with and without
+  // the cost choice) and on its twin (read record by record) all select
+  // what expected holds.
   void ExpectBothWays(const std::string& indexed, const std::string& plain, const std::vector<int32_t>& expected,
                       uint8_t indexedLevel = olFull) {
     const TSelection byKeys = Select(indexed);
     EXPECT_EQ(byKeys.Ids, expected) << indexed;
     EXPECT_EQ(byKeys.Level, indexedLevel) << indexed;
+    EXPECT_EQ(Select(indexed, false, false, true).Ids, expected) << indexed << " by cost";
     const TSelection byRecords = Select(plain);
     EXPECT_EQ(byRecords.Ids, expected) << plain;
     EXPECT_EQ(byRecords.Level, olNone) << plain;

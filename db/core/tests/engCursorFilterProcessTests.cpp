@@ -1,0 +1,235 @@
+// How a cursor keeps its filters: callback and dependent filters, switching
+// them all, replacing a condition, the cursor's own record changes, other
+// cursors' and processes' changes, and clones.
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engCursorFilterTestSupport.h"
+#include "engTableTestSupport.h"
+
+namespace {
+
+// What a callback was asked: the record number of every ID, the group of
+// every record, in the order asked.
+struct TCallbackLog {
+  TDataCursor* Cursor;
+  std::map<int32_t, uint32_t> Numbers;
+  std::vector<int32_t> Groups;
+};
+
+int32_t FieldOf(TDataCursor& cursor, const uint8_t* record, int fieldNo) {
+  int32_t value = 0;
+  bool blank = true;
+  cursor.GetTableField(fieldNo, record, blank, &value);
+  return value;
+}
+
+bool KeepEvenIds(void* context, const uint8_t* record, uint32_t number) {
+  TCallbackLog& log = *static_cast<TCallbackLog*>(context);
+  const int32_t id = FieldOf(*log.Cursor, record, 1);
+  log.Numbers[id] = number;
+  log.Groups.push_back(FieldOf(*log.Cursor, record, 3));
+  return id % 2 == 0;
+}
+
+TFilter* AddCallback(TDataCursor& cursor, TCallbackLog& log, bool dependent) {
+  return cursor.AddFilter(&log, "", false, false, false, dependent, KeepEvenIds, false, nullptr);
+}
+
+TEST_F(CursorFilterTest, CallbackFilterGetsItsContextAndTheRecordNumbers) {
+  Fill(30);
+  TCallbackLog log{cursor, {}, {}};
+  TFilter* filter = AddCallback(*cursor, log, false);
+  EXPECT_TRUE(filter->IsCallback);
+  EXPECT_EQ(filter->OptimizeLevel, olNone);
+  cursor->ActivateFilter(filter);
+  EXPECT_EQ(Visible(), IdsWhere(30, [](int32_t id) { return id % 2 == 0; }));
+  EXPECT_EQ(log.Numbers.size(), 30u);
+  for (cursor->SetToBegin(), cursor->MoveBy(1); cursor->OnRecord(); cursor->MoveBy(1))
+    EXPECT_EQ(cursor->CurrentRecordNumber(), log.Numbers[IdOf(*cursor)]);
+}
+
+// A dependent filter goes after the others and reads only what they let
+// through; switching all on and off at once.
+TEST_F(CursorFilterTest, DependentFilterSeesOnlyWhatTheOthersLetThrough) {
+  Fill(30);
+  TCallbackLog log{cursor, {}, {}};
+  TFilter* dependent = AddCallback(*cursor, log, true);
+  TFilter* group = Add("GRP = 2");
+  TFilter* small = Add("ID <= 25");
+  ASSERT_EQ(cursor->FilterCount(), 3);
+  EXPECT_EQ(cursor->FilterAt(0), group);
+  EXPECT_EQ(cursor->FilterAt(1), small);
+  EXPECT_EQ(cursor->FilterAt(2), dependent);
+
+  cursor->ActivateFilter(nullptr);
+  EXPECT_TRUE(group->Active && small->Active && dependent->Active);
+  EXPECT_EQ(Visible(), (std::vector<int32_t>{2, 12, 22}));
+  EXPECT_EQ(log.Groups, (std::vector<int32_t>{2, 2, 2, 2, 2}));
+
+  cursor->DeactivateFilter(nullptr);
+  EXPECT_FALSE(group->Active || small->Active || dependent->Active);
+  EXPECT_FALSE(cursor->FilteringOn());
+  EXPECT_EQ(Visible().size(), 30u);
+  cursor->ActivateFilter(group);
+  EXPECT_EQ(Visible(), IdsWhere(30, [](int32_t id) { return id % 5 == 2; }));
+  cursor->DropFilter(nullptr);
+  EXPECT_EQ(cursor->FilterCount(), 0);
+  EXPECT_FALSE(cursor->FilteringOn());
+  EXPECT_EQ(Visible().size(), 30u);
+}
+
+TEST_F(CursorFilterTest, UpdateReplacesTheConditionAndKeepsThePositionWhenVisible) {
+  Fill(40);
+  TFilter* filter = Activate("ID > 10");
+  ASSERT_TRUE(Find(*cursor, 15));
+  cursor->UpdateFilter(Condition("GRP = 0").release(), filter);
+  EXPECT_EQ(filter->OptimizeLevel, olFull);
+  EXPECT_EQ(IdOf(*cursor), 15);
+  EXPECT_EQ(Visible(), IdsWhere(40, [](int32_t id) { return id % 5 == 0; }));
+
+  ASSERT_TRUE(Find(*cursor, 15));
+  cursor->UpdateFilter(Condition("NAME LIKE '%1%'").release(), filter);
+  EXPECT_EQ(filter->OptimizeLevel, olNone);
+  EXPECT_EQ(IdOf(*cursor), 15);
+  cursor->UpdateFilter(Condition("GRP = 1").release(), filter);
+  EXPECT_EQ(IdOf(*cursor), 16);
+  cursor->UpdateFilter(nullptr, filter);
+  EXPECT_EQ(Visible(), IdsWhere(40, [](int32_t id) { return id % 5 == 1; }));
+
+  // A ready condition, as a statement hands it over.
+  TFilter* ready = cursor->AddFilter(nullptr, "", false, false, false, false, nullptr, true, Condition("ID < 20").release());
+  EXPECT_EQ(ready->OptimizeLevel, olFull);
+  cursor->ActivateFilter(ready);
+  EXPECT_EQ(Visible(), (std::vector<int32_t>{1, 6, 11, 16}));
+
+  TCallbackLog log{cursor, {}, {}};
+  TFilter* callback = AddCallback(*cursor, log, false);
+  cursor->ActivateFilter(callback);
+  TExpTreePtr tree = Condition("GRP = 2");
+  EXPECT_EQ(ErrorOf([&] { cursor->UpdateFilter(tree.get(), callback); }), CurErrFilterHandle);
+}
+
+TEST_F(CursorFilterTest, CostChoiceSelectsWhatTheKeysSelect) {
+  Fill(60);
+  for (const char* text : {"ID > 5", "ID <= 55", "GRP <> 3", "GRP NOT IN (1, 2)", "ID BETWEEN 3 AND 58", "ID = 7"}) {
+    TFilter* plain = Activate(text);
+    const std::vector<int32_t> expected = Visible();
+    cursor->DropFilter(plain);
+    TFilter* costly = cursor->AddFilter(nullptr, text, false, false, true, false, nullptr, false, nullptr);
+    cursor->ActivateFilter(costly);
+    EXPECT_EQ(Visible(), expected) << text;
+    cursor->DropFilter(costly);
+  }
+}
+
+// Stands on the visible record of the ID in any order.
+bool StandOn(TDataCursor& cursor, int32_t id) {
+  for (cursor.SetToBegin(), cursor.MoveBy(1); cursor.OnRecord(); cursor.MoveBy(1))
+    if (FieldOf(cursor, cursor.GetCurrentRecordBuffer(), 1) == id) return true;
+  return false;
+}
+
+// The cursor's own inserts, changes and deletes keep the filter's records
+// and the count, in index order and in natural order.
+TEST_F(CursorFilterTest, OwnRecordChangesKeepTheFilteredRecords) {
+  for (const std::string table : {"BYKEY", "BYSLOT"}) {
+    SCOPED_TRACE(table);
+    Fill(20, table);
+    if (table == "BYSLOT") cursor->SetIndexNo(NaturalOrderIndex);
+    Activate("GRP = 2");
+    EXPECT_EQ(Visible(), (std::vector<int32_t>{2, 7, 12, 17}));
+    Insert(*cursor, 22, "N22", 2);
+    Insert(*cursor, 23, "N23", 3);
+    EXPECT_EQ(Visible(), (std::vector<int32_t>{2, 7, 12, 17, 22}));
+
+    ASSERT_TRUE(StandOn(*cursor, 7));
+    std::vector<uint8_t> record = Row(*cursor, 7, "N7", 3);
+    cursor->ModifyRecord(record.data(), false, false);
+    EXPECT_EQ(Visible(), (std::vector<int32_t>{2, 12, 17, 22}));
+    ASSERT_TRUE(StandOn(*cursor, 12));
+    record = Row(*cursor, 12, "Twelve", 2);
+    cursor->ModifyRecord(record.data(), false, true);
+    EXPECT_EQ(NameOf(*cursor), "Twelve");
+
+    ASSERT_TRUE(StandOn(*cursor, 2));
+    cursor->DeleteRecord(Current(*cursor).data(), false);
+    EXPECT_EQ(cursor->GetRecordCount(), 3);
+    // The slot set free is taken again by the next insert.
+    Insert(*cursor, 32, "N32", 2);
+    Insert(*cursor, 33, "N33", 3);
+    std::vector<int32_t> ids = Visible();
+    std::sort(ids.begin(), ids.end());
+    EXPECT_EQ(ids, (std::vector<int32_t>{12, 17, 22, 32}));
+  }
+}
+
+// Another cursor's changes reach the filtered cursor with its next
+// operation; a record that another cursor changes may enter the filter.
+TEST_F(CursorFilterTest, AnotherCursorsChangesAreSeenAfterResynchronising) {
+  Fill(20);
+  Activate("GRP = 2");
+  EXPECT_EQ(Visible(), (std::vector<int32_t>{2, 7, 12, 17}));
+  TDataCursor& other = OpenCursor("JOBS");
+  Insert(other, 42, "N42", 2);
+  Insert(other, 43, "N43", 3);
+  ASSERT_TRUE(Find(other, 3));
+  std::vector<uint8_t> record = Row(other, 3, "N3", 2);
+  other.ModifyRecord(record.data(), false, false);
+  ASSERT_TRUE(Find(other, 7));
+  other.DeleteRecord(Current(other).data(), false);
+  ASSERT_TRUE(Find(other, 12));
+  record = Row(other, 12, "N12", 4);
+  other.ModifyRecord(record.data(), false, false);
+
+  EXPECT_EQ(Visible(), (std::vector<int32_t>{2, 3, 17, 42}));
+}
+
+TEST_F(CursorFilterTest, AnotherProcessesInsertsAreSeenAfterRefreshing) {
+  Fill(20);
+  cursor->SetIndexName("ByGrp");
+  Activate("GRP = 2");
+  EXPECT_EQ(cursor->GetRecordCount(), 4);
+  TableHelperProcess helper;
+  ASSERT_EQ(helper.Ask("cursor " + folder + " JOBS shared"), 0u);
+  // The helper's records have GRP = ID mod 100.
+  ASSERT_EQ(helper.Ask("insert 100 5"), 0u);
+  ASSERT_EQ(helper.Ask("insert 302 1"), 0u);
+  ASSERT_EQ(helper.Ask("closecursor"), 0u);
+  cursor->RefreshPosition();
+  EXPECT_EQ(Visible(), (std::vector<int32_t>{2, 7, 12, 17, 102, 302}));
+}
+
+TEST_F(CursorFilterTest, CloneHasTheFiltersAndTheVisibleRecords) {
+  Fill(40);
+  cursor->SetIndexName("ByName");
+  TCallbackLog log{cursor, {}, {}};
+  cursor->ActivateFilter(AddCallback(*cursor, log, true));
+  Activate("GRP <> 0");
+  Add("ID > 30");
+  ASSERT_TRUE(cursor->FindKey(Record(*cursor, {nullptr, "N14"}).data(), false, 1, 0, false, nullptr));
+  const std::vector<int32_t> visible = Visible();
+  ASSERT_TRUE(cursor->FindKey(Record(*cursor, {nullptr, "N14"}).data(), false, 1, 0, false, nullptr));
+
+  cursors.emplace_back(cursor->Clone());
+  TDataCursor& clone = *cursors.back();
+  ASSERT_EQ(clone.FilterCount(), 3);
+  for (int32_t i = 0; i < 3; ++i) {
+    EXPECT_NE(clone.FilterAt(i), cursor->FilterAt(i));
+    EXPECT_EQ(clone.FilterAt(i)->Active, cursor->FilterAt(i)->Active) << i;
+    EXPECT_EQ(clone.FilterAt(i)->Dependent, cursor->FilterAt(i)->Dependent) << i;
+  }
+  EXPECT_EQ(IdOf(clone), 14);
+  EXPECT_EQ(clone.GetRecordCount(), cursor->GetRecordCount());
+  EXPECT_EQ(Walk(clone), visible);
+  clone.DropFilter(nullptr);
+  EXPECT_EQ(Walk(clone).size(), 40u);
+  EXPECT_EQ(Walk(*cursor), visible);
+}
+
+}  // namespace
