@@ -1,0 +1,513 @@
+// Cursor filters against brute force: random conditions over tables of a
+// few thousand seeded rows (NULLs, duplicates, indexes of every kind) must
+// show exactly the rows their predicates select, through every way of
+// moving, whether an index serves them or records are read.
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <set>
+
+#include "engFilterBruteForceSupport.h"
+
+namespace {
+
+using namespace brute;
+
+constexpr uint16_t EnglishUs = 0x0409;
+
+const TOrder Natural{};
+
+class CursorFilterBruteForceTest : public CursorWriteTest {
+protected:
+  TDataCursor* cursor = nullptr;
+  std::map<int32_t, TRow> rows;
+  TRandom random{20261207};
+  bool withLanguage = false;
+  int32_t nextId = 1;
+  std::vector<std::string> failures;
+
+  void Build(uint16_t languageId, int rowCount) {
+    withLanguage = languageId != 0;
+    Create("BRUTE", TableFields(), TableIndexes(), languageId);
+    cursor = &OpenCursor("BRUTE");
+    const std::vector<std::string> names = NamePool(withLanguage);
+    for (int n = 0; n < rowCount; ++n) InsertRow(RandomRow(random, nextId++, names), false);
+  }
+
+  TConditionGenerator Generator() { return TConditionGenerator(random, withLanguage, int(rows.size())); }
+
+  void InsertRow(const TRow& row, bool goToNew) {
+    std::vector<uint8_t> record = RecordOf(row);
+    cursor->InsertRecord(record.data(), goToNew);
+    rows[row.Id] = row;
+  }
+
+  std::vector<uint8_t> RecordOf(const TRow& row) const {
+    std::vector<uint8_t> record(cursor->CursorRecordSize(), 0);
+    for (const TColumn& column : Columns) {
+      const auto& number = row.Number[size_t(column.Field)];
+      const auto& text = row.Text[size_t(column.Field)];
+      int32_t whole = int32_t(number.value_or(0));
+      int16_t small = int16_t(whole);
+      uint16_t word = uint16_t(whole);
+      double real = number.value_or(0);
+      char chars[32] = {};
+      const void* value = &whole;
+      switch (column.Kind) {
+        case TKind::Small: value = &small; break;
+        case TKind::Word: value = &word; break;
+        case TKind::Float: value = &real; break;
+        case TKind::Text:
+          if (text) text->copy(chars, sizeof chars - 1);
+          value = chars;
+          break;
+        default: break;
+      }
+      cursor->PutTableField(column.Field, record.data(), (text || number) ? value : nullptr);
+    }
+    return record;
+  }
+
+  std::vector<int32_t> Expected(const std::function<bool(const TRow&)>& holds) const {
+    std::vector<int32_t> ids;
+    for (const auto& [id, row] : rows)
+      if (holds(row)) ids.push_back(id);
+    return ids;
+  }
+
+  TFilterOptions RandomOptions() {
+    TFilterOptions options;
+    options.CaseInsensitive = random.Chance(20);
+    options.NoPartialCompare = random.Chance(10);
+    options.CostChoice = random.Chance(25);
+    return options;
+  }
+
+  TFilter* Add(const std::string& text, const TFilterOptions& options) {
+    return cursor->AddFilter(nullptr, text, options.NoPartialCompare, options.CaseInsensitive, options.CostChoice,
+                             options.Dependent, nullptr, false, nullptr);
+  }
+
+  const TOrder& RandomIndexOrder() { return IndexOrders()[size_t(random.Below(int(IndexOrders().size())))]; }
+
+  void SelectOrder(TDataCursor& on, const TOrder& order) {
+    if (order.Field == 0) on.SetIndexNo(NaturalOrderIndex);
+    else on.SetIndexName(order.IndexName);
+  }
+
+  // Text orders of a table with a language follow its collation, which the
+  // model does not know.
+  bool ModelKnowsOrder(const TOrder& order) const {
+    return order.Field == 0 || !withLanguage || ColumnOf(order.Field).Kind != TKind::Text;
+  }
+
+  static std::string OrderName(const TOrder& order) {
+    return order.Field == 0 ? "natural order" : order.IndexName.empty() ? "primary index" : order.IndexName;
+  }
+
+  static std::string List(const std::vector<int32_t>& ids) {
+    std::string text;
+    for (size_t i = 0; i < ids.size() && i < 6; ++i) text += (i ? " " : "") + std::to_string(ids[i]);
+    return ids.size() > 6 ? text + " ..." : text;
+  }
+
+  static std::string Difference(const std::vector<int32_t>& expected, std::vector<int32_t> got) {
+    std::sort(got.begin(), got.end());
+    if (got == expected) return {};
+    std::vector<int32_t> missing, extra;
+    std::set_difference(expected.begin(), expected.end(), got.begin(), got.end(), std::back_inserter(missing));
+    std::set_difference(got.begin(), got.end(), expected.begin(), expected.end(), std::back_inserter(extra));
+    return "expected " + std::to_string(expected.size()) + " IDs, got " + std::to_string(got.size()) +
+           "; missing IDs {" + List(missing) + "}, unexpected IDs {" + List(extra) + "}";
+  }
+
+  // IDs and record numbers from one end to the other.
+  std::vector<std::pair<int32_t, uint32_t>> Visits(TDataCursor& on, bool forward) const {
+    std::vector<std::pair<int32_t, uint32_t>> visits;
+    if (forward) on.SetToBegin();
+    else on.SetToEnd();
+    for (on.MoveBy(forward ? 1 : -1); on.OnRecord() && visits.size() <= rows.size();
+         on.MoveBy(forward ? 1 : -1))
+      visits.emplace_back(IdOf(on), on.CurrentRecordNumber());
+    return visits;
+  }
+
+  std::vector<int32_t> WalkIds(TDataCursor& on) const {
+    std::vector<int32_t> ids;
+    for (const auto& visit : Visits(on, true)) ids.push_back(visit.first);
+    return ids;
+  }
+
+  // The visible set in the order selected: count, both walks, the order;
+  // with navigate also jumps, sequence numbers, key searches, bookmarks.
+  std::string CheckView(const TOrder& order, const std::vector<int32_t>& expected, bool navigate) {
+    SelectOrder(*cursor, order);
+    if (cursor->GetRecordCount() != int32_t(expected.size()))
+      return "record count " + std::to_string(cursor->GetRecordCount()) + ", expected " +
+             std::to_string(expected.size());
+    const auto visits = Visits(*cursor, true);
+    std::vector<int32_t> forward;
+    for (const auto& visit : visits) forward.push_back(visit.first);
+    if (std::string difference = Difference(expected, forward); !difference.empty()) return "forward walk: " + difference;
+    auto backward = Visits(*cursor, false);
+    std::reverse(backward.begin(), backward.end());
+    if (backward != visits) return "backward walk is not the forward walk reversed";
+    for (size_t i = 1; i < visits.size(); ++i) {
+      const bool inOrder = order.Field == 0 ? visits[i - 1].second < visits[i].second
+                                            : !ModelKnowsOrder(order) ||
+                                                  CompareInOrder(order, rows.at(forward[i - 1]), rows.at(forward[i])) <= 0;
+      if (!inOrder)
+        return "walk out of order at IDs " + std::to_string(forward[i - 1]) + ", " + std::to_string(forward[i]);
+    }
+    if (!navigate || forward.empty()) return {};
+    std::string failure = CheckJumps(order, forward);
+    if (failure.empty() && order.Field == 0) failure = CheckSequenceNumbers(forward);
+    if (failure.empty() && ModelKnowsOrder(order) && order.Field != 0) failure = CheckKeySearch(order, forward);
+    if (failure.empty()) failure = CheckBookmark(forward);
+    return failure;
+  }
+
+  std::string CheckJumps(const TOrder& order, const std::vector<int32_t>& forward) {
+    const int count = int(forward.size());
+    for (int attempt = 0; attempt < 3; ++attempt) {
+      const int from = random.Below(count);
+      cursor->SetToBegin();
+      cursor->MoveBy(from + 1);
+      if (!cursor->OnRecord() || IdOf(*cursor) != forward[size_t(from)])
+        return "MoveBy(" + std::to_string(from + 1) + ") from the start missed ID " + std::to_string(forward[size_t(from)]);
+      const int step = random.Chance(50) ? random.Between(-4, 4) : random.Between(-count, count);
+      const int to = from + step;
+      cursor->MoveBy(step);
+      const std::string jump = "MoveBy(" + std::to_string(step) + ") from position " + std::to_string(from + 1);
+      if (to < 0 || to >= count) {
+        if (cursor->OnRecord() || (to < 0 ? !cursor->AtBeginning() : !cursor->AtEnd()))
+          return jump + " did not leave the visible records at the right end";
+      } else if (!cursor->OnRecord() || IdOf(*cursor) != forward[size_t(to)]) {
+        return jump + " missed ID " + std::to_string(forward[size_t(to)]);
+      } else if (order.Field == 0 && cursor->GetSequenceNo() != to + 1) {
+        return jump + " gave sequence number " + std::to_string(cursor->GetSequenceNo());
+      }
+    }
+    return {};
+  }
+
+  // In natural order a sequence number counts visible records.
+  std::string CheckSequenceNumbers(const std::vector<int32_t>& forward) {
+    const int count = int(forward.size());
+    for (int n : {1, count, random.Between(1, count)}) {
+      cursor->SetToSequenceNo(n);
+      if (!cursor->OnRecord() || IdOf(*cursor) != forward[size_t(n - 1)] || cursor->GetSequenceNo() != n)
+        return "SetToSequenceNo(" + std::to_string(n) + ") missed ID " + std::to_string(forward[size_t(n - 1)]);
+    }
+    cursor->SetToSequenceNo(count + 1);
+    if (cursor->OnRecord()) return "SetToSequenceNo past the count stands on a record";
+    return {};
+  }
+
+  // A nearest search lands on the first visible key not before the one
+  // searched, or after the last.
+  std::string CheckKeySearch(const TOrder& order, const std::vector<int32_t>& forward) {
+    for (int attempt = 0; attempt < 2; ++attempt) {
+      TRow probe;
+      const size_t f = size_t(order.Field);
+      const TRow& sample = rows.at(forward[size_t(random.Below(int(forward.size())))]);
+      const TColumn& column = ColumnOf(order.Field);
+      if (random.Chance(50)) {
+        probe.Number[f] = sample.Number[f];
+        probe.Text[f] = sample.Text[f];
+      } else if (column.Kind == TKind::Text) {
+        // A key between stored ones, within the field's size.
+        std::string text = random.Pick(NamePool(withLanguage));
+        if (random.Chance(50) && int(text.size()) < column.High) text += "0";
+        probe.Text[f] = text;
+      } else if (!random.Chance(10)) {
+        const double base = column.Kind == TKind::Date ? FirstDay : 0;
+        const int low = column.Kind == TKind::Word ? 0 : column.Low - 3;
+        probe.Number[f] = base + random.Between(low, (order.Field == fId ? int(rows.size()) : column.High) + 3);
+      }
+      std::vector<uint8_t> key = RecordOf(probe);
+      const bool hit = cursor->FindKey(key.data(), false, 1, 0, true, nullptr);
+      const auto landing = std::find_if(forward.begin(), forward.end(),
+                                        [&](int32_t id) { return CompareInOrder(order, rows.at(id), probe) >= 0; });
+      const auto& text = probe.Text[f];
+      const auto& number = probe.Number[f];
+      const std::string search = "FindKey(nearest) for " +
+                                 (text ? "'" + *text + "'" : number ? std::to_string(*number) : std::string("NULL"));
+      if (landing == forward.end()) {
+        if (cursor->OnRecord()) return search + " past every visible key stands on ID " + std::to_string(IdOf(*cursor));
+        continue;
+      }
+      if (!cursor->OnRecord() || IdOf(*cursor) != *landing)
+        return search + " should land on ID " + std::to_string(*landing) + ", stands on " +
+               (cursor->OnRecord() ? std::to_string(IdOf(*cursor)) : std::string("no record"));
+      if (hit != (CompareInOrder(order, rows.at(*landing), probe) == 0))
+        return search + " reported " + (hit ? "a hit" : "no hit") + " on ID " + std::to_string(*landing);
+    }
+    return {};
+  }
+
+  std::string CheckBookmark(const std::vector<int32_t>& forward) {
+    const int at = random.Below(int(forward.size()));
+    cursor->SetToBegin();
+    cursor->MoveBy(at + 1);
+    std::vector<uint8_t> bookmark(size_t(cursor->GetBookmarkSize()));
+    cursor->GetBookmark(bookmark.data());
+    cursor->SetToEnd();
+    if (!cursor->GotoBookmark(bookmark.data(), false, false) || !cursor->OnRecord() ||
+        IdOf(*cursor) != forward[size_t(at)])
+      return "bookmark of ID " + std::to_string(forward[size_t(at)]) + " did not lead back to it";
+    return {};
+  }
+
+  // One filter through natural order and the orders given.
+  void CheckCondition(const TCondition& condition, const TFilterOptions& options, const std::vector<TOrder>& orders) {
+    const std::string what = condition.Text + Describe(options);
+    try {
+      TFilter* filter = Add(condition.Text, options);
+      if (condition.Level != LevelUnknown && filter->OptimizeLevel != condition.Level)
+        failures.push_back(what + ": optimisation level " + std::to_string(filter->OptimizeLevel) + ", expected " +
+                           std::to_string(condition.Level));
+      cursor->ActivateFilter(filter);
+      const std::vector<int32_t> expected = Expected(condition.Holds);
+      for (const TOrder& order : orders)
+        if (std::string failure = CheckView(order, expected, true); !failure.empty())
+          failures.push_back(what + " in " + OrderName(order) + ": " + failure);
+    } catch (const EEngineError& error) {
+      failures.push_back(what + ": engine error " + std::to_string(error.ErrorCode) + " " + error.Message);
+    }
+    cursor->DropFilter(nullptr);
+  }
+
+  void ExpectNoFailures() {
+    std::string report;
+    for (size_t i = 0; i < failures.size() && i < 12; ++i) report += "\n  " + failures[i];
+    EXPECT_TRUE(failures.empty()) << failures.size() << " mismatches, the first:" << report;
+  }
+};
+
+TEST_F(CursorFilterBruteForceTest, RandomConditionsShowWhatTheirPredicatesSelect) {
+  Build(0, 3000);
+  TConditionGenerator generator = Generator();
+  for (int n = 0; n < 200; ++n) {
+    const TFilterOptions options = RandomOptions();
+    CheckCondition(generator.Next(options), options, {Natural, RandomIndexOrder(), RandomIndexOrder()});
+  }
+  ExpectNoFailures();
+}
+
+TEST_F(CursorFilterBruteForceTest, RandomConditionsOnATableWithALanguage) {
+  Build(EnglishUs, 2000);
+  TConditionGenerator generator = Generator();
+  for (int n = 0; n < 120; ++n) {
+    TFilterOptions options = RandomOptions();
+    options.CostChoice = false;
+    CheckCondition(generator.Next(options), options, {Natural, RandomIndexOrder(), RandomIndexOrder()});
+  }
+  ExpectNoFailures();
+}
+
+// Values past every stored one, NULL's zero value, and constants the
+// column's type cannot hold.
+TEST_F(CursorFilterBruteForceTest, EdgeConstantsSelectWhatEvaluationSelects) {
+  Build(0, 2000);
+  auto value = [](int field) { return [field](const TRow& row) { return row.Number[size_t(field)].value_or(0); }; };
+  auto isNull = [](int field) { return [field](const TRow& row) { return !row.Number[size_t(field)]; }; };
+  const auto word = value(fWord), num = value(fNum), amount = value(fAmount), day = value(fDay);
+  auto name = [](const TRow& row) { return row.Text[fName].value_or(""); };
+  const std::vector<TCondition> conditions = {
+      {"WCOUNT < 0", [](const TRow&) { return false; }, olFull},
+      {"WCOUNT <= -1", [](const TRow&) { return false; }, olNone},
+      {"WCOUNT > -1", [](const TRow&) { return true; }, olNone},
+      {"WCOUNT >= 0", [](const TRow&) { return true; }, olFull},
+      {"WCOUNT <= 0", [&](const TRow& row) { return word(row) == 0; }, olFull},
+      {"WCOUNT = 0", [&](const TRow& row) { return row.Number[fWord] == 0.0; }, olFull},
+      {"SMALL < 100000", [](const TRow&) { return true; }, olNone},
+      {"SMALL > -100000", [](const TRow&) { return true; }, olNone},
+      {"SMALL = 100000", [](const TRow&) { return false; }, olNone},
+      {"NUM >= 2.5", [&](const TRow& row) { return num(row) >= 2.5; }, olNone},
+      {"NUM < -0.5", [&](const TRow& row) { return num(row) < -0.5; }, olNone},
+      {"NUM IN (2.5)", [](const TRow&) { return false; }, olNone},
+      {"NUM NOT IN (2.5)", [](const TRow&) { return true; }, olNone},
+      {"NUM IN (2.0, 3)", [&](const TRow& row) { return row.Number[fNum] == 2.0 || row.Number[fNum] == 3.0; },
+       olFull},
+      {"NUM < -1000", [](const TRow&) { return false; }, olFull},
+      {"NUM > -1000", [](const TRow&) { return true; }, olFull},
+      {"NUM > 1000", [](const TRow&) { return false; }, olFull},
+      {"NUM < 0", [&](const TRow& row) { return num(row) < 0; }, olFull},
+      {"NUM <= 0", [&](const TRow& row) { return num(row) <= 0; }, olFull},
+      {"NUM BETWEEN -1 AND 1", [&](const TRow& row) { return num(row) >= -1 && num(row) <= 1; }, olFull},
+      {"NUM NOT BETWEEN 0 AND 5", [&](const TRow& row) { return num(row) < 0 || num(row) > 5; }, olFull},
+      {"5 < NUM", [&](const TRow& row) { return num(row) > 5; }, olFull},
+      {"NUM = NULL", isNull(fNum), olFull},
+      {"NUM <> NULL", [&](const TRow& row) { return !isNull(fNum)(row); }, olFull},
+      {"NUM IN (NULL, 3)", [&](const TRow& row) { return isNull(fNum)(row) || num(row) == 3; }, olFull},
+      {"NUM NOT IN (3, 4)", [&](const TRow& row) { return isNull(fNum)(row) || (num(row) != 3 && num(row) != 4); },
+       olFull},
+      {"AMOUNT >= 2", [&](const TRow& row) { return amount(row) >= 2; }, olFull},
+      {"AMOUNT < 0.25", [&](const TRow& row) { return amount(row) < 0.25; }, olFull},
+      {"AMOUNT > -0.25", [&](const TRow& row) { return amount(row) > -0.25; }, olFull},
+      {"DAY < '2020-01-05'", [&](const TRow& row) { return day(row) < FirstDay + 4; }, olFull},
+      {"DAY >= '2019-01-01'", [&](const TRow& row) { return !isNull(fDay)(row); }, olFull},
+      {"NAME > ''", [&](const TRow& row) { return !name(row).empty(); }, LevelUnknown},
+      {"NAME <= ''", [&](const TRow& row) { return name(row).empty(); }, LevelUnknown},
+      {"NAME < 'B'", [&](const TRow& row) { return name(row) < "B"; }, olFull},
+      {"UPPER(NAME) = 'AB'", [&](const TRow& row) { return row.Text[fName] && Upper(name(row)) == "AB"; }, olFull},
+      {"UPPER(NAME) = 'ab'", [](const TRow&) { return false; }, olNone},
+      {"UPPER(NAME) < 'B'", [&](const TRow& row) { return Upper(name(row)) < "B"; }, olFull},
+      {"UPPER(NAME) >= 'b'", [](const TRow&) { return false; }, olNone},
+  };
+  for (const TCondition& condition : conditions)
+    CheckCondition(condition, {}, {Natural, RandomIndexOrder()});
+  ExpectNoFailures();
+}
+
+// An index-served condition is answered from keys alone; a scan reads.
+TEST_F(CursorFilterBruteForceTest, IndexServedConditionsReadNoRecord) {
+  Build(0, 2000);
+  TConditionGenerator generator = Generator();
+  TDataFile& data = cursor->Table()->DataFile();
+  SelectOrder(*cursor, Natural);
+  for (int served = 0; served < 60;) {
+    const TFilterOptions options = RandomOptions();
+    const TCondition condition = generator.Next(options);
+    if (condition.Level != olFull) continue;
+    ++served;
+    cursor->SetToBegin();
+    data.DropCache();
+    const uint32_t reads = data.PhysicalReads();
+    TFilter* filter = Add(condition.Text, options);
+    cursor->ActivateFilter(filter);
+    EXPECT_EQ(data.PhysicalReads(), reads) << condition.Text << Describe(options);
+    EXPECT_EQ(cursor->GetRecordCount(), int32_t(Expected(condition.Holds).size())) << condition.Text;
+    cursor->DropFilter(filter);
+  }
+  cursor->SetToBegin();
+  data.DropCache();
+  const uint32_t reads = data.PhysicalReads();
+  cursor->ActivateFilter(Add("GRP = 3", {}));
+  EXPECT_GT(data.PhysicalReads(), reads);
+}
+
+// Several filters show what all of them let through, whether dependent or
+// taking large ranges through their complement.
+TEST_F(CursorFilterBruteForceTest, SeveralActiveFiltersShowTheirConjunction) {
+  Build(0, 2500);
+  TConditionGenerator generator = Generator();
+  for (int n = 0; n < 50; ++n) {
+    std::vector<TCondition> conditions;
+    std::string what;
+    try {
+      for (int count = random.Between(2, 3); count > 0; --count) {
+        TFilterOptions options = RandomOptions();
+        options.Dependent = random.Chance(40);
+        conditions.push_back(generator.Next(options));
+        what += "{" + conditions.back().Text + Describe(options) + "} ";
+        TFilter* filter = Add(conditions.back().Text, options);
+        if (random.Chance(70)) cursor->ActivateFilter(filter);
+      }
+      cursor->ActivateFilter(nullptr);  // the rest at once
+      const auto expected = Expected([&](const TRow& row) {
+        return std::all_of(conditions.begin(), conditions.end(), [&](const TCondition& c) { return c.Holds(row); });
+      });
+      for (const TOrder& order : {Natural, RandomIndexOrder()})
+        if (std::string failure = CheckView(order, expected, true); !failure.empty())
+          failures.push_back(what + "in " + OrderName(order) + ": " + failure);
+    } catch (const EEngineError& error) {
+      failures.push_back(what + ": engine error " + error.Message);
+    }
+    cursor->DropFilter(nullptr);
+  }
+  ExpectNoFailures();
+}
+
+// The cursor's own inserts, changes and deletes keep the visible set equal
+// to the predicates; a delete is counted at once.
+TEST_F(CursorFilterBruteForceTest, OwnWritesUnderActiveFiltersKeepTheVisibleSet) {
+  Build(0, 2000);
+  TConditionGenerator generator = Generator();
+  const std::vector<std::string> names = NamePool(false);
+  for (int round = 0; round < 4; ++round) {
+    std::vector<TCondition> conditions;
+    std::string what;
+    for (int count = 0; count < 2; ++count) {
+      TFilterOptions options = RandomOptions();
+      conditions.push_back(generator.Next(options));
+      what += "{" + conditions.back().Text + Describe(options) + "} ";
+      cursor->ActivateFilter(Add(conditions.back().Text, options));
+    }
+    auto expected = [&] {
+      return Expected([&](const TRow& row) {
+        return std::all_of(conditions.begin(), conditions.end(), [&](const TCondition& c) { return c.Holds(row); });
+      });
+    };
+    TOrder order = RandomIndexOrder();
+    for (int step = 0; step < 40; ++step) {
+      if (step % 10 == 0) order = random.Chance(50) ? Natural : RandomIndexOrder();
+      SelectOrder(*cursor, order);
+      const int visible = cursor->GetRecordCount();
+      const int action = visible == 0 ? 0 : random.Below(3);
+      std::string change;
+      if (action == 0) {
+        const TRow row = RandomRow(random, nextId++, names);
+        InsertRow(row, random.Chance(50));
+        change = "insert of ID " + std::to_string(row.Id);
+      } else {
+        cursor->SetToBegin();
+        cursor->MoveBy(random.Between(1, visible));
+        const int32_t id = IdOf(*cursor);
+        if (action == 1) {
+          TRow row = RandomRow(random, id, names);
+          std::vector<uint8_t> record = RecordOf(row);
+          cursor->ModifyRecord(record.data(), false, random.Chance(50));
+          rows[id] = row;
+          change = "change of ID " + std::to_string(id);
+        } else {
+          cursor->DeleteRecord(Current(*cursor).data(), true);
+          rows.erase(id);
+          change = "delete of ID " + std::to_string(id);
+        }
+      }
+      const auto ids = expected();
+      if (cursor->GetRecordCount() != int32_t(ids.size()))
+        failures.push_back(what + "after the " + change + " in " + OrderName(order) + ": record count " +
+                           std::to_string(cursor->GetRecordCount()) + ", expected " + std::to_string(ids.size()));
+      else if (std::string failure = Difference(ids, WalkIds(*cursor)); !failure.empty())
+        failures.push_back(what + "after the " + change + " in " + OrderName(order) + ": " + failure);
+    }
+    for (const TOrder& check : {Natural, RandomIndexOrder()})
+      if (std::string failure = CheckView(check, expected(), true); !failure.empty())
+        failures.push_back(what + "after the writes, in " + OrderName(check) + ": " + failure);
+    cursor->DropFilter(nullptr);
+  }
+  ExpectNoFailures();
+}
+
+TEST_F(CursorFilterBruteForceTest, CloneOfAFilteredCursorSeesTheSameRecords) {
+  Build(0, 2000);
+  TConditionGenerator generator = Generator();
+  for (int n = 0; n < 20; ++n) {
+    const TFilterOptions options = RandomOptions();
+    const TCondition condition = generator.Next(options);
+    cursor->ActivateFilter(Add(condition.Text, options));
+    const TOrder& order = n % 2 ? Natural : RandomIndexOrder();
+    SelectOrder(*cursor, order);
+    const std::vector<int32_t> walk = WalkIds(*cursor);
+    if (!walk.empty()) {
+      cursor->SetToBegin();
+      cursor->MoveBy(random.Between(1, int(walk.size())));
+    }
+    std::unique_ptr<TDataCursor> twin(cursor->Clone());
+    const std::string what = condition.Text + Describe(options) + " in " + OrderName(order);
+    EXPECT_EQ(twin->GetRecordCount(), int32_t(walk.size())) << what;
+    if (!walk.empty()) {
+      EXPECT_EQ(IdOf(*twin), IdOf(*cursor)) << what;
+    }
+    EXPECT_EQ(WalkIds(*twin), walk) << what;
+    EXPECT_EQ(Difference(Expected(condition.Holds), walk), "") << what;
+    twin.reset();
+    cursor->DropFilter(nullptr);
+  }
+}
+
+}  // namespace
