@@ -135,6 +135,24 @@ bool StandOn(TDataCursor& cursor, int32_t id) {
   return false;
 }
 
+// Through the keys outside a long stretch, the null keys that a descending
+// index keeps inside it stay out when the condition leaves nulls out.
+TEST_F(CursorFilterTest, CostChoiceOnADescendingIndexKeepsNullsOut) {
+  Create("DOWN", {{"ID", IntType}, {"Q", IntType}}, {{"", {1}}, {"ByQDown", {2}, false, true}});
+  cursor = &OpenCursor("DOWN");
+  for (int32_t id = 1; id <= 13; ++id) {
+    const int32_t q = -id;
+    std::vector<uint8_t> record = Record(*cursor, {&id, id <= 10 ? &q : nullptr});
+    cursor->InsertRecord(record.data(), false);
+  }
+  for (bool costChoice : {false, true}) {
+    TFilter* filter = cursor->AddFilter(nullptr, "Q < 0", false, false, costChoice, false, nullptr, false, nullptr);
+    cursor->ActivateFilter(filter);
+    EXPECT_EQ(Visible(), IdsWhere(13, [](int32_t id) { return id <= 10; })) << costChoice;
+    cursor->DropFilter(filter);
+  }
+}
+
 // The cursor's own inserts, changes and deletes keep the filter's records
 // and the count, in index order and in natural order.
 TEST_F(CursorFilterTest, OwnRecordChangesKeepTheFilteredRecords) {

@@ -7,33 +7,8 @@
 #include <vector>
 
 #include "engCursorWriteTestSupport.h"
-#include "engDataLayout.h"
 #include "engExpCodes.h"
-#include "engExpEval.h"
-#include "engExpEvalCondition.h"
-#include "engExpParser.h"
-#include "engExpTypeCheck.h"
-
-// Column names of a condition are the fields of one cursor's table.
-class TFilterTestColumns final : public TExpColumnResolver {
-public:
-  explicit TFilterTestColumns(const TDataCursor& cursor) : cursor(cursor) {}
-
-  bool ResolveColumn(TExpToken& node) override {
-    const int fieldNo = cursor.GetFieldNo(node.Name);
-    if (fieldNo <= 0) return false;
-    uint8_t desc[FieldDescSize];
-    cursor.GetTableFieldDesc(fieldNo, desc);
-    node.FieldNo = uint16_t(fieldNo);
-    node.DataType = desc[FieldDescTypeOffset];
-    node.SubType = desc[FieldDescSubtypeOffset];
-    node.SetDataSize(desc[FieldDescStoredSizeOffset]);
-    return true;
-  }
-
-private:
-  const TDataCursor& cursor;
-};
+#include "engExpToken.h"
 
 class CursorFilterTest : public CursorWriteTest {
 protected:
@@ -64,20 +39,8 @@ protected:
     return filter;
   }
 
-  // A condition typed and copied for the cursor's table, as a caller of
-  // UpdateFilter or of AddFilter without text prepares it.
-  TExpTreePtr Condition(const std::string& text) {
-    TExpressionParser parser(nullptr);
-    parser.ErrorCode = CurErrFilter;
-    parser.ContextName = "filter expression";
-    parser.SetText(text);
-    parser.NextToken();
-    TExpTreePtr parsed(parser.ParseOrExpression(FilterParseFlags));
-    TFilterTestColumns columns(*cursor);
-    TExpCheckContext check{CurErrFilter, cursor->TableName(), "filter expression", &columns, {}};
-    TypeCheckExpression(check, true, nullptr, parsed.get());
-    return TExpTreePtr(CopyConditionForTable(TExpEvalContext{}, *parsed, false, false));
-  }
+  // A condition prepared for the cursor's table, as UpdateFilter takes it.
+  TExpTreePtr Condition(const std::string& text) { return TExpTreePtr(cursor->PrepareFilterText(text, false, false)); }
 
   // The IDs forward; the backward walk and the count must agree with it.
   std::vector<int32_t> Visible() {
