@@ -170,12 +170,21 @@ public:
   void ReadNewest(int count, std::vector<TJobRow>& rows) override {
     rows.clear();
     SelectOrder(TJobOrder::Primary);
-    cursor->SetToEnd();
-    TJobRow row;
-    while (int(rows.size()) < count && cursor->GetPriorRecord(record.data()) == 0) {
-      Read(record.data(), row, false);
-      rows.push_back(row);
+    // One read lock over the whole set: the rows are one consistent state,
+    // as SQLite's single statement gives, and the change check runs once.
+    cursor->BeginRead();
+    try {
+      cursor->SetToEnd();
+      TJobRow row;
+      while (int(rows.size()) < count && cursor->GetPriorRecord(record.data()) == 0) {
+        Read(record.data(), row, false);
+        rows.push_back(row);
+      }
+    } catch (...) {
+      cursor->EndRead();
+      throw;
     }
+    cursor->EndRead();
   }
 
   bool CountDates(int32_t firstDay, int32_t lastDay, int64_t& count) override {
