@@ -16,6 +16,8 @@ struct TMeasure {
   // Rows the workload must see; -1 when only the engines' agreement counts.
   int64_t ExpectedRows = -1;
   uint64_t Checksum = 0;
+  // False when runs kept as one line read different rows (parent side).
+  bool RunsAgree = true;
 };
 
 using TMeasureSink = std::function<void(const TMeasure&)>;
