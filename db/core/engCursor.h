@@ -578,8 +578,8 @@ private:
   void CombineVisible();
   void RebuildWindowAndBitmaps();
   int32_t ReadAheadLimit(uint32_t record, bool forward, int32_t limit);
-  // After this cursor wrote a record (record nil: deleted it).
-  void KeepRecordBits(uint32_t number, const uint8_t* record);
+  // After this cursor wrote a record (present false: deleted it).
+  void KeepRecordBits(uint32_t number, bool present);
 
   // Filters.
   int32_t FilterIndexOf(const TFilter* filter) const;

@@ -10,6 +10,7 @@
 #include "engCursorKeyStretch.h"
 #include "engCursorWalk.h"
 #include "engDataFile.h"
+#include "engDataRecord.h"
 #include "engErrors.h"
 #include "engIndexFile.h"
 #include "engRecordsBitmap.h"
@@ -129,11 +130,24 @@ void TDataCursor::CombineVisible() {
 }
 
 // The bits of one record this cursor wrote are set again from the record
-// itself; the visible records are counted again, never adjusted by guess.
-void TDataCursor::KeepRecordBits(uint32_t number, const uint8_t* record) {
+// as stored (the caller's buffer may still name BLOBs the write has
+// closed); the visible records are counted again, never adjusted by guess.
+void TDataCursor::KeepRecordBits(uint32_t number, bool present) {
   if (!filterActive || number == 0) return;
-  const int32_t slots = int32_t(DataFile().PhysicalRecordCount());
+  TDataFile& data = DataFile();
+  const int32_t slots = int32_t(data.PhysicalRecordCount());
   if (number > uint32_t(slots)) return;
+  TRecord* stored = nullptr;
+  if (present && !data.GetRecord(this, number, 1, true, false, stored)) {
+    RebuildBitmaps();
+    return;
+  }
+  struct TRelease {
+    TDataFile& data;
+    TRecord* record;
+    ~TRelease() { data.ReleaseRecord(record); }
+  } release{data, stored};
+  const uint8_t* record = stored ? stored->Buffer() : nullptr;
   for (TRecordsBitmap* bits : {visible, inRange, inUse}) bits->SetRecordCount(slots);
   const int32_t bit = int32_t(number);
   auto put = [bit](TRecordsBitmap& bits, bool on) { on ? bits.SetBit(bit) : bits.ClearBit(bit); };

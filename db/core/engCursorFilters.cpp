@@ -100,6 +100,8 @@ int32_t TDataCursor::FilterIndexOf(const TFilter* filter) const {
 }
 
 TExpToken* TDataCursor::PrepareFilterText(const std::string& text, bool noPartialCompare, bool caseInsensitive) {
+  if (text.find_first_not_of(" \t\r\n") == std::string::npos)
+    RaiseEngineError(CurErrFilter, tableName, {}, {}, "filter expression is empty");
   const TDataSession* session = directory->Session();
   const TFormatSettings settings = GetLocaleFormatSettings(session->LanguageID, session->SortID);
   parser->ErrorCode = CurErrFilter;
@@ -116,7 +118,6 @@ TExpToken* TDataCursor::PrepareFilterText(const std::string& text, bool noPartia
     throw;
   }
   parser->ClearText();
-  if (!parsed) RaiseEngineError(CurErrFilter, tableName, {}, {}, "filter expression is empty");
 
   TCursorColumnResolver resolver(*this);
   TExpCheckContext check{CurErrFilter, tableName, FilterContext, &resolver, settings};

@@ -237,7 +237,12 @@ void TDataCursor::FillBitmapFromCondition(const TExpToken& node, bool costChoice
   bool negated = false;
   BuildConditionStretches(node, stretches, negated);
   bits.ClearAll();
+  // Whether null keys may have come in with the walk, so that they must be
+  // decided after it: a null stretch walks them, and so does a stretch
+  // taken through the keys outside it.
+  bool nullsWalked = false;
   for (const TKeyStretch& stretch : stretches) {
+    nullsWalked |= !stretch.SkipNulls;
     // Without a locale the keys outside a long stretch are fewer to walk.
     if (costChoice && LanguageId() == 0) {
       uint32_t first = 0, end = 0, wholeFirst = 0, wholeEnd = 0;
@@ -250,6 +255,7 @@ void TDataCursor::FillBitmapFromCondition(const TExpToken& node, bool costChoice
         RequireUnchanged(TryFillOutsideStretch(stretch, *outside));
         outside->Invert();
         bits.OrWith(*outside);
+        nullsWalked = true;
         continue;
       }
     }
@@ -259,8 +265,6 @@ void TDataCursor::FillBitmapFromCondition(const TExpToken& node, bool costChoice
   const bool nullTest = node.Kind == nkUnary || (node.Kind != nkPredicate && node.Second->IsNull);
   if (nullTest) return;
   const bool nullsPass = NullSatisfies(node);
-  bool nullsWalked = false;
-  for (const TKeyStretch& stretch : stretches) nullsWalked |= !stretch.SkipNulls;
   if (nullsPass == negated && !nullsWalked) return;  // the nulls are where they belong already
   TKeyStretch nullKeys;
   BuildNullStretch(*ColumnOf(node.First), nullKeys);

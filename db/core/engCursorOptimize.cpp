@@ -140,7 +140,11 @@ uint8_t TDataCursor::CanOptimizeCondition(uint8_t parentOperator, TExpToken* nod
         leaf = true;
         const TExpToken* column = TestedColumn(node->First);
         const bool textOptions = node->Kind == nkStringCompare;
-        if (column && (!textOptions || IsTextType(column->DataType, column->SubType)) &&
+        // Under a language a text's first characters do not place it in
+        // the collation order (case and accents weigh after the whole
+        // text), so the texts of one prefix are no stretch of keys there.
+        const bool localePrefix = textOptions && node->CompareLength > 0 && LanguageId() != 0;
+        if (column && !localePrefix && (!textOptions || IsTextType(column->DataType, column->SubType)) &&
             FindConditionIndex(*node) >= 0 &&
             TConstantCheck(*this, *node->First, *column, textOptions ? node->CompareLength : 0,
                            node->Code == opEqual || node->Code == opNotEqual)

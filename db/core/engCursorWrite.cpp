@@ -72,7 +72,7 @@ void TDataCursor::FlushTable(bool forceIndex) {
 // again; without filtering it builds its window again from the files.
 void TDataCursor::FollowOwnChange(uint32_t number, const uint8_t* record, bool goTo) {
   if (filterActive) {
-    KeepRecordBits(number, record);
+    KeepRecordBits(number, record != nullptr);
     FindPositionAgain(false);
   } else {
     Resynchronise();
