@@ -29,6 +29,9 @@ public:
   // The table has a primary key (the index file's no-primary flag is clear).
   virtual bool HasPrimaryIndex() const = 0;
   virtual void SetIndexRecordCount(uint32_t count) = 0;
+  // An exclusive table writes its records only when the cache fills or it
+  // closes.
+  virtual bool IsExclusive() const = 0;
   // Where work files of the table's session go.
   virtual std::string PrivateDirectory() const = 0;
 

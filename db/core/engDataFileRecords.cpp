@@ -73,8 +73,9 @@ void TDataFile::ReadRecords(TDataCursor* cursor, uint32_t recordNumber, int dire
   const int32_t size = RecordSize();
   const int32_t bytes = count * size;
   GrowBuffer(bytes, BufferStep, readBuffer, readCapacity);
-  // Records a transaction or a work table has not written yet may be missing.
-  const bool allowShort = (Temporary || table->HoldsTransactionLock()) && table->DataChanged();
+  // Records a transaction, a work table or an exclusive table has not
+  // written yet may be missing at the file's end; they are in the cache.
+  const bool allowShort = (Temporary || table->HoldsTransactionLock() || table->IsExclusive()) && table->DataChanged();
   const int32_t got = ReadAt(RecordOffset(first), readBuffer, bytes, allowShort);
   ++physicalReads;
   if (count > 1) ++readAheadReads;

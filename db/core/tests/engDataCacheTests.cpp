@@ -108,6 +108,14 @@ TEST_F(DataCacheTest, ShortReadsAreAcceptedOnlyForUnwrittenChanges) {
   file->Open();
   TRecord* record = nullptr;
   EXPECT_EQ(RaisedCode([&] { file->GetRecord(nullptr, 10, 1, false, true, record); }), 9217);
+  // An exclusive table writes its appended records only when its cache fills.
+  table.Exclusive = true;
+  table.Changed = true;
+  file->ReleaseRecord(Get(10, 1, true));
+  table.Exclusive = false;
+  table.Changed = false;
+  file->DropCache();
+  EXPECT_EQ(RaisedCode([&] { file->GetRecord(nullptr, 10, 1, false, true, record); }), 9217);
   table.TransactionLock = true;
   table.Changed = true;
   file->ReleaseRecord(Get(10, 1, true));

@@ -21,6 +21,7 @@ public:
   bool PrimaryIndex = true;
   int32_t CursorCount = 0;  // what the cursor allows a read-ahead; 0: no limit
   uint32_t IndexRecordCount = 0xFFFFFFFF;
+  bool Exclusive = false;
 
   int32_t CursorReadAheadCount(TDataCursor*, uint32_t, bool, int32_t limit) override {
     return CursorCount ? CursorCount : limit;
@@ -28,6 +29,7 @@ public:
   bool HasPrimaryIndex() const override { return PrimaryIndex; }
   void SetIndexRecordCount(uint32_t count) override { IndexRecordCount = count; }
   std::string PrivateDirectory() const override { return Directory; }
+  bool IsExclusive() const override { return Exclusive; }
 };
 
 struct TFieldSpec {
