@@ -56,7 +56,7 @@ struct TRow {
 };
 
 class TRandom {
-public:
+ public:
   explicit TRandom(uint32_t seed) : engine(seed) {}
   int Below(int n) { return int(engine() % uint32_t(n)); }
   int Between(int low, int high) { return low + Below(high - low + 1); }
@@ -66,7 +66,7 @@ public:
     return items[size_t(Below(int(items.size())))];
   }
 
-private:
+ private:
   std::mt19937 engine;
 };
 
@@ -79,8 +79,8 @@ inline std::string Upper(std::string text) {
 // Names are few, repeat, and differ in case only, so that case-keeping and
 // case-insensitive comparisons select differently.
 inline std::vector<std::string> NamePool() {
-  return {"a",   "A",  "ab", "AB", "Ab", "aB", "abc", "ABC", "b",   "B",   "b1",  "B1", "ba",
-          "Ba",  "bab", "1", "1a", "1A", "aa", "AA",  "aab", "cab", "c",   "CAB", "abcdefghijkl"};
+  return {"a",  "A",   "ab", "AB", "Ab", "aB", "abc", "ABC", "b",   "B", "b1",  "B1",          "ba",
+          "Ba", "bab", "1",  "1a", "1A", "aa", "AA",  "aab", "cab", "c", "CAB", "abcdefghijkl"};
 }
 
 inline std::vector<std::string> NotePool() { return {"x", "X", "xy", "XY", "y", "yx", "z", "1x"}; }
@@ -98,20 +98,16 @@ inline TRow RandomRow(TRandom& random, int32_t id, const std::vector<std::string
       case TKind::Float:
         row.Number[size_t(column.Field)] = random.Between(column.Low * 2, column.High * 2) / 2.0;
         break;
-      case TKind::Date:
-        row.Number[size_t(column.Field)] = FirstDay + random.Between(column.Low, column.High);
-        break;
-      default:
-        row.Number[size_t(column.Field)] = random.Between(column.Low, column.High);
-        break;
+      case TKind::Date: row.Number[size_t(column.Field)] = FirstDay + random.Between(column.Low, column.High); break;
+      default: row.Number[size_t(column.Field)] = random.Between(column.Low, column.High); break;
     }
   }
   return row;
 }
 
 inline std::vector<TFieldSpec> TableFields() {
-  return {{"ID", IntType},    {"NUM", IntType}, {"SMALL", dtSmallInt}, {"WCOUNT", dtWord}, {"NAME", StrType, 12},
-          {"DAY", dtDate},    {"AMOUNT", dtFloat}, {"GRP", IntType},   {"NOTE", StrType, 8}};
+  return {{"ID", IntType}, {"NUM", IntType},    {"SMALL", dtSmallInt}, {"WCOUNT", dtWord},  {"NAME", StrType, 12},
+          {"DAY", dtDate}, {"AMOUNT", dtFloat}, {"GRP", IntType},      {"NOTE", StrType, 8}};
 }
 
 // Every kind of index a condition may be served by; GRP and NOTE have none.
@@ -154,7 +150,8 @@ inline int CompareInOrder(const TOrder& order, const TRow& a, const TRow& b) {
   if (ColumnOf(order.Field).Kind == TKind::Text) {
     const auto& x = a.Text[f];
     const auto& y = b.Text[f];
-    if (!x || !y) result = int(bool(x)) - int(bool(y));
+    if (!x || !y)
+      result = int(bool(x)) - int(bool(y));
     else {
       const int c = order.CaseInsensitive ? Upper(*x).compare(Upper(*y)) : x->compare(*y);
       result = (c > 0) - (c < 0);
@@ -162,8 +159,10 @@ inline int CompareInOrder(const TOrder& order, const TRow& a, const TRow& b) {
   } else {
     const auto& x = a.Number[f];
     const auto& y = b.Number[f];
-    if (!x || !y) result = int(bool(x)) - int(bool(y));
-    else result = (*x > *y) - (*x < *y);
+    if (!x || !y)
+      result = int(bool(x)) - int(bool(y));
+    else
+      result = (*x > *y) - (*x < *y);
   }
   return order.Descending ? -result : result;
 }
@@ -197,7 +196,7 @@ struct TCondition {
 // Evaluation's rules: an ordering sees NULL as its type's zero value; "="
 // and "<>" see two NULLs as equal and NULL against a value as unequal.
 class TConditionGenerator {
-public:
+ public:
   TConditionGenerator(TRandom& random, bool withLanguage, int rowCount)
       : random(random), withLanguage(withLanguage), rowCount(rowCount), names(NamePool()) {}
 
@@ -208,7 +207,7 @@ public:
     return column.Kind == TKind::Text ? TextLeaf(column, options) : NumberLeaf(column);
   }
 
-private:
+ private:
   struct TConstant {
     std::optional<double> Value;  // nullopt: NULL
     std::string Text;
@@ -234,10 +233,14 @@ private:
 
   static TCondition Join(bool isAnd, const TCondition& a, const TCondition& b) {
     const std::string text = "(" + a.Text + ")" + (isAnd ? " AND " : " OR ") + "(" + b.Text + ")";
-    auto holds = [isAnd, x = a.Holds, y = b.Holds](const TRow& row) { return isAnd ? x(row) && y(row) : x(row) || y(row); };
+    auto holds = [isAnd, x = a.Holds, y = b.Holds](const TRow& row) {
+      return isAnd ? x(row) && y(row) : x(row) || y(row);
+    };
     int level = LevelUnknown;
     if (isAnd && a.Level != LevelUnknown && b.Level != LevelUnknown)
-      level = a.Level == olFull && b.Level == olFull ? olFull : a.Level > olNone || b.Level > olNone ? olPartial : olNone;
+      level = a.Level == olFull && b.Level == olFull ? olFull
+              : a.Level > olNone || b.Level > olNone ? olPartial
+                                                     : olNone;
     else if (!isAnd && ((a.Level >= olNone && a.Level < olFull) || (b.Level >= olNone && b.Level < olFull)))
       level = olNone;
     else if (!isAnd && a.Level == olFull && b.Level == olFull)
@@ -266,12 +269,18 @@ private:
     const int high = column.Field == fId ? rowCount : column.High;
     const int pick = random.Below(100);
     double value = random.Between(column.Low - 2, high + 2);
-    if (pick < 10) value = 0;
-    else if (pick < 18) value = random.Chance(50) ? column.Low - 1000 : high + 1000;
-    else if (pick < 28 && column.Kind != TKind::Date) value = random.Between(column.Low, high) + 0.5;
-    else if (pick < 33 && column.Kind == TKind::Small) value = random.Chance(50) ? 100000 : -100000;
-    else if (pick < 38 && column.Kind == TKind::Word) value = -random.Between(1, 5);
-    else if (column.Kind == TKind::Float && random.Chance(50)) value += random.Chance(50) ? 0.5 : 0.25;
+    if (pick < 10)
+      value = 0;
+    else if (pick < 18)
+      value = random.Chance(50) ? column.Low - 1000 : high + 1000;
+    else if (pick < 28 && column.Kind != TKind::Date)
+      value = random.Between(column.Low, high) + 0.5;
+    else if (pick < 33 && column.Kind == TKind::Small)
+      value = random.Chance(50) ? 100000 : -100000;
+    else if (pick < 38 && column.Kind == TKind::Word)
+      value = -random.Between(1, 5);
+    else if (column.Kind == TKind::Float && random.Chance(50))
+      value += random.Chance(50) ? 0.5 : 0.25;
     if (column.Kind == TKind::Date) return {FirstDay + value, DateText(int(value)), true};
     const bool whole = value == double(int64_t(value));
     bool fits = whole || column.Kind == TKind::Float;
@@ -455,8 +464,8 @@ private:
               },
               level};
     }
-    const uint8_t op = withLanguage ? uint8_t(random.Between(opEqual, opNotEqual))
-                                    : uint8_t(random.Between(opEqual, opLessEqual));
+    const uint8_t op =
+        withLanguage ? uint8_t(random.Between(opEqual, opNotEqual)) : uint8_t(random.Between(opEqual, opLessEqual));
     if (op == opEqual || op == opNotEqual) {
       const std::string constant = TextConstant(column);
       return {tested + " " + OperatorText(op) + " '" + constant + "'",
