@@ -98,10 +98,20 @@ TEST_F(CursorFilterTest, LowBoundRangeAndItsIntersectionWithAFilter) {
   EXPECT_EQ(Visible(), IdsWhere(60, [](int32_t id) { return id >= 42; }));
   TFilter* filter = Activate("GRP = 3");
   EXPECT_EQ(Visible(), IdsWhere(60, [](int32_t id) { return id >= 42 && id % 5 == 3; }));
+  // Own inserts below and inside the range.
+  Insert(*cursor, -2, "below", 3);
+  Insert(*cursor, 98, "inside", 3);
+  Insert(*cursor, 99, "other group", 4);
+  std::vector<int32_t> expected = IdsWhere(60, [](int32_t id) { return id >= 42 && id % 5 == 3; });
+  expected.push_back(98);
+  EXPECT_EQ(Visible(), expected);
   cursor->ResetRange();
-  EXPECT_EQ(Visible(), IdsWhere(60, [](int32_t id) { return id % 5 == 3; }));
+  expected = IdsWhere(60, [](int32_t id) { return id % 5 == 3; });
+  expected.insert(expected.begin(), -2);
+  expected.push_back(98);
+  EXPECT_EQ(Visible(), expected);
   cursor->DropFilter(filter);
-  EXPECT_EQ(Visible().size(), 60u);
+  EXPECT_EQ(Visible().size(), 63u);
 }
 
 // Navigation by every means lands only on records the filter lets through.
@@ -130,6 +140,13 @@ TEST_F(CursorFilterTest, NavigationNeverVisitsANonMatchingRecord) {
   EXPECT_FALSE(cursor->FindKey(Record(*cursor, {&hidden}).data(), false, 1, 0, false, nullptr));
   EXPECT_FALSE(cursor->FindKey(Record(*cursor, {&hidden}).data(), false, 1, 0, true, nullptr));
   EXPECT_EQ(IdOf(*cursor), 54);
+
+  TDataCursor& other = OpenCursor("JOBS");
+  ASSERT_TRUE(Find(other, 53));
+  EXPECT_EQ(cursor->SyncWith(other), CurResultNotFound);
+  ASSERT_TRUE(Find(other, 59));
+  EXPECT_EQ(cursor->SyncWith(other), 0);
+  EXPECT_EQ(IdOf(*cursor), 59);
 
   cursor->SetIndexNo(NaturalOrderIndex);
   EXPECT_EQ(cursor->GetRecordCount(), 60);
