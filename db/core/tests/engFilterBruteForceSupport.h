@@ -78,14 +78,19 @@ inline std::string Upper(std::string text) {
 
 // Names are few, repeat, and differ in case only, so that case-keeping and
 // case-insensitive comparisons select differently.
-inline std::vector<std::string> NamePool() {
-  return {"a",  "A",   "ab", "AB", "Ab", "aB", "abc", "ABC", "b",   "B", "b1",  "B1",          "ba",
-          "Ba", "bab", "1",  "1a", "1A", "aa", "AA",  "aab", "cab", "c", "CAB", "abcdefghijkl"};
+inline const std::vector<std::string>& NamePool() {
+  static const std::vector<std::string> pool = {"a",  "A",  "ab",  "AB",  "Ab", "aB",  "abc",         "ABC", "b",
+                                                "B",  "b1", "B1",  "ba",  "Ba", "bab", "1",           "1a",  "1A",
+                                                "aa", "AA", "aab", "cab", "c",  "CAB", "abcdefghijkl"};
+  return pool;
 }
 
-inline std::vector<std::string> NotePool() { return {"x", "X", "xy", "XY", "y", "yx", "z", "1x"}; }
+inline const std::vector<std::string>& NotePool() {
+  static const std::vector<std::string> pool = {"x", "X", "xy", "XY", "y", "yx", "z", "1x"};
+  return pool;
+}
 
-inline TRow RandomRow(TRandom& random, int32_t id, const std::vector<std::string>& names) {
+inline TRow RandomRow(TRandom& random, int32_t id) {
   TRow row;
   row.Id = id;
   row.Number[fId] = id;
@@ -93,7 +98,7 @@ inline TRow RandomRow(TRandom& random, int32_t id, const std::vector<std::string
     if (column.Field == fId || random.Chance(10)) continue;
     switch (column.Kind) {
       case TKind::Text:
-        row.Text[size_t(column.Field)] = column.Field == fName ? random.Pick(names) : random.Pick(NotePool());
+        row.Text[size_t(column.Field)] = column.Field == fName ? random.Pick(NamePool()) : random.Pick(NotePool());
         break;
       case TKind::Float:
         row.Number[size_t(column.Field)] = random.Between(column.Low * 2, column.High * 2) / 2.0;
@@ -198,7 +203,7 @@ struct TCondition {
 class TConditionGenerator {
  public:
   TConditionGenerator(TRandom& random, bool withLanguage, int rowCount)
-      : random(random), withLanguage(withLanguage), rowCount(rowCount), names(NamePool()) {}
+      : random(random), withLanguage(withLanguage), rowCount(rowCount) {}
 
   TCondition Next(const TFilterOptions& options) { return Node(options, random.Between(0, 3)); }
 
@@ -217,7 +222,6 @@ class TConditionGenerator {
   TRandom& random;
   const bool withLanguage;
   const int rowCount;
-  const std::vector<std::string> names;
 
   TCondition Node(const TFilterOptions& options, int depth) {
     if (depth == 0 || random.Chance(30)) return Leaf(options);
@@ -236,16 +240,18 @@ class TConditionGenerator {
     auto holds = [isAnd, x = a.Holds, y = b.Holds](const TRow& row) {
       return isAnd ? x(row) && y(row) : x(row) || y(row);
     };
-    int level = LevelUnknown;
-    if (isAnd && a.Level != LevelUnknown && b.Level != LevelUnknown)
-      level = a.Level == olFull && b.Level == olFull ? olFull
-              : a.Level > olNone || b.Level > olNone ? olPartial
-                                                     : olNone;
-    else if (!isAnd && ((a.Level >= olNone && a.Level < olFull) || (b.Level >= olNone && b.Level < olFull)))
-      level = olNone;
-    else if (!isAnd && a.Level == olFull && b.Level == olFull)
-      level = olFull;
-    return {text, holds, level};
+    return {text, holds, JoinedLevel(isAnd, a.Level, b.Level)};
+  }
+
+  // AND is served fully when both sides are, partly when either is served
+  // at all; OR only when both sides are served fully.
+  static int JoinedLevel(bool isAnd, int a, int b) {
+    if (isAnd) {
+      if (a == LevelUnknown || b == LevelUnknown) return LevelUnknown;
+      return a == olFull && b == olFull ? olFull : a > olNone || b > olNone ? olPartial : olNone;
+    }
+    if ((a != LevelUnknown && a < olFull) || (b != LevelUnknown && b < olFull)) return olNone;
+    return a == olFull && b == olFull ? olFull : LevelUnknown;
   }
 
   static std::string NumberText(double value) {
@@ -388,7 +394,7 @@ class TConditionGenerator {
 
   std::string TextConstant(const TColumn& column) {
     const int pick = random.Below(100);
-    if (pick < 50) return column.Field == fName ? random.Pick(names) : random.Pick(NotePool());
+    if (pick < 50) return column.Field == fName ? random.Pick(NamePool()) : random.Pick(NotePool());
     if (pick < 90) return RandomText(4);
     return "abcdefghijklmn";  // longer than the field
   }
