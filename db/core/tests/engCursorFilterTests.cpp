@@ -501,6 +501,38 @@ TEST_F(CursorFilterTest, TextConstantsMeetALanguageTableInItsCodePage) {
   EXPECT_EQ(Visible(), (std::vector<int32_t>{3}));
 }
 
+// Dates in a filter text are read by the session's language, whatever the
+// table's; by keys and record by record alike.
+TEST_F(CursorFilterTest, DatesFollowTheSessionsLanguage) {
+  constexpr int32_t Jan31Of2004 = 731611;
+  Create("DAYS", {{"ID", IntType}, {"D", EngineFieldTypes::ftDate}, {"DP", EngineFieldTypes::ftDate}},
+         {{"", {1}}, {"ByDay", {2}, false}}, 0x0407);
+  cursor = &OpenCursor("DAYS");
+  for (int32_t id = 1; id <= 10; ++id) {
+    const int32_t day = Jan31Of2004 + id - 5;
+    std::vector<uint8_t> record = Record(*cursor, {&id, id == 10 ? nullptr : &day, id == 10 ? nullptr : &day});
+    cursor->InsertRecord(record.data(), false);
+  }
+  const std::vector<int32_t> fromJan31 = {5, 6, 7, 8, 9};
+  for (const char* column : {"D", "DP"}) {
+    SCOPED_TRACE(column);
+    session->LanguageID = 0;
+    TFilter* filter = Activate(std::string(column) + " >= '2004-01-31'");
+    EXPECT_EQ(Visible(), fromJan31);
+    cursor->DropFilter(filter);
+    session->LanguageID = 0x0409;
+    EXPECT_EQ(ErrorOf([&] { Add(std::string(column) + " >= '2004-01-31'"); }), CurErrFilter);
+    filter = Activate(std::string(column) + " >= '1/31/2004'");
+    EXPECT_EQ(filter->OptimizeLevel, std::string(column) == "D" ? olFull : olNone);
+    EXPECT_EQ(Visible(), fromJan31);
+    cursor->DropFilter(filter);
+    filter = Activate(std::string(column) + " = '2/1/2004' OR " + column + " IS NULL");
+    EXPECT_EQ(Visible(), (std::vector<int32_t>{6, 10}));
+    cursor->DropFilter(filter);
+  }
+  session->LanguageID = 0;
+}
+
 // Written through the cursor; a record inserted under the filter is tested
 // while its memo is still the buffer's own.
 TEST_F(CursorFilterTest, MemoConditionReadsTheMemo) {
