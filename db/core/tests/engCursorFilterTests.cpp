@@ -346,8 +346,11 @@ TEST_F(CursorFilterKindsTest, CaseOptionsAndPrefixComparisons) {
 // keeping or not.
 class CursorFilterTwinsTest : public CursorFilterTest {
 protected:
+  static constexpr int32_t RangeLow = 100;
+  static constexpr int32_t RangeHigh = 700;
   int served = 0;
   int turn = 0;
+  int conditions = 0;
 
   void Build(const std::string& table, uint16_t languageId, int rowCount) {
     using namespace EngineFieldTypes;
@@ -373,7 +376,8 @@ protected:
       const int32_t q = int32_t(pick(21)) - 10;
       const uint16_t w = uint16_t(pick(8));
       const int16_t s = int16_t((int32_t(pick(41)) - 20) * 800);
-      const double f = (int32_t(pick(17)) - 8) * 0.75;
+      // Some zeros are negative zeros.
+      const double f = (int32_t(pick(17)) - 8) * 0.75 * (id % 2 ? 1.0 : -1.0);
       const char* name = names[pick(std::size(names))];
       const void* values[] = {&q, &w, &s, &f, name};
       for (int column = 0; column < 5; ++column) {
@@ -399,16 +403,23 @@ protected:
     return text;
   }
 
-  // The IDs selected, in ID order, walked in one of three orders in turn.
-  std::vector<int32_t> Selected(const std::string& text, bool caseInsensitive, bool costChoice, uint8_t* level) {
+  // The IDs selected, in ID order, walked in one of three orders in turn,
+  // or inside a range of IDs.
+  std::vector<int32_t> Selected(const std::string& text, bool caseInsensitive, bool costChoice, bool ranged,
+                                uint8_t* level) {
     static const char* orders[] = {"", nullptr, "ByNDown"};
-    const char* order = orders[turn++ % 3];
+    const char* order = ranged ? "" : orders[turn++ % 3];
     if (order) cursor->SetIndexName(order);
     else cursor->SetIndexNo(NaturalOrderIndex);
+    if (ranged) {
+      int32_t low = RangeLow, high = RangeHigh;
+      cursor->SetRange(false, Record(*cursor, {&low}).data(), 1, Record(*cursor, {&high}).data(), 1);
+    }
     TFilter* filter = Activate(text, caseInsensitive, false, costChoice);
     if (level) *level = filter->OptimizeLevel;
     std::vector<int32_t> ids = Visible();
     cursor->DropFilter(filter);
+    if (ranged) cursor->ResetRange();
     std::sort(ids.begin(), ids.end());
     return ids;
   }
@@ -416,13 +427,16 @@ protected:
   void ExpectTwinsAgree(const std::string& pattern, bool caseInsensitive = false) {
     const std::string indexed = Columns(pattern, "");
     const std::string plain = Columns(pattern, "P");
-    const std::vector<int32_t> expected = Selected(plain, caseInsensitive, false, nullptr);
+    const bool ranged = conditions++ % 4 == 0;
+    const std::vector<int32_t> expected = Selected(plain, caseInsensitive, false, ranged, nullptr);
+    if (ranged)
+      for (int32_t id : expected) ASSERT_TRUE(id >= RangeLow && id <= RangeHigh) << plain;
     uint8_t level = olNone;
-    EXPECT_EQ(Selected(indexed, caseInsensitive, false, &level), expected)
-        << indexed << (caseInsensitive ? " (any case)" : "");
+    EXPECT_EQ(Selected(indexed, caseInsensitive, false, ranged, &level), expected)
+        << indexed << (caseInsensitive ? " (any case)" : "") << (ranged ? " in the range" : "");
     if (level == olNone) return;
     ++served;
-    EXPECT_EQ(Selected(indexed, caseInsensitive, true, nullptr), expected) << indexed << " by cost";
+    EXPECT_EQ(Selected(indexed, caseInsensitive, true, ranged, nullptr), expected) << indexed << " by cost";
   }
 
   void ExpectComparisonsAgree(const std::string& column, const std::vector<std::string>& constants,
@@ -435,9 +449,9 @@ protected:
     ExpectComparisonsAgree("{Q}", {"-11", "-10", "-1", "0", "1", "10", "11", "2.5", "-0.5"});
     ExpectComparisonsAgree("{W}", {"-1", "0", "1", "7", "8", "65535", "65536", "3.5"});
     ExpectComparisonsAgree("{S}", {"-40000", "-16000", "-1", "0", "800", "16000", "16001", "799.5"});
-    ExpectComparisonsAgree("{F}", {"-6", "-0.75", "0", "0.1", "0.75", "6", "7"});
+    ExpectComparisonsAgree("{F}", {"-6", "-0.75", "0", "-0.0", "0.1", "0.75", "6", "7"});
     const std::vector<std::string> names = {"''", "'a'", "'A'", "'B'", "'bob'", "'Bob'", "'Bo*'", "'b*'", "'zz'",
-                                            "'a b'", "'a name too long'"};
+                                            "'a b'", "'a name too long'", "'bob '", "' bob'"};
     ExpectComparisonsAgree("{N}", names);
     ExpectComparisonsAgree("{N}", names, true);
     ExpectComparisonsAgree("UPPER({N})", {"'BOB'", "'Bob'", "'B'", "''"});
