@@ -103,7 +103,8 @@ TEST_F(CursorFilterTest, UpdateReplacesTheConditionAndKeepsThePositionWhenVisibl
   EXPECT_EQ(Visible(), IdsWhere(40, [](int32_t id) { return id % 5 == 1; }));
 
   // A ready condition, as a statement hands it over.
-  TFilter* ready = cursor->AddFilter(nullptr, "", false, false, false, false, nullptr, true, Condition("ID < 20").release());
+  TFilter* ready =
+      cursor->AddFilter(nullptr, "", false, false, false, false, nullptr, true, Condition("ID < 20").release());
   EXPECT_EQ(ready->OptimizeLevel, olFull);
   cursor->ActivateFilter(ready);
   EXPECT_EQ(Visible(), (std::vector<int32_t>{1, 6, 11, 16}));

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "engCursorFilterTestSupport.h"
 #include "engBlobBuffer.h"
+#include "engCursorFilterTestSupport.h"
 #include "engFieldText.h"
 #include "engFieldTypes.h"
 
@@ -36,7 +36,8 @@ TEST_F(CursorFilterTest, BadFilterTextsFailWithTheirTextsAndAddNothing) {
   EXPECT_EQ(MessageOf([&] { Add(""); }), prefix + "filter expression is empty");
   EXPECT_EQ(MessageOf([&] { Add(" \t "); }), prefix + "filter expression is empty");
   EXPECT_EQ(MessageOf([&] { Add("GRP * 2 + 1"); }), prefix + "filter expression must be a boolean expression");
-  EXPECT_EQ(MessageOf([&] { Add("GRP = = 2"); }), prefix + "Unknown or unexpected symbol '=' found in filter expression");
+  EXPECT_EQ(MessageOf([&] { Add("GRP = = 2"); }),
+            prefix + "Unknown or unexpected symbol '=' found in filter expression");
   EXPECT_EQ(MessageOf([&] { Add("NOPE = 1"); }),
             prefix + "Invalid column name 'NOPE' or table correlation name '' specified in filter expression");
   EXPECT_EQ(ErrorOf([&] { Add("NOPE = 1"); }), CurErrFilter);
@@ -62,7 +63,8 @@ TEST_F(CursorFilterTest, UnknownHandlesAndInactiveUpdatesFailAndChangeNothing) {
   TExpTreePtr tree = Condition("GRP = 3");
 
   EXPECT_EQ(ErrorOf([&] { cursor->DropFilter(foreign); }), CurErrFilterHandle);
-  EXPECT_EQ(MessageOf([&] { cursor->ActivateFilter(foreign); }), "Invalid filter handle specified for table 'JOBS.DAT'");
+  EXPECT_EQ(MessageOf([&] { cursor->ActivateFilter(foreign); }),
+            "Invalid filter handle specified for table 'JOBS.DAT'");
   EXPECT_EQ(ErrorOf([&] { cursor->DeactivateFilter(foreign); }), CurErrFilterHandle);
   EXPECT_EQ(ErrorOf([&] { cursor->UpdateFilter(tree.get(), foreign); }), CurErrFilterHandle);
   EXPECT_EQ(ErrorOf([&] { cursor->UpdateFilter(tree.get(), inactive); }), CurErrFilterHandle);
@@ -231,12 +233,14 @@ protected:
   void InsertRow(const TKindRow& row) {
     std::vector<uint8_t> record(cursor->CursorRecordSize(), 0);
     cursor->PutTableField(fId, record.data(), &row.Id);
-    for (uint16_t field : {fName, fNamePlain}) cursor->PutTableField(field, record.data(), row.Name ? row.Name->c_str() : nullptr);
+    for (uint16_t field : {fName, fNamePlain})
+      cursor->PutTableField(field, record.data(), row.Name ? row.Name->c_str() : nullptr);
     for (uint16_t field : {fQty, fQtyPlain}) cursor->PutTableField(field, record.data(), row.Qty ? &*row.Qty : nullptr);
     const uint16_t word = uint16_t(row.Word.value_or(0));
     for (uint16_t field : {fWord, fWordPlain}) cursor->PutTableField(field, record.data(), row.Word ? &word : nullptr);
     const int16_t small = int16_t(row.Small.value_or(0));
-    for (uint16_t field : {fSmall, fSmallPlain}) cursor->PutTableField(field, record.data(), row.Small ? &small : nullptr);
+    for (uint16_t field : {fSmall, fSmallPlain})
+      cursor->PutTableField(field, record.data(), row.Small ? &small : nullptr);
     cursor->InsertRecord(record.data(), false);
   }
 
@@ -275,7 +279,8 @@ protected:
 };
 
 TEST_F(CursorFilterKindsTest, NotInSelectsEveryOtherValueNullsIncluded) {
-  const auto expected = Expected([](const TKindRow& r) { return !r.Qty || (*r.Qty != 1 && *r.Qty != -2 && *r.Qty != 5); });
+  const auto expected =
+      Expected([](const TKindRow& r) { return !r.Qty || (*r.Qty != 1 && *r.Qty != -2 && *r.Qty != 5); });
   ExpectBothWays("QTY NOT IN (1, -2, 5)", "QTYPLAIN NOT IN (1, -2, 5)", expected);
   ExpectBothWays("QTY IN (1, -2, 5)", "QTYPLAIN IN (1, -2, 5)",
                  Expected([](const TKindRow& r) { return r.Qty && (*r.Qty == 1 || *r.Qty == -2 || *r.Qty == 5); }));
