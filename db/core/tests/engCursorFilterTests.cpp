@@ -447,7 +447,8 @@ protected:
   void ExpectComparisonsAgree(const std::string& column, const std::vector<std::string>& constants,
                               bool caseInsensitive = false) {
     for (const char* op : {"=", "<>", "<", "<=", ">", ">="})
-      for (const std::string& constant : constants) ExpectTwinsAgree(column + " " + op + " " + constant, caseInsensitive);
+      for (const std::string& constant : constants)
+        ExpectTwinsAgree(column + " " + op + " " + constant, caseInsensitive);
   }
 
   void ExpectAllAgree() {
