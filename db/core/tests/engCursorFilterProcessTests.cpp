@@ -116,6 +116,25 @@ TEST_F(CursorFilterTest, UpdateReplacesTheConditionAndKeepsThePositionWhenVisibl
   EXPECT_EQ(ErrorOf([&] { cursor->UpdateFilter(tree.get(), callback); }), CurErrFilterHandle);
 }
 
+// A condition that fails on a record fails its activation; the cursor
+// goes on as before it, never with a half-evaluated filter.
+TEST_F(CursorFilterTest, AFilterWhoseEvaluationFailsIsLeftOff) {
+  Fill(20);
+  TFilter* group = Activate("GRP = 1");
+  TFilter* failing = Add("ID > 3 AND CAST(NAME AS INTEGER) > 0");
+  EXPECT_ANY_THROW(cursor->ActivateFilter(failing));
+  EXPECT_FALSE(failing->Active);
+  EXPECT_EQ(Visible(), (std::vector<int32_t>{1, 6, 11, 16}));
+  cursor->DeactivateFilter(group);
+  EXPECT_EQ(Visible().size(), 20u);
+  TFilter* parsed = Activate("CAST(SUBSTRING(NAME FROM 2) AS INTEGER) > 15");
+  EXPECT_EQ(Visible(), (std::vector<int32_t>{16, 17, 18, 19, 20}));
+  cursor->DropFilter(parsed);
+  EXPECT_ANY_THROW(cursor->ActivateFilter(nullptr));
+  EXPECT_FALSE(failing->Active);
+  EXPECT_EQ(Visible().size(), 20u);
+}
+
 TEST_F(CursorFilterTest, CostChoiceSelectsWhatTheKeysSelect) {
   Fill(60);
   for (const char* text : {"ID > 5", "ID <= 55", "GRP <> 3", "GRP NOT IN (1, 2)", "ID BETWEEN 3 AND 58", "ID = 7"}) {
