@@ -135,6 +135,21 @@ TEST_F(CursorFilterTest, AFilterWhoseEvaluationFailsIsLeftOff) {
   EXPECT_EQ(Visible().size(), 20u);
 }
 
+// The insert is made before the filter tests the new record, so a test
+// that fails cannot make the insert fail; the counts stay true to it.
+TEST_F(CursorFilterTest, AnOwnInsertTheFilterCannotTestIsStillDone) {
+  CreateGroups("JOBS");
+  cursor = &OpenCursor("JOBS");
+  for (int32_t id = 1; id <= 10; ++id) Insert(*cursor, id, std::to_string(id), 1);
+  TFilter* filter = Activate("CAST(NAME AS INTEGER) > 5");
+  EXPECT_NO_THROW(Insert(*cursor, 11, "eleven", 1));
+  std::vector<int32_t> ids = Visible();
+  std::erase(ids, 11);
+  EXPECT_EQ(ids, (std::vector<int32_t>{6, 7, 8, 9, 10}));
+  cursor->DeactivateFilter(filter);
+  EXPECT_EQ(Visible().size(), 11u);
+}
+
 TEST_F(CursorFilterTest, CostChoiceSelectsWhatTheKeysSelect) {
   Fill(60);
   for (const char* text : {"ID > 5", "ID <= 55", "GRP <> 3", "GRP NOT IN (1, 2)", "ID BETWEEN 3 AND 58", "ID = 7"}) {
