@@ -201,9 +201,7 @@ void Counts(TStorageEngine& engine, const TExpectedCounts& expected, const TMeas
 }
 
 // One run each, as they change the table. Shared, one change per write, for
-// both engines: an exclusive cursor that
-// changes thousands of records meets engine error 8962 (its read-ahead
-// evicts the record it reads once the cache is full of changed records).
+// both engines, as the program changes rows.
 void Changes(TStorageEngine& engine, const TBenchSizes& sizes, const TMeasureSink& sink) {
   TStopwatch updates;
   engine.Open(BulkTable, false);
