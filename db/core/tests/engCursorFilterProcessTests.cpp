@@ -150,6 +150,26 @@ TEST_F(CursorFilterTest, AnOwnInsertTheFilterCannotTestIsStillDone) {
   EXPECT_EQ(Visible().size(), 11u);
 }
 
+// Keys serve a condition only while its index is there; without it the
+// records are read, and a new index serves it again.
+TEST_F(CursorFilterTest, AFilterOutlivesTheIndexThatServedIt) {
+  CreateGroups("JOBS");
+  cursor = &OpenCursor("JOBS", true);
+  for (int32_t id = 1; id <= 20; ++id) Insert(*cursor, id, "N" + std::to_string(id), id % 5);
+  TFilter* filter = Activate("GRP = 2");
+  EXPECT_EQ(filter->OptimizeLevel, olFull);
+  EXPECT_NO_THROW(cursor->DeleteIndex("ByGrp"));
+  EXPECT_EQ(Visible(), (std::vector<int32_t>{2, 7, 12, 17}));
+  EXPECT_NO_THROW(Insert(*cursor, 22, "N22", 2));
+  EXPECT_NO_THROW(Insert(*cursor, 23, "N23", 3));
+  EXPECT_EQ(Visible(), (std::vector<int32_t>{2, 7, 12, 17, 22}));
+  EXPECT_NO_THROW(cursor->DeactivateFilter(filter));
+  EXPECT_NO_THROW(cursor->ActivateFilter(filter));
+  EXPECT_EQ(Visible(), (std::vector<int32_t>{2, 7, 12, 17, 22}));
+  cursor->AddIndex(IndexDescriptor({"ByGroup", {3}, false}).data());
+  EXPECT_EQ(Visible(), (std::vector<int32_t>{2, 7, 12, 17, 22}));
+}
+
 TEST_F(CursorFilterTest, CostChoiceSelectsWhatTheKeysSelect) {
   Fill(60);
   for (const char* text : {"ID > 5", "ID <= 55", "GRP <> 3", "GRP NOT IN (1, 2)", "ID BETWEEN 3 AND 58", "ID = 7"}) {
