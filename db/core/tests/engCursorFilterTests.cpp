@@ -44,12 +44,14 @@ TEST_F(CursorFilterTest, BadFilterTextsFailWithTheirTextsAndAddNothing) {
   EXPECT_EQ(cursor->FilterCount(), 0);
 }
 
-TEST_F(CursorFilterTest, SixtyFifthFilterIsRefused) {
-  Fill(5);
-  for (int n = 0; n < MaxCursorFilters; ++n) Add("GRP <> " + std::to_string(n));
+TEST_F(CursorFilterTest, SixtyFourFiltersTogetherAndNoSixtyFifth) {
+  Fill(70);
+  for (int n = 1; n <= MaxCursorFilters; ++n) Add("ID <> " + std::to_string(n));
   EXPECT_EQ(ErrorOf([&] { Add("GRP = 1"); }), CurErrTooManyFilters);
   EXPECT_EQ(MessageOf([&] { Add("GRP = 1"); }), "Too many filters defined for table 'JOBS.DAT'");
   EXPECT_EQ(cursor->FilterCount(), MaxCursorFilters);
+  cursor->ActivateFilter(nullptr);
+  EXPECT_EQ(Visible(), (std::vector<int32_t>{65, 66, 67, 68, 69, 70}));
 }
 
 // A handle of another cursor is unknown here; nothing of this cursor's
