@@ -118,6 +118,15 @@ TEST_F(CursorFilterTest, LowBoundRangeAndItsIntersectionWithAFilter) {
   EXPECT_EQ(Visible().size(), 63u);
 }
 
+// A cursor that keeps no filter state in its indexes reads every record.
+TEST_F(CursorFilterTest, NoFilterUpdateCursorReadsTheRecords) {
+  Fill(30);
+  cursor->SetNoFilterUpdate(true);
+  TFilter* filter = Activate("GRP = 2 AND ID > 10");
+  EXPECT_EQ(filter->OptimizeLevel, olNone);
+  EXPECT_EQ(Visible(), (std::vector<int32_t>{12, 17, 22, 27}));
+}
+
 // Navigation by every means lands only on records the filter lets through.
 TEST_F(CursorFilterTest, NavigationNeverVisitsANonMatchingRecord) {
   Fill(300);
