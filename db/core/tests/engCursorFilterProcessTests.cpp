@@ -183,6 +183,25 @@ TEST_F(CursorFilterTest, CostChoiceSelectsWhatTheKeysSelect) {
   }
 }
 
+TEST_F(CursorFilterTest, NothingVisibleLeavesOnlyTheEmptyPosition) {
+  Fill(10);
+  for (uint8_t order : {uint8_t(0), NaturalOrderIndex}) {
+    cursor->SetIndexNo(order);
+    TFilter* filter = Activate("GRP > 4");
+    EXPECT_EQ(cursor->GetRecordCount(), 0);
+    cursor->SetToBegin();
+    cursor->MoveBy(1);
+    EXPECT_FALSE(cursor->OnRecord());
+    cursor->SetToEnd();
+    cursor->MoveBy(-1);
+    EXPECT_FALSE(cursor->OnRecord());
+    cursor->SetToSequenceNo(1);
+    EXPECT_FALSE(cursor->OnRecord());
+    EXPECT_TRUE(Visible().empty());
+    cursor->DropFilter(filter);
+  }
+}
+
 // Stands on the visible record of the ID in any order.
 bool StandOn(TDataCursor& cursor, int32_t id) {
   for (cursor.SetToBegin(), cursor.MoveBy(1); cursor.OnRecord(); cursor.MoveBy(1))
@@ -223,7 +242,9 @@ TEST_F(CursorFilterTest, OwnRecordChangesKeepTheFilteredRecords) {
 
     ASSERT_TRUE(StandOn(*cursor, 7));
     std::vector<uint8_t> record = Row(*cursor, 7, "N7", 3);
-    cursor->ModifyRecord(record.data(), false, false);
+    // Asked to follow the record out of the filter, it stays on a visible one.
+    cursor->ModifyRecord(record.data(), false, true);
+    if (cursor->OnRecord()) EXPECT_EQ(IdOf(*cursor) % 5, 2);
     EXPECT_EQ(Visible(), (std::vector<int32_t>{2, 12, 17, 22}));
     ASSERT_TRUE(StandOn(*cursor, 12));
     record = Row(*cursor, 12, "Twelve", 2);
