@@ -42,13 +42,23 @@ protected:
   // A condition prepared for the cursor's table, as UpdateFilter takes it.
   TExpTreePtr Condition(const std::string& text) { return TExpTreePtr(cursor->PrepareFilterText(text, false, false)); }
 
-  // The IDs forward; the backward walk and the count must agree with it.
+  // The IDs forward; the backward walk and the count must agree with it,
+  // and in natural order the sequence numbers of the first, middle and
+  // last records.
   std::vector<int32_t> Visible() {
     std::vector<int32_t> ids = Walk(*cursor);
     std::vector<int32_t> backward = Walk(*cursor, false);
     std::reverse(backward.begin(), backward.end());
     EXPECT_EQ(backward, ids);
-    EXPECT_EQ(cursor->GetRecordCount(), int32_t(ids.size()));
+    const int32_t count = int32_t(ids.size());
+    EXPECT_EQ(cursor->GetRecordCount(), count);
+    if (cursor->GetIndexNo() == NaturalOrderIndex && count > 0) {
+      for (int32_t n : {1, (count + 1) / 2, count}) {
+        cursor->SetToSequenceNo(n);
+        EXPECT_EQ(IdOf(*cursor), ids[size_t(n - 1)]) << n;
+        EXPECT_EQ(cursor->GetSequenceNo(), n);
+      }
+    }
     return ids;
   }
 };
