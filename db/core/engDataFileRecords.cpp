@@ -11,6 +11,7 @@ namespace {
 
 constexpr int32_t BufferStep = 65535;
 constexpr int32_t TransactionCacheGrowth = 255;
+constexpr int32_t IdleSearchLimit = 64;
 
 }  // namespace
 
@@ -82,7 +83,13 @@ void TDataFile::ReadRecords(TDataCursor* cursor, uint32_t recordNumber, int dire
   readAheadStart = first;
   readAheadLength = count;
   try {
-    for (int32_t i = 0; i < got / size; ++i) PlaceRecord(first + uint32_t(i), readBuffer + size_t(i) * size);
+    // The record asked for goes in last: with few idle entries, the rest of
+    // the block would otherwise push it out again.
+    const int32_t placed = got / size;
+    const int32_t asked = int32_t(recordNumber - first);
+    for (int32_t i = 0; i < placed; ++i)
+      if (i != asked) PlaceRecord(first + uint32_t(i), readBuffer + size_t(i) * size);
+    if (asked < placed) PlaceRecord(recordNumber, readBuffer + size_t(asked) * size);
   } catch (...) {
     readAheadStart = 0;
     readAheadLength = 0;
@@ -112,7 +119,11 @@ bool TDataFile::InReadAhead(uint32_t recordNumber) const {
 TRecord* TDataFile::TakeCacheEntry() {
   if (!cache.Full()) return recordStack.Take();
   for (bool flushed = false;; flushed = true) {
-    if (TRecord* idle = cache.LeastRecentlyIdle()) {
+    // A cache full of changes a table has not written (an exclusive one
+    // writes when the cache fills) is written out rather than searched
+    // from end to end for every record taken.
+    const bool mayFlush = !flushed && !table->HoldsTransactionLock();
+    if (TRecord* idle = cache.LeastRecentlyIdle(mayFlush ? IdleSearchLimit : INT32_MAX)) {
       cache.Remove(idle);
       recordStack.Return(idle);
       return recordStack.Take();

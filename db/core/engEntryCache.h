@@ -59,9 +59,10 @@ public:
     ChainAsNewest(entry);
   }
 
-  // The least recently used entry that is neither in use nor modified.
-  TEntry* LeastRecentlyIdle() const {
-    for (TEntry* entry = oldest; entry; entry = entry->Newer)
+  // The least recently used entry that is neither in use nor modified,
+  // looked for among the oldest `within` entries.
+  TEntry* LeastRecentlyIdle(int32_t within = INT32_MAX) const {
+    for (TEntry* entry = oldest; entry && within-- > 0; entry = entry->Newer)
       if (entry->Idle()) return entry;
     return nullptr;
   }

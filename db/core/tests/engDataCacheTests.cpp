@@ -154,6 +154,32 @@ TEST_F(DataCacheTest, FullCacheFlushesThenFailsOutsideTransactions) {
   EXPECT_EQ(file->CachedRecordCount(), capacity);
 }
 
+// A cache of changes that cannot be written yet leaves few entries to take:
+// the rest of a read-ahead block must not push out the record asked for.
+TEST_F(DataCacheTest, ARecordReadAheadAmongUnwrittenChangesIsHandedOut) {
+  // One 250-byte string: 261-byte records, 502 fit the cache, 251 a read-ahead.
+  Create(Descriptors({{"TEXT", 1, 250}}));
+  for (int i = 0; i < 800; ++i) {
+    TRecord* record = nullptr;
+    ASSERT_TRUE(file->NewRecord(nullptr, record));
+    file->ReleaseRecord(record);
+  }
+  WriteBack();
+  file->DropCache();
+  table.TransactionLock = true;
+  table.Changed = true;
+  for (uint32_t n = 301; n < 301 + 131070 / 261 - 4; ++n) {
+    TRecord* record = Get(n);
+    record->SetModified(true);
+    file->ReleaseRecord(record);
+  }
+  TRecord* asked = Get(1, 1, true);
+  EXPECT_EQ(asked->RecordNumber(), 1u);
+  file->ReleaseRecord(asked);
+  file->FlushRecords();
+  table.TransactionLock = false;
+}
+
 TEST_F(DataCacheTest, RecordsStayValidWhileHeldAcrossDropsAndTrims) {
   Create(OrderFields());
   Append(20);
