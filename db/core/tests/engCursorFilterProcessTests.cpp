@@ -102,12 +102,19 @@ TEST_F(CursorFilterTest, UpdateReplacesTheConditionAndKeepsThePositionWhenVisibl
   cursor->UpdateFilter(nullptr, filter);
   EXPECT_EQ(Visible(), IdsWhere(40, [](int32_t id) { return id % 5 == 1; }));
 
-  // A ready condition, as a statement hands it over.
+  // A ready condition, as a statement hands it over; one the caller keeps
+  // stays the caller's when an update replaces it.
   TFilter* ready =
       cursor->AddFilter(nullptr, "", false, false, false, false, nullptr, true, Condition("ID < 20").release());
   EXPECT_EQ(ready->OptimizeLevel, olFull);
   cursor->ActivateFilter(ready);
   EXPECT_EQ(Visible(), (std::vector<int32_t>{1, 6, 11, 16}));
+  TExpTreePtr kept = Condition("ID < 30");
+  TFilter* borrowed = cursor->AddFilter(nullptr, "", false, false, false, false, nullptr, false, kept.get());
+  cursor->ActivateFilter(borrowed);
+  cursor->UpdateFilter(Condition("ID <> 11").release(), borrowed);
+  EXPECT_EQ(Visible(), (std::vector<int32_t>{1, 6, 16}));
+  cursor->DropFilter(borrowed);
 
   TCallbackLog log{cursor, {}, {}};
   TFilter* callback = AddCallback(*cursor, log, false);
