@@ -32,6 +32,14 @@ class CursorFilterBruteForceTest : public CursorWriteTest {
     Create("BRUTE", TableFields(), TableIndexes(), languageId);
     cursor = &OpenCursor("BRUTE", exclusive);
     for (int n = 0; n < rowCount; ++n) InsertRow(RandomRow(random, nextId++), false);
+    // Deleted slots, some taken again, so natural order is not ID order.
+    for (int n = 0; n < rowCount / 12; ++n) {
+      const int32_t id = random.Between(1, nextId - 1);
+      if (!rows.count(id) || !Find(*cursor, id)) continue;
+      cursor->DeleteRecord(Current(*cursor).data(), true);
+      rows.erase(id);
+    }
+    for (int n = 0; n < rowCount / 24; ++n) InsertRow(RandomRow(random, nextId++), false);
   }
 
   TConditionGenerator Generator() { return TConditionGenerator(random, withLanguage, int(rows.size())); }
@@ -123,21 +131,28 @@ class CursorFilterBruteForceTest : public CursorWriteTest {
            "; missing IDs {" + List(missing) + "}, unexpected IDs {" + List(extra) + "}";
   }
 
-  // IDs and record numbers from one end to the other.
-  std::vector<std::pair<int32_t, uint32_t>> Visits(TDataCursor& on, bool forward) const {
-    std::vector<std::pair<int32_t, uint32_t>> visits;
+  struct TVisit {
+    int32_t Id;
+    uint32_t Record;
+    int32_t Sequence;
+    bool operator==(const TVisit&) const = default;
+  };
+
+  // What a walk from one end to the other stands on.
+  std::vector<TVisit> Visits(TDataCursor& on, bool forward) const {
+    std::vector<TVisit> visits;
     if (forward)
       on.SetToBegin();
     else
       on.SetToEnd();
     for (on.MoveBy(forward ? 1 : -1); on.OnRecord() && visits.size() <= rows.size(); on.MoveBy(forward ? 1 : -1))
-      visits.emplace_back(IdOf(on), on.CurrentRecordNumber());
+      visits.push_back({IdOf(on), on.CurrentRecordNumber(), on.GetSequenceNo()});
     return visits;
   }
 
   std::vector<int32_t> WalkIds(TDataCursor& on) const {
     std::vector<int32_t> ids;
-    for (const auto& visit : Visits(on, true)) ids.push_back(visit.first);
+    for (const TVisit& visit : Visits(on, true)) ids.push_back(visit.Id);
     return ids;
   }
 
@@ -150,14 +165,20 @@ class CursorFilterBruteForceTest : public CursorWriteTest {
              std::to_string(expected.size());
     const auto visits = Visits(*cursor, true);
     std::vector<int32_t> forward;
-    for (const auto& visit : visits) forward.push_back(visit.first);
+    for (const TVisit& visit : visits) forward.push_back(visit.Id);
     if (std::string difference = Difference(expected, forward); !difference.empty())
       return "forward walk: " + difference;
     auto backward = Visits(*cursor, false);
     std::reverse(backward.begin(), backward.end());
     if (backward != visits) return "backward walk is not the forward walk reversed";
+    // In natural order sequence numbers count visible records; in index
+    // order they count every key of the window, hidden ones too.
+    for (size_t i = 0; i < visits.size(); ++i)
+      if (order.Field == 0 ? visits[i].Sequence != int32_t(i + 1)
+                           : i > 0 && visits[i].Sequence <= visits[i - 1].Sequence)
+        return "walk gives ID " + std::to_string(forward[i]) + " sequence number " + std::to_string(visits[i].Sequence);
     for (size_t i = 1; i < visits.size(); ++i) {
-      const bool inOrder = order.Field == 0 ? visits[i - 1].second < visits[i].second
+      const bool inOrder = order.Field == 0 ? visits[i - 1].Record < visits[i].Record
                                             : !ModelKnowsOrder(order) || CompareInOrder(order, rows.at(forward[i - 1]),
                                                                                         rows.at(forward[i])) <= 0;
       if (!inOrder)
@@ -165,7 +186,7 @@ class CursorFilterBruteForceTest : public CursorWriteTest {
     }
     if (!navigate || forward.empty()) return {};
     std::string failure = CheckJumps(order, forward);
-    if (failure.empty() && order.Field == 0) failure = CheckSequenceNumbers(forward);
+    if (failure.empty()) failure = CheckSequenceNumbers(visits);
     if (failure.empty() && ModelKnowsOrder(order) && order.Field != 0) failure = CheckKeySearch(order, forward);
     if (failure.empty()) failure = CheckBookmark(forward);
     return failure;
@@ -196,16 +217,16 @@ class CursorFilterBruteForceTest : public CursorWriteTest {
     return {};
   }
 
-  // In natural order a sequence number counts visible records.
-  std::string CheckSequenceNumbers(const std::vector<int32_t>& forward) {
-    const int count = int(forward.size());
-    for (int n : {1, count, random.Between(1, count)}) {
-      cursor->SetToSequenceNo(n);
-      if (!cursor->OnRecord() || IdOf(*cursor) != forward[size_t(n - 1)] || cursor->GetSequenceNo() != n)
-        return "SetToSequenceNo(" + std::to_string(n) + ") missed ID " + std::to_string(forward[size_t(n - 1)]);
+  // A sequence number the walk met leads back to its record.
+  std::string CheckSequenceNumbers(const std::vector<TVisit>& visits) {
+    const size_t count = visits.size();
+    for (size_t i : {size_t(0), count - 1, size_t(random.Below(int(count)))}) {
+      cursor->SetToSequenceNo(visits[i].Sequence);
+      if (!cursor->OnRecord() || IdOf(*cursor) != visits[i].Id || cursor->GetSequenceNo() != visits[i].Sequence)
+        return "SetToSequenceNo(" + std::to_string(visits[i].Sequence) + ") missed ID " + std::to_string(visits[i].Id);
     }
-    cursor->SetToSequenceNo(count + 1);
-    if (cursor->OnRecord()) return "SetToSequenceNo past the count stands on a record";
+    cursor->SetToSequenceNo(visits.back().Sequence + 1);
+    if (cursor->OnRecord()) return "SetToSequenceNo past the last visible record stands on a record";
     return {};
   }
 
@@ -361,6 +382,8 @@ TEST_F(CursorFilterBruteForceTest, EdgeConstantsSelectWhatEvaluationSelects) {
       {"NUM <= 0", [&](const TRow& row) { return num(row) <= 0; }, olFull},
       {"NUM BETWEEN -1 AND 1", [&](const TRow& row) { return num(row) >= -1 && num(row) <= 1; }, olFull},
       {"NUM NOT BETWEEN 0 AND 5", [&](const TRow& row) { return num(row) < 0 || num(row) > 5; }, olFull},
+      {"NUM BETWEEN NULL AND 5", [&](const TRow& row) { return num(row) >= 0 && num(row) <= 5; }, olNone},
+      {"NUM NOT BETWEEN -3 AND NULL", [&](const TRow& row) { return num(row) < -3 || num(row) > 0; }, olNone},
       {"5 < NUM", [&](const TRow& row) { return num(row) > 5; }, olFull},
       {"NUM = NULL", isNull(fNum), olFull},
       {"NUM <> NULL", [&](const TRow& row) { return !isNull(fNum)(row); }, olFull},
