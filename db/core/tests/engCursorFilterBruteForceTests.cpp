@@ -327,9 +327,9 @@ class CursorFilterBruteForceTest : public CursorWriteTest {
 TEST_F(CursorFilterBruteForceTest, RandomConditionsShowWhatTheirPredicatesSelect) {
   Build(0, 2000);
   TConditionGenerator generator = Generator();
-  for (int n = 0; n < 160; ++n) {
+  for (int n = 0; n < 180; ++n) {
     const TFilterOptions options = RandomOptions();
-    CheckCondition(generator.Next(options), options, {Natural, RandomIndexOrder()});
+    CheckCondition(generator.Next(options), options, {Natural, RandomIndexOrder(), RandomIndexOrder()});
   }
   ExpectNoFailures();
 }
