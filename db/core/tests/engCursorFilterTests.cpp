@@ -486,8 +486,12 @@ protected:
           "{F} NOT IN (0, 1.5)", "{N} IN ('a', 'BOB', '')", "{N} NOT IN ('a', 'BOB')", "{N} BETWEEN 'B' AND 'bob'",
           "{N} NOT BETWEEN 'A' AND 'a'", "{Q} > -3 AND {Q} < 4", "{Q} = 2 OR {Q} IS NULL", "NOT ({Q} >= 0)",
           "{Q} < 0 OR {S} > 800", "{W} = 3 AND {N} LIKE 'b%'", "NOT ({N} = 'bob' OR {F} < 0)",
-          "{S} <= 0 AND NOT ({W} IN (1, 2))", "0 < {Q}", "'b' >= {N}"})
+          "{S} <= 0 AND NOT ({W} IN (1, 2))", "0 < {Q}", "'b' >= {N}", "{Q} IN (1, 1, 2)", "NOT ({Q} IN (1, 2))",
+          "{N} BETWEEN '' AND 'b'", "UPPER({N}) IN ('BOB', 'A')", "UPPER({N}) BETWEEN 'A' AND 'B'",
+          "{N} LIKE 'Bo%'", "{N} LIKE '%'", "{N} LIKE 'b_b%'", "{N} NOT LIKE 'b%'"})
       ExpectTwinsAgree(pattern);
+    for (const char* pattern : {"{N} LIKE 'b%'", "{N} IN ('bob', 'a')", "{N} NOT IN ('bob', 'a')"})
+      ExpectTwinsAgree(pattern, true);
   }
 };
 
