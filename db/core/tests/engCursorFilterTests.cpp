@@ -102,16 +102,20 @@ TEST_F(CursorFilterTest, LowBoundRangeAndItsIntersectionWithAFilter) {
   EXPECT_EQ(Visible(), IdsWhere(60, [](int32_t id) { return id >= 42; }));
   TFilter* filter = Activate("GRP = 3");
   EXPECT_EQ(Visible(), IdsWhere(60, [](int32_t id) { return id >= 42 && id % 5 == 3; }));
-  // Own inserts below and inside the range.
+  // Own inserts below and inside the range, and a record moved out of it.
   Insert(*cursor, -2, "below", 3);
   Insert(*cursor, 98, "inside", 3);
   Insert(*cursor, 99, "other group", 4);
-  std::vector<int32_t> expected = IdsWhere(60, [](int32_t id) { return id >= 42 && id % 5 == 3; });
+  int32_t moving = 43;
+  ASSERT_TRUE(cursor->FindKey(Record(*cursor, {&moving}).data(), false, 1, 0, false, nullptr));
+  std::vector<uint8_t> moved = Row(*cursor, -43, "N43", 3);
+  cursor->ModifyRecord(moved.data(), false, false);
+  std::vector<int32_t> expected = IdsWhere(60, [](int32_t id) { return id >= 42 && id % 5 == 3 && id != 43; });
   expected.push_back(98);
   EXPECT_EQ(Visible(), expected);
   cursor->ResetRange();
-  expected = IdsWhere(60, [](int32_t id) { return id % 5 == 3; });
-  expected.insert(expected.begin(), -2);
+  expected = IdsWhere(60, [](int32_t id) { return id % 5 == 3 && id != 43; });
+  expected.insert(expected.begin(), {-43, -2});
   expected.push_back(98);
   EXPECT_EQ(Visible(), expected);
   cursor->DropFilter(filter);
