@@ -172,6 +172,30 @@ TEST_F(CursorFilterTest, NavigationNeverVisitsANonMatchingRecord) {
   EXPECT_EQ(cursor->GetSequenceNo(), 10);
 }
 
+// A bookmark of a record the filter hides leads to the next visible
+// record, or the prior one at the end.
+TEST_F(CursorFilterTest, BookmarksOfHiddenRecordsLeadToANeighbour) {
+  Fill(20);
+  for (uint8_t order : {uint8_t(0), NaturalOrderIndex}) {
+    cursor->SetIndexNo(order);
+    SCOPED_TRACE(int(order));
+    std::vector<std::vector<uint8_t>> marks;
+    for (int32_t id : {8, 19}) {
+      cursor->SetToBegin();
+      cursor->MoveBy(id);
+      ASSERT_EQ(IdOf(*cursor), id);
+      marks.emplace_back(size_t(cursor->GetBookmarkSize()));
+      cursor->GetBookmark(marks.back().data());
+    }
+    TFilter* filter = Activate("GRP = 2");
+    cursor->GotoBookmark(marks[0].data(), true, false);
+    EXPECT_EQ(IdOf(*cursor), 12);
+    cursor->GotoBookmark(marks[1].data(), true, false);
+    EXPECT_EQ(IdOf(*cursor), 17);
+    cursor->DropFilter(filter);
+  }
+}
+
 // The index-served parts answer from keys alone; a condition the index
 // cannot serve reads records, so the counter is seen to count.
 TEST_F(CursorFilterTest, IndexServedFiltersReadNoRecord) {
