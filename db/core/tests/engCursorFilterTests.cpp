@@ -353,6 +353,26 @@ TEST_F(CursorFilterKindsTest, NullsCountAsZeroForOrderingsOnly) {
   EXPECT_EQ(Select("NAME IS NOT NULL").Ids, withNames);
 }
 
+// Descending, the range from a key runs down to the smallest values and
+// the nulls, which sort below every value.
+TEST_F(CursorFilterKindsTest, LowBoundRangeOnADescendingIndex) {
+  cursor->SetIndexName("ByWordDown");
+  const uint16_t two = 2;
+  std::vector<uint8_t> low(cursor->CursorRecordSize(), 0);
+  cursor->PutTableField(fWord, low.data(), &two);
+  cursor->SetRange(false, low.data(), 1, nullptr, 0);
+  std::vector<int32_t> ids = Visible();
+  std::sort(ids.begin(), ids.end());
+  EXPECT_EQ(ids, Expected([](const TKindRow& r) { return r.Word.value_or(0) <= 2; }));
+  TFilter* filter = Activate("W > 0 AND QTY <> 0");
+  ids = Visible();
+  std::sort(ids.begin(), ids.end());
+  EXPECT_EQ(ids, Expected([](const TKindRow& r) {
+              return r.Word && *r.Word > 0 && *r.Word <= 2 && (!r.Qty || *r.Qty != 0);
+            }));
+  cursor->DropFilter(filter);
+}
+
 TEST_F(CursorFilterKindsTest, CaseOptionsAndPrefixComparisons) {
   auto named = [this](std::initializer_list<const char*> names) {
     return Expected([names](const TKindRow& r) {
