@@ -373,6 +373,22 @@ TEST_F(CursorFilterKindsTest, LowBoundRangeOnADescendingIndex) {
   cursor->DropFilter(filter);
 }
 
+// Whether nulls pass is decided once, not by reading the records that
+// hold them.
+TEST_F(CursorFilterKindsTest, NullKeysAreDecidedWithoutReadingRecords) {
+  cursor->SetToBegin();
+  TDataFile& data = cursor->Table()->DataFile();
+  data.DropCache();
+  const uint32_t reads = data.PhysicalReads();
+  for (const char* text : {"QTY < 5", "QTY NOT IN (1, 2)", "W <= 1", "NAME < 'b'", "UPPER(NAME) = 'SMITH'"}) {
+    TFilter* filter = Activate(text);
+    EXPECT_EQ(filter->OptimizeLevel, olFull) << text;
+    cursor->GetRecordCount();
+    EXPECT_EQ(data.PhysicalReads(), reads) << text;
+    cursor->DropFilter(filter);
+  }
+}
+
 TEST_F(CursorFilterKindsTest, CaseOptionsAndPrefixComparisons) {
   auto named = [this](std::initializer_list<const char*> names) {
     return Expected([names](const TKindRow& r) {
