@@ -85,6 +85,11 @@ TEST_F(CursorFilterTest, DependentFilterSeesOnlyWhatTheOthersLetThrough) {
   EXPECT_EQ(Visible().size(), 30u);
   cursor->ActivateFilter(group);
   EXPECT_EQ(Visible(), IdsWhere(30, [](int32_t id) { return id % 5 == 2; }));
+  cursor->ActivateFilter(small);
+  log.Groups.clear();
+  cursor->ActivateFilter(dependent);
+  EXPECT_EQ(log.Groups, (std::vector<int32_t>{2, 2, 2, 2, 2}));
+  EXPECT_EQ(Visible(), (std::vector<int32_t>{2, 12, 22}));
   cursor->DropFilter(nullptr);
   EXPECT_EQ(cursor->FilterCount(), 0);
   EXPECT_FALSE(cursor->FilteringOn());
