@@ -574,30 +574,40 @@ TEST_F(CursorFilterTwinsTest, KeysSelectWhatEvaluationSelectsUnderALanguage) {
 // ---- a language, and memos -----------------------------------------------
 
 // The filter's text is UTF-8; the table holds its names in its code page.
-// The language compares without accents, so Muller equals Müller.
+// The language compares without accents, so Muller equals Müller, and
+// keeps case apart unless asked not to.
 TEST_F(CursorFilterTest, TextConstantsMeetALanguageTableInItsCodePage) {
   constexpr uint16_t German = 0x0407;
   Create("LEUTE", {{"ID", IntType}, {"NAME", StrType, 20}, {"NAMEPLAIN", StrType, 20}},
-         {{"", {1}}, {"ByName", {2}, false}}, German);
+         {{"", {1}}, {"ByName", {2}, false}, {"ByNameNoCase", {2}, false, false, true}}, German);
   cursor = &OpenCursor("LEUTE");
   int32_t id = 0;
-  for (const char* utf8 : {"Müller", "Muller", "Mueller", "Möller", "Müller"}) {
+  for (const char* utf8 : {"Müller", "Muller", "Mueller", "Möller", "Müller", "MÜLLER", "müller"}) {
     const std::string stored = FieldTextFromUtf8(German, utf8);
     ASSERT_EQ(stored.find('\xC3'), std::string::npos);
     ++id;
     std::vector<uint8_t> record = Record(*cursor, {&id, stored.c_str(), stored.c_str()});
     cursor->InsertRecord(record.data(), false);
   }
-  TFilter* byIndex = Activate("NAME = 'Müller'");
-  EXPECT_EQ(byIndex->OptimizeLevel, olFull);
-  EXPECT_EQ(Visible(), (std::vector<int32_t>{1, 2, 5}));
-  cursor->DropFilter(byIndex);
-  TFilter* byRecords = Activate("NAMEPLAIN = 'Müller'");
-  EXPECT_EQ(byRecords->OptimizeLevel, olNone);
-  EXPECT_EQ(Visible(), (std::vector<int32_t>{1, 2, 5}));
-  cursor->DropFilter(byRecords);
+  // By keys on NAME, by reading NAMEPLAIN.
+  auto expectBothWays = [this](const std::string& condition, bool caseInsensitive, const std::vector<int32_t>& ids) {
+    for (const char* column : {"NAME", "NAMEPLAIN"}) {
+      TFilter* filter = Activate(column + condition, caseInsensitive);
+      EXPECT_EQ(filter->OptimizeLevel, std::string(column) == "NAME" ? olFull : olNone) << column << condition;
+      EXPECT_EQ(Visible(), ids) << column << condition;
+      cursor->DropFilter(filter);
+    }
+  };
+  expectBothWays(" = 'Müller'", false, {1, 2, 5});
+  expectBothWays(" = 'MÜLLER'", true, {1, 2, 5, 6, 7});
+  expectBothWays(" IN ('Möller', 'müller')", false, {4, 7});
+  TFilter* upper = Activate("UPPER(NAME) = 'MÜLLER'");
+  EXPECT_EQ(upper->OptimizeLevel, olFull);
+  EXPECT_EQ(Visible(), (std::vector<int32_t>{1, 2, 5, 6, 7}));
+  cursor->DropFilter(upper);
+  // Lower case sorts before upper case.
   Activate("NAME > 'Möller' AND NAMEPLAIN < 'Müller'");
-  EXPECT_EQ(Visible(), (std::vector<int32_t>{3}));
+  EXPECT_EQ(Visible(), (std::vector<int32_t>{3, 7}));
 }
 
 // Dates in a filter text are read by the session's language, whatever the
