@@ -283,8 +283,9 @@ public:
   void DropFilter(TFilter* filter);
   void ActivateFilter(TFilter* filter);
   void DeactivateFilter(TFilter* filter);
-  // The new condition of an active condition filter, which owns it; 10050
-  // for an inactive one. Nothing without a tree.
+  // The new condition of an active condition filter, which owns it once
+  // the handle is accepted; 10050 for an inactive one. Nothing without a
+  // tree.
   void UpdateFilter(TExpToken* tree, TFilter* filter);
   // A filter text parsed, checked and copied for this table as AddFilter
   // does (10051); the caller owns the tree, which UpdateFilter takes.
@@ -580,10 +581,12 @@ private:
   int32_t ReadAheadLimit(uint32_t record, bool forward, int32_t limit);
   // After this cursor wrote a record (present false: deleted it).
   void KeepRecordBits(uint32_t number, bool present);
+  bool AcceptsWrittenRecord(TFilter& filter, const uint8_t* record, uint32_t number);
 
   // Filters.
   int32_t FilterIndexOf(const TFilter* filter) const;
   void DropAllFilters();
+  void ReassessFilterLevels();
   // After a change of the filters: filter state, bitmaps (of the one
   // filter rebuilt, or of all; none without evaluate), position.
   void AfterFilterChange(TFilter* rebuilt, bool evaluate);

@@ -16,6 +16,7 @@
 #include "engRecordsBitmap.h"
 #include "engSystemList.h"
 #include "engTable.h"
+#include "rtlExceptions.h"
 
 void TDataCursor::RebuildWindowAndBitmaps() {
   TOperationBracket bracket(*this);
@@ -163,9 +164,19 @@ void TDataCursor::KeepRecordBits(uint32_t number, bool present) {
     TFilter& filter = *FilterAt(i);
     if (!filter.Active) continue;
     filter.Bitmap->SetRecordCount(slots);
-    put(*filter.Bitmap, record && filter.Accepts(record, number));
+    put(*filter.Bitmap, record && AcceptsWrittenRecord(filter, record, number));
   }
   CombineVisible();
+}
+
+// The write is done whatever the test says: a record the filter cannot
+// evaluate is one it does not show.
+bool TDataCursor::AcceptsWrittenRecord(TFilter& filter, const uint8_t* record, uint32_t number) {
+  try {
+    return filter.Accepts(record, number);
+  } catch (const EConvertError&) {
+    return false;
+  }
 }
 
 // A read ahead through an index takes the records that follow in the

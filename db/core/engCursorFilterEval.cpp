@@ -149,14 +149,14 @@ void TDataCursor::EvaluateFilterNode(TFilter& filter, const TExpToken* node, uin
     ScanRecords(filter, node, bits);
     return;
   }
-  if (IsIndexLeaf(*node)) {
+  if (IsIndexLeaf(*node) && FindConditionIndex(*node) >= 0) {
     TPooledBitmap selected;
     selected->SetRecordCount(bits.RecordCount());
     FillBitmapFromCondition(*node, filter.CostChoice, *selected);
     bits.AndWith(*selected);
     return;
   }
-  switch (node->Code) {
+  switch (IsIndexLeaf(*node) ? uint8_t(0) : node->Code) {
     case opNot: {
       TPooledBitmap accepted;
       accepted->SetRecordCount(bits.RecordCount());
@@ -179,8 +179,12 @@ void TDataCursor::EvaluateFilterNode(TFilter& filter, const TExpToken* node, uin
       bits.OrWith(*right);
       break;
     }
-    default:  // a sign over a condition
+    case opNegate:
+    case opUnaryPlus:  // a sign over a condition
       EvaluateFilterNode(filter, node->First, node->Code, bits);
+      break;
+    default:  // a leaf whose index is gone
+      ScanRecords(filter, node, bits);
       break;
   }
 }

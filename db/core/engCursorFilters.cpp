@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <vector>
 
 #include "engCursor.h"
 #include "engDataLayout.h"
@@ -21,6 +22,7 @@
 #include "engRecordsBitmap.h"
 #include "engSession.h"
 #include "engSystemList.h"
+#include "engTable.h"
 
 namespace {
 
@@ -181,17 +183,27 @@ void TDataCursor::DropAllFilters() {
   filters->Clear();
 }
 
+// A filter that cannot be evaluated stays off, and the cursor shows what it
+// showed before.
 void TDataCursor::ActivateFilter(TFilter* filter) {
   RequireOpen();
+  std::vector<TFilter*> switched;
   if (filter) {
     FilterIndexOf(filter);
-    if (filter->Active) return;
-    filter->Active = true;
-    AfterFilterChange(filter, true);
-    return;
+    if (!filter->Active) switched.push_back(filter);
+  } else {
+    for (int32_t i = 0; i < filters->Count(); ++i)
+      if (!FilterAt(i)->Active) switched.push_back(FilterAt(i));
   }
-  for (int32_t i = 0; i < filters->Count(); ++i) FilterAt(i)->Active = true;
-  AfterFilterChange(nullptr, true);
+  if (switched.empty()) return;
+  for (TFilter* each : switched) each->Active = true;
+  try {
+    AfterFilterChange(filter, true);
+  } catch (...) {
+    for (TFilter* each : switched) each->Active = false;
+    ReleaseQuietly([this] { AfterFilterChange(nullptr, false); });
+    throw;
+  }
 }
 
 void TDataCursor::DeactivateFilter(TFilter* filter) {
@@ -206,14 +218,43 @@ void TDataCursor::DeactivateFilter(TFilter* filter) {
   AfterFilterChange(nullptr, false);
 }
 
+// The filter owns the new condition once the handle is accepted; when the
+// condition cannot be evaluated it is freed and the old one stays.
 void TDataCursor::UpdateFilter(TExpToken* tree, TFilter* filter) {
   RequireOpen();
   FilterIndexOf(filter);
   if (!filter->Active || filter->IsCallback) Raise(CurErrFilterHandle);
   if (!tree) return;
-  filter->ReplaceCondition(tree);
-  filter->OptimizeLevel = CanOptimizeCondition(opAnd, filter->Condition, false);
-  AfterFilterChange(filter, true);
+  TExpTreePtr fresh(tree);
+  TExpToken* const old = filter->Condition;
+  const bool ownedOld = filter->OwnsTree;
+  const uint8_t oldLevel = filter->OptimizeLevel;
+  filter->Condition = fresh.get();
+  filter->OwnsTree = true;
+  try {
+    filter->OptimizeLevel = CanOptimizeCondition(opAnd, filter->Condition, false);
+    AfterFilterChange(filter, true);
+  } catch (...) {
+    filter->Condition = old;
+    filter->OwnsTree = ownedOld;
+    filter->OptimizeLevel = oldLevel;
+    ReleaseQuietly([this, filter] { AfterFilterChange(filter, true); });
+    throw;
+  }
+  fresh.release();
+  if (ownedOld) {
+    TExpToken* freed = old;
+    FreeTokenTree(freed);
+  }
+}
+
+// The indexes changed: what each condition can use of them is worked out
+// again.
+void TDataCursor::ReassessFilterLevels() {
+  for (int32_t i = 0; i < filters->Count(); ++i) {
+    TFilter& filter = *FilterAt(i);
+    if (!filter.IsCallback) filter.OptimizeLevel = CanOptimizeCondition(opAnd, filter.Condition, false);
+  }
 }
 
 void TDataCursor::UpdateFilterState() {

@@ -235,6 +235,7 @@ void TDataCursor::AddIndex(const uint8_t* indexDesc) {
     throw;
   }
   LoadIndexState(previous);
+  ReassessFilterLevels();
   UpdateFilterState();
   RebuildWindowAndBitmaps();
   SetToBegin();
@@ -296,6 +297,7 @@ void TDataCursor::DeleteIndex(const std::string& name) {
   FreeIndexPages(uint8_t(slot));
   IndexFile().DeleteIndex(slot, true);
   LoadIndexState(0);
+  ReassessFilterLevels();
   UpdateFilterState();
   RebuildWindowAndBitmaps();
   SetToBegin();

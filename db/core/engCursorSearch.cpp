@@ -23,7 +23,7 @@ bool TDataCursor::SearchKey(const uint8_t* key, bool nearest, bool keepCrack) {
 }
 
 // Without a hit the cursor stands on the nearest key after the one
-// searched; past the last one it stands after the last key it may see.
+// searched.
 bool TDataCursor::TrySearchKey(const uint8_t* key, bool, bool& found) {
   found = false;
   if (!SeesRecords()) {
@@ -56,8 +56,10 @@ bool TDataCursor::TrySearchKey(const uint8_t* key, bool, bool& found) {
     SetIndexPosition(walker, false, false);
     return true;
   }
+  // Past the last key: a filter leaves the cursor on the last record it
+  // shows; without one it stands after the last key.
   if (!StepToAcceptable(walker, false, false, taken)) return false;
-  if (taken) SetIndexPosition(walker, false, true);
+  if (taken) SetIndexPosition(walker, false, !filterActive);
   else SetEmptyPosition();
   return true;
 }

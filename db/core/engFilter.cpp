@@ -19,12 +19,6 @@ TFilter::~TFilter() {
   ReleaseRecordsBitmap(Bitmap);
 }
 
-void TFilter::ReplaceCondition(TExpToken* tree) {
-  if (OwnsTree) FreeTokenTree(Condition);
-  Condition = tree;
-  OwnsTree = true;
-}
-
 void TFilter::Evaluate(TRecordsBitmap& bitmap) { Owner.EvaluateFilterNode(*this, Condition, opAnd, bitmap); }
 
 bool TFilter::Accepts(const uint8_t* record, uint32_t recordNumber) {

@@ -50,8 +50,6 @@ public:
   TFormatSettings FormatSettings;
   TRecordsBitmap* Bitmap;
 
-  // Frees the old condition when owned; the filter owns the new one.
-  void ReplaceCondition(TExpToken* tree);
   // Narrows bitmap (the records to consider) to the records accepted.
   void Evaluate(TRecordsBitmap& bitmap);
   // The test of one record, read by the caller.
