@@ -45,6 +45,7 @@ TEST_F(CursorFilterTest, BadFilterTextsFailWithTheirTextsAndAddNothing) {
             prefix + "Invalid column name 'NOPE' or table correlation name '' specified in filter expression");
   EXPECT_EQ(ErrorOf([&] { Add("NOPE = 1"); }), CurErrFilter);
   EXPECT_EQ(ErrorOf([&] { Add("GRP IN (SELECT GRP FROM JOBS)"); }), CurErrFilter);
+  EXPECT_EQ(MessageOf([&] { Add("GRP = ?"); }), prefix + "Parameters are not allowed in filter expression");
   EXPECT_EQ(cursor->FilterCount(), 0);
 }
 
