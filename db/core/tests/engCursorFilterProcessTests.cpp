@@ -144,6 +144,10 @@ TEST_F(CursorFilterTest, AFilterWhoseEvaluationFailsIsLeftOff) {
   EXPECT_ANY_THROW(cursor->ActivateFilter(failing));
   EXPECT_FALSE(failing->Active);
   EXPECT_EQ(Visible(), (std::vector<int32_t>{1, 6, 11, 16}));
+  // Once the handle is accepted the filter owns the tree, also when it fails.
+  EXPECT_ANY_THROW(cursor->UpdateFilter(Condition("ID > 3 AND CAST(NAME AS INTEGER) > 0").release(), group));
+  EXPECT_TRUE(group->Active);
+  EXPECT_EQ(Visible(), (std::vector<int32_t>{1, 6, 11, 16}));
   cursor->DeactivateFilter(group);
   EXPECT_EQ(Visible().size(), 20u);
   TFilter* parsed = Activate("CAST(SUBSTRING(NAME FROM 2) AS INTEGER) > 15");
