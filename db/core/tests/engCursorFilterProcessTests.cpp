@@ -182,6 +182,7 @@ TEST_F(CursorFilterTest, AFilterOutlivesTheIndexThatServedIt) {
   TFilter* filter = Activate("GRP = 2");
   EXPECT_EQ(filter->OptimizeLevel, olFull);
   EXPECT_NO_THROW(cursor->DeleteIndex("ByGrp"));
+  EXPECT_EQ(filter->OptimizeLevel, olNone);
   EXPECT_EQ(Visible(), (std::vector<int32_t>{2, 7, 12, 17}));
   EXPECT_NO_THROW(Insert(*cursor, 22, "N22", 2));
   EXPECT_NO_THROW(Insert(*cursor, 23, "N23", 3));
@@ -190,6 +191,7 @@ TEST_F(CursorFilterTest, AFilterOutlivesTheIndexThatServedIt) {
   EXPECT_NO_THROW(cursor->ActivateFilter(filter));
   EXPECT_EQ(Visible(), (std::vector<int32_t>{2, 7, 12, 17, 22}));
   cursor->AddIndex(IndexDescriptor({"ByGroup", {3}, false}).data());
+  EXPECT_EQ(filter->OptimizeLevel, olFull);
   EXPECT_EQ(Visible(), (std::vector<int32_t>{2, 7, 12, 17, 22}));
 }
 
