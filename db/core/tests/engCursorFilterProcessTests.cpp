@@ -195,6 +195,26 @@ TEST_F(CursorFilterTest, AFilterOutlivesTheIndexThatServedIt) {
   EXPECT_EQ(Visible(), (std::vector<int32_t>{2, 7, 12, 17, 22}));
 }
 
+// The bitmaps shrink to no slots and grow again with the next inserts.
+TEST_F(CursorFilterTest, AnEmptiedTableIsFilteredFromScratch) {
+  CreateGroups("JOBS");
+  cursor = &OpenCursor("JOBS", true);
+  for (uint8_t order : {uint8_t(0), NaturalOrderIndex}) {
+    SCOPED_TRACE(int(order));
+    for (int32_t id = 1; id <= 20; ++id) Insert(*cursor, id, "N" + std::to_string(id), id % 5);
+    cursor->SetIndexNo(order);
+    TFilter* filter = Activate("GRP = 2");
+    cursor->EmptyTable();
+    EXPECT_TRUE(Visible().empty());
+    Insert(*cursor, 7, "N7", 2);
+    Insert(*cursor, 8, "N8", 3);
+    EXPECT_EQ(Visible(), (std::vector<int32_t>{7}));
+    cursor->DropFilter(filter);
+    EXPECT_EQ(Visible().size(), 2u);
+    cursor->EmptyTable();
+  }
+}
+
 TEST_F(CursorFilterTest, CostChoiceSelectsWhatTheKeysSelect) {
   Fill(60);
   for (const char* text : {"ID > 5", "ID <= 55", "GRP <> 3", "GRP NOT IN (1, 2)", "ID BETWEEN 3 AND 58", "ID = 7"}) {
