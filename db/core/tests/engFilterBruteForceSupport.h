@@ -90,12 +90,29 @@ inline const std::vector<std::string>& NotePool() {
   return pool;
 }
 
+// The ends of each type's range (for dates 0001-01-01 and 9999-12-31), and
+// a negative zero.
+inline const std::vector<double>& Extremes(TKind kind) {
+  static const std::map<TKind, std::vector<double>> extremes = {{TKind::Integer, {-2147483648.0, 2147483647.0}},
+                                                                {TKind::Small, {-32768, 32767}},
+                                                                {TKind::Word, {65535}},
+                                                                {TKind::Float, {-0.0, -1e300, 1e300}},
+                                                                {TKind::Date, {1, 3652059}}};
+  return extremes.at(kind);
+}
+
+// Mostly values in the column's range, a few at its type's ends, about
+// 10% NULLs.
 inline TRow RandomRow(TRandom& random, int32_t id) {
   TRow row;
   row.Id = id;
   row.Number[fId] = id;
   for (const TColumn& column : Columns) {
     if (column.Field == fId || random.Chance(10)) continue;
+    if (column.Kind != TKind::Text && random.Chance(3)) {
+      row.Number[size_t(column.Field)] = random.Pick(Extremes(column.Kind));
+      continue;
+    }
     switch (column.Kind) {
       case TKind::Text:
         row.Text[size_t(column.Field)] = column.Field == fName ? random.Pick(NamePool()) : random.Pick(NotePool());
@@ -256,7 +273,7 @@ class TConditionGenerator {
 
   static std::string NumberText(double value) {
     char text[32];
-    std::snprintf(text, sizeof text, "%g", value);
+    std::snprintf(text, sizeof text, "%.17g", value);
     return text;
   }
 
@@ -268,14 +285,16 @@ class TConditionGenerator {
     return text;
   }
 
-  // In the stored range mostly; also zero, values past every stored one,
-  // values the type cannot hold (fractions, negatives for WORD, beyond
-  // SMALLINT).
+  // In the stored range mostly; also zero, values past the range, the
+  // type's ends, values the type cannot hold (fractions, negatives for
+  // WORD, beyond SMALLINT).
   TConstant NumberConstant(const TColumn& column) {
     const int high = column.Field == fId ? rowCount : column.High;
     const int pick = random.Below(100);
     double value = random.Between(column.Low - 2, high + 2);
-    if (pick < 10)
+    if (pick < 4 && column.Kind != TKind::Date && column.Kind != TKind::Float)
+      value = random.Pick(Extremes(column.Kind));
+    else if (pick < 10)
       value = 0;
     else if (pick < 18)
       value = random.Chance(50) ? column.Low - 1000 : high + 1000;
@@ -288,6 +307,10 @@ class TConditionGenerator {
     else if (column.Kind == TKind::Float && random.Chance(50))
       value += random.Chance(50) ? 0.5 : 0.25;
     if (column.Kind == TKind::Date) return {FirstDay + value, DateText(int(value)), true};
+    // 2147483648 is read before its sign and is no integer: the lowest
+    // integer goes as a float, which an INTEGER holds exactly.
+    if (value == -2147483648.0)
+      return {value, "-2147483648.0", column.Kind == TKind::Integer || column.Kind == TKind::Float};
     const bool whole = value == double(int64_t(value));
     bool fits = whole || column.Kind == TKind::Float;
     if (column.Kind == TKind::Small) fits = fits && value >= -32768 && value <= 32767;
