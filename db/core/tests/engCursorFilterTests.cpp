@@ -156,6 +156,9 @@ TEST_F(CursorFilterTest, NavigationNeverVisitsANonMatchingRecord) {
   EXPECT_EQ(IdOf(*cursor), 299);
   EXPECT_TRUE(cursor->GotoBookmark(mark.data(), false, false));
   EXPECT_EQ(IdOf(*cursor), marked);
+  int32_t group = 3;
+  EXPECT_FALSE(cursor->FindKey(Record(*cursor, {nullptr, nullptr, &group}).data(), false, 1, 0, true, nullptr));
+  EXPECT_EQ(IdOf(*cursor), 4);
 
   cursor->SetIndexName("");
   int32_t hidden = 52;
