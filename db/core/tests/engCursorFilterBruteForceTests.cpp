@@ -324,7 +324,7 @@ class CursorFilterBruteForceTest : public CursorWriteTest {
 TEST_F(CursorFilterBruteForceTest, RandomConditionsShowWhatTheirPredicatesSelect) {
   Build(0, 2000);
   TConditionGenerator generator = Generator();
-  for (int n = 0; n < 180; ++n) {
+  for (int n = 0; n < 150; ++n) {
     const TFilterOptions options = RandomOptions();
     CheckCondition(generator.Next(options), options, {Natural, RandomIndexOrder(), RandomIndexOrder()});
   }
@@ -334,7 +334,7 @@ TEST_F(CursorFilterBruteForceTest, RandomConditionsShowWhatTheirPredicatesSelect
 TEST_F(CursorFilterBruteForceTest, RandomConditionsOnATableWithALanguage) {
   Build(EnglishUs, 2000);
   TConditionGenerator generator = Generator();
-  for (int n = 0; n < 80; ++n) {
+  for (int n = 0; n < 64; ++n) {
     TFilterOptions options = RandomOptions();
     options.CostChoice = false;
     CheckCondition(generator.Next(options), options, {Natural, RandomIndexOrder()});
@@ -462,7 +462,7 @@ TEST_F(CursorFilterBruteForceTest, IndexServedConditionsReadNoRecord) {
 TEST_F(CursorFilterBruteForceTest, SeveralActiveFiltersShowTheirConjunction) {
   Build(0, 2000);
   TConditionGenerator generator = Generator();
-  for (int n = 0; n < 40; ++n) {
+  for (int n = 0; n < 30; ++n) {
     std::vector<TCondition> conditions;
     std::vector<TFilter*> filters;
     std::string what;
