@@ -94,6 +94,14 @@ TEST_F(CursorFilterTest, DependentFilterSeesOnlyWhatTheOthersLetThrough) {
   EXPECT_EQ(cursor->FilterCount(), 0);
   EXPECT_FALSE(cursor->FilteringOn());
   EXPECT_EQ(Visible().size(), 30u);
+
+  // Closing drops the filters.
+  Activate("GRP = 2");
+  Add("ID > 3");
+  cursor->Close(false);
+  cursor->Open();
+  EXPECT_EQ(cursor->FilterCount(), 0);
+  EXPECT_EQ(Visible().size(), 30u);
 }
 
 TEST_F(CursorFilterTest, UpdateReplacesTheConditionAndKeepsThePositionWhenVisible) {
