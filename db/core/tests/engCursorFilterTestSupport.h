@@ -10,6 +10,8 @@
 #include "engExpCodes.h"
 #include "engExpToken.h"
 
+inline constexpr int32_t Jan31Of2004 = 731611;
+
 class CursorFilterTest : public CursorWriteTest {
 protected:
   TDataCursor* cursor = nullptr;
