@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "benchTableDefinition.h"
 #include "engCursor.h"
 #include "engDataLayout.h"
 #include "engDirectory.h"
@@ -27,57 +28,14 @@ namespace {
 constexpr uint8_t StringType = 1;
 constexpr uint8_t IntegerType = 6;
 
-struct TFieldDef {
-  const char* Name;
-  uint8_t Type;
-  uint8_t Size;
-};
 // ID, then one field for each secondary index.
-constexpr TFieldDef Fields[] = {
-    {"ID", IntegerType, 0}, {"NAME", StringType, 20}, {"PRINTER", StringType, 30},
-    {"PAGES", IntegerType, 0}, {"OWNER", StringType, 20},
+const std::vector<TBenchField> Fields = {
+    {"ID", IntegerType}, {"NAME", StringType, 0, 20}, {"PRINTER", StringType, 0, 30},
+    {"PAGES", IntegerType}, {"OWNER", StringType, 0, 20},
 };
-struct TIndexDef {
-  const char* Name;
-  uint16_t Field;
-  bool Unique;
+const std::vector<TBenchIndex> Indexes = {
+    {"", {1}, true}, {"ByName", {2}, true}, {"ByPrinter", {3}, false}, {"ByPages", {4}, false}, {"ByOwner", {5}, false},
 };
-constexpr TIndexDef Indexes[] = {
-    {"", 1, true}, {"ByName", 2, true}, {"ByPrinter", 3, false}, {"ByPages", 4, false}, {"ByOwner", 5, false},
-};
-
-void PutShort(uint8_t* at, const std::string& text) {
-  at[0] = uint8_t(text.size());
-  std::memcpy(at + 1, text.data(), text.size());
-}
-
-void CreateTable(TDataDirectory* directory, const std::string& name) {
-  std::vector<uint8_t> fieldDescs(std::size(Fields) * FieldDescSize, 0);
-  for (size_t i = 0; i < std::size(Fields); ++i) {
-    uint8_t* desc = fieldDescs.data() + i * FieldDescSize;
-    PutLE16(desc + FieldDescNumberOffset, uint16_t(i + 1));
-    PutShort(desc + FieldDescNameOffset, Fields[i].Name);
-    desc[FieldDescTypeOffset] = Fields[i].Type;
-    desc[FieldDescDeclaredSizeOffset] = Fields[i].Size;
-  }
-  std::vector<uint8_t> indexDescs(std::size(Indexes) * IndexDescSize, 0);
-  for (size_t i = 0; i < std::size(Indexes); ++i) {
-    uint8_t* desc = indexDescs.data() + i * IndexDescSize;
-    PutShort(desc + IdxDescName, Indexes[i].Name);
-    desc[IdxDescUnique] = Indexes[i].Unique;
-    desc[IdxDescFieldCount] = 1;
-    PutLE16(desc + IdxDescFieldNumbers, Indexes[i].Field);
-  }
-  TTableDefinition definition;
-  definition.FieldDescs = fieldDescs.data();
-  definition.FieldCount = int32_t(std::size(Fields));
-  definition.IndexDescs = indexDescs.data();
-  definition.IndexCount = int32_t(std::size(Indexes));
-  TDataCursor creator(directory);
-  creator.SetTableName(name);
-  creator.SetExclusive(true);
-  creator.CreateTable(definition, false);
-}
 
 // Keys in no particular order, so that every index splits pages all over.
 void FillRow(TDataCursor& cursor, std::vector<uint8_t>& record, int32_t n) {
@@ -105,7 +63,7 @@ void Report(const char* what, int64_t rows, double seconds) {
 
 int Run(const std::string& folder, int32_t rows) {
   TDataDirectory* directory = GetEngineSession()->OpenDirectory("", folder);
-  CreateTable(directory, "JOBS");
+  CreateBenchTable(directory, "JOBS", Fields, Indexes);
   TDataCursor cursor(directory);
   cursor.SetTableName("JOBS");
   cursor.Open();
@@ -119,7 +77,7 @@ int Run(const std::string& folder, int32_t rows) {
   Report("append (shared cursor)", rows, SecondsSince(start));
 
   int failures = 0;
-  for (const TIndexDef& index : Indexes) {
+  for (const TBenchIndex& index : Indexes) {
     cursor.SetIndexName(index.Name);
     start = std::chrono::steady_clock::now();
     int64_t read = 0;

@@ -8,6 +8,7 @@
 #include <stdexcept>
 
 #include "benchStorageEngine.h"
+#include "benchTableDefinition.h"
 #include "engBlobBuffer.h"
 #include "engCursor.h"
 #include "engDataLayout.h"
@@ -29,15 +30,8 @@ enum : int {
   fTotalPages, fBytesPrinted, fJobSize, fDocument, fJobStatus, fJobPrinted
 };
 
-struct TFieldDef {
-  const char* Name;
-  uint8_t Type;
-  uint8_t Subtype;
-  uint8_t Size;
-  bool Required;
-};
 constexpr uint8_t MemoSubtype = 22;
-constexpr TFieldDef JobFields[] = {
+const std::vector<TBenchField> JobFields = {
     {"_RecRef", ftInteger, AutoIncSubtype, 0, true}, {"JobDate", ftDate, 0, 0, true},
     {"JobTime", ftTime, 0, 0, true},                  {"JobID", ftInteger, 0, 0, true},
     {"MachineName", ftString, 0, 40, false},          {"PrinterName", ftString, 0, 250, false},
@@ -47,18 +41,18 @@ constexpr TFieldDef JobFields[] = {
     {"JobStatus", ftInteger, 0, 0, false},            {"JobPrinted", ftBoolean, 0, 0, false},
 };
 
+// The jobs table's indexes: case-insensitive, fully compressed.
 struct TIndexDef {
   TJobOrder Order;
-  const char* Name;
-  std::vector<uint16_t> Fields;
-  bool Unique;
+  TBenchIndex Index;
 };
 const TIndexDef JobIndexes[] = {
-    {TJobOrder::Primary, "", {fRecRef}, true},
-    {TJobOrder::ByDate, "ByDate", {fJobDate, fJobTime, fJobID}, false},
-    {TJobOrder::ByOwner, "ByOwner", {fJobOwner, fJobDate, fJobTime, fJobID, fPrinterName}, true},
-    {TJobOrder::ByPrinter, "ByPrinter", {fPrinterName, fJobDate, fJobTime, fJobID, fJobOwner}, true},
-    {TJobOrder::ByComputer, "ByComputer", {fMachineName, fJobDate, fJobTime, fJobID, fJobOwner, fPrinterName}, true},
+    {TJobOrder::Primary, {"", {fRecRef}, true, true, kcFull}},
+    {TJobOrder::ByDate, {"ByDate", {fJobDate, fJobTime, fJobID}, false, true, kcFull}},
+    {TJobOrder::ByOwner, {"ByOwner", {fJobOwner, fJobDate, fJobTime, fJobID, fPrinterName}, true, true, kcFull}},
+    {TJobOrder::ByPrinter, {"ByPrinter", {fPrinterName, fJobDate, fJobTime, fJobID, fJobOwner}, true, true, kcFull}},
+    {TJobOrder::ByComputer,
+     {"ByComputer", {fMachineName, fJobDate, fJobTime, fJobID, fJobOwner, fPrinterName}, true, true, kcFull}},
 };
 // The jobs table's BLOB block size.
 constexpr uint32_t JobsBlobBlockSize = 64;
@@ -67,11 +61,6 @@ const TIndexDef& IndexOf(TJobOrder order) {
   for (const TIndexDef& index : JobIndexes)
     if (index.Order == order) return index;
   throw std::logic_error("no such index");
-}
-
-void PutShortString(uint8_t* at, const std::string& text) {
-  at[0] = uint8_t(text.size());
-  std::memcpy(at + 1, text.data(), text.size());
 }
 
 class TOurEngine : public TStorageEngine {
@@ -86,38 +75,9 @@ public:
   }
 
   void Create(const std::string& table) override {
-    std::vector<uint8_t> fieldDescs(std::size(JobFields) * FieldDescSize, 0);
-    for (size_t i = 0; i < std::size(JobFields); ++i) {
-      uint8_t* desc = fieldDescs.data() + i * FieldDescSize;
-      PutLE16(desc + FieldDescNumberOffset, uint16_t(i + 1));
-      PutShortString(desc + FieldDescNameOffset, JobFields[i].Name);
-      desc[FieldDescTypeOffset] = JobFields[i].Type;
-      desc[FieldDescSubtypeOffset] = JobFields[i].Subtype;
-      desc[FieldDescDeclaredSizeOffset] = JobFields[i].Size;
-      desc[FieldDescRequiredOffset] = JobFields[i].Required;
-    }
-    std::vector<uint8_t> indexDescs(std::size(JobIndexes) * IndexDescSize, 0);
-    for (size_t i = 0; i < std::size(JobIndexes); ++i) {
-      uint8_t* desc = indexDescs.data() + i * IndexDescSize;
-      PutShortString(desc + IdxDescName, JobIndexes[i].Name);
-      desc[IdxDescUnique] = JobIndexes[i].Unique;
-      desc[IdxDescCaseInsensitive] = 1;
-      desc[IdxDescCompression] = kcFull;
-      desc[IdxDescFieldCount] = uint8_t(JobIndexes[i].Fields.size());
-      for (size_t f = 0; f < JobIndexes[i].Fields.size(); ++f)
-        PutLE16(desc + IdxDescFieldNumbers + 2 * f, JobIndexes[i].Fields[f]);
-    }
-    TTableDefinition definition;
-    definition.FieldDescs = fieldDescs.data();
-    definition.FieldCount = int32_t(std::size(JobFields));
-    definition.IndexDescs = indexDescs.data();
-    definition.IndexCount = int32_t(std::size(JobIndexes));
-    definition.Description = "Printer Jobs Table";
-    definition.BlobBlockSize = JobsBlobBlockSize;
-    TDataCursor creator(directory);
-    creator.SetTableName(table);
-    creator.SetExclusive(true);
-    creator.CreateTable(definition, true);
+    std::vector<TBenchIndex> indexes;
+    for (const TIndexDef& def : JobIndexes) indexes.push_back(def.Index);
+    CreateBenchTable(directory, table, JobFields, indexes, JobsBlobBlockSize, "Printer Jobs Table");
   }
 
   void Open(const std::string& table, bool batch) override {
@@ -148,7 +108,7 @@ public:
   }
 
   bool Find(TJobOrder index, const TJobRow& key, TJobRow& found) override {
-    const TIndexDef& def = IndexOf(index);
+    const TBenchIndex& def = IndexOf(index).Index;
     SelectOrder(index);
     Fill(key);
     if (index == TJobOrder::Primary) Put(fRecRef, &key.RecRef);
@@ -228,7 +188,7 @@ private:
   void SelectOrder(TJobOrder order) {
     if (order == currentOrder) return;
     if (order == TJobOrder::Natural) cursor->SetIndexNo(NaturalOrderIndex);
-    else cursor->SetIndexName(IndexOf(order).Name);
+    else cursor->SetIndexName(IndexOf(order).Index.Name);
     currentOrder = order;
   }
 
