@@ -5,8 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <iterator>
 #include <memory>
-#include <set>
 
 #include "engFilterBruteForceSupport.h"
 

@@ -224,11 +224,6 @@ class TConditionGenerator {
 
   TCondition Next(const TFilterOptions& options) { return Node(options, random.Between(0, 3)); }
 
-  TCondition Leaf(const TFilterOptions& options) {
-    const TColumn& column = Columns[size_t(random.Below(FieldCount))];
-    return column.Kind == TKind::Text ? TextLeaf(column, options) : NumberLeaf(column);
-  }
-
  private:
   struct TConstant {
     std::optional<double> Value;  // nullopt: NULL
@@ -239,6 +234,11 @@ class TConditionGenerator {
   TRandom& random;
   const bool withLanguage;
   const int rowCount;
+
+  TCondition Leaf(const TFilterOptions& options) {
+    const TColumn& column = Columns[size_t(random.Below(FieldCount))];
+    return column.Kind == TKind::Text ? TextLeaf(column, options) : NumberLeaf(column);
+  }
 
   TCondition Node(const TFilterOptions& options, int depth) {
     if (depth == 0 || random.Chance(30)) return Leaf(options);
