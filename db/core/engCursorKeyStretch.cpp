@@ -52,9 +52,12 @@ bool TDataCursor::TryFindEdge(const uint8_t* bound, int length, bool strict, uin
     const int order = CompareKeys(key, bound, length);
     return strict ? order > 0 : order >= 0;
   };
+  // The probe's tail sorts first in index order, so that it lands at the
+  // edge rather than past the keys equal to the bound.
   uint8_t probe[MaxIndexKeyLength];
   std::memcpy(probe, bound, keyLength);
-  FillKeyLow(probe, length);
+  if (indexDescending) FillKeyHigh(probe, length);
+  else FillKeyLow(probe, length);
   TLeafWalker walker(*this, indexNo, comparer);
   bool hit = false;
   if (!walker.ToKey(probe, keyLength, TLeafSearchEnd::FirstNotBelow, hit)) return false;
