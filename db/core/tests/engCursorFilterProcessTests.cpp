@@ -285,10 +285,7 @@ TEST_F(CursorFilterTest, CostChoiceOnADescendingIndexKeepsNullsOut) {
 TEST_F(CursorFilterTest, OwnRecordChangesKeepTheFilteredRecords) {
   for (const std::string table : {"BYKEY", "BYSLOT"}) {
     SCOPED_TRACE(table);
-    Fill(20, table);
-    if (table == "BYSLOT") cursor->SetIndexNo(NaturalOrderIndex);
-    Activate("GRP = 2");
-    EXPECT_EQ(Visible(), (std::vector<int32_t>{2, 7, 12, 17}));
+    FillFilteredByGroupTwo(table);
     Insert(*cursor, 22, "N22", 2);
     Insert(*cursor, 23, "N23", 3);
     EXPECT_EQ(Visible(), (std::vector<int32_t>{2, 7, 12, 17, 22}));
@@ -322,10 +319,7 @@ TEST_F(CursorFilterTest, OwnRecordChangesKeepTheFilteredRecords) {
 TEST_F(CursorFilterTest, AnotherCursorsChangesAreSeenAfterResynchronising) {
   for (const std::string table : {"BYKEY", "BYSLOT"}) {
     SCOPED_TRACE(table);
-    Fill(20, table);
-    if (table == "BYSLOT") cursor->SetIndexNo(NaturalOrderIndex);
-    Activate("GRP = 2");
-    EXPECT_EQ(Visible(), (std::vector<int32_t>{2, 7, 12, 17}));
+    FillFilteredByGroupTwo(table);
     TDataCursor& other = OpenCursor(table);
     ASSERT_TRUE(Find(other, 7));
     other.DeleteRecord(Current(other).data(), false);

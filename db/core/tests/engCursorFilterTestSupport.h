@@ -22,6 +22,14 @@ protected:
     cursor = &OpenCursor(table);
     for (int id = 1; id <= count; ++id) Insert(*cursor, id, "N" + std::to_string(id), id % 5);
   }
+  // Twenty records with "GRP = 2" active; the table BYSLOT is walked in
+  // natural order, any other by its primary index.
+  void FillFilteredByGroupTwo(const std::string& table) {
+    Fill(20, table);
+    if (table == "BYSLOT") cursor->SetIndexNo(NaturalOrderIndex);
+    Activate("GRP = 2");
+    EXPECT_EQ(Visible(), (std::vector<int32_t>{2, 7, 12, 17}));
+  }
   static std::vector<int32_t> IdsWhere(int count, bool (*accept)(int32_t id)) {
     std::vector<int32_t> ids;
     for (int32_t id = 1; id <= count; ++id)
