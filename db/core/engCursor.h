@@ -526,6 +526,7 @@ private:
   void RebuildIndexes(const std::function<void()>& prepare);
   // The 127-byte data file header of the table, open or on disk.
   void ReadDataHeader(uint8_t* header);
+  uint16_t DataHeaderWord(int offset);
   std::string HeaderText(const uint8_t* header, int offset, int limit) const;
 
   // Index state.
@@ -592,7 +593,7 @@ private:
   void AfterFilterChange(TFilter* rebuilt, bool evaluate);
   // Filter evaluation (engCursorFilterEval): narrows bits to the records
   // the node accepts.
-  void EvaluateFilterNode(TFilter& filter, const TExpToken* node, uint8_t parentOperator, TRecordsBitmap& bits);
+  void EvaluateFilterNode(TFilter& filter, const TExpToken* node, TRecordsBitmap& bits);
   void ScanRecords(TFilter& filter, const TExpToken* node, TRecordsBitmap& bits);
   bool RecordPasses(TFilter& filter, const TExpToken* node, const uint8_t* record, uint32_t number);
 

@@ -143,48 +143,48 @@ void TDataCursor::ScanRecords(TFilter& filter, const TExpToken* node, TRecordsBi
   }
 }
 
-void TDataCursor::EvaluateFilterNode(TFilter& filter, const TExpToken* node, uint8_t parentOperator,
-                                     TRecordsBitmap& bits) {
+void TDataCursor::EvaluateFilterNode(TFilter& filter, const TExpToken* node, TRecordsBitmap& bits) {
   if (filter.IsCallback || !node || node->OptimizeLevel == olNone) {
     ScanRecords(filter, node, bits);
     return;
   }
-  if (IsIndexLeaf(*node) && FindConditionIndex(*node) >= 0) {
+  if (IsIndexLeaf(*node)) {
+    // A leaf whose index is gone is read per record.
+    if (FindConditionIndex(*node) < 0) {
+      ScanRecords(filter, node, bits);
+      return;
+    }
     TPooledBitmap selected;
     selected->SetRecordCount(bits.RecordCount());
     FillBitmapFromCondition(*node, filter.CostChoice, *selected);
     bits.AndWith(*selected);
     return;
   }
-  switch (IsIndexLeaf(*node) ? uint8_t(0) : node->Code) {
+  switch (node->Code) {
     case opNot: {
       TPooledBitmap accepted;
       accepted->SetRecordCount(bits.RecordCount());
       accepted->Assign(bits);
-      EvaluateFilterNode(filter, node->First, opNot, *accepted);
+      EvaluateFilterNode(filter, node->First, *accepted);
       accepted->Invert();
       bits.AndWith(*accepted);
       break;
     }
     case opAnd:
-      EvaluateFilterNode(filter, node->First, opAnd, bits);
-      EvaluateFilterNode(filter, node->Second, opAnd, bits);
+      EvaluateFilterNode(filter, node->First, bits);
+      EvaluateFilterNode(filter, node->Second, bits);
       break;
     case opOr: {
       TPooledBitmap right;
       right->SetRecordCount(bits.RecordCount());
       right->Assign(bits);
-      EvaluateFilterNode(filter, node->First, opOr, bits);
-      EvaluateFilterNode(filter, node->Second, opOr, *right);
+      EvaluateFilterNode(filter, node->First, bits);
+      EvaluateFilterNode(filter, node->Second, *right);
       bits.OrWith(*right);
       break;
     }
-    case opNegate:
-    case opUnaryPlus:  // a sign over a condition
-      EvaluateFilterNode(filter, node->First, node->Code, bits);
-      break;
-    default:  // a leaf whose index is gone
-      ScanRecords(filter, node, bits);
+    default:  // a sign over a condition
+      EvaluateFilterNode(filter, node->First, bits);
       break;
   }
 }

@@ -1,7 +1,6 @@
 #include "engFilter.h"
 
 #include "engCursor.h"
-#include "engExpCodes.h"
 #include "engExpToken.h"
 #include "engRecordsBitmap.h"
 
@@ -19,7 +18,7 @@ TFilter::~TFilter() {
   ReleaseRecordsBitmap(Bitmap);
 }
 
-void TFilter::Evaluate(TRecordsBitmap& bitmap) { Owner.EvaluateFilterNode(*this, Condition, opAnd, bitmap); }
+void TFilter::Evaluate(TRecordsBitmap& bitmap) { Owner.EvaluateFilterNode(*this, Condition, bitmap); }
 
 bool TFilter::Accepts(const uint8_t* record, uint32_t recordNumber) {
   if (IsCallback) return Callback && Callback(CallbackContext, record, recordNumber);
