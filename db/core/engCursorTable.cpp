@@ -169,29 +169,19 @@ uint32_t TDataCursor::GetBlobBlockSize() {
   return header.BlobBlockSize();
 }
 
-uint16_t TDataCursor::GetLanguageID() {
+uint16_t TDataCursor::DataHeaderWord(int offset) {
   TDataHeader header;
   ReadDataHeader(header.Image);
-  return header.Get16(DatHdrLanguageId);
+  return header.Get16(offset);
 }
 
-uint16_t TDataCursor::GetSortID() {
-  TDataHeader header;
-  ReadDataHeader(header.Image);
-  return header.Get16(DatHdrSortId);
-}
+uint16_t TDataCursor::GetLanguageID() { return DataHeaderWord(DatHdrLanguageId); }
 
-uint16_t TDataCursor::GetUserMajorVersion() {
-  TDataHeader header;
-  ReadDataHeader(header.Image);
-  return header.Get16(DatHdrUserMajor);
-}
+uint16_t TDataCursor::GetSortID() { return DataHeaderWord(DatHdrSortId); }
 
-uint16_t TDataCursor::GetUserMinorVersion() {
-  TDataHeader header;
-  ReadDataHeader(header.Image);
-  return header.Get16(DatHdrUserMinor);
-}
+uint16_t TDataCursor::GetUserMajorVersion() { return DataHeaderWord(DatHdrUserMajor); }
+
+uint16_t TDataCursor::GetUserMinorVersion() { return DataHeaderWord(DatHdrUserMinor); }
 
 std::string TDataCursor::GetTableDescription() {
   TDataHeader header;
