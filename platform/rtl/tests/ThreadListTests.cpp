@@ -6,6 +6,7 @@
 #include <mutex>
 #include <thread>
 
+#include "rtlExceptions.h"
 #include "rtlThreadList.h"
 
 TEST(ThreadList, DuplicatesAndALockHeldAcrossSteps) {
