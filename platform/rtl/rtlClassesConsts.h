@@ -1,0 +1,30 @@
+#pragma once
+// Message texts of the component model, the type registry and the object
+// streams, worded as the class library words them. Most are format strings
+// for Format().
+
+inline constexpr const char* SAssignError = "Cannot assign a %s to a %s";
+inline constexpr const char* SInvalidName = "'%s' is not a valid component name";
+inline constexpr const char* SDuplicateName = "A component named %s already exists";
+inline constexpr const char* SDuplicateClass = "A class named %s already exists";
+inline constexpr const char* SClassNotFound = "Class %s not found";
+inline constexpr const char* SInvalidImage = "Invalid stream format";
+inline constexpr const char* SUnknownProperty = "Property %s does not exist";
+inline constexpr const char* SReadOnlyProperty = "Property is read-only";
+inline constexpr const char* SInvalidPropertyValue = "Invalid property value";
+inline constexpr const char* SInvalidPropertyPath = "Invalid property path";
+inline constexpr const char* SInvalidPropertyType = "Invalid property type: %s";
+inline constexpr const char* SInvalidPropertyElement = "Invalid property element: %s";
+inline constexpr const char* SPropertyException = "Error reading %s%s%s: %s";
+inline constexpr const char* SAncestorNotFound = "Ancestor for '%s' not found";
+inline constexpr const char* SMethodNotFound = "Method %s not found";
+inline constexpr const char* SUnresolvedReference = "Unresolved reference to %s";
+inline constexpr const char* SStreamTooDeep = "Stream nests objects too deeply";
+inline constexpr const char* SParseError = "%s on line %d";
+inline constexpr const char* SIdentifierExpected = "Identifier expected";
+inline constexpr const char* SStringExpected = "String expected";
+inline constexpr const char* SNumberExpected = "Number expected";
+inline constexpr const char* SCharExpected = "'%s' expected";
+inline constexpr const char* SInvalidBinary = "Invalid binary value";
+inline constexpr const char* SInvalidString = "Invalid string constant";
+inline constexpr const char* SLineTooLong = "Line too long";
