@@ -1,0 +1,168 @@
+#include <gtest/gtest.h>
+
+#include <QGuiApplication>
+
+#include "uiCanvasQt.h"
+#include "uiGraphicsBitmap.h"
+#include "uiMeasuringCanvas.h"
+
+namespace {
+
+// Qt painting needs an application object; offscreen needs no display.
+class QtEnvironment : public ::testing::Environment {
+public:
+  void SetUp() override {
+    if (!QGuiApplication::instance()) {
+      qputenv("QT_QPA_PLATFORM", "offscreen");
+      app = std::make_unique<QGuiApplication>(argc, argv);
+    }
+  }
+  void TearDown() override { app.reset(); }
+
+private:
+  int argc = 1;
+  char arg0[8] = "uitest";
+  char* argv[2] = {arg0, nullptr};
+  std::unique_ptr<QGuiApplication> app;
+};
+
+const auto* const qtEnvironment = ::testing::AddGlobalTestEnvironment(new QtEnvironment);
+
+int SumOfAdvances(TCanvas& canvas, const std::string& text) {
+  int width = 0;
+  for (char c : text) width += canvas.TextWidth(std::string(1, c));
+  return width;
+}
+
+}  // namespace
+
+TEST(MeasuringCanvas, WidthsComeFromTheFontFilesAndScaleWithResolution) {
+  struct Case {
+    const char* Font;
+    int Size;
+    int Ppi;
+    TFontStyles Style;
+  };
+  const Case cases[] = {{"Arial", 10, 96, 0},          {"Arial", 10, 600, 0},
+                        {"Times New Roman", 12, 96, 0}, {"Courier New", 10, 96, 0},
+                        {"Arial", 10, 96, fsBold},     {"Unknown Family", 10, 96, fsItalic}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.Font) + " " + std::to_string(c.Ppi));
+    TMeasuringCanvas canvas(c.Ppi);
+    canvas.Font().SetName(c.Font);
+    canvas.Font().SetSize(c.Size);
+    canvas.Font().SetStyle(c.Style);
+    const std::string text = "Wide lines, iii.";
+    // Each character advances by its own rounded width.
+    EXPECT_EQ(canvas.TextWidth(text), SumOfAdvances(canvas, text));
+    if (std::string(c.Font) != "Courier New") EXPECT_GT(canvas.TextWidth("W"), canvas.TextWidth("i"));
+    const TTextMetric m = canvas.TextMetrics();
+    EXPECT_EQ(m.Height, m.Ascent + m.Descent);
+    EXPECT_EQ(canvas.TextHeight("x"), m.Height);
+    EXPECT_NEAR(m.Height - m.InternalLeading, c.Size * c.Ppi / 72.0, 0.5);
+  }
+  TMeasuringCanvas mono(96);
+  mono.Font().SetName("Courier New");
+  EXPECT_EQ(mono.TextWidth("iiii"), mono.TextWidth("WWWW"));
+  TMeasuringCanvas low(96), high(192);
+  EXPECT_NEAR(high.TextWidth("Hello world"), 2 * low.TextWidth("Hello world"), 11);
+}
+
+TEST(MeasuringCanvas, FitCountIsTheLongestPrefixWithinTheWidth) {
+  TMeasuringCanvas canvas(96);
+  const std::string text = "Report page";
+  for (int width : {0, 1, 20, 40, 60, 1000}) {
+    const int n = canvas.FitCount(text, width);
+    EXPECT_LE(canvas.TextWidth(text.substr(0, n)), width);
+    if (n < static_cast<int>(text.size())) EXPECT_GT(canvas.TextWidth(text.substr(0, n + 1)), width);
+  }
+  // Whole characters only.
+  const std::string accented = "\xC3\xA9\xC3\xA9\xC3\xA9";
+  const int one = canvas.TextWidth("\xC3\xA9");
+  EXPECT_EQ(canvas.FitCount(accented, one * 2), 4);
+  EXPECT_EQ(canvas.FitCount(accented, one * 2 - 1), 2);
+}
+
+TEST(MeasuringCanvas, JustificationWidensBlanksOnly) {
+  TMeasuringCanvas canvas(96);
+  const int plain = canvas.TextWidth("a b c");
+  canvas.SetTextJustification(7, 2);
+  EXPECT_EQ(canvas.TextWidth("a b c"), plain + 7);
+  EXPECT_EQ(canvas.TextWidth("abc"), canvas.TextWidth("a") + canvas.TextWidth("b") + canvas.TextWidth("c"));
+  EXPECT_EQ(canvas.FitCount("a b c", plain + 7), 5);
+  EXPECT_EQ(canvas.FitCount("a b c", plain + 6), 4);
+  canvas.SetTextJustification(0, 0);
+  EXPECT_EQ(canvas.TextWidth("a b c"), plain);
+}
+
+TEST(MeasuringCanvas, DamagedFontFilesAreRefused) {
+  std::vector<uint8_t> bytes(64, 0);
+  bytes[5] = 200;  // table count far past the file
+  EXPECT_THROW(TFontFace face(bytes), EFontFileError);
+  EXPECT_THROW(TFontFace face(std::vector<uint8_t>{}), EFontFileError);
+}
+
+TEST(QtCanvas, ShapesAndFillsLandOnTheirPixels) {
+  TBitmap bitmap;
+  bitmap.SetSize(40, 30);
+  TCanvas& canvas = bitmap.Canvas();
+  canvas.Brush().SetColor(clRed);
+  canvas.FillRect(Rect(5, 5, 15, 10));
+  EXPECT_EQ(bitmap.Pixel(5, 5), clRed);
+  EXPECT_EQ(bitmap.Pixel(14, 9), clRed);
+  EXPECT_EQ(bitmap.Pixel(15, 9), clWhite);  // right edge excluded
+  EXPECT_EQ(bitmap.Pixel(14, 10), clWhite);
+
+  canvas.Pen().SetColor(clBlue);
+  canvas.Brush().SetColor(clLime);
+  canvas.Rectangle(Rect(20, 5, 30, 15));
+  EXPECT_EQ(bitmap.Pixel(20, 5), clBlue);
+  EXPECT_EQ(bitmap.Pixel(29, 14), clBlue);
+  EXPECT_EQ(bitmap.Pixel(25, 10), clLime);
+  EXPECT_EQ(bitmap.Pixel(30, 15), clWhite);
+
+  TRect edge = Rect(0, 20, 10, 30);
+  Frame3D(canvas, edge, clWhite, clBlack, 1);
+  EXPECT_EQ(edge, Rect(1, 21, 9, 29));
+  EXPECT_EQ(bitmap.Pixel(9, 29), clBlack);
+  EXPECT_EQ(bitmap.Pixel(9, 20), clBlack);
+}
+
+TEST(QtCanvas, TextRectClipsAndClipRectRestores) {
+  TBitmap bitmap;
+  bitmap.SetSize(100, 40);
+  TCanvas& canvas = bitmap.Canvas();
+  canvas.Font().SetSize(20);
+  canvas.Brush().SetStyle(bsClear);
+  canvas.TextRect(Rect(10, 0, 20, 40), 0, 0, "MMMMMMMM");
+  bool outside = false, inside = false;
+  for (int y = 0; y < 40; ++y)
+    for (int x = 0; x < 100; ++x) {
+      if (bitmap.Pixel(x, y) == clWhite) continue;
+      (x >= 10 && x < 20 ? inside : outside) = true;
+    }
+  EXPECT_TRUE(inside);
+  EXPECT_FALSE(outside);
+
+  {
+    TClipGuard guard(canvas);
+    canvas.SetClipRect(Rect(0, 0, 5, 5));
+    canvas.Brush().SetStyle(bsSolid);
+    canvas.Brush().SetColor(clBlack);
+    canvas.FillRect(Rect(0, 0, 100, 40));
+  }
+  EXPECT_FALSE(canvas.ClipRect().has_value());
+  EXPECT_EQ(bitmap.Pixel(4, 4), clBlack);
+  EXPECT_EQ(bitmap.Pixel(50, 30), clWhite);
+}
+
+TEST(QtCanvas, MeasuresCloseToTheMeasuringCanvas) {
+  TBitmap bitmap(96);
+  bitmap.SetSize(10, 10);
+  TMeasuringCanvas measuring(96);
+  const std::string text = "The quick brown fox";
+  EXPECT_NEAR(bitmap.Canvas().TextWidth(text), measuring.TextWidth(text), 6);
+  const int n = bitmap.Canvas().FitCount(text, 50);
+  EXPECT_LE(bitmap.Canvas().TextWidth(text.substr(0, n)), 50);
+  EXPECT_GT(bitmap.Canvas().TextWidth(text.substr(0, n + 1)), 50);
+}

@@ -1,0 +1,206 @@
+#include "uiCanvasQt.h"
+
+#include <QFontMetrics>
+#include <QPolygon>
+
+#include "uiGraphicsBitmap.h"
+
+namespace {
+
+QRect ToQRect(const TRect& r) { return QRect(r.Left, r.Top, r.Width(), r.Height()); }
+
+// The outline rectangle of a shape: Qt strokes the right and bottom edges
+// one pixel further out than the class library does.
+QRect OutlineRect(const TRect& r) { return QRect(r.Left, r.Top, r.Width() - 1, r.Height() - 1); }
+
+QPolygon ToQPolygon(const std::vector<TPoint>& points) {
+  QPolygon polygon;
+  for (const TPoint& p : points) polygon << QPoint(p.X, p.Y);
+  return polygon;
+}
+
+Qt::PenStyle ToQtPenStyle(TPenStyle style) {
+  switch (style) {
+    case psDash: return Qt::DashLine;
+    case psDot: return Qt::DotLine;
+    case psDashDot: return Qt::DashDotLine;
+    case psDashDotDot: return Qt::DashDotDotLine;
+    case psClear: return Qt::NoPen;
+    case psSolid:
+    case psInsideFrame: return Qt::SolidLine;
+  }
+  return Qt::SolidLine;
+}
+
+Qt::BrushStyle ToQtBrushStyle(TBrushStyle style) {
+  switch (style) {
+    case bsClear: return Qt::NoBrush;
+    case bsHorizontal: return Qt::HorPattern;
+    case bsVertical: return Qt::VerPattern;
+    case bsFDiagonal: return Qt::FDiagPattern;
+    case bsBDiagonal: return Qt::BDiagPattern;
+    case bsCross: return Qt::CrossPattern;
+    case bsDiagCross: return Qt::DiagCrossPattern;
+    case bsSolid: return Qt::SolidPattern;
+  }
+  return Qt::SolidPattern;
+}
+
+}  // namespace
+
+QColor ToQColor(TColor color) {
+  const TColor rgb = ColorToRGB(color);
+  return QColor(GetRValue(rgb), GetGValue(rgb), GetBValue(rgb));
+}
+
+TQtCanvas::TQtCanvas(QPaintDevice& device, int pixelsPerInch) : TCanvas(pixelsPerInch), device(&device) {}
+
+TQtCanvas::TQtCanvas(QPainter& painter, int pixelsPerInch) : TCanvas(pixelsPerInch), painter(&painter) {}
+
+TQtCanvas::~TQtCanvas() { FinishPainting(); }
+
+QPainter& TQtCanvas::Painter() {
+  if (!painter) {
+    ownPainter = std::make_unique<QPainter>(device);
+    painter = ownPainter.get();
+    ApplyClip();
+  }
+  return *painter;
+}
+
+void TQtCanvas::FinishPainting() {
+  if (!ownPainter) return;
+  ownPainter->end();
+  ownPainter.reset();
+  painter = nullptr;
+}
+
+QFont TQtCanvas::QtFont() {
+  QFont qfont(QString::fromStdString(ResolveFontFamily(Font().Name())));
+  qfont.setPixelSize(std::max(1, -Font().Height(PixelsPerInch())));
+  qfont.setBold(Font().HasStyle(fsBold));
+  qfont.setItalic(Font().HasStyle(fsItalic));
+  qfont.setUnderline(Font().HasStyle(fsUnderline));
+  qfont.setStrikeOut(Font().HasStyle(fsStrikeOut));
+  qfont.setKerning(false);
+  qfont.setHintingPreference(QFont::PreferNoHinting);
+  return qfont;
+}
+
+void TQtCanvas::UsePen() {
+  QPen qpen(ToQColor(Pen().Color()));
+  qpen.setStyle(ToQtPenStyle(Pen().Style()));
+  qpen.setWidth(Pen().Width());
+  Painter().setPen(qpen);
+}
+
+void TQtCanvas::UseBrush() {
+  QBrush qbrush(ToQColor(Brush().Color()), ToQtBrushStyle(Brush().Style()));
+  Painter().setBrush(qbrush);
+}
+
+TSize TQtCanvas::MeasureText(const std::string& text) {
+  const QFontMetrics metrics(QtFont());
+  return TSize{metrics.horizontalAdvance(QString::fromStdString(text)), metrics.height()};
+}
+
+TTextMetric TQtCanvas::TextMetrics() {
+  const QFontMetrics metrics(QtFont());
+  TTextMetric m;
+  m.Ascent = metrics.ascent();
+  m.Descent = metrics.descent();
+  m.Height = m.Ascent + m.Descent;
+  m.InternalLeading = std::max(0, m.Height - QtFont().pixelSize());
+  m.ExternalLeading = std::max(0, metrics.leading());
+  m.AveCharWidth = metrics.averageCharWidth();
+  return m;
+}
+
+void TQtCanvas::DrawTextAt(int x, int y, const std::string& text) {
+  QPainter& p = Painter();
+  QFont qfont = QtFont();
+  const int breaks = JustificationBreaks();
+  if (breaks > 0) qfont.setWordSpacing(static_cast<double>(JustificationTotal()) / breaks);
+  p.setFont(qfont);
+  const QFontMetrics metrics(qfont);
+  if (Brush().Style() != bsClear) {
+    const TSize size = TextExtent(text);
+    p.fillRect(QRect(x, y, size.cx, size.cy), ToQColor(Brush().Color()));
+  }
+  p.setPen(ToQColor(Font().Color()));
+  p.drawText(QPoint(x, y + metrics.ascent()), QString::fromStdString(text));
+}
+
+void TQtCanvas::TextOut(int x, int y, const std::string& text) {
+  DrawTextAt(x, y, text);
+  MoveTo(x + TextWidth(text), y);
+}
+
+void TQtCanvas::TextRect(const TRect& rect, int x, int y, const std::string& text) {
+  QPainter& p = Painter();
+  p.save();
+  p.setClipRect(ToQRect(rect), ClipRect() ? Qt::IntersectClip : Qt::ReplaceClip);
+  if (Brush().Style() != bsClear) p.fillRect(ToQRect(rect), ToQColor(Brush().Color()));
+  const TBrushStyle style = Brush().Style();
+  Brush().SetStyle(bsClear);
+  DrawTextAt(x, y, text);
+  Brush().SetStyle(style);
+  p.restore();
+}
+
+void TQtCanvas::DrawLine(TPoint from, TPoint to) {
+  UsePen();
+  Painter().drawLine(from.X, from.Y, to.X, to.Y);
+}
+
+void TQtCanvas::Polyline(const std::vector<TPoint>& points) {
+  UsePen();
+  Painter().drawPolyline(ToQPolygon(points));
+}
+
+void TQtCanvas::Polygon(const std::vector<TPoint>& points) {
+  UsePen();
+  UseBrush();
+  Painter().drawPolygon(ToQPolygon(points));
+}
+
+void TQtCanvas::Rectangle(const TRect& rect) {
+  UsePen();
+  UseBrush();
+  Painter().drawRect(OutlineRect(rect));
+}
+
+void TQtCanvas::RoundRect(const TRect& rect, int cornerWidth, int cornerHeight) {
+  UsePen();
+  UseBrush();
+  Painter().drawRoundedRect(OutlineRect(rect), cornerWidth / 2.0, cornerHeight / 2.0);
+}
+
+void TQtCanvas::Ellipse(const TRect& rect) {
+  UsePen();
+  UseBrush();
+  Painter().drawEllipse(OutlineRect(rect));
+}
+
+void TQtCanvas::FillRect(const TRect& rect) {
+  Painter().fillRect(ToQRect(rect), QBrush(ToQColor(Brush().Color()), ToQtBrushStyle(Brush().Style())));
+}
+
+void TQtCanvas::FrameRect(const TRect& rect) {
+  QPainter& p = Painter();
+  p.setPen(QPen(ToQColor(Brush().Color()), 1));
+  p.setBrush(Qt::NoBrush);
+  p.drawRect(OutlineRect(rect));
+}
+
+void TQtCanvas::Draw(int x, int y, const TBitmap& bitmap) { Painter().drawImage(QPoint(x, y), bitmap.Image()); }
+
+void TQtCanvas::StretchDraw(const TRect& rect, const TBitmap& bitmap) {
+  Painter().drawImage(ToQRect(rect), bitmap.Image());
+}
+
+void TQtCanvas::ApplyClip() {
+  if (!painter) return;
+  if (ClipRect()) painter->setClipRect(ToQRect(*ClipRect()));
+  else painter->setClipping(false);
+}

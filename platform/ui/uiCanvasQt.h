@@ -1,0 +1,58 @@
+#pragma once
+// The canvas over QPainter: the screen, bitmaps, PDF and the printer. The
+// resolution is explicit: fonts get their pixel size from it whatever the
+// paint device reports.
+
+#include <memory>
+
+#include <QFont>
+#include <QPainter>
+
+#include "uiCanvas.h"
+
+class TQtCanvas : public TCanvas {
+public:
+  // Paints on a device through a painter it opens on first use.
+  TQtCanvas(QPaintDevice& device, int pixelsPerInch);
+  // Paints through a painter someone else opened (a widget's paint event).
+  TQtCanvas(QPainter& painter, int pixelsPerInch);
+  ~TQtCanvas() override;
+
+  void TextOut(int x, int y, const std::string& text) override;
+  void TextRect(const TRect& rect, int x, int y, const std::string& text) override;
+  TTextMetric TextMetrics() override;
+
+  void Polyline(const std::vector<TPoint>& points) override;
+  void Polygon(const std::vector<TPoint>& points) override;
+  void Rectangle(const TRect& rect) override;
+  void RoundRect(const TRect& rect, int cornerWidth, int cornerHeight) override;
+  void Ellipse(const TRect& rect) override;
+  void FillRect(const TRect& rect) override;
+  void FrameRect(const TRect& rect) override;
+  void Draw(int x, int y, const TBitmap& bitmap) override;
+  void StretchDraw(const TRect& rect, const TBitmap& bitmap) override;
+
+  // Ends a painter this canvas opened, so the device's pixels can be read;
+  // the next drawing call opens a new one with the same settings.
+  void FinishPainting();
+
+  // The Qt font that stands for Font() at this canvas's resolution.
+  QFont QtFont();
+
+protected:
+  TSize MeasureText(const std::string& text) override;
+  void DrawLine(TPoint from, TPoint to) override;
+  void ApplyClip() override;
+
+private:
+  QPaintDevice* device = nullptr;
+  std::unique_ptr<QPainter> ownPainter;
+  QPainter* painter = nullptr;
+
+  QPainter& Painter();
+  void UsePen();
+  void UseBrush();
+  void DrawTextAt(int x, int y, const std::string& text);
+};
+
+QColor ToQColor(TColor color);

@@ -1,0 +1,103 @@
+#include "uiMeasuringCanvas.h"
+
+#include "uiGraphicsBitmap.h"
+
+namespace {
+
+// Decodes one UTF-8 character at text[i] and advances i; a byte that does
+// not start a valid sequence stands for itself.
+char32_t NextChar(const std::string& text, size_t& i) {
+  const unsigned char lead = static_cast<unsigned char>(text[i]);
+  int extra = lead >= 0xF0 && lead < 0xF8 ? 3 : lead >= 0xE0 ? 2 : lead >= 0xC0 ? 1 : 0;
+  if (lead >= 0xF8 || (lead >= 0x80 && lead < 0xC0)) extra = 0;
+  char32_t ch = extra == 0 ? lead : lead & (0x3F >> extra);
+  size_t j = i + 1;
+  for (int k = 0; k < extra; ++k, ++j) {
+    if (j >= text.size() || (static_cast<unsigned char>(text[j]) & 0xC0) != 0x80) {
+      ++i;
+      return lead;
+    }
+    ch = ch << 6 | (static_cast<unsigned char>(text[j]) & 0x3F);
+  }
+  i = j;
+  return ch;
+}
+
+std::string RectText(const TRect& r) {
+  return std::to_string(r.Left) + "," + std::to_string(r.Top) + "," + std::to_string(r.Right) + "," +
+         std::to_string(r.Bottom);
+}
+
+std::string PointsText(const std::vector<TPoint>& points) {
+  std::string text;
+  for (const TPoint& p : points) text += " " + std::to_string(p.X) + "," + std::to_string(p.Y);
+  return text;
+}
+
+}  // namespace
+
+TSize TMeasuringCanvas::MeasureText(const std::string& text) {
+  const TFontFace& face = TFontFace::ForFont(Font());
+  const double em = PixelsPerEm(Font(), PixelsPerInch());
+  int width = 0;
+  for (size_t i = 0; i < text.size();) width += face.AdvancePixels(NextChar(text, i), em);
+  return TSize{width, face.Metrics(em).Height};
+}
+
+int TMeasuringCanvas::FitCount(const std::string& text, int maxWidth) {
+  const TFontFace& face = TFontFace::ForFont(Font());
+  const double em = PixelsPerEm(Font(), PixelsPerInch());
+  // Justification widens blanks, so it is counted as the text goes.
+  const int breaks = JustificationBreaks();
+  const int share = breaks ? JustificationTotal() / breaks : 0;
+  const int remainder = breaks ? JustificationTotal() % breaks : 0;
+  int width = 0;
+  int blanks = 0;
+  size_t fitted = 0;
+  for (size_t i = 0; i < text.size();) {
+    const char32_t ch = NextChar(text, i);
+    width += face.AdvancePixels(ch, em);
+    if (ch == ' ' && blanks < breaks) width += share + (blanks++ < remainder ? 1 : 0);
+    if (width > maxWidth) break;
+    fitted = i;
+  }
+  return static_cast<int>(fitted);
+}
+
+TTextMetric TMeasuringCanvas::TextMetrics() {
+  return TFontFace::ForFont(Font()).Metrics(PixelsPerEm(Font(), PixelsPerInch()));
+}
+
+void TMeasuringCanvas::TextOut(int x, int y, const std::string& text) {
+  Record("TextOut " + std::to_string(x) + "," + std::to_string(y) + " " + text);
+}
+
+void TMeasuringCanvas::TextRect(const TRect& rect, int x, int y, const std::string& text) {
+  Record("TextRect " + RectText(rect) + " " + std::to_string(x) + "," + std::to_string(y) + " " + text);
+}
+
+void TMeasuringCanvas::DrawLine(TPoint from, TPoint to) {
+  Record("Line" + PointsText({from, to}));
+}
+
+void TMeasuringCanvas::Polyline(const std::vector<TPoint>& points) { Record("Polyline" + PointsText(points)); }
+void TMeasuringCanvas::Polygon(const std::vector<TPoint>& points) { Record("Polygon" + PointsText(points)); }
+void TMeasuringCanvas::Rectangle(const TRect& rect) { Record("Rectangle " + RectText(rect)); }
+
+void TMeasuringCanvas::RoundRect(const TRect& rect, int cornerWidth, int cornerHeight) {
+  Record("RoundRect " + RectText(rect) + " " + std::to_string(cornerWidth) + "," + std::to_string(cornerHeight));
+}
+
+void TMeasuringCanvas::Ellipse(const TRect& rect) { Record("Ellipse " + RectText(rect)); }
+void TMeasuringCanvas::FillRect(const TRect& rect) { Record("FillRect " + RectText(rect)); }
+void TMeasuringCanvas::FrameRect(const TRect& rect) { Record("FrameRect " + RectText(rect)); }
+
+void TMeasuringCanvas::Draw(int x, int y, const TBitmap& bitmap) {
+  Record("Draw " + std::to_string(x) + "," + std::to_string(y) + " " + std::to_string(bitmap.Width()) + "x" +
+         std::to_string(bitmap.Height()));
+}
+
+void TMeasuringCanvas::StretchDraw(const TRect& rect, const TBitmap& bitmap) {
+  Record("StretchDraw " + RectText(rect) + " " + std::to_string(bitmap.Width()) + "x" +
+         std::to_string(bitmap.Height()));
+}

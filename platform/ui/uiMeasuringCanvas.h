@@ -1,0 +1,43 @@
+#pragma once
+// A canvas that needs no display: text is measured from the font files'
+// own advance widths, so every machine lays text out alike. It draws no
+// pixels; each drawing call is written to a log that tests read.
+
+#include <string>
+#include <vector>
+
+#include "uiCanvas.h"
+
+class TMeasuringCanvas : public TCanvas {
+public:
+  explicit TMeasuringCanvas(int pixelsPerInch) : TCanvas(pixelsPerInch) {}
+
+  void TextOut(int x, int y, const std::string& text) override;
+  void TextRect(const TRect& rect, int x, int y, const std::string& text) override;
+  int FitCount(const std::string& text, int maxWidth) override;
+  TTextMetric TextMetrics() override;
+
+  void Polyline(const std::vector<TPoint>& points) override;
+  void Polygon(const std::vector<TPoint>& points) override;
+  void Rectangle(const TRect& rect) override;
+  void RoundRect(const TRect& rect, int cornerWidth, int cornerHeight) override;
+  void Ellipse(const TRect& rect) override;
+  void FillRect(const TRect& rect) override;
+  void FrameRect(const TRect& rect) override;
+  void Draw(int x, int y, const TBitmap& bitmap) override;
+  void StretchDraw(const TRect& rect, const TBitmap& bitmap) override;
+
+  // One line per drawing call, e.g. "TextOut 10,20 Hello".
+  const std::vector<std::string>& Log() const { return log; }
+  void ClearLog() { log.clear(); }
+
+protected:
+  TSize MeasureText(const std::string& text) override;
+  void DrawLine(TPoint from, TPoint to) override;
+  void ApplyClip() override {}
+
+private:
+  std::vector<std::string> log;
+
+  void Record(const std::string& line) { log.push_back(line); }
+};
