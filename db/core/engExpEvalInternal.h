@@ -38,7 +38,10 @@ void StoreWhole(TExpToken& result, int64_t value, const std::string& operation);
 void StoreCurrencyUnits(TExpToken& result, int64_t units, uint8_t scale, const std::string& operation);
 // The nearest whole number, ties to even; raises beyond 64 bits.
 int64_t RoundToWhole(double value, const std::string& operation);
-// The text and its zero byte; the size grows when the text needs more.
+// Sizes of text values count their zero byte and stay within 32 bits.
+inline constexpr int64_t MaxTextValueSize = INT32_MAX;
+// The text and its zero byte; the size grows when the text needs more, and
+// a text beyond MaxTextValueSize raises the overflow.
 void StoreText(TExpToken& result, std::string_view text);
 // An empty text is NULL, as everywhere in the engine.
 void StoreTextOrNull(TExpToken& result, std::string_view text);

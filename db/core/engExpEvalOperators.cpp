@@ -48,7 +48,9 @@ int CompareValues(const TExpEvalContext& context, TExpToken& left, TExpToken& ri
 }
 
 void Concatenate(const TExpToken& left, const TExpToken& right, TExpToken& result) {
-  result.DataSize = left.DataSize - 1 + right.DataSize;
+  const int64_t size = int64_t{left.DataSize} - 1 + right.DataSize;
+  if (size > MaxTextValueSize) RaiseOverflow("'||' operator");
+  result.SetDataSize(static_cast<int32_t>(size));
   std::string text(left.AsText());
   text += right.AsText();
   StoreTextOrNull(result, text);

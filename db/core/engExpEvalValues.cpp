@@ -98,6 +98,7 @@ int64_t RoundToWhole(double value, const std::string& operation) {
 
 void StoreText(TExpToken& result, std::string_view text) {
   const int32_t declared = result.DataSize;
+  if (text.size() >= static_cast<size_t>(MaxTextValueSize)) RaiseOverflow("text value");
   result.SetText(text);
   const int32_t used = static_cast<int32_t>(text.size()) + 1;
   std::memset(result.Value + used, 0, result.ValueCapacity - used);

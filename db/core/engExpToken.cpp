@@ -107,8 +107,8 @@ bool TExpToken::SameNode(const TExpToken& other) const {
   return IsNull || memcmp(Value, other.Value, std::clamp(DataSize, 0, ValueCapacity)) == 0;
 }
 
+// The buffer holds at least DataSize bytes whoever set the size before.
 void TExpToken::SetDataSize(int32_t size) {
-  if (size == DataSize) return;
   DataSize = size;
   if (size > ValueCapacity) GrowBuffer(size, ValueStep, Value, ValueCapacity);
 }
