@@ -168,7 +168,8 @@ void TDataCursor::DeleteKey(const uint8_t* key) {
   TIndexFile& file = IndexFile();
   THeldPage page(file, file.GetTreePage(indexNo, file.GetRootOffset(indexNo)));
   page->Parent = 0;
-  while (!page->IsLeaf()) {
+  for (int depth = 0; !page->IsLeaf(); ++depth) {
+    if (depth > MaxTreeDepth || page->Count == 0) Raise(CurErrPageCorrupt);
     page->Search(comparer, key, keyLength);
     const uint32_t below = page->CurrentKeyCount();
     if (below == 0) Raise(CurErrPageCorrupt);

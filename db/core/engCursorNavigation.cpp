@@ -174,6 +174,11 @@ bool TDataCursor::TryMoveIndex(int32_t n) {
     bool found = false;
     if (!StepToAcceptable(walker, forward, takeCurrent, found)) return false;
     if (!found) break;
+    // Only the kept key itself may be taken again, from the crack next to
+    // it: anything else that is no step past it would repeat forever.
+    const int order = CompareKeys(walker.Key(), currentKey, keyLength);
+    if (forward ? order < 0 || (order == 0 && !beforeFirst) : order > 0 || (order == 0 && !afterLast))
+      walker.Corrupt();
     takeCurrent = false;
     --remaining;
     if (remaining == 0) {

@@ -1,5 +1,7 @@
 #include "engCursorWalk.h"
 
+#include <cstring>
+
 #include "engCursor.h"
 #include "engErrors.h"
 #include "engIndexFile.h"
@@ -152,17 +154,35 @@ bool TLeafWalker::ToLogical(uint32_t wanted) {
   return true;
 }
 
+void TLeafWalker::NoteStepStart() {
+  leftOnEntry = OnEntry();
+  if (leftOnEntry) std::memcpy(leftKey, Key(), page->KeyLength);
+}
+
+// Keys of one index are distinct (a non-unique key ends with its row
+// number), so a step that does not move on in key order runs over keys
+// or links out of order.
+void TLeafWalker::CheckStepOrder(int direction) const {
+  if (!leftOnEntry || !OnEntry()) return;
+  const int order = comparer.CompareKeys(Key(), leftKey, page->KeyLength);
+  if (order == 0 || (order > 0) != (direction > 0)) Corrupt();
+}
+
 bool TLeafWalker::Next() {
   if (!page) return true;
+  NoteStepStart();
   if (entry <= page->Count) {
     ++entry;
     ++logical;
   }
-  return Normalize();
+  if (!Normalize()) return false;
+  CheckStepOrder(1);
+  return true;
 }
 
 bool TLeafWalker::Prior() {
   if (!page || entry < 1) return true;
+  NoteStepStart();
   --entry;
   --logical;
   while (entry < 1 && page->Left != 0) {
@@ -172,6 +192,7 @@ bool TLeafWalker::Prior() {
     if (!page->IsLeaf()) Corrupt();
     entry = page->Count;
   }
+  CheckStepOrder(-1);
   return true;
 }
 

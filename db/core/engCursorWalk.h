@@ -8,6 +8,10 @@
 // Every call that reads a page returns false when that read met another
 // user's change: the caches are then stale, and the caller resynchronises
 // and starts over.
+//
+// Each step lands on a key strictly beyond the one it left in the step's
+// direction, and each descent ends within MaxTreeDepth levels; a tree that
+// breaks either is damaged (8965), so no walk over it runs forever.
 
 #include <cstdint>
 
@@ -33,6 +37,8 @@ public:
   bool ToLogical(uint32_t logical);
   bool Next();
   bool Prior();
+  // The damage a step or a landing out of key order shows (8965).
+  [[noreturn]] void Corrupt() const;
 
   // The index has no root: nothing to walk.
   bool IndexEmpty() const { return page == nullptr; }
@@ -54,6 +60,9 @@ private:
   int entry = 0;
   uint32_t logical = 0;
   uint32_t pagesVisited = 0;
+  // The key of the entry a step leaves, while it stood on one.
+  uint8_t leftKey[MaxIndexKeyLength];
+  bool leftOnEntry = false;
 
   bool Fetch(uint32_t offset, TPage*& fetched);
   void Hold(TPage* fetched);
@@ -62,5 +71,6 @@ private:
   // Descends from the held branch into the child at its second position.
   bool DescendToChild();
   bool Normalize();
-  [[noreturn]] void Corrupt() const;
+  void NoteStepStart();
+  void CheckStepOrder(int direction) const;
 };

@@ -161,6 +161,6 @@ private:
   // The caches.
   TPage* TakeCacheEntry(uint8_t indexNo);
   void DropCache(TPageCache& cache);
-  void CheckPageOffset(uint32_t offset) const;
+  void CheckPageOffset(uint32_t offset, bool fresh) const;
   bool ShortReadAllowed() const;
 };

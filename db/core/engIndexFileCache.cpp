@@ -77,9 +77,11 @@ TPage* TIndexFile::TakeCacheEntry(uint8_t indexNo) {
 // ---- pages ---------------------------------------------------------------
 
 // Pages lie on 4096-byte steps after the header; the end offset names the
-// page an append creates.
-void TIndexFile::CheckPageOffset(uint32_t offset) const {
-  if (offset < IndexHeaderSize || offset % IndexPageSize != 0 || offset > GetEndOffset())
+// page an append creates, so only a fresh page may lie there: a link to it
+// is damage, never a reason to grow the file.
+void TIndexFile::CheckPageOffset(uint32_t offset, bool fresh) const {
+  const uint32_t end = GetEndOffset();
+  if (offset < IndexHeaderSize || offset % IndexPageSize != 0 || offset > end || (offset == end && !fresh))
     RaiseIndexError(ErrPageCorrupt);
 }
 
@@ -89,7 +91,7 @@ bool TIndexFile::ShortReadAllowed() const {
 
 bool TIndexFile::GetPage(TDataCursor* cursor, uint8_t indexNo, uint32_t offset, bool fresh, TPage*& page) {
   if (indexNo >= IndexSlotCount) RaiseIndexError(ErrPageCorrupt);
-  CheckPageOffset(offset);
+  CheckPageOffset(offset, fresh);
   ++pageRequests;
   TPageCache& cache = *caches[indexNo];
   page = nullptr;
