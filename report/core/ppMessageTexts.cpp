@@ -1,0 +1,85 @@
+#include "ppMessages.h"
+
+#include <algorithm>
+#include <iterator>
+
+namespace {
+
+struct TMessageText {
+  int Number;
+  const char* Text;
+};
+
+// The program's own string table, in number order. Texts are the engine's
+// own; numbers without a known text are left out and read as empty.
+constexpr TMessageText builtInMessages[] = {
+    {3, "All"},
+    {4, "Calculating page <page> for report <documentname>"},
+    {5, "Cancel"},
+    {6, "Close"},
+    {7, "Copies"},
+    {9, "Current Page"},
+    {10, "Drawing page <page> of <pagecount> for report <documentname>"},
+    {11, "Enter page numbers and/or page ranges separated by commas.  For example, 1,3,5-12."},
+    {12, "Report Emulation Text File"},
+    {16, "of"},
+    {17, "OK"},
+    {18, "Page"},
+    {19, "Page Range"},
+    {20, "Pages"},
+    {22, "Print"},
+    {24, "Printing"},
+    {25, "Printer"},
+    {26, "Print to File"},
+    {34, "Archive File"},
+    {37, "Text File"},
+    {38, "As"},
+    {39, "Name"},
+    {40, "Could not open DataSet."},
+    {43, "Unable to find position for column <columnno>."},
+    {45, "Record not found:"},
+    {46, "File not found:"},
+    {49, "Invalid Template Format"},
+    {50, "Ignore the error and continue?"},
+    {51, "File is read-only."},
+    {53, "Cannot store a template to a field of this type."},
+    {54, "Show all data where the"},
+    {55, "and the"},
+    {60, "Value must be either True or False."},
+    {61, "Search value must be entered."},
+    {62, "and"},
+    {63, "Add to list"},
+    {64, "Remove from list"},
+    {65, "Search"},
+    {66, "indicates that this search value must be entered."},
+    // Without a text here a cache that cannot be written would end
+    // generation with an empty error.
+    {284, "The page cache cannot be written: memory and temporary files are exhausted."},
+    {1010, "&Name"},
+    {1011, "Type"},
+    {1012, "Where"},
+    {1013, "&Properties"},
+    {1014, "Number of &copies"},
+    {1015, "Colla&te"},
+    {1016, "P&rint"},
+    {1017, "All pages in range"},
+    {1018, "Odd pages"},
+    {1019, "Even pages"},
+    {1020, "Windows cannot print due to a problem with the current printer setup."},
+    {1023, "Cannot generate report."},
+    {1025, "Move Tab &Left"},
+    {1026, "Move Tab &Right"},
+    {1033, "Show all values of the <name> field."},
+    {1034, "No Data Found"},
+    {1035, "No data found for this report."},
+    {1036, "has any value."},
+};
+
+}  // namespace
+
+std::string ppBuiltInMessage(int n) {
+  const auto it = std::lower_bound(std::begin(builtInMessages), std::end(builtInMessages), n,
+                                   [](const TMessageText& entry, int number) { return entry.Number < number; });
+  if (it == std::end(builtInMessages) || it->Number != n) return {};
+  return it->Text;
+}
