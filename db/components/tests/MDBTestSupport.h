@@ -1,0 +1,47 @@
+#pragma once
+// A scratch folder per test and a clean slate of sessions: every session
+// a test made is freed and the default session closed again, which stops
+// the engine.
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "MDBSession.h"
+#include "MDBSessionList.h"
+
+class ComponentsTest : public ::testing::Test {
+protected:
+  std::string folder;
+
+  void SetUp() override {
+    char pattern[] = "/tmp/mdbComponentsXXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    folder = pattern;
+    DefaultSession().Close();
+  }
+  void TearDown() override {
+    for (int i = Sessions().Count() - 1; i >= 0; --i) {
+      TMDBSession* session = Sessions().Items(i);
+      if (session != &DefaultSession()) session->Free();
+    }
+    DefaultSession().Close();
+    DefaultSession().OnPassword = nullptr;
+    DefaultSession().OnStartup = nullptr;
+    DefaultSession().OnDatabaseEvent = nullptr;
+    std::filesystem::remove_all(folder);
+  }
+
+  // Expects statement to raise exception class E with exactly text.
+  template <typename E, typename F>
+  static void ExpectMessage(F&& statement, const std::string& text) {
+    try {
+      statement();
+      ADD_FAILURE() << "nothing raised, expected: " << text;
+    } catch (const E& error) {
+      EXPECT_EQ(error.Message, text);
+    }
+  }
+};
