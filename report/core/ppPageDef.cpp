@@ -1,0 +1,38 @@
+#include "ppPageDef.h"
+
+#include "ppUnits.h"
+#include "rtlTypeInfo.h"
+
+RTL_DEFINE_CLASS(TppPageDef)
+
+void TppPageDef::Assign(const TPersistent* source) {
+  if (const auto* other = dynamic_cast<const TppPageDef*>(source)) {
+    pageHeight = other->pageHeight;
+    pageWidth = other->pageWidth;
+    marginLeft = other->marginLeft;
+    marginRight = other->marginRight;
+    marginTop = other->marginTop;
+    marginBottom = other->marginBottom;
+    return;
+  }
+  inherited::Assign(source);
+}
+
+bool TppPageDef::SameAs(const TppPageDef& other) const {
+  return pageHeight == other.pageHeight && pageWidth == other.pageWidth && marginLeft == other.marginLeft &&
+         marginRight == other.marginRight && marginTop == other.marginTop && marginBottom == other.marginBottom;
+}
+
+TRect TppPageDef::mmPrintableRect() const {
+  return Rect(marginLeft, marginTop, pageWidth - marginRight, pageHeight - marginBottom);
+}
+
+int TppPageDef::spPageHeight() const {
+  return static_cast<int>(ppMMThousandthsToUnits(pageHeight, utScreenPixels, axVertical));
+}
+int TppPageDef::spPageWidth() const {
+  return static_cast<int>(ppMMThousandthsToUnits(pageWidth, utScreenPixels, axHorizontal));
+}
+int TppPageDef::spPrintableWidth() const {
+  return static_cast<int>(ppMMThousandthsToUnits(mmPrintableWidth(), utScreenPixels, axHorizontal));
+}
