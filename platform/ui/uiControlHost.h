@@ -1,0 +1,71 @@
+#pragma once
+// The host of a control that draws itself: a frame, a header area, a
+// viewport and two scroll bars, each a Qt widget, laid out by the host. The
+// control derived from it receives the viewport's and the header's events
+// and the scroll bars' moves through its overrides; the host owns no
+// content.
+
+#include <QScrollBar>
+#include <QWidget>
+
+struct TScrollBarSettings {
+  int Maximum = 0;  // 0 with Page 0: the bar has nothing to scroll
+  int Page = 0;
+  int Position = 0;
+  int Line = 1;
+};
+
+class TControlHost : public QWidget {
+public:
+  explicit TControlHost(QWidget* Parent = nullptr);
+  ~TControlHost() override;
+
+  QWidget* Viewport() const { return viewport; }
+  QWidget* HeaderArea() const { return header; }
+  QScrollBar* VerticalBar() const { return vertical; }
+  QScrollBar* HorizontalBar() const { return horizontal; }
+
+  // The frame: a sunken edge FrameWidth pixels wide round everything.
+  void SetFramed(bool Framed);
+  bool Framed() const { return framed; }
+  static constexpr int FrameWidth = 2;
+
+  // 0 hides the header area.
+  void SetHeaderHeight(int Height);
+  int HeaderHeight() const { return headerHeight; }
+
+  // Sets a bar's range, page and position without calling ScrollBarMoved.
+  // A bar is shown when it has something to scroll, or always when
+  // AlwaysVisible (then disabled while there is nothing to scroll); Allowed
+  // false hides it whatever else holds.
+  void SetScrollBar(Qt::Orientation Orientation, const TScrollBarSettings& Settings, bool Allowed,
+                    bool AlwaysVisible);
+
+  // The viewport's size as the next layout will make it.
+  QSize ClientSize() const { return viewport->size(); }
+
+protected:
+  // The viewport's and header's events; true when handled.
+  virtual bool ViewportEvent(QEvent* Event) { return false; }
+  virtual bool HeaderEvent(QEvent* Event) { return false; }
+  // A bar was moved by the user.
+  virtual void ScrollBarMoved(Qt::Orientation Orientation, int Position) {}
+  // After the children were placed again (the viewport may have resized).
+  virtual void LayoutChanged() {}
+
+  void resizeEvent(QResizeEvent* Event) override;
+  void paintEvent(QPaintEvent* Event) override;
+  bool eventFilter(QObject* Watched, QEvent* Event) override;
+
+  void LayoutChildren();
+
+private:
+  QWidget* viewport;
+  QWidget* header;
+  QScrollBar* vertical;
+  QScrollBar* horizontal;
+  bool framed = true;
+  int headerHeight = 0;
+  bool settingBars = false;
+  bool laying = false;
+};
