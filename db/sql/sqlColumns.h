@@ -1,0 +1,47 @@
+#pragma once
+// How clause expressions meet the source tables: column references are
+// bound to a table and its field while they are checked, and read from
+// that table's current row while they are evaluated.
+
+#include <cstdint>
+
+#include "engExpEval.h"
+#include "engExpTypeCheck.h"
+
+class TDataCursor;
+class TDataQuery;
+struct TSourceTable;
+
+// Gives the node the field's type, subtype, size and scale.
+void TypeNodeFromField(const uint8_t* fieldDesc, TExpToken& node);
+
+// Binds references to the query's source tables (SourceTable and the
+// table's field number).
+class TSourceColumnResolver final : public TExpColumnResolver {
+public:
+  explicit TSourceColumnResolver(const TDataQuery& query) : query(query) {}
+  bool ResolveColumn(TExpToken& node) override;
+
+private:
+  const TDataQuery& query;
+};
+
+// Binds references to the fields of one table only (its filters).
+class TTableColumnResolver final : public TExpColumnResolver {
+public:
+  explicit TTableColumnResolver(const TSourceTable& table) : table(table) {}
+  bool ResolveColumn(TExpToken& node) override;
+
+private:
+  const TSourceTable& table;
+};
+
+// Reads a bound reference from its table's current row; a table without
+// a row (an unmatched left join) gives NULL.
+class TSourceColumnValues final : public TExpColumnValues {
+public:
+  void GetColumnValue(TExpToken& node) override;
+};
+
+// The field of the record into node, a BLOB read whole.
+void ReadFieldValue(TDataCursor& cursor, const uint8_t* record, const uint8_t* fieldDesc, TExpToken& node);

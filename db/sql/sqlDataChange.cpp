@@ -1,0 +1,288 @@
+#include "sqlDataChange.h"
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "engCursor.h"
+#include "engDataHeader.h"
+#include "engCursorRecords.h"
+#include "engDataLayout.h"
+#include "engDirectory.h"
+#include "engExpTypeCheck.h"
+#include "engExpTypeChecker.h"
+#include "engExpTypes.h"
+#include "engExpDateTime.h"
+#include "engFieldText.h"
+#include "engKeyEncoding.h"
+#include "engStrings.h"
+#include "sqlColumns.h"
+#include "rtlStrUtils.h"
+#include "sqlErrors.h"
+#include "sqlEvaluation.h"
+#include "sqlPlanner.h"
+#include "sqlQuery.h"
+
+namespace {
+
+constexpr int32_t CommitBytes = 262140;
+constexpr int32_t MaxDefaultCommitInterval = 8191;
+constexpr const char* UpdateValuesContext = "update values";
+
+std::string FieldNameOf(const uint8_t* desc) { return GetShortString(desc + FieldDescNameOffset, FieldNameLimit); }
+
+bool HasParam(const TExpToken* node) {
+  for (; node; node = node->Next)
+    if ((node->Kind == nkConstant && node->IsParam) || HasParam(node->First) || HasParam(node->Second) ||
+        HasParam(node->Third))
+      return true;
+  return false;
+}
+
+void ConvertTextConstants(TExpToken* node, uint16_t languageId) {
+  for (; node; node = node->Next) {
+    if (node->Kind == nkConstant && node->DataType == dtString && !node->IsNull)
+      node->SetText(FieldTextFromUtf8(languageId, node->AsText()));
+    ConvertTextConstants(node->First, languageId);
+    ConvertTextConstants(node->Second, languageId);
+    ConvertTextConstants(node->Third, languageId);
+  }
+}
+
+// The value checked against its column: a date text becomes a date, and
+// the types must compare with "=".
+TExpTreePtr CheckedValue(TDataQuery& query, const TUpdateField& column, const TUpdateValue& value) {
+  TSourceTable& table = *query.SourceTables.front();
+  TExpTreePtr tree(CloneTokenTree(value.Tree.get()));
+  TTableColumnResolver resolver(table);
+  TExpCheckContext check{SqlErrorCode, {}, UpdateValuesContext, &resolver, SourceFormatSettings(query)};
+  // Column references of an UPDATE read the current record.
+  std::function<void(TExpToken*)> bind = [&](TExpToken* node) {
+    for (; node; node = node->Next) {
+      if (node->Kind == nkColumn) node->SourceTable = &table;
+      bind(node->First);
+      bind(node->Second);
+      bind(node->Third);
+    }
+  };
+  TypeCheckExpression(check, false, nullptr, tree.get());
+  bind(tree.get());
+  const bool dateColumn = IsDateTimeType(column.DataType);
+  if (dateColumn && tree->Kind == nkConstant && tree->DataType == dtString && !tree->IsNull) {
+    if (!TextToDateTimeValue(tree->AsText(), column.DataType, check.FormatSettings, tree->Value))
+      RaiseSqlError("Date, time, or timestamp expression expected, instead found '" + value.Text + "'" +
+                    " in update values");
+    tree->DataType = column.DataType;
+    tree->SetDataSize(column.DataType == dtTimeStamp ? 8 : 4);
+  }
+  if (tree->DataType != dtNone && !tree->IsNull &&
+      !IsOperatorTypeCompatible(opEqual, column.DataType, column.SubType, tree->DataType, tree->SubType)) {
+    TExpToken columnNode;
+    columnNode.Kind = nkColumn;
+    RaiseSqlError("Type mismatch between " + std::string(KindWord(&columnNode)) + " " + "'" + column.Name + "'" +
+                  " and " + KindWord(tree.get()) + " " + "'" + value.Text + "'" + " in update values");
+  }
+  if (table.Cursor->LanguageId() != 0) ConvertTextConstants(tree.get(), table.Cursor->LanguageId());
+  return tree;
+}
+
+// The statement's transaction: its own when the directory had none, with
+// writes every commit interval; rolled back when a row fails.
+class TChangeTransaction {
+public:
+  TChangeTransaction(TDataQuery& query, TSourceTable& table)
+      : query(query), directory(*table.Directory), started(!directory.InTransaction()),
+        interval(query.HasCommitInterval ? query.CommitInterval
+                                         : DefaultCommitInterval(table.Cursor->GetRecordSize())),
+        stepped(started || query.HasCommitInterval) {
+    if (started) directory.StartTransaction();
+  }
+  ~TChangeTransaction() {
+    if (started && !done) directory.Rollback();
+  }
+  TChangeTransaction(const TChangeTransaction&) = delete;
+  TChangeTransaction& operator=(const TChangeTransaction&) = delete;
+
+  void Changed() {
+    ++counter;
+    if (!started) query.RecordCount = counter;
+    if (stepped && counter % interval == 0) {
+      directory.Commit(false);
+      query.RecordCount = counter;
+    }
+  }
+  void Finish() {
+    if (started) directory.Commit(true);
+    done = true;
+    query.RecordCount = counter;
+  }
+
+private:
+  TDataQuery& query;
+  TDataDirectory& directory;
+  bool started;
+  int32_t interval;
+  bool stepped;
+  bool done = false;
+  int32_t counter = 0;
+};
+
+void StoreValue(TDataQuery& query, TSourceTable& table, uint8_t* record, const TUpdateField& column,
+                const TExpToken& value, const std::string& valueText, const char* statement) {
+  if (!StoreFieldValue(*table.Cursor, record, column.FieldNo, value, query.EvalSettings))
+    RaiseSqlError("Type mismatch between column " + column.Name + " and constant value " + valueText + " in " +
+                  statement + " statement");
+}
+
+}  // namespace
+
+int32_t DefaultCommitInterval(int32_t recordSize) {
+  return std::max(1, std::min(CommitBytes / std::max(recordSize, 1), MaxDefaultCommitInterval));
+}
+
+void PrepareDataChange(TDataQuery& query) {
+  query.OpenSourceTables(false);
+  TSourceTable& table = *query.SourceTables.front();
+  if (query.Kind == qkDelete) return;
+  std::vector<std::unique_ptr<TUpdateField>> fields;
+  for (auto& field : query.UpdateFields) {
+    if (field->Name != "*") {
+      fields.push_back(std::move(field));
+      continue;
+    }
+    for (int i = 1; i <= table.FieldCount; ++i) {
+      auto each = std::make_unique<TUpdateField>();
+      each->Name = FieldNameOf(table.FieldDesc(i));
+      fields.push_back(std::move(each));
+    }
+  }
+  query.UpdateFields = std::move(fields);
+  for (auto& field : query.UpdateFields) {
+    const bool ownTable = field->Qualifier.empty() || SameText(field->Qualifier, table.CorrelationName);
+    const int fieldNo = ownTable ? table.FindField(field->Name) : 0;
+    if (fieldNo == 0)
+      RaiseSqlError("Invalid column name '" + field->Name + "'" + " or table correlation name " + "'" +
+                    field->Qualifier + "'" + " specified in table columns");
+    const uint8_t* desc = table.FieldDesc(fieldNo);
+    field->FieldNo = uint16_t(fieldNo);
+    field->Name = FieldNameOf(desc);
+    field->DataType = desc[FieldDescTypeOffset];
+    field->SubType = desc[FieldDescSubtypeOffset];
+    field->Size = desc[FieldDescStoredSizeOffset];
+    field->Scale = field->DataType == DecimalFieldType ? desc[FieldDescScaleCopyOffset] : 0;
+  }
+  const size_t values = query.InsertFromSelect && query.SubSelect ? query.SubSelect->ResultFields.size()
+                                                                  : query.UpdateValues.size();
+  if (values != query.UpdateFields.size()) RaiseSqlError("The number of values must match the number of table columns");
+  if (query.InsertFromSelect) return;
+  // Values without parameters are checked now; the others once bound.
+  for (size_t i = 0; i < query.UpdateValues.size(); ++i)
+    if (!HasParam(query.UpdateValues[i]->Tree.get()))
+      CheckedValue(query, *query.UpdateFields[i], *query.UpdateValues[i]);
+}
+
+void ExecuteInsert(TDataQuery& query) {
+  TSourceTable& table = *query.SourceTables.front();
+  TDataCursor& cursor = *table.Cursor;
+  query.RecordCount = 0;
+  cursor.SetNoAutoInc(query.NoAutoInc);
+  std::vector<uint8_t> record(cursor.CursorRecordSize(), 0);
+  TSourceColumnValues columns;
+  TExpEvalContext context = SourceEvalContext(query, &columns);
+  if (!query.InsertFromSelect) {
+    std::vector<TExpTreePtr> values;
+    for (size_t i = 0; i < query.UpdateValues.size(); ++i)
+      values.push_back(CheckedValue(query, *query.UpdateFields[i], *query.UpdateValues[i]));
+    TChangeTransaction transaction(query, table);
+    cursor.ApplyDefaults(record.data());
+    table.HasRow = false;  // no row: column references are NULL
+    for (size_t i = 0; i < values.size(); ++i) {
+      TExpTreePtr value(EvaluateExpression(context, *values[i]));
+      StoreValue(query, table, record.data(), *query.UpdateFields[i], *value, query.UpdateValues[i]->Text, "INSERT");
+    }
+    cursor.InsertRecord(record.data(), false);
+    transaction.Changed();
+    transaction.Finish();
+    return;
+  }
+  // From the nested SELECT's answer table, a copy taken before the first
+  // row goes in, so a SELECT of the same table never reads its new rows.
+  TDataQuery& select = *query.SubSelect;
+  TDataCursor& source = *select.ResultCursor;
+  std::vector<uint8_t> row(source.CursorRecordSize(), 0);
+  const int32_t total = source.GetRecordCount();
+  TChangeTransaction transaction(query, table);
+  source.SetToBegin();
+  int32_t counter = 0;
+  while (source.GetNextRecord(row.data()) == 0) {
+    ++counter;
+    if (query.Progress(counter, total > 0 ? int32_t(int64_t(counter) * 100 / total) : 100)) break;
+    cursor.ApplyDefaults(record.data());
+    for (size_t i = 0; i < query.UpdateFields.size(); ++i) {
+      const TUpdateField& target = *query.UpdateFields[i];
+      uint8_t desc[FieldDescSize];
+      source.GetFieldDesc(int(i + 1), desc);
+      TExpTreePtr value(NewToken());
+      TypeNodeFromField(desc, *value);
+      ReadFieldValue(source, row.data(), desc, *value);
+      StoreValue(query, table, record.data(), target, *value, select.ResultFields[i]->Name, "INSERT");
+    }
+    cursor.InsertRecord(record.data(), false);
+    transaction.Changed();
+  }
+  if (counter < total || total == 0) query.Progress(total, 100);
+  transaction.Finish();
+}
+
+void ExecuteUpdateOrDelete(TDataQuery& query) {
+  TSourceTable& table = *query.SourceTables.front();
+  TDataCursor& cursor = *table.Cursor;
+  query.RecordCount = 0;
+  const bool update = query.Kind == qkUpdate;
+  if (update) cursor.SetNoAutoInc(query.NoAutoInc);
+  std::vector<TExpTreePtr> values;
+  if (update)
+    for (size_t i = 0; i < query.UpdateValues.size(); ++i)
+      values.push_back(CheckedValue(query, *query.UpdateFields[i], *query.UpdateValues[i]));
+  PlanConditions(query);
+  TSourceColumnValues columns;
+  TExpEvalContext context = SourceEvalContext(query, &columns);
+  const int32_t total = cursor.GetRecordCount();
+  TChangeTransaction transaction(query, table);
+  cursor.SetToBegin();
+  int32_t counter = 0;
+  bool standsOnNext = false;  // a delete leaves the cursor on the next record
+  for (;;) {
+    const int32_t result = standsOnNext ? cursor.GetRecord(table.Record.data(), false)
+                                        : cursor.GetNextRecord(table.Record.data());
+    standsOnNext = false;
+    if (result != 0) break;
+    table.HasRow = true;
+    ++counter;
+    if (query.Progress(counter, total > 0 ? int32_t(int64_t(counter) * 100 / total) : 100)) break;
+    if (!RowPasses(query)) continue;
+    if (!update) {
+      cursor.DeleteRecord(table.Record.data(), true);
+      standsOnNext = true;
+      transaction.Changed();
+      continue;
+    }
+    cursor.LockRecord(0);
+    try {
+      std::vector<TExpTreePtr> computed;
+      for (const TExpTreePtr& value : values) computed.emplace_back(EvaluateExpression(context, *value));
+      std::vector<uint8_t> changed(table.Record);
+      for (size_t i = 0; i < computed.size(); ++i)
+        StoreValue(query, table, changed.data(), *query.UpdateFields[i], *computed[i], query.UpdateValues[i]->Text,
+                   "UPDATE");
+      cursor.ModifyRecord(changed.data(), true, false);
+    } catch (...) {
+      if (cursor.HoldsRecordLock(cursor.CurrentRecordNumber())) cursor.UnlockRecord(0);
+      throw;
+    }
+    transaction.Changed();
+  }
+  if (counter < total || total == 0) query.Progress(total, 100);
+  transaction.Finish();
+  ClearPlan(query);
+}

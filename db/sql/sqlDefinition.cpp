@@ -1,0 +1,288 @@
+#include "sqlDefinition.h"
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "engCursor.h"
+#include "engDataHeader.h"
+#include "engDataLayout.h"
+#include "engDirectory.h"
+#include "engIndexFile.h"
+#include "engKeyEncoding.h"
+#include "engLittleEndian.h"
+#include "engPaths.h"
+#include "engSession.h"
+#include "engStrings.h"
+#include "rtlStrUtils.h"
+#include "engTable.h"
+#include "rtlStrUtils.h"
+#include "sqlErrors.h"
+#include "sqlPaths.h"
+#include "sqlQuery.h"
+
+namespace {
+
+constexpr const char* PrimaryName = "PRIMARY";
+
+std::string FieldNameOf(const uint8_t* desc) { return GetShortString(desc + FieldDescNameOffset, FieldNameLimit); }
+
+// The target's directory, opened for the statement when it is not the
+// statement's own, and closed with it.
+class TTargetDirectory {
+public:
+  explicit TTargetDirectory(TDataQuery& query) : session(*query.StatementDirectory()->Session()) {
+    if (query.InMemoryTarget) {
+      directory = session.OpenDirectory("Memory", "");
+      owned = true;
+      name = FilePart(query.TargetName);
+    } else if (HasFolderPart(query.TargetName)) {
+      const std::string folder = FolderPart(query.TargetName);
+      directory = session.OpenDirectory(folder, folder);
+      owned = true;
+      name = FilePart(query.TargetName);
+    } else {
+      directory = query.StatementDirectory();
+      name = query.TargetName;
+    }
+  }
+  ~TTargetDirectory() {
+    if (owned) session.CloseDirectory(directory);
+  }
+  TTargetDirectory(const TTargetDirectory&) = delete;
+  TTargetDirectory& operator=(const TTargetDirectory&) = delete;
+
+  std::unique_ptr<TDataCursor> Cursor(const TDataQuery& query) const {
+    auto cursor = std::make_unique<TDataCursor>(directory);
+    cursor->SetTableName(name);
+    cursor->SetExclusive(true);
+    cursor->SetInMemory(query.InMemoryTarget);
+    cursor->SetPasswordHandler(query.PasswordProc, query.PasswordContext);
+    return cursor;
+  }
+
+private:
+  TDataSession& session;
+  TDataDirectory* directory = nullptr;
+  bool owned = false;
+  std::string name;
+};
+
+void FillFieldDesc(const TCreateField& field, uint8_t* desc) {
+  PutShortString(desc + FieldDescNameOffset, field.Name.substr(0, FieldNameLimit), FieldNameLimit, false);
+  PutShortString(desc + FieldDescDescriptionOffset, field.Description.substr(0, FieldTextLimit), FieldTextLimit, false);
+  desc[FieldDescTypeOffset] = field.DataType;
+  desc[FieldDescSubtypeOffset] = field.SubType;
+  desc[FieldDescDeclaredSizeOffset] = field.DataType == dtString || field.DataType == dtBytes
+                                          ? uint8_t(std::clamp(field.Size, 0, 255))
+                                          : field.DataType == dtBlob ? 1 : 0;
+  desc[FieldDescScaleOffset] = field.DataType == dtBcd ? field.Scale : 0;
+  desc[FieldDescRequiredOffset] = field.Required;
+  desc[FieldDescCaseOffset] = field.CharCase;
+  PutShortString(desc + FieldDescMinOffset, field.Minimum.substr(0, FieldTextLimit), FieldTextLimit, false);
+  PutShortString(desc + FieldDescMaxOffset, field.Maximum.substr(0, FieldTextLimit), FieldTextLimit, false);
+  PutShortString(desc + FieldDescDefaultOffset, field.Default.substr(0, FieldTextLimit), FieldTextLimit, false);
+}
+
+// The field numbers of the index's columns among descs (any case); an
+// unknown column is the engine's index field error.
+std::vector<uint8_t> IndexDesc(const TCreateIndex& index, const uint8_t* descs, int count) {
+  std::vector<uint8_t> desc(IndexDescSize, 0);
+  PutShortString(desc.data() + IdxDescName, index.Name.substr(0, IdxDescNameLimit), IdxDescNameLimit, false);
+  desc[IdxDescDescending] = index.Descending;
+  desc[IdxDescCaseInsensitive] = index.CaseInsensitive;
+  desc[IdxDescUnique] = index.Unique;
+  desc[IdxDescCompression] = index.Compression;
+  const size_t columns = std::min(index.Columns.size(), size_t(MaxKeyFields));
+  desc[IdxDescFieldCount] = uint8_t(columns);
+  for (size_t i = 0; i < columns; ++i) {
+    int number = 0;
+    for (int f = 0; f < count && number == 0; ++f)
+      if (SameText(FieldNameOf(descs + size_t(f) * FieldDescSize), index.Columns[i]))
+        number = FieldDescNumber(descs + size_t(f) * FieldDescSize);
+    if (number == 0) RaiseSqlError("Column " + index.Columns[i] + " not found");
+    PutLE16(desc.data() + IdxDescFieldNumbers + 2 * i, uint16_t(number));
+  }
+  return desc;
+}
+
+void CreateTable(TDataQuery& query) {
+  std::vector<uint8_t> descs(query.CreateFields.size() * FieldDescSize, 0);
+  for (size_t i = 0; i < query.CreateFields.size(); ++i) {
+    uint8_t* desc = descs.data() + i * FieldDescSize;
+    PutLE16(desc + FieldDescNumberOffset, uint16_t(i + 1));
+    FillFieldDesc(*query.CreateFields[i], desc);
+  }
+  const int count = int(query.CreateFields.size());
+  std::vector<uint8_t> primary(IndexDescSize, 0);
+  if (!query.CreateIndexes.empty()) primary = IndexDesc(*query.CreateIndexes.front(), descs.data(), count);
+  TTableDefinition definition;
+  definition.FieldDescs = descs.data();
+  definition.FieldCount = count;
+  definition.IndexDescs = primary.data();
+  definition.IndexCount = 1;
+  definition.LanguageId = query.LanguageId;
+  definition.SortId = query.SortId;
+  definition.BlobBlockSize = query.BlobBlockSize;
+  definition.Description = query.Description;
+  definition.Encrypted = query.Encrypted;
+  definition.Password = query.Password;
+  definition.UserMajorVersion = query.UserMajorVersion;
+  definition.UserMinorVersion = query.UserMinorVersion;
+  TTargetDirectory target(query);
+  target.Cursor(query)->CreateTable(definition, false);
+}
+
+void CreateIndex(TDataQuery& query) {
+  TTargetDirectory target(query);
+  auto cursor = target.Cursor(query);
+  cursor->Open();
+  std::vector<uint8_t> descs(size_t(cursor->GetFieldCount()) * FieldDescSize, 0);
+  for (int i = 1; i <= cursor->GetFieldCount(); ++i)
+    cursor->GetTableFieldDesc(i, descs.data() + size_t(i - 1) * FieldDescSize);
+  const std::vector<uint8_t> desc = IndexDesc(*query.CreateIndexes.front(), descs.data(), cursor->GetFieldCount());
+  cursor->AddIndex(desc.data());
+  cursor->Close(false);
+}
+
+int FindByName(const std::vector<std::vector<uint8_t>>& fields, const std::string& name) {
+  for (size_t i = 0; i < fields.size(); ++i)
+    if (SameText(FieldNameOf(fields[i].data()), name)) return int(i);
+  return -1;
+}
+
+void AlterTable(TDataQuery& query) {
+  TTargetDirectory target(query);
+  auto cursor = target.Cursor(query);
+  cursor->Open();
+  const int oldCount = cursor->GetFieldCount();
+  std::vector<std::vector<uint8_t>> fields;
+  uint16_t highest = 0;
+  for (int i = 1; i <= oldCount; ++i) {
+    std::vector<uint8_t> desc(FieldDescSize, 0);
+    cursor->GetTableFieldDesc(i, desc.data());
+    highest = std::max(highest, FieldDescNumber(desc.data()));
+    fields.push_back(std::move(desc));
+  }
+  std::vector<std::vector<uint8_t>> indexes;
+  const int secondaries = cursor->Table()->IndexFile().GetSecondaryCount();
+  for (int n = 0; n <= secondaries; ++n) {
+    std::vector<uint8_t> desc(IndexDescSize, 0);
+    if (n > 0 || !cursor->PrimaryIsNatural()) cursor->GetIndexDesc(n, desc.data());
+    indexes.push_back(std::move(desc));
+  }
+  TTableDefinition definition;
+  definition.LanguageId = query.HasLanguage ? query.LanguageId : cursor->GetLanguageID();
+  definition.SortId = query.HasSort ? query.SortId : query.HasLanguage ? uint16_t(0) : cursor->GetSortID();
+  definition.Description = query.HasDescription ? query.Description : cursor->GetTableDescription();
+  definition.BlobBlockSize = query.HasBlobBlockSize ? query.BlobBlockSize : cursor->GetBlobBlockSize();
+  definition.UserMajorVersion = query.HasMajorVersion ? query.UserMajorVersion : cursor->GetUserMajorVersion();
+  definition.UserMinorVersion = query.HasMinorVersion ? query.UserMinorVersion : cursor->GetUserMinorVersion();
+  definition.Encrypted = query.HasEncryption ? query.Encrypted : cursor->IsTableEncrypted();
+  definition.Password = query.HasEncryption ? query.Password : cursor->GetTablePassword();
+  definition.LimitValue = query.LastAutoInc;
+  cursor->Close(false);
+
+  for (const auto& change : query.CreateFields) {
+    if (change->HasAt && (change->At < 1 || change->At > oldCount))
+      RaiseSqlError("AT column position must be between 1 and " + std::to_string(oldCount));
+    if (change->Drop) {
+      const int at = FindByName(fields, change->OldName);
+      if (at < 0) RaiseSqlError("Column " + change->OldName + " not found");
+      fields.erase(fields.begin() + at);
+      continue;
+    }
+    std::vector<uint8_t> desc(FieldDescSize, 0);
+    int at = int(fields.size());
+    if (change->Redefine) {
+      at = FindByName(fields, change->OldName);
+      if (at < 0) RaiseSqlError("Column " + change->OldName + " not found");
+      desc = fields[size_t(at)];
+      fields.erase(fields.begin() + at);
+      if (change->HasType) {
+        PutShortString(desc.data() + FieldDescNameOffset, change->Name.substr(0, FieldNameLimit), FieldNameLimit, false);
+        desc[FieldDescTypeOffset] = change->DataType;
+        desc[FieldDescSubtypeOffset] = change->SubType;
+        desc[FieldDescDeclaredSizeOffset] =
+            change->DataType == dtString ? uint8_t(std::clamp(change->Size, 0, 255)) : change->DataType == dtBlob ? 1 : 0;
+        desc[FieldDescScaleOffset] = change->DataType == dtBcd ? change->Scale : 0;
+      }
+    } else {
+      if (FindByName(fields, change->Name) >= 0) RaiseSqlError("Column " + change->Name + " already exists");
+      PutLE16(desc.data() + FieldDescNumberOffset, ++highest);
+      FillFieldDesc(*change, desc.data());
+    }
+    if (change->HasDescription)
+      PutShortString(desc.data() + FieldDescDescriptionOffset, change->Description.substr(0, FieldTextLimit),
+                     FieldTextLimit, false);
+    if (change->HasRequired) desc[FieldDescRequiredOffset] = change->Required;
+    if (change->HasCharCase) desc[FieldDescCaseOffset] = change->CharCase;
+    if (change->HasMinimum)
+      PutShortString(desc.data() + FieldDescMinOffset, change->Minimum.substr(0, FieldTextLimit), FieldTextLimit, false);
+    if (change->HasMaximum)
+      PutShortString(desc.data() + FieldDescMaxOffset, change->Maximum.substr(0, FieldTextLimit), FieldTextLimit, false);
+    if (change->HasDefault)
+      PutShortString(desc.data() + FieldDescDefaultOffset, change->Default.substr(0, FieldTextLimit), FieldTextLimit,
+                     false);
+    if (change->HasAt) at = std::min(change->At - 1, int(fields.size()));
+    fields.insert(fields.begin() + at, std::move(desc));
+  }
+  std::vector<uint8_t> descs;
+  for (const auto& desc : fields) descs.insert(descs.end(), desc.begin(), desc.end());
+
+  for (const auto& change : query.CreateIndexes) {
+    const bool hasPrimary = indexes.front()[IdxDescFieldCount] != 0;
+    if (change->Drop) {
+      indexes.front().assign(IndexDescSize, 0);
+      continue;
+    }
+    if (change->Add && hasPrimary) RaiseSqlError("Cannot REDEFINE the primary key using the ADD keyword");
+    indexes.front() = IndexDesc(*change, descs.data(), int(fields.size()));
+  }
+  std::vector<uint8_t> indexDescs;
+  for (const auto& desc : indexes) indexDescs.insert(indexDescs.end(), desc.begin(), desc.end());
+  definition.FieldDescs = descs.data();
+  definition.FieldCount = int32_t(fields.size());
+  definition.IndexDescs = indexDescs.data();
+  definition.IndexCount = int32_t(indexes.size());
+  cursor->RestructureTable(definition, query.NoBackup);
+}
+
+void DropTable(TDataQuery& query) {
+  TTargetDirectory target(query);
+  target.Cursor(query)->DeleteTable();
+}
+
+void DropIndex(TDataQuery& query) {
+  TTargetDirectory target(query);
+  auto cursor = target.Cursor(query);
+  cursor->Open();
+  cursor->DeleteIndex(SameText(query.IndexName, PrimaryName) ? std::string() : query.IndexName);
+  cursor->Close(false);
+}
+
+}  // namespace
+
+void ExecuteDefinition(TDataQuery& query) {
+  switch (query.Kind) {
+    case qkCreateTable:
+      CreateTable(query);
+      break;
+    case qkCreateIndex:
+      CreateIndex(query);
+      break;
+    case qkAlterTable:
+      AlterTable(query);
+      break;
+    case qkDropTable:
+      DropTable(query);
+      break;
+    case qkDropIndex:
+      DropIndex(query);
+      break;
+    default:
+      break;
+  }
+  query.Executed = true;
+}

@@ -1,0 +1,10 @@
+#include "sqlErrors.h"
+
+#include "engErrors.h"
+
+void RaiseSqlError(const std::string& message) { RaiseEngineError(SqlErrorCode, {}, {}, {}, message); }
+
+void RaiseInvalidColumn(const std::string& name, const std::string& qualifier, const std::string& where) {
+  RaiseSqlError("Invalid column name '" + name + "'" + " or table correlation name " + "'" + qualifier + "'" +
+                " specified in " + where);
+}

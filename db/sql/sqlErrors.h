@@ -1,0 +1,14 @@
+#pragma once
+// The SQL layer's own failures: one engine error code whose text is
+// "SQL error - %s", the message filling the %s.
+
+#include <cstdint>
+#include <string>
+
+inline constexpr uint16_t SqlErrorCode = 11949;
+
+[[noreturn]] void RaiseSqlError(const std::string& message);
+
+// "Invalid column name 'name' or table correlation name 'qualifier'
+// specified in <where>".
+[[noreturn]] void RaiseInvalidColumn(const std::string& name, const std::string& qualifier, const std::string& where);

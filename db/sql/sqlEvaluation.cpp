@@ -1,0 +1,76 @@
+#include "sqlEvaluation.h"
+
+#include <cstring>
+#include <vector>
+
+#include "engBlobBuffer.h"
+#include "engCursor.h"
+#include "engDataLayout.h"
+#include "engDirectory.h"
+#include "engErrors.h"
+#include "engExpEvalConvert.h"
+#include "engKeyEncoding.h"
+#include "engSession.h"
+#include "sqlColumns.h"
+#include "sqlQuery.h"
+#include "sqlStatement.h"
+
+TFormatSettings SourceFormatSettings(const TDataQuery& query) {
+  if (!query.SourceTables.empty() && query.SourceTables.front()->Cursor) {
+    const TDataCursor& cursor = *query.SourceTables.front()->Cursor;
+    return GetLocaleFormatSettings(cursor.LanguageId(), cursor.SortId());
+  }
+  const TDataSession* session = query.StatementDirectory()->Session();
+  return GetLocaleFormatSettings(session->LanguageID, session->SortID);
+}
+
+TExpEvalContext SourceEvalContext(TDataQuery& query, TExpColumnValues* columns) {
+  TExpEvalContext context;
+  context.Columns = columns;
+  if (!query.SourceTables.empty() && query.SourceTables.front()->Cursor) {
+    context.LanguageId = query.SourceTables.front()->Cursor->LanguageId();
+    context.SortId = query.SourceTables.front()->Cursor->SortId();
+  }
+  query.EvalSettings = GetLocaleFormatSettings(context.LanguageId, context.SortId);
+  context.FormatSettings = &query.EvalSettings;
+  return context;
+}
+
+void TRecordColumnValues::GetColumnValue(TExpToken& node) {
+  uint8_t desc[FieldDescSize];
+  cursor.GetFieldDesc(node.FieldNo, desc);
+  ReadFieldValue(cursor, record, desc, node);
+}
+
+bool StoreFieldValue(TDataCursor& cursor, uint8_t* record, int fieldNo, const TExpToken& value,
+                     const TFormatSettings& settings) {
+  uint8_t desc[FieldDescSize];
+  cursor.GetFieldDesc(fieldNo, desc);
+  if (value.IsNull) {
+    cursor.PutField(fieldNo, record, false, nullptr);
+    return true;
+  }
+  const uint8_t type = desc[FieldDescTypeOffset];
+  if (type == BlobFieldType) {
+    auto check = [&cursor](int32_t result) {
+      if (result != 0) RaiseEngineError(uint16_t(result), cursor.TableName());
+    };
+    const int32_t size = value.DataType == dtString ? int32_t(std::strlen(value.AsText())) : value.DataSize;
+    check(cursor.OpenBlob(fieldNo, record, true, false, BlobOpenWrite));
+    check(cursor.TruncateBlob(fieldNo, record, false, 0));
+    if (size > 0) check(cursor.WriteBlob(fieldNo, record, false, size, value.Value, 0));
+    return true;
+  }
+  const int width = FieldValueWidth(desc);
+  std::vector<uint8_t> converted(size_t(std::max(width, 8)) + 1, 0);
+  const uint8_t scale = type == DecimalFieldType ? desc[FieldDescScaleCopyOffset] : 0;
+  const bool same = value.DataType == type && (type != DecimalFieldType || value.Scale == scale) && type != dtString;
+  if (same) {
+    std::memcpy(converted.data(), value.Value, size_t(width));
+  } else if (!ConvertFieldValue(value.DataType, value.DataSize, value.Value, type, width, scale, converted.data(),
+                                settings, cursor.LanguageId())) {
+    return false;
+  }
+  cursor.PutField(fieldNo, record, false, converted.data());
+  return true;
+}

@@ -1,0 +1,144 @@
+#pragma once
+// The entries of a query's clause lists: source tables and their joins,
+// result columns, ORDER BY and GROUP BY items, INSERT and UPDATE targets and
+// values, and the column and index definitions of CREATE and ALTER TABLE.
+// The parser fills them; preparation completes them.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engExpToken.h"
+#include "engIndexPage.h"
+
+class TDataCursor;
+class TDataDirectory;
+class TFilter;
+struct TSourceTable;
+
+// Join kinds; a RIGHT JOIN is registered as kind 3 and becomes a left join
+// once its table has been put first.
+enum : uint8_t { jkNone = 0, jkInner = 1, jkLeft = 2, jkRight = 3 };
+
+struct TTableJoin {
+  uint8_t Kind = jkNone;
+  TSourceTable* Target = nullptr;
+  // The conditions to the target, ANDed, each oriented with the target's
+  // side on the right.
+  TExpTreePtr Condition;
+  TFilter* Filter = nullptr;  // installed on the target's cursor
+};
+
+struct TSourceTable {
+  uint16_t Position = 0;  // 1-based, order of the text
+  bool InMemory = false;
+  std::string DatabaseName;  // "Memory", a folder, or empty: the statement's
+  std::string TableName;
+  std::string CorrelationName;
+  TDataDirectory* Directory = nullptr;
+  bool OwnsDirectory = false;  // opened for this table, closed with it
+  std::unique_ptr<TDataCursor> Cursor;
+  std::vector<uint8_t> Record;  // the current row
+  bool HasRow = false;          // false: unmatched left join, fields blank
+  std::vector<std::unique_ptr<TTableJoin>> Joins;
+  TSourceTable* JoinedFrom = nullptr;  // the planner's tree
+  uint8_t JoinedKind = jkNone;
+  int32_t FilterCount = 0;  // single-table conditions installed
+  // The table's own field descriptors, taken when it opens: names resolve
+  // against them whatever field map the cursor is given later.
+  std::vector<uint8_t> FieldDescs;
+  int FieldCount = 0;
+
+  TSourceTable();
+  ~TSourceTable();
+  TSourceTable(const TSourceTable&) = delete;
+  TSourceTable& operator=(const TSourceTable&) = delete;
+
+  // The field's number (any case), 0 when none.
+  int FindField(const std::string& name) const;
+  const uint8_t* FieldDesc(int fieldNo) const { return FieldDescs.data() + size_t(fieldNo - 1) * 768; }
+};
+
+// Aggregate kinds of a result column.
+enum : uint8_t { agNone = 0, agSum = 1, agMin = 2, agMax = 3, agAvg = 4, agCount = 5 };
+
+struct TResultField {
+  std::string Name;
+  std::string SourceQualifier;
+  std::string SourceName;
+  uint16_t FieldNo = 0;  // in the result
+  bool Computed = false;
+  uint8_t DataType = 0;
+  uint8_t SubType = 0;
+  int32_t Size = 0;
+  uint8_t Scale = 0;
+  uint8_t Aggregate = agNone;
+  uint16_t AvgCountFieldNo = 0;
+  bool CountStar = false;
+  std::string ExpressionText;
+  bool GeneratedName = true;
+  bool AllColumns = false;  // a "*" or "t.*" item before expansion
+  // The item as parsed: the whole expression, or the aggregate's argument
+  // (nil for COUNT(*)).
+  TExpTreePtr Tree;
+  // The same before it was checked: HAVING's aggregates are matched to it.
+  TExpTreePtr Parsed;
+  // Where a plain column comes from.
+  TSourceTable* Source = nullptr;
+  uint16_t SourceFieldNo = 0;
+};
+
+struct TColumnItem {  // ORDER BY and GROUP BY
+  std::string Name;
+  std::string Qualifier;
+  uint16_t ColumnNo = 0;  // 1-based in the result, 0 = by name
+  bool Descending = false;
+};
+
+struct TUpdateField {
+  std::string Name;
+  std::string Qualifier;
+  uint16_t FieldNo = 0;
+  uint8_t DataType = 0;
+  uint8_t SubType = 0;
+  int32_t Size = 0;
+  uint8_t Scale = 0;
+};
+
+struct TUpdateValue {
+  std::string Text;
+  TExpTreePtr Tree;
+};
+
+// Character case of a column.
+enum : uint8_t { ccNoChange = 0, ccLower = 1, ccUpper = 2 };
+
+struct TCreateField {
+  std::string Name;
+  std::string OldName;  // REDEFINE: the column redefined
+  bool HasType = false;
+  uint8_t DataType = 0;
+  uint8_t SubType = 0;
+  int32_t Size = 0;
+  uint8_t Scale = 0;
+  std::string Description;
+  bool Required = false;
+  uint8_t CharCase = ccNoChange;
+  std::string Minimum, Maximum, Default;
+  bool Add = false, Redefine = false, Drop = false;
+  int32_t At = 0;
+  bool HasAt = false;
+  bool HasDescription = false, HasRequired = false, HasCharCase = false;
+  bool HasMinimum = false, HasMaximum = false, HasDefault = false;
+};
+
+struct TCreateIndex {
+  std::string Name;
+  std::vector<std::string> Columns;
+  bool Descending = false;
+  bool Unique = false;
+  bool CaseInsensitive = false;
+  uint8_t Compression = kcNone;
+  bool Add = false, Redefine = false, Drop = false;
+};

@@ -1,0 +1,497 @@
+#include "sqlPlanner.h"
+
+#include <algorithm>
+#include <deque>
+#include <map>
+#include <set>
+#include <vector>
+
+#include "engCursor.h"
+#include "engExpEvalCondition.h"
+#include "engExpTreeQueries.h"
+#include "engExpTypeCheck.h"
+#include "engFieldText.h"
+#include "engIndexFile.h"
+#include "engTable.h"
+#include "sqlColumns.h"
+#include "sqlErrors.h"
+#include "sqlEvaluation.h"
+#include "sqlParser.h"
+#include "sqlQuery.h"
+
+namespace {
+
+using TTableSet = std::set<TSourceTable*>;
+
+// The node and everything below it (its own Next belongs to a list above).
+void CollectTables(const TExpToken* node, TTableSet& tables) {
+  if (!node) return;
+  if (node->Kind == nkColumn && node->SourceTable) tables.insert(static_cast<TSourceTable*>(node->SourceTable));
+  for (const TExpToken* child : {node->First, node->Second, node->Third})
+    for (; child; child = child->Next) CollectTables(child, tables);
+}
+
+TTableSet TablesOf(const TExpToken* node) {
+  TTableSet tables;
+  CollectTables(node, tables);
+  return tables;
+}
+
+bool HasSubSelect(const TExpToken* node) {
+  if (!node) return false;
+  if (node->Kind == nkSubSelect) return true;
+  for (const TExpToken* child : {node->First, node->Second, node->Third})
+    for (; child; child = child->Next)
+      if (HasSubSelect(child)) return true;
+  return false;
+}
+
+bool IsComparison(const TExpToken* node) {
+  return (node->Kind == nkBinary || node->Kind == nkStringCompare) && node->Code >= opEqual &&
+         node->Code <= opLessEqual && node->First && node->Second;
+}
+
+uint8_t Mirrored(uint8_t op) {
+  switch (op) {
+    case opGreater:
+      return opLess;
+    case opLess:
+      return opGreater;
+    case opGreaterEqual:
+      return opLessEqual;
+    case opLessEqual:
+      return opGreaterEqual;
+    default:
+      return op;
+  }
+}
+
+// The parts of an AND tree, each detached as a tree of its own.
+void SplitConjuncts(TExpTreePtr tree, std::vector<TExpTreePtr>& parts) {
+  if (!tree) return;
+  if (tree->Kind == nkBinary && tree->Code == opAnd && tree->First && tree->Second) {
+    TExpTreePtr left(tree->First), right(tree->Second);
+    tree->First = tree->Second = nullptr;
+    left->Parent = right->Parent = nullptr;
+    SplitConjuncts(std::move(left), parts);
+    SplitConjuncts(std::move(right), parts);
+    return;
+  }
+  parts.push_back(std::move(tree));
+}
+
+TExpTreePtr AndTogether(TExpTreePtr left, TExpTreePtr right) {
+  if (!left) return right;
+  if (!right) return left;
+  TExpTreePtr node(NewToken());
+  node->Kind = nkBinary;
+  node->Code = opAnd;
+  node->Text = "AND";
+  node->DataType = dtBoolean;
+  node->SetDataSize(2);
+  node->First = left.release();
+  node->Second = right.release();
+  node->First->Parent = node->Second->Parent = node.get();
+  return node;
+}
+
+// One condition between two tables, oriented from Outer to Inner.
+struct TJoinEdge {
+  TSourceTable* Left;
+  TSourceTable* Right;
+  uint8_t Kind;  // jkInner or jkLeft (Left outer, Right inner)
+  TExpTreePtr Condition;
+};
+
+void SwapOperands(TExpToken& comparison) {
+  std::swap(comparison.First, comparison.Second);
+  comparison.Code = Mirrored(comparison.Code);
+}
+
+// A table's texts are in its code page; the statement's are UTF-8.
+void ConvertTextConstants(TExpToken* node, uint16_t languageId) {
+  for (; node; node = node->Next) {
+    if (node->Kind == nkConstant && node->DataType == dtString && !node->IsNull)
+      node->SetText(FieldTextFromUtf8(languageId, node->AsText()));
+    ConvertTextConstants(node->First, languageId);
+    ConvertTextConstants(node->Second, languageId);
+    ConvertTextConstants(node->Third, languageId);
+  }
+}
+
+// Comparisons written constant first are turned round, so that the index
+// code finds the column on the left.
+void PutColumnsFirst(TExpToken* node) {
+  if (!node) return;
+  if (node->Kind == nkBinary && (node->Code == opAnd || node->Code == opOr)) {
+    PutColumnsFirst(node->First);
+    PutColumnsFirst(node->Second);
+    return;
+  }
+  if (node->Kind == nkUnary && node->Code == opNot) return PutColumnsFirst(node->First);
+  if (IsComparison(node) && !ReferencesColumn(node->First) && ReferencesColumn(node->Second)) SwapOperands(*node);
+}
+
+// The condition copied for the table's filter.
+TExpToken* PrepareTableCondition(TSourceTable& table, const TExpToken& condition) {
+  TExpTreePtr copy(CloneTokenTree(&condition));
+  PutColumnsFirst(copy.get());
+  const uint16_t language = table.Cursor->LanguageId();
+  if (language != 0) ConvertTextConstants(copy.get(), language);
+  const TFormatSettings settings = GetLocaleFormatSettings(language, table.Cursor->SortId());
+  const TExpEvalContext context{nullptr, language, table.Cursor->SortId(), &settings};
+  return CopyConditionForTable(context, *copy, true, false);
+}
+
+void InstallTableFilter(TSourceTable& table, const TExpToken& condition) {
+  TExpTreePtr prepared(PrepareTableCondition(table, condition));
+  TFilter* filter = table.Cursor->AddFilter(nullptr, {}, true, false, false, false, nullptr, true, prepared.get());
+  prepared.release();
+  table.Cursor->ActivateFilter(filter);
+  if (!filter->Active) RaiseSqlError("Internal table filter error");
+  ++table.FilterCount;
+}
+
+class TPlanner {
+public:
+  explicit TPlanner(TDataQuery& query) : query(query) {}
+
+  void Run() {
+    TakeConditions();
+    ClassifyEdges();
+    ChooseRoot();
+    BuildTree();
+    PlaceSingleTableConditions();
+  }
+
+private:
+  TDataQuery& query;
+  // Conditions on one table: from an ON clause, or from WHERE.
+  std::vector<std::pair<TSourceTable*, TExpTreePtr>> onSingle, whereSingle;
+  std::vector<TJoinEdge> edges;
+  TExpTreePtr rowWhere;
+  TExpTreePtr rowJoins;
+  std::set<TSourceTable*> leftTargets;
+  TSourceTable* root = nullptr;
+  bool singlesInstalled = false;
+
+  TExpTreePtr Checked(const TExpToken& condition) {
+    TExpTreePtr copy(CloneTokenTree(&condition));
+    TSourceColumnResolver resolver(query);
+    TExpCheckContext check{SqlErrorCode, {}, WhereContext, &resolver, SourceFormatSettings(query)};
+    TypeCheckExpression(check, true, nullptr, copy.get());
+    if (copy->DataType != dtBoolean) RaiseSqlError("WHERE or JOIN clause must be a boolean expression");
+    return copy;
+  }
+
+  void Take(TExpTreePtr condition, uint8_t kind, bool fromJoin) {
+    std::vector<TExpTreePtr> parts;
+    SplitConjuncts(std::move(condition), parts);
+    for (TExpTreePtr& part : parts) {
+      const TTableSet tables = TablesOf(part.get());
+      if (tables.size() == 1 && !HasSubSelect(part.get())) {
+        (fromJoin ? onSingle : whereSingle).emplace_back(*tables.begin(), std::move(part));
+        continue;
+      }
+      if (tables.size() >= 2 && IsComparison(part.get()) && ReferencesColumn(part->First) &&
+          ReferencesColumn(part->Second)) {
+        const TTableSet left = TablesOf(part->First), right = TablesOf(part->Second);
+        if (left.size() != 1 || right.size() != 1)
+          RaiseSqlError(
+              "The join condition cannot contain multiple table correlation names in either the left or right "
+              "operand in WHERE or JOIN clause");
+        if (*left.begin() != *right.begin() && !HasSubSelect(part.get())) {
+          TJoinEdge edge{*left.begin(), *right.begin(), kind == jkLeft ? jkLeft : jkInner, std::move(part)};
+          edges.push_back(std::move(edge));
+          continue;
+        }
+      }
+      rowWhere = AndTogether(std::move(rowWhere), std::move(part));
+    }
+  }
+
+  void TakeConditions() {
+    for (const TJoinClause& clause : query.JoinClauses) {
+      TExpTreePtr checked = Checked(*clause.Condition);
+      Take(std::move(checked), clause.Kind == jkRight ? jkLeft : clause.Kind, true);
+    }
+    if (query.Where) Take(Checked(*query.Where), jkInner, false);
+  }
+
+  // A left join's outer table is the one listed first: the table of the
+  // JOIN clause is the inner one, and a right-joined table was put first.
+  void ClassifyEdges() {
+    for (TJoinEdge& edge : edges) {
+      if (edge.Kind != jkLeft) continue;
+      if (PositionInList(edge.Left) > PositionInList(edge.Right)) {
+        std::swap(edge.Left, edge.Right);
+        SwapOperands(*edge.Condition);
+      }
+    }
+    for (TJoinEdge& edge : edges)
+      if (edge.Kind == jkLeft) leftTargets.insert(edge.Right);
+    for (TSourceTable* target : leftTargets) {
+      std::set<TSourceTable*> partners;
+      for (const TJoinEdge& edge : edges)
+        if (edge.Left == target || edge.Right == target) partners.insert(edge.Left == target ? edge.Right : edge.Left);
+      if (partners.size() > 1)
+        RaiseSqlError("Internal join error - table correlation name \"" + target->CorrelationName + "\"" +
+                      " is target of multiple " + "join conditions in WHERE or JOIN clause");
+    }
+  }
+
+  size_t PositionInList(const TSourceTable* table) const {
+    for (size_t i = 0; i < query.SourceTables.size(); ++i)
+      if (query.SourceTables[i].get() == table) return i;
+    return 0;
+  }
+
+  // The tables a walk from start reaches along the conditions: inner ones
+  // either way, left ones only from their outer table.
+  std::set<TSourceTable*> Reach(TSourceTable* start) const {
+    std::set<TSourceTable*> seen{start};
+    std::deque<TSourceTable*> queue{start};
+    while (!queue.empty()) {
+      TSourceTable* at = queue.front();
+      queue.pop_front();
+      for (const TJoinEdge& edge : edges) {
+        TSourceTable* next = nullptr;
+        if (edge.Left == at) next = edge.Right;
+        if (edge.Right == at && edge.Kind == jkInner) next = edge.Left;
+        if (next && seen.insert(next).second) queue.push_back(next);
+      }
+    }
+    return seen;
+  }
+
+  void InstallSingles() {
+    for (auto& [table, condition] : onSingle) InstallTableFilter(*table, *condition);
+    for (auto& [table, condition] : whereSingle)
+      if (!leftTargets.count(table)) InstallTableFilter(*table, *condition);
+    singlesInstalled = true;
+  }
+
+  // The smallest restricted table drives, when it is allowed to: it is no
+  // left join's inner table and reaches every table the first one reaches.
+  void ChooseRoot() {
+    root = query.SourceTables.front().get();
+    if (query.SourceTables.size() < 2 || query.NoJoinOptimize) return;
+    InstallSingles();
+    const std::set<TSourceTable*> wanted = Reach(root);
+    int32_t best = root->Cursor->GetRecordCount();
+    for (const auto& owned : query.SourceTables) {
+      TSourceTable* table = owned.get();
+      if (table == root || leftTargets.count(table) || !wanted.count(table)) continue;
+      const int32_t count = table->Cursor->GetRecordCount();
+      if (count >= best) continue;
+      const std::set<TSourceTable*> reached = Reach(table);
+      if (!std::includes(reached.begin(), reached.end(), wanted.begin(), wanted.end())) continue;
+      best = count;
+      root = table;
+    }
+  }
+
+  TTableJoin& JoinTo(TSourceTable* from, TSourceTable* to, uint8_t kind) {
+    for (auto& join : from->Joins)
+      if (join->Target == to) return *join;
+    auto join = std::make_unique<TTableJoin>();
+    join->Kind = kind;
+    join->Target = to;
+    to->JoinedFrom = from;
+    to->JoinedKind = kind;
+    from->Joins.push_back(std::move(join));
+    return *from->Joins.back();
+  }
+
+  // Breadth first from the root; a condition between two tables already
+  // joined would close a cycle and is tested row by row instead.
+  void BuildTree() {
+    for (const auto& table : query.SourceTables) {
+      table->Joins.clear();
+      table->JoinedFrom = nullptr;
+      table->JoinedKind = jkNone;
+    }
+    std::set<TSourceTable*> placed{root};
+    std::vector<TSourceTable*> order{root};
+    std::vector<bool> used(edges.size(), false);
+    for (size_t at = 0; at < order.size(); ++at) {
+      TSourceTable* outer = order[at];
+      for (size_t e = 0; e < edges.size(); ++e) {
+        TJoinEdge& edge = edges[e];
+        if (used[e]) continue;
+        TSourceTable* inner = nullptr;
+        if (edge.Left == outer) {
+          inner = edge.Right;
+        } else if (edge.Right == outer && edge.Kind == jkInner) {
+          inner = edge.Left;
+          SwapOperands(*edge.Condition);
+          std::swap(edge.Left, edge.Right);
+        }
+        if (!inner) continue;
+        used[e] = true;
+        if (placed.count(inner) && inner->JoinedFrom != outer) {
+          rowWhere = AndTogether(std::move(rowWhere), std::move(edge.Condition));
+          continue;
+        }
+        // The inner table's side goes first: it is what its filter tests.
+        SwapOperands(*edge.Condition);
+        TTableJoin& join = JoinTo(outer, inner, edge.Kind);
+        if (join.Kind == jkNone) join.Kind = edge.Kind;
+        join.Condition = AndTogether(std::move(join.Condition), std::move(edge.Condition));
+        if (placed.insert(inner).second) order.push_back(inner);
+      }
+    }
+    // Conditions no walk reached (both tables placed through others).
+    for (size_t e = 0; e < edges.size(); ++e)
+      if (!used[e]) rowWhere = AndTogether(std::move(rowWhere), std::move(edges[e].Condition));
+    // Tables without a condition to the others pair with every row.
+    for (const auto& owned : query.SourceTables) {
+      if (placed.count(owned.get())) continue;
+      JoinTo(order.back(), owned.get(), jkNone);
+      placed.insert(owned.get());
+      order.push_back(owned.get());
+    }
+    // Nesting order: depth first, so that a table's subtree follows it.
+    query.NestingOrder.clear();
+    std::function<void(TSourceTable*)> visit = [&](TSourceTable* table) {
+      query.NestingOrder.push_back(table);
+      for (const auto& join : table->Joins) visit(join->Target);
+    };
+    visit(root);
+  }
+
+  void PlaceSingleTableConditions() {
+    if (!singlesInstalled) InstallSingles();
+    // A WHERE condition on a left join's inner table tests the joined row,
+    // so that an unmatched row is judged on its blank fields.
+    for (auto& [table, condition] : whereSingle)
+      if (leftTargets.count(table)) rowJoins = AndTogether(std::move(rowJoins), std::move(condition));
+    query.RowWhere = std::move(rowWhere);
+    query.RowJoins = std::move(rowJoins);
+  }
+};
+
+// The join's condition with the outer tables' current values in place:
+// each comparison's outer side (its second operand) is evaluated.
+TExpTreePtr BindJoin(TDataQuery& query, TSourceTable& target, const TExpToken& condition) {
+  TExpTreePtr bound(CloneTokenTree(&condition));
+  std::function<void(TExpToken*)> bind = [&](TExpToken* node) {
+    if (node->Kind == nkBinary && node->Code == opAnd) {
+      bind(node->First);
+      bind(node->Second);
+      return;
+    }
+    TSourceColumnValues columns;
+    TExpEvalContext context = SourceEvalContext(query, &columns);
+    TExpTreePtr value(EvaluateExpression(context, *node->Second));
+    value->Kind = nkConstant;
+    value->Parent = node;
+    TExpToken* old = node->Second;
+    node->Second = value.release();
+    FreeTokenTree(old);
+  };
+  bind(bound.get());
+  return TExpTreePtr(PrepareTableCondition(target, *bound));
+}
+
+void BindAndInstall(TDataQuery& query, TTableJoin& join) {
+  TSourceTable& target = *join.Target;
+  TExpTreePtr bound = BindJoin(query, target, *join.Condition);
+  if (!join.Filter) {
+    join.Filter = target.Cursor->AddFilter(nullptr, {}, true, false, false, false, nullptr, true, bound.get());
+    bound.release();
+    target.Cursor->ActivateFilter(join.Filter);
+  } else {
+    target.Cursor->UpdateFilter(bound.get(), join.Filter);
+    bound.release();
+  }
+}
+
+}  // namespace
+
+void ClearPlan(TDataQuery& query) {
+  for (const auto& table : query.SourceTables) {
+    if (table->Cursor && table->Cursor->IsOpen() && (table->FilterCount > 0 || !table->Joins.empty() || table->JoinedFrom))
+      table->Cursor->DropFilter(nullptr);
+    table->FilterCount = 0;
+    table->Joins.clear();
+    table->JoinedFrom = nullptr;
+    table->JoinedKind = jkNone;
+  }
+  query.RowWhere.reset();
+  query.RowJoins.reset();
+  query.NestingOrder.clear();
+}
+
+void PlanConditions(TDataQuery& query) {
+  ClearPlan(query);
+  TPlanner(query).Run();
+}
+
+bool RowPasses(TDataQuery& query) {
+  if (!query.RowWhere && !query.RowJoins) return true;
+  TSourceColumnValues columns;
+  const TExpEvalContext context = SourceEvalContext(query, &columns);
+  for (const TExpToken* condition : {query.RowWhere.get(), query.RowJoins.get()}) {
+    if (!condition) continue;
+    TExpTreePtr value(EvaluateExpression(context, *condition));
+    if (value->IsNull || !value->AsBoolean()) return false;
+  }
+  return true;
+}
+
+namespace {
+
+// The tables after index that belong to the subtree of the table there.
+size_t SubtreeEnd(const std::vector<TSourceTable*>& order, size_t index) {
+  size_t end = index + 1;
+  while (end < order.size()) {
+    const TSourceTable* up = order[end]->JoinedFrom;
+    while (up && up != order[index]) up = up->JoinedFrom;
+    if (!up) break;
+    ++end;
+  }
+  return end;
+}
+
+class TNestedLoop {
+public:
+  TNestedLoop(TDataQuery& query, const std::function<bool()>& row)
+      : query(query), order(query.NestingOrder), row(row) {}
+
+  bool Loop(size_t index) {
+    if (index >= order.size()) return row();
+    TSourceTable& table = *order[index];
+    TTableJoin* join = nullptr;
+    if (table.JoinedFrom)
+      for (auto& candidate : table.JoinedFrom->Joins)
+        if (candidate->Target == &table) join = candidate.get();
+    if (join && join->Kind != jkNone && join->Condition) BindAndInstall(query, *join);
+    TDataCursor& cursor = *table.Cursor;
+    cursor.SetToBegin();
+    bool matched = false;
+    while (cursor.GetNextRecord(table.Record.data()) == 0) {
+      matched = true;
+      table.HasRow = true;
+      if (!Loop(index + 1)) return false;
+    }
+    if (!matched && join && join->Kind == jkLeft) {
+      const size_t end = SubtreeEnd(order, index);
+      for (size_t i = index; i < end; ++i) order[i]->HasRow = false;
+      return Loop(end);
+    }
+    return true;
+  }
+
+private:
+  TDataQuery& query;
+  const std::vector<TSourceTable*>& order;
+  const std::function<bool()>& row;
+};
+
+}  // namespace
+
+void ForEachJoinedRow(TDataQuery& query, const std::function<bool()>& row) {
+  if (query.NestingOrder.empty()) return;
+  TNestedLoop(query, row).Loop(0);
+}

@@ -1,0 +1,265 @@
+#include "sqlResultColumns.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "engCursor.h"
+#include "engDataHeader.h"
+#include "engDataLayout.h"
+#include "engDirectory.h"
+#include "engExpTypeCheck.h"
+#include "engExpShortText.h"
+#include "engExpTypes.h"
+#include "engKeyEncoding.h"
+#include "engLittleEndian.h"
+#include "engPaths.h"
+#include "engSession.h"
+#include "engStrings.h"
+#include "sqlColumns.h"
+#include "rtlStrUtils.h"
+#include "sqlErrors.h"
+#include "sqlPaths.h"
+#include "sqlEvaluation.h"
+#include "sqlQuery.h"
+#include "sqlStatement.h"
+
+namespace {
+
+constexpr const char* SourceColumns = "source columns";
+constexpr const char* AvgCountPrefix = "Sys__Avg__Count";
+
+std::string FieldNameOf(const uint8_t* desc) { return GetShortString(desc + FieldDescNameOffset, FieldNameLimit); }
+
+std::unique_ptr<TResultField> ColumnOfField(TSourceTable& table, int fieldNo) {
+  auto column = std::make_unique<TResultField>();
+  column->SourceQualifier = table.CorrelationName;
+  column->SourceName = FieldNameOf(table.FieldDesc(fieldNo));
+  column->Name = column->SourceName;
+  column->Source = &table;
+  column->SourceFieldNo = uint16_t(fieldNo);
+  TExpTreePtr reference(NewToken());
+  reference->Kind = nkColumn;
+  reference->Name = column->SourceName;
+  reference->CorrelationName = table.CorrelationName;
+  reference->Text = column->SourceName;
+  column->Tree = std::move(reference);
+  return column;
+}
+
+const char* AggregateName(uint8_t aggregate) {
+  switch (aggregate) {
+    case agSum:
+      return "SUM";
+    case agMin:
+      return "MIN";
+    case agMax:
+      return "MAX";
+    default:
+      return "AVG";
+  }
+}
+
+const char* AggregateWord(uint8_t aggregate) {
+  switch (aggregate) {
+    case agSum:
+      return "Sum Of ";
+    case agMin:
+      return "Min Of ";
+    case agMax:
+      return "Max Of ";
+    case agAvg:
+      return "Average Of ";
+    case agCount:
+      return "Count Of ";
+    default:
+      return "";
+  }
+}
+
+}  // namespace
+
+uint8_t ResultFieldType(const TResultField& column) {
+  if (column.Aggregate == agAvg) return dtFloat;
+  if (column.Aggregate == agCount) return dtInteger;
+  if (column.Aggregate == agSum && column.DataType == dtSmallInt) return dtInteger;
+  return column.DataType;
+}
+
+void ResolveResultColumns(TDataQuery& query) {
+  // "*" items become one column per field, in place.
+  std::vector<std::unique_ptr<TResultField>> columns;
+  for (auto& column : query.ResultFields) {
+    if (!column->AllColumns) {
+      columns.push_back(std::move(column));
+      continue;
+    }
+    if (!column->GeneratedName)
+      RaiseSqlError("Invalid use of column correlation name '" + column->Name + "'" + " for " + "'" + "*" + "'" +
+                    " specified in source columns");
+    if (!column->SourceQualifier.empty()) {
+      TSourceTable* table = query.FindCorrelation(column->SourceQualifier);
+      if (!table) RaiseInvalidColumn("*", column->SourceQualifier, SourceColumns);
+      for (int i = 1; i <= table->FieldCount; ++i) columns.push_back(ColumnOfField(*table, i));
+      continue;
+    }
+    std::vector<TSourceTable*> byPosition;
+    for (auto& table : query.SourceTables) byPosition.push_back(table.get());
+    std::stable_sort(byPosition.begin(), byPosition.end(),
+                     [](const TSourceTable* a, const TSourceTable* b) { return a->Position < b->Position; });
+    for (TSourceTable* table : byPosition)
+      for (int i = 1; i <= table->FieldCount; ++i) columns.push_back(ColumnOfField(*table, i));
+  }
+  query.ResultFields = std::move(columns);
+  if (query.ResultFields.size() > size_t(MaxResultColumns))
+    RaiseSqlError("Maximum number of columns (" + std::to_string(MaxResultColumns) + ") in result set exceeded");
+
+  bool anyAggregate = false, anyPlain = false;
+  TSourceColumnResolver resolver(query);
+  const TExpCheckContext check{SqlErrorCode, {}, "source column expression", &resolver, SourceFormatSettings(query)};
+  uint16_t fieldNo = 0;
+  for (auto& column : query.ResultFields) {
+    column->FieldNo = uint16_t(++fieldNo);
+    (column->Aggregate != agNone ? anyAggregate : anyPlain) = true;
+    if (column->CountStar) {
+      column->Source = query.SourceTables.front().get();
+      column->DataType = dtInteger;
+      column->Size = 4;
+      if (column->GeneratedName) column->Name = std::string("Count Of ") + "*";
+      continue;
+    }
+    TExpToken* tree = column->Tree.get();
+    if (tree->Kind == nkColumn && !tree->SourceTable) {
+      uint16_t sourceField = 0;
+      TSourceTable* table = query.FindSourceTable(tree->CorrelationName, tree->Name, sourceField);
+      if (!table || sourceField == 0) RaiseInvalidColumn(tree->Name, tree->CorrelationName, SourceColumns);
+    }
+    column->Parsed.reset(CloneTokenTree(tree));
+    TypeCheckExpression(check, false, nullptr, tree);
+    if (column->Aggregate != agNone && column->Aggregate != agCount && !IsNumberType(tree->DataType) &&
+        !IsDateTimeType(tree->DataType))
+      RaiseSqlError(std::string(AggregateName(column->Aggregate)) + " aggregate function " +
+                    "must contain a numeric, date, time, or timestamp expression in source column expression");
+    // An expression that is a column after all is a plain column.
+    if (tree->Kind == nkColumn && tree->SourceTable) {
+      column->Computed = false;
+      column->Source = static_cast<TSourceTable*>(tree->SourceTable);
+      column->SourceFieldNo = tree->FieldNo;
+      column->SourceName = tree->Name;
+      column->SourceQualifier = tree->CorrelationName;
+      if (column->GeneratedName && column->Aggregate == agNone) column->Name = tree->Name;
+    } else {
+      column->Computed = true;
+      if (column->Aggregate == agNone) query.HasComputed = true;
+    }
+    column->DataType = tree->DataType;
+    column->SubType = tree->SubType == stAutoInc ? uint8_t(stNone) : tree->SubType;
+    column->Size = tree->DataType == dtBlob ? 4 : tree->DataSize;
+    column->Scale = tree->Scale;
+    const int32_t size = column->Size;
+    if ((column->DataType == dtString && size - 1 > MaxResultTextSize) ||
+        (column->DataType == dtBytes && size > MaxResultTextSize))
+      RaiseSqlError("Column expression '" + (column->ExpressionText.empty() ? column->Name : column->ExpressionText) +
+                    "'" + " exceeds the maximum allowable field size");
+    if (column->DataType == dtBlob) query.HasBlobColumn = true;
+  }
+  if (anyAggregate && anyPlain && query.GroupBy.empty())
+    RaiseSqlError("Invalid use of aggregate function(s), the necessary GROUP BY clause is missing");
+}
+
+void NameResultColumns(TDataQuery& query) {
+  std::vector<std::string> taken;
+  for (auto& column : query.ResultFields) {
+    std::string base;
+    if (!column->GeneratedName) {
+      base = column->Name;
+    } else if (column->CountStar) {
+      base = std::string("Count Of ") + "*";
+    } else if (!column->Computed) {
+      base = AggregateWord(column->Aggregate) + column->SourceName;
+    } else if (column->Aggregate != agNone) {
+      base = std::string(AggregateWord(column->Aggregate)) + "Expr";
+    } else {
+      base = "Expression";
+    }
+    base = ShortText(base.substr(0, MaxResultNameLength));
+    std::string name = base;
+    auto exists = [&taken](const std::string& candidate) {
+      return std::any_of(taken.begin(), taken.end(), [&](const std::string& other) { return SameText(other, candidate); });
+    };
+    for (int counter = 1; exists(name); ++counter) {
+      const std::string suffix = "_" + std::to_string(counter);
+      name = base.substr(0, std::min(base.size(), size_t(MaxResultNameLength) - suffix.size())) + suffix;
+    }
+    column->Name = name;
+    taken.push_back(name);
+  }
+}
+
+std::vector<uint8_t> AnswerFieldDescs(const TDataQuery& query) {
+  std::vector<uint8_t> descs;
+  int number = 0;
+  auto add = [&](const std::string& name, uint8_t type, uint8_t subType, int32_t size, uint8_t scale) {
+    descs.resize(descs.size() + FieldDescSize, 0);
+    uint8_t* desc = descs.data() + descs.size() - FieldDescSize;
+    PutLE16(desc + FieldDescNumberOffset, uint16_t(++number));
+    PutShortString(desc + FieldDescNameOffset, name, FieldNameLimit, false);
+    desc[FieldDescTypeOffset] = type;
+    desc[FieldDescSubtypeOffset] = subType;
+    if (type == dtString) desc[FieldDescDeclaredSizeOffset] = uint8_t(std::clamp(size - 1, 1, 250));
+    if (type == dtBlob) desc[FieldDescDeclaredSizeOffset] = 1;
+    if (type == dtBcd) desc[FieldDescScaleOffset] = scale;
+  };
+  for (const auto& column : query.ResultFields) {
+    const uint8_t type = ResultFieldType(*column);
+    add(column->Name, type, type == column->DataType ? column->SubType : uint8_t(stNone), column->Size, column->Scale);
+  }
+  for (const auto& column : query.ResultFields)
+    if (column->Aggregate == agAvg)
+      add(AvgCountPrefix + std::to_string(column->FieldNo), dtInteger, stNone, 4, 0);
+  return descs;
+}
+
+void CreateAnswerTable(TDataQuery& query) {
+  TDataSession* session = query.StatementDirectory()->Session();
+  std::string name;
+  if (query.InMemoryTarget) {
+    query.AnswerDirectory = session->OpenDirectory("Memory", "");
+    name = FilePart(query.TargetName);
+  } else if (query.HasInto && HasFolderPart(query.TargetName)) {
+    const std::string folder = FolderPart(query.TargetName);
+    query.AnswerDirectory = session->OpenDirectory(folder, folder);
+    name = FilePart(query.TargetName);
+  } else {
+    const std::string folder = session->GetPrivateDirectory();
+    query.AnswerDirectory = session->OpenDirectory(folder, folder);
+    name = query.HasInto ? query.TargetName : query.AnswerDirectory->GetTempTableName(false);
+  }
+  std::vector<uint8_t> descs = AnswerFieldDescs(query);
+  TTableDefinition definition;
+  definition.FieldDescs = descs.data();
+  definition.FieldCount = int32_t(descs.size() / FieldDescSize);
+  definition.LanguageId = query.LanguageId;
+  definition.SortId = query.SortId;
+  definition.BlobBlockSize = query.BlobBlockSize;
+  definition.Description = query.Description;
+  definition.UserMajorVersion = query.UserMajorVersion;
+  definition.UserMinorVersion = query.UserMinorVersion;
+  definition.Encrypted = query.Encrypted;
+  definition.Password = query.Password;
+  const bool addedPassword = query.Encrypted && !session->PasswordExists(query.Password);
+  if (addedPassword) session->AddPassword(query.Password);
+  try {
+    auto answer = std::make_unique<TDataCursor>(query.AnswerDirectory);
+    answer->SetTableName(name);
+    answer->SetExclusive(true);
+    answer->SetInMemory(query.InMemoryTarget);
+    answer->SetTemporaryTable(!query.HasInto);
+    answer->CreateTable(definition, true);
+    answer->Open();
+    query.Answer = std::move(answer);
+  } catch (...) {
+    if (addedPassword) session->RemovePassword(query.Password);
+    throw;
+  }
+  if (addedPassword) session->RemovePassword(query.Password);
+}

@@ -1,0 +1,22 @@
+#pragma once
+// The result columns of a SELECT: "*" expanded, references resolved,
+// expressions typed, names given, and the answer table laid out.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class TDataCursor;
+class TDataQuery;
+struct TResultField;
+
+void ResolveResultColumns(TDataQuery& query);
+// Column names: alias or generated, cut to 30, made unique with "_n".
+void NameResultColumns(TDataQuery& query);
+// The answer table's field descriptors: the result columns, then one
+// hidden count per AVG column.
+std::vector<uint8_t> AnswerFieldDescs(const TDataQuery& query);
+// The answer table created (empty, no index) and opened exclusively.
+void CreateAnswerTable(TDataQuery& query);
+// The result column's field type in a table.
+uint8_t ResultFieldType(const TResultField& column);

@@ -1,0 +1,491 @@
+// SELECT: preparation (columns, clauses, live or canned, the answer table)
+// and execution (filters and joins, the row loop, grouping, distinct and
+// ordering sorts), and what a nested SELECT answers the expression engine.
+
+#include <algorithm>
+#include <cstring>
+#include <functional>
+
+#include "engCursor.h"
+#include "engDataHeader.h"
+#include "engDataLayout.h"
+#include "engDataSort.h"
+#include "engExpEvalCondition.h"
+#include "engExpTypeCheck.h"
+#include "engIndexFile.h"
+#include "engKeyEncoding.h"
+#include "engLittleEndian.h"
+#include "engStrings.h"
+#include "rtlStrUtils.h"
+#include "engTable.h"
+#include "sqlAggregates.h"
+#include "sqlColumns.h"
+#include "rtlStrUtils.h"
+#include "sqlErrors.h"
+#include "sqlEvaluation.h"
+#include "sqlPlanner.h"
+#include "sqlQuery.h"
+#include "sqlResultColumns.h"
+#include "sqlStatement.h"
+
+namespace {
+
+// The result column an ORDER BY or GROUP BY item names; 0 when none.
+int FindResultColumn(const TDataQuery& query, const TColumnItem& item) {
+  if (item.ColumnNo > 0) return item.ColumnNo <= query.ResultFields.size() ? item.ColumnNo : 0;
+  for (const auto& column : query.ResultFields) {
+    if (!item.Qualifier.empty()) {
+      if (SameText(column->SourceQualifier, item.Qualifier) &&
+          (SameText(column->SourceName, item.Name) || SameText(column->Name, item.Name)))
+        return column->FieldNo;
+    } else if (SameText(column->Name, item.Name)) {
+      return column->FieldNo;
+    }
+  }
+  if (item.Qualifier.empty())
+    for (const auto& column : query.ResultFields)
+      if (!column->Computed && SameText(column->SourceName, item.Name)) return column->FieldNo;
+  return 0;
+}
+
+void ResolveItems(TDataQuery& query, std::vector<TColumnItem>& items, const std::string& clause) {
+  for (TColumnItem& item : items) {
+    const int found = FindResultColumn(query, item);
+    if (found == 0) {
+      if (item.ColumnNo > 0)
+        RaiseSqlError("Invalid column number '" + std::to_string(item.ColumnNo) + "'" + " specified in " + clause);
+      RaiseInvalidColumn(item.Name, item.Qualifier, clause);
+    }
+    if (query.ResultFields[size_t(found - 1)]->DataType == dtBlob) {
+      if (item.ColumnNo > 0)
+        RaiseSqlError("Invalid column number '" + std::to_string(item.ColumnNo) + "'" + " specified in " + clause);
+      RaiseSqlError("Invalid BLOB column '" + item.Name + "'" + " specified in " + clause);
+    }
+    item.ColumnNo = uint16_t(found);
+  }
+}
+
+// Resolves HAVING's names against the result columns.
+class TResultColumnResolver final : public TExpColumnResolver {
+public:
+  explicit TResultColumnResolver(const TDataQuery& query) : query(query) {}
+  bool ResolveColumn(TExpToken& node) override {
+    TColumnItem item;
+    item.Name = node.Name;
+    item.Qualifier = node.CorrelationName;
+    const int found = node.FieldNo > 0 && node.SourceTable == &query ? node.FieldNo : FindResultColumn(query, item);
+    if (found == 0) return false;
+    const TResultField& column = *query.ResultFields[size_t(found - 1)];
+    node.FieldNo = uint16_t(found);
+    node.SourceTable = nullptr;
+    node.DataType = ResultFieldType(column);
+    node.SubType = node.DataType == column.DataType ? column.SubType : uint8_t(stNone);
+    node.SetDataSize(node.DataType == dtFloat || node.DataType == dtTimeStamp ? 8 : column.Size);
+    if (node.DataType == dtInteger) node.SetDataSize(4);
+    node.Scale = column.Scale;
+    return true;
+  }
+
+private:
+  const TDataQuery& query;
+};
+
+// Each aggregate of HAVING becomes a reference to the result column that
+// computes the same.
+void ReplaceHavingAggregates(const TDataQuery& query, TExpToken* node) {
+  for (; node; node = node->Next) {
+    if (node->Kind == nkFunction && node->Code >= fnSum && node->Code <= fnAvg) {
+      static constexpr uint8_t Kinds[] = {agSum, agCount, agMin, agMax, agAvg};
+      const uint8_t aggregate = Kinds[node->Code - fnSum];
+      const bool star = node->First && node->First->Kind == nkColumn && node->First->Name == "*";
+      int found = 0;
+      for (const auto& column : query.ResultFields) {
+        if (column->Aggregate != aggregate) continue;
+        if (star ? column->CountStar : (column->Parsed && TokenTreesEqual(column->Parsed.get(), node->First))) {
+          found = column->FieldNo;
+          break;
+        }
+      }
+      if (found == 0) RaiseSqlError("Expression in HAVING clause not found in source columns");
+      TExpToken* argument = node->First;
+      node->First = nullptr;
+      FreeTokenTree(argument);
+      node->Kind = nkColumn;
+      node->Code = 0;
+      node->FieldNo = uint16_t(found);
+      node->SourceTable = const_cast<TDataQuery*>(&query);
+      node->Name = query.ResultFields[size_t(found - 1)]->Name;
+      continue;
+    }
+    ReplaceHavingAggregates(query, node->First);
+    ReplaceHavingAggregates(query, node->Second);
+    ReplaceHavingAggregates(query, node->Third);
+  }
+}
+
+// The index whose fields, directions and case serve the ORDER BY; -1 when
+// none does.
+int FindOrderIndex(const TDataQuery& query, const TSourceTable& table) {
+  std::vector<std::pair<uint16_t, bool>> wanted;
+  bool text = false;
+  for (const TColumnItem& item : query.OrderBy) {
+    const int found = FindResultColumn(query, item);
+    if (found == 0) return -1;
+    const TResultField& column = *query.ResultFields[size_t(found - 1)];
+    if (column.Computed || column.Aggregate != agNone || column.Source != &table) return -1;
+    wanted.emplace_back(column.SourceFieldNo, item.Descending);
+    text = text || column.DataType == dtString;
+  }
+  TDataCursor& cursor = *table.Cursor;
+  const int secondaries = cursor.Table()->IndexFile().GetSecondaryCount();
+  for (int n = cursor.PrimaryIsNatural() ? 1 : 0; n <= secondaries; ++n) {
+    uint8_t desc[IndexDescSize];
+    cursor.GetIndexDesc(n, desc);
+    if (desc[IdxDescFieldCount] != wanted.size()) continue;
+    bool fits = !text || bool(desc[IdxDescCaseInsensitive]) == query.OrderByNoCase;
+    for (size_t i = 0; fits && i < wanted.size(); ++i) {
+      const bool descending = desc[IdxDescDescending] || desc[IdxDescFieldDescending + i];
+      fits = GetLE16(desc + IdxDescFieldNumbers + 2 * i) == wanted[i].first && descending == wanted[i].second;
+    }
+    if (fits) return n;
+  }
+  return -1;
+}
+
+TSortKeyField SortKey(TDataCursor& answer, int fieldNo, bool descending) {
+  TSortKeyField key;
+  answer.GetFieldDesc(fieldNo, key.Desc);
+  key.Descending = descending;
+  return key;
+}
+
+// Read locks on every source table for the build, released on every way out.
+class TReadLocks {
+public:
+  TReadLocks(TDataQuery& query, bool take) {
+    if (!take) return;
+    for (const auto& table : query.SourceTables) {
+      table->Cursor->BeginRead();
+      locked.push_back(table->Cursor.get());
+    }
+  }
+  ~TReadLocks() {
+    for (TDataCursor* cursor : locked) cursor->EndRead();
+  }
+  TReadLocks(const TReadLocks&) = delete;
+  TReadLocks& operator=(const TReadLocks&) = delete;
+
+private:
+  std::vector<TDataCursor*> locked;
+};
+
+}  // namespace
+
+void TDataQuery::PrepareSelect() {
+  if (Distinct && Grouping) Distinct = false;
+  OpenSourceTables(!LiveRequested);
+  const TDataCursor& first = *SourceTables.front()->Cursor;
+  if (!HasLanguage) LanguageId = first.LanguageId();
+  if (!HasSort) SortId = HasLanguage ? SortId : first.SortId();
+  ResolveResultColumns(*this);
+  NameResultColumns(*this);
+  if (!Grouping && HasHaving) RaiseSqlError("A GROUP BY clause must exist in order to use the HAVING clause");
+  if (!Grouping &&
+      std::all_of(ResultFields.begin(), ResultFields.end(), [](const auto& column) { return column->Aggregate != agNone; })) {
+    AggregatesOnly = true;
+    Grouping = true;
+  }
+  FastCount = SourceTables.size() == 1 && ResultFields.size() == 1 && ResultFields.front()->CountStar;
+  int orderIndex = -1;
+  const bool single = SourceTables.size() == 1;
+  if (LiveRequested && single) {
+    orderIndex = HasOrderBy ? FindOrderIndex(*this, *SourceTables.front()) : int(NoResultIndex);
+  }
+  // Nested queries are always answer tables: the expression engine filters
+  // them by value, whatever their source.
+  Live = LiveRequested && !HasInto && !Distinct && single && !Grouping && !HasHaving && orderIndex >= 0 &&
+         !Nested && Statement.QueryCount() == 1;
+  if (Live) {
+    ResultIndex = uint8_t(orderIndex);
+    TSourceTable& table = *SourceTables.front();
+    std::vector<uint8_t> descs(ResultFields.size() * FieldDescSize, 0);
+    for (const auto& column : ResultFields) {
+      uint8_t* desc = descs.data() + size_t(column->FieldNo - 1) * FieldDescSize;
+      if (!column->Computed) {
+        std::memcpy(desc, table.FieldDesc(column->SourceFieldNo), FieldDescSize);
+      } else {
+        desc[FieldDescTypeOffset] = column->DataType;
+        desc[FieldDescSubtypeOffset] = column->SubType;
+        if (column->DataType == dtString) desc[FieldDescDeclaredSizeOffset] = uint8_t(std::clamp(column->Size - 1, 1, 250));
+        if (column->DataType == dtBcd) desc[FieldDescScaleOffset] = column->Scale;
+        desc[FieldDescNotStoredOffset] = 1;
+        const TExpToken* expression = column->Tree.get();
+        std::memcpy(desc + FieldDescExpressionOffset, &expression, sizeof expression);
+      }
+      PutLE16(desc + FieldDescNumberOffset, column->FieldNo);
+      PutShortString(desc + FieldDescNameOffset, column->Name, FieldNameLimit, false);
+    }
+    table.Cursor->SetFieldMap(descs.data(), int32_t(ResultFields.size()), true);
+    ResultCursor = table.Cursor.get();
+    return;
+  }
+  // Canned.
+  uint16_t hidden = uint16_t(ResultFields.size());
+  for (auto& column : ResultFields)
+    if (column->Aggregate == agAvg) column->AvgCountFieldNo = ++hidden;
+  if (OrderBy.size() > size_t(MaxResultColumns))
+    RaiseSqlError("Maximum number of columns (" + std::to_string(MaxResultColumns) + ") in ORDER BY clause " + "exceeded");
+  if (GroupBy.size() > size_t(MaxResultColumns))
+    RaiseSqlError("Maximum number of columns (" + std::to_string(MaxResultColumns) + ") in GROUP BY clause " + "exceeded");
+  ResolveItems(*this, OrderBy, "ORDER BY clause");
+  if (!AggregatesOnly) ResolveItems(*this, GroupBy, "GROUP BY clause");
+  if (Distinct) {
+    if (ResultFields.size() > size_t(MaxResultColumns))
+      RaiseSqlError("Maximum number of columns (" + std::to_string(MaxResultColumns) + ") in DISTINCT clause " + "exceeded");
+    for (const auto& column : ResultFields)
+      if (column->DataType == dtBlob)
+        RaiseSqlError("Invalid BLOB column '" + column->Name + "'" + " specified in DISTINCT clause");
+  }
+  CreateAnswerTable(*this);
+  if (Having) {
+    HavingChecked.reset(CloneTokenTree(Having.get()));
+    ReplaceHavingAggregates(*this, HavingChecked.get());
+    TResultColumnResolver resolver(*this);
+    TExpCheckContext check{SqlErrorCode, {}, "HAVING clause", &resolver, SourceFormatSettings(*this)};
+    TypeCheckExpression(check, true, nullptr, HavingChecked.get());
+    if (HavingChecked->DataType != dtBoolean) RaiseSqlError("HAVING clause must be a boolean expression");
+  }
+  auto allAscending = [this] {
+    return !OrderByNoCase &&
+           std::none_of(OrderBy.begin(), OrderBy.end(), [](const TColumnItem& item) { return item.Descending; });
+  };
+  if (HasOrderBy && !GroupBy.empty() && OrderBy.size() == GroupBy.size() && allAscending()) {
+    OrderGiven = true;
+    for (size_t i = 0; i < OrderBy.size(); ++i) OrderGiven = OrderGiven && OrderBy[i].ColumnNo == GroupBy[i].ColumnNo;
+  } else if (HasOrderBy && Distinct && OrderBy.size() == ResultFields.size() && allAscending()) {
+    OrderGiven = true;
+    for (size_t i = 0; i < OrderBy.size(); ++i) OrderGiven = OrderGiven && OrderBy[i].ColumnNo == i + 1;
+  }
+}
+
+namespace {
+
+// One answer row from the current joined row.
+class TRowBuilder {
+public:
+  explicit TRowBuilder(TDataQuery& query) : query(query), answer(*query.Answer), record(answer.CursorRecordSize()) {}
+
+  uint8_t* Build() {
+    answer.ClearRecord(record.data());
+    TSourceColumnValues columns;
+    const TExpEvalContext context = SourceEvalContext(query, &columns);
+    for (const auto& owned : query.ResultFields) {
+      const TResultField& column = *owned;
+      if (column.CountStar) {
+        PutInteger(column.FieldNo, 1);
+        continue;
+      }
+      TExpTreePtr value;
+      if (!column.Computed && column.Source) {
+        value.reset(NewToken());
+        if (column.Source->HasRow) {
+          ReadFieldValue(*column.Source->Cursor, column.Source->Record.data(),
+                         column.Source->FieldDesc(column.SourceFieldNo), *value);
+          value->DataType = column.DataType;
+          value->SubType = column.SubType;
+          value->Scale = column.Scale;
+        } else {
+          value->SetNull();
+          value->IsNull = true;
+        }
+      } else {
+        value.reset(EvaluateExpression(context, *column.Tree));
+      }
+      if (column.Aggregate == agCount) {
+        PutInteger(column.FieldNo, value->IsNull ? 0 : 1);
+        continue;
+      }
+      if (column.Aggregate == agAvg) PutInteger(column.AvgCountFieldNo, value->IsNull ? 0 : 1);
+      if (!StoreFieldValue(answer, record.data(), column.FieldNo, *value, query.EvalSettings))
+        RaiseSqlError("Type mismatch between column " + column.Name + " and expression value in SELECT statement");
+    }
+    return record.data();
+  }
+
+private:
+  TDataQuery& query;
+  TDataCursor& answer;
+  std::vector<uint8_t> record;
+
+  void PutInteger(int fieldNo, int32_t value) {
+    uint8_t bytes[4];
+    std::memcpy(bytes, &value, sizeof bytes);
+    answer.PutField(fieldNo, record.data(), false, bytes);
+  }
+};
+
+// Progress of a row loop: counted when the driving table moves on.
+class TRowProgress {
+public:
+  explicit TRowProgress(TDataQuery& query)
+      : query(query), driver(*query.NestingOrder.front()->Cursor), total(driver.GetRecordCount()) {}
+
+  // True when the handler asks to stop.
+  bool Step() {
+    const uint32_t current = driver.CurrentRecordNumber();
+    if (current == last) return false;
+    last = current;
+    ++counter;
+    return query.Progress(counter, total > 0 ? int32_t(int64_t(counter) * 100 / total) : 100);
+  }
+  void Finish() {
+    if (counter < total || total == 0) query.Progress(total, 100);
+  }
+
+private:
+  TDataQuery& query;
+  TDataCursor& driver;
+  int32_t total;
+  int32_t counter = 0;
+  uint32_t last = 0;
+};
+
+}  // namespace
+
+void TDataQuery::ExecuteSelect() {
+  if (Live) {
+    TDataCursor& cursor = *SourceTables.front()->Cursor;
+    PlanConditions(*this);
+    cursor.SetIndexNo(ResultIndex);
+    cursor.SetToBegin();
+    RecordCount = cursor.GetRecordCount();
+    ResultCursor = &cursor;
+    Executed = true;
+    return;
+  }
+  TReadLocks locks(*this, WithLocks);
+  TDataCursor& answer = *Answer;
+  if (ResultFilter) {
+    answer.DropFilter(nullptr);
+    ResultFilter = nullptr;
+  }
+  answer.EmptyTable();
+  PlanConditions(*this);
+  TRowBuilder builder(*this);
+  TRowProgress progress(*this);
+  if (AggregatesOnly) {
+    std::vector<uint8_t> result(answer.CursorRecordSize(), 0);
+    answer.ClearRecord(result.data());
+    bool first = true;
+    if (FastCount && !RowWhere && !RowJoins) {
+      const int32_t count = NestingOrder.front()->Cursor->GetRecordCount();
+      answer.PutField(1, result.data(), false, &count);
+      first = false;
+    } else {
+      ForEachJoinedRow(*this, [&] {
+        if (progress.Step()) return false;
+        if (!RowPasses(*this)) return true;
+        const uint8_t* row = builder.Build();
+        if (first) {
+          std::memcpy(result.data(), row, result.size());
+          first = false;
+        } else {
+          AccumulateRow(*this, answer, result.data(), row);
+        }
+        return true;
+      });
+    }
+    // Over no rows every aggregate is blank but COUNT, which is 0.
+    if (first)
+      for (const auto& column : ResultFields)
+        if (column->Aggregate == agCount) {
+          const int32_t zero = 0;
+          answer.PutField(column->FieldNo, result.data(), false, &zero);
+        }
+    FinishAverages(*this, answer, result.data());
+    if (MaxRowCount != 0) answer.InsertRecord(result.data(), false);
+  } else {
+    int32_t rows = 0;
+    ForEachJoinedRow(*this, [&] {
+      if (progress.Step()) return false;
+      if (!RowPasses(*this)) return true;
+      if (MaxRowCount >= 0 && rows >= MaxRowCount) return false;
+      uint8_t* row = builder.Build();
+      answer.InsertRecord(row, false);
+      ++rows;
+      return true;
+    });
+    if (Distinct) {
+      std::vector<TSortKeyField> keys;
+      for (const auto& column : ResultFields) keys.push_back(SortKey(answer, column->FieldNo, false));
+      answer.SortRecords(keys.data(), int(keys.size()), false, TSortDuplicates::Distinct, nullptr);
+    } else if (Grouping) {
+      std::vector<TSortKeyField> keys;
+      for (const TColumnItem& item : GroupBy) keys.push_back(SortKey(answer, item.ColumnNo, false));
+      TSortGroupCallbacks callbacks;
+      callbacks.Accumulate = [this, &answer](uint8_t* group, const uint8_t* record) {
+        AccumulateRow(*this, answer, group, record);
+      };
+      if (HasAverage) callbacks.Finish = [this, &answer](uint8_t* group) { FinishAverages(*this, answer, group); };
+      if (HavingChecked)
+        callbacks.Keep = [this, &answer](const uint8_t* group) {
+          TRecordColumnValues columns(answer, group);
+          TExpEvalContext context = SourceEvalContext(*this, &columns);
+          TExpTreePtr holds(EvaluateExpression(context, *HavingChecked));
+          return !holds->IsNull && holds->AsBoolean();
+        };
+      answer.SortRecords(keys.data(), int(keys.size()), false, TSortDuplicates::Group, &callbacks);
+    }
+    if (HasOrderBy && !OrderGiven) {
+      std::vector<TSortKeyField> keys;
+      for (const TColumnItem& item : OrderBy) keys.push_back(SortKey(answer, item.ColumnNo, item.Descending));
+      answer.SortRecords(keys.data(), int(keys.size()), OrderByNoCase, TSortDuplicates::None, nullptr);
+    }
+  }
+  progress.Finish();
+  answer.SetToBegin();
+  RecordCount = answer.GetRecordCount();
+  ResultCursor = &answer;
+  Executed = true;
+}
+
+// ---- the nested query's answers to the expression engine --------------------
+
+int TDataQuery::ResultColumnCount() { return int(ResultFields.size()); }
+
+bool TDataQuery::ResolveColumnType(TExpToken& node) {
+  if (ResultFields.empty()) return false;
+  const TResultField& column = *ResultFields.front();
+  node.FieldNo = 1;
+  node.DataType = ResultFieldType(column);
+  node.SubType = node.DataType == column.DataType ? column.SubType : uint8_t(stNone);
+  node.SetDataSize(node.DataType == dtFloat ? 8 : column.Size);
+  node.Scale = column.Scale;
+  return true;
+}
+
+bool TDataQuery::ApplyResultFilter(TExpToken& condition) {
+  if (!Answer) return false;
+  TExpTreePtr copy(CloneTokenTree(&condition));
+  // The column of the answer table goes first, the tested value after it.
+  if (copy->First && copy->First->Kind != nkColumn) {
+    std::swap(copy->First, copy->Second);
+  }
+  copy->First->FieldNo = 1;
+  copy->First->SourceTable = nullptr;
+  copy->First->CorrelationName.clear();
+  copy->Second->Kind = nkConstant;
+  const uint16_t language = Answer->LanguageId();
+  const TFormatSettings settings = GetLocaleFormatSettings(language, Answer->SortId());
+  const TExpEvalContext context{nullptr, language, Answer->SortId(), &settings};
+  TExpTreePtr prepared(CopyConditionForTable(context, *copy, true, false));
+  if (!ResultFilter) {
+    ResultFilter = Answer->AddFilter(nullptr, {}, true, false, false, false, nullptr, true, prepared.get());
+    prepared.release();
+    Answer->ActivateFilter(ResultFilter);
+  } else {
+    Answer->UpdateFilter(prepared.get(), ResultFilter);
+    prepared.release();
+  }
+  return Answer->GetRecordCount() > 0;
+}

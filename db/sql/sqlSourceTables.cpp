@@ -1,0 +1,96 @@
+// The query's source tables: their directories and cursors, and the look-up
+// of correlation names and columns.
+
+#include <algorithm>
+
+#include "engCursor.h"
+#include "engDataHeader.h"
+#include "engDataLayout.h"
+#include "engDirectory.h"
+#include "engFieldAccess.h"
+#include "engLittleEndian.h"
+#include "engSession.h"
+#include "engStrings.h"
+#include "rtlStrUtils.h"
+#include "sqlQuery.h"
+#include "sqlStatement.h"
+
+namespace {
+
+constexpr const char* MemoryDatabase = "Memory";
+
+std::string FieldNameOf(const uint8_t* desc) { return GetShortString(desc + FieldDescNameOffset, FieldNameLimit); }
+
+}  // namespace
+
+int TSourceTable::FindField(const std::string& name) const {
+  for (int i = 1; i <= FieldCount; ++i)
+    if (SameText(FieldNameOf(FieldDesc(i)), name)) return i;
+  return 0;
+}
+
+TDataDirectory* TDataQuery::StatementDirectory() const { return Statement.Database(); }
+
+TSourceTable* TDataQuery::FindCorrelation(const std::string& name) const {
+  for (const auto& table : SourceTables)
+    if (SameText(table->CorrelationName, name)) return table.get();
+  return nullptr;
+}
+
+TSourceTable* TDataQuery::FindSourceTable(const std::string& qualifier, const std::string& column,
+                                          uint16_t& fieldNo) const {
+  fieldNo = 0;
+  if (!qualifier.empty()) {
+    TSourceTable* table = FindCorrelation(qualifier);
+    if (table && !column.empty() && column != "*") fieldNo = uint16_t(table->FindField(column));
+    return table;
+  }
+  if (SourceTables.empty()) return nullptr;
+  if (column.empty() || column == "*") return SourceTables.front().get();
+  for (const auto& table : SourceTables) {
+    const int found = table->FindField(column);
+    if (found > 0) {
+      fieldNo = uint16_t(found);
+      return table.get();
+    }
+  }
+  return nullptr;
+}
+
+void TDataQuery::OpenSourceTables(bool readOnly) {
+  TDataSession* session = StatementDirectory()->Session();
+  for (const auto& owned : SourceTables) {
+    TSourceTable& table = *owned;
+    if (table.Cursor) continue;
+    if (table.InMemory) {
+      table.Directory = session->OpenDirectory(MemoryDatabase, "");
+      table.OwnsDirectory = true;
+    } else if (!table.DatabaseName.empty()) {
+      table.Directory = session->OpenDirectory(table.DatabaseName, table.DatabaseName);
+      table.OwnsDirectory = true;
+    } else {
+      table.Directory = StatementDirectory();
+    }
+    auto cursor = std::make_unique<TDataCursor>(table.Directory);
+    cursor->SetTableName(table.TableName);
+    cursor->SetReadOnly(readOnly);
+    cursor->SetInMemory(table.InMemory);
+    cursor->SetSqlSourceTable(true);
+    cursor->SetPasswordHandler(PasswordProc, PasswordContext);
+    cursor->Open();
+    cursor->SetPasswordHandler(nullptr, nullptr);
+    table.FieldCount = cursor->GetFieldCount();
+    table.FieldDescs.assign(size_t(table.FieldCount) * FieldDescSize, 0);
+    for (int i = 1; i <= table.FieldCount; ++i)
+      cursor->GetTableFieldDesc(i, table.FieldDescs.data() + size_t(i - 1) * FieldDescSize);
+    table.Record.assign(cursor->CursorRecordSize(), 0);
+    table.Cursor = std::move(cursor);
+  }
+}
+
+void TDataQuery::CloseSourceTables() {
+  for (const auto& table : SourceTables) {
+    if (table->Cursor) table->Cursor->Close(true);
+    table->Cursor.reset();
+  }
+}

@@ -1,0 +1,113 @@
+#include "sqlStatement.h"
+
+#include "engErrors.h"
+#include "engExpParser.h"
+#include "engExpToken.h"
+#include "engSession.h"
+#include "engDirectory.h"
+#include "engExpEval.h"
+#include "rtlExceptions.h"
+#include "sqlErrors.h"
+#include "sqlParser.h"
+
+TQueryStatement::TQueryStatement(TDataDirectory* database)
+    : database(database), parser(std::make_unique<TExpressionParser>(this)) {
+  queries.push_back(std::make_unique<TDataQuery>(*this));
+}
+
+// Nested queries go first: the main query's source tables may share their
+// tables, and answer tables of nested queries are read by no one after.
+TQueryStatement::~TQueryStatement() {
+  while (!queries.empty()) queries.pop_back();
+}
+
+void TQueryStatement::SetRequestLive(bool live) { MainQuery().LiveRequested = live; }
+
+void TQueryStatement::SetMaxRowCount(int32_t count) { MainQuery().MaxRowCount = count; }
+
+void TQueryStatement::SetPasswordHandler(TSqlPasswordProc proc, void* context) {
+  MainQuery().PasswordProc = proc;
+  MainQuery().PasswordContext = context;
+}
+
+void TQueryStatement::SetProgressHandler(TSqlProgressProc proc, void* context) {
+  MainQuery().ProgressProc = proc;
+  MainQuery().ProgressContext = context;
+}
+
+TDataQuery& TQueryStatement::AddQuery() {
+  queries.push_back(std::make_unique<TDataQuery>(*this));
+  TDataQuery& query = *queries.back();
+  query.PasswordProc = MainQuery().PasswordProc;
+  query.PasswordContext = MainQuery().PasswordContext;
+  return query;
+}
+
+TExpNestedQuery* TQueryStatement::ParseNestedSelect(TExpressionParser& nestedParser) {
+  TDataQuery& query = AddQuery();
+  // The expression grammar's context belongs to the clause around the
+  // SELECT; it is put back for the rest of that clause.
+  const std::string context = nestedParser.ContextName;
+  TSqlParser(query, nestedParser, sourceText).Parse(true);
+  nestedParser.ContextName = context;
+  return &query;
+}
+
+void TQueryStatement::Prepare(const std::string& text, int32_t& position) {
+  // A second Prepare starts from a fresh model that keeps only the
+  // caller's requests.
+  auto fresh = std::make_unique<TDataQuery>(*this);
+  fresh->LiveRequested = MainQuery().LiveRequested;
+  fresh->MaxRowCount = MainQuery().MaxRowCount;
+  fresh->ProgressProc = MainQuery().ProgressProc;
+  fresh->ProgressContext = MainQuery().ProgressContext;
+  fresh->PasswordProc = MainQuery().PasswordProc;
+  fresh->PasswordContext = MainQuery().PasswordContext;
+  while (queries.size() > 1) queries.pop_back();
+  queries.front() = std::move(fresh);
+  params.clear();
+  sourceText = text;
+  const TDataSession* session = database->Session();
+  parser->FormatSettings = GetLocaleFormatSettings(session->LanguageID, session->SortID);
+  parser->ErrorCode = SqlErrorCode;
+  parser->SetText(text);
+  int32_t stoppedAt = 0;
+  try {
+    parser->NextToken();
+    TSqlParser(MainQuery(), *parser, sourceText).Parse(false);
+    stoppedAt = parser->TokenKind() == ';' ? parser->GetTokenOffset() + 1 : int32_t(text.size());
+  } catch (const EConvertError& error) {
+    // A number the scanner cannot hold.
+    parser->ClearText();
+    RaiseSqlError(error.Message);
+  } catch (...) {
+    parser->ClearText();
+    throw;
+  }
+  parser->ClearText();
+  MainQuery().CollectParams(params);
+  for (int i = QueryCount() - 1; i >= 0; --i) QueryAt(i).Prepare();
+  position += stoppedAt;
+}
+
+void TQueryStatement::SetParams(const std::vector<TSqlParamValue>& values) {
+  for (size_t i = 0; i < values.size(); ++i) {
+    if (i >= params.size()) RaiseSqlError("Internal parameter error");
+    AssignParamValue(*params[i], values[i]);
+  }
+}
+
+TDataCursor* TQueryStatement::Execute() {
+  for (int i = QueryCount() - 1; i >= 1; --i) {
+    TDataQuery& query = QueryAt(i);
+    // The rows of INSERT ... SELECT are read by its INSERT.
+    query.Executed = false;
+    query.Execute();
+  }
+  MainQuery().Execute();
+  return MainQuery().ResultCursor;
+}
+
+int32_t TQueryStatement::GetRecordCount() const { return queries.empty() ? 0 : queries.front()->RecordCount; }
+
+double TQueryStatement::GetElapsed() const { return queries.empty() ? 0 : queries.front()->Elapsed; }

@@ -1,0 +1,141 @@
+#pragma once
+// Statements run against tables in a scratch folder; results read back as
+// rows of text, failures as their engine code and message.
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engCursor.h"
+#include "engDataLayout.h"
+#include "engDirectory.h"
+#include "engEngine.h"
+#include "engErrors.h"
+#include "engExpCodes.h"
+#include "engExpToken.h"
+#include "engSession.h"
+#include "rtlDateTime.h"
+#include "sqlColumns.h"
+#include "sqlStatement.h"
+
+using TRows = std::vector<std::string>;
+
+// A value as the tests write it: NULL, numbers plainly, dates yyyy-mm-dd.
+inline std::string ValueText(const TExpToken& value) {
+  if (value.IsNull) return "NULL";
+  char text[64];
+  switch (value.DataType) {
+    case dtString:
+      return value.AsText();
+    case dtBlob:
+      return std::string(reinterpret_cast<const char*>(value.Value), size_t(value.DataSize));
+    case dtBoolean:
+      return value.AsBoolean() ? "TRUE" : "FALSE";
+    case dtSmallInt:
+      return std::to_string(value.AsSmallInt());
+    case dtWord:
+      return std::to_string(value.AsWord());
+    case dtInteger:
+      return std::to_string(value.AsInteger());
+    case dtDate: {
+      int y, m, d;
+      DecodeDate(TDateTime(value.AsInteger() - DateTimeDayOffset), y, m, d);
+      std::snprintf(text, sizeof text, "%04d-%02d-%02d", y, m, d);
+      return text;
+    }
+    case dtTime: {
+      const int32_t ms = value.AsInteger();
+      std::snprintf(text, sizeof text, "%02d:%02d:%02d", ms / 3600000, ms / 60000 % 60, ms / 1000 % 60);
+      return text;
+    }
+    default:
+      std::snprintf(text, sizeof text, "%g", value.AsFloat());
+      return text;
+  }
+}
+
+class SqlTest : public ::testing::Test {
+protected:
+  std::string folder;
+  TDataSession* session = nullptr;
+  TDataDirectory* directory = nullptr;
+  std::vector<std::unique_ptr<TQueryStatement>> statements;
+
+  void SetUp() override {
+    StartEngine();
+    char pattern[] = "/tmp/sqlTestXXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    folder = pattern;
+    session = GetEngineSession();
+    session->SetPrivateDirectory(folder + "/");
+    directory = session->OpenDirectory("", folder);
+  }
+  void TearDown() override {
+    statements.clear();
+    StopEngine();
+    std::filesystem::remove_all(folder);
+  }
+
+  // A prepared statement that lives as long as the test.
+  TQueryStatement& Prepare(const std::string& text, bool live = false) {
+    statements.push_back(std::make_unique<TQueryStatement>(directory));
+    TQueryStatement& statement = *statements.back();
+    statement.SetRequestLive(live);
+    int32_t position = 0;
+    statement.Prepare(text, position);
+    return statement;
+  }
+
+  static TRows Rows(TDataCursor* cursor) {
+    TRows rows;
+    if (!cursor) return rows;
+    std::vector<uint8_t> record(cursor->CursorRecordSize(), 0);
+    cursor->SetToBegin();
+    while (cursor->GetNextRecord(record.data()) == 0) {
+      std::string row;
+      for (int position = 1; position <= cursor->FieldListCount(); ++position) {
+        const uint8_t* desc = cursor->FieldDescAt(position);
+        if (std::string(reinterpret_cast<const char*>(desc + FieldDescNameOffset + 1), desc[FieldDescNameOffset])
+                .rfind("Sys__Avg__Count", 0) == 0)
+          continue;
+        TExpTreePtr value(NewToken());
+        TypeNodeFromField(desc, *value);
+        ReadFieldValue(*cursor, record.data(), desc, *value);
+        if (!row.empty()) row += "|";
+        row += ValueText(*value);
+      }
+      rows.push_back(row);
+    }
+    return rows;
+  }
+
+  TRows Query(const std::string& text, bool live = false) { return Rows(Prepare(text, live).Execute()); }
+
+  int32_t Exec(const std::string& text) {
+    TQueryStatement& statement = Prepare(text);
+    statement.Execute();
+    return statement.GetRecordCount();
+  }
+
+  // "code: message" of the failure, or "" when the statement ran.
+  std::string ErrorOf(const std::string& text) {
+    try {
+      Exec(text);
+    } catch (const EEngineError& error) {
+      return std::to_string(error.ErrorCode) + ": " + error.Message;
+    }
+    return {};
+  }
+
+  // The message of an SQL error, without the code's own prefix.
+  std::string SqlError(const std::string& text) {
+    const std::string error = ErrorOf(text);
+    const std::string prefix = "11949: SQL error - ";
+    return error.rfind(prefix, 0) == 0 ? error.substr(prefix.size()) : "not an SQL error: " + error;
+  }
+};
