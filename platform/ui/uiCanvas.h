@@ -63,6 +63,9 @@ public:
 
   virtual void Draw(int x, int y, const TBitmap& bitmap) = 0;
   virtual void StretchDraw(const TRect& rect, const TBitmap& bitmap) = 0;
+  // Draws the bitmap's pixels except those of transparentColor, at
+  // opacityPercent (100: opaque) over what is there: image lists' glyphs.
+  virtual void DrawMasked(int x, int y, const TBitmap& bitmap, TColor transparentColor, int opacityPercent) = 0;
 
   // Drawing is cut to the clip rectangle while one is set; callers keep
   // the previous value and set it back to restore it.

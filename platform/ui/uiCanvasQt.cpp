@@ -1,5 +1,7 @@
 #include "uiCanvasQt.h"
 
+#include <algorithm>
+
 #include <QFontMetrics>
 #include <QPolygon>
 
@@ -197,6 +199,21 @@ void TQtCanvas::Draw(int x, int y, const TBitmap& bitmap) { Painter().drawImage(
 
 void TQtCanvas::StretchDraw(const TRect& rect, const TBitmap& bitmap) {
   Painter().drawImage(ToQRect(rect), bitmap.Image());
+}
+
+void TQtCanvas::DrawMasked(int x, int y, const TBitmap& bitmap, TColor transparentColor, int opacityPercent) {
+  QImage image = bitmap.Image().convertToFormat(QImage::Format_ARGB32);
+  const QRgb mask = ToQColor(transparentColor).rgb() & 0xFFFFFF;
+  for (int row = 0; row < image.height(); ++row) {
+    auto* line = reinterpret_cast<QRgb*>(image.scanLine(row));
+    for (int col = 0; col < image.width(); ++col)
+      if ((line[col] & 0xFFFFFF) == mask) line[col] = 0;
+  }
+  QPainter& p = Painter();
+  const double opacity = p.opacity();
+  p.setOpacity(opacity * std::clamp(opacityPercent, 0, 100) / 100.0);
+  p.drawImage(QPoint(x, y), image);
+  p.setOpacity(opacity);
 }
 
 void TQtCanvas::ApplyClip() {

@@ -31,6 +31,7 @@ public:
   void FrameRect(const TRect& rect) override;
   void Draw(int x, int y, const TBitmap& bitmap) override;
   void StretchDraw(const TRect& rect, const TBitmap& bitmap) override;
+  void DrawMasked(int x, int y, const TBitmap& bitmap, TColor transparentColor, int opacityPercent) override;
 
   // Ends a painter this canvas opened, so the device's pixels can be read;
   // the next drawing call opens a new one with the same settings.

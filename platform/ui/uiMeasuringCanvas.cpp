@@ -97,6 +97,11 @@ void TMeasuringCanvas::Draw(int x, int y, const TBitmap& bitmap) {
          std::to_string(bitmap.Height()));
 }
 
+void TMeasuringCanvas::DrawMasked(int x, int y, const TBitmap& bitmap, TColor transparentColor, int opacityPercent) {
+  Record("DrawMasked " + std::to_string(x) + "," + std::to_string(y) + " " + std::to_string(bitmap.Width()) + "x" +
+         std::to_string(bitmap.Height()) + " " + std::to_string(opacityPercent) + "%");
+}
+
 void TMeasuringCanvas::StretchDraw(const TRect& rect, const TBitmap& bitmap) {
   Record("StretchDraw " + RectText(rect) + " " + std::to_string(bitmap.Width()) + "x" +
          std::to_string(bitmap.Height()));

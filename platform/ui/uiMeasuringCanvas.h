@@ -26,6 +26,7 @@ public:
   void FrameRect(const TRect& rect) override;
   void Draw(int x, int y, const TBitmap& bitmap) override;
   void StretchDraw(const TRect& rect, const TBitmap& bitmap) override;
+  void DrawMasked(int x, int y, const TBitmap& bitmap, TColor transparentColor, int opacityPercent) override;
 
   // One line per drawing call, e.g. "TextOut 10,20 Hello".
   const std::vector<std::string>& Log() const { return log; }
