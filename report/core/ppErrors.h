@@ -1,0 +1,6 @@
+#pragma once
+// The engine's exception classes.
+
+#include "rtlExceptions.h"
+
+RTL_EXCEPTION_CLASS(EPrintError, Exception);
