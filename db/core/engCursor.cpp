@@ -154,7 +154,7 @@ void TDataCursor::Open() {
   try {
     tableIsReadOnly = table->IsReadOnly();
     table->CursorLink = &CursorTableLink;
-    RepairOnFirstOpen();
+    const bool repaired = RepairOnFirstOpen();
     AskForPassword();
     TakeTableValues();
     currentRecord = DataFile().RecordStack().Take();
@@ -168,7 +168,8 @@ void TDataCursor::Open() {
     windowLast = int32_t(IndexFile().GetRecordCount());
     SetEmptyPosition();
     if (table->IndexRecreated() && table->UseCount() == 1) RebuildDeletedIndex();
-    else if (table->IndexesOutOfStep() && table->UseCount() == 1) RebuildAllIndexes();
+    else if (table->UseCount() == 1 && (table->IndexesOutOfStep() || (repaired && !CheckIndexTrees())))
+      RebuildAllIndexes();
     LoadIndexState(sqlSourceTable ? NaturalOrderIndex : 0);
     UpdateFilterState();
     RebuildWindowAndBitmaps();
@@ -179,9 +180,9 @@ void TDataCursor::Open() {
   }
 }
 
-void TDataCursor::RepairOnFirstOpen() {
-  if (HasOwnFieldList() || table->UseCount() != 1) return;
-  if (table->InTransaction() && table->DataChanged()) return;
+bool TDataCursor::RepairOnFirstOpen() {
+  if (HasOwnFieldList() || table->UseCount() != 1) return false;
+  if (table->InTransaction() && table->DataChanged()) return false;
   table->LockChangeCheck();
   try {
     table->Repair();
@@ -190,6 +191,25 @@ void TDataCursor::RepairOnFirstOpen() {
     throw;
   }
   table->UnlockChangeCheck();
+  return true;
+}
+
+// The trees are compared with the records they name under the same lock
+// as the repair, so no writer changes them meanwhile. A table that cannot
+// be rebuilt (read-only, or an index file just made empty) is left alone:
+// its walks report what damage they meet.
+bool TDataCursor::CheckIndexTrees() {
+  if (table->IsReadOnly() || table->IndexRecreated()) return true;
+  table->LockChangeCheck();
+  bool sound;
+  try {
+    sound = IndexTreesSound();
+  } catch (...) {
+    ReleaseQuietly([this] { table->UnlockChangeCheck(); });
+    throw;
+  }
+  table->UnlockChangeCheck();
+  return sound;
 }
 
 void TDataCursor::AskForPassword() {

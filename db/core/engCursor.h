@@ -520,9 +520,15 @@ private:
   void AskForPassword();
   void TakeTableValues();
   void DeriveFieldFlags();
-  void RepairOnFirstOpen();
+  // True when the table's repair pass ran for this open.
+  bool RepairOnFirstOpen();
   void RebuildDeletedIndex();
   void RebuildAllIndexes();
+  // Every index tree in the order and shape its walks rely on, its keys
+  // those of the records (engCursorIndexCheck.cpp).
+  bool CheckIndexTrees();
+  bool IndexTreesSound();
+  bool IndexTreeSound(uint8_t n, const std::vector<bool>& inUse, std::vector<bool>& pagesTaken);
   void RebuildIndexes(const std::function<void()>& prepare);
   // The 127-byte data file header of the table, open or on disk.
   void ReadDataHeader(uint8_t* header);
