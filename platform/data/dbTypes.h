@@ -1,0 +1,127 @@
+#pragma once
+// The dataset framework's enumerations and shared types. The numeric order
+// of TFieldType and TParamType is a stored format (tables, parameter
+// streams and table definitions hold the numbers): never reorder them.
+
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+#include "rtlSets.h"
+
+enum TFieldType : uint8_t {
+  ftUnknown,      // 0
+  ftString,       // 1
+  ftSmallint,     // 2
+  ftInteger,      // 3
+  ftWord,         // 4
+  ftBoolean,      // 5
+  ftFloat,        // 6
+  ftCurrency,     // 7
+  ftBCD,          // 8
+  ftDate,         // 9
+  ftTime,         // 10
+  ftDateTime,     // 11
+  ftBytes,        // 12
+  ftVarBytes,     // 13
+  ftAutoInc,      // 14
+  ftBlob,         // 15
+  ftMemo,         // 16
+  ftGraphic,      // 17
+  ftFmtMemo,      // 18
+  ftParadoxOle,   // 19
+  ftDBaseOle,     // 20
+  ftTypedBinary,  // 21
+  ftCursor,       // 22
+  ftFixedChar,    // 23
+  ftWideString,   // 24
+  ftLargeint,     // 25
+  ftADT,          // 26
+  ftArray,        // 27
+  ftReference,    // 28
+  ftDataSet,      // 29
+  ftOraBlob,      // 30
+  ftOraClob,      // 31
+  ftVariant,      // 32
+  ftInterface,    // 33
+  ftIDispatch,    // 34
+  ftGuid          // 35
+};
+inline constexpr int FieldTypeCount = ftGuid + 1;
+
+// "ftUnknown" ... "ftGuid": the names table definitions and streams use.
+const char* FieldTypeName(TFieldType type);
+
+enum TParamType : uint8_t { ptUnknown, ptInput, ptOutput, ptInputOutput, ptResult };
+
+enum TDataSetState {
+  dsInactive,
+  dsBrowse,
+  dsEdit,
+  dsInsert,
+  dsSetKey,
+  dsCalcFields,
+  dsFilter,
+  dsNewValue,
+  dsOldValue,
+  dsCurValue,
+  dsBlockRead,
+  dsInternalCalc,
+  dsOpening
+};
+
+enum TDataEvent {
+  deFieldChange,
+  deRecordChange,
+  deDataSetChange,
+  deDataSetScroll,
+  deLayoutChange,
+  deUpdateRecord,
+  deUpdateState,
+  deCheckBrowseMode,
+  dePropertyChange,
+  deFieldListChange,
+  deFocusControl,
+  deParentScroll
+};
+
+enum TFieldKind { fkData, fkCalculated, fkLookup, fkInternalCalc };
+
+enum TGetMode { gmCurrent, gmNext, gmPrior };
+enum TGetResult { grOK, grBOF, grEOF, grError };
+
+enum TBookmarkFlag { bfCurrent, bfBOF, bfEOF, bfInserted };
+
+enum TResyncModeFlag { rmExact, rmCenter };
+using TResyncMode = TSet<TResyncModeFlag>;
+
+enum TDataAction { daFail, daAbort, daRetry };
+
+enum TLocateOption { loCaseInsensitive, loPartialKey };
+using TLocateOptions = TSet<TLocateOption>;
+
+enum TFilterOption { foCaseInsensitive, foNoPartialCompare };
+using TFilterOptions = TSet<TFilterOption>;
+
+enum TIndexOption { ixPrimary, ixUnique, ixDescending, ixCaseInsensitive, ixExpression };
+using TIndexOptions = TSet<TIndexOption>;
+
+enum TBlobStreamMode { bmRead, bmWrite, bmReadWrite };
+
+enum TAlignment { taLeftJustify, taRightJustify, taCenter };
+
+// A record buffer: bytes whose layout the dataset decides. The framework
+// allocates them (RecordBufferSize) and moves them around its ring.
+using TRecordBuffer = uint8_t*;
+
+// A bookmark's bytes; empty stands for no bookmark.
+using TBookmark = std::vector<uint8_t>;
+
+class TDataSet;
+class TField;
+class TDataSource;
+class EDatabaseError;
+
+using TDataSetNotifyEvent = std::function<void(TDataSet* dataSet)>;
+using TDataSetErrorEvent = std::function<void(TDataSet* dataSet, EDatabaseError& e, TDataAction& action)>;
+using TFilterRecordEvent = std::function<void(TDataSet* dataSet, bool& accept)>;
