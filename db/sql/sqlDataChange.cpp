@@ -55,7 +55,10 @@ TExpTreePtr CheckedValue(TDataQuery& query, const TUpdateField& column, const TU
   TSourceTable& table = *query.SourceTables.front();
   TExpTreePtr tree(CloneTokenTree(value.Tree.get()));
   TTableColumnResolver resolver(table);
-  TExpCheckContext check{SqlErrorCode, {}, UpdateValuesContext, &resolver, SourceFormatSettings(query)};
+  // An INSERT has no row to read: a quoted text that happens to name a
+  // column stays the text it says.
+  TExpColumnResolver* columns = query.Kind == qkUpdate ? &resolver : nullptr;
+  TExpCheckContext check{SqlErrorCode, {}, UpdateValuesContext, columns, SourceFormatSettings(query)};
   // Column references of an UPDATE read the current record.
   std::function<void(TExpToken*)> bind = [&](TExpToken* node) {
     for (; node; node = node->Next) {

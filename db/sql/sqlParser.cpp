@@ -22,7 +22,8 @@ namespace {
 constexpr uint8_t ResultColumnFlags = pfAggregates | pfAllColumns | pfExtended;
 constexpr uint8_t WhereFlags = pfExtended | pfParams | pfSubSelect;
 constexpr uint8_t JoinFlags = pfExtended | pfParams;
-constexpr uint8_t HavingFlags = pfAggregates;
+// COUNT(*) is an aggregate like any other here.
+constexpr uint8_t HavingFlags = pfAggregates | pfAllColumns;
 constexpr uint8_t ValueFlags = pfParams;
 constexpr int SqlNameLimit = 255;
 

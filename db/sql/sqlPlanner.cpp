@@ -264,10 +264,15 @@ private:
     return seen;
   }
 
+  // One filter per table: its conditions ANDed.
   void InstallSingles() {
-    for (auto& [table, condition] : onSingle) InstallTableFilter(*table, *condition);
+    std::map<TSourceTable*, TExpTreePtr> combined;
+    for (auto& [table, condition] : onSingle)
+      combined[table] = AndTogether(std::move(combined[table]), TExpTreePtr(CloneTokenTree(condition.get())));
     for (auto& [table, condition] : whereSingle)
-      if (!leftTargets.count(table)) InstallTableFilter(*table, *condition);
+      if (!leftTargets.count(table))
+        combined[table] = AndTogether(std::move(combined[table]), TExpTreePtr(CloneTokenTree(condition.get())));
+    for (auto& [table, condition] : combined) InstallTableFilter(*table, *condition);
     singlesInstalled = true;
   }
 

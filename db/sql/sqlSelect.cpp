@@ -218,6 +218,8 @@ void TDataQuery::PrepareSelect() {
         desc[FieldDescSubtypeOffset] = column->SubType;
         if (column->DataType == dtString) desc[FieldDescDeclaredSizeOffset] = uint8_t(std::clamp(column->Size - 1, 1, 250));
         if (column->DataType == dtBcd) desc[FieldDescScaleOffset] = column->Scale;
+        desc[FieldDescStoredSizeOffset] = uint8_t(std::clamp(column->Size, 1, 255));
+        desc[FieldDescScaleCopyOffset] = column->Scale;
         desc[FieldDescNotStoredOffset] = 1;
         const TExpToken* expression = column->Tree.get();
         std::memcpy(desc + FieldDescExpressionOffset, &expression, sizeof expression);
@@ -225,7 +227,12 @@ void TDataQuery::PrepareSelect() {
       PutLE16(desc + FieldDescNumberOffset, column->FieldNo);
       PutShortString(desc + FieldDescNameOffset, column->Name, FieldNameLimit, false);
     }
+    // The cursor keeps the not-stored mark of computed fields only while it
+    // is told not to update filters.
+    const bool noFilterUpdate = table.Cursor->NoFilterUpdate();
+    table.Cursor->SetNoFilterUpdate(true);
     table.Cursor->SetFieldMap(descs.data(), int32_t(ResultFields.size()), true);
+    table.Cursor->SetNoFilterUpdate(noFilterUpdate);
     ResultCursor = table.Cursor.get();
     return;
   }

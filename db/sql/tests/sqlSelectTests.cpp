@@ -1,0 +1,243 @@
+// SELECT on one table and over joins: live and canned results, filters on
+// the source cursors, naming, limits, sub-selects and the join planner.
+
+#include <algorithm>
+
+#include "sqlPlanner.h"
+#include "sqlTestSupport.h"
+
+namespace {
+
+class SqlSelectTest : public SqlTest {
+protected:
+  void SetUp() override {
+    SqlTest::SetUp();
+    Exec("CREATE TABLE emp (id INTEGER, name CHAR(20), dept INTEGER, hired DATE, PRIMARY KEY (id))");
+    Exec("CREATE INDEX bydept ON emp (dept)");
+    Exec("CREATE TABLE dept (no INTEGER, title CHAR(20))");
+    Exec("CREATE TABLE site (dept INTEGER, city CHAR(20))");
+    Exec("INSERT INTO emp VALUES (1, 'Ann', 10, '2024-01-15')");
+    Exec("INSERT INTO emp VALUES (2, 'Bob', 20, '2024-02-20')");
+    Exec("INSERT INTO emp VALUES (3, 'Cy', 10, '2024-03-05')");
+    Exec("INSERT INTO emp VALUES (4, 'Di', 30, NULL)");
+    Exec("INSERT INTO dept VALUES (10, 'Sales')");
+    Exec("INSERT INTO dept VALUES (20, 'Labs')");
+    Exec("INSERT INTO dept VALUES (40, 'Empty')");
+    Exec("INSERT INTO site VALUES (10, 'Oslo')");
+    Exec("INSERT INTO site VALUES (20, 'Rome')");
+  }
+
+  static TRows Sorted(TRows rows) {
+    std::sort(rows.begin(), rows.end());
+    return rows;
+  }
+};
+
+TEST_F(SqlSelectTest, ConditionsOnOneTableBecomeItsFilter) {
+  TQueryStatement& statement = Prepare("SELECT name FROM emp WHERE dept = 10 AND id > 1");
+  EXPECT_EQ(Rows(statement.Execute()), (TRows{"Cy"}));
+  TDataCursor& source = *statement.MainQuery().SourceTables.front()->Cursor;
+  EXPECT_EQ(source.FilterCount(), 1);
+  EXPECT_EQ(source.GetRecordCount(), 1);
+  EXPECT_FALSE(statement.MainQuery().RowWhere);
+}
+
+TEST_F(SqlSelectTest, LiveResultIsTheSourceCursorAndCannedAnAnswerTable) {
+  TQueryStatement& live = Prepare("SELECT id, name FROM emp WHERE dept = 10", true);
+  TDataCursor* cursor = live.Execute();
+  EXPECT_EQ(cursor, live.MainQuery().SourceTables.front()->Cursor.get());
+  EXPECT_EQ(Rows(cursor), (TRows{"1|Ann", "3|Cy"}));
+  EXPECT_EQ(live.GetRecordCount(), 2);
+  // Ordered by an index that serves it: still live, in that order.
+  TQueryStatement& ordered = Prepare("SELECT name, dept FROM emp ORDER BY dept", true);
+  EXPECT_TRUE(ordered.MainQuery().Live);
+  EXPECT_EQ(Rows(ordered.Execute()), (TRows{"Ann|10", "Cy|10", "Bob|20", "Di|30"}));
+  // No index on name: canned, in a temporary table of the private folder.
+  TQueryStatement& canned = Prepare("SELECT name FROM emp ORDER BY name DESC", true);
+  TDataCursor* answer = canned.Execute();
+  EXPECT_FALSE(canned.MainQuery().Live);
+  EXPECT_TRUE(answer->IsTemporaryTable());
+  EXPECT_EQ(Rows(answer), (TRows{"Di", "Cy", "Bob", "Ann"}));
+}
+
+TEST_F(SqlSelectTest, ComputedColumnsOfALiveResult) {
+  TQueryStatement& statement = Prepare("SELECT id * 10 AS big, name || '!' FROM emp WHERE id < 3", true);
+  TDataCursor* cursor = statement.Execute();
+  EXPECT_TRUE(statement.MainQuery().Live);
+  EXPECT_EQ(Rows(cursor), (TRows{"10|Ann!", "20|Bob!"}));
+}
+
+TEST_F(SqlSelectTest, ColumnNamesAreMadeUnique) {
+  TQueryStatement& statement = Prepare("SELECT name, name, id + 1, id + 2, COUNT(*) FROM emp GROUP BY name");
+  const auto& columns = statement.MainQuery().ResultFields;
+  EXPECT_EQ(columns[0]->Name, "name");
+  EXPECT_EQ(columns[1]->Name, "name_1");
+  EXPECT_EQ(columns[2]->Name, "Expression");
+  EXPECT_EQ(columns[3]->Name, "Expression_1");
+  EXPECT_EQ(columns[4]->Name, "Count Of *");
+  TQueryStatement& longName = Prepare("SELECT id AS abcdefghijklmnopqrstuvwxyz0123456789, name abcdefghijklmnopqrstuvwxyz0123 FROM emp");
+  EXPECT_EQ(longName.MainQuery().ResultFields[0]->Name, "abcdefghijklmnopqrstuvwxyz0123");
+  EXPECT_EQ(longName.MainQuery().ResultFields[1]->Name, "abcdefghijklmnopqrstuvwxyz01_1");
+}
+
+TEST_F(SqlSelectTest, ValidationMessages) {
+  EXPECT_EQ(SqlError("SELECT nope FROM emp"), "Invalid column name 'nope' or table correlation name '' specified in source columns");
+  EXPECT_EQ(SqlError("SELECT x.id FROM emp"), "Invalid column name 'id' or table correlation name 'x' specified in source columns");
+  EXPECT_EQ(SqlError("SELECT * AS all FROM emp"),
+            "Invalid use of column correlation name 'all' for '*' specified in source columns");
+  EXPECT_EQ(SqlError("SELECT name, COUNT(*) FROM emp"),
+            "Invalid use of aggregate function(s), the necessary GROUP BY clause is missing");
+  EXPECT_EQ(SqlError("SELECT name FROM emp HAVING COUNT(*) > 1"),
+            "A GROUP BY clause must exist in order to use the HAVING clause");
+  EXPECT_EQ(SqlError("SELECT name FROM emp ORDER BY 2"), "Invalid column number '2' specified in ORDER BY clause");
+  EXPECT_EQ(SqlError("SELECT name FROM emp ORDER BY id"),
+            "Invalid column name 'id' or table correlation name '' specified in ORDER BY clause");
+  EXPECT_EQ(SqlError("SELECT name FROM emp GROUP BY dept"),
+            "Invalid column name 'dept' or table correlation name '' specified in GROUP BY clause");
+  EXPECT_EQ(SqlError("SELECT name FROM emp WHERE id"), "WHERE or JOIN clause must be a boolean expression");
+  EXPECT_EQ(SqlError("SELECT name || name || name || name || name || name || name || name || name || name || name || "
+                     "name || name || name FROM emp"),
+            "Column expression 'name || name || name || name || name || name || name || name || name || name || name "
+            "|| name || name || name' exceeds the maximum allowable field size");
+}
+
+TEST_F(SqlSelectTest, MaximumRowCountLimitsGatheredRows) {
+  TQueryStatement& none = Prepare("SELECT name FROM emp");
+  none.SetMaxRowCount(0);
+  EXPECT_EQ(Rows(none.Execute()), TRows{});
+  TQueryStatement& two = Prepare("SELECT name FROM emp ORDER BY name DESC");
+  two.SetMaxRowCount(2);
+  // Taken before the sort: the first two rows read, then ordered.
+  EXPECT_EQ(Rows(two.Execute()), (TRows{"Bob", "Ann"}));
+}
+
+TEST_F(SqlSelectTest, DateLiteralsOfALanguageZeroTableAreIsoDates) {
+  EXPECT_EQ(Query("SELECT name FROM emp WHERE hired BETWEEN '2024-02-01' AND '2024-03-31' ORDER BY name"),
+            (TRows{"Bob", "Cy"}));
+  EXPECT_EQ(Query("SELECT name FROM emp WHERE hired = '2024-01-15'"), (TRows{"Ann"}));
+  EXPECT_EQ(SqlError("SELECT name FROM emp WHERE hired = '15/01/2024'"),
+            "Date, time, or timestamp expression expected, instead found '15/01/2024' in WHERE or JOIN clause");
+}
+
+TEST_F(SqlSelectTest, InAndNotInSubSelects) {
+  EXPECT_EQ(Query("SELECT name FROM emp WHERE dept IN (SELECT no FROM dept WHERE title <> 'Labs') ORDER BY name"),
+            (TRows{"Ann", "Cy"}));
+  EXPECT_EQ(Query("SELECT name FROM emp WHERE dept NOT IN (SELECT no FROM dept) ORDER BY name"), (TRows{"Di"}));
+  EXPECT_EQ(SqlError("SELECT name FROM emp WHERE dept IN (SELECT no, title FROM dept)"),
+            "More than 1 column for sub-select  specified in WHERE or JOIN clause");
+  // Only after IN: a sub-select elsewhere is no expression.
+  EXPECT_NE(SqlError("SELECT name FROM emp WHERE dept = (SELECT no FROM dept)"), "");
+  // Re-executed, the nested answer is built again.
+  TQueryStatement& statement = Prepare("SELECT name FROM emp WHERE dept IN (SELECT no FROM dept)");
+  EXPECT_EQ(Rows(statement.Execute()).size(), 3u);
+  EXPECT_EQ(Rows(statement.Execute()).size(), 3u);
+}
+
+TEST_F(SqlSelectTest, CrossProductWithoutConditions) {
+  EXPECT_EQ(Query("SELECT COUNT(*) FROM emp, dept"), (TRows{"12"}));
+  EXPECT_EQ(Query("SELECT e.id, d.no FROM emp e, dept d WHERE e.id = 1 ORDER BY 2"),
+            (TRows{"1|10", "1|20", "1|40"}));
+}
+
+TEST_F(SqlSelectTest, InnerLeftAndRightJoins) {
+  const TRows inner = {"Ann|Sales", "Bob|Labs", "Cy|Sales"};
+  EXPECT_EQ(Query("SELECT e.name, d.title FROM emp e JOIN dept d ON e.dept = d.no ORDER BY 1"), inner);
+  EXPECT_EQ(Query("SELECT e.name, d.title FROM emp e, dept d WHERE d.no = e.dept ORDER BY 1"), inner);
+  EXPECT_EQ(Query("SELECT e.name, d.title FROM emp e LEFT OUTER JOIN dept d ON e.dept = d.no ORDER BY 1"),
+            (TRows{"Ann|Sales", "Bob|Labs", "Cy|Sales", "Di|NULL"}));
+  EXPECT_EQ(Query("SELECT d.title, e.name FROM emp e RIGHT JOIN dept d ON e.dept = d.no ORDER BY 1, 2"),
+            (TRows{"Empty|NULL", "Labs|Bob", "Sales|Ann", "Sales|Cy"}));
+  EXPECT_EQ(Query("SELECT d.title, e.name FROM dept d LEFT JOIN emp e ON e.dept = d.no ORDER BY 1, 2"),
+            Query("SELECT d.title, e.name FROM emp e RIGHT JOIN dept d ON e.dept = d.no ORDER BY 1, 2"));
+  // WHERE on the inner table of a left join judges the joined rows.
+  EXPECT_EQ(Query("SELECT e.name FROM emp e LEFT JOIN dept d ON e.dept = d.no WHERE d.title IS NULL"), (TRows{"Di"}));
+  // Three tables in a chain.
+  EXPECT_EQ(Query("SELECT e.name, s.city FROM emp e JOIN dept d ON e.dept = d.no JOIN site s ON s.dept = d.no "
+                  "WHERE e.id >= 2 ORDER BY 1"),
+            (TRows{"Bob|Rome", "Cy|Oslo"}));
+}
+
+TEST_F(SqlSelectTest, InnerTablesAreRestrictedByBoundFilters) {
+  TQueryStatement& statement = Prepare("SELECT e.name, d.title FROM emp e JOIN dept d ON e.dept = d.no NOJOINOPTIMIZE");
+  EXPECT_EQ(Sorted(Rows(statement.Execute())), (TRows{"Ann|Sales", "Bob|Labs", "Cy|Sales"}));
+  TDataQuery& query = statement.MainQuery();
+  EXPECT_EQ(query.NestingOrder.front()->CorrelationName, "e");
+  ASSERT_EQ(query.NestingOrder.size(), 2u);
+  EXPECT_EQ(query.NestingOrder[1]->JoinedKind, jkInner);
+  EXPECT_EQ(query.NestingOrder[1]->Cursor->FilterCount(), 1);
+  EXPECT_FALSE(query.RowWhere);
+}
+
+TEST_F(SqlSelectTest, SmallestRestrictedTableDrives) {
+  TQueryStatement& statement = Prepare("SELECT e.name FROM emp e JOIN dept d ON e.dept = d.no WHERE d.title = 'Labs'");
+  EXPECT_EQ(Rows(statement.Execute()), (TRows{"Bob"}));
+  EXPECT_EQ(statement.MainQuery().NestingOrder.front()->CorrelationName, "d");
+  TQueryStatement& fixed =
+      Prepare("SELECT e.name FROM emp e JOIN dept d ON e.dept = d.no WHERE d.title = 'Labs' NOJOINOPTIMIZE");
+  EXPECT_EQ(Rows(fixed.Execute()), (TRows{"Bob"}));
+  EXPECT_EQ(fixed.MainQuery().NestingOrder.front()->CorrelationName, "e");
+}
+
+TEST_F(SqlSelectTest, JoinConditionRules) {
+  EXPECT_EQ(SqlError("SELECT e.id FROM emp e, dept d, site s WHERE e.dept + d.no = s.dept"),
+            "The join condition cannot contain multiple table correlation names in either the left or right operand in "
+            "WHERE or JOIN clause");
+  EXPECT_EQ(Query("SELECT e.name, d.title FROM emp e, dept d WHERE e.dept + 10 = d.no ORDER BY 1"),
+            (TRows{"Ann|Labs", "Cy|Labs", "Di|Empty"}));
+  EXPECT_EQ(Query("SELECT e.name, d.title FROM emp e, dept d WHERE e.dept = d.no OR e.id = 4 ORDER BY 1, 2"),
+            (TRows{"Ann|Sales", "Bob|Labs", "Cy|Sales", "Di|Empty", "Di|Labs", "Di|Sales"}));
+  EXPECT_EQ(Query("SELECT e.id, d.no FROM emp e, dept d WHERE e.dept > d.no ORDER BY 1, 2"),
+            Query("SELECT e.id, d.no FROM emp e, dept d WHERE d.no < e.dept ORDER BY 1, 2 NOJOINOPTIMIZE"));
+  EXPECT_EQ(SqlError("SELECT e.id FROM emp e LEFT JOIN dept d ON e.dept = d.no JOIN site s ON s.dept = d.no"),
+            "Internal join error - table correlation name \"d\" is target of multiple join conditions in WHERE or "
+            "JOIN clause");
+  EXPECT_EQ(SqlError("SELECT e.id FROM emp e WHERE x.id = 1"),
+            "Invalid column name 'id' or table correlation name 'x' specified in WHERE or JOIN clause");
+}
+
+TEST_F(SqlSelectTest, ConditionsClosingACycleAreTestedRowByRow) {
+  const std::string text =
+      "SELECT e.name FROM emp e, dept d, site s WHERE e.dept = d.no AND d.no = s.dept AND s.dept = e.dept ORDER BY 1";
+  TQueryStatement& statement = Prepare(text);
+  EXPECT_EQ(Rows(statement.Execute()), (TRows{"Ann", "Bob", "Cy"}));
+  EXPECT_TRUE(statement.MainQuery().RowWhere);
+}
+
+TEST_F(SqlSelectTest, WithLocksIntoAndMemoryTables) {
+  EXPECT_EQ(Query("SELECT name FROM emp WHERE id = 2 WITH LOCKS"), (TRows{"Bob"}));
+  // The statement holds its answer table exclusively until it is freed.
+  TQueryStatement& into = Prepare("SELECT id, name INTO kept FROM emp WHERE dept = 10");
+  into.Execute();
+  EXPECT_EQ(ErrorOf("SELECT name FROM kept"), "11013: Access denied to table 'kept.DAT'");
+  statements.clear();
+  EXPECT_EQ(Query("SELECT name FROM kept ORDER BY name"), (TRows{"Ann", "Cy"}));
+  Prepare("SELECT id INTO MEMORY ids FROM emp").Execute();
+  statements.pop_back();
+  EXPECT_EQ(Query("SELECT COUNT(*) FROM MEMORY ids"), (TRows{"4"}));
+}
+
+TEST_F(SqlSelectTest, LanguageAndEncryptionOfTheAnswer) {
+  TQueryStatement& statement = Prepare("SELECT name FROM emp e LANGUAGE 'ANSI Standard' ENCRYPTED WITH 'secret'");
+  TDataCursor* answer = statement.Execute();
+  EXPECT_TRUE(answer->IsTableEncrypted());
+  EXPECT_EQ(Rows(answer).size(), 4u);
+  EXPECT_FALSE(session->PasswordExists("secret"));
+}
+
+TEST_F(SqlSelectTest, ProgressCanStopTheRowLoop) {
+  TQueryStatement& statement = Prepare("SELECT name FROM emp ORDER BY name");
+  struct TSeen {
+    int Calls = 0;
+  } seen;
+  statement.SetProgressHandler(
+      [](void* context, int32_t current, int32_t, bool& abort) {
+        auto* s = static_cast<TSeen*>(context);
+        ++s->Calls;
+        abort = current >= 2;
+      },
+      &seen);
+  EXPECT_EQ(Rows(statement.Execute()), (TRows{"Ann"}));
+  EXPECT_GE(seen.Calls, 2);
+}
+
+}  // namespace
