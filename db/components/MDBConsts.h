@@ -1,6 +1,7 @@
 #pragma once
 // The components' own error texts, raised as EDatabaseError. Engine failures
-// carry the engine's texts instead (EMDBEngineError).
+// carry the engine's texts instead (EMDBEngineError). Texts the dataset
+// framework raises too live with it (dbConsts.h).
 
 inline constexpr const char* SMDBEngineErrorPrefix = "MDB Engine Error # ";
 inline constexpr const char* SMDBEngineVersion = "2.08";
@@ -25,19 +26,8 @@ inline constexpr const char* SDatabaseOpen = "Cannot perform this operation on a
 
 // Datasets and tables.
 inline constexpr const char* SHandleError = "Error creating table handle.";
-inline constexpr const char* SNotEditing = "Dataset not in edit or insert mode";
-inline constexpr const char* SFieldReadOnly = "Field '%s' cannot be modified";
-inline constexpr const char* SNotIndexField = "Field '%s' is not indexed and cannot be modified";
 inline constexpr const char* SDuplicateFieldDefName = "%s_%d";
 inline constexpr const char* SNoTableName = "Missing table name.";
 inline constexpr const char* SNoFieldsForMemoryTable =
     "You must define at least one field before you can open an in-memory table at design-time";
-inline constexpr const char* SCircularDataLink = "Circular datalinks are not allowed";
-inline constexpr const char* SDataSetOpen = "Cannot perform this operation on an open dataset";
 
-// Restructure definitions.
-inline constexpr const char* SInvalidFieldSize = "Invalid field size";
-inline constexpr const char* SFieldNameMissing = "Field name missing";
-inline constexpr const char* SDuplicateFieldName = "Duplicate field name '%s'";
-inline constexpr const char* SDuplicateIndexName = "Duplicate index name '%s'";
-inline constexpr const char* SFieldNotFound = "Field '%s' not found";
