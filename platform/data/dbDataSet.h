@@ -47,7 +47,7 @@ class TDataSet : public TComponent {
   void BeforeDestruction() override;
 
   // Opening and closing.
-  bool Active() const { return state != dsInactive; }
+  bool Active() const { return state != dsInactive && state != dsOpening; }
   void SetActive(bool value);
   void Open() { SetActive(true); }
   void Close() { SetActive(false); }
