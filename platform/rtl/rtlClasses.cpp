@@ -5,8 +5,10 @@
 
 #include "rtlClassesConsts.h"
 #include "rtlConsts.h"
+#include "rtlReader.h"
 #include "rtlStrUtils.h"
 #include "rtlTypeInfo.h"
+#include "rtlWriter.h"
 
 // ---- TObject ----
 
@@ -98,6 +100,7 @@ void TComponent::RemoveFreeNotifications() {
 void TComponent::DropFreeNotify(TComponent* component) {
   auto it = std::find(freeNotifies.begin(), freeNotifies.end(), component);
   if (it != freeNotifies.end()) freeNotifies.erase(it);
+  if (freeNotifies.empty()) state.Exclude(csFreeNotification);
 }
 
 bool IsValidIdent(std::string_view ident) {
@@ -243,5 +246,6 @@ void TComponent::SetFixups(bool value) { SetState(csFixups, value); }
 
 void TComponent::Loaded() { state.Exclude(csLoading); }
 
-void TComponent::ReadState(TReader& /*reader*/) {}
-void TComponent::WriteState(TWriter& /*writer*/) {}
+void TComponent::ReadState(TReader& reader) { reader.ReadData(this); }
+
+void TComponent::WriteState(TWriter& writer) { writer.WriteData(this); }

@@ -1,0 +1,187 @@
+#include "rtlStreamTestClasses.h"
+
+#include <algorithm>
+
+#include "rtlReader.h"
+#include "rtlWriter.h"
+
+const TIdentMap TestColorIdents = {{0x000000, "clBlack"}, {0x0000FF, "clRed"}, {0xFFFFFF, "clWhite"}};
+
+std::vector<std::string>& TestLog() {
+  static std::vector<std::string> log;
+  return log;
+}
+
+// ---- TTestFont ----
+
+const TClassInfo& TTestFont::StaticClassType() {
+  static const TClassInfo info = TClassBuilder<TTestFont>("TTestFont")
+                                     .Property("Name", &TTestFont::name, &TTestFont::name)
+                                     .Property("Size", &TTestFont::size, &TTestFont::size)
+                                     .Default(10)
+                                     .Property("Style", &TTestFont::style, &TTestFont::style)
+                                     .Default(0)
+                                     .Property("Color", &TTestFont::color, &TTestFont::color)
+                                     .Default(0)
+                                     .Idents(TestColorIdents)
+                                     .Build();
+  return info;
+}
+
+void TTestFont::Assign(const TPersistent* source) {
+  if (const auto* f = dynamic_cast<const TTestFont*>(source)) {
+    name = f->name;
+    size = f->size;
+    style = f->style;
+    color = f->color;
+    return;
+  }
+  TPersistent::Assign(source);
+}
+
+// ---- TTestNode ----
+
+RTL_DEFINE_CLASS(TTestNode)
+
+TTestNode::~TTestNode() {
+  SetParentNode(nullptr);
+  for (TTestNode* child : children) child->parentNode = nullptr;
+}
+
+void TTestNode::SetParentNode(TTestNode* value) {
+  if (value == parentNode) return;
+  if (parentNode != nullptr) std::erase(parentNode->children, this);
+  parentNode = value;
+  if (parentNode != nullptr) parentNode->children.push_back(this);
+}
+
+void TTestNode::SetParentComponent(TComponent* value) {
+  // A node never becomes its own ancestor, whatever a stream says.
+  auto* node = dynamic_cast<TTestNode*>(value);
+  for (TTestNode* p = node; p != nullptr; p = p->parentNode)
+    if (p == this) return;
+  SetParentNode(node);
+}
+
+void TTestNode::GetChildren(const TGetChildProc& proc, TComponent* /*root*/) {
+  for (TTestNode* child : children) proc(child);
+}
+
+void TTestNode::Loaded() {
+  std::string entry = "Loaded " + Name();
+  if (ComponentState().Contains(csLoading)) entry += " loading";
+  if (ComponentState().Contains(csReading)) entry += " reading";
+  TestLog().push_back(entry);
+  TComponent::Loaded();
+}
+
+// ---- TTestReport ----
+
+const TClassInfo& TTestReport::StaticClassType() {
+  static const TClassInfo info =
+      TClassBuilder<TTestReport>("TTestReport")
+          .Property("Title", &TTestReport::title, &TTestReport::title)
+          .Property("Copies", &TTestReport::copies, &TTestReport::copies)
+          .Default(1)
+          .Property("Landscape", &TTestReport::landscape, &TTestReport::landscape)
+          .Default(0)
+          .Property("Shape", &TTestReport::shape, &TTestReport::shape)
+          .Default(tsRectangle)
+          .Property("Scale", &TTestReport::scale, &TTestReport::scale)
+          .Property("Ratio", &TTestReport::ratio, &TTestReport::ratio)
+          .Property("Precise", &TTestReport::precise, &TTestReport::precise)
+          .Property("Price", &TTestReport::price, &TTestReport::price)
+          .Property("Printed", &TTestReport::printed, &TTestReport::printed)
+          .AsDateTime()
+          .Property("Big", &TTestReport::big, &TTestReport::big)
+          .Property("Letter", &TTestReport::letter, &TTestReport::letter)
+          .Default('A')
+          .Property("Value", &TTestReport::value, &TTestReport::value)
+          .Property("Hidden", &TTestReport::hidden, &TTestReport::hidden)
+          .Stored(false)
+          .Property("Color", &TTestReport::color, &TTestReport::color)
+          .Idents(TestColorIdents)
+          .Property("Font", &TTestReport::Font, &TTestReport::SetFont)
+          .Property("Pipeline", &TTestReport::Pipeline, &TTestReport::SetPipeline)
+          .Event("OnPrint", &TTestReport::onPrint)
+          .Method("ReportPrint", &TTestReport::ReportPrint)
+          .Method("ReportCalc", &TTestReport::ReportCalc)
+          .Build();
+  return info;
+}
+
+TTestReport::TTestReport(TComponent* owner) : TTestNode(owner), font(new TTestFont) {}
+
+TTestReport::~TTestReport() { delete font; }
+
+void TTestReport::SetPipeline(TComponent* value) {
+  if (pipeline != nullptr) pipeline->RemoveFreeNotification(this);
+  pipeline = value;
+  if (pipeline != nullptr) pipeline->FreeNotification(this);
+}
+
+void TTestReport::Notification(TComponent* component, TOperation operation) {
+  TTestNode::Notification(component, operation);
+  if (operation == opRemove && component == pipeline) pipeline = nullptr;
+}
+
+void TTestReport::Loaded() {
+  TestLog().push_back("Pipeline at Loaded: " + (pipeline != nullptr ? pipeline->Name() : std::string("nil")));
+  TTestNode::Loaded();
+}
+
+void TTestReport::ReportPrint(TObject* /*sender*/) { ++printCount; }
+
+void TTestReport::ReportCalc(TObject* /*sender*/, Variant& result) { result = Variant(1); }
+
+void TTestReport::DefineProperties(TFiler& filer) {
+  TTestNode::DefineProperties(filer);
+  filer.DefineProperty(
+      "Notes",
+      [this](TReader& reader) {
+        notes.clear();
+        if (ComponentState().Contains(csReading)) TestLog().push_back("Notes read while reading");
+        reader.ReadListBegin();
+        while (!reader.EndOfList()) notes.push_back(reader.ReadString());
+        reader.ReadListEnd();
+      },
+      [this](TWriter& writer) {
+        writer.WriteListBegin();
+        for (const std::string& n : notes) writer.WriteString(n);
+        writer.WriteListEnd();
+      },
+      !notes.empty());
+  filer.DefineBinaryProperty(
+      "Picture",
+      [this](TStream& stream) {
+        picture.resize(static_cast<size_t>(stream.Size()));
+        stream.ReadBuffer(picture.data(), stream.Size());
+      },
+      [this](TStream& stream) { stream.WriteBuffer(picture.data(), static_cast<int64_t>(picture.size())); },
+      !picture.empty());
+}
+
+// ---- bands and labels ----
+
+const TClassInfo& TTestBand::StaticClassType() {
+  static const TClassInfo info = TClassBuilder<TTestBand>("TTestBand")
+                                     .Property("Height", &TTestBand::height, &TTestBand::height)
+                                     .Default(0)
+                                     .Build();
+  return info;
+}
+
+const TClassInfo& TTestLabel::StaticClassType() {
+  static const TClassInfo info = TClassBuilder<TTestLabel>("TTestLabel")
+                                     .Property("Caption", &TTestLabel::caption, &TTestLabel::caption)
+                                     .Property("Left", &TTestLabel::left, &TTestLabel::left)
+                                     .Build();
+  return info;
+}
+
+void RegisterTestClasses() {
+  RegisterClass(TTestNode::StaticClassType());
+  RegisterClass(TTestReport::StaticClassType());
+  RegisterClass(TTestBand::StaticClassType());
+  RegisterClass(TTestLabel::StaticClassType());
+}
