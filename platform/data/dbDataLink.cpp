@@ -123,7 +123,7 @@ void TDataLink::DataEvent(TDataEvent event, intptr_t info) {
         // Follow the active record: the window moves by the ring's scroll
         // (info) and then as little as keeps the active record in it.
         const int activeIndex = DataSet()->activeRecord;
-        const int first = std::max(firstRecord + static_cast<int>(info), 0);
+        const int first = firstRecord + static_cast<int>(info);
         const int last = first + bufferCount - 1;
         if (activeIndex > last)
           count = activeIndex - last;
