@@ -140,7 +140,9 @@ TValueType TReader::NextValue() {
   return type;
 }
 
-bool TReader::EndOfList() { return NextValue() == vaNull; }
+// Components may start with a prefix byte, which is no value tag: only
+// the vaNull byte itself is looked for.
+bool TReader::EndOfList() { return PeekByte() == vaNull; }
 
 void TReader::CheckValue(TValueType expected) {
   if (ReadValue() != expected) {
@@ -737,7 +739,7 @@ void TReader::ReadComponents(TComponent* newOwner, TComponent* newParent,
   try {
     // Each component starts with its signature; a vaNull or the end of
     // the stream ends the run.
-    while (Remaining() > 0 && PeekByte() != vaNull) {
+    while (Remaining() > 0 && !EndOfList()) {
       ReadSignature();
       TComponent* component = ReadComponent();
       if (proc) proc(component);
