@@ -48,8 +48,8 @@ bool ValueMatches(TField* field, const Variant& key) {
     case ftFloat:
     case ftCurrency: return field->AsFloat() == key.AsFloat(field->FormatSettings());
     case ftBCD:
-      return CurrencyToStoredBcd(field->AsCurrency(), field->Size()) ==
-             CurrencyToStoredBcd(key.AsCurrency(field->FormatSettings()), field->Size());
+      return NativeCurrencyToStoredBcd(field->AsCurrency(), field->Size()) ==
+             NativeCurrencyToStoredBcd(key.AsCurrency(field->FormatSettings()), field->Size());
     case ftBoolean: return field->AsBoolean() == key.AsBoolean(field->FormatSettings());
     case ftDate:
     case ftTime:

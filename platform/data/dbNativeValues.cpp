@@ -71,7 +71,7 @@ int32_t DateTimeToTimeMSecs(TDateTime value) {
   return static_cast<int32_t>(std::min<double>(std::round(TimeFraction(value) * MSecsPerDay), MSecsPerDay - 1));
 }
 
-double DateTimeToTimeStamp(TDateTime value) {
+double NativeDateTimeToTimeStamp(TDateTime value) {
   return static_cast<double>(DateTimeToDateNumber(value)) * MSecsPerDay + DateTimeToTimeMSecs(value);
 }
 
@@ -79,7 +79,7 @@ TDateTime DateNumberToDateTime(int32_t day) { return static_cast<double>(day) - 
 
 TDateTime TimeMSecsToDateTime(int32_t msecs) { return static_cast<double>(msecs) / MSecsPerDay; }
 
-TDateTime TimeStampToDateTime(double msecs) {
+TDateTime NativeTimeStampToDateTime(double msecs) {
   // Day 1 (0001-01-01) to day 3652059 (9999-12-31).
   if (!(msecs >= MSecsPerDay && msecs < 3652060.0 * MSecsPerDay)) throw EConvertError(SInvalidDateTimeStamp);
   const double day = std::floor(msecs / MSecsPerDay);
@@ -88,7 +88,7 @@ TDateTime TimeStampToDateTime(double msecs) {
   return date < 0 ? date - fraction : date + fraction;
 }
 
-int64_t CurrencyToStoredBcd(Currency value, int scale) {
+int64_t NativeCurrencyToStoredBcd(Currency value, int scale) {
   scale = std::clamp(scale, 0, MaxBcdScale);
   const int64_t unit = Pow10[MaxBcdScale - scale];
   int64_t digits = value.Scaled / unit;
@@ -100,7 +100,7 @@ int64_t CurrencyToStoredBcd(Currency value, int scale) {
   return digits < 0 ? digits * 10 - scale : digits * 10 + scale;
 }
 
-Currency StoredBcdToCurrency(int64_t stored) {
+Currency NativeStoredBcdToCurrency(int64_t stored) {
   const int scale = static_cast<int>(stored < 0 ? -(stored % 10) : stored % 10);
   const int64_t digits = stored / 10;
   if (scale <= MaxBcdScale) {
@@ -133,15 +133,15 @@ void ConvertNativeValue(TFieldType type, int size, const void* source, void* des
       break;
     case ftDateTime:
       if (toNative)
-        Store(dest, DateTimeToTimeStamp(Load<TDateTime>(source)));
+        Store(dest, NativeDateTimeToTimeStamp(Load<TDateTime>(source)));
       else
-        Store(dest, TimeStampToDateTime(Load<double>(source)));
+        Store(dest, NativeTimeStampToDateTime(Load<double>(source)));
       break;
     case ftBCD:
       if (toNative)
-        Store(dest, CurrencyToStoredBcd(Load<Currency>(source), size));
+        Store(dest, NativeCurrencyToStoredBcd(Load<Currency>(source), size));
       else
-        Store(dest, StoredBcdToCurrency(Load<int64_t>(source)));
+        Store(dest, NativeStoredBcdToCurrency(Load<int64_t>(source)));
       break;
     default:
       assert(NativeDataSize(type, size) == ConvertedDataSize(type, size));

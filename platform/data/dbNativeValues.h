@@ -42,17 +42,17 @@ int ConvertedDataSize(TFieldType type, int size);
 
 int32_t DateTimeToDateNumber(TDateTime value);
 int32_t DateTimeToTimeMSecs(TDateTime value);
-double DateTimeToTimeStamp(TDateTime value);
+double NativeDateTimeToTimeStamp(TDateTime value);
 TDateTime DateNumberToDateTime(int32_t day);
 TDateTime TimeMSecsToDateTime(int32_t msecs);
 // EConvertError for a value that is no date-time of years 1 to 9999.
-TDateTime TimeStampToDateTime(double msecs);
+TDateTime NativeTimeStampToDateTime(double msecs);
 
 // scale 0 to 4 (clamped, as the engine clamps). Rounds half away from zero.
 // EConvertError SBcdOverflow when the stored form needs more than 64 bits.
-int64_t CurrencyToStoredBcd(Currency value, int scale);
+int64_t NativeCurrencyToStoredBcd(Currency value, int scale);
 // Scales above 4 round to four decimals, half to even.
-Currency StoredBcdToCurrency(int64_t stored);
+Currency NativeStoredBcdToCurrency(int64_t stored);
 
 // Converts one value between the two forms (the framework's DataConvert).
 void ConvertNativeValue(TFieldType type, int size, const void* source, void* dest, bool toNative);
