@@ -1,0 +1,131 @@
+#include "MDBBlobStream.h"
+
+#include <limits>
+
+#include "MDBDataSet.h"
+#include "MDBSession.h"
+#include "MDBTb.h"
+#include "dbConsts.h"
+#include "dbFieldClasses.h"
+#include "engBlobBuffer.h"
+#include "engBlobLayout.h"
+#include "engCursor.h"
+
+namespace {
+
+int32_t ClampCount(int64_t count) {
+  return count > std::numeric_limits<int32_t>::max() ? std::numeric_limits<int32_t>::max()
+                                                      : static_cast<int32_t>(count);
+}
+
+}  // namespace
+
+TMDBBlobStream::TMDBBlobStream(TField* blobField, TBlobStreamMode mode)
+    : field(dynamic_cast<TBlobField*>(blobField)), dataSet(dynamic_cast<TMDBDataSet*>(blobField->DataSet())) {
+  if (field == nullptr || dataSet == nullptr || !dataSet->Handle()) return;
+  record = dataSet->ActiveRecordBuffer();
+  if (record == nullptr) return;
+  fieldNo = static_cast<uint16_t>(field->FieldNo());
+  TMDBSessionUse use(dataSet->DataSetSession());
+  TDataCursor& cursor = *dataSet->Handle();
+  if (!field->Modified()) {
+    if (mode == bmRead) {
+      CheckEngineResult(cursor.OpenBlob(fieldNo, record, false, false, BlobOpenRead), cursor.TableName());
+    } else {
+      if (field->ReadOnly()) throw EDatabaseError(SFieldReadOnly, {field->DisplayName()});
+      if (dataSet->State() != dsEdit && dataSet->State() != dsInsert) throw EDatabaseError(SNotEditing);
+      CheckEngineResult(cursor.OpenBlob(fieldNo, record, false, false, BlobOpenWrite), cursor.TableName());
+    }
+  }
+  opened = true;
+  if (mode == bmWrite) Truncate();
+}
+
+TMDBBlobStream::~TMDBBlobStream() {
+  if (!opened) return;
+  try {
+    if (modified) field->SetModified(true);
+    if (!field->Modified()) {
+      TMDBSessionUse use(dataSet->DataSetSession());
+      dataSet->Handle()->FreeBlob(fieldNo, record, false);
+    }
+    if (modified) dataSet->DataEvent(deFieldChange, reinterpret_cast<intptr_t>(field));
+  } catch (const std::exception&) {
+    // A destructor cannot report; the value stays open in the record and
+    // goes with the record's post or cancel.
+  }
+}
+
+int64_t TMDBBlobStream::Read(void* buffer, int64_t count) {
+  if (!opened || count <= 0) return 0;
+  TMDBSessionUse use(dataSet->DataSetSession());
+  TDataCursor& cursor = *dataSet->Handle();
+  int32_t countRead = 0;
+  const int32_t result = cursor.ReadBlob(fieldNo, record, false, countRead, ClampCount(count), buffer, position);
+  switch (result) {
+    case 0:
+    case BlbErrEndOfData: position += countRead; return countRead;
+    case BlbErrInvalidOffset: return 0;
+    default: CheckEngineResult(result, cursor.TableName()); return 0;
+  }
+}
+
+int64_t TMDBBlobStream::Write(const void* buffer, int64_t count) {
+  if (!opened || count <= 0) return 0;
+  if (count > std::numeric_limits<int32_t>::max()) CheckWriteResult(BlbErrInvalidLength);
+  TMDBSessionUse use(dataSet->DataSetSession());
+  CheckWriteResult(
+      dataSet->Handle()->WriteBlob(fieldNo, record, false, static_cast<int32_t>(count), buffer, position));
+  position += static_cast<int32_t>(count);
+  modified = true;
+  return count;
+}
+
+int64_t TMDBBlobStream::Seek(int64_t offset, TSeekOrigin origin) {
+  int64_t target = position;
+  switch (origin) {
+    case soFromBeginning: target = offset; break;
+    case soFromCurrent: target = position + offset; break;
+    case soFromEnd: target = Size() + offset; break;
+  }
+  // The engine refuses a negative position or one past 2^31 - 1 on the next
+  // read or write; the position itself is kept as asked, within 32 bits.
+  if (target < std::numeric_limits<int32_t>::min()) target = std::numeric_limits<int32_t>::min();
+  if (target > std::numeric_limits<int32_t>::max()) target = std::numeric_limits<int32_t>::max();
+  position = static_cast<int32_t>(target);
+  return position;
+}
+
+int64_t TMDBBlobStream::Size() {
+  if (!opened) return 0;
+  TMDBSessionUse use(dataSet->DataSetSession());
+  int32_t size = 0;
+  CheckEngineResult(dataSet->Handle()->GetBlobSize(fieldNo, record, false, size), dataSet->Handle()->TableName());
+  return size;
+}
+
+void TMDBBlobStream::SetSize(int64_t newSize) {
+  Seek(newSize, soFromBeginning);
+  Truncate();
+}
+
+void TMDBBlobStream::Truncate() {
+  if (!opened) return;
+  TMDBSessionUse use(dataSet->DataSetSession());
+  CheckWriteResult(dataSet->Handle()->TruncateBlob(fieldNo, record, false, position));
+  modified = true;
+}
+
+void TMDBBlobStream::CheckWriteResult(int32_t result) {
+  if (result == 0) return;
+  TDataCursor& cursor = *dataSet->Handle();
+  const std::string tableName = cursor.TableName();
+  {
+    TMDBSessionUse use(dataSet->DataSetSession());
+    cursor.FreeBlob(fieldNo, record, false);
+  }
+  field->SetModified(false);
+  opened = false;
+  modified = false;
+  CheckEngineResult(result, tableName);
+}

@@ -1,0 +1,166 @@
+#pragma once
+// The dataset over one table of a database: opens the engine cursor on the
+// table's files, keeps the field and index definitions, selects indexes by
+// name or by field names, follows a master dataset by key range, and
+// creates, empties, deletes, renames and restructures the table.
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "MDBDBDataSet.h"
+#include "MDBRestructureDefs.h"
+#include "dbDataSource.h"
+
+class TMDBTable;
+
+// The link of a detail table to its master's data source.
+class TMDBMasterDataLink : public TDataLink {
+  RTL_DECLARE_CLASS(TMDBMasterDataLink, TDataLink)
+
+  explicit TMDBMasterDataLink(TDataSet* detail);
+
+  const std::string& FieldNames() const { return fieldNames; }
+  void SetFieldNames(const std::string& value);
+  // The master's fields named by FieldNames, while the link is active.
+  const std::vector<TField*>& Fields() const { return fields; }
+  TDataSet* GetDetailDataSet() const override { return detail; }
+
+  std::function<void()> OnMasterChange;
+  std::function<void()> OnMasterDisable;
+
+protected:
+  void ActiveChanged() override;
+  void LayoutChanged() override { ActiveChanged(); }
+  void RecordChanged(TField* field) override;
+
+private:
+  TDataSet* detail;
+  std::string fieldNames;
+  std::vector<TField*> fields;
+};
+
+// What a restructure could not carry over (the engine's causes).
+enum TDataLossCause { dlcInsertFailed = 0, dlcDuplicateKey = 1, dlcConstraint = 2, dlcFieldDropped = 3,
+                      dlcValueNotConverted = 4 };
+using TProgressEvent = std::function<void(TObject* sender, int currentRecord, uint16_t percentDone)>;
+using TDataLostEvent = std::function<void(TObject* sender, TDataLossCause cause, const std::string& contextInfo,
+                                          bool& continueRestructure, bool& stopAsking)>;
+
+// The arguments of RestructureTable.
+struct TMDBRestructureOptions {
+  uint16_t LanguageID = 0;
+  uint16_t SortID = 0;
+  uint16_t UserMajorVersion = 0;
+  uint16_t UserMinorVersion = 0;
+  bool Encrypted = false;
+  std::string Password;
+  std::string Description;
+  uint16_t BlobBlockSize = 512;
+  // The new table's last auto-increment value; -1 keeps the current one.
+  int32_t LastAutoIncValue = -1;
+  // Whether the old table's backup files go afterwards.
+  bool DeleteBackup = true;
+};
+
+class TMDBTable : public TMDBDBDataSet, public TMDBStructureSource {
+  RTL_DECLARE_CLASS(TMDBTable, TMDBDBDataSet)
+
+  explicit TMDBTable(TComponent* owner);
+  ~TMDBTable() override;
+
+  // Table operations; the dataset must be closed unless said otherwise.
+  void CreateTable();
+  void DeleteTable();
+  // Also on an open dataset, which must then hold the table exclusively.
+  void EmptyTable();
+  void RenameTable(const std::string& newName);
+  bool Exists();
+  uint32_t GetBlobBlockSize();
+
+  const std::string& TableName() const { return tableName; }
+  // A folder part (up to the last ':', '\' or '/') becomes DatabaseName.
+  void SetTableName(const std::string& value);
+  bool Exclusive() const { return exclusive; }
+  void SetExclusive(bool value);
+  bool ReadOnly() const { return readOnly; }
+  void SetReadOnly(bool value);
+  bool InMemory() const { return inMemory; }
+  // On, DatabaseName becomes "Memory".
+  void SetInMemory(bool value);
+  void SetDatabaseName(const std::string& value) override;
+
+  // Index selection: by name, or by field names ("A;B"; empty: natural
+  // order). Each reads empty while the other chose the index.
+  std::string IndexName() const { return indexByFieldNames ? std::string() : indexText; }
+  void SetIndexName(const std::string& value);
+  std::string IndexFieldNames() const { return indexByFieldNames ? indexText : std::string(); }
+  void SetIndexFieldNames(const std::string& value);
+  TIndexDefs& IndexDefs() { return indexDefs; }
+  // Refills IndexDefs from the table unless up to date.
+  void UpdateIndexDefs();
+  bool StoreDefs() const { return storeDefs; }
+  void SetStoreDefs(bool value) { storeDefs = value; }
+
+  // Master and detail.
+  TDataSource* MasterSource() const { return masterLink.DataSource(); }
+  // "Circular datalinks are not allowed" when source is fed by this table.
+  void SetMasterSource(TDataSource* source);
+  const std::string& MasterFields() const { return masterLink.FieldNames(); }
+  void SetMasterFields(const std::string& value);
+  TDataSource* GetDataSource() const override { return masterLink.DataSource(); }
+
+  // Restructure.
+  TRestructureFieldDefs& RestructureFieldDefs() { return restructureFieldDefs; }
+  TRestructureIndexDefs& RestructureIndexDefs() { return restructureIndexDefs; }
+  void RestructureTable(const TMDBRestructureOptions& options);
+  TProgressEvent OnRestructureProgress;
+  TDataLostEvent OnDataLost;
+
+  bool CanModify() const override;
+  void DataEvent(TDataEvent event, intptr_t info) override;
+
+  // TMDBStructureSource.
+  void ReadTableDescriptors(TMDBTableDescriptors& descriptors) override;
+
+protected:
+  std::unique_ptr<TDataCursor> CreateHandle() override;
+  void DestroyHandle() override;
+  void DestroyLookupCursor() override;
+  TDataCursor* GetLookupCursor(const std::string& keyFields, bool caseInsensitive) override;
+  void UpdateIndex() override;
+  void InternalInitFieldDefs() override;
+  void DoOnNewRecord() override;
+
+private:
+  TIndexDefs indexDefs;
+  TMDBMasterDataLink masterLink;
+  bool exclusive = false;
+  bool readOnly = false;
+  bool inMemory = false;
+  bool indexByFieldNames = false;
+  bool storeDefs = false;
+  std::string tableName;
+  std::string indexText;
+  std::unique_ptr<TDataCursor> lookupCursor;
+  std::string lookupKeyFields;
+  bool lookupCaseInsensitive = false;
+  TRestructureFieldDefs restructureFieldDefs;
+  TRestructureIndexDefs restructureIndexDefs;
+
+  // A new cursor on the table, set up as the component's; not opened.
+  std::unique_ptr<TDataCursor> NewCursor(bool exclusiveOpen);
+  // Runs work on the open cursor, or on a temporary opened one.
+  void WithOpenCursor(const std::function<void(TDataCursor&)>& work);
+  std::string ResolveIndexName();
+  void SwitchIndex(const std::string& text, bool byFieldNames);
+  void ApplyIndex();
+  void MasterChanged();
+  void MasterDisabled();
+  void SetLinkRanges();
+  void ApplyRange();
+  void CancelRange();
+  void FillIndexDefs(TDataCursor& cursor);
+};

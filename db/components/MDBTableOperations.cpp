@@ -1,0 +1,187 @@
+#include <algorithm>
+
+#include "MDBConsts.h"
+#include "MDBDatabase.h"
+#include "MDBDescriptors.h"
+#include "MDBFieldTypes.h"
+#include "MDBSession.h"
+#include "MDBTable.h"
+#include "dbConsts.h"
+#include "engCursor.h"
+#include "engDirectory.h"
+
+namespace {
+
+// What a table created by the component starts with.
+constexpr uint16_t CreatedUserMajorVersion = 1;
+constexpr uint16_t CreatedUserMinorVersion = 0;
+constexpr uint32_t CreatedBlobBlockSize = 512;
+
+bool HasDeclaredSize(TFieldType type) { return type == ftString || type == ftBytes || type == ftVarBytes; }
+
+// The definitions' descriptors, the primary index first.
+void BuildCreateDescriptors(const TFieldDefs& fieldDefs, const TIndexDefs& indexDefs, TTableDefinition& definition,
+                            std::vector<uint8_t>& fieldDescs, std::vector<uint8_t>& indexDescs) {
+  for (int i = 0; i < fieldDefs.Count(); ++i) {
+    const TFieldDef& def = *fieldDefs.Items(i);
+    const TMDBEngineType engineType = EngineTypeOf(def.DataType());
+    TMDBFieldDescSpec spec;
+    spec.FieldNo = static_cast<uint16_t>(i + 1);
+    spec.Name = def.Name();
+    spec.EngineType = engineType.Type;
+    spec.Subtype = engineType.Subtype;
+    if (HasDeclaredSize(def.DataType())) spec.DeclaredSize = static_cast<uint8_t>(std::clamp(def.Size(), 0, 255));
+    if (def.DataType() == ftBCD) spec.Scale = static_cast<uint8_t>(std::clamp(def.Size(), 0, 255));
+    spec.Required = def.Required();
+    AppendFieldDesc(spec, fieldDescs);
+  }
+  std::vector<const TIndexDef*> order;
+  for (int i = 0; i < indexDefs.Count(); ++i) order.push_back(indexDefs.Items(i));
+  auto primary = std::find_if(order.begin(), order.end(),
+                              [](const TIndexDef* def) { return def->Options().Contains(ixPrimary); });
+  if (primary != order.end()) std::rotate(order.begin(), primary, primary + 1);
+  const bool hasPrimary = !order.empty() && order.front()->Options().Contains(ixPrimary);
+  if (!hasPrimary) AppendIndexDesc({}, indexDescs);
+  for (const TIndexDef* def : order) {
+    TMDBIndexDescSpec spec;
+    spec.Name = def->Name();
+    spec.Descending = def->Options().Contains(ixDescending);
+    spec.CaseInsensitive = def->Options().Contains(ixCaseInsensitive);
+    spec.Unique = def->Options().Contains(ixUnique) || def->Options().Contains(ixPrimary);
+    for (const std::string& name : SplitFieldNames(def->Fields())) {
+      const int position = fieldDefs.IndexOf(name);
+      // A key the engine would build from a shorter field list is refused.
+      if (position < 0) throw EDatabaseError(SFieldNotFound, {name});
+      spec.FieldNumbers.push_back(static_cast<uint16_t>(position + 1));
+    }
+    AppendIndexDesc(spec, indexDescs);
+  }
+  definition.FieldDescs = fieldDescs.data();
+  definition.FieldCount = fieldDefs.Count();
+  definition.IndexDescs = indexDescs.data();
+  definition.IndexCount = static_cast<int32_t>(order.size()) + (hasPrimary ? 0 : 1);
+}
+
+}  // namespace
+
+void TMDBTable::CreateTable() {
+  CheckInactive();
+  if (FieldDefs().Count() == 0) InitFieldDefsFromFields();
+  TTableDefinition definition;
+  std::vector<uint8_t> fieldDescs;
+  std::vector<uint8_t> indexDescs;
+  BuildCreateDescriptors(FieldDefs(), indexDefs, definition, fieldDescs, indexDescs);
+  definition.UserMajorVersion = CreatedUserMajorVersion;
+  definition.UserMinorVersion = CreatedUserMinorVersion;
+  definition.BlobBlockSize = CreatedBlobBlockSize;
+  TDatabaseHold hold(*this, dbfTemporary);
+  TMDBSessionUse use(DataSetSession());
+  std::unique_ptr<TDataCursor> cursor = NewCursor(true);
+  cursor->SetReadOnly(false);
+  cursor->CreateTable(definition, false);
+}
+
+void TMDBTable::DeleteTable() {
+  CheckInactive();
+  TDatabaseHold hold(*this, dbfTemporary);
+  TMDBSessionUse use(DataSetSession());
+  NewCursor(true)->DeleteTable();
+}
+
+void TMDBTable::RenameTable(const std::string& newName) {
+  CheckInactive();
+  {
+    TDatabaseHold hold(*this, dbfTemporary);
+    TMDBSessionUse use(DataSetSession());
+    NewCursor(true)->RenameTable(EngineShortString(newName));
+  }
+  tableName = newName;
+  DataEvent(dePropertyChange, 0);
+}
+
+void TMDBTable::EmptyTable() {
+  TDatabaseHold hold(*this, dbfTemporary);
+  if (Active()) {
+    CheckBrowseMode();
+    {
+      TMDBSessionUse use(DataSetSession());
+      Handle()->EmptyTable();
+    }
+    ClearBuffers();
+    DataEvent(deDataSetChange, 0);
+    return;
+  }
+  TMDBSessionUse use(DataSetSession());
+  std::unique_ptr<TDataCursor> cursor = NewCursor(true);
+  cursor->Open();
+  try {
+    cursor->EmptyTable();
+  } catch (...) {
+    cursor->Close(false);
+    throw;
+  }
+  cursor->Close(false);
+}
+
+bool TMDBTable::Exists() {
+  if (Active()) return true;
+  if (TableName().empty()) return false;
+  TDatabaseHold hold(*this, dbfTemporary);
+  TMDBSessionUse use(DataSetSession());
+  return Database()->Handle()->TableExists(EngineShortString(TableName()), InMemory());
+}
+
+uint32_t TMDBTable::GetBlobBlockSize() {
+  if (Handle() != nullptr) {
+    TMDBSessionUse use(DataSetSession());
+    return Handle()->GetBlobBlockSize();
+  }
+  TDatabaseHold hold(*this, dbfTemporary);
+  TMDBSessionUse use(DataSetSession());
+  return NewCursor(false)->GetBlobBlockSize();
+}
+
+namespace {
+
+void RestructureProgress(void* context, int32_t done, int32_t percent) {
+  auto* table = static_cast<TMDBTable*>(context);
+  if (table->OnRestructureProgress) table->OnRestructureProgress(table, done, static_cast<uint16_t>(percent));
+}
+
+void RestructureDataLost(void* context, int cause, const std::string& text, bool& stopAsking, bool& carryOn) {
+  auto* table = static_cast<TMDBTable*>(context);
+  if (table->OnDataLost) table->OnDataLost(table, static_cast<TDataLossCause>(cause), text, carryOn, stopAsking);
+}
+
+}  // namespace
+
+void TMDBTable::RestructureTable(const TMDBRestructureOptions& options) {
+  CheckInactive();
+  TMDBRestructureDescriptors descriptors;
+  BuildRestructureDescriptors(restructureFieldDefs, restructureIndexDefs, descriptors);
+  TTableDefinition definition;
+  definition.FieldDescs = descriptors.FieldDescs.data();
+  definition.FieldCount = descriptors.FieldCount;
+  definition.IndexDescs = descriptors.IndexDescs.data();
+  definition.IndexCount = descriptors.IndexCount;
+  definition.LanguageId = options.LanguageID;
+  definition.SortId = options.SortID;
+  definition.UserMajorVersion = options.UserMajorVersion;
+  definition.UserMinorVersion = options.UserMinorVersion;
+  definition.Encrypted = options.Encrypted;
+  definition.Password = EngineShortString(options.Password);
+  definition.Description = EngineShortString(options.Description);
+  definition.BlobBlockSize = options.BlobBlockSize;
+  definition.LimitValue = options.LastAutoIncValue;
+  {
+    TDatabaseHold hold(*this, dbfTemporary);
+    TMDBSessionUse use(DataSetSession());
+    std::unique_ptr<TDataCursor> cursor = NewCursor(true);
+    cursor->SetReadOnly(false);
+    cursor->SetRestructureProgressHandler(&RestructureProgress, this);
+    cursor->SetDataLostHandler(&RestructureDataLost, this);
+    cursor->RestructureTable(definition, options.DeleteBackup);
+  }
+  FieldDefs().SetUpdated(false);
+  DataEvent(dePropertyChange, 0);
+}
