@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <iterator>
+
 
 #include "splPrivateCupsd.h"
 #include "uiPrinter.h"
+#include "uiPrinterJob.h"
 #include "uiPrinterPapers.h"
 
 namespace {
@@ -147,4 +150,44 @@ TEST(PrinterQueues, ReadFromAPrivateCupsd) {
   EXPECT_EQ(office.DefaultMedia, "iso_a4_210x297mm");
 
   EXPECT_THROW(EnumPrinterQueues(cupsd.Folder() + "/no-such-socket"), EPrinterError);
+}
+
+namespace {
+
+std::string ReadAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+size_t CountOf(const std::string& text, const std::string& part) {
+  size_t n = 0;
+  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+  return n;
+}
+
+}  // namespace
+
+TEST(PrintJob, PagesGoToAFileOrAQueue) {
+  TPrivateCupsd cupsd;
+  ASSERT_TRUE(cupsd.Start()) << cupsd.Error();
+  ASSERT_TRUE(cupsd.AddQueue("Office"));
+
+  const std::string file = cupsd.Folder() + "/report.pdf";
+  {
+    TPrintJob job(TPrintJobOptions{{}, "Office", "Usage", file, 300, 210, 297, {}});
+    job.Canvas().TextOut(100, 100, "page one");
+    job.NewPage();
+    job.Canvas().TextOut(100, 100, "page two");
+    EXPECT_EQ(job.PageCount(), 2);
+    EXPECT_EQ(job.End(), 0);
+  }
+  const std::string pdf = ReadAll(file);
+  EXPECT_EQ(pdf.rfind("%PDF", 0), 0u);
+  EXPECT_EQ(CountOf(pdf, "/Type /Page\n") + CountOf(pdf, "/Type /Page\r") + CountOf(pdf, "/Type /Page "), 2u);
+
+  TPrintJob queued(TPrintJobOptions{cupsd.Socket(), "Office", "Usage", {}, 300, 210, 297, {{"copies", "1"}}});
+  queued.Canvas().TextOut(10, 10, "queued");
+  EXPECT_GT(queued.End(), 0);
+  TPrintJob refused(TPrintJobOptions{cupsd.Socket(), "Missing", "Usage", {}, 300, 210, 297, {}});
+  EXPECT_THROW(refused.End(), EPrinterError);
 }
