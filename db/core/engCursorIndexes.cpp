@@ -244,7 +244,9 @@ void TDataCursor::AddIndex(const uint8_t* indexDesc) {
 
 // Index n, empty, takes the key of every record in use. A key that a
 // unique index holds already removes the later record, or, without
-// removeDuplicates, is refused (9729) with nothing removed.
+// removeDuplicates, is refused (9729) with nothing removed. A key of a
+// non-unique index ends with the row number, so meeting it twice means
+// rows share their number: refused too, since walks need distinct keys.
 void TDataCursor::InsertKeysOfRecords(uint8_t n, bool removeDuplicates) {
   LoadIndexState(n);
   const uint32_t slots = DataFile().PhysicalRecordCount();
@@ -255,8 +257,8 @@ void TDataCursor::InsertKeysOfRecords(uint8_t n, bool removeDuplicates) {
     try {
       if (!record->IsDeleted()) {
         BuildKey(record->Buffer(), key);
-        if (!indexUnique || !KeyExists(key)) InsertKey(key, slot);
-        else if (removeDuplicates) RemoveDuplicateRecord(n, record);
+        if (!KeyExists(key)) InsertKey(key, slot);
+        else if (indexUnique && removeDuplicates) RemoveDuplicateRecord(n, record);
         else Raise(CurErrDuplicateKey);
       }
     } catch (...) {
@@ -320,7 +322,8 @@ void TDataCursor::RebuildAllIndexes() {
 
 // Under the write lock, after prepare, every record slot gets its key
 // (status byte, row number) in the deleted-records index again, and the
-// record count is recounted.
+// record count is recounted. Two slots of one row number are refused
+// (9729): their keys would be equal.
 void TDataCursor::RebuildIndexes(const std::function<void()>& prepare) {
   table->LockWrite();
   const uint8_t previous = indexNo;
@@ -336,6 +339,7 @@ void TDataCursor::RebuildIndexes(const std::function<void()>& prepare) {
       if (!record->IsDeleted()) IndexFile().IncRecordCount();
       BuildDeletedKey(record->Buffer(), key);
       DataFile().ReleaseRecord(record);
+      if (KeyExists(key)) Raise(CurErrDuplicateKey);
       InsertKey(key, slot);
     }
     table->WriteHeaders(false, true, true);

@@ -81,8 +81,10 @@ void TDataCursor::LoadIndexState(uint8_t n) {
   if (expected != keyLength || keyLength > MaxIndexKeyLength) Raise(DatErrHeaderCorrupt);
 }
 
+// Any marker but 0 deletes the record (TRecord::IsDeleted), so a damaged
+// marker still gives the key status that every other index agrees with.
 void TDataCursor::BuildDeletedKey(const uint8_t* record, uint8_t* key) {
-  key[0] = record[RecordDeletedOffset];
+  key[0] = record[RecordDeletedOffset] != 0 ? 1 : 0;
   EncodeInt32Key(GetRecordAutoInc(record), key + 1);
 }
 

@@ -71,6 +71,20 @@ protected:
     EXPECT_EQ(natural, ExpectedOrder(0));
   }
 
+  // The file offset of a record, from the table's own layout.
+  int64_t RecordAt(uint32_t number) {
+    TDataFile& data = OpenCursor("ROWS", true).Table()->DataFile();
+    const int64_t offset = DataHeaderSize + int64_t(data.FieldCount()) * FieldDescSize +
+                           int64_t(number - 1) * data.RecordSize();
+    CloseAll();
+    return offset;
+  }
+  void PatchData(int64_t at, const std::vector<uint8_t>& patch) {
+    std::fstream file(PathOf("ROWS.DAT"), std::ios::binary | std::ios::in | std::ios::out);
+    file.seekp(at);
+    file.write(reinterpret_cast<const char*>(patch.data()), std::streamsize(patch.size()));
+  }
+
   // The offset of the leftmost leaf of index slot n.
   uint32_t FirstLeaf(int n) {
     TDataCursor& cursor = OpenCursor("ROWS", true);
@@ -151,6 +165,31 @@ TEST_F(IndexDamageTest, WalksOverDamageTheyCannotMendEndOrReportIt) {
     }
   }
   EXPECT_EQ(ReadIndexFile(), bytes);
+}
+
+// A deleted marker other than 0 or 1 deletes the row for every index
+// alike, "Sys Deleted" included, so natural order agrees with the others.
+TEST_F(IndexDamageTest, ADamagedDeletedMarkerHidesTheRowFromEveryOrder) {
+  CreateRows();
+  PatchData(RecordAt(5) + RecordDeletedOffset, {0x7F});
+  TDataCursor& cursor = OpenCursor("ROWS");
+  std::vector<std::vector<int32_t>> orders{ExpectedOrder(0), ExpectedOrder(1), ExpectedOrder(2)};
+  for (std::vector<int32_t>& order : orders) order.erase(std::find(order.begin(), order.end(), 5));
+  cursor.SetIndexNo(0);
+  EXPECT_EQ(Walk(cursor), orders[0]);
+  cursor.SetIndexNo(NaturalOrderIndex);
+  EXPECT_EQ(cursor.GetRecordCount(), RowCount - 1);
+}
+
+// Two rows with one row number would give equal keys, which no walk can
+// step over: the rebuild refuses the table instead.
+TEST_F(IndexDamageTest, RowsSharingARowNumberAreRefusedByTheRebuild) {
+  CreateRows();
+  uint8_t number[4];
+  std::ifstream(PathOf("ROWS.DAT"), std::ios::binary).seekg(RecordAt(2) + RecordAutoIncOffset).read(
+      reinterpret_cast<char*>(number), 4);
+  PatchData(RecordAt(5) + RecordAutoIncOffset, {number, number + 4});
+  EXPECT_EQ(ErrorOf([&] { OpenCursor("ROWS"); }), CurErrDuplicateKey);
 }
 
 // A tree that changes shape through many inserts, changes and deletes
