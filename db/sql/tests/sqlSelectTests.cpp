@@ -209,7 +209,7 @@ TEST_F(SqlSelectTest, WithLocksIntoAndMemoryTables) {
   TQueryStatement& into = Prepare("SELECT id, name INTO kept FROM emp WHERE dept = 10");
   into.Execute();
   EXPECT_EQ(ErrorOf("SELECT name FROM kept"), "11013: Access denied to table 'kept.DAT'");
-  statements.clear();
+  statements.pop_back();
   EXPECT_EQ(Query("SELECT name FROM kept ORDER BY name"), (TRows{"Ann", "Cy"}));
   Prepare("SELECT id INTO MEMORY ids FROM emp").Execute();
   statements.pop_back();

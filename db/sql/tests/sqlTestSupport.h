@@ -114,10 +114,19 @@ protected:
     return rows;
   }
 
-  TRows Query(const std::string& text, bool live = false) { return Rows(Prepare(text, live).Execute()); }
+  // Query and Exec free their statement, and with it its hold on tables.
+  TRows Query(const std::string& text, bool live = false) {
+    TQueryStatement statement(directory);
+    statement.SetRequestLive(live);
+    int32_t position = 0;
+    statement.Prepare(text, position);
+    return Rows(statement.Execute());
+  }
 
   int32_t Exec(const std::string& text) {
-    TQueryStatement& statement = Prepare(text);
+    TQueryStatement statement(directory);
+    int32_t position = 0;
+    statement.Prepare(text, position);
     statement.Execute();
     return statement.GetRecordCount();
   }

@@ -1,0 +1,122 @@
+// INSERT, UPDATE and DELETE: values and their checks, auto-increment,
+// INSERT ... SELECT, commit intervals and the statement's transaction.
+
+#include "sqlDataChange.h"
+#include "sqlTestSupport.h"
+
+namespace {
+
+class SqlDataChangeTest : public SqlTest {
+protected:
+  void SetUp() override {
+    SqlTest::SetUp();
+    Exec("CREATE TABLE item (id AUTOINC, name CHAR(10) NOT NULL, qty INTEGER, made DATE, note BLOB(1, 1), "
+         "PRIMARY KEY (id))");
+  }
+};
+
+TEST_F(SqlDataChangeTest, InsertValuesAndDefaults) {
+  Exec("CREATE TABLE d (a INTEGER DEFAULT 7, b CHAR(5))");
+  EXPECT_EQ(Exec("INSERT INTO d (b) VALUES ('x')"), 1);
+  EXPECT_EQ(Exec("INSERT INTO d VALUES (NULL, 'y')"), 1);
+  EXPECT_EQ(Query("SELECT a, b FROM d"), (TRows{"7|x", "NULL|y"}));
+  // Texts longer than the column are cut; numbers convert to the column.
+  Exec("INSERT INTO d VALUES (2.0, 'abcdefgh')");
+  EXPECT_EQ(Query("SELECT a, b FROM d WHERE a = 2"), (TRows{"2|abcde"}));
+}
+
+TEST_F(SqlDataChangeTest, AutoIncrementAndNoAutoInc) {
+  Exec("INSERT INTO item (name) VALUES ('a')");
+  Exec("INSERT INTO item (name) VALUES ('b')");
+  Exec("INSERT INTO item (id, name) VALUES (50, 'c')");
+  Exec("INSERT INTO item (id, name) VALUES (60, 'd') NOAUTOINC");
+  EXPECT_EQ(Query("SELECT id, name FROM item ORDER BY name"), (TRows{"1|a", "2|b", "3|c", "60|d"}));
+}
+
+TEST_F(SqlDataChangeTest, BlobValuesAreWrittenAndRead) {
+  Exec("INSERT INTO item (name, note) VALUES ('a', 'a memo text')");
+  EXPECT_EQ(Query("SELECT note FROM item"), (TRows{"a memo text"}));
+  Exec("UPDATE item SET note = 'changed'");
+  EXPECT_EQ(Query("SELECT name, note FROM item"), (TRows{"a|changed"}));
+}
+
+TEST_F(SqlDataChangeTest, ValueChecks) {
+  EXPECT_EQ(SqlError("INSERT INTO item (name, qty, made) VALUES ('a', 1)"),
+            "The number of values must match the number of table columns");
+  EXPECT_EQ(SqlError("INSERT INTO item (name, made) VALUES ('a', 'abc')"),
+            "Date, time, or timestamp expression expected, instead found ''abc'' in update values");
+  EXPECT_EQ(SqlError("INSERT INTO item (name, qty) VALUES ('a', TRUE)"),
+            "Type mismatch between column 'qty' and constant 'TRUE' in update values");
+  EXPECT_EQ(SqlError("INSERT INTO item (nope) VALUES (1)"),
+            "Invalid column name 'nope' or table correlation name '' specified in table columns");
+  EXPECT_EQ(SqlError("UPDATE item SET qty = 'many'"),
+            "Type mismatch between column 'qty' and constant ''many'' in update values");
+  EXPECT_EQ(Query("SELECT COUNT(*) FROM item"), (TRows{"0"}));
+  // A required column left blank is the engine's constraint error.
+  EXPECT_EQ(ErrorOf("INSERT INTO item (qty) VALUES (1)").substr(0, 6), "9732: ");
+}
+
+TEST_F(SqlDataChangeTest, UpdateReadsTheCurrentRecord) {
+  for (int i = 1; i <= 5; ++i) Exec("INSERT INTO item (name, qty) VALUES ('n" + std::to_string(i) + "', " + std::to_string(i) + ")");
+  EXPECT_EQ(Exec("UPDATE item SET qty = qty * 10, name = name || 'x' WHERE qty >= 4"), 2);
+  EXPECT_EQ(Query("SELECT name, qty FROM item ORDER BY qty"), (TRows{"n1|1", "n2|2", "n3|3", "n4x|40", "n5x|50"}));
+  // A change that takes the record out of the WHERE still walks on.
+  EXPECT_EQ(Exec("UPDATE item SET qty = 0 WHERE qty < 10"), 3);
+  EXPECT_EQ(Query("SELECT COUNT(*) FROM item WHERE qty = 0"), (TRows{"3"}));
+}
+
+TEST_F(SqlDataChangeTest, DeleteWalksEveryQualifyingRecord) {
+  for (int i = 1; i <= 6; ++i) Exec("INSERT INTO item (name, qty) VALUES ('n', " + std::to_string(i) + ")");
+  EXPECT_EQ(Exec("DELETE FROM item WHERE qty <= 3 OR qty = 5"), 4);
+  EXPECT_EQ(Query("SELECT qty FROM item ORDER BY qty"), (TRows{"4", "6"}));
+  EXPECT_EQ(Exec("DELETE FROM item x"), 2);
+  EXPECT_EQ(Query("SELECT COUNT(*) FROM item"), (TRows{"0"}));
+}
+
+TEST_F(SqlDataChangeTest, InsertFromASelectOfTheSameTableReadsACopy) {
+  for (int i = 1; i <= 3; ++i) Exec("INSERT INTO item (name, qty) VALUES ('n', " + std::to_string(i) + ")");
+  EXPECT_EQ(Exec("INSERT INTO item (name, qty) SELECT name, qty + 100 FROM item"), 3);
+  EXPECT_EQ(Query("SELECT qty FROM item ORDER BY qty"), (TRows{"1", "2", "3", "101", "102", "103"}));
+  EXPECT_EQ(SqlError("INSERT INTO item (name) SELECT name, qty FROM item"),
+            "The number of values must match the number of table columns");
+}
+
+TEST_F(SqlDataChangeTest, DefaultCommitIntervalKeepsAboutQuarterMegabyte) {
+  EXPECT_EQ(DefaultCommitInterval(100), 2621);
+  EXPECT_EQ(DefaultCommitInterval(10), 8191);
+  EXPECT_EQ(DefaultCommitInterval(300000), 1);
+}
+
+TEST_F(SqlDataChangeTest, AFailedRowLeavesTheTableAsBefore) {
+  Exec("CREATE TABLE u (k INTEGER, v INTEGER, PRIMARY KEY (k))");
+  for (int i = 1; i <= 5; ++i) Exec("INSERT INTO u VALUES (" + std::to_string(i) + ", " + std::to_string(i) + ")");
+  // The third row's new key collides: nothing of the statement stays.
+  EXPECT_EQ(ErrorOf("UPDATE u SET k = 4 WHERE k >= 2").substr(0, 6), "9729: ");
+  EXPECT_EQ(Query("SELECT k, v FROM u ORDER BY k"), (TRows{"1|1", "2|2", "3|3", "4|4", "5|5"}));
+}
+
+TEST_F(SqlDataChangeTest, CommitStepsKeepWhatWasWritten) {
+  Exec("CREATE TABLE u (k INTEGER, PRIMARY KEY (k))");
+  Exec("INSERT INTO u VALUES (3)");
+  Exec("CREATE TABLE src (k INTEGER)");
+  for (int k : {1, 2, 3, 4}) Exec("INSERT INTO src VALUES (" + std::to_string(k) + ")");
+  EXPECT_EQ(ErrorOf("INSERT INTO u SELECT k FROM src COMMIT INTERVAL 1").substr(0, 6), "9729: ");
+  EXPECT_EQ(Query("SELECT k FROM u ORDER BY k"), (TRows{"1", "2", "3"}));
+  Exec("DELETE FROM u WHERE k <> 3");
+  EXPECT_EQ(ErrorOf("INSERT INTO u SELECT k FROM src").substr(0, 6), "9729: ");
+  EXPECT_EQ(Query("SELECT k FROM u ORDER BY k"), (TRows{"3"}));
+}
+
+TEST_F(SqlDataChangeTest, AnOpenTransactionIsLeftToItsOwner) {
+  Exec("CREATE TABLE u (k INTEGER)");
+  directory->StartTransaction();
+  TQueryStatement& insert = Prepare("INSERT INTO u VALUES (1)");
+  insert.Execute();
+  EXPECT_EQ(insert.GetRecordCount(), 1);
+  EXPECT_TRUE(directory->InTransaction());
+  directory->Rollback();
+  statements.clear();
+  EXPECT_EQ(Query("SELECT COUNT(*) FROM u"), (TRows{"0"}));
+}
+
+}  // namespace

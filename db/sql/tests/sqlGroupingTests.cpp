@@ -1,0 +1,101 @@
+// GROUP BY, HAVING, the aggregates, DISTINCT and ORDER BY with NOCASE.
+
+#include "sqlTestSupport.h"
+
+namespace {
+
+class SqlGroupingTest : public SqlTest {
+protected:
+  void SetUp() override {
+    SqlTest::SetUp();
+    Exec("CREATE TABLE sale (who CHAR(10), amount INTEGER, price FLOAT, day DATE, small SMALLINT)");
+    Exec("INSERT INTO sale VALUES ('ann', 10, 1.5, '2024-01-01', 1)");
+    Exec("INSERT INTO sale VALUES ('Bob', 20, 2.5, '2024-01-02', 2)");
+    Exec("INSERT INTO sale VALUES ('ann', 30, NULL, '2024-01-03', 3)");
+    Exec("INSERT INTO sale VALUES ('cy', NULL, 4.0, NULL, 4)");
+    Exec("INSERT INTO sale VALUES ('Bob', 5, 0.5, '2024-02-01', 5)");
+  }
+};
+
+TEST_F(SqlGroupingTest, AggregatesPerGroup) {
+  EXPECT_EQ(Query("SELECT who, COUNT(*), COUNT(amount), SUM(amount), MIN(amount), MAX(amount), AVG(price) "
+                  "FROM sale GROUP BY who"),
+            (TRows{"Bob|2|2|25|5|20|1.5", "ann|2|2|40|10|30|1.5", "cy|1|0|NULL|NULL|NULL|4"}));
+  EXPECT_EQ(Query("SELECT who, MIN(day), MAX(day) FROM sale GROUP BY 1"),
+            (TRows{"Bob|2024-01-02|2024-02-01", "ann|2024-01-01|2024-01-03", "cy|NULL|NULL"}));
+}
+
+TEST_F(SqlGroupingTest, GeneratedNamesOfAggregates) {
+  TQueryStatement& statement = Prepare("SELECT SUM(amount), AVG(amount + 1), COUNT(*), MAX(amount) FROM sale");
+  const auto& columns = statement.MainQuery().ResultFields;
+  EXPECT_EQ(columns[0]->Name, "Sum Of amount");
+  EXPECT_EQ(columns[1]->Name, "Average Of Expr");
+  EXPECT_EQ(columns[2]->Name, "Count Of *");
+  EXPECT_EQ(columns[3]->Name, "Max Of amount");
+}
+
+TEST_F(SqlGroupingTest, AggregatesOnlyGiveOneRowAlsoOverNoRows) {
+  EXPECT_EQ(Query("SELECT COUNT(*), SUM(amount), AVG(amount) FROM sale"), (TRows{"5|65|16.25"}));
+  EXPECT_EQ(Query("SELECT COUNT(*) FROM sale WHERE who = 'ann'"), (TRows{"2"}));
+  EXPECT_EQ(Query("SELECT COUNT(*) FROM sale WHERE who = 'nobody'"), (TRows{"0"}));
+  EXPECT_EQ(Query("SELECT COUNT(amount), SUM(amount), MAX(day) FROM sale WHERE who = 'nobody'"),
+            (TRows{"0|NULL|NULL"}));
+  TQueryStatement& statement = Prepare("SELECT COUNT(*) FROM sale");
+  EXPECT_TRUE(statement.MainQuery().FastCount);
+  EXPECT_EQ(Rows(statement.Execute()), (TRows{"5"}));
+  EXPECT_EQ(statement.MainQuery().ResultFields.front()->Name, "Count Of *");
+}
+
+TEST_F(SqlGroupingTest, SumOfSmallIntegersIsAnIntegerColumn) {
+  TQueryStatement& statement = Prepare("SELECT SUM(small) FROM sale");
+  TDataCursor* answer = statement.Execute();
+  uint8_t desc[FieldDescSize];
+  answer->GetFieldDesc(1, desc);
+  EXPECT_EQ(desc[FieldDescTypeOffset], dtInteger);
+  EXPECT_EQ(Rows(answer), (TRows{"15"}));
+}
+
+TEST_F(SqlGroupingTest, SumThatLeavesTheIntegerRangeIsRefused) {
+  Exec("CREATE TABLE big (n INTEGER)");
+  Exec("INSERT INTO big VALUES (2147483000)");
+  Exec("INSERT INTO big VALUES (2147483000)");
+  EXPECT_EQ(SqlError("SELECT SUM(n) FROM big"), "Result of SUM exceeds the range of column 'Sum Of n'");
+  EXPECT_EQ(Query("SELECT MAX(n) FROM big"), (TRows{"2147483000"}));
+}
+
+TEST_F(SqlGroupingTest, HavingKeepsTheGroupsThatPass) {
+  EXPECT_EQ(Query("SELECT who, SUM(amount) FROM sale GROUP BY who HAVING SUM(amount) > 30"), (TRows{"ann|40"}));
+  EXPECT_EQ(Query("SELECT who, COUNT(*) FROM sale GROUP BY who HAVING COUNT(*) = 1"), (TRows{"cy|1"}));
+  EXPECT_EQ(Query("SELECT who, COUNT(*) FROM sale GROUP BY who HAVING who = 'Bob'"), (TRows{"Bob|2"}));
+  EXPECT_EQ(SqlError("SELECT who, COUNT(*) FROM sale GROUP BY who HAVING SUM(amount) > 1"),
+            "Expression in HAVING clause not found in source columns");
+  EXPECT_EQ(SqlError("SELECT who, SUM(amount) FROM sale GROUP BY who HAVING SUM(amount)"),
+            "HAVING clause must be a boolean expression");
+}
+
+TEST_F(SqlGroupingTest, DistinctAndItsOrder) {
+  EXPECT_EQ(Query("SELECT DISTINCT who FROM sale"), (TRows{"Bob", "ann", "cy"}));
+  EXPECT_EQ(Query("SELECT DISTINCT who FROM sale ORDER BY who DESC"), (TRows{"cy", "ann", "Bob"}));
+  TQueryStatement& given = Prepare("SELECT DISTINCT who FROM sale ORDER BY who");
+  EXPECT_TRUE(given.MainQuery().OrderGiven);
+  EXPECT_EQ(Rows(given.Execute()), (TRows{"Bob", "ann", "cy"}));
+  // DISTINCT with GROUP BY is dropped: the grouping already folds.
+  EXPECT_EQ(Query("SELECT DISTINCT who, COUNT(*) FROM sale GROUP BY who"), (TRows{"Bob|2", "ann|2", "cy|1"}));
+}
+
+TEST_F(SqlGroupingTest, OrderByWithNoCaseAndDirections) {
+  EXPECT_EQ(Query("SELECT DISTINCT who FROM sale ORDER BY who NOCASE"), (TRows{"ann", "Bob", "cy"}));
+  EXPECT_EQ(Query("SELECT who, amount FROM sale WHERE amount IS NOT NULL ORDER BY who ASC, amount DESC"),
+            (TRows{"Bob|20", "Bob|5", "ann|30", "ann|10"}));
+  EXPECT_EQ(Query("SELECT who, SUM(amount) total FROM sale GROUP BY who ORDER BY total DESC"),
+            (TRows{"ann|40", "Bob|25", "cy|NULL"}));
+}
+
+TEST_F(SqlGroupingTest, GroupingRefusesBlobColumns) {
+  Exec("CREATE TABLE note (k INTEGER, body BLOB(1, 1))");
+  EXPECT_EQ(SqlError("SELECT DISTINCT body FROM note"), "Invalid BLOB column 'body' specified in DISTINCT clause");
+  EXPECT_EQ(SqlError("SELECT body FROM note GROUP BY body"), "Invalid BLOB column 'body' specified in GROUP BY clause");
+  EXPECT_EQ(SqlError("SELECT body FROM note ORDER BY 1"), "Invalid column number '1' specified in ORDER BY clause");
+}
+
+}  // namespace
