@@ -264,7 +264,7 @@ bool TDataSet::IsLinkedTo(const TDataSource* dataSource) const {
   // A chain of masters is walked with a bound, so a loop made behind our
   // back cannot hang the check.
   const TDataSet* dataSet = this;
-  for (int depth = 0; dataSet && depth < 1000; ++depth) {
+  for (int depth = 0; dataSet && depth < MaxMasterChain; ++depth) {
     const TDataSource* master = dataSet->GetDataSource();
     if (!master) return false;
     if (master == dataSource) return true;

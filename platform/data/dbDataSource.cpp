@@ -17,7 +17,14 @@ TDataSource::~TDataSource() {
 }
 
 bool TDataSource::IsLinkedTo(const TDataSet* target) const {
-  return dataSet && (dataSet == target || dataSet->IsLinkedTo(this));
+  // Bounded, so a loop made behind our back cannot hang the check.
+  const TDataSet* current = dataSet;
+  for (int depth = 0; current && depth < MaxMasterChain; ++depth) {
+    if (current == target) return true;
+    const TDataSource* master = current->GetDataSource();
+    current = master ? master->DataSet() : nullptr;
+  }
+  return current != nullptr;
 }
 
 void TDataSource::SetDataSet(TDataSet* value) {

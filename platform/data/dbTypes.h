@@ -122,6 +122,10 @@ class TField;
 class TDataSource;
 class EDatabaseError;
 
+// The longest chain of master sources a link check follows: further means
+// a loop.
+inline constexpr int MaxMasterChain = 1000;
+
 using TDataSetNotifyEvent = std::function<void(TDataSet* dataSet)>;
 using TDataSetErrorEvent = std::function<void(TDataSet* dataSet, EDatabaseError& e, TDataAction& action)>;
 using TFilterRecordEvent = std::function<void(TDataSet* dataSet, bool& accept)>;

@@ -25,6 +25,9 @@ public:
   void DefineField(const std::string& name, TFieldType type, int size = 0, bool required = false);
 
   bool CanModify() const override { return !readOnly; }
+  // A master source this dataset follows (only its link matters here).
+  TDataSource* GetDataSource() const override { return masterSource; }
+  void SetMasterSource(TDataSource* value) { masterSource = value; }
   void SetReadOnly(bool value) { readOnly = value; }
 
   int RecordCount() override;
@@ -105,6 +108,7 @@ private:
   int32_t nextId = 1;
   bool open = false;
   bool readOnly = false;
+  TDataSource* masterSource = nullptr;
 
   friend class TMemoryBlobStream;
   int IndexOfId(int32_t id) const;
