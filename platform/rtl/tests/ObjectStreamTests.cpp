@@ -13,44 +13,6 @@
 
 namespace {
 
-TObjectPtr<TTestReport> MakeReport() {
-  TObjectPtr<TTestReport> r(new TTestReport(nullptr));
-  r->SetName("Report1");
-  r->title = "Jobs by printer";
-  r->copies = 3;
-  r->landscape = true;
-  r->shape = tsEllipse;
-  r->scale = 0.1;
-  r->ratio = 0.25f;
-  r->precise = 1.0L / 3;
-  r->price = Currency::FromScaled(123450);
-  r->printed = EncodeDate(2024, 3, 1) + 0.5;
-  r->big = 10000000000;
-  r->letter = 'Z';
-  r->value = Variant("any");
-  r->hidden = 7;
-  r->color = 0xFF;
-  r->Font()->name = "Liberation Sans";
-  r->Font()->style = {fsBold, fsUnderline};
-  r->notes = {"first", "second"};
-  r->picture = {0x01, 0xAB, 0xFF};
-  r->onPrint.SetMethod(TMethod{r.get(), r->ClassType().FindMethod("ReportPrint")});
-  auto* pipe = new TTestNode(r.get());
-  pipe->SetName("Pipe1");
-  pipe->SetParentNode(r.get());
-  auto* band = new TTestBand(r.get());
-  band->SetName("Band1");
-  band->SetParentNode(r.get());
-  band->height = 25;
-  auto* label = new TTestLabel(band);
-  label->SetName("Label1");
-  label->SetParentNode(band);
-  label->caption = "Pages";
-  label->left = -300;
-  r->SetPipeline(pipe);
-  return r;
-}
-
 std::string ToBinary(TComponent* root) {
   TMemoryStream stream;
   TWriter writer(stream);
@@ -147,7 +109,7 @@ TEST_F(ObjectStream, BinaryFormHasTheSignatureTagsAndLittleEndianNumbers) {
 }
 
 TEST_F(ObjectStream, TreeRoundTripsThroughTheBinaryForm) {
-  auto original = MakeReport();
+  auto original = MakeTestReport();
   const std::string binary = ToBinary(original.get());
   TObjectPtr<TComponent> copy(ReadRoot(binary));
   auto* r = dynamic_cast<TTestReport*>(copy.get());
@@ -198,7 +160,7 @@ TEST_F(ObjectStream, TreeRoundTripsThroughTheBinaryForm) {
 }
 
 TEST_F(ObjectStream, TextFormHasItsExactLayoutAndRoundTripsByteForByte) {
-  auto original = MakeReport();
+  auto original = MakeTestReport();
   const std::string binary = ToBinary(original.get());
   EXPECT_EQ(BinaryToText(binary), ReportText);
   EXPECT_EQ(TextToBinary(ReportText), binary);
@@ -206,7 +168,7 @@ TEST_F(ObjectStream, TextFormHasItsExactLayoutAndRoundTripsByteForByte) {
 }
 
 TEST_F(ObjectStream, ReferencesResolveAfterReadingThenLoadedRunsInCreationOrder) {
-  auto original = MakeReport();
+  auto original = MakeTestReport();
   TObjectPtr<TComponent> copy(ReadRoot(ToBinary(original.get())));
   // Pipe1 comes after the Pipeline property, yet Loaded already sees it;
   // nothing is read after csReading ended.
@@ -247,7 +209,7 @@ TEST_F(ObjectStream, ReadComponentsReadsSignedComponentsIntoAnOwnerRenamingOnReq
   form->SetName("Form1");
   auto* existing = new TTestReport(form.get());
   existing->SetName("Report1");
-  auto original = MakeReport();
+  auto original = MakeTestReport();
   // Methods belong to the root, here the form, which publishes none.
   original->onPrint.SetMethod({});
   const std::string binary = ToBinary(original.get());
@@ -336,7 +298,7 @@ TEST_F(ObjectStream, TheErrorEventSkipsARefusedPropertyAndReadingGoesOn) {
 }
 
 TEST_F(ObjectStream, DamagedStreamsGiveStreamErrorsAndFreeWhatTheyCreated) {
-  auto original = MakeReport();
+  auto original = MakeTestReport();
   const std::string binary = ToBinary(original.get());
   // Every truncation fails as a stream error, never a crash or leak.
   for (size_t length = 0; length < binary.size(); ++length) {

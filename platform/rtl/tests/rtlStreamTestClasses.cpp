@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "rtlDateTime.h"
 #include "rtlReader.h"
 #include "rtlWriter.h"
 
@@ -184,4 +185,42 @@ void RegisterTestClasses() {
   RegisterClass(TTestReport::StaticClassType());
   RegisterClass(TTestBand::StaticClassType());
   RegisterClass(TTestLabel::StaticClassType());
+}
+
+TObjectPtr<TTestReport> MakeTestReport() {
+  TObjectPtr<TTestReport> r(new TTestReport(nullptr));
+  r->SetName("Report1");
+  r->title = "Jobs by printer";
+  r->copies = 3;
+  r->landscape = true;
+  r->shape = tsEllipse;
+  r->scale = 0.1;
+  r->ratio = 0.25f;
+  r->precise = 1.0L / 3;
+  r->price = Currency::FromScaled(123450);
+  r->printed = EncodeDate(2024, 3, 1) + 0.5;
+  r->big = 10000000000;
+  r->letter = 'Z';
+  r->value = Variant("any");
+  r->hidden = 7;
+  r->color = 0xFF;
+  r->Font()->name = "Liberation Sans";
+  r->Font()->style = {fsBold, fsUnderline};
+  r->notes = {"first", "second"};
+  r->picture = {0x01, 0xAB, 0xFF};
+  r->onPrint.SetMethod(TMethod{r.get(), r->ClassType().FindMethod("ReportPrint")});
+  auto* pipe = new TTestNode(r.get());
+  pipe->SetName("Pipe1");
+  pipe->SetParentNode(r.get());
+  auto* band = new TTestBand(r.get());
+  band->SetName("Band1");
+  band->SetParentNode(r.get());
+  band->height = 25;
+  auto* label = new TTestLabel(band);
+  label->SetName("Label1");
+  label->SetParentNode(band);
+  label->caption = "Pages";
+  label->left = -300;
+  r->SetPipeline(pipe);
+  return r;
 }

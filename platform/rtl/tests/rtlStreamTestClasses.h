@@ -121,3 +121,7 @@ class TTestLabel : public TTestNode {
 
 // Registers the test classes once.
 void RegisterTestClasses();
+
+// Report1 with every kind of property set, defined properties, an event, and
+// children Pipe1 and Band1 (which owns Label1); Pipeline names Pipe1.
+TObjectPtr<TTestReport> MakeTestReport();
