@@ -527,7 +527,9 @@ TMDBDataSet::TKeySearch TMDBDataSet::LocateKey(const std::string& keyFields, con
     RestoreState(saved);
   }
   TMDBSessionUse use(DataSetSession());
-  const bool found = cursor->FindKey(key, false, static_cast<int>(fields.size()), partialLength, false, key);
+  // A partial last field is searched by its text after the whole ones.
+  const int wholeFields = static_cast<int>(fields.size()) - (partialLength > 0 ? 1 : 0);
+  const bool found = cursor->FindKey(key, false, wholeFields, partialLength, false, key);
   if (found && move && cursor != handle.get()) CheckEngineResult(handle->SyncWith(*cursor), handle->TableName());
   return found ? TKeySearch::Found : TKeySearch::NotFound;
 }

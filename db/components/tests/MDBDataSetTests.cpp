@@ -1,0 +1,169 @@
+#include "MDBConsts.h"
+#include "MDBTableTestSupport.h"
+#include "MDBTb.h"
+#include "dbConsts.h"
+#include "dbFieldClasses.h"
+
+namespace {
+
+using DataSetTest = TableTest;
+
+TEST_F(DataSetTest, EditingPostsCancelsAndDeletesThroughTheCursor) {
+  TObjectPtr<TMDBTable> table = OpenPeople();
+  ASSERT_TRUE(table->Locate("ID", Variant(3), TLocateOptions()));
+  table->Edit();
+  table->FieldByName("NAME")->SetAsString("Caroline");
+  table->Post();
+  table->Edit();
+  table->FieldByName("NAME")->SetAsString("discarded");
+  table->Cancel();
+  EXPECT_EQ(table->FieldByName("NAME")->AsString(), "Caroline");
+  table->Delete();
+  EXPECT_EQ(table->RecordCount(), 4);
+  EXPECT_EQ(table->FieldByName("ID")->AsInteger(), 4);
+  table->Close();
+  table->Open();
+  EXPECT_EQ(Column(*table, "NAME"), (TStrings{"Alice", "Bob", "dave", "eve"}));
+  // A second key of a unique index is refused and the record stays unposted.
+  table->Append();
+  table->FieldByName("ID")->SetAsInteger(2);
+  EXPECT_THROW(table->Post(), EMDBEngineError);
+  EXPECT_EQ(table->State(), dsInsert);
+  table->Cancel();
+  EXPECT_EQ(table->RecordCount(), 4);
+}
+
+TEST_F(DataSetTest, FieldWritesOutsideEditingAndRequiredFieldsAreRefused) {
+  TObjectPtr<TMDBTable> table = OpenPeople();
+  ExpectMessage<EDatabaseError>([&] { table->FieldByName("NAME")->SetAsString("x"); }, SNotEditing);
+  table->Append();
+  EXPECT_EQ(table->RecNo(), -1);
+  table->FieldByName("NAME")->SetAsString("nobody");
+  EXPECT_THROW(table->Post(), EDatabaseError);
+  table->Cancel();
+  EXPECT_EQ(table->RecordCount(), 5);
+  table->FieldByName("NAME")->SetReadOnly(true);
+  table->Edit();
+  ExpectMessage<EDatabaseError>([&] { table->FieldByName("NAME")->SetAsString("x"); },
+                                Format(SFieldReadOnly, {"NAME"}));
+  table->Cancel();
+}
+
+TEST_F(DataSetTest, CalculatedFieldsFollowTheRecordAndItsEdits) {
+  TObjectPtr<TMDBTable> table = CreatePeople();
+  table->FieldDefs().Update();
+  for (int i = 0; i < table->FieldDefs().Count(); ++i) table->FieldDefs()[i]->CreateField(table.get());
+  auto* label = new TStringField(table.get());
+  label->SetFieldName("LABEL");
+  label->SetSize(40);
+  label->SetFieldKind(fkCalculated);
+  label->SetDataSet(table.get());
+  int calls = 0;
+  table->OnCalcFields = [&](TDataSet* dataSet) {
+    ++calls;
+    dataSet->FieldByName("LABEL")->SetAsString(dataSet->FieldByName("NAME")->AsString() + "/" +
+                                               dataSet->FieldByName("CITY")->AsString());
+  };
+  table->Open();
+  for (const TPerson& person : SamplePeople()) Append(*table, person);
+  EXPECT_GT(calls, 0);
+  EXPECT_EQ(Column(*table, "LABEL"), (TStrings{"Alice/Paris", "Bob/Rome", "carol/Oslo", "dave/Paris", "eve/Oslo"}));
+  table->First();
+  table->Edit();
+  table->FieldByName("CITY")->SetAsString("Lyon");
+  table->Post();
+  EXPECT_EQ(table->FieldByName("LABEL")->AsString(), "Alice/Lyon");
+  EXPECT_EQ(table->Lookup("ID", Variant(5), "LABEL").AsString(), "eve/Oslo");
+}
+
+TEST_F(DataSetTest, LocateUsesTheIndexOrReadsTheRecords) {
+  TObjectPtr<TMDBTable> table = OpenPeople();
+  table->SetIndexName("ByName");
+  EXPECT_TRUE(table->Locate("NAME", Variant("CAROL"), TLocateOptions{loCaseInsensitive}));
+  EXPECT_EQ(table->FieldByName("ID")->AsInteger(), 3);
+  EXPECT_TRUE(table->Locate("NAME", Variant("Da*"), TLocateOptions{loCaseInsensitive, loPartialKey}));
+  EXPECT_EQ(table->FieldByName("ID")->AsInteger(), 4);
+  EXPECT_FALSE(table->Locate("NAME", Variant("zed"), TLocateOptions{loCaseInsensitive}));
+  EXPECT_EQ(table->FieldByName("ID")->AsInteger(), 4);
+  // By another index: a second cursor on ByCity finds it.
+  EXPECT_TRUE(table->Locate("CITY;NAME", Variant::ArrayOf({Variant("Paris"), Variant("Alice")}), TLocateOptions()));
+  EXPECT_EQ(table->FieldByName("ID")->AsInteger(), 1);
+  // By a field no index serves.
+  EXPECT_TRUE(table->Locate("AMOUNT", Variant(20.25), TLocateOptions()));
+  EXPECT_EQ(table->FieldByName("NAME")->AsString(), "Bob");
+  EXPECT_TRUE(table->Locate("CITY", Variant("Ro*"), TLocateOptions{loPartialKey}));
+  EXPECT_EQ(table->FieldByName("NAME")->AsString(), "Bob");
+  EXPECT_EQ(table->RecordCount(), 5);
+  EXPECT_TRUE(table->IsSequenced());
+}
+
+TEST_F(DataSetTest, LocateFindsABlankFieldByANullKey) {
+  TObjectPtr<TMDBTable> table = OpenPeople();
+  table->Append();
+  table->FieldByName("ID")->SetAsInteger(9);
+  table->Post();
+  table->First();
+  EXPECT_TRUE(table->Locate("CITY", Variant::Null(), TLocateOptions()));
+  EXPECT_EQ(table->FieldByName("ID")->AsInteger(), 9);
+  table->SetIndexName("ByName");
+  table->First();
+  EXPECT_TRUE(table->Locate("NAME", Variant::Null(), TLocateOptions{loCaseInsensitive}));
+  EXPECT_EQ(table->FieldByName("ID")->AsInteger(), 9);
+}
+
+TEST_F(DataSetTest, LookupReturnsValuesWithoutMoving) {
+  TObjectPtr<TMDBTable> table = OpenPeople();
+  table->Last();
+  const Variant found = table->Lookup("ID", Variant(2), "NAME;CITY");
+  ASSERT_TRUE(found.IsArray());
+  EXPECT_EQ(found.Element(0).AsString(), "Bob");
+  EXPECT_EQ(found.Element(1).AsString(), "Rome");
+  EXPECT_TRUE(table->Lookup("ID", Variant(42), "NAME").IsNull());
+  EXPECT_TRUE(table->Lookup("CITY", Variant("Nowhere"), "NAME").IsNull());
+  EXPECT_EQ(table->FieldByName("ID")->AsInteger(), 5);
+  table->Next();
+  EXPECT_TRUE(table->Eof());
+}
+
+TEST_F(DataSetTest, FiltersByTextAndByEventNarrowTheRecords) {
+  TObjectPtr<TMDBTable> table = OpenPeople();
+  table->SetFilterText("CITY = 'Oslo'");
+  EXPECT_EQ(Column(*table, "ID"), (TStrings{"1", "2", "3", "4", "5"}));
+  table->SetFiltered(true);
+  EXPECT_FALSE(table->IsSequenced());
+  EXPECT_EQ(Column(*table, "ID"), (TStrings{"3", "5"}));
+  EXPECT_EQ(table->RecordCount(), 2);
+  table->SetFilterOptions(TFilterOptions{foCaseInsensitive});
+  table->SetFilterText("CITY = 'PARIS'");
+  EXPECT_EQ(Column(*table, "ID"), (TStrings{"1", "4"}));
+  table->SetOnFilterRecord([](TDataSet* dataSet, bool& accept) {
+    accept = dataSet->FieldByName("AMOUNT")->AsFloat() > 15;
+  });
+  EXPECT_EQ(Column(*table, "ID"), (TStrings{"4"}));
+  // An empty text leaves the event's filter alone.
+  table->SetFilterText("");
+  EXPECT_EQ(Column(*table, "ID"), (TStrings{"2", "3", "4", "5"}));
+  table->SetFiltered(false);
+  EXPECT_EQ(Column(*table, "ID"), (TStrings{"1", "2", "3", "4", "5"}));
+}
+
+TEST_F(DataSetTest, ABadFilterTextIsAnEngineErrorAndLeavesTheDatasetBrowsing) {
+  TObjectPtr<TMDBTable> table = OpenPeople();
+  table->SetFiltered(true);
+  EXPECT_THROW(table->SetFilterText("NOSUCHFIELD = 1"), EMDBEngineError);
+  EXPECT_EQ(table->State(), dsBrowse);
+  EXPECT_EQ(table->RecordCount(), 5);
+}
+
+TEST_F(DataSetTest, CopyOnAppendStartsTheNewRecordAsACopy) {
+  TObjectPtr<TMDBTable> table = OpenPeople();
+  table->SetCopyOnAppend(true);
+  ASSERT_TRUE(table->Locate("ID", Variant(4), TLocateOptions()));
+  table->Append();
+  EXPECT_EQ(table->FieldByName("NAME")->AsString(), "dave");
+  table->FieldByName("ID")->SetAsInteger(6);
+  table->Post();
+  EXPECT_EQ(table->Lookup("ID", Variant(6), "CITY").AsString(), "Paris");
+}
+
+}  // namespace
