@@ -12,6 +12,7 @@
 #include "MDBSessionList.h"
 #include "MDBTb.h"
 #include "dbConsts.h"
+#include "dbFieldClasses.h"
 #include "engBlobBuffer.h"
 #include "engCursor.h"
 #include "engCursorRecords.h"
@@ -369,11 +370,23 @@ void TMDBDataSet::InternalPost() {
     handle->InsertRecord(ActiveBuffer(), true);
   else
     handle->ModifyRecord(ActiveBuffer(), true, true);
+  ClearBlobModified();
+}
+
+void TMDBDataSet::ClearBlobModified() {
+  for (int i = 0; i < FieldCount(); ++i)
+    if (auto* blob = dynamic_cast<TBlobField*>(Fields(i))) blob->SetModified(false);
+}
+
+void TMDBDataSet::DataEvent(TDataEvent event, intptr_t info) {
+  if (event == deDataSetChange || event == deDataSetScroll) ClearBlobModified();
+  TDataSet::DataEvent(event, info);
 }
 
 void TMDBDataSet::InternalCancel() {
   TMDBSessionUse use(DataSetSession());
   FreeOpenBlobs(ActiveBuffer());
+  ClearBlobModified();
   if (State() == dsEdit && handle->HoldsRecordLock(handle->CurrentRecordNumber()))
     handle->UnlockRecord(handle->CurrentRecordNumber());
 }

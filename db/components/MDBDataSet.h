@@ -51,6 +51,7 @@ class TMDBDataSet : public TDataSet {
   bool Locate(const std::string& keyFields, const Variant& keyValues, TLocateOptions options) override;
   Variant Lookup(const std::string& keyFields, const Variant& keyValues, const std::string& resultFields) override;
   std::unique_ptr<TStream> CreateBlobStream(TField* field, TBlobStreamMode mode) override;
+  void DataEvent(TDataEvent event, intptr_t info) override;
 
   // Whether the field is a key field of the current index.
   bool IsIndexField(const TField* field) const override;
@@ -158,6 +159,9 @@ private:
   void DropFilter(TFilter*& filter);
   void ApplyDisplayLabels();
   void FreeOpenBlobs(TRecordBuffer buffer);
+  // The BLOB fields' marks of an open value end with the record they were
+  // written in.
+  void ClearBlobModified();
   // The key search of Locate and Lookup, when an index serves the key
   // fields: the record found is in the temporary buffer and, with move,
   // the dataset's cursor stands on it.
