@@ -13,8 +13,17 @@
 //   insert <firstId> <count>     rows ID, "N<ID>", ID % 100, one insert each
 //   insertendless <firstId> <count>   answers after count rows, then goes on
 //                                     inserting until the process is killed
+// On any table, for the tests of damaged files and hostile filters:
+//   check <folder> <table>   opens it (the repair pass runs), walks every
+//                            order both ways, reads every record and BLOB,
+//                            closes, opens and walks again; answers 0, the
+//                            engine error that refused the table, or
+//                            "mismatch <what>" when the walks disagree
+//   filter <folder> <table> <hex text>   a filter of that text, activated
+//                            and walked; 0, or the engine error it raised
 // It exits at the end of its input.
 
+#include <algorithm>
 #include <iostream>
 #include <list>
 #include <memory>
@@ -22,15 +31,83 @@
 #include <string>
 #include <vector>
 
+#include "engBlobBuffer.h"
 #include "engCursor.h"
+#include "engDataFile.h"
+#include "engDataLayout.h"
 #include "engDirectory.h"
 #include "engEngine.h"
 #include "engErrors.h"
 #include "engSession.h"
+#include "engIndexFile.h"
+#include "engRecordBuffer.h"
 #include "engTable.h"
+#include "rtlExceptions.h"
 #include "osFile.h"
 
 namespace {
+
+std::string FromHex(const std::string& hex) {
+  std::string text;
+  for (size_t i = 0; i + 1 < hex.size(); i += 2) text += char(std::stoi(hex.substr(i, 2), nullptr, 16));
+  return text;
+}
+
+// The physical record numbers of one order, forward or backward, at most
+// limit of them (a walk that goes on longer runs in a circle).
+std::vector<uint32_t> WalkOrder(TDataCursor& cursor, bool forward, size_t limit) {
+  std::vector<uint32_t> records;
+  if (forward) cursor.SetToBegin();
+  else cursor.SetToEnd();
+  for (cursor.MoveBy(forward ? 1 : -1); cursor.OnRecord() && records.size() <= limit; cursor.MoveBy(forward ? 1 : -1))
+    records.push_back(GetRecordPhysicalNo(cursor.GetCurrentRecordBuffer()));
+  if (!forward) std::reverse(records.begin(), records.end());
+  return records;
+}
+
+// Every BLOB of the record under the cursor read whole. A BLOB whose chain
+// is damaged answers with its own error (a code or an engine error), which
+// is what a reader gets: the BLOB file's chains have their own repair.
+void ReadBlobs(TDataCursor& cursor) {
+  std::vector<uint8_t> record(cursor.GetCurrentRecordBuffer(),
+                              cursor.GetCurrentRecordBuffer() + cursor.CursorRecordSize());
+  uint8_t desc[FieldDescSize];
+  for (int field = 1; field <= cursor.GetFieldCount(); ++field) {
+    cursor.GetTableFieldDesc(field, desc);
+    if (desc[FieldDescTypeOffset] != BlobFieldType) continue;
+    try {
+      if (cursor.OpenBlob(field, record.data(), false, false, BlobOpenRead) != 0) continue;
+    } catch (const EEngineError&) {
+      continue;
+    }
+    int32_t size = 0;
+    if (cursor.GetBlobSize(field, record.data(), false, size) == 0 && size > 0) {
+      std::vector<uint8_t> bytes(static_cast<size_t>(size));
+      int32_t got = 0;
+      cursor.ReadBlob(field, record.data(), false, got, size, bytes.data(), 0);
+    }
+    cursor.FreeBlob(field, record.data(), false);
+  }
+}
+
+// "" when every order holds the records of natural order, both ways alike.
+std::string WalkEveryOrder(TDataCursor& cursor) {
+  const size_t limit = size_t(cursor.Table()->DataFile().PhysicalRecordCount()) + 1;
+  cursor.SetIndexNo(NaturalOrderIndex);
+  std::vector<uint32_t> natural = WalkOrder(cursor, true, limit);
+  if (WalkOrder(cursor, false, limit) != natural) return "natural order both ways";
+  for (cursor.MoveBy(1); cursor.OnRecord(); cursor.MoveBy(1)) ReadBlobs(cursor);
+  std::sort(natural.begin(), natural.end());
+  for (int n = 0; n <= cursor.Table()->IndexFile().GetSecondaryCount(); ++n) {
+    if (n == 0 && cursor.PrimaryIsNatural()) continue;
+    cursor.SetIndexNo(uint8_t(n));
+    std::vector<uint32_t> forward = WalkOrder(cursor, true, limit);
+    if (WalkOrder(cursor, false, limit) != forward) return "index " + std::to_string(n) + " both ways";
+    std::sort(forward.begin(), forward.end());
+    if (forward != natural) return "index " + std::to_string(n) + " against natural order";
+  }
+  return {};
+}
 
 class THelper {
 public:
@@ -38,6 +115,7 @@ public:
     std::istringstream args(line);
     std::string command;
     args >> command;
+    if (command == "check") return Check(args);
     try {
       return std::to_string(Dispatch(command, args));
     } catch (const EEngineError& error) {
@@ -66,6 +144,47 @@ private:
     cursor->InsertRecord(record.data(), false);
   }
   std::list<OsFile> heldFiles;
+
+  // A table the first open refuses answers with the engine error; one it
+  // opens must then walk whole, in each of two opens.
+  std::string Check(std::istringstream& args) {
+    std::string folder, name;
+    args >> folder >> name;
+    TDataDirectory* folderDirectory = GetEngineSession()->OpenDirectory("", folder);
+    for (int round = 0; round < 2; ++round) {
+      TDataCursor checked(folderDirectory);
+      checked.SetTableName(name);
+      try {
+        checked.Open();
+      } catch (const EEngineError& error) {
+        return std::to_string(error.ErrorCode);
+      }
+      try {
+        const std::string disagreement = WalkEveryOrder(checked);
+        if (!disagreement.empty()) return "mismatch " + disagreement;
+      } catch (const Exception& error) {
+        return std::string("mismatch after the open: ") + error.what();
+      }
+    }
+    return "0";
+  }
+
+  int Filter(std::istringstream& args) {
+    std::string folder, name, hex;
+    args >> folder >> name >> hex;
+    TDataCursor filtered(GetEngineSession()->OpenDirectory("", folder));
+    filtered.SetTableName(name);
+    filtered.Open();
+    try {
+      TFilter* filter = filtered.AddFilter(nullptr, FromHex(hex), false, false, false, false, nullptr, false, nullptr);
+      filtered.ActivateFilter(filter);
+      for (filtered.SetToBegin(), filtered.MoveBy(1); filtered.OnRecord(); filtered.MoveBy(1)) {
+      }
+    } catch (const EConvertError&) {
+      // A value the text cannot convert: the documented refusal of a filter.
+    }
+    return 0;
+  }
 
   int Dispatch(const std::string& command, std::istringstream& args) {
     std::string folder, name, mode, path;
@@ -103,6 +222,7 @@ private:
       std::cout << 0 << std::endl;
       for (int64_t id = number + length;; ++id) InsertRow(int32_t(id));
     }
+    if (command == "filter") return Filter(args);
     if (command == "close") {
       CloseTable();
       return 0;
