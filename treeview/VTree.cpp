@@ -8,19 +8,38 @@
 #include <new>
 
 #include "VTreeWalk.h"
+#include "VTreeEditLink.h"
+#include "uiGraphicsBitmap.h"
 
 TBaseVirtualTree::TBaseVirtualTree(QWidget* Parent) : TControlHost(Parent) {
+  header = std::make_unique<TVTHeader>(*this);
+  font.SetName("Liberation Sans");
+  font.SetSize(8);
   MakeRootNode();
+  LiveTrees().insert(this);
   cache = std::make_unique<TPositionCache>(root);
   AddTreeReference();
   selection.reserve(1);
   changeTimer.OnTimer = [this] { FireChangeTimer(); };
   structureChangeTimer.OnTimer = [this] { FireStructureTimer(); };
+  editTimer.OnTimer = [this] {
+    editTimer.Stop();
+    if (pendingEditNode) EditNode(pendingEditNode, focusedColumn);
+    pendingEditNode = nullptr;
+  };
+  autoScrollTimer.OnTimer = [this] { DoAutoScroll(); };
+  expandTimer.OnTimer = [this] {
+    expandTimer.Stop();
+    if (dropTargetNode && !(dropTargetNode->States & nsExpanded)) ToggleNode(dropTargetNode);
+  };
 }
 
 TBaseVirtualTree::~TBaseVirtualTree() {
   ReleaseTreeReference(*cache);
   states.Include(tsDestroying);
+  LiveTrees().erase(this);
+  CancelEditNode();
+  ReleaseClipboard();
   Clear();
   FreeRootNode();
 }
@@ -357,9 +376,12 @@ void TBaseVirtualTree::ForgetReferences(PVirtualNode Node) {
   if (Node == rangeAnchor) rangeAnchor = nullptr;
   if (Node == lastChangedNode) lastChangedNode = nullptr;
   if (Node == editNode) {
+    // Cancelled, not ended: ending would hand the text to a node that goes.
     editNode = nullptr;
-    EndEditNode();
+    CancelEditNode();
   }
+  if (Node == pendingEditNode) pendingEditNode = nullptr;
+  if (!draggedNodes.empty()) std::erase(draggedNodes, Node);
   ForgetNode(Node);
 }
 

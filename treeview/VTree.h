@@ -9,15 +9,101 @@
 // exists. The position cache worker reads nodes (see VTreeCache.h).
 
 #include <QPointer>
+#include <set>
 #include <memory>
 #include <vector>
 
 #include "VTreeCache.h"
+#include "VTreeHeader.h"
 #include "VTreeTypes.h"
 #include "VTreeWalk.h"
 #include "uiControlHost.h"
 #include "uiPostToGui.h"
 #include "uiTimer.h"
+
+class TBitmap;
+class TCanvas;
+class TImageList;
+class TStream;
+class IVTEditLink;
+
+enum TCheckImageKind { ckLightCheck, ckDarkCheck, ckLightTick, ckDarkTick };
+enum TVTDragImageKind { diComplete, diMainColumnOnly, diNoImage };
+enum TItemEraseAction { eaDefault = 0, eaColor = 1, eaNone = 2 };
+enum TDropMode { dmNowhere, dmAbove, dmOnNode, dmBelow };
+enum TVTHintMode { hmDefault, hmHint, hmHintAndDefault, hmTooltip };
+enum THintAnimationType { hatNone, hatFade, hatSlide };
+enum TScrollBars { ssNone, ssHorizontal, ssVertical, ssBoth };
+
+// Hit-test position flags.
+enum : uint16_t {
+  hiAbove = 1,
+  hiBelow = 2,
+  hiNowhere = 4,
+  hiOnItem = 8,
+  hiOnItemButton = 16,
+  hiOnNormalIcon = 32,
+  hiOnItemCheckbox = 64,
+  hiOnItemIndent = 128,
+  hiOnItemLabel = 256,
+  hiOnItemRight = 512,
+  hiToLeft = 2048,
+  hiToRight = 4096,
+};
+
+struct THitInfo {
+  PVirtualNode HitNode = nullptr;
+  int HitColumn = NoColumn;
+  uint16_t HitPositions = 0;
+};
+
+// What one cell's painting gets.
+struct TVTPaintInfo {
+  TCanvas* Canvas = nullptr;
+  PVirtualNode Node = nullptr;
+  int Column = InvalidColumn;
+  int Position = 0;
+  TRect CellRect;
+  TRect ContentRect;  // the text's room: right of the images
+};
+
+// The switches of PaintTree.
+struct TVTPaintOptions {
+  bool GridLines = true;
+  bool Background = true;
+  bool MainColumnOnly = false;
+  bool SelectedOnly = false;
+};
+
+struct TScrollBarOptions {
+  bool AlwaysVisible = false;
+  TScrollBars ScrollBars = ssBoth;
+};
+
+using TVTColumnEvent = std::function<void(TBaseVirtualTree* Sender, int Column)>;
+using TVTHeaderClickEvent = std::function<void(TBaseVirtualTree* Sender, int Column)>;
+using TVTDrawHeaderEvent = std::function<void(TBaseVirtualTree* Sender, TCanvas& Canvas, int Column, const TRect& R,
+                                              bool Hover, bool Pressed)>;
+using TVTPaintEvent = std::function<void(TBaseVirtualTree* Sender, TCanvas& Canvas)>;
+using TVTBeforeItemPaintEvent = std::function<void(TBaseVirtualTree* Sender, TCanvas& Canvas, PVirtualNode Node,
+                                                   const TRect& ItemRect, bool& CustomDraw)>;
+using TVTBeforeItemEraseEvent = std::function<void(TBaseVirtualTree* Sender, TCanvas& Canvas, PVirtualNode Node,
+                                                   const TRect& ItemRect, TColor& Color, TItemEraseAction& Action)>;
+using TVTItemEvent =
+    std::function<void(TBaseVirtualTree* Sender, TCanvas& Canvas, PVirtualNode Node, const TRect& ItemRect)>;
+using TVTHotNodeChangeEvent = std::function<void(TBaseVirtualTree* Sender, PVirtualNode OldNode, PVirtualNode NewNode)>;
+using TVTEditChangingEvent =
+    std::function<void(TBaseVirtualTree* Sender, PVirtualNode Node, int Column, bool& Allowed)>;
+using TVTEditChangeEvent = std::function<void(TBaseVirtualTree* Sender, PVirtualNode Node, int Column)>;
+using TVTEditCancelEvent = std::function<void(TBaseVirtualTree* Sender, int Column)>;
+using TVTCreateEditorEvent = std::function<void(TBaseVirtualTree* Sender, PVirtualNode Node, int Column,
+                                                std::shared_ptr<IVTEditLink>& EditLink)>;
+using TVTSaveNodeEvent = std::function<void(TBaseVirtualTree* Sender, PVirtualNode Node, TStream& Stream)>;
+using TVTDragOverEvent = std::function<void(TBaseVirtualTree* Sender, TBaseVirtualTree* Source, Qt::KeyboardModifiers Shift,
+                                            TPoint Pt, TDropMode Mode, Qt::DropAction& Effect, bool& Accept)>;
+using TVTDragDropEvent = std::function<void(TBaseVirtualTree* Sender, TBaseVirtualTree* Source,
+                                            const std::vector<std::string>& Formats, Qt::KeyboardModifiers Shift,
+                                            TPoint Pt, Qt::DropAction& Effect, TDropMode Mode)>;
 
 class TBaseVirtualTree : public TControlHost {
 public:
@@ -45,11 +131,32 @@ public:
   TVTNodeCopyingEvent OnNodeCopying;
   TVTNodeEvent OnNodeMoved;
   TVTNodeEvent OnNodeCopied;
+  TVTColumnEvent OnColumnResize;
+  TVTHeaderClickEvent OnHeaderClick;
+  TVTDrawHeaderEvent OnDrawHeader;
+  TVTPaintEvent OnBeforePaint;
+  TVTPaintEvent OnAfterPaint;
+  TVTBeforeItemPaintEvent OnBeforeItemPaint;
+  TVTBeforeItemEraseEvent OnBeforeItemErase;
+  TVTItemEvent OnAfterItemErase;
+  TVTItemEvent OnAfterItemPaint;
+  TVTHotNodeChangeEvent OnHotChange;
+  TVTEditChangingEvent OnEditing;
+  TVTEditChangeEvent OnEdited;
+  TVTEditCancelEvent OnEditCancelled;
+  TVTCreateEditorEvent OnCreateEditor;
+  TVTSaveNodeEvent OnSaveNode;
+  TVTSaveNodeEvent OnLoadNode;
+  TVTDragOverEvent OnDragOver;
+  TVTDragDropEvent OnDragDrop;
 
   // A reference other threads may hold and post calls through.
   TGuiRef<TBaseVirtualTree> Ref() const { return TGuiRef<TBaseVirtualTree>(life.Token()); }
   // The tree that owns Node, found by its parent links alone; nil for nil.
   static TBaseVirtualTree* TreeFromNode(PVirtualNode Node);
+  // The trees alive in this process (GUI thread only): a tree named by
+  // clipboard or drag data is used only when it is still among them.
+  static std::set<TBaseVirtualTree*>& LiveTrees();
   // True when Node is a node of this tree (the root excepted). A walk of
   // every node: meant for calls that arrive late from other threads.
   bool ContainsNode(PVirtualNode Node) const;
@@ -138,6 +245,142 @@ public:
   virtual void InvalidateNode(PVirtualNode Node);
   void InvalidateToBottom(PVirtualNode Node);
 
+  // Header, look and painting.
+  TVTHeader& Header() { return *header; }
+  const TVTHeader& Header() const { return *header; }
+  TFont& Font() { return font; }
+  void FontChanged();
+  TColor Color() const { return color; }
+  void SetColor(TColor Value);
+  TColor TreeLineColor() const { return treeLineColor; }
+  void SetTreeLineColor(TColor Value);
+  TColor GridLineColor() const { return gridLineColor; }
+  void SetGridLineColor(TColor Value);
+  TColor DropMarkColor() const { return dropMarkColor; }
+  void SetDropMarkColor(TColor Value) { dropMarkColor = Value; }
+  int Margin() const { return margin; }
+  void SetMargin(int Value);
+  TImageList* Images() const { return images; }
+  void SetImages(TImageList* Value);
+  TImageList* StateImages() const { return stateImages; }
+  void SetStateImages(TImageList* Value);
+  TCheckImageKind CheckImageKind() const { return checkImageKind; }
+  void SetCheckImageKind(TCheckImageKind Value);
+  // The background picture, used with voShowBackground; the tree does not
+  // own it.
+  void SetBackground(const TBitmap* Picture);
+  TVTDragImageKind DragImageKind() const { return dragImageKind; }
+  void SetDragImageKind(TVTDragImageKind Value) { dragImageKind = Value; }
+  TVTNodeAttachMode DefaultPasteMode() const { return defaultPasteMode; }
+  void SetDefaultPasteMode(TVTNodeAttachMode Value) { defaultPasteMode = Value; }
+  TScrollBarOptions ScrollBarOptions() const { return scrollBarOptions; }
+  void SetScrollBarOptions(TScrollBarOptions Value);
+  int AutoScrollDelay() const { return autoScrollDelay; }
+  void SetAutoScrollDelay(int Value) { autoScrollDelay = Value; }
+  int AutoScrollInterval() const { return autoScrollInterval; }
+  void SetAutoScrollInterval(int Value);
+  TVTHintMode HintMode() const { return hintMode; }
+  void SetHintMode(TVTHintMode Value) { hintMode = Value; }
+  THintAnimationType HintAnimation() const { return hintAnimation; }
+  void SetHintAnimation(THintAnimationType Value) { hintAnimation = Value; }
+  const std::string& Hint() const { return hint; }
+  void SetHint(const std::string& Value) { hint = Value; }
+  bool ShowHint() const { return showHint; }
+  void SetShowHint(bool Value) { showHint = Value; }
+  // Glyphs of the header's drop mark.
+  const TImageList* UtilityImages() const;
+  const TImageList& CheckImages() const;
+
+  int ClientWidth() const { return Viewport()->width(); }
+  int ClientHeight() const { return Viewport()->height(); }
+  // Paints the content area Window (content coordinates) into Target at
+  // Origin; the paint loop of the viewport uses it too.
+  void PaintTree(TCanvas& Target, const TRect& Window, TPoint Origin, const TVTPaintOptions& PaintOptions);
+  // Renders the whole control (frame, header and viewport) into an image.
+  QImage RenderToImage();
+
+  // Scrolling and geometry.
+  int OffsetX() const { return offsetX; }
+  int OffsetY() const { return offsetY; }
+  void SetOffsetX(int Value);
+  void SetOffsetY(int Value);
+  uint32_t RangeX() const { return rangeX; }
+  uint32_t RangeY() const;
+  void UpdateScrollBars();
+  void UpdateHorizontalScrollBar();
+  void UpdateVerticalScrollBar();
+  void ScrollIntoView(PVirtualNode Node, bool Center);
+  // The node whose row holds Y (client coordinates) and that row's top,
+  // also in client coordinates; nil below the last node.
+  PVirtualNode GetNodeAt(int X, int Y, int* NodeTop = nullptr);
+  THitInfo GetHitTestInfoAt(int X, int Y);
+  // The node's cell (or, with TextOnly, its text) in client coordinates.
+  TRect GetDisplayRect(PVirtualNode Node, int Column, bool TextOnly);
+  // The x where the node's content in the main column starts: its level's
+  // indent and the margin (client coordinates).
+  int GetNodeContentLeft(PVirtualNode Node) const;
+  int HotNodeColumn() const { return hotColumn; }
+  PVirtualNode HotNode() const { return hotNode; }
+  PVirtualNode DropTargetNode() const { return dropTargetNode; }
+  TDropMode LastDropMode() const { return dropMode; }
+
+  // Input (the viewport's events go here; tests send them directly).
+  void HandleMouseDown(int X, int Y, Qt::MouseButton Button, Qt::KeyboardModifiers Shift, bool DoubleClick = false);
+  void HandleMouseMove(int X, int Y, Qt::MouseButtons Buttons, Qt::KeyboardModifiers Shift);
+  void HandleMouseUp(int X, int Y, Qt::MouseButton Button, Qt::KeyboardModifiers Shift);
+  void HandleMouseWheel(int Delta);
+  void HandleMouseLeave();
+  // True when the key was used.
+  bool HandleKeyDown(int Key, Qt::KeyboardModifiers Shift);
+  void HandleKeyUp(int Key, Qt::KeyboardModifiers Shift);
+  void FocusChanged(bool Focused);
+  bool Focused() const { return hasFocus; }
+  TTimer& EditTimer() { return editTimer; }
+  TTimer& AutoScrollTimer() { return autoScrollTimer; }
+  TTimer& ExpandTimer() { return expandTimer; }
+  // The selection rectangle in content coordinates while it is drawn.
+  TRect SelectionRect() const;
+
+  // In-place editing.
+  bool EditNode(PVirtualNode Node, int Column);
+  bool CancelEditNode();
+  bool EndEditNode();
+  bool IsEditing() const { return states.Contains(tsEditing); }
+  IVTEditLink* EditLink() const { return editLink.get(); }
+
+  // Streams, moves and the clipboard.
+  virtual void SaveToStream(TStream& Stream, PVirtualNode Node = nullptr);
+  virtual void LoadFromStream(TStream& Stream);
+  void SaveToFile(const std::string& FileName);
+  void LoadFromFile(const std::string& FileName);
+  void MoveTo(PVirtualNode Source, PVirtualNode Target, TVTNodeAttachMode Mode, bool ChildrenOnly);
+  void CopyTo(PVirtualNode Source, PVirtualNode Target, TVTNodeAttachMode Mode, bool ChildrenOnly);
+  void CopyToClipboard();
+  void CutToClipboard();
+  virtual bool PasteFromClipboard();
+  void CancelCutOrCopy();
+  void FlushClipboard();
+  // The data the tree offers for its selected nodes (clipboard and drags).
+  class QMimeData* CreateDataObject();
+  // Inserts offered data at Target by Mode: nodes of a tree of this process
+  // are moved (Move) or copied, others read from the native stream. True
+  // when something was inserted.
+  bool ProcessDrop(const class QMimeData* Data, PVirtualNode Target, TVTNodeAttachMode Mode, bool Move);
+  // Drag and drop by events the tests can make: the drop target's side.
+  void HandleDragEnter(const class QMimeData* Data);
+  Qt::DropAction HandleDragOver(const class QMimeData* Data, TPoint Pt, Qt::DropActions Allowed,
+                                Qt::KeyboardModifiers Shift);
+  void HandleDragLeave();
+  Qt::DropAction HandleDrop(const class QMimeData* Data, TPoint Pt, Qt::DropActions Allowed,
+                            Qt::KeyboardModifiers Shift);
+  // The dragging side: after a move was dropped elsewhere, the dragged
+  // nodes go.
+  void DragFinished(Qt::DropAction Effect);
+
+  // Hints: the text and place of the hint at a client point, as the hint
+  // manager asks for it; false when no hint is to show.
+  bool GetHintAt(TPoint Pt, std::string& Text, TRect& Rect);
+
   // Consistency of every count, height and link, for assertions and tests;
   // returns false at the first fault.
   bool CheckStructure() const;
@@ -170,11 +413,64 @@ protected:
   virtual void NodeChanged(PVirtualNode Node) {}
   // A node is about to be freed; descendants forget what refers to it.
   virtual void ForgetNode(PVirtualNode Node) {}
-  virtual void EndEditNode() {}
-  // The scroll bars follow the totals; repaint requests go to the viewport.
-  virtual void UpdateScrollBars() {}
-  virtual void ScrollIntoView(PVirtualNode Node, bool Center) {}
   void InvalidateControl();
+
+  // Painting hooks.
+  virtual void DoBeforePaint(TCanvas& Canvas);
+  virtual void DoAfterPaint(TCanvas& Canvas);
+  virtual bool DoBeforeItemPaint(TCanvas& Canvas, PVirtualNode Node, const TRect& ItemRect);
+  virtual void DoBeforeItemErase(TCanvas& Canvas, PVirtualNode Node, const TRect& ItemRect, TColor& Color,
+                                 TItemEraseAction& Action);
+  virtual void DoAfterItemErase(TCanvas& Canvas, PVirtualNode Node, const TRect& ItemRect);
+  virtual void DoAfterItemPaint(TCanvas& Canvas, PVirtualNode Node, const TRect& ItemRect);
+  virtual void DoPaintNode(TVTPaintInfo& PaintInfo) {}
+  virtual void DoPaintDropMark(TCanvas& Canvas, PVirtualNode Node, const TRect& R);
+  // Called before a row's cells: descendants gather what the row needs.
+  virtual void PrepareRow(PVirtualNode Node) {}
+  virtual void PreparePaint() {}
+  virtual int DoGetImageIndex(PVirtualNode Node, TVTImageKind Kind, int Column);
+  // The width of the node's content in a column (the text, for strings).
+  virtual int GetNodeWidth(PVirtualNode Node, int Column) { return 0; }
+  virtual bool ColumnIsEmpty(PVirtualNode Node, int Column) { return false; }
+  // The cell a column spans into, with voAutoSpanColumns.
+  int GetNextSpanColumn(PVirtualNode Node, int Column);
+
+  // Header hooks.
+  virtual void DoColumnResize(int Column);
+  virtual void DoHotChange(PVirtualNode OldNode, PVirtualNode NewNode);
+
+  // Editing hooks.
+  virtual std::shared_ptr<IVTEditLink> CreateEditor(PVirtualNode Node, int Column);
+  virtual bool DoEditing(PVirtualNode Node, int Column);
+  virtual void DoEdit();
+  virtual void DoEndEdit();
+  virtual void DoCancelEdit();
+
+  // Stream hooks.
+  virtual void WriteNode(TStream& Stream, PVirtualNode Node);
+  virtual void ReadNode(TStream& Stream, PVirtualNode Node, int64_t Limit);
+  virtual bool ReadChunk(TStream& Stream, PVirtualNode Node, uint32_t ChunkType, uint32_t ChunkSize);
+  virtual void DoSaveUserData(PVirtualNode Node, TStream& Stream);
+  virtual void DoLoadUserData(PVirtualNode Node, TStream& Stream);
+  // Descendants add their chunks after the base ones.
+  virtual void WriteDescendantChunks(TStream& Stream, PVirtualNode Node) {}
+  // The texts of the selected nodes for the text formats.
+  virtual std::string ContentToText();
+  virtual std::string GetNodeHint(PVirtualNode Node, int Column);
+  // The node's own text, for tooltips of cut-off texts.
+  virtual std::string TooltipText(PVirtualNode Node, int Column) { return {}; }
+  virtual bool DoDragOver(TBaseVirtualTree* Source, Qt::KeyboardModifiers Shift, TPoint Pt, TDropMode Mode,
+                          Qt::DropAction& Effect);
+
+  bool ViewportEvent(QEvent* Event) override;
+  bool HeaderEvent(QEvent* Event) override;
+  void ScrollBarMoved(Qt::Orientation Orientation, int Position) override;
+  void LayoutChanged() override;
+  void keyPressEvent(QKeyEvent* Event) override;
+  void keyReleaseEvent(QKeyEvent* Event) override;
+  void focusInEvent(QFocusEvent* Event) override;
+  void focusOutEvent(QFocusEvent* Event) override;
+
 
   bool InUpdate() const { return updateCount > 0; }
   void AttachNode(PVirtualNode Node, PVirtualNode Destination, TVTNodeAttachMode Mode);
@@ -191,7 +487,10 @@ protected:
   void ResumeValidation();
 
   TVirtualTreeStates states;
+  std::shared_ptr<IVTEditLink> editLink;
+  int editColumn = NoColumn;
   PVirtualNode hotNode = nullptr;
+  int hotColumn = NoColumn;
   PVirtualNode checkNode = nullptr;  // whose check box the mouse presses
   PVirtualNode dropTargetNode = nullptr;
   PVirtualNode rangeAnchor = nullptr;
@@ -208,8 +507,96 @@ private:
   void FireChangeTimer();
   void FireStructureTimer();
   void CollapseAfterFocusMove(PVirtualNode OldNode, PVirtualNode NewNode);
+  // Moves the focus once DoFocusChanging allowed it.
+  void ChangeFocus(PVirtualNode Node, int Column);
+
+  friend class TVTHeader;
+  friend class TVirtualTreeColumns;
+  friend class TVirtualTreeColumn;
+  // From the header and its columns.
+  void ColumnsChanged();
+  void ColumnResized(int Column);
+  void HeaderLayoutChanged();
+  void HeaderMouseDown();
+  bool DoHeaderDragging(int Column) { return true; }
+  void DoHeaderDragged(int Column, int OldPosition) {}
+  void DoHeaderClick(int Column);
+  bool DoDrawHeader(TCanvas& Canvas, int Column, const TRect& R, bool Hover, bool Pressed);
+
+  // Painting pieces.
+  void PaintViewport(const QRect& Update);
+  void PaintRow(TCanvas& Canvas, PVirtualNode Node, int RowTop, const TRect& Window, int Level,
+                const std::vector<uint8_t>& Lines, const TVTPaintOptions& PaintOptions);
+  void PaintTreeLines(TCanvas& Canvas, PVirtualNode Node, const TRect& Cell, int Level,
+                      const std::vector<uint8_t>& Lines, int CenterY);
+  void BuildLineKinds(PVirtualNode Node, std::vector<uint8_t>& Lines) const;
+  uint32_t NodeLevelForDisplay(PVirtualNode Node) const;
+  int ImageCenter(PVirtualNode Node) const;
+  void EraseBackground(TCanvas& Canvas, const TRect& R, int ContentTop);
+
+  // Input pieces.
+  void HandleClick(const THitInfo& Hit, Qt::KeyboardModifiers Shift, bool DoubleClick);
+  void SelectRange(PVirtualNode From, PVirtualNode To, bool AddOnly);
+  void UpdateDrawSelection();
+  void DoAutoScroll();
+  void SetHotNode(PVirtualNode Node, int Column);
+  void AdvanceCheckState(PVirtualNode Node);
+  void MoveFocus(PVirtualNode Node, Qt::KeyboardModifiers Shift);
+  void ReleaseEditLink();
+  uint32_t ComputeRangeX();
+
+  // Stream pieces.
+  void WriteNodeRecord(TStream& Stream, PVirtualNode Node);
+  void ReadNodeInto(TStream& Stream, PVirtualNode Node, int64_t Limit);
+  void ResolveReadSelection(PVirtualNode Node);
+  void ClearCutMarks();
+  // Empties the clipboard when it still holds this tree's data.
+  void ReleaseClipboard();
+  std::vector<PVirtualNode> MarkedNodes(bool TopmostOnly) const;
+  TDropMode DropModeAt(TPoint Pt, PVirtualNode& Node);
+  bool InsertFromStream(TStream& Stream, PVirtualNode Target, TVTNodeAttachMode Mode, bool Copying);
 
   TGuiLife<TBaseVirtualTree> life{this};
+  std::unique_ptr<TVTHeader> header;
+  TFont font;
+  TColor color = clWindow;
+  TColor treeLineColor = clBtnFace;
+  TColor gridLineColor = clBtnFace;
+  TColor dropMarkColor = RGBColor(192, 192, 192);
+  int margin = 4;
+  TImageList* images = nullptr;
+  TImageList* stateImages = nullptr;
+  const TBitmap* background = nullptr;
+  TCheckImageKind checkImageKind = ckLightCheck;
+  TVTDragImageKind dragImageKind = diComplete;
+  TVTNodeAttachMode defaultPasteMode = amAddChildLast;
+  TScrollBarOptions scrollBarOptions;
+  int autoScrollDelay = 1000;
+  int autoScrollInterval = 1;
+  TVTHintMode hintMode = hmDefault;
+  THintAnimationType hintAnimation = hatNone;
+  std::string hint;
+  bool showHint = false;
+  int offsetX = 0;
+  int offsetY = 0;
+  uint32_t rangeX = 0;
+  bool hasFocus = false;
+  bool rendering = false;  // drawn off screen: measured as if shown
+  std::unique_ptr<TBitmap> rowBuffer;
+  // Mouse tracking.
+  TPoint mouseDownAt;
+  TPoint selectionAnchor;  // content coordinates
+  TPoint selectionCorner;
+  std::vector<PVirtualNode> selectionAtStart;
+  PVirtualNode pendingEditNode = nullptr;
+  TDropMode dropMode = dmNowhere;
+  const class QMimeData* clipboardData = nullptr;  // what this tree put there
+  std::vector<PVirtualNode> draggedNodes;
+  bool dropTakenInProcess = false;
+  uint8_t autoScrollDirections = 0;
+  TTimer expandTimer;      // 1
+  TTimer editTimer;        // 2
+  TTimer autoScrollTimer;  // 4
   PVirtualNode root = nullptr;
   std::unique_ptr<TPositionCache> cache;
   uint32_t defaultNodeHeight = 18;

@@ -164,12 +164,19 @@ void TBaseVirtualTree::SetFocusedNode(PVirtualNode Node) {
   if (Node && IsRootNode(Node)) Node = nullptr;
   if (Node == focusedNode) return;
   if (!DoFocusChanging(focusedNode, Node, focusedColumn, focusedColumn)) return;
+  ChangeFocus(Node, focusedColumn);
+}
+
+void TBaseVirtualTree::ChangeFocus(PVirtualNode Node, int Column) {
+  if (Node == focusedNode && Column == focusedColumn) return;
   if (states.Contains(tsEditing)) EndEditNode();
   PVirtualNode old = focusedNode;
-  if (options.Contains(voAutoExpand)) CollapseAfterFocusMove(old, Node);
+  if (options.Contains(voAutoExpand) && old != Node) CollapseAfterFocusMove(old, Node);
   if (old) InvalidateNode(old);
   focusedNode = Node;
+  focusedColumn = Column;
   if (focusedNode) {
+    if (header->UseColumns() && focusedColumn < 0) focusedColumn = header->Columns().GetFirstVisibleColumn();
     if (options.Contains(voAutoExpand) && !(focusedNode->States & nsExpanded)) ToggleNode(focusedNode);
     InvalidateNode(focusedNode);
     if (!InUpdate()) ScrollIntoView(focusedNode, false);

@@ -1,0 +1,57 @@
+// Which hint to show for the header section or node under the mouse.
+
+
+#include "VTree.h"
+
+std::string TBaseVirtualTree::GetNodeHint(PVirtualNode Node, int Column) { return hint; }
+
+bool TBaseVirtualTree::GetHintAt(TPoint Pt, std::string& Text, TRect& R) {
+  Text.clear();
+  R = TRect{};
+  if (!showHint || states.Contains(tsDragging) || states.Contains(tsDrawSelecting) ||
+      header->Tracking() != TVTHeader::htNone)
+    return false;
+  // Header sections: y above the client area.
+  if (Pt.Y < 0) {
+    if (!header->Options().Contains(hoShowHint) || !header->UseColumns()) return false;
+    const int column = header->Columns().GetColumnAt(Pt.X);
+    if (column < 0) return false;
+    Text = header->Columns().Items(column).Hint();
+    int left, right;
+    header->Columns().GetColumnBounds(column, left, right);
+    R = Rect(left, -header->Height(), right, 0);
+    return !Text.empty();
+  }
+  if (hintMode == hmDefault) {
+    Text = hint;
+    return !Text.empty();
+  }
+  const THitInfo hit = GetHitTestInfoAt(Pt.X, Pt.Y);
+  if (!hit.HitNode) {
+    if (hintMode == hmHintAndDefault) Text = hint;
+    return !Text.empty();
+  }
+  // The cell's visible extent, widened over empty columns on its right.
+  TRect cell = GetDisplayRect(hit.HitNode, hit.HitColumn, false);
+  if (header->UseColumns() && options.Contains(voAutoSpanColumns))
+    for (int next = GetNextSpanColumn(hit.HitNode, hit.HitColumn); next >= 0;
+         next = GetNextSpanColumn(hit.HitNode, next)) {
+      int left, right;
+      header->Columns().GetColumnBounds(next, left, right);
+      cell.Right = right;
+    }
+  cell.Right = std::min(cell.Right, ClientWidth());
+  if (hintMode == hmTooltip) {
+    const TRect text = GetDisplayRect(hit.HitNode, hit.HitColumn, true);
+    const int textRight = text.Left + GetNodeWidth(hit.HitNode, header->UseColumns() ? hit.HitColumn : -1) + margin;
+    // Only over the text, and only when the text is cut off.
+    if (Pt.X < text.Left || Pt.X >= cell.Right || textRight <= cell.Right) return false;
+    Text = TooltipText(hit.HitNode, hit.HitColumn);
+    R = Rect(text.Left, text.Top, textRight, text.Bottom);
+  } else {
+    Text = GetNodeHint(hit.HitNode, hit.HitColumn);
+    R = cell;
+  }
+  states.Exclude(tsHintRebuild);
+  return !Text.empty();
+}
