@@ -7,7 +7,12 @@
 #include "rtlStrUtils.h"
 #include "rtlTypeInfo.h"
 
-RTL_DEFINE_CLASS(TppCommunicator)
+const TClassInfo& TppCommunicator::StaticClassType() {
+  static const TClassInfo info = TClassBuilder<TppCommunicator>("TppCommunicator")
+                                     .Property("UserName", &TppCommunicator::GetUserName, &TppCommunicator::SetUserName)
+                                     .Build();
+  return info;
+}
 
 namespace {
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cassert>
 
+#include "rtlReader.h"
 #include "rtlTypeInfo.h"
 
 RTL_DEFINE_CLASS(TppRelative)
@@ -146,6 +147,14 @@ void TppRelative::ReorderChildren() {
     }
     child->storedPosition = -1;
   }
+}
+
+void TppRelative::DefineProperties(TFiler& filer) {
+  inherited::DefineProperties(filer);
+  // Older streams carry the child type; it is read, never written, unless
+  // a class publishes it itself.
+  if (!ClassType().FindProperty("ChildType"))
+    filer.DefineProperty("ChildType", [this](TReader& reader) { childType = reader.ReadInteger(); }, nullptr, false);
 }
 
 void TppRelative::SetParentComponent(TComponent* value) {

@@ -50,6 +50,7 @@ class TppRelative : public TppCommunicator {
   void PropertyChange() override;
   void ChangeOwner(TComponent* newOwner) override;
   void ReadState(TReader& reader) override;
+  void DefineProperties(TFiler& filer) override;
 
   bool HasParent() const override { return true; }
   TComponent* GetParentComponent() const override { return parent; }

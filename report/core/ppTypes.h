@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "rtlTypeInfo.h"
+
 enum TppUnitType : uint8_t { utScreenPixels, utInches, utMillimeters, utPrinterPixels, utMMThousandths };
 
 // Which resolution a pixel conversion uses; the engine passes 1 for the
@@ -31,3 +33,11 @@ enum TppLanguageType : uint8_t {
   lgDefault, lgDanish, lgDutch, lgEnglish, lgFrench, lgGerman, lgItalian, lgPortugueseBrazil, lgPortuguese,
   lgSpanish, lgSpanishMexico, lgSwedish, lgNorwegian, lgCustom
 };
+
+RTL_ENUM_TYPE(TppUnitType, "utScreenPixels", "utInches", "utMillimeters", "utPrinterPixels", "utMMThousandths")
+RTL_ENUM_TYPE(TppDataType, "dtBoolean", "dtDate", "dtTime", "dtDateTime", "dtInteger", "dtSingle", "dtDouble",
+              "dtExtended", "dtCurrency", "dtChar", "dtString", "dtVariant", "dtLongint", "dtBLOB", "dtMemo",
+              "dtGraphic", "dtNotKnown")
+RTL_ENUM_TYPE(TppTextAlignment, "taLeftJustified", "taRightJustified", "taCentered", "taFullJustified")
+RTL_ENUM_TYPE(TppVarType, "vtDate", "vtDateTime", "vtDocumentName", "vtPrintDateTime", "vtPageCount", "vtPageSet",
+              "vtPageSetDesc", "vtPageNo", "vtPageNoDesc", "vtTime")

@@ -4,10 +4,51 @@
 
 #include "ppPrinter.h"
 #include "ppPrinterInfo.h"
+#include "rtlReader.h"
 #include "rtlStrings.h"
+#include "rtlWriter.h"
 #include "rtlTypeInfo.h"
 
-RTL_DEFINE_CLASS(TppPrinterSetup)
+const TClassInfo& TppPrinterSetup::StaticClassType() {
+  static const TClassInfo info =
+      TClassBuilder<TppPrinterSetup>("TppPrinterSetup")
+          .Property("BinName", &TppPrinterSetup::BinName, &TppPrinterSetup::SetBinName)
+          .Property("Collation", &TppPrinterSetup::Collation, &TppPrinterSetup::SetCollation)
+          .Default(1)
+          .Property("Copies", &TppPrinterSetup::Copies, &TppPrinterSetup::SetCopies)
+          .Default(1)
+          .Property("DocumentName", &TppPrinterSetup::DocumentName, &TppPrinterSetup::SetDocumentName)
+          .Property("Duplex", &TppPrinterSetup::Duplex, &TppPrinterSetup::SetDuplex)
+          .Default(dpNone)
+          .Property("Orientation", &TppPrinterSetup::Orientation, &TppPrinterSetup::SetOrientation)
+          .Default(poPortrait)
+          .Property("PaperName", &TppPrinterSetup::PaperName, &TppPrinterSetup::SetPaperName)
+          .Property("PrinterName", &TppPrinterSetup::PrinterName, &TppPrinterSetup::SetPrinterName)
+          .Build();
+  return info;
+}
+
+namespace {
+
+constexpr const char* pageValueNames[] = {"mmMarginBottom", "mmMarginLeft", "mmMarginRight",
+                                          "mmMarginTop",    "mmPaperHeight", "mmPaperWidth"};
+
+}  // namespace
+
+void TppPrinterSetup::DefineProperties(TFiler& filer) {
+  inherited::DefineProperties(filer);
+  const int values[] = {pageDef.mmMarginBottom(), pageDef.mmMarginLeft(), pageDef.mmMarginRight(),
+                        pageDef.mmMarginTop(),    pageDef.mmHeight(),     pageDef.mmWidth()};
+  for (size_t i = 0; i < std::size(pageValueNames); ++i) {
+    const std::string name = pageValueNames[i];
+    const int value = values[i];
+    filer.DefineProperty(
+        name, [this, name](TReader& reader) { SetmmPageValue(name, reader.ReadInteger()); },
+        [value](TWriter& writer) { writer.WriteInteger(value); }, true);
+  }
+  filer.DefineProperty(
+      "PaperSize", [this](TReader& reader) { legacyPaperCode = reader.ReadInteger(); }, nullptr, false);
+}
 
 namespace {
 

@@ -11,12 +11,15 @@
 #include "ppTypes.h"
 #include "ppUnits.h"
 #include "rtlFormatSettings.h"
+#include "rtlTypeInfo.h"
 
 class TppPrinterInfo;
 class TStrings;
 
 enum TppDuplexType : uint8_t { dpNone, dpHorizontal, dpVertical };
 enum TPrinterOrientation : uint8_t { poPortrait, poLandscape };
+RTL_ENUM_TYPE(TppDuplexType, "dpNone", "dpHorizontal", "dpVertical")
+RTL_ENUM_TYPE(TPrinterOrientation, "poPortrait", "poLandscape")
 
 // The default margins: a quarter of an inch.
 constexpr int ppDefaultMargin = 6350;
@@ -86,6 +89,8 @@ class TppPrinterSetup : public TPersistent {
   double PrintableWidth() const { return ToUnits(pageDef.mmPrintableWidth(), axHorizontal); }
 
   void Assign(const TPersistent* source) override;
+  // The sizes as "mm..." integers; "PaperSize" of old layouts is read.
+  void DefineProperties(TFiler& filer) override;
   bool IsEqual(const TppPrinterSetup& other) const;
   bool SameOrientation(const TppPrinterSetup& other) const;
 
