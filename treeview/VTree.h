@@ -249,7 +249,7 @@ public:
   TVTHeader& Header() { return *header; }
   const TVTHeader& Header() const { return *header; }
   TFont& Font() { return font; }
-  void FontChanged();
+  virtual void FontChanged();
   TColor Color() const { return color; }
   void SetColor(TColor Value);
   TColor TreeLineColor() const { return treeLineColor; }

@@ -1,0 +1,182 @@
+// Painting: pixels of rendered images of a few fixed trees (offscreen,
+// Liberation fonts, 96 dpi).
+
+#include <gtest/gtest.h>
+
+#include "VTreeImages.h"
+#include "VirtualStringTree.h"
+#include "uiImageList.h"
+#include "vtTestSupport.h"
+
+namespace {
+
+QRgb Rgb(TColor c) {
+  const TColor v = ColorToRGB(c);
+  return qRgb(GetRValue(v), GetGValue(v), GetBValue(v));
+}
+
+// A 200 x 120 tree without frame: "Item n" texts, three top-level nodes,
+// the first with two children (expanded), the last with one (collapsed).
+class PaintedTree : public ::testing::Test {
+protected:
+  PaintedTree() {
+    tree.SetFramed(false);
+    tree.resize(200, 120);
+    tree.SetTreeLineColor(clRed);
+    tree.OnGetText = [](TBaseVirtualTree* t, PVirtualNode n, int, TVSTTextType, std::string& text) {
+      text = "Item " + std::to_string(t->AbsoluteIndex(n));
+    };
+    tree.SetRootNodeCount(3);
+    first = tree.RootNode()->FirstChild;
+    last = tree.RootNode()->LastChild;
+    tree.SetChildCount(first, 2);
+    tree.SetChildCount(last, 1);
+    tree.ToggleNode(first);
+  }
+  // Rows: 0 first, 1-2 its children, 3 the middle node, 4 last.
+  static int RowTop(int row) { return row * 18; }
+  bool AnyPixel(const QImage& image, const TRect& r, QRgb colour) {
+    for (int y = r.Top; y < r.Bottom; ++y)
+      for (int x = r.Left; x < r.Right; ++x)
+        if (image.pixel(x, y) == colour) return true;
+    return false;
+  }
+
+  // Text is smoothed: a glyph shows as dark pixels, not pure black.
+  bool AnyDark(const QImage& image, const TRect& r) {
+    for (int y = r.Top; y < r.Bottom; ++y)
+      for (int x = r.Left; x < r.Right; ++x)
+        if (qGray(image.pixel(x, y)) < 96) return true;
+    return false;
+  }
+
+  TVirtualStringTree tree;
+  PVirtualNode first = nullptr;
+  PVirtualNode last = nullptr;
+};
+
+TEST_F(PaintedTree, ButtonsShowMinusWhenExpandedAndPlusWhenCollapsed) {
+  const QImage image = tree.RenderToImage();
+  // The button of a level-1 node: a 9-pixel square at x 5, centred in the
+  // 18-pixel row (top 4); bars 5 pixels long through its middle.
+  const int bx = 5, by = 4;
+  EXPECT_EQ(Rgb(clRed), image.pixel(bx, by + RowTop(0)));          // frame in the line colour
+  EXPECT_EQ(Rgb(clBlack), image.pixel(bx + 4, by + 4 + RowTop(0)));  // horizontal bar
+  EXPECT_EQ(Rgb(clWindow), image.pixel(bx + 4, by + 2 + RowTop(0)));  // no vertical bar: minus
+  EXPECT_EQ(Rgb(clBlack), image.pixel(bx + 4, by + 2 + RowTop(4)));   // plus
+  // The middle node has no children: no button.
+  EXPECT_FALSE(AnyPixel(image, Rect(bx + 1, RowTop(3) + by + 1, bx + 8, RowTop(3) + by + 8), Rgb(clBlack)));
+}
+
+TEST_F(PaintedTree, TreeLinesJoinSiblingsAndChildren) {
+  const QImage image = tree.RenderToImage();
+  // The children's junction line at x 27 (second indent slot's middle):
+  // dotted down the first child's row, ending at the last child's middle.
+  EXPECT_TRUE(AnyPixel(image, Rect(27, RowTop(1), 28, RowTop(1) + 2), Rgb(clRed)));
+  EXPECT_TRUE(AnyPixel(image, Rect(27, RowTop(2), 28, RowTop(2) + 9), Rgb(clRed)));
+  EXPECT_FALSE(AnyPixel(image, Rect(27, RowTop(2) + 10, 28, RowTop(3)), Rgb(clRed)));
+  // The top level's line runs on through the children's rows at x 9.
+  EXPECT_TRUE(AnyPixel(image, Rect(9, RowTop(2), 10, RowTop(2) + 2), Rgb(clRed)));
+  // Below the last top-level node nothing is drawn.
+  EXPECT_FALSE(AnyPixel(image, Rect(0, RowTop(5), 200, 120), Rgb(clRed)));
+}
+
+TEST_F(PaintedTree, SelectionFillsTheTextWithTheHighlightWhileFocused) {
+  PVirtualNode middle = first->NextSibling;
+  tree.SetSelected(middle, true);
+  tree.FocusChanged(true);
+  QImage image = tree.RenderToImage();
+  // Level 1: content at 18 + margin 4; the text's rectangle follows.
+  EXPECT_EQ(Rgb(clHighlight), image.pixel(23, RowTop(3) + 1));
+  EXPECT_NE(Rgb(clHighlight), image.pixel(23, RowTop(0) + 1));
+  tree.FocusChanged(false);
+  image = tree.RenderToImage();
+  EXPECT_EQ(Rgb(clBtnFace), image.pixel(23, RowTop(3) + 1));
+}
+
+TEST_F(PaintedTree, CheckBoxesShowTheirState) {
+  TVirtualTreeOptions options = tree.Options();
+  tree.SetOptions(options.Include(voCheckSupport));
+  PVirtualNode middle = first->NextSibling;
+  middle->CheckType = ctCheckBox;
+  last->CheckType = ctCheckBox;
+  tree.SetCheckState(middle, csCheckedNormal);
+  const QImage image = tree.RenderToImage();
+  // The box's 16-pixel glyph at x 22, vertically centred (top 1).
+  const TRect markArea = Rect(22 + 4, RowTop(3) + 1 + 4, 22 + 12, RowTop(3) + 1 + 12);
+  EXPECT_TRUE(AnyPixel(image, markArea, Rgb(clBlack)));
+  const TRect emptyArea = Rect(22 + 4, RowTop(4) + 1 + 4, 22 + 12, RowTop(4) + 1 + 12);
+  EXPECT_FALSE(AnyPixel(image, emptyArea, Rgb(clBlack)));
+  EXPECT_TRUE(AnyPixel(image, Rect(22, RowTop(4), 22 + 16, RowTop(5)), qRgb(28, 81, 128)));
+}
+
+TEST_F(PaintedTree, CustomDrawnRowsAreLeftToTheHandler) {
+  tree.OnBeforeItemPaint = [&](TBaseVirtualTree*, TCanvas& canvas, PVirtualNode node, const TRect& r, bool& custom) {
+    if (node != first->NextSibling) return;
+    canvas.Brush().SetColor(clLime);
+    canvas.FillRect(r);
+    custom = true;
+  };
+  const QImage image = tree.RenderToImage();
+  for (int x : {0, 9, 23, 100, 199}) EXPECT_EQ(Rgb(clLime), image.pixel(x, RowTop(3) + 5));
+}
+
+TEST_F(PaintedTree, WithoutRootLinesTopLevelContentStartsAtTheMargin) {
+  TVirtualTreeOptions options = tree.Options();
+  tree.SetOptions(options.Exclude(voShowRoot));
+  const QImage image = tree.RenderToImage();
+  // No button or line left of the margin for the top level.
+  EXPECT_FALSE(AnyPixel(image, Rect(0, RowTop(0), 4, RowTop(1)), Rgb(clRed)));
+  EXPECT_FALSE(AnyPixel(image, Rect(0, RowTop(3), 8, RowTop(4)), Rgb(clBlack)));
+  // The text begins right after margin and padding.
+  EXPECT_TRUE(AnyDark(image, Rect(8, RowTop(3), 12, RowTop(4))));
+  EXPECT_FALSE(AnyDark(image, Rect(0, RowTop(3), 8, RowTop(4))));
+}
+
+TEST_F(PaintedTree, ImagesAreCentredByTheNodesAlignment) {
+  TImageList images(16, 16);
+  images.AddGlyph([](TCanvas& c, int w, int h) {
+    c.Brush().SetColor(clBlue);
+    c.FillRect(Rect(0, 0, w, h));
+  });
+  tree.SetImages(&images);
+  tree.OnGetImageIndex = [](TBaseVirtualTree*, PVirtualNode, TVTImageKind kind, int, int& index) {
+    if (kind == ikNormal || kind == ikSelected) index = 0;
+  };
+  tree.SetNodeHeight(first->NextSibling, 32);
+  const QImage image = tree.RenderToImage();
+  const int top = RowTop(3);
+  // 32-pixel row, Align 50: the 16-pixel image starts 8 below the top.
+  EXPECT_EQ(Rgb(clBlue), image.pixel(22 + 1, top + 8));
+  EXPECT_NE(Rgb(clBlue), image.pixel(22 + 1, top + 7));
+  EXPECT_EQ(Rgb(clBlue), image.pixel(22 + 1, top + 23));
+  EXPECT_NE(Rgb(clBlue), image.pixel(22 + 1, top + 24));
+}
+
+TEST_F(PaintedTree, LongTextsEndInAnEllipsisWithinTheirWidth) {
+  TBitmap bitmap;
+  bitmap.SetSize(1, 1);
+  TCanvas& canvas = bitmap.Canvas();
+  canvas.Font().Assign(tree.Font());
+  const std::string text = "A rather long caption";
+  const int width = canvas.TextWidth("A rather l");
+  const std::string cut = tree.ShortenString(canvas, text, width);
+  // The characters that fit beside the ellipsis, less one, then "...".
+  const int fit = canvas.FitCount(text, width - tree.EllipsisWidth());
+  EXPECT_EQ(text.substr(0, static_cast<size_t>(fit - 1)) + "...", cut);
+  EXPECT_LE(canvas.TextWidth(cut), width);
+  EXPECT_EQ("", tree.ShortenString(canvas, text, 0));
+  EXPECT_EQ(text, tree.ShortenString(canvas, text, 1000));
+  // A multi-byte character is never cut in two.
+  const std::string accented = "\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9";
+  const std::string shortened = tree.ShortenString(canvas, accented, canvas.TextWidth("\xC3\xA9\xC3\xA9\xC3\xA9") + tree.EllipsisWidth());
+  EXPECT_EQ(0u, (shortened.size() - 3) % 2);
+}
+
+TEST_F(PaintedTree, NodesWithoutTextHandlerShowTheDefaultText) {
+  TVirtualStringTree plain;
+  plain.SetRootNodeCount(1);
+  EXPECT_EQ("Node", plain.GetText(plain.RootNode()->FirstChild, -1));
+}
+
+}  // namespace
