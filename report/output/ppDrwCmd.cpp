@@ -178,6 +178,11 @@ void TppDrawCommand::SetPage(TppPage* value) {
   if (page) page->AddDrawCommand(this);
 }
 
+void TppDrawCommand::SetClickable(bool value) {
+  clickable = value;
+  if (page) page->CommandChanged(this);
+}
+
 bool TppDrawCommand::Draw(TppDevice* device) { return device && device->DrawCommand(this); }
 
 void TppDrawCommand::Assign(const TPersistent* source) {

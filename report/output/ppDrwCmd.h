@@ -37,7 +37,7 @@ class TppDrawCommand : public TComponent {
   ~TppDrawCommand() override;
 
   bool Clickable() const { return clickable; }
-  void SetClickable(bool value) { clickable = value; }
+  void SetClickable(bool value);
   TppDataType DataType() const { return dataType; }
   void SetDataType(TppDataType value) { dataType = value; }
   int Left() const { return left; }

@@ -151,3 +151,28 @@ std::string TppPage::PageOfCaption() const {
 void TppPage::GetChildren(const TGetChildProc& proc, TComponent* root) {
   for (TppDrawCommand* command : drawCommands) proc(command);
 }
+
+void TppPage::CommandChanged(TppDrawCommand* command) {
+  if (std::find(drawCommands.begin(), drawCommands.end(), command) == drawCommands.end()) return;
+  // Both lists keep the drawing order.
+  const std::vector<TppDrawCommand*> oldLookAhead = lookAhead;
+  const std::vector<TppDrawCommand*> oldClickable = clickable;
+  lookAhead.clear();
+  clickable.clear();
+  for (TppDrawCommand* c : drawCommands) {
+    const bool wasLookAhead = std::find(oldLookAhead.begin(), oldLookAhead.end(), c) != oldLookAhead.end();
+    const bool wasClickable = std::find(oldClickable.begin(), oldClickable.end(), c) != oldClickable.end();
+    if (c == command ? c->IsLookAhead() : wasLookAhead) lookAhead.push_back(c);
+    if (c == command ? c->Clickable() : wasClickable) clickable.push_back(c);
+  }
+}
+
+void TppPage::Loaded() {
+  inherited::Loaded();
+  lookAhead.clear();
+  clickable.clear();
+  for (TppDrawCommand* c : drawCommands) {
+    if (c->IsLookAhead()) lookAhead.push_back(c);
+    if (c->Clickable()) clickable.push_back(c);
+  }
+}

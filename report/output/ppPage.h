@@ -65,6 +65,10 @@ class TppPage : public TComponent {
   std::string PageOfCaption() const;
 
   void GetChildren(const TGetChildProc& proc, TComponent* root) override;
+  // Commands read from a stream learn what they are after joining.
+  void Loaded() override;
+  // Puts the command in or out of the look-ahead and clickable lists.
+  void CommandChanged(TppDrawCommand* command);
 
 private:
   std::vector<TppDrawCommand*> drawCommands;
