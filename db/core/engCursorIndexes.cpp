@@ -189,10 +189,13 @@ void TDataCursor::ReplaceKey(const uint8_t* oldKey, const uint8_t* newKey, uint3
 
 // ---- pages of a whole index ------------------------------------------------------
 
+// A page met a second time is already free (or empty on disk): the tree
+// names it twice, and freeing it again would link the free list to itself.
 void TDataCursor::FreePageTree(uint8_t n, uint32_t offset, int depth) {
   if (depth > MaxTreeDepth) Raise(CurErrPageCorrupt);
   TIndexFile& file = IndexFile();
   THeldPage page(file, file.GetTreePage(n, offset));
+  if (page->Free || page->Count == 0) Raise(CurErrPageCorrupt);
   if (!page->IsLeaf())
     for (int entry = 1; entry <= page->Count; ++entry) FreePageTree(n, page->PointerAt(entry), depth + 1);
   file.FreePage(page.Get());

@@ -186,7 +186,7 @@ public:
 
 private:
   uint32_t CountRecordsInUse();
-  bool CountTreeKeys(uint8_t n, uint32_t offset, uint32_t slots, int depth, uint32_t& count);
+  bool CountTreeKeys(uint8_t n, uint32_t offset, uint32_t slots, int depth, uint32_t& pagesLeft, uint32_t& count);
   TDataDirectory* directory;
   int32_t useCount = 0;
   std::string name;

@@ -24,7 +24,8 @@ bool TDataTable::IndexesMatchData() {
   auto holds = [&](uint8_t n, uint32_t expected) {
     const uint32_t root = indexFile.GetRootOffset(n);
     uint32_t count = 0;
-    if (root != 0 && !CountTreeKeys(n, root, slots, 0, count)) return false;
+    uint32_t pagesLeft = indexFile.GetEndOffset() / IndexPageSize;
+    if (root != 0 && !CountTreeKeys(n, root, slots, 0, pagesLeft, count)) return false;
     return count == expected;
   };
   try {
@@ -48,16 +49,20 @@ uint32_t TDataTable::CountRecordsInUse() {
 }
 
 // Adds the leaf entries under the page at offset to count; false when an
-// entry names no record slot of the data or the tree runs too deep.
-bool TDataTable::CountTreeKeys(uint8_t n, uint32_t offset, uint32_t slots, int depth, uint32_t& count) {
-  if (depth > MaxTreeDepth) return false;
+// entry names no record slot of the data, the tree runs too deep, or it
+// visits more pages than the file holds (entries naming one page twice
+// would otherwise multiply the visits level by level).
+bool TDataTable::CountTreeKeys(uint8_t n, uint32_t offset, uint32_t slots, int depth, uint32_t& pagesLeft,
+                               uint32_t& count) {
+  if (depth > MaxTreeDepth || pagesLeft == 0) return false;
+  --pagesLeft;
   TPageRef page(&indexFile, indexFile.GetTreePage(n, offset));
   for (int entry = 1; entry <= page->Count; ++entry) {
     const uint32_t pointer = page->PointerAt(entry);
     if (page->IsLeaf()) {
       if (pointer == 0 || pointer > slots) return false;
       ++count;
-    } else if (!CountTreeKeys(n, pointer, slots, depth + 1, count)) {
+    } else if (!CountTreeKeys(n, pointer, slots, depth + 1, pagesLeft, count)) {
       return false;
     }
   }

@@ -167,6 +167,65 @@ TEST_F(IndexDamageTest, WalksOverDamageTheyCannotMendEndOrReportIt) {
   EXPECT_EQ(ReadIndexFile(), bytes);
 }
 
+// Branches that each name the next page in every entry: a count of the
+// keys stops after as many pages as the file holds instead of following
+// every path (the fan-out to the power of the chain's length), and the
+// open rebuilds the indexes.
+TEST_F(IndexDamageTest, BranchesNamingOnePageOverAndOverAreCountedOncePerPage) {
+  CreateRows();
+  std::vector<uint8_t> bytes = ReadIndexFile();
+  const uint8_t* byName = bytes.data() + HdrSlots + 2 * IndexDescSize;
+  const uint32_t keyLength = GetLE16(byName + IdxDescKeyLength);
+  const uint32_t root = GetLE32(byName + IdxDescRoot);
+  const uint32_t leaf = GetLE32(bytes.data() + root + PageHeaderSize + keyLength);
+  // The root, ten pages appended after the end, then one of its leaves.
+  std::vector<uint32_t> chain{root};
+  for (int added = 0; added < 10; ++added) {
+    chain.push_back(uint32_t(bytes.size()));
+    bytes.resize(bytes.size() + IndexPageSize);
+  }
+  chain.push_back(leaf);
+  PutLE32(bytes.data() + HdrEndOffset, uint32_t(bytes.size()));
+  const int fanOut = int(PageDataSize / (keyLength + 8));
+  for (size_t i = 0; i + 1 < chain.size(); ++i) {
+    uint8_t* page = bytes.data() + chain[i];
+    std::fill_n(page, IndexPageSize, 0);
+    page[0] = i == 0 ? ptRootBranch : ptBranch;
+    PutLE16(page + 1, uint16_t(fanOut));
+    for (int entry = 0; entry < fanOut; ++entry) {
+      uint8_t* packed = page + PageHeaderSize + entry * (keyLength + 8);
+      packed[0] = 1;
+      PutLE32(packed + keyLength, chain[i + 1]);
+      PutLE32(packed + keyLength + 4, 1);
+    }
+  }
+  WriteIndexFile(bytes);
+
+  TDataCursor& cursor = OpenCursor("ROWS");
+  ExpectEveryOrderWhole(cursor, {ExpectedOrder(0), ExpectedOrder(1), ExpectedOrder(2)});
+}
+
+// Dropping an index whose tree names one page twice stops at the second
+// visit: the page is not freed twice, so the free list ends.
+TEST_F(IndexDamageTest, DroppingATreeThatNamesAPageTwiceReportsIt) {
+  CreateRows();
+  TDataCursor& cursor = OpenCursor("ROWS", true);
+  TIndexFile& file = cursor.Table()->IndexFile();
+  TPage* root = file.GetTreePage(2, file.GetRootOffset(2));
+  ASSERT_GE(root->Count, 2);
+  root->SetPointerAt(2, root->PointerAt(1));
+  file.ReleasePage(root);
+  EXPECT_EQ(ErrorOf([&] { cursor.DeleteIndex("ByName"); }), CurErrPageCorrupt);
+  uint32_t steps = 0;
+  for (uint32_t offset = file.GetFirstFreePage(2); offset != 0 && steps <= file.GetEndOffset() / IndexPageSize;
+       ++steps) {
+    TPage* page = file.GetTreePage(2, offset);
+    offset = page->Right;
+    file.ReleasePage(page);
+  }
+  EXPECT_LE(steps, file.GetEndOffset() / IndexPageSize);
+}
+
 // A deleted marker other than 0 or 1 deletes the row for every index
 // alike, "Sys Deleted" included, so natural order agrees with the others.
 TEST_F(IndexDamageTest, ADamagedDeletedMarkerHidesTheRowFromEveryOrder) {
