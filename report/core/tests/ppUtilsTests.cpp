@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "ppMessages.h"
+#include "ppRegList.h"
 #include "ppUtils.h"
 #include "rtlClasses.h"
 #include "rtlStringList.h"
@@ -88,4 +89,24 @@ TEST(SystemVariables, PageTextsFromMessages) {
   EXPECT_EQ(ppVarEventToEventID(static_cast<TppVarEventType>(40)), 35);
   EXPECT_EQ(ppBandKindToType(2), 3);
   EXPECT_EQ(ppBandKindToType(9), 0);
+}
+
+TEST(RegList, StaysSortedAndTellsItsObservers) {
+  struct TCounter : TppRegListObserver {
+    int changes = 0;
+    void RegListChanged(TppRegList&) override { ++changes; }
+  } counter;
+  TppRegList list;
+  list.AddObserver(&counter);
+  list.AddObserver(&counter);
+  list.Add("TppLabel");
+  list.Add("TppDBText");
+  list.Insert(0, "TppShape");
+  EXPECT_EQ(list.Get(0), "TppDBText");
+  EXPECT_EQ(list.Get(2), "TppShape");
+  list.Delete(0);
+  EXPECT_EQ(counter.changes, 4);
+  list.RemoveObserver(&counter);
+  list.Add("TppMemo");
+  EXPECT_EQ(counter.changes, 4);
 }
