@@ -327,7 +327,6 @@ void TBaseVirtualTree::InvalidateToBottom(PVirtualNode Node) {
 bool TBaseVirtualTree::CheckStructure() const {
   // Post-order over every node by parent links: each node's totals are
   // checked against its children's.
-  uint32_t visible = 0;
   PVirtualNode n = root;
   auto check = [&](PVirtualNode node) -> bool {
     uint32_t count = 1, height = node->NodeHeight, children = 0;
@@ -346,12 +345,11 @@ bool TBaseVirtualTree::CheckStructure() const {
   };
   for (;;) {
     if (!check(n)) return false;
-    if (!IsRootNode(n) && IsVisiblePath(n)) ++visible;
     PVirtualNode next = n->FirstChild ? n->FirstChild : NextNodeSkippingChildren(n);
     if (!next) break;
     n = next;
   }
-  if (visible != visibleCount) return false;
+  if (CountVisibleChildren(root) != visibleCount) return false;
   for (PVirtualNode s : selection)
     if (!(s->States & nsSelected)) return false;
   return std::is_sorted(selection.begin(), selection.end());
