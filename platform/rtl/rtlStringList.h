@@ -15,7 +15,8 @@ using TStringListSortCompare = int (*)(TStringList& list, int index1, int index2
 using TStringsNotifyEvent = std::function<void(TStrings& sender)>;
 
 class TStringList : public TStrings {
-public:
+  RTL_DECLARE_CLASS(TStringList, TStrings)
+
   // Raised after every change, or once at the end of an update bracket.
   TStringsNotifyEvent OnChange;
 

@@ -5,10 +5,13 @@
 
 #include <string>
 
+#include "rtlClasses.h"
+
 class TStream;
 
-class TStrings {
-public:
+class TStrings : public TPersistent {
+  RTL_DECLARE_CLASS(TStrings, TPersistent)
+
   char Delimiter = ',';
   char QuoteChar = '"';
   char NameValueSeparator = '=';
@@ -36,7 +39,10 @@ public:
   int IndexOfObject(void* object) const;
   void Move(int curIndex, int newIndex);
   void AddStrings(const TStrings& strings);
+  using TPersistent::Assign;
   void Assign(const TStrings& strings);
+  // Streams the lines as the list property "Strings".
+  void DefineProperties(TFiler& filer) override;
 
   // "name=value" entries. Names compare as CompareStrings does.
   std::string Names(int index) const;
@@ -66,6 +72,7 @@ public:
   void EndUpdate();
 
 protected:
+  void AssignTo(TPersistent* dest) const override;
   int UpdateCount() const { return updateCount; }
   virtual void SetUpdateState(bool updating) {}
   // ASCII case-insensitive unless a subclass says otherwise.

@@ -361,3 +361,28 @@ TEST_F(ObjectStream, DeepNestingIsRefused) {
                       std::string(MaxFilerNesting + 5, ')') + "\r\nend\r\n";
   EXPECT_THROW(TextToBinary(lists), EParserError);
 }
+
+TEST_F(ObjectStream, StringListsStreamTheirLinesAsTheirStringsProperty) {
+  TObjectPtr<TTestLabel> label(new TTestLabel(nullptr));
+  label->SetName("Memo1");
+  label->Lines()->Add("first line");
+  label->Lines()->Add("");
+  const std::string text =
+      "object Memo1: TTestLabel\r\n"
+      "  Left = 0\r\n"
+      "  Lines.Strings = (\r\n"
+      "    'first line'\r\n"
+      "    '')\r\n"
+      "end\r\n";
+  EXPECT_EQ(BinaryToText(ToBinary(label.get())), text);
+  TObjectPtr<TComponent> copy(ReadRoot(TextToBinary(text)));
+  const TStringList* lines = static_cast<TTestLabel*>(copy.get())->Lines();
+  ASSERT_EQ(lines->Count(), 2);
+  EXPECT_EQ(lines->Get(0), "first line");
+  EXPECT_EQ(lines->Get(1), "");
+  EXPECT_EQ(lines->ClassName(), "TStringList");
+  // Assignment through the persistent protocol copies lines too.
+  TStringList other;
+  other.Assign(static_cast<const TPersistent*>(lines));
+  EXPECT_EQ(other.Text(), "first line\r\n\r\n");
+}

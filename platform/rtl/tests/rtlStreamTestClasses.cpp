@@ -176,6 +176,7 @@ const TClassInfo& TTestLabel::StaticClassType() {
   static const TClassInfo info = TClassBuilder<TTestLabel>("TTestLabel")
                                      .Property("Caption", &TTestLabel::caption, &TTestLabel::caption)
                                      .Property("Left", &TTestLabel::left, &TTestLabel::left)
+                                     .Property("Lines", &TTestLabel::Lines, &TTestLabel::SetLines)
                                      .Build();
   return info;
 }

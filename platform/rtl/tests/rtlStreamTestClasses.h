@@ -9,6 +9,7 @@
 #include "rtlClasses.h"
 #include "rtlCurrency.h"
 #include "rtlFiler.h"
+#include "rtlStringList.h"
 #include "rtlTypeInfo.h"
 #include "rtlVariant.h"
 
@@ -114,9 +115,16 @@ class TTestBand : public TTestNode {
 class TTestLabel : public TTestNode {
   RTL_DECLARE_CLASS(TTestLabel, TTestNode)
 
-  explicit TTestLabel(TComponent* owner) : TTestNode(owner) {}
+  explicit TTestLabel(TComponent* owner) : TTestNode(owner), lines(new TStringList) {}
+  ~TTestLabel() override { delete lines; }
   std::string caption;
   int left = 0;
+
+  TStringList* Lines() const { return lines; }
+  void SetLines(TStringList* value) { lines->Assign(value); }
+
+private:
+  TStringList* lines;
 };
 
 // Registers the test classes once.
