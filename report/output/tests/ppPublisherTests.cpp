@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "ppDevice.h"
+#include "ppDrwCmd.h"
 #include "ppPage.h"
 #include "ppPublisher.h"
 #include "rtlStringList.h"
@@ -255,4 +256,26 @@ TEST(DeviceRegistry, ClassesByDeviceName) {
   EXPECT_EQ(ppGetDeviceClass("recorder"), &TppRecordingDevice::StaticClassType());
   ppUnRegisterDevice(TppRecordingDevice::StaticClassType());
   EXPECT_EQ(ppGetDeviceClass("Recorder"), nullptr);
+}
+
+TEST(Device, DrawsTheCommandsThatLieOnThePage) {
+  class TppCountingDevice : public TppDevice {
+  public:
+    using TppDevice::TppDevice;
+    std::vector<int> drawn;
+    bool DrawCommand(TppDrawCommand* command) override {
+      drawn.push_back(command->Left());
+      return true;
+    }
+  };
+  TObjectPtr<TppPage> page(new TppPage(nullptr));
+  const int width = page->PageDef()->mmWidth();
+  for (int left : {0, width, width + 1, 5000}) {
+    auto* command = new TppDrawShape(page.get());
+    command->SetLeft(left);
+    command->SetPage(page.get());
+  }
+  TObjectPtr<TppCountingDevice> device(new TppCountingDevice(nullptr));
+  device->DrawPage(page.get());
+  EXPECT_EQ(device->drawn, (std::vector<int>{0, width, 5000}));
 }

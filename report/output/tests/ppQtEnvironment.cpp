@@ -1,15 +1,20 @@
 // Pages drawn for printing use Qt's fonts, which need an application
-// object; the offscreen platform needs no display.
+// object; the offscreen platform needs no display. Printers are scripted
+// by each test: none unless a test installs some, so that no test asks the
+// machine's own CUPS.
 #include <gtest/gtest.h>
 
 #include <QGuiApplication>
 #include <memory>
+
+#include "ppPrinterInfo.h"
 
 namespace {
 
 class TppQtEnvironment : public ::testing::Environment {
 public:
   void SetUp() override {
+    ppSetPrinterSource(nullptr);
     if (QGuiApplication::instance()) return;
     qputenv("QT_QPA_PLATFORM", "offscreen");
     app = std::make_unique<QGuiApplication>(argc, argv);
