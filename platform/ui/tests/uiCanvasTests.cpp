@@ -166,3 +166,27 @@ TEST(QtCanvas, MeasuresCloseToTheMeasuringCanvas) {
   EXPECT_LE(bitmap.Canvas().TextWidth(text.substr(0, n)), 50);
   EXPECT_GT(bitmap.Canvas().TextWidth(text.substr(0, n + 1)), 50);
 }
+
+TEST(MeasuringCanvas, CharacterMapsCoverMoreThanAscii) {
+  TMeasuringCanvas canvas(96);
+  const TFontFace& face = TFontFace::ForFont(canvas.Font());
+  // Euro sign and a Cyrillic letter come from the character map; a private
+  // use character takes the missing-glyph box.
+  EXPECT_GT(canvas.TextWidth("\xE2\x82\xAC"), 0);
+  EXPECT_GT(canvas.TextWidth("\xD0\x96"), 0);
+  EXPECT_EQ(face.Advance(0xE000), face.Advance(0x10FFFF));
+  // A byte that starts no UTF-8 sequence still measures as one character.
+  EXPECT_EQ(canvas.FitCount("\xFF" "a", 1000), 2);
+}
+
+TEST(MeasuringCanvas, DrawingCallsAreLogged) {
+  TMeasuringCanvas canvas(96);
+  canvas.MoveTo(1, 2);
+  canvas.LineTo(3, 4);
+  canvas.RoundRect(Rect(0, 0, 10, 10), 4, 4);
+  canvas.Ellipse(Rect(1, 1, 5, 5));
+  canvas.TextRect(Rect(0, 0, 20, 10), 2, 3, "cut");
+  EXPECT_EQ(canvas.PenPos(), (TPoint{3, 4}));
+  EXPECT_EQ(canvas.Log(), (std::vector<std::string>{"Line 1,2 3,4", "RoundRect 0,0,10,10 4,4",
+                                                    "Ellipse 1,1,5,5", "TextRect 0,0,20,10 2,3 cut"}));
+}

@@ -3,7 +3,6 @@
 #include <fstream>
 #include <iterator>
 
-
 #include "splPrivateCupsd.h"
 #include "uiPrinter.h"
 #include "uiPrinterJob.h"
