@@ -81,8 +81,12 @@ void TWriter::WriteData(TComponent* instance) {
 }
 
 void TWriter::WriteProperties(TPersistent* instance) {
-  for (const TPropInfo* prop : instance->ClassType().Properties())
+  for (const TPropInfo* prop : instance->ClassType().Properties()) {
+    // A read-only value could never be read back; a read-only object
+    // property still streams the object's own properties.
+    if (prop->IsReadOnly() && prop->Kind() != tkClass) continue;
     if (prop->IsStored(*instance) && !prop->IsDefaultValue(*instance)) WriteProperty(instance, *prop);
+  }
   instance->DefineProperties(*this);
 }
 

@@ -1,7 +1,11 @@
 #pragma once
 // Writes components to the binary object stream: published properties that
-// are stored and differ from their defaults, the properties components
-// define themselves, then the children their GetChildren names.
+// are stored, writable (or objects) and differ from their defaults, the
+// properties components define themselves, then the children their
+// GetChildren names. An object property writes a component as a reference
+// by name and any other persistent object as its own properties
+// ("Font.Name"); a reference to a component a reader could not find by
+// name (unnamed, or owned by an unnamed one) is left out.
 
 #include <cstdint>
 #include <string>

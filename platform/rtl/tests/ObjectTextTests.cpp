@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <clocale>
 #include <cmath>
+#include <cstdlib>
+#include <filesystem>
 #include <string>
 
 #include "rtlExtended.h"
@@ -183,4 +186,40 @@ TEST(ExtendedFloat, ConvertsBitForBitBothWays) {
   EXPECT_EQ(LongDoubleToExtended(ExtendedToLongDouble(smallest)), smallest);
   const TExtendedBytes largest = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFE, 0x7F};
   EXPECT_EQ(LongDoubleToExtended(ExtendedToLongDouble(largest)), largest);
+}
+
+TEST(ObjectText, FloatsConvertTheSameUnderACommaDecimalSeparator) {
+  // A German locale of our own making, switched on process-wide.
+  char pattern[] = "/tmp/rtlLocaleXXXXXX";
+  ASSERT_NE(mkdtemp(pattern), nullptr);
+  const std::filesystem::path folder = pattern;
+  const std::string make = "localedef -i de_DE -f UTF-8 " + (folder / "de_DE.UTF-8").string() + " >/dev/null 2>&1";
+  const std::string previous = setlocale(LC_ALL, nullptr);
+  if (std::system(make.c_str()) != 0 || setenv("LOCPATH", folder.c_str(), 1) != 0 ||
+      setlocale(LC_ALL, "de_DE.UTF-8") == nullptr) {
+    std::filesystem::remove_all(folder);
+    GTEST_SKIP() << "no de_DE locale can be made here";
+  }
+  const std::string separator = localeconv()->decimal_point;
+  const std::string text =
+      "object A: TX\r\n  F = 1.5\r\n  S = 0.25s\r\n  C = 12.5c\r\n  D = 45352.5d\r\n  E = 1.5e-10\r\nend\r\n";
+  std::string converted;
+  long double value = 0;
+  try {
+    converted = BinaryToText(TextToBinary(text));
+    TStringStream in(TextToBinary(text));
+    TReader reader(in);
+    reader.ReadSignature();
+    reader.ReadStr();
+    reader.ReadStr();
+    reader.ReadStr();
+    value = reader.ReadFloat();
+  } catch (...) {
+  }
+  setlocale(LC_ALL, previous.c_str());
+  unsetenv("LOCPATH");
+  std::filesystem::remove_all(folder);
+  EXPECT_EQ(separator, ",");
+  EXPECT_EQ(converted, text);
+  EXPECT_EQ(value, 1.5L);
 }

@@ -168,6 +168,7 @@ const TClassInfo& TTestBand::StaticClassType() {
   static const TClassInfo info = TClassBuilder<TTestBand>("TTestBand")
                                      .Property("Height", &TTestBand::height, &TTestBand::height)
                                      .Default(0)
+                                     .Property("Children", &TTestBand::ChildCount)
                                      .Build();
   return info;
 }
