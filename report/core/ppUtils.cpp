@@ -13,6 +13,7 @@
 #include "rtlDateTimeText.h"
 #include "rtlFormat.h"
 #include "rtlStrUtils.h"
+#include "rtlStreams.h"
 #include "rtlStrings.h"
 #include "rtlTypeInfo.h"
 #include "rtlUtf8.h"
@@ -165,6 +166,16 @@ std::string ppCapitalize(const std::string& text) {
     if (i + 1 < out.size()) out[i + 1] = static_cast<char>(std::toupper(static_cast<unsigned char>(out[i + 1])));
   }
   return out;
+}
+
+TDateTime ppStrToDateTime(const std::string& text, const TFormatSettings& settings) {
+  return StrToDateTime(text, settings);
+}
+
+void ppWriteStringsToStream(const TStrings& list, TMemoryStream& stream) {
+  stream.Clear();
+  const std::string text = list.Text();
+  if (!text.empty()) stream.WriteBuffer(text.data(), static_cast<int64_t>(text.size()));
 }
 
 int ppVersionToInteger(const std::string& version) {

@@ -10,6 +10,7 @@
 #include "rtlFormatSettings.h"
 
 class TComponent;
+class TMemoryStream;
 class TStrings;
 
 // The largest page number a page list holds: eight digits keep the
@@ -47,6 +48,10 @@ std::string ppExtractPath(const std::string& fileName);
 std::string ppRemoveChar(const std::string& text, char ch);
 bool ppTextEquals(const std::string& a, const std::string& b);
 std::string ppCapitalize(const std::string& text);
+// Date-time text in the settings' formats; EConvertError when it is none.
+TDateTime ppStrToDateTime(const std::string& text, const TFormatSettings& settings);
+// Empties the stream and writes the list's text (no terminating zero).
+void ppWriteStringsToStream(const TStrings& list, TMemoryStream& stream);
 // "5.56" gives 5560.
 int ppVersionToInteger(const std::string& version);
 

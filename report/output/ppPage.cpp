@@ -130,6 +130,11 @@ TppDrawCommand* TppPage::FindDrawCommand(const TClassInfo& commandClass) const {
   return nullptr;
 }
 
+TppDrawCommand* TppPage::FindOutline() const {
+  const TClassInfo* outline = GetClass("TppDrawOutline");
+  return outline ? FindDrawCommand(*outline) : nullptr;
+}
+
 void TppPage::UpdateLookAheadDrawCommands(TppDevice* device) {
   if (!device) return;
   const std::vector<TppDrawCommand*> snapshot = lookAhead;

@@ -58,6 +58,8 @@ class TppPage : public TComponent {
   int GetLookAheadCount() const { return static_cast<int>(lookAhead.size()); }
   // The first command of the class or a descendant; nullptr when none.
   TppDrawCommand* FindDrawCommand(const TClassInfo& commandClass) const;
+  // The first command of the class registered as "TppDrawOutline".
+  TppDrawCommand* FindOutline() const;
   void UpdateLookAheadDrawCommands(TppDevice* device);
   void ForEachDrawCommand(const std::function<void(TppDrawCommand*)>& proc) const;
 

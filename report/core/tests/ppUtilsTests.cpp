@@ -4,6 +4,7 @@
 #include "ppRegList.h"
 #include "ppUtils.h"
 #include "rtlClasses.h"
+#include "rtlStreams.h"
 #include "rtlStringList.h"
 
 TEST(PageList, ParsesNumbersAndRanges) {
@@ -74,6 +75,13 @@ TEST(TextHelpers, FitCapitalizeVersionAndLists) {
   ppParseCommaList("a,", items);
   EXPECT_EQ(items.Count(), 1);
   EXPECT_EQ(ppExtractPath("/tmp/x/report.rtm"), "/tmp/x/");
+  TFormatSettings settings;
+  EXPECT_DOUBLE_EQ(ppStrToDateTime("1899-12-31 12:00:00", settings), 1.5);
+  EXPECT_THROW(ppStrToDateTime("someday", settings), EConvertError);
+  TMemoryStream stream;
+  stream.WriteBuffer("old", 3);
+  ppWriteStringsToStream(items, stream);
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(stream.Memory()), static_cast<size_t>(stream.Size())), "a\r\n");
 }
 
 TEST(SystemVariables, PageTextsFromMessages) {

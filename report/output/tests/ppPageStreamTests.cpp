@@ -202,6 +202,7 @@ TEST(Page, AssignCopiesCommandsAndClearKeepsTheSetup) {
   EXPECT_EQ(copy->GetDrawCommand(0)->Page(), copy.get());
   EXPECT_EQ(copy->PageOfCaption(), "Page 3 of 12");
   EXPECT_EQ(copy->FindDrawCommand(TppDrawLine::StaticClassType()), copy->GetDrawCommand(3));
+  EXPECT_EQ(copy->FindOutline(), nullptr);  // no outline class in this program
   EXPECT_THROW(copy->Assign(copy->PrinterSetup()), EConvertError);
 
   copy->FirstPage = true;
