@@ -365,7 +365,8 @@ public:
   // Inserts offered data at Target by Mode: nodes of a tree of this process
   // are moved (Move) or copied, others read from the native stream. True
   // when something was inserted.
-  bool ProcessDrop(const class QMimeData* Data, PVirtualNode Target, TVTNodeAttachMode Mode, bool Move);
+  bool ProcessDrop(const class QMimeData* Data, PVirtualNode Target, TVTNodeAttachMode Mode, bool Move,
+                   bool FromClipboard = false);
   // Drag and drop by events the tests can make: the drop target's side.
   void HandleDragEnter(const class QMimeData* Data);
   Qt::DropAction HandleDragOver(const class QMimeData* Data, TPoint Pt, Qt::DropActions Allowed,

@@ -137,7 +137,8 @@ void TBaseVirtualTree::CutToClipboard() {
   InvalidateControl();
 }
 
-bool TBaseVirtualTree::ProcessDrop(const QMimeData* Data, PVirtualNode Target, TVTNodeAttachMode Mode, bool Move) {
+bool TBaseVirtualTree::ProcessDrop(const QMimeData* Data, PVirtualNode Target, TVTNodeAttachMode Mode, bool Move,
+                                   bool FromClipboard) {
   if (!Data || Mode == amNowhere) return false;
   if (!Target) Target = root;
   BeginUpdate();
@@ -147,8 +148,11 @@ bool TBaseVirtualTree::ProcessDrop(const QMimeData* Data, PVirtualNode Target, T
   } end{this};
   if (TBaseVirtualTree* source = ReferencedTree(Data)) {
     // Nodes of a live tree of this process are taken directly.
-    std::vector<PVirtualNode> nodes = source->states.Contains(tsDragging) ? source->draggedNodes
-                                                                          : source->MarkedNodes(true);
+    // The clipboard's nodes are the marked ones; a drag's are those it
+    // started with (or, for a drop made by code, the source's selection).
+    std::vector<PVirtualNode> nodes = FromClipboard                          ? source->MarkedNodes(true)
+                                      : source->states.Contains(tsDragging) ? source->draggedNodes
+                                                                            : source->GetSortedSelection(true);
     if (source->states.Contains(tsDragging)) source->dropTakenInProcess = true;
     // A node never goes before, after or into its own branch: skipped.
     std::erase_if(nodes, [&](PVirtualNode n) { return source == this && (n == Target || HasAsParent(Target, n)); });
@@ -200,7 +204,7 @@ bool TBaseVirtualTree::PasteFromClipboard() {
   TBaseVirtualTree* source = ReferencedTree(data);
   // Paste moves only after a cut; after a copy it copies.
   const bool move = source && source->states.Contains(tsCutPending);
-  const bool result = ProcessDrop(data, focusedNode, defaultPasteMode, move);
+  const bool result = ProcessDrop(data, focusedNode, defaultPasteMode, move, true);
   if (move) {
     source->states.Exclude(tsCutPending);
     source->FlushClipboard();

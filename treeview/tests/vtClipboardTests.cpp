@@ -1,0 +1,254 @@
+// Clipboard cut, copy and paste, synthetic drops, moves, and the in-place
+// editor.
+
+#include <gtest/gtest.h>
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QMimeData>
+
+#include "VTreeStringEdit.h"
+#include "rtlStreams.h"
+#include "VirtualStringTree.h"
+#include "vtTestSupport.h"
+
+namespace {
+
+// Texts live in the node data: a fixed buffer, so copies carry them.
+struct TItem {
+  char Text[16];
+};
+
+class TextTree : public TVirtualStringTree {
+public:
+  TextTree() {
+    SetNodeDataSize(sizeof(TItem));
+    TVirtualTreeOptions options = Options();
+    SetOptions(options.Include(voMultiSelect));
+    OnGetText = [this](TBaseVirtualTree*, PVirtualNode n, int, TVSTTextType, std::string& text) {
+      text = static_cast<TItem*>(GetNodeData(n))->Text;
+    };
+    OnSaveNode = [this](TBaseVirtualTree*, PVirtualNode n, TStream& s) { s.WriteBuffer(GetNodeData(n), sizeof(TItem)); };
+    OnLoadNode = [this](TBaseVirtualTree*, PVirtualNode n, TStream& s) {
+      s.ReadBuffer(GetNodeData(n), sizeof(TItem));
+      static_cast<TItem*>(GetNodeData(n))->Text[15] = 0;
+    };
+    OnNewText = [this](TBaseVirtualTree*, PVirtualNode n, int, const std::string& text) {
+      std::snprintf(static_cast<TItem*>(GetNodeData(n))->Text, sizeof(TItem::Text), "%s", text.c_str());
+    };
+    TVSTOptions none;
+    SetStringOptions(none);
+  }
+  PVirtualNode Add(PVirtualNode parent, const char* text) {
+    PVirtualNode n = AddChild(parent);
+    InitNode(n);
+    std::snprintf(static_cast<TItem*>(GetNodeData(n))->Text, sizeof(TItem::Text), "%s", text);
+    return n;
+  }
+  // "a(b c) d" for a tree a with children b, c and a second top node d.
+  std::string Shape() {
+    std::string out;
+    std::function<void(PVirtualNode)> walk = [&](PVirtualNode first) {
+      for (PVirtualNode n = first; n; n = n->NextSibling) {
+        if (!out.empty() && out.back() != '(') out += ' ';
+        out += GetText(n, -1);
+        if (n->FirstChild) {
+          out += '(';
+          walk(n->FirstChild);
+          out += ')';
+        }
+      }
+    };
+    walk(RootNode()->FirstChild);
+    return out;
+  }
+  PVirtualNode Find(const std::string& text) {
+    for (PVirtualNode n = GetFirst(); n; n = GetNext(n))
+      if (GetText(n, -1) == text) return n;
+    return nullptr;
+  }
+};
+
+class Clipboard : public ::testing::Test {
+protected:
+  Clipboard() {
+    QGuiApplication::clipboard()->clear();
+    a = tree.Add(nullptr, "a");
+    tree.Add(a, "b");
+    tree.Add(a, "c");
+    d = tree.Add(nullptr, "d");
+  }
+  ~Clipboard() override { QGuiApplication::clipboard()->clear(); }
+  TextTree tree;
+  TextTree other;
+  PVirtualNode a = nullptr, d = nullptr;
+};
+
+TEST_F(Clipboard, CutAndPasteInOneTreeMoves) {
+  tree.SetSelected(tree.Find("b"), true);
+  tree.CutToClipboard();
+  EXPECT_TRUE(tree.TreeStates().Contains(tsCutPending));
+  tree.SetFocusedNode(d);
+  int moved = 0;
+  tree.OnNodeMoved = [&](TBaseVirtualTree*, PVirtualNode) { ++moved; };
+  EXPECT_TRUE(tree.PasteFromClipboard());
+  EXPECT_EQ("a(c) d(b)", tree.Shape());
+  EXPECT_EQ(1, moved);
+  EXPECT_FALSE(tree.TreeStates().Contains(tsCutPending));
+  EXPECT_TRUE(tree.CheckStructure());
+}
+
+TEST_F(Clipboard, CopyAndPasteCopiesEvenInOneTree) {
+  tree.SetSelected(a, true);
+  tree.CopyToClipboard();
+  tree.SetFocusedNode(d);
+  int copied = 0;
+  tree.OnNodeCopied = [&](TBaseVirtualTree*, PVirtualNode n) { copied += n ? 1 : 0; };
+  EXPECT_TRUE(tree.PasteFromClipboard());
+  EXPECT_EQ("a(b c) d(a(b c))", tree.Shape());
+  EXPECT_EQ(1, copied);
+  // A second paste copies again.
+  EXPECT_TRUE(tree.PasteFromClipboard());
+  EXPECT_EQ("a(b c) d(a(b c) a(b c))", tree.Shape());
+  EXPECT_TRUE(tree.CheckStructure());
+}
+
+TEST_F(Clipboard, PasteIntoTheCutBranchItselfDoesNothing) {
+  tree.SetSelected(a, true);
+  tree.CutToClipboard();
+  tree.SetFocusedNode(tree.Find("c"));
+  EXPECT_FALSE(tree.PasteFromClipboard());
+  EXPECT_EQ("a(b c) d", tree.Shape());
+  // Moving a node into, before or after its own branch does nothing.
+  tree.MoveTo(a, tree.Find("b"), amAddChildLast, false);
+  tree.MoveTo(a, tree.Find("b"), amInsertAfter, false);
+  tree.MoveTo(a, a, amInsertBefore, false);
+  EXPECT_EQ("a(b c) d", tree.Shape());
+  EXPECT_TRUE(tree.CheckStructure());
+}
+
+TEST_F(Clipboard, CopyingRefusedByTheHandlerLeavesNoNode) {
+  tree.SetSelected(a, true);
+  tree.CopyToClipboard();
+  other.OnNodeCopying = [](TBaseVirtualTree*, PVirtualNode, bool& allowed) { allowed = false; };
+  EXPECT_FALSE(other.PasteFromClipboard());
+  EXPECT_EQ(0u, other.RootNodeCount());
+}
+
+TEST_F(Clipboard, CutBetweenTreesMovesAndCancelClearsOnlyOwnData) {
+  tree.SetSelected(d, true);
+  tree.CutToClipboard();
+  EXPECT_TRUE(other.PasteFromClipboard());
+  EXPECT_EQ("d", other.Shape());
+  EXPECT_EQ("a(b c)", tree.Shape());
+  // Another program's data on the clipboard stays when this tree cancels.
+  tree.SetSelected(a, true);
+  tree.CopyToClipboard();
+  auto* foreign = new QMimeData;
+  foreign->setText("theirs");
+  QGuiApplication::clipboard()->setMimeData(foreign);
+  tree.CancelCutOrCopy();
+  EXPECT_EQ("theirs", QGuiApplication::clipboard()->text().toStdString());
+  EXPECT_EQ(0, a->States & nsCutOrCopy);
+  // While this tree's data is there, cancelling empties it.
+  tree.CopyToClipboard();
+  tree.CancelCutOrCopy();
+  const QMimeData* left = QGuiApplication::clipboard()->mimeData();
+  EXPECT_TRUE(!left || !left->hasFormat("Virtual Tree Resource"));
+}
+
+TEST_F(Clipboard, TextFormatsCarryTheSelectedTexts) {
+  tree.SetSelected(d, true);
+  tree.SetSelected(tree.Find("c"), true);
+  tree.CopyToClipboard();
+  EXPECT_EQ("c\nd\n", QGuiApplication::clipboard()->text().toStdString());
+}
+
+TEST_F(Clipboard, DataFromAnotherProcessIsReadFromTheNativeStream) {
+  tree.SetSelected(a, true);
+  std::unique_ptr<QMimeData> data(tree.CreateDataObject());
+  // Another process's reference names no tree here.
+  QByteArray reference = data->data("Virtual Tree Reference");
+  reference[0] = static_cast<char>(reference[0] ^ 0x5A);
+  data->setData("Virtual Tree Reference", reference);
+  EXPECT_TRUE(other.ProcessDrop(data.get(), nullptr, amAddChildLast, true));
+  EXPECT_EQ("a(b c)", other.Shape());
+  EXPECT_EQ("a(b c) d", tree.Shape());  // the source keeps it until its drag ends
+  // A damaged stream is refused with its error, and the tree stays true.
+  QByteArray native = data->data("Virtual Tree Resource");
+  native.truncate(native.size() - 5);
+  data->setData("Virtual Tree Resource", native);
+  EXPECT_THROW(other.ProcessDrop(data.get(), nullptr, amAddChildLast, false), EVirtualTreeError);
+  EXPECT_TRUE(other.CheckStructure());
+}
+
+TEST_F(Clipboard, SyntheticDropsMoveWithinATreeAndCopyBetweenTrees) {
+  tree.resize(200, 200);
+  other.resize(200, 200);
+  tree.SetSelected(tree.Find("c"), true);
+  std::unique_ptr<QMimeData> data(tree.CreateDataObject());
+  // Within one tree the default is a move; row 1 is d ("a" is collapsed),
+  // its middle "on" it.
+  Qt::DropAction effect = tree.HandleDragOver(data.get(), TPoint{40, 18 + 9}, Qt::CopyAction | Qt::MoveAction,
+                                              Qt::NoModifier);
+  EXPECT_EQ(Qt::MoveAction, effect);
+  EXPECT_EQ(dmOnNode, tree.LastDropMode());
+  effect = tree.HandleDrop(data.get(), TPoint{40, 18 + 9}, Qt::CopyAction | Qt::MoveAction, Qt::NoModifier);
+  EXPECT_EQ(Qt::MoveAction, effect);
+  tree.ToggleNode(a);
+  EXPECT_EQ("a(b) d(c)", tree.Shape());
+  // Between trees the default is a copy; the top quarter means "above".
+  other.Add(nullptr, "x");
+  tree.ClearSelection();
+  tree.SetSelected(tree.Find("b"), true);
+  data.reset(tree.CreateDataObject());
+  effect = other.HandleDrop(data.get(), TPoint{40, 2}, Qt::CopyAction | Qt::MoveAction, Qt::NoModifier);
+  EXPECT_EQ(Qt::CopyAction, effect);
+  EXPECT_EQ("b x", other.Shape());
+  EXPECT_EQ("a(b) d(c)", tree.Shape());
+  // Shift asks for a move.
+  effect = other.HandleDrop(data.get(), TPoint{40, 100}, Qt::CopyAction | Qt::MoveAction, Qt::ShiftModifier);
+  EXPECT_EQ(Qt::MoveAction, effect);
+  EXPECT_EQ("b x b", other.Shape());
+  EXPECT_EQ("a d(c)", tree.Shape());
+  // A tree that refuses drops takes nothing.
+  TVirtualTreeOptions options = other.Options();
+  other.SetOptions(options.Exclude(voAcceptOLEDrop));
+  EXPECT_EQ(Qt::IgnoreAction, other.HandleDrop(data.get(), TPoint{40, 2}, Qt::CopyAction, Qt::NoModifier));
+}
+
+// The editor -------------------------------------------------------------------
+
+TEST_F(Clipboard, EditingKeepsEveryCharacterAndReportsOnlyChanges) {
+  tree.resize(200, 100);
+  TVirtualTreeOptions options = tree.Options();
+  tree.SetOptions(options.Include(voEditable));
+  int newTexts = 0;
+  auto store = tree.OnNewText;
+  tree.OnNewText = [&](TBaseVirtualTree* s, PVirtualNode n, int c, const std::string& t) {
+    ++newTexts;
+    store(s, n, c, t);
+  };
+  ASSERT_TRUE(tree.EditNode(d, -1));
+  auto* link = dynamic_cast<TStringEditLink*>(tree.EditLink());
+  ASSERT_NE(nullptr, link);
+  EXPECT_GE(link->Edit()->width(), MinEditWidth);
+  EXPECT_TRUE(tree.EndEditNode());
+  EXPECT_EQ(0, newTexts);  // unchanged
+  ASSERT_TRUE(tree.EditNode(d, -1));
+  link = dynamic_cast<TStringEditLink*>(tree.EditLink());
+  const QString wide = QString::fromUtf8("\xCE\xB1\xCE\xB2\xE6\x97\xA5");  // alpha, beta, a CJK sign
+  link->Edit()->setText(wide);
+  link->Edit()->AutoAdjustSize();
+  EXPECT_LE(link->Edit()->x() + link->Edit()->width(), tree.ClientWidth() - EditClientGap + MinEditWidth);
+  EXPECT_TRUE(tree.EndEditNode());
+  EXPECT_EQ(1, newTexts);
+  EXPECT_EQ(wide.toStdString(), tree.GetText(d, -1));
+  // Deleting the node being edited cancels the edit; nothing is written.
+  ASSERT_TRUE(tree.EditNode(d, -1));
+  tree.DeleteNode(d);
+  EXPECT_FALSE(tree.IsEditing());
+  EXPECT_EQ(1, newTexts);
+}
+
+}  // namespace
