@@ -27,6 +27,7 @@ const TClassInfo& TppPage::StaticClassType() {
           .Default(0)
           .Property("LastPage", &TppPage::LastPage, &TppPage::LastPage)
           .Default(0)
+          .Property("PageDef", &TppPage::PageDef)
           .Property("PageNo", &TppPage::PageNo, &TppPage::PageNo)
           .Default(0)
           .Property("PageCount", &TppPage::PageCount, &TppPage::PageCount)
@@ -174,6 +175,7 @@ void TppPage::CommandChanged(TppDrawCommand* command) {
 
 void TppPage::Loaded() {
   inherited::Loaded();
+  printerSetup->PaperSizeToPageDef();
   lookAhead.clear();
   clickable.clear();
   for (TppDrawCommand* c : drawCommands) {

@@ -20,9 +20,23 @@ const TClassInfo& TppPrinterSetup::StaticClassType() {
           .Property("DocumentName", &TppPrinterSetup::DocumentName, &TppPrinterSetup::SetDocumentName)
           .Property("Duplex", &TppPrinterSetup::Duplex, &TppPrinterSetup::SetDuplex)
           .Default(dpNone)
+          // The sizes in Units: read from older layouts and by scripts,
+          // written as the "mm..." integers.
+          .Property("MarginBottom", &TppPrinterSetup::MarginBottom, &TppPrinterSetup::SetMarginBottom)
+          .Stored(false)
+          .Property("MarginLeft", &TppPrinterSetup::MarginLeft, &TppPrinterSetup::SetMarginLeft)
+          .Stored(false)
+          .Property("MarginRight", &TppPrinterSetup::MarginRight, &TppPrinterSetup::SetMarginRight)
+          .Stored(false)
+          .Property("MarginTop", &TppPrinterSetup::MarginTop, &TppPrinterSetup::SetMarginTop)
+          .Stored(false)
           .Property("Orientation", &TppPrinterSetup::Orientation, &TppPrinterSetup::SetOrientation)
           .Default(poPortrait)
+          .Property("PaperHeight", &TppPrinterSetup::PaperHeight, &TppPrinterSetup::SetPaperHeight)
+          .Stored(false)
           .Property("PaperName", &TppPrinterSetup::PaperName, &TppPrinterSetup::SetPaperName)
+          .Property("PaperWidth", &TppPrinterSetup::PaperWidth, &TppPrinterSetup::SetPaperWidth)
+          .Stored(false)
           .Property("PrinterName", &TppPrinterSetup::PrinterName, &TppPrinterSetup::SetPrinterName)
           .Build();
   return info;

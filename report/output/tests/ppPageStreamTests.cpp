@@ -192,6 +192,23 @@ TEST(PageStream, OlderAlignmentAndLegacyChildTypeAreRead) {
   EXPECT_EQ(BinaryToText(ToBinary(page.get())).find(" Alignment = "), std::string::npos);
 }
 
+TEST(PageStream, OlderPaperSizesInUnitsAreConverted) {
+  ppRegisterDrawCommandClasses();
+  const std::string text =
+      "object Page1: TppPage\r\n"
+      "  PrinterSetup.PaperHeight = 11\r\n"
+      "  PrinterSetup.PaperWidth = 8.5\r\n"
+      "  PrinterSetup.mmMarginTop = 1000\r\n"
+      "end\r\n";
+  TObjectPtr<TppPage> page = ReadPage(TextToBinary(text));
+  EXPECT_EQ(page->PageDef()->mmHeight(), 279401);
+  EXPECT_EQ(page->PageDef()->mmWidth(), 215900);
+  EXPECT_EQ(page->PageDef()->mmMarginTop(), 1000);
+  const std::string back = BinaryToText(ToBinary(page.get()));
+  EXPECT_EQ(back.find(".PaperHeight"), std::string::npos);
+  EXPECT_NE(back.find("PrinterSetup.mmPaperHeight = 279401"), std::string::npos);
+}
+
 TEST(Page, AssignCopiesCommandsAndClearKeepsTheSetup) {
   TObjectPtr<TppPage> page(MakePage());
   TObjectPtr<TppPage> copy(new TppPage(nullptr));
