@@ -10,7 +10,8 @@
 #include "VTreeWalk.h"
 
 uint32_t TPositionCache::EntriesFor(uint32_t VisibleCount) {
-  if (VisibleCount < 2) return 0;
+  // Up to the threshold the walk from the top is as short as any.
+  if (VisibleCount <= CacheThreshold) return 0;
   return (VisibleCount + CacheThreshold - 1) / CacheThreshold;
 }
 

@@ -32,7 +32,8 @@ public:
   TPositionCache(const TPositionCache&) = delete;
   TPositionCache& operator=(const TPositionCache&) = delete;
 
-  // The entries wanted for VisibleCount visible nodes (0 below 2).
+  // The entries wanted for VisibleCount visible nodes: none up to the
+  // threshold, else one per threshold, rounded up.
   static uint32_t EntriesFor(uint32_t VisibleCount);
 
   // Main thread. Stops the worker's work on this cache, drops entries from
