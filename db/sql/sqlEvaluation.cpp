@@ -31,7 +31,12 @@ TExpEvalContext SourceEvalContext(TDataQuery& query, TExpColumnValues* columns) 
     context.LanguageId = query.SourceTables.front()->Cursor->LanguageId();
     context.SortId = query.SourceTables.front()->Cursor->SortId();
   }
-  query.EvalSettings = GetLocaleFormatSettings(context.LanguageId, context.SortId);
+  // Made once per language: rows evaluate under the same settings.
+  if (!query.HasEvalSettings || query.EvalLanguage != context.LanguageId) {
+    query.EvalSettings = GetLocaleFormatSettings(context.LanguageId, context.SortId);
+    query.EvalLanguage = context.LanguageId;
+    query.HasEvalSettings = true;
+  }
   context.FormatSettings = &query.EvalSettings;
   return context;
 }

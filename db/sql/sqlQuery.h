@@ -130,6 +130,8 @@ public:
   TExpTreePtr RowJoins;
   std::vector<TSourceTable*> NestingOrder;
   TFormatSettings EvalSettings;
+  uint16_t EvalLanguage = 0;
+  bool HasEvalSettings = false;
 
   TSqlProgressProc ProgressProc = nullptr;
   void* ProgressContext = nullptr;
