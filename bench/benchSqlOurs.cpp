@@ -45,8 +45,18 @@ public:
     GetEngineSession()->SetPrivateDirectory(folder);
     Execute("CREATE TABLE printers (PrinterName CHAR(250), Floor INTEGER)");
     Execute("INSERT INTO printers SELECT DISTINCT PrinterName, 1 FROM jobs");
+    // The program keeps its jobs table open the whole time (the grid's
+    // table), so a statement's open is never the first one, which checks
+    // every index tree.
+    programTable = std::make_unique<TDataCursor>(directory);
+    programTable->SetTableName("jobs");
+    programTable->Open();
   }
-  ~TOurSqlSide() override { StopEngine(); }
+  ~TOurSqlSide() override {
+    programTable->Close(true);
+    programTable.reset();
+    StopEngine();
+  }
 
   TSqlAnswer Run(const std::string& sql, const std::vector<int>& columns) override {
     TQueryStatement statement(directory);
@@ -92,6 +102,7 @@ public:
 
 private:
   TDataDirectory* directory = nullptr;
+  std::unique_ptr<TDataCursor> programTable;
 
   void Execute(const std::string& sql) {
     TQueryStatement statement(directory);
