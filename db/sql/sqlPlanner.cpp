@@ -193,6 +193,12 @@ private:
         (fromJoin ? onSingle : whereSingle).emplace_back(*tables.begin(), std::move(part));
         continue;
       }
+      // A condition on no column holds for every row or for none: the first
+      // table's filter decides it, also for a live result.
+      if (tables.empty() && !HasSubSelect(part.get())) {
+        whereSingle.emplace_back(query.SourceTables.front().get(), std::move(part));
+        continue;
+      }
       if (tables.size() >= 2 && IsComparison(part.get()) && ReferencesColumn(part->First) &&
           ReferencesColumn(part->Second)) {
         const TTableSet left = TablesOf(part->First), right = TablesOf(part->Second);

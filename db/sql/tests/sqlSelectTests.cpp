@@ -60,6 +60,12 @@ TEST_F(SqlSelectTest, LiveResultIsTheSourceCursorAndCannedAnAnswerTable) {
   EXPECT_EQ(Rows(answer), (TRows{"Di", "Cy", "Bob", "Ann"}));
 }
 
+TEST_F(SqlSelectTest, ConditionsWithoutColumnsHoldForAllRowsOrNone) {
+  EXPECT_EQ(Query("SELECT name FROM emp WHERE 1 = 0", true), TRows{});
+  EXPECT_EQ(Query("SELECT name FROM emp WHERE 1 = 1 AND id = 2", true), (TRows{"Bob"}));
+  EXPECT_EQ(Query("SELECT COUNT(*) FROM emp, dept WHERE 2 < 1"), (TRows{"0"}));
+}
+
 TEST_F(SqlSelectTest, ComputedColumnsOfALiveResult) {
   TQueryStatement& statement = Prepare("SELECT id * 10 AS big, name || '!' FROM emp WHERE id < 3", true);
   TDataCursor* cursor = statement.Execute();
