@@ -1,0 +1,41 @@
+#pragma once
+// Hints: a small top-level window that shows a text over a place on the
+// screen without taking the focus, shown at once or animated in 16 steps.
+
+#include <QWidget>
+#include <functional>
+#include <string>
+
+#include "uiGraphics.h"
+
+enum THintAnimationKind { hakNone, hakFade, hakSlide };
+
+class THintWindow : public QWidget {
+public:
+  static constexpr int AnimationSteps = 16;
+  static constexpr int StepPauseMs = 5;
+
+  THintWindow();
+
+  // Shows Text in ScreenRect (kept inside the screen's work area). With an
+  // animation the window is drawn once per step, pausing StepPauseMs and
+  // serving events between steps; StillValid is asked before each step and
+  // a false answer hides the hint at once. Returns false when it was
+  // hidden that way.
+  bool ActivateHint(QRect ScreenRect, const std::string& Text, THintAnimationKind Animation,
+                    const std::function<bool()>& StillValid = {});
+  void HideHint();
+
+  int Step() const { return step; }
+  const std::string& Text() const { return text; }
+  // The size a text needs, padding included.
+  QSize HintSize(const std::string& Text) const;
+
+protected:
+  void paintEvent(QPaintEvent* Event) override;
+
+private:
+  std::string text;
+  THintAnimationKind animation = hakNone;
+  int step = AnimationSteps - 1;
+};
