@@ -10,6 +10,7 @@
 #include "VTreeWalk.h"
 #include "VTreeEditLink.h"
 #include "uiGraphicsBitmap.h"
+#include "uiHint.h"
 
 TBaseVirtualTree::TBaseVirtualTree(QWidget* Parent) : TControlHost(Parent) {
   header = std::make_unique<TVTHeader>(*this);

@@ -381,6 +381,11 @@ public:
   // Hints: the text and place of the hint at a client point, as the hint
   // manager asks for it; false when no hint is to show.
   bool GetHintAt(TPoint Pt, std::string& Text, TRect& Rect);
+  // Shows the hint for a client point (the header lies above 0); false
+  // when there is none or a node went meanwhile.
+  bool ShowHintAt(TPoint Pt);
+  void HideHint();
+  class THintWindow* HintWindow() const { return hintWindow.get(); }
 
   // Consistency of every count, height and link, for assertions and tests;
   // returns false at the first fault.
@@ -584,6 +589,7 @@ private:
   bool hasFocus = false;
   bool rendering = false;  // drawn off screen: measured as if shown
   std::unique_ptr<TBitmap> rowBuffer;
+  std::unique_ptr<class THintWindow> hintWindow;
   // Mouse tracking.
   TPoint mouseDownAt;
   TPoint selectionAnchor;  // content coordinates

@@ -2,6 +2,7 @@
 
 
 #include "VTree.h"
+#include "uiHint.h"
 
 std::string TBaseVirtualTree::GetNodeHint(PVirtualNode Node, int Column) { return hint; }
 
@@ -54,4 +55,27 @@ bool TBaseVirtualTree::GetHintAt(TPoint Pt, std::string& Text, TRect& R) {
   }
   states.Exclude(tsHintRebuild);
   return !Text.empty();
+}
+
+bool TBaseVirtualTree::ShowHintAt(TPoint Pt) {
+  std::string text;
+  TRect r;
+  if (!GetHintAt(Pt, text, r)) {
+    HideHint();
+    return false;
+  }
+  if (!hintWindow) hintWindow = std::make_unique<THintWindow>();
+  const QSize size = hintWindow->HintSize(text);
+  if (r.IsEmpty()) r = Rect(Pt.X, Pt.Y + 20, Pt.X, Pt.Y + 20);
+  const QPoint at = Viewport()->mapToGlobal(QPoint(r.Left, r.Top));
+  const THintAnimationKind animation = hintAnimation == hatFade    ? hakFade
+                                       : hintAnimation == hatSlide ? hakSlide
+                                                                   : hakNone;
+  // A node deleted while the hint comes up cancels it.
+  return hintWindow->ActivateHint(QRect(at, QSize(std::max(size.width(), r.Width()), size.height())), text,
+                                  animation, [this] { return !states.Contains(tsHintRebuild); });
+}
+
+void TBaseVirtualTree::HideHint() {
+  if (hintWindow) hintWindow->HideHint();
 }

@@ -151,6 +151,7 @@ void TBaseVirtualTree::HandleClick(const THitInfo& Hit, Qt::KeyboardModifiers Sh
 void TBaseVirtualTree::HandleMouseDown(int X, int Y, Qt::MouseButton Button, Qt::KeyboardModifiers Shift,
                                        bool DoubleClick) {
   editTimer.Stop();
+  HideHint();
   if (Button == Qt::MiddleButton && !options.Contains(voMiddleClickSelect)) return;
   if (Button == Qt::RightButton && !options.Contains(voRightClickSelect)) return;
   if (Button != Qt::LeftButton && Button != Qt::MiddleButton && Button != Qt::RightButton) return;

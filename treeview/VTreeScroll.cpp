@@ -2,6 +2,7 @@
 // and the routing of the host's events.
 
 #include <QFocusEvent>
+#include <QHelpEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPaintEvent>
@@ -375,7 +376,13 @@ bool TBaseVirtualTree::ViewportEvent(QEvent* Event) {
       return true;
     case QEvent::Leave:
       HandleMouseLeave();
+      HideHint();
       return true;
+    case QEvent::ToolTip: {
+      const QPoint p = static_cast<QHelpEvent*>(Event)->pos();
+      ShowHintAt(TPoint{p.x(), p.y()});
+      return true;
+    }
     default:
       return false;
   }
@@ -386,6 +393,12 @@ bool TBaseVirtualTree::HeaderEvent(QEvent* Event) {
     QPainter painter(HeaderArea());
     TQtCanvas canvas(painter, 96);
     header->Paint(canvas, HeaderArea()->width());
+    return true;
+  }
+  if (Event->type() == QEvent::ToolTip) {
+    // Header points lie above the client area.
+    const QPoint p = static_cast<QHelpEvent*>(Event)->pos();
+    ShowHintAt(TPoint{p.x(), p.y() - HeaderArea()->height()});
     return true;
   }
   return header->HandleEvent(Event);

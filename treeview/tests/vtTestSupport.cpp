@@ -3,8 +3,12 @@
 #include <QElapsedTimer>
 #include <cstdlib>
 
+namespace {
+QApplication* application = nullptr;
+}
+
 QApplication& TestApplication() {
-  static QApplication* application = [] {
+  if (!application) application = [] {
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
     // 96 dpi on the offscreen screen, whatever the machine says.
     setenv("QT_FONT_DPI", "96", 1);
@@ -40,6 +44,10 @@ std::string TEventLog::Joined() const {
 class TApplicationEnvironment : public ::testing::Environment {
 public:
   void SetUp() override { TestApplication(); }
+  void TearDown() override {
+    delete application;
+    application = nullptr;
+  }
 };
 static ::testing::Environment* const applicationEnvironment =
     ::testing::AddGlobalTestEnvironment(new TApplicationEnvironment);
