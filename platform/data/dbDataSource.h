@@ -16,8 +16,7 @@
 
 class TDataLink;
 
-using TDataChangeEvent = std::function<void(TDataSource* sender, TField* field)>;
-using TNotifyEvent = std::function<void(TObject* sender)>;
+using TDataChangeEvent = TEvent<void(TDataSource* sender, TField* field)>;
 
 class TDataSource : public TComponent {
   RTL_DECLARE_CLASS(TDataSource, TComponent)

@@ -23,9 +23,9 @@
 
 class TFieldDef;
 
-using TFieldNotifyEvent = std::function<void(TField* sender)>;
-using TFieldGetTextEvent = std::function<void(TField* sender, std::string& text, bool displayText)>;
-using TFieldSetTextEvent = std::function<void(TField* sender, const std::string& text)>;
+using TFieldNotifyEvent = TEvent<void(TField* sender)>;
+using TFieldGetTextEvent = TEvent<void(TField* sender, std::string& text, bool displayText)>;
+using TFieldSetTextEvent = TEvent<void(TField* sender, const std::string& text)>;
 
 class TField : public TComponent {
   RTL_DECLARE_CLASS(TField, TComponent)

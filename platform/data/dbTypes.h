@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "rtlSets.h"
+#include "rtlTypeInfo.h"
 
 enum TFieldType : uint8_t {
   ftUnknown,      // 0
@@ -126,6 +127,9 @@ class EDatabaseError;
 // a loop.
 inline constexpr int MaxMasterChain = 1000;
 
-using TDataSetNotifyEvent = std::function<void(TDataSet* dataSet)>;
-using TDataSetErrorEvent = std::function<void(TDataSet* dataSet, EDatabaseError& e, TDataAction& action)>;
+// Events are TEvent, so that streams and scripts can bind published methods.
+using TNotifyEvent = TEvent<void(TObject* sender)>;
+using TDataSetNotifyEvent = TEvent<void(TDataSet* dataSet)>;
+using TDataSetErrorEvent = TEvent<void(TDataSet* dataSet, EDatabaseError& e, TDataAction& action)>;
+// Set through SetOnFilterRecord with a handler, not bound by streams.
 using TFilterRecordEvent = std::function<void(TDataSet* dataSet, bool& accept)>;
