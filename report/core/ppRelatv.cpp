@@ -22,6 +22,9 @@ void TppRelative::BeforeDestruction() {
 }
 
 void TppRelative::SetParent(TppRelative* newParent) {
+  // An object never becomes its own ancestor: the tree's walks would not end.
+  for (TppRelative* p = newParent; p; p = p->parent)
+    if (p == this) return;
   if (parent) parent->RemoveChild(this);
   parent = newParent;
   if (parent) parent->AddChild(this);

@@ -22,6 +22,7 @@ class TppRelative : public TppCommunicator {
   void BeforeDestruction() override;
 
   TppRelative* Parent() const { return parent; }
+  // Ignored when the new parent is this object or one of its descendants.
   virtual void SetParent(TppRelative* newParent);
 
   // Index among the parent's children; -1 without a parent.

@@ -44,6 +44,12 @@ TEST(Relative, PositionsAreClampedAndChildTypeMovesToTheEnd) {
   b->SetParent(nullptr);
   EXPECT_EQ(b->Position(), -1);
   EXPECT_EQ(Order(*parent), "ca");
+
+  // No cycles: a parent cannot move under its own child.
+  parent->SetParent(c);
+  EXPECT_EQ(parent->Parent(), nullptr);
+  c->SetParent(c);
+  EXPECT_EQ(c->Parent(), parent);
 }
 
 TEST(Relative, StoredPositionsReorderChildrenAfterReading) {
