@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <random>
+
 #include "ppComm.h"
 #include "ppPropAccess.h"
 #include "ppRelatv.h"
@@ -121,4 +124,56 @@ TEST(RelativeStream, ChildrenStandInTheirStoredOrderAfterReading) {
   ObjectBinaryToText(out, back);
   EXPECT_EQ(back.DataString().find("ChildType"), std::string::npos);
   EXPECT_NE(back.DataString().find("object B: TppTestBand"), std::string::npos);
+}
+
+TEST(RelativeStream, MutatedTreesFailCleanly) {
+  const std::string text =
+      "object Report: TppTestBand\r\n"
+      "  object A: TppTestBand\r\n"
+      "    Position = 1\r\n"
+      "    object A1: TppTestBand\r\n"
+      "      Position = 0\r\n"
+      "      Kind = tkSecond\r\n"
+      "    end\r\n"
+      "  end\r\n"
+      "  object B: TppTestBand\r\n"
+      "    Position = 0\r\n"
+      "    UserName = 'Bee'\r\n"
+      "  end\r\n"
+      "end\r\n";
+  RegisterClass(TppTestBand::StaticClassType());
+  TStringStream in(text), binary;
+  ObjectTextToBinary(in, binary);
+  const std::string seed = binary.DataString();
+  std::mt19937 random(5102);
+  auto pick = [&](size_t size) { return std::uniform_int_distribution<size_t>(0, size - 1)(random); };
+  for (int round = 0; round < 1000; ++round) {
+    std::string m = seed;
+    for (int i = 0; i < 1 + static_cast<int>(pick(3)) && !m.empty(); ++i) {
+      const size_t at = pick(m.size());
+      switch (pick(4)) {
+        case 0: m[at] = static_cast<char>(pick(256)); break;
+        case 1: m.insert(at, std::string("\xFF\xFF\xFF\x7F", 4)); break;
+        case 2: m.resize(at); break;
+        case 3: m.insert(pick(m.size()), m.substr(at, 1 + pick(std::min<size_t>(m.size() - at, 40)))); break;
+      }
+    }
+    TStringStream stream(m);
+    TReader reader(stream);
+    TObjectPtr<TppTestBand> root(new TppTestBand(nullptr));
+    root->SetOrderedChildren(true);
+    try {
+      reader.ReadRootComponent(root.get());
+    } catch (const Exception&) {
+      continue;
+    }
+    // A tree that read is a tree: every child knows its parent.
+    std::function<void(TppRelative*)> check = [&](TppRelative* node) {
+      for (int c = 0; c < node->ChildCount(); ++c) {
+        ASSERT_EQ(node->GetChild(c)->Parent(), node);
+        check(node->GetChild(c));
+      }
+    };
+    check(root.get());
+  }
 }
