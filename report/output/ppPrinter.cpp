@@ -3,6 +3,7 @@
 #include "ppErrors.h"
 #include "ppPrinterInfo.h"
 #include "rtlConvert.h"
+#include "rtlFloatText.h"
 #include "uiMeasuringCanvas.h"
 #include "uiPrinter.h"
 #include "uiPrinterJob.h"
@@ -80,6 +81,31 @@ void TppCustomPrinter::PageSizeMM(double& width, double& height) const {
   if (deviceMode.Orientation != DMORIENT_PORTRAIT) std::swap(width, height);
 }
 
+std::vector<std::pair<std::string, std::string>> TppCustomPrinter::JobOptions() {
+  std::vector<std::pair<std::string, std::string>> options = {
+      {"copies", IntToStr(deviceMode.Copies)},
+      {"collate", deviceMode.Collate ? "true" : "false"},
+      {"sides", SidesOf(deviceMode.Duplex)}};
+  if (!printerInfo) return options;
+  const TppPrinterCapabilities& caps = printerInfo->Capabilities();
+  const bool custom = (deviceMode.Fields & (DM_PAPERWIDTH | DM_PAPERLENGTH)) != 0;
+  const std::string media = custom ? std::string() : caps.PaperKeyword(deviceMode.PaperSize);
+  if (!media.empty()) {
+    options.emplace_back("media", media);
+  } else {
+    double width = 0, height = 0;
+    PageSizeMM(width, height);
+    if (deviceMode.Orientation != DMORIENT_PORTRAIT) std::swap(width, height);
+    options.emplace_back("media", "Custom." + FloatToStrF(width, ffGeneral, 7, 0) + "x" +
+                                      FloatToStrF(height, ffGeneral, 7, 0) + "mm");
+  }
+  if (deviceMode.Fields & DM_DEFAULTSOURCE) {
+    const std::string bin = caps.BinKeyword(deviceMode.DefaultSource);
+    if (!bin.empty()) options.emplace_back("media-source", bin);
+  }
+  return options;
+}
+
 void TppCustomPrinter::StartDoc() {
   if (printing) return;
   if (!Valid()) throw EPrintError("The printer " + printerName + " cannot be used.");
@@ -89,9 +115,7 @@ void TppCustomPrinter::StartDoc() {
   options.OutputFileName = outputFileName;
   options.PixelsPerInch = PixelsPerInchX();
   PageSizeMM(options.PageWidthMM, options.PageHeightMM);
-  options.CupsOptions = {{"copies", IntToStr(deviceMode.Copies)},
-                         {"collate", deviceMode.Collate ? "true" : "false"},
-                         {"sides", SidesOf(deviceMode.Duplex)}};
+  options.CupsOptions = JobOptions();
   try {
     job = std::make_unique<TPrintJob>(options);
   } catch (const EPrinterError& e) {

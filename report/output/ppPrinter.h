@@ -6,6 +6,8 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "ppPrinterCanvas.h"
 #include "ppPrinterSetup.h"
@@ -78,6 +80,9 @@ public:
   bool Printing() const { return printing; }
   bool Aborted() const { return aborted; }
   int PageCount() const { return pageCount; }
+  // What the print server is told besides the pages: copies, collation,
+  // sides, and the paper and bin by the server's own names when known.
+  std::vector<std::pair<std::string, std::string>> JobOptions();
   // The CUPS job of the last document; 0 for a file.
   int JobId() const { return jobId; }
 

@@ -36,10 +36,12 @@ public:
       caps.PaperNames.push_back(p.Name);
       caps.PaperCodes.push_back(p.Code);
       caps.PaperSizes.push_back(TPaperSize{p.Width, p.Height});
+      caps.PaperKeywords[p.Code] = p.Keyword;
     }
     for (const TPrinterBinInfo& b : q->Bins) {
       caps.BinNames.push_back(b.Name);
       caps.BinCodes.push_back(b.Code);
+      caps.BinKeywords[b.Code] = b.Keyword;
     }
     caps.MaxCopies = q->MaxCopies;
     return caps;
@@ -84,7 +86,8 @@ std::unique_ptr<TppPrinterSource> ppCupsPrinterSource() { return std::make_uniqu
 // ---- TppPrinterCapabilities ----
 
 TppPrinterCapabilities::TppPrinterCapabilities(const std::string& printerName, const TppDriverCapabilities& driver)
-    : printerName(printerName), driverCopies(driver.MaxCopies > driverCopiesThreshold) {
+    : printerName(printerName), driverCopies(driver.MaxCopies > driverCopiesThreshold),
+      paperKeywords(driver.PaperKeywords), binKeywords(driver.BinKeywords) {
   for (const std::string& name : driver.PaperNames) paperNames.Add(name);
   for (int code : driver.PaperCodes) paperCodes.Add(IntToStr(code));
   for (const TPaperSize& size : driver.PaperSizes) {
@@ -183,6 +186,16 @@ std::string TppPrinterCapabilities::PaperNameOfCode(int code) const {
 std::string TppPrinterCapabilities::BinNameOfCode(int code) const {
   const int index = binCodes.IndexOf(IntToStr(code));
   return index < 0 ? "Default" : binNames.Get(index);
+}
+
+std::string TppPrinterCapabilities::PaperKeyword(int code) const {
+  const auto it = paperKeywords.find(code);
+  return it == paperKeywords.end() ? std::string() : it->second;
+}
+
+std::string TppPrinterCapabilities::BinKeyword(int code) const {
+  const auto it = binKeywords.find(code);
+  return it == binKeywords.end() ? std::string() : it->second;
 }
 
 TPaperSize TppPrinterCapabilities::PaperSize(int index) const {

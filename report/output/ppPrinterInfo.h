@@ -4,6 +4,7 @@
 // consistent: aligned paper lists ending in "Custom", bins starting with
 // "Default".
 
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -21,6 +22,9 @@ struct TppDriverCapabilities {
   std::vector<std::string> BinNames;
   std::vector<int> BinCodes;
   int MaxCopies = 1;
+  // What the print server calls a paper or bin, by code (may be empty).
+  std::map<int, std::string> PaperKeywords;
+  std::map<int, std::string> BinKeywords;
 };
 
 // Where printers come from: CUPS in the program, scripted in tests.
@@ -59,12 +63,17 @@ public:
   std::string BinNameOfCode(int code) const;
   // -1 when absent.
   int PaperIndex(const std::string& name) const { return paperNames.IndexOf(name); }
+  // The print server's name of a paper or bin code; empty when unknown.
+  std::string PaperKeyword(int code) const;
+  std::string BinKeyword(int code) const;
   TPaperSize PaperSize(int index) const;
 
 private:
   TStringList binCodes, binNames, paperHeights, paperNames, paperCodes, paperWidths;
   std::string printerName;
   bool driverCopies = false;
+  std::map<int, std::string> paperKeywords;
+  std::map<int, std::string> binKeywords;
 
   void MakePapersConsistent();
   void MakeBinsConsistent();

@@ -195,6 +195,24 @@ TEST(PrinterSetup, DeviceModeRoundTripAndUnknownCodes) {
   EXPECT_EQ(mode.DefaultSource, 4);
   EXPECT_EQ(mode.Copies, 2);
 
+  using TOptions = std::vector<std::pair<std::string, std::string>>;
+  EXPECT_EQ(printer.JobOptions(), (TOptions{{"copies", "2"},
+                                            {"collate", "false"},
+                                            {"sides", "one-sided"},
+                                            {"media", "iso_a4_210x297mm"},
+                                            {"media-source", "manual"}}));
+  setup.SetDuplex(dpVertical);
+  setup.SetBinName("Default");
+  setup.SetPaperName("Custom");
+  setup.SetUnits(utMillimeters);
+  setup.SetPaperWidth(100);
+  setup.SetPaperHeight(150);
+  EXPECT_EQ(printer.JobOptions(), (TOptions{{"copies", "2"},
+                                            {"collate", "false"},
+                                            {"sides", "two-sided-long-edge"},
+                                            {"media", "Custom.100x150mm"}}));
+  setup.SetUnits(utInches);
+
   TppDeviceMode unknown = mode;
   unknown.PaperSize = 777;
   unknown.PaperWidth = 1000;

@@ -42,6 +42,8 @@ inline TppDriverCapabilities OfficeDriver() {
   caps.BinNames = {"Upper", "Manual Feed", "Tray 3"};
   caps.BinCodes = {1, 4, 259};
   caps.MaxCopies = 99;
+  caps.PaperKeywords = {{1, "na_letter_8.5x11in"}, {9, "iso_a4_210x297mm"}, {27, "iso_dl_110x220mm"}};
+  caps.BinKeywords = {{4, "manual"}, {259, "tray-3"}};
   return caps;
 }
 
