@@ -13,6 +13,8 @@
 
 namespace {
 
+constexpr int connectTimeoutMs = 10000;
+
 std::string TemporaryPdf() {
   const char* tmp = std::getenv("TMPDIR");
   std::string name = std::string(tmp && *tmp ? tmp : "/tmp") + "/orvelle-printXXXXXX.pdf";
@@ -68,7 +70,7 @@ int TPrintJob::End() {
     count = cupsAddOption(name.c_str(), value.c_str(), count, &list);
   http_t* http = nullptr;
   if (!options.Server.empty())
-    http = httpConnect2(options.Server.c_str(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1, 10000, nullptr);
+    http = httpConnect2(options.Server.c_str(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1, connectTimeoutMs, nullptr);
   const int job = cupsPrintFile2(http ? http : CUPS_HTTP_DEFAULT, options.Queue.c_str(), fileName.c_str(),
                                  options.Title.c_str(), count, list);
   const std::string error = cupsLastErrorString();
