@@ -372,10 +372,10 @@ void TDataQuery::ExecuteSelect() {
   }
   TReadLocks locks(*this, WithLocks);
   TDataCursor& answer = *Answer;
-  if (ResultFilter) {
-    answer.DropFilter(nullptr);
-    ResultFilter = nullptr;
-  }
+  // What an earlier execution left: the nested query's value filter, or
+  // the fill's own after a failure.
+  if (answer.FilterCount() > 0) answer.DropFilter(nullptr);
+  ResultFilter = nullptr;
   answer.EmptyTable();
   PlanConditions(*this);
   TRowBuilder builder(*this);
@@ -412,6 +412,11 @@ void TDataQuery::ExecuteSelect() {
     FinishAverages(*this, answer, result.data());
     if (MaxRowCount != 0) answer.InsertRecord(result.data(), false);
   } else {
+    // While a filter is on, each insert only marks its record's bit and
+    // counts again, instead of rebuilding the whole window from the files.
+    TFilter* everyRow = answer.AddFilter(nullptr, {}, false, false, false, false,
+                                         [](void*, const uint8_t*, uint32_t) { return true; }, false, nullptr);
+    answer.ActivateFilter(everyRow);
     int32_t rows = 0;
     ForEachJoinedRow(*this, [&] {
       if (progress.Step()) return false;
@@ -422,6 +427,7 @@ void TDataQuery::ExecuteSelect() {
       ++rows;
       return true;
     });
+    answer.DropFilter(everyRow);
     if (Distinct) {
       std::vector<TSortKeyField> keys;
       for (const auto& column : ResultFields) keys.push_back(SortKey(answer, column->FieldNo, false));
