@@ -129,7 +129,9 @@ void TQtCanvas::DrawTextAt(int x, int y, const std::string& text) {
     const TSize size = TextExtent(text);
     p.fillRect(QRect(x, y, size.cx, size.cy), ToQColor(Brush().Color()));
   }
-  p.setPen(ToQColor(Font().Color()));
+  TColor textColor = ColorToRGB(Font().Color());
+  if (monochromeText && textColor != clWhite) textColor = clBlack;
+  p.setPen(ToQColor(textColor));
   p.drawText(QPoint(x, y + metrics.ascent()), QString::fromStdString(text));
 }
 

@@ -39,6 +39,9 @@ public:
 
   // The Qt font that stands for Font() at this canvas's resolution.
   QFont QtFont();
+  // A device without colour: text in any colour but black and white is
+  // drawn black, so that it does not come out as a pale grey.
+  void SetMonochromeText(bool value) { monochromeText = value; }
 
 protected:
   TSize MeasureText(const std::string& text) override;
@@ -49,6 +52,7 @@ private:
   QPaintDevice* device = nullptr;
   std::unique_ptr<QPainter> ownPainter;
   QPainter* painter = nullptr;
+  bool monochromeText = false;
 
   QPainter& Painter();
   void UsePen();

@@ -35,6 +35,7 @@ TPrintJob::TPrintJob(TPrintJobOptions jobOptions) : options(std::move(jobOptions
   writer->setPageMargins(QMarginsF(0, 0, 0, 0));
   SetPageSize(options.PageWidthMM, options.PageHeightMM);
   canvas = std::make_unique<TQtCanvas>(*writer, options.PixelsPerInch);
+  canvas->SetMonochromeText(options.Monochrome);
 }
 
 TPrintJob::~TPrintJob() {

@@ -22,6 +22,7 @@ struct TPrintJobOptions {
   double PageWidthMM = 210;
   double PageHeightMM = 297;
   std::vector<std::pair<std::string, std::string>> CupsOptions;
+  bool Monochrome = false;  // the printer has no colour
 };
 
 class TPrintJob {

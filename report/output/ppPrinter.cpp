@@ -116,6 +116,7 @@ void TppCustomPrinter::StartDoc() {
   options.PixelsPerInch = PixelsPerInchX();
   PageSizeMM(options.PageWidthMM, options.PageHeightMM);
   options.CupsOptions = JobOptions();
+  options.Monochrome = !IsColor();
   try {
     job = std::make_unique<TPrintJob>(options);
   } catch (const EPrinterError& e) {

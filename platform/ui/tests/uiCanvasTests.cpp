@@ -190,3 +190,25 @@ TEST(MeasuringCanvas, DrawingCallsAreLogged) {
   EXPECT_EQ(canvas.Log(), (std::vector<std::string>{"Line 1,2 3,4", "RoundRect 0,0,10,10 4,4",
                                                     "Ellipse 1,1,5,5", "TextRect 0,0,20,10 2,3 cut"}));
 }
+
+TEST(QtCanvas, MonochromeTextIsBlackOrWhite) {
+  for (bool monochrome : {false, true}) {
+    QImage image(60, 30, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    {
+      TQtCanvas canvas(image, 96);
+      canvas.SetMonochromeText(monochrome);
+      canvas.Font().SetSize(16);
+      canvas.Font().SetColor(clRed);
+      canvas.Brush().SetStyle(bsClear);
+      canvas.TextOut(2, 2, "MM");
+    }
+    bool red = false;
+    for (int y = 0; y < image.height(); ++y)
+      for (int x = 0; x < image.width(); ++x) {
+        const QRgb p = image.pixel(x, y);
+        if (qRed(p) > 200 && qGreen(p) < 60) red = true;
+      }
+    EXPECT_EQ(red, !monochrome);
+  }
+}
