@@ -11,8 +11,6 @@
 #include "rtlStrUtils.h"
 #include "rtlTypeInfo.h"
 
-RTL_DEFINE_CLASS(TDataSet)
-
 TDataSet::TDataSet(TComponent* owner) : TComponent(owner), fieldDefs(this) {}
 
 TDataSet::~TDataSet() {
@@ -36,6 +34,20 @@ void TDataSet::BeforeDestruction() {
   SetActive(false);
   DestroyFields();
   TComponent::BeforeDestruction();
+}
+
+void TDataSet::GetChildren(const TGetChildProc& proc, TComponent* root) {
+  for (TField* field : fields)
+    if (field->Owner() == root) proc(field);
+}
+
+void TDataSet::SetChildOrder(TComponent* child, int order) {
+  if (auto* field = dynamic_cast<TField*>(child); field && field->DataSet() == this) field->SetIndex(order);
+}
+
+void TDataSet::Loaded() {
+  TComponent::Loaded();
+  if (streamedActive) SetActive(true);
 }
 
 void TDataSet::CheckActive() const {

@@ -46,6 +46,12 @@ class TDataSet : public TComponent {
   ~TDataSet() override;
   void BeforeDestruction() override;
 
+  // Streams: persistent fields owned by the root are the dataset's
+  // children; a dataset streamed active opens once everything is read.
+  void GetChildren(const TGetChildProc& proc, TComponent* root) override;
+  void SetChildOrder(TComponent* child, int order) override;
+  void Loaded() override;
+
   // Opening and closing.
   bool Active() const { return state != dsInactive && state != dsOpening; }
   void SetActive(bool value);

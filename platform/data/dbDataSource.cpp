@@ -6,8 +6,6 @@
 #include "dbDataSet.h"
 #include "rtlTypeInfo.h"
 
-RTL_DEFINE_CLASS(TDataSource)
-
 TDataSource::TDataSource(TComponent* owner) : TComponent(owner) {}
 
 TDataSource::~TDataSource() {

@@ -8,22 +8,9 @@
 #include "dbNativeValues.h"
 #include "rtlTypeInfo.h"
 
-RTL_DEFINE_CLASS(TField)
-
-namespace {
-
-constexpr const char* FieldTypeNames[FieldTypeCount] = {
-    "ftUnknown",     "ftString",  "ftSmallint", "ftInteger",  "ftWord",       "ftBoolean",    "ftFloat",
-    "ftCurrency",    "ftBCD",     "ftDate",     "ftTime",     "ftDateTime",   "ftBytes",      "ftVarBytes",
-    "ftAutoInc",     "ftBlob",    "ftMemo",     "ftGraphic",  "ftFmtMemo",    "ftParadoxOle", "ftDBaseOle",
-    "ftTypedBinary", "ftCursor",  "ftFixedChar", "ftWideString", "ftLargeint", "ftADT",        "ftArray",
-    "ftReference",   "ftDataSet", "ftOraBlob",  "ftOraClob",  "ftVariant",    "ftInterface",  "ftIDispatch",
-    "ftGuid"};
-
-}  // namespace
-
-const char* FieldTypeName(TFieldType type) {
-  return static_cast<int>(type) < FieldTypeCount ? FieldTypeNames[type] : "ftUnknown";
+std::string FieldTypeName(TFieldType type) {
+  const std::string name = EnumTypeInfo(type).NameOf(type);
+  return name.empty() ? EnumTypeInfo(type).NameOf(ftUnknown) : name;
 }
 
 TField::TField(TComponent* owner) : TComponent(owner) {}
@@ -151,6 +138,14 @@ void TField::Validate(const void* buffer) {
   }
   validating = false;
   validateBuffer = nullptr;
+}
+
+TComponent* TField::GetParentComponent() const { return dataSet; }
+
+void TField::SetParentComponent(TComponent* value) {
+  auto* owner = dynamic_cast<TDataSet*>(value);
+  if (value && !owner) throw EDatabaseError(SFieldMissingDataSet, {DisplayName()});
+  SetDataSet(owner);
 }
 
 void TField::Change() {

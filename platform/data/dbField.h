@@ -146,6 +146,14 @@ class TField : public TComponent {
   // Called by the dataset after the field's value changed.
   void Change();
 
+  // Streams write a field among its dataset's children and hand it its
+  // dataset when reading.
+  bool HasParent() const override { return true; }
+  TComponent* GetParentComponent() const override;
+  void SetParentComponent(TComponent* value) override;
+  bool IsDisplayLabelStored() const { return !displayLabel.empty(); }
+  bool IsDisplayWidthStored() const { return displayWidth > 0; }
+
   // The field type name as messages show it ("Integer", "String" ...).
   static const char* AccessTypeName(TFieldType type);
 

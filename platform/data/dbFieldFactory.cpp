@@ -1,29 +1,6 @@
-// The class descriptors of the field classes and the class each field type
-// gets when the dataset makes its default fields.
+// The class each field type gets when the dataset makes its default fields.
 
 #include "dbFieldClasses.h"
-#include "rtlTypeInfo.h"
-
-RTL_DEFINE_CLASS(TStringField)
-RTL_DEFINE_CLASS(TNumericField)
-RTL_DEFINE_CLASS(TIntegerField)
-RTL_DEFINE_CLASS(TSmallintField)
-RTL_DEFINE_CLASS(TWordField)
-RTL_DEFINE_CLASS(TAutoIncField)
-RTL_DEFINE_CLASS(TLargeintField)
-RTL_DEFINE_CLASS(TFloatField)
-RTL_DEFINE_CLASS(TCurrencyField)
-RTL_DEFINE_CLASS(TBCDField)
-RTL_DEFINE_CLASS(TBooleanField)
-RTL_DEFINE_CLASS(TDateTimeField)
-RTL_DEFINE_CLASS(TDateField)
-RTL_DEFINE_CLASS(TTimeField)
-RTL_DEFINE_CLASS(TBinaryField)
-RTL_DEFINE_CLASS(TBytesField)
-RTL_DEFINE_CLASS(TVarBytesField)
-RTL_DEFINE_CLASS(TBlobField)
-RTL_DEFINE_CLASS(TMemoField)
-RTL_DEFINE_CLASS(TGraphicField)
 
 TField* CreateFieldOfType(TFieldType type, TComponent* owner) {
   switch (type) {

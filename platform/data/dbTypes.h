@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <string>
 #include <vector>
 
 #include "rtlSets.h"
@@ -50,8 +51,14 @@ enum TFieldType : uint8_t {
 };
 inline constexpr int FieldTypeCount = ftGuid + 1;
 
+RTL_ENUM_TYPE(TFieldType, "ftUnknown", "ftString", "ftSmallint", "ftInteger", "ftWord", "ftBoolean", "ftFloat",
+              "ftCurrency", "ftBCD", "ftDate", "ftTime", "ftDateTime", "ftBytes", "ftVarBytes", "ftAutoInc", "ftBlob",
+              "ftMemo", "ftGraphic", "ftFmtMemo", "ftParadoxOle", "ftDBaseOle", "ftTypedBinary", "ftCursor",
+              "ftFixedChar", "ftWideString", "ftLargeint", "ftADT", "ftArray", "ftReference", "ftDataSet",
+              "ftOraBlob", "ftOraClob", "ftVariant", "ftInterface", "ftIDispatch", "ftGuid")
+
 // "ftUnknown" ... "ftGuid": the names table definitions and streams use.
-const char* FieldTypeName(TFieldType type);
+std::string FieldTypeName(TFieldType type);
 
 enum TParamType : uint8_t { ptUnknown, ptInput, ptOutput, ptInputOutput, ptResult };
 
@@ -87,6 +94,7 @@ enum TDataEvent {
 };
 
 enum TFieldKind { fkData, fkCalculated, fkLookup, fkInternalCalc };
+RTL_ENUM_TYPE(TFieldKind, "fkData", "fkCalculated", "fkLookup", "fkInternalCalc")
 
 enum TGetMode { gmCurrent, gmNext, gmPrior };
 enum TGetResult { grOK, grBOF, grEOF, grError };
@@ -102,6 +110,7 @@ enum TLocateOption { loCaseInsensitive, loPartialKey };
 using TLocateOptions = TSet<TLocateOption>;
 
 enum TFilterOption { foCaseInsensitive, foNoPartialCompare };
+RTL_ENUM_TYPE(TFilterOption, "foCaseInsensitive", "foNoPartialCompare")
 using TFilterOptions = TSet<TFilterOption>;
 
 enum TIndexOption { ixPrimary, ixUnique, ixDescending, ixCaseInsensitive, ixExpression };
@@ -110,6 +119,7 @@ using TIndexOptions = TSet<TIndexOption>;
 enum TBlobStreamMode { bmRead, bmWrite, bmReadWrite };
 
 enum TAlignment { taLeftJustify, taRightJustify, taCenter };
+RTL_ENUM_TYPE(TAlignment, "taLeftJustify", "taRightJustify", "taCenter")
 
 // A record buffer: bytes whose layout the dataset decides. The framework
 // allocates them (RecordBufferSize) and moves them around its ring.

@@ -4,6 +4,9 @@
 
 #include "dbConsts.h"
 #include "dbNativeValues.h"
+#include "rtlTypeInfo.h"
+
+RTL_DEFINE_CLASS(TMemoryDataSet)
 
 namespace {
 

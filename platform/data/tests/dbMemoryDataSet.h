@@ -17,7 +17,8 @@
 #include "dbDataSet.h"
 
 class TMemoryDataSet : public TDataSet {
-public:
+  RTL_DECLARE_CLASS(TMemoryDataSet, TDataSet)
+
   explicit TMemoryDataSet(TComponent* owner = nullptr);
   ~TMemoryDataSet() override;
 

@@ -16,8 +16,9 @@ TEST(NativeValues, TypeNumbersAreAStoredFormat) {
   EXPECT_EQ(ftTypedBinary, 21);
   EXPECT_EQ(ftLargeint, 25);
   EXPECT_EQ(ftGuid, 35);
-  EXPECT_STREQ(FieldTypeName(ftGuid), "ftGuid");
-  EXPECT_STREQ(FieldTypeName(ftFmtMemo), "ftFmtMemo");
+  EXPECT_EQ(FieldTypeName(ftGuid), "ftGuid");
+  EXPECT_EQ(FieldTypeName(ftFmtMemo), "ftFmtMemo");
+  EXPECT_EQ(FieldTypeName(TFieldType(200)), "ftUnknown");
   EXPECT_EQ(ptUnknown, 0);
   EXPECT_EQ(ptResult, 4);
 }
