@@ -100,8 +100,14 @@ public:
         stepped(started || query.HasCommitInterval) {
     if (started) directory.StartTransaction();
   }
+  // Runs while the row's error travels on: a failing rollback must not end
+  // the program, and the first error is the one the caller needs.
   ~TChangeTransaction() {
-    if (started && !done) directory.Rollback();
+    if (!started || done) return;
+    try {
+      directory.Rollback();
+    } catch (...) {
+    }
   }
   TChangeTransaction(const TChangeTransaction&) = delete;
   TChangeTransaction& operator=(const TChangeTransaction&) = delete;

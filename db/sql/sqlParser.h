@@ -10,10 +10,10 @@
 #include <vector>
 
 #include "engExpToken.h"
+#include "sqlItems.h"
 
 class TDataQuery;
 class TExpressionParser;
-struct TSourceTable;
 
 class TSqlParser {
 public:
@@ -57,17 +57,17 @@ private:
   void ParseCorrelationName(TSourceTable& table, std::initializer_list<const char*> stopWords);
   void ParseLanguage(bool& hasLanguage, bool& hasSort);
   void ParseCommitInterval();
-  void ParseColumnItems(std::vector<struct TColumnItem>& items, const std::string& clause, bool orderBy);
+  void ParseColumnItems(std::vector<TColumnItem>& items, const std::string& clause, bool orderBy);
   // CREATE/ALTER: the primary key's options, index columns and COMPRESS.
-  void ParseIndexOptions(struct TCreateIndex& index);
-  void ParseIndexColumns(struct TCreateIndex& index);
-  void ParseCompression(struct TCreateIndex& index);
-  void ParsePrimaryKey(struct TCreateIndex& index);
+  void ParseIndexOptions(TCreateIndex& index);
+  void ParseIndexColumns(TCreateIndex& index);
+  void ParseCompression(TCreateIndex& index);
+  void ParsePrimaryKey(TCreateIndex& index);
   // name and data type; typeOptional for REDEFINE.
-  void ParseColumnDefinition(struct TCreateField& field, bool typeOptional);
-  void ParseColumnOptions(struct TCreateField& field, bool alter);
+  void ParseColumnDefinition(TCreateField& field, bool typeOptional);
+  void ParseColumnOptions(TCreateField& field, bool alter);
   void ParseTableOptions(bool alter);
-  uint16_t ParseUserVersion(const char* versionWord, const std::string& missing);
+  uint16_t ParseUserVersion(const std::string& missing);
 
   // Statements.
   void ParseSelect();

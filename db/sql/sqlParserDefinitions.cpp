@@ -141,9 +141,8 @@ void TSqlParser::ParsePrimaryKey(TCreateIndex& index) {
   index.Unique = true;
 }
 
-uint16_t TSqlParser::ParseUserVersion(const char* versionWord, const std::string& missing) {
+uint16_t TSqlParser::ParseUserVersion(const std::string& missing) {
   Next();  // MAJOR or MINOR
-  (void)versionWord;
   ExpectKeyword("VERSION", missing);
   return uint16_t(ParseWholeNumber("user version number", "User version number is empty", 0, UINT16_MAX));
 }
@@ -173,18 +172,18 @@ void TSqlParser::ParseTableOptions(bool alter) {
     Next();
     if (Keyword("MAJOR")) {
       query.UserMajorVersion =
-          ParseUserVersion("MAJOR", "VERSION keyword expected after MAJOR keyword, instead found '");
+          ParseUserVersion("VERSION keyword expected after MAJOR keyword, instead found '");
       query.HasMajorVersion = true;
       if (Keyword("USER")) {
         Next();
         if (!Keyword("MINOR")) Fail("MINOR keyword expected after USER keyword, instead found '");
         query.UserMinorVersion =
-            ParseUserVersion("MINOR", "VERSION keyword expected after MINOR keyword, instead found '");
+            ParseUserVersion("VERSION keyword expected after MINOR keyword, instead found '");
         query.HasMinorVersion = true;
       }
     } else if (Keyword("MINOR")) {
       query.UserMinorVersion =
-          ParseUserVersion("MINOR", "VERSION keyword expected after MINOR keyword, instead found '");
+          ParseUserVersion("VERSION keyword expected after MINOR keyword, instead found '");
       query.HasMinorVersion = true;
     } else {
       Fail("MAJOR keyword expected after USER keyword, instead found '");

@@ -10,8 +10,6 @@
 class TDataQuery;
 
 // Drops what an earlier plan installed, then plans the query's conditions.
-// rowByRowSingle: single-table conditions of the lone table stay row by row
-// (none then, they are all filters).
 void PlanConditions(TDataQuery& query);
 // Drops the filters a plan installed on the source tables.
 void ClearPlan(TDataQuery& query);
