@@ -299,6 +299,7 @@ int TDataSet::MoveBy(int distance) {
 bool TDataSet::IsEmpty() const { return Active() && recordCount == 0 && bof && eof; }
 
 void TDataSet::Resync(TResyncMode mode) {
+  if (buffers.empty()) throw EDatabaseError(SDataSetClosed);
   TRecordBuffer slot = buffers[static_cast<size_t>(recordCount)].get();
   if (mode.Contains(rmExact)) {
     CursorPosChanged();
@@ -355,7 +356,12 @@ void TDataSet::GotoBookmark(const TBookmark& bookmark) {
   CheckBrowseMode();
   if (static_cast<int>(bookmark.size()) != BookmarkSize()) throw EDatabaseError(SBookmarkNotFound);
   DoBeforeScroll();
-  InternalGotoBookmark(bookmark.data());
+  try {
+    InternalGotoBookmark(bookmark.data());
+  } catch (...) {
+    CursorPosChanged();
+    throw;
+  }
   Resync({rmExact, rmCenter});
   DoAfterScroll();
 }

@@ -91,7 +91,9 @@ void TDataSet::EndInsertAppend() {
   try {
     DoOnNewRecord();
   } catch (...) {
+    // The new record is dropped: the dataset lets go of what it holds for it.
     UpdateCursorPos();
+    InternalCancel();
     SetState(dsBrowse);
     Resync({});
     throw;

@@ -179,3 +179,27 @@ TEST(DataSetEditing, EventsComeInOrder) {
                                               "AfterScroll", "BeforeCancel", "BeforeScroll", "AfterCancel",
                                               "AfterScroll"}));
 }
+
+TEST(DataSetEditing, AFailingOnNewRecordLeavesTheDataSetBrowsing) {
+  auto people = MakePeople(3);
+  people->Next();
+  people->OnNewRecord = [](TDataSet*) { throw EDatabaseError("No new records today"); };
+  EXPECT_EQ(ErrorOf([&] { people->Insert(); }), "No new records today");
+  EXPECT_EQ(people->State(), dsBrowse);
+  EXPECT_EQ(people->FieldByName("ID")->AsInteger(), 2);
+  people->OnNewRecord = nullptr;
+  EXPECT_EQ(WalkIds(*people), (std::vector<int>{1, 2, 3}));
+
+  // A failed jump to a bookmark leaves navigation where it was.
+  people->First();
+  TBookmark first = people->GetBookmark();
+  people->Next();
+  TBookmark second = people->GetBookmark();
+  people->Delete();
+  EXPECT_EQ(ErrorOf([&] { people->GotoBookmark(second); }), "Record not found");
+  people->Next();
+  EXPECT_TRUE(people->Eof());
+  EXPECT_EQ(people->FieldByName("ID")->AsInteger(), 3);
+  people->GotoBookmark(first);
+  EXPECT_EQ(people->FieldByName("ID")->AsInteger(), 1);
+}
