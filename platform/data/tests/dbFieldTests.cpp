@@ -166,3 +166,60 @@ TEST(Fields, ValidationAndChangeEvents) {
   EXPECT_EQ(name->AsString(), "hi!");
   people->Post();
 }
+
+TEST(Fields, SmallNumbersTimesAndBytes) {
+  TObjectPtr<TMemoryDataSet> data(new TMemoryDataSet());
+  data->DefineField("S", ftSmallint);
+  data->DefineField("W", ftWord);
+  data->DefineField("L", ftLargeint);
+  data->DefineField("T", ftTime);
+  data->DefineField("DT", ftDateTime);
+  data->DefineField("B", ftBytes, 4);
+  data->DefineField("VB", ftVarBytes, 4);
+  data->DefineField("C", ftCurrency);
+  data->Open();
+  data->Append();
+  TField* s = data->FieldByName("S");
+  EXPECT_EQ(ErrorOf([&] { s->SetAsInteger(40000); }),
+            "40000 is not a valid value for field 'S'. The allowed range is -32768 to 32767");
+  s->SetAsInteger(-5);
+  EXPECT_EQ(s->AsInteger(), -5);
+  TField* w = data->FieldByName("W");
+  EXPECT_EQ(ErrorOf([&] { w->SetAsInteger(-1); }),
+            "-1 is not a valid value for field 'W'. The allowed range is 0 to 65535");
+  w->SetAsInteger(65535);
+  EXPECT_EQ(w->AsInteger(), 65535);
+  TField* l = data->FieldByName("L");
+  l->SetAsLargeInt(INT64_C(1) << 40);
+  EXPECT_EQ(l->AsVariant().VarType(), varInt64);
+  EXPECT_EQ(ErrorOf([&] { l->AsInteger(); }), "Value of field 'L' is out of range");
+
+  TField* t = data->FieldByName("T");
+  t->SetAsString("13:05:07");
+  EXPECT_EQ(t->AsDateTime(), EncodeTime(13, 5, 7, 0));
+  EXPECT_EQ(t->Text(), "13:05:07");
+  TField* dt = data->FieldByName("DT");
+  const TDateTime when = EncodeDateTime(1899, 12, 29, 6, 0, 0, 0);
+  dt->SetAsDateTime(when);
+  EXPECT_EQ(dt->AsDateTime(), when);
+  EXPECT_EQ(dt->AsString(), "1899-12-29 06:00:00");
+
+  TField* b = data->FieldByName("B");
+  b->SetAsString(std::string("\x01\x02", 2));
+  EXPECT_EQ(b->AsString(), std::string("\x01\x02\x00\x00", 4));  // fixed width
+  TField* vb = data->FieldByName("VB");
+  vb->SetAsVariant(Variant::FromBytes({9, 8, 7, 6, 5}));
+  EXPECT_EQ(vb->AsString(), "\x09\x08\x07\x06");  // cut to its size
+  EXPECT_EQ(vb->DisplayText(), "(VarBytes)");
+  EXPECT_TRUE(vb->AsVariant().IsBytes());
+
+  TField* c = data->FieldByName("C");
+  TFormatSettings dollars;
+  dollars.CurrencyString = "$";
+  c->SetFormatSettings(dollars);
+  c->SetAsFloat(1234.5);
+  EXPECT_EQ(c->DisplayText(), "$1,234.50");
+  EXPECT_EQ(c->Text(), "1234.5");
+  data->Post();
+  EXPECT_EQ(data->StoredCount(), 1);
+}
