@@ -12,6 +12,7 @@
 #include "engExpTypeCheck.h"
 #include "engFieldText.h"
 #include "engIndexFile.h"
+#include "engLittleEndian.h"
 #include "engTable.h"
 #include "sqlColumns.h"
 #include "sqlErrors.h"
@@ -132,6 +133,73 @@ void PutColumnsFirst(TExpToken* node) {
   if (IsComparison(node) && !ReferencesColumn(node->First) && ReferencesColumn(node->Second)) SwapOperands(*node);
 }
 
+// Whether an index that ignores case starts with the field.
+bool HasNoCaseIndexOn(TDataCursor& cursor, uint16_t fieldNo) {
+  const int secondaries = cursor.Table()->IndexFile().GetSecondaryCount();
+  for (int n = cursor.PrimaryIsNatural() ? 1 : 0; n <= secondaries; ++n) {
+    uint8_t desc[IndexDescSize];
+    cursor.GetIndexDesc(n, desc);
+    if (desc[IdxDescFieldCount] > 0 && desc[IdxDescCaseInsensitive] &&
+        GetLE16(desc + IdxDescFieldNumbers) == fieldNo)
+      return true;
+  }
+  return false;
+}
+
+TExpToken* NewBooleanNode(uint8_t kind, uint8_t code, const char* text) {
+  TExpToken* node = NewToken();
+  node->Kind = kind;
+  node->Code = code;
+  node->Text = text;
+  node->DataType = dtBoolean;
+  node->SetDataSize(2);
+  return node;
+}
+
+// column = 'text' on a column that an index ignoring case serves becomes
+// UPPER(column) = 'TEXT' AND column = 'text': the first side is implied
+// by the second, so the rows are the same, and the index finds them.
+void AddNoCaseLeaves(TSourceTable& table, const TExpEvalContext& context, TExpToken*& slot) {
+  TExpToken* node = slot;
+  if (node->Kind == nkBinary && node->Code == opAnd) {
+    AddNoCaseLeaves(table, context, node->First);
+    AddNoCaseLeaves(table, context, node->Second);
+    return;
+  }
+  const TExpToken* column = node->First;
+  const TExpToken* constant = node->Second;
+  if (node->Kind != nkBinary || node->Code != opEqual || !column || !constant || column->Kind != nkColumn ||
+      column->DataType != dtString || constant->Kind != nkConstant || constant->DataType != dtString ||
+      constant->IsNull || !HasNoCaseIndexOn(*table.Cursor, column->FieldNo))
+    return;
+  TExpTreePtr upper(NewToken());
+  upper->Kind = nkFunction;
+  upper->Code = fnUpper;
+  upper->Text = "UPPER";
+  upper->DataType = dtString;
+  upper->SetDataSize(column->DataSize);
+  upper->First = CloneTokenTree(column);
+  upper->First->Parent = upper.get();
+  TExpTreePtr upperConstant(NewToken());
+  upperConstant->Kind = nkFunction;
+  upperConstant->Code = fnUpper;
+  upperConstant->DataType = dtString;
+  upperConstant->SetDataSize(constant->DataSize);
+  upperConstant->First = CloneTokenTree(constant);
+  TExpTreePtr folded(EvaluateExpression(context, *upperConstant));
+  folded->Kind = nkConstant;
+  TExpTreePtr equal(NewBooleanNode(nkBinary, opEqual, "="));
+  equal->First = upper.release();
+  equal->Second = folded.release();
+  equal->First->Parent = equal->Second->Parent = equal.get();
+  TExpToken* both = NewBooleanNode(nkBinary, opAnd, "AND");
+  both->Parent = node->Parent;
+  both->First = equal.release();
+  both->Second = node;
+  both->First->Parent = node->Parent = both;
+  slot = both;
+}
+
 // The condition copied for the table's filter.
 TExpToken* PrepareTableCondition(TSourceTable& table, const TExpToken& condition) {
   TExpTreePtr copy(CloneTokenTree(&condition));
@@ -140,6 +208,9 @@ TExpToken* PrepareTableCondition(TSourceTable& table, const TExpToken& condition
   if (language != 0) ConvertTextConstants(copy.get(), language);
   const TFormatSettings settings = GetLocaleFormatSettings(language, table.Cursor->SortId());
   const TExpEvalContext context{nullptr, language, table.Cursor->SortId(), &settings};
+  TExpToken* root = copy.release();
+  AddNoCaseLeaves(table, context, root);
+  copy.reset(root);
   return CopyConditionForTable(context, *copy, true, false);
 }
 

@@ -90,6 +90,17 @@ TEST_F(SqlProgramStatementTest, ReportQueryIsLiveOnlyWhenAnIndexServesTheOrder) 
   EXPECT_EQ(Ids(Rows(cursor)), Ids(Rows(canned.MainQuery().ResultCursor)));
 }
 
+TEST_F(SqlProgramStatementTest, TextEqualityOnAnIndexThatIgnoresCaseUsesItAndKeepsCase) {
+  Add("2024-03-01", 6, "\\\\srv\\ink", "ANN", 9, "TRUE");
+  TQueryStatement& statement = Prepare("select JobID from jobs where JobOwner = 'ann'");
+  EXPECT_EQ(Rows(statement.Execute()), (TRows{"1", "4"}));
+  TDataCursor& source = *statement.MainQuery().SourceTables.front()->Cursor;
+  ASSERT_EQ(source.FilterCount(), 1);
+  EXPECT_NE(source.FilterAt(0)->OptimizeLevel, olNone);
+  EXPECT_EQ(Query("select JobID from jobs where JobOwner = 'ANN'"), (TRows{"6"}));
+  EXPECT_EQ(Query("select JobID from jobs where JobOwner = 'Ann'"), TRows{});
+}
+
 TEST_F(SqlProgramStatementTest, TotalsByOwnerPrinterAndMonth) {
   EXPECT_EQ(Query("SELECT JobOwner, SUM(PagesPrinted), COUNT(*) FROM jobs GROUP BY JobOwner"),
             (TRows{"ann|4|2", "bob|12|2", "cy|2|1"}));
