@@ -177,6 +177,16 @@ TField* TDataSet::FieldByNumber(int fieldNo) const {
   return nullptr;
 }
 
+void TDataSet::GetFieldNames(TStrings& list) {
+  list.Clear();
+  if (!fields.empty()) {
+    for (TField* field : fields) list.Add(field->FieldName());
+    return;
+  }
+  UpdateFieldDefs();
+  for (int i = 0; i < fieldDefs.Count(); ++i) list.Add(fieldDefs[i]->Name());
+}
+
 std::vector<TField*> TDataSet::GetFieldList(const std::string& names) const {
   std::vector<TField*> list;
   for (const std::string& name : SplitFieldNames(names)) list.push_back(FieldByName(name));

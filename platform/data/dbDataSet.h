@@ -35,6 +35,7 @@
 #include "dbTypes.h"
 #include "rtlClasses.h"
 #include "rtlStreams.h"
+#include "rtlStrings.h"
 #include "rtlVariant.h"
 
 class TDataLink;
@@ -96,6 +97,9 @@ class TDataSet : public TComponent {
   virtual bool IsSequenced();
 
   // Bookmarks: an empty bookmark stands for none.
+  // Whether the active record has a bookmark: browsing or editing a
+  // record the data holds.
+  bool BookmarkAvailable();
   TBookmark GetBookmark();
   void GotoBookmark(const TBookmark& bookmark);
   void FreeBookmark(TBookmark& bookmark) { bookmark.clear(); }
@@ -128,6 +132,9 @@ class TDataSet : public TComponent {
   // "Field '%s' not found" when absent.
   TField* FieldByName(const std::string& name) const;
   TField* FieldByNumber(int fieldNo) const;
+  // The names of the fields, or of the field definitions while there are
+  // no fields (the dataset closed, say), replacing the list's contents.
+  void GetFieldNames(TStrings& list);
   // The fields named in "A;B;C", in that order; raises for a missing one.
   std::vector<TField*> GetFieldList(const std::string& names) const;
   // Values by field name; several names separated by ";" read as an array.

@@ -341,10 +341,14 @@ void TDataSet::SetRecNo(int /*value*/) {}
 
 bool TDataSet::IsSequenced() { return true; }
 
+bool TDataSet::BookmarkAvailable() {
+  return (state == dsBrowse || state == dsEdit || state == dsInsert) && recordCount > 0 &&
+         GetBookmarkFlag(ActiveBuffer()) == bfCurrent;
+}
+
 TBookmark TDataSet::GetBookmark() {
   TBookmark bookmark;
-  if ((state == dsBrowse || state == dsEdit || state == dsInsert) && recordCount > 0 &&
-      GetBookmarkFlag(ActiveBuffer()) == bfCurrent) {
+  if (BookmarkAvailable()) {
     bookmark.resize(static_cast<size_t>(BookmarkSize()));
     GetBookmarkData(ActiveBuffer(), bookmark.data());
   }

@@ -3,6 +3,7 @@
 #include "dbFieldDefs.h"
 #include "dbParams.h"
 #include "dbTestSupport.h"
+#include "rtlStringList.h"
 
 TEST(FieldDefs, NamesAreCheckedAndCompared) {
   TFieldDefs defs(nullptr);
@@ -35,6 +36,17 @@ TEST(FieldDefs, ADataSetRebuildsThemOnDemand) {
   people->FieldDefs().Update();
   EXPECT_TRUE(people->FieldDefs().Updated());
   EXPECT_EQ(people->FieldDefs().Find("born")->DataType(), ftDate);
+
+  // Field names come from the fields, or from the definitions while closed.
+  TStringList names;
+  people->GetFieldNames(names);
+  EXPECT_EQ(names.Count(), 7);
+  EXPECT_EQ(names[6], "ACTIVE");
+  people->Close();
+  names.Add("stale");
+  people->GetFieldNames(names);
+  EXPECT_EQ(names.Count(), 7);
+  EXPECT_EQ(names[0], "ID");
 }
 
 TEST(IndexDefs, FindByNameAndByFields) {

@@ -152,6 +152,7 @@ TEST(DataSetBookmarks, GetGoToCompareAndValidity) {
 
   // A record being inserted has no bookmark yet.
   people->Insert();
+  EXPECT_FALSE(people->BookmarkAvailable());
   EXPECT_TRUE(people->GetBookmark().empty());
   people->Cancel();
 }
