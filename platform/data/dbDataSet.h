@@ -16,7 +16,7 @@
 // dataset's cursor stands on (-1: unknown, UpdateCursorPos moves it back).
 // Invariants (checked in Debug): 0 <= recordCount <= bufferCount;
 // activeRecord < recordCount unless recordCount is 0 (then it is 0);
-// currentRecord is -1 or < max(recordCount, 1) + ... within the ring.
+// currentRecord is -1 or an index of the ring (the spare slot included).
 //
 // Besides the ring: the calculation buffer (the buffer CalculateFields is
 // working on), the temporary buffer (Lookup and location read records
