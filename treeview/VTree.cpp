@@ -76,8 +76,16 @@ PVirtualNode TBaseVirtualTree::MakeNewNode() {
   if (dataSize == -1) dataSize = DoGetNodeDataSize();
   const size_t size = sizeof(TVirtualNode) + static_cast<size_t>(totalInternalDataSize) +
                       static_cast<size_t>(dataSize > 0 ? dataSize : 0);
-  auto* node = static_cast<PVirtualNode>(std::calloc(1, size));
-  if (!node) throw std::bad_alloc();
+  PVirtualNode node;
+  if (!root) {
+    // The root stays outside the pool, so an emptied tree can drop it.
+    node = static_cast<PVirtualNode>(std::calloc(1, size));
+    if (!node) throw std::bad_alloc();
+  } else {
+    if (!pool) pool = std::make_unique<TNodePool>(size);
+    assert(pool->BlockSize() >= size);
+    node = static_cast<PVirtualNode>(pool->Allocate());
+  }
   node->TotalCount = 1;
   node->TotalHeight = defaultNodeHeight;
   node->NodeHeight = static_cast<uint16_t>(defaultNodeHeight);
@@ -85,7 +93,12 @@ PVirtualNode TBaseVirtualTree::MakeNewNode() {
   return node;
 }
 
-void TBaseVirtualTree::FreeNodeBlock(PVirtualNode Node) { std::free(Node); }
+void TBaseVirtualTree::FreeNodeBlock(PVirtualNode Node) {
+  if (Node == root)
+    std::free(Node);
+  else
+    pool->Free(Node);
+}
 
 int TBaseVirtualTree::DoGetNodeDataSize() {
   int size = 0;
@@ -442,6 +455,8 @@ void TBaseVirtualTree::Clear() {
   BeginUpdate();
   StopValidation();
   DeleteChildren(root, true);
+  // No node is left in the pool: its memory goes back.
+  pool.reset();
   focusedNode = nullptr;
   states.Exclude(tsClipboardPending).Exclude(tsCutPending);
   ClearSelection();
@@ -451,11 +466,13 @@ void TBaseVirtualTree::Clear() {
 
 void TBaseVirtualTree::StructureChanged() {
   if (InUpdate() || states.Contains(tsDestroying)) return;
-  cache->Invalidate(-1, visibleCount);
+  // A held worker is kept off the tree: the cache is dropped now and
+  // rebuilt when the hold ends.
+  cache->Invalidate(-1, visibleCount, validationHeld == 0);
 }
 
 void TBaseVirtualTree::ResumeValidation() {
-  if (InUpdate() || states.Contains(tsDestroying)) return;
+  if (InUpdate() || validationHeld > 0 || states.Contains(tsDestroying)) return;
   cache->Resume(visibleCount);
 }
 

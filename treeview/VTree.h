@@ -15,6 +15,7 @@
 
 #include "VTreeCache.h"
 #include "VTreeHeader.h"
+#include "VTreeNodePool.h"
 #include "VTreeTypes.h"
 #include "VTreeWalk.h"
 #include "uiControlHost.h"
@@ -488,9 +489,28 @@ protected:
   void AddToSelection(PVirtualNode Node, bool Forced);
   void RemoveFromSelection(PVirtualNode Node);
   // Around every write to nodes: the worker must not read them meanwhile.
-  void StopValidation() { InterruptValidation(*cache); }
+  void StopValidation() {
+    InterruptValidation(*cache);
+    lastHit = {};
+  }
   void StructureChanged();
   void ResumeValidation();
+  // Keeps the worker off this tree across many small writes (a paint
+  // initialising its rows): one stop before, one resume after.
+  class THoldValidation {
+  public:
+    explicit THoldValidation(TBaseVirtualTree& Tree) : tree(Tree) {
+      if (tree.validationHeld++ == 0) tree.StopValidation();
+    }
+    THoldValidation(const THoldValidation&) = delete;
+    THoldValidation& operator=(const THoldValidation&) = delete;
+    ~THoldValidation() {
+      if (--tree.validationHeld == 0) tree.ResumeValidation();
+    }
+
+  private:
+    TBaseVirtualTree& tree;
+  };
 
   TVirtualTreeStates states;
   std::shared_ptr<IVTEditLink> editLink;
@@ -605,7 +625,12 @@ private:
   TTimer editTimer;        // 2
   TTimer autoScrollTimer;  // 4
   PVirtualNode root = nullptr;
+  std::unique_ptr<TNodePool> pool;  // every node but the root
   std::unique_ptr<TPositionCache> cache;
+  // The row GetNodeAt found last: the next look-up near it walks a few rows
+  // from there. Dropped at every write to a node.
+  TCacheEntry lastHit;
+  int validationHeld = 0;
   uint32_t defaultNodeHeight = 18;
   uint32_t indent = 18;
   int nodeDataSize = 0;

@@ -135,7 +135,7 @@ bool WaitForWorkerIdle(int TimeoutMs) {
 
 // The cache itself --------------------------------------------------------
 
-void TPositionCache::Invalidate(int FromIndex, uint32_t VisibleCount) {
+void TPositionCache::Invalidate(int FromIndex, uint32_t VisibleCount, bool Queue) {
   InterruptValidation(*this);
   {
     std::lock_guard<std::mutex> guard(lock);
@@ -146,7 +146,7 @@ void TPositionCache::Invalidate(int FromIndex, uint32_t VisibleCount) {
     wanted = EntriesFor(VisibleCount);
     complete = false;
   }
-  Resume(VisibleCount);
+  if (Queue) Resume(VisibleCount);
 }
 
 void TPositionCache::Resume(uint32_t VisibleCount) {

@@ -37,9 +37,9 @@ public:
   static uint32_t EntriesFor(uint32_t VisibleCount);
 
   // Main thread. Stops the worker's work on this cache, drops entries from
-  // FromIndex on (all when negative) and queues the cache again unless it
-  // is complete for VisibleCount.
-  void Invalidate(int FromIndex, uint32_t VisibleCount);
+  // FromIndex on (all when negative) and, with Queue, queues the cache
+  // again unless it is complete for VisibleCount.
+  void Invalidate(int FromIndex, uint32_t VisibleCount, bool Queue = true);
   // Main thread: queues the cache when it is not complete.
   void Resume(uint32_t VisibleCount);
 

@@ -260,6 +260,7 @@ void TBaseVirtualTree::PaintRow(TCanvas& Canvas, PVirtualNode Node, int RowTop, 
 void TBaseVirtualTree::PaintTree(TCanvas& Target, const TRect& Window, TPoint Origin,
                                  const TVTPaintOptions& PaintOptions) {
   if (Window.IsEmpty()) return;
+  THoldValidation hold(*this);
   PreparePaint();
   DoBeforePaint(Target);
   if (!rowBuffer) rowBuffer = std::make_unique<TBitmap>(96);

@@ -143,6 +143,7 @@ uint32_t TBaseVirtualTree::ComputeRangeX() {
   // The largest right edge among the rows on screen; a tree not on screen
   // initialises nothing for it.
   if (!isVisible() && !rendering) return rangeX;
+  THoldValidation hold(*this);
   int top = 0;
   PVirtualNode node = GetNodeAt(0, 0, &top);
   int widest = 0;
@@ -237,6 +238,21 @@ PVirtualNode TBaseVirtualTree::GetNodeAt(int X, int Y, int* NodeTop) {
   if (content < 0 || content >= RangeY()) return nullptr;
   const uint32_t y = static_cast<uint32_t>(content);
   TCacheEntry start = cache->FindStart(y);
+  if (lastHit.Node) {
+    // Close to the last row found: walk from it, back or forth.
+    if (y >= lastHit.AbsoluteTop && (!start.Node || lastHit.AbsoluteTop >= start.AbsoluteTop))
+      start = lastHit;
+    else if (y < lastHit.AbsoluteTop && (!start.Node || start.AbsoluteTop < y) &&
+             lastHit.AbsoluteTop - y < CacheThreshold * defaultNodeHeight / 8) {
+      PVirtualNode n = lastHit.Node;
+      uint32_t top = lastHit.AbsoluteTop;
+      while (n && top > y) {
+        n = PreviousVisibleNode(n);
+        if (n) top -= n->NodeHeight;
+      }
+      if (n) start = {n, top};
+    }
+  }
   PVirtualNode node = start.Node ? start.Node : root->FirstChild;
   uint32_t top = start.Node ? start.AbsoluteTop : 0;
   while (node) {
@@ -250,6 +266,7 @@ PVirtualNode TBaseVirtualTree::GetNodeAt(int X, int Y, int* NodeTop) {
       node = node->FirstChild;
     }
   }
+  if (node) lastHit = {node, top};
   if (node && NodeTop) *NodeTop = static_cast<int>(top) + offsetY;
   return node;
 }

@@ -16,7 +16,7 @@ void TBaseVirtualTree::EndUpdate() {
   if (updateCount > 0) --updateCount;
   if (updateCount > 0 || states.Contains(tsDestroying)) return;
   states.Exclude(tsUpdating);
-  cache->Invalidate(-1, visibleCount);
+  cache->Invalidate(-1, visibleCount, validationHeld == 0);
   Viewport()->setUpdatesEnabled(true);
   UpdateScrollBars();
   if (states.Contains(tsStructureChangePending)) {

@@ -163,7 +163,16 @@ void TCustomVirtualStringTree::DoPaintNode(TVTPaintInfo& PaintInfo) {
     canvas.Font().SetStyle(style);
   }
   const TRect content = PaintInfo.ContentRect;
-  const int nodeWidth = column <= 0 ? GetNodeWidth(node, column) : MeasureText(node, column);
+  // The width from the text in hand: no second call for the same text.
+  int nodeWidth;
+  if (column <= 0 && CachedWidth(node) != 0)
+    nodeWidth = static_cast<int>(CachedWidth(node));
+  else {
+    TCanvas& measure = measureBitmap.Canvas();
+    measure.Font().Assign(canvas.Font());
+    nodeWidth = text.empty() ? EmptyTextWidth : measure.TextWidth(text) + 2 * TextPadding;
+    if (column <= 0) CachedWidth(node) = static_cast<uint32_t>(nodeWidth);
+  }
   const TRect textRect = Rect(content.Left, content.Top, std::min(content.Right, content.Left + nodeWidth),
                               content.Bottom);
   TColor textColor = canvas.Font().Color();
