@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QMimeData>
 #include <QMouseEvent>
 
 #include "VirtualStringTree.h"
@@ -204,6 +205,27 @@ TEST_F(TreeInput, NodeAtPositionFollowsScrolling) {
   EXPECT_EQ(tree.ClientHeight() - static_cast<int>(tree.RangeY()), tree.OffsetY());
   tree.SetOffsetY(50);
   EXPECT_EQ(0, tree.OffsetY());
+}
+
+TEST_F(TreeInput, FreedNodesLeaveHotAndDropAndAnchorReferences) {
+  TVirtualTreeOptions options = tree.Options();
+  tree.SetOptions(options.Include(voHotTrack).Include(voMultiSelect));
+  tree.HandleMouseMove(30, RowY(1), Qt::NoButton, Qt::NoModifier);
+  EXPECT_EQ(Top(1), tree.HotNode());
+  tree.HandleMouseDown(30, RowY(1), Qt::LeftButton, Qt::NoModifier);
+  tree.HandleMouseUp(30, RowY(1), Qt::LeftButton, Qt::NoModifier);
+  QMimeData data;
+  tree.HandleDragOver(&data, TPoint{30, RowY(1)}, Qt::CopyAction, Qt::NoModifier);
+  EXPECT_EQ(Top(1), tree.DropTargetNode());
+  tree.BeginUpdate();
+  tree.DeleteNode(Top(1));
+  EXPECT_EQ(nullptr, tree.HotNode());
+  EXPECT_EQ(nullptr, tree.DropTargetNode());
+  EXPECT_EQ(nullptr, tree.FocusedNode());
+  tree.EndUpdate();
+  // The range anchor went too: Shift+click selects from the clicked node.
+  tree.HandleMouseDown(30, RowY(2), Qt::LeftButton, Qt::ShiftModifier);
+  EXPECT_EQ(1u, tree.SelectedCount());
 }
 
 // The header ------------------------------------------------------------------

@@ -173,6 +173,19 @@ TEST_F(VirtualTreeNodes, SelectionChangesWithADelayFireOnceForTheLastNode) {
   EXPECT_EQ(1u, tree.SelectedCount());
 }
 
+TEST_F(VirtualTreeNodes, ADelayedChangeNeverReportsAFreedNode) {
+  tree.SetRootNodeCount(3);
+  NumberTopLevel();
+  tree.SetChangeDelay(30);
+  log.Clear();
+  PVirtualNode last = tree.RootNode()->LastChild;
+  tree.SetSelected(last, true);
+  tree.DeleteNode(last);
+  ASSERT_TRUE(PumpUntil([&] { return log.Lines.size() >= 2; }));
+  EXPECT_EQ("free3", log.Lines[0]);
+  for (const std::string& line : log.Lines) EXPECT_EQ(std::string::npos, line.find("change3")) << line;
+}
+
 TEST_F(VirtualTreeNodes, TriStateTrackingAndDisabledNodes) {
   tree.SetRootNodeCount(1);
   PVirtualNode parent = tree.RootNode()->FirstChild;
