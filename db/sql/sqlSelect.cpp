@@ -113,6 +113,8 @@ void ReplaceHavingAggregates(const TDataQuery& query, TExpToken* node) {
       node->Kind = nkColumn;
       node->Code = 0;
       node->FieldNo = uint16_t(found);
+      // Marks the reference as bound to that result column already, so the
+      // resolver takes it as it is.
       node->SourceTable = const_cast<TDataQuery*>(&query);
       node->Name = query.ResultFields[size_t(found - 1)]->Name;
       continue;
