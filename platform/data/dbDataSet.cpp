@@ -69,8 +69,18 @@ void TDataSet::SetActive(bool value) {
     try {
       OpenCursor();
     } catch (...) {
-      if (IsCursorOpen()) CloseCursor();
+      // Nothing of a failed open stays: buffers, the dataset's own fields,
+      // its cursor.
       state = dsInactive;
+      if (IsCursorOpen()) {
+        CloseCursor();
+      } else {
+        ClearBuffers();
+        FreeBuffers();
+        bufferCount = 0;
+        if (defaultFields) DestroyFields();
+        defaultFields = false;
+      }
       throw;
     }
     SetState(dsBrowse);

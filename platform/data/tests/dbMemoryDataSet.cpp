@@ -71,6 +71,9 @@ void TMemoryDataSet::InternalOpen() {
   for (TRecord& record : records) record.image.resize(size_t(imageSize));
   if (DefaultFields()) CreateFields();
   BindFields(true);
+  // A failure here finds the fields made, as a cursor that cannot be
+  // opened would.
+  Fail(FailOpen);
   cursor = -1;
   open = true;
 }

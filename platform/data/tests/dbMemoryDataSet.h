@@ -47,7 +47,7 @@ class TMemoryDataSet : public TDataSet {
     int count = 0;
     std::string message;
   };
-  TFailure FailEdit, FailPost, FailDelete;
+  TFailure FailOpen, FailEdit, FailPost, FailDelete;
 
   // How often each operation ran; records read by GetRecord.
   int PostCalls = 0;

@@ -37,6 +37,19 @@ TEST(DataSetNavigation, AnEmptyDataSetIsAtBothEnds) {
   EXPECT_EQ(ErrorOf([&] { people->Delete(); }), "Cannot perform this operation on an empty dataset");
 }
 
+TEST(DataSetNavigation, AFailedOpenLeavesNothingBehind) {
+  auto people = MakePeople(3);
+  people->Close();
+  people->FailOpen = {1, "Table is locked"};
+  EXPECT_EQ(ErrorOf([&] { people->Open(); }), "Table is locked");
+  EXPECT_FALSE(people->Active());
+  EXPECT_EQ(people->State(), dsInactive);
+  EXPECT_EQ(people->FieldCount(), 0);
+  people->Open();
+  EXPECT_TRUE(people->DefaultFields());
+  EXPECT_EQ(WalkIds(*people), (std::vector<int>{1, 2, 3}));
+}
+
 TEST(DataSetBufferRing, LinksEnlargeTheRingAndFollowTheActiveRecord) {
   auto people = MakePeople(20);
   EXPECT_EQ(people->BufferCount(), 1);
