@@ -101,6 +101,20 @@ TEST(DataEvents, FieldDataLinkFollowsItsField) {
   EXPECT_EQ(dataChanges, 1);
   people->Cancel();
 
+  // A control's pending text reaches its field when the record is posted.
+  std::string controlText = "Typed";
+  link.OnUpdateData = [&](TObject*) { link.Field()->SetAsString(controlText); };
+  EXPECT_TRUE(link.Edit());
+  link.Modified();
+  EXPECT_TRUE(link.IsModified());
+  people->Post();
+  EXPECT_FALSE(link.IsModified());
+  EXPECT_EQ(people->FieldByName("NAME")->AsString(), "Typed");
+  // Without AutoEdit a control cannot start editing.
+  source.SetAutoEdit(false);
+  EXPECT_FALSE(link.Edit());
+  EXPECT_EQ(people->State(), dsBrowse);
+
   link.SetFieldName("NOSUCH");
   EXPECT_EQ(link.Field(), nullptr);
   people->Close();
