@@ -290,7 +290,7 @@ private:
   void TakeConditions() {
     for (const TJoinClause& clause : query.JoinClauses) {
       TExpTreePtr checked = Checked(*clause.Condition);
-      Take(std::move(checked), clause.Kind == jkRight ? jkLeft : clause.Kind, true);
+      Take(std::move(checked), clause.Kind == jkRight ? uint8_t(jkLeft) : clause.Kind, true);
     }
     if (query.Where) Take(Checked(*query.Where), jkInner, false);
   }
