@@ -42,7 +42,7 @@ class TFieldDef : public TPersistent {
   TField* CreateField(TComponent* owner) const;
 
   void Assign(const TPersistent* source) override;
-  // Same name, type, size, required flag and precision.
+  // Same name (exactly), type, size, required flag and precision.
   bool SameAs(const TFieldDef& other) const;
 
 private:
@@ -128,7 +128,8 @@ class TIndexDef : public TPersistent {
   int Index() const;
 
   void Assign(const TPersistent* source) override;
-  // Same name, fields (ignoring case) and options.
+  // Same name, fields and options, texts compared exactly (as their
+  // streamed forms would be).
   bool SameAs(const TIndexDef& other) const;
 
 private:

@@ -89,8 +89,9 @@ void TIndexDef::Assign(const TPersistent* source) {
 }
 
 bool TIndexDef::SameAs(const TIndexDef& other) const {
-  return SameText(name, other.name) && SameFieldList(fields, other.fields) && options == other.options &&
-         SameFieldList(caseInsFields, other.caseInsFields) && SameFieldList(descFields, other.descFields);
+  // As their streamed forms compare: texts exactly.
+  return name == other.name && fields == other.fields && options == other.options &&
+         caseInsFields == other.caseInsFields && descFields == other.descFields;
 }
 
 TIndexDefs::TIndexDefs(TDataSet* dataSet) : dataSet(dataSet) {}

@@ -67,6 +67,9 @@ TEST(IndexDefs, FindByNameAndByFields) {
   EXPECT_TRUE(copy.SameAs(defs));
   copy[1]->SetOptions({});
   EXPECT_FALSE(copy.SameAs(defs));
+  copy.Assign(&defs);
+  copy[1]->SetName("BYNAME");  // a name in other letters is another name here
+  EXPECT_FALSE(copy.SameAs(defs));
   EXPECT_EQ(SplitFieldNames(" A ;;B; "), (std::vector<std::string>{"A", "B"}));
 }
 
