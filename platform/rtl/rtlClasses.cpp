@@ -50,7 +50,17 @@ void TPersistent::DefineProperties(TFiler& /*filer*/) {}
 
 // ---- TComponent ----
 
-RTL_DEFINE_CLASS(TComponent)
+// Name is published but not stored: streams carry it in the component's
+// header.
+const TClassInfo& TComponent::StaticClassType() {
+  static const TClassInfo info = TClassBuilder<TComponent>("TComponent")
+                                     .Property("Name", &TComponent::Name, &TComponent::SetName)
+                                     .Stored(false)
+                                     .Property("Tag", &TComponent::Tag, &TComponent::SetTag)
+                                     .Default(0)
+                                     .Build();
+  return info;
+}
 
 TComponent::TComponent(TComponent* owner) {
   if (owner != nullptr) owner->InsertComponent(this);

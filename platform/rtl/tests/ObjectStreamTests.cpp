@@ -386,3 +386,17 @@ TEST_F(ObjectStream, StringListsStreamTheirLinesAsTheirStringsProperty) {
   other.Assign(static_cast<const TPersistent*>(lines));
   EXPECT_EQ(other.Text(), "first line\r\n\r\n");
 }
+
+TEST_F(ObjectStream, ComponentsPublishTagButStreamTheirNameOnlyInTheHeader) {
+  TObjectPtr<TTestNode> node(new TTestNode(nullptr));
+  node->SetName("Node1");
+  node->SetTag(42);
+  const std::string text = "object Node1: TTestNode\r\n  Tag = 42\r\nend\r\n";
+  EXPECT_EQ(BinaryToText(ToBinary(node.get())), text);
+  TObjectPtr<TComponent> copy(ReadRoot(TextToBinary(text)));
+  EXPECT_EQ(copy->Tag(), 42);
+  // Scripts rename through the same registry, with the same checks.
+  SetPropValue(*copy, "Name", std::string("Renamed"));
+  EXPECT_EQ(copy->Name(), "Renamed");
+  EXPECT_THROW(SetPropValue(*copy, "Name", std::string("1st")), EComponentError);
+}

@@ -22,7 +22,7 @@ TEST(TypeInfo, PropertiesDescribeTheirKindTypeAndDefaultInDeclarationOrderAncest
   const TClassInfo& info = TTestBand::StaticClassType();
   std::vector<std::string> names;
   for (const TPropInfo* p : info.Properties()) names.push_back(p->Name());
-  EXPECT_EQ(names, (std::vector<std::string>{"Height", "Children"}));
+  EXPECT_EQ(names, (std::vector<std::string>{"Name", "Tag", "Height", "Children"}));
 
   const TClassInfo& report = TTestReport::StaticClassType();
   struct TExpect {
