@@ -14,6 +14,7 @@
 
 TBaseVirtualTree::TBaseVirtualTree(QWidget* Parent) : TControlHost(Parent) {
   header = std::make_unique<TVTHeader>(*this);
+  Viewport()->setAcceptDrops(true);
   font.SetName("Liberation Sans");
   font.SetSize(8);
   MakeRootNode();

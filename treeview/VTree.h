@@ -375,6 +375,9 @@ public:
   void HandleDragLeave();
   Qt::DropAction HandleDrop(const class QMimeData* Data, TPoint Pt, Qt::DropActions Allowed,
                             Qt::KeyboardModifiers Shift);
+  // The selected rows on screen as an image (DragImageKind says which
+  // columns); null when none is on screen.
+  QImage MakeDragImage();
   // The dragging side: after a move was dropped elsewhere, the dragged
   // nodes go.
   void DragFinished(Qt::DropAction Effect);

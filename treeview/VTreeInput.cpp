@@ -2,11 +2,13 @@
 
 #include <QApplication>
 #include <QDrag>
+#include <QPixmap>
 #include <QMimeData>
 #include <algorithm>
 
 #include "VTree.h"
 #include "VTreeEditLink.h"
+#include "uiGraphicsBitmap.h"
 #include "uiPostToGui.h"
 
 namespace {
@@ -215,6 +217,10 @@ void TBaseVirtualTree::HandleMouseMove(int X, int Y, Qt::MouseButtons Buttons, Q
       states.Exclude(tsDragPending).Exclude(tsLeftButtonDown);
       auto* drag = new QDrag(this);
       drag->setMimeData(CreateDataObject());
+      if (dragImageKind != diNoImage) {
+        const QImage image = MakeDragImage();
+        if (!image.isNull()) drag->setPixmap(QPixmap::fromImage(image));
+      }
       draggedNodes = GetSortedSelection(true);
       dropTakenInProcess = false;
       states.Include(tsDragging);
@@ -223,6 +229,29 @@ void TBaseVirtualTree::HandleMouseMove(int X, int Y, Qt::MouseButtons Buttons, Q
       DragFinished(effect);
     }
   }
+}
+
+QImage TBaseVirtualTree::MakeDragImage() {
+  // The selected rows between the first and the last one on screen.
+  int top = -1, bottom = -1, rowTop = 0;
+  for (PVirtualNode n = GetNodeAt(0, 0, &rowTop); n && rowTop < ClientHeight(); n = GetNextVisible(n)) {
+    if (n->States & nsSelected) {
+      if (top < 0) top = rowTop;
+      bottom = rowTop + n->NodeHeight;
+    }
+    rowTop += n->NodeHeight;
+  }
+  if (top < 0) return {};
+  TBitmap bitmap(96);
+  bitmap.SetSize(ClientWidth(), bottom - top);
+  TVTPaintOptions paintOptions;
+  paintOptions.GridLines = false;
+  paintOptions.Background = false;
+  paintOptions.SelectedOnly = true;
+  paintOptions.MainColumnOnly = dragImageKind == diMainColumnOnly;
+  PaintTree(bitmap.Canvas(), Rect(-offsetX, top - offsetY, -offsetX + ClientWidth(), bottom - offsetY), TPoint{0, 0},
+            paintOptions);
+  return bitmap.Image();
 }
 
 void TBaseVirtualTree::DoAutoScroll() {

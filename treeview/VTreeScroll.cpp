@@ -2,6 +2,7 @@
 // and the routing of the host's events.
 
 #include <QFocusEvent>
+#include <QDropEvent>
 #include <QHelpEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -398,6 +399,37 @@ bool TBaseVirtualTree::ViewportEvent(QEvent* Event) {
     case QEvent::ToolTip: {
       const QPoint p = static_cast<QHelpEvent*>(Event)->pos();
       ShowHintAt(TPoint{p.x(), p.y()});
+      return true;
+    }
+    case QEvent::DragEnter:
+    case QEvent::DragMove: {
+      auto* e = static_cast<QDragMoveEvent*>(Event);
+      if (Event->type() == QEvent::DragEnter) HandleDragEnter(e->mimeData());
+      const QPoint p = e->position().toPoint();
+      const Qt::DropAction effect = HandleDragOver(e->mimeData(), TPoint{p.x(), p.y()}, e->possibleActions(),
+                                                   e->modifiers());
+      if (effect == Qt::IgnoreAction)
+        e->ignore();
+      else {
+        e->setDropAction(effect);
+        e->accept();
+      }
+      return true;
+    }
+    case QEvent::DragLeave:
+      HandleDragLeave();
+      return true;
+    case QEvent::Drop: {
+      auto* e = static_cast<QDropEvent*>(Event);
+      const QPoint p = e->position().toPoint();
+      const Qt::DropAction effect = HandleDrop(e->mimeData(), TPoint{p.x(), p.y()}, e->possibleActions(),
+                                               e->modifiers());
+      if (effect == Qt::IgnoreAction)
+        e->ignore();
+      else {
+        e->setDropAction(effect);
+        e->accept();
+      }
       return true;
     }
     default:

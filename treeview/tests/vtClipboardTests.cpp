@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QClipboard>
+#include <QDropEvent>
 #include <QGuiApplication>
 #include <QMimeData>
 
@@ -215,6 +216,30 @@ TEST_F(Clipboard, SyntheticDropsMoveWithinATreeAndCopyBetweenTrees) {
   TVirtualTreeOptions options = other.Options();
   other.SetOptions(options.Exclude(voAcceptOLEDrop));
   EXPECT_EQ(Qt::IgnoreAction, other.HandleDrop(data.get(), TPoint{40, 2}, Qt::CopyAction, Qt::NoModifier));
+}
+
+TEST_F(Clipboard, QtDropEventsReachTheTreeAndDragImagesShowTheSelection) {
+  tree.resize(200, 200);
+  other.resize(200, 200);
+  tree.SetSelected(d, true);
+  tree.FocusChanged(true);
+  const QImage image = tree.MakeDragImage();
+  ASSERT_FALSE(image.isNull());
+  EXPECT_EQ(18, image.height());
+  bool highlight = false;
+  const TColor h = ColorToRGB(clHighlight);
+  for (int x = 0; x < image.width(); ++x)
+    highlight |= image.pixel(x, 5) == qRgb(GetRValue(h), GetGValue(h), GetBValue(h));
+  EXPECT_TRUE(highlight);
+
+  std::unique_ptr<QMimeData> data(tree.CreateDataObject());
+  QDragEnterEvent enter(QPoint(40, 5), Qt::CopyAction | Qt::MoveAction, data.get(), Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(other.Viewport(), &enter);
+  EXPECT_TRUE(enter.isAccepted());
+  EXPECT_EQ(Qt::CopyAction, enter.dropAction());
+  QDropEvent drop(QPointF(40, 5), Qt::CopyAction | Qt::MoveAction, data.get(), Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(other.Viewport(), &drop);
+  EXPECT_EQ("d", other.Shape());
 }
 
 // The editor -------------------------------------------------------------------
