@@ -179,7 +179,10 @@ TDataSession* TMDBSession::GetHandle() {
 
 void TMDBSession::AddPassword(const std::string& password) {
   TMDBSessionUse use(*this);
-  handle->AddPassword(EngineShortString(password));
+  const std::string cut = EngineShortString(password);
+  if (cut.empty() || handle->PasswordExists(cut)) return;
+  handle->AddPassword(cut);
+  ++passwordsAdded;
 }
 
 void TMDBSession::RemovePassword(const std::string& password) {
@@ -339,12 +342,14 @@ void TMDBSession::CloseDatabase(TMDBDatabase* database) {
 }
 
 bool TMDBSession::PasswordRequest() {
-  if (OnPassword) {
-    bool continueOpen = false;
+  const uint64_t addedBefore = passwordsAdded;
+  bool continueOpen = false;
+  if (OnPassword)
     OnPassword(this, continueOpen);
-    return continueOpen;
-  }
-  return ShowPasswordDialog(*this);
+  else
+    continueOpen = ShowPasswordDialog(*this);
+  // Trying again with the passwords that failed already would ask forever.
+  return continueOpen && passwordsAdded != addedBefore;
 }
 
 bool TMDBSession::PasswordCallback(void* session) { return static_cast<TMDBSession*>(session)->PasswordRequest(); }

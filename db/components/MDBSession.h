@@ -53,7 +53,8 @@ class TMDBSession : public TComponent {
   TMDBDatabase* Databases(int index) const { return databases.at(static_cast<size_t>(index)); }
 
   // Asked by the engine when an encrypted table's password is unknown:
-  // whether to try the open again.
+  // whether to try the open again. Only a password new to the session is
+  // worth another try, so a handler that supplies none ends the asking.
   bool PasswordRequest();
   // The engine's form of the callback, with the session as context.
   static bool PasswordCallback(void* session);
@@ -118,6 +119,8 @@ private:
   uint16_t lockWaitTime = DefaultLockWaitTime;
   uint16_t languageID = 0;
   uint16_t sortID = 0;
+  // Passwords that AddPassword added to the engine session's list.
+  uint64_t passwordsAdded = 0;
 
   void SetDefault() { isDefault = true; }
   void StartSession();

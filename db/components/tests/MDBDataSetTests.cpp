@@ -167,3 +167,26 @@ TEST_F(DataSetTest, CopyOnAppendStartsTheNewRecordAsACopy) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(DataSetTest, DisplayLabelsComeFromTheFieldDescriptions) {
+  OpenPeople();
+  TObjectPtr<TMDBTable> table = NewTable();
+  table->RestructureIndexDefs().Update();
+  TRestructureFieldDefs& fields = table->RestructureFieldDefs();
+  const TRestructureFieldDef* name = fields.FindFieldDef("NAME");
+  const int position = fields.IndexOf("NAME");
+  const int32_t fieldNo = name->FieldNo();
+  fields.Delete(position);
+  fields.Add(position, "NAME", fieldNo, 0, "Full name", "", "", "", false, 20, ftString);
+  table->RestructureTable({});
+  table->Open();
+  EXPECT_EQ(table->FieldByName("NAME")->DisplayLabel(), "NAME");
+  table->SetAutoDisplayLabels(true);
+  EXPECT_EQ(table->FieldByName("NAME")->DisplayLabel(), "Full name");
+  EXPECT_EQ(table->FieldByName("CITY")->DisplayLabel(), "CITY");
+  EXPECT_EQ(Column(*table, "NAME"), (TStrings{"Alice", "Bob", "carol", "dave", "eve"}));
+}
+
+}  // namespace

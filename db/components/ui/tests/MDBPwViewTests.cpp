@@ -102,7 +102,10 @@ TEST_F(PasswordDialogTest, TheWindowIsShownOnlyOnTheMainThread) {
   EXPECT_FALSE(answer);
   EXPECT_EQ(shown, 1);
   // A password event answers on any thread, and no window is shown.
-  DefaultSession().OnPassword = [](TObject*, bool& continueOpen) { continueOpen = true; };
+  DefaultSession().OnPassword = [](TObject* sender, bool& continueOpen) {
+    static_cast<TMDBSession*>(sender)->AddPassword("from handler");
+    continueOpen = true;
+  };
   std::thread handled([&] { answer = DefaultSession().PasswordRequest(); });
   handled.join();
   EXPECT_TRUE(answer);
