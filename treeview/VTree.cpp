@@ -194,6 +194,7 @@ void TBaseVirtualTree::AdjustTotalHeight(PVirtualNode Node, int64_t Value, bool 
 }
 
 void TBaseVirtualTree::SetChildCount(PVirtualNode Node, uint32_t NewCount) {
+  THoldValidation hold(*this);
   if (!Node) Node = root;
   if (NewCount == 0) {
     DeleteChildren(Node, false);
@@ -267,6 +268,7 @@ PVirtualNode TBaseVirtualTree::AddChild(PVirtualNode Parent) {
 }
 
 PVirtualNode TBaseVirtualTree::InsertNode(PVirtualNode Node, TVTNodeAttachMode Mode) {
+  THoldValidation hold(*this);
   if (Mode == amNowhere) return nullptr;
   if (!Node) Node = root;
   if (IsRootNode(Node)) {
@@ -407,6 +409,7 @@ void TBaseVirtualTree::DoFreeNode(PVirtualNode Node) {
 }
 
 void TBaseVirtualTree::DeleteNode(PVirtualNode Node) {
+  THoldValidation hold(*this);
   if (!Node || IsRootNode(Node)) return;
   assert(TreeFromNode(Node) == this);
   StopValidation();
@@ -426,6 +429,7 @@ void TBaseVirtualTree::DeleteNode(PVirtualNode Node) {
 }
 
 void TBaseVirtualTree::DeleteChildren(PVirtualNode Node, bool ResetHasChildren) {
+  THoldValidation hold(*this);
   if (!Node) Node = root;
   if (Node->ChildCount == 0) {
     if (ResetHasChildren && !IsRootNode(Node)) Node->States &= ~nsHasChildren;

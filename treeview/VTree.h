@@ -498,12 +498,14 @@ protected:
   }
   void StructureChanged();
   void ResumeValidation();
-  // Keeps the worker off this tree across many small writes (a paint
-  // initialising its rows): one stop before, one resume after.
+  // Keeps the worker off this tree for a whole operation, also while the
+  // application's handlers run inside it (they may write nodes too): one
+  // stop before, one resume after, none in between.
   class THoldValidation {
   public:
     explicit THoldValidation(TBaseVirtualTree& Tree) : tree(Tree) {
-      if (tree.validationHeld++ == 0) tree.StopValidation();
+      if (tree.validationHeld++ == 0) InterruptValidation(*tree.cache);
+      tree.lastHit = {};
     }
     THoldValidation(const THoldValidation&) = delete;
     THoldValidation& operator=(const THoldValidation&) = delete;

@@ -209,6 +209,7 @@ void TBaseVirtualTree::DoChecked(PVirtualNode Node) {
 }
 
 void TBaseVirtualTree::SetCheckState(PVirtualNode Node, TCheckState Value) {
+  THoldValidation hold(*this);
   if (!Node || IsRootNode(Node)) return;
   if (Node->CheckState == Value || (Node->States & nsDisabled)) return;
   if (!DoChecking(Node, Value)) return;

@@ -147,6 +147,7 @@ bool TBaseVirtualTree::ReadChunk(TStream& Stream, PVirtualNode Node, uint32_t Ch
 // each is complete; Node's own totals are carried up once at the end, also
 // when the stream turns out corrupt half-way.
 void TBaseVirtualTree::ReadNode(TStream& Stream, PVirtualNode Node, int64_t Limit) {
+  THoldValidation hold(*this);
   struct TFrame {
     PVirtualNode node;
     int64_t anchorEnd;
@@ -342,6 +343,7 @@ bool TBaseVirtualTree::InsertFromStream(TStream& Stream, PVirtualNode Target, TV
 }
 
 void TBaseVirtualTree::MoveTo(PVirtualNode Source, PVirtualNode Target, TVTNodeAttachMode Mode, bool ChildrenOnly) {
+  THoldValidation hold(*this);
   if (Mode == amNowhere || !Source || IsRootNode(Source)) return;
   TBaseVirtualTree* targetTree = Target ? TreeFromNode(Target) : this;
   if (!Target) {

@@ -14,6 +14,7 @@ void TBaseVirtualTree::DoInitChildren(PVirtualNode Node, uint32_t& ChildCount) {
 }
 
 void TBaseVirtualTree::InitNode(PVirtualNode Node) {
+  THoldValidation hold(*this);
   if (!Node || IsRootNode(Node)) return;
   StopValidation();
   TVirtualNodeInitStates initStates;
@@ -179,6 +180,7 @@ void TBaseVirtualTree::DoExpanded(PVirtualNode Node) {
 }
 
 void TBaseVirtualTree::ToggleNode(PVirtualNode Node) {
+  THoldValidation hold(*this);
   if (!Node || IsRootNode(Node)) return;
   bool toggled = false;
   if (Node->States & nsExpanded) {
@@ -278,6 +280,7 @@ void TBaseVirtualTree::ValidateChildren(PVirtualNode Node, bool Recursive) {
 }
 
 void TBaseVirtualTree::ReinitNode(PVirtualNode Node, bool Recursive) {
+  THoldValidation hold(*this);
   if (!Node || IsRootNode(Node)) {
     if (Recursive) ReinitChildren(nullptr, true);
     return;
@@ -304,6 +307,7 @@ void TBaseVirtualTree::DoReset(PVirtualNode Node) {
 }
 
 void TBaseVirtualTree::ResetNode(PVirtualNode Node) {
+  THoldValidation hold(*this);
   if (!Node || IsRootNode(Node)) {
     Clear();
     return;
@@ -357,6 +361,7 @@ PVirtualNode MergeSortChain(PVirtualNode head, uint32_t count, const std::functi
 
 void TBaseVirtualTree::Sort(PVirtualNode Node, int Column, TSortDirection Direction, const TVTCompareEvent& Compare,
                             bool DoInit) {
+  THoldValidation hold(*this);
   if (!Node) Node = root;
   if (!(Node->States & nsHasChildren) || !Compare) return;
   if (!IsRootNode(Node) && Node->ChildCount == 0) InitChildren(Node);
