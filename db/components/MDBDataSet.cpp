@@ -24,10 +24,25 @@ RTL_DEFINE_CLASS(TMDBDataSet)
 
 namespace {
 
+// The record info follows the calculated fields at any byte offset, so it
+// is copied in and out rather than addressed in place.
 struct TRecordInfo {
   int32_t RecordNumber;
   uint8_t BookmarkFlag;
 };
+constexpr size_t RecordInfoSize = sizeof(int32_t) + sizeof(uint8_t);
+
+TRecordInfo ReadInfo(const uint8_t* at) {
+  TRecordInfo info;
+  std::memcpy(&info.RecordNumber, at, sizeof info.RecordNumber);
+  info.BookmarkFlag = at[sizeof info.RecordNumber];
+  return info;
+}
+
+void WriteInfo(uint8_t* at, const TRecordInfo& info) {
+  std::memcpy(at, &info.RecordNumber, sizeof info.RecordNumber);
+  at[sizeof info.RecordNumber] = info.BookmarkFlag;
+}
 
 }  // namespace
 
@@ -131,7 +146,7 @@ void TMDBDataSet::ComputeBufferLayout() {
   recordSize = handle->CursorRecordSize();
   bookmarkSize = static_cast<uint16_t>(handle->GetBookmarkSize());
   recordInfoOfs = static_cast<uint16_t>(recordSize + CalcFieldsSize());
-  bookmarkOfs = static_cast<uint16_t>(recordInfoOfs + sizeof(TRecordInfo));
+  bookmarkOfs = static_cast<uint16_t>(recordInfoOfs + RecordInfoSize);
   bufferSize = static_cast<size_t>(bookmarkOfs) + bookmarkSize;
 }
 
@@ -165,9 +180,7 @@ TGetResult TMDBDataSet::GetRecord(TRecordBuffer buffer, TGetMode mode, bool doCh
   }
   switch (result) {
     case 0: {
-      auto* info = reinterpret_cast<TRecordInfo*>(buffer + recordInfoOfs);
-      info->BookmarkFlag = bfCurrent;
-      info->RecordNumber = handle->GetSequenceNo();
+      WriteInfo(buffer + recordInfoOfs, {handle->GetSequenceNo(), bfCurrent});
       GetCalcFields(buffer);
       handle->GetBookmark(buffer + bookmarkOfs);
       return grOK;
@@ -206,11 +219,13 @@ void TMDBDataSet::SetBookmarkData(TRecordBuffer buffer, const uint8_t* data) {
 }
 
 TBookmarkFlag TMDBDataSet::GetBookmarkFlag(TRecordBuffer buffer) {
-  return static_cast<TBookmarkFlag>(reinterpret_cast<TRecordInfo*>(buffer + recordInfoOfs)->BookmarkFlag);
+  return static_cast<TBookmarkFlag>(ReadInfo(buffer + recordInfoOfs).BookmarkFlag);
 }
 
 void TMDBDataSet::SetBookmarkFlag(TRecordBuffer buffer, TBookmarkFlag flag) {
-  reinterpret_cast<TRecordInfo*>(buffer + recordInfoOfs)->BookmarkFlag = static_cast<uint8_t>(flag);
+  TRecordInfo info = ReadInfo(buffer + recordInfoOfs);
+  info.BookmarkFlag = static_cast<uint8_t>(flag);
+  WriteInfo(buffer + recordInfoOfs, info);
 }
 
 void TMDBDataSet::InternalGotoBookmark(const uint8_t* data) {
@@ -248,7 +263,7 @@ int TMDBDataSet::RecNo() {
   CheckActive();
   const TRecordBuffer buffer = State() == dsCalcFields ? CalcBuffer() : ActiveBuffer();
   if (buffer == nullptr) return -1;
-  return reinterpret_cast<TRecordInfo*>(buffer + recordInfoOfs)->RecordNumber;
+  return ReadInfo(buffer + recordInfoOfs).RecordNumber;
 }
 
 void TMDBDataSet::SetRecNo(int value) {
@@ -337,9 +352,7 @@ void TMDBDataSet::SetFieldData(TField* field, const void* buffer) {
 
 void TMDBDataSet::InitRecord(TRecordBuffer buffer) {
   TDataSet::InitRecord(buffer);
-  auto* info = reinterpret_cast<TRecordInfo*>(buffer + recordInfoOfs);
-  info->RecordNumber = -1;
-  info->BookmarkFlag = bfInserted;
+  WriteInfo(buffer + recordInfoOfs, {-1, bfInserted});
 }
 
 void TMDBDataSet::InternalInitRecord(TRecordBuffer buffer) {

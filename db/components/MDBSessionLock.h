@@ -4,7 +4,10 @@
 // counts its own depth per session, so a second thread always waits for
 // the lock instead of mistaking another thread's nesting for its own.
 
+#include <map>
 #include <mutex>
+#include <thread>
+#include <utility>
 
 class TMDBSession;
 
@@ -15,14 +18,17 @@ public:
   void Enter() { mutex.lock(); }
   void Leave() { mutex.unlock(); }
 
-  // The calling thread's nesting on behalf of session, after the change.
+  // The calling thread's nesting on behalf of session, after the change;
+  // called with the lock held.
   int IncrementDepth(const TMDBSession* session);
   int DecrementDepth(const TMDBSession* session);
-  int Depth(const TMDBSession* session) const;
 
 private:
   TMDBSessionLock() = default;
   std::recursive_mutex mutex;
+  // Guarded by mutex. Entries exist only while a depth is above zero, so
+  // a freed session or an ended thread leaves nothing behind.
+  std::map<std::pair<const TMDBSession*, std::thread::id>, int> depths;
 };
 
 // Enter on construction, leave on every way out.
