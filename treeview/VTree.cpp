@@ -421,6 +421,7 @@ void TBaseVirtualTree::DeleteNode(PVirtualNode Node) {
   if (InUpdate())
     states.Include(tsStructureChangePending);
   else {
+    assert(root->TotalCount > StructureCheckLimit || CheckStructure());
     StructureChanged();
     UpdateScrollBars();
     InvalidateControl();

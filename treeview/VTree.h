@@ -106,6 +106,10 @@ using TVTDragDropEvent = std::function<void(TBaseVirtualTree* Sender, TBaseVirtu
                                             const std::vector<std::string>& Formats, Qt::KeyboardModifiers Shift,
                                             TPoint Pt, Qt::DropAction& Effect, TDropMode Mode)>;
 
+// Debug builds check the whole structure after deletions and update blocks
+// of trees up to this many nodes.
+constexpr uint32_t StructureCheckLimit = 5000;
+
 class TBaseVirtualTree : public TControlHost {
 public:
   explicit TBaseVirtualTree(QWidget* Parent = nullptr);

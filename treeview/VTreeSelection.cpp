@@ -15,6 +15,8 @@ void TBaseVirtualTree::BeginUpdate() {
 void TBaseVirtualTree::EndUpdate() {
   if (updateCount > 0) --updateCount;
   if (updateCount > 0 || states.Contains(tsDestroying)) return;
+  // Every count, height and link, checked where the walk is cheap enough.
+  assert(root->TotalCount > StructureCheckLimit || CheckStructure());
   states.Exclude(tsUpdating);
   cache->Invalidate(-1, visibleCount, validationHeld == 0);
   Viewport()->setUpdatesEnabled(true);

@@ -261,7 +261,9 @@ TEST(TreeStream, ADeepTreeIsReadWrittenAndDeletedWithoutRecursion) {
   TMemoryStream again;
   tree->SaveToStream(again);
   EXPECT_EQ(bytes, Bytes(again));
-  tree.reset();
+  tree->DeleteNode(tree->RootNode()->FirstChild);
+  EXPECT_EQ(1u, tree->RootNode()->TotalCount);
+  EXPECT_EQ(0u, tree->VisibleCount());
 }
 
 }  // namespace

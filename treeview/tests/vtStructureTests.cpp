@@ -246,17 +246,6 @@ TEST_F(VirtualTreeNodes, LazyInitialisationThroughWalksAndExpansion) {
   EXPECT_EQ(1000003u, tree.RootNode()->TotalCount);
 }
 
-TEST_F(VirtualTreeNodes, VeryDeepBranchIsDeletedWithoutRecursion) {
-  PVirtualNode n = nullptr;
-  // Deep enough that a frame per level would take far more than the
-  // sanitizer build's stack.
-  for (int i = 0; i < 20000; ++i) n = tree.AddChild(n);
-  EXPECT_EQ(20001u, tree.RootNode()->TotalCount);
-  tree.DeleteNode(tree.RootNode()->FirstChild);
-  EXPECT_EQ(1u, tree.RootNode()->TotalCount);
-  EXPECT_TRUE(tree.CheckStructure());
-}
-
 TEST_F(VirtualTreeNodes, CallsFromOtherThreadsRunOnTheGuiThreadWhileTreeAndNodeLive) {
   auto owned = std::make_unique<TBaseVirtualTree>();
   owned->SetRootNodeCount(2);
