@@ -176,8 +176,9 @@ void TDataSet::SetBufferCount(int value) {
       if (i + delta < static_cast<int>(buffers.size())) MoveBuffer(i + delta, i);
     }
     activeRecord -= delta;
+    // A cursor on a record that dropped out of the ring is lost track of.
     if (currentRecord != -1) currentRecord -= delta;
-    if (currentRecord >= value) currentRecord = -1;
+    if (currentRecord < 0 || currentRecord >= value) currentRecord = -1;
     recordCount = std::min(recordCount - delta, value);
     AdjustFirstRecords(-delta);
   }
@@ -188,6 +189,10 @@ void TDataSet::SetBufferCount(int value) {
     GetNextRecords();
     AdjustFirstRecords(GetPriorRecords());
   }
+  // Every window stays inside the ring, so a grid shows all the rows the
+  // ring holds for it.
+  for (TDataLink* link : DataLinks())
+    if (link->Active()) link->UpdateRange();
 }
 
 void TDataSet::UpdateBufferCount() {
