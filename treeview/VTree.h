@@ -35,6 +35,8 @@ enum TDropMode { dmNowhere, dmAbove, dmOnNode, dmBelow };
 enum TVTHintMode { hmDefault, hmHint, hmHintAndDefault, hmTooltip };
 enum THintAnimationType { hatNone, hatFade, hatSlide };
 enum TScrollBars { ssNone, ssHorizontal, ssVertical, ssBoth };
+enum TOLEFormat { ofNative, ofUnicodeText, ofText };
+using TOLEFormats = TSet<TOLEFormat>;
 
 // Hit-test position flags.
 enum : uint16_t {
@@ -276,6 +278,10 @@ public:
   void SetBackground(const TBitmap* Picture);
   TVTDragImageKind DragImageKind() const { return dragImageKind; }
   void SetDragImageKind(TVTDragImageKind Value) { dragImageKind = Value; }
+  // What the data object offers: the native formats, and text (both text
+  // formats are Qt's one text).
+  TOLEFormats OLEFormats() const { return oleFormats; }
+  void SetOLEFormats(TOLEFormats Value) { oleFormats = Value; }
   TVTNodeAttachMode DefaultPasteMode() const { return defaultPasteMode; }
   void SetDefaultPasteMode(TVTNodeAttachMode Value) { defaultPasteMode = Value; }
   TScrollBarOptions ScrollBarOptions() const { return scrollBarOptions; }
@@ -605,6 +611,7 @@ private:
   TCheckImageKind checkImageKind = ckLightCheck;
   TVTDragImageKind dragImageKind = diComplete;
   TVTNodeAttachMode defaultPasteMode = amAddChildLast;
+  TOLEFormats oleFormats{ofNative, ofUnicodeText, ofText};
   TScrollBarOptions scrollBarOptions;
   int autoScrollDelay = 1000;
   int autoScrollInterval = 1;

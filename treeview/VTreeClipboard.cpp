@@ -52,14 +52,19 @@ std::string TBaseVirtualTree::ContentToText() { return {}; }
 
 QMimeData* TBaseVirtualTree::CreateDataObject() {
   auto* data = new QMimeData;
-  TMemoryStream stream;
-  // A whole tree stream of the selected branches, topmost only.
-  WriteTreeStreamHeader(stream);
-  for (PVirtualNode n : GetSortedSelection(true)) WriteNodeRecord(stream, n);
-  data->setData(NativeFormat, QByteArray(reinterpret_cast<const char*>(stream.Memory()), static_cast<int>(stream.Size())));
-  data->setData(ReferenceFormat, MakeReference(this));
-  const std::string text = ContentToText();
-  if (!text.empty()) data->setText(QString::fromStdString(text));
+  if (oleFormats.Contains(ofNative)) {
+    TMemoryStream stream;
+    // A whole tree stream of the selected branches, topmost only.
+    WriteTreeStreamHeader(stream);
+    for (PVirtualNode n : GetSortedSelection(true)) WriteNodeRecord(stream, n);
+    data->setData(NativeFormat,
+                  QByteArray(reinterpret_cast<const char*>(stream.Memory()), static_cast<int>(stream.Size())));
+    data->setData(ReferenceFormat, MakeReference(this));
+  }
+  if (oleFormats.Contains(ofUnicodeText) || oleFormats.Contains(ofText)) {
+    const std::string text = ContentToText();
+    if (!text.empty()) data->setText(QString::fromStdString(text));
+  }
   return data;
 }
 

@@ -163,6 +163,15 @@ TEST_F(Clipboard, TextFormatsCarryTheSelectedTexts) {
   tree.SetSelected(tree.Find("c"), true);
   tree.CopyToClipboard();
   EXPECT_EQ("c\nd\n", QGuiApplication::clipboard()->text().toStdString());
+  // Only the formats asked for are offered.
+  tree.SetOLEFormats(TOLEFormats{ofText});
+  std::unique_ptr<QMimeData> data(tree.CreateDataObject());
+  EXPECT_FALSE(data->hasFormat("Virtual Tree Resource"));
+  EXPECT_TRUE(data->hasText());
+  tree.SetOLEFormats(TOLEFormats{ofNative});
+  data.reset(tree.CreateDataObject());
+  EXPECT_TRUE(data->hasFormat("Virtual Tree Resource"));
+  EXPECT_FALSE(data->hasText());
 }
 
 TEST_F(Clipboard, DataFromAnotherProcessIsReadFromTheNativeStream) {

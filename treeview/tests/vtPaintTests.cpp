@@ -180,3 +180,30 @@ TEST_F(PaintedTree, NodesWithoutTextHandlerShowTheDefaultText) {
 }
 
 }  // namespace
+
+#include "VirtualDrawTree.h"
+
+namespace {
+
+TEST(DrawTree, CellsArePaintedByTheApplication) {
+  TVirtualDrawTree tree;
+  tree.SetFramed(false);
+  tree.resize(100, 60);
+  tree.SetRootNodeCount(2);
+  int painted = 0;
+  tree.OnDrawNode = [&](TBaseVirtualTree*, const TVTPaintInfo& info) {
+    ++painted;
+    info.Canvas->Brush().SetColor(clGreen);
+    info.Canvas->FillRect(Rect(info.ContentRect.Left, 2, info.ContentRect.Left + 10, 8));
+  };
+  const QImage image = tree.RenderToImage();
+  EXPECT_EQ(2, painted);
+  const TColor green = ColorToRGB(clGreen);
+  EXPECT_EQ(qRgb(GetRValue(green), GetGValue(green), GetBValue(green)), image.pixel(18 + 4 + 1, 18 + 3));
+  // Widths: 4 until the handler says otherwise.
+  EXPECT_EQ(18 + 4 + DefaultDrawNodeWidth, tree.GetDisplayRect(tree.RootNode()->FirstChild, -1, true).Right);
+  tree.OnGetNodeWidth = [](TBaseVirtualTree*, TCanvas&, PVirtualNode, int, int& width) { width = 40; };
+  EXPECT_EQ(18 + 4 + 40, tree.GetDisplayRect(tree.RootNode()->FirstChild, -1, true).Right);
+}
+
+}  // namespace
