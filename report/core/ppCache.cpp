@@ -236,3 +236,16 @@ void TppCacheManager::Notify(TppCommunicator* sender, int operation) {
   }
   inherited::Notify(sender, operation);
 }
+
+void TppCacheable::SaveStateRecord(int page) {
+  std::vector<uint8_t> record(static_cast<size_t>(cacheRecordSize));
+  CaptureState(record.data());
+  WriteCacheRecord(page, record.data());
+}
+
+void TppCacheable::RestoreStateRecord(int page) {
+  std::vector<uint8_t> record(static_cast<size_t>(cacheRecordSize));
+  CaptureState(record.data());
+  ReadCacheRecord(page, record.data());
+  ApplyState(record.data());
+}

@@ -8,6 +8,7 @@
 // The manager keeps the streams in memory until a write fails, then moves
 // them all into temporary files ("cch" prefix) and goes on there.
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -31,6 +32,16 @@ class TppCacheable : public TppRelative {
   virtual void TruncateFrom(int page) {}
   virtual void RestorePageState(int page) {}
   virtual void SavePageState(int page) {}
+
+  // The generation objects keep their per-page state as one record of
+  // CacheRecordSize() bytes, so that the same record serves the page cache
+  // and an in-memory snapshot (a group kept together rolls back to one).
+  virtual void CaptureState(uint8_t* record) const {}
+  virtual void ApplyState(const uint8_t* record) {}
+  // The record of CaptureState written for the page / read back and applied
+  // (nothing changes when the page has no record yet).
+  void SaveStateRecord(int page);
+  void RestoreStateRecord(int page);
 
   // Leaves the buffer as it is when the page's record lies past the end.
   void ReadCacheRecord(int page, void* buffer);
