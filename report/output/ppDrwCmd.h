@@ -6,6 +6,8 @@
 #include <memory>
 #include <string>
 
+// TAlignment is the class library's, shared with the dataset framework.
+#include "dbTypes.h"
 #include "ppComm.h"
 #include "ppGraphics.h"
 #include "ppTypes.h"
@@ -16,7 +18,6 @@
 class TppDevice;
 class TppPage;
 
-enum TAlignment : uint8_t { taLeftJustify, taRightJustify, taCenter };
 enum TppCalcType : uint8_t {
   ctDate, ctDateTime, ctPrintDateTime, ctPageCount, ctPageSet, ctPageSetDesc, ctPageNo, ctPageNoDesc, ctTime,
   ctCustom

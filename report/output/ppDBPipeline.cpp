@@ -1,0 +1,118 @@
+#include "ppDBPipeline.h"
+
+#include "dbDataSet.h"
+#include "dbDataSource.h"
+#include "dbField.h"
+
+const TClassInfo& TppDBPipeline::StaticClassType() {
+  static const TClassInfo info =
+      TClassBuilder<TppDBPipeline>("TppDBPipeline")
+          .Property("AutoCreateFields", &TppDBPipeline::AutoCreateFields, &TppDBPipeline::SetAutoCreateFields)
+          .Default(1)
+          .Property("CloseDataSource", &TppDBPipeline::CloseDataSource, &TppDBPipeline::SetCloseDataSource)
+          .Default(0)
+          .Property("OpenDataSource", &TppDBPipeline::OpenDataSource, &TppDBPipeline::SetOpenDataSource)
+          .Default(1)
+          .Build();
+  return info;
+}
+
+TppDBPipeline::TppDBPipeline(TComponent* owner) : TppDataPipeline(owner) {}
+
+TppDBPipeline::~TppDBPipeline() { SetDataSource(nullptr); }
+
+TDataSet* TppDBPipeline::DataSet() const { return dataSource ? dataSource->DataSet() : nullptr; }
+
+void TppDBPipeline::SetDataSource(TDataSource* value) {
+  if (value == dataSource) return;
+  if (dataSource) dataSource->RemoveFreeNotification(this);
+  dataSource = value;
+  if (dataSource) dataSource->FreeNotification(this);
+}
+
+void TppDBPipeline::Notification(TComponent* component, TOperation operation) {
+  inherited::Notification(component, operation);
+  // The source being freed: compare the address only.
+  if (operation == opRemove && component == dataSource) {
+    dataSource = nullptr;
+    Close();
+  }
+}
+
+TppDataType ppFieldTypeToDataType(int fieldType) {
+  switch (fieldType) {
+    case ftString: return dtString;
+    case ftSmallint:
+    case ftInteger: return dtInteger;
+    case ftWord:
+    case ftAutoInc:
+    case ftLargeint: return dtLongint;
+    case ftBoolean: return dtBoolean;
+    case ftFloat:
+    case ftBCD: return dtDouble;
+    case ftCurrency: return dtCurrency;
+    case ftDate: return dtDate;
+    case ftTime: return dtTime;
+    case ftDateTime: return dtDateTime;
+    case ftBytes:
+    case ftVarBytes:
+    case ftBlob:
+    case ftFmtMemo:
+    case ftParadoxOle:
+    case ftDBaseOle:
+    case ftTypedBinary:
+    case ftOraBlob: return dtBLOB;
+    case ftMemo: return dtMemo;
+    case ftGraphic: return dtGraphic;
+    default: return dtString;
+  }
+}
+
+void TppDBPipeline::CreateFields() {
+  TDataSet* dataSet = DataSet();
+  if (!autoCreateFields || !dataSet) return;
+  ClearFields();
+  for (int i = 0; i < dataSet->FieldCount(); ++i) {
+    const TField* field = dataSet->Fields(i);
+    DefineField(field->FieldName(), ppFieldTypeToDataType(field->DataType()), field->Size());
+  }
+}
+
+void TppDBPipeline::DataOpen() {
+  TDataSet* dataSet = DataSet();
+  if (!dataSet) return;
+  if (openDataSource && !dataSet->Active()) dataSet->Open();
+  CreateFields();
+}
+
+void TppDBPipeline::DataClose() {
+  TDataSet* dataSet = DataSet();
+  if (dataSet && closeDataSource) dataSet->Close();
+}
+
+bool TppDBPipeline::DataIsActive() const {
+  const TDataSet* dataSet = DataSet();
+  return dataSet && dataSet->Active();
+}
+
+void TppDBPipeline::DataFirst() {
+  if (DataIsActive()) DataSet()->First();
+}
+
+void TppDBPipeline::DataLast() {
+  if (DataIsActive()) DataSet()->Last();
+}
+
+int TppDBPipeline::DataMoveBy(int n) { return DataIsActive() ? DataSet()->MoveBy(n) : 0; }
+
+bool TppDBPipeline::DataBOF() const { return !DataIsActive() || DataSet()->Bof(); }
+
+bool TppDBPipeline::DataEOF() const { return !DataIsActive() || DataSet()->Eof(); }
+
+bool TppDBPipeline::DataIsEmpty() const { return !DataIsActive() || DataSet()->IsEmpty(); }
+
+Variant TppDBPipeline::DataFieldValue(const std::string& name) {
+  const TField* field = DataIsActive() ? DataSet()->FindField(name) : nullptr;
+  if (!field || field->IsNull()) return Variant::Null();
+  return field->AsVariant();
+}

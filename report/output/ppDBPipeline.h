@@ -1,0 +1,51 @@
+#pragma once
+// The data pipeline over a dataset of the dataset framework, reached
+// through a TDataSource. Field descriptors are made from the dataset's
+// fields when it opens (AutoCreateFields).
+
+#include "ppDataPipeline.h"
+
+class TDataSet;
+class TDataSource;
+
+class TppDBPipeline : public TppDataPipeline {
+  RTL_DECLARE_CLASS(TppDBPipeline, TppDataPipeline)
+
+  explicit TppDBPipeline(TComponent* owner);
+  ~TppDBPipeline() override;
+
+  TDataSource* DataSource() const { return dataSource; }
+  void SetDataSource(TDataSource* value);
+  bool AutoCreateFields() const { return autoCreateFields; }
+  void SetAutoCreateFields(bool value) { autoCreateFields = value; }
+  bool OpenDataSource() const { return openDataSource; }
+  void SetOpenDataSource(bool value) { openDataSource = value; }
+  bool CloseDataSource() const { return closeDataSource; }
+  void SetCloseDataSource(bool value) { closeDataSource = value; }
+
+  void Notification(TComponent* component, TOperation operation) override;
+
+protected:
+  void DataOpen() override;
+  void DataClose() override;
+  bool DataIsActive() const override;
+  void DataFirst() override;
+  void DataLast() override;
+  int DataMoveBy(int n) override;
+  bool DataBOF() const override;
+  bool DataEOF() const override;
+  bool DataIsEmpty() const override;
+  Variant DataFieldValue(const std::string& name) override;
+
+private:
+  TDataSource* dataSource = nullptr;
+  bool autoCreateFields = true;
+  bool openDataSource = true;
+  bool closeDataSource = false;
+
+  TDataSet* DataSet() const;
+  void CreateFields();
+};
+
+// The pipeline's data type of a dataset field type.
+TppDataType ppFieldTypeToDataType(int fieldType);

@@ -1,0 +1,554 @@
+#include "ppEngine.h"
+
+#include <algorithm>
+#include <cassert>
+#include <cstring>
+
+#include "ppBands.h"
+#include "ppDrwCmd.h"
+#include "ppErrors.h"
+#include "ppForms.h"
+#include "ppGroup.h"
+#include "ppMessages.h"
+#include "ppPage.h"
+#include "ppPageRequest.h"
+#include "ppPrinterSetup.h"
+#include "ppPublisher.h"
+#include "ppReport.h"
+#include "ppUnits.h"
+#include "rtlConvert.h"
+#include "rtlStrUtils.h"
+#include "rtlStringList.h"
+
+namespace {
+constexpr uint16_t ppbkAll = 0x1FF;
+constexpr int ppmsgCouldNotOpen = 40;
+constexpr int ppmsgNoDataFound = 1034;
+
+// Clears a flag when the scope ends, however it ends.
+class TBusyGuard {
+public:
+  explicit TBusyGuard(bool& flag) : flag(flag) { flag = true; }
+  ~TBusyGuard() { flag = false; }
+
+private:
+  bool& flag;
+};
+}  // namespace
+
+const TClassInfo& TppEngine::StaticClassType() {
+  static const TClassInfo info = TClassBuilder<TppEngine>("TppEngine").Build();
+  return info;
+}
+
+TppEngine::TppEngine(TComponent* owner, TppCustomReport* report)
+    : TppCustomEngine(owner, report),
+      ownPage(std::make_unique<TppPage>(nullptr)),
+      cache(std::make_unique<TppCacheManager>(nullptr, report)) {
+  SetCacheRecordSize(sizeof(TStateRecord));
+  SetPage(ownPage.get());
+  cache->SetCancelHandler([this] { RequestStop(); });
+}
+
+TppEngine::~TppEngine() { cache->Clear(); }
+
+void TppEngine::Reset() {
+  if (busy) return;
+  runSetUp = false;
+  allPagesGenerated = false;
+  livePage = 0;
+  pagesSaved = 0;
+  absolutePageNo = 0;
+  absolutePageCount = 0;
+  cache->Clear();
+  RemoveState(0xFFFF);
+}
+
+std::vector<TppCacheable*> TppEngine::Cacheables() const {
+  std::vector<TppCacheable*> list{const_cast<TppEngine*>(this)};
+  TppCustomReport* report = Report();
+  for (int i = 0; i < report->BandCount(); ++i) {
+    TppBand* band = report->Bands(i);
+    list.push_back(band);
+    for (int k = 0; k < band->ObjectCount(); ++k) list.push_back(band->Objects(k));
+  }
+  for (int i = 0; i < report->GroupCount(); ++i) list.push_back(report->Groups(i));
+  return list;
+}
+
+void TppEngine::BuildBandLists() {
+  TppCustomReport* report = Report();
+  if (report->BandCount() == 0) report->CreateDefaultBands();
+  for (auto* list : {&pageStyles, &headers, &titles, &groupHeaders, &details, &groupFooters, &summaries, &footers})
+    list->clear();
+  for (int i = 0; i < report->BandCount(); ++i) {
+    TppBand* band = report->Bands(i);
+    switch (band->BandTypeCode()) {
+      case btPageStyle: pageStyles.push_back(band); break;
+      case btHeader: headers.push_back(band); break;
+      case btTitle: titles.push_back(band); break;
+      case btGroupHeader: groupHeaders.push_back(band); break;
+      case btDetail: details.push_back(band); break;
+      case btGroupFooter: groupFooters.push_back(band); break;
+      case btSummary: summaries.push_back(band); break;
+      case btFooter: footers.push_back(band); break;
+      // Columns are not laid out: column bands print nowhere.
+      case btColumnHeader:
+      case btColumnFooter: break;
+    }
+  }
+  groups.clear();
+  for (int i = 0; i < report->GroupCount(); ++i) groups.push_back(report->Groups(i));
+}
+
+void TppEngine::RunSetup() {
+  if (runSetUp) return;
+  BuildBandLists();
+  pipeline = Report()->DataPipeline();
+  if (pipeline) {
+    pipeline->Open();
+    if (!pipeline->Active()) throw EPrintError(ppLoadMessage(ppmsgCouldNotOpen) + ": " + pipeline->GetUserName());
+  }
+  cache->Initialize(Cacheables());
+  printDateTime = Report()->Clock ? Report()->Clock() : Now();
+  pagesSaved = 0;
+  livePage = -1;
+  allPagesGenerated = false;
+  absolutePageCount = 0;
+  runSetUp = true;
+}
+
+bool TppEngine::HasRecords() const { return !pipeline || !pipeline->IsEmpty(); }
+
+void TppEngine::StartRun() {
+  RemoveState(0xFFFF & ~(ppesFirstPass | ppesSecondPass));
+  AddState(ppesGenerating);
+  RemovePageState(0xFFFF);
+  AddPageState(ppbkAll);
+  for (int i = 0; i < Report()->BandCount(); ++i) Report()->Bands(i)->StartOfRun();
+  if (pipeline) pipeline->First();
+  noData = !HasRecords();
+  if (noData) AddState(ppesNoData);
+  dataFinished = false;
+  lastPage = false;
+  traversalPending = false;
+  singleRecordDone = false;
+  titlePending = !titles.empty();
+  for (TppGroup* group : groups) group->ResetBreak();
+  bandState = bsGroupHeaders;
+  bandIndex = 0;
+  brokenGroup = 0;
+}
+
+int TppEngine::PageBottom() const {
+  const TppPageDef& def = Report()->PrinterSetup()->PageDef();
+  int bottom = def.mmHeight() - def.mmMarginBottom();
+  for (TppBand* band : footers) {
+    auto* footer = static_cast<TppPageBand*>(band);
+    if (footer->Visible() && footer->PrintsOn(*this)) bottom -= footer->mmHeight();
+  }
+  return bottom;
+}
+
+bool TppEngine::IsLastPage() const {
+  return lastPage || (allPagesGenerated && absolutePageNo == absolutePageCount);
+}
+
+// ---------------------------------------------------------------------------
+// Requests
+
+void TppEngine::ServePageRequest(const TppPageRequest& request) {
+  if (busy) return;
+  TBusyGuard guard(busy);
+  cancelled = false;
+  RunSetup();
+  TppCustomReport* report = Report();
+  if (report->PassSetting() == psTwoPass && !allPagesGenerated) {
+    calculationPass = true;
+    AddState(ppesFirstPass);
+    if (report->OnStartFirstPass) report->OnStartFirstPass(report);
+    for (int n = 1; !allPagesGenerated && !cancelled; ++n) GeneratePage(n, false);
+    if (report->OnEndFirstPass) report->OnEndFirstPass(report);
+    RemoveState(ppesFirstPass);
+    calculationPass = false;
+    AddState(ppesSecondPass);
+    if (report->OnStartSecondPass) report->OnStartSecondPass(report);
+  } else if (!SecondPass()) {
+    AddState(ppesFirstPass);
+  }
+  switch (request.PageSetting()) {
+    case psAll:
+    case psPageRange: ServeAll(); break;
+    case psSinglePage: ServeSingle(request.PageRequested()); break;
+    case psFirstPage: ServeSingle(1); break;
+    case psLastPage:
+      while (!allPagesGenerated && !cancelled) GeneratePage(pagesSaved + 1, false);
+      ServeSingle(absolutePageCount);
+      break;
+    case psPageList: {
+      TStringList* list = request.PageList();
+      for (int i = 0; i < list->Count() && !cancelled; ++i) {
+        const int page = StrToIntDef(Trim(list->Get(i)), 0);
+        if (page < 1 || (allPagesGenerated && page > absolutePageCount)) continue;
+        ServeSingle(page);
+      }
+      break;
+    }
+  }
+}
+
+void TppEngine::ServeAll() {
+  for (int n = 1; !cancelled; ++n) {
+    GeneratePage(n, true);
+    if (lastPage) break;
+  }
+}
+
+void TppEngine::ServeSingle(int pageNo) {
+  pageNo = std::max(pageNo, 1);
+  const int limit = Report()->PageLimit();
+  if (limit > 0) pageNo = std::min(pageNo, limit);
+  while (!allPagesGenerated && pagesSaved < pageNo - 1 && !cancelled) GeneratePage(pagesSaved + 1, false);
+  if (cancelled) return;
+  if (allPagesGenerated) pageNo = std::min(pageNo, absolutePageCount);
+  GeneratePage(pageNo, true);
+}
+
+// ---------------------------------------------------------------------------
+// Pages
+
+void TppEngine::GeneratePage(int pageNo, bool output) {
+  assert(pageNo >= 1 && pageNo <= pagesSaved + 1);
+  if (pageNo == 1) {
+    StartRun();
+  } else if (livePage != pageNo - 1) {
+    cache->RestorePage(pageNo - 1);
+    if (pipeline) pipeline->SetPosition(restoredPosition);
+    for (TppGroup* group : groups) group->SyncBreakValue();
+  }
+  absolutePageNo = pageNo;
+  outputPage = output;
+  GenerateOnePage();
+  livePage = pageNo;
+  if (cancelled) {
+    livePage = -1;
+    return;
+  }
+  cache->SavePage(pageNo);
+  pagesSaved = std::max(pagesSaved, pageNo);
+  if (lastPage) {
+    allPagesGenerated = true;
+    absolutePageCount = pageNo;
+    SetPageFields();
+  }
+  if (output) Report()->Publisher()->ReceivePage(Page());
+}
+
+void TppEngine::PageStart() {
+  TppPage* page = Page();
+  page->Clear();
+  page->SetPrinterSetup(Report()->PrinterSetup());
+  const TppPageDef& def = Report()->PrinterSetup()->PageDef();
+  SetArea(def.mmMarginLeft(), def.mmMarginTop(), def.mmPrintableWidth(), def.mmMarginTop());
+  pageComplete = false;
+  dataPrintedOnPage = false;
+  keepGroup = -1;
+  keepSnapshot.clear();
+  if (!allPagesGenerated) absolutePageCount = std::max(absolutePageCount, absolutePageNo);
+  SetPageFields();
+  for (int i = 0; i < Report()->BandCount(); ++i) Report()->Bands(i)->StartOfPage();
+  Report()->DoStartPage();
+}
+
+void TppEngine::SetPageFields() {
+  TppPage* page = Page();
+  page->AbsolutePageNo = absolutePageNo;
+  page->AbsolutePageCount = absolutePageCount;
+  page->PageNo = absolutePageNo;
+  page->PageCount = absolutePageCount;
+  page->FirstPage = absolutePageNo == 1;
+  page->LastPage = IsLastPage();
+  page->Final = outputPage;
+  page->Calculation = calculationPass;
+  page->PassSetting = Report()->PassSetting();
+  page->PrintDateTime = printDateTime;
+  page->DocumentName = Report()->PrinterSetup()->DocumentName();
+}
+
+void TppEngine::GenerateOnePage() {
+  PageStart();
+  const TppNoDataBehaviors behaviors = Report()->NoDataBehaviors();
+  if (noData && behaviors.Contains(ndBlankPage)) {
+    lastPage = true;
+    bool showDialog = behaviors.Contains(ndMessageDialog);
+    Report()->DoNoData(showDialog);
+    PageEnd();
+    return;
+  }
+  for (TppBand* style : pageStyles) {
+    const int position = PrintPosition();
+    style->Generate(*this);
+    SetPrintPosition(position);
+  }
+  if (titlePending) {
+    AddState(ppesTitlePrinting);
+    const bool complete = PrintBand(titles.front(), true);
+    RemoveState(ppesTitlePrinting);
+    if (complete) {
+      titlePending = false;
+      if (static_cast<TppReportBand*>(titles.front())->NewPage()) EndPage();
+    }
+  }
+  if (!pageComplete)
+    for (TppBand* header : headers) PrintBand(header, false);
+  if (!pageComplete) ReprintGroupHeaders();
+  BandStateLoop();
+  PageEnd();
+}
+
+void TppEngine::PageEnd() {
+  pageComplete = true;
+  const int limit = Report()->PageLimit();
+  if (limit > 0 && absolutePageNo >= limit) lastPage = true;
+  if (noData && !Report()->NoDataBehaviors().Contains(ndBlankPage)) NoDataOnPage();
+  for (TppBand* footer : footers) footer->Generate(*this);
+  if (!allPagesGenerated) absolutePageCount = std::max(absolutePageCount, absolutePageNo);
+  SetPageFields();
+  Report()->DoEndPage();
+}
+
+void TppEngine::NoDataOnPage() {
+  const TppNoDataBehaviors behaviors = Report()->NoDataBehaviors();
+  bool showDialog = behaviors.Contains(ndMessageDialog);
+  Report()->DoNoData(showDialog);
+  if (!behaviors.Contains(ndMessageOnPage)) return;
+  auto* command = new TppDrawText(nullptr);
+  TObjectPtr<TppDrawText> guard(command);
+  command->Text = ppLoadMessage(ppmsgNoDataFound);
+  command->Font()->SetName("Arial");
+  command->Font()->SetSize(12);
+  command->Font()->SetColor(clBlack);
+  command->SetAlignment(taCenter);
+  const TppPageDef& def = Report()->PrinterSetup()->PageDef();
+  const int width = ppUnitsToMMThousandths(110, utScreenPixels, axHorizontal);
+  const int height = ppUnitsToMMThousandths(18, utScreenPixels, axVertical);
+  command->SetLeft(def.mmMarginLeft() + (def.mmPrintableWidth() - width) / 2);
+  command->SetTop(def.mmMarginTop() + (PageBottom() - def.mmMarginTop() - height) / 2);
+  command->SetWidth(width);
+  command->SetHeight(height);
+  command->SetArea(def.mmPrintableRect());
+  command->SetPage(Page());
+  guard.release();
+}
+
+// ---------------------------------------------------------------------------
+// Bands
+
+bool TppEngine::PrintBand(TppBand* band, bool dataBand) {
+  const int countBefore = band->PrintCount();
+  if (band->Generate(*this)) {
+    if (dataBand && band->PrintCount() > countBefore) dataPrintedOnPage = true;
+    return true;
+  }
+  if (!RollBackKeepTogether() && dataBand && band->PrintCount() > countBefore) dataPrintedOnPage = true;
+  EndPage();
+  return false;
+}
+
+void TppEngine::BandStateLoop() {
+  while (!pageComplete && !cancelled && bandState != bsDone) {
+    switch (bandState) {
+      case bsGroupHeaders: PrintGroupHeaders(); break;
+      case bsDetail: PrintDetail(); break;
+      case bsGroupFooters: PrintGroupFooters(); break;
+      case bsSummary: PrintSummary(); break;
+      case bsDone: break;
+    }
+  }
+}
+
+void TppEngine::PrintGroupHeaders() {
+  for (; bandIndex < static_cast<int>(groups.size()); ++bandIndex) {
+    TppGroup* group = groups[static_cast<size_t>(bandIndex)];
+    if (!group->HeaderPending()) continue;
+    if (dataPrintedOnPage && !group->AlreadyPageBreak()) {
+      const int threshold = group->mmNewPageThreshold();
+      if (group->NewPage() || (threshold > 0 && PageBottom() - PrintPosition() < threshold)) {
+        group->SetAlreadyPageBreak(true);
+        EndPage();
+        return;
+      }
+    }
+    if (group->KeepTogether() && dataPrintedOnPage && keepGroup < 0) TakeKeepSnapshot(bandIndex);
+    if (group->HeaderBand() && !PrintBand(group->HeaderBand(), true)) return;
+    group->SetHeaderPending(false);
+    group->SetAlreadyPageBreak(false);
+    group->HeaderPrinted(absolutePageNo);
+  }
+  bandState = bsDetail;
+  bandIndex = 0;
+}
+
+void TppEngine::ReprintGroupHeaders() {
+  const int count = static_cast<int>(groups.size());
+  for (int g = 0; g < count; ++g) {
+    TppGroup* group = groups[static_cast<size_t>(g)];
+    const bool open = bandState == bsDetail || (bandState == bsGroupHeaders && g < bandIndex) ||
+                      (bandState == bsGroupFooters && g < count - bandIndex);
+    if (!group->ReprintOnSubsequentPage() || group->HeaderPending() || !open || !group->HeaderBand()) continue;
+    if (!PrintBand(group->HeaderBand(), false)) return;
+  }
+}
+
+void TppEngine::PrintDetail() {
+  auto* detail = details.empty() ? nullptr : static_cast<TppDetailBand*>(details.front());
+  if (detail && !noData) {
+    while (detail->BandsPerRecordCount() <= detail->BandsPerRecord()) {
+      if (!PrintBand(detail, true)) return;
+      detail->SetBandsPerRecordCount(detail->BandsPerRecordCount() + 1);
+    }
+    detail->SetBandsPerRecordCount(1);
+  }
+  Traverse();
+}
+
+void TppEngine::Traverse() {
+  const auto finish = [this] {
+    dataFinished = true;
+    brokenGroup = 0;
+    bandState = groups.empty() || noData ? bsSummary : bsGroupFooters;
+    bandIndex = 0;
+  };
+  if (!pipeline || noData) {
+    singleRecordDone = true;
+    finish();
+    return;
+  }
+  pipeline->Next();
+  if (pipeline->Eof()) {
+    finish();
+    return;
+  }
+  for (int g = 0; g < static_cast<int>(groups.size()); ++g) {
+    if (!groups[static_cast<size_t>(g)]->ValueChanged()) continue;
+    // The footers see the group's last record; the next one is fetched
+    // once they have printed.
+    pipeline->Prior();
+    traversalPending = true;
+    brokenGroup = g;
+    bandState = bsGroupFooters;
+    bandIndex = 0;
+    return;
+  }
+}
+
+void TppEngine::PrintGroupFooters() {
+  const int count = static_cast<int>(groups.size());
+  for (; bandIndex < count - brokenGroup; ++bandIndex) {
+    const int g = count - 1 - bandIndex;
+    TppGroup* group = groups[static_cast<size_t>(g)];
+    if (group->FooterBand() && !PrintBand(group->FooterBand(), true)) return;
+    group->FooterPrinted();
+    if (keepGroup == g) keepGroup = -1;
+  }
+  if (dataFinished) {
+    bandState = bsSummary;
+    bandIndex = 0;
+    return;
+  }
+  if (traversalPending) {
+    pipeline->Next();
+    traversalPending = false;
+  }
+  for (int g = brokenGroup; g < count; ++g) groups[static_cast<size_t>(g)]->StartBreak(absolutePageNo);
+  bandState = bsGroupHeaders;
+  bandIndex = brokenGroup;
+}
+
+void TppEngine::PrintSummary() {
+  auto* summary = summaries.empty() ? nullptr : static_cast<TppSummaryBand*>(summaries.front());
+  if (summary) {
+    if (summary->NewPage() && bandIndex == 0 && dataPrintedOnPage) {
+      bandIndex = 1;
+      EndPage();
+      return;
+    }
+    AddState(ppesSummaryPrinting);
+    const bool complete = PrintBand(summary, true);
+    RemoveState(ppesSummaryPrinting);
+    if (!complete) return;
+  }
+  lastPage = true;
+  bandState = bsDone;
+}
+
+// ---------------------------------------------------------------------------
+// Keeping a group together: the state when its header began is kept; when
+// the group overflows the page before its footer, generation goes back
+// there once and the group starts on the next page.
+
+void TppEngine::TakeKeepSnapshot(int group) {
+  keepSnapshot.clear();
+  for (TppCacheable* c : Cacheables()) {
+    std::vector<uint8_t> record(static_cast<size_t>(c->CacheRecordSize()));
+    c->CaptureState(record.data());
+    keepSnapshot.push_back(std::move(record));
+  }
+  keepCommandCount = Page()->GetDrawCommandCount();
+  keepGroup = group;
+}
+
+bool TppEngine::RollBackKeepTogether() {
+  if (keepGroup < 0) return false;
+  const std::vector<TppCacheable*> objects = Cacheables();
+  if (objects.size() != keepSnapshot.size()) return false;
+  for (size_t i = 0; i < objects.size(); ++i) objects[i]->ApplyState(keepSnapshot[i].data());
+  if (pipeline) pipeline->SetPosition(restoredPosition);
+  for (TppGroup* group : groups) group->SyncBreakValue();
+  TppPage* page = Page();
+  while (page->GetDrawCommandCount() > keepCommandCount) {
+    TppDrawCommand* command = page->GetDrawCommand(page->GetDrawCommandCount() - 1);
+    command->SetPage(nullptr);
+    command->Free();
+  }
+  // The header waits for the next page, where nothing stands before it.
+  groups[static_cast<size_t>(keepGroup)]->SetAlreadyPageBreak(true);
+  keepGroup = -1;
+  keepSnapshot.clear();
+  return true;
+}
+
+// ---------------------------------------------------------------------------
+// Page state
+
+void TppEngine::CaptureState(uint8_t* record) const {
+  TStateRecord r{};
+  r.BandState = bandState;
+  r.DataFinished = dataFinished;
+  r.TitlePending = titlePending;
+  r.LastPage = lastPage;
+  r.TraversalPending = traversalPending;
+  r.NoData = noData;
+  r.BandIndex = bandIndex;
+  r.BrokenGroup = brokenGroup;
+  const TppPipelinePosition position = pipeline ? pipeline->GetPosition() : TppPipelinePosition{};
+  r.TraversalCount = position.TraversalCount;
+  r.AtEnd = position.AtEnd;
+  r.SingleRecordDone = singleRecordDone;
+  std::memcpy(record, &r, sizeof r);
+}
+
+void TppEngine::ApplyState(const uint8_t* record) {
+  TStateRecord r;
+  std::memcpy(&r, record, sizeof r);
+  bandState = static_cast<TppBandState>(r.BandState);
+  dataFinished = r.DataFinished != 0;
+  titlePending = r.TitlePending != 0;
+  lastPage = r.LastPage != 0;
+  traversalPending = r.TraversalPending != 0;
+  noData = r.NoData != 0;
+  bandIndex = r.BandIndex;
+  brokenGroup = r.BrokenGroup;
+  singleRecordDone = r.SingleRecordDone != 0;
+  restoredPosition = TppPipelinePosition{r.TraversalCount, r.TraversalCount == 0, r.AtEnd != 0, noData};
+}

@@ -1,0 +1,122 @@
+#pragma once
+// Turns a report's bands, groups and data pipeline into pages. The band
+// state (page bands, title, group headers, detail, group footers, summary)
+// and the band index say where generation stands, so that a page that fills
+// in the middle of a list goes on at exactly that place on the next page.
+// After each page every generation object writes its state for that page
+// to the page cache; any page can then be generated again, out of order,
+// from the state of the page before it, equal to a sequential run.
+
+#include <memory>
+#include <vector>
+
+#include "ppCustomEngine.h"
+#include "ppDataPipeline.h"
+
+class TppBand;
+class TppCacheManager;
+class TppGroup;
+class TppPageRequest;
+
+// Where generation stands on the band lists.
+enum TppBandState : uint8_t {
+  bsGroupHeaders = 4, bsDetail = 5, bsGroupFooters = 6, bsSummary = 7, bsDone = 8
+};
+
+class TppEngine : public TppCustomEngine {
+  RTL_DECLARE_CLASS(TppEngine, TppCustomEngine)
+
+  TppEngine(TComponent* owner, TppCustomReport* report);
+  ~TppEngine() override;
+
+  // Generates the pages the request asks for and hands each output page to
+  // the report's publisher. Ignored while a request is being served.
+  void ServePageRequest(const TppPageRequest& request);
+  // The next request starts a new run (layout or data changed).
+  void Reset();
+  bool Busy() const { return busy; }
+
+  int PageBottom() const override;
+  bool LastPageKnown() const override { return allPagesGenerated || lastPage; }
+  bool IsLastPage() const override;
+  bool AllPagesGenerated() const { return allPagesGenerated; }
+  bool DataPrintedOnPage() const { return dataPrintedOnPage; }
+  TppBandState BandState() const { return bandState; }
+  TppCacheManager& Cache() { return *cache; }
+  // Pages generated in this run (each one's state is in the cache).
+  int PagesSaved() const { return pagesSaved; }
+
+  void CaptureState(uint8_t* record) const override;
+  void ApplyState(const uint8_t* record) override;
+  void SavePageState(int page) override { SaveStateRecord(page); }
+  void RestorePageState(int page) override { RestoreStateRecord(page); }
+
+private:
+  struct TStateRecord {
+    uint8_t BandState, DataFinished, TitlePending, LastPage, TraversalPending, NoData, Reserved[2];
+    int32_t BandIndex, BrokenGroup;
+    int32_t TraversalCount;
+    uint8_t AtEnd, SingleRecordDone, Reserved2[2];
+  };
+
+  std::unique_ptr<TppPage> ownPage;
+  std::unique_ptr<TppCacheManager> cache;
+  TppDataPipeline* pipeline = nullptr;
+  std::vector<TppBand*> pageStyles, headers, titles, groupHeaders, details, groupFooters, summaries, footers;
+  std::vector<TppGroup*> groups;
+
+  // Generation state (in the page state).
+  TppBandState bandState = bsGroupHeaders;
+  int bandIndex = 0;
+  int brokenGroup = 0;
+  bool dataFinished = false;
+  bool titlePending = false;
+  bool lastPage = false;
+  bool traversalPending = false;
+  bool noData = false;
+  bool singleRecordDone = false;
+  // The pipeline position of the last state applied.
+  TppPipelinePosition restoredPosition;
+
+  // Run and page bookkeeping.
+  bool busy = false;
+  bool runSetUp = false;
+  bool allPagesGenerated = false;
+  int livePage = 0;     // the page whose end state the objects hold
+  int pagesSaved = 0;
+  bool pageComplete = false;
+  bool dataPrintedOnPage = false;
+  bool outputPage = false;
+  bool calculationPass = false;
+  // A group kept together: the state when its header began on this page.
+  int keepGroup = -1;
+  std::vector<std::vector<uint8_t>> keepSnapshot;
+  int keepCommandCount = 0;
+
+  void BuildBandLists();
+  std::vector<TppCacheable*> Cacheables() const;
+  void RunSetup();
+  void StartRun();
+  void GenerateUpTo(int pageNo, bool output);
+  void GeneratePage(int pageNo, bool output);
+  void GenerateOnePage();
+  void PageStart();
+  void PageEnd();
+  void SetPageFields();
+  void BandStateLoop();
+  void PrintGroupHeaders();
+  void PrintDetail();
+  void PrintGroupFooters();
+  void PrintSummary();
+  void ReprintGroupHeaders();
+  // Prints the band; false (and the page complete) when it needs more room.
+  bool PrintBand(TppBand* band, bool dataBand);
+  void EndPage() { pageComplete = true; }
+  void Traverse();
+  bool HasRecords() const;
+  void NoDataOnPage();
+  void TakeKeepSnapshot(int group);
+  bool RollBackKeepTogether();
+  void ServeAll();
+  void ServeSingle(int pageNo);
+};

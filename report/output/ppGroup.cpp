@@ -1,0 +1,164 @@
+#include "ppGroup.h"
+
+#include <cstring>
+
+#include "ppBands.h"
+#include "ppDataPipeline.h"
+#include "ppReport.h"
+
+const TClassInfo& TppGroup::StaticClassType() {
+  static const TClassInfo info =
+      TClassBuilder<TppGroup>("TppGroup")
+          .Property("BreakName", &TppGroup::BreakName, &TppGroup::SetBreakName)
+          .Property("KeepTogether", &TppGroup::KeepTogether, &TppGroup::SetKeepTogether)
+          .Default(0)
+          .Property("mmNewPageThreshold", &TppGroup::mmNewPageThreshold, &TppGroup::SetmmNewPageThreshold)
+          .Default(0)
+          .Property("NewPage", &TppGroup::NewPage, &TppGroup::SetNewPage)
+          .Default(0)
+          .Property("ReprintOnSubsequentPage", &TppGroup::ReprintOnSubsequentPage,
+                    &TppGroup::SetReprintOnSubsequentPage)
+          .Default(0)
+          .Property("ResetPageNo", &TppGroup::ResetPageNo, &TppGroup::SetResetPageNo)
+          .Default(0)
+          .Build();
+  return info;
+}
+
+TppGroup::TppGroup(TComponent* owner) : TppCacheable(owner) {
+  SetCacheRecordSize(sizeof(TStateRecord));
+  // While a layout is read, the bands come from the stream.
+  if (owner && (owner->ComponentState().Contains(csReading) || owner->ComponentState().Contains(csLoading))) return;
+  header = new TppGroupHeaderBand(owner);
+  header->SetGroup(this);
+  footer = new TppGroupFooterBand(owner);
+  footer->SetGroup(this);
+}
+
+TppGroup::~TppGroup() {
+  SetReport(nullptr);
+  FreeAndNil(header);
+  FreeAndNil(footer);
+}
+
+void TppGroup::BeforeDestruction() {
+  SetReport(nullptr);
+  FreeAndNil(header);
+  FreeAndNil(footer);
+  inherited::BeforeDestruction();
+}
+
+void TppGroup::AttachBand(TppBand* band) {
+  if (auto* h = dynamic_cast<TppGroupHeaderBand*>(band)) {
+    if (header && header != h) FreeAndNil(header);
+    header = h;
+    h->SetGroup(this);
+  } else if (auto* f = dynamic_cast<TppGroupFooterBand*>(band)) {
+    if (footer && footer != f) FreeAndNil(footer);
+    footer = f;
+    f->SetGroup(this);
+  } else {
+    return;
+  }
+  band->SetReport(report);
+}
+
+void TppGroup::DetachBand(const TppBand* band) {
+  if (band == static_cast<const TppBand*>(header)) header = nullptr;
+  if (band == static_cast<const TppBand*>(footer)) footer = nullptr;
+}
+
+void TppGroup::SetReport(TppCustomReport* value) {
+  if (value == report) return;
+  if (header) header->SetReport(nullptr);
+  if (footer) footer->SetReport(nullptr);
+  if (report) report->RemoveGroup(this);
+  report = value;
+  if (!report) return;
+  report->AddGroup(this);
+  if (header) header->SetReport(report);
+  if (footer) footer->SetReport(report);
+}
+
+int TppGroup::GroupNo() const { return report ? report->IndexOfGroup(this) : -1; }
+
+void TppGroup::SetBreakName(const std::string& value) {
+  breakName = value;
+  if (report) report->Reset();
+}
+
+TppDataPipeline* TppGroup::DataPipeline() const {
+  if (dataPipeline) return dataPipeline;
+  return report ? report->DataPipeline() : nullptr;
+}
+
+void TppGroup::SetNewPage(bool value) {
+  newPage = value;
+  if (value) keepTogether = false;
+}
+
+void TppGroup::SetKeepTogether(bool value) {
+  keepTogether = value;
+  if (value) newPage = false;
+}
+
+std::string TppGroup::GetBreakValue() {
+  TppDataPipeline* pipeline = DataPipeline();
+  std::string value = pipeline ? pipeline->GetFieldAsString(breakName) : std::string();
+  if (OnGetBreakValue) OnGetBreakValue(this, value);
+  return value;
+}
+
+bool TppGroup::ValueChanged() {
+  TppDataPipeline* pipeline = DataPipeline();
+  if (pipeline && pipeline->IsEmpty()) return true;
+  return GetBreakValue() != breakValue;
+}
+
+void TppGroup::ResetBreak() {
+  breakNo = 0;
+  firstPageNo = 1;
+  breakValue = GetBreakValue();
+  headerPending = true;
+  alreadyPageBreak = false;
+}
+
+void TppGroup::StartBreak(int absolutePageNo) {
+  if (BeforeGroupBreak) BeforeGroupBreak(this);
+  breakValue = GetBreakValue();
+  headerPending = true;
+  alreadyPageBreak = false;
+  firstPageNo = absolutePageNo;
+}
+
+void TppGroup::FooterPrinted() {
+  if (AfterGroupBreak) AfterGroupBreak(this);
+  ++breakNo;
+}
+
+void TppGroup::CaptureState(uint8_t* record) const {
+  TStateRecord r{};
+  r.HeaderPending = headerPending;
+  r.AlreadyPageBreak = alreadyPageBreak;
+  r.BreakNo = breakNo;
+  r.FirstPageNo = firstPageNo;
+  std::memcpy(record, &r, sizeof r);
+}
+
+void TppGroup::ApplyState(const uint8_t* record) {
+  TStateRecord r;
+  std::memcpy(&r, record, sizeof r);
+  headerPending = r.HeaderPending != 0;
+  alreadyPageBreak = r.AlreadyPageBreak != 0;
+  breakNo = r.BreakNo;
+  firstPageNo = r.FirstPageNo;
+}
+
+void TppGroup::GetChildren(const TGetChildProc& proc, TComponent* root) {
+  if (header) proc(header);
+  if (footer) proc(footer);
+}
+
+TComponent* TppGroup::GetParentComponent() const { return report; }
+
+void TppGroup::SetParentComponent(TComponent* value) { SetReport(dynamic_cast<TppCustomReport*>(value)); }

@@ -1,0 +1,116 @@
+#pragma once
+// A group of a report: a break over a pipeline field, with its own header
+// and footer bands. The engine asks it whether the next record breaks it;
+// it remembers the page on which its current break began.
+//
+// Invariant: a group owns exactly one header and one footer band, and both
+// name this group.
+
+#include <functional>
+#include <string>
+
+#include "ppCache.h"
+
+class TppCustomReport;
+class TppDataPipeline;
+class TppGroupHeaderBand;
+class TppGroupFooterBand;
+class TppBand;
+
+class TppGroup : public TppCacheable {
+  RTL_DECLARE_CLASS(TppGroup, TppCacheable)
+
+  explicit TppGroup(TComponent* owner);
+  ~TppGroup() override;
+  void BeforeDestruction() override;
+
+  TppCustomReport* Report() const { return report; }
+  void SetReport(TppCustomReport* value);
+  // Position in the report's group list; -1 without report.
+  int GroupNo() const;
+
+  const std::string& BreakName() const { return breakName; }
+  void SetBreakName(const std::string& value);
+  TppDataPipeline* DataPipeline() const;
+  void SetDataPipeline(TppDataPipeline* value) { dataPipeline = value; }
+  // Mutually exclusive with KeepTogether.
+  bool NewPage() const { return newPage; }
+  void SetNewPage(bool value);
+  bool KeepTogether() const { return keepTogether; }
+  void SetKeepTogether(bool value);
+  bool ReprintOnSubsequentPage() const { return reprintOnSubsequentPage; }
+  void SetReprintOnSubsequentPage(bool value) { reprintOnSubsequentPage = value; }
+  // Space (mm-thousandths) that must be left on the page for the header to
+  // start there; else the group starts on a new page.
+  int mmNewPageThreshold() const { return newPageThreshold; }
+  void SetmmNewPageThreshold(int value) { newPageThreshold = value < 0 ? 0 : value; }
+  bool ResetPageNo() const { return resetPageNo; }
+  void SetResetPageNo(bool value) { resetPageNo = value; }
+
+  TppGroupHeaderBand* HeaderBand() const { return header; }
+  TppGroupFooterBand* FooterBand() const { return footer; }
+
+  // Generation.
+  std::string GetBreakValue();
+  // The value of the record the pipeline stands on differs from the break
+  // value (or the pipeline is empty).
+  bool ValueChanged();
+  void ResetBreak();
+  // The header of a new break: the break value follows the current record.
+  void StartBreak(int absolutePageNo);
+  void FooterPrinted();
+  // The header printed on the page: the group's pages start there.
+  void HeaderPrinted(int absolutePageNo) { firstPageNo = absolutePageNo; }
+  // After the pipeline was put back to a page's position.
+  void SyncBreakValue() { breakValue = GetBreakValue(); }
+  bool HeaderPending() const { return headerPending; }
+  void SetHeaderPending(bool value) { headerPending = value; }
+  bool AlreadyPageBreak() const { return alreadyPageBreak; }
+  void SetAlreadyPageBreak(bool value) { alreadyPageBreak = value; }
+  int BreakNo() const { return breakNo; }
+  int FirstPageNo() const { return firstPageNo; }
+  // Page number within the group's pages.
+  int PageNo(int absolutePageNo) const { return absolutePageNo - firstPageNo + 1; }
+
+  void CaptureState(uint8_t* record) const override;
+  void ApplyState(const uint8_t* record) override;
+  void SavePageState(int page) override { SaveStateRecord(page); }
+  void RestorePageState(int page) override { RestoreStateRecord(page); }
+
+  std::function<void(TppGroup* sender)> BeforeGroupBreak, AfterGroupBreak;
+  std::function<void(TppGroup* sender, std::string& value)> OnGetBreakValue;
+
+  void GetChildren(const TGetChildProc& proc, TComponent* root) override;
+  TComponent* GetParentComponent() const override;
+  void SetParentComponent(TComponent* value) override;
+  bool HasParent() const override { return true; }
+  // A band of the group read from a layout takes its place.
+  void AttachBand(TppBand* band);
+  // A band of the group being destroyed.
+  void DetachBand(const TppBand* band);
+
+private:
+  // The break value always equals the value of the record the pipeline
+  // stands on, so the page state need not hold it (SyncBreakValue).
+  struct TStateRecord {
+    uint8_t HeaderPending, AlreadyPageBreak, Reserved[2];
+    int32_t BreakNo, FirstPageNo;
+  };
+
+  TppCustomReport* report = nullptr;
+  TppDataPipeline* dataPipeline = nullptr;
+  std::string breakName;
+  bool newPage = false;
+  bool keepTogether = false;
+  bool reprintOnSubsequentPage = false;
+  bool resetPageNo = false;
+  int newPageThreshold = 0;
+  TppGroupHeaderBand* header = nullptr;
+  TppGroupFooterBand* footer = nullptr;
+
+  std::string breakValue;
+  bool headerPending = false;
+  bool alreadyPageBreak = false;
+  int breakNo = 0;
+  int firstPageNo = 1;
+};

@@ -1,0 +1,274 @@
+#include "ppReport.h"
+
+#include <algorithm>
+
+#include "ppBands.h"
+#include "ppDBPipeline.h"
+#include "ppEngine.h"
+#include "ppGroup.h"
+#include "ppPrinterSetup.h"
+#include "ppPublisher.h"
+#include "ppForms.h"
+#include "ppTemplate.h"
+#include "rtlStrUtils.h"
+
+const TClassInfo& TppCustomReport::StaticClassType() {
+  static const TClassInfo info =
+      TClassBuilder<TppCustomReport>("TppCustomReport")
+          .Property("AutoStop", &TppCustomReport::AutoStop, &TppCustomReport::SetAutoStop)
+          .Default(1)
+          .Property("Columns", &TppCustomReport::Columns, &TppCustomReport::SetColumns)
+          .Default(1)
+          .Property("NoDataBehaviors", &TppCustomReport::NoDataBehaviors, &TppCustomReport::SetNoDataBehaviors)
+          .Property("PageLimit", &TppCustomReport::PageLimit, &TppCustomReport::SetPageLimit)
+          .Default(0)
+          .Property("PassSetting", &TppCustomReport::PassSetting, &TppCustomReport::SetPassSetting)
+          .Default(psOnePass)
+          .Property("PrinterSetup", &TppCustomReport::PrinterSetup, &TppCustomReport::SetPrinterSetup)
+          .Property("Units", &TppCustomReport::Units, &TppCustomReport::SetUnits)
+          .Default(utInches)
+          .Build();
+  return info;
+}
+
+TppCustomReport::TppCustomReport(TComponent* owner)
+    : TppProducer(owner),
+      passSetting(psOnePass),
+      noDataBehaviors(TppNoDataBehaviors{ndBlankPage}),
+      engine(std::make_unique<TppEngine>(nullptr, this)),
+      reportTemplate(std::make_unique<TppReportTemplate>(this)) {
+  StoreUserName("Report");
+}
+
+TppCustomReport::~TppCustomReport() { ClearLayout(); }
+
+void TppCustomReport::BeforeDestruction() {
+  ClearLayout();
+  inherited::BeforeDestruction();
+}
+
+void TppCustomReport::ClearLayout() {
+  clearing = true;
+  while (!groups.empty()) groups.back()->Free();
+  while (!bands.empty()) bands.back()->Free();
+  clearing = false;
+  engine->Reset();
+}
+
+int TppCustomReport::IndexOfGroup(const TppGroup* group) const {
+  const auto it = std::find(groups.begin(), groups.end(), group);
+  return it == groups.end() ? -1 : static_cast<int>(it - groups.begin());
+}
+
+int TppCustomReport::IndexOfBand(const TppBand* band) const {
+  const auto it = std::find(bands.begin(), bands.end(), band);
+  return it == bands.end() ? -1 : static_cast<int>(it - bands.begin());
+}
+
+TppBand* TppCustomReport::GetBand(TppBandType type, int groupIndex) const {
+  if (type == btGroupHeader || type == btGroupFooter) {
+    if (groupIndex < 0 || groupIndex >= GroupCount()) return nullptr;
+    const TppGroup* group = Groups(groupIndex);
+    return type == btGroupHeader ? static_cast<TppBand*>(group->HeaderBand())
+                                 : static_cast<TppBand*>(group->FooterBand());
+  }
+  for (TppBand* band : bands)
+    if (band->BandTypeCode() == type) return band;
+  return nullptr;
+}
+
+void TppCustomReport::SortBands() {
+  std::stable_sort(bands.begin(), bands.end(),
+                   [](const TppBand* a, const TppBand* b) { return a->GetSortKey() < b->GetSortKey(); });
+}
+
+void TppCustomReport::AddBand(TppBand* band) {
+  if (!band || IndexOfBand(band) >= 0) return;
+  bands.push_back(band);
+  band->SetParent(this);
+  SortBands();
+  Reset();
+}
+
+void TppCustomReport::RemoveBand(TppBand* band) {
+  const auto it = std::find(bands.begin(), bands.end(), band);
+  if (it == bands.end()) return;
+  bands.erase(it);
+  if (band->Parent() == this) band->SetParent(nullptr);
+  if (!clearing) Reset();
+}
+
+void TppCustomReport::AddGroup(TppGroup* group) {
+  if (!group || IndexOfGroup(group) >= 0) return;
+  groups.push_back(group);
+  group->SetParent(this);
+  SortBands();
+  Reset();
+}
+
+void TppCustomReport::RemoveGroup(TppGroup* group) {
+  const auto it = std::find(groups.begin(), groups.end(), group);
+  if (it == groups.end()) return;
+  groups.erase(it);
+  if (group->Parent() == this) group->SetParent(nullptr);
+  SortBands();
+  if (!clearing) Reset();
+}
+
+void TppCustomReport::CreateDefaultBands() {
+  if (!GetBand(btHeader)) (new TppHeaderBand(this))->SetReport(this);
+  if (!GetBand(btDetail)) (new TppDetailBand(this))->SetReport(this);
+  if (!GetBand(btFooter)) (new TppFooterBand(this))->SetReport(this);
+}
+
+void TppCustomReport::SetDataPipeline(TppDataPipeline* value) {
+  if (value == dataPipeline) return;
+  TppDataPipeline* old = dataPipeline;
+  if (dataPipeline) {
+    dataPipeline->RemoveFreeNotification(this);
+    dataPipeline->RemoveEventNotify(this);
+  }
+  dataPipeline = value;
+  if (dataPipeline) {
+    dataPipeline->FreeNotification(this);
+    dataPipeline->AddEventNotify(this);
+  }
+  // Components that followed the old pipeline follow the new one.
+  for (TppBand* band : bands)
+    for (int i = 0; i < band->ObjectCount(); ++i) {
+      TppComponent* c = band->Objects(i);
+      if (c->IsDataAware() && c->ParentDataPipeline() && (c->DataPipeline() == old || !c->DataPipeline()))
+        c->SetDataPipeline(value);
+    }
+  autoStop = value == nullptr;
+  Reset();
+}
+
+void TppCustomReport::FixUpDataPipeline(TppDataPipeline* pipeline) {
+  if (!pipeline) return;
+  const std::string name = pipeline->GetUserName();
+  for (TppBand* band : bands)
+    for (int i = 0; i < band->ObjectCount(); ++i) band->Objects(i)->FixUpDataPipeline(pipeline, name);
+}
+
+void TppCustomReport::Notification(TComponent* component, TOperation operation) {
+  inherited::Notification(component, operation);
+  if (operation == opRemove && component == dataPipeline) {
+    dataPipeline = nullptr;
+    autoStop = true;
+    Reset();
+  }
+}
+
+void TppCustomReport::SetPassSetting(TppPassSettingType value) {
+  passSetting = value;
+  modified = true;
+  Reset();
+}
+
+void TppCustomReport::SetPageLimit(int value) {
+  pageLimit = std::max(value, 0);
+  Reset();
+}
+
+void TppCustomReport::SetNoDataBehaviors(TppNoDataBehaviors value) {
+  if (value.Contains(ndBlankReport) && noDataBehaviors.Contains(ndBlankPage)) value = value - TppNoDataBehaviors{ndBlankPage};
+  if (value.Contains(ndBlankPage) && noDataBehaviors.Contains(ndBlankReport)) value = value - TppNoDataBehaviors{ndBlankReport};
+  if (!value.Contains(ndBlankPage) && !value.Contains(ndBlankReport)) value = value + TppNoDataBehaviors{ndBlankPage};
+  if (value.Contains(ndBlankPage)) value = value - TppNoDataBehaviors{ndMessageOnPage};
+  noDataBehaviors = value;
+  Reset();
+}
+
+TppCustomReport* TppCustomReport::MainReport() {
+  TppCustomReport* report = this;
+  while (report->parentReport) report = report->parentReport;
+  return report;
+}
+
+int TppCustomReport::AbsolutePageNo() const { return engine->AbsolutePageNo(); }
+int TppCustomReport::AbsolutePageCount() const { return engine->AbsolutePageCount(); }
+bool TppCustomReport::FirstPass() const { return engine->FirstPass(); }
+bool TppCustomReport::SecondPass() const { return engine->SecondPass(); }
+
+void TppCustomReport::Reset() {
+  if (Printing() && engine->Busy()) return;
+  engine->Reset();
+  Publisher()->Clear();
+}
+
+void TppCustomReport::ServePageRequest(TppPageRequest& request) { engine->ServePageRequest(request); }
+
+void TppCustomReport::ResetEngine() { engine->Reset(); }
+
+bool TppCustomReport::FindComponentByUserName(const std::string& name, int& bandIndex,
+                                              TppComponent*& component) const {
+  for (size_t b = 0; b < bands.size(); ++b) {
+    const int index = bands[b]->FindObjectByName(name);
+    if (index < 0) continue;
+    bandIndex = static_cast<int>(b);
+    component = bands[b]->Objects(index);
+    return true;
+  }
+  bandIndex = 0;
+  component = nullptr;
+  return false;
+}
+
+TppCommunicator* TppCustomReport::FindUserName(const std::string& name) {
+  if (SameText(name, GetUserName())) return this;
+  for (TppBand* band : bands)
+    if (SameText(band->GetUserName(), name)) return band;
+  for (TppBand* band : bands)
+    for (int i = 0; i < band->ObjectCount(); ++i)
+      if (SameText(band->Objects(i)->GetUserName(), name)) return band->Objects(i);
+  for (TppGroup* group : groups)
+    if (SameText(group->GetUserName(), name)) return group;
+  return nullptr;
+}
+
+void TppCustomReport::DoStartPage() {
+  if (OnStartPage) OnStartPage(this);
+  SendEventNotify(this, ppevStartPage, nullptr);
+}
+
+void TppCustomReport::DoEndPage() {
+  if (OnEndPage) OnEndPage(this);
+  SendEventNotify(this, ppevEndPage, nullptr);
+}
+
+void TppCustomReport::DoNoData(bool& showDialog) {
+  if (OnNoData) OnNoData(this, showDialog);
+  SendEventNotify(this, ppevNoData, nullptr);
+  if (!showDialog) return;
+  TppDialogRequest request;
+  request.Kind = dkNoData;
+  request.Producer = this;
+  ppRunDialog(request);
+}
+
+void TppCustomReport::GetChildren(const TGetChildProc& proc, TComponent* root) {
+  for (TppBand* band : bands)
+    if (!band->Group()) proc(band);
+  for (TppGroup* group : groups) proc(group);
+}
+
+void TppCustomReport::Loaded() {
+  inherited::Loaded();
+  // A group read without its bands gets new ones.
+  for (TppGroup* group : groups) {
+    if (!group->HeaderBand()) group->AttachBand(new TppGroupHeaderBand(this));
+    if (!group->FooterBand()) group->AttachBand(new TppGroupFooterBand(this));
+  }
+  SortBands();
+  if (bands.empty()) CreateDefaultBands();
+}
+
+RTL_DEFINE_CLASS(TppReport)
+
+void ppRegisterReportClasses() {
+  ppRegisterBandClasses();
+  RegisterClass(TppReport::StaticClassType());
+  RegisterClass(TppGroup::StaticClassType());
+  RegisterClass(TppDBPipeline::StaticClassType());
+}

@@ -1,0 +1,149 @@
+#pragma once
+// The report as a data structure: its bands (kept in sort-key order), its
+// groups, its data pipeline, pass setting, page limit, no-data behaviour
+// and the engine that turns it into pages. The layout objects (bands,
+// groups, components) are owned by the report and stream as its children.
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "ppPage.h"
+#include "ppPrintable.h"
+#include "ppProducer.h"
+#include "ppTypes.h"
+#include "rtlSets.h"
+
+class TppBand;
+class TppComponent;
+class TppDataPipeline;
+class TppEngine;
+class TppGroup;
+class TppReportTemplate;
+
+
+enum TppNoDataBehaviorType : uint8_t { ndMessageDialog, ndMessageOnPage, ndBlankPage, ndBlankReport };
+RTL_ENUM_TYPE(TppNoDataBehaviorType, "ndMessageDialog", "ndMessageOnPage", "ndBlankPage", "ndBlankReport")
+using TppNoDataBehaviors = TSet<TppNoDataBehaviorType>;
+
+// Report events sent after their handlers.
+constexpr int ppevEndPage = 17;
+constexpr int ppevStartPage = 21;
+constexpr int ppevNoData = 87;
+
+class TppCustomReport : public TppProducer {
+  RTL_DECLARE_CLASS(TppCustomReport, TppProducer)
+
+  explicit TppCustomReport(TComponent* owner);
+  ~TppCustomReport() override;
+  void BeforeDestruction() override;
+
+  // Bands and groups.
+  int BandCount() const { return static_cast<int>(bands.size()); }
+  TppBand* Bands(int index) const { return bands[static_cast<size_t>(index)]; }
+  int GroupCount() const { return static_cast<int>(groups.size()); }
+  TppGroup* Groups(int index) const { return groups[static_cast<size_t>(index)]; }
+  int IndexOfGroup(const TppGroup* group) const;
+  int IndexOfBand(const TppBand* band) const;
+  // Band types 3 and 5 answer the header or footer of the group at the
+  // index; others the first band of the type's class. nullptr when none.
+  TppBand* GetBand(TppBandType type, int groupIndex = 0) const;
+  // Called by bands and groups when their report is set.
+  void AddBand(TppBand* band);
+  void RemoveBand(TppBand* band);
+  void AddGroup(TppGroup* group);
+  void RemoveGroup(TppGroup* group);
+  // Frees every band and group (and their components).
+  void ClearLayout();
+  // Creates the bands of the default set that are missing.
+  void CreateDefaultBands();
+
+  TppDataPipeline* DataPipeline() const { return dataPipeline; }
+  void SetDataPipeline(TppDataPipeline* value);
+  // Binds every object of the layout that names the pipeline (by user name)
+  // to it; layouts store pipelines by name.
+  void FixUpDataPipeline(TppDataPipeline* pipeline);
+
+  TppPassSettingType PassSetting() const { return passSetting; }
+  void SetPassSetting(TppPassSettingType value);
+  // 0: no limit.
+  int PageLimit() const { return pageLimit; }
+  void SetPageLimit(int value);
+  TppNoDataBehaviors NoDataBehaviors() const { return noDataBehaviors; }
+  void SetNoDataBehaviors(TppNoDataBehaviors value);
+  int Columns() const { return columns; }
+  void SetColumns(int value) { columns = value < 1 ? 1 : value; }
+  TppUnitType Units() const { return units; }
+  void SetUnits(TppUnitType value) { units = value; }
+  bool AutoStop() const { return autoStop; }
+  void SetAutoStop(bool value) { autoStop = value; }
+
+  TppEngine& Engine() const { return *engine; }
+  TppReportTemplate& Template() const { return *reportTemplate; }
+  TppCustomReport* ParentReport() const { return parentReport; }
+  TppCustomReport* MainReport();
+  bool Modified() const { return modified; }
+  void SetModified(bool value) { modified = value; }
+
+  // Engine-backed values.
+  int AbsolutePageNo() const;
+  int AbsolutePageCount() const;
+  int PageNo() const { return AbsolutePageNo(); }
+  bool FirstPass() const;
+  bool SecondPass() const;
+  // The layout changed: the next print starts a new run.
+  void Reset();
+
+  // Objects by name: the first component of any band whose Name matches
+  // exactly.
+  bool FindComponentByUserName(const std::string& name, int& bandIndex, TppComponent*& component) const;
+  TppCommunicator* FindUserName(const std::string& name) override;
+
+  // The clock that gives a run its print date-time (tests pin it).
+  std::function<TDateTime()> Clock;
+
+  std::function<void(TppCustomReport* sender)> OnStartPage, OnEndPage, OnStartFirstPass, OnEndFirstPass,
+      OnStartSecondPass, OnEndSecondPass;
+  std::function<void(TppCustomReport* sender, bool& showDialog)> OnNoData;
+
+  // Events fired by the engine.
+  void DoStartPage();
+  void DoEndPage();
+  void DoNoData(bool& showDialog);
+
+  void GetChildren(const TGetChildProc& proc, TComponent* root) override;
+  void Loaded() override;
+  void Notification(TComponent* component, TOperation operation) override;
+
+protected:
+  void ServePageRequest(TppPageRequest& request) override;
+  void ResetEngine() override;
+
+private:
+  std::vector<TppBand*> bands;
+  std::vector<TppGroup*> groups;
+  TppDataPipeline* dataPipeline = nullptr;
+  TppPassSettingType passSetting;
+  int pageLimit = 0;
+  TppNoDataBehaviors noDataBehaviors;
+  int columns = 1;
+  TppUnitType units = utInches;
+  bool autoStop = true;
+  bool modified = false;
+  bool clearing = false;
+  TppCustomReport* parentReport = nullptr;
+  std::unique_ptr<TppEngine> engine;
+  std::unique_ptr<TppReportTemplate> reportTemplate;
+
+  void SortBands();
+};
+
+class TppReport : public TppCustomReport {
+  RTL_DECLARE_CLASS(TppReport, TppCustomReport)
+  using TppCustomReport::TppCustomReport;
+};
+
+// Registers the report, band, group and pipeline classes with the class
+// registry, so that layouts can name them.
+void ppRegisterReportClasses();

@@ -1,0 +1,128 @@
+#include "ppTemplate.h"
+
+#include <cstring>
+#include <unistd.h>
+
+#include "osPath.h"
+#include "ppMessages.h"
+#include "ppReport.h"
+#include "rtlObjectText.h"
+#include "rtlReader.h"
+#include "rtlStreams.h"
+#include "rtlWriter.h"
+
+namespace {
+constexpr int ppmsgFileNotFound = 46;
+constexpr int ppmsgInvalidTemplate = 49;
+constexpr int ppmsgFileReadOnly = 51;
+constexpr char TextSignature[] = "object";
+constexpr char BinarySignature[] = "TPF0";
+
+// Reads the binary layout into the report: its properties, then its bands,
+// groups and components.
+void ReadLayout(TMemoryStream& binary, TppCustomReport& report) {
+  binary.SetPosition(0);
+  TReader reader(binary);
+  reader.ReadRootComponent(&report);
+}
+}  // namespace
+
+bool TppReportTemplate::SignatureAt(TStream& stream, int64_t position, TppFormatType& found) {
+  if (position < 0 || position >= stream.Size()) return false;
+  char bytes[6] = {};
+  stream.SetPosition(position);
+  const int64_t read = stream.Read(bytes, sizeof bytes);
+  if (read >= 6 && std::memcmp(bytes, TextSignature, 6) == 0) {
+    found = ftASCII;
+    return true;
+  }
+  if (read >= 4 && std::memcmp(bytes, BinarySignature, 4) == 0) {
+    found = ftBinary;
+    return true;
+  }
+  return false;
+}
+
+void TppReportTemplate::DetectFormat(TStream& stream) {
+  const int64_t start = stream.Position();
+  TppFormatType found = ftBinary;
+  bool ok = SignatureAt(stream, start + offset, found);
+  if (!ok && SignatureAt(stream, 0, found)) {
+    offset = 0;
+    ok = true;
+  }
+  if (!ok && stream.Size() >= 4) {
+    int32_t stored = 0;
+    stream.SetPosition(0);
+    stream.Read(&stored, sizeof stored);
+    if (stored >= 1 && SignatureAt(stream, stored, found)) {
+      offset = stored;
+      ok = true;
+    }
+  }
+  stream.SetPosition(start);
+  if (!ok) throw EInvalidTemplateError(ppLoadMessage(ppmsgInvalidTemplate));
+  format = found;
+}
+
+void TppReportTemplate::LoadFromStream(TStream& stream) {
+  if (report->Printing()) return;
+  DetectFormat(stream);
+  stream.SetPosition(offset);
+  TMemoryStream copy;
+  const int64_t remaining = stream.Size() - offset;
+  if (remaining > 0) copy.CopyFrom(stream, remaining);
+  copy.SetPosition(0);
+  TMemoryStream binary;
+  if (format == ftASCII) {
+    ObjectTextToBinary(copy, binary);
+  } else {
+    binary.CopyFrom(copy, copy.Size());
+  }
+  // A layout that does not read leaves the report as it was: it is read
+  // into a scratch report first.
+  {
+    TObjectPtr<TppReport> scratch(new TppReport(nullptr));
+    ReadLayout(binary, *scratch);
+  }
+  report->ClearLayout();
+  ReadLayout(binary, *report);
+  report->Reset();
+}
+
+void TppReportTemplate::SaveToStream(TStream& stream) {
+  TMemoryStream binary;
+  {
+    TWriter writer(binary);
+    writer.WriteRootComponent(report);
+  }
+  binary.SetPosition(0);
+  TMemoryStream result;
+  if (format == ftASCII) {
+    ObjectBinaryToText(binary, result);
+  } else {
+    result.CopyFrom(binary, binary.Size());
+  }
+  if (offset > 0) stream.Seek(offset, soFromCurrent);
+  result.SetPosition(0);
+  stream.CopyFrom(result, result.Size());
+}
+
+void TppReportTemplate::LoadFromFile() {
+  if (!OsPath::FileExists(fileName)) throw ETemplateLoadError(ppLoadMessage(ppmsgFileNotFound) + " " + fileName);
+  TFileStream file(fileName, fmOpenRead);
+  TMemoryStream memory;
+  memory.CopyFrom(file, file.Size());
+  memory.SetPosition(0);
+  LoadFromStream(memory);
+}
+
+void TppReportTemplate::SaveToFile() {
+  if (OsPath::FileExists(fileName) && access(fileName.c_str(), W_OK) != 0)
+    throw ETemplateSaveError(ppLoadMessage(ppmsgFileReadOnly));
+  TMemoryStream memory;
+  SaveToStream(memory);
+  TFileStream file(fileName, fmCreate);
+  memory.SetPosition(0);
+  file.CopyFrom(memory, memory.Size());
+}

@@ -1,0 +1,273 @@
+#include <gtest/gtest.h>
+
+#include "ppDrwCmd.h"
+#include "ppEngine.h"
+#include "ppForms.h"
+#include "ppGenerationKit.h"
+#include "ppGroup.h"
+#include "ppMessages.h"
+#include "ppPrinterSetup.h"
+
+namespace {
+// A4 with 10 mm margins, header and footer 20 mm, detail 10 mm: 23 details
+// fit between them.
+constexpr int DetailsPerPage = 23;
+constexpr int FirstDetailTop = mm(30);
+constexpr int FooterTop = mm(267);
+
+TEST(Pagination, DetailsHeadersAndFootersAtExactPositions) {
+  for (const int rows : {100, 76}) {
+    TReportFixture f(rows);
+    f.AddText(f.Header, "Head", false);
+    f.AddText(f.Detail, "ID", true);
+    f.AddText(f.Footer, "Foot", false);
+    const auto pages = f.PrintAll();
+    const int expected = (rows + DetailsPerPage - 1) / DetailsPerPage;
+    ASSERT_EQ(static_cast<int>(pages.size()), expected) << rows;
+    int id = 1;
+    for (int p = 0; p < expected; ++p) {
+      const auto texts = Texts(*pages[p]);
+      const auto tops = Tops(*pages[p]);
+      ASSERT_EQ(texts.front(), "Head");
+      EXPECT_EQ(tops.front(), mm(10));
+      EXPECT_EQ(texts.back(), "Foot");
+      EXPECT_EQ(tops.back(), FooterTop);
+      const int details = static_cast<int>(texts.size()) - 2;
+      EXPECT_EQ(details, p + 1 < expected ? DetailsPerPage : rows - DetailsPerPage * (expected - 1));
+      for (int d = 0; d < details; ++d, ++id) {
+        EXPECT_EQ(texts[static_cast<size_t>(d + 1)], std::to_string(id));
+        EXPECT_EQ(tops[static_cast<size_t>(d + 1)], FirstDetailTop + d * mm(10));
+      }
+      EXPECT_EQ(pages[p]->AbsolutePageNo, p + 1);
+      EXPECT_EQ(pages[p]->LastPage, p + 1 == expected);
+    }
+    EXPECT_EQ(id, rows + 1);
+  }
+}
+
+TEST(Pagination, AFullLastPageLeavesNoEmptyPageBehind) {
+  TReportFixture f(DetailsPerPage * 2);
+  f.AddText(f.Detail, "ID", true);
+  EXPECT_EQ(f.PrintAll().size(), 2u);
+}
+
+TEST(Pagination, BandsPerRecordPrintsEachRecordThatOften) {
+  TReportFixture f(4);
+  static_cast<TppDetailBand*>(f.Detail)->SetBandsPerRecord(3);
+  f.AddText(f.Detail, "ID", true);
+  const auto pages = f.PrintAll();
+  ASSERT_EQ(pages.size(), 1u);
+  EXPECT_EQ(Texts(*pages[0]), (std::vector<std::string>{"1", "1", "1", "2", "2", "2", "3", "3", "3", "4", "4", "4"}));
+}
+
+TEST(Pagination, PageLimitStopsAndZeroMeansNoLimit) {
+  TReportFixture f(100);
+  f.AddText(f.Detail, "ID", true);
+  f.Report->SetPageLimit(2);
+  EXPECT_EQ(f.PrintAll().size(), 2u);
+  f.Report->SetPageLimit(0);
+  EXPECT_EQ(f.PrintAll().size(), 5u);
+}
+
+TEST(Pagination, PageBandsSkipTheFirstAndLastPagesWhenAsked) {
+  TReportFixture f(30);
+  f.AddText(f.Header, "Head", false);
+  f.AddText(f.Footer, "Foot", false);
+  f.AddText(f.Detail, "ID", true);
+  static_cast<TppPageBand*>(f.Header)->SetPrintOnFirstPage(false);
+  static_cast<TppPageBand*>(f.Footer)->SetPrintOnLastPage(false);
+  const auto pages = f.PrintAll();
+  ASSERT_EQ(pages.size(), 2u);
+  EXPECT_EQ(Texts(*pages[0]).front(), "1");
+  EXPECT_EQ(Tops(*pages[0]).front(), mm(10));
+  EXPECT_EQ(Texts(*pages[0]).back(), "Foot");
+  EXPECT_EQ(Texts(*pages[1]).front(), "Head");
+  EXPECT_EQ(Texts(*pages[1]).back(), "30");
+}
+
+TEST(Pagination, PageStyleOnListedPagesOnly) {
+  TReportFixture f(100);
+  auto* style = new TppPageStyle(f.Report);
+  style->SetReport(f.Report);
+  style->SetmmHeight(mm(10));
+  f.AddText(style, "Style", false);
+  style->SetValidPages("1,3");
+  const auto pages = f.PrintAll();
+  ASSERT_EQ(pages.size(), 5u);
+  for (int p = 0; p < 5; ++p) {
+    const auto texts = Texts(*pages[p]);
+    const bool has = std::find(texts.begin(), texts.end(), "Style") != texts.end();
+    EXPECT_EQ(has, p == 0 || p == 2) << p;
+  }
+}
+
+TEST(Groups, HeadersAndFootersAroundEachBreakNestedFootersInnermostFirst) {
+  TReportFixture f(8, 4);
+  TppGroup* owner = f.AddGroup("OWNER", mm(10), mm(10));
+  TppGroup* printer = f.AddGroup("PRINTER", mm(10), mm(10));
+  f.AddText(owner->HeaderBand(), "OWNER", true);
+  f.AddText(owner->FooterBand(), "end OWNER", false);
+  f.AddText(printer->HeaderBand(), "PRINTER", true);
+  f.AddText(printer->FooterBand(), "end PRINTER", false);
+  f.AddText(f.Detail, "ID", true);
+  const auto pages = f.PrintAll();
+  ASSERT_EQ(pages.size(), 1u);
+  EXPECT_EQ(Texts(*pages[0]),
+            (std::vector<std::string>{"Owner1", "P1-0", "1", "2", "end PRINTER", "P1-1", "3", "4", "end PRINTER",
+                                      "end OWNER", "Owner2", "P2-0", "5", "6", "end PRINTER", "P2-1", "7", "8",
+                                      "end PRINTER", "end OWNER"}));
+}
+
+TEST(Groups, NewPageStartsEveryGroupOnAPageOfItsOwn) {
+  TReportFixture f(9, 3);
+  TppGroup* group = f.AddGroup("OWNER", mm(10), mm(10));
+  group->SetNewPage(true);
+  f.AddText(group->HeaderBand(), "OWNER", true);
+  f.AddText(f.Detail, "ID", true);
+  const auto pages = f.PrintAll();
+  ASSERT_EQ(pages.size(), 3u);
+  for (int p = 0; p < 3; ++p) EXPECT_EQ(Texts(*pages[p]).front(), "Owner" + std::to_string(p + 1));
+}
+
+TEST(Groups, KeepTogetherMovesAGroupThatWouldSplitToTheNextPage) {
+  // Groups of 10 details plus header and footer take 120 mm; the second
+  // group would split on page 1 (237 mm).
+  for (const bool keep : {false, true}) {
+    TReportFixture f(30, 10);
+    TppGroup* group = f.AddGroup("OWNER", mm(10), mm(10));
+    group->SetKeepTogether(keep);
+    f.AddText(group->HeaderBand(), "OWNER", true);
+    f.AddText(f.Detail, "ID", true);
+    const auto pages = f.PrintAll();
+    const auto first = Texts(*pages[0]);
+    if (keep) {
+      ASSERT_EQ(pages.size(), 3u);
+      EXPECT_EQ(first.back(), "10");
+      EXPECT_EQ(Texts(*pages[1]).front(), "Owner2");
+      EXPECT_EQ(Texts(*pages[1]).back(), "20");
+    } else {
+      EXPECT_EQ(first.back(), "20");
+    }
+  }
+}
+
+TEST(NoData, BlankPageOrMessageOnPage) {
+  TReportFixture f(0);
+  f.AddText(f.Detail, "ID", true);
+  auto pages = f.PrintAll();
+  ASSERT_EQ(pages.size(), 1u);
+  EXPECT_EQ(pages[0]->GetDrawCommandCount(), 0);
+  f.Report->SetNoDataBehaviors(TppNoDataBehaviors{ndMessageOnPage, ndBlankReport});
+  pages = f.PrintAll();
+  ASSERT_EQ(pages.size(), 1u);
+  EXPECT_EQ(Texts(*pages[0]), (std::vector<std::string>{ppLoadMessage(1034)}));
+}
+
+TEST(NoData, TheDialogGoesThroughTheRunner) {
+  TReportFixture f(0);
+  f.Report->SetNoDataBehaviors(TppNoDataBehaviors{ndMessageDialog, ndBlankPage});
+  int asked = 0;
+  const TppDialogRunner previous = ppSetDialogRunner([&](TppDialogRequest& r) {
+    asked += r.Kind == dkNoData;
+    return drOK;
+  });
+  f.PrintAll();
+  ppSetDialogRunner(previous);
+  EXPECT_EQ(asked, 1);
+}
+
+// Groups reprinting their headers, a memo that splits across pages.
+void MakeBusyLayout(TReportFixture& f) {
+  TppGroup* group = f.AddGroup("OWNER", mm(10), mm(10));
+  group->SetReprintOnSubsequentPage(true);
+  f.AddText(group->HeaderBand(), "OWNER", true);
+  f.AddText(f.Header, "Head", false);
+  f.AddText(f.Detail, "ID", true);
+  auto* memo = new TTestStretch(f.Report);
+  memo->SetBand(f.Detail);
+  memo->SetmmTop(mm(5));
+  memo->TotalHeight = mm(12);
+  f.Detail->SetPrintHeight(phDynamic);
+}
+
+TEST(Requests, OutOfOrderPagesEqualASequentialRun) {
+  // Two passes: every page knows the page count, in any order.
+  TReportFixture f(100, 7);
+  MakeBusyLayout(f);
+  f.Report->SetPassSetting(psTwoPass);
+  const auto sequential = f.PrintAll();
+  ASSERT_GT(sequential.size(), 6u);
+  for (const int page : {5, 2, 6, 3, 1, static_cast<int>(sequential.size())}) {
+    const auto single = f.Request(psSinglePage, page);
+    ASSERT_EQ(single.size(), 1u);
+    EXPECT_EQ(PageBytes(*single[0]), PageBytes(*sequential[static_cast<size_t>(page - 1)])) << page;
+  }
+}
+
+TEST(Requests, AFreshRunAskedForALaterPageFirstGivesTheSequentialPage) {
+  TReportFixture f(100, 7);
+  MakeBusyLayout(f);
+  const auto sequential = f.PrintAll();
+  for (const int page : {4, 2}) {
+    f.Report->Reset();
+    const auto single = f.Request(psSinglePage, page);
+    ASSERT_EQ(single.size(), 1u);
+    EXPECT_EQ(PageBytes(*single[0]), PageBytes(*sequential[static_cast<size_t>(page - 1)])) << page;
+  }
+}
+
+TEST(Requests, SinglePagePastTheEndAndPageLists) {
+  TReportFixture f(60);
+  f.AddText(f.Detail, "ID", true);
+  f.PrintAll();
+  auto pages = f.Request(psSinglePage, 5);
+  ASSERT_EQ(pages.size(), 1u);
+  EXPECT_EQ(pages[0]->AbsolutePageNo, 3);
+  pages = f.Request(psPageList, 1, "2,9");
+  ASSERT_EQ(pages.size(), 1u);
+  EXPECT_EQ(pages[0]->AbsolutePageNo, 2);
+}
+
+TEST(Requests, TwoPassReportsKnowThePageCountOnEveryPage) {
+  TReportFixture f(100);
+  f.AddText(f.Detail, "ID", true);
+  f.Report->SetPassSetting(psTwoPass);
+  const auto pages = f.PrintAll();
+  ASSERT_EQ(pages.size(), 5u);
+  for (const auto& page : pages) EXPECT_EQ(page->AbsolutePageCount, 5);
+}
+
+TEST(Stretching, DynamicBandsContinueOnTheNextPageAndNeverFitContentIsClipped) {
+  TReportFixture f(3);
+  f.Detail->SetPrintHeight(phDynamic);
+  auto* memo = new TTestStretch(f.Report);
+  memo->SetBand(f.Detail);
+  memo->TotalHeight = mm(100);
+  auto pages = f.PrintAll();
+  // 237 mm a page: records 1 and 2 fill page 1 and 37 mm of page 2.
+  ASSERT_EQ(pages.size(), 2u);
+  EXPECT_EQ(pages[0]->GetDrawCommandCount(), 3);
+  // Taller than any page: clipped, and generation ends.
+  memo->TotalHeight = mm(1000);
+  pages = f.PrintAll();
+  EXPECT_EQ(pages.size(), 3u);
+}
+
+TEST(Producer, ACancelledPrintDialogPrintsNothing) {
+  TReportFixture f(5);
+  ppRegisterDevice(TRecordingDevice::StaticClassType());
+  f.Report->SetShowPrintDialog(true);
+  f.Report->SetDeviceType("Recorder");
+  int dialogs = 0;
+  const TppDialogRunner previous = ppSetDialogRunner([&](TppDialogRequest& r) {
+    ++dialogs;
+    return drCancel;
+  });
+  EXPECT_FALSE(f.Report->Print());
+  ppSetDialogRunner([](TppDialogRequest&) { return drOK; });
+  EXPECT_TRUE(f.Report->Print());
+  ppSetDialogRunner(previous);
+  ppUnRegisterDevice(TRecordingDevice::StaticClassType());
+  EXPECT_EQ(dialogs, 1);
+}
+}  // namespace
