@@ -1,7 +1,7 @@
 // The buffer ring against a model: random navigation, edits, inserts,
-// deletes and links changing their window sizes, each step checked
-// against a plain list of IDs and a position. Every row a grid shows must
-// be the record the model has there.
+// deletes, a record filter switched on and off and links changing their
+// window sizes, each step checked against a plain list of IDs and a
+// position. Every row a grid shows must be the record the model has there.
 
 #include <gtest/gtest.h>
 
@@ -12,17 +12,30 @@
 
 namespace {
 
+// Records whose ID is a multiple of three are hidden while filtered.
+bool Visible(int id) { return id % 3 != 0; }
+
 struct TModel {
-  std::vector<int> ids;
-  int pos = 0;
+  std::vector<int> ids;  // every record, in stored order
+  bool filtered = false;
+  int pos = 0;  // within View()
   bool bof = true;
   bool eof = true;
 
-  bool Empty() const { return ids.empty(); }
+  std::vector<int> View() const {
+    if (!filtered) return ids;
+    std::vector<int> view;
+    for (int id : ids)
+      if (Visible(id)) view.push_back(id);
+    return view;
+  }
+  int Count() const { return static_cast<int>(View().size()); }
+  bool Empty() const { return Count() == 0; }
+  int Current() const { return View()[size_t(pos)]; }
   void Settle() {
     // After a resync the ring knows no end; an empty one is at both.
     bof = eof = Empty();
-    pos = Empty() ? 0 : std::clamp(pos, 0, static_cast<int>(ids.size()) - 1);
+    pos = Empty() ? 0 : std::clamp(pos, 0, Count() - 1);
   }
 };
 
@@ -33,8 +46,10 @@ void CheckAgainstModel(TMemoryDataSet& people, const TModel& model, const std::v
   ASSERT_EQ(people.IsEmpty(), model.Empty()) << "step " << step;
   EXPECT_EQ(people.Bof(), model.bof) << "step " << step;
   EXPECT_EQ(people.Eof(), model.eof) << "step " << step;
+  EXPECT_EQ(people.RecordCount(), model.Count()) << "step " << step;
   if (model.Empty()) return;
-  ASSERT_EQ(CurrentId(people), model.ids[size_t(model.pos)]) << "step " << step;
+  const std::vector<int> view = model.View();
+  ASSERT_EQ(CurrentId(people), model.Current()) << "step " << step;
   EXPECT_EQ(people.RecNo(), model.pos + 1) << "step " << step;
   for (TRecordingLink* grid : grids) {
     const int active = grid->ActiveRecord();
@@ -44,15 +59,13 @@ void CheckAgainstModel(TMemoryDataSet& people, const TModel& model, const std::v
     ASSERT_GE(first, 0) << "step " << step;
     for (int row = 0; row < grid->RecordCount(); ++row) {
       grid->SetActiveRecord(row);
-      ASSERT_LT(first + row, static_cast<int>(model.ids.size())) << "step " << step;
-      EXPECT_EQ(CurrentId(people), model.ids[size_t(first + row)]) << "step " << step << " row " << row;
+      ASSERT_LT(first + row, static_cast<int>(view.size())) << "step " << step;
+      EXPECT_EQ(CurrentId(people), view[size_t(first + row)]) << "step " << step << " row " << row;
     }
     grid->SetActiveRecord(active);
     // A window shows as many records as the data has around it.
-    const int available = static_cast<int>(model.ids.size()) - first;
-    EXPECT_EQ(grid->RecordCount(), std::min(grid->BufferCount(), available))
-        << "step " << step << " ring " << people.BufferCount() << " first " << grid->FirstRecord() << " active "
-        << active << " pos " << model.pos << " of " << model.ids.size();
+    const int available = static_cast<int>(view.size()) - first;
+    EXPECT_EQ(grid->RecordCount(), std::min(grid->BufferCount(), available)) << "step " << step;
   }
 }
 
@@ -60,6 +73,7 @@ void CheckAgainstModel(TMemoryDataSet& people, const TModel& model, const std::v
 
 TEST(DataSetBufferRing, RandomStepsAgreeWithAModel) {
   auto people = MakePeople(0);
+  people->SetOnFilterRecord([](TDataSet* d, bool& accept) { accept = Visible(d->FieldByName("ID")->AsInteger()); });
   TDataSource source(nullptr);
   source.SetDataSet(people.get());
   TRecordingLink small, large;
@@ -74,8 +88,8 @@ TEST(DataSetBufferRing, RandomStepsAgreeWithAModel) {
   auto pick = [&](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
 
   for (int step = 0; step < 3000; ++step) {
-    const int n = static_cast<int>(model.ids.size());
-    const int op = pick(11);
+    const int n = model.Count();
+    const int op = pick(12);
     SCOPED_TRACE("operation " + std::to_string(op));
     switch (op) {
       case 0:
@@ -107,16 +121,19 @@ TEST(DataSetBufferRing, RandomStepsAgreeWithAModel) {
         break;
       }
       case 4: {
-        const int id = nextId++;
+        // While filtered, only records the filter shows are added.
+        int id = nextId++;
+        if (model.filtered && !Visible(id)) id = nextId++;
         if (pick(2) == 0 || model.Empty()) {
           AppendPerson(*people, id);
           model.ids.push_back(id);
-          model.pos = static_cast<int>(model.ids.size()) - 1;
+          model.pos = model.Count() - 1;
         } else {
           people->Insert();
           people->FieldByName("ID")->SetAsInteger(id);
           people->Post();
-          model.ids.insert(model.ids.begin() + model.pos, id);
+          const auto at = std::find(model.ids.begin(), model.ids.end(), model.Current());
+          model.ids.insert(at, id);
         }
         model.Settle();
         break;
@@ -124,7 +141,7 @@ TEST(DataSetBufferRing, RandomStepsAgreeWithAModel) {
       case 5:
         if (model.Empty()) break;
         people->Delete();
-        model.ids.erase(model.ids.begin() + model.pos);
+        model.ids.erase(std::find(model.ids.begin(), model.ids.end(), model.Current()));
         model.Settle();
         break;
       case 6:
@@ -140,7 +157,7 @@ TEST(DataSetBufferRing, RandomStepsAgreeWithAModel) {
       case 7: {
         if (model.Empty()) break;
         const int index = pick(n);
-        ASSERT_TRUE(people->Locate("ID", model.ids[size_t(index)], {}));
+        ASSERT_TRUE(people->Locate("ID", model.View()[size_t(index)], {}));
         model.pos = index;
         model.Settle();
         break;
@@ -168,6 +185,14 @@ TEST(DataSetBufferRing, RandomStepsAgreeWithAModel) {
         model.Settle();
         break;
       }
+      case 11:
+        if (pick(4) != 0) break;  // now and then
+        model.filtered = !model.filtered;
+        people->SetFiltered(model.filtered);
+        model.pos = 0;
+        model.bof = true;
+        model.eof = model.Empty();
+        break;
     }
     CheckAgainstModel(*people, model, grids, step);
     if (HasFatalFailure()) return;
