@@ -5,8 +5,6 @@
 #include "MDBSessionList.h"
 #include "rtlTypeInfo.h"
 
-RTL_DEFINE_CLASS(TMDBDBDataSet)
-
 TMDBDBDataSet::TMDBDBDataSet(TComponent* owner) : TMDBDataSet(owner) {
   if (TMDBSession* session = TMDBSession::FindAutoSession(owner)) sessionName = session->SessionName();
 }

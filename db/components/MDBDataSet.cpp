@@ -20,8 +20,6 @@
 #include "engFilter.h"
 #include "rtlTypeInfo.h"
 
-RTL_DEFINE_CLASS(TMDBDataSet)
-
 namespace {
 
 // The record info follows the calculated fields at any byte offset, so it

@@ -11,8 +11,6 @@
 #include "rtlStrUtils.h"
 #include "rtlTypeInfo.h"
 
-RTL_DEFINE_CLASS(TMDBDatabase)
-
 namespace {
 
 // A letter, an underscore, or a byte that starts no ASCII character.

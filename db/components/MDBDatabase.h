@@ -35,7 +35,7 @@ class TMDBDatabase : public TComponent {
   int DataSetCount() const { return static_cast<int>(datasets.size()); }
 
   // Published properties.
-  const std::string& EngineVersion() const { return session != nullptr ? session->EngineVersion() : version; }
+  const std::string& EngineVersion() const { return EngineVersionText(); }
   void SetEngineVersion(const std::string&) {}
   const std::string& DatabaseName() const { return databaseName; }
   void SetDatabaseName(const std::string& value);
@@ -49,7 +49,7 @@ class TMDBDatabase : public TComponent {
   const std::string& SessionName() const { return sessionName; }
   void SetSessionName(const std::string& value);
 
-  TMDBNotifyEvent BeforeConnect;
+  TNotifyEvent BeforeConnect;
 
   void Loaded() override;
 
@@ -71,7 +71,6 @@ private:
   std::string sessionName;
   std::string databaseName;
   std::string directory;
-  std::string version;
 
   void Connect();
   void Disconnect();

@@ -16,8 +16,6 @@
 #include "rtlTypeInfo.h"
 #include "rtlUtf8.h"
 
-RTL_DEFINE_CLASS(TMDBSession)
-
 namespace {
 
 constexpr int EngineShortStringLimit = 255;
@@ -71,7 +69,7 @@ TMDBSession::~TMDBSession() {
   databases.clear();
 }
 
-const std::string& TMDBSession::EngineVersion() const {
+const std::string& EngineVersionText() {
   static const std::string version = SMDBEngineVersion;
   return version;
 }

@@ -8,15 +8,19 @@
 #include <string>
 #include <vector>
 
+#include "dbTypes.h"
 #include "rtlClasses.h"
+#include "rtlTypeInfo.h"
 
 class TDataSession;
 class TMDBDatabase;
 
-using TMDBNotifyEvent = std::function<void(TObject* sender)>;
+// "2.08": what every component's EngineVersion reads.
+const std::string& EngineVersionText();
+
 // A handler that supplies a password calls AddPassword and sets
 // continueOpen.
-using TMDBPasswordEvent = std::function<void(TObject* sender, bool& continueOpen)>;
+using TMDBPasswordEvent = TEvent<void(TObject* sender, bool& continueOpen)>;
 
 enum TMDBDatabaseEvent { dbOpen = 0, dbClose = 1, dbAdd = 2, dbRemove = 3 };
 using TMDBDatabaseEventHandler = std::function<void(TMDBDatabaseEvent event, TMDBDatabase* database)>;
@@ -65,7 +69,7 @@ class TMDBSession : public TComponent {
   void UnlockSession();
 
   // Published properties.
-  const std::string& EngineVersion() const;
+  const std::string& EngineVersion() const { return EngineVersionText(); }
   void SetEngineVersion(const std::string&) {}
   bool AutoSessionName() const { return autoSessionName; }
   void SetAutoSessionName(bool value);
@@ -89,12 +93,15 @@ class TMDBSession : public TComponent {
   void SetSortID(uint16_t value);
 
   TMDBPasswordEvent OnPassword;
-  TMDBNotifyEvent OnStartup;
+  TNotifyEvent OnStartup;
   TMDBDatabaseEventHandler OnDatabaseEvent;
 
   bool IsDefault() const { return isDefault; }
   // The auto-named session among owner's components, nullptr when none.
   static TMDBSession* FindAutoSession(const TComponent* owner);
+
+  // Not streamed while the name is automatic.
+  bool SessionNameStored() const { return !autoSessionName; }
 
   void SetName(const std::string& newName) override;
   void Loaded() override;

@@ -17,7 +17,6 @@
 #include "rtlTypeInfo.h"
 
 RTL_DEFINE_CLASS(TMDBMasterDataLink)
-RTL_DEFINE_CLASS(TMDBTable)
 
 // ---- master link ---------------------------------------------------------------
 

@@ -12,6 +12,7 @@
 
 #include "MDBDBDataSet.h"
 #include "MDBRestructureDefs.h"
+#include "MDBSession.h"
 #include "dbDataSource.h"
 
 class TMDBTable;
@@ -45,9 +46,9 @@ private:
 // What a restructure could not carry over (the engine's causes).
 enum TDataLossCause { dlcInsertFailed = 0, dlcDuplicateKey = 1, dlcConstraint = 2, dlcFieldDropped = 3,
                       dlcValueNotConverted = 4 };
-using TProgressEvent = std::function<void(TObject* sender, int currentRecord, uint16_t percentDone)>;
-using TDataLostEvent = std::function<void(TObject* sender, TDataLossCause cause, const std::string& contextInfo,
-                                          bool& continueRestructure, bool& stopAsking)>;
+using TProgressEvent = TEvent<void(TObject* sender, int currentRecord, uint16_t percentDone)>;
+using TDataLostEvent = TEvent<void(TObject* sender, TDataLossCause cause, const std::string& contextInfo,
+                                   bool& continueRestructure, bool& stopAsking)>;
 
 // The arguments of RestructureTable.
 struct TMDBRestructureOptions {
@@ -118,6 +119,11 @@ class TMDBTable : public TMDBDBDataSet, public TMDBStructureSource {
   void RestructureTable(const TMDBRestructureOptions& options);
   TProgressEvent OnRestructureProgress;
   TDataLostEvent OnDataLost;
+  // Published only to be streamed: nothing fires them.
+  TProgressEvent OnRepairProgress, OnUpgradeProgress, OnIndexProgress, OnCopyProgress, OnOptimizeProgress;
+  TEvent<void(TObject* sender, const std::string& text)> OnRepairLog, OnUpgradeLog;
+  const std::string& EngineVersion() const { return EngineVersionText(); }
+  void SetEngineVersion(const std::string&) {}
 
   bool CanModify() const override;
   void DataEvent(TDataEvent event, intptr_t info) override;

@@ -1,0 +1,84 @@
+#include "MDBDatabase.h"
+#include "MDBPublished.h"
+#include "MDBTableTestSupport.h"
+#include "dbPublished.h"
+#include "rtlObjectText.h"
+#include "rtlReader.h"
+#include "rtlStreams.h"
+#include "rtlWriter.h"
+
+namespace {
+
+class StreamingTest : public TableTest {
+protected:
+  void SetUp() override {
+    TableTest::SetUp();
+    RegisterDataClasses();
+    RegisterMDBClasses();
+  }
+  // Reads a form's text into a new root component.
+  static TObjectPtr<TComponent> ReadForm(const std::string& text) {
+    TStringStream source(text);
+    TMemoryStream binary;
+    ObjectTextToBinary(source, binary);
+    binary.SetPosition(0);
+    TObjectPtr<TComponent> root(new TComponent(nullptr));
+    TReader reader(binary);
+    reader.ReadRootComponent(root.get());
+    return root;
+  }
+  static std::string WriteForm(TComponent& root) {
+    TMemoryStream binary;
+    TWriter(binary).WriteRootComponent(&root);
+    binary.SetPosition(0);
+    TStringStream text;
+    ObjectBinaryToText(binary, text);
+    return text.DataString();
+  }
+};
+
+TEST_F(StreamingTest, AFormOpensItsSessionDatabaseAndTableWhenLoaded) {
+  OpenPeople();
+  TObjectPtr<TComponent> form = ReadForm(
+      "object Module1: TComponent\n"
+      "  object Session1: TMDBSession\n"
+      "    SessionName = 'Jobs'\n"
+      "    LockRetryCount = 3\n"
+      "    Active = True\n"
+      "  end\n"
+      "  object Database1: TMDBDatabase\n"
+      "    DatabaseName = 'People'\n"
+      "    Directory = '" + folder + "'\n"
+      "    SessionName = 'Jobs'\n"
+      "  end\n"
+      "  object Table1: TMDBTable\n"
+      "    DatabaseName = 'People'\n"
+      "    SessionName = 'Jobs'\n"
+      "    IndexName = 'ByName'\n"
+      "    TableName = 'PEOPLE.DAT'\n"
+      "    Active = True\n"
+      "  end\n"
+      "end\n");
+  auto* session = dynamic_cast<TMDBSession*>(form->FindComponent("Session1"));
+  auto* database = dynamic_cast<TMDBDatabase*>(form->FindComponent("Database1"));
+  auto* table = dynamic_cast<TMDBTable*>(form->FindComponent("Table1"));
+  ASSERT_TRUE(session && database && table);
+  EXPECT_TRUE(session->Active());
+  EXPECT_EQ(session->LockRetryCount(), 3);
+  EXPECT_EQ(database->Session(), session);
+  ASSERT_TRUE(table->Active());
+  EXPECT_EQ(table->Database(), database);
+  EXPECT_EQ(Column(*table, "NAME"), (TStrings{"Alice", "Bob", "carol", "dave", "eve"}));
+
+  // Written back, each keeps what differs from its defaults.
+  const std::string sessionText = WriteForm(*session);
+  EXPECT_NE(sessionText.find("EngineVersion = '2.08'"), std::string::npos) << sessionText;
+  EXPECT_NE(sessionText.find("LockRetryCount = 3"), std::string::npos) << sessionText;
+  EXPECT_EQ(sessionText.find("LockWaitTime"), std::string::npos) << sessionText;
+  const std::string tableText = WriteForm(*table);
+  EXPECT_NE(tableText.find("IndexName = 'ByName'"), std::string::npos) << tableText;
+  EXPECT_NE(tableText.find("TableName = 'PEOPLE.DAT'"), std::string::npos) << tableText;
+  EXPECT_EQ(tableText.find("Exclusive"), std::string::npos) << tableText;
+}
+
+}  // namespace
