@@ -4,7 +4,8 @@
 // view can paint), heap bytes per node, first paint of an 800 x 600 view
 // with the init and text calls it made, a paint after scrolling to the
 // middle, 10,000 node-at-position look-ups; then one node with 1,000,000
-// children expanded, collapsed and expanded again.
+// children expanded, collapsed and expanded again. Every figure is the
+// fastest of three runs.
 //
 // Usage: bench_tree [largest size]   (QT_QPA_PLATFORM=offscreen is set)
 
@@ -14,6 +15,7 @@
 #include <QScrollBar>
 #include <QStandardItemModel>
 #include <QTreeView>
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -57,6 +59,24 @@ struct TLine {
   double MiddlePaintMs = 0;
   double LookupMs = 0;
 };
+
+// Each line keeps the fastest of its runs, field by field: the machine is
+// shared and single runs are noisy.
+constexpr int Runs = 3;
+
+template <class TRun>
+TLine Fastest(TRun run) {
+  TLine best = run();
+  for (int i = 1; i < Runs; ++i) {
+    const TLine next = run();
+    best.SetMs = std::min(best.SetMs, next.SetMs);
+    best.BytesPerNode = std::min(best.BytesPerNode, next.BytesPerNode);
+    best.FirstPaintMs = std::min(best.FirstPaintMs, next.FirstPaintMs);
+    best.MiddlePaintMs = std::min(best.MiddlePaintMs, next.MiddlePaintMs);
+    best.LookupMs = std::min(best.LookupMs, next.LookupMs);
+  }
+  return best;
+}
 
 void Print(const TLine& l) {
   auto calls = [](long long v) { return v < 0 ? std::string("-") : std::to_string(v); };
@@ -226,14 +246,14 @@ int main(int argc, char** argv) {
               "inits", "texts", "mid ms", "10k at ms");
   std::vector<TLine> lines;
   for (uint64_t size = 1000; size <= largest; size *= 10) {
-    lines.push_back(RunVirtualTree(size));
+    lines.push_back(Fastest([&] { return RunVirtualTree(size); }));
     Print(lines.back());
-    lines.push_back(RunLazyView(size, true));
+    lines.push_back(Fastest([&] { return RunLazyView(size, true); }));
     Print(lines.back());
-    lines.push_back(RunLazyView(size, false));
+    lines.push_back(Fastest([&] { return RunLazyView(size, false); }));
     Print(lines.back());
     if (size <= StandardModelLimit) {
-      lines.push_back(RunStandardView(size));
+      lines.push_back(Fastest([&] { return RunStandardView(size); }));
       Print(lines.back());
     } else
       std::printf("%-22s %10llu (left out: items made one by one)\n", "QTreeView item model",
@@ -253,8 +273,13 @@ int main(int argc, char** argv) {
   }
 
   std::printf("\none node with %d children: expand, collapse, expand (each painted)\n", BigChildren);
-  std::printf("%-22s %10.2f ms\n", "VirtualStringTree", ExpandVirtualTree());
-  std::printf("%-22s %10.2f ms\n", "QTreeView lazy uniform", ExpandLazyView(true));
-  std::printf("%-22s %10.2f ms\n", "QTreeView lazy", ExpandLazyView(false));
+  auto fastest = [](auto run) {
+    double best = run();
+    for (int i = 1; i < Runs; ++i) best = std::min(best, run());
+    return best;
+  };
+  std::printf("%-22s %10.2f ms\n", "VirtualStringTree", fastest([] { return ExpandVirtualTree(); }));
+  std::printf("%-22s %10.2f ms\n", "QTreeView lazy uniform", fastest([] { return ExpandLazyView(true); }));
+  std::printf("%-22s %10.2f ms\n", "QTreeView lazy", fastest([] { return ExpandLazyView(false); }));
   return 0;
 }
