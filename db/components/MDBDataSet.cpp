@@ -299,7 +299,7 @@ TRecordBuffer TMDBDataSet::ActiveRecordBuffer() {
 TRecordBuffer TMDBDataSet::OldValueBuffer() {
   if (oldValueBuffer.empty()) return nullptr;
   TMDBSessionUse use(DataSetSession());
-  if (GetBookmarkFlag(ActiveBuffer()) == bfInserted || !handle->OnRecord())
+  if (GetBookmarkFlag(ActiveBuffer()) != bfCurrent || !handle->OnRecord())
     handle->ClearRecord(oldValueBuffer.data());
   else
     std::memcpy(oldValueBuffer.data(), handle->GetCurrentRecordBuffer(), recordSize);
@@ -323,6 +323,7 @@ bool TMDBDataSet::GetFieldData(TField* field, void* buffer) {
 
 void TMDBDataSet::SetFieldData(TField* field, const void* buffer) {
   const TDataSetState state = State();
+  if (state == dsOldValue) throw EDatabaseError(SFieldReadOnly, {field->DisplayName()});
   const bool writable = state == dsEdit || state == dsInsert || state == dsSetKey || state == dsCalcFields ||
                         state == dsFilter || state == dsNewValue || state == dsInternalCalc;
   if (!writable) throw EDatabaseError(SNotEditing);

@@ -124,6 +124,10 @@ std::unique_ptr<TDataCursor> TMDBTable::NewCursor(bool exclusiveOpen) {
 
 std::unique_ptr<TDataCursor> TMDBTable::CreateHandle() {
   if (tableName.empty()) throw EDatabaseError(SNoTableName);
+  if (inMemory && ComponentState().Contains(csDesigning)) {
+    if (FieldDefs().Count() == 0) throw EDatabaseError(SNoFieldsForMemoryTable);
+    if (!Exists()) CreateTable();
+  }
   indexDefs.SetUpdated(false);
   const std::string indexName = ResolveIndexName();
   TMDBSessionUse use(DataSetSession());
@@ -142,6 +146,12 @@ std::unique_ptr<TDataCursor> TMDBTable::CreateHandle() {
 void TMDBTable::DestroyHandle() {
   DestroyLookupCursor();
   TMDBDBDataSet::DestroyHandle();
+  // A table made for the designer goes with its last view.
+  if (inMemory && ComponentState().Contains(csDesigning)) {
+    TDatabaseHold hold(*this, dbfTemporary);
+    TMDBSessionUse use(DataSetSession());
+    NewCursor(true)->DeleteTable();
+  }
 }
 
 void TMDBTable::WithOpenCursor(const std::function<void(TDataCursor&)>& work) {

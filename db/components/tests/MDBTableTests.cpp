@@ -232,3 +232,33 @@ TEST_F(TableTest, DatasetsOfAFolderShareOneTemporaryDatabase) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(TableTest, AnInMemoryTableAtDesignTimeLivesWhileItIsOpen) {
+  TObjectPtr<TMDBTable> table(new TMDBTable(nullptr));
+  table->SetDesigning(true);
+  table->SetInMemory(true);
+  table->SetTableName("SCRATCH.DAT");
+  ExpectMessage<EDatabaseError>([&] { table->Open(); }, SNoFieldsForMemoryTable);
+  table->FieldDefs().Add("ID", ftInteger);
+  table->Open();
+  EXPECT_TRUE(table->Exists());
+  table->Close();
+  EXPECT_FALSE(table->Exists());
+}
+
+TEST_F(TableTest, OldValuesAreReadOnlyAndShowTheStoredRecord) {
+  TObjectPtr<TMDBTable> table = OpenPeople();
+  table->First();
+  table->Edit();
+  table->FieldByName("NAME")->SetAsString("Alicia");
+  EXPECT_EQ(table->FieldByName("NAME")->OldValue().AsString(), "Alice");
+  EXPECT_EQ(table->FieldByName("NAME")->AsString(), "Alicia");
+  table->Post();
+  table->Append();
+  EXPECT_TRUE(table->FieldByName("NAME")->OldValue().IsNull());
+  table->Cancel();
+}
+
+}  // namespace
