@@ -262,3 +262,39 @@ TEST_F(TableTest, OldValuesAreReadOnlyAndShowTheStoredRecord) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(TableTest, ADatabaseClosingItsDatasetsIsNotFreedUnderneath) {
+  DefaultSession().SetKeepConnections(false);
+  TObjectPtr<TMDBTable> first = OpenPeople();
+  TObjectPtr<TMDBTable> second = NewTable();
+  second->Open();
+  TMDBDatabase* database = first->Database();
+  ASSERT_FALSE(database->KeepConnection());
+  database->Close();
+  EXPECT_FALSE(first->Active());
+  EXPECT_FALSE(second->Active());
+  // Released by both, the temporary database goes once nobody holds it.
+  EXPECT_EQ(DefaultSession().FindDatabase(folder), database);
+  first->Open();
+  first->Close();
+  EXPECT_EQ(DefaultSession().FindDatabase(folder), nullptr);
+  DefaultSession().SetKeepConnections(true);
+}
+
+TEST_F(TableTest, AMissingOrDamagedTableFileIsAnEngineErrorAndStaysAsItWas) {
+  TObjectPtr<TMDBTable> missing = NewTable("NOWHERE.DAT");
+  EXPECT_THROW(missing->Open(), EMDBEngineError);
+  EXPECT_TRUE(std::filesystem::is_empty(folder));
+  OpenPeople();
+  const std::filesystem::path data = std::filesystem::path(folder) / "PEOPLE.DAT";
+  std::filesystem::resize_file(data, 60);
+  const auto size = std::filesystem::file_size(data);
+  TObjectPtr<TMDBTable> damaged = NewTable();
+  EXPECT_THROW(damaged->Open(), EMDBEngineError);
+  EXPECT_FALSE(damaged->Active());
+  EXPECT_EQ(std::filesystem::file_size(data), size);
+}
+
+}  // namespace
