@@ -268,6 +268,7 @@ void TDataCursor::Close(bool closeTable) {
   hasComputedFields = false;
   tableIsReadOnly = false;
   operationDepth = 0;
+  filling = false;
 
   TDataTable* closing = table;
   table = nullptr;

@@ -382,6 +382,12 @@ public:
   // 9729 for a key a unique index holds already. With goToNew the cursor
   // stands on the new record afterwards.
   void InsertRecord(uint8_t* record, bool goToNew);
+  // A fill of an exclusive table (an SQL answer): its record changes leave
+  // window, bitmaps and position as they were, and EndFill rebuilds them
+  // once, so n inserts cost n, not n times the table. Shared cursors are
+  // refused (10253).
+  void BeginFill();
+  void EndFill();
   // Writes the record over the current one, which this cursor may hold
   // locked for editing; unlock releases that lock afterwards.
   void ModifyRecord(uint8_t* record, bool unlock, bool goTo);
@@ -501,6 +507,7 @@ private:
   bool resynchronising = false;
   bool movingForward = true;
   bool computingFields = false;
+  bool filling = false;
 
   TCursorMessageProc repairProc = nullptr;
   void* repairContext = nullptr;

@@ -70,7 +70,20 @@ void TDataCursor::FlushTable(bool forceIndex) {
 // The cursor keeps its bitmaps current with the one record it wrote, so
 // that its counts and steps see the change at once, and finds its place
 // again; without filtering it builds its window again from the files.
+void TDataCursor::BeginFill() {
+  RequireOpen();
+  if (!exclusive) Raise(CurErrNotExclusive);
+  filling = true;
+}
+
+void TDataCursor::EndFill() {
+  if (!filling) return;
+  filling = false;
+  if (open) Resynchronise();
+}
+
 void TDataCursor::FollowOwnChange(uint32_t number, const uint8_t* record, bool goTo) {
+  if (filling) return;
   if (filterActive) {
     KeepRecordBits(number, record != nullptr);
     FindPositionAgain(false);
