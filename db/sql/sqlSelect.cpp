@@ -181,6 +181,25 @@ private:
   std::vector<TDataCursor*> locked;
 };
 
+// An answer table's fill, ended on every way out.
+class TAnswerFill {
+public:
+  explicit TAnswerFill(TDataCursor& answer) : answer(answer) { answer.BeginFill(); }
+  ~TAnswerFill() {
+    try {
+      End();
+    } catch (...) {
+      // Only while an error travels: the next execution empties the table.
+    }
+  }
+  TAnswerFill(const TAnswerFill&) = delete;
+  TAnswerFill& operator=(const TAnswerFill&) = delete;
+  void End() { answer.EndFill(); }
+
+private:
+  TDataCursor& answer;
+};
+
 }  // namespace
 
 void TDataQuery::PrepareSelect() {
@@ -414,11 +433,9 @@ void TDataQuery::ExecuteSelect() {
     FinishAverages(*this, answer, result.data());
     if (MaxRowCount != 0) answer.InsertRecord(result.data(), false);
   } else {
-    // While a filter is on, each insert only marks its record's bit and
-    // counts again, instead of rebuilding the whole window from the files.
-    TFilter* everyRow = answer.AddFilter(nullptr, {}, false, false, false, false,
-                                         [](void*, const uint8_t*, uint32_t) { return true; }, false, nullptr);
-    answer.ActivateFilter(everyRow);
+    // The cursor's upkeep waits for the end of the fill: rows go in at a
+    // cost that does not grow with the table.
+    TAnswerFill fill(answer);
     int32_t rows = 0;
     ForEachJoinedRow(*this, [&] {
       if (progress.Step()) return false;
@@ -429,7 +446,7 @@ void TDataQuery::ExecuteSelect() {
       ++rows;
       return true;
     });
-    answer.DropFilter(everyRow);
+    fill.End();
     if (Distinct) {
       std::vector<TSortKeyField> keys;
       for (const auto& column : ResultFields) keys.push_back(SortKey(answer, column->FieldNo, false));
