@@ -79,8 +79,18 @@ TMDBSession& TMDBSessionList::GetSession(const std::string& name) {
 }
 
 void TMDBSessionList::CloseAll() {
-  TThreadListLock lock(sessions);
-  while (lock.List().Count() > 0) static_cast<TMDBSession*>(lock.List().Last())->Free();
+  // Freeing a session takes the session lock, which is held around list
+  // searches: the list's lock is not held meanwhile, so the two are always
+  // taken session lock first.
+  for (;;) {
+    TMDBSession* last = nullptr;
+    {
+      TThreadListLock lock(sessions);
+      if (lock.List().Count() == 0) return;
+      last = static_cast<TMDBSession*>(lock.List().Last());
+    }
+    last->Free();
+  }
 }
 
 int TMDBSessionList::Count() {
