@@ -112,8 +112,9 @@ class TDataSet : public TComponent {
   void Edit();
   void Insert();
   void Append();
-  void Post();
-  void Cancel();
+  // Virtual, so that datasets with key buffers finish their set-key state.
+  virtual void Post();
+  virtual void Cancel();
   void Delete();
   // Asks the linked controls to write their pending changes into fields.
   void UpdateRecord();
