@@ -116,16 +116,18 @@ void TBaseVirtualTree::HandleClick(const THitInfo& Hit, Qt::KeyboardModifiers Sh
   }
   const int column = header->UseColumns() ? Hit.HitColumn : focusedColumn;
   const bool multi = options.Contains(voMultiSelect);
-  if (!node) {
-    if (multi) {
-      if (!(Shift & Qt::ControlModifier)) ClearSelection();
-      selectionAtStart = GetSortedSelection(false);
-      states.Include(tsDrawSelPending);
-      selectionAnchor = TPoint{mouseDownAt.X - offsetX, mouseDownAt.Y - offsetY};
-      selectionCorner = selectionAnchor;
-    }
+  // Empty space: no node, or (with several selectable and rows not
+  // selected whole) the room right of a node's text.
+  const bool emptySpace = !node || ((Hit.HitPositions & hiOnItemRight) && !options.Contains(voFullRowSelect));
+  if (emptySpace && multi) {
+    if (!(Shift & Qt::ControlModifier)) ClearSelection();
+    selectionAtStart = GetSortedSelection(false);
+    states.Include(tsDrawSelPending);
+    selectionAnchor = TPoint{mouseDownAt.X - offsetX, mouseDownAt.Y - offsetY};
+    selectionCorner = selectionAnchor;
     return;
   }
+  if (!node) return;
   const bool again = node == focusedNode && Selected(node) && column == focusedColumn && !MultiKeys(Shift);
   if (node != focusedNode || column != focusedColumn) {
     if (!DoFocusChanging(focusedNode, node, focusedColumn, column)) return;

@@ -228,6 +228,37 @@ TEST_F(TreeInput, FreedNodesLeaveHotAndDropAndAnchorReferences) {
   EXPECT_EQ(1u, tree.SelectedCount());
 }
 
+TEST_F(TreeInput, ARubberBandSelectsTheRowsItCoversAndScrollsNearTheEdge) {
+  TVirtualTreeOptions options = tree.Options();
+  tree.SetOptions(options.Include(voMultiSelect).Include(voAutoScroll));
+  // Rows 0 to 3; empty space from 72 down.
+  tree.HandleMouseDown(150, 90, Qt::LeftButton, Qt::NoModifier);
+  EXPECT_TRUE(tree.TreeStates().Contains(tsDrawSelPending));
+  tree.HandleMouseMove(40, RowY(1), Qt::LeftButton, Qt::NoModifier);
+  EXPECT_TRUE(tree.TreeStates().Contains(tsDrawSelecting));
+  EXPECT_EQ(3u, tree.SelectedCount());  // rows 1 to 3
+  EXPECT_FALSE(tree.Selected(Top(0)));
+  tree.HandleMouseUp(40, RowY(1), Qt::LeftButton, Qt::NoModifier);
+  EXPECT_FALSE(tree.TreeStates().Contains(tsDrawSelecting));
+
+  // A long tree: holding the band at the bottom edge scrolls after the
+  // delay, then once per interval.
+  tree.SetRootNodeCount(100);
+  tree.show();
+  ASSERT_TRUE(PumpUntil([&] { return tree.isVisible(); }));
+  // Right of a text counts as empty space too.
+  tree.HandleMouseDown(150, 10, Qt::LeftButton, Qt::NoModifier);
+  tree.HandleMouseMove(150, tree.ClientHeight() - 2, Qt::LeftButton, Qt::NoModifier);
+  ASSERT_TRUE(tree.AutoScrollTimer().Enabled());
+  EXPECT_EQ(tree.AutoScrollDelay(), tree.AutoScrollTimer().Interval());
+  const int before = tree.OffsetY();
+  tree.AutoScrollTimer().Trigger();
+  EXPECT_EQ(before - static_cast<int>(tree.DefaultNodeHeight()), tree.OffsetY());
+  EXPECT_EQ(tree.AutoScrollInterval(), tree.AutoScrollTimer().Interval());
+  tree.HandleMouseUp(150, tree.ClientHeight() - 2, Qt::LeftButton, Qt::NoModifier);
+  EXPECT_FALSE(tree.AutoScrollTimer().Enabled());
+}
+
 // The header ------------------------------------------------------------------
 
 class HeaderInput : public ::testing::Test {
@@ -280,6 +311,16 @@ TEST_F(HeaderInput, HitTestAndDividerZones) {
   EXPECT_EQ(2, Columns().GetColumnAt(120));
   EXPECT_EQ(160, Columns().TotalWidth());
   EXPECT_EQ(2, Columns().GetNextVisibleColumn(0));
+}
+
+TEST_F(HeaderInput, HoverFollowsTheMouseAndLeavingClearsIt) {
+  Send(QEvent::MouseMove, 120);
+  EXPECT_EQ(1, Columns().HoverColumn());
+  Send(QEvent::MouseMove, 20);
+  EXPECT_EQ(0, Columns().HoverColumn());
+  QEvent leave(QEvent::Leave);
+  tree.Header().HandleEvent(&leave);
+  EXPECT_EQ(-2, Columns().HoverColumn());
 }
 
 TEST_F(HeaderInput, ClicksAreReportedOnlyWhenReleasedOverTheSameColumn) {
