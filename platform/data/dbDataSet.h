@@ -307,7 +307,6 @@ protected:
   TDataSetState SetTempState(TDataSetState value);
   void RestoreState(TDataSetState value);
   void SetFilterBuffer(TRecordBuffer buffer) { filterBuffer = buffer; }
-  TRecordBuffer FilterBuffer() const { return filterBuffer; }
   // Reallocates the ring and its companions (a dataset whose record or
   // bookmark size changed); the ring is empty afterwards.
   void RebuildRecordBuffers();
@@ -331,8 +330,6 @@ protected:
   void CheckOperation(void (TDataSet::*operation)(), const TDataSetErrorEvent& errorEvent);
   void CheckRequiredFields();
   void SetModified(bool value) { modified = value; }
-  void SetBof(bool value) { bof = value; }
-  void SetEof(bool value) { eof = value; }
 
   void DoBeforeScroll();
   void DoAfterScroll();

@@ -16,10 +16,19 @@ TEST(DataSetEditing, EditPostAndCancel) {
   EXPECT_EQ(people->FieldByName("NAME")->AsString(), "Changed");
   EXPECT_EQ(people->FieldByName("ID")->AsInteger(), 2);
 
+  // Several fields at once, by a list of names.
+  people->Edit();
+  people->SetFieldValues("NAME;AMOUNT", VarArrayOf({"Both", 7.5}));
+  Variant both = people->FieldValues("name;amount");
+  EXPECT_EQ(both.Element(0).AsString(), "Both");
+  EXPECT_EQ(both.Element(1).AsFloat(), 7.5);
+  EXPECT_EQ(people->FieldValues("ID").AsInteger(), 2);
+  people->Post();
+
   people->Edit();
   people->FieldByName("NAME")->SetAsString("Dropped");
   people->Cancel();
-  EXPECT_EQ(people->FieldByName("NAME")->AsString(), "Changed");
+  EXPECT_EQ(people->FieldByName("NAME")->AsString(), "Both");
 
   // Moving away posts a modified record and cancels an unmodified one.
   people->Edit();
