@@ -75,10 +75,6 @@ Variant Variant::ArrayOf(std::vector<Variant> elements) {
   return v;
 }
 
-bool Variant::IsNumeric() const {
-  return IsWholeKind(type) || type == varDouble || type == varCurrency || type == varDate;
-}
-
 int Variant::ArrayCount() const {
   if (IsBytes()) return static_cast<int>(bytes.size());
   if (!IsArray()) throw EVariantError(SVarNotArray);
@@ -94,11 +90,6 @@ const Variant& Variant::Element(int index) const {
 void Variant::SetElement(int index, Variant value) {
   Element(index);  // checks kind and bounds
   elements[static_cast<size_t>(index)] = std::move(value);
-}
-
-const std::vector<Variant>& Variant::Elements() const {
-  if (!IsArray() || IsBytes()) throw EVariantError(SVarNotArray);
-  return elements;
 }
 
 void Variant::RaiseCast(TVarType target) const {

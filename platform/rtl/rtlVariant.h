@@ -70,8 +70,6 @@ public:
   bool IsNull() const { return type == varNull; }
   bool IsArray() const { return (type & varArray) != 0; }
   bool IsBytes() const { return type == (varArray | varByte); }
-  // Any whole-number or floating kind, Currency and Date included.
-  bool IsNumeric() const;
 
   // Arrays: the number of elements; EVariantError for a non-array. Byte
   // arrays answer their byte count.
@@ -79,7 +77,6 @@ public:
   // EVariantError out of bounds or for a byte array (use AsBytes).
   const Variant& Element(int index) const;
   void SetElement(int index, Variant value);
-  const std::vector<Variant>& Elements() const;
 
   int AsInteger(const TFormatSettings& settings = NeutralFormatSettings()) const;
   int64_t AsInt64(const TFormatSettings& settings = NeutralFormatSettings()) const;

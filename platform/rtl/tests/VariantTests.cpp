@@ -28,7 +28,8 @@ TFormatSettings CommaDecimals() {
 
 TEST(Variant, EmptyAndNullAreKindsOfTheirOwn) {
   Variant empty;
-  EXPECT_TRUE(empty.IsEmpty());
+  EXPECT_TRUE(VarIsEmpty(empty));
+  EXPECT_TRUE(VarIsClear(empty));
   EXPECT_EQ(empty.AsInteger(), 0);
   EXPECT_EQ(empty.AsString(), "");
   EXPECT_FALSE(empty.AsBoolean());
