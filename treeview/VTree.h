@@ -434,6 +434,11 @@ protected:
   // A node is about to be freed; descendants forget what refers to it.
   virtual void ForgetNode(PVirtualNode Node) {}
   void InvalidateControl();
+  // For descendants that reserve per-node data (before any node is made).
+  void SetTotalInternalDataSize(int Size);
+  void* GetInternalData(PVirtualNode Node) const {
+    return reinterpret_cast<uint8_t*>(Node) + sizeof(TVirtualNode);
+  }
 
   // Painting hooks.
   virtual void DoBeforePaint(TCanvas& Canvas);
@@ -527,6 +532,7 @@ protected:
     TBaseVirtualTree& tree;
   };
 
+private:
   TVirtualTreeStates states;
   std::shared_ptr<IVTEditLink> editLink;
   int editColumn = NoColumn;
@@ -537,7 +543,6 @@ protected:
   PVirtualNode rangeAnchor = nullptr;
   PVirtualNode editNode = nullptr;
 
-private:
   void MakeRootNode();
   void FreeRootNode();
   void FreeNodeBlock(PVirtualNode Node);
@@ -663,10 +668,4 @@ private:
   TTimer changeTimer;
   TTimer structureChangeTimer;
 
-protected:
-  // For descendants that reserve per-node data (before any node is made).
-  void SetTotalInternalDataSize(int Size);
-  void* GetInternalData(PVirtualNode Node) const {
-    return reinterpret_cast<uint8_t*>(Node) + sizeof(TVirtualNode);
-  }
 };
