@@ -3,6 +3,7 @@
 #include "MDBConsts.h"
 #include "MDBDatabase.h"
 #include "MDBSessionList.h"
+#include "MDBSessionLock.h"
 #include "rtlTypeInfo.h"
 
 TMDBDBDataSet::TMDBDBDataSet(TComponent* owner) : TMDBDataSet(owner) {
@@ -24,6 +25,8 @@ TMDBSession& TMDBDBDataSet::DataSetSession() {
 }
 
 void TMDBDBDataSet::SetDBFlag(TDBFlag flag, bool value) {
+  // Sessions keep their database lists under the session lock.
+  TMDBSessionLockGuard guard;
   if (value) {
     if (dbFlags.none()) {
       TMDBSession& session = Sessions().GetSession(sessionName);

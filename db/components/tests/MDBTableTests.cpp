@@ -298,3 +298,22 @@ TEST_F(TableTest, AMissingOrDamagedTableFileIsAnEngineErrorAndStaysAsItWas) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(TableTest, AnUnknownIndexIsRefusedAndTheOrderStays) {
+  TObjectPtr<TMDBTable> table = OpenPeople();
+  table->SetIndexName("ByName");
+  EXPECT_THROW(table->SetIndexName("Nope"), EMDBEngineError);
+  EXPECT_EQ(table->IndexName(), "ByName");
+  ExpectMessage<EDatabaseError>([&] { table->SetIndexFieldNames("AMOUNT"); }, Format(SNoIndexForFields, {"AMOUNT"}));
+  EXPECT_EQ(table->IndexName(), "ByName");
+  EXPECT_EQ(Column(*table, "NAME"), (TStrings{"Alice", "Bob", "carol", "dave", "eve"}));
+  ExpectMessage<EDatabaseError>([&] { table->FieldByName("Nope"); }, Format(SFieldNotFound, {"Nope"}));
+  table->Close();
+  table->SetIndexName("Nope");
+  EXPECT_THROW(table->Open(), EMDBEngineError);
+  EXPECT_FALSE(table->Active());
+}
+
+}  // namespace
