@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include "MDBConsts.h"
 #include "MDBDatabase.h"
@@ -17,6 +18,23 @@
 #include "rtlTypeInfo.h"
 
 RTL_DEFINE_CLASS(TMDBMasterDataLink)
+
+namespace {
+
+// Sets a flag for a scope and puts back what it was on every way out.
+class TFlagScope {
+public:
+  explicit TFlagScope(bool& flag) : flag(flag), previous(std::exchange(flag, true)) {}
+  ~TFlagScope() { flag = previous; }
+  TFlagScope(const TFlagScope&) = delete;
+  TFlagScope& operator=(const TFlagScope&) = delete;
+
+private:
+  bool& flag;
+  bool previous;
+};
+
+}  // namespace
 
 // ---- master link ---------------------------------------------------------------
 
@@ -176,7 +194,10 @@ void TMDBTable::WithOpenCursor(const std::function<void(TDataCursor&)>& work) {
 
 void TMDBTable::InternalInitFieldDefs() {
   if (tableName.empty()) throw EDatabaseError(SNoTableName);
-  WithOpenCursor([this](TDataCursor& cursor) { FillFieldDefs(cursor); });
+  WithOpenCursor([this](TDataCursor& cursor) {
+    TFlagScope refilling(refillingDefs);
+    FillFieldDefs(cursor);
+  });
 }
 
 void TMDBTable::ReadTableDescriptors(TMDBTableDescriptors& descriptors) {
@@ -194,10 +215,17 @@ void TMDBTable::ReadTableDescriptors(TMDBTableDescriptors& descriptors) {
   });
 }
 
+void TMDBTable::DefChanged(TObject* /*sender*/) {
+  if (!refillingDefs) storeDefs = true;
+}
+
 void TMDBTable::UpdateIndexDefs() {
   if (indexDefs.Updated()) return;
   UpdateFieldDefs();
-  WithOpenCursor([this](TDataCursor& cursor) { FillIndexDefs(cursor); });
+  WithOpenCursor([this](TDataCursor& cursor) {
+    TFlagScope refilling(refillingDefs);
+    FillIndexDefs(cursor);
+  });
 }
 
 void TMDBTable::FillIndexDefs(TDataCursor& cursor) {

@@ -101,7 +101,7 @@ class TMDBTable : public TMDBDBDataSet, public TMDBStructureSource {
   void SetIndexFieldNames(const std::string& value);
   TIndexDefs& IndexDefs() { return indexDefs; }
   // Refills IndexDefs from the table unless up to date.
-  void UpdateIndexDefs();
+  void UpdateIndexDefs() override;
   bool StoreDefs() const { return storeDefs; }
   void SetStoreDefs(bool value) { storeDefs = value; }
 
@@ -139,6 +139,8 @@ protected:
   void UpdateIndex() override;
   void InternalInitFieldDefs() override;
   void DoOnNewRecord() override;
+  // A change of the field or index definitions is kept with the component.
+  void DefChanged(TObject* sender) override;
 
 private:
   TIndexDefs indexDefs;
@@ -148,6 +150,8 @@ private:
   bool inMemory = false;
   bool indexByFieldNames = false;
   bool storeDefs = false;
+  // Set while the definitions are refilled from the table itself.
+  bool refillingDefs = false;
   std::string tableName;
   std::string indexText;
   std::unique_ptr<TDataCursor> lookupCursor;

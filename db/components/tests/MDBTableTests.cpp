@@ -317,3 +317,18 @@ TEST_F(TableTest, AnUnknownIndexIsRefusedAndTheOrderStays) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(TableTest, DefinitionsChangedByAProgramAreKeptWithTheComponent) {
+  OpenPeople();
+  TObjectPtr<TMDBTable> table = NewTable();
+  table->Open();
+  table->UpdateIndexDefs();
+  EXPECT_FALSE(table->StoreDefs());
+  table->Close();
+  table->IndexDefs().Add("ByAmount", "AMOUNT", TIndexOptions());
+  EXPECT_TRUE(table->StoreDefs());
+}
+
+}  // namespace
