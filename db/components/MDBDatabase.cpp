@@ -107,6 +107,7 @@ void TMDBDatabase::Disconnect() {
 }
 
 void TMDBDatabase::BindSession(TMDBSession& target) {
+  TMDBSessionLockGuard guard;
   if (session != nullptr) {
     auto& list = session->databases;
     list.erase(std::remove(list.begin(), list.end(), this), list.end());

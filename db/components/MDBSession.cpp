@@ -353,11 +353,13 @@ bool TMDBSession::PasswordRequest() {
 bool TMDBSession::PasswordCallback(void* session) { return static_cast<TMDBSession*>(session)->PasswordRequest(); }
 
 void TMDBSession::AddDatabase(TMDBDatabase* database) {
+  TMDBSessionLockGuard guard;
   databases.push_back(database);
   FireDatabaseEvent(dbAdd, database);
 }
 
 void TMDBSession::RemoveDatabase(TMDBDatabase* database) {
+  TMDBSessionLockGuard guard;
   auto found = std::find(databases.begin(), databases.end(), database);
   if (found == databases.end()) return;
   databases.erase(found);
