@@ -31,3 +31,10 @@ inline constexpr const char* SNoTableName = "Missing table name.";
 inline constexpr const char* SNoFieldsForMemoryTable =
     "You must define at least one field before you can open an in-memory table at design-time";
 
+
+// Queries.
+inline constexpr const char* SNoSQLStatement = "No SQL statement available";
+inline constexpr const char* SNoParameterValue = "No value for parameter '%s'";
+inline constexpr const char* SFieldUnknownType = "Field '%s' is of unknown type";
+inline constexpr const char* SBindParamsLoad = "Unable to load bind parameters";
+inline constexpr const char* SParamTooLarge = "Parameter '%s', cannot save data larger than %d bytes";

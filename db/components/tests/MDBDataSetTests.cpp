@@ -190,3 +190,40 @@ TEST_F(DataSetTest, DisplayLabelsComeFromTheFieldDescriptions) {
 }
 
 }  // namespace
+
+namespace {
+
+// Writes a field in the set-key state, as the table's ranges do.
+class TKeyProbe : public TMDBTable {
+public:
+  using TMDBTable::TMDBTable;
+  void WriteKey(const std::string& fieldName, const std::string& value) {
+    const TDataSetState saved = SetTempState(dsSetKey);
+    try {
+      FieldByName(fieldName)->SetAsString(value);
+    } catch (...) {
+      RestoreState(saved);
+      throw;
+    }
+    RestoreState(saved);
+  }
+};
+
+TEST_F(DataSetTest, OnlyIndexFieldsTakeKeyValues) {
+  CreatePeople();
+  TObjectPtr<TKeyProbe> table(new TKeyProbe(nullptr));
+  table->SetDatabaseName(folder);
+  table->SetTableName("PEOPLE.DAT");
+  table->SetIndexName("ByName");
+  table->Open();
+  table->WriteKey("NAME", "bob");
+  ExpectMessage<EDatabaseError>([&] { table->WriteKey("CITY", "Rome"); }, Format(SNotIndexField, {"CITY"}));
+}
+
+TEST_F(DataSetTest, ADatasetWithoutACursorCannotOpen) {
+  TObjectPtr<TMDBDataSet> dataSet(new TMDBDataSet(nullptr));
+  ExpectMessage<EDatabaseError>([&] { dataSet->Open(); }, SHandleError);
+  EXPECT_FALSE(dataSet->Active());
+}
+
+}  // namespace
