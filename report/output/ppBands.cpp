@@ -4,6 +4,7 @@
 #include <cassert>
 #include <cstring>
 
+#include "ppDataPipeline.h"
 #include "ppEngine.h"
 #include "ppGroup.h"
 #include "ppPage.h"
@@ -270,6 +271,23 @@ const TClassInfo& TppDetailBand::StaticClassType() {
 }
 
 std::string TppDetailBand::GetSortKey() const { return SortKey(5); }
+
+void TppDetailBand::SetDataPipeline(TppDataPipeline* value) {
+  if (value == dataPipeline) return;
+  TppDataPipeline* old = dataPipeline;
+  if (dataPipeline) RemoveNotify(dataPipeline);
+  dataPipeline = value;
+  if (dataPipeline) AddNotify(dataPipeline);
+  // Components that read the old pipeline read the new one.
+  for (int i = 0; i < ObjectCount(); ++i)
+    if (Objects(i)->IsDataAware() && Objects(i)->DataPipeline() == old && value) Objects(i)->SetDataPipeline(value);
+  LayoutChanged();
+}
+
+void TppDetailBand::Notify(TppCommunicator* sender, int operation) {
+  inherited::Notify(sender, operation);
+  if (operation == ppopRemove && sender == static_cast<TppCommunicator*>(dataPipeline)) dataPipeline = nullptr;
+}
 
 void TppDetailBand::StartOfRun() {
   inherited::StartOfRun();

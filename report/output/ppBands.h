@@ -20,6 +20,7 @@
 class TppEngine;
 class TppCustomReport;
 class TppGroup;
+class TppDataPipeline;
 class TStringList;
 
 enum TppPrintHeightType : uint8_t { phStatic, phDynamic };
@@ -235,12 +236,18 @@ class TppDetailBand : public TppBand {
   int BandsPerRecordCount() const { return bandsPerRecordCount; }
   void SetBandsPerRecordCount(int value) { bandsPerRecordCount = value; }
   void StartOfRun() override;
+  // A pipeline of the detail band's own (a detail of the report's): its
+  // records print for each record of the report's pipeline.
+  TppDataPipeline* DataPipeline() const { return dataPipeline; }
+  void SetDataPipeline(TppDataPipeline* value);
+  void Notify(TppCommunicator* sender, int operation) override;
 
 protected:
   void CaptureKindState(uint8_t* extra) const override;
   void ApplyKindState(const uint8_t* extra) override;
 
 private:
+  TppDataPipeline* dataPipeline = nullptr;
   int bandsPerRecord = 1;
   int bandsPerRecordCount = 1;
   TppColumnTraversalType columnTraversal = ctTopToBottom;

@@ -1,5 +1,7 @@
 #include "ppDataPipeline.h"
 
+#include <cstdlib>
+
 #include "ppErrors.h"
 #include "rtlStrUtils.h"
 
@@ -16,13 +18,18 @@ const TClassInfo& TppDataPipeline::StaticClassType() {
           .Default(reLastRecord)
           .Property("RangeEndCount", &TppDataPipeline::RangeEndCount, &TppDataPipeline::SetRangeEndCount)
           .Default(0)
+          .Property("SkipWhenNoRecords", &TppDataPipeline::SkipWhenNoRecords, &TppDataPipeline::SetSkipWhenNoRecords)
+          .Default(1)
           .Build();
   return info;
 }
 
 TppDataPipeline::TppDataPipeline(TComponent* owner) : TppRelative(owner) {}
 
-TppDataPipeline::~TppDataPipeline() = default;
+TppDataPipeline::~TppDataPipeline() {
+  SetMasterDataPipeline(nullptr);
+  for (TppDataPipeline* detail : details) detail->master = nullptr;
+}
 
 void TppDataPipeline::Event(int eventId, const std::function<void(TppDataPipeline*)>& handler) {
   if (handler) handler(this);
@@ -48,8 +55,21 @@ void TppDataPipeline::Close() {
   Event(ppevClose, OnClose);
 }
 
-void TppDataPipeline::First() {
+int TppDataPipeline::Move(int n) {
+  const int moved = DataMoveBy(n);
+  dataOffset += moveBy > 0 ? moved : -moved;
+  return moved;
+}
+
+bool TppDataPipeline::LinkMatches() {
+  for (const TLink& link : links)
+    if (master->GetFieldAsString(link.MasterField) != GetFieldAsString(link.DetailField)) return false;
+  return true;
+}
+
+void TppDataPipeline::FirstRaw() {
   traversalCount = 0;
+  dataOffset = 0;
   moved = false;
   pastEnd = false;
   if (!active || DataIsEmpty()) return;
@@ -58,6 +78,38 @@ void TppDataPipeline::First() {
     case rbLastRecord: DataLast(); break;
     case rbCurrentRecord: break;
   }
+  if (!Linked()) return;
+  if (master->Eof() && master->IsEmpty()) {
+    pastEnd = true;
+    return;
+  }
+  // The master's range: the first record whose link fields match.
+  while (!LinkMatches())
+    if (Move(moveBy) == 0) {
+      pastEnd = true;
+      return;
+    }
+}
+
+bool TppDataPipeline::DetailsEmpty() {
+  if (details.empty()) return false;
+  for (TppDataPipeline* detail : details) {
+    detail->First();
+    if (!detail->Eof()) return false;
+  }
+  return true;
+}
+
+void TppDataPipeline::SkipEmptyMasters() {
+  if (!skipWhenNoRecords) return;
+  while (!pastEnd && DetailsEmpty())
+    if (Move(moveBy) == 0) pastEnd = true;
+}
+
+void TppDataPipeline::First() {
+  FirstRaw();
+  if (!active || DataIsEmpty()) return;
+  SkipEmptyMasters();
   Event(ppevFirst, OnFirst);
 }
 
@@ -73,11 +125,17 @@ void TppDataPipeline::Next() {
   if (Eof()) return;
   const bool countReached = rangeEnd == reCount && traversalCount + 1 >= rangeEndCount;
   const bool stayOnCurrent = rangeBegin == rbCurrentRecord && rangeEnd == reCurrentRecord;
-  if (countReached || stayOnCurrent || DataMoveBy(moveBy) == 0) {
+  if (countReached || stayOnCurrent || Move(moveBy) == 0) {
+    pastEnd = true;
+  } else if (Linked() && !LinkMatches()) {
+    // Past the master's range: back onto its last record.
+    Move(-moveBy);
     pastEnd = true;
   } else {
     ++traversalCount;
     moved = true;
+    SkipEmptyMasters();
+    if (pastEnd && Move(-moveBy) == 0) pastEnd = true;
   }
   Event(ppevNext, OnNext);
   Event(ppevTraversal, OnTraversal);
@@ -88,7 +146,7 @@ void TppDataPipeline::Prior() {
   if (pastEnd) {
     // The data never left the last record of the range.
     pastEnd = false;
-  } else if (traversalCount > 0 && DataMoveBy(-moveBy) != 0) {
+  } else if (traversalCount > 0 && Move(-moveBy) != 0) {
     --traversalCount;
   }
   Event(ppevPrior, nullptr);
@@ -99,24 +157,49 @@ bool TppDataPipeline::Eof() const { return !active || DataIsEmpty() || pastEnd; 
 bool TppDataPipeline::Bof() const { return !active || DataIsEmpty() || (traversalCount == 0 && !pastEnd); }
 
 TppPipelinePosition TppDataPipeline::GetPosition() const {
-  return TppPipelinePosition{traversalCount, traversalCount == 0, pastEnd, !active || DataIsEmpty()};
+  return TppPipelinePosition{traversalCount, dataOffset, traversalCount == 0, pastEnd, !active || DataIsEmpty()};
 }
 
 void TppDataPipeline::SetPosition(const TppPipelinePosition& position) {
   if (!active) return;
-  First();
+  FirstRaw();
   if (DataIsEmpty()) return;
-  int remaining = position.TraversalCount;
+  int remaining = position.DataOffset - dataOffset;
   while (remaining > 0) {
-    const int moved = DataMoveBy(moveBy * remaining);
-    const int steps = moved < 0 ? -moved : moved;
+    const int steps = std::abs(Move(moveBy * remaining));
     if (steps == 0) break;
-    traversalCount += steps;
     remaining -= steps;
   }
-  this->moved = traversalCount > 0;
+  traversalCount = position.TraversalCount;
+  moved = traversalCount > 0;
   pastEnd = position.AtEnd;
   SendEventNotify(this, ppevRecordPositionChange, nullptr);
+}
+
+void TppDataPipeline::SetMasterDataPipeline(TppDataPipeline* value) {
+  for (TppDataPipeline* p = value; p; p = p->master)
+    if (p == this) return;
+  if (master) {
+    std::erase(master->details, this);
+    RemoveNotify(master);
+  }
+  master = value;
+  if (master) {
+    master->details.push_back(this);
+    AddNotify(master);
+  }
+}
+
+void TppDataPipeline::AddLink(const std::string& masterFieldName, const std::string& detailFieldName) {
+  links.push_back(TLink{masterFieldName, detailFieldName});
+}
+
+void TppDataPipeline::Notify(TppCommunicator* sender, int operation) {
+  inherited::Notify(sender, operation);
+  if (operation != ppopRemove) return;
+  // Compare addresses only: the sender is being destroyed.
+  if (sender == static_cast<TppCommunicator*>(master)) master = nullptr;
+  std::erase_if(details, [sender](TppDataPipeline* d) { return static_cast<TppCommunicator*>(d) == sender; });
 }
 
 void TppDataPipeline::UpdateMoveDirection() {

@@ -47,6 +47,9 @@ struct TppField {
 // from the start of the range) and the state flags at that record.
 struct TppPipelinePosition {
   int TraversalCount = 0;
+  // Records moved over in the data from the range's first record (skipped
+  // masters included).
+  int DataOffset = 0;
   bool AtStart = true;
   bool AtEnd = false;
   bool NoRecords = false;
@@ -83,6 +86,20 @@ class TppDataPipeline : public TppRelative {
   void SetRangeEndCount(int value) { rangeEndCount = value; }
   int MoveBy() const { return moveBy; }
   void SetMoveBy(int value) { moveBy = value == 0 ? 1 : value; }
+  // A master whose every detail has no records for it is passed over.
+  bool SkipWhenNoRecords() const { return skipWhenNoRecords; }
+  void SetSkipWhenNoRecords(bool value) { skipWhenNoRecords = value; }
+
+  // Master and detail: the detail's range is the run of its records whose
+  // link fields equal the master's current values (the detail's data is
+  // ordered by them). A pipeline never becomes its own master, directly or
+  // through its masters: such a master is ignored.
+  TppDataPipeline* MasterDataPipeline() const { return master; }
+  void SetMasterDataPipeline(TppDataPipeline* value);
+  void AddLink(const std::string& masterFieldName, const std::string& detailFieldName);
+  void ClearLinks() { links.clear(); }
+  int LinkCount() const { return static_cast<int>(links.size()); }
+  int DetailCount() const { return static_cast<int>(details.size()); }
 
   // Fields.
   int FieldCount() const { return static_cast<int>(fields.size()); }
@@ -99,6 +116,8 @@ class TppDataPipeline : public TppRelative {
   bool FieldIsNull(const std::string& name);
 
   std::function<void(TppDataPipeline*)> OnOpen, OnClose, OnFirst, OnNext, OnLast, OnTraversal;
+
+  void Notify(TppCommunicator* sender, int operation) override;
 
 protected:
   // Record access of the concrete pipeline.
@@ -117,7 +136,16 @@ protected:
   void ClearFields() { fields.clear(); }
 
 private:
+  struct TLink {
+    std::string MasterField, DetailField;
+  };
+
   std::vector<TppField> fields;
+  TppDataPipeline* master = nullptr;
+  std::vector<TppDataPipeline*> details;
+  std::vector<TLink> links;
+  bool skipWhenNoRecords = true;
+  int dataOffset = 0;
   TppRangeBeginType rangeBegin = rbFirstRecord;
   TppRangeEndType rangeEnd = reLastRecord;
   int rangeEndCount = 0;
@@ -128,6 +156,14 @@ private:
   bool pastEnd = false;
 
   void UpdateMoveDirection();
+  bool Linked() const { return master && !links.empty(); }
+  bool LinkMatches();
+  // Moves n records in the data, keeping the data offset.
+  int Move(int n);
+  // Passes over masters without detail records (when asked to).
+  void SkipEmptyMasters();
+  bool DetailsEmpty();
+  void FirstRaw();
   void Event(int eventId, const std::function<void(TppDataPipeline*)>& handler);
 };
 

@@ -109,6 +109,16 @@ void TppEngine::RunSetup() {
     pipeline->Open();
     if (!pipeline->Active()) throw EPrintError(ppLoadMessage(ppmsgCouldNotOpen) + ": " + pipeline->GetUserName());
   }
+  detailPipeline = nullptr;
+  if (!details.empty()) {
+    TppDataPipeline* own = static_cast<TppDetailBand*>(details.front())->DataPipeline();
+    if (own && own != pipeline) {
+      detailPipeline = own;
+      detailPipeline->Open();
+      if (!detailPipeline->Active())
+        throw EPrintError(ppLoadMessage(ppmsgCouldNotOpen) + ": " + detailPipeline->GetUserName());
+    }
+  }
   cache->Initialize(Cacheables());
   printDateTime = Report()->Clock ? Report()->Clock() : Now();
   pagesSaved = 0;
@@ -127,6 +137,7 @@ void TppEngine::StartRun() {
   AddPageState(ppbkAll);
   for (int i = 0; i < Report()->BandCount(); ++i) Report()->Bands(i)->StartOfRun();
   if (pipeline) pipeline->First();
+  if (detailPipeline) detailPipeline->First();
   noData = !HasRecords();
   if (noData) AddState(ppesNoData);
   dataFinished = false;
@@ -223,8 +234,7 @@ void TppEngine::GeneratePage(int pageNo, bool output) {
     StartRun();
   } else if (livePage != pageNo - 1) {
     cache->RestorePage(pageNo - 1);
-    if (pipeline) pipeline->SetPosition(restoredPosition);
-    for (TppGroup* group : groups) group->SyncBreakValue();
+    ApplyRestoredPositions();
   }
   absolutePageNo = pageNo;
   outputPage = output;
@@ -400,9 +410,26 @@ void TppEngine::ReprintGroupHeaders() {
   }
 }
 
+void TppEngine::ApplyRestoredPositions() {
+  if (pipeline) pipeline->SetPosition(restoredPosition);
+  if (detailPipeline) detailPipeline->SetPosition(restoredDetailPosition);
+  for (TppGroup* group : groups) group->SyncBreakValue();
+}
+
+void TppEngine::AdvanceAfterBreak() {
+  if (detailPipeline && !detailPipeline->Eof()) {
+    detailPipeline->Next();
+    return;
+  }
+  pipeline->Next();
+  if (detailPipeline) detailPipeline->First();
+}
+
 void TppEngine::PrintDetail() {
   auto* detail = details.empty() ? nullptr : static_cast<TppDetailBand*>(details.front());
-  if (detail && !noData) {
+  // A master without detail records prints no detail band.
+  const bool noDetails = detailPipeline && detailPipeline->Eof();
+  if (detail && !noData && !noDetails) {
     while (detail->BandsPerRecordCount() <= detail->BandsPerRecord()) {
       if (!PrintBand(detail, true)) return;
       detail->SetBandsPerRecordCount(detail->BandsPerRecordCount() + 1);
@@ -424,16 +451,37 @@ void TppEngine::Traverse() {
     finish();
     return;
   }
-  pipeline->Next();
-  if (pipeline->Eof()) {
-    finish();
-    return;
+  // With a detail pipeline its records come first; the master moves when
+  // they are used up.
+  bool masterMoved = true;
+  const TppPipelinePosition masterBefore = pipeline->GetPosition();
+  const TppPipelinePosition detailBefore = detailPipeline ? detailPipeline->GetPosition() : TppPipelinePosition{};
+  if (detailPipeline) {
+    detailPipeline->Next();
+    masterMoved = detailPipeline->Eof();
+  }
+  if (masterMoved) {
+    pipeline->Next();
+    if (pipeline->Eof()) {
+      finish();
+      return;
+    }
+    if (detailPipeline) detailPipeline->First();
   }
   for (int g = 0; g < static_cast<int>(groups.size()); ++g) {
     if (!groups[static_cast<size_t>(g)]->ValueChanged()) continue;
     // The footers see the group's last record; the next one is fetched
     // once they have printed.
-    pipeline->Prior();
+    if (!detailPipeline) {
+      pipeline->Prior();
+    } else if (masterMoved) {
+      // Masters without details may lie between: back by position.
+      pipeline->SetPosition(masterBefore);
+      detailPipeline->SetPosition(detailBefore);
+      detailPipeline->Next();
+    } else {
+      detailPipeline->Prior();
+    }
     traversalPending = true;
     brokenGroup = g;
     bandState = bsGroupFooters;
@@ -457,7 +505,7 @@ void TppEngine::PrintGroupFooters() {
     return;
   }
   if (traversalPending) {
-    pipeline->Next();
+    AdvanceAfterBreak();
     traversalPending = false;
   }
   for (int g = brokenGroup; g < count; ++g) groups[static_cast<size_t>(g)]->StartBreak(absolutePageNo);
@@ -503,8 +551,7 @@ bool TppEngine::RollBackKeepTogether() {
   const std::vector<TppCacheable*> objects = Cacheables();
   if (objects.size() != keepSnapshot.size()) return false;
   for (size_t i = 0; i < objects.size(); ++i) objects[i]->ApplyState(keepSnapshot[i].data());
-  if (pipeline) pipeline->SetPosition(restoredPosition);
-  for (TppGroup* group : groups) group->SyncBreakValue();
+  ApplyRestoredPositions();
   TppPage* page = Page();
   while (page->GetDrawCommandCount() > keepCommandCount) {
     TppDrawCommand* command = page->GetDrawCommand(page->GetDrawCommandCount() - 1);
@@ -533,7 +580,12 @@ void TppEngine::CaptureState(uint8_t* record) const {
   r.BrokenGroup = brokenGroup;
   const TppPipelinePosition position = pipeline ? pipeline->GetPosition() : TppPipelinePosition{};
   r.TraversalCount = position.TraversalCount;
+  r.DataOffset = position.DataOffset;
   r.AtEnd = position.AtEnd;
+  const TppPipelinePosition detail = detailPipeline ? detailPipeline->GetPosition() : TppPipelinePosition{};
+  r.DetailTraversalCount = detail.TraversalCount;
+  r.DetailDataOffset = detail.DataOffset;
+  r.DetailAtEnd = detail.AtEnd;
   r.SingleRecordDone = singleRecordDone;
   std::memcpy(record, &r, sizeof r);
 }
@@ -550,5 +602,7 @@ void TppEngine::ApplyState(const uint8_t* record) {
   bandIndex = r.BandIndex;
   brokenGroup = r.BrokenGroup;
   singleRecordDone = r.SingleRecordDone != 0;
-  restoredPosition = TppPipelinePosition{r.TraversalCount, r.TraversalCount == 0, r.AtEnd != 0, noData};
+  restoredPosition = TppPipelinePosition{r.TraversalCount, r.DataOffset, r.TraversalCount == 0, r.AtEnd != 0, noData};
+  restoredDetailPosition = TppPipelinePosition{r.DetailTraversalCount, r.DetailDataOffset,
+                                               r.DetailTraversalCount == 0, r.DetailAtEnd != 0, false};
 }

@@ -55,13 +55,17 @@ private:
   struct TStateRecord {
     uint8_t BandState, DataFinished, TitlePending, LastPage, TraversalPending, NoData, Reserved[2];
     int32_t BandIndex, BrokenGroup;
-    int32_t TraversalCount;
-    uint8_t AtEnd, SingleRecordDone, Reserved2[2];
+    // The report pipeline's position, then the detail pipeline's.
+    int32_t TraversalCount, DataOffset;
+    int32_t DetailTraversalCount, DetailDataOffset;
+    uint8_t AtEnd, DetailAtEnd, SingleRecordDone, Reserved2;
   };
 
   std::unique_ptr<TppPage> ownPage;
   std::unique_ptr<TppCacheManager> cache;
   TppDataPipeline* pipeline = nullptr;
+  // The detail band's own pipeline (a detail of the report's), or none.
+  TppDataPipeline* detailPipeline = nullptr;
   std::vector<TppBand*> pageStyles, headers, titles, groupHeaders, details, groupFooters, summaries, footers;
   std::vector<TppGroup*> groups;
 
@@ -76,7 +80,7 @@ private:
   bool noData = false;
   bool singleRecordDone = false;
   // The pipeline position of the last state applied.
-  TppPipelinePosition restoredPosition;
+  TppPipelinePosition restoredPosition, restoredDetailPosition;
 
   // Run and page bookkeeping.
   bool busy = false;
@@ -113,6 +117,9 @@ private:
   bool PrintBand(TppBand* band, bool dataBand);
   void EndPage() { pageComplete = true; }
   void Traverse();
+  // The next record after a group break's footers.
+  void AdvanceAfterBreak();
+  void ApplyRestoredPositions();
   bool HasRecords() const;
   void NoDataOnPage();
   void TakeKeepSnapshot(int group);

@@ -134,12 +134,15 @@ void TppCustomReport::SetDataPipeline(TppDataPipeline* value) {
     dataPipeline->AddEventNotify(this);
   }
   // Components that followed the old pipeline follow the new one.
-  for (TppBand* band : bands)
+  for (TppBand* band : bands) {
+    // A detail band with a pipeline of its own keeps it.
+    if (auto* detail = dynamic_cast<TppDetailBand*>(band); detail && detail->DataPipeline()) continue;
     for (int i = 0; i < band->ObjectCount(); ++i) {
       TppComponent* c = band->Objects(i);
       if (c->IsDataAware() && c->ParentDataPipeline() && (c->DataPipeline() == old || !c->DataPipeline()))
         c->SetDataPipeline(value);
     }
+  }
   autoStop = value == nullptr;
   Reset();
 }

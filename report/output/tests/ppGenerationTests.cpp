@@ -271,3 +271,76 @@ TEST(Producer, ACancelledPrintDialogPrintsNothing) {
   EXPECT_EQ(dialogs, 1);
 }
 }  // namespace
+
+namespace {
+// Owners as the master, the jobs as the detail: "OwnerX" has no jobs.
+struct TMasterDetail {
+  TReportFixture Jobs{9, 3};
+  std::unique_ptr<TMemoryDataSet, TObjectFree> Owners{new TMemoryDataSet()};
+  TDataSource* OwnerSource;
+  TppDBPipeline* OwnerPipeline;
+  TppDBPipeline* JobPipeline;
+
+  TMasterDetail() {
+    Owners->DefineField("OWNER", ftString, 20);
+    Owners->Open();
+    for (const char* owner : {"Owner1", "OwnerX", "Owner2", "Owner3"}) {
+      Owners->Append();
+      Owners->FieldByName("OWNER")->SetAsString(owner);
+      Owners->Post();
+    }
+    OwnerSource = new TDataSource(Jobs.Owner.get());
+    OwnerSource->SetDataSet(Owners.get());
+    OwnerPipeline = new TppDBPipeline(Jobs.Owner.get());
+    OwnerPipeline->SetDataSource(OwnerSource);
+    JobPipeline = Jobs.Pipeline;
+    JobPipeline->SetMasterDataPipeline(OwnerPipeline);
+    JobPipeline->AddLink("OWNER", "OWNER");
+    Jobs.Report->SetDataPipeline(OwnerPipeline);
+    static_cast<TppDetailBand*>(Jobs.Detail)->SetDataPipeline(JobPipeline);
+    TTestText* owner = Jobs.AddText(Jobs.Detail, "OWNER", true);
+    owner->SetDataPipeline(OwnerPipeline);
+    Jobs.AddText(Jobs.Detail, "ID", true, 0)->SetmmLeft(mm(60));
+  }
+};
+
+TEST(MasterDetail, EachMasterPrintsItsDetailsAndMastersWithoutDetailsAreSkipped) {
+  TMasterDetail f;
+  auto pages = f.Jobs.PrintAll();
+  ASSERT_EQ(pages.size(), 1u);
+  EXPECT_EQ(Texts(*pages[0]), (std::vector<std::string>{"Owner1", "1", "Owner1", "2", "Owner1", "3", "Owner2", "4",
+                                                        "Owner2", "5", "Owner2", "6", "Owner3", "7", "Owner3", "8",
+                                                        "Owner3", "9"}));
+  // Kept: the master prints no detail band of its own.
+  f.OwnerPipeline->SetSkipWhenNoRecords(false);
+  f.Jobs.Report->Reset();
+  pages = f.Jobs.PrintAll();
+  EXPECT_EQ(Texts(*pages[0]).size(), 18u);
+}
+
+TEST(MasterDetail, GroupsOverTheMasterAndPagesOutOfOrder) {
+  TMasterDetail f;
+  TppGroup* group = f.Jobs.AddGroup("OWNER", mm(10), mm(10));
+  group->SetDataPipeline(f.OwnerPipeline);
+  group->SetNewPage(true);
+  f.Jobs.AddText(group->HeaderBand(), "OWNER", true)->SetDataPipeline(f.OwnerPipeline);
+  f.Jobs.Report->SetPassSetting(psTwoPass);
+  const auto pages = f.Jobs.PrintAll();
+  ASSERT_EQ(pages.size(), 3u);
+  EXPECT_EQ(Texts(*pages[1]).front(), "Owner2");
+  EXPECT_EQ(Texts(*pages[1]).size(), 7u);
+  for (const int page : {3, 2}) {
+    const auto single = f.Jobs.Request(psSinglePage, page);
+    ASSERT_EQ(single.size(), 1u);
+    EXPECT_EQ(PageBytes(*single[0]), PageBytes(*pages[static_cast<size_t>(page - 1)])) << page;
+  }
+}
+
+TEST(MasterDetail, APipelineNeverBecomesItsOwnMaster) {
+  TMasterDetail f;
+  f.OwnerPipeline->SetMasterDataPipeline(f.JobPipeline);
+  EXPECT_EQ(f.OwnerPipeline->MasterDataPipeline(), nullptr);
+  f.JobPipeline->SetMasterDataPipeline(f.JobPipeline);
+  EXPECT_EQ(f.JobPipeline->MasterDataPipeline(), f.OwnerPipeline);
+}
+}  // namespace
