@@ -1,0 +1,252 @@
+#include "MDBQuery.h"
+
+#include <cassert>
+#include <cstring>
+
+#include "MDBConsts.h"
+#include "MDBDatabase.h"
+#include "MDBFieldTypes.h"
+#include "MDBSession.h"
+#include "dbConsts.h"
+#include "dbNativeValues.h"
+#include "engCursor.h"
+#include "engExpCodes.h"
+#include "rtlFormat.h"
+#include "sqlStatement.h"
+
+RTL_DEFINE_CLASS(TMDBQuery)
+
+namespace {
+
+bool IsNameDelimiter(char c) { return c == '\n' || c == '\r' || c == ' ' || c == ')' || c == ',' || c == ';'; }
+bool IsQuote(char c) { return c == '\'' || c == '"'; }
+
+std::string StripQuotes(std::string name, char quote) {
+  if (name.size() >= 2 && name.front() == quote && name.back() == quote) name = name.substr(1, name.size() - 2);
+  return name;
+}
+
+template <typename T>
+std::string RawBytes(T value) {
+  std::string bytes(sizeof value, '\0');
+  std::memcpy(bytes.data(), &value, sizeof value);
+  return bytes;
+}
+
+}  // namespace
+
+std::string ConvertQueryParams(const std::string& text, std::vector<std::string>* names) {
+  std::string result;
+  result.reserve(text.size());
+  bool inLiteral = false;
+  char literalQuote = 0;
+  size_t i = 0;
+  while (i < text.size()) {
+    const char c = text[i];
+    if (!inLiteral && c == ':' && i + 1 < text.size() && text[i + 1] == ':') {
+      result += ':';
+      i += 2;
+      continue;
+    }
+    if (!inLiteral && c == ':') {
+      // The name runs to a delimiter outside a literal; quotes inside it
+      // switch the literal state, so a quoted name may hold blanks.
+      size_t end = i + 1;
+      const bool quotedName = end < text.size() && IsQuote(text[end]);
+      bool nameLiteral = false;
+      char nameQuote = 0;
+      while (end < text.size() && (nameLiteral || !IsNameDelimiter(text[end]))) {
+        if (IsQuote(text[end])) {
+          if (!nameLiteral) {
+            nameLiteral = true;
+            nameQuote = text[end];
+          } else if (text[end] == nameQuote) {
+            nameLiteral = false;
+          }
+        }
+        ++end;
+      }
+      std::string name = text.substr(i + 1, end - i - 1);
+      if (quotedName) name = StripQuotes(StripQuotes(name, '\''), '"');
+      if (names) names->push_back(name);
+      result += '?';
+      i = end;
+      continue;
+    }
+    if (IsQuote(c)) {
+      if (!inLiteral) {
+        inLiteral = true;
+        literalQuote = c;
+      } else if (c == literalQuote) {
+        inLiteral = false;
+      }
+    }
+    result += c;
+    ++i;
+  }
+  return result;
+}
+
+TSqlParamValue SqlParamValueOf(const TMDBParam& param) {
+  const TFieldType type = param.DataType();
+  if (type == ftUnknown) throw EDatabaseError(Format(SNoParameterValue, {param.Name()}));
+  const TMDBEngineType engine = EngineTypeOf(type == ftAutoInc ? ftInteger : type);
+  TSqlParamValue value;
+  value.DataType = engine.Type;
+  value.SubType = engine.Subtype;
+  value.IsNull = param.IsNull();
+  switch (type) {
+    case ftString:
+    case ftFixedChar:
+    case ftMemo:
+    case ftFmtMemo:
+    case ftBlob:
+    case ftGraphic:
+    case ftParadoxOle:
+    case ftDBaseOle:
+    case ftTypedBinary: value.Bytes = param.AsString(); break;
+    case ftSmallint: value.Bytes = RawBytes(int16_t(param.AsInteger())); break;
+    case ftWord: value.Bytes = RawBytes(uint16_t(param.AsInteger())); break;
+    case ftBoolean: value.Bytes = RawBytes(uint16_t(param.AsBoolean() ? 1 : 0)); break;
+    case ftInteger:
+    case ftAutoInc: value.Bytes = RawBytes(int32_t(param.AsInteger())); break;
+    case ftFloat:
+    case ftCurrency: value.Bytes = RawBytes(param.AsFloat()); break;
+    case ftBCD:
+      value.Scale = 4;
+      value.Bytes = RawBytes(NativeCurrencyToStoredBcd(param.AsCurrency(), 4));
+      break;
+    case ftDate: value.Bytes = RawBytes(DateTimeToDateNumber(param.AsDateTime())); break;
+    case ftTime: value.Bytes = RawBytes(DateTimeToTimeMSecs(param.AsDateTime())); break;
+    case ftDateTime: value.Bytes = RawBytes(NativeDateTimeToTimeStamp(param.AsDateTime())); break;
+    default: throw EDatabaseError(Format(SFieldUnsupportedType, {param.Name()}));
+  }
+  if (value.IsNull) value.Bytes.clear();
+  return value;
+}
+
+// ---- the query ---------------------------------------------------------------
+
+TMDBQuery::TMDBQuery(TComponent* owner) : TMDBDBDataSet(owner) {
+  sql.OnChange = [this](TStrings&) { SQLChanged(); };
+}
+
+TMDBQuery::~TMDBQuery() {
+  sql.OnChange = nullptr;
+  Close();
+  UnPrepare();
+}
+
+void TMDBQuery::SetSQL(const TStrings& lines) {
+  if (lines.Text() == sql.Text()) return;
+  Close();
+  UnPrepare();
+  sql.Assign(&lines);
+}
+
+void TMDBQuery::SetSQLScript(const TStrings& lines) {
+  if (lines.Text() != sqlScript.Text()) sqlScript.Assign(&lines);
+}
+
+void TMDBQuery::SQLChanged() {
+  Close();
+  UnPrepare();
+  std::vector<std::string> names;
+  statementText = ConvertQueryParams(sql.Text(), &names);
+  if (!paramCheck) return;
+  TMDBParams fresh;
+  for (const std::string& name : names) fresh.CreateParam(ftUnknown, name, ptUnknown);
+  fresh.AssignValues(params);
+  params.Assign(&fresh);
+}
+
+void TMDBQuery::SetMaxRowCount(int32_t value) {
+  maxRowCount = value;
+  if (statement) statement->SetMaxRowCount(value);
+}
+
+void TMDBQuery::Prepare() {
+  if (Active()) throw EDatabaseError(SDataSetOpen);
+  if (statement) return;
+  // The line breaks the lines are joined with are no statement.
+  if (statementText.find_last_not_of("\r\n") + 1 < 2) throw EDatabaseError(SNoSQLStatement);
+  // The statement stands on the database's directory: the database stays
+  // held for as long as it is prepared.
+  SetDBFlag(dbfPrepared, true);
+  TMDBSessionUse use(DataSetSession());
+  auto prepared = std::make_unique<TQueryStatement>(Database()->Handle());
+  prepared->SetRequestLive(requestLive);
+  prepared->SetMaxRowCount(maxRowCount);
+  prepared->SetPasswordHandler(&TMDBSession::PasswordCallback, &DataSetSession());
+  prepared->SetProgressHandler(&TMDBQuery::ProgressCallback, this);
+  int32_t position = 0;
+  try {
+    prepared->Prepare(statementText, position);
+  } catch (...) {
+    prepared.reset();
+    SetDBFlag(dbfPrepared, false);
+    throw;
+  }
+  statement = std::move(prepared);
+}
+
+void TMDBQuery::UnPrepare() {
+  if (!statement) return;
+  {
+    TMDBSessionUse use(DataSetSession());
+    statement.reset();
+  }
+  SetDBFlag(dbfPrepared, false);
+}
+
+void TMDBQuery::ProgressCallback(void* context, int32_t current, int32_t percent, bool& abort) {
+  auto* query = static_cast<TMDBQuery*>(context);
+  if (query->OnQueryProgress) query->OnQueryProgress(query, current, uint16_t(percent), abort);
+}
+
+void TMDBQuery::BindParams() {
+  if (params.Count() == 0) return;
+  std::vector<TSqlParamValue> values;
+  values.reserve(size_t(params.Count()));
+  for (int i = 0; i < params.Count(); ++i) values.push_back(SqlParamValueOf(*params.Items(i)));
+  statement->SetParams(values);
+}
+
+TDataCursor* TMDBQuery::Execute() {
+  assert(statement != nullptr);
+  TMDBSessionUse use(DataSetSession());
+  BindParams();
+  TDataCursor* result = statement->Execute();
+  rowsAffected = statement->GetRecordCount();
+  executionTime = statement->GetElapsed();
+  return result;
+}
+
+std::unique_ptr<TDataCursor> TMDBQuery::CreateHandle() {
+  if (sql.Count() == 0) throw EDatabaseError(SNoSQLStatement);
+  Prepare();
+  TDataCursor* result = Execute();
+  if (result == nullptr) return nullptr;
+  // The dataset closes its cursor itself; the statement keeps its own,
+  // with the answer table, until it is unprepared.
+  TMDBSessionUse use(DataSetSession());
+  return std::unique_ptr<TDataCursor>(result->Clone());
+}
+
+void TMDBQuery::SetDatabaseName(const std::string& value) {
+  Close();
+  UnPrepare();
+  TMDBDBDataSet::SetDatabaseName(value);
+}
+
+void TMDBQuery::CloseDatabaseUse() {
+  Close();
+  UnPrepare();
+}
+
+void TMDBQuery::ExecSQL() {
+  if (sql.Count() == 0) throw EDatabaseError(SNoSQLStatement);
+  Close();
+  Prepare();
+  Execute();
+}
