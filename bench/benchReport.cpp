@@ -1,0 +1,189 @@
+// The report engine over a jobs table of our engine: a usage-details
+// layout (group by owner, eight fields, a wrapping memo, "Page X of Y",
+// two passes) over 20,000 and 100,000 jobs, to a device that keeps nothing,
+// measuring text on the deterministic canvas and on Qt's.
+
+#include <QGuiApplication>
+#include <QImage>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+
+#include "MDBTable.h"
+#include "benchReportLayout.h"
+#include "dbDataSource.h"
+#include "dbField.h"
+#include "ppDBPipeline.h"
+#include "ppDevice.h"
+#include "ppEngine.h"
+#include "ppPage.h"
+#include "ppPublisher.h"
+#include "ppReport.h"
+#include "uiCanvasQt.h"
+#include "uiMeasuringCanvas.h"
+
+namespace {
+using Clock = std::chrono::steady_clock;
+
+double Seconds(Clock::time_point since) { return std::chrono::duration<double>(Clock::now() - since).count(); }
+
+// Resident memory in KB (VmRSS).
+long ResidentKB() {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line))
+    if (line.rfind("VmRSS:", 0) == 0) return std::stol(line.substr(6));
+  return 0;
+}
+
+class TNullDevice : public TppDevice {
+  RTL_DECLARE_CLASS(TNullDevice, TppDevice)
+  using TppDevice::TppDevice;
+  void ReceivePage(TppPage* page) override {
+    inherited::ReceivePage(page);
+    if (!SkipPage() && PageRequested()) ++Pages;
+  }
+  int Pages = 0;
+};
+RTL_DEFINE_CLASS(TNullDevice)
+
+void CreateJobs(const std::string& folder, int rows) {
+  TObjectPtr<TMDBTable> table(new TMDBTable(nullptr));
+  table->SetDatabaseName(folder);
+  table->SetTableName("JOBS.DAT");
+  table->FieldDefs().Add("ID", ftInteger, 0, true);
+  table->FieldDefs().Add("OWNER", ftString, 30);
+  table->FieldDefs().Add("PRINTER", ftString, 40);
+  table->FieldDefs().Add("COMPUTER", ftString, 30);
+  table->FieldDefs().Add("DOCUMENT", ftString, 120);
+  table->FieldDefs().Add("PAGES", ftInteger);
+  table->FieldDefs().Add("COPIES", ftInteger);
+  table->FieldDefs().Add("SIZE", ftInteger);
+  table->FieldDefs().Add("STATUS", ftString, 20);
+  table->FieldDefs().Add("SUBMITTED", ftDateTime);
+  table->IndexDefs().Add("", "ID", TIndexOptions{ixPrimary, ixUnique});
+  table->IndexDefs().Add("ByOwner", "OWNER;ID", TIndexOptions());
+  table->CreateTable();
+  table->Open();
+  const char* words[] = {"quarterly", "report", "invoice", "draft", "minutes", "of", "the", "board", "meeting",
+                         "summary", "final", "version", "slides", "budget", "plan"};
+  for (int n = 1; n <= rows; ++n) {
+    table->Append();
+    table->FieldByName("ID")->SetAsInteger(n);
+    table->FieldByName("OWNER")->SetAsString("user" + std::to_string(n * 7919 % 200));
+    table->FieldByName("PRINTER")->SetAsString("\\\\PRINTSRV\\floor" + std::to_string(n % 9));
+    table->FieldByName("COMPUTER")->SetAsString("PC-" + std::to_string(n % 350));
+    std::string document;
+    for (int w = 0; w < 3 + n % 9; ++w) document += std::string(words[(n + w * 7) % 15]) + " ";
+    table->FieldByName("DOCUMENT")->SetAsString(document + std::to_string(n) + ".docx");
+    table->FieldByName("PAGES")->SetAsInteger(1 + n % 40);
+    table->FieldByName("COPIES")->SetAsInteger(1 + n % 3);
+    table->FieldByName("SIZE")->SetAsInteger(20000 + n % 900000);
+    table->FieldByName("STATUS")->SetAsString(n % 17 ? "Printed" : "Deleted");
+    table->FieldByName("SUBMITTED")->SetAsDateTime(46000 + n / 500.0);
+    table->Post();
+  }
+}
+
+struct TResult {
+  int pages = 0;
+  double pagesPerSecond = 0, firstPageMs = 0, page400Ms = 0, page3Ms = 0;
+  double kbPerCachedPage = 0, kbStateCacheOn = 0, kbStateCacheOff = 0;
+};
+
+int Request(TppReport& report, TppPageSettingType setting, int page) {
+  TObjectPtr<TNullDevice> device(new TNullDevice(nullptr));
+  device->PageRequest().SetPageSetting(setting);
+  device->PageRequest().SetPageRequested(page);
+  device->SetPublisher(report.Publisher());
+  device->RequestPage();
+  device->SetPublisher(nullptr);
+  return device->Pages;
+}
+
+TResult Run(const std::string& folder, TppCanvasPrinter& printer) {
+  TResult result;
+  TObjectPtr<TComponent> owner(new TComponent(nullptr));
+  auto* table = new TMDBTable(owner.get());
+  table->SetDatabaseName(folder);
+  table->SetTableName("JOBS.DAT");
+  table->SetIndexName("ByOwner");
+  table->Open();
+  auto* source = new TDataSource(owner.get());
+  source->SetDataSet(table);
+  auto* pipeline = new TppDBPipeline(owner.get());
+  pipeline->SetDataSource(source);
+  TObjectPtr<TppReport> report(new TppReport(owner.get()));
+  report->SetShowPrintDialog(false);
+  BuildUsageDetailsLayout(*report, *pipeline, printer);
+
+  // Both passes, every page.
+  Clock::time_point start = Clock::now();
+  result.pages = Request(*report, psAll, 1);
+  result.pagesPerSecond = 2.0 * result.pages / Seconds(start);
+
+  // Time to the first page of a new run (a two-pass report runs its first
+  // pass before it).
+  report->Reset();
+  start = Clock::now();
+  Request(*report, psSinglePage, 1);
+  result.firstPageMs = Seconds(start) * 1000;
+
+  // Out of order, the publisher's page cache off: from the page state.
+  report->Publisher()->SetCachePages(false);
+  Request(*report, psAll, 1);
+  start = Clock::now();
+  Request(*report, psSinglePage, 400);
+  result.page400Ms = Seconds(start) * 1000;
+  start = Clock::now();
+  Request(*report, psSinglePage, 3);
+  result.page3Ms = Seconds(start) * 1000;
+
+  // Memory: a new run with the publisher's page cache on, then off.
+  for (const bool cache : {true, false}) {
+    report->Reset();
+    report->Publisher()->SetCachePages(cache);
+    const long before = ResidentKB();
+    Request(*report, psAll, 1);
+    const double grown = static_cast<double>(ResidentKB() - before);
+    (cache ? result.kbStateCacheOn : result.kbStateCacheOff) = grown;
+    report->Publisher()->Clear();
+  }
+  result.kbPerCachedPage = (result.kbStateCacheOn - result.kbStateCacheOff) / std::max(result.pages, 1);
+  report.reset();
+  return result;
+}
+}  // namespace
+
+int main(int argc, char** argv) {
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  QGuiApplication application(argc, argv);
+  ppRegisterReportClasses();
+  const std::string folder = (std::filesystem::temp_directory_path() / "orvelle-bench-report").string();
+  TMeasuringCanvas measuring(600);
+  QImage image(8, 8, QImage::Format_ARGB32);
+  TQtCanvas qt(image, 600);
+  TBenchPrinter measuringPrinter(measuring), qtPrinter(qt);
+  std::printf("%-8s %-10s %6s %10s %11s %10s %9s %13s %12s %12s\n", "rows", "canvas", "pages", "pages/s",
+              "first ms", "p400 ms", "p3 ms", "KB/cached pg", "KB run on", "KB run off");
+  for (const int rows : {20000, 100000}) {
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder);
+    const Clock::time_point fill = Clock::now();
+    CreateJobs(folder, rows);
+    std::fprintf(stderr, "%d jobs written in %.1f s\n", rows, Seconds(fill));
+    for (auto [name, printer] : {std::pair<const char*, TppCanvasPrinter*>{"measuring", &measuringPrinter},
+                                 std::pair<const char*, TppCanvasPrinter*>{"qt", &qtPrinter}}) {
+      const TResult r = Run(folder, *printer);
+      std::printf("%-8d %-10s %6d %10.0f %11.1f %10.1f %9.1f %13.1f %12.0f %12.0f\n", rows, name, r.pages,
+                  r.pagesPerSecond, r.firstPageMs, r.page400Ms, r.page3Ms, r.kbPerCachedPage, r.kbStateCacheOn,
+                  r.kbStateCacheOff);
+    }
+  }
+  std::filesystem::remove_all(folder);
+  return 0;
+}
