@@ -153,7 +153,14 @@ void TMDBSession::MakeCurrent() {
 void TMDBSession::LockSession() {
   TMDBSessionLock& lock = TMDBSessionLock::Instance();
   lock.Enter();
-  if (lock.IncrementDepth(this) > 1) return;
+  int depth = 0;
+  try {
+    depth = lock.IncrementDepth(this);
+  } catch (...) {
+    lock.Leave();
+    throw;
+  }
+  if (depth > 1) return;
   try {
     if (!Active()) Open();
     MakeCurrent();

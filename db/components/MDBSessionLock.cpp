@@ -1,6 +1,26 @@
 #include "MDBSessionLock.h"
 
 #include <cassert>
+#include <stdexcept>
+
+namespace {
+
+// Plain data, so nothing is destroyed when the thread ends and sessions
+// closed by exit handlers still find it. A slot is free at depth 0, so a
+// freed session or an ended thread leaves nothing behind.
+struct TDepthSlot {
+  const TMDBSession* Session;
+  int Depth;
+};
+thread_local TDepthSlot depthSlots[TMDBSessionLock::MaxNestedSessions];
+
+TDepthSlot* FindSlot(const TMDBSession* session) {
+  for (TDepthSlot& slot : depthSlots)
+    if (slot.Depth > 0 && slot.Session == session) return &slot;
+  return nullptr;
+}
+
+}  // namespace
 
 TMDBSessionLock& TMDBSessionLock::Instance() {
   // Never freed: sessions may still be closed by exit handlers.
@@ -9,14 +29,19 @@ TMDBSessionLock& TMDBSessionLock::Instance() {
 }
 
 int TMDBSessionLock::IncrementDepth(const TMDBSession* session) {
-  return ++depths[{session, std::this_thread::get_id()}];
+  if (TDepthSlot* slot = FindSlot(session)) return ++slot->Depth;
+  for (TDepthSlot& slot : depthSlots) {
+    if (slot.Depth == 0) {
+      slot = {session, 1};
+      return 1;
+    }
+  }
+  throw std::length_error("too many sessions locked on one thread");
 }
 
 int TMDBSessionLock::DecrementDepth(const TMDBSession* session) {
-  auto found = depths.find({session, std::this_thread::get_id()});
-  assert(found != depths.end() && found->second > 0 && "UnlockSession without LockSession on this thread");
-  if (found == depths.end()) return 0;
-  const int depth = --found->second;
-  if (depth == 0) depths.erase(found);
-  return depth;
+  TDepthSlot* slot = FindSlot(session);
+  assert(slot != nullptr && "UnlockSession without LockSession on this thread");
+  if (slot == nullptr) return 0;
+  return --slot->Depth;
 }

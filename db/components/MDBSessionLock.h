@@ -4,10 +4,7 @@
 // counts its own depth per session, so a second thread always waits for
 // the lock instead of mistaking another thread's nesting for its own.
 
-#include <map>
 #include <mutex>
-#include <thread>
-#include <utility>
 
 class TMDBSession;
 
@@ -20,15 +17,15 @@ public:
 
   // The calling thread's nesting on behalf of session, after the change;
   // called with the lock held.
-  int IncrementDepth(const TMDBSession* session);
-  int DecrementDepth(const TMDBSession* session);
+  static int IncrementDepth(const TMDBSession* session);
+  static int DecrementDepth(const TMDBSession* session);
+
+  // Sessions one thread may hold nested at once.
+  static constexpr int MaxNestedSessions = 16;
 
 private:
   TMDBSessionLock() = default;
   std::recursive_mutex mutex;
-  // Guarded by mutex. Entries exist only while a depth is above zero, so
-  // a freed session or an ended thread leaves nothing behind.
-  std::map<std::pair<const TMDBSession*, std::thread::id>, int> depths;
 };
 
 // Enter on construction, leave on every way out.
