@@ -3,6 +3,8 @@
 #include <cstring>
 #include <limits>
 
+#include <cassert>
+
 #include "engBcd.h"
 #include "engCursor.h"
 #include "engDataLayout.h"
@@ -102,6 +104,8 @@ void AccumulateRow(const TDataQuery& query, TDataCursor& answer, uint8_t* group,
   for (const auto& owned : query.ResultFields) {
     const TResultField& column = *owned;
     if (column.Aggregate == agNone) continue;
+    // AVG's hidden count follows the result columns.
+    assert(column.Aggregate != agAvg || column.AvgCountFieldNo > query.ResultFields.size());
     uint8_t desc[FieldDescSize];
     answer.GetFieldDesc(column.FieldNo, desc);
     const uint8_t type = desc[FieldDescTypeOffset];

@@ -1,6 +1,7 @@
 #include "sqlPlanner.h"
 
 #include <algorithm>
+#include <cassert>
 #include <deque>
 #include <map>
 #include <set>
@@ -440,6 +441,8 @@ private:
       for (const auto& join : table->Joins) visit(join->Target);
     };
     visit(root);
+    // Every table is placed once: the nested loops read each exactly once.
+    assert(query.NestingOrder.size() == query.SourceTables.size());
   }
 
   void PlaceSingleTableConditions() {
@@ -548,6 +551,8 @@ public:
     if (table.JoinedFrom)
       for (auto& candidate : table.JoinedFrom->Joins)
         if (candidate->Target == &table) join = candidate.get();
+    // A table below the driving one hangs from the join that placed it.
+    assert(!table.JoinedFrom || join);
     if (join && join->Kind != jkNone && join->Condition) BindAndInstall(query, *join);
     TDataCursor& cursor = *table.Cursor;
     cursor.SetToBegin();

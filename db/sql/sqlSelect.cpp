@@ -3,6 +3,7 @@
 // ordering sorts), and what a nested SELECT answers the expression engine.
 
 #include <algorithm>
+#include <cassert>
 #include <cstring>
 #include <functional>
 
@@ -498,6 +499,8 @@ bool TDataQuery::ResolveColumnType(TExpToken& node) {
 
 bool TDataQuery::ApplyResultFilter(TExpToken& condition) {
   if (!Answer) return false;
+  // The engine hands a comparison of the tested value with the column.
+  assert(condition.First && condition.Second);
   TExpTreePtr copy(CloneTokenTree(&condition));
   // The column of the answer table goes first, the tested value after it.
   if (copy->First && copy->First->Kind != nkColumn) {
