@@ -1,9 +1,8 @@
 #include "sqlAggregates.h"
 
+#include <cassert>
 #include <cstring>
 #include <limits>
-
-#include <cassert>
 
 #include "engBcd.h"
 #include "engCursor.h"
