@@ -128,7 +128,8 @@ bool TppBand::Generate(TppEngine& engine) {
   // Nothing but page bands stands above: waiting for another page gains
   // nothing, so what cannot fit is clipped here.
   forceFit = !engine.DataPrintedOnPage();
-  if (printHeight == phStatic && start + height > bottom && !forceFit && KindFlags() != ppbkPageFooter) return false;
+  const bool placedAtBottom = KindFlags() == ppbkPageFooter || KindFlags() == ppbkColumnFooter;
+  if (printHeight == phStatic && start + height > bottom && !forceFit && !placedAtBottom) return false;
   startingPosition = start;
   pageBottom = printHeight == phStatic ? std::max(start + height, start) : bottom;
   printLeft = engine.PrintLeft();
@@ -258,6 +259,8 @@ std::string TppColumnHeaderBand::GetSortKey() const { return SortKey(3); }
 
 RTL_DEFINE_CLASS(TppColumnFooterBand)
 std::string TppColumnFooterBand::GetSortKey() const { return SortKey(7); }
+
+int TppColumnFooterBand::PlacementTop(TppEngine& engine, int) { return engine.PageBottom(); }
 
 const TClassInfo& TppDetailBand::StaticClassType() {
   static const TClassInfo info =

@@ -218,6 +218,10 @@ class TppColumnFooterBand : public TppBand {
   TppBandType BandTypeCode() const override { return btColumnFooter; }
   uint16_t KindFlags() const override { return ppbkColumnFooter; }
   std::string GetSortKey() const override;
+
+protected:
+  // At the bottom of the column, above the page footers.
+  int PlacementTop(TppEngine& engine, int start) override;
 };
 
 class TppDetailBand : public TppBand {

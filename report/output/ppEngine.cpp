@@ -79,7 +79,7 @@ std::vector<TppCacheable*> TppEngine::Cacheables() const {
 void TppEngine::BuildBandLists() {
   TppCustomReport* report = Report();
   if (report->BandCount() == 0) report->CreateDefaultBands();
-  for (auto* list : {&pageStyles, &headers, &titles, &groupHeaders, &details, &groupFooters, &summaries, &footers})
+  for (auto* list : {&columnHeaders, &columnFooters, &pageStyles, &headers, &titles, &groupHeaders, &details, &groupFooters, &summaries, &footers})
     list->clear();
   for (int i = 0; i < report->BandCount(); ++i) {
     TppBand* band = report->Bands(i);
@@ -92,9 +92,8 @@ void TppEngine::BuildBandLists() {
       case btGroupFooter: groupFooters.push_back(band); break;
       case btSummary: summaries.push_back(band); break;
       case btFooter: footers.push_back(band); break;
-      // Columns are not laid out: column bands print nowhere.
-      case btColumnHeader:
-      case btColumnFooter: break;
+      case btColumnHeader: columnHeaders.push_back(band); break;
+      case btColumnFooter: columnFooters.push_back(band); break;
     }
   }
   groups.clear();
@@ -158,6 +157,8 @@ int TppEngine::PageBottom() const {
     auto* footer = static_cast<TppPageBand*>(band);
     if (footer->Visible() && footer->PrintsOn(*this)) bottom -= footer->mmHeight();
   }
+  for (TppBand* footer : columnFooters)
+    if (footer->Visible()) bottom -= footer->mmHeight();
   return bottom;
 }
 
@@ -262,6 +263,8 @@ void TppEngine::PageStart() {
   SetArea(def.mmMarginLeft(), def.mmMarginTop(), def.mmPrintableWidth(), def.mmMarginTop());
   pageComplete = false;
   dataPrintedOnPage = false;
+  currentColumn = 1;
+  columnFootersPrinted = false;
   keepGroup = -1;
   keepSnapshot.clear();
   if (!allPagesGenerated) absolutePageCount = std::max(absolutePageCount, absolutePageNo);
@@ -312,8 +315,46 @@ void TppEngine::GenerateOnePage() {
   if (!pageComplete)
     for (TppBand* header : headers) PrintBand(header, false);
   if (!pageComplete) ReprintGroupHeaders();
+  columnTop = PrintPosition();
+  if (!pageComplete) StartColumn();
   BandStateLoop();
   PageEnd();
+}
+
+bool TppEngine::ColumnPlace(int column, int& left) const {
+  const TppPageDef& def = Report()->PrinterSetup()->PageDef();
+  const int width = Report()->ColumnWidth();
+  left = def.mmMarginLeft() + (column - 1) * width;
+  return left + width <= def.mmWidth() - def.mmMarginRight();
+}
+
+void TppEngine::StartColumn() {
+  if (Report()->Columns() > 1) {
+    int left = 0;
+    ColumnPlace(currentColumn, left);
+    SetArea(left, columnTop, Report()->ColumnWidth(), columnTop);
+  }
+  columnFootersPrinted = false;
+  for (TppBand* header : columnHeaders) PrintBand(header, false);
+}
+
+void TppEngine::PrintColumnFooters() {
+  if (columnFootersPrinted) return;
+  columnFootersPrinted = true;
+  for (TppBand* footer : columnFooters) footer->Generate(*this);
+}
+
+void TppEngine::EndColumn() {
+  int left = 0;
+  if (Report()->Columns() > 1 && currentColumn < Report()->Columns() && ColumnPlace(currentColumn + 1, left)) {
+    PrintColumnFooters();
+    ++currentColumn;
+    // Nothing but headers stands above in the new column.
+    dataPrintedOnPage = false;
+    StartColumn();
+    return;
+  }
+  EndPage();
 }
 
 void TppEngine::PageEnd() {
@@ -321,6 +362,7 @@ void TppEngine::PageEnd() {
   const int limit = Report()->PageLimit();
   if (limit > 0 && absolutePageNo >= limit) lastPage = true;
   if (noData && !Report()->NoDataBehaviors().Contains(ndBlankPage)) NoDataOnPage();
+  PrintColumnFooters();
   for (TppBand* footer : footers) footer->Generate(*this);
   if (!allPagesGenerated) absolutePageCount = std::max(absolutePageCount, absolutePageNo);
   SetPageFields();
@@ -360,8 +402,12 @@ bool TppEngine::PrintBand(TppBand* band, bool dataBand) {
     if (dataBand && band->PrintCount() > countBefore) dataPrintedOnPage = true;
     return true;
   }
-  if (!RollBackKeepTogether() && dataBand && band->PrintCount() > countBefore) dataPrintedOnPage = true;
-  EndPage();
+  if (RollBackKeepTogether()) {
+    EndPage();
+    return false;
+  }
+  if (dataBand && band->PrintCount() > countBefore) dataPrintedOnPage = true;
+  EndColumn();
   return false;
 }
 

@@ -66,6 +66,7 @@ private:
   TppDataPipeline* pipeline = nullptr;
   // The detail band's own pipeline (a detail of the report's), or none.
   TppDataPipeline* detailPipeline = nullptr;
+  std::vector<TppBand*> columnHeaders, columnFooters;
   std::vector<TppBand*> pageStyles, headers, titles, groupHeaders, details, groupFooters, summaries, footers;
   std::vector<TppGroup*> groups;
 
@@ -92,6 +93,9 @@ private:
   bool dataPrintedOnPage = false;
   bool outputPage = false;
   bool calculationPass = false;
+  int currentColumn = 1;
+  int columnTop = 0;
+  bool columnFootersPrinted = false;
   // A group kept together: the state when its header began on this page.
   int keepGroup = -1;
   std::vector<std::vector<uint8_t>> keepSnapshot;
@@ -116,6 +120,12 @@ private:
   // Prints the band; false (and the page complete) when it needs more room.
   bool PrintBand(TppBand* band, bool dataBand);
   void EndPage() { pageComplete = true; }
+  // A band did not fit: the next column when one fits, else the page ends.
+  void EndColumn();
+  // The left edge of a column (1-based); false when it does not fit.
+  bool ColumnPlace(int column, int& left) const;
+  void StartColumn();
+  void PrintColumnFooters();
   void Traverse();
   // The next record after a group break's footers.
   void AdvanceAfterBreak();

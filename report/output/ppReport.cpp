@@ -19,6 +19,7 @@ const TClassInfo& TppCustomReport::StaticClassType() {
           .Default(1)
           .Property("Columns", &TppCustomReport::Columns, &TppCustomReport::SetColumns)
           .Default(1)
+          .Property("mmColumnWidth", &TppCustomReport::ColumnWidth, &TppCustomReport::SetColumnWidth)
           .Property("NoDataBehaviors", &TppCustomReport::NoDataBehaviors, &TppCustomReport::SetNoDataBehaviors)
           .Property("PageLimit", &TppCustomReport::PageLimit, &TppCustomReport::SetPageLimit)
           .Default(0)
@@ -161,6 +162,22 @@ void TppCustomReport::Notification(TComponent* component, TOperation operation) 
     autoStop = true;
     Reset();
   }
+}
+
+void TppCustomReport::SetColumns(int value) {
+  columns = std::max(value, 1);
+  columnWidth = 0;
+  Reset();
+}
+
+int TppCustomReport::ColumnWidth() const {
+  const int printable = PrinterSetup()->PageDef().mmPrintableWidth();
+  return columnWidth > 0 ? std::min(columnWidth, printable) : printable / columns;
+}
+
+void TppCustomReport::SetColumnWidth(int value) {
+  columnWidth = std::max(value, 0);
+  Reset();
 }
 
 void TppCustomReport::SetPassSetting(TppPassSettingType value) {

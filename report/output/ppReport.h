@@ -73,7 +73,12 @@ class TppCustomReport : public TppProducer {
   TppNoDataBehaviors NoDataBehaviors() const { return noDataBehaviors; }
   void SetNoDataBehaviors(TppNoDataBehaviors value);
   int Columns() const { return columns; }
-  void SetColumns(int value) { columns = value < 1 ? 1 : value; }
+  // At least 1; the column width becomes the printable width divided by
+  // the count.
+  void SetColumns(int value);
+  // mm-thousandths.
+  int ColumnWidth() const;
+  void SetColumnWidth(int value);
   TppUnitType Units() const { return units; }
   void SetUnits(TppUnitType value) { units = value; }
   bool AutoStop() const { return autoStop; }
@@ -128,6 +133,7 @@ private:
   int pageLimit = 0;
   TppNoDataBehaviors noDataBehaviors;
   int columns = 1;
+  int columnWidth = 0;  // 0: the printable width divided by the columns
   TppUnitType units = utInches;
   bool autoStop = true;
   bool modified = false;

@@ -344,3 +344,48 @@ TEST(MasterDetail, APipelineNeverBecomesItsOwnMaster) {
   EXPECT_EQ(f.JobPipeline->MasterDataPipeline(), f.OwnerPipeline);
 }
 }  // namespace
+
+namespace {
+TEST(Columns, DetailsFillEachColumnTopToBottomWithColumnBands) {
+  TReportFixture f(60);
+  f.Report->SetColumns(2);
+  auto* header = new TppColumnHeaderBand(f.Report);
+  header->SetReport(f.Report);
+  header->SetmmHeight(mm(10));
+  f.AddText(header, "Col", false);
+  auto* footer = new TppColumnFooterBand(f.Report);
+  footer->SetReport(f.Report);
+  footer->SetmmHeight(mm(7));
+  f.AddText(footer, "End", false);
+  f.AddText(f.Detail, "ID", true);
+  const auto pages = f.PrintAll();
+  // 237 mm less 10 + 7 mm of column bands: 22 details a column.
+  ASSERT_EQ(pages.size(), 2u);
+  const auto texts = Texts(*pages[0]);
+  std::vector<int> lefts;
+  pages[0]->ForEachDrawCommand([&](TppDrawCommand* c) { lefts.push_back(c->Left()); });
+  EXPECT_EQ(texts[0], "Col");
+  EXPECT_EQ(texts[1], "1");
+  EXPECT_EQ(texts[22], "22");
+  EXPECT_EQ(texts[23], "End");
+  EXPECT_EQ(texts[24], "Col");
+  EXPECT_EQ(lefts[24], mm(10) + mm(95));
+  EXPECT_EQ(texts[25], "23");
+  EXPECT_EQ(lefts[25], mm(105));
+  EXPECT_EQ(Tops(*pages[0])[25], mm(40));
+  EXPECT_EQ(Texts(*pages[1])[1], "45");
+}
+
+TEST(Columns, OnlyTheColumnsThatFitAreUsed) {
+  // Three columns of 60 mm on 150 mm of printable width: two fit.
+  TReportFixture f(100);
+  f.Report->PrinterSetup()->SetMarginLeft(mm(30));
+  f.Report->PrinterSetup()->SetMarginRight(mm(30));
+  f.Report->SetColumns(3);
+  f.Report->SetColumnWidth(mm(60));
+  f.AddText(f.Detail, "ID", true);
+  const auto pages = f.PrintAll();
+  ASSERT_EQ(pages.size(), 3u);
+  EXPECT_EQ(Texts(*pages[1]).front(), "47");
+}
+}  // namespace
