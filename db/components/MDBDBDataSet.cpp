@@ -33,7 +33,8 @@ void TMDBDBDataSet::SetDBFlag(TDBFlag flag, bool value) {
       if (session.FindDatabase(databaseName) == nullptr && &session != &DefaultSession()) {
         // A database the program made in the default session joins the
         // session this dataset names.
-        if (TMDBDatabase* moved = DefaultSession().FindDatabase(databaseName)) moved->SetSessionName(sessionName);
+        TMDBDatabase* moved = DefaultSession().FindDatabase(databaseName);
+        if (moved != nullptr && !moved->Connected()) moved->SetSessionName(sessionName);
       }
       database = session.OpenDatabase(databaseName, Owner());
       database->AddDataSet(this);

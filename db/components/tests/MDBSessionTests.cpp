@@ -5,6 +5,7 @@
 
 #include "MDBConsts.h"
 #include "MDBDatabase.h"
+#include "MDBTable.h"
 #include "MDBTb.h"
 #include "MDBTestSupport.h"
 #include "engDirectory.h"
@@ -271,6 +272,29 @@ TEST_F(SessionTest, ClosingTheDefaultSessionClosesTheOthersFirst) {
   DefaultSession().Close();
   EXPECT_FALSE(session->Active());
   EXPECT_FALSE(database->Connected());
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(SessionTest, ADatasetOfAnotherSessionTakesOverADatabaseMadeInTheDefaultOne) {
+  TObjectPtr<TMDBSession> session(new TMDBSession(nullptr));
+  session->SetSessionName("Reports");
+  TObjectPtr<TMDBDatabase> database(new TMDBDatabase(nullptr));
+  database->SetDatabaseName("Data");
+  database->SetDirectory(folder);
+  EXPECT_EQ(database->Session(), &DefaultSession());
+  TObjectPtr<TMDBTable> table(new TMDBTable(nullptr));
+  table->SetSessionName("Reports");
+  table->SetDatabaseName("Data");
+  table->FieldDefs().Add("ID", ftInteger);
+  table->SetTableName("T.DAT");
+  table->CreateTable();
+  EXPECT_EQ(database->Session(), session.get());
+  table->Open();
+  EXPECT_EQ(table->Database(), database.get());
+  EXPECT_EQ(&table->DataSetSession(), session.get());
 }
 
 }  // namespace
