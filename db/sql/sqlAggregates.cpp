@@ -10,6 +10,7 @@
 #include "engKeyEncoding.h"
 #include "engExpCodes.h"
 #include "sqlErrors.h"
+#include "sqlEvaluation.h"
 #include "sqlQuery.h"
 
 namespace {
@@ -105,9 +106,8 @@ void AccumulateRow(const TDataQuery& query, TDataCursor& answer, uint8_t* group,
     if (column.Aggregate == agNone) continue;
     // AVG's hidden count follows the result columns.
     assert(column.Aggregate != agAvg || column.AvgCountFieldNo > query.ResultFields.size());
-    uint8_t desc[FieldDescSize];
-    answer.GetFieldDesc(column.FieldNo, desc);
-    const uint8_t type = desc[FieldDescTypeOffset];
+    uint8_t copy[FieldDescSize];
+    const uint8_t type = CursorFieldDesc(answer, column.FieldNo, copy)[FieldDescTypeOffset];
     const TFieldValue value = Read(answer, record, column.FieldNo);
     if (value.Blank) continue;
     const TFieldValue current = Read(answer, group, column.FieldNo);

@@ -1,5 +1,6 @@
 #include "sqlEvaluation.h"
 
+#include <cassert>
 #include <cstring>
 #include <vector>
 
@@ -42,15 +43,21 @@ TExpEvalContext SourceEvalContext(TDataQuery& query, TExpColumnValues* columns) 
 }
 
 void TRecordColumnValues::GetColumnValue(TExpToken& node) {
-  uint8_t desc[FieldDescSize];
-  cursor.GetFieldDesc(node.FieldNo, desc);
-  ReadFieldValue(cursor, record, desc, node);
+  uint8_t copy[FieldDescSize];
+  ReadFieldValue(cursor, record, CursorFieldDesc(cursor, node.FieldNo, copy), node);
+}
+
+const uint8_t* CursorFieldDesc(TDataCursor& cursor, int fieldNo, uint8_t* copy) {
+  // Without a field map a field's number is its position: no copy needed.
+  if (!cursor.HasFieldMap() && fieldNo >= 1 && fieldNo <= cursor.FieldListCount()) return cursor.FieldDescAt(fieldNo);
+  cursor.GetFieldDesc(fieldNo, copy);
+  return copy;
 }
 
 bool StoreFieldValue(TDataCursor& cursor, uint8_t* record, int fieldNo, const TExpToken& value,
                      const TFormatSettings& settings) {
-  uint8_t desc[FieldDescSize];
-  cursor.GetFieldDesc(fieldNo, desc);
+  uint8_t copy[FieldDescSize];
+  const uint8_t* desc = CursorFieldDesc(cursor, fieldNo, copy);
   if (value.IsNull) {
     cursor.PutField(fieldNo, record, false, nullptr);
     return true;
@@ -67,15 +74,17 @@ bool StoreFieldValue(TDataCursor& cursor, uint8_t* record, int fieldNo, const TE
     return true;
   }
   const int width = FieldValueWidth(desc);
-  std::vector<uint8_t> converted(size_t(std::max(width, 8)) + 1, 0);
+  // A stored value never exceeds 255 bytes.
+  uint8_t converted[256 + 8] = {};
+  assert(width >= 0 && size_t(width) < sizeof converted);
   const uint8_t scale = type == DecimalFieldType ? desc[FieldDescScaleCopyOffset] : 0;
   const bool same = value.DataType == type && (type != DecimalFieldType || value.Scale == scale) && type != dtString;
   if (same) {
-    std::memcpy(converted.data(), value.Value, size_t(width));
-  } else if (!ConvertFieldValue(value.DataType, value.DataSize, value.Value, type, width, scale, converted.data(),
-                                settings, cursor.LanguageId())) {
+    std::memcpy(converted, value.Value, size_t(width));
+  } else if (!ConvertFieldValue(value.DataType, value.DataSize, value.Value, type, width, scale, converted, settings,
+                                cursor.LanguageId())) {
     return false;
   }
-  cursor.PutField(fieldNo, record, false, converted.data());
+  cursor.PutField(fieldNo, record, false, converted);
   return true;
 }
