@@ -221,11 +221,20 @@ void TRestructureIndexDefs::Update() {
 void BuildRestructureDescriptors(const TRestructureFieldDefs& fieldDefs, const TRestructureIndexDefs& indexDefs,
                                  TMDBRestructureDescriptors& descriptors) {
   descriptors = {};
+  // A field a program adds without a number takes one after every number
+  // in use, so the engine sees it as new and indexes can name it.
+  std::vector<uint16_t> numbers;
+  int32_t highest = 0;
+  for (int i = 0; i < fieldDefs.Count(); ++i) highest = std::max(highest, fieldDefs.Items(i)->FieldNo());
+  for (int i = 0; i < fieldDefs.Count(); ++i) {
+    const int32_t fieldNo = fieldDefs.Items(i)->FieldNo();
+    numbers.push_back(static_cast<uint16_t>(fieldNo > 0 ? fieldNo : ++highest));
+  }
   for (int i = 0; i < fieldDefs.Count(); ++i) {
     const TRestructureFieldDef& def = *fieldDefs.Items(i);
     const TMDBEngineType engineType = EngineTypeOf(def.DataType());
     TMDBFieldDescSpec spec;
-    spec.FieldNo = static_cast<uint16_t>(def.FieldNo());
+    spec.FieldNo = numbers[static_cast<size_t>(i)];
     spec.Name = def.Name();
     spec.EngineType = engineType.Type;
     spec.Subtype = engineType.Subtype;
@@ -256,8 +265,10 @@ void BuildRestructureDescriptors(const TRestructureFieldDefs& fieldDefs, const T
     spec.CaseInsensitive = def->Options().Contains(ixCaseInsensitive);
     spec.Unique = def->Options().Contains(ixUnique);
     spec.Compression = def->Compression();
-    for (const std::string& fieldName : SplitFieldNames(def->Fields()))
-      spec.FieldNumbers.push_back(static_cast<uint16_t>(fieldDefs.FindFieldDef(fieldName)->FieldNo()));
+    for (const std::string& fieldName : SplitFieldNames(def->Fields())) {
+      fieldDefs.FindFieldDef(fieldName);
+      spec.FieldNumbers.push_back(numbers[static_cast<size_t>(fieldDefs.IndexOf(fieldName))]);
+    }
     AppendIndexDesc(spec, descriptors.IndexDescs);
   }
   descriptors.IndexCount = static_cast<int>(order.size()) + (hasPrimary ? 0 : 1);

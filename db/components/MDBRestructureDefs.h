@@ -157,7 +157,8 @@ private:
   bool updated = false;
 };
 
-// The engine descriptors of the lists: fields numbered by their FieldNo,
+// The engine descriptors of the lists: fields numbered by their FieldNo (a
+// field without one, FieldNo 0, numbered after the highest),
 // the primary index first (an empty natural-order slot when none is
 // primary). "Field '%s' not found" for an index field no definition has.
 struct TMDBRestructureDescriptors {

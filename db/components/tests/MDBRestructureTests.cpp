@@ -77,7 +77,7 @@ TEST_F(RestructureTest, RestructureKeepsTheRecordsAndTakesNewFieldsAndIndexes) {
   table->RestructureIndexDefs().Update();
   TRestructureFieldDefs& fields = table->RestructureFieldDefs();
   fields.Delete(fields.IndexOf("AMOUNT"));
-  fields.Add(fields.Count(), "COUNTRY", fields.Count() + 2, 2, "Where", "", "", "", false, 30, ftString);
+  fields.Add(fields.Count(), "COUNTRY", 0, 2, "Where", "", "", "", false, 30, ftString);
   table->RestructureIndexDefs().Add("ByCountry", "COUNTRY;ID", 0, TIndexOptions());
   int progressCalls = 0;
   table->OnRestructureProgress = [&](TObject* sender, int, uint16_t percent) {
