@@ -282,6 +282,13 @@ void TMDBTable::SwitchIndex(const std::string& text, bool byFieldNames) {
   } catch (...) {
     indexText = oldText;
     indexByFieldNames = oldByFieldNames;
+    // The old index comes back with its range, so a refused name changes
+    // nothing the program sees.
+    try {
+      ApplyIndex();
+    } catch (const std::exception&) {
+      // The first failure is the one to report.
+    }
     throw;
   }
 }

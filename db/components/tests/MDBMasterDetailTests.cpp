@@ -1,4 +1,5 @@
 #include "MDBTableTestSupport.h"
+#include "MDBTb.h"
 #include "dbConsts.h"
 #include "dbDataSource.h"
 
@@ -78,6 +79,17 @@ TEST_F(MasterDetailTest, ATableCannotBeItsOwnMaster) {
   } catch (const EDatabaseError& error) {
     EXPECT_EQ(error.Message, SCircularDataLink);
   }
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(MasterDetailTest, ARefusedIndexKeepsTheMastersRange) {
+  cities->First();
+  EXPECT_THROW(people->SetIndexName("Nope"), EMDBEngineError);
+  EXPECT_EQ(people->IndexName(), "ByCity");
+  EXPECT_EQ(Column(*people, "NAME"), (TStrings{"carol", "eve"}));
 }
 
 }  // namespace
