@@ -249,6 +249,7 @@ void TBaseVirtualTree::SetChildCount(PVirtualNode Node, uint32_t NewCount) {
     }
   }
   assert(Node->ChildCount == NewCount);
+  StructureChanged();
   if (InUpdate())
     states.Include(tsStructureChangePending);
   else {
@@ -338,6 +339,7 @@ void TBaseVirtualTree::AttachNode(PVirtualNode Node, PVirtualNode Destination, T
     AdjustTotalHeight(parent, Node->TotalHeight, true);
     if (IsVisiblePath(parent)) visibleCount += CountVisibleChildren(Node) + 1;
   }
+  StructureChanged();
 }
 
 void TBaseVirtualTree::UnlinkNode(PVirtualNode Node) {
@@ -361,6 +363,7 @@ void TBaseVirtualTree::UnlinkNode(PVirtualNode Node) {
   for (PVirtualNode n = Node->NextSibling; n; n = n->NextSibling) --n->Index;
   Node->Parent = Node->PrevSibling = Node->NextSibling = nullptr;
   if (Node == focusedNode) focusedNode = nullptr;
+  StructureChanged();
 }
 
 // Frees an unlinked node and its whole branch, deepest first, without
@@ -471,14 +474,22 @@ void TBaseVirtualTree::Clear() {
 }
 
 void TBaseVirtualTree::StructureChanged() {
-  if (InUpdate() || states.Contains(tsDestroying)) return;
-  // A held worker is kept off the tree: the cache is dropped now and
-  // rebuilt when the hold ends.
-  cache->Invalidate(-1, visibleCount, validationHeld == 0);
+  if (states.Contains(tsDestroying)) return;
+  // The entries are dropped at once, also inside update blocks (they may
+  // name nodes that went); the worker starts again only outside blocks and
+  // holds.
+  lastHit = {};
+  const bool queue = !InUpdate() && validationHeld == 0;
+  // Within a block or hold, once dropped the cache stays empty: nothing
+  // queues it meanwhile.
+  if (!queue && cacheDropped) return;
+  cache->Invalidate(-1, visibleCount, queue);
+  cacheDropped = !queue;
 }
 
 void TBaseVirtualTree::ResumeValidation() {
   if (InUpdate() || validationHeld > 0 || states.Contains(tsDestroying)) return;
+  cacheDropped = false;
   cache->Resume(visibleCount);
 }
 

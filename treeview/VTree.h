@@ -652,6 +652,7 @@ private:
   // from there. Dropped at every write to a node.
   TCacheEntry lastHit;
   int validationHeld = 0;
+  bool cacheDropped = false;  // emptied inside a block or hold, not queued
   uint32_t defaultNodeHeight = 18;
   uint32_t indent = 18;
   int nodeDataSize = 0;

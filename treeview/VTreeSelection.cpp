@@ -19,6 +19,7 @@ void TBaseVirtualTree::EndUpdate() {
   assert(root->TotalCount > StructureCheckLimit || CheckStructure());
   states.Exclude(tsUpdating);
   cache->Invalidate(-1, visibleCount, validationHeld == 0);
+  cacheDropped = validationHeld > 0;
   Viewport()->setUpdatesEnabled(true);
   UpdateScrollBars();
   if (states.Contains(tsStructureChangePending)) {

@@ -208,6 +208,7 @@ void TBaseVirtualTree::ToggleNode(PVirtualNode Node) {
     DoExpanded(Node);
   }
   if (!toggled) return;
+  StructureChanged();
   if (InUpdate()) return;
   if (Node->ChildCount > 0) {
     StructureChanged();
@@ -385,9 +386,7 @@ void TBaseVirtualTree::Sort(PVirtualNode Node, int Column, TSortDirection Direct
     }
     Node->FirstChild = head;
     Node->LastChild = prev;
-    if (Node->States & nsExpanded) StructureChanged();
-    else
-      ResumeValidation();
+    StructureChanged();
   }
   if (!InUpdate()) InvalidateControl();
 }

@@ -104,3 +104,23 @@ TEST(PositionCache, StructureChangesStopTheWorkerAndTheCacheComesOutTrue) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(PositionCache, LookUpsInsideAnUpdateBlockNeverUseEntriesOfFreedNodes) {
+  TBaseVirtualTree tree;
+  tree.SetRootNodeCount(10000);
+  ASSERT_TRUE(WaitForWorkerIdle(WorkerTimeoutMs));
+  ASSERT_FALSE(tree.PositionCache().Entries().empty());
+  tree.BeginUpdate();
+  tree.SetRootNodeCount(100);
+  EXPECT_TRUE(tree.PositionCache().Entries().empty());
+  int top = 0;
+  PVirtualNode n = tree.GetNodeAt(0, 18 * 50 + 3, &top);
+  ASSERT_NE(nullptr, n);
+  EXPECT_EQ(50u, n->Index);
+  EXPECT_EQ(nullptr, tree.GetNodeAt(0, 18 * 5000));
+  tree.EndUpdate();
+}
+
+}  // namespace
