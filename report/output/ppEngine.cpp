@@ -209,6 +209,16 @@ void TppEngine::ServePageRequest(const TppPageRequest& request) {
   }
 }
 
+TppPage* TppEngine::GenerateChildPage(int pageNo) {
+  TBusyGuard guard(busy);
+  cancelled = false;
+  RunSetup();
+  pageNo = std::max(pageNo, 1);
+  while (pagesSaved < pageNo - 1 && !lastPage) GeneratePage(pagesSaved + 1, false);
+  GeneratePage(std::min(pageNo, pagesSaved + 1), false);
+  return Page();
+}
+
 void TppEngine::ServeAll() {
   for (int n = 1; !cancelled; ++n) {
     GeneratePage(n, true);

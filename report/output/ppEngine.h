@@ -34,6 +34,11 @@ class TppEngine : public TppCustomEngine {
   void ServePageRequest(const TppPageRequest& request);
   // The next request starts a new run (layout or data changed).
   void Reset();
+  // A child report's engine: generates the page (the pages before it once,
+  // unseen) without delivering it, and answers it.
+  TppPage* GenerateChildPage(int pageNo);
+  // The page whose end state the generation objects hold (-1: none).
+  int LivePage() const { return livePage; }
   bool Busy() const { return busy; }
 
   int PageBottom() const override;

@@ -9,6 +9,7 @@
 #include "ppPrinterSetup.h"
 #include "ppPublisher.h"
 #include "ppForms.h"
+#include "ppSubReport.h"
 #include "ppTemplate.h"
 #include "rtlStrUtils.h"
 
@@ -291,4 +292,5 @@ void ppRegisterReportClasses() {
   RegisterClass(TppReport::StaticClassType());
   RegisterClass(TppGroup::StaticClassType());
   RegisterClass(TppDBPipeline::StaticClassType());
+  ppRegisterSubReportClasses();
 }

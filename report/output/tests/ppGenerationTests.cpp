@@ -7,6 +7,7 @@
 #include "ppGroup.h"
 #include "ppMessages.h"
 #include "ppPrinterSetup.h"
+#include "ppSubReport.h"
 
 namespace {
 // A4 with 10 mm margins, header and footer 20 mm, detail 10 mm: 23 details
@@ -387,5 +388,60 @@ TEST(Columns, OnlyTheColumnsThatFitAreUsed) {
   const auto pages = f.PrintAll();
   ASSERT_EQ(pages.size(), 3u);
   EXPECT_EQ(Texts(*pages[1]).front(), "47");
+}
+}  // namespace
+
+namespace {
+// A report without data whose detail band holds a child report over 60
+// jobs (10 mm each).
+struct TSubReportFixture {
+  TReportFixture Parent{60};
+  TppSubReport* Sub;
+  TSubReportFixture() {
+    Parent.Report->SetDataPipeline(nullptr);
+    Parent.AddText(Parent.Header, "Head", false);
+    Parent.Detail->SetPrintHeight(phDynamic);
+    Sub = new TppSubReport(Parent.Report);
+    Sub->SetBand(Parent.Detail);
+    Sub->SetBounds(mm(5), 0, mm(100), mm(10));
+    Sub->SetDataPipeline(Parent.Pipeline);
+    TppChildReport* child = Sub->Report();
+    TppBand* detail = child->GetBand(btDetail);
+    detail->SetmmHeight(mm(10));
+    auto* id = new TTestText(Parent.Report);
+    id->SetBand(detail);
+    id->SetBounds(0, 0, mm(20), mm(5));
+    id->SetDataPipeline(Parent.Pipeline);
+    id->SetDataField("ID");
+  }
+};
+
+TEST(SubReports, AChildSpanningThreeParentPagesContinuesOnEachAndEnds) {
+  TSubReportFixture f;
+  const auto pages = f.Parent.PrintAll();
+  ASSERT_EQ(pages.size(), 3u);
+  const auto first = Texts(*pages[0]);
+  ASSERT_EQ(first.size(), 24u);  // the header and 23 child details
+  EXPECT_EQ(first[1], "1");
+  std::vector<int> lefts;
+  pages[0]->ForEachDrawCommand([&](TppDrawCommand* c) { lefts.push_back(c->Left()); });
+  EXPECT_EQ(lefts[1], mm(15));
+  EXPECT_EQ(Tops(*pages[0])[1], FirstDetailTop);
+  EXPECT_EQ(Texts(*pages[1])[1], "24");
+  EXPECT_EQ(Tops(*pages[1])[1], FirstDetailTop);
+  EXPECT_EQ(Texts(*pages[2]).back(), "60");
+  EXPECT_TRUE(pages[2]->LastPage);
+}
+
+TEST(SubReports, ContinuedChildPagesComeOutOfOrderAsInSequence) {
+  TSubReportFixture f;
+  f.Parent.Report->SetPassSetting(psTwoPass);
+  const auto pages = f.Parent.PrintAll();
+  ASSERT_EQ(pages.size(), 3u);
+  for (const int page : {3, 2}) {
+    const auto single = f.Parent.Request(psSinglePage, page);
+    ASSERT_EQ(single.size(), 1u);
+    EXPECT_EQ(PageBytes(*single[0]), PageBytes(*pages[static_cast<size_t>(page - 1)])) << page;
+  }
 }
 }  // namespace

@@ -1,0 +1,176 @@
+#include "ppSubReport.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "ppBands.h"
+#include "ppDrwCmd.h"
+#include "ppEngine.h"
+#include "ppPage.h"
+#include "ppPrinterSetup.h"
+
+RTL_DEFINE_CLASS(TppChildReport)
+
+TppChildReport::TppChildReport(TComponent* owner) : TppCustomReport(owner) {}
+
+TComponent* TppChildReport::GetParentComponent() const { return subReport; }
+
+void TppChildReport::SetParentComponent(TComponent* value) {
+  if (auto* sub = dynamic_cast<TppSubReport*>(value)) sub->AdoptChild(this);
+}
+
+const TClassInfo& TppSubReport::StaticClassType() {
+  static const TClassInfo info =
+      TClassBuilder<TppSubReport>("TppSubReport")
+          .Property("PrintBehavior", &TppSubReport::PrintBehavior, &TppSubReport::SetPrintBehavior)
+          .Default(pbChild)
+          .Build();
+  return info;
+}
+
+TppSubReport::TppSubReport(TComponent* owner) : TppComponent(owner) {
+  SetCacheRecordSize(sizeof(TStateRecord));
+  // While a layout is read, the child report comes from the stream.
+  if (owner && (owner->ComponentState().Contains(csReading) || owner->ComponentState().Contains(csLoading))) return;
+  AdoptChild(new TppChildReport(owner));
+  child->CreateDefaultBands();
+}
+
+TppSubReport::~TppSubReport() { FreeAndNil(child); }
+
+void TppSubReport::BeforeDestruction() {
+  FreeAndNil(child);
+  inherited::BeforeDestruction();
+}
+
+void TppSubReport::AdoptChild(TppChildReport* value) {
+  if (value == child) return;
+  FreeAndNil(child);
+  child = value;
+  child->subReport = this;
+  child->SetParent(this);
+}
+
+void TppSubReport::SetDataPipeline(TppDataPipeline* value) {
+  inherited::SetDataPipeline(value);
+  if (child) child->SetDataPipeline(value);
+}
+
+void TppSubReport::SetChildPage(int width, int height) {
+  TppPrinterSetup* setup = child->PrinterSetup();
+  setup->SetUnits(utMMThousandths);
+  setup->SetMarginTop(0);
+  setup->SetMarginBottom(0);
+  setup->SetMarginLeft(0);
+  setup->SetMarginRight(0);
+  setup->SetPaperWidth(width);
+  setup->SetPaperHeight(std::max(height, 1));
+}
+
+void TppSubReport::InitGeneration() {
+  inherited::InitGeneration();
+  if (!child) return;
+  // A child report's page headers and footers belong to its own pages.
+  for (int i = 0; i < child->BandCount(); ++i) {
+    TppBand* band = child->Bands(i);
+    if (band->BandTypeCode() == btHeader || band->BandTypeCode() == btFooter) band->SetVisible(false);
+  }
+  child->SetPassSetting(psOnePass);
+  finished = true;
+  childPageNo = 0;
+  childRunValid = false;
+}
+
+void TppSubReport::Generate() {
+  TppBand* band = Band();
+  childPage = nullptr;
+  if (!child || !band || !Visible()) {
+    SetGenerationComplete(true);
+    return;
+  }
+  DoOnPrint();
+  const bool continuing = !finished;
+  const int top = band->StartingPosition() + (continuing ? 0 : mmTop());
+  const int room = band->PageBottom() - top;
+  if (room <= 0 && !band->ForceFit()) {
+    SetOutOfSpace(true);
+    SetGenerationComplete(false);
+    return;
+  }
+  TppEngine& engine = child->Engine();
+  if (!continuing) {
+    child->Reset();
+    childPageNo = 1;
+    firstHeight = room;
+  } else {
+    ++childPageNo;
+    nextHeight = room;
+    if (!childRunValid || engine.LivePage() != childPageNo - 1) {
+      // The page before was made for another record or the state was put
+      // back: the child's pages are made again in the same spaces.
+      child->Reset();
+      for (int page = 1; page < childPageNo; ++page) {
+        SetChildPage(mmWidth(), page == 1 ? firstHeight : nextHeight);
+        engine.GenerateChildPage(page);
+      }
+    }
+  }
+  SetChildPage(mmWidth(), room);
+  childPage = engine.GenerateChildPage(childPageNo);
+  childRunValid = true;
+  finished = engine.AllPagesGenerated();
+  int used = 0;
+  childPage->ForEachDrawCommand([&](TppDrawCommand* c) { used = std::max(used, c->Top() + c->Height()); });
+  used = std::max(used, engine.PrintPosition());
+  if (finished) used = std::min(used, room);
+  else used = room;
+  shiftLeft = band->PrintLeft() + mmLeft();
+  shiftTop = top;
+  SetDrawRect(TRect{shiftLeft, top, shiftLeft + mmWidth(), top + used});
+  SetSpaceUsed(used);
+  SetDrawComponent(true);
+  SetGenerationComplete(finished);
+  if (band->ForceFit() && !finished && used <= 0) SetGenerationComplete(true);
+}
+
+void TppSubReport::CreateDrawCommand(TppPage* page) {
+  if (!childPage) return;
+  while (childPage->GetDrawCommandCount() > 0) {
+    TppDrawCommand* command = childPage->GetDrawCommand(0);
+    command->SetLeft(command->Left() + shiftLeft);
+    command->SetTop(command->Top() + shiftTop);
+    command->SetArea(page->PageDef()->mmPrintableRect());
+    command->SetPage(page);
+  }
+  childPage = nullptr;
+}
+
+void TppSubReport::CaptureState(uint8_t* record) const {
+  TStateRecord r{};
+  inherited::CaptureState(r.Base);
+  r.ChildPageNo = childPageNo;
+  r.FirstHeight = firstHeight;
+  r.NextHeight = nextHeight;
+  r.Finished = finished;
+  std::memcpy(record, &r, sizeof r);
+}
+
+void TppSubReport::ApplyState(const uint8_t* record) {
+  TStateRecord r;
+  std::memcpy(&r, record, sizeof r);
+  inherited::ApplyState(r.Base);
+  childPageNo = r.ChildPageNo;
+  firstHeight = r.FirstHeight;
+  nextHeight = r.NextHeight;
+  finished = r.Finished != 0;
+  childRunValid = false;
+}
+
+void TppSubReport::GetChildren(const TGetChildProc& proc, TComponent* root) {
+  if (child) proc(child);
+}
+
+void ppRegisterSubReportClasses() {
+  RegisterClass(TppSubReport::StaticClassType());
+  RegisterClass(TppChildReport::StaticClassType());
+}

@@ -1,0 +1,74 @@
+#pragma once
+// A component that holds a whole second report, printed inside the band
+// that holds it: the child report generates pages of its own into the
+// space the subreport has, and their draw commands move onto the parent's
+// page. A child that does not fit continues on the parent's next page.
+
+#include "ppPrintable.h"
+#include "ppReport.h"
+
+enum TppPrintBehaviorType : uint8_t { pbChild, pbSection, pbFixed };
+RTL_ENUM_TYPE(TppPrintBehaviorType, "pbChild", "pbSection", "pbFixed")
+
+class TppSubReport;
+
+class TppChildReport : public TppCustomReport {
+  RTL_DECLARE_CLASS(TppChildReport, TppCustomReport)
+  explicit TppChildReport(TComponent* owner);
+
+  TppSubReport* SubReport() const { return subReport; }
+  TComponent* GetParentComponent() const override;
+  void SetParentComponent(TComponent* value) override;
+  bool HasParent() const override { return true; }
+
+private:
+  friend class TppSubReport;
+  TppSubReport* subReport = nullptr;
+};
+
+class TppSubReport : public TppComponent {
+  RTL_DECLARE_CLASS(TppSubReport, TppComponent)
+
+  explicit TppSubReport(TComponent* owner);
+  ~TppSubReport() override;
+  void BeforeDestruction() override;
+
+  // Created with the subreport; owned by the subreport's owner.
+  TppChildReport* Report() const { return child; }
+  TppPrintBehaviorType PrintBehavior() const { return printBehavior; }
+  void SetPrintBehavior(TppPrintBehaviorType value) { printBehavior = value; }
+  void SetDataPipeline(TppDataPipeline* value) override;
+
+  void InitGeneration() override;
+  void Generate() override;
+  void CaptureState(uint8_t* record) const override;
+  void ApplyState(const uint8_t* record) override;
+
+  void GetChildren(const TGetChildProc& proc, TComponent* root) override;
+  // A child report read from a layout replaces the one made at creation.
+  void AdoptChild(TppChildReport* value);
+
+protected:
+  void CreateDrawCommand(TppPage* page) override;
+
+private:
+  struct TStateRecord {
+    uint8_t Base[8];
+    int32_t ChildPageNo, FirstHeight, NextHeight;
+    uint8_t Finished, Reserved[3];
+  };
+
+  TppChildReport* child = nullptr;
+  TppPrintBehaviorType printBehavior = pbChild;
+  int childPageNo = 0;    // the child page on the parent's page
+  int firstHeight = 0;    // the child's page height on its first page
+  int nextHeight = 0;     // and on the pages after
+  bool finished = true;
+  bool childRunValid = false;
+  TppPage* childPage = nullptr;
+  int shiftLeft = 0, shiftTop = 0;
+
+  void SetChildPage(int width, int height);
+};
+
+void ppRegisterSubReportClasses();
