@@ -1,0 +1,449 @@
+#include "Main.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QStyle>
+#include <QSystemTrayIcon>
+#include <QTabWidget>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+#include "About.h"
+#include "AppMonitor.h"
+#include "MainAlerts.h"
+#include "MainTreeOwner.h"
+#include "VirtualStringTree.h"
+#include "osApc.h"
+#include "osDispatcher.h"
+#include "rtlFormat.h"
+#include "rtlStrUtils.h"
+#include "uiDialogs.h"
+#include "uiImageList.h"
+
+namespace {
+
+TOrvelle_MainForm* mainForm = nullptr;
+
+constexpr int StatusPanelWidths[3] = {90, 280, 50};
+constexpr int SplitterWidth = 3;
+constexpr int DefaultWidth = 820;
+constexpr int DefaultHeight = 396;
+constexpr int DefaultTreeWidth = 200;
+constexpr int TreeNodeHeight = 32;
+constexpr int ImageSize = 32;
+
+}  // namespace
+
+TOrvelle_MainForm* MainForm() { return mainForm; }
+
+TOrvelle_MainForm::TOrvelle_MainForm(QWidget* Parent)
+    : QMainWindow(Parent), formatSettings(NeutralFormatSettings()) {
+  mainForm = this;
+  std::copy(std::begin(PrinterColumnDefaults), std::end(PrinterColumnDefaults), treeColumnWidths);
+  std::copy(std::begin(JobColumnDefaults), std::end(JobColumnDefaults), treeListColumnWidths);
+  setObjectName("TOrvelle_MainForm");
+  setWindowTitle("Orvelle");
+  resize(DefaultWidth, DefaultHeight);
+  CreateComponents();
+  CreateMenus();
+  CreateImages();
+
+  // Exceptions that reach the application become alerts; a thread's own
+  // exception stays the thread's, so an alert of its class is made anew.
+  SetApplicationExceptionHandler([](TBaseThread* Sender, Exception& E) {
+    TAlerter* alerter = GetAlerter();
+    std::unique_ptr<Exception> alert;
+    if (dynamic_cast<EAlertException*>(&E)) {
+      alert = std::make_unique<Exception>(E);
+      alerter->AddFromThread(std::make_exception_ptr(E), Sender, {});
+      return;
+    }
+    alerter->AddFromThread(std::make_unique<EAlertSerious>(E.Message), Sender, {});
+  });
+
+  PageControl1->setCurrentIndex(0);
+  alertView = std::make_unique<TAlertListView>(lvAlerts);
+  GetAlerter()->BindListView(alertView.get());
+  defaultPrinterName = GetDefaultPrinter();
+  ReadSettings();
+
+  Timer1.SetInterval(FirstTickInterval);
+  Timer1.OnTimer = [this] { Timer1Timer(); };
+  AnimationTimer.SetInterval(AnimationInterval);
+  AnimationTimer.OnTimer = [this] { AnimationTimerTimer(); };
+  AnimationTimer.SetEnabled(true);
+
+  TrayIcon(0);
+  Timer1.SetEnabled(true);
+}
+
+TOrvelle_MainForm::~TOrvelle_MainForm() {
+  // What an exit path missed: no watch thread may outlive the window.
+  ShutdownMonitoring();
+  GetAlerter()->BindListView(nullptr);
+  WriteSettings();
+  TrayIcon(2);
+  SetApplicationExceptionHandler(nullptr);
+  SetScanWaitForm({});
+  if (mainForm == this) mainForm = nullptr;
+}
+
+void TOrvelle_MainForm::CreateComponents() {
+  PageControl1 = new QTabWidget(this);
+  setCentralWidget(PageControl1);
+
+  TabSheet1 = new QWidget;
+  auto* printersLayout = new QHBoxLayout(TabSheet1);
+  printersLayout->setContentsMargins(0, 0, 0, 0);
+  Splitter1 = new QSplitter(Qt::Horizontal, TabSheet1);
+  Splitter1->setHandleWidth(SplitterWidth);
+  Tree = new TVirtualStringTree(Splitter1);
+  Tree->setObjectName("Tree");
+  Tree->SetDefaultNodeHeight(TreeNodeHeight);
+  TVirtualTreeOptions treeOptions = Tree->Options();
+  treeOptions.Include(voCheckSupport);
+  Tree->SetOptions(treeOptions);
+  TreeList = new TVirtualStringTree(Splitter1);
+  TreeList->setObjectName("TreeList");
+  TVirtualTreeOptions listOptions = TreeList->Options();
+  listOptions.Include(voFullRowSelect);
+  listOptions.Exclude(voShowRoot);
+  listOptions.Exclude(voShowTreeLines);
+  TreeList->SetOptions(listOptions);
+  TVTHeaderOptions headerOptions = TreeList->Header().Options();
+  headerOptions.Include(hoVisible);
+  TreeList->Header().SetOptions(headerOptions);
+  Splitter1->addWidget(Tree);
+  Splitter1->addWidget(TreeList);
+  Splitter1->setStretchFactor(1, 1);
+  printersLayout->addWidget(Splitter1);
+  PageControl1->addTab(TabSheet1, tr("Printers"));
+
+  TabSheet4 = new QWidget;
+  auto* jobsLayout = new QVBoxLayout(TabSheet4);
+  auto* panel = new QHBoxLayout;
+  panel->addWidget(new QLabel(tr("&Sort:")));
+  ComboBox1 = new QComboBox;
+  panel->addWidget(ComboBox1);
+  btnEmpty = new QPushButton(tr("&Empty Database"));
+  btnPreview = new QPushButton(tr("&Preview and Print"));
+  panel->addWidget(btnEmpty);
+  panel->addWidget(btnPreview);
+  panel->addStretch();
+  jobsLayout->addLayout(panel);
+  PageControl1->addTab(TabSheet4, tr("Print Activity"));
+  connect(btnPreview, &QPushButton::clicked, this, [this] { btnPreviewClick(); });
+
+  TabSheet2 = new QWidget;
+  auto* alertsLayout = new QVBoxLayout(TabSheet2);
+  lvAlerts = new QTreeWidget;
+  lvAlerts->setObjectName("lvAlerts");
+  lvAlerts->setRootIsDecorated(false);
+  lvAlerts->setSelectionBehavior(QAbstractItemView::SelectRows);
+  lvAlerts->setHeaderLabels({tr("Date-time"), tr("Type"), tr("Alert Detail"), tr("Alert Help")});
+  for (int i = 0; i < 4; ++i) lvAlerts->setColumnWidth(i, AlertColumnDefaults[i]);
+  alertsLayout->addWidget(lvAlerts);
+  PageControl1->addTab(TabSheet2, tr("Alerts"));
+
+  for (int i = 0; i < 3; ++i) {
+    StatusPanels[i] = new QLabel;
+    StatusPanels[i]->setFixedWidth(StatusPanelWidths[i]);
+    statusBar()->addWidget(StatusPanels[i]);
+  }
+  StatusPanels[0]->setAlignment(Qt::AlignCenter);
+
+  // The tree's events.
+  nodeOwner = std::make_shared<TTreeNodeOwner>(*Tree);
+  Tree->OnFreeNode = [this](TBaseVirtualTree*, PVirtualNode Node) { treeRecords.erase(Node); };
+  Tree->OnInitNode = [this](TBaseVirtualTree*, PVirtualNode Parent, PVirtualNode Node,
+                            TVirtualNodeInitStates& States) {
+    if (!Parent) States.Include(ivsHasChildren);
+  };
+  Tree->OnGetText = [this](TBaseVirtualTree*, PVirtualNode Node, int, TVSTTextType, std::string& Text) {
+    TreeGetText(Node, Text);
+  };
+  Tree->OnGetImageIndex = [this](TBaseVirtualTree*, PVirtualNode Node, TVTImageKind Kind, int, int& Index) {
+    if (Kind == ikNormal || Kind == ikSelected) TreeGetImageIndex(Node, Index);
+  };
+  Tree->OnGetDrawInfo = [this](TBaseVirtualTree*, PVirtualNode Node, int, TVSTTextType, TDrawInfo& Info) {
+    const TPrinterRecord* record = TreeRecord(Node);
+    if (record && record->IsDefault) Info.Font.SetStyle(Info.Font.Style() | fsBold);
+  };
+  Tree->OnChecking = [](TBaseVirtualTree*, PVirtualNode, TCheckState&, bool& Allowed) { Allowed = false; };
+  Tree->OnFocusChanged = [this](TBaseVirtualTree*, PVirtualNode Node, int) { TreeChange(Node); };
+  Tree->OnCollapsed = [this](TBaseVirtualTree*, PVirtualNode Node) { TreeCollapsed(Node); };
+  Tree->OnStructureChange = [this](TBaseVirtualTree*, PVirtualNode Node) { TreeStructureChange(Node); };
+
+  TreeList->OnGetText = [this](TBaseVirtualTree*, PVirtualNode Node, int Column, TVSTTextType, std::string& Text) {
+    TreeListGetText(Node, Column, Text);
+  };
+  TreeList->OnGetDrawInfo = [this](TBaseVirtualTree*, PVirtualNode Node, int, TVSTTextType, TDrawInfo& Info) {
+    if (listView == TListView::Printers && Node->Index < listPrinters.size() && listPrinters[Node->Index].IsDefault)
+      Info.Font.SetStyle(Info.Font.Style() | fsBold);
+  };
+  TreeList->OnColumnResize = [this](TBaseVirtualTree*, int Column) { TreeListColumnResize(Column); };
+}
+
+void TOrvelle_MainForm::CreateMenus() {
+  QMenu* action = menuBar()->addMenu(tr("&Action"));
+  AddServer1 = action->addAction(tr("&Add Server..."), this, [this] { AddServer1Click(); });
+  DeleteServer1 = action->addAction(tr("&Delete Server"), this, [this] { DeleteServer1Click(); });
+  DeletePrinter1 = action->addAction(tr("Delete &Printer"), this, [this] { DeletePrinter1Click(); });
+  Default1 = action->addAction(tr("&Set As Default Printer"), this, [this] { Default1Click(); });
+  action->addSeparator();
+  EmptyDatabase1 = action->addAction(tr("&Empty Database"));
+  Preview1 = action->addAction(tr("Pre&view and Print"), this, [this] { btnPreviewClick(); });
+  action->addSeparator();
+  Exit1 = action->addAction(tr("E&xit"), this, [this] { Close1Click(); });
+  connect(action, &QMenu::aboutToShow, this, [this] { PopupMenu1Popup(); });
+  QMenu* help = menuBar()->addMenu(tr("&Help"));
+  About1 = help->addAction(tr("&About..."), this, [this] { About1Click(); });
+
+  PopupMenu1 = new QMenu(this);
+  popAddServer = PopupMenu1->addAction(tr("Add Server..."), this, [this] { AddServer1Click(); });
+  popDeleteServer = PopupMenu1->addAction(tr("Delete Server"), this, [this] { DeleteServer1Click(); });
+  popDeletePrinter = PopupMenu1->addAction(tr("Delete Printer"), this, [this] { DeletePrinter1Click(); });
+  popDefault = PopupMenu1->addAction(tr("Set As Default Printer"), this, [this] { Default1Click(); });
+  connect(PopupMenu1, &QMenu::aboutToShow, this, [this] { PopupMenu1Popup(); });
+  Tree->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(Tree, &QWidget::customContextMenuRequested, this,
+          [this](const QPoint& At) { PopupMenu1->popup(Tree->mapToGlobal(At)); });
+
+  pop2 = new QMenu(this);
+  Restore1 = pop2->addAction(tr("&Show"), this, [this] { Restore1Click(); });
+  Close1 = pop2->addAction(tr("&Close"), this, [this] { Close1Click(); });
+}
+
+void TOrvelle_MainForm::CreateImages() {
+  // Image 0 the server; then the printers' still images 1 to 5 and 10 and
+  // five animation frames from 6, 11, 16, 21, 26 and 31: a printer whose
+  // paper moves up.
+  ImageList1 = std::make_unique<TImageList>(ImageSize, ImageSize);
+  constexpr TColor bodies[6] = {clNavy, clGreen, clOlive, clMaroon, clPurple, clBlack};
+  auto printer = [](TColor Body, int Frame) {
+    return [Body, Frame](TCanvas& Canvas, int Width, int Height) {
+      Canvas.Brush().SetColor(Body);
+      Canvas.FillRect(TRect{2, Height / 2, Width - 2, Height - 4});
+      Canvas.Brush().SetColor(0xFFFFFF);
+      const int top = Frame < 0 ? 4 : 4 + 2 * (4 - Frame);
+      Canvas.FillRect(TRect{8, top, Width - 8, Height / 2});
+    };
+  };
+  ImageList1->AddGlyph([](TCanvas& Canvas, int Width, int Height) {
+    Canvas.Brush().SetColor(clNavy);
+    Canvas.FillRect(TRect{6, 2, Width - 6, Height - 2});
+  });
+  // Indexes 1 to 5 still; 6 to 10: animation of local default non-shared
+  // (6..10), 10 is also a still image, so the last frame doubles as it.
+  for (int i = 1; i <= 5; ++i) ImageList1->AddGlyph(printer(bodies[i - 1], -1));
+  for (int base = 6; base <= 31; base += 5) {
+    const TColor body = bodies[(base - 6) / 5];
+    for (int frame = 0; frame < AnimationFrames; ++frame) ImageList1->AddGlyph(printer(body, frame));
+  }
+  Tree->SetImages(ImageList1.get());
+}
+
+void TOrvelle_MainForm::ReadSettings() {
+  TMorvaneRegistry registry;
+  int left = x(), top = y(), width = DefaultWidth, height = DefaultHeight;
+  int treeWidth = DefaultTreeWidth;
+  if (registry.OpenKeyReadOnly(GetSettingsKey())) {
+    width = registry.ReadIntegerDef("Width", width);
+    height = registry.ReadIntegerDef("Height", height);
+    top = registry.ReadIntegerDef("Top", top);
+    left = registry.ReadIntegerDef("Left", left);
+    treeWidth = registry.ReadIntegerDef("TreeWidth", treeWidth);
+    hintDelay = registry.ReadIntegerDef("HintDelay", hintDelay);
+    fullScanOnStart = registry.ReadIntegerDef("FullScanOnStart", 0) == 1;
+    for (int i = 0; i < 7; ++i) treeColumnWidths[i] = registry.ReadIntegerDef(Format("TreeColumn%d", {i}), treeColumnWidths[i]);
+    for (int i = 0; i < 6; ++i)
+      treeListColumnWidths[i] = registry.ReadIntegerDef(Format("TreeListColumn%d", {i}), treeListColumnWidths[i]);
+    for (int i = 0; i < lvAlerts->columnCount(); ++i)
+      lvAlerts->setColumnWidth(i, registry.ReadIntegerDef(Format("%s%d", {"AlertsColumn", i}), lvAlerts->columnWidth(i)));
+  }
+  setGeometry(left, top, width, height);
+  Splitter1->setSizes({treeWidth, std::max(width - treeWidth - SplitterWidth, 1)});
+}
+
+void TOrvelle_MainForm::WriteSettings() {
+  TMorvaneRegistry registry;
+  try {
+    if (!registry.OpenKey(GetSettingsKey(), true)) return;
+    const QRect bounds = normalGeometry().isValid() ? normalGeometry() : geometry();
+    registry.WriteInteger("Left", bounds.x());
+    registry.WriteInteger("Top", bounds.y());
+    registry.WriteInteger("Width", bounds.width());
+    registry.WriteInteger("Height", bounds.height());
+    registry.WriteInteger("TreeWidth", Splitter1->sizes().value(0, DefaultTreeWidth));
+    registry.WriteInteger("HintDelay", hintDelay);
+    registry.WriteInteger("FullScanOnStart", fullScanOnStart ? 1 : 0);
+    for (int i = 0; i < 7; ++i) registry.WriteInteger(Format("TreeColumn%d", {i}), treeColumnWidths[i]);
+    for (int i = 0; i < 6; ++i) registry.WriteInteger(Format("TreeListColumn%d", {i}), treeListColumnWidths[i]);
+    for (int i = 0; i < lvAlerts->columnCount(); ++i)
+      registry.WriteInteger(Format("%s%d", {"AlertsColumn", i}), lvAlerts->columnWidth(i));
+    registry.WriteString("DataPath", DataPath);
+  } catch (const Exception& e) {
+    // The window is going; the alert goes to the log the alerter writes last.
+    GetAlerter()->Add(std::make_unique<EAlertFailure>(e.Message));
+  }
+}
+
+void TOrvelle_MainForm::ShowStatus(const std::string& Text) {
+  StatusPanels[1]->setText(QString::fromStdString(Text));
+  Timer1.SetEnabled(true);
+}
+
+void TOrvelle_MainForm::ShowQueuedCount(int32_t Count) {
+  StatusPanels[0]->setText(QString::fromStdString(Format("Queued: %d", {Count})));
+}
+
+void TOrvelle_MainForm::LayoutStatusBar() {
+  if (shuttingDown) return;
+  StatusPanels[1]->setFixedWidth(std::max(statusBar()->width() - StatusPanels[0]->width() - StatusPanels[2]->width(), 0));
+}
+
+void TOrvelle_MainForm::resizeEvent(QResizeEvent* Event) {
+  QMainWindow::resizeEvent(Event);
+  LayoutStatusBar();
+}
+
+void TOrvelle_MainForm::Timer1Timer() {
+  if (firstTick) {
+    firstTick = false;
+    Timer1.SetEnabled(false);
+    Timer1.SetInterval(StatusTickInterval);
+    StartEnumeration(fullScanOnStart ? std::string() : GetComputerUNCName());
+    return;
+  }
+  StatusPanels[1]->clear();
+  Timer1.SetEnabled(false);
+}
+
+void TOrvelle_MainForm::AnimationTimerTimer() {
+  animationFrame = (animationFrame + 1) % AnimationFrames;
+  Tree->Viewport()->update();
+  const std::string clock = " " + FormatNowStyle(1, formatSettings);
+  if (!SameText(clock, StatusPanels[2]->text().toStdString())) {
+    StatusPanels[2]->setText(QString::fromStdString(clock));
+    const int scrollBar = style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+    StatusPanels[2]->setFixedWidth(StatusPanels[2]->fontMetrics().horizontalAdvance(StatusPanels[2]->text()) + 6 +
+                                   scrollBar);
+    LayoutStatusBar();
+  }
+}
+
+void TOrvelle_MainForm::btnPreviewClick() {
+  ShowMessageBox({"Reports are not available yet.", "Orvelle", mtInformation, false});
+}
+
+void TOrvelle_MainForm::PopupMenu1Popup() {
+  PVirtualNode focused = Tree->FocusedNode();
+  const TPrinterRecord* record = TreeRecord(focused);
+  const bool printer = record && !record->Key.empty();
+  popDefault->setEnabled(printer && !record->IsDefault);
+  popDeletePrinter->setEnabled(printer);
+  Default1->setEnabled(popDefault->isEnabled());
+  DeletePrinter1->setEnabled(popDeletePrinter->isEnabled());
+  DeleteServer1->setEnabled(!shownServer.empty());
+}
+
+void TOrvelle_MainForm::TrayIcon(int Operation) {
+  switch (Operation) {
+    case 0:
+      if (!QSystemTrayIcon::isSystemTrayAvailable() || tray) return;
+      tray = new QSystemTrayIcon(windowIcon(), this);
+      tray->setToolTip("Orvelle");
+      tray->setContextMenu(pop2);
+      connect(tray, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason Reason) {
+        if (Reason == QSystemTrayIcon::DoubleClick) Restore1Click();
+      });
+      tray->show();
+      break;
+    case 1:
+      if (tray) {
+        tray->setIcon(windowIcon());
+        tray->setToolTip("Orvelle");
+      }
+      break;
+    default:
+      delete tray;
+      tray = nullptr;
+  }
+}
+
+void TOrvelle_MainForm::Restore1Click() {
+  showNormal();
+  raise();
+  activateWindow();
+}
+
+void TOrvelle_MainForm::Close1Click() {
+  ShutdownMonitoring();
+  QApplication::quit();
+}
+
+void TOrvelle_MainForm::About1Click() {
+  if (!AboutBox) AboutBox = std::make_unique<TAboutBox>(this);
+  AboutBox->exec();
+}
+
+void TOrvelle_MainForm::closeEvent(QCloseEvent* Event) {
+  // Closing a visible window only hides it; the program goes on in the
+  // tray. Closing it hidden ends the program, after the orderly shutdown.
+  if (isVisible() && !shuttingDown) {
+    Event->ignore();
+    hide();
+    return;
+  }
+  ShutdownMonitoring();
+  Event->accept();
+  QApplication::quit();
+}
+
+void TOrvelle_MainForm::keyReleaseEvent(QKeyEvent* Event) {
+  if (Event->key() == Qt::Key_F5) SettingsChanged();
+  QMainWindow::keyReleaseEvent(Event);
+}
+
+void TOrvelle_MainForm::SettingsChanged() {
+  defaultPrinterName = GetDefaultPrinter();
+  ServerList().WakeAll();
+}
+
+void TOrvelle_MainForm::ShutdownMonitoring() {
+  if (shuttingDown) return;
+  shuttingDown = true;
+  Timer1.SetEnabled(false);
+  AnimationTimer.SetEnabled(false);
+  ProcessMessages();
+  if (isMinimized()) Restore1Click();
+
+  const int32_t total = RunningThreads().GetValue();
+  if (total <= 0) return;
+  ShowWaitForm(this, "Terminating running threads ...", total, nullptr);
+  SignalAppTerminate();
+  ServerList().WakeAll();
+  int32_t running = total;
+  // Every wait here serves the dispatcher, so a worker blocked in a
+  // synchronous call to the main thread finishes and can end.
+  while (running > 0) {
+    if (const int32_t count = RunningThreads().GetValueTimeout(100); count >= 0) running = count;
+    StepWaitForm(total - running);
+    MainDispatcher().ProcessPending();
+    SleepEx(1, false);
+  }
+  StepWaitForm(total);
+  CloseWaitForm();
+  // What the ended threads handed to the main thread: their nodes.
+  ProcessMessages();
+}

@@ -1,0 +1,83 @@
+#include "QV.h"
+
+#include <QApplication>
+#include <QSocketNotifier>
+#include <csignal>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "Main.h"
+#include "gTools.h"
+#include "osDispatcher.h"
+#include "splCupsConfig.h"
+#include "splCupsSpooler.h"
+#include "splSpooler.h"
+#include "uAlerter.h"
+#include "uiDialogs.h"
+
+namespace {
+
+// The signals reach the event loop through a pipe: a handler may only write.
+int signalPipe[2] = {-1, -1};
+
+void OnSignal(int) {
+  const char byte = 1;
+  [[maybe_unused]] const ssize_t written = write(signalPipe[1], &byte, 1);
+}
+
+void ShowStartError(const std::string& Text, const std::string& Caption) {
+  ShowMessageBox({Text, Caption, mtError, false});
+}
+
+}  // namespace
+
+void ServeDispatcherFromEventLoop() {
+  auto* notifier = new QSocketNotifier(MainDispatcher().EventFd(), QSocketNotifier::Read, QCoreApplication::instance());
+  QObject::connect(notifier, &QSocketNotifier::activated, [] { MainDispatcher().ProcessPending(); });
+  SetProcessMessagesHook([] { QCoreApplication::processEvents(); });
+}
+
+void AnswerQuestionsUnattended() {
+  SetMessageBoxRunner([](const TMessageBoxRequest& Request) {
+    GetAlerter()->Add(std::make_unique<EAlertInfo>(Request.Caption + ": " + Request.Text +
+                                                   (Request.YesNo ? " - answered Yes" : "")));
+    return Request.YesNo ? mrYes : mrOk;
+  });
+  SetInputQueryRunner([](const TInputQueryRequest& Request, std::string& Value) {
+    GetAlerter()->Add(std::make_unique<EAlertInfo>(Request.Caption + ": " + Request.Prompt + " - answered " + Value));
+    return true;
+  });
+}
+
+int RunProgram(int argc, char** argv, const TProgramOptions& Options) {
+  InitializeTools();
+  QApplication application(argc, argv);
+  QApplication::setApplicationName("Orvelle");
+  QApplication::setQuitOnLastWindowClosed(false);
+  if (Options.Unattended) AnswerQuestionsUnattended();
+  if (!CheckSingleInstance(ShowStartError)) return 0;
+  SetCurrentSpooler(std::make_shared<TCupsSpooler>(CupsConfigFromEnvironment()));
+  ServeDispatcherFromEventLoop();
+
+  int exitCode = 0;
+  {
+    TOrvelle_MainForm form;
+    SetShowInstanceHandler([&form] { form.Restore1Click(); });
+    if (pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) == 0) {
+      auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &form);
+      QObject::connect(notifier, &QSocketNotifier::activated, &form, [&form] { form.Close1Click(); });
+      std::signal(SIGINT, OnSignal);
+      std::signal(SIGTERM, OnSignal);
+    }
+    // The end of the desktop session.
+    QObject::connect(&application, &QGuiApplication::commitDataRequest, &form, [&form] { form.ShutdownMonitoring(); });
+    QObject::connect(&application, &QCoreApplication::aboutToQuit, &form, [&form] { form.ShutdownMonitoring(); });
+    form.show();
+    exitCode = QApplication::exec();
+    SetShowInstanceHandler(nullptr);
+    std::signal(SIGINT, SIG_DFL);
+    std::signal(SIGTERM, SIG_DFL);
+  }
+  FinalizeAlerter();
+  return exitCode;
+}
