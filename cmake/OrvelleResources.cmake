@@ -30,8 +30,9 @@ if(CMAKE_SCRIPT_MODE_FILE)
   return()
 endif()
 
-include_guard(GLOBAL)
+# Set in every including folder: the function reads it where it is called.
 set(ORVELLE_RESOURCES_SCRIPT "${CMAKE_CURRENT_LIST_FILE}")
+include_guard(GLOBAL)
 
 function(orvelle_resources target)
   cmake_parse_arguments(ARG "" "TYPE" "FILES;NAMES" ${ARGN})
