@@ -9,10 +9,14 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <set>
 #include <string>
 #include <utility>
+#include <vector>
 
+#include "BaseThread.h"
+#include "JobsStore.h"
 #include "Objects.h"
 #include "Queue.h"
 
@@ -66,3 +70,70 @@ public:
   TJobListLock(const TJobListLock&) = delete;
   TJobListLock& operator=(const TJobListLock&) = delete;
 };
+
+// ---- the data thread ---------------------------------------------------------------
+//
+// Moves finished jobs from the pending list into the jobs table: woken by
+// the printer threads after a job left a queue, it runs the flush on the
+// main thread (where the data module lives). A row that cannot be written
+// stays pending, is reported once and is tried again at later flushes; the
+// thread never ends over it. At shutdown it waits for the watch threads to
+// end, so their last notifications are in the list, and then writes the jobs
+// still in progress as well.
+
+
+class TDataThread : public TBaseThread {
+public:
+  // While writes fail, the flush is tried again after this long without a
+  // wake-up.
+  static constexpr uint32_t RetryInterval = 2000;
+  // At shutdown: how long the last flush waits for the other threads to
+  // end, and how often it tries rows that fail.
+  static constexpr uint32_t WatchStopWait = 15000;
+  static constexpr int FinalFlushAttempts = 5;
+
+  void Initialize() override;
+  void DoStart() override;
+  void Step(uint32_t& interval, bool& done) override;
+  void DoFinish() override;
+  // Also ends at the application terminate event.
+  void Sleep(uint32_t ms, int32_t stateWhileSleeping) override;
+
+protected:
+  ~TDataThread() override;
+
+private:
+  // Set for the last flush, which writes the unfinished jobs as well.
+  bool terminating = false;
+
+  // Runs the flush on the main thread and reports its failures here; true
+  // when rows are left that could not be written.
+  bool Flush();
+};
+
+// The data thread, made and started on first use.
+TDataThread* GetDataThread();
+
+// What one walk over the pending list did.
+struct TFlushResult {
+  int32_t Queued = 0;  // entries left in the list
+  int32_t Written = 0;
+  // Entries that could not be written (they stay pending; all of them
+  // while no writer is installed).
+  int32_t Failed = 0;
+  // One text per entry whose write failed for the first time.
+  std::vector<std::string> Alerts;
+};
+
+// The walk under the list's lock: finished entries are written through
+// Writer and leave; with Terminating the unfinished ones are written
+// too (and leave, the run being over). A row that the table holds already
+// (the same job written at an earlier shutdown) is not written again.
+TFlushResult FlushJobList(bool Terminating, const TJobWriter& Writer);
+// On the main thread: FlushJobList and the "Queued: %d" status text.
+TFlushResult FlushPendingJobs(bool Terminating);
+
+// The windows' status panel; called on the main thread after each flush.
+void SetQueuedStatusHandler(std::function<void(const std::string& Text)> Handler);
+inline constexpr const char* SQueuedStatus = "Queued: %d";
+inline constexpr const char* SJobWriteFailed = "Job %d of printer \"%s\" could not be written, it stays queued: %s";

@@ -1,0 +1,389 @@
+#include "DM.h"
+
+#include <atomic>
+#include <cassert>
+#include <cmath>
+#include <cstdio>
+#include <map>
+
+#include "ADV_CONSTS.h"
+#include "DBINIFiles.h"
+#include "MDBSession.h"
+#include "MDBSessionList.h"
+#include "dbFieldClasses.h"
+#include "gTools.h"
+#include "osPath.h"
+#include "osProgram.h"
+#include "rtlDateTime.h"
+#include "rtlFormat.h"
+#include "MDBTb.h"
+#include "Queue.h"
+#include "engCursor.h"
+#include "rtlConvert.h"
+#include "splConstants.h"
+#include <filesystem>
+
+namespace {
+
+std::atomic<TDataModule1*> gDataModule{nullptr};
+
+// Holds a critical section for a scope.
+class THeld {
+public:
+  explicit THeld(TOsCriticalSection& Section) : section(Section) { section.Enter(); }
+  ~THeld() { section.Leave(); }
+  THeld(const THeld&) = delete;
+  THeld& operator=(const THeld&) = delete;
+
+private:
+  TOsCriticalSection& section;
+};
+
+// ASCII letters only: other letters keep their case, as stored names always have.
+std::string UpperAscii(std::string Text) {
+  for (char& c : Text) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  }
+  return Text;
+}
+
+TDateTime DatePart(TDateTime Value) { return std::trunc(Value); }
+TDateTime TimePart(TDateTime Value) { return std::fabs(Value - std::trunc(Value)); }
+
+template <class TFieldClass>
+TFieldClass* AddField(TMDBTable& Table, const std::string& Name) {
+  auto* field = new TFieldClass(&Table);
+  field->SetFieldName(Name);
+  field->SetDataSet(&Table);
+  return field;
+}
+
+}  // namespace
+
+TDataModule1* DataModule1() { return gDataModule; }
+void SetDataModule1(TDataModule1* Module) {
+  gDataModule = Module;
+  if (Module == nullptr) {
+    SetJobWriter(nullptr);
+    return;
+  }
+  SetJobWriter([Module](const QueueJob& Job, const std::string& PrinterName) {
+    return Module->WriteJobRecord(Job, PrinterName);
+  });
+}
+
+// ---- the module ----------------------------------------------------------------
+
+TDataModule1::TDataModule1(const std::string& DataPath) : owner(std::make_unique<TComponent>(nullptr)) {
+  table1 = new TMDBTable(owner.get());
+  table1->SetDatabaseName(DataPath);
+  table1->SetTableName(JobsTableName);
+  table1->SetIndexName(JobsDefaultIndex);
+  table1->OnCalcFields = [this](TDataSet* dataSet) { MDBTable1CalcFields(dataSet); };
+  CreatePersistentFields();
+  users = new TMDBQuery(owner.get());
+  users->SetDatabaseName(DataPath);
+  users->SQL().SetText("select distinct jobowner from jobs");
+  printers = new TMDBQuery(owner.get());
+  printers->SetDatabaseName(DataPath);
+  printers->SQL().SetText("select distinct printername from jobs");
+  dataSource1 = new TDataSource(owner.get());
+  dataSource1->SetDataSet(table1);
+  dsUsersSource = new TDataSource(owner.get());
+  dsUsersSource->SetDataSet(users);
+  dsPrintersSource = new TDataSource(owner.get());
+  dsPrintersSource->SetDataSet(printers);
+  ReopenJobsTable(true);
+  ReopenJobsTable(false);
+}
+
+TDataModule1::~TDataModule1() {
+  THeld held(lock);
+  table1->Close();
+  users->Close();
+  printers->Close();
+}
+
+void TDataModule1::CreatePersistentFields() {
+  TMDBTable& t = *table1;
+  Table1JobDate = AddField<TDateField>(t, "JobDate");
+  Table1JobDate->SetRequired(true);
+  Table1JobDate->SetDisplayFormat("mmm dd, yyyy");
+  Table1JobTime = AddField<TTimeField>(t, "JobTime");
+  Table1JobTime->SetRequired(true);
+  Table1JobTime->SetDisplayFormat("hh:nn");
+  Table1JobID = AddField<TIntegerField>(t, "JobID");
+  Table1JobID->SetRequired(true);
+  Table1MachineName = AddField<TStringField>(t, "MachineName");
+  Table1MachineName->SetSize(40);
+  Table1PrinterName = AddField<TStringField>(t, "PrinterName");
+  Table1PrinterName->SetSize(250);
+  Table1JobOwner = AddField<TStringField>(t, "JobOwner");
+  Table1JobOwner->SetSize(40);
+  Table1PagesPrinted = AddField<TIntegerField>(t, "PagesPrinted");
+  Table1PagesPrinted->SetDisplayFormat("###,###,###");
+  Table1TotalPages = AddField<TIntegerField>(t, "TotalPages");
+  Table1TotalPages->SetDisplayFormat("###,###,###");
+  Table1BytesPrinted = AddField<TIntegerField>(t, "BytesPrinted");
+  Table1JobSize = AddField<TIntegerField>(t, "JobSize");
+  Table1Document = AddField<TMemoField>(t, "Document");
+  Table1Doc = AddField<TStringField>(t, "Doc");
+  Table1Doc->SetSize(240);
+  Table1Doc->SetCalculated(true);
+  Table1JobStatus = AddField<TIntegerField>(t, "JobStatus");
+  Table1strStatus = AddField<TStringField>(t, "strStatus");
+  Table1strStatus->SetSize(250);
+  Table1strStatus->SetCalculated(true);
+  Table1JobPrinted = AddField<TBooleanField>(t, "JobPrinted");
+}
+
+void TDataModule1::MDBTable1CalcFields(TDataSet*) {
+  Table1Doc->SetAsString(Table1Document->AsString().substr(0, 240));
+  Table1strStatus->SetAsString(JobStatusText(static_cast<uint32_t>(Table1JobStatus->AsInteger()), false));
+}
+
+void TDataModule1::ReopenJobsTable(bool Exclusive) {
+  THeld held(lock);
+  table1->Close();
+  table1->SetExclusive(Exclusive);
+  table1->Open();
+}
+
+void TDataModule1::EmptyJobsTable() {
+  THeld held(lock);
+  table1->Close();
+  table1->EmptyTable();
+  table1->Open();
+}
+
+TJobWriteResult TDataModule1::WriteJobRecord(const QueueJob& Job, const std::string& PrinterName) {
+  THeld held(lock);
+  table1->DisableControls();
+  const std::string indexName = table1->IndexName();
+  try {
+    // Appended in natural order; the windows' order comes back below.
+    table1->SetIndexName("");
+    table1->Append();
+    try {
+      Table1JobDate->SetAsDateTime(DatePart(Job.Submitted));
+      Table1JobTime->SetAsDateTime(TimePart(Job.Submitted));
+      Table1JobID->SetAsInteger(static_cast<int32_t>(Job.JobId));
+      Table1MachineName->SetAsString(Job.MachineName);
+      Table1PrinterName->SetAsString(PrinterName);
+      Table1JobOwner->SetAsString(UpperAscii(Job.UserName));
+      Table1PagesPrinted->SetAsInteger(static_cast<int32_t>(Job.PagesPrinted));
+      Table1TotalPages->SetAsInteger(static_cast<int32_t>(Job.TotalPages));
+      Table1BytesPrinted->SetAsInteger(static_cast<int32_t>(Job.BytesPrinted));
+      Table1JobSize->SetAsInteger(static_cast<int32_t>(Job.Size));
+      Table1Document->SetAsString(Job.Document);
+      Table1JobStatus->SetAsInteger(static_cast<int32_t>(Job.Status));
+      Table1JobPrinted->SetAsBoolean((Job.Status & JOB_STATUS_PRINTED) != 0);
+      table1->Post();
+    } catch (...) {
+      // The row is not kept; the caller learns why and keeps the job.
+      table1->Cancel();
+      throw;
+    }
+  } catch (const EMDBEngineError& e) {
+    table1->SetIndexName(indexName);
+    table1->EnableControls();
+    // The unique indexes hold this job's row: an earlier shutdown wrote it.
+    if (e.ErrorCount() > 0 && e.Errors(0).ErrorCode() == CurErrDuplicateKey) return TJobWriteResult::AlreadyRecorded;
+    throw;
+  } catch (...) {
+    table1->SetIndexName(indexName);
+    table1->EnableControls();
+    throw;
+  }
+  table1->SetIndexName(indexName);
+  table1->EnableControls();
+  return TJobWriteResult::Written;
+}
+
+void TDataModule1::GetIndexNames(std::vector<std::string>& List) {
+  table1->IndexDefs().Update();
+  for (int i = 0; i < table1->IndexDefs().Count(); ++i) {
+    const TIndexDef* index = table1->IndexDefs()[i];
+    if (!index->Options().Contains(ixPrimary)) List.push_back(index->Name());
+  }
+}
+
+// ---- start-up ----------------------------------------------------------------------
+
+namespace {
+
+bool SameFieldDefs(TFieldDefs& A, TFieldDefs& B) {
+  if (A.Count() != B.Count()) return false;
+  for (int i = 0; i < A.Count(); ++i) {
+    const TFieldDef& a = *A[i];
+    const TFieldDef& b = *B[i];
+    if (a.Name() != b.Name() || a.DataType() != b.DataType() || a.Size() != b.Size() || a.Required() != b.Required()) {
+      return false;
+    }
+  }
+  return true;
+}
+
+bool SameIndexDefs(TIndexDefs& A, TIndexDefs& B) {
+  if (A.Count() != B.Count()) return false;
+  for (int i = 0; i < A.Count(); ++i) {
+    if (!A[i]->SameAs(*B[i])) return false;
+  }
+  return true;
+}
+
+const char* LossCauseName(TDataLossCause Cause) {
+  switch (Cause) {
+    case dlcInsertFailed: return "rows not copied";
+    case dlcDuplicateKey: return "duplicate keys";
+    case dlcConstraint: return "values against a constraint";
+    case dlcFieldDropped: return "fields dropped";
+    case dlcValueNotConverted: return "values that no longer fit";
+  }
+  return "other";
+}
+
+// Counts what a restructure could not carry over, letting it go on, so
+// that the losses are reported rather than silently accepted.
+class TLossCounter {
+public:
+  explicit TLossCounter(TMDBTable& Table) : table(Table) {
+    table.OnDataLost = [this](TObject*, TDataLossCause cause, const std::string&, bool& continueRestructure,
+                              bool& stopAsking) {
+      ++counts[cause];
+      continueRestructure = true;
+      stopAsking = false;
+    };
+  }
+  ~TLossCounter() { table.OnDataLost = nullptr; }
+  TLossCounter(const TLossCounter&) = delete;
+  TLossCounter& operator=(const TLossCounter&) = delete;
+
+  // Empty when nothing was lost.
+  std::string Report() const {
+    int total = 0;
+    std::string causes;
+    for (const auto& [cause, count] : counts) {
+      total += count;
+      causes += (causes.empty() ? "" : ", ") + std::to_string(count) + " " + LossCauseName(cause);
+    }
+    return total == 0 ? std::string() : Format(SRestructureLosses, {total, causes});
+  }
+
+private:
+  TMDBTable& table;
+  std::map<TDataLossCause, int> counts;
+};
+
+void RestructureJobsTable(TMDBTable& Definition, bool Encrypted, const std::string& Password,
+                          const std::string& Description, const TDatabaseCheckOptions& Options) {
+  TMDBTable current(nullptr);
+  current.SetDatabaseName(Definition.DatabaseName());
+  current.SetTableName(Definition.TableName());
+  current.FieldDefs().Update();
+  current.IndexDefs().Update();
+  TRestructureFieldDefs& fields = current.RestructureFieldDefs();
+  TRestructureIndexDefs& indexes = current.RestructureIndexDefs();
+  fields.Update();
+  indexes.Update();
+  const uint32_t blobBlockSize = current.GetBlobBlockSize();
+  // The definition is never opened under the table's own name.
+  Definition.SetTableName("temp.dat");
+  if (SameFieldDefs(Definition.FieldDefs(), current.FieldDefs()) &&
+      SameIndexDefs(Definition.IndexDefs(), current.IndexDefs())) {
+    return;
+  }
+  for (int i = indexes.Count() - 1; i >= 0; --i) {
+    if (Definition.IndexDefs().IndexOf(indexes.Items(i)->Name()) < 0) indexes.Delete(i);
+  }
+  for (int i = fields.Count() - 1; i >= 0; --i) {
+    if (Definition.FieldDefs().IndexOf(fields.Items(i)->Name()) < 0) fields.Delete(i);
+  }
+  for (int i = 0; i < Definition.FieldDefs().Count(); ++i) {
+    const TFieldDef& wanted = *Definition.FieldDefs()[i];
+    if (const int at = fields.IndexOf(wanted.Name()); at >= 0) {
+      fields.Items(at)->SetDataType(wanted.DataType());
+      fields.Items(at)->SetRequired(wanted.Required());
+    } else {
+      fields.Add(std::min(i, fields.Count()), wanted.Name(), 0, 0, "", "", "", "", wanted.Required(),
+                 static_cast<uint16_t>(wanted.Size()), wanted.DataType());
+    }
+  }
+  for (int i = 0; i < Definition.IndexDefs().Count(); ++i) {
+    const TIndexDef& wanted = *Definition.IndexDefs()[i];
+    if (const int at = indexes.IndexOf(wanted.Name()); at >= 0) {
+      indexes.Items(at)->SetFields(wanted.Fields());
+      indexes.Items(at)->SetOptions(wanted.Options());
+    } else {
+      indexes.Add(wanted.Name(), wanted.Fields(), 0, wanted.Options());
+    }
+  }
+  current.Close();
+  TMDBRestructureOptions restructure;
+  restructure.Description = Description;
+  restructure.Password = Password;
+  restructure.Encrypted = Encrypted;
+  restructure.BlobBlockSize = static_cast<uint16_t>(blobBlockSize);
+  std::string losses;
+  {
+    TLossCounter counter(current);
+    current.RestructureTable(restructure);
+    losses = counter.Report();
+  }
+  if (Options.OnRestructured) Options.OnRestructured(SDatabaseRestructured);
+  if (!losses.empty() && Options.OnDataLost) Options.OnDataLost(losses);
+}
+
+void CreateJobsTable(TMDBTable& Definition, TDBIniFile& Reader, const std::string& Section, bool Encrypted,
+                     const std::string& Password, const std::string& Description) {
+  Definition.CreateTable();
+  Definition.Close();
+  TRestructureFieldDefs& fields = Definition.RestructureFieldDefs();
+  TRestructureIndexDefs& indexes = Definition.RestructureIndexDefs();
+  fields.Update();
+  indexes.Update();
+  for (int i = 0; i < indexes.Count(); ++i) {
+    std::string line;
+    Reader.GetIndexValue(Section, indexes.Items(i)->Name(), line);
+    indexes.Items(i)->SetCompression(static_cast<uint8_t>(StrToIntDef(GetCSVField(line, 7), 0)));
+  }
+  TMDBRestructureOptions restructure;
+  restructure.Description = Description;
+  restructure.Password = Password;
+  restructure.Encrypted = Encrypted;
+  restructure.BlobBlockSize = static_cast<uint16_t>(Reader.ReadInteger(Section, "BLOB_SIZE", 512));
+  Definition.RestructureTable(restructure);
+}
+
+}  // namespace
+
+bool OpenOrCreateDatabase(const TDatabaseCheckOptions& Options) {
+  TMDBSession& session = DefaultSession();
+  // The engine leaves no lock files behind, so there are none to remove.
+  if (!Options.PrivateDir.empty()) session.SetPrivateDir(Options.PrivateDir);
+  session.Open();
+  if (!DataPassword.empty()) session.AddPassword(DataPassword);
+
+  TDBIniFile reader(JobsDefinitionResource);
+  const std::string section = DefinitionSection(JobsDefinitionName);
+  std::unique_ptr<TMDBTable> definition = reader.ReadMDBTable(Options.DataPath, JobsDefinitionName);
+  if (definition->FieldDefs().Count() == 0) throw Exception(Format(SNoTableDefinition, {std::string(JobsDefinitionResource)}));
+  const bool encrypted = reader.ReadBool(section, "ENCRYPTED", false);
+  std::string password = reader.ReadString(section, "PASSWORD", "");
+  const std::string description = reader.ReadString(section, "DESCRIPTION", "");
+  if (!encrypted) password.clear();
+  if (password != DataPassword) {
+    if (!DataPassword.empty()) session.RemovePassword(DataPassword);
+    DataPassword = password;
+    if (!password.empty()) session.AddPassword(password);
+  }
+  // A missing folder holds no table; it is made only once creating is agreed.
+  if (std::filesystem::is_directory(Options.DataPath) && definition->Exists()) {
+    RestructureJobsTable(*definition, encrypted, password, description, Options);
+    return true;
+  }
+  if (Options.Confirm && !Options.Confirm(SDatabaseNotFound, SPleaseConfirm)) return false;
+  ForceFolders(Options.DataPath, 0777);
+  CreateJobsTable(*definition, reader, section, encrypted, password, description);
+  return true;
+}

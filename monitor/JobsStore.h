@@ -1,0 +1,44 @@
+#pragma once
+// What the pending list and the start-up need of the jobs table, without
+// the database components: the writer of one row, which the data module
+// installs, and the start-up check's options. The monitoring core's thread
+// units and the database components declare types of the same names
+// (events), so no unit includes both; they meet here.
+
+#include <functional>
+#include <string>
+
+struct QueueJob;
+
+enum class TJobWriteResult {
+  Written,
+  // The table holds this job's row already (written at an earlier shutdown).
+  AlreadyRecorded,
+};
+
+// Writes one row for Job on PrinterName; raises when it could not, having
+// stored no part of it.
+using TJobWriter = std::function<TJobWriteResult(const QueueJob& Job, const std::string& PrinterName)>;
+void SetJobWriter(TJobWriter Writer);
+// Empty while no data module exists.
+TJobWriter GetJobWriter();
+
+// The start-up check's answers and reports.
+struct TDatabaseCheckOptions {
+  // The data folder (DataPath).
+  std::string DataPath;
+  // The private folder of the default session (answer tables go there).
+  std::string PrivateDir;
+  // Asked before a missing table is created: true creates it. Without one
+  // (no windows) the table is created.
+  std::function<bool(const std::string& Text, const std::string& Caption)> Confirm;
+  // Alerts: the table was restructured; the restructure lost data.
+  std::function<void(const std::string& Text)> OnRestructured;
+  std::function<void(const std::string& Text)> OnDataLost;
+};
+
+// Makes sure the jobs table exists with the definition's structure. False
+// when the user declined to create the missing table: the program ends
+// then, having created nothing. Run it after the single-instance test, so
+// a second start never touches the table under the first.
+bool OpenOrCreateDatabase(const TDatabaseCheckOptions& Options);
