@@ -86,14 +86,12 @@ void TComponent::Destroying() {
 }
 
 void TComponent::DestroyComponents() {
+  // They leave quietly: the owner's own overrides are gone already, and
+  // whoever asked for free notification hears from the component itself.
+  // (A broadcast per component would make freeing n of them cost n^2.)
   while (!components.empty()) {
     TComponent* doomed = components.back();
-    // A component that others watch says goodbye through its owner's
-    // broadcast too; the rest leave quietly, as the owner is going anyway.
-    if (doomed->state.Contains(csFreeNotification))
-      RemoveComponent(doomed);
-    else
-      Remove(doomed);
+    Remove(doomed);
     doomed->Free();
   }
 }
@@ -108,8 +106,9 @@ void TComponent::RemoveFreeNotifications() {
 }
 
 void TComponent::DropFreeNotify(TComponent* component) {
-  auto it = std::find(freeNotifies.begin(), freeNotifies.end(), component);
-  if (it != freeNotifies.end()) freeNotifies.erase(it);
+  // From the end: partners usually leave in the reverse order they came.
+  auto it = std::find(freeNotifies.rbegin(), freeNotifies.rend(), component);
+  if (it != freeNotifies.rend()) freeNotifies.erase(std::next(it).base());
   if (freeNotifies.empty()) state.Exclude(csFreeNotification);
 }
 
@@ -148,23 +147,70 @@ int TComponent::ComponentIndex() const {
   return it == owner->components.end() ? -1 : static_cast<int>(it - owner->components.begin());
 }
 
+namespace {
+
+// Lists this long get a name index.
+constexpr size_t NameIndexThreshold = 32;
+
+}  // namespace
+
 TComponent* TComponent::FindComponent(std::string_view componentName) const {
   if (componentName.empty()) return nullptr;
+  if (nameIndex) {
+    auto it = nameIndex->find(UpperCase(componentName));
+    return it == nameIndex->end() ? nullptr : it->second;
+  }
   for (TComponent* c : components)
     if (SameText(c->name, componentName)) return c;
   return nullptr;
+}
+
+void TComponent::IndexName(TComponent* component) {
+  if (nameIndex && !component->name.empty() &&
+      !nameIndex->emplace(UpperCase(component->name), component).second)
+    duplicateNames = true;
+}
+
+void TComponent::UnindexName(TComponent* component) {
+  if (!nameIndex || component->name.empty()) return;
+  const std::string key = UpperCase(component->name);
+  auto it = nameIndex->find(key);
+  if (it == nameIndex->end() || it->second != component) return;
+  nameIndex->erase(it);
+  // Another component of the same name (only ChangeName makes one) takes
+  // its place.
+  if (!duplicateNames) return;
+  for (TComponent* c : components)
+    if (c != component && SameText(c->name, component->name)) {
+      nameIndex->emplace(key, c);
+      break;
+    }
+}
+
+void TComponent::ChangeName(const std::string& newName) {
+  if (owner != nullptr) owner->UnindexName(this);
+  name = newName;
+  if (owner != nullptr) owner->IndexName(this);
 }
 
 void TComponent::Insert(TComponent* component) {
   assert(component->owner == nullptr);
   components.push_back(component);
   component->owner = this;
+  if (nameIndex) {
+    IndexName(component);
+  } else if (components.size() > NameIndexThreshold) {
+    nameIndex = std::make_unique<std::unordered_map<std::string, TComponent*>>();
+    for (TComponent* c : components) IndexName(c);
+  }
 }
 
 void TComponent::Remove(TComponent* component) {
-  auto it = std::find(components.begin(), components.end(), component);
-  assert(it != components.end());
-  components.erase(it);
+  // From the end: owners free and lose their components last first.
+  auto it = std::find(components.rbegin(), components.rend(), component);
+  assert(it != components.rend());
+  components.erase(std::next(it).base());
+  UnindexName(component);
   component->owner = nullptr;
 }
 
@@ -212,7 +258,7 @@ void TComponent::Notification(TComponent* component, TOperation operation) {
 void TComponent::FreeNotification(TComponent* component) {
   assert(component != nullptr);
   if (component == this) return;
-  if (std::find(freeNotifies.begin(), freeNotifies.end(), component) == freeNotifies.end()) {
+  if (std::find(freeNotifies.rbegin(), freeNotifies.rend(), component) == freeNotifies.rend()) {
     freeNotifies.push_back(component);
     component->freeNotifies.push_back(this);
   }

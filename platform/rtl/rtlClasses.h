@@ -17,6 +17,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "rtlExceptions.h"
@@ -205,18 +206,25 @@ protected:
   virtual void ValidateRename(TComponent* component, const std::string& curName,
                               const std::string& newName);
   // Stores the name without checks.
-  void ChangeName(const std::string& newName) { name = newName; }
+  void ChangeName(const std::string& newName);
 
 private:
   TComponent* owner = nullptr;
   std::string name;
   std::vector<TComponent*> components;
+  // Owned components by upper-case name, kept once there are many of them
+  // (streams may hold thousands), so that FindComponent and the name checks
+  // stay constant-time. The first of equal names wins, as in the list.
+  std::unique_ptr<std::unordered_map<std::string, TComponent*>> nameIndex;
+  bool duplicateNames = false;  // some name was met twice while indexing
   std::vector<TComponent*> freeNotifies;
   TComponentState state;
   int tag = 0;
 
   void Insert(TComponent* component);
   void Remove(TComponent* component);
+  void IndexName(TComponent* component);
+  void UnindexName(TComponent* component);
   void DestroyComponents();
   void RemoveFreeNotifications();
   void DropFreeNotify(TComponent* component);

@@ -18,8 +18,9 @@ public:
   explicit TReaderWatch(TReader& reader) : TComponent(nullptr), reader(reader) {}
 
 protected:
+  // The watch owns nothing and its link to the freed component is already
+  // gone, so the base class has nothing left to do here.
   void Notification(TComponent* component, TOperation operation) override {
-    TComponent::Notification(component, operation);
     if (operation == opRemove) reader.Forget(component);
   }
 
@@ -413,14 +414,21 @@ void TReader::SkipValue() {
 // ---- components ----
 
 void TReader::Forget(TComponent* component) {
-  std::replace(loaded.begin(), loaded.end(), component, static_cast<TComponent*>(nullptr));
-  std::erase_if(fixups, [component](const TFixup& f) { return f.component == component; });
+  auto it = loadedIndex.find(component);
+  if (it == loadedIndex.end()) return;
+  loaded[it->second] = nullptr;
+  loadedIndex.erase(it);
 }
 
-void TReader::AddLoaded(TComponent* component) {
-  if (std::find(loaded.begin(), loaded.end(), component) != loaded.end()) return;
-  loaded.push_back(component);
-  watch->FreeNotification(component);
+size_t TReader::AddLoaded(TComponent* component) {
+  const auto [it, added] = loadedIndex.emplace(component, loaded.size());
+  if (added) {
+    loaded.push_back(component);
+    // Linked from the component's side: its own list is short, and the
+    // watch's grows only at its end.
+    component->FreeNotification(watch.get());
+  }
+  return it->second;
 }
 
 void TReader::SetCompName(TComponent* component, const std::string& name) {
@@ -429,30 +437,27 @@ void TReader::SetCompName(TComponent* component, const std::string& name) {
   component->SetName(newName);
 }
 
-TComponent* TReader::ReadComponent() { return ReadComponentInto(nullptr); }
-
-TComponent* TReader::ReadComponentInto(TComponent* component) {
+TComponent* TReader::ReadComponent() {
   TFilerFlags flags;
   int childPos = 0;
   ReadPrefix(flags, childPos);
   const std::string className = ReadStr();
   const std::string name = ReadStr();
   TNestingGuard nested(*this);
+  if (++componentsRead > MaxStreamComponents) throw EReadError(SStreamTooManyComponents, {MaxStreamComponents});
+  TComponent* component = nullptr;
   bool created = false;
-  if (component == nullptr) {
-    if (flags.Contains(ffInherited)) {
-      component = owner != nullptr ? owner->FindComponent(name) : nullptr;
-      // A component cannot be read again inside its own reading.
-      if (component == nullptr ||
-          std::find(reading.begin(), reading.end(), component) != reading.end())
-        throw EReadError(SAncestorNotFound, {name});
-    } else {
-      const TClassInfo* classInfo = GetClass(className);
-      if (classInfo == nullptr || classInfo->Factory() == nullptr)
-        throw EClassNotFound(SClassNotFound, {className});
-      component = classInfo->Factory()(owner);
-      created = true;
-    }
+  if (flags.Contains(ffInherited)) {
+    component = owner != nullptr ? owner->FindComponent(name) : nullptr;
+    // A component cannot be read again inside its own reading.
+    if (component == nullptr || std::find(reading.begin(), reading.end(), component) != reading.end())
+      throw EReadError(SAncestorNotFound, {name});
+  } else {
+    const TClassInfo* classInfo = GetClass(className);
+    if (classInfo == nullptr || classInfo->Factory() == nullptr)
+      throw EClassNotFound(SClassNotFound, {className});
+    component = classInfo->Factory()(owner);
+    created = true;
   }
   try {
     AddLoaded(component);
@@ -605,7 +610,7 @@ void TReader::ReadPropValue(TPersistent* instance, TComponent* component, const 
       if (NextValue() != vaIdent) InvalidValue();
       // Resolved once the whole stream is read: it may name a component
       // that comes later.
-      fixups.push_back({component, instance, &prop, ReadIdent()});
+      fixups.push_back({AddLoaded(component), instance, &prop, ReadIdent()});
       return;
   }
 }
@@ -648,17 +653,18 @@ TComponent* FindNestedComponent(TComponent* root, std::string_view namePath) {
 void TReader::FixupReferences() {
   for (TComponent* c : loaded)
     if (c != nullptr) c->SetFixups(true);
-  // Setters may free components, which drops their fixups from the list:
-  // take one at a time from the front.
-  while (!fixups.empty()) {
-    TFixup fixup = std::move(fixups.front());
-    fixups.erase(fixups.begin());
+  // Setters may free components: a fixup whose component is gone is
+  // skipped.
+  for (size_t i = 0; i < fixups.size(); ++i) {
+    const TFixup fixup = fixups[i];
+    TComponent* holder = loaded[fixup.component];
+    if (holder == nullptr) continue;
     TComponent* target = FindNestedComponent(Root(), fixup.name);
     if (target == nullptr) continue;
     try {
       fixup.prop->SetValue(*fixup.instance, target);
     } catch (const Exception& e) {
-      const std::string message = PropertyErrorMessage(fixup.component, fixup.prop->Name(), e.Message);
+      const std::string message = PropertyErrorMessage(holder, fixup.prop->Name(), e.Message);
       bool handled = false;
       if (OnError) OnError(*this, message, handled);
       if (!handled) throw EReadError(message);
@@ -675,14 +681,18 @@ void TReader::CallLoaded() {
 }
 
 void TReader::Abandon() {
-  for (TComponent* c : loaded) {
+  // Last first, so that each link is found at the end of the watch's list.
+  for (auto it = loaded.rbegin(); it != loaded.rend(); ++it) {
+    TComponent* c = *it;
     if (c == nullptr) continue;
     c->SetReading(false);
     c->SetLoading(false);
     c->SetFixups(false);
-    watch->RemoveFreeNotification(c);
+    c->RemoveFreeNotification(watch.get());
   }
   loaded.clear();
+  loadedIndex.clear();
+  componentsRead = 0;
   fixups.clear();
   reading.clear();
 }

@@ -22,6 +22,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "rtlCurrency.h"
@@ -109,7 +110,7 @@ public:
 
 private:
   struct TFixup {
-    TComponent* component;  // the component whose (sub)object holds the property
+    size_t component;  // in loaded: the component whose (sub)object holds the property
     TPersistent* instance;
     const TPropInfo* prop;
     std::string name;
@@ -120,10 +121,13 @@ private:
   std::string propName;
   bool propertyHandled = false;
   int nesting = 0;
+  int componentsRead = 0;
   std::vector<TFixup> fixups;
   // Components read, in creation order; entries of components freed
-  // meanwhile become nullptr (the watch hears of every free).
+  // meanwhile become nullptr (the watch hears of every free), so indexes
+  // stay valid and a new component at a freed one's address is told apart.
   std::vector<TComponent*> loaded;
+  std::unordered_map<TComponent*, size_t> loadedIndex;
   std::vector<TComponent*> reading;
   std::unique_ptr<TReaderWatch, TObjectFree> watch;
 
@@ -131,7 +135,6 @@ private:
   friend class TNestingGuard;
   void Forget(TComponent* component);
 
-  TComponent* ReadComponentInto(TComponent* component);
   void ReadProperty(TPersistent* instance, TComponent* component);
   void ReadPropValue(TPersistent* instance, TComponent* component, const TPropInfo& prop);
   [[noreturn]] void PropertyError(const std::string& name);
@@ -139,7 +142,8 @@ private:
                            const std::string& reason, int64_t valueStart);
   TMethod FindMethod(const std::string& methodName);
   void SetCompName(TComponent* component, const std::string& name);
-  void AddLoaded(TComponent* component);
+  // The component's index in loaded (added once).
+  size_t AddLoaded(TComponent* component);
   void FixupReferences();
   void CallLoaded();
   void Abandon();

@@ -127,6 +127,31 @@ TEST(Component, NamesAreIdentifiersUniqueAmongSiblingsIgnoringCase) {
   EXPECT_EQ(other->ComponentCount(), 1);
 }
 
+TEST(Component, ManyComponentsAreStillFoundByNameIgnoringCaseAfterRenamesAndFrees) {
+  TObjectPtr<TComponent> owner(new TComponent(nullptr));
+  std::vector<TComponent*> made;
+  for (int i = 0; i < 100; ++i) {
+    made.push_back(new TComponent(owner.get()));
+    if (i % 3 != 0) made.back()->SetName("Part" + std::to_string(i));
+  }
+  EXPECT_EQ(owner->FindComponent("PART50"), made[50]);
+  EXPECT_EQ(owner->FindComponent("Part51"), nullptr);  // never named
+  EXPECT_EQ(MessageOf([&] { made[0]->SetName("part50"); }), "A component named part50 already exists");
+  made[50]->SetName("Renamed");
+  EXPECT_EQ(owner->FindComponent("Part50"), nullptr);
+  EXPECT_EQ(owner->FindComponent("renamed"), made[50]);
+  made[0]->SetName("Part50");
+  EXPECT_EQ(owner->FindComponent("part50"), made[0]);
+  made[50]->Free();
+  EXPECT_EQ(owner->FindComponent("Renamed"), nullptr);
+  auto* moved = made[98];
+  moved->ChangeOwner(nullptr);
+  EXPECT_EQ(owner->FindComponent("Part98"), nullptr);
+  new TComponent(owner.get());
+  EXPECT_EQ(owner->ComponentCount(), 99);
+  moved->Free();
+}
+
 TEST(Component, ChangeOwnerMovesTheComponentBetweenLists) {
   TObjectPtr<TComponent> first(new TComponent(nullptr));
   TObjectPtr<TComponent> second(new TComponent(nullptr));

@@ -400,3 +400,22 @@ TEST_F(ObjectStream, ComponentsPublishTagButStreamTheirNameOnlyInTheHeader) {
   EXPECT_EQ(copy->Name(), "Renamed");
   EXPECT_THROW(SetPropValue(*copy, "Name", std::string("1st")), EComponentError);
 }
+
+TEST_F(ObjectStream, AStreamOfTooManyComponentsIsRefused) {
+  // Bands own their labels, so the owners' notifications stay short.
+  const int bands = 200;
+  const int labelsPerBand = MaxStreamComponents / bands;
+  std::string text = "object Report1: TTestReport\r\n";
+  for (int b = 0; b < bands; ++b) {
+    text += "  object TTestBand\r\n";
+    for (int l = 0; l < labelsPerBand; ++l) text += "    object TTestLabel\r\n    end\r\n";
+    text += "  end\r\n";
+  }
+  text += "end\r\n";
+  try {
+    ReadRoot(TextToBinary(text));
+    FAIL();
+  } catch (const EReadError& e) {
+    EXPECT_EQ(e.Message, Format(SStreamTooManyComponents, {MaxStreamComponents}));
+  }
+}
