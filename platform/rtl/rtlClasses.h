@@ -119,7 +119,8 @@ class TComponent : public TPersistent {
   // Joins the owner's components when an owner is given.
   explicit TComponent(TComponent* owner);
   // Tells the free-notification partners, frees the owned components (last
-  // first) and leaves the owner.
+  // first, without notifying this owner or their siblings: only their own
+  // free-notification partners hear of it) and leaves the owner.
   ~TComponent() override;
 
   void BeforeDestruction() override;
