@@ -212,22 +212,31 @@ void TDataModule1::GetIndexNames(std::vector<std::string>& List) {
 
 namespace {
 
-bool SameFieldDefs(TFieldDefs& A, TFieldDefs& B) {
-  if (A.Count() != B.Count()) return false;
-  for (int i = 0; i < A.Count(); ++i) {
-    const TFieldDef& a = *A[i];
-    const TFieldDef& b = *B[i];
-    if (a.Name() != b.Name() || a.DataType() != b.DataType() || a.Size() != b.Size() || a.Required() != b.Required()) {
+// Against the restructure lists, which carry what the table's descriptors
+// hold (the required flags too, which the dataset's definitions leave out).
+bool SameFieldDefs(TFieldDefs& Wanted, const TRestructureFieldDefs& Current) {
+  if (Wanted.Count() != Current.Count()) return false;
+  for (int i = 0; i < Wanted.Count(); ++i) {
+    const TFieldDef& a = *Wanted[i];
+    const TRestructureFieldDef& b = *Current.Items(i);
+    // The engine fills an auto-increment field itself and keeps no required
+    // flag for it.
+    const bool requiredDiffers = a.DataType() != ftAutoInc && a.Required() != b.Required();
+    if (a.Name() != b.Name() || a.DataType() != b.DataType() || a.Size() != b.Size() || requiredDiffers) {
       return false;
     }
   }
   return true;
 }
 
-bool SameIndexDefs(TIndexDefs& A, TIndexDefs& B) {
-  if (A.Count() != B.Count()) return false;
-  for (int i = 0; i < A.Count(); ++i) {
-    if (!A[i]->SameAs(*B[i])) return false;
+bool SameIndexDefs(TIndexDefs& Wanted, const TRestructureIndexDefs& Current) {
+  if (Wanted.Count() != Current.Count()) return false;
+  for (int i = 0; i < Wanted.Count(); ++i) {
+    const TIndexDef& a = *Wanted[i];
+    const TRestructureIndexDef& b = *Current.Items(i);
+    if (a.Name() != b.Name() || a.Fields() != b.Fields() || a.Options() != b.Options()) {
+      return false;
+    }
   }
   return true;
 }
@@ -280,8 +289,6 @@ void RestructureJobsTable(TMDBTable& Definition, bool Encrypted, const std::stri
   TMDBTable current(nullptr);
   current.SetDatabaseName(Definition.DatabaseName());
   current.SetTableName(Definition.TableName());
-  current.FieldDefs().Update();
-  current.IndexDefs().Update();
   TRestructureFieldDefs& fields = current.RestructureFieldDefs();
   TRestructureIndexDefs& indexes = current.RestructureIndexDefs();
   fields.Update();
@@ -289,8 +296,7 @@ void RestructureJobsTable(TMDBTable& Definition, bool Encrypted, const std::stri
   const uint32_t blobBlockSize = current.GetBlobBlockSize();
   // The definition is never opened under the table's own name.
   Definition.SetTableName("temp.dat");
-  if (SameFieldDefs(Definition.FieldDefs(), current.FieldDefs()) &&
-      SameIndexDefs(Definition.IndexDefs(), current.IndexDefs())) {
+  if (SameFieldDefs(Definition.FieldDefs(), fields) && SameIndexDefs(Definition.IndexDefs(), indexes)) {
     return;
   }
   for (int i = indexes.Count() - 1; i >= 0; --i) {
@@ -302,8 +308,21 @@ void RestructureJobsTable(TMDBTable& Definition, bool Encrypted, const std::stri
   for (int i = 0; i < Definition.FieldDefs().Count(); ++i) {
     const TFieldDef& wanted = *Definition.FieldDefs()[i];
     if (const int at = fields.IndexOf(wanted.Name()); at >= 0) {
-      fields.Items(at)->SetDataType(wanted.DataType());
-      fields.Items(at)->SetRequired(wanted.Required());
+      const TRestructureFieldDef& have = *fields.Items(at);
+      if (have.Size() != wanted.Size()) {
+        // A new size is a new definition carrying the old field's values;
+        // kept as it was, the table would be restructured at every start.
+        const std::string name = have.Name(), description = have.Description(), maxValue = have.MaxValue(),
+                          minValue = have.MinValue(), defaultValue = have.DefaultValue();
+        const int32_t fieldNo = have.FieldNo();
+        const uint8_t charCase = have.CharCase();
+        fields.Delete(at);
+        fields.Add(at, name, fieldNo, charCase, description, maxValue, minValue, defaultValue, wanted.Required(),
+                   static_cast<uint16_t>(wanted.Size()), wanted.DataType());
+      } else {
+        fields.Items(at)->SetDataType(wanted.DataType());
+        fields.Items(at)->SetRequired(wanted.Required());
+      }
     } else {
       fields.Add(std::min(i, fields.Count()), wanted.Name(), 0, 0, "", "", "", "", wanted.Required(),
                  static_cast<uint16_t>(wanted.Size()), wanted.DataType());
@@ -384,6 +403,8 @@ bool OpenOrCreateDatabase(const TDatabaseCheckOptions& Options) {
   }
   if (Options.Confirm && !Options.Confirm(SDatabaseNotFound, SPleaseConfirm)) return false;
   ForceFolders(Options.DataPath, 0777);
+  // The files take the program's spelling of the name, whatever the text's.
+  definition->SetTableName(JobsTableName);
   CreateJobsTable(*definition, reader, section, encrypted, password, description);
   return true;
 }

@@ -1,0 +1,62 @@
+#pragma once
+// A data folder of the test's own, the start-up check over it with
+// answers and alerts recorded, and the rows of the jobs table read back.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "DM.h"
+#include "JobsStore.h"
+#include "MDBSessionList.h"
+#include "MDBSession.h"
+
+class DataFolderTest : public ::testing::Test {
+protected:
+  std::string folder;
+  std::vector<std::string> questions;
+  std::vector<std::string> alerts;
+  bool answer = true;
+
+  void SetUp() override {
+    char pattern[] = "/tmp/orvelleJobsXXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    folder = std::string(pattern) + "/DATA";
+  }
+  void TearDown() override {
+    SetDataModule1(nullptr);
+    DefaultSession().Close();
+    std::filesystem::remove_all(std::filesystem::path(folder).parent_path());
+  }
+
+  TDatabaseCheckOptions Options() {
+    TDatabaseCheckOptions options;
+    options.DataPath = folder;
+    options.PrivateDir = std::filesystem::path(folder).parent_path().string();
+    options.Confirm = [this](const std::string& text, const std::string& caption) {
+      questions.push_back(caption + ": " + text);
+      return answer;
+    };
+    options.OnRestructured = [this](const std::string& text) { alerts.push_back(text); };
+    options.OnDataLost = [this](const std::string& text) { alerts.push_back(text); };
+    return options;
+  }
+
+  bool CheckDatabase() { return OpenOrCreateDatabase(Options()); }
+
+  // Every row in natural order as "field=value|..." of the named fields.
+  static std::vector<std::string> Rows(TDataSet& table, const std::vector<std::string>& fields) {
+    std::vector<std::string> rows;
+    table.First();
+    while (!table.Eof()) {
+      std::string row;
+      for (const std::string& field : fields) row += (row.empty() ? "" : "|") + table.FieldByName(field)->AsString();
+      rows.push_back(row);
+      table.Next();
+    }
+    return rows;
+  }
+};
