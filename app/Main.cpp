@@ -179,7 +179,9 @@ void TOrvelle_MainForm::CreateComponents() {
     const TPrinterRecord* record = TreeRecord(Node);
     if (record && record->IsDefault) Info.Font.SetStyle(Info.Font.Style() | fsBold);
   };
-  Tree->OnChecking = [](TBaseVirtualTree*, PVirtualNode, TCheckState&, bool& Allowed) { Allowed = false; };
+  // The boxes only show that a printer's jobs are recorded: no user
+  // changes them.
+  Tree->OnChecking = [this](TBaseVirtualTree*, PVirtualNode, TCheckState&, bool& Allowed) { Allowed = markingRecorded; };
   Tree->OnFocusChanged = [this](TBaseVirtualTree*, PVirtualNode Node, int) { TreeChange(Node); };
   Tree->OnCollapsed = [this](TBaseVirtualTree*, PVirtualNode Node) { TreeCollapsed(Node); };
   Tree->OnStructureChange = [this](TBaseVirtualTree*, PVirtualNode Node) { TreeStructureChange(Node); };

@@ -215,6 +215,8 @@ private:
   std::shared_ptr<TTreeNodeOwner> nodeOwner;
 
   bool shuttingDown = false;
+  // Set while the program checks a printer's box.
+  bool markingRecorded = false;
   bool firstTick = true;
   int animationFrame = 0;
   std::string defaultPrinterName;

@@ -138,7 +138,9 @@ void TOrvelle_MainForm::StartPrinterWatch(TThreadServer& Server, const PrinterIn
   Tree->InitNode(node);
   node->CheckType = ctCheckBox;
   // Every monitored printer's jobs are recorded; the box only shows it.
+  markingRecorded = true;
   Tree->SetCheckState(node, csCheckedNormal);
+  markingRecorded = false;
   thread->Node = node;
   thread->NodeOwner = nodeOwner;
   Server.Printers().Add(thread);

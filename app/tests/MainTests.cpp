@@ -1,0 +1,252 @@
+#include <QComboBox>
+#include <QTabWidget>
+#include <QTreeWidget>
+#include <chrono>
+
+#include "AppMonitor.h"
+#include "Regs.h"
+#include "VirtualStringTree.h"
+#include "appTestSupport.h"
+#include "splConstants.h"
+
+namespace {
+
+JobInfo2 SampleJob(const std::string& Document) {
+  JobInfo2 job;
+  job.Document = Document;
+  job.UserName = "anna";
+  job.MachineName = "\\\\DESK7";
+  job.Status = JOB_STATUS_SPOOLING;
+  job.TotalPages = 3;
+  job.Size = 2048;
+  job.Submitted = {2024, 2, 6, 3, 14, 5, 9, 250};
+  return job;
+}
+
+bool HasSetting(const std::string& Name) {
+  TMorvaneRegistry registry;
+  return registry.OpenKeyReadOnly(GetSettingsKey()) && registry.ValueExists(Name);
+}
+
+}  // namespace
+
+TEST_F(AppTest, DiscoveryFillsTheTreeWithServersAndPrintersInOrderWithTheirTextsAndImages) {
+  const std::string laser = AddPrinter(Local, UniqueQueue("Laser"));
+  const std::string ink = AddPrinter(Local, UniqueQueue("Ink"));
+  spooler->AddServer("\\\\SRV2");
+  const std::string remote = AddPrinter("\\\\SRV2", UniqueQueue("Far"));
+  spooler->SetDefaultPrinter(ink);
+
+  StartForm({laser, ink});
+  ASSERT_EQ(ChildTexts(nullptr), std::vector<std::string>{Local});
+  // A server typed without its "\\" is looked for upper-cased.
+  typedServer = "srv2";
+  form->AddServer1Click();
+  ASSERT_TRUE(PumpUntil([&] { return form->FindPrinterNode(remote) != nullptr; }));
+
+  EXPECT_EQ(ChildTexts(nullptr), (std::vector<std::string>{Local, "\\\\SRV2"}));
+  PVirtualNode local = form->FindServerNode(Local);
+  EXPECT_EQ(ChildTexts(local), (std::vector<std::string>{laser, ink}));
+  EXPECT_EQ(ChildTexts(form->FindServerNode("\\\\SRV2")), std::vector<std::string>{remote});
+  EXPECT_EQ(ImageOf(local), 0);
+  EXPECT_EQ(ImageOf(form->FindPrinterNode(laser)), 2);
+  EXPECT_EQ(ImageOf(form->FindPrinterNode(ink)), 4) << "the default printer";
+  EXPECT_TRUE(form->TreeRecord(form->FindPrinterNode(ink))->IsDefault);
+  EXPECT_EQ(form->FindPrinterNode(laser)->CheckState, csCheckedNormal) << "every monitored printer is recorded";
+
+  // Adding a server that is watched already does nothing.
+  const uint32_t roots = form->Tree->RootNodeCount();
+  form->AddServer1Click();
+  PumpUntil([] { return false; }, 200);
+  EXPECT_EQ(form->Tree->RootNodeCount(), roots);
+}
+
+TEST_F(AppTest, TheNamesAndImagesOfPrinterRecordsFollowTheirAttributes) {
+  PrinterInfo2 printer;
+  printer.PrinterName = "\\\\SRV\\Laser";
+  printer.DriverName = "\\\\SRV\\LocalName";
+  EXPECT_EQ(TreePrinterName(printer, "\\\\SRV"), "\\\\SRV\\Laser");
+  EXPECT_EQ(ListPrinterName(printer, "\\\\SRV"), "Laser on SRV");
+  EXPECT_EQ(ListPrinterName(printer, "\\\\OTHER"), "Laser on SRV");
+  printer.Attributes = PRINTER_ATTRIBUTE_LOCAL;
+  EXPECT_EQ(TreePrinterName(printer, "\\\\SRV"), "LocalName on SRV");
+  EXPECT_EQ(ListPrinterName(printer, "\\\\SRV"), "\\\\SRV\\LocalName");
+
+  TPrinterRecord record;
+  EXPECT_EQ(PrinterImageIndex(record, false, 3), 2);
+  EXPECT_EQ(PrinterImageIndex(record, true, 3), 29);
+  record.IsDefault = true;
+  EXPECT_EQ(PrinterImageIndex(record, true, 0), 31);
+  record.IsLocal = true;
+  EXPECT_EQ(PrinterImageIndex(record, false, 0), 10);
+  EXPECT_EQ(PrinterImageIndex(record, true, 4), 10);
+  record.IsShared = true;
+  EXPECT_EQ(PrinterImageIndex(record, false, 0), 5);
+  EXPECT_EQ(PrinterImageIndex(record, true, 1), 17);
+  record.IsDefault = false;
+  EXPECT_EQ(PrinterImageIndex(record, false, 0), 3);
+  EXPECT_EQ(PrinterImageIndex(record, true, 0), 21);
+  record.IsShared = false;
+  EXPECT_EQ(PrinterImageIndex(record, false, 0), 1);
+  EXPECT_EQ(PrinterImageIndex(record, true, 2), 13);
+}
+
+TEST_F(AppTest, ThePrinterViewAndTheJobViewShowTheirColumnsAndTextsAndAJobPrintedAppearsLive) {
+  const std::string queue = UniqueQueue("Laser");
+  const std::string laser = AddPrinter(Local, queue);
+  StartForm({laser});
+
+  form->Tree->SetFocusedNode(form->FindServerNode(Local));
+  ASSERT_EQ(form->ListView(), TListView::Printers);
+  TVirtualTreeColumns& columns = form->TreeList->Header().Columns();
+  ASSERT_EQ(columns.Count(), 7);
+  for (int i = 0; i < 7; ++i) {
+    EXPECT_EQ(columns.Items(i).Text(), PrinterColumnTitles[i]);
+    EXPECT_EQ(columns.Items(i).Width(), PrinterColumnDefaults[i]);
+  }
+  EXPECT_EQ(ListText(0, 0), queue + " on " + Local.substr(2));
+  EXPECT_EQ(ListText(0, 1), "0");
+  EXPECT_EQ(ListText(0, 3), "Generic Driver");
+  EXPECT_EQ(ListText(0, 4), "Floor 2");
+  EXPECT_EQ(ListText(0, 5), "by the stairs");
+  EXPECT_EQ(ListText(0, 6), "LPT1:");
+  EXPECT_EQ(form->windowTitle().toStdString(), "Orvelle - [ " + Local + " ]");
+
+  form->Tree->SetFocusedNode(form->FindPrinterNode(laser));
+  ASSERT_EQ(form->ListView(), TListView::Jobs);
+  ASSERT_EQ(columns.Count(), 6);
+  for (int i = 0; i < 6; ++i) EXPECT_EQ(columns.Items(i).Text(), JobColumnTitles[i]);
+  EXPECT_EQ(form->TreeList->RootNodeCount(), 0u) << "the list is cleared at once";
+  EXPECT_EQ(form->windowTitle().toStdString(), "Orvelle - [ " + laser + " ]");
+
+  spooler->SubmitJob(laser, SampleJob("budget.xls"));
+  ASSERT_TRUE(PumpUntil([&] { return form->TreeList->RootNodeCount() == 1; }));
+  EXPECT_EQ(ListText(0, 0), "budget.xls");
+  EXPECT_EQ(ListText(0, 2), "anna");
+  EXPECT_NE(ImageOf(form->FindPrinterNode(laser)), 2) << "a printer with jobs is animated";
+}
+
+TEST_F(AppTest, ExclusionsKeepADeletedPrinterAndServerOutAcrossARestart) {
+  const std::string laser = AddPrinter(Local, UniqueQueue("Laser"));
+  const std::string ink = AddPrinter(Local, UniqueQueue("Ink"));
+  spooler->AddServer("\\\\SRV3");
+  const std::string far = AddPrinter("\\\\SRV3", UniqueQueue("Far"));
+  StartForm({laser, ink});
+  typedServer = "\\\\SRV3";
+  form->AddServer1Click();
+  ASSERT_TRUE(PumpUntil([&] { return form->FindPrinterNode(far) != nullptr; }));
+  WaitWatched(far);
+
+  form->Tree->SetFocusedNode(form->FindPrinterNode(laser));
+  form->DeletePrinter1Click();
+  ASSERT_EQ(asked.size(), 1u);
+  EXPECT_EQ(asked[0].Text, "Are you sure you want to cancel monitoring the highlighted printer?");
+  EXPECT_TRUE(HasSetting(laser));
+  EXPECT_EQ(form->FindPrinterNode(laser), nullptr);
+  EXPECT_EQ(form->Tree->FocusedNode(), form->FindPrinterNode(ink)) << "the next printer takes the focus";
+
+  form->Tree->SetFocusedNode(form->FindServerNode("\\\\SRV3"));
+  form->DeleteServer1Click();
+  EXPECT_TRUE(HasSetting("\\\\SRV3"));
+  ASSERT_TRUE(PumpUntil([&] { return form->FindServerNode("\\\\SRV3") == nullptr; }));
+
+  // A refusal changes nothing.
+  answer = mrNo;
+  form->Tree->SetFocusedNode(form->FindPrinterNode(ink));
+  form->DeletePrinter1Click();
+  EXPECT_NE(form->FindPrinterNode(ink), nullptr);
+
+  CloseForm();
+  StartForm({ink});
+  EXPECT_EQ(ChildTexts(form->FindServerNode(Local)), std::vector<std::string>{ink});
+  typedServer = "\\\\SRV3";
+  form->AddServer1Click();
+  PumpUntil([] { return false; }, 300);
+  EXPECT_EQ(form->FindServerNode("\\\\SRV3"), nullptr);
+}
+
+std::string AlertTexts() {
+  std::string texts;
+  for (int i = 0; i < MainForm()->lvAlerts->topLevelItemCount(); ++i)
+    texts += MainForm()->lvAlerts->topLevelItem(i)->text(2).toStdString() + "\n";
+  return texts;
+}
+
+TEST_F(AppTest, AlertsAppearOnTheAlertsPageAndAFailedOpenOfAServerIsOne) {
+  spooler->AddServer("\\\\SRV4");
+  AddPrinter("\\\\SRV4", UniqueQueue("Shut"));
+  spooler->FailCall(SpoolCall::OpenPrinter, 5, 100);
+  StartForm({});
+  typedServer = "\\\\SRV4";
+  form->AddServer1Click();
+  ASSERT_TRUE(PumpUntil([&] {
+    for (int i = 0; i < form->lvAlerts->topLevelItemCount(); ++i)
+      if (form->lvAlerts->topLevelItem(i)->text(2).contains("denied", Qt::CaseInsensitive)) return true;
+    return false;
+  })) << AlertTexts();
+  const int before = form->lvAlerts->topLevelItemCount();
+  GetAlerter()->Add(std::make_unique<EAlertWarning>("Toner is low"));
+  ASSERT_TRUE(PumpUntil([&] { return form->lvAlerts->topLevelItemCount() == before + 1; }));
+  QTreeWidgetItem* row = form->lvAlerts->topLevelItem(before);
+  EXPECT_EQ(row->text(1).toStdString(), "Warning");
+  EXPECT_TRUE(row->text(2).contains("Toner is low")) << row->text(2).toStdString();
+  EXPECT_EQ(form->lvAlerts->headerItem()->text(0).toStdString(), "Date-time");
+}
+
+TEST_F(AppTest, SettingsAreWrittenAtExitAndReadAtStart) {
+  const std::string laser = AddPrinter(Local, UniqueQueue("Laser"));
+  StartForm({laser});
+  form->setGeometry(40, 50, 700, 380);
+  form->Tree->SetFocusedNode(form->FindPrinterNode(laser));
+  form->TreeList->Header().Columns().Items(2).SetWidth(99);
+  form->lvAlerts->setColumnWidth(1, 88);
+  CloseForm();
+
+  TMorvaneRegistry registry;
+  ASSERT_TRUE(registry.OpenKeyReadOnly(GetSettingsKey()));
+  EXPECT_EQ(registry.ReadInteger("Width"), 700);
+  EXPECT_EQ(registry.ReadInteger("Height"), 380);
+  EXPECT_EQ(registry.ReadInteger("TreeListColumn2"), 99);
+  EXPECT_EQ(registry.ReadInteger("TreeColumn0"), PrinterColumnDefaults[0]);
+  EXPECT_EQ(registry.ReadInteger("AlertsColumn1"), 88);
+  EXPECT_EQ(registry.ReadString("DataPath"), DataPath);
+
+  StartForm({laser});
+  EXPECT_EQ(form->width(), 700);
+  EXPECT_EQ(form->lvAlerts->columnWidth(1), 88);
+  form->Tree->SetFocusedNode(form->FindPrinterNode(laser));
+  EXPECT_EQ(form->TreeList->Header().Columns().Items(2).Width(), 99);
+}
+
+TEST_F(AppTest, ShutdownWithJobsInFlightEndsEveryThreadWithinItsBoundAndOnlyOnce) {
+  std::vector<std::string> printers;
+  for (int i = 0; i < 3; ++i) printers.push_back(AddPrinter(Local, UniqueQueue("Busy")));
+  StartForm(printers);
+  for (const std::string& printer : printers)
+    for (int j = 0; j < 5; ++j) spooler->SubmitJob(printer, SampleJob("doc" + std::to_string(j)));
+  const auto start = std::chrono::steady_clock::now();
+  form->ShutdownMonitoring();
+  EXPECT_EQ(RunningThreads().GetValue(), 0);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::duration<double>(PrinterStopLimitDays * 86400));
+  EXPECT_TRUE(form->ShuttingDown());
+  // A second call (window closed hidden after Exit) does nothing more.
+  form->ShutdownMonitoring();
+  form->close();
+  EXPECT_EQ(form->Tree->RootNodeCount(), 0u) << "every thread handed its node back";
+}
+
+TEST_F(AppTest, ClosingTheVisibleWindowHidesItAndTheReportsButtonSaysTheyAreNotThereYet) {
+  StartForm({});
+  form->show();
+  form->close();
+  EXPECT_FALSE(form->isVisible());
+  EXPECT_FALSE(form->ShuttingDown());
+  form->Restore1Click();
+  EXPECT_TRUE(form->isVisible());
+  form->btnPreviewClick();
+  ASSERT_EQ(asked.size(), 1u);
+  EXPECT_EQ(asked[0].Text, "Reports are not available yet.");
+  EXPECT_EQ(form->PageControl1->tabText(0).toStdString(), "Printers");
+  EXPECT_EQ(form->PageControl1->tabText(1).toStdString(), "Print Activity");
+  EXPECT_EQ(form->PageControl1->tabText(2).toStdString(), "Alerts");
+}

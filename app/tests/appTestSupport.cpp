@@ -1,0 +1,146 @@
+#include "appTestSupport.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+
+#include "AppMonitor.h"
+#include "QV.h"
+#include "VirtualStringTree.h"
+#include "osDispatcher.h"
+#include "osProgram.h"
+#include "osSyncWait.h"
+
+namespace {
+
+QApplication& Application() {
+  static QApplication* application = [] {
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    static int argc = 1;
+    static char name[] = "app_tests";
+    static char* argv[] = {name, nullptr};
+    auto* made = new QApplication(argc, argv);
+    ServeDispatcherFromEventLoop();
+    return made;
+  }();
+  return *application;
+}
+
+}  // namespace
+
+bool PumpUntil(const std::function<bool()>& Condition, int LimitMs) {
+  QElapsedTimer clock;
+  clock.start();
+  while (!Condition()) {
+    if (clock.elapsed() > LimitMs) return false;
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    MainDispatcher().ProcessPending();
+    WaitForObjects({}, 1, TWaitOptions{false, true});
+  }
+  return true;
+}
+
+std::string UniqueQueue(const std::string& Prefix) {
+  static int runs = 0;
+  return Prefix + std::to_string(++runs);
+}
+
+AppTest::AppTest()
+    : Local("\\\\" + ComputerName()), spooler(std::make_shared<TSimulatedSpooler>(Local)) {}
+
+void AppTest::SetUp() {
+  Application();
+  ASSERT_EQ(0, RunningThreads().GetValue());
+  AppTerminateEvent().ResetEvent();
+  ForceFolders(folder.Path() + "/home", 0777);
+  InitializeTools();
+  SetCurrentSpooler(spooler);
+  SetMessageBoxRunner([this](const TMessageBoxRequest& Request) {
+    asked.push_back(Request);
+    return answer;
+  });
+  SetInputQueryRunner([this](const TInputQueryRequest&, std::string& Value) {
+    if (typedServer.empty()) return false;
+    Value = typedServer;
+    return true;
+  });
+}
+
+void AppTest::TearDown() {
+  CloseForm();
+  EXPECT_EQ(0, RunningThreads().GetValue());
+  SetMessageBoxRunner(nullptr);
+  SetInputQueryRunner(nullptr);
+  SetCurrentSpooler(nullptr);
+  FreeAlerter();
+}
+
+std::string AppTest::AddPrinter(const std::string& Server, const std::string& Queue, uint32_t Attributes) {
+  PrinterInfo2 printer;
+  printer.PrinterName = Server + "\\" + Queue;
+  printer.ShareName = Queue;
+  printer.PortName = "LPT1:";
+  printer.DriverName = "Generic Driver";
+  printer.Location = "Floor 2";
+  printer.Comment = "by the stairs";
+  printer.Attributes = Attributes;
+  spooler->AddPrinter(printer);
+  return printer.PrinterName;
+}
+
+void AppTest::StartForm(const std::vector<std::string>& Printers) {
+  AppTerminateEvent().ResetEvent();
+  form = std::make_unique<TOrvelle_MainForm>();
+  form->Timer1.Trigger();
+  ASSERT_TRUE(PumpUntil([&] {
+    for (const std::string& printer : Printers)
+      if (!form->FindPrinterNode(printer)) return false;
+    return true;
+  }));
+  for (const std::string& printer : Printers) WaitWatched(printer);
+}
+
+void AppTest::WaitWatched(const std::string& Printer) {
+  // The thread's first read arrives as a change; a status flip makes one
+  // more for a thread that reported before the test looked.
+  ASSERT_TRUE(PumpUntil([&] {
+    bool watched = false;
+    for (TBaseThread* thread : ServerList().LockList()) {
+      auto* server = static_cast<TThreadServer*>(thread);
+      server->Printers().LockList();
+      if (TThreadJobs* jobs = server->FindPrinterThread(Printer)) {
+        PrinterQueue* queue = jobs->GetQueue();
+        watched = queue && !queue->PrinterName.empty();
+        jobs->UnlockModel();
+      }
+      server->Printers().UnlockList();
+    }
+    ServerList().UnlockList();
+    return watched;
+  })) << Printer;
+}
+
+void AppTest::CloseForm() {
+  if (!form) return;
+  form->ShutdownMonitoring();
+  form.reset();
+}
+
+std::vector<std::string> AppTest::ChildTexts(PVirtualNode Parent) {
+  std::vector<std::string> texts;
+  PVirtualNode first = Parent ? Parent->FirstChild : form->Tree->RootNode()->FirstChild;
+  for (PVirtualNode node = first; node; node = node->NextSibling)
+    texts.push_back(form->Tree->GetText(node, form->Tree->Header().MainColumn()));
+  return texts;
+}
+
+std::string AppTest::ListText(int Row, int Column) {
+  PVirtualNode node = form->TreeList->GetFirst();
+  for (int i = 0; node && i < Row; ++i) node = node->NextSibling;
+  return node ? form->TreeList->GetText(node, Column) : std::string("<no row>");
+}
+
+int AppTest::ImageOf(PVirtualNode Node) {
+  int index = -1;
+  form->Tree->OnGetImageIndex(form->Tree, Node, ikNormal, form->Tree->Header().MainColumn(), index);
+  return index;
+}

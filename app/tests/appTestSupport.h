@@ -1,0 +1,55 @@
+#pragma once
+// The app layer's test kit: an offscreen application serving the
+// dispatcher, a private program folder and settings file, a simulated
+// spooler whose local server is this computer, the main window made and
+// shut down in order, and waits that pump Qt's events and the dispatcher.
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "../../platform/os/tests/osSettingsTestFolder.h"
+#include "Main.h"
+#include "splSimulatedSpooler.h"
+#include "uiDialogs.h"
+
+// Pumps until Condition holds; false after LimitMs.
+bool PumpUntil(const std::function<bool()>& Condition, int LimitMs = 20000);
+
+// A name no earlier test of this process used: pending jobs are process-wide.
+std::string UniqueQueue(const std::string& Prefix);
+
+class AppTest : public ::testing::Test {
+protected:
+  TTestFolder folder;
+  TScopedEnv home{"ORVELLE_HOME", folder.Path() + "/home"};
+  TScopedEnv config{"XDG_CONFIG_HOME", folder.Path() + "/config"};
+  const std::string Local;
+  std::shared_ptr<TSimulatedSpooler> spooler;
+  std::unique_ptr<TOrvelle_MainForm> form;
+  // The message boxes asked, and the answer every one gets.
+  std::vector<TMessageBoxRequest> asked;
+  TModalResult answer = mrYes;
+  std::string typedServer;
+
+  AppTest();
+  void SetUp() override;
+  void TearDown() override;
+
+  // A printer "\\SERVER\queue" with recognisable fields.
+  std::string AddPrinter(const std::string& Server, const std::string& Queue, uint32_t Attributes = 0);
+  // Makes the window and lets its first tick start the discovery; waits
+  // until every printer named has a node and its thread is watching.
+  void StartForm(const std::vector<std::string>& Printers);
+  // The orderly end and the window freed.
+  void CloseForm();
+  // Waits until the printer's thread has made its first read.
+  void WaitWatched(const std::string& Printer);
+
+  std::vector<std::string> ChildTexts(PVirtualNode Parent);
+  std::string ListText(int Row, int Column);
+  int ImageOf(PVirtualNode Node);
+};
