@@ -11,26 +11,27 @@
 
 #include "DM.h"
 #include "JobsStore.h"
-#include "MDBSessionList.h"
 #include "MDBSession.h"
+#include "MDBSessionList.h"
 
-class DataFolderTest : public ::testing::Test {
-protected:
+struct TDataFolder {
   std::string folder;
   std::vector<std::string> questions;
   std::vector<std::string> alerts;
   bool answer = true;
 
-  void SetUp() override {
+  TDataFolder() {
     char pattern[] = "/tmp/orvelleJobsXXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
+    if (mkdtemp(pattern) == nullptr) throw std::runtime_error("no scratch folder");
     folder = std::string(pattern) + "/DATA";
   }
-  void TearDown() override {
+  ~TDataFolder() {
     SetDataModule1(nullptr);
     DefaultSession().Close();
     std::filesystem::remove_all(std::filesystem::path(folder).parent_path());
   }
+  TDataFolder(const TDataFolder&) = delete;
+  TDataFolder& operator=(const TDataFolder&) = delete;
 
   TDatabaseCheckOptions Options() {
     TDatabaseCheckOptions options;
@@ -47,7 +48,7 @@ protected:
 
   bool CheckDatabase() { return OpenOrCreateDatabase(Options()); }
 
-  // Every row in natural order as "field=value|..." of the named fields.
+  // Every row of the table's current order as "value|value|..." of fields.
   static std::vector<std::string> Rows(TDataSet& table, const std::vector<std::string>& fields) {
     std::vector<std::string> rows;
     table.First();
@@ -60,3 +61,5 @@ protected:
     return rows;
   }
 };
+
+class DataFolderTest : public ::testing::Test, public TDataFolder {};
