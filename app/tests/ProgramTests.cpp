@@ -1,0 +1,88 @@
+// The real program, offscreen, against a private CUPS daemon.
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <fstream>
+#include <sstream>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "../../platform/os/tests/osSettingsTestFolder.h"
+#include "osProgram.h"
+#include "osSyncTicks.h"
+#include "splPrivateCupsd.h"
+
+namespace {
+
+std::string ReadFile(const std::string& Path) {
+  std::ifstream in(Path, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+// Waits for the child's end; its exit status, -1 after LimitMs.
+int WaitExit(pid_t Pid, uint32_t LimitMs) {
+  const uint32_t start = GetTickCount();
+  for (;;) {
+    int status = 0;
+    if (waitpid(Pid, &status, WNOHANG) == Pid) return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    if (GetTickCount() - start > LimitMs) return -1;
+    usleep(10000);
+  }
+}
+
+bool WaitFor(const std::function<bool()>& Condition, uint32_t LimitMs) {
+  const uint32_t start = GetTickCount();
+  while (!Condition()) {
+    if (GetTickCount() - start > LimitMs) return false;
+    usleep(20000);
+  }
+  return true;
+}
+
+class ProgramRun : public ::testing::Test {
+protected:
+  TTestFolder folder;
+  TPrivateCupsd cupsd;
+
+  pid_t Start() {
+    const pid_t pid = fork();
+    if (pid == 0) {
+      setenv("ORVELLE_HOME", (folder.Path() + "/home").c_str(), 1);
+      setenv("XDG_CONFIG_HOME", (folder.Path() + "/config").c_str(), 1);
+      setenv("XDG_RUNTIME_DIR", folder.Path().c_str(), 1);
+      setenv("CUPS_SERVER", cupsd.Socket().c_str(), 1);
+      unsetenv("DISPLAY");
+      unsetenv("WAYLAND_DISPLAY");
+      unsetenv("QT_QPA_PLATFORM");
+      execl(ORVELLE_PROGRAM, ORVELLE_PROGRAM, nullptr);
+      _exit(127);
+    }
+    return pid;
+  }
+};
+
+}  // namespace
+
+TEST_F(ProgramRun, StartsOffscreenWatchesTheServerAsksASecondStartToShowItselfAndEndsInOrderOnSigterm) {
+  ASSERT_TRUE(cupsd.Start()) << cupsd.Error();
+  ASSERT_TRUE(cupsd.AddQueue("office"));
+  const pid_t first = Start();
+  ASSERT_GT(first, 0);
+  // Watching: the program reads the queue's jobs.
+  ASSERT_TRUE(WaitFor([&] { return cupsd.AccessLog().find("Get-Jobs") != std::string::npos; }, 30000))
+      << cupsd.AccessLog();
+  EXPECT_GT(cupsd.Submit("office", cupsd.WriteFile("page.txt", 2000), "end to end"), 0u);
+
+  const pid_t second = Start();
+  EXPECT_EQ(WaitExit(second, 20000), 0) << "a second start hands over and ends";
+
+  ASSERT_EQ(kill(first, SIGTERM), 0);
+  EXPECT_EQ(WaitExit(first, 30000), 0);
+  const std::string log = ReadFile(folder.Path() + "/home/ALERTS.LOG");
+  EXPECT_NE(log.find("CLOSE LOG"), std::string::npos) << log;
+  const std::string settings = ReadFile(folder.Path() + "/config/Morvane/settings.ini");
+  EXPECT_NE(settings.find("TreeListColumn0="), std::string::npos) << "settings written at the end";
+}
