@@ -6,12 +6,6 @@
 
 namespace {
 
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-constexpr bool UseAllocator = true;
-#else
-constexpr bool UseAllocator = false;
-#endif
-
 // Slabs grow to this many blocks at most.
 constexpr size_t MaxSlabBlocks = 65536;
 
@@ -21,7 +15,7 @@ TNodePool::TNodePool(size_t BlockSize)
     : blockSize((std::max(BlockSize, sizeof(void*)) + alignof(std::max_align_t) / 2 - 1) &
                 ~(alignof(std::max_align_t) / 2 - 1)) {}
 
-void* TNodePool::Allocate() {
+void* TNodePool::AllocateSlow() {
   if (UseAllocator) {
     void* block = std::calloc(1, blockSize);
     if (!block) throw std::bad_alloc();

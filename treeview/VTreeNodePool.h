@@ -17,11 +17,26 @@ public:
   TNodePool& operator=(const TNodePool&) = delete;
 
   size_t BlockSize() const { return blockSize; }
-  // A zero-filled block; std::bad_alloc when memory runs out.
-  void* Allocate();
+  // A zero-filled block; std::bad_alloc when memory runs out. The common
+  // case, a bump in the current slab, stays inline.
+  void* Allocate() {
+    if (!UseAllocator && !freeList && next != end) {
+      void* block = next;
+      next += blockSize;
+      return block;
+    }
+    return AllocateSlow();
+  }
   void Free(void* Block);
 
 private:
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+  static constexpr bool UseAllocator = true;
+#else
+  static constexpr bool UseAllocator = false;
+#endif
+  void* AllocateSlow();
+
   struct TFreeSlab {
     void operator()(void* slab) const { std::free(slab); }
   };
