@@ -92,6 +92,7 @@ const TEnumTypeInfo& BooleanTypeInfo();
   }
 
 // Names that stand for integer values in streams (colours, for example).
+// Properties keep a pointer to the map: give them one of static lifetime.
 struct TIdentMapEntry {
   int64_t Value;
   const char* Name;
