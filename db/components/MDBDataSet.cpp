@@ -101,7 +101,6 @@ void TMDBDataSet::InternalClose() {
   indexFieldCount = 0;
   indexFieldNumbers.fill(0);
   indexCaseInsensitive = false;
-  keyLength = 0;
   DestroyLookupCursor();
   DestroyHandle();
 }
@@ -132,11 +131,9 @@ void TMDBDataSet::ReadIndexInfo() {
   indexFieldNumbers.fill(0);
   indexFieldCount = 0;
   indexCaseInsensitive = false;
-  keyLength = 0;
   if (handle->IsNaturalOrder() || handle->IsSqlSourceTable()) return;
   indexCaseInsensitive = handle->IndexIsCaseInsensitive();
   indexFieldCount = handle->KeyFieldCount();
-  keyLength = handle->KeyLength();
   handle->GetIndexFieldList(handle->GetIndexNo(), indexFieldNumbers.data());
 }
 
@@ -382,6 +379,9 @@ void TMDBDataSet::InternalPost() {
     handle->InsertRecord(ActiveBuffer(), true);
   else
     handle->ModifyRecord(ActiveBuffer(), true, true);
+  // The record's BLOB values are stored now; the cursor holds at most 64
+  // open, so they are given back with the record.
+  FreeOpenBlobs(ActiveBuffer());
   ClearBlobModified();
 }
 

@@ -114,10 +114,9 @@ protected:
   void ComputeBufferLayout();
   int IndexFieldCount() const { return indexFieldCount; }
   const uint16_t* IndexFieldNumbers() const { return indexFieldNumbers.data(); }
-  bool IndexCaseInsensitive() const { return indexCaseInsensitive; }
 
   // The key buffers.
-  enum TKeyIndex { kiLookup, kiRangeStart, kiRangeEnd, kiCurRangeStart, kiCurRangeEnd, kiSave, KeyBufferCount };
+  enum TKeyIndex { kiLookup, kiRangeStart, kiRangeEnd, kiCurRangeStart, kiCurRangeEnd, KeyBufferCount };
   struct TKeyBuffer {
     bool Modified = false;
     int FieldCount = 0;
@@ -139,7 +138,6 @@ private:
   std::array<uint16_t, IndexFieldListSize> indexFieldNumbers = {};
   bool indexCaseInsensitive = false;
   bool canModify = false;
-  uint16_t keyLength = 0;
   std::vector<uint8_t> oldValueBuffer;
   std::array<TKeyBuffer, KeyBufferCount> keyBuffers;
   TKeyIndex currentKeyBuffer = kiLookup;

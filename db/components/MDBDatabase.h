@@ -32,7 +32,6 @@ class TMDBDatabase : public TComponent {
   // The datasets that use the database, in the order they joined.
   void AddDataSet(TMDBDatabaseUser* dataset);
   void RemoveDataSet(TMDBDatabaseUser* dataset);
-  int DataSetCount() const { return static_cast<int>(datasets.size()); }
 
   // Published properties.
   const std::string& EngineVersion() const { return EngineVersionText(); }
