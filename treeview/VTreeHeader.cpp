@@ -179,7 +179,6 @@ bool TVTHeader::MouseMove(int X, int Y) {
       [[fallthrough]];
     }
     case htDragging: {
-      dragX = X;
       const int target = columns.GetColumnAt(X);
       columns.dropTarget = target;
       if (target >= 0) {

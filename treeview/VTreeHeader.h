@@ -47,8 +47,6 @@ constexpr int ColumnMaxWidth = 10000;
 // The divider zone: from 3 pixels left of a column's right edge to 5 right.
 constexpr int DividerLeftZone = 3;
 constexpr int DividerRightZone = 5;
-// Timer 3's interval: how often the hover watch looks for the cursor.
-constexpr int HeaderHoverInterval = 50;
 
 class TVirtualTreeColumn {
 public:
@@ -220,5 +218,4 @@ private:
   int trackColumn = -2;
   int trackStartX = 0;
   int trackStartY = 0;
-  int dragX = 0;
 };

@@ -15,6 +15,7 @@ constexpr int WorkerTimeoutMs = 20000;
 // Checks every entry against a walk: the k-th entry is the (k+1)*2000-th
 // visible node (the last may be the last node) at its true top.
 void ExpectCacheTrue(TBaseVirtualTree& tree) {
+  EXPECT_TRUE(tree.PositionCache().Complete());
   const std::vector<TCacheEntry> entries = tree.PositionCache().Entries();
   ASSERT_EQ(TPositionCache::EntriesFor(tree.VisibleCount()), entries.size());
   uint32_t count = 0, top = 0;
