@@ -116,3 +116,15 @@ Variant TppDBPipeline::DataFieldValue(const std::string& name) {
   if (!field || field->IsNull()) return Variant::Null();
   return field->AsVariant();
 }
+
+bool TppDBPipeline::DataGetBookmark(std::vector<uint8_t>& bookmark) {
+  if (!DataIsActive() || !DataSet()->BookmarkAvailable()) return false;
+  bookmark = DataSet()->GetBookmark();
+  return !bookmark.empty();
+}
+
+bool TppDBPipeline::DataGotoBookmark(const std::vector<uint8_t>& bookmark) {
+  if (!DataIsActive() || bookmark.empty() || !DataSet()->BookmarkValid(bookmark)) return false;
+  DataSet()->GotoBookmark(bookmark);
+  return true;
+}

@@ -36,6 +36,8 @@ protected:
   bool DataEOF() const override;
   bool DataIsEmpty() const override;
   Variant DataFieldValue(const std::string& name) override;
+  bool DataGetBookmark(std::vector<uint8_t>& bookmark) override;
+  bool DataGotoBookmark(const std::vector<uint8_t>& bookmark) override;
 
 private:
   TDataSource* dataSource = nullptr;

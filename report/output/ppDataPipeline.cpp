@@ -156,12 +156,27 @@ bool TppDataPipeline::Eof() const { return !active || DataIsEmpty() || pastEnd; 
 
 bool TppDataPipeline::Bof() const { return !active || DataIsEmpty() || (traversalCount == 0 && !pastEnd); }
 
-TppPipelinePosition TppDataPipeline::GetPosition() const {
-  return TppPipelinePosition{traversalCount, dataOffset, traversalCount == 0, pastEnd, !active || DataIsEmpty()};
+TppPipelinePosition TppDataPipeline::GetPosition(bool mark) {
+  TppPipelinePosition position{traversalCount, dataOffset, traversalCount == 0, pastEnd, !active || DataIsEmpty()};
+  std::vector<uint8_t> bookmark;
+  if (mark && active && !DataIsEmpty() && DataGetBookmark(bookmark)) {
+    position.Mark = static_cast<int>(marks.size());
+    marks.push_back(std::move(bookmark));
+  }
+  return position;
 }
 
 void TppDataPipeline::SetPosition(const TppPipelinePosition& position) {
   if (!active) return;
+  if (position.Mark >= 0 && position.Mark < static_cast<int>(marks.size()) &&
+      DataGotoBookmark(marks[static_cast<size_t>(position.Mark)])) {
+    traversalCount = position.TraversalCount;
+    dataOffset = position.DataOffset;
+    moved = traversalCount > 0;
+    pastEnd = position.AtEnd;
+    SendEventNotify(this, ppevRecordPositionChange, nullptr);
+    return;
+  }
   FirstRaw();
   if (DataIsEmpty()) return;
   int remaining = position.DataOffset - dataOffset;

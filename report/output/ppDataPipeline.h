@@ -53,6 +53,9 @@ struct TppPipelinePosition {
   bool AtStart = true;
   bool AtEnd = false;
   bool NoRecords = false;
+  // A bookmark the pipeline keeps for the position (-1: none); going back
+  // to it is one jump instead of a walk from the range's start.
+  int Mark = -1;
 };
 
 class TppDataPipeline : public TppRelative {
@@ -74,9 +77,12 @@ class TppDataPipeline : public TppRelative {
   bool IsEmpty() const { return active && DataIsEmpty(); }
   int TraversalCount() const { return traversalCount; }
 
-  TppPipelinePosition GetPosition() const;
+  // With mark set, the pipeline keeps a bookmark of the record too.
+  TppPipelinePosition GetPosition(bool mark = false);
   // Back to a position taken earlier over the same data.
   void SetPosition(const TppPipelinePosition& position);
+  // Forgets the bookmarks of earlier positions (a new run).
+  void ClearMarks() { marks.clear(); }
 
   TppRangeBeginType RangeBegin() const { return rangeBegin; }
   void SetRangeBegin(TppRangeBeginType value);
@@ -133,6 +139,9 @@ protected:
   virtual bool DataIsEmpty() const = 0;
   virtual Variant DataFieldValue(const std::string& name) = 0;
   virtual bool SupportsDataType(TppDataType type) const { return true; }
+  // Bookmarks of the data: false when the data cannot give or use one.
+  virtual bool DataGetBookmark(std::vector<uint8_t>& bookmark) { return false; }
+  virtual bool DataGotoBookmark(const std::vector<uint8_t>& bookmark) { return false; }
   void ClearFields() { fields.clear(); }
 
 private:
@@ -146,6 +155,7 @@ private:
   std::vector<TLink> links;
   bool skipWhenNoRecords = true;
   int dataOffset = 0;
+  std::vector<std::vector<uint8_t>> marks;
   TppRangeBeginType rangeBegin = rbFirstRecord;
   TppRangeEndType rangeEnd = reLastRecord;
   int rangeEndCount = 0;

@@ -212,8 +212,17 @@ void TppDrawCommand::SetParentComponent(TComponent* value) {
 // ---- TppDrawText ----
 
 TppDrawText::TppDrawText(TComponent* owner)
-    : TppDrawCommand(owner), font(std::make_unique<TppFont>()), wrappedText(std::make_unique<TStringList>()),
-      tabStops(std::make_unique<TStringList>()) {}
+    : TppDrawCommand(owner), font(std::make_unique<TppFont>()) {}
+
+TStringList* TppDrawText::WrappedText() const {
+  if (!wrappedText) wrappedText = std::make_unique<TStringList>();
+  return wrappedText.get();
+}
+
+TStringList* TppDrawText::TabStopPositions() const {
+  if (!tabStops) tabStops = std::make_unique<TStringList>();
+  return tabStops.get();
+}
 
 void TppDrawText::SetAlignment(TAlignment value) {
   alignment = value;
@@ -229,10 +238,10 @@ void TppDrawText::SetFont(TppFont* value) {
   if (value) font->Assign(value);
 }
 void TppDrawText::SetWrappedText(TStringList* value) {
-  if (value) wrappedText->Assign(*value);
+  if (value) WrappedText()->Assign(*value);
 }
 void TppDrawText::SetTabStopPositions(TStringList* value) {
-  if (value) tabStops->Assign(*value);
+  if (value) TabStopPositions()->Assign(*value);
 }
 
 std::string TppDrawText::SaveKey() const { return Format("%8d%8d", {BandSaveNo, ComponentSaveNo}); }
@@ -258,8 +267,10 @@ void TppDrawText::Assign(const TPersistent* source) {
   SaveLength = other->SaveLength;
   Component = other->Component;
   font->Assign(other->font.get());
-  wrappedText->Assign(*other->wrappedText);
-  tabStops->Assign(*other->tabStops);
+  if (other->wrappedText) WrappedText()->Assign(*other->wrappedText);
+  else wrappedText.reset();
+  if (other->tabStops) TabStopPositions()->Assign(*other->tabStops);
+  else tabStops.reset();
 }
 
 void TppDrawText::DefineProperties(TFiler& filer) {

@@ -113,9 +113,11 @@ class TppDrawText : public TppDrawCommand {
 
   TppFont* Font() const { return font.get(); }
   void SetFont(TppFont* value);
-  TStringList* WrappedText() const { return wrappedText.get(); }
+  // Made on first use: most commands never have either list, and pages
+  // with thousands of commands are kept in the publisher's cache.
+  TStringList* WrappedText() const;
   void SetWrappedText(TStringList* value);
-  TStringList* TabStopPositions() const { return tabStops.get(); }
+  TStringList* TabStopPositions() const;
   void SetTabStopPositions(TStringList* value);
   // Band save number, then component save number, each in 8 characters.
   std::string SaveKey() const;
@@ -127,8 +129,8 @@ private:
   TAlignment alignment = taLeftJustify;
   TppTextAlignment textAlignment = taLeftJustified;
   std::unique_ptr<TppFont> font;
-  std::unique_ptr<TStringList> wrappedText;
-  std::unique_ptr<TStringList> tabStops;
+  mutable std::unique_ptr<TStringList> wrappedText;
+  mutable std::unique_ptr<TStringList> tabStops;
 };
 
 class TppDrawVar : public TppDrawText {

@@ -118,6 +118,8 @@ void TppEngine::RunSetup() {
         throw EPrintError(ppLoadMessage(ppmsgCouldNotOpen) + ": " + detailPipeline->GetUserName());
     }
   }
+  if (pipeline) pipeline->ClearMarks();
+  if (detailPipeline) detailPipeline->ClearMarks();
   cache->Initialize(Cacheables());
   printDateTime = Report()->Clock ? Report()->Clock() : Now();
   pagesSaved = 0;
@@ -634,11 +636,13 @@ void TppEngine::CaptureState(uint8_t* record) const {
   r.NoData = noData;
   r.BandIndex = bandIndex;
   r.BrokenGroup = brokenGroup;
-  const TppPipelinePosition position = pipeline ? pipeline->GetPosition() : TppPipelinePosition{};
+  const TppPipelinePosition position = pipeline ? pipeline->GetPosition(true) : TppPipelinePosition{};
+  r.Mark = position.Mark;
   r.TraversalCount = position.TraversalCount;
   r.DataOffset = position.DataOffset;
   r.AtEnd = position.AtEnd;
-  const TppPipelinePosition detail = detailPipeline ? detailPipeline->GetPosition() : TppPipelinePosition{};
+  const TppPipelinePosition detail = detailPipeline ? detailPipeline->GetPosition(true) : TppPipelinePosition{};
+  r.DetailMark = detail.Mark;
   r.DetailTraversalCount = detail.TraversalCount;
   r.DetailDataOffset = detail.DataOffset;
   r.DetailAtEnd = detail.AtEnd;
@@ -658,7 +662,8 @@ void TppEngine::ApplyState(const uint8_t* record) {
   bandIndex = r.BandIndex;
   brokenGroup = r.BrokenGroup;
   singleRecordDone = r.SingleRecordDone != 0;
-  restoredPosition = TppPipelinePosition{r.TraversalCount, r.DataOffset, r.TraversalCount == 0, r.AtEnd != 0, noData};
-  restoredDetailPosition = TppPipelinePosition{r.DetailTraversalCount, r.DetailDataOffset,
-                                               r.DetailTraversalCount == 0, r.DetailAtEnd != 0, false};
+  restoredPosition =
+      TppPipelinePosition{r.TraversalCount, r.DataOffset, r.TraversalCount == 0, r.AtEnd != 0, noData, r.Mark};
+  restoredDetailPosition = TppPipelinePosition{r.DetailTraversalCount, r.DetailDataOffset, r.DetailTraversalCount == 0,
+                                               r.DetailAtEnd != 0, false, r.DetailMark};
 }

@@ -64,6 +64,7 @@ private:
     int32_t TraversalCount, DataOffset;
     int32_t DetailTraversalCount, DetailDataOffset;
     uint8_t AtEnd, DetailAtEnd, SingleRecordDone, Reserved2;
+    int32_t Mark, DetailMark;
   };
 
   std::unique_ptr<TppPage> ownPage;
