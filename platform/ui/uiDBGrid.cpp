@@ -37,7 +37,7 @@ void TDBGrid::SetColumns(std::vector<TDBGridColumn> Value) {
   for (int i = 0; i < columnCount(); ++i) {
     const TDBGridColumn& column = columns[static_cast<size_t>(i)];
     auto* title = new QTableWidgetItem(QString::fromStdString(column.Title));
-    title->setTextAlignment(column.Alignment | Qt::AlignVCenter);
+    title->setTextAlignment(column.TitleAlignment | Qt::AlignVCenter);
     QFont font = title->font();
     font.setBold(column.TitleBold);
     title->setFont(font);

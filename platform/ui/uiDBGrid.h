@@ -18,6 +18,7 @@ struct TDBGridColumn {
   // 0: the default width.
   int Width = 0;
   Qt::Alignment Alignment = Qt::AlignLeft;
+  Qt::Alignment TitleAlignment = Qt::AlignLeft;
   bool TitleBold = false;
 };
 
