@@ -21,6 +21,8 @@
 #include "About.h"
 #include "AppMonitor.h"
 #include "MainAlerts.h"
+#include "MainJobs.h"
+#include "JobsTable.h"
 #include "MainTreeOwner.h"
 #include "VirtualStringTree.h"
 #include "osApc.h"
@@ -45,6 +47,13 @@ constexpr int ImageSize = 32;
 }  // namespace
 
 TOrvelle_MainForm* MainForm() { return mainForm; }
+
+void AlertJobsDatabase(const std::string& Text, bool Loss) {
+  if (Loss)
+    GetAlerter()->Add(std::make_unique<EAlertWarning>(Text));
+  else
+    GetAlerter()->Add(std::make_unique<ERestructure>(Text));
+}
 
 TOrvelle_MainForm::TOrvelle_MainForm(QWidget* Parent)
     : QMainWindow(Parent), formatSettings(NeutralFormatSettings()) {
@@ -71,6 +80,7 @@ TOrvelle_MainForm::TOrvelle_MainForm(QWidget* Parent)
     alerter->AddFromThread(std::make_unique<EAlertSerious>(E.Message), Sender, {});
   });
 
+  JobsPage->Bind();
   PageControl1->setCurrentIndex(0);
   alertView = std::make_unique<TAlertListView>(lvAlerts);
   GetAlerter()->BindListView(alertView.get());
@@ -84,6 +94,8 @@ TOrvelle_MainForm::TOrvelle_MainForm(QWidget* Parent)
   AnimationTimer.SetEnabled(true);
 
   TrayIcon(0);
+  SetQueuedStatusHandler([this](const std::string& Text) { StatusPanels[0]->setText(QString::fromStdString(Text)); });
+  GetDataThread();
   Timer1.SetEnabled(true);
 }
 
@@ -95,6 +107,7 @@ TOrvelle_MainForm::~TOrvelle_MainForm() {
   TrayIcon(2);
   SetApplicationExceptionHandler(nullptr);
   SetScanWaitForm({});
+  SetQueuedStatusHandler(nullptr);
   if (mainForm == this) mainForm = nullptr;
 }
 
@@ -129,20 +142,10 @@ void TOrvelle_MainForm::CreateComponents() {
   printersLayout->addWidget(Splitter1);
   PageControl1->addTab(TabSheet1, tr("Printers"));
 
-  TabSheet4 = new QWidget;
-  auto* jobsLayout = new QVBoxLayout(TabSheet4);
-  auto* panel = new QHBoxLayout;
-  panel->addWidget(new QLabel(tr("&Sort:")));
-  ComboBox1 = new QComboBox;
-  panel->addWidget(ComboBox1);
-  btnEmpty = new QPushButton(tr("&Empty Database"));
-  btnPreview = new QPushButton(tr("&Preview and Print"));
-  panel->addWidget(btnEmpty);
-  panel->addWidget(btnPreview);
-  panel->addStretch();
-  jobsLayout->addLayout(panel);
+  JobsPage = new TJobsPage;
+  TabSheet4 = JobsPage;
   PageControl1->addTab(TabSheet4, tr("Print Activity"));
-  connect(btnPreview, &QPushButton::clicked, this, [this] { btnPreviewClick(); });
+  connect(JobsPage->btnPreview, &QPushButton::clicked, this, [this] { btnPreviewClick(); });
 
   TabSheet2 = new QWidget;
   auto* alertsLayout = new QVBoxLayout(TabSheet2);
@@ -203,7 +206,7 @@ void TOrvelle_MainForm::CreateMenus() {
   DeletePrinter1 = action->addAction(tr("Delete &Printer"), this, [this] { DeletePrinter1Click(); });
   Default1 = action->addAction(tr("&Set As Default Printer"), this, [this] { Default1Click(); });
   action->addSeparator();
-  EmptyDatabase1 = action->addAction(tr("&Empty Database"));
+  EmptyDatabase1 = action->addAction(tr("&Empty Database"), this, [this] { JobsPage->btnEmptyClick(); });
   Preview1 = action->addAction(tr("Pre&view and Print"), this, [this] { btnPreviewClick(); });
   action->addSeparator();
   Exit1 = action->addAction(tr("E&xit"), this, [this] { Close1Click(); });
@@ -272,6 +275,7 @@ void TOrvelle_MainForm::ReadSettings() {
       treeListColumnWidths[i] = registry.ReadIntegerDef(Format("TreeListColumn%d", {i}), treeListColumnWidths[i]);
     for (int i = 0; i < lvAlerts->columnCount(); ++i)
       lvAlerts->setColumnWidth(i, registry.ReadIntegerDef(Format("%s%d", {"AlertsColumn", i}), lvAlerts->columnWidth(i)));
+    JobsPage->ReadSettings(registry);
   }
   setGeometry(left, top, width, height);
   Splitter1->setSizes({treeWidth, std::max(width - treeWidth - SplitterWidth, 1)});
@@ -293,6 +297,7 @@ void TOrvelle_MainForm::WriteSettings() {
     for (int i = 0; i < 6; ++i) registry.WriteInteger(Format("TreeListColumn%d", {i}), treeListColumnWidths[i]);
     for (int i = 0; i < lvAlerts->columnCount(); ++i)
       registry.WriteInteger(Format("%s%d", {"AlertsColumn", i}), lvAlerts->columnWidth(i));
+    JobsPage->WriteSettings(registry);
     registry.WriteString("DataPath", DataPath);
   } catch (const Exception& e) {
     // The window is going; the alert goes to the log the alerter writes last.
@@ -303,10 +308,6 @@ void TOrvelle_MainForm::WriteSettings() {
 void TOrvelle_MainForm::ShowStatus(const std::string& Text) {
   StatusPanels[1]->setText(QString::fromStdString(Text));
   Timer1.SetEnabled(true);
-}
-
-void TOrvelle_MainForm::ShowQueuedCount(int32_t Count) {
-  StatusPanels[0]->setText(QString::fromStdString(Format("Queued: %d", {Count})));
 }
 
 void TOrvelle_MainForm::LayoutStatusBar() {

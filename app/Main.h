@@ -38,6 +38,7 @@ class TAboutBox;
 class TAlertListView;
 class TBaseVirtualTree;
 class TImageList;
+class TJobsPage;
 class TThreadCustom;
 class TThreadEnumerateRemote;
 class TThreadJobs;
@@ -117,17 +118,13 @@ public:
   void DeleteServer1Click();
   void DeletePrinter1Click();
   void Default1Click();
-  void btnEmptyClick();
   void btnPreviewClick();
-  void ComboBox1Change();
   void PopupMenu1Popup();
   void Restore1Click();
   void Close1Click();
   void About1Click();
   // F5, a changed default printer or device mode.
   void SettingsChanged();
-  // The first panel of the status bar.
-  void ShowQueuedCount(int32_t Count);
 
   // The parts tests and the program reach.
   QTabWidget* PageControl1;
@@ -138,9 +135,7 @@ public:
   QSplitter* Splitter1;
   TVirtualStringTree* TreeList;
   QTreeWidget* lvAlerts;
-  QComboBox* ComboBox1;
-  QPushButton* btnEmpty;
-  QPushButton* btnPreview;
+  TJobsPage* JobsPage;
   QLabel* StatusPanels[3];
   TTimer Timer1;
   TTimer AnimationTimer;
@@ -236,6 +231,9 @@ private:
 
   TGuiLife<TOrvelle_MainForm> life{this};
 };
+
+// Restructures of the jobs table are notes, its losses warnings.
+void AlertJobsDatabase(const std::string& Text, bool Loss);
 
 // The program's main window while it exists.
 TOrvelle_MainForm* MainForm();

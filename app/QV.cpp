@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include "AppDatabase.h"
 #include "Main.h"
 #include "gTools.h"
 #include "osDispatcher.h"
@@ -56,8 +57,13 @@ int RunProgram(int argc, char** argv, const TProgramOptions& Options) {
   QApplication::setQuitOnLastWindowClosed(false);
   if (Options.Unattended) AnswerQuestionsUnattended();
   if (!CheckSingleInstance(ShowStartError)) return 0;
-  SetCurrentSpooler(std::make_shared<TCupsSpooler>(CupsConfigFromEnvironment()));
   ServeDispatcherFromEventLoop();
+  if (!CheckJobsDatabase(AlertJobsDatabase)) {
+    FinalizeAlerter();
+    return 0;
+  }
+  CreateDataModule();
+  SetCurrentSpooler(std::make_shared<TCupsSpooler>(CupsConfigFromEnvironment()));
 
   int exitCode = 0;
   {
@@ -78,6 +84,7 @@ int RunProgram(int argc, char** argv, const TProgramOptions& Options) {
     std::signal(SIGINT, SIG_DFL);
     std::signal(SIGTERM, SIG_DFL);
   }
+  FreeDataModule();
   FinalizeAlerter();
   return exitCode;
 }

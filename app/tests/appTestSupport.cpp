@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 
+#include "AppDatabase.h"
 #include "AppMonitor.h"
 #include "QV.h"
 #include "VirtualStringTree.h"
@@ -63,11 +64,17 @@ void AppTest::SetUp() {
     Value = typedServer;
     return true;
   });
+  if (withDatabase) {
+    ASSERT_TRUE(CheckJobsDatabase(AlertJobsDatabase));
+    CreateDataModule();
+    asked.clear();
+  }
 }
 
 void AppTest::TearDown() {
   CloseForm();
   EXPECT_EQ(0, RunningThreads().GetValue());
+  FreeDataModule();
   SetMessageBoxRunner(nullptr);
   SetInputQueryRunner(nullptr);
   SetCurrentSpooler(nullptr);

@@ -34,6 +34,8 @@ protected:
   std::vector<TMessageBoxRequest> asked;
   TModalResult answer = mrYes;
   std::string typedServer;
+  // Start-up's database check and data module, before the window.
+  bool withDatabase = true;
 
   AppTest();
   void SetUp() override;

@@ -1,0 +1,43 @@
+#include "AppDatabase.h"
+
+#include <memory>
+
+#include "DM.h"
+#include "JobsStore.h"
+#include "MDBSessionList.h"
+#include "gTools.h"
+#include "uiDialogs.h"
+
+namespace {
+
+std::unique_ptr<TDataModule1>& Module() {
+  static std::unique_ptr<TDataModule1> module;
+  return module;
+}
+
+}  // namespace
+
+bool CheckJobsDatabase(const std::function<void(const std::string& Text, bool Loss)>& Alert) {
+  TDatabaseCheckOptions options;
+  options.DataPath = DataPath;
+  options.PrivateDir = ProgramDir;
+  options.Confirm = [](const std::string& Text, const std::string& Caption) {
+    return ShowMessageBox({Text, Caption, mtConfirmation, true}) == mrYes;
+  };
+  options.OnRestructured = [&Alert](const std::string& Text) { Alert(Text, false); };
+  options.OnDataLost = [&Alert](const std::string& Text) { Alert(Text, true); };
+  return OpenOrCreateDatabase(options);
+}
+
+void CreateDataModule() {
+  FreeDataModule();
+  Module() = std::make_unique<TDataModule1>(DataPath);
+  SetDataModule1(Module().get());
+}
+
+void FreeDataModule() {
+  if (!Module()) return;
+  SetDataModule1(nullptr);
+  Module().reset();
+  DefaultSession().Close();
+}

@@ -1,0 +1,17 @@
+#pragma once
+#include <functional>
+#include <string>
+
+// The jobs database at start-up and the data module's life. The thread
+// framework and the database components declare types of the same names,
+// so the units that include the one reach the other through here.
+
+// Makes sure the jobs table exists with its definition's structure, asking
+// through the message box before it creates a missing one; restructures
+// and their losses go to Alert with the warning flag for a loss. False when
+// the user declined: the program ends.
+bool CheckJobsDatabase(const std::function<void(const std::string& Text, bool Loss)>& Alert);
+// The data module over the data folder, installed as the jobs' writer.
+void CreateDataModule();
+// Uninstalls and frees it, and closes the default session.
+void FreeDataModule();
