@@ -237,15 +237,17 @@ void TBaseVirtualTree::FullExpand(PVirtualNode Node) {
 }
 
 void TBaseVirtualTree::FullCollapse(PVirtualNode Node) {
-  if (Node && !IsRootNode(Node) && !((Node->States & nsExpanded) && IsVisiblePath(Node))) return;
+  const bool whole = !Node || IsRootNode(Node);
+  if (!whole && !((Node->States & nsExpanded) && IsVisiblePath(Node))) return;
   BeginUpdate();
   states.Include(tsCollapsing);
-  const bool whole = !Node || IsRootNode(Node);
-  PVirtualNode n = GetLastVisible();
+  // From the last visible node of the branch backwards up to the node.
+  PVirtualNode n = whole ? GetLastVisible() : Node;
+  if (!whole)
+    while ((n->States & nsExpanded) && n->LastChild) n = n->LastChild;
   while (n && n != Node) {
     if (n->States & nsExpanded) ToggleNode(n);
     n = GetPreviousVisible(n);
-    if (!whole && n && !HasAsParent(n, Node) && n != Node) break;
   }
   if (!whole && (Node->States & nsExpanded)) ToggleNode(Node);
   states.Exclude(tsCollapsing);

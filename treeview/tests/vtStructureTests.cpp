@@ -186,6 +186,30 @@ TEST_F(VirtualTreeNodes, ADelayedChangeNeverReportsAFreedNode) {
   for (const std::string& line : log.Lines) EXPECT_EQ(std::string::npos, line.find("change3")) << line;
 }
 
+TEST_F(VirtualTreeNodes, FullExpandAndCollapseStayInTheirBranch) {
+  tree.SetRootNodeCount(2);
+  PVirtualNode a = tree.RootNode()->FirstChild, b = a->NextSibling;
+  for (PVirtualNode top : {a, b}) {
+    tree.SetChildCount(top, 2);
+    tree.SetChildCount(top->FirstChild, 2);
+  }
+  tree.FullExpand(a);
+  EXPECT_TRUE(a->States & nsExpanded);
+  EXPECT_TRUE(a->FirstChild->States & nsExpanded);
+  EXPECT_FALSE(b->States & nsExpanded);
+  tree.FullExpand();
+  EXPECT_EQ(10u, tree.VisibleCount());
+  tree.FullCollapse(a);
+  EXPECT_FALSE(a->States & nsExpanded);
+  EXPECT_FALSE(a->FirstChild->States & nsExpanded);
+  EXPECT_TRUE(b->States & nsExpanded);
+  EXPECT_TRUE(b->FirstChild->States & nsExpanded);
+  EXPECT_EQ(6u, tree.VisibleCount());
+  tree.FullCollapse();
+  EXPECT_EQ(2u, tree.VisibleCount());
+  EXPECT_TRUE(tree.CheckStructure());
+}
+
 TEST_F(VirtualTreeNodes, TriStateTrackingAndDisabledNodes) {
   tree.SetRootNodeCount(1);
   PVirtualNode parent = tree.RootNode()->FirstChild;
