@@ -150,6 +150,7 @@ void TVirtualTreeColumns::MoveToPosition(int Column, int Position) {
   Position = std::clamp(Position, 0, Count() - 1);
   const int old = PositionOf(Column);
   if (old == Position) return;
+  if (header.Tree().IsEditing()) header.Tree().EndEditNode();
   positions.erase(positions.begin() + old);
   positions.insert(positions.begin() + Position, Column);
   header.Tree().ColumnsChanged();
