@@ -445,3 +445,20 @@ TEST(SubReports, ContinuedChildPagesComeOutOfOrderAsInSequence) {
   }
 }
 }  // namespace
+
+namespace {
+TEST(Requests, AStoppedRunDeliversNoMorePagesAndTheNextRequestGoesOn) {
+  TReportFixture f(100);
+  f.AddText(f.Detail, "ID", true);
+  f.Report->OnEndPage = [&f](TppCustomReport* report) {
+    if (report->AbsolutePageNo() == 2 && f.Report->Engine().PagesSaved() < 2) report->Engine().RequestStop();
+  };
+  auto pages = f.PrintAll();
+  // Page 2's state was not delivered.
+  ASSERT_EQ(pages.size(), 1u);
+  f.Report->OnEndPage = nullptr;
+  pages = f.Request(psSinglePage, 3);
+  ASSERT_EQ(pages.size(), 1u);
+  EXPECT_EQ(Texts(*pages[0]).front(), "47");
+}
+}  // namespace
