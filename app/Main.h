@@ -23,7 +23,6 @@
 #include "splTypes.h"
 #include "uiPostToGui.h"
 #include "uiTimer.h"
-#include "VTreeNode.h"
 
 class QAction;
 class QComboBox;
@@ -46,6 +45,10 @@ class TThreadServer;
 class TTreeNodeOwner;
 class TVirtualStringTree;
 class Exception;
+
+// The tree's node record; the window keeps pointers only.
+struct TVirtualNode;
+using PVirtualNode = TVirtualNode*;
 
 // The printer record of a node of the tree and of a row of the list's
 // printer view.

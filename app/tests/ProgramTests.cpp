@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include "../../platform/os/tests/osSettingsTestFolder.h"
+#include "appJobsTable.h"
 #include "osProgram.h"
 #include "osSyncTicks.h"
 #include "splPrivateCupsd.h"
@@ -31,6 +32,12 @@ int WaitExit(pid_t Pid, uint32_t LimitMs) {
     if (GetTickCount() - start > LimitMs) return -1;
     usleep(10000);
   }
+}
+
+size_t Count(const std::string& Text, const std::string& Word) {
+  size_t count = 0;
+  for (size_t at = Text.find(Word); at != std::string::npos; at = Text.find(Word, at + 1)) ++count;
+  return count;
 }
 
 bool WaitFor(const std::function<bool()>& Condition, uint32_t LimitMs) {
@@ -66,15 +73,18 @@ protected:
 
 }  // namespace
 
-TEST_F(ProgramRun, StartsOffscreenWatchesTheServerAsksASecondStartToShowItselfAndEndsInOrderOnSigterm) {
+TEST_F(ProgramRun, StartsOffscreenRecordsAPrintedJobAsksASecondStartToShowItselfAndEndsInOrderOnSigterm) {
   ASSERT_TRUE(cupsd.Start()) << cupsd.Error();
   ASSERT_TRUE(cupsd.AddQueue("office"));
   const pid_t first = Start();
   ASSERT_GT(first, 0);
-  // Watching: the program reads the queue's jobs.
-  ASSERT_TRUE(WaitFor([&] { return cupsd.AccessLog().find("Get-Jobs") != std::string::npos; }, 30000))
+  // Watching: the program's subscription is asked for its news.
+  ASSERT_TRUE(WaitFor([&] { return Count(cupsd.AccessLog(), "Get-Notifications") > 0; }, 30000))
       << cupsd.AccessLog();
   EXPECT_GT(cupsd.Submit("office", cupsd.WriteFile("page.txt", 2000), "end to end"), 0u);
+  // Recorded: the program's next looks after the job ended.
+  const size_t looks = Count(cupsd.AccessLog(), "Get-Notifications");
+  ASSERT_TRUE(WaitFor([&] { return Count(cupsd.AccessLog(), "Get-Notifications") >= looks + 2; }, 30000));
 
   const pid_t second = Start();
   EXPECT_EQ(WaitExit(second, 20000), 0) << "a second start hands over and ends";
@@ -85,4 +95,5 @@ TEST_F(ProgramRun, StartsOffscreenWatchesTheServerAsksASecondStartToShowItselfAn
   EXPECT_NE(log.find("CLOSE LOG"), std::string::npos) << log;
   const std::string settings = ReadFile(folder.Path() + "/config/Morvane/settings.ini");
   EXPECT_NE(settings.find("TreeListColumn0="), std::string::npos) << "settings written at the end";
+  EXPECT_EQ(JobsColumnIn(folder.Path() + "/home/DATA", "Doc"), std::vector<std::string>{"end to end"}) << log;
 }

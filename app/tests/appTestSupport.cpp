@@ -151,3 +151,7 @@ int AppTest::ImageOf(PVirtualNode Node) {
   form->Tree->OnGetImageIndex(form->Tree, Node, ikNormal, form->Tree->Header().MainColumn(), index);
   return index;
 }
+
+uint32_t AppTest::ListRowCount() { return form->TreeList->RootNodeCount(); }
+
+void AppTest::Focus(PVirtualNode Node) { form->Tree->SetFocusedNode(Node); }

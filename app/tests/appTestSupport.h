@@ -53,5 +53,7 @@ protected:
 
   std::vector<std::string> ChildTexts(PVirtualNode Parent);
   std::string ListText(int Row, int Column);
+  uint32_t ListRowCount();
+  void Focus(PVirtualNode Node);
   int ImageOf(PVirtualNode Node);
 };

@@ -1,0 +1,125 @@
+#include <QComboBox>
+#include <QLabel>
+#include <filesystem>
+
+#include "AppDatabase.h"
+#include "MainJobs.h"
+#include "appJobsTable.h"
+#include "appTestSupport.h"
+#include "gTools.h"
+#include "splConstants.h"
+#include "uiDBGrid.h"
+
+namespace {
+
+JobInfo2 Job(const std::string& Document) {
+  JobInfo2 job;
+  job.Document = Document;
+  job.UserName = "anna";
+  job.Status = JOB_STATUS_SPOOLING;
+  job.TotalPages = 2;
+  job.Size = 1024;
+  job.Submitted = {2024, 2, 6, 3, 14, 5, 9, 250};
+  return job;
+}
+
+void Finish(TSimulatedSpooler& Spooler, const std::string& Printer, uint32_t Id) {
+  Spooler.ProgressJob(Printer, Id, 2, 1024);
+  Spooler.PrintJob(Printer, Id);
+  Spooler.RemoveJob(Printer, Id);
+}
+
+class AppStartTest : public AppTest {
+protected:
+  AppStartTest() { withDatabase = false; }
+};
+
+}  // namespace
+
+TEST_F(AppStartTest, StartUpCreatesTheJobsTableOnlyAfterAskingAndOpensItLater) {
+  answer = mrNo;
+  EXPECT_FALSE(CheckJobsDatabase(AlertJobsDatabase));
+  ASSERT_EQ(asked.size(), 1u);
+  EXPECT_EQ(asked[0].Text, "Database not found. Do wish to create new database?");
+  EXPECT_EQ(asked[0].Caption, "Please Confirm");
+  EXPECT_FALSE(std::filesystem::exists(DataPath + "/JOBS.DAT"));
+
+  answer = mrYes;
+  EXPECT_TRUE(CheckJobsDatabase(AlertJobsDatabase));
+  EXPECT_TRUE(std::filesystem::exists(DataPath + "/JOBS.DAT"));
+  asked.clear();
+  EXPECT_TRUE(CheckJobsDatabase(AlertJobsDatabase));
+  EXPECT_TRUE(asked.empty()) << "an existing table is opened without a question";
+  CreateDataModule();
+  EXPECT_EQ(JobsRowCount(), 0);
+}
+
+TEST_F(AppTest, APrintedJobIsLiveThenARowOfTheGridAndTheQueuedCountFollows) {
+  const std::string laser = AddPrinter(Local, UniqueQueue("Laser"));
+  StartForm({laser});
+  Focus(form->FindPrinterNode(laser));
+  const uint32_t id = spooler->SubmitJob(laser, Job("road.pdf"));
+  ASSERT_TRUE(PumpUntil([&] { return ListRowCount() == 1; }));
+  EXPECT_EQ(ListText(0, 0), "road.pdf");
+
+  Finish(*spooler, laser, id);
+  ASSERT_TRUE(PumpUntil([&] { return JobsRowCount() == 1; }));
+  ASSERT_TRUE(PumpUntil([&] { return ListRowCount() == 0; }));
+  TDBGrid* grid = form->JobsPage->DBGrid1;
+  ASSERT_TRUE(PumpUntil([&] { return grid->rowCount() == 1; }));
+  EXPECT_EQ(grid->item(0, 4)->text().toStdString(), laser);
+  EXPECT_EQ(grid->item(0, 11)->text().toStdString(), "road.pdf");
+  EXPECT_EQ(grid->item(0, 5)->text().toStdString(), "ANNA");
+  EXPECT_EQ(form->StatusPanels[0]->text().toStdString(), "Queued: 0");
+}
+
+TEST_F(AppTest, TheSortChoosesTheIndexAndItsBoldTitleAndEmptyingAsksFirst) {
+  const std::string laser = AddPrinter(Local, UniqueQueue("Laser"));
+  StartForm({laser});
+  QComboBox* sort = form->JobsPage->ComboBox1;
+  ASSERT_EQ(sort->count(), 4);
+  EXPECT_EQ(sort->itemText(0).toStdString(), "ByDate");
+  EXPECT_EQ(form->JobsPage->IndexName(), "ByDate");
+  TDBGrid* grid = form->JobsPage->DBGrid1;
+  EXPECT_TRUE(grid->horizontalHeaderItem(0)->font().bold());
+  sort->setCurrentText("ByOwner");
+  EXPECT_EQ(form->JobsPage->IndexName(), "ByOwner");
+  EXPECT_FALSE(grid->horizontalHeaderItem(0)->font().bold());
+  EXPECT_TRUE(grid->horizontalHeaderItem(5)->font().bold());
+
+  Finish(*spooler, laser, spooler->SubmitJob(laser, Job("one")));
+  ASSERT_TRUE(PumpUntil([&] { return JobsRowCount() == 1; }));
+  answer = mrNo;
+  form->JobsPage->btnEmptyClick();
+  EXPECT_EQ(JobsRowCount(), 1);
+  answer = mrYes;
+  form->EmptyDatabase1->trigger();
+  ASSERT_EQ(asked.size(), 2u);
+  EXPECT_EQ(asked[1].Text, "Are you sure you want to delete all records?");
+  EXPECT_EQ(JobsRowCount(), 0);
+  EXPECT_EQ(grid->rowCount(), 0);
+}
+
+TEST_F(AppTest, ShutdownWithJobsInFlightWritesEveryJobExactlyOnce) {
+  std::vector<std::string> printers;
+  for (int i = 0; i < 2; ++i) printers.push_back(AddPrinter(Local, UniqueQueue("Busy")));
+  StartForm(printers);
+  std::vector<std::string> documents;
+  for (const std::string& printer : printers) {
+    for (int j = 0; j < 4; ++j) {
+      const std::string document = printer.substr(printer.rfind('\\') + 1) + "-" + std::to_string(j);
+      const uint32_t id = spooler->SubmitJob(printer, Job(document));
+      documents.push_back(document);
+      // Half finish before the end, half are still queued at it.
+      if (j % 2 == 0) Finish(*spooler, printer, id);
+    }
+  }
+  // The jobs still queued reach the pending list before the end.
+  ASSERT_TRUE(PumpUntil([&] { return JobsRowCount() == 4; }));
+  ASSERT_TRUE(PumpUntil([&] { return form->TreeRecord(form->FindPrinterNode(printers[1])) != nullptr; }));
+  form->ShutdownMonitoring();
+  std::vector<std::string> written = JobsColumn("Doc");
+  std::sort(written.begin(), written.end());
+  std::sort(documents.begin(), documents.end());
+  EXPECT_EQ(written, documents);
+}

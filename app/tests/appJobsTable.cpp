@@ -1,0 +1,34 @@
+#include "appJobsTable.h"
+
+#include "DM.h"
+#include "MDBSessionList.h"
+#include "dbField.h"
+
+int JobsRowCount() {
+  TDataModule1* module = DataModule1();
+  return module ? module->Table1().RecordCount() : -1;
+}
+
+std::vector<std::string> JobsColumn(const std::string& Field) {
+  std::vector<std::string> values;
+  TDataModule1* module = DataModule1();
+  if (!module) return values;
+  TMDBTable& table = module->Table1();
+  const std::string index = table.IndexName();
+  table.SetIndexName("");
+  for (table.First(); !table.Eof(); table.Next()) values.push_back(table.FieldByName(Field)->AsString());
+  table.SetIndexName(index);
+  return values;
+}
+
+std::vector<std::string> JobsColumnIn(const std::string& Folder, const std::string& Field) {
+  std::vector<std::string> values;
+  {
+    TDataModule1 module(Folder);
+    SetDataModule1(&module);
+    values = JobsColumn(Field);
+    SetDataModule1(nullptr);
+  }
+  DefaultSession().Close();
+  return values;
+}

@@ -1,0 +1,14 @@
+#pragma once
+// The jobs table as tests read it, for units that include the thread
+// framework (which cannot include the database components beside it).
+
+#include <string>
+#include <vector>
+
+// Rows of the data module's table; -1 without a module.
+int JobsRowCount();
+// The values of Field, in natural order.
+std::vector<std::string> JobsColumn(const std::string& Field);
+// The values of Field in the jobs table of the data folder Folder, read
+// through a data module of its own (none may be installed).
+std::vector<std::string> JobsColumnIn(const std::string& Folder, const std::string& Field);
