@@ -98,6 +98,26 @@ void TppSubReport::Generate() {
     return;
   }
   TppEngine& engine = child->Engine();
+  if (printBehavior == pbFixed) {
+    // Its own height, one child page, never continued: it waits for a page
+    // where it fits.
+    if (mmHeight() > room && !band->ForceFit()) {
+      SetOutOfSpace(true);
+      SetGenerationComplete(false);
+      return;
+    }
+    child->Reset();
+    SetChildPage(mmWidth(), mmHeight());
+    childPage = engine.GenerateChildPage(1);
+    finished = true;
+    shiftLeft = band->PrintLeft() + mmLeft();
+    shiftTop = top;
+    SetDrawRect(TRect{shiftLeft, top, shiftLeft + mmWidth(), top + mmHeight()});
+    SetSpaceUsed(std::min(mmHeight(), std::max(room, 0)));
+    SetDrawComponent(true);
+    SetGenerationComplete(true);
+    return;
+  }
   if (!continuing) {
     child->Reset();
     childPageNo = 1;

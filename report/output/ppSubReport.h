@@ -35,6 +35,7 @@ class TppSubReport : public TppComponent {
 
   // Created with the subreport; owned by the subreport's owner.
   TppChildReport* Report() const { return child; }
+  // pbChild and pbFixed; a section (pbSection) prints as a child.
   TppPrintBehaviorType PrintBehavior() const { return printBehavior; }
   void SetPrintBehavior(TppPrintBehaviorType value) { printBehavior = value; }
   void SetDataPipeline(TppDataPipeline* value) override;

@@ -462,3 +462,15 @@ TEST(Requests, AStoppedRunDeliversNoMorePagesAndTheNextRequestGoesOn) {
   EXPECT_EQ(Texts(*pages[0]).front(), "47");
 }
 }  // namespace
+
+namespace {
+TEST(SubReports, AFixedSubreportShowsOnePageOfItsOwnHeight) {
+  TSubReportFixture f;
+  f.Sub->SetPrintBehavior(pbFixed);
+  f.Sub->SetmmHeight(mm(35));
+  const auto pages = f.Parent.PrintAll();
+  ASSERT_EQ(pages.size(), 1u);
+  // The header and the three child details that fit in 35 mm.
+  EXPECT_EQ(Texts(*pages[0]), (std::vector<std::string>{"Head", "1", "2", "3"}));
+}
+}  // namespace
