@@ -250,3 +250,50 @@ TEST_F(AppTest, ClosingTheVisibleWindowHidesItAndTheReportsButtonSaysTheyAreNotT
   EXPECT_EQ(form->PageControl1->tabText(1).toStdString(), "Print Activity");
   EXPECT_EQ(form->PageControl1->tabText(2).toStdString(), "Alerts");
 }
+
+TEST_F(AppTest, APrinterThatCannotBeOpenedShiftsNoOtherPrinterInTheTreeOrTheList) {
+  const std::string first = AddPrinter(Local, UniqueQueue("First"));
+  PrinterInfo2 closed;
+  closed.PrinterName = Local + "\\" + UniqueQueue("Closed");
+  spooler->AddPrinter(closed, 0);
+  const std::string last = AddPrinter(Local, UniqueQueue("Last"));
+  StartForm({first, last});
+  EXPECT_EQ(ChildTexts(form->FindServerNode(Local)), (std::vector<std::string>{first, last}));
+  EXPECT_EQ(form->FindPrinterNode(closed.PrinterName), nullptr);
+
+  form->Tree->SetFocusedNode(form->FindServerNode(Local));
+  ASSERT_EQ(form->TreeList->RootNodeCount(), 2u);
+  EXPECT_EQ(ListText(1, 0), last.substr(Local.size() + 1) + " on " + Local.substr(2));
+
+  form->Tree->SetFocusedNode(form->FindPrinterNode(last));
+  spooler->SubmitJob(last, SampleJob("for the last one"));
+  ASSERT_TRUE(PumpUntil([&] { return form->TreeList->RootNodeCount() == 1; }));
+  EXPECT_EQ(ListText(0, 0), "for the last one");
+  EXPECT_EQ(form->windowTitle().toStdString(), "Orvelle - [ " + last + " ]");
+}
+
+TEST_F(AppTest, ThePopupMenuOffersWhatTheFocusedNodeAllows) {
+  const std::string laser = AddPrinter(Local, UniqueQueue("Laser"));
+  const std::string ink = AddPrinter(Local, UniqueQueue("Ink"));
+  spooler->SetDefaultPrinter(ink);
+  StartForm({laser, ink});
+  form->Tree->SetFocusedNode(form->FindPrinterNode(ink));
+  form->PopupMenu1Popup();
+  EXPECT_FALSE(form->popDefault->isEnabled()) << "the default printer already";
+  EXPECT_TRUE(form->popDeletePrinter->isEnabled());
+  EXPECT_TRUE(form->DeleteServer1->isEnabled());
+
+  form->Tree->SetFocusedNode(form->FindPrinterNode(laser));
+  form->PopupMenu1Popup();
+  EXPECT_TRUE(form->Default1->isEnabled());
+  form->Default1Click();
+  EXPECT_EQ(form->DefaultPrinterName(), laser);
+  EXPECT_TRUE(form->TreeRecord(form->FindPrinterNode(laser))->IsDefault);
+  EXPECT_FALSE(form->TreeRecord(form->FindPrinterNode(ink))->IsDefault);
+
+  form->Tree->SetFocusedNode(form->FindServerNode(Local));
+  form->PopupMenu1Popup();
+  EXPECT_FALSE(form->popDeletePrinter->isEnabled());
+  EXPECT_FALSE(form->popDefault->isEnabled());
+  EXPECT_TRUE(form->popDeleteServer->isEnabled());
+}
