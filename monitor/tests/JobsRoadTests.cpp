@@ -1,10 +1,12 @@
 // The road of a job: the simulated spooler, the watch threads, the pending
 // list, the data thread and the jobs table of a scratch data folder.
 
+#include <atomic>
 #include <cmath>
 #include <set>
 
 #include "DMTestDatabase.h"
+#include "JobsStore.h"
 #include "JobsTable.h"
 #include "gTools.h"
 #include "rtlFormat.h"
@@ -64,4 +66,164 @@ TEST_F(JobsRoadTest, APrintedJobGivesExactlyOneRowWithEveryField) {
                                           "quarterly report.pdf", JOB_STATUS_PRINTED | JOB_STATUS_DELETED, true)}));
   EXPECT_TRUE(harness->Alerts().empty());
 }
+TEST_F(JobsRoadTest, CancelledUnsubmittedAndSameIdsOnTwoPrinters) {
+  const std::string remote = UniqueName("\\\\REMOTE");
+  spooler->AddServer(remote);
+  printers = {AddPrinter(Local, "laser"), AddPrinter(remote, "laser")};
+  StartWatching("", printers);
+  const JobInfo2 job = SampleJob("draft", 3, 2048);
+  JobInfo2 unsubmitted = SampleJob("never queued", 1, 10);
+  unsubmitted.Submitted = {};
+  // Cancelled on the first printer, printed on the second: one id each.
+  const uint32_t cancelled = spooler->SubmitJob(printers[0], job);
+  const uint32_t printed = spooler->SubmitJob(printers[1], job);
+  const uint32_t ghost = spooler->SubmitJob(printers[0], unsubmitted);
+  spooler->DeleteJob(printers[0], cancelled);
+  spooler->DeleteJob(printers[0], ghost);
+  spooler->PrintJob(printers[1], printed);
+  spooler->RemoveJob(printers[1], printed);
+  ASSERT_TRUE(WaitForRows(2));
+  ASSERT_TRUE(harness->WaitUntil([&] {
+    return !harness->PendingJob(printers[0], cancelled) && !harness->PendingJob(printers[0], ghost) &&
+           !harness->PendingJob(printers[1], printed);
+  }));
+  std::multiset<std::string> rows;
+  for (const std::string& row : database->Rows({"JobID", "PrinterName", "JobPrinted", "JobStatus", "PagesPrinted"}))
+    rows.insert(row);
+  std::multiset<std::string> expected = {
+      Format("%d|%s|False|%d|1", {int32_t(cancelled), printers[0],
+                                  int32_t(JOB_STATUS_SPOOLING | JOB_STATUS_DELETING | JOB_STATUS_DELETED)}),
+      Format("%d|%s|True|%d|3", {int32_t(printed), printers[1], int32_t(JOB_STATUS_PRINTED | JOB_STATUS_DELETED)})};
+  if (cancelled == printed) EXPECT_EQ(rows, expected);
+  else ADD_FAILURE() << "the two printers gave different ids: " << cancelled << ", " << printed;
+  EXPECT_TRUE(harness->Alerts().empty());
+}
+
+TEST_F(JobsRoadTest, AThousandJobsOnTenPrintersOfTwoServersGiveAThousandRows) {
+  const std::string remote = UniqueName("\\\\REMOTE");
+  spooler->AddServer(remote);
+  // Room for every change: a job that comes and goes while the spooler
+  // drops its news cannot be seen by anyone (the next test has that).
+  spooler->SetNotifyCapacity(1 << 20);
+  for (int i = 0; i < 10; ++i) printers.push_back(AddPrinter(i < 5 ? Local : remote, "queue" + std::to_string(i)));
+  StartWatching("", printers);
+  constexpr int PerPrinter = 100;
+  std::set<std::string> keys;
+  for (int n = 0; n < PerPrinter; ++n) {
+    for (const std::string& printer : printers) {
+      const uint32_t id = spooler->SubmitJob(printer, SampleJob("page " + std::to_string(n), 2, 100));
+      spooler->PrintJob(printer, id);
+      spooler->RemoveJob(printer, id);
+      keys.insert(printer + "|" + std::to_string(id));
+    }
+  }
+  ASSERT_EQ(keys.size(), size_t(PerPrinter) * printers.size());
+  EXPECT_TRUE(harness->WaitUntil([&] { return database->RowCount() >= int(keys.size()); }, 60000))
+      << database->RowCount();
+  ASSERT_TRUE(harness->ShutdownMonitoring(60000));
+  std::set<std::string> written;
+  for (const std::string& row : database->Rows({"PrinterName", "JobID"})) {
+    EXPECT_TRUE(written.insert(row).second) << "twice: " << row;
+  }
+  EXPECT_EQ(written, keys);
+  EXPECT_TRUE(harness->Alerts().empty());
+}
+
+TEST_F(JobsRoadTest, JobsWhoseNewsTheSpoolerDroppedAreWrittenOnceEach) {
+  printers = {AddPrinter(Local, "laser"), AddPrinter(Local, "ink")};
+  StartWatching("", printers);
+  std::set<std::string> keys;
+  std::vector<std::pair<std::string, uint32_t>> jobs;
+  for (int round = 0; round < 3; ++round) {
+    for (const std::string& printer : printers) {
+      for (int n = 0; n < 5; ++n) {
+        const uint32_t id = spooler->SubmitJob(printer, SampleJob("doc", 1, 10));
+        jobs.emplace_back(printer, id);
+        keys.insert(printer + "|" + std::to_string(id));
+      }
+    }
+    // Their submission is lost; the watch reads the queues again and
+    // finds them there.
+    spooler->ForceOverflow();
+    ASSERT_TRUE(harness->WaitUntil([&] {
+      for (const auto& [printer, id] : jobs) {
+        if (!harness->PendingJob(printer, id)) return false;
+      }
+      return true;
+    }));
+    for (const auto& [printer, id] : jobs) {
+      spooler->PrintJob(printer, id);
+      spooler->RemoveJob(printer, id);
+    }
+    jobs.clear();
+  }
+  // Jobs whose printing news was dropped too left the queue unseen: the
+  // last flush writes them, with the state they were last seen in.
+  ASSERT_TRUE(harness->ShutdownMonitoring(60000));
+  std::set<std::string> written;
+  for (const std::string& row : database->Rows({"PrinterName", "JobID"})) {
+    EXPECT_TRUE(written.insert(row).second) << "twice: " << row;
+  }
+  EXPECT_EQ(written, keys);
+}
+
+TEST_F(JobsRoadTest, AtShutdownAJobInProgressIsWrittenOnceAndNotAgainWhenItEndsLater) {
+  printers = {AddPrinter(Local, "plotter")};
+  StartWatching("", printers);
+  const uint32_t id = spooler->SubmitJob(printers[0], SampleJob("long listing", 500, 9000000));
+  spooler->SetJobStatus(printers[0], id, JOB_STATUS_PRINTING);
+  spooler->ProgressJob(printers[0], id, 120, 2000000);
+  ASSERT_TRUE(harness->WaitUntil([&] {
+    const auto entry = harness->PendingJob(printers[0], id);
+    return entry && entry->BytesPrinted == 2000000;
+  }));
+  ASSERT_TRUE(harness->ShutdownMonitoring(60000));
+  EXPECT_EQ(database->Rows({"JobID", "JobStatus", "PagesPrinted", "JobPrinted"}),
+            (std::vector<std::string>{Format("%d|%d|120|False", {int32_t(id), int32_t(JOB_STATUS_PRINTING)})}));
+
+  // The next run: the same job finishes.
+  harness = std::make_unique<TWatchHarness>();
+  GetDataThread();
+  StartWatching("", printers);
+  spooler->PrintJob(printers[0], id);
+  spooler->RemoveJob(printers[0], id);
+  ASSERT_TRUE(harness->WaitUntil([&] { return !harness->PendingJob(printers[0], id).has_value(); }));
+  EXPECT_EQ(database->RowCount(), 1);
+  EXPECT_TRUE(harness->Alerts().empty());
+}
+
+TEST_F(JobsRoadTest, ARowThatCannotBeWrittenStaysQueuedIsReportedOnceAndArrivesLater) {
+  printers = {AddPrinter(Local, "laser")};
+  StartWatching("", printers);
+  // The table refuses every row for a while, as it does while another
+  // program holds it.
+  std::atomic<bool> refusing{true};
+  std::atomic<int> refusals{0};
+  const TJobWriter table = GetJobWriter();
+  SetJobWriter([&](const QueueJob& job, const std::string& printer) {
+    if (refusing) {
+      ++refusals;
+      throw Exception("Table is busy.");
+    }
+    return table(job, printer);
+  });
+  const uint32_t first = spooler->SubmitJob(printers[0], SampleJob("one", 1, 10));
+  spooler->PrintJob(printers[0], first);
+  spooler->RemoveJob(printers[0], first);
+  ASSERT_TRUE(harness->WaitUntil([&] { return refusals >= 2; }));
+  const uint32_t second = spooler->SubmitJob(printers[0], SampleJob("two", 1, 10));
+  spooler->PrintJob(printers[0], second);
+  spooler->RemoveJob(printers[0], second);
+  ASSERT_TRUE(harness->WaitUntil([&] { return harness->Alerts().size() >= 2; }));
+  EXPECT_EQ(database->RowCount(), 0);
+  EXPECT_TRUE(harness->PendingJob(printers[0], first).has_value());
+  refusing = false;
+  ASSERT_TRUE(WaitForRows(2));
+  const std::vector<std::string> alerts = harness->Alerts();
+  ASSERT_EQ(alerts.size(), 2u);
+  EXPECT_EQ(alerts[0], "EAlertFailure: " + Format(SJobWriteFailed, {int32_t(first), printers[0],
+                                                                   std::string("Table is busy.")}));
+  SetJobWriter(table);
+}
+
 }  // namespace
