@@ -23,15 +23,15 @@ public:
 
   // Releases the block held and takes the one at offset; false (holding
   // none) when the read met another user's change.
-  bool Fetch(TDataCursor* cursor, uint32_t offset, int32_t blockCountHint, bool readAhead) {
+  bool Fetch(TReadContext* reader, uint32_t offset, int32_t blockCountHint, bool readAhead) {
     TBlock* next = nullptr;
-    const bool found = file.GetBlock(cursor, offset, next, blockCountHint, readAhead);
+    const bool found = file.GetBlock(reader, offset, next, blockCountHint, readAhead);
     Hold(next);
     return found;
   }
-  bool FetchNew(TDataCursor* cursor) {
+  bool FetchNew(TReadContext* reader) {
     TBlock* next = nullptr;
-    const bool found = file.NewBlock(cursor, next);
+    const bool found = file.NewBlock(reader, next);
     Hold(next);
     return found;
   }
@@ -62,7 +62,7 @@ int32_t BlocksFor(int64_t length, int32_t dataSize) {
 
 }  // namespace
 
-TBlobBuffer::TBlobBuffer(TDataCursor* cursor, TBlobFile* blobFile) : cursor(cursor), blobFile(blobFile) {}
+TBlobBuffer::TBlobBuffer(TReadContext* reader, TBlobFile* blobFile) : reader(reader), blobFile(blobFile) {}
 
 TBlobBuffer::~TBlobBuffer() { EngineFreeMem(data); }
 
@@ -90,7 +90,7 @@ bool TBlobBuffer::LoadChain() {
   const uint32_t first = uint32_t(FirstOffset);
   if (!file.IsBlockOffset(first)) file.RaiseBlobError(BlbErrBlocksCorrupt);
   TPinnedBlock current(file);
-  if (!current.Fetch(cursor, first, 1, false)) return false;
+  if (!current.Fetch(reader, first, 1, false)) return false;
   if (current->Sequence() != Sequence) file.RaiseBlobError(BlbErrRecordChanged);
   // The length comes from the file: no more than its blocks can hold.
   const uint32_t total = current->TotalSize();
@@ -110,7 +110,7 @@ bool TBlobBuffer::LoadChain() {
     if (got < wanted || copied == size || next == 0) break;
     if (!file.IsBlockOffset(next) || trail.Contains(next)) file.RaiseBlobError(BlbErrBlocksCorrupt);
     trail.Add(next);
-    if (!current.Fetch(cursor, next, BlocksFor(size - copied, file.BlockDataSize()), true)) return false;
+    if (!current.Fetch(reader, next, BlocksFor(size - copied, file.BlockDataSize()), true)) return false;
   }
   Modified = false;
   if (copied != size) file.RaiseBlobError(BlbErrEndOfData);
@@ -123,10 +123,10 @@ void TBlobBuffer::Save() {
   int32_t oldBlocksAhead = 0;  // of the old chain, after the current block
   if (FirstOffset != 0) {
     if (!file.IsBlockOffset(uint32_t(FirstOffset))) file.RaiseBlobError(BlbErrBlocksCorrupt);
-    if (!current.Fetch(cursor, uint32_t(FirstOffset), 1, false)) file.RaiseBlobError(BlbErrRecordChanged);
+    if (!current.Fetch(reader, uint32_t(FirstOffset), 1, false)) file.RaiseBlobError(BlbErrRecordChanged);
     oldBlocksAhead = BlocksFor(current->TotalSize(), file.BlockDataSize()) - 1;
   } else {
-    if (!current.FetchNew(cursor)) file.RaiseBlobError(BlbErrRecordChanged);
+    if (!current.FetchNew(reader)) file.RaiseBlobError(BlbErrRecordChanged);
     FirstOffset = int32_t(current->Offset());
   }
   current->SetSequence(Sequence);
@@ -143,11 +143,11 @@ void TBlobBuffer::Save() {
     const uint32_t next = current->Next();
     if (next != 0) {
       if (!file.IsBlockOffset(next) || trail.Contains(next)) file.RaiseBlobError(BlbErrBlocksCorrupt);
-      if (!following.Fetch(cursor, next, std::max(oldBlocksAhead, 1), true)) file.RaiseBlobError(BlbErrRecordChanged);
+      if (!following.Fetch(reader, next, std::max(oldBlocksAhead, 1), true)) file.RaiseBlobError(BlbErrRecordChanged);
       --oldBlocksAhead;
     } else {
       if (trail.Contains(file.NextBlockOffset())) file.RaiseBlobError(BlbErrBlocksCorrupt);
-      if (!following.FetchNew(cursor)) file.RaiseBlobError(BlbErrRecordChanged);
+      if (!following.FetchNew(reader)) file.RaiseBlobError(BlbErrRecordChanged);
     }
     current->SetNext(following->Offset());
     following->SetPrevious(current->Offset());
@@ -160,8 +160,8 @@ void TBlobBuffer::Save() {
   if (const uint32_t rest = current->Next(); rest != 0) {
     if (!file.IsBlockOffset(rest) || trail.Contains(rest)) file.RaiseBlobError(BlbErrBlocksCorrupt);
     TPinnedBlock restBlock(file);
-    if (!restBlock.Fetch(cursor, rest, std::max(oldBlocksAhead, 1), true)) file.RaiseBlobError(BlbErrRecordChanged);
-    file.FreeChainFrom(cursor, false, true, PhysicalRecordNo, Sequence, std::max(oldBlocksAhead, 1), restBlock.Detach(),
+    if (!restBlock.Fetch(reader, rest, std::max(oldBlocksAhead, 1), true)) file.RaiseBlobError(BlbErrRecordChanged);
+    file.FreeChainFrom(reader, false, true, PhysicalRecordNo, Sequence, std::max(oldBlocksAhead, 1), restBlock.Detach(),
                        &trail);
     current->SetNext(0);
   }
@@ -171,7 +171,7 @@ void TBlobBuffer::Save() {
 void TBlobBuffer::FreeBlocks() {
   if (FirstOffset != 0) {
     uint32_t first = uint32_t(FirstOffset);
-    blobFile->FreeChain(cursor, false, true, PhysicalRecordNo, Sequence, first);
+    blobFile->FreeChain(reader, false, true, PhysicalRecordNo, Sequence, first);
     FirstOffset = 0;
   }
   Modified = false;

@@ -7,9 +7,9 @@
 #include <cstdint>
 
 #include "engHeap.h"
+#include "engReadContext.h"
 
 class TBlobFile;
-class TDataCursor;
 
 // Engine errors of open BLOBs, besides those of the BLOB file.
 inline constexpr uint16_t BlbErrEndOfData = 8711;
@@ -23,8 +23,8 @@ inline constexpr uint8_t BlobOpenWrite = 2;
 
 class TBlobBuffer : public TEngineObject {
 public:
-  // Blocks are read for cursor, which the table's change check knows.
-  TBlobBuffer(TDataCursor* cursor, TBlobFile* blobFile);
+  // Blocks are read for reader (the cursor), which the table's change check knows.
+  TBlobBuffer(TReadContext* reader, TBlobFile* blobFile);
   ~TBlobBuffer() override;
   TBlobBuffer(const TBlobBuffer&) = delete;
   TBlobBuffer& operator=(const TBlobBuffer&) = delete;
@@ -57,7 +57,7 @@ public:
   bool Release = false;  // freed by the cursor's next record change
 
 private:
-  TDataCursor* cursor;
+  TReadContext* reader;
   TBlobFile* blobFile;
   uint8_t* data = nullptr;
   int32_t size = 0;

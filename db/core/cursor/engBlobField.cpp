@@ -32,8 +32,8 @@ int32_t CheckSpan(int32_t offset, int32_t count) {
 
 }  // namespace
 
-TCursorBlobs::TCursorBlobs(TDataCursor* cursor, TCursorFields& fields, TBlobOperationBracket& bracket)
-    : cursor(cursor), fields(fields), bracket(bracket) {}
+TCursorBlobs::TCursorBlobs(TReadContext* reader, TCursorFields& fields, TBlobOperationBracket& bracket)
+    : reader(reader), fields(fields), bracket(bracket) {}
 
 TCursorBlobs::~TCursorBlobs() { FreeOpenBlobs(true); }
 
@@ -69,7 +69,7 @@ int32_t TCursorBlobs::OpenField(int fieldNo, uint8_t* record, bool release, bool
     return 0;
   }
   if (buffers.Count() >= MaxOpenBlobs) return BlbErrTooManyOpen;
-  auto* buffer = new TBlobBuffer(cursor, &table->BlobFile());
+  auto* buffer = new TBlobBuffer(reader, &table->BlobFile());
   buffer->Handle = NewHandle();
   buffer->FieldNo = uint16_t(fieldNo);
   buffer->FirstOffset = reference;

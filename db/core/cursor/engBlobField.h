@@ -13,10 +13,10 @@
 #include <cstdint>
 
 #include "engBlobBuffer.h"
+#include "engReadContext.h"
 #include "engSystemList.h"
 
 class TCursorFields;
-class TDataCursor;
 class TDataTable;
 
 inline constexpr int32_t MaxOpenBlobs = 64;
@@ -34,7 +34,7 @@ protected:
 
 class TCursorBlobs {
 public:
-  TCursorBlobs(TDataCursor* cursor, TCursorFields& fields, TBlobOperationBracket& bracket);
+  TCursorBlobs(TReadContext* reader, TCursorFields& fields, TBlobOperationBracket& bracket);
   ~TCursorBlobs();
   TCursorBlobs(const TCursorBlobs&) = delete;
   TCursorBlobs& operator=(const TCursorBlobs&) = delete;
@@ -87,7 +87,7 @@ public:
   void FreeRecordBlobs(uint8_t* record);
 
 private:
-  TDataCursor* cursor;
+  TReadContext* reader;
   TCursorFields& fields;
   TBlobOperationBracket& bracket;
   TDataTable* table = nullptr;

@@ -17,24 +17,6 @@
 #include "engSession.h"
 #include "engTable.h"
 
-// What the table asks of the cursor one of its files works for.
-class TCursorTableLink final : public TTableCursorLink {
-public:
-  int32_t ReadAheadCount(TDataCursor* cursor, uint32_t record, bool forward, int32_t limit) override {
-    return cursor->ReadAheadLimit(record, forward, limit);
-  }
-  bool InRepairMode(TDataCursor* cursor) const override { return cursor->InRepairMode(); }
-  void ReportRepair(TDataCursor* cursor, const std::string& text) override {
-    if (cursor->repairProc) cursor->repairProc(cursor->repairContext, text);
-  }
-};
-
-namespace {
-
-TCursorTableLink CursorTableLink;
-
-}  // namespace
-
 TDataCursor::TDataCursor(TDataDirectory* directory) : directory(directory) {
   filters = new TSystemList;
   parser = new TExpressionParser(nullptr);
@@ -139,6 +121,10 @@ void TDataCursor::SetPasswordHandler(TCursorPasswordProc proc, void* context) {
   passwordContext = context;
 }
 
+void TDataCursor::ReportRepair(const std::string& text) {
+  if (repairProc) repairProc(repairContext, text);
+}
+
 bool TDataCursor::CallPasswordHandler() { return passwordProc && passwordProc(passwordContext); }
 
 // ---- open and close --------------------------------------------------------
@@ -153,7 +139,6 @@ void TDataCursor::Open() {
   open = true;
   try {
     tableIsReadOnly = table->IsReadOnly();
-    table->CursorLink = &CursorTableLink;
     const bool repaired = RepairOnFirstOpen();
     AskForPassword();
     TakeTableValues();

@@ -24,6 +24,7 @@
 #include "engHeap.h"
 #include "engIndexPage.h"
 #include "engKeyCompare.h"
+#include "engReadContext.h"
 
 class TDataDirectory;
 class TDataTable;
@@ -105,7 +106,11 @@ struct TTableDefinition {
   bool AllowNaturalPrimary = true;
 };
 
-class TDataCursor : public TEngineObject, public TCursorFields, private TBlobOperationBracket {
+// The files read for a cursor through its read context, never the cursor itself.
+class TDataCursor : public TEngineObject,
+                    public TCursorFields,
+                    public TReadContext,
+                    private TBlobOperationBracket {
 public:
   explicit TDataCursor(TDataDirectory* directory);
   ~TDataCursor() override;
@@ -160,7 +165,7 @@ public:
   void SetIndexProgressHandler(TCursorProgressProc proc, void* context);
   void SetPasswordHandler(TCursorPasswordProc proc, void* context);
   bool CallPasswordHandler();
-  bool InRepairMode() const { return repairProc != nullptr; }
+  bool InRepairMode() const override { return repairProc != nullptr; }
 
   // ---- definitions -------------------------------------------------------
   // Checks (and completes) a definition before a table is created or
@@ -592,7 +597,9 @@ private:
   bool TryEvaluateFilter(TFilter& filter);
   void CombineVisible();
   void RebuildWindowAndBitmaps();
-  int32_t ReadAheadLimit(uint32_t record, bool forward, int32_t limit);
+  // The read context: a read-ahead stops at the records this cursor shows.
+  int32_t ReadAheadCount(uint32_t record, bool forward, int32_t limit) override;
+  void ReportRepair(const std::string& text) override;
   // After this cursor wrote a record (present false: deleted it).
   void KeepRecordBits(uint32_t number, bool present);
   bool AcceptsWrittenRecord(TFilter& filter, const uint8_t* record, uint32_t number);

@@ -182,7 +182,7 @@ bool TDataCursor::AcceptsWrittenRecord(TFilter& filter, const uint8_t* record, u
 // A read ahead through an index takes the records that follow in the
 // leaf without a gap; in natural order, and in a filter's scan, the
 // records that follow among those it will read.
-int32_t TDataCursor::ReadAheadLimit(uint32_t record, bool forward, int32_t limit) {
+int32_t TDataCursor::ReadAheadCount(uint32_t record, bool forward, int32_t limit) {
   if (!open || limit <= 1) return limit;
   const TRecordsBitmap* run = scanBits;
   if (!run) {

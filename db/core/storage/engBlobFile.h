@@ -20,16 +20,10 @@
 #include "engFileTable.h"
 #include "engSystemList.h"
 
-class TDataCursor;
-
 // What the BLOB file needs of the table that owns it.
 class TBlobFileTable : public virtual TFileTable {
 public:
   virtual bool IsEncrypted() const = 0;
-  // The cursor runs the table's verify-and-repair pass: damage in a chain
-  // is reported to it instead of raised.
-  virtual bool InRepairMode(TDataCursor* cursor) const = 0;
-  virtual void ReportRepair(TDataCursor* cursor, const std::string& text) = 0;
 
 protected:
   ~TBlobFileTable() = default;
@@ -85,11 +79,11 @@ public:
   // Blocks. GetBlock hands out the block at offset pinned; at the end
   // offset it appends a new block. It reads ahead, when asked, as many
   // blocks as the hint allows. False (and no block) when a read for a
-  // cursor met other users' changes: the caller starts its chain over.
-  bool GetBlock(TDataCursor* cursor, uint32_t offset, TBlock*& block, int32_t blockCountHint, bool readAhead);
+  // reader met other users' changes: the caller starts its chain over.
+  bool GetBlock(TReadContext* reader, uint32_t offset, TBlock*& block, int32_t blockCountHint, bool readAhead);
   void ReleaseBlock(TBlock* block);
   // The first free block, or a new one at the end: pinned and reset.
-  bool NewBlock(TDataCursor* cursor, TBlock*& block);
+  bool NewBlock(TReadContext* reader, TBlock*& block);
   // Puts the block at the head of the free list.
   void FreeBlock(TBlock* block);
 
@@ -97,12 +91,12 @@ public:
   // (verifyOnly: only checks it). Damage raises 8963, or in repair mode is
   // reported and, unless verifyOnly, cut off; with force, blocks of another
   // sequence number are taken over. Unless verifyOnly, firstOffset ends 0.
-  void FreeChain(TDataCursor* cursor, bool verifyOnly, bool force, uint32_t recordNumber, uint32_t sequence,
+  void FreeChain(TReadContext* reader, bool verifyOnly, bool force, uint32_t recordNumber, uint32_t sequence,
                  uint32_t& firstOffset);
   // The same from a pinned block, which it releases; blockCount is the
   // number of blocks the chain holds from it by its length. held lists
   // blocks of the caller's own walk, which the chain must not run into.
-  void FreeChainFrom(TDataCursor* cursor, bool verifyOnly, bool force, uint32_t recordNumber, uint32_t sequence,
+  void FreeChainFrom(TReadContext* reader, bool verifyOnly, bool force, uint32_t recordNumber, uint32_t sequence,
                      int32_t blockCount, TBlock* block, const TBlockTrail* held = nullptr);
 
   // True when any block was written.
@@ -156,6 +150,6 @@ private:
   void WriteRun(int32_t first, int32_t last);
 
   // Chain walks.
-  void ReportDamage(TDataCursor* cursor, const char* finding, uint32_t recordNumber, bool fixed);
+  void ReportDamage(TReadContext* reader, const char* finding, uint32_t recordNumber, bool fixed);
   void FreeTrail(const TBlockTrail& trail);
 };

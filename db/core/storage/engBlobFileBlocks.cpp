@@ -21,7 +21,7 @@ TBlock* BlockAt(const TSystemList& list, int32_t index) { return static_cast<TBl
 
 // ---- handing out blocks ------------------------------------------------
 
-bool TBlobFile::GetBlock(TDataCursor* cursor, uint32_t offset, TBlock*& block, int32_t blockCountHint,
+bool TBlobFile::GetBlock(TReadContext* reader, uint32_t offset, TBlock*& block, int32_t blockCountHint,
                          bool readAhead) {
   block = nullptr;
   if (offset == 0) RaiseBlobError(BlbErrBlocksCorrupt);
@@ -33,7 +33,7 @@ bool TBlobFile::GetBlock(TDataCursor* cursor, uint32_t offset, TBlock*& block, i
     if (block) {
       cache.MoveToNewest(block);
     } else {
-      if (cursor && table->CheckChangesBeforeRead(cursor)) return false;
+      if (reader && table->CheckChangesBeforeRead(reader)) return false;
       int32_t count = 1;
       if (readAhead)
         count = std::max(std::min({readAheadCount, blockCountHint, int32_t((EndOffset() - offset) / blockSize)}), 1);
@@ -68,11 +68,11 @@ TBlock* TBlobFile::AppendBlock() {
   return block;
 }
 
-bool TBlobFile::NewBlock(TDataCursor* cursor, TBlock*& block) {
+bool TBlobFile::NewBlock(TReadContext* reader, TBlock*& block) {
   const bool fromFreeList = FirstFree() != 0;
   const uint32_t offset = NextBlockOffset();
   if (fromFreeList && !IsBlockOffset(offset)) RaiseBlobError(BlbErrHeaderCorrupt);
-  if (!GetBlock(cursor, offset, block, 1, false)) return false;
+  if (!GetBlock(reader, offset, block, 1, false)) return false;
   if (fromFreeList) {
     const uint32_t next = block->Next();
     if (block->UseCount() > 1 || next == offset || (next != 0 && !IsBlockOffset(next))) {

@@ -31,34 +31,34 @@ void TBlobFile::VerifyHeader() {
   if (FirstFree() != 0 && !IsBlockOffset(FirstFree())) RaiseBlobError(BlbErrHeaderCorrupt);
 }
 
-void TBlobFile::ReportDamage(TDataCursor* cursor, const char* finding, uint32_t recordNumber, bool fixed) {
-  table->ReportRepair(cursor, std::string(finding) + std::to_string(recordNumber) + ", " +
+void TBlobFile::ReportDamage(TReadContext* reader, const char* finding, uint32_t recordNumber, bool fixed) {
+  if (reader) reader->ReportRepair(std::string(finding) + std::to_string(recordNumber) + ", " +
                                   (fixed ? "error fixed" : "error not fixed"));
 }
 
-void TBlobFile::FreeChain(TDataCursor* cursor, bool verifyOnly, bool force, uint32_t recordNumber,
+void TBlobFile::FreeChain(TReadContext* reader, bool verifyOnly, bool force, uint32_t recordNumber,
                           uint32_t sequence, uint32_t& firstOffset) {
   if (firstOffset == 0) return;
   TBlock* first = nullptr;
   if (IsBlockOffset(firstOffset)) {
-    if (!GetBlock(cursor, firstOffset, first, 1, false)) RaiseBlobError(BlbErrRecordChanged);
+    if (!GetBlock(reader, firstOffset, first, 1, false)) RaiseBlobError(BlbErrRecordChanged);
     if (force) first->SetSequence(sequence);
   }
   if (!first || first->Sequence() != sequence) {
     ReleaseBlock(first);
-    if (force || !table->InRepairMode(cursor)) RaiseBlobError(BlbErrBlocksCorrupt);
-    ReportDamage(cursor, InvalidOffset, recordNumber, !verifyOnly);
+    if (force || !(reader && reader->InRepairMode())) RaiseBlobError(BlbErrBlocksCorrupt);
+    ReportDamage(reader, InvalidOffset, recordNumber, !verifyOnly);
     if (!verifyOnly) firstOffset = 0;
     return;
   }
-  FreeChainFrom(cursor, verifyOnly, force, recordNumber, sequence, BlocksForLength(first->TotalSize(), BlockDataSize()),
+  FreeChainFrom(reader, verifyOnly, force, recordNumber, sequence, BlocksForLength(first->TotalSize(), BlockDataSize()),
                 first);
   if (!verifyOnly) firstOffset = 0;
 }
 
-void TBlobFile::FreeChainFrom(TDataCursor* cursor, bool verifyOnly, bool force, uint32_t recordNumber,
+void TBlobFile::FreeChainFrom(TReadContext* reader, bool verifyOnly, bool force, uint32_t recordNumber,
                               uint32_t sequence, int32_t blockCount, TBlock* block, const TBlockTrail* held) {
-  const bool repair = table->InRepairMode(cursor);
+  const bool repair = (reader && reader->InRepairMode());
   const int32_t limit = std::min(std::max(blockCount, 1), BlocksInFile());
   int32_t hint = std::max(blockCount - 1, 1);
   TBlockTrail trail;
@@ -76,7 +76,7 @@ void TBlobFile::FreeChainFrom(TDataCursor* cursor, bool verifyOnly, bool force, 
       } else if (trail.Count() >= limit) {
         finding = InvalidPointer;  // longer than its length or the file allows
       } else {
-        if (!GetBlock(cursor, next, nextBlock, hint, true)) RaiseBlobError(BlbErrRecordChanged);
+        if (!GetBlock(reader, next, nextBlock, hint, true)) RaiseBlobError(BlbErrRecordChanged);
         if (nextBlock->UseCount() > 1)
           finding = RecursivePointer;
         else if (nextBlock->Sequence() != sequence && force)
@@ -87,7 +87,7 @@ void TBlobFile::FreeChainFrom(TDataCursor* cursor, bool verifyOnly, bool force, 
       }
       if (finding) {
         if (!repair) RaiseBlobError(BlbErrBlocksCorrupt);
-        ReportDamage(cursor, finding, recordNumber, !verifyOnly);
+        ReportDamage(reader, finding, recordNumber, !verifyOnly);
         if (!verifyOnly) current->SetNext(0);
         break;
       }

@@ -22,10 +22,6 @@
 // What the data file needs of the table that owns it.
 class TDataFileTable : public virtual TFileTable {
 public:
-  // How many records, at most limit, a read-ahead from recordNumber may
-  // take in the cursor's direction of travel.
-  virtual int32_t CursorReadAheadCount(TDataCursor* cursor, uint32_t recordNumber, bool forward,
-                                       int32_t limit) = 0;
   // The table has a primary key (the index file's no-primary flag is clear).
   virtual bool HasPrimaryIndex() const = 0;
   virtual void SetIndexRecordCount(uint32_t count) = 0;
@@ -108,12 +104,12 @@ public:
   // Records. GetRecord hands out the cached record with one more use; false
   // when reading met other users' changes (the caller starts over).
   // direction 1 reads ahead forward, any other backward.
-  bool GetRecord(TDataCursor* cursor, uint32_t recordNumber, int direction, bool cursorSized, bool readAhead,
+  bool GetRecord(TReadContext* reader, uint32_t recordNumber, int direction, bool cursorSized, bool readAhead,
                  TRecord*& record);
   void ReleaseRecord(TRecord* record);
   uint32_t NewRecordNumber() const;
   // The record an insert fills: the first free one or a new one at the end.
-  bool NewRecord(TDataCursor* cursor, TRecord*& record);
+  bool NewRecord(TReadContext* reader, TRecord*& record);
   void FreeRecord(TRecord* record);
   // True when any record was written.
   bool FlushRecords();
@@ -191,7 +187,7 @@ private:
 
   // The cache.
   TRecord* AppendRecord();
-  void ReadRecords(TDataCursor* cursor, uint32_t recordNumber, int direction, bool cursorSized, bool readAhead);
+  void ReadRecords(TReadContext* reader, uint32_t recordNumber, int direction, bool cursorSized, bool readAhead);
   void PlaceRecord(uint32_t recordNumber, const uint8_t* image);
   TRecord* TakeCacheEntry();
   bool InReadAhead(uint32_t recordNumber) const;

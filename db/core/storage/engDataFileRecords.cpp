@@ -15,7 +15,7 @@ constexpr int32_t IdleSearchLimit = 64;
 
 }  // namespace
 
-bool TDataFile::GetRecord(TDataCursor* cursor, uint32_t recordNumber, int direction, bool cursorSized,
+bool TDataFile::GetRecord(TReadContext* reader, uint32_t recordNumber, int direction, bool cursorSized,
                           bool readAhead, TRecord*& record) {
   record = nullptr;
   if (recordNumber == 0 || recordNumber > NextRecordNumber()) RaiseData(DatErrRecordsCorrupt);
@@ -25,8 +25,8 @@ bool TDataFile::GetRecord(TDataCursor* cursor, uint32_t recordNumber, int direct
   } else if ((found = cache.Find(recordNumber))) {
     ++cacheHits;
   } else {
-    if (table->CheckChangesBeforeRead(cursor)) return false;
-    ReadRecords(cursor, recordNumber, direction, cursorSized, readAhead);
+    if (reader && table->CheckChangesBeforeRead(reader)) return false;
+    ReadRecords(reader, recordNumber, direction, cursorSized, readAhead);
     found = cache.Find(recordNumber);
     if (!found) RaiseData(DatErrRecordsCorrupt);
   }
@@ -59,7 +59,7 @@ TRecord* TDataFile::AppendRecord() {
   return record;
 }
 
-void TDataFile::ReadRecords(TDataCursor* cursor, uint32_t recordNumber, int direction, bool cursorSized,
+void TDataFile::ReadRecords(TReadContext* reader, uint32_t recordNumber, int direction, bool cursorSized,
                             bool readAhead) {
   const bool forward = direction == 1;
   int32_t count = 1;
@@ -67,7 +67,7 @@ void TDataFile::ReadRecords(TDataCursor* cursor, uint32_t recordNumber, int dire
     // Backward, the block ends at the record and cannot start before record 1.
     const int64_t available = forward ? int64_t(PhysicalRecordCount()) - recordNumber + 1 : recordNumber;
     const int32_t limit = int32_t(std::min<int64_t>(readAheadCount, available));
-    count = cursorSized ? std::clamp(table->CursorReadAheadCount(cursor, recordNumber, forward, limit), 1, limit)
+    count = cursorSized ? std::clamp(reader ? reader->ReadAheadCount(recordNumber, forward, limit) : limit, 1, limit)
                         : limit;
   }
   const uint32_t first = forward ? recordNumber : recordNumber - uint32_t(count) + 1;
@@ -206,10 +206,10 @@ uint32_t TDataFile::NewRecordNumber() const {
   return FirstFreeRecord() != 0 && table->HasPrimaryIndex() ? FirstFreeRecord() : NextRecordNumber();
 }
 
-bool TDataFile::NewRecord(TDataCursor* cursor, TRecord*& record) {
+bool TDataFile::NewRecord(TReadContext* reader, TRecord*& record) {
   const uint32_t number = NewRecordNumber();
   const bool append = number == NextRecordNumber();
-  if (!GetRecord(cursor, number, 1, false, false, record)) return false;
+  if (!GetRecord(reader, number, 1, false, false, record)) return false;
   uint32_t firstFree = 0;
   if (!append) {
     // A free-list entry that is in use, or that links outside the file or

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-class TDataCursor;
+#include "engReadContext.h"
 
 class TFileTable {
 public:
@@ -16,10 +16,10 @@ public:
   virtual bool HoldsTransactionLock() const = 0;
   virtual bool DataChanged() const = 0;
   virtual void SetDataChanged() = 0;
-  // Before a file reads from disk for a cursor: looks for other users'
-  // changes, dropping the caches and resynchronising the cursor; true when
-  // there were some.
-  virtual bool CheckChangesBeforeRead(TDataCursor* cursor) = 0;
+  // Before a file reads from disk for a reader (never null): looks for
+  // other users' changes, dropping the caches and resynchronising the
+  // cursors; true when there were some.
+  virtual bool CheckChangesBeforeRead(TReadContext* reader) = 0;
 
 protected:
   ~TFileTable() = default;

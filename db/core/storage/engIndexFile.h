@@ -13,7 +13,6 @@
 #include "engIndexPage.h"
 #include "engSystemList.h"
 
-class TDataCursor;
 
 inline constexpr uint32_t IndexHeaderSize = 4096;
 inline constexpr int IndexDescSize = 120;
@@ -92,14 +91,14 @@ public:
   void DeleteIndex(int slot, bool remove);
 
   // The page at offset in indexNo's cache with one more use; false when a
-  // read for a cursor met other users' changes (the caller starts over).
-  bool GetPage(TDataCursor* cursor, uint8_t indexNo, uint32_t offset, bool fresh, TPage*& page);
+  // read for a reader met other users' changes (the caller starts over).
+  bool GetPage(TReadContext* reader, uint8_t indexNo, uint32_t offset, bool fresh, TPage*& page);
   void ReleasePage(TPage* page);
   TPage* NewPage(uint8_t indexNo);
   void FreePage(TPage* page);
   // The root at its first entry (on the second position when asked), or
   // nullptr for an empty index; false as for GetPage.
-  bool GetRoot(TDataCursor* cursor, uint8_t indexNo, bool second, TPage*& page);
+  bool GetRoot(TReadContext* reader, uint8_t indexNo, bool second, TPage*& page);
 
   void FlushPages();
   void DropPages(bool withDeleted);

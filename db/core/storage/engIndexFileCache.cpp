@@ -89,7 +89,7 @@ bool TIndexFile::ShortReadAllowed() const {
   return (Temporary || table->HoldsTransactionLock()) && table->DataChanged();
 }
 
-bool TIndexFile::GetPage(TDataCursor* cursor, uint8_t indexNo, uint32_t offset, bool fresh, TPage*& page) {
+bool TIndexFile::GetPage(TReadContext* reader, uint8_t indexNo, uint32_t offset, bool fresh, TPage*& page) {
   if (indexNo >= IndexSlotCount) RaiseIndexError(ErrPageCorrupt);
   CheckPageOffset(offset, fresh);
   ++pageRequests;
@@ -110,7 +110,7 @@ bool TIndexFile::GetPage(TDataCursor* cursor, uint8_t indexNo, uint32_t offset, 
     // A page held for another index means the trees cross.
     for (int other = 0; other < IndexSlotCount; ++other)
       if (other != indexNo && caches[other]->Find(offset)) RaiseIndexError(ErrPageCorrupt);
-    if (cursor && table->CheckChangesBeforeRead(cursor)) return false;
+    if (reader && table->CheckChangesBeforeRead(reader)) return false;
     if (fresh) {
       memset(readBuffer, 0, IndexPageSize);
     } else {
@@ -148,11 +148,11 @@ void TIndexFile::ReleasePage(TPage* page) {
   }
 }
 
-bool TIndexFile::GetRoot(TDataCursor* cursor, uint8_t indexNo, bool second, TPage*& page) {
+bool TIndexFile::GetRoot(TReadContext* reader, uint8_t indexNo, bool second, TPage*& page) {
   page = nullptr;
   uint32_t root = GetRootOffset(indexNo);
   if (root == 0) return true;
-  if (!GetPage(cursor, indexNo, root, false, page)) return false;
+  if (!GetPage(reader, indexNo, root, false, page)) return false;
   page->Parent = 0;
   if (second) page->SecondPosition = 1;
   else page->Position = 1;

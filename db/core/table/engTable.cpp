@@ -193,14 +193,9 @@ void TDataTable::Encipher(uint8_t* buffer, uint32_t length) { ApplyTableCipher(b
 
 void TDataTable::Decipher(uint8_t* buffer, uint32_t length) { ApplyTableCipher(buffer, length); }
 
-bool TDataTable::CheckChangesBeforeRead(TDataCursor* cursor) {
-  if (!cursor || Session()->StrictChangeDetection) return false;
+bool TDataTable::CheckChangesBeforeRead(TReadContext* reader) {
+  if (!reader || Session()->StrictChangeDetection) return false;
   return LockChangeCheck();
-}
-
-int32_t TDataTable::CursorReadAheadCount(TDataCursor* cursor, uint32_t recordNumber, bool forward, int32_t limit) {
-  if (!CursorLink || !cursor) return limit;
-  return CursorLink->ReadAheadCount(cursor, recordNumber, forward, limit);
 }
 
 std::string TDataTable::PrivateDirectory() const { return Session()->GetPrivateDirectory(); }
@@ -211,12 +206,4 @@ bool TDataTable::GetKeyField(uint16_t fieldNo, uint8_t& fieldType, uint8_t& stor
   fieldType = desc[FieldDescTypeOffset];
   storedSize = desc[FieldDescStoredSizeOffset];
   return true;
-}
-
-bool TDataTable::InRepairMode(TDataCursor* cursor) const {
-  return CursorLink && cursor && CursorLink->InRepairMode(cursor);
-}
-
-void TDataTable::ReportRepair(TDataCursor* cursor, const std::string& text) {
-  if (CursorLink) CursorLink->ReportRepair(cursor, text);
 }

@@ -36,20 +36,6 @@ void ReleaseQuietly(Release release) {
   }
 }
 
-// What the table asks of the cursor that one of its files works for. The
-// cursor layer installs it; without one, reads ahead are not cut to a
-// cursor's position and no cursor is repairing.
-class TTableCursorLink {
-public:
-  // How many records, at most limit, a read-ahead may take for the cursor.
-  virtual int32_t ReadAheadCount(TDataCursor* cursor, uint32_t recordNumber, bool forward, int32_t limit) = 0;
-  virtual bool InRepairMode(TDataCursor* cursor) const = 0;
-  virtual void ReportRepair(TDataCursor* cursor, const std::string& text) = 0;
-
-protected:
-  ~TTableCursorLink() = default;
-};
-
 class TDataTable : public TEngineObject, public TDataFileTable, public TIndexFileTable, public TBlobFileTable {
 public:
   explicit TDataTable(TDataDirectory* directory);
@@ -158,8 +144,6 @@ public:
   bool IndexesOutOfStep() const { return indexesOutOfStep; }
   bool IsEncrypted() const override { return dataFile.IsEncrypted(); }
 
-  TTableCursorLink* CursorLink = nullptr;
-
   // What the files ask of their table.
   std::string TableName() const override { return name; }
   void Encipher(uint8_t* buffer, uint32_t length) override;
@@ -171,14 +155,11 @@ public:
   // change-check lock (left held for the cursor's operation to release)
   // and reports what its check found; the cursor told of a change
   // resynchronises itself and starts over.
-  bool CheckChangesBeforeRead(TDataCursor* cursor) override;
-  int32_t CursorReadAheadCount(TDataCursor* cursor, uint32_t recordNumber, bool forward, int32_t limit) override;
+  bool CheckChangesBeforeRead(TReadContext* reader) override;
   bool HasPrimaryIndex() const override { return !indexFile.GetNoPrimary(); }
   void SetIndexRecordCount(uint32_t count) override { indexFile.SetRecordCount(count); }
   std::string PrivateDirectory() const override;
   bool GetKeyField(uint16_t fieldNo, uint8_t& fieldType, uint8_t& storedSize) const override;
-  bool InRepairMode(TDataCursor* cursor) const override;
-  void ReportRepair(TDataCursor* cursor, const std::string& text) override;
 
   // Whether every index, "Sys Deleted" included, holds exactly the data's
   // records (engTableIndexCheck.cpp); the first open's repair asks it.

@@ -14,12 +14,12 @@
 
 class TBlobTestCursor : public TCursorFields, public TBlobOperationBracket {
 public:
+  TTestReader Reader;
   TCursorBlobs Blobs;
   TDataTable* Table = nullptr;
   int Operations = 0;
 
-  // The table hands the cursor on and never looks into it.
-  TBlobTestCursor() : Blobs(reinterpret_cast<TDataCursor*>(this), *this, *this) {}
+  TBlobTestCursor() : Blobs(&Reader, *this, *this) {}
 
   void Attach(TDataTable& table) {
     Table = &table;

@@ -50,7 +50,7 @@ public:
     size = desc[FieldDescStoredSizeOffset];
     return true;
   }
-  bool CheckChangesBeforeRead(TDataCursor*) override { return false; }
+  bool CheckChangesBeforeRead(TReadContext*) override { return false; }
 };
 
 // Field numbers of the table.

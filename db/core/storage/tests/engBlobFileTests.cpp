@@ -223,7 +223,7 @@ TEST_F(BlobFileTest, BlocksHeldWhileTheCacheIsDroppedStayValid) {
   file->DropCache();
   table.ReportChanges = true;
   TBlock* block = nullptr;
-  EXPECT_FALSE(file->GetBlock(reinterpret_cast<TDataCursor*>(this), first, block, 1, false));
+  EXPECT_FALSE(file->GetBlock(&reader, first, block, 1, false));
   EXPECT_EQ(block, nullptr);
 }
 

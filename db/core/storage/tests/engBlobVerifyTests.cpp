@@ -33,7 +33,7 @@ protected:
   // The code FreeChain raises (0 for none), with the offset it leaves.
   uint16_t Free(uint32_t first, bool verifyOnly, uint32_t& left, bool force = false) {
     left = first;
-    return RaisedCode([&] { file->FreeChain(nullptr, verifyOnly, force, 7, 1, left); });
+    return RaisedCode([&] { file->FreeChain(&reader, verifyOnly, force, 7, 1, left); });
   }
 };
 
@@ -69,14 +69,14 @@ TEST_F(BlobVerifyTest, ForeignOrMisplacedFirstBlockIsReportedOrCut) {
   const uint32_t other = WriteBlob(Bytes(10, 1), 2);
   uint32_t left = 0;
   EXPECT_EQ(Free(other, false, left), 8963);
-  table.Repair = true;
+  reader.Repair = true;
   EXPECT_EQ(Free(other, true, left), 0);
   EXPECT_EQ(left, other);
   EXPECT_EQ(Free(other, false, left), 0);
   EXPECT_EQ(left, 0u);
   for (uint32_t outside : {file->EndOffset(), 512u + 7u, 1u << 30})
     EXPECT_EQ(Free(outside, false, left), 0) << outside;
-  EXPECT_EQ(table.Reports, (std::vector<std::string>{BadOffset + "error not fixed", BadOffset + "error fixed",
+  EXPECT_EQ(reader.Reports, (std::vector<std::string>{BadOffset + "error not fixed", BadOffset + "error fixed",
                                                      BadOffset + "error fixed", BadOffset + "error fixed",
                                                      BadOffset + "error fixed"}));
   EXPECT_EQ(file->EndOffset(), 1024u);  // nothing appended
@@ -92,16 +92,16 @@ TEST_F(BlobVerifyTest, BrokenLinksAreReportedOrCut) {
   const uint32_t spare = WriteBlob(Bytes(5, 1), 3);
   for (uint32_t link : {end + 512, file->EndOffset(), 256u, second + 1, foreign}) {
     SetNext(first, link);
-    table.Repair = false;
-    table.Reports.clear();
+    reader.Repair = false;
+    reader.Reports.clear();
     uint32_t left = 0;
     EXPECT_EQ(Free(first, false, left), 8963) << link;
     EXPECT_EQ(file->FirstFree(), 0u);
-    table.Repair = true;
+    reader.Repair = true;
     EXPECT_EQ(Free(first, true, left), 0);
     EXPECT_EQ(NextOf(first), link);
     EXPECT_EQ(Free(first, false, left), 0);
-    EXPECT_EQ(table.Reports, (std::vector<std::string>{Invalid + "error not fixed", Invalid + "error fixed"}));
+    EXPECT_EQ(reader.Reports, (std::vector<std::string>{Invalid + "error not fixed", Invalid + "error fixed"}));
     EXPECT_EQ(FreeList(), std::vector<uint32_t>{first});
     EXPECT_EQ(NextOf(first), 0u);
     // Take the block back for the next case.
@@ -120,25 +120,25 @@ TEST_F(BlobVerifyTest, CyclesOfAnyLengthAreCaughtAndFreedOnce) {
   const uint32_t b = NextOf(a), c = NextOf(b);
   WriteBlob(Bytes(10, 1), 9);  // and one after it
   SetNext(b, b);
-  table.Repair = true;
+  reader.Repair = true;
   uint32_t left = 0;
   EXPECT_EQ(Free(a, true, left), 0);
-  EXPECT_EQ(table.Reports.back(), Recursive + "error not fixed");
+  EXPECT_EQ(reader.Reports.back(), Recursive + "error not fixed");
 
   SetNext(b, c);
   SetNext(c, a);  // a -> b -> c -> a, while the length asks for five blocks
-  table.Repair = false;
+  reader.Repair = false;
   EXPECT_EQ(Free(a, false, left), 8963);
   EXPECT_TRUE(FreeList().empty());
   EXPECT_EQ(Free(a, false, left, true), 8963);
   EXPECT_TRUE(FreeList().empty());
-  table.Repair = true;
-  table.Reports.clear();
+  reader.Repair = true;
+  reader.Reports.clear();
   EXPECT_EQ(Free(a, true, left), 0);
   EXPECT_EQ(NextOf(c), a);
   EXPECT_TRUE(FreeList().empty());
   EXPECT_EQ(Free(a, false, left), 0);
-  EXPECT_EQ(table.Reports, (std::vector<std::string>{Recursive + "error not fixed", Recursive + "error fixed"}));
+  EXPECT_EQ(reader.Reports, (std::vector<std::string>{Recursive + "error not fixed", Recursive + "error fixed"}));
   EXPECT_EQ(FreeList(), (std::vector<uint32_t>{c, b, a}));
   EXPECT_EQ(left, 0u);
 }
@@ -148,10 +148,10 @@ TEST_F(BlobVerifyTest, ChainLongerThanItsLengthIsCut) {
   TBlock* block = Get(first);
   block->SetTotalSize(494);  // the length needs one block
   file->ReleaseBlock(block);
-  table.Repair = true;
+  reader.Repair = true;
   uint32_t left = 0;
   EXPECT_EQ(Free(first, false, left), 0);
-  EXPECT_EQ(table.Reports, std::vector<std::string>{Invalid + "error fixed"});
+  EXPECT_EQ(reader.Reports, std::vector<std::string>{Invalid + "error fixed"});
   EXPECT_EQ(FreeList(), std::vector<uint32_t>{first});
 }
 
@@ -163,7 +163,7 @@ TEST_F(BlobVerifyTest, ForceTakesOverBlocksOfAnotherSequence) {
   uint32_t left = 0;
   EXPECT_EQ(Free(first, false, left, true), 0);
   EXPECT_EQ(FreeList(), (std::vector<uint32_t>{second, first}));
-  EXPECT_TRUE(table.Reports.empty());
+  EXPECT_TRUE(reader.Reports.empty());
 }
 
 TEST_F(BlobVerifyTest, DamagedFreeListIsRefused) {

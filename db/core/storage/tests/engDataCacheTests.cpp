@@ -73,9 +73,9 @@ TEST_F(DataCacheTest, ReadAheadFillsTheCacheInOneRead) {
 
   // The cursor's position can narrow the block.
   file->DropCache();
-  table.CursorCount = 3;
+  reader.ReadAhead = 3;
   TRecord* record;
-  ASSERT_TRUE(file->GetRecord(nullptr, 100, 1, true, true, record));
+  ASSERT_TRUE(file->GetRecord(&reader, 100, 1, true, true, record));
   file->ReleaseRecord(record);
   EXPECT_EQ(file->CachedRecordCount(), 3);
 }
@@ -87,7 +87,7 @@ TEST_F(DataCacheTest, OtherUsersChangesMakeAReadStartOver) {
   file->DropCache();
   table.ReportChanges = true;
   TRecord* record = nullptr;
-  EXPECT_FALSE(file->GetRecord(nullptr, 4, 1, false, true, record));
+  EXPECT_FALSE(file->GetRecord(&reader, 4, 1, false, true, record));
   EXPECT_EQ(record, nullptr);
   table.ReportChanges = false;
   file->ReleaseRecord(Get(4));

@@ -42,7 +42,7 @@ public:
     size = found->second.second;
     return true;
   }
-  bool CheckChangesBeforeRead(TDataCursor*) override { return false; }
+  bool CheckChangesBeforeRead(TReadContext*) override { return false; }
 
 private:
   static void Scramble(uint8_t* buffer, uint32_t length) {

@@ -81,8 +81,8 @@ TEST_F(TableChangeTest, AReadForACursorThatMeetsAChangeStartsOver) {
   AppendRecord(theirs, 1);
   EXPECT_TRUE(mine->CheckForChanges());
   AppendRecord(theirs, 2);
-  int cursorStandIn = 0;  // the table hands the cursor on, never looks into it
-  auto* cursor = reinterpret_cast<TDataCursor*>(&cursorStandIn);
+  TTestReader reader;
+  TReadContext* cursor = &reader;
   TRecord* record = nullptr;
   EXPECT_FALSE(mine->DataFile().GetRecord(cursor, 1, 1, false, false, record));
   // The check's lock stays for the cursor's operation to release.

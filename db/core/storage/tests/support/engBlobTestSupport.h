@@ -14,12 +14,8 @@
 class TFakeBlobTable : public TBlobFileTable, public TFakeFileTable {
 public:
   bool Encrypted = false;
-  bool Repair = false;
-  std::vector<std::string> Reports;
 
   bool IsEncrypted() const override { return Encrypted; }
-  bool InRepairMode(TDataCursor*) const override { return Repair; }
-  void ReportRepair(TDataCursor*, const std::string& text) override { Reports.push_back(text); }
 };
 
 inline std::vector<uint8_t> Bytes(size_t size, int seed) {
@@ -31,6 +27,7 @@ inline std::vector<uint8_t> Bytes(size_t size, int seed) {
 class BlobFileTest : public FileLayerTest {
 protected:
   TFakeBlobTable table;
+  TTestReader reader;
   std::unique_ptr<TBlobFile> file;
 
   void TearDown() override {

@@ -19,13 +19,9 @@ class TFakeDataTable : public TDataFileTable, public TFakeFileTable {
 public:
   std::string Directory;
   bool PrimaryIndex = true;
-  int32_t CursorCount = 0;  // what the cursor allows a read-ahead; 0: no limit
   uint32_t IndexRecordCount = 0xFFFFFFFF;
   bool Exclusive = false;
 
-  int32_t CursorReadAheadCount(TDataCursor*, uint32_t, bool, int32_t limit) override {
-    return CursorCount ? CursorCount : limit;
-  }
   bool HasPrimaryIndex() const override { return PrimaryIndex; }
   void SetIndexRecordCount(uint32_t count) override { IndexRecordCount = count; }
   std::string PrivateDirectory() const override { return Directory; }
@@ -90,6 +86,7 @@ inline std::string GetName(const uint8_t* record) {
 class DataFileTest : public FileLayerTest {
 protected:
   TFakeDataTable table;
+  TTestReader reader;
   std::unique_ptr<TDataFile> file;
   TClockFunction previousClock = nullptr;
 
@@ -145,7 +142,7 @@ protected:
 
   TRecord* Get(uint32_t number, int direction = 1, bool readAhead = false) {
     TRecord* record = nullptr;
-    EXPECT_TRUE(file->GetRecord(nullptr, number, direction, false, readAhead, record));
+    EXPECT_TRUE(file->GetRecord(&reader, number, direction, false, readAhead, record));
     return record;
   }
 

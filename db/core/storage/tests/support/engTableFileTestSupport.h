@@ -27,10 +27,23 @@ public:
   bool HoldsTransactionLock() const override { return TransactionLock; }
   bool DataChanged() const override { return Changed; }
   void SetDataChanged() override { Changed = true; }
-  bool CheckChangesBeforeRead(TDataCursor*) override {
+  bool CheckChangesBeforeRead(TReadContext*) override {
     ++ChangeChecks;
     return ReportChanges;
   }
+};
+
+// A reader standing in for a cursor: it can cut read-aheads short and run a
+// repair pass.
+class TTestReader final : public TReadContext {
+public:
+  int32_t ReadAhead = 0;  // the most a read-ahead may take; 0: no limit
+  bool Repair = false;
+  std::vector<std::string> Reports;
+
+  int32_t ReadAheadCount(uint32_t, bool, int32_t limit) override { return ReadAhead ? ReadAhead : limit; }
+  bool InRepairMode() const override { return Repair; }
+  void ReportRepair(const std::string& text) override { Reports.push_back(text); }
 };
 
 inline std::vector<uint8_t> ReadDiskFile(const std::string& path) {
