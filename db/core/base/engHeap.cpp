@@ -7,11 +7,10 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "engErrorCodes.h"
 #include "engErrors.h"
 
 namespace {
-
-constexpr uint16_t OutOfMemoryError = 11016;
 
 // Each block remembers its size in front of it, as the engine's heap
 // reports a block's size exactly; this keeps the zero fill of grown blocks
@@ -34,7 +33,7 @@ void CountOperation() {
 }
 
 size_t WithHeader(size_t size) {
-  if (size > SIZE_MAX - sizeof(TBlockHeader)) RaiseEngineError(OutOfMemoryError);
+  if (size > SIZE_MAX - sizeof(TBlockHeader)) RaiseEngineError(EngErrOutOfMemory);
   return size + sizeof(TBlockHeader);
 }
 
@@ -42,7 +41,7 @@ size_t WithHeader(size_t size) {
 
 void* EngineAllocMem(size_t size) {
   auto* header = static_cast<TBlockHeader*>(calloc(WithHeader(size), 1));
-  if (!header) RaiseEngineError(OutOfMemoryError);
+  if (!header) RaiseEngineError(EngErrOutOfMemory);
   header->size = size;
   heapTotal.fetch_add(static_cast<int64_t>(size));
   return header + 1;
@@ -52,7 +51,7 @@ void* EngineReallocMem(void* block, size_t size) {
   TBlockHeader* old = block ? HeaderOf(block) : nullptr;
   size_t oldSize = old ? old->size : 0;
   auto* header = static_cast<TBlockHeader*>(realloc(old, WithHeader(size)));
-  if (!header) RaiseEngineError(OutOfMemoryError);
+  if (!header) RaiseEngineError(EngErrOutOfMemory);
   header->size = size;
   if (size > oldSize) memset(reinterpret_cast<char*>(header + 1) + oldSize, 0, size - oldSize);
   heapTotal.fetch_add(static_cast<int64_t>(size) - static_cast<int64_t>(oldSize));
@@ -78,7 +77,7 @@ void GrowBuffer(int32_t size, int32_t step, void*& block, int32_t& capacity) {
     return;
   }
   int64_t rounded = step > 1 ? (int64_t{size} + step - 1) / step * step : size;
-  if (rounded > INT32_MAX) RaiseEngineError(OutOfMemoryError);
+  if (rounded > INT32_MAX) RaiseEngineError(EngErrOutOfMemory);
   if (rounded <= capacity) return;
   block = capacity == 0 ? EngineAllocMem(static_cast<size_t>(rounded))
                         : EngineReallocMem(block, static_cast<size_t>(rounded));

@@ -7,6 +7,7 @@
 
 #include "engBlobFile.h"
 #include "engBlobTrail.h"
+#include "engErrorCodes.h"
 
 namespace {
 
@@ -88,32 +89,32 @@ void TBlobBuffer::Load() {
 bool TBlobBuffer::LoadChain() {
   TBlobFile& file = *blobFile;
   const uint32_t first = uint32_t(FirstOffset);
-  if (!file.IsBlockOffset(first)) file.RaiseBlobError(BlbErrBlocksCorrupt);
+  if (!file.IsBlockOffset(first)) file.RaiseBlobError(EngErrBlocksCorrupt);
   TPinnedBlock current(file);
   if (!current.Fetch(reader, first, 1, false)) return false;
-  if (current->Sequence() != Sequence) file.RaiseBlobError(BlbErrRecordChanged);
+  if (current->Sequence() != Sequence) file.RaiseBlobError(EngErrRecordChanged);
   // The length comes from the file: no more than its blocks can hold.
   const uint32_t total = current->TotalSize();
   if (total > uint32_t(std::numeric_limits<int32_t>::max()) ||
       BlocksFor(total, file.BlockDataSize()) > file.BlocksInFile())
-    file.RaiseBlobError(BlbErrEndOfData);
+    file.RaiseBlobError(EngErrEndOfBlob);
   SetSize(int32_t(total));
   TBlockTrail trail;
   trail.Add(first);
   int32_t copied = 0;
   while (copied < size) {
-    if (current->Sequence() != Sequence) file.RaiseBlobError(BlbErrRecordChanged);
+    if (current->Sequence() != Sequence) file.RaiseBlobError(EngErrRecordChanged);
     const int32_t wanted = std::min(file.BlockDataSize(), size - copied);
     const int32_t got = current->ReadData(0, wanted, data + copied);
     copied += got;
     const uint32_t next = current->Next();
     if (got < wanted || copied == size || next == 0) break;
-    if (!file.IsBlockOffset(next) || trail.Contains(next)) file.RaiseBlobError(BlbErrBlocksCorrupt);
+    if (!file.IsBlockOffset(next) || trail.Contains(next)) file.RaiseBlobError(EngErrBlocksCorrupt);
     trail.Add(next);
     if (!current.Fetch(reader, next, BlocksFor(size - copied, file.BlockDataSize()), true)) return false;
   }
   Modified = false;
-  if (copied != size) file.RaiseBlobError(BlbErrEndOfData);
+  if (copied != size) file.RaiseBlobError(EngErrEndOfBlob);
   return true;
 }
 
@@ -122,11 +123,11 @@ void TBlobBuffer::Save() {
   TPinnedBlock current(file);
   int32_t oldBlocksAhead = 0;  // of the old chain, after the current block
   if (FirstOffset != 0) {
-    if (!file.IsBlockOffset(uint32_t(FirstOffset))) file.RaiseBlobError(BlbErrBlocksCorrupt);
-    if (!current.Fetch(reader, uint32_t(FirstOffset), 1, false)) file.RaiseBlobError(BlbErrRecordChanged);
+    if (!file.IsBlockOffset(uint32_t(FirstOffset))) file.RaiseBlobError(EngErrBlocksCorrupt);
+    if (!current.Fetch(reader, uint32_t(FirstOffset), 1, false)) file.RaiseBlobError(EngErrRecordChanged);
     oldBlocksAhead = BlocksFor(current->TotalSize(), file.BlockDataSize()) - 1;
   } else {
-    if (!current.FetchNew(reader)) file.RaiseBlobError(BlbErrRecordChanged);
+    if (!current.FetchNew(reader)) file.RaiseBlobError(EngErrRecordChanged);
     FirstOffset = int32_t(current->Offset());
   }
   current->SetSequence(Sequence);
@@ -142,12 +143,12 @@ void TBlobBuffer::Save() {
     TPinnedBlock following(file);
     const uint32_t next = current->Next();
     if (next != 0) {
-      if (!file.IsBlockOffset(next) || trail.Contains(next)) file.RaiseBlobError(BlbErrBlocksCorrupt);
-      if (!following.Fetch(reader, next, std::max(oldBlocksAhead, 1), true)) file.RaiseBlobError(BlbErrRecordChanged);
+      if (!file.IsBlockOffset(next) || trail.Contains(next)) file.RaiseBlobError(EngErrBlocksCorrupt);
+      if (!following.Fetch(reader, next, std::max(oldBlocksAhead, 1), true)) file.RaiseBlobError(EngErrRecordChanged);
       --oldBlocksAhead;
     } else {
-      if (trail.Contains(file.NextBlockOffset())) file.RaiseBlobError(BlbErrBlocksCorrupt);
-      if (!following.FetchNew(reader)) file.RaiseBlobError(BlbErrRecordChanged);
+      if (trail.Contains(file.NextBlockOffset())) file.RaiseBlobError(EngErrBlocksCorrupt);
+      if (!following.FetchNew(reader)) file.RaiseBlobError(EngErrRecordChanged);
     }
     current->SetNext(following->Offset());
     following->SetPrevious(current->Offset());
@@ -158,9 +159,9 @@ void TBlobBuffer::Save() {
   }
   // The old value took more blocks: the rest of its chain is freed.
   if (const uint32_t rest = current->Next(); rest != 0) {
-    if (!file.IsBlockOffset(rest) || trail.Contains(rest)) file.RaiseBlobError(BlbErrBlocksCorrupt);
+    if (!file.IsBlockOffset(rest) || trail.Contains(rest)) file.RaiseBlobError(EngErrBlocksCorrupt);
     TPinnedBlock restBlock(file);
-    if (!restBlock.Fetch(reader, rest, std::max(oldBlocksAhead, 1), true)) file.RaiseBlobError(BlbErrRecordChanged);
+    if (!restBlock.Fetch(reader, rest, std::max(oldBlocksAhead, 1), true)) file.RaiseBlobError(EngErrRecordChanged);
     file.FreeChainFrom(reader, false, true, PhysicalRecordNo, Sequence, std::max(oldBlocksAhead, 1), restBlock.Detach(),
                        &trail);
     current->SetNext(0);

@@ -11,13 +11,6 @@
 
 class TBlobFile;
 
-// Engine errors of open BLOBs, besides those of the BLOB file.
-inline constexpr uint16_t BlbErrEndOfData = 8711;
-inline constexpr uint16_t BlbErrTooManyOpen = 9494;
-inline constexpr uint16_t BlbErrInvalidOffset = 9998;
-inline constexpr uint16_t BlbErrInvalidHandle = 10030;
-inline constexpr uint16_t BlbErrInvalidField = 10753;
-
 inline constexpr uint8_t BlobOpenRead = 1;
 inline constexpr uint8_t BlobOpenWrite = 2;
 

@@ -8,6 +8,7 @@
 #include <limits>
 
 #include "engDataHeader.h"
+#include "engErrorCodes.h"
 #include "engErrors.h"
 #include "engFieldAccess.h"
 #include "engLittleEndian.h"
@@ -25,8 +26,8 @@ int32_t FieldReference(const uint8_t* fieldDesc, const uint8_t* record) {
 
 // 0, or the code refusing an offset and count of a BLOB's bytes.
 int32_t CheckSpan(int32_t offset, int32_t count) {
-  if (offset < 0) return BlbErrInvalidOffset;
-  if (count < 0 || int64_t(offset) + count > std::numeric_limits<int32_t>::max()) return BlbErrInvalidLength;
+  if (offset < 0) return EngErrBlobOffset;
+  if (count < 0 || int64_t(offset) + count > std::numeric_limits<int32_t>::max()) return EngErrBlobLength;
   return 0;
 }
 
@@ -60,15 +61,15 @@ int32_t TCursorBlobs::OpenBlob(int fieldNo, uint8_t* record, bool release, bool 
 int32_t TCursorBlobs::OpenField(int fieldNo, uint8_t* record, bool release, bool tableNumbering, uint8_t mode) {
   uint8_t fieldDesc[FieldDescSize];
   FieldDesc(fieldNo, tableNumbering, fieldDesc);
-  if (!IsBlobField(fieldDesc)) return BlbErrInvalidField;
+  if (!IsBlobField(fieldDesc)) return EngErrBlobField;
   const int32_t reference = FieldReference(fieldDesc, record);
   if (reference < 0) {
     TBlobBuffer* open = FindByReference(reference);
-    if (!open) return BlbErrInvalidOffset;
+    if (!open) return EngErrBlobOffset;
     open->Release = release;
     return 0;
   }
-  if (buffers.Count() >= MaxOpenBlobs) return BlbErrTooManyOpen;
+  if (buffers.Count() >= MaxOpenBlobs) return EngErrTooManyBlobs;
   auto* buffer = new TBlobBuffer(reader, &table->BlobFile());
   buffer->Handle = NewHandle();
   buffer->FieldNo = uint16_t(fieldNo);
@@ -108,7 +109,7 @@ int32_t TCursorBlobs::ReadBlob(int fieldNo, const uint8_t* record, bool tableNum
   const bool withinValue = offset + count <= buffer->Size();
   countRead = std::min(count, std::max(buffer->Size() - offset, 0));
   if (countRead > 0) std::memcpy(destination, buffer->GetData() + offset, size_t(countRead));
-  return withinValue ? 0 : BlbErrEndOfData;
+  return withinValue ? 0 : EngErrEndOfBlob;
 }
 
 int32_t TCursorBlobs::WriteBlob(int fieldNo, const uint8_t* record, bool tableNumbering, int32_t count,
@@ -127,7 +128,7 @@ int32_t TCursorBlobs::WriteBlob(int fieldNo, const uint8_t* record, bool tableNu
 int32_t TCursorBlobs::TruncateBlob(int fieldNo, const uint8_t* record, bool tableNumbering, int32_t newSize) {
   TBlobBuffer* buffer = nullptr;
   if (const int32_t result = OpenBuffer(fieldNo, record, tableNumbering, buffer)) return result;
-  if (newSize < 0) return BlbErrInvalidLength;
+  if (newSize < 0) return EngErrBlobLength;
   buffer->SetSize(newSize);
   return 0;
 }
@@ -181,9 +182,9 @@ int32_t TCursorBlobs::OpenBuffer(int fieldNo, const uint8_t* record, bool tableN
                                  TBlobBuffer*& buffer) const {
   uint8_t fieldDesc[FieldDescSize];
   FieldDesc(fieldNo, tableNumbering, fieldDesc);
-  if (!IsBlobField(fieldDesc)) return BlbErrInvalidField;
+  if (!IsBlobField(fieldDesc)) return EngErrBlobField;
   buffer = FindByReference(FieldReference(fieldDesc, record));
-  return buffer ? 0 : BlbErrInvalidHandle;
+  return buffer ? 0 : EngErrBlobHandle;
 }
 
 bool TCursorBlobs::RecordHolds(const TBlobBuffer& buffer, const uint8_t* record, bool tableNumbering,

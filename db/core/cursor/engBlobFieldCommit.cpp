@@ -3,6 +3,7 @@
 #include "engBlobField.h"
 
 #include "engDataLayout.h"
+#include "engErrorCodes.h"
 #include "engFieldAccess.h"
 #include "engTable.h"
 
@@ -25,7 +26,7 @@ void TCursorBlobs::WriteOpenBlobs(const uint8_t* record, bool tableNumbering) {
     if (!first)
       first = &buffer;
     else if (buffer.PhysicalRecordNo != first->PhysicalRecordNo)
-      Raise(BlbErrBlocksCorrupt, nullptr);
+      Raise(EngErrBlocksCorrupt, nullptr);
   }
   for (int32_t i = 0; i < buffers.Count(); ++i) {
     TBlobBuffer& buffer = *Buffer(i);

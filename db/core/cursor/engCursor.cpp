@@ -9,6 +9,7 @@
 #include "engDataFile.h"
 #include "engDataHeader.h"
 #include "engDirectory.h"
+#include "engErrorCodes.h"
 #include "engErrors.h"
 #include "engExpParser.h"
 #include "engIndexFile.h"
@@ -39,18 +40,18 @@ void TDataCursor::Raise(uint16_t code, const std::string& fieldName, const std::
 }
 
 void TDataCursor::RequireClosed() const {
-  if (open) Raise(CurErrInUse);
+  if (open) Raise(EngErrTableInUse);
 }
 
 void TDataCursor::RequireOpen() const {
   // Nothing is known of a closed cursor's table beyond its name.
-  if (!open) Raise(CurErrAccessDenied);
+  if (!open) Raise(EngErrAccessDenied);
 }
 
 void TDataCursor::RequireExclusiveWritable() const {
   RequireOpen();
-  if (!exclusive) Raise(CurErrNotExclusive);
-  if (IsReadOnly()) Raise(CurErrAccessDenied);
+  if (!exclusive) Raise(EngErrNotExclusive);
+  if (IsReadOnly()) Raise(EngErrAccessDenied);
 }
 
 TDataFile& TDataCursor::DataFile() const { return table->DataFile(); }
@@ -201,7 +202,7 @@ void TDataCursor::AskForPassword() {
   if (!table->IsEncrypted()) return;
   const std::string password = DataFile().GetPassword();
   while (!directory->Session()->PasswordExists(password))
-    if (!CallPasswordHandler()) Raise(CurErrPasswordRequired);
+    if (!CallPasswordHandler()) Raise(EngErrPasswordRequired);
 }
 
 void TDataCursor::TakeTableValues() {

@@ -38,32 +38,6 @@ class TExpToken;
 class TSystemList;
 struct TKeyStretch;
 
-// Engine errors of the cursor.
-inline constexpr uint16_t CurErrPageCorrupt = 8965;
-inline constexpr uint16_t CurErrTooManyFields = 9492;
-inline constexpr uint16_t CurErrTooManyIndexes = 9487;
-inline constexpr uint16_t CurErrBlobBlockSize = 9498;
-inline constexpr uint16_t CurErrDuplicateKey = 9729;
-inline constexpr uint16_t CurErrFieldNumber = 9985;
-inline constexpr uint16_t CurErrFieldDefinition = 10000;
-inline constexpr uint16_t CurErrFieldCheckText = 10006;
-inline constexpr uint16_t CurErrPassword = 10015;
-inline constexpr uint16_t CurErrIndexName = 10022;
-inline constexpr uint16_t CurErrIndexField = 10023;
-inline constexpr uint16_t CurErrKeySize = 10026;
-inline constexpr uint16_t CurErrIndexExists = 10027;
-inline constexpr uint16_t CurErrInUse = 10031;
-inline constexpr uint16_t CurErrFieldName = 10038;
-inline constexpr uint16_t CurErrNotExclusive = 10253;
-inline constexpr uint16_t CurErrPasswordRequired = 10498;
-inline constexpr uint16_t CurErrAccessDenied = 11013;
-inline constexpr uint16_t CurErrIndexFieldType = 12292;
-inline constexpr uint16_t CurErrTableExists = 13060;
-inline constexpr uint16_t CurErrTooManyFilters = 9482;
-inline constexpr uint16_t CurErrFilterHandle = 10050;
-inline constexpr uint16_t CurErrFilter = 10051;
-inline constexpr uint16_t CurErrNoLanguageDriver = 15878;
-
 inline constexpr int MaxCursorFilters = 64;
 inline constexpr int MaxFieldNameLength = 30;
 inline constexpr int MaxIndexDefinitions = 32;

@@ -11,6 +11,7 @@
 #include "engCursorWalk.h"
 #include "engDataFile.h"
 #include "engDataRecord.h"
+#include "engErrorCodes.h"
 #include "engErrors.h"
 #include "engIndexFile.h"
 #include "engRecordsBitmap.h"
@@ -78,7 +79,7 @@ bool TDataCursor::TryBuildInUse() {
   if (!walker.ToKey(firstDeleted, 5, TLeafSearchEnd::FirstNotBelow, hit)) return false;
   for (; walker.OnEntry() && walker.Key()[0] == 1; ) {
     const uint32_t record = walker.Record();
-    if (record < 1 || record > uint32_t(inUse->RecordCount())) Raise(CurErrPageCorrupt);
+    if (record < 1 || record > uint32_t(inUse->RecordCount())) Raise(EngErrPageCorrupt);
     inUse->SetBit(int32_t(record));
     if (!walker.Next()) return false;
   }

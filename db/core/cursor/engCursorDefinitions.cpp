@@ -8,6 +8,7 @@
 #include "engDataDefaultText.h"
 #include "engDataFile.h"
 #include "engDataHeader.h"
+#include "engErrorCodes.h"
 #include "engIndexFile.h"
 #include "engLanguages.h"
 #include "engLittleEndian.h"
@@ -46,14 +47,14 @@ const uint8_t* FindFieldByNumber(const uint8_t* fieldDescs, int32_t count, uint1
 void TDataCursor::CheckTableDefinition(TTableDefinition& definition, bool assignOffsets) {
   if (definition.Encrypted) {
     const size_t length = Trim(definition.Password).size();
-    if (length < 1 || length > size_t(PasswordLimit)) Raise(CurErrPassword);
+    if (length < 1 || length > size_t(PasswordLimit)) Raise(EngErrPassword);
   }
   if (definition.LanguageId != 0 && !IsValidLocale(MakeLCID(definition.LanguageId, definition.SortId)))
-    Raise(CurErrNoLanguageDriver);
+    Raise(EngErrNoLanguageDriver);
   if (definition.FieldCount > MaxDataFields || definition.FieldCount < 0 || definition.LimitValue < -1)
-    Raise(CurErrTooManyFields);
-  if (definition.IndexCount > MaxIndexDefinitions || definition.IndexCount < 0) Raise(CurErrTooManyIndexes);
-  if (definition.BlobBlockSize < MinBlobBlockSize) Raise(CurErrBlobBlockSize);
+    Raise(EngErrFieldLimits);
+  if (definition.IndexCount > MaxIndexDefinitions || definition.IndexCount < 0) Raise(EngErrIndexLimits);
+  if (definition.BlobBlockSize < MinBlobBlockSize) Raise(EngErrBlobLimits);
   CheckFieldDefs(definition.FieldDescs, definition.FieldCount, definition.LanguageId, definition.SortId,
                  assignOffsets);
   CheckIndexDefs(definition.IndexDescs, definition.IndexCount, definition.FieldDescs, definition.FieldCount,
@@ -69,19 +70,19 @@ void TDataCursor::CheckFieldDefs(uint8_t* fieldDescs, int32_t count, uint16_t la
     const bool nameTooLong = desc[FieldDescNameOffset] > MaxFieldNameLength;
     const std::string name = Trim(FieldName(desc));
     PutShortString(desc + FieldDescNameOffset, name, FieldNameLimit, languageId == 0);
-    if (name.empty() || nameTooLong || !IsIdentStartChar(name[0])) Raise(CurErrFieldName, name);
+    if (name.empty() || nameTooLong || !IsIdentStartChar(name[0])) Raise(EngErrFieldName, name);
     for (int32_t j = 0; j < i; ++j) {
       const uint8_t* other = fieldDescs + size_t(j) * FieldDescSize;
-      if (SameText(FieldName(other), name)) Raise(CurErrFieldName, name);
-      if (FieldDescNumber(other) == FieldDescNumber(desc)) Raise(CurErrFieldDefinition, name);
+      if (SameText(FieldName(other), name)) Raise(EngErrFieldName, name);
+      if (FieldDescNumber(other) == FieldDescNumber(desc)) Raise(EngErrFieldDefinition, name);
     }
     const uint8_t type = desc[FieldDescTypeOffset];
-    if (type == 0) Raise(CurErrFieldDefinition, name);
+    if (type == 0) Raise(EngErrFieldDefinition, name);
     if (!TakesLength(type)) desc[FieldDescDeclaredSizeOffset] = 0;
-    else if (desc[FieldDescDeclaredSizeOffset] > MaxDeclaredLength) Raise(CurErrFieldDefinition, name);
+    else if (desc[FieldDescDeclaredSizeOffset] > MaxDeclaredLength) Raise(EngErrFieldDefinition, name);
     for (int textOffset : {FieldDescDefaultOffset, FieldDescMinOffset, FieldDescMaxOffset})
       if (!IsValidDefaultText(GetShortString(desc + textOffset, FieldTextLimit), type, settings))
-        Raise(CurErrFieldCheckText, name);
+        Raise(EngErrFieldCheckText, name);
     if (type != DecimalFieldType) desc[FieldDescScaleOffset] = 0;
     SetStoredSize(desc);
     CopyScaleByte(desc);
@@ -91,7 +92,7 @@ void TDataCursor::CheckFieldDefs(uint8_t* fieldDescs, int32_t count, uint16_t la
       PutLE16(desc + FieldDescRecordOffset, RecordAutoIncOffset);
     } else if (!IsNotStoredField(desc)) {
       // Offsets are 16-bit: a record that outgrows them cannot be laid out.
-      if (offset + 1 + desc[FieldDescStoredSizeOffset] > MaxRecordSize) Raise(DatErrRecordTooBig);
+      if (offset + 1 + desc[FieldDescStoredSizeOffset] > MaxRecordSize) Raise(EngErrRecordTooBig);
       PutLE16(desc + FieldDescRecordOffset, uint16_t(offset));
       offset += desc[FieldDescStoredSizeOffset] + 1;
     }
@@ -109,10 +110,10 @@ void TDataCursor::CheckIndexDefs(uint8_t* indexDescs, int32_t count, const uint8
       desc[IdxDescUnique] = 1;
     } else {
       name = Trim(IndexName(desc));
-      if (name.empty() || !IsIdentStartChar(name[0])) Raise(CurErrIndexName, {}, name);
+      if (name.empty() || !IsIdentStartChar(name[0])) Raise(EngErrIndexName, {}, name);
       for (int32_t j = 1; j < count; ++j)
         if (j != i && SameText(Trim(IndexName(indexDescs + size_t(j) * IndexDescSize)), name))
-          Raise(CurErrIndexExists, {}, name);
+          Raise(EngErrIndexExists, {}, name);
       PutShortString(desc + IdxDescName, name, IdxDescNameLimit, false);
     }
     const std::string messageName = primary ? "Primary" : name;
@@ -125,14 +126,14 @@ void TDataCursor::CheckIndexDefs(uint8_t* indexDescs, int32_t count, const uint8
       const uint8_t* field = FindFieldByNumber(fieldDescs, fieldCount, number);
       if (!field) {
         if (primary && allowNaturalPrimary) break;
-        Raise(CurErrIndexField, std::to_string(number), messageName);
+        Raise(EngErrIndexField, std::to_string(number), messageName);
       }
-      if (field[FieldDescTypeOffset] == BlobFieldType) Raise(CurErrIndexFieldType, {}, messageName);
+      if (field[FieldDescTypeOffset] == BlobFieldType) Raise(EngErrIndexFieldType, {}, messageName);
       keyBytes += field[FieldDescStoredSizeOffset] + 1;
     }
     for (int unused = fields; unused < MaxKeyFields; ++unused) PutLE16(desc + IdxDescFieldNumbers + 2 * unused, 0);
     if (keyBytes > MaxKeyFieldBytes || (keyBytes == 0 && !(primary && allowNaturalPrimary)))
-      Raise(CurErrKeySize, {}, messageName);
+      Raise(EngErrKeySize, {}, messageName);
     if (!desc[IdxDescUnique] && keyBytes > 0) keyBytes += 4;
     desc[IdxDescFieldCount] = uint8_t(fields);
     PutLE16(desc + IdxDescKeyLength, uint16_t(keyBytes));
@@ -168,7 +169,7 @@ bool TDataCursor::IndexDefChanged(const uint8_t* oldDesc, const uint8_t* newDesc
   for (int i = 0; i < fields; ++i) {
     const uint16_t number = IndexFieldNo(oldDesc, i);
     const uint8_t* newField = FindFieldByNumber(newFieldDescs, newFieldCount, number);
-    if (!newField) Raise(CurErrFieldNumber, std::to_string(number));
+    if (!newField) Raise(EngErrFieldNumber, std::to_string(number));
     uint8_t oldField[FieldDescSize];
     GetTableFieldDesc(number, oldField);
     if (FieldDefChanged(oldField, newField)) changed = true;

@@ -9,6 +9,7 @@
 #include "engCursor.h"
 #include "engDataFile.h"
 #include "engDataHeader.h"
+#include "engErrorCodes.h"
 #include "engErrors.h"
 #include "engExpEval.h"
 #include "engLittleEndian.h"
@@ -16,8 +17,6 @@
 #include "engRecordBuffer.h"
 
 namespace {
-
-constexpr uint16_t ErrInvalidBlobField = 10753;
 
 std::string FieldName(const uint8_t* desc) { return GetShortString(desc + FieldDescNameOffset, FieldNameLimit); }
 
@@ -46,7 +45,7 @@ public:
     // BLOB values are read through the cursor's BLOB handles, which
     // computed fields do not use.
     if (desc[FieldDescTypeOffset] == BlobFieldType)
-      RaiseEngineError(ErrInvalidBlobField, cursor.TableName(), FieldName(desc));
+      RaiseEngineError(EngErrBlobField, cursor.TableName(), FieldName(desc));
     const int width = FieldValueWidth(desc);
     node.SetDataSize(std::max(width, 8));
     std::memset(node.Value, 0, size_t(node.ValueCapacity));
@@ -65,7 +64,7 @@ private:
 
 void TDataCursor::SetFieldMap(const uint8_t* fieldDescs, int32_t count, bool assignOffsets) {
   RequireOpen();
-  if (count < 0 || count > MaxDataFields) Raise(CurErrTooManyFields);
+  if (count < 0 || count > MaxDataFields) Raise(EngErrFieldLimits);
   std::vector<uint8_t> descs(fieldDescs, fieldDescs + size_t(count) * FieldDescSize);
   CheckFieldDefs(descs.data(), count, LanguageId(), SortId(), false);
   int32_t recordSize = DataFile().RecordSize();
@@ -76,7 +75,7 @@ void TDataCursor::SetFieldMap(const uint8_t* fieldDescs, int32_t count, bool ass
     uint8_t* desc = descs.data() + size_t(i) * FieldDescSize;
     const bool notStored = IsNotStoredField(desc);
     if (assignOffsets && (notStored || FieldDescNumber(desc) > tableFields)) {
-      if (recordSize + 1 + desc[FieldDescStoredSizeOffset] > MaxRecordSize) Raise(DatErrRecordTooBig);
+      if (recordSize + 1 + desc[FieldDescStoredSizeOffset] > MaxRecordSize) Raise(EngErrRecordTooBig);
       PutLE16(desc + FieldDescRecordOffset, uint16_t(recordSize));
       recordSize += desc[FieldDescStoredSizeOffset] + 1;
     }

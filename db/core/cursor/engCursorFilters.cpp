@@ -10,6 +10,7 @@
 #include "engCursor.h"
 #include "engDataLayout.h"
 #include "engDirectory.h"
+#include "engErrorCodes.h"
 #include "engErrors.h"
 #include "engExpCodes.h"
 #include "engExpEval.h"
@@ -97,16 +98,16 @@ TFilter* TDataCursor::FilterAt(int32_t index) const { return static_cast<TFilter
 
 int32_t TDataCursor::FilterIndexOf(const TFilter* filter) const {
   const int32_t index = filters->IndexOf(filter);
-  if (index < 0) Raise(CurErrFilterHandle);
+  if (index < 0) Raise(EngErrFilterHandle);
   return index;
 }
 
 TExpToken* TDataCursor::PrepareFilterText(const std::string& text, bool noPartialCompare, bool caseInsensitive) {
   if (text.find_first_not_of(" \t\r\n") == std::string::npos)
-    RaiseEngineError(CurErrFilter, tableName, {}, {}, "filter expression is empty");
+    RaiseEngineError(EngErrFilter, tableName, {}, {}, "filter expression is empty");
   const TDataSession* session = directory->Session();
   const TFormatSettings settings = GetLocaleFormatSettings(session->LanguageID, session->SortID);
-  parser->ErrorCode = CurErrFilter;
+  parser->ErrorCode = EngErrFilter;
   parser->TableName = tableName;
   parser->ContextName = FilterContext;
   parser->FormatSettings = settings;
@@ -122,10 +123,10 @@ TExpToken* TDataCursor::PrepareFilterText(const std::string& text, bool noPartia
   parser->ClearText();
 
   TCursorColumnResolver resolver(*this);
-  TExpCheckContext check{CurErrFilter, tableName, FilterContext, &resolver, settings};
+  TExpCheckContext check{EngErrFilter, tableName, FilterContext, &resolver, settings};
   TypeCheckExpression(check, true, nullptr, parsed.get());
   if (parsed->DataType != dtBoolean)
-    RaiseEngineError(CurErrFilter, tableName, {}, {}, "filter expression must be a boolean expression");
+    RaiseEngineError(EngErrFilter, tableName, {}, {}, "filter expression must be a boolean expression");
   PutColumnFirst(parsed.get());
   if (LanguageId() != 0) ConvertTextConstants(parsed.get(), LanguageId(), tableName);
   const TExpEvalContext context{nullptr, LanguageId(), SortId(), &settings};
@@ -136,7 +137,7 @@ TFilter* TDataCursor::AddFilter(void* callbackContext, const std::string& text, 
                                 bool caseInsensitive, bool costChoice, bool dependent, TFilterCallback callback,
                                 bool ownsTree, TExpToken* tree) {
   RequireOpen();
-  if (filters->Count() >= MaxCursorFilters) Raise(CurErrTooManyFilters);
+  if (filters->Count() >= MaxCursorFilters) Raise(EngErrTooManyFilters);
   TExpTreePtr prepared;
   if (!text.empty() || (!tree && !callback)) {
     prepared.reset(PrepareFilterText(text, noPartialCompare, caseInsensitive));
@@ -223,7 +224,7 @@ void TDataCursor::DeactivateFilter(TFilter* filter) {
 void TDataCursor::UpdateFilter(TExpToken* tree, TFilter* filter) {
   RequireOpen();
   FilterIndexOf(filter);
-  if (!filter->Active || filter->IsCallback) Raise(CurErrFilterHandle);
+  if (!filter->Active || filter->IsCallback) Raise(EngErrFilterHandle);
   if (!tree) return;
   TExpTreePtr fresh(tree);
   TExpToken* const old = filter->Condition;

@@ -12,6 +12,7 @@
 #include "engCursorWalk.h"
 #include "engDataFile.h"
 #include "engDataHeader.h"
+#include "engErrorCodes.h"
 #include "engErrors.h"
 #include "engIndexFile.h"
 #include "engLittleEndian.h"
@@ -65,7 +66,7 @@ void TDataCursor::SetIndexNo(uint8_t n) {
   RequireOpen();
   if (n == indexNo) return;
   // "Sys Deleted" holds deleted records too: only the cursor's own work walks it.
-  if (n == DeletedIndexNo || !ValidIndexNo(n)) Raise(CurErrIndexName, {}, std::to_string(n));
+  if (n == DeletedIndexNo || !ValidIndexNo(n)) Raise(EngErrIndexName, {}, std::to_string(n));
   const bool outermost = operationDepth++ == 0;
   if (outermost) restarts = 0;
   try {
@@ -108,7 +109,7 @@ void TDataCursor::SetIndexName(const std::string& name) {
   // Natural order has no name: an empty name from there selects the primary index.
   if (indexNo != NaturalOrderIndex && SameText(name, indexName)) return;
   const int slot = FindIndexByName(name);
-  if (slot < 0) Raise(CurErrIndexName, {}, name);
+  if (slot < 0) Raise(EngErrIndexName, {}, name);
   SetIndexNo(uint8_t(slot));
 }
 
@@ -128,7 +129,7 @@ bool TDataCursor::KeyExists(const uint8_t* key) {
   if (root == 0) return false;
   THeldPage page(file, file.GetTreePage(indexNo, root));
   for (int depth = 0; !page->IsLeaf(); ++depth) {
-    if (depth > MaxTreeDepth || page->Count == 0) Raise(CurErrPageCorrupt);
+    if (depth > MaxTreeDepth || page->Count == 0) Raise(EngErrPageCorrupt);
     page->Search(comparer, key, keyLength);
     page.Replace(file.GetTreePage(indexNo, page->CurrentPointer()));
   }
@@ -150,7 +151,7 @@ void TDataCursor::InsertKey(const uint8_t* key, uint32_t record) {
   THeldPage page(file, file.GetTreePage(indexNo, root));
   page->Parent = 0;
   for (int depth = 0; !page->IsLeaf(); ++depth) {
-    if (depth > MaxTreeDepth || page->Count == 0) Raise(CurErrPageCorrupt);
+    if (depth > MaxTreeDepth || page->Count == 0) Raise(EngErrPageCorrupt);
     page->SearchForInsert(comparer, key, keyLength);
     page->SetCurrentKeyCount(page->CurrentKeyCount() + 1);
     TPage* child = file.GetTreePage(indexNo, page->CurrentPointer());
@@ -164,15 +165,15 @@ void TDataCursor::InsertKey(const uint8_t* key, uint32_t record) {
 // The key is looked for first, so a missing one changes no key count.
 void TDataCursor::DeleteKey(const uint8_t* key) {
   RequireOpen();
-  if (!KeyExists(key)) Raise(CurErrPageCorrupt);
+  if (!KeyExists(key)) Raise(EngErrPageCorrupt);
   TIndexFile& file = IndexFile();
   THeldPage page(file, file.GetTreePage(indexNo, file.GetRootOffset(indexNo)));
   page->Parent = 0;
   for (int depth = 0; !page->IsLeaf(); ++depth) {
-    if (depth > MaxTreeDepth || page->Count == 0) Raise(CurErrPageCorrupt);
+    if (depth > MaxTreeDepth || page->Count == 0) Raise(EngErrPageCorrupt);
     page->Search(comparer, key, keyLength);
     const uint32_t below = page->CurrentKeyCount();
-    if (below == 0) Raise(CurErrPageCorrupt);
+    if (below == 0) Raise(EngErrPageCorrupt);
     page->SetCurrentKeyCount(below - 1);
     TPage* child = file.GetTreePage(indexNo, page->CurrentPointer());
     child->Parent = page->Offset;
@@ -192,10 +193,10 @@ void TDataCursor::ReplaceKey(const uint8_t* oldKey, const uint8_t* newKey, uint3
 // A page met a second time is already free (or empty on disk): the tree
 // names it twice, and freeing it again would link the free list to itself.
 void TDataCursor::FreePageTree(uint8_t n, uint32_t offset, int depth) {
-  if (depth > MaxTreeDepth) Raise(CurErrPageCorrupt);
+  if (depth > MaxTreeDepth) Raise(EngErrPageCorrupt);
   TIndexFile& file = IndexFile();
   THeldPage page(file, file.GetTreePage(n, offset));
-  if (page->Free || page->Count == 0) Raise(CurErrPageCorrupt);
+  if (page->Free || page->Count == 0) Raise(EngErrPageCorrupt);
   if (!page->IsLeaf())
     for (int entry = 1; entry <= page->Count; ++entry) FreePageTree(n, page->PointerAt(entry), depth + 1);
   file.FreePage(page.Get());
@@ -225,7 +226,7 @@ void TDataCursor::AddIndex(const uint8_t* indexDesc) {
     GetTableFieldDesc(GetLE16(desc + IdxDescFieldNumbers + 2 * i), fieldDesc);
     keyBytes += fieldDesc[FieldDescStoredSizeOffset] + 1;
   }
-  if (keyBytes == 0 || keyBytes > MaxKeyFieldBytes) Raise(CurErrKeySize, {}, name);
+  if (keyBytes == 0 || keyBytes > MaxKeyFieldBytes) Raise(EngErrKeySize, {}, name);
   desc[IdxDescFieldCount] = uint8_t(fields);
   PutLE16(desc + IdxDescKeyLength, uint16_t(desc[IdxDescUnique] ? keyBytes : keyBytes + 4));
   IndexFile().AddIndex(desc);
@@ -262,7 +263,7 @@ void TDataCursor::InsertKeysOfRecords(uint8_t n, bool removeDuplicates) {
         BuildKey(record->Buffer(), key);
         if (!KeyExists(key)) InsertKey(key, slot);
         else if (indexUnique && removeDuplicates) RemoveDuplicateRecord(n, record);
-        else Raise(CurErrDuplicateKey);
+        else Raise(EngErrDuplicateKey);
       }
     } catch (...) {
       DataFile().ReleaseRecord(record);
@@ -299,7 +300,7 @@ void TDataCursor::RemoveDuplicateRecord(uint8_t newIndex, TRecord* record) {
 void TDataCursor::DeleteIndex(const std::string& name) {
   RequireExclusiveWritable();
   const int slot = FindIndexByName(name);
-  if (slot < 0) Raise(CurErrIndexName, {}, name);
+  if (slot < 0) Raise(EngErrIndexName, {}, name);
   FreeIndexPages(uint8_t(slot));
   IndexFile().DeleteIndex(slot, true);
   LoadIndexState(0);
@@ -342,7 +343,7 @@ void TDataCursor::RebuildIndexes(const std::function<void()>& prepare) {
       if (!record->IsDeleted()) IndexFile().IncRecordCount();
       BuildDeletedKey(record->Buffer(), key);
       DataFile().ReleaseRecord(record);
-      if (KeyExists(key)) Raise(CurErrDuplicateKey);
+      if (KeyExists(key)) Raise(EngErrDuplicateKey);
       InsertKey(key, slot);
     }
     table->WriteHeaders(false, true, true);

@@ -15,6 +15,7 @@
 #include "engCursorKeyStretch.h"
 #include "engCursorWalk.h"
 #include "engDataLayout.h"
+#include "engErrorCodes.h"
 #include "engErrors.h"
 #include "engExpCodes.h"
 #include "engExpToken.h"
@@ -100,7 +101,7 @@ bool TDataCursor::TryFillPositions(uint32_t first, uint32_t end, const uint8_t* 
   for (uint32_t position = first; position < end && walker.OnEntry(); ++position) {
     if (!nullByte || walker.Key()[0] != *nullByte) {
       const uint32_t record = walker.Record();
-      if (record < 1 || record > uint32_t(bits.RecordCount())) Raise(CurErrPageCorrupt);
+      if (record < 1 || record > uint32_t(bits.RecordCount())) Raise(EngErrPageCorrupt);
       bits.SetBit(int32_t(record));
     }
     if (!walker.Next()) return false;
@@ -234,7 +235,7 @@ void TDataCursor::BuildConditionStretches(const TExpToken& node, std::vector<TKe
 
 void TDataCursor::FillBitmapFromCondition(const TExpToken& node, bool costChoice, TRecordsBitmap& bits) {
   const int index = FindConditionIndex(node);
-  if (index < 0) Raise(CurErrFilter);
+  if (index < 0) Raise(EngErrFilter);
   TIndexSwitch onIndex(*this, uint8_t(index));
   std::vector<TKeyStretch> stretches;
   bool negated = false;

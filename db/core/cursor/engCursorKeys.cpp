@@ -7,6 +7,7 @@
 #include "engCursor.h"
 #include "engDataFile.h"
 #include "engDataHeader.h"
+#include "engErrorCodes.h"
 #include "engErrors.h"
 #include "engIndexFile.h"
 #include "engKeyEncoding.h"
@@ -45,7 +46,7 @@ void TDataCursor::LoadIndexState(uint8_t n) {
   ClearIndexState();
   indexNo = n;
   if (n == NaturalOrderIndex || (n == 0 && PrimaryIsNatural())) return;
-  if (!ValidIndexNo(n)) Raise(CurErrIndexName, {}, std::to_string(n));
+  if (!ValidIndexNo(n)) Raise(EngErrIndexName, {}, std::to_string(n));
   uint8_t desc[IndexDescSize];
   IndexFile().GetIndexDescriptor(n, desc);
   indexName = IndexFile().GetIndexName(n);
@@ -62,10 +63,10 @@ void TDataCursor::LoadIndexState(uint8_t n) {
   comparer.Descending = indexDescending;
   if (n == DeletedIndexNo) {
     keyFieldCount = 0;
-    if (keyLength != DeletedKeyLength) Raise(DatErrHeaderCorrupt);
+    if (keyLength != DeletedKeyLength) Raise(EngErrHeaderCorrupt);
     return;
   }
-  if (keyFieldCount > MaxKeyFields) Raise(DatErrHeaderCorrupt);
+  if (keyFieldCount > MaxKeyFields) Raise(EngErrHeaderCorrupt);
   int expected = indexUnique ? 0 : 4;
   uint8_t fieldDesc[FieldDescSize];
   for (int i = 0; i < keyFieldCount; ++i) {
@@ -78,7 +79,7 @@ void TDataCursor::LoadIndexState(uint8_t n) {
     expected += field.StoredSize + 1;
   }
   comparer.FieldCount = keyFieldCount;
-  if (expected != keyLength || keyLength > MaxIndexKeyLength) Raise(DatErrHeaderCorrupt);
+  if (expected != keyLength || keyLength > MaxIndexKeyLength) Raise(EngErrHeaderCorrupt);
 }
 
 // Any marker but 0 deletes the record (TRecord::IsDeleted), so a damaged

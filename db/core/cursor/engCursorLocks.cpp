@@ -9,6 +9,7 @@
 #include <algorithm>
 
 #include "engCursor.h"
+#include "engErrorCodes.h"
 #include "engTable.h"
 
 bool TDataCursor::FollowChanges(bool changed) {
@@ -28,7 +29,7 @@ void TDataCursor::LockRecord(uint32_t number) {
   TOperationBracket bracket(*this);
   if (number == 0) number = CurrentRecordNumber();
   if (number != 0 && HoldsRecordLock(number)) return;
-  if (table->HasCursorLock(number)) Raise(TblErrRecordInUse);
+  if (table->HasCursorLock(number)) Raise(EngErrRecordInUse);
   const bool changed = table->LockRecord(number);
   lockedRecords.push_back(number);
   table->MarkCursorLock(number);
@@ -39,7 +40,7 @@ void TDataCursor::UnlockRecord(uint32_t number) {
   RequireOpen();
   if (number == 0) number = CurrentRecordNumber();
   // Another cursor's lock is not this one's to release.
-  if (!HoldsRecordLock(number)) Raise(TblErrUnlock);
+  if (!HoldsRecordLock(number)) Raise(EngErrUnlock);
   table->UnlockRecord(number);
   table->ClearCursorLock(number);
   lockedRecords.erase(std::find(lockedRecords.begin(), lockedRecords.end(), number));

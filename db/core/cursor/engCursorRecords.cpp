@@ -10,13 +10,14 @@
 #include "engDataFile.h"
 #include "engDataHeader.h"
 #include "engDataRecord.h"
+#include "engErrorCodes.h"
 #include "engKeyEncoding.h"
 #include "engTable.h"
 
 int32_t TDataCursor::CrackResult() const {
-  if (beforeFirst && afterLast) return CurResultNoRecord;
-  if (beforeFirst) return CurResultBeginOfFile;
-  if (afterLast) return CurResultEndOfFile;
+  if (beforeFirst && afterLast) return EngErrNoCurrentRecord;
+  if (beforeFirst) return EngErrBeginOfFile;
+  if (afterLast) return EngErrEndOfFile;
   return 0;
 }
 
@@ -40,7 +41,7 @@ int32_t TDataCursor::GetRecord(uint8_t* buffer, bool lock) {
     LockRecord(locked);
     if (buffer && !exclusive && std::memcmp(GetCurrentRecordBuffer(), buffer, GetRecordSize()) != 0) {
       UnlockRecord(locked);
-      Raise(CurErrRecordChanged);
+      Raise(EngErrRecordChanged);
     }
   }
   return RefreshInto(buffer) ? 0 : CrackResult();
@@ -51,7 +52,7 @@ int32_t TDataCursor::GetNextRecord(uint8_t* buffer) {
   TOperationBracket bracket(*this);
   MoveBy(1);
   if (RefreshInto(buffer)) return 0;
-  return afterLast ? CurResultEndOfFile : CrackResult();
+  return afterLast ? EngErrEndOfFile : CrackResult();
 }
 
 int32_t TDataCursor::GetPriorRecord(uint8_t* buffer) {
@@ -59,7 +60,7 @@ int32_t TDataCursor::GetPriorRecord(uint8_t* buffer) {
   TOperationBracket bracket(*this);
   MoveBy(-1);
   if (RefreshInto(buffer)) return 0;
-  return beforeFirst ? CurResultBeginOfFile : CrackResult();
+  return beforeFirst ? EngErrBeginOfFile : CrackResult();
 }
 
 void TDataCursor::CopyBlobInto(int fieldNo, uint8_t* buffer) {

@@ -4,6 +4,7 @@
 #include "engCursor.h"
 #include "engDataFile.h"
 #include "engDirectory.h"
+#include "engErrorCodes.h"
 #include "engIndexFile.h"
 #include "engSession.h"
 #include "engTable.h"
@@ -70,7 +71,7 @@ void TDataCursor::RefreshPosition() {
 }
 
 void TDataCursor::NoteRestart() {
-  if (++restarts > MaxRestarts) Raise(TblErrLockFailure);
+  if (++restarts > MaxRestarts) Raise(EngErrLockFailure);
 }
 
 void TDataCursor::AfterChangeSeen() {

@@ -10,6 +10,7 @@
 #include "engDataHeader.h"
 #include "engDataSort.h"
 #include "engDirectory.h"
+#include "engErrorCodes.h"
 #include "engErrors.h"
 #include "engFileHandler.h"
 #include "engIndexFile.h"
@@ -44,11 +45,11 @@ private:
 
 void TDataCursor::CreateTable(TTableDefinition& definition, bool overwrite) {
   RequireClosed();
-  if (!exclusive) Raise(CurErrNotExclusive);
-  if (readOnly) Raise(CurErrAccessDenied);
+  if (!exclusive) Raise(EngErrNotExclusive);
+  if (readOnly) Raise(EngErrAccessDenied);
   TSessionPassword password(directory->Session(), definition.Password, definition.Encrypted);
   CheckTableDefinition(definition, true);
-  if (!overwrite && directory->TableExists(tableName, inMemory)) Raise(CurErrTableExists);
+  if (!overwrite && directory->TableExists(tableName, inMemory)) Raise(EngErrTableExists);
   TDataTable* created = nullptr;
   int32_t result = directory->CreateTable(
       tableName, inMemory, temporaryTable, definition.FieldDescs, definition.FieldCount, definition.IndexDescs,
@@ -91,7 +92,7 @@ void TDataCursor::EmptyTable() {
 void TDataCursor::SortRecords(const TSortKeyField* keys, int keyCount, bool caseInsensitive,
                               TSortDuplicates duplicates, const TSortGroupCallbacks* callbacks) {
   RequireOpen();
-  if (!exclusive) Raise(CurErrNotExclusive);
+  if (!exclusive) Raise(EngErrNotExclusive);
   if (IndexFile().GetSecondaryCount() != 0 || !PrimaryIsNatural()) return;
   DataFile().SortRecords(keys, keyCount, caseInsensitive, duplicates, callbacks);
   FreeIndexPages(DeletedIndexNo);
@@ -102,7 +103,7 @@ void TDataCursor::SortRecords(const TSortKeyField* keys, int keyCount, bool case
 
 void TDataCursor::DropIndexPages(uint8_t n) {
   RequireExclusiveWritable();
-  if (!ValidIndexNo(n) || n == NaturalOrderIndex) Raise(CurErrIndexName, {}, std::to_string(n));
+  if (!ValidIndexNo(n) || n == NaturalOrderIndex) Raise(EngErrIndexName, {}, std::to_string(n));
   FreeIndexPages(n);
   if (n == indexNo) SetEmptyPosition();
 }
@@ -114,7 +115,7 @@ void TDataCursor::BackupIndex() {
 
 void TDataCursor::RestoreIndex(bool keepCurrent, bool deleteBackup) {
   RequireOpen();
-  if (!exclusive) Raise(CurErrNotExclusive);
+  if (!exclusive) Raise(EngErrNotExclusive);
   table->RestoreIndex(keepCurrent, deleteBackup);
   if (!keepCurrent) {
     LoadIndexState(ValidIndexNo(indexNo) ? indexNo : 0);
@@ -153,7 +154,7 @@ void TDataCursor::ReadDataHeader(uint8_t* header) {
   if (!header[DatHdrEncrypted]) return;
   const std::string password = HeaderText(header, DatHdrPassword, PasswordLimit);
   while (!directory->Session()->PasswordExists(password))
-    if (!CallPasswordHandler()) Raise(CurErrPasswordRequired);
+    if (!CallPasswordHandler()) Raise(EngErrPasswordRequired);
 }
 
 std::string TDataCursor::HeaderText(const uint8_t* header, int offset, int limit) const {

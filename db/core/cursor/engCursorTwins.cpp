@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "engCursor.h"
+#include "engErrorCodes.h"
 #include "engExpToken.h"
 #include "engSystemList.h"
 #include "engCursorRecords.h"
@@ -33,7 +34,7 @@ int32_t TDataCursor::SyncWith(TDataCursor& other) {
     BuildKey(other.GetCurrentRecordBuffer(), key);
     found = SearchKey(key, false, false);
   }
-  return found ? 0 : CurResultNotFound;
+  return found ? 0 : EngErrRecordNotFound;
 }
 
 void TDataCursor::CopyRangeTo(TDataCursor& twin) const {

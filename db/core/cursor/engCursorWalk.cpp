@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "engCursor.h"
+#include "engErrorCodes.h"
 #include "engErrors.h"
 #include "engIndexFile.h"
 
@@ -19,7 +20,7 @@ TLeafWalker::TLeafWalker(TDataCursor& cursor, uint8_t indexNo, const TKeyCompare
 
 TLeafWalker::~TLeafWalker() { Release(); }
 
-void TLeafWalker::Corrupt() const { RaiseEngineError(CurErrPageCorrupt, cursor.TableName()); }
+void TLeafWalker::Corrupt() const { RaiseEngineError(EngErrPageCorrupt, cursor.TableName()); }
 
 void TLeafWalker::Release() {
   if (page) cursor.IndexFile().ReleasePage(page);

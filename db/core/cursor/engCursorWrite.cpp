@@ -9,6 +9,7 @@
 #include "engCursorRecords.h"
 #include "engDataFile.h"
 #include "engDataLayout.h"
+#include "engErrorCodes.h"
 #include "engIndexFile.h"
 #include "engRecordBuffer.h"
 #include "engTable.h"
@@ -57,7 +58,7 @@ void TDataCursor::CheckKeyIsFree(const uint8_t* record, const uint8_t* oldRecord
       BuildKey(oldRecord, oldKey);
       if (CompareKeys(key, oldKey, keyLength) == 0) continue;
     }
-    if ((indexUnique || deletedIndex) && KeyExists(key)) Raise(CurErrDuplicateKey, {}, indexName);
+    if ((indexUnique || deletedIndex) && KeyExists(key)) Raise(EngErrDuplicateKey, {}, indexName);
   }
 }
 
@@ -72,7 +73,7 @@ void TDataCursor::FlushTable(bool forceIndex) {
 // again; without filtering it builds its window again from the files.
 void TDataCursor::BeginFill() {
   RequireOpen();
-  if (!exclusive) Raise(CurErrNotExclusive);
+  if (!exclusive) Raise(EngErrNotExclusive);
   filling = true;
 }
 
@@ -106,7 +107,7 @@ void TDataCursor::FollowOwnChange(uint32_t number, const uint8_t* record, bool g
 // change took itself, a success the lock the change asks to release.
 void TDataCursor::RunRecordChange(TRecordChange& change, const std::function<void()>& work) {
   RequireOpen();
-  if (IsReadOnly()) Raise(CurErrAccessDenied);
+  if (IsReadOnly()) Raise(EngErrAccessDenied);
   BeginWrite();
   const uint8_t savedIndex = indexNo;
   try {
@@ -139,7 +140,7 @@ void TDataCursor::InsertRecord(uint8_t* record, bool goToNew) {
     // leaves the indexes untouched.
     const bool append = number == data.NextRecordNumber();
     THeldRecord stored(data);
-    if (!data.NewRecord(nullptr, stored.Get()) || stored->RecordNumber() != number) Raise(DatErrRecordsCorrupt);
+    if (!data.NewRecord(nullptr, stored.Get()) || stored->RecordNumber() != number) Raise(EngErrRecordsCorrupt);
     uint8_t freeKey[MaxIndexKeyLength];
     BuildDeletedKey(stored->Buffer(), freeKey);
     stored->Clear(false);
@@ -179,12 +180,12 @@ void TDataCursor::ModifyRecord(uint8_t* record, bool unlock, bool goTo) {
   const bool lockedHere = number != 0 && !HoldsRecordLock(number);
   TRecordChange change{number, lockedHere, unlock || lockedHere, record, goTo};
   RunRecordChange(change, [&] {
-    if (number == 0) Raise(uint16_t(CurResultNoRecord));
+    if (number == 0) Raise(uint16_t(EngErrNoCurrentRecord));
     LockRecord(number);
     TDataFile& data = DataFile();
     THeldRecord stored(data);
     data.GetRecord(nullptr, number, 1, false, false, stored.Get());
-    if (stored->IsDeleted()) Raise(CurErrRecordChanged);
+    if (stored->IsDeleted()) Raise(EngErrRecordChanged);
     CheckConstraints(record);
     if (!noAutoInc) SetRecordAutoInc(record, stored->AutoIncValue());
     else if (GetRecordAutoInc(record) > data.GetAutoIncValue()) data.SetAutoIncValue(GetRecordAutoInc(record));
@@ -217,11 +218,11 @@ void TDataCursor::DeleteRecord(const uint8_t* record, bool /*reposition*/) {
   const uint32_t number = CurrentRecordNumber();
   TRecordChange change{number, true, true, nullptr, false};
   RunRecordChange(change, [&] {
-    if (number == 0) Raise(uint16_t(CurResultNoRecord));
+    if (number == 0) Raise(uint16_t(EngErrNoCurrentRecord));
     TDataFile& data = DataFile();
     THeldRecord stored(data);
     data.GetRecord(nullptr, number, 1, false, false, stored.Get());
-    if (stored->IsDeleted() || (!exclusive && !stored->SameAs(record))) Raise(CurErrRecordChanged);
+    if (stored->IsDeleted() || (!exclusive && !stored->SameAs(record))) Raise(EngErrRecordChanged);
     LockRecord(number);
 
     uint8_t key[MaxIndexKeyLength];

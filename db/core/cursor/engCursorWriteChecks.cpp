@@ -3,6 +3,7 @@
 // Texts convert by the table's own number and date rules.
 
 #include <cstring>
+#include "engErrorCodes.h"
 #include "engFieldTypes.h"
 #include <string>
 
@@ -183,12 +184,12 @@ void TDataCursor::CheckConstraints(const uint8_t* record) {
     std::memset(value, 0, sizeof value);
     bool blank = true;
     GetTableField(fieldNo, record, blank, value);
-    if (required && blank) Raise(CurErrValueRequired, name);
+    if (required && blank) Raise(EngErrValueRequired, name);
     // A blank field is held against the limits as its zero value.
     if (!minimum.empty() && !WithinLimit(LanguageId(), SortId(), minimum, false, fieldDesc, value, settings))
-      Raise(CurErrBelowMinimum, name);
+      Raise(EngErrBelowMinimum, name);
     if (!maximum.empty() && !WithinLimit(LanguageId(), SortId(), maximum, true, fieldDesc, value, settings))
-      Raise(CurErrAboveMaximum, name);
+      Raise(EngErrAboveMaximum, name);
   }
 }
 

@@ -1,3 +1,4 @@
+#include "engErrorCodes.h"
 #include "engFieldAccess.h"
 
 #include <cstring>
@@ -13,8 +14,6 @@
 #include "rtlStrUtils.h"
 
 namespace {
-
-constexpr uint16_t ErrInvalidBlobField = 10753;
 
 std::string FieldName(const uint8_t* fieldDesc) {
   return GetShortString(fieldDesc + FieldDescNameOffset, FieldNameLimit);
@@ -51,7 +50,7 @@ void TCursorFields::DetachFields() {
 }
 
 void TCursorFields::SetFieldList(const uint8_t* descs, int count, bool isFieldMap) {
-  if (count < 0 || count > MaxDataFields) RaiseEngineError(DatErrTooManyFields, FieldsTableName());
+  if (count < 0 || count > MaxDataFields) RaiseEngineError(EngErrFieldLimits, FieldsTableName());
   const size_t length = size_t(count) * FieldDescSize;
   auto* copies = static_cast<uint8_t*>(EngineAllocMem(length));
   if (length > 0) std::memcpy(copies, descs, length);
@@ -98,7 +97,7 @@ bool TCursorFields::FindFieldDescByNo(int fieldNo, uint8_t* fieldDesc) const {
 }
 
 void TCursorFields::RaiseFieldNumber(int fieldNo) const {
-  RaiseEngineError(DatErrFieldNumber, FieldsTableName(), IntToStr(fieldNo));
+  RaiseEngineError(EngErrFieldNumber, FieldsTableName(), IntToStr(fieldNo));
 }
 
 void TCursorFields::GetFieldDesc(int fieldNo, uint8_t* fieldDesc) const {
@@ -126,7 +125,7 @@ void TCursorFields::FieldDescByNumbering(int fieldNo, bool tableNumbering, uint8
 void TCursorFields::BlobFieldDesc(int fieldNo, bool tableNumbering, uint8_t* fieldDesc) const {
   FieldDescByNumbering(fieldNo, tableNumbering, fieldDesc);
   if (fieldDesc[FieldDescTypeOffset] != dtBlob)
-    RaiseEngineError(ErrInvalidBlobField, FieldsTableName(), FieldName(fieldDesc));
+    RaiseEngineError(EngErrBlobField, FieldsTableName(), FieldName(fieldDesc));
 }
 
 int TCursorFields::GetFieldNo(const std::string& name) const {

@@ -1,6 +1,7 @@
 #include "engFieldText.h"
 
 #include "engDataLayout.h"
+#include "engErrorCodes.h"
 #include "engErrors.h"
 #include "osCodePage.h"
 #include "osLocale.h"
@@ -9,7 +10,7 @@ namespace {
 
 unsigned TableCodePage(uint16_t languageId, const std::string& tableName) {
   const unsigned codePage = CodePageOfLanguage(languageId);
-  if (codePage == 0) RaiseEngineError(DatErrNoLanguageDriver, tableName);
+  if (codePage == 0) RaiseEngineError(EngErrNoLanguageDriver, tableName);
   return codePage;
 }
 

@@ -7,6 +7,7 @@
 
 #include "engDataFile.h"
 #include "engDataHeader.h"
+#include "engErrorCodes.h"
 #include "engErrors.h"
 #include "engIndexFile.h"
 #include "engKeyEncoding.h"
@@ -38,11 +39,11 @@ TRestructure::TRestructure(TDataCursor& cursor, TTableDefinition& definition, bo
 
 void TRestructure::Run(TTableFileOps& fileOps) {
   cursor.RequireClosed();
-  if (!cursor.exclusive) cursor.Raise(CurErrNotExclusive);
-  if (cursor.readOnly) cursor.Raise(CurErrAccessDenied);
+  if (!cursor.exclusive) cursor.Raise(EngErrNotExclusive);
+  if (cursor.readOnly) cursor.Raise(EngErrAccessDenied);
   cursor.Open();
   try {
-    if (cursor.IsReadOnly()) cursor.Raise(CurErrAccessDenied);
+    if (cursor.IsReadOnly()) cursor.Raise(EngErrAccessDenied);
     if (definition.LimitValue == -1) definition.LimitValue = cursor.DataFile().GetAutoIncValue();
     cursor.CheckTableDefinition(definition, true);
     switch (ChooseWay()) {

@@ -9,6 +9,7 @@
 #include "engDataFile.h"
 #include "engDataHeader.h"
 #include "engDirectory.h"
+#include "engErrorCodes.h"
 #include "engErrors.h"
 #include "engExpEvalConvert.h"
 #include "engKeyCompare.h"
@@ -199,9 +200,9 @@ void TRestructure::InsertCopy(TDataCursor& work, uint8_t* newRecord) {
     carriedBlobs.clear();
   } catch (const Exception&) {
     const uint16_t code = GetErrorCode();
-    if (code == CurErrDuplicateKey)
+    if (code == EngErrDuplicateKey)
       ReportLoss(rlDuplicateKey, GetErrorContextName(ecIndexName));
-    else if (code == CurErrBelowMinimum || code == CurErrAboveMaximum || code == CurErrValueRequired)
+    else if (code == EngErrBelowMinimum || code == EngErrAboveMaximum || code == EngErrValueRequired)
       ReportLoss(rlConstraint, GetErrorContextName(ecFieldName));
     else
       ReportLoss(rlInsertFailed, {});

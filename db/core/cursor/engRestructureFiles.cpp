@@ -2,6 +2,7 @@
 
 #include "engRestructureFiles.h"
 
+#include "engErrorCodes.h"
 #include "engErrors.h"
 #include "engFileList.h"
 #include "engPaths.h"
@@ -24,7 +25,7 @@ void Check(int32_t result, const std::string& tableName) {
 // systems; placed says whether the target now exists.
 int32_t MoveFile(TTableFileOps& ops, const std::string& from, const std::string& to, bool inMemory, bool& placed) {
   const int32_t renamed = ops.Rename(from, to, inMemory);
-  if (renamed != -int32_t(CrossDeviceError)) {
+  if (renamed != -int32_t(EngErrNotSameDevice)) {
     placed = renamed == 0;
     return renamed;
   }

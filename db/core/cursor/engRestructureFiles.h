@@ -20,7 +20,6 @@ public:
 };
 
 // A rename across file systems.
-inline constexpr uint16_t CrossDeviceError = 11025;
 
 // oldTable and newTable name the data files (".DAT"), with their paths
 // unless in memory. Raises the first failure after the old files are back.

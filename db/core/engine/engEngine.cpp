@@ -1,12 +1,11 @@
 #include "engEngine.h"
 
+#include "engErrorCodes.h"
 #include "engErrors.h"
 #include "engLibrary.h"
 #include "engSession.h"
 
 namespace {
-
-constexpr uint16_t NotInitializedError = 10758;
 
 bool started = false;
 TDataSession* defaultSession = nullptr;
@@ -39,7 +38,7 @@ void StopEngine() {
 
 TDataSession* GetEngineSession() {
   TEngineLockGuard guard;
-  if (!started) RaiseEngineError(NotInitializedError);
+  if (!started) RaiseEngineError(EngErrNotInitialized);
   return defaultSession;
 }
 

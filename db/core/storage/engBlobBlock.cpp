@@ -4,6 +4,7 @@
 
 #include "engBlobFile.h"
 #include "engBlobLayout.h"
+#include "engErrorCodes.h"
 #include "engLittleEndian.h"
 
 namespace {
@@ -71,7 +72,7 @@ void TBlock::Save(uint8_t* image) {
 
 void TBlock::CheckDataSpan(int32_t dataOffset, int32_t count) const {
   if (dataOffset < 0 || count < 0 || int64_t(dataOffset) + count > dataSize)
-    blobFile->RaiseBlobError(BlbErrInvalidLength);
+    blobFile->RaiseBlobError(EngErrBlobLength);
 }
 
 int32_t TBlock::ReadData(int32_t dataOffset, int32_t count, void* destination) const {

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "engDataIo.h"
+#include "engErrorCodes.h"
 #include "engErrors.h"
 #include "engLittleEndian.h"
 #include "engLockRetry.h"
@@ -44,7 +45,7 @@ void TBlobFile::SetCacheLimits() {
 
 void TBlobFile::Open() {
   if (IsOpen()) return;
-  if (blockSize < MinBlobBlockSize) RaiseBlobError(BlbErrHeaderCorrupt);
+  if (blockSize < MinBlobBlockSize) RaiseBlobError(EngErrHeaderCorrupt);
   TFileHandler::Open();
   try {
     ReadHeader();
@@ -62,7 +63,7 @@ void TBlobFile::Close() {
 }
 
 void TBlobFile::CreateFile() {
-  if (blockSize < MinBlobBlockSize) RaiseBlobError(BlbErrBlockSize);
+  if (blockSize < MinBlobBlockSize) RaiseBlobError(EngErrBlobLimits);
   TFileHandler::CreateFile();
   DropCache();
   std::memset(header, 0, sizeof header);

@@ -7,6 +7,7 @@
 
 #include "engBlobFile.h"
 #include "engDataIo.h"
+#include "engErrorCodes.h"
 #include "engLittleEndian.h"
 
 namespace {
@@ -24,11 +25,11 @@ TBlock* BlockAt(const TSystemList& list, int32_t index) { return static_cast<TBl
 bool TBlobFile::GetBlock(TReadContext* reader, uint32_t offset, TBlock*& block, int32_t blockCountHint,
                          bool readAhead) {
   block = nullptr;
-  if (offset == 0) RaiseBlobError(BlbErrBlocksCorrupt);
+  if (offset == 0) RaiseBlobError(EngErrBlocksCorrupt);
   if (offset == EndOffset()) {
     block = AppendBlock();
   } else {
-    if (!IsBlockOffset(offset)) RaiseBlobError(BlbErrBlocksCorrupt);
+    if (!IsBlockOffset(offset)) RaiseBlobError(EngErrBlocksCorrupt);
     block = cache.Find(offset);
     if (block) {
       cache.MoveToNewest(block);
@@ -39,7 +40,7 @@ bool TBlobFile::GetBlock(TReadContext* reader, uint32_t offset, TBlock*& block, 
         count = std::max(std::min({readAheadCount, blockCountHint, int32_t((EndOffset() - offset) / blockSize)}), 1);
       ReadBlocks(offset, count);
       block = cache.Find(offset);
-      if (!block) RaiseBlobError(BlbErrBlocksCorrupt);
+      if (!block) RaiseBlobError(EngErrBlocksCorrupt);
     }
   }
   block->Pin();
@@ -57,8 +58,8 @@ void TBlobFile::ReleaseBlock(TBlock* block) {
 
 TBlock* TBlobFile::AppendBlock() {
   const uint32_t offset = EndOffset();
-  if (offset < BlobHeaderSize || (offset - BlobHeaderSize) % blockSize != 0) RaiseBlobError(BlbErrHeaderCorrupt);
-  if (offset > MaxBlobFileEnd) RaiseBlobError(BlbErrTableFull);
+  if (offset < BlobHeaderSize || (offset - BlobHeaderSize) % blockSize != 0) RaiseBlobError(EngErrHeaderCorrupt);
+  if (offset > MaxBlobFileEnd) RaiseBlobError(EngErrTableFull);
   TBlock* block = TakeCacheEntry(offset);
   cache.Insert(block);
   // The end offset now counts the block: it must reach the disk.
@@ -71,14 +72,14 @@ TBlock* TBlobFile::AppendBlock() {
 bool TBlobFile::NewBlock(TReadContext* reader, TBlock*& block) {
   const bool fromFreeList = FirstFree() != 0;
   const uint32_t offset = NextBlockOffset();
-  if (fromFreeList && !IsBlockOffset(offset)) RaiseBlobError(BlbErrHeaderCorrupt);
+  if (fromFreeList && !IsBlockOffset(offset)) RaiseBlobError(EngErrHeaderCorrupt);
   if (!GetBlock(reader, offset, block, 1, false)) return false;
   if (fromFreeList) {
     const uint32_t next = block->Next();
     if (block->UseCount() > 1 || next == offset || (next != 0 && !IsBlockOffset(next))) {
       ReleaseBlock(block);
       block = nullptr;
-      RaiseBlobError(BlbErrBlocksCorrupt);
+      RaiseBlobError(EngErrBlocksCorrupt);
     }
     SetFirstFree(next);
   }
@@ -89,7 +90,7 @@ bool TBlobFile::NewBlock(TReadContext* reader, TBlock*& block) {
 
 void TBlobFile::FreeBlock(TBlock* block) {
   // A block heading the free list already would link to itself.
-  if (block->Offset() == FirstFree()) RaiseBlobError(BlbErrBlocksCorrupt);
+  if (block->Offset() == FirstFree()) RaiseBlobError(EngErrBlocksCorrupt);
   block->SetNext(FirstFree());
   SetFirstFree(block->Offset());
 }
@@ -118,7 +119,7 @@ void TBlobFile::ReadBlocks(uint32_t offset, int32_t count) {
       std::memset(readBuffer + n, 0, size_t(length - n));
     } else if (n < length) {
       count = n / int32_t(blockSize);
-      if (count == 0) RaiseBlobError(BlbErrReadFailed);
+      if (count == 0) RaiseBlobError(EngErrReadFailed);
     }
     for (int32_t i = count - 1; i >= 0; --i) {
       const uint32_t blockOffset = offset + uint32_t(i) * blockSize;
@@ -155,14 +156,14 @@ TBlock* TBlobFile::TakeCacheEntry(uint32_t offset) {
       block = cache.LeastRecentlyIdle();
     }
     if (block) {
-      if (!cache.Remove(block)) RaiseBlobError(BlbErrBlocksCorrupt);
+      if (!cache.Remove(block)) RaiseBlobError(EngErrBlocksCorrupt);
       block->Reset();
     } else if (table->HoldsTransactionLock()) {
       // A transaction's changes stay in memory until it ends.
       cache.Capacity += TransactionGrowth;
       block = blockStack.Take();
     } else {
-      RaiseBlobError(BlbErrBlocksCorrupt);
+      RaiseBlobError(EngErrBlocksCorrupt);
     }
   }
   block->SetOffset(offset);

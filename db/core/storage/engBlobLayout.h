@@ -34,11 +34,3 @@ inline constexpr int32_t BlobExclusiveLockLength = 65535;
 inline constexpr int32_t BlobSharedLockTop = 2147483647;  // shared lock r takes the byte top - r
 
 // Engine errors raised by the BLOB file.
-inline constexpr uint16_t BlbErrRecordChanged = 8708;
-inline constexpr uint16_t BlbErrHeaderCorrupt = 8961;
-inline constexpr uint16_t BlbErrBlocksCorrupt = 8963;
-inline constexpr uint16_t BlbErrReadFailed = 9217;
-inline constexpr uint16_t BlbErrTableFull = 9479;
-inline constexpr uint16_t BlbErrBlockSize = 9498;
-inline constexpr uint16_t BlbErrInvalidLength = 10029;
-inline constexpr uint16_t BlbErrWrongVersion = 12035;

@@ -9,6 +9,7 @@
 #include <limits>
 
 #include "engBlobFile.h"
+#include "engErrorCodes.h"
 
 namespace {
 
@@ -24,11 +25,11 @@ int32_t BlocksForLength(uint32_t length, int32_t dataSize) {
 }  // namespace
 
 void TBlobFile::VerifyHeader() {
-  if (header[BlbHdrFormat] != BlobFileFormat) RaiseBlobError(BlbErrWrongVersion);
+  if (header[BlbHdrFormat] != BlobFileFormat) RaiseBlobError(EngErrWrongVersion);
   const uint32_t end = EndOffset();
   if (end < BlobHeaderSize || (end - BlobHeaderSize) % blockSize != 0 || int64_t(end) > FileSize())
-    RaiseBlobError(BlbErrHeaderCorrupt);
-  if (FirstFree() != 0 && !IsBlockOffset(FirstFree())) RaiseBlobError(BlbErrHeaderCorrupt);
+    RaiseBlobError(EngErrHeaderCorrupt);
+  if (FirstFree() != 0 && !IsBlockOffset(FirstFree())) RaiseBlobError(EngErrHeaderCorrupt);
 }
 
 void TBlobFile::ReportDamage(TReadContext* reader, const char* finding, uint32_t recordNumber, bool fixed) {
@@ -41,12 +42,12 @@ void TBlobFile::FreeChain(TReadContext* reader, bool verifyOnly, bool force, uin
   if (firstOffset == 0) return;
   TBlock* first = nullptr;
   if (IsBlockOffset(firstOffset)) {
-    if (!GetBlock(reader, firstOffset, first, 1, false)) RaiseBlobError(BlbErrRecordChanged);
+    if (!GetBlock(reader, firstOffset, first, 1, false)) RaiseBlobError(EngErrRecordChanged);
     if (force) first->SetSequence(sequence);
   }
   if (!first || first->Sequence() != sequence) {
     ReleaseBlock(first);
-    if (force || !(reader && reader->InRepairMode())) RaiseBlobError(BlbErrBlocksCorrupt);
+    if (force || !(reader && reader->InRepairMode())) RaiseBlobError(EngErrBlocksCorrupt);
     ReportDamage(reader, InvalidOffset, recordNumber, !verifyOnly);
     if (!verifyOnly) firstOffset = 0;
     return;
@@ -76,7 +77,7 @@ void TBlobFile::FreeChainFrom(TReadContext* reader, bool verifyOnly, bool force,
       } else if (trail.Count() >= limit) {
         finding = InvalidPointer;  // longer than its length or the file allows
       } else {
-        if (!GetBlock(reader, next, nextBlock, hint, true)) RaiseBlobError(BlbErrRecordChanged);
+        if (!GetBlock(reader, next, nextBlock, hint, true)) RaiseBlobError(EngErrRecordChanged);
         if (nextBlock->UseCount() > 1)
           finding = RecursivePointer;
         else if (nextBlock->Sequence() != sequence && force)
@@ -86,7 +87,7 @@ void TBlobFile::FreeChainFrom(TReadContext* reader, bool verifyOnly, bool force,
         if (finding) ReleaseBlock(nextBlock);
       }
       if (finding) {
-        if (!repair) RaiseBlobError(BlbErrBlocksCorrupt);
+        if (!repair) RaiseBlobError(EngErrBlocksCorrupt);
         ReportDamage(reader, finding, recordNumber, !verifyOnly);
         if (!verifyOnly) current->SetNext(0);
         break;

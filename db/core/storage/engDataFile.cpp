@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "engDataIo.h"
+#include "engErrorCodes.h"
 #include "engErrors.h"
 #include "engLittleEndian.h"
 #include "engLockRetry.h"
@@ -102,19 +103,19 @@ void TDataFile::SetCacheLimits() {
 
 void TDataFile::CheckDescriptors() const {
   for (int position = 1; position <= FieldCount(); ++position)
-    if (!FieldBytesFit(Desc(position), RecordSize())) RaiseData(DatErrHeaderCorrupt);
+    if (!FieldBytesFit(Desc(position), RecordSize())) RaiseData(EngErrHeaderCorrupt);
 }
 
 void TDataFile::CreateDataFile(const uint8_t* descs, int fieldCount, uint32_t blobBlockSize,
                                const std::string& description, const std::string& password, bool encrypted,
                                uint16_t languageId, uint16_t sortId, uint16_t userMajor, uint16_t userMinor) {
-  if (fieldCount < 0 || fieldCount > MaxDataFields) RaiseData(DatErrTooManyFields);
+  if (fieldCount < 0 || fieldCount > MaxDataFields) RaiseData(EngErrFieldLimits);
   int blobFields = 0;
   for (int i = 0; i < fieldCount; ++i)
     if (descs[size_t(i) * FieldDescSize + FieldDescTypeOffset] == BlobFieldType) ++blobFields;
-  if (blobFields > MaxBlobFields || blobBlockSize > 0xFFFF) RaiseData(DatErrTooManyBlobFields);
+  if (blobFields > MaxBlobFields || blobBlockSize > 0xFFFF) RaiseData(EngErrBlobLimits);
   const int32_t recordSize = ComputeRecordSize(descs, fieldCount);
-  if (recordSize > MaxRecordSize) RaiseData(DatErrRecordTooBig);
+  if (recordSize > MaxRecordSize) RaiseData(EngErrRecordTooBig);
 
   DropCache();
   FreeDescriptors();
@@ -144,7 +145,7 @@ void TDataFile::CreateDataFile(const uint8_t* descs, int fieldCount, uint32_t bl
 
 void TDataFile::ReadHeader() {
   TDataHeader image;
-  if (ReadAt(0, image.Image, DataHeaderSize, true) < DataHeaderSize) RaiseData(DatErrHeaderCorrupt);
+  if (ReadAt(0, image.Image, DataHeaderSize, true) < DataHeaderSize) RaiseData(EngErrHeaderCorrupt);
   TakeHeader(image);
 }
 
@@ -152,7 +153,7 @@ void TDataFile::TakeHeader(const TDataHeader& image) {
   if (const uint16_t fault = image.Fault(FileSize())) RaiseData(fault);
   // The layout is fixed while the descriptors are loaded.
   if (descriptors && (image.FieldCount() != FieldCount() || image.RecordSize() != RecordSize()))
-    RaiseData(DatErrHeaderCorrupt);
+    RaiseData(EngErrHeaderCorrupt);
   header = image;
   header.SetModified(false);
 }
@@ -168,7 +169,7 @@ void TDataFile::WriteHeader(bool force) {
 
 bool TDataFile::HeaderChanged() {
   TDataHeader image;
-  if (ReadAt(0, image.Image, DataHeaderSize, true) < DataHeaderSize) RaiseData(DatErrHeaderCorrupt);
+  if (ReadAt(0, image.Image, DataHeaderSize, true) < DataHeaderSize) RaiseData(EngErrHeaderCorrupt);
   if (image.Get32(DatHdrChangeCount) == ChangeCount()) return false;
   TakeHeader(image);
   return true;
@@ -195,7 +196,7 @@ void TDataFile::ReadFieldDescriptors() {
   const int32_t length = FieldCount() * FieldDescSize;
   if (length == 0) return;
   descriptors = static_cast<uint8_t*>(EngineAllocMem(size_t(length)));
-  if (ReadAt(DataHeaderSize, descriptors, length, true) < length) RaiseData(DatErrHeaderCorrupt);
+  if (ReadAt(DataHeaderSize, descriptors, length, true) < length) RaiseData(EngErrHeaderCorrupt);
   // Files written before the engine stamped its version ciphered a
   // 16-bit length.
   if (IsEncrypted()) Decipher(descriptors, uint32_t(header.EngineVersion() == 0 ? length % 65536 : length));
@@ -236,7 +237,7 @@ int TDataFile::FindFieldDescByName(const std::string& name, uint8_t* out) const 
 
 void TDataFile::UpdateFieldDesc(int position, const uint8_t* desc) {
   if (position < 1 || position > FieldCount())
-    RaiseEngineError(DatErrFieldNumber, table->TableName(), std::to_string(position));
+    RaiseEngineError(EngErrFieldNumber, table->TableName(), std::to_string(position));
   for (const TDescSpan& part : UpdatableDescParts)
     std::memcpy(Desc(position) + part.Offset, desc + part.Offset, size_t(part.Length));
   descriptorsModified = true;

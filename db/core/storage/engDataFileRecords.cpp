@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "engDataFile.h"
+#include "engErrorCodes.h"
 
 namespace {
 
@@ -18,7 +19,7 @@ constexpr int32_t IdleSearchLimit = 64;
 bool TDataFile::GetRecord(TReadContext* reader, uint32_t recordNumber, int direction, bool cursorSized,
                           bool readAhead, TRecord*& record) {
   record = nullptr;
-  if (recordNumber == 0 || recordNumber > NextRecordNumber()) RaiseData(DatErrRecordsCorrupt);
+  if (recordNumber == 0 || recordNumber > NextRecordNumber()) RaiseData(EngErrRecordsCorrupt);
   TRecord* found;
   if (recordNumber == NextRecordNumber()) {
     found = AppendRecord();
@@ -28,7 +29,7 @@ bool TDataFile::GetRecord(TReadContext* reader, uint32_t recordNumber, int direc
     if (reader && table->CheckChangesBeforeRead(reader)) return false;
     ReadRecords(reader, recordNumber, direction, cursorSized, readAhead);
     found = cache.Find(recordNumber);
-    if (!found) RaiseData(DatErrRecordsCorrupt);
+    if (!found) RaiseData(EngErrRecordsCorrupt);
   }
   cache.MoveToNewest(found);
   found->AddUse();
@@ -48,7 +49,7 @@ void TDataFile::ReleaseRecord(TRecord* record) {
 TRecord* TDataFile::AppendRecord() {
   const uint32_t number = NextRecordNumber();
   if (number >= MaxRecordNumber || int64_t(RecordSize()) * number > MaxRecordAreaBytes)
-    RaiseData(DatErrTableFull);
+    RaiseData(EngErrTableFull);
   TRecord* record = TakeCacheEntry();
   record->SetRecordNumber(number);
   // Written even if no field is ever filled, so the file never has a hole.
@@ -132,7 +133,7 @@ TRecord* TDataFile::TakeCacheEntry() {
     FlushRecords();
   }
   // A transaction keeps its changes in memory until it ends.
-  if (!table->HoldsTransactionLock()) RaiseData(DatErrRecordsCorrupt);
+  if (!table->HoldsTransactionLock()) RaiseData(EngErrRecordsCorrupt);
   cache.Capacity += TransactionCacheGrowth;
   return recordStack.Take();
 }
@@ -218,7 +219,7 @@ bool TDataFile::NewRecord(TReadContext* reader, TRecord*& record) {
     if (!record->IsDeleted() || link == number || link >= NextRecordNumber()) {
       ReleaseRecord(record);
       record = nullptr;
-      RaiseData(DatErrRecordsCorrupt);
+      RaiseData(EngErrRecordsCorrupt);
     }
     firstFree = link;
   }
@@ -229,7 +230,7 @@ bool TDataFile::NewRecord(TReadContext* reader, TRecord*& record) {
 
 void TDataFile::FreeRecord(TRecord* record) {
   // Freeing a free record twice would link the free list to itself.
-  if (record->IsDeleted()) RaiseData(DatErrRecordsCorrupt);
+  if (record->IsDeleted()) RaiseData(EngErrRecordsCorrupt);
   const uint32_t link = NewRecordNumber();
   record->SetDeleted(true);
   record->SetNextFree(link == NextRecordNumber() ? 0 : link);

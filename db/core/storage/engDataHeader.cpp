@@ -4,6 +4,7 @@
 #include <bit>
 #include <cstring>
 
+#include "engErrorCodes.h"
 #include "engLittleEndian.h"
 
 namespace {
@@ -52,16 +53,16 @@ void TDataHeader::SetWriteTime(TDateTime localTime) {
 }
 
 uint16_t TDataHeader::Fault(int64_t fileSize) const {
-  if (Format() != DataFileFormat) return DatErrWrongVersion;
+  if (Format() != DataFileFormat) return EngErrWrongVersion;
   const int64_t fieldCount = FieldCount();
   const int64_t recordSize = RecordSize();
   const int64_t nextRecord = NextRecord();
-  if (fieldCount > MaxDataFields || Get16(DatHdrBlobFieldCount) > MaxBlobFields) return DatErrHeaderCorrupt;
-  if (recordSize < RecordFirstFieldOffset) return DatErrHeaderCorrupt;
-  if (fileSize < DataHeaderSize + fieldCount * FieldDescSize) return DatErrHeaderCorrupt;
-  if (nextRecord < 1 || nextRecord > MaxRecordNumber) return DatErrHeaderCorrupt;
-  if (recordSize * (nextRecord - 1) > MaxRecordAreaBytes) return DatErrHeaderCorrupt;
-  if (FirstFree() >= nextRecord) return DatErrHeaderCorrupt;
+  if (fieldCount > MaxDataFields || Get16(DatHdrBlobFieldCount) > MaxBlobFields) return EngErrHeaderCorrupt;
+  if (recordSize < RecordFirstFieldOffset) return EngErrHeaderCorrupt;
+  if (fileSize < DataHeaderSize + fieldCount * FieldDescSize) return EngErrHeaderCorrupt;
+  if (nextRecord < 1 || nextRecord > MaxRecordNumber) return EngErrHeaderCorrupt;
+  if (recordSize * (nextRecord - 1) > MaxRecordAreaBytes) return EngErrHeaderCorrupt;
+  if (FirstFree() >= nextRecord) return EngErrHeaderCorrupt;
   return 0;
 }
 

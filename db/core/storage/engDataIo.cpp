@@ -4,13 +4,14 @@
 #include <limits>
 
 #include "engDataLayout.h"
+#include "engErrorCodes.h"
 #include "engErrors.h"
 
 namespace {
 
 void CheckSpan(const std::string& tableName, int64_t offset, int32_t count) {
   if (offset < 0 || count < 0 || offset + count > std::numeric_limits<int32_t>::max())
-    RaiseEngineError(DatErrRecordsCorrupt, tableName);
+    RaiseEngineError(EngErrRecordsCorrupt, tableName);
 }
 
 }  // namespace

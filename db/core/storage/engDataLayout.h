@@ -80,12 +80,3 @@ inline constexpr int32_t HeaderLockOffset = 2147483647;
 inline constexpr int32_t RecordLockTop = 2147483646;  // record n locks RecordLockTop - n
 
 // Engine errors raised by the data file.
-inline constexpr uint16_t DatErrHeaderCorrupt = 8961;
-inline constexpr uint16_t DatErrRecordsCorrupt = 8962;
-inline constexpr uint16_t DatErrRecordTooBig = 9477;
-inline constexpr uint16_t DatErrTableFull = 9479;
-inline constexpr uint16_t DatErrTooManyFields = 9492;
-inline constexpr uint16_t DatErrTooManyBlobFields = 9498;
-inline constexpr uint16_t DatErrFieldNumber = 9985;
-inline constexpr uint16_t DatErrWrongVersion = 12035;
-inline constexpr uint16_t DatErrNoLanguageDriver = 15878;

@@ -13,6 +13,7 @@
 
 #include "engDataFile.h"
 #include "engDataIo.h"
+#include "engErrorCodes.h"
 #include "engErrors.h"
 #include "engFileList.h"
 #include "engKeyCompare.h"
@@ -171,11 +172,11 @@ private:
 
   void CheckKeys(const TSortKeyField* keys, int keyCount) const {
     if (keyCount < 0 || keyCount > file.FieldCount())
-      RaiseEngineError(DatErrFieldNumber, TableName(), std::to_string(keyCount));
+      RaiseEngineError(EngErrFieldNumber, TableName(), std::to_string(keyCount));
     for (int i = 0; i < keyCount; ++i) {
       const uint8_t* desc = keys[i].Desc;
       if (!IsAutoIncField(desc) && (!HasRecordBytes(desc) || !FieldBytesFit(desc, recordSize)))
-        RaiseEngineError(DatErrFieldNumber, TableName(), std::to_string(FieldDescNumber(desc)));
+        RaiseEngineError(EngErrFieldNumber, TableName(), std::to_string(FieldDescNumber(desc)));
     }
   }
 

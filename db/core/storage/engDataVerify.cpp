@@ -7,6 +7,7 @@
 
 #include "engDataDefaultText.h"
 #include "engDataFile.h"
+#include "engErrorCodes.h"
 #include "engLanguages.h"
 #include "engLittleEndian.h"
 #include "engStrings.h"
@@ -49,9 +50,9 @@ bool DescriptorIsSound(const uint8_t* descs, int position, const TFormatSettings
 }  // namespace
 
 void TDataFile::VerifyDataFile(bool repair) {
-  if (header.Format() != DataFileFormat) RaiseData(DatErrWrongVersion);
+  if (header.Format() != DataFileFormat) RaiseData(EngErrWrongVersion);
   const uint16_t languageId = LanguageId();
-  if (languageId != 0 && !IsValidLocale(MakeLCID(languageId, SortId()))) RaiseData(DatErrNoLanguageDriver);
+  if (languageId != 0 && !IsValidLocale(MakeLCID(languageId, SortId()))) RaiseData(EngErrNoLanguageDriver);
   const TFormatSettings settings = FormatSettingsForLanguage(languageId);
 
   // The completed descriptors replace the file's only once all are sound,
@@ -63,16 +64,16 @@ void TDataFile::VerifyDataFile(bool repair) {
     uint8_t* desc = completed.data() + size_t(position - 1) * FieldDescSize;
     SetStoredSize(desc);
     CopyScaleByte(desc);
-    if (!DescriptorIsSound(completed.data(), position, settings)) RaiseData(DatErrHeaderCorrupt);
+    if (!DescriptorIsSound(completed.data(), position, settings)) RaiseData(EngErrHeaderCorrupt);
     const uint16_t offset = FieldRecordOffset(desc);
     if (IsAutoIncField(desc)) {
-      if (offset != RecordAutoIncOffset) RaiseData(DatErrHeaderCorrupt);
+      if (offset != RecordAutoIncOffset) RaiseData(EngErrHeaderCorrupt);
     } else if (!IsNotStoredField(desc)) {
-      if (offset != running) RaiseData(DatErrHeaderCorrupt);
+      if (offset != running) RaiseData(EngErrHeaderCorrupt);
       running += desc[FieldDescStoredSizeOffset] + 1;
     }
   }
-  if (running != RecordSize()) RaiseData(DatErrHeaderCorrupt);
+  if (running != RecordSize()) RaiseData(EngErrHeaderCorrupt);
 
   VerifyRecordArea(repair);
   if (length > 0) std::memcpy(descriptors, completed.data(), length);
@@ -83,15 +84,15 @@ void TDataFile::VerifyDataFile(bool repair) {
 // record after them; a repair takes the first in and cuts the second.
 void TDataFile::VerifyRecordArea(bool repair) {
   const int64_t area = int64_t(FileSize()) - RecordAreaOffset();
-  if (area < 0) RaiseData(DatErrHeaderCorrupt);
+  if (area < 0) RaiseData(EngErrHeaderCorrupt);
   const int64_t whole = area / RecordSize();
   const bool partial = area % RecordSize() != 0;
   if (whole + 1 == NextRecordNumber() && !partial) return;
   if (!repair || whole + 1 < NextRecordNumber() || whole >= MaxRecordNumber ||
       whole * RecordSize() > MaxRecordAreaBytes)
-    RaiseData(DatErrHeaderCorrupt);
+    RaiseData(EngErrHeaderCorrupt);
   for (uint32_t number = NextRecordNumber(); number <= uint32_t(whole); ++number)
-    if (!IsAppendedRecord(number)) RaiseData(DatErrHeaderCorrupt);
+    if (!IsAppendedRecord(number)) RaiseData(EngErrHeaderCorrupt);
   if (partial) CutAt(RecordOffset(uint32_t(whole) + 1));
   if (whole + 1 == NextRecordNumber()) return;
   header.Put32(DatHdrNextRecord, uint32_t(whole) + 1);

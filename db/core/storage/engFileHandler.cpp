@@ -1,18 +1,14 @@
 #include "engFileHandler.h"
 
+#include "engErrorCodes.h"
 #include "engErrors.h"
 #include "engFileList.h"
 #include "engPhysicalFile.h"
 
 namespace {
 
-constexpr uint16_t ReadError = 9217;
-constexpr uint16_t WriteError = 9218;
-constexpr uint16_t NotInitializedError = 10758;
-constexpr uint16_t InvalidNameError = 11010;
-
 TFileList& Files() {
-  if (!FileList) RaiseEngineError(NotInitializedError);
+  if (!FileList) RaiseEngineError(EngErrNotInitialized);
   return *FileList;
 }
 
@@ -28,7 +24,7 @@ void TFileHandler::Check(int32_t result) const {
 
 void TFileHandler::Open() {
   if (open) return;
-  if (!Exists()) Raise(InvalidNameError);
+  if (!Exists()) Raise(EngErrInvalidName);
   TAbstractFile* opened;
   bool readOnlyOnDisk;
   const int32_t result = Files().OpenFile(FileName, InMemory, SequentialAccess, WriteThrough, Temporary, Exclusive,
@@ -70,20 +66,20 @@ void TFileHandler::CopyFile(const std::string& newName) {
 }
 
 int32_t TFileHandler::Read(void* buffer, int32_t count, bool allowShort) {
-  if (!file) Raise(ReadError);
+  if (!file) Raise(EngErrReadFailed);
   const int32_t n = file->Read(handle, buffer, count);
-  if (n < 0 || (!allowShort && n < count)) Raise(ReadError);
+  if (n < 0 || (!allowShort && n < count)) Raise(EngErrReadFailed);
   return n;
 }
 
 void TFileHandler::Write(const void* buffer, int32_t count) {
-  if (!file) Raise(WriteError);
+  if (!file) Raise(EngErrWriteFailed);
   const int32_t written = file->Write(handle, buffer, count);
-  if (written < 0 || written < count) Raise(WriteError);
+  if (written < 0 || written < count) Raise(EngErrWriteFailed);
 }
 
 void TFileHandler::Flush() {
-  if (file && !file->InMemory() && !static_cast<TPhysicalFile*>(file)->Flush()) Raise(WriteError);
+  if (file && !file->InMemory() && !static_cast<TPhysicalFile*>(file)->Flush()) Raise(EngErrWriteFailed);
 }
 
 int32_t TFileHandler::Seek(int32_t offset, int32_t origin) { return file ? file->Seek(handle, offset, origin) : 0; }

@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "engErrorCodes.h"
 #include "engMemoryFile.h"
 #include "engOsErrors.h"
 #include "engPaths.h"
@@ -17,11 +18,6 @@ namespace {
 using Guard = std::lock_guard<std::recursive_mutex>;
 
 constexpr int32_t CopyChunk = 65535;
-constexpr int32_t InvalidNameError = 11010;
-constexpr int32_t AccessDeniedError = 11013;
-constexpr int32_t InvalidHandleError = 11014;
-constexpr int32_t ReadError = 9217;
-constexpr int32_t WriteError = 9218;
 
 // Names compare trimmed and upper-cased (UTF-8, by English casing rules).
 std::string NameKey(const std::string& name) {
@@ -92,13 +88,13 @@ int32_t TFileList::CreateFile(const std::string& name, bool inMemory, bool tempo
 
 int32_t TFileList::CreateLocked(const std::string& name, bool inMemory, bool temporary, TAbstractFile*& file) {
   file = nullptr;
-  if (OsPath::ExpandFileName(Trim(name)).empty()) return -InvalidNameError;
+  if (OsPath::ExpandFileName(Trim(name)).empty()) return -EngErrInvalidName;
   int32_t index = Find(name, inMemory);
   const bool added = index < 0;
   if (added) {
     index = AddFile(name, inMemory);
   } else if (Get(index)->OpenCount() >= 1) {
-    return -AccessDeniedError;
+    return -EngErrAccessDenied;
   }
   TAbstractFile* created = Get(index);
   created->Exclusive = true;
@@ -126,11 +122,11 @@ int32_t TFileList::OpenLocked(const std::string& name, bool inMemory, bool seque
   int32_t index = Find(name, inMemory);
   const bool added = index < 0;
   if (added) {
-    if (inMemory) return -InvalidNameError;
+    if (inMemory) return -EngErrInvalidName;
     index = AddFile(name, false);
   } else if (Get(index)->OpenCount() >= 1) {
     // Later openers share the first opener's options.
-    if (Get(index)->Exclusive || exclusive) return -AccessDeniedError;
+    if (Get(index)->Exclusive || exclusive) return -EngErrAccessDenied;
   }
   TAbstractFile* opened = Get(index);
   if (opened->OpenCount() < 1) {
@@ -156,8 +152,8 @@ int32_t TFileList::CloseFile(TAbstractFile* file, bool inMemory, int32_t handle)
 
 int32_t TFileList::CloseLocked(TAbstractFile* file, bool inMemory, int32_t handle) {
   const int32_t index = files.IndexOf(file);
-  if (index < 0 || file->InMemory() != inMemory || file->OpenCount() < 1) return -InvalidNameError;
-  if (!file->CloseHandle(handle)) return -InvalidHandleError;
+  if (index < 0 || file->InMemory() != inMemory || file->OpenCount() < 1) return -EngErrInvalidName;
+  if (!file->CloseHandle(handle)) return -EngErrInvalidHandle;
   // A temporary disk file was opened delete-on-close: closing its last
   // handle removed it from the disk already.
   if (file->OpenCount() == 0 && file->Temporary) RemoveFile(index);
@@ -167,9 +163,9 @@ int32_t TFileList::CloseLocked(TAbstractFile* file, bool inMemory, int32_t handl
 int32_t TFileList::RenameFile(const std::string& name, bool inMemory, const std::string& newName) {
   Guard guard(section);
   const int32_t index = Find(name, inMemory);
-  if (index < 0) return inMemory ? -InvalidNameError : TPhysicalFile::RenameOnDisk(name, newName);
+  if (index < 0) return inMemory ? -EngErrInvalidName : TPhysicalFile::RenameOnDisk(name, newName);
   TAbstractFile* file = Get(index);
-  if (file->OpenCount() >= 1) return -AccessDeniedError;
+  if (file->OpenCount() >= 1) return -EngErrAccessDenied;
   // Disk files are refused by the operating system; a memory file must not
   // end up with the name of another one.
   if (inMemory && Find(newName, true, file) >= 0) return -int32_t(EngineErrorFromOsError(ERROR_FILE_EXISTS));
@@ -179,9 +175,9 @@ int32_t TFileList::RenameFile(const std::string& name, bool inMemory, const std:
 int32_t TFileList::DeleteFile(const std::string& name, bool inMemory) {
   Guard guard(section);
   const int32_t index = Find(name, inMemory);
-  if (index < 0) return inMemory ? -InvalidNameError : TPhysicalFile::DeleteOnDisk(name);
+  if (index < 0) return inMemory ? -EngErrInvalidName : TPhysicalFile::DeleteOnDisk(name);
   TAbstractFile* file = Get(index);
-  if (file->OpenCount() >= 1) return -AccessDeniedError;
+  if (file->OpenCount() >= 1) return -EngErrAccessDenied;
   const int32_t result = file->Delete();
   if (result < 0) return result;
   RemoveFile(index);
@@ -203,8 +199,8 @@ int32_t TFileList::CopyContent(TAbstractFile* source, int32_t sourceHandle, TAbs
   int32_t read;
   do {
     read = source->Read(sourceHandle, buffer.get(), CopyChunk);
-    if (read < 0) return -ReadError;
-    if (read > 0 && target->Write(targetHandle, buffer.get(), read) != read) return -WriteError;
+    if (read < 0) return -EngErrReadFailed;
+    if (read > 0 && target->Write(targetHandle, buffer.get(), read) != read) return -EngErrWriteFailed;
   } while (read == CopyChunk);
   return 0;
 }
@@ -232,7 +228,7 @@ int32_t TFileList::CopyFrom(TAbstractFile* targetFile, int32_t targetHandle, con
   TFileSection targetSection(targetFile);
   source->Seek(sourceHandle, 0, soFromBeginning);
   const int32_t result = CopyContent(source, sourceHandle, targetFile, targetHandle);
-  if (result == 0 && targetFile->Write(targetHandle, nullptr, 0) < 0) return -WriteError;
+  if (result == 0 && targetFile->Write(targetHandle, nullptr, 0) < 0) return -EngErrWriteFailed;
   return result;
 }
 

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "engErrorCodes.h"
 #include "engErrors.h"
 #include "engIndexFileLayout.h"
 #include "engLittleEndian.h"
@@ -13,7 +14,6 @@
 
 namespace {
 
-constexpr uint16_t ErrHeaderCorrupt = 8961;
 constexpr int32_t BufferStep = 32767;
 constexpr int32_t BufferReserve = 16384;
 
@@ -100,7 +100,7 @@ void TIndexFile::WriteImage(uint32_t offset, const uint8_t* buffer, uint32_t cou
 // The secondary count names the slots that descriptor work walks, so a
 // count beyond them is refused before it is used.
 void TIndexFile::TakeHeader(const uint8_t* image) {
-  if (image[HdrSecondaryCount] > MaxSecondaryIndexes) RaiseIndexError(ErrHeaderCorrupt);
+  if (image[HdrSecondaryCount] > MaxSecondaryIndexes) RaiseIndexError(EngErrHeaderCorrupt);
   memcpy(header, image, IndexHeaderSize);
   header[HdrModified] = 0;
 }

@@ -13,7 +13,6 @@
 #include "engIndexPage.h"
 #include "engSystemList.h"
 
-
 inline constexpr uint32_t IndexHeaderSize = 4096;
 inline constexpr int IndexDescSize = 120;
 inline constexpr int IndexSlotCount = 32;  // 0 primary, 1..30 secondary, 31 "Sys Deleted"

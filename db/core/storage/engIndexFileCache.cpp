@@ -4,14 +4,13 @@
 
 #include <cstring>
 
+#include "engErrorCodes.h"
 #include "engIndexFile.h"
 #include "engIndexFileLayout.h"
 #include "engLittleEndian.h"
 
 namespace {
 
-constexpr uint16_t ErrPageCorrupt = 8965;
-constexpr uint16_t ErrTableFull = 9479;
 constexpr int32_t TrimmedCacheSize = 15;
 constexpr int32_t TransactionGrowth = 64;
 constexpr int32_t BufferStep = 32767;
@@ -60,7 +59,7 @@ TPage* TIndexFile::TakeCacheEntry(uint8_t indexNo) {
       FlushPages();
       flushed = true;
     } else {
-      RaiseIndexError(ErrPageCorrupt);
+      RaiseIndexError(EngErrPageCorrupt);
     }
   }
   const uint8_t* d = Slot(indexNo);
@@ -82,7 +81,7 @@ TPage* TIndexFile::TakeCacheEntry(uint8_t indexNo) {
 void TIndexFile::CheckPageOffset(uint32_t offset, bool fresh) const {
   const uint32_t end = GetEndOffset();
   if (offset < IndexHeaderSize || offset % IndexPageSize != 0 || offset > end || (offset == end && !fresh))
-    RaiseIndexError(ErrPageCorrupt);
+    RaiseIndexError(EngErrPageCorrupt);
 }
 
 bool TIndexFile::ShortReadAllowed() const {
@@ -90,14 +89,14 @@ bool TIndexFile::ShortReadAllowed() const {
 }
 
 bool TIndexFile::GetPage(TReadContext* reader, uint8_t indexNo, uint32_t offset, bool fresh, TPage*& page) {
-  if (indexNo >= IndexSlotCount) RaiseIndexError(ErrPageCorrupt);
+  if (indexNo >= IndexSlotCount) RaiseIndexError(EngErrPageCorrupt);
   CheckPageOffset(offset, fresh);
   ++pageRequests;
   TPageCache& cache = *caches[indexNo];
   page = nullptr;
 
   if (offset == GetEndOffset()) {
-    if (offset > MaxIndexFileEnd) RaiseIndexError(ErrTableFull);
+    if (offset > MaxIndexFileEnd) RaiseIndexError(EngErrTableFull);
     page = TakeCacheEntry(indexNo);
     page->Offset = offset;
     cache.Insert(page);
@@ -109,7 +108,7 @@ bool TIndexFile::GetPage(TReadContext* reader, uint8_t indexNo, uint32_t offset,
   } else {
     // A page held for another index means the trees cross.
     for (int other = 0; other < IndexSlotCount; ++other)
-      if (other != indexNo && caches[other]->Find(offset)) RaiseIndexError(ErrPageCorrupt);
+      if (other != indexNo && caches[other]->Find(offset)) RaiseIndexError(EngErrPageCorrupt);
     if (reader && table->CheckChangesBeforeRead(reader)) return false;
     if (fresh) {
       memset(readBuffer, 0, IndexPageSize);
@@ -168,11 +167,11 @@ TPage* TIndexFile::NewPage(uint8_t indexNo) {
   if (firstFree == 0) {
     GetPage(nullptr, indexNo, GetEndOffset(), true, page);
   } else {
-    if (firstFree >= GetEndOffset()) RaiseIndexError(ErrPageCorrupt);
+    if (firstFree >= GetEndOffset()) RaiseIndexError(EngErrPageCorrupt);
     GetPage(nullptr, indexNo, firstFree, false, page);
     if (page->UseCount > 1 || (!page->Free && page->Count != 0)) {
       ReleasePage(page);
-      RaiseIndexError(ErrPageCorrupt);
+      RaiseIndexError(EngErrPageCorrupt);
     }
     SetFirstFreePage(indexNo, page->Right);
     page->Clear();

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "engErrorCodes.h"
 #include "engIndexFile.h"
 #include "engIndexFileLayout.h"
 #include "engLittleEndian.h"
@@ -12,14 +13,6 @@
 
 namespace {
 
-constexpr uint16_t ErrHeaderCorrupt = 8961;
-constexpr uint16_t ErrTooManyIndexes = 9487;
-constexpr uint16_t ErrPrimaryExists = 9993;
-constexpr uint16_t ErrIndexNameMissing = 10010;
-constexpr uint16_t ErrInvalidIndexName = 10022;
-constexpr uint16_t ErrIndexExists = 10027;
-constexpr uint16_t ErrWrongVersion = 12035;
-constexpr uint16_t ErrInvalidIndexFieldType = 12292;
 constexpr uint8_t BlobFieldType = 3;
 
 std::string DescriptorName(const uint8_t* descriptor) {
@@ -39,7 +32,7 @@ void PutDescriptorName(uint8_t* descriptor, const std::string& name) {
 void TIndexFile::SetModified() { header[HdrModified] = 1; }
 
 void TIndexFile::CheckSlot(int slot) const {
-  if (slot < 0 || slot >= IndexSlotCount) RaiseIndexError(ErrHeaderCorrupt);
+  if (slot < 0 || slot >= IndexSlotCount) RaiseIndexError(EngErrHeaderCorrupt);
 }
 
 void TIndexFile::IncRecordCount() {
@@ -103,7 +96,7 @@ void TIndexFile::SetNoPrimary(bool value) {
 int TIndexFile::GetSecondaryCount() const { return header[HdrSecondaryCount]; }
 
 void TIndexFile::SetSecondaryCount(int count) {
-  if (count < 0 || count > MaxSecondaryIndexes) RaiseIndexError(ErrTooManyIndexes);
+  if (count < 0 || count > MaxSecondaryIndexes) RaiseIndexError(EngErrIndexLimits);
   header[HdrSecondaryCount] = uint8_t(count);
   SetModified();
 }
@@ -144,17 +137,17 @@ void TIndexFile::SetIndexNameAndFields(int slot, const std::string& name, const 
 }
 
 void TIndexFile::CheckKeyFields(const uint8_t* descriptor, const std::string& indexName) const {
-  if (descriptor[IdxDescFieldCount] > MaxKeyFields) RaiseIndexError(ErrTooManyIndexes);
+  if (descriptor[IdxDescFieldCount] > MaxKeyFields) RaiseIndexError(EngErrIndexLimits);
   for (int i = 0; i < descriptor[IdxDescFieldCount]; ++i) {
     uint8_t type = 0, size = 0;
     uint16_t fieldNo = GetLE16(descriptor + IdxDescFieldNumbers + 2 * i);
     if (table->GetKeyField(fieldNo, type, size) && type == BlobFieldType)
-      RaiseIndexError(ErrInvalidIndexFieldType, indexName);
+      RaiseIndexError(EngErrIndexFieldType, indexName);
   }
 }
 
 void TIndexFile::SetPrimaryIndex(const uint8_t* descriptor) {
-  if (GetLE16(Slot(0) + IdxDescKeyLength) != 0) RaiseIndexError(ErrPrimaryExists);
+  if (GetLE16(Slot(0) + IdxDescKeyLength) != 0) RaiseIndexError(EngErrPrimaryExists);
   CheckKeyFields(descriptor, std::string());
   if (descriptor[IdxDescFieldCount] == 0) {
     SetNoPrimary(true);
@@ -170,14 +163,14 @@ void TIndexFile::SetPrimaryIndex(const uint8_t* descriptor) {
 
 void TIndexFile::AddIndex(const uint8_t* descriptor) {
   int count = GetSecondaryCount();
-  if (count >= MaxSecondaryIndexes) RaiseIndexError(ErrTooManyIndexes);
-  if (descriptor[IdxDescFieldCount] > MaxKeyFields) RaiseIndexError(ErrTooManyIndexes);
+  if (count >= MaxSecondaryIndexes) RaiseIndexError(EngErrIndexLimits);
+  if (descriptor[IdxDescFieldCount] > MaxKeyFields) RaiseIndexError(EngErrIndexLimits);
   std::string name = DescriptorName(descriptor);
   std::string trimmed = Trim(name);
-  if (trimmed.empty()) RaiseIndexError(ErrIndexNameMissing);
-  if (!IsIdentStartChar(name[0])) RaiseIndexError(ErrInvalidIndexName, name);
+  if (trimmed.empty()) RaiseIndexError(EngErrIndexNameMissing);
+  if (!IsIdentStartChar(name[0])) RaiseIndexError(EngErrIndexName, name);
   for (int slot = 1; slot <= count; ++slot)
-    if (SameText(Trim(DescriptorName(Slot(slot))), trimmed)) RaiseIndexError(ErrIndexExists, name);
+    if (SameText(Trim(DescriptorName(Slot(slot))), trimmed)) RaiseIndexError(EngErrIndexExists, name);
   CheckKeyFields(descriptor, name);
 
   uint8_t* target = Slot(count + 1);
@@ -196,7 +189,7 @@ void TIndexFile::DeleteIndex(int slot, bool remove) {
   }
   int count = GetSecondaryCount();
   if (!remove) return;
-  if (slot < 1 || slot > count) RaiseIndexError(ErrInvalidIndexName);
+  if (slot < 1 || slot > count) RaiseIndexError(EngErrIndexName);
   uint8_t removed[IndexDescSize];
   memcpy(removed, Slot(slot), IndexDescSize);
   memmove(Slot(slot), Slot(slot + 1), size_t(count - slot) * IndexDescSize);
@@ -219,21 +212,21 @@ void TIndexFile::VerifyPageOffset(uint32_t offset) const {
   uint32_t end = GetEndOffset();
   if (end == IndexHeaderSize || offset < IndexHeaderSize || offset > end - IndexPageSize ||
       offset % IndexPageSize != 0)
-    RaiseIndexError(ErrHeaderCorrupt);
+    RaiseIndexError(EngErrHeaderCorrupt);
 }
 
 void TIndexFile::VerifySlot(int slot) const {
   const uint8_t* d = Slot(slot);
   const bool noPrimary = GetNoPrimary();
   if (slot == 0) {
-    if (d[IdxDescName] != 0 || (!d[IdxDescUnique] && !noPrimary)) RaiseIndexError(ErrHeaderCorrupt);
+    if (d[IdxDescName] != 0 || (!d[IdxDescUnique] && !noPrimary)) RaiseIndexError(EngErrHeaderCorrupt);
   } else {
     std::string name = Trim(DescriptorName(d));
-    if (name.empty() || !IsIdentStartChar(name[0])) RaiseIndexError(ErrHeaderCorrupt);
+    if (name.empty() || !IsIdentStartChar(name[0])) RaiseIndexError(EngErrHeaderCorrupt);
     for (int other = 1; other <= GetSecondaryCount(); ++other)
-      if (other != slot && SameText(Trim(DescriptorName(Slot(other))), name)) RaiseIndexError(ErrHeaderCorrupt);
+      if (other != slot && SameText(Trim(DescriptorName(Slot(other))), name)) RaiseIndexError(EngErrHeaderCorrupt);
   }
-  if (d[IdxDescFieldCount] > MaxKeyFields) RaiseIndexError(ErrHeaderCorrupt);
+  if (d[IdxDescFieldCount] > MaxKeyFields) RaiseIndexError(EngErrHeaderCorrupt);
 
   int fields = 0;
   int total = 0;
@@ -241,33 +234,33 @@ void TIndexFile::VerifySlot(int slot) const {
     uint16_t fieldNo = GetLE16(d + IdxDescFieldNumbers + 2 * fields);
     if (fieldNo == 0) break;
     uint8_t type = 0, size = 0;
-    if (!table->GetKeyField(fieldNo, type, size) || type == BlobFieldType) RaiseIndexError(ErrHeaderCorrupt);
+    if (!table->GetKeyField(fieldNo, type, size) || type == BlobFieldType) RaiseIndexError(EngErrHeaderCorrupt);
     total += size + 1;
   }
   const bool emptyPrimary = slot == 0 && noPrimary && d[IdxDescFieldCount] == 0;
-  if (total > MaxKeyFieldBytes || (total == 0 && !emptyPrimary)) RaiseIndexError(ErrHeaderCorrupt);
+  if (total > MaxKeyFieldBytes || (total == 0 && !emptyPrimary)) RaiseIndexError(EngErrHeaderCorrupt);
   // Pages and cursors size keys by these values, so they must agree with
   // the fields.
   if (!emptyPrimary) {
     int keyLength = total + (d[IdxDescUnique] ? 0 : 4);
     if (fields != d[IdxDescFieldCount] || GetLE16(d + IdxDescKeyLength) != keyLength ||
         d[IdxDescCompression] > kcFull)
-      RaiseIndexError(ErrHeaderCorrupt);
+      RaiseIndexError(EngErrHeaderCorrupt);
   }
   VerifyPageOffset(GetLE32(d + IdxDescRoot));
   VerifyPageOffset(GetLE32(d + IdxDescFirstFree));
 }
 
 void TIndexFile::VerifyIndexFile() {
-  if (header[HdrFormat] != IndexFileFormat) RaiseIndexError(ErrWrongVersion);
+  if (header[HdrFormat] != IndexFileFormat) RaiseIndexError(EngErrWrongVersion);
   uint32_t end = GetEndOffset();
   if (GetSecondaryCount() > MaxSecondaryIndexes || end < IndexHeaderSize || end % IndexPageSize != 0)
-    RaiseIndexError(ErrHeaderCorrupt);
+    RaiseIndexError(EngErrHeaderCorrupt);
   VerifySlot(0);
   for (int slot = 1; slot <= GetSecondaryCount(); ++slot) VerifySlot(slot);
   const uint8_t* deleted = Slot(DeletedIndexNo);
   if (GetLE16(deleted + IdxDescKeyLength) != DeletedKeyLength || deleted[IdxDescCompression] != kcNone)
-    RaiseIndexError(ErrHeaderCorrupt);
+    RaiseIndexError(EngErrHeaderCorrupt);
   VerifyPageOffset(GetLE32(deleted + IdxDescRoot));
   VerifyPageOffset(GetLE32(deleted + IdxDescFirstFree));
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "engErrorCodes.h"
 #include "engErrors.h"
 #include "engLittleEndian.h"
 #include "engRecordsBitmap.h"
@@ -10,8 +11,6 @@
 
 namespace {
 
-constexpr uint16_t ErrHeaderCorrupt = 8961;
-constexpr uint16_t ErrPageCorrupt = 8965;
 constexpr int32_t EntryBufferStep = 8192;
 constexpr uint32_t CompressedLeafOverflow = PageDataSize + 1;  // 4084
 constexpr uint32_t MaxSlotSize = MaxIndexKeyLength + 12;
@@ -32,7 +31,7 @@ TPage::~TPage() { EngineFreeMem(entries); }
 
 void TPage::Raise(uint16_t code) const { RaiseEngineError(code, Owner->ErrorTableName()); }
 
-void TPage::Corrupt() const { Raise(ErrPageCorrupt); }
+void TPage::Corrupt() const { Raise(EngErrPageCorrupt); }
 
 void TPage::Setup(TIndexPageOwner* owner, uint8_t indexNo, uint16_t keyLength, bool descending,
                   bool unique, uint8_t compression) {
@@ -40,7 +39,7 @@ void TPage::Setup(TIndexPageOwner* owner, uint8_t indexNo, uint16_t keyLength, b
   // A non-unique key ends in a 4-byte row number, so it needs more than 4.
   if (keyLength < 1 || keyLength > MaxIndexKeyLength || compression > kcFull ||
       (!unique && keyLength <= 4))
-    Raise(ErrHeaderCorrupt);
+    Raise(EngErrHeaderCorrupt);
   IndexNo = indexNo;
   KeyLength = keyLength;
   Descending = descending;

@@ -21,11 +21,6 @@ class TDataCursor;
 class TDataDirectory;
 class TDataSession;
 
-// Engine errors of the lock protocol.
-inline constexpr uint16_t TblErrUnlock = 10242;       // a record or shared byte would not unlock
-inline constexpr uint16_t TblErrLockFailure = 10249;  // header, exclusive or shared lock
-inline constexpr uint16_t TblErrRecordInUse = 10258;
-
 // Runs a release on a failure path, where the first failure is the one to
 // report.
 template <typename Release>

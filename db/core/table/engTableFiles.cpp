@@ -2,6 +2,7 @@
 // names), deleting, emptying, backing up and restoring the index file, and
 // the verify-and-repair pass.
 
+#include "engErrorCodes.h"
 #include "engTable.h"
 
 #include "engDirectory.h"
@@ -9,8 +10,6 @@
 #include "rtlStrUtils.h"
 
 namespace {
-
-constexpr uint16_t InvalidNameError = 11010;
 
 struct TTableFileKind {
   const char* Ext;
@@ -30,7 +29,7 @@ void DeleteFileIfExists(const std::string& name, bool inMemory) {
 }  // namespace
 
 void TDataTable::RenameTo(const std::string& newName, bool asBackup) {
-  if (Trim(newName).empty()) Raise(InvalidNameError);
+  if (Trim(newName).empty()) Raise(EngErrInvalidName);
   BuildFileNames();
   const std::string target = HasPathChars(newName) || inMemory ? newName : directory->LocalPath() + newName;
   const std::pair<TFileHandler*, TTableFileKind> files[] = {

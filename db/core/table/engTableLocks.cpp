@@ -4,6 +4,7 @@
 // locks themselves; the table decides when each is taken and keeps what
 // it holds.
 
+#include "engErrorCodes.h"
 #include "engTable.h"
 
 #include <algorithm>
@@ -31,7 +32,7 @@ bool TDataTable::TryRecordLock(uint32_t recordNumber) {
 }
 
 bool TDataTable::LockRecord(uint32_t recordNumber) {
-  if (!IsRecordNumber(recordNumber)) Raise(TblErrRecordInUse);
+  if (!IsRecordNumber(recordNumber)) Raise(EngErrRecordInUse);
   // An exclusive table locks records only for a transaction.
   if (filesReadOnly || (exclusive && !transactionLockHeld)) return false;
   GrowLockBitmaps(recordNumber);
@@ -45,7 +46,7 @@ bool TDataTable::LockRecord(uint32_t recordNumber) {
   }
   if (!TryRecordLock(recordNumber)) {
     if (tookChangeCheck) ReleaseQuietly([this] { UnlockChangeCheck(); });
-    Raise(TblErrRecordInUse);
+    Raise(EngErrRecordInUse);
   }
   heldLocks.SetBit(int32_t(recordNumber));
   deferredUnlocks.ClearBit(int32_t(recordNumber));
@@ -53,7 +54,7 @@ bool TDataTable::LockRecord(uint32_t recordNumber) {
 }
 
 void TDataTable::UnlockRecord(uint32_t recordNumber) {
-  if (!IsRecordNumber(recordNumber)) Raise(TblErrUnlock);
+  if (!IsRecordNumber(recordNumber)) Raise(EngErrUnlock);
   if (filesReadOnly || (exclusive && !transactionLockHeld)) return;
   GrowLockBitmaps(recordNumber);
   if (transactionLockHeld) {
@@ -61,8 +62,8 @@ void TDataTable::UnlockRecord(uint32_t recordNumber) {
     deferredUnlocks.SetBit(int32_t(recordNumber));
     return;
   }
-  if (!heldLocks.IsSet(int32_t(recordNumber))) Raise(TblErrUnlock);
-  if (!dataFile.UnlockRecord(recordNumber)) Raise(TblErrUnlock);
+  if (!heldLocks.IsSet(int32_t(recordNumber))) Raise(EngErrUnlock);
+  if (!dataFile.UnlockRecord(recordNumber)) Raise(EngErrUnlock);
   heldLocks.ClearBit(int32_t(recordNumber));
 }
 
@@ -77,7 +78,7 @@ void TDataTable::UnlockAllRecords(bool deferredOnly) {
     deferredUnlocks.ClearBit(recordNumber);
   }
   if (!deferredOnly) deferredUnlocks.ClearAll();
-  if (failed) Raise(TblErrUnlock);
+  if (failed) Raise(EngErrUnlock);
 }
 
 void TDataTable::MarkCursorLock(uint32_t recordNumber) {
@@ -105,11 +106,11 @@ bool TDataTable::HoldsRecordLock(uint32_t recordNumber) const {
 bool TDataTable::TakeSharedLock(bool& held, uint16_t& indexLock, uint16_t& blobLock) {
   if (readLockHeld || changeCheckLockHeld || transactionLockHeld || writeLockHeld || TableLocksSkipped())
     return false;
-  if (!indexFile.LockIndexShared(indexLock)) Raise(TblErrLockFailure);
+  if (!indexFile.LockIndexShared(indexLock)) Raise(EngErrLockFailure);
   if (HasBlobFile() && !blobFile.LockShared(blobLock)) {
     indexFile.UnlockIndexShared(indexLock);
     indexLock = blobLock = 0;
-    Raise(TblErrLockFailure);
+    Raise(EngErrLockFailure);
   }
   held = true;
   try {
@@ -133,7 +134,7 @@ bool TDataTable::LockRead() { return TakeSharedLock(readLockHeld, readIndexLock,
 
 void TDataTable::UnlockRead() {
   if (!readLockHeld || TableLocksSkipped()) return;
-  if (!ReleaseSharedLock(readLockHeld, readIndexLock, readBlobLock)) Raise(TblErrUnlock);
+  if (!ReleaseSharedLock(readLockHeld, readIndexLock, readBlobLock)) Raise(EngErrUnlock);
 }
 
 bool TDataTable::LockChangeCheck() {
@@ -142,7 +143,7 @@ bool TDataTable::LockChangeCheck() {
 
 void TDataTable::UnlockChangeCheck() {
   if (!changeCheckLockHeld || TableLocksSkipped()) return;
-  if (!ReleaseSharedLock(changeCheckLockHeld, changeCheckIndexLock, changeCheckBlobLock)) Raise(TblErrUnlock);
+  if (!ReleaseSharedLock(changeCheckLockHeld, changeCheckIndexLock, changeCheckBlobLock)) Raise(EngErrUnlock);
 }
 
 // ---- write and transaction locks ----------------------------------------
@@ -151,15 +152,15 @@ bool TDataTable::LockWrite() {
   if (writeLockHeld || TableLocksSkipped()) return false;
   // Inside a transaction the transaction lock holds the header byte already.
   const bool takesHeader = !transactionLockHeld;
-  if (takesHeader && !dataFile.LockHeader()) Raise(TblErrLockFailure);
+  if (takesHeader && !dataFile.LockHeader()) Raise(EngErrLockFailure);
   if (!indexFile.LockIndexExclusive()) {
     if (takesHeader) dataFile.UnlockHeader();
-    Raise(TblErrLockFailure);
+    Raise(EngErrLockFailure);
   }
   if (HasBlobFile() && !blobFile.LockExclusive()) {
     indexFile.UnlockIndexExclusive();
     if (takesHeader) dataFile.UnlockHeader();
-    Raise(TblErrLockFailure);
+    Raise(EngErrLockFailure);
   }
   writeLockHeld = true;
   if (!takesHeader) return false;
@@ -182,12 +183,12 @@ bool TDataTable::ReleaseWriteLock() {
 
 void TDataTable::UnlockWrite() {
   if (!writeLockHeld || TableLocksSkipped()) return;
-  if (!ReleaseWriteLock()) Raise(TblErrLockFailure);
+  if (!ReleaseWriteLock()) Raise(EngErrLockFailure);
 }
 
 void TDataTable::LockTransaction() {
   if (transactionLockHeld || filesReadOnly) return;
-  if (!dataFile.LockHeader()) Raise(TblErrLockFailure);
+  if (!dataFile.LockHeader()) Raise(EngErrLockFailure);
   transactionLockHeld = true;
   if (exclusive) return;
   try {
@@ -204,5 +205,5 @@ void TDataTable::UnlockTransaction() {
   const bool released = dataFile.UnlockHeader();
   transactionLockHeld = false;
   if (!exclusive) UnlockAllRecords(true);
-  if (!released) Raise(TblErrLockFailure);
+  if (!released) Raise(EngErrLockFailure);
 }

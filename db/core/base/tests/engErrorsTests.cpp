@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <set>
 #include <thread>
 
+#include "engErrorCodes.h"
+#include "engErrorTexts.h"
 #include "engErrors.h"
 #include "rtlResources.h"
 
@@ -25,6 +28,21 @@ TEST(EngineErrorMessage, FillsTheNamesInTheTableOrder) {
             "There is insufficient operating system memory available for the current operation");
   EXPECT_EQ(MessageFor(10758, "JOBS"), "Engine not initialized");
   EXPECT_EQ(MessageFor(1, "JOBS"), "Unknown error occurred with table 'JOBS'");
+}
+
+TEST(EngineErrorMessage, EveryCodeHasItsOwnTextAndEveryTextACode) {
+  std::set<uint16_t> named;
+  for (uint16_t code : EngineErrorCodes) {
+    EXPECT_TRUE(named.insert(code).second) << code << " has two names";
+    SetErrorContext(code, "JOBS", "Owner", "ByOwner", "why");
+    EXPECT_NE(EngineErrorMessage(code), "Unknown error occurred with table 'JOBS'") << code;
+  }
+  std::set<uint16_t> texted;
+  for (const TEngineErrorText& text : EngineErrorTexts()) {
+    EXPECT_TRUE(texted.insert(text.Code).second) << text.Code << " has two texts";
+    EXPECT_TRUE(named.count(text.Code)) << text.Code << " has no name";
+  }
+  EXPECT_EQ(named, texted);
 }
 
 TEST(EngineErrorMessage, TextsLiveInTheStringTable) {

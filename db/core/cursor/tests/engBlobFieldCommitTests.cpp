@@ -4,6 +4,7 @@
 
 #include "engBlobFieldTestSupport.h"
 #include "engBlobTestSupport.h"
+#include "engErrorCodes.h"
 
 namespace {
 
@@ -130,7 +131,7 @@ TEST_F(BlobFieldTest, OnlyTheBlobsARecordHoldsAreCommittedWithIt) {
   SetRecordPhysicalNo(record.data(), 2);
   WriteValue(record, fFirstMemo + 1, Bytes(10, 6));
   table->LockWrite();
-  EXPECT_EQ(RaisedCode([&] { blobs.WriteOpenBlobs(record.data(), false); }), BlbErrBlocksCorrupt);
+  EXPECT_EQ(RaisedCode([&] { blobs.WriteOpenBlobs(record.data(), false); }), EngErrBlocksCorrupt);
   table->UnlockWrite();
   EXPECT_EQ(BlobFile().BlocksInFile(), 2);
 }
@@ -151,8 +152,8 @@ TEST_F(BlobFieldTest, ADamagedChainFailsTheOpenAndLeavesNothingOpen) {
   PatchBlobFile(uint32_t(firsts[2]) + block + BlkNext, 0);
   PatchBlobFile(uint32_t(firsts[3]) + BlkTotalSize, uint32_t(50 * data));
   PatchBlobFile(uint32_t(firsts[4]) + BlkTotalSize, 0xFFFFFFF0u);
-  const uint16_t codes[] = {BlbErrRecordChanged, BlbErrBlocksCorrupt, BlbErrEndOfData, BlbErrEndOfData,
-                            BlbErrEndOfData};
+  const uint16_t codes[] = {EngErrRecordChanged, EngErrBlocksCorrupt, EngErrEndOfBlob, EngErrEndOfBlob,
+                            EngErrEndOfBlob};
   for (uint32_t number = 1; number <= 5; ++number) {
     SCOPED_TRACE(number);
     std::vector<uint8_t> record = Stored(number);

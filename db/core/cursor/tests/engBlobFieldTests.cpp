@@ -5,6 +5,7 @@
 
 #include "engBlobFieldTestSupport.h"
 #include "engBlobTestSupport.h"
+#include "engErrorCodes.h"
 
 namespace {
 
@@ -52,12 +53,12 @@ TEST_F(BlobFieldTest, ReadsPastTheEndCopyWhatThereIsAndWritesGrowTheValue) {
   uint8_t* r = record.data();
   uint8_t out[10] = {};
   int32_t got = -1;
-  EXPECT_EQ(blobs.ReadBlob(fFirstMemo, r, false, got, 10, out, 95), BlbErrEndOfData);
+  EXPECT_EQ(blobs.ReadBlob(fFirstMemo, r, false, got, 10, out, 95), EngErrEndOfBlob);
   EXPECT_EQ(got, 5);
   EXPECT_EQ(std::vector<uint8_t>(out, out + 5), std::vector<uint8_t>(value.begin() + 95, value.end()));
-  EXPECT_EQ(blobs.ReadBlob(fFirstMemo, r, false, got, 10, out, 99), BlbErrEndOfData);
+  EXPECT_EQ(blobs.ReadBlob(fFirstMemo, r, false, got, 10, out, 99), EngErrEndOfBlob);
   EXPECT_EQ(got, 1);
-  EXPECT_EQ(blobs.ReadBlob(fFirstMemo, r, false, got, 10, out, 100), BlbErrEndOfData);
+  EXPECT_EQ(blobs.ReadBlob(fFirstMemo, r, false, got, 10, out, 100), EngErrEndOfBlob);
   EXPECT_EQ(got, 0);
   EXPECT_EQ(blobs.ReadBlob(fFirstMemo, r, false, got, 5, out, 95), 0);
   EXPECT_EQ(got, 5);
@@ -88,19 +89,19 @@ TEST_F(BlobFieldTest, NegativeAndOverflowingOffsetsAndCountsAreRefusedAndChangeN
   int32_t got = -1;
   const struct {
     int32_t offset, count, code;
-  } spans[] = {{-1, 1, BlbErrInvalidOffset},      {INT_MIN, 0, BlbErrInvalidOffset},
-               {0, -1, BlbErrInvalidLength},      {INT_MAX, 1, BlbErrInvalidLength},
-               {1, INT_MAX, BlbErrInvalidLength}, {50, INT_MIN, BlbErrInvalidLength}};
+  } spans[] = {{-1, 1, EngErrBlobOffset},      {INT_MIN, 0, EngErrBlobOffset},
+               {0, -1, EngErrBlobLength},      {INT_MAX, 1, EngErrBlobLength},
+               {1, INT_MAX, EngErrBlobLength}, {50, INT_MIN, EngErrBlobLength}};
   for (const auto& span : spans) {
     SCOPED_TRACE(testing::Message() << span.offset << " " << span.count);
     EXPECT_EQ(blobs.ReadBlob(fFirstMemo, r, false, got, span.count, bytes, span.offset), span.code);
     EXPECT_EQ(got, 0);
     EXPECT_EQ(blobs.WriteBlob(fFirstMemo, r, false, span.count, bytes, span.offset), span.code);
   }
-  EXPECT_EQ(blobs.TruncateBlob(fFirstMemo, r, false, -1), BlbErrInvalidLength);
-  EXPECT_EQ(blobs.TruncateBlob(fFirstMemo, r, false, INT_MIN), BlbErrInvalidLength);
+  EXPECT_EQ(blobs.TruncateBlob(fFirstMemo, r, false, -1), EngErrBlobLength);
+  EXPECT_EQ(blobs.TruncateBlob(fFirstMemo, r, false, INT_MIN), EngErrBlobLength);
   // Reading up to the last possible byte is a read past the end, not a refusal.
-  EXPECT_EQ(blobs.ReadBlob(fFirstMemo, r, false, got, 0, bytes, INT_MAX), BlbErrEndOfData);
+  EXPECT_EQ(blobs.ReadBlob(fFirstMemo, r, false, got, 0, bytes, INT_MAX), EngErrEndOfBlob);
   EXPECT_EQ(ReadValue(record, fFirstMemo), Bytes(100, 1));
 }
 
@@ -120,17 +121,17 @@ TEST_F(BlobFieldTest, FieldsThatAreNoBlobOrHoldNoOpenBlobAreRefused) {
     EXPECT_EQ(size, 0);
     return codes;
   };
-  EXPECT_EQ(blobs.OpenBlob(fMemoId, record.data(), false, false, BlobOpenRead), BlbErrInvalidField);
-  EXPECT_EQ(results(fMemoId, record), std::vector<int32_t>(5, BlbErrInvalidField));
-  EXPECT_EQ(results(fFirstMemo, record), std::vector<int32_t>(5, BlbErrInvalidHandle));
+  EXPECT_EQ(blobs.OpenBlob(fMemoId, record.data(), false, false, BlobOpenRead), EngErrBlobField);
+  EXPECT_EQ(results(fMemoId, record), std::vector<int32_t>(5, EngErrBlobField));
+  EXPECT_EQ(results(fFirstMemo, record), std::vector<int32_t>(5, EngErrBlobHandle));
 
   // A handle that outlived its BLOB names no other one opened later.
   ASSERT_EQ(blobs.OpenBlob(fFirstMemo, record.data(), false, false, BlobOpenWrite), 0);
   std::vector<uint8_t> stale = record;
   ASSERT_EQ(blobs.FreeBlob(fFirstMemo, record.data(), false), 0);
   ASSERT_EQ(blobs.OpenBlob(fFirstMemo, record.data(), false, false, BlobOpenWrite), 0);
-  EXPECT_EQ(blobs.OpenBlob(fFirstMemo, stale.data(), false, false, BlobOpenRead), BlbErrInvalidOffset);
-  EXPECT_EQ(results(fFirstMemo, stale), std::vector<int32_t>(5, BlbErrInvalidHandle));
+  EXPECT_EQ(blobs.OpenBlob(fFirstMemo, stale.data(), false, false, BlobOpenRead), EngErrBlobOffset);
+  EXPECT_EQ(results(fFirstMemo, stale), std::vector<int32_t>(5, EngErrBlobHandle));
 }
 
 TEST_F(BlobFieldTest, OpeningTwiceKeepsOneBufferAndSixtyFourIsTheLimit) {
@@ -149,7 +150,7 @@ TEST_F(BlobFieldTest, OpeningTwiceKeepsOneBufferAndSixtyFourIsTheLimit) {
     ASSERT_EQ(blobs.OpenBlob(fFirstMemo + i % MemoCount, r, false, false, BlobOpenRead), 0);
   }
   std::vector<uint8_t>& last = records.back();
-  EXPECT_EQ(blobs.OpenBlob(fFirstMemo, last.data(), false, false, BlobOpenRead), BlbErrTooManyOpen);
+  EXPECT_EQ(blobs.OpenBlob(fFirstMemo, last.data(), false, false, BlobOpenRead), EngErrTooManyBlobs);
   EXPECT_EQ(Reference(last, fFirstMemo), 0);
   ASSERT_EQ(blobs.FreeBlob(fFirstMemo, records[0].data(), false), 0);
   EXPECT_EQ(blobs.OpenBlob(fFirstMemo, last.data(), false, false, BlobOpenRead), 0);

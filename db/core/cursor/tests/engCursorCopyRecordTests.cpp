@@ -4,6 +4,7 @@
 #include "engBlobBuffer.h"
 #include "engCursorRecords.h"
 #include "engCursorWriteTestSupport.h"
+#include "engErrorCodes.h"
 
 namespace {
 
@@ -29,7 +30,7 @@ TEST_F(CursorCopyRecordTest, CopyCarriesValuesAndAnOwnCopyOfEachBlob) {
   Create("NOTES", {{"ID", IntType}, {"NAME", StrType, 20}, {"NOTES", BlobFieldType}}, {{"", {1}}});
   TDataCursor& cursor = OpenCursor("NOTES");
   std::vector<uint8_t> copy(cursor.CursorRecordSize(), 0xAA);
-  EXPECT_EQ(cursor.CopyRecord(copy.data()), CurResultNoRecord);
+  EXPECT_EQ(cursor.CopyRecord(copy.data()), EngErrNoCurrentRecord);
   EXPECT_TRUE(std::all_of(copy.begin(), copy.end(), [](uint8_t b) { return b == 0; }));
 
   const std::vector<uint8_t> text(1500, 'x');

@@ -2,6 +2,7 @@
 // restructuring relies on.
 
 #include "engCursorTestSupport.h"
+#include "engErrorCodes.h"
 
 namespace {
 
@@ -36,27 +37,27 @@ protected:
 TEST_F(CursorDefinitionTest, TableLimitsComeBeforeAnyField) {
   Define({{"", 0}});  // a field that would fail on its own
   definition.FieldCount = 1025;
-  EXPECT_EQ(Check(), CurErrTooManyFields);
+  EXPECT_EQ(Check(), EngErrFieldLimits);
   definition.FieldCount = 1;
   definition.LimitValue = -2;
-  EXPECT_EQ(Check(), CurErrTooManyFields);
+  EXPECT_EQ(Check(), EngErrFieldLimits);
   definition.LimitValue = -1;
   definition.IndexCount = 33;
-  EXPECT_EQ(Check(), CurErrTooManyIndexes);
+  EXPECT_EQ(Check(), EngErrIndexLimits);
   definition.IndexCount = 0;
   definition.BlobBlockSize = 63;
-  EXPECT_EQ(Check(), CurErrBlobBlockSize);
+  EXPECT_EQ(Check(), EngErrBlobLimits);
   definition.BlobBlockSize = 64;
-  EXPECT_EQ(Check(), CurErrFieldName);
+  EXPECT_EQ(Check(), EngErrFieldName);
   definition.LanguageId = 0x7777;
-  EXPECT_EQ(Check(), CurErrNoLanguageDriver);
+  EXPECT_EQ(Check(), EngErrNoLanguageDriver);
 }
 
 TEST_F(CursorDefinitionTest, PasswordsOfEncryptedTablesAreChecked) {
   Define({{"ID", IntType}});
   definition.Encrypted = true;
   for (const auto& [password, code] : std::vector<std::pair<std::string, uint16_t>>{
-           {"123456789012345", 0}, {"1234567890123456", CurErrPassword}, {"   ", CurErrPassword}, {"", CurErrPassword}}) {
+           {"123456789012345", 0}, {"1234567890123456", EngErrPassword}, {"   ", EngErrPassword}, {"", EngErrPassword}}) {
     definition.Password = password;
     EXPECT_EQ(Check(), code) << password;
   }
@@ -76,26 +77,26 @@ TEST_F(CursorDefinitionTest, FieldNamesNumbersTypesAndTexts) {
   EXPECT_EQ(GetLE16(Field(2) + FieldDescRecordOffset), 9 + 12 + 5);
 
   Define({{"Name", StrType, 10}, {"NAME", IntType}});
-  EXPECT_EQ(Check(), CurErrFieldName);
+  EXPECT_EQ(Check(), EngErrFieldName);
   EXPECT_EQ(GetErrorContextName(ecFieldName), "NAME");
   Define({{"1st", IntType}});
-  EXPECT_EQ(Check(), CurErrFieldName);
+  EXPECT_EQ(Check(), EngErrFieldName);
   Define({{"A", IntType}});
   Field(0)[FieldDescNameOffset] = 31;  // one character more than a name may have
   std::memset(Field(0) + FieldDescNameOffset + 1, 'A', 30);
-  EXPECT_EQ(Check(), CurErrFieldName);
+  EXPECT_EQ(Check(), EngErrFieldName);
   Define({{"Long", StrType, 250}});
   EXPECT_EQ(Check(), 0);
   Define({{"Long", StrType, 251}});
-  EXPECT_EQ(Check(), CurErrFieldDefinition);
+  EXPECT_EQ(Check(), EngErrFieldDefinition);
   Define({{"A", IntType}, {"B", IntType}});
   PutLE16(Field(1) + FieldDescNumberOffset, 1);
-  EXPECT_EQ(Check(), CurErrFieldDefinition);
+  EXPECT_EQ(Check(), EngErrFieldDefinition);
   Define({{"A", 0}});
-  EXPECT_EQ(Check(), CurErrFieldDefinition);
+  EXPECT_EQ(Check(), EngErrFieldDefinition);
   Define({{"Qty", IntType}});
   PutShortString(Field(0) + FieldDescDefaultOffset, "12x", FieldTextLimit, true);
-  EXPECT_EQ(Check(), CurErrFieldCheckText);
+  EXPECT_EQ(Check(), EngErrFieldCheckText);
   PutShortString(Field(0) + FieldDescDefaultOffset, "12", FieldTextLimit, true);
   PutShortString(Field(0) + FieldDescMaxOffset, "99", FieldTextLimit, true);
   EXPECT_EQ(Check(), 0);
@@ -119,24 +120,24 @@ TEST_F(CursorDefinitionTest, IndexNamesFieldsAndKeySizes) {
   EXPECT_EQ(GetLE16(Index(1) + IdxDescKeyLength), 524);
   EXPECT_EQ(GetLE16(Index(2) + IdxDescKeyLength), 15);  // 10 + 1, and the row number
   Define(wide, {{"", {1}}, {"ByAbd", {1, 2, 4}}});
-  EXPECT_EQ(Check(), CurErrKeySize);
+  EXPECT_EQ(Check(), EngErrKeySize);
   EXPECT_EQ(GetErrorContextName(ecIndexName), "ByAbd");
 
   Define(wide, {{"", {1}}, {"", {2}}});
-  EXPECT_EQ(Check(), CurErrIndexName);
+  EXPECT_EQ(Check(), EngErrIndexName);
   Define(wide, {{"", {1}}, {"Two", {2}}, {" two ", {3}}});
-  EXPECT_EQ(Check(), CurErrIndexExists);
+  EXPECT_EQ(Check(), EngErrIndexExists);
   Define(wide, {{"", {1}}, {"Memo", {6}}});
-  EXPECT_EQ(Check(), CurErrIndexFieldType);
+  EXPECT_EQ(Check(), EngErrIndexFieldType);
   Define(wide, {{"", {1}}, {"Ghost", {9}}});
-  EXPECT_EQ(Check(), CurErrIndexField);
+  EXPECT_EQ(Check(), EngErrIndexField);
   EXPECT_EQ(GetErrorContextName(ecFieldName), "9");
 
   // A primary index may name no field (natural order) unless forbidden.
   Define(wide, {{"", {}}, {"ByE", {5}}});
   EXPECT_EQ(Check(), 0);
   definition.AllowNaturalPrimary = false;
-  EXPECT_EQ(Check(), CurErrKeySize);
+  EXPECT_EQ(Check(), EngErrKeySize);
   EXPECT_EQ(GetErrorContextName(ecIndexName), "Primary");
 }
 
@@ -170,7 +171,7 @@ TEST_F(CursorDefinitionTest, IndexChangesIncludeFieldOrderAndFields) {
   newFields = Descriptors({{"ID", IntType}, {"NAME", StrType, 30}});
   EXPECT_TRUE(cursor.IndexDefChanged(old, old, newFields.data(), 2));
   newFields = Descriptors({{"NAME", StrType, 20}});
-  EXPECT_EQ(ErrorOf([&] { cursor.IndexDefChanged(old, old, newFields.data(), 1); }), CurErrFieldNumber);
+  EXPECT_EQ(ErrorOf([&] { cursor.IndexDefChanged(old, old, newFields.data(), 1); }), EngErrFieldNumber);
 
   std::vector<uint8_t> a = Descriptors({{"NAME", StrType, 20}});
   std::vector<uint8_t> b = a;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "engCursorFilterTestSupport.h"
+#include "engErrorCodes.h"
 #include "engTableTestSupport.h"
 
 namespace {
@@ -140,7 +141,7 @@ TEST_F(CursorFilterTest, UpdateReplacesTheConditionAndKeepsThePositionWhenVisibl
   TFilter* callback = AddCallback(*cursor, log, false);
   cursor->ActivateFilter(callback);
   TExpTreePtr tree = Condition("GRP = 2");
-  EXPECT_EQ(ErrorOf([&] { cursor->UpdateFilter(tree.get(), callback); }), CurErrFilterHandle);
+  EXPECT_EQ(ErrorOf([&] { cursor->UpdateFilter(tree.get(), callback); }), EngErrFilterHandle);
 }
 
 // A condition that fails on a record fails its activation; the cursor

@@ -9,6 +9,7 @@
 
 #include "engBlobBuffer.h"
 #include "engCursorFilterTestSupport.h"
+#include "engErrorCodes.h"
 #include "engFieldText.h"
 #include "engFieldTypes.h"
 
@@ -30,7 +31,7 @@ TEST_F(CursorFilterTest, IndexServedComparisonSelectsTheMatchingRecords) {
 TEST_F(CursorFilterTest, BadFilterTextsFailWithTheirTextsAndAddNothing) {
   Fill(5);
   const std::string prefix = "Filter error for table 'JOBS.DAT' - ";
-  EXPECT_EQ(ErrorOf([&] { Add("  "); }), CurErrFilter);
+  EXPECT_EQ(ErrorOf([&] { Add("  "); }), EngErrFilter);
   EXPECT_EQ(MessageOf([&] { Add(""); }), prefix + "filter expression is empty");
   EXPECT_EQ(MessageOf([&] { Add(" \t "); }), prefix + "filter expression is empty");
   EXPECT_EQ(MessageOf([&] { Add("GRP * 2 + 1"); }), prefix + "filter expression must be a boolean expression");
@@ -38,8 +39,8 @@ TEST_F(CursorFilterTest, BadFilterTextsFailWithTheirTextsAndAddNothing) {
             prefix + "Unknown or unexpected symbol '=' found in filter expression");
   EXPECT_EQ(MessageOf([&] { Add("NOPE = 1"); }),
             prefix + "Invalid column name 'NOPE' or table correlation name '' specified in filter expression");
-  EXPECT_EQ(ErrorOf([&] { Add("NOPE = 1"); }), CurErrFilter);
-  EXPECT_EQ(ErrorOf([&] { Add("GRP IN (SELECT GRP FROM JOBS)"); }), CurErrFilter);
+  EXPECT_EQ(ErrorOf([&] { Add("NOPE = 1"); }), EngErrFilter);
+  EXPECT_EQ(ErrorOf([&] { Add("GRP IN (SELECT GRP FROM JOBS)"); }), EngErrFilter);
   EXPECT_EQ(MessageOf([&] { Add("GRP = ?"); }), prefix + "Parameters are not allowed in filter expression");
   EXPECT_EQ(cursor->FilterCount(), 0);
 }
@@ -47,7 +48,7 @@ TEST_F(CursorFilterTest, BadFilterTextsFailWithTheirTextsAndAddNothing) {
 TEST_F(CursorFilterTest, SixtyFourFiltersTogetherAndNoSixtyFifth) {
   Fill(70);
   for (int n = 1; n <= MaxCursorFilters; ++n) Add("ID <> " + std::to_string(n));
-  EXPECT_EQ(ErrorOf([&] { Add("GRP = 1"); }), CurErrTooManyFilters);
+  EXPECT_EQ(ErrorOf([&] { Add("GRP = 1"); }), EngErrTooManyFilters);
   EXPECT_EQ(MessageOf([&] { Add("GRP = 1"); }), "Too many filters defined for table 'JOBS.DAT'");
   EXPECT_EQ(cursor->FilterCount(), MaxCursorFilters);
   cursor->ActivateFilter(nullptr);
@@ -64,12 +65,12 @@ TEST_F(CursorFilterTest, UnknownHandlesAndInactiveUpdatesFailAndChangeNothing) {
   TFilter* foreign = other.AddFilter(nullptr, "GRP = 2", false, false, false, false, nullptr, false, nullptr);
   TExpTreePtr tree = Condition("GRP = 3");
 
-  EXPECT_EQ(ErrorOf([&] { cursor->DropFilter(foreign); }), CurErrFilterHandle);
+  EXPECT_EQ(ErrorOf([&] { cursor->DropFilter(foreign); }), EngErrFilterHandle);
   EXPECT_EQ(MessageOf([&] { cursor->ActivateFilter(foreign); }),
             "Invalid filter handle specified for table 'JOBS.DAT'");
-  EXPECT_EQ(ErrorOf([&] { cursor->DeactivateFilter(foreign); }), CurErrFilterHandle);
-  EXPECT_EQ(ErrorOf([&] { cursor->UpdateFilter(tree.get(), foreign); }), CurErrFilterHandle);
-  EXPECT_EQ(ErrorOf([&] { cursor->UpdateFilter(tree.get(), inactive); }), CurErrFilterHandle);
+  EXPECT_EQ(ErrorOf([&] { cursor->DeactivateFilter(foreign); }), EngErrFilterHandle);
+  EXPECT_EQ(ErrorOf([&] { cursor->UpdateFilter(tree.get(), foreign); }), EngErrFilterHandle);
+  EXPECT_EQ(ErrorOf([&] { cursor->UpdateFilter(tree.get(), inactive); }), EngErrFilterHandle);
 
   ASSERT_EQ(cursor->FilterCount(), 2);
   EXPECT_TRUE(active->Active);
@@ -163,7 +164,7 @@ TEST_F(CursorFilterTest, NavigationNeverVisitsANonMatchingRecord) {
 
   TDataCursor& other = OpenCursor("JOBS");
   ASSERT_TRUE(Find(other, 53));
-  EXPECT_EQ(cursor->SyncWith(other), CurResultNotFound);
+  EXPECT_EQ(cursor->SyncWith(other), EngErrRecordNotFound);
   ASSERT_TRUE(Find(other, 59));
   EXPECT_EQ(cursor->SyncWith(other), 0);
   EXPECT_EQ(IdOf(*cursor), 59);
@@ -478,7 +479,7 @@ TEST_F(CursorFilterTest, DatesFollowTheSessionsLanguage) {
     EXPECT_EQ(Visible(), fromJan31);
     cursor->DropFilter(filter);
     session->LanguageID = 0x0409;
-    EXPECT_EQ(ErrorOf([&] { Add(std::string(column) + " >= '2004-01-31'"); }), CurErrFilter);
+    EXPECT_EQ(ErrorOf([&] { Add(std::string(column) + " >= '2004-01-31'"); }), EngErrFilter);
     filter = Activate(std::string(column) + " >= '1/31/2004'");
     EXPECT_EQ(filter->OptimizeLevel, std::string(column) == "D" ? olFull : olNone);
     EXPECT_EQ(Visible(), fromJan31);

@@ -6,6 +6,7 @@
 #include <set>
 
 #include "engCursorTestSupport.h"
+#include "engErrorCodes.h"
 #include "engExpToken.h"
 
 TEST_F(CursorTest, KeysComeAndGoWithTheirCounts) {
@@ -36,7 +37,7 @@ TEST_F(CursorTest, KeysComeAndGoWithTheirCounts) {
   cursor.BuildKey(gone.data(), key);
   EXPECT_FALSE(cursor.KeyExists(key));
   // A key that is not there leaves every count as it was.
-  EXPECT_EQ(ErrorOf([&] { cursor.DeleteKey(key); }), CurErrPageCorrupt);
+  EXPECT_EQ(ErrorOf([&] { cursor.DeleteKey(key); }), EngErrPageCorrupt);
   cursor.SetToSequenceNo(400);
   EXPECT_EQ(IdOf(cursor), *left.rbegin());
 
@@ -82,7 +83,7 @@ TEST_F(CursorTest, AddingAUniqueIndexDropsLaterDuplicates) {
   for (auto [id, name] : std::vector<std::pair<int32_t, const char*>>{{1, "x"}, {2, "y"}, {3, "x"}, {4, "z"}})
     Append(shared, Person(shared, id, name));
   const std::vector<uint8_t> byName = IndexDescriptor({"ByName", {2}});
-  EXPECT_EQ(ErrorOf([&] { shared.AddIndex(byName.data()); }), CurErrNotExclusive);
+  EXPECT_EQ(ErrorOf([&] { shared.AddIndex(byName.data()); }), EngErrNotExclusive);
   shared.Close(false);
 
   TDataCursor& owner = OpenCursor("PEOPLE", true);
@@ -102,13 +103,13 @@ TEST_F(CursorTest, AddingAUniqueIndexDropsLaterDuplicates) {
   EXPECT_EQ(Walk(owner), (std::vector<int32_t>{1, 2, 4}));
 
   const std::vector<uint8_t> empty = IndexDescriptor({"Nothing", {}});
-  EXPECT_EQ(ErrorOf([&] { owner.AddIndex(empty.data()); }), CurErrKeySize);
-  EXPECT_EQ(ErrorOf([&] { owner.DeleteIndex("Missing"); }), CurErrIndexName);
+  EXPECT_EQ(ErrorOf([&] { owner.AddIndex(empty.data()); }), EngErrKeySize);
+  EXPECT_EQ(ErrorOf([&] { owner.DeleteIndex("Missing"); }), EngErrIndexName);
   owner.SetIndexName("ByName");
   owner.DeleteIndex(" byname ");
   EXPECT_EQ(owner.GetIndexNo(), 0);
   EXPECT_EQ(owner.Table()->IndexFile().GetSecondaryCount(), 0);
-  EXPECT_EQ(ErrorOf([&] { owner.SetIndexName("ByName"); }), CurErrIndexName);
+  EXPECT_EQ(ErrorOf([&] { owner.SetIndexName("ByName"); }), EngErrIndexName);
   EXPECT_EQ(Walk(owner), (std::vector<int32_t>{1, 2, 4}));
 }
 

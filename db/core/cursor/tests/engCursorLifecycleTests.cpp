@@ -2,6 +2,7 @@
 // backing up tables through cursors, and header values of closed tables.
 
 #include "engCursorTestSupport.h"
+#include "engErrorCodes.h"
 
 namespace {
 
@@ -19,12 +20,12 @@ TEST_F(CursorTest, NameTakesDatAndOpenModesChangeOnlyWhileClosed) {
 
   CreatePeople("PEOPLE", PrimaryOnId);
   cursor.Open();
-  EXPECT_EQ(ErrorOf([&] { cursor.SetExclusive(true); }), CurErrInUse);
+  EXPECT_EQ(ErrorOf([&] { cursor.SetExclusive(true); }), EngErrTableInUse);
   EXPECT_FALSE(cursor.IsExclusive());
-  EXPECT_EQ(ErrorOf([&] { cursor.SetTableName("OTHER"); }), CurErrInUse);
-  EXPECT_EQ(ErrorOf([&] { cursor.SetSqlSourceTable(true); }), CurErrInUse);
+  EXPECT_EQ(ErrorOf([&] { cursor.SetTableName("OTHER"); }), EngErrTableInUse);
+  EXPECT_EQ(ErrorOf([&] { cursor.SetSqlSourceTable(true); }), EngErrTableInUse);
   EXPECT_EQ(ErrorOf([&] { cursor.SetSqlSourceTable(false); }), 0);
-  EXPECT_EQ(ErrorOf([&] { cursor.DeleteTable(); }), CurErrInUse);
+  EXPECT_EQ(ErrorOf([&] { cursor.DeleteTable(); }), EngErrTableInUse);
   cursor.SetNoFilterUpdate(true);
   EXPECT_TRUE(cursor.NoFilterUpdate());
   // No auto-increment field: the flag is not taken.
@@ -38,7 +39,7 @@ TEST_F(CursorTest, NameTakesDatAndOpenModesChangeOnlyWhileClosed) {
 TEST_F(CursorTest, CreateNeedsExclusiveAndRefusesAnExistingTable) {
   TDataCursor& shared = NewCursor("PEOPLE");
   TTableDefinition definition;
-  EXPECT_EQ(ErrorOf([&] { shared.CreateTable(definition, false); }), CurErrNotExclusive);
+  EXPECT_EQ(ErrorOf([&] { shared.CreateTable(definition, false); }), EngErrNotExclusive);
 
   CreatePeople("PEOPLE", PrimaryOnId);
   const auto size = std::filesystem::file_size(PathOf("PEOPLE.DAT"));
@@ -52,7 +53,7 @@ TEST_F(CursorTest, CreateNeedsExclusiveAndRefusesAnExistingTable) {
   definition.FieldDescs = fields.data();
   definition.FieldCount = 1;
   TDataCursor& again = NewCursor("PEOPLE", true);
-  EXPECT_EQ(ErrorOf([&] { again.CreateTable(definition, false); }), CurErrTableExists);
+  EXPECT_EQ(ErrorOf([&] { again.CreateTable(definition, false); }), EngErrTableExists);
   EXPECT_EQ(std::filesystem::file_size(PathOf("PEOPLE.DAT")), filled);
   EXPECT_FALSE(again.IsOpen());
 
@@ -66,7 +67,7 @@ TEST_F(CursorTest, ExclusiveOpenKeepsOthersOutUnlessOverridden) {
   CreatePeople("PEOPLE", PrimaryOnId);
   TDataCursor& owner = OpenCursor("PEOPLE", true);
   TDataCursor& second = NewCursor("PEOPLE");
-  EXPECT_EQ(ErrorOf([&] { second.Open(); }), CurErrAccessDenied);
+  EXPECT_EQ(ErrorOf([&] { second.Open(); }), EngErrAccessDenied);
   EXPECT_FALSE(second.IsOpen());
   TDataCursor& twin = NewCursor("PEOPLE", true);
   twin.SetOverrideExclusive(true);
@@ -88,7 +89,7 @@ TEST_F(CursorTest, EmptyTableNeedsExclusiveAndLeavesNoRecord) {
   CreatePeople("PEOPLE", PrimaryOnId);
   TDataCursor& shared = OpenCursor("PEOPLE");
   for (int32_t id = 1; id <= 5; ++id) Append(shared, Person(shared, id, "x"));
-  EXPECT_EQ(ErrorOf([&] { shared.EmptyTable(); }), CurErrNotExclusive);
+  EXPECT_EQ(ErrorOf([&] { shared.EmptyTable(); }), EngErrNotExclusive);
   shared.Close(false);
 
   TDataCursor& owner = OpenCursor("PEOPLE", true);
@@ -117,7 +118,7 @@ TEST_F(CursorTest, DeleteRenameAndBackupWorkOnClosedCursors) {
 
   CreatePeople("STAFF", PrimaryOnId);
   TDataCursor& holder = OpenCursor("STAFF");
-  EXPECT_EQ(ErrorOf([&] { staff.DeleteTable(); }), CurErrAccessDenied);
+  EXPECT_EQ(ErrorOf([&] { staff.DeleteTable(); }), EngErrAccessDenied);
   holder.Close(false);
   staff.DeleteTable();
   EXPECT_FALSE(Exists(PathOf("STAFF.DAT")) || Exists(PathOf("STAFF.IDX")));
@@ -177,7 +178,7 @@ TEST_F(CursorTest, EncryptedTableOpensOnlyWithItsPassword) {
         return true;
       },
       &ask);
-  EXPECT_EQ(ErrorOf([&] { cursor.Open(); }), CurErrPasswordRequired);
+  EXPECT_EQ(ErrorOf([&] { cursor.Open(); }), EngErrPasswordRequired);
   EXPECT_FALSE(cursor.IsOpen());
   EXPECT_EQ(ErrorOf([&] { cursor.GetTableDescription(); }), 0);
   EXPECT_EQ(cursor.GetTableDescription(), "hidden");

@@ -1,6 +1,7 @@
 // Record locks of a cursor against another process sharing the table.
 
 #include "engCursorTestSupport.h"
+#include "engErrorCodes.h"
 #include "engTableTestSupport.h"
 
 TEST_F(CursorTest, RecordLockedInAnotherProcessIsRefusedUntilItsHolderEnds) {
@@ -18,7 +19,7 @@ TEST_F(CursorTest, RecordLockedInAnotherProcessIsRefusedUntilItsHolderEnds) {
     ASSERT_EQ(holder.Ask("open " + folder + " PEOPLE shared"), 0u);
     ASSERT_EQ(holder.Ask("lockrecord " + std::to_string(first)), 0u);
     const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(ErrorOf([&] { cursor.LockRecord(0); }), TblErrRecordInUse);
+    EXPECT_EQ(ErrorOf([&] { cursor.LockRecord(0); }), EngErrRecordInUse);
     EXPECT_GE(MillisecondsSince(start), 300);
     EXPECT_FALSE(cursor.HoldsRecordLock(first));
     EXPECT_FALSE(cursor.Table()->HoldsRecordLock(first));
@@ -36,7 +37,7 @@ TEST_F(CursorTest, RecordLockedInAnotherProcessIsRefusedUntilItsHolderEnds) {
   TableHelperProcess other;
   ASSERT_EQ(other.Ask("retry 0 0"), 0u);
   ASSERT_EQ(other.Ask("open " + folder + " PEOPLE shared"), 0u);
-  EXPECT_EQ(other.Ask("lockrecord " + std::to_string(first)), unsigned(TblErrRecordInUse));
+  EXPECT_EQ(other.Ask("lockrecord " + std::to_string(first)), unsigned(EngErrRecordInUse));
   cursor.UnlockRecord(0);
   EXPECT_EQ(other.Ask("lockrecord " + std::to_string(first)), 0u);
   EXPECT_EQ(other.Ask("unlockrecord " + std::to_string(first)), 0u);

@@ -7,6 +7,7 @@
 #include <random>
 
 #include "engCursorTestSupport.h"
+#include "engErrorCodes.h"
 
 namespace {
 
@@ -156,7 +157,7 @@ TEST_F(CursorTest, SwitchingIndexesKeepsTheRecord) {
   cursor.SetToEnd();
   cursor.SetIndexName("");
   EXPECT_TRUE(cursor.AtEnd());
-  EXPECT_EQ(ErrorOf([&] { cursor.SetIndexName("Nope"); }), CurErrIndexName);
+  EXPECT_EQ(ErrorOf([&] { cursor.SetIndexName("Nope"); }), EngErrIndexName);
   EXPECT_EQ(cursor.GetIndexNo(), 0);
 }
 

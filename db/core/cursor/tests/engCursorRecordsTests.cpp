@@ -5,6 +5,7 @@
 
 #include "engCursorRecords.h"
 #include "engCursorTestSupport.h"
+#include "engErrorCodes.h"
 
 namespace {
 
@@ -59,19 +60,19 @@ TEST_F(CursorRecordsTest, ReadsWalkBothWaysAndReportTheCracks) {
     const std::vector<int32_t> order = natural ? std::vector<int32_t>{30, 10, 50, 20, 40}
                                                : std::vector<int32_t>{10, 20, 30, 40, 50};
     std::vector<uint8_t> record = Buffer(cursor);
-    EXPECT_EQ(cursor.GetRecord(record.data(), false), CurResultBeginOfFile);
+    EXPECT_EQ(cursor.GetRecord(record.data(), false), EngErrBeginOfFile);
     EXPECT_TRUE(AllZero(record));
 
     std::vector<int32_t> forward;
     while (cursor.GetNextRecord(record.data()) == 0) forward.push_back(IdIn(cursor, record));
     EXPECT_EQ(forward, order);
     EXPECT_TRUE(AllZero(record));
-    EXPECT_EQ(cursor.GetRecord(nullptr, false), CurResultEndOfFile);
+    EXPECT_EQ(cursor.GetRecord(nullptr, false), EngErrEndOfFile);
 
     std::vector<int32_t> backward;
     int32_t result = 0;
     while ((result = cursor.GetPriorRecord(record.data())) == 0) backward.push_back(IdIn(cursor, record));
-    EXPECT_EQ(result, CurResultBeginOfFile);
+    EXPECT_EQ(result, EngErrBeginOfFile);
     EXPECT_EQ(backward, std::vector<int32_t>(order.rbegin(), order.rend()));
 
     // The record read is the one on disk now, not the one last loaded.
@@ -91,10 +92,10 @@ TEST_F(CursorRecordsTest, ReadsWalkBothWaysAndReportTheCracks) {
   CreatePeople("EMPTY", PrimaryOnId);
   TDataCursor& empty = OpenCursor("EMPTY");
   std::vector<uint8_t> record = Buffer(empty);
-  EXPECT_EQ(empty.GetRecord(record.data(), true), CurResultNoRecord);
+  EXPECT_EQ(empty.GetRecord(record.data(), true), EngErrNoCurrentRecord);
   EXPECT_TRUE(AllZero(record));
-  EXPECT_EQ(empty.GetNextRecord(nullptr), CurResultEndOfFile);
-  EXPECT_EQ(empty.GetPriorRecord(nullptr), CurResultBeginOfFile);
+  EXPECT_EQ(empty.GetNextRecord(nullptr), EngErrEndOfFile);
+  EXPECT_EQ(empty.GetPriorRecord(nullptr), EngErrBeginOfFile);
   EXPECT_EQ(empty.GetBlobFileEnd(), 0u);
 }
 
@@ -115,18 +116,18 @@ TEST_F(CursorRecordsTest, RecordLocksBetweenCursorsOfOneProcess) {
   EXPECT_FALSE(first.Table()->HoldsChangeCheckLock());
 
   const auto start = std::chrono::steady_clock::now();
-  EXPECT_EQ(ErrorOf([&] { second.LockRecord(0); }), TblErrRecordInUse);
+  EXPECT_EQ(ErrorOf([&] { second.LockRecord(0); }), EngErrRecordInUse);
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500));
-  EXPECT_EQ(ErrorOf([&] { second.GetRecord(nullptr, true); }), TblErrRecordInUse);
+  EXPECT_EQ(ErrorOf([&] { second.GetRecord(nullptr, true); }), EngErrRecordInUse);
   // Nor may it release the lock the first cursor holds.
-  EXPECT_EQ(ErrorOf([&] { second.UnlockRecord(number); }), TblErrUnlock);
+  EXPECT_EQ(ErrorOf([&] { second.UnlockRecord(number); }), EngErrUnlock);
   EXPECT_TRUE(first.Table()->HoldsRecordLock(number));
 
   // The holder locks its record again on the way to changing it; one unlock releases it.
   first.LockRecord(number);
   first.UnlockRecord(0);
   EXPECT_FALSE(first.HoldsRecordLock(number));
-  EXPECT_EQ(ErrorOf([&] { first.UnlockRecord(number); }), TblErrUnlock);
+  EXPECT_EQ(ErrorOf([&] { first.UnlockRecord(number); }), EngErrUnlock);
   second.LockRecord(0);
   EXPECT_TRUE(second.HoldsRecordLock(number));
   second.UnlockRecord(number);
@@ -156,7 +157,7 @@ TEST_F(CursorRecordsTest, ReadForEditingFailsOnAChangedRecordAndKeepsNoLock) {
   const uint32_t number = reader.CurrentRecordNumber();
   ChangeName(other, number, "other");
 
-  EXPECT_EQ(ErrorOf([&] { reader.GetRecord(record.data(), true); }), CurErrRecordChanged);
+  EXPECT_EQ(ErrorOf([&] { reader.GetRecord(record.data(), true); }), EngErrRecordChanged);
   EXPECT_FALSE(reader.HoldsRecordLock(number));
   EXPECT_FALSE(reader.Table()->HoldsRecordLock(number));
   other.SetToBegin();
@@ -222,7 +223,7 @@ TEST_F(CursorRecordsTest, TwinsStandWhereTheirOriginalStands) {
   whole.SetToEnd();
   whole.MoveBy(-1);
   ASSERT_EQ(IdOf(whole), 50);
-  EXPECT_EQ(twin.SyncWith(whole), CurResultNotFound);
+  EXPECT_EQ(twin.SyncWith(whole), EngErrRecordNotFound);
   whole.MoveBy(-1);
   EXPECT_EQ(twin.SyncWith(whole), 0);
   EXPECT_EQ(IdOf(twin), 40);
@@ -245,7 +246,7 @@ TEST_F(CursorRecordsTest, TwinsInNaturalOrderAndOfAnExclusiveCursor) {
   EXPECT_EQ(twin.CurrentRecordNumber(), cursor.CurrentRecordNumber());
   // The twins of an exclusive table still keep each other's record locks.
   cursor.LockRecord(0);
-  EXPECT_EQ(ErrorOf([&] { twin.LockRecord(0); }), TblErrRecordInUse);
+  EXPECT_EQ(ErrorOf([&] { twin.LockRecord(0); }), EngErrRecordInUse);
   cursor.UnlockRecord(0);
   twin.LockRecord(0);
   twin.UnlockRecord(0);

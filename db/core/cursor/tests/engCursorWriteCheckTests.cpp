@@ -1,4 +1,5 @@
 #include "engCursorWriteTestSupport.h"
+#include "engErrorCodes.h"
 #include "rtlDateTime.h"
 
 namespace {
@@ -99,11 +100,11 @@ TEST_F(CursorCheckTest, ConstraintsNameTheFieldAndLimitsAreInclusive) {
             "The value for the field 'QTY' in table 'CHECKED.DAT' is above the maximum allowable value");
   // A blank number is held against its limits as 0.
   cursor.PutTableField(fQty, record.data(), nullptr);
-  EXPECT_EQ(ErrorOf([&] { cursor.InsertRecord(record.data(), false); }), CurErrBelowMinimum);
+  EXPECT_EQ(ErrorOf([&] { cursor.InsertRecord(record.data(), false); }), EngErrBelowMinimum);
   record = Defaults(cursor, 3, 5);
   rate = 2.51;
   cursor.PutTableField(fRate, record.data(), &rate);
-  EXPECT_EQ(ErrorOf([&] { cursor.InsertRecord(record.data(), false); }), CurErrAboveMaximum);
+  EXPECT_EQ(ErrorOf([&] { cursor.InsertRecord(record.data(), false); }), EngErrAboveMaximum);
   record = Defaults(cursor, 3, 5);
   cursor.PutTableField(fId, record.data(), nullptr);
   EXPECT_EQ(MessageOf([&] { cursor.InsertRecord(record.data(), false); }),
@@ -114,7 +115,7 @@ TEST_F(CursorCheckTest, ConstraintsNameTheFieldAndLimitsAreInclusive) {
   record = Current(cursor);
   int32_t qty = 12;
   cursor.PutTableField(fQty, record.data(), &qty);
-  EXPECT_EQ(ErrorOf([&] { cursor.ModifyRecord(record.data(), false, false); }), CurErrAboveMaximum);
+  EXPECT_EQ(ErrorOf([&] { cursor.ModifyRecord(record.data(), false, false); }), EngErrAboveMaximum);
   EXPECT_EQ(IntField(cursor, Current(cursor).data(), fQty), 10);
   EXPECT_EQ(cursor.GetRecordCount(), 2);
 }

@@ -4,6 +4,7 @@
 #include <set>
 
 #include "engCursorWriteTestSupport.h"
+#include "engErrorCodes.h"
 
 namespace {
 
@@ -159,14 +160,14 @@ TEST_F(CursorWriteTest, DuplicateKeysNameTheirIndexAndLeaveTheTableAsItWas) {
   const uint32_t dataChanges = table->DataFile().ChangeCount();
   const uint32_t indexChanges = table->IndexFile().GetChangeCount();
 
-  EXPECT_EQ(ErrorOf([&] { Insert(cursor, 3, "Ann", 1); }), CurErrDuplicateKey);
+  EXPECT_EQ(ErrorOf([&] { Insert(cursor, 3, "Ann", 1); }), EngErrDuplicateKey);
   EXPECT_EQ(MessageOf([&] { Insert(cursor, 3, "Ann", 1); }), "Duplicate key found in index 'ByName' of table 'DUPS.DAT'");
   EXPECT_EQ(MessageOf([&] { Insert(cursor, 2, "Cid", 1); }), "Duplicate key found in index '' of table 'DUPS.DAT'");
   // Changing a record into another's key fails the same way.
   ASSERT_TRUE(Find(cursor, 2));
   std::vector<uint8_t> record = Current(cursor);
   cursor.PutTableField(2, record.data(), "Ann");
-  EXPECT_EQ(ErrorOf([&] { cursor.ModifyRecord(record.data(), false, false); }), CurErrDuplicateKey);
+  EXPECT_EQ(ErrorOf([&] { cursor.ModifyRecord(record.data(), false, false); }), EngErrDuplicateKey);
 
   EXPECT_EQ(table->DataFile().ChangeCount(), dataChanges);
   EXPECT_EQ(table->IndexFile().GetChangeCount(), indexChanges);
@@ -230,15 +231,15 @@ TEST_F(CursorWriteTest, TheCursorHoldingARecordLockMayChangeAndDeleteItOthersMay
   std::vector<uint8_t> seen = Current(other);
   int32_t group = 20;
   other.PutTableField(3, seen.data(), &group);
-  EXPECT_EQ(ErrorOf([&] { other.ModifyRecord(seen.data(), false, false); }), TblErrRecordInUse);
-  EXPECT_EQ(ErrorOf([&] { other.DeleteRecord(Current(other).data(), true); }), TblErrRecordInUse);
+  EXPECT_EQ(ErrorOf([&] { other.ModifyRecord(seen.data(), false, false); }), EngErrRecordInUse);
+  EXPECT_EQ(ErrorOf([&] { other.DeleteRecord(Current(other).data(), true); }), EngErrRecordInUse);
 
   group = 21;
   editor.PutTableField(3, record.data(), &group);
   editor.ModifyRecord(record.data(), false, true);
   EXPECT_TRUE(editor.HoldsRecordLock(2));
   // A buffer that is not the record as it stands now is refused.
-  EXPECT_EQ(ErrorOf([&] { editor.DeleteRecord(seen.data(), true); }), CurErrRecordChanged);
+  EXPECT_EQ(ErrorOf([&] { editor.DeleteRecord(seen.data(), true); }), EngErrRecordChanged);
   ASSERT_TRUE(Find(editor, 2));
   ASSERT_EQ(editor.GetRecord(record.data(), true), 0);
   editor.DeleteRecord(record.data(), true);
@@ -246,7 +247,7 @@ TEST_F(CursorWriteTest, TheCursorHoldingARecordLockMayChangeAndDeleteItOthersMay
   EXPECT_EQ(IdOf(editor), 3);
   EXPECT_EQ(Walk(other), (std::vector<int32_t>{1, 3}));
   EXPECT_EQ(other.GetRecordCount(), 2);
-  EXPECT_EQ(ErrorOf([&] { editor.DeleteRecord(record.data(), true); }), CurErrRecordChanged);
+  EXPECT_EQ(ErrorOf([&] { editor.DeleteRecord(record.data(), true); }), EngErrRecordChanged);
 }
 
 TEST_F(CursorWriteTest, ReadOnlyCursorsAndMissingRecordsAreRefused) {
@@ -255,11 +256,11 @@ TEST_F(CursorWriteTest, ReadOnlyCursorsAndMissingRecordsAreRefused) {
   reader.SetReadOnly(true);
   reader.Open();
   std::vector<uint8_t> record = Row(reader, 1, "R", 1);
-  EXPECT_EQ(ErrorOf([&] { reader.InsertRecord(record.data(), false); }), CurErrAccessDenied);
+  EXPECT_EQ(ErrorOf([&] { reader.InsertRecord(record.data(), false); }), EngErrAccessDenied);
   TDataCursor& writer = OpenCursor("REFUSE");
   writer.SetToBegin();
-  EXPECT_EQ(ErrorOf([&] { writer.ModifyRecord(record.data(), false, false); }), uint16_t(CurResultNoRecord));
-  EXPECT_EQ(ErrorOf([&] { writer.DeleteRecord(record.data(), false); }), uint16_t(CurResultNoRecord));
+  EXPECT_EQ(ErrorOf([&] { writer.ModifyRecord(record.data(), false, false); }), uint16_t(EngErrNoCurrentRecord));
+  EXPECT_EQ(ErrorOf([&] { writer.DeleteRecord(record.data(), false); }), uint16_t(EngErrNoCurrentRecord));
 }
 
 TEST_F(CursorWriteTest, RowNumbersGivenByTheCallerKeepTheCounterAheadAndStayUnique) {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "engCursorWriteTestSupport.h"
+#include "engErrorCodes.h"
 #include "engIndexFileLayout.h"
 
 namespace {
@@ -159,8 +160,8 @@ TEST_F(IndexDamageTest, WalksOverDamageTheyCannotMendEndOrReportIt) {
           ++steps;
       });
       // The primary index's forward walk meets the link to the end.
-      if (n == 0 && forward) EXPECT_EQ(error, CurErrPageCorrupt);
-      else EXPECT_TRUE(error == 0 || error == CurErrPageCorrupt) << error;
+      if (n == 0 && forward) EXPECT_EQ(error, EngErrPageCorrupt);
+      else EXPECT_TRUE(error == 0 || error == EngErrPageCorrupt) << error;
       EXPECT_LE(steps, RowCount) << "index " << int(n) << (forward ? " forward" : " backward");
     }
   }
@@ -215,7 +216,7 @@ TEST_F(IndexDamageTest, DroppingATreeThatNamesAPageTwiceReportsIt) {
   ASSERT_GE(root->Count, 2);
   root->SetPointerAt(2, root->PointerAt(1));
   file.ReleasePage(root);
-  EXPECT_EQ(ErrorOf([&] { cursor.DeleteIndex("ByName"); }), CurErrPageCorrupt);
+  EXPECT_EQ(ErrorOf([&] { cursor.DeleteIndex("ByName"); }), EngErrPageCorrupt);
   uint32_t steps = 0;
   for (uint32_t offset = file.GetFirstFreePage(2); offset != 0 && steps <= file.GetEndOffset() / IndexPageSize;
        ++steps) {
@@ -248,7 +249,7 @@ TEST_F(IndexDamageTest, RowsSharingARowNumberAreRefusedByTheRebuild) {
   std::ifstream(PathOf("ROWS.DAT"), std::ios::binary).seekg(RecordAt(2) + RecordAutoIncOffset).read(
       reinterpret_cast<char*>(number), 4);
   PatchData(RecordAt(5) + RecordAutoIncOffset, {number, number + 4});
-  EXPECT_EQ(ErrorOf([&] { OpenCursor("ROWS"); }), CurErrDuplicateKey);
+  EXPECT_EQ(ErrorOf([&] { OpenCursor("ROWS"); }), EngErrDuplicateKey);
 }
 
 // A tree that changes shape through many inserts, changes and deletes

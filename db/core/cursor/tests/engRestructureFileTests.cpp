@@ -2,6 +2,7 @@
 // any step loses nothing, and a work folder on another file system is
 // copied from.
 
+#include "engErrorCodes.h"
 #include "engRestructureTestSupport.h"
 
 namespace {
@@ -15,7 +16,7 @@ public:
   int32_t Rename(const std::string& name, const std::string& newName, bool inMemory) override {
     if (Fails()) return -9218;
     if (crossDevice && std::filesystem::path(name).parent_path() != std::filesystem::path(newName).parent_path())
-      return -int32_t(CrossDeviceError);
+      return -int32_t(EngErrNotSameDevice);
     return TTableFileOps::Rename(name, newName, inMemory);
   }
   int32_t Copy(const std::string& name, const std::string& newName, bool inMemory) override {

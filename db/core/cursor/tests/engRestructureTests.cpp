@@ -1,9 +1,8 @@
 // Restructuring a table in each of its three ways, with the losses and
 // progress it reports.
 
+#include "engErrorCodes.h"
 #include "engRestructureTestSupport.h"
-
-
 
 TEST_F(RestructureTest, CopyCarriesValuesAddsDefaultsAndReportsShortenedValues) {
   CreatePeopleWith({"Ann", "Bartholomew", "Cy"});
@@ -117,12 +116,12 @@ TEST_F(RestructureTest, RefusesCursorsThatAreOpenSharedOrReadOnly) {
   CreatePeopleWith({"Ann"});
   TNewDefinition definition({{"ID", IntType}}, {1}, {{"", {1}}});
   TDataCursor& shared = NewCursor("PEOPLE", false);
-  EXPECT_EQ(ErrorOf([&] { shared.RestructureTable(definition.Get(), true); }), CurErrNotExclusive);
+  EXPECT_EQ(ErrorOf([&] { shared.RestructureTable(definition.Get(), true); }), EngErrNotExclusive);
   TDataCursor& readOnly = NewCursor("PEOPLE", true);
   readOnly.SetReadOnly(true);
-  EXPECT_EQ(ErrorOf([&] { readOnly.RestructureTable(definition.Get(), true); }), CurErrAccessDenied);
+  EXPECT_EQ(ErrorOf([&] { readOnly.RestructureTable(definition.Get(), true); }), EngErrAccessDenied);
   TDataCursor& open = OpenCursor("PEOPLE", true);
-  EXPECT_EQ(ErrorOf([&] { open.RestructureTable(definition.Get(), true); }), CurErrInUse);
+  EXPECT_EQ(ErrorOf([&] { open.RestructureTable(definition.Get(), true); }), EngErrTableInUse);
   open.Close(true);
   EXPECT_EQ(TableRows(), (Rows{{"1", "Ann"}}));
 }

@@ -8,6 +8,7 @@
 #include <numeric>
 
 #include "engCursorWriteTestSupport.h"
+#include "engErrorCodes.h"
 #include "engTableTestSupport.h"
 
 namespace {
@@ -101,16 +102,16 @@ TEST_F(SharingTest, AnExclusiveOpenKeepsTheOtherProcessOutAndASharedOneKeepsItOu
   TDataCursor& mine = NewCursor("ROWS", true);
   mine.Open();
   TableHelperProcess other;
-  EXPECT_EQ(other.Ask(CursorOn("shared")), CurErrAccessDenied);
-  EXPECT_EQ(other.Ask(CursorOn("exclusive")), CurErrAccessDenied);
-  EXPECT_EQ(other.Ask("delete " + folder + " ROWS"), CurErrAccessDenied);
+  EXPECT_EQ(other.Ask(CursorOn("shared")), EngErrAccessDenied);
+  EXPECT_EQ(other.Ask(CursorOn("exclusive")), EngErrAccessDenied);
+  EXPECT_EQ(other.Ask("delete " + folder + " ROWS"), EngErrAccessDenied);
   EXPECT_TRUE(std::filesystem::exists(PathOf("ROWS.DAT")));
 
   mine.Close(true);
   ASSERT_EQ(other.Ask(CursorOn("shared")), 0u);
-  EXPECT_EQ(ErrorOf([&] { mine.Open(); }), CurErrAccessDenied);
+  EXPECT_EQ(ErrorOf([&] { mine.Open(); }), EngErrAccessDenied);
   EXPECT_FALSE(mine.IsOpen());
-  EXPECT_EQ(ErrorOf([&] { mine.DeleteTable(); }), CurErrAccessDenied);
+  EXPECT_EQ(ErrorOf([&] { mine.DeleteTable(); }), EngErrAccessDenied);
   mine.SetExclusive(false);
   mine.Open();
   mine.Close(true);
@@ -130,7 +131,7 @@ TEST_F(SharingTest, AnotherProcessesAppendsAreSeenAsTheChangeDetectionRulesSay) 
   // process holds; reads served from memory do not look at the disk.
   ASSERT_EQ(other.Ask("insert 1 3"), 0u);
   cursor.SetToBegin();
-  EXPECT_EQ(cursor.GetNextRecord(nullptr), CurResultEndOfFile);
+  EXPECT_EQ(cursor.GetNextRecord(nullptr), EngErrEndOfFile);
   EXPECT_EQ(cursor.GetRecordCount(), 0);
   // A read lock looks.
   EXPECT_TRUE(cursor.BeginRead());

@@ -6,6 +6,7 @@
 
 #include <random>
 
+#include "engErrorCodes.h"
 #include "engExpTestSupport.h"
 #include "engHeap.h"
 
@@ -89,7 +90,7 @@ TEST_F(ExpFuzzTest, EveryTextParsesOrFailsCleanly) {
       ++parsed;
     } catch (const EEngineError& error) {
       ++failed;
-      ASSERT_EQ(error.ErrorCode, FilterErrorCode) << text;
+      ASSERT_EQ(error.ErrorCode, EngErrFilter) << text;
       ASSERT_EQ(error.Message.rfind("Filter error for table 'JOBS' - ", 0), 0u) << text;
     } catch (const EConvertError&) {
       ++failed;

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "engErrorCodes.h"
 #include "engExpTestSupport.h"
 #include "rtlDateTime.h"
 
@@ -355,7 +356,7 @@ TEST_F(ExpParserTest, NestedSelectGoesThroughTheOwner) {
   EXPECT_EQ(root->First->Second->Kind, nkSubSelect);
   EXPECT_EQ(root->First->Second->NestedQuery, &query);
   TExpressionParser cursorParser(nullptr);
-  cursorParser.ErrorCode = FilterErrorCode;
+  cursorParser.ErrorCode = EngErrFilter;
   cursorParser.TableName = "JOBS";
   cursorParser.ContextName = "filter expression";
   cursorParser.SetText("x IN (SELECT y FROM t)");

@@ -7,12 +7,11 @@
 #include <string>
 #include <vector>
 
+#include "engErrorCodes.h"
 #include "engErrors.h"
 #include "engExpParser.h"
 #include "engExpTypeCheck.h"
 #include "rtlStrUtils.h"
-
-inline constexpr uint16_t FilterErrorCode = 10051;
 
 struct TTestColumn {
   const char* Name;
@@ -84,10 +83,10 @@ protected:
   TExpTreePtr tree;
 
   TExpFixture() {
-    parser.ErrorCode = FilterErrorCode;
+    parser.ErrorCode = EngErrFilter;
     parser.TableName = "JOBS";
     parser.ContextName = "filter expression";
-    context.ErrorCode = FilterErrorCode;
+    context.ErrorCode = EngErrFilter;
     context.TableName = "JOBS";
     context.ContextName = "filter expression";
     context.Resolver = &columns;
@@ -118,7 +117,7 @@ protected:
     try {
       action();
     } catch (const EEngineError& error) {
-      EXPECT_EQ(error.ErrorCode, FilterErrorCode);
+      EXPECT_EQ(error.ErrorCode, EngErrFilter);
       const std::string prefix = "Filter error for table 'JOBS' - ";
       if (error.Message.compare(0, prefix.size(), prefix) != 0) return "unexpected text: " + error.Message;
       return error.Message.substr(prefix.size());

@@ -2,6 +2,7 @@
 
 #include <thread>
 
+#include "engErrorCodes.h"
 #include "engTableTestSupport.h"
 
 namespace {
@@ -24,7 +25,7 @@ TEST_F(TableLockTest, RecordHeldByAnotherProcessIsRefusedAfterRetriesAndGrantedO
   session->LockRetryCount = 3;
   session->LockWaitTime = 20;
   const auto start = std::chrono::steady_clock::now();
-  EXPECT_EQ(RaisedCode([&] { table->LockRecord(3); }), TblErrRecordInUse);
+  EXPECT_EQ(RaisedCode([&] { table->LockRecord(3); }), EngErrRecordInUse);
   EXPECT_GE(MillisecondsSince(start), 60);
   EXPECT_FALSE(table->HoldsRecordLock(3));
   // The change check taken on the way is not left behind.
@@ -59,9 +60,9 @@ TEST_F(TableLockTest, EachLockTakesItsOwnBytesOfItsFile) {
   EXPECT_TRUE(tableLocksFree());
   table->UnlockRecord(5);
   EXPECT_FALSE(refused("ORDERS.DAT", RecordLockByte(5), 1));
-  EXPECT_EQ(RaisedCode([&] { table->UnlockRecord(5); }), TblErrUnlock);
-  EXPECT_EQ(RaisedCode([&] { table->LockRecord(0); }), TblErrRecordInUse);
-  EXPECT_EQ(RaisedCode([&] { table->UnlockRecord(0); }), TblErrUnlock);
+  EXPECT_EQ(RaisedCode([&] { table->UnlockRecord(5); }), EngErrUnlock);
+  EXPECT_EQ(RaisedCode([&] { table->LockRecord(0); }), EngErrRecordInUse);
+  EXPECT_EQ(RaisedCode([&] { table->UnlockRecord(0); }), EngErrUnlock);
 
   table->LockWrite();
   EXPECT_TRUE(refused("ORDERS.DAT", HeaderLockByte, 1));
@@ -128,9 +129,9 @@ TEST_F(TableLockTest, ReadAndWriteLocksFailingAtTheBlobFileReleaseWhatTheyTook) 
 
   uint16_t readFailure = 0;
   std::thread readerThread([&] { readFailure = RaisedCode([&] { reader->LockRead(); }); });
-  EXPECT_EQ(RaisedCode([&] { writer->LockWrite(); }), TblErrLockFailure);
+  EXPECT_EQ(RaisedCode([&] { writer->LockWrite(); }), EngErrLockFailure);
   readerThread.join();
-  EXPECT_EQ(readFailure, TblErrLockFailure);
+  EXPECT_EQ(readFailure, EngErrLockFailure);
 
   EXPECT_FALSE(writer->HoldsWriteLock());
   EXPECT_FALSE(reader->HoldsReadLock());

@@ -3,6 +3,7 @@
 
 #include <fstream>
 
+#include "engErrorCodes.h"
 #include "engTableTestSupport.h"
 
 namespace {
@@ -33,7 +34,7 @@ TEST_F(TableFileTest, AMissingIndexFileIsRecreatedAndLeftAloneByTheRepairPass) {
 TEST_F(TableFileTest, AFailedOpenLeavesNeitherARegisteredTableNorAnOpenFile) {
   CreateTable("ORDERS");
   PatchFile("ORDERS.DAT", DatHdrFieldCount, {0xD0, 0x07});  // 2000 fields
-  EXPECT_EQ(RaisedCode([&] { OpenTable("ORDERS"); }), DatErrHeaderCorrupt);
+  EXPECT_EQ(RaisedCode([&] { OpenTable("ORDERS"); }), EngErrHeaderCorrupt);
   EXPECT_EQ(directory->TableCount(), 0);
   EXPECT_EQ(directory->DeleteTable("ORDERS", false), 0);
   EXPECT_FALSE(Exists("ORDERS.DAT") || Exists("ORDERS.IDX"));
