@@ -17,6 +17,7 @@ int32_t TSystemList::Add(void* item) {
 }
 
 void TSystemList::Insert(int32_t index, void* item) {
+  ENG_ASSERT(index >= 0 && index <= count);
   if (count == capacity) Grow();
   if (index < count) memmove(&items[index + 1], &items[index], (count - index) * sizeof(void*));
   items[index] = item;
@@ -24,12 +25,16 @@ void TSystemList::Insert(int32_t index, void* item) {
 }
 
 void TSystemList::Delete(int32_t index) {
+  ENG_ASSERT(index >= 0 && index < count);
   --count;
   if (index < count) memmove(&items[index], &items[index + 1], (count - index) * sizeof(void*));
   items[count] = nullptr;
 }
 
-void TSystemList::Exchange(int32_t index1, int32_t index2) { std::swap(items[index1], items[index2]); }
+void TSystemList::Exchange(int32_t index1, int32_t index2) {
+  ENG_ASSERT(index1 >= 0 && index1 < count && index2 >= 0 && index2 < count);
+  std::swap(items[index1], items[index2]);
+}
 
 int32_t TSystemList::IndexOf(const void* item) const {
   for (int32_t i = 0; i < count; ++i)

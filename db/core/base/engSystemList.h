@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <utility>
 
+#include "engAssert.h"
 #include "engHeap.h"
 
 class TSystemList : public TEngineObject {
@@ -19,9 +20,18 @@ public:
   void Insert(int32_t index, void* item);
   void Delete(int32_t index);
   void Exchange(int32_t index1, int32_t index2);
-  void* Get(int32_t index) const { return items[index]; }
-  void* First() const { return items[0]; }
-  void* Last() const { return items[count - 1]; }
+  void* Get(int32_t index) const {
+    ENG_ASSERT(index >= 0 && index < count);
+    return items[index];
+  }
+  void* First() const {
+    ENG_ASSERT(count > 0);
+    return items[0];
+  }
+  void* Last() const {
+    ENG_ASSERT(count > 0);
+    return items[count - 1];
+  }
   int32_t IndexOf(const void* item) const;
   // 0 frees the array; a capacity below the count drops the items beyond it.
   void SetCapacity(int32_t newCapacity);

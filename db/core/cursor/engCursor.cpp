@@ -253,6 +253,7 @@ void TDataCursor::Close(bool closeTable) {
   dataChanges = indexChanges = blobChanges = 0;
   hasComputedFields = false;
   tableIsReadOnly = false;
+  if (operationDepth > 0) directory->Session()->LeaveUse();
   operationDepth = 0;
   filling = false;
 

@@ -288,6 +288,9 @@ public:
   // The bracket of one cursor operation; the result says whether another
   // user's change was found (the cursor has resynchronised then).
   bool BeginOperation();
+  // Counts one more operation level; true for the outermost, which the
+  // session's thread check brackets.
+  bool EnterOperation();
   void EndOperation();
   void RefreshPosition();
   // Takes the table's change counters as seen.

@@ -25,7 +25,6 @@
 
 namespace {
 
-constexpr int MaxTreeDepth = 32;
 
 // A page that a level of a tree names, with what its parent's entry says.
 struct TChildEntry {

@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "engCursor.h"
+
+#include "engAssert.h"
 #include "engCursorWalk.h"
 #include "engDataFile.h"
 #include "engDataHeader.h"
@@ -22,7 +24,6 @@
 
 namespace {
 
-constexpr int MaxTreeDepth = 32;
 
 // Holds a page of the index file until it is handed on or the scope ends.
 class THeldPage {
@@ -67,7 +68,7 @@ void TDataCursor::SetIndexNo(uint8_t n) {
   if (n == indexNo) return;
   // "Sys Deleted" holds deleted records too: only the cursor's own work walks it.
   if (n == DeletedIndexNo || !ValidIndexNo(n)) Raise(EngErrIndexName, {}, std::to_string(n));
-  const bool outermost = operationDepth++ == 0;
+  const bool outermost = EnterOperation();
   if (outermost) restarts = 0;
   try {
     if (outermost && table->LockChangeCheck()) Resynchronise();
@@ -138,6 +139,7 @@ bool TDataCursor::KeyExists(const uint8_t* key) {
 
 void TDataCursor::InsertKey(const uint8_t* key, uint32_t record) {
   RequireOpen();
+  ENG_ASSERT(table->MayChangeFiles());
   TIndexFile& file = IndexFile();
   const uint32_t root = file.GetRootOffset(indexNo);
   if (root == 0) {
@@ -165,6 +167,7 @@ void TDataCursor::InsertKey(const uint8_t* key, uint32_t record) {
 // The key is looked for first, so a missing one changes no key count.
 void TDataCursor::DeleteKey(const uint8_t* key) {
   RequireOpen();
+  ENG_ASSERT(table->MayChangeFiles());
   if (!KeyExists(key)) Raise(EngErrPageCorrupt);
   TIndexFile& file = IndexFile();
   THeldPage page(file, file.GetTreePage(indexNo, file.GetRootOffset(indexNo)));

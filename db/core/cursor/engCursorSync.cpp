@@ -37,8 +37,14 @@ bool TDataCursor::SkipsSnapshotCheck() const {
   return tableIsReadOnly || (exclusive && table->UseCount() <= 1);
 }
 
+bool TDataCursor::EnterOperation() {
+  if (operationDepth++ > 0) return false;
+  directory->Session()->EnterUse();
+  return true;
+}
+
 bool TDataCursor::BeginOperation() {
-  if (!open || operationDepth++ > 0) return false;
+  if (!open || !EnterOperation()) return false;
   restarts = 0;
   try {
     bool changed = false;
@@ -54,12 +60,14 @@ bool TDataCursor::BeginOperation() {
 
 void TDataCursor::EndOperation() {
   if (operationDepth == 0) return;
-  if (--operationDepth == 0 && open) table->UnlockChangeCheck();
+  if (--operationDepth > 0) return;
+  directory->Session()->LeaveUse();
+  if (open) table->UnlockChangeCheck();
 }
 
 void TDataCursor::RefreshPosition() {
   RequireOpen();
-  const bool outermost = operationDepth++ == 0;
+  const bool outermost = EnterOperation();
   try {
     if (outermost) table->LockChangeCheck();
     Resynchronise();

@@ -11,7 +11,6 @@ namespace {
 
 // A B-tree of 4096-byte pages holding at least two entries each is never
 // this deep; a deeper descent runs through a damaged tree.
-constexpr int MaxTreeDepth = 32;
 
 }  // namespace
 

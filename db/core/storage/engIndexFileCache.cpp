@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "engAssert.h"
 #include "engErrorCodes.h"
 #include "engIndexFile.h"
 #include "engIndexFileLayout.h"
@@ -140,6 +141,7 @@ TPage* TIndexFile::GetTreePage(uint8_t indexNo, uint32_t offset) {
 
 void TIndexFile::ReleasePage(TPage* page) {
   if (!page) return;
+  ENG_ASSERT(page->UseCount > 0);  // every release matches a pin
   if (page->UseCount > 0) --page->UseCount;
   if (page->Orphaned && page->UseCount == 0) {
     orphans.Delete(orphans.IndexOf(page));

@@ -17,6 +17,9 @@ inline constexpr uint32_t IndexPageSize = 4096;
 inline constexpr uint32_t PageHeaderSize = 13;
 inline constexpr uint32_t PageDataSize = IndexPageSize - PageHeaderSize;  // 4083
 inline constexpr uint16_t MaxIndexKeyLength = 528;  // 524 field bytes + row number
+// Levels a descent may pass before the tree counts as damaged (a cycle);
+// far above the depth of any tree an index file can hold.
+inline constexpr int MaxTreeDepth = 32;
 
 enum : uint8_t {
   ptRootBranch = 0,

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <filesystem>
 
+#include "engAssert.h"
 #include "engDirectory.h"
 #include "engPaths.h"
 #include "engStrings.h"
@@ -110,4 +111,17 @@ int32_t TDataSession::CloseDirectory(TDataDirectory* directory) {
     delete directory;
   }
   return 0;
+}
+
+void TDataSession::EnterUse() {
+  std::thread::id current{};
+  if (!user.compare_exchange_strong(current, std::this_thread::get_id()))
+    ENG_ASSERT(current == std::this_thread::get_id());
+  ++useDepth;
+}
+
+void TDataSession::LeaveUse() {
+  ENG_ASSERT(user.load() == std::this_thread::get_id());
+  ENG_ASSERT(useDepth.load() > 0);
+  if (--useDepth == 0) user.store(std::thread::id{});
 }

@@ -4,8 +4,10 @@
 // its tables follow. A session and all that hangs from it is used by one
 // thread at a time.
 
+#include <atomic>
 #include <cstdint>
 #include <string>
+#include <thread>
 
 #include "engHeap.h"
 #include "engSystemList.h"
@@ -51,11 +53,18 @@ public:
   uint16_t LanguageID = 0;
   uint16_t SortID = 0;
 
+  // Brackets the outermost operation of each cursor of the session: while
+  // one is running, only its thread may start another (an assertion).
+  void EnterUse();
+  void LeaveUse();
+
 private:
   std::string defaultDirectory;
   std::string privateDirectory;
   TSystemList passwords;  // 256-byte blocks: a length byte and the characters
   TSystemList directories;
+  std::atomic<std::thread::id> user{};
+  std::atomic<int32_t> useDepth{0};
 
   int32_t FindPassword(const std::string& password) const;
 };

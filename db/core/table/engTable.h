@@ -109,6 +109,9 @@ public:
   bool HoldsReadLock() const { return readLockHeld; }
   bool HoldsChangeCheckLock() const { return changeCheckLockHeld; }
   bool HoldsWriteLock() const { return writeLockHeld; }
+  // Records and index trees change only under the write lock, or on a
+  // table no other user can open.
+  bool MayChangeFiles() const { return writeLockHeld || TableLocksSkipped(); }
 
   // True when another user changed the table since this process looked;
   // the caches that the change made stale are dropped.

@@ -10,7 +10,6 @@
 
 namespace {
 
-constexpr int MaxTreeDepth = 32;
 
 }  // namespace
 

@@ -1,5 +1,7 @@
 // Engine start, sessions, directories and their table registries.
 
+#include <thread>
+
 #include "engTableTestSupport.h"
 #include "osThreadContext.h"
 
@@ -148,5 +150,22 @@ TEST_F(SessionTest, TemporaryNamesAreFreeNames) {
   EXPECT_EQ(directory->GetTempTableName(false), prefix + "1.DAT");
   EXPECT_EQ(directory->GetTempTableName(true), prefix + "0.DAT");
 }
+
+#if defined(ENG_ASSERTIONS)
+TEST_F(SessionTest, ASecondThreadInsideASessionStopsTheRun) {
+  TDataSession* session = GetEngineSession();
+  session->EnterUse();
+  session->EnterUse();  // nested operations of the same thread
+  session->LeaveUse();
+  session->LeaveUse();
+  EXPECT_DEATH(
+      {
+        std::thread other([&] { session->EnterUse(); });
+        other.join();
+        session->EnterUse();
+      },
+      "engine invariant broken");
+}
+#endif
 
 }  // namespace
