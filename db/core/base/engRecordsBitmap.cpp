@@ -144,20 +144,15 @@ bool TRecordsBitmap::FindPrior(int32_t& recordNumber, int32_t steps, int32_t& co
   return false;
 }
 
-TRecordsBitmapStack::TRecordsBitmapStack() { freeBitmaps.SetCapacity(PoolCapacity); }
+TRecordsBitmapStack::TRecordsBitmapStack() { freeBitmaps.Reserve(PoolCapacity); }
 
-TRecordsBitmapStack::~TRecordsBitmapStack() {
-  for (int32_t i = 0; i < freeBitmaps.Count(); ++i) delete static_cast<TRecordsBitmap*>(freeBitmaps.Get(i));
-}
+TRecordsBitmapStack::~TRecordsBitmapStack() = default;
 
 TRecordsBitmap* TRecordsBitmapStack::Get() {
   TRecordsBitmap* bitmap = nullptr;
   {
     std::lock_guard guard(lock);
-    if (freeBitmaps.Count() > 0) {
-      bitmap = static_cast<TRecordsBitmap*>(freeBitmaps.Last());
-      freeBitmaps.Delete(freeBitmaps.Count() - 1);
-    }
+    if (!freeBitmaps.Empty()) bitmap = freeBitmaps.ExtractLast().release();
   }
   if (!bitmap) return new TRecordsBitmap;
   bitmap->ClearAll();
@@ -166,7 +161,7 @@ TRecordsBitmap* TRecordsBitmapStack::Get() {
 
 void TRecordsBitmapStack::Release(TRecordsBitmap* bitmap) {
   std::lock_guard guard(lock);
-  freeBitmaps.Add(bitmap);
+  freeBitmaps.Adopt(bitmap);
 }
 
 TRecordsBitmapStack* RecordsBitmapStack = nullptr;

@@ -8,7 +8,7 @@
 #include <mutex>
 
 #include "engHeap.h"
-#include "engSystemList.h"
+#include "engOwnedList.h"
 
 class TRecordsBitmap : public TEngineObject {
 public:
@@ -65,7 +65,7 @@ public:
 
 private:
   std::mutex lock;
-  TSystemList freeBitmaps;
+  TOwnedList<TRecordsBitmap> freeBitmaps;
 };
 
 // The process-wide pool; exists between engine library start and stop.
@@ -77,7 +77,7 @@ TRecordsBitmap* GetRecordsBitmap();
 // Returns the bitmap to the pool and empties the variable; nil is ignored.
 void ReleaseRecordsBitmap(TRecordsBitmap*& bitmap);
 
-// A work bitmap taken from the pool for one scope.
+// A bitmap taken from the pool for the life of its owner (a scope, a cursor).
 class TPooledBitmap {
 public:
   TPooledBitmap() : bitmap(GetRecordsBitmap()) {}
@@ -86,6 +86,7 @@ public:
   TPooledBitmap& operator=(const TPooledBitmap&) = delete;
   TRecordsBitmap& operator*() const { return *bitmap; }
   TRecordsBitmap* operator->() const { return bitmap; }
+  TRecordsBitmap* Get() const { return bitmap; }
 
 private:
   TRecordsBitmap* bitmap;

@@ -18,22 +18,10 @@
 #include "engSession.h"
 #include "engTable.h"
 
-TDataCursor::TDataCursor(TDataDirectory* directory) : directory(directory) {
-  filters = new TSystemList;
-  parser = new TExpressionParser(nullptr);
-  visible = GetRecordsBitmap();
-  inRange = GetRecordsBitmap();
-  inUse = GetRecordsBitmap();
-}
+TDataCursor::TDataCursor(TDataDirectory* directory)
+    : directory(directory), parser(std::make_unique<TExpressionParser>(nullptr)) {}
 
-TDataCursor::~TDataCursor() {
-  ReleaseQuietly([this] { Close(true); });
-  ReleaseRecordsBitmap(visible);
-  ReleaseRecordsBitmap(inRange);
-  ReleaseRecordsBitmap(inUse);
-  delete parser;
-  delete filters;
-}
+TDataCursor::~TDataCursor() { ReleaseQuietly([this] { Close(true); }); }
 
 void TDataCursor::Raise(uint16_t code, const std::string& fieldName, const std::string& index) const {
   RaiseEngineError(code, tableName, fieldName, index);

@@ -13,6 +13,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -24,7 +25,9 @@
 #include "engHeap.h"
 #include "engIndexPage.h"
 #include "engKeyCompare.h"
+#include "engOwnedList.h"
 #include "engReadContext.h"
+#include "engRecordsBitmap.h"
 
 class TDataDirectory;
 class TDataTable;
@@ -471,15 +474,15 @@ private:
   // filtering is on: always in natural order.
   bool filterActive = false;
   int32_t visibleCount = 0;
-  TRecordsBitmap* visible = nullptr;
-  TRecordsBitmap* inRange = nullptr;
-  TRecordsBitmap* inUse = nullptr;
+  TPooledBitmap visible;
+  TPooledBitmap inRange;
+  TPooledBitmap inUse;
   bool buildingBitmaps = false;
   bool computingWindow = false;
-  TSystemList* filters = nullptr;
+  TOwnedList<TFilter> filters;
   // The records a filter scan reads, which reads ahead through them.
   const TRecordsBitmap* scanBits = nullptr;
-  TExpressionParser* parser = nullptr;
+  std::unique_ptr<TExpressionParser> parser;
   // Records that follow the current key's in its leaf without a gap.
   int32_t runForward = 0;
   int32_t runBackward = 0;

@@ -58,7 +58,7 @@ bool TDataCursor::TryBuildBitmaps(TFilter* only) {
     if (!TryBuildInUse()) return false;
     if (rangeActive && !IsNaturalOrder() && !TryBuildInRange()) return false;
   }
-  for (int32_t i = 0; i < filters->Count(); ++i) {
+  for (int32_t i = 0; i < filters.Count(); ++i) {
     TFilter& filter = *FilterAt(i);
     if (!filter.Active) continue;
     // A filter left alone keeps its bitmap while the table keeps its size.
@@ -112,7 +112,7 @@ bool TDataCursor::TryEvaluateFilter(TFilter& filter) {
   if (rangeActive && !IsNaturalOrder()) bits.AndWith(*inRange);
   // A dependent filter reads only what the filters before it let through.
   if (filter.Dependent && filter.OptimizeLevel != olFull) {
-    for (int32_t i = 0; i < filters->Count() && FilterAt(i) != &filter; ++i)
+    for (int32_t i = 0; i < filters.Count() && FilterAt(i) != &filter; ++i)
       if (FilterAt(i)->Active) bits.AndWith(*FilterAt(i)->Bitmap);
   }
   try {
@@ -126,7 +126,7 @@ bool TDataCursor::TryEvaluateFilter(TFilter& filter) {
 void TDataCursor::CombineVisible() {
   visible->Assign(*inUse);
   if (rangeActive && !IsNaturalOrder()) visible->AndWith(*inRange);
-  for (int32_t i = 0; i < filters->Count(); ++i)
+  for (int32_t i = 0; i < filters.Count(); ++i)
     if (FilterAt(i)->Active) visible->AndWith(*FilterAt(i)->Bitmap);
   visibleCount = visible->CountSet();
 }
@@ -150,7 +150,7 @@ void TDataCursor::KeepRecordBits(uint32_t number, bool present) {
     ~TRelease() { data.ReleaseRecord(record); }
   } release{data, stored};
   const uint8_t* record = stored ? stored->Buffer() : nullptr;
-  for (TRecordsBitmap* bits : {visible, inRange, inUse}) bits->SetRecordCount(slots);
+  for (TRecordsBitmap* bits : {visible.Get(), inRange.Get(), inUse.Get()}) bits->SetRecordCount(slots);
   const int32_t bit = int32_t(number);
   auto put = [bit](TRecordsBitmap& bits, bool on) { on ? bits.SetBit(bit) : bits.ClearBit(bit); };
   if (record && rangeActive && !IsNaturalOrder()) {
@@ -161,7 +161,7 @@ void TDataCursor::KeepRecordBits(uint32_t number, bool present) {
     put(*inRange, false);
   }
   put(*inUse, record != nullptr);
-  for (int32_t i = 0; i < filters->Count(); ++i) {
+  for (int32_t i = 0; i < filters.Count(); ++i) {
     TFilter& filter = *FilterAt(i);
     if (!filter.Active) continue;
     filter.Bitmap->SetRecordCount(slots);
@@ -191,7 +191,7 @@ int32_t TDataCursor::ReadAheadCount(uint32_t record, bool forward, int32_t limit
       if (record != recordNumber) return 1;
       return std::max(1, std::min(limit, forward ? runForward : runBackward));
     }
-    run = visible;
+    run = visible.Get();
   }
   int32_t count = 0;
   int64_t next = record;

@@ -92,12 +92,12 @@ void ConvertTextConstants(TExpToken* node, uint16_t languageId, const std::strin
 
 }  // namespace
 
-int32_t TDataCursor::FilterCount() const { return filters->Count(); }
+int32_t TDataCursor::FilterCount() const { return filters.Count(); }
 
-TFilter* TDataCursor::FilterAt(int32_t index) const { return static_cast<TFilter*>(filters->Get(index)); }
+TFilter* TDataCursor::FilterAt(int32_t index) const { return filters.Get(index); }
 
 int32_t TDataCursor::FilterIndexOf(const TFilter* filter) const {
-  const int32_t index = filters->IndexOf(filter);
+  const int32_t index = filters.IndexOf(filter);
   if (index < 0) Raise(EngErrFilterHandle);
   return index;
 }
@@ -137,7 +137,7 @@ TFilter* TDataCursor::AddFilter(void* callbackContext, const std::string& text, 
                                 bool caseInsensitive, bool costChoice, bool dependent, TFilterCallback callback,
                                 bool ownsTree, TExpToken* tree) {
   RequireOpen();
-  if (filters->Count() >= MaxCursorFilters) Raise(EngErrTooManyFilters);
+  if (filters.Count() >= MaxCursorFilters) Raise(EngErrTooManyFilters);
   TExpTreePtr prepared;
   if (!text.empty() || (!tree && !callback)) {
     prepared.reset(PrepareFilterText(text, noPartialCompare, caseInsensitive));
@@ -154,24 +154,23 @@ TFilter* TDataCursor::AddFilter(void* callbackContext, const std::string& text, 
   filter->FormatSettings = GetLocaleFormatSettings(session->LanguageID, session->SortID);
   if (!filter->IsCallback) filter->OptimizeLevel = CanOptimizeCondition(opAnd, filter->Condition, false);
 
-  int32_t position = filters->Count();
+  int32_t position = filters.Count();
   if (!dependent) {
-    for (int32_t i = 0; i < filters->Count(); ++i)
+    for (int32_t i = 0; i < filters.Count(); ++i)
       if (FilterAt(i)->Dependent) {
         position = i;
         break;
       }
   }
-  filters->Insert(position, filter.get());
-  return filter.release();
+  return filters.Insert(position, std::move(filter));
 }
 
 void TDataCursor::DropFilter(TFilter* filter) {
   RequireOpen();
   if (filter) {
-    filters->Delete(FilterIndexOf(filter));
+    const int32_t index = FilterIndexOf(filter);
     const bool wasActive = filter->Active;
-    delete filter;
+    filters.Delete(index);
     if (wasActive) AfterFilterChange(nullptr, false);
     return;
   }
@@ -180,8 +179,7 @@ void TDataCursor::DropFilter(TFilter* filter) {
 }
 
 void TDataCursor::DropAllFilters() {
-  for (int32_t i = filters->Count() - 1; i >= 0; --i) delete FilterAt(i);
-  filters->Clear();
+  filters.Clear();
 }
 
 // A filter that cannot be evaluated stays off, and the cursor shows what it
@@ -193,7 +191,7 @@ void TDataCursor::ActivateFilter(TFilter* filter) {
     FilterIndexOf(filter);
     if (!filter->Active) switched.push_back(filter);
   } else {
-    for (int32_t i = 0; i < filters->Count(); ++i)
+    for (int32_t i = 0; i < filters.Count(); ++i)
       if (!FilterAt(i)->Active) switched.push_back(FilterAt(i));
   }
   if (switched.empty()) return;
@@ -214,7 +212,7 @@ void TDataCursor::DeactivateFilter(TFilter* filter) {
     if (!filter->Active) return;
     filter->Active = false;
   } else {
-    for (int32_t i = 0; i < filters->Count(); ++i) FilterAt(i)->Active = false;
+    for (int32_t i = 0; i < filters.Count(); ++i) FilterAt(i)->Active = false;
   }
   AfterFilterChange(nullptr, false);
 }
@@ -252,7 +250,7 @@ void TDataCursor::UpdateFilter(TExpToken* tree, TFilter* filter) {
 // The indexes changed: what each condition can use of them is worked out
 // again.
 void TDataCursor::ReassessFilterLevels() {
-  for (int32_t i = 0; i < filters->Count(); ++i) {
+  for (int32_t i = 0; i < filters.Count(); ++i) {
     TFilter& filter = *FilterAt(i);
     if (!filter.IsCallback) filter.OptimizeLevel = CanOptimizeCondition(opAnd, filter.Condition, false);
   }
@@ -260,7 +258,7 @@ void TDataCursor::ReassessFilterLevels() {
 
 void TDataCursor::UpdateFilterState() {
   filterActive = IsNaturalOrder();
-  for (int32_t i = 0; i < filters->Count() && !filterActive; ++i) filterActive = FilterAt(i)->Active;
+  for (int32_t i = 0; i < filters.Count() && !filterActive; ++i) filterActive = FilterAt(i)->Active;
 }
 
 // The position stays on its record when that is still visible, else it

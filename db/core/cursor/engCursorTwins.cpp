@@ -50,7 +50,7 @@ void TDataCursor::CopyRangeTo(TDataCursor& twin) const {
 
 // In order, with their options; those active here are active there.
 void TDataCursor::CopyFiltersTo(TDataCursor& twin) const {
-  for (int32_t i = 0; i < filters->Count(); ++i) {
+  for (int32_t i = 0; i < filters.Count(); ++i) {
     const TFilter& filter = *FilterAt(i);
     TExpTreePtr condition(CloneTokenTree(filter.Condition));
     TFilter* copy = twin.AddFilter(filter.CallbackContext, {}, filter.NoPartialCompare, filter.CaseInsensitive,

@@ -93,24 +93,17 @@ int32_t TBlock::WriteData(int32_t dataOffset, int32_t count, const void* source)
   return count;
 }
 
-TBlockStack::TBlockStack(TBlobFile* blobFile) : blobFile(blobFile) { blocks.SetCapacity(StackReserve); }
+TBlockStack::TBlockStack(TBlobFile* blobFile) : blobFile(blobFile) { blocks.Reserve(StackReserve); }
 
-TBlockStack::~TBlockStack() {
-  for (int32_t i = 0; i < blocks.Count(); ++i) delete static_cast<TBlock*>(blocks.Get(i));
-  blocks.Clear();
-}
+TBlockStack::~TBlockStack() = default;
 
 TBlock* TBlockStack::Take() {
-  while (blocks.Count() > 0) {
-    TBlock* block = static_cast<TBlock*>(blocks.Last());
-    blocks.Delete(blocks.Count() - 1);
-    if (block->DataSize() != blobFile->BlockDataSize()) {
-      delete block;
-      continue;
-    }
+  while (!blocks.Empty()) {
+    std::unique_ptr<TBlock> block = blocks.ExtractLast();
+    if (block->DataSize() != blobFile->BlockDataSize()) continue;  // of a former block size: freed
     block->Reset();
     block->ClearUse();
-    return block;
+    return block.release();
   }
   return new TBlock(blobFile);
 }
@@ -119,6 +112,6 @@ void TBlockStack::Give(TBlock*& block) {
   block->Newer = block->Older = nullptr;
   block->Orphaned = false;
   block->ClearUse();
-  blocks.Add(block);
+  blocks.Adopt(block);
   block = nullptr;
 }

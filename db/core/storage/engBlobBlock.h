@@ -6,7 +6,7 @@
 #include <cstdint>
 
 #include "engHeap.h"
-#include "engSystemList.h"
+#include "engOwnedList.h"
 
 class TBlobFile;
 
@@ -98,5 +98,5 @@ public:
 
 private:
   TBlobFile* blobFile;
-  TSystemList blocks;
+  TOwnedList<TBlock> blocks;
 };

@@ -26,8 +26,6 @@ TBlobFile::TBlobFile(TBlobFileTable* table) : table(table), blockStack(this) {
 
 TBlobFile::~TBlobFile() {
   DropCache();
-  for (int32_t i = 0; i < orphans.Count(); ++i) delete static_cast<TBlock*>(orphans.Get(i));
-  orphans.Clear();
   EngineFreeMem(readBuffer);
   EngineFreeMem(writeBuffer);
 }

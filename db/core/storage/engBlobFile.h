@@ -18,6 +18,7 @@
 #include "engEntryCache.h"
 #include "engFileHandler.h"
 #include "engFileTable.h"
+#include "engOwnedList.h"
 #include "engSystemList.h"
 
 // What the BLOB file needs of the table that owns it.
@@ -132,7 +133,7 @@ private:
   uint16_t blockSize = DefaultBlobBlock;
   TEntryCache<TBlock> cache;
   TSystemList flushList;
-  TSystemList orphans;  // dropped from the cache while pinned
+  TOwnedList<TBlock> orphans;  // dropped from the cache while pinned
   TBlockStack blockStack;
   int32_t readAheadCount = 1;
 

@@ -51,8 +51,8 @@ void TBlobFile::ReleaseBlock(TBlock* block) {
   if (!block) return;
   block->Unpin();
   if (block->Orphaned && block->UseCount() == 0) {
-    orphans.Delete(orphans.IndexOf(block));
-    blockStack.Give(block);
+    TBlock* returned = orphans.Extract(orphans.IndexOf(block)).release();
+    blockStack.Give(returned);
   }
 }
 
@@ -213,7 +213,7 @@ void TBlobFile::DropCache() {
     TBlock* block = cache.Get(i);
     if (block->UseCount() > 0) {
       block->Orphaned = true;
-      orphans.Add(block);
+      orphans.Adopt(block);
     } else {
       blockStack.Give(block);
     }

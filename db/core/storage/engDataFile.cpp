@@ -46,8 +46,6 @@ TDataFile::TDataFile(TDataFileTable* table) : table(table), recordStack(this) {
 
 TDataFile::~TDataFile() {
   DropCache();
-  for (int32_t i = 0; i < orphans.Count(); ++i) delete static_cast<TRecord*>(orphans.Get(i));
-  orphans.Clear();
   FreeDescriptors();
   EngineFreeMem(readBuffer);
   EngineFreeMem(writeBuffer);

@@ -17,6 +17,7 @@
 #include "engEntryCache.h"
 #include "engFileHandler.h"
 #include "engFileTable.h"
+#include "engOwnedList.h"
 #include "engSystemList.h"
 
 // What the data file needs of the table that owns it.
@@ -155,7 +156,7 @@ private:
   uint8_t* descriptors = nullptr;  // FieldCount() descriptors
   TEntryCache<TRecord> cache;
   TSystemList flushList;
-  TSystemList orphans;      // dropped from the cache while in use
+  TOwnedList<TRecord> orphans;  // dropped from the cache while in use
   TSystemList sortRecords;  // records buffered by a sort
   TRecordStack recordStack;
   uint32_t cacheHits = 0;

@@ -41,8 +41,7 @@ void TDataFile::ReleaseRecord(TRecord* record) {
   if (!record) return;
   record->ReleaseUse();
   if (record->Orphaned && record->UseCount() == 0) {
-    orphans.Delete(orphans.IndexOf(record));
-    recordStack.Return(record);
+    recordStack.Return(orphans.Extract(orphans.IndexOf(record)).release());
   }
 }
 
@@ -179,7 +178,7 @@ void TDataFile::LetGo(TRecord* record) {
   if (record->UseCount() > 0) {
     // Its holder releases it later; only then may the pool lend it again.
     record->Orphaned = true;
-    orphans.Add(record);
+    orphans.Adopt(record);
   } else {
     recordStack.Return(record);
   }

@@ -90,17 +90,13 @@ void TRecord::CopyFields(const uint8_t* source) {
   modified = true;
 }
 
-TRecordStack::TRecordStack(TDataFile* dataFile) : dataFile(dataFile) { records.SetCapacity(StackReserve); }
+TRecordStack::TRecordStack(TDataFile* dataFile) : dataFile(dataFile) { records.Reserve(StackReserve); }
 
-TRecordStack::~TRecordStack() {
-  for (int32_t i = 0; i < records.Count(); ++i) delete static_cast<TRecord*>(records.Get(i));
-  records.Clear();
-}
+TRecordStack::~TRecordStack() = default;
 
 TRecord* TRecordStack::Take() {
-  if (records.Count() == 0) return new TRecord(dataFile);
-  auto* record = static_cast<TRecord*>(records.Last());
-  records.Delete(records.Count() - 1);
+  if (records.Empty()) return new TRecord(dataFile);
+  TRecord* record = records.ExtractLast().release();
   record->SetSize(dataFile->RecordSize());
   std::memset(record->Buffer(), 0, record->Size());
   record->ClearUse();
@@ -111,4 +107,4 @@ TRecord* TRecordStack::Take() {
   return record;
 }
 
-void TRecordStack::Return(TRecord* record) { records.Add(record); }
+void TRecordStack::Return(TRecord* record) { records.Adopt(record); }

@@ -8,7 +8,7 @@
 #include <cstdint>
 
 #include "engHeap.h"
-#include "engSystemList.h"
+#include "engOwnedList.h"
 
 class TDataFile;
 
@@ -100,5 +100,5 @@ public:
 
 private:
   TDataFile* dataFile;
-  TSystemList records;
+  TOwnedList<TRecord> records;
 };

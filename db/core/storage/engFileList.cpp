@@ -56,10 +56,7 @@ struct TEngineMemDeleter {
 
 }  // namespace
 
-TFileList::~TFileList() {
-  for (int32_t i = 0; i < files.Count(); ++i) delete Get(i);
-  files.Clear();
-}
+TFileList::~TFileList() = default;
 
 int32_t TFileList::Find(const std::string& name, bool inMemory, const TAbstractFile* except) const {
   const std::string key = NameKey(name);
@@ -71,14 +68,17 @@ int32_t TFileList::Find(const std::string& name, bool inMemory, const TAbstractF
 }
 
 int32_t TFileList::AddFile(const std::string& name, bool inMemory) {
-  TAbstractFile* file = inMemory ? static_cast<TAbstractFile*>(new TMemoryFile(name)) : new TPhysicalFile(name);
-  return files.Add(file);
+  std::unique_ptr<TAbstractFile> file;
+  if (inMemory)
+    file = std::make_unique<TMemoryFile>(name);
+  else
+    file = std::make_unique<TPhysicalFile>(name);
+  files.Add(std::move(file));
+  return files.Count() - 1;
 }
 
 void TFileList::RemoveFile(int32_t index) {
-  TAbstractFile* file = Get(index);
   files.Delete(index);
-  delete file;
 }
 
 int32_t TFileList::CreateFile(const std::string& name, bool inMemory, bool temporary, TAbstractFile*& file) {

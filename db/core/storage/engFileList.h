@@ -15,7 +15,7 @@
 
 #include "engAbstractFile.h"
 #include "engHeap.h"
-#include "engSystemList.h"
+#include "engOwnedList.h"
 
 class TFileList : public TEngineObject {
 public:
@@ -40,9 +40,9 @@ public:
 
 private:
   std::recursive_mutex section;
-  TSystemList files;
+  TOwnedList<TAbstractFile> files;
 
-  TAbstractFile* Get(int32_t index) const { return static_cast<TAbstractFile*>(files.Get(index)); }
+  TAbstractFile* Get(int32_t index) const { return files.Get(index); }
   int32_t Find(const std::string& name, bool inMemory, const TAbstractFile* except = nullptr) const;
   int32_t AddFile(const std::string& name, bool inMemory);
   void RemoveFile(int32_t index);

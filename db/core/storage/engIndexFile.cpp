@@ -34,8 +34,6 @@ TIndexFile::TIndexFile(TIndexFileTable* table) : table(table) {
 
 TIndexFile::~TIndexFile() {
   DropPages(true);
-  for (int32_t i = 0; i < orphans.Count(); ++i) delete static_cast<TPage*>(orphans.Get(i));
-  orphans.Clear();
   for (auto& cache : caches) delete cache;
   EngineFreeMem(readBuffer);
   EngineFreeMem(writeBuffer);

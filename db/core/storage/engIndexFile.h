@@ -11,6 +11,7 @@
 #include "engFileHandler.h"
 #include "engFileTable.h"
 #include "engIndexPage.h"
+#include "engOwnedList.h"
 #include "engSystemList.h"
 
 inline constexpr uint32_t IndexHeaderSize = 4096;
@@ -137,7 +138,7 @@ private:
   TPageStack pageStack;
   TPageCache* caches[IndexSlotCount] = {};  // by index number
   TSystemList flushList;
-  TSystemList orphans;  // dropped from a cache while in use
+  TOwnedList<TPage> orphans;  // dropped from a cache while in use
   uint32_t cacheHits = 0;
   uint32_t pageRequests = 0;
   uint32_t pageReads = 0;

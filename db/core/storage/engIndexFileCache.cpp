@@ -29,7 +29,7 @@ void TIndexFile::DropCache(TPageCache& cache) {
     TPage* page = cache.Get(i);
     if (page->UseCount > 0) {
       page->Orphaned = true;
-      orphans.Add(page);
+      orphans.Adopt(page);
     } else {
       pageStack.Return(page);
     }
@@ -144,8 +144,7 @@ void TIndexFile::ReleasePage(TPage* page) {
   ENG_ASSERT(page->UseCount > 0);  // every release matches a pin
   if (page->UseCount > 0) --page->UseCount;
   if (page->Orphaned && page->UseCount == 0) {
-    orphans.Delete(orphans.IndexOf(page));
-    pageStack.Return(page);
+    pageStack.Return(orphans.Extract(orphans.IndexOf(page)).release());
   }
 }
 

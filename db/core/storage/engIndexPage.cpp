@@ -754,21 +754,17 @@ void TPage::MergeOrShareRight(TPage& parent, int entry) {
 
 // ---- pool ----------------------------------------------------------------
 
-TPageStack::TPageStack() { freePages.SetCapacity(4095); }
+TPageStack::TPageStack() { freePages.Reserve(4095); }
 
-TPageStack::~TPageStack() {
-  for (int32_t i = 0; i < freePages.Count(); ++i) delete static_cast<TPage*>(freePages.Get(i));
-  freePages.Clear();
-}
+TPageStack::~TPageStack() = default;
 
 TPage* TPageStack::Take() {
-  if (freePages.Count() == 0) return new TPage;
-  auto page = static_cast<TPage*>(freePages.Last());
-  freePages.Delete(freePages.Count() - 1);
+  if (freePages.Empty()) return new TPage;
+  TPage* page = freePages.ExtractLast().release();
   page->Clear();
   page->UseCount = 0;
   page->Orphaned = false;
   return page;
 }
 
-void TPageStack::Return(TPage* page) { freePages.Add(page); }
+void TPageStack::Return(TPage* page) { freePages.Adopt(page); }

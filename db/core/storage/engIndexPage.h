@@ -7,8 +7,8 @@
 #include <string>
 
 #include "engHeap.h"
+#include "engOwnedList.h"
 #include "engKeyCompare.h"
-#include "engSystemList.h"
 
 class TPage;
 class TRecordsBitmap;
@@ -244,5 +244,5 @@ public:
   void Return(TPage* page);
 
 private:
-  TSystemList freePages;
+  TOwnedList<TPage> freePages;
 };

@@ -23,7 +23,6 @@ TDataDirectory::TDataDirectory(TDataSession* session, const std::string& name, c
 
 TDataDirectory::~TDataDirectory() {
   if (transactionActive) ReleaseQuietly([this] { Rollback(); });
-  for (int32_t i = 0; i < tables.Count(); ++i) delete Table(i);
   tables.Clear();
 }
 
@@ -39,8 +38,10 @@ TDataTable* TDataDirectory::FindTable(const std::string& tableName, bool inMemor
 void TDataDirectory::ReleaseIfUnused(TDataTable* table) {
   if (table->UseCount() > 0 || table->InTransaction()) return;
   const int32_t index = tables.IndexOf(table);
-  if (index >= 0) tables.Delete(index);
-  delete table;
+  if (index >= 0)
+    tables.Delete(index);
+  else
+    delete table;
 }
 
 int32_t TDataDirectory::CreateTable(const std::string& tableName, bool inMemory, bool temporary,
@@ -53,9 +54,9 @@ int32_t TDataDirectory::CreateTable(const std::string& tableName, bool inMemory,
   TDataTable* created = FindTable(tableName, inMemory);
   if (created && created->UseCount() > 0) return AccessDenied;
   if (!created) {
-    created = new TDataTable(this);
-    created->SetName(tableName);
-    tables.Add(created);
+    auto owned = std::make_unique<TDataTable>(this);
+    owned->SetName(tableName);
+    created = tables.Add(std::move(owned));
   }
   created->SetExclusive(true);
   created->SetInMemory(inMemory);
@@ -108,7 +109,7 @@ int32_t TDataDirectory::OpenTable(const std::string& tableName, TDataTable*& tab
     if (found) ReleaseIfUnused(found);
     throw;
   }
-  if (created) tables.Add(created.release());
+  if (created) tables.Add(std::move(created));
   table = opening;
   return 0;
 }
@@ -145,7 +146,6 @@ int32_t TDataDirectory::DeleteTable(const std::string& tableName, bool inMemory)
     if (registered->UseCount() > 0) return AccessDenied;
     registered->DeleteFiles();
     tables.Delete(tables.IndexOf(registered));
-    delete registered;
     return 0;
   }
   std::unique_ptr<TDataTable> transient(new TDataTable(this));

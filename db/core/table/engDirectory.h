@@ -9,7 +9,7 @@
 #include <string>
 
 #include "engHeap.h"
-#include "engSystemList.h"
+#include "engOwnedList.h"
 
 class TDataSession;
 class TDataTable;
@@ -69,11 +69,11 @@ private:
   std::string name;
   std::string localPath;
   std::string universalPath;
-  TSystemList tables;
+  TOwnedList<TDataTable> tables;
   uint32_t useCount = 0;
   bool transactionActive = false;
 
-  TDataTable* Table(int32_t index) const { return static_cast<TDataTable*>(tables.Get(index)); }
+  TDataTable* Table(int32_t index) const { return tables.Get(index); }
   // Frees a table that has no user and no transaction.
   void ReleaseIfUnused(TDataTable* table);
 };

@@ -13,7 +13,6 @@
 
 namespace {
 
-constexpr int32_t PasswordBlockSize = 256;
 constexpr int32_t DirectoryNotOpen = -11013;
 
 std::string CurrentDirectory() {
@@ -22,10 +21,6 @@ std::string CurrentDirectory() {
   return error ? std::string() : IncludeTrailingBackslash(current.string());
 }
 
-std::string PasswordText(const void* block) {
-  const auto* bytes = static_cast<const uint8_t*>(block);
-  return std::string(reinterpret_cast<const char*>(bytes + 1), bytes[0]);
-}
 
 }  // namespace
 
@@ -34,9 +29,7 @@ TDataSession::TDataSession() : defaultDirectory(CurrentDirectory()) {
 }
 
 TDataSession::~TDataSession() {
-  for (int32_t i = 0; i < directories.Count(); ++i) delete static_cast<TDataDirectory*>(directories.Get(i));
   directories.Clear();
-  RemoveAllPasswords();
 }
 
 std::string TDataSession::GetPrivateDirectory() const {
@@ -50,34 +43,23 @@ void TDataSession::SetPrivateDirectory(const std::string& path) {
 }
 
 int32_t TDataSession::FindPassword(const std::string& password) const {
-  for (int32_t i = 0; i < passwords.Count(); ++i)
-    if (PasswordText(passwords.Get(i)) == password) return i;
-  return -1;
+  const auto found = std::find(passwords.begin(), passwords.end(), password);
+  return found == passwords.end() ? -1 : int32_t(found - passwords.begin());
 }
 
 void TDataSession::AddPassword(const std::string& password) {
   if (password.empty() || FindPassword(password) >= 0) return;
-  auto* block = static_cast<uint8_t*>(EngineAllocMem(PasswordBlockSize));
-  const size_t length = std::min(password.size(), ShortStringLimit);
-  block[0] = uint8_t(length);
-  std::memcpy(block + 1, password.data(), length);
-  passwords.Add(block);
+  passwords.push_back(password.substr(0, ShortStringLimit));
 }
 
 void TDataSession::RemovePassword(const std::string& password) {
   const int32_t index = FindPassword(password);
   if (index < 0) return;
-  void* block = passwords.Get(index);
-  passwords.Delete(index);
-  EngineFreeMem(block);
+  passwords.erase(passwords.begin() + index);
 }
 
 void TDataSession::RemoveAllPasswords() {
-  for (int32_t i = passwords.Count() - 1; i >= 0; --i) {
-    void* block = passwords.Get(i);
-    passwords.Delete(i);
-    EngineFreeMem(block);
-  }
+  passwords.clear();
 }
 
 bool TDataSession::PasswordExists(const std::string& password) const { return FindPassword(password) >= 0; }
@@ -91,14 +73,13 @@ TDataDirectory* TDataSession::OpenDirectory(const std::string& name, const std::
     if (universalPath.empty()) universalPath = localPath;
   }
   for (int32_t i = 0; i < directories.Count(); ++i) {
-    auto* directory = static_cast<TDataDirectory*>(directories.Get(i));
+    TDataDirectory* directory = directories.Get(i);
     if (SameText(Trim(directory->UniversalPath()), Trim(universalPath))) {
       directory->AddUse();
       return directory;
     }
   }
-  auto* directory = new TDataDirectory(this, name, localPath, universalPath);
-  directories.Add(directory);
+  TDataDirectory* directory = directories.Add(std::make_unique<TDataDirectory>(this, name, localPath, universalPath));
   directory->AddUse();
   return directory;
 }
@@ -108,7 +89,6 @@ int32_t TDataSession::CloseDirectory(TDataDirectory* directory) {
   if (index < 0 || directory->UseCount() < 1) return DirectoryNotOpen;
   if (directory->ReleaseUse() == 0) {
     directories.Delete(index);
-    delete directory;
   }
   return 0;
 }

@@ -8,9 +8,10 @@
 #include <cstdint>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "engHeap.h"
-#include "engSystemList.h"
+#include "engOwnedList.h"
 
 class TDataDirectory;
 
@@ -61,8 +62,8 @@ public:
 private:
   std::string defaultDirectory;
   std::string privateDirectory;
-  TSystemList passwords;  // 256-byte blocks: a length byte and the characters
-  TSystemList directories;
+  std::vector<std::string> passwords;  // at most 255 bytes each, as stored in tables
+  TOwnedList<TDataDirectory> directories;
   std::atomic<std::thread::id> user{};
   std::atomic<int32_t> useDepth{0};
 

@@ -11,11 +11,6 @@ namespace {
 
 constexpr int32_t InitialCapacity = 255;
 
-struct TLanguageCharMap {
-  uint16_t LanguageId;
-  uint16_t SortId;
-  TCharMap Map;
-};
 
 void BuildCharMap(uint16_t languageId, uint16_t sortId, TCharMap& map) {
   std::iota(std::begin(map), std::end(map), 0);
@@ -31,30 +26,24 @@ void BuildCharMap(uint16_t languageId, uint16_t sortId, TCharMap& map) {
 
 }  // namespace
 
-TLanguageCharMapsList::TLanguageCharMapsList() { maps.SetCapacity(InitialCapacity); }
+TLanguageCharMapsList::TLanguageCharMapsList() { maps.reserve(InitialCapacity); }
 
-TLanguageCharMapsList::~TLanguageCharMapsList() {
-  for (int32_t i = 0; i < maps.Count(); ++i) {
-    void* entry = maps.Get(i);
-    EngineFreeMem(entry);
-  }
-}
+TLanguageCharMapsList::~TLanguageCharMapsList() = default;
 
 void TLanguageCharMapsList::GetCharMap(uint16_t languageId, uint16_t sortId, TCharMap& map) {
   std::lock_guard guard(lock);
-  for (int32_t i = 0; i < maps.Count(); ++i) {
-    const auto* entry = static_cast<const TLanguageCharMap*>(maps.Get(i));
-    if (entry->LanguageId == languageId && entry->SortId == sortId) {
-      std::memcpy(map, entry->Map, sizeof(TCharMap));
+  for (const TLanguageCharMap& entry : maps) {
+    if (entry.LanguageId == languageId && entry.SortId == sortId) {
+      std::memcpy(map, entry.Map, sizeof(TCharMap));
       return;
     }
   }
-  auto* entry = static_cast<TLanguageCharMap*>(EngineAllocMem(sizeof(TLanguageCharMap)));
-  entry->LanguageId = languageId;
-  entry->SortId = sortId;
-  BuildCharMap(languageId, sortId, entry->Map);
-  maps.Add(entry);
-  std::memcpy(map, entry->Map, sizeof(TCharMap));
+  TLanguageCharMap entry;
+  entry.LanguageId = languageId;
+  entry.SortId = sortId;
+  BuildCharMap(languageId, sortId, entry.Map);
+  maps.push_back(entry);
+  std::memcpy(map, entry.Map, sizeof(TCharMap));
 }
 
 TLanguageCharMapsList* LanguageCharMapsList = nullptr;

@@ -5,9 +5,9 @@
 
 #include <cstdint>
 #include <mutex>
+#include <vector>
 
 #include "engHeap.h"
-#include "engSystemList.h"
 
 using TCharMap = uint8_t[256];
 
@@ -20,8 +20,13 @@ public:
   void GetCharMap(uint16_t languageId, uint16_t sortId, TCharMap& map);
 
 private:
+  struct TLanguageCharMap {
+    uint16_t LanguageId = 0;
+    uint16_t SortId = 0;
+    TCharMap Map = {};
+  };
   std::mutex lock;
-  TSystemList maps;
+  std::vector<TLanguageCharMap> maps;
 };
 
 // The process-wide list; exists between engine library start and stop.
