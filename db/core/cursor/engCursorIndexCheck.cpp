@@ -25,7 +25,6 @@
 
 namespace {
 
-
 // A page that a level of a tree names, with what its parent's entry says.
 struct TChildEntry {
   uint32_t Offset = 0;

@@ -24,7 +24,6 @@
 
 namespace {
 
-
 // Holds a page of the index file until it is handed on or the scope ends.
 class THeldPage {
 public:

@@ -21,7 +21,6 @@ std::string CurrentDirectory() {
   return error ? std::string() : IncludeTrailingBackslash(current.string());
 }
 
-
 }  // namespace
 
 TDataSession::TDataSession() : defaultDirectory(CurrentDirectory()) {

@@ -8,11 +8,6 @@
 #include "engKeyCompare.h"
 #include "engTable.h"
 
-namespace {
-
-
-}  // namespace
-
 // Every keyed index holds one key per record in use, the deleted-records
 // index one per record slot, and each key names a slot the data holds. A
 // tree too damaged to walk disagrees too.

@@ -11,7 +11,6 @@ namespace {
 
 constexpr int32_t InitialCapacity = 255;
 
-
 void BuildCharMap(uint16_t languageId, uint16_t sortId, TCharMap& map) {
   std::iota(std::begin(map), std::end(map), 0);
   const LCID locale = MakeLCID(languageId, sortId);
