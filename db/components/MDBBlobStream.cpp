@@ -10,6 +10,7 @@
 #include "engBlobBuffer.h"
 #include "engBlobLayout.h"
 #include "engCursor.h"
+#include "engErrorCodes.h"
 
 namespace {
 
@@ -64,15 +65,15 @@ int64_t TMDBBlobStream::Read(void* buffer, int64_t count) {
   const int32_t result = cursor.ReadBlob(fieldNo, record, false, countRead, ClampCount(count), buffer, position);
   switch (result) {
     case 0:
-    case BlbErrEndOfData: position += countRead; return countRead;
-    case BlbErrInvalidOffset: return 0;
+    case EngErrEndOfBlob: position += countRead; return countRead;
+    case EngErrBlobOffset: return 0;
     default: CheckEngineResult(result, cursor.TableName()); return 0;
   }
 }
 
 int64_t TMDBBlobStream::Write(const void* buffer, int64_t count) {
   if (!opened || count <= 0) return 0;
-  if (count > std::numeric_limits<int32_t>::max()) CheckWriteResult(BlbErrInvalidLength);
+  if (count > std::numeric_limits<int32_t>::max()) CheckWriteResult(EngErrBlobLength);
   TMDBSessionUse use(dataSet->DataSetSession());
   CheckWriteResult(
       dataSet->Handle()->WriteBlob(fieldNo, record, false, static_cast<int32_t>(count), buffer, position));

@@ -17,6 +17,7 @@
 #include "engCursor.h"
 #include "engCursorRecords.h"
 #include "engDataLayout.h"
+#include "engErrorCodes.h"
 #include "engFilter.h"
 #include "rtlTypeInfo.h"
 
@@ -180,8 +181,8 @@ TGetResult TMDBDataSet::GetRecord(TRecordBuffer buffer, TGetMode mode, bool doCh
       handle->GetBookmark(buffer + bookmarkOfs);
       return grOK;
     }
-    case CurResultBeginOfFile: return grBOF;
-    case CurResultEndOfFile: return grEOF;
+    case EngErrBeginOfFile: return grBOF;
+    case EngErrEndOfFile: return grEOF;
     default:
       if (doCheck) CheckEngineResult(result, handle->TableName());
       return grError;
@@ -408,7 +409,7 @@ void TMDBDataSet::FreeOpenBlobs(TRecordBuffer buffer) {
     TField* field = Fields(i);
     if (!field->IsBlob() || field->FieldNo() <= 0) continue;
     const int32_t result = handle->FreeBlob(field->FieldNo(), buffer, false);
-    if (result != BlbErrInvalidHandle) CheckEngineResult(result, handle->TableName());
+    if (result != EngErrBlobHandle) CheckEngineResult(result, handle->TableName());
   }
 }
 

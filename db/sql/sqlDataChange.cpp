@@ -9,6 +9,7 @@
 #include "engCursorRecords.h"
 #include "engDataLayout.h"
 #include "engDirectory.h"
+#include "engErrorCodes.h"
 #include "engExpTypeCheck.h"
 #include "engExpTypeChecker.h"
 #include "engExpTypes.h"
@@ -58,7 +59,7 @@ TExpTreePtr CheckedValue(TDataQuery& query, const TUpdateField& column, const TU
   // An INSERT has no row to read: a quoted text that happens to name a
   // column stays the text it says.
   TExpColumnResolver* columns = query.Kind == qkUpdate ? &resolver : nullptr;
-  TExpCheckContext check{SqlErrorCode, {}, UpdateValuesContext, columns, SourceFormatSettings(query)};
+  TExpCheckContext check{EngErrSql, {}, UpdateValuesContext, columns, SourceFormatSettings(query)};
   // Column references of an UPDATE read the current record.
   std::function<void(TExpToken*)> bind = [&](TExpToken* node) {
     for (; node; node = node->Next) {

@@ -5,8 +5,6 @@
 #include <cstdint>
 #include <string>
 
-inline constexpr uint16_t SqlErrorCode = 11949;
-
 [[noreturn]] void RaiseSqlError(const std::string& message);
 
 // "Invalid column name 'name' or table correlation name 'qualifier'

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <climits>
 
+#include "engErrorCodes.h"
 #include "engExpParser.h"
 #include "engExpTreeQueries.h"
 #include "engLanguages.h"
@@ -270,7 +271,7 @@ void TSqlParser::ParseColumnItems(std::vector<TColumnItem>& items, const std::st
 
 void TSqlParser::Parse(bool nested) {
   query.Nested = nested;
-  parser.ErrorCode = SqlErrorCode;
+  parser.ErrorCode = EngErrSql;
   parser.TableName.clear();
   if (Keyword("SELECT")) {
     query.Kind = qkSelect;

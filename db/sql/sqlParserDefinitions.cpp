@@ -2,6 +2,7 @@
 
 #include <climits>
 
+#include "engErrorCodes.h"
 #include "engExpParser.h"
 #include "engExpTypeCheck.h"
 #include "engPaths.h"
@@ -25,7 +26,7 @@ void TSqlParser::ParseColumnDefinition(TCreateField& field, bool typeOptional) {
   Next();
   TExpTreePtr type(NewToken());
   if (!parser.ParseDataType(type.get(), 0, typeOptional)) return;
-  TExpCheckContext check{SqlErrorCode, {}, TableColumnContext, nullptr, parser.FormatSettings};
+  TExpCheckContext check{EngErrSql, {}, TableColumnContext, nullptr, parser.FormatSettings};
   CheckCastArguments(check, type.get());
   field.HasType = true;
   field.DataType = type->DataType;

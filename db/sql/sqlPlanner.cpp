@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "engCursor.h"
+#include "engErrorCodes.h"
 #include "engExpEvalCondition.h"
 #include "engExpTreeQueries.h"
 #include "engExpTypeCheck.h"
@@ -250,7 +251,7 @@ private:
   TExpTreePtr Checked(const TExpToken& condition) {
     TExpTreePtr copy(CloneTokenTree(&condition));
     TSourceColumnResolver resolver(query);
-    TExpCheckContext check{SqlErrorCode, {}, WhereContext, &resolver, SourceFormatSettings(query)};
+    TExpCheckContext check{EngErrSql, {}, WhereContext, &resolver, SourceFormatSettings(query)};
     TypeCheckExpression(check, true, nullptr, copy.get());
     if (copy->DataType != dtBoolean) RaiseSqlError("WHERE or JOIN clause must be a boolean expression");
     return copy;

@@ -7,6 +7,7 @@
 #include "engDataHeader.h"
 #include "engDataLayout.h"
 #include "engDirectory.h"
+#include "engErrorCodes.h"
 #include "engExpTypeCheck.h"
 #include "engExpShortText.h"
 #include "engExpTypes.h"
@@ -115,7 +116,7 @@ void ResolveResultColumns(TDataQuery& query) {
 
   bool anyAggregate = false, anyPlain = false;
   TSourceColumnResolver resolver(query);
-  const TExpCheckContext check{SqlErrorCode, {}, "source column expression", &resolver, SourceFormatSettings(query)};
+  const TExpCheckContext check{EngErrSql, {}, "source column expression", &resolver, SourceFormatSettings(query)};
   uint16_t fieldNo = 0;
   for (auto& column : query.ResultFields) {
     column->FieldNo = uint16_t(++fieldNo);

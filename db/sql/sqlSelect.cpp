@@ -11,6 +11,7 @@
 #include "engDataHeader.h"
 #include "engDataLayout.h"
 #include "engDataSort.h"
+#include "engErrorCodes.h"
 #include "engExpEvalCondition.h"
 #include "engExpTypeCheck.h"
 #include "engIndexFile.h"
@@ -280,7 +281,7 @@ void TDataQuery::PrepareSelect() {
     HavingChecked.reset(CloneTokenTree(Having.get()));
     ReplaceHavingAggregates(*this, HavingChecked.get());
     TResultColumnResolver resolver(*this);
-    TExpCheckContext check{SqlErrorCode, {}, "HAVING clause", &resolver, SourceFormatSettings(*this)};
+    TExpCheckContext check{EngErrSql, {}, "HAVING clause", &resolver, SourceFormatSettings(*this)};
     TypeCheckExpression(check, true, nullptr, HavingChecked.get());
     if (HavingChecked->DataType != dtBoolean) RaiseSqlError("HAVING clause must be a boolean expression");
   }

@@ -1,5 +1,6 @@
 #include "sqlStatement.h"
 
+#include "engErrorCodes.h"
 #include "engErrors.h"
 #include "engExpParser.h"
 #include "engExpToken.h"
@@ -69,7 +70,7 @@ void TQueryStatement::Prepare(const std::string& text, int32_t& position) {
   sourceText = text;
   const TDataSession* session = database->Session();
   parser->FormatSettings = GetLocaleFormatSettings(session->LanguageID, session->SortID);
-  parser->ErrorCode = SqlErrorCode;
+  parser->ErrorCode = EngErrSql;
   parser->SetText(text);
   int32_t stoppedAt = 0;
   try {

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "engErrorCodes.h"
 #include "sqlErrors.h"
 #include "sqlTestSupport.h"
 
@@ -45,7 +46,7 @@ TEST_F(SqlParamTest, ValuesBeyondTheParametersAreRefusedAfterTheOthersAreSet) {
     statement.SetParams({IntegerParam(1), IntegerParam(40), IntegerParam(7)});
     FAIL() << "three values for two parameters";
   } catch (const EEngineError& error) {
-    EXPECT_EQ(error.ErrorCode, SqlErrorCode);
+    EXPECT_EQ(error.ErrorCode, EngErrSql);
     EXPECT_EQ(error.Message, "SQL error - Internal parameter error");
   }
   EXPECT_EQ(Rows(statement.Execute()), (TRows{"b1", "b4"}));

@@ -1,0 +1,180 @@
+#include "engRecordsBitmap.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+
+namespace {
+
+constexpr int32_t MemoryStep = 1024;
+constexpr int32_t PoolCapacity = 512;
+
+constexpr int32_t WordOf(int32_t recordNumber) { return (recordNumber - 1) >> 5; }
+constexpr uint32_t MaskOf(int32_t recordNumber) { return 1u << ((recordNumber - 1) & 31); }
+// The bits of records 1 .. n of a word (n from 1 to 32).
+constexpr uint32_t LowBits(int32_t n) { return n >= 32 ? ~0u : (1u << n) - 1; }
+
+}  // namespace
+
+TRecordsBitmap::~TRecordsBitmap() { EngineFreeMem(bits); }
+
+void TRecordsBitmap::SetRecordCount(int32_t count) {
+  count = std::max(count, 0);
+  if (count == recordCount) return;
+  int32_t words = static_cast<int32_t>((int64_t{count} + 31) / 32);
+  if (words * 4 > allocatedBytes) GrowBuffer(words * 4, MemoryStep, bits, allocatedBytes);
+  int32_t oldCount = recordCount;
+  recordCount = count;
+  wordCount = words;
+  bitCapacity = words * 32;
+  if (count > oldCount) ClearRecords(oldCount + 1, count);
+}
+
+void TRecordsBitmap::ClearRecords(int32_t first, int32_t last) {
+  int32_t firstWord = WordOf(first);
+  int32_t lastWord = WordOf(last);
+  uint32_t below = LowBits((first - 1) & 31);
+  uint32_t through = LowBits(((last - 1) & 31) + 1);
+  if (firstWord == lastWord) {
+    bits[firstWord] &= ~(through & ~below);
+    return;
+  }
+  bits[firstWord] &= below;
+  std::fill(bits + firstWord + 1, bits + lastWord, 0u);
+  bits[lastWord] &= ~through;
+}
+
+bool TRecordsBitmap::IsSet(int32_t recordNumber) const {
+  return (bits[WordOf(recordNumber)] & MaskOf(recordNumber)) != 0;
+}
+
+void TRecordsBitmap::SetBit(int32_t recordNumber) { bits[WordOf(recordNumber)] |= MaskOf(recordNumber); }
+
+void TRecordsBitmap::ClearBit(int32_t recordNumber) { bits[WordOf(recordNumber)] &= ~MaskOf(recordNumber); }
+
+void TRecordsBitmap::ClearAll() {
+  if (allocatedBytes > 0) memset(bits, 0, allocatedBytes);
+}
+
+void TRecordsBitmap::SetAll() {
+  if (allocatedBytes > 0) memset(bits, 0xFF, allocatedBytes);
+}
+
+void TRecordsBitmap::AndWith(const TRecordsBitmap& other) {
+  for (int32_t w = 0; w < wordCount; ++w) bits[w] &= w < other.wordCount ? other.bits[w] : 0u;
+}
+
+void TRecordsBitmap::OrWith(const TRecordsBitmap& other) {
+  int32_t common = std::min(wordCount, other.wordCount);
+  for (int32_t w = 0; w < common; ++w) bits[w] |= other.bits[w];
+}
+
+void TRecordsBitmap::Invert() {
+  for (int32_t w = 0; w < wordCount; ++w) bits[w] = ~bits[w];
+}
+
+void TRecordsBitmap::Assign(const TRecordsBitmap& other) {
+  if (other.allocatedBytes > allocatedBytes) GrowBuffer(other.allocatedBytes, MemoryStep, bits, allocatedBytes);
+  if (other.allocatedBytes > 0) memcpy(bits, other.bits, other.allocatedBytes);
+  if (allocatedBytes > other.allocatedBytes)
+    memset(reinterpret_cast<char*>(bits) + other.allocatedBytes, 0, allocatedBytes - other.allocatedBytes);
+  recordCount = other.recordCount;
+  bitCapacity = other.bitCapacity;
+  wordCount = other.wordCount;
+}
+
+// A word with the bits beyond the record count masked off.
+uint32_t TRecordsBitmap::MeaningfulWord(int32_t word) const {
+  uint32_t value = bits[word];
+  if (word == wordCount - 1) value &= LowBits(recordCount - word * 32);
+  return value;
+}
+
+int32_t TRecordsBitmap::CountSet() const {
+  int32_t total = 0;
+  for (int32_t w = 0; w < wordCount; ++w)
+    if (bits[w] != 0) total += std::popcount(MeaningfulWord(w));
+  return total;
+}
+
+int32_t TRecordsBitmap::CountSetBefore(int32_t recordNumber) const {
+  int32_t last = std::min(recordNumber - 1, recordCount);
+  if (last < 1) return 0;
+  int32_t total = std::popcount(bits[WordOf(last)] & LowBits(((last - 1) & 31) + 1));
+  for (int32_t w = WordOf(last) - 1; w >= 0; --w)
+    if (bits[w] != 0) total += std::popcount(bits[w]);
+  return total;
+}
+
+bool TRecordsBitmap::FindNext(int32_t& recordNumber, int32_t steps, int32_t& counter) const {
+  if (steps < 1) return false;
+  int32_t next = std::max(recordNumber, 0) + 1;
+  while (next <= recordCount) {
+    int32_t w = WordOf(next);
+    uint32_t word = MeaningfulWord(w) & ~LowBits((next - 1) & 31);
+    if (word == 0) {
+      next = (w + 1) * 32 + 1;
+      continue;
+    }
+    int32_t found = w * 32 + std::countr_zero(word) + 1;
+    recordNumber = found;
+    ++counter;
+    if (--steps == 0) return true;
+    next = found + 1;
+  }
+  return false;
+}
+
+bool TRecordsBitmap::FindPrior(int32_t& recordNumber, int32_t steps, int32_t& counter) const {
+  if (steps < 1) return false;
+  int32_t prior = std::min(recordNumber - 1, recordCount);
+  while (prior >= 1) {
+    int32_t w = WordOf(prior);
+    uint32_t word = bits[w] & LowBits(((prior - 1) & 31) + 1);
+    if (word == 0) {
+      prior = w * 32;
+      continue;
+    }
+    int32_t found = w * 32 + (31 - std::countl_zero(word)) + 1;
+    recordNumber = found;
+    --counter;
+    if (--steps == 0) return true;
+    prior = found - 1;
+  }
+  return false;
+}
+
+TRecordsBitmapStack::TRecordsBitmapStack() { freeBitmaps.Reserve(PoolCapacity); }
+
+TRecordsBitmapStack::~TRecordsBitmapStack() = default;
+
+TRecordsBitmap* TRecordsBitmapStack::Get() {
+  TRecordsBitmap* bitmap = nullptr;
+  {
+    std::lock_guard guard(lock);
+    if (!freeBitmaps.Empty()) bitmap = freeBitmaps.ExtractLast().release();
+  }
+  if (!bitmap) return new TRecordsBitmap;
+  bitmap->ClearAll();
+  return bitmap;
+}
+
+void TRecordsBitmapStack::Release(TRecordsBitmap* bitmap) {
+  std::lock_guard guard(lock);
+  freeBitmaps.Adopt(bitmap);
+}
+
+TRecordsBitmapStack* RecordsBitmapStack = nullptr;
+
+TRecordsBitmap* GetRecordsBitmap() {
+  return RecordsBitmapStack ? RecordsBitmapStack->Get() : new TRecordsBitmap;
+}
+
+void ReleaseRecordsBitmap(TRecordsBitmap*& bitmap) {
+  if (!bitmap) return;
+  if (RecordsBitmapStack)
+    RecordsBitmapStack->Release(bitmap);
+  else
+    delete bitmap;
+  bitmap = nullptr;
+}

@@ -1,0 +1,60 @@
+#pragma once
+// One BLOB value open through a cursor: the whole value in memory, read
+// from its chain in the BLOB file when opened and written back as a chain
+// when the record it belongs to is posted. A record's BLOB field holds the
+// negated handle of the buffer while it is open.
+
+#include <cstdint>
+
+#include "engHeap.h"
+#include "engReadContext.h"
+
+class TBlobFile;
+
+inline constexpr uint8_t BlobOpenRead = 1;
+inline constexpr uint8_t BlobOpenWrite = 2;
+
+class TBlobBuffer : public TEngineObject {
+public:
+  // Blocks are read for reader (the cursor), which the table's change check knows.
+  TBlobBuffer(TReadContext* reader, TBlobFile* blobFile);
+  ~TBlobBuffer() override;
+  TBlobBuffer(const TBlobBuffer&) = delete;
+  TBlobBuffer& operator=(const TBlobBuffer&) = delete;
+
+  // A new size marks the buffer modified; the common part stays and bytes
+  // beyond it start zero. Below 1 the data is freed.
+  void SetSize(int32_t newSize);
+  int32_t Size() const { return size; }
+  uint8_t* GetData() { return data; }
+  const uint8_t* GetData() const { return data; }
+
+  // Reads the value from the chain at FirstOffset, starting over whenever
+  // a block read meets another user's change. 8708 for a block of another
+  // BLOB, 8963 for a broken or circular chain, 8711 for a chain shorter
+  // than the value's length or a length the file cannot hold.
+  void Load();
+  // Writes a modified value of 1 byte or more over the old chain, taking
+  // new blocks where it is too short and freeing what is left of it.
+  void Save();
+  // Frees the chain of a modified value emptied to 0 bytes.
+  void FreeBlocks();
+
+  int32_t Handle = 0;  // positive; the field holds its negation
+  bool Modified = false;
+  uint32_t Sequence = 0;
+  uint32_t PhysicalRecordNo = 0;
+  uint16_t FieldNo = 0;
+  int32_t FirstOffset = 0;  // 0 while the value has no chain
+  uint8_t OpenMode = 0;
+  bool Release = false;  // freed by the cursor's next record change
+
+private:
+  TReadContext* reader;
+  TBlobFile* blobFile;
+  uint8_t* data = nullptr;
+  int32_t size = 0;
+
+  // One pass of Load; false when it met another user's change.
+  bool LoadChain();
+};

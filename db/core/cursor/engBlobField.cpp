@@ -1,0 +1,205 @@
+// Opening, reading, writing and closing a cursor's BLOB fields.
+
+#include "engBlobField.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cstring>
+#include <limits>
+
+#include "engDataHeader.h"
+#include "engErrorCodes.h"
+#include "engErrors.h"
+#include "engFieldAccess.h"
+#include "engLittleEndian.h"
+#include "engRecordBuffer.h"
+#include "engTable.h"
+
+namespace {
+
+bool IsBlobField(const uint8_t* fieldDesc) { return fieldDesc[FieldDescTypeOffset] == BlobFieldType; }
+
+// Value bytes 0 to 3: a first-block offset, or an open BLOB's negated handle.
+int32_t FieldReference(const uint8_t* fieldDesc, const uint8_t* record) {
+  return int32_t(GetLE32(FieldValueBytes(fieldDesc, record)));
+}
+
+// 0, or the code refusing an offset and count of a BLOB's bytes.
+int32_t CheckSpan(int32_t offset, int32_t count) {
+  if (offset < 0) return EngErrBlobOffset;
+  if (count < 0 || int64_t(offset) + count > std::numeric_limits<int32_t>::max()) return EngErrBlobLength;
+  return 0;
+}
+
+}  // namespace
+
+TCursorBlobs::TCursorBlobs(TReadContext* reader, TCursorFields& fields, TBlobOperationBracket& bracket)
+    : reader(reader), fields(fields), bracket(bracket) {}
+
+TCursorBlobs::~TCursorBlobs() { FreeOpenBlobs(true); }
+
+void TCursorBlobs::Attach(TDataTable& openTable) { table = &openTable; }
+
+void TCursorBlobs::Detach() {
+  FreeOpenBlobs(true);
+  table = nullptr;
+}
+
+int32_t TCursorBlobs::OpenBlob(int fieldNo, uint8_t* record, bool release, bool tableNumbering, uint8_t mode) {
+  bracket.BeginBlobOperation();
+  int32_t result = 0;
+  try {
+    result = OpenField(fieldNo, record, release, tableNumbering, mode);
+  } catch (...) {
+    ReleaseQuietly([&] { bracket.EndBlobOperation(); });
+    throw;
+  }
+  bracket.EndBlobOperation();
+  return result;
+}
+
+int32_t TCursorBlobs::OpenField(int fieldNo, uint8_t* record, bool release, bool tableNumbering, uint8_t mode) {
+  uint8_t fieldDesc[FieldDescSize];
+  FieldDesc(fieldNo, tableNumbering, fieldDesc);
+  if (!IsBlobField(fieldDesc)) return EngErrBlobField;
+  const int32_t reference = FieldReference(fieldDesc, record);
+  if (reference < 0) {
+    TBlobBuffer* open = FindByReference(reference);
+    if (!open) return EngErrBlobOffset;
+    open->Release = release;
+    return 0;
+  }
+  if (buffers.Count() >= MaxOpenBlobs) return EngErrTooManyBlobs;
+  auto* buffer = new TBlobBuffer(reader, &table->BlobFile());
+  buffer->Handle = NewHandle();
+  buffer->FieldNo = uint16_t(fieldNo);
+  buffer->FirstOffset = reference;
+  buffer->OpenMode = mode;
+  buffer->Release = release;
+  buffer->Sequence = fields.GetBlobRef(fieldNo, record, tableNumbering);
+  buffer->PhysicalRecordNo = GetRecordPhysicalNo(record);
+  buffers.Add(buffer);
+  try {
+    buffer->Load();
+    PutReference(fieldDesc, record, -buffer->Handle);
+  } catch (...) {
+    FreeBuffer(buffers.IndexOf(buffer));
+    throw;
+  }
+  return 0;
+}
+
+int32_t TCursorBlobs::FreeBlob(int fieldNo, uint8_t* record, bool tableNumbering) {
+  TBlobBuffer* buffer = nullptr;
+  if (const int32_t result = OpenBuffer(fieldNo, record, tableNumbering, buffer)) return result;
+  const int32_t firstOffset = buffer->FirstOffset;
+  FreeBuffer(buffers.IndexOf(buffer));
+  uint8_t fieldDesc[FieldDescSize];
+  FieldDesc(fieldNo, tableNumbering, fieldDesc);
+  PutReference(fieldDesc, record, firstOffset);
+  return 0;
+}
+
+int32_t TCursorBlobs::ReadBlob(int fieldNo, const uint8_t* record, bool tableNumbering, int32_t& countRead,
+                               int32_t count, void* destination, int32_t offset) {
+  countRead = 0;
+  TBlobBuffer* buffer = nullptr;
+  if (const int32_t result = OpenBuffer(fieldNo, record, tableNumbering, buffer)) return result;
+  if (const int32_t result = CheckSpan(offset, count)) return result;
+  const bool withinValue = offset + count <= buffer->Size();
+  countRead = std::min(count, std::max(buffer->Size() - offset, 0));
+  if (countRead > 0) std::memcpy(destination, buffer->GetData() + offset, size_t(countRead));
+  return withinValue ? 0 : EngErrEndOfBlob;
+}
+
+int32_t TCursorBlobs::WriteBlob(int fieldNo, const uint8_t* record, bool tableNumbering, int32_t count,
+                                const void* source, int32_t offset) {
+  TBlobBuffer* buffer = nullptr;
+  if (const int32_t result = OpenBuffer(fieldNo, record, tableNumbering, buffer)) return result;
+  if (const int32_t result = CheckSpan(offset, count)) return result;
+  if (offset + count > buffer->Size()) buffer->SetSize(offset + count);
+  if (count > 0) {
+    std::memcpy(buffer->GetData() + offset, source, size_t(count));
+    buffer->Modified = true;
+  }
+  return 0;
+}
+
+int32_t TCursorBlobs::TruncateBlob(int fieldNo, const uint8_t* record, bool tableNumbering, int32_t newSize) {
+  TBlobBuffer* buffer = nullptr;
+  if (const int32_t result = OpenBuffer(fieldNo, record, tableNumbering, buffer)) return result;
+  if (newSize < 0) return EngErrBlobLength;
+  buffer->SetSize(newSize);
+  return 0;
+}
+
+int32_t TCursorBlobs::GetBlobSize(int fieldNo, const uint8_t* record, bool tableNumbering, int32_t& size) const {
+  size = 0;
+  TBlobBuffer* buffer = nullptr;
+  if (const int32_t result = OpenBuffer(fieldNo, record, tableNumbering, buffer)) return result;
+  size = buffer->Size();
+  return 0;
+}
+
+bool TCursorBlobs::FindOpenBlob(const TBlobBuffer* buffer) const { return buffers.IndexOf(buffer) >= 0; }
+
+bool TCursorBlobs::FindOpenBlobSize(int32_t reference, int32_t& size) const {
+  const TBlobBuffer* buffer = FindByReference(reference);
+  if (buffer) size = buffer->Size();
+  return buffer != nullptr;
+}
+
+TBlobBuffer* TCursorBlobs::FindByReference(int32_t reference) const {
+  if (reference >= 0 || reference == std::numeric_limits<int32_t>::min()) return nullptr;
+  for (int32_t i = 0; i < buffers.Count(); ++i)
+    if (Buffer(i)->Handle == -reference) return Buffer(i);
+  return nullptr;
+}
+
+// Handles count up through the process, so a handle left in a record
+// after its BLOB was closed does not name the next one opened.
+int32_t TCursorBlobs::NewHandle() const {
+  static std::atomic<uint32_t> counter{0};
+  for (;;) {
+    const int32_t handle = int32_t(counter.fetch_add(1) % uint32_t(std::numeric_limits<int32_t>::max())) + 1;
+    if (!FindByReference(-handle)) return handle;
+  }
+}
+
+void TCursorBlobs::FreeBuffer(int32_t index) {
+  delete Buffer(index);
+  buffers.Delete(index);
+}
+
+void TCursorBlobs::FieldDesc(int fieldNo, bool tableNumbering, uint8_t* fieldDesc) const {
+  if (tableNumbering)
+    fields.GetTableFieldDesc(fieldNo, fieldDesc);
+  else
+    fields.GetFieldDesc(fieldNo, fieldDesc);
+}
+
+int32_t TCursorBlobs::OpenBuffer(int fieldNo, const uint8_t* record, bool tableNumbering,
+                                 TBlobBuffer*& buffer) const {
+  uint8_t fieldDesc[FieldDescSize];
+  FieldDesc(fieldNo, tableNumbering, fieldDesc);
+  if (!IsBlobField(fieldDesc)) return EngErrBlobField;
+  buffer = FindByReference(FieldReference(fieldDesc, record));
+  return buffer ? 0 : EngErrBlobHandle;
+}
+
+bool TCursorBlobs::RecordHolds(const TBlobBuffer& buffer, const uint8_t* record, bool tableNumbering,
+                               uint8_t* fieldDesc) const {
+  FieldDesc(buffer.FieldNo, tableNumbering, fieldDesc);
+  return IsBlobField(fieldDesc) && FieldReference(fieldDesc, record) == -buffer.Handle;
+}
+
+void TCursorBlobs::PutReference(const uint8_t* fieldDesc, uint8_t* record, int32_t reference) {
+  uint8_t value[sizeof(int32_t)];
+  PutLE32(value, uint32_t(reference));
+  fields.PutFieldValue(fieldDesc, record, true, value);
+}
+
+void TCursorBlobs::Raise(uint16_t code, const uint8_t* fieldDesc) const {
+  RaiseEngineError(code, table->Name(),
+                   fieldDesc ? GetShortString(fieldDesc + FieldDescNameOffset, FieldNameLimit) : std::string());
+}

@@ -1,0 +1,108 @@
+#pragma once
+// A cursor's BLOB fields: the values it has open (at most 64), their reads
+// and writes in memory, and the steps that commit them to the BLOB file
+// when a record is inserted, changed or deleted. The cursor owns one and
+// passes its BLOB operations through; its field access answers the size
+// of an open BLOB by asking FindOpenBlobSize.
+//
+// Each operation takes a field number, a record buffer and the numbering
+// the number is in (table numbering when set, else the cursor's). The
+// operations on single fields return an engine result code (0 = success);
+// failures of the BLOB file are raised.
+
+#include <cstdint>
+
+#include "engBlobBuffer.h"
+#include "engReadContext.h"
+#include "engSystemList.h"
+
+class TCursorFields;
+class TDataTable;
+
+inline constexpr int32_t MaxOpenBlobs = 64;
+
+// The cursor's bracket around opening a BLOB: its change check before,
+// the release of what the check took after.
+class TBlobOperationBracket {
+public:
+  virtual void BeginBlobOperation() = 0;
+  virtual void EndBlobOperation() = 0;
+
+protected:
+  ~TBlobOperationBracket() = default;
+};
+
+class TCursorBlobs {
+public:
+  TCursorBlobs(TReadContext* reader, TCursorFields& fields, TBlobOperationBracket& bracket);
+  ~TCursorBlobs();
+  TCursorBlobs(const TCursorBlobs&) = delete;
+  TCursorBlobs& operator=(const TCursorBlobs&) = delete;
+
+  // The open table, when the cursor opens; Detach frees every open BLOB.
+  void Attach(TDataTable& openTable);
+  void Detach();
+
+  // Opens the field's BLOB: its value is read into a new buffer and the
+  // field takes the buffer's negated handle. An open one only takes the
+  // release flag. 10753, 9998 for a negative value that is no open BLOB
+  // of this cursor, 9494 with 64 open.
+  int32_t OpenBlob(int fieldNo, uint8_t* record, bool release, bool tableNumbering, uint8_t mode);
+  // Closes it, discarding its changes: the field takes back the offset
+  // of its first block. 10753, 10030 when the field holds no open BLOB.
+  int32_t FreeBlob(int fieldNo, uint8_t* record, bool tableNumbering);
+  // Reading past the end copies what there is and gives 8711. A negative
+  // offset gives 9998, a negative count or one that carries the end past
+  // 2^31 - 1 gives 10029, with nothing copied.
+  int32_t ReadBlob(int fieldNo, const uint8_t* record, bool tableNumbering, int32_t& countRead, int32_t count,
+                   void* destination, int32_t offset);
+  // Grows the value when the bytes end past it. Offset and count as for reads.
+  int32_t WriteBlob(int fieldNo, const uint8_t* record, bool tableNumbering, int32_t count, const void* source,
+                    int32_t offset);
+  // A negative size gives 10029.
+  int32_t TruncateBlob(int fieldNo, const uint8_t* record, bool tableNumbering, int32_t newSize);
+  int32_t GetBlobSize(int fieldNo, const uint8_t* record, bool tableNumbering, int32_t& size) const;
+
+  bool FindOpenBlob(const TBlobBuffer* buffer) const;
+  // The size of the open BLOB whose negated handle is reference.
+  bool FindOpenBlobSize(int32_t reference, int32_t& size) const;
+  int32_t OpenBlobCount() const { return buffers.Count(); }
+
+  // The steps of a record change, in this order. The first three act on
+  // the BLOBs whose handles the record's fields hold: a BLOB open on
+  // another record is never written into this one.
+  // Each changed BLOB takes the data file's next sequence number, in its
+  // field too.
+  void AssignBlobSequences(uint8_t* record, bool tableNumbering);
+  // Writes each changed BLOB as its chain, or frees the chain of one
+  // emptied. 8963, with nothing written, when they were opened on
+  // different records.
+  void WriteOpenBlobs(const uint8_t* record, bool tableNumbering);
+  // Each field takes the first-block offset in place of the handle.
+  void SaveOpenBlobs(uint8_t* record, bool tableNumbering);
+  // Frees every open BLOB, or those opened for release.
+  void FreeOpenBlobs(bool all);
+  // For a delete: opens every BLOB field of the record (table numbering,
+  // for release) and empties it, raising a failure.
+  void FreeRecordBlobs(uint8_t* record);
+
+private:
+  TReadContext* reader;
+  TCursorFields& fields;
+  TBlobOperationBracket& bracket;
+  TDataTable* table = nullptr;
+  TSystemList buffers;
+
+  TBlobBuffer* Buffer(int32_t index) const { return static_cast<TBlobBuffer*>(buffers.Get(index)); }
+  TBlobBuffer* FindByReference(int32_t reference) const;
+  int32_t NewHandle() const;
+  void FreeBuffer(int32_t index);
+  int32_t OpenField(int fieldNo, uint8_t* record, bool release, bool tableNumbering, uint8_t mode);
+  void FieldDesc(int fieldNo, bool tableNumbering, uint8_t* fieldDesc) const;
+  // The buffer open in the field: 0, or 10753 or 10030.
+  int32_t OpenBuffer(int fieldNo, const uint8_t* record, bool tableNumbering, TBlobBuffer*& buffer) const;
+  // Whether the record's field holds the buffer's handle.
+  bool RecordHolds(const TBlobBuffer& buffer, const uint8_t* record, bool tableNumbering, uint8_t* fieldDesc) const;
+  void PutReference(const uint8_t* fieldDesc, uint8_t* record, int32_t reference);
+  [[noreturn]] void Raise(uint16_t code, const uint8_t* fieldDesc) const;
+};

@@ -1,0 +1,61 @@
+// Committing a cursor's open BLOBs with the record they belong to.
+
+#include "engBlobField.h"
+
+#include "engDataLayout.h"
+#include "engErrorCodes.h"
+#include "engFieldAccess.h"
+#include "engTable.h"
+
+void TCursorBlobs::AssignBlobSequences(uint8_t* record, bool tableNumbering) {
+  uint8_t fieldDesc[FieldDescSize];
+  for (int32_t i = 0; i < buffers.Count(); ++i) {
+    TBlobBuffer& buffer = *Buffer(i);
+    if (!buffer.Modified || !RecordHolds(buffer, record, tableNumbering, fieldDesc)) continue;
+    buffer.Sequence = table->DataFile().NextBlobSequence();
+    fields.SetBlobRef(buffer.FieldNo, record, tableNumbering, buffer.Sequence);
+  }
+}
+
+void TCursorBlobs::WriteOpenBlobs(const uint8_t* record, bool tableNumbering) {
+  uint8_t fieldDesc[FieldDescSize];
+  const TBlobBuffer* first = nullptr;
+  for (int32_t i = 0; i < buffers.Count(); ++i) {
+    const TBlobBuffer& buffer = *Buffer(i);
+    if (!buffer.Modified || !RecordHolds(buffer, record, tableNumbering, fieldDesc)) continue;
+    if (!first)
+      first = &buffer;
+    else if (buffer.PhysicalRecordNo != first->PhysicalRecordNo)
+      Raise(EngErrBlocksCorrupt, nullptr);
+  }
+  for (int32_t i = 0; i < buffers.Count(); ++i) {
+    TBlobBuffer& buffer = *Buffer(i);
+    if (!buffer.Modified || !RecordHolds(buffer, record, tableNumbering, fieldDesc)) continue;
+    if (buffer.Size() < 1)
+      buffer.FreeBlocks();
+    else
+      buffer.Save();
+  }
+}
+
+void TCursorBlobs::SaveOpenBlobs(uint8_t* record, bool tableNumbering) {
+  uint8_t fieldDesc[FieldDescSize];
+  for (int32_t i = 0; i < buffers.Count(); ++i)
+    if (RecordHolds(*Buffer(i), record, tableNumbering, fieldDesc))
+      PutReference(fieldDesc, record, Buffer(i)->FirstOffset);
+}
+
+void TCursorBlobs::FreeOpenBlobs(bool all) {
+  for (int32_t i = buffers.Count() - 1; i >= 0; --i)
+    if (all || Buffer(i)->Release) FreeBuffer(i);
+}
+
+void TCursorBlobs::FreeRecordBlobs(uint8_t* record) {
+  uint8_t fieldDesc[FieldDescSize];
+  for (int fieldNo = 1; fieldNo <= fields.GetFieldCount(); ++fieldNo) {
+    fields.GetTableFieldDesc(fieldNo, fieldDesc);
+    if (fieldDesc[FieldDescTypeOffset] != BlobFieldType) continue;
+    if (const int32_t result = OpenBlob(fieldNo, record, true, true, BlobOpenWrite)) Raise(uint16_t(result), fieldDesc);
+    if (const int32_t result = TruncateBlob(fieldNo, record, true, 0)) Raise(uint16_t(result), fieldDesc);
+  }
+}

@@ -1,0 +1,260 @@
+// The cursor's life: creation, the open-mode flags, opening and sharing
+// its table, closing, and what the table asks of the cursors that read it.
+
+#include "engCursor.h"
+
+#include <exception>
+
+#include "engCursorWalk.h"
+#include "engDataFile.h"
+#include "engDataHeader.h"
+#include "engDirectory.h"
+#include "engErrorCodes.h"
+#include "engErrors.h"
+#include "engExpParser.h"
+#include "engIndexFile.h"
+#include "engPaths.h"
+#include "engRecordsBitmap.h"
+#include "engSession.h"
+#include "engTable.h"
+
+TDataCursor::TDataCursor(TDataDirectory* directory)
+    : directory(directory), parser(std::make_unique<TExpressionParser>(nullptr)) {}
+
+TDataCursor::~TDataCursor() { ReleaseQuietly([this] { Close(true); }); }
+
+void TDataCursor::Raise(uint16_t code, const std::string& fieldName, const std::string& index) const {
+  RaiseEngineError(code, tableName, fieldName, index);
+}
+
+void TDataCursor::RequireClosed() const {
+  if (open) Raise(EngErrTableInUse);
+}
+
+void TDataCursor::RequireOpen() const {
+  // Nothing is known of a closed cursor's table beyond its name.
+  if (!open) Raise(EngErrAccessDenied);
+}
+
+void TDataCursor::RequireExclusiveWritable() const {
+  RequireOpen();
+  if (!exclusive) Raise(EngErrNotExclusive);
+  if (IsReadOnly()) Raise(EngErrAccessDenied);
+}
+
+TDataFile& TDataCursor::DataFile() const { return table->DataFile(); }
+TIndexFile& TDataCursor::IndexFile() const { return table->IndexFile(); }
+
+// ---- open-mode flags -------------------------------------------------------
+
+void TDataCursor::SetTableName(const std::string& name) {
+  RequireClosed();
+  tableName = ChangeFileExtension(name, ".DAT");
+}
+
+void TDataCursor::SetExclusive(bool value) {
+  RequireClosed();
+  exclusive = value;
+}
+
+void TDataCursor::SetOverrideExclusive(bool value) {
+  RequireClosed();
+  overrideExclusive = value;
+}
+
+void TDataCursor::SetReadOnly(bool value) {
+  RequireClosed();
+  readOnly = value;
+}
+
+void TDataCursor::SetInMemory(bool value) {
+  RequireClosed();
+  inMemory = value;
+}
+
+void TDataCursor::SetNoFilterUpdate(bool value) { noFilterUpdate = value; }
+
+void TDataCursor::SetTemporaryTable(bool value) {
+  if (value != temporaryTable) RequireClosed();
+  temporaryTable = value;
+}
+
+void TDataCursor::SetComponentTable(bool value) {
+  if (value != componentTable) RequireClosed();
+  componentTable = value;
+}
+
+void TDataCursor::SetSqlSourceTable(bool value) {
+  if (value != sqlSourceTable) RequireClosed();
+  sqlSourceTable = value;
+}
+
+void TDataCursor::SetNoAutoInc(bool value) {
+  if (hasAutoIncrement) noAutoInc = value;
+}
+
+bool TDataCursor::IsReadOnly() const { return readOnly || tableIsReadOnly; }
+
+void TDataCursor::SetRepairHandler(TCursorMessageProc proc, void* context) {
+  repairProc = proc;
+  repairContext = context;
+}
+
+void TDataCursor::SetIndexProgressHandler(TCursorProgressProc proc, void* context) {
+  progressProc = proc;
+  progressContext = context;
+}
+
+void TDataCursor::SetPasswordHandler(TCursorPasswordProc proc, void* context) {
+  passwordProc = proc;
+  passwordContext = context;
+}
+
+void TDataCursor::ReportRepair(const std::string& text) {
+  if (repairProc) repairProc(repairContext, text);
+}
+
+bool TDataCursor::CallPasswordHandler() { return passwordProc && passwordProc(passwordContext); }
+
+// ---- open and close --------------------------------------------------------
+
+void TDataCursor::Open() {
+  if (open) return;
+  TDataTable* opened = nullptr;
+  const int32_t result = directory->OpenTable(tableName, opened, exclusive, overrideExclusive, inMemory,
+                                              temporaryTable, componentTable, noFilterUpdate, sqlSourceTable);
+  if (result < 0) Raise(uint16_t(-result));
+  table = opened;
+  open = true;
+  try {
+    tableIsReadOnly = table->IsReadOnly();
+    const bool repaired = RepairOnFirstOpen();
+    AskForPassword();
+    TakeTableValues();
+    currentRecord = DataFile().RecordStack().Take();
+    workRecord = DataFile().RecordStack().Take();
+    currentRecord->SetSize(CursorRecordSize());
+    workRecord->SetSize(CursorRecordSize());
+    rangeLow = static_cast<uint8_t*>(EngineAllocMem(MaxIndexKeyLength));
+    rangeHigh = static_cast<uint8_t*>(EngineAllocMem(MaxIndexKeyLength));
+    rangeActive = false;
+    windowFirst = 1;
+    windowLast = int32_t(IndexFile().GetRecordCount());
+    SetEmptyPosition();
+    if (table->IndexRecreated() && table->UseCount() == 1) RebuildDeletedIndex();
+    else if (table->UseCount() == 1 && (table->IndexesOutOfStep() || (repaired && !CheckIndexTrees())))
+      RebuildAllIndexes();
+    LoadIndexState(sqlSourceTable ? NaturalOrderIndex : 0);
+    UpdateFilterState();
+    RebuildWindowAndBitmaps();
+    SetToBegin();
+  } catch (...) {
+    ReleaseQuietly([this] { Close(false); });
+    throw;
+  }
+}
+
+bool TDataCursor::RepairOnFirstOpen() {
+  if (HasOwnFieldList() || table->UseCount() != 1) return false;
+  if (table->InTransaction() && table->DataChanged()) return false;
+  table->LockChangeCheck();
+  try {
+    table->Repair();
+  } catch (...) {
+    ReleaseQuietly([this] { table->UnlockChangeCheck(); });
+    throw;
+  }
+  table->UnlockChangeCheck();
+  return true;
+}
+
+// The trees are compared with the records they name under the same lock
+// as the repair, so no writer changes them meanwhile. A table that cannot
+// be rebuilt (read-only, or an index file just made empty) is left alone:
+// its walks report what damage they meet.
+bool TDataCursor::CheckIndexTrees() {
+  if (table->IsReadOnly() || table->IndexRecreated()) return true;
+  table->LockChangeCheck();
+  bool sound;
+  try {
+    sound = IndexTreesSound();
+  } catch (...) {
+    ReleaseQuietly([this] { table->UnlockChangeCheck(); });
+    throw;
+  }
+  table->UnlockChangeCheck();
+  return sound;
+}
+
+void TDataCursor::AskForPassword() {
+  if (!table->IsEncrypted()) return;
+  const std::string password = DataFile().GetPassword();
+  while (!directory->Session()->PasswordExists(password))
+    if (!CallPasswordHandler()) Raise(EngErrPasswordRequired);
+}
+
+void TDataCursor::TakeTableValues() {
+  AttachFields(DataFile(), IndexFile());
+  blobs.Attach(*table);
+  GetCharMap(LanguageId(), SortId(), charMap);
+  TakeChangeSnapshot();
+  DeriveFieldFlags();
+}
+
+void TDataCursor::DeriveFieldFlags() {
+  hasValidityChecks = hasDefaults = hasAutoIncrement = hasComputedFields = false;
+  for (int position = 1; position <= FieldListCount(); ++position) {
+    const uint8_t* desc = FieldDescAt(position);
+    if (desc[FieldDescRequiredOffset] || desc[FieldDescMinOffset] || desc[FieldDescMaxOffset])
+      hasValidityChecks = true;
+    if (desc[FieldDescDefaultOffset]) hasDefaults = true;
+    if (IsAutoIncField(desc)) hasAutoIncrement = true;
+  }
+  if (!hasAutoIncrement) noAutoInc = false;
+}
+
+void TDataCursor::Close(bool closeTable) {
+  if (!open) return;
+  // Open BLOBs go unposted: their changes are discarded.
+  blobs.Detach();
+  // The table may stay open for other cursors: a record lock left behind
+  // would keep every other user off the record until the table closes.
+  for (const uint32_t number : std::vector<uint32_t>(lockedRecords))
+    ReleaseQuietly([&] { UnlockRecord(number); });
+  lockedRecords.clear();
+  DropAllFilters();
+  filterActive = false;
+  visibleCount = 0;
+  visible->ClearAll();
+  inRange->ClearAll();
+  inUse->ClearAll();
+  EngineFreeMem(rangeLow);
+  EngineFreeMem(rangeHigh);
+  rangeActive = false;
+  windowFirst = windowLast = 0;
+  if (currentRecord) DataFile().RecordStack().Return(currentRecord);
+  if (workRecord) DataFile().RecordStack().Return(workRecord);
+  currentRecord = workRecord = nullptr;
+  SetEmptyPosition();
+  DetachFields();
+  charMap[0] = 0;
+  dataChanges = indexChanges = blobChanges = 0;
+  hasComputedFields = false;
+  tableIsReadOnly = false;
+  if (operationDepth > 0) directory->Session()->LeaveUse();
+  operationDepth = 0;
+  filling = false;
+
+  TDataTable* closing = table;
+  table = nullptr;
+  open = false;
+  ClearIndexState();
+  const int32_t result = directory->CloseTable(closing, closeTable);
+  if (result < 0) Raise(uint16_t(-result));
+}
+
+// ---- the table's questions -------------------------------------------------
+
+bool TDataCursor::FindOpenBlobSize(int32_t reference, int32_t& size) const {
+  return blobs.FindOpenBlobSize(reference, size);
+}

@@ -1,0 +1,116 @@
+// A cursor's own field list in place of the table's: result cursors of SQL
+// statements add computed fields, each with the expression it is computed
+// from, and cloned cursors take their original's list.
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "engCursor.h"
+#include "engDataFile.h"
+#include "engDataHeader.h"
+#include "engErrorCodes.h"
+#include "engErrors.h"
+#include "engExpEval.h"
+#include "engLittleEndian.h"
+#include "engPaths.h"
+#include "engRecordBuffer.h"
+
+namespace {
+
+std::string FieldName(const uint8_t* desc) { return GetShortString(desc + FieldDescNameOffset, FieldNameLimit); }
+
+// The table's name without folder and extension.
+std::string PlainTableName(const std::string& name) {
+  const size_t separator = name.find_last_of("/\\:");
+  return StripFileExt(separator == std::string::npos ? name : name.substr(separator + 1));
+}
+
+const TExpToken* FieldExpression(const uint8_t* desc) {
+  const TExpToken* expression = nullptr;
+  std::memcpy(&expression, desc + FieldDescExpressionOffset, sizeof expression);
+  return expression;
+}
+
+}  // namespace
+
+// Columns of a computed field's expression read the record being computed.
+class TComputedColumns final : public TExpColumnValues {
+public:
+  TComputedColumns(TDataCursor& cursor, const uint8_t* buffer) : cursor(cursor), buffer(buffer) {}
+
+  void GetColumnValue(TExpToken& node) override {
+    uint8_t desc[FieldDescSize];
+    cursor.GetTableFieldDesc(node.FieldNo, desc);
+    // BLOB values are read through the cursor's BLOB handles, which
+    // computed fields do not use.
+    if (desc[FieldDescTypeOffset] == BlobFieldType)
+      RaiseEngineError(EngErrBlobField, cursor.TableName(), FieldName(desc));
+    const int width = FieldValueWidth(desc);
+    node.SetDataSize(std::max(width, 8));
+    std::memset(node.Value, 0, size_t(node.ValueCapacity));
+    bool blank = true;
+    cursor.GetFieldValue(desc, buffer, blank, node.Value);
+    node.IsNull = blank;
+    node.SetDataSize(desc[FieldDescTypeOffset] == StringFieldType
+                         ? int32_t(strnlen(reinterpret_cast<const char*>(node.Value), size_t(width))) + 1
+                         : width);
+  }
+
+private:
+  TDataCursor& cursor;
+  const uint8_t* buffer;
+};
+
+void TDataCursor::SetFieldMap(const uint8_t* fieldDescs, int32_t count, bool assignOffsets) {
+  RequireOpen();
+  if (count < 0 || count > MaxDataFields) Raise(EngErrFieldLimits);
+  std::vector<uint8_t> descs(fieldDescs, fieldDescs + size_t(count) * FieldDescSize);
+  CheckFieldDefs(descs.data(), count, LanguageId(), SortId(), false);
+  int32_t recordSize = DataFile().RecordSize();
+  const int tableFields = DataFile().FieldCount();
+  bool computed = false;
+  const std::string origin = PlainTableName(tableName) + ".";
+  for (int32_t i = 0; i < count; ++i) {
+    uint8_t* desc = descs.data() + size_t(i) * FieldDescSize;
+    const bool notStored = IsNotStoredField(desc);
+    if (assignOffsets && (notStored || FieldDescNumber(desc) > tableFields)) {
+      if (recordSize + 1 + desc[FieldDescStoredSizeOffset] > MaxRecordSize) Raise(EngErrRecordTooBig);
+      PutLE16(desc + FieldDescRecordOffset, uint16_t(recordSize));
+      recordSize += desc[FieldDescStoredSizeOffset] + 1;
+    }
+    computed = computed || notStored;
+    PutShortString(desc + FieldDescOriginOffset, origin + FieldName(desc), FieldOriginLimit, LanguageId() == 0);
+  }
+  SetFieldList(descs.data(), count, true);
+  SetCursorRecordSize(uint16_t(recordSize));
+  hasComputedFields = computed;
+  currentRecord->SetSize(CursorRecordSize());
+  workRecord->SetSize(CursorRecordSize());
+  LoadCurrentRecord();
+}
+
+void TDataCursor::ComputeFields(uint8_t* buffer) {
+  if (!hasComputedFields || computingFields) return;
+  computingFields = true;
+  try {
+    TComputedColumns columns(*this, buffer);
+    const TFormatSettings settings = GetLocaleFormatSettings(LanguageId(), SortId());
+    TExpEvalContext context;
+    context.Columns = &columns;
+    context.LanguageId = LanguageId();
+    context.SortId = SortId();
+    context.FormatSettings = &settings;
+    for (int position = 1; position <= FieldListCount(); ++position) {
+      const uint8_t* desc = FieldDescAt(position);
+      const TExpToken* expression = FieldExpression(desc);
+      if (!IsNotStoredField(desc) || !expression) continue;
+      TExpTreePtr value(EvaluateExpression(context, *expression));
+      PutFieldValue(desc, buffer, true, value->IsNull ? nullptr : value->Value);
+    }
+  } catch (...) {
+    computingFields = false;
+    throw;
+  }
+  computingFields = false;
+}

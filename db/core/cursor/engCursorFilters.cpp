@@ -1,0 +1,295 @@
+// A cursor's filters: adding them from a condition text, a ready condition
+// or a callback, switching them on and off, replacing a condition, and
+// dropping them.
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "engCursor.h"
+#include "engDataLayout.h"
+#include "engDirectory.h"
+#include "engErrorCodes.h"
+#include "engErrors.h"
+#include "engExpCodes.h"
+#include "engExpEval.h"
+#include "engExpEvalCondition.h"
+#include "engExpParser.h"
+#include "engExpTreeQueries.h"
+#include "engExpTypeCheck.h"
+#include "engFieldText.h"
+#include "engKeyEncoding.h"
+#include "engRecordsBitmap.h"
+#include "engSession.h"
+#include "engSystemList.h"
+#include "engTable.h"
+
+namespace {
+
+constexpr const char* FilterContext = "filter expression";
+
+// Column names of a filter are the fields of the cursor's table.
+class TCursorColumnResolver final : public TExpColumnResolver {
+public:
+  explicit TCursorColumnResolver(const TDataCursor& cursor) : cursor(cursor) {}
+
+  bool ResolveColumn(TExpToken& node) override {
+    if (!node.CorrelationName.empty()) return false;
+    const int fieldNo = cursor.GetFieldNo(node.Name);
+    if (fieldNo <= 0) return false;
+    uint8_t desc[FieldDescSize];
+    cursor.GetTableFieldDesc(fieldNo, desc);
+    node.FieldNo = uint16_t(fieldNo);
+    node.DataType = desc[FieldDescTypeOffset];
+    node.SubType = desc[FieldDescSubtypeOffset];
+    node.SetDataSize(desc[FieldDescStoredSizeOffset]);
+    node.Scale = node.DataType == DecimalFieldType ? desc[FieldDescScaleCopyOffset] : 0;
+    return true;
+  }
+
+private:
+  const TDataCursor& cursor;
+};
+
+uint8_t MirroredComparison(uint8_t op) {
+  switch (op) {
+    case opGreater:
+      return opLess;
+    case opLess:
+      return opGreater;
+    case opGreaterEqual:
+      return opLessEqual;
+    case opLessEqual:
+      return opGreaterEqual;
+    default:
+      return op;
+  }
+}
+
+// A top-level comparison written constant first is turned round, so that
+// the index code finds the column on the left.
+void PutColumnFirst(TExpToken* root) {
+  TExpToken* node = root;
+  while (node && node->Kind == nkUnary && node->First) node = node->First;
+  if (!node || node->Kind != nkBinary || node->Code < opEqual || node->Code > opLessEqual) return;
+  if (ReferencesColumn(node->First) || !ReferencesColumn(node->Second)) return;
+  std::swap(node->First, node->Second);
+  node->Code = MirroredComparison(node->Code);
+}
+
+// A table with a language holds its texts in its code page; the filter's
+// texts are UTF-8 until they meet the table.
+void ConvertTextConstants(TExpToken* node, uint16_t languageId, const std::string& tableName) {
+  for (; node; node = node->Next) {
+    if (node->Kind == nkConstant && node->DataType == dtString && !node->IsNull)
+      node->SetText(FieldTextFromUtf8(languageId, node->AsText(), tableName));
+    ConvertTextConstants(node->First, languageId, tableName);
+    ConvertTextConstants(node->Second, languageId, tableName);
+    ConvertTextConstants(node->Third, languageId, tableName);
+  }
+}
+
+}  // namespace
+
+int32_t TDataCursor::FilterCount() const { return filters.Count(); }
+
+TFilter* TDataCursor::FilterAt(int32_t index) const { return filters.Get(index); }
+
+int32_t TDataCursor::FilterIndexOf(const TFilter* filter) const {
+  const int32_t index = filters.IndexOf(filter);
+  if (index < 0) Raise(EngErrFilterHandle);
+  return index;
+}
+
+TExpToken* TDataCursor::PrepareFilterText(const std::string& text, bool noPartialCompare, bool caseInsensitive) {
+  if (text.find_first_not_of(" \t\r\n") == std::string::npos)
+    RaiseEngineError(EngErrFilter, tableName, {}, {}, "filter expression is empty");
+  const TDataSession* session = directory->Session();
+  const TFormatSettings settings = GetLocaleFormatSettings(session->LanguageID, session->SortID);
+  parser->ErrorCode = EngErrFilter;
+  parser->TableName = tableName;
+  parser->ContextName = FilterContext;
+  parser->FormatSettings = settings;
+  parser->SetText(text);
+  TExpTreePtr parsed;
+  try {
+    parser->NextToken();
+    parsed.reset(parser->ParseOrExpression(FilterParseFlags));
+  } catch (...) {
+    parser->ClearText();
+    throw;
+  }
+  parser->ClearText();
+
+  TCursorColumnResolver resolver(*this);
+  TExpCheckContext check{EngErrFilter, tableName, FilterContext, &resolver, settings};
+  TypeCheckExpression(check, true, nullptr, parsed.get());
+  if (parsed->DataType != dtBoolean)
+    RaiseEngineError(EngErrFilter, tableName, {}, {}, "filter expression must be a boolean expression");
+  PutColumnFirst(parsed.get());
+  if (LanguageId() != 0) ConvertTextConstants(parsed.get(), LanguageId(), tableName);
+  const TExpEvalContext context{nullptr, LanguageId(), SortId(), &settings};
+  return CopyConditionForTable(context, *parsed, noPartialCompare, caseInsensitive);
+}
+
+TFilter* TDataCursor::AddFilter(void* callbackContext, const std::string& text, bool noPartialCompare,
+                                bool caseInsensitive, bool costChoice, bool dependent, TFilterCallback callback,
+                                bool ownsTree, TExpToken* tree) {
+  RequireOpen();
+  if (filters.Count() >= MaxCursorFilters) Raise(EngErrTooManyFilters);
+  TExpTreePtr prepared;
+  if (!text.empty() || (!tree && !callback)) {
+    prepared.reset(PrepareFilterText(text, noPartialCompare, caseInsensitive));
+    tree = prepared.get();
+    ownsTree = true;
+  }
+  auto filter = std::make_unique<TFilter>(*this, tree, ownsTree && tree, callback, callbackContext);
+  prepared.release();
+  filter->Dependent = dependent;
+  filter->CostChoice = costChoice;
+  filter->CaseInsensitive = caseInsensitive;
+  filter->NoPartialCompare = noPartialCompare;
+  const TDataSession* session = directory->Session();
+  filter->FormatSettings = GetLocaleFormatSettings(session->LanguageID, session->SortID);
+  if (!filter->IsCallback) filter->OptimizeLevel = CanOptimizeCondition(opAnd, filter->Condition, false);
+
+  int32_t position = filters.Count();
+  if (!dependent) {
+    for (int32_t i = 0; i < filters.Count(); ++i)
+      if (FilterAt(i)->Dependent) {
+        position = i;
+        break;
+      }
+  }
+  return filters.Insert(position, std::move(filter));
+}
+
+void TDataCursor::DropFilter(TFilter* filter) {
+  RequireOpen();
+  if (filter) {
+    const int32_t index = FilterIndexOf(filter);
+    const bool wasActive = filter->Active;
+    filters.Delete(index);
+    if (wasActive) AfterFilterChange(nullptr, false);
+    return;
+  }
+  DropAllFilters();
+  AfterFilterChange(nullptr, false);
+}
+
+void TDataCursor::DropAllFilters() {
+  filters.Clear();
+}
+
+// A filter that cannot be evaluated stays off, and the cursor shows what it
+// showed before.
+void TDataCursor::ActivateFilter(TFilter* filter) {
+  RequireOpen();
+  std::vector<TFilter*> switched;
+  if (filter) {
+    FilterIndexOf(filter);
+    if (!filter->Active) switched.push_back(filter);
+  } else {
+    for (int32_t i = 0; i < filters.Count(); ++i)
+      if (!FilterAt(i)->Active) switched.push_back(FilterAt(i));
+  }
+  if (switched.empty()) return;
+  for (TFilter* each : switched) each->Active = true;
+  try {
+    AfterFilterChange(filter, true);
+  } catch (...) {
+    for (TFilter* each : switched) each->Active = false;
+    ReleaseQuietly([this] { AfterFilterChange(nullptr, false); });
+    throw;
+  }
+}
+
+void TDataCursor::DeactivateFilter(TFilter* filter) {
+  RequireOpen();
+  if (filter) {
+    FilterIndexOf(filter);
+    if (!filter->Active) return;
+    filter->Active = false;
+  } else {
+    for (int32_t i = 0; i < filters.Count(); ++i) FilterAt(i)->Active = false;
+  }
+  AfterFilterChange(nullptr, false);
+}
+
+// The filter owns the new condition once the handle is accepted; when the
+// condition cannot be evaluated it is freed and the old one stays.
+void TDataCursor::UpdateFilter(TExpToken* tree, TFilter* filter) {
+  RequireOpen();
+  FilterIndexOf(filter);
+  if (!filter->Active || filter->IsCallback) Raise(EngErrFilterHandle);
+  if (!tree) return;
+  TExpTreePtr fresh(tree);
+  TExpToken* const old = filter->Condition;
+  const bool ownedOld = filter->OwnsTree;
+  const uint8_t oldLevel = filter->OptimizeLevel;
+  filter->Condition = fresh.get();
+  filter->OwnsTree = true;
+  try {
+    filter->OptimizeLevel = CanOptimizeCondition(opAnd, filter->Condition, false);
+    AfterFilterChange(filter, true);
+  } catch (...) {
+    filter->Condition = old;
+    filter->OwnsTree = ownedOld;
+    filter->OptimizeLevel = oldLevel;
+    ReleaseQuietly([this, filter] { AfterFilterChange(filter, true); });
+    throw;
+  }
+  fresh.release();
+  if (ownedOld) {
+    TExpToken* freed = old;
+    FreeTokenTree(freed);
+  }
+}
+
+// The indexes changed: what each condition can use of them is worked out
+// again.
+void TDataCursor::ReassessFilterLevels() {
+  for (int32_t i = 0; i < filters.Count(); ++i) {
+    TFilter& filter = *FilterAt(i);
+    if (!filter.IsCallback) filter.OptimizeLevel = CanOptimizeCondition(opAnd, filter.Condition, false);
+  }
+}
+
+void TDataCursor::UpdateFilterState() {
+  filterActive = IsNaturalOrder();
+  for (int32_t i = 0; i < filters.Count() && !filterActive; ++i) filterActive = FilterAt(i)->Active;
+}
+
+// The position stays on its record when that is still visible, else it
+// moves to the nearest visible one. Without evaluate, the filters left
+// keep their bitmaps, which are current while filtering stays on.
+void TDataCursor::AfterFilterChange(TFilter* rebuilt, bool evaluate) {
+  TOperationBracket bracket(*this);
+  const bool wasBof = beforeFirst && !afterLast;
+  const bool wasEof = afterLast && !beforeFirst;
+  const bool hadRecord = OnRecord();
+  uint8_t key[MaxIndexKeyLength];
+  std::memcpy(key, currentKey, sizeof key);
+  const uint32_t record = recordNumber;
+  const bool wasFiltering = filterActive;
+  UpdateFilterState();
+  if (!evaluate && wasFiltering && filterActive) CombineVisible();
+  else RebuildBitmapsFor(rebuilt);
+  if (IsNaturalOrder()) {
+    if (!hadRecord && wasEof) SetToEnd();
+    else if (!hadRecord) SetToBegin();
+    else {
+      GotoNaturalRecord(record);
+      LoadCurrentRecord();
+    }
+  } else if (!hadRecord && wasEof) {
+    SetToEnd();
+  } else if (!hadRecord && wasBof) {
+    SetToBegin();
+  } else if (!hadRecord) {
+    SetToBegin();
+  } else {
+    SearchKey(key, true, false);
+  }
+}

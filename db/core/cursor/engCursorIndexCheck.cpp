@@ -1,0 +1,137 @@
+// Whether every index tree holds what a walk relies on. Run by the first
+// open of a table after the table's own repair pass, which counts keys but
+// cannot compare them: a tree that fails here is built again from the data.
+//
+// A sound tree: its root has a root type and no neighbours; every level
+// below holds pages of one kind (branches, or leaves at the bottom), none
+// empty or fuller than a page holds, chained left and right in the order
+// their parents name them; keys rise strictly along each level in the
+// order the descriptor gives; a branch entry's key bounds its child's keys
+// from below and the next entry's key bounds them from above, and its key
+// count is the child's; no page belongs to two trees or to a tree and a
+// free list; every record in use has exactly one leaf entry, whose key is
+// the one its record builds (every slot, in "Sys Deleted").
+
+#include <cstring>
+#include <vector>
+
+#include "engCursor.h"
+#include "engDataFile.h"
+#include "engIndexFile.h"
+#include "engIndexPage.h"
+#include "engRecordBuffer.h"
+#include "engTable.h"
+#include "rtlExceptions.h"
+
+namespace {
+
+// A page that a level of a tree names, with what its parent's entry says.
+struct TChildEntry {
+  uint32_t Offset = 0;
+  uint32_t KeyCount = 0;
+  std::vector<uint8_t> Low;  // the parent entry's key; empty for the root
+};
+
+// Claims the page at offset for one tree or free list; false when it lies
+// outside the pages or was claimed before.
+bool TakePage(std::vector<bool>& pagesTaken, uint32_t offset) {
+  if (offset < IndexPageSize || offset % IndexPageSize != 0) return false;
+  const size_t page = offset / IndexPageSize;
+  if (page >= pagesTaken.size() || pagesTaken[page]) return false;
+  pagesTaken[page] = true;
+  return true;
+}
+
+}  // namespace
+
+bool TDataCursor::IndexTreesSound() {
+  bool sound = true;
+  try {
+    const uint32_t slots = DataFile().PhysicalRecordCount();
+    std::vector<bool> inUse(size_t(slots) + 1, false);
+    for (uint32_t slot = 1; slot <= slots; ++slot) {
+      TRecord* record = nullptr;
+      DataFile().GetRecord(nullptr, slot, 1, false, true, record);
+      inUse[slot] = !record->IsDeleted();
+      DataFile().ReleaseRecord(record);
+    }
+    std::vector<bool> pagesTaken(size_t(IndexFile().GetEndOffset() / IndexPageSize), false);
+    for (int n = 0; sound && n <= IndexFile().GetSecondaryCount(); ++n)
+      if (n != 0 || !PrimaryIsNatural()) sound = IndexTreeSound(uint8_t(n), inUse, pagesTaken);
+    if (sound) sound = IndexTreeSound(DeletedIndexNo, inUse, pagesTaken);
+  } catch (const Exception&) {
+    sound = false;
+  }
+  ClearIndexState();
+  return sound;
+}
+
+bool TDataCursor::IndexTreeSound(uint8_t n, const std::vector<bool>& inUse, std::vector<bool>& pagesTaken) {
+  LoadIndexState(n);
+  TIndexFile& file = IndexFile();
+  const uint32_t slots = uint32_t(inUse.size() - 1);
+
+  // The key each record builds, by slot.
+  std::vector<uint8_t> keys((size_t(slots) + 1) * keyLength, 0);
+  uint32_t expected = 0;
+  for (uint32_t slot = 1; slot <= slots; ++slot) {
+    if (n != DeletedIndexNo && !inUse[slot]) continue;
+    TRecord* record = nullptr;
+    DataFile().GetRecord(nullptr, slot, 1, false, true, record);
+    if (n == DeletedIndexNo) BuildDeletedKey(record->Buffer(), keys.data() + size_t(slot) * keyLength);
+    else BuildKey(record->Buffer(), keys.data() + size_t(slot) * keyLength);
+    DataFile().ReleaseRecord(record);
+    ++expected;
+  }
+
+  for (uint32_t offset = file.GetFirstFreePage(n); offset != 0;) {
+    if (!TakePage(pagesTaken, offset)) return false;
+    TPageRef page(&file, file.GetTreePage(n, offset));
+    if (page->Count != 0) return false;
+    offset = page->Right;
+  }
+
+  std::vector<bool> seen(size_t(slots) + 1, false);
+  uint32_t found = 0;
+  const uint32_t root = file.GetRootOffset(n);
+  std::vector<TChildEntry> level;
+  if (root != 0) level.push_back({root, 0, {}});
+  for (int depth = 0; !level.empty(); ++depth) {
+    if (depth > MaxTreeDepth) return false;
+    std::vector<TChildEntry> below;
+    std::vector<uint8_t> lastKey;
+    bool leafLevel = false;
+    for (size_t i = 0; i < level.size(); ++i) {
+      const TChildEntry& child = level[i];
+      if (!TakePage(pagesTaken, child.Offset)) return false;
+      TPageRef page(&file, file.GetTreePage(n, child.Offset));
+      if (i == 0) leafLevel = page->IsLeaf();
+      if (page->IsRoot() != (depth == 0) || page->IsLeaf() != leafLevel || page->Count == 0) return false;
+      if (page->MaxEntries() > 0 && page->Count > page->MaxEntries()) return false;
+      if (page->Left != (i == 0 ? 0 : level[i - 1].Offset)) return false;
+      if (page->Right != (i + 1 < level.size() ? level[i + 1].Offset : 0)) return false;
+      if (depth > 0) {
+        if (page->KeyCount() != child.KeyCount) return false;
+        if (CompareKeys(page->KeyAt(1), child.Low.data(), keyLength) < 0) return false;
+        if (!lastKey.empty() && CompareKeys(lastKey.data(), child.Low.data(), keyLength) >= 0) return false;
+      }
+      for (int entry = 1; entry <= page->Count; ++entry) {
+        const uint8_t* key = page->KeyAt(entry);
+        if (!lastKey.empty() && CompareKeys(key, lastKey.data(), keyLength) <= 0) return false;
+        lastKey.assign(key, key + keyLength);
+        const uint32_t pointer = page->PointerAt(entry);
+        if (!leafLevel) {
+          below.push_back({pointer, page->KeyCountAt(entry), lastKey});
+          continue;
+        }
+        if (pointer == 0 || pointer > slots || seen[pointer]) return false;
+        if (n != DeletedIndexNo && !inUse[pointer]) return false;
+        if (std::memcmp(key, keys.data() + size_t(pointer) * keyLength, keyLength) != 0) return false;
+        seen[pointer] = true;
+        ++found;
+      }
+    }
+    level = std::move(below);
+  }
+  return found == expected;
+}

@@ -1,0 +1,308 @@
+// Index-served conditions: the stretches of keys a condition leaf selects
+// on the index chosen for it, found by their edges in index order and
+// walked to fill a record bitmap; counting them for estimates.
+//
+// Edges are searched, never computed: the first key past a bound is found
+// by comparing keys, so no successor or predecessor key can carry or
+// borrow out of its bytes. Keys whose first field is null are decided
+// apart, by what evaluating the leaf on a null value gives, because
+// evaluation sees a null as its type's zero value.
+
+#include <cstring>
+#include <vector>
+
+#include "engCursor.h"
+#include "engCursorKeyStretch.h"
+#include "engCursorWalk.h"
+#include "engDataLayout.h"
+#include "engErrorCodes.h"
+#include "engErrors.h"
+#include "engExpCodes.h"
+#include "engExpToken.h"
+#include "engIndexFile.h"
+#include "engKeyEncoding.h"
+#include "engRecordsBitmap.h"
+#include "engTable.h"
+
+namespace {
+
+// Makes an index current for keys and comparisons, and the old one again
+// on the way out.
+class TIndexSwitch {
+public:
+  TIndexSwitch(TDataCursor& cursor, uint8_t n) : cursor(cursor), saved(cursor.GetIndexNo()) { cursor.SwitchToIndex(n); }
+  ~TIndexSwitch() {
+    ReleaseQuietly([this] { cursor.SwitchToIndex(saved); });
+  }
+  TIndexSwitch(const TIndexSwitch&) = delete;
+  TIndexSwitch& operator=(const TIndexSwitch&) = delete;
+
+private:
+  TDataCursor& cursor;
+  uint8_t saved;
+};
+
+const TExpToken* ColumnOf(const TExpToken* tested) { return tested->Kind == nkColumn ? tested : tested->First; }
+
+}  // namespace
+
+// The first key, in index order, that lies past the bound (strict) or not
+// below it; one past the last key when none does.
+bool TDataCursor::TryFindEdge(const uint8_t* bound, int length, bool strict, uint32_t& logical) {
+  auto past = [&](const uint8_t* key) {
+    const int order = CompareKeys(key, bound, length);
+    return strict ? order > 0 : order >= 0;
+  };
+  // The probe's tail sorts first in index order, so that it lands at the
+  // edge rather than past the keys equal to the bound.
+  uint8_t probe[MaxIndexKeyLength];
+  std::memcpy(probe, bound, keyLength);
+  if (indexDescending) FillKeyHigh(probe, length);
+  else FillKeyLow(probe, length);
+  TLeafWalker walker(*this, indexNo, comparer);
+  bool hit = false;
+  if (!walker.ToKey(probe, keyLength, TLeafSearchEnd::FirstNotBelow, hit)) return false;
+  if (walker.IndexEmpty()) {
+    logical = 1;
+    return true;
+  }
+  // The probe lands next to the edge; the edge itself is found by the keys.
+  while (walker.OnEntry() && !past(walker.Key()))
+    if (!walker.Next()) return false;
+  for (;;) {
+    if (!walker.Prior()) return false;
+    if (!walker.OnEntry() || !past(walker.Key())) {
+      if (!walker.Next()) return false;
+      break;
+    }
+  }
+  logical = walker.Logical();
+  return true;
+}
+
+bool TDataCursor::TryStretchPositions(const TKeyStretch& stretch, uint32_t& first, uint32_t& end) {
+  first = 1;
+  if (stretch.HasFrom && !TryFindEdge(stretch.From, stretch.Length, !stretch.FromInclusive, first)) return false;
+  if (stretch.HasTo) {
+    if (!TryFindEdge(stretch.To, stretch.Length, stretch.ToInclusive, end)) return false;
+  } else {
+    TLeafWalker walker(*this, indexNo, comparer);
+    if (!walker.ToLast()) return false;
+    end = walker.IndexEmpty() ? 1 : walker.Logical() + 1;
+  }
+  if (end < first) end = first;
+  return true;
+}
+
+bool TDataCursor::TryFillPositions(uint32_t first, uint32_t end, const uint8_t* nullByte, TRecordsBitmap& bits) {
+  if (first >= end) return true;
+  TLeafWalker walker(*this, indexNo, comparer);
+  if (!walker.ToLogical(first)) return false;
+  for (uint32_t position = first; position < end && walker.OnEntry(); ++position) {
+    if (!nullByte || walker.Key()[0] != *nullByte) {
+      const uint32_t record = walker.Record();
+      if (record < 1 || record > uint32_t(bits.RecordCount())) Raise(EngErrPageCorrupt);
+      bits.SetBit(int32_t(record));
+    }
+    if (!walker.Next()) return false;
+  }
+  return true;
+}
+
+bool TDataCursor::TryFillFromStretch(const TKeyStretch& stretch, TRecordsBitmap& bits) {
+  uint32_t first = 0, end = 0;
+  if (!TryStretchPositions(stretch, first, end)) return false;
+  return TryFillPositions(first, end, stretch.SkipNulls ? &stretch.NullByte : nullptr, bits);
+}
+
+// Every key but the stretch's, nulls included.
+bool TDataCursor::TryFillOutsideStretch(const TKeyStretch& stretch, TRecordsBitmap& bits) {
+  uint32_t first = 0, end = 0;
+  if (!TryStretchPositions(stretch, first, end)) return false;
+  TKeyStretch whole;
+  uint32_t wholeFirst = 0, wholeEnd = 0;
+  if (!TryStretchPositions(whole, wholeFirst, wholeEnd)) return false;
+  return TryFillPositions(1, first, nullptr, bits) && TryFillPositions(end, wholeEnd, nullptr, bits);
+}
+
+// The keys of the column's null values on the current index.
+void TDataCursor::BuildNullStretch(const TExpToken& column, TKeyStretch& stretch) {
+  uint8_t fieldDesc[FieldDescSize];
+  GetTableFieldDesc(column.FieldNo, fieldDesc);
+  const bool fieldDescending = !indexDescending && comparer.Fields[0].Descending;
+  uint8_t nullKey[MaxIndexKeyLength] = {};
+  BuildKeySegment(fieldDesc, nullptr, nullKey, indexCaseInsensitive, fieldDescending, LanguageId(), SortId());
+  stretch = TKeyStretch{};
+  stretch.HasFrom = stretch.HasTo = true;
+  std::memcpy(stretch.From, nullKey, keyLength);
+  std::memcpy(stretch.To, nullKey, keyLength);
+  stretch.Length = 1;
+}
+
+// The current index must be the one the leaf is served by. negated tells
+// that the leaf selects the keys outside the stretches.
+void TDataCursor::BuildConditionStretches(const TExpToken& node, std::vector<TKeyStretch>& stretches, bool& negated) {
+  const TExpToken& column = *ColumnOf(node.First);
+  uint8_t fieldDesc[FieldDescSize];
+  GetTableFieldDesc(column.FieldNo, fieldDesc);
+  const bool fieldDescending = !indexDescending && comparer.Fields[0].Descending;
+  const bool reverse = indexDescending || comparer.Fields[0].Descending;
+  const int fieldLength = 1 + fieldDesc[FieldDescStoredSizeOffset];
+  TKeyStretch nulls;
+  BuildNullStretch(column, nulls);
+
+  auto nullStretch = [&] { stretches.push_back(nulls); };
+  auto valueKey = [&](const TExpToken& constant, uint8_t* key) {
+    std::memset(key, 0, MaxIndexKeyLength);
+    key[0] = 1;
+    BuildKeySegment(fieldDesc, constant.Value, key, indexCaseInsensitive, fieldDescending, LanguageId(), SortId());
+  };
+  // [low, high] in value order (nil: open), each bound inclusive or not.
+  auto valueStretch = [&](const TExpToken* low, bool lowInclusive, const TExpToken* high, bool highInclusive,
+                          int length) {
+    TKeyStretch& stretch = stretches.emplace_back();
+    stretch.Length = length;
+    stretch.SkipNulls = true;
+    stretch.NullByte = nulls.From[0];
+    if (reverse) {
+      std::swap(low, high);
+      std::swap(lowInclusive, highInclusive);
+    }
+    if (low) {
+      stretch.HasFrom = true;
+      stretch.FromInclusive = lowInclusive;
+      valueKey(*low, stretch.From);
+    }
+    if (high) {
+      stretch.HasTo = true;
+      stretch.ToInclusive = highInclusive;
+      valueKey(*high, stretch.To);
+    }
+  };
+
+  negated = false;
+  const TExpToken* value = node.Second;
+  switch (node.Kind == nkUnary ? node.Code : node.Kind == nkPredicate ? node.Code : uint8_t(0)) {
+    case opIsNull:
+    case opIsNotNull:
+      negated = node.Code == opIsNotNull;
+      nullStretch();
+      return;
+    case opIn:
+    case opNotIn:
+      negated = node.Code == opNotIn;
+      for (const TExpToken* element = value; element; element = element->Next) {
+        if (element->IsNull) nullStretch();
+        else valueStretch(element, true, element, true, fieldLength);
+      }
+      return;
+    case opBetween:
+    case opNotBetween:
+      negated = node.Code == opNotBetween;
+      valueStretch(value, true, value->Next, true, fieldLength);
+      return;
+    default:
+      break;
+  }
+  // Comparisons.
+  if (value->IsNull) {
+    // Only "=" and "<>" are served against NULL: they hold for nulls only.
+    negated = node.Code == opNotEqual;
+    nullStretch();
+    return;
+  }
+  const int length = node.Kind == nkStringCompare && node.CompareLength > 0 ? 1 + node.CompareLength : fieldLength;
+  switch (node.Code) {
+    case opEqual:
+    case opNotEqual:
+      negated = node.Code == opNotEqual;
+      valueStretch(value, true, value, true, length);
+      break;
+    case opGreater:
+      valueStretch(value, false, nullptr, true, length);
+      break;
+    case opGreaterEqual:
+      valueStretch(value, true, nullptr, true, length);
+      break;
+    case opLess:
+      valueStretch(nullptr, true, value, false, length);
+      break;
+    default:
+      valueStretch(nullptr, true, value, true, length);
+      break;
+  }
+}
+
+void TDataCursor::FillBitmapFromCondition(const TExpToken& node, bool costChoice, TRecordsBitmap& bits) {
+  const int index = FindConditionIndex(node);
+  if (index < 0) Raise(EngErrFilter);
+  TIndexSwitch onIndex(*this, uint8_t(index));
+  std::vector<TKeyStretch> stretches;
+  bool negated = false;
+  BuildConditionStretches(node, stretches, negated);
+  bits.ClearAll();
+  // Whether null keys may have come in with the walk, so that they must be
+  // decided after it: a null stretch walks them, and so does a stretch
+  // taken through the keys outside it.
+  bool nullsWalked = false;
+  for (const TKeyStretch& stretch : stretches) {
+    nullsWalked |= !stretch.SkipNulls;
+    // Without a locale the keys outside a long stretch are fewer to walk.
+    if (costChoice && LanguageId() == 0) {
+      uint32_t first = 0, end = 0, wholeFirst = 0, wholeEnd = 0;
+      RequireUnchanged(TryStretchPositions(stretch, first, end));
+      RequireUnchanged(TryStretchPositions(TKeyStretch{}, wholeFirst, wholeEnd));
+      if (end - first > (wholeEnd - 1) - (end - first)) {
+        TPooledBitmap outside;
+        outside->SetRecordCount(bits.RecordCount());
+        outside->ClearAll();
+        RequireUnchanged(TryFillOutsideStretch(stretch, *outside));
+        outside->Invert();
+        bits.OrWith(*outside);
+        nullsWalked = true;
+        continue;
+      }
+    }
+    RequireUnchanged(TryFillFromStretch(stretch, bits));
+  }
+  if (negated) bits.Invert();
+  const bool nullTest = node.Kind == nkUnary || (node.Kind != nkPredicate && node.Second->IsNull);
+  if (nullTest) return;
+  const bool nullsPass = NullSatisfies(node);
+  if (nullsPass == negated && !nullsWalked) return;  // the nulls are where they belong already
+  TKeyStretch nullKeys;
+  BuildNullStretch(*ColumnOf(node.First), nullKeys);
+  TPooledBitmap nulls;
+  nulls->SetRecordCount(bits.RecordCount());
+  nulls->ClearAll();
+  RequireUnchanged(TryFillFromStretch(nullKeys, *nulls));
+  if (nullsPass) {
+    bits.OrWith(*nulls);
+  } else {
+    nulls->Invert();
+    bits.AndWith(*nulls);
+  }
+}
+
+uint32_t TDataCursor::CountKeysOfCondition(const TExpToken& node) {
+  const int index = FindConditionIndex(node);
+  if (index < 0) return 0;
+  TIndexSwitch onIndex(*this, uint8_t(index));
+  std::vector<TKeyStretch> stretches;
+  bool negated = false;
+  BuildConditionStretches(node, stretches, negated);
+  for (;;) {
+    uint32_t count = 0, wholeFirst = 0, wholeEnd = 0;
+    bool unchanged = TryStretchPositions(TKeyStretch{}, wholeFirst, wholeEnd);
+    for (size_t i = 0; unchanged && i < stretches.size(); ++i) {
+      uint32_t first = 0, end = 0;
+      unchanged = TryStretchPositions(stretches[i], first, end);
+      count += end - first;
+    }
+    if (unchanged) {
+      const uint32_t total = wholeEnd - 1;
+      return negated ? (count > total ? 0 : total - count) : count;
+    }
+    NoteRestart();
+  }
+}

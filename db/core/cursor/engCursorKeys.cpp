@@ -1,0 +1,178 @@
+// Index keys of a cursor: the current index's values, building a key from
+// a record buffer, comparing keys, and the bounds of partial keys.
+
+#include <algorithm>
+#include <cstring>
+
+#include "engCursor.h"
+#include "engDataFile.h"
+#include "engDataHeader.h"
+#include "engErrorCodes.h"
+#include "engErrors.h"
+#include "engIndexFile.h"
+#include "engKeyEncoding.h"
+#include "engLittleEndian.h"
+#include "engRecordBuffer.h"
+
+namespace {
+
+constexpr uint16_t DeletedKeyLength = 5;  // status byte and row number
+
+}  // namespace
+
+bool TDataCursor::ValidIndexNo(int n) const {
+  return n == NaturalOrderIndex || n == DeletedIndexNo || (n >= 0 && n <= IndexFile().GetSecondaryCount());
+}
+
+bool TDataCursor::IsNaturalOrder() const {
+  return indexNo == NaturalOrderIndex || (indexNo == 0 && open && PrimaryIsNatural());
+}
+
+void TDataCursor::ClearIndexState() {
+  indexNo = NaturalOrderIndex;
+  indexName.clear();
+  keyLength = 0;
+  keyFieldCount = 0;
+  indexDescending = indexCaseInsensitive = indexUnique = false;
+  indexCompression = 0;
+  std::memset(keyFieldNumbers, 0, sizeof keyFieldNumbers);
+  comparer = TKeyComparer();
+  comparer.IndexNo = NaturalOrderIndex;
+}
+
+// Takes the descriptor's values; a key length that its fields do not
+// explain is a damaged header, and no key is built over it.
+void TDataCursor::LoadIndexState(uint8_t n) {
+  ClearIndexState();
+  indexNo = n;
+  if (n == NaturalOrderIndex || (n == 0 && PrimaryIsNatural())) return;
+  if (!ValidIndexNo(n)) Raise(EngErrIndexName, {}, std::to_string(n));
+  uint8_t desc[IndexDescSize];
+  IndexFile().GetIndexDescriptor(n, desc);
+  indexName = IndexFile().GetIndexName(n);
+  keyLength = GetLE16(desc + IdxDescKeyLength);
+  indexDescending = desc[IdxDescDescending] != 0;
+  indexCaseInsensitive = desc[IdxDescCaseInsensitive] != 0;
+  indexUnique = desc[IdxDescUnique] != 0;
+  indexCompression = desc[IdxDescCompression];
+  keyFieldCount = desc[IdxDescFieldCount];
+
+  comparer.IndexNo = n;
+  comparer.LanguageId = LanguageId();
+  comparer.SortId = SortId();
+  comparer.Descending = indexDescending;
+  if (n == DeletedIndexNo) {
+    keyFieldCount = 0;
+    if (keyLength != DeletedKeyLength) Raise(EngErrHeaderCorrupt);
+    return;
+  }
+  if (keyFieldCount > MaxKeyFields) Raise(EngErrHeaderCorrupt);
+  int expected = indexUnique ? 0 : 4;
+  uint8_t fieldDesc[FieldDescSize];
+  for (int i = 0; i < keyFieldCount; ++i) {
+    keyFieldNumbers[i] = GetLE16(desc + IdxDescFieldNumbers + 2 * i);
+    GetTableFieldDesc(keyFieldNumbers[i], fieldDesc);
+    TKeyField& field = comparer.Fields[i];
+    field.FieldType = fieldDesc[FieldDescTypeOffset];
+    field.StoredSize = fieldDesc[FieldDescStoredSizeOffset];
+    field.Descending = desc[IdxDescFieldDescending + i] != 0;
+    expected += field.StoredSize + 1;
+  }
+  comparer.FieldCount = keyFieldCount;
+  if (expected != keyLength || keyLength > MaxIndexKeyLength) Raise(EngErrHeaderCorrupt);
+}
+
+// Any marker but 0 deletes the record (TRecord::IsDeleted), so a damaged
+// marker still gives the key status that every other index agrees with.
+void TDataCursor::BuildDeletedKey(const uint8_t* record, uint8_t* key) {
+  key[0] = record[RecordDeletedOffset] != 0 ? 1 : 0;
+  EncodeInt32Key(GetRecordAutoInc(record), key + 1);
+}
+
+void TDataCursor::BuildKey(const uint8_t* record, uint8_t* key) {
+  if (indexNo == DeletedIndexNo) {
+    BuildDeletedKey(record, key);
+    return;
+  }
+  std::memset(key, 0, keyLength);
+  uint8_t fieldDesc[FieldDescSize];
+  uint8_t value[256];
+  int offset = 0;
+  for (int i = 0; i < keyFieldCount; ++i) {
+    GetTableFieldDesc(keyFieldNumbers[i], fieldDesc);
+    bool blank = true;
+    GetFieldValue(fieldDesc, record, blank, value);
+    key[offset] = blank ? 0 : 1;
+    // A descending index reverses the whole key in the comparison instead.
+    const bool fieldDescending = !indexDescending && comparer.Fields[i].Descending;
+    BuildKeySegment(fieldDesc, blank ? nullptr : value, key + offset, indexCaseInsensitive, fieldDescending,
+                    LanguageId(), SortId());
+    offset += comparer.Fields[i].StoredSize + 1;
+  }
+  if (!indexUnique) EncodeInt32Key(GetRecordAutoInc(record), key + offset);
+}
+
+int TDataCursor::CompareKeys(const uint8_t* a, const uint8_t* b, int length) const {
+  return comparer.CompareKeys(a, b, length);
+}
+
+namespace {
+
+// Fills key bytes from `from` to the end: value bytes of string fields with
+// the locale's lowest or highest character, every other byte with plain.
+void FillKeyTail(uint8_t* key, int from, int keyLength, const TKeyComparer& comparer, bool localeAware,
+                 uint8_t plain, uint8_t stringChar) {
+  if (from >= keyLength) return;
+  if (!localeAware) {
+    std::memset(key + from, plain, size_t(keyLength - from));
+    return;
+  }
+  int offset = 0;
+  for (int i = 0; i < comparer.FieldCount && offset < keyLength; ++i) {
+    const TKeyField& field = comparer.Fields[i];
+    const int end = std::min(offset + field.StoredSize + 1, keyLength);
+    for (int b = std::max(offset, from); b < end; ++b)
+      key[b] = field.FieldType == StringFieldType && b > offset ? stringChar : plain;
+    offset = end;
+  }
+  if (offset < keyLength) std::memset(key + std::max(offset, from), plain, size_t(keyLength - std::max(offset, from)));
+}
+
+}  // namespace
+
+void TDataCursor::FillKeyLow(uint8_t* key, int from) const {
+  const bool localeAware = LanguageId() != 0 && indexNo != DeletedIndexNo;
+  FillKeyTail(key, from, keyLength, comparer, localeAware, 0x00, charMap[0]);
+}
+
+void TDataCursor::FillKeyHigh(uint8_t* key, int from) const {
+  const bool localeAware = LanguageId() != 0 && indexNo != DeletedIndexNo;
+  FillKeyTail(key, from, keyLength, comparer, localeAware, 0xFF, charMap[255]);
+}
+
+void TDataCursor::IncrementKey(uint8_t* key, int length) {
+  int i = length - 1;
+  while (i >= 0 && key[i] == 0xFF) --i;
+  if (i < 0) return;  // already the highest
+  ++key[i];
+  std::memset(key + i + 1, 0, size_t(length - i - 1));
+}
+
+void TDataCursor::DecrementKey(uint8_t* key, int length) {
+  int i = length - 1;
+  while (i >= 0 && key[i] == 0) --i;
+  if (i < 0) return;  // already the lowest
+  --key[i];
+  std::memset(key + i + 1, 0xFF, size_t(length - i - 1));
+}
+
+int TDataCursor::PartialKeyLength(int fieldCount, int partialLength) const {
+  int fields = fieldCount;
+  if (fields <= 0 && partialLength <= 0) fields = keyFieldCount;
+  fields = std::clamp(fields, 0, int(keyFieldCount));
+  int length = 0;
+  for (int i = 0; i < fields; ++i) length += comparer.Fields[i].StoredSize + 1;
+  if (partialLength > 0 && fields < keyFieldCount)
+    length += 1 + std::min(partialLength, int(comparer.Fields[fields].StoredSize));
+  return std::min(length, int(keyLength));
+}

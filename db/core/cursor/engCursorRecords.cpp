@@ -1,0 +1,120 @@
+// Reading the record under the cursor, and the records next to it.
+
+#include "engCursorRecords.h"
+
+#include <cstring>
+#include <vector>
+
+#include "engBlobBuffer.h"
+#include "engCursor.h"
+#include "engDataFile.h"
+#include "engDataHeader.h"
+#include "engDataRecord.h"
+#include "engErrorCodes.h"
+#include "engKeyEncoding.h"
+#include "engTable.h"
+
+int32_t TDataCursor::CrackResult() const {
+  if (beforeFirst && afterLast) return EngErrNoCurrentRecord;
+  if (beforeFirst) return EngErrBeginOfFile;
+  if (afterLast) return EngErrEndOfFile;
+  return 0;
+}
+
+bool TDataCursor::RefreshInto(uint8_t* buffer) {
+  // Loading may meet another user's change and move the cursor.
+  if (OnRecord()) LoadCurrentRecord();
+  const bool onRecord = OnRecord();
+  if (buffer) {
+    if (onRecord) std::memcpy(buffer, GetCurrentRecordBuffer(), CursorRecordSize());
+    else std::memset(buffer, 0, CursorRecordSize());
+  }
+  return onRecord;
+}
+
+int32_t TDataCursor::GetRecord(uint8_t* buffer, bool lock) {
+  RequireOpen();
+  TOperationBracket bracket(*this);
+  // Without a current record there is nothing to lock.
+  if (lock && OnRecord()) {
+    const uint32_t locked = recordNumber;
+    LockRecord(locked);
+    if (buffer && !exclusive && std::memcmp(GetCurrentRecordBuffer(), buffer, GetRecordSize()) != 0) {
+      UnlockRecord(locked);
+      Raise(EngErrRecordChanged);
+    }
+  }
+  return RefreshInto(buffer) ? 0 : CrackResult();
+}
+
+int32_t TDataCursor::GetNextRecord(uint8_t* buffer) {
+  RequireOpen();
+  TOperationBracket bracket(*this);
+  MoveBy(1);
+  if (RefreshInto(buffer)) return 0;
+  return afterLast ? EngErrEndOfFile : CrackResult();
+}
+
+int32_t TDataCursor::GetPriorRecord(uint8_t* buffer) {
+  RequireOpen();
+  TOperationBracket bracket(*this);
+  MoveBy(-1);
+  if (RefreshInto(buffer)) return 0;
+  return beforeFirst ? EngErrBeginOfFile : CrackResult();
+}
+
+void TDataCursor::CopyBlobInto(int fieldNo, uint8_t* buffer) {
+  uint8_t* source = currentRecord->Buffer();
+  auto check = [this](int32_t result) {
+    if (result != 0) Raise(uint16_t(result));
+  };
+  check(OpenBlob(fieldNo, source, true, false, BlobOpenRead));
+  try {
+    int32_t size = 0;
+    check(GetBlobSize(fieldNo, source, false, size));
+    std::vector<uint8_t> value(static_cast<size_t>(size));
+    int32_t countRead = 0;
+    check(ReadBlob(fieldNo, source, false, countRead, size, value.data(), 0));
+    check(OpenBlob(fieldNo, buffer, true, false, BlobOpenWrite));
+    check(WriteBlob(fieldNo, buffer, false, size, value.data(), 0));
+  } catch (...) {
+    FreeBlob(fieldNo, source, false);
+    throw;
+  }
+  check(FreeBlob(fieldNo, source, false));
+}
+
+int32_t TDataCursor::CopyRecord(uint8_t* buffer) {
+  RequireOpen();
+  TOperationBracket bracket(*this);
+  ClearRecord(buffer);
+  if (!RefreshInto(nullptr)) return CrackResult();
+  const uint8_t* current = currentRecord->Buffer();
+  for (int position = 1; position <= FieldListCount(); ++position) {
+    const uint8_t* desc = FieldDescAt(position);
+    bool blank = true;
+    GetFieldValue(desc, current, blank, nullptr);
+    if (blank) continue;
+    if (desc[FieldDescTypeOffset] == BlobFieldType) {
+      CopyBlobInto(HasFieldMap() ? FieldDescNumber(desc) : position, buffer);
+    } else {
+      std::vector<uint8_t> value(static_cast<size_t>(FieldValueWidth(desc)));
+      GetFieldValue(desc, current, blank, value.data());
+      PutFieldValue(desc, buffer, true, value.data());
+    }
+  }
+  if (noAutoInc) std::memcpy(buffer + RecordAutoIncOffset, current + RecordAutoIncOffset, 4);
+  return 0;
+}
+
+uint32_t TDataCursor::GetPhysicalRecordCount() {
+  TDataHeader header;
+  ReadDataHeader(header.Image);
+  const uint32_t next = header.NextRecord();
+  return next > 0 ? next - 1 : 0;
+}
+
+uint32_t TDataCursor::GetBlobFileEnd() {
+  RequireOpen();
+  return table->HasBlobFile() ? table->BlobFile().EndOffset() : 0;
+}

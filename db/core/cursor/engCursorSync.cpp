@@ -1,0 +1,125 @@
+// Noticing changes by other cursors and processes: the bracket around
+// every cursor operation, the change snapshot, and resynchronising.
+
+#include "engCursor.h"
+#include "engDataFile.h"
+#include "engDirectory.h"
+#include "engErrorCodes.h"
+#include "engIndexFile.h"
+#include "engSession.h"
+#include "engTable.h"
+
+namespace {
+
+// A read that meets a change leaves the change-check lock held, so the
+// reads after it never meet one again; more restarts than this mean the
+// lock protocol broke down.
+constexpr int MaxRestarts = 8;
+
+}  // namespace
+
+void TDataCursor::TakeChangeSnapshot() {
+  if (!open) return;
+  dataChanges = DataFile().ChangeCount();
+  indexChanges = IndexFile().GetChangeCount();
+  blobChanges = table->HasBlobFile() ? table->BlobFile().GetChangeCount() : 0;
+}
+
+bool TDataCursor::SnapshotDiffers() const {
+  const uint32_t blob = table->HasBlobFile() ? table->BlobFile().GetChangeCount() : 0;
+  return dataChanges != DataFile().ChangeCount() || indexChanges != IndexFile().GetChangeCount() ||
+         blobChanges != blob;
+}
+
+// Nobody else can change a table that this cursor alone holds exclusively,
+// or one that cannot be written; a twin sharing an exclusive table can.
+bool TDataCursor::SkipsSnapshotCheck() const {
+  return tableIsReadOnly || (exclusive && table->UseCount() <= 1);
+}
+
+bool TDataCursor::EnterOperation() {
+  if (operationDepth++ > 0) return false;
+  directory->Session()->EnterUse();
+  return true;
+}
+
+bool TDataCursor::BeginOperation() {
+  if (!open || !EnterOperation()) return false;
+  restarts = 0;
+  try {
+    bool changed = false;
+    if (directory->Session()->StrictChangeDetection) changed = table->LockChangeCheck();
+    if (!changed && !SkipsSnapshotCheck() && SnapshotDiffers()) changed = true;
+    if (changed) Resynchronise();
+    return changed;
+  } catch (...) {
+    EndOperation();
+    throw;
+  }
+}
+
+void TDataCursor::EndOperation() {
+  if (operationDepth == 0) return;
+  if (--operationDepth > 0) return;
+  directory->Session()->LeaveUse();
+  if (open) table->UnlockChangeCheck();
+}
+
+void TDataCursor::RefreshPosition() {
+  RequireOpen();
+  const bool outermost = EnterOperation();
+  try {
+    if (outermost) table->LockChangeCheck();
+    Resynchronise();
+  } catch (...) {
+    EndOperation();
+    throw;
+  }
+  EndOperation();
+}
+
+void TDataCursor::NoteRestart() {
+  if (++restarts > MaxRestarts) Raise(EngErrLockFailure);
+}
+
+void TDataCursor::AfterChangeSeen() {
+  NoteRestart();
+  Resynchronise();
+}
+
+void TDataCursor::Resynchronise() { FindPositionAgain(true); }
+
+void TDataCursor::FindPositionAgain(bool rebuildBitmaps) {
+  if (!open || resynchronising) return;
+  resynchronising = true;
+  try {
+    uint8_t bookmark[MaxBookmarkSize];
+    GetBookmark(bookmark);
+    const bool wasEmpty = beforeFirst && afterLast;
+    const bool wasBof = beforeFirst && !afterLast;
+    const bool wasEof = afterLast && !beforeFirst;
+    TakeChangeSnapshot();
+    if (rebuildBitmaps) {
+      RebuildWindowAndBitmaps();
+    } else {
+      TOperationBracket bracket(*this);
+      ComputeRangeWindow();
+    }
+    if (wasEmpty) {
+      SetToBegin();
+    } else if (IsNaturalOrder() && wasBof) {
+      SetToBegin();
+    } else if (IsNaturalOrder() && wasEof) {
+      SetToEnd();
+    } else if (IsNaturalOrder()) {
+      GotoNaturalRecord(recordNumber);
+      LoadCurrentRecord();
+    } else {
+      SearchKey(bookmark, true, true);
+    }
+  } catch (...) {
+    resynchronising = false;
+    throw;
+  }
+  resynchronising = false;
+}

@@ -1,0 +1,203 @@
+// Whole-table work through a cursor: creating, deleting, renaming and
+// backing up a table (cursor closed), emptying and sorting it and handling
+// its index file (cursor open and exclusive), and the header values of a
+// table that is not open.
+
+#include <cstring>
+
+#include "engCursor.h"
+#include "engDataFile.h"
+#include "engDataHeader.h"
+#include "engDataSort.h"
+#include "engDirectory.h"
+#include "engErrorCodes.h"
+#include "engErrors.h"
+#include "engFileHandler.h"
+#include "engIndexFile.h"
+#include "engSession.h"
+#include "engTable.h"
+#include "engTableCipher.h"
+#include "rtlStreams.h"
+
+namespace {
+
+// Keeps a password in the session while a call needs it.
+class TSessionPassword {
+public:
+  TSessionPassword(TDataSession* session, const std::string& password, bool needed) : session(session) {
+    if (needed && !session->PasswordExists(password)) {
+      session->AddPassword(password);
+      added = password;
+    }
+  }
+  ~TSessionPassword() {
+    if (!added.empty()) session->RemovePassword(added);
+  }
+  TSessionPassword(const TSessionPassword&) = delete;
+  TSessionPassword& operator=(const TSessionPassword&) = delete;
+
+private:
+  TDataSession* session;
+  std::string added;
+};
+
+}  // namespace
+
+void TDataCursor::CreateTable(TTableDefinition& definition, bool overwrite) {
+  RequireClosed();
+  if (!exclusive) Raise(EngErrNotExclusive);
+  if (readOnly) Raise(EngErrAccessDenied);
+  TSessionPassword password(directory->Session(), definition.Password, definition.Encrypted);
+  CheckTableDefinition(definition, true);
+  if (!overwrite && directory->TableExists(tableName, inMemory)) Raise(EngErrTableExists);
+  TDataTable* created = nullptr;
+  int32_t result = directory->CreateTable(
+      tableName, inMemory, temporaryTable, definition.FieldDescs, definition.FieldCount, definition.IndexDescs,
+      definition.IndexCount, definition.BlobBlockSize, definition.Description, definition.Password,
+      definition.Encrypted, definition.LanguageId, definition.SortId, definition.UserMajorVersion,
+      definition.UserMinorVersion, created);
+  if (result < 0) Raise(uint16_t(-result));
+  result = directory->CloseTable(created, false);
+  if (result < 0) Raise(uint16_t(-result));
+}
+
+void TDataCursor::DeleteTable() {
+  RequireClosed();
+  const int32_t result = directory->DeleteTable(tableName, inMemory);
+  if (result < 0) Raise(uint16_t(-result));
+}
+
+void TDataCursor::RenameTable(const std::string& newName) {
+  RequireClosed();
+  const int32_t result = directory->RenameTable(tableName, newName, false, inMemory);
+  if (result < 0) Raise(uint16_t(-result));
+}
+
+void TDataCursor::BackupTable() {
+  RequireClosed();
+  const int32_t result = directory->RenameTable(tableName, tableName, true, inMemory);
+  if (result < 0) Raise(uint16_t(-result));
+}
+
+void TDataCursor::EmptyTable() {
+  RequireExclusiveWritable();
+  table->Empty();
+  TakeChangeSnapshot();
+  RebuildWindowAndBitmaps();
+  SetToBegin();
+}
+
+// Sorting renumbers the records and leaves the deleted ones out, so the
+// deleted-records index is built again from the sorted file.
+void TDataCursor::SortRecords(const TSortKeyField* keys, int keyCount, bool caseInsensitive,
+                              TSortDuplicates duplicates, const TSortGroupCallbacks* callbacks) {
+  RequireOpen();
+  if (!exclusive) Raise(EngErrNotExclusive);
+  if (IndexFile().GetSecondaryCount() != 0 || !PrimaryIsNatural()) return;
+  DataFile().SortRecords(keys, keyCount, caseInsensitive, duplicates, callbacks);
+  FreeIndexPages(DeletedIndexNo);
+  RebuildDeletedIndex();
+  RebuildWindowAndBitmaps();
+  SetToBegin();
+}
+
+void TDataCursor::DropIndexPages(uint8_t n) {
+  RequireExclusiveWritable();
+  if (!ValidIndexNo(n) || n == NaturalOrderIndex) Raise(EngErrIndexName, {}, std::to_string(n));
+  FreeIndexPages(n);
+  if (n == indexNo) SetEmptyPosition();
+}
+
+void TDataCursor::BackupIndex() {
+  RequireExclusiveWritable();
+  table->BackupIndex();
+}
+
+void TDataCursor::RestoreIndex(bool keepCurrent, bool deleteBackup) {
+  RequireOpen();
+  if (!exclusive) Raise(EngErrNotExclusive);
+  table->RestoreIndex(keepCurrent, deleteBackup);
+  if (!keepCurrent) {
+    LoadIndexState(ValidIndexNo(indexNo) ? indexNo : 0);
+    RebuildWindowAndBitmaps();
+    SetToBegin();
+  }
+}
+
+void TDataCursor::SetTableInfo(const std::string& password, const std::string& description, uint16_t userMajor,
+                               uint16_t userMinor, int32_t lastAutoInc) {
+  RequireOpen();
+  DataFile().SetTableInfo(password, description, userMajor, userMinor, lastAutoInc);
+}
+
+// ---- header values -----------------------------------------------------------
+
+void TDataCursor::ReadDataHeader(uint8_t* header) {
+  if (open) {
+    DataFile().GetHeader(header);
+    return;
+  }
+  TFileHandler file;
+  file.InMemory = inMemory;
+  file.FileName = inMemory ? tableName : directory->LocalPath() + tableName;
+  file.ReadOnly = true;
+  file.Open();
+  try {
+    TFileSection section(file);
+    file.Seek(0, soFromBeginning);
+    file.Read(header, DataHeaderSize, false);
+  } catch (...) {
+    file.Close();
+    throw;
+  }
+  file.Close();
+  if (!header[DatHdrEncrypted]) return;
+  const std::string password = HeaderText(header, DatHdrPassword, PasswordLimit);
+  while (!directory->Session()->PasswordExists(password))
+    if (!CallPasswordHandler()) Raise(EngErrPasswordRequired);
+}
+
+std::string TDataCursor::HeaderText(const uint8_t* header, int offset, int limit) const {
+  std::string text = GetShortString(header + offset, limit);
+  if (header[DatHdrEncrypted] && !text.empty())
+    ApplyTableCipher(reinterpret_cast<uint8_t*>(text.data()), uint32_t(text.size()));
+  return text;
+}
+
+uint32_t TDataCursor::GetBlobBlockSize() {
+  TDataHeader header;
+  ReadDataHeader(header.Image);
+  return header.BlobBlockSize();
+}
+
+uint16_t TDataCursor::DataHeaderWord(int offset) {
+  TDataHeader header;
+  ReadDataHeader(header.Image);
+  return header.Get16(offset);
+}
+
+uint16_t TDataCursor::GetLanguageID() { return DataHeaderWord(DatHdrLanguageId); }
+
+uint16_t TDataCursor::GetSortID() { return DataHeaderWord(DatHdrSortId); }
+
+uint16_t TDataCursor::GetUserMajorVersion() { return DataHeaderWord(DatHdrUserMajor); }
+
+uint16_t TDataCursor::GetUserMinorVersion() { return DataHeaderWord(DatHdrUserMinor); }
+
+std::string TDataCursor::GetTableDescription() {
+  TDataHeader header;
+  ReadDataHeader(header.Image);
+  return HeaderText(header.Image, DatHdrDescription, DescriptionLimit);
+}
+
+bool TDataCursor::IsTableEncrypted() {
+  TDataHeader header;
+  ReadDataHeader(header.Image);
+  return header.Encrypted();
+}
+
+std::string TDataCursor::GetTablePassword() {
+  TDataHeader header;
+  ReadDataHeader(header.Image);
+  return header.Encrypted() ? HeaderText(header.Image, DatHdrPassword, PasswordLimit) : std::string();
+}

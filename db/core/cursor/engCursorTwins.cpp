@@ -1,0 +1,94 @@
+// Cursor twins: a cursor put on another cursor's record, and a new cursor
+// made to stand where an existing one stands.
+
+#include <cstring>
+#include <memory>
+
+#include "engCursor.h"
+#include "engErrorCodes.h"
+#include "engExpToken.h"
+#include "engSystemList.h"
+#include "engCursorRecords.h"
+#include "engDataFile.h"
+#include "engDirectory.h"
+#include "engSession.h"
+#include "engTable.h"
+
+int32_t TDataCursor::SyncWith(TDataCursor& other) {
+  RequireOpen();
+  other.RequireOpen();
+  TOperationBracket bracket(*this);
+  // A cursor at a crack has no record to find: the twin takes the crack.
+  if (!other.OnRecord()) {
+    if (other.AtEnd() && !other.AtBeginning()) SetToEnd();
+    else SetToBegin();
+    return 0;
+  }
+  bool found = false;
+  if (IsNaturalOrder()) {
+    GotoNaturalRecord(other.recordNumber);
+    LoadCurrentRecord();
+    found = OnRecord() && recordNumber == other.recordNumber;
+  } else {
+    uint8_t key[MaxIndexKeyLength] = {};
+    BuildKey(other.GetCurrentRecordBuffer(), key);
+    found = SearchKey(key, false, false);
+  }
+  return found ? 0 : EngErrRecordNotFound;
+}
+
+void TDataCursor::CopyRangeTo(TDataCursor& twin) const {
+  if (!rangeActive || IsNaturalOrder()) return;
+  TOperationBracket bracket(twin);
+  twin.rangeLowOpen = rangeLowOpen;
+  twin.rangeHighOpen = rangeHighOpen;
+  std::memcpy(twin.rangeLow, rangeLow, MaxIndexKeyLength);
+  std::memcpy(twin.rangeHigh, rangeHigh, MaxIndexKeyLength);
+  twin.rangeActive = true;
+  twin.RebuildWindowAndBitmaps();
+}
+
+// In order, with their options; those active here are active there.
+void TDataCursor::CopyFiltersTo(TDataCursor& twin) const {
+  for (int32_t i = 0; i < filters.Count(); ++i) {
+    const TFilter& filter = *FilterAt(i);
+    TExpTreePtr condition(CloneTokenTree(filter.Condition));
+    TFilter* copy = twin.AddFilter(filter.CallbackContext, {}, filter.NoPartialCompare, filter.CaseInsensitive,
+                                   filter.CostChoice, filter.Dependent, filter.Callback, true, condition.get());
+    condition.release();
+    if (filter.Active) twin.ActivateFilter(copy);
+  }
+}
+
+TDataCursor* TDataCursor::Clone() {
+  RequireOpen();
+  TOperationBracket bracket(*this);
+  TDataSession* session = directory->Session();
+  // An encrypted table opens only with its password known to the session.
+  const std::string password = GetTablePassword();
+  const bool addedPassword = !password.empty() && !session->PasswordExists(password);
+  if (addedPassword) session->AddPassword(password);
+  std::unique_ptr<TDataCursor> twin(new TDataCursor(directory));
+  try {
+    twin->SetTableName(tableName);
+    // Lets the twin share a table this cursor holds exclusively.
+    twin->SetExclusive(exclusive);
+    twin->SetOverrideExclusive(exclusive);
+    twin->SetReadOnly(readOnly);
+    twin->SetInMemory(inMemory);
+    // Computed fields of the field map stay computed only with it.
+    twin->SetNoFilterUpdate(noFilterUpdate);
+    twin->Open();
+    if (HasFieldMap()) twin->SetFieldMap(FieldDescAt(1), FieldListCount(), false);
+    if (indexNo == NaturalOrderIndex) twin->SetIndexNo(NaturalOrderIndex);
+    else twin->SetIndexName(indexName);
+    CopyRangeTo(*twin);
+    CopyFiltersTo(*twin);
+    twin->SyncWith(*this);
+  } catch (...) {
+    if (addedPassword) session->RemovePassword(password);
+    throw;
+  }
+  if (addedPassword) session->RemovePassword(password);
+  return twin.release();
+}

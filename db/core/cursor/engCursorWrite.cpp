@@ -1,0 +1,247 @@
+// Inserting, changing and deleting records. Each change holds the table's
+// write lock from start to end and the record lock of the record it
+// changes; it keeps every index and "Sys Deleted" in step and, on a shared
+// table, writes the headers back so that other processes see it.
+
+#include <cstring>
+
+#include "engCursor.h"
+#include "engCursorRecords.h"
+#include "engDataFile.h"
+#include "engDataLayout.h"
+#include "engErrorCodes.h"
+#include "engIndexFile.h"
+#include "engRecordBuffer.h"
+#include "engTable.h"
+
+namespace {
+
+// The auto-increment value after last, wrapping as the data file does.
+int32_t AutoIncAfter(int32_t last) { return last >= MaxAutoIncValue ? 1 : last + 1; }
+
+// The data file's record object, handed back on every way out.
+class THeldRecord {
+public:
+  explicit THeldRecord(TDataFile& file) : file(file) {}
+  ~THeldRecord() { Release(); }
+  THeldRecord(const THeldRecord&) = delete;
+  THeldRecord& operator=(const THeldRecord&) = delete;
+  TRecord*& Get() { return record; }
+  TRecord* operator->() const { return record; }
+  // Hands the record back for the data file to write with its cache.
+  void Release() {
+    file.ReleaseRecord(record);
+    record = nullptr;
+  }
+
+private:
+  TDataFile& file;
+  TRecord* record = nullptr;
+};
+
+}  // namespace
+
+bool TDataCursor::KeepsKeysIn(int n) const { return !(n == 0 && PrimaryIsNatural()); }
+
+void TDataCursor::CheckKeyIsFree(const uint8_t* record, const uint8_t* oldRecord) {
+  uint8_t key[MaxIndexKeyLength];
+  uint8_t oldKey[MaxIndexKeyLength];
+  const int last = IndexFile().GetSecondaryCount();
+  for (int n = 0; n <= last + 1; ++n) {
+    // Row numbers given by the caller must stay unique too: two records in
+    // use with one row number would share their "Sys Deleted" key.
+    const bool deletedIndex = n == last + 1;
+    if (deletedIndex ? !noAutoInc : !KeepsKeysIn(n)) continue;
+    SwitchToIndex(deletedIndex ? DeletedIndexNo : uint8_t(n));
+    BuildKey(record, key);
+    if (oldRecord) {
+      BuildKey(oldRecord, oldKey);
+      if (CompareKeys(key, oldKey, keyLength) == 0) continue;
+    }
+    if ((indexUnique || deletedIndex) && KeyExists(key)) Raise(EngErrDuplicateKey, {}, indexName);
+  }
+}
+
+void TDataCursor::FlushTable(bool forceIndex) {
+  if (exclusive || table->FilesReadOnly()) return;
+  table->WriteHeaders(false, true, forceIndex);
+  TakeChangeSnapshot();
+}
+
+// The cursor keeps its bitmaps current with the one record it wrote, so
+// that its counts and steps see the change at once, and finds its place
+// again; without filtering it builds its window again from the files.
+void TDataCursor::BeginFill() {
+  RequireOpen();
+  if (!exclusive) Raise(EngErrNotExclusive);
+  filling = true;
+}
+
+void TDataCursor::EndFill() {
+  if (!filling) return;
+  filling = false;
+  if (open) Resynchronise();
+}
+
+void TDataCursor::FollowOwnChange(uint32_t number, const uint8_t* record, bool goTo) {
+  if (filling) return;
+  if (filterActive) {
+    KeepRecordBits(number, record != nullptr);
+    FindPositionAgain(false);
+  } else {
+    Resynchronise();
+  }
+  if (!goTo) return;
+  if (IsNaturalOrder()) {
+    GotoNaturalRecord(GetRecordPhysicalNo(record));
+    LoadCurrentRecord();
+    return;
+  }
+  uint8_t key[MaxIndexKeyLength];
+  BuildKey(record, key);
+  SearchKey(key, true, false);
+}
+
+// Every change runs inside this bracket: the write lock, and on the way
+// out the current index put back; a failure releases the record lock the
+// change took itself, a success the lock the change asks to release.
+void TDataCursor::RunRecordChange(TRecordChange& change, const std::function<void()>& work) {
+  RequireOpen();
+  if (IsReadOnly()) Raise(EngErrAccessDenied);
+  BeginWrite();
+  const uint8_t savedIndex = indexNo;
+  try {
+    work();
+    SwitchToIndex(savedIndex);
+    FollowOwnChange(change.Number, change.Result, change.GoTo);
+    if (change.UnlockAfter && HoldsRecordLock(change.Number)) UnlockRecord(change.Number);
+  } catch (...) {
+    ReleaseQuietly([&] { SwitchToIndex(savedIndex); });
+    if (change.LockedHere && change.Number != 0 && HoldsRecordLock(change.Number))
+      ReleaseQuietly([&] { UnlockRecord(change.Number); });
+    EndWrite();
+    throw;
+  }
+  EndWrite();
+}
+
+void TDataCursor::InsertRecord(uint8_t* record, bool goToNew) {
+  TRecordChange change{0, true, true, record, goToNew};
+  RunRecordChange(change, [&] {
+    TDataFile& data = DataFile();
+    const uint32_t number = data.NewRecordNumber();
+    change.Number = number;
+    LockRecord(number);
+    CheckConstraints(record);
+    if (!noAutoInc) SetRecordAutoInc(record, AutoIncAfter(data.GetAutoIncValue()));
+    if (!noFilterUpdate || sqlSourceTable) CheckKeyIsFree(record, nullptr);
+
+    // The record is taken before any key goes in, so that a full table
+    // leaves the indexes untouched.
+    const bool append = number == data.NextRecordNumber();
+    THeldRecord stored(data);
+    if (!data.NewRecord(nullptr, stored.Get()) || stored->RecordNumber() != number) Raise(EngErrRecordsCorrupt);
+    uint8_t freeKey[MaxIndexKeyLength];
+    BuildDeletedKey(stored->Buffer(), freeKey);
+    stored->Clear(false);
+    if (noAutoInc) {
+      const int32_t given = GetRecordAutoInc(record);
+      const int32_t next = AutoIncAfter(data.GetAutoIncValue());
+      data.SetAutoIncValue(given > next ? given : next);
+    } else {
+      data.NextAutoIncValue();
+    }
+    stored->CopyFields(record);
+    stored->SetAutoIncValue(GetRecordAutoInc(record));
+    CommitRecordBlobs(stored.Get());
+    SetRecordPhysicalNo(record, number);
+
+    uint8_t key[MaxIndexKeyLength];
+    for (int n = 0; n <= IndexFile().GetSecondaryCount(); ++n) {
+      if (!KeepsKeysIn(n)) continue;
+      SwitchToIndex(uint8_t(n));
+      BuildKey(record, key);
+      InsertKey(key, number);
+    }
+    SwitchToIndex(DeletedIndexNo);
+    BuildDeletedKey(stored->Buffer(), key);
+    if (append) InsertKey(key, number);
+    else ReplaceKey(freeKey, key, number);
+    IndexFile().IncRecordCount();
+    stored.Release();
+    FlushTable(true);
+  });
+}
+
+void TDataCursor::ModifyRecord(uint8_t* record, bool unlock, bool goTo) {
+  const uint32_t number = CurrentRecordNumber();
+  // The lock of a record read for editing is the caller's; one taken here
+  // keeps other cursors and processes off the record for the change.
+  const bool lockedHere = number != 0 && !HoldsRecordLock(number);
+  TRecordChange change{number, lockedHere, unlock || lockedHere, record, goTo};
+  RunRecordChange(change, [&] {
+    if (number == 0) Raise(uint16_t(EngErrNoCurrentRecord));
+    LockRecord(number);
+    TDataFile& data = DataFile();
+    THeldRecord stored(data);
+    data.GetRecord(nullptr, number, 1, false, false, stored.Get());
+    if (stored->IsDeleted()) Raise(EngErrRecordChanged);
+    CheckConstraints(record);
+    if (!noAutoInc) SetRecordAutoInc(record, stored->AutoIncValue());
+    else if (GetRecordAutoInc(record) > data.GetAutoIncValue()) data.SetAutoIncValue(GetRecordAutoInc(record));
+    SetRecordPhysicalNo(record, number);
+    if (!noFilterUpdate || sqlSourceTable) CheckKeyIsFree(record, stored->Buffer());
+
+    bool keyChanged = false;
+    uint8_t key[MaxIndexKeyLength];
+    uint8_t oldKey[MaxIndexKeyLength];
+    const int last = IndexFile().GetSecondaryCount();
+    for (int n = 0; n <= last + 1; ++n) {
+      const bool deletedIndex = n == last + 1;
+      if (deletedIndex ? !noAutoInc : !KeepsKeysIn(n)) continue;
+      SwitchToIndex(deletedIndex ? DeletedIndexNo : uint8_t(n));
+      BuildKey(record, key);
+      BuildKey(stored->Buffer(), oldKey);
+      if (std::memcmp(key, oldKey, keyLength) == 0) continue;
+      ReplaceKey(oldKey, key, number);
+      keyChanged = true;
+    }
+    stored->CopyFields(record);
+    stored->SetAutoIncValue(GetRecordAutoInc(record));
+    CommitRecordBlobs(stored.Get());
+    stored.Release();
+    FlushTable(keyChanged);
+  });
+}
+
+void TDataCursor::DeleteRecord(const uint8_t* record, bool /*reposition*/) {
+  const uint32_t number = CurrentRecordNumber();
+  TRecordChange change{number, true, true, nullptr, false};
+  RunRecordChange(change, [&] {
+    if (number == 0) Raise(uint16_t(EngErrNoCurrentRecord));
+    TDataFile& data = DataFile();
+    THeldRecord stored(data);
+    data.GetRecord(nullptr, number, 1, false, false, stored.Get());
+    if (stored->IsDeleted() || (!exclusive && !stored->SameAs(record))) Raise(EngErrRecordChanged);
+    LockRecord(number);
+
+    uint8_t key[MaxIndexKeyLength];
+    for (int n = 0; n <= IndexFile().GetSecondaryCount(); ++n) {
+      if (!KeepsKeysIn(n)) continue;
+      SwitchToIndex(uint8_t(n));
+      BuildKey(stored->Buffer(), key);
+      DeleteKey(key);
+    }
+    SwitchToIndex(DeletedIndexNo);
+    uint8_t deletedKey[MaxIndexKeyLength];
+    BuildDeletedKey(stored->Buffer(), key);
+    std::memcpy(deletedKey, key, keyLength);
+    deletedKey[RecordDeletedOffset] = 1;
+    ReplaceKey(key, deletedKey, number);
+    IndexFile().DecRecordCount();
+    FreeRecordBlobs(stored.Get());
+    data.FreeRecord(stored.Get());
+    stored.Release();
+    FlushTable(true);
+  });
+}

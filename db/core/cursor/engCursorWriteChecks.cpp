@@ -1,0 +1,201 @@
+// A new record's default values and the field constraints a record must
+// meet before it is stored: required fields, minimum and maximum values.
+// Texts convert by the table's own number and date rules.
+
+#include <cstring>
+#include "engErrorCodes.h"
+#include "engFieldTypes.h"
+#include <string>
+
+#include "engBcd.h"
+#include "engCursor.h"
+#include "engCursorWrite.h"
+#include "engDataHeader.h"
+#include "engDataLayout.h"
+#include "engExpDateTime.h"
+#include "engExpEval.h"
+#include "engKeyEncoding.h"
+#include "engLittleEndian.h"
+#include "engStrings.h"
+#include "engTextCompare.h"
+#include "rtlConsts.h"
+#include "rtlConvert.h"
+#include "rtlDateTimeText.h"
+#include "rtlExceptions.h"
+#include "rtlStrUtils.h"
+
+namespace {
+
+using namespace EngineFieldTypes;
+
+// Bytes enough for any field value.
+constexpr int ValueBufferSize = 256;
+
+std::string DescText(const uint8_t* fieldDesc, int offset) { return GetShortString(fieldDesc + offset, FieldTextLimit); }
+
+int WholeNumberWithin(const std::string& text, int low, int high) {
+  const int value = StrToInt(text);
+  if (value < low || value > high) throw EConvertError(SInvalidInteger, {text});
+  return value;
+}
+
+// The field's value of a default or limit text, in the record's encoding;
+// false for the types that take none. A text that is no value of the type
+// raises EConvertError.
+bool TextToFieldValue(const std::string& text, const uint8_t* fieldDesc, const TFormatSettings& settings,
+                      uint8_t* value) {
+  std::memset(value, 0, ValueBufferSize);
+  switch (fieldDesc[FieldDescTypeOffset]) {
+    case ftString: {
+      const size_t length = std::min<size_t>(text.size(), ValueBufferSize - 1);
+      std::memcpy(value, text.data(), length);
+      return true;
+    }
+    case ftDate:
+      PutLE32(value, uint32_t(DateTimeToDayNumber(SameText(text, "DATE") ? Date() : StrToDate(text, settings))));
+      return true;
+    case ftBoolean:
+      PutLE16(value, TextToBool(text) ? 1 : 0);
+      return true;
+    case ftSmallInt:
+      PutLE16(value, uint16_t(int16_t(WholeNumberWithin(text, -32768, 32767))));
+      return true;
+    case ftInteger:
+      PutLE32(value, uint32_t(StrToInt(text)));
+      return true;
+    case ftWord:
+      PutLE16(value, uint16_t(WholeNumberWithin(text, 0, 65535)));
+      return true;
+    case ftFloat: {
+      const double number = StrToFloat(text, settings);
+      std::memcpy(value, &number, sizeof number);
+      return true;
+    }
+    case ftDecimal:
+      {
+      const int64_t stored = CurrencyToStoredBcd(StrToCurr(text, settings), fieldDesc[FieldDescScaleCopyOffset]);
+      std::memcpy(value, &stored, sizeof stored);
+    }
+      return true;
+    case ftTime:
+      PutLE32(value, uint32_t(DateTimeToTimeOfDay(SameText(text, "TIME") ? Time() : StrToTime(text, settings))));
+      return true;
+    case ftTimeStamp: {
+      TDateTime moment;
+      if (SameText(text, "NOW")) moment = Now();
+      else if (SameText(text, "DATE")) moment = Date();
+      // The time of day on day 0 of the date-time scale.
+      else if (SameText(text, "TIME")) moment = Time();
+      else moment = StrToDateTime(text, settings);
+      const double stamp = DateTimeToTimeStamp(moment);
+      std::memcpy(value, &stamp, sizeof stamp);
+      return true;
+    }
+    default:
+      return false;
+  }
+}
+
+template <typename T>
+int Order(T a, T b) {
+  return a < b ? -1 : (a > b ? 1 : 0);
+}
+
+double DoubleAt(const uint8_t* value) {
+  double number;
+  std::memcpy(&number, value, sizeof number);
+  return number;
+}
+
+int64_t Int64At(const uint8_t* value) {
+  int64_t number;
+  std::memcpy(&number, value, sizeof number);
+  return number;
+}
+
+// Limits are inclusive.
+bool WithinLimit(uint16_t languageId, uint16_t sortId, const std::string& limit, bool isMaximum,
+                 const uint8_t* fieldDesc, const uint8_t* value, const TFormatSettings& settings) {
+  uint8_t bound[ValueBufferSize];
+  if (!TextToFieldValue(limit, fieldDesc, settings, bound)) return true;
+  int order = 0;  // of the value against the limit
+  switch (fieldDesc[FieldDescTypeOffset]) {
+    case ftString: {
+      char text[ValueBufferSize] = {};
+      std::memcpy(text, value, std::min<int>(fieldDesc[FieldDescStoredSizeOffset], ValueBufferSize - 1));
+      order = CompareKeyText(languageId, sortId, text, false, 0, reinterpret_cast<char*>(bound));
+      break;
+    }
+    case ftBoolean:
+      return true;
+    case ftSmallInt:
+      order = Order(int16_t(GetLE16(value)), int16_t(GetLE16(bound)));
+      break;
+    case ftWord:
+      order = Order(GetLE16(value), GetLE16(bound));
+      break;
+    case ftDate:
+    case ftInteger:
+    case ftTime:
+      order = Order(int32_t(GetLE32(value)), int32_t(GetLE32(bound)));
+      break;
+    case ftFloat:
+    case ftTimeStamp:
+      order = Order(DoubleAt(value), DoubleAt(bound));
+      break;
+    case ftDecimal:
+      order = Order(StoredBcdToCurrency(Int64At(value)).Scaled, StoredBcdToCurrency(Int64At(bound)).Scaled);
+      break;
+    default:
+      return true;
+  }
+  return isMaximum ? order <= 0 : order >= 0;
+}
+
+}  // namespace
+
+void TDataCursor::ApplyDefaults(uint8_t* record) {
+  RequireOpen();
+  std::memset(record, 0, GetRecordSize());
+  if (!hasDefaults) return;
+  const TFormatSettings settings = GetLocaleFormatSettings(LanguageId(), SortId());
+  uint8_t fieldDesc[FieldDescSize];
+  uint8_t value[ValueBufferSize];
+  for (int fieldNo = 1; fieldNo <= GetFieldCount(); ++fieldNo) {
+    GetTableFieldDesc(fieldNo, fieldDesc);
+    const std::string text = DescText(fieldDesc, FieldDescDefaultOffset);
+    if (!text.empty() && TextToFieldValue(text, fieldDesc, settings, value)) PutTableField(fieldNo, record, value);
+  }
+}
+
+void TDataCursor::CheckConstraints(const uint8_t* record) {
+  RequireOpen();
+  if (!hasValidityChecks) return;
+  const TFormatSettings settings = GetLocaleFormatSettings(LanguageId(), SortId());
+  uint8_t fieldDesc[FieldDescSize];
+  uint8_t value[ValueBufferSize];
+  for (int fieldNo = 1; fieldNo <= GetFieldCount(); ++fieldNo) {
+    GetTableFieldDesc(fieldNo, fieldDesc);
+    const bool required = fieldDesc[FieldDescRequiredOffset] != 0;
+    const std::string minimum = DescText(fieldDesc, FieldDescMinOffset);
+    const std::string maximum = DescText(fieldDesc, FieldDescMaxOffset);
+    if (!required && minimum.empty() && maximum.empty()) continue;
+    const std::string name = GetShortString(fieldDesc + FieldDescNameOffset, FieldNameLimit);
+    std::memset(value, 0, sizeof value);
+    bool blank = true;
+    GetTableField(fieldNo, record, blank, value);
+    if (required && blank) Raise(EngErrValueRequired, name);
+    // A blank field is held against the limits as its zero value.
+    if (!minimum.empty() && !WithinLimit(LanguageId(), SortId(), minimum, false, fieldDesc, value, settings))
+      Raise(EngErrBelowMinimum, name);
+    if (!maximum.empty() && !WithinLimit(LanguageId(), SortId(), maximum, true, fieldDesc, value, settings))
+      Raise(EngErrAboveMaximum, name);
+  }
+}
+
+bool TDataCursor::CheckLimit(const std::string& limit, bool isMaximum, const uint8_t* fieldDesc,
+                             const uint8_t* value) {
+  return WithinLimit(LanguageId(), SortId(), limit, isMaximum, fieldDesc, value,
+                     GetLocaleFormatSettings(LanguageId(), SortId()));
+}
+

@@ -1,0 +1,158 @@
+#include "engErrorCodes.h"
+#include "engFieldAccess.h"
+
+#include <cstring>
+#include <utility>
+
+#include "engDataFile.h"
+#include "engErrors.h"
+#include "engExpCodes.h"
+#include "engHeap.h"
+#include "engIndexFile.h"
+#include "engLittleEndian.h"
+#include "rtlConvert.h"
+#include "rtlStrUtils.h"
+
+namespace {
+
+std::string FieldName(const uint8_t* fieldDesc) {
+  return GetShortString(fieldDesc + FieldDescNameOffset, FieldNameLimit);
+}
+
+}  // namespace
+
+TCursorFields::~TCursorFields() { FreeFieldDescs(); }
+
+void TCursorFields::AttachFields(TDataFile& data, TIndexFile& index) {
+  const int count = data.FieldCount();
+  auto* copies = static_cast<uint8_t*>(EngineAllocMem(size_t(count) * FieldDescSize));
+  for (int position = 1; position <= count; ++position)
+    data.GetFieldDesc(position, copies + size_t(position - 1) * FieldDescSize);
+  FreeFieldDescs();
+  fieldDescs = copies;
+  fieldCount = count;
+  fieldMap = false;
+  dataFile = &data;
+  indexFile = &index;
+  languageId = data.LanguageId();
+  sortId = data.SortId();
+  cursorRecordSize = data.RecordSize();
+}
+
+void TCursorFields::DetachFields() {
+  FreeFieldDescs();
+  fieldMap = false;
+  dataFile = nullptr;
+  indexFile = nullptr;
+  languageId = 0;
+  sortId = 0;
+  cursorRecordSize = 0;
+}
+
+void TCursorFields::SetFieldList(const uint8_t* descs, int count, bool isFieldMap) {
+  if (count < 0 || count > MaxDataFields) RaiseEngineError(EngErrFieldLimits, FieldsTableName());
+  const size_t length = size_t(count) * FieldDescSize;
+  auto* copies = static_cast<uint8_t*>(EngineAllocMem(length));
+  if (length > 0) std::memcpy(copies, descs, length);
+  FreeFieldDescs();
+  fieldDescs = copies;
+  fieldCount = count;
+  fieldMap = isFieldMap;
+}
+
+void TCursorFields::FreeFieldDescs() {
+  EngineFreeMem(fieldDescs);
+  fieldCount = 0;
+}
+
+uint8_t* TCursorFields::FieldDescAt(int position) {
+  return const_cast<uint8_t*>(std::as_const(*this).FieldDescAt(position));
+}
+
+const uint8_t* TCursorFields::FieldDescAt(int position) const {
+  if (position < 1 || position > fieldCount) return nullptr;
+  return fieldDescs + size_t(position - 1) * FieldDescSize;
+}
+
+const uint8_t* TCursorFields::FindFieldByNo(int fieldNo) const {
+  for (int position = 1; position <= fieldCount; ++position)
+    if (FieldDescNumber(FieldDescAt(position)) == fieldNo) return FieldDescAt(position);
+  return nullptr;
+}
+
+const uint8_t* TCursorFields::CursorFieldDesc(int fieldNo) const {
+  return fieldMap ? FindFieldByNo(fieldNo) : FieldDescAt(fieldNo);
+}
+
+bool TCursorFields::CopyFieldDescByPos(int position, uint8_t* fieldDesc) const {
+  const uint8_t* found = FieldDescAt(position);
+  if (found) std::memcpy(fieldDesc, found, FieldDescSize);
+  return found != nullptr;
+}
+
+bool TCursorFields::FindFieldDescByNo(int fieldNo, uint8_t* fieldDesc) const {
+  const uint8_t* found = FindFieldByNo(fieldNo);
+  if (found) std::memcpy(fieldDesc, found, FieldDescSize);
+  return found != nullptr;
+}
+
+void TCursorFields::RaiseFieldNumber(int fieldNo) const {
+  RaiseEngineError(EngErrFieldNumber, FieldsTableName(), IntToStr(fieldNo));
+}
+
+void TCursorFields::GetFieldDesc(int fieldNo, uint8_t* fieldDesc) const {
+  const uint8_t* found = CursorFieldDesc(fieldNo);
+  if (!found) RaiseFieldNumber(fieldNo);
+  std::memcpy(fieldDesc, found, FieldDescSize);
+}
+
+void TCursorFields::GetTableFieldDesc(int fieldNo, uint8_t* fieldDesc) const {
+  if (ownFieldList) return GetFieldDesc(fieldNo, fieldDesc);
+  // The data file keeps 16-bit numbers; a wider one names no field.
+  const bool found = dataFile && fieldNo >= 1 && fieldNo <= MaxDataFields &&
+                     (fieldMap ? dataFile->FindFieldDescByNo(uint16_t(fieldNo), fieldDesc)
+                               : dataFile->GetFieldDesc(fieldNo, fieldDesc));
+  if (!found) RaiseFieldNumber(fieldNo);
+}
+
+void TCursorFields::FieldDescByNumbering(int fieldNo, bool tableNumbering, uint8_t* fieldDesc) const {
+  if (tableNumbering)
+    GetTableFieldDesc(fieldNo, fieldDesc);
+  else
+    GetFieldDesc(fieldNo, fieldDesc);
+}
+
+void TCursorFields::BlobFieldDesc(int fieldNo, bool tableNumbering, uint8_t* fieldDesc) const {
+  FieldDescByNumbering(fieldNo, tableNumbering, fieldDesc);
+  if (fieldDesc[FieldDescTypeOffset] != dtBlob)
+    RaiseEngineError(EngErrBlobField, FieldsTableName(), FieldName(fieldDesc));
+}
+
+int TCursorFields::GetFieldNo(const std::string& name) const {
+  if (ownFieldList) {
+    for (int position = 1; position <= fieldCount; ++position)
+      if (SameText(FieldName(FieldDescAt(position)), name)) return FieldDescNumber(FieldDescAt(position));
+    return 0;
+  }
+  uint8_t fieldDesc[FieldDescSize];
+  return dataFile ? dataFile->FindFieldDescByName(name, fieldDesc) : 0;
+}
+
+uint16_t TCursorFields::GetRecordSize() const { return dataFile ? dataFile->RecordSize() : 0; }
+uint16_t TCursorFields::GetFieldCount() const { return dataFile ? dataFile->FieldCount() : 0; }
+uint16_t TCursorFields::GetBlobFieldCount() const { return dataFile ? dataFile->BlobFieldCount() : 0; }
+
+void TCursorFields::GetIndexDesc(int indexNo, uint8_t* indexDesc) const {
+  if (indexNo == NaturalOrderIndex || !indexFile)
+    std::memset(indexDesc, 0, IndexDescSize);
+  else
+    indexFile->GetIndexDescriptor(indexNo, indexDesc);
+}
+
+void TCursorFields::GetIndexFieldList(int indexNo, uint16_t* fieldNumbers) const {
+  uint8_t indexDesc[IndexDescSize];
+  GetIndexDesc(indexNo, indexDesc);
+  for (int i = 0; i < IndexFieldListSize; ++i) fieldNumbers[i] = GetLE16(indexDesc + IdxDescFieldNumbers + 2 * i);
+}
+
+bool TCursorFields::PrimaryIsNatural() const { return indexFile && indexFile->GetNoPrimary(); }

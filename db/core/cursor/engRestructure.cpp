@@ -1,0 +1,132 @@
+// Restructuring a table: the refusals, the choice of the way, and the
+// update of descriptors in place.
+
+#include "engRestructure.h"
+
+#include <cstring>
+
+#include "engDataFile.h"
+#include "engDataHeader.h"
+#include "engErrorCodes.h"
+#include "engErrors.h"
+#include "engIndexFile.h"
+#include "engKeyEncoding.h"
+#include "engLittleEndian.h"
+#include "engRestructureFiles.h"
+#include "engStrings.h"
+#include "engTable.h"
+
+void TDataCursor::SetRestructureProgressHandler(TCursorProgressProc proc, void* context) {
+  restructureProgressProc = proc;
+  restructureProgressContext = context;
+}
+
+void TDataCursor::SetDataLostHandler(TDataLostProc proc, void* context) {
+  dataLostProc = proc;
+  dataLostContext = context;
+}
+
+void TDataCursor::RestructureTable(TTableDefinition& definition, bool deleteBackup) {
+  TTableFileOps fileOps;
+  TRestructure(*this, definition, deleteBackup).Run(fileOps);
+}
+
+TRestructure::TRestructure(TDataCursor& cursor, TTableDefinition& definition, bool deleteBackup)
+    : cursor(cursor),
+      definition(definition),
+      deleteBackup(deleteBackup),
+      settings(FormatSettingsForLanguage(definition.LanguageId)) {}
+
+void TRestructure::Run(TTableFileOps& fileOps) {
+  cursor.RequireClosed();
+  if (!cursor.exclusive) cursor.Raise(EngErrNotExclusive);
+  if (cursor.readOnly) cursor.Raise(EngErrAccessDenied);
+  cursor.Open();
+  try {
+    if (cursor.IsReadOnly()) cursor.Raise(EngErrAccessDenied);
+    if (definition.LimitValue == -1) definition.LimitValue = cursor.DataFile().GetAutoIncValue();
+    cursor.CheckTableDefinition(definition, true);
+    switch (ChooseWay()) {
+      case TWay::Copy: CopyTable(fileOps); break;
+      case TWay::RebuildIndexes: RebuildIndexes(); break;
+      case TWay::InPlace: UpdateInPlace(); break;
+    }
+  } catch (...) {
+    ReleaseQuietly([&] { cursor.Close(true); });
+    throw;
+  }
+  cursor.Close(true);
+}
+
+TRestructure::TWay TRestructure::ChooseWay() {
+  if (RecordLayoutChanged()) return TWay::Copy;
+  const bool newPrimaryHasKeys = definition.IndexCount > 0 && NewIndexDesc(0)[IdxDescFieldCount] != 0;
+  if (definition.IndexCount != OldIndexCount() || (newPrimaryHasKeys && cursor.PrimaryIsNatural()))
+    return TWay::RebuildIndexes;
+  for (int n = 0; n < definition.IndexCount; ++n)
+    if (IndexChanged(n)) return TWay::RebuildIndexes;
+  return TWay::InPlace;
+}
+
+bool TRestructure::RecordLayoutChanged() {
+  TDataFile& data = cursor.DataFile();
+  if (definition.Encrypted != data.IsEncrypted() || definition.BlobBlockSize != data.BlobBlockSize() ||
+      definition.LanguageId != cursor.LanguageId() || definition.SortId != cursor.SortId() ||
+      definition.FieldCount != data.FieldCount())
+    return true;
+  uint8_t oldDesc[FieldDescSize];
+  for (int position = 1; position <= definition.FieldCount; ++position) {
+    data.GetFieldDesc(position, oldDesc);
+    if (TDataCursor::FieldDefChanged(oldDesc, definition.FieldDescs + size_t(position - 1) * FieldDescSize))
+      return true;
+  }
+  return false;
+}
+
+int TRestructure::OldIndexCount() { return cursor.IndexFile().GetSecondaryCount() + 1; }
+
+uint8_t* TRestructure::NewIndexDesc(int n) const {
+  return n < definition.IndexCount ? definition.IndexDescs + size_t(n) * IndexDescSize : nullptr;
+}
+
+// A natural primary index holds no keys to compare.
+bool TRestructure::IndexChanged(int n) {
+  if (n == 0 && cursor.PrimaryIsNatural()) return false;
+  if (n >= OldIndexCount()) return true;
+  uint8_t oldDesc[IndexDescSize];
+  cursor.IndexFile().GetIndexDescriptor(n, oldDesc);
+  return cursor.IndexDefChanged(oldDesc, NewIndexDesc(n), definition.FieldDescs, definition.FieldCount);
+}
+
+// Names and texts only: the records and keys stay as they are.
+void TRestructure::UpdateInPlace() {
+  TIndexFile& indexes = cursor.IndexFile();
+  for (int n = 0; n < definition.IndexCount; ++n) {
+    const uint8_t* desc = NewIndexDesc(n);
+    uint16_t numbers[MaxKeyFields] = {};
+    for (int i = 0; i < desc[IdxDescFieldCount] && i < MaxKeyFields; ++i)
+      numbers[i] = GetLE16(desc + IdxDescFieldNumbers + 2 * i);
+    indexes.SetIndexNameAndFields(n, GetShortString(desc + IdxDescName, IdxDescNameLimit), numbers);
+  }
+  TDataFile& data = cursor.DataFile();
+  for (int position = 1; position <= definition.FieldCount; ++position)
+    data.UpdateFieldDesc(position, definition.FieldDescs + size_t(position - 1) * FieldDescSize);
+  StoreTableInfo(cursor);
+}
+
+void TRestructure::StoreTableInfo(TDataCursor& target) {
+  target.SetTableInfo(definition.Password, definition.Description, definition.UserMajorVersion,
+                      definition.UserMinorVersion, definition.LimitValue);
+  target.table->WriteHeaders(false, true, true);
+}
+
+void TRestructure::ReportLoss(TRestructureLoss cause, const std::string& text) {
+  if (stopAsking || !cursor.dataLostProc) return;
+  cursor.dataLostProc(cursor.dataLostContext, cause, text, stopAsking, carryOn);
+}
+
+void TRestructure::ReportProgress(uint32_t record, uint32_t total) {
+  if (!cursor.restructureProgressProc || total == 0) return;
+  cursor.restructureProgressProc(cursor.restructureProgressContext, int32_t(record),
+                                 int32_t(uint64_t(record) * 100 / total));
+}

@@ -1,0 +1,210 @@
+// Restructuring by copying every record into a new table in the work
+// directory, which then takes the old table's place.
+
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "engCursorWrite.h"
+#include "engDataFile.h"
+#include "engDataHeader.h"
+#include "engDirectory.h"
+#include "engErrorCodes.h"
+#include "engErrors.h"
+#include "engExpEvalConvert.h"
+#include "engKeyCompare.h"
+#include "engKeyEncoding.h"
+#include "engLittleEndian.h"
+#include "engPaths.h"
+#include "engRecordBuffer.h"
+#include "engRestructure.h"
+#include "engRestructureFiles.h"
+#include "engSession.h"
+#include "engTable.h"
+
+namespace {
+
+// The widest value of a field: a string of 255 bytes and its zero.
+constexpr int32_t MaxValueBytes = 256;
+
+// The work directory and the password of the new table, held while the
+// copy needs them.
+class TCopySetting {
+public:
+  TCopySetting(TDataSession* session, bool inMemory, const TTableDefinition& definition) : session(session) {
+    directory = inMemory ? session->OpenDirectory("MEMORY", {}) : session->OpenDirectory({}, session->GetPrivateDirectory());
+    if (definition.Encrypted && !session->PasswordExists(definition.Password)) {
+      session->AddPassword(definition.Password);
+      addedPassword = definition.Password;
+    }
+  }
+  ~TCopySetting() {
+    if (!addedPassword.empty()) session->RemovePassword(addedPassword);
+    session->CloseDirectory(directory);
+  }
+  TCopySetting(const TCopySetting&) = delete;
+  TCopySetting& operator=(const TCopySetting&) = delete;
+  TDataDirectory* Directory() const { return directory; }
+
+private:
+  TDataSession* session;
+  TDataDirectory* directory;
+  std::string addedPassword;
+};
+
+std::string TablePath(const TDataDirectory& directory, const std::string& tableName, bool inMemory) {
+  return HasPathChars(tableName) || inMemory ? tableName : directory.LocalPath() + tableName;
+}
+
+std::string FieldNameOf(const uint8_t* fieldDesc) {
+  return GetShortString(fieldDesc + FieldDescNameOffset, FieldNameLimit);
+}
+
+// The new definition's position of the field of that stored number, 0
+// when it has none.
+int NewPosition(const TTableDefinition& definition, uint16_t number) {
+  for (int position = 1; position <= definition.FieldCount; ++position)
+    if (FieldDescNumber(definition.FieldDescs + size_t(position - 1) * FieldDescSize) == number) return position;
+  return 0;
+}
+
+// The work table is created with its fields numbered by position (as a
+// table file must hold them) and its index keys following them.
+struct TWorkDefinition {
+  std::vector<uint8_t> Fields;
+  std::vector<uint8_t> Indexes;
+  TTableDefinition Definition;
+
+  explicit TWorkDefinition(const TTableDefinition& source)
+      : Fields(source.FieldDescs, source.FieldDescs + size_t(source.FieldCount) * FieldDescSize),
+        Indexes(source.IndexDescs, source.IndexDescs + size_t(source.IndexCount) * IndexDescSize),
+        Definition(source) {
+    for (int32_t n = 0; n < source.IndexCount; ++n) {
+      uint8_t* desc = Indexes.data() + size_t(n) * IndexDescSize;
+      for (int i = 0; i < desc[IdxDescFieldCount] && i < MaxKeyFields; ++i) {
+        uint8_t* number = desc + IdxDescFieldNumbers + 2 * i;
+        PutLE16(number, uint16_t(NewPosition(source, GetLE16(number))));
+      }
+    }
+    for (int32_t position = 1; position <= source.FieldCount; ++position)
+      PutLE16(Fields.data() + size_t(position - 1) * FieldDescSize + FieldDescNumberOffset, uint16_t(position));
+    Definition.FieldDescs = Fields.data();
+    Definition.IndexDescs = Indexes.data();
+  }
+};
+
+}  // namespace
+
+void TRestructure::CopyTable(TTableFileOps& fileOps) {
+  const bool inMemory = cursor.inMemory;
+  TCopySetting setting(cursor.directory->Session(), inMemory, definition);
+  std::unique_ptr<TDataCursor> work(new TDataCursor(setting.Directory()));
+  work->SetTableName(setting.Directory()->GetTempTableName(inMemory));
+  work->SetExclusive(true);
+  work->SetInMemory(inMemory);
+  TWorkDefinition workDefinition(definition);
+  work->CreateTable(workDefinition.Definition, false);
+  const std::string workPath = TablePath(*setting.Directory(), work->tableName, inMemory);
+  try {
+    work->Open();
+    work->noAutoInc = true;
+    CopyRecords(*work);
+    StoreTableInfo(*work);
+    work->Close(true);
+    if (carryOn) {
+      cursor.Close(true);
+      ExchangeTableFiles(TablePath(*cursor.directory, cursor.tableName, inMemory), workPath, inMemory,
+                         deleteBackup || inMemory, fileOps);
+    }
+  } catch (...) {
+    ReleaseQuietly([&] { work->Close(true); });
+    ReleaseQuietly([&] { DeleteTableFiles(workPath, inMemory, fileOps); });
+    throw;
+  }
+  if (!carryOn) DeleteTableFiles(workPath, inMemory, fileOps);
+}
+
+void TRestructure::CopyRecords(TDataCursor& work) {
+  TDataFile& data = cursor.DataFile();
+  const uint32_t total = data.PhysicalRecordCount();
+  std::vector<uint8_t> newRecord(work.CursorRecordSize());
+  for (uint32_t r = 1; r <= total && carryOn; ++r) {
+    {
+      TRestructureRecord old(data, r);
+      if (!old->IsDeleted()) {
+        work.ApplyDefaults(newRecord.data());
+        bool autoIncGiven = false;
+        CopyFields(work, r, old->Buffer(), newRecord.data(), autoIncGiven);
+        if (carryOn) {
+          if (!autoIncGiven) SetRecordAutoInc(newRecord.data(), GetRecordAutoInc(old->Buffer()));
+          InsertCopy(work, newRecord.data());
+        }
+        FreeCarriedBlobs(work);
+      }
+    }
+    ReportProgress(r, total);
+  }
+}
+
+void TRestructure::CopyFields(TDataCursor& work, uint32_t oldRecordNo, const uint8_t* oldRecord, uint8_t* newRecord, bool& autoIncGiven) {
+  TDataFile& data = cursor.DataFile();
+  uint8_t oldDesc[FieldDescSize];
+  uint8_t newDesc[FieldDescSize];
+  for (int position = 1; position <= data.FieldCount() && carryOn; ++position) {
+    data.GetFieldDesc(position, oldDesc);
+    const int newPosition = NewPosition(definition, FieldDescNumber(oldDesc));
+    if (newPosition == 0 || !work.DataFile().GetFieldDesc(newPosition, newDesc)) {
+      ReportLoss(rlFieldDropped, FieldNameOf(oldDesc));
+      continue;
+    }
+    if (!FieldHasValue(oldDesc, oldRecord)) continue;
+    const uint8_t oldType = oldDesc[FieldDescTypeOffset];
+    const uint8_t newType = newDesc[FieldDescTypeOffset];
+    if (oldType == BlobFieldType || newType == BlobFieldType) {
+      if (oldType != newType) {
+        ReportLoss(rlValueNotConverted, FieldNameOf(oldDesc));
+        continue;
+      }
+      CarryBlob(work, oldRecordNo, oldDesc, oldRecord, newDesc, newRecord);
+      continue;
+    }
+    uint8_t value[MaxValueBytes] = {};
+    if (!ConvertValue(oldDesc, FieldValueBytes(oldDesc, oldRecord), newDesc, value)) {
+      ReportLoss(rlValueNotConverted, FieldNameOf(oldDesc));
+      continue;
+    }
+    work.PutFieldValue(newDesc, newRecord, true, value);
+    if (newDesc[FieldDescSubtypeOffset] == AutoIncSubtype) autoIncGiven = true;
+  }
+}
+
+// The conversion shortens texts to the new size; a text that would lose
+// characters does not fit.
+bool TRestructure::ConvertValue(const uint8_t* oldDesc, const uint8_t* oldValue, const uint8_t* newDesc,
+                                uint8_t* value) {
+  auto convert = [&](int32_t targetSize, uint8_t* target) {
+    return ConvertFieldValue(oldDesc[FieldDescTypeOffset], FieldValueWidth(oldDesc), oldValue,
+                             newDesc[FieldDescTypeOffset], targetSize, newDesc[FieldDescScaleOffset], target, settings,
+                             definition.LanguageId);
+  };
+  if (!convert(FieldValueWidth(newDesc), value)) return false;
+  if (newDesc[FieldDescTypeOffset] != StringFieldType) return true;
+  uint8_t whole[MaxValueBytes] = {};
+  return convert(MaxValueBytes, whole) && std::strcmp(reinterpret_cast<char*>(whole), reinterpret_cast<char*>(value)) == 0;
+}
+
+void TRestructure::InsertCopy(TDataCursor& work, uint8_t* newRecord) {
+  try {
+    work.InsertRecord(newRecord, false);
+    // The inserted record owns its chains now.
+    carriedBlobs.clear();
+  } catch (const Exception&) {
+    const uint16_t code = GetErrorCode();
+    if (code == EngErrDuplicateKey)
+      ReportLoss(rlDuplicateKey, GetErrorContextName(ecIndexName));
+    else if (code == EngErrBelowMinimum || code == EngErrAboveMaximum || code == EngErrValueRequired)
+      ReportLoss(rlConstraint, GetErrorContextName(ecFieldName));
+    else
+      ReportLoss(rlInsertFailed, {});
+  }
+}

@@ -1,0 +1,190 @@
+// Committing open BLOBs with their record: rewriting chains, freeing them,
+// discarding changes, and what a damaged chain or another user's change
+// does to an open.
+
+#include "engBlobFieldTestSupport.h"
+#include "engBlobTestSupport.h"
+#include "engErrorCodes.h"
+
+namespace {
+
+TEST_F(BlobFieldTest, RewritesReuseTheChainTakeFreedBlocksAndFreeWhatIsLeft) {
+  Create();
+  const int32_t data = DataSize();
+  std::vector<uint8_t> record = NewRecord();
+  WriteValue(record, fFirstMemo, Bytes(size_t(3 * data), 1));
+  Post(record);
+  const int32_t first = Reference(record, fFirstMemo);
+  const uint32_t sequence = cursor.GetBlobRef(fFirstMemo, record.data(), false);
+
+  // Shrunk to one block: the other two are freed at the update.
+  record = Stored(1);
+  WriteValue(record, fFirstMemo, Bytes(100, 2));
+  Post(record);
+  EXPECT_EQ(Reference(record, fFirstMemo), first);
+  EXPECT_NE(cursor.GetBlobRef(fFirstMemo, record.data(), false), sequence);
+  EXPECT_EQ(FreeBlocks().size(), 2u);
+
+  // One byte changed in place is saved by the next update.
+  Reopen();
+  record = Stored(1);
+  const uint8_t byte = 0xEE;
+  ASSERT_EQ(blobs.OpenBlob(fFirstMemo, record.data(), true, false, BlobOpenWrite), 0);
+  ASSERT_EQ(blobs.WriteBlob(fFirstMemo, record.data(), false, 1, &byte, 0), 0);
+  Post(record);
+  std::vector<uint8_t> expected = Bytes(100, 2);
+  expected[0] = byte;
+  Reopen();
+  record = Stored(1);
+  EXPECT_EQ(ReadValue(record, fFirstMemo), expected);
+
+  // Grown to five blocks: the two freed ones first, then two more.
+  WriteValue(record, fFirstMemo, Bytes(size_t(5 * data), 3));
+  Post(record);
+  EXPECT_TRUE(FreeBlocks().empty());
+  EXPECT_EQ(BlobFile().BlocksInFile(), 5);
+  Reopen();
+  record = Stored(1);
+  EXPECT_EQ(ReadValue(record, fFirstMemo), Bytes(size_t(5 * data), 3));
+
+  // Emptied: the whole chain is freed and the field reads blank.
+  WriteValue(record, fFirstMemo, {});
+  Post(record);
+  EXPECT_EQ(UsedBlocks(), 0);
+  Reopen();
+  record = Stored(1);
+  EXPECT_EQ(Reference(record, fFirstMemo), 0);
+  EXPECT_TRUE(Blank(record, fFirstMemo));
+}
+
+TEST_F(BlobFieldTest, ClosingAChangedBlobWithoutPostingKeepsTheStoredValue) {
+  Create();
+  std::vector<uint8_t> record = NewRecord();
+  WriteValue(record, fFirstMemo, Bytes(700, 1));
+  WriteValue(record, fFirstMemo + 1, Bytes(70, 2));
+  Post(record);
+  const std::vector<uint8_t> stored = Stored(1);
+
+  record = stored;
+  WriteValue(record, fFirstMemo, Bytes(1500, 9));
+  WriteValue(record, fFirstMemo + 1, {});
+  EXPECT_TRUE(Blank(record, fFirstMemo + 1));
+  ASSERT_EQ(blobs.FreeBlob(fFirstMemo, record.data(), false), 0);
+  ASSERT_EQ(blobs.FreeBlob(fFirstMemo + 1, record.data(), false), 0);
+  EXPECT_EQ(record, stored);
+  Post(record);
+  Reopen();
+  record = Stored(1);
+  EXPECT_EQ(ReadValue(record, fFirstMemo), Bytes(700, 1));
+  EXPECT_EQ(ReadValue(record, fFirstMemo + 1), Bytes(70, 2));
+  EXPECT_EQ(UsedBlocks(), 3);
+}
+
+TEST_F(BlobFieldTest, DeletingARecordFreesTheChainOfEveryBlobField) {
+  Create();
+  std::vector<uint8_t> record = NewRecord();
+  WriteValue(record, fFirstMemo, Bytes(2000, 1));
+  WriteValue(record, fFirstMemo + 3, Bytes(10, 2));
+  WriteValue(record, fFirstMemo + 7, Bytes(600, 3));
+  Post(record);
+  ASSERT_EQ(UsedBlocks(), 5 + 1 + 2);
+
+  record = Stored(1);
+  table->LockWrite();
+  blobs.FreeRecordBlobs(record.data());
+  blobs.AssignBlobSequences(record.data(), true);
+  blobs.WriteOpenBlobs(record.data(), true);
+  blobs.SaveOpenBlobs(record.data(), true);
+  blobs.FreeOpenBlobs(false);
+  table->WriteHeaders(false, true, true);
+  table->UnlockWrite();
+  EXPECT_EQ(blobs.OpenBlobCount(), 0);
+  for (int i = 0; i < MemoCount; ++i) EXPECT_EQ(Reference(record, fFirstMemo + i), 0) << i;
+  Reopen();
+  EXPECT_EQ(UsedBlocks(), 0);
+}
+
+TEST_F(BlobFieldTest, OnlyTheBlobsARecordHoldsAreCommittedWithIt) {
+  Create();
+  std::vector<uint8_t> other = NewRecord();
+  WriteValue(other, fFirstMemo, Bytes(100, 3));
+  Post(other);
+  other = Stored(1);
+  ASSERT_EQ(blobs.OpenBlob(fFirstMemo, other.data(), false, false, BlobOpenWrite), 0);
+  const std::vector<uint8_t> value = Bytes(900, 4);
+  ASSERT_EQ(blobs.WriteBlob(fFirstMemo, other.data(), false, 900, value.data(), 0), 0);
+  // A record posted meanwhile takes neither the changed value nor its chain.
+  std::vector<uint8_t> record = NewRecord();
+  Post(record);
+  EXPECT_EQ(BlobFile().BlocksInFile(), 1);
+  EXPECT_EQ(Reference(record, fFirstMemo), 0);
+  EXPECT_EQ(blobs.OpenBlobCount(), 1);
+  Post(other);
+  EXPECT_EQ(UsedBlocks(), 2);
+  Reopen();
+  other = Stored(1);
+  EXPECT_EQ(ReadValue(other, fFirstMemo), value);
+
+  // Open BLOBs of two records in one record buffer are not written at all.
+  record = Stored(1);
+  WriteValue(record, fFirstMemo, Bytes(10, 5));
+  SetRecordPhysicalNo(record.data(), 2);
+  WriteValue(record, fFirstMemo + 1, Bytes(10, 6));
+  table->LockWrite();
+  EXPECT_EQ(RaisedCode([&] { blobs.WriteOpenBlobs(record.data(), false); }), EngErrBlocksCorrupt);
+  table->UnlockWrite();
+  EXPECT_EQ(BlobFile().BlocksInFile(), 2);
+}
+
+TEST_F(BlobFieldTest, ADamagedChainFailsTheOpenAndLeavesNothingOpen) {
+  Create();
+  const int32_t data = DataSize();
+  std::vector<int32_t> firsts;
+  for (int i = 0; i < 5; ++i) {
+    std::vector<uint8_t> record = NewRecord();
+    WriteValue(record, fFirstMemo, Bytes(size_t(3 * data), i));
+    Post(record);
+    firsts.push_back(Reference(record, fFirstMemo));
+  }
+  const uint32_t block = BlobFile().BlockSize();
+  PatchBlobFile(uint32_t(firsts[0]) + BlkSequence, 77);
+  PatchBlobFile(uint32_t(firsts[1]) + block + BlkNext, uint32_t(firsts[1]));
+  PatchBlobFile(uint32_t(firsts[2]) + block + BlkNext, 0);
+  PatchBlobFile(uint32_t(firsts[3]) + BlkTotalSize, uint32_t(50 * data));
+  PatchBlobFile(uint32_t(firsts[4]) + BlkTotalSize, 0xFFFFFFF0u);
+  const uint16_t codes[] = {EngErrRecordChanged, EngErrBlocksCorrupt, EngErrEndOfBlob, EngErrEndOfBlob,
+                            EngErrEndOfBlob};
+  for (uint32_t number = 1; number <= 5; ++number) {
+    SCOPED_TRACE(number);
+    std::vector<uint8_t> record = Stored(number);
+    EXPECT_EQ(RaisedCode([&] { blobs.OpenBlob(fFirstMemo, record.data(), false, false, BlobOpenRead); }),
+              codes[number - 1]);
+    EXPECT_EQ(Reference(record, fFirstMemo), firsts[number - 1]);
+    EXPECT_EQ(blobs.OpenBlobCount(), 0);
+    EXPECT_FALSE(table->HoldsChangeCheckLock());
+  }
+}
+
+TEST_F(BlobFieldTest, AnOpenThatMeetsAnotherUsersChangeReadsAgainAndReleasesTheCheck) {
+  Create();
+  std::vector<uint8_t> record = NewRecord();
+  WriteValue(record, fFirstMemo, Bytes(5000, 1));
+  Post(record);
+  Reopen();
+
+  TDataSession* other = nullptr;
+  CreateEngineSession(other);
+  TDataTable* theirs = OpenTable(other->OpenDirectory("", folder), "MEMOS");
+  AppendRecord(theirs, 9);
+  record = Stored(1);
+  ASSERT_EQ(table->DataFile().PhysicalRecordCount(), 1u);
+  const int operations = cursor.Operations;
+  EXPECT_EQ(ReadValue(record, fFirstMemo), Bytes(5000, 1));
+  EXPECT_EQ(cursor.Operations, operations + 1);
+  // The check on the first block read took their record in.
+  EXPECT_EQ(table->DataFile().PhysicalRecordCount(), 2u);
+  EXPECT_FALSE(table->HoldsChangeCheckLock());
+  FreeEngineSession(other);
+}
+
+}  // namespace

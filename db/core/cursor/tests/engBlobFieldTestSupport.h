@@ -1,0 +1,182 @@
+#pragma once
+// A table with several BLOB fields in a real directory, and a stand-in for
+// the cursor that owns the BLOB fields under test. Records are stored the
+// way a record change commits its open BLOBs.
+
+#include <cstring>
+#include <fstream>
+#include <vector>
+
+#include "engBlobField.h"
+#include "engFieldAccess.h"
+#include "engRecordBuffer.h"
+#include "engTableTestSupport.h"
+
+class TBlobTestCursor : public TCursorFields, public TBlobOperationBracket {
+public:
+  TTestReader Reader;
+  TCursorBlobs Blobs;
+  TDataTable* Table = nullptr;
+  int Operations = 0;
+
+  TBlobTestCursor() : Blobs(&Reader, *this, *this) {}
+
+  void Attach(TDataTable& table) {
+    Table = &table;
+    AttachFields(table.DataFile(), table.IndexFile());
+    Blobs.Attach(table);
+  }
+  void Detach() {
+    Blobs.Detach();
+    DetachFields();
+    Table = nullptr;
+  }
+
+protected:
+  std::string FieldsTableName() const override { return Table->Name(); }
+  bool FindOpenBlobSize(int32_t reference, int32_t& size) const override {
+    return Blobs.FindOpenBlobSize(reference, size);
+  }
+  void ComputeFields(uint8_t*) override {}
+  void BeginBlobOperation() override { ++Operations; }
+  void EndBlobOperation() override {
+    if (Table->HoldsChangeCheckLock()) Table->UnlockChangeCheck();
+  }
+};
+
+// ID, then the BLOB fields M1 to M8.
+enum : int { fMemoId = 1, fFirstMemo = 2, MemoCount = 8 };
+
+class BlobFieldTest : public TableTest {
+protected:
+  TBlobTestCursor cursor;
+  TDataTable* table = nullptr;
+  TCursorBlobs& blobs = cursor.Blobs;
+
+  void TearDown() override {
+    Close();
+    TableTest::TearDown();
+  }
+
+  void Create(uint32_t blockSize = 512) {
+    std::vector<TFieldSpec> specs{{"ID", IntegerFieldType}};
+    for (int i = 1; i <= MemoCount; ++i) specs.push_back({"M" + std::to_string(i), BlobFieldType});
+    const std::vector<uint8_t> fields = Descriptors(specs);
+    const std::vector<uint8_t> index = PrimaryOnId();
+    ASSERT_EQ(directory->CreateTable("MEMOS", false, false, fields.data(), int(specs.size()), index.data(), 1,
+                                     blockSize, "", "", false, 0, 0, 1, 0, table),
+              0);
+    ASSERT_EQ(directory->CloseTable(table, true), 0);
+    Open();
+  }
+  void Open() {
+    table = OpenTable("MEMOS");
+    cursor.Attach(*table);
+  }
+  void Close() {
+    if (!table) return;
+    cursor.Detach();
+    EXPECT_EQ(directory->CloseTable(table, false), 0);
+    table = nullptr;
+  }
+  // Starts from the files on disk.
+  void Reopen() {
+    Close();
+    Open();
+  }
+
+  TBlobFile& BlobFile() { return table->BlobFile(); }
+  int32_t DataSize() { return BlobFile().BlockDataSize(); }
+
+  std::vector<uint8_t> NewRecord() {
+    std::vector<uint8_t> record(cursor.CursorRecordSize(), 0);
+    SetRecordPhysicalNo(record.data(), table->DataFile().NextRecordNumber());
+    return record;
+  }
+  // Commits the record's BLOBs and stores it, appending a new one.
+  void Post(std::vector<uint8_t>& record) {
+    table->LockWrite();
+    blobs.AssignBlobSequences(record.data(), false);
+    blobs.WriteOpenBlobs(record.data(), false);
+    blobs.SaveOpenBlobs(record.data(), false);
+    blobs.FreeOpenBlobs(false);
+    TRecord* stored = nullptr;
+    const uint32_t number = GetRecordPhysicalNo(record.data());
+    const bool append = number == table->DataFile().NextRecordNumber();
+    ASSERT_TRUE(table->DataFile().GetRecord(nullptr, number, 1, false, false, stored));
+    if (append) stored->Clear(true);
+    stored->CopyFields(record.data());
+    stored->SetModified(true);
+    table->DataFile().ReleaseRecord(stored);
+    table->WriteHeaders(false, true, true);
+    table->UnlockWrite();
+  }
+  std::vector<uint8_t> Stored(uint32_t number) {
+    TRecord* stored = nullptr;
+    EXPECT_TRUE(table->DataFile().GetRecord(nullptr, number, 1, false, false, stored));
+    std::vector<uint8_t> record(stored->Buffer(), stored->Buffer() + cursor.CursorRecordSize());
+    table->DataFile().ReleaseRecord(stored);
+    return record;
+  }
+
+  // Opens the field for writing (for release) and fills it piece by piece.
+  void WriteValue(std::vector<uint8_t>& record, int fieldNo, const std::vector<uint8_t>& value, int32_t piece = 1000) {
+    ASSERT_EQ(blobs.OpenBlob(fieldNo, record.data(), true, false, BlobOpenWrite), 0);
+    ASSERT_EQ(blobs.TruncateBlob(fieldNo, record.data(), false, 0), 0);
+    for (size_t done = 0; done < value.size(); done += size_t(piece)) {
+      const int32_t count = int32_t(std::min(value.size() - done, size_t(piece)));
+      ASSERT_EQ(blobs.WriteBlob(fieldNo, record.data(), false, count, value.data() + done, int32_t(done)), 0);
+    }
+  }
+  // Opens the field for reading, reads it piece by piece and frees it.
+  std::vector<uint8_t> ReadValue(std::vector<uint8_t>& record, int fieldNo) {
+    EXPECT_EQ(blobs.OpenBlob(fieldNo, record.data(), false, false, BlobOpenRead), 0);
+    int32_t size = -1;
+    EXPECT_EQ(blobs.GetBlobSize(fieldNo, record.data(), false, size), 0);
+    std::vector<uint8_t> value(size_t(std::max(size, 0)));
+    for (int32_t done = 0; done < size; done += 777) {
+      int32_t got = 0;
+      const int32_t count = std::min(777, size - done);
+      EXPECT_EQ(blobs.ReadBlob(fieldNo, record.data(), false, got, count, value.data() + done, done), 0);
+    }
+    EXPECT_EQ(blobs.FreeBlob(fieldNo, record.data(), false), 0);
+    return value;
+  }
+
+  int32_t Reference(const std::vector<uint8_t>& record, int fieldNo) {
+    int32_t value = 0;
+    bool blank = false;
+    cursor.GetField(fieldNo, record.data(), blank, &value);
+    return value;
+  }
+  bool Blank(const std::vector<uint8_t>& record, int fieldNo) {
+    bool blank = false;
+    cursor.GetField(fieldNo, record.data(), blank, nullptr);
+    return blank;
+  }
+
+  int32_t UsedBlocks() { return BlobFile().BlocksInFile() - int32_t(FreeBlocks().size()); }
+  std::vector<uint32_t> FreeBlocks() {
+    std::vector<uint32_t> offsets;
+    for (uint32_t offset = BlobFile().FirstFree(); offset != 0 && offsets.size() < 4096;) {
+      offsets.push_back(offset);
+      TBlock* block = nullptr;
+      EXPECT_TRUE(BlobFile().GetBlock(nullptr, offset, block, 1, false));
+      offset = block->Next();
+      BlobFile().ReleaseBlock(block);
+    }
+    return offsets;
+  }
+
+  // With the table closed, a 32-bit value of the BLOB file on disk.
+  void PatchBlobFile(uint32_t at, uint32_t value) {
+    Close();
+    std::fstream file(PathOf("MEMOS.BLB"), std::ios::in | std::ios::out | std::ios::binary);
+    uint8_t bytes[4];
+    PutLE32(bytes, value);
+    file.seekp(at);
+    file.write(reinterpret_cast<const char*>(bytes), 4);
+    file.close();
+    Open();
+  }
+};

@@ -1,0 +1,161 @@
+// Opening, reading, writing and truncating BLOB fields, and the values
+// they store in the BLOB file.
+
+#include <climits>
+
+#include "engBlobFieldTestSupport.h"
+#include "engBlobTestSupport.h"
+#include "engErrorCodes.h"
+
+namespace {
+
+TEST_F(BlobFieldTest, ValuesAroundBlockBoundariesComeBackFromDiskInTheBlocksTheyNeed) {
+  Create();
+  const int32_t data = DataSize();
+  const std::vector<int32_t> sizes{0, 1, data - 1, data, data + 1, 3 * data, 1 << 20};
+  std::vector<uint32_t> numbers;
+  int32_t blocks = 0;
+  for (size_t i = 0; i < sizes.size(); ++i) {
+    std::vector<uint8_t> record = NewRecord();
+    WriteValue(record, fFirstMemo, Bytes(size_t(sizes[i]), int(i)), sizes[i] > 100000 ? 65536 : 1000);
+    EXPECT_EQ(Blank(record, fFirstMemo), sizes[i] == 0);
+    Post(record);
+    numbers.push_back(GetRecordPhysicalNo(record.data()));
+    blocks += (sizes[i] + data - 1) / data;
+  }
+  Reopen();
+  EXPECT_EQ(BlobFile().BlocksInFile(), blocks);
+  for (size_t i = 0; i < sizes.size(); ++i) {
+    SCOPED_TRACE(sizes[i]);
+    std::vector<uint8_t> record = Stored(numbers[i]);
+    EXPECT_EQ(Blank(record, fFirstMemo), sizes[i] == 0);
+    EXPECT_EQ(Reference(record, fFirstMemo) == 0, sizes[i] == 0);
+    EXPECT_EQ(ReadValue(record, fFirstMemo), Bytes(size_t(sizes[i]), int(i)));
+  }
+  EXPECT_EQ(blobs.OpenBlobCount(), 0);
+}
+
+TEST_F(BlobFieldTest, EveryBlobFieldOfARecordKeepsItsOwnValue) {
+  Create(64);
+  std::vector<uint8_t> record = NewRecord();
+  for (int i = 0; i < MemoCount; ++i) WriteValue(record, fFirstMemo + i, Bytes(size_t(i * 37), i), 13);
+  Post(record);
+  Reopen();
+  record = Stored(1);
+  for (int i = 0; i < MemoCount; ++i) EXPECT_EQ(ReadValue(record, fFirstMemo + i), Bytes(size_t(i * 37), i)) << i;
+}
+
+TEST_F(BlobFieldTest, ReadsPastTheEndCopyWhatThereIsAndWritesGrowTheValue) {
+  Create();
+  std::vector<uint8_t> record = NewRecord();
+  const std::vector<uint8_t> value = Bytes(100, 1);
+  WriteValue(record, fFirstMemo, value);
+  uint8_t* r = record.data();
+  uint8_t out[10] = {};
+  int32_t got = -1;
+  EXPECT_EQ(blobs.ReadBlob(fFirstMemo, r, false, got, 10, out, 95), EngErrEndOfBlob);
+  EXPECT_EQ(got, 5);
+  EXPECT_EQ(std::vector<uint8_t>(out, out + 5), std::vector<uint8_t>(value.begin() + 95, value.end()));
+  EXPECT_EQ(blobs.ReadBlob(fFirstMemo, r, false, got, 10, out, 99), EngErrEndOfBlob);
+  EXPECT_EQ(got, 1);
+  EXPECT_EQ(blobs.ReadBlob(fFirstMemo, r, false, got, 10, out, 100), EngErrEndOfBlob);
+  EXPECT_EQ(got, 0);
+  EXPECT_EQ(blobs.ReadBlob(fFirstMemo, r, false, got, 5, out, 95), 0);
+  EXPECT_EQ(got, 5);
+
+  // A write past the end leaves zeros in the gap; truncating cuts, growing again pads with zeros.
+  const uint8_t tail[2] = {7, 8};
+  EXPECT_EQ(blobs.WriteBlob(fFirstMemo, r, false, 2, tail, 110), 0);
+  int32_t size = 0;
+  EXPECT_EQ(blobs.GetBlobSize(fFirstMemo, r, false, size), 0);
+  EXPECT_EQ(size, 112);
+  EXPECT_EQ(blobs.ReadBlob(fFirstMemo, r, false, got, 3, out, 109), 0);
+  EXPECT_EQ(std::vector<uint8_t>(out, out + 3), (std::vector<uint8_t>{0, 7, 8}));
+  EXPECT_EQ(blobs.TruncateBlob(fFirstMemo, r, false, 110), 0);
+  EXPECT_EQ(blobs.TruncateBlob(fFirstMemo, r, false, 112), 0);
+  EXPECT_EQ(blobs.ReadBlob(fFirstMemo, r, false, got, 3, out, 109), 0);
+  EXPECT_EQ(std::vector<uint8_t>(out, out + 3), (std::vector<uint8_t>{0, 0, 0}));
+}
+
+TEST_F(BlobFieldTest, NegativeAndOverflowingOffsetsAndCountsAreRefusedAndChangeNothing) {
+  Create();
+  std::vector<uint8_t> record = NewRecord();
+  WriteValue(record, fFirstMemo, Bytes(100, 1));
+  Post(record);
+  record = Stored(1);
+  ASSERT_EQ(blobs.OpenBlob(fFirstMemo, record.data(), false, false, BlobOpenWrite), 0);
+  uint8_t* r = record.data();
+  uint8_t bytes[16] = {};
+  int32_t got = -1;
+  const struct {
+    int32_t offset, count, code;
+  } spans[] = {{-1, 1, EngErrBlobOffset},      {INT_MIN, 0, EngErrBlobOffset},
+               {0, -1, EngErrBlobLength},      {INT_MAX, 1, EngErrBlobLength},
+               {1, INT_MAX, EngErrBlobLength}, {50, INT_MIN, EngErrBlobLength}};
+  for (const auto& span : spans) {
+    SCOPED_TRACE(testing::Message() << span.offset << " " << span.count);
+    EXPECT_EQ(blobs.ReadBlob(fFirstMemo, r, false, got, span.count, bytes, span.offset), span.code);
+    EXPECT_EQ(got, 0);
+    EXPECT_EQ(blobs.WriteBlob(fFirstMemo, r, false, span.count, bytes, span.offset), span.code);
+  }
+  EXPECT_EQ(blobs.TruncateBlob(fFirstMemo, r, false, -1), EngErrBlobLength);
+  EXPECT_EQ(blobs.TruncateBlob(fFirstMemo, r, false, INT_MIN), EngErrBlobLength);
+  // Reading up to the last possible byte is a read past the end, not a refusal.
+  EXPECT_EQ(blobs.ReadBlob(fFirstMemo, r, false, got, 0, bytes, INT_MAX), EngErrEndOfBlob);
+  EXPECT_EQ(ReadValue(record, fFirstMemo), Bytes(100, 1));
+}
+
+TEST_F(BlobFieldTest, FieldsThatAreNoBlobOrHoldNoOpenBlobAreRefused) {
+  Create();
+  std::vector<uint8_t> record = NewRecord();
+  // Every operation on an open BLOB, with what it hands back zeroed.
+  const auto results = [&](int fieldNo, std::vector<uint8_t>& r) {
+    uint8_t byte = 0;
+    int32_t got = -1, size = -1;
+    std::vector<int32_t> codes{blobs.ReadBlob(fieldNo, r.data(), true, got, 1, &byte, 0),
+                               blobs.WriteBlob(fieldNo, r.data(), false, 1, &byte, 0),
+                               blobs.TruncateBlob(fieldNo, r.data(), false, 0),
+                               blobs.GetBlobSize(fieldNo, r.data(), false, size),
+                               blobs.FreeBlob(fieldNo, r.data(), false)};
+    EXPECT_EQ(got, 0);
+    EXPECT_EQ(size, 0);
+    return codes;
+  };
+  EXPECT_EQ(blobs.OpenBlob(fMemoId, record.data(), false, false, BlobOpenRead), EngErrBlobField);
+  EXPECT_EQ(results(fMemoId, record), std::vector<int32_t>(5, EngErrBlobField));
+  EXPECT_EQ(results(fFirstMemo, record), std::vector<int32_t>(5, EngErrBlobHandle));
+
+  // A handle that outlived its BLOB names no other one opened later.
+  ASSERT_EQ(blobs.OpenBlob(fFirstMemo, record.data(), false, false, BlobOpenWrite), 0);
+  std::vector<uint8_t> stale = record;
+  ASSERT_EQ(blobs.FreeBlob(fFirstMemo, record.data(), false), 0);
+  ASSERT_EQ(blobs.OpenBlob(fFirstMemo, record.data(), false, false, BlobOpenWrite), 0);
+  EXPECT_EQ(blobs.OpenBlob(fFirstMemo, stale.data(), false, false, BlobOpenRead), EngErrBlobOffset);
+  EXPECT_EQ(results(fFirstMemo, stale), std::vector<int32_t>(5, EngErrBlobHandle));
+}
+
+TEST_F(BlobFieldTest, OpeningTwiceKeepsOneBufferAndSixtyFourIsTheLimit) {
+  Create();
+  std::vector<uint8_t> once = NewRecord();
+  ASSERT_EQ(blobs.OpenBlob(fFirstMemo, once.data(), false, false, BlobOpenRead), 0);
+  ASSERT_EQ(blobs.OpenBlob(fFirstMemo, once.data(), true, false, BlobOpenRead), 0);
+  EXPECT_EQ(blobs.OpenBlobCount(), 1);
+  // The second open's release flag holds.
+  blobs.FreeOpenBlobs(false);
+  EXPECT_EQ(blobs.OpenBlobCount(), 0);
+
+  std::vector<std::vector<uint8_t>> records(MaxOpenBlobs / MemoCount + 1, NewRecord());
+  for (int i = 0; i < MaxOpenBlobs; ++i) {
+    uint8_t* r = records[size_t(i / MemoCount)].data();
+    ASSERT_EQ(blobs.OpenBlob(fFirstMemo + i % MemoCount, r, false, false, BlobOpenRead), 0);
+  }
+  std::vector<uint8_t>& last = records.back();
+  EXPECT_EQ(blobs.OpenBlob(fFirstMemo, last.data(), false, false, BlobOpenRead), EngErrTooManyBlobs);
+  EXPECT_EQ(Reference(last, fFirstMemo), 0);
+  ASSERT_EQ(blobs.FreeBlob(fFirstMemo, records[0].data(), false), 0);
+  EXPECT_EQ(blobs.OpenBlob(fFirstMemo, last.data(), false, false, BlobOpenRead), 0);
+  blobs.FreeOpenBlobs(true);
+  EXPECT_EQ(blobs.OpenBlobCount(), 0);
+}
+
+}  // namespace

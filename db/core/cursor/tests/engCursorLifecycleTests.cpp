@@ -1,0 +1,208 @@
+// Creating, opening, sharing, closing, emptying, deleting, renaming and
+// backing up tables through cursors, and header values of closed tables.
+
+#include "engCursorTestSupport.h"
+#include "engErrorCodes.h"
+
+namespace {
+
+const std::vector<TIndexSpec> PrimaryOnId = {{"", {1}}};
+
+bool Exists(const std::string& path) { return std::filesystem::exists(path); }
+
+}  // namespace
+
+TEST_F(CursorTest, NameTakesDatAndOpenModesChangeOnlyWhileClosed) {
+  TDataCursor& cursor = NewCursor("people");
+  EXPECT_EQ(cursor.TableName(), "people.DAT");
+  cursor.SetTableName("PEOPLE.DAT");
+  EXPECT_EQ(cursor.TableName(), "PEOPLE.DAT");
+
+  CreatePeople("PEOPLE", PrimaryOnId);
+  cursor.Open();
+  EXPECT_EQ(ErrorOf([&] { cursor.SetExclusive(true); }), EngErrTableInUse);
+  EXPECT_FALSE(cursor.IsExclusive());
+  EXPECT_EQ(ErrorOf([&] { cursor.SetTableName("OTHER"); }), EngErrTableInUse);
+  EXPECT_EQ(ErrorOf([&] { cursor.SetSqlSourceTable(true); }), EngErrTableInUse);
+  EXPECT_EQ(ErrorOf([&] { cursor.SetSqlSourceTable(false); }), 0);
+  EXPECT_EQ(ErrorOf([&] { cursor.DeleteTable(); }), EngErrTableInUse);
+  cursor.SetNoFilterUpdate(true);
+  EXPECT_TRUE(cursor.NoFilterUpdate());
+  // No auto-increment field: the flag is not taken.
+  cursor.SetNoAutoInc(true);
+  EXPECT_FALSE(cursor.NoAutoInc());
+  cursor.Close(false);
+  cursor.SetExclusive(true);
+  EXPECT_TRUE(cursor.IsExclusive());
+}
+
+TEST_F(CursorTest, CreateNeedsExclusiveAndRefusesAnExistingTable) {
+  TDataCursor& shared = NewCursor("PEOPLE");
+  TTableDefinition definition;
+  EXPECT_EQ(ErrorOf([&] { shared.CreateTable(definition, false); }), EngErrNotExclusive);
+
+  CreatePeople("PEOPLE", PrimaryOnId);
+  const auto size = std::filesystem::file_size(PathOf("PEOPLE.DAT"));
+  TDataCursor& writer = OpenCursor("PEOPLE");
+  Append(writer, Person(writer, 1, "Ann"));
+  writer.Close(false);
+  EXPECT_NE(std::filesystem::file_size(PathOf("PEOPLE.DAT")), size);
+  const auto filled = std::filesystem::file_size(PathOf("PEOPLE.DAT"));
+
+  std::vector<uint8_t> fields = Descriptors({{"ID", IntType}});
+  definition.FieldDescs = fields.data();
+  definition.FieldCount = 1;
+  TDataCursor& again = NewCursor("PEOPLE", true);
+  EXPECT_EQ(ErrorOf([&] { again.CreateTable(definition, false); }), EngErrTableExists);
+  EXPECT_EQ(std::filesystem::file_size(PathOf("PEOPLE.DAT")), filled);
+  EXPECT_FALSE(again.IsOpen());
+
+  again.CreateTable(definition, true);
+  TDataCursor& reader = OpenCursor("PEOPLE");
+  EXPECT_EQ(reader.GetFieldCount(), 1);
+  EXPECT_EQ(reader.GetRecordCount(), 0);
+}
+
+TEST_F(CursorTest, ExclusiveOpenKeepsOthersOutUnlessOverridden) {
+  CreatePeople("PEOPLE", PrimaryOnId);
+  TDataCursor& owner = OpenCursor("PEOPLE", true);
+  TDataCursor& second = NewCursor("PEOPLE");
+  EXPECT_EQ(ErrorOf([&] { second.Open(); }), EngErrAccessDenied);
+  EXPECT_FALSE(second.IsOpen());
+  TDataCursor& twin = NewCursor("PEOPLE", true);
+  twin.SetOverrideExclusive(true);
+  twin.Open();
+  EXPECT_EQ(owner.Table(), twin.Table());
+
+  // A twin's change reaches the other cursor even on an exclusive table.
+  Append(twin, Person(twin, 7, "Gil"));
+  owner.SetToBegin();
+  owner.MoveBy(1);
+  EXPECT_EQ(IdOf(owner), 7);
+  twin.Close(false);
+  owner.Close(false);
+  second.Open();
+  EXPECT_EQ(second.GetRecordCount(), 1);
+}
+
+TEST_F(CursorTest, EmptyTableNeedsExclusiveAndLeavesNoRecord) {
+  CreatePeople("PEOPLE", PrimaryOnId);
+  TDataCursor& shared = OpenCursor("PEOPLE");
+  for (int32_t id = 1; id <= 5; ++id) Append(shared, Person(shared, id, "x"));
+  EXPECT_EQ(ErrorOf([&] { shared.EmptyTable(); }), EngErrNotExclusive);
+  shared.Close(false);
+
+  TDataCursor& owner = OpenCursor("PEOPLE", true);
+  EXPECT_EQ(owner.GetRecordCount(), 5);
+  owner.EmptyTable();
+  EXPECT_EQ(owner.GetRecordCount(), 0);
+  EXPECT_TRUE(owner.AtBeginning() && owner.AtEnd());
+  owner.SetIndexNo(NaturalOrderIndex);
+  EXPECT_EQ(owner.GetRecordCount(), 0);
+  Append(owner, Person(owner, 9, "y"));
+  owner.RefreshPosition();
+  EXPECT_EQ(Walk(owner), std::vector<int32_t>{9});
+}
+
+TEST_F(CursorTest, DeleteRenameAndBackupWorkOnClosedCursors) {
+  CreatePeople("PEOPLE", PrimaryOnId);
+  TDataCursor& cursor = NewCursor("PEOPLE");
+  cursor.RenameTable("STAFF");
+  EXPECT_FALSE(Exists(PathOf("PEOPLE.DAT")));
+  EXPECT_TRUE(Exists(PathOf("STAFF.DAT")) && Exists(PathOf("STAFF.IDX")));
+
+  TDataCursor& staff = NewCursor("STAFF");
+  staff.BackupTable();
+  EXPECT_TRUE(Exists(PathOf("STAFF.DBK")) && Exists(PathOf("STAFF.IBK")));
+  EXPECT_FALSE(Exists(PathOf("STAFF.DAT")));
+
+  CreatePeople("STAFF", PrimaryOnId);
+  TDataCursor& holder = OpenCursor("STAFF");
+  EXPECT_EQ(ErrorOf([&] { staff.DeleteTable(); }), EngErrAccessDenied);
+  holder.Close(false);
+  staff.DeleteTable();
+  EXPECT_FALSE(Exists(PathOf("STAFF.DAT")) || Exists(PathOf("STAFF.IDX")));
+  EXPECT_EQ(ErrorOf([&] { staff.Open(); }), 11010);
+  EXPECT_FALSE(staff.IsOpen());
+}
+
+TEST_F(CursorTest, HeaderValuesComeFromTheFileOfAClosedTable) {
+  std::vector<uint8_t> fields = Descriptors({{"ID", IntType}, {"MEMO", BlobFieldType}});
+  TTableDefinition definition;
+  definition.FieldDescs = fields.data();
+  definition.FieldCount = 2;
+  definition.Description = "Staff list";
+  definition.LanguageId = 0x0407;
+  definition.SortId = 1;
+  definition.BlobBlockSize = 1024;
+  definition.UserMajorVersion = 3;
+  definition.UserMinorVersion = 14;
+  TDataCursor& cursor = NewCursor("STAFF", true);
+  cursor.CreateTable(definition, false);
+  EXPECT_EQ(cursor.GetLanguageID(), 0x0407);
+  EXPECT_EQ(cursor.GetSortID(), 1);
+  EXPECT_EQ(cursor.GetBlobBlockSize(), 1024u);
+  EXPECT_EQ(cursor.GetUserMajorVersion(), 3);
+  EXPECT_EQ(cursor.GetUserMinorVersion(), 14);
+  EXPECT_EQ(cursor.GetTableDescription(), "Staff list");
+  EXPECT_FALSE(cursor.IsTableEncrypted());
+  EXPECT_EQ(cursor.GetTablePassword(), "");
+  cursor.Open();
+  EXPECT_EQ(cursor.GetTableDescription(), "Staff list");
+  EXPECT_EQ(cursor.GetLanguageID(), 0x0407);
+}
+
+TEST_F(CursorTest, EncryptedTableOpensOnlyWithItsPassword) {
+  std::vector<uint8_t> fields = Descriptors({{"ID", IntType}});
+  TTableDefinition definition;
+  definition.FieldDescs = fields.data();
+  definition.FieldCount = 1;
+  definition.Encrypted = true;
+  definition.Password = "secret";
+  definition.Description = "hidden";
+  NewCursor("VAULT", true).CreateTable(definition, false);
+  EXPECT_FALSE(session->PasswordExists("secret"));
+
+  TDataCursor& cursor = NewCursor("VAULT");
+  int asked = 0;
+  struct TAsk {
+    int* Count;
+    TDataSession* Session;
+  } ask{&asked, session};
+  cursor.SetPasswordHandler(
+      [](void* context) {
+        auto* state = static_cast<TAsk*>(context);
+        // The first request gives up, the second supplies the password.
+        if (++*state->Count == 1) return false;
+        state->Session->AddPassword("secret");
+        return true;
+      },
+      &ask);
+  EXPECT_EQ(ErrorOf([&] { cursor.Open(); }), EngErrPasswordRequired);
+  EXPECT_FALSE(cursor.IsOpen());
+  EXPECT_EQ(ErrorOf([&] { cursor.GetTableDescription(); }), 0);
+  EXPECT_EQ(cursor.GetTableDescription(), "hidden");
+  EXPECT_EQ(cursor.GetTablePassword(), "secret");
+  cursor.Open();
+  EXPECT_TRUE(cursor.IsTableEncrypted());
+}
+
+TEST_F(CursorTest, LostIndexFileIsRebuiltInNaturalOrder) {
+  CreatePeople("PEOPLE", PrimaryOnId);
+  TDataCursor& writer = OpenCursor("PEOPLE");
+  uint32_t second = 0;
+  for (int32_t id = 1; id <= 4; ++id) {
+    const uint32_t number = Append(writer, Person(writer, 10 * id, "x"));
+    if (id == 2) second = number;
+  }
+  Remove(writer, second);
+  writer.Close(false);
+  std::filesystem::remove(PathOf("PEOPLE.IDX"));
+
+  TDataCursor& reader = OpenCursor("PEOPLE");
+  EXPECT_TRUE(reader.PrimaryIsNatural());
+  EXPECT_TRUE(reader.IsNaturalOrder());
+  EXPECT_EQ(reader.GetRecordCount(), 3);
+  EXPECT_EQ(reader.Table()->IndexFile().GetRecordCount(), 3u);
+  EXPECT_EQ(Walk(reader), (std::vector<int32_t>{10, 30, 40}));
+}

@@ -1,0 +1,44 @@
+// Record locks of a cursor against another process sharing the table.
+
+#include "engCursorTestSupport.h"
+#include "engErrorCodes.h"
+#include "engTableTestSupport.h"
+
+TEST_F(CursorTest, RecordLockedInAnotherProcessIsRefusedUntilItsHolderEnds) {
+  CreatePeople("PEOPLE", {{"", {1}}});
+  TDataCursor& cursor = OpenCursor("PEOPLE");
+  for (int32_t id : {1, 2, 3}) Append(cursor, Person(cursor, id, "n"));
+  session->LockRetryCount = 1;
+  session->LockWaitTime = 300;
+  cursor.SetToBegin();
+  ASSERT_EQ(cursor.GetNextRecord(nullptr), 0);
+  const uint32_t first = cursor.CurrentRecordNumber();
+
+  {
+    TableHelperProcess holder;
+    ASSERT_EQ(holder.Ask("open " + folder + " PEOPLE shared"), 0u);
+    ASSERT_EQ(holder.Ask("lockrecord " + std::to_string(first)), 0u);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(ErrorOf([&] { cursor.LockRecord(0); }), EngErrRecordInUse);
+    EXPECT_GE(MillisecondsSince(start), 300);
+    EXPECT_FALSE(cursor.HoldsRecordLock(first));
+    EXPECT_FALSE(cursor.Table()->HoldsRecordLock(first));
+    EXPECT_FALSE(cursor.Table()->HoldsChangeCheckLock());
+    holder.Exit();
+  }
+  const auto start = std::chrono::steady_clock::now();
+  std::vector<uint8_t> record(cursor.CursorRecordSize());
+  ASSERT_EQ(cursor.GetRecord(record.data(), false), 0);
+  EXPECT_EQ(cursor.GetRecord(record.data(), true), 0);
+  EXPECT_LT(MillisecondsSince(start), 300);
+  EXPECT_TRUE(cursor.HoldsRecordLock(first));
+
+  // The other way round: this cursor's lock keeps another process out.
+  TableHelperProcess other;
+  ASSERT_EQ(other.Ask("retry 0 0"), 0u);
+  ASSERT_EQ(other.Ask("open " + folder + " PEOPLE shared"), 0u);
+  EXPECT_EQ(other.Ask("lockrecord " + std::to_string(first)), unsigned(EngErrRecordInUse));
+  cursor.UnlockRecord(0);
+  EXPECT_EQ(other.Ask("lockrecord " + std::to_string(first)), 0u);
+  EXPECT_EQ(other.Ask("unlockrecord " + std::to_string(first)), 0u);
+}

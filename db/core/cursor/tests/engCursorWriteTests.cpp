@@ -1,0 +1,298 @@
+#include <algorithm>
+#include <map>
+#include <random>
+#include <set>
+
+#include "engCursorWriteTestSupport.h"
+#include "engErrorCodes.h"
+
+namespace {
+
+struct TRow {
+  std::string Name;
+  int32_t Group;
+};
+
+using TModel = std::map<int32_t, TRow>;
+
+}  // namespace
+
+class CursorRandomWriteTest : public CursorWriteTest {
+protected:
+  // Every order shows exactly the model's records, in its order.
+  void ExpectTableIs(TDataCursor& cursor, const TModel& model) {
+    std::vector<int32_t> ids;
+    std::vector<std::string> names;
+    for (const auto& [id, row] : model) {
+      ids.push_back(id);
+      names.push_back(row.Name);
+    }
+    std::sort(names.begin(), names.end());
+
+    cursor.SetIndexName("");
+    EXPECT_EQ(Walk(cursor), ids);
+    EXPECT_EQ(cursor.GetRecordCount(), int32_t(model.size()));
+    cursor.SetIndexName("ByName");
+    EXPECT_EQ(WalkNames(cursor), names);
+    cursor.SetIndexName("ByGrp");
+    int32_t lastGroup = INT32_MIN;
+    std::set<int32_t> seen;
+    cursor.SetToBegin();
+    for (cursor.MoveBy(1); cursor.OnRecord(); cursor.MoveBy(1)) {
+      const int32_t id = IdOf(cursor);
+      const int32_t group = IntField(cursor, cursor.GetCurrentRecordBuffer(), 3);
+      ASSERT_TRUE(model.count(id));
+      EXPECT_EQ(group, model.at(id).Group);
+      EXPECT_GE(group, lastGroup);
+      lastGroup = group;
+      seen.insert(id);
+    }
+    EXPECT_EQ(seen.size(), model.size());
+    cursor.SetIndexNo(NaturalOrderIndex);
+    std::vector<int32_t> natural = Walk(cursor);
+    std::sort(natural.begin(), natural.end());
+    EXPECT_EQ(natural, ids);
+    EXPECT_EQ(cursor.Table()->IndexFile().GetRecordCount(), model.size());
+    cursor.Table()->DataFile().VerifyDataFile();
+    cursor.Table()->IndexFile().VerifyIndexFile();
+  }
+};
+
+TEST_F(CursorRandomWriteTest, RandomChangesKeepEveryIndexAndTheFilesInStep) {
+  CreateGroups("RANDOM");
+  TDataCursor& cursor = OpenCursor("RANDOM");
+  std::mt19937 random(20261207);
+  TModel model;
+  int nameCounter = 0;
+  auto freshName = [&] { return "N" + std::to_string(random() % 100000) + "_" + std::to_string(++nameCounter); };
+  auto anyId = [&] {
+    auto it = model.begin();
+    std::advance(it, random() % model.size());
+    return it->first;
+  };
+  for (int step = 0; step < 4000; ++step) {
+    const uint32_t choice = random() % 10;
+    if (model.size() < 50 || choice < 5) {
+      int32_t id;
+      do id = int32_t(random() % 20000) + 1;
+      while (model.count(id));
+      const TRow row{freshName(), int32_t(random() % 40)};
+      Insert(cursor, id, row.Name, row.Group);
+      model[id] = row;
+    } else if (choice < 8) {
+      const int32_t id = anyId();
+      ASSERT_TRUE(Find(cursor, id));
+      std::vector<uint8_t> record = Current(cursor);
+      TRow row = model[id];
+      row.Group = int32_t(random() % 40);
+      if (random() % 2) row.Name = freshName();
+      int32_t newId = id;
+      if (random() % 4 == 0) {
+        do newId = int32_t(random() % 20000) + 1;
+        while (model.count(newId));
+      }
+      cursor.PutTableField(1, record.data(), &newId);
+      cursor.PutTableField(2, record.data(), row.Name.c_str());
+      cursor.PutTableField(3, record.data(), &row.Group);
+      cursor.ModifyRecord(record.data(), false, step % 3 == 0);
+      model.erase(id);
+      model[newId] = row;
+    } else {
+      const int32_t id = anyId();
+      ASSERT_TRUE(Find(cursor, id));
+      cursor.DeleteRecord(Current(cursor).data(), true);
+      model.erase(id);
+    }
+  }
+  ASSERT_GT(model.size(), 1000u);
+  ExpectTableIs(cursor, model);
+
+  // And again from the files alone.
+  cursor.Close(true);
+  TDataCursor& fresh = OpenCursor("RANDOM");
+  ExpectTableIs(fresh, model);
+  const uint32_t slots = fresh.GetPhysicalRecordCount();
+  fresh.SwitchToIndex(DeletedIndexNo);
+  EXPECT_GE(slots, model.size());
+}
+
+TEST_F(CursorWriteTest, FreeRecordsAreReusedLastFreedFirstUnlessTheTableHasNoPrimaryKey) {
+  CreateGroups("KEYED");
+  TDataCursor& keyed = OpenCursor("KEYED");
+  for (int32_t id = 1; id <= 6; ++id) Insert(keyed, id, "K" + std::to_string(id), 0);
+  for (int32_t id : {3, 5}) {
+    ASSERT_TRUE(Find(keyed, id));
+    keyed.DeleteRecord(Current(keyed).data(), true);
+  }
+  EXPECT_EQ(keyed.GetPhysicalRecordCount(), 6u);
+  std::vector<uint8_t> record = Row(keyed, 7, "K7", 0);
+  keyed.InsertRecord(record.data(), true);
+  EXPECT_EQ(keyed.CurrentRecordNumber(), 5u);
+  EXPECT_EQ(IdOf(keyed), 7);
+  record = Row(keyed, 8, "K8", 0);
+  keyed.InsertRecord(record.data(), true);
+  EXPECT_EQ(keyed.CurrentRecordNumber(), 3u);
+  record = Row(keyed, 9, "K9", 0);
+  keyed.InsertRecord(record.data(), true);
+  EXPECT_EQ(keyed.CurrentRecordNumber(), 7u);
+  keyed.SetIndexName("");
+  EXPECT_EQ(Walk(keyed), (std::vector<int32_t>{1, 2, 4, 6, 7, 8, 9}));
+
+  CreateGroups("PLAIN", false);
+  TDataCursor& plain = OpenCursor("PLAIN");
+  for (int32_t id = 1; id <= 3; ++id) Insert(plain, id, "P" + std::to_string(id), 0);
+  plain.SetToBegin();
+  plain.MoveBy(1);
+  plain.DeleteRecord(Current(plain).data(), true);
+  record = Row(plain, 4, "P4", 0);
+  plain.InsertRecord(record.data(), true);
+  EXPECT_EQ(plain.CurrentRecordNumber(), 4u);
+  EXPECT_EQ(plain.GetRecordCount(), 3);
+  EXPECT_EQ(Walk(plain), (std::vector<int32_t>{2, 3, 4}));
+}
+
+TEST_F(CursorWriteTest, DuplicateKeysNameTheirIndexAndLeaveTheTableAsItWas) {
+  CreateGroups("DUPS");
+  TDataCursor& cursor = OpenCursor("DUPS");
+  Insert(cursor, 1, "Ann", 1);
+  Insert(cursor, 2, "Bob", 1);
+  TDataTable* table = cursor.Table();
+  const uint32_t dataChanges = table->DataFile().ChangeCount();
+  const uint32_t indexChanges = table->IndexFile().GetChangeCount();
+
+  EXPECT_EQ(ErrorOf([&] { Insert(cursor, 3, "Ann", 1); }), EngErrDuplicateKey);
+  EXPECT_EQ(MessageOf([&] { Insert(cursor, 3, "Ann", 1); }), "Duplicate key found in index 'ByName' of table 'DUPS.DAT'");
+  EXPECT_EQ(MessageOf([&] { Insert(cursor, 2, "Cid", 1); }), "Duplicate key found in index '' of table 'DUPS.DAT'");
+  // Changing a record into another's key fails the same way.
+  ASSERT_TRUE(Find(cursor, 2));
+  std::vector<uint8_t> record = Current(cursor);
+  cursor.PutTableField(2, record.data(), "Ann");
+  EXPECT_EQ(ErrorOf([&] { cursor.ModifyRecord(record.data(), false, false); }), EngErrDuplicateKey);
+
+  EXPECT_EQ(table->DataFile().ChangeCount(), dataChanges);
+  EXPECT_EQ(table->IndexFile().GetChangeCount(), indexChanges);
+  EXPECT_EQ(cursor.GetPhysicalRecordCount(), 2u);
+  EXPECT_FALSE(cursor.HoldsRecordLock(3));
+  EXPECT_FALSE(cursor.HoldsRecordLock(2));
+  // The record number an insert locked is free for others again.
+  TDataCursor& other = OpenCursor("DUPS");
+  EXPECT_EQ(ErrorOf([&] { other.LockRecord(3); other.UnlockRecord(3); }), 0);
+  cursor.SetIndexName("ByName");
+  EXPECT_EQ(WalkNames(cursor), (std::vector<std::string>{"Ann", "Bob"}));
+}
+
+TEST_F(CursorWriteTest, AChangeTouchesOnlyTheIndexesWhoseKeysMoved) {
+  CreateGroups("MOVES");
+  TDataCursor& cursor = OpenCursor("MOVES");
+  Insert(cursor, 1, "Ann", 5);
+  Insert(cursor, 2, "Bob", 6);
+  TDataTable* table = cursor.Table();
+
+  // A field that is in no key: the index header is not written.
+  Create("WIDE", {{"ID", IntType}, {"NOTE", StrType, 10}}, {{"", {1}}});
+  TDataCursor& wide = OpenCursor("WIDE");
+  std::vector<uint8_t> row = Record(wide, {nullptr, "a"});
+  int32_t id = 1;
+  wide.PutTableField(1, row.data(), &id);
+  wide.InsertRecord(row.data(), true);
+  const uint32_t indexChanges = wide.Table()->IndexFile().GetChangeCount();
+  const uint32_t dataChanges = wide.Table()->DataFile().ChangeCount();
+  row = Current(wide);
+  wide.PutTableField(2, row.data(), "b");
+  wide.ModifyRecord(row.data(), false, false);
+  EXPECT_EQ(wide.Table()->IndexFile().GetChangeCount(), indexChanges);
+  EXPECT_GT(wide.Table()->DataFile().ChangeCount(), dataChanges);
+
+  // A moved key, with the cursor following the record.
+  ASSERT_TRUE(Find(cursor, 1));
+  cursor.SetIndexName("ByGrp");
+  std::vector<uint8_t> record = Current(cursor);
+  const int32_t autoInc = GetRecordAutoInc(record.data());
+  int32_t group = 9;
+  cursor.PutTableField(3, record.data(), &group);
+  cursor.ModifyRecord(record.data(), false, true);
+  EXPECT_EQ(IdOf(cursor), 1);
+  EXPECT_EQ(cursor.GetSequenceNo(), 2);
+  EXPECT_EQ(GetRecordAutoInc(cursor.GetCurrentRecordBuffer()), autoInc);
+  EXPECT_EQ(Walk(cursor), (std::vector<int32_t>{2, 1}));
+  EXPECT_EQ(table->IndexFile().GetRecordCount(), 2u);
+}
+
+TEST_F(CursorWriteTest, TheCursorHoldingARecordLockMayChangeAndDeleteItOthersMayNot) {
+  CreateGroups("LOCKS");
+  TDataCursor& editor = OpenCursor("LOCKS");
+  TDataCursor& other = OpenCursor("LOCKS");
+  for (int32_t id = 1; id <= 3; ++id) Insert(editor, id, "L" + std::to_string(id), id);
+
+  ASSERT_TRUE(Find(editor, 2));
+  std::vector<uint8_t> record = Current(editor);
+  ASSERT_EQ(editor.GetRecord(record.data(), true), 0);
+  ASSERT_TRUE(Find(other, 2));
+  std::vector<uint8_t> seen = Current(other);
+  int32_t group = 20;
+  other.PutTableField(3, seen.data(), &group);
+  EXPECT_EQ(ErrorOf([&] { other.ModifyRecord(seen.data(), false, false); }), EngErrRecordInUse);
+  EXPECT_EQ(ErrorOf([&] { other.DeleteRecord(Current(other).data(), true); }), EngErrRecordInUse);
+
+  group = 21;
+  editor.PutTableField(3, record.data(), &group);
+  editor.ModifyRecord(record.data(), false, true);
+  EXPECT_TRUE(editor.HoldsRecordLock(2));
+  // A buffer that is not the record as it stands now is refused.
+  EXPECT_EQ(ErrorOf([&] { editor.DeleteRecord(seen.data(), true); }), EngErrRecordChanged);
+  ASSERT_TRUE(Find(editor, 2));
+  ASSERT_EQ(editor.GetRecord(record.data(), true), 0);
+  editor.DeleteRecord(record.data(), true);
+  EXPECT_FALSE(editor.HoldsRecordLock(2));
+  EXPECT_EQ(IdOf(editor), 3);
+  EXPECT_EQ(Walk(other), (std::vector<int32_t>{1, 3}));
+  EXPECT_EQ(other.GetRecordCount(), 2);
+  EXPECT_EQ(ErrorOf([&] { editor.DeleteRecord(record.data(), true); }), EngErrRecordChanged);
+}
+
+TEST_F(CursorWriteTest, ReadOnlyCursorsAndMissingRecordsAreRefused) {
+  CreateGroups("REFUSE");
+  TDataCursor& reader = NewCursor("REFUSE");
+  reader.SetReadOnly(true);
+  reader.Open();
+  std::vector<uint8_t> record = Row(reader, 1, "R", 1);
+  EXPECT_EQ(ErrorOf([&] { reader.InsertRecord(record.data(), false); }), EngErrAccessDenied);
+  TDataCursor& writer = OpenCursor("REFUSE");
+  writer.SetToBegin();
+  EXPECT_EQ(ErrorOf([&] { writer.ModifyRecord(record.data(), false, false); }), uint16_t(EngErrNoCurrentRecord));
+  EXPECT_EQ(ErrorOf([&] { writer.DeleteRecord(record.data(), false); }), uint16_t(EngErrNoCurrentRecord));
+}
+
+TEST_F(CursorWriteTest, RowNumbersGivenByTheCallerKeepTheCounterAheadAndStayUnique) {
+  Create("ROWS", {{"ID", IntType}, {"ROW", IntType, 0, AutoIncSubtype}}, {{"", {1}}});
+  TDataCursor& cursor = OpenCursor("ROWS");
+  std::vector<uint8_t> record(cursor.CursorRecordSize());
+  int32_t id = 1;
+  cursor.PutTableField(1, record.data(), &id);
+  cursor.InsertRecord(record.data(), true);
+  EXPECT_EQ(GetRecordAutoInc(cursor.GetCurrentRecordBuffer()), 1);
+
+  cursor.SetNoAutoInc(true);
+  ASSERT_TRUE(cursor.NoAutoInc());
+  id = 2;
+  cursor.PutTableField(1, record.data(), &id);
+  SetRecordAutoInc(record.data(), 50);
+  cursor.InsertRecord(record.data(), true);
+  EXPECT_EQ(cursor.Table()->DataFile().GetAutoIncValue(), 50);
+  id = 3;
+  cursor.PutTableField(1, record.data(), &id);
+  EXPECT_EQ(MessageOf([&] { cursor.InsertRecord(record.data(), false); }),
+            "Duplicate key found in index 'Sys Deleted' of table 'ROWS.DAT'");
+  // A lower value changes the record only, not the counter.
+  std::vector<uint8_t> current = Current(cursor);
+  SetRecordAutoInc(current.data(), 7);
+  cursor.ModifyRecord(current.data(), false, true);
+  EXPECT_EQ(GetRecordAutoInc(cursor.GetCurrentRecordBuffer()), 7);
+  EXPECT_EQ(cursor.Table()->DataFile().GetAutoIncValue(), 50);
+
+  cursor.SetNoAutoInc(false);
+  id = 4;
+  cursor.PutTableField(1, record.data(), &id);
+  cursor.InsertRecord(record.data(), true);
+  EXPECT_EQ(GetRecordAutoInc(cursor.GetCurrentRecordBuffer()), 51);
+}

@@ -1,0 +1,239 @@
+// Cursors of several processes on one table's real files: exclusive
+// opens, other users' appends noticed, concurrent appends and a writer
+// killed in the middle of its appends.
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <numeric>
+
+#include "engCursorWriteTestSupport.h"
+#include "engErrorCodes.h"
+#include "engTableTestSupport.h"
+
+namespace {
+
+class SharingTest : public CursorWriteTest {
+protected:
+  // The helper's rows: ID, "N<ID>", ID % 100.
+  void CreateRows() { CreateGroups("ROWS"); }
+  std::string CursorOn(const char* mode) const { return "cursor " + folder + " ROWS " + mode; }
+
+  static std::string Text(TDataCursor& cursor, const uint8_t* record, int fieldNo) {
+    char text[32] = {};
+    bool blank = true;
+    cursor.GetTableField(fieldNo, record, blank, text);
+    return text;
+  }
+
+  // Walks the index both ways and finds each entry again by its key. Every
+  // record must hold the helper's values, appear once in key order, and be
+  // counted by the index's pages. Returns the record numbers in order.
+  static std::vector<uint32_t> ExpectIndexSound(TDataCursor& cursor, uint8_t indexNo) {
+    SCOPED_TRACE("index " + std::to_string(indexNo));
+    cursor.SetIndexNo(indexNo);
+    const int length = cursor.KeyLength();
+    std::vector<std::vector<uint8_t>> keys;
+    std::vector<uint32_t> records;
+    int badRows = 0, outOfOrder = 0;
+    cursor.SetToBegin();
+    for (cursor.MoveBy(1); cursor.OnRecord(); cursor.MoveBy(1)) {
+      const uint8_t* row = cursor.GetCurrentRecordBuffer();
+      const int32_t id = IntField(cursor, row, 1);
+      if (Text(cursor, row, 2) != "N" + std::to_string(id) || IntField(cursor, row, 3) != id % 100) ++badRows;
+      std::vector<uint8_t> key(size_t(length), 0);
+      if (indexNo != NaturalOrderIndex) cursor.BuildKey(row, key.data());
+      if (!keys.empty() && indexNo != NaturalOrderIndex && cursor.CompareKeys(keys.back().data(), key.data(), length) >= 0)
+        ++outOfOrder;
+      keys.push_back(std::move(key));
+      records.push_back(cursor.CurrentRecordNumber());
+    }
+    EXPECT_EQ(badRows, 0);
+    EXPECT_EQ(outOfOrder, 0);
+    EXPECT_EQ(cursor.GetRecordCount(), int32_t(records.size()));
+
+    std::vector<uint32_t> backward;
+    cursor.SetToEnd();
+    for (cursor.MoveBy(-1); cursor.OnRecord(); cursor.MoveBy(-1)) backward.push_back(cursor.CurrentRecordNumber());
+    std::reverse(backward.begin(), backward.end());
+    EXPECT_TRUE(backward == records);
+
+    if (indexNo != NaturalOrderIndex) {
+      int notFound = 0;
+      for (size_t i = 0; i < keys.size(); ++i)
+        if (!cursor.SearchKey(keys[i].data(), false, false) || cursor.CurrentRecordNumber() != records[i]) ++notFound;
+      EXPECT_EQ(notFound, 0);
+    }
+    return records;
+  }
+
+  // Opens the table as the first user (the verify-and-repair pass runs),
+  // checks every index and natural order, and returns the IDs in order.
+  std::vector<int32_t> ExpectTableSound() {
+    TDataCursor& cursor = OpenCursor("ROWS");
+    std::vector<uint32_t> reference;
+    // "Sys Deleted" is not a cursor order: the table checks it against the data.
+    EXPECT_TRUE(cursor.Table()->IndexesMatchData());
+    for (uint8_t indexNo : {uint8_t(0), uint8_t(1), uint8_t(2), NaturalOrderIndex}) {
+      std::vector<uint32_t> records = ExpectIndexSound(cursor, indexNo);
+      std::sort(records.begin(), records.end());
+      if (indexNo == 0) reference = records;
+      else EXPECT_TRUE(records == reference) << "index " << int(indexNo) << " holds other records";
+    }
+    // No record of the data file is left outside the indexes.
+    EXPECT_EQ(cursor.GetPhysicalRecordCount(), reference.size());
+    std::vector<int32_t> ids;
+    cursor.SetIndexNo(0);
+    cursor.SetToBegin();
+    for (cursor.MoveBy(1); cursor.OnRecord(); cursor.MoveBy(1)) ids.push_back(IdOf(cursor));
+    cursor.Close(true);
+    return ids;
+  }
+
+  static std::vector<int32_t> IdsFrom(int32_t first, int32_t count) {
+    std::vector<int32_t> ids(static_cast<size_t>(count));
+    std::iota(ids.begin(), ids.end(), first);
+    return ids;
+  }
+};
+
+TEST_F(SharingTest, AnExclusiveOpenKeepsTheOtherProcessOutAndASharedOneKeepsItOutOfExclusiveUse) {
+  CreateRows();
+  TDataCursor& mine = NewCursor("ROWS", true);
+  mine.Open();
+  TableHelperProcess other;
+  EXPECT_EQ(other.Ask(CursorOn("shared")), EngErrAccessDenied);
+  EXPECT_EQ(other.Ask(CursorOn("exclusive")), EngErrAccessDenied);
+  EXPECT_EQ(other.Ask("delete " + folder + " ROWS"), EngErrAccessDenied);
+  EXPECT_TRUE(std::filesystem::exists(PathOf("ROWS.DAT")));
+
+  mine.Close(true);
+  ASSERT_EQ(other.Ask(CursorOn("shared")), 0u);
+  EXPECT_EQ(ErrorOf([&] { mine.Open(); }), EngErrAccessDenied);
+  EXPECT_FALSE(mine.IsOpen());
+  EXPECT_EQ(ErrorOf([&] { mine.DeleteTable(); }), EngErrAccessDenied);
+  mine.SetExclusive(false);
+  mine.Open();
+  mine.Close(true);
+
+  ASSERT_EQ(other.Ask("closecursor"), 0u);
+  mine.DeleteTable();
+  EXPECT_FALSE(std::filesystem::exists(PathOf("ROWS.DAT")));
+}
+
+TEST_F(SharingTest, AnotherProcessesAppendsAreSeenAsTheChangeDetectionRulesSay) {
+  CreateRows();
+  TDataCursor& cursor = OpenCursor("ROWS");
+  TableHelperProcess other;
+  ASSERT_EQ(other.Ask(CursorOn("shared")), 0u);
+
+  // Without strict detection an operation compares only the counts this
+  // process holds; reads served from memory do not look at the disk.
+  ASSERT_EQ(other.Ask("insert 1 3"), 0u);
+  cursor.SetToBegin();
+  EXPECT_EQ(cursor.GetNextRecord(nullptr), EngErrEndOfFile);
+  EXPECT_EQ(cursor.GetRecordCount(), 0);
+  // A read lock looks.
+  EXPECT_TRUE(cursor.BeginRead());
+  cursor.EndRead();
+  EXPECT_EQ(Walk(cursor), IdsFrom(1, 3));
+
+  cursor.SetToBegin();
+  ASSERT_EQ(cursor.GetNextRecord(nullptr), 0);
+  ASSERT_EQ(other.Ask("insert 4 1"), 0u);
+  std::vector<uint8_t> record(cursor.CursorRecordSize());
+  EXPECT_EQ(cursor.GetRecord(record.data(), false), 0);
+  EXPECT_EQ(cursor.GetRecordCount(), 3);
+  // So does a record lock, which leaves the cursor on its record.
+  cursor.LockRecord(0);
+  EXPECT_EQ(cursor.GetRecordCount(), 4);
+  EXPECT_EQ(IdOf(cursor), 1);
+  cursor.UnlockRecord(0);
+  EXPECT_FALSE(cursor.Table()->HoldsChangeCheckLock());
+
+  // With strict detection every operation looks first.
+  session->StrictChangeDetection = true;
+  ASSERT_EQ(other.Ask("insert 5 2"), 0u);
+  EXPECT_EQ(cursor.GetRecord(record.data(), false), 0);
+  EXPECT_EQ(cursor.GetRecordCount(), 6);
+  EXPECT_EQ(IdOf(cursor), 1);
+  EXPECT_FALSE(cursor.Table()->HoldsChangeCheckLock());
+  EXPECT_EQ(Walk(cursor), IdsFrom(1, 6));
+}
+
+TEST_F(SharingTest, TwoProcessesAppendingAtOnceLeaveEveryRowOnceInEveryIndex) {
+  CreateRows();
+  constexpr int32_t Rows = 10000;
+  TableHelperProcess first, second;
+  ASSERT_EQ(first.Ask(CursorOn("shared")), 0u);
+  ASSERT_EQ(second.Ask(CursorOn("shared")), 0u);
+  first.Send("insert 1 " + std::to_string(Rows));
+  second.Send("insert " + std::to_string(Rows + 1) + " " + std::to_string(Rows));
+  EXPECT_EQ(first.Receive(), 0u);
+  EXPECT_EQ(second.Receive(), 0u);
+  first.Exit();
+  second.Exit();
+
+  EXPECT_EQ(ExpectTableSound(), IdsFrom(1, 2 * Rows));
+}
+
+// What a writer stopped before its index writes leaves (indexes behind the
+// data), then before its data header (records past the header's count).
+TEST_F(SharingTest, AFirstOpenRepairsIndexesAndADataHeaderLeftBehindByTheirData) {
+  CreateRows();
+  namespace fs = std::filesystem;
+  const auto copy = [](const std::string& from, const std::string& to) {
+    fs::copy_file(from, to, fs::copy_options::overwrite_existing);
+  };
+  const auto insert = [&](int32_t first, int32_t count) {
+    TableHelperProcess writer;
+    ASSERT_EQ(writer.Ask(CursorOn("shared")), 0u);
+    ASSERT_EQ(writer.Ask("insert " + std::to_string(first) + " " + std::to_string(count)), 0u);
+    writer.Exit();
+  };
+  insert(1, 5);
+  copy(PathOf("ROWS.IDX"), PathOf("OLD.IDX"));
+  insert(6, 3);
+  copy(PathOf("OLD.IDX"), PathOf("ROWS.IDX"));
+  EXPECT_EQ(ExpectTableSound(), IdsFrom(1, 8));
+
+  copy(PathOf("ROWS.DAT"), PathOf("OLD.DAT"));
+  insert(9, 4);
+  std::vector<char> header(DataHeaderSize);
+  {
+    std::ifstream old(PathOf("OLD.DAT"), std::ios::binary);
+    old.read(header.data(), DataHeaderSize);
+    std::fstream current(PathOf("ROWS.DAT"), std::ios::binary | std::ios::in | std::ios::out);
+    current.write(header.data(), DataHeaderSize);
+    // Half a record that never got its header.
+    current.seekp(0, std::ios::end);
+    current.write(header.data(), 20);
+  }
+  EXPECT_EQ(ExpectTableSound(), IdsFrom(1, 12));
+  // The half record is gone: verification without repair passes.
+  TDataCursor& cursor = OpenCursor("ROWS");
+  EXPECT_NO_THROW(cursor.Table()->DataFile().VerifyDataFile());
+  cursor.Close(true);
+}
+
+// The appends run on after the answer, so each kill lands somewhere inside
+// one of them (between the data records, the data header, the index pages
+// and the index header); the next open repairs what the kill left, and
+// the next round appends after it.
+TEST_F(SharingTest, AWriterKilledAmidItsAppendsLeavesATableThatOpensAndVerifies) {
+  CreateRows();
+  int32_t rows = 0;
+  for (int round = 0; round < 3; ++round) {
+    SCOPED_TRACE("round " + std::to_string(round));
+    TableHelperProcess writer;
+    ASSERT_EQ(writer.Ask(CursorOn("shared")), 0u);
+    ASSERT_EQ(writer.Ask("insertendless " + std::to_string(rows + 1) + " 300"), 0u);
+    writer.Kill();
+    const std::vector<int32_t> ids = ExpectTableSound();
+    EXPECT_GE(int32_t(ids.size()), rows + 300);
+    EXPECT_EQ(ids, IdsFrom(1, int32_t(ids.size())));
+    rows = int32_t(ids.size());
+  }
+}
+
+}  // namespace

@@ -1,0 +1,156 @@
+// The BLOB file as a file: opening, creating, the header on disk, emptying,
+// and the BLOB locks of the multi-user protocol.
+
+#include "engBlobFile.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "engDataIo.h"
+#include "engErrorCodes.h"
+#include "engErrors.h"
+#include "engLittleEndian.h"
+#include "engLockRetry.h"
+
+namespace {
+
+constexpr int32_t BufferSize = 65535;
+constexpr int32_t ReadAheadBytes = 65535;
+
+}  // namespace
+
+TBlobFile::TBlobFile(TBlobFileTable* table) : table(table), blockStack(this) {
+  GrowBuffer(BufferSize, BufferSize, readBuffer, readCapacity);
+  GrowBuffer(BufferSize, BufferSize, writeBuffer, writeCapacity);
+}
+
+TBlobFile::~TBlobFile() {
+  DropCache();
+  EngineFreeMem(readBuffer);
+  EngineFreeMem(writeBuffer);
+}
+
+void TBlobFile::RaiseBlobError(uint16_t code) const { RaiseEngineError(code, table->TableName()); }
+
+void TBlobFile::SetBlockSize(uint16_t size) { blockSize = size == 0 ? DefaultBlobBlock : size; }
+
+int32_t TBlobFile::NormalCacheCapacity() const { return std::min(131070 / int32_t(blockSize), 32767); }
+
+void TBlobFile::SetCacheLimits() {
+  cache.Capacity = NormalCacheCapacity();
+  readAheadCount = std::max(ReadAheadBytes / int32_t(blockSize), 1);
+}
+
+void TBlobFile::Open() {
+  if (IsOpen()) return;
+  if (blockSize < MinBlobBlockSize) RaiseBlobError(EngErrHeaderCorrupt);
+  TFileHandler::Open();
+  try {
+    ReadHeader();
+  } catch (...) {
+    TFileHandler::Close();
+    throw;
+  }
+  SetCacheLimits();
+}
+
+void TBlobFile::Close() {
+  if (!IsOpen()) return;
+  DropCache();
+  TFileHandler::Close();
+}
+
+void TBlobFile::CreateFile() {
+  if (blockSize < MinBlobBlockSize) RaiseBlobError(EngErrBlobLimits);
+  TFileHandler::CreateFile();
+  DropCache();
+  std::memset(header, 0, sizeof header);
+  header[BlbHdrFormat] = BlobFileFormat;
+  PutLE32(header + BlbHdrFirstFree, 0);
+  PutLE32(header + BlbHdrEndOffset, BlobHeaderSize);
+  SetHeaderModified();
+  SetCacheLimits();
+}
+
+// ---- header ------------------------------------------------------------
+
+void TBlobFile::ReadHeaderImage(uint8_t* image) {
+  ReadFileAt(*this, table->TableName(), 0, image, BlobHeaderSize, false);
+  if (table->IsEncrypted()) table->Decipher(image, BlobHeaderSize);
+}
+
+void TBlobFile::ReadHeader() {
+  ReadHeaderImage(header);
+  header[BlbHdrModified] = 0;
+}
+
+void TBlobFile::WriteHeader(bool force) {
+  if (!force && !HeaderModified()) return;
+  PutLE32(header + BlbHdrChangeCount, GetChangeCount() + 1);
+  std::memcpy(writeBuffer, header, BlobHeaderSize);
+  if (table->IsEncrypted()) table->Encipher(writeBuffer, BlobHeaderSize);
+  WriteFileAt(*this, table->TableName(), 0, writeBuffer, BlobHeaderSize);
+  header[BlbHdrModified] = 0;
+}
+
+void TBlobFile::MarkChanged() {
+  PutLE32(header + BlbHdrChangeCount, GetChangeCount() + 1);
+  table->SetDataChanged();
+}
+
+bool TBlobFile::HeaderChanged() {
+  ReadHeaderImage(readBuffer);
+  if (GetLE32(readBuffer + BlbHdrChangeCount) == GetChangeCount()) return false;
+  std::memcpy(header, readBuffer, BlobHeaderSize);
+  header[BlbHdrModified] = 0;
+  return true;
+}
+
+void TBlobFile::ResetHeader() {
+  CutFileAt(*this, table->TableName(), BlobHeaderSize);
+  DropCache();
+  header[BlbHdrFormat] = BlobFileFormat;
+  PutLE32(header + BlbHdrEndOffset, BlobHeaderSize);
+  PutLE32(header + BlbHdrFirstFree, 0);
+  SetHeaderModified();
+}
+
+uint32_t TBlobFile::GetChangeCount() const { return GetLE32(header + BlbHdrChangeCount); }
+
+void TBlobFile::GetHeader(uint8_t* out) const { std::memcpy(out, header, BlobHeaderSize); }
+
+uint32_t TBlobFile::EndOffset() const { return GetLE32(header + BlbHdrEndOffset); }
+
+uint32_t TBlobFile::FirstFree() const { return GetLE32(header + BlbHdrFirstFree); }
+
+void TBlobFile::SetFirstFree(uint32_t offset) {
+  if (FirstFree() == offset) return;
+  PutLE32(header + BlbHdrFirstFree, offset);
+  SetHeaderModified();
+}
+
+uint32_t TBlobFile::NextBlockOffset() const { return FirstFree() != 0 ? FirstFree() : EndOffset(); }
+
+int32_t TBlobFile::BlocksInFile() const {
+  const uint32_t end = EndOffset();
+  return end > BlobHeaderSize ? int32_t((end - BlobHeaderSize) / blockSize) : 0;
+}
+
+bool TBlobFile::IsBlockOffset(uint32_t offset) const {
+  return offset >= BlobHeaderSize && offset < EndOffset() && (offset - BlobHeaderSize) % blockSize == 0;
+}
+
+// ---- locks -------------------------------------------------------------
+
+bool TBlobFile::LockExclusive() {
+  return RetryLock([this] { return LockRange(BlobExclusiveLockOffset, BlobExclusiveLockLength, true); },
+                   FileLockTries, FileLockPauseMs);
+}
+
+bool TBlobFile::UnlockExclusive() { return LockRange(BlobExclusiveLockOffset, BlobExclusiveLockLength, false); }
+
+bool TBlobFile::LockShared(uint16_t& byteNumber) {
+  return LockSharedByte(*this, BlobSharedLockTop, byteNumber);
+}
+
+bool TBlobFile::UnlockShared(uint16_t byteNumber) { return LockRange(BlobSharedLockTop - byteNumber, 1, false); }

@@ -1,0 +1,156 @@
+#pragma once
+// The BLOB file of a table (".BLB"): the contents of the table's BLOB
+// fields as chains of fixed-size blocks, with a cache of blocks that reads
+// ahead along a chain and writes modified blocks back in runs of
+// consecutive offsets. Freed blocks form a free list, the last freed
+// reused first.
+//
+// Every offset and count taken from the file is checked against the file
+// before it is used: a damaged header raises 8961 (12035 for another
+// format), a damaged block or chain 8963.
+
+#include <cstdint>
+#include <string>
+
+#include "engBlobBlock.h"
+#include "engBlobLayout.h"
+#include "engBlobTrail.h"
+#include "engEntryCache.h"
+#include "engFileHandler.h"
+#include "engFileTable.h"
+#include "engOwnedList.h"
+#include "engSystemList.h"
+
+// What the BLOB file needs of the table that owns it.
+class TBlobFileTable : public virtual TFileTable {
+public:
+  virtual bool IsEncrypted() const = 0;
+
+protected:
+  ~TBlobFileTable() = default;
+};
+
+class TBlobFile : public TFileHandler {
+public:
+  explicit TBlobFile(TBlobFileTable* table);
+  ~TBlobFile() override;
+
+  // The table's BLOB block size, handed over before Open or CreateFile;
+  // 0 means 512.
+  void SetBlockSize(uint16_t size);
+  uint16_t BlockSize() const { return blockSize; }
+  int32_t BlockDataSize() const { return int32_t(blockSize) - BlockHeaderSize; }
+
+  // Reads the header. 8961 for a block size below 64.
+  void Open() override;
+  // Drops the cache without writing.
+  void Close() override;
+  // Creates the file with an empty header image, marked modified for the
+  // table to write. 9498 for a block size below 64.
+  void CreateFile() override;
+
+  // Header.
+  void ReadHeader();
+  // Writes when the header is modified or force is set.
+  void WriteHeader(bool force);
+  // Counts a change without writing (the table holds its changes).
+  void MarkChanged();
+  // True (and the disk header taken over) when another writer changed it.
+  bool HeaderChanged();
+  // Empties the file: it ends after the header; the change count stays.
+  void ResetHeader();
+  // Raises the first fault of the header: 12035 for another format, 8961
+  // for an end offset or first free block that the file cannot hold.
+  void VerifyHeader();
+  uint32_t GetChangeCount() const;
+  bool HeaderModified() const { return header[BlbHdrModified] != 0; }
+  void GetHeader(uint8_t* out) const;
+
+  uint32_t EndOffset() const;
+  uint32_t FirstFree() const;
+  // Marks the header modified when the value changes.
+  void SetFirstFree(uint32_t offset);
+  // Where NewBlock takes its block: the first free block, else the end.
+  uint32_t NextBlockOffset() const;
+  // Blocks between the header and the end offset.
+  int32_t BlocksInFile() const;
+  // Whether offset names a block the file holds.
+  bool IsBlockOffset(uint32_t offset) const;
+
+  // Blocks. GetBlock hands out the block at offset pinned; at the end
+  // offset it appends a new block. It reads ahead, when asked, as many
+  // blocks as the hint allows. False (and no block) when a read for a
+  // reader met other users' changes: the caller starts its chain over.
+  bool GetBlock(TReadContext* reader, uint32_t offset, TBlock*& block, int32_t blockCountHint, bool readAhead);
+  void ReleaseBlock(TBlock* block);
+  // The first free block, or a new one at the end: pinned and reset.
+  bool NewBlock(TReadContext* reader, TBlock*& block);
+  // Puts the block at the head of the free list.
+  void FreeBlock(TBlock* block);
+
+  // Walks the chain of a record's BLOB from its first block and frees it
+  // (verifyOnly: only checks it). Damage raises 8963, or in repair mode is
+  // reported and, unless verifyOnly, cut off; with force, blocks of another
+  // sequence number are taken over. Unless verifyOnly, firstOffset ends 0.
+  void FreeChain(TReadContext* reader, bool verifyOnly, bool force, uint32_t recordNumber, uint32_t sequence,
+                 uint32_t& firstOffset);
+  // The same from a pinned block, which it releases; blockCount is the
+  // number of blocks the chain holds from it by its length. held lists
+  // blocks of the caller's own walk, which the chain must not run into.
+  void FreeChainFrom(TReadContext* reader, bool verifyOnly, bool force, uint32_t recordNumber, uint32_t sequence,
+                     int32_t blockCount, TBlock* block, const TBlockTrail* held = nullptr);
+
+  // True when any block was written.
+  bool FlushBlocks();
+  void DropCache();
+  // Back to the normal capacity, giving up idle blocks of the highest offsets.
+  void TrimCache();
+  int32_t CachedBlockCount() const { return cache.Count(); }
+  int32_t CacheCapacity() const { return cache.Capacity; }
+
+  // Byte-range locks of the multi-user protocol, each tried 8193 times.
+  bool LockExclusive();
+  bool UnlockExclusive();
+  // The byte number drawn is kept in byteNumber for the unlock.
+  bool LockShared(uint16_t& byteNumber);
+  bool UnlockShared(uint16_t byteNumber);
+
+  // For the blocks.
+  bool IsEncrypted() const { return table->IsEncrypted(); }
+  void Encipher(uint8_t* buffer, uint32_t length) { table->Encipher(buffer, length); }
+  void Decipher(uint8_t* buffer, uint32_t length) { table->Decipher(buffer, length); }
+  [[noreturn]] void RaiseBlobError(uint16_t code) const;
+
+private:
+  TBlobFileTable* table;
+  uint8_t* readBuffer = nullptr;
+  int32_t readCapacity = 0;
+  uint8_t* writeBuffer = nullptr;
+  int32_t writeCapacity = 0;
+  uint32_t readWindowStart = 0;  // the blocks a read is placing
+  int32_t readWindowLength = 0;
+  uint8_t header[BlobHeaderSize] = {};
+  uint16_t blockSize = DefaultBlobBlock;
+  TEntryCache<TBlock> cache;
+  TSystemList flushList;
+  TOwnedList<TBlock> orphans;  // dropped from the cache while pinned
+  TBlockStack blockStack;
+  int32_t readAheadCount = 1;
+
+  void SetHeaderModified() { header[BlbHdrModified] = 1; }
+  void SetCacheLimits();
+  int32_t NormalCacheCapacity() const;
+  void ReadHeaderImage(uint8_t* image);
+  bool ShortReadAllowed() const;
+
+  // The cache.
+  TBlock* AppendBlock();
+  void ReadBlocks(uint32_t offset, int32_t count);
+  TBlock* TakeCacheEntry(uint32_t offset);
+  bool InReadWindow(uint32_t offset) const;
+  void WriteRun(int32_t first, int32_t last);
+
+  // Chain walks.
+  void ReportDamage(TReadContext* reader, const char* finding, uint32_t recordNumber, bool fixed);
+  void FreeTrail(const TBlockTrail& trail);
+};

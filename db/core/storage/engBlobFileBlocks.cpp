@@ -1,0 +1,233 @@
+// Blocks of the BLOB file: the cache sorted by offset and chained by recent
+// use, reading ahead, appending, the free list, and writing modified blocks
+// back in runs of consecutive offsets.
+
+#include <algorithm>
+#include <cstring>
+
+#include "engBlobFile.h"
+#include "engDataIo.h"
+#include "engErrorCodes.h"
+#include "engLittleEndian.h"
+
+namespace {
+
+constexpr int32_t TransactionGrowth = 255;
+constexpr int32_t BufferStep = 65535;
+constexpr int32_t MaxRunBytes = 1048576;
+
+TBlock* BlockAt(const TSystemList& list, int32_t index) { return static_cast<TBlock*>(list.Get(index)); }
+
+}  // namespace
+
+// ---- handing out blocks ------------------------------------------------
+
+bool TBlobFile::GetBlock(TReadContext* reader, uint32_t offset, TBlock*& block, int32_t blockCountHint,
+                         bool readAhead) {
+  block = nullptr;
+  if (offset == 0) RaiseBlobError(EngErrBlocksCorrupt);
+  if (offset == EndOffset()) {
+    block = AppendBlock();
+  } else {
+    if (!IsBlockOffset(offset)) RaiseBlobError(EngErrBlocksCorrupt);
+    block = cache.Find(offset);
+    if (block) {
+      cache.MoveToNewest(block);
+    } else {
+      if (reader && table->CheckChangesBeforeRead(reader)) return false;
+      int32_t count = 1;
+      if (readAhead)
+        count = std::max(std::min({readAheadCount, blockCountHint, int32_t((EndOffset() - offset) / blockSize)}), 1);
+      ReadBlocks(offset, count);
+      block = cache.Find(offset);
+      if (!block) RaiseBlobError(EngErrBlocksCorrupt);
+    }
+  }
+  block->Pin();
+  return true;
+}
+
+void TBlobFile::ReleaseBlock(TBlock* block) {
+  if (!block) return;
+  block->Unpin();
+  if (block->Orphaned && block->UseCount() == 0) {
+    TBlock* returned = orphans.Extract(orphans.IndexOf(block)).release();
+    blockStack.Give(returned);
+  }
+}
+
+TBlock* TBlobFile::AppendBlock() {
+  const uint32_t offset = EndOffset();
+  if (offset < BlobHeaderSize || (offset - BlobHeaderSize) % blockSize != 0) RaiseBlobError(EngErrHeaderCorrupt);
+  if (offset > MaxBlobFileEnd) RaiseBlobError(EngErrTableFull);
+  TBlock* block = TakeCacheEntry(offset);
+  cache.Insert(block);
+  // The end offset now counts the block: it must reach the disk.
+  block->SetModified(true);
+  PutLE32(header + BlbHdrEndOffset, offset + blockSize);
+  SetHeaderModified();
+  return block;
+}
+
+bool TBlobFile::NewBlock(TReadContext* reader, TBlock*& block) {
+  const bool fromFreeList = FirstFree() != 0;
+  const uint32_t offset = NextBlockOffset();
+  if (fromFreeList && !IsBlockOffset(offset)) RaiseBlobError(EngErrHeaderCorrupt);
+  if (!GetBlock(reader, offset, block, 1, false)) return false;
+  if (fromFreeList) {
+    const uint32_t next = block->Next();
+    if (block->UseCount() > 1 || next == offset || (next != 0 && !IsBlockOffset(next))) {
+      ReleaseBlock(block);
+      block = nullptr;
+      RaiseBlobError(EngErrBlocksCorrupt);
+    }
+    SetFirstFree(next);
+  }
+  block->Reset();
+  block->SetModified(true);
+  return true;
+}
+
+void TBlobFile::FreeBlock(TBlock* block) {
+  // A block heading the free list already would link to itself.
+  if (block->Offset() == FirstFree()) RaiseBlobError(EngErrBlocksCorrupt);
+  block->SetNext(FirstFree());
+  SetFirstFree(block->Offset());
+}
+
+// ---- reading -----------------------------------------------------------
+
+bool TBlobFile::ShortReadAllowed() const {
+  return (Temporary || table->HoldsTransactionLock()) && table->DataChanged();
+}
+
+bool TBlobFile::InReadWindow(uint32_t offset) const {
+  return readWindowLength > 0 && offset >= readWindowStart && int64_t(offset) < int64_t(readWindowStart) + readWindowLength;
+}
+
+// Blocks the disk file does not hold yet read as zeros where the table's
+// changes may be ahead of the disk; elsewhere a read-ahead ends at the end
+// of the disk file, and the asked block must be there.
+void TBlobFile::ReadBlocks(uint32_t offset, int32_t count) {
+  const int32_t length = count * int32_t(blockSize);
+  GrowBuffer(length, BufferStep, readBuffer, readCapacity);
+  readWindowStart = offset;
+  readWindowLength = length;
+  try {
+    const int32_t n = ReadFileAt(*this, table->TableName(), offset, readBuffer, length, true);
+    if (n < length && ShortReadAllowed()) {
+      std::memset(readBuffer + n, 0, size_t(length - n));
+    } else if (n < length) {
+      count = n / int32_t(blockSize);
+      if (count == 0) RaiseBlobError(EngErrReadFailed);
+    }
+    for (int32_t i = count - 1; i >= 0; --i) {
+      const uint32_t blockOffset = offset + uint32_t(i) * blockSize;
+      const uint8_t* image = readBuffer + i * int32_t(blockSize);
+      TBlock* block = cache.Find(blockOffset);
+      if (block) {
+        if (block->UseCount() == 0 && !block->Modified()) block->Load(image);
+        continue;
+      }
+      block = TakeCacheEntry(blockOffset);
+      block->Load(image);
+      cache.Insert(block);
+    }
+  } catch (...) {
+    readWindowStart = 0;
+    readWindowLength = 0;
+    throw;
+  }
+  readWindowStart = 0;
+  readWindowLength = 0;
+}
+
+// A block object for offset, not yet in the cache: from the pool while the
+// cache has room, else the least recently used block that is neither
+// modified nor in use.
+TBlock* TBlobFile::TakeCacheEntry(uint32_t offset) {
+  TBlock* block = nullptr;
+  if (cache.Count() < cache.Capacity) {
+    block = blockStack.Take();
+  } else {
+    block = cache.LeastRecentlyIdle();
+    if (!block && !table->HoldsTransactionLock()) {
+      FlushBlocks();
+      block = cache.LeastRecentlyIdle();
+    }
+    if (block) {
+      if (!cache.Remove(block)) RaiseBlobError(EngErrBlocksCorrupt);
+      block->Reset();
+    } else if (table->HoldsTransactionLock()) {
+      // A transaction's changes stay in memory until it ends.
+      cache.Capacity += TransactionGrowth;
+      block = blockStack.Take();
+    } else {
+      RaiseBlobError(EngErrBlocksCorrupt);
+    }
+  }
+  block->SetOffset(offset);
+  return block;
+}
+
+// ---- writing and dropping ----------------------------------------------
+
+bool TBlobFile::FlushBlocks() {
+  flushList.Clear();
+  for (int32_t i = 0; i < cache.Count(); ++i) {
+    TBlock* block = cache.Get(i);
+    if (block->Modified() && block->UseCount() == 0 && !InReadWindow(block->Offset())) flushList.Add(block);
+  }
+  if (flushList.Count() == 0) return false;
+  const int32_t maxRun = std::max(MaxRunBytes / int32_t(blockSize), 1);
+  for (int32_t first = 0; first < flushList.Count();) {
+    int32_t last = first;
+    while (last + 1 < flushList.Count() && last - first + 1 < maxRun &&
+           BlockAt(flushList, last + 1)->Offset() == BlockAt(flushList, last)->Offset() + blockSize)
+      ++last;
+    WriteRun(first, last);
+    first = last + 1;
+  }
+  flushList.Clear();
+  table->SetDataChanged();
+  return true;
+}
+
+void TBlobFile::WriteRun(int32_t first, int32_t last) {
+  const int32_t count = last - first + 1;
+  GrowBuffer(count * int32_t(blockSize), BufferStep, writeBuffer, writeCapacity);
+  for (int32_t i = 0; i < count; ++i) BlockAt(flushList, first + i)->Save(writeBuffer + i * int32_t(blockSize));
+  try {
+    WriteFileAt(*this, table->TableName(), BlockAt(flushList, first)->Offset(), writeBuffer,
+                count * int32_t(blockSize));
+  } catch (...) {
+    // Not on disk: the blocks keep their changes for a later write.
+    for (int32_t i = first; i <= last; ++i) BlockAt(flushList, i)->SetModified(true);
+    flushList.Clear();
+    throw;
+  }
+}
+
+void TBlobFile::DropCache() {
+  for (int32_t i = 0; i < cache.Count(); ++i) {
+    TBlock* block = cache.Get(i);
+    if (block->UseCount() > 0) {
+      block->Orphaned = true;
+      orphans.Adopt(block);
+    } else {
+      blockStack.Give(block);
+    }
+  }
+  cache.Clear();
+}
+
+void TBlobFile::TrimCache() {
+  const int32_t normal = NormalCacheCapacity();
+  for (int32_t i = cache.Count() - 1; i >= 0 && cache.Count() > normal; --i) {
+    TBlock* block = cache.Get(i);
+    if (block->UseCount() > 0 || block->Modified()) continue;
+    cache.Remove(block);
+    blockStack.Give(block);
+  }
+  cache.Capacity = normal;
+}

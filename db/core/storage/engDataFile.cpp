@@ -1,0 +1,304 @@
+// The data file as a file: creating, opening and closing it, the header and
+// its counters, the field descriptors, and the locks of the multi-user
+// protocol.
+
+#include "engDataFile.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "engDataIo.h"
+#include "engErrorCodes.h"
+#include "engErrors.h"
+#include "engLittleEndian.h"
+#include "engLockRetry.h"
+#include "rtlStrUtils.h"
+
+namespace {
+
+constexpr int32_t BufferReserve = 65535;
+constexpr int32_t ReadAheadBytes = 65535;
+constexpr int32_t CacheBytes = 131070;
+constexpr int32_t MaxCachedRecords = 8191;
+
+// The parts of a descriptor that an update may change.
+struct TDescSpan {
+  int Offset;
+  int Length;
+};
+constexpr TDescSpan UpdatableDescParts[] = {
+    {FieldDescNumberOffset, 2},
+    {FieldDescNameOffset, FieldNameLimit + 1},
+    {FieldDescDescriptionOffset, FieldTextLimit + 1},
+    {FieldDescSubtypeOffset, 1},
+    {FieldDescRequiredOffset, 1},
+    {FieldDescMinOffset, FieldTextLimit + 1},
+    {FieldDescMaxOffset, FieldTextLimit + 1},
+    {FieldDescDefaultOffset, FieldTextLimit + 1},
+};
+
+}  // namespace
+
+TDataFile::TDataFile(TDataFileTable* table) : table(table), recordStack(this) {
+  GrowBuffer(BufferReserve, BufferReserve, readBuffer, readCapacity);
+  GrowBuffer(BufferReserve, BufferReserve, writeBuffer, writeCapacity);
+}
+
+TDataFile::~TDataFile() {
+  DropCache();
+  FreeDescriptors();
+  EngineFreeMem(readBuffer);
+  EngineFreeMem(writeBuffer);
+}
+
+void TDataFile::RaiseData(uint16_t code) const { RaiseEngineError(code, table->TableName()); }
+
+int32_t TDataFile::ReadAt(int64_t offset, void* buffer, int32_t count, bool allowShort) {
+  return ReadFileAt(*this, table->TableName(), offset, buffer, count, allowShort);
+}
+
+void TDataFile::WriteAt(int64_t offset, const void* buffer, int32_t count) {
+  WriteFileAt(*this, table->TableName(), offset, buffer, count);
+}
+
+void TDataFile::CutAt(int64_t offset) { CutFileAt(*this, table->TableName(), offset); }
+
+void TDataFile::Open() {
+  if (IsOpen()) return;
+  TFileHandler::Open();
+  try {
+    ReadHeader();
+    ReadFieldDescriptors();
+    CheckDescriptors();
+  } catch (...) {
+    FreeDescriptors();
+    TFileHandler::Close();
+    throw;
+  }
+  cacheHits = readAheadReads = physicalReads = physicalWrites = 0;
+  SetCacheLimits();
+}
+
+void TDataFile::Close() {
+  DropCache();
+  FreeDescriptors();
+  TFileHandler::Close();
+}
+
+void TDataFile::FreeDescriptors() {
+  EngineFreeMem(descriptors);
+  descriptorsModified = false;
+}
+
+int32_t TDataFile::CacheLimit() const {
+  return RecordSize() == 0 ? MaxCachedRecords : std::min(CacheBytes / RecordSize(), MaxCachedRecords);
+}
+
+void TDataFile::SetCacheLimits() {
+  readAheadCount = RecordSize() == 0 ? 1 : std::max(ReadAheadBytes / RecordSize(), 1);
+  cache.Capacity = CacheLimit();
+}
+
+void TDataFile::CheckDescriptors() const {
+  for (int position = 1; position <= FieldCount(); ++position)
+    if (!FieldBytesFit(Desc(position), RecordSize())) RaiseData(EngErrHeaderCorrupt);
+}
+
+void TDataFile::CreateDataFile(const uint8_t* descs, int fieldCount, uint32_t blobBlockSize,
+                               const std::string& description, const std::string& password, bool encrypted,
+                               uint16_t languageId, uint16_t sortId, uint16_t userMajor, uint16_t userMinor) {
+  if (fieldCount < 0 || fieldCount > MaxDataFields) RaiseData(EngErrFieldLimits);
+  int blobFields = 0;
+  for (int i = 0; i < fieldCount; ++i)
+    if (descs[size_t(i) * FieldDescSize + FieldDescTypeOffset] == BlobFieldType) ++blobFields;
+  if (blobFields > MaxBlobFields || blobBlockSize > 0xFFFF) RaiseData(EngErrBlobLimits);
+  const int32_t recordSize = ComputeRecordSize(descs, fieldCount);
+  if (recordSize > MaxRecordSize) RaiseData(EngErrRecordTooBig);
+
+  DropCache();
+  FreeDescriptors();
+  header = TDataHeader();
+  header.Put16(DatHdrLanguageId, languageId);
+  header.Put16(DatHdrSortId, sortId);
+  header.Image[DatHdrEncrypted] = encrypted ? 1 : 0;
+  SetTableInfo(password, description, userMajor, userMinor, 0);
+  header.Put16(DatHdrFieldCount, uint16_t(fieldCount));
+  header.Put32(DatHdrBlobBlockSize, blobBlockSize);
+  header.Put16(DatHdrBlobFieldCount, uint16_t(blobFields));
+  header.Image[DatHdrFormat] = DataFileFormat;
+  header.Put32(DatHdrNextRecord, 1);
+  header.Put16(DatHdrRecordSize, uint16_t(recordSize));
+  if (fieldCount > 0) {
+    const size_t length = size_t(fieldCount) * FieldDescSize;
+    descriptors = static_cast<uint8_t*>(EngineAllocMem(length));
+    std::memcpy(descriptors, descs, length);
+  }
+  CheckDescriptors();
+  SetHeaderModified();
+  descriptorsModified = true;
+  TFileHandler::CreateFile();
+  cacheHits = readAheadReads = physicalReads = physicalWrites = 0;
+  SetCacheLimits();
+}
+
+void TDataFile::ReadHeader() {
+  TDataHeader image;
+  if (ReadAt(0, image.Image, DataHeaderSize, true) < DataHeaderSize) RaiseData(EngErrHeaderCorrupt);
+  TakeHeader(image);
+}
+
+void TDataFile::TakeHeader(const TDataHeader& image) {
+  if (const uint16_t fault = image.Fault(FileSize())) RaiseData(fault);
+  // The layout is fixed while the descriptors are loaded.
+  if (descriptors && (image.FieldCount() != FieldCount() || image.RecordSize() != RecordSize()))
+    RaiseData(EngErrHeaderCorrupt);
+  header = image;
+  header.SetModified(false);
+}
+
+void TDataFile::WriteHeader(bool force) {
+  if (!header.Modified() && !force) return;
+  header.Put32(DatHdrChangeCount, ChangeCount() + 1);
+  header.SetEngineVersion(DataEngineVersion);
+  header.SetWriteTime(Now());
+  WriteAt(0, header.Image, DataHeaderSize);
+  header.SetModified(false);
+}
+
+bool TDataFile::HeaderChanged() {
+  TDataHeader image;
+  if (ReadAt(0, image.Image, DataHeaderSize, true) < DataHeaderSize) RaiseData(EngErrHeaderCorrupt);
+  if (image.Get32(DatHdrChangeCount) == ChangeCount()) return false;
+  TakeHeader(image);
+  return true;
+}
+
+void TDataFile::MarkChanged() {
+  header.Put32(DatHdrChangeCount, ChangeCount() + 1);
+  table->SetDataChanged();
+}
+
+void TDataFile::ResetHeader() {
+  CutAt(RecordAreaOffset());
+  header.Put32(DatHdrChangeCount, 0);
+  header.Put32(DatHdrFirstFree, 0);
+  header.Put32(DatHdrNextRecord, 1);
+  header.Put32(DatHdrLastAutoInc, 0);
+  SetHeaderModified();
+}
+
+void TDataFile::GetHeader(uint8_t* out) const { std::memcpy(out, header.Image, DataHeaderSize); }
+
+void TDataFile::ReadFieldDescriptors() {
+  FreeDescriptors();
+  const int32_t length = FieldCount() * FieldDescSize;
+  if (length == 0) return;
+  descriptors = static_cast<uint8_t*>(EngineAllocMem(size_t(length)));
+  if (ReadAt(DataHeaderSize, descriptors, length, true) < length) RaiseData(EngErrHeaderCorrupt);
+  // Files written before the engine stamped its version ciphered a
+  // 16-bit length.
+  if (IsEncrypted()) Decipher(descriptors, uint32_t(header.EngineVersion() == 0 ? length % 65536 : length));
+}
+
+void TDataFile::WriteFieldDescriptors() {
+  if (!descriptorsModified) return;
+  const int32_t length = FieldCount() * FieldDescSize;
+  if (length > 0) {
+    GrowBuffer(length, BufferReserve, writeBuffer, writeCapacity);
+    std::memcpy(writeBuffer, descriptors, size_t(length));
+    if (IsEncrypted()) Encipher(writeBuffer, uint32_t(length));
+    WriteAt(DataHeaderSize, writeBuffer, length);
+  }
+  descriptorsModified = false;
+}
+
+bool TDataFile::GetFieldDesc(int position, uint8_t* out) const {
+  if (position < 1 || position > FieldCount()) return false;
+  std::memcpy(out, Desc(position), FieldDescSize);
+  return true;
+}
+
+bool TDataFile::FindFieldDescByNo(uint16_t fieldNumber, uint8_t* out) const {
+  for (int position = 1; position <= FieldCount(); ++position)
+    if (FieldDescNumber(Desc(position)) == fieldNumber) return GetFieldDesc(position, out);
+  return false;
+}
+
+int TDataFile::FindFieldDescByName(const std::string& name, uint8_t* out) const {
+  for (int position = 1; position <= FieldCount(); ++position)
+    if (SameText(GetShortString(Desc(position) + FieldDescNameOffset, FieldNameLimit), name)) {
+      GetFieldDesc(position, out);
+      return position;
+    }
+  return 0;
+}
+
+void TDataFile::UpdateFieldDesc(int position, const uint8_t* desc) {
+  if (position < 1 || position > FieldCount())
+    RaiseEngineError(EngErrFieldNumber, table->TableName(), std::to_string(position));
+  for (const TDescSpan& part : UpdatableDescParts)
+    std::memcpy(Desc(position) + part.Offset, desc + part.Offset, size_t(part.Length));
+  descriptorsModified = true;
+}
+
+int32_t TDataFile::NextAutoIncValue() {
+  const int32_t last = GetAutoIncValue();
+  const int32_t next = last >= MaxAutoIncValue ? 1 : last + 1;
+  SetAutoIncValue(next);
+  return next;
+}
+
+void TDataFile::SetAutoIncValue(int32_t value) {
+  header.Put32(DatHdrLastAutoInc, uint32_t(value));
+  SetHeaderModified();
+}
+
+uint32_t TDataFile::NextBlobSequence() {
+  const uint32_t last = header.Get32(DatHdrBlobSequence);
+  const uint32_t next = last >= uint32_t(MaxAutoIncValue) ? 1 : last + 1;
+  header.Put32(DatHdrBlobSequence, next);
+  SetHeaderModified();
+  return next;
+}
+
+std::string TDataFile::ShortText(int offset, int limit) const {
+  std::string text = GetShortString(header.Image + offset, limit);
+  if (IsEncrypted() && !text.empty())
+    table->Decipher(reinterpret_cast<uint8_t*>(text.data()), uint32_t(text.size()));
+  return text;
+}
+
+void TDataFile::PutShortText(int offset, const std::string& text, int limit) {
+  uint8_t* field = header.Image + offset;
+  PutShortString(field, text, limit, LanguageId() == 0);
+  if (IsEncrypted() && field[0] > 0) Encipher(field + 1, field[0]);
+}
+
+std::string TDataFile::GetDescription() const { return ShortText(DatHdrDescription, DescriptionLimit); }
+
+std::string TDataFile::GetPassword() const { return ShortText(DatHdrPassword, PasswordLimit); }
+
+void TDataFile::SetTableInfo(const std::string& password, const std::string& description, uint16_t userMajor,
+                             uint16_t userMinor, int32_t lastAutoInc) {
+  PutShortText(DatHdrPassword, IsEncrypted() ? password : std::string(), PasswordLimit);
+  PutShortText(DatHdrDescription, description, DescriptionLimit);
+  header.Put16(DatHdrUserMajor, userMajor);
+  header.Put16(DatHdrUserMinor, userMinor);
+  SetAutoIncValue(lastAutoInc);
+}
+
+bool TDataFile::LockRecord(uint32_t recordNumber) {
+  if (recordNumber == 0 || recordNumber >= MaxRecordNumber) return false;
+  return LockRange(RecordLockTop - int32_t(recordNumber), 1, true);
+}
+
+bool TDataFile::UnlockRecord(uint32_t recordNumber) {
+  if (recordNumber == 0 || recordNumber >= MaxRecordNumber) return false;
+  return LockRange(RecordLockTop - int32_t(recordNumber), 1, false);
+}
+
+bool TDataFile::LockHeader() {
+  return RetryLock([this] { return LockRange(HeaderLockOffset, 1, true); }, FileLockTries, FileLockPauseMs);
+}
+
+bool TDataFile::UnlockHeader() { return LockRange(HeaderLockOffset, 1, false); }

@@ -1,0 +1,197 @@
+#pragma once
+// The data file of a table (".DAT"): the header, the field descriptors and
+// the fixed-size records, with a cache of records that reads ahead in
+// blocks and writes modified records back in runs of consecutive numbers.
+// Deleted records form a free list, the last freed reused first.
+//
+// Every count, size and offset taken from the file is checked against the
+// file before it is used; a damaged file raises 8961 (header) or 8962
+// (records), a file of another format 12035.
+
+#include <cstdint>
+#include <string>
+
+#include "engDataHeader.h"
+#include "engDataRecord.h"
+#include "engDataSort.h"
+#include "engEntryCache.h"
+#include "engFileHandler.h"
+#include "engFileTable.h"
+#include "engOwnedList.h"
+#include "engSystemList.h"
+
+// What the data file needs of the table that owns it.
+class TDataFileTable : public virtual TFileTable {
+public:
+  // The table has a primary key (the index file's no-primary flag is clear).
+  virtual bool HasPrimaryIndex() const = 0;
+  virtual void SetIndexRecordCount(uint32_t count) = 0;
+  // An exclusive table writes its records only when the cache fills or it
+  // closes.
+  virtual bool IsExclusive() const = 0;
+  // Where work files of the table's session go.
+  virtual std::string PrivateDirectory() const = 0;
+
+protected:
+  ~TDataFileTable() = default;
+};
+
+class TDataFile : public TFileHandler {
+public:
+  explicit TDataFile(TDataFileTable* table);
+  ~TDataFile() override;
+
+  // Reads and checks the header and the descriptors.
+  void Open() override;
+  // Drops the cache without writing.
+  void Close() override;
+
+  // Sets up a new file's header and descriptors (marked modified, for the
+  // table to write) and creates the file.
+  void CreateDataFile(const uint8_t* descriptors, int fieldCount, uint32_t blobBlockSize,
+                      const std::string& description, const std::string& password, bool encrypted,
+                      uint16_t languageId, uint16_t sortId, uint16_t userMajor, uint16_t userMinor);
+
+  // Header.
+  void ReadHeader();
+  // Writes when the header is modified or force is set.
+  void WriteHeader(bool force);
+  // True (and the disk header taken over) when another writer changed it.
+  bool HeaderChanged();
+  void MarkChanged();
+  // Empties the table: the file ends after the descriptors.
+  void ResetHeader();
+  void GetHeader(uint8_t* out) const;
+  bool HeaderModified() const { return header.Modified(); }
+
+  // Field descriptors (positions from 1).
+  void ReadFieldDescriptors();
+  void WriteFieldDescriptors();
+  bool GetFieldDesc(int position, uint8_t* out) const;
+  bool FindFieldDescByNo(uint16_t fieldNumber, uint8_t* out) const;
+  // The field's position, 0 when no field has the name (any case).
+  int FindFieldDescByName(const std::string& name, uint8_t* out) const;
+  // Takes number, name, subtype, description, required flag and the
+  // minimum, maximum and default texts; type, sizes and offset stay.
+  void UpdateFieldDesc(int position, const uint8_t* desc);
+
+  // Header values and counters.
+  int32_t NextAutoIncValue();
+  int32_t GetAutoIncValue() const { return int32_t(header.Get32(DatHdrLastAutoInc)); }
+  void SetAutoIncValue(int32_t value);
+  uint32_t NextBlobSequence();
+  uint32_t PhysicalRecordCount() const { return header.NextRecord() - 1; }
+  uint32_t NextRecordNumber() const { return header.NextRecord(); }
+  uint32_t FirstFreeRecord() const { return header.FirstFree(); }
+  uint16_t RecordSize() const { return header.RecordSize(); }
+  uint16_t FieldCount() const { return header.FieldCount(); }
+  uint16_t BlobFieldCount() const { return header.Get16(DatHdrBlobFieldCount); }
+  uint32_t BlobBlockSize() const { return header.BlobBlockSize(); }
+  uint16_t LanguageId() const { return header.Get16(DatHdrLanguageId); }
+  uint16_t SortId() const { return header.Get16(DatHdrSortId); }
+  uint16_t UserMajorVersion() const { return header.Get16(DatHdrUserMajor); }
+  uint16_t UserMinorVersion() const { return header.Get16(DatHdrUserMinor); }
+  uint32_t ChangeCount() const { return header.Get32(DatHdrChangeCount); }
+  bool IsEncrypted() const { return header.Encrypted(); }
+  std::string GetDescription() const;
+  std::string GetPassword() const;
+  void SetTableInfo(const std::string& password, const std::string& description, uint16_t userMajor,
+                    uint16_t userMinor, int32_t lastAutoInc);
+
+  // The table's cipher.
+  void Encipher(uint8_t* buffer, uint32_t length) { table->Encipher(buffer, length); }
+  void Decipher(uint8_t* buffer, uint32_t length) { table->Decipher(buffer, length); }
+
+  // Records. GetRecord hands out the cached record with one more use; false
+  // when reading met other users' changes (the caller starts over).
+  // direction 1 reads ahead forward, any other backward.
+  bool GetRecord(TReadContext* reader, uint32_t recordNumber, int direction, bool cursorSized, bool readAhead,
+                 TRecord*& record);
+  void ReleaseRecord(TRecord* record);
+  uint32_t NewRecordNumber() const;
+  // The record an insert fills: the first free one or a new one at the end.
+  bool NewRecord(TReadContext* reader, TRecord*& record);
+  void FreeRecord(TRecord* record);
+  // True when any record was written.
+  bool FlushRecords();
+  void DropCache();
+  void TrimCache();
+  TRecordStack& RecordStack() { return recordStack; }
+  int32_t CachedRecordCount() const { return cache.Count(); }
+
+  // Byte-range locks of the multi-user protocol.
+  bool LockRecord(uint32_t recordNumber);
+  bool UnlockRecord(uint32_t recordNumber);
+  bool LockHeader();
+  bool UnlockHeader();
+
+  // Rewrites the records in key order, renumbered; deleted records are
+  // left out. Distinct and group fold records of equal key.
+  void SortRecords(const TSortKeyField* keys, int keyCount, bool caseInsensitive, TSortDuplicates duplicates,
+                   const TSortGroupCallbacks* callbacks);
+
+  // Raises the first fault of the header, the descriptors or the record
+  // area's length. With repair, sound whole records past the header's
+  // count are taken into it and a partial last record is cut off.
+  void VerifyDataFile(bool repair = false);
+
+  uint32_t CacheHits() const { return cacheHits; }
+  uint32_t ReadAheadReads() const { return readAheadReads; }
+  uint32_t PhysicalReads() const { return physicalReads; }
+  uint32_t PhysicalWrites() const { return physicalWrites; }
+
+private:
+  friend class TDataSorter;
+
+  TDataFileTable* table;
+  uint8_t* readBuffer = nullptr;
+  int32_t readCapacity = 0;
+  uint8_t* writeBuffer = nullptr;
+  int32_t writeCapacity = 0;
+  uint32_t readAheadStart = 0;  // the window of a read-ahead in progress
+  int32_t readAheadLength = 0;
+  int32_t readAheadCount = 1;
+  TDataHeader header;
+  bool descriptorsModified = false;
+  uint8_t* descriptors = nullptr;  // FieldCount() descriptors
+  TEntryCache<TRecord> cache;
+  TSystemList flushList;
+  TOwnedList<TRecord> orphans;  // dropped from the cache while in use
+  TSystemList sortRecords;  // records buffered by a sort
+  TRecordStack recordStack;
+  uint32_t cacheHits = 0;
+  uint32_t readAheadReads = 0;
+  uint32_t physicalReads = 0;
+  uint32_t physicalWrites = 0;
+
+  [[noreturn]] void RaiseData(uint16_t code) const;
+  uint8_t* Desc(int position) const { return descriptors + size_t(position - 1) * FieldDescSize; }
+  int64_t RecordAreaOffset() const { return DataHeaderSize + int64_t(FieldCount()) * FieldDescSize; }
+  int64_t RecordOffset(uint32_t recordNumber) const {
+    return RecordAreaOffset() + int64_t(recordNumber - 1) * RecordSize();
+  }
+  int32_t ReadAt(int64_t offset, void* buffer, int32_t count, bool allowShort);
+  void WriteAt(int64_t offset, const void* buffer, int32_t count);
+  // Sets the end of the file.
+  void CutAt(int64_t offset);
+  void VerifyRecordArea(bool repair);
+  bool IsAppendedRecord(uint32_t number);
+  void SetHeaderModified() { header.SetModified(true); }
+  // Checks a header image read from the file before it replaces this one.
+  void TakeHeader(const TDataHeader& image);
+  void CheckDescriptors() const;
+  void SetCacheLimits();
+  int32_t CacheLimit() const;
+  void FreeDescriptors();
+  std::string ShortText(int offset, int limit) const;
+  void PutShortText(int offset, const std::string& text, int limit);
+
+  // The cache.
+  TRecord* AppendRecord();
+  void ReadRecords(TReadContext* reader, uint32_t recordNumber, int direction, bool cursorSized, bool readAhead);
+  void PlaceRecord(uint32_t recordNumber, const uint8_t* image);
+  TRecord* TakeCacheEntry();
+  bool InReadAhead(uint32_t recordNumber) const;
+  void WriteRun(int32_t first, int32_t last);
+  void LetGo(TRecord* record);
+};

@@ -1,0 +1,238 @@
+// The data file's records: the cache with its read-ahead, the runs of
+// consecutive modified records written back in one write each, appending,
+// and the free list of deleted records.
+
+#include <algorithm>
+#include <cstring>
+
+#include "engDataFile.h"
+#include "engErrorCodes.h"
+
+namespace {
+
+constexpr int32_t BufferStep = 65535;
+constexpr int32_t TransactionCacheGrowth = 255;
+constexpr int32_t IdleSearchLimit = 64;
+
+}  // namespace
+
+bool TDataFile::GetRecord(TReadContext* reader, uint32_t recordNumber, int direction, bool cursorSized,
+                          bool readAhead, TRecord*& record) {
+  record = nullptr;
+  if (recordNumber == 0 || recordNumber > NextRecordNumber()) RaiseData(EngErrRecordsCorrupt);
+  TRecord* found;
+  if (recordNumber == NextRecordNumber()) {
+    found = AppendRecord();
+  } else if ((found = cache.Find(recordNumber))) {
+    ++cacheHits;
+  } else {
+    if (reader && table->CheckChangesBeforeRead(reader)) return false;
+    ReadRecords(reader, recordNumber, direction, cursorSized, readAhead);
+    found = cache.Find(recordNumber);
+    if (!found) RaiseData(EngErrRecordsCorrupt);
+  }
+  cache.MoveToNewest(found);
+  found->AddUse();
+  record = found;
+  return true;
+}
+
+void TDataFile::ReleaseRecord(TRecord* record) {
+  if (!record) return;
+  record->ReleaseUse();
+  if (record->Orphaned && record->UseCount() == 0) {
+    recordStack.Return(orphans.Extract(orphans.IndexOf(record)).release());
+  }
+}
+
+TRecord* TDataFile::AppendRecord() {
+  const uint32_t number = NextRecordNumber();
+  if (number >= MaxRecordNumber || int64_t(RecordSize()) * number > MaxRecordAreaBytes)
+    RaiseData(EngErrTableFull);
+  TRecord* record = TakeCacheEntry();
+  record->SetRecordNumber(number);
+  // Written even if no field is ever filled, so the file never has a hole.
+  record->SetModified(true);
+  cache.Insert(record);
+  header.Put32(DatHdrNextRecord, number + 1);
+  SetHeaderModified();
+  return record;
+}
+
+void TDataFile::ReadRecords(TReadContext* reader, uint32_t recordNumber, int direction, bool cursorSized,
+                            bool readAhead) {
+  const bool forward = direction == 1;
+  int32_t count = 1;
+  if (readAhead) {
+    // Backward, the block ends at the record and cannot start before record 1.
+    const int64_t available = forward ? int64_t(PhysicalRecordCount()) - recordNumber + 1 : recordNumber;
+    const int32_t limit = int32_t(std::min<int64_t>(readAheadCount, available));
+    count = cursorSized ? std::clamp(reader ? reader->ReadAheadCount(recordNumber, forward, limit) : limit, 1, limit)
+                        : limit;
+  }
+  const uint32_t first = forward ? recordNumber : recordNumber - uint32_t(count) + 1;
+  const int32_t size = RecordSize();
+  const int32_t bytes = count * size;
+  GrowBuffer(bytes, BufferStep, readBuffer, readCapacity);
+  // Records a transaction, a work table or an exclusive table has not
+  // written yet may be missing at the file's end; they are in the cache.
+  const bool allowShort = (Temporary || table->HoldsTransactionLock() || table->IsExclusive()) && table->DataChanged();
+  const int32_t got = ReadAt(RecordOffset(first), readBuffer, bytes, allowShort);
+  ++physicalReads;
+  if (count > 1) ++readAheadReads;
+  readAheadStart = first;
+  readAheadLength = count;
+  try {
+    // The record asked for goes in last: with few idle entries, the rest of
+    // the block would otherwise push it out again.
+    const int32_t placed = got / size;
+    const int32_t asked = int32_t(recordNumber - first);
+    for (int32_t i = 0; i < placed; ++i)
+      if (i != asked) PlaceRecord(first + uint32_t(i), readBuffer + size_t(i) * size);
+    if (asked < placed) PlaceRecord(recordNumber, readBuffer + size_t(asked) * size);
+  } catch (...) {
+    readAheadStart = 0;
+    readAheadLength = 0;
+    throw;
+  }
+  readAheadStart = 0;
+  readAheadLength = 0;
+}
+
+void TDataFile::PlaceRecord(uint32_t recordNumber, const uint8_t* image) {
+  TRecord* record = cache.Find(recordNumber);
+  if (!record) {
+    record = TakeCacheEntry();
+    record->SetRecordNumber(recordNumber);
+    record->LoadFromImage(image);
+    cache.Insert(record);
+  } else if (record->UseCount() == 0 && !record->Modified()) {
+    record->LoadFromImage(image);
+  }
+}
+
+bool TDataFile::InReadAhead(uint32_t recordNumber) const {
+  return readAheadLength > 0 && recordNumber >= readAheadStart &&
+         recordNumber - readAheadStart < uint32_t(readAheadLength);
+}
+
+TRecord* TDataFile::TakeCacheEntry() {
+  if (!cache.Full()) return recordStack.Take();
+  for (bool flushed = false;; flushed = true) {
+    // A cache full of changes a table has not written (an exclusive one
+    // writes when the cache fills) is written out rather than searched
+    // from end to end for every record taken.
+    const bool mayFlush = !flushed && !table->HoldsTransactionLock();
+    if (TRecord* idle = cache.LeastRecentlyIdle(mayFlush ? IdleSearchLimit : INT32_MAX)) {
+      cache.Remove(idle);
+      recordStack.Return(idle);
+      return recordStack.Take();
+    }
+    if (flushed || table->HoldsTransactionLock()) break;
+    FlushRecords();
+  }
+  // A transaction keeps its changes in memory until it ends.
+  if (!table->HoldsTransactionLock()) RaiseData(EngErrRecordsCorrupt);
+  cache.Capacity += TransactionCacheGrowth;
+  return recordStack.Take();
+}
+
+bool TDataFile::FlushRecords() {
+  flushList.Clear();
+  for (int32_t i = 0; i < cache.Count(); ++i) {
+    TRecord* record = cache.Get(i);
+    if (record->Modified() && record->UseCount() == 0 && !InReadAhead(record->RecordNumber()))
+      flushList.Add(record);
+  }
+  const int32_t count = flushList.Count();
+  if (count == 0) return false;
+  auto numberAt = [this](int32_t i) { return static_cast<TRecord*>(flushList.Get(i))->RecordNumber(); };
+  int32_t runStart = 0;
+  for (int32_t i = 1; i <= count; ++i) {
+    if (i < count && numberAt(i) == numberAt(i - 1) + 1) continue;
+    WriteRun(runStart, i - 1);
+    runStart = i;
+  }
+  flushList.Clear();
+  return true;
+}
+
+void TDataFile::WriteRun(int32_t first, int32_t last) {
+  const int32_t size = RecordSize();
+  const int32_t count = last - first + 1;
+  GrowBuffer(count * size, BufferStep, writeBuffer, writeCapacity);
+  auto recordAt = [this](int32_t i) { return static_cast<TRecord*>(flushList.Get(i)); };
+  for (int32_t i = 0; i < count; ++i) recordAt(first + i)->StoreToImage(writeBuffer + size_t(i) * size);
+  try {
+    WriteAt(RecordOffset(recordAt(first)->RecordNumber()), writeBuffer, count * size);
+  } catch (...) {
+    // Not on disk: the records keep their changes for the next flush.
+    for (int32_t i = first; i <= last; ++i) recordAt(i)->SetModified(true);
+    throw;
+  }
+  ++physicalWrites;
+  table->SetDataChanged();
+}
+
+void TDataFile::LetGo(TRecord* record) {
+  if (record->UseCount() > 0) {
+    // Its holder releases it later; only then may the pool lend it again.
+    record->Orphaned = true;
+    orphans.Adopt(record);
+  } else {
+    recordStack.Return(record);
+  }
+}
+
+void TDataFile::DropCache() {
+  for (int32_t i = 0; i < cache.Count(); ++i) LetGo(cache.Get(i));
+  cache.Clear();
+  for (int32_t i = 0; i < sortRecords.Count(); ++i) recordStack.Return(static_cast<TRecord*>(sortRecords.Get(i)));
+  sortRecords.Clear();
+}
+
+void TDataFile::TrimCache() {
+  cache.Capacity = CacheLimit();
+  // Records in use or not yet written stay.
+  for (int32_t i = cache.Count() - 1; i >= 0 && cache.Count() > cache.Capacity; --i) {
+    TRecord* record = cache.Get(i);
+    if (record->UseCount() > 0 || record->Modified()) continue;
+    cache.Remove(record);
+    recordStack.Return(record);
+  }
+}
+
+uint32_t TDataFile::NewRecordNumber() const {
+  return FirstFreeRecord() != 0 && table->HasPrimaryIndex() ? FirstFreeRecord() : NextRecordNumber();
+}
+
+bool TDataFile::NewRecord(TReadContext* reader, TRecord*& record) {
+  const uint32_t number = NewRecordNumber();
+  const bool append = number == NextRecordNumber();
+  if (!GetRecord(reader, number, 1, false, false, record)) return false;
+  uint32_t firstFree = 0;
+  if (!append) {
+    // A free-list entry that is in use, or that links outside the file or
+    // to itself, would hand out a live record.
+    const uint32_t link = record->NextFree();
+    if (!record->IsDeleted() || link == number || link >= NextRecordNumber()) {
+      ReleaseRecord(record);
+      record = nullptr;
+      RaiseData(EngErrRecordsCorrupt);
+    }
+    firstFree = link;
+  }
+  header.Put32(DatHdrFirstFree, firstFree);
+  SetHeaderModified();
+  return true;
+}
+
+void TDataFile::FreeRecord(TRecord* record) {
+  // Freeing a free record twice would link the free list to itself.
+  if (record->IsDeleted()) RaiseData(EngErrRecordsCorrupt);
+  const uint32_t link = NewRecordNumber();
+  record->SetDeleted(true);
+  record->SetNextFree(link == NextRecordNumber() ? 0 : link);
+  header.Put32(DatHdrFirstFree, record->RecordNumber());
+  SetHeaderModified();
+}

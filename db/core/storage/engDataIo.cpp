@@ -1,0 +1,37 @@
+#include "engDataIo.h"
+
+#include <cstdint>
+#include <limits>
+
+#include "engDataLayout.h"
+#include "engErrorCodes.h"
+#include "engErrors.h"
+
+namespace {
+
+void CheckSpan(const std::string& tableName, int64_t offset, int32_t count) {
+  if (offset < 0 || count < 0 || offset + count > std::numeric_limits<int32_t>::max())
+    RaiseEngineError(EngErrRecordsCorrupt, tableName);
+}
+
+}  // namespace
+
+int32_t ReadFileAt(TFileHandler& file, const std::string& tableName, int64_t offset, void* buffer, int32_t count,
+                   bool allowShort) {
+  CheckSpan(tableName, offset, count);
+  TFileSection section(file);
+  file.Seek(int32_t(offset), soFromBeginning);
+  return file.Read(buffer, count, allowShort);
+}
+
+void WriteFileAt(TFileHandler& file, const std::string& tableName, int64_t offset, const void* buffer,
+                 int32_t count) {
+  CheckSpan(tableName, offset, count);
+  TFileSection section(file);
+  file.Seek(int32_t(offset), soFromBeginning);
+  file.Write(buffer, count);
+}
+
+void CutFileAt(TFileHandler& file, const std::string& tableName, int64_t offset) {
+  WriteFileAt(file, tableName, offset, nullptr, 0);
+}

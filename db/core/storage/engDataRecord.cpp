@@ -1,0 +1,110 @@
+#include "engDataRecord.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "engDataFile.h"
+#include "engLittleEndian.h"
+
+namespace {
+
+constexpr int32_t RecordBufferStep = 510;
+constexpr int32_t KeyBufferStep = 127;
+constexpr int32_t StackReserve = 16383;
+
+}  // namespace
+
+TRecord::TRecord(TDataFile* dataFile) : dataFile(dataFile) { SetSize(dataFile->RecordSize()); }
+
+TRecord::~TRecord() {
+  EngineFreeMem(buffer);
+  EngineFreeMem(key);
+}
+
+void TRecord::SetSize(uint16_t newSize) {
+  if (newSize > 0) GrowBuffer(newSize, RecordBufferStep, buffer, capacity);
+  size = newSize;
+}
+
+void TRecord::SetKeySize(int32_t newSize) {
+  if (newSize > 0) GrowBuffer(newSize, KeyBufferStep, key, keyCapacity);
+  keySize = newSize;
+}
+
+void TRecord::SetRecordNumber(uint32_t number) {
+  recordNumber = number;
+  if (!IsDeleted()) PutLE32(buffer + RecordLinkOffset, number);
+}
+
+void TRecord::Clear(bool takeAutoInc) {
+  std::memset(buffer, 0, size);
+  if (takeAutoInc) PutLE32(buffer + RecordAutoIncOffset, uint32_t(dataFile->NextAutoIncValue()));
+  PutLE32(buffer + RecordLinkOffset, recordNumber);
+  modified = false;
+}
+
+void TRecord::LoadFromImage(const uint8_t* image) {
+  std::memcpy(buffer, image, size);
+  if (dataFile->IsEncrypted()) dataFile->Decipher(buffer, size);
+  if (!IsDeleted()) PutLE32(buffer + RecordLinkOffset, recordNumber);
+  modified = false;
+}
+
+void TRecord::StoreToImage(uint8_t* image) {
+  std::memcpy(image, buffer, size);
+  if (dataFile->IsEncrypted()) dataFile->Encipher(image, size);
+  modified = false;
+}
+
+void TRecord::SetDeleted(bool deleted) {
+  buffer[RecordDeletedOffset] = deleted ? 1 : 0;
+  modified = true;
+}
+
+uint32_t TRecord::NextFree() const { return IsDeleted() ? GetLE32(buffer + RecordLinkOffset) : 0; }
+
+void TRecord::SetNextFree(uint32_t link) {
+  PutLE32(buffer + RecordLinkOffset, link);
+  modified = true;
+}
+
+int32_t TRecord::AutoIncValue() const { return int32_t(GetLE32(buffer + RecordAutoIncOffset)); }
+
+void TRecord::SetAutoIncValue(int32_t value) {
+  PutLE32(buffer + RecordAutoIncOffset, uint32_t(value));
+  modified = true;
+}
+
+void TRecord::CopyFrom(const TRecord& other) {
+  dataFile = other.dataFile;
+  modified = other.modified;
+  recordNumber = other.recordNumber;
+  std::memcpy(buffer, other.buffer, std::min(size, other.size));
+}
+
+bool TRecord::SameAs(const uint8_t* other) const { return std::memcmp(buffer, other, size) == 0; }
+
+void TRecord::CopyFields(const uint8_t* source) {
+  if (size > RecordFirstFieldOffset)
+    std::memcpy(buffer + RecordFirstFieldOffset, source + RecordFirstFieldOffset, size - RecordFirstFieldOffset);
+  modified = true;
+}
+
+TRecordStack::TRecordStack(TDataFile* dataFile) : dataFile(dataFile) { records.Reserve(StackReserve); }
+
+TRecordStack::~TRecordStack() = default;
+
+TRecord* TRecordStack::Take() {
+  if (records.Empty()) return new TRecord(dataFile);
+  TRecord* record = records.ExtractLast().release();
+  record->SetSize(dataFile->RecordSize());
+  std::memset(record->Buffer(), 0, record->Size());
+  record->ClearUse();
+  record->SetModified(false);
+  record->SetRecordNumber(0);
+  record->Newer = record->Older = nullptr;
+  record->Orphaned = false;
+  return record;
+}
+
+void TRecordStack::Return(TRecord* record) { records.Adopt(record); }

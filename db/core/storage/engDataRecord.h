@@ -1,0 +1,104 @@
+#pragma once
+// One record buffer of a table, in the file's record layout: byte 0 the
+// deleted marker, bytes 1 to 4 the record's own number (or, deleted, the
+// next free record), bytes 5 to 8 its auto-increment value, the fields
+// from byte 9. The data file keeps them in its cache and lends them to
+// cursors; TRecordStack recycles them.
+
+#include <cstdint>
+
+#include "engHeap.h"
+#include "engOwnedList.h"
+
+class TDataFile;
+
+class TRecord : public TEngineObject {
+public:
+  // The buffer starts with the data file's record size.
+  explicit TRecord(TDataFile* dataFile);
+  ~TRecord() override;
+
+  TDataFile* DataFile() const { return dataFile; }
+  uint8_t* Buffer() { return buffer; }
+  const uint8_t* Buffer() const { return buffer; }
+  uint16_t Size() const { return size; }
+  // The buffer grows to size and never shrinks.
+  void SetSize(uint16_t newSize);
+
+  bool Modified() const { return modified; }
+  void SetModified(bool value) { modified = value; }
+  uint16_t UseCount() const { return useCount; }
+  void AddUse() { ++useCount; }
+  // Never below 0.
+  void ReleaseUse() {
+    if (useCount > 0) --useCount;
+  }
+  void ClearUse() { useCount = 0; }
+
+  uint32_t RecordNumber() const { return recordNumber; }
+  // Also into bytes 1 to 4 while the record is in use.
+  void SetRecordNumber(uint32_t number);
+
+  // Zero bytes, the record number, and with takeAutoInc the data file's
+  // next auto-increment value; not modified.
+  void Clear(bool takeAutoInc);
+  // The file image, deciphered for an encrypted table; not modified.
+  void LoadFromImage(const uint8_t* image);
+  // Copies the record out, enciphered for an encrypted table; not modified.
+  void StoreToImage(uint8_t* image);
+
+  bool IsDeleted() const { return buffer[0] != 0; }
+  void SetDeleted(bool deleted);
+  // 0 while the record is in use.
+  uint32_t NextFree() const;
+  void SetNextFree(uint32_t link);
+  int32_t AutoIncValue() const;
+  void SetAutoIncValue(int32_t value);
+
+  // Data file, modified flag, record number and the bytes both sizes hold.
+  void CopyFrom(const TRecord& other);
+  // Equal when the size's bytes are equal.
+  bool SameAs(const uint8_t* other) const;
+  // The fields (from byte 9) from a buffer of this size.
+  void CopyFields(const uint8_t* source);
+
+  // The record's sort key while records are being sorted.
+  uint8_t* Key() { return key; }
+  int32_t KeySize() const { return keySize; }
+  void SetKeySize(int32_t newSize);
+
+  // The data file's cache: the key, the most-recently-used chain, and
+  // whether the cache let go of the record while a holder still had it.
+  uint32_t CacheKey() const { return recordNumber; }
+  bool Idle() const { return useCount == 0 && !modified; }
+  TRecord* Newer = nullptr;
+  TRecord* Older = nullptr;
+  bool Orphaned = false;
+
+private:
+  TDataFile* dataFile;
+  bool modified = false;
+  uint16_t useCount = 0;
+  uint32_t recordNumber = 0;
+  uint8_t* buffer = nullptr;
+  int32_t capacity = 0;
+  uint16_t size = 0;
+  uint8_t* key = nullptr;
+  int32_t keyCapacity = 0;
+  int32_t keySize = 0;
+};
+
+// Free records of one data file: taking one pops the last (cleared, unused,
+// sized for the file) or makes a new one.
+class TRecordStack : public TEngineObject {
+public:
+  explicit TRecordStack(TDataFile* dataFile);
+  ~TRecordStack() override;
+
+  TRecord* Take();
+  void Return(TRecord* record);
+
+private:
+  TDataFile* dataFile;
+  TOwnedList<TRecord> records;
+};

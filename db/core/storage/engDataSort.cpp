@@ -1,0 +1,369 @@
+// Record sorting. A file whose records are all cached is sorted in memory;
+// any other is cut into blocks, each sorted into a run of a work file, and
+// the runs are merged. Either way the records go out in key order over the
+// record area, renumbered, with equal keys folded when asked.
+
+#include "engDataSort.h"
+
+#include <algorithm>
+#include <cstring>
+#include <queue>
+#include <string>
+#include <vector>
+
+#include "engDataFile.h"
+#include "engDataIo.h"
+#include "engErrorCodes.h"
+#include "engErrors.h"
+#include "engFileList.h"
+#include "engKeyCompare.h"
+#include "engLittleEndian.h"
+#include "engTextCompare.h"
+
+namespace {
+
+constexpr int32_t SortBlockBytes = 2097120;
+constexpr int32_t MaxSortBlockRecords = 8191;
+constexpr int RowNumberBytes = 4;
+
+// A record's sort key: per key field its null byte and order-preserving
+// value, then the record's row number, so that equal keys keep one order.
+class TSortKey {
+public:
+  TSortKey(const TSortKeyField* keys, int count, bool caseInsensitive, uint16_t languageId, uint16_t sortId)
+      : keys(keys), count(count), caseInsensitive(caseInsensitive), languageId(languageId), sortId(sortId) {
+    for (int i = 0; i < count; ++i) {
+      // One comparer per run of up to MaxKeyFields fields, so a key of any
+      // number of fields collates as an index key does.
+      if (i % MaxKeyFields == 0) {
+        slices.emplace_back();
+        slices.back().LanguageId = languageId;
+        slices.back().SortId = sortId;
+        sliceLengths.push_back(0);
+      }
+      TKeyComparer& slice = slices.back();
+      TKeyField& field = slice.Fields[slice.FieldCount++];
+      field.FieldType = keys[i].Desc[FieldDescTypeOffset];
+      field.StoredSize = keys[i].Desc[FieldDescStoredSizeOffset];
+      field.Descending = keys[i].Descending;
+      sliceLengths.back() += field.StoredSize + 1;
+    }
+    for (int32_t length : sliceLengths) fieldsLength += length;
+  }
+
+  int32_t Length() const { return fieldsLength + RowNumberBytes; }
+
+  void Build(const uint8_t* record, uint8_t* out) const {
+    for (int i = 0; i < count; ++i) {
+      const uint8_t* desc = keys[i].Desc;
+      // An auto-increment field is never blank and lives in the record header.
+      const bool autoInc = IsAutoIncField(desc);
+      const uint16_t offset = FieldRecordOffset(desc);
+      const uint8_t nullByte = autoInc ? 1 : record[offset];
+      const uint8_t* value = autoInc ? record + RecordAutoIncOffset : record + offset + 1;
+      *out = nullByte;
+      BuildKeySegment(desc, nullByte ? value : nullptr, out, caseInsensitive, keys[i].Descending, languageId,
+                      sortId);
+      out += desc[FieldDescStoredSizeOffset] + 1;
+    }
+    std::memcpy(out, record + RecordAutoIncOffset, RowNumberBytes);
+  }
+
+  int Compare(const uint8_t* a, const uint8_t* b, bool withRowNumber) const {
+    for (size_t i = 0; i < slices.size(); ++i) {
+      if (int c = slices[i].CompareKeys(a, b, sliceLengths[i])) return c;
+      a += sliceLengths[i];
+      b += sliceLengths[i];
+    }
+    return withRowNumber ? CompareBytes(a, b, RowNumberBytes, false) : 0;
+  }
+
+private:
+  const TSortKeyField* keys;
+  int count;
+  bool caseInsensitive;
+  uint16_t languageId;
+  uint16_t sortId;
+  std::vector<TKeyComparer> slices;
+  std::vector<int32_t> sliceLengths;
+  int32_t fieldsLength = 0;
+};
+
+// A work file of the sort, gone again when the sort ends.
+class TSortWorkFile {
+public:
+  TSortWorkFile(const std::string& directory, bool inMemory) {
+    handler.InMemory = inMemory;
+    handler.Temporary = true;
+    handler.FileName = GetUniqueFileName(directory, ".TMP", inMemory);
+    handler.CreateFile();
+  }
+  ~TSortWorkFile() {
+    try {
+      handler.Close();
+      if (handler.Exists()) handler.DeleteFile();
+    } catch (...) {
+      // A leftover work file is harmless; the sort's own outcome stands.
+    }
+  }
+  TSortWorkFile(const TSortWorkFile&) = delete;
+  TSortWorkFile& operator=(const TSortWorkFile&) = delete;
+
+  TFileHandler handler;
+};
+
+struct TSortRun {
+  int64_t Offset;
+  uint32_t Count;
+};
+
+}  // namespace
+
+class TDataSorter {
+public:
+  TDataSorter(TDataFile& file, const TSortKeyField* keys, int keyCount, bool caseInsensitive,
+              TSortDuplicates duplicates, const TSortGroupCallbacks* callbacks)
+      : file(file),
+        key(keys, keyCount, caseInsensitive, file.LanguageId(), file.SortId()),
+        duplicates(duplicates),
+        callbacks(callbacks ? *callbacks : TSortGroupCallbacks()),
+        recordSize(file.RecordSize()) {
+    CheckKeys(keys, keyCount);
+    GrowBuffer(recordSize, recordSize, file.writeBuffer, file.writeCapacity);
+    bufferRecords = file.writeCapacity / recordSize;
+  }
+
+  void Run() {
+    if (AllCached())
+      SortCached();
+    else
+      SortThroughWorkFile();
+    Finish();
+    // The cached records carry their old numbers.
+    file.DropCache();
+  }
+
+private:
+  // A run of the work file being merged.
+  struct TRunReader {
+    int64_t Offset;
+    uint32_t Remaining;  // records not yet read from the work file
+    std::vector<uint8_t> Chunk;
+    int32_t ChunkCount = 0;
+    int32_t Position = 0;
+    std::vector<uint8_t> Key;
+  };
+
+  TDataFile& file;
+  TSortKey key;
+  TSortDuplicates duplicates;
+  TSortGroupCallbacks callbacks;
+  int32_t recordSize;
+  int32_t bufferRecords = 0;
+  int32_t buffered = 0;
+  uint32_t written = 0;
+  std::vector<uint8_t> group;
+  std::vector<uint8_t> groupKey;
+  std::vector<uint8_t> lastKey;
+  bool hasGroup = false;
+  bool hasLast = false;
+
+  std::string TableName() const { return file.table->TableName(); }
+
+  void CheckKeys(const TSortKeyField* keys, int keyCount) const {
+    if (keyCount < 0 || keyCount > file.FieldCount())
+      RaiseEngineError(EngErrFieldNumber, TableName(), std::to_string(keyCount));
+    for (int i = 0; i < keyCount; ++i) {
+      const uint8_t* desc = keys[i].Desc;
+      if (!IsAutoIncField(desc) && (!HasRecordBytes(desc) || !FieldBytesFit(desc, recordSize)))
+        RaiseEngineError(EngErrFieldNumber, TableName(), std::to_string(FieldDescNumber(desc)));
+    }
+  }
+
+  bool AllCached() const {
+    const uint32_t count = file.PhysicalRecordCount();
+    const int32_t cached = file.cache.Count();
+    return int64_t(cached) == count && (count == 0 || file.cache.Get(cached - 1)->RecordNumber() == count);
+  }
+
+  int CompareRecords(void* a, void* b) const {
+    return key.Compare(static_cast<TRecord*>(a)->Key(), static_cast<TRecord*>(b)->Key(), true);
+  }
+
+  void TakeKey(TRecord* record) const {
+    record->SetKeySize(key.Length());
+    key.Build(record->Buffer(), record->Key());
+  }
+
+  void SortCached() {
+    TSystemList order;
+    for (int32_t i = 0; i < file.cache.Count(); ++i) {
+      TRecord* record = file.cache.Get(i);
+      if (record->IsDeleted()) continue;
+      TakeKey(record);
+      order.Add(record);
+    }
+    order.Sort([this](void* a, void* b) { return CompareRecords(a, b); });
+    for (int32_t i = 0; i < order.Count(); ++i) {
+      auto* record = static_cast<TRecord*>(order.Get(i));
+      Add(record->Buffer(), record->Key());
+    }
+  }
+
+  void SortThroughWorkFile() {
+    file.FlushRecords();
+    file.DropCache();
+    TSortWorkFile work(file.table->PrivateDirectory(), file.InMemory);
+    std::vector<TSortRun> runs;
+    const uint32_t count = file.PhysicalRecordCount();
+    const int32_t blockRecords = std::min(SortBlockBytes / recordSize, MaxSortBlockRecords);
+    std::vector<uint8_t> block(size_t(blockRecords) * recordSize);
+    int64_t workEnd = 0;
+    for (uint32_t first = 1; first <= count; first += uint32_t(blockRecords)) {
+      const int32_t n = int32_t(std::min<uint32_t>(uint32_t(blockRecords), count - first + 1));
+      const int32_t live = SortBlock(first, n, block.data());
+      if (live == 0) continue;
+      WriteFileAt(work.handler, TableName(), workEnd, block.data(), live * recordSize);
+      runs.push_back({workEnd, uint32_t(live)});
+      workEnd += int64_t(live) * recordSize;
+    }
+    Merge(work.handler, runs);
+  }
+
+  // Reads n records from first on and leaves the ones in use in key order
+  // at the start of block, as file images; their number.
+  int32_t SortBlock(uint32_t first, int32_t n, uint8_t* block) {
+    file.ReadAt(file.RecordOffset(first), block, n * recordSize, false);
+    ++file.physicalReads;
+    TSystemList live;
+    for (int32_t i = 0; i < n; ++i) {
+      TRecord* record = file.recordStack.Take();
+      file.sortRecords.Add(record);
+      record->SetRecordNumber(first + uint32_t(i));
+      record->LoadFromImage(block + size_t(i) * recordSize);
+      if (record->IsDeleted()) continue;
+      TakeKey(record);
+      live.Add(record);
+    }
+    live.Sort([this](void* a, void* b) { return CompareRecords(a, b); });
+    for (int32_t i = 0; i < live.Count(); ++i)
+      static_cast<TRecord*>(live.Get(i))->StoreToImage(block + size_t(i) * recordSize);
+    for (int32_t i = 0; i < file.sortRecords.Count(); ++i)
+      file.recordStack.Return(static_cast<TRecord*>(file.sortRecords.Get(i)));
+    file.sortRecords.Clear();
+    return live.Count();
+  }
+
+  // Moves the reader to its next record; false when the run is exhausted.
+  bool Advance(TFileHandler& work, TRunReader& run, int32_t chunkRecords) {
+    if (++run.Position < run.ChunkCount) {
+      key.Build(Current(run), run.Key.data());
+      return true;
+    }
+    if (run.Remaining == 0) return false;
+    run.ChunkCount = int32_t(std::min<uint32_t>(run.Remaining, uint32_t(chunkRecords)));
+    const int32_t bytes = run.ChunkCount * recordSize;
+    run.Chunk.resize(size_t(bytes));
+    ReadFileAt(work, TableName(), run.Offset, run.Chunk.data(), bytes, false);
+    if (file.IsEncrypted())
+      for (int32_t i = 0; i < run.ChunkCount; ++i) file.Decipher(run.Chunk.data() + size_t(i) * recordSize, recordSize);
+    run.Offset += bytes;
+    run.Remaining -= uint32_t(run.ChunkCount);
+    run.Position = 0;
+    key.Build(Current(run), run.Key.data());
+    return true;
+  }
+
+  const uint8_t* Current(const TRunReader& run) const { return run.Chunk.data() + size_t(run.Position) * recordSize; }
+
+  void Merge(TFileHandler& work, const std::vector<TSortRun>& runs) {
+    if (runs.empty()) return;
+    const int32_t chunkRecords = std::max<int32_t>(1, SortBlockBytes / recordSize / int32_t(runs.size()));
+    std::vector<TRunReader> readers(runs.size());
+    auto later = [&](size_t a, size_t b) {
+      const int c = key.Compare(readers[a].Key.data(), readers[b].Key.data(), true);
+      return c != 0 ? c > 0 : a > b;
+    };
+    std::priority_queue<size_t, std::vector<size_t>, decltype(later)> lowest(later);
+    for (size_t i = 0; i < runs.size(); ++i) {
+      readers[i].Offset = runs[i].Offset;
+      readers[i].Remaining = runs[i].Count;
+      readers[i].Key.resize(size_t(key.Length()));
+      if (Advance(work, readers[i], chunkRecords)) lowest.push(i);
+    }
+    while (!lowest.empty()) {
+      const size_t i = lowest.top();
+      lowest.pop();
+      Add(Current(readers[i]), readers[i].Key.data());
+      if (Advance(work, readers[i], chunkRecords)) lowest.push(i);
+    }
+  }
+
+  void Add(const uint8_t* record, const uint8_t* recordKey) {
+    switch (duplicates) {
+      case TSortDuplicates::None:
+        Emit(record);
+        return;
+      case TSortDuplicates::Distinct:
+        if (hasLast && key.Compare(recordKey, lastKey.data(), false) == 0) return;
+        lastKey.assign(recordKey, recordKey + key.Length());
+        hasLast = true;
+        Emit(record);
+        return;
+      case TSortDuplicates::Group:
+        if (hasGroup && key.Compare(recordKey, groupKey.data(), false) == 0) {
+          if (callbacks.Accumulate) callbacks.Accumulate(group.data(), record);
+          return;
+        }
+        CloseGroup();
+        group.assign(record, record + recordSize);
+        groupKey.assign(recordKey, recordKey + key.Length());
+        hasGroup = true;
+        if (callbacks.Accumulate) callbacks.Accumulate(group.data(), group.data());
+        return;
+    }
+  }
+
+  void CloseGroup() {
+    if (!hasGroup) return;
+    hasGroup = false;
+    if (callbacks.Finish) callbacks.Finish(group.data());
+    if (!callbacks.Keep || callbacks.Keep(group.data())) Emit(group.data());
+  }
+
+  // The record goes to the output renumbered to its new place.
+  void Emit(const uint8_t* record) {
+    uint8_t* slot = file.writeBuffer + size_t(buffered) * recordSize;
+    std::memcpy(slot, record, size_t(recordSize));
+    PutLE32(slot + RecordLinkOffset, ++written);
+    if (file.IsEncrypted()) file.Encipher(slot, uint32_t(recordSize));
+    if (++buffered == bufferRecords) WriteBuffered();
+  }
+
+  void WriteBuffered() {
+    if (buffered == 0) return;
+    file.WriteAt(file.RecordOffset(written - uint32_t(buffered) + 1), file.writeBuffer, buffered * recordSize);
+    ++file.physicalWrites;
+    buffered = 0;
+  }
+
+  void Finish() {
+    CloseGroup();
+    WriteBuffered();
+    // Folded duplicates and left-out deleted records shorten the file.
+    if (duplicates != TSortDuplicates::None || written != file.PhysicalRecordCount()) {
+      file.CutAt(file.RecordOffset(written + 1));
+      file.header.Put32(DatHdrNextRecord, written + 1);
+      file.header.Put32(DatHdrFirstFree, 0);
+      file.SetHeaderModified();
+      file.table->SetIndexRecordCount(written);
+    }
+    file.table->SetDataChanged();
+  }
+};
+
+void TDataFile::SortRecords(const TSortKeyField* keys, int keyCount, bool caseInsensitive,
+                            TSortDuplicates duplicates, const TSortGroupCallbacks* callbacks) {
+  TDataSorter sorter(*this, keys, keyCount, caseInsensitive, duplicates, callbacks);
+  sorter.Run();
+}

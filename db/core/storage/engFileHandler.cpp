@@ -1,0 +1,116 @@
+#include "engFileHandler.h"
+
+#include "engErrorCodes.h"
+#include "engErrors.h"
+#include "engFileList.h"
+#include "engPhysicalFile.h"
+
+namespace {
+
+TFileList& Files() {
+  if (!FileList) RaiseEngineError(EngErrNotInitialized);
+  return *FileList;
+}
+
+}  // namespace
+
+TFileHandler::~TFileHandler() { TFileHandler::Close(); }
+
+void TFileHandler::Raise(int32_t code) const { RaiseEngineError(uint16_t(code), FileName); }
+
+void TFileHandler::Check(int32_t result) const {
+  if (result < 0) Raise(-result);
+}
+
+void TFileHandler::Open() {
+  if (open) return;
+  if (!Exists()) Raise(EngErrInvalidName);
+  TAbstractFile* opened;
+  bool readOnlyOnDisk;
+  const int32_t result = Files().OpenFile(FileName, InMemory, SequentialAccess, WriteThrough, Temporary, Exclusive,
+                                          readOnlyOnDisk, opened);
+  Check(result);
+  file = opened;
+  handle = result;
+  openedReadOnly = readOnlyOnDisk;
+  open = true;
+}
+
+void TFileHandler::Close() {
+  // The file objects are gone once the engine library stopped.
+  if (handle >= 1 && file && FileList) FileList->CloseFile(file, InMemory, handle);
+  file = nullptr;
+  handle = 0;
+  open = false;
+}
+
+void TFileHandler::CreateFile() {
+  TAbstractFile* created;
+  const int32_t result = Files().CreateFile(FileName, InMemory, Temporary, created);
+  Check(result);
+  file = created;
+  handle = result;
+  openedReadOnly = false;
+  open = true;
+}
+
+void TFileHandler::DeleteFile() { Check(Files().DeleteFile(FileName, InMemory)); }
+
+void TFileHandler::RenameFile(const std::string& newName) {
+  Check(Files().RenameFile(FileName, InMemory, newName));
+  FileName = newName;
+}
+
+void TFileHandler::CopyFile(const std::string& newName) {
+  if (open) Check(Files().Copy(file, handle, newName, InMemory));
+}
+
+int32_t TFileHandler::Read(void* buffer, int32_t count, bool allowShort) {
+  if (!file) Raise(EngErrReadFailed);
+  const int32_t n = file->Read(handle, buffer, count);
+  if (n < 0 || (!allowShort && n < count)) Raise(EngErrReadFailed);
+  return n;
+}
+
+void TFileHandler::Write(const void* buffer, int32_t count) {
+  if (!file) Raise(EngErrWriteFailed);
+  const int32_t written = file->Write(handle, buffer, count);
+  if (written < 0 || written < count) Raise(EngErrWriteFailed);
+}
+
+void TFileHandler::Flush() {
+  if (file && !file->InMemory() && !static_cast<TPhysicalFile*>(file)->Flush()) Raise(EngErrWriteFailed);
+}
+
+int32_t TFileHandler::Seek(int32_t offset, int32_t origin) { return file ? file->Seek(handle, offset, origin) : 0; }
+
+int32_t TFileHandler::FileSize() {
+  if (!file) return 0;
+  EnterFile();
+  const int32_t position = Seek(0, soFromCurrent);
+  const int32_t end = Seek(0, soFromEnd);
+  Seek(position, soFromBeginning);
+  LeaveFile();
+  return end;
+}
+
+bool TFileHandler::LockRange(int32_t offset, int32_t length, bool lock) {
+  if (!file) return false;
+  return lock ? file->LockRange(offset, length) : file->UnlockRange(offset, length);
+}
+
+void TFileHandler::CopyFromFile(const std::string& name) {
+  if (!open) return;
+  Seek(0, soFromBeginning);
+  Check(Files().CopyFrom(file, handle, name, InMemory));
+}
+
+bool TFileHandler::Exists() { return Files().Exists(FileName, InMemory); }
+
+void TFileHandler::EnterFile() {
+  if (file) file->Enter();
+}
+
+void TFileHandler::LeaveFile() {
+  if (file) file->Leave();
+}

@@ -1,0 +1,171 @@
+// The index file as a file: opening, creating, the header on disk, emptying,
+// restoring from a backup, and the index locks of the multi-user protocol.
+
+#include "engIndexFile.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "engErrorCodes.h"
+#include "engErrors.h"
+#include "engIndexFileLayout.h"
+#include "engLittleEndian.h"
+#include "engLockRetry.h"
+
+namespace {
+
+constexpr int32_t BufferStep = 32767;
+constexpr int32_t BufferReserve = 16384;
+
+constexpr int32_t ExclusiveLockOffset = 2147418112;
+constexpr int32_t ExclusiveLockLength = 65535;
+constexpr int32_t SharedLockTop = 2147483647;
+
+}  // namespace
+
+TIndexFile::TIndexFile(TIndexFileTable* table) : table(table) {
+  GrowBuffer(BufferReserve, BufferStep, readBuffer, readCapacity);
+  GrowBuffer(BufferReserve, BufferStep, writeBuffer, writeCapacity);
+  for (auto& cache : caches) {
+    cache = new TPageCache;
+    cache->Capacity = 15;
+  }
+}
+
+TIndexFile::~TIndexFile() {
+  DropPages(true);
+  for (auto& cache : caches) delete cache;
+  EngineFreeMem(readBuffer);
+  EngineFreeMem(writeBuffer);
+}
+
+void TIndexFile::RaiseIndexError(uint16_t code, const std::string& indexName) const {
+  RaiseEngineError(code, table->TableName(), std::string(), indexName);
+}
+
+std::string TIndexFile::ErrorTableName() const { return table->TableName(); }
+
+void TIndexFile::ResetCounters() {
+  cacheHits = 0;
+  pageRequests = 0;
+  pageReads = 0;
+  pageWrites = 0;
+}
+
+void TIndexFile::Open() {
+  TFileHandler::Open();
+  try {
+    ReadHeader();
+  } catch (...) {
+    TFileHandler::Close();
+    throw;
+  }
+  ResetCounters();
+}
+
+void TIndexFile::Close() {
+  DropPages(true);
+  ResetCounters();
+  TFileHandler::Close();
+}
+
+void TIndexFile::CreateIndexFile() {
+  TFileHandler::CreateFile();
+  DropPages(true);
+  memset(header, 0, sizeof header);
+  header[HdrFormat] = IndexFileFormat;
+  PutLE32(header + HdrEndOffset, IndexHeaderSize);
+  uint8_t* deleted = Slot(DeletedIndexNo);
+  deleted[IdxDescName] = uint8_t(strlen(DeletedIndexName));
+  memcpy(deleted + IdxDescName + 1, DeletedIndexName, deleted[IdxDescName]);
+  PutLE16(deleted + IdxDescKeyLength, DeletedKeyLength);
+  SetModified();
+}
+
+void TIndexFile::ReadImage(uint32_t offset, uint8_t* buffer, uint32_t count, bool allowShort) {
+  TFileSection section(*this);
+  Seek(int32_t(offset), soFromBeginning);
+  int32_t done = Read(buffer, int32_t(count), allowShort);
+  if (done < int32_t(count)) memset(buffer + std::max(done, 0), 0, count - std::max(done, 0));
+}
+
+void TIndexFile::WriteImage(uint32_t offset, const uint8_t* buffer, uint32_t count) {
+  TFileSection section(*this);
+  Seek(int32_t(offset), soFromBeginning);
+  Write(buffer, int32_t(count));
+}
+
+// The secondary count names the slots that descriptor work walks, so a
+// count beyond them is refused before it is used.
+void TIndexFile::TakeHeader(const uint8_t* image) {
+  if (image[HdrSecondaryCount] > MaxSecondaryIndexes) RaiseIndexError(EngErrHeaderCorrupt);
+  memcpy(header, image, IndexHeaderSize);
+  header[HdrModified] = 0;
+}
+
+void TIndexFile::ReadHeader() {
+  ReadImage(0, readBuffer, IndexHeaderSize, false);
+  if (table->IsEncrypted()) table->Decipher(readBuffer, IndexHeaderSize);
+  TakeHeader(readBuffer);
+}
+
+void TIndexFile::WriteHeader(bool force) {
+  if (!header[HdrModified] && !force) return;
+  PutLE32(header + HdrChangeCount, GetChangeCount() + 1);
+  memcpy(writeBuffer, header, IndexHeaderSize);
+  if (table->IsEncrypted()) table->Encipher(writeBuffer, IndexHeaderSize);
+  WriteImage(0, writeBuffer, IndexHeaderSize);
+  header[HdrModified] = 0;
+}
+
+bool TIndexFile::HeaderChanged() {
+  ReadImage(0, readBuffer, IndexHeaderSize, false);
+  if (table->IsEncrypted()) table->Decipher(readBuffer, IndexHeaderSize);
+  if (GetLE32(readBuffer + HdrChangeCount) == GetChangeCount()) return false;
+  TakeHeader(readBuffer);
+  return true;
+}
+
+void TIndexFile::MarkChanged() {
+  PutLE32(header + HdrChangeCount, GetChangeCount() + 1);
+  table->SetDataChanged();
+}
+
+void TIndexFile::EmptyIndexes() {
+  WriteImage(IndexHeaderSize, nullptr, 0);
+  DropPages(true);
+  header[HdrFormat] = IndexFileFormat;
+  PutLE32(header + HdrEndOffset, IndexHeaderSize);
+  PutLE32(header + HdrRecordCount, 0);
+  auto emptyTree = [this](int slot) {
+    PutLE32(Slot(slot) + IdxDescRoot, 0);
+    PutLE32(Slot(slot) + IdxDescFirstFree, 0);
+  };
+  emptyTree(0);
+  for (int slot = 1; slot <= std::min(GetSecondaryCount(), MaxSecondaryIndexes); ++slot) emptyTree(slot);
+  emptyTree(DeletedIndexNo);
+  SetModified();
+}
+
+// Cached pages and the header would otherwise outlive the content they
+// came from and be written over it.
+void TIndexFile::RestoreFromBackup(const std::string& backupName) {
+  CopyFromFile(backupName);
+  DropPages(true);
+  ReadHeader();
+}
+
+bool TIndexFile::LockIndexExclusive() {
+  return RetryLock([this] { return LockRange(ExclusiveLockOffset, ExclusiveLockLength, true); }, FileLockTries,
+                   FileLockPauseMs);
+}
+
+bool TIndexFile::UnlockIndexExclusive() { return LockRange(ExclusiveLockOffset, ExclusiveLockLength, false); }
+
+bool TIndexFile::LockIndexShared(uint16_t& lockNumber) {
+  return LockSharedByte(*this, SharedLockTop, lockNumber);
+}
+
+bool TIndexFile::UnlockIndexShared(uint16_t lockNumber) {
+  return LockRange(SharedLockTop - lockNumber, 1, false);
+}

@@ -1,0 +1,165 @@
+#pragma once
+// The index file of a table (".IDX"): a 4096-byte header holding the
+// descriptors of every index, then the 4096-byte pages of their B-trees.
+// Each index keeps its own small page cache and its own free-page list, so
+// a busy index never pushes out another's pages or takes another's pages.
+
+#include <cstdint>
+#include <string>
+
+#include "engEntryCache.h"
+#include "engFileHandler.h"
+#include "engFileTable.h"
+#include "engIndexPage.h"
+#include "engOwnedList.h"
+#include "engSystemList.h"
+
+inline constexpr uint32_t IndexHeaderSize = 4096;
+inline constexpr int IndexDescSize = 120;
+inline constexpr int IndexSlotCount = 32;  // 0 primary, 1..30 secondary, 31 "Sys Deleted"
+inline constexpr int MaxSecondaryIndexes = 30;
+inline constexpr uint8_t IndexFileFormat = 4;
+inline constexpr uint32_t MaxIndexFileEnd = 2000000000;
+inline constexpr int MaxKeyFieldBytes = 524;
+
+// Bytes of a 120-byte index descriptor.
+inline constexpr int IdxDescName = 0;  // length byte and up to 30 characters
+inline constexpr int IdxDescNameLimit = 30;
+inline constexpr int IdxDescKeyLength = 31;
+inline constexpr int IdxDescDescending = 33;
+inline constexpr int IdxDescCaseInsensitive = 34;
+inline constexpr int IdxDescUnique = 35;
+inline constexpr int IdxDescCompression = 36;
+inline constexpr int IdxDescFieldCount = 37;
+inline constexpr int IdxDescFieldDescending = 38;  // 16 flags
+inline constexpr int IdxDescFieldNumbers = 54;     // 16 x u16
+inline constexpr int IdxDescRoot = 86;
+inline constexpr int IdxDescFirstFree = 90;
+
+// What the index file needs of the table that owns it.
+class TIndexFileTable : public virtual TFileTable {
+public:
+  virtual bool IsEncrypted() const = 0;
+  // Type and stored size of a field of the data file; false for no such field.
+  virtual bool GetKeyField(uint16_t fieldNo, uint8_t& fieldType, uint8_t& storedSize) const = 0;
+
+protected:
+  ~TIndexFileTable() = default;
+};
+
+class TIndexFile : public TFileHandler, public TIndexPageOwner {
+public:
+  explicit TIndexFile(TIndexFileTable* table);
+  ~TIndexFile() override;
+
+  void Open() override;
+  void Close() override;
+  // Creates the file with an empty header image: no indexes but "Sys Deleted".
+  void CreateIndexFile();
+
+  void ReadHeader();
+  void WriteHeader(bool force);
+  bool HeaderChanged();
+  void MarkChanged();
+  void EmptyIndexes();
+  // Puts the backup copy in place of the whole file and takes its header.
+  void RestoreFromBackup(const std::string& backupName);
+
+  void IncRecordCount();
+  void DecRecordCount();
+  void SetRecordCount(uint32_t count);
+  uint32_t GetRecordCount() const;
+
+  uint32_t GetRootOffset(int slot) const;
+  void SetRootOffset(int slot, uint32_t offset);
+  uint32_t GetFirstFreePage(int slot) const;
+  void SetFirstFreePage(int slot, uint32_t offset);
+  uint32_t GetEndOffset() const;
+  bool GetNoPrimary() const;
+  void SetNoPrimary(bool value);
+  int GetSecondaryCount() const;
+  void SetSecondaryCount(int count);
+  void GetIndexDescriptor(int slot, uint8_t* descriptor) const;
+  void GetIndexFields(int slot, uint16_t* fieldNumbers) const;
+  void SetIndexDescriptor(int slot, const uint8_t* descriptor);
+  void SetIndexNameAndFields(int slot, const std::string& name, const uint16_t* fieldNumbers);
+  std::string GetIndexName(int slot) const;
+  uint32_t GetChangeCount() const;
+
+  void SetPrimaryIndex(const uint8_t* descriptor);
+  void AddIndex(const uint8_t* descriptor);
+  void DeleteIndex(int slot, bool remove);
+
+  // The page at offset in indexNo's cache with one more use; false when a
+  // read for a reader met other users' changes (the caller starts over).
+  bool GetPage(TReadContext* reader, uint8_t indexNo, uint32_t offset, bool fresh, TPage*& page);
+  void ReleasePage(TPage* page);
+  TPage* NewPage(uint8_t indexNo);
+  void FreePage(TPage* page);
+  // The root at its first entry (on the second position when asked), or
+  // nullptr for an empty index; false as for GetPage.
+  bool GetRoot(TReadContext* reader, uint8_t indexNo, bool second, TPage*& page);
+
+  void FlushPages();
+  void DropPages(bool withDeleted);
+  void TrimPageCaches(bool withDeleted);
+
+  bool LockIndexExclusive();
+  bool UnlockIndexExclusive();
+  // The lock number drawn is kept in lockNumber for the unlock.
+  bool LockIndexShared(uint16_t& lockNumber);
+  bool UnlockIndexShared(uint16_t lockNumber);
+
+  void VerifyIndexFile();
+
+  uint32_t CacheHits() const { return cacheHits; }
+  uint32_t PageRequests() const { return pageRequests; }
+  uint32_t PageReads() const { return pageReads; }
+  uint32_t PageWrites() const { return pageWrites; }
+
+  // TIndexPageOwner: tree changes run under the table's write lock, so
+  // their page reads skip the change check.
+  TPage* GetTreePage(uint8_t indexNo, uint32_t offset) override;
+  void ReleaseTreePage(TPage* page) override { ReleasePage(page); }
+  TPage* NewTreePage(uint8_t indexNo) override { return NewPage(indexNo); }
+  void FreeTreePage(TPage* page) override { FreePage(page); }
+  void SetTreeRoot(uint8_t indexNo, uint32_t offset) override { SetRootOffset(indexNo, offset); }
+  std::string ErrorTableName() const override;
+
+private:
+  using TPageCache = TEntryCache<TPage>;
+
+  TIndexFileTable* table;
+  uint8_t* readBuffer = nullptr;
+  int32_t readCapacity = 0;
+  uint8_t* writeBuffer = nullptr;
+  int32_t writeCapacity = 0;
+  uint8_t header[IndexHeaderSize] = {};
+  TPageStack pageStack;
+  TPageCache* caches[IndexSlotCount] = {};  // by index number
+  TSystemList flushList;
+  TOwnedList<TPage> orphans;  // dropped from a cache while in use
+  uint32_t cacheHits = 0;
+  uint32_t pageRequests = 0;
+  uint32_t pageReads = 0;
+  uint32_t pageWrites = 0;
+
+  [[noreturn]] void RaiseIndexError(uint16_t code, const std::string& indexName = {}) const;
+  void ResetCounters();
+  void TakeHeader(const uint8_t* image);
+  uint8_t* Slot(int slot) { return header + 14 + slot * IndexDescSize; }  // 14: first slot
+  const uint8_t* Slot(int slot) const { return header + 14 + slot * IndexDescSize; }
+  void SetModified();
+  void CheckSlot(int slot) const;
+  void CheckKeyFields(const uint8_t* descriptor, const std::string& indexName) const;
+  void ReadImage(uint32_t offset, uint8_t* buffer, uint32_t count, bool allowShort);
+  void WriteImage(uint32_t offset, const uint8_t* buffer, uint32_t count);
+  void VerifySlot(int slot) const;
+  void VerifyPageOffset(uint32_t offset) const;
+
+  // The caches.
+  TPage* TakeCacheEntry(uint8_t indexNo);
+  void DropCache(TPageCache& cache);
+  void CheckPageOffset(uint32_t offset, bool fresh) const;
+  bool ShortReadAllowed() const;
+};

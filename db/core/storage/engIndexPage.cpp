@@ -1,0 +1,770 @@
+#include "engIndexPage.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "engErrorCodes.h"
+#include "engErrors.h"
+#include "engLittleEndian.h"
+#include "engRecordsBitmap.h"
+#include "engStrings.h"
+
+namespace {
+
+constexpr int32_t EntryBufferStep = 8192;
+constexpr uint32_t CompressedLeafOverflow = PageDataSize + 1;  // 4084
+constexpr uint32_t MaxSlotSize = MaxIndexKeyLength + 12;
+
+// Slot layout behind the key bytes.
+constexpr int SlotPointer = 0;
+constexpr int SlotKeyCount = 4;
+constexpr int SlotShared = 8;
+constexpr int SlotRemoved = 10;
+
+}  // namespace
+
+TPageRef::~TPageRef() {
+  if (page) owner->ReleaseTreePage(page);
+}
+
+TPage::~TPage() { EngineFreeMem(entries); }
+
+void TPage::Raise(uint16_t code) const { RaiseEngineError(code, Owner->ErrorTableName()); }
+
+void TPage::Corrupt() const { Raise(EngErrPageCorrupt); }
+
+void TPage::Setup(TIndexPageOwner* owner, uint8_t indexNo, uint16_t keyLength, bool descending,
+                  bool unique, uint8_t compression) {
+  Owner = owner;
+  // A non-unique key ends in a 4-byte row number, so it needs more than 4.
+  if (keyLength < 1 || keyLength > MaxIndexKeyLength || compression > kcFull ||
+      (!unique && keyLength <= 4))
+    Raise(EngErrHeaderCorrupt);
+  IndexNo = indexNo;
+  KeyLength = keyLength;
+  Descending = descending;
+  Unique = unique;
+  Compression = compression;
+}
+
+void TPage::Clear() {
+  if (capacity > 0) memset(entries, 0, capacity);
+  Position = 1;
+  SecondPosition = 1;
+  Parent = 0;
+  PageType = ptRootBranch;
+  Left = 0;
+  Right = 0;
+  UsedBytes = 0;
+  Count = 0;
+  Free = 0;
+  Modified = 0;
+}
+
+void TPage::Assign(const TPage& source) {
+  Position = source.Position;
+  SecondPosition = source.SecondPosition;
+  Offset = source.Offset;
+  Parent = source.Parent;
+  PageType = source.PageType;
+  UsedBytes = source.UsedBytes;
+  Count = source.Count;
+  Left = source.Left;
+  Right = source.Right;
+  Free = source.Free;
+  IndexNo = source.IndexNo;
+  KeyLength = source.KeyLength;
+  Descending = source.Descending;
+  Unique = source.Unique;
+  Compression = source.Compression;
+  memcpy(HeaderImage, source.HeaderImage, PageHeaderSize);
+  Reserve(source.Count);
+  if (source.Count > 0) memcpy(entries, source.entries, size_t(source.Count) * EntrySize());
+}
+
+void TPage::Reserve(int count) {
+  GrowBuffer(int32_t(count) * int32_t(EntrySize()), EntryBufferStep, entries, capacity);
+}
+
+void TPage::SetCount(uint16_t value) {
+  if (Count == value) return;
+  Count = value;
+  Modified = 1;
+}
+
+void TPage::SetLeft(uint32_t value) {
+  if (Left == value) return;
+  Left = value;
+  Modified = 1;
+}
+
+void TPage::SetRight(uint32_t value) {
+  if (Right == value) return;
+  Right = value;
+  Modified = 1;
+}
+
+void TPage::SetPageType(uint8_t value) {
+  if (PageType == value) return;
+  PageType = value;
+  Modified = 1;
+}
+
+int TPage::MaxEntries() const {
+  if (IsCompressedLeaf()) return 0;
+  return int(PageDataSize / (KeyLength + (IsLeaf() ? 6 : 10)));
+}
+
+const uint8_t* TPage::EntryAt(int position) const {
+  if (position < 1 || position > Count) Corrupt();
+  return Slot(position - 1);
+}
+
+uint8_t* TPage::EntryAt(int position) {
+  if (position < 1 || position > Count) Corrupt();
+  return Slot(position - 1);
+}
+
+uint32_t TPage::PointerAt(int position) const { return GetLE32(KeyAt(position) + KeyLength + SlotPointer); }
+
+uint32_t TPage::KeyCountAt(int position) const {
+  if (IsLeaf()) return 1;
+  return GetLE32(KeyAt(position) + KeyLength + SlotKeyCount);
+}
+
+void TPage::SetPointerAt(int position, uint32_t value) {
+  PutLE32(EntryAt(position) + KeyLength + SlotPointer, value);
+  Modified = 1;
+}
+
+void TPage::SetKeyCountAt(int position, uint32_t value) {
+  PutLE32(EntryAt(position) + KeyLength + SlotKeyCount, value);
+  Modified = 1;
+}
+
+uint32_t TPage::KeyCount() const {
+  if (IsLeaf()) return Count;
+  uint32_t sum = 0;
+  for (int i = 1; i <= Count; ++i) sum += KeyCountAt(i);
+  return sum;
+}
+
+uint32_t TPage::KeysBefore(bool second) const {
+  int position = std::min<int>(Pos(second), Count + 1);
+  if (position < 1) return 0;
+  if (IsLeaf()) return uint32_t(position - 1);
+  uint32_t sum = 0;
+  for (int i = 1; i < position; ++i) sum += KeyCountAt(i);
+  return sum;
+}
+
+// ---- compression ---------------------------------------------------------
+
+// Packed: the header of the mode (none, u16, u16, or two u8), the key bytes
+// that are neither shared nor removed, the record number.
+uint32_t TPage::PackedSize(int index0) const {
+  if (!IsLeaf()) return KeyLength + 8u;
+  if (Compression == kcNone) return KeyLength + 4u;
+  const uint8_t* slot = Slot(index0) + KeyLength;
+  return 6u + KeyLength - GetLE16(slot + SlotShared) - GetLE16(slot + SlotRemoved);
+}
+
+// The last 4 bytes of a non-unique key stay when zeros are removed before
+// them: always with trailing compression, with full compression only while
+// the shared bytes leave more than those 4.
+static int KeptTail(uint8_t compression, bool unique, int keyLength, int shared) {
+  if (unique) return 0;
+  if (compression == kcTrailing) return 4;
+  if (compression == kcFull && keyLength - shared > 4) return 4;
+  return 0;
+}
+
+void TPage::ComputeCompression(int index0) {
+  uint8_t* slot = Slot(index0);
+  int k = KeyLength;
+  int shared = 0;
+  int removed = 0;
+  if (index0 > 0 && (Compression == kcLeading || Compression == kcFull)) {
+    shared = CommonPrefixLength(Slot(index0 - 1), slot, k);
+    if (Compression == kcFull) shared = std::min(shared, 255);
+  }
+  if (Compression == kcTrailing || Compression == kcFull) {
+    int end = k - (Unique ? 0 : 4);
+    int start = Compression == kcFull ? shared : 0;
+    if (end > start) removed = TrailingZeroCount(slot + end, end - start);
+    if (Compression == kcFull) removed = std::min(removed, 255);
+  }
+  PutLE16(slot + k + SlotShared, uint16_t(shared));
+  PutLE16(slot + k + SlotRemoved, uint16_t(removed));
+}
+
+void TPage::RefreshCompression(int index0) {
+  UsedBytes -= PackedSize(index0);
+  ComputeCompression(index0);
+  UsedBytes += PackedSize(index0);
+}
+
+void TPage::RecountUsedBytes() {
+  if (!IsCompressedLeaf()) {
+    UsedBytes = 0;
+    return;
+  }
+  uint32_t used = 0;
+  for (int i = 0; i < Count; ++i) {
+    ComputeCompression(i);
+    used += PackedSize(i);
+  }
+  UsedBytes = uint16_t(std::min<uint32_t>(used, 0xFFFF));
+}
+
+// ---- load and store ------------------------------------------------------
+
+void TPage::Load(const uint8_t* image, bool fresh) {
+  memcpy(HeaderImage, image, PageHeaderSize);
+  Position = 1;
+  SecondPosition = 1;
+  Parent = 0;
+  Free = 0;
+  Modified = 0;
+  if (fresh) {
+    Count = 0;
+    UsedBytes = 0;
+    PageType = ptRootBranch;
+    Left = 0;
+    Right = 0;
+    if (capacity > 0) memset(entries, 0, capacity);
+    return;
+  }
+  PageType = image[0];
+  Count = GetLE16(image + 1);
+  Left = GetLE32(image + 3);
+  Right = GetLE32(image + 7);
+  uint32_t used = GetLE16(image + 11);
+  if (PageType > ptRootLeaf) Corrupt();
+  if (IsCompressedLeaf()) {
+    // Every entry takes at least its 6 header and record bytes.
+    if (used > PageDataSize || uint32_t(Count) * 6 > used) Corrupt();
+  } else {
+    used = uint32_t(Count) * (KeyLength + (IsLeaf() ? 4u : 8u));
+    if (used > PageDataSize) Corrupt();
+  }
+  UnpackEntries(image + PageHeaderSize, used);
+}
+
+void TPage::UnpackEntries(const uint8_t* data, uint32_t usedBytes) {
+  const int k = KeyLength;
+  Reserve(Count + 1);
+  memset(entries, 0, size_t(Count + 1) * EntrySize());
+  const uint8_t* p = data;
+  const uint8_t* end = data + usedBytes;
+  for (int i = 0; i < Count; ++i) {
+    uint8_t* slot = Slot(i);
+    if (!IsCompressedLeaf()) {
+      memcpy(slot, p, k + 4);
+      if (!IsLeaf()) memcpy(slot + k + SlotKeyCount, p + k + 4, 4);
+      p += IsLeaf() ? k + 4 : k + 8;
+      continue;
+    }
+    int shared = 0;
+    int removed = 0;
+    if (end - p < 2) Corrupt();
+    if (Compression == kcLeading) shared = GetLE16(p);
+    else if (Compression == kcTrailing) removed = GetLE16(p);
+    else {
+      shared = p[0];
+      removed = p[1];
+    }
+    p += 2;
+    int tail = KeptTail(Compression, Unique, k, shared);
+    if ((i == 0 && shared != 0) || shared + removed + tail > k) Corrupt();
+    int stored = k - shared - removed - tail;
+    if (end - p < stored + tail + 4) Corrupt();
+    if (shared > 0) memcpy(slot, Slot(i - 1), shared);
+    memcpy(slot + shared, p, stored);
+    p += stored;
+    memcpy(slot + k - tail, p, tail);
+    p += tail;
+    memcpy(slot + k + SlotPointer, p, 4);
+    p += 4;
+    PutLE16(slot + k + SlotShared, uint16_t(shared));
+    PutLE16(slot + k + SlotRemoved, uint16_t(removed));
+  }
+  if (p != end) Corrupt();
+  UsedBytes = IsCompressedLeaf() ? uint16_t(usedBytes) : 0;
+}
+
+void TPage::Store(uint8_t* image) {
+  memset(image, 0, IndexPageSize);
+  if (Free) {
+    PutLE32(image + 7, Right);  // the next free page of the index
+    Modified = 0;
+    return;
+  }
+  image[0] = PageType;
+  PutLE16(image + 1, Count);
+  PutLE32(image + 3, Left);
+  PutLE32(image + 7, Right);
+  if (IsCompressedLeaf()) PutLE16(image + 11, UsedBytes);
+  PackEntries(image + PageHeaderSize);
+  Modified = 0;
+}
+
+uint32_t TPage::PackEntries(uint8_t* data) const {
+  const int k = KeyLength;
+  uint32_t total = 0;
+  for (int i = 0; i < Count; ++i) total += PackedSize(i);
+  if (total > PageDataSize) Corrupt();
+  uint8_t* p = data;
+  for (int i = 0; i < Count; ++i) {
+    const uint8_t* slot = Slot(i);
+    if (!IsCompressedLeaf()) {
+      memcpy(p, slot, k + 4);
+      if (!IsLeaf()) memcpy(p + k + 4, slot + k + SlotKeyCount, 4);
+      p += IsLeaf() ? k + 4 : k + 8;
+      continue;
+    }
+    int shared = GetLE16(slot + k + SlotShared);
+    int removed = GetLE16(slot + k + SlotRemoved);
+    if (Compression == kcLeading) PutLE16(p, uint16_t(shared));
+    else if (Compression == kcTrailing) PutLE16(p, uint16_t(removed));
+    else {
+      p[0] = uint8_t(shared);
+      p[1] = uint8_t(removed);
+    }
+    p += 2;
+    int tail = KeptTail(Compression, Unique, k, shared);
+    int stored = k - shared - removed - tail;
+    memcpy(p, slot + shared, stored);
+    p += stored;
+    memcpy(p, slot + k - tail, tail);
+    p += tail;
+    memcpy(p, slot + k + SlotPointer, 4);
+    p += 4;
+  }
+  return total;
+}
+
+// ---- slots ---------------------------------------------------------------
+
+void TPage::PutSlot(int index0, const uint8_t* slot) {
+  Reserve(Count + 2);
+  uint32_t size = EntrySize();
+  memmove(Slot(index0 + 1), Slot(index0), size_t(Count - index0) * size);
+  memcpy(Slot(index0), slot, size);
+  ++Count;
+  if (IsCompressedLeaf()) {
+    ComputeCompression(index0);
+    UsedBytes += PackedSize(index0);
+    if (index0 + 1 < Count) RefreshCompression(index0 + 1);
+  }
+  Modified = 1;
+}
+
+void TPage::RemoveSlot(int index0) {
+  if (IsCompressedLeaf()) UsedBytes -= PackedSize(index0);
+  uint32_t size = EntrySize();
+  memmove(Slot(index0), Slot(index0 + 1), size_t(Count - index0 - 1) * size);
+  --Count;
+  memset(Slot(Count), 0, size);
+  if (IsCompressedLeaf() && index0 < Count) RefreshCompression(index0);
+  Modified = 1;
+}
+
+// Moves count slots from this page, starting at from0, into target before
+// its slot to0.
+void TPage::MoveSlots(TPage& target, int from0, int count, int to0) {
+  if (count <= 0) return;
+  uint32_t size = EntrySize();
+  target.Reserve(target.Count + count + 1);
+  memmove(target.Slot(to0 + count), target.Slot(to0), size_t(target.Count - to0) * size);
+  memcpy(target.Slot(to0), Slot(from0), size_t(count) * size);
+  target.Count = uint16_t(target.Count + count);
+  memmove(Slot(from0), Slot(from0 + count), size_t(Count - from0 - count) * size);
+  Count = uint16_t(Count - count);
+  memset(Slot(Count), 0, size_t(count) * size);
+  RecountUsedBytes();
+  target.RecountUsedBytes();
+  Modified = 1;
+  target.Modified = 1;
+}
+
+// ---- searches ------------------------------------------------------------
+
+int TPage::BasicSearch(const TKeyComparer& compare, const uint8_t* key, int length,
+                       bool& found) const {
+  if (Count == 0) Corrupt();
+  found = false;
+  int low = 1;
+  int high = Count;
+  int current = 1;
+  while (low <= high) {
+    int middle = (low + high) / 2;
+    current = middle;
+    int c = compare.CompareKeys(key, KeyAt(middle), length);
+    if (c < 0) {
+      high = middle - 1;
+      if (high < low && high >= 1) current = high;
+    } else if (c > 0) {
+      low = middle + 1;
+    } else {
+      found = true;
+      break;
+    }
+  }
+  return current;
+}
+
+int TPage::LowerBound(const TKeyComparer& compare, const uint8_t* key, int length) const {
+  int low = 1;
+  int high = Count + 1;
+  while (low < high) {
+    int middle = (low + high) / 2;
+    if (compare.CompareKeys(KeyAt(middle), key, length) < 0) low = middle + 1;
+    else high = middle;
+  }
+  return low;
+}
+
+bool TPage::Search(const TKeyComparer& compare, const uint8_t* key, int length) {
+  bool found;
+  Position = uint16_t(BasicSearch(compare, key, length, found));
+  return found && IsLeaf();
+}
+
+bool TPage::SearchForInsert(const TKeyComparer& compare, const uint8_t* key, int length) {
+  bool found;
+  int current = BasicSearch(compare, key, length, found);
+  if (IsLeaf() && !found && compare.CompareKeys(key, KeyAt(current), length) < 0) --current;
+  Position = uint16_t(current);
+  return found && IsLeaf();
+}
+
+bool TPage::SearchCounting(const TKeyComparer& compare, const uint8_t* key, int length,
+                           TLeafSearchEnd end, uint32_t& keysBefore) {
+  bool found;
+  int current = BasicSearch(compare, key, length, found);
+  if (IsLeaf()) {
+    if (end == TLeafSearchEnd::FirstNotBelow) {
+      current = LowerBound(compare, key, length);
+      found = current <= Count && compare.CompareKeys(key, KeyAt(current), length) == 0;
+    } else if (end == TLeafSearchEnd::PastLower && !found &&
+               compare.CompareKeys(key, KeyAt(current), length) > 0) {
+      ++current;
+    }
+  }
+  SecondPosition = uint16_t(current);
+  keysBefore += KeysBefore(true);
+  return found && IsLeaf();
+}
+
+uint32_t TPage::CountKeysInRange(const TKeyComparer& compare, const uint8_t* low, int lowLength,
+                                 const uint8_t* high, int highLength, bool& passedHigh) const {
+  passedHigh = false;
+  uint32_t keys = 0;
+  for (int i = 1; i <= Count; ++i) {
+    if (low && compare.CompareKeys(KeyAt(i), low, lowLength) < 0) continue;
+    if (high && compare.CompareKeys(KeyAt(i), high, highLength) > 0) {
+      passedHigh = true;
+      break;
+    }
+    keys += KeyCountAt(i);
+  }
+  return keys;
+}
+
+// ---- record walks --------------------------------------------------------
+
+int TPage::RecordRun(bool forward, int limit, bool second) const {
+  int position = Pos(second);
+  if (position < 1 || position > Count || limit < 1) return 0;
+  int step = forward ? 1 : -1;
+  int run = 1;
+  while (run < limit) {
+    int next = position + run * step;
+    if (next < 1 || next > Count) break;
+    if (PointerAt(next) != PointerAt(next - step) + uint32_t(step)) break;
+    ++run;
+  }
+  return run;
+}
+
+TBitmapWalk TPage::SkipAbsent(const TRecordsBitmap& bitmap, bool forward,
+                              const TKeyComparer* compare, const uint8_t* limitKey,
+                              int limitLength, uint32_t& skipped) {
+  for (;;) {
+    int position = SecondPosition;
+    if (position < 1 || position > Count) return TBitmapWalk::PageEnd;
+    if (compare && limitKey) {
+      int c = compare->CompareKeys(KeyAt(position), limitKey, limitLength);
+      if (forward ? c > 0 : c < 0) return TBitmapWalk::LimitPassed;
+    }
+    uint32_t record = PointerAt(position);
+    if (record < 1 || record > uint32_t(bitmap.RecordCount())) Corrupt();
+    if (bitmap.IsSet(int32_t(record))) return TBitmapWalk::Found;
+    ++skipped;
+    SecondPosition = uint16_t(forward ? position + 1 : position - 1);
+  }
+}
+
+bool TPage::AddRecords(TRecordsBitmap& bitmap, const TKeyComparer* compare,
+                       const uint8_t* limitKey, int limitLength) {
+  for (; SecondPosition >= 1 && SecondPosition <= Count; ++SecondPosition) {
+    if (compare && limitKey &&
+        compare->CompareKeys(KeyAt(SecondPosition), limitKey, limitLength) > 0)
+      return true;
+    uint32_t record = PointerAt(SecondPosition);
+    if (record < 1 || record > uint32_t(bitmap.RecordCount())) Corrupt();
+    bitmap.SetBit(int32_t(record));
+  }
+  return false;
+}
+
+// ---- insertion -----------------------------------------------------------
+
+void TPage::InsertEntry(const uint8_t* key, uint32_t pointer, uint32_t keyCount) {
+  if (Position > Count) Corrupt();
+  uint8_t slot[MaxSlotSize] = {};
+  memcpy(slot, key, KeyLength);
+  PutLE32(slot + KeyLength + SlotPointer, pointer);
+  if (!IsLeaf()) PutLE32(slot + KeyLength + SlotKeyCount, keyCount);
+  int at = Position;
+  PutSlot(at, slot);
+  Position = uint16_t(at + 1);
+  if (at == 0) CarryFirstKeyUp();
+  if (Overflows()) Split();
+}
+
+bool TPage::Overflows() const {
+  if (IsCompressedLeaf()) return UsedBytes >= CompressedLeafOverflow;
+  return Count > MaxEntries();
+}
+
+TPage* TPage::RequireParent() {
+  if (Parent == 0 || Parent == Offset) Corrupt();
+  TPage* parent = Owner->GetTreePage(IndexNo, Parent);
+  if (parent->IsLeaf() || parent->Count == 0) {
+    Owner->ReleaseTreePage(parent);
+    Corrupt();
+  }
+  return parent;
+}
+
+// The parent's entry for this page; the parent's first position is left on it.
+int TPage::EntryInParent(TPage& parent) const {
+  int entry = parent.Position;
+  if (entry < 1 || entry > parent.Count || parent.PointerAt(entry) != Offset) {
+    entry = 0;
+    for (int i = 1; i <= parent.Count && entry == 0; ++i)
+      if (parent.PointerAt(i) == Offset) entry = i;
+    if (entry == 0) Corrupt();
+  }
+  parent.Position = uint16_t(entry);
+  return entry;
+}
+
+void TPage::CarryFirstKeyUp() {
+  if (IsRoot() || Count == 0) return;
+  TPageRef parent(Owner, RequireParent());
+  int entry = EntryInParent(*parent);
+  uint8_t* parentKey = parent->Slot(entry - 1);
+  if (memcmp(parentKey, KeyAt(1), KeyLength) != 0) {
+    memcpy(parentKey, KeyAt(1), KeyLength);
+    parent->Modified = 1;
+  }
+  if (entry == 1) parent->CarryFirstKeyUp();
+}
+
+void TPage::Split() {
+  const bool wasRoot = IsRoot();
+  const uint8_t halfType = IsLeaf() ? ptLeaf : ptBranch;
+  TPageRef right(Owner, Owner->NewTreePage(IndexNo));
+  if (right->KeyLength != KeyLength || right->Offset == Offset) Corrupt();
+  right->SetPageType(halfType);
+  SetPageType(halfType);
+  int moving = Count / 2;
+  MoveSlots(*right, Count - moving, moving, 0);
+  if (IsCompressedLeaf()) BalanceSplitLeaves(*right);
+  if (Position > Count) {
+    right->Position = uint16_t(Position - Count);
+    Position = Count;
+  }
+
+  right->SetLeft(Offset);
+  right->SetRight(Right);
+  right->Parent = Parent;
+  if (Right != 0) {
+    TPageRef oldRight(Owner, Owner->GetTreePage(IndexNo, Right));
+    oldRight->SetLeft(right->Offset);
+  }
+  SetRight(right->Offset);
+
+  if (wasRoot) {
+    TPageRef root(Owner, Owner->NewTreePage(IndexNo));
+    root->SetPageType(ptRootBranch);
+    root->Position = 0;
+    root->InsertEntry(KeyAt(1), Offset, KeyCount());
+    root->InsertEntry(right->KeyAt(1), right->Offset, right->KeyCount());
+    Parent = root->Offset;
+    right->Parent = root->Offset;
+    Owner->SetTreeRoot(IndexNo, root->Offset);
+    return;
+  }
+  TPageRef parent(Owner, RequireParent());
+  int entry = EntryInParent(*parent);
+  parent->SetKeyCountAt(entry, KeyCount());
+  parent->InsertEntry(right->KeyAt(1), right->Offset, right->KeyCount());
+}
+
+// A half can still hold more than a page's bytes when its entries lost the
+// bytes they shared with a neighbour; entries then move across.
+void TPage::BalanceSplitLeaves(TPage& right) {
+  uint8_t slot[MaxSlotSize];
+  while (UsedBytes > PageDataSize && Count > 1) {
+    memcpy(slot, Slot(Count - 1), EntrySize());
+    RemoveSlot(Count - 1);
+    right.PutSlot(0, slot);
+  }
+  while (right.UsedBytes > PageDataSize && right.Count > 1) {
+    memcpy(slot, right.Slot(0), EntrySize());
+    right.RemoveSlot(0);
+    PutSlot(Count, slot);
+  }
+  if (UsedBytes > PageDataSize || right.UsedBytes > PageDataSize) Corrupt();
+}
+
+// ---- deletion ------------------------------------------------------------
+
+void TPage::DeleteEntry() {
+  if (Position < 1 || Position > Count) Corrupt();
+  int at = Position - 1;
+  RemoveSlot(at);
+  if (Position > Count) Position = Count;
+  if (Count > 0 && at == 0) CarryFirstKeyUp();
+
+  if (PageType == ptRootLeaf) {
+    if (Count == 0) {
+      Owner->FreeTreePage(this);
+      Owner->SetTreeRoot(IndexNo, 0);
+    }
+    return;
+  }
+  if (PageType == ptRootBranch) {
+    if (Count <= 1) CollapseRoot();
+    return;
+  }
+  if (IsCompressedLeaf()) {
+    if (Count > 0) return;
+    TPageRef parent(Owner, RequireParent());
+    EntryInParent(*parent);
+    UnlinkFromNeighbours();
+    Owner->FreeTreePage(this);
+    parent->DeleteEntry();
+    return;
+  }
+  if (Count < MaxEntries() / 2) HandleUnderflow();
+}
+
+void TPage::CollapseRoot() {
+  if (Count == 0) {
+    Owner->FreeTreePage(this);
+    Owner->SetTreeRoot(IndexNo, 0);
+    return;
+  }
+  uint32_t childOffset = PointerAt(1);
+  if (childOffset == Offset) Corrupt();
+  TPageRef child(Owner, Owner->GetTreePage(IndexNo, childOffset));
+  child->SetPageType(child->IsLeaf() ? ptRootLeaf : ptRootBranch);
+  child->Parent = 0;
+  child->SetLeft(0);
+  child->SetRight(0);
+  Owner->SetTreeRoot(IndexNo, child->Offset);
+  Owner->FreeTreePage(this);
+}
+
+void TPage::UnlinkFromNeighbours() {
+  if (Left != 0) {
+    TPageRef left(Owner, Owner->GetTreePage(IndexNo, Left));
+    left->SetRight(Right);
+  }
+  if (Right != 0) {
+    TPageRef right(Owner, Owner->GetTreePage(IndexNo, Right));
+    right->SetLeft(Left);
+  }
+}
+
+void TPage::HandleUnderflow() {
+  TPageRef parent(Owner, RequireParent());
+  int entry = EntryInParent(*parent);
+  if (entry > 1 || parent->Count == 1) MergeOrShareLeft(*parent, entry);
+  else MergeOrShareRight(*parent, entry);
+}
+
+// The neighbour must be this page's sibling under the same parent: the
+// parent's entries for both are updated together.
+void TPage::MergeOrShareLeft(TPage& parent, int entry) {
+  if (Left == 0 || entry < 2 || parent.PointerAt(entry - 1) != Left) Corrupt();
+  TPageRef left(Owner, Owner->GetTreePage(IndexNo, Left));
+  if (left->Right != Offset || left->KeyLength != KeyLength) Corrupt();
+  if (left->Count + Count < MaxEntries()) {
+    MoveSlots(*left, 0, Count, left->Count);
+    left->SetRight(Right);
+    if (Right != 0) {
+      TPageRef right(Owner, Owner->GetTreePage(IndexNo, Right));
+      right->SetLeft(Left);
+    }
+    parent.SetKeyCountAt(entry - 1, left->KeyCount());
+    Owner->FreeTreePage(this);
+    parent.Position = uint16_t(entry);
+    parent.DeleteEntry();
+    return;
+  }
+  int total = left->Count + Count;
+  int keepLeft = total - total / 2;
+  left->MoveSlots(*this, keepLeft, left->Count - keepLeft, 0);
+  parent.SetKeyCountAt(entry - 1, left->KeyCount());
+  parent.SetKeyCountAt(entry, KeyCount());
+  CarryFirstKeyUp();
+}
+
+void TPage::MergeOrShareRight(TPage& parent, int entry) {
+  if (Right == 0 || entry != 1 || parent.Count < 2 || parent.PointerAt(2) != Right) Corrupt();
+  TPageRef right(Owner, Owner->GetTreePage(IndexNo, Right));
+  if (right->Left != Offset || right->KeyLength != KeyLength || right->Count == 0) Corrupt();
+  if (Count + right->Count < MaxEntries()) {
+    MoveSlots(*right, 0, Count, 0);
+    right->SetLeft(Left);
+    if (Left != 0) {
+      TPageRef left(Owner, Owner->GetTreePage(IndexNo, Left));
+      left->SetRight(Right);
+    }
+    memcpy(parent.Slot(1), right->KeyAt(1), KeyLength);
+    parent.SetKeyCountAt(2, right->KeyCount());
+    Owner->FreeTreePage(this);
+    parent.Position = 1;
+    parent.DeleteEntry();
+    return;
+  }
+  int total = Count + right->Count;
+  int keepRight = total - total / 2;
+  right->MoveSlots(*this, 0, right->Count - keepRight, Count);
+  memcpy(parent.Slot(1), right->KeyAt(1), KeyLength);
+  parent.SetKeyCountAt(1, KeyCount());
+  parent.SetKeyCountAt(2, right->KeyCount());
+}
+
+// ---- pool ----------------------------------------------------------------
+
+TPageStack::TPageStack() { freePages.Reserve(4095); }
+
+TPageStack::~TPageStack() = default;
+
+TPage* TPageStack::Take() {
+  if (freePages.Empty()) return new TPage;
+  TPage* page = freePages.ExtractLast().release();
+  page->Clear();
+  page->UseCount = 0;
+  page->Orphaned = false;
+  return page;
+}
+
+void TPageStack::Return(TPage* page) { freePages.Adopt(page); }

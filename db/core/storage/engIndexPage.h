@@ -1,0 +1,248 @@
+#pragma once
+// One 4096-byte page of an index B-tree, held unpacked in fixed-size entry
+// slots so that searches are plain binary searches; packing with the key
+// compression of the index happens only when the page is read or written.
+
+#include <cstdint>
+#include <string>
+
+#include "engHeap.h"
+#include "engOwnedList.h"
+#include "engKeyCompare.h"
+
+class TPage;
+class TRecordsBitmap;
+
+inline constexpr uint32_t IndexPageSize = 4096;
+inline constexpr uint32_t PageHeaderSize = 13;
+inline constexpr uint32_t PageDataSize = IndexPageSize - PageHeaderSize;  // 4083
+inline constexpr uint16_t MaxIndexKeyLength = 528;  // 524 field bytes + row number
+// Levels a descent may pass before the tree counts as damaged (a cycle);
+// far above the depth of any tree an index file can hold.
+inline constexpr int MaxTreeDepth = 32;
+
+enum : uint8_t {
+  ptRootBranch = 0,
+  ptBranch = 1,
+  ptLeaf = 2,
+  ptRootLeaf = 3,
+};
+
+enum : uint8_t {
+  kcNone = 0,
+  kcLeading = 1,
+  kcTrailing = 2,
+  kcFull = 3,
+};
+
+// What a page needs of the file that owns it while the tree changes shape.
+// Pages handed out carry one more use; each is given back with
+// ReleaseTreePage.
+class TIndexPageOwner {
+public:
+  virtual TPage* GetTreePage(uint8_t indexNo, uint32_t offset) = 0;
+  virtual void ReleaseTreePage(TPage* page) = 0;
+  // A cleared page of the index, taken from its free list or appended.
+  virtual TPage* NewTreePage(uint8_t indexNo) = 0;
+  virtual void FreeTreePage(TPage* page) = 0;
+  virtual void SetTreeRoot(uint8_t indexNo, uint32_t offset) = 0;
+  // The table named in the page's errors.
+  virtual std::string ErrorTableName() const = 0;
+
+protected:
+  ~TIndexPageOwner() = default;
+};
+
+// Gives a page back to its owner when the scope ends, also on errors, so
+// that a failed tree change leaves no page pinned in the cache.
+class TPageRef {
+public:
+  TPageRef(TIndexPageOwner* owner, TPage* page) : owner(owner), page(page) {}
+  TPageRef(const TPageRef&) = delete;
+  TPageRef& operator=(const TPageRef&) = delete;
+  ~TPageRef();
+  TPage* operator->() const { return page; }
+  TPage& operator*() const { return *page; }
+  TPage* Get() const { return page; }
+
+private:
+  TIndexPageOwner* owner;
+  TPage* page;
+};
+
+// Where a counting search leaves the second position in a leaf.
+enum class TLeafSearchEnd : uint8_t {
+  LastNotAbove,   // the entry the plain search ends on
+  FirstNotBelow,  // the first entry not below the key (count + 1 when none)
+  PastLower,      // as LastNotAbove, moved past a lower entry when not found
+};
+
+enum class TBitmapWalk : uint8_t {
+  Found,        // the second position names an entry whose record is present
+  PageEnd,      // the walk ran off this page
+  LimitPassed,  // the next entry lies beyond the limit key
+};
+
+class TPage : public TEngineObject {
+public:
+  TIndexPageOwner* Owner = nullptr;
+  uint8_t Modified = 0;
+  uint16_t UseCount = 0;
+  // Dropped from its cache while in use: the pool gets it back only when
+  // its last holder releases it.
+  bool Orphaned = false;
+  uint32_t Offset = 0;
+  uint32_t Parent = 0;  // in memory only, set while descending; 0 for the root
+  uint16_t UsedBytes = 0;
+  uint16_t Count = 0;
+  uint16_t Position = 1;        // first current position, 1-based
+  uint16_t SecondPosition = 1;  // second current position, 1-based
+  uint16_t KeyLength = 0;
+  uint8_t IndexNo = 0;
+  uint8_t Descending = 0;
+  uint8_t Unique = 0;
+  uint8_t Compression = kcNone;
+  uint8_t HeaderImage[PageHeaderSize] = {};
+  uint32_t Left = 0;
+  uint32_t Right = 0;
+  uint8_t PageType = ptRootBranch;
+  uint8_t Free = 0;
+  // The owner's cache: the key and the most-recently-used chain.
+  TPage* Newer = nullptr;
+  TPage* Older = nullptr;
+  uint32_t CacheKey() const { return Offset; }
+  bool Idle() const { return UseCount == 0 && !Modified; }
+
+  TPage() = default;
+  TPage(const TPage&) = delete;
+  TPage& operator=(const TPage&) = delete;
+  ~TPage() override;
+
+  // Takes the index's values; a key length or compression the page cannot
+  // hold is refused (8961).
+  void Setup(TIndexPageOwner* owner, uint8_t indexNo, uint16_t keyLength, bool descending,
+             bool unique, uint8_t compression);
+  void Load(const uint8_t* image, bool fresh);
+  void Store(uint8_t* image);
+  void Clear();
+  void Assign(const TPage& source);
+
+  void SetCount(uint16_t value);
+  void SetLeft(uint32_t value);
+  void SetRight(uint32_t value);
+  void SetPageType(uint8_t value);
+
+  bool IsLeaf() const { return PageType == ptLeaf || PageType == ptRootLeaf; }
+  bool IsRoot() const { return PageType == ptRootBranch || PageType == ptRootLeaf; }
+  bool IsCompressedLeaf() const { return IsLeaf() && Compression != kcNone; }
+  int MaxEntries() const;
+  uint32_t EntrySize() const { return uint32_t(KeyLength) + 12; }
+
+  // Entry access by position, 1 to Count; any other is page damage (8965).
+  const uint8_t* KeyAt(int position) const { return EntryAt(position); }
+  uint32_t PointerAt(int position) const;
+  uint32_t KeyCountAt(int position) const;
+  void SetPointerAt(int position, uint32_t value);
+  void SetKeyCountAt(int position, uint32_t value);
+
+  // The same at the first or second current position.
+  const uint8_t* CurrentKey(bool second = false) const { return KeyAt(Pos(second)); }
+  uint32_t CurrentPointer(bool second = false) const { return PointerAt(Pos(second)); }
+  uint32_t CurrentKeyCount(bool second = false) const { return KeyCountAt(Pos(second)); }
+  void SetCurrentPointer(uint32_t value, bool second = false) { SetPointerAt(Pos(second), value); }
+  void SetCurrentKeyCount(uint32_t value, bool second = false) { SetKeyCountAt(Pos(second), value); }
+
+  void First(bool second = false) { Pos(second) = 1; }
+  void Last(bool second = false) { Pos(second) = Count; }
+  void Next(bool second = false) { ++Pos(second); }
+  void Prior(bool second = false) { if (Pos(second) > 0) --Pos(second); }
+  void CopySecondToFirst() { Position = SecondPosition; }
+
+  uint32_t KeyCount() const;
+  uint32_t KeysBefore(bool second = false) const;
+
+  // Plain search on the first position; true only for an exact hit in a leaf.
+  bool Search(const TKeyComparer& compare, const uint8_t* key, int length);
+  // The first position names the entry after which the key belongs (0: in
+  // front of all) in a leaf, the child to descend into in a branch.
+  bool SearchForInsert(const TKeyComparer& compare, const uint8_t* key, int length);
+  // Search on the second position adding the keys before it to keysBefore.
+  bool SearchCounting(const TKeyComparer& compare, const uint8_t* key, int length,
+                      TLeafSearchEnd end, uint32_t& keysBefore);
+  // Sum of the key counts of the entries from low to high, walking from the
+  // first entry; passedHigh tells that an entry beyond high was met.
+  uint32_t CountKeysInRange(const TKeyComparer& compare, const uint8_t* low, int lowLength,
+                            const uint8_t* high, int highLength, bool& passedHigh) const;
+
+  // Inserts after the first position, which then names the new entry;
+  // splits upward when the page overflows.
+  void InsertEntry(const uint8_t* key, uint32_t pointer, uint32_t keyCount);
+  // Removes the entry at the first position; merges or borrows upward.
+  void DeleteEntry();
+
+  // Entries from the current leaf entry on whose record numbers run on
+  // without a gap, the current one included, at most limit.
+  int RecordRun(bool forward, int limit, bool second = true) const;
+  // Steps the second position over entries whose records are absent from
+  // the bitmap (starting with the current one), adding each to skipped.
+  TBitmapWalk SkipAbsent(const TRecordsBitmap& bitmap, bool forward, const TKeyComparer* compare,
+                         const uint8_t* limitKey, int limitLength, uint32_t& skipped);
+  // Sets the records of the entries from the second position on up to the
+  // limit key (all when none); true when the limit was passed on this page.
+  bool AddRecords(TRecordsBitmap& bitmap, const TKeyComparer* compare, const uint8_t* limitKey,
+                  int limitLength);
+
+private:
+  uint8_t* entries = nullptr;
+  int32_t capacity = 0;
+
+  [[noreturn]] void Corrupt() const;
+  [[noreturn]] void Raise(uint16_t code) const;
+  uint16_t& Pos(bool second) { return second ? SecondPosition : Position; }
+  uint16_t Pos(bool second) const { return second ? SecondPosition : Position; }
+  uint8_t* Slot(int index0) { return entries + size_t(index0) * EntrySize(); }
+  const uint8_t* Slot(int index0) const { return entries + size_t(index0) * EntrySize(); }
+  void Reserve(int entries);
+  const uint8_t* EntryAt(int position) const;
+  uint8_t* EntryAt(int position);
+
+  // Compressed-leaf bookkeeping.
+  uint32_t PackedSize(int index0) const;
+  void ComputeCompression(int index0);
+  void RefreshCompression(int index0);
+  void RecountUsedBytes();
+
+  void PutSlot(int index0, const uint8_t* slot);
+  void RemoveSlot(int index0);
+  void MoveSlots(TPage& target, int from0, int count, int to0);
+  void UnpackEntries(const uint8_t* data, uint32_t usedBytes);
+  uint32_t PackEntries(uint8_t* data) const;
+
+  int BasicSearch(const TKeyComparer& compare, const uint8_t* key, int length, bool& found) const;
+  int LowerBound(const TKeyComparer& compare, const uint8_t* key, int length) const;
+
+  bool Overflows() const;
+  void Split();
+  void BalanceSplitLeaves(TPage& right);
+  void CarryFirstKeyUp();
+  int EntryInParent(TPage& parent) const;
+  TPage* RequireParent();
+  void HandleUnderflow();
+  void CollapseRoot();
+  void MergeOrShareLeft(TPage& parent, int entry);
+  void MergeOrShareRight(TPage& parent, int entry);
+  void UnlinkFromNeighbours();
+};
+
+// The index file's pool of page objects.
+class TPageStack : public TEngineObject {
+public:
+  TPageStack();
+  ~TPageStack() override;
+  // A cleared page: the last one returned, or a new one.
+  TPage* Take();
+  void Return(TPage* page);
+
+private:
+  TOwnedList<TPage> freePages;
+};

@@ -1,0 +1,198 @@
+#include "engDataTestSupport.h"
+
+namespace {
+
+class DataCacheTest : public DataFileTest {
+protected:
+  std::vector<uint8_t> RecordArea() {
+    const std::vector<uint8_t> bytes = DiskBytes();
+    return std::vector<uint8_t>(bytes.begin() + DataHeaderSize + 3 * FieldDescSize, bytes.end());
+  }
+
+  void Touch(uint32_t number, const std::string& name) {
+    TRecord* record = Get(number);
+    PutName(record, name);
+    file->ReleaseRecord(record);
+  }
+};
+
+TEST_F(DataCacheTest, RunFlushingWritesTheBytesOfSingleWrites) {
+  // One record at a time, each written at once.
+  Create(OrderFields());
+  for (int i = 1; i <= 300; ++i) {
+    Append(1, i);
+    file->FlushRecords();
+  }
+  for (uint32_t n : {5u, 6u, 7u, 150u, 151u, 299u}) {
+    Touch(n, "changed");
+    file->FlushRecords();
+  }
+  file->WriteHeader(false);
+  const std::vector<uint8_t> single = RecordArea();
+
+  // All of it in the cache, written back in runs.
+  file->Close();
+  Create(OrderFields());
+  Append(300);
+  EXPECT_TRUE(file->FlushRecords());
+  EXPECT_FALSE(file->FlushRecords());
+  EXPECT_EQ(file->PhysicalWrites(), 1u);
+  for (uint32_t n : {5u, 6u, 7u, 150u, 151u, 299u}) Touch(n, "changed");
+  EXPECT_TRUE(file->FlushRecords());
+  EXPECT_EQ(file->PhysicalWrites(), 4u);  // runs 5-7, 150-151 and 299
+  file->WriteHeader(false);
+  EXPECT_EQ(RecordArea(), single);
+  EXPECT_TRUE(table.Changed);
+}
+
+TEST_F(DataCacheTest, ReadAheadFillsTheCacheInOneRead) {
+  Create(OrderFields());
+  Append(3000);
+  WriteBack();
+  Reopen();
+  const uint32_t readAhead = 65535 / OrderRecordSize;  // 1872 records
+
+  file->ReleaseRecord(Get(1, 1, true));
+  EXPECT_EQ(file->PhysicalReads(), 1u);
+  EXPECT_EQ(file->ReadAheadReads(), 1u);
+  EXPECT_EQ(file->CachedRecordCount(), int32_t(readAhead));
+  for (uint32_t n = 2; n <= readAhead; ++n) file->ReleaseRecord(Get(n));
+  EXPECT_EQ(file->PhysicalReads(), 1u);
+  EXPECT_EQ(file->CacheHits(), readAhead - 1);
+  EXPECT_EQ(table.ChangeChecks, 1);
+
+  // Forward to the end only; backward never before record 1.
+  file->DropCache();
+  file->ReleaseRecord(Get(2990, 1, true));
+  EXPECT_EQ(file->CachedRecordCount(), 11);
+  file->DropCache();
+  TRecord* five = Get(5, 0, true);
+  EXPECT_EQ(GetId(five->Buffer()), 5);
+  file->ReleaseRecord(five);
+  EXPECT_EQ(file->CachedRecordCount(), 5);
+
+  // The cursor's position can narrow the block.
+  file->DropCache();
+  reader.ReadAhead = 3;
+  TRecord* record;
+  ASSERT_TRUE(file->GetRecord(&reader, 100, 1, true, true, record));
+  file->ReleaseRecord(record);
+  EXPECT_EQ(file->CachedRecordCount(), 3);
+}
+
+TEST_F(DataCacheTest, OtherUsersChangesMakeAReadStartOver) {
+  Create(OrderFields());
+  Append(10);
+  WriteBack();
+  file->DropCache();
+  table.ReportChanges = true;
+  TRecord* record = nullptr;
+  EXPECT_FALSE(file->GetRecord(&reader, 4, 1, false, true, record));
+  EXPECT_EQ(record, nullptr);
+  table.ReportChanges = false;
+  file->ReleaseRecord(Get(4));
+  table.ReportChanges = true;
+  file->ReleaseRecord(Get(4));  // cached: no check
+  EXPECT_EQ(table.ChangeChecks, 2);
+}
+
+TEST_F(DataCacheTest, ShortReadsAreAcceptedOnlyForUnwrittenChanges) {
+  Create(OrderFields());
+  Append(10);
+  WriteBack();
+  file->Close();
+  std::vector<uint8_t> bytes = DiskBytes();
+  PutLE32(bytes.data() + DatHdrNextRecord, 16);  // five records the file does not hold
+  WriteDisk(bytes);
+  file = NewDataFile();
+  file->Open();
+  TRecord* record = nullptr;
+  EXPECT_EQ(RaisedCode([&] { file->GetRecord(nullptr, 10, 1, false, true, record); }), 9217);
+  // An exclusive table writes its appended records only when its cache fills.
+  table.Exclusive = true;
+  table.Changed = true;
+  file->ReleaseRecord(Get(10, 1, true));
+  table.Exclusive = false;
+  table.Changed = false;
+  file->DropCache();
+  EXPECT_EQ(RaisedCode([&] { file->GetRecord(nullptr, 10, 1, false, true, record); }), 9217);
+  table.TransactionLock = true;
+  table.Changed = true;
+  file->ReleaseRecord(Get(10, 1, true));
+  EXPECT_EQ(RaisedCode([&] { file->GetRecord(nullptr, 12, 1, false, true, record); }), 8962);
+}
+
+TEST_F(DataCacheTest, FullCacheFlushesThenFailsOutsideTransactions) {
+  // One 250-byte string: 261-byte records, 502 of them fit the cache.
+  Create(Descriptors({{"TEXT", 1, 250}}));
+  const int32_t capacity = 131070 / 261;
+  std::vector<TRecord*> held;
+  for (int32_t i = 0; i < capacity; ++i) {
+    TRecord* record;
+    ASSERT_TRUE(file->NewRecord(nullptr, record));
+    held.push_back(record);
+  }
+  // Modified but idle records are written out to make room.
+  file->ReleaseRecord(held.back());
+  held.pop_back();
+  TRecord* extra;
+  ASSERT_TRUE(file->NewRecord(nullptr, extra));
+  EXPECT_EQ(file->PhysicalWrites(), 1u);
+  held.push_back(extra);
+  TRecord* record = nullptr;
+  EXPECT_EQ(RaisedCode([&] { file->NewRecord(nullptr, record); }), 8962);
+  table.TransactionLock = true;
+  ASSERT_TRUE(file->NewRecord(nullptr, record));
+  held.push_back(record);
+  EXPECT_EQ(file->CachedRecordCount(), capacity + 1);
+  for (TRecord* r : held) file->ReleaseRecord(r);
+  table.TransactionLock = false;
+  file->TrimCache();
+  EXPECT_EQ(file->CachedRecordCount(), capacity + 1);  // not written yet
+  file->FlushRecords();
+  file->TrimCache();
+  EXPECT_EQ(file->CachedRecordCount(), capacity);
+}
+
+// A cache of changes that cannot be written yet leaves few entries to take:
+// the rest of a read-ahead block must not push out the record asked for.
+TEST_F(DataCacheTest, ARecordReadAheadAmongUnwrittenChangesIsHandedOut) {
+  // One 250-byte string: 261-byte records, 502 fit the cache, 251 a read-ahead.
+  Create(Descriptors({{"TEXT", 1, 250}}));
+  for (int i = 0; i < 800; ++i) {
+    TRecord* record = nullptr;
+    ASSERT_TRUE(file->NewRecord(nullptr, record));
+    file->ReleaseRecord(record);
+  }
+  WriteBack();
+  file->DropCache();
+  table.TransactionLock = true;
+  table.Changed = true;
+  for (uint32_t n = 301; n < 301 + 131070 / 261 - 4; ++n) {
+    TRecord* record = Get(n);
+    record->SetModified(true);
+    file->ReleaseRecord(record);
+  }
+  TRecord* asked = Get(1, 1, true);
+  EXPECT_EQ(asked->RecordNumber(), 1u);
+  file->ReleaseRecord(asked);
+  file->FlushRecords();
+  table.TransactionLock = false;
+}
+
+TEST_F(DataCacheTest, RecordsStayValidWhileHeldAcrossDropsAndTrims) {
+  Create(OrderFields());
+  Append(20);
+  TRecord* held = Get(7);
+  file->DropCache();
+  // Nothing lends the held record out again while it is held.
+  std::vector<TRecord*> taken;
+  for (int i = 0; i < 30; ++i) taken.push_back(file->RecordStack().Take());
+  EXPECT_EQ(std::count(taken.begin(), taken.end(), held), 0);
+  for (TRecord* r : taken) file->RecordStack().Return(r);
+  EXPECT_EQ(GetId(held->Buffer()), 7);
+  file->ReleaseRecord(held);
+  EXPECT_EQ(held->UseCount(), 0);
+}
+
+}  // namespace

@@ -1,0 +1,496 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <random>
+
+#include "engErrors.h"
+#include "engIndexFile.h"
+#include "engIndexTestTree.h"
+#include "engLibrary.h"
+#include "engLittleEndian.h"
+
+namespace {
+
+constexpr uint8_t StringType = 1;
+constexpr uint8_t IntegerType = 2;
+constexpr uint8_t BlobType = 3;
+
+// A table of three fields: a 19-byte string, an integer and a BLOB.
+class TTestTable : public TIndexFileTable {
+public:
+  bool encrypted = false;
+  bool dataChanged = false;
+  std::map<uint16_t, std::pair<uint8_t, uint8_t>> fields{
+      {1, {StringType, 19}}, {2, {IntegerType, 4}}, {3, {BlobType, 10}}};
+
+  std::string TableName() const override { return "ORDERS.DAT"; }
+  bool IsEncrypted() const override { return encrypted; }
+  void Encipher(uint8_t* buffer, uint32_t length) override { Scramble(buffer, length); }
+  void Decipher(uint8_t* buffer, uint32_t length) override { Scramble(buffer, length); }
+  bool HoldsTransactionLock() const override { return false; }
+  bool DataChanged() const override { return dataChanged; }
+  void SetDataChanged() override { dataChanged = true; }
+  bool GetKeyField(uint16_t fieldNo, uint8_t& type, uint8_t& size) const override {
+    auto found = fields.find(fieldNo);
+    if (found == fields.end()) return false;
+    type = found->second.first;
+    size = found->second.second;
+    return true;
+  }
+  bool CheckChangesBeforeRead(TReadContext*) override { return false; }
+
+private:
+  static void Scramble(uint8_t* buffer, uint32_t length) {
+    for (uint32_t i = 0; i < length; ++i) buffer[i] ^= uint8_t(0x5A + i);
+  }
+};
+
+// A descriptor over the given fields (string 20 key bytes, integer 5).
+std::vector<uint8_t> Descriptor(const std::string& name, std::vector<uint16_t> fieldNumbers, bool unique,
+                                uint8_t compression) {
+  std::vector<uint8_t> d(IndexDescSize, 0);
+  d[IdxDescName] = uint8_t(name.size());
+  memcpy(d.data() + 1, name.data(), name.size());
+  int keyLength = unique ? 0 : 4;
+  for (size_t i = 0; i < fieldNumbers.size(); ++i) {
+    PutLE16(d.data() + IdxDescFieldNumbers + 2 * i, fieldNumbers[i]);
+    keyLength += fieldNumbers[i] == 1 ? 20 : 5;
+  }
+  PutLE16(d.data() + IdxDescKeyLength, uint16_t(keyLength));
+  d[IdxDescUnique] = unique;
+  d[IdxDescCompression] = compression;
+  d[IdxDescFieldCount] = uint8_t(fieldNumbers.size());
+  return d;
+}
+
+std::vector<uint8_t> U32(uint32_t v) {
+  return {uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16), uint8_t(v >> 24)};
+}
+
+void ExpectEngineError(uint16_t code, const std::function<void()>& action) {
+  try {
+    action();
+    ADD_FAILURE() << "no engine error " << code;
+  } catch (const EEngineError& e) {
+    EXPECT_EQ(code, e.ErrorCode) << e.Message;
+  }
+}
+
+class IndexFile : public testing::Test {
+protected:
+  std::filesystem::path folder;
+  TTestTable table;
+  TIndexFile* file = nullptr;
+
+  void SetUp() override {
+    StartEngineLibrary();
+    char pattern[] = "/tmp/engIndexFileXXXXXX";
+    folder = mkdtemp(pattern);
+    file = NewFile("ORDERS.IDX");
+  }
+  void TearDown() override {
+    delete file;
+    StopEngineLibrary();
+    std::filesystem::remove_all(folder);
+  }
+  TIndexFile* NewFile(const std::string& name) {
+    auto created = new TIndexFile(&table);
+    created->FileName = (folder / name).string();
+    return created;
+  }
+  std::vector<uint8_t> FileBytes(const std::string& name = "ORDERS.IDX") {
+    std::ifstream in(folder / name, std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+  }
+  void PatchFile(uint32_t offset, const std::vector<uint8_t>& bytes) {
+    std::fstream io(folder / "ORDERS.IDX", std::ios::binary | std::ios::in | std::ios::out);
+    io.seekp(offset);
+    io.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+  }
+  void Reopen() {
+    file->Close();
+    file->Open();
+  }
+  TTestTree Tree(uint8_t slot) {
+    TKeyComparer compare;
+    compare.IndexNo = slot;
+    return TTestTree(*file, slot, compare, [this, slot] { return file->GetRootOffset(slot); });
+  }
+};
+
+// Keys of the string-and-integer index: a text that grows with n and the
+// integer, then the row number for a non-unique index.
+TKeyBytes TableKey(uint32_t n, bool unique) {
+  TKeyBytes key(unique ? 25 : 29, 0);
+  key[0] = 1;
+  std::string text = "K" + std::to_string(n % 1000) + std::string(n % 13, 'z');
+  memcpy(key.data() + 1, text.data(), std::min<size_t>(text.size(), 18));
+  key[20] = 1;
+  PutLE32(key.data() + 21, __builtin_bswap32(n / 1000));
+  if (!unique) PutLE32(key.data() + 25, __builtin_bswap32(n ^ 0x80000000u));
+  return key;
+}
+
+}  // namespace
+
+TEST_F(IndexFile, CreatesExactlyTheHeaderOfAnEmptyIndexFile) {
+  file->CreateIndexFile();
+  file->WriteHeader(true);
+  file->Close();
+
+  std::vector<uint8_t> expected(IndexHeaderSize, 0);
+  PutLE32(expected.data(), 1);  // the header write counted
+  expected[8] = 4;
+  PutLE32(expected.data() + 9, 4096);
+  uint8_t* deleted = expected.data() + 14 + 31 * IndexDescSize;
+  deleted[0] = 11;
+  memcpy(deleted + 1, "Sys Deleted", 11);
+  PutLE16(deleted + IdxDescKeyLength, 5);
+  expected[3979] = 1;  // the in-memory marker goes out as it was
+  EXPECT_EQ(expected, FileBytes());
+
+  file->Open();
+  EXPECT_EQ(4096u, file->GetEndOffset());
+  for (int slot = 0; slot < IndexSlotCount; ++slot) EXPECT_EQ(0u, file->GetRootOffset(slot));
+  EXPECT_EQ("Sys Deleted", file->GetIndexName(31));
+}
+
+class IndexFileModes : public IndexFile, public testing::WithParamInterface<std::tuple<uint8_t, bool>> {};
+
+// Trees larger than the 15-page caches, so pages go out to the file and
+// come back; the file is reopened and checked again.
+TEST_P(IndexFileModes, TreesStayExactThroughTheFile) {
+  auto [compression, unique] = GetParam();
+  table.encrypted = compression % 2 == 1;
+  file->CreateIndexFile();
+  file->SetPrimaryIndex(Descriptor("", {2}, true, kcNone).data());
+  file->AddIndex(Descriptor("ByText", {1, 2}, unique, compression).data());
+  TTestTree tree = Tree(1);
+
+  std::mt19937 random(777u + compression * 2 + unique);
+  std::vector<uint32_t> order(4000);
+  for (uint32_t i = 0; i < order.size(); ++i) order[i] = i + 1;
+  std::shuffle(order.begin(), order.end(), random);
+  std::set<TKeyBytes> present;
+  auto checkpoint = [&] {
+    ASSERT_EQ(std::vector<TKeyBytes>(present.begin(), present.end()), tree.Check());
+  };
+  for (size_t i = 0; i < order.size(); ++i) {
+    tree.Insert(TableKey(order[i], unique), order[i]);
+    present.insert(TableKey(order[i], unique));
+    if (i % 500 == 499) {
+      file->FlushPages();
+      file->DropPages(true);
+      checkpoint();
+    }
+  }
+  std::shuffle(order.begin(), order.end(), random);
+  for (size_t i = 0; i < order.size() / 2; ++i) {
+    tree.Delete(TableKey(order[i], unique));
+    present.erase(TableKey(order[i], unique));
+    if (i % 500 == 499) checkpoint();
+  }
+  EXPECT_GT(file->PageReads(), 0u);
+  EXPECT_GT(file->PageWrites(), 0u);
+
+  file->FlushPages();
+  file->WriteHeader(false);
+  Reopen();
+  checkpoint();
+  uint32_t rank = 1;
+  for (const TKeyBytes& key : present) ASSERT_EQ(rank++, tree.Find(key));
+  EXPECT_NO_THROW(file->VerifyIndexFile());
+}
+
+INSTANTIATE_TEST_SUITE_P(AllCompressions, IndexFileModes,
+                         testing::Combine(testing::Values(kcNone, kcLeading, kcTrailing, kcFull),
+                                          testing::Bool()));
+
+TEST_F(IndexFile, FreedPagesGoBackToTheirOwnIndexOnly) {
+  file->CreateIndexFile();
+  file->SetPrimaryIndex(Descriptor("", {2}, true, kcNone).data());
+  file->AddIndex(Descriptor("First", {1, 2}, true, kcNone).data());
+  file->AddIndex(Descriptor("Second", {1, 2}, true, kcNone).data());
+  TTestTree first = Tree(1), second = Tree(2);
+  for (uint32_t n = 1; n <= 600; ++n) first.Insert(TableKey(n, true), n);
+  for (uint32_t n = 1; n <= 600; ++n) first.Delete(TableKey(n, true));
+  EXPECT_EQ(0u, file->GetRootOffset(1));
+  uint32_t freeOfFirst = file->GetFirstFreePage(1);
+  ASSERT_NE(0u, freeOfFirst);
+
+  uint32_t end = file->GetEndOffset();
+  for (uint32_t n = 1; n <= 600; ++n) second.Insert(TableKey(n, true), n);
+  EXPECT_GT(file->GetEndOffset(), end);
+  EXPECT_EQ(freeOfFirst, file->GetFirstFreePage(1));
+
+  // Flushed free pages carry only their link.
+  file->FlushPages();
+  std::vector<uint8_t> bytes = FileBytes();
+  std::vector<uint8_t> freePage(bytes.begin() + freeOfFirst, bytes.begin() + freeOfFirst + 4096);
+  memset(freePage.data() + 7, 0, 4);
+  EXPECT_EQ(std::vector<uint8_t>(4096, 0), freePage);
+
+  end = file->GetEndOffset();
+  for (uint32_t n = 1; n <= 300; ++n) first.Insert(TableKey(n, true), n);
+  EXPECT_EQ(end, file->GetEndOffset());
+  EXPECT_NE(freeOfFirst, file->GetFirstFreePage(1));
+  EXPECT_EQ(300u, first.Check().size());
+}
+
+// A walk may still hold a page when another user's change drops the
+// caches; the page must not be lent to another index until it is released.
+TEST_F(IndexFile, APageHeldWhileTheCachesDropStaysItsHoldersUntilReleased) {
+  file->CreateIndexFile();
+  file->SetPrimaryIndex(Descriptor("", {2}, true, kcNone).data());
+  file->AddIndex(Descriptor("First", {1, 2}, true, kcNone).data());
+  TTestTree first = Tree(1);
+  for (uint32_t n = 1; n <= 50; ++n) first.Insert(TableKey(n, true), n);
+  file->FlushPages();
+  TPage* held = nullptr;
+  ASSERT_TRUE(file->GetRoot(nullptr, 1, false, held));
+  const uint32_t offset = held->Offset;
+  const uint16_t count = held->Count;
+  file->DropPages(true);
+  std::vector<TPage*> lent;
+  for (int i = 0; i < 8; ++i) lent.push_back(file->NewPage(0));
+  for (TPage* page : lent) EXPECT_NE(page, held);
+  EXPECT_EQ(offset, held->Offset);
+  EXPECT_EQ(count, held->Count);
+  for (TPage* page : lent) file->ReleasePage(page);
+  file->ReleasePage(held);
+  EXPECT_EQ(50u, first.Check().size());
+}
+
+TEST_F(IndexFile, DefinesAndRemovesIndexes) {
+  file->CreateIndexFile();
+  file->SetPrimaryIndex(Descriptor("", {2}, true, kcNone).data());
+  ExpectEngineError(9993, [&] { file->SetPrimaryIndex(Descriptor("", {1}, true, kcNone).data()); });
+  file->AddIndex(Descriptor("A", {1}, true, kcNone).data());
+  file->AddIndex(Descriptor("B", {2}, false, kcFull).data());
+  file->AddIndex(Descriptor("C", {1, 2}, true, kcLeading).data());
+  ExpectEngineError(10027, [&] { file->AddIndex(Descriptor("b  ", {1}, true, kcNone).data()); });
+  ExpectEngineError(10010, [&] { file->AddIndex(Descriptor("  ", {1}, true, kcNone).data()); });
+  ExpectEngineError(10022, [&] { file->AddIndex(Descriptor("9x", {1}, true, kcNone).data()); });
+  ExpectEngineError(12292, [&] { file->AddIndex(Descriptor("Blob", {3}, true, kcNone).data()); });
+  ExpectEngineError(9487, [&] {
+    file->AddIndex(Descriptor("Many", std::vector<uint16_t>(17, 2), true, kcNone).data());
+  });
+
+  uint8_t deleted[IndexDescSize];
+  file->GetIndexDescriptor(31, deleted);
+  file->DeleteIndex(1, true);
+  EXPECT_EQ(2, file->GetSecondaryCount());
+  EXPECT_EQ("B", file->GetIndexName(1));
+  EXPECT_EQ("C", file->GetIndexName(2));
+  EXPECT_EQ("A", file->GetIndexName(3));  // parked
+  uint8_t after[IndexDescSize];
+  file->GetIndexDescriptor(31, after);
+  EXPECT_EQ(0, memcmp(deleted, after, IndexDescSize));
+
+  for (int i = file->GetSecondaryCount(); i < MaxSecondaryIndexes; ++i)
+    file->AddIndex(Descriptor("X" + std::to_string(i), {2}, true, kcNone).data());
+  ExpectEngineError(9487, [&] { file->AddIndex(Descriptor("Last", {2}, true, kcNone).data()); });
+
+  file->SetFirstFreePage(0, 8192);
+  file->SetNoPrimary(true);
+  uint8_t primary[IndexDescSize];
+  file->GetIndexDescriptor(0, primary);
+  EXPECT_EQ(0, GetLE16(primary + IdxDescKeyLength));
+  EXPECT_EQ(0, primary[IdxDescFieldCount]);
+  EXPECT_EQ(8192u, GetLE32(primary + IdxDescFirstFree));
+}
+
+// Each damage to the header is found by verification; bad counts and
+// offsets are refused before they are used.
+TEST_F(IndexFile, VerificationFindsEachKindOfDamage) {
+  file->CreateIndexFile();
+  file->SetPrimaryIndex(Descriptor("", {2}, true, kcNone).data());
+  file->AddIndex(Descriptor("ByText", {1}, true, kcNone).data());
+  file->AddIndex(Descriptor("Other", {2}, false, kcNone).data());
+  TTestTree tree = Tree(1);
+  for (uint32_t n = 1; n <= 300; ++n) tree.Insert(TableKey(n, true), n);
+  file->FlushPages();
+  file->WriteHeader(true);
+  file->Close();
+  const std::vector<uint8_t> good = FileBytes();
+  const uint32_t slot0 = 14, slot1 = 14 + IndexDescSize, slot2 = 14 + 2 * IndexDescSize;
+  const uint32_t end = GetLE32(good.data() + 9);
+
+  struct TDamage {
+    const char* what;
+    uint32_t offset;
+    std::vector<uint8_t> bytes;
+    uint16_t code;
+  };
+  const TDamage damages[] = {
+      {"format", 8, {3}, 12035},
+      {"primary with a name", slot0, {1, 'P'}, 8961},
+      {"primary not unique", slot0 + IdxDescUnique, {0}, 8961},
+      {"name starting with a digit", slot1 + 1, {'1'}, 8961},
+      {"two equal names", slot2, {6, 'b', 'y', 'T', 'E', 'X', 'T'}, 8961},
+      {"17 key fields", slot1 + IdxDescFieldCount, {17}, 8961},
+      {"a field the table lacks", slot1 + IdxDescFieldNumbers, {9, 0}, 8961},
+      {"a BLOB key field", slot1 + IdxDescFieldNumbers, {3, 0}, 8961},
+      {"no key fields", slot1 + IdxDescFieldNumbers, {0, 0}, 8961},
+      {"a key length the fields do not give", slot1 + IdxDescKeyLength, {21, 0}, 8961},
+      {"root beyond the last page", slot1 + IdxDescRoot, U32(end), 8961},
+      {"root inside the header", slot1 + IdxDescRoot, U32(100), 8961},
+      {"root off a page boundary", slot1 + IdxDescRoot, U32(4096 + 17), 8961},
+      {"free page beyond the end", slot2 + IdxDescFirstFree, U32(end + 4096), 8961},
+      {"a root in a file without pages", 9, U32(4096), 8961},
+      {"end offset off a page boundary", 9, U32(end + 1), 8961},
+      {"31 secondary indexes", 13, {31}, 8961},
+  };
+  for (const TDamage& damage : damages) {
+    SCOPED_TRACE(damage.what);
+    std::ofstream(folder / "ORDERS.IDX", std::ios::binary)
+        .write(reinterpret_cast<const char*>(good.data()), std::streamsize(good.size()));
+    PatchFile(damage.offset, damage.bytes);
+    if (damage.offset == 13) {
+      ExpectEngineError(damage.code, [&] { file->Open(); });
+      continue;
+    }
+    file->Open();
+    ExpectEngineError(damage.code, [&] { file->VerifyIndexFile(); });
+    file->Close();
+  }
+
+  // Tables with long keys: the fields of one index may take 524 bytes.
+  table.fields[1] = {StringType, 255};
+  table.fields[4] = {StringType, 255};
+  table.fields[5] = {StringType, 11};
+  std::ofstream(folder / "ORDERS.IDX", std::ios::binary)
+      .write(reinterpret_cast<const char*>(good.data()), std::streamsize(good.size()));
+  PatchFile(slot1 + IdxDescKeyLength, {0x0C, 0x02});  // 524
+  PatchFile(slot1 + IdxDescFieldCount, {3});
+  PatchFile(slot1 + IdxDescFieldNumbers, {1, 0, 4, 0, 5, 0});
+  file->Open();
+  EXPECT_NO_THROW(file->VerifyIndexFile());
+  file->Close();
+  table.fields[5] = {StringType, 12};
+  file->Open();
+  ExpectEngineError(8961, [&] { file->VerifyIndexFile(); });
+}
+
+// Damaged pages, links and lists give the page error; nothing reads or
+// allocates by a count the page cannot hold.
+TEST_F(IndexFile, DamagedPagesAreRefused) {
+  file->CreateIndexFile();
+  file->SetPrimaryIndex(Descriptor("", {2}, true, kcNone).data());
+  file->AddIndex(Descriptor("ByText", {1, 2}, true, kcFull).data());
+  TTestTree tree = Tree(1);
+  std::set<TKeyBytes> keys;
+  for (uint32_t n = 1; n <= 1500; ++n) {
+    tree.Insert(TableKey(n, true), n);
+    keys.insert(TableKey(n, true));
+  }
+  // The lowest keys, so that whole leaves empty and are freed.
+  int removed = 0;
+  for (const TKeyBytes& key : keys) {
+    if (removed++ == 600) break;
+    tree.Delete(key);
+  }
+  file->FlushPages();
+  file->WriteHeader(true);
+  const uint32_t root = file->GetRootOffset(1);
+  const uint32_t freePage = file->GetFirstFreePage(1);
+  ASSERT_NE(0u, freePage);
+  TPage* rootPage;
+  file->GetRoot(nullptr, 1, false, rootPage);
+  ASSERT_FALSE(rootPage->IsLeaf());
+  ASSERT_GE(rootPage->Count, 2);
+  const uint32_t leaf = rootPage->PointerAt(1), otherLeaf = rootPage->PointerAt(2);
+  file->ReleasePage(rootPage);
+
+  auto reread = [&] {
+    file->Close();
+    file->Open();
+  };
+  auto load = [&](uint32_t offset) {
+    return [&, offset] {
+      TPage* page;
+      file->GetPage(nullptr, 1, offset, false, page);
+      file->ReleasePage(page);
+    };
+  };
+  auto newPage = [&] { file->ReleasePage(file->NewPage(1)); };
+
+  PatchFile(root + 1, {0xFF, 0xFF});  // more entries than any page holds
+  PatchFile(leaf + 11, {0xFF, 0x0F});  // more bytes used than a page has
+  reread();
+  ExpectEngineError(8965, load(root));
+  ExpectEngineError(8965, load(leaf));
+  ExpectEngineError(8965, load(root + 100));
+  ExpectEngineError(8965, load(file->GetEndOffset() + 4096));
+
+  // A free list that runs into a page in use, or onto a page with entries.
+  file->SetFirstFreePage(1, otherLeaf);
+  ExpectEngineError(8965, newPage);
+  PatchFile(freePage + 1, {5, 0});
+  reread();
+  ExpectEngineError(8965, newPage);
+
+  PatchFile(9, U32(2000003072));
+  reread();
+  file->SetFirstFreePage(1, 0);
+  ExpectEngineError(9479, newPage);
+}
+
+TEST_F(IndexFile, RestoresTheWholeFileFromItsBackup) {
+  file->CreateIndexFile();
+  file->SetPrimaryIndex(Descriptor("", {2}, true, kcNone).data());
+  file->AddIndex(Descriptor("ByText", {1, 2}, true, kcNone).data());
+  TTestTree tree = Tree(1);
+  for (uint32_t n = 1; n <= 100; ++n) tree.Insert(TableKey(n, true), n);
+  file->FlushPages();
+  file->WriteHeader(true);
+  file->CopyFile((folder / "ORDERS.IBK").string());
+  const std::vector<uint8_t> backup = FileBytes("ORDERS.IBK");
+
+  for (uint32_t n = 101; n <= 2000; ++n) tree.Insert(TableKey(n, true), n);
+  file->FlushPages();
+  file->WriteHeader(true);
+  ASSERT_GT(FileBytes().size(), backup.size());
+
+  file->RestoreFromBackup((folder / "ORDERS.IBK").string());
+  EXPECT_EQ(backup, FileBytes());
+  EXPECT_EQ(100u, tree.Check().size());
+}
+
+TEST_F(IndexFile, NoticesHeaderChangesOfAnotherOpener) {
+  file->CreateIndexFile();
+  file->WriteHeader(true);
+  Reopen();
+  TIndexFile* other = NewFile("ORDERS.IDX");
+  other->Open();
+  const uint32_t count = file->GetChangeCount();
+  file->WriteHeader(false);  // nothing changed: nothing written
+  EXPECT_EQ(count, file->GetChangeCount());
+  EXPECT_FALSE(other->HeaderChanged());
+  file->IncRecordCount();
+  file->WriteHeader(false);
+  EXPECT_EQ(count + 1, file->GetChangeCount());
+  EXPECT_TRUE(other->HeaderChanged());
+  EXPECT_EQ(1u, other->GetRecordCount());
+  delete other;
+}
+
+TEST_F(IndexFile, TakesAndReleasesTheIndexLocks) {
+  file->CreateIndexFile();
+  uint16_t first = 0, second = 0;
+  ASSERT_TRUE(file->LockIndexShared(first));
+  ASSERT_TRUE(file->LockIndexShared(second));
+  EXPECT_NE(first, second);
+  EXPECT_TRUE(first >= 1 && first <= 65534);
+  EXPECT_TRUE(file->UnlockIndexShared(first));
+  EXPECT_FALSE(file->UnlockIndexShared(first));
+  EXPECT_TRUE(file->UnlockIndexShared(second));
+  ASSERT_TRUE(file->LockIndexExclusive());
+  EXPECT_TRUE(file->UnlockIndexExclusive());
+  EXPECT_FALSE(file->UnlockIndexExclusive());
+}

@@ -1,0 +1,203 @@
+#include "engDirectory.h"
+
+#include <memory>
+
+#include "engFileList.h"
+#include "engPaths.h"
+#include "engTable.h"
+#include "osThreadContext.h"
+#include "rtlStrUtils.h"
+
+namespace {
+
+constexpr int32_t InvalidName = -11010;
+constexpr int32_t AccessDenied = -11013;
+
+std::string DataFileName(const std::string& tableName) { return ChangeFileExtension(tableName, ".DAT"); }
+
+}  // namespace
+
+TDataDirectory::TDataDirectory(TDataSession* session, const std::string& name, const std::string& localPath,
+                               const std::string& universalPath)
+    : session(session), name(name), localPath(localPath), universalPath(universalPath) {}
+
+TDataDirectory::~TDataDirectory() {
+  if (transactionActive) ReleaseQuietly([this] { Rollback(); });
+  tables.Clear();
+}
+
+TDataTable* TDataDirectory::FindTable(const std::string& tableName, bool inMemory) const {
+  const std::string wanted = Trim(DataFileName(tableName));
+  for (int32_t i = 0; i < tables.Count(); ++i) {
+    TDataTable* table = Table(i);
+    if (table->IsInMemory() == inMemory && SameText(Trim(table->Name()), wanted)) return table;
+  }
+  return nullptr;
+}
+
+void TDataDirectory::ReleaseIfUnused(TDataTable* table) {
+  if (table->UseCount() > 0 || table->InTransaction()) return;
+  const int32_t index = tables.IndexOf(table);
+  if (index >= 0)
+    tables.Delete(index);
+  else
+    delete table;
+}
+
+int32_t TDataDirectory::CreateTable(const std::string& tableName, bool inMemory, bool temporary,
+                                    const uint8_t* fieldDescs, int fieldCount, const uint8_t* indexDescs,
+                                    int indexCount, uint32_t blobBlockSize, const std::string& description,
+                                    const std::string& password, bool encrypted, uint16_t languageId,
+                                    uint16_t sortId, uint16_t userMajor, uint16_t userMinor, TDataTable*& table) {
+  table = nullptr;
+  if (Trim(FullNameWithoutExt(tableName)).empty()) return InvalidName;
+  TDataTable* created = FindTable(tableName, inMemory);
+  if (created && created->UseCount() > 0) return AccessDenied;
+  if (!created) {
+    auto owned = std::make_unique<TDataTable>(this);
+    owned->SetName(tableName);
+    created = tables.Add(std::move(owned));
+  }
+  created->SetExclusive(true);
+  created->SetInMemory(inMemory);
+  created->SetTemporary(temporary);
+  try {
+    created->CreateFiles(fieldDescs, fieldCount, indexDescs, indexCount, blobBlockSize, description, password,
+                         encrypted, languageId, sortId, userMajor, userMinor);
+  } catch (...) {
+    ReleaseIfUnused(created);
+    throw;
+  }
+  table = created;
+  return 0;
+}
+
+int32_t TDataDirectory::OpenTable(const std::string& tableName, TDataTable*& table, bool exclusive,
+                                  bool overrideExclusive, bool inMemory, bool temporary, bool sequentialAccess,
+                                  bool noFilterUpdate, bool sqlSource) {
+  table = nullptr;
+  TDataTable* found = FindTable(tableName, inMemory);
+  if (found && found->UseCount() >= 1) {
+    if ((found->IsExclusive() || exclusive) && !overrideExclusive) return AccessDenied;
+    found->AddUse();
+    table = found;
+    return 0;
+  }
+  std::unique_ptr<TDataTable> created;
+  TDataTable* opening = found;
+  if (!opening) {
+    created.reset(new TDataTable(this));
+    opening = created.get();
+    opening->SetName(tableName);
+  }
+  if (!opening->IsOpen()) {
+    opening->SetExclusive(exclusive);
+    opening->SetInMemory(inMemory);
+    opening->SetTemporary(temporary);
+    opening->SetSequentialAccess(sequentialAccess);
+    opening->SetNoFilterUpdate(noFilterUpdate);
+    opening->SetSqlSource(sqlSource);
+  } else if (exclusive && !opening->IsExclusive()) {
+    // Kept open, shared, by the transaction: other processes may have it.
+    return AccessDenied;
+  }
+  try {
+    opening->Open();
+    if (transactionActive) opening->StartTransaction();
+  } catch (...) {
+    ReleaseQuietly([opening] { opening->Close(true); });
+    if (found) ReleaseIfUnused(found);
+    throw;
+  }
+  if (created) tables.Add(std::move(created));
+  table = opening;
+  return 0;
+}
+
+int32_t TDataDirectory::CloseTable(TDataTable* table, bool discardTemporary) {
+  if (tables.IndexOf(table) < 0) return InvalidName;
+  try {
+    // Also closes a table that a transaction kept open after its last user.
+    table->Close(discardTemporary);
+  } catch (...) {
+    ReleaseIfUnused(table);
+    throw;
+  }
+  ReleaseIfUnused(table);
+  return 0;
+}
+
+int32_t TDataDirectory::RenameTable(const std::string& tableName, const std::string& newName, bool asBackup,
+                                    bool inMemory) {
+  if (TDataTable* registered = FindTable(tableName, inMemory)) {
+    if (registered->UseCount() > 0) return AccessDenied;
+    registered->RenameTo(newName, asBackup);
+    return 0;
+  }
+  std::unique_ptr<TDataTable> transient(new TDataTable(this));
+  transient->SetName(tableName);
+  transient->SetInMemory(inMemory);
+  transient->RenameTo(newName, asBackup);
+  return 0;
+}
+
+int32_t TDataDirectory::DeleteTable(const std::string& tableName, bool inMemory) {
+  if (TDataTable* registered = FindTable(tableName, inMemory)) {
+    if (registered->UseCount() > 0) return AccessDenied;
+    registered->DeleteFiles();
+    tables.Delete(tables.IndexOf(registered));
+    return 0;
+  }
+  std::unique_ptr<TDataTable> transient(new TDataTable(this));
+  transient->SetName(tableName);
+  transient->SetInMemory(inMemory);
+  transient->DeleteFiles();
+  return 0;
+}
+
+bool TDataDirectory::TableExists(const std::string& tableName, bool inMemory) const {
+  if (FindTable(tableName, inMemory)) return true;
+  // In-memory tables are named without a path, as their files are.
+  const std::string fileName = inMemory ? DataFileName(tableName) : universalPath + DataFileName(tableName);
+  return FileList && FileList->Exists(fileName, inMemory);
+}
+
+std::string TDataDirectory::GetTempTableName(bool inMemory) const {
+  const std::string prefix = std::to_string(GetCurrentThreadId()).substr(0, 5);
+  for (uint32_t counter = 0;; ++counter) {
+    std::string candidate = prefix + std::to_string(counter) + ".DAT";
+    if (!TableExists(candidate, inMemory)) return candidate;
+  }
+}
+
+void TDataDirectory::StartTransaction() {
+  if (transactionActive) return;
+  for (int32_t i = 0; i < tables.Count(); ++i) {
+    try {
+      Table(i)->StartTransaction();
+    } catch (...) {
+      for (int32_t started = i - 1; started >= 0; --started)
+        ReleaseQuietly([this, started] { Table(started)->Rollback(); });
+      throw;
+    }
+  }
+  transactionActive = true;
+}
+
+void TDataDirectory::Rollback() {
+  for (int32_t i = tables.Count() - 1; i >= 0; --i) {
+    TDataTable* table = Table(i);
+    table->Rollback();
+    if (table->UseCount() == 0) CloseTable(table, true);
+  }
+  transactionActive = false;
+}
+
+void TDataDirectory::Commit(bool release) {
+  for (int32_t i = tables.Count() - 1; i >= 0; --i) {
+    TDataTable* table = Table(i);
+    table->Commit(release);
+    if (table->UseCount() == 0) CloseTable(table, true);
+  }
+  if (release) transactionActive = false;
+}

@@ -1,0 +1,79 @@
+#pragma once
+// One database directory of a session, on disk or the in-memory directory
+// "MEMORY", with the registry of its open tables: one table object per
+// table name and kind, shared by every cursor that opens the table.
+// Operations return 0 or a negative engine error code unless said
+// otherwise; failures of the files are raised by the file layer.
+
+#include <cstdint>
+#include <string>
+
+#include "engHeap.h"
+#include "engOwnedList.h"
+
+class TDataSession;
+class TDataTable;
+
+class TDataDirectory : public TEngineObject {
+public:
+  TDataDirectory(TDataSession* session, const std::string& name, const std::string& localPath,
+                 const std::string& universalPath);
+  // Rolls a running transaction back, then frees every table.
+  ~TDataDirectory() override;
+
+  TDataSession* Session() const { return session; }
+  const std::string& Name() const { return name; }
+  // Ending in "/"; empty for the in-memory directory.
+  const std::string& LocalPath() const { return localPath; }
+  const std::string& UniversalPath() const { return universalPath; }
+  uint32_t UseCount() const { return useCount; }
+  void AddUse() { ++useCount; }
+  // The use count left.
+  uint32_t ReleaseUse() { return useCount > 0 ? --useCount : 0; }
+
+  // The registered table of that name (".DAT" added, any case) and kind.
+  TDataTable* FindTable(const std::string& tableName, bool inMemory) const;
+  int32_t TableCount() const { return tables.Count(); }
+
+  // Creates the files of a new table, which is then open and exclusive
+  // with a use count of 1, for the caller to close with CloseTable.
+  int32_t CreateTable(const std::string& tableName, bool inMemory, bool temporary, const uint8_t* fieldDescs,
+                      int fieldCount, const uint8_t* indexDescs, int indexCount, uint32_t blobBlockSize,
+                      const std::string& description, const std::string& password, bool encrypted,
+                      uint16_t languageId, uint16_t sortId, uint16_t userMajor, uint16_t userMinor,
+                      TDataTable*& table);
+  // Opens the table, or shares the open one; -11013 when either side is
+  // exclusive and overrideExclusive is not set.
+  int32_t OpenTable(const std::string& tableName, TDataTable*& table, bool exclusive, bool overrideExclusive, bool inMemory,
+                    bool temporary, bool sequentialAccess, bool noFilterUpdate, bool sqlSource);
+  // -11010 for a table not registered here. The last user frees it, unless
+  // a transaction still holds it.
+  int32_t CloseTable(TDataTable* table, bool discardTemporary);
+  // -11013 while the table is in use.
+  int32_t RenameTable(const std::string& tableName, const std::string& newName, bool asBackup, bool inMemory);
+  int32_t DeleteTable(const std::string& tableName, bool inMemory);
+  bool TableExists(const std::string& tableName, bool inMemory) const;
+  // A name no table of that kind has yet: thread id digits, a counter, ".DAT".
+  std::string GetTempTableName(bool inMemory) const;
+
+  // A transaction over every registered table; a table opened meanwhile
+  // joins it. A table whose last user left is closed when it ends.
+  void StartTransaction();
+  void Rollback();
+  // Without release the changes are written and the transaction goes on.
+  void Commit(bool release);
+  bool InTransaction() const { return transactionActive; }
+
+private:
+  TDataSession* session;
+  std::string name;
+  std::string localPath;
+  std::string universalPath;
+  TOwnedList<TDataTable> tables;
+  uint32_t useCount = 0;
+  bool transactionActive = false;
+
+  TDataTable* Table(int32_t index) const { return tables.Get(index); }
+  // Frees a table that has no user and no transaction.
+  void ReleaseIfUnused(TDataTable* table);
+};

@@ -1,0 +1,71 @@
+#pragma once
+// An engine session: its directories, the table passwords it knows, its
+// private directory for work files, and the lock and buffer settings that
+// its tables follow. A session and all that hangs from it is used by one
+// thread at a time.
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "engHeap.h"
+#include "engOwnedList.h"
+
+class TDataDirectory;
+
+class TDataSession : public TEngineObject {
+public:
+  TDataSession();
+  // Frees every directory, whatever its use count.
+  ~TDataSession() override;
+
+  // The current directory when the session was made, ending in "/".
+  const std::string& DefaultDirectory() const { return defaultDirectory; }
+  // The private directory, or the default one while none is set.
+  std::string GetPrivateDirectory() const;
+  // An empty path changes nothing.
+  void SetPrivateDirectory(const std::string& path);
+
+  // Passwords compare exactly, case included.
+  void AddPassword(const std::string& password);
+  void RemovePassword(const std::string& password);
+  void RemoveAllPasswords();
+  bool PasswordExists(const std::string& password) const;
+
+  // "MEMORY" (any case) is the in-memory directory; an empty path is the
+  // default directory. A directory already open under the same path is
+  // shared and its use count raised.
+  TDataDirectory* OpenDirectory(const std::string& name, const std::string& path);
+  // 0, or -11013 for a directory that is not open in this session. The
+  // last close frees it.
+  int32_t CloseDirectory(TDataDirectory* directory);
+  int32_t DirectoryCount() const { return directories.Count(); }
+
+  // Table files are opened write-through and not flushed separately.
+  bool ForceBufferFlush = false;
+  // With it, cursors check for other users' changes before every
+  // operation; without it, locking a record checks first.
+  bool StrictChangeDetection = false;
+  uint8_t LockRetryCount = 15;
+  uint16_t LockWaitTime = 100;  // milliseconds
+  // The locale of new tables.
+  uint16_t LanguageID = 0;
+  uint16_t SortID = 0;
+
+  // Brackets the outermost operation of each cursor of the session: while
+  // one is running, only its thread may start another (an assertion).
+  void EnterUse();
+  void LeaveUse();
+
+private:
+  std::string defaultDirectory;
+  std::string privateDirectory;
+  std::vector<std::string> passwords;  // at most 255 bytes each, as stored in tables
+  TOwnedList<TDataDirectory> directories;
+  std::atomic<std::thread::id> user{};
+  std::atomic<int32_t> useDepth{0};
+
+  int32_t FindPassword(const std::string& password) const;
+};

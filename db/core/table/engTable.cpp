@@ -1,0 +1,209 @@
+// The table object: its options and file names, opening and closing its
+// files, creating a new table's files, and what the files ask of it.
+
+#include "engTable.h"
+
+#include <exception>
+
+#include "engDirectory.h"
+#include "engErrors.h"
+#include "engPaths.h"
+#include "engSession.h"
+#include "engTableCipher.h"
+
+namespace {
+
+constexpr int32_t InitialLockRecords = 8192;
+
+}  // namespace
+
+TDataTable::TDataTable(TDataDirectory* directory)
+    : directory(directory), dataFile(this), indexFile(this), blobFile(this) {
+  heldLocks.SetRecordCount(InitialLockRecords);
+  cursorLocks.SetRecordCount(InitialLockRecords);
+  deferredUnlocks.SetRecordCount(InitialLockRecords);
+}
+
+TDataTable::~TDataTable() {
+  if (!open) return;
+  // A session freed with tables still in use: nothing must stay locked.
+  ReleaseQuietly([this] { Rollback(); });
+  ReleaseQuietly([this] { ReleaseFiles(true); });
+}
+
+TDataSession* TDataTable::Session() const { return directory->Session(); }
+
+void TDataTable::Raise(uint16_t code) const { RaiseEngineError(code, name); }
+
+void TDataTable::SetName(const std::string& newName) { name = ChangeFileExtension(newName, ".DAT"); }
+
+void TDataTable::SetExclusive(bool value) { exclusive = value; }
+void TDataTable::SetInMemory(bool value) { inMemory = value; }
+void TDataTable::SetNoFilterUpdate(bool value) { noFilterUpdate = value; }
+void TDataTable::SetSqlSource(bool value) { sqlSource = value; }
+void TDataTable::SetTemporary(bool value) { temporary = value; }
+void TDataTable::SetSequentialAccess(bool value) { sequentialAccess = value; }
+
+bool TDataTable::HasBlobFile() const { return dataFile.BlobFieldCount() > 0 && blobFile.IsOpen(); }
+
+std::string TDataTable::FileNameFor(const std::string& ext) const {
+  const std::string file = ChangeFileExtension(name, ext);
+  return inMemory ? file : directory->LocalPath() + file;
+}
+
+void TDataTable::BuildFileNames() {
+  const bool writeThrough = Session()->ForceBufferFlush;
+  auto prepare = [&](TFileHandler& file, const char* ext) {
+    file.FileName = FileNameFor(ext);
+    file.Exclusive = exclusive;
+    file.ReadOnly = readOnly;
+    file.InMemory = inMemory;
+    file.Temporary = temporary;
+    file.SequentialAccess = sequentialAccess;
+    file.WriteThrough = writeThrough;
+  };
+  prepare(dataFile, ".DAT");
+  prepare(indexFile, ".IDX");
+  prepare(blobFile, ".BLB");
+}
+
+void TDataTable::Open() {
+  useCount = 1;
+  if (open) return;
+  indexRecreated = false;
+  indexesOutOfStep = false;
+  open = true;
+  BuildFileNames();
+  try {
+    OpenFiles();
+  } catch (...) {
+    ReleaseQuietly([this] { Close(true); });
+    throw;
+  }
+  filesReadOnly = dataFile.OpenedReadOnly() || indexFile.OpenedReadOnly() ||
+                  (blobFile.IsOpen() && blobFile.OpenedReadOnly());
+  readOnly = readOnly || filesReadOnly;
+  readIndexLock = readBlobLock = changeCheckIndexLock = changeCheckBlobLock = 0;
+  deferredUnlocks.ClearAll();
+}
+
+void TDataTable::OpenFiles() {
+  dataFile.Open();
+  OpenIndexFile();
+  if (dataFile.BlobFieldCount() > 0) {
+    blobFile.SetBlockSize(uint16_t(dataFile.BlobBlockSize()));
+    blobFile.Open();
+  }
+}
+
+void TDataTable::OpenIndexFile() {
+  if (!indexFile.Exists()) {
+    indexRecreated = true;
+    indexFile.CreateIndexFile();
+    indexFile.WriteHeader(true);
+    indexFile.Close();
+  }
+  indexFile.Open();
+}
+
+void TDataTable::Close(bool discardTemporary) {
+  if (!open) return;
+  if (useCount > 0) --useCount;
+  if (useCount > 0 || transactionActive) return;
+  ReleaseFiles(discardTemporary);
+}
+
+void TDataTable::ReleaseFiles(bool discardTemporary) {
+  // Every step runs whatever failed before it; the first failure is raised
+  // once the files are closed.
+  std::exception_ptr failure;
+  auto attempt = [&failure](auto step) {
+    try {
+      step();
+    } catch (...) {
+      if (!failure) failure = std::current_exception();
+    }
+  };
+  if (exclusive && !readOnly) {
+    attempt([&] {
+      if (temporary && discardTemporary) ReloadFiles(true, false);
+      else WriteHeaders(true, false, false);
+    });
+  }
+  attempt([this] { UnlockAllRecords(false); });
+  cursorLocks.ClearAll();
+  attempt([this] { UnlockChangeCheck(); });
+  attempt([this] { UnlockWrite(); });
+  CloseFiles();
+  if (failure) std::rethrow_exception(failure);
+}
+
+void TDataTable::CloseFiles() {
+  indexFile.Close();
+  blobFile.Close();
+  dataFile.Close();
+  readIndexLock = readBlobLock = changeCheckIndexLock = changeCheckBlobLock = 0;
+  open = false;
+  indexRecreated = false;
+  indexesOutOfStep = false;
+  dataChanged = false;
+}
+
+void TDataTable::CreateFiles(const uint8_t* fieldDescs, int fieldCount, const uint8_t* indexDescs, int indexCount,
+                             uint32_t blobBlockSize, const std::string& description, const std::string& password,
+                             bool encrypted, uint16_t languageId, uint16_t sortId, uint16_t userMajor,
+                             uint16_t userMinor) {
+  BuildFileNames();
+  try {
+    dataFile.CreateDataFile(fieldDescs, fieldCount, blobBlockSize, description, password, encrypted, languageId,
+                            sortId, userMajor, userMinor);
+    dataFile.WriteHeader(true);
+    dataFile.WriteFieldDescriptors();
+    indexFile.CreateIndexFile();
+    if (indexCount > 0) {
+      indexFile.SetPrimaryIndex(indexDescs);
+      for (int i = 1; i < indexCount; ++i) indexFile.AddIndex(indexDescs + i * IndexDescSize);
+    } else {
+      indexFile.SetNoPrimary(true);
+    }
+    indexFile.WriteHeader(true);
+    if (dataFile.BlobFieldCount() > 0) {
+      blobFile.SetBlockSize(uint16_t(dataFile.BlobBlockSize()));
+      blobFile.CreateFile();
+      blobFile.WriteHeader(true);
+    }
+  } catch (...) {
+    // Only what this call created is open, and only that is deleted.
+    for (TFileHandler* file : {static_cast<TFileHandler*>(&indexFile), static_cast<TFileHandler*>(&blobFile),
+                               static_cast<TFileHandler*>(&dataFile)}) {
+      if (!file->IsOpen()) continue;
+      file->Close();
+      ReleaseQuietly([file] { file->DeleteFile(); });
+    }
+    throw;
+  }
+  open = true;
+  useCount = 1;
+  filesReadOnly = false;
+  indexRecreated = false;
+  indexesOutOfStep = false;
+}
+
+void TDataTable::Encipher(uint8_t* buffer, uint32_t length) { ApplyTableCipher(buffer, length); }
+
+void TDataTable::Decipher(uint8_t* buffer, uint32_t length) { ApplyTableCipher(buffer, length); }
+
+bool TDataTable::CheckChangesBeforeRead(TReadContext* reader) {
+  if (!reader || Session()->StrictChangeDetection) return false;
+  return LockChangeCheck();
+}
+
+std::string TDataTable::PrivateDirectory() const { return Session()->GetPrivateDirectory(); }
+
+bool TDataTable::GetKeyField(uint16_t fieldNo, uint8_t& fieldType, uint8_t& storedSize) const {
+  uint8_t desc[FieldDescSize];
+  if (!dataFile.FindFieldDescByNo(fieldNo, desc)) return false;
+  fieldType = desc[FieldDescTypeOffset];
+  storedSize = desc[FieldDescStoredSizeOffset];
+  return true;
+}

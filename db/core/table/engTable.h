@@ -1,0 +1,218 @@
+#pragma once
+// One open table of one directory, shared by every cursor of the process
+// that has it open: its data, index and BLOB files, and the protocol by
+// which cursors and processes share those files. Processes meet only
+// through byte-range locks on fixed offsets above 2 GB - 65536 and through
+// the change counts at the head of each file header.
+//
+// Every lock call that raises leaves nothing held that it took itself, so
+// a failure never blocks other processes until the table closes.
+
+#include <cstdint>
+#include <string>
+
+#include "engBlobFile.h"
+#include "engDataFile.h"
+#include "engHeap.h"
+#include "engIndexFile.h"
+#include "engRecordsBitmap.h"
+
+class TDataCursor;
+class TDataDirectory;
+class TDataSession;
+
+// Runs a release on a failure path, where the first failure is the one to
+// report.
+template <typename Release>
+void ReleaseQuietly(Release release) {
+  try {
+    release();
+  } catch (...) {
+  }
+}
+
+class TDataTable : public TEngineObject, public TDataFileTable, public TIndexFileTable, public TBlobFileTable {
+public:
+  explicit TDataTable(TDataDirectory* directory);
+  // Releases the locks and closes the files when still open.
+  ~TDataTable() override;
+
+  TDataDirectory* Directory() const { return directory; }
+  TDataSession* Session() const;
+  // With ".DAT" in place of any other extension.
+  const std::string& Name() const { return name; }
+  void SetName(const std::string& newName);
+
+  // Options, taken by the files at the next open.
+  void SetExclusive(bool value);
+  void SetInMemory(bool value);
+  void SetNoFilterUpdate(bool value);
+  void SetSqlSource(bool value);
+  void SetTemporary(bool value);
+  void SetSequentialAccess(bool value);
+  bool IsExclusive() const { return exclusive; }
+  bool IsInMemory() const { return inMemory; }
+  bool NoFilterUpdate() const { return noFilterUpdate; }
+  bool SqlSource() const { return sqlSource; }
+  bool IsTemporary() const { return temporary; }
+  bool SequentialAccess() const { return sequentialAccess; }
+  bool IsReadOnly() const { return readOnly; }
+  // One of the files carries the read-only attribute on disk.
+  bool FilesReadOnly() const { return filesReadOnly; }
+
+  bool IsOpen() const { return open; }
+  int32_t UseCount() const { return useCount; }
+  // The open found no index file and made an empty one.
+  bool IndexRecreated() const { return indexRecreated; }
+
+  // Opens the files for the first cursor (use count 1); a failure closes
+  // them again and passes the file layer's error on.
+  void Open();
+  // A further cursor on the open table.
+  void AddUse() { ++useCount; }
+  // One cursor less. The last one, outside a transaction, releases the
+  // locks and closes the files; a table the last cursor left during a
+  // transaction is closed by calling this again after the transaction.
+  void Close(bool discardTemporary);
+  // Creates the three files of a new table, which is then open and
+  // exclusive with a use count of 1. A failure deletes what was created.
+  void CreateFiles(const uint8_t* fieldDescs, int fieldCount, const uint8_t* indexDescs, int indexCount,
+                   uint32_t blobBlockSize, const std::string& description, const std::string& password,
+                   bool encrypted, uint16_t languageId, uint16_t sortId, uint16_t userMajor, uint16_t userMinor);
+
+  TDataFile& DataFile() { return dataFile; }
+  TIndexFile& IndexFile() { return indexFile; }
+  TBlobFile& BlobFile() { return blobFile; }
+  // The table has BLOB fields and their file is open.
+  bool HasBlobFile() const;
+
+  // Record locks (numbers from 1). LockRecord's result: a change check on
+  // the way found another user's change.
+  bool LockRecord(uint32_t recordNumber);
+  void UnlockRecord(uint32_t recordNumber);
+  void UnlockAllRecords(bool deferredOnly);
+  void MarkCursorLock(uint32_t recordNumber);
+  void ClearCursorLock(uint32_t recordNumber);
+  bool HasCursorLock(uint32_t recordNumber) const;
+  bool HoldsRecordLock(uint32_t recordNumber) const;
+
+  // Table locks. The results of LockRead, LockChangeCheck and LockWrite:
+  // another user's change was found.
+  bool LockRead();
+  void UnlockRead();
+  bool LockChangeCheck();
+  void UnlockChangeCheck();
+  bool LockWrite();
+  void UnlockWrite();
+  void LockTransaction();
+  void UnlockTransaction();
+  bool HoldsReadLock() const { return readLockHeld; }
+  bool HoldsChangeCheckLock() const { return changeCheckLockHeld; }
+  bool HoldsWriteLock() const { return writeLockHeld; }
+  // Records and index trees change only under the write lock, or on a
+  // table no other user can open.
+  bool MayChangeFiles() const { return writeLockHeld || TableLocksSkipped(); }
+
+  // True when another user changed the table since this process looked;
+  // the caches that the change made stale are dropped.
+  bool CheckForChanges();
+
+  void StartTransaction();
+  void Rollback();
+  // With release the transaction ends; without it the changes are written
+  // and the transaction goes on.
+  void Commit(bool release);
+  bool InTransaction() const { return transactionActive; }
+
+  void WriteHeaders(bool trim, bool force, bool forceIndex);
+  void ReloadFiles(bool trim, bool rereadHeaders);
+  void FlushFiles();
+
+  // Whole-table operations on the files.
+  void RenameTo(const std::string& newName, bool asBackup);
+  void DeleteFiles();
+  void BackupIndex();
+  void RestoreIndex(bool keepCurrent, bool deleteBackup);
+  void Empty();
+  // The verify-and-repair pass of the three files. Whole records an
+  // interrupted append left past the data header's count are taken in;
+  // indexes found out of step with the data are left for the first cursor
+  // to rebuild (IndexesOutOfStep).
+  void Repair();
+  bool IndexesOutOfStep() const { return indexesOutOfStep; }
+  bool IsEncrypted() const override { return dataFile.IsEncrypted(); }
+
+  // What the files ask of their table.
+  std::string TableName() const override { return name; }
+  void Encipher(uint8_t* buffer, uint32_t length) override;
+  void Decipher(uint8_t* buffer, uint32_t length) override;
+  bool HoldsTransactionLock() const override { return transactionLockHeld; }
+  bool DataChanged() const override { return dataChanged; }
+  void SetDataChanged() override { dataChanged = true; }
+  // Unless the session checks strictly before every operation, takes the
+  // change-check lock (left held for the cursor's operation to release)
+  // and reports what its check found; the cursor told of a change
+  // resynchronises itself and starts over.
+  bool CheckChangesBeforeRead(TReadContext* reader) override;
+  bool HasPrimaryIndex() const override { return !indexFile.GetNoPrimary(); }
+  void SetIndexRecordCount(uint32_t count) override { indexFile.SetRecordCount(count); }
+  std::string PrivateDirectory() const override;
+  bool GetKeyField(uint16_t fieldNo, uint8_t& fieldType, uint8_t& storedSize) const override;
+
+  // Whether every index, "Sys Deleted" included, holds exactly the data's
+  // records (engTableIndexCheck.cpp); the first open's repair asks it.
+  bool IndexesMatchData();
+
+private:
+  uint32_t CountRecordsInUse();
+  bool CountTreeKeys(uint8_t n, uint32_t offset, uint32_t slots, int depth, uint32_t& pagesLeft, uint32_t& count);
+  TDataDirectory* directory;
+  int32_t useCount = 0;
+  std::string name;
+  bool open = false;
+  bool exclusive = false;
+  bool readOnly = false;
+  bool filesReadOnly = false;
+  bool inMemory = false;
+  bool noFilterUpdate = false;
+  bool sqlSource = false;
+  bool temporary = false;
+  bool sequentialAccess = false;
+  TDataFile dataFile;
+  TIndexFile indexFile;
+  TBlobFile blobFile;
+  bool indexRecreated = false;
+  bool indexesOutOfStep = false;
+  TRecordsBitmap heldLocks;
+  TRecordsBitmap cursorLocks;
+  TRecordsBitmap deferredUnlocks;
+  bool readLockHeld = false;
+  bool changeCheckLockHeld = false;
+  bool writeLockHeld = false;
+  bool transactionLockHeld = false;
+  uint16_t readIndexLock = 0;
+  uint16_t readBlobLock = 0;
+  uint16_t changeCheckIndexLock = 0;
+  uint16_t changeCheckBlobLock = 0;
+  bool transactionActive = false;
+  bool dataChanged = false;
+
+  [[noreturn]] void Raise(uint16_t code) const;
+  // The name with ext, behind the directory's path unless in memory.
+  std::string FileNameFor(const std::string& ext) const;
+  void BuildFileNames();
+  void OpenFiles();
+  void OpenIndexFile();
+  // The last cursor's close: write back or discard, release, close.
+  void ReleaseFiles(bool discardTemporary);
+  void CloseFiles();
+
+  // Lock bookkeeping.
+  bool TableLocksSkipped() const { return exclusive || filesReadOnly; }
+  void GrowLockBitmaps(uint32_t recordNumber);
+  bool TryRecordLock(uint32_t recordNumber);
+  bool TakeSharedLock(bool& held, uint16_t& indexLock, uint16_t& blobLock);
+  // Each release tries every lock it holds; false when one would not unlock.
+  bool ReleaseSharedLock(bool& held, uint16_t& indexLock, uint16_t& blobLock);
+  bool ReleaseWriteLock();
+};

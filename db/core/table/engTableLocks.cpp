@@ -1,0 +1,209 @@
+// The table's byte-range lock protocol: record locks with the session's
+// retry rule, the shared read and change-check locks, the write lock and
+// the transaction lock. The files know the offsets and retry the table
+// locks themselves; the table decides when each is taken and keeps what
+// it holds.
+
+#include "engErrorCodes.h"
+#include "engTable.h"
+
+#include <algorithm>
+
+#include "engLockRetry.h"
+#include "engSession.h"
+
+namespace {
+
+bool IsRecordNumber(uint32_t recordNumber) { return recordNumber >= 1 && recordNumber < MaxRecordNumber; }
+
+}  // namespace
+
+void TDataTable::GrowLockBitmaps(uint32_t recordNumber) {
+  const int64_t needed =
+      std::min<int64_t>(std::max<int64_t>(dataFile.NextRecordNumber(), recordNumber), MaxRecordNumber);
+  for (TRecordsBitmap* bitmap : {&heldLocks, &cursorLocks, &deferredUnlocks})
+    if (needed > bitmap->RecordCount()) bitmap->SetRecordCount(int32_t(needed));
+}
+
+bool TDataTable::TryRecordLock(uint32_t recordNumber) {
+  const TDataSession* session = Session();
+  return RetryLock([&] { return dataFile.LockRecord(recordNumber); }, 1 + session->LockRetryCount,
+                   session->LockWaitTime);
+}
+
+bool TDataTable::LockRecord(uint32_t recordNumber) {
+  if (!IsRecordNumber(recordNumber)) Raise(EngErrRecordInUse);
+  // An exclusive table locks records only for a transaction.
+  if (filesReadOnly || (exclusive && !transactionLockHeld)) return false;
+  GrowLockBitmaps(recordNumber);
+  if (transactionLockHeld && heldLocks.IsSet(int32_t(recordNumber))) return false;
+  bool changed = false;
+  bool tookChangeCheck = false;
+  if (!exclusive && !Session()->StrictChangeDetection) {
+    const bool heldBefore = changeCheckLockHeld;
+    changed = LockChangeCheck();
+    tookChangeCheck = !heldBefore && changeCheckLockHeld;
+  }
+  if (!TryRecordLock(recordNumber)) {
+    if (tookChangeCheck) ReleaseQuietly([this] { UnlockChangeCheck(); });
+    Raise(EngErrRecordInUse);
+  }
+  heldLocks.SetBit(int32_t(recordNumber));
+  deferredUnlocks.ClearBit(int32_t(recordNumber));
+  return changed;
+}
+
+void TDataTable::UnlockRecord(uint32_t recordNumber) {
+  if (!IsRecordNumber(recordNumber)) Raise(EngErrUnlock);
+  if (filesReadOnly || (exclusive && !transactionLockHeld)) return;
+  GrowLockBitmaps(recordNumber);
+  if (transactionLockHeld) {
+    // Other users may not see the record until the transaction's changes are.
+    deferredUnlocks.SetBit(int32_t(recordNumber));
+    return;
+  }
+  if (!heldLocks.IsSet(int32_t(recordNumber))) Raise(EngErrUnlock);
+  if (!dataFile.UnlockRecord(recordNumber)) Raise(EngErrUnlock);
+  heldLocks.ClearBit(int32_t(recordNumber));
+}
+
+void TDataTable::UnlockAllRecords(bool deferredOnly) {
+  bool failed = false;
+  int32_t recordNumber = 0;
+  int32_t counter = 0;
+  while (heldLocks.FindNext(recordNumber, 1, counter)) {
+    if (deferredOnly && !deferredUnlocks.IsSet(recordNumber)) continue;
+    if (!dataFile.UnlockRecord(uint32_t(recordNumber))) failed = true;
+    heldLocks.ClearBit(recordNumber);
+    deferredUnlocks.ClearBit(recordNumber);
+  }
+  if (!deferredOnly) deferredUnlocks.ClearAll();
+  if (failed) Raise(EngErrUnlock);
+}
+
+void TDataTable::MarkCursorLock(uint32_t recordNumber) {
+  if (!IsRecordNumber(recordNumber)) return;
+  GrowLockBitmaps(recordNumber);
+  cursorLocks.SetBit(int32_t(recordNumber));
+}
+
+void TDataTable::ClearCursorLock(uint32_t recordNumber) {
+  if (HasCursorLock(recordNumber)) cursorLocks.ClearBit(int32_t(recordNumber));
+}
+
+bool TDataTable::HasCursorLock(uint32_t recordNumber) const {
+  return IsRecordNumber(recordNumber) && int64_t(recordNumber) <= cursorLocks.RecordCount() &&
+         cursorLocks.IsSet(int32_t(recordNumber));
+}
+
+bool TDataTable::HoldsRecordLock(uint32_t recordNumber) const {
+  return IsRecordNumber(recordNumber) && int64_t(recordNumber) <= heldLocks.RecordCount() &&
+         heldLocks.IsSet(int32_t(recordNumber));
+}
+
+// ---- read and change-check locks ----------------------------------------
+
+bool TDataTable::TakeSharedLock(bool& held, uint16_t& indexLock, uint16_t& blobLock) {
+  if (readLockHeld || changeCheckLockHeld || transactionLockHeld || writeLockHeld || TableLocksSkipped())
+    return false;
+  if (!indexFile.LockIndexShared(indexLock)) Raise(EngErrLockFailure);
+  if (HasBlobFile() && !blobFile.LockShared(blobLock)) {
+    indexFile.UnlockIndexShared(indexLock);
+    indexLock = blobLock = 0;
+    Raise(EngErrLockFailure);
+  }
+  held = true;
+  try {
+    return CheckForChanges();
+  } catch (...) {
+    ReleaseSharedLock(held, indexLock, blobLock);
+    throw;
+  }
+}
+
+bool TDataTable::ReleaseSharedLock(bool& held, uint16_t& indexLock, uint16_t& blobLock) {
+  bool released = true;
+  if (blobLock != 0 && !blobFile.UnlockShared(blobLock)) released = false;
+  if (!indexFile.UnlockIndexShared(indexLock)) released = false;
+  held = false;
+  indexLock = blobLock = 0;
+  return released;
+}
+
+bool TDataTable::LockRead() { return TakeSharedLock(readLockHeld, readIndexLock, readBlobLock); }
+
+void TDataTable::UnlockRead() {
+  if (!readLockHeld || TableLocksSkipped()) return;
+  if (!ReleaseSharedLock(readLockHeld, readIndexLock, readBlobLock)) Raise(EngErrUnlock);
+}
+
+bool TDataTable::LockChangeCheck() {
+  return TakeSharedLock(changeCheckLockHeld, changeCheckIndexLock, changeCheckBlobLock);
+}
+
+void TDataTable::UnlockChangeCheck() {
+  if (!changeCheckLockHeld || TableLocksSkipped()) return;
+  if (!ReleaseSharedLock(changeCheckLockHeld, changeCheckIndexLock, changeCheckBlobLock)) Raise(EngErrUnlock);
+}
+
+// ---- write and transaction locks ----------------------------------------
+
+bool TDataTable::LockWrite() {
+  if (writeLockHeld || TableLocksSkipped()) return false;
+  // Inside a transaction the transaction lock holds the header byte already.
+  const bool takesHeader = !transactionLockHeld;
+  if (takesHeader && !dataFile.LockHeader()) Raise(EngErrLockFailure);
+  if (!indexFile.LockIndexExclusive()) {
+    if (takesHeader) dataFile.UnlockHeader();
+    Raise(EngErrLockFailure);
+  }
+  if (HasBlobFile() && !blobFile.LockExclusive()) {
+    indexFile.UnlockIndexExclusive();
+    if (takesHeader) dataFile.UnlockHeader();
+    Raise(EngErrLockFailure);
+  }
+  writeLockHeld = true;
+  if (!takesHeader) return false;
+  try {
+    return CheckForChanges();
+  } catch (...) {
+    ReleaseWriteLock();
+    throw;
+  }
+}
+
+bool TDataTable::ReleaseWriteLock() {
+  bool released = true;
+  if (HasBlobFile() && !blobFile.UnlockExclusive()) released = false;
+  if (!indexFile.UnlockIndexExclusive()) released = false;
+  if (!transactionLockHeld && !dataFile.UnlockHeader()) released = false;
+  writeLockHeld = false;
+  return released;
+}
+
+void TDataTable::UnlockWrite() {
+  if (!writeLockHeld || TableLocksSkipped()) return;
+  if (!ReleaseWriteLock()) Raise(EngErrLockFailure);
+}
+
+void TDataTable::LockTransaction() {
+  if (transactionLockHeld || filesReadOnly) return;
+  if (!dataFile.LockHeader()) Raise(EngErrLockFailure);
+  transactionLockHeld = true;
+  if (exclusive) return;
+  try {
+    CheckForChanges();
+  } catch (...) {
+    dataFile.UnlockHeader();
+    transactionLockHeld = false;
+    throw;
+  }
+}
+
+void TDataTable::UnlockTransaction() {
+  if (!transactionLockHeld) return;
+  const bool released = dataFile.UnlockHeader();
+  transactionLockHeld = false;
+  if (!exclusive) UnlockAllRecords(true);
+  if (!released) Raise(EngErrLockFailure);
+}

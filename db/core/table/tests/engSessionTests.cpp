@@ -1,0 +1,171 @@
+// Engine start, sessions, directories and their table registries.
+
+#include <thread>
+
+#include "engTableTestSupport.h"
+#include "osThreadContext.h"
+
+namespace {
+
+TEST(EngineTest, TheDefaultSessionExistsOnlyWhileTheEngineRuns) {
+  StopEngine();
+  EXPECT_EQ(RaisedCode([] { GetEngineSession(); }), 10758);
+  StartEngine();
+  TDataSession* first = GetEngineSession();
+  ASSERT_NE(first, nullptr);
+  StartEngine();
+  EXPECT_EQ(GetEngineSession(), first);
+  TDataSession* own = nullptr;
+  EXPECT_EQ(CreateEngineSession(own), own);
+  SetEngineSession(own);
+  EXPECT_EQ(GetEngineSession(), own);
+  SetEngineSession(first);
+  FreeEngineSession(own);
+  StopEngine();
+  EXPECT_EQ(RaisedCode([] { GetEngineSession(); }), 10758);
+}
+
+class SessionTest : public TableTest {};
+
+TEST_F(SessionTest, PrivateDirectoryAndPasswords) {
+  EXPECT_EQ(session->GetPrivateDirectory(), session->DefaultDirectory());
+  EXPECT_EQ(session->DefaultDirectory().back(), '/');
+  session->SetPrivateDirectory(" " + folder + " ");
+  EXPECT_EQ(session->GetPrivateDirectory(), folder + "/");
+  session->SetPrivateDirectory("");
+  EXPECT_EQ(session->GetPrivateDirectory(), folder + "/");
+
+  session->AddPassword("Secret");
+  session->AddPassword("Secret");
+  session->AddPassword("");
+  session->RemovePassword("SECRET");
+  EXPECT_TRUE(session->PasswordExists("Secret"));
+  session->RemovePassword("Secret");
+  EXPECT_FALSE(session->PasswordExists("Secret"));
+  session->AddPassword("one");
+  session->AddPassword("two");
+  session->RemoveAllPasswords();
+  EXPECT_FALSE(session->PasswordExists("one") || session->PasswordExists("two"));
+}
+
+TEST_F(SessionTest, DirectoriesAreSharedByPathAndFreedAtTheirLastClose) {
+  TDataDirectory* memory = session->OpenDirectory("memory", "");
+  EXPECT_EQ(session->OpenDirectory("MEMORY", "/elsewhere"), memory);
+  EXPECT_TRUE(memory->LocalPath().empty());
+  EXPECT_EQ(session->OpenDirectory("DATA", folder), directory);  // the fixture's, with "/" added
+  EXPECT_EQ(directory->LocalPath(), folder + "/");
+  EXPECT_EQ(directory->UseCount(), 2u);
+  const int32_t before = session->DirectoryCount();
+
+  EXPECT_EQ(session->CloseDirectory(memory), 0);
+  EXPECT_EQ(session->CloseDirectory(memory), 0);
+  EXPECT_EQ(session->DirectoryCount(), before - 1);
+  EXPECT_EQ(session->CloseDirectory(memory), -11013);
+  TDataDirectory* current = session->OpenDirectory("", "");
+  EXPECT_EQ(current->LocalPath(), session->DefaultDirectory());
+}
+
+TEST_F(SessionTest, ExclusiveTablesAreSharedInTheDirectoryOnlyWithTheOverride) {
+  CreateTable("ORDERS");
+  TDataTable* table = OpenTable("orders.dat", true);
+  TDataTable* second = nullptr;
+  EXPECT_EQ(directory->OpenTable("ORDERS", second, false, false, false, false, false, false, false), -11013);
+  EXPECT_EQ(directory->OpenTable("ORDERS", second, false, true, false, false, false, false, false), 0);
+  EXPECT_EQ(second, table);
+  EXPECT_EQ(table->UseCount(), 2);
+  EXPECT_TRUE(directory->TableExists("Orders", false));
+  EXPECT_FALSE(directory->TableExists("Orders", true));
+
+  EXPECT_EQ(directory->RenameTable("ORDERS", "SALES", false, false), -11013);
+  EXPECT_EQ(directory->DeleteTable("ORDERS", false), -11013);
+  EXPECT_EQ(directory->CloseTable(table, false), 0);
+  EXPECT_EQ(directory->TableCount(), 1);
+  EXPECT_EQ(directory->CloseTable(table, false), 0);
+  EXPECT_EQ(directory->TableCount(), 0);
+  EXPECT_EQ(directory->CloseTable(table, false), -11010);
+
+  table = OpenTable("ORDERS");
+  EXPECT_EQ(directory->OpenTable("ORDERS", second, true, false, false, false, false, false, false), -11013);
+  EXPECT_EQ(directory->CloseTable(table, false), 0);
+}
+
+TEST_F(SessionTest, ATableLeftDuringATransactionIsClosedWhenTheTransactionEnds) {
+  CreateTable("ORDERS");
+  CreateTable("ITEMS");
+  TDataSession* other = nullptr;
+  CreateEngineSession(other);
+  TDataDirectory* otherDirectory = other->OpenDirectory("", folder);
+
+  for (bool commit : {true, false}) {
+    SCOPED_TRACE(commit ? "commit" : "rollback");
+    TDataTable* kept = OpenTable("ITEMS");
+    directory->StartTransaction();
+    TDataTable* table = OpenTable("ORDERS", true);
+    EXPECT_TRUE(table->InTransaction());
+    AppendRecord(table, 1);
+    ASSERT_EQ(directory->CloseTable(table, false), 0);
+    EXPECT_EQ(directory->FindTable("ORDERS", false), table);
+    if (commit) directory->Commit(true);
+    else directory->Rollback();
+    EXPECT_FALSE(directory->InTransaction());
+    EXPECT_EQ(directory->FindTable("ORDERS", false), nullptr);
+    EXPECT_EQ(directory->FindTable("ITEMS", false), kept);
+
+    // No handle or lock is left behind: another user gets it exclusively.
+    TDataTable* theirs = OpenTable(otherDirectory, "ORDERS", true);
+    ASSERT_NE(theirs, nullptr);
+    EXPECT_EQ(theirs->DataFile().PhysicalRecordCount(), 1u);  // the committed record
+    EXPECT_EQ(otherDirectory->CloseTable(theirs, false), 0);
+    EXPECT_EQ(directory->CloseTable(kept, false), 0);
+  }
+  FreeEngineSession(other);
+}
+
+TEST_F(SessionTest, TheMemoryDirectoryKeepsItsTablesApartFromTheDisk) {
+  TDataDirectory* memory = session->OpenDirectory("MEMORY", "");
+  CreateTable(memory, "WORK", false, true);
+  EXPECT_TRUE(memory->TableExists("WORK", true));
+  EXPECT_FALSE(memory->TableExists("WORK", false));
+  EXPECT_FALSE(std::filesystem::exists("WORK.DAT"));
+
+  TDataTable* table = OpenTable(memory, "WORK", false, true);
+  ASSERT_NE(table, nullptr);
+  AppendRecord(table, 7);
+  ASSERT_EQ(memory->CloseTable(table, false), 0);
+  table = OpenTable(memory, "work.dat", false, true);
+  ASSERT_NE(table, nullptr);
+  TRecord* record = nullptr;
+  ASSERT_TRUE(table->DataFile().GetRecord(nullptr, 1, 1, false, false, record));
+  EXPECT_EQ(GetId(record->Buffer()), 7);
+  table->DataFile().ReleaseRecord(record);
+  ASSERT_EQ(memory->CloseTable(table, false), 0);
+  EXPECT_EQ(memory->DeleteTable("WORK", true), 0);
+  EXPECT_FALSE(memory->TableExists("WORK", true));
+}
+
+TEST_F(SessionTest, TemporaryNamesAreFreeNames) {
+  const std::string prefix = std::to_string(GetCurrentThreadId()).substr(0, 5);
+  EXPECT_EQ(directory->GetTempTableName(false), prefix + "0.DAT");
+  CreateTable(prefix + "0");
+  EXPECT_EQ(directory->GetTempTableName(false), prefix + "1.DAT");
+  EXPECT_EQ(directory->GetTempTableName(true), prefix + "0.DAT");
+}
+
+#if defined(ENG_ASSERTIONS)
+TEST_F(SessionTest, ASecondThreadInsideASessionStopsTheRun) {
+  TDataSession* session = GetEngineSession();
+  session->EnterUse();
+  session->EnterUse();  // nested operations of the same thread
+  session->LeaveUse();
+  session->LeaveUse();
+  EXPECT_DEATH(
+      {
+        std::thread other([&] { session->EnterUse(); });
+        other.join();
+        session->EnterUse();
+      },
+      "engine invariant broken");
+}
+#endif
+
+}  // namespace

@@ -1,0 +1,126 @@
+// Change detection through the header change counts, and the table's own
+// transactions. Two sessions of one process stand for two users: each has
+// its own table object over the same files.
+
+#include "engTableTestSupport.h"
+
+namespace {
+
+class TableChangeTest : public TableTest {
+protected:
+  TDataSession* other = nullptr;
+  TDataTable* mine = nullptr;
+  TDataTable* theirs = nullptr;
+
+  void ShareTable(bool withBlob) {
+    CreateTable("ORDERS", withBlob);
+    CreateEngineSession(other);
+    mine = OpenTable("ORDERS");
+    theirs = OpenTable(other->OpenDirectory("", folder), "ORDERS");
+  }
+  void TearDown() override {
+    FreeEngineSession(other);
+    TableTest::TearDown();
+  }
+  // Their change of one file's header, under their write lock.
+  template <typename Change>
+  void TheyChange(Change change) {
+    theirs->LockWrite();
+    change();
+    theirs->UnlockWrite();
+  }
+};
+
+TEST_F(TableChangeTest, AnotherUsersWriteIsSeenOnceThroughTheChangeCounts) {
+  ShareTable(false);
+  EXPECT_FALSE(mine->CheckForChanges());
+  AppendRecord(theirs, 1);
+  EXPECT_TRUE(mine->CheckForChanges());
+  EXPECT_FALSE(mine->CheckForChanges());
+  EXPECT_EQ(mine->DataFile().PhysicalRecordCount(), 1u);
+  EXPECT_EQ(mine->IndexFile().GetChangeCount(), theirs->IndexFile().GetChangeCount());
+
+  // Without strict detection, locking a record checks first.
+  AppendRecord(theirs, 2);
+  EXPECT_TRUE(mine->LockRecord(1));
+  EXPECT_TRUE(mine->HoldsChangeCheckLock());
+  mine->UnlockChangeCheck();
+  mine->UnlockRecord(1);
+
+  // With it, the cursor checks before each operation and the lock does not.
+  session->StrictChangeDetection = true;
+  AppendRecord(theirs, 3);
+  EXPECT_FALSE(mine->LockRecord(1));
+  EXPECT_FALSE(mine->HoldsChangeCheckLock());
+  mine->UnlockRecord(1);
+  EXPECT_TRUE(mine->LockChangeCheck());
+  mine->UnlockChangeCheck();
+  EXPECT_EQ(mine->DataFile().PhysicalRecordCount(), 3u);
+}
+
+TEST_F(TableChangeTest, AChangedBlobHeaderAloneKeepsTheRecordCache) {
+  ShareTable(true);
+  AppendRecord(theirs, 1);
+  EXPECT_TRUE(mine->CheckForChanges());
+  TRecord* record = nullptr;
+  ASSERT_TRUE(mine->DataFile().GetRecord(nullptr, 1, 1, false, false, record));
+  mine->DataFile().ReleaseRecord(record);
+  ASSERT_EQ(mine->DataFile().CachedRecordCount(), 1);
+
+  TheyChange([&] { theirs->BlobFile().WriteHeader(true); });
+  EXPECT_TRUE(mine->CheckForChanges());
+  EXPECT_EQ(mine->DataFile().CachedRecordCount(), 1);
+
+  TheyChange([&] { theirs->IndexFile().WriteHeader(true); });
+  EXPECT_TRUE(mine->CheckForChanges());
+  EXPECT_EQ(mine->DataFile().CachedRecordCount(), 0);
+}
+
+TEST_F(TableChangeTest, AReadForACursorThatMeetsAChangeStartsOver) {
+  ShareTable(false);
+  AppendRecord(theirs, 1);
+  EXPECT_TRUE(mine->CheckForChanges());
+  AppendRecord(theirs, 2);
+  TTestReader reader;
+  TReadContext* cursor = &reader;
+  TRecord* record = nullptr;
+  EXPECT_FALSE(mine->DataFile().GetRecord(cursor, 1, 1, false, false, record));
+  // The check's lock stays for the cursor's operation to release.
+  EXPECT_TRUE(mine->HoldsChangeCheckLock());
+  mine->UnlockChangeCheck();
+  ASSERT_TRUE(mine->DataFile().GetRecord(cursor, 2, 1, false, false, record));
+  EXPECT_EQ(GetId(record->Buffer()), 2);
+  mine->DataFile().ReleaseRecord(record);
+  mine->UnlockChangeCheck();
+}
+
+TEST_F(TableChangeTest, TransactionsWriteOnlyAtCommitAndDropTheirChangesOnRollback) {
+  CreateTable("ORDERS");
+  TDataTable* table = OpenTable("ORDERS", true);
+  const auto dataBytes = [&] { return std::filesystem::file_size(PathOf("ORDERS.DAT")); };
+  const auto emptySize = dataBytes();
+
+  table->StartTransaction();
+  AppendRecord(table, 1);
+  AppendRecord(table, 2);
+  EXPECT_EQ(dataBytes(), emptySize);
+  EXPECT_TRUE(table->DataChanged());
+  table->Rollback();
+  EXPECT_FALSE(table->InTransaction());
+  EXPECT_EQ(table->DataFile().PhysicalRecordCount(), 0u);
+
+  table->StartTransaction();
+  AppendRecord(table, 3);
+  table->Commit(false);
+  EXPECT_TRUE(table->InTransaction());
+  EXPECT_GT(dataBytes(), emptySize);
+  AppendRecord(table, 4);
+  table->Commit(true);
+  EXPECT_FALSE(table->InTransaction());
+  ASSERT_EQ(directory->CloseTable(table, false), 0);
+
+  table = OpenTable("ORDERS");
+  EXPECT_EQ(table->DataFile().PhysicalRecordCount(), 2u);
+}
+
+}  // namespace
