@@ -60,6 +60,7 @@ void TppEngine::Reset() {
   pagesSaved = 0;
   absolutePageNo = 0;
   absolutePageCount = 0;
+  groupLastPages.clear();
   cache->Clear();
   RemoveState(0xFFFF);
 }
@@ -285,12 +286,24 @@ void TppEngine::PageStart() {
   Report()->DoStartPage();
 }
 
+TppGroup* TppEngine::PageNumberGroup() const {
+  for (TppGroup* group : groups)
+    if (group->ResetPageNo()) return group;
+  return nullptr;
+}
+
 void TppEngine::SetPageFields() {
   TppPage* page = Page();
   page->AbsolutePageNo = absolutePageNo;
   page->AbsolutePageCount = absolutePageCount;
   page->PageNo = absolutePageNo;
   page->PageCount = absolutePageCount;
+  if (const TppGroup* group = PageNumberGroup()) {
+    page->ControlGroupBreakNo = group->HeaderBreakNo();
+    page->PageNo = group->PageNo(absolutePageNo);
+    const auto last = groupLastPages.find(group->HeaderBreakNo());
+    page->PageCount = last != groupLastPages.end() ? last->second - group->FirstPageNo() + 1 : page->PageNo;
+  }
   page->FirstPage = absolutePageNo == 1;
   page->LastPage = IsLastPage();
   page->Final = outputPage;
@@ -554,6 +567,7 @@ void TppEngine::PrintGroupFooters() {
     const int g = count - 1 - bandIndex;
     TppGroup* group = groups[static_cast<size_t>(g)];
     if (group->FooterBand() && !PrintBand(group->FooterBand(), true)) return;
+    if (group == PageNumberGroup()) groupLastPages[group->BreakNo()] = absolutePageNo;
     group->FooterPrinted();
     if (keepGroup == g) keepGroup = -1;
   }
@@ -566,7 +580,7 @@ void TppEngine::PrintGroupFooters() {
     AdvanceAfterBreak();
     traversalPending = false;
   }
-  for (int g = brokenGroup; g < count; ++g) groups[static_cast<size_t>(g)]->StartBreak(absolutePageNo);
+  for (int g = brokenGroup; g < count; ++g) groups[static_cast<size_t>(g)]->StartBreak();
   bandState = bsGroupHeaders;
   bandIndex = brokenGroup;
 }

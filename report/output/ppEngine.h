@@ -7,6 +7,7 @@
 // to the page cache; any page can then be generated again, out of order,
 // from the state of the page before it, equal to a sequential run.
 
+#include <map>
 #include <memory>
 #include <vector>
 
@@ -99,6 +100,10 @@ private:
   bool dataPrintedOnPage = false;
   bool outputPage = false;
   bool calculationPass = false;
+  // The last page of each break of the group whose pages are numbered on
+  // their own (ResetPageNo), learnt as generation passes its footers: the
+  // second pass numbers "page n of m" within the group.
+  std::map<int, int> groupLastPages;
   int currentColumn = 1;
   int columnTop = 0;
   bool columnFootersPrinted = false;
@@ -117,6 +122,7 @@ private:
   void PageStart();
   void PageEnd();
   void SetPageFields();
+  TppGroup* PageNumberGroup() const;
   void BandStateLoop();
   void PrintGroupHeaders();
   void PrintDetail();

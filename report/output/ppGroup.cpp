@@ -117,18 +117,18 @@ bool TppGroup::ValueChanged() {
 
 void TppGroup::ResetBreak() {
   breakNo = 0;
+  headerBreakNo = 0;
   firstPageNo = 1;
   breakValue = GetBreakValue();
   headerPending = true;
   alreadyPageBreak = false;
 }
 
-void TppGroup::StartBreak(int absolutePageNo) {
+void TppGroup::StartBreak() {
   if (BeforeGroupBreak) BeforeGroupBreak(this);
   breakValue = GetBreakValue();
   headerPending = true;
   alreadyPageBreak = false;
-  firstPageNo = absolutePageNo;
 }
 
 void TppGroup::FooterPrinted() {
@@ -142,6 +142,7 @@ void TppGroup::CaptureState(uint8_t* record) const {
   r.AlreadyPageBreak = alreadyPageBreak;
   r.BreakNo = breakNo;
   r.FirstPageNo = firstPageNo;
+  r.HeaderBreakNo = headerBreakNo;
   std::memcpy(record, &r, sizeof r);
 }
 
@@ -152,6 +153,7 @@ void TppGroup::ApplyState(const uint8_t* record) {
   alreadyPageBreak = r.AlreadyPageBreak != 0;
   breakNo = r.BreakNo;
   firstPageNo = r.FirstPageNo;
+  headerBreakNo = r.HeaderBreakNo;
 }
 
 void TppGroup::GetChildren(const TGetChildProc& proc, TComponent* root) {

@@ -57,10 +57,16 @@ class TppGroup : public TppCacheable {
   bool ValueChanged();
   void ResetBreak();
   // The header of a new break: the break value follows the current record.
-  void StartBreak(int absolutePageNo);
+  void StartBreak();
   void FooterPrinted();
   // The header printed on the page: the group's pages start there.
-  void HeaderPrinted(int absolutePageNo) { firstPageNo = absolutePageNo; }
+  void HeaderPrinted(int absolutePageNo) {
+    firstPageNo = absolutePageNo;
+    headerBreakNo = breakNo;
+  }
+  // The break whose header printed last: the pages up to the next header
+  // belong to it.
+  int HeaderBreakNo() const { return headerBreakNo; }
   // After the pipeline was put back to a page's position.
   void SyncBreakValue() { breakValue = GetBreakValue(); }
   bool HeaderPending() const { return headerPending; }
@@ -94,7 +100,7 @@ private:
   // stands on, so the page state need not hold it (SyncBreakValue).
   struct TStateRecord {
     uint8_t HeaderPending, AlreadyPageBreak, Reserved[2];
-    int32_t BreakNo, FirstPageNo;
+    int32_t BreakNo, FirstPageNo, HeaderBreakNo;
   };
 
   TppCustomReport* report = nullptr;
@@ -113,4 +119,5 @@ private:
   bool alreadyPageBreak = false;
   int breakNo = 0;
   int firstPageNo = 1;
+  int headerBreakNo = 0;
 };

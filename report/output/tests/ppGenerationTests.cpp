@@ -474,3 +474,26 @@ TEST(SubReports, AFixedSubreportShowsOnePageOfItsOwnHeight) {
   EXPECT_EQ(Texts(*pages[0]), (std::vector<std::string>{"Head", "1", "2", "3"}));
 }
 }  // namespace
+
+namespace {
+TEST(Groups, PagesNumberedWithinTheGroupInTheSecondPass) {
+  // Groups of 30 records on pages of their own: two pages each.
+  TReportFixture f(90, 30);
+  TppGroup* group = f.AddGroup("OWNER", mm(10), mm(10));
+  group->SetNewPage(true);
+  group->SetResetPageNo(true);
+  f.AddText(f.Detail, "ID", true);
+  f.Report->SetPassSetting(psTwoPass);
+  const auto pages = f.PrintAll();
+  ASSERT_EQ(pages.size(), 6u);
+  for (int p = 0; p < 6; ++p) {
+    EXPECT_EQ(pages[p]->PageNo, p % 2 + 1) << p;
+    EXPECT_EQ(pages[p]->PageCount, 2) << p;
+    EXPECT_EQ(pages[p]->AbsolutePageCount, 6) << p;
+  }
+  const auto fifth = f.Request(psSinglePage, 5);
+  ASSERT_EQ(fifth.size(), 1u);
+  EXPECT_EQ(fifth[0]->PageNo, 1);
+  EXPECT_EQ(fifth[0]->PageCount, 2);
+}
+}  // namespace
