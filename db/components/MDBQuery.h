@@ -14,16 +14,11 @@
 #include <vector>
 
 #include "MDBDBDataSet.h"
-#include "dbParams.h"
+#include "MDBQueryParams.h"
 #include "rtlStringList.h"
 #include "sqlParams.h"
 
 class TQueryStatement;
-
-// Parameters of a query (the framework's list; the binary "Data" form is
-// in MDBQueryParamsStream).
-using TMDBParams = TParams;
-using TMDBParam = TParam;
 
 class TMDBQuery : public TMDBDBDataSet {
   RTL_DECLARE_CLASS(TMDBQuery, TMDBDBDataSet)
