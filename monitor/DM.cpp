@@ -19,6 +19,7 @@
 #include "MDBTb.h"
 #include "Queue.h"
 #include "engCursor.h"
+#include "engErrorCodes.h"
 #include "rtlConvert.h"
 #include "splConstants.h"
 #include <filesystem>
