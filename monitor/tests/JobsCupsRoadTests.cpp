@@ -1,0 +1,107 @@
+// The road of a job on a private cupsd: submitted with CUPS's own tools,
+// watched, flushed by the data thread and written as one row each.
+
+#include <cups/cups.h>
+
+#include <set>
+
+#include "DMTestDatabase.h"
+#include "JobsTable.h"
+#include "rtlFormat.h"
+#include "splCupsSpooler.h"
+#include "splPrivateCupsd.h"
+#include "thrWatchTestSupport.h"
+
+namespace {
+
+class CupsJobsRoadTest : public ::testing::Test {
+protected:
+  const std::string Local = UniqueName("\\\\CUPSROAD");
+  const std::string Q1 = Local + "\\q1";
+  TPrivateCupsd cupsd;
+  std::shared_ptr<TCupsSpooler> spooler;
+  std::unique_ptr<TWatchHarness> harness;
+  std::unique_ptr<TTestJobsDatabase> database;
+
+  void SetUp() override {
+    ASSERT_EQ(0, RunningThreads().GetValue());
+    ASSERT_TRUE(cupsd.Start()) << cupsd.Error();
+    ASSERT_TRUE(cupsd.AddQueue("q1"));
+    spooler = std::make_shared<TCupsSpooler>(cupsd.Config(Local));
+    SetCurrentSpooler(spooler);
+    harness = std::make_unique<TWatchHarness>();
+    database = std::make_unique<TTestJobsDatabase>();
+    GetDataThread();
+    harness->StartEnumeration(Local);
+    ASSERT_TRUE(harness->WaitUntil([&] { return harness->EnumerationsEnded() && PrinterThreadCount() == 1; }));
+    bool enabled = true;
+    ASSERT_TRUE(harness->WaitUntilWatched(Q1, [&] {
+      enabled = !enabled;
+      enabled ? cupsd.EnableQueue("q1") : cupsd.DisableQueue("q1");
+    }));
+    ASSERT_TRUE(cupsd.EnableQueue("q1"));
+  }
+
+  void TearDown() override {
+    if (harness) EXPECT_TRUE(harness->ShutdownMonitoring(60000));
+    harness.reset();
+    database.reset();
+    EXPECT_EQ(0, RunningThreads().GetValue());
+    SetCurrentSpooler(nullptr);
+    spooler.reset();
+  }
+
+  // The row of the job, "" while there is none.
+  std::string RowOf(uint32_t Id, const std::vector<std::string>& Fields) {
+    std::vector<std::string> fields = {"JobID"};
+    fields.insert(fields.end(), Fields.begin(), Fields.end());
+    std::string found;
+    for (const std::string& row : database->Rows(fields)) {
+      if (row.substr(0, row.find('|')) == std::to_string(Id)) {
+        EXPECT_TRUE(found.empty()) << "twice: " << row;
+        found = row.substr(row.find('|') + 1);
+      }
+    }
+    return found;
+  }
+};
+
+TEST_F(CupsJobsRoadTest, PrintedCancelledAndReleasedJobsBecomeOneRowEach) {
+  const std::string file = cupsd.WriteFile("hello.txt", 3000);
+  const uint32_t printed = cupsd.Submit("q1", file, "Hello");
+  // A printed job's row is there within 5 seconds.
+  EXPECT_TRUE(harness->WaitUntil([&] { return RowOf(printed, {"JobPrinted"}) == "True"; }, 5000));
+  const uint32_t held = cupsd.Submit("q1", file, "Held", true);
+  const uint32_t cancelled = cupsd.Submit("q1", file, "Cancelled", true);
+  ASSERT_NE(0u, cancelled);
+  ASSERT_TRUE(harness->WaitUntil([&] { return harness->PendingJob(Q1, cancelled).has_value(); }));
+  ASSERT_TRUE(cupsd.Cancel(cancelled));
+  ASSERT_TRUE(cupsd.Release(held));
+  const std::vector<std::string> fields = {"PrinterName", "JobOwner", "Document", "JobPrinted"};
+  std::string owner = cupsUser();
+  for (char& c : owner) c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
+  ASSERT_TRUE(harness->WaitUntil([&] { return database->RowCount() >= 3; }, 15000)) << database->RowCount();
+  EXPECT_EQ(RowOf(printed, fields), Q1 + "|" + owner + "|Hello|True");
+  EXPECT_EQ(RowOf(held, fields), Q1 + "|" + owner + "|Held|True");
+  EXPECT_EQ(RowOf(cancelled, fields), Q1 + "|" + owner + "|Cancelled|False");
+  EXPECT_NE(RowOf(printed, {"PagesPrinted"}), "0");
+  EXPECT_TRUE(harness->Alerts().empty());
+}
+
+TEST_F(CupsJobsRoadTest, TwoHundredJobsInATightLoopGiveTwoHundredRows) {
+  const std::string file = cupsd.WriteFile("line.txt", 200);
+  std::set<uint32_t> ids;
+  for (int i = 0; i < 200; ++i) ids.insert(cupsd.Submit("q1", file, "line " + std::to_string(i)));
+  ASSERT_EQ(ids.size(), 200u);
+  ASSERT_FALSE(ids.count(0));
+  EXPECT_TRUE(harness->WaitUntil([&] { return database->RowCount() >= 200; }, 120000)) << database->RowCount();
+  ASSERT_TRUE(harness->ShutdownMonitoring(60000));
+  std::set<uint32_t> written;
+  for (const std::string& row : database->Rows({"JobID", "JobPrinted"})) {
+    EXPECT_TRUE(written.insert(uint32_t(std::stoul(row))).second) << "twice: " << row;
+    EXPECT_EQ(row.substr(row.find('|') + 1), "True") << row;
+  }
+  EXPECT_EQ(written, ids);
+}
+
+}  // namespace
