@@ -170,7 +170,8 @@ void TOrvelle_MainForm::CreateComponents() {
   Tree->OnFreeNode = [this](TBaseVirtualTree*, PVirtualNode Node) { treeRecords.erase(Node); };
   Tree->OnInitNode = [this](TBaseVirtualTree*, PVirtualNode Parent, PVirtualNode Node,
                             TVirtualNodeInitStates& States) {
-    if (!Parent) States.Include(ivsHasChildren);
+    // Servers open, so their printers show as they are found.
+    if (!Parent) States.Include(ivsHasChildren).Include(ivsExpanded);
   };
   Tree->OnGetText = [this](TBaseVirtualTree*, PVirtualNode Node, int, TVSTTextType, std::string& Text) {
     TreeGetText(Node, Text);
