@@ -9,6 +9,7 @@
 #include "MainTreeOwner.h"
 #include "VirtualStringTree.h"
 #include "osApc.h"
+#include "osDispatcher.h"
 #include "osErrors.h"
 #include "osSyncTicks.h"
 #include "osSyncWait.h"
@@ -494,11 +495,15 @@ void TOrvelle_MainForm::DeletePrinter1Click() {
     THeldList heldPrinters(owner->Printers());
     return owner->FindPrinterThread(printerName) != nullptr;
   };
-  while (listed()) WaitForObjects({}, 2, TWaitOptions{false, true});
+  // The node goes with its thread, which hands it back through the event
+  // loop; deleting it here could let that late call meet a new node made
+  // at the same place.
+  while (listed() || (node && Tree->ContainsNode(node))) {
+    ProcessMessages();
+    WaitForObjects({}, 2, TWaitOptions{false, true});
+  }
   shownPrinter.clear();
   ClearList();
-  // The node goes with its thread; focus the chosen neighbour.
-  if (node && Tree->ContainsNode(node)) Tree->DeleteNode(node);
   PVirtualNode focus = nextKey.empty() ? FindServerNode(serverName) : FindPrinterNode(nextKey);
   FocusNode(focus);
   UpdateCaption();

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <optional>
 
 #include "AppDatabase.h"
 #include "AppMonitor.h"
@@ -10,6 +11,7 @@
 #include "osDispatcher.h"
 #include "osProgram.h"
 #include "osSyncWait.h"
+#include "splConstants.h"
 
 namespace {
 
@@ -106,24 +108,40 @@ void AppTest::StartForm(const std::vector<std::string>& Printers) {
   for (const std::string& printer : Printers) WaitWatched(printer);
 }
 
-void AppTest::WaitWatched(const std::string& Printer) {
-  // The thread's first read arrives as a change; a status flip makes one
-  // more for a thread that reported before the test looked.
-  ASSERT_TRUE(PumpUntil([&] {
-    bool watched = false;
-    for (TBaseThread* thread : ServerList().LockList()) {
-      auto* server = static_cast<TThreadServer*>(thread);
-      server->Printers().LockList();
-      if (TThreadJobs* jobs = server->FindPrinterThread(Printer)) {
-        PrinterQueue* queue = jobs->GetQueue();
-        watched = queue && !queue->PrinterName.empty();
-        jobs->UnlockModel();
-      }
-      server->Printers().UnlockList();
+namespace {
+
+// The printer's model status; nullopt before the thread's first read.
+std::optional<uint32_t> ModelStatus(const std::string& Printer) {
+  std::optional<uint32_t> status;
+  for (TBaseThread* thread : ServerList().LockList()) {
+    auto* server = static_cast<TThreadServer*>(thread);
+    server->Printers().LockList();
+    if (TThreadJobs* jobs = server->FindPrinterThread(Printer)) {
+      const PrinterQueue* queue = jobs->GetQueue();
+      if (queue && !queue->PrinterName.empty()) status = queue->Status;
+      jobs->UnlockModel();
     }
-    ServerList().UnlockList();
-    return watched;
-  })) << Printer;
+    server->Printers().UnlockList();
+  }
+  ServerList().UnlockList();
+  return status;
+}
+
+}  // namespace
+
+void AppTest::WaitWatched(const std::string& Printer) {
+  ASSERT_TRUE(PumpUntil([&] { return ModelStatus(Printer).has_value(); })) << Printer;
+  // The watch may open after the first read: a status change that reaches
+  // the model proves it open. Repeated until one does.
+  bool watched = false;
+  for (int attempt = 0; attempt < 80 && !watched; ++attempt) {
+    const uint32_t status = attempt % 2 == 0 ? PRINTER_STATUS_PAUSED : PRINTER_STATUS_ERROR;
+    spooler->SetPrinterStatus(Printer, status);
+    watched = PumpUntil([&] { return ModelStatus(Printer) == status; }, 250);
+  }
+  spooler->SetPrinterStatus(Printer, 0);
+  ASSERT_TRUE(watched) << Printer;
+  ASSERT_TRUE(PumpUntil([&] { return ModelStatus(Printer) == 0u; })) << Printer;
 }
 
 void AppTest::CloseForm() {
