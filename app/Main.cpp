@@ -48,6 +48,26 @@ constexpr int ImageSize = 32;
 
 TOrvelle_MainForm* MainForm() { return mainForm; }
 
+std::unique_ptr<Exception> AlertCopy(const Exception& E) {
+  // The most derived severity class first.
+  if (dynamic_cast<const EAlertCritical*>(&E)) return std::make_unique<EAlertCritical>(E.Message);
+  if (dynamic_cast<const EAlertSerious*>(&E)) return std::make_unique<EAlertSerious>(E.Message);
+  if (dynamic_cast<const EAlertWarning*>(&E)) return std::make_unique<EAlertWarning>(E.Message);
+  if (dynamic_cast<const EAlertInfo*>(&E)) return std::make_unique<EAlertInfo>(E.Message);
+  if (dynamic_cast<const EAlertException*>(&E)) return std::make_unique<EAlertFailure>(E.Message);
+  return std::make_unique<EAlertSerious>(E.Message);
+}
+
+void Guarded(const std::function<void()>& Handler) {
+  try {
+    Handler();
+  } catch (const Exception& e) {
+    GetAlerter()->Add(AlertCopy(e));
+  } catch (const std::exception& e) {
+    GetAlerter()->Add(std::make_unique<EAlertSerious>(e.what()));
+  }
+}
+
 void AlertJobsDatabase(const std::string& Text, bool Loss) {
   if (Loss)
     GetAlerter()->Add(std::make_unique<EAlertWarning>(Text));
@@ -69,16 +89,10 @@ TOrvelle_MainForm::TOrvelle_MainForm(QWidget* Parent)
 
   // Exceptions that reach the application become alerts; a thread's own
   // exception stays the thread's, so an alert of its class is made anew.
-  SetApplicationExceptionHandler([](TBaseThread* Sender, Exception& E) {
-    TAlerter* alerter = GetAlerter();
-    std::unique_ptr<Exception> alert;
-    if (dynamic_cast<EAlertException*>(&E)) {
-      alert = std::make_unique<Exception>(E);
-      alerter->AddFromThread(std::make_exception_ptr(E), Sender, {});
-      return;
-    }
-    alerter->AddFromThread(std::make_unique<EAlertSerious>(E.Message), Sender, {});
-  });
+  // Exceptions that reach the application become alerts; a thread's own
+  // exception stays the thread's, so an alert of its severity is made anew.
+  SetApplicationExceptionHandler(
+      [](TBaseThread* Sender, Exception& E) { GetAlerter()->AddFromThread(AlertCopy(E), Sender, {}); });
 
   JobsPage->Bind();
   PageControl1->setCurrentIndex(0);
@@ -88,7 +102,7 @@ TOrvelle_MainForm::TOrvelle_MainForm(QWidget* Parent)
   ReadSettings();
 
   Timer1.SetInterval(FirstTickInterval);
-  Timer1.OnTimer = [this] { Timer1Timer(); };
+  Timer1.OnTimer = [this] { Guarded([this] { Timer1Timer(); }); };
   AnimationTimer.SetInterval(AnimationInterval);
   AnimationTimer.OnTimer = [this] { AnimationTimerTimer(); };
   AnimationTimer.SetEnabled(true);
@@ -202,12 +216,12 @@ void TOrvelle_MainForm::CreateComponents() {
 
 void TOrvelle_MainForm::CreateMenus() {
   QMenu* action = menuBar()->addMenu(tr("&Action"));
-  AddServer1 = action->addAction(tr("&Add Server..."), this, [this] { AddServer1Click(); });
-  DeleteServer1 = action->addAction(tr("&Delete Server"), this, [this] { DeleteServer1Click(); });
-  DeletePrinter1 = action->addAction(tr("Delete &Printer"), this, [this] { DeletePrinter1Click(); });
-  Default1 = action->addAction(tr("&Set As Default Printer"), this, [this] { Default1Click(); });
+  AddServer1 = action->addAction(tr("&Add Server..."), this, [this] { Guarded([this] { AddServer1Click(); }); });
+  DeleteServer1 = action->addAction(tr("&Delete Server"), this, [this] { Guarded([this] { DeleteServer1Click(); }); });
+  DeletePrinter1 = action->addAction(tr("Delete &Printer"), this, [this] { Guarded([this] { DeletePrinter1Click(); }); });
+  Default1 = action->addAction(tr("&Set As Default Printer"), this, [this] { Guarded([this] { Default1Click(); }); });
   action->addSeparator();
-  EmptyDatabase1 = action->addAction(tr("&Empty Database"), this, [this] { JobsPage->btnEmptyClick(); });
+  EmptyDatabase1 = action->addAction(tr("&Empty Database"), this, [this] { Guarded([this] { JobsPage->btnEmptyClick(); }); });
   Preview1 = action->addAction(tr("Pre&view and Print"), this, [this] { btnPreviewClick(); });
   action->addSeparator();
   Exit1 = action->addAction(tr("E&xit"), this, [this] { Close1Click(); });
@@ -216,10 +230,10 @@ void TOrvelle_MainForm::CreateMenus() {
   About1 = help->addAction(tr("&About..."), this, [this] { About1Click(); });
 
   PopupMenu1 = new QMenu(this);
-  popAddServer = PopupMenu1->addAction(tr("Add Server..."), this, [this] { AddServer1Click(); });
-  popDeleteServer = PopupMenu1->addAction(tr("Delete Server"), this, [this] { DeleteServer1Click(); });
-  popDeletePrinter = PopupMenu1->addAction(tr("Delete Printer"), this, [this] { DeletePrinter1Click(); });
-  popDefault = PopupMenu1->addAction(tr("Set As Default Printer"), this, [this] { Default1Click(); });
+  popAddServer = PopupMenu1->addAction(tr("Add Server..."), this, [this] { Guarded([this] { AddServer1Click(); }); });
+  popDeleteServer = PopupMenu1->addAction(tr("Delete Server"), this, [this] { Guarded([this] { DeleteServer1Click(); }); });
+  popDeletePrinter = PopupMenu1->addAction(tr("Delete Printer"), this, [this] { Guarded([this] { DeletePrinter1Click(); }); });
+  popDefault = PopupMenu1->addAction(tr("Set As Default Printer"), this, [this] { Guarded([this] { Default1Click(); }); });
   connect(PopupMenu1, &QMenu::aboutToShow, this, [this] { PopupMenu1Popup(); });
   Tree->setContextMenuPolicy(Qt::CustomContextMenu);
   connect(Tree, &QWidget::customContextMenuRequested, this,

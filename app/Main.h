@@ -13,6 +13,7 @@
 
 #include <QMainWindow>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -234,6 +235,12 @@ private:
 
   TGuiLife<TOrvelle_MainForm> life{this};
 };
+
+// A new alert of E's severity class (any class not an alert's: serious).
+std::unique_ptr<Exception> AlertCopy(const Exception& E);
+// Runs a handler; an exception becomes an alert, as the application's
+// exception event makes it.
+void Guarded(const std::function<void()>& Handler);
 
 // Restructures of the jobs table are notes, its losses warnings.
 void AlertJobsDatabase(const std::string& Text, bool Loss);

@@ -7,6 +7,7 @@
 #include <QVBoxLayout>
 
 #include "DM.h"
+#include "Main.h"
 #include "Regs.h"
 #include "rtlFormat.h"
 #include "rtlStrUtils.h"
@@ -73,8 +74,8 @@ TJobsPage::TJobsPage(QWidget* Parent) : QWidget(Parent) {
   DBGrid1->setObjectName("DBGrid1");
   DBGrid1->SetColumns(GridColumns());
   layout->addWidget(DBGrid1);
-  connect(ComboBox1, &QComboBox::currentIndexChanged, this, [this] { ComboBox1Change(); });
-  connect(btnEmpty, &QPushButton::clicked, this, [this] { btnEmptyClick(); });
+  connect(ComboBox1, &QComboBox::currentIndexChanged, this, [this] { Guarded([this] { ComboBox1Change(); }); });
+  connect(btnEmpty, &QPushButton::clicked, this, [this] { Guarded([this] { btnEmptyClick(); }); });
 }
 
 void TJobsPage::Bind() {

@@ -297,3 +297,19 @@ TEST_F(AppTest, ThePopupMenuOffersWhatTheFocusedNodeAllows) {
   EXPECT_FALSE(form->popDefault->isEnabled());
   EXPECT_TRUE(form->popDeleteServer->isEnabled());
 }
+
+TEST_F(AppTest, AnExceptionOfAHandlerBecomesAnAlertOfItsSeverity) {
+  StartForm({});
+  Guarded([] { throw EAlertWarning("paper low"); });
+  Guarded([] { throw Exception("plain failure"); });
+  auto severityOf = [&](const char* Text) {
+    for (int i = 0; i < form->lvAlerts->topLevelItemCount(); ++i)
+      if (form->lvAlerts->topLevelItem(i)->text(2).contains(Text)) return form->lvAlerts->topLevelItem(i)->text(1);
+    return QString();
+  };
+  ASSERT_TRUE(PumpUntil([&] { return !severityOf("plain failure").isEmpty(); })) << AlertTexts();
+  EXPECT_EQ(severityOf("paper low").toStdString(), "Warning");
+  EXPECT_EQ(severityOf("plain failure").toStdString(), "Serious Error");
+  EXPECT_NE(dynamic_cast<EAlertCritical*>(AlertCopy(EAlertCritical("x")).get()), nullptr);
+  EXPECT_NE(dynamic_cast<EAlertInfo*>(AlertCopy(ENoDatabase("x")).get()), nullptr);
+}
