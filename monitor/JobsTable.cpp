@@ -120,6 +120,8 @@ bool FlushJobEntry(TPendingJob& Entry, bool Terminating, const TJobWriter& Write
 TFlushResult FlushJobList(bool Terminating, const TJobWriter& Writer) {
   TFlushResult result;
   TJobList& list = JobList();
+  // The count left belongs to the same walk.
+  TJobListLock locked;
   list.FreeIf([&](TPendingJob* entry) { return FlushJobEntry(*entry, Terminating, Writer, result); });
   result.Queued = list.Count();
   return result;
