@@ -30,8 +30,8 @@ int TKeyComparer::CompareLocaleFields(const uint8_t* a, const uint8_t* b, int le
       if (c == 0 && n > 0) {
         // Case counts here: a case-insensitive index folded it in the key.
         // Without a case fold the texts are only read.
-        c = CompareKeyText(LanguageId, SortId, reinterpret_cast<char*>(const_cast<uint8_t*>(a + offset)),
-                           false, n, reinterpret_cast<char*>(const_cast<uint8_t*>(b + offset)));
+        c = CompareKeyText(LanguageId, SortId, reinterpret_cast<const char*>(a + offset),
+                           false, n, reinterpret_cast<const char*>(b + offset));
       }
       offset += n;
     }

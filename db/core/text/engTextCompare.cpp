@@ -1,5 +1,6 @@
 #include "engTextCompare.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "engLanguages.h"
@@ -31,6 +32,50 @@ void MapText(uint16_t languageId, uint16_t sortId, uint32_t flags, const char* t
   if (mapped == 0 && out != text) std::memmove(out, text, length);
 }
 
+// The upper-case form of a language-0 text, mapped a piece at a time into a
+// buffer of its own as it is read, so that a comparison neither changes its
+// inputs nor allocates. Mapping keeps each character's byte length, so a
+// piece that ends at a character start maps as the whole text would.
+class TUpperCaseReader {
+public:
+  TUpperCaseReader(const char* text, size_t length) : text(text), length(length) {}
+
+  // The mapped byte at position; positions are read in increasing order.
+  uint8_t At(size_t position) {
+    if (position >= length) return 0;
+    if (position >= end) MapPieceFrom(position);
+    return uint8_t(piece[position - start]);
+  }
+
+private:
+  const char* text;
+  size_t length;
+  size_t start = 0;
+  size_t end = 0;
+  char piece[256];
+
+  void MapPieceFrom(size_t from) {
+    size_t stop = std::min(length, from + sizeof(piece));
+    while (stop < length && stop > from && (uint8_t(text[stop]) & 0xC0) == 0x80) --stop;
+    if (stop == from) stop = std::min(length, from + sizeof(piece));  // no character start: not UTF-8
+    MapText(0, 0, LCMAP_UPPERCASE, text + from, stop - from, piece);
+    start = from;
+    end = stop;
+  }
+};
+
+int CompareUpperCaseText(const char* a, const char* b, int length) {
+  TUpperCaseReader upperA(a, BoundedLength(a, length));
+  TUpperCaseReader upperB(b, BoundedLength(b, length));
+  for (size_t i = 0; length <= 0 || i < size_t(length); ++i) {
+    const uint8_t byteA = upperA.At(i);
+    const uint8_t byteB = upperB.At(i);
+    if (byteA != byteB) return byteA < byteB ? -1 : 1;
+    if (byteA == 0) break;
+  }
+  return 0;
+}
+
 }  // namespace
 
 int CompareBytes(const void* a, const void* b, int n, bool reverse) {
@@ -39,15 +84,15 @@ int CompareBytes(const void* a, const void* b, int n, bool reverse) {
   return reverse ? -result : result;
 }
 
-int CompareKeyText(uint16_t languageId, uint16_t sortId, char* a, bool caseInsensitive, int length, char* b) {
+int CompareKeyText(uint16_t languageId, uint16_t sortId, const char* a, bool caseInsensitive, int length,
+                   const char* b) {
   if (languageId != 0) {
     const uint32_t flags = caseInsensitive ? KeyTextFlags | NORM_IGNORECASE : KeyTextFlags;
     const int n = length > 0 ? length : -1;
     const int result = CompareStringA(MakeLCID(languageId, sortId), flags, a, n, b, n);
     if (result != 0) return result - CSTR_EQUAL;
   } else if (caseInsensitive) {
-    MapText(0, 0, LCMAP_UPPERCASE, a, BoundedLength(a, length), a);
-    MapText(0, 0, LCMAP_UPPERCASE, b, BoundedLength(b, length), b);
+    return CompareUpperCaseText(a, b, length);
   }
   return CompareTextBytes(a, b, length);
 }

@@ -13,8 +13,9 @@ int CompareBytes(const void* a, const void* b, int n, bool reverse);
 // -1, 0 or 1 for text a against text b, over length characters or, when
 // length is 0, the whole zero-terminated texts. With a language, accents
 // never count and case counts unless caseInsensitive is set. With language
-// 0 a case-insensitive comparison upper-cases both texts in place first.
-int CompareKeyText(uint16_t languageId, uint16_t sortId, char* a, bool caseInsensitive, int length, char* b);
+// 0 a case-insensitive comparison compares the upper-case forms.
+int CompareKeyText(uint16_t languageId, uint16_t sortId, const char* a, bool caseInsensitive, int length,
+                   const char* b);
 
 // -1, 0 or 1 for two single characters (code-page bytes, or bytes under
 // language 0); accents are ignored under a language, case is not.

@@ -38,12 +38,24 @@ TEST(EngineTextCompare, LanguageZeroComparesBytes) {
   EXPECT_EQ(Compare(0, 0, "ab", "ab", 200), 0);
   EXPECT_EQ(Compare(0, 0, std::string(300, 'x') + "a", std::string(300, 'x') + "b"), -1);
 
-  char a[] = "\xC3\xA9" "cole", b[] = "\xC3\x89" "COLE";
+  // Case-insensitive comparisons leave their inputs as they were.
+  const char a[] = "\xC3\xA9" "cole", b[] = "\xC3\x89" "COLE";
   EXPECT_EQ(CompareKeyText(0, 0, a, true, 0, b), 0);
-  EXPECT_STREQ(a, "\xC3\x89" "COLE");
-  char c[] = "abcd", d[] = "ABCE";
+  EXPECT_STREQ(a, "\xC3\xA9" "cole");
+  const char c[] = "abcd", d[] = "ABCE";
   EXPECT_EQ(CompareKeyText(0, 0, c, true, 3, d), 0);
-  EXPECT_STREQ(c, "ABCd");
+  EXPECT_EQ(CompareKeyText(0, 0, c, true, 0, d), -1);
+  EXPECT_STREQ(c, "abcd");
+
+  // Long texts, two-byte characters straddling every piece boundary.
+  std::string lower, upper;
+  for (int i = 0; i < 301; ++i) {
+    lower += i % 2 ? "\xC3\xA9" : "x";
+    upper += i % 2 ? "\xC3\x89" : "X";
+  }
+  EXPECT_EQ(CompareKeyText(0, 0, lower.c_str(), true, 0, upper.c_str()), 0);
+  EXPECT_EQ(CompareKeyText(0, 0, (lower + "a").c_str(), true, 0, (upper + "B").c_str()), -1);
+  EXPECT_EQ(CompareKeyText(0, 0, (lower + "b").c_str(), true, int(lower.size()), (upper + "A").c_str()), 0);
 }
 
 TEST(EngineTextCompare, LanguagesCollateIgnoringAccents) {
