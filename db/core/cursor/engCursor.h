@@ -138,6 +138,7 @@ public:
 
   // Notifications: verify-and-repair findings (a cursor with one set is
   // in repair mode), index-build progress, password requests.
+  // No caller in the engine: the components' table verification sets it.
   void SetRepairHandler(TCursorMessageProc proc, void* context);
   void SetIndexProgressHandler(TCursorProgressProc proc, void* context);
   void SetPasswordHandler(TCursorPasswordProc proc, void* context);

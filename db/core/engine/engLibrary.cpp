@@ -1,7 +1,5 @@
 #include "engLibrary.h"
 
-#include <mutex>
-
 #include "engCharMaps.h"
 #include "engExpToken.h"
 #include "engFileList.h"
@@ -11,11 +9,6 @@
 namespace {
 
 bool started = false;
-
-std::recursive_mutex& FormatSettingsLock() {
-  static std::recursive_mutex lock;
-  return lock;
-}
 
 }  // namespace
 
@@ -41,7 +34,3 @@ void StopEngineLibrary() {
   ExpTokenStack = nullptr;
   started = false;
 }
-
-void LockFormatSettings() { FormatSettingsLock().lock(); }
-
-void UnlockFormatSettings() { FormatSettingsLock().unlock(); }

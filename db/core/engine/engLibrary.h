@@ -7,8 +7,3 @@
 void StartEngineLibrary();
 // Frees them again, in reverse order. Nothing may use them afterwards.
 void StopEngineLibrary();
-
-// Serialises work that reads and changes format settings shared between
-// threads (the expression engine's locale switching). Recursive.
-void LockFormatSettings();
-void UnlockFormatSettings();

@@ -47,7 +47,6 @@ std::string TIndexFile::ErrorTableName() const { return table->TableName(); }
 
 void TIndexFile::ResetCounters() {
   cacheHits = 0;
-  pageRequests = 0;
   pageReads = 0;
   pageWrites = 0;
 }

@@ -113,7 +113,6 @@ public:
   void VerifyIndexFile();
 
   uint32_t CacheHits() const { return cacheHits; }
-  uint32_t PageRequests() const { return pageRequests; }
   uint32_t PageReads() const { return pageReads; }
   uint32_t PageWrites() const { return pageWrites; }
 
@@ -140,7 +139,6 @@ private:
   TSystemList flushList;
   TOwnedList<TPage> orphans;  // dropped from a cache while in use
   uint32_t cacheHits = 0;
-  uint32_t pageRequests = 0;
   uint32_t pageReads = 0;
   uint32_t pageWrites = 0;
 

@@ -92,7 +92,6 @@ bool TIndexFile::ShortReadAllowed() const {
 bool TIndexFile::GetPage(TReadContext* reader, uint8_t indexNo, uint32_t offset, bool fresh, TPage*& page) {
   if (indexNo >= IndexSlotCount) RaiseIndexError(EngErrPageCorrupt);
   CheckPageOffset(offset, fresh);
-  ++pageRequests;
   TPageCache& cache = *caches[indexNo];
   page = nullptr;
 

@@ -457,21 +457,6 @@ bool TPage::SearchCounting(const TKeyComparer& compare, const uint8_t* key, int 
   return found && IsLeaf();
 }
 
-uint32_t TPage::CountKeysInRange(const TKeyComparer& compare, const uint8_t* low, int lowLength,
-                                 const uint8_t* high, int highLength, bool& passedHigh) const {
-  passedHigh = false;
-  uint32_t keys = 0;
-  for (int i = 1; i <= Count; ++i) {
-    if (low && compare.CompareKeys(KeyAt(i), low, lowLength) < 0) continue;
-    if (high && compare.CompareKeys(KeyAt(i), high, highLength) > 0) {
-      passedHigh = true;
-      break;
-    }
-    keys += KeyCountAt(i);
-  }
-  return keys;
-}
-
 // ---- record walks --------------------------------------------------------
 
 int TPage::RecordRun(bool forward, int limit, bool second) const {

@@ -146,17 +146,14 @@ public:
   void SetKeyCountAt(int position, uint32_t value);
 
   // The same at the first or second current position.
-  const uint8_t* CurrentKey(bool second = false) const { return KeyAt(Pos(second)); }
   uint32_t CurrentPointer(bool second = false) const { return PointerAt(Pos(second)); }
   uint32_t CurrentKeyCount(bool second = false) const { return KeyCountAt(Pos(second)); }
-  void SetCurrentPointer(uint32_t value, bool second = false) { SetPointerAt(Pos(second), value); }
   void SetCurrentKeyCount(uint32_t value, bool second = false) { SetKeyCountAt(Pos(second), value); }
 
   void First(bool second = false) { Pos(second) = 1; }
   void Last(bool second = false) { Pos(second) = Count; }
   void Next(bool second = false) { ++Pos(second); }
   void Prior(bool second = false) { if (Pos(second) > 0) --Pos(second); }
-  void CopySecondToFirst() { Position = SecondPosition; }
 
   uint32_t KeyCount() const;
   uint32_t KeysBefore(bool second = false) const;
@@ -169,10 +166,6 @@ public:
   // Search on the second position adding the keys before it to keysBefore.
   bool SearchCounting(const TKeyComparer& compare, const uint8_t* key, int length,
                       TLeafSearchEnd end, uint32_t& keysBefore);
-  // Sum of the key counts of the entries from low to high, walking from the
-  // first entry; passedHigh tells that an entry beyond high was met.
-  uint32_t CountKeysInRange(const TKeyComparer& compare, const uint8_t* low, int lowLength,
-                            const uint8_t* high, int highLength, bool& passedHigh) const;
 
   // Inserts after the first position, which then names the new entry;
   // splits upward when the page overflows.
