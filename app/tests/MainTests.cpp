@@ -1,8 +1,10 @@
 #include <QComboBox>
+#include <QLabel>
 #include <QTabWidget>
 #include <QTreeWidget>
 #include <chrono>
 
+#include "About.h"
 #include "AppMonitor.h"
 #include "Regs.h"
 #include "VirtualStringTree.h"
@@ -312,4 +314,11 @@ TEST_F(AppTest, AnExceptionOfAHandlerBecomesAnAlertOfItsSeverity) {
   EXPECT_EQ(severityOf("plain failure").toStdString(), "Serious Error");
   EXPECT_NE(dynamic_cast<EAlertCritical*>(AlertCopy(EAlertCritical("x")).get()), nullptr);
   EXPECT_NE(dynamic_cast<EAlertInfo*>(AlertCopy(ENoDatabase("x")).get()), nullptr);
+}
+
+TEST_F(AppTest, TheAboutBoxShowsTheProgramsVersionBlock) {
+  TAboutBox about(nullptr);
+  EXPECT_EQ(about.windowTitle().toStdString(), "About");
+  EXPECT_EQ(about.Labels[0]->text().toStdString(), GetAppDescription());
+  EXPECT_TRUE(about.Labels[1]->text().startsWith("Version ")) << about.Labels[1]->text().toStdString();
 }
