@@ -29,6 +29,7 @@ protected:
     GetDataThread();
   }
   void TearDown() override {
+    SetQueuedStatusHandler(nullptr);
     EXPECT_TRUE(harness->ShutdownMonitoring(60000));
     database.reset();
     SimulatedWatchTest::TearDown();
@@ -50,6 +51,8 @@ protected:
 };
 
 TEST_F(JobsRoadTest, APrintedJobGivesExactlyOneRowWithEveryField) {
+  std::vector<std::string> status;  // the status bar's texts, main thread only
+  SetQueuedStatusHandler([&](const std::string& text) { status.push_back(text); });
   printers = {AddPrinter(Local, "laser")};
   StartWatching("", printers);
   JobInfo2 job = SampleJob("quarterly report.pdf", 12, 40960);
@@ -65,6 +68,8 @@ TEST_F(JobsRoadTest, APrintedJobGivesExactlyOneRowWithEveryField) {
             (std::vector<std::string>{Row(submitted, id, printers[0], "ANNA.M\xc3\xa9", 12, 12, 40960, 40960,
                                           "quarterly report.pdf", JOB_STATUS_PRINTED | JOB_STATUS_DELETED, true)}));
   EXPECT_TRUE(harness->Alerts().empty());
+  ASSERT_FALSE(status.empty());
+  EXPECT_EQ(status.back(), Format(SQueuedStatus, {0}));
 }
 TEST_F(JobsRoadTest, CancelledUnsubmittedAndSameIdsOnTwoPrinters) {
   const std::string remote = UniqueName("\\\\REMOTE");
