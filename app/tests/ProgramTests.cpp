@@ -8,7 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "../../platform/os/tests/osSettingsTestFolder.h"
+#include "osSettingsTestFolder.h"
 #include "appJobsTable.h"
 #include "osProgram.h"
 #include "osSyncTicks.h"

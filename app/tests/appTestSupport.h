@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "../../platform/os/tests/osSettingsTestFolder.h"
+#include "osSettingsTestFolder.h"
 #include "Main.h"
 #include "splSimulatedSpooler.h"
 #include "uiDialogs.h"

@@ -1,7 +1,7 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 
-#include "../../platform/os/tests/osSettingsTestFolder.h"
+#include "osSettingsTestFolder.h"
 #include "CheckAPI.h"
 #include "Regs.h"
 #include "gTools.h"

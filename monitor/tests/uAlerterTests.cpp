@@ -5,7 +5,7 @@
 #include <stdexcept>
 #include <unistd.h>
 
-#include "../../platform/os/tests/osSettingsTestFolder.h"
+#include "osSettingsTestFolder.h"
 #include "BaseThread.h"
 #include "osDispatcher.h"
 #include "osSingleInstance.h"
