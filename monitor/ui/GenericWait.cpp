@@ -24,21 +24,21 @@ void SetLabelText(QLabel& Label, const std::string& Text) {
   Label.repaint();
 }
 
-// Counts a use and shows the message with a fresh bar.
-void MessageStep(TGenericWaitForm& Form, const std::string& Message, int32_t Maximum) {
-  ++Form.UseCount;
-  SetLabelText(*Form.Label2, Message);
-  Form.ProgressBar1->setRange(0, Maximum);
-  Form.ProgressBar1->setValue(0);
-}
-
 }  // namespace
+
+void TGenericWaitForm::MessageStep(const std::string& Message, int32_t Maximum) {
+  ++UseCount;
+  SetLabelText(*Label2, Message);
+  ProgressBar1->setRange(0, Maximum);
+  ProgressBar1->setValue(0);
+}
 
 TGenericWaitForm::TGenericWaitForm(QWidget* Owner) : Owner(Owner) {
   // No close button: the user cannot end the wait.
   setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
   setWindowTitle("Please wait...");
   Label2 = new QLabel(this);
+  Label2->setObjectName("Label2");
   QFont bold = Label2->font();
   bold.setBold(true);
   Label2->setFont(bold);
@@ -46,8 +46,10 @@ TGenericWaitForm::TGenericWaitForm(QWidget* Owner) : Owner(Owner) {
   Label2->setWordWrap(true);
   pnl1 = new QWidget(this);
   btnAbort = new QPushButton("&Abort", pnl1);
+  btnAbort->setObjectName("btnAbort");
   btnAbort->setVisible(false);
   ProgressBar1 = new QProgressBar(pnl1);
+  ProgressBar1->setObjectName("ProgressBar1");
   auto* panelLayout = new QVBoxLayout(pnl1);
   panelLayout->addWidget(btnAbort, 0, Qt::AlignHCenter);
   panelLayout->addStretch();
@@ -56,6 +58,7 @@ TGenericWaitForm::TGenericWaitForm(QWidget* Owner) : Owner(Owner) {
   formLayout->addWidget(Label2, 1);
   formLayout->addWidget(pnl1);
   Timer1 = new QTimer(this);
+  Timer1->setObjectName("Timer1");
   Timer1->setInterval(250);
   connect(Timer1, &QTimer::timeout, this, [this] { Timer1Timer(); });
   connect(btnAbort, &QPushButton::clicked, this, [this] { btnAbortClick(); });
@@ -92,7 +95,7 @@ void ShowWaitForm(QWidget* Owner, const std::string& Message, int32_t Maximum, T
     gWaitForm = new TGenericWaitForm(Owner);
     gWaitForm->Thread = Thread;
   }
-  MessageStep(*gWaitForm, Message, Maximum);
+  gWaitForm->MessageStep(Message, Maximum);
 }
 
 void StepWaitForm(int32_t Position) {

@@ -30,22 +30,34 @@ public:
   void Timer1Timer();
   void btnAbortClick();
 
-  QLabel* Label2;
-  QWidget* pnl1;
-  QProgressBar* ProgressBar1;
-  QPushButton* btnAbort;
-  QTimer* Timer1;
-  int32_t UseCount = 0;
   // Watched for stalls; may be null.
-  TBaseThread* Thread = nullptr;
-  QPointer<QWidget> Owner;
+  TBaseThread* WatchedThread() const { return Thread; }
 
 protected:
   void closeEvent(QCloseEvent* Event) override;
   void reject() override;
 
 private:
+  // The widgets carry their names as object names (Label2, ProgressBar1,
+  // btnAbort, Timer1), which is how tests find them.
+  QLabel* Label2;
+  QWidget* pnl1;
+  QProgressBar* ProgressBar1;
+  QPushButton* btnAbort;
+  QTimer* Timer1;
+  int32_t UseCount = 0;
+  TBaseThread* Thread = nullptr;
+  QPointer<QWidget> Owner;
   bool shown = false;
+
+  // Counts a use and shows the message with a fresh bar.
+  void MessageStep(const std::string& Message, int32_t Maximum);
+
+  friend void ShowWaitForm(QWidget* Owner, const std::string& Message, int32_t Maximum, TBaseThread* Thread);
+  friend void StepWaitForm(int32_t Position);
+  friend void UpdateWaitText(const std::string& Text);
+  friend void CloseWaitForm();
+  friend void CloseWaitFormFor(TBaseThread* Thread);
 };
 
 // The form while one exists, else null.

@@ -17,6 +17,14 @@
 
 namespace {
 
+// The form's widget of that name; a test fails at once when it is missing.
+template <typename Widget>
+Widget* Child(const TGenericWaitForm* form, const char* name) {
+  Widget* child = form->findChild<Widget*>(name);
+  if (!child) ADD_FAILURE() << "no widget " << name;
+  return child;
+}
+
 class GenericWaitTest : public ::testing::Test {
 protected:
   static void SetUpTestSuite() {
@@ -65,22 +73,22 @@ TEST_F(GenericWaitTest, EveryShowNeedsItsCloseAndTheBarTakesItsFirstStepAsMaximu
   TGenericWaitForm* form = WaitForm();
   ASSERT_NE(nullptr, form);
   EXPECT_EQ("Please wait...", form->windowTitle());
-  EXPECT_EQ("Searching...", form->Label2->text());
-  EXPECT_TRUE(form->Label2->font().bold());
+  EXPECT_EQ("Searching...", Child<QLabel>(form, "Label2")->text());
+  EXPECT_TRUE(Child<QLabel>(form, "Label2")->font().bold());
 
   StepWaitForm(6);
-  EXPECT_EQ(6, form->ProgressBar1->maximum());
-  EXPECT_EQ(0, form->ProgressBar1->value());
+  EXPECT_EQ(6, Child<QProgressBar>(form, "ProgressBar1")->maximum());
+  EXPECT_EQ(0, Child<QProgressBar>(form, "ProgressBar1")->value());
   StepWaitForm(2);
-  EXPECT_EQ(2, form->ProgressBar1->value());
+  EXPECT_EQ(2, Child<QProgressBar>(form, "ProgressBar1")->value());
   UpdateWaitText("\\\\PRINTHOST");
-  EXPECT_EQ("\\\\PRINTHOST", form->Label2->text());
+  EXPECT_EQ("\\\\PRINTHOST", Child<QLabel>(form, "Label2")->text());
 
   ShowWaitForm(nullptr, "Terminating running threads ...", 4, nullptr);
   EXPECT_EQ(form, WaitForm());
-  EXPECT_EQ("Terminating running threads ...", form->Label2->text());
-  EXPECT_EQ(4, form->ProgressBar1->maximum());
-  EXPECT_EQ(0, form->ProgressBar1->value());
+  EXPECT_EQ("Terminating running threads ...", Child<QLabel>(form, "Label2")->text());
+  EXPECT_EQ(4, Child<QProgressBar>(form, "ProgressBar1")->maximum());
+  EXPECT_EQ(0, Child<QProgressBar>(form, "ProgressBar1")->value());
   CloseWaitForm();
   EXPECT_EQ(form, WaitForm());
   CloseWaitForm();
@@ -97,11 +105,11 @@ TEST_F(GenericWaitTest, TheFormAppearsAtItsFirstTickAndHoldsItsOwnerUntilTheLast
   ShowWaitForm(&owner, "Searching...", 0, nullptr);
   TGenericWaitForm* form = WaitForm();
   EXPECT_FALSE(form->isVisible());
-  EXPECT_EQ(250, form->Timer1->interval());
+  EXPECT_EQ(250, Child<QTimer>(form, "Timer1")->interval());
   form->Timer1Timer();
   EXPECT_TRUE(form->isVisible());
   EXPECT_FALSE(owner.isEnabled());
-  EXPECT_EQ(3000, form->Timer1->interval());
+  EXPECT_EQ(3000, Child<QTimer>(form, "Timer1")->interval());
   // The user cannot close it.
   EXPECT_FALSE(form->close());
   EXPECT_TRUE(form->isVisible());
@@ -127,14 +135,14 @@ TEST_F(GenericWaitTest, AbortIsOfferedForAStalledThreadAndAbandonsIt) {
   form->Timer1Timer();
   // Stalled means: no test for its end since the previous tick.
   form->Timer1Timer();
-  EXPECT_FALSE(form->btnAbort->isVisible());
+  EXPECT_FALSE(Child<QPushButton>(form, "btnAbort")->isVisible());
   form->Timer1Timer();
-  ASSERT_TRUE(form->btnAbort->isVisible());
-  EXPECT_EQ("&Abort", form->btnAbort->text());
+  ASSERT_TRUE(Child<QPushButton>(form, "btnAbort")->isVisible());
+  EXPECT_EQ("&Abort", Child<QPushButton>(form, "btnAbort")->text());
 
-  form->btnAbort->click();
-  EXPECT_FALSE(form->btnAbort->isVisible());
-  EXPECT_EQ(nullptr, form->Thread);
+  Child<QPushButton>(form, "btnAbort")->click();
+  EXPECT_FALSE(Child<QPushButton>(form, "btnAbort")->isVisible());
+  EXPECT_EQ(nullptr, form->WatchedThread());
   EXPECT_EQ(0, RunningThreads().GetValue());
   // Once it returns it frees itself.
   release.Set();
@@ -156,8 +164,8 @@ TEST_F(GenericWaitTest, TheNetworkScanShowsEveryServerAndClosesTheFormAtItsEnd) 
   scan->OnServerFound = [&](TThreadEnumerateRemote* sender, const std::string& server, int32_t,
                             const std::vector<PrinterInfo2>&) {
     const TGenericWaitForm* form = WaitForm();
-    EXPECT_TRUE(form && form->Thread == sender);
-    seen.push_back(form ? form->Label2->text().toStdString() + " " + std::to_string(form->ProgressBar1->maximum())
+    EXPECT_TRUE(form && form->WatchedThread() == sender);
+    seen.push_back(form ? Child<QLabel>(form, "Label2")->text().toStdString() + " " + std::to_string(Child<QProgressBar>(form, "ProgressBar1")->maximum())
                         : "no form");
     return false;
   };
