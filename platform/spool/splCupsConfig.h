@@ -1,6 +1,7 @@
 #pragma once
 // Where the CUPS back end finds its servers and how long it waits.
 
+#include <functional>
 #include <string>
 
 struct CupsConfig {
@@ -17,6 +18,9 @@ struct CupsConfig {
   int PollIntervalMs = 1000;
   // Lease of the change subscriptions, renewed at half time.
   int LeaseSeconds = 600;
+  // For tests: runs on a server watch's look between its two reads of the
+  // job lists, where a job may begin and end unseen by the first.
+  std::function<void()> AfterFirstJobRead;
 };
 
 // LocalServer from the host name; LocalHost and LocalPort from CUPS_SERVER

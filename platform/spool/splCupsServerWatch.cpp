@@ -117,15 +117,19 @@ OsError TCupsServerWatch::Look(TCupsSession& Session) {
 
 OsError TCupsServerWatch::ReadBaseline(TCupsSession& Session, SpoolServerState& State) {
   std::vector<PrinterInfo2> printers;
-  std::vector<SpoolJobState> queued, finished;
+  std::vector<SpoolJobState> queued, history;
   if (const OsError e = CupsReadPrinters(Session, server_, printers)) return e;
+  // The history first: a job that ends while the queues are read is not in
+  // it, so the first look reports it.
+  if (const OsError e = CupsReadJobs(Session, printers, {}, CupsJobs::Completed, 0, history)) return e;
+  if (config_.AfterFirstJobRead) config_.AfterFirstJobRead();
   if (const OsError e = CupsReadJobs(Session, printers, {}, CupsJobs::NotCompleted, 0, queued)) return e;
-  if (const OsError e = CupsReadJobs(Session, printers, {}, CupsJobs::Completed, 0, finished)) return e;
   watermark_ = 0;
+  ended_.clear();
+  for (const auto& j : history) ended_.insert(j.Info.JobId);
+  endedMax_ = ended_.empty() ? 0 : *ended_.rbegin();
   active_.clear();
   for (const auto& j : queued) active_.insert(j.Info.JobId);
-  for (const auto* list : {&queued, &finished})
-    for (const auto& j : *list) watermark_ = std::max(watermark_, j.Info.JobId);
   CountQueued(printers, queued);
   State = StateOf(printers, queued, {});
   return ERROR_SUCCESS;
@@ -136,22 +140,37 @@ OsError TCupsServerWatch::Reconcile(TCupsSession& Session) {
   std::vector<SpoolJobState> queued, completed;
   if (const OsError e = CupsReadPrinters(Session, server_, printers)) return e;
   if (const OsError e = CupsReadJobs(Session, printers, {}, CupsJobs::NotCompleted, 0, queued)) return e;
-  // Jobs that ended since the last look: those seen queued, and every newer one.
+  if (config_.AfterFirstJobRead) config_.AfterFirstJobRead();
   uint32_t first = watermark_ + 1;
   if (!active_.empty()) first = std::min(first, *active_.begin());
   if (const OsError e = CupsReadJobs(Session, printers, {}, CupsJobs::Completed, first, completed)) return e;
+  // Ended since the last look: those seen queued, and the newer ones that
+  // were not yet in the completed list.
   std::vector<SpoolJobState> finished;
-  for (auto& j : completed)
-    if (j.Info.JobId > watermark_ || active_.count(j.Info.JobId)) finished.push_back(std::move(j));
+  std::set<uint32_t> ended;
+  for (auto& j : completed) {
+    const uint32_t id = j.Info.JobId;
+    ended.insert(id);
+    if (active_.count(id) || (id > watermark_ && !ended_.count(id))) finished.push_back(std::move(j));
+  }
 
   CountQueued(printers, queued);
   if (!finished.empty()) hub_.Publish(server_, StateOf(printers, queued, finished));
   hub_.Publish(server_, StateOf(printers, queued, {}));
 
+  // Every job up to the watermark is now queued or in the completed list:
+  // those up to the highest queued one existed before the completed list
+  // was read, and so did those up to the highest of the previous list. A
+  // job newer than that may have begun between the two reads and still be
+  // running, so the watermark must not pass it.
+  watermark_ = std::max(watermark_, endedMax_);
   active_.clear();
-  for (const auto& j : queued) active_.insert(j.Info.JobId);
-  for (const auto* list : {&queued, &finished})
-    for (const auto& j : *list) watermark_ = std::max(watermark_, j.Info.JobId);
+  for (const auto& j : queued) {
+    active_.insert(j.Info.JobId);
+    watermark_ = std::max(watermark_, j.Info.JobId);
+  }
+  ended_ = std::move(ended);
+  endedMax_ = ended_.empty() ? endedMax_ : std::max(endedMax_, *ended_.rbegin());
   return ERROR_SUCCESS;
 }
 

@@ -4,8 +4,9 @@
 // subscription (or, where subscriptions are refused, just looks at every
 // interval) and on every event reads the printers and job lists again.
 // Jobs that finished since the last look are found through the completed
-// jobs above the highest job id seen, so a job that came and went between
-// two looks is still reported, first with its final fields, then as left.
+// jobs above a watermark that were not in the previous completed list, so a
+// job that came and went between two looks, or between the reads of one
+// look, is still reported, first with its final fields, then as left.
 
 #include <chrono>
 #include <condition_variable>
@@ -47,8 +48,13 @@ class TCupsServerWatch {
   TSpoolNotifyHub& hub_;
 
   std::mutex lookLock_;  // one look at a time, the thread's or Prepare's
+  // Invariant after each look: every job up to watermark_ is in active_ or
+  // ended_, or was in a completed list before; ended_ holds the last
+  // completed list, which starts at or below watermark_ + 1.
   uint32_t watermark_ = 0;
   std::set<uint32_t> active_;
+  std::set<uint32_t> ended_;
+  uint32_t endedMax_ = 0;
   bool lookDue_ = false;
   int subscription_ = 0;
   int sequence_ = 0;

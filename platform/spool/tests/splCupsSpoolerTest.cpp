@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <optional>
@@ -149,6 +150,37 @@ TEST_F(CupsSpoolerTest, EveryJobOfATightLoopIsSeen) {
     EXPECT_EQ(collector.Jobs[ids[i]].Status(), JOB_STATUS_PRINTED | JOB_STATUS_DELETED);
     EXPECT_EQ(collector.Jobs[ids[i]].Text(JOB_NOTIFY_FIELD_DOCUMENT), "Page " + std::to_string(i));
   }
+}
+
+TEST_F(CupsSpoolerTest, JobThatEndsWhileTheWatchReadsItsBaselineIsSeen) {
+  const std::string file = cupsd.WriteFile("quick.txt", 100);
+  uint32_t quick = 0;
+  bool quickEnded = false;
+  std::atomic<bool> printed{false};
+  CupsConfig config = cupsd.Config(Local);
+  // Prints a job and lets it end between the first read of the job lists
+  // and the next, once.
+  config.AfterFirstJobRead = [&] {
+    if (printed.exchange(true)) return;
+    quick = cupsd.Submit("q1", file, "Quick");
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    std::string completed;
+    while (quick && !quickEnded && std::chrono::steady_clock::now() < deadline) {
+      completed.clear();
+      cupsd.Run({"lpstat", "-h", cupsd.Socket(), "-W", "completed", "-o", "q1"}, &completed);
+      quickEnded = completed.find("q1-" + std::to_string(quick) + " ") != std::string::npos;
+    }
+  };
+  spooler = std::make_unique<TCupsSpooler>(config);
+  const ChangeHandle change = Watch(Q1, PRINTER_CHANGE_DELETE_JOB, &options);
+  ASSERT_NE(quick, 0u);
+  ASSERT_TRUE(quickEnded);
+
+  TNotifyCollector collector(*spooler, change);
+  ASSERT_TRUE(collector.Until([&] { return collector.Jobs.count(quick) && Finished(collector.Jobs[quick]); }, 10000))
+      << collector.LastError();
+  EXPECT_EQ(collector.Jobs[quick].Status(), JOB_STATUS_PRINTED | JOB_STATUS_DELETED);
+  EXPECT_EQ(collector.Jobs[quick].Text(JOB_NOTIFY_FIELD_DOCUMENT), "Quick");
 }
 
 TEST_F(CupsSpoolerTest, ServerWatchSeesPrintersAndJobsComeAndGo) {
