@@ -175,7 +175,7 @@ private:
   // Sets the end of the file.
   void CutAt(int64_t offset);
   void VerifyRecordArea(bool repair);
-  bool IsAppendedRecord(uint32_t number);
+  bool IsAppendedRecord(uint32_t number, int32_t& rowNumber);
   void SetHeaderModified() { header.SetModified(true); }
   // Checks a header image read from the file before it replaces this one.
   void TakeHeader(const TDataHeader& image);

@@ -82,6 +82,9 @@ void TDataFile::VerifyDataFile(bool repair) {
 // A writer stopped between writing its records and writing the header
 // leaves whole records past the header's count, and at most one partial
 // record after them; a repair takes the first in and cuts the second.
+// The same header write would have moved the row-number counter past the
+// records taken in, so the repair moves it too: else the next append gives
+// a row number twice.
 void TDataFile::VerifyRecordArea(bool repair) {
   const int64_t area = int64_t(FileSize()) - RecordAreaOffset();
   if (area < 0) RaiseData(EngErrHeaderCorrupt);
@@ -91,18 +94,25 @@ void TDataFile::VerifyRecordArea(bool repair) {
   if (!repair || whole + 1 < NextRecordNumber() || whole >= MaxRecordNumber ||
       whole * RecordSize() > MaxRecordAreaBytes)
     RaiseData(EngErrHeaderCorrupt);
-  for (uint32_t number = NextRecordNumber(); number <= uint32_t(whole); ++number)
-    if (!IsAppendedRecord(number)) RaiseData(EngErrHeaderCorrupt);
+  int32_t lastRowNumber = GetAutoIncValue();
+  for (uint32_t number = NextRecordNumber(); number <= uint32_t(whole); ++number) {
+    int32_t rowNumber = 0;
+    if (!IsAppendedRecord(number, rowNumber)) RaiseData(EngErrHeaderCorrupt);
+    if (rowNumber > lastRowNumber) lastRowNumber = rowNumber;
+  }
   if (partial) CutAt(RecordOffset(uint32_t(whole) + 1));
   if (whole + 1 == NextRecordNumber()) return;
   header.Put32(DatHdrNextRecord, uint32_t(whole) + 1);
+  SetAutoIncValue(lastRowNumber);
   WriteHeader(true);
 }
 
-// An appended record is in use and links to itself.
-bool TDataFile::IsAppendedRecord(uint32_t number) {
+// An appended record is in use and links to itself; rowNumber receives the
+// row number it carries.
+bool TDataFile::IsAppendedRecord(uint32_t number, int32_t& rowNumber) {
   std::vector<uint8_t> image(RecordSize());
   ReadAt(RecordOffset(number), image.data(), RecordSize(), false);
   if (IsEncrypted()) Decipher(image.data(), RecordSize());
+  rowNumber = int32_t(GetLE32(image.data() + RecordAutoIncOffset));
   return image[RecordDeletedOffset] == 0 && GetLE32(image.data() + RecordLinkOffset) == number;
 }

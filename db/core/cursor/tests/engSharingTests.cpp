@@ -178,7 +178,8 @@ TEST_F(SharingTest, TwoProcessesAppendingAtOnceLeaveEveryRowOnceInEveryIndex) {
 }
 
 // What a writer stopped before its index writes leaves (indexes behind the
-// data), then before its data header (records past the header's count).
+// data), then before its data header (records past the header's count),
+// and appends after that repair.
 TEST_F(SharingTest, AFirstOpenRepairsIndexesAndADataHeaderLeftBehindByTheirData) {
   CreateRows();
   namespace fs = std::filesystem;
@@ -214,6 +215,11 @@ TEST_F(SharingTest, AFirstOpenRepairsIndexesAndADataHeaderLeftBehindByTheirData)
   TDataCursor& cursor = OpenCursor("ROWS");
   EXPECT_NO_THROW(cursor.Table()->DataFile().VerifyDataFile());
   cursor.Close(true);
+
+  // The old header's row-number counter lay behind the records taken in;
+  // rows appended after the repair must not take their row numbers again.
+  insert(13, 3);
+  EXPECT_EQ(ExpectTableSound(), IdsFrom(1, 15));
 }
 
 // The appends run on after the answer, so each kill lands somewhere inside
