@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "VTreeSet.h"
+#include "rtlSets.h"
 #include "uiGraphics.h"
 
 class QEvent;

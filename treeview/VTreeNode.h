@@ -14,7 +14,7 @@
 
 #include <cstdint>
 
-#include "VTreeSet.h"
+#include "rtlSets.h"
 
 struct TVirtualNode {
   uint32_t Index;

@@ -23,8 +23,15 @@ public:
   constexpr uint64_t Bits() const { return bits; }
   constexpr bool Contains(E e) const { return (bits & Bit(e)) != 0; }
   constexpr bool Empty() const { return bits == 0; }
-  constexpr void Include(E e) { bits |= Bit(e); }
-  constexpr void Exclude(E e) { bits &= ~Bit(e); }
+  constexpr TSet& Include(E e) {
+    bits |= Bit(e);
+    return *this;
+  }
+  constexpr TSet& Exclude(E e) {
+    bits &= ~Bit(e);
+    return *this;
+  }
+  constexpr TSet& Set(E e, bool on) { return on ? Include(e) : Exclude(e); }
 
   constexpr TSet operator+(TSet o) const { return FromBits(bits | o.bits); }
   constexpr TSet operator-(TSet o) const { return FromBits(bits & ~o.bits); }
