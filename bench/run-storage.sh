@@ -1,21 +1,4 @@
 #!/usr/bin/env bash
-# Builds the storage benchmark in release mode and runs it: our engine side by
-# side with SQLite. Arguments go to the benchmark (e.g. --scale 0.1).
-set -euo pipefail
-root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-"$root/scripts/deps.sh"
-if ! dpkg-query -W -f='${Status}' libsqlite3-dev 2>/dev/null | grep -q "ok installed"; then
-  sudo_cmd=()
-  [ "$(id -u)" -ne 0 ] && sudo_cmd=(sudo)
-  "${sudo_cmd[@]}" apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq libsqlite3-dev
-fi
-build="$root/build-bench-release"
-log="$build/bench-storage-build.log"
-mkdir -p "$build"
-if ! { cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release &&
-       cmake --build "$build" --target bench_storage; } >"$log" 2>&1; then
-  tail -n 40 "$log" >&2
-  exit 1
-fi
-exec "$build/bench/bench_storage" "$@"
+# Our table engine side by side with SQLite, release build. Arguments go to
+# the benchmark (e.g. --scale 0.1).
+exec "$(dirname "${BASH_SOURCE[0]}")/run-beside-sqlite.sh" bench_storage "$@"

@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Builds one benchmark that runs beside SQLite in release mode and runs it:
+#   bench/run-beside-sqlite.sh <target> [arguments for the benchmark...]
+# SQLite's headers are installed when missing; nothing else in the build
+# needs them.
+set -euo pipefail
+target="$1"
+shift
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+"$root/scripts/deps.sh"
+if ! dpkg-query -W -f='${Status}' libsqlite3-dev 2>/dev/null | grep -q "ok installed"; then
+  sudo_cmd=()
+  [ "$(id -u)" -ne 0 ] && sudo_cmd=(sudo)
+  "${sudo_cmd[@]}" apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq libsqlite3-dev
+fi
+build="$root/build-bench-release"
+log="$build/$target-build.log"
+mkdir -p "$build"
+if ! { cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release &&
+       cmake --build "$build" --target "$target"; } >"$log" 2>&1; then
+  tail -n 40 "$log" >&2
+  exit 1
+fi
+exec "$build/bench/$target" "$@"
