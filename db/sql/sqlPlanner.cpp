@@ -54,21 +54,6 @@ bool IsComparison(const TExpToken* node) {
          node->Code <= opLessEqual && node->First && node->Second;
 }
 
-uint8_t Mirrored(uint8_t op) {
-  switch (op) {
-    case opGreater:
-      return opLess;
-    case opLess:
-      return opGreater;
-    case opGreaterEqual:
-      return opLessEqual;
-    case opLessEqual:
-      return opGreaterEqual;
-    default:
-      return op;
-  }
-}
-
 // The parts of an AND tree, each detached as a tree of its own.
 void SplitConjuncts(TExpTreePtr tree, std::vector<TExpTreePtr>& parts) {
   if (!tree) return;
@@ -108,7 +93,7 @@ struct TJoinEdge {
 
 void SwapOperands(TExpToken& comparison) {
   std::swap(comparison.First, comparison.Second);
-  comparison.Code = Mirrored(comparison.Code);
+  comparison.Code = MirroredComparison(comparison.Code);
 }
 
 // A table's texts are in its code page; the statement's are UTF-8.

@@ -52,21 +52,6 @@ private:
   const TDataCursor& cursor;
 };
 
-uint8_t MirroredComparison(uint8_t op) {
-  switch (op) {
-    case opGreater:
-      return opLess;
-    case opLess:
-      return opGreater;
-    case opGreaterEqual:
-      return opLessEqual;
-    case opLessEqual:
-      return opGreaterEqual;
-    default:
-      return op;
-  }
-}
-
 // A top-level comparison written constant first is turned round, so that
 // the index code finds the column on the left.
 void PutColumnFirst(TExpToken* root) {

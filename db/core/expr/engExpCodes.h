@@ -101,3 +101,19 @@ enum : uint8_t {
 // The day number of 30 December 1899, where TDateTime counts from.
 inline constexpr int32_t DateTimeDayOffset = 693594;
 inline constexpr int32_t MSecsPerDayInt = 86400000;
+
+// The comparison that holds with its two sides swapped: "a < b" is "b > a".
+constexpr uint8_t MirroredComparison(uint8_t op) {
+  switch (op) {
+    case opGreater:
+      return opLess;
+    case opLess:
+      return opGreater;
+    case opGreaterEqual:
+      return opLessEqual;
+    case opLessEqual:
+      return opGreaterEqual;
+    default:
+      return op;
+  }
+}
