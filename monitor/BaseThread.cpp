@@ -360,7 +360,7 @@ void TimedWaitLoop(TBaseThread& thread, const TTimedRound& round, uint32_t inter
   };
   while (!finished()) {
     if (interval != NoSleepInterval) {
-      thread.Sleep(interval, tsSleeping);
+      thread.Sleep(interval, TBaseThread::tsSleeping);
       if (finished()) return;
     }
     round(thread, interval, done);

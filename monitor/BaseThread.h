@@ -36,14 +36,6 @@ RTL_EXCEPTION_CLASS(ECTHREADS_OUTOFRESOURCES, ECTHREADS);
 inline constexpr const char* SCannotCreateThread = "Cannot create a thread: out of resources";
 inline constexpr const char* SThreadsShuttingDown = "Application shuting down. All threads requested to terminate.";
 
-// Thread states.
-inline constexpr int32_t tsCreated = 0;
-inline constexpr int32_t tsSleeping = 2;
-inline constexpr int32_t tsRunning = 3;
-inline constexpr int32_t tsSuspended = 4;
-inline constexpr int32_t tsDestroying = 5;
-inline constexpr int32_t tsSynchronizing = 7;
-
 // The timed loop's interval that means "no sleep between rounds".
 inline constexpr uint32_t NoSleepInterval = 9999;
 
@@ -63,6 +55,15 @@ void SetApplicationExceptionHandler(TThreadExceptionEvent handler);
 
 class TBaseThread {
 public:
+  // Thread states, kept in the class so that other layers' states of the
+  // same names (the tree control's) can meet them in one unit.
+  static constexpr int32_t tsCreated = 0;
+  static constexpr int32_t tsSleeping = 2;
+  static constexpr int32_t tsRunning = 3;
+  static constexpr int32_t tsSuspended = 4;
+  static constexpr int32_t tsDestroying = 5;
+  static constexpr int32_t tsSynchronizing = 7;
+
   template <class T, class... TArgs>
   static T* Create(bool createSuspended, TArgs&&... args) {
     T* thread = new T(std::forward<TArgs>(args)...);

@@ -95,7 +95,7 @@ TEST_F(BaseThreadTest, WakeApcCutsTheTimedLoopsSleepShort) {
   const TThreadHandle handle = thread->Handle();
   thread->Resume();
 
-  ASSERT_TRUE(Eventually([&] { return thread->State() == tsSleeping; }));
+  ASSERT_TRUE(Eventually([&] { return thread->State() == TBaseThread::tsSleeping; }));
   EXPECT_EQ(INFINITE, thread->LastSleep());
   ASSERT_TRUE(QueueUserAPC(WakeApc, handle));
   ASSERT_TRUE(Waited(stepped));
@@ -233,7 +233,7 @@ TEST_F(BaseThreadTest, ExceptionsGoToOnExceptionOrTheApplicationHandler) {
 
 TEST_F(BaseThreadTest, LifeCycleBeforeAndWithoutStart) {
   auto* thread = TBaseThread::Create<TThreadProbe>(true);
-  EXPECT_EQ(tsCreated, thread->State());
+  EXPECT_EQ(TBaseThread::tsCreated, thread->State());
   EXPECT_TRUE(thread->Suspended());
   EXPECT_EQ("Probe", thread->GetName());
   EXPECT_EQ(Format("Probe (%d)", {thread->Sequence()}), thread->GetDisplayName());
@@ -243,7 +243,7 @@ TEST_F(BaseThreadTest, LifeCycleBeforeAndWithoutStart) {
   EXPECT_EQ(0u, thread->WaitFor(TestTimeoutMs));
   EXPECT_EQ(0, thread->starts.load());
   EXPECT_EQ(0, thread->finishes.load());
-  EXPECT_EQ(tsCreated, thread->State());
+  EXPECT_EQ(TBaseThread::tsCreated, thread->State());
   thread->Free();
 
   auto* never = TBaseThread::Create<TShort>(true);
