@@ -9,6 +9,7 @@
 #include "rtlConsts.h"
 #include "rtlExtended.h"
 #include "rtlStrUtils.h"
+#include "rtlUtf8.h"
 
 // Hears of every component the reader keeps a pointer to, so that a
 // component freed meanwhile (by a setter, a Loaded or a failed read) is
@@ -72,21 +73,7 @@ std::string WideToUtf8(const std::vector<uint8_t>& bytes) {
     } else if (c >= 0xD800 && c <= 0xDFFF) {
       c = 0xFFFD;
     }
-    if (c < 0x80) {
-      out += static_cast<char>(c);
-    } else if (c < 0x800) {
-      out += static_cast<char>(0xC0 | (c >> 6));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-      out += static_cast<char>(0xE0 | (c >> 12));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-      out += static_cast<char>(0xF0 | (c >> 18));
-      out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    }
+    AppendUtf8(out, c);
   }
   return out;
 }
