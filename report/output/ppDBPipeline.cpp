@@ -128,3 +128,9 @@ bool TppDBPipeline::DataGotoBookmark(const std::vector<uint8_t>& bookmark) {
   DataSet()->GotoBookmark(bookmark);
   return true;
 }
+
+bool TppDBPipeline::DataCompareBookmarks(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b, int& order) {
+  if (!DataIsActive() || a.empty() || b.empty()) return false;
+  order = DataSet()->CompareBookmarks(a, b);
+  return true;
+}

@@ -38,6 +38,7 @@ protected:
   Variant DataFieldValue(const std::string& name) override;
   bool DataGetBookmark(std::vector<uint8_t>& bookmark) override;
   bool DataGotoBookmark(const std::vector<uint8_t>& bookmark) override;
+  bool DataCompareBookmarks(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b, int& order) override;
 
 private:
   TDataSource* dataSource = nullptr;

@@ -41,6 +41,7 @@ void TppDataPipeline::Open() {
   SendEventNotify(this, ppevBeforeOpen, nullptr);
   DataOpen();
   active = DataIsActive();
+  MarkCurrentRecord();
   traversalCount = 0;
   moved = false;
   pastEnd = false;
@@ -76,7 +77,9 @@ void TppDataPipeline::FirstRaw() {
   switch (rangeBegin) {
     case rbFirstRecord: DataFirst(); break;
     case rbLastRecord: DataLast(); break;
-    case rbCurrentRecord: break;
+    case rbCurrentRecord:
+      if (!currentRecord.empty()) DataGotoBookmark(currentRecord);
+      break;
   }
   if (!Linked()) return;
   if (master->Eof() && master->IsEmpty()) {
@@ -89,6 +92,26 @@ void TppDataPipeline::FirstRaw() {
       pastEnd = true;
       return;
     }
+}
+
+void TppDataPipeline::MarkCurrentRecord() { currentRecord = DataRecord(); }
+
+std::vector<uint8_t> TppDataPipeline::DataRecord() {
+  std::vector<uint8_t> record;
+  if (active && !DataIsEmpty()) DataGetBookmark(record);
+  return record;
+}
+
+void TppDataPipeline::ReturnToDataRecord(const std::vector<uint8_t>& record) {
+  if (active && !record.empty()) DataGotoBookmark(record);
+}
+
+bool TppDataPipeline::PastCurrentRecord() {
+  if (rangeEnd != reCurrentRecord || rangeBegin == rbCurrentRecord || currentRecord.empty()) return false;
+  std::vector<uint8_t> here;
+  int order = 0;
+  if (!DataGetBookmark(here) || !DataCompareBookmarks(here, currentRecord, order)) return false;
+  return moveBy > 0 ? order > 0 : order < 0;
 }
 
 bool TppDataPipeline::DetailsEmpty() {
@@ -127,8 +150,8 @@ void TppDataPipeline::Next() {
   const bool stayOnCurrent = rangeBegin == rbCurrentRecord && rangeEnd == reCurrentRecord;
   if (countReached || stayOnCurrent || Move(moveBy) == 0) {
     pastEnd = true;
-  } else if (Linked() && !LinkMatches()) {
-    // Past the master's range: back onto its last record.
+  } else if ((Linked() && !LinkMatches()) || PastCurrentRecord()) {
+    // Past the range's last record: back onto it.
     Move(-moveBy);
     pastEnd = true;
   } else {

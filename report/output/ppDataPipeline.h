@@ -83,6 +83,13 @@ class TppDataPipeline : public TppRelative {
   void SetPosition(const TppPipelinePosition& position);
   // Forgets the bookmarks of earlier positions (a new run).
   void ClearMarks() { marks.clear(); }
+  // The data's record now becomes the one rbCurrentRecord and
+  // reCurrentRecord mean (it is also taken when the pipeline opens).
+  void MarkCurrentRecord();
+  // The data's own record, to be given back to its user after a run (empty
+  // when the data gives no bookmark).
+  std::vector<uint8_t> DataRecord();
+  void ReturnToDataRecord(const std::vector<uint8_t>& record);
 
   TppRangeBeginType RangeBegin() const { return rangeBegin; }
   void SetRangeBegin(TppRangeBeginType value);
@@ -142,6 +149,11 @@ protected:
   // Bookmarks of the data: false when the data cannot give or use one.
   virtual bool DataGetBookmark(std::vector<uint8_t>& bookmark) { return false; }
   virtual bool DataGotoBookmark(const std::vector<uint8_t>& bookmark) { return false; }
+  // The order of two bookmarks in the data (negative: a before b); false
+  // when the data cannot order them.
+  virtual bool DataCompareBookmarks(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b, int& order) {
+    return false;
+  }
   void ClearFields() { fields.clear(); }
 
 private:
@@ -156,6 +168,9 @@ private:
   bool skipWhenNoRecords = true;
   int dataOffset = 0;
   std::vector<std::vector<uint8_t>> marks;
+  // The data's record when the pipeline opened: where rbCurrentRecord
+  // begins and reCurrentRecord ends (empty when the data gives none).
+  std::vector<uint8_t> currentRecord;
   TppRangeBeginType rangeBegin = rbFirstRecord;
   TppRangeEndType rangeEnd = reLastRecord;
   int rangeEndCount = 0;
@@ -174,6 +189,9 @@ private:
   void SkipEmptyMasters();
   bool DetailsEmpty();
   void FirstRaw();
+  // Whether the data stands past the opening record in the direction of
+  // travel (reCurrentRecord's end).
+  bool PastCurrentRecord();
   void Event(int eventId, const std::function<void(TppDataPipeline*)>& handler);
 };
 

@@ -88,3 +88,22 @@ TEST(DataPipeline, AFreedDataSourceClosesThePipeline) {
   EXPECT_EQ(f.Pipeline->DataSource(), nullptr);
 }
 }  // namespace
+
+TEST(DataPipeline, CurrentRecordRangesStartOrEndAtTheRecordMetAtOpening) {
+  TPipelineFixture f;
+  f.Data->Open();
+  f.Data->First();
+  f.Data->MoveBy(3);
+  f.Pipeline->Open();
+  f.Pipeline->SetRangeBegin(rbCurrentRecord);
+  f.Pipeline->SetRangeEnd(reCurrentRecord);
+  EXPECT_EQ(WalkIds(*f.Pipeline), (std::vector<int>{4}));
+  f.Pipeline->SetRangeEnd(reLastRecord);
+  EXPECT_EQ(WalkIds(*f.Pipeline), (std::vector<int>{4, 5, 6}));
+  f.Pipeline->SetRangeBegin(rbFirstRecord);
+  f.Pipeline->SetRangeEnd(reCurrentRecord);
+  EXPECT_EQ(WalkIds(*f.Pipeline), (std::vector<int>{1, 2, 3, 4}));
+  f.Pipeline->SetRangeBegin(rbLastRecord);
+  EXPECT_EQ(f.Pipeline->MoveBy(), -1);
+  EXPECT_EQ(WalkIds(*f.Pipeline), (std::vector<int>{6, 5, 4}));
+}
