@@ -121,6 +121,8 @@ void TppEngine::RunSetup() {
   }
   if (pipeline) pipeline->ClearMarks();
   if (detailPipeline) detailPipeline->ClearMarks();
+  // A top report's current record is its user's record at the run's start.
+  if (pipeline && !Report()->ParentReport()) pipeline->MarkCurrentRecord();
   cache->Initialize(Cacheables());
   printDateTime = Report()->Clock ? Report()->Clock() : Now();
   pagesSaved = 0;
@@ -178,6 +180,17 @@ void TppEngine::ServePageRequest(const TppPageRequest& request) {
   cancelled = false;
   RunSetup();
   TppCustomReport* report = Report();
+  // The user's record (a grid's, say) is theirs again once the request is
+  // served; the next page then starts from the page cache.
+  struct TUserRecord {
+    TppEngine& engine;
+    std::vector<uint8_t> record;
+    ~TUserRecord() {
+      if (record.empty()) return;
+      engine.pipeline->ReturnToDataRecord(record);
+      engine.livePage = -1;
+    }
+  } userRecord{*this, pipeline && !report->ParentReport() ? pipeline->DataRecord() : std::vector<uint8_t>{}};
   if (report->PassSetting() == psTwoPass && !allPagesGenerated) {
     calculationPass = true;
     AddState(ppesFirstPass);
@@ -266,6 +279,7 @@ void TppEngine::GeneratePage(int pageNo, bool output) {
     SetPageFields();
   }
   if (output) Report()->Publisher()->ReceivePage(Page());
+  Report()->ProcessMessages();
 }
 
 void TppEngine::PageStart() {
@@ -423,7 +437,10 @@ void TppEngine::NoDataOnPage() {
 
 bool TppEngine::PrintBand(TppBand* band, bool dataBand) {
   const int countBefore = band->PrintCount();
-  if (band->Generate(*this)) {
+  const bool complete = band->Generate(*this);
+  // A cancel button's click is seen between bands.
+  Report()->ProcessMessages();
+  if (complete) {
     if (dataBand && band->PrintCount() > countBefore) dataPrintedOnPage = true;
     return true;
   }

@@ -20,6 +20,16 @@ struct TppDialogRequest {
   int Copies = 1;
   // The no-data dialog: whether it is to show at all.
   bool ShowDialog = true;
+  // The cancel dialog. Modal: the runner runs Activate (the print job)
+  // while it shows and closes when it returns; a runner that does not (no
+  // display, or a dialog that is not modal) leaves the job to the producer,
+  // which then calls Close, when the runner set it, as the job ends. The
+  // dialog's cancel button calls Cancel; the job sees it at its next
+  // processing of messages.
+  bool Modal = true;
+  std::function<void()> Activate;
+  std::function<void()> Cancel;
+  std::function<void()> Close;
 };
 
 using TppDialogRunner = std::function<TppDialogResult(TppDialogRequest& request)>;

@@ -4,6 +4,7 @@
 #include "ppForms.h"
 #include "ppPrinterSetup.h"
 #include "ppPublisher.h"
+#include "osDispatcher.h"
 #include "rtlTypeInfo.h"
 
 RTL_DEFINE_CLASS(TppProducer)
@@ -31,6 +32,24 @@ void TppProducer::SetShowPrintDialog(bool value) {
   if (!printing) showPrintDialog = value;
 }
 
+void TppProducer::SetShowCancelDialog(bool value) {
+  if (!printing) showCancelDialog = value;
+}
+
+void TppProducer::SetModalCancelDialog(bool value) {
+  if (!printing) modalCancelDialog = value;
+}
+
+void TppProducer::Cancel() {
+  cancelled = true;
+  StopGeneration();
+  if (OnCancel) OnCancel(this);
+}
+
+void TppProducer::ProcessMessages() {
+  if (enableProcessMessages) ::ProcessMessages();
+}
+
 bool TppProducer::CachePages() const { return publisher->CachePages(); }
 
 void TppProducer::SetCachePages(bool value) {
@@ -49,9 +68,28 @@ bool TppProducer::Print() {
   TObjectPtr<TppDevice> device(dynamic_cast<TppDevice*>(deviceClass->Factory()(nullptr)));
   if (!device) return false;
   device->SetPublisher(publisher.get());
-  PrintToDevices();
+  if (showCancelDialog) {
+    bool ran = false;
+    TppDialogRequest cancelDialog;
+    cancelDialog.Kind = dkCancel;
+    cancelDialog.Producer = this;
+    cancelDialog.Modal = modalCancelDialog;
+    cancelDialog.Activate = [this, &ran] {
+      if (ran) return;
+      ran = true;
+      PrintToDevices();
+    };
+    cancelDialog.Cancel = [this] { Cancel(); };
+    ppRunDialog(cancelDialog);
+    if (!ran) {
+      cancelDialog.Activate();
+      if (cancelDialog.Close) cancelDialog.Close();
+    }
+  } else {
+    PrintToDevices();
+  }
   device->SetPublisher(nullptr);
-  return true;
+  return !cancelled;
 }
 
 void TppProducer::PrintToDevices() {
@@ -61,10 +99,12 @@ void TppProducer::PrintToDevices() {
     bool& flag;
     ~TPrintingGuard() { flag = false; }
   } guard{printing};
+  cancelled = false;
   publisher->Reset();
   ResetEngine();
   publisher->StartJob();
   publisher->RequestPages();
-  publisher->EndJob();
+  if (cancelled) publisher->CancelJob();
+  else publisher->EndJob();
   if (OnPrintingComplete) OnPrintingComplete(this);
 }

@@ -29,28 +29,47 @@ class TppProducer : public TppRelative {
   void SetDeviceType(const std::string& value);
   bool ShowPrintDialog() const { return showPrintDialog; }
   void SetShowPrintDialog(bool value);
+  bool ShowCancelDialog() const { return showCancelDialog; }
+  void SetShowCancelDialog(bool value);
+  bool ModalCancelDialog() const { return modalCancelDialog; }
+  void SetModalCancelDialog(bool value);
+  bool EnableProcessMessages() const { return enableProcessMessages; }
+  void SetEnableProcessMessages(bool value) { enableProcessMessages = value; }
   bool Printing() const { return printing; }
   bool CachePages() const;
   void SetCachePages(bool value);
 
-  // The print dialog (when set), then the chosen device gets every page.
-  // False when the dialog was cancelled or no device of the type exists.
+  // The print dialog (when set), then the chosen device gets every page
+  // while the cancel dialog (when set) shows. False when the dialog was
+  // cancelled, the job was cancelled or no device of the type exists.
   bool Print();
-  // Lets the devices already attached to the publisher ask for pages.
+  // Lets the devices already attached to the publisher ask for pages. A
+  // cancelled job is cancelled on the devices, not ended.
   void PrintToDevices();
+  // Stops the job at generation's next test (the cancel dialog's button).
+  void Cancel();
+  bool Cancelled() const { return cancelled; }
+  // Lets waiting window messages (a cancel button's click) be handled
+  // between bands and pages, when enabled.
+  void ProcessMessages();
 
-  std::function<void(TppProducer* sender)> OnPrintingComplete;
+  std::function<void(TppProducer* sender)> OnPrintingComplete, OnCancel;
 
 protected:
   // The engine's entry: generate what the publisher could not serve.
   virtual void ServePageRequest(TppPageRequest& request) = 0;
   // The run starts afresh (layout or data changed).
   virtual void ResetEngine() = 0;
+  virtual void StopGeneration() = 0;
 
 private:
   std::unique_ptr<TppPrinterSetup> printerSetup;
   std::unique_ptr<TppPublisher> publisher;
   std::string deviceType = "Screen";
   bool showPrintDialog = true;
+  bool showCancelDialog = true;
+  bool modalCancelDialog = true;
+  bool enableProcessMessages = true;
   bool printing = false;
+  bool cancelled = false;
 };

@@ -222,6 +222,8 @@ void TppCustomReport::ServePageRequest(TppPageRequest& request) { engine->ServeP
 
 void TppCustomReport::ResetEngine() { engine->Reset(); }
 
+void TppCustomReport::StopGeneration() { engine->RequestStop(); }
+
 bool TppCustomReport::FindComponentByUserName(const std::string& name, int& bandIndex,
                                               TppComponent*& component) const {
   for (size_t b = 0; b < bands.size(); ++b) {

@@ -124,6 +124,7 @@ class TppCustomReport : public TppProducer {
 protected:
   void ServePageRequest(TppPageRequest& request) override;
   void ResetEngine() override;
+  void StopGeneration() override;
 
 private:
   std::vector<TppBand*> bands;

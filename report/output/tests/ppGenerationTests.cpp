@@ -8,6 +8,7 @@
 #include "ppMessages.h"
 #include "ppPrinterSetup.h"
 #include "ppSubReport.h"
+#include "osDispatcher.h"
 
 namespace {
 // A4 with 10 mm margins, header and footer 20 mm, detail 10 mm: 23 details
@@ -44,6 +45,26 @@ TEST(Pagination, DetailsHeadersAndFootersAtExactPositions) {
     }
     EXPECT_EQ(id, rows + 1);
   }
+}
+
+TEST(Pagination, OnlyTheCurrentRecordPrintsAndTheUserKeepsTheirRecord) {
+  TReportFixture f(30);
+  f.AddText(f.Detail, "ID", true);
+  f.Pipeline->SetRangeBegin(rbCurrentRecord);
+  f.Pipeline->SetRangeEnd(reCurrentRecord);
+  f.Data->Open();
+  f.Data->First();
+  f.Data->MoveBy(6);
+  auto pages = f.PrintAll();
+  ASSERT_EQ(pages.size(), 1u);
+  EXPECT_EQ(Texts(*pages[0]), (std::vector<std::string>{"7"}));
+  EXPECT_EQ(f.Data->FieldByName("ID")->AsInteger(), 7);
+  // The user moves on; the next print follows them.
+  f.Data->Next();
+  f.Report->Reset();
+  pages = f.PrintAll();
+  ASSERT_EQ(pages.size(), 1u);
+  EXPECT_EQ(Texts(*pages[0]), (std::vector<std::string>{"8"}));
 }
 
 TEST(Pagination, AFullLastPageLeavesNoEmptyPageBehind) {
@@ -270,6 +291,58 @@ TEST(Producer, ACancelledPrintDialogPrintsNothing) {
   ppSetDialogRunner(previous);
   ppUnRegisterDevice(TRecordingDevice::StaticClassType());
   EXPECT_EQ(dialogs, 1);
+}
+
+// Counts what a print job gives the devices of its class.
+class TCountingDevice : public TppDevice {
+  RTL_DECLARE_CLASS(TCountingDevice, TppDevice)
+  explicit TCountingDevice(TComponent* owner) : TppDevice(owner) {}
+  std::string DeviceName() const override { return "Counter"; }
+  void ReceivePage(TppPage* page) override {
+    if (page->Final) ++Pages;
+  }
+  void CancelJob() override { ++Cancelled; }
+  void EndJob() override { ++Ended; }
+  static inline int Pages = 0, Cancelled = 0, Ended = 0;
+};
+RTL_DEFINE_CLASS(TCountingDevice)
+
+TEST(Producer, TheCancelDialogShowsDuringTheJobAndItsButtonCancelsIt) {
+  TReportFixture f(100);
+  f.AddText(f.Detail, "ID", true);
+  ppRegisterDevice(TCountingDevice::StaticClassType());
+  f.Report->SetDeviceType("Counter");
+  std::vector<bool> modal;
+  bool clickOnPage2 = true;
+  const TppDialogRunner previous = ppSetDialogRunner([&](TppDialogRequest& r) {
+    if (r.Kind != dkCancel) return drOK;
+    modal.push_back(r.Modal);
+    if (!r.Modal) return drOK;
+    // The button is clicked while page 2 ends; the click waits for the
+    // job's next processing of messages, as a window's would.
+    f.Report->OnEndPage = [&, cancel = r.Cancel](TppCustomReport* report) {
+      if (clickOnPage2 && report->AbsolutePageNo() == 2) MainDispatcher().Post(cancel);
+    };
+    r.Activate();
+    return drOK;
+  });
+  EXPECT_FALSE(f.Report->Print());
+  EXPECT_EQ(TCountingDevice::Pages, 2);
+  EXPECT_EQ(TCountingDevice::Cancelled, 1);
+  EXPECT_EQ(TCountingDevice::Ended, 0);
+  // Without a click the job ends normally; a dialog that is not modal
+  // leaves the job to the producer.
+  clickOnPage2 = false;
+  TCountingDevice::Pages = 0;
+  EXPECT_TRUE(f.Report->Print());
+  EXPECT_EQ(TCountingDevice::Pages, 5);
+  f.Report->SetModalCancelDialog(false);
+  EXPECT_TRUE(f.Report->Print());
+  EXPECT_EQ(TCountingDevice::Pages, 10);
+  EXPECT_EQ(TCountingDevice::Ended, 2);
+  EXPECT_EQ(modal, (std::vector<bool>{true, true, false}));
+  ppSetDialogRunner(previous);
+  ppUnRegisterDevice(TCountingDevice::StaticClassType());
 }
 }  // namespace
 
