@@ -72,20 +72,27 @@ bool TBaseVirtualTree::ContainsNode(PVirtualNode Node) const {
   return false;
 }
 
-PVirtualNode TBaseVirtualTree::MakeNewNode() {
+size_t TBaseVirtualTree::NodeBlockSize() {
   int dataSize = nodeDataSize;
   if (dataSize == -1) dataSize = DoGetNodeDataSize();
-  const size_t size = sizeof(TVirtualNode) + static_cast<size_t>(totalInternalDataSize) +
-                      static_cast<size_t>(dataSize > 0 ? dataSize : 0);
+  return sizeof(TVirtualNode) + static_cast<size_t>(dataSize > 0 ? dataSize : 0);
+}
+
+TNodePool& TBaseVirtualTree::NodePool() {
+  const size_t size = NodeBlockSize();
+  if (!pool) pool = std::make_unique<TNodePool>(size);
+  assert(pool->BlockSize() >= size);
+  return *pool;
+}
+
+PVirtualNode TBaseVirtualTree::MakeNewNode() {
   PVirtualNode node;
   if (!root) {
     // The root stays outside the pool, so an emptied tree can drop it.
-    node = static_cast<PVirtualNode>(std::calloc(1, size));
+    node = static_cast<PVirtualNode>(std::calloc(1, NodeBlockSize()));
     if (!node) throw std::bad_alloc();
   } else {
-    if (!pool) pool = std::make_unique<TNodePool>(size);
-    assert(pool->BlockSize() >= size);
-    node = static_cast<PVirtualNode>(pool->Allocate());
+    node = static_cast<PVirtualNode>(NodePool().Allocate());
   }
   node->TotalCount = 1;
   node->TotalHeight = defaultNodeHeight;
@@ -112,18 +119,7 @@ void* TBaseVirtualTree::GetNodeData(PVirtualNode Node) {
   if (!Node || IsRootNode(Node)) return nullptr;
   if (nodeDataSize == -1) DoGetNodeDataSize();
   if (nodeDataSize < 1) return nullptr;
-  return reinterpret_cast<uint8_t*>(Node) + sizeof(TVirtualNode) + totalInternalDataSize;
-}
-
-void TBaseVirtualTree::SetTotalInternalDataSize(int Size) {
-  if (Size == totalInternalDataSize) return;
-  const uint32_t count = root->ChildCount;
-  Clear();
-  FreeRootNode();
-  totalInternalDataSize = Size;
-  MakeRootNode();
-  cache = std::make_unique<TPositionCache>(root);
-  SetRootNodeCount(count);
+  return reinterpret_cast<uint8_t*>(Node) + sizeof(TVirtualNode);
 }
 
 void TBaseVirtualTree::SetNodeDataSize(int Value) {
@@ -232,6 +228,7 @@ void TBaseVirtualTree::SetChildCount(PVirtualNode Node, uint32_t NewCount) {
       }
     } carry{this, Node, added, heights, expanded};
     PVirtualNode last = Node->LastChild;
+    NodePool().Reserve(static_cast<size_t>(delta));
     for (int64_t i = 0; i < delta; ++i) {
       PVirtualNode child = MakeNewNode();
       child->Index = index++;

@@ -184,7 +184,6 @@ public:
   virtual void SetOptions(TVirtualTreeOptions Value);
   TVirtualTreeStates TreeStates() const { return states; }
   uint32_t VisibleCount() const { return visibleCount; }
-  int TotalInternalDataSize() const { return totalInternalDataSize; }
   uint32_t UpdateCount() const { return updateCount; }
 
   // Structure.
@@ -434,11 +433,6 @@ protected:
   // A node is about to be freed; descendants forget what refers to it.
   virtual void ForgetNode(PVirtualNode Node) {}
   void InvalidateControl();
-  // For descendants that reserve per-node data (before any node is made).
-  void SetTotalInternalDataSize(int Size);
-  void* GetInternalData(PVirtualNode Node) const {
-    return reinterpret_cast<uint8_t*>(Node) + sizeof(TVirtualNode);
-  }
 
   // Painting hooks.
   virtual void DoBeforePaint(TCanvas& Canvas);
@@ -502,6 +496,9 @@ protected:
   // Takes a node (with its subtree) out of its parent's chain and totals.
   void UnlinkNode(PVirtualNode Node);
   PVirtualNode MakeNewNode();
+  // The bytes of one node block (asks the data size when unknown).
+  size_t NodeBlockSize();
+  TNodePool& NodePool();
   void AdjustTotalHeight(PVirtualNode Node, int64_t Value, bool Relative);
   void AdjustTotalCount(PVirtualNode Node, int64_t Value, bool Relative);
   void AddToSelection(PVirtualNode Node, bool Forced);
@@ -656,7 +653,6 @@ private:
   uint32_t defaultNodeHeight = 18;
   uint32_t indent = 18;
   int nodeDataSize = 0;
-  int totalInternalDataSize = 0;
   int changeDelay = 0;
   uint32_t updateCount = 0;
   uint32_t visibleCount = 0;

@@ -1,7 +1,7 @@
 #pragma once
 // The tree's node record and the small types every part of the control
-// shares. A node is one zero-filled block: this record, then the internal
-// data the control's descendants reserve, then the application's data.
+// shares. A node is one zero-filled block: this record, then the
+// application's data.
 //
 // Invariants (checked by TBaseVirtualTree::CheckStructure):
 // - Index is dense: 0 for FirstChild, PrevSibling's Index + 1 otherwise;
@@ -24,6 +24,10 @@ struct TVirtualNode {
   uint8_t Align;
   uint8_t CheckState;
   uint8_t CheckType;
+  // The string tree's measured width of the main column's text; 0 until
+  // measured (and for widths it cannot hold). It sits in what would be the
+  // record's alignment padding, so it costs no byte.
+  uint16_t TextWidth;
   uint32_t TotalCount;
   uint32_t TotalHeight;
   TVirtualNode* Parent;
@@ -33,6 +37,9 @@ struct TVirtualNode {
   TVirtualNode* LastChild;
 };
 using PVirtualNode = TVirtualNode*;
+// The record is eight 64-bit words; a field added beyond the padding would
+// cost every node of every tree.
+static_assert(sizeof(TVirtualNode) == 64, "the node record grew");
 
 // Node States bits, lowest first.
 enum : uint8_t {

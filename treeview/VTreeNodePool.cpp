@@ -1,13 +1,15 @@
 #include "VTreeNodePool.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cstring>
 #include <new>
 
 namespace {
 
-// Slabs grow to this many blocks at most.
-constexpr size_t MaxSlabBlocks = 65536;
+// Slabs made for single allocations grow to this many blocks at most: the
+// unused rest of the last one stays small beside the nodes in use.
+constexpr size_t MaxSlabBlocks = 16384;
 
 }  // namespace
 
@@ -24,21 +26,27 @@ void* TNodePool::AllocateSlow() {
   if (freeList) {
     void* block = freeList;
     freeList = *static_cast<void**>(block);
+    --freeBlocks;
     std::memset(block, 0, blockSize);
     return block;
   }
   if (next == end) {
-    // Fresh pages from calloc are zero already.
-    void* slab = std::calloc(nextSlabBlocks, blockSize);
-    if (!slab) throw std::bad_alloc();
-    slabs.emplace_back(slab);
-    next = static_cast<char*>(slab);
-    end = next + nextSlabBlocks * blockSize;
+    AddSlab(nextSlabBlocks);
     nextSlabBlocks = std::min(nextSlabBlocks * 2, MaxSlabBlocks);
   }
   void* block = next;
   next += blockSize;
   return block;
+}
+
+void TNodePool::AddSlab(size_t Blocks) {
+  assert(next == end);
+  // Fresh pages from calloc are zero already.
+  void* slab = std::calloc(Blocks, blockSize);
+  if (!slab) throw std::bad_alloc();
+  slabs.emplace_back(slab);
+  next = static_cast<char*>(slab);
+  end = next + Blocks * blockSize;
 }
 
 void TNodePool::Free(void* Block) {
@@ -48,4 +56,15 @@ void TNodePool::Free(void* Block) {
   }
   *static_cast<void**>(Block) = freeList;
   freeList = Block;
+  ++freeBlocks;
+}
+
+void TNodePool::Reserve(size_t Blocks) {
+  if (UseAllocator) return;
+  const size_t inSlab = static_cast<size_t>(end - next) / blockSize;
+  if (freeBlocks + inSlab >= Blocks) return;
+  // The current slab's rest joins the free list (handed out first), so the
+  // new slab holds just what is missing.
+  for (; next != end; next += blockSize) Free(next);
+  AddSlab(Blocks - freeBlocks);
 }

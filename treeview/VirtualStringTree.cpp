@@ -24,7 +24,6 @@ size_t PreviousCharStart(const std::string& text, size_t end) {
 }  // namespace
 
 TCustomVirtualStringTree::TCustomVirtualStringTree(QWidget* Parent) : TBaseVirtualTree(Parent), measureBitmap(96) {
-  SetTotalInternalDataSize(sizeof(uint32_t));
   measureBitmap.SetSize(1, 1);
   FontChanged();
 }
@@ -56,12 +55,12 @@ void TCustomVirtualStringTree::FontChanged() {
 
 void TCustomVirtualStringTree::NodeChanged(PVirtualNode Node) {
   if (Node && !IsRootNode(Node)) {
-    CachedWidth(Node) = 0;
+    SetCachedWidth(Node, 0);
     return;
   }
   // Every initialised node measures again.
   for (PVirtualNode n = RootNode()->FirstChild; n; n = GetNextNoInit(n))
-    if (n->States & nsInitialized) CachedWidth(n) = 0;
+    if (n->States & nsInitialized) SetCachedWidth(n, 0);
 }
 
 std::string TCustomVirtualStringTree::DoGetText(PVirtualNode Node, int Column, TVSTTextType TextType) {
@@ -101,9 +100,10 @@ int TCustomVirtualStringTree::MeasureText(PVirtualNode Node, int Column) {
 int TCustomVirtualStringTree::GetNodeWidth(PVirtualNode Node, int Column) {
   if (!Node || IsRootNode(Node)) return 0;
   if (Column >= 1) return MeasureText(Node, Column);
-  uint32_t& cached = CachedWidth(Node);
-  if (cached == 0) cached = static_cast<uint32_t>(MeasureText(Node, Column));
-  return static_cast<int>(cached);
+  if (CachedWidth(Node) != 0) return CachedWidth(Node);
+  const int width = MeasureText(Node, Column);
+  SetCachedWidth(Node, width);
+  return width;
 }
 
 std::string TCustomVirtualStringTree::ShortenString(TCanvas& Canvas, const std::string& Text, int Width) {
@@ -166,12 +166,12 @@ void TCustomVirtualStringTree::DoPaintNode(TVTPaintInfo& PaintInfo) {
   // The width from the text in hand: no second call for the same text.
   int nodeWidth;
   if (column <= 0 && CachedWidth(node) != 0)
-    nodeWidth = static_cast<int>(CachedWidth(node));
+    nodeWidth = CachedWidth(node);
   else {
     TCanvas& measure = measureBitmap.Canvas();
     measure.Font().Assign(canvas.Font());
     nodeWidth = text.empty() ? EmptyTextWidth : measure.TextWidth(text) + 2 * TextPadding;
-    if (column <= 0) CachedWidth(node) = static_cast<uint32_t>(nodeWidth);
+    if (column <= 0) SetCachedWidth(node, nodeWidth);
   }
   const TRect textRect = Rect(content.Left, content.Top, std::min(content.Right, content.Left + nodeWidth),
                               content.Bottom);

@@ -2,7 +2,7 @@
 // The string tree: one text per node and column, never stored; every text
 // is asked for through OnGetText when it is painted, measured, edited,
 // saved or shown as a hint. Per node it keeps only the measured width of
-// the main column's text (its 4 bytes of internal data).
+// the main column's text (in the record's TextWidth).
 
 #include "VTree.h"
 #include "uiGraphicsBitmap.h"
@@ -78,7 +78,11 @@ protected:
 private:
   bool Customizing() const { return Options().Contains(voCustomizeItems) && static_cast<bool>(OnGetDrawInfo); }
   int MeasureText(PVirtualNode Node, int Column);
-  uint32_t& CachedWidth(PVirtualNode Node) const { return *static_cast<uint32_t*>(GetInternalData(Node)); }
+  // The main column's measured width, kept in the node record; 0: measure.
+  static int CachedWidth(PVirtualNode Node) { return Node->TextWidth; }
+  static void SetCachedWidth(PVirtualNode Node, int Width) {
+    Node->TextWidth = Width > 0 && Width <= UINT16_MAX ? static_cast<uint16_t>(Width) : 0;
+  }
 
   struct TColumnText {
     bool Visible = false;

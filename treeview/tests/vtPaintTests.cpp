@@ -173,6 +173,23 @@ TEST_F(PaintedTree, LongTextsEndInAnEllipsisWithinTheirWidth) {
   EXPECT_EQ(0u, (shortened.size() - 3) % 2);
 }
 
+TEST_F(PaintedTree, TextWidthsAreRightBeyondWhatTheNodeKeeps) {
+  // The record keeps widths up to 16 bits; wider texts are measured anew.
+  std::string text = "short";
+  tree.OnGetText = [&](TBaseVirtualTree*, PVirtualNode, int, TVSTTextType, std::string& t) { t = text; };
+  TBitmap bitmap;
+  bitmap.SetSize(1, 1);
+  bitmap.Canvas().Font().Assign(tree.Font());
+  const int left = tree.GetDisplayRect(first, -1, true).Left;
+  EXPECT_GT(tree.GetDisplayRect(first, -1, true).Right - left, bitmap.Canvas().TextWidth(text));
+  text = std::string(12000, 'W');
+  tree.InvalidateNode(nullptr);
+  for (int pass = 0; pass < 2; ++pass) {
+    tree.RenderToImage();
+    EXPECT_GE(static_cast<int64_t>(tree.RangeX()), left + bitmap.Canvas().TextWidth(text));
+  }
+}
+
 TEST_F(PaintedTree, NodesWithoutTextHandlerShowTheDefaultText) {
   TVirtualStringTree plain;
   plain.SetRootNodeCount(1);

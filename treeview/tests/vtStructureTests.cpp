@@ -66,7 +66,7 @@ TEST_F(VirtualTreeNodes, AddChildEventsOutsideAndInsideUpdateBlocks) {
   EXPECT_EQ("structure-nil", log.Joined());
 }
 
-TEST_F(VirtualTreeNodes, NodeDataSitsAfterTheInternalDataAndSurvivesASizeChange) {
+TEST_F(VirtualTreeNodes, NodeDataSitsAfterTheRecordAndSurvivesASizeChange) {
   TBaseVirtualTree plain;
   plain.SetRootNodeCount(3);
   EXPECT_EQ(nullptr, plain.GetNodeData(plain.RootNode()->FirstChild));
