@@ -1,6 +1,7 @@
 #pragma once
 // Where the CUPS back end finds its servers and how long it waits.
 
+#include <cstdint>
 #include <functional>
 #include <string>
 
@@ -16,6 +17,12 @@ struct CupsConfig {
   int RequestTimeoutMs = 10000;
   // Between two looks for changes of a watched server.
   int PollIntervalMs = 1000;
+  // While a watched server does not answer, the looks come from
+  // PollIntervalMs doubling up to RetryMaxMs apart. After OutageLimitMs
+  // the watch gives up: the server's notifications fail. A restart takes
+  // seconds, so the limit is hours.
+  int RetryMaxMs = 15000;
+  int64_t OutageLimitMs = 4 * 3600 * 1000;
   // Lease of the change subscriptions, renewed at half time.
   int LeaseSeconds = 600;
   // For tests: runs on a server watch's look between its two reads of the

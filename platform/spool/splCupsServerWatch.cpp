@@ -44,8 +44,15 @@ void CountQueued(std::vector<PrinterInfo2>& printers, const std::vector<SpoolJob
 }  // namespace
 
 TCupsServerWatch::TCupsServerWatch(const CupsConfig& Config, std::string Server, std::string Host, int Port,
-                                   TSpoolNotifyHub& Hub)
-    : config_(Config), server_(std::move(Server)), host_(std::move(Host)), port_(Port), hub_(Hub) {}
+                                   TSpoolNotifyHub& Hub, SpoolServerNoticeHandler Notify)
+    : config_(Config),
+      server_(std::move(Server)),
+      host_(std::move(Host)),
+      port_(Port),
+      hub_(Hub),
+      notify_(std::move(Notify)),
+      outage_(std::chrono::milliseconds(Config.PollIntervalMs), std::chrono::milliseconds(Config.RetryMaxMs),
+              std::chrono::milliseconds(Config.OutageLimitMs)) {}
 
 TCupsServerWatch::~TCupsServerWatch() {
   {
@@ -70,25 +77,47 @@ OsError TCupsServerWatch::Prepare() {
   return ERROR_SUCCESS;
 }
 
-bool TCupsServerWatch::WaitStop() {
+bool TCupsServerWatch::WaitStop(std::chrono::milliseconds Wait) {
   std::unique_lock<std::mutex> guard(stopLock_);
-  return stopSignal_.wait_for(guard, std::chrono::milliseconds(config_.PollIntervalMs), [this] { return stopping_; });
+  return stopSignal_.wait_for(guard, Wait, [this] { return stopping_.load(); });
 }
 
 void TCupsServerWatch::Run() {
-  TCupsSession session(host_, port_, config_.RequestTimeoutMs);
-  while (!WaitStop()) {
-    std::lock_guard<std::mutex> guard(lookLock_);
-    if (hub_.WatchCount(server_) == 0) continue;
-    if (const OsError e = Look(session)) {
-      hub_.Fail(server_, e);
-      // The server may come back as a new process that knows nothing of us.
-      subscription_ = 0;
-      pollOnly_ = false;
+  TCupsSession session(host_, port_, config_.RequestTimeoutMs, &stopping_);
+  while (!WaitStop(outage_.NextWait())) {
+    std::optional<SpoolServerNotice> notice;
+    {
+      std::lock_guard<std::mutex> guard(lookLock_);
+      if (hub_.WatchCount(server_) == 0) continue;
+      notice = LookAndJudge(session);
     }
+    if (notice && notify_ && !stopping_) notify_(*notice);
   }
   std::lock_guard<std::mutex> guard(lookLock_);
-  Unsubscribe(session);
+  if (!outage_.InOutage()) Unsubscribe(session);
+}
+
+std::optional<SpoolServerNotice> TCupsServerWatch::LookAndJudge(TCupsSession& Session) {
+  const OsError e = Look(Session);
+  const auto now = std::chrono::steady_clock::now();
+  if (e == ERROR_SUCCESS) {
+    if (!outage_.InOutage()) return std::nullopt;
+    return SpoolServerNotice{server_, SpoolServerCondition::Reachable, ERROR_SUCCESS, {}, outage_.End(now)};
+  }
+  // The server may come back as a new process that knows nothing of us.
+  subscription_ = 0;
+  pollOnly_ = false;
+  if (stopping_) return std::nullopt;
+  if (e != RPC_S_SERVER_UNAVAILABLE && e != ERROR_TIMEOUT) {
+    // Not an outage: the server answered and refused.
+    hub_.Fail(server_, e);
+    return std::nullopt;
+  }
+  if (outage_.Failed(now))
+    return SpoolServerNotice{server_, SpoolServerCondition::Unreachable, e, Session.LastErrorText(), {}};
+  if (!outage_.Expired(now)) return std::nullopt;
+  hub_.Fail(server_, e);
+  return SpoolServerNotice{server_, SpoolServerCondition::GivenUp, e, Session.LastErrorText(), outage_.End(now)};
 }
 
 OsError TCupsServerWatch::Look(TCupsSession& Session) {

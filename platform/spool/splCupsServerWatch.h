@@ -7,10 +7,19 @@
 // jobs above a watermark that were not in the previous completed list, so a
 // job that came and went between two looks, or between the reads of one
 // look, is still reported, first with its final fields, then as left.
+//
+// A server that stops answering (stopped, restarting, unreachable) keeps
+// its notifications: the watch reports the outage once, looks again from
+// the poll interval doubling to RetryMaxMs apart, and when the server
+// answers reads every queue and the completed jobs from the watermark, so
+// the jobs that ended while it was away are reported once each. Past
+// OutageLimitMs the server's notifications fail.
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <string>
 #include <thread>
@@ -18,10 +27,13 @@
 #include "splCupsConfig.h"
 #include "splCupsSession.h"
 #include "splNotifyHub.h"
+#include "splServerNotice.h"
 
 class TCupsServerWatch {
  public:
-  TCupsServerWatch(const CupsConfig& Config, std::string Server, std::string Host, int Port, TSpoolNotifyHub& Hub);
+  // Notify hears of outages, on the watch's thread.
+  TCupsServerWatch(const CupsConfig& Config, std::string Server, std::string Host, int Port, TSpoolNotifyHub& Hub,
+                   SpoolServerNoticeHandler Notify);
   ~TCupsServerWatch();
   TCupsServerWatch(const TCupsServerWatch&) = delete;
   TCupsServerWatch& operator=(const TCupsServerWatch&) = delete;
@@ -32,7 +44,9 @@ class TCupsServerWatch {
 
  private:
   void Run();
-  bool WaitStop();
+  bool WaitStop(std::chrono::milliseconds Wait);
+  // A look, and what its outcome means for an outage; a notice to hand on.
+  std::optional<SpoolServerNotice> LookAndJudge(TCupsSession& Session);
   OsError Look(TCupsSession& Session);
   OsError ReadBaseline(TCupsSession& Session, SpoolServerState& State);
   OsError Reconcile(TCupsSession& Session);
@@ -46,6 +60,7 @@ class TCupsServerWatch {
   const std::string host_;
   const int port_;
   TSpoolNotifyHub& hub_;
+  const SpoolServerNoticeHandler notify_;
 
   std::mutex lookLock_;  // one look at a time, the thread's or Prepare's
   // Invariant after each look: every job up to watermark_ is in active_ or
@@ -60,9 +75,11 @@ class TCupsServerWatch {
   int sequence_ = 0;
   bool pollOnly_ = false;
   std::chrono::steady_clock::time_point renewAt_;
+  TSpoolOutage outage_;  // the thread's own
 
   std::mutex stopLock_;
   std::condition_variable stopSignal_;
-  bool stopping_ = false;
+  // Also read by the thread's session, to cut a hanging request short.
+  std::atomic<bool> stopping_{false};
   std::thread thread_;
 };

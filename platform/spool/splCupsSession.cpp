@@ -1,8 +1,15 @@
 #include "splCupsSession.h"
 
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
 #include "splConstants.h"
 
 namespace {
+
+// How often a waiting connect or request looks at the cancel flag.
+constexpr int WaitSliceMs = 200;
 
 const char* NoPassword(const char*, http_t*, const char*, const char*, void*) { return nullptr; }
 
@@ -24,8 +31,8 @@ OsError RefusalError(ipp_status_t status) {
 
 }  // namespace
 
-TCupsSession::TCupsSession(std::string Host, int Port, int TimeoutMs)
-    : host_(std::move(Host)), port_(Port), timeoutMs_(TimeoutMs) {
+TCupsSession::TCupsSession(std::string Host, int Port, int TimeoutMs, const std::atomic<bool>* Cancel)
+    : host_(std::move(Host)), port_(Port), timeoutMs_(TimeoutMs), cancel_(Cancel) {
   // The library's password prompt reads the terminal; a monitor must never wait there.
   cupsSetPasswordCB2(NoPassword, nullptr);
 }
@@ -37,17 +44,37 @@ void TCupsSession::Disconnect() {
   http_ = nullptr;
 }
 
-int TCupsSession::GiveUp(http_t*, void* session) {
-  static_cast<TCupsSession*>(session)->timedOut_ = true;
+int TCupsSession::KeepWaiting(http_t*, void* session) {
+  auto* self = static_cast<TCupsSession*>(session);
+  if (!self->Cancelled() && std::chrono::steady_clock::now() < self->deadline_) return 1;
+  self->timedOut_ = true;
   return 0;
 }
 
 OsError TCupsSession::Connect() {
   if (http_) return ERROR_SUCCESS;
-  http_ = httpConnect2(host_.c_str(), port_, nullptr, AF_UNSPEC, HTTP_ENCRYPTION_IF_REQUESTED, 1, timeoutMs_,
-                       nullptr);
-  if (!http_) return RPC_S_SERVER_UNAVAILABLE;
-  httpSetTimeout(http_, timeoutMs_ / 1000.0, GiveUp, this);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs_);
+  // In slices, so that a cancel is seen while a host does not answer.
+  for (;;) {
+    if (Cancelled()) {
+      errorText_ = "cancelled";
+      return ERROR_TIMEOUT;
+    }
+    const auto now = std::chrono::steady_clock::now();
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now);
+    const int slice = static_cast<int>(std::clamp<int64_t>(left.count(), 1, WaitSliceMs));
+    errno = 0;
+    http_ = httpConnect2(host_.c_str(), port_, nullptr, AF_UNSPEC, HTTP_ENCRYPTION_IF_REQUESTED, 1, slice, nullptr);
+    if (http_) break;
+    const int error = errno;
+    errorText_ = error ? std::strerror(error) : cupsLastErrorString();
+    // A refused or missing endpoint answers at once; only a silent one,
+    // which used up its slice, is tried again.
+    const auto waited = std::chrono::steady_clock::now() - now;
+    if (waited < std::chrono::milliseconds(slice / 2)) return RPC_S_SERVER_UNAVAILABLE;
+    if (std::chrono::steady_clock::now() >= deadline) return ERROR_TIMEOUT;
+  }
+  httpSetTimeout(http_, std::min(timeoutMs_, WaitSliceMs) / 1000.0, KeepWaiting, this);
   return ERROR_SUCCESS;
 }
 
@@ -62,21 +89,25 @@ IppPtr TCupsSession::NewRequest(ipp_op_t Op, const std::string& Path) const {
 OsError TCupsSession::Do(IppPtr Request, const char* Resource, IppPtr& Response) {
   Response.reset();
   status_ = IPP_STATUS_OK;
+  errorText_.clear();
   if (const OsError e = Connect()) {
     status_ = IPP_STATUS_ERROR_SERVICE_UNAVAILABLE;
     return e;
   }
   timedOut_ = false;
+  deadline_ = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs_);
   Response.reset(cupsDoRequest(http_, Request.release(), Resource));
   if (Response) {
     status_ = ippGetStatusCode(Response.get());
     if (status_ <= IPP_STATUS_OK_EVENTS_COMPLETE) return ERROR_SUCCESS;
+    errorText_ = cupsLastErrorString();
     Response.reset();
     return RefusalError(status_);
   }
   // No IPP answer: either the HTTP layer refused, or the connection is in
   // an unknown state and the next request reconnects.
   status_ = cupsLastError();
+  errorText_ = cupsLastErrorString();
   const OsError refusal = RefusalError(status_);
   if (!timedOut_ && (refusal == ERROR_ACCESS_DENIED || refusal == ERROR_INVALID_PRINTER_NAME)) return refusal;
   Disconnect();

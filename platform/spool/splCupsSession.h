@@ -5,6 +5,8 @@
 
 #include <cups/cups.h>
 
+#include <atomic>
+#include <chrono>
 #include <memory>
 #include <string>
 
@@ -17,8 +19,10 @@ using IppPtr = std::unique_ptr<ipp_t, IppDeleter>;
 
 class TCupsSession {
  public:
-  // Host: a host name or a local socket path.
-  TCupsSession(std::string Host, int Port, int TimeoutMs);
+  // Host: a host name or a local socket path. Cancel, when given, cuts a
+  // connect or request short within a fraction of a second once it is set
+  // (the request then fails with ERROR_TIMEOUT); it must outlive the session.
+  TCupsSession(std::string Host, int Port, int TimeoutMs, const std::atomic<bool>* Cancel = nullptr);
   ~TCupsSession();
   TCupsSession(const TCupsSession&) = delete;
   TCupsSession& operator=(const TCupsSession&) = delete;
@@ -33,6 +37,9 @@ class TCupsSession {
   // ERROR_TIMEOUT.
   OsError Do(IppPtr Request, const char* Resource, IppPtr& Response);
   ipp_status_t LastStatus() const { return status_; }
+  // The client library's words for the last failure ("Connection refused",
+  // ...); empty after a success.
+  const std::string& LastErrorText() const { return errorText_; }
   // The open connection for the library's own calls; null when none can be made.
   http_t* Connection();
 
@@ -42,12 +49,18 @@ class TCupsSession {
  private:
   OsError Connect();
   void Disconnect();
-  static int GiveUp(http_t* http, void* session);
+  bool Cancelled() const { return cancel_ && cancel_->load(); }
+  // The library's timeout callback, called every slice while a request
+  // waits: 0 ends the wait.
+  static int KeepWaiting(http_t* http, void* session);
 
   const std::string host_;
   const int port_;
   const int timeoutMs_;
+  const std::atomic<bool>* const cancel_;
   http_t* http_ = nullptr;
+  std::chrono::steady_clock::time_point deadline_;
   bool timedOut_ = false;
   ipp_status_t status_ = IPP_STATUS_OK;
+  std::string errorText_;
 };

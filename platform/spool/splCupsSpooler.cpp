@@ -76,7 +76,8 @@ OsError TCupsSpooler::PrepareWatch(const std::string& Server) {
   auto& watch = watches_[Lower(Server)];
   if (!watch) {
     const Endpoint endpoint = EndpointOf(Server);
-    watch = std::make_unique<TCupsServerWatch>(config_, Server, endpoint.Host, endpoint.Port, Hub());
+    watch = std::make_unique<TCupsServerWatch>(config_, Server, endpoint.Host, endpoint.Port, Hub(),
+                                               [this](const SpoolServerNotice& Notice) { NotifyServer(Notice); });
   }
   return watch->Prepare();
 }

@@ -43,6 +43,7 @@ SpoolJobState& TSimulatedSpooler::JobOrThrow(SimPrinter& Printer, uint32_t JobId
 }
 
 void TSimulatedSpooler::Publish(SimServer& Server) {
+  if (!Server.Reachable) return;
   SpoolServerState state;
   for (auto& p : Server.Printers) {
     uint32_t position = 1;
@@ -58,15 +59,47 @@ void TSimulatedSpooler::AddServer(const std::string& Server) {
   if (!name || !name->Queue.empty()) throw std::invalid_argument("Not a server name: " + Server);
   std::lock_guard<std::mutex> guard(lock_);
   if (FindServer(Server)) throw std::invalid_argument("Server exists: " + Server);
-  servers_.push_back({Server, true, 1, {}});
+  servers_.push_back({Server, true, 1, {}, {}, {}});
   Publish(servers_.back());
 }
 
-void TSimulatedSpooler::SetServerReachable(const std::string& Server, bool Reachable) {
-  std::lock_guard<std::mutex> guard(lock_);
-  SimServer& s = ServerOrThrow(Server);
-  s.Reachable = Reachable;
-  if (!Reachable) Hub().Fail(s.Name, RPC_S_SERVER_UNAVAILABLE);
+void TSimulatedSpooler::SetServerReachable(const std::string& Server, bool Reachable, const std::string& Text) {
+  SpoolServerNotice notice;
+  {
+    std::lock_guard<std::mutex> guard(lock_);
+    SimServer& s = ServerOrThrow(Server);
+    if (s.Reachable == Reachable) return;
+    s.Reachable = Reachable;
+    if (!Reachable) {
+      s.OutageText = Text;
+      notice = {s.Name, SpoolServerCondition::Unreachable, RPC_S_SERVER_UNAVAILABLE, Text, {}};
+    } else {
+      notice = {s.Name, SpoolServerCondition::Reachable, ERROR_SUCCESS, {}, {}};
+      // As the CUPS watch finds them in the completed-jobs history: the
+      // jobs that ended while away, with their last fields, then the
+      // server as it is.
+      std::vector<SimPrinter> now = s.Printers;
+      for (SpoolJobState& ended : s.EndedWhileAway)
+        if (SimPrinter* p = FindPrinter(s, ended.Info.PrinterName)) p->State.Jobs.push_back(std::move(ended));
+      s.EndedWhileAway.clear();
+      Publish(s);
+      s.Printers = std::move(now);
+      Publish(s);
+    }
+  }
+  NotifyServer(notice);
+}
+
+void TSimulatedSpooler::GiveUpServer(const std::string& Server) {
+  SpoolServerNotice notice;
+  {
+    std::lock_guard<std::mutex> guard(lock_);
+    SimServer& s = ServerOrThrow(Server);
+    if (s.Reachable) throw std::invalid_argument("Server is reachable: " + Server);
+    Hub().Fail(s.Name, RPC_S_SERVER_UNAVAILABLE);
+    notice = {s.Name, SpoolServerCondition::GivenUp, RPC_S_SERVER_UNAVAILABLE, s.OutageText, {}};
+  }
+  NotifyServer(notice);
 }
 
 void TSimulatedSpooler::AddPrinter(PrinterInfo2 Info, uint32_t GrantedAccess) {
@@ -158,6 +191,7 @@ void TSimulatedSpooler::RemoveJob(const std::string& Printer, uint32_t JobId) {
   SimServer* s = nullptr;
   SimPrinter& p = PrinterOrThrow(Printer, &s);
   const SpoolJobState& j = JobOrThrow(p, JobId);
+  if (!s->Reachable) s->EndedWhileAway.push_back(j);
   p.State.Jobs.erase(p.State.Jobs.begin() + (&j - p.State.Jobs.data()));
   Publish(*s);
 }

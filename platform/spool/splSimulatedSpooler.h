@@ -20,9 +20,15 @@ class TSimulatedSpooler : public TSpoolerBase {
   explicit TSimulatedSpooler(std::string LocalServer);
 
   void AddServer(const std::string& Server);
-  // Unreachable: every call on the server fails with RPC_S_SERVER_UNAVAILABLE
-  // and its open notifications fail.
-  void SetServerReachable(const std::string& Server, bool Reachable);
+  // Unreachable: every call on the server fails with RPC_S_SERVER_UNAVAILABLE;
+  // its open notifications stay open and hear nothing while the script goes
+  // on. Reachable again: they hear of the jobs that left the queues
+  // meanwhile (first with their last fields), then the server as it is now.
+  // Each change of reachability is a server notice, Text that of an outage.
+  void SetServerReachable(const std::string& Server, bool Reachable, const std::string& Text = "Connection refused");
+  // An unreachable server past the outage limit: its notifications fail
+  // with RPC_S_SERVER_UNAVAILABLE, and a GivenUp notice tells so.
+  void GiveUpServer(const std::string& Server);
 
   // Info.PrinterName is "\\HOST\queue" on a known server; ServerName and cJobs
   // are filled in. GrantedAccess: the rights OpenPrinter may ask for.
@@ -74,6 +80,9 @@ class TSimulatedSpooler : public TSpoolerBase {
     bool Reachable = true;
     uint32_t NextJobId = 1;
     std::vector<SimPrinter> Printers;
+    // The jobs that left a queue while the server was unreachable.
+    std::vector<SpoolJobState> EndedWhileAway;
+    std::string OutageText;
   };
   struct Failure {
     OsError Error;
@@ -88,7 +97,7 @@ class TSimulatedSpooler : public TSpoolerBase {
   OsError Reach(const std::string& Server, SimServer** Found);
   void UpdateJob(const std::string& Printer, uint32_t JobId, const std::function<void(SpoolJobState&)>& Change);
   // Renumbers positions and counts, then hands the server's state to the
-  // notifications. Called under lock_.
+  // notifications, unless it is unreachable. Called under lock_.
   void Publish(SimServer& Server);
 
   std::mutex lock_;

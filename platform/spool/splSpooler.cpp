@@ -12,6 +12,20 @@ uint64_t TSpooler::CallCount(SpoolCall Call) const {
   return calls_[static_cast<size_t>(Call)].load(std::memory_order_relaxed);
 }
 
+void TSpooler::SetServerNoticeHandler(SpoolServerNoticeHandler Handler) {
+  std::lock_guard<std::mutex> guard(noticeLock_);
+  noticeHandler_ = std::move(Handler);
+}
+
+void TSpooler::NotifyServer(const SpoolServerNotice& Notice) {
+  SpoolServerNoticeHandler handler;
+  {
+    std::lock_guard<std::mutex> guard(noticeLock_);
+    handler = noticeHandler_;
+  }
+  if (handler) handler(Notice);
+}
+
 OsError TSpooler::EnumPrinters(uint32_t Flags, const std::string& Name, std::vector<PrinterInfo1>& Printers) {
   Printers.clear();
   if (const OsError e = BeginCall(SpoolCall::EnumPrinters)) return e;

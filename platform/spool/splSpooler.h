@@ -19,11 +19,13 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "splConstants.h"
+#include "splServerNotice.h"
 #include "splTypes.h"
 
 enum class SpoolCall : uint8_t {
@@ -95,6 +97,10 @@ class TSpooler {
   // How often each call was made on this spooler.
   uint64_t CallCount(SpoolCall Call) const;
 
+  // Who hears that a watched server stopped or started answering
+  // (splServerNotice.h); replaces the one before, empty for nobody.
+  void SetServerNoticeHandler(SpoolServerNoticeHandler Handler);
+
  protected:
   virtual OsError DoEnumPrinters1(uint32_t Flags, const std::string& Name, std::vector<PrinterInfo1>& Printers) = 0;
   virtual OsError DoEnumPrinters2(uint32_t Flags, const std::string& Name, std::vector<PrinterInfo2>& Printers) = 0;
@@ -112,9 +118,13 @@ class TSpooler {
 
   // Counts the call; the simulated spooler also injects failures here.
   virtual OsError BeginCall(SpoolCall Call);
+  // Hands Notice to the handler; call it with no lock of the back end held.
+  void NotifyServer(const SpoolServerNotice& Notice);
 
  private:
   std::array<std::atomic<uint64_t>, SpoolCallKinds> calls_{};
+  std::mutex noticeLock_;
+  SpoolServerNoticeHandler noticeHandler_;
 };
 
 // The process-wide spooler that the program or a test installs. CurrentSpooler()

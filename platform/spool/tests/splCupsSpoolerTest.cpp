@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdlib>
+#include <mutex>
 #include <optional>
 #include <regex>
 #include <thread>
@@ -213,23 +215,186 @@ TEST_F(CupsSpoolerTest, RefusedSubscriptionsFallBackToPolling) {
   spooler.reset();
 }
 
-TEST_F(CupsSpoolerTest, StoppedDaemonGivesErrorsWithoutHanging) {
+// Holds the server watch's looks between their two job-list reads while
+// closed, so that a test decides what the watch can have seen.
+class TLookGate {
+ public:
+  void Close() {
+    std::lock_guard<std::mutex> guard(lock_);
+    closed_ = true;
+    held_ = false;
+  }
+  void Open() {
+    {
+      std::lock_guard<std::mutex> guard(lock_);
+      closed_ = false;
+    }
+    changed_.notify_all();
+  }
+  // Runs in the watch's thread.
+  void Pass() {
+    std::unique_lock<std::mutex> guard(lock_);
+    if (!closed_) return;
+    held_ = true;
+    changed_.notify_all();
+    changed_.wait(guard, [this] { return !closed_; });
+  }
+  bool WaitHeld(int timeoutMs) {
+    std::unique_lock<std::mutex> guard(lock_);
+    return changed_.wait_for(guard, std::chrono::milliseconds(timeoutMs), [this] { return held_; });
+  }
+
+ private:
+  std::mutex lock_;
+  std::condition_variable changed_;
+  bool closed_ = false;
+  bool held_ = false;
+};
+
+// The notices of a spooler, as its watch threads hand them over.
+class TNoticeLog {
+ public:
+  void Attach(TSpooler& Spooler) {
+    Spooler.SetServerNoticeHandler([this](const SpoolServerNotice& n) {
+      {
+        std::lock_guard<std::mutex> guard(lock_);
+        notices_.push_back(n);
+      }
+      changed_.notify_all();
+    });
+  }
+  bool WaitCount(size_t Count, int timeoutMs) {
+    std::unique_lock<std::mutex> guard(lock_);
+    return changed_.wait_for(guard, std::chrono::milliseconds(timeoutMs), [&] { return notices_.size() >= Count; });
+  }
+  std::vector<SpoolServerNotice> Notices() {
+    std::lock_guard<std::mutex> guard(lock_);
+    return notices_;
+  }
+
+ private:
+  std::mutex lock_;
+  std::condition_variable changed_;
+  std::vector<SpoolServerNotice> notices_;
+};
+
+bool JobCompleted(TPrivateCupsd& cupsd, uint32_t id) {
+  std::string completed;
+  cupsd.Run({"lpstat", "-h", cupsd.Socket(), "-W", "completed", "-o", "q1"}, &completed);
+  return completed.find("q1-" + std::to_string(id) + " ") != std::string::npos;
+}
+
+TEST_F(CupsSpoolerTest, ARestartIsOneOutageAndTheJobsThatEndedUnseenArriveOnceAfterIt) {
+  TLookGate gate;
+  TNoticeLog notices;
+  CupsConfig config = cupsd.Config(Local);
+  config.RetryMaxMs = 200;
+  config.AfterFirstJobRead = [&] { gate.Pass(); };
+  spooler = std::make_unique<TCupsSpooler>(config);
+  notices.Attach(*spooler);
+  const ChangeHandle change = Watch(Q1, PRINTER_CHANGE_DELETE_JOB, &options);
+  const std::string file = cupsd.WriteFile("held.txt", 100);
+  const uint32_t held = cupsd.Submit("q1", file, "Held", true);
+  TNotifyCollector collector(*spooler, change);
+  ASSERT_TRUE(collector.Until([&] { return collector.Jobs.count(held) != 0; }, 10000));
+
+  // The job ends while the watch is held inside a look; the daemon stops
+  // before the look goes on, so the watch never saw the job end.
+  gate.Close();
+  // An event, so that the watch looks.
+  ASSERT_TRUE(cupsd.DisableQueue("q1"));
+  ASSERT_TRUE(cupsd.EnableQueue("q1"));
+  ASSERT_TRUE(gate.WaitHeld(10000));
+  ASSERT_TRUE(cupsd.Release(held));
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (!JobCompleted(cupsd, held) && std::chrono::steady_clock::now() < deadline) {
+  }
+  ASSERT_TRUE(JobCompleted(cupsd, held));
+  cupsd.Stop();
+  gate.Open();
+  ASSERT_TRUE(notices.WaitCount(1, 10000));
+  // Quiet while away: no failed fetch, whatever the back-off's count.
+  EXPECT_FALSE(WaitSignalled(*spooler, change, 0));
+
+  ASSERT_TRUE(cupsd.Start()) << cupsd.Error();
+  const uint32_t after = cupsd.Submit("q1", file, "After");
+  ASSERT_NE(after, 0u);
+  ASSERT_TRUE(collector.Until(
+      [&] { return Finished(collector.Jobs[held]) && collector.Jobs.count(after) && Finished(collector.Jobs[after]); },
+      20000))
+      << collector.LastError();
+  EXPECT_EQ(collector.Jobs[held].Status(), JOB_STATUS_PRINTED | JOB_STATUS_DELETED);
+  EXPECT_EQ(collector.Jobs[held].Text(JOB_NOTIFY_FIELD_DOCUMENT), "Held");
+  EXPECT_EQ(collector.Jobs[after].Status(), JOB_STATUS_PRINTED | JOB_STATUS_DELETED);
+  // Ended once: one final status each.
+  for (const uint32_t id : {held, after}) {
+    const auto& statuses = collector.Jobs[id].Statuses;
+    EXPECT_EQ(std::count_if(statuses.begin(), statuses.end(), [](uint32_t s) { return s & JOB_STATUS_DELETED; }), 1)
+        << id;
+  }
+
+  ASSERT_TRUE(notices.WaitCount(2, 10000));
+  const std::vector<SpoolServerNotice> told = notices.Notices();
+  ASSERT_EQ(told.size(), 2u);
+  EXPECT_EQ(told[0].Server, Local);
+  EXPECT_EQ(told[0].Condition, SpoolServerCondition::Unreachable);
+  EXPECT_EQ(told[0].Error, RPC_S_SERVER_UNAVAILABLE);
+  // The client library's own words, not an error number.
+  EXPECT_FALSE(told[0].Text.empty());
+  EXPECT_EQ(told[0].Text.find("1722"), std::string::npos) << told[0].Text;
+  EXPECT_EQ(told[1].Condition, SpoolServerCondition::Reachable);
+  EXPECT_GT(told[1].Outage.count(), 0);
+}
+
+TEST_F(CupsSpoolerTest, AnOutagePastItsLimitFailsTheNotificationsAndCallsNeverHang) {
+  TNoticeLog notices;
+  CupsConfig config = cupsd.Config(Local);
+  config.RetryMaxMs = 100;
+  config.OutageLimitMs = 400;
+  spooler = std::make_unique<TCupsSpooler>(config);
+  notices.Attach(*spooler);
   const ChangeHandle change = Watch(Q1, PRINTER_CHANGE_DELETE_JOB, &options);
   PrinterHandle handle = 0;
   ASSERT_EQ(spooler->OpenPrinter(Q1, 0, handle), ERROR_SUCCESS);
   cupsd.Kill();
   const auto start = std::chrono::steady_clock::now();
-  TNotifyCollector collector(*spooler, change);
-  EXPECT_FALSE(collector.Until([] { return false; }, 10000));
-  EXPECT_EQ(collector.LastError(), RPC_S_SERVER_UNAVAILABLE);
   std::vector<JobInfo2> jobs;
   EXPECT_EQ(spooler->EnumJobs(handle, 0, 10, jobs), RPC_S_SERVER_UNAVAILABLE);
   std::vector<PrinterInfo2> printers;
   EXPECT_EQ(spooler->EnumPrinters(PRINTER_ENUM_LOCAL, "", printers), RPC_S_SERVER_UNAVAILABLE);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+
+  TNotifyCollector collector(*spooler, change);
+  EXPECT_FALSE(collector.Until([] { return false; }, 10000));
+  EXPECT_EQ(collector.LastError(), RPC_S_SERVER_UNAVAILABLE);
+  ASSERT_TRUE(notices.WaitCount(2, 10000));
+  const std::vector<SpoolServerNotice> told = notices.Notices();
+  ASSERT_EQ(told.size(), 2u);
+  EXPECT_EQ(told[0].Condition, SpoolServerCondition::Unreachable);
+  EXPECT_EQ(told[1].Condition, SpoolServerCondition::GivenUp);
+  EXPECT_GE(told[1].Outage.count(), config.OutageLimitMs);
   ChangeHandle again = 0;
   EXPECT_EQ(spooler->FindFirstPrinterChangeNotification(handle, PRINTER_CHANGE_ALL, nullptr, again),
             RPC_S_SERVER_UNAVAILABLE);
-  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+}
+
+TEST_F(CupsSpoolerTest, ClosingDuringAFrozenDaemonDoesNotWaitForTheRequestTimeout) {
+  TLookGate gate;
+  CupsConfig config = cupsd.Config(Local);
+  config.RequestTimeoutMs = 20000;
+  config.AfterFirstJobRead = [&] { gate.Pass(); };
+  spooler = std::make_unique<TCupsSpooler>(config);
+  Watch(Q1, PRINTER_CHANGE_DELETE_JOB, &options);
+  gate.Close();
+  ASSERT_TRUE(cupsd.DisableQueue("q1"));
+  ASSERT_TRUE(gate.WaitHeld(10000));
+  // The look's next read meets a daemon that accepts and never answers.
+  cupsd.Pause();
+  gate.Open();
+  const auto start = std::chrono::steady_clock::now();
+  spooler.reset();
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
+  cupsd.Resume();
 }
 
 TEST_F(CupsSpoolerTest, ConfigurationFollowsCupsServer) {

@@ -292,20 +292,24 @@ TEST_F(SimulatedSpoolerTest, LostDataIsReportedUntilRefreshed) {
   EXPECT_EQ(Fetch(change, changeWord).Flags, PRINTER_NOTIFY_INFO_DISCARDED);
 }
 
-TEST_F(SimulatedSpoolerTest, UnreachableServerFailsCallsAndNotifications) {
+TEST_F(SimulatedSpoolerTest, AnUnreachableServerKeepsItsNotificationsAndTellsWhatEndedMeanwhile) {
+  std::vector<SpoolServerNotice> notices;
+  spooler.SetServerNoticeHandler([&](const SpoolServerNotice& n) { notices.push_back(n); });
   spooler.AddServer("\\\\SRV");
   spooler.AddPrinter(Printer("\\\\SRV\\Remote"));
   const ChangeHandle remote = Watch("\\\\SRV\\Remote", PRINTER_CHANGE_DELETE_JOB, &options);
   const ChangeHandle local = Watch(Laser, PRINTER_CHANGE_DELETE_JOB, &options);
   PrinterHandle handle = 0;
   ASSERT_EQ(spooler.OpenPrinter("\\\\SRV\\Remote", 0, handle), ERROR_SUCCESS);
+  const uint32_t seen = spooler.SubmitJob("\\\\SRV\\Remote", Job("seen"));
+  TNotifyCollector collector(spooler, remote);
+  ASSERT_TRUE(collector.Until([&] { return collector.Jobs.count(seen) != 0; }, 1000));
 
-  spooler.SetServerReachable("\\\\SRV", false);
-  ASSERT_TRUE(WaitSignalled(spooler, remote, 0));
-  EXPECT_FALSE(WaitSignalled(spooler, local, 0));
-  uint32_t changeWord = 0;
-  std::optional<PrinterNotifyInfo> info;
-  EXPECT_EQ(spooler.FindNextPrinterChangeNotification(remote, changeWord, nullptr, info), RPC_S_SERVER_UNAVAILABLE);
+  spooler.SetServerReachable("\\\\SRV", false, "Connection refused");
+  ASSERT_EQ(notices.size(), 1u);
+  EXPECT_EQ(notices[0].Server, "\\\\SRV");
+  EXPECT_EQ(notices[0].Condition, SpoolServerCondition::Unreachable);
+  EXPECT_EQ(notices[0].Text, "Connection refused");
   std::vector<JobInfo2> jobs;
   EXPECT_EQ(spooler.EnumJobs(handle, 0, 10, jobs), RPC_S_SERVER_UNAVAILABLE);
   ChangeHandle again = 0;
@@ -314,6 +318,45 @@ TEST_F(SimulatedSpoolerTest, UnreachableServerFailsCallsAndNotifications) {
   std::vector<PrinterInfo1> servers;
   ASSERT_EQ(spooler.EnumPrinters(PRINTER_ENUM_REMOTE, "", servers), ERROR_SUCCESS);
   EXPECT_EQ(servers.size(), 1u);
+
+  // The server goes on while nobody hears it.
+  spooler.PrintJob("\\\\SRV\\Remote", seen);
+  spooler.RemoveJob("\\\\SRV\\Remote", seen);
+  const uint32_t unseen = spooler.SubmitJob("\\\\SRV\\Remote", Job("unseen"));
+  spooler.PrintJob("\\\\SRV\\Remote", unseen);
+  spooler.RemoveJob("\\\\SRV\\Remote", unseen);
+  const uint32_t queued = spooler.SubmitJob("\\\\SRV\\Remote", Job("queued"));
+  spooler.SetServerReachable("\\\\SRV", false);
+  EXPECT_EQ(notices.size(), 1u);
+  EXPECT_FALSE(WaitSignalled(spooler, remote, 0));
+  EXPECT_FALSE(WaitSignalled(spooler, local, 0));
+
+  spooler.SetServerReachable("\\\\SRV", true);
+  ASSERT_EQ(notices.size(), 2u);
+  EXPECT_EQ(notices[1].Condition, SpoolServerCondition::Reachable);
+  ASSERT_TRUE(collector.Until([&] { return collector.Jobs.count(unseen) && collector.Jobs.count(queued); }, 1000))
+      << collector.LastError();
+  EXPECT_EQ(collector.Jobs[seen].Status(), JOB_STATUS_PRINTED | JOB_STATUS_DELETED);
+  EXPECT_EQ(collector.Jobs[unseen].Status(), JOB_STATUS_PRINTED | JOB_STATUS_DELETED);
+  EXPECT_EQ(collector.Jobs[unseen].Text(JOB_NOTIFY_FIELD_DOCUMENT), "unseen");
+  EXPECT_EQ(collector.Jobs[queued].Status(), JOB_STATUS_SPOOLING);
+  EXPECT_TRUE(collector.Changes & PRINTER_CHANGE_DELETE_JOB);
+  ASSERT_EQ(spooler.EnumJobs(handle, 0, 10, jobs), ERROR_SUCCESS);
+  ASSERT_EQ(jobs.size(), 1u);
+  EXPECT_EQ(jobs[0].JobId, queued);
+
+  // Past the outage limit the notifications fail, and the notice says so.
+  EXPECT_THROW(spooler.GiveUpServer("\\\\SRV"), std::invalid_argument);
+  spooler.SetServerReachable("\\\\SRV", false, "No route to host");
+  spooler.GiveUpServer("\\\\SRV");
+  ASSERT_EQ(notices.size(), 4u);
+  EXPECT_EQ(notices[3].Condition, SpoolServerCondition::GivenUp);
+  EXPECT_EQ(notices[3].Text, "No route to host");
+  ASSERT_TRUE(WaitSignalled(spooler, remote, 0));
+  uint32_t changeWord = 0;
+  std::optional<PrinterNotifyInfo> info;
+  EXPECT_EQ(spooler.FindNextPrinterChangeNotification(remote, changeWord, nullptr, info), RPC_S_SERVER_UNAVAILABLE);
+  EXPECT_FALSE(WaitSignalled(spooler, local, 0));
 }
 
 TEST_F(SimulatedSpoolerTest, InjectedFailuresAreCountedCalls) {
