@@ -4,7 +4,6 @@
 #include <cstring>
 #include <limits>
 
-#include "engBcd.h"
 #include "engCursor.h"
 #include "engDataLayout.h"
 #include "engKeyEncoding.h"
@@ -40,6 +39,32 @@ void Put(TDataCursor& answer, uint8_t* record, int fieldNo, T value) {
   answer.PutField(fieldNo, record, false, bytes);
 }
 
+// A stored BCD (digits and a last digit for the scale, signed) as its
+// digits at scale 4, the largest: sums and comparisons stay exact.
+__int128 BcdAtScale4(int64_t stored) {
+  const bool negative = stored < 0;
+  const __int128 magnitude = negative ? -__int128(stored) : __int128(stored);
+  const int scale = int(magnitude % 10);
+  __int128 digits = magnitude / 10;
+  for (int s = scale; s < 4; ++s) digits *= 10;
+  return negative ? -digits : digits;
+}
+
+// The stored form at the given scale; false when it does not fit or the
+// sum has more decimals than the scale keeps.
+bool StoredBcdFromScale4(__int128 value, int scale, int64_t& stored) {
+  const bool negative = value < 0;
+  __int128 digits = negative ? -value : value;
+  for (int s = scale; s < 4; ++s) {
+    if (digits % 10 != 0) return false;
+    digits /= 10;
+  }
+  const __int128 magnitude = digits * 10 + scale;
+  if (magnitude > INT64_MAX) return false;
+  stored = negative ? -int64_t(magnitude) : int64_t(magnitude);
+  return true;
+}
+
 // -1, 0 or 1 by the field type's order.
 int Compare(uint8_t type, const TFieldValue& a, const TFieldValue& b) {
   auto order = [](auto x, auto y) { return x < y ? -1 : (y < x ? 1 : 0); };
@@ -54,7 +79,7 @@ int Compare(uint8_t type, const TFieldValue& a, const TFieldValue& b) {
     case dtTime:
       return order(As<int32_t>(a), As<int32_t>(b));
     case dtBcd:
-      return order(StoredBcdToFloat(As<int64_t>(a)), StoredBcdToFloat(As<int64_t>(b)));
+      return order(BcdAtScale4(As<int64_t>(a)), BcdAtScale4(As<int64_t>(b)));
     default:
       return order(As<double>(a), As<double>(b));
   }
@@ -87,8 +112,11 @@ void AddInto(const TResultField& column, uint8_t type, TDataCursor& answer, uint
       return;
     }
     case dtBcd: {
-      const double total = StoredBcdToFloat(As<int64_t>(sum)) + StoredBcdToFloat(As<int64_t>(value));
-      Put(answer, group, fieldNo, FloatToStoredBcd(total, column.Scale));
+      // Added digit by digit: a double keeps only about 15 of them.
+      int64_t total = 0;
+      if (!StoredBcdFromScale4(BcdAtScale4(As<int64_t>(sum)) + BcdAtScale4(As<int64_t>(value)), column.Scale, total))
+        RaiseSumOverflow(column);
+      Put(answer, group, fieldNo, total);
       return;
     }
     default:

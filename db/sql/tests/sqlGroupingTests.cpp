@@ -1,5 +1,7 @@
 // GROUP BY, HAVING, the aggregates, DISTINCT and ORDER BY with NOCASE.
 
+#include <array>
+
 #include "sqlTestSupport.h"
 
 namespace {
@@ -96,6 +98,66 @@ TEST_F(SqlGroupingTest, GroupingRefusesBlobColumns) {
   EXPECT_EQ(SqlError("SELECT DISTINCT body FROM note"), "Invalid BLOB column 'body' specified in DISTINCT clause");
   EXPECT_EQ(SqlError("SELECT body FROM note GROUP BY body"), "Invalid BLOB column 'body' specified in GROUP BY clause");
   EXPECT_EQ(SqlError("SELECT body FROM note ORDER BY 1"), "Invalid column number '1' specified in ORDER BY clause");
+}
+
+}  // namespace
+
+namespace {
+
+// Decimal values go in as parameters in their stored form: a literal would
+// pass through a double on its way.
+class SqlDecimalTest : public SqlTest {
+protected:
+  void InsertDecimal(const std::string& who, int64_t stored) {
+    TQueryStatement& statement = Prepare("INSERT INTO pay VALUES ('" + who + "', ?)");
+    TSqlParamValue value;
+    value.DataType = dtBcd;
+    value.Scale = 2;
+    value.IsNull = false;
+    value.Bytes.assign(reinterpret_cast<const char*>(&stored), sizeof stored);
+    statement.SetParams({value});
+    statement.Execute();
+    statements.pop_back();
+  }
+};
+
+TEST_F(SqlDecimalTest, DecimalSumsAreExactWhereDoublesRound) {
+  Exec("CREATE TABLE pay (who CHAR(5), v DECIMAL(18, 2))");
+  // Seventeen digits: a double holds about fifteen, so adding through one
+  // loses the cents.
+  InsertDecimal("a", 1000000000000000012);  // 1000000000000000.01
+  InsertDecimal("a", 12);                   // 0.01
+  InsertDecimal("a", 12);
+  InsertDecimal("b", -999999999999999992);  // -999999999999999.99
+  InsertDecimal("b", 22);                   // 0.02
+  TQueryStatement& statement = Prepare("SELECT who, SUM(v), MIN(v), MAX(v) FROM pay GROUP BY who");
+  TDataCursor* answer = statement.Execute();
+  std::vector<uint8_t> record(answer->CursorRecordSize(), 0);
+  std::vector<std::array<int64_t, 3>> rows;
+  answer->SetToBegin();
+  while (answer->GetNextRecord(record.data()) == 0) {
+    std::array<int64_t, 3> row{};
+    for (int field = 2; field <= 4; ++field) {
+      bool blank = true;
+      answer->GetField(field, record.data(), blank, &row[size_t(field - 2)]);
+    }
+    rows.push_back(row);
+  }
+  // Stored decimals: the digits, then one digit for the scale.
+  ASSERT_EQ(rows.size(), 2u);
+  EXPECT_EQ(rows[0][0], 1000000000000000032);
+  EXPECT_EQ(rows[0][1], 12);
+  EXPECT_EQ(rows[0][2], 1000000000000000012);
+  EXPECT_EQ(rows[1][0], -999999999999999972);
+  EXPECT_EQ(rows[1][1], -999999999999999992);
+  EXPECT_EQ(rows[1][2], 22);
+}
+
+TEST_F(SqlDecimalTest, DecimalSumBeyondTheStoredRangeIsRefused) {
+  Exec("CREATE TABLE pay (who CHAR(5), v DECIMAL(18, 2))");
+  InsertDecimal("a", 9000000000000000002);  // 9000000000000000.00
+  InsertDecimal("a", 9000000000000000002);
+  EXPECT_EQ(SqlError("SELECT SUM(v) FROM pay"), "Result of SUM exceeds the range of column 'Sum Of v'");
 }
 
 }  // namespace
