@@ -1,0 +1,49 @@
+#include "uiTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+#include <cstdlib>
+#include <memory>
+
+namespace {
+
+std::unique_ptr<QApplication>& Application() {
+  static std::unique_ptr<QApplication> application;
+  return application;
+}
+
+// The application goes before static destruction, while Qt's own
+// singletons it refers to still exist.
+class TApplicationEnvironment : public ::testing::Environment {
+public:
+  void TearDown() override { Application().reset(); }
+};
+
+[[maybe_unused]] ::testing::Environment* const applicationEnvironment =
+    ::testing::AddGlobalTestEnvironment(new TApplicationEnvironment);
+
+}  // namespace
+
+QApplication& TestApplication() {
+  std::unique_ptr<QApplication>& application = Application();
+  if (!application) {
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    setenv("QT_FONT_DPI", "96", 1);
+    static int argc = 1;
+    static char name[] = "widget_tests";
+    static char* argv[] = {name, nullptr};
+    application = std::make_unique<QApplication>(argc, argv);
+  }
+  return *application;
+}
+
+bool PumpUntil(const std::function<bool()>& Condition, int TimeoutMs) {
+  QElapsedTimer clock;
+  clock.start();
+  while (!Condition()) {
+    if (clock.elapsed() > TimeoutMs) return false;
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+  }
+  return true;
+}

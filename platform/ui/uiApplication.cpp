@@ -1,0 +1,50 @@
+#include "uiApplication.h"
+
+#include <QApplication>
+#include <QPointer>
+#include <QProxyStyle>
+#include <cassert>
+
+namespace {
+
+// Qt asks the application's style for the tooltip wake-up delay each time
+// the mouse comes to rest, so a proxy over the style in use is the one
+// place that changes it for every widget at once.
+class THintPauseStyle : public QProxyStyle {
+public:
+  explicit THintPauseStyle(const QString& BaseStyle) : QProxyStyle(BaseStyle) {}
+
+  int styleHint(StyleHint Hint, const QStyleOption* Option, const QWidget* Widget,
+                QStyleHintReturn* ReturnData) const override {
+    if (Hint == SH_ToolTip_WakeUpDelay) return pause;
+    return QProxyStyle::styleHint(Hint, Option, Widget, ReturnData);
+  }
+
+  int pause = DefaultHintPause;
+};
+
+// The application owns the style it is given; the pointer clears itself
+// when the application replaces or deletes it.
+QPointer<THintPauseStyle>& InstalledStyle() {
+  static QPointer<THintPauseStyle> style;
+  return style;
+}
+
+}  // namespace
+
+int HintPause() {
+  const QPointer<THintPauseStyle>& style = InstalledStyle();
+  return style && QApplication::style() == style ? style->pause : DefaultHintPause;
+}
+
+void SetHintPause(int Milliseconds) {
+  assert(qApp && "the hint pause needs the application");
+  if (Milliseconds < 0) Milliseconds = 0;
+  QPointer<THintPauseStyle>& style = InstalledStyle();
+  if (!style || QApplication::style() != style) {
+    auto* proxy = new THintPauseStyle(QApplication::style()->name());
+    QApplication::setStyle(proxy);
+    style = proxy;
+  }
+  style->pause = Milliseconds;
+}
