@@ -99,6 +99,8 @@ void TppEngine::BuildBandLists() {
   }
   groups.clear();
   for (int i = 0; i < report->GroupCount(); ++i) groups.push_back(report->Groups(i));
+  leftToRight = report->Columns() > 1 && !details.empty() &&
+                static_cast<TppDetailBand*>(details.front())->ColumnTraversal() == ctLeftToRight;
 }
 
 void TppEngine::RunSetup() {
@@ -292,6 +294,7 @@ void TppEngine::PageStart() {
   dataPrintedOnPage = false;
   currentColumn = 1;
   columnFootersPrinted = false;
+  rowOpen = false;
   keepGroup = -1;
   keepSnapshot.clear();
   if (!allPagesGenerated) absolutePageCount = std::max(absolutePageCount, absolutePageNo);
@@ -367,25 +370,72 @@ bool TppEngine::ColumnPlace(int column, int& left) const {
   return left + width <= def.mmWidth() - def.mmMarginRight();
 }
 
+void TppEngine::PlaceColumn(int column, int position) {
+  int left = 0;
+  ColumnPlace(column, left);
+  SetArea(left, columnTop, Report()->ColumnWidth(), position);
+}
+
 void TppEngine::StartColumn() {
-  if (Report()->Columns() > 1) {
-    int left = 0;
-    ColumnPlace(currentColumn, left);
-    SetArea(left, columnTop, Report()->ColumnWidth(), columnTop);
-  }
   columnFootersPrinted = false;
+  if (leftToRight) {
+    // Every column of the page starts together: headers across the top.
+    int bottom = columnTop;
+    int left = 0;
+    for (int column = 1; column <= Report()->Columns() && ColumnPlace(column, left); ++column) {
+      PlaceColumn(column, columnTop);
+      for (TppBand* header : columnHeaders) PrintBand(header, false);
+      bottom = std::max(bottom, PrintPosition());
+    }
+    currentColumn = 1;
+    PlaceColumn(1, bottom);
+    return;
+  }
+  if (Report()->Columns() > 1) PlaceColumn(currentColumn, columnTop);
   for (TppBand* header : columnHeaders) PrintBand(header, false);
+}
+
+void TppEngine::NextCell() {
+  int left = 0;
+  if (!rowOpen) {
+    rowOpen = true;
+    rowTop = rowBottom = PrintPosition();
+    currentColumn = 1;
+  } else if (currentColumn < Report()->Columns() && ColumnPlace(currentColumn + 1, left)) {
+    ++currentColumn;
+  } else {
+    rowTop = rowBottom;
+    currentColumn = 1;
+  }
+  PlaceColumn(currentColumn, rowTop);
+}
+
+void TppEngine::CloseRow() {
+  if (!rowOpen) return;
+  rowOpen = false;
+  currentColumn = 1;
+  PlaceColumn(1, rowBottom);
 }
 
 void TppEngine::PrintColumnFooters() {
   if (columnFootersPrinted) return;
   columnFootersPrinted = true;
-  for (TppBand* footer : columnFooters) footer->Generate(*this);
+  if (!leftToRight) {
+    for (TppBand* footer : columnFooters) footer->Generate(*this);
+    return;
+  }
+  int left = 0;
+  for (int column = 1; column <= Report()->Columns() && ColumnPlace(column, left); ++column) {
+    PlaceColumn(column, PrintPosition());
+    for (TppBand* footer : columnFooters) footer->Generate(*this);
+  }
 }
 
 void TppEngine::EndColumn() {
   int left = 0;
-  if (Report()->Columns() > 1 && currentColumn < Report()->Columns() && ColumnPlace(currentColumn + 1, left)) {
+  // Across, a band that does not fit ends the page: its row is full.
+  if (!leftToRight && Report()->Columns() > 1 && currentColumn < Report()->Columns() &&
+      ColumnPlace(currentColumn + 1, left)) {
     PrintColumnFooters();
     ++currentColumn;
     // Nothing but headers stands above in the new column.
@@ -437,7 +487,10 @@ void TppEngine::NoDataOnPage() {
 
 bool TppEngine::PrintBand(TppBand* band, bool dataBand) {
   const int countBefore = band->PrintCount();
+  const bool detail = band->BandTypeCode() == btDetail;
+  if (leftToRight && rowOpen && !detail) CloseRow();
   const bool complete = band->Generate(*this);
+  if (leftToRight && detail && rowOpen) rowBottom = std::max(rowBottom, PrintPosition());
   // A cancel button's click is seen between bands.
   Report()->ProcessMessages();
   if (complete) {
@@ -469,7 +522,16 @@ void TppEngine::PrintGroupHeaders() {
   for (; bandIndex < static_cast<int>(groups.size()); ++bandIndex) {
     TppGroup* group = groups[static_cast<size_t>(bandIndex)];
     if (!group->HeaderPending()) continue;
-    if (dataPrintedOnPage && !group->AlreadyPageBreak()) {
+    if (dataPrintedOnPage && !group->AlreadyPageBreak() && Report()->Columns() > 1) {
+      // Across, the column's end is the page's (EndColumn).
+      const int threshold = group->mmNewColumnThreshold();
+      if (group->NewColumn() || (threshold > 0 && PageBottom() - PrintPosition() < threshold)) {
+        group->SetAlreadyPageBreak(true);
+        EndColumn();
+        return;
+      }
+    }
+    if (dataPrintedOnPage && !group->AlreadyPageBreak() && !(group->NewPage() && group->NewColumn() && Report()->Columns() > 1)) {
       const int threshold = group->mmNewPageThreshold();
       if (group->NewPage() || (threshold > 0 && PageBottom() - PrintPosition() < threshold)) {
         group->SetAlreadyPageBreak(true);
@@ -519,6 +581,7 @@ void TppEngine::PrintDetail() {
   const bool noDetails = detailPipeline && detailPipeline->Eof();
   if (detail && !noData && !noDetails) {
     while (detail->BandsPerRecordCount() <= detail->BandsPerRecord()) {
+      if (leftToRight) NextCell();
       if (!PrintBand(detail, true)) return;
       detail->SetBandsPerRecordCount(detail->BandsPerRecordCount() + 1);
     }

@@ -107,6 +107,12 @@ private:
   int currentColumn = 1;
   int columnTop = 0;
   bool columnFootersPrinted = false;
+  // Columns across (the detail band's ctLeftToRight): each record takes the
+  // next column of the row; a row ends when no further column fits, and
+  // any other band closes the row and prints below its tallest cell.
+  bool leftToRight = false;
+  bool rowOpen = false;
+  int rowTop = 0, rowBottom = 0;
   // A group kept together: the state when its header began on this page.
   int keepGroup = -1;
   std::vector<std::vector<uint8_t>> keepSnapshot;
@@ -138,6 +144,10 @@ private:
   bool ColumnPlace(int column, int& left) const;
   void StartColumn();
   void PrintColumnFooters();
+  // Columns across: the next cell for a detail, and the end of a row.
+  void NextCell();
+  void CloseRow();
+  void PlaceColumn(int column, int position);
   void Traverse();
   // The next record after a group break's footers.
   void AdvanceAfterBreak();

@@ -12,7 +12,11 @@ const TClassInfo& TppGroup::StaticClassType() {
           .Property("BreakName", &TppGroup::BreakName, &TppGroup::SetBreakName)
           .Property("KeepTogether", &TppGroup::KeepTogether, &TppGroup::SetKeepTogether)
           .Default(0)
+          .Property("mmNewColumnThreshold", &TppGroup::mmNewColumnThreshold, &TppGroup::SetmmNewColumnThreshold)
+          .Default(0)
           .Property("mmNewPageThreshold", &TppGroup::mmNewPageThreshold, &TppGroup::SetmmNewPageThreshold)
+          .Default(0)
+          .Property("NewColumn", &TppGroup::NewColumn, &TppGroup::SetNewColumn)
           .Default(0)
           .Property("NewPage", &TppGroup::NewPage, &TppGroup::SetNewPage)
           .Default(0)
@@ -97,9 +101,14 @@ void TppGroup::SetNewPage(bool value) {
   if (value) keepTogether = false;
 }
 
+void TppGroup::SetNewColumn(bool value) {
+  newColumn = value;
+  if (value) keepTogether = false;
+}
+
 void TppGroup::SetKeepTogether(bool value) {
   keepTogether = value;
-  if (value) newPage = false;
+  if (value) newPage = newColumn = false;
 }
 
 std::string TppGroup::GetBreakValue() {

@@ -33,9 +33,13 @@ class TppGroup : public TppCacheable {
   void SetBreakName(const std::string& value);
   TppDataPipeline* DataPipeline() const;
   void SetDataPipeline(TppDataPipeline* value) { dataPipeline = value; }
-  // Mutually exclusive with KeepTogether.
+  // Mutually exclusive with KeepTogether. With NewColumn too, a break
+  // starts a new column rather than a new page (reports of two or more
+  // columns).
   bool NewPage() const { return newPage; }
   void SetNewPage(bool value);
+  bool NewColumn() const { return newColumn; }
+  void SetNewColumn(bool value);
   bool KeepTogether() const { return keepTogether; }
   void SetKeepTogether(bool value);
   bool ReprintOnSubsequentPage() const { return reprintOnSubsequentPage; }
@@ -44,6 +48,9 @@ class TppGroup : public TppCacheable {
   // start there; else the group starts on a new page.
   int mmNewPageThreshold() const { return newPageThreshold; }
   void SetmmNewPageThreshold(int value) { newPageThreshold = value < 0 ? 0 : value; }
+  // The same for a column (reports of two or more columns).
+  int mmNewColumnThreshold() const { return newColumnThreshold; }
+  void SetmmNewColumnThreshold(int value) { newColumnThreshold = value < 0 ? 0 : value; }
   bool ResetPageNo() const { return resetPageNo; }
   void SetResetPageNo(bool value) { resetPageNo = value; }
 
@@ -107,10 +114,12 @@ private:
   TppDataPipeline* dataPipeline = nullptr;
   std::string breakName;
   bool newPage = false;
+  bool newColumn = false;
   bool keepTogether = false;
   bool reprintOnSubsequentPage = false;
   bool resetPageNo = false;
   int newPageThreshold = 0;
+  int newColumnThreshold = 0;
   TppGroupHeaderBand* header = nullptr;
   TppGroupFooterBand* footer = nullptr;
 

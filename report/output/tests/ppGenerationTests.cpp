@@ -450,6 +450,74 @@ TEST(Columns, DetailsFillEachColumnTopToBottomWithColumnBands) {
   EXPECT_EQ(Texts(*pages[1])[1], "45");
 }
 
+// The texts of a page with their places, "text@left,top" in mm.
+std::vector<std::string> Places(TppPage& page) {
+  std::vector<std::string> places;
+  page.ForEachDrawCommand([&](TppDrawCommand* c) {
+    if (auto* text = dynamic_cast<TppDrawText*>(c))
+      places.push_back(text->Text + "@" + std::to_string(c->Left() / 1000) + "," + std::to_string(c->Top() / 1000));
+  });
+  return places;
+}
+
+TEST(Columns, LeftToRightEachRecordTakesTheNextColumnOfTheRow) {
+  TReportFixture f(60, 3);
+  f.Report->SetColumns(2);
+  static_cast<TppDetailBand*>(f.Detail)->SetColumnTraversal(ctLeftToRight);
+  auto* header = new TppColumnHeaderBand(f.Report);
+  header->SetReport(f.Report);
+  header->SetmmHeight(mm(10));
+  f.AddText(header, "Col", false);
+  f.AddText(f.Detail, "ID", true);
+  auto pages = f.PrintAll();
+  // Rows of 10 mm from 40 mm to the footer at 267 mm: 22 rows of two.
+  ASSERT_EQ(pages.size(), 2u);
+  auto places = Places(*pages[0]);
+  EXPECT_EQ(std::vector<std::string>(places.begin(), places.begin() + 6),
+            (std::vector<std::string>{"Col@10,30", "Col@105,30", "1@10,40", "2@105,40", "3@10,50", "4@105,50"}));
+  EXPECT_EQ(places.back(), "44@105,250");
+  EXPECT_EQ(Places(*pages[1])[2], "45@10,40");
+  // A group's bands close the row and print below it, in the first column.
+  TppGroup* group = f.AddGroup("OWNER", mm(10), mm(5));
+  f.AddText(group->HeaderBand(), "OWNER", true);
+  f.AddText(group->FooterBand(), "End", false);
+  f.Report->Reset();
+  pages = f.PrintAll();
+  places = Places(*pages[0]);
+  EXPECT_EQ(std::vector<std::string>(places.begin() + 2, places.begin() + 11),
+            (std::vector<std::string>{"Owner1@10,40", "1@10,50", "2@105,50", "3@10,60", "End@10,70", "Owner2@10,75",
+                                      "4@10,85", "5@105,85", "6@10,95"}));
+}
+
+TEST(Columns, NewColumnStartsEachGroupInAColumnOfItsOwn) {
+  TReportFixture f(15, 5);
+  f.Report->SetColumns(2);
+  TppGroup* group = f.AddGroup("OWNER", mm(10), 0);
+  f.AddText(group->HeaderBand(), "OWNER", true);
+  f.AddText(f.Detail, "ID", true);
+  group->SetNewColumn(true);
+  auto pages = f.PrintAll();
+  ASSERT_EQ(pages.size(), 2u);
+  auto places = Places(*pages[0]);
+  ASSERT_EQ(places.size(), 12u);
+  EXPECT_EQ(places[0], "Owner1@10,30");
+  EXPECT_EQ(places[6], "Owner2@105,30");
+  EXPECT_EQ(places[7], "6@105,40");
+  EXPECT_EQ(Places(*pages[1])[0], "Owner3@10,30");
+  // With NewPage too, a break still takes only a new column; a column
+  // threshold moves a group that would start too low.
+  group->SetNewPage(true);
+  f.Report->Reset();
+  EXPECT_EQ(f.PrintAll().size(), 2u);
+  group->SetNewColumn(false);
+  group->SetNewPage(false);
+  group->SetmmNewColumnThreshold(mm(200));
+  f.Report->Reset();
+  pages = f.PrintAll();
+  ASSERT_EQ(pages.size(), 2u);
+  EXPECT_EQ(Places(*pages[0])[6], "Owner2@105,30");
+}
+
 TEST(Columns, OnlyTheColumnsThatFitAreUsed) {
   // Three columns of 60 mm on 150 mm of printable width: two fit.
   TReportFixture f(100);
