@@ -8,6 +8,7 @@
 // the tree is alive; the call checks with ContainsNode that its node still
 // exists. The position cache worker reads nodes (see VTreeCache.h).
 
+#include <QImage>
 #include <QPointer>
 #include <set>
 #include <memory>
@@ -107,6 +108,11 @@ using TVTDragOverEvent = std::function<void(TBaseVirtualTree* Sender, TBaseVirtu
 using TVTDragDropEvent = std::function<void(TBaseVirtualTree* Sender, TBaseVirtualTree* Source,
                                             const std::vector<std::string>& Formats, Qt::KeyboardModifiers Shift,
                                             TPoint Pt, Qt::DropAction& Effect, TDropMode Mode)>;
+
+// The toggle animation moves the rows below a node this many pixels a
+// frame, pausing this long after each.
+constexpr int ToggleAnimationStep = 10;
+constexpr int ToggleStepPauseMs = 1;
 
 // Debug builds check the whole structure after deletions and update blocks
 // of trees up to this many nodes.
@@ -568,6 +574,9 @@ private:
 
   // Painting pieces.
   void PaintViewport(const QRect& Update);
+  // With voAnimatedToggle and the node's row on screen: the rows below it
+  // slide Distance pixels (at most the client height) before it toggles.
+  void AnimateToggle(PVirtualNode Node, uint64_t Distance, bool Opening);
   void PaintRow(TCanvas& Canvas, PVirtualNode Node, int RowTop, const TRect& Window, int Level,
                 const std::vector<uint8_t>& Lines, const TVTPaintOptions& PaintOptions);
   void PaintTreeLines(TCanvas& Canvas, PVirtualNode Node, const TRect& Cell, int Level,
@@ -627,6 +636,7 @@ private:
   bool hasFocus = false;
   bool rendering = false;  // drawn off screen: measured as if shown
   std::unique_ptr<TBitmap> rowBuffer;
+  QImage animationFrame;  // shown instead of the rows while a toggle animates
   std::unique_ptr<class THintWindow> hintWindow;
   // Mouse tracking.
   TPoint mouseDownAt;

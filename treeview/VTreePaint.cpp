@@ -312,6 +312,10 @@ void TBaseVirtualTree::PaintTree(TCanvas& Target, const TRect& Window, TPoint Or
 
 void TBaseVirtualTree::PaintViewport(const QRect& Update) {
   QPainter painter(Viewport());
+  if (!animationFrame.isNull()) {
+    painter.drawImage(Update, animationFrame, Update);
+    return;
+  }
   TQtCanvas canvas(painter, 96);
   const TRect window = Rect(-offsetX, Update.top() - offsetY, -offsetX + ClientWidth(), Update.bottom() + 1 - offsetY);
   PaintTree(canvas, window, TPoint{0, Update.top()}, TVTPaintOptions{});

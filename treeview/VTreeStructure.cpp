@@ -185,6 +185,7 @@ void TBaseVirtualTree::ToggleNode(PVirtualNode Node) {
   bool toggled = false;
   if (Node->States & nsExpanded) {
     if (DoCollapsing(Node)) {
+      AnimateToggle(Node, Node->TotalHeight - Node->NodeHeight, false);
       StopValidation();
       const bool visible = IsVisiblePath(Node);
       if (visible) visibleCount -= CountVisibleChildren(Node);
@@ -200,6 +201,7 @@ void TBaseVirtualTree::ToggleNode(PVirtualNode Node) {
     uint64_t heights = 0;
     for (PVirtualNode c = Node->FirstChild; c; c = c->NextSibling) heights += c->TotalHeight;
     if (!(Node->States & nsExpanded)) {
+      AnimateToggle(Node, heights, true);
       Node->States |= nsExpanded;
       AdjustTotalHeight(Node, static_cast<int64_t>(heights), true);
       if (IsVisiblePath(Node)) visibleCount += CountVisibleChildren(Node);
