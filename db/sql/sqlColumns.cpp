@@ -10,6 +10,8 @@
 #include "engDataLayout.h"
 #include "engErrors.h"
 #include "engKeyEncoding.h"
+#include "sqlCorrelation.h"
+#include "sqlEvaluation.h"
 #include "sqlQuery.h"
 
 void TypeNodeFromField(const uint8_t* desc, TExpToken& node) {
@@ -21,7 +23,7 @@ void TypeNodeFromField(const uint8_t* desc, TExpToken& node) {
 
 bool TSourceColumnResolver::ResolveColumn(TExpToken& node) {
   uint16_t fieldNo = 0;
-  TSourceTable* table = query.FindSourceTable(node.CorrelationName, node.Name, fieldNo);
+  TSourceTable* table = FindVisibleSourceTable(query, node.CorrelationName, node.Name, fieldNo);
   if (!table || fieldNo == 0) return false;
   node.SourceTable = table;
   node.FieldNo = fieldNo;
@@ -90,5 +92,7 @@ void TSourceColumnValues::GetColumnValue(TExpToken& node) {
     node.IsNull = true;
     return;
   }
-  ReadFieldValue(*table->Cursor, table->Record.data(), table->FieldDesc(node.FieldNo), node);
+  TDataCursor& cursor = *table->Cursor;
+  ReadFieldValue(cursor, table->Record.data(), table->FieldDesc(node.FieldNo), node);
+  if (cursor.LanguageId() != languageId) ConvertTextValue(node, cursor.LanguageId(), languageId);
 }

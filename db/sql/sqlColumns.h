@@ -36,11 +36,16 @@ private:
   const TSourceTable& table;
 };
 
-// Reads a bound reference from its table's current row; a table without
-// a row (an unmatched left join) gives NULL.
+// Reads a bound reference from its table's current row, its text in the
+// code page of the given language; a table without a row (an unmatched
+// left join) gives NULL.
 class TSourceColumnValues final : public TExpColumnValues {
 public:
+  explicit TSourceColumnValues(uint16_t languageId) : languageId(languageId) {}
   void GetColumnValue(TExpToken& node) override;
+
+private:
+  uint16_t languageId;
 };
 
 // The field of the record into node, a BLOB read whole.

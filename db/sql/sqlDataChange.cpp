@@ -14,7 +14,6 @@
 #include "engExpTypeChecker.h"
 #include "engExpTypes.h"
 #include "engExpDateTime.h"
-#include "engFieldText.h"
 #include "engKeyEncoding.h"
 #include "engStrings.h"
 #include "sqlColumns.h"
@@ -38,16 +37,6 @@ bool HasParam(const TExpToken* node) {
         HasParam(node->Third))
       return true;
   return false;
-}
-
-void ConvertTextConstants(TExpToken* node, uint16_t languageId) {
-  for (; node; node = node->Next) {
-    if (node->Kind == nkConstant && node->DataType == dtString && !node->IsNull)
-      node->SetText(FieldTextFromUtf8(languageId, node->AsText()));
-    ConvertTextConstants(node->First, languageId);
-    ConvertTextConstants(node->Second, languageId);
-    ConvertTextConstants(node->Third, languageId);
-  }
 }
 
 // The value checked against its column: a date text becomes a date, and
@@ -86,7 +75,7 @@ TExpTreePtr CheckedValue(TDataQuery& query, const TUpdateField& column, const TU
     RaiseSqlError("Type mismatch between " + std::string(KindWord(&columnNode)) + " " + "'" + column.Name + "'" +
                   " and " + KindWord(tree.get()) + " " + "'" + value.Text + "'" + " in update values");
   }
-  if (table.Cursor->LanguageId() != 0) ConvertTextConstants(tree.get(), table.Cursor->LanguageId());
+  ConvertTextConstants(tree.get(), table.Cursor->LanguageId());
   return tree;
 }
 
@@ -197,7 +186,7 @@ void ExecuteInsert(TDataQuery& query) {
   query.RecordCount = 0;
   cursor.SetNoAutoInc(query.NoAutoInc);
   std::vector<uint8_t> record(cursor.CursorRecordSize(), 0);
-  TSourceColumnValues columns;
+  TSourceColumnValues columns(EvaluationLanguage(query));
   TExpEvalContext context = SourceEvalContext(query, &columns);
   if (!query.InsertFromSelect) {
     std::vector<TExpTreePtr> values;
@@ -235,6 +224,7 @@ void ExecuteInsert(TDataQuery& query) {
       TExpTreePtr value(NewToken());
       TypeNodeFromField(desc, *value);
       ReadFieldValue(source, row.data(), desc, *value);
+      ConvertTextValue(*value, source.LanguageId(), cursor.LanguageId());
       StoreValue(query, table, record.data(), target, *value, select.ResultFields[i]->Name, "INSERT");
     }
     cursor.InsertRecord(record.data(), false);
@@ -255,7 +245,7 @@ void ExecuteUpdateOrDelete(TDataQuery& query) {
     for (size_t i = 0; i < query.UpdateValues.size(); ++i)
       values.push_back(CheckedValue(query, *query.UpdateFields[i], *query.UpdateValues[i]));
   PlanConditions(query);
-  TSourceColumnValues columns;
+  TSourceColumnValues columns(EvaluationLanguage(query));
   TExpEvalContext context = SourceEvalContext(query, &columns);
   const int32_t total = cursor.GetRecordCount();
   TChangeTransaction transaction(query, table);

@@ -10,11 +10,53 @@
 #include "engDirectory.h"
 #include "engErrors.h"
 #include "engExpEvalConvert.h"
+#include "engFieldText.h"
 #include "engKeyEncoding.h"
 #include "engSession.h"
+#include "osLocale.h"
 #include "sqlColumns.h"
 #include "sqlQuery.h"
 #include "sqlStatement.h"
+
+uint16_t EvaluationLanguage(const TDataQuery& query) {
+  if (!query.SourceTables.empty() && query.SourceTables.front()->Cursor)
+    return query.SourceTables.front()->Cursor->LanguageId();
+  return 0;
+}
+
+bool SameCodePage(uint16_t a, uint16_t b) { return a == b || CodePageOfLanguage(a) == CodePageOfLanguage(b); }
+
+void ConvertTextConstants(TExpToken* node, uint16_t languageId) { ConvertTextConstants(node, 0, languageId); }
+
+void ConvertTextConstants(TExpToken* node, uint16_t from, uint16_t to) {
+  if (SameCodePage(from, to)) return;
+  for (; node; node = node->Next) {
+    if (node->Kind == nkConstant) ConvertTextValue(*node, from, to);
+    ConvertTextConstants(node->First, from, to);
+    ConvertTextConstants(node->Second, from, to);
+    ConvertTextConstants(node->Third, from, to);
+  }
+}
+
+void ConvertTextValue(TExpToken& value, uint16_t from, uint16_t to) {
+  const bool text = value.DataType == dtString || (value.DataType == dtBlob && value.SubType == stMemo);
+  if (!text || value.IsNull || SameCodePage(from, to)) return;
+  const std::string_view stored = value.DataType == dtString
+                                      ? std::string_view(value.AsText())
+                                      : std::string_view(reinterpret_cast<const char*>(value.Value),
+                                                         size_t(value.DataSize));
+  const std::string utf8 = from == 0 ? std::string(stored) : FieldTextToUtf8(from, stored);
+  const std::string converted = to == 0 ? utf8 : FieldTextFromUtf8(to, utf8);
+  if (value.DataType == dtString) {
+    value.SetText(converted);
+    return;
+  }
+  // A BLOB value keeps a terminating zero after its bytes.
+  value.SetDataSize(int32_t(converted.size()) + 1);
+  std::memcpy(value.Value, converted.data(), converted.size());
+  value.Value[converted.size()] = 0;
+  value.DataSize = int32_t(converted.size());
+}
 
 TFormatSettings SourceFormatSettings(const TDataQuery& query) {
   if (!query.SourceTables.empty() && query.SourceTables.front()->Cursor) {

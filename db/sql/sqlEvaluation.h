@@ -10,6 +10,21 @@
 class TDataCursor;
 class TDataQuery;
 
+// Texts: statement constants and parameter values are UTF-8; a table's
+// fields are in its language's code page (language 0: UTF-8). A query
+// evaluates in the code page of its first source table: its trees' text
+// constants are converted to it once, and fields of tables in another
+// code page are converted when they are read.
+uint16_t EvaluationLanguage(const TDataQuery& query);
+// The tree's text constants, UTF-8, in the language's code page.
+void ConvertTextConstants(TExpToken* tree, uint16_t languageId);
+// The tree's text constants from one language's code page to another's.
+void ConvertTextConstants(TExpToken* tree, uint16_t from, uint16_t to);
+// Whether texts of the two languages are stored alike.
+bool SameCodePage(uint16_t a, uint16_t b);
+// A text value (string or text BLOB) moved between code pages.
+void ConvertTextValue(TExpToken& value, uint16_t from, uint16_t to);
+
 // The number and date rules clause texts are read by: the first source
 // table's language (language 0: yyyy-mm-dd and hh:nn:ss).
 TFormatSettings SourceFormatSettings(const TDataQuery& query);

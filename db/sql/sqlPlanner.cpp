@@ -12,11 +12,11 @@
 #include "engExpEvalCondition.h"
 #include "engExpTreeQueries.h"
 #include "engExpTypeCheck.h"
-#include "engFieldText.h"
 #include "engIndexFile.h"
 #include "engLittleEndian.h"
 #include "engTable.h"
 #include "sqlColumns.h"
+#include "sqlCorrelation.h"
 #include "sqlErrors.h"
 #include "sqlEvaluation.h"
 #include "sqlParser.h"
@@ -94,17 +94,6 @@ struct TJoinEdge {
 void SwapOperands(TExpToken& comparison) {
   std::swap(comparison.First, comparison.Second);
   comparison.Code = MirroredComparison(comparison.Code);
-}
-
-// A table's texts are in its code page; the statement's are UTF-8.
-void ConvertTextConstants(TExpToken* node, uint16_t languageId) {
-  for (; node; node = node->Next) {
-    if (node->Kind == nkConstant && node->DataType == dtString && !node->IsNull)
-      node->SetText(FieldTextFromUtf8(languageId, node->AsText()));
-    ConvertTextConstants(node->First, languageId);
-    ConvertTextConstants(node->Second, languageId);
-    ConvertTextConstants(node->Third, languageId);
-  }
 }
 
 // Comparisons written constant first are turned round, so that the index
@@ -187,12 +176,13 @@ void AddNoCaseLeaves(TSourceTable& table, const TExpEvalContext& context, TExpTo
   slot = both;
 }
 
-// The condition copied for the table's filter.
-TExpToken* PrepareTableCondition(TSourceTable& table, const TExpToken& condition) {
+// The condition copied for the table's filter; its texts move from the
+// query's code page to the table's.
+TExpToken* PrepareTableCondition(TDataQuery& query, TSourceTable& table, const TExpToken& condition) {
   TExpTreePtr copy(CloneTokenTree(&condition));
   PutColumnsFirst(copy.get());
   const uint16_t language = table.Cursor->LanguageId();
-  if (language != 0) ConvertTextConstants(copy.get(), language);
+  ConvertTextConstants(copy.get(), EvaluationLanguage(query), language);
   const TFormatSettings settings = GetLocaleFormatSettings(language, table.Cursor->SortId());
   const TExpEvalContext context{nullptr, language, table.Cursor->SortId(), &settings};
   TExpToken* root = copy.release();
@@ -201,8 +191,8 @@ TExpToken* PrepareTableCondition(TSourceTable& table, const TExpToken& condition
   return CopyConditionForTable(context, *copy, true, false);
 }
 
-void InstallTableFilter(TSourceTable& table, const TExpToken& condition) {
-  TExpTreePtr prepared(PrepareTableCondition(table, condition));
+void InstallTableFilter(TDataQuery& query, TSourceTable& table, const TExpToken& condition) {
+  TExpTreePtr prepared(PrepareTableCondition(query, table, condition));
   TFilter* filter = table.Cursor->AddFilter(nullptr, {}, true, false, false, false, nullptr, true, prepared.get());
   prepared.release();
   table.Cursor->ActivateFilter(filter);
@@ -239,6 +229,8 @@ private:
     TExpCheckContext check{EngErrSql, {}, WhereContext, &resolver, SourceFormatSettings(query)};
     TypeCheckExpression(check, true, nullptr, copy.get());
     if (copy->DataType != dtBoolean) RaiseSqlError("WHERE or JOIN clause must be a boolean expression");
+    ConvertTextConstants(copy.get(), EvaluationLanguage(query));
+    if (query.Correlated) BindOuterColumns(query, copy.get());
     return copy;
   }
 
@@ -336,7 +328,7 @@ private:
     for (auto& [table, condition] : whereSingle)
       if (!leftTargets.count(table))
         combined[table] = AndTogether(std::move(combined[table]), TExpTreePtr(CloneTokenTree(condition.get())));
-    for (auto& [table, condition] : combined) InstallTableFilter(*table, *condition);
+    for (auto& [table, condition] : combined) InstallTableFilter(query, *table, *condition);
     singlesInstalled = true;
   }
 
@@ -452,7 +444,7 @@ TExpTreePtr BindJoin(TDataQuery& query, TSourceTable& target, const TExpToken& c
       bind(node->Second);
       return;
     }
-    TSourceColumnValues columns;
+    TSourceColumnValues columns(EvaluationLanguage(query));
     TExpEvalContext context = SourceEvalContext(query, &columns);
     TExpTreePtr value(EvaluateExpression(context, *node->Second));
     value->Kind = nkConstant;
@@ -462,7 +454,7 @@ TExpTreePtr BindJoin(TDataQuery& query, TSourceTable& target, const TExpToken& c
     FreeTokenTree(old);
   };
   bind(bound.get());
-  return TExpTreePtr(PrepareTableCondition(target, *bound));
+  return TExpTreePtr(PrepareTableCondition(query, target, *bound));
 }
 
 void BindAndInstall(TDataQuery& query, TTableJoin& join) {
@@ -501,7 +493,7 @@ void PlanConditions(TDataQuery& query) {
 
 bool RowPasses(TDataQuery& query) {
   if (!query.RowWhere && !query.RowJoins) return true;
-  TSourceColumnValues columns;
+  TSourceColumnValues columns(EvaluationLanguage(query));
   const TExpEvalContext context = SourceEvalContext(query, &columns);
   for (const TExpToken* condition : {query.RowWhere.get(), query.RowJoins.get()}) {
     if (!condition) continue;

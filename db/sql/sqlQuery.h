@@ -50,6 +50,12 @@ struct TJoinClause {
   uint8_t Kind = jkInner;
 };
 
+// A field of an enclosing query's table.
+struct TOuterReference {
+  TSourceTable* Table = nullptr;
+  uint16_t FieldNo = 0;
+};
+
 class TDataQuery final : public TExpNestedQuery {
 public:
   explicit TDataQuery(TQueryStatement& statement);
@@ -110,6 +116,11 @@ public:
   std::vector<TJoinClause> JoinClauses;
   TExpTreePtr Having;
   TDataQuery* SubSelect = nullptr;  // INSERT ... SELECT
+  // The query whose clause holds this one (a sub-select's), nil for the
+  // main query and the SELECT of INSERT ... SELECT.
+  TDataQuery* Outer = nullptr;
+  // Reads the rows of an enclosing query (sqlCorrelation.h).
+  bool Correlated = false;
 
   // ---- what preparation and execution keep ----------------------------------
   bool Live = false;
@@ -129,6 +140,10 @@ public:
   TExpTreePtr RowWhere;
   TExpTreePtr RowJoins;
   std::vector<TSourceTable*> NestingOrder;
+  // The enclosing tables' fields a correlated query reads, itself or
+  // through its own sub-selects, and their values at its last run.
+  std::vector<TOuterReference> OuterReferences;
+  std::string CorrelationKey;
   TFormatSettings EvalSettings;
   uint16_t EvalLanguage = 0;
   bool HasEvalSettings = false;

@@ -18,11 +18,11 @@
 #include "engKeyEncoding.h"
 #include "engLittleEndian.h"
 #include "engStrings.h"
-#include "rtlStrUtils.h"
 #include "engTable.h"
+#include "rtlStrUtils.h"
 #include "sqlAggregates.h"
 #include "sqlColumns.h"
-#include "rtlStrUtils.h"
+#include "sqlCorrelation.h"
 #include "sqlErrors.h"
 #include "sqlEvaluation.h"
 #include "sqlPlanner.h"
@@ -212,6 +212,7 @@ void TDataQuery::PrepareSelect() {
   if (!HasSort) SortId = HasLanguage ? SortId : first.SortId();
   ResolveResultColumns(*this);
   NameResultColumns(*this);
+  for (auto& column : ResultFields) ConvertTextConstants(column->Tree.get(), first.LanguageId());
   if (!Grouping && HasHaving) RaiseSqlError("A GROUP BY clause must exist in order to use the HAVING clause");
   if (!Grouping &&
       std::all_of(ResultFields.begin(), ResultFields.end(), [](const auto& column) { return column->Aggregate != agNone; })) {
@@ -284,6 +285,8 @@ void TDataQuery::PrepareSelect() {
     TExpCheckContext check{EngErrSql, {}, "HAVING clause", &resolver, SourceFormatSettings(*this)};
     TypeCheckExpression(check, true, nullptr, HavingChecked.get());
     if (HavingChecked->DataType != dtBoolean) RaiseSqlError("HAVING clause must be a boolean expression");
+    // It reads the answer's rows, in the answer's code page.
+    ConvertTextConstants(HavingChecked.get(), LanguageId);
   }
   auto allAscending = [this] {
     return !OrderByNoCase &&
@@ -303,12 +306,15 @@ namespace {
 // One answer row from the current joined row.
 class TRowBuilder {
 public:
-  explicit TRowBuilder(TDataQuery& query) : query(query), answer(*query.Answer), record(answer.CursorRecordSize()) {}
+  explicit TRowBuilder(TDataQuery& query)
+      : query(query), answer(*query.Answer), record(answer.CursorRecordSize()),
+        evaluationLanguage(EvaluationLanguage(query)) {}
 
   uint8_t* Build() {
     answer.ClearRecord(record.data());
-    TSourceColumnValues columns;
+    TSourceColumnValues columns(evaluationLanguage);
     const TExpEvalContext context = SourceEvalContext(query, &columns);
+    const uint16_t answerLanguage = answer.LanguageId();
     for (const auto& owned : query.ResultFields) {
       const TResultField& column = *owned;
       if (column.CountStar) {
@@ -324,12 +330,15 @@ public:
           value->DataType = column.DataType;
           value->SubType = column.SubType;
           value->Scale = column.Scale;
+          const uint16_t sourceLanguage = column.Source->Cursor->LanguageId();
+          if (sourceLanguage != answerLanguage) ConvertTextValue(*value, sourceLanguage, answerLanguage);
         } else {
           value->SetNull();
           value->IsNull = true;
         }
       } else {
         value.reset(EvaluateExpression(context, *column.Tree));
+        if (evaluationLanguage != answerLanguage) ConvertTextValue(*value, evaluationLanguage, answerLanguage);
       }
       if (column.Aggregate == agCount) {
         PutInteger(column.FieldNo, value->IsNull ? 0 : 1);
@@ -346,6 +355,7 @@ private:
   TDataQuery& query;
   TDataCursor& answer;
   std::vector<uint8_t> record;
+  uint16_t evaluationLanguage;
 
   void PutInteger(int fieldNo, int32_t value) {
     uint8_t bytes[4];
@@ -461,10 +471,11 @@ void TDataQuery::ExecuteSelect() {
         AccumulateRow(*this, answer, group, record);
       };
       if (HasAverage) callbacks.Finish = [this, &answer](uint8_t* group) { FinishAverages(*this, answer, group); };
+      const TFormatSettings answerSettings = GetLocaleFormatSettings(answer.LanguageId(), answer.SortId());
       if (HavingChecked)
-        callbacks.Keep = [this, &answer](const uint8_t* group) {
+        callbacks.Keep = [this, &answer, &answerSettings](const uint8_t* group) {
           TRecordColumnValues columns(answer, group);
-          TExpEvalContext context = SourceEvalContext(*this, &columns);
+          const TExpEvalContext context{&columns, answer.LanguageId(), answer.SortId(), &answerSettings};
           TExpTreePtr holds(EvaluateExpression(context, *HavingChecked));
           return !holds->IsNull && holds->AsBoolean();
         };
@@ -499,6 +510,7 @@ bool TDataQuery::ResolveColumnType(TExpToken& node) {
 }
 
 bool TDataQuery::ApplyResultFilter(TExpToken& condition) {
+  if (Correlated) RefreshCorrelated(*this);
   if (!Answer) return false;
   // The engine hands a comparison of the tested value with the column.
   assert(condition.First && condition.Second);
@@ -512,6 +524,8 @@ bool TDataQuery::ApplyResultFilter(TExpToken& condition) {
   copy->First->CorrelationName.clear();
   copy->Second->Kind = nkConstant;
   const uint16_t language = Answer->LanguageId();
+  // The tested value comes in the enclosing query's code page.
+  if (Outer) ConvertTextValue(*copy->Second, EvaluationLanguage(*Outer), language);
   const TFormatSettings settings = GetLocaleFormatSettings(language, Answer->SortId());
   const TExpEvalContext context{nullptr, language, Answer->SortId(), &settings};
   TExpTreePtr prepared(CopyConditionForTable(context, *copy, true, false));

@@ -8,6 +8,7 @@
 #include "engDirectory.h"
 #include "engExpEval.h"
 #include "rtlExceptions.h"
+#include "sqlCorrelation.h"
 #include "sqlErrors.h"
 #include "sqlParser.h"
 
@@ -88,6 +89,7 @@ void TQueryStatement::Prepare(const std::string& text, int32_t& position) {
   parser->ClearText();
   MainQuery().CollectParams(params);
   for (int i = QueryCount() - 1; i >= 0; --i) QueryAt(i).Prepare();
+  LinkNestedQueries(*this);
   position += stoppedAt;
 }
 
@@ -101,9 +103,10 @@ void TQueryStatement::SetParams(const std::vector<TSqlParamValue>& values) {
 TDataCursor* TQueryStatement::Execute() {
   for (int i = QueryCount() - 1; i >= 1; --i) {
     TDataQuery& query = QueryAt(i);
-    // The rows of INSERT ... SELECT are read by its INSERT.
+    // The rows of INSERT ... SELECT are read by its INSERT; a correlated
+    // query runs when the enclosing rows ask for it.
     query.Executed = false;
-    query.Execute();
+    if (!query.Correlated) query.Execute();
   }
   MainQuery().Execute();
   return MainQuery().ResultCursor;

@@ -1,0 +1,124 @@
+#include "sqlCorrelation.h"
+
+#include <cassert>
+#include <cstring>
+
+#include "engExpToken.h"
+#include "sqlColumns.h"
+#include "sqlEvaluation.h"
+#include "sqlQuery.h"
+#include "sqlStatement.h"
+
+namespace {
+
+bool IsOwnTable(const TDataQuery& query, const void* table) {
+  for (const auto& own : query.SourceTables)
+    if (own.get() == table) return true;
+  return false;
+}
+
+void LinkTree(TDataQuery& outer, const TExpToken* node) {
+  for (; node; node = node->Next) {
+    if (node->Kind == nkSubSelect && node->NestedQuery) static_cast<TDataQuery*>(node->NestedQuery)->Outer = &outer;
+    LinkTree(outer, node->First);
+    LinkTree(outer, node->Second);
+    LinkTree(outer, node->Third);
+  }
+}
+
+// Marks the query correlated when one of the tree's columns belongs to an
+// enclosing query, and the queries in between with it.
+void MarkTree(TDataQuery& query, const TExpToken* node) {
+  for (; node; node = node->Next) {
+    if (node->Kind == nkColumn && !node->Name.empty() && node->Name != "*") {
+      uint16_t fieldNo = 0;
+      const TSourceTable* own = query.FindSourceTable(node->CorrelationName, node->Name, fieldNo);
+      if (!own || fieldNo == 0) {
+        for (TDataQuery* up = query.Outer; up; up = up->Outer) {
+          const TSourceTable* table = up->FindSourceTable(node->CorrelationName, node->Name, fieldNo);
+          if (!table || fieldNo == 0) continue;
+          for (TDataQuery* between = &query; between != up; between = between->Outer) {
+            between->Correlated = true;
+            between->OuterReferences.push_back({const_cast<TSourceTable*>(table), fieldNo});
+          }
+          break;
+        }
+      }
+    }
+    MarkTree(query, node->First);
+    MarkTree(query, node->Second);
+    MarkTree(query, node->Third);
+  }
+}
+
+// The enclosing values the query read, as bytes.
+std::string OuterKey(TDataQuery& query) {
+  std::string key;
+  TSourceColumnValues values(EvaluationLanguage(query));
+  for (const TOuterReference& reference : query.OuterReferences) {
+    TExpTreePtr value(NewToken());
+    value->SourceTable = reference.Table;
+    value->FieldNo = reference.FieldNo;
+    TypeNodeFromField(reference.Table->FieldDesc(reference.FieldNo), *value);
+    values.GetColumnValue(*value);
+    const int32_t size = value->IsNull ? 0 : value->DataSize;
+    key += value->IsNull ? 'N' : 'V';
+    key.append(reinterpret_cast<const char*>(&size), sizeof size);
+    key.append(reinterpret_cast<const char*>(value->Value), size_t(size));
+  }
+  return key;
+}
+
+}  // namespace
+
+void LinkNestedQueries(TQueryStatement& statement) {
+  for (int i = 0; i < statement.QueryCount(); ++i) {
+    TDataQuery& query = statement.QueryAt(i);
+    for (const TJoinClause& join : query.JoinClauses) LinkTree(query, join.Condition.get());
+    LinkTree(query, query.Where.get());
+    LinkTree(query, query.Having.get());
+    for (const auto& value : query.UpdateValues) LinkTree(query, value->Tree.get());
+  }
+  for (int i = 1; i < statement.QueryCount(); ++i) {
+    TDataQuery& query = statement.QueryAt(i);
+    if (!query.Outer || query.Kind != qkSelect) continue;
+    for (const TJoinClause& join : query.JoinClauses) MarkTree(query, join.Condition.get());
+    MarkTree(query, query.Where.get());
+  }
+}
+
+TSourceTable* FindVisibleSourceTable(const TDataQuery& query, const std::string& qualifier,
+                                     const std::string& column, uint16_t& fieldNo) {
+  for (const TDataQuery* at = &query; at; at = at->Outer) {
+    TSourceTable* table = at->FindSourceTable(qualifier, column, fieldNo);
+    if (table && fieldNo > 0) return table;
+    if (at == &query && table && (column.empty() || column == "*")) return table;
+  }
+  fieldNo = 0;
+  return nullptr;
+}
+
+void BindOuterColumns(TDataQuery& query, TExpToken* node) {
+  for (; node; node = node->Next) {
+    if (node->Kind == nkColumn && node->SourceTable && !IsOwnTable(query, node->SourceTable)) {
+      // Only a correlated query reads enclosing tables, and only while
+      // their rows stand.
+      assert(query.Correlated);
+      TSourceColumnValues values(EvaluationLanguage(query));
+      values.GetColumnValue(*node);
+      node->Kind = nkConstant;
+      node->SourceTable = nullptr;
+      node->FieldNo = 0;
+      continue;
+    }
+    BindOuterColumns(query, node->First);
+    BindOuterColumns(query, node->Second);
+    BindOuterColumns(query, node->Third);
+  }
+}
+
+void RefreshCorrelated(TDataQuery& query) {
+  if (query.Executed && OuterKey(query) == query.CorrelationKey) return;
+  query.Execute();
+  query.CorrelationKey = OuterKey(query);
+}
