@@ -18,6 +18,8 @@ constexpr uint16_t ppesSecondPass = 4;
 constexpr uint16_t ppesNoData = 8;
 constexpr uint16_t ppesTitlePrinting = 16;
 constexpr uint16_t ppesSummaryPrinting = 32;
+// A subreport section owns the page: the parent's page bands stay off it.
+constexpr uint16_t ppesSectionPage = 64;
 
 class TppCustomEngine : public TppCacheable {
   RTL_DECLARE_CLASS(TppCustomEngine, TppCacheable)

@@ -56,6 +56,7 @@ void TppEngine::Reset() {
   if (busy) return;
   runSetUp = false;
   allPagesGenerated = false;
+  lastPage = false;
   livePage = 0;
   pagesSaved = 0;
   absolutePageNo = 0;
@@ -297,6 +298,8 @@ void TppEngine::PageStart() {
   rowOpen = false;
   keepGroup = -1;
   keepSnapshot.clear();
+  sectionEnding = sectionNext = false;
+  sectionPageNo = sectionPageCount = 0;
   if (!allPagesGenerated) absolutePageCount = std::max(absolutePageCount, absolutePageNo);
   SetPageFields();
   for (int i = 0; i < Report()->BandCount(); ++i) Report()->Bands(i)->StartOfPage();
@@ -321,6 +324,10 @@ void TppEngine::SetPageFields() {
     const auto last = groupLastPages.find(group->HeaderBreakNo());
     page->PageCount = last != groupLastPages.end() ? last->second - group->FirstPageNo() + 1 : page->PageNo;
   }
+  if (SectionPage() && sectionPageNo > 0) {
+    page->PageNo = sectionPageNo;
+    page->PageCount = sectionPageCount;
+  }
   page->FirstPage = absolutePageNo == 1;
   page->LastPage = IsLastPage();
   page->Final = outputPage;
@@ -337,6 +344,13 @@ void TppEngine::GenerateOnePage() {
     lastPage = true;
     bool showDialog = behaviors.Contains(ndMessageDialog);
     Report()->DoNoData(showDialog);
+    PageEnd();
+    return;
+  }
+  if (SectionPage()) {
+    // The section's page: only the band that holds the section goes on.
+    columnTop = PrintPosition();
+    BandStateLoop();
     PageEnd();
     return;
   }
@@ -431,8 +445,17 @@ void TppEngine::PrintColumnFooters() {
   }
 }
 
+void TppEngine::SetSectionPageNumbers(int pageNo, int pageCount) {
+  sectionPageNo = pageNo;
+  sectionPageCount = pageCount;
+}
+
 void TppEngine::EndColumn() {
   int left = 0;
+  if (SectionPage()) {
+    EndPage();
+    return;
+  }
   // Across, a band that does not fit ends the page: its row is full.
   if (!leftToRight && Report()->Columns() > 1 && currentColumn < Report()->Columns() &&
       ColumnPlace(currentColumn + 1, left)) {
@@ -451,10 +474,15 @@ void TppEngine::PageEnd() {
   const int limit = Report()->PageLimit();
   if (limit > 0 && absolutePageNo >= limit) lastPage = true;
   if (noData && !Report()->NoDataBehaviors().Contains(ndBlankPage)) NoDataOnPage();
-  PrintColumnFooters();
-  for (TppBand* footer : footers) footer->Generate(*this);
+  if (!SectionPage()) {
+    PrintColumnFooters();
+    for (TppBand* footer : footers) footer->Generate(*this);
+  }
   if (!allPagesGenerated) absolutePageCount = std::max(absolutePageCount, absolutePageNo);
   SetPageFields();
+  if (sectionEnding) RemoveState(ppesSectionPage);
+  if (sectionNext) AddState(ppesSectionPage);
+  sectionEnding = sectionNext = false;
   Report()->DoEndPage();
 }
 
@@ -486,6 +514,12 @@ void TppEngine::NoDataOnPage() {
 // Bands
 
 bool TppEngine::PrintBand(TppBand* band, bool dataBand) {
+  // The report goes on on a new page after a section (when anything is
+  // left to print: no empty page trails the last section).
+  if (sectionEnding) {
+    EndPage();
+    return false;
+  }
   const int countBefore = band->PrintCount();
   const bool detail = band->BandTypeCode() == btDetail;
   if (leftToRight && rowOpen && !detail) CloseRow();
@@ -544,6 +578,10 @@ void TppEngine::PrintGroupHeaders() {
     group->SetHeaderPending(false);
     group->SetAlreadyPageBreak(false);
     group->HeaderPrinted(absolutePageNo);
+    if (pageComplete) {
+      ++bandIndex;
+      return;
+    }
   }
   bandState = bsDetail;
   bandIndex = 0;
@@ -584,6 +622,7 @@ void TppEngine::PrintDetail() {
       if (leftToRight) NextCell();
       if (!PrintBand(detail, true)) return;
       detail->SetBandsPerRecordCount(detail->BandsPerRecordCount() + 1);
+      if (pageComplete) return;
     }
     detail->SetBandsPerRecordCount(1);
   }
@@ -650,6 +689,10 @@ void TppEngine::PrintGroupFooters() {
     if (group == PageNumberGroup()) groupLastPages[group->BreakNo()] = absolutePageNo;
     group->FooterPrinted();
     if (keepGroup == g) keepGroup = -1;
+    if (pageComplete) {
+      ++bandIndex;
+      return;
+    }
   }
   if (dataFinished) {
     bandState = bsSummary;
@@ -728,6 +771,7 @@ void TppEngine::CaptureState(uint8_t* record) const {
   r.LastPage = lastPage;
   r.TraversalPending = traversalPending;
   r.NoData = noData;
+  r.SectionPage = SectionPage();
   r.BandIndex = bandIndex;
   r.BrokenGroup = brokenGroup;
   const TppPipelinePosition position = pipeline ? pipeline->GetPosition(true) : TppPipelinePosition{};
@@ -753,6 +797,8 @@ void TppEngine::ApplyState(const uint8_t* record) {
   lastPage = r.LastPage != 0;
   traversalPending = r.TraversalPending != 0;
   noData = r.NoData != 0;
+  if (r.SectionPage) AddState(ppesSectionPage);
+  else RemoveState(ppesSectionPage);
   bandIndex = r.BandIndex;
   brokenGroup = r.BrokenGroup;
   singleRecordDone = r.SingleRecordDone != 0;

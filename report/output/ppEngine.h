@@ -42,6 +42,18 @@ class TppEngine : public TppCustomEngine {
   int LivePage() const { return livePage; }
   bool Busy() const { return busy; }
 
+  // A subreport section: the next page (or this one, when nothing stands on
+  // it yet) belongs to the section, without the report's page bands; the
+  // page after the section's last one is the report's again. The section's
+  // own page numbers stand on its pages when given.
+  void BeginSectionPage(bool onThisPage) {
+    if (onThisPage) AddState(ppesSectionPage);
+    else sectionNext = true;
+  }
+  void EndSectionPage() { sectionEnding = true; }
+  bool SectionPage() const { return (EngineState() & ppesSectionPage) != 0; }
+  void SetSectionPageNumbers(int pageNo, int pageCount);
+
   int PageBottom() const override;
   bool LastPageKnown() const override { return allPagesGenerated || lastPage; }
   bool IsLastPage() const override;
@@ -59,7 +71,7 @@ class TppEngine : public TppCustomEngine {
 
 private:
   struct TStateRecord {
-    uint8_t BandState, DataFinished, TitlePending, LastPage, TraversalPending, NoData, Reserved[2];
+    uint8_t BandState, DataFinished, TitlePending, LastPage, TraversalPending, NoData, SectionPage, Reserved;
     int32_t BandIndex, BrokenGroup;
     // The report pipeline's position, then the detail pipeline's.
     int32_t TraversalCount, DataOffset;
@@ -87,6 +99,10 @@ private:
   bool traversalPending = false;
   bool noData = false;
   bool singleRecordDone = false;
+  // A section's last page: the report's own pages follow.
+  bool sectionEnding = false;
+  bool sectionNext = false;
+  int sectionPageNo = 0, sectionPageCount = 0;
   // The pipeline position of the last state applied.
   TppPipelinePosition restoredPosition, restoredDetailPosition;
 

@@ -22,8 +22,12 @@ void TppChildReport::SetParentComponent(TComponent* value) {
 const TClassInfo& TppSubReport::StaticClassType() {
   static const TClassInfo info =
       TClassBuilder<TppSubReport>("TppSubReport")
+          .Property("ParentPrinterSetup", &TppSubReport::ParentPrinterSetup, &TppSubReport::SetParentPrinterSetup)
+          .Default(1)
           .Property("PrintBehavior", &TppSubReport::PrintBehavior, &TppSubReport::SetPrintBehavior)
           .Default(pbChild)
+          .Property("ResetPageNo", &TppSubReport::ResetPageNo, &TppSubReport::SetResetPageNo)
+          .Default(0)
           .Build();
   return info;
 }
@@ -56,6 +60,14 @@ void TppSubReport::SetDataPipeline(TppDataPipeline* value) {
   if (child) child->SetDataPipeline(value);
 }
 
+void TppSubReport::SetPrintBehavior(TppPrintBehaviorType value) {
+  printBehavior = value;
+  // Page numbering of their own belongs to sections; one read from a layout
+  // follows the behaviour read before it.
+  if (ComponentState().Contains(csReading) || ComponentState().Contains(csLoading)) return;
+  resetPageNo = value == pbSection;
+}
+
 void TppSubReport::SetChildPage(int width, int height) {
   TppPrinterSetup* setup = child->PrinterSetup();
   setup->SetUnits(utMMThousandths);
@@ -71,7 +83,8 @@ void TppSubReport::InitGeneration() {
   inherited::InitGeneration();
   if (!child) return;
   // A child report's page headers and footers belong to its own pages.
-  for (int i = 0; i < child->BandCount(); ++i) {
+  // (A section's pages are whole pages of the child: its bands print.)
+  for (int i = 0; i < child->BandCount() && printBehavior != pbSection; ++i) {
     TppBand* band = child->Bands(i);
     if (band->BandTypeCode() == btHeader || band->BandTypeCode() == btFooter) band->SetVisible(false);
   }
@@ -79,6 +92,7 @@ void TppSubReport::InitGeneration() {
   finished = true;
   childPageNo = 0;
   childRunValid = false;
+  sectionState = ssNone;
 }
 
 void TppSubReport::Generate() {
@@ -89,6 +103,10 @@ void TppSubReport::Generate() {
     return;
   }
   DoOnPrint();
+  if (printBehavior == pbSection) {
+    GenerateSection(band);
+    return;
+  }
   const bool continuing = !finished;
   const int top = band->StartingPosition() + (continuing ? 0 : mmTop());
   const int room = band->PageBottom() - top;
@@ -153,6 +171,48 @@ void TppSubReport::Generate() {
   if (band->ForceFit() && !finished && used <= 0) SetGenerationComplete(true);
 }
 
+void TppSubReport::GenerateSection(TppBand* band) {
+  TppEngine& parent = band->Report()->Engine();
+  TppEngine& engine = child->Engine();
+  shiftLeft = shiftTop = 0;
+  if (sectionState == ssNone) {
+    // A page of its own: this one only when nothing stands on it yet.
+    const bool pageEmpty = parent.Page()->GetDrawCommandCount() == 0;
+    parent.BeginSectionPage(pageEmpty);
+    if (!pageEmpty) {
+      sectionState = ssWaiting;
+      SetOutOfSpace(true);
+      SetGenerationComplete(false);
+      return;
+    }
+  }
+  if (sectionState != ssPrinting) {
+    sectionState = ssPrinting;
+    if (parentPrinterSetup) child->PrinterSetup()->Assign(band->Report()->PrinterSetup());
+    child->Reset();
+    childPageNo = 1;
+  } else {
+    ++childPageNo;
+    // The parent's page state was put back: the child's pages before this
+    // one are made again (unseen) first.
+    if (!childRunValid || engine.LivePage() != childPageNo - 1) child->Reset();
+  }
+  childPage = engine.GenerateChildPage(childPageNo);
+  childRunValid = true;
+  finished = engine.AllPagesGenerated();
+  parent.Page()->SetPrinterSetup(child->PrinterSetup());
+  if (resetPageNo) parent.SetSectionPageNumbers(childPage->PageNo, childPage->PageCount);
+  const TppPageDef& def = child->PrinterSetup()->PageDef();
+  SetDrawRect(TRect{0, 0, def.mmWidth(), def.mmHeight()});
+  SetSpaceUsed(std::max(band->PageBottom() - band->StartingPosition(), 0));
+  SetDrawComponent(true);
+  SetGenerationComplete(finished);
+  if (finished) {
+    sectionState = ssNone;
+    parent.EndSectionPage();
+  }
+}
+
 void TppSubReport::CreateDrawCommand(TppPage* page) {
   if (!childPage) return;
   while (childPage->GetDrawCommandCount() > 0) {
@@ -172,6 +232,7 @@ void TppSubReport::CaptureState(uint8_t* record) const {
   r.FirstHeight = firstHeight;
   r.NextHeight = nextHeight;
   r.Finished = finished;
+  r.SectionState = sectionState;
   std::memcpy(record, &r, sizeof r);
 }
 
@@ -183,6 +244,7 @@ void TppSubReport::ApplyState(const uint8_t* record) {
   firstHeight = r.FirstHeight;
   nextHeight = r.NextHeight;
   finished = r.Finished != 0;
+  sectionState = static_cast<TSectionState>(r.SectionState);
   childRunValid = false;
 }
 

@@ -3,6 +3,9 @@
 // that holds it: the child report generates pages of its own into the
 // space the subreport has, and their draw commands move onto the parent's
 // page. A child that does not fit continues on the parent's next page.
+// A section (pbSection) instead prints the child's whole pages, with the
+// child's page bands and page setup, as pages of their own between the
+// parent's.
 
 #include "ppPrintable.h"
 #include "ppReport.h"
@@ -35,9 +38,15 @@ class TppSubReport : public TppComponent {
 
   // Created with the subreport; owned by the subreport's owner.
   TppChildReport* Report() const { return child; }
-  // pbChild and pbFixed; a section (pbSection) prints as a child.
   TppPrintBehaviorType PrintBehavior() const { return printBehavior; }
-  void SetPrintBehavior(TppPrintBehaviorType value) { printBehavior = value; }
+  void SetPrintBehavior(TppPrintBehaviorType value);
+  // A section's pages take the parent's page setup (copied as the section
+  // starts), else the child report's own.
+  bool ParentPrinterSetup() const { return parentPrinterSetup; }
+  void SetParentPrinterSetup(bool value) { parentPrinterSetup = value; }
+  // A section's pages are numbered from 1 (else the parent's numbers go on).
+  bool ResetPageNo() const { return resetPageNo; }
+  void SetResetPageNo(bool value) { resetPageNo = printBehavior == pbSection && value; }
   void SetDataPipeline(TppDataPipeline* value) override;
 
   void InitGeneration() override;
@@ -56,11 +65,18 @@ private:
   struct TStateRecord {
     uint8_t Base[8];
     int32_t ChildPageNo, FirstHeight, NextHeight;
-    uint8_t Finished, Reserved[3];
+    uint8_t Finished, SectionState, Reserved[2];
   };
 
   TppChildReport* child = nullptr;
+  // Where a section stands: not started, waiting for a page of its own,
+  // printing its pages.
+  enum TSectionState : uint8_t { ssNone, ssWaiting, ssPrinting };
+
   TppPrintBehaviorType printBehavior = pbChild;
+  bool parentPrinterSetup = true;
+  bool resetPageNo = false;
+  TSectionState sectionState = ssNone;
   int childPageNo = 0;    // the child page on the parent's page
   int firstHeight = 0;    // the child's page height on its first page
   int nextHeight = 0;     // and on the pages after
@@ -70,6 +86,7 @@ private:
   int shiftLeft = 0, shiftTop = 0;
 
   void SetChildPage(int width, int height);
+  void GenerateSection(TppBand* band);
 };
 
 void ppRegisterSubReportClasses();

@@ -588,6 +588,90 @@ TEST(SubReports, ContinuedChildPagesComeOutOfOrderAsInSequence) {
 }  // namespace
 
 namespace {
+// Three parent records, each followed by a section over 30 jobs of its own:
+// the child's page header and footer are 15 mm, its details 10 mm.
+struct TSectionFixture {
+  TReportFixture Parent{3};
+  std::unique_ptr<TMemoryDataSet, TObjectFree> ChildData = MakeJobs(30, 10);
+  TppSubReport* Sub;
+  TSectionFixture() {
+    Parent.AddText(Parent.Header, "Head", false);
+    Parent.AddText(Parent.Footer, "Foot", false);
+    Parent.AddText(Parent.Detail, "ID", true);
+    Parent.Detail->SetPrintHeight(phDynamic);
+    auto* source = new TDataSource(Parent.Owner.get());
+    source->SetDataSet(ChildData.get());
+    auto* pipeline = new TppDBPipeline(Parent.Owner.get());
+    pipeline->SetDataSource(source);
+    Sub = new TppSubReport(Parent.Report);
+    Sub->SetBand(Parent.Detail);
+    Sub->SetBounds(0, mm(5), mm(100), mm(5));
+    Sub->SetPrintBehavior(pbSection);
+    Sub->SetDataPipeline(pipeline);
+    TppChildReport* child = Sub->Report();
+    for (const auto& [type, text] : {std::pair{btHeader, "ChildHead"}, std::pair{btFooter, "ChildFoot"}}) {
+      TppBand* band = child->GetBand(type);
+      band->SetmmHeight(mm(15));
+      auto* t = new TTestText(Parent.Report);
+      t->SetBand(band);
+      t->SetBounds(0, 0, mm(20), mm(5));
+      t->SetCaption(text);
+    }
+    TppBand* detail = child->GetBand(btDetail);
+    detail->SetmmHeight(mm(10));
+    auto* id = new TTestText(Parent.Report);
+    id->SetBand(detail);
+    id->SetBounds(0, 0, mm(20), mm(5));
+    id->SetDataPipeline(pipeline);
+    id->SetDataField("ID");
+  }
+};
+
+TEST(SubReports, ASectionPrintsTheChildsWholePagesBetweenTheParentsPages) {
+  TSectionFixture f;
+  const auto pages = f.Parent.PrintAll();
+  // Each record: its parent page, then two section pages (24 + 6 details).
+  ASSERT_EQ(pages.size(), 9u);
+  EXPECT_EQ(Places(*pages[0]), (std::vector<std::string>{"Head@10,10", "1@10,30", "Foot@10,267"}));
+  auto places = Places(*pages[1]);
+  ASSERT_EQ(places.size(), 26u);
+  EXPECT_EQ(places[0], "ChildHead@10,10");
+  EXPECT_EQ(places[1], "1@10,25");
+  EXPECT_EQ(places[24], "24@10,255");
+  EXPECT_EQ(places[25], "ChildFoot@10,272");
+  EXPECT_EQ(Places(*pages[2]), (std::vector<std::string>{"ChildHead@10,10", "25@10,25", "26@10,35", "27@10,45",
+                                                         "28@10,55", "29@10,65", "30@10,75", "ChildFoot@10,272"}));
+  EXPECT_EQ(Places(*pages[3]), (std::vector<std::string>{"Head@10,10", "2@10,30", "Foot@10,267"}));
+  // The section's pages count from 1; the report's own go on by theirs.
+  EXPECT_EQ(pages[1]->PageNo, 1);
+  EXPECT_EQ(pages[2]->PageNo, 2);
+  EXPECT_EQ(pages[3]->PageNo, 4);
+  EXPECT_TRUE(pages[8]->LastPage);
+}
+
+TEST(SubReports, SectionPagesComeOutOfOrderAsInSequenceWithTheirOwnPageSetup) {
+  TSectionFixture f;
+  f.Sub->SetParentPrinterSetup(false);
+  TppPrinterSetup* setup = f.Sub->Report()->PrinterSetup();
+  setup->SetUnits(utMMThousandths);
+  setup->SetPaperWidth(mm(297));
+  setup->SetPaperHeight(mm(210));
+  for (auto margin : {&TppPrinterSetup::SetMarginTop, &TppPrinterSetup::SetMarginBottom,
+                      &TppPrinterSetup::SetMarginLeft, &TppPrinterSetup::SetMarginRight})
+    (setup->*margin)(mm(20));
+  f.Parent.Report->SetPassSetting(psTwoPass);
+  const auto pages = f.Parent.PrintAll();
+  // 140 mm for details: 14 a page, three section pages a record.
+  ASSERT_EQ(pages.size(), 12u);
+  EXPECT_EQ(pages[1]->PageDef()->mmWidth(), mm(297));
+  EXPECT_EQ(pages[0]->PageDef()->mmWidth(), mm(210));
+  EXPECT_EQ(Places(*pages[3]).back(), "ChildFoot@20,175");
+  for (const int page : {7, 3, 6, 2, 12}) {
+    const auto single = f.Parent.Request(psSinglePage, page);
+    ASSERT_EQ(single.size(), 1u);
+    EXPECT_EQ(PageBytes(*single[0]), PageBytes(*pages[static_cast<size_t>(page - 1)])) << page;
+  }
+}
 TEST(Requests, AStoppedRunDeliversNoMorePagesAndTheNextRequestGoesOn) {
   TReportFixture f(100);
   f.AddText(f.Detail, "ID", true);
