@@ -391,6 +391,11 @@ public:
   // An event held in a data member of type TEvent<...>.
   template <typename Sig>
   TClassBuilder& Event(std::string propName, TEvent<Sig> T::*event);
+  // An event changed through a setter, for classes that act when their
+  // handler changes.
+  template <typename Sig>
+  TClassBuilder& Event(std::string propName, const TEvent<Sig>& (T::*getter)() const,
+                       void (T::*setter)(TEvent<Sig>));
   template <typename F>
   TClassBuilder& Method(std::string methodName, F method);
 
@@ -540,6 +545,27 @@ TClassBuilder<T>& TClassBuilder<T>::Event(std::string propName, TEvent<Sig> T::*
     const TMethod* m = std::get_if<TMethod>(&v);
     if (m == nullptr) rtl_typeinfo_detail::RaiseInvalidValue();
     (static_cast<T&>(o).*event).SetMethod(*m);
+  };
+  properties.push_back(std::move(info));
+  return *this;
+}
+
+template <typename T>
+template <typename Sig>
+TClassBuilder<T>& TClassBuilder<T>::Event(std::string propName, const TEvent<Sig>& (T::*getter)() const,
+                                          void (T::*setter)(TEvent<Sig>)) {
+  TPropInfo info;
+  info.name = std::move(propName);
+  info.kind = tkMethod;
+  info.typeName = "TMethod";
+  info.eventSignature = &TEvent<Sig>::Signature();
+  info.getter = [getter](TObject& o) -> TPropValue { return (static_cast<T&>(o).*getter)().Method(); };
+  info.setter = [setter](TObject& o, const TPropValue& v) {
+    const TMethod* m = std::get_if<TMethod>(&v);
+    if (m == nullptr) rtl_typeinfo_detail::RaiseInvalidValue();
+    TEvent<Sig> event;
+    event.SetMethod(*m);
+    (static_cast<T&>(o).*setter)(std::move(event));
   };
   properties.push_back(std::move(info));
   return *this;
