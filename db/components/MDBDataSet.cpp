@@ -465,6 +465,8 @@ void TMDBDataSet::SwitchFilters(bool on) {
   }
 }
 
+void TMDBDataSet::FiltersActiveChanged() { SwitchFilters(FiltersActive()); }
+
 void TMDBDataSet::SetFiltered(bool value) {
   if (Active() && value != Filtered()) {
     CheckBrowseMode();

@@ -84,6 +84,7 @@ protected:
   void InternalLast() override;
   void InternalSetToRecord(TRecordBuffer buffer) override;
   void InternalRefresh() override;
+  void FiltersActiveChanged() override;
   int BookmarkSize() const override { return bookmarkSize; }
   void GetBookmarkData(TRecordBuffer buffer, uint8_t* data) override;
   void SetBookmarkData(TRecordBuffer buffer, const uint8_t* data) override;

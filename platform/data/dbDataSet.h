@@ -169,6 +169,24 @@ class TDataSet : public TComponent {
   const TFilterRecordEvent& OnFilterRecord() const { return onFilterRecord; }
   virtual void SetOnFilterRecord(TFilterRecordEvent value);
 
+  // Searches over the filter (Filter and OnFilterRecord) whether or not
+  // Filtered is on: the first, last, next or prior record it accepts
+  // becomes the current one. Found tells whether the last search found one.
+  bool FindFirst() { return FindRecord(true, true); }
+  bool FindLast() { return FindRecord(true, false); }
+  bool FindNext() { return FindRecord(false, true); }
+  bool FindPrior() { return FindRecord(false, false); }
+  // From the first (last) record with restart, else from the current one,
+  // forward or backward.
+  bool FindRecord(bool restart, bool goForward);
+  bool Found() const { return found; }
+
+  // Copies the zero-terminated text at source to dest, which holds its
+  // length and the terminator (the two may be the same), without
+  // character-set translation; returns the length. Datasets whose data
+  // keeps another character set translate.
+  virtual int Translate(const char* source, char* dest, bool toOem);
+
   // Record location: keyFields "A;B", keyValues one value or an array of
   // one per field. Locate moves to the record found; Lookup returns the
   // resultFields' values (an array for several) of the record found, or
@@ -278,6 +296,13 @@ protected:
   // Insert; datasets that reread it from their cursor override.
   virtual TRecordBuffer OldValueBuffer();
 
+  // Whether the dataset's records pass through its filters: while
+  // Filtered, and during a FindRecord search.
+  bool FiltersActive() const { return filtered || searchFilters; }
+  // FiltersActive changed without Filtered changing (a search began or
+  // ended); datasets whose filters live in their cursor switch them.
+  virtual void FiltersActiveChanged() {}
+
   // Runs OnFilterRecord on the record in buffer, in the filter state;
   // true when no handler is assigned.
   bool RecordFilterAccepts(TRecordBuffer buffer);
@@ -360,6 +385,8 @@ private:
   bool internalCalcFields = false;
   bool autoCalcFields = true;
   bool filtered = false;
+  bool searchFilters = false;
+  bool found = false;
   bool streamedActive = false;
   std::string filterText;
   TFilterOptions filterOptions;

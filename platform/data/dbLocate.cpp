@@ -1,4 +1,5 @@
-// TDataSet: record location by key fields and values.
+// TDataSet: record location by key fields and values, and the search over
+// the filter (FindRecord).
 //
 // The comparison: a Null or Empty key matches a blank field; text fields
 // compare as text (a blank one reads as the empty text, so "" matches it),
@@ -152,4 +153,60 @@ bool TDataSet::Locate(const std::string& keyFields, const Variant& keyValues, TL
 Variant TDataSet::Lookup(const std::string& keyFields, const Variant& keyValues, const std::string& resultFields) {
   if (!LocateRecord(keyFields, keyValues, {})) return Variant::Null();
   return TempBufferValues(resultFields);
+}
+
+// ---- Searching over the filter ----
+
+bool TDataSet::FindRecord(bool restart, bool goForward) {
+  CheckBrowseMode();
+  DoBeforeScroll();
+  found = false;
+  UpdateCursorPos();
+  CursorPosChanged();
+  // Outside Filtered the filters apply to this search only.
+  const bool switching = !filtered;
+  if (switching) {
+    searchFilters = true;
+    try {
+      FiltersActiveChanged();
+    } catch (...) {
+      searchFilters = false;
+      throw;
+    }
+  }
+  bool result = false;
+  try {
+    if (restart) {
+      if (goForward)
+        InternalFirst();
+      else
+        InternalLast();
+    }
+    result = GetRecord(tempBuffer.get(), goForward ? gmNext : gmPrior, true) == grOK;
+  } catch (...) {
+    if (switching) {
+      searchFilters = false;
+      try {
+        FiltersActiveChanged();
+      } catch (...) {
+        // The search's own error is the one to report.
+      }
+    }
+    throw;
+  }
+  if (switching) {
+    searchFilters = false;
+    FiltersActiveChanged();
+  }
+  if (!result) return false;
+  Resync({rmExact, rmCenter});
+  found = true;
+  DoAfterScroll();
+  return true;
+}
+
+int TDataSet::Translate(const char* source, char* dest, bool /*toOem*/) {
+  const size_t length = std::strlen(source);
+  if (dest != source) std::memmove(dest, source, length + 1);
+  return static_cast<int>(length);
 }

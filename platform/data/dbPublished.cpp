@@ -37,6 +37,7 @@ const TClassInfo& TDataSet::StaticClassType() {
                                      .Event("OnCalcFields", &TDataSet::OnCalcFields)
                                      .Event("OnDeleteError", &TDataSet::OnDeleteError)
                                      .Event("OnEditError", &TDataSet::OnEditError)
+                                     .Event("OnFilterRecord", &TDataSet::OnFilterRecord, &TDataSet::SetOnFilterRecord)
                                      .Event("OnNewRecord", &TDataSet::OnNewRecord)
                                      .Event("OnPostError", &TDataSet::OnPostError)
                                      .Build();

@@ -141,5 +141,4 @@ inline constexpr int MaxMasterChain = 1000;
 using TNotifyEvent = TEvent<void(TObject* sender)>;
 using TDataSetNotifyEvent = TEvent<void(TDataSet* dataSet)>;
 using TDataSetErrorEvent = TEvent<void(TDataSet* dataSet, EDatabaseError& e, TDataAction& action)>;
-// Set through SetOnFilterRecord with a handler, not bound by streams.
-using TFilterRecordEvent = std::function<void(TDataSet* dataSet, bool& accept)>;
+using TFilterRecordEvent = TEvent<void(TDataSet* dataSet, bool& accept)>;

@@ -136,15 +136,52 @@ TEST_F(DataSetTest, FiltersByTextAndByEventNarrowTheRecords) {
   table->SetFilterOptions(TFilterOptions{foCaseInsensitive});
   table->SetFilterText("CITY = 'PARIS'");
   EXPECT_EQ(Column(*table, "ID"), (TStrings{"1", "4"}));
-  table->SetOnFilterRecord([](TDataSet* dataSet, bool& accept) {
+  table->SetOnFilterRecord(TFilterRecordEvent([](TDataSet* dataSet, bool& accept) {
     accept = dataSet->FieldByName("AMOUNT")->AsFloat() > 15;
-  });
+  }));
   EXPECT_EQ(Column(*table, "ID"), (TStrings{"4"}));
   // An empty text leaves the event's filter alone.
   table->SetFilterText("");
   EXPECT_EQ(Column(*table, "ID"), (TStrings{"2", "3", "4", "5"}));
   table->SetFiltered(false);
   EXPECT_EQ(Column(*table, "ID"), (TStrings{"1", "2", "3", "4", "5"}));
+}
+
+TEST_F(DataSetTest, FindRecordSearchesOverTheEngineFilters) {
+  TObjectPtr<TMDBTable> table = OpenPeople();
+  table->SetFilterText("CITY = 'Oslo'");
+  ASSERT_TRUE(table->FindFirst());
+  EXPECT_EQ(table->FieldByName("ID")->AsInteger(), 3);
+  ASSERT_TRUE(table->FindNext());
+  EXPECT_EQ(table->FieldByName("ID")->AsInteger(), 5);
+  EXPECT_FALSE(table->FindNext());
+  EXPECT_FALSE(table->Found());
+  EXPECT_EQ(table->FieldByName("ID")->AsInteger(), 5);
+  ASSERT_TRUE(table->FindPrior());
+  EXPECT_EQ(table->FieldByName("ID")->AsInteger(), 3);
+  // The filters were on for the searches only.
+  EXPECT_TRUE(table->IsSequenced());
+  EXPECT_EQ(table->RecordCount(), 5);
+  EXPECT_EQ(Column(*table, "ID"), (TStrings{"1", "2", "3", "4", "5"}));
+
+  // Both filters, in another index's order.
+  table->SetIndexName("ByName");
+  table->SetOnFilterRecord(TFilterRecordEvent([](TDataSet* dataSet, bool& accept) {
+    accept = dataSet->FieldByName("AMOUNT")->AsFloat() < 40;
+  }));
+  table->SetFilterText("CITY <> 'Rome'");
+  ASSERT_TRUE(table->FindLast());
+  EXPECT_EQ(table->FieldByName("NAME")->AsString(), "carol");
+  ASSERT_TRUE(table->FindPrior());
+  EXPECT_EQ(table->FieldByName("NAME")->AsString(), "Alice");
+  EXPECT_FALSE(table->FindPrior());
+  EXPECT_EQ(Column(*table, "NAME"), (TStrings{"Alice", "Bob", "carol", "dave", "eve"}));
+
+  // Filtered, the search keeps the filters on.
+  table->SetFiltered(true);
+  ASSERT_TRUE(table->FindFirst());
+  EXPECT_EQ(table->FieldByName("NAME")->AsString(), "Alice");
+  EXPECT_EQ(Column(*table, "NAME"), (TStrings{"Alice", "carol"}));
 }
 
 TEST_F(DataSetTest, ABadFilterTextIsAnEngineErrorAndLeavesTheDatasetBrowsing) {

@@ -9,6 +9,19 @@
 
 namespace {
 
+// A module whose published method a stream binds to the table's filter event.
+class TFilterModule : public TComponent {
+  RTL_DECLARE_CLASS(TFilterModule, TComponent)
+  using TComponent::TComponent;
+  void OnlyOslo(TDataSet* dataSet, bool& accept) { accept = dataSet->FieldByName("CITY")->AsString() == "Oslo"; }
+};
+
+const TClassInfo& TFilterModule::StaticClassType() {
+  static const TClassInfo info =
+      TClassBuilder<TFilterModule>("TFilterModule").Method("OnlyOslo", &TFilterModule::OnlyOslo).Build();
+  return info;
+}
+
 class StreamingTest : public TableTest {
 protected:
   void SetUp() override {
@@ -79,6 +92,36 @@ TEST_F(StreamingTest, AFormOpensItsSessionDatabaseAndTableWhenLoaded) {
   EXPECT_NE(tableText.find("IndexName = 'ByName'"), std::string::npos) << tableText;
   EXPECT_NE(tableText.find("TableName = 'PEOPLE.DAT'"), std::string::npos) << tableText;
   EXPECT_EQ(tableText.find("Exclusive"), std::string::npos) << tableText;
+}
+
+TEST_F(StreamingTest, TheFilterEventIsBoundByItsMethodName) {
+  OpenPeople();
+  const std::string form =
+      "object Module1: TFilterModule\n"
+      "  object Table1: TMDBTable\n"
+      "    Filtered = True\n"
+      "    OnFilterRecord = OnlyOslo\n"
+      "    DatabaseName = '" + folder + "'\n"
+      "    TableName = 'PEOPLE.DAT'\n"
+      "    Active = True\n"
+      "  end\n"
+      "end\n";
+  TStringStream source(form);
+  TMemoryStream binary;
+  ObjectTextToBinary(source, binary);
+  binary.SetPosition(0);
+  TObjectPtr<TFilterModule> module(new TFilterModule(nullptr));
+  TReader(binary).ReadRootComponent(module.get());
+  auto* table = dynamic_cast<TMDBTable*>(module->FindComponent("Table1"));
+  ASSERT_NE(table, nullptr);
+  EXPECT_EQ(Column(*table, "ID"), (TStrings{"3", "5"}));
+  EXPECT_NE(WriteForm(*table).find("OnFilterRecord = OnlyOslo"), std::string::npos);
+
+  // Bound by name on the open table, the event's filter follows at once.
+  SetPropValue(*table, "OnFilterRecord", TMethod{});
+  EXPECT_EQ(Column(*table, "ID"), (TStrings{"1", "2", "3", "4", "5"}));
+  SetPropValue(*table, "OnFilterRecord", TMethod{module.get(), TFilterModule::StaticClassType().FindMethod("OnlyOslo")});
+  EXPECT_EQ(Column(*table, "ID"), (TStrings{"3", "5"}));
 }
 
 }  // namespace

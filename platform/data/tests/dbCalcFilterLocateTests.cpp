@@ -68,11 +68,11 @@ TEST(DataSetCalcFields, InternalCalculatedFieldsAreStoredOnPost) {
 TEST(DataSetFilters, OnFilterRecordHidesRecordsWhileFiltered) {
   auto people = MakePeople(10);
   int calls = 0;
-  people->SetOnFilterRecord([&](TDataSet* d, bool& accept) {
+  people->SetOnFilterRecord(TFilterRecordEvent([&](TDataSet* d, bool& accept) {
     ++calls;
     EXPECT_EQ(d->State(), dsFilter);
     accept = d->FieldByName("ACTIVE")->AsBoolean();
-  });
+  }));
   EXPECT_EQ(calls, 0);  // not filtered yet
   people->SetFiltered(true);
   EXPECT_GT(calls, 0);
@@ -148,4 +148,78 @@ TEST(DataSetLocate, LookupReadsWithoutMoving) {
   EXPECT_EQ(people->Lookup("ID", 9, "AMOUNT").AsFloat(), 13.5);
   people->Next();
   EXPECT_EQ(people->FieldByName("ID")->AsInteger(), 4);
+}
+
+TEST(DataSetFind, SearchesOverTheFilterWhetherOrNotFiltered) {
+  auto people = MakePeople(10);
+  people->SetOnFilterRecord(TFilterRecordEvent([](TDataSet* d, bool& accept) {
+    accept = d->FieldByName("ID")->AsInteger() % 3 == 0;
+  }));
+  int scrolls = 0;
+  people->AfterScroll = [&](TDataSet*) { ++scrolls; };
+
+  // Unfiltered: the search sees the filter, the walk does not.
+  people->MoveBy(4);
+  EXPECT_TRUE(people->FindFirst());
+  EXPECT_TRUE(people->Found());
+  EXPECT_EQ(people->FieldByName("ID")->AsInteger(), 3);
+  EXPECT_TRUE(people->FindNext());
+  EXPECT_EQ(people->FieldByName("ID")->AsInteger(), 6);
+  EXPECT_TRUE(people->FindLast());
+  EXPECT_EQ(people->FieldByName("ID")->AsInteger(), 9);
+  EXPECT_FALSE(people->FindNext());
+  EXPECT_FALSE(people->Found());
+  EXPECT_EQ(people->FieldByName("ID")->AsInteger(), 9);  // not moved
+  EXPECT_TRUE(people->FindPrior());
+  EXPECT_EQ(people->FieldByName("ID")->AsInteger(), 6);
+  EXPECT_EQ(scrolls, 5);  // once per record found
+  EXPECT_EQ(WalkIds(*people).size(), 10u);
+
+  // From a record the filter refuses, the next accepted one.
+  people->First();
+  people->MoveBy(3);
+  EXPECT_TRUE(people->FindNext());
+  EXPECT_EQ(people->FieldByName("ID")->AsInteger(), 6);
+
+  // Filtered: the same search over the records shown.
+  people->SetFiltered(true);
+  EXPECT_TRUE(people->FindLast());
+  EXPECT_EQ(people->FieldByName("ID")->AsInteger(), 9);
+  EXPECT_TRUE(people->FindPrior());
+  EXPECT_EQ(people->FieldByName("ID")->AsInteger(), 6);
+  EXPECT_EQ(WalkIds(*people), (std::vector<int>{3, 6, 9}));
+
+  // Pending edits are posted first; a closed dataset refuses.
+  people->SetFiltered(false);
+  people->First();
+  people->Edit();
+  people->FieldByName("NAME")->SetAsString("Edited");
+  EXPECT_TRUE(people->FindNext());
+  EXPECT_EQ(people->State(), dsBrowse);
+  EXPECT_TRUE(people->Locate("NAME", "Edited", {}));
+  people->Close();
+  EXPECT_EQ(ErrorOf([&] { people->FindFirst(); }), "Cannot perform this operation on a closed dataset");
+}
+
+TEST(DataSetFind, AFailingFilterEndsTheSearchWithTheFiltersOff) {
+  auto people = MakePeople(5);
+  people->SetOnFilterRecord(TFilterRecordEvent([](TDataSet* d, bool& accept) {
+    if (d->FieldByName("ID")->AsInteger() == 4) throw EDatabaseError("refused");
+    accept = d->FieldByName("ID")->AsInteger() == 5;
+  }));
+  EXPECT_EQ(ErrorOf([&] { people->FindFirst(); }), "refused");
+  // The records are all shown again and the dataset still browses.
+  EXPECT_EQ(WalkIds(*people).size(), 5u);
+  EXPECT_EQ(people->State(), dsBrowse);
+}
+
+TEST(DataSetTranslate, CopiesTheTextUnchanged) {
+  auto people = MakePeople(1);
+  const char source[] = "Caf\xC3\xA9 \xE2\x82\xAC";
+  char dest[sizeof source];
+  EXPECT_EQ(people->Translate(source, dest, true), static_cast<int>(sizeof source - 1));
+  EXPECT_STREQ(dest, source);
+  char same[] = "in place";
+  EXPECT_EQ(people->Translate(same, same, false), 8);
+  EXPECT_STREQ(same, "in place");
 }

@@ -121,7 +121,7 @@ bool TMemoryDataSet::ReadRecord(int index, TRecordBuffer buffer) {
   std::memcpy(buffer + imageSize + CalcFieldsSize(), &record.id, sizeof record.id);
   SetBookmarkFlag(buffer, bfCurrent);
   GetCalcFields(buffer);
-  return !Filtered() || RecordFilterAccepts(buffer);
+  return !FiltersActive() || RecordFilterAccepts(buffer);
 }
 
 TGetResult TMemoryDataSet::GetRecord(TRecordBuffer buffer, TGetMode mode, bool /*doCheck*/) {

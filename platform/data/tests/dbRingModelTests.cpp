@@ -73,7 +73,8 @@ void CheckAgainstModel(TMemoryDataSet& people, const TModel& model, const std::v
 
 TEST(DataSetBufferRing, RandomStepsAgreeWithAModel) {
   auto people = MakePeople(0);
-  people->SetOnFilterRecord([](TDataSet* d, bool& accept) { accept = Visible(d->FieldByName("ID")->AsInteger()); });
+  people->SetOnFilterRecord(
+      TFilterRecordEvent([](TDataSet* d, bool& accept) { accept = Visible(d->FieldByName("ID")->AsInteger()); }));
   TDataSource source(nullptr);
   source.SetDataSet(people.get());
   TRecordingLink small, large;
