@@ -121,8 +121,15 @@ bool TDataCursor::CallPasswordHandler() { return passwordProc && passwordProc(pa
 void TDataCursor::Open() {
   if (open) return;
   TDataTable* opened = nullptr;
-  const int32_t result = directory->OpenTable(tableName, opened, exclusive, overrideExclusive, inMemory,
-                                              temporaryTable, componentTable, noFilterUpdate, sqlSourceTable);
+  // A component's table is read in order, so its files read sequentially.
+  const TTableOpenOptions options{.Exclusive = exclusive,
+                                  .OverrideExclusive = overrideExclusive,
+                                  .InMemory = inMemory,
+                                  .Temporary = temporaryTable,
+                                  .SequentialAccess = componentTable,
+                                  .NoFilterUpdate = noFilterUpdate,
+                                  .SqlSource = sqlSourceTable};
+  const int32_t result = directory->OpenTable(tableName, options, opened);
   if (result < 0) Raise(uint16_t(-result));
   table = opened;
   open = true;

@@ -20,6 +20,7 @@
 #include "engBlobField.h"
 #include "engCharMaps.h"
 #include "engDataSort.h"
+#include "engExpToken.h"
 #include "engFieldAccess.h"
 #include "engFilter.h"
 #include "engHeap.h"
@@ -253,12 +254,22 @@ public:
 
   // ---- filters (engCursorFilters, engCursorFilterEval, engCursorKeyStretch,
   // engCursorOptimize) ----------------------------------------------------
-  // Added inactive, at most MaxCursorFilters (9482). With text: parsed and
-  // checked against the table (10051), then copied for it with the two
-  // options. Without text: tree, a condition already checked and copied
-  // for this table, owned by the filter when ownsTree. Without both: a
-  // callback filter. A dependent filter goes last, any other before the
-  // first dependent one.
+  // Added inactive, at most MaxCursorFilters (9482). A dependent filter
+  // goes last, any other before the first dependent one.
+  // A condition text, parsed and checked against the table (10051), then
+  // copied for it with the options' case and partial-compare rules.
+  TFilter* AddFilter(const std::string& text, const TCursorFilterOptions& options = {});
+  // A condition already checked and copied for this table (PrepareFilterText):
+  // owned by the filter, or, shared, kept alive by the caller until the
+  // filter is dropped.
+  TFilter* AddFilter(TExpTreePtr condition, const TCursorFilterOptions& options = {});
+  TFilter* AddSharedFilter(TExpToken* condition, const TCursorFilterOptions& options = {});
+  // The caller's record test.
+  TFilter* AddFilter(TFilterCallback callback, void* context, const TCursorFilterOptions& options = {});
+  // The former all-in-one form, kept only until the SQL engine, the
+  // components and the storage benchmark call the forms above: a text
+  // (or neither tree nor callback) makes a text filter, else tree (owned
+  // when ownsTree), else the callback.
   TFilter* AddFilter(void* callbackContext, const std::string& text, bool noPartialCompare, bool caseInsensitive,
                      bool costChoice, bool dependent, TFilterCallback callback, bool ownsTree, TExpToken* tree);
   // nil: every filter. A handle the cursor does not hold gives 10050 and
@@ -272,7 +283,7 @@ public:
   void UpdateFilter(TExpToken* tree, TFilter* filter);
   // A filter text parsed, checked and copied for this table as AddFilter
   // does (10051); the caller owns the tree, which UpdateFilter takes.
-  TExpToken* PrepareFilterText(const std::string& text, bool noPartialCompare, bool caseInsensitive);
+  TExpToken* PrepareFilterText(const std::string& text, const TCursorFilterOptions& options = {});
   int32_t FilterCount() const;
   TFilter* FilterAt(int32_t index) const;
   bool FilteringOn() const { return filterActive; }
@@ -586,6 +597,8 @@ private:
   bool AcceptsWrittenRecord(TFilter& filter, const uint8_t* record, uint32_t number);
 
   // Filters.
+  void RequireFilterRoom() const;
+  TFilter* InsertFilter(std::unique_ptr<TFilter> filter, const TCursorFilterOptions& options);
   int32_t FilterIndexOf(const TFilter* filter) const;
   void DropAllFilters();
   void ReassessFilterLevels();

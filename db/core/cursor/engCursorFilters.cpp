@@ -87,7 +87,7 @@ int32_t TDataCursor::FilterIndexOf(const TFilter* filter) const {
   return index;
 }
 
-TExpToken* TDataCursor::PrepareFilterText(const std::string& text, bool noPartialCompare, bool caseInsensitive) {
+TExpToken* TDataCursor::PrepareFilterText(const std::string& text, const TCursorFilterOptions& options) {
   if (text.find_first_not_of(" \t\r\n") == std::string::npos)
     RaiseEngineError(EngErrFilter, tableName, {}, {}, "filter expression is empty");
   const TDataSession* session = directory->Session();
@@ -115,32 +115,63 @@ TExpToken* TDataCursor::PrepareFilterText(const std::string& text, bool noPartia
   PutColumnFirst(parsed.get());
   if (LanguageId() != 0) ConvertTextConstants(parsed.get(), LanguageId(), tableName);
   const TExpEvalContext context{nullptr, LanguageId(), SortId(), &settings};
-  return CopyConditionForTable(context, *parsed, noPartialCompare, caseInsensitive);
+  return CopyConditionForTable(context, *parsed, options.NoPartialCompare, options.CaseInsensitive);
+}
+
+void TDataCursor::RequireFilterRoom() const {
+  RequireOpen();
+  if (filters.Count() >= MaxCursorFilters) Raise(EngErrTooManyFilters);
+}
+
+TFilter* TDataCursor::AddFilter(const std::string& text, const TCursorFilterOptions& options) {
+  RequireFilterRoom();
+  TExpTreePtr prepared(PrepareFilterText(text, options));
+  auto filter = std::make_unique<TFilter>(*this, prepared.get(), true, nullptr, nullptr);
+  prepared.release();
+  return InsertFilter(std::move(filter), options);
+}
+
+TFilter* TDataCursor::AddFilter(TExpTreePtr condition, const TCursorFilterOptions& options) {
+  RequireFilterRoom();
+  auto filter = std::make_unique<TFilter>(*this, condition.get(), true, nullptr, nullptr);
+  condition.release();
+  return InsertFilter(std::move(filter), options);
+}
+
+TFilter* TDataCursor::AddSharedFilter(TExpToken* condition, const TCursorFilterOptions& options) {
+  RequireFilterRoom();
+  return InsertFilter(std::make_unique<TFilter>(*this, condition, false, nullptr, nullptr), options);
+}
+
+TFilter* TDataCursor::AddFilter(TFilterCallback callback, void* context, const TCursorFilterOptions& options) {
+  RequireFilterRoom();
+  return InsertFilter(std::make_unique<TFilter>(*this, nullptr, false, callback, context), options);
 }
 
 TFilter* TDataCursor::AddFilter(void* callbackContext, const std::string& text, bool noPartialCompare,
                                 bool caseInsensitive, bool costChoice, bool dependent, TFilterCallback callback,
                                 bool ownsTree, TExpToken* tree) {
-  RequireOpen();
-  if (filters.Count() >= MaxCursorFilters) Raise(EngErrTooManyFilters);
-  TExpTreePtr prepared;
-  if (!text.empty() || (!tree && !callback)) {
-    prepared.reset(PrepareFilterText(text, noPartialCompare, caseInsensitive));
-    tree = prepared.get();
-    ownsTree = true;
-  }
-  auto filter = std::make_unique<TFilter>(*this, tree, ownsTree && tree, callback, callbackContext);
-  prepared.release();
-  filter->Dependent = dependent;
-  filter->CostChoice = costChoice;
-  filter->CaseInsensitive = caseInsensitive;
-  filter->NoPartialCompare = noPartialCompare;
+  const TCursorFilterOptions options{.CaseInsensitive = caseInsensitive,
+                               .NoPartialCompare = noPartialCompare,
+                               .CostChoice = costChoice,
+                               .Dependent = dependent};
+  if (!text.empty() || (!tree && !callback)) return AddFilter(text, options);
+  if (!tree) return AddFilter(callback, callbackContext, options);
+  if (ownsTree) return AddFilter(TExpTreePtr(tree), options);
+  return AddSharedFilter(tree, options);
+}
+
+TFilter* TDataCursor::InsertFilter(std::unique_ptr<TFilter> filter, const TCursorFilterOptions& options) {
+  filter->Dependent = options.Dependent;
+  filter->CostChoice = options.CostChoice;
+  filter->CaseInsensitive = options.CaseInsensitive;
+  filter->NoPartialCompare = options.NoPartialCompare;
   const TDataSession* session = directory->Session();
   filter->FormatSettings = GetLocaleFormatSettings(session->LanguageID, session->SortID);
   if (!filter->IsCallback) filter->OptimizeLevel = CanOptimizeCondition(opAnd, filter->Condition, false);
 
   int32_t position = filters.Count();
-  if (!dependent) {
+  if (!options.Dependent) {
     for (int32_t i = 0; i < filters.Count(); ++i)
       if (FilterAt(i)->Dependent) {
         position = i;

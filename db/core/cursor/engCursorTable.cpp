@@ -51,11 +51,21 @@ void TDataCursor::CreateTable(TTableDefinition& definition, bool overwrite) {
   CheckTableDefinition(definition, true);
   if (!overwrite && directory->TableExists(tableName, inMemory)) Raise(EngErrTableExists);
   TDataTable* created = nullptr;
-  int32_t result = directory->CreateTable(
-      tableName, inMemory, temporaryTable, definition.FieldDescs, definition.FieldCount, definition.IndexDescs,
-      definition.IndexCount, definition.BlobBlockSize, definition.Description, definition.Password,
-      definition.Encrypted, definition.LanguageId, definition.SortId, definition.UserMajorVersion,
-      definition.UserMinorVersion, created);
+  TTableFilesDefinition files;
+  files.FieldDescs = definition.FieldDescs;
+  files.FieldCount = definition.FieldCount;
+  files.IndexDescs = definition.IndexDescs;
+  files.IndexCount = definition.IndexCount;
+  files.BlobBlockSize = definition.BlobBlockSize;
+  files.Description = definition.Description;
+  files.Password = definition.Password;
+  files.Encrypted = definition.Encrypted;
+  files.LanguageId = definition.LanguageId;
+  files.SortId = definition.SortId;
+  files.UserMajorVersion = definition.UserMajorVersion;
+  files.UserMinorVersion = definition.UserMinorVersion;
+  int32_t result = directory->CreateTable(tableName, {.InMemory = inMemory, .Temporary = temporaryTable}, files,
+                                          created);
   if (result < 0) Raise(uint16_t(-result));
   result = directory->CloseTable(created, false);
   if (result < 0) Raise(uint16_t(-result));

@@ -52,10 +52,13 @@ void TDataCursor::CopyRangeTo(TDataCursor& twin) const {
 void TDataCursor::CopyFiltersTo(TDataCursor& twin) const {
   for (int32_t i = 0; i < filters.Count(); ++i) {
     const TFilter& filter = *FilterAt(i);
-    TExpTreePtr condition(CloneTokenTree(filter.Condition));
-    TFilter* copy = twin.AddFilter(filter.CallbackContext, {}, filter.NoPartialCompare, filter.CaseInsensitive,
-                                   filter.CostChoice, filter.Dependent, filter.Callback, true, condition.get());
-    condition.release();
+    const TCursorFilterOptions options{.CaseInsensitive = filter.CaseInsensitive,
+                                 .NoPartialCompare = filter.NoPartialCompare,
+                                 .CostChoice = filter.CostChoice,
+                                 .Dependent = filter.Dependent};
+    TFilter* copy = filter.IsCallback
+                        ? twin.AddFilter(filter.Callback, filter.CallbackContext, options)
+                        : twin.AddFilter(TExpTreePtr(CloneTokenTree(filter.Condition)), options);
     if (filter.Active) twin.ActivateFilter(copy);
   }
 }

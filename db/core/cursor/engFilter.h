@@ -22,6 +22,19 @@ enum : uint8_t {
   olFull = 2,     // index keys alone answer it
 };
 
+// How a filter reads its condition and where it goes among the others.
+struct TCursorFilterOptions {
+  // Texts compared ignoring case.
+  bool CaseInsensitive = false;
+  // A text constant ending in "*" is compared whole, not as a prefix.
+  bool NoPartialCompare = false;
+  // A key range over more than half of the table is taken through the
+  // keys outside it.
+  bool CostChoice = false;
+  // Evaluated over what the filters before it let through.
+  bool Dependent = false;
+};
+
 class TFilter : public TEngineObject {
 public:
   // A condition filter over tree (freed with the filter when ownsTree), or

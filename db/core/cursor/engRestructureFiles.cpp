@@ -44,7 +44,7 @@ int32_t TTableFileOps::Rename(const std::string& name, const std::string& newNam
 int32_t TTableFileOps::Copy(const std::string& name, const std::string& newName, bool inMemory) {
   TAbstractFile* source = nullptr;
   bool openedReadOnly = false;
-  const int32_t handle = FileList->OpenFile(name, inMemory, true, false, false, true, openedReadOnly, source);
+  const int32_t handle = FileList->OpenFile(name, CopySourceOptions(inMemory), openedReadOnly, source);
   if (handle < 0) return handle;
   const int32_t copied = FileList->Copy(source, handle, newName, inMemory);
   const int32_t closed = FileList->CloseFile(source, inMemory, handle);

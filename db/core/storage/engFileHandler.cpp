@@ -27,8 +27,12 @@ void TFileHandler::Open() {
   if (!Exists()) Raise(EngErrInvalidName);
   TAbstractFile* opened;
   bool readOnlyOnDisk;
-  const int32_t result = Files().OpenFile(FileName, InMemory, SequentialAccess, WriteThrough, Temporary, Exclusive,
-                                          readOnlyOnDisk, opened);
+  const TFileOpenOptions options{.InMemory = InMemory,
+                                 .Sequential = SequentialAccess,
+                                 .WriteThrough = WriteThrough,
+                                 .Temporary = Temporary,
+                                 .Exclusive = Exclusive};
+  const int32_t result = Files().OpenFile(FileName, options, readOnlyOnDisk, opened);
   Check(result);
   file = opened;
   handle = result;

@@ -109,31 +109,31 @@ int32_t TFileList::CreateLocked(const std::string& name, bool inMemory, bool tem
   return result;
 }
 
-int32_t TFileList::OpenFile(const std::string& name, bool inMemory, bool sequential, bool writeThrough,
-                            bool temporary, bool exclusive, bool& openedReadOnly, TAbstractFile*& file) {
+int32_t TFileList::OpenFile(const std::string& name, const TFileOpenOptions& options, bool& openedReadOnly,
+                            TAbstractFile*& file) {
   Guard guard(section);
-  return OpenLocked(name, inMemory, sequential, writeThrough, temporary, exclusive, openedReadOnly, file);
+  return OpenLocked(name, options, openedReadOnly, file);
 }
 
-int32_t TFileList::OpenLocked(const std::string& name, bool inMemory, bool sequential, bool writeThrough,
-                              bool temporary, bool exclusive, bool& openedReadOnly, TAbstractFile*& file) {
+int32_t TFileList::OpenLocked(const std::string& name, const TFileOpenOptions& options, bool& openedReadOnly,
+                              TAbstractFile*& file) {
   file = nullptr;
   openedReadOnly = false;
-  int32_t index = Find(name, inMemory);
+  int32_t index = Find(name, options.InMemory);
   const bool added = index < 0;
   if (added) {
-    if (inMemory) return -EngErrInvalidName;
+    if (options.InMemory) return -EngErrInvalidName;
     index = AddFile(name, false);
   } else if (Get(index)->OpenCount() >= 1) {
     // Later openers share the first opener's options.
-    if (Get(index)->Exclusive || exclusive) return -EngErrAccessDenied;
+    if (Get(index)->Exclusive || options.Exclusive) return -EngErrAccessDenied;
   }
   TAbstractFile* opened = Get(index);
   if (opened->OpenCount() < 1) {
-    opened->Exclusive = exclusive;
-    opened->Temporary = temporary;
-    opened->WriteThrough = writeThrough;
-    opened->SequentialAccess = sequential;
+    opened->Exclusive = options.Exclusive;
+    opened->Temporary = options.Temporary;
+    opened->WriteThrough = options.WriteThrough;
+    opened->SequentialAccess = options.Sequential;
   }
   const int32_t result = opened->OpenHandle();
   if (result < 0) {
@@ -222,7 +222,7 @@ int32_t TFileList::CopyFrom(TAbstractFile* targetFile, int32_t targetHandle, con
   Guard guard(section);
   TAbstractFile* source;
   bool openedReadOnly;
-  const int32_t sourceHandle = OpenLocked(sourceName, sourceInMemory, true, false, false, true, openedReadOnly, source);
+  const int32_t sourceHandle = OpenLocked(sourceName, CopySourceOptions(sourceInMemory), openedReadOnly, source);
   if (sourceHandle < 0) return sourceHandle;
   TOnExit closeSource([&] { CloseLocked(source, sourceInMemory, sourceHandle); });
   TFileSection targetSection(targetFile);

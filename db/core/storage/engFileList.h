@@ -17,14 +17,29 @@
 #include "engHeap.h"
 #include "engOwnedList.h"
 
+// How a file is opened. Later openers of an open file share the first
+// opener's options; Exclusive admits no other opener.
+struct TFileOpenOptions {
+  bool InMemory = false;
+  bool Sequential = false;
+  bool WriteThrough = false;
+  bool Temporary = false;
+  bool Exclusive = false;
+};
+
+// A copy's source: read straight through, and held alone while it is read.
+inline TFileOpenOptions CopySourceOptions(bool inMemory) {
+  return {.InMemory = inMemory, .Sequential = true, .Exclusive = true};
+}
+
 class TFileList : public TEngineObject {
 public:
   ~TFileList() override;
 
   // Creates (or empties) the file and holds it exclusively.
   int32_t CreateFile(const std::string& name, bool inMemory, bool temporary, TAbstractFile*& file);
-  int32_t OpenFile(const std::string& name, bool inMemory, bool sequential, bool writeThrough, bool temporary,
-                   bool exclusive, bool& openedReadOnly, TAbstractFile*& file);
+  int32_t OpenFile(const std::string& name, const TFileOpenOptions& options, bool& openedReadOnly,
+                   TAbstractFile*& file);
   // The last close of a temporary file removes it.
   int32_t CloseFile(TAbstractFile* file, bool inMemory, int32_t handle);
   int32_t RenameFile(const std::string& name, bool inMemory, const std::string& newName);
@@ -47,8 +62,8 @@ private:
   int32_t AddFile(const std::string& name, bool inMemory);
   void RemoveFile(int32_t index);
   int32_t CreateLocked(const std::string& name, bool inMemory, bool temporary, TAbstractFile*& file);
-  int32_t OpenLocked(const std::string& name, bool inMemory, bool sequential, bool writeThrough, bool temporary,
-                     bool exclusive, bool& openedReadOnly, TAbstractFile*& file);
+  int32_t OpenLocked(const std::string& name, const TFileOpenOptions& options, bool& openedReadOnly,
+                     TAbstractFile*& file);
   int32_t CloseLocked(TAbstractFile* file, bool inMemory, int32_t handle);
   static int32_t CopyContent(TAbstractFile* source, int32_t sourceHandle, TAbstractFile* target,
                              int32_t targetHandle);

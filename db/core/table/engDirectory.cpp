@@ -44,14 +44,11 @@ void TDataDirectory::ReleaseIfUnused(TDataTable* table) {
     delete table;
 }
 
-int32_t TDataDirectory::CreateTable(const std::string& tableName, bool inMemory, bool temporary,
-                                    const uint8_t* fieldDescs, int fieldCount, const uint8_t* indexDescs,
-                                    int indexCount, uint32_t blobBlockSize, const std::string& description,
-                                    const std::string& password, bool encrypted, uint16_t languageId,
-                                    uint16_t sortId, uint16_t userMajor, uint16_t userMinor, TDataTable*& table) {
+int32_t TDataDirectory::CreateTable(const std::string& tableName, const TTableCreateOptions& options,
+                                    const TTableFilesDefinition& definition, TDataTable*& table) {
   table = nullptr;
   if (Trim(FullNameWithoutExt(tableName)).empty()) return InvalidName;
-  TDataTable* created = FindTable(tableName, inMemory);
+  TDataTable* created = FindTable(tableName, options.InMemory);
   if (created && created->UseCount() > 0) return AccessDenied;
   if (!created) {
     auto owned = std::make_unique<TDataTable>(this);
@@ -59,11 +56,10 @@ int32_t TDataDirectory::CreateTable(const std::string& tableName, bool inMemory,
     created = tables.Add(std::move(owned));
   }
   created->SetExclusive(true);
-  created->SetInMemory(inMemory);
-  created->SetTemporary(temporary);
+  created->SetInMemory(options.InMemory);
+  created->SetTemporary(options.Temporary);
   try {
-    created->CreateFiles(fieldDescs, fieldCount, indexDescs, indexCount, blobBlockSize, description, password,
-                         encrypted, languageId, sortId, userMajor, userMinor);
+    created->CreateFiles(definition);
   } catch (...) {
     ReleaseIfUnused(created);
     throw;
@@ -72,13 +68,12 @@ int32_t TDataDirectory::CreateTable(const std::string& tableName, bool inMemory,
   return 0;
 }
 
-int32_t TDataDirectory::OpenTable(const std::string& tableName, TDataTable*& table, bool exclusive,
-                                  bool overrideExclusive, bool inMemory, bool temporary, bool sequentialAccess,
-                                  bool noFilterUpdate, bool sqlSource) {
+int32_t TDataDirectory::OpenTable(const std::string& tableName, const TTableOpenOptions& options,
+                                  TDataTable*& table) {
   table = nullptr;
-  TDataTable* found = FindTable(tableName, inMemory);
+  TDataTable* found = FindTable(tableName, options.InMemory);
   if (found && found->UseCount() >= 1) {
-    if ((found->IsExclusive() || exclusive) && !overrideExclusive) return AccessDenied;
+    if ((found->IsExclusive() || options.Exclusive) && !options.OverrideExclusive) return AccessDenied;
     found->AddUse();
     table = found;
     return 0;
@@ -91,13 +86,13 @@ int32_t TDataDirectory::OpenTable(const std::string& tableName, TDataTable*& tab
     opening->SetName(tableName);
   }
   if (!opening->IsOpen()) {
-    opening->SetExclusive(exclusive);
-    opening->SetInMemory(inMemory);
-    opening->SetTemporary(temporary);
-    opening->SetSequentialAccess(sequentialAccess);
-    opening->SetNoFilterUpdate(noFilterUpdate);
-    opening->SetSqlSource(sqlSource);
-  } else if (exclusive && !opening->IsExclusive()) {
+    opening->SetExclusive(options.Exclusive);
+    opening->SetInMemory(options.InMemory);
+    opening->SetTemporary(options.Temporary);
+    opening->SetSequentialAccess(options.SequentialAccess);
+    opening->SetNoFilterUpdate(options.NoFilterUpdate);
+    opening->SetSqlSource(options.SqlSource);
+  } else if (options.Exclusive && !opening->IsExclusive()) {
     // Kept open, shared, by the transaction: other processes may have it.
     return AccessDenied;
   }

@@ -13,6 +13,26 @@
 
 class TDataSession;
 class TDataTable;
+struct TTableFilesDefinition;
+
+// How a table is opened. A table another user holds exclusively, or one
+// asked for exclusively while others have it, is refused unless
+// OverrideExclusive.
+struct TTableOpenOptions {
+  bool Exclusive = false;
+  bool OverrideExclusive = false;
+  bool InMemory = false;
+  bool Temporary = false;
+  bool SequentialAccess = false;
+  bool NoFilterUpdate = false;
+  bool SqlSource = false;
+};
+
+// The kind of a new table.
+struct TTableCreateOptions {
+  bool InMemory = false;
+  bool Temporary = false;
+};
 
 class TDataDirectory : public TEngineObject {
 public:
@@ -37,15 +57,11 @@ public:
 
   // Creates the files of a new table, which is then open and exclusive
   // with a use count of 1, for the caller to close with CloseTable.
-  int32_t CreateTable(const std::string& tableName, bool inMemory, bool temporary, const uint8_t* fieldDescs,
-                      int fieldCount, const uint8_t* indexDescs, int indexCount, uint32_t blobBlockSize,
-                      const std::string& description, const std::string& password, bool encrypted,
-                      uint16_t languageId, uint16_t sortId, uint16_t userMajor, uint16_t userMinor,
-                      TDataTable*& table);
+  int32_t CreateTable(const std::string& tableName, const TTableCreateOptions& options,
+                      const TTableFilesDefinition& definition, TDataTable*& table);
   // Opens the table, or shares the open one; -11013 when either side is
-  // exclusive and overrideExclusive is not set.
-  int32_t OpenTable(const std::string& tableName, TDataTable*& table, bool exclusive, bool overrideExclusive, bool inMemory,
-                    bool temporary, bool sequentialAccess, bool noFilterUpdate, bool sqlSource);
+  // exclusive and OverrideExclusive is not set.
+  int32_t OpenTable(const std::string& tableName, const TTableOpenOptions& options, TDataTable*& table);
   // -11010 for a table not registered here. The last user frees it, unless
   // a transaction still holds it.
   int32_t CloseTable(TDataTable* table, bool discardTemporary);

@@ -149,20 +149,19 @@ void TDataTable::CloseFiles() {
   dataChanged = false;
 }
 
-void TDataTable::CreateFiles(const uint8_t* fieldDescs, int fieldCount, const uint8_t* indexDescs, int indexCount,
-                             uint32_t blobBlockSize, const std::string& description, const std::string& password,
-                             bool encrypted, uint16_t languageId, uint16_t sortId, uint16_t userMajor,
-                             uint16_t userMinor) {
+void TDataTable::CreateFiles(const TTableFilesDefinition& definition) {
   BuildFileNames();
   try {
-    dataFile.CreateDataFile(fieldDescs, fieldCount, blobBlockSize, description, password, encrypted, languageId,
-                            sortId, userMajor, userMinor);
+    dataFile.CreateDataFile(definition.FieldDescs, definition.FieldCount, definition.BlobBlockSize,
+                            definition.Description, definition.Password, definition.Encrypted,
+                            definition.LanguageId, definition.SortId, definition.UserMajorVersion,
+                            definition.UserMinorVersion);
     dataFile.WriteHeader(true);
     dataFile.WriteFieldDescriptors();
     indexFile.CreateIndexFile();
-    if (indexCount > 0) {
-      indexFile.SetPrimaryIndex(indexDescs);
-      for (int i = 1; i < indexCount; ++i) indexFile.AddIndex(indexDescs + i * IndexDescSize);
+    if (definition.IndexCount > 0) {
+      indexFile.SetPrimaryIndex(definition.IndexDescs);
+      for (int i = 1; i < definition.IndexCount; ++i) indexFile.AddIndex(definition.IndexDescs + i * IndexDescSize);
     } else {
       indexFile.SetNoPrimary(true);
     }

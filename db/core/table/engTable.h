@@ -31,6 +31,22 @@ void ReleaseQuietly(Release release) {
   }
 }
 
+// What the files of a new table are made of.
+struct TTableFilesDefinition {
+  const uint8_t* FieldDescs = nullptr;  // FieldCount descriptors
+  int FieldCount = 0;
+  const uint8_t* IndexDescs = nullptr;  // IndexCount descriptors, the primary first
+  int IndexCount = 0;
+  uint32_t BlobBlockSize = 512;
+  std::string Description;
+  std::string Password;
+  bool Encrypted = false;
+  uint16_t LanguageId = 0;
+  uint16_t SortId = 0;
+  uint16_t UserMajorVersion = 0;
+  uint16_t UserMinorVersion = 0;
+};
+
 class TDataTable : public TEngineObject, public TDataFileTable, public TIndexFileTable, public TBlobFileTable {
 public:
   explicit TDataTable(TDataDirectory* directory);
@@ -76,9 +92,7 @@ public:
   void Close(bool discardTemporary);
   // Creates the three files of a new table, which is then open and
   // exclusive with a use count of 1. A failure deletes what was created.
-  void CreateFiles(const uint8_t* fieldDescs, int fieldCount, const uint8_t* indexDescs, int indexCount,
-                   uint32_t blobBlockSize, const std::string& description, const std::string& password,
-                   bool encrypted, uint16_t languageId, uint16_t sortId, uint16_t userMajor, uint16_t userMinor);
+  void CreateFiles(const TTableFilesDefinition& definition);
 
   TDataFile& DataFile() { return dataFile; }
   TIndexFile& IndexFile() { return indexFile; }

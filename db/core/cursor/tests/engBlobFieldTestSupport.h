@@ -63,9 +63,9 @@ protected:
     for (int i = 1; i <= MemoCount; ++i) specs.push_back({"M" + std::to_string(i), BlobFieldType});
     const std::vector<uint8_t> fields = Descriptors(specs);
     const std::vector<uint8_t> index = PrimaryOnId();
-    ASSERT_EQ(directory->CreateTable("MEMOS", false, false, fields.data(), int(specs.size()), index.data(), 1,
-                                     blockSize, "", "", false, 0, 0, 1, 0, table),
-              0);
+    TTableFilesDefinition files = FilesOf(fields, index);
+    files.BlobBlockSize = blockSize;
+    ASSERT_EQ(directory->CreateTable("MEMOS", {}, files, table), 0);
     ASSERT_EQ(directory->CloseTable(table, true), 0);
     Open();
   }

@@ -84,17 +84,16 @@ class CursorFilterBruteForceTest : public CursorWriteTest {
     return ids;
   }
 
-  TFilterOptions RandomOptions() {
-    TFilterOptions options;
+  TCursorFilterOptions RandomOptions() {
+    TCursorFilterOptions options;
     options.CaseInsensitive = random.Chance(20);
     options.NoPartialCompare = random.Chance(10);
     options.CostChoice = random.Chance(25);
     return options;
   }
 
-  TFilter* Add(const std::string& text, const TFilterOptions& options) {
-    return cursor->AddFilter(nullptr, text, options.NoPartialCompare, options.CaseInsensitive, options.CostChoice,
-                             options.Dependent, nullptr, false, nullptr);
+  TFilter* Add(const std::string& text, const TCursorFilterOptions& options) {
+    return cursor->AddFilter(text, options);
   }
 
   const TOrder& RandomIndexOrder() { return IndexOrders()[size_t(random.Below(int(IndexOrders().size())))]; }
@@ -285,7 +284,7 @@ class CursorFilterBruteForceTest : public CursorWriteTest {
   }
 
   // One filter through natural order and the orders given.
-  void CheckCondition(const TCondition& condition, const TFilterOptions& options, const std::vector<TOrder>& orders) {
+  void CheckCondition(const TCondition& condition, const TCursorFilterOptions& options, const std::vector<TOrder>& orders) {
     const std::string what = condition.Text + Describe(options);
     try {
       TFilter* filter = Add(condition.Text, options);
@@ -326,7 +325,7 @@ TEST_F(CursorFilterBruteForceTest, RandomConditionsShowWhatTheirPredicatesSelect
   Build(0, 2000);
   TConditionGenerator generator = Generator();
   for (int n = 0; n < 150; ++n) {
-    const TFilterOptions options = RandomOptions();
+    const TCursorFilterOptions options = RandomOptions();
     CheckCondition(generator.Next(options), options, {Natural, RandomIndexOrder(), RandomIndexOrder()});
   }
   ExpectNoFailures();
@@ -336,7 +335,7 @@ TEST_F(CursorFilterBruteForceTest, RandomConditionsOnATableWithALanguage) {
   Build(EnglishUs, 2000);
   TConditionGenerator generator = Generator();
   for (int n = 0; n < 64; ++n) {
-    TFilterOptions options = RandomOptions();
+    TCursorFilterOptions options = RandomOptions();
     options.CostChoice = false;
     CheckCondition(generator.Next(options), options, {Natural, RandomIndexOrder()});
   }
@@ -437,7 +436,7 @@ TEST_F(CursorFilterBruteForceTest, IndexServedConditionsReadNoRecord) {
   TDataFile& data = cursor->Table()->DataFile();
   SelectOrder(*cursor, Natural);
   for (int served = 0; served < 60;) {
-    const TFilterOptions options = RandomOptions();
+    const TCursorFilterOptions options = RandomOptions();
     const TCondition condition = generator.Next(options);
     if (condition.Level != olFull) continue;
     ++served;
@@ -472,7 +471,7 @@ TEST_F(CursorFilterBruteForceTest, SeveralActiveFiltersShowTheirConjunction) {
     };
     try {
       for (int count = random.Between(2, 3); count > 0; --count) {
-        TFilterOptions options = RandomOptions();
+        TCursorFilterOptions options = RandomOptions();
         options.Dependent = random.Chance(40);
         conditions.push_back(generator.Next(options));
         what += "{" + conditions.back().Text + Describe(options) + "} ";
@@ -505,7 +504,7 @@ TEST_F(CursorFilterBruteForceTest, OwnWritesUnderActiveFiltersKeepTheVisibleSet)
     std::vector<TCondition> conditions;
     std::string what;
     for (int count = 0; count < 2; ++count) {
-      TFilterOptions options = RandomOptions();
+      TCursorFilterOptions options = RandomOptions();
       conditions.push_back(generator.Next(options));
       what += "{" + conditions.back().Text + Describe(options) + "} ";
       cursor->ActivateFilter(Add(conditions.back().Text, options));
@@ -563,7 +562,7 @@ TEST_F(CursorFilterBruteForceTest, FiltersOnATableHeldExclusively) {
   Build(0, 3000, true);
   TConditionGenerator generator = Generator();
   for (int n = 0; n < 15; ++n) {
-    const TFilterOptions options = RandomOptions();
+    const TCursorFilterOptions options = RandomOptions();
     CheckCondition(generator.Next(options), options, {Natural, RandomIndexOrder()});
   }
   ExpectNoFailures();
@@ -573,7 +572,7 @@ TEST_F(CursorFilterBruteForceTest, CloneOfAFilteredCursorSeesTheSameRecords) {
   Build(0, 2000);
   TConditionGenerator generator = Generator();
   for (int n = 0; n < 20; ++n) {
-    const TFilterOptions options = RandomOptions();
+    const TCursorFilterOptions options = RandomOptions();
     const TCondition condition = generator.Next(options);
     cursor->ActivateFilter(Add(condition.Text, options));
     const TOrder& order = n % 2 ? Natural : RandomIndexOrder();

@@ -39,7 +39,7 @@ bool KeepEvenIds(void* context, const uint8_t* record, uint32_t number) {
 }
 
 TFilter* AddCallback(TDataCursor& cursor, TCallbackLog& log, bool dependent) {
-  return cursor.AddFilter(&log, "", false, false, false, dependent, KeepEvenIds, false, nullptr);
+  return cursor.AddFilter(KeepEvenIds, &log, {.Dependent = dependent});
 }
 
 // ID 32 takes the slot that ID 3 left, so record numbers and IDs differ.
@@ -126,12 +126,12 @@ TEST_F(CursorFilterTest, UpdateReplacesTheConditionAndKeepsThePositionWhenVisibl
   // A ready condition, as a statement hands it over; one the caller keeps
   // stays the caller's when an update replaces it.
   TFilter* ready =
-      cursor->AddFilter(nullptr, "", false, false, false, false, nullptr, true, Condition("ID < 20").release());
+      cursor->AddFilter(Condition("ID < 20"));
   EXPECT_EQ(ready->OptimizeLevel, olFull);
   cursor->ActivateFilter(ready);
   EXPECT_EQ(Visible(), (std::vector<int32_t>{1, 6, 11, 16}));
   TExpTreePtr kept = Condition("ID < 30");
-  TFilter* borrowed = cursor->AddFilter(nullptr, "", false, false, false, false, nullptr, false, kept.get());
+  TFilter* borrowed = cursor->AddSharedFilter(kept.get());
   cursor->ActivateFilter(borrowed);
   cursor->UpdateFilter(Condition("ID <> 11").release(), borrowed);
   EXPECT_EQ(Visible(), (std::vector<int32_t>{1, 6, 16}));
@@ -230,7 +230,7 @@ TEST_F(CursorFilterTest, CostChoiceSelectsWhatTheKeysSelect) {
     TFilter* plain = Activate(text);
     const std::vector<int32_t> expected = Visible();
     cursor->DropFilter(plain);
-    TFilter* costly = cursor->AddFilter(nullptr, text, false, false, true, false, nullptr, false, nullptr);
+    TFilter* costly = cursor->AddFilter(text, {.CostChoice = true});
     cursor->ActivateFilter(costly);
     EXPECT_EQ(Visible(), expected) << text;
     cursor->DropFilter(costly);
@@ -274,7 +274,7 @@ TEST_F(CursorFilterTest, CostChoiceOnADescendingIndexKeepsNullsOut) {
     cursor->InsertRecord(record.data(), false);
   }
   for (bool costChoice : {false, true}) {
-    TFilter* filter = cursor->AddFilter(nullptr, "Q < 0", false, false, costChoice, false, nullptr, false, nullptr);
+    TFilter* filter = cursor->AddFilter("Q < 0", {.CostChoice = costChoice});
     cursor->ActivateFilter(filter);
     EXPECT_EQ(Visible(), IdsWhere(13, [](int32_t id) { return id <= 10; })) << costChoice;
     cursor->DropFilter(filter);

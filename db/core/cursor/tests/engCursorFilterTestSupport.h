@@ -39,8 +39,9 @@ protected:
 
   TFilter* Add(const std::string& text, bool caseInsensitive = false, bool noPartialCompare = false,
                bool costChoice = false) {
-    return cursor->AddFilter(nullptr, text, noPartialCompare, caseInsensitive, costChoice, false, nullptr, false,
-                             nullptr);
+    return cursor->AddFilter(text, {.CaseInsensitive = caseInsensitive,
+                                    .NoPartialCompare = noPartialCompare,
+                                    .CostChoice = costChoice});
   }
   TFilter* Activate(const std::string& text, bool caseInsensitive = false, bool noPartialCompare = false,
                     bool costChoice = false) {
@@ -50,7 +51,7 @@ protected:
   }
 
   // A condition prepared for the cursor's table, as UpdateFilter takes it.
-  TExpTreePtr Condition(const std::string& text) { return TExpTreePtr(cursor->PrepareFilterText(text, false, false)); }
+  TExpTreePtr Condition(const std::string& text) { return TExpTreePtr(cursor->PrepareFilterText(text)); }
 
   // The IDs forward; the backward walk and the count must agree with it,
   // and in natural order the sequence numbers of the first, middle and

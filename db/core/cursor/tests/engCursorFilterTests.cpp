@@ -62,7 +62,7 @@ TEST_F(CursorFilterTest, UnknownHandlesAndInactiveUpdatesFailAndChangeNothing) {
   TFilter* active = Activate("GRP = 1");
   TFilter* inactive = Add("ID < 10");
   TDataCursor& other = OpenCursor("JOBS");
-  TFilter* foreign = other.AddFilter(nullptr, "GRP = 2", false, false, false, false, nullptr, false, nullptr);
+  TFilter* foreign = other.AddFilter("GRP = 2");
   TExpTreePtr tree = Condition("GRP = 3");
 
   EXPECT_EQ(ErrorOf([&] { cursor->DropFilter(foreign); }), EngErrFilterHandle);

@@ -31,7 +31,7 @@ protected:
   }
 
   std::vector<int32_t> Matching(const std::string& text) {
-    TFilter* filter = cursor->AddFilter(nullptr, text, false, false, false, false, nullptr, false, nullptr);
+    TFilter* filter = cursor->AddFilter(text);
     cursor->ActivateFilter(filter);
     std::vector<int32_t> ids = Walk(*cursor);
     cursor->DropFilter(filter);

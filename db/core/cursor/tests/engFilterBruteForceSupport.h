@@ -17,6 +17,7 @@
 
 #include "engCursorWriteTestSupport.h"
 #include "engExpCodes.h"
+#include "engFilter.h"
 
 namespace brute {
 
@@ -189,15 +190,7 @@ inline int CompareInOrder(const TOrder& order, const TRow& a, const TRow& b) {
   return order.Descending ? -result : result;
 }
 
-// The filter options a condition's semantics depend on.
-struct TFilterOptions {
-  bool CaseInsensitive = false;
-  bool NoPartialCompare = false;
-  bool CostChoice = false;
-  bool Dependent = false;
-};
-
-inline std::string Describe(const TFilterOptions& options) {
+inline std::string Describe(const TCursorFilterOptions& options) {
   std::string text;
   if (options.CaseInsensitive) text += " [case-insensitive]";
   if (options.NoPartialCompare) text += " [no partial compare]";
@@ -222,7 +215,7 @@ class TConditionGenerator {
   TConditionGenerator(TRandom& random, bool withLanguage, int rowCount)
       : random(random), withLanguage(withLanguage), rowCount(rowCount) {}
 
-  TCondition Next(const TFilterOptions& options) { return Node(options, random.Between(0, 3)); }
+  TCondition Next(const TCursorFilterOptions& options) { return Node(options, random.Between(0, 3)); }
 
  private:
   struct TConstant {
@@ -235,12 +228,12 @@ class TConditionGenerator {
   const bool withLanguage;
   const int rowCount;
 
-  TCondition Leaf(const TFilterOptions& options) {
+  TCondition Leaf(const TCursorFilterOptions& options) {
     const TColumn& column = Columns[size_t(random.Below(FieldCount))];
     return column.Kind == TKind::Text ? TextLeaf(column, options) : NumberLeaf(column);
   }
 
-  TCondition Node(const TFilterOptions& options, int depth) {
+  TCondition Node(const TCursorFilterOptions& options, int depth) {
     if (depth == 0 || random.Chance(30)) return Leaf(options);
     if (random.Chance(15)) {
       TCondition child = Node(options, depth - 1);
@@ -425,7 +418,7 @@ class TConditionGenerator {
   // "=" or "<>" of a text against a constant as the condition copy makes
   // it: with the case-insensitive option, a trailing "*" a prefix unless
   // partial compares are off.
-  static bool TextEquals(const std::optional<std::string>& value, std::string constant, const TFilterOptions& options) {
+  static bool TextEquals(const std::optional<std::string>& value, std::string constant, const TCursorFilterOptions& options) {
     if (!value) return false;
     std::string tested = *value;
     if (!options.NoPartialCompare && !constant.empty() && constant.back() == '*') {
@@ -436,7 +429,7 @@ class TConditionGenerator {
     return options.CaseInsensitive ? Upper(tested) == Upper(constant) : tested == constant;
   }
 
-  TCondition TextLeaf(const TColumn& column, const TFilterOptions& options) {
+  TCondition TextLeaf(const TColumn& column, const TCursorFilterOptions& options) {
     const size_t f = size_t(column.Field);
     const bool upper = column.Field == fName && random.Chance(20);
     const std::string tested = upper ? std::string("UPPER(") + column.Name + ")" : column.Name;
@@ -476,7 +469,7 @@ class TConditionGenerator {
       const std::string prefix = TextConstant(column).substr(0, size_t(random.Between(1, 2)));
       const bool equal = random.Chance(60);
       if (!withLanguage && random.Chance(30)) {  // LIKE 'x%' is the same prefix compare, case kept
-        const TFilterOptions caseKept{false, false, false, false};
+        const TCursorFilterOptions caseKept{false, false, false, false};
         return {tested + (equal ? " LIKE '" : " NOT LIKE '") + prefix + "%'",
                 [value, prefix, equal, caseKept](const TRow& row) {
                   return TextEquals(value(row), prefix + "*", caseKept) == equal;

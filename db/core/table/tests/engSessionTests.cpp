@@ -69,8 +69,8 @@ TEST_F(SessionTest, ExclusiveTablesAreSharedInTheDirectoryOnlyWithTheOverride) {
   CreateTable("ORDERS");
   TDataTable* table = OpenTable("orders.dat", true);
   TDataTable* second = nullptr;
-  EXPECT_EQ(directory->OpenTable("ORDERS", second, false, false, false, false, false, false, false), -11013);
-  EXPECT_EQ(directory->OpenTable("ORDERS", second, false, true, false, false, false, false, false), 0);
+  EXPECT_EQ(directory->OpenTable("ORDERS", {}, second), -11013);
+  EXPECT_EQ(directory->OpenTable("ORDERS", {.OverrideExclusive = true}, second), 0);
   EXPECT_EQ(second, table);
   EXPECT_EQ(table->UseCount(), 2);
   EXPECT_TRUE(directory->TableExists("Orders", false));
@@ -85,7 +85,7 @@ TEST_F(SessionTest, ExclusiveTablesAreSharedInTheDirectoryOnlyWithTheOverride) {
   EXPECT_EQ(directory->CloseTable(table, false), -11010);
 
   table = OpenTable("ORDERS");
-  EXPECT_EQ(directory->OpenTable("ORDERS", second, true, false, false, false, false, false, false), -11013);
+  EXPECT_EQ(directory->OpenTable("ORDERS", {.Exclusive = true}, second), -11013);
   EXPECT_EQ(directory->CloseTable(table, false), 0);
 }
 

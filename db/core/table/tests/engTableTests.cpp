@@ -52,8 +52,7 @@ TEST_F(TableFileTest, AFailedCreateDeletesWhatItCreated) {
   PutLE16(secondary + IdxDescFieldNumbers, 1);
   TDataTable* table = nullptr;
   EXPECT_EQ(RaisedCode([&] {
-              directory->CreateTable("ORDERS", false, false, fields.data(), 3, indexes.data(), 2, 512, "", "",
-                                     false, 0, 0, 1, 0, table);
+              directory->CreateTable("ORDERS", {}, FilesOf(fields, indexes), table);
             }),
             10022);
   EXPECT_EQ(directory->TableCount(), 0);
@@ -131,9 +130,11 @@ TEST_F(TableFileTest, AnEncryptedTableKeepsItsTextsAndRecordsScrambledOnDisk) {
   const std::vector<uint8_t> fields = Fields(false);
   const std::vector<uint8_t> index = PrimaryOnId();
   TDataTable* table = nullptr;
-  ASSERT_EQ(directory->CreateTable("SAFE", false, false, fields.data(), 2, index.data(), 1, 512, "Payroll",
-                                   "Sesame", true, 0, 0, 1, 0, table),
-            0);
+  TTableFilesDefinition files = FilesOf(fields, index);
+  files.Description = "Payroll";
+  files.Password = "Sesame";
+  files.Encrypted = true;
+  ASSERT_EQ(directory->CreateTable("SAFE", {}, files, table), 0);
   ASSERT_EQ(directory->CloseTable(table, false), 0);
   table = OpenTable("SAFE");
   EXPECT_TRUE(table->IsEncrypted());

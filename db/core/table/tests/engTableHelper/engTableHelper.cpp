@@ -176,7 +176,7 @@ private:
     filtered.SetTableName(name);
     filtered.Open();
     try {
-      TFilter* filter = filtered.AddFilter(nullptr, FromHex(hex), false, false, false, false, nullptr, false, nullptr);
+      TFilter* filter = filtered.AddFilter(FromHex(hex));
       filtered.ActivateFilter(filter);
       for (filtered.SetToBegin(), filtered.MoveBy(1); filtered.OnRecord(); filtered.MoveBy(1)) {
       }
@@ -198,8 +198,7 @@ private:
     if (command == "open") {
       args >> folder >> name >> mode;
       directory = GetEngineSession()->OpenDirectory("", folder);
-      const int32_t result =
-          directory->OpenTable(name, table, mode == "exclusive", false, false, false, false, false, false);
+      const int32_t result = directory->OpenTable(name, {.Exclusive = mode == "exclusive"}, table);
       return result < 0 ? -result : 0;
     }
     if (command == "cursor") {

@@ -79,14 +79,23 @@ protected:
     return index;
   }
 
+  // A definition of the fields and indexes given (the primary first), user version 1.0.
+  static TTableFilesDefinition FilesOf(const std::vector<uint8_t>& fields, const std::vector<uint8_t>& indexes) {
+    TTableFilesDefinition files;
+    files.FieldDescs = fields.data();
+    files.FieldCount = int(fields.size() / FieldDescSize);
+    files.IndexDescs = indexes.data();
+    files.IndexCount = int(indexes.size() / IndexDescSize);
+    files.UserMajorVersion = 1;
+    return files;
+  }
+
   // Creates the table in dir and closes it again.
   void CreateTable(TDataDirectory* dir, const std::string& name, bool withBlob, bool inMemory = false) {
     const std::vector<uint8_t> fields = Fields(withBlob);
     const std::vector<uint8_t> index = PrimaryOnId();
     TDataTable* table = nullptr;
-    ASSERT_EQ(dir->CreateTable(name, inMemory, false, fields.data(), int(fields.size() / FieldDescSize),
-                               index.data(), 1, 512, "", "", false, 0, 0, 1, 0, table),
-              0);
+    ASSERT_EQ(dir->CreateTable(name, {.InMemory = inMemory}, FilesOf(fields, index), table), 0);
     ASSERT_EQ(dir->CloseTable(table, true), 0);
   }
   void CreateTable(const std::string& name, bool withBlob = false) { CreateTable(directory, name, withBlob); }
@@ -94,7 +103,7 @@ protected:
   TDataTable* OpenTable(TDataDirectory* dir, const std::string& name, bool exclusive = false,
                         bool inMemory = false) {
     TDataTable* table = nullptr;
-    const int32_t result = dir->OpenTable(name, table, exclusive, false, inMemory, false, false, false, false);
+    const int32_t result = dir->OpenTable(name, {.Exclusive = exclusive, .InMemory = inMemory}, table);
     EXPECT_EQ(result, 0);
     return table;
   }
