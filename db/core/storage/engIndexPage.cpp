@@ -23,8 +23,20 @@ constexpr int SlotRemoved = 10;
 
 }  // namespace
 
-TPageRef::~TPageRef() {
-  if (page) owner->ReleaseTreePage(page);
+TPageRef& TPageRef::operator=(TPageRef&& other) noexcept {
+  if (this != &other) {
+    Reset();
+    owner = other.owner;
+    page = other.page;
+    other.page = nullptr;
+  }
+  return *this;
+}
+
+void TPageRef::Replace(TPage* next) {
+  TPage* held = page;
+  page = next;
+  if (held) owner->ReleaseTreePage(held);
 }
 
 TPage::~TPage() { EngineFreeMem(entries); }

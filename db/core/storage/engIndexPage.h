@@ -53,21 +53,30 @@ protected:
   ~TIndexPageOwner() = default;
 };
 
-// Gives a page back to its owner when the scope ends, also on errors, so
-// that a failed tree change leaves no page pinned in the cache.
+// The one handle on a pinned page: it gives the page back to its owner
+// when the scope ends, also on errors, so that a failed tree change or walk
+// leaves no page pinned in the cache. An empty handle holds nothing.
 class TPageRef {
 public:
+  TPageRef() = default;
   TPageRef(TIndexPageOwner* owner, TPage* page) : owner(owner), page(page) {}
+  TPageRef(TPageRef&& other) noexcept : owner(other.owner), page(other.page) { other.page = nullptr; }
+  TPageRef& operator=(TPageRef&& other) noexcept;
   TPageRef(const TPageRef&) = delete;
   TPageRef& operator=(const TPageRef&) = delete;
-  ~TPageRef();
+  ~TPageRef() { Reset(); }
   TPage* operator->() const { return page; }
   TPage& operator*() const { return *page; }
   TPage* Get() const { return page; }
+  explicit operator bool() const { return page != nullptr; }
+  // Gives the held page back (if any) and holds next, of the same owner.
+  void Replace(TPage* next);
+  // Gives the held page back.
+  void Reset() { Replace(nullptr); }
 
 private:
-  TIndexPageOwner* owner;
-  TPage* page;
+  TIndexPageOwner* owner = nullptr;
+  TPage* page = nullptr;
 };
 
 // Where a counting search leaves the second position in a leaf.
