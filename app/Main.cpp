@@ -29,6 +29,7 @@
 #include "osDispatcher.h"
 #include "rtlFormat.h"
 #include "rtlStrUtils.h"
+#include "uiApplication.h"
 #include "uiDialogs.h"
 #include "uiImageList.h"
 
@@ -283,7 +284,7 @@ void TOrvelle_MainForm::ReadSettings() {
     top = registry.ReadIntegerDef("Top", top);
     left = registry.ReadIntegerDef("Left", left);
     treeWidth = registry.ReadIntegerDef("TreeWidth", treeWidth);
-    hintDelay = registry.ReadIntegerDef("HintDelay", hintDelay);
+    SetHintPause(registry.ReadIntegerDef("HintDelay", HintPause()));
     fullScanOnStart = registry.ReadIntegerDef("FullScanOnStart", 0) == 1;
     for (int i = 0; i < 7; ++i) treeColumnWidths[i] = registry.ReadIntegerDef(Format("TreeColumn%d", {i}), treeColumnWidths[i]);
     for (int i = 0; i < 6; ++i)
@@ -306,7 +307,7 @@ void TOrvelle_MainForm::WriteSettings() {
     registry.WriteInteger("Width", bounds.width());
     registry.WriteInteger("Height", bounds.height());
     registry.WriteInteger("TreeWidth", Splitter1->sizes().value(0, DefaultTreeWidth));
-    registry.WriteInteger("HintDelay", hintDelay);
+    registry.WriteInteger("HintDelay", HintPause());
     registry.WriteInteger("FullScanOnStart", fullScanOnStart ? 1 : 0);
     for (int i = 0; i < 7; ++i) registry.WriteInteger(Format("TreeColumn%d", {i}), treeColumnWidths[i]);
     for (int i = 0; i < 6; ++i) registry.WriteInteger(Format("TreeListColumn%d", {i}), treeListColumnWidths[i]);

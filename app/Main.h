@@ -225,7 +225,6 @@ private:
   TListView listView = TListView::None;
   int treeColumnWidths[7];
   int treeListColumnWidths[6];
-  int hintDelay = 500;
   bool fullScanOnStart = false;
   TFormatSettings formatSettings;
 

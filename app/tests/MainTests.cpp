@@ -10,6 +10,7 @@
 #include "VirtualStringTree.h"
 #include "appTestSupport.h"
 #include "splConstants.h"
+#include "uiApplication.h"
 
 namespace {
 
@@ -212,8 +213,15 @@ TEST_F(AppTest, SettingsAreWrittenAtExitAndReadAtStart) {
   EXPECT_EQ(registry.ReadInteger("TreeColumn0"), PrinterColumnDefaults[0]);
   EXPECT_EQ(registry.ReadInteger("AlertsColumn1"), 88);
   EXPECT_EQ(registry.ReadString("DataPath"), DataPath);
+  EXPECT_EQ(registry.ReadInteger("HintDelay"), DefaultHintPause);
+  {
+    TMorvaneRegistry writer;
+    ASSERT_TRUE(writer.OpenKey(GetSettingsKey(), false));
+    writer.WriteInteger("HintDelay", 120);
+  }
 
   StartForm({laser});
+  EXPECT_EQ(HintPause(), 120) << "the stored hint delay is the application's hint pause";
   EXPECT_EQ(form->width(), 700);
   EXPECT_EQ(form->lvAlerts->columnWidth(1), 88);
   form->Tree->SetFocusedNode(form->FindPrinterNode(laser));
