@@ -103,6 +103,8 @@ using TVTEditCancelEvent = std::function<void(TBaseVirtualTree* Sender, int Colu
 using TVTCreateEditorEvent = std::function<void(TBaseVirtualTree* Sender, PVirtualNode Node, int Column,
                                                 std::shared_ptr<IVTEditLink>& EditLink)>;
 using TVTSaveNodeEvent = std::function<void(TBaseVirtualTree* Sender, PVirtualNode Node, TStream& Stream)>;
+using TVTHelpContextEvent =
+    std::function<void(TBaseVirtualTree* Sender, PVirtualNode Node, int Column, int& HelpContext)>;
 using TVTDragOverEvent = std::function<void(TBaseVirtualTree* Sender, TBaseVirtualTree* Source, Qt::KeyboardModifiers Shift,
                                             TPoint Pt, TDropMode Mode, Qt::DropAction& Effect, bool& Accept)>;
 using TVTDragDropEvent = std::function<void(TBaseVirtualTree* Sender, TBaseVirtualTree* Source,
@@ -162,6 +164,9 @@ public:
   TVTSaveNodeEvent OnLoadNode;
   TVTDragOverEvent OnDragOver;
   TVTDragDropEvent OnDragDrop;
+  // F1 asks it for the focused node, then its ancestors, until one gives a
+  // context other than 0; F1 does nothing while it is unassigned.
+  TVTHelpContextEvent OnGetHelpContext;
 
   // A reference other threads may hold and post calls through.
   TGuiRef<TBaseVirtualTree> Ref() const { return TGuiRef<TBaseVirtualTree>(life.Token()); }
@@ -594,6 +599,9 @@ private:
   void SetHotNode(PVirtualNode Node, int Column);
   void AdvanceCheckState(PVirtualNode Node);
   void MoveFocus(PVirtualNode Node, Qt::KeyboardModifiers Shift);
+  // F1: the node's context, else the control's or a parent's, through the
+  // application's help.
+  void ShowHelp();
   void ReleaseEditLink();
   uint32_t ComputeRangeX();
 

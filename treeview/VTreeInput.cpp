@@ -408,6 +408,10 @@ bool TBaseVirtualTree::HandleKeyDown(int Key, Qt::KeyboardModifiers Shift) {
     case Qt::Key_F2:
       if (node) EditNode(node, focusedColumn);
       return true;
+    case Qt::Key_F1:
+      if (!OnGetHelpContext) return false;
+      ShowHelp();
+      return true;
     case Qt::Key_Escape:
       if (states.Contains(tsDrawSelecting)) {
         states.Exclude(tsDrawSelecting).Exclude(tsDrawSelPending);
@@ -516,4 +520,12 @@ bool TBaseVirtualTree::CancelEditNode() {
   }
   DoCancelEdit();
   return true;
+}
+
+void TBaseVirtualTree::ShowHelp() {
+  int context = 0;
+  for (PVirtualNode n = focusedNode; n && !IsRootNode(n) && context == 0; n = n->Parent)
+    OnGetHelpContext(this, n, focusedColumn, context);
+  if (context == 0) context = InheritedHelpContext(this);
+  if (context != 0) ShowHelpContext(context);
 }

@@ -2,6 +2,37 @@
 
 #include <QEvent>
 #include <QPainter>
+#include <QVariant>
+#include <utility>
+
+namespace {
+
+constexpr const char* HelpContextProperty = "helpContext";
+
+THelpRunner& HelpRunner() {
+  static THelpRunner runner;
+  return runner;
+}
+
+}  // namespace
+
+int WidgetHelpContext(const QWidget* Widget) {
+  return Widget ? Widget->property(HelpContextProperty).toInt() : 0;
+}
+
+void SetWidgetHelpContext(QWidget* Widget, int Context) { Widget->setProperty(HelpContextProperty, Context); }
+
+int InheritedHelpContext(const QWidget* Widget) {
+  for (; Widget; Widget = Widget->parentWidget())
+    if (const int context = WidgetHelpContext(Widget)) return context;
+  return 0;
+}
+
+void SetHelpRunner(THelpRunner Runner) { HelpRunner() = std::move(Runner); }
+
+void ShowHelpContext(int Context) {
+  if (HelpRunner()) HelpRunner()(Context);
+}
 
 TControlHost::TControlHost(QWidget* Parent)
     : QWidget(Parent),

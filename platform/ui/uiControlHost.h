@@ -7,6 +7,7 @@
 
 #include <QScrollBar>
 #include <QWidget>
+#include <functional>
 
 struct TScrollBarSettings {
   int Maximum = 0;  // 0 with Page 0: the bar has nothing to scroll
@@ -14,6 +15,22 @@ struct TScrollBarSettings {
   int Position = 0;
   int Line = 1;
 };
+
+// Help contexts: a number that names a page of the application's help, 0
+// for none. Any widget may carry one (forms and panels too), so the search
+// for a control's context can go on through its parents.
+int WidgetHelpContext(const QWidget* Widget);
+void SetWidgetHelpContext(QWidget* Widget, int Context);
+// The first context other than 0 of Widget and then its parents; 0 when
+// none has one.
+int InheritedHelpContext(const QWidget* Widget);
+
+// The application's help: shows the page of a context. The program brings
+// no help system of its own, so until one is set nothing is shown; tests
+// set their own to see what was asked.
+using THelpRunner = std::function<void(int Context)>;
+void SetHelpRunner(THelpRunner Runner);
+void ShowHelpContext(int Context);
 
 class TControlHost : public QWidget {
 public:

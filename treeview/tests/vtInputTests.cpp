@@ -5,6 +5,7 @@
 
 #include <QMimeData>
 #include <QMouseEvent>
+#include <map>
 
 #include "VirtualStringTree.h"
 #include "VTreeImages.h"
@@ -158,6 +159,41 @@ TEST_F(TreeInput, HomeOnAnEmptyTreeDoesNothing) {
   EXPECT_TRUE(tree.HandleKeyDown(Qt::Key_Home, Qt::NoModifier));
   EXPECT_TRUE(tree.HandleKeyDown(Qt::Key_PageDown, Qt::NoModifier));
   EXPECT_EQ(nullptr, tree.FocusedNode());
+}
+
+TEST_F(TreeInput, F1AsksTheFocusedNodeThenItsAncestorsThenTheControls) {
+  std::vector<int> shown;
+  SetHelpRunner([&](int context) { shown.push_back(context); });
+  QWidget form;
+  tree.setParent(&form);
+  SetWidgetHelpContext(&form, 300);
+  tree.SetFocusedNode(Top(0)->FirstChild->NextSibling);  // node 12
+  // Unassigned: F1 is not the tree's key.
+  EXPECT_FALSE(tree.HandleKeyDown(Qt::Key_F1, Qt::NoModifier));
+  EXPECT_TRUE(shown.empty());
+
+  std::map<int, int> contexts;  // node id -> its context
+  std::vector<std::string> asked;
+  tree.OnGetHelpContext = [&](TBaseVirtualTree*, PVirtualNode n, int column, int& context) {
+    asked.push_back(std::to_string(NodeId(tree, n)) + "/" + std::to_string(column));
+    context = contexts[NodeId(tree, n)];
+  };
+  contexts[1] = 100;
+  EXPECT_TRUE(tree.HandleKeyDown(Qt::Key_F1, Qt::NoModifier));
+  EXPECT_EQ((std::vector<std::string>{"12/-2", "1/-2"}), asked);
+  contexts[12] = 120;
+  tree.HandleKeyDown(Qt::Key_F1, Qt::NoModifier);
+  contexts.clear();
+  tree.HandleKeyDown(Qt::Key_F1, Qt::NoModifier);  // the form's, through the tree
+  SetWidgetHelpContext(&tree, 200);
+  tree.HandleKeyDown(Qt::Key_F1, Qt::NoModifier);
+  EXPECT_EQ((std::vector<int>{100, 120, 300, 200}), shown);
+  SetWidgetHelpContext(&tree, 0);
+  SetWidgetHelpContext(&form, 0);
+  tree.HandleKeyDown(Qt::Key_F1, Qt::NoModifier);  // no context anywhere: nothing shown
+  EXPECT_EQ(4u, shown.size());
+  tree.setParent(nullptr);
+  SetHelpRunner({});
 }
 
 TEST_F(TreeInput, SpaceAndClicksAdvanceCheckStates) {
