@@ -27,6 +27,7 @@ inline constexpr const char* SDuplicateFieldName = "Duplicate field name '%s'";
 inline constexpr const char* SDuplicateIndexName = "Duplicate index name '%s'";
 inline constexpr const char* SFieldIndexError = "Field index out of range";
 inline constexpr const char* SCircularDataLink = "Circular datalinks are not allowed";
+inline constexpr const char* SLookupInfoError = "Lookup information for field '%s' is incomplete";
 inline constexpr const char* SNotIndexField = "Field '%s' is not indexed and cannot be modified";
 inline constexpr const char* SRecordNotFound = "Record not found";
 inline constexpr const char* SBookmarkNotFound = "Bookmark not found";

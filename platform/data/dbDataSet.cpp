@@ -260,6 +260,7 @@ void TDataSet::BindFields(bool binding) {
       continue;
     }
     if (field->FieldKind() == fkCalculated || field->FieldKind() == fkLookup) {
+      if (field->FieldKind() == fkLookup) field->CheckLookup();
       field->Bind(true, nullptr, calcFieldsSize);
       calcFieldsSize += field->DataSize() + 1;
       continue;

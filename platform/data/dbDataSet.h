@@ -386,6 +386,7 @@ private:
   bool autoCalcFields = true;
   bool filtered = false;
   bool searchFilters = false;
+  bool lookingUp = false;
   bool found = false;
   bool streamedActive = false;
   std::string filterText;
@@ -414,6 +415,8 @@ private:
   void BeginInsertAppend();
   void EndInsertAppend();
   void CalculateFields(TRecordBuffer buffer);
+  // The lookup fields' values for the calculation buffer (dbFieldLookup.cpp).
+  void CalculateLookupFields();
   void RefreshInternalCalcFields(TRecordBuffer buffer);
   void CheckInvariants() const;
   void AddField(TField* field);

@@ -299,7 +299,10 @@ void TDataSet::FieldChanged(TField* field) {
 
 void TDataSet::CalculateFields(TRecordBuffer buffer) {
   calcBuffer = buffer;
-  if (state != dsInternalCalc) ClearCalcFields(buffer);
+  if (state != dsInternalCalc) {
+    ClearCalcFields(buffer);
+    CalculateLookupFields();
+  }
   if (OnCalcFields) OnCalcFields(this);
 }
 

@@ -135,6 +135,21 @@ class TField : public TComponent {
   // A field whose value the framework is validating reads that value.
   bool Validating() const { return validating; }
 
+  // Lookup fields (FieldKind fkLookup): the value of LookupResultField in
+  // the record of LookupDataSet whose LookupKeyFields ("A;B") hold the
+  // values of this dataset's KeyFields; blank when a key field is blank,
+  // the lookup dataset is closed or no record matches. Computed with the
+  // calculated fields. Changing any of them needs the dataset closed; the
+  // lookup dataset cannot be the field's own.
+  TDataSet* LookupDataSet() const { return lookupDataSet; }
+  void SetLookupDataSet(TDataSet* value);
+  const std::string& KeyFields() const { return keyFields; }
+  void SetKeyFields(const std::string& value);
+  const std::string& LookupKeyFields() const { return lookupKeyFields; }
+  void SetLookupKeyFields(const std::string& value);
+  const std::string& LookupResultField() const { return lookupResultField; }
+  void SetLookupResultField(const std::string& value);
+
   TFieldNotifyEvent OnChange;
   TFieldNotifyEvent OnValidate;
   TFieldGetTextEvent OnGetText;
@@ -191,6 +206,7 @@ protected:
   void PropertyChanged(bool layout);
   // The dataset, raising when the field has none.
   TDataSet& CheckedDataSet() const;
+  void Notification(TComponent* component, TOperation operation) override;
 
 private:
   TDataSet* dataSet = nullptr;
@@ -209,7 +225,17 @@ private:
   bool validating = false;
   const void* validateBuffer = nullptr;
   TFormatSettings formatSettings;
+  TDataSet* lookupDataSet = nullptr;
+  std::string keyFields;
+  std::string lookupKeyFields;
+  std::string lookupResultField;
 
   friend class TDataSet;
+  // "Lookup information for field '%s' is incomplete" unless the lookup
+  // dataset and all three field lists are set, the two key lists naming
+  // as many fields; the key fields must be fields of the dataset.
+  void CheckLookup() const;
+  // The looked-up value for the record the dataset's state reads.
+  Variant LookupValue() const;
   Variant ValueInState(TDataSetState state) const;
 };

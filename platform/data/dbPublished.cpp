@@ -68,6 +68,11 @@ const TClassInfo& TField::StaticClassType() {
                                      .Property("FieldKind", &TField::FieldKind, &TField::SetFieldKind)
                                      .Default(fkData)
                                      .Property("FieldName", &TField::FieldName, &TField::SetFieldName)
+                                     .Property("KeyFields", &TField::KeyFields, &TField::SetKeyFields)
+                                     .Property("LookupDataSet", &TField::LookupDataSet, &TField::SetLookupDataSet)
+                                     .Property("LookupKeyFields", &TField::LookupKeyFields, &TField::SetLookupKeyFields)
+                                     .Property("LookupResultField", &TField::LookupResultField,
+                                               &TField::SetLookupResultField)
                                      .Property("ReadOnly", &TField::ReadOnly, &TField::SetReadOnly)
                                      .Default(0)
                                      .Property("Required", &TField::Required, &TField::SetRequired)

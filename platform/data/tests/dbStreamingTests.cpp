@@ -152,3 +152,48 @@ TEST(DataStreaming, ADataSetStreamedActiveOpensWhenLoaded) {
   EXPECT_TRUE(readPeople->Active());
   EXPECT_TRUE(readPeople->DefaultFields());
 }
+
+TEST(DataStreaming, ALookupFieldFindsItsDatasetAgainWhenRead) {
+  RegisterDataClasses();
+  RegisterClass(TPeopleDataSet::StaticClassType());
+  TObjectPtr<TTestModule> form(new TTestModule(nullptr));
+  form->SetName("Module1");
+  auto* people = new TPeopleDataSet(form.get());
+  people->SetName("People");
+  auto* friends = new TPeopleDataSet(form.get());
+  friends->SetName("Friends");
+  auto* friendId = new TIntegerField(form.get());
+  friendId->SetName("FriendsID");
+  friendId->SetFieldName("ID");
+  friendId->SetDataSet(friends);
+  auto* friendName = new TStringField(form.get());
+  friendName->SetName("FriendsPerson");
+  friendName->SetFieldName("PERSON");
+  friendName->SetFieldKind(fkLookup);
+  friendName->SetLookupDataSet(people);
+  friendName->SetKeyFields("ID");
+  friendName->SetLookupKeyFields("ID");
+  friendName->SetLookupResultField("NAME");
+  friendName->SetDataSet(friends);
+  people->Open();
+  friends->Open();
+
+  const std::string text = WriteRoot(form.get());
+  EXPECT_NE(text.find("LookupDataSet = People"), std::string::npos) << text;
+  EXPECT_NE(text.find("LookupResultField = 'NAME'"), std::string::npos) << text;
+
+  TObjectPtr<TTestModule> copy(new TTestModule(nullptr));
+  ReadRoot(text, copy.get());
+  auto* readPeople = dynamic_cast<TDataSet*>(copy->FindComponent("People"));
+  auto* readFriends = dynamic_cast<TDataSet*>(copy->FindComponent("Friends"));
+  ASSERT_TRUE(readPeople && readFriends);
+  ASSERT_TRUE(readFriends->Active());
+  readPeople->Append();
+  readPeople->FieldByName("ID")->SetAsInteger(7);
+  readPeople->FieldByName("NAME")->SetAsString("Ann");
+  readPeople->Post();
+  readFriends->Append();
+  readFriends->FieldByName("ID")->SetAsInteger(7);
+  readFriends->Post();
+  EXPECT_EQ(readFriends->FieldByName("PERSON")->AsString(), "Ann");
+}
