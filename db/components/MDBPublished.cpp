@@ -5,6 +5,7 @@
 #include "MDBDataSet.h"
 #include "MDBPublished.h"
 #include "MDBDatabase.h"
+#include "MDBQuery.h"
 #include "MDBSession.h"
 #include "MDBTable.h"
 #include "rtlTypeInfo.h"
@@ -110,6 +111,6 @@ const TClassInfo& TMDBTable::StaticClassType() {
 
 void RegisterMDBClasses() {
   for (const TClassInfo* info : {&TMDBSession::StaticClassType(), &TMDBDatabase::StaticClassType(),
-                                 &TMDBTable::StaticClassType()})
+                                 &TMDBTable::StaticClassType(), &TMDBQuery::StaticClassType()})
     RegisterClass(*info);
 }
