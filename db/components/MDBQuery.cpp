@@ -11,10 +11,11 @@
 #include "dbNativeValues.h"
 #include "engCursor.h"
 #include "engExpCodes.h"
+#include "rtlFiler.h"
 #include "rtlFormat.h"
 #include "sqlStatement.h"
 
-RTL_DEFINE_CLASS(TMDBQuery)
+RTL_DEFINE_CLASS(TMDBQueryDataLink)
 
 namespace {
 
@@ -125,6 +126,19 @@ TSqlParamValue SqlParamValueOf(const TMDBParam& param) {
   return value;
 }
 
+// ---- the master link ---------------------------------------------------------
+
+TDataSet* TMDBQueryDataLink::GetDetailDataSet() const { return &query; }
+
+void TMDBQueryDataLink::ActiveChanged() {
+  // A master that closes has no values to give: the query keeps its rows.
+  if (Active()) query.MasterChanged();
+}
+
+void TMDBQueryDataLink::RecordChanged(TField* field) {
+  if (field == nullptr) query.MasterChanged();
+}
+
 // ---- the query ---------------------------------------------------------------
 
 TMDBQuery::TMDBQuery(TComponent* owner) : TMDBDBDataSet(owner) {
@@ -149,15 +163,68 @@ void TMDBQuery::SetSQLScript(const TStrings& lines) {
 }
 
 void TMDBQuery::SQLChanged() {
+  // While a stream is read the parameters come from the stream.
+  if (ComponentState().Contains(csLoading)) {
+    statementText = ConvertQueryParams(sql.Text(), nullptr);
+    return;
+  }
   Close();
   UnPrepare();
+  storedData.clear();
   std::vector<std::string> names;
   statementText = ConvertQueryParams(sql.Text(), &names);
-  if (!paramCheck) return;
+  if (!paramCheck && !ComponentState().Contains(csDesigning)) return;
   TMDBParams fresh;
   for (const std::string& name : names) fresh.CreateParam(ftUnknown, name, ptUnknown);
   fresh.AssignValues(params);
   params.Assign(&fresh);
+  DataEvent(dePropertyChange, 0);
+}
+
+void TMDBQuery::DefineProperties(TFiler& filer) {
+  inherited::DefineProperties(filer);
+  filer.DefineBinaryProperty(
+      "Data",
+      [this](TStream& stream) {
+        storedData.resize(size_t(stream.Size() - stream.Position()));
+        if (!storedData.empty()) stream.ReadBuffer(storedData.data(), int64_t(storedData.size()));
+      },
+      [this](TStream& stream) { stream.WriteBuffer(storedData.data(), int64_t(storedData.size())); },
+      !storedData.empty());
+}
+
+void TMDBQuery::SetDataSource(TDataSource* source) {
+  if (source != nullptr && source->IsLinkedTo(this)) throw EDatabaseError(SCircularDataLink);
+  dataLink.SetDataSource(source);
+}
+
+void TMDBQuery::SetParamsFromMaster() {
+  TDataSource* source = dataLink.DataSource();
+  TDataSet* master = source ? source->DataSet() : nullptr;
+  // A closed master has no record to read.
+  if (master == nullptr || !master->Active()) return;
+  master->FieldDefs().Update();
+  for (int i = 0; i < params.Count(); ++i) {
+    TMDBParam& param = *params.Items(i);
+    if (param.Bound()) continue;
+    TField* field = master->FindField(param.Name());
+    if (field == nullptr) continue;
+    param.AssignField(field);
+    param.SetBound(false);
+  }
+}
+
+void TMDBQuery::MasterChanged() {
+  if (!Active() || dataLink.DataSource()->State() == dsSetKey) return;
+  DisableControls();
+  try {
+    Close();
+    Open();
+  } catch (...) {
+    EnableControls();
+    throw;
+  }
+  EnableControls();
 }
 
 void TMDBQuery::SetMaxRowCount(int32_t value) {
@@ -225,6 +292,7 @@ TDataCursor* TMDBQuery::Execute() {
 std::unique_ptr<TDataCursor> TMDBQuery::CreateHandle() {
   if (sql.Count() == 0) throw EDatabaseError(SNoSQLStatement);
   Prepare();
+  SetParamsFromMaster();
   TDataCursor* result = Execute();
   if (result == nullptr) return nullptr;
   // The dataset closes its cursor itself; the statement keeps its own,

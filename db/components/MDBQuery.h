@@ -15,10 +15,34 @@
 
 #include "MDBDBDataSet.h"
 #include "MDBQueryParams.h"
+#include "MDBTable.h"
+#include "dbDataSource.h"
+#include "rtlExceptions.h"
 #include "rtlStringList.h"
 #include "sqlParams.h"
 
+class TMDBQuery;
 class TQueryStatement;
+
+// The link of a query to its master: the master's fields give the values
+// of the parameters nobody bound, and the query follows the master's
+// record.
+class TMDBQueryDataLink : public TDataLink {
+  RTL_DECLARE_CLASS(TMDBQueryDataLink, TDataLink)
+
+  explicit TMDBQueryDataLink(TMDBQuery& query) : query(query) {}
+  TDataSet* GetDetailDataSet() const override;
+
+protected:
+  void ActiveChanged() override;
+  void RecordChanged(TField* field) override;
+
+private:
+  TMDBQuery& query;
+};
+
+using TQueryProgressEvent = TEvent<void(TObject* sender, int currentRecord, uint16_t percentDone, bool& abortQuery)>;
+using TQueryScriptErrorEvent = TEvent<void(TObject* sender, const Exception& error, bool& abortScript)>;
 
 class TMDBQuery : public TMDBDBDataSet {
   RTL_DECLARE_CLASS(TMDBQuery, TMDBDBDataSet)
@@ -47,7 +71,14 @@ class TMDBQuery : public TMDBDBDataSet {
   void SetMaxRowCount(int32_t value);
   int32_t RowsAffected() const { return rowsAffected; }
   double ExecutionTime() const { return executionTime; }
-  static constexpr const char* EngineVersion = "2.08";
+  const std::string& EngineVersion() const { return EngineVersionText(); }
+  void SetEngineVersion(const std::string&) {}
+
+  TDataSource* DataSource() const { return dataLink.DataSource(); }
+  // "Circular datalinks are not allowed" when the source is fed by this
+  // query.
+  void SetDataSource(TDataSource* source);
+  TDataSource* GetDataSource() const override { return DataSource(); }
 
   bool Prepared() const { return statement != nullptr; }
   void Prepare();
@@ -55,14 +86,19 @@ class TMDBQuery : public TMDBDBDataSet {
   // Runs a statement without a result (or ignores the result).
   void ExecSQL();
 
-  using TQueryProgressEvent =
-      std::function<void(TObject* sender, int currentRecord, uint16_t percentDone, bool& abortQuery)>;
   TQueryProgressEvent OnQueryProgress;
+  // Published only to be streamed: nothing fires them.
+  TProgressEvent OnSaveProgress;
+  TQueryScriptErrorEvent OnScriptError;
 
   // Another database: the query closes and unprepares first.
   void SetDatabaseName(const std::string& value) override;
   // The database closes: the query closes and unprepares.
   void CloseDatabaseUse() override;
+
+  // The stored block of the streamed "Data" property, kept as read.
+  const std::string& StoredData() const { return storedData; }
+  void DefineProperties(TFiler& filer) override;
 
 protected:
   std::unique_ptr<TDataCursor> CreateHandle() override;
@@ -81,8 +117,15 @@ private:
   int32_t maxRowCount = -1;
   int32_t rowsAffected = 0;
   double executionTime = 0;
+  TMDBQueryDataLink dataLink{*this};
+  std::string storedData;
 
+  friend class TMDBQueryDataLink;
   void SQLChanged();
+  // The master's values into the parameters nobody bound.
+  void SetParamsFromMaster();
+  // Reopens an open query on the master's current record.
+  void MasterChanged();
   // The statement's result cursor after binding and executing; nullptr for
   // statements without one. Owned by the statement.
   TDataCursor* Execute();

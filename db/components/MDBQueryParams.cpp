@@ -209,7 +209,8 @@ void ReadParamsData(TParams& params, TStream& stream) {
     }
     const bool isNull = reader.Number<uint8_t>() != 0;
     const bool bound = reader.Number<uint8_t>() != 0;
-    if (isNull) param->Clear();
+    // A parameter without a type never had a value: it stays as made.
+    if (isNull && dataType != ftUnknown) param->Clear();
     param->SetBound(bound);
   }
   params.Assign(&read);
