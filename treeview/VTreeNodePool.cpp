@@ -10,6 +10,9 @@ namespace {
 // Slabs made for single allocations grow to this many blocks at most: the
 // unused rest of the last one stays small beside the nodes in use.
 constexpr size_t MaxSlabBlocks = 16384;
+// Reserved runs come in slabs of at most this size: small enough for the
+// allocator to reuse freed ones (larger ones are fresh pages every time).
+constexpr size_t MaxReservedSlabBytes = size_t{16} << 20;
 
 }  // namespace
 
@@ -30,7 +33,11 @@ void* TNodePool::AllocateSlow() {
     std::memset(block, 0, blockSize);
     return block;
   }
-  if (next == end) {
+  if (next == end && reserved > 0) {
+    const size_t blocks = std::min(reserved, std::max<size_t>(1, MaxReservedSlabBytes / blockSize));
+    AddSlab(blocks);
+    reserved -= blocks;
+  } else if (next == end) {
     AddSlab(nextSlabBlocks);
     nextSlabBlocks = std::min(nextSlabBlocks * 2, MaxSlabBlocks);
   }
@@ -63,8 +70,5 @@ void TNodePool::Reserve(size_t Blocks) {
   if (UseAllocator) return;
   const size_t inSlab = static_cast<size_t>(end - next) / blockSize;
   if (freeBlocks + inSlab >= Blocks) return;
-  // The current slab's rest joins the free list (handed out first), so the
-  // new slab holds just what is missing.
-  for (; next != end; next += blockSize) Free(next);
-  AddSlab(Blocks - freeBlocks);
+  reserved = Blocks - freeBlocks - inSlab;
 }

@@ -3,8 +3,8 @@
 // its own bytes and no allocator header, and making a million of them is
 // a pointer bump each. Freed blocks wait on a free list and are zeroed
 // again when handed out; the slabs go with the pool. A caller that knows
-// how many blocks it is about to take reserves them, so the run gets one
-// slab of just that size (no half-empty doubling slab at the end).
+// how many blocks it is about to take reserves them, so the run gets slabs
+// of just that size (no half-empty doubling slab at the end).
 // Sanitizer builds take every block from the allocator, so its checks see
 // each node.
 
@@ -53,4 +53,5 @@ private:
   char* end = nullptr;
   void* freeList = nullptr;
   size_t freeBlocks = 0;
+  size_t reserved = 0;  // blocks promised beyond the current slab
 };
