@@ -85,9 +85,15 @@ public:
   // (reading) and named relative to (writing).
   TComponent* Root() const { return root; }
   void SetRoot(TComponent* value) { root = value; }
+  // While a writer writes a descendant (TWriter::WriteDescendent): the
+  // ancestor's counterpart of the object whose properties are being
+  // written, so that DefineProperties writes only what differs from it.
+  // nullptr otherwise, and always in a reader.
+  TPersistent* Ancestor() const { return ancestor; }
 
 protected:
   TStream& stream;
+  TPersistent* ancestor = nullptr;
 
 private:
   TComponent* root = nullptr;

@@ -58,6 +58,10 @@ private:
 };
 
 [[noreturn]] void InvalidImage() { throw EReadError(SInvalidImage); }
+
+// A property error already worded with the property's name: a property
+// read inside another's value (a collection item's) is not worded twice.
+RTL_EXCEPTION_CLASS(ENamedPropertyError, EReadError);
 [[noreturn]] void InvalidValue() { throw EReadError(SInvalidPropertyValue); }
 
 // UTF-16LE to UTF-8; an unpaired surrogate becomes U+FFFD.
@@ -498,7 +502,7 @@ void TReader::HandlePropertyError(TComponent* component, const std::string& name
   const std::string message = PropertyErrorMessage(component, name, reason);
   bool handled = false;
   if (OnError) OnError(*this, message, handled);
-  if (!handled) throw EReadError(message);
+  if (!handled) throw ENamedPropertyError(message);
   stream.SetPosition(valueStart);
   SkipValue();
 }
@@ -527,6 +531,8 @@ void TReader::ReadProperty(TPersistent* instance, TComponent* component) {
       target->DefineProperties(*this);
       if (!propertyHandled) PropertyError(name);
     }
+  } catch (const ENamedPropertyError&) {
+    throw;
   } catch (const Exception& e) {
     HandlePropertyError(component, name, e.Message, valueStart);
   }
@@ -594,12 +600,72 @@ void TReader::ReadPropValue(TPersistent* instance, TComponent* component, const 
         ReadValue();
         return prop.SetValue(*instance, static_cast<TObject*>(nullptr));
       }
+      if (NextValue() == vaCollection) {
+        auto* collection = dynamic_cast<TCollection*>(std::get<TObject*>(prop.GetValue(*instance)));
+        if (collection == nullptr) InvalidValue();
+        return ReadCollection(collection, component);
+      }
       if (NextValue() != vaIdent) InvalidValue();
       // Resolved once the whole stream is read: it may name a component
       // that comes later.
       fixups.push_back({AddLoaded(component), instance, &prop, ReadIdent()});
       return;
   }
+}
+
+void TReader::ReadCollection(TCollection* collection, TComponent* component) {
+  TNestingGuard nested(*this);
+  CheckValue(vaCollection);
+  collection->BeginUpdate();
+  try {
+    // An empty value clears too: it is what an emptied collection writes,
+    // also over an ancestor that had items.
+    ForgetFixupsIn(collection);
+    collection->Clear();
+    while (!EndOfList()) {
+      // The item's index, which older writers put there, places nothing.
+      const TValueType type = NextValue();
+      if (type == vaInt8 || type == vaInt16 || type == vaInt32) ReadInteger();
+      TCollectionItem* item = collection->Add();
+      ReadListBegin();
+      while (!EndOfList()) ReadProperty(item, component);
+      ReadListEnd();
+    }
+    ReadListEnd();
+  } catch (...) {
+    collection->EndUpdate();
+    throw;
+  }
+  collection->EndUpdate();
+}
+
+namespace {
+
+// True when target is holder or an object that holder's published object
+// properties hold (collections through their items), components aside.
+bool HoldsObject(TPersistent* holder, const TPersistent* target, int depth) {
+  if (holder == target) return true;
+  if (depth > MaxFilerNesting) return false;
+  if (auto* collection = dynamic_cast<TCollection*>(holder)) {
+    for (int i = 0; i < collection->Count(); ++i)
+      if (HoldsObject(collection->Items(i), target, depth + 1)) return true;
+    return false;
+  }
+  for (const TPropInfo* prop : holder->ClassType().Properties()) {
+    if (prop->Kind() != tkClass) continue;
+    auto* object = dynamic_cast<TPersistent*>(std::get<TObject*>(prop->GetValue(*holder)));
+    if (object == nullptr || dynamic_cast<TComponent*>(object) != nullptr) continue;
+    if (HoldsObject(object, target, depth + 1)) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+void TReader::ForgetFixupsIn(TCollection* collection) {
+  std::erase_if(fixups, [collection](const TFixup& fixup) {
+    return fixup.instance != collection && HoldsObject(collection, fixup.instance, 0);
+  });
 }
 
 void TReader::DefineProperty(const std::string& name, const TReaderProc& readData,

@@ -25,6 +25,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "rtlCollections.h"
 #include "rtlCurrency.h"
 #include "rtlDateTime.h"
 #include "rtlFiler.h"
@@ -102,6 +103,10 @@ public:
   std::string ReadStr();
   // A binary value's bytes.
   std::vector<uint8_t> ReadBinary();
+  // vaCollection and its items into collection, whose items it replaces
+  // (an empty value empties it). The owning component is the
+  // one whose references the items' properties resolve with.
+  void ReadCollection(TCollection* collection, TComponent* component);
   void ReadPrefix(TFilerFlags& flags, int& childPos);
   // Skips one value of any kind (nested ones too).
   void SkipValue();
@@ -145,6 +150,9 @@ private:
   // The component's index in loaded (added once).
   size_t AddLoaded(TComponent* component);
   void FixupReferences();
+  // Drops the pending references of properties held by the items of
+  // collection, which is about to free them.
+  void ForgetFixupsIn(TCollection* collection);
   void CallLoaded();
   void Abandon();
   void Enter();

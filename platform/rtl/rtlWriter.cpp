@@ -1,6 +1,8 @@
 #include "rtlWriter.h"
 
+#include <algorithm>
 #include <bit>
+#include <cmath>
 #include <cassert>
 
 #include "rtlClassesConsts.h"
@@ -54,30 +56,103 @@ void TWriter::WriteStr(std::string_view s) {
 
 void TWriter::WriteSignature() { WriteBytes(FilerSignature, sizeof(FilerSignature)); }
 
-void TWriter::WriteRootComponent(TComponent* root) {
+void TWriter::WriteRootComponent(TComponent* root) { WriteDescendent(root, nullptr); }
+
+void TWriter::WriteDescendent(TComponent* root, TComponent* rootAncestorValue) {
+  if (rootAncestorValue != nullptr && &rootAncestorValue->ClassType() != &root->ClassType())
+    throw EWriteError(SWriteError);
   SetRoot(root);
+  rootAncestor = rootAncestorValue;
   WriteSignature();
-  WriteComponent(root);
+  TFilerFlags flags;
+  if (rootAncestor != nullptr) flags.Include(ffInherited);
+  WriteComponentAs(root, rootAncestor, flags, 0);
 }
 
-void TWriter::WriteComponent(TComponent* component) {
-  assert(component != nullptr);
+void TWriter::Enter() {
   if (++nesting > MaxFilerNesting) {
     --nesting;
     throw EWriteError(SStreamTooDeep);
   }
+}
+
+void TWriter::WriteComponent(TComponent* component) { WriteComponentAs(component, nullptr, {}, 0); }
+
+void TWriter::WriteComponentAs(TComponent* component, TComponent* componentAncestor,
+                               TFilerFlags flags, int childPos) {
+  assert(component != nullptr);
+  assert(componentAncestor == nullptr || flags.Contains(ffInherited));
+  Enter();
   TWritingState writing(component);
-  WriteStr(component->ClassName());
-  WriteStr(component->Name());
-  component->WriteState(*this);
-  --nesting;
+  TPersistent* const savedAncestor = ancestor;
+  ancestor = componentAncestor;
+  try {
+    WritePrefix(flags, childPos);
+    WriteStr(component->ClassName());
+    WriteStr(component->Name());
+    component->WriteState(*this);
+  } catch (...) {
+    ancestor = savedAncestor;
+    Leave();
+    throw;
+  }
+  ancestor = savedAncestor;
+  Leave();
 }
 
 void TWriter::WriteData(TComponent* instance) {
+  // WriteComponentAs set the ancestor of instance; its properties are
+  // compared with it only when it is of the same class.
+  auto* instanceAncestor = dynamic_cast<TComponent*>(ancestor);
+  if (instanceAncestor != nullptr && &instanceAncestor->ClassType() != &instance->ClassType())
+    instanceAncestor = nullptr;
+  TPersistent* const savedAncestor = ancestor;
+  ancestor = instanceAncestor;
   WriteProperties(instance);
+  ancestor = savedAncestor;
   WriteListEnd();
-  instance->GetChildren([this](TComponent* child) { WriteComponent(child); }, Root());
+  WriteChildren(instance, instanceAncestor);
   WriteListEnd();
+}
+
+void TWriter::WriteChildren(TComponent* instance, TComponent* instanceAncestor) {
+  // The children a reader of the descendant finds already there (the
+  // ancestor's, in the ancestor's order); a reader appends a new child and
+  // moves one that carries a position there. The list follows what the
+  // reader will do, so that a position is written exactly where the
+  // reader's order would differ from the descendant's.
+  std::vector<TComponent*> ancestorChildren;
+  if (instanceAncestor != nullptr)
+    instanceAncestor->GetChildren([&](TComponent* child) { ancestorChildren.push_back(child); },
+                                  rootAncestor);
+  std::vector<TComponent*> readerOrder = ancestorChildren;
+  int position = 0;
+  instance->GetChildren(
+      [&](TComponent* child) {
+        TComponent* childAncestor = nullptr;
+        if (!child->Name().empty())
+          for (TComponent* candidate : ancestorChildren)
+            if (SameText(candidate->Name(), child->Name())) {
+              childAncestor = candidate;
+              break;
+            }
+        TFilerFlags flags;
+        if (childAncestor != nullptr) flags.Include(ffInherited);
+        if (instanceAncestor != nullptr) {
+          TComponent* const marker = childAncestor != nullptr ? childAncestor : child;
+          auto at = std::find(readerOrder.begin(), readerOrder.end(), marker);
+          if (at == readerOrder.end()) at = readerOrder.insert(readerOrder.end(), marker);
+          if (at - readerOrder.begin() != position) {
+            flags.Include(ffChildPos);
+            readerOrder.erase(at);
+            readerOrder.insert(readerOrder.begin() + std::min<ptrdiff_t>(position, std::ssize(readerOrder)),
+                               marker);
+          }
+        }
+        WriteComponentAs(child, childAncestor, flags, position);
+        ++position;
+      },
+      Root());
 }
 
 void TWriter::WriteProperties(TPersistent* instance) {
@@ -85,9 +160,49 @@ void TWriter::WriteProperties(TPersistent* instance) {
     // A read-only value could never be read back; a read-only object
     // property still streams the object's own properties.
     if (prop->IsReadOnly() && prop->Kind() != tkClass) continue;
-    if (prop->IsStored(*instance) && !prop->IsDefaultValue(*instance)) WriteProperty(instance, *prop);
+    if (prop->IsStored(*instance) && !SameAsAncestor(instance, *prop)) WriteProperty(instance, *prop);
   }
   instance->DefineProperties(*this);
+}
+
+bool TWriter::SameAsAncestor(TPersistent* instance, const TPropInfo& prop) const {
+  if (ancestor == nullptr) return prop.IsDefaultValue(*instance);
+  const TPropValue value = prop.GetValue(*instance);
+  const TPropValue other = prop.GetValue(*ancestor);
+  switch (prop.Kind()) {
+    case tkClass: {
+      TObject* object = std::get<TObject*>(value);
+      TObject* ancestorObject = std::get<TObject*>(other);
+      if (object == nullptr || ancestorObject == nullptr) return object == ancestorObject;
+      auto* component = dynamic_cast<TComponent*>(object);
+      auto* ancestorComponent = dynamic_cast<TComponent*>(ancestorObject);
+      if (component != nullptr || ancestorComponent != nullptr)
+        return component != nullptr && ancestorComponent != nullptr &&
+               SameText(ReferenceName(component), ReferenceName(ancestorComponent, rootAncestor));
+      // Objects of the property's own are compared property by property
+      // as they are written.
+      return false;
+    }
+    case tkMethod: {
+      const TMethod& m = std::get<TMethod>(value);
+      const TMethod& a = std::get<TMethod>(other);
+      if (!m || !a) return !m && !a;
+      return SameText(m.Code->Name(), a.Code->Name());
+    }
+    case tkVariant: {
+      const Variant& v = std::get<Variant>(value);
+      const Variant& a = std::get<Variant>(other);
+      return v.VarType() == a.VarType() && (v.IsEmpty() || v.IsNull() || v == a);
+    }
+    case tkFloat: {
+      if (prop.FloatType() == ftCurr) return std::get<Currency>(value).Scaled == std::get<Currency>(other).Scaled;
+      const long double v = std::get<long double>(value);
+      const long double a = std::get<long double>(other);
+      return v == a || (std::isnan(v) && std::isnan(a));
+    }
+    default:
+      return value == other;
+  }
 }
 
 void TWriter::WritePropName(std::string_view name) {
@@ -96,8 +211,9 @@ void TWriter::WritePropName(std::string_view name) {
   WriteStr(full);
 }
 
-std::string TWriter::ReferenceName(TComponent* component) const {
-  TComponent* root = Root();
+std::string TWriter::ReferenceName(TComponent* component) const { return ReferenceName(component, Root()); }
+
+std::string TWriter::ReferenceName(TComponent* component, TComponent* root) {
   if (component == root) return component->Name();
   std::string name = component->Name();
   // Components owned outside the root are named by their owner, so a
@@ -108,6 +224,57 @@ std::string TWriter::ReferenceName(TComponent* component) const {
     name = owner->Name() + "." + name;
   }
   return name;
+}
+
+void TWriter::WriteObjectProperties(const std::string& propName, TPersistent* object,
+                                    TPersistent* objectAncestor) {
+  Enter();
+  const std::string savedPath = propPath;
+  TPersistent* const savedAncestor = ancestor;
+  propPath += propName + ".";
+  ancestor = objectAncestor;
+  try {
+    WriteProperties(object);
+  } catch (...) {
+    propPath = savedPath;
+    ancestor = savedAncestor;
+    Leave();
+    throw;
+  }
+  propPath = savedPath;
+  ancestor = savedAncestor;
+  Leave();
+}
+
+void TWriter::WriteCollection(TCollection* value) {
+  Enter();
+  auto* collectionAncestor = dynamic_cast<TCollection*>(ancestor);
+  TPersistent* const savedAncestor = ancestor;
+  const std::string savedPath = propPath;
+  propPath.clear();  // item properties are named from the item
+  try {
+    WriteValue(vaCollection);
+    for (int i = 0; i < value->Count(); ++i) {
+      TCollectionItem* item = value->Items(i);
+      TPersistent* itemAncestor = nullptr;
+      if (collectionAncestor != nullptr && i < collectionAncestor->Count() &&
+          &collectionAncestor->Items(i)->ClassType() == &item->ClassType())
+        itemAncestor = collectionAncestor->Items(i);
+      ancestor = itemAncestor;
+      WriteListBegin();
+      WriteProperties(item);
+      WriteListEnd();
+    }
+    WriteListEnd();
+  } catch (...) {
+    ancestor = savedAncestor;
+    propPath = savedPath;
+    Leave();
+    throw;
+  }
+  ancestor = savedAncestor;
+  propPath = savedPath;
+  Leave();
 }
 
 void TWriter::WriteProperty(TPersistent* instance, const TPropInfo& prop) {
@@ -174,26 +341,46 @@ void TWriter::WriteProperty(TPersistent* instance, const TPropInfo& prop) {
     case tkMethod: {
       const TMethod m = std::get<TMethod>(value);
       WritePropName(prop.Name());
-      WriteIdent(m.Code->Name());
+      if (m)
+        WriteIdent(m.Code->Name());
+      else
+        WriteValue(vaNil);  // the ancestor had one
       return;
     }
     case tkClass: {
       TObject* object = std::get<TObject*>(value);
-      if (auto* component = dynamic_cast<TComponent*>(object)) {
+      if (object == nullptr) {
+        WritePropName(prop.Name());  // the ancestor had one
+        WriteValue(vaNil);
+      } else if (auto* component = dynamic_cast<TComponent*>(object)) {
         const std::string name = ReferenceName(component);
         if (name.empty()) return;  // nothing a reader could find
         WritePropName(prop.Name());
         WriteIdent(name);
-      } else if (auto* persistent = dynamic_cast<TPersistent*>(object)) {
-        if (++nesting > MaxFilerNesting) {
-          --nesting;
-          throw EWriteError(SStreamTooDeep);
+      } else if (auto* collection = dynamic_cast<TCollection*>(object)) {
+        auto* ancestorCollection =
+            ancestor != nullptr ? dynamic_cast<TCollection*>(std::get<TObject*>(prop.GetValue(*ancestor))) : nullptr;
+        if (ancestor != nullptr && CollectionsEqual(collection, ancestorCollection)) return;
+        WritePropName(prop.Name());
+        TPersistent* const savedAncestor = ancestor;
+        ancestor = ancestorCollection;
+        try {
+          WriteCollection(collection);
+        } catch (...) {
+          ancestor = savedAncestor;
+          throw;
         }
-        const std::string saved = propPath;
-        propPath += prop.Name() + ".";
-        WriteProperties(persistent);
-        propPath = saved;
-        --nesting;
+        ancestor = savedAncestor;
+      } else if (auto* persistent = dynamic_cast<TPersistent*>(object)) {
+        TPersistent* objectAncestor = nullptr;
+        if (ancestor != nullptr) {
+          objectAncestor = dynamic_cast<TPersistent*>(std::get<TObject*>(prop.GetValue(*ancestor)));
+          if (objectAncestor != nullptr && &objectAncestor->ClassType() != &persistent->ClassType())
+            objectAncestor = nullptr;
+        }
+        // Without an ancestor object its properties are written as
+        // against their defaults.
+        WriteObjectProperties(prop.Name(), persistent, objectAncestor);
       }
       return;
     }

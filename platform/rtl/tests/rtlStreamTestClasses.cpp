@@ -68,6 +68,14 @@ void TTestNode::GetChildren(const TGetChildProc& proc, TComponent* /*root*/) {
   for (TTestNode* child : children) proc(child);
 }
 
+void TTestNode::SetChildOrder(TComponent* child, int order) {
+  const auto it = std::find(children.begin(), children.end(), child);
+  if (it == children.end()) return;
+  auto* node = *it;
+  children.erase(it);
+  children.insert(children.begin() + std::clamp<ptrdiff_t>(order, 0, std::ssize(children)), node);
+}
+
 void TTestNode::Loaded() {
   std::string entry = "Loaded " + Name();
   if (ComponentState().Contains(csLoading)) entry += " loading";
@@ -182,7 +190,58 @@ const TClassInfo& TTestLabel::StaticClassType() {
   return info;
 }
 
+// ---- grids and their columns ----
+
+const TClassInfo& TTestColumn::StaticClassType() {
+  static const TClassInfo info = TClassBuilder<TTestColumn>("TTestColumn")
+                                     .Property("Caption", &TTestColumn::caption, &TTestColumn::caption)
+                                     .Property("Width", &TTestColumn::width, &TTestColumn::width)
+                                     .Default(64)
+                                     .Property("Font", &TTestColumn::Font, &TTestColumn::SetFont)
+                                     .Property("Link", &TTestColumn::link, &TTestColumn::link)
+                                     .Build();
+  return info;
+}
+
+TTestColumn::~TTestColumn() = default;
+
+void TTestColumn::Assign(const TPersistent* source) {
+  if (const auto* c = dynamic_cast<const TTestColumn*>(source)) {
+    caption = c->caption;
+    width = c->width;
+    font->Assign(c->font.get());
+    link = c->link;
+    return;
+  }
+  TCollectionItem::Assign(source);
+}
+
+RTL_DEFINE_CLASS(TTestColumns)
+
+void TTestColumns::Update(TCollectionItem* item) {
+  if (item == nullptr) ++updates;
+}
+
+const TClassInfo& TTestGrid::StaticClassType() {
+  static const TClassInfo info = TClassBuilder<TTestGrid>("TTestGrid")
+                                     .Property("Columns", &TTestGrid::Columns, &TTestGrid::SetColumns)
+                                     .Property("RowHeight", &TTestGrid::rowHeight, &TTestGrid::rowHeight)
+                                     .Default(18)
+                                     .Build();
+  return info;
+}
+
+TTestGrid::TTestGrid(TComponent* owner) : TTestNode(owner) { columns->SetOwner(this); }
+
+void TTestGrid::Notification(TComponent* component, TOperation operation) {
+  TTestNode::Notification(component, operation);
+  if (operation != opRemove || !columns) return;
+  for (int i = 0; i < columns->Count(); ++i)
+    if (columns->Column(i)->link == component) columns->Column(i)->link = nullptr;
+}
+
 void RegisterTestClasses() {
+  RegisterClass(TTestGrid::StaticClassType());
   RegisterClass(TTestNode::StaticClassType());
   RegisterClass(TTestReport::StaticClassType());
   RegisterClass(TTestBand::StaticClassType());

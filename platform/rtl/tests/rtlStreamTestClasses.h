@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "rtlClasses.h"
+#include "rtlCollections.h"
 #include "rtlCurrency.h"
 #include "rtlFiler.h"
 #include "rtlStringList.h"
@@ -52,6 +53,7 @@ class TTestNode : public TComponent {
   TComponent* GetParentComponent() const override { return parentNode; }
   void SetParentComponent(TComponent* value) override;
   void GetChildren(const TGetChildProc& proc, TComponent* root) override;
+  void SetChildOrder(TComponent* child, int order) override;
   void Loaded() override;
 
 private:
@@ -125,6 +127,54 @@ class TTestLabel : public TTestNode {
 
 private:
   TStringList* lines;
+};
+
+// An item of a grid's columns: plain values, an object of its own and a
+// reference to a component.
+class TTestColumn : public TCollectionItem {
+  RTL_DECLARE_CLASS(TTestColumn, TCollectionItem)
+
+  explicit TTestColumn(TCollection* collection) : TCollectionItem(collection) {}
+  ~TTestColumn() override;
+  std::string caption;
+  int width = 64;
+
+  TTestFont* Font() const { return font.get(); }
+  void SetFont(TTestFont* value) { font->Assign(value); }
+  // A weak link: the grid clears it when the component goes.
+  TComponent* link = nullptr;
+
+  void Assign(const TPersistent* source) override;
+
+private:
+  std::unique_ptr<TTestFont> font = std::make_unique<TTestFont>();
+};
+
+class TTestColumns : public TCollection {
+  RTL_DECLARE_CLASS(TTestColumns, TCollection)
+
+  TTestColumns() : TCollection(TTestColumn::StaticClassType(), &CreateItem<TTestColumn>) {}
+  TTestColumn* Column(int index) const { return static_cast<TTestColumn*>(Items(index)); }
+  int updates = 0;  // Update calls with no single item
+
+protected:
+  void Update(TCollectionItem* item) override;
+};
+
+// A node that holds a collection.
+class TTestGrid : public TTestNode {
+  RTL_DECLARE_CLASS(TTestGrid, TTestNode)
+
+  explicit TTestGrid(TComponent* owner);
+  TTestColumns* Columns() const { return columns.get(); }
+  void SetColumns(TTestColumns* value) { columns->Assign(value); }
+  int rowHeight = 18;
+
+protected:
+  void Notification(TComponent* component, TOperation operation) override;
+
+private:
+  std::unique_ptr<TTestColumns> columns = std::make_unique<TTestColumns>();
 };
 
 // Registers the test classes once.
