@@ -248,21 +248,17 @@ void TWriter::WriteObjectProperties(const std::string& propName, TPersistent* ob
 
 void TWriter::WriteCollection(TCollection* value) {
   Enter();
-  auto* collectionAncestor = dynamic_cast<TCollection*>(ancestor);
+  // Items are written against their defaults even over an ancestor: a
+  // reader replaces the items with new ones, which start from defaults.
   TPersistent* const savedAncestor = ancestor;
   const std::string savedPath = propPath;
+  ancestor = nullptr;
   propPath.clear();  // item properties are named from the item
   try {
     WriteValue(vaCollection);
     for (int i = 0; i < value->Count(); ++i) {
-      TCollectionItem* item = value->Items(i);
-      TPersistent* itemAncestor = nullptr;
-      if (collectionAncestor != nullptr && i < collectionAncestor->Count() &&
-          &collectionAncestor->Items(i)->ClassType() == &item->ClassType())
-        itemAncestor = collectionAncestor->Items(i);
-      ancestor = itemAncestor;
       WriteListBegin();
-      WriteProperties(item);
+      WriteProperties(value->Items(i));
       WriteListEnd();
     }
     WriteListEnd();
@@ -362,15 +358,7 @@ void TWriter::WriteProperty(TPersistent* instance, const TPropInfo& prop) {
             ancestor != nullptr ? dynamic_cast<TCollection*>(std::get<TObject*>(prop.GetValue(*ancestor))) : nullptr;
         if (ancestor != nullptr && CollectionsEqual(collection, ancestorCollection)) return;
         WritePropName(prop.Name());
-        TPersistent* const savedAncestor = ancestor;
-        ancestor = ancestorCollection;
-        try {
-          WriteCollection(collection);
-        } catch (...) {
-          ancestor = savedAncestor;
-          throw;
-        }
-        ancestor = savedAncestor;
+        WriteCollection(collection);
       } else if (auto* persistent = dynamic_cast<TPersistent*>(object)) {
         TPersistent* objectAncestor = nullptr;
         if (ancestor != nullptr) {

@@ -145,6 +145,10 @@ void TTestReport::ReportCalc(TObject* /*sender*/, Variant& result) { result = Va
 
 void TTestReport::DefineProperties(TFiler& filer) {
   TTestNode::DefineProperties(filer);
+  // Over an ancestor only what differs from it; otherwise what is there.
+  const auto* ancestor = dynamic_cast<const TTestReport*>(filer.Ancestor());
+  const bool notesDiffer = ancestor != nullptr ? notes != ancestor->notes : !notes.empty();
+  const bool pictureDiffers = ancestor != nullptr ? picture != ancestor->picture : !picture.empty();
   filer.DefineProperty(
       "Notes",
       [this](TReader& reader) {
@@ -159,7 +163,7 @@ void TTestReport::DefineProperties(TFiler& filer) {
         for (const std::string& n : notes) writer.WriteString(n);
         writer.WriteListEnd();
       },
-      !notes.empty());
+      notesDiffer);
   filer.DefineBinaryProperty(
       "Picture",
       [this](TStream& stream) {
@@ -167,7 +171,7 @@ void TTestReport::DefineProperties(TFiler& filer) {
         stream.ReadBuffer(picture.data(), stream.Size());
       },
       [this](TStream& stream) { stream.WriteBuffer(picture.data(), static_cast<int64_t>(picture.size())); },
-      !picture.empty());
+      pictureDiffers);
 }
 
 // ---- bands and labels ----
