@@ -82,6 +82,7 @@ struct TVTPaintOptions {
 struct TScrollBarOptions {
   bool AlwaysVisible = false;
   TScrollBars ScrollBars = ssBoth;
+  TScrollBarStyle ScrollBarStyle = sbmRegular;
 };
 
 using TVTColumnEvent = std::function<void(TBaseVirtualTree* Sender, int Column)>;

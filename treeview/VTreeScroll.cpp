@@ -63,6 +63,7 @@ void TBaseVirtualTree::SetBackground(const TBitmap* Picture) {
 
 void TBaseVirtualTree::SetScrollBarOptions(TScrollBarOptions Value) {
   scrollBarOptions = Value;
+  SetScrollBarStyle(Value.ScrollBarStyle);
   UpdateScrollBars();
 }
 

@@ -65,6 +65,19 @@ TControlHost::TControlHost(QWidget* Parent)
 TControlHost::~TControlHost() {
   viewport->removeEventFilter(this);
   header->removeEventFilter(this);
+  // The bars outlive this body: they must not keep a look that goes first.
+  SetScrollBarStyle(sbmRegular);
+}
+
+void TControlHost::SetScrollBarStyle(TScrollBarStyle Style) {
+  if (Style == barStyle) return;
+  std::unique_ptr<TScrollBarLook> look = Style == sbmRegular ? nullptr : std::make_unique<TScrollBarLook>(Style);
+  for (QScrollBar* bar : {vertical, horizontal}) {
+    bar->setStyle(look.get());
+    bar->update();
+  }
+  barLook = std::move(look);
+  barStyle = Style;
 }
 
 void TControlHost::SetFramed(bool Framed) {

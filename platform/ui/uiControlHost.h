@@ -8,6 +8,9 @@
 #include <QScrollBar>
 #include <QWidget>
 #include <functional>
+#include <memory>
+
+#include "uiTreeScrollBars.h"
 
 struct TScrollBarSettings {
   int Maximum = 0;  // 0 with Page 0: the bar has nothing to scroll
@@ -58,6 +61,10 @@ public:
   void SetScrollBar(Qt::Orientation Orientation, const TScrollBarSettings& Settings, bool Allowed,
                     bool AlwaysVisible);
 
+  // The look of both bars.
+  void SetScrollBarStyle(TScrollBarStyle Style);
+  TScrollBarStyle ScrollBarStyle() const { return barStyle; }
+
   // The viewport's size as the next layout will make it.
   QSize ClientSize() const { return viewport->size(); }
 
@@ -85,4 +92,6 @@ private:
   int headerHeight = 0;
   bool settingBars = false;
   bool laying = false;
+  TScrollBarStyle barStyle = sbmRegular;
+  std::unique_ptr<TScrollBarLook> barLook;  // none for the regular look
 };

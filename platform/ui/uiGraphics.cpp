@@ -12,7 +12,8 @@ struct TSystemColorEntry {
 
 // A light, fixed theme: screenshots and tests look the same on every desktop.
 constexpr TSystemColorEntry systemColors[] = {
-    {clWindow, RGBColor(255, 255, 255)},     {clWindowText, RGBColor(0, 0, 0)},
+    {clScrollBar, RGBColor(200, 200, 200)},  {clWindow, RGBColor(255, 255, 255)},
+    {clWindowText, RGBColor(0, 0, 0)},
     {clHighlight, RGBColor(0, 120, 215)},    {clHighlightText, RGBColor(255, 255, 255)},
     {clBtnFace, RGBColor(240, 240, 240)},    {clBtnShadow, RGBColor(160, 160, 160)},
     {clGrayText, RGBColor(109, 109, 109)},   {clBtnText, RGBColor(0, 0, 0)},

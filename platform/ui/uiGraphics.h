@@ -30,6 +30,7 @@ constexpr TColor clWhite = 0xFFFFFF;
 constexpr TColor clNone = 0x1FFFFFFF;
 
 constexpr TColor clSystemColor = static_cast<TColor>(0xFF000000);
+constexpr TColor clScrollBar = clSystemColor | 0;
 constexpr TColor clWindow = clSystemColor | 5;
 constexpr TColor clWindowText = clSystemColor | 8;
 constexpr TColor clHighlight = clSystemColor | 13;

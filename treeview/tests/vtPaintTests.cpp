@@ -3,6 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QScrollBar>
+#include <QStyle>
+
 #include "VTreeImages.h"
 #include "VirtualStringTree.h"
 #include "uiImageList.h"
@@ -188,6 +192,37 @@ TEST_F(PaintedTree, TextWidthsAreRightBeyondWhatTheNodeKeeps) {
     tree.RenderToImage();
     EXPECT_GE(static_cast<int64_t>(tree.RangeX()), left + bitmap.Canvas().TextWidth(text));
   }
+}
+
+TEST_F(PaintedTree, ScrollBarStylesDrawFlatOrRaisedParts) {
+  tree.SetRootNodeCount(20);
+  QScrollBar* bar = tree.VerticalBar();
+  auto look = [&](TScrollBarStyle style) {
+    TScrollBarOptions options = tree.ScrollBarOptions();
+    options.ScrollBarStyle = style;
+    tree.SetScrollBarOptions(options);
+    tree.RenderToImage();
+    return bar->grab().toImage().convertToFormat(QImage::Format_RGB32);
+  };
+  ASSERT_EQ(QApplication::style(), bar->style());
+  const QImage flat = look(sbmFlat);
+  ASSERT_FALSE(bar->isHidden());
+  const int w = flat.width();
+  // The up arrow is the first square; the thumb follows it (at the top).
+  EXPECT_EQ(Rgb(clBtnShadow), flat.pixel(0, 0));
+  EXPECT_EQ(Rgb(clBtnShadow), flat.pixel(w - 1, w - 1));
+  EXPECT_EQ(Rgb(clBtnFace), flat.pixel(1, 1));
+  EXPECT_EQ(Rgb(clBtnShadow), flat.pixel(0, w + 1));
+  EXPECT_EQ(Rgb(clBtnFace), flat.pixel(1, w + 2));
+  EXPECT_EQ(Rgb(clScrollBar), flat.pixel(w / 2, flat.height() - w - 2));  // the groove
+  const QImage raised = look(sbm3D);
+  EXPECT_EQ(Rgb(cl3DLight), raised.pixel(0, 0));
+  EXPECT_EQ(Rgb(clBtnHighlight), raised.pixel(1, 1));
+  EXPECT_EQ(Rgb(cl3DDkShadow), raised.pixel(w - 1, w - 1));
+  EXPECT_EQ(Rgb(clBtnShadow), raised.pixel(w - 2, w - 2));
+  EXPECT_EQ(Rgb(cl3DLight), raised.pixel(0, w + 1));
+  look(sbmRegular);
+  EXPECT_EQ(QApplication::style(), bar->style());
 }
 
 TEST_F(PaintedTree, NodesWithoutTextHandlerShowTheDefaultText) {
