@@ -3,6 +3,8 @@
 #include "dbDataSet.h"
 #include "dbDataSource.h"
 #include "dbField.h"
+#include "dbFieldClasses.h"
+#include "rtlStreams.h"
 
 const TClassInfo& TppDBPipeline::StaticClassType() {
   static const TClassInfo info =
@@ -132,5 +134,64 @@ bool TppDBPipeline::DataGotoBookmark(const std::vector<uint8_t>& bookmark) {
 bool TppDBPipeline::DataCompareBookmarks(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b, int& order) {
   if (!DataIsActive() || a.empty() || b.empty()) return false;
   order = DataSet()->CompareBookmarks(a, b);
+  return true;
+}
+
+bool TppDBPipeline::DataLocate(const std::string& fieldName, const Variant& value) {
+  if (!DataIsActive()) return false;
+  TField* field = DataSet()->FindField(fieldName);
+  if (!field) return false;
+  Variant key = value;
+  // A longer text can never equal the field's value: cut to its size.
+  if (field->DataType() == ftString && !VarIsClear(value) && static_cast<int>(value.AsString().size()) > field->Size())
+    key = Variant(value.AsString().substr(0, static_cast<size_t>(field->Size())));
+  return DataSet()->Locate(fieldName, key, TLocateOptions());
+}
+
+bool TppDBPipeline::DataInsert() {
+  if (!DataIsActive()) return false;
+  DataSet()->Append();
+  return true;
+}
+
+bool TppDBPipeline::DataEdit() {
+  if (!DataIsActive()) return false;
+  DataSet()->Edit();
+  return true;
+}
+
+bool TppDBPipeline::DataPost() {
+  if (!DataIsActive()) return false;
+  DataSet()->Post();
+  return true;
+}
+
+void TppDBPipeline::DataCancel() {
+  if (DataIsActive()) DataSet()->Cancel();
+}
+
+bool TppDBPipeline::DataSetFieldValue(const std::string& name, const Variant& value) {
+  TField* field = DataIsActive() ? DataSet()->FindField(name) : nullptr;
+  if (!field) return false;
+  field->SetAsVariant(value);
+  return true;
+}
+
+bool TppDBPipeline::DataWriteFieldToStream(const std::string& name, TStream& stream) {
+  TField* field = DataIsActive() ? DataSet()->FindField(name) : nullptr;
+  if (!field) return false;
+  if (auto* blob = dynamic_cast<TBlobField*>(field)) {
+    blob->SaveToStream(stream);
+    return true;
+  }
+  const std::string text = field->AsString();
+  stream.WriteBuffer(text.c_str(), static_cast<int64_t>(text.size()) + 1);
+  return true;
+}
+
+bool TppDBPipeline::DataReadFieldFromStream(const std::string& name, TStream& stream) {
+  auto* blob = DataIsActive() ? dynamic_cast<TBlobField*>(DataSet()->FindField(name)) : nullptr;
+  if (!blob) return false;
+  blob->LoadFromStream(stream);
   return true;
 }

@@ -38,6 +38,14 @@ protected:
   Variant DataFieldValue(const std::string& name) override;
   bool DataGetBookmark(std::vector<uint8_t>& bookmark) override;
   bool DataGotoBookmark(const std::vector<uint8_t>& bookmark) override;
+  bool DataLocate(const std::string& fieldName, const Variant& value) override;
+  bool DataInsert() override;
+  bool DataEdit() override;
+  bool DataPost() override;
+  void DataCancel() override;
+  bool DataSetFieldValue(const std::string& name, const Variant& value) override;
+  bool DataWriteFieldToStream(const std::string& name, TStream& stream) override;
+  bool DataReadFieldFromStream(const std::string& name, TStream& stream) override;
   bool DataCompareBookmarks(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b, int& order) override;
 
 private:

@@ -289,6 +289,13 @@ std::string TppDataPipeline::GetFieldAsString(const std::string& name) {
 
 bool TppDataPipeline::FieldIsNull(const std::string& name) { return VarIsClear(GetFieldValue(name)); }
 
+bool TppDataPipeline::Locate(const std::string& fieldName, const Variant& value) {
+  // The data closed behind the pipeline's back is opened again.
+  if (active && !DataIsActive()) active = false;
+  Open();
+  return active && DataLocate(fieldName, value);
+}
+
 TppDataPipeline* ppFindPipeline(TComponent* owner, const std::string& userName) {
   if (!owner || userName.empty()) return nullptr;
   for (int i = 0; i < owner->ComponentCount(); ++i) {

@@ -58,6 +58,8 @@ struct TppPipelinePosition {
   int Mark = -1;
 };
 
+class TStream;
+
 class TppDataPipeline : public TppRelative {
   RTL_DECLARE_CLASS(TppDataPipeline, TppRelative)
 
@@ -128,6 +130,27 @@ class TppDataPipeline : public TppRelative {
   std::string GetFieldAsString(const std::string& name);
   bool FieldIsNull(const std::string& name);
 
+  // Record access for whoever stores data through the pipeline (database
+  // templates). Each answers false when the data cannot do it.
+  // Moves to the first record whose field equals the value (opens first).
+  bool Locate(const std::string& fieldName, const Variant& value);
+  bool Insert() { return active && DataInsert(); }
+  bool Edit() { return active && !DataIsEmpty() && DataEdit(); }
+  bool Post() { return active && DataPost(); }
+  // Drops an insert or edit that is not posted.
+  void Cancel() {
+    if (active) DataCancel();
+  }
+  bool SetFieldValue(const std::string& name, const Variant& value) { return active && DataSetFieldValue(name, value); }
+  // A BLOB field's bytes to the stream (any other field: its text and a
+  // terminating zero byte), and a stream's bytes into a BLOB field.
+  bool WriteFieldToStream(const std::string& name, TStream& stream) {
+    return active && !DataIsEmpty() && DataWriteFieldToStream(name, stream);
+  }
+  bool ReadFieldFromStream(const std::string& name, TStream& stream) {
+    return active && DataReadFieldFromStream(name, stream);
+  }
+
   std::function<void(TppDataPipeline*)> OnOpen, OnClose, OnFirst, OnNext, OnLast, OnTraversal;
 
   void Notify(TppCommunicator* sender, int operation) override;
@@ -154,6 +177,14 @@ protected:
   virtual bool DataCompareBookmarks(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b, int& order) {
     return false;
   }
+  virtual bool DataLocate(const std::string& fieldName, const Variant& value) { return false; }
+  virtual bool DataInsert() { return false; }
+  virtual bool DataEdit() { return false; }
+  virtual bool DataPost() { return false; }
+  virtual void DataCancel() {}
+  virtual bool DataSetFieldValue(const std::string& name, const Variant& value) { return false; }
+  virtual bool DataWriteFieldToStream(const std::string& name, TStream& stream) { return false; }
+  virtual bool DataReadFieldFromStream(const std::string& name, TStream& stream) { return false; }
   void ClearFields() { fields.clear(); }
 
 private:

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include "osPath.h"
+#include "ppDataPipeline.h"
 #include "ppMessages.h"
 #include "ppReport.h"
 #include "rtlObjectText.h"
@@ -12,9 +13,11 @@
 #include "rtlWriter.h"
 
 namespace {
+constexpr int ppmsgRecordNotFound = 45;
 constexpr int ppmsgFileNotFound = 46;
 constexpr int ppmsgInvalidTemplate = 49;
 constexpr int ppmsgFileReadOnly = 51;
+constexpr int ppmsgCannotStoreTemplate = 53;
 constexpr char TextSignature[] = "object";
 constexpr char BinarySignature[] = "TPF0";
 
@@ -125,4 +128,53 @@ void TppReportTemplate::SaveToFile() {
   TFileStream file(fileName, fmCreate);
   memory.SetPosition(0);
   file.CopyFrom(memory, memory.Size());
+}
+
+void TppReportTemplate::LoadFromDatabase() {
+  TppTemplateDBSettings& db = databaseSettings;
+  if (!db.Complete() || !db.DataPipeline->Locate(db.NameField, Variant(db.Name)))
+    throw ETemplateLoadError(ppLoadMessage(ppmsgRecordNotFound) + " " + db.Name);
+  TMemoryStream memory;
+  db.DataPipeline->WriteFieldToStream(db.TemplateField, memory);
+  memory.SetPosition(0);
+  LoadFromStream(memory);
+}
+
+void TppReportTemplate::SaveToDatabase() {
+  TppTemplateDBSettings& db = databaseSettings;
+  if (!db.Complete()) return;
+  db.DataPipeline->Open();
+  const TppDataType type = db.DataPipeline->GetFieldDataType(db.TemplateField);
+  if (type != dtBLOB && type != dtMemo) throw ETemplateSaveError(ppLoadMessage(ppmsgCannotStoreTemplate));
+  TMemoryStream memory;
+  SaveToStream(memory);
+  memory.SetPosition(0);
+  TppDataPipeline& pipeline = *db.DataPipeline;
+  // A record half written is dropped, never left in edit.
+  bool written = false;
+  try {
+    if (pipeline.Locate(db.NameField, Variant(db.Name))) {
+      written = pipeline.Edit();
+    } else {
+      written = pipeline.Insert() && pipeline.SetFieldValue(db.NameField, Variant(db.Name));
+    }
+    written = written && pipeline.ReadFieldFromStream(db.TemplateField, memory) && pipeline.Post();
+  } catch (...) {
+    pipeline.Cancel();
+    throw;
+  }
+  if (!written) {
+    pipeline.Cancel();
+    throw ETemplateSaveError(ppLoadMessage(ppmsgCannotStoreTemplate));
+  }
+}
+
+void TppReportTemplate::Load() {
+  if (saveTo == stFile) LoadFromFile();
+  else LoadFromDatabase();
+}
+
+void TppReportTemplate::Save() {
+  if (saveTo == stFile) SaveToFile();
+  else SaveToDatabase();
 }
