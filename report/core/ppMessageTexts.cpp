@@ -13,11 +13,13 @@ struct TMessageText {
 // The program's own string table, in number order. Texts are the engine's
 // own; numbers without a known text are left out and read as empty.
 constexpr TMessageText builtInMessages[] = {
+    {2, "Accessing data..."},
     {3, "All"},
     {4, "Calculating page <page> for report <documentname>"},
     {5, "Cancel"},
     {6, "Close"},
     {7, "Copies"},
+    {8, "There are no printers connected to your computer."},
     {9, "Current Page"},
     {10, "Drawing page <page> of <pagecount> for report <documentname>"},
     {11, "Enter page numbers and/or page ranges separated by commas.  For example, 1,3,5-12."},
@@ -31,6 +33,8 @@ constexpr TMessageText builtInMessages[] = {
     {24, "Printing"},
     {25, "Printer"},
     {26, "Print to File"},
+    {32, "No pages entered."},
+    {33, "Please specify file name before continuing."},
     {34, "Archive File"},
     {37, "Text File"},
     {38, "As"},

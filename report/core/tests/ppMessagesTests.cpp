@@ -34,7 +34,10 @@ TEST_F(MessagesTest, BuiltInTextsAndEmptyForUnknownNumbers) {
   };
   const Case cases[] = {{18, "Page"},          {16, "of"},     {40, "Could not open DataSet."},
                         {1034, "No Data Found"}, {21, ""},       {187, ""},
-                        {5, "Cancel"},         {1023, "Cannot generate report."}};
+                        {5, "Cancel"},         {1023, "Cannot generate report."},
+                        {2, "Accessing data..."}, {8, "There are no printers connected to your computer."},
+                        {32, "No pages entered."}, {33, "Please specify file name before continuing."},
+                        {415, ""}};
   for (const Case& c : cases) EXPECT_EQ(ppLoadMessage(c.Number), c.Text) << c.Number;
   EXPECT_FALSE(ppLoadMessage(284).empty());
 }
