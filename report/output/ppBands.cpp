@@ -37,6 +37,10 @@ const TClassInfo& TppBand::StaticClassType() {
                                      .Default(phStatic)
                                      .Property("Visible", &TppBand::Visible, &TppBand::SetVisible)
                                      .Default(1)
+                                     .Event("AfterGenerate", &TppBand::AfterGenerate)
+                                     .Event("AfterPrint", &TppBand::AfterPrint)
+                                     .Event("BeforeGenerate", &TppBand::BeforeGenerate)
+                                     .Event("BeforePrint", &TppBand::BeforePrint)
                                      .Build();
   return info;
 }

@@ -92,7 +92,7 @@ class TppBand : public TppCacheable {
   void SavePageState(int page) override { SaveStateRecord(page); }
   void RestorePageState(int page) override { RestoreStateRecord(page); }
 
-  std::function<void(TppBand* sender)> BeforePrint, AfterPrint, BeforeGenerate, AfterGenerate;
+  TppNotifyEvent BeforePrint, AfterPrint, BeforeGenerate, AfterGenerate;
 
   void GetChildren(const TGetChildProc& proc, TComponent* root) override;
   TComponent* GetParentComponent() const override;

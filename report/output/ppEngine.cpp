@@ -343,7 +343,8 @@ void TppEngine::GenerateOnePage() {
   if (noData && behaviors.Contains(ndBlankPage)) {
     lastPage = true;
     bool showDialog = behaviors.Contains(ndMessageDialog);
-    Report()->DoNoData(showDialog);
+    bool addCommand = false;
+    Report()->DoNoData(showDialog, nullptr, addCommand);
     PageEnd();
     return;
   }
@@ -489,8 +490,11 @@ void TppEngine::PageEnd() {
 void TppEngine::NoDataOnPage() {
   const TppNoDataBehaviors behaviors = Report()->NoDataBehaviors();
   bool showDialog = behaviors.Contains(ndMessageDialog);
-  Report()->DoNoData(showDialog);
-  if (!behaviors.Contains(ndMessageOnPage)) return;
+  bool addCommand = behaviors.Contains(ndMessageOnPage);
+  if (!addCommand) {
+    Report()->DoNoData(showDialog, nullptr, addCommand);
+    return;
+  }
   auto* command = new TppDrawText(nullptr);
   TObjectPtr<TppDrawText> guard(command);
   command->Text = ppLoadMessage(ppmsgNoDataFound);
@@ -506,6 +510,8 @@ void TppEngine::NoDataOnPage() {
   command->SetWidth(width);
   command->SetHeight(height);
   command->SetArea(def.mmPrintableRect());
+  Report()->DoNoData(showDialog, command, addCommand);
+  if (!addCommand) return;
   command->SetPage(Page());
   guard.release();
 }

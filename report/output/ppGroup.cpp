@@ -25,6 +25,9 @@ const TClassInfo& TppGroup::StaticClassType() {
           .Default(0)
           .Property("ResetPageNo", &TppGroup::ResetPageNo, &TppGroup::SetResetPageNo)
           .Default(0)
+          .Event("AfterGroupBreak", &TppGroup::AfterGroupBreak)
+          .Event("BeforeGroupBreak", &TppGroup::BeforeGroupBreak)
+          .Event("OnGetBreakValue", &TppGroup::OnGetBreakValue)
           .Build();
   return info;
 }

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "ppCache.h"
+#include "ppPrintable.h"
 
 class TppCustomReport;
 class TppDataPipeline;
@@ -90,8 +91,8 @@ class TppGroup : public TppCacheable {
   void SavePageState(int page) override { SaveStateRecord(page); }
   void RestorePageState(int page) override { RestoreStateRecord(page); }
 
-  std::function<void(TppGroup* sender)> BeforeGroupBreak, AfterGroupBreak;
-  std::function<void(TppGroup* sender, std::string& value)> OnGetBreakValue;
+  TppNotifyEvent BeforeGroupBreak, AfterGroupBreak;
+  TEvent<void(TObject* sender, std::string& breakValue)> OnGetBreakValue;
 
   void GetChildren(const TGetChildProc& proc, TComponent* root) override;
   TComponent* GetParentComponent() const override;

@@ -51,6 +51,9 @@ const TClassInfo& TppPrintable::StaticClassType() {
           .Default(1)
           .Property("WordWrap", &TppPrintable::WordWrap, &TppPrintable::SetWordWrap)
           .Default(0)
+          .Event("OnDrawCommandClick", &TppPrintable::OnDrawCommandClick)
+          .Event("OnDrawCommandCreate", &TppPrintable::OnDrawCommandCreate)
+          .Event("OnPrint", &TppPrintable::OnPrint)
           .Build();
   return info;
 }

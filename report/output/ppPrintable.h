@@ -17,7 +17,13 @@
 #include "ppDrwCmd.h"
 #include "ppGraphics.h"
 #include "ppTypes.h"
+#include "rtlTypeInfo.h"
 #include "uiGraphics.h"
+
+// The report's events are published, so that a layout names the methods
+// that handle them (resolved against the stream's root when read).
+using TppNotifyEvent = TEvent<void(TObject* sender)>;
+using TppDrawCommandEvent = TEvent<void(TObject* sender, TObject* drawCommand)>;
 
 class TppBand;
 class TppCustomReport;
@@ -136,9 +142,8 @@ class TppPrintable : public TppCacheable {
   virtual TppBand* GetBand() const { return nullptr; }
   virtual bool ReportIsPrinting() const { return false; }
 
-  std::function<void(TppPrintable* sender)> OnPrint;
-  std::function<void(TppPrintable* sender, TppDrawCommand* command)> OnDrawCommandCreate;
-  std::function<void(TppPrintable* sender, TppDrawCommand* command)> OnDrawCommandClick;
+  TppNotifyEvent OnPrint;
+  TppDrawCommandEvent OnDrawCommandCreate, OnDrawCommandClick;
 
   void Notify(TppCommunicator* sender, int operation) override;
 

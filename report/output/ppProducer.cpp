@@ -7,7 +7,13 @@
 #include "osDispatcher.h"
 #include "rtlTypeInfo.h"
 
-RTL_DEFINE_CLASS(TppProducer)
+const TClassInfo& TppProducer::StaticClassType() {
+  static const TClassInfo info = TClassBuilder<TppProducer>("TppProducer")
+                                     .Event("OnCancel", &TppProducer::OnCancel)
+                                     .Event("OnPrintingComplete", &TppProducer::OnPrintingComplete)
+                                     .Build();
+  return info;
+}
 
 TppProducer::TppProducer(TComponent* owner)
     : TppRelative(owner),

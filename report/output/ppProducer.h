@@ -8,6 +8,7 @@
 #include <string>
 
 #include "ppRelatv.h"
+#include "rtlTypeInfo.h"
 
 class TppDevice;
 class TppPageRequest;
@@ -53,7 +54,7 @@ class TppProducer : public TppRelative {
   // between bands and pages, when enabled.
   void ProcessMessages();
 
-  std::function<void(TppProducer* sender)> OnPrintingComplete, OnCancel;
+  TEvent<void(TObject* sender)> OnPrintingComplete, OnCancel;
 
 protected:
   // The engine's entry: generate what the publisher could not serve.

@@ -29,6 +29,13 @@ const TClassInfo& TppCustomReport::StaticClassType() {
           .Property("PrinterSetup", &TppCustomReport::PrinterSetup, &TppCustomReport::SetPrinterSetup)
           .Property("Units", &TppCustomReport::Units, &TppCustomReport::SetUnits)
           .Default(utInches)
+          .Event("OnEndFirstPass", &TppCustomReport::OnEndFirstPass)
+          .Event("OnEndPage", &TppCustomReport::OnEndPage)
+          .Event("OnEndSecondPass", &TppCustomReport::OnEndSecondPass)
+          .Event("OnNoData", &TppCustomReport::OnNoData)
+          .Event("OnStartFirstPass", &TppCustomReport::OnStartFirstPass)
+          .Event("OnStartPage", &TppCustomReport::OnStartPage)
+          .Event("OnStartSecondPass", &TppCustomReport::OnStartSecondPass)
           .Build();
   return info;
 }
@@ -260,8 +267,8 @@ void TppCustomReport::DoEndPage() {
   SendEventNotify(this, ppevEndPage, nullptr);
 }
 
-void TppCustomReport::DoNoData(bool& showDialog) {
-  if (OnNoData) OnNoData(this, showDialog);
+void TppCustomReport::DoNoData(bool& showDialog, TObject* drawCommand, bool& addDrawCommand) {
+  if (OnNoData) OnNoData(this, nullptr, showDialog, drawCommand, addDrawCommand);
   SendEventNotify(this, ppevNoData, nullptr);
   if (!showDialog) return;
   TppDialogRequest request;

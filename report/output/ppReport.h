@@ -108,14 +108,16 @@ class TppCustomReport : public TppProducer {
   // The clock that gives a run its print date-time (tests pin it).
   std::function<TDateTime()> Clock;
 
-  std::function<void(TppCustomReport* sender)> OnStartPage, OnEndPage, OnStartFirstPass, OnEndFirstPass,
-      OnStartSecondPass, OnEndSecondPass;
-  std::function<void(TppCustomReport* sender, bool& showDialog)> OnNoData;
+  TppNotifyEvent OnStartPage, OnEndPage, OnStartFirstPass, OnEndFirstPass, OnStartSecondPass, OnEndSecondPass;
+  // The no-data dialog is the dialog runner's (no object: nullptr); the
+  // draw command is the page's "No Data Found" text when there is one.
+  TEvent<void(TObject* sender, TObject* dialog, bool& showDialog, TObject* drawCommand, bool& addDrawCommand)>
+      OnNoData;
 
   // Events fired by the engine.
   void DoStartPage();
   void DoEndPage();
-  void DoNoData(bool& showDialog);
+  void DoNoData(bool& showDialog, TObject* drawCommand, bool& addDrawCommand);
 
   void GetChildren(const TGetChildProc& proc, TComponent* root) override;
   void Loaded() override;

@@ -83,9 +83,13 @@ void TppReportTemplate::LoadFromStream(TStream& stream) {
     binary.CopyFrom(copy, copy.Size());
   }
   // A layout that does not read leaves the report as it was: it is read
-  // into a scratch report first.
+  // into a scratch report of the same class first (whose methods the
+  // layout's events name).
   {
-    TObjectPtr<TppReport> scratch(new TppReport(nullptr));
+    const TClassInfo::TFactory factory = report->ClassType().Factory();
+    TObjectPtr<TComponent> made(factory ? factory(nullptr) : new TppReport(nullptr));
+    auto* scratch = dynamic_cast<TppCustomReport*>(made.get());
+    if (!scratch) throw EInvalidTemplateError(ppLoadMessage(ppmsgInvalidTemplate));
     ReadLayout(binary, *scratch);
   }
   report->ClearLayout();

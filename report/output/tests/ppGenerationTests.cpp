@@ -320,8 +320,8 @@ TEST(Producer, TheCancelDialogShowsDuringTheJobAndItsButtonCancelsIt) {
     if (!r.Modal) return drOK;
     // The button is clicked while page 2 ends; the click waits for the
     // job's next processing of messages, as a window's would.
-    f.Report->OnEndPage = [&, cancel = r.Cancel](TppCustomReport* report) {
-      if (clickOnPage2 && report->AbsolutePageNo() == 2) MainDispatcher().Post(cancel);
+    f.Report->OnEndPage = [&, cancel = r.Cancel](TObject*) {
+      if (clickOnPage2 && f.Report->AbsolutePageNo() == 2) MainDispatcher().Post(cancel);
     };
     r.Activate();
     return drOK;
@@ -675,8 +675,8 @@ TEST(SubReports, SectionPagesComeOutOfOrderAsInSequenceWithTheirOwnPageSetup) {
 TEST(Requests, AStoppedRunDeliversNoMorePagesAndTheNextRequestGoesOn) {
   TReportFixture f(100);
   f.AddText(f.Detail, "ID", true);
-  f.Report->OnEndPage = [&f](TppCustomReport* report) {
-    if (report->AbsolutePageNo() == 2 && f.Report->Engine().PagesSaved() < 2) report->Engine().RequestStop();
+  f.Report->OnEndPage = [&f](TObject*) {
+    if (f.Report->AbsolutePageNo() == 2 && f.Report->Engine().PagesSaved() < 2) f.Report->Engine().RequestStop();
   };
   auto pages = f.PrintAll();
   // Page 2's state was not delivered.

@@ -60,7 +60,9 @@ TEST(Printable, AnOnPrintHandlerDecidesVisibility) {
   TReportFixture f(3);
   TTestText* text = f.AddText(f.Detail, "ID", true);
   text->SetVisible(false);
-  text->OnPrint = [&f](TppPrintable* sender) { sender->SetVisible(f.Pipeline->GetFieldAsString("ID") == "2"); };
+  text->OnPrint = [&f](TObject* sender) {
+    static_cast<TppPrintable*>(sender)->SetVisible(f.Pipeline->GetFieldAsString("ID") == "2");
+  };
   const auto pages = f.PrintAll();
   ASSERT_EQ(pages.size(), 1u);
   EXPECT_EQ(Texts(*pages[0]), (std::vector<std::string>{"2"}));

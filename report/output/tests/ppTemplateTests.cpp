@@ -6,6 +6,7 @@
 #include "ppGroup.h"
 #include "ppMessages.h"
 #include "ppTemplate.h"
+#include "ppSubReport.h"
 #include "rtlStreams.h"
 #include "rtlTypeInfo.h"
 
@@ -121,5 +122,94 @@ TEST_F(TemplateTest, FilesLoadAndSaveAndAMissingFileIsNamed) {
   } catch (const ETemplateLoadError& e) {
     EXPECT_EQ(e.Message, ppLoadMessage(46) + " " + path);
   }
+}
+}  // namespace
+
+namespace {
+// A report whose published methods handle the events its layout names.
+class TScriptedReport : public TppReport {
+  RTL_DECLARE_CLASS(TScriptedReport, TppReport)
+  using TppReport::TppReport;
+  std::vector<std::string> Calls;
+  void ReportStartPage(TObject*) { Calls.push_back("page " + std::to_string(AbsolutePageNo())); }
+  void DetailBeforePrint(TObject* sender) { Calls.push_back(static_cast<TppBand*>(sender)->Name()); }
+  void IdPrint(TObject* sender) {
+    auto* id = static_cast<TppPrintable*>(sender);
+    id->SetVisible(id->DataPipeline()->GetFieldAsString("ID") != "2");
+  }
+  void OwnerBreakValue(TObject*, std::string& value) { value = value.substr(0, 5); }
+  void NoData(TObject*, TObject*, bool&, TObject*, bool&) {}
+};
+
+const TClassInfo& TScriptedReport::StaticClassType() {
+  static const TClassInfo info = TClassBuilder<TScriptedReport>("TScriptedReport")
+                                     .Method("ReportStartPage", &TScriptedReport::ReportStartPage)
+                                     .Method("DetailBeforePrint", &TScriptedReport::DetailBeforePrint)
+                                     .Method("IdPrint", &TScriptedReport::IdPrint)
+                                     .Method("OwnerBreakValue", &TScriptedReport::OwnerBreakValue)
+                                     .Method("NoData", &TScriptedReport::NoData)
+                                     .Build();
+  return info;
+}
+
+TEST_F(TemplateTest, EventsNameMethodsOfTheRootAndCallThemOnceRead) {
+  RegisterClass(TScriptedReport::StaticClassType());
+  TReportFixture f(4, 2);
+  const auto make = [&f] {
+    auto* report = new TScriptedReport(f.Owner.get());
+    report->SetShowPrintDialog(false);
+    report->CreateDefaultBands();
+    report->GetBand(btDetail)->SetName("Detail");
+    report->SetDataPipeline(f.Pipeline);
+    return report;
+  };
+  TScriptedReport* source = make();
+  const auto bind = [source](auto& event, const char* method) {
+    event.SetMethod(TMethod{source, source->ClassType().FindMethod(method)});
+  };
+  bind(source->OnStartPage, "ReportStartPage");
+  bind(source->OnNoData, "NoData");
+  TppBand* detail = source->GetBand(btDetail);
+  bind(detail->BeforePrint, "DetailBeforePrint");
+  auto* id = new TTestText(source);
+  id->SetBand(detail);
+  id->SetDataPipeline(f.Pipeline);
+  id->SetDataField("ID");
+  bind(id->OnPrint, "IdPrint");
+  auto* group = new TppGroup(source);
+  group->SetReport(source);
+  group->SetBreakName("OWNER");
+  bind(group->OnGetBreakValue, "OwnerBreakValue");
+  auto* caption = new TTestText(source);
+  caption->SetBand(group->HeaderBand());
+  caption->SetCaption("G");
+  // A handler of another signature is refused.
+  EXPECT_THROW(bind(group->AfterGroupBreak, "OwnerBreakValue"), Exception);
+
+  source->Template().SetFormat(ftASCII);
+  const std::string text = Save(*source, ftASCII);
+  for (const char* line : {"OnStartPage = ReportStartPage", "BeforePrint = DetailBeforePrint", "OnPrint = IdPrint",
+                           "OnGetBreakValue = OwnerBreakValue", "OnNoData = NoData"})
+    EXPECT_NE(text.find(line), std::string::npos) << line;
+
+  TScriptedReport* target = make();
+  Load(*target, text);
+  target->FixUpDataPipeline(f.Pipeline);
+  TRecordingDevice device(nullptr);
+  device.SetPublisher(target->Publisher());
+  target->PrintToDevices();
+  device.SetPublisher(nullptr);
+  EXPECT_TRUE(source->Calls.empty());
+  EXPECT_EQ(target->Calls, (std::vector<std::string>{"page 1", "Detail", "Detail", "Detail", "Detail"}));
+  ASSERT_EQ(device.Pages.size(), 1u);
+  // The break value cut to "Owner" never changes: one group header.
+  EXPECT_EQ(Texts(*device.Pages[0]), (std::vector<std::string>{"G", "1", "3", "4"}));
+
+  // A layout naming a method the root lacks is refused; the report is kept.
+  std::string wrong = text;
+  wrong.replace(wrong.find("= IdPrint"), 9, "= Missing");
+  const std::string before = Save(*target, ftBinary);
+  EXPECT_THROW(Load(*target, wrong), Exception);
+  EXPECT_EQ(Save(*target, ftBinary), before);
 }
 }  // namespace
