@@ -6,6 +6,7 @@
 #include "VTree.h"
 #include "VTreeHeader.h"
 #include "rtlFormat.h"
+#include "uiGraphicsBitmap.h"
 
 TVirtualTreeColumn::TVirtualTreeColumn(TVirtualTreeColumns& Owner) : owner(Owner) {}
 

@@ -10,6 +10,7 @@
 
 #include "VTree.h"
 #include "uiCanvas.h"
+#include "uiGraphicsBitmap.h"
 #include "uiImageList.h"
 
 TVTHeader::TVTHeader(TBaseVirtualTree& Tree) : tree(Tree), columns(*this) {
@@ -96,10 +97,7 @@ void TVTHeader::SetHover(int Column) {
 }
 
 void TVTHeader::CancelTracking() {
-  if (tracking == htDragging || tracking == htDragPending) {
-    columns.dropTarget = -2;
-    columns.dragColumn = -2;
-  }
+  if (tracking == htDragging || tracking == htDragPending) EndDrag();
   columns.pressedColumn = -2;
   tracking = htNone;
   trackColumn = -2;
@@ -171,14 +169,16 @@ bool TVTHeader::MouseMove(int X, int Y) {
       if (options.Contains(hoDrag) && trackColumn >= 0 && tree.DoHeaderDragging(trackColumn) &&
           (std::abs(X - trackStartX) > threshold || std::abs(Y - trackStartY) > threshold)) {
         tracking = htDragging;
-        columns.dragColumn = trackColumn;
         columns.hoverColumn = -2;
         columns.pressedColumn = -2;
+        StartDragImage(trackColumn, trackStartX);
+        columns.dragColumn = trackColumn;
       } else
         break;
       [[fallthrough]];
     }
     case htDragging: {
+      columns.dragImageLeft = X - columns.dragGrabOffset;
       const int target = columns.GetColumnAt(X);
       columns.dropTarget = target;
       if (target >= 0) {
@@ -211,6 +211,7 @@ bool TVTHeader::MouseUp(int X, int Y, int Button) {
   if (was == htDragging) {
     const int target = columns.dropTarget;
     const int dragged = columns.dragColumn;
+    EndDrag();
     const bool inside = X >= 0 && X < tree.ClientWidth();
     if (target >= 0 && target != dragged && inside) {
       const int targetPos = columns.PositionOf(target);
@@ -223,8 +224,6 @@ bool TVTHeader::MouseUp(int X, int Y, int Button) {
       columns.Items(dragged).SetPosition(newPos);
       tree.DoHeaderDragged(dragged, dragPos);
     }
-    columns.dropTarget = -2;
-    columns.dragColumn = -2;
   } else if (was == htDragPending) {
     const int pressed = columns.pressedColumn;
     if (pressed >= 0 && columns.GetColumnAt(X) == pressed && Y >= 0 && Y < height &&
@@ -235,6 +234,25 @@ bool TVTHeader::MouseUp(int X, int Y, int Button) {
   trackColumn = -2;
   Invalidate();
   return true;
+}
+
+void TVTHeader::StartDragImage(int Column, int X) {
+  int left, right;
+  columns.GetColumnBounds(Column, left, right);
+  auto image = std::make_unique<TBitmap>();
+  image->SetSize(right - left, height);
+  image->Canvas().Font().Assign(font);
+  // Drawn as it looks at rest: neither hovered nor pressed, no drop mark.
+  PaintColumn(image->Canvas(), Column, Rect(0, 0, right - left, height));
+  columns.dragImage = std::move(image);
+  columns.dragGrabOffset = X - left;
+  columns.dragImageLeft = left;
+}
+
+void TVTHeader::EndDrag() {
+  columns.dropTarget = -2;
+  columns.dragColumn = -2;
+  columns.dragImage.reset();
 }
 
 // Painting -------------------------------------------------------------------

@@ -14,6 +14,7 @@
 class QEvent;
 class QMenu;
 class TBaseVirtualTree;
+class TBitmap;
 class TCanvas;
 class TImageList;
 class TVTHeader;
@@ -44,6 +45,8 @@ enum TVTHeaderStyle { hsThickButtons, hsFlatButtons, hsPlates };
 
 // Width limits of every column.
 constexpr int ColumnMaxWidth = 10000;
+// The dragged column's picture covers the header at this opacity.
+constexpr double HeaderDragImageOpacity = 0.6;
 // The divider zone: from 3 pixels left of a column's right edge to 5 right.
 constexpr int DividerLeftZone = 3;
 constexpr int DividerRightZone = 5;
@@ -150,6 +153,11 @@ private:
   int dragColumn = -2;
   int dropTarget = -2;
   bool dropBefore = false;
+  // While a column is dragged: its picture, and where it is drawn (header
+  // coordinates), following the mouse.
+  std::unique_ptr<TBitmap> dragImage;
+  int dragImageLeft = 0;
+  int dragGrabOffset = 0;  // the mouse's distance from the image's left
 };
 
 class TVTHeader {
@@ -195,6 +203,10 @@ public:
 
   enum TTracking { htNone, htResizing, htDragPending, htDragging };
   TTracking Tracking() const { return tracking; }
+  // The dragged column's picture and its left edge; nil while none is
+  // dragged.
+  const TBitmap* DragImage() const { return columns.dragImage.get(); }
+  int DragImageLeft() const { return columns.dragImageLeft; }
 
 private:
   friend class TVirtualTreeColumns;
@@ -203,6 +215,8 @@ private:
   bool MouseUp(int X, int Y, int Button);
   void SetHover(int Column);
   void PaintColumn(TCanvas& Canvas, int Column, const TRect& R);
+  void StartDragImage(int Column, int X);
+  void EndDrag();
 
   TBaseVirtualTree& tree;
   TVirtualTreeColumns columns;

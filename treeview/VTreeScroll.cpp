@@ -12,6 +12,7 @@
 
 #include "VTree.h"
 #include "VTreeImages.h"
+#include "uiGraphicsBitmap.h"
 #include "uiCanvasQt.h"
 #include "uiImageList.h"
 
@@ -443,6 +444,10 @@ bool TBaseVirtualTree::HeaderEvent(QEvent* Event) {
     QPainter painter(HeaderArea());
     TQtCanvas canvas(painter, 96);
     header->Paint(canvas, HeaderArea()->width());
+    if (const TBitmap* dragged = header->DragImage()) {
+      painter.setOpacity(HeaderDragImageOpacity);
+      painter.drawImage(QPoint(header->DragImageLeft(), 0), dragged->Image());
+    }
     return true;
   }
   if (Event->type() == QEvent::ToolTip) {

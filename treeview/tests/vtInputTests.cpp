@@ -384,6 +384,42 @@ TEST_F(HeaderInput, DraggingADividerResizesAndDraggingAColumnReorders) {
   EXPECT_TRUE(clicks.empty());
 }
 
+TEST_F(HeaderInput, ADraggedColumnsPictureFollowsTheMouse) {
+  Columns().Items(0).SetText("A");
+  Columns().Items(2).SetText("Gamma");
+  auto darkIn = [&](const TRect& r) {
+    const QImage header = tree.HeaderArea()->grab().toImage();
+    for (int y = r.Top; y < r.Bottom; ++y)
+      for (int x = r.Left; x < r.Right; ++x)
+        if (qGray(header.pixel(x, y)) < 128) return true;
+    return false;
+  };
+  // Where "Gamma" lands when column 2 (180..240), held 20 pixels from its
+  // left, is dragged to x 40: over column 0, right of its caption.
+  const TRect caption = Rect(20 + 6, 4, 20 + 40, 20);
+  EXPECT_FALSE(darkIn(caption));
+  Send(QEvent::MouseButtonPress, 200);
+  Send(QEvent::MouseMove, 185);
+  ASSERT_NE(nullptr, tree.Header().DragImage());
+  EXPECT_EQ(60, tree.Header().DragImage()->Width());
+  EXPECT_EQ(tree.Header().Height(), tree.Header().DragImage()->Height());
+  Send(QEvent::MouseMove, 40);
+  EXPECT_EQ(20, tree.Header().DragImageLeft());
+  EXPECT_TRUE(darkIn(caption));
+  Send(QEvent::MouseButtonRelease, 40);
+  EXPECT_EQ(nullptr, tree.Header().DragImage());
+  EXPECT_EQ(0, Columns().Items(2).Position());
+
+  // Escape takes the picture away and moves nothing.
+  Send(QEvent::MouseButtonPress, 150);
+  Send(QEvent::MouseMove, 250);
+  ASSERT_NE(nullptr, tree.Header().DragImage());
+  tree.HandleKeyDown(Qt::Key_Escape, Qt::NoModifier);
+  EXPECT_EQ(nullptr, tree.Header().DragImage());
+  Send(QEvent::MouseButtonRelease, 250);
+  EXPECT_EQ(2, Columns().Items(1).Position());
+}
+
 TEST_F(HeaderInput, AutoResizeKeepsTheWidthsSummedToTheClientWidth) {
   TVTHeaderOptions options = tree.Header().Options();
   tree.Header().SetAutoSizeIndex(2);
