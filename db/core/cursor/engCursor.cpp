@@ -152,7 +152,7 @@ void TDataCursor::Open() {
     else if (table->UseCount() == 1 && (table->IndexesOutOfStep() || (repaired && !CheckIndexTrees())))
       RebuildAllIndexes();
     LoadIndexState(sqlSourceTable ? NaturalOrderIndex : 0);
-    UpdateFilterState();
+    filtering.UpdateState();
     RebuildWindowAndBitmaps();
     SetToBegin();
   } catch (...) {
@@ -229,12 +229,7 @@ void TDataCursor::Close(bool closeTable) {
   for (const uint32_t number : std::vector<uint32_t>(lockedRecords))
     ReleaseQuietly([&] { UnlockRecord(number); });
   lockedRecords.clear();
-  DropAllFilters();
-  filterActive = false;
-  visibleCount = 0;
-  visible->ClearAll();
-  inRange->ClearAll();
-  inUse->ClearAll();
+  filtering.Reset();
   EngineFreeMem(rangeLow);
   EngineFreeMem(rangeHigh);
   rangeActive = false;

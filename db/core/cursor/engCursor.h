@@ -19,12 +19,14 @@
 
 #include "engBlobField.h"
 #include "engCharMaps.h"
+#include "engCursorFilterSet.h"
 #include "engDataSort.h"
 #include "engExpToken.h"
 #include "engFieldAccess.h"
 #include "engFilter.h"
 #include "engHeap.h"
 #include "engIndexPage.h"
+#include "engIndexTree.h"
 #include "engKeyCompare.h"
 #include "engOwnedList.h"
 #include "engReadContext.h"
@@ -286,7 +288,7 @@ public:
   TExpToken* PrepareFilterText(const std::string& text, const TCursorFilterOptions& options = {});
   int32_t FilterCount() const;
   TFilter* FilterAt(int32_t index) const;
-  bool FilteringOn() const { return filterActive; }
+  bool FilteringOn() const { return filtering.On(); }
   // How far the table's indexes answer the condition under node, stored in
   // every node it looks at (and AND sides put in the order to evaluate).
   // With estimate, a node under a parent that selects more than 90% of the
@@ -421,6 +423,7 @@ private:
   friend class TLeafWalker;
   friend class TCursorTableLink;
   friend class TFilter;
+  friend class TCursorFilterSet;
 
   TDataDirectory* directory;
   TDataTable* table = nullptr;
@@ -484,16 +487,8 @@ private:
 
   // Navigation sees only the records of the visible bitmap while
   // filtering is on: always in natural order.
-  bool filterActive = false;
-  int32_t visibleCount = 0;
-  TPooledBitmap visible;
-  TPooledBitmap inRange;
-  TPooledBitmap inUse;
-  bool buildingBitmaps = false;
+  TCursorFilterSet filtering{*this};
   bool computingWindow = false;
-  TOwnedList<TFilter> filters;
-  // The records a filter scan reads, which reads ahead through them.
-  const TRecordsBitmap* scanBits = nullptr;
   std::unique_ptr<TExpressionParser> parser;
   // Records that follow the current key's in its leaf without a gap.
   int32_t runForward = 0;
@@ -566,6 +561,7 @@ private:
   bool TrySearchKey(const uint8_t* key, bool nearest, bool& found);
   bool TryMoveIndex(int32_t n);
   void MoveNatural(int32_t n);
+  void SetNaturalEnd();
   bool TrySetSequenceIndex(int32_t n);
   void SetSequenceNatural(int32_t n);
   void GotoNaturalRecord(uint32_t record);
@@ -577,39 +573,18 @@ private:
   void BuildRangeBound(bool keyIsReady, const uint8_t* given, int fieldCount, bool low, uint8_t* bound);
   void ReFindAfterIndexChange(const uint8_t* record, bool hadRecord, bool wasEof);
 
-  // Bitmaps. A Try... returns false when a read met another user's change;
-  // the build then starts over.
-  void UpdateFilterState();
-  void RebuildBitmaps();
-  // Only the one filter's bitmap is evaluated again (nil: every filter).
-  void RebuildBitmapsFor(TFilter* only);
-  bool TryBuildBitmaps(TFilter* only);
-  bool TryBuildInUse();
-  bool TryBuildInRange();
-  bool TryEvaluateFilter(TFilter& filter);
-  void CombineVisible();
+  // The range window, then the bitmaps (engCursorBitmaps).
   void RebuildWindowAndBitmaps();
   // The read context: a read-ahead stops at the records this cursor shows.
   int32_t ReadAheadCount(uint32_t record, bool forward, int32_t limit) override;
   void ReportRepair(const std::string& text) override;
-  // After this cursor wrote a record (present false: deleted it).
-  void KeepRecordBits(uint32_t number, bool present);
-  bool AcceptsWrittenRecord(TFilter& filter, const uint8_t* record, uint32_t number);
 
   // Filters.
   void RequireFilterRoom() const;
   TFilter* InsertFilter(std::unique_ptr<TFilter> filter, const TCursorFilterOptions& options);
-  int32_t FilterIndexOf(const TFilter* filter) const;
-  void DropAllFilters();
-  void ReassessFilterLevels();
   // After a change of the filters: filter state, bitmaps (of the one
   // filter rebuilt, or of all; none without evaluate), position.
   void AfterFilterChange(TFilter* rebuilt, bool evaluate);
-  // Filter evaluation (engCursorFilterEval): narrows bits to the records
-  // the node accepts.
-  void EvaluateFilterNode(TFilter& filter, const TExpToken* node, TRecordsBitmap& bits);
-  void ScanRecords(TFilter& filter, const TExpToken* node, TRecordsBitmap& bits);
-  bool RecordPasses(TFilter& filter, const TExpToken* node, const uint8_t* record, uint32_t number);
 
   // Index-served conditions (engCursorKeyStretch, engCursorOptimize).
   // The index whose first field is the column a condition tests, with the
@@ -639,8 +614,9 @@ private:
   void FindPositionAgain(bool rebuildBitmaps);
 
   // Index maintenance.
+  // The B-tree of the current index.
+  TIndexTree CurrentTree() const;
   void FreeIndexPages(uint8_t n);
-  void FreePageTree(uint8_t n, uint32_t offset, int depth);
   void RemoveDuplicateRecord(uint8_t newIndex, TRecord* record);
   void InsertKeysOfRecords(uint8_t n, bool removeDuplicates);
   void ReportProgress(uint32_t done, uint32_t total);

@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "engCursorFilterSet.h"
+
 #include "engCursor.h"
 #include "engCursorKeyStretch.h"
 #include "engCursorWalk.h"
@@ -22,33 +24,33 @@
 void TDataCursor::RebuildWindowAndBitmaps() {
   TOperationBracket bracket(*this);
   ComputeRangeWindow();
-  RebuildBitmaps();
+  filtering.Rebuild();
 }
 
-void TDataCursor::RebuildBitmaps() { RebuildBitmapsFor(nullptr); }
+bool TCursorFilterSet::RangeApplies() const { return cursor.rangeActive && !cursor.IsNaturalOrder(); }
 
-void TDataCursor::RebuildBitmapsFor(TFilter* only) {
-  if (!filterActive) {
+void TCursorFilterSet::Rebuild(TFilter* only) {
+  if (!on) {
     visible->ClearAll();
     inRange->ClearAll();
     inUse->ClearAll();
     visibleCount = 0;
     return;
   }
-  if (buildingBitmaps) return;
-  buildingBitmaps = true;
+  if (building) return;
+  building = true;
   try {
-    while (!TryBuildBitmaps(only)) NoteRestart();
+    while (!TryBuild(only)) cursor.NoteRestart();
   } catch (...) {
-    buildingBitmaps = false;
+    building = false;
     throw;
   }
-  buildingBitmaps = false;
+  building = false;
   CombineVisible();
 }
 
-bool TDataCursor::TryBuildBitmaps(TFilter* only) {
-  const int32_t slots = int32_t(DataFile().PhysicalRecordCount());
+bool TCursorFilterSet::TryBuild(TFilter* only) {
+  const int32_t slots = int32_t(cursor.DataFile().PhysicalRecordCount());
   visible->SetRecordCount(slots);
   inRange->SetRecordCount(slots);
   inUse->SetRecordCount(slots);
@@ -56,30 +58,30 @@ bool TDataCursor::TryBuildBitmaps(TFilter* only) {
   inUse->ClearAll();
   if (slots > 0) {
     if (!TryBuildInUse()) return false;
-    if (rangeActive && !IsNaturalOrder() && !TryBuildInRange()) return false;
+    if (RangeApplies() && !TryBuildInRange()) return false;
   }
   for (int32_t i = 0; i < filters.Count(); ++i) {
-    TFilter& filter = *FilterAt(i);
+    TFilter& filter = *At(i);
     if (!filter.Active) continue;
     // A filter left alone keeps its bitmap while the table keeps its size.
     if (only && &filter != only && filter.Bitmap->RecordCount() == slots) continue;
-    if (!TryEvaluateFilter(filter)) return false;
+    if (!TryEvaluate(filter)) return false;
   }
   return true;
 }
 
 // The deleted records are the keys of status 1 on "Sys Deleted"; every
 // other record slot is in use.
-bool TDataCursor::TryBuildInUse() {
+bool TCursorFilterSet::TryBuildInUse() {
   TKeyComparer deletedOrder;
   deletedOrder.IndexNo = DeletedIndexNo;
   uint8_t firstDeleted[MaxIndexKeyLength] = {1};
-  TLeafWalker walker(*this, DeletedIndexNo, deletedOrder);
+  TLeafWalker walker(cursor, DeletedIndexNo, deletedOrder);
   bool hit = false;
   if (!walker.ToKey(firstDeleted, 5, TLeafSearchEnd::FirstNotBelow, hit)) return false;
   for (; walker.OnEntry() && walker.Key()[0] == 1; ) {
     const uint32_t record = walker.Record();
-    if (record < 1 || record > uint32_t(inUse->RecordCount())) Raise(EngErrPageCorrupt);
+    if (record < 1 || record > uint32_t(inUse->RecordCount())) cursor.Raise(EngErrPageCorrupt);
     inUse->SetBit(int32_t(record));
     if (!walker.Next()) return false;
   }
@@ -89,31 +91,31 @@ bool TDataCursor::TryBuildInUse() {
 
 // The keys between the range's bounds; without a locale, a range over
 // most of the table is taken through the keys outside it.
-bool TDataCursor::TryBuildInRange() {
+bool TCursorFilterSet::TryBuildInRange() {
   TKeyStretch stretch;
-  stretch.Length = keyLength;
-  stretch.HasFrom = !rangeLowOpen;
-  stretch.HasTo = !rangeHighOpen;
-  std::memcpy(stretch.From, rangeLow, keyLength);
-  std::memcpy(stretch.To, rangeHigh, keyLength);
-  if (LanguageId() == 0 && windowLast >= windowFirst &&
-      int64_t(windowLast - windowFirst + 1) * 2 > int64_t(IndexFile().GetRecordCount())) {
-    if (!TryFillOutsideStretch(stretch, *inRange)) return false;
+  stretch.Length = cursor.keyLength;
+  stretch.HasFrom = !cursor.rangeLowOpen;
+  stretch.HasTo = !cursor.rangeHighOpen;
+  std::memcpy(stretch.From, cursor.rangeLow, cursor.keyLength);
+  std::memcpy(stretch.To, cursor.rangeHigh, cursor.keyLength);
+  if (cursor.LanguageId() == 0 && cursor.windowLast >= cursor.windowFirst &&
+      int64_t(cursor.windowLast - cursor.windowFirst + 1) * 2 > int64_t(cursor.IndexFile().GetRecordCount())) {
+    if (!cursor.TryFillOutsideStretch(stretch, *inRange)) return false;
     inRange->Invert();
     return true;
   }
-  return TryFillFromStretch(stretch, *inRange);
+  return cursor.TryFillFromStretch(stretch, *inRange);
 }
 
-bool TDataCursor::TryEvaluateFilter(TFilter& filter) {
+bool TCursorFilterSet::TryEvaluate(TFilter& filter) {
   TRecordsBitmap& bits = *filter.Bitmap;
   bits.SetRecordCount(visible->RecordCount());
   bits.Assign(*inUse);
-  if (rangeActive && !IsNaturalOrder()) bits.AndWith(*inRange);
+  if (RangeApplies()) bits.AndWith(*inRange);
   // A dependent filter reads only what the filters before it let through.
   if (filter.Dependent && filter.OptimizeLevel != olFull) {
-    for (int32_t i = 0; i < filters.Count() && FilterAt(i) != &filter; ++i)
-      if (FilterAt(i)->Active) bits.AndWith(*FilterAt(i)->Bitmap);
+    for (int32_t i = 0; i < filters.Count() && At(i) != &filter; ++i)
+      if (At(i)->Active) bits.AndWith(*At(i)->Bitmap);
   }
   try {
     filter.Evaluate(bits);
@@ -123,25 +125,25 @@ bool TDataCursor::TryEvaluateFilter(TFilter& filter) {
   return true;
 }
 
-void TDataCursor::CombineVisible() {
+void TCursorFilterSet::CombineVisible() {
   visible->Assign(*inUse);
-  if (rangeActive && !IsNaturalOrder()) visible->AndWith(*inRange);
+  if (RangeApplies()) visible->AndWith(*inRange);
   for (int32_t i = 0; i < filters.Count(); ++i)
-    if (FilterAt(i)->Active) visible->AndWith(*FilterAt(i)->Bitmap);
+    if (At(i)->Active) visible->AndWith(*At(i)->Bitmap);
   visibleCount = visible->CountSet();
 }
 
 // The bits of one record this cursor wrote are set again from the record
 // as stored (the caller's buffer may still name BLOBs the write has
 // closed); the visible records are counted again, never adjusted by guess.
-void TDataCursor::KeepRecordBits(uint32_t number, bool present) {
-  if (!filterActive || number == 0) return;
-  TDataFile& data = DataFile();
+void TCursorFilterSet::KeepRecordBits(uint32_t number, bool present) {
+  if (!on || number == 0) return;
+  TDataFile& data = cursor.DataFile();
   const int32_t slots = int32_t(data.PhysicalRecordCount());
   if (number > uint32_t(slots)) return;
   TRecord* stored = nullptr;
-  if (present && !data.GetRecord(this, number, 1, true, false, stored)) {
-    RebuildBitmaps();
+  if (present && !data.GetRecord(&cursor, number, 1, true, false, stored)) {
+    Rebuild();
     return;
   }
   struct TRelease {
@@ -153,16 +155,16 @@ void TDataCursor::KeepRecordBits(uint32_t number, bool present) {
   for (TRecordsBitmap* bits : {visible.Get(), inRange.Get(), inUse.Get()}) bits->SetRecordCount(slots);
   const int32_t bit = int32_t(number);
   auto put = [bit](TRecordsBitmap& bits, bool on) { on ? bits.SetBit(bit) : bits.ClearBit(bit); };
-  if (record && rangeActive && !IsNaturalOrder()) {
+  if (record && RangeApplies()) {
     uint8_t key[MaxIndexKeyLength];
-    BuildKey(record, key);
-    put(*inRange, !BelowRange(key) && !AboveRange(key));
+    cursor.BuildKey(record, key);
+    put(*inRange, !cursor.BelowRange(key) && !cursor.AboveRange(key));
   } else {
     put(*inRange, false);
   }
   put(*inUse, record != nullptr);
   for (int32_t i = 0; i < filters.Count(); ++i) {
-    TFilter& filter = *FilterAt(i);
+    TFilter& filter = *At(i);
     if (!filter.Active) continue;
     filter.Bitmap->SetRecordCount(slots);
     put(*filter.Bitmap, record && AcceptsWrittenRecord(filter, record, number));
@@ -172,7 +174,7 @@ void TDataCursor::KeepRecordBits(uint32_t number, bool present) {
 
 // The write is done whatever the test says: a record the filter cannot
 // evaluate is one it does not show.
-bool TDataCursor::AcceptsWrittenRecord(TFilter& filter, const uint8_t* record, uint32_t number) {
+bool TCursorFilterSet::AcceptsWrittenRecord(TFilter& filter, const uint8_t* record, uint32_t number) {
   try {
     return filter.Accepts(record, number);
   } catch (const EConvertError&) {
@@ -185,13 +187,10 @@ bool TDataCursor::AcceptsWrittenRecord(TFilter& filter, const uint8_t* record, u
 // records that follow among those it will read.
 int32_t TDataCursor::ReadAheadCount(uint32_t record, bool forward, int32_t limit) {
   if (!open || limit <= 1) return limit;
-  const TRecordsBitmap* run = scanBits;
+  const TRecordsBitmap* run = filtering.ReadAheadBits();
   if (!run) {
-    if (!IsNaturalOrder()) {
-      if (record != recordNumber) return 1;
-      return std::max(1, std::min(limit, forward ? runForward : runBackward));
-    }
-    run = visible.Get();
+    if (record != recordNumber) return 1;
+    return std::max(1, std::min(limit, forward ? runForward : runBackward));
   }
   int32_t count = 0;
   int64_t next = record;
@@ -200,4 +199,12 @@ int32_t TDataCursor::ReadAheadCount(uint32_t record, bool forward, int32_t limit
     next += forward ? 1 : -1;
   }
   return std::max(count, 1);
+}
+
+// A scan reads ahead through the records it reads; navigation in natural
+// order through the visible ones. In index order a read ahead follows the
+// leaf (the cursor's runs).
+const TRecordsBitmap* TCursorFilterSet::ReadAheadBits() const {
+  if (scanBits) return scanBits;
+  return cursor.IsNaturalOrder() ? visible.Get() : nullptr;
 }

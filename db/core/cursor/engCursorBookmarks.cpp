@@ -23,22 +23,22 @@ int TDataCursor::CompareBookmarks(const uint8_t* a, const uint8_t* b) const {
 // Stands on the record when it is visible, else on the next visible one,
 // else on the one before.
 void TDataCursor::GotoNaturalRecord(uint32_t wanted) {
-  if (visibleCount == 0) {
+  if (filtering.VisibleCount() == 0) {
     SetEmptyPosition();
     return;
   }
-  const int32_t limit = visible->RecordCount() + 1;
+  const int32_t limit = filtering.Visible().RecordCount() + 1;
   int32_t record = wanted > uint32_t(limit) ? limit : int32_t(wanted);
   if (!RecordVisible(uint32_t(record))) {
     int32_t counter = 0;
     int32_t next = record;
-    if (visible->FindNext(next, 1, counter)) {
+    if (filtering.Visible().FindNext(next, 1, counter)) {
       record = next;
     } else {
-      visible->FindPrior(record, 1, counter);
+      filtering.Visible().FindPrior(record, 1, counter);
     }
   }
-  SetNaturalPosition(uint32_t(record), visible->CountSetBefore(record) + 1, false, false);
+  SetNaturalPosition(uint32_t(record), filtering.Visible().CountSetBefore(record) + 1, false, false);
 }
 
 // The record reached must carry the bookmark unless a near one will do.

@@ -3,9 +3,13 @@
 // tests them. Every node narrows the bitmap it is given, so a part that
 // reads records reads only those the parts before it let through.
 
+#include "engCursorFilterSet.h"
+
 #include <algorithm>
 #include <cstring>
 #include <vector>
+
+#include "engCursorFilterSet.h"
 
 #include "engBlobBuffer.h"
 #include "engCursor.h"
@@ -107,10 +111,11 @@ bool IsIndexLeaf(const TExpToken& node) {
 
 }  // namespace
 
-bool TDataCursor::RecordPasses(TFilter& filter, const TExpToken* node, const uint8_t* record, uint32_t number) {
+bool TCursorFilterSet::RecordPasses(TFilter& filter, const TExpToken* node, const uint8_t* record,
+                                    uint32_t number) {
   if (filter.IsCallback) return filter.Callback && filter.Callback(filter.CallbackContext, record, number);
-  TRecordColumnValues values(*this, record);
-  return IsTrue(TExpEvalContext{&values, LanguageId(), SortId(), &filter.FormatSettings}, *node);
+  TRecordColumnValues values(cursor, record);
+  return IsTrue(TExpEvalContext{&values, cursor.LanguageId(), cursor.SortId(), &filter.FormatSettings}, *node);
 }
 
 bool TDataCursor::NullSatisfies(const TExpToken& node) {
@@ -118,19 +123,19 @@ bool TDataCursor::NullSatisfies(const TExpToken& node) {
   return IsTrue(TExpEvalContext{&values, LanguageId(), SortId()}, node);
 }
 
-void TDataCursor::ScanRecords(TFilter& filter, const TExpToken* node, TRecordsBitmap& bits) {
+void TCursorFilterSet::ScanRecords(TFilter& filter, const TExpToken* node, TRecordsBitmap& bits) {
   // Reads ahead through the records in question.
   scanBits = &bits;
   struct TScanEnd {
     const TRecordsBitmap*& scanned;
     ~TScanEnd() { scanned = nullptr; }
   } scanEnd{scanBits};
-  TDataFile& data = DataFile();
+  TDataFile& data = cursor.DataFile();
   int32_t number = 0;
   int32_t counter = 0;
   while (bits.FindNext(number, 1, counter)) {
     TRecord* record = nullptr;
-    RequireUnchanged(data.GetRecord(this, uint32_t(number), 1, true, true, record));
+    RequireUnchanged(data.GetRecord(&cursor, uint32_t(number), 1, true, true, record));
     bool keep = false;
     try {
       keep = !record->IsDeleted() && RecordPasses(filter, node, record->Buffer(), uint32_t(number));
@@ -143,20 +148,20 @@ void TDataCursor::ScanRecords(TFilter& filter, const TExpToken* node, TRecordsBi
   }
 }
 
-void TDataCursor::EvaluateFilterNode(TFilter& filter, const TExpToken* node, TRecordsBitmap& bits) {
+void TCursorFilterSet::EvaluateNode(TFilter& filter, const TExpToken* node, TRecordsBitmap& bits) {
   if (filter.IsCallback || !node || node->OptimizeLevel == olNone) {
     ScanRecords(filter, node, bits);
     return;
   }
   if (IsIndexLeaf(*node)) {
     // A leaf whose index is gone is read per record.
-    if (FindConditionIndex(*node) < 0) {
+    if (cursor.FindConditionIndex(*node) < 0) {
       ScanRecords(filter, node, bits);
       return;
     }
     TPooledBitmap selected;
     selected->SetRecordCount(bits.RecordCount());
-    FillBitmapFromCondition(*node, filter.CostChoice, *selected);
+    cursor.FillBitmapFromCondition(*node, filter.CostChoice, *selected);
     bits.AndWith(*selected);
     return;
   }
@@ -165,26 +170,26 @@ void TDataCursor::EvaluateFilterNode(TFilter& filter, const TExpToken* node, TRe
       TPooledBitmap accepted;
       accepted->SetRecordCount(bits.RecordCount());
       accepted->Assign(bits);
-      EvaluateFilterNode(filter, node->First, *accepted);
+      EvaluateNode(filter, node->First, *accepted);
       accepted->Invert();
       bits.AndWith(*accepted);
       break;
     }
     case opAnd:
-      EvaluateFilterNode(filter, node->First, bits);
-      EvaluateFilterNode(filter, node->Second, bits);
+      EvaluateNode(filter, node->First, bits);
+      EvaluateNode(filter, node->Second, bits);
       break;
     case opOr: {
       TPooledBitmap right;
       right->SetRecordCount(bits.RecordCount());
       right->Assign(bits);
-      EvaluateFilterNode(filter, node->First, bits);
-      EvaluateFilterNode(filter, node->Second, *right);
+      EvaluateNode(filter, node->First, bits);
+      EvaluateNode(filter, node->Second, *right);
       bits.OrWith(*right);
       break;
     }
     default:  // a sign over a condition
-      EvaluateFilterNode(filter, node->First, bits);
+      EvaluateNode(filter, node->First, bits);
       break;
   }
 }

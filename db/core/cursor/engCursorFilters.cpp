@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "engCursor.h"
+#include "engCursorFilterSet.h"
 #include "engDataLayout.h"
 #include "engDirectory.h"
 #include "engErrorCodes.h"
@@ -77,15 +78,9 @@ void ConvertTextConstants(TExpToken* node, uint16_t languageId, const std::strin
 
 }  // namespace
 
-int32_t TDataCursor::FilterCount() const { return filters.Count(); }
+int32_t TDataCursor::FilterCount() const { return filtering.Count(); }
 
-TFilter* TDataCursor::FilterAt(int32_t index) const { return filters.Get(index); }
-
-int32_t TDataCursor::FilterIndexOf(const TFilter* filter) const {
-  const int32_t index = filters.IndexOf(filter);
-  if (index < 0) Raise(EngErrFilterHandle);
-  return index;
-}
+TFilter* TDataCursor::FilterAt(int32_t index) const { return filtering.At(index); }
 
 TExpToken* TDataCursor::PrepareFilterText(const std::string& text, const TCursorFilterOptions& options) {
   if (text.find_first_not_of(" \t\r\n") == std::string::npos)
@@ -120,7 +115,7 @@ TExpToken* TDataCursor::PrepareFilterText(const std::string& text, const TCursor
 
 void TDataCursor::RequireFilterRoom() const {
   RequireOpen();
-  if (filters.Count() >= MaxCursorFilters) Raise(EngErrTooManyFilters);
+  if (filtering.Count() >= MaxCursorFilters) Raise(EngErrTooManyFilters);
 }
 
 TFilter* TDataCursor::AddFilter(const std::string& text, const TCursorFilterOptions& options) {
@@ -152,9 +147,9 @@ TFilter* TDataCursor::AddFilter(void* callbackContext, const std::string& text, 
                                 bool caseInsensitive, bool costChoice, bool dependent, TFilterCallback callback,
                                 bool ownsTree, TExpToken* tree) {
   const TCursorFilterOptions options{.CaseInsensitive = caseInsensitive,
-                               .NoPartialCompare = noPartialCompare,
-                               .CostChoice = costChoice,
-                               .Dependent = dependent};
+                                     .NoPartialCompare = noPartialCompare,
+                                     .CostChoice = costChoice,
+                                     .Dependent = dependent};
   if (!text.empty() || (!tree && !callback)) return AddFilter(text, options);
   if (!tree) return AddFilter(callback, callbackContext, options);
   if (ownsTree) return AddFilter(TExpTreePtr(tree), options);
@@ -169,33 +164,20 @@ TFilter* TDataCursor::InsertFilter(std::unique_ptr<TFilter> filter, const TCurso
   const TDataSession* session = directory->Session();
   filter->FormatSettings = GetLocaleFormatSettings(session->LanguageID, session->SortID);
   if (!filter->IsCallback) filter->OptimizeLevel = CanOptimizeCondition(opAnd, filter->Condition, false);
-
-  int32_t position = filters.Count();
-  if (!options.Dependent) {
-    for (int32_t i = 0; i < filters.Count(); ++i)
-      if (FilterAt(i)->Dependent) {
-        position = i;
-        break;
-      }
-  }
-  return filters.Insert(position, std::move(filter));
+  return filtering.Insert(std::move(filter));
 }
 
 void TDataCursor::DropFilter(TFilter* filter) {
   RequireOpen();
   if (filter) {
-    const int32_t index = FilterIndexOf(filter);
+    const int32_t index = filtering.IndexOf(filter);
     const bool wasActive = filter->Active;
-    filters.Delete(index);
+    filtering.Delete(index);
     if (wasActive) AfterFilterChange(nullptr, false);
     return;
   }
-  DropAllFilters();
+  filtering.DropAll();
   AfterFilterChange(nullptr, false);
-}
-
-void TDataCursor::DropAllFilters() {
-  filters.Clear();
 }
 
 // A filter that cannot be evaluated stays off, and the cursor shows what it
@@ -204,11 +186,11 @@ void TDataCursor::ActivateFilter(TFilter* filter) {
   RequireOpen();
   std::vector<TFilter*> switched;
   if (filter) {
-    FilterIndexOf(filter);
+    filtering.IndexOf(filter);
     if (!filter->Active) switched.push_back(filter);
   } else {
-    for (int32_t i = 0; i < filters.Count(); ++i)
-      if (!FilterAt(i)->Active) switched.push_back(FilterAt(i));
+    for (int32_t i = 0; i < filtering.Count(); ++i)
+      if (!filtering.At(i)->Active) switched.push_back(filtering.At(i));
   }
   if (switched.empty()) return;
   for (TFilter* each : switched) each->Active = true;
@@ -224,11 +206,11 @@ void TDataCursor::ActivateFilter(TFilter* filter) {
 void TDataCursor::DeactivateFilter(TFilter* filter) {
   RequireOpen();
   if (filter) {
-    FilterIndexOf(filter);
+    filtering.IndexOf(filter);
     if (!filter->Active) return;
     filter->Active = false;
   } else {
-    for (int32_t i = 0; i < filters.Count(); ++i) FilterAt(i)->Active = false;
+    for (int32_t i = 0; i < filtering.Count(); ++i) filtering.At(i)->Active = false;
   }
   AfterFilterChange(nullptr, false);
 }
@@ -237,7 +219,7 @@ void TDataCursor::DeactivateFilter(TFilter* filter) {
 // condition cannot be evaluated it is freed and the old one stays.
 void TDataCursor::UpdateFilter(TExpToken* tree, TFilter* filter) {
   RequireOpen();
-  FilterIndexOf(filter);
+  filtering.IndexOf(filter);
   if (!filter->Active || filter->IsCallback) Raise(EngErrFilterHandle);
   if (!tree) return;
   TExpTreePtr fresh(tree);
@@ -263,20 +245,6 @@ void TDataCursor::UpdateFilter(TExpToken* tree, TFilter* filter) {
   }
 }
 
-// The indexes changed: what each condition can use of them is worked out
-// again.
-void TDataCursor::ReassessFilterLevels() {
-  for (int32_t i = 0; i < filters.Count(); ++i) {
-    TFilter& filter = *FilterAt(i);
-    if (!filter.IsCallback) filter.OptimizeLevel = CanOptimizeCondition(opAnd, filter.Condition, false);
-  }
-}
-
-void TDataCursor::UpdateFilterState() {
-  filterActive = IsNaturalOrder();
-  for (int32_t i = 0; i < filters.Count() && !filterActive; ++i) filterActive = FilterAt(i)->Active;
-}
-
 // The position stays on its record when that is still visible, else it
 // moves to the nearest visible one. Without evaluate, the filters left
 // keep their bitmaps, which are current while filtering stays on.
@@ -288,10 +256,10 @@ void TDataCursor::AfterFilterChange(TFilter* rebuilt, bool evaluate) {
   uint8_t key[MaxIndexKeyLength];
   std::memcpy(key, currentKey, sizeof key);
   const uint32_t record = recordNumber;
-  const bool wasFiltering = filterActive;
-  UpdateFilterState();
-  if (!evaluate && wasFiltering && filterActive) CombineVisible();
-  else RebuildBitmapsFor(rebuilt);
+  const bool wasFiltering = filtering.On();
+  filtering.UpdateState();
+  if (!evaluate && wasFiltering && filtering.On()) filtering.CombineVisible();
+  else filtering.Rebuild(rebuilt);
   if (IsNaturalOrder()) {
     if (!hadRecord && wasEof) SetToEnd();
     else if (!hadRecord) SetToBegin();

@@ -1,5 +1,5 @@
 // The cursor's indexes: choosing the current one, keeping index entries
-// as records change, adding and dropping indexes, and building the
+// as records change (through the index tree), adding and dropping indexes, and building the
 // deleted-records index again for a table that lost its index file, or
 // every index for a table whose indexes disagree with its data.
 
@@ -17,36 +17,11 @@
 #include "engErrorCodes.h"
 #include "engErrors.h"
 #include "engIndexFile.h"
+#include "engIndexTree.h"
 #include "engLittleEndian.h"
 #include "engRecordBuffer.h"
 #include "engTable.h"
 #include "rtlStrUtils.h"
-
-namespace {
-
-// Holds a page of the index file until it is handed on or the scope ends.
-class THeldPage {
-public:
-  THeldPage(TIndexFile& file, TPage* page) : file(file), page(page) {}
-  ~THeldPage() {
-    if (page) file.ReleasePage(page);
-  }
-  THeldPage(const THeldPage&) = delete;
-  THeldPage& operator=(const THeldPage&) = delete;
-  TPage* operator->() const { return page; }
-  TPage* Get() const { return page; }
-  // Gives the held page back and holds the next one.
-  void Replace(TPage* next) {
-    file.ReleasePage(page);
-    page = next;
-  }
-
-private:
-  TIndexFile& file;
-  TPage* page;
-};
-
-}  // namespace
 
 // ---- the current index -------------------------------------------------------
 
@@ -77,7 +52,7 @@ void TDataCursor::SetIndexNo(uint8_t n) {
     rangeActive = false;
     rangeLowOpen = rangeHighOpen = true;
     LoadIndexState(n);
-    UpdateFilterState();
+    filtering.UpdateState();
     RebuildWindowAndBitmaps();
     ReFindAfterIndexChange(record.data(), hadRecord, wasEof);
   } catch (...) {
@@ -119,70 +94,24 @@ void TDataCursor::SetPrimaryIsNatural() {
 }
 
 // ---- index entries -------------------------------------------------------------
-// Tree changes run under the table's write lock (or on an exclusive
-// table), so their page reads look for no other user's changes.
+
+TIndexTree TDataCursor::CurrentTree() const { return TIndexTree(IndexFile(), indexNo, comparer, keyLength, tableName); }
 
 bool TDataCursor::KeyExists(const uint8_t* key) {
   RequireOpen();
-  TIndexFile& file = IndexFile();
-  const uint32_t root = file.GetRootOffset(indexNo);
-  if (root == 0) return false;
-  THeldPage page(file, file.GetTreePage(indexNo, root));
-  for (int depth = 0; !page->IsLeaf(); ++depth) {
-    if (depth > MaxTreeDepth || page->Count == 0) Raise(EngErrPageCorrupt);
-    page->Search(comparer, key, keyLength);
-    page.Replace(file.GetTreePage(indexNo, page->CurrentPointer()));
-  }
-  return page->Count > 0 && page->Search(comparer, key, keyLength);
+  return CurrentTree().KeyExists(key);
 }
 
 void TDataCursor::InsertKey(const uint8_t* key, uint32_t record) {
   RequireOpen();
   ENG_ASSERT(table->MayChangeFiles());
-  TIndexFile& file = IndexFile();
-  const uint32_t root = file.GetRootOffset(indexNo);
-  if (root == 0) {
-    THeldPage page(file, file.NewPage(indexNo));
-    page->SetPageType(ptRootLeaf);
-    page->Position = 0;
-    page->InsertEntry(key, record, 0);
-    file.SetRootOffset(indexNo, page->Offset);
-    return;
-  }
-  THeldPage page(file, file.GetTreePage(indexNo, root));
-  page->Parent = 0;
-  for (int depth = 0; !page->IsLeaf(); ++depth) {
-    if (depth > MaxTreeDepth || page->Count == 0) Raise(EngErrPageCorrupt);
-    page->SearchForInsert(comparer, key, keyLength);
-    page->SetCurrentKeyCount(page->CurrentKeyCount() + 1);
-    TPage* child = file.GetTreePage(indexNo, page->CurrentPointer());
-    child->Parent = page->Offset;
-    page.Replace(child);
-  }
-  page->SearchForInsert(comparer, key, keyLength);
-  page->InsertEntry(key, record, 0);
+  CurrentTree().InsertKey(key, record);
 }
 
-// The key is looked for first, so a missing one changes no key count.
 void TDataCursor::DeleteKey(const uint8_t* key) {
   RequireOpen();
   ENG_ASSERT(table->MayChangeFiles());
-  if (!KeyExists(key)) Raise(EngErrPageCorrupt);
-  TIndexFile& file = IndexFile();
-  THeldPage page(file, file.GetTreePage(indexNo, file.GetRootOffset(indexNo)));
-  page->Parent = 0;
-  for (int depth = 0; !page->IsLeaf(); ++depth) {
-    if (depth > MaxTreeDepth || page->Count == 0) Raise(EngErrPageCorrupt);
-    page->Search(comparer, key, keyLength);
-    const uint32_t below = page->CurrentKeyCount();
-    if (below == 0) Raise(EngErrPageCorrupt);
-    page->SetCurrentKeyCount(below - 1);
-    TPage* child = file.GetTreePage(indexNo, page->CurrentPointer());
-    child->Parent = page->Offset;
-    page.Replace(child);
-  }
-  page->Search(comparer, key, keyLength);
-  page->DeleteEntry();
+  CurrentTree().DeleteKey(key);
 }
 
 void TDataCursor::ReplaceKey(const uint8_t* oldKey, const uint8_t* newKey, uint32_t record) {
@@ -190,24 +119,8 @@ void TDataCursor::ReplaceKey(const uint8_t* oldKey, const uint8_t* newKey, uint3
   InsertKey(newKey, record);
 }
 
-// ---- pages of a whole index ------------------------------------------------------
-
-// A page met a second time is already free (or empty on disk): the tree
-// names it twice, and freeing it again would link the free list to itself.
-void TDataCursor::FreePageTree(uint8_t n, uint32_t offset, int depth) {
-  if (depth > MaxTreeDepth) Raise(EngErrPageCorrupt);
-  TIndexFile& file = IndexFile();
-  THeldPage page(file, file.GetTreePage(n, offset));
-  if (page->Free || page->Count == 0) Raise(EngErrPageCorrupt);
-  if (!page->IsLeaf())
-    for (int entry = 1; entry <= page->Count; ++entry) FreePageTree(n, page->PointerAt(entry), depth + 1);
-  file.FreePage(page.Get());
-}
-
 void TDataCursor::FreeIndexPages(uint8_t n) {
-  const uint32_t root = IndexFile().GetRootOffset(n);
-  if (root != 0) FreePageTree(n, root, 0);
-  IndexFile().SetRootOffset(n, 0);
+  TIndexTree(IndexFile(), n, comparer, keyLength, tableName).FreePages();
 }
 
 // ---- adding and dropping indexes -------------------------------------------------
@@ -242,8 +155,8 @@ void TDataCursor::AddIndex(const uint8_t* indexDesc) {
     throw;
   }
   LoadIndexState(previous);
-  ReassessFilterLevels();
-  UpdateFilterState();
+  filtering.ReassessLevels();
+  filtering.UpdateState();
   RebuildWindowAndBitmaps();
   SetToBegin();
 }
@@ -306,8 +219,8 @@ void TDataCursor::DeleteIndex(const std::string& name) {
   FreeIndexPages(uint8_t(slot));
   IndexFile().DeleteIndex(slot, true);
   LoadIndexState(0);
-  ReassessFilterLevels();
-  UpdateFilterState();
+  filtering.ReassessLevels();
+  filtering.UpdateState();
   RebuildWindowAndBitmaps();
   SetToBegin();
 }

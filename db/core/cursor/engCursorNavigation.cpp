@@ -52,13 +52,12 @@ void TDataCursor::SetIndexPosition(const TLeafWalker& walker, bool bof, bool eof
 }
 
 bool TDataCursor::SeesRecords() const {
-  if (filterActive) return visibleCount > 0;
+  if (filtering.On()) return filtering.VisibleCount() > 0;
   return windowLast >= 1 && windowLast >= windowFirst;
 }
 
 bool TDataCursor::RecordVisible(uint32_t record) const {
-  if (!filterActive) return true;
-  return record >= 1 && record <= uint32_t(visible->RecordCount()) && visible->IsSet(int32_t(record));
+  return !filtering.On() || filtering.IsVisible(record);
 }
 
 TDataCursor::TEntryFit TDataCursor::FitOf(const TLeafWalker& walker) const {
@@ -196,8 +195,14 @@ bool TDataCursor::TryMoveIndex(int32_t n) {
   return true;
 }
 
+// After the last visible record.
+void TDataCursor::SetNaturalEnd() {
+  SetNaturalPosition(uint32_t(filtering.Visible().RecordCount()) + 1, filtering.VisibleCount() + 1, false, true);
+}
+
 void TDataCursor::MoveNatural(int32_t n) {
-  if (visibleCount == 0) {
+  const TRecordsBitmap& visible = filtering.Visible();
+  if (filtering.VisibleCount() == 0) {
     SetEmptyPosition();
     return;
   }
@@ -206,17 +211,17 @@ void TDataCursor::MoveNatural(int32_t n) {
   if (beforeFirst) {
     record = counter = 0;
   } else if (afterLast) {
-    record = visible->RecordCount() + 1;
-    counter = visibleCount + 1;
+    record = visible.RecordCount() + 1;
+    counter = filtering.VisibleCount() + 1;
   } else {
     record = int32_t(recordNumber);
     counter = logicalPosition;
     // A record that left the visible set leaves a gap ranked by what precedes it.
-    if (!RecordVisible(recordNumber)) counter = visible->CountSetBefore(record) + (n > 0 ? 0 : 1);
+    if (!RecordVisible(recordNumber)) counter = visible.CountSetBefore(record) + (n > 0 ? 0 : 1);
   }
-  const bool found = n > 0 ? visible->FindNext(record, n, counter) : visible->FindPrior(record, -n, counter);
+  const bool found = n > 0 ? visible.FindNext(record, n, counter) : visible.FindPrior(record, -n, counter);
   if (found) SetNaturalPosition(uint32_t(record), counter, false, false);
-  else if (n > 0) SetNaturalPosition(uint32_t(visible->RecordCount()) + 1, visibleCount + 1, false, true);
+  else if (n > 0) SetNaturalEnd();
   else SetNaturalPosition(0, 0, true, false);
 }
 
@@ -244,7 +249,7 @@ void TDataCursor::SetToEnd() {
   if (!SeesRecords()) {
     SetEmptyPosition();
   } else if (IsNaturalOrder()) {
-    SetNaturalPosition(uint32_t(visible->RecordCount()) + 1, visibleCount + 1, false, true);
+    SetNaturalEnd();
   } else {
     bool found = false;
     while (!TryPlaceAtEdge(false, found)) AfterChangeSeen();
@@ -272,7 +277,7 @@ void TDataCursor::KeepCrack(bool wasBof, bool wasEof) {
 // ---- counts and sequence numbers -------------------------------------------
 
 int32_t TDataCursor::GetRecordCount() const {
-  if (filterActive) return visibleCount;
+  if (filtering.On()) return filtering.VisibleCount();
   if (windowFirst < 1 || windowLast < 1) return 0;
   return windowLast - windowFirst + 1;
 }
@@ -296,16 +301,16 @@ void TDataCursor::SetToSequenceNo(int32_t n) {
 }
 
 void TDataCursor::SetSequenceNatural(int32_t n) {
-  if (visibleCount == 0) {
+  if (filtering.VisibleCount() == 0) {
     SetEmptyPosition();
   } else if (n < 1) {
     SetNaturalPosition(0, 0, true, false);
-  } else if (n > visibleCount) {
-    SetNaturalPosition(uint32_t(visible->RecordCount()) + 1, visibleCount + 1, false, true);
+  } else if (n > filtering.VisibleCount()) {
+    SetNaturalEnd();
   } else {
     int32_t record = 0;
     int32_t counter = 0;
-    visible->FindNext(record, n, counter);
+    filtering.Visible().FindNext(record, n, counter);
     SetNaturalPosition(uint32_t(record), n, false, false);
   }
 }

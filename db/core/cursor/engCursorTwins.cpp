@@ -50,8 +50,8 @@ void TDataCursor::CopyRangeTo(TDataCursor& twin) const {
 
 // In order, with their options; those active here are active there.
 void TDataCursor::CopyFiltersTo(TDataCursor& twin) const {
-  for (int32_t i = 0; i < filters.Count(); ++i) {
-    const TFilter& filter = *FilterAt(i);
+  for (int32_t i = 0; i < filtering.Count(); ++i) {
+    const TFilter& filter = *filtering.At(i);
     const TCursorFilterOptions options{.CaseInsensitive = filter.CaseInsensitive,
                                  .NoPartialCompare = filter.NoPartialCompare,
                                  .CostChoice = filter.CostChoice,

@@ -85,8 +85,8 @@ void TDataCursor::EndFill() {
 
 void TDataCursor::FollowOwnChange(uint32_t number, const uint8_t* record, bool goTo) {
   if (filling) return;
-  if (filterActive) {
-    KeepRecordBits(number, record != nullptr);
+  if (filtering.On()) {
+    filtering.KeepRecordBits(number, record != nullptr);
     FindPositionAgain(false);
   } else {
     Resynchronise();

@@ -1,6 +1,7 @@
 #include "engFilter.h"
 
 #include "engCursor.h"
+#include "engCursorFilterSet.h"
 #include "engExpToken.h"
 #include "engRecordsBitmap.h"
 
@@ -18,9 +19,9 @@ TFilter::~TFilter() {
   ReleaseRecordsBitmap(Bitmap);
 }
 
-void TFilter::Evaluate(TRecordsBitmap& bitmap) { Owner.EvaluateFilterNode(*this, Condition, bitmap); }
+void TFilter::Evaluate(TRecordsBitmap& bitmap) { Owner.filtering.EvaluateNode(*this, Condition, bitmap); }
 
 bool TFilter::Accepts(const uint8_t* record, uint32_t recordNumber) {
   if (IsCallback) return Callback && Callback(CallbackContext, record, recordNumber);
-  return Owner.RecordPasses(*this, Condition, record, recordNumber);
+  return Owner.filtering.RecordPasses(*this, Condition, record, recordNumber);
 }
