@@ -102,6 +102,7 @@ class TMDBTable : public TMDBDBDataSet, public TMDBStructureSource {
   TIndexDefs& IndexDefs() { return indexDefs; }
   // Refills IndexDefs from the table unless up to date.
   void UpdateIndexDefs() override;
+  // Whether streams keep FieldDefs and IndexDefs (each when not empty).
   bool StoreDefs() const { return storeDefs; }
   void SetStoreDefs(bool value) { storeDefs = value; }
 
@@ -143,6 +144,8 @@ protected:
   void DefChanged(TObject* sender) override;
 
 private:
+  bool IsFieldDefsStored() const { return storeDefs && FieldDefs().Count() > 0; }
+  bool IsIndexDefsStored() const { return storeDefs && indexDefs.Count() > 0; }
   TIndexDefs indexDefs;
   TMDBMasterDataLink masterLink;
   bool exclusive = false;

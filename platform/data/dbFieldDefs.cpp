@@ -1,6 +1,6 @@
 #include "dbFieldDefs.h"
 
-#include <algorithm>
+#include <cassert>
 
 #include "dbConsts.h"
 #include "dbDataSet.h"
@@ -8,7 +8,20 @@
 #include "rtlStrUtils.h"
 #include "rtlTypeInfo.h"
 
-RTL_DEFINE_CLASS(TFieldDef)
+const TClassInfo& TFieldDef::StaticClassType() {
+  static const TClassInfo info = TClassBuilder<TFieldDef>("TFieldDef")
+                                     .Property("Name", &TFieldDef::Name, &TFieldDef::SetName)
+                                     .Property("Attributes", &TFieldDef::Attributes, &TFieldDef::SetAttributes)
+                                     .Default(0)
+                                     .Property("DataType", &TFieldDef::DataType, &TFieldDef::SetDataType)
+                                     .Property("Precision", &TFieldDef::Precision, &TFieldDef::SetPrecision)
+                                     .Default(0)
+                                     .Property("Size", &TFieldDef::Size, &TFieldDef::SetSize)
+                                     .Default(0)
+                                     .Build();
+  return info;
+}
+
 RTL_DEFINE_CLASS(TFieldDefs)
 
 std::vector<std::string> SplitFieldNames(const std::string& names) {
@@ -26,51 +39,50 @@ std::vector<std::string> SplitFieldNames(const std::string& names) {
 
 // ---- TFieldDef ----
 
-TFieldDef::TFieldDef(TFieldDefs* owner, const std::string& name, TFieldType dataType, int size, bool required,
-                     int fieldNo)
-    : owner(owner), name(name), dataType(dataType), size(size), required(required), fieldNo(fieldNo) {}
-
-void TFieldDef::Changed() {
-  if (owner) owner->Changed();
+TFieldDef::TFieldDef(TCollection* collection) : TCollectionItem(collection), fieldNo(Index() + 1) {
+  assert(collection == nullptr || dynamic_cast<TFieldDefs*>(collection) != nullptr);
 }
 
+TFieldDefs* TFieldDef::Collection() const { return static_cast<TFieldDefs*>(TCollectionItem::Collection()); }
+
 void TFieldDef::SetName(const std::string& value) {
-  if (owner) owner->CheckNewName(value, this);
+  if (Collection()) Collection()->CheckNewName(value, this);
   name = value;
-  Changed();
+  Changed(false);
 }
 
 void TFieldDef::SetDataType(TFieldType value) {
   dataType = value;
-  Changed();
+  Changed(false);
 }
 
 void TFieldDef::SetSize(int value) {
   if (value < 0) throw EDatabaseError(SInvalidFieldSize);
   size = value;
-  Changed();
+  Changed(false);
+}
+
+void TFieldDef::SetAttributes(TFieldAttributes value) {
+  attributes = value;
+  Changed(false);
 }
 
 void TFieldDef::SetRequired(bool value) {
-  required = value;
-  Changed();
+  if (value)
+    attributes.Include(faRequired);
+  else
+    attributes.Exclude(faRequired);
+  Changed(false);
 }
 
 void TFieldDef::SetPrecision(int value) {
   precision = value;
-  Changed();
+  Changed(false);
 }
 
 void TFieldDef::SetInternalCalcField(bool value) {
   internalCalcField = value;
-  Changed();
-}
-
-int TFieldDef::Index() const {
-  if (!owner) return -1;
-  for (int i = 0; i < owner->Count(); ++i)
-    if (owner->Items(i) == this) return i;
-  return -1;
+  Changed(false);
 }
 
 TField* TFieldDef::CreateField(TComponent* fieldOwner) const {
@@ -86,10 +98,10 @@ TField* TFieldDef::CreateField(TComponent* fieldOwner) const {
       case ftBCD: field->SetSize(size); break;
       default: break;
     }
-    field->SetRequired(required);
+    field->SetRequired(Required());
     if (auto* bcd = dynamic_cast<TBCDField*>(field); bcd && precision > 0) bcd->SetPrecision(precision);
     if (internalCalcField) field->SetFieldKind(fkInternalCalc);
-    if (owner && owner->DataSet()) field->SetDataSet(owner->DataSet());
+    if (Collection() && Collection()->DataSet()) field->SetDataSet(Collection()->DataSet());
   } catch (...) {
     field->Free();
     throw;
@@ -100,39 +112,43 @@ TField* TFieldDef::CreateField(TComponent* fieldOwner) const {
 void TFieldDef::Assign(const TPersistent* source) {
   const auto* other = dynamic_cast<const TFieldDef*>(source);
   if (!other) {
-    TPersistent::Assign(source);
+    TCollectionItem::Assign(source);
     return;
   }
   name = other->name;
   dataType = other->dataType;
   size = other->size;
-  required = other->required;
+  attributes = other->attributes;
   fieldNo = other->fieldNo;
   precision = other->precision;
   internalCalcField = other->internalCalcField;
-  Changed();
+  Changed(false);
 }
 
 bool TFieldDef::SameAs(const TFieldDef& other) const {
-  return name == other.name && dataType == other.dataType && size == other.size && required == other.required &&
-         precision == other.precision && internalCalcField == other.internalCalcField;
+  return name == other.name && dataType == other.dataType && size == other.size &&
+         attributes == other.attributes && precision == other.precision &&
+         internalCalcField == other.internalCalcField;
 }
 
 // ---- TFieldDefs ----
 
-TFieldDefs::TFieldDefs(TDataSet* dataSet) : dataSet(dataSet) {}
+TFieldDefs::TFieldDefs(TDataSet* dataSet)
+    : TCollection(TFieldDef::StaticClassType(), &TCollection::CreateItem<TFieldDef>), dataSet(dataSet) {
+  SetOwner(dataSet);
+}
 
 TFieldDefs::~TFieldDefs() = default;
 
 TFieldDef* TFieldDefs::Items(int index) const {
   if (index < 0 || index >= Count()) throw EDatabaseError(SFieldIndexError);
-  return items[static_cast<size_t>(index)].get();
+  return static_cast<TFieldDef*>(TCollection::Items(index));
 }
 
 void TFieldDefs::CheckNewName(const std::string& name, const TFieldDef* except) const {
   if (name.empty()) throw EDatabaseError(SFieldNameMissing);
-  for (const auto& item : items)
-    if (item.get() != except && SameText(item->Name(), name)) throw EDatabaseError(SDuplicateFieldName, {name});
+  for (int i = 0; i < Count(); ++i)
+    if (Items(i) != except && SameText(Items(i)->Name(), name)) throw EDatabaseError(SDuplicateFieldName, {name});
 }
 
 TFieldDef* TFieldDefs::Add(const std::string& name, TFieldType dataType, int size, bool required) {
@@ -143,31 +159,26 @@ TFieldDef* TFieldDefs::AddNumbered(const std::string& name, TFieldType dataType,
                                    int fieldNo) {
   CheckNewName(name, nullptr);
   if (size < 0) throw EDatabaseError(SInvalidFieldSize);
-  items.emplace_back(new TFieldDef(this, name, dataType, size, required, fieldNo));
-  Changed();
-  return items.back().get();
-}
-
-void TFieldDefs::Delete(int index) {
-  Items(index);
-  items.erase(items.begin() + index);
-  Changed();
-}
-
-void TFieldDefs::Clear() {
-  items.clear();
-  Changed();
+  BeginUpdate();
+  auto* def = static_cast<TFieldDef*>(TCollection::Add());
+  def->name = name;
+  def->dataType = dataType;
+  def->size = size;
+  if (required) def->attributes.Include(faRequired);
+  def->fieldNo = fieldNo;
+  EndUpdate();
+  return def;
 }
 
 int TFieldDefs::IndexOf(const std::string& name) const {
   for (int i = 0; i < Count(); ++i)
-    if (SameText(items[static_cast<size_t>(i)]->Name(), name)) return i;
+    if (SameText(Items(i)->Name(), name)) return i;
   return -1;
 }
 
 TFieldDef* TFieldDefs::FindDef(const std::string& name) const {
   const int index = IndexOf(name);
-  return index < 0 ? nullptr : items[static_cast<size_t>(index)].get();
+  return index < 0 ? nullptr : Items(index);
 }
 
 TFieldDef* TFieldDefs::Find(const std::string& name) const {
@@ -176,7 +187,7 @@ TFieldDef* TFieldDefs::Find(const std::string& name) const {
   return def;
 }
 
-void TFieldDefs::Changed() {
+void TFieldDefs::Update(TCollectionItem* /*item*/) {
   updated = false;
   if (dataSet) dataSet->DefChanged(this);
 }
@@ -185,23 +196,9 @@ void TFieldDefs::Update() {
   if (dataSet) dataSet->UpdateFieldDefs();
 }
 
-void TFieldDefs::Assign(const TPersistent* source) {
-  const auto* other = dynamic_cast<const TFieldDefs*>(source);
-  if (!other) {
-    TPersistent::Assign(source);
-    return;
-  }
-  items.clear();
-  for (const auto& item : other->items) {
-    items.emplace_back(new TFieldDef(this, {}, ftUnknown, 0, false, 0));
-    items.back()->Assign(item.get());
-  }
-  Changed();
-}
-
 bool TFieldDefs::SameAs(const TFieldDefs& other) const {
   if (Count() != other.Count()) return false;
-  for (size_t i = 0; i < items.size(); ++i)
-    if (!items[i]->SameAs(*other.items[i])) return false;
+  for (int i = 0; i < Count(); ++i)
+    if (!Items(i)->SameAs(*other.Items(i))) return false;
   return true;
 }

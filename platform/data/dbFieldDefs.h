@@ -3,28 +3,33 @@
 // required, field number), from which fields are created and bound and
 // tables are created. The dataset fills them on demand (InitFieldDefs).
 
-#include <memory>
 #include <string>
 #include <vector>
 
 #include "dbTypes.h"
-#include "rtlClasses.h"
+#include "rtlCollections.h"
 
 class TFieldDefs;
 
-class TFieldDef : public TPersistent {
-  RTL_DECLARE_CLASS(TFieldDef, TPersistent)
+// Streams write the definitions as collections (a table that stores its
+// definitions): each item its published Name, Attributes, DataType,
+// Precision and Size.
+class TFieldDef : public TCollectionItem {
+  RTL_DECLARE_CLASS(TFieldDef, TCollectionItem)
 
-  TFieldDef(TFieldDefs* owner, const std::string& name, TFieldType dataType, int size, bool required, int fieldNo);
+  // Joins collection (a TFieldDefs) at its end, numbered by its position.
+  explicit TFieldDef(TCollection* collection);
 
-  TFieldDefs* Collection() const { return owner; }
+  TFieldDefs* Collection() const;
   const std::string& Name() const { return name; }
   void SetName(const std::string& value);
   TFieldType DataType() const { return dataType; }
   void SetDataType(TFieldType value);
   int Size() const { return size; }
   void SetSize(int value);
-  bool Required() const { return required; }
+  TFieldAttributes Attributes() const { return attributes; }
+  void SetAttributes(TFieldAttributes value);
+  bool Required() const { return attributes.Contains(faRequired); }
   void SetRequired(bool value);
   // Digits of a BCD value; 0 otherwise.
   int Precision() const { return precision; }
@@ -35,37 +40,34 @@ class TFieldDef : public TPersistent {
   // A field whose value the dataset computes and keeps in the record.
   bool InternalCalcField() const { return internalCalcField; }
   void SetInternalCalcField(bool value);
-  int Index() const;
+  std::string GetDisplayName() const override { return name; }
 
   // A field of the type's class for this definition, owned by owner, in
   // the collection's dataset; raises for types no field class serves.
   TField* CreateField(TComponent* owner) const;
 
   void Assign(const TPersistent* source) override;
-  // Same name (exactly), type, size, required flag and precision.
+  // Same name (exactly), type, size, attributes and precision.
   bool SameAs(const TFieldDef& other) const;
 
 private:
-  TFieldDefs* owner;
+  friend class TFieldDefs;
   std::string name;
-  TFieldType dataType;
-  int size;
-  bool required;
+  TFieldType dataType = ftUnknown;
+  int size = 0;
+  TFieldAttributes attributes;
   int fieldNo;
   int precision = 0;
   bool internalCalcField = false;
-
-  void Changed();
 };
 
-class TFieldDefs : public TPersistent {
-  RTL_DECLARE_CLASS(TFieldDefs, TPersistent)
+class TFieldDefs : public TCollection {
+  RTL_DECLARE_CLASS(TFieldDefs, TCollection)
 
   explicit TFieldDefs(TDataSet* dataSet);
   ~TFieldDefs() override;
 
   TDataSet* DataSet() const { return dataSet; }
-  int Count() const { return static_cast<int>(items.size()); }
   // EDatabaseError "Field index out of range" for a bad index.
   TFieldDef* Items(int index) const;
   TFieldDef* operator[](int index) const { return Items(index); }
@@ -76,8 +78,6 @@ class TFieldDefs : public TPersistent {
   TFieldDef* Add(const std::string& name, TFieldType dataType, int size = 0, bool required = false);
   // The same with a field number of the dataset's choosing.
   TFieldDef* AddNumbered(const std::string& name, TFieldType dataType, int size, bool required, int fieldNo);
-  void Delete(int index);
-  void Clear();
   // -1 when absent; names compare ignoring case.
   int IndexOf(const std::string& name) const;
   TFieldDef* FindDef(const std::string& name) const;
@@ -90,28 +90,31 @@ class TFieldDefs : public TPersistent {
   bool Updated() const { return updated; }
   void SetUpdated(bool value) { updated = value; }
 
-  void Assign(const TPersistent* source) override;
   // Pairwise SameAs, in order.
   bool SameAs(const TFieldDefs& other) const;
 
+protected:
+  // Any change: out of date, and the dataset is told.
+  void Update(TCollectionItem* item) override;
+
 private:
   TDataSet* dataSet;
-  std::vector<TObjectPtr<TFieldDef>> items;
   bool updated = false;
 
   friend class TFieldDef;
-  void Changed();
   void CheckNewName(const std::string& name, const TFieldDef* except) const;
 };
 
 class TIndexDefs;
 
-class TIndexDef : public TPersistent {
-  RTL_DECLARE_CLASS(TIndexDef, TPersistent)
+// Streamed as a collection item: Name, Fields, Options, CaseInsFields,
+// DescFields.
+class TIndexDef : public TCollectionItem {
+  RTL_DECLARE_CLASS(TIndexDef, TCollectionItem)
 
-  TIndexDef(TIndexDefs* owner, const std::string& name, const std::string& fields, TIndexOptions options);
+  explicit TIndexDef(TCollection* collection);
 
-  TIndexDefs* Collection() const { return owner; }
+  TIndexDefs* Collection() const;
   const std::string& Name() const { return name; }
   void SetName(const std::string& value);
   // Field names separated by ";".
@@ -125,7 +128,7 @@ class TIndexDef : public TPersistent {
   void SetCaseInsFields(const std::string& value);
   const std::string& DescFields() const { return descFields; }
   void SetDescFields(const std::string& value);
-  int Index() const;
+  std::string GetDisplayName() const override { return name; }
 
   void Assign(const TPersistent* source) override;
   // Same name, fields and options, texts compared exactly (as their
@@ -133,31 +136,25 @@ class TIndexDef : public TPersistent {
   bool SameAs(const TIndexDef& other) const;
 
 private:
-  TIndexDefs* owner;
   std::string name;
   std::string fields;
   TIndexOptions options;
   std::string caseInsFields;
   std::string descFields;
-
-  void Changed();
 };
 
-class TIndexDefs : public TPersistent {
-  RTL_DECLARE_CLASS(TIndexDefs, TPersistent)
+class TIndexDefs : public TCollection {
+  RTL_DECLARE_CLASS(TIndexDefs, TCollection)
 
   explicit TIndexDefs(TDataSet* dataSet);
   ~TIndexDefs() override;
 
   TDataSet* DataSet() const { return dataSet; }
-  int Count() const { return static_cast<int>(items.size()); }
   TIndexDef* Items(int index) const;
   TIndexDef* operator[](int index) const { return Items(index); }
 
   // "Duplicate index name '%s'" when the name is present in any letter case.
   TIndexDef* Add(const std::string& name, const std::string& fields, TIndexOptions options);
-  void Delete(int index);
-  void Clear();
   int IndexOf(const std::string& name) const;
   // "Index '%s' not found" when absent.
   TIndexDef* Find(const std::string& name) const;
@@ -172,16 +169,14 @@ class TIndexDefs : public TPersistent {
   bool Updated() const { return updated; }
   void SetUpdated(bool value) { updated = value; }
 
-  void Assign(const TPersistent* source) override;
   bool SameAs(const TIndexDefs& other) const;
+
+protected:
+  void Update(TCollectionItem* item) override;
 
 private:
   TDataSet* dataSet;
-  std::vector<TObjectPtr<TIndexDef>> items;
   bool updated = false;
-
-  friend class TIndexDef;
-  void Changed();
 };
 
 // Splits "A;B;C" into the names, blanks around each removed, empty names

@@ -1,10 +1,23 @@
+#include <cassert>
+
 #include "dbConsts.h"
 #include "dbDataSet.h"
 #include "dbFieldDefs.h"
 #include "rtlStrUtils.h"
 #include "rtlTypeInfo.h"
 
-RTL_DEFINE_CLASS(TIndexDef)
+const TClassInfo& TIndexDef::StaticClassType() {
+  static const TClassInfo info = TClassBuilder<TIndexDef>("TIndexDef")
+                                     .Property("Name", &TIndexDef::Name, &TIndexDef::SetName)
+                                     .Property("Fields", &TIndexDef::Fields, &TIndexDef::SetFields)
+                                     .Property("Options", &TIndexDef::Options, &TIndexDef::SetOptions)
+                                     .Default(0)
+                                     .Property("CaseInsFields", &TIndexDef::CaseInsFields, &TIndexDef::SetCaseInsFields)
+                                     .Property("DescFields", &TIndexDef::DescFields, &TIndexDef::SetDescFields)
+                                     .Build();
+  return info;
+}
+
 RTL_DEFINE_CLASS(TIndexDefs)
 
 namespace {
@@ -31,53 +44,45 @@ bool StartsWithFields(const std::string& indexFields, const std::string& wanted)
 
 }  // namespace
 
-TIndexDef::TIndexDef(TIndexDefs* owner, const std::string& name, const std::string& fields, TIndexOptions options)
-    : owner(owner), name(name), fields(fields), options(options) {}
-
-void TIndexDef::Changed() {
-  if (owner) owner->Changed();
+TIndexDef::TIndexDef(TCollection* collection) : TCollectionItem(collection) {
+  assert(collection == nullptr || dynamic_cast<TIndexDefs*>(collection) != nullptr);
 }
 
+TIndexDefs* TIndexDef::Collection() const { return static_cast<TIndexDefs*>(TCollectionItem::Collection()); }
+
 void TIndexDef::SetName(const std::string& value) {
-  if (owner)
+  if (const TIndexDefs* owner = Collection())
     for (int i = 0; i < owner->Count(); ++i)
       if (owner->Items(i) != this && SameText(owner->Items(i)->Name(), value))
         throw EDatabaseError(SDuplicateIndexName, {value});
   name = value;
-  Changed();
+  Changed(false);
 }
 
 void TIndexDef::SetFields(const std::string& value) {
   fields = value;
-  Changed();
+  Changed(false);
 }
 
 void TIndexDef::SetOptions(TIndexOptions value) {
   options = value;
-  Changed();
+  Changed(false);
 }
 
 void TIndexDef::SetCaseInsFields(const std::string& value) {
   caseInsFields = value;
-  Changed();
+  Changed(false);
 }
 
 void TIndexDef::SetDescFields(const std::string& value) {
   descFields = value;
-  Changed();
-}
-
-int TIndexDef::Index() const {
-  if (!owner) return -1;
-  for (int i = 0; i < owner->Count(); ++i)
-    if (owner->Items(i) == this) return i;
-  return -1;
+  Changed(false);
 }
 
 void TIndexDef::Assign(const TPersistent* source) {
   const auto* other = dynamic_cast<const TIndexDef*>(source);
   if (!other) {
-    TPersistent::Assign(source);
+    TCollectionItem::Assign(source);
     return;
   }
   name = other->name;
@@ -85,7 +90,7 @@ void TIndexDef::Assign(const TPersistent* source) {
   options = other->options;
   caseInsFields = other->caseInsFields;
   descFields = other->descFields;
-  Changed();
+  Changed(false);
 }
 
 bool TIndexDef::SameAs(const TIndexDef& other) const {
@@ -94,59 +99,56 @@ bool TIndexDef::SameAs(const TIndexDef& other) const {
          caseInsFields == other.caseInsFields && descFields == other.descFields;
 }
 
-TIndexDefs::TIndexDefs(TDataSet* dataSet) : dataSet(dataSet) {}
+TIndexDefs::TIndexDefs(TDataSet* dataSet)
+    : TCollection(TIndexDef::StaticClassType(), &TCollection::CreateItem<TIndexDef>), dataSet(dataSet) {
+  SetOwner(dataSet);
+}
 
 TIndexDefs::~TIndexDefs() = default;
 
 TIndexDef* TIndexDefs::Items(int index) const {
   if (index < 0 || index >= Count()) throw EDatabaseError(SFieldIndexError);
-  return items[static_cast<size_t>(index)].get();
+  return static_cast<TIndexDef*>(TCollection::Items(index));
 }
 
 TIndexDef* TIndexDefs::Add(const std::string& name, const std::string& fields, TIndexOptions options) {
   if (IndexOf(name) >= 0) throw EDatabaseError(SDuplicateIndexName, {name});
-  items.emplace_back(new TIndexDef(this, name, fields, options));
-  Changed();
-  return items.back().get();
-}
-
-void TIndexDefs::Delete(int index) {
-  Items(index);
-  items.erase(items.begin() + index);
-  Changed();
-}
-
-void TIndexDefs::Clear() {
-  items.clear();
-  Changed();
+  BeginUpdate();
+  auto* def = static_cast<TIndexDef*>(TCollection::Add());
+  def->SetName(name);
+  def->SetFields(fields);
+  def->SetOptions(options);
+  EndUpdate();
+  return def;
 }
 
 int TIndexDefs::IndexOf(const std::string& name) const {
   for (int i = 0; i < Count(); ++i)
-    if (SameText(items[static_cast<size_t>(i)]->Name(), name)) return i;
+    if (SameText(Items(i)->Name(), name)) return i;
   return -1;
 }
 
 TIndexDef* TIndexDefs::Find(const std::string& name) const {
   const int index = IndexOf(name);
   if (index < 0) throw EDatabaseError(SIndexNotFound, {name});
-  return items[static_cast<size_t>(index)].get();
+  return Items(index);
 }
 
 TIndexDef* TIndexDefs::GetIndexForFields(const std::string& fields, bool caseInsensitive) const {
-  for (const auto& item : items)
-    if (StartsWithFields(item->Fields(), fields) && item->Options().Contains(ixCaseInsensitive) == caseInsensitive)
-      return item.get();
+  for (int i = 0; i < Count(); ++i)
+    if (StartsWithFields(Items(i)->Fields(), fields) &&
+        Items(i)->Options().Contains(ixCaseInsensitive) == caseInsensitive)
+      return Items(i);
   return nullptr;
 }
 
 TIndexDef* TIndexDefs::FindIndexForFields(const std::string& fields) const {
-  for (const auto& item : items)
-    if (SameFieldList(item->Fields(), fields)) return item.get();
+  for (int i = 0; i < Count(); ++i)
+    if (SameFieldList(Items(i)->Fields(), fields)) return Items(i);
   throw EDatabaseError(SNoIndexForFields, {fields});
 }
 
-void TIndexDefs::Changed() {
+void TIndexDefs::Update(TCollectionItem* /*item*/) {
   updated = false;
   if (dataSet) dataSet->DefChanged(this);
 }
@@ -155,23 +157,9 @@ void TIndexDefs::Update() {
   if (dataSet && !updated) dataSet->UpdateIndexDefs();
 }
 
-void TIndexDefs::Assign(const TPersistent* source) {
-  const auto* other = dynamic_cast<const TIndexDefs*>(source);
-  if (!other) {
-    TPersistent::Assign(source);
-    return;
-  }
-  items.clear();
-  for (const auto& item : other->items) {
-    items.emplace_back(new TIndexDef(this, {}, {}, {}));
-    items.back()->Assign(item.get());
-  }
-  Changed();
-}
-
 bool TIndexDefs::SameAs(const TIndexDefs& other) const {
   if (Count() != other.Count()) return false;
-  for (size_t i = 0; i < items.size(); ++i)
-    if (!items[i]->SameAs(*other.items[i])) return false;
+  for (int i = 0; i < Count(); ++i)
+    if (!Items(i)->SameAs(*other.Items(i))) return false;
   return true;
 }

@@ -114,7 +114,14 @@ RTL_ENUM_TYPE(TFilterOption, "foCaseInsensitive", "foNoPartialCompare")
 using TFilterOptions = TSet<TFilterOption>;
 
 enum TIndexOption { ixPrimary, ixUnique, ixDescending, ixCaseInsensitive, ixExpression };
+RTL_ENUM_TYPE(TIndexOption, "ixPrimary", "ixUnique", "ixDescending", "ixCaseInsensitive", "ixExpression")
 using TIndexOptions = TSet<TIndexOption>;
+
+// Of a field definition; the framework reads faRequired and keeps the
+// others as streams give them.
+enum TFieldAttribute { faHiddenCol, faReadonly, faRequired, faLink, faUnNamed, faFixed };
+RTL_ENUM_TYPE(TFieldAttribute, "faHiddenCol", "faReadonly", "faRequired", "faLink", "faUnNamed", "faFixed")
+using TFieldAttributes = TSet<TFieldAttribute>;
 
 enum TBlobStreamMode { bmRead, bmWrite, bmReadWrite };
 
