@@ -188,8 +188,7 @@ void TBaseThread::HandleException() {
   WithException(error, [this](Exception& e) { DoHandleException(e); });
 }
 
-void TBaseThread::DoHandleException(Exception& e) {
-  if (DoException(e)) return;
+void RouteToApplication(TBaseThread* sender, Exception& e) {
   TThreadExceptionEvent handler;
   {
     TAppHandler& app = AppHandler();
@@ -197,10 +196,15 @@ void TBaseThread::DoHandleException(Exception& e) {
     handler = app.handler;
   }
   if (handler) {
-    handler(this, e);
+    handler(sender, e);
   } else {
     ShowException(e);
   }
+}
+
+void TBaseThread::DoHandleException(Exception& e) {
+  if (DoException(e)) return;
+  RouteToApplication(this, e);
 }
 
 bool TBaseThread::DoException(Exception& e) {

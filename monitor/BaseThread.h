@@ -52,6 +52,9 @@ void WakeApc();
 // exception stays the caller's. Without a handler the message goes to
 // standard error.
 void SetApplicationExceptionHandler(TThreadExceptionEvent handler);
+// Hands e to the application's handler as if sender (may be null) had
+// raised it, for failures that are seen outside a thread's own body.
+void RouteToApplication(TBaseThread* sender, Exception& e);
 
 class TBaseThread {
 public:

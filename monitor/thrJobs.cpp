@@ -108,8 +108,14 @@ void TThreadJobs::Refresh() {
   PrinterQueue queue;
   queue.PrinterHandle = PrinterHandle;
   queue.PrinterName = Name();
-  // A failed read leaves a model without jobs; the next change reads again.
-  queue.Refresh();
+  // A failed read (the server does not answer) keeps the model there is:
+  // its jobs are still in the queue as far as anyone knows. Only the first
+  // read leaves a model without jobs; the next change reads again.
+  if (!queue.Refresh()) {
+    void* const kept = LockModel();
+    UnlockModel();
+    if (kept) return;
+  }
   hasJobs = queue.Count() > 0;
   SetModel(NewModelBlock(std::move(queue)));
 }

@@ -1,9 +1,12 @@
 #include "thrServer.h"
 
+#include "CheckAPI.h"
 #include "gTools.h"
 #include "osApc.h"
+#include "osErrors.h"
 #include "rtlStrUtils.h"
 #include "thrJobs.h"
+#include "thrServerAlerts.h"
 
 namespace {
 
@@ -62,7 +65,10 @@ TServerList& ServerList() {
 }
 
 TThreadServer::TThreadServer(std::string Name, ::PrinterHandle PrinterHandle)
-    : TThreadCustom(std::move(Name), PrinterHandle) {}
+    : TThreadCustom(std::move(Name), PrinterHandle) {
+  // The same handler for every server: setting it again changes nothing.
+  CurrentSpooler()->SetServerNoticeHandler(AlertServerNotice);
+}
 
 void TThreadServer::SetModel(std::vector<PrinterInfo2> Printers) {
   TThreadCustom::SetModel(NewModelBlock(std::move(Printers)));
@@ -89,10 +95,24 @@ void TThreadServer::CreateNotify() {
   Notify->OnRefresh = [this](TPrinterChangeNotify*) { NotifyRefresh(); };
 }
 
-void TThreadServer::Refresh() {
+bool TThreadServer::ReadPrinters() {
   std::vector<PrinterInfo2> printerList;
-  EnumPrintersBuffer(PRINTER_ENUM_NAME, Name(), printerList);
+  const OsError error = CurrentSpooler()->EnumPrinters(PRINTER_ENUM_NAME, Name(), printerList);
+  // A server that does not answer is an outage that the spooler reports
+  // and rides out: the last list stands until it answers again.
+  if (error == RPC_S_SERVER_UNAVAILABLE || error == ERROR_TIMEOUT) return false;
+  if (error != ERROR_SUCCESS) throw ESysError(OsErrorMessage(error));
   SetModel(std::move(printerList));
+  return true;
+}
+
+void TThreadServer::Refresh() { ReadPrinters(); }
+
+void TThreadServer::RefreshAndNotify() {
+  if (Terminated()) return;
+  // Nothing is known to have changed while the server does not answer, so
+  // the windows keep its printers and their threads.
+  if (ReadPrinters()) DoChange();
 }
 
 bool TThreadServer::HandleChange() {

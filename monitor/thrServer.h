@@ -71,12 +71,15 @@ protected:
   void FreeModel() override;
   void CreateNotify() override;
   void Refresh() override;
+  void RefreshAndNotify() override;
   bool HandleChange() override;
   void DoTerminate() override;
   void DoFinish() override;
 
 private:
   friend class TThreadJobs;
+  // False, keeping the list, when the server does not answer.
+  bool ReadPrinters();
   const std::shared_ptr<TServerList> printers = std::make_shared<TServerList>();
   const std::shared_ptr<TSimpleEvent> StopEvent = std::make_shared<TSimpleEvent>();
 };

@@ -27,7 +27,10 @@ protected:
     ASSERT_EQ(0, RunningThreads().GetValue());
     ASSERT_TRUE(cupsd.Start()) << cupsd.Error();
     ASSERT_TRUE(cupsd.AddQueue("q1"));
-    spooler = std::make_shared<TCupsSpooler>(cupsd.Config(Local));
+    CupsConfig config = cupsd.Config(Local);
+    // A restart is looked for often enough to keep the tests short.
+    config.RetryMaxMs = 400;
+    spooler = std::make_shared<TCupsSpooler>(config);
     SetCurrentSpooler(spooler);
     harness = std::make_unique<TWatchHarness>();
     database = std::make_unique<TTestJobsDatabase>();
@@ -102,6 +105,32 @@ TEST_F(CupsJobsRoadTest, TwoHundredJobsInATightLoopGiveTwoHundredRows) {
     EXPECT_EQ(row.substr(row.find('|') + 1), "True") << row;
   }
   EXPECT_EQ(written, ids);
+}
+
+TEST_F(CupsJobsRoadTest, JobsBeforeAStopAndAfterTheRestartAreEachOneRow) {
+  const std::string file = cupsd.WriteFile("line.txt", 200);
+  std::set<uint32_t> ids;
+  for (int i = 0; i < 40; ++i) ids.insert(cupsd.Submit("q1", file, "before " + std::to_string(i)));
+  // Stopped mid-run: some of these are still queued or printing, some
+  // ended in the last moment before the stop.
+  cupsd.Stop();
+  ASSERT_TRUE(harness->WaitUntil([&] { return !harness->Alerts().empty(); }, 20000));
+  ASSERT_TRUE(cupsd.Start()) << cupsd.Error();
+  for (int i = 0; i < 60; ++i) ids.insert(cupsd.Submit("q1", file, "after " + std::to_string(i)));
+  ASSERT_EQ(ids.size(), 100u);
+  ASSERT_FALSE(ids.count(0));
+  EXPECT_TRUE(harness->WaitUntil([&] { return database->RowCount() >= 100; }, 60000)) << database->RowCount();
+  ASSERT_TRUE(harness->ShutdownMonitoring(60000));
+  std::set<uint32_t> written;
+  for (const std::string& row : database->Rows({"JobID", "JobPrinted"})) {
+    EXPECT_TRUE(written.insert(uint32_t(std::stoul(row))).second) << "twice: " << row;
+    EXPECT_EQ(row.substr(row.find('|') + 1), "True") << row;
+  }
+  EXPECT_EQ(written, ids);
+  const std::vector<std::string> alerts = harness->Alerts();
+  ASSERT_EQ(alerts.size(), 2u);
+  EXPECT_EQ(alerts[0].rfind("EAlertWarning: ", 0), 0u) << alerts[0];
+  EXPECT_EQ(alerts[1].rfind("EAlertInfo: ", 0), 0u) << alerts[1];
 }
 
 }  // namespace

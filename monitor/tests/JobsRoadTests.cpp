@@ -10,6 +10,7 @@
 #include "JobsTable.h"
 #include "gTools.h"
 #include "rtlFormat.h"
+#include "thrServerAlerts.h"
 #include "thrWatchTestSupport.h"
 
 namespace {
@@ -229,6 +230,69 @@ TEST_F(JobsRoadTest, ARowThatCannotBeWrittenStaysQueuedIsReportedOnceAndArrivesL
   EXPECT_EQ(alerts[0], "EAlertFailure: " + Format(SJobWriteFailed, {int32_t(first), printers[0],
                                                                    std::string("Table is busy.")}));
   SetJobWriter(table);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(JobsRoadTest, AServerThatStopsAnsweringIsOneAlertAndItsJobsArriveOnceWhenItAnswers) {
+  const std::string remote = UniqueName("\\\\REMOTE");
+  spooler->AddServer(remote);
+  printers = {AddPrinter(Local, "laser"), AddPrinter(remote, "plotter")};
+  StartWatching("", printers);
+  const uint32_t before = spooler->SubmitJob(printers[1], SampleJob("before", 2, 100));
+  ASSERT_TRUE(harness->WaitUntil([&] { return harness->PendingJob(printers[1], before).has_value(); }));
+
+  spooler->SetServerReachable(remote, false, "No route to host");
+  // While away: the job seen queued ends, one begins and ends unseen, and
+  // the other server goes on as usual.
+  spooler->PrintJob(printers[1], before);
+  spooler->RemoveJob(printers[1], before);
+  const uint32_t unseen = spooler->SubmitJob(printers[1], SampleJob("unseen", 1, 50));
+  spooler->PrintJob(printers[1], unseen);
+  spooler->RemoveJob(printers[1], unseen);
+  const uint32_t local = spooler->SubmitJob(printers[0], SampleJob("local", 1, 10));
+  spooler->PrintJob(printers[0], local);
+  spooler->RemoveJob(printers[0], local);
+  ASSERT_TRUE(WaitForRows(1));
+  ASSERT_TRUE(harness->WaitUntil([&] { return harness->Alerts().size() == 1; }));
+  EXPECT_EQ(harness->Alerts()[0], "EAlertWarning: " + Format(SServerUnreachable, {remote, "No route to host"}));
+  EXPECT_EQ(4, PrinterThreadCount() + ServerList().Count());
+
+  spooler->SetServerReachable(remote, true);
+  ASSERT_TRUE(WaitForRows(3));
+  ASSERT_TRUE(harness->WaitUntil([&] { return harness->Alerts().size() == 2; }));
+  EXPECT_EQ(harness->Alerts()[1].rfind("EAlertInfo: ", 0), 0u) << harness->Alerts()[1];
+  const uint32_t after = spooler->SubmitJob(printers[1], SampleJob("after", 1, 10));
+  spooler->PrintJob(printers[1], after);
+  spooler->RemoveJob(printers[1], after);
+  ASSERT_TRUE(WaitForRows(4));
+  ASSERT_TRUE(harness->ShutdownMonitoring(60000));
+  std::multiset<std::string> rows;
+  for (const std::string& row : database->Rows({"PrinterName", "Document", "JobPrinted"})) rows.insert(row);
+  EXPECT_EQ(rows, (std::multiset<std::string>{printers[0] + "|local|True", printers[1] + "|before|True",
+                                              printers[1] + "|unseen|True", printers[1] + "|after|True"}));
+  EXPECT_EQ(harness->Alerts().size(), 2u);
+}
+
+TEST_F(JobsRoadTest, AnOutagePastTheLimitEndsThatServersThreadsWithASeriousAlert) {
+  const std::string remote = UniqueName("\\\\REMOTE");
+  spooler->AddServer(remote);
+  printers = {AddPrinter(Local, "laser"), AddPrinter(remote, "plotter")};
+  StartWatching("", printers);
+  spooler->SetServerReachable(remote, false, "No route to host");
+  spooler->GiveUpServer(remote);
+  ASSERT_TRUE(harness->WaitUntil([&] { return PrinterThreadCount() == 1 && ServerList().Count() == 1; }));
+  const std::vector<std::string> alerts = harness->Alerts();
+  ASSERT_GE(alerts.size(), 2u);
+  EXPECT_EQ(alerts[0].rfind("EAlertWarning: ", 0), 0u) << alerts[0];
+  EXPECT_EQ(alerts[1], "EAlertSerious: " + Format(SServerGivenUp, {remote, 0, "No route to host"}));
+  // The other server records on.
+  const uint32_t local = spooler->SubmitJob(printers[0], SampleJob("local", 1, 10));
+  spooler->PrintJob(printers[0], local);
+  spooler->RemoveJob(printers[0], local);
+  EXPECT_TRUE(WaitForRows(1));
 }
 
 }  // namespace

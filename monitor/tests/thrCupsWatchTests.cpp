@@ -1,5 +1,7 @@
 #include <cups/cups.h>
 
+#include <chrono>
+
 #include "splCupsSpooler.h"
 #include "splPrivateCupsd.h"
 #include "thrWatchTestSupport.h"
@@ -20,7 +22,10 @@ protected:
     ASSERT_EQ(0, RunningThreads().GetValue());
     ASSERT_TRUE(cupsd.Start()) << cupsd.Error();
     ASSERT_TRUE(cupsd.AddQueue("q1"));
-    spooler = std::make_shared<TCupsSpooler>(cupsd.Config(Local));
+    CupsConfig config = cupsd.Config(Local);
+    // A restart is looked for often enough to keep the tests short.
+    config.RetryMaxMs = 400;
+    spooler = std::make_shared<TCupsSpooler>(config);
     SetCurrentSpooler(spooler);
     harness = std::make_unique<TWatchHarness>();
     harness->StartEnumeration(Local);
@@ -105,25 +110,40 @@ TEST_F(CupsWatchTest, EveryJobOfATightLoopIsSeenWithItsFinalState) {
   EXPECT_EQ(static_cast<size_t>(count), harness->TakePendingJobs(Q1).size());
 }
 
-TEST_F(CupsWatchTest, AStoppedDaemonGivesAlertsAndEveryThreadEnds) {
+TEST_F(CupsWatchTest, AStoppedAndRestartedDaemonIsOneAlertAndEveryThreadStays) {
   const uint32_t held = cupsd.Submit("q1", cupsd.WriteFile("held.txt", 100), "Held", true);
   ASSERT_TRUE(harness->WaitUntil([&] { return harness->PendingJob(Q1, held).has_value(); }));
 
   cupsd.Stop();
-  // The threads end unasked: the server's with an alert, the printer's
-  // with one or through its server's stop.
-  ASSERT_TRUE(harness->WaitUntil([&] { return RunningThreads().GetValue() == 0; }, 30000));
+  ASSERT_TRUE(harness->WaitUntil([&] { return !harness->Alerts().empty(); }, 20000));
+  EXPECT_EQ(1, PrinterThreadCount());
+  EXPECT_EQ(1, ServerList().Count());
+  ASSERT_TRUE(cupsd.Start()) << cupsd.Error();
+  ASSERT_TRUE(cupsd.Release(held));
+  ASSERT_TRUE(AllFinished({held}, 30000));
+  ASSERT_TRUE(harness->WaitUntil([&] { return harness->Alerts().size() >= 2; }, 20000));
   const std::vector<std::string> alerts = harness->Alerts();
-  ASSERT_FALSE(alerts.empty());
-  for (const std::string& alert : alerts) EXPECT_EQ(0u, alert.rfind("EAlertSerious: ", 0)) << alert;
-  EXPECT_EQ(0, PrinterThreadCount());
-  EXPECT_EQ(0, ServerList().Count());
-  ASSERT_TRUE(harness->WaitUntil([&] { return harness->Tree->LiveNodes() == 0; }));
+  ASSERT_EQ(2u, alerts.size());
+  EXPECT_EQ(0u, alerts[0].rfind("EAlertWarning: Print server \"" + Local + "\" does not answer: ", 0)) << alerts[0];
+  EXPECT_EQ(std::string::npos, alerts[0].find("System error")) << alerts[0];
+  EXPECT_EQ(0u, alerts[1].rfind("EAlertInfo: ", 0)) << alerts[1];
+  EXPECT_EQ(1, PrinterThreadCount());
+  EXPECT_EQ(1, ServerList().Count());
 
   ASSERT_TRUE(harness->ShutdownMonitoring(20000));
   const std::vector<TPendingJob> handedOver = harness->TakePendingJobs(Q1);
   ASSERT_EQ(1u, handedOver.size());
-  EXPECT_EQ("Held", handedOver[0].Document);
+  EXPECT_EQ(Finished, handedOver[0].Status);
+}
+
+TEST_F(CupsWatchTest, ShutdownDuringAnOutageIsPrompt) {
+  cupsd.Stop();
+  ASSERT_TRUE(harness->WaitUntil([&] { return !harness->Alerts().empty(); }, 20000));
+  const auto start = std::chrono::steady_clock::now();
+  ASSERT_TRUE(harness->ShutdownMonitoring(20000));
+  SetCurrentSpooler(nullptr);
+  spooler.reset();
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
 }
 
 }  // namespace
