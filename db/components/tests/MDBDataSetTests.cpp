@@ -3,6 +3,7 @@
 #include "MDBTb.h"
 #include "dbConsts.h"
 #include "dbFieldClasses.h"
+#include "engCursor.h"
 
 namespace {
 
@@ -95,6 +96,40 @@ TEST_F(DataSetTest, LocateUsesTheIndexOrReadsTheRecords) {
   EXPECT_EQ(table->FieldByName("NAME")->AsString(), "Bob");
   EXPECT_EQ(table->RecordCount(), 5);
   EXPECT_TRUE(table->IsSequenced());
+}
+
+TEST_F(DataSetTest, LocateOnAnUnindexedFieldFindsWhatTheEngineFilterFinds) {
+  // Each key located by reading the records must land where the engine's
+  // own filter of the same condition finds its first record, and leave the
+  // cursor without filters.
+  TObjectPtr<TMDBTable> table = OpenPeople();
+  table->SetIndexName("ByName");
+  struct TCase {
+    const char* key;
+    TLocateOptions options;
+    const char* filter;
+    TFilterOptions filterOptions;
+  };
+  const TCase cases[] = {
+      {"Oslo", {}, "CITY = 'Oslo'", {}},
+      {"oslo", {}, "CITY = 'oslo'", {}},
+      {"paris", {loCaseInsensitive}, "CITY = 'paris'", {foCaseInsensitive}},
+      {"Ro*", {loPartialKey}, "CITY = 'Ro*'", {}},
+      {"pa*", {loPartialKey, loCaseInsensitive}, "CITY = 'pa*'", {foCaseInsensitive}},
+      {"Pari", {}, "CITY = 'Pari'", {foNoPartialCompare}},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.key);
+    table->SetFilterOptions(c.filterOptions);
+    table->SetFilterText(c.filter);
+    const bool engineFound = table->FindFirst();
+    const std::string engineName = engineFound ? table->FieldByName("NAME")->AsString() : "";
+    table->SetFilterText("");
+    table->Last();
+    EXPECT_EQ(table->Locate("CITY", Variant(c.key), c.options), engineFound);
+    if (engineFound) EXPECT_EQ(table->FieldByName("NAME")->AsString(), engineName);
+    EXPECT_EQ(table->Handle()->FilterCount(), 0);
+  }
 }
 
 TEST_F(DataSetTest, LocateFindsABlankFieldByANullKey) {
