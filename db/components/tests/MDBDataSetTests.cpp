@@ -299,3 +299,37 @@ TEST_F(DataSetTest, ADatasetWithoutACursorCannotOpen) {
 }
 
 }  // namespace
+
+TEST_F(DataSetTest, LookupFieldsReadAnotherTable) {
+  TObjectPtr<TMDBTable> people = OpenPeople();
+  people->SetIndexName("ByCity");
+  TObjectPtr<TMDBTable> orders = NewTable("ORDERS.DAT");
+  orders->FieldDefs().Add("ORDERID", ftInteger, 0, true);
+  orders->FieldDefs().Add("PERSON", ftInteger);
+  orders->IndexDefs().Add("", "ORDERID", TIndexOptions{ixPrimary, ixUnique});
+  orders->CreateTable();
+  orders->UpdateFieldDefs();
+  for (int i = 0; i < orders->FieldDefs().Count(); ++i) orders->FieldDefs()[i]->CreateField(orders.get());
+  auto* city = new TStringField(orders.get());
+  city->SetFieldName("CITY");
+  city->SetFieldKind(fkLookup);
+  city->SetLookupDataSet(people.get());
+  city->SetKeyFields("PERSON");
+  city->SetLookupKeyFields("ID");
+  city->SetLookupResultField("CITY");
+  city->SetDataSet(orders.get());
+  orders->Open();
+  for (const auto& [id, person] : std::vector<std::pair<int, int>>{{1, 4}, {2, 9}, {3, 2}}) {
+    orders->Append();
+    orders->FieldByName("ORDERID")->SetAsInteger(id);
+    orders->FieldByName("PERSON")->SetAsInteger(person);
+    orders->Post();
+  }
+  EXPECT_EQ(Column(*orders, "CITY"), (TStrings{"Paris", "", "Rome"}));
+  // The people table stays where it was.
+  people->First();
+  const std::string first = people->FieldByName("NAME")->AsString();
+  orders->Refresh();
+  EXPECT_EQ(people->FieldByName("NAME")->AsString(), first);
+  orders->Close();
+}
