@@ -1,11 +1,12 @@
 #include "uiHint.h"
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QPainter>
 #include <QScreen>
-#include <QThread>
+#include <algorithm>
+#include <cassert>
+
+#include "uiAnimSteps.h"
 
 namespace {
 
@@ -32,12 +33,28 @@ bool THintWindow::ActivateHint(QRect ScreenRect, const std::string& Text, THintA
                                const std::function<bool()>& StillValid) {
   text = Text;
   animation = Animation;
-  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+  QScreen* screen = QGuiApplication::primaryScreen();
+  if (screen) {
     const QRect area = screen->availableGeometry();
     if (ScreenRect.right() > area.right()) ScreenRect.moveRight(area.right());
     if (ScreenRect.bottom() > area.bottom()) ScreenRect.moveBottom(area.bottom());
     if (ScreenRect.left() < area.left()) ScreenRect.moveLeft(area.left());
     if (ScreenRect.top() < area.top()) ScreenRect.moveTop(area.top());
+  }
+  // The screen as it is before the window covers it.
+  hide();
+  background = QImage();
+  if (Animation != hakNone) {
+    if (screen)
+      background = screen->grabWindow(0, ScreenRect.x(), ScreenRect.y(), ScreenRect.width(), ScreenRect.height())
+                       .toImage()
+                       .convertToFormat(QImage::Format_RGB32);
+    if (background.size() != ScreenRect.size()) {
+      // Nothing to copy (no screen to read): the blend runs over the
+      // window's face colour.
+      background = QImage(ScreenRect.size(), QImage::Format_RGB32);
+      background.fill(Colour(clBtnFace));
+    }
   }
   setGeometry(ScreenRect);
   if (Animation == hakNone) {
@@ -51,20 +68,18 @@ bool THintWindow::ActivateHint(QRect ScreenRect, const std::string& Text, THintA
     return true;
   }
   show();
-  for (step = 0; step < AnimationSteps; ++step) {
-    if (StillValid && !StillValid()) {
-      HideHint();
-      return false;
-    }
+  const bool done = RunAnimationSteps(AnimationSteps, StepPauseMs, apServeEvents, [&](int Step) {
+    if (StillValid && !StillValid()) return false;
+    step = Step;
     repaint();
-    QElapsedTimer pause;
-    pause.start();
-    while (pause.elapsed() < StepPauseMs) {
-      QCoreApplication::processEvents(QEventLoop::AllEvents, StepPauseMs);
-      QThread::msleep(1);
-    }
-  }
+    return true;
+  });
   step = AnimationSteps - 1;
+  if (!done) {
+    HideHint();
+    return false;
+  }
+  repaint();
   return true;
 }
 
@@ -73,19 +88,43 @@ void THintWindow::HideHint() {
   step = AnimationSteps - 1;
 }
 
-void THintWindow::paintEvent(QPaintEvent*) {
-  QPainter painter(this);
-  const QRect all = rect();
-  painter.fillRect(all, Colour(clBtnFace));
-  const double share = static_cast<double>(step + 1) / AnimationSteps;
-  QRect shown = all;
-  if (animation == hakSlide) shown.setHeight(std::max(1, static_cast<int>(all.height() * share)));
-  if (animation == hakFade) painter.setOpacity(share);
-  painter.fillRect(shown, Colour(clInfoBk));
+QImage THintWindow::HintImage() const {
+  QImage image(size(), QImage::Format_RGB32);
+  QPainter painter(&image);
+  const QRect all = image.rect();
+  painter.fillRect(all, Colour(clInfoBk));
   painter.setPen(Colour(clBlack));
-  painter.drawRect(shown.adjusted(0, 0, -1, -1));
+  painter.drawRect(all.adjusted(0, 0, -1, -1));
   painter.setPen(Colour(clInfoText));
-  painter.setClipRect(shown);
+  painter.setFont(font());
   painter.drawText(all.adjusted(Padding + 1, Padding, -Padding, -Padding), Qt::AlignLeft | Qt::AlignVCenter,
                    QString::fromStdString(text));
+  return image;
+}
+
+QImage THintWindow::ComposeFrame(const QImage& Background, const QImage& Hint, THintAnimationKind Animation,
+                                 int Step) {
+  assert(Background.size() == Hint.size());
+  const int share = std::clamp(Step + 1, 1, AnimationSteps);
+  QImage frame = Background.convertToFormat(QImage::Format_RGB32);
+  if (Animation == hakNone || share == AnimationSteps) return Hint.convertToFormat(QImage::Format_RGB32);
+  QPainter painter(&frame);
+  if (Animation == hakFade) {
+    // Each channel: background + (hint - background) * share / steps.
+    painter.setOpacity(static_cast<double>(share) / AnimationSteps);
+    painter.drawImage(QPoint(0, 0), Hint);
+  } else {
+    // The hint's lower part first, moving down until the whole shows.
+    const int shown = Hint.height() * share / AnimationSteps;
+    painter.drawImage(QPoint(0, 0), Hint, QRect(0, Hint.height() - shown, Hint.width(), shown));
+  }
+  return frame;
+}
+
+void THintWindow::paintEvent(QPaintEvent*) {
+  QPainter painter(this);
+  const QImage hint = HintImage();
+  painter.drawImage(QPoint(0, 0), animation == hakNone || background.size() != hint.size()
+                                      ? hint
+                                      : ComposeFrame(background, hint, animation, step));
 }

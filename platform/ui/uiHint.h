@@ -1,7 +1,10 @@
 #pragma once
 // Hints: a small top-level window that shows a text over a place on the
 // screen without taking the focus, shown at once or animated in 16 steps.
+// An animated hint keeps a copy of the screen under it and blends into it:
+// fading in, or sliding down into view.
 
+#include <QImage>
 #include <QWidget>
 #include <functional>
 #include <string>
@@ -19,9 +22,9 @@ public:
 
   // Shows Text in ScreenRect (kept inside the screen's work area). With an
   // animation the window is drawn once per step, pausing StepPauseMs and
-  // serving events between steps; StillValid is asked before each step and
-  // a false answer hides the hint at once. Returns false when it was
-  // hidden that way.
+  // serving events between steps (see uiAnimSteps.h); StillValid is asked
+  // before each step and a false answer hides the hint at once. Returns
+  // false when it was hidden that way.
   bool ActivateHint(QRect ScreenRect, const std::string& Text, THintAnimationKind Animation,
                     const std::function<bool()>& StillValid = {});
   void HideHint();
@@ -30,6 +33,11 @@ public:
   const std::string& Text() const { return text; }
   // The size a text needs, padding included.
   QSize HintSize(const std::string& Text) const;
+  // The hint alone, at full strength, in its window's size.
+  QImage HintImage() const;
+  // A frame of an animation: Hint over Background at Step (0 to 15);
+  // both images have the frame's size.
+  static QImage ComposeFrame(const QImage& Background, const QImage& Hint, THintAnimationKind Animation, int Step);
 
 protected:
   void paintEvent(QPaintEvent* Event) override;
@@ -38,4 +46,5 @@ private:
   std::string text;
   THintAnimationKind animation = hakNone;
   int step = AnimationSteps - 1;
+  QImage background;  // the screen under the window, while animated
 };
