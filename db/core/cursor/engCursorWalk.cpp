@@ -1,81 +1,58 @@
 #include "engCursorWalk.h"
 
 #include <cstring>
+#include <utility>
 
 #include "engCursor.h"
 #include "engErrorCodes.h"
 #include "engErrors.h"
 #include "engIndexFile.h"
 
-namespace {
-
-// A B-tree of 4096-byte pages holding at least two entries each is never
-// this deep; a deeper descent runs through a damaged tree.
-
-}  // namespace
-
 TLeafWalker::TLeafWalker(TDataCursor& cursor, uint8_t indexNo, const TKeyComparer& comparer)
     : cursor(cursor), indexNo(indexNo), comparer(comparer) {}
 
-TLeafWalker::~TLeafWalker() { Release(); }
-
 void TLeafWalker::Corrupt() const { RaiseEngineError(EngErrPageCorrupt, cursor.TableName()); }
-
-void TLeafWalker::Release() {
-  if (page) cursor.IndexFile().ReleasePage(page);
-  page = nullptr;
-}
-
-void TLeafWalker::Hold(TPage* fetched) {
-  Release();
-  page = fetched;
-}
 
 // A sibling chain that visits more pages than the file holds runs in a
 // circle.
-bool TLeafWalker::Fetch(uint32_t offset, TPage*& fetched) {
+bool TLeafWalker::Fetch(uint32_t offset, TPageRef& fetched) {
   TIndexFile& file = cursor.IndexFile();
   if (++pagesVisited > file.GetEndOffset() / IndexPageSize + 1) Corrupt();
-  if (!file.GetPage(&cursor, indexNo, offset, false, fetched)) return false;
-  if (fetched->Count == 0 || fetched->Free) {
-    file.ReleasePage(fetched);
-    Corrupt();
-  }
+  TPage* read = nullptr;
+  if (!file.GetPage(&cursor, indexNo, offset, false, read)) return false;
+  fetched = TPageRef(&file, read);
+  if (fetched->Count == 0 || fetched->Free) Corrupt();
   return true;
 }
 
-bool TLeafWalker::StartAtRoot(TPage*& root) {
-  Release();
+bool TLeafWalker::StartAtRoot() {
+  page.Reset();
   entry = 0;
   logical = 0;
   pagesVisited = 0;
-  root = nullptr;
-  if (!cursor.IndexFile().GetRoot(&cursor, indexNo, true, root)) return false;
-  if (root && (root->Count == 0 || !root->IsRoot())) {
-    cursor.IndexFile().ReleasePage(root);
-    Corrupt();
-  }
-  Hold(root);
+  TIndexFile& file = cursor.IndexFile();
+  TPage* root = nullptr;
+  if (!file.GetRoot(&cursor, indexNo, true, root)) return false;
+  TPageRef held(&file, root);
+  if (held && (held->Count == 0 || !held->IsRoot())) Corrupt();
+  page = std::move(held);
   return true;
 }
 
 bool TLeafWalker::DescendToChild() {
-  TPage* child = nullptr;
+  TPageRef child;
   if (!Fetch(page->CurrentPointer(true), child)) return false;
-  if (child->IsRoot()) {
-    cursor.IndexFile().ReleasePage(child);
-    Corrupt();
-  }
+  if (child->IsRoot()) Corrupt();
   child->Parent = page->Offset;
-  Hold(child);
+  page = std::move(child);
   return true;
 }
 
 bool TLeafWalker::Normalize() {
   while (entry > page->Count && page->Right != 0) {
-    TPage* next = nullptr;
+    TPageRef next;
     if (!Fetch(page->Right, next)) return false;
-    Hold(next);
+    page = std::move(next);
     if (!page->IsLeaf()) Corrupt();
     entry = 1;
   }
@@ -84,9 +61,8 @@ bool TLeafWalker::Normalize() {
 
 bool TLeafWalker::ToKey(const uint8_t* key, int length, TLeafSearchEnd end, bool& found) {
   found = false;
-  TPage* root;
-  if (!StartAtRoot(root)) return false;
-  if (!root) return true;
+  if (!StartAtRoot()) return false;
+  if (!page) return true;
   uint32_t keysBefore = 0;
   for (int depth = 0;; ++depth) {
     if (depth > MaxTreeDepth) Corrupt();
@@ -104,9 +80,8 @@ bool TLeafWalker::ToKey(const uint8_t* key, int length, TLeafSearchEnd end, bool
 }
 
 bool TLeafWalker::ToFirst() {
-  TPage* root;
-  if (!StartAtRoot(root)) return false;
-  if (!root) return true;
+  if (!StartAtRoot()) return false;
+  if (!page) return true;
   for (int depth = 0; !page->IsLeaf(); ++depth) {
     if (depth > MaxTreeDepth) Corrupt();
     page->First(true);
@@ -118,9 +93,8 @@ bool TLeafWalker::ToFirst() {
 }
 
 bool TLeafWalker::ToLast() {
-  TPage* root;
-  if (!StartAtRoot(root)) return false;
-  if (!root) return true;
+  if (!StartAtRoot()) return false;
+  if (!page) return true;
   uint32_t keysBefore = 0;
   for (int depth = 0; !page->IsLeaf(); ++depth) {
     if (depth > MaxTreeDepth) Corrupt();
@@ -134,9 +108,8 @@ bool TLeafWalker::ToLast() {
 }
 
 bool TLeafWalker::ToLogical(uint32_t wanted) {
-  TPage* root;
-  if (!StartAtRoot(root)) return false;
-  if (!root) return true;
+  if (!StartAtRoot()) return false;
+  if (!page) return true;
   uint32_t keysBefore = 0;
   for (int depth = 0; !page->IsLeaf(); ++depth) {
     if (depth > MaxTreeDepth) Corrupt();
@@ -186,9 +159,9 @@ bool TLeafWalker::Prior() {
   --entry;
   --logical;
   while (entry < 1 && page->Left != 0) {
-    TPage* previous = nullptr;
+    TPageRef previous;
     if (!Fetch(page->Left, previous)) return false;
-    Hold(previous);
+    page = std::move(previous);
     if (!page->IsLeaf()) Corrupt();
     entry = page->Count;
   }

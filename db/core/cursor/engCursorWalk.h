@@ -23,7 +23,6 @@ class TDataCursor;
 class TLeafWalker {
 public:
   TLeafWalker(TDataCursor& cursor, uint8_t indexNo, const TKeyComparer& comparer);
-  ~TLeafWalker();
   TLeafWalker(const TLeafWalker&) = delete;
   TLeafWalker& operator=(const TLeafWalker&) = delete;
 
@@ -41,7 +40,7 @@ public:
   [[noreturn]] void Corrupt() const;
 
   // The index has no root: nothing to walk.
-  bool IndexEmpty() const { return page == nullptr; }
+  bool IndexEmpty() const { return !page; }
   // The walk stands on an entry (not before the first or after the last).
   bool OnEntry() const;
   const uint8_t* Key() const;
@@ -56,7 +55,7 @@ private:
   TDataCursor& cursor;
   uint8_t indexNo;
   const TKeyComparer& comparer;
-  TPage* page = nullptr;  // held
+  TPageRef page;
   int entry = 0;
   uint32_t logical = 0;
   uint32_t pagesVisited = 0;
@@ -64,10 +63,9 @@ private:
   uint8_t leftKey[MaxIndexKeyLength];
   bool leftOnEntry = false;
 
-  bool Fetch(uint32_t offset, TPage*& fetched);
-  void Hold(TPage* fetched);
-  void Release();
-  bool StartAtRoot(TPage*& root);
+  bool Fetch(uint32_t offset, TPageRef& fetched);
+  // Holds the root (nothing for an empty index).
+  bool StartAtRoot();
   // Descends from the held branch into the child at its second position.
   bool DescendToChild();
   bool Normalize();
