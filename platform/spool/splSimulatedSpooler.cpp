@@ -59,18 +59,21 @@ void TSimulatedSpooler::AddServer(const std::string& Server) {
   if (!name || !name->Queue.empty()) throw std::invalid_argument("Not a server name: " + Server);
   std::lock_guard<std::mutex> guard(lock_);
   if (FindServer(Server)) throw std::invalid_argument("Server exists: " + Server);
-  servers_.push_back({Server, true, 1, {}, {}, {}});
+  servers_.push_back({Server, true, 1, {}, {}, {}, false});
   Publish(servers_.back());
 }
 
 void TSimulatedSpooler::SetServerReachable(const std::string& Server, bool Reachable, const std::string& Text) {
   SpoolServerNotice notice;
+  bool tell = false;
   {
     std::lock_guard<std::mutex> guard(lock_);
     SimServer& s = ServerOrThrow(Server);
     if (s.Reachable == Reachable) return;
     s.Reachable = Reachable;
     if (!Reachable) {
+      // As with CUPS, only a watched server's outage is noticed.
+      s.OutageTold = Hub().WatchCount(s.Name) > 0;
       s.OutageText = Text;
       notice = {s.Name, SpoolServerCondition::Unreachable, RPC_S_SERVER_UNAVAILABLE, Text, {}};
     } else {
@@ -86,8 +89,9 @@ void TSimulatedSpooler::SetServerReachable(const std::string& Server, bool Reach
       s.Printers = std::move(now);
       Publish(s);
     }
+    tell = s.OutageTold;
   }
-  NotifyServer(notice);
+  if (tell) NotifyServer(notice);
 }
 
 void TSimulatedSpooler::GiveUpServer(const std::string& Server) {

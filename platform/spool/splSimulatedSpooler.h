@@ -24,7 +24,8 @@ class TSimulatedSpooler : public TSpoolerBase {
   // its open notifications stay open and hear nothing while the script goes
   // on. Reachable again: they hear of the jobs that left the queues
   // meanwhile (first with their last fields), then the server as it is now.
-  // Each change of reachability is a server notice, Text that of an outage.
+  // Each change of reachability of a watched server is a server notice,
+  // Text that of an outage.
   void SetServerReachable(const std::string& Server, bool Reachable, const std::string& Text = "Connection refused");
   // An unreachable server past the outage limit: its notifications fail
   // with RPC_S_SERVER_UNAVAILABLE, and a GivenUp notice tells so.
@@ -83,6 +84,7 @@ class TSimulatedSpooler : public TSpoolerBase {
     // The jobs that left a queue while the server was unreachable.
     std::vector<SpoolJobState> EndedWhileAway;
     std::string OutageText;
+    bool OutageTold = false;  // the outage was a notice, so its end is one
   };
   struct Failure {
     OsError Error;
