@@ -5,6 +5,7 @@
 // clause part; preparation and execution (SELECT, data-changing and
 // definition statements) complete and use it.
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -39,6 +40,9 @@ inline constexpr uint8_t NoResultIndex = 255;
 inline constexpr int MaxResultColumns = 1024;
 inline constexpr int MaxResultNameLength = 30;
 inline constexpr int MaxResultTextSize = 250;
+// What DISTINCT and GROUP BY fold in memory before the answer table's sort
+// (sqlRowFolding.h).
+inline constexpr size_t DefaultMaxFoldedBytes = size_t(16) << 20;
 
 // Called during row loops; setting abort stops the loop.
 using TSqlProgressProc = void (*)(void* context, int32_t current, int32_t percent, bool& abort);
@@ -147,6 +151,8 @@ public:
   TFormatSettings EvalSettings;
   uint16_t EvalLanguage = 0;
   bool HasEvalSettings = false;
+
+  size_t MaxFoldedBytes = DefaultMaxFoldedBytes;
 
   TSqlProgressProc ProgressProc = nullptr;
   void* ProgressContext = nullptr;

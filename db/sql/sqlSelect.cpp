@@ -28,6 +28,7 @@
 #include "sqlPlanner.h"
 #include "sqlQuery.h"
 #include "sqlResultColumns.h"
+#include "sqlRowFolding.h"
 #include "sqlStatement.h"
 
 namespace {
@@ -448,16 +449,18 @@ void TDataQuery::ExecuteSelect() {
     // The cursor's upkeep waits for the end of the fill: rows go in at a
     // cost that does not grow with the table.
     TAnswerFill fill(answer);
+    TRowFolder folder(*this, answer);
     int32_t rows = 0;
     ForEachJoinedRow(*this, [&] {
       if (progress.Step()) return false;
       if (!RowPasses(*this)) return true;
       if (MaxRowCount >= 0 && rows >= MaxRowCount) return false;
       uint8_t* row = builder.Build();
-      answer.InsertRecord(row, false);
+      if (!folder.Take(row)) answer.InsertRecord(row, false);
       ++rows;
       return true;
     });
+    folder.Flush();
     fill.End();
     if (Distinct) {
       std::vector<TSortKeyField> keys;

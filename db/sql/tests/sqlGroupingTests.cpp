@@ -1,6 +1,9 @@
 // GROUP BY, HAVING, the aggregates, DISTINCT and ORDER BY with NOCASE.
 
+#include <algorithm>
 #include <array>
+#include <cstdio>
+#include <map>
 
 #include "sqlTestSupport.h"
 
@@ -158,6 +161,94 @@ TEST_F(SqlDecimalTest, DecimalSumBeyondTheStoredRangeIsRefused) {
   InsertDecimal("a", 9000000000000000002);  // 9000000000000000.00
   InsertDecimal("a", 9000000000000000002);
   EXPECT_EQ(SqlError("SELECT SUM(v) FROM pay"), "Result of SUM exceeds the range of column 'Sum Of v'");
+}
+
+}  // namespace
+
+namespace {
+
+// Many rows in few groups: folded in memory, with any bound, they give
+// what a plain count of the rows gives.
+class SqlFoldingTest : public SqlTest {
+protected:
+  static constexpr int RowCount = 600;
+  static constexpr int GroupCount = 7;
+
+  void SetUp() override {
+    SqlTest::SetUp();
+    Exec("CREATE TABLE t (g CHAR(8), n INTEGER, f FLOAT)");
+    TQueryStatement& insert = Prepare("INSERT INTO t VALUES (?, ?, ?)");
+    for (int i = 0; i < RowCount; ++i) {
+      TSqlParamValue group, number, real;
+      group.DataType = dtString;
+      group.IsNull = false;
+      group.Bytes = i % 11 == 0 ? std::string("G") : "g" + std::to_string(i % GroupCount);
+      number.DataType = dtInteger;
+      number.IsNull = i % 13 == 0;
+      const int32_t value = i;
+      if (!number.IsNull) number.Bytes.assign(reinterpret_cast<const char*>(&value), sizeof value);
+      real.DataType = dtFloat;
+      real.IsNull = false;
+      const double half = i / 2.0;
+      real.Bytes.assign(reinterpret_cast<const char*>(&half), sizeof half);
+      insert.SetParams({group, number, real});
+      insert.Execute();
+    }
+    statements.pop_back();
+  }
+
+  // The expected groups, computed here.
+  static TRows Expected() {
+    std::map<std::string, std::array<double, 5>> totals;  // count, count(n), sum(n), max(n), sum(f)
+    for (int i = 0; i < RowCount; ++i) {
+      auto& t = totals[i % 11 == 0 ? std::string("G") : "g" + std::to_string(i % GroupCount)];
+      t[0] += 1;
+      t[4] += i / 2.0;
+      if (i % 13 == 0) continue;
+      t[1] += 1;
+      t[2] += i;
+      t[3] = std::max(t[3], double(i));
+    }
+    TRows rows;
+    char text[160];
+    for (const auto& [group, t] : totals) {
+      std::snprintf(text, sizeof text, "%s|%g|%g|%g|%g|%g", group.c_str(), t[0], t[1], t[2], t[3], t[4] / t[0]);
+      rows.push_back(text);
+    }
+    return rows;
+  }
+
+  TRows Grouped(size_t maxBytes, const std::string& having = "") {
+    TQueryStatement& statement =
+        Prepare("SELECT g, COUNT(*), COUNT(n), SUM(n), MAX(n), AVG(f) FROM t GROUP BY g" + having);
+    statement.MainQuery().MaxFoldedBytes = maxBytes;
+    return Rows(statement.Execute());
+  }
+};
+
+TEST_F(SqlFoldingTest, GroupsFoldedInMemoryOrNotGiveTheSameTotals) {
+  const TRows expected = Expected();
+  EXPECT_EQ(Grouped(DefaultMaxFoldedBytes), expected);
+  // A bound that holds a few groups only: the rest reach the sort as rows.
+  EXPECT_EQ(Grouped(700), expected);
+  EXPECT_EQ(Grouped(0), expected);
+  TRows big;
+  for (const std::string& row : expected)
+    if (row.rfind("G|", 0) != 0) big.push_back(row);
+  EXPECT_EQ(Grouped(700, " HAVING COUNT(*) > 60"), big);
+}
+
+TEST_F(SqlFoldingTest, DistinctRowsFoldedInMemoryOrNot) {
+  for (size_t maxBytes : {DefaultMaxFoldedBytes, size_t(500), size_t(0)}) {
+    TQueryStatement& statement = Prepare("SELECT DISTINCT g FROM t");
+    statement.MainQuery().MaxFoldedBytes = maxBytes;
+    EXPECT_EQ(Rows(statement.Execute()), (TRows{"G", "g0", "g1", "g2", "g3", "g4", "g5", "g6"})) << maxBytes;
+    // The maximum row count still counts the rows gathered before folding.
+    TQueryStatement& limited = Prepare("SELECT DISTINCT g FROM t");
+    limited.MainQuery().MaxFoldedBytes = maxBytes;
+    limited.SetMaxRowCount(3);
+    EXPECT_EQ(Rows(limited.Execute()), (TRows{"G", "g1", "g2"})) << maxBytes;
+  }
 }
 
 }  // namespace

@@ -1,0 +1,62 @@
+#include "sqlRowFolding.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "engCursor.h"
+#include "engFieldAccess.h"
+#include "sqlAggregates.h"
+#include "sqlEvaluation.h"
+#include "sqlQuery.h"
+
+TRowFolder::TRowFolder(TDataQuery& query, TDataCursor& answer)
+    : query(query), answer(answer), active((query.Distinct || query.Grouping) && !query.AggregatesOnly),
+      recordSize(size_t(answer.CursorRecordSize())), maxBytes(query.MaxFoldedBytes) {
+  if (!active || query.Distinct) return;
+  int widest = 0;
+  for (const TColumnItem& item : query.GroupBy) {
+    uint8_t copy[FieldDescSize];
+    const int width = FieldValueWidth(CursorFieldDesc(answer, item.ColumnNo, copy));
+    keyFields.push_back(item.ColumnNo);
+    keyWidths.push_back(width);
+    widest = std::max(widest, width);
+  }
+  field.assign(size_t(widest) + 1, 0);
+}
+
+std::string TRowFolder::KeyOf(const uint8_t* row) {
+  if (keyFields.empty()) return std::string(reinterpret_cast<const char*>(row), recordSize);
+  std::string key;
+  for (size_t i = 0; i < keyFields.size(); ++i) {
+    std::fill(field.begin(), field.end(), 0);
+    bool blank = true;
+    answer.GetField(keyFields[i], row, blank, field.data());
+    key += blank ? '\0' : '\1';
+    if (!blank) key.append(reinterpret_cast<const char*>(field.data()), size_t(keyWidths[i]));
+  }
+  return key;
+}
+
+bool TRowFolder::Take(const uint8_t* row) {
+  if (!active) return false;
+  std::string key = KeyOf(row);
+  const auto found = index.find(key);
+  if (found != index.end()) {
+    // A DISTINCT duplicate is simply dropped.
+    if (!query.Distinct) AccumulateRow(query, answer, rows[found->second].data(), row);
+    return true;
+  }
+  const size_t cost = key.size() + recordSize + 64;
+  if (bytes + cost > maxBytes) return false;
+  bytes += cost;
+  index.emplace(std::move(key), rows.size());
+  rows.emplace_back(row, row + recordSize);
+  return true;
+}
+
+void TRowFolder::Flush() {
+  for (std::vector<uint8_t>& row : rows) answer.InsertRecord(row.data(), false);
+  rows.clear();
+  index.clear();
+  bytes = 0;
+}

@@ -1,0 +1,48 @@
+#pragma once
+// Rows folded in memory before they reach the answer table: a DISTINCT
+// row equal byte for byte to one already taken, or a row of a group
+// already taken, goes into that row instead of becoming a record of its
+// own. The sorts that follow (distinct and group modes) see far fewer
+// records and fold the rest as before: rows equal byte for byte are equal
+// under any comparison, and a group's partial totals add like its rows.
+// Memory is bounded: past the bound, rows of new keys go to the answer
+// table as they come.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+class TDataCursor;
+class TDataQuery;
+
+class TRowFolder {
+public:
+  // Folds only for DISTINCT and GROUP BY queries that are not
+  // aggregates-only; otherwise every row is the caller's.
+  TRowFolder(TDataQuery& query, TDataCursor& answer);
+  TRowFolder(const TRowFolder&) = delete;
+  TRowFolder& operator=(const TRowFolder&) = delete;
+
+  // True when the row was folded (or kept to be written by Flush); false
+  // when the caller inserts it.
+  bool Take(const uint8_t* row);
+  // Inserts the kept rows into the answer table.
+  void Flush();
+
+private:
+  TDataQuery& query;
+  TDataCursor& answer;
+  bool active;
+  size_t recordSize;
+  size_t maxBytes;
+  size_t bytes = 0;
+  std::vector<int> keyFields;   // GROUP BY columns; empty: the whole row
+  std::vector<int> keyWidths;
+  std::vector<uint8_t> field;   // one key field's value
+  std::unordered_map<std::string, size_t> index;
+  std::vector<std::vector<uint8_t>> rows;
+
+  std::string KeyOf(const uint8_t* row);
+};
