@@ -336,6 +336,9 @@ public:
   // also in client coordinates; nil below the last node.
   PVirtualNode GetNodeAt(int X, int Y, int* NodeTop = nullptr);
   THitInfo GetHitTestInfoAt(int X, int Y);
+  // True when the cell's text sits at its right: the column's mode, or the
+  // tree's without columns.
+  bool RightToLeftText(int Column) const;
   // The node's cell (or, with TextOnly, its text) in client coordinates.
   TRect GetDisplayRect(PVirtualNode Node, int Column, bool TextOnly);
   // The x where the node's content in the main column starts: its level's
@@ -497,6 +500,7 @@ protected:
   bool HeaderEvent(QEvent* Event) override;
   void ScrollBarMoved(Qt::Orientation Orientation, int Position) override;
   void LayoutChanged() override;
+  void BiDiModeChanged() override;
   void keyPressEvent(QKeyEvent* Event) override;
   void keyReleaseEvent(QKeyEvent* Event) override;
   void focusInEvent(QFocusEvent* Event) override;

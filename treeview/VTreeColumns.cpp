@@ -77,8 +77,16 @@ void TVirtualTreeColumn::SetOptions(TVTColumnOptions Value) {
   if (options == Value) return;
   const bool visibility = options.Contains(coVisible) != Value.Contains(coVisible);
   options = Value;
+  if (options.Contains(coParentBidiMode)) biDiMode = owner.Header().Tree().BiDiMode();
   Changed();
   if (visibility) owner.Header().Tree().ColumnsChanged();
+}
+
+void TVirtualTreeColumn::SetBiDiMode(TBiDiMode Value) {
+  options.Exclude(coParentBidiMode);
+  if (biDiMode == Value) return;
+  biDiMode = Value;
+  Changed();
 }
 
 int TVirtualTreeColumn::Position() const { return owner.PositionOf(Index()); }
@@ -93,9 +101,16 @@ TVirtualTreeColumns::~TVirtualTreeColumns() = default;
 
 TVirtualTreeColumn* TVirtualTreeColumns::Add() {
   items.push_back(std::make_unique<TVirtualTreeColumn>(*this));
+  items.back()->biDiMode = header.Tree().BiDiMode();
   positions.push_back(Count() - 1);
   Changed();
   return items.back().get();
+}
+
+void TVirtualTreeColumns::ParentBiDiModeChanged() {
+  for (const auto& column : items)
+    if (column->options.Contains(coParentBidiMode)) column->biDiMode = header.Tree().BiDiMode();
+  header.Invalidate();
 }
 
 void TVirtualTreeColumns::Clear() {
@@ -133,6 +148,7 @@ void TVirtualTreeColumns::Assign(const TVirtualTreeColumns& Source) {
     n.margin = c->margin;
     n.spacing = c->spacing;
     n.options = c->options;
+    n.biDiMode = n.options.Contains(coParentBidiMode) ? header.Tree().BiDiMode() : c->biDiMode;
   }
   positions = Source.positions;
   Changed();

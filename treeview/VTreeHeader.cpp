@@ -334,21 +334,30 @@ void TVTHeader::PaintColumn(TCanvas& Canvas, int Column, const TRect& R) {
   if (pressed) OffsetRect(inner, 1, 1);
   TClipGuard clip(Canvas);
   Canvas.SetClipRect(inner);
-  int x = inner.Left + (c.Margin() < 0 ? 4 : c.Margin());
+  // Right-to-left: image and caption from the right edge, mirrored.
+  const bool rightToLeft = UseRightToLeftAlignment(c.BiDiMode());
+  const int margin = c.Margin() < 0 ? 4 : c.Margin();
+  int left = inner.Left + margin;
+  int right = inner.Right - margin;
   if (options.Contains(hoShowImages) && images && c.ImageIndex() >= 0) {
     const int y = inner.Top + (inner.Height() - images->Height()) / 2;
+    const int x = rightToLeft ? right - images->Width() : left;
     images->Draw(Canvas, x, y, c.ImageIndex(), o.Contains(coEnabled) ? idsNormal : idsDisabled);
-    x += images->Width() + c.Spacing();
+    if (rightToLeft)
+      right = x - c.Spacing();
+    else
+      left = x + images->Width() + c.Spacing();
   }
   if (!c.Text().empty()) {
     Canvas.Brush().SetStyle(bsClear);
     std::string caption = c.Text();
-    const int available = inner.Right - x;
+    const int available = (rightToLeft ? right : inner.Right) - left;
     // Shortened with an ellipsis of 10 pixels.
     if (Canvas.TextWidth(caption) > available) {
       const int fit = Canvas.FitCount(caption, std::max(0, available - 10));
       caption = caption.substr(0, static_cast<size_t>(fit)) + "...";
     }
+    const int x = rightToLeft ? std::max(left, right - Canvas.TextWidth(caption)) : left;
     const int y = inner.Top + (inner.Height() - Canvas.TextHeight("Wg")) / 2;
     if (o.Contains(coEnabled)) {
       Canvas.Font().SetColor(hover && options.Contains(hoHotTrack) ? clBtnShadow : font.Color());

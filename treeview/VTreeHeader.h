@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "rtlSets.h"
+#include "uiControlHost.h"
 #include "uiGraphics.h"
 
 class QEvent;
@@ -81,6 +82,9 @@ public:
   void SetSpacing(int Value);
   TVTColumnOptions Options() const { return options; }
   void SetOptions(TVTColumnOptions Value);
+  // The tree's while coParentBidiMode is set; setting one clears it.
+  TBiDiMode BiDiMode() const { return biDiMode; }
+  void SetBiDiMode(TBiDiMode Value);
   int Position() const;
   void SetPosition(int Value);
 
@@ -105,6 +109,7 @@ private:
   int margin = -1;
   int spacing = 4;
   TVTColumnOptions options = DefaultColumnOptions;
+  TBiDiMode biDiMode = bdLeftToRight;
 };
 
 class TVirtualTreeColumns {
@@ -132,6 +137,9 @@ public:
   int GetNextVisibleColumn(int Column) const;
   int GetPreviousVisibleColumn(int Column) const;
   int VisibleCount() const;
+
+  // Every column with coParentBidiMode takes the tree's mode.
+  void ParentBiDiModeChanged();
 
   int HoverColumn() const { return hoverColumn; }
   int PressedColumn() const { return pressedColumn; }

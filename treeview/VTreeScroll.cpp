@@ -336,7 +336,11 @@ THitInfo TBaseVirtualTree::GetHitTestInfoAt(int X, int Y) {
     return hit;
   }
   x += imagesWidth;
-  if (X < x + GetNodeWidth(node, hit.HitColumn))
+  const int width = GetNodeWidth(node, hit.HitColumn);
+  // The label sits after the images, or at the cell's right end.
+  const int labelLeft =
+      RightToLeftText(hit.HitColumn) ? std::max(x, GetDisplayRect(node, hit.HitColumn, false).Right - width) : x;
+  if (X >= labelLeft && X < labelLeft + width)
     hit.HitPositions |= hiOnItem | hiOnItemLabel;
   else
     hit.HitPositions |= hiOnItemRight;
@@ -360,8 +364,25 @@ TRect TBaseVirtualTree::GetDisplayRect(PVirtualNode Node, int Column, bool TextO
     if (images && DoGetImageIndex(Node, ikNormal, Column) >= 0) x += images->Width() + 2;
     r.Left = x;
   }
-  r.Right = std::min(r.Right, r.Left + GetNodeWidth(Node, useColumns ? Column : -1));
+  const int width = GetNodeWidth(Node, useColumns ? Column : -1);
+  if (RightToLeftText(useColumns ? Column : -1))
+    r.Left = std::max(r.Left, r.Right - width);
+  else
+    r.Right = std::min(r.Right, r.Left + width);
   return r;
+}
+
+bool TBaseVirtualTree::RightToLeftText(int Column) const {
+  const TBiDiMode mode = Column >= 0 && Column < header->Columns().Count() && header->UseColumns()
+                             ? header->Columns().Items(Column).BiDiMode()
+                             : BiDiMode();
+  return UseRightToLeftAlignment(mode);
+}
+
+void TBaseVirtualTree::BiDiModeChanged() {
+  header->Columns().ParentBiDiModeChanged();
+  NodeChanged(nullptr);
+  InvalidateControl();
 }
 
 // Event routing ----------------------------------------------------------------

@@ -173,8 +173,11 @@ void TCustomVirtualStringTree::DoPaintNode(TVTPaintInfo& PaintInfo) {
     nodeWidth = text.empty() ? EmptyTextWidth : measure.TextWidth(text) + 2 * TextPadding;
     if (column <= 0) SetCachedWidth(node, nodeWidth);
   }
-  const TRect textRect = Rect(content.Left, content.Top, std::min(content.Right, content.Left + nodeWidth),
-                              content.Bottom);
+  const bool rightToLeft = RightToLeftText(column);
+  const TRect textRect = rightToLeft ? Rect(std::max(content.Left, content.Right - nodeWidth), content.Top,
+                                            content.Right, content.Bottom)
+                                     : Rect(content.Left, content.Top, std::min(content.Right, content.Left + nodeWidth),
+                                            content.Bottom);
   TColor textColor = canvas.Font().Color();
   const bool focusedColumn = column == FocusedColumn() || !Header().UseColumns();
   if (focusedColumn || Options().Contains(voFullRowSelect)) {
@@ -198,7 +201,7 @@ void TCustomVirtualStringTree::DoPaintNode(TVTPaintInfo& PaintInfo) {
     const TRect cut = IntersectRect(textRect.IsEmpty() ? content : content, canvas.ClipRect().value_or(content));
     canvas.SetClipRect(cut);
     canvas.Font().SetColor(textColor);
-    canvas.TextOut(content.Left + TextPadding, content.Top + offset, text);
+    canvas.TextOut(textRect.Left + TextPadding, content.Top + offset, text);
   }
   if (focusedColumn && Focused() && node == FocusedNode()) {
     // A dotted focus frame round the text.

@@ -69,6 +69,14 @@ TControlHost::~TControlHost() {
   SetScrollBarStyle(sbmRegular);
 }
 
+void TControlHost::SetBiDiMode(TBiDiMode Mode) {
+  if (Mode == biDiMode) return;
+  biDiMode = Mode;
+  LayoutChildren();
+  BiDiModeChanged();
+  update();
+}
+
 void TControlHost::SetScrollBarStyle(TScrollBarStyle Style) {
   if (Style == barStyle) return;
   std::unique_ptr<TScrollBarLook> look = Style == sbmRegular ? nullptr : std::make_unique<TScrollBarLook>(Style);
@@ -126,14 +134,17 @@ void TControlHost::LayoutChildren() {
   const QRect inner = rect().adjusted(frame, frame, -frame, -frame);
   const int barV = vertical->isHidden() ? 0 : vertical->sizeHint().width();
   const int barH = horizontal->isHidden() ? 0 : horizontal->sizeHint().height();
-  // The header runs over the vertical bar's column, as a caption row does.
+  // The header runs over the vertical bar's column, as a caption row does,
+  // except where the bar stands left: the header starts where the rows do.
+  const bool barLeft = UseRightToLeftScrollBar(biDiMode);
+  const int left = inner.left() + (barLeft ? barV : 0);
   header->setVisible(headerHeight > 0);
-  header->setGeometry(inner.left(), inner.top(), inner.width(), headerHeight);
+  header->setGeometry(left, inner.top(), inner.width() - (barLeft ? barV : 0), headerHeight);
   const int top = inner.top() + headerHeight;
-  viewport->setGeometry(inner.left(), top, std::max(0, inner.width() - barV),
-                        std::max(0, inner.bottom() + 1 - top - barH));
-  vertical->setGeometry(inner.right() + 1 - barV, top, barV, std::max(0, inner.bottom() + 1 - top - barH));
-  horizontal->setGeometry(inner.left(), inner.bottom() + 1 - barH, std::max(0, inner.width() - barV), barH);
+  const int height = std::max(0, inner.bottom() + 1 - top - barH);
+  viewport->setGeometry(left, top, std::max(0, inner.width() - barV), height);
+  vertical->setGeometry(barLeft ? inner.left() : inner.right() + 1 - barV, top, barV, height);
+  horizontal->setGeometry(left, inner.bottom() + 1 - barH, std::max(0, inner.width() - barV), barH);
   laying = false;
   LayoutChanged();
 }

@@ -35,6 +35,16 @@ using THelpRunner = std::function<void(int Context)>;
 void SetHelpRunner(THelpRunner Runner);
 void ShowHelpContext(int Context);
 
+// Bidirectional modes, as a control reads them: right-to-left alignment
+// flips where texts sit; right-to-left reading lays texts out right to
+// left; a right-to-left scroll bar stands at the left edge.
+enum TBiDiMode { bdLeftToRight, bdRightToLeft, bdRightToLeftNoAlign, bdRightToLeftReadingOnly };
+constexpr bool UseRightToLeftAlignment(TBiDiMode Mode) { return Mode == bdRightToLeft; }
+constexpr bool UseRightToLeftReading(TBiDiMode Mode) { return Mode != bdLeftToRight; }
+constexpr bool UseRightToLeftScrollBar(TBiDiMode Mode) {
+  return Mode == bdRightToLeft || Mode == bdRightToLeftNoAlign;
+}
+
 class TControlHost : public QWidget {
 public:
   explicit TControlHost(QWidget* Parent = nullptr);
@@ -61,6 +71,9 @@ public:
   void SetScrollBar(Qt::Orientation Orientation, const TScrollBarSettings& Settings, bool Allowed,
                     bool AlwaysVisible);
 
+  TBiDiMode BiDiMode() const { return biDiMode; }
+  void SetBiDiMode(TBiDiMode Mode);
+
   // The look of both bars.
   void SetScrollBarStyle(TScrollBarStyle Style);
   TScrollBarStyle ScrollBarStyle() const { return barStyle; }
@@ -76,6 +89,7 @@ protected:
   virtual void ScrollBarMoved(Qt::Orientation Orientation, int Position) {}
   // After the children were placed again (the viewport may have resized).
   virtual void LayoutChanged() {}
+  virtual void BiDiModeChanged() {}
 
   void resizeEvent(QResizeEvent* Event) override;
   void paintEvent(QPaintEvent* Event) override;
@@ -92,6 +106,7 @@ private:
   int headerHeight = 0;
   bool settingBars = false;
   bool laying = false;
+  TBiDiMode biDiMode = bdLeftToRight;
   TScrollBarStyle barStyle = sbmRegular;
   std::unique_ptr<TScrollBarLook> barLook;  // none for the regular look
 };

@@ -225,6 +225,80 @@ TEST_F(PaintedTree, ScrollBarStylesDrawFlatOrRaisedParts) {
   EXPECT_EQ(QApplication::style(), bar->style());
 }
 
+TEST_F(PaintedTree, RightToLeftTextsSitAtTheRightAndAreHitThere) {
+  // Row 3 is the middle top-level node: its text after the indent of one
+  // level (18) and the margin.
+  const int y = RowTop(3) + 9;
+  const TRect leftPart = Rect(18 + 4, RowTop(3), 18 + 4 + 30, RowTop(3) + 18);
+  const TRect rightPart = Rect(200 - 30, RowTop(3), 200, RowTop(3) + 18);
+  QImage image = tree.RenderToImage();
+  EXPECT_TRUE(AnyDark(image, leftPart));
+  EXPECT_FALSE(AnyDark(image, rightPart));
+  EXPECT_TRUE(tree.GetHitTestInfoAt(18 + 4 + 5, y).HitPositions & hiOnItemLabel);
+  EXPECT_TRUE(tree.GetHitTestInfoAt(195, y).HitPositions & hiOnItemRight);
+
+  tree.SetBiDiMode(bdRightToLeft);
+  image = tree.RenderToImage();
+  EXPECT_FALSE(AnyDark(image, leftPart));
+  EXPECT_TRUE(AnyDark(image, rightPart));
+  const TRect text = tree.GetDisplayRect(first->NextSibling->NextSibling, -1, true);
+  EXPECT_EQ(200, text.Right);
+  EXPECT_TRUE(tree.GetHitTestInfoAt(195, y).HitPositions & hiOnItemLabel);
+  EXPECT_TRUE(tree.GetHitTestInfoAt(text.Left - 1, y).HitPositions & hiOnItemRight);
+  EXPECT_TRUE(tree.GetHitTestInfoAt(18 + 4 + 5, y).HitPositions & hiOnItemRight);
+  // Buttons and lines keep their place.
+  EXPECT_EQ(hiOnItemButton, tree.GetHitTestInfoAt(9, 9).HitPositions);
+
+  // Reading order alone moves nothing.
+  tree.SetBiDiMode(bdRightToLeftReadingOnly);
+  EXPECT_TRUE(AnyDark(tree.RenderToImage(), leftPart));
+}
+
+TEST_F(PaintedTree, RightToLeftPutsTheScrollBarLeftAndColumnsFollowTheTree) {
+  tree.SetRootNodeCount(20);
+  tree.RenderToImage();
+  ASSERT_FALSE(tree.VerticalBar()->isHidden());
+  const int bar = tree.VerticalBar()->width();
+  EXPECT_EQ(200 - bar, tree.VerticalBar()->x());
+  EXPECT_EQ(0, tree.Viewport()->x());
+  tree.SetBiDiMode(bdRightToLeftNoAlign);
+  EXPECT_EQ(0, tree.VerticalBar()->x());
+  EXPECT_EQ(bar, tree.Viewport()->x());
+  tree.SetBiDiMode(bdRightToLeftReadingOnly);
+  EXPECT_EQ(200 - bar, tree.VerticalBar()->x());
+
+  TVirtualTreeColumns& columns = tree.Header().Columns();
+  TVirtualTreeColumn& a = *columns.Add();
+  TVirtualTreeColumn& b = *columns.Add();
+  EXPECT_EQ(bdRightToLeftReadingOnly, a.BiDiMode());  // new columns take the tree's
+  b.SetBiDiMode(bdLeftToRight);
+  EXPECT_FALSE(b.Options().Contains(coParentBidiMode));
+  tree.SetBiDiMode(bdRightToLeft);
+  EXPECT_EQ(bdRightToLeft, a.BiDiMode());
+  EXPECT_EQ(bdLeftToRight, b.BiDiMode());
+  TVTColumnOptions options = b.Options();
+  b.SetOptions(options.Include(coParentBidiMode));
+  EXPECT_EQ(bdRightToLeft, b.BiDiMode());
+}
+
+TEST_F(PaintedTree, RightToLeftColumnCaptionsSitAtTheRight) {
+  TVirtualTreeColumns& columns = tree.Header().Columns();
+  for (int i = 0; i < 2; ++i) {
+    TVirtualTreeColumn& c = *columns.Add();
+    c.SetWidth(100);
+    c.SetText("Abc");
+  }
+  TVTHeaderOptions options = tree.Header().Options();
+  tree.Header().SetOptions(options.Include(hoVisible));
+  columns.Items(1).SetBiDiMode(bdRightToLeft);
+  const QImage header = tree.HeaderArea()->grab().toImage();
+  auto dark = [&](int left, int right) { return AnyDark(header, Rect(left, 4, right, 20)); };
+  EXPECT_TRUE(dark(2, 30));     // left to right: from the left edge
+  EXPECT_FALSE(dark(70, 98));
+  EXPECT_FALSE(dark(102, 130));  // right to left: at the right edge
+  EXPECT_TRUE(dark(170, 198));
+}
+
 TEST_F(PaintedTree, NodesWithoutTextHandlerShowTheDefaultText) {
   TVirtualStringTree plain;
   plain.SetRootNodeCount(1);
