@@ -35,6 +35,10 @@ public:
   // Draws at (x, y) with everything outside the rectangle cut off; the
   // rectangle is filled with the brush first unless it is bsClear.
   virtual void TextRect(const TRect& rect, int x, int y, const std::string& text) = 0;
+  // The text turned about its cell's top-left corner (x, y) by
+  // angleDegrees counter-clockwise (90: reading upwards), on a clear
+  // background, as a font with that escapement draws it.
+  virtual void TextOutRotated(int x, int y, const std::string& text, int angleDegrees) = 0;
   TSize TextExtent(const std::string& text);
   int TextWidth(const std::string& text) { return TextExtent(text).cx; }
   int TextHeight(const std::string& text) { return TextExtent(text).cy; }

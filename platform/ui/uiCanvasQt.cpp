@@ -140,6 +140,18 @@ void TQtCanvas::TextOut(int x, int y, const std::string& text) {
   MoveTo(x + TextWidth(text), y);
 }
 
+void TQtCanvas::TextOutRotated(int x, int y, const std::string& text, int angleDegrees) {
+  QPainter& p = Painter();
+  p.save();
+  p.translate(x, y);
+  p.rotate(-angleDegrees);  // y grows downwards: a negative turn is counter-clockwise
+  const TBrushStyle style = Brush().Style();
+  Brush().SetStyle(bsClear);
+  DrawTextAt(0, 0, text);
+  Brush().SetStyle(style);
+  p.restore();
+}
+
 void TQtCanvas::TextRect(const TRect& rect, int x, int y, const std::string& text) {
   QPainter& p = Painter();
   p.save();

@@ -20,6 +20,7 @@ public:
 
   void TextOut(int x, int y, const std::string& text) override;
   void TextRect(const TRect& rect, int x, int y, const std::string& text) override;
+  void TextOutRotated(int x, int y, const std::string& text, int angleDegrees) override;
   TTextMetric TextMetrics() override;
 
   void Polyline(const std::vector<TPoint>& points) override;

@@ -72,6 +72,11 @@ void TMeasuringCanvas::TextOut(int x, int y, const std::string& text) {
   Record("TextOut " + std::to_string(x) + "," + std::to_string(y) + " " + text);
 }
 
+void TMeasuringCanvas::TextOutRotated(int x, int y, const std::string& text, int angleDegrees) {
+  Record("TextOutRotated " + std::to_string(x) + "," + std::to_string(y) + " " + std::to_string(angleDegrees) +
+         " " + text);
+}
+
 void TMeasuringCanvas::TextRect(const TRect& rect, int x, int y, const std::string& text) {
   Record("TextRect " + RectText(rect) + " " + std::to_string(x) + "," + std::to_string(y) + " " + text);
 }

@@ -14,6 +14,7 @@ public:
 
   void TextOut(int x, int y, const std::string& text) override;
   void TextRect(const TRect& rect, int x, int y, const std::string& text) override;
+  void TextOutRotated(int x, int y, const std::string& text, int angleDegrees) override;
   int FitCount(const std::string& text, int maxWidth) override;
   TTextMetric TextMetrics() override;
 

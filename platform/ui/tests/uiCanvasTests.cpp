@@ -212,3 +212,35 @@ TEST(QtCanvas, MonochromeTextIsBlackOrWhite) {
     EXPECT_EQ(red, !monochrome);
   }
 }
+
+TEST(QtCanvas, RotatedTextTurnsAboutItsCorner) {
+  // The ink of a text turned by an angle lies in the quadrant the turn
+  // gives its cell: 90 reads upwards from the point, 180 to the left,
+  // 270 downwards.
+  struct Turn {
+    int Angle;
+    bool Left, Up;  // ink left of / above the point
+  };
+  for (const Turn& turn : {Turn{0, false, false}, Turn{90, false, true}, Turn{180, true, true}, Turn{270, true, false}}) {
+    TBitmap bitmap;
+    bitmap.SetSize(120, 120);
+    TCanvas& canvas = bitmap.Canvas();
+    canvas.Font().SetSize(14);
+    canvas.Brush().SetColor(clYellow);  // a rotated text draws no background
+    canvas.TextOutRotated(60, 60, "MMMM", turn.Angle);
+    int inkLeft = 0, inkRight = 0, inkUp = 0, inkDown = 0;
+    for (int y = 0; y < 120; ++y)
+      for (int x = 0; x < 120; ++x) {
+        const TColor pixel = bitmap.Pixel(x, y);
+        ASSERT_NE(pixel, clYellow);
+        if (pixel == clWhite) continue;
+        (x < 60 ? inkLeft : inkRight)++;
+        (y < 60 ? inkUp : inkDown)++;
+      }
+    EXPECT_GT(turn.Left ? inkLeft : inkRight, 20 * (turn.Left ? inkRight : inkLeft) + 1) << turn.Angle;
+    EXPECT_GT(turn.Up ? inkUp : inkDown, 20 * (turn.Up ? inkDown : inkUp) + 1) << turn.Angle;
+  }
+  TMeasuringCanvas measuring(96);
+  measuring.TextOutRotated(3, 4, "12", 90);
+  EXPECT_EQ(measuring.Log().back(), "TextOutRotated 3,4 90 12");
+}
