@@ -59,6 +59,16 @@ constexpr TMessageText builtInMessages[] = {
     // Without a text here a cache that cannot be written would end
     // generation with an empty error.
     {284, "The page cache cannot be written: memory and temporary files are exhausted."},
+    // Code 128 data that cannot be encoded; the wording of these is the
+    // program's own.
+    {451, "Code 128 data must begin with a start character."},
+    {452, "A start character may stand only at the beginning of Code 128 data."},
+    {453, "The character <char> cannot be encoded in Code 128 character set A."},
+    {454, "Control characters can be encoded only in Code 128 character set A."},
+    {455, "Code 128 character set C needs digits in pairs."},
+    {456, "Code 128 character set C encodes digits only."},
+    {457, "FNC2, FNC3, SHIFT and CODE C cannot stand in Code 128 character set C."},
+    {458, "A Code 128 SHIFT cannot follow another SHIFT."},
     {1010, "&Name"},
     {1011, "Type"},
     {1012, "Where"},

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "ppDevice.h"
+#include "ppDrawBarCode.h"
 #include "ppPage.h"
 #include "ppUtils.h"
 #include "rtlFormat.h"
@@ -161,7 +162,7 @@ void ppRegisterDrawCommandClasses() {
        {&TppPage::StaticClassType(), &TppPageRequest::StaticClassType(), &TppDrawText::StaticClassType(),
         &TppDrawVar::StaticClassType(), &TppDrawCalc::StaticClassType(), &TppDrawShape::StaticClassType(),
         &TppDrawLine::StaticClassType(), &TppDrawImage::StaticClassType(), &TppDrawRichText::StaticClassType(),
-        &TppDrawVariable::StaticClassType()})
+        &TppDrawVariable::StaticClassType(), &TppDrawBarCode::StaticClassType()})
     RegisterClass(*info);
 }
 
