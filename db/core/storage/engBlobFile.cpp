@@ -16,6 +16,7 @@ namespace {
 
 constexpr int32_t BufferSize = 65535;
 constexpr int32_t ReadAheadBytes = 65535;
+constexpr int32_t MaxCachedBlocks = 1 << 20;
 
 }  // namespace
 
@@ -34,7 +35,9 @@ void TBlobFile::RaiseBlobError(uint16_t code) const { RaiseEngineError(code, tab
 
 void TBlobFile::SetBlockSize(uint16_t size) { blockSize = size == 0 ? DefaultBlobBlock : size; }
 
-int32_t TBlobFile::NormalCacheCapacity() const { return std::min(131070 / int32_t(blockSize), 32767); }
+int32_t TBlobFile::NormalCacheCapacity() const {
+  return int32_t(std::clamp<int64_t>(table->CacheSizes().BlobBytes / blockSize, 1, MaxCachedBlocks));
+}
 
 void TBlobFile::SetCacheLimits() {
   cache.Capacity = NormalCacheCapacity();

@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "engBlobBlock.h"
 #include "engBlobLayout.h"
@@ -132,7 +133,7 @@ private:
   uint8_t header[BlobHeaderSize] = {};
   uint16_t blockSize = DefaultBlobBlock;
   TEntryCache<TBlock> cache;
-  TSystemList flushList;
+  std::vector<TBlock*> flushList;
   TOwnedList<TBlock> orphans;  // dropped from the cache while pinned
   TBlockStack blockStack;
   int32_t readAheadCount = 1;

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "engAssert.h"
 #include "engBlobFile.h"
 #include "engDataIo.h"
 #include "engErrorCodes.h"
@@ -16,7 +17,7 @@ constexpr int32_t TransactionGrowth = 255;
 constexpr int32_t BufferStep = 65535;
 constexpr int32_t MaxRunBytes = 1048576;
 
-TBlock* BlockAt(const TSystemList& list, int32_t index) { return static_cast<TBlock*>(list.Get(index)); }
+TBlock* BlockAt(const std::vector<TBlock*>& list, int32_t index) { return list[size_t(index)]; }
 
 }  // namespace
 
@@ -44,6 +45,7 @@ bool TBlobFile::GetBlock(TReadContext* reader, uint32_t offset, TBlock*& block, 
     }
   }
   block->Pin();
+  cache.NotePinned(block);
   return true;
 }
 
@@ -173,22 +175,23 @@ TBlock* TBlobFile::TakeCacheEntry(uint32_t offset) {
 // ---- writing and dropping ----------------------------------------------
 
 bool TBlobFile::FlushBlocks() {
-  flushList.Clear();
-  for (int32_t i = 0; i < cache.Count(); ++i) {
-    TBlock* block = cache.Get(i);
-    if (block->Modified() && block->UseCount() == 0 && !InReadWindow(block->Offset())) flushList.Add(block);
-  }
-  if (flushList.Count() == 0) return false;
+  auto due = [this](const TBlock* block) {
+    return block->Modified() && block->UseCount() == 0 && !InReadWindow(block->Offset());
+  };
+  flushList = cache.Pinned(due);
+  if (flushList.empty()) return false;
+  const int32_t listed = int32_t(flushList.size());
   const int32_t maxRun = std::max(MaxRunBytes / int32_t(blockSize), 1);
-  for (int32_t first = 0; first < flushList.Count();) {
+  for (int32_t first = 0; first < listed;) {
     int32_t last = first;
-    while (last + 1 < flushList.Count() && last - first + 1 < maxRun &&
+    while (last + 1 < listed && last - first + 1 < maxRun &&
            BlockAt(flushList, last + 1)->Offset() == BlockAt(flushList, last)->Offset() + blockSize)
       ++last;
     WriteRun(first, last);
     first = last + 1;
   }
-  flushList.Clear();
+  flushList.clear();
+  ENG_ASSERT(!cache.Any(due));  // no block changed without a pin
   table->SetDataChanged();
   return true;
 }
@@ -203,31 +206,32 @@ void TBlobFile::WriteRun(int32_t first, int32_t last) {
   } catch (...) {
     // Not on disk: the blocks keep their changes for a later write.
     for (int32_t i = first; i <= last; ++i) BlockAt(flushList, i)->SetModified(true);
-    flushList.Clear();
+    flushList.clear();
     throw;
   }
 }
 
 void TBlobFile::DropCache() {
-  for (int32_t i = 0; i < cache.Count(); ++i) {
-    TBlock* block = cache.Get(i);
+  cache.ForEach([this](TBlock* block) {
     if (block->UseCount() > 0) {
       block->Orphaned = true;
       orphans.Adopt(block);
     } else {
       blockStack.Give(block);
     }
-  }
+  });
   cache.Clear();
 }
 
 void TBlobFile::TrimCache() {
   const int32_t normal = NormalCacheCapacity();
-  for (int32_t i = cache.Count() - 1; i >= 0 && cache.Count() > normal; --i) {
-    TBlock* block = cache.Get(i);
-    if (block->UseCount() > 0 || block->Modified()) continue;
-    cache.Remove(block);
-    blockStack.Give(block);
+  for (TBlock* block = cache.Oldest(); block && cache.Count() > normal;) {
+    TBlock* newer = block->Newer;
+    if (block->Idle()) {
+      cache.Remove(block);
+      blockStack.Give(block);
+    }
+    block = newer;
   }
   cache.Capacity = normal;
 }

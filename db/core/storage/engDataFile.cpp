@@ -18,8 +18,7 @@ namespace {
 
 constexpr int32_t BufferReserve = 65535;
 constexpr int32_t ReadAheadBytes = 65535;
-constexpr int32_t CacheBytes = 131070;
-constexpr int32_t MaxCachedRecords = 8191;
+constexpr int32_t MaxCachedRecords = 1 << 20;
 
 // The parts of a descriptor that an update may change.
 struct TDescSpan {
@@ -91,7 +90,8 @@ void TDataFile::FreeDescriptors() {
 }
 
 int32_t TDataFile::CacheLimit() const {
-  return RecordSize() == 0 ? MaxCachedRecords : std::min(CacheBytes / RecordSize(), MaxCachedRecords);
+  if (RecordSize() == 0) return 1;
+  return int32_t(std::clamp<int64_t>(table->CacheSizes().RecordBytes / RecordSize(), 1, MaxCachedRecords));
 }
 
 void TDataFile::SetCacheLimits() {

@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "engDataHeader.h"
 #include "engDataRecord.h"
@@ -155,7 +156,7 @@ private:
   bool descriptorsModified = false;
   uint8_t* descriptors = nullptr;  // FieldCount() descriptors
   TEntryCache<TRecord> cache;
-  TSystemList flushList;
+  std::vector<TRecord*> flushList;
   TOwnedList<TRecord> orphans;  // dropped from the cache while in use
   TSystemList sortRecords;  // records buffered by a sort
   TRecordStack recordStack;

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "engAssert.h"
 #include "engDataFile.h"
 #include "engErrorCodes.h"
 
@@ -33,6 +34,7 @@ bool TDataFile::GetRecord(TReadContext* reader, uint32_t recordNumber, int direc
   }
   cache.MoveToNewest(found);
   found->AddUse();
+  cache.NotePinned(found);
   record = found;
   return true;
 }
@@ -138,22 +140,21 @@ TRecord* TDataFile::TakeCacheEntry() {
 }
 
 bool TDataFile::FlushRecords() {
-  flushList.Clear();
-  for (int32_t i = 0; i < cache.Count(); ++i) {
-    TRecord* record = cache.Get(i);
-    if (record->Modified() && record->UseCount() == 0 && !InReadAhead(record->RecordNumber()))
-      flushList.Add(record);
-  }
-  const int32_t count = flushList.Count();
+  auto due = [this](const TRecord* record) {
+    return record->Modified() && record->UseCount() == 0 && !InReadAhead(record->RecordNumber());
+  };
+  flushList = cache.Pinned(due);
+  const int32_t count = int32_t(flushList.size());
   if (count == 0) return false;
-  auto numberAt = [this](int32_t i) { return static_cast<TRecord*>(flushList.Get(i))->RecordNumber(); };
+  auto numberAt = [this](int32_t i) { return flushList[size_t(i)]->RecordNumber(); };
   int32_t runStart = 0;
   for (int32_t i = 1; i <= count; ++i) {
     if (i < count && numberAt(i) == numberAt(i - 1) + 1) continue;
     WriteRun(runStart, i - 1);
     runStart = i;
   }
-  flushList.Clear();
+  flushList.clear();
+  ENG_ASSERT(!cache.Any(due));  // no record changed without a pin
   return true;
 }
 
@@ -161,7 +162,7 @@ void TDataFile::WriteRun(int32_t first, int32_t last) {
   const int32_t size = RecordSize();
   const int32_t count = last - first + 1;
   GrowBuffer(count * size, BufferStep, writeBuffer, writeCapacity);
-  auto recordAt = [this](int32_t i) { return static_cast<TRecord*>(flushList.Get(i)); };
+  auto recordAt = [this](int32_t i) { return flushList[size_t(i)]; };
   for (int32_t i = 0; i < count; ++i) recordAt(first + i)->StoreToImage(writeBuffer + size_t(i) * size);
   try {
     WriteAt(RecordOffset(recordAt(first)->RecordNumber()), writeBuffer, count * size);
@@ -185,7 +186,7 @@ void TDataFile::LetGo(TRecord* record) {
 }
 
 void TDataFile::DropCache() {
-  for (int32_t i = 0; i < cache.Count(); ++i) LetGo(cache.Get(i));
+  cache.ForEach([this](TRecord* record) { LetGo(record); });
   cache.Clear();
   for (int32_t i = 0; i < sortRecords.Count(); ++i) recordStack.Return(static_cast<TRecord*>(sortRecords.Get(i)));
   sortRecords.Clear();
@@ -194,11 +195,13 @@ void TDataFile::DropCache() {
 void TDataFile::TrimCache() {
   cache.Capacity = CacheLimit();
   // Records in use or not yet written stay.
-  for (int32_t i = cache.Count() - 1; i >= 0 && cache.Count() > cache.Capacity; --i) {
-    TRecord* record = cache.Get(i);
-    if (record->UseCount() > 0 || record->Modified()) continue;
-    cache.Remove(record);
-    recordStack.Return(record);
+  for (TRecord* record = cache.Oldest(); record && cache.Count() > cache.Capacity;) {
+    TRecord* newer = record->Newer;
+    if (record->Idle()) {
+      cache.Remove(record);
+      recordStack.Return(record);
+    }
+    record = newer;
   }
 }
 

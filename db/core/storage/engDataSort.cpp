@@ -183,7 +183,7 @@ private:
   bool AllCached() const {
     const uint32_t count = file.PhysicalRecordCount();
     const int32_t cached = file.cache.Count();
-    return int64_t(cached) == count && (count == 0 || file.cache.Get(cached - 1)->RecordNumber() == count);
+    return int64_t(cached) == count && (count == 0 || file.cache.HighestKey() == count);
   }
 
   int CompareRecords(void* a, void* b) const {
@@ -197,8 +197,7 @@ private:
 
   void SortCached() {
     TSystemList order;
-    for (int32_t i = 0; i < file.cache.Count(); ++i) {
-      TRecord* record = file.cache.Get(i);
+    for (TRecord* record : file.cache.InKeyOrder()) {
       if (record->IsDeleted()) continue;
       TakeKey(record);
       order.Add(record);

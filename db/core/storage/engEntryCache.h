@@ -1,54 +1,58 @@
 #pragma once
 // Bookkeeping of a file's cache (records, BLOB blocks, index pages): the
-// cached entries sorted by their key (record number or offset), and a
-// most-recently-used chain through the entries themselves. It decides
-// nothing about reading or writing.
+// cached entries found by their key (record number or offset) through a
+// hash table, and a most-recently-used chain through the entries
+// themselves. It decides nothing about reading or writing.
 //
 // An entry gives its key by CacheKey(), says by Idle() whether it is
 // neither in use nor modified, and carries the chain links Newer and Older.
+//
+// Finding, inserting and removing cost the same whatever the cache's size,
+// so a cache may hold thousands of entries. Writing back looks only at the
+// entries pinned since it last ran (NotePinned, Pinned): an entry changes
+// only while its holder has it pinned, so no other can be modified, and a
+// write-back after each change costs what the change touched, not what the
+// cache holds.
 
+#include <algorithm>
 #include <cstdint>
+#include <unordered_map>
+#include <vector>
 
+#include "engAssert.h"
 #include "engHeap.h"
-#include "engSystemList.h"
 
 template <typename TEntry>
 class TEntryCache : public TEngineObject {
 public:
   int32_t Capacity = 0;
 
-  int32_t Count() const { return sorted.Count(); }
-  bool Full() const { return sorted.Count() >= Capacity; }
-  // In key order.
-  TEntry* Get(int32_t index) const { return static_cast<TEntry*>(sorted.Get(index)); }
+  int32_t Count() const { return int32_t(entries.size()); }
+  bool Full() const { return Count() >= Capacity; }
   // The least recently used; Newer leads on from it.
   TEntry* Oldest() const { return oldest; }
 
-  // The cached entry of that key, looking at the four most recently used
-  // first; nullptr when it is not cached.
+  // The cached entry of that key; nullptr when it is not cached.
   TEntry* Find(uint32_t key) const {
-    TEntry* entry = newest;
-    for (int i = 0; i < RecentlyUsedLook && entry; ++i, entry = entry->Older)
-      if (entry->CacheKey() == key) return entry;
-    bool found;
-    const int32_t index = SortedIndex(key, found);
-    return found ? Get(index) : nullptr;
+    if (newest && newest->CacheKey() == key) return newest;
+    const auto found = entries.find(key);
+    return found == entries.end() ? nullptr : found->second;
   }
 
-  // Adds the entry at its sorted place and as the most recently used.
+  // Adds the entry, whose key is not cached yet, as the most recently used.
   void Insert(TEntry* entry) {
-    bool found;
-    sorted.Insert(SortedIndex(entry->CacheKey(), found), entry);
+    const bool added = entries.emplace(entry->CacheKey(), entry).second;
+    ENG_ASSERT(added);  // one entry per key
+    if (!added) return;
     ChainAsNewest(entry);
   }
 
-  // Takes the entry out of the chain, and out of the sorted list when it is
+  // Takes the entry out of the chain, and out of the cache when it is
   // listed there; false when it was not.
   bool Remove(TEntry* entry) {
-    bool found;
-    const int32_t index = SortedIndex(entry->CacheKey(), found);
-    const bool listed = found && Get(index) == entry;
-    if (listed) sorted.Delete(index);
+    const auto found = entries.find(entry->CacheKey());
+    const bool listed = found != entries.end() && found->second == entry;
+    if (listed) entries.erase(found);
     Unchain(entry);
     return listed;
   }
@@ -67,39 +71,91 @@ public:
     return nullptr;
   }
 
+  // Every pin of an entry passes here.
+  void NotePinned(const TEntry* entry) {
+    pinned.push_back(entry->CacheKey());
+    if (pinned.size() > 2 * entries.size() + PinnedSlack) KeepBusyPinned();
+  }
+
+  // Of the entries pinned since the last call, those still cached that
+  // pass, in ascending key order: what writing back in runs of consecutive
+  // keys needs. Entries in use or modified stay listed for the next call.
+  template <typename TPass>
+  std::vector<TEntry*> Pinned(TPass pass) {
+    std::vector<TEntry*> chosen;
+    KeepBusyPinned([&chosen, &pass](TEntry* entry) {
+      if (pass(entry)) chosen.push_back(entry);
+    });
+    return chosen;
+  }
+
+  // Whether any entry passes.
+  template <typename TPass>
+  bool Any(TPass pass) const {
+    for (const auto& [key, entry] : entries)
+      if (pass(entry)) return true;
+    return false;
+  }
+
+  // The entries that pass, in ascending key order.
+  template <typename TPass>
+  std::vector<TEntry*> InKeyOrder(TPass pass) const {
+    std::vector<TEntry*> chosen;
+    for (const auto& [key, entry] : entries)
+      if (pass(entry)) chosen.push_back(entry);
+    std::sort(chosen.begin(), chosen.end(),
+              [](const TEntry* a, const TEntry* b) { return a->CacheKey() < b->CacheKey(); });
+    return chosen;
+  }
+  std::vector<TEntry*> InKeyOrder() const {
+    return InKeyOrder([](const TEntry*) { return true; });
+  }
+  // Each entry, in no particular order; f must not change the cache.
+  template <typename TVisit>
+  void ForEach(TVisit visit) const {
+    for (const auto& [key, entry] : entries) visit(entry);
+  }
+  // The largest key cached; 0 for an empty cache.
+  uint32_t HighestKey() const {
+    uint32_t highest = 0;
+    for (const auto& [key, entry] : entries) highest = std::max(highest, key);
+    return highest;
+  }
+
   // Forgets every entry; the caller has taken them.
   void Clear() {
-    for (int32_t i = 0; i < sorted.Count(); ++i) Get(i)->Newer = Get(i)->Older = nullptr;
-    sorted.Clear();
+    for (const auto& [key, entry] : entries) entry->Newer = entry->Older = nullptr;
+    entries.clear();
+    pinned.clear();
     newest = oldest = nullptr;
   }
 
 private:
-  static constexpr int RecentlyUsedLook = 4;
+  static constexpr size_t PinnedSlack = 64;
 
-  TSystemList sorted;
+  std::unordered_map<uint32_t, TEntry*> entries;
+  std::vector<uint32_t> pinned;  // keys, with repeats until the next sort
+
+  // Sorts the pinned keys, drops repeats and those of entries gone or
+  // idle, and shows each busy one to visit in key order.
+  template <typename TVisit>
+  void KeepBusyPinned(TVisit visit) {
+    std::sort(pinned.begin(), pinned.end());
+    size_t kept = 0;
+    for (size_t i = 0; i < pinned.size(); ++i) {
+      if (i > 0 && pinned[i] == pinned[i - 1]) continue;
+      TEntry* entry = Find(pinned[i]);
+      if (!entry || entry->Idle()) continue;
+      pinned[kept++] = pinned[i];
+      visit(entry);
+    }
+    pinned.resize(kept);
+  }
+  void KeepBusyPinned() {
+    KeepBusyPinned([](TEntry*) {});
+  }
   TEntry* newest = nullptr;
   TEntry* oldest = nullptr;
-
-  // The entry's index, or where it would be inserted.
-  int32_t SortedIndex(uint32_t key, bool& found) const {
-    int32_t low = 0;
-    int32_t high = sorted.Count() - 1;
-    while (low <= high) {
-      const int32_t middle = (low + high) / 2;
-      const int c = CompareKeyWithNumber(int32_t(key), int32_t(Get(middle)->CacheKey()));
-      if (c == 0) {
-        found = true;
-        return middle;
-      }
-      if (c < 0)
-        low = middle + 1;
-      else
-        high = middle - 1;
-    }
-    found = false;
-    return low;
-  }
 
   void Unchain(TEntry* entry) {
     if (entry->Newer)

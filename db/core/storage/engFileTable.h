@@ -8,6 +8,19 @@
 
 #include "engReadContext.h"
 
+// How many bytes each cache of one open table may hold; the session sets
+// them for its tables. A cache never holds less than one operation pins at
+// once, and a transaction grows it past its size until it ends.
+struct TCacheSizes {
+  static constexpr int64_t MiB = 1024 * 1024;
+  // Records of the data file.
+  int64_t RecordBytes = 4 * MiB;
+  // Index pages, shared out evenly among the table's indexes.
+  int64_t IndexBytes = 8 * MiB;
+  // Blocks of the BLOB file.
+  int64_t BlobBytes = 4 * MiB;
+};
+
 class TFileTable {
 public:
   virtual std::string TableName() const = 0;
@@ -20,6 +33,8 @@ public:
   // other users' changes, dropping the caches and resynchronising the
   // cursors; true when there were some.
   virtual bool CheckChangesBeforeRead(TReadContext* reader) = 0;
+  // Read when a file opens; the default sizes unless the table has others.
+  virtual TCacheSizes CacheSizes() const { return {}; }
 
 protected:
   ~TFileTable() = default;

@@ -28,7 +28,7 @@ TIndexFile::TIndexFile(TIndexFileTable* table) : table(table) {
   GrowBuffer(BufferReserve, BufferStep, writeBuffer, writeCapacity);
   for (auto& cache : caches) {
     cache = new TPageCache;
-    cache->Capacity = 15;
+    cache->Capacity = MinCachedPages;
   }
 }
 
@@ -62,6 +62,18 @@ void TIndexFile::Open() {
   ResetCounters();
 }
 
+// The table's index bytes, shared out among its indexes; "Sys Deleted",
+// read only by appends that reuse a record, keeps the least.
+int32_t TIndexFile::PagesPerIndex() const {
+  const int64_t pages = table->CacheSizes().IndexBytes / IndexPageSize / (GetSecondaryCount() + 1);
+  return int32_t(std::clamp<int64_t>(pages, MinCachedPages, MaxCachedPages));
+}
+
+void TIndexFile::SetCacheLimits() {
+  const int32_t pages = PagesPerIndex();
+  for (int slot = 0; slot < IndexSlotCount; ++slot) caches[slot]->Capacity = slot == DeletedIndexNo ? MinCachedPages : pages;
+}
+
 void TIndexFile::Close() {
   DropPages(true);
   ResetCounters();
@@ -79,6 +91,7 @@ void TIndexFile::CreateIndexFile() {
   memcpy(deleted + IdxDescName + 1, DeletedIndexName, deleted[IdxDescName]);
   PutLE16(deleted + IdxDescKeyLength, DeletedKeyLength);
   SetModified();
+  SetCacheLimits();
 }
 
 void TIndexFile::ReadImage(uint32_t offset, uint8_t* buffer, uint32_t count, bool allowShort) {
@@ -100,6 +113,7 @@ void TIndexFile::TakeHeader(const uint8_t* image) {
   if (image[HdrSecondaryCount] > MaxSecondaryIndexes) RaiseIndexError(EngErrHeaderCorrupt);
   memcpy(header, image, IndexHeaderSize);
   header[HdrModified] = 0;
+  SetCacheLimits();
 }
 
 void TIndexFile::ReadHeader() {

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "engEntryCache.h"
 #include "engFileHandler.h"
@@ -21,6 +22,10 @@ inline constexpr int MaxSecondaryIndexes = 30;
 inline constexpr uint8_t IndexFileFormat = 4;
 inline constexpr uint32_t MaxIndexFileEnd = 2000000000;
 inline constexpr int MaxKeyFieldBytes = 524;
+// Pages each index's cache keeps at the least (a descent pins one per
+// level, a change a few more) and at the most.
+inline constexpr int32_t MinCachedPages = 15;
+inline constexpr int32_t MaxCachedPages = 65536;
 
 // Bytes of a 120-byte index descriptor.
 inline constexpr int IdxDescName = 0;  // length byte and up to 30 characters
@@ -136,7 +141,7 @@ private:
   uint8_t header[IndexHeaderSize] = {};
   TPageStack pageStack;
   TPageCache* caches[IndexSlotCount] = {};  // by index number
-  TSystemList flushList;
+  std::vector<TPage*> flushList;
   TOwnedList<TPage> orphans;  // dropped from a cache while in use
   uint32_t cacheHits = 0;
   uint32_t pageReads = 0;
@@ -156,6 +161,8 @@ private:
   void VerifyPageOffset(uint32_t offset) const;
 
   // The caches.
+  int32_t PagesPerIndex() const;
+  void SetCacheLimits();
   TPage* TakeCacheEntry(uint8_t indexNo);
   void DropCache(TPageCache& cache);
   void CheckPageOffset(uint32_t offset, bool fresh) const;

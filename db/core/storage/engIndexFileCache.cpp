@@ -2,6 +2,7 @@
 // by recent use, the free-page list of each index, and writing modified
 // pages back in runs of consecutive offsets.
 
+#include <algorithm>
 #include <cstring>
 
 #include "engAssert.h"
@@ -12,11 +13,10 @@
 
 namespace {
 
-constexpr int32_t TrimmedCacheSize = 15;
 constexpr int32_t TransactionGrowth = 64;
 constexpr int32_t BufferStep = 32767;
 
-TPage* PageAt(const TSystemList& list, int32_t index) { return static_cast<TPage*>(list.Get(index)); }
+TPage* PageAt(const std::vector<TPage*>& list, int32_t index) { return list[size_t(index)]; }
 
 }  // namespace
 
@@ -25,15 +25,14 @@ TPage* PageAt(const TSystemList& list, int32_t index) { return static_cast<TPage
 // A page a walk still holds stays its own until released: handed to the
 // pool at once, it could be lent to another index while still read.
 void TIndexFile::DropCache(TPageCache& cache) {
-  for (int32_t i = 0; i < cache.Count(); ++i) {
-    TPage* page = cache.Get(i);
+  cache.ForEach([this](TPage* page) {
     if (page->UseCount > 0) {
       page->Orphaned = true;
       orphans.Adopt(page);
     } else {
       pageStack.Return(page);
     }
-  }
+  });
   cache.Clear();
 }
 
@@ -129,6 +128,7 @@ bool TIndexFile::GetPage(TReadContext* reader, uint8_t indexNo, uint32_t offset,
     ++pageReads;
   }
   ++page->UseCount;
+  cache.NotePinned(page);
   return true;
 }
 
@@ -190,20 +190,16 @@ void TIndexFile::FreePage(TPage* page) {
 // ---- writing and dropping ------------------------------------------------
 
 void TIndexFile::FlushPages() {
-  flushList.Clear();
+  auto due = [](const TPage* page) { return page->Modified && page->UseCount == 0; };
+  flushList.clear();
   for (TPageCache* cache : caches)
-    for (int32_t i = 0; i < cache->Count(); ++i) {
-      TPage* page = cache->Get(i);
-      if (page->Modified && page->UseCount == 0) flushList.Add(page);
-    }
-  if (flushList.Count() == 0) return;
-  flushList.Sort([](void* a, void* b) {
-    uint32_t x = static_cast<TPage*>(a)->Offset, y = static_cast<TPage*>(b)->Offset;
-    return x < y ? -1 : x > y ? 1 : 0;
-  });
-  for (int32_t first = 0; first < flushList.Count();) {
+    for (TPage* page : cache->Pinned(due)) flushList.push_back(page);
+  if (flushList.empty()) return;
+  std::sort(flushList.begin(), flushList.end(), [](const TPage* a, const TPage* b) { return a->Offset < b->Offset; });
+  const int32_t listed = int32_t(flushList.size());
+  for (int32_t first = 0; first < listed;) {
     int32_t last = first;
-    while (last + 1 < flushList.Count() &&
+    while (last + 1 < listed &&
            PageAt(flushList, last + 1)->Offset == PageAt(flushList, last)->Offset + IndexPageSize)
       ++last;
     int32_t count = last - first + 1;
@@ -220,8 +216,9 @@ void TIndexFile::FlushPages() {
     for (int32_t i = first; i <= last; ++i) PageAt(flushList, i)->Modified = 0;
     first = last + 1;
   }
-  flushList.Clear();
+  flushList.clear();
   table->SetDataChanged();
+  for (const TPageCache* cache : caches) ENG_ASSERT(!cache->Any(due));  // no page changed without a pin
 }
 
 void TIndexFile::DropPages(bool withDeleted) {
@@ -229,14 +226,15 @@ void TIndexFile::DropPages(bool withDeleted) {
     if (withDeleted || slot != DeletedIndexNo) DropCache(*caches[slot]);
 }
 
-// Back to 15 pages each, giving up the least recently used pages that are
-// neither modified nor in use.
+// Back to the normal capacity each, giving up the least recently used pages
+// that are neither modified nor in use.
 void TIndexFile::TrimPageCaches(bool withDeleted) {
+  const int32_t pages = PagesPerIndex();
   for (int slot = 0; slot < IndexSlotCount; ++slot) {
     if (!withDeleted && slot == DeletedIndexNo) continue;
     TPageCache& cache = *caches[slot];
-    cache.Capacity = TrimmedCacheSize;
-    for (TPage* page = cache.Oldest(); page && cache.Count() > TrimmedCacheSize;) {
+    cache.Capacity = slot == DeletedIndexNo ? MinCachedPages : pages;
+    for (TPage* page = cache.Oldest(); page && cache.Count() > cache.Capacity;) {
       TPage* newer = page->Newer;
       if (page->Idle()) {
         cache.Remove(page);

@@ -178,6 +178,7 @@ void TIndexFile::AddIndex(const uint8_t* descriptor) {
   PutLE32(target + IdxDescRoot, 0);
   header[HdrSecondaryCount] = uint8_t(count + 1);
   SetModified();
+  SetCacheLimits();
 }
 
 // A removed secondary descriptor is parked behind the last one; the slots
@@ -199,7 +200,7 @@ void TIndexFile::DeleteIndex(int slot, bool remove) {
   for (int i = slot; i < count; ++i) caches[i] = caches[i + 1];
   caches[count] = removedCache;
   for (int i = slot; i <= count; ++i)
-    for (int32_t j = 0; j < caches[i]->Count(); ++j) caches[i]->Get(j)->IndexNo = uint8_t(i);
+    caches[i]->ForEach([i](TPage* page) { page->IndexNo = uint8_t(i); });
 
   header[HdrSecondaryCount] = uint8_t(count - 1);
   SetModified();

@@ -10,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "engFileTable.h"
 #include "engHeap.h"
 #include "engOwnedList.h"
 
@@ -50,6 +51,8 @@ public:
   bool StrictChangeDetection = false;
   uint8_t LockRetryCount = 15;
   uint16_t LockWaitTime = 100;  // milliseconds
+  // What each table opened afterwards may keep in its caches.
+  TCacheSizes CacheSizes;
   // The locale of new tables.
   uint16_t LanguageID = 0;
   uint16_t SortID = 0;

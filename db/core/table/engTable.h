@@ -168,6 +168,7 @@ public:
   // and reports what its check found; the cursor told of a change
   // resynchronises itself and starts over.
   bool CheckChangesBeforeRead(TReadContext* reader) override;
+  TCacheSizes CacheSizes() const override;
   bool HasPrimaryIndex() const override { return !indexFile.GetNoPrimary(); }
   void SetIndexRecordCount(uint32_t count) override { indexFile.SetRecordCount(count); }
   std::string PrivateDirectory() const override;

@@ -6,6 +6,8 @@
 
 #include "engSession.h"
 
+TCacheSizes TDataTable::CacheSizes() const { return Session()->CacheSizes; }
+
 bool TDataTable::CheckForChanges() {
   // Every writer rewrites the index header, so it is looked at first.
   if (indexFile.HeaderChanged()) {

@@ -17,6 +17,8 @@ public:
   bool Changed = false;
   bool ReportChanges = false;
   int ChangeChecks = 0;
+  // Small, so that a few records or blocks fill them.
+  TCacheSizes Caches{.RecordBytes = 131070, .IndexBytes = 0, .BlobBytes = 131070};
 
   std::string TableName() const override { return Name; }
   // Its own inverse, and position-dependent, so a shifted cipher shows.
@@ -31,6 +33,7 @@ public:
     ++ChangeChecks;
     return ReportChanges;
   }
+  TCacheSizes CacheSizes() const override { return Caches; }
 };
 
 // A reader standing in for a cursor: it can cut read-aheads short and run a
