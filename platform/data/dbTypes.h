@@ -4,7 +4,6 @@
 // streams and table definitions hold the numbers): never reorder them.
 
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <vector>
 
