@@ -23,6 +23,10 @@ TDataCursor::TDataCursor(TDataDirectory* directory)
 
 TDataCursor::~TDataCursor() { ReleaseQuietly([this] { Close(true); }); }
 
+std::unique_ptr<TTableCursor> NewTableCursor(TDataDirectory* directory) {
+  return std::make_unique<TDataCursor>(directory);
+}
+
 void TDataCursor::Raise(uint16_t code, const std::string& fieldName, const std::string& index) const {
   RaiseEngineError(code, tableName, fieldName, index);
 }

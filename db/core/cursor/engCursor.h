@@ -30,6 +30,7 @@
 #include "engKeyCompare.h"
 #include "engOwnedList.h"
 #include "engReadContext.h"
+#include "engTableCursor.h"
 #include "engRecordsBitmap.h"
 
 class TDataDirectory;
@@ -44,114 +45,155 @@ class TExpToken;
 class TSystemList;
 struct TKeyStretch;
 
-inline constexpr int MaxCursorFilters = 64;
-inline constexpr int MaxFieldNameLength = 30;
-inline constexpr int MaxIndexDefinitions = 32;
-
-// In-memory field descriptors of a field map: where a field came from
-// (table name, ".", field name) and the expression of a computed field.
-// Table files leave these bytes zero.
-inline constexpr int FieldDescOriginOffset = 248;  // short string
-inline constexpr int FieldOriginLimit = 100;
-inline constexpr int FieldDescExpressionOffset = 352;  // a TExpToken pointer
-
-// A bookmark never exceeds the longest key.
-inline constexpr int MaxBookmarkSize = MaxIndexKeyLength;
-
-// The notification procedures a caller may give a cursor.
-using TCursorMessageProc = void (*)(void* context, const std::string& text);
-using TCursorProgressProc = void (*)(void* context, int32_t done, int32_t percent);
-// Answers whether opening an encrypted table should try again (after the
-// caller added a password to the session).
-using TCursorPasswordProc = bool (*)(void* context);
-
-// A table definition handed to CreateTable and CheckTableDefinition.
-struct TTableDefinition {
-  uint8_t* FieldDescs = nullptr;  // FieldCount descriptors of 768 bytes
-  int32_t FieldCount = 0;
-  uint8_t* IndexDescs = nullptr;  // IndexCount descriptors of 120 bytes, the primary first
-  int32_t IndexCount = 0;
-  std::string Description;
-  uint16_t LanguageId = 0;
-  uint16_t SortId = 0;
-  uint32_t BlobBlockSize = 512;
-  uint16_t UserMajorVersion = 0;
-  uint16_t UserMinorVersion = 0;
-  bool Encrypted = false;
-  std::string Password;
-  // A signed limit that restructuring passes (the auto-increment value);
-  // below -1 is refused.
-  int32_t LimitValue = 0;
-  // A primary index without fields is natural record order.
-  bool AllowNaturalPrimary = true;
-};
+static_assert(MaxBookmarkSize == MaxIndexKeyLength, "a bookmark holds the longest key");
 
 // The files read for a cursor through its read context, never the cursor itself.
-class TDataCursor : public TEngineObject,
-                    public TCursorFields,
-                    public TReadContext,
+class TDataCursor final : public TEngineObject,
+                          public TTableCursor,
+                          public TReadContext,
                     private TBlobOperationBracket {
 public:
   explicit TDataCursor(TDataDirectory* directory);
   ~TDataCursor() override;
 
-  TDataDirectory* Directory() const { return directory; }
+  // TTableCursor: the operations engTableCursor.h describes.
+  TDataDirectory* Directory() const override { return directory; }
+  bool IsOpen() const override { return open; }
+  const std::string& TableName() const override { return tableName; }
+  void SetTableName(const std::string& name) override;
+  void SetExclusive(bool value) override;
+  void SetOverrideExclusive(bool value) override;
+  void SetReadOnly(bool value) override;
+  void SetInMemory(bool value) override;
+  void SetNoFilterUpdate(bool value) override;
+  void SetTemporaryTable(bool value) override;
+  void SetComponentTable(bool value) override;
+  void SetSqlSourceTable(bool value) override;
+  void SetNoAutoInc(bool value) override;
+  bool IsExclusive() const override { return exclusive; }
+  bool IsOverrideExclusive() const override { return overrideExclusive; }
+  bool IsReadOnly() const override;
+  bool IsInMemory() const override { return inMemory; }
+  bool NoFilterUpdate() const override { return noFilterUpdate; }
+  bool IsTemporaryTable() const override { return temporaryTable; }
+  bool IsComponentTable() const override { return componentTable; }
+  bool IsSqlSourceTable() const override { return sqlSourceTable; }
+  bool NoAutoInc() const override { return noAutoInc; }
+  bool TableIsReadOnly() const override { return tableIsReadOnly; }
+  bool HasValidityChecks() const override { return hasValidityChecks; }
+  bool HasDefaults() const override { return hasDefaults; }
+  bool HasAutoIncrement() const override { return hasAutoIncrement; }
+  bool HasComputedFields() const override { return hasComputedFields; }
+  void Open() override;
+  void Close(bool closeTable) override;
+  void SetRepairHandler(TCursorMessageProc proc, void* context) override;
+  void SetIndexProgressHandler(TCursorProgressProc proc, void* context) override;
+  void SetPasswordHandler(TCursorPasswordProc proc, void* context) override;
+  void CheckTableDefinition(TTableDefinition& definition, bool assignOffsets) override;
+  void CreateTable(TTableDefinition& definition, bool overwrite) override;
+  void DeleteTable() override;
+  void RenameTable(const std::string& newName) override;
+  void BackupTable() override;
+  void EmptyTable() override;
+  void SortRecords(const TSortKeyField* keys, int keyCount, bool caseInsensitive, TSortDuplicates duplicates,
+                   const TSortGroupCallbacks* callbacks) override;
+  void SetTableInfo(const std::string& password, const std::string& description, uint16_t userMajor,
+                    uint16_t userMinor, int32_t lastAutoInc) override;
+  uint32_t GetBlobBlockSize() override;
+  uint16_t GetLanguageID() override;
+  uint16_t GetSortID() override;
+  uint16_t GetUserMajorVersion() override;
+  uint16_t GetUserMinorVersion() override;
+  std::string GetTableDescription() override;
+  bool IsTableEncrypted() override;
+  std::string GetTablePassword() override;
+  void SetFieldMap(const uint8_t* fieldDescs, int32_t count, bool assignOffsets) override;
+  uint8_t GetIndexNo() const override { return indexNo; }
+  const std::string& GetIndexName() const override { return indexName; }
+  uint16_t KeyLength() const override { return keyLength; }
+  uint8_t KeyFieldCount() const override { return keyFieldCount; }
+  bool IndexIsUnique() const override { return indexUnique; }
+  bool IndexIsDescending() const override { return indexDescending; }
+  bool IndexIsCaseInsensitive() const override { return indexCaseInsensitive; }
+  bool IsNaturalOrder() const override;
+  bool SearchKey(const uint8_t* key, bool nearest, bool keepCrack) override;
+  bool FindKey(const uint8_t* key, bool keyIsReady, int fieldCount, int partialLength, bool nearest,
+               uint8_t* found) override;
+  void MoveBy(int32_t n) override;
+  void SetToBegin() override;
+  void SetToEnd() override;
+  int32_t GetRecordCount() const override;
+  int32_t GetSequenceNo() const override;
+  void SetToSequenceNo(int32_t n) override;
+  bool AtBeginning() const override { return beforeFirst; }
+  bool AtEnd() const override { return afterLast; }
+  bool OnRecord() const override { return !beforeFirst && !afterLast; }
+  uint32_t CurrentRecordNumber() const override { return OnRecord() ? recordNumber : 0; }
+  const uint8_t* GetCurrentRecordBuffer() const override;
+  void SetRange(bool keyIsReady, const uint8_t* low, int lowFieldCount, const uint8_t* high, int highFieldCount) override;
+  void ResetRange() override;
+  bool RangeActive() const override { return rangeActive; }
+  TFilter* AddFilter(const std::string& text, const TCursorFilterOptions& options = {}) override;
+  TFilter* AddFilter(TExpTreePtr condition, const TCursorFilterOptions& options = {}) override;
+  TFilter* AddSharedFilter(TExpToken* condition, const TCursorFilterOptions& options = {}) override;
+  TFilter* AddFilter(TFilterCallback callback, void* context, const TCursorFilterOptions& options = {}) override;
+  TFilter* AddFilter(void* callbackContext, const std::string& text, bool noPartialCompare, bool caseInsensitive,
+                     bool costChoice, bool dependent, TFilterCallback callback, bool ownsTree, TExpToken* tree) override;
+  void DropFilter(TFilter* filter) override;
+  void ActivateFilter(TFilter* filter) override;
+  void DeactivateFilter(TFilter* filter) override;
+  void UpdateFilter(TExpToken* tree, TFilter* filter) override;
+  TExpToken* PrepareFilterText(const std::string& text, const TCursorFilterOptions& options = {}) override;
+  int32_t FilterCount() const override;
+  TFilter* FilterAt(int32_t index) const override;
+  bool FilteringOn() const override { return filtering.On(); }
+  int GetBookmarkSize() const override;
+  void GetBookmark(uint8_t* bookmark) const override;
+  bool GotoBookmark(const uint8_t* bookmark, bool nearest, bool noBracket) override;
+  int CompareBookmarks(const uint8_t* a, const uint8_t* b) const override;
+  void RefreshPosition() override;
+  void SetIndexNo(uint8_t n) override;
+  void SetIndexName(const std::string& name) override;
+  void AddIndex(const uint8_t* indexDesc) override;
+  void DeleteIndex(const std::string& name) override;
+  int32_t GetRecord(uint8_t* buffer, bool lock) override;
+  int32_t GetNextRecord(uint8_t* buffer) override;
+  int32_t GetPriorRecord(uint8_t* buffer) override;
+  int32_t CopyRecord(uint8_t* buffer) override;
+  void LockRecord(uint32_t recordNumber) override;
+  void UnlockRecord(uint32_t recordNumber) override;
+  bool HoldsRecordLock(uint32_t recordNumber) const override;
+  bool BeginRead() override;
+  void EndRead() override;
+  bool BeginWrite() override;
+  void EndWrite() override;
+  // Every table cursor is a TDataCursor.
+  int32_t SyncWith(TTableCursor& other) override { return SyncWith(static_cast<TDataCursor&>(other)); }
+  int32_t SyncWith(TDataCursor& other);
+  TDataCursor* Clone() override;
+  uint32_t GetPhysicalRecordCount() override;
+  uint32_t GetBlobFileEnd() override;
+  void ApplyDefaults(uint8_t* record) override;
+  void CheckConstraints(const uint8_t* record) override;
+  bool CheckLimit(const std::string& limit, bool isMaximum, const uint8_t* fieldDesc, const uint8_t* value) override;
+  void InsertRecord(uint8_t* record, bool goToNew) override;
+  void BeginFill() override;
+  void EndFill() override;
+  void ModifyRecord(uint8_t* record, bool unlock, bool goTo) override;
+  void DeleteRecord(const uint8_t* record, bool reposition) override;
+  int32_t OpenBlob(int fieldNo, uint8_t* record, bool release, bool tableNumbering, uint8_t mode) override;
+  int32_t FreeBlob(int fieldNo, uint8_t* record, bool tableNumbering) override;
+  int32_t ReadBlob(int fieldNo, const uint8_t* record, bool tableNumbering, int32_t& countRead, int32_t count,
+                   void* destination, int32_t offset) override;
+  int32_t WriteBlob(int fieldNo, const uint8_t* record, bool tableNumbering, int32_t count, const void* source,
+                    int32_t offset) override;
+  int32_t TruncateBlob(int fieldNo, const uint8_t* record, bool tableNumbering, int32_t newSize) override;
+  int32_t GetBlobSize(int fieldNo, const uint8_t* record, bool tableNumbering, int32_t& size) const override;
+
+  // For the engine's own layers (restructure, tests, the filter set).
   TDataTable* Table() const { return table; }
-  bool IsOpen() const { return open; }
-
-  // ---- open-mode flags (0x272F while open) ----------------------------
-  // Kept as the data file's name: trimmed, with ".DAT".
-  const std::string& TableName() const { return tableName; }
-  void SetTableName(const std::string& name);
-  void SetExclusive(bool value);
-  void SetOverrideExclusive(bool value);
-  void SetReadOnly(bool value);
-  void SetInMemory(bool value);
-  // Accepted at any time.
-  void SetNoFilterUpdate(bool value);
-  // Refused on an open cursor only when the value changes.
-  void SetTemporaryTable(bool value);
-  void SetComponentTable(bool value);
-  void SetSqlSourceTable(bool value);
-  // Only a table with an auto-increment field takes it.
-  void SetNoAutoInc(bool value);
-  bool IsExclusive() const { return exclusive; }
-  bool IsOverrideExclusive() const { return overrideExclusive; }
-  // Set by the caller, or by a table that cannot be written.
-  bool IsReadOnly() const;
-  bool IsInMemory() const { return inMemory; }
-  bool NoFilterUpdate() const { return noFilterUpdate; }
-  bool IsTemporaryTable() const { return temporaryTable; }
-  bool IsComponentTable() const { return componentTable; }
-  bool IsSqlSourceTable() const { return sqlSourceTable; }
-  bool NoAutoInc() const { return noAutoInc; }
-  bool TableIsReadOnly() const { return tableIsReadOnly; }
-  bool HasValidityChecks() const { return hasValidityChecks; }
-  bool HasDefaults() const { return hasDefaults; }
-  bool HasAutoIncrement() const { return hasAutoIncrement; }
-  bool HasComputedFields() const { return hasComputedFields; }
-
-  // ---- lifecycle ---------------------------------------------------------
-  // Opens or shares the table and stands before the first record of the
-  // primary index (natural order for an SQL source). A failure leaves the
-  // cursor closed.
-  void Open();
-  // closeTable lets a temporary table's unsaved contents go.
-  void Close(bool closeTable);
-
-  // Notifications: verify-and-repair findings (a cursor with one set is
-  // in repair mode), index-build progress, password requests.
-  // No caller in the engine: the components' table verification sets it.
-  void SetRepairHandler(TCursorMessageProc proc, void* context);
-  void SetIndexProgressHandler(TCursorProgressProc proc, void* context);
-  void SetPasswordHandler(TCursorPasswordProc proc, void* context);
   bool CallPasswordHandler();
   bool InRepairMode() const override { return repairProc != nullptr; }
-
-  // ---- definitions -------------------------------------------------------
-  // Checks (and completes) a definition before a table is created or
-  // restructured; assignOffsets lays the fields out in the record.
-  void CheckTableDefinition(TTableDefinition& definition, bool assignOffsets);
   void CheckFieldDefs(uint8_t* fieldDescs, int32_t count, uint16_t languageId, uint16_t sortId,
                       bool assignOffsets);
   void CheckIndexDefs(uint8_t* indexDescs, int32_t count, const uint8_t* fieldDescs, int32_t fieldCount,
@@ -163,56 +205,9 @@ public:
   // After a restructure: fields numbered by position, index references
   // following them.
   void RenumberFields();
-
-  // ---- table-level operations --------------------------------------------
-  // On the cursor's table name and kind; the cursor must be exclusive and
-  // writable, and ends closed.
-  void CreateTable(TTableDefinition& definition, bool overwrite);
-  // On a closed cursor.
-  void DeleteTable();
-  void RenameTable(const std::string& newName);
-  // Moves the files aside to ".DBK", ".IBK" and ".BBK".
-  void BackupTable();
-  // On an open exclusive cursor.
-  void EmptyTable();
-  // Only on a table without indexes (natural order); duplicates and
-  // callbacks fold records of equal key.
-  void SortRecords(const TSortKeyField* keys, int keyCount, bool caseInsensitive, TSortDuplicates duplicates,
-                   const TSortGroupCallbacks* callbacks);
   void DropIndexPages(uint8_t indexNo);
   void BackupIndex();
   void RestoreIndex(bool keepCurrent, bool deleteBackup);
-  void SetTableInfo(const std::string& password, const std::string& description, uint16_t userMajor,
-                    uint16_t userMinor, int32_t lastAutoInc);
-
-  // Header values: from the open table, or from the data file on disk.
-  uint32_t GetBlobBlockSize();
-  uint16_t GetLanguageID();
-  uint16_t GetSortID();
-  uint16_t GetUserMajorVersion();
-  uint16_t GetUserMinorVersion();
-  std::string GetTableDescription();
-  bool IsTableEncrypted();
-  // Empty for a plain table.
-  std::string GetTablePassword();
-
-  // ---- field map -----------------------------------------------------------
-  // Replaces the cursor's field list: fields marked not stored and fields
-  // beyond the table's are placed after the table's record.
-  void SetFieldMap(const uint8_t* fieldDescs, int32_t count, bool assignOffsets);
-
-  // ---- keys ------------------------------------------------------------------
-  uint8_t GetIndexNo() const { return indexNo; }
-  const std::string& GetIndexName() const { return indexName; }
-  uint16_t KeyLength() const { return keyLength; }
-  uint8_t KeyFieldCount() const { return keyFieldCount; }
-  bool IndexIsUnique() const { return indexUnique; }
-  bool IndexIsDescending() const { return indexDescending; }
-  bool IndexIsCaseInsensitive() const { return indexCaseInsensitive; }
-  // Natural record order: index 255, or the primary index of a table
-  // without primary key.
-  bool IsNaturalOrder() const;
-
   // The current index's key of a record buffer, KeyLength() bytes.
   void BuildKey(const uint8_t* record, uint8_t* key);
   int CompareKeys(const uint8_t* a, const uint8_t* b, int length) const;
@@ -223,85 +218,12 @@ public:
   // Successor and predecessor of a key prefix of length bytes.
   static void IncrementKey(uint8_t* key, int length);
   static void DecrementKey(uint8_t* key, int length);
-
-  // ---- navigation --------------------------------------------------------
-  // Positions on the key, or on the nearest key after it; true for a hit.
-  bool SearchKey(const uint8_t* key, bool nearest, bool keepCrack);
-  // key is a record buffer unless keyIsReady. fieldCount and
-  // partialLength make a partial key (0 and 0: the whole key). The
-  // record reached is copied to found when given.
-  bool FindKey(const uint8_t* key, bool keyIsReady, int fieldCount, int partialLength, bool nearest,
-               uint8_t* found);
-  void MoveBy(int32_t n);
-  void SetToBegin();
-  void SetToEnd();
-  int32_t GetRecordCount() const;
-  int32_t GetSequenceNo() const;
-  void SetToSequenceNo(int32_t n);
   void ComputeRangeWindow();
-  bool AtBeginning() const { return beforeFirst; }
-  bool AtEnd() const { return afterLast; }
-  bool OnRecord() const { return !beforeFirst && !afterLast; }
-  // The physical record of the position, 0 when none.
-  uint32_t CurrentRecordNumber() const { return OnRecord() ? recordNumber : 0; }
-  // The current record (zeros when there is none), of the cursor's record size.
-  const uint8_t* GetCurrentRecordBuffer() const;
-
-  // A key range on the current index; keys are built from record buffers
-  // unless keyIsReady; a count of 0 fields (or nil) leaves that side open
-  // or takes every field. Natural order has no ranges.
-  void SetRange(bool keyIsReady, const uint8_t* low, int lowFieldCount, const uint8_t* high, int highFieldCount);
-  void ResetRange();
-  bool RangeActive() const { return rangeActive; }
-
-  // ---- filters (engCursorFilters, engCursorFilterEval, engCursorKeyStretch,
-  // engCursorOptimize) ----------------------------------------------------
-  // Added inactive, at most MaxCursorFilters (9482). A dependent filter
-  // goes last, any other before the first dependent one.
-  // A condition text, parsed and checked against the table (10051), then
-  // copied for it with the options' case and partial-compare rules.
-  TFilter* AddFilter(const std::string& text, const TCursorFilterOptions& options = {});
-  // A condition already checked and copied for this table (PrepareFilterText):
-  // owned by the filter, or, shared, kept alive by the caller until the
-  // filter is dropped.
-  TFilter* AddFilter(TExpTreePtr condition, const TCursorFilterOptions& options = {});
-  TFilter* AddSharedFilter(TExpToken* condition, const TCursorFilterOptions& options = {});
-  // The caller's record test.
-  TFilter* AddFilter(TFilterCallback callback, void* context, const TCursorFilterOptions& options = {});
-  // The former all-in-one form, kept only until the SQL engine, the
-  // components and the storage benchmark call the forms above: a text
-  // (or neither tree nor callback) makes a text filter, else tree (owned
-  // when ownsTree), else the callback.
-  TFilter* AddFilter(void* callbackContext, const std::string& text, bool noPartialCompare, bool caseInsensitive,
-                     bool costChoice, bool dependent, TFilterCallback callback, bool ownsTree, TExpToken* tree);
-  // nil: every filter. A handle the cursor does not hold gives 10050 and
-  // changes nothing.
-  void DropFilter(TFilter* filter);
-  void ActivateFilter(TFilter* filter);
-  void DeactivateFilter(TFilter* filter);
-  // The new condition of an active condition filter, which owns it once
-  // the handle is accepted; 10050 for an inactive one. Nothing without a
-  // tree.
-  void UpdateFilter(TExpToken* tree, TFilter* filter);
-  // A filter text parsed, checked and copied for this table as AddFilter
-  // does (10051); the caller owns the tree, which UpdateFilter takes.
-  TExpToken* PrepareFilterText(const std::string& text, const TCursorFilterOptions& options = {});
-  int32_t FilterCount() const;
-  TFilter* FilterAt(int32_t index) const;
-  bool FilteringOn() const { return filtering.On(); }
   // How far the table's indexes answer the condition under node, stored in
   // every node it looks at (and AND sides put in the order to evaluate).
   // With estimate, a node under a parent that selects more than 90% of the
   // table's keys is given up.
   uint8_t CanOptimizeCondition(uint8_t parentOperator, TExpToken* node, bool estimate);
-
-  // ---- bookmarks -----------------------------------------------------------
-  int GetBookmarkSize() const;
-  void GetBookmark(uint8_t* bookmark) const;
-  bool GotoBookmark(const uint8_t* bookmark, bool nearest, bool noBracket);
-  int CompareBookmarks(const uint8_t* a, const uint8_t* b) const;
-
-  // ---- changes by others -------------------------------------------------
   // The bracket of one cursor operation; the result says whether another
   // user's change was found (the cursor has resynchronised then).
   bool BeginOperation();
@@ -309,15 +231,10 @@ public:
   // session's thread check brackets.
   bool EnterOperation();
   void EndOperation();
-  void RefreshPosition();
   // Takes the table's change counters as seen.
   void TakeChangeSnapshot();
   // Rebuilds the window and the bitmaps and returns to the position.
   void Resynchronise();
-
-  // ---- indexes -----------------------------------------------------------
-  void SetIndexNo(uint8_t n);
-  void SetIndexName(const std::string& name);
   // Makes another index current for building and changing keys, without
   // moving: the record operations go through every index this way.
   void SwitchToIndex(uint8_t n);
@@ -325,93 +242,12 @@ public:
   void InsertKey(const uint8_t* key, uint32_t recordNumber);
   void DeleteKey(const uint8_t* key);
   void ReplaceKey(const uint8_t* oldKey, const uint8_t* newKey, uint32_t recordNumber);
-  void AddIndex(const uint8_t* indexDesc);
-  void DeleteIndex(const std::string& name);
   // Tells the index file that the table has no primary key.
   void SetPrimaryIsNatural();
-
   // The keys of the deleted-records index: status byte and row number.
   static void BuildDeletedKey(const uint8_t* record, uint8_t* key);
-
-  // ---- record reads, locks and twins (engCursorRecords, engCursorLocks,
-  // engCursorTwins) ---------------------------------------------------------
-  // Results: 0, or 8705, 8706, 8709 with a given buffer zero-filled. With
-  // lock, the current record is locked and must still equal buffer (8708).
-  int32_t GetRecord(uint8_t* buffer, bool lock);
-  int32_t GetNextRecord(uint8_t* buffer);
-  int32_t GetPriorRecord(uint8_t* buffer);
-  // A new record buffer with the current record's values; its BLOBs are
-  // copies, open in the buffer's fields until the buffer is inserted.
-  int32_t CopyRecord(uint8_t* buffer);
-  // 0 is the current record. Another cursor of this process holding the
-  // record gives 10258 at once; the cursor holding it may lock it again
-  // (a change of a record read for editing) and one unlock releases it.
-  void LockRecord(uint32_t recordNumber);
-  void UnlockRecord(uint32_t recordNumber);
-  bool HoldsRecordLock(uint32_t recordNumber) const;
-  // Table lock brackets; the result says whether another user's change was
-  // found (the cursor has resynchronised then).
-  bool BeginRead();
-  void EndRead();
-  bool BeginWrite();
-  void EndWrite();
-  // Stands on the other cursor's record (or crack); 8710 when this cursor
-  // cannot see that record.
-  int32_t SyncWith(TDataCursor& other);
-  // A new open cursor on the same table, field map, index and range,
-  // standing where this one stands. The caller frees it.
-  TDataCursor* Clone();
-  // From the open table, or the data file on disk.
-  uint32_t GetPhysicalRecordCount();
-  // The BLOB file's end offset; 0 without BLOB fields.
-  uint32_t GetBlobFileEnd();
-  // ---- end of record reads, locks and twins ----------------------------------
-
-  // ---- record changes (engCursorWrite, engCursorWriteChecks) ---------------
-  // Each change runs under the table's write lock and keeps every index
-  // and "Sys Deleted" in step; a shared table's headers are written back
-  // before it returns. Records are buffers of the cursor's record size.
-  // Zeros and the fields' default values (texts read by the table's rules).
-  void ApplyDefaults(uint8_t* record);
-  // Raises the first field left blank though required (9732), or below its
-  // minimum (9730) or above its maximum (9731).
-  void CheckConstraints(const uint8_t* record);
-  // Whether the field's value respects the limit text; limits are inclusive.
-  bool CheckLimit(const std::string& limit, bool isMaximum, const uint8_t* fieldDesc, const uint8_t* value);
-  // 9729 for a key a unique index holds already. With goToNew the cursor
-  // stands on the new record afterwards.
-  void InsertRecord(uint8_t* record, bool goToNew);
-  // A fill of an exclusive table (an SQL answer): its record changes leave
-  // window, bitmaps and position as they were, and EndFill rebuilds them
-  // once, so n inserts cost n, not n times the table. Shared cursors are
-  // refused (10253).
-  void BeginFill();
-  void EndFill();
-  // Writes the record over the current one, which this cursor may hold
-  // locked for editing; unlock releases that lock afterwards.
-  void ModifyRecord(uint8_t* record, bool unlock, bool goTo);
-  // record is the current record as the caller last read it (8708 when it
-  // differs, unless exclusive). Left on a record that is gone, a cursor
-  // would count and step wrongly, so it always moves to the record that
-  // takes its place, whatever reposition says.
-  void DeleteRecord(const uint8_t* record, bool reposition);
-  // ---- end of record changes -------------------------------------------------
-
-  // ---- BLOB fields (engCursorBlobs) -------------------------------------------
-  // A record's open BLOBs reach the BLOB file when the record is inserted,
-  // changed or deleted; closing one before discards its changes. Results
-  // and numbering as TCursorBlobs has them.
-  int32_t OpenBlob(int fieldNo, uint8_t* record, bool release, bool tableNumbering, uint8_t mode);
-  int32_t FreeBlob(int fieldNo, uint8_t* record, bool tableNumbering);
-  int32_t ReadBlob(int fieldNo, const uint8_t* record, bool tableNumbering, int32_t& countRead, int32_t count,
-                   void* destination, int32_t offset);
-  int32_t WriteBlob(int fieldNo, const uint8_t* record, bool tableNumbering, int32_t count, const void* source,
-                    int32_t offset);
-  int32_t TruncateBlob(int fieldNo, const uint8_t* record, bool tableNumbering, int32_t newSize);
-  int32_t GetBlobSize(int fieldNo, const uint8_t* record, bool tableNumbering, int32_t& size) const;
   bool FindOpenBlob(const TBlobBuffer* buffer) const { return blobs.FindOpenBlob(buffer); }
   int32_t OpenBlobCount() const { return blobs.OpenBlobCount(); }
-  // ---- end of BLOB fields -------------------------------------------------------
 
 protected:
   // TCursorFields.
@@ -675,16 +511,11 @@ private:
 
   // ---- restructure (engRestructure*) -------------------------------------------
 public:
-  // A record a restructure cannot carry over: the cause (TRestructureLoss),
-  // a field or index name, and two flags the handler may change: stopAsking
-  // ends the calls, carryOn false stops the restructure, table unchanged.
-  using TDataLostProc = void (*)(void* context, int cause, const std::string& text, bool& stopAsking,
-                                 bool& carryOn);
-  void SetRestructureProgressHandler(TCursorProgressProc proc, void* context);
-  void SetDataLostHandler(TDataLostProc proc, void* context);
+  void SetRestructureProgressHandler(TCursorProgressProc proc, void* context) override;
+  void SetDataLostHandler(TDataLostProc proc, void* context) override;
   // On a closed, exclusive, writable cursor; LimitValue is the new last
   // auto-increment value, -1 keeping the table's. The cursor ends closed.
-  void RestructureTable(TTableDefinition& definition, bool deleteBackup);
+  void RestructureTable(TTableDefinition& definition, bool deleteBackup) override;
 
 private:
   friend class TRestructure;

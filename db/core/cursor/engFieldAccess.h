@@ -70,6 +70,8 @@ public:
   void GetIndexFieldList(int indexNo, uint16_t* fieldNumbers) const;
   // Index 0 is natural record order: the table has no primary key.
   bool PrimaryIsNatural() const;
+  // The secondary indexes, numbered 1 to this count after the primary 0.
+  int GetSecondaryIndexCount() const;
 
   // Zeros over the cursor's record size.
   void ClearRecord(uint8_t* buffer) const;

@@ -156,3 +156,5 @@ void TCursorFields::GetIndexFieldList(int indexNo, uint16_t* fieldNumbers) const
 }
 
 bool TCursorFields::PrimaryIsNatural() const { return indexFile && indexFile->GetNoPrimary(); }
+
+int TCursorFields::GetSecondaryIndexCount() const { return indexFile ? indexFile->GetSecondaryCount() : 0; }

@@ -32,16 +32,16 @@
 #include <vector>
 
 #include "engBlobBuffer.h"
-#include "engCursor.h"
 #include "engDataFile.h"
 #include "engDataLayout.h"
 #include "engDirectory.h"
 #include "engEngine.h"
 #include "engErrors.h"
-#include "engSession.h"
 #include "engIndexFile.h"
 #include "engRecordBuffer.h"
+#include "engSession.h"
 #include "engTable.h"
+#include "engTableCursor.h"
 #include "rtlExceptions.h"
 #include "osFile.h"
 
@@ -55,7 +55,7 @@ std::string FromHex(const std::string& hex) {
 
 // The physical record numbers of one order, forward or backward, at most
 // limit of them (a walk that goes on longer runs in a circle).
-std::vector<uint32_t> WalkOrder(TDataCursor& cursor, bool forward, size_t limit) {
+std::vector<uint32_t> WalkOrder(TTableCursor& cursor, bool forward, size_t limit) {
   std::vector<uint32_t> records;
   if (forward) cursor.SetToBegin();
   else cursor.SetToEnd();
@@ -68,7 +68,7 @@ std::vector<uint32_t> WalkOrder(TDataCursor& cursor, bool forward, size_t limit)
 // Every BLOB of the record under the cursor read whole. A BLOB whose chain
 // is damaged answers with its own error (a code or an engine error), which
 // is what a reader gets: the BLOB file's chains have their own repair.
-void ReadBlobs(TDataCursor& cursor) {
+void ReadBlobs(TTableCursor& cursor) {
   std::vector<uint8_t> record(cursor.GetCurrentRecordBuffer(),
                               cursor.GetCurrentRecordBuffer() + cursor.CursorRecordSize());
   uint8_t desc[FieldDescSize];
@@ -91,14 +91,14 @@ void ReadBlobs(TDataCursor& cursor) {
 }
 
 // "" when every order holds the records of natural order, both ways alike.
-std::string WalkEveryOrder(TDataCursor& cursor) {
-  const size_t limit = size_t(cursor.Table()->DataFile().PhysicalRecordCount()) + 1;
+std::string WalkEveryOrder(TTableCursor& cursor) {
+  const size_t limit = size_t(cursor.GetPhysicalRecordCount()) + 1;
   cursor.SetIndexNo(NaturalOrderIndex);
   std::vector<uint32_t> natural = WalkOrder(cursor, true, limit);
   if (WalkOrder(cursor, false, limit) != natural) return "natural order both ways";
   for (cursor.MoveBy(1); cursor.OnRecord(); cursor.MoveBy(1)) ReadBlobs(cursor);
   std::sort(natural.begin(), natural.end());
-  for (int n = 0; n <= cursor.Table()->IndexFile().GetSecondaryCount(); ++n) {
+  for (int n = 0; n <= cursor.GetSecondaryIndexCount(); ++n) {
     if (n == 0 && cursor.PrimaryIsNatural()) continue;
     cursor.SetIndexNo(uint8_t(n));
     std::vector<uint32_t> forward = WalkOrder(cursor, true, limit);
@@ -132,7 +132,7 @@ public:
 private:
   TDataDirectory* directory = nullptr;
   TDataTable* table = nullptr;
-  std::unique_ptr<TDataCursor> cursor;
+  std::unique_ptr<TTableCursor> cursor;
 
   void InsertRow(int32_t id) {
     std::vector<uint8_t> record(cursor->CursorRecordSize(), 0);
@@ -152,7 +152,8 @@ private:
     args >> folder >> name;
     TDataDirectory* folderDirectory = GetEngineSession()->OpenDirectory("", folder);
     for (int round = 0; round < 2; ++round) {
-      TDataCursor checked(folderDirectory);
+      const std::unique_ptr<TTableCursor> checkedCursor = NewTableCursor(folderDirectory);
+      TTableCursor& checked = *checkedCursor;
       checked.SetTableName(name);
       try {
         checked.Open();
@@ -172,7 +173,8 @@ private:
   int Filter(std::istringstream& args) {
     std::string folder, name, hex;
     args >> folder >> name >> hex;
-    TDataCursor filtered(GetEngineSession()->OpenDirectory("", folder));
+    const std::unique_ptr<TTableCursor> filteredCursor = NewTableCursor(GetEngineSession()->OpenDirectory("", folder));
+    TTableCursor& filtered = *filteredCursor;
     filtered.SetTableName(name);
     filtered.Open();
     try {
@@ -204,7 +206,7 @@ private:
     if (command == "cursor") {
       args >> folder >> name >> mode;
       directory = GetEngineSession()->OpenDirectory("", folder);
-      cursor = std::make_unique<TDataCursor>(directory);
+      cursor = NewTableCursor(directory);
       cursor->SetTableName(name);
       cursor->SetExclusive(mode == "exclusive");
       cursor->Open();

@@ -1,0 +1,333 @@
+#pragma once
+// The cursor as the layers above the engine use it: the SQL engine, the
+// database components and the programs over them. It names the cursor's
+// operations and the types they take, and nothing of how the cursor finds
+// its way through the table's files. NewTableCursor makes one.
+//
+// A cursor belongs to one session, and so to one thread at a time.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "engDataSort.h"
+#include "engExpToken.h"
+#include "engFieldAccess.h"
+#include "engFilter.h"
+
+class TDataDirectory;
+
+inline constexpr int MaxCursorFilters = 64;
+inline constexpr int MaxFieldNameLength = 30;
+inline constexpr int MaxIndexDefinitions = 32;
+
+// In-memory field descriptors of a field map: where a field came from
+// (table name, ".", field name) and the expression of a computed field.
+// Table files leave these bytes zero.
+inline constexpr int FieldDescOriginOffset = 248;  // short string
+inline constexpr int FieldOriginLimit = 100;
+inline constexpr int FieldDescExpressionOffset = 352;  // a TExpToken pointer
+
+// A bookmark never exceeds the longest key (524 field bytes and a row number).
+inline constexpr int MaxBookmarkSize = 528;
+
+// The notification procedures a caller may give a cursor.
+using TCursorMessageProc = void (*)(void* context, const std::string& text);
+using TCursorProgressProc = void (*)(void* context, int32_t done, int32_t percent);
+// Answers whether opening an encrypted table should try again (after the
+// caller added a password to the session).
+using TCursorPasswordProc = bool (*)(void* context);
+
+// A table definition handed to CreateTable and CheckTableDefinition.
+struct TTableDefinition {
+  uint8_t* FieldDescs = nullptr;  // FieldCount descriptors of 768 bytes
+  int32_t FieldCount = 0;
+  uint8_t* IndexDescs = nullptr;  // IndexCount descriptors of 120 bytes, the primary first
+  int32_t IndexCount = 0;
+  std::string Description;
+  uint16_t LanguageId = 0;
+  uint16_t SortId = 0;
+  uint32_t BlobBlockSize = 512;
+  uint16_t UserMajorVersion = 0;
+  uint16_t UserMinorVersion = 0;
+  bool Encrypted = false;
+  std::string Password;
+  // A signed limit that restructuring passes (the auto-increment value);
+  // below -1 is refused.
+  int32_t LimitValue = 0;
+  // A primary index without fields is natural record order.
+  bool AllowNaturalPrimary = true;
+};
+
+class TTableCursor : public TCursorFields {
+public:
+  // A record a restructure cannot carry over: the cause (TRestructureLoss),
+  // a field or index name, and two flags the handler may change: stopAsking
+  // ends the calls, carryOn false stops the restructure, table unchanged.
+  using TDataLostProc = void (*)(void* context, int cause, const std::string& text, bool& stopAsking,
+                                 bool& carryOn);
+
+  virtual TDataDirectory* Directory() const = 0;
+  virtual bool IsOpen() const = 0;
+
+  // ---- open-mode flags (0x272F while open) ----------------------------
+  // Kept as the data file's name: trimmed, with ".DAT".
+  virtual const std::string& TableName() const = 0;
+  virtual void SetTableName(const std::string& name) = 0;
+  virtual void SetExclusive(bool value) = 0;
+  virtual void SetOverrideExclusive(bool value) = 0;
+  virtual void SetReadOnly(bool value) = 0;
+  virtual void SetInMemory(bool value) = 0;
+  // Accepted at any time.
+  virtual void SetNoFilterUpdate(bool value) = 0;
+  // Refused on an open cursor only when the value changes.
+  virtual void SetTemporaryTable(bool value) = 0;
+  virtual void SetComponentTable(bool value) = 0;
+  virtual void SetSqlSourceTable(bool value) = 0;
+  // Only a table with an auto-increment field takes it.
+  virtual void SetNoAutoInc(bool value) = 0;
+  virtual bool IsExclusive() const = 0;
+  virtual bool IsOverrideExclusive() const = 0;
+  // Set by the caller, or by a table that cannot be written.
+  virtual bool IsReadOnly() const = 0;
+  virtual bool IsInMemory() const = 0;
+  virtual bool NoFilterUpdate() const = 0;
+  virtual bool IsTemporaryTable() const = 0;
+  virtual bool IsComponentTable() const = 0;
+  virtual bool IsSqlSourceTable() const = 0;
+  virtual bool NoAutoInc() const = 0;
+  virtual bool TableIsReadOnly() const = 0;
+  virtual bool HasValidityChecks() const = 0;
+  virtual bool HasDefaults() const = 0;
+  virtual bool HasAutoIncrement() const = 0;
+  virtual bool HasComputedFields() const = 0;
+
+  // ---- lifecycle ---------------------------------------------------------
+  // Opens or shares the table and stands before the first record of the
+  // primary index (natural order for an SQL source). A failure leaves the
+  // cursor closed.
+  virtual void Open() = 0;
+  // closeTable lets a temporary table's unsaved contents go.
+  virtual void Close(bool closeTable) = 0;
+
+  // Notifications: verify-and-repair findings (a cursor with one set is
+  // in repair mode), index-build progress, password requests.
+  // No caller in the engine: the components' table verification sets it.
+  virtual void SetRepairHandler(TCursorMessageProc proc, void* context) = 0;
+  virtual void SetIndexProgressHandler(TCursorProgressProc proc, void* context) = 0;
+  virtual void SetPasswordHandler(TCursorPasswordProc proc, void* context) = 0;
+
+  // ---- definitions -------------------------------------------------------
+  // Checks (and completes) a definition before a table is created or
+  // restructured; assignOffsets lays the fields out in the record.
+  virtual void CheckTableDefinition(TTableDefinition& definition, bool assignOffsets) = 0;
+
+  // ---- table-level operations --------------------------------------------
+  // On the cursor's table name and kind; the cursor must be exclusive and
+  // writable, and ends closed.
+  virtual void CreateTable(TTableDefinition& definition, bool overwrite) = 0;
+  // On a closed cursor.
+  virtual void DeleteTable() = 0;
+  virtual void RenameTable(const std::string& newName) = 0;
+  // Moves the files aside to ".DBK", ".IBK" and ".BBK".
+  virtual void BackupTable() = 0;
+  // On an open exclusive cursor.
+  virtual void EmptyTable() = 0;
+  // Only on a table without indexes (natural order); duplicates and
+  // callbacks fold records of equal key.
+  virtual void SortRecords(const TSortKeyField* keys, int keyCount, bool caseInsensitive, TSortDuplicates duplicates,
+                           const TSortGroupCallbacks* callbacks) = 0;
+  virtual void SetTableInfo(const std::string& password, const std::string& description, uint16_t userMajor,
+                            uint16_t userMinor, int32_t lastAutoInc) = 0;
+
+  // Header values: from the open table, or from the data file on disk.
+  virtual uint32_t GetBlobBlockSize() = 0;
+  virtual uint16_t GetLanguageID() = 0;
+  virtual uint16_t GetSortID() = 0;
+  virtual uint16_t GetUserMajorVersion() = 0;
+  virtual uint16_t GetUserMinorVersion() = 0;
+  virtual std::string GetTableDescription() = 0;
+  virtual bool IsTableEncrypted() = 0;
+  // Empty for a plain table.
+  virtual std::string GetTablePassword() = 0;
+
+  // ---- field map -----------------------------------------------------------
+  // Replaces the cursor's field list: fields marked not stored and fields
+  // beyond the table's are placed after the table's record.
+  virtual void SetFieldMap(const uint8_t* fieldDescs, int32_t count, bool assignOffsets) = 0;
+
+  // ---- keys ------------------------------------------------------------------
+  virtual uint8_t GetIndexNo() const = 0;
+  virtual const std::string& GetIndexName() const = 0;
+  virtual uint16_t KeyLength() const = 0;
+  virtual uint8_t KeyFieldCount() const = 0;
+  virtual bool IndexIsUnique() const = 0;
+  virtual bool IndexIsDescending() const = 0;
+  virtual bool IndexIsCaseInsensitive() const = 0;
+  // Natural record order: index 255, or the primary index of a table
+  // without primary key.
+  virtual bool IsNaturalOrder() const = 0;
+
+  // ---- navigation --------------------------------------------------------
+  // Positions on the key, or on the nearest key after it; true for a hit.
+  virtual bool SearchKey(const uint8_t* key, bool nearest, bool keepCrack) = 0;
+  // key is a record buffer unless keyIsReady. fieldCount and
+  // partialLength make a partial key (0 and 0: the whole key). The
+  // record reached is copied to found when given.
+  virtual bool FindKey(const uint8_t* key, bool keyIsReady, int fieldCount, int partialLength, bool nearest,
+                       uint8_t* found) = 0;
+  virtual void MoveBy(int32_t n) = 0;
+  virtual void SetToBegin() = 0;
+  virtual void SetToEnd() = 0;
+  virtual int32_t GetRecordCount() const = 0;
+  virtual int32_t GetSequenceNo() const = 0;
+  virtual void SetToSequenceNo(int32_t n) = 0;
+  virtual bool AtBeginning() const = 0;
+  virtual bool AtEnd() const = 0;
+  virtual bool OnRecord() const = 0;
+  // The physical record of the position, 0 when none.
+  virtual uint32_t CurrentRecordNumber() const = 0;
+  // The current record (zeros when there is none), of the cursor's record size.
+  virtual const uint8_t* GetCurrentRecordBuffer() const = 0;
+
+  // A key range on the current index; keys are built from record buffers
+  // unless keyIsReady; a count of 0 fields (or nil) leaves that side open
+  // or takes every field. Natural order has no ranges.
+  virtual void SetRange(bool keyIsReady, const uint8_t* low, int lowFieldCount, const uint8_t* high, int highFieldCount) = 0;
+  virtual void ResetRange() = 0;
+  virtual bool RangeActive() const = 0;
+
+  // ---- filters (engCursorFilters, engCursorFilterEval, engCursorKeyStretch,
+  // engCursorOptimize) ----------------------------------------------------
+  // Added inactive, at most MaxCursorFilters (9482). A dependent filter
+  // goes last, any other before the first dependent one.
+  // A condition text, parsed and checked against the table (10051), then
+  // copied for it with the options' case and partial-compare rules.
+  virtual TFilter* AddFilter(const std::string& text, const TCursorFilterOptions& options = {}) = 0;
+  // A condition already checked and copied for this table (PrepareFilterText):
+  // owned by the filter, or, shared, kept alive by the caller until the
+  // filter is dropped.
+  virtual TFilter* AddFilter(TExpTreePtr condition, const TCursorFilterOptions& options = {}) = 0;
+  virtual TFilter* AddSharedFilter(TExpToken* condition, const TCursorFilterOptions& options = {}) = 0;
+  // The caller's record test.
+  virtual TFilter* AddFilter(TFilterCallback callback, void* context, const TCursorFilterOptions& options = {}) = 0;
+  // The former all-in-one form, kept only until the SQL engine, the
+  // components and the storage benchmark call the forms above: a text
+  // (or neither tree nor callback) makes a text filter, else tree (owned
+  // when ownsTree), else the callback.
+  virtual TFilter* AddFilter(void* callbackContext, const std::string& text, bool noPartialCompare, bool caseInsensitive,
+                             bool costChoice, bool dependent, TFilterCallback callback, bool ownsTree, TExpToken* tree) = 0;
+  // nil: every filter. A handle the cursor does not hold gives 10050 and
+  // changes nothing.
+  virtual void DropFilter(TFilter* filter) = 0;
+  virtual void ActivateFilter(TFilter* filter) = 0;
+  virtual void DeactivateFilter(TFilter* filter) = 0;
+  // The new condition of an active condition filter, which owns it once
+  // the handle is accepted; 10050 for an inactive one. Nothing without a
+  // tree.
+  virtual void UpdateFilter(TExpToken* tree, TFilter* filter) = 0;
+  // A filter text parsed, checked and copied for this table as AddFilter
+  // does (10051); the caller owns the tree, which UpdateFilter takes.
+  virtual TExpToken* PrepareFilterText(const std::string& text, const TCursorFilterOptions& options = {}) = 0;
+  virtual int32_t FilterCount() const = 0;
+  virtual TFilter* FilterAt(int32_t index) const = 0;
+  virtual bool FilteringOn() const = 0;
+
+  // ---- bookmarks -----------------------------------------------------------
+  virtual int GetBookmarkSize() const = 0;
+  virtual void GetBookmark(uint8_t* bookmark) const = 0;
+  virtual bool GotoBookmark(const uint8_t* bookmark, bool nearest, bool noBracket) = 0;
+  virtual int CompareBookmarks(const uint8_t* a, const uint8_t* b) const = 0;
+  virtual void RefreshPosition() = 0;
+
+  // ---- indexes -----------------------------------------------------------
+  virtual void SetIndexNo(uint8_t n) = 0;
+  virtual void SetIndexName(const std::string& name) = 0;
+  virtual void AddIndex(const uint8_t* indexDesc) = 0;
+  virtual void DeleteIndex(const std::string& name) = 0;
+
+  // ---- record reads, locks and twins (engCursorRecords, engCursorLocks,
+  // engCursorTwins) ---------------------------------------------------------
+  // Results: 0, or 8705, 8706, 8709 with a given buffer zero-filled. With
+  // lock, the current record is locked and must still equal buffer (8708).
+  virtual int32_t GetRecord(uint8_t* buffer, bool lock) = 0;
+  virtual int32_t GetNextRecord(uint8_t* buffer) = 0;
+  virtual int32_t GetPriorRecord(uint8_t* buffer) = 0;
+  // A new record buffer with the current record's values; its BLOBs are
+  // copies, open in the buffer's fields until the buffer is inserted.
+  virtual int32_t CopyRecord(uint8_t* buffer) = 0;
+  // 0 is the current record. Another cursor of this process holding the
+  // record gives 10258 at once; the cursor holding it may lock it again
+  // (a change of a record read for editing) and one unlock releases it.
+  virtual void LockRecord(uint32_t recordNumber) = 0;
+  virtual void UnlockRecord(uint32_t recordNumber) = 0;
+  virtual bool HoldsRecordLock(uint32_t recordNumber) const = 0;
+  // Table lock brackets; the result says whether another user's change was
+  // found (the cursor has resynchronised then).
+  virtual bool BeginRead() = 0;
+  virtual void EndRead() = 0;
+  virtual bool BeginWrite() = 0;
+  virtual void EndWrite() = 0;
+  // Stands on the other cursor's record (or crack); 8710 when this cursor
+  // cannot see that record.
+  virtual int32_t SyncWith(TTableCursor& other) = 0;
+  // A new open cursor on the same table, field map, index and range,
+  // standing where this one stands. The caller frees it.
+  virtual TTableCursor* Clone() = 0;
+  // From the open table, or the data file on disk.
+  virtual uint32_t GetPhysicalRecordCount() = 0;
+  // The BLOB file's end offset; 0 without BLOB fields.
+  virtual uint32_t GetBlobFileEnd() = 0;
+  // ---- end of record reads, locks and twins ----------------------------------
+
+  // ---- record changes (engCursorWrite, engCursorWriteChecks) ---------------
+  // Each change runs under the table's write lock and keeps every index
+  // and "Sys Deleted" in step; a shared table's headers are written back
+  // before it returns. Records are buffers of the cursor's record size.
+  // Zeros and the fields' default values (texts read by the table's rules).
+  virtual void ApplyDefaults(uint8_t* record) = 0;
+  // Raises the first field left blank though required (9732), or below its
+  // minimum (9730) or above its maximum (9731).
+  virtual void CheckConstraints(const uint8_t* record) = 0;
+  // Whether the field's value respects the limit text; limits are inclusive.
+  virtual bool CheckLimit(const std::string& limit, bool isMaximum, const uint8_t* fieldDesc, const uint8_t* value) = 0;
+  // 9729 for a key a unique index holds already. With goToNew the cursor
+  // stands on the new record afterwards.
+  virtual void InsertRecord(uint8_t* record, bool goToNew) = 0;
+  // A fill of an exclusive table (an SQL answer): its record changes leave
+  // window, bitmaps and position as they were, and EndFill rebuilds them
+  // once, so n inserts cost n, not n times the table. Shared cursors are
+  // refused (10253).
+  virtual void BeginFill() = 0;
+  virtual void EndFill() = 0;
+  // Writes the record over the current one, which this cursor may hold
+  // locked for editing; unlock releases that lock afterwards.
+  virtual void ModifyRecord(uint8_t* record, bool unlock, bool goTo) = 0;
+  // record is the current record as the caller last read it (8708 when it
+  // differs, unless exclusive). Left on a record that is gone, a cursor
+  // would count and step wrongly, so it always moves to the record that
+  // takes its place, whatever reposition says.
+  virtual void DeleteRecord(const uint8_t* record, bool reposition) = 0;
+  // ---- end of record changes -------------------------------------------------
+
+  // ---- BLOB fields (engCursorBlobs) -------------------------------------------
+  // A record's open BLOBs reach the BLOB file when the record is inserted,
+  // changed or deleted; closing one before discards its changes. Results
+  // and numbering as TCursorBlobs has them.
+  virtual int32_t OpenBlob(int fieldNo, uint8_t* record, bool release, bool tableNumbering, uint8_t mode) = 0;
+  virtual int32_t FreeBlob(int fieldNo, uint8_t* record, bool tableNumbering) = 0;
+  virtual int32_t ReadBlob(int fieldNo, const uint8_t* record, bool tableNumbering, int32_t& countRead, int32_t count,
+                           void* destination, int32_t offset) = 0;
+  virtual int32_t WriteBlob(int fieldNo, const uint8_t* record, bool tableNumbering, int32_t count, const void* source,
+                            int32_t offset) = 0;
+  virtual int32_t TruncateBlob(int fieldNo, const uint8_t* record, bool tableNumbering, int32_t newSize) = 0;
+  virtual int32_t GetBlobSize(int fieldNo, const uint8_t* record, bool tableNumbering, int32_t& size) const = 0;
+  virtual void SetRestructureProgressHandler(TCursorProgressProc proc, void* context) = 0;
+  virtual void SetDataLostHandler(TDataLostProc proc, void* context) = 0;
+  // On a closed, exclusive, writable cursor; LimitValue is the new last
+  // auto-increment value, -1 keeping the table's. The cursor ends closed.
+  virtual void RestructureTable(TTableDefinition& definition, bool deleteBackup) = 0;
+};
+
+// A closed cursor on directory, for the caller to set up and open.
+std::unique_ptr<TTableCursor> NewTableCursor(TDataDirectory* directory);
