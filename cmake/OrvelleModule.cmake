@@ -19,6 +19,9 @@ function(orvelle_tests name)
   set(test_environment "")
   if(SANITIZE STREQUAL "address")
     set(test_environment "LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/cmake/lsan.supp")
+  elseif(SANITIZE STREQUAL "thread")
+    set(test_environment
+        "TSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/cmake/tsan.supp ignore_noninstrumented_modules=1")
   endif()
   gtest_discover_tests(${name}_tests DISCOVERY_TIMEOUT 60
     PROPERTIES TIMEOUT 300 ENVIRONMENT "${test_environment}")
