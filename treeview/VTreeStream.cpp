@@ -234,8 +234,8 @@ void TBaseVirtualTree::ReadNode(TStream& Stream, PVirtualNode Node, int64_t Limi
           // Selection and the clipboard marks are settled after reading.
           node->States = base[8] & ~(nsChecking | nsCutOrCopy | nsDeleting);
           node->Align = base[9];
-          node->CheckState = base[10] <= csButtonPressed ? base[10] : csUncheckedNormal;
-          node->CheckType = base[11] <= ctButton ? base[11] : ctNone;
+          node->CheckState = base[10] <= csButtonPressed ? base[10] : uint8_t{csUncheckedNormal};
+          node->CheckType = base[11] <= ctButton ? base[11] : uint8_t{ctNone};
           if (childCount > 0) node->States |= nsHasChildren;
         }
         f.childrenLeft = childCount;
