@@ -199,6 +199,12 @@ TEST(DataSetFind, SearchesOverTheFilterWhetherOrNotFiltered) {
   EXPECT_TRUE(people->Locate("NAME", "Edited", {}));
   people->Close();
   EXPECT_EQ(ErrorOf([&] { people->FindFirst(); }), "Cannot perform this operation on a closed dataset");
+
+  // Nothing to find in an empty dataset, from either end.
+  auto empty = MakePeople(0);
+  EXPECT_FALSE(empty->FindFirst());
+  EXPECT_FALSE(empty->FindPrior());
+  EXPECT_TRUE(empty->IsEmpty());
 }
 
 TEST(DataSetFind, AFailingFilterEndsTheSearchWithTheFiltersOff) {
