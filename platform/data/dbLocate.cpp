@@ -165,17 +165,22 @@ bool TDataSet::FindRecord(bool restart, bool goForward) {
   CursorPosChanged();
   // Outside Filtered the filters apply to this search only.
   const bool switching = !filtered;
-  if (switching) {
-    searchFilters = true;
+  // After an error quietly: the error to report is the search's.
+  auto endSearchFilters = [&](bool quiet) {
+    if (!switching) return;
+    searchFilters = false;
+    if (!quiet) return FiltersActiveChanged();
     try {
       FiltersActiveChanged();
     } catch (...) {
-      searchFilters = false;
-      throw;
     }
-  }
+  };
   bool result = false;
   try {
+    if (switching) {
+      searchFilters = true;
+      FiltersActiveChanged();
+    }
     if (restart) {
       if (goForward)
         InternalFirst();
@@ -184,20 +189,10 @@ bool TDataSet::FindRecord(bool restart, bool goForward) {
     }
     result = GetRecord(tempBuffer.get(), goForward ? gmNext : gmPrior, true) == grOK;
   } catch (...) {
-    if (switching) {
-      searchFilters = false;
-      try {
-        FiltersActiveChanged();
-      } catch (...) {
-        // The search's own error is the one to report.
-      }
-    }
+    endSearchFilters(true);
     throw;
   }
-  if (switching) {
-    searchFilters = false;
-    FiltersActiveChanged();
-  }
+  endSearchFilters(false);
   if (!result) return false;
   Resync({rmExact, rmCenter});
   found = true;

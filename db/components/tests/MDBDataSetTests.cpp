@@ -219,6 +219,18 @@ TEST_F(DataSetTest, FindRecordSearchesOverTheEngineFilters) {
   EXPECT_EQ(Column(*table, "NAME"), (TStrings{"Alice", "carol"}));
 }
 
+TEST_F(DataSetTest, ASearchWhoseFilterFailsLeavesNoFilterOn) {
+  TObjectPtr<TMDBTable> table = OpenPeople();
+  table->SetFilterText("CITY <> 'Rome'");
+  table->SetOnFilterRecord(TFilterRecordEvent([](TDataSet* dataSet, bool& accept) {
+    if (dataSet->FieldByName("ID")->AsInteger() == 4) throw EDatabaseError("refused");
+    accept = true;
+  }));
+  EXPECT_THROW(table->FindFirst(), EDatabaseError);
+  EXPECT_FALSE(table->Handle()->FilteringOn());
+  EXPECT_EQ(Column(*table, "ID"), (TStrings{"1", "2", "3", "4", "5"}));
+}
+
 TEST_F(DataSetTest, ABadFilterTextIsAnEngineErrorAndLeavesTheDatasetBrowsing) {
   TObjectPtr<TMDBTable> table = OpenPeople();
   table->SetFiltered(true);
