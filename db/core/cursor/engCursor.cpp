@@ -15,6 +15,7 @@
 #include "engIndexFile.h"
 #include "engPaths.h"
 #include "engRecordsBitmap.h"
+#include "engScopeGuard.h"
 #include "engSession.h"
 #include "engTable.h"
 
@@ -137,45 +138,37 @@ void TDataCursor::Open() {
   if (result < 0) Raise(uint16_t(-result));
   table = opened;
   open = true;
-  try {
-    tableIsReadOnly = table->IsReadOnly();
-    const bool repaired = RepairOnFirstOpen();
-    AskForPassword();
-    TakeTableValues();
-    currentRecord = DataFile().RecordStack().Take();
-    workRecord = DataFile().RecordStack().Take();
-    currentRecord->SetSize(CursorRecordSize());
-    workRecord->SetSize(CursorRecordSize());
-    rangeLow = static_cast<uint8_t*>(EngineAllocMem(MaxIndexKeyLength));
-    rangeHigh = static_cast<uint8_t*>(EngineAllocMem(MaxIndexKeyLength));
-    rangeActive = false;
-    windowFirst = 1;
-    windowLast = int32_t(IndexFile().GetRecordCount());
-    SetEmptyPosition();
-    if (table->IndexRecreated() && table->UseCount() == 1) RebuildDeletedIndex();
-    else if (table->UseCount() == 1 && (table->IndexesOutOfStep() || (repaired && !CheckIndexTrees())))
-      RebuildAllIndexes();
-    LoadIndexState(sqlSourceTable ? NaturalOrderIndex : 0);
-    filtering.UpdateState();
-    RebuildWindowAndBitmaps();
-    SetToBegin();
-  } catch (...) {
-    ReleaseQuietly([this] { Close(false); });
-    throw;
-  }
+  TScopeGuard closeOnFailure([this] { Close(false); });
+  tableIsReadOnly = table->IsReadOnly();
+  const bool repaired = RepairOnFirstOpen();
+  AskForPassword();
+  TakeTableValues();
+  currentRecord = DataFile().RecordStack().Take();
+  workRecord = DataFile().RecordStack().Take();
+  currentRecord->SetSize(CursorRecordSize());
+  workRecord->SetSize(CursorRecordSize());
+  rangeLow = static_cast<uint8_t*>(EngineAllocMem(MaxIndexKeyLength));
+  rangeHigh = static_cast<uint8_t*>(EngineAllocMem(MaxIndexKeyLength));
+  rangeActive = false;
+  windowFirst = 1;
+  windowLast = int32_t(IndexFile().GetRecordCount());
+  SetEmptyPosition();
+  if (table->IndexRecreated() && table->UseCount() == 1) RebuildDeletedIndex();
+  else if (table->UseCount() == 1 && (table->IndexesOutOfStep() || (repaired && !CheckIndexTrees())))
+    RebuildAllIndexes();
+  LoadIndexState(sqlSourceTable ? NaturalOrderIndex : 0);
+  filtering.UpdateState();
+  RebuildWindowAndBitmaps();
+  SetToBegin();
+  closeOnFailure.Dismiss();
 }
 
 bool TDataCursor::RepairOnFirstOpen() {
   if (HasOwnFieldList() || table->UseCount() != 1) return false;
   if (table->InTransaction() && table->DataChanged()) return false;
   table->LockChangeCheck();
-  try {
-    table->Repair();
-  } catch (...) {
-    ReleaseQuietly([this] { table->UnlockChangeCheck(); });
-    throw;
-  }
-  table->UnlockChangeCheck();
+  TScopeGuard unlock([this] { table->UnlockChangeCheck(); });
+  table->Repair();
   return true;
 }
 
@@ -186,15 +179,8 @@ bool TDataCursor::RepairOnFirstOpen() {
 bool TDataCursor::CheckIndexTrees() {
   if (table->IsReadOnly() || table->IndexRecreated()) return true;
   table->LockChangeCheck();
-  bool sound;
-  try {
-    sound = IndexTreesSound();
-  } catch (...) {
-    ReleaseQuietly([this] { table->UnlockChangeCheck(); });
-    throw;
-  }
-  table->UnlockChangeCheck();
-  return sound;
+  TScopeGuard unlock([this] { table->UnlockChangeCheck(); });
+  return IndexTreesSound();
 }
 
 void TDataCursor::AskForPassword() {

@@ -130,7 +130,8 @@ public:
   bool OnRecord() const override { return !beforeFirst && !afterLast; }
   uint32_t CurrentRecordNumber() const override { return OnRecord() ? recordNumber : 0; }
   const uint8_t* GetCurrentRecordBuffer() const override;
-  void SetRange(bool keyIsReady, const uint8_t* low, int lowFieldCount, const uint8_t* high, int highFieldCount) override;
+  void SetRange(bool keyIsReady, const uint8_t* low, int lowFieldCount, const uint8_t* high,
+                int highFieldCount) override;
   void ResetRange() override;
   bool RangeActive() const override { return rangeActive; }
   TFilter* AddFilter(const std::string& text, const TCursorFilterOptions& options = {}) override;
@@ -138,7 +139,8 @@ public:
   TFilter* AddSharedFilter(TExpToken* condition, const TCursorFilterOptions& options = {}) override;
   TFilter* AddFilter(TFilterCallback callback, void* context, const TCursorFilterOptions& options = {}) override;
   TFilter* AddFilter(void* callbackContext, const std::string& text, bool noPartialCompare, bool caseInsensitive,
-                     bool costChoice, bool dependent, TFilterCallback callback, bool ownsTree, TExpToken* tree) override;
+                     bool costChoice, bool dependent, TFilterCallback callback, bool ownsTree,
+                     TExpToken* tree) override;
   void DropFilter(TFilter* filter) override;
   void ActivateFilter(TFilter* filter) override;
   void DeactivateFilter(TFilter* filter) override;

@@ -17,6 +17,7 @@
 #include "engErrors.h"
 #include "engIndexFile.h"
 #include "engRecordsBitmap.h"
+#include "engScopeGuard.h"
 #include "engSystemList.h"
 #include "engTable.h"
 #include "rtlExceptions.h"
@@ -39,13 +40,10 @@ void TCursorFilterSet::Rebuild(TFilter* only) {
   }
   if (building) return;
   building = true;
-  try {
+  {
+    TScopeGuard built([this] { building = false; });
     while (!TryBuild(only)) cursor.NoteRestart();
-  } catch (...) {
-    building = false;
-    throw;
   }
-  building = false;
   CombineVisible();
 }
 
@@ -146,11 +144,7 @@ void TCursorFilterSet::KeepRecordBits(uint32_t number, bool present) {
     Rebuild();
     return;
   }
-  struct TRelease {
-    TDataFile& data;
-    TRecord* record;
-    ~TRelease() { data.ReleaseRecord(record); }
-  } release{data, stored};
+  TScopeGuard release([&data, stored] { data.ReleaseRecord(stored); });
   const uint8_t* record = stored ? stored->Buffer() : nullptr;
   for (TRecordsBitmap* bits : {visible.Get(), inRange.Get(), inUse.Get()}) bits->SetRecordCount(slots);
   const int32_t bit = int32_t(number);

@@ -5,6 +5,7 @@
 #include "engCursor.h"
 #include "engLittleEndian.h"
 #include "engRecordsBitmap.h"
+#include "engScopeGuard.h"
 
 int TDataCursor::GetBookmarkSize() const { return IsNaturalOrder() ? 4 : keyLength; }
 
@@ -45,18 +46,17 @@ void TDataCursor::GotoNaturalRecord(uint32_t wanted) {
 bool TDataCursor::GotoBookmark(const uint8_t* bookmark, bool nearest, bool noBracket) {
   RequireOpen();
   if (!noBracket) BeginOperation();
-  try {
+  {
+    TScopeGuard endOperation([&] {
+      if (!noBracket) EndOperation();
+    });
     if (IsNaturalOrder()) {
       GotoNaturalRecord(GetLE32(bookmark));
       LoadCurrentRecord();
     } else {
       SearchKey(bookmark, true, false);
     }
-  } catch (...) {
-    if (!noBracket) EndOperation();
-    throw;
   }
-  if (!noBracket) EndOperation();
   if (!SeesRecords() || !OnRecord()) return false;
   if (nearest) return true;
   uint8_t reached[MaxBookmarkSize];

@@ -15,6 +15,7 @@
 #include "engLittleEndian.h"
 #include "engPaths.h"
 #include "engRecordBuffer.h"
+#include "engScopeGuard.h"
 
 namespace {
 
@@ -93,24 +94,19 @@ void TDataCursor::SetFieldMap(const uint8_t* fieldDescs, int32_t count, bool ass
 void TDataCursor::ComputeFields(uint8_t* buffer) {
   if (!hasComputedFields || computingFields) return;
   computingFields = true;
-  try {
-    TComputedColumns columns(*this, buffer);
-    const TFormatSettings settings = GetLocaleFormatSettings(LanguageId(), SortId());
-    TExpEvalContext context;
-    context.Columns = &columns;
-    context.LanguageId = LanguageId();
-    context.SortId = SortId();
-    context.FormatSettings = &settings;
-    for (int position = 1; position <= FieldListCount(); ++position) {
-      const uint8_t* desc = FieldDescAt(position);
-      const TExpToken* expression = FieldExpression(desc);
-      if (!IsNotStoredField(desc) || !expression) continue;
-      TExpTreePtr value(EvaluateExpression(context, *expression));
-      PutFieldValue(desc, buffer, true, value->IsNull ? nullptr : value->Value);
-    }
-  } catch (...) {
-    computingFields = false;
-    throw;
+  TScopeGuard computed([this] { computingFields = false; });
+  TComputedColumns columns(*this, buffer);
+  const TFormatSettings settings = GetLocaleFormatSettings(LanguageId(), SortId());
+  TExpEvalContext context;
+  context.Columns = &columns;
+  context.LanguageId = LanguageId();
+  context.SortId = SortId();
+  context.FormatSettings = &settings;
+  for (int position = 1; position <= FieldListCount(); ++position) {
+    const uint8_t* desc = FieldDescAt(position);
+    const TExpToken* expression = FieldExpression(desc);
+    if (!IsNotStoredField(desc) || !expression) continue;
+    TExpTreePtr value(EvaluateExpression(context, *expression));
+    PutFieldValue(desc, buffer, true, value->IsNull ? nullptr : value->Value);
   }
-  computingFields = false;
 }

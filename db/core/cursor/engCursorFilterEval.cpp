@@ -23,6 +23,7 @@
 #include "engKeyEncoding.h"
 #include "engLittleEndian.h"
 #include "engRecordsBitmap.h"
+#include "engScopeGuard.h"
 
 namespace {
 
@@ -72,13 +73,8 @@ private:
     }
     std::vector<uint8_t> copy(record, record + cursor.CursorRecordSize());
     Check(cursor.OpenBlob(node.FieldNo, copy.data(), false, true, BlobOpenRead));
-    try {
-      ReadOpenBlob(node, copy.data());
-    } catch (...) {
-      cursor.FreeBlob(node.FieldNo, copy.data(), true);
-      throw;
-    }
-    Check(cursor.FreeBlob(node.FieldNo, copy.data(), true));
+    TScopeGuard close([&] { Check(cursor.FreeBlob(node.FieldNo, copy.data(), true)); });
+    ReadOpenBlob(node, copy.data());
   }
 };
 
@@ -126,25 +122,15 @@ bool TDataCursor::NullSatisfies(const TExpToken& node) {
 void TCursorFilterSet::ScanRecords(TFilter& filter, const TExpToken* node, TRecordsBitmap& bits) {
   // Reads ahead through the records in question.
   scanBits = &bits;
-  struct TScanEnd {
-    const TRecordsBitmap*& scanned;
-    ~TScanEnd() { scanned = nullptr; }
-  } scanEnd{scanBits};
+  TScopeGuard scanEnd([this] { scanBits = nullptr; });
   TDataFile& data = cursor.DataFile();
   int32_t number = 0;
   int32_t counter = 0;
   while (bits.FindNext(number, 1, counter)) {
     TRecord* record = nullptr;
     RequireUnchanged(data.GetRecord(&cursor, uint32_t(number), 1, true, true, record));
-    bool keep = false;
-    try {
-      keep = !record->IsDeleted() && RecordPasses(filter, node, record->Buffer(), uint32_t(number));
-    } catch (...) {
-      data.ReleaseRecord(record);
-      throw;
-    }
-    data.ReleaseRecord(record);
-    if (!keep) bits.ClearBit(number);
+    TScopeGuard release([&data, record] { data.ReleaseRecord(record); });
+    if (record->IsDeleted() || !RecordPasses(filter, node, record->Buffer(), uint32_t(number))) bits.ClearBit(number);
   }
 }
 

@@ -22,6 +22,7 @@
 #include "engFieldText.h"
 #include "engKeyEncoding.h"
 #include "engRecordsBitmap.h"
+#include "engScopeGuard.h"
 #include "engSession.h"
 #include "engSystemList.h"
 #include "engTable.h"
@@ -93,14 +94,11 @@ TExpToken* TDataCursor::PrepareFilterText(const std::string& text, const TCursor
   parser->FormatSettings = settings;
   parser->SetText(text);
   TExpTreePtr parsed;
-  try {
+  {
+    TScopeGuard clear([this] { parser->ClearText(); });
     parser->NextToken();
     parsed.reset(parser->ParseOrExpression(FilterParseFlags));
-  } catch (...) {
-    parser->ClearText();
-    throw;
   }
-  parser->ClearText();
 
   TCursorColumnResolver resolver(*this);
   TExpCheckContext check{EngErrFilter, tableName, FilterContext, &resolver, settings};
@@ -194,13 +192,12 @@ void TDataCursor::ActivateFilter(TFilter* filter) {
   }
   if (switched.empty()) return;
   for (TFilter* each : switched) each->Active = true;
-  try {
-    AfterFilterChange(filter, true);
-  } catch (...) {
+  TScopeGuard undo([&] {
     for (TFilter* each : switched) each->Active = false;
-    ReleaseQuietly([this] { AfterFilterChange(nullptr, false); });
-    throw;
-  }
+    AfterFilterChange(nullptr, false);
+  });
+  AfterFilterChange(filter, true);
+  undo.Dismiss();
 }
 
 void TDataCursor::DeactivateFilter(TFilter* filter) {
@@ -228,16 +225,15 @@ void TDataCursor::UpdateFilter(TExpToken* tree, TFilter* filter) {
   const uint8_t oldLevel = filter->OptimizeLevel;
   filter->Condition = fresh.get();
   filter->OwnsTree = true;
-  try {
-    filter->OptimizeLevel = CanOptimizeCondition(opAnd, filter->Condition, false);
-    AfterFilterChange(filter, true);
-  } catch (...) {
+  TScopeGuard undo([&] {
     filter->Condition = old;
     filter->OwnsTree = ownedOld;
     filter->OptimizeLevel = oldLevel;
-    ReleaseQuietly([this, filter] { AfterFilterChange(filter, true); });
-    throw;
-  }
+    AfterFilterChange(filter, true);
+  });
+  filter->OptimizeLevel = CanOptimizeCondition(opAnd, filter->Condition, false);
+  AfterFilterChange(filter, true);
+  undo.Dismiss();
   fresh.release();
   if (ownedOld) {
     TExpToken* freed = old;

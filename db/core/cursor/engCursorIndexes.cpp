@@ -20,6 +20,7 @@
 #include "engIndexTree.h"
 #include "engLittleEndian.h"
 #include "engRecordBuffer.h"
+#include "engScopeGuard.h"
 #include "engTable.h"
 #include "rtlStrUtils.h"
 
@@ -44,22 +45,17 @@ void TDataCursor::SetIndexNo(uint8_t n) {
   if (n == DeletedIndexNo || !ValidIndexNo(n)) Raise(EngErrIndexName, {}, std::to_string(n));
   const bool outermost = EnterOperation();
   if (outermost) restarts = 0;
-  try {
-    if (outermost && table->LockChangeCheck()) Resynchronise();
-    const bool hadRecord = OnRecord();
-    const bool wasEof = afterLast && !beforeFirst;
-    std::vector<uint8_t> record(GetCurrentRecordBuffer(), GetCurrentRecordBuffer() + CursorRecordSize());
-    rangeActive = false;
-    rangeLowOpen = rangeHighOpen = true;
-    LoadIndexState(n);
-    filtering.UpdateState();
-    RebuildWindowAndBitmaps();
-    ReFindAfterIndexChange(record.data(), hadRecord, wasEof);
-  } catch (...) {
-    EndOperation();
-    throw;
-  }
-  EndOperation();
+  TScopeGuard endOperation([this] { EndOperation(); });
+  if (outermost && table->LockChangeCheck()) Resynchronise();
+  const bool hadRecord = OnRecord();
+  const bool wasEof = afterLast && !beforeFirst;
+  std::vector<uint8_t> record(GetCurrentRecordBuffer(), GetCurrentRecordBuffer() + CursorRecordSize());
+  rangeActive = false;
+  rangeLowOpen = rangeHighOpen = true;
+  LoadIndexState(n);
+  filtering.UpdateState();
+  RebuildWindowAndBitmaps();
+  ReFindAfterIndexChange(record.data(), hadRecord, wasEof);
 }
 
 // The record the cursor stood on, found again in the new order.
@@ -148,13 +144,10 @@ void TDataCursor::AddIndex(const uint8_t* indexDesc) {
 
   const uint8_t added = uint8_t(IndexFile().GetSecondaryCount());
   const uint8_t previous = indexNo;
-  try {
+  {
+    TScopeGuard restore([&] { LoadIndexState(previous); });
     InsertKeysOfRecords(added, true);
-  } catch (...) {
-    ReleaseQuietly([&] { LoadIndexState(previous); });
-    throw;
   }
-  LoadIndexState(previous);
   filtering.ReassessLevels();
   filtering.UpdateState();
   RebuildWindowAndBitmaps();
@@ -173,18 +166,15 @@ void TDataCursor::InsertKeysOfRecords(uint8_t n, bool removeDuplicates) {
   for (uint32_t slot = 1; slot <= slots; ++slot) {
     TRecord* record = nullptr;
     DataFile().GetRecord(nullptr, slot, 1, false, true, record);
-    try {
+    {
+      TScopeGuard release([this, record] { DataFile().ReleaseRecord(record); });
       if (!record->IsDeleted()) {
         BuildKey(record->Buffer(), key);
         if (!KeyExists(key)) InsertKey(key, slot);
         else if (indexUnique && removeDuplicates) RemoveDuplicateRecord(n, record);
         else Raise(EngErrDuplicateKey);
       }
-    } catch (...) {
-      DataFile().ReleaseRecord(record);
-      throw;
     }
-    DataFile().ReleaseRecord(record);
     ReportProgress(slot, slots);
   }
 }
@@ -245,29 +235,23 @@ void TDataCursor::RebuildAllIndexes() {
 // (9729): their keys would be equal.
 void TDataCursor::RebuildIndexes(const std::function<void()>& prepare) {
   table->LockWrite();
+  TScopeGuard unlock([this] { table->UnlockWrite(); });
   const uint8_t previous = indexNo;
-  try {
-    prepare();
-    LoadIndexState(DeletedIndexNo);
-    IndexFile().SetRecordCount(0);
-    uint8_t key[MaxIndexKeyLength];
-    const uint32_t slots = DataFile().PhysicalRecordCount();
-    for (uint32_t slot = 1; slot <= slots; ++slot) {
-      TRecord* record = nullptr;
-      DataFile().GetRecord(nullptr, slot, 1, false, true, record);
-      if (!record->IsDeleted()) IndexFile().IncRecordCount();
-      BuildDeletedKey(record->Buffer(), key);
-      DataFile().ReleaseRecord(record);
-      if (KeyExists(key)) Raise(EngErrDuplicateKey);
-      InsertKey(key, slot);
-    }
-    table->WriteHeaders(false, true, true);
-    TakeChangeSnapshot();
-    LoadIndexState(previous);
-  } catch (...) {
-    ReleaseQuietly([&] { LoadIndexState(previous); });
-    ReleaseQuietly([this] { table->UnlockWrite(); });
-    throw;
+  TScopeGuard restore([&] { LoadIndexState(previous); });
+  prepare();
+  LoadIndexState(DeletedIndexNo);
+  IndexFile().SetRecordCount(0);
+  uint8_t key[MaxIndexKeyLength];
+  const uint32_t slots = DataFile().PhysicalRecordCount();
+  for (uint32_t slot = 1; slot <= slots; ++slot) {
+    TRecord* record = nullptr;
+    DataFile().GetRecord(nullptr, slot, 1, false, true, record);
+    if (!record->IsDeleted()) IndexFile().IncRecordCount();
+    BuildDeletedKey(record->Buffer(), key);
+    DataFile().ReleaseRecord(record);
+    if (KeyExists(key)) Raise(EngErrDuplicateKey);
+    InsertKey(key, slot);
   }
-  table->UnlockWrite();
+  table->WriteHeaders(false, true, true);
+  TakeChangeSnapshot();
 }

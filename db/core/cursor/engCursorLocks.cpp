@@ -10,6 +10,7 @@
 
 #include "engCursor.h"
 #include "engErrorCodes.h"
+#include "engScopeGuard.h"
 #include "engTable.h"
 
 bool TDataCursor::FollowChanges(bool changed) {
@@ -50,12 +51,10 @@ void TDataCursor::UnlockRecord(uint32_t number) {
 bool TDataCursor::BeginRead() {
   RequireOpen();
   const bool changed = table->LockRead();
-  try {
-    return FollowChanges(changed);
-  } catch (...) {
-    ReleaseQuietly([this] { table->UnlockRead(); });
-    throw;
-  }
+  TScopeGuard unlock([this] { table->UnlockRead(); });
+  const bool followed = FollowChanges(changed);
+  unlock.Dismiss();
+  return followed;
 }
 
 void TDataCursor::EndRead() {
@@ -65,12 +64,10 @@ void TDataCursor::EndRead() {
 bool TDataCursor::BeginWrite() {
   RequireOpen();
   const bool changed = table->LockWrite();
-  try {
-    return FollowChanges(changed);
-  } catch (...) {
-    ReleaseQuietly([this] { table->UnlockWrite(); });
-    throw;
-  }
+  TScopeGuard unlock([this] { table->UnlockWrite(); });
+  const bool followed = FollowChanges(changed);
+  unlock.Dismiss();
+  return followed;
 }
 
 void TDataCursor::EndWrite() {

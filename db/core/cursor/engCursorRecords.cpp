@@ -12,6 +12,7 @@
 #include "engDataRecord.h"
 #include "engErrorCodes.h"
 #include "engKeyEncoding.h"
+#include "engScopeGuard.h"
 #include "engTable.h"
 
 int32_t TDataCursor::CrackResult() const {
@@ -69,19 +70,14 @@ void TDataCursor::CopyBlobInto(int fieldNo, uint8_t* buffer) {
     if (result != 0) Raise(uint16_t(result));
   };
   check(OpenBlob(fieldNo, source, true, false, BlobOpenRead));
-  try {
-    int32_t size = 0;
-    check(GetBlobSize(fieldNo, source, false, size));
-    std::vector<uint8_t> value(static_cast<size_t>(size));
-    int32_t countRead = 0;
-    check(ReadBlob(fieldNo, source, false, countRead, size, value.data(), 0));
-    check(OpenBlob(fieldNo, buffer, true, false, BlobOpenWrite));
-    check(WriteBlob(fieldNo, buffer, false, size, value.data(), 0));
-  } catch (...) {
-    FreeBlob(fieldNo, source, false);
-    throw;
-  }
-  check(FreeBlob(fieldNo, source, false));
+  TScopeGuard close([&] { check(FreeBlob(fieldNo, source, false)); });
+  int32_t size = 0;
+  check(GetBlobSize(fieldNo, source, false, size));
+  std::vector<uint8_t> value(static_cast<size_t>(size));
+  int32_t countRead = 0;
+  check(ReadBlob(fieldNo, source, false, countRead, size, value.data(), 0));
+  check(OpenBlob(fieldNo, buffer, true, false, BlobOpenWrite));
+  check(WriteBlob(fieldNo, buffer, false, size, value.data(), 0));
 }
 
 int32_t TDataCursor::CopyRecord(uint8_t* buffer) {

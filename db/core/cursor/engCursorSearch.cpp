@@ -6,6 +6,7 @@
 #include "engCursor.h"
 #include "engCursorWalk.h"
 #include "engIndexFile.h"
+#include "engScopeGuard.h"
 #include "engTable.h"
 
 bool TDataCursor::SearchKey(const uint8_t* key, bool nearest, bool keepCrack) {
@@ -124,16 +125,11 @@ void TDataCursor::ComputeRangeWindow() {
   computingWindow = true;
   uint32_t below = 0;
   uint32_t upTo = IndexFile().GetRecordCount();
-  try {
-    // A change met on the way has dropped the stale pages: count again.
-    while ((!rangeLowOpen && !TryCountKeys(rangeLow, false, below)) ||
-           (!rangeHighOpen && !TryCountKeys(rangeHigh, true, upTo)))
-      NoteRestart();
-  } catch (...) {
-    computingWindow = false;
-    throw;
-  }
-  computingWindow = false;
+  TScopeGuard computed([this] { computingWindow = false; });
+  // A change met on the way has dropped the stale pages: count again.
+  while ((!rangeLowOpen && !TryCountKeys(rangeLow, false, below)) ||
+         (!rangeHighOpen && !TryCountKeys(rangeHigh, true, upTo)))
+    NoteRestart();
   windowFirst = int32_t(below) + 1;
   windowLast = int32_t(upTo);
   if (windowLast < windowFirst) windowFirst = windowLast = 0;

@@ -14,6 +14,7 @@
 #include "engErrors.h"
 #include "engFileHandler.h"
 #include "engIndexFile.h"
+#include "engScopeGuard.h"
 #include "engSession.h"
 #include "engTable.h"
 #include "engTableCipher.h"
@@ -152,15 +153,12 @@ void TDataCursor::ReadDataHeader(uint8_t* header) {
   file.FileName = inMemory ? tableName : directory->LocalPath() + tableName;
   file.ReadOnly = true;
   file.Open();
-  try {
+  {
+    TScopeGuard close([&file] { file.Close(); });
     TFileSection section(file);
     file.Seek(0, soFromBeginning);
     file.Read(header, DataHeaderSize, false);
-  } catch (...) {
-    file.Close();
-    throw;
   }
-  file.Close();
   if (!header[DatHdrEncrypted]) return;
   const std::string password = HeaderText(header, DatHdrPassword, PasswordLimit);
   while (!directory->Session()->PasswordExists(password))

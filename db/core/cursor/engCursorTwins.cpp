@@ -11,6 +11,7 @@
 #include "engCursorRecords.h"
 #include "engDataFile.h"
 #include "engDirectory.h"
+#include "engScopeGuard.h"
 #include "engSession.h"
 #include "engTable.h"
 
@@ -72,26 +73,23 @@ TDataCursor* TDataCursor::Clone() {
   const bool addedPassword = !password.empty() && !session->PasswordExists(password);
   if (addedPassword) session->AddPassword(password);
   std::unique_ptr<TDataCursor> twin(new TDataCursor(directory));
-  try {
-    twin->SetTableName(tableName);
-    // Lets the twin share a table this cursor holds exclusively.
-    twin->SetExclusive(exclusive);
-    twin->SetOverrideExclusive(exclusive);
-    twin->SetReadOnly(readOnly);
-    twin->SetInMemory(inMemory);
-    // Computed fields of the field map stay computed only with it.
-    twin->SetNoFilterUpdate(noFilterUpdate);
-    twin->Open();
-    if (HasFieldMap()) twin->SetFieldMap(FieldDescAt(1), FieldListCount(), false);
-    if (indexNo == NaturalOrderIndex) twin->SetIndexNo(NaturalOrderIndex);
-    else twin->SetIndexName(indexName);
-    CopyRangeTo(*twin);
-    CopyFiltersTo(*twin);
-    twin->SyncWith(*this);
-  } catch (...) {
+  TScopeGuard removePassword([&] {
     if (addedPassword) session->RemovePassword(password);
-    throw;
-  }
-  if (addedPassword) session->RemovePassword(password);
+  });
+  twin->SetTableName(tableName);
+  // Lets the twin share a table this cursor holds exclusively.
+  twin->SetExclusive(exclusive);
+  twin->SetOverrideExclusive(exclusive);
+  twin->SetReadOnly(readOnly);
+  twin->SetInMemory(inMemory);
+  // Computed fields of the field map stay computed only with it.
+  twin->SetNoFilterUpdate(noFilterUpdate);
+  twin->Open();
+  if (HasFieldMap()) twin->SetFieldMap(FieldDescAt(1), FieldListCount(), false);
+  if (indexNo == NaturalOrderIndex) twin->SetIndexNo(NaturalOrderIndex);
+  else twin->SetIndexName(indexName);
+  CopyRangeTo(*twin);
+  CopyFiltersTo(*twin);
+  twin->SyncWith(*this);
   return twin.release();
 }

@@ -12,6 +12,7 @@
 #include "engErrorCodes.h"
 #include "engIndexFile.h"
 #include "engRecordBuffer.h"
+#include "engScopeGuard.h"
 #include "engTable.h"
 
 namespace {
@@ -109,20 +110,17 @@ void TDataCursor::RunRecordChange(TRecordChange& change, const std::function<voi
   RequireOpen();
   if (IsReadOnly()) Raise(EngErrAccessDenied);
   BeginWrite();
+  TScopeGuard endWrite([this] { EndWrite(); });
   const uint8_t savedIndex = indexNo;
-  try {
-    work();
-    SwitchToIndex(savedIndex);
-    FollowOwnChange(change.Number, change.Result, change.GoTo);
-    if (change.UnlockAfter && HoldsRecordLock(change.Number)) UnlockRecord(change.Number);
-  } catch (...) {
+  TScopeGuard undo([&] {
     ReleaseQuietly([&] { SwitchToIndex(savedIndex); });
-    if (change.LockedHere && change.Number != 0 && HoldsRecordLock(change.Number))
-      ReleaseQuietly([&] { UnlockRecord(change.Number); });
-    EndWrite();
-    throw;
-  }
-  EndWrite();
+    if (change.LockedHere && change.Number != 0 && HoldsRecordLock(change.Number)) UnlockRecord(change.Number);
+  });
+  work();
+  SwitchToIndex(savedIndex);
+  FollowOwnChange(change.Number, change.Result, change.GoTo);
+  if (change.UnlockAfter && HoldsRecordLock(change.Number)) UnlockRecord(change.Number);
+  undo.Dismiss();
 }
 
 void TDataCursor::InsertRecord(uint8_t* record, bool goToNew) {

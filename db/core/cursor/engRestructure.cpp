@@ -13,6 +13,7 @@
 #include "engKeyEncoding.h"
 #include "engLittleEndian.h"
 #include "engRestructureFiles.h"
+#include "engScopeGuard.h"
 #include "engStrings.h"
 #include "engTable.h"
 
@@ -42,20 +43,15 @@ void TRestructure::Run(TTableFileOps& fileOps) {
   if (!cursor.exclusive) cursor.Raise(EngErrNotExclusive);
   if (cursor.readOnly) cursor.Raise(EngErrAccessDenied);
   cursor.Open();
-  try {
-    if (cursor.IsReadOnly()) cursor.Raise(EngErrAccessDenied);
-    if (definition.LimitValue == -1) definition.LimitValue = cursor.DataFile().GetAutoIncValue();
-    cursor.CheckTableDefinition(definition, true);
-    switch (ChooseWay()) {
-      case TWay::Copy: CopyTable(fileOps); break;
-      case TWay::RebuildIndexes: RebuildIndexes(); break;
-      case TWay::InPlace: UpdateInPlace(); break;
-    }
-  } catch (...) {
-    ReleaseQuietly([&] { cursor.Close(true); });
-    throw;
+  TScopeGuard close([this] { cursor.Close(true); });
+  if (cursor.IsReadOnly()) cursor.Raise(EngErrAccessDenied);
+  if (definition.LimitValue == -1) definition.LimitValue = cursor.DataFile().GetAutoIncValue();
+  cursor.CheckTableDefinition(definition, true);
+  switch (ChooseWay()) {
+    case TWay::Copy: CopyTable(fileOps); break;
+    case TWay::RebuildIndexes: RebuildIndexes(); break;
+    case TWay::InPlace: UpdateInPlace(); break;
   }
-  cursor.Close(true);
 }
 
 TRestructure::TWay TRestructure::ChooseWay() {

@@ -19,6 +19,7 @@
 #include "engRecordBuffer.h"
 #include "engRestructure.h"
 #include "engRestructureFiles.h"
+#include "engScopeGuard.h"
 #include "engSession.h"
 #include "engTable.h"
 
@@ -105,22 +106,21 @@ void TRestructure::CopyTable(TTableFileOps& fileOps) {
   TWorkDefinition workDefinition(definition);
   work->CreateTable(workDefinition.Definition, false);
   const std::string workPath = TablePath(*setting.Directory(), work->tableName, inMemory);
-  try {
-    work->Open();
-    work->noAutoInc = true;
-    CopyRecords(*work);
-    StoreTableInfo(*work);
-    work->Close(true);
-    if (carryOn) {
-      cursor.Close(true);
-      ExchangeTableFiles(TablePath(*cursor.directory, cursor.tableName, inMemory), workPath, inMemory,
-                         deleteBackup || inMemory, fileOps);
-    }
-  } catch (...) {
+  TScopeGuard discardWork([&] {
     ReleaseQuietly([&] { work->Close(true); });
-    ReleaseQuietly([&] { DeleteTableFiles(workPath, inMemory, fileOps); });
-    throw;
+    DeleteTableFiles(workPath, inMemory, fileOps);
+  });
+  work->Open();
+  work->noAutoInc = true;
+  CopyRecords(*work);
+  StoreTableInfo(*work);
+  work->Close(true);
+  if (carryOn) {
+    cursor.Close(true);
+    ExchangeTableFiles(TablePath(*cursor.directory, cursor.tableName, inMemory), workPath, inMemory,
+                       deleteBackup || inMemory, fileOps);
   }
+  discardWork.Dismiss();
   if (!carryOn) DeleteTableFiles(workPath, inMemory, fileOps);
 }
 

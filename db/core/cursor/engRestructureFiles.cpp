@@ -6,6 +6,7 @@
 #include "engErrors.h"
 #include "engFileList.h"
 #include "engPaths.h"
+#include "engScopeGuard.h"
 #include "engTable.h"
 
 namespace {
@@ -61,26 +62,26 @@ void ExchangeTableFiles(const std::string& oldTable, const std::string& newTable
   bool movedIn[KindCount] = {};
   auto oldName = [&](int k) { return ChangeFileExtension(oldTable, TableFileKinds[k].Ext); };
   auto backupName = [&](int k) { return ChangeFileExtension(oldTable, TableFileKinds[k].BackupExt); };
-  try {
-    for (int k = 0; k < KindCount; ++k) {
-      if (!ops.Exists(oldName(k), inMemory)) continue;
-      // A backup left by an earlier restructure makes way.
-      if (ops.Exists(backupName(k), inMemory)) Check(ops.Delete(backupName(k), inMemory), oldTable);
-      Check(ops.Rename(oldName(k), backupName(k), inMemory), oldTable);
-      backedUp[k] = true;
-    }
-    for (int k = 0; k < KindCount; ++k) {
-      const std::string source = ChangeFileExtension(newTable, TableFileKinds[k].Ext);
-      if (!ops.Exists(source, inMemory)) continue;
-      Check(MoveFile(ops, source, oldName(k), inMemory, movedIn[k]), oldTable);
-    }
-  } catch (...) {
+  // A failure puts back what was moved.
+  TScopeGuard undo([&] {
     for (int k = 0; k < KindCount; ++k) {
       if (movedIn[k]) ReleaseQuietly([&] { Check(ops.Delete(oldName(k), inMemory), oldTable); });
       if (backedUp[k]) ReleaseQuietly([&] { Check(ops.Rename(backupName(k), oldName(k), inMemory), oldTable); });
     }
-    throw;
+  });
+  for (int k = 0; k < KindCount; ++k) {
+    if (!ops.Exists(oldName(k), inMemory)) continue;
+    // A backup left by an earlier restructure makes way.
+    if (ops.Exists(backupName(k), inMemory)) Check(ops.Delete(backupName(k), inMemory), oldTable);
+    Check(ops.Rename(oldName(k), backupName(k), inMemory), oldTable);
+    backedUp[k] = true;
   }
+  for (int k = 0; k < KindCount; ++k) {
+    const std::string source = ChangeFileExtension(newTable, TableFileKinds[k].Ext);
+    if (!ops.Exists(source, inMemory)) continue;
+    Check(MoveFile(ops, source, oldName(k), inMemory, movedIn[k]), oldTable);
+  }
+  undo.Dismiss();
   if (!deleteBackup) return;
   int32_t firstFailure = 0;
   for (int k = 0; k < KindCount; ++k) {

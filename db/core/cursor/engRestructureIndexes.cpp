@@ -13,6 +13,7 @@
 #include "engIndexFileLayout.h"
 #include "engRecordBuffer.h"
 #include "engRestructure.h"
+#include "engScopeGuard.h"
 #include "engTable.h"
 
 TRestructureRecord::TRestructureRecord(TDataFile& file, uint32_t number) : file(file) {
@@ -25,12 +26,11 @@ void TRestructure::RebuildIndexes() {
   cursor.BackupIndex();
   std::vector<uint32_t> duplicates;
   std::vector<bool> marked;
-  try {
+  {
+    TScopeGuard restore([this] { cursor.RestoreIndex(false, true); });
     marked = ReplaceChangedIndexes();
     BuildMarkedIndexes(marked, duplicates);
-  } catch (...) {
-    ReleaseQuietly([&] { cursor.RestoreIndex(false, true); });
-    throw;
+    restore.Dismiss();
   }
   if (!carryOn) {
     cursor.RestoreIndex(false, true);

@@ -193,7 +193,8 @@ public:
   // A key range on the current index; keys are built from record buffers
   // unless keyIsReady; a count of 0 fields (or nil) leaves that side open
   // or takes every field. Natural order has no ranges.
-  virtual void SetRange(bool keyIsReady, const uint8_t* low, int lowFieldCount, const uint8_t* high, int highFieldCount) = 0;
+  virtual void SetRange(bool keyIsReady, const uint8_t* low, int lowFieldCount, const uint8_t* high,
+                        int highFieldCount) = 0;
   virtual void ResetRange() = 0;
   virtual bool RangeActive() const = 0;
 
@@ -215,8 +216,9 @@ public:
   // components and the storage benchmark call the forms above: a text
   // (or neither tree nor callback) makes a text filter, else tree (owned
   // when ownsTree), else the callback.
-  virtual TFilter* AddFilter(void* callbackContext, const std::string& text, bool noPartialCompare, bool caseInsensitive,
-                             bool costChoice, bool dependent, TFilterCallback callback, bool ownsTree, TExpToken* tree) = 0;
+  virtual TFilter* AddFilter(void* callbackContext, const std::string& text, bool noPartialCompare,
+                             bool caseInsensitive, bool costChoice, bool dependent, TFilterCallback callback,
+                             bool ownsTree, TExpToken* tree) = 0;
   // nil: every filter. A handle the cursor does not hold gives 10050 and
   // changes nothing.
   virtual void DropFilter(TFilter* filter) = 0;

@@ -4,6 +4,7 @@
 
 #include "engFileList.h"
 #include "engPaths.h"
+#include "engScopeGuard.h"
 #include "engTable.h"
 #include "osThreadContext.h"
 #include "rtlStrUtils.h"
@@ -58,12 +59,9 @@ int32_t TDataDirectory::CreateTable(const std::string& tableName, const TTableCr
   created->SetExclusive(true);
   created->SetInMemory(options.InMemory);
   created->SetTemporary(options.Temporary);
-  try {
-    created->CreateFiles(definition);
-  } catch (...) {
-    ReleaseIfUnused(created);
-    throw;
-  }
+  TScopeGuard releaseOnFailure([this, created] { ReleaseIfUnused(created); });
+  created->CreateFiles(definition);
+  releaseOnFailure.Dismiss();
   table = created;
   return 0;
 }
@@ -96,14 +94,13 @@ int32_t TDataDirectory::OpenTable(const std::string& tableName, const TTableOpen
     // Kept open, shared, by the transaction: other processes may have it.
     return AccessDenied;
   }
-  try {
-    opening->Open();
-    if (transactionActive) opening->StartTransaction();
-  } catch (...) {
+  TScopeGuard closeOnFailure([&] {
     ReleaseQuietly([opening] { opening->Close(true); });
     if (found) ReleaseIfUnused(found);
-    throw;
-  }
+  });
+  opening->Open();
+  if (transactionActive) opening->StartTransaction();
+  closeOnFailure.Dismiss();
   if (created) tables.Add(std::move(created));
   table = opening;
   return 0;
@@ -111,14 +108,11 @@ int32_t TDataDirectory::OpenTable(const std::string& tableName, const TTableOpen
 
 int32_t TDataDirectory::CloseTable(TDataTable* table, bool discardTemporary) {
   if (tables.IndexOf(table) < 0) return InvalidName;
-  try {
+  {
+    TScopeGuard release([this, table] { ReleaseIfUnused(table); });
     // Also closes a table that a transaction kept open after its last user.
     table->Close(discardTemporary);
-  } catch (...) {
-    ReleaseIfUnused(table);
-    throw;
   }
-  ReleaseIfUnused(table);
   return 0;
 }
 
@@ -167,15 +161,12 @@ std::string TDataDirectory::GetTempTableName(bool inMemory) const {
 
 void TDataDirectory::StartTransaction() {
   if (transactionActive) return;
-  for (int32_t i = 0; i < tables.Count(); ++i) {
-    try {
-      Table(i)->StartTransaction();
-    } catch (...) {
-      for (int32_t started = i - 1; started >= 0; --started)
-        ReleaseQuietly([this, started] { Table(started)->Rollback(); });
-      throw;
-    }
-  }
+  int32_t started = 0;
+  TScopeGuard rollBackStarted([&] {
+    while (started > 0) ReleaseQuietly([&] { Table(--started)->Rollback(); });
+  });
+  for (; started < tables.Count(); ++started) Table(started)->StartTransaction();
+  rollBackStarted.Dismiss();
   transactionActive = true;
 }
 

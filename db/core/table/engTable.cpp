@@ -8,6 +8,7 @@
 #include "engDirectory.h"
 #include "engErrors.h"
 #include "engPaths.h"
+#include "engScopeGuard.h"
 #include "engSession.h"
 #include "engTableCipher.h"
 
@@ -74,12 +75,9 @@ void TDataTable::Open() {
   indexesOutOfStep = false;
   open = true;
   BuildFileNames();
-  try {
-    OpenFiles();
-  } catch (...) {
-    ReleaseQuietly([this] { Close(true); });
-    throw;
-  }
+  TScopeGuard closeOnFailure([this] { Close(true); });
+  OpenFiles();
+  closeOnFailure.Dismiss();
   filesReadOnly = dataFile.OpenedReadOnly() || indexFile.OpenedReadOnly() ||
                   (blobFile.IsOpen() && blobFile.OpenedReadOnly());
   readOnly = readOnly || filesReadOnly;
@@ -151,36 +149,35 @@ void TDataTable::CloseFiles() {
 
 void TDataTable::CreateFiles(const TTableFilesDefinition& definition) {
   BuildFileNames();
-  try {
-    dataFile.CreateDataFile(definition.FieldDescs, definition.FieldCount, definition.BlobBlockSize,
-                            definition.Description, definition.Password, definition.Encrypted,
-                            definition.LanguageId, definition.SortId, definition.UserMajorVersion,
-                            definition.UserMinorVersion);
-    dataFile.WriteHeader(true);
-    dataFile.WriteFieldDescriptors();
-    indexFile.CreateIndexFile();
-    if (definition.IndexCount > 0) {
-      indexFile.SetPrimaryIndex(definition.IndexDescs);
-      for (int i = 1; i < definition.IndexCount; ++i) indexFile.AddIndex(definition.IndexDescs + i * IndexDescSize);
-    } else {
-      indexFile.SetNoPrimary(true);
-    }
-    indexFile.WriteHeader(true);
-    if (dataFile.BlobFieldCount() > 0) {
-      blobFile.SetBlockSize(uint16_t(dataFile.BlobBlockSize()));
-      blobFile.CreateFile();
-      blobFile.WriteHeader(true);
-    }
-  } catch (...) {
-    // Only what this call created is open, and only that is deleted.
+  // Only what this call created is open, and only that is deleted.
+  TScopeGuard deleteOnFailure([this] {
     for (TFileHandler* file : {static_cast<TFileHandler*>(&indexFile), static_cast<TFileHandler*>(&blobFile),
                                static_cast<TFileHandler*>(&dataFile)}) {
       if (!file->IsOpen()) continue;
       file->Close();
       ReleaseQuietly([file] { file->DeleteFile(); });
     }
-    throw;
+  });
+  dataFile.CreateDataFile(definition.FieldDescs, definition.FieldCount, definition.BlobBlockSize,
+                          definition.Description, definition.Password, definition.Encrypted,
+                          definition.LanguageId, definition.SortId, definition.UserMajorVersion,
+                          definition.UserMinorVersion);
+  dataFile.WriteHeader(true);
+  dataFile.WriteFieldDescriptors();
+  indexFile.CreateIndexFile();
+  if (definition.IndexCount > 0) {
+    indexFile.SetPrimaryIndex(definition.IndexDescs);
+    for (int i = 1; i < definition.IndexCount; ++i) indexFile.AddIndex(definition.IndexDescs + i * IndexDescSize);
+  } else {
+    indexFile.SetNoPrimary(true);
   }
+  indexFile.WriteHeader(true);
+  if (dataFile.BlobFieldCount() > 0) {
+    blobFile.SetBlockSize(uint16_t(dataFile.BlobBlockSize()));
+    blobFile.CreateFile();
+    blobFile.WriteHeader(true);
+  }
+  deleteOnFailure.Dismiss();
   open = true;
   useCount = 1;
   filesReadOnly = false;
