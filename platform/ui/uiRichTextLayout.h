@@ -1,0 +1,70 @@
+#pragma once
+// Lays rich text out on a canvas and draws it: a range of characters is
+// broken into lines at blanks (a word wider than the line at characters),
+// the lines placed from the top of a rectangle while they fit its height,
+// each aligned as its paragraph asks, runs of one line on a common
+// baseline. Measuring and drawing share the layout, so a range measured
+// on a canvas draws the same on it; on the measuring canvas the result is
+// the same on every machine.
+
+#include <string>
+#include <vector>
+
+#include "uiCanvas.h"
+#include "uiRichText.h"
+
+struct TRichRangeResult {
+  // The last character placed (first - 1 when none fits).
+  int LastChar = -1;
+  // Pixels from the rectangle's top that the placed lines take; when every
+  // character fits, at least one line of the canvas's font.
+  int Height = 0;
+  bool AllFit = false;
+  // The range was broken after a paragraph end or a line break.
+  bool CleanBreak = false;
+};
+
+class TRichTextLayout {
+public:
+  TRichTextLayout(const TRichDocument& document, TCanvas& canvas) : document(document), canvas(canvas) {}
+
+  // Characters first to last (-1: to the end) in the rectangle.
+  TRichRangeResult MeasureRange(const TRect& rect, int first, int last);
+  TRichRangeResult DrawRange(const TRect& rect, int first, int last);
+
+private:
+  struct TPiece {
+    const TFont* Font = nullptr;
+    std::string Text;
+    int CharPos = 0;
+    int Chars = 0;
+    enum TKind { pkText, pkSpace, pkTab, pkBreak, pkParagraphEnd } Kind = pkText;
+    TRichAlignment Alignment = raLeft;
+  };
+  // A piece, or the part of one a line holds (bytes Offset, Length).
+  struct TPlaced {
+    size_t Piece;
+    size_t Offset;
+    size_t Length;
+    int X;
+    int Width;
+  };
+  struct TLine {
+    std::vector<TPlaced> Items;
+    int Width = 0;  // without trailing blanks
+    int Height = 0;
+    int Ascent = 0;
+    int LastChar = -1;
+    bool EndsClean = false;
+    TRichAlignment Alignment = raLeft;
+  };
+
+  const TRichDocument& document;
+  TCanvas& canvas;
+  std::vector<TPiece> pieces;
+
+  void MakePieces(int first, int last);
+  std::vector<TLine> BreakLines(int width);
+  int Width(const TPiece& piece);
+  TRichRangeResult Run(const TRect& rect, int first, int last, bool draw);
+};
