@@ -4,6 +4,8 @@
 
 #include "ppDevice.h"
 #include "ppDrawBarCode.h"
+#include "uiCanvas.h"
+#include "uiRichTextLayout.h"
 #include "ppPage.h"
 #include "ppUtils.h"
 #include "rtlFormat.h"
@@ -444,6 +446,18 @@ void TppDrawRichText::Assign(const TPersistent* source) {
   // Size() is not const, though it changes nothing.
   auto& from = const_cast<TMemoryStream&>(other->richText);
   if (from.Size() > 0) richText.WriteBuffer(from.Memory(), from.Size());
+}
+
+bool TppDrawRichText::DrawRichText(TCanvas& canvas, const TRect& rect) {
+  if (!Transparent) {
+    canvas.Brush().SetStyle(bsSolid);
+    canvas.Brush().SetColor(Color);
+    canvas.FillRect(rect);
+  }
+  const std::string bytes(reinterpret_cast<const char*>(richText.Memory()), static_cast<size_t>(richText.Size()));
+  const TRichDocument document = ParseRichText(bytes, canvas.Font());
+  TRichTextLayout layout(document, canvas);
+  return layout.DrawRange(rect, std::max(0, StartCharPos), EndCharPos).AllFit;
 }
 
 void TppDrawRichText::DefineProperties(TFiler& filer) {

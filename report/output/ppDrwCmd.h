@@ -15,6 +15,7 @@
 #include "rtlStringList.h"
 #include "uiGraphics.h"
 
+class TCanvas;
 class TppDevice;
 class TppPage;
 
@@ -251,6 +252,11 @@ class TppDrawRichText : public TppDrawCommand {
   // "RTFStream": a 32-bit little-endian length and that many bytes; a
   // length past the stream's end is refused.
   void DefineProperties(TFiler& filer) override;
+  // Draws characters StartCharPos to EndCharPos (-1: from the first, to
+  // the last) of the rich text into rect, on a solid Color background
+  // unless Transparent, the text's default font the canvas's. Answers
+  // whether every character of the range fitted.
+  bool DrawRichText(TCanvas& canvas, const TRect& rect);
 
 private:
   TMemoryStream richText;
