@@ -1,5 +1,9 @@
 #include "ppBands.h"
 
+#include "ppUnits.h"
+#include "rtlFiler.h"
+#include "rtlReader.h"
+
 #include <algorithm>
 #include <cassert>
 #include <cstring>
@@ -199,6 +203,31 @@ TComponent* TppBand::GetParentComponent() const { return report; }
 
 void TppBand::SetParentComponent(TComponent* value) { SetReport(dynamic_cast<TppCustomReport*>(value)); }
 
+void TppBand::DefineProperties(TFiler& filer) {
+  inherited::DefineProperties(filer);
+  // Older layouts: read, never written.
+  filer.DefineProperty("OnPrint", [this](TReader& reader) { legacyOnPrint = reader.ReadIdent(); }, nullptr, false);
+  for (const char* dropped : {"OnSaveLineEnd", "OnSaveLineStart", "Left", "Top"})
+    filer.DefineProperty(dropped, [](TReader& reader) { reader.SkipValue(); }, nullptr, false);
+}
+
+void TppBand::ConvertFromVersion(int versionNo) {
+  if (versionNo < 1270 && !legacyOnPrint.empty() && Owner()) {
+    // The handler is the owner's published method of that name, bound to
+    // the owner (the layout's root).
+    if (const TMethodInfo* method = Owner()->ClassType().FindMethod(legacyOnPrint))
+      BeforePrint.SetMethod(TMethod{Owner(), method});
+  }
+  legacyOnPrint.clear();
+  // Heights were stored in screen pixels.
+  if (versionNo < 2097) height = ppUnitsToMMThousandths(height, utScreenPixels, axVertical);
+  if (versionNo < 3000 && printHeight == phDynamic) {
+    int lowest = 0;
+    for (int i = 0; i < ObjectCount(); ++i) lowest = std::max(lowest, Objects(i)->mmTop() + Objects(i)->mmHeight());
+    if (height - lowest > 0) bottomOffset = height - lowest;
+  }
+}
+
 void TppBand::Loaded() {
   inherited::Loaded();
   if (height < 0) height = 0;
@@ -263,6 +292,13 @@ std::string TppColumnHeaderBand::GetSortKey() const { return SortKey(3); }
 
 RTL_DEFINE_CLASS(TppColumnFooterBand)
 std::string TppColumnFooterBand::GetSortKey() const { return SortKey(7); }
+
+void TppDetailBand::DefineProperties(TFiler& filer) {
+  inherited::DefineProperties(filer);
+  // Older layouts: read and dropped.
+  for (const char* dropped : {"DataSource", "NoRecordsAction", "SkipWhenNoRecords"})
+    filer.DefineProperty(dropped, [](TReader& reader) { reader.SkipValue(); }, nullptr, false);
+}
 
 int TppColumnFooterBand::PlacementTop(TppEngine& engine, int) { return engine.PageBottom(); }
 

@@ -99,6 +99,9 @@ class TppBand : public TppCacheable {
   void SetParentComponent(TComponent* value) override;
   bool HasParent() const override { return true; }
   void Loaded() override;
+  void DefineProperties(TFiler& filer) override;
+  // A layout stored by an older version (see the report's conversion).
+  virtual void ConvertFromVersion(int versionNo);
 
 protected:
   // False when the band does not print on this page (page bands on a page
@@ -135,6 +138,8 @@ private:
   int printCount = 0;
   bool partialGeneration = false;
   bool forceFit = false;
+  // The handler an older layout named for OnPrint (BeforePrint now).
+  std::string legacyOnPrint;
 
   bool PrintComponents(TppPage* page);
 };
@@ -249,6 +254,8 @@ class TppDetailBand : public TppBand {
 protected:
   void CaptureKindState(uint8_t* extra) const override;
   void ApplyKindState(const uint8_t* extra) override;
+
+  void DefineProperties(TFiler& filer) override;
 
 private:
   TppDataPipeline* dataPipeline = nullptr;

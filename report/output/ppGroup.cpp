@@ -5,6 +5,9 @@
 #include "ppBands.h"
 #include "ppDataPipeline.h"
 #include "ppReport.h"
+#include "ppUnits.h"
+#include "rtlFiler.h"
+#include "rtlReader.h"
 
 const TClassInfo& TppGroup::StaticClassType() {
   static const TClassInfo info =
@@ -102,6 +105,30 @@ TppDataPipeline* TppGroup::DataPipeline() const {
 void TppGroup::SetNewPage(bool value) {
   newPage = value;
   if (value) keepTogether = false;
+}
+
+void TppGroup::DefineProperties(TFiler& filer) {
+  inherited::DefineProperties(filer);
+  // Older layouts: read, never written.
+  filer.DefineProperty("FieldName", [this](TReader& reader) { legacyFieldName = reader.ReadString(); }, nullptr,
+                       false);
+  filer.DefineProperty("ReprintOnSubsequent", [this](TReader& reader) { legacyReprint = reader.ReadBoolean(); },
+                       nullptr, false);
+  filer.DefineProperty("NewPageThreshold",
+                       [this](TReader& reader) { legacyThreshold = static_cast<double>(reader.ReadFloat()); },
+                       nullptr, false);
+  for (const char* dropped : {"Left", "Top"})
+    filer.DefineProperty(dropped, [](TReader& reader) { reader.SkipValue(); }, nullptr, false);
+}
+
+void TppGroup::ConvertFromVersion(int versionNo) {
+  if (versionNo < 1270 && !legacyFieldName.empty()) breakName = legacyFieldName;
+  if (versionNo < 2097) {
+    newColumn = newPage;
+    reprintOnSubsequentPage = legacyReprint;
+    const TppUnitType units = report ? report->Units() : utInches;
+    newPageThreshold = newColumnThreshold = std::max(ppUnitsToMMThousandths(legacyThreshold, units, axVertical), 0);
+  }
 }
 
 void TppGroup::SetNewColumn(bool value) {

@@ -94,6 +94,10 @@ class TppGroup : public TppCacheable {
   TppNotifyEvent BeforeGroupBreak, AfterGroupBreak;
   TEvent<void(TObject* sender, std::string& breakValue)> OnGetBreakValue;
 
+  void DefineProperties(TFiler& filer) override;
+  // A layout stored by an older version (see the report's conversion).
+  void ConvertFromVersion(int versionNo);
+
   void GetChildren(const TGetChildProc& proc, TComponent* root) override;
   TComponent* GetParentComponent() const override;
   void SetParentComponent(TComponent* value) override;
@@ -121,6 +125,10 @@ private:
   bool resetPageNo = false;
   int newPageThreshold = 0;
   int newColumnThreshold = 0;
+  // Read from older layouts for their conversion.
+  std::string legacyFieldName;
+  bool legacyReprint = false;
+  double legacyThreshold = 0;
   TppGroupHeaderBand* header = nullptr;
   TppGroupFooterBand* footer = nullptr;
 

@@ -5,7 +5,11 @@
 #include "ppPrinterSetup.h"
 #include "ppPublisher.h"
 #include "osDispatcher.h"
+#include "rtlFiler.h"
+#include "rtlReader.h"
+#include "rtlConvert.h"
 #include "rtlTypeInfo.h"
+#include "rtlWriter.h"
 
 const TClassInfo& TppProducer::StaticClassType() {
   static const TClassInfo info = TClassBuilder<TppProducer>("TppProducer")
@@ -23,6 +27,65 @@ TppProducer::TppProducer(TComponent* owner)
 }
 
 TppProducer::~TppProducer() { publisher->OnPageRequest = nullptr; }
+
+int TppProducer::VersionToNumber(const std::string& text) {
+  std::string digits;
+  bool pointDropped = false;
+  for (size_t i = 0; i < text.size() && i < 20; ++i) {
+    const char c = text[i];
+    if (c == '.') {
+      if (pointDropped) continue;
+      pointDropped = true;
+    } else if (c >= '0' && c <= '9') {
+      digits += c;
+    } else {
+      break;
+    }
+  }
+  while (digits.size() < 4) digits += '0';
+  return StrToIntDef(digits.substr(0, 9), 0);
+}
+
+void TppProducer::DefineProperties(TFiler& filer) {
+  inherited::DefineProperties(filer);
+  filer.DefineProperty(
+      "Version",
+      [this](TReader& reader) {
+        version = reader.ReadString();
+        versionNo = VersionToNumber(version);
+      },
+      [](TWriter& writer) { writer.WriteString(CurrentVersion); }, true);
+  // Older layouts named the device by an identifier.
+  filer.DefineProperty(
+      "Device",
+      [this](TReader& reader) {
+        const std::string ident = reader.ReadIdent();
+        if (ident == "dvScreen") deviceType = "Screen";
+        else if (ident == "dvPrinter") deviceType = "Printer";
+        else if (ident == "dvFile") deviceType = "TextFile";
+        else if (ident == "dvArchive") deviceType = "ArchiveFile";
+      },
+      nullptr, false);
+}
+
+void TppProducer::Loaded() {
+  inherited::Loaded();
+  const int current = VersionToNumber(CurrentVersion);
+  const size_t beta = version.find("Beta Build");
+  if (current <= versionNo && beta != std::string::npos) {
+    const size_t digit = beta + 11;
+    versionNo = digit < version.size() && version[digit] >= '7' && version[digit] <= '9' ? 3999 : 3998;
+  }
+  convertedFromPre40 = versionNo < 4000;
+  if (current > versionNo) {
+    // During loading, never later: nothing may change the layout while it
+    // prints.
+    ConvertFromVersion(versionNo);
+    converted = true;
+  }
+  version = CurrentVersion;
+  versionNo = current;
+}
 
 void TppProducer::SetPrinterSetup(TppPrinterSetup* value) {
   if (printing || !value) return;

@@ -37,6 +37,20 @@ class TppProducer : public TppRelative {
   bool EnableProcessMessages() const { return enableProcessMessages; }
   void SetEnableProcessMessages(bool value) { enableProcessMessages = value; }
   bool Printing() const { return printing; }
+
+  // The engine version a layout was stored by ("5.56" is this one's); a
+  // layout of an older version is converted when it is loaded.
+  static constexpr const char* CurrentVersion = "5.56";
+  const std::string& Version() const { return version; }
+  int VersionNo() const { return versionNo; }
+  // The text's leading digits and points, the first point dropped, padded
+  // with zeros to four digits: "5.56" 5560, "1.0" 1000.
+  static int VersionToNumber(const std::string& text);
+  // The layout was converted from an older version when loaded.
+  bool Converted() const { return converted; }
+  bool ConvertedFromPre40() const { return convertedFromPre40; }
+  void DefineProperties(TFiler& filer) override;
+  void Loaded() override;
   bool CachePages() const;
   void SetCachePages(bool value);
 
@@ -62,6 +76,8 @@ protected:
   // The run starts afresh (layout or data changed).
   virtual void ResetEngine() = 0;
   virtual void StopGeneration() = 0;
+  // Converts a layout stored by the given (older) version number.
+  virtual void ConvertFromVersion(int versionNo) {}
 
 private:
   std::unique_ptr<TppPrinterSetup> printerSetup;
@@ -73,4 +89,8 @@ private:
   bool enableProcessMessages = true;
   bool printing = false;
   bool cancelled = false;
+  std::string version = "1.0";
+  int versionNo = 1000;
+  bool converted = false;
+  bool convertedFromPre40 = false;
 };

@@ -11,6 +11,8 @@
 #include "ppForms.h"
 #include "ppSubReport.h"
 #include "ppTemplate.h"
+#include "rtlFiler.h"
+#include "rtlReader.h"
 #include "rtlStrUtils.h"
 
 const TClassInfo& TppCustomReport::StaticClassType() {
@@ -284,7 +286,6 @@ void TppCustomReport::GetChildren(const TGetChildProc& proc, TComponent* root) {
 }
 
 void TppCustomReport::Loaded() {
-  inherited::Loaded();
   // A group read without its bands gets new ones.
   for (TppGroup* group : groups) {
     if (!group->HeaderBand()) group->AttachBand(new TppGroupHeaderBand(this));
@@ -292,9 +293,52 @@ void TppCustomReport::Loaded() {
   }
   SortBands();
   if (bands.empty()) CreateDefaultBands();
+  // The layout is whole: an older one is converted now.
+  inherited::Loaded();
+}
+
+void TppCustomReport::DefineProperties(TFiler& filer) {
+  inherited::DefineProperties(filer);
+  // Older layouts: read, never written.
+  filer.DefineProperty("UserName", [](TReader& reader) { reader.ReadString(); }, nullptr, false);
+  filer.DefineProperty(
+      "RulerUnits",
+      [this](TReader& reader) {
+        const std::string ident = reader.ReadIdent();
+        if (ident == "utPixels") units = utScreenPixels;
+        else if (ident == "utInches") units = utInches;
+        else if (ident == "utMillimeters") units = utMillimeters;
+      },
+      nullptr, false);
+}
+
+void TppCustomReport::ConvertFromVersion(int versionNo) {
+  if (versionNo < 4100) autoStop = false;
+  if (versionNo < 3000) passSetting = psTwoPass;
+  for (TppBand* band : bands) band->ConvertFromVersion(versionNo);
+  for (TppGroup* group : groups) group->ConvertFromVersion(versionNo);
+  modified = true;
 }
 
 RTL_DEFINE_CLASS(TppReport)
+
+void TppReport::DefineProperties(TFiler& filer) {
+  inherited::DefineProperties(filer);
+  // Older layouts: read, never written.
+  for (const char* dropped : {"AllowPrintCancel", "PreviewPages", "SuppressFormFeed", "Viewer", "DataSource",
+                              "OnPrintingComplete", "RowSpacing"})
+    filer.DefineProperty(dropped, [](TReader& reader) { reader.SkipValue(); }, nullptr, false);
+  filer.DefineProperty(
+      "Orientation", [this](TReader& reader) { legacyLandscape = reader.ReadIdent() == "poLandscape"; }, nullptr,
+      false);
+  filer.DefineProperty("NoDataPages", [this](TReader& reader) { SetPageLimit(reader.ReadInteger()); }, nullptr,
+                       false);
+}
+
+void TppReport::ConvertFromVersion(int versionNo) {
+  if (versionNo < 1270 && legacyLandscape) PrinterSetup()->SetOrientation(poLandscape);
+  inherited::ConvertFromVersion(versionNo);
+}
 
 void ppRegisterReportClasses() {
   ppRegisterBandClasses();

@@ -120,6 +120,7 @@ class TppCustomReport : public TppProducer {
   void DoNoData(bool& showDialog, TObject* drawCommand, bool& addDrawCommand);
 
   void GetChildren(const TGetChildProc& proc, TComponent* root) override;
+  void DefineProperties(TFiler& filer) override;
   void Loaded() override;
   void Notification(TComponent* component, TOperation operation) override;
 
@@ -127,6 +128,7 @@ protected:
   void ServePageRequest(TppPageRequest& request) override;
   void ResetEngine() override;
   void StopGeneration() override;
+  void ConvertFromVersion(int versionNo) override;
 
 private:
   std::vector<TppBand*> bands;
@@ -151,6 +153,12 @@ private:
 class TppReport : public TppCustomReport {
   RTL_DECLARE_CLASS(TppReport, TppCustomReport)
   using TppCustomReport::TppCustomReport;
+  void DefineProperties(TFiler& filer) override;
+  void ConvertFromVersion(int versionNo) override;
+
+private:
+  // Read from older layouts for their conversion.
+  bool legacyLandscape = false;
 };
 
 // Registers the report, band, group and pipeline classes with the class

@@ -5,8 +5,9 @@
 #include "ppGenerationKit.h"
 #include "ppGroup.h"
 #include "ppMessages.h"
+#include "ppPrinterSetup.h"
 #include "ppTemplate.h"
-#include "ppSubReport.h"
+#include "ppUnits.h"
 #include "rtlStreams.h"
 #include "rtlTypeInfo.h"
 
@@ -211,5 +212,82 @@ TEST_F(TemplateTest, EventsNameMethodsOfTheRootAndCallThemOnceRead) {
   const std::string before = Save(*target, ftBinary);
   EXPECT_THROW(Load(*target, wrong), Exception);
   EXPECT_EQ(Save(*target, ftBinary), before);
+}
+}  // namespace
+
+namespace {
+TEST_F(TemplateTest, OlderLayoutsAreConvertedWhileTheyLoad) {
+  RegisterClass(TScriptedReport::StaticClassType());
+  TReportFixture f(4, 2);
+  auto* report = new TScriptedReport(f.Owner.get());
+  const std::string old =
+      "object Legacy: TScriptedReport\n"
+      "  Version = '1.2'\n"
+      "  RulerUnits = utMillimeters\n"
+      "  Orientation = poLandscape\n"
+      "  NoDataPages = 3\n"
+      "  AllowPrintCancel = True\n"
+      "  object Detail: TppDetailBand\n"
+      "    mmHeight = 38\n"
+      "    PrintHeight = phDynamic\n"
+      "    OnPrint = DetailBeforePrint\n"
+      "    DataSource = 'dsJobs'\n"
+      "    Left = 0\n"
+      "  end\n"
+      "  object Group1: TppGroup\n"
+      "    FieldName = 'OWNER'\n"
+      "    NewPage = True\n"
+      "    ReprintOnSubsequent = True\n"
+      "    NewPageThreshold = 2.5\n"
+      "  end\n"
+      "end\n";
+  Load(*report, old);
+  EXPECT_TRUE(report->Converted());
+  EXPECT_TRUE(report->ConvertedFromPre40());
+  EXPECT_EQ(report->Version(), TppProducer::CurrentVersion);
+  EXPECT_EQ(report->VersionNo(), TppProducer::VersionToNumber(TppProducer::CurrentVersion));
+  EXPECT_EQ(report->PassSetting(), psTwoPass);
+  EXPECT_FALSE(report->AutoStop());
+  EXPECT_EQ(report->Units(), utMillimeters);
+  EXPECT_EQ(report->PageLimit(), 3);
+  EXPECT_EQ(report->PrinterSetup()->Orientation(), poLandscape);
+  TppBand* detail = report->GetBand(btDetail);
+  const int height = ppUnitsToMMThousandths(38, utScreenPixels, axVertical);
+  EXPECT_EQ(detail->mmHeight(), height);
+  EXPECT_EQ(detail->mmBottomOffset(), height);
+  ASSERT_TRUE(detail->BeforePrint.Method());
+  EXPECT_EQ(detail->BeforePrint.Method().Code->Name(), "DetailBeforePrint");
+  EXPECT_EQ(detail->BeforePrint.Method().Data, report);
+  ASSERT_EQ(report->GroupCount(), 1);
+  TppGroup* group = report->Groups(0);
+  EXPECT_EQ(group->BreakName(), "OWNER");
+  EXPECT_TRUE(group->NewColumn());
+  EXPECT_TRUE(group->ReprintOnSubsequentPage());
+  EXPECT_EQ(group->mmNewPageThreshold(), 2500);
+  EXPECT_EQ(group->mmNewColumnThreshold(), 2500);
+
+  // Saved again: the current version, without the older properties, and
+  // nothing to convert when it is read back.
+  const std::string text = Save(*report, ftASCII);
+  EXPECT_NE(text.find("Version = '5.56'"), std::string::npos);
+  for (const char* gone : {"RulerUnits", "FieldName", "OnPrint", "DataSource", "NoDataPages"})
+    EXPECT_EQ(text.find(gone), std::string::npos) << gone;
+  // (Each read names its report as the layout does: one report an owner.)
+  TObjectPtr<TScriptedReport> again(new TScriptedReport(nullptr));
+  Load(*again, text);
+  EXPECT_FALSE(again->Converted());
+  EXPECT_EQ(again->GetBand(btDetail)->mmHeight(), height);
+  EXPECT_EQ(again->Groups(0)->mmNewPageThreshold(), 2500);
+  // Version texts: "Beta Build" layouts of the current number count as 3.999
+  // (build 7 and later) or 3.998.
+  EXPECT_EQ(TppProducer::VersionToNumber("5.56"), 5560);
+  EXPECT_EQ(TppProducer::VersionToNumber("1.0"), 1000);
+  EXPECT_EQ(TppProducer::VersionToNumber("4.0"), 4000);
+  TObjectPtr<TScriptedReport> beta(new TScriptedReport(nullptr));
+  std::string betaText = text;
+  betaText.replace(betaText.find("'5.56'"), 6, "'5.56 Beta Build 8'");
+  Load(*beta, betaText);
+  EXPECT_TRUE(beta->Converted());
+  EXPECT_TRUE(beta->ConvertedFromPre40());
 }
 }  // namespace
