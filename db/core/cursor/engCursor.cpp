@@ -147,8 +147,8 @@ void TDataCursor::Open() {
   workRecord = DataFile().RecordStack().Take();
   currentRecord->SetSize(CursorRecordSize());
   workRecord->SetSize(CursorRecordSize());
-  rangeLow = static_cast<uint8_t*>(EngineAllocMem(MaxIndexKeyLength));
-  rangeHigh = static_cast<uint8_t*>(EngineAllocMem(MaxIndexKeyLength));
+  rangeLow = TEngineBuffer(MaxIndexKeyLength);
+  rangeHigh = TEngineBuffer(MaxIndexKeyLength);
   rangeActive = false;
   windowFirst = 1;
   windowLast = int32_t(IndexFile().GetRecordCount());
@@ -220,8 +220,8 @@ void TDataCursor::Close(bool closeTable) {
     ReleaseQuietly([&] { UnlockRecord(number); });
   lockedRecords.clear();
   filtering.Reset();
-  EngineFreeMem(rangeLow);
-  EngineFreeMem(rangeHigh);
+  rangeLow.Reset();
+  rangeHigh.Reset();
   rangeActive = false;
   windowFirst = windowLast = 0;
   if (currentRecord) DataFile().RecordStack().Return(currentRecord);

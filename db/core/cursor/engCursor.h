@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "engBlobField.h"
+#include "engBuffer.h"
 #include "engCharMaps.h"
 #include "engCursorFilterSet.h"
 #include "engDataSort.h"
@@ -42,7 +43,6 @@ class TRecordsBitmap;
 class TLeafWalker;
 class TExpressionParser;
 class TExpToken;
-class TSystemList;
 struct TKeyStretch;
 
 static_assert(MaxBookmarkSize == MaxIndexKeyLength, "a bookmark holds the longest key");
@@ -315,8 +315,8 @@ private:
   // A side given no bound reaches to that end of the index.
   bool rangeLowOpen = true;
   bool rangeHighOpen = true;
-  uint8_t* rangeLow = nullptr;
-  uint8_t* rangeHigh = nullptr;
+  TEngineBuffer rangeLow;  // MaxIndexKeyLength bytes while open
+  TEngineBuffer rangeHigh;
   int32_t windowFirst = 0;
   int32_t windowLast = 0;
 

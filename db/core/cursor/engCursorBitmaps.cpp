@@ -94,8 +94,8 @@ bool TCursorFilterSet::TryBuildInRange() {
   stretch.Length = cursor.keyLength;
   stretch.HasFrom = !cursor.rangeLowOpen;
   stretch.HasTo = !cursor.rangeHighOpen;
-  std::memcpy(stretch.From, cursor.rangeLow, cursor.keyLength);
-  std::memcpy(stretch.To, cursor.rangeHigh, cursor.keyLength);
+  std::memcpy(stretch.From, cursor.rangeLow.Get(), cursor.keyLength);
+  std::memcpy(stretch.To, cursor.rangeHigh.Get(), cursor.keyLength);
   if (cursor.LanguageId() == 0 && cursor.windowLast >= cursor.windowFirst &&
       int64_t(cursor.windowLast - cursor.windowFirst + 1) * 2 > int64_t(cursor.IndexFile().GetRecordCount())) {
     if (!cursor.TryFillOutsideStretch(stretch, *inRange)) return false;

@@ -92,10 +92,10 @@ bool TDataCursor::TryPlaceAtEdge(bool first, bool& found) {
   const bool fromLow = rangeActive && !rangeLowOpen;
   const bool fromHigh = rangeActive && !rangeHighOpen;
   if (first) {
-    if (!(fromLow ? walker.ToKey(rangeLow, keyLength, TLeafSearchEnd::FirstNotBelow, hit) : walker.ToFirst()))
+    if (!(fromLow ? walker.ToKey(rangeLow.Get(), keyLength, TLeafSearchEnd::FirstNotBelow, hit) : walker.ToFirst()))
       return false;
   } else if (fromHigh) {
-    if (!walker.ToKey(rangeHigh, keyLength, TLeafSearchEnd::PastLower, hit)) return false;
+    if (!walker.ToKey(rangeHigh.Get(), keyLength, TLeafSearchEnd::PastLower, hit)) return false;
     if (!hit && !walker.Prior()) return false;
   } else if (!walker.ToLast()) {
     return false;

@@ -93,11 +93,11 @@ bool TDataCursor::FindKey(const uint8_t* key, bool keyIsReady, int fieldCount, i
 // ---- ranges ------------------------------------------------------------------
 
 bool TDataCursor::BelowRange(const uint8_t* key) const {
-  return rangeActive && !rangeLowOpen && CompareKeys(key, rangeLow, keyLength) < 0;
+  return rangeActive && !rangeLowOpen && CompareKeys(key, rangeLow.Get(), keyLength) < 0;
 }
 
 bool TDataCursor::AboveRange(const uint8_t* key) const {
-  return rangeActive && !rangeHighOpen && CompareKeys(key, rangeHigh, keyLength) > 0;
+  return rangeActive && !rangeHighOpen && CompareKeys(key, rangeHigh.Get(), keyLength) > 0;
 }
 
 bool TDataCursor::TryCountKeys(const uint8_t* key, bool inclusive, uint32_t& count) {
@@ -117,7 +117,7 @@ void TDataCursor::ComputeRangeWindow() {
     windowLast = int32_t(IndexFile().GetRecordCount());
     return;
   }
-  if (!rangeLowOpen && !rangeHighOpen && CompareKeys(rangeLow, rangeHigh, keyLength) > 0) {
+  if (!rangeLowOpen && !rangeHighOpen && CompareKeys(rangeLow.Get(), rangeHigh.Get(), keyLength) > 0) {
     windowFirst = windowLast = 0;
     return;
   }
@@ -127,8 +127,8 @@ void TDataCursor::ComputeRangeWindow() {
   uint32_t upTo = IndexFile().GetRecordCount();
   TScopeGuard computed([this] { computingWindow = false; });
   // A change met on the way has dropped the stale pages: count again.
-  while ((!rangeLowOpen && !TryCountKeys(rangeLow, false, below)) ||
-         (!rangeHighOpen && !TryCountKeys(rangeHigh, true, upTo)))
+  while ((!rangeLowOpen && !TryCountKeys(rangeLow.Get(), false, below)) ||
+         (!rangeHighOpen && !TryCountKeys(rangeHigh.Get(), true, upTo)))
     NoteRestart();
   windowFirst = int32_t(below) + 1;
   windowLast = int32_t(upTo);
@@ -155,8 +155,8 @@ void TDataCursor::SetRange(bool keyIsReady, const uint8_t* low, int lowFieldCoun
   TOperationBracket bracket(*this);
   rangeLowOpen = low == nullptr;
   rangeHighOpen = high == nullptr;
-  if (low) BuildRangeBound(keyIsReady, low, lowFieldCount, true, rangeLow);
-  if (high) BuildRangeBound(keyIsReady, high, highFieldCount, false, rangeHigh);
+  if (low) BuildRangeBound(keyIsReady, low, lowFieldCount, true, rangeLow.Get());
+  if (high) BuildRangeBound(keyIsReady, high, highFieldCount, false, rangeHigh.Get());
   rangeActive = true;
   RebuildWindowAndBitmaps();
   SearchKey(currentKey, true, true);

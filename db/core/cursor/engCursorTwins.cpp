@@ -43,8 +43,8 @@ void TDataCursor::CopyRangeTo(TDataCursor& twin) const {
   TOperationBracket bracket(twin);
   twin.rangeLowOpen = rangeLowOpen;
   twin.rangeHighOpen = rangeHighOpen;
-  std::memcpy(twin.rangeLow, rangeLow, MaxIndexKeyLength);
-  std::memcpy(twin.rangeHigh, rangeHigh, MaxIndexKeyLength);
+  std::memcpy(twin.rangeLow.Get(), rangeLow.Get(), MaxIndexKeyLength);
+  std::memcpy(twin.rangeHigh.Get(), rangeHigh.Get(), MaxIndexKeyLength);
   twin.rangeActive = true;
   twin.RebuildWindowAndBitmaps();
 }

@@ -13,6 +13,8 @@
 #include <cstdint>
 #include <string>
 
+#include "engBuffer.h"
+
 class TDataFile;
 class TIndexFile;
 
@@ -113,7 +115,7 @@ private:
   uint16_t languageId = 0;
   uint16_t sortId = 0;
   int fieldCount = 0;
-  uint8_t* fieldDescs = nullptr;  // fieldCount copies
+  TEngineBuffer fieldDescs;  // fieldCount copies
   uint16_t cursorRecordSize = 0;
   bool fieldMap = false;
   bool ownFieldList = false;

@@ -25,11 +25,11 @@ TCursorFields::~TCursorFields() { FreeFieldDescs(); }
 
 void TCursorFields::AttachFields(TDataFile& data, TIndexFile& index) {
   const int count = data.FieldCount();
-  auto* copies = static_cast<uint8_t*>(EngineAllocMem(size_t(count) * FieldDescSize));
+  TEngineBuffer copies(size_t(count) * FieldDescSize);
   for (int position = 1; position <= count; ++position)
-    data.GetFieldDesc(position, copies + size_t(position - 1) * FieldDescSize);
+    data.GetFieldDesc(position, copies.Get() + size_t(position - 1) * FieldDescSize);
   FreeFieldDescs();
-  fieldDescs = copies;
+  fieldDescs = std::move(copies);
   fieldCount = count;
   fieldMap = false;
   dataFile = &data;
@@ -52,16 +52,16 @@ void TCursorFields::DetachFields() {
 void TCursorFields::SetFieldList(const uint8_t* descs, int count, bool isFieldMap) {
   if (count < 0 || count > MaxDataFields) RaiseEngineError(EngErrFieldLimits, FieldsTableName());
   const size_t length = size_t(count) * FieldDescSize;
-  auto* copies = static_cast<uint8_t*>(EngineAllocMem(length));
-  if (length > 0) std::memcpy(copies, descs, length);
+  TEngineBuffer copies(length);
+  if (length > 0) std::memcpy(copies.Get(), descs, length);
   FreeFieldDescs();
-  fieldDescs = copies;
+  fieldDescs = std::move(copies);
   fieldCount = count;
   fieldMap = isFieldMap;
 }
 
 void TCursorFields::FreeFieldDescs() {
-  EngineFreeMem(fieldDescs);
+  fieldDescs.Reset();
   fieldCount = 0;
 }
 
@@ -71,7 +71,7 @@ uint8_t* TCursorFields::FieldDescAt(int position) {
 
 const uint8_t* TCursorFields::FieldDescAt(int position) const {
   if (position < 1 || position > fieldCount) return nullptr;
-  return fieldDescs + size_t(position - 1) * FieldDescSize;
+  return fieldDescs.Get() + size_t(position - 1) * FieldDescSize;
 }
 
 const uint8_t* TCursorFields::FindFieldByNo(int fieldNo) const {
