@@ -91,7 +91,10 @@ bool TBlobBuffer::LoadChain() {
   const uint32_t first = uint32_t(FirstOffset);
   if (!file.IsBlockOffset(first)) file.RaiseBlobError(EngErrBlocksCorrupt);
   TPinnedBlock current(file);
-  if (!current.Fetch(reader, first, 1, false)) return false;
+  // The chain's length is in its first block; the blocks after it, and the
+  // chains of the records after this one, were most likely written after
+  // it, so the first read takes a whole read-ahead.
+  if (!current.Fetch(reader, first, std::numeric_limits<int32_t>::max(), true)) return false;
   if (current->Sequence() != Sequence) file.RaiseBlobError(EngErrRecordChanged);
   // The length comes from the file: no more than its blocks can hold.
   const uint32_t total = current->TotalSize();

@@ -152,6 +152,10 @@ private:
   uint32_t readAheadStart = 0;  // the window of a read-ahead in progress
   int32_t readAheadLength = 0;
   int32_t readAheadCount = 1;
+  // The records the last read from disk took, [lastReadFirst, lastReadEnd):
+  // a read next to them continues a walk and reads ahead.
+  uint32_t lastReadFirst = 0;
+  uint32_t lastReadEnd = 0;
   TDataHeader header;
   bool descriptorsModified = false;
   uint8_t* descriptors = nullptr;  // FieldCount() descriptors

@@ -65,7 +65,12 @@ void TDataFile::ReadRecords(TReadContext* reader, uint32_t recordNumber, int dir
                             bool readAhead) {
   const bool forward = direction == 1;
   int32_t count = 1;
-  if (readAhead) {
+  // A read that neither starts at an end of the file nor continues the
+  // last one is a look-up: reading ahead would fill the cache with records
+  // nobody asked for.
+  const bool continues = forward ? recordNumber == 1 || recordNumber == lastReadEnd
+                                 : recordNumber == PhysicalRecordCount() || recordNumber + 1 == lastReadFirst;
+  if (readAhead && continues) {
     // Backward, the block ends at the record and cannot start before record 1.
     const int64_t available = forward ? int64_t(PhysicalRecordCount()) - recordNumber + 1 : recordNumber;
     const int32_t limit = int32_t(std::min<int64_t>(readAheadCount, available));
@@ -84,6 +89,8 @@ void TDataFile::ReadRecords(TReadContext* reader, uint32_t recordNumber, int dir
   if (count > 1) ++readAheadReads;
   readAheadStart = first;
   readAheadLength = count;
+  lastReadFirst = first;
+  lastReadEnd = first + uint32_t(std::max(got / size, 1));
   try {
     // The record asked for goes in last: with few idle entries, the rest of
     // the block would otherwise push it out again.

@@ -61,23 +61,35 @@ TEST_F(DataCacheTest, ReadAheadFillsTheCacheInOneRead) {
   EXPECT_EQ(file->CacheHits(), readAhead - 1);
   EXPECT_EQ(table.ChangeChecks, 1);
 
-  // Forward to the end only; backward never before record 1.
+  // A look-up away from the last read takes its record alone; the read
+  // next to it continues a walk: forward to the end only, backward never
+  // before record 1.
   file->DropCache();
+  file->ReleaseRecord(Get(2989, 1, true));
+  EXPECT_EQ(file->CachedRecordCount(), 1);
   file->ReleaseRecord(Get(2990, 1, true));
-  EXPECT_EQ(file->CachedRecordCount(), 11);
+  EXPECT_EQ(file->CachedRecordCount(), 12);
   file->DropCache();
+  file->ReleaseRecord(Get(6, 0, true));
+  EXPECT_EQ(file->CachedRecordCount(), 1);
   TRecord* five = Get(5, 0, true);
   EXPECT_EQ(GetId(five->Buffer()), 5);
   file->ReleaseRecord(five);
-  EXPECT_EQ(file->CachedRecordCount(), 5);
+  EXPECT_EQ(file->CachedRecordCount(), 6);
+  // The last record starts a backward walk.
+  file->DropCache();
+  file->ReleaseRecord(Get(3000, 0, true));
+  EXPECT_EQ(file->CachedRecordCount(), int32_t(readAhead));
 
   // The cursor's position can narrow the block.
   file->DropCache();
   reader.ReadAhead = 3;
   TRecord* record;
+  ASSERT_TRUE(file->GetRecord(&reader, 99, 1, true, true, record));
+  file->ReleaseRecord(record);
   ASSERT_TRUE(file->GetRecord(&reader, 100, 1, true, true, record));
   file->ReleaseRecord(record);
-  EXPECT_EQ(file->CachedRecordCount(), 3);
+  EXPECT_EQ(file->CachedRecordCount(), 4);
 }
 
 TEST_F(DataCacheTest, OtherUsersChangesMakeAReadStartOver) {
@@ -107,6 +119,8 @@ TEST_F(DataCacheTest, ShortReadsAreAcceptedOnlyForUnwrittenChanges) {
   file = NewDataFile();
   file->Open();
   TRecord* record = nullptr;
+  // Reads that continue a walk, so that they read ahead past the file's end.
+  file->ReleaseRecord(Get(9, 1, true));
   EXPECT_EQ(RaisedCode([&] { file->GetRecord(nullptr, 10, 1, false, true, record); }), 9217);
   // An exclusive table writes its appended records only when its cache fills.
   table.Exclusive = true;
@@ -115,6 +129,7 @@ TEST_F(DataCacheTest, ShortReadsAreAcceptedOnlyForUnwrittenChanges) {
   table.Exclusive = false;
   table.Changed = false;
   file->DropCache();
+  file->ReleaseRecord(Get(9, 1, true));
   EXPECT_EQ(RaisedCode([&] { file->GetRecord(nullptr, 10, 1, false, true, record); }), 9217);
   table.TransactionLock = true;
   table.Changed = true;
