@@ -1,29 +1,19 @@
 #include <gtest/gtest.h>
 
-#include <QGuiApplication>
 
 #include "uiCanvasQt.h"
 #include "uiGraphicsBitmap.h"
 #include "uiMeasuringCanvas.h"
+#include "uiTestSupport.h"
 
 namespace {
 
-// Qt painting needs an application object; offscreen needs no display.
+// Qt painting (here, in the printer and rich-text tests) needs an
+// application object: the layer's one offscreen application, made before
+// any test runs and ended by the kit.
 class QtEnvironment : public ::testing::Environment {
 public:
-  void SetUp() override {
-    if (!QGuiApplication::instance()) {
-      qputenv("QT_QPA_PLATFORM", "offscreen");
-      app = std::make_unique<QGuiApplication>(argc, argv);
-    }
-  }
-  void TearDown() override { app.reset(); }
-
-private:
-  int argc = 1;
-  char arg0[8] = "uitest";
-  char* argv[2] = {arg0, nullptr};
-  std::unique_ptr<QGuiApplication> app;
+  void SetUp() override { TestApplication(); }
 };
 
 const auto* const qtEnvironment = ::testing::AddGlobalTestEnvironment(new QtEnvironment);
