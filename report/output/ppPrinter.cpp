@@ -7,16 +7,20 @@
 #include "uiMeasuringCanvas.h"
 #include "uiPrinter.h"
 #include "uiPrinterJob.h"
+#include "uiPrinterProperties.h"
 
 namespace {
 
 const char* SidesOf(int duplex) {
   switch (duplex) {
-    case 2: return "two-sided-short-edge";
-    case 3: return "two-sided-long-edge";
+    case DMDUP_VERTICAL: return "two-sided-long-edge";
+    case DMDUP_HORIZONTAL: return "two-sided-short-edge";
     default: return "one-sided";
   }
 }
+
+// Copies a queue that names no limit may be asked for.
+constexpr int unlimitedCopies = 9999;
 
 }  // namespace
 
@@ -67,6 +71,45 @@ void TppCustomPrinter::SetDevMode(const TppDeviceMode& value) {
     job->SetPageSize(width, height);
   }
   if (OnDeviceModeChange) OnDeviceModeChange();
+}
+
+bool TppCustomPrinter::ShowProperties() {
+  if (!Valid()) return false;
+  const TppPrinterCapabilities& caps = printerInfo->Capabilities();
+  auto choices = [](const TStringList& names, const TStringList& codes) {
+    std::vector<TPrinterChoice> list;
+    for (int i = 0; i < names.Count() && i < codes.Count(); ++i)
+      list.push_back(TPrinterChoice{names.Get(i), StrToIntDef(codes.Get(i), 0)});
+    return list;
+  };
+  TPrinterProperties properties(printerName, choices(caps.PaperNames(), caps.PaperCodes()),
+                                choices(caps.BinNames(), caps.BinCodes()),
+                                caps.MaxCopies() > 1 ? caps.MaxCopies() : unlimitedCopies);
+  properties.SetPaper(deviceMode.PaperSize);
+  properties.SetBin(deviceMode.DefaultSource);
+  properties.SetOrientation(deviceMode.Orientation == DMORIENT_LANDSCAPE ? pocLandscape : pocPortrait);
+  properties.SetSides(deviceMode.Duplex == DMDUP_VERTICAL     ? pscLongEdge
+                      : deviceMode.Duplex == DMDUP_HORIZONTAL ? pscShortEdge
+                                                              : pscOneSided);
+  properties.SetCopies(deviceMode.Copies);
+  properties.SetCollate(deviceMode.Collate);
+  if (!ShowPrinterProperties(properties)) return false;
+
+  TppDeviceMode mode = deviceMode;
+  mode.Fields |= DM_ORIENTATION | DM_PAPERSIZE | DM_COPIES | DM_DUPLEX | DM_DEFAULTSOURCE;
+  // A listed paper has its size; only the custom one keeps its own.
+  if (properties.Paper() != mode.PaperSize && properties.Paper() != DMPAPER_USER)
+    mode.Fields &= ~(DM_PAPERWIDTH | DM_PAPERLENGTH);
+  mode.PaperSize = properties.Paper();
+  mode.DefaultSource = properties.Bin();
+  mode.Orientation = properties.Orientation() == pocLandscape ? DMORIENT_LANDSCAPE : DMORIENT_PORTRAIT;
+  mode.Duplex = properties.Sides() == pscLongEdge    ? DMDUP_VERTICAL
+                : properties.Sides() == pscShortEdge ? DMDUP_HORIZONTAL
+                                                     : DMDUP_SIMPLEX;
+  mode.Copies = properties.Copies();
+  mode.Collate = properties.Collate();
+  SetDevMode(mode);
+  return true;
 }
 
 void TppCustomPrinter::PageSizeMM(double& width, double& height) const {

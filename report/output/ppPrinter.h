@@ -26,7 +26,12 @@ constexpr uint32_t DM_COPIES = 0x0100;
 constexpr uint32_t DM_DEFAULTSOURCE = 0x0200;
 constexpr uint32_t DM_DUPLEX = 0x1000;
 constexpr int DMORIENT_PORTRAIT = 1;
+constexpr int DMORIENT_LANDSCAPE = 2;
 constexpr int DMDUP_SIMPLEX = 1;
+// Bound at the long edge (the page's long edge vertical) and at the short
+// edge.
+constexpr int DMDUP_VERTICAL = 2;
+constexpr int DMDUP_HORIZONTAL = 3;
 // The resolution of a queue that names none.
 constexpr int ppFallbackResolution = 600;
 
@@ -66,8 +71,12 @@ public:
 
   const TppDeviceMode& DevMode() const { return deviceMode; }
   void SetDevMode(const TppDeviceMode& value);
-  // There is no driver dialog here: nothing changes and the answer is no.
-  bool ShowProperties() { return false; }
+  // The printer's properties dialog over the queue's options (paper,
+  // source, orientation, two-sided printing, copies, collation): when the
+  // user confirms, its choices become the device mode and the device-mode
+  // change event fires. Answers whether the user confirmed; a printer
+  // that cannot be used shows nothing and answers no.
+  bool ShowProperties();
 
   void SetDocumentTitle(const std::string& value) { documentTitle = value; }
   void SetOutputFileName(const std::string& value) { outputFileName = value; }

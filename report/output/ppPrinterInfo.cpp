@@ -87,6 +87,7 @@ std::unique_ptr<TppPrinterSource> ppCupsPrinterSource() { return std::make_uniqu
 
 TppPrinterCapabilities::TppPrinterCapabilities(const std::string& printerName, const TppDriverCapabilities& driver)
     : printerName(printerName), driverCopies(driver.MaxCopies > driverCopiesThreshold),
+      maxCopies(std::max(1, driver.MaxCopies)),
       paperKeywords(driver.PaperKeywords), binKeywords(driver.BinKeywords) {
   for (const std::string& name : driver.PaperNames) paperNames.Add(name);
   for (int code : driver.PaperCodes) paperCodes.Add(IntToStr(code));

@@ -56,6 +56,8 @@ public:
   const TStringList& PaperWidths() const { return paperWidths; }
   const std::string& PrinterName() const { return printerName; }
   bool DriverCopies() const { return driverCopies; }
+  // The most copies one job may ask for (at least 1).
+  int MaxCopies() const { return maxCopies; }
 
   // The paper of a code, "Custom" when the list lacks it; the bin of a
   // code, "Default" when the list lacks it.
@@ -72,6 +74,7 @@ private:
   TStringList binCodes, binNames, paperHeights, paperNames, paperCodes, paperWidths;
   std::string printerName;
   bool driverCopies = false;
+  int maxCopies = 1;
   std::map<int, std::string> paperKeywords;
   std::map<int, std::string> binKeywords;
 

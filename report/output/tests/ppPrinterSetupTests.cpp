@@ -8,6 +8,7 @@
 #include "ppTestFolder.h"
 #include "ppTestPrinters.h"
 #include "uiCanvas.h"
+#include "uiPrinterProperties.h"
 #include "rtlStringList.h"
 
 namespace {
@@ -201,6 +202,8 @@ TEST(PrinterSetup, DeviceModeRoundTripAndUnknownCodes) {
                                             {"sides", "one-sided"},
                                             {"media", "iso_a4_210x297mm"},
                                             {"media-source", "manual"}}));
+  // Vertical duplex is the driver's horizontal one (3): bound at the short
+  // edge; horizontal (2) binds at the long edge.
   setup.SetDuplex(dpVertical);
   setup.SetBinName("Default");
   setup.SetPaperName("Custom");
@@ -209,8 +212,11 @@ TEST(PrinterSetup, DeviceModeRoundTripAndUnknownCodes) {
   setup.SetPaperHeight(150);
   EXPECT_EQ(printer.JobOptions(), (TOptions{{"copies", "2"},
                                             {"collate", "false"},
-                                            {"sides", "two-sided-long-edge"},
+                                            {"sides", "two-sided-short-edge"},
                                             {"media", "Custom.100x150mm"}}));
+  setup.SetDuplex(dpHorizontal);
+  EXPECT_EQ(printer.JobOptions()[2].second, "two-sided-long-edge");
+  setup.SetDuplex(dpVertical);
   setup.SetUnits(utInches);
 
   TppDeviceMode unknown = mode;
@@ -257,4 +263,62 @@ TEST(Printer, PrintsPagesToAFile) {
   broken.SetPrinterName("Zero");
   EXPECT_FALSE(broken.Valid());
   EXPECT_THROW(broken.StartDoc(), EPrintError);
+}
+
+TEST(Printer, ThePropertiesDialogsChoicesBecomeTheDeviceMode) {
+  TppScopedPrinters scoped(Office());
+  TppPrinter printer;
+  TppPrinterSetup& setup = printer.PrinterSetup();
+  setup.SetPrinterName("Office");
+  setup.SetPaperName("Letter");
+  int changes = 0;
+  printer.OnDeviceModeChange = [&] { ++changes; };
+  std::vector<std::string> papersShown;
+  int paperShown = 0;
+  SetPrinterPropertiesRunner([&](TPrinterProperties& p) {
+    for (const TPrinterChoice& c : p.Papers()) papersShown.push_back(c.Name);
+    paperShown = p.Paper();
+    p.SetPaper(9);
+    p.SetBin(4);
+    p.SetOrientation(pocLandscape);
+    p.SetSides(pscLongEdge);
+    p.SetCopies(4);
+    return true;
+  });
+  ASSERT_TRUE(printer.ShowProperties());
+  EXPECT_EQ(paperShown, 1);
+  EXPECT_EQ(papersShown, (std::vector<std::string>{"Letter", "A4", "Envelope DL", "Custom"}));
+  EXPECT_EQ(changes, 1);
+  const TppDeviceMode& mode = printer.DevMode();
+  EXPECT_EQ(mode.PaperSize, 9);
+  EXPECT_EQ(mode.DefaultSource, 4);
+  EXPECT_EQ(mode.Orientation, DMORIENT_LANDSCAPE);
+  EXPECT_EQ(mode.Duplex, DMDUP_VERTICAL);
+  EXPECT_EQ(mode.Copies, 4);
+  // The setup takes the driver's choices as it reads the device mode.
+  printer.ReadDevMode();
+  EXPECT_EQ(setup.PaperName(), "A4");
+  EXPECT_EQ(setup.Orientation(), poLandscape);
+  EXPECT_EQ(setup.Duplex(), dpHorizontal);
+
+  // Cancelled: nothing changes.
+  SetPrinterPropertiesRunner([](TPrinterProperties& p) {
+    p.SetPaper(1);
+    return false;
+  });
+  EXPECT_FALSE(printer.ShowProperties());
+  EXPECT_EQ(printer.DevMode().PaperSize, 9);
+  EXPECT_EQ(changes, 1);
+
+  // A printer that cannot be used shows no dialog.
+  bool asked = false;
+  SetPrinterPropertiesRunner([&](TPrinterProperties&) { return asked = true; });
+  auto printers = std::make_unique<TppScriptedPrinters>();
+  printers->Printers["Zero"].Resolution = 0;
+  TppScopedPrinters zero(std::move(printers));
+  TppPrinter broken;
+  broken.SetPrinterName("Zero");
+  EXPECT_FALSE(broken.ShowProperties());
+  EXPECT_FALSE(asked);
+  SetPrinterPropertiesRunner(nullptr);
 }
