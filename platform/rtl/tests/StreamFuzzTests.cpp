@@ -66,6 +66,21 @@ void Exercise(const std::string& bytes, bool isText) {
   });
 }
 
+// The test report with a grid whose columns (a collection) hold values,
+// objects and a reference.
+TObjectPtr<TTestReport> FuzzReport() {
+  TObjectPtr<TTestReport> report = MakeTestReport();
+  auto* grid = new TTestGrid(report.get());
+  grid->SetName("Grid1");
+  grid->SetParentNode(report.get());
+  auto* column = static_cast<TTestColumn*>(grid->Columns()->Add());
+  column->caption = "Job";
+  column->Font()->size = 12;
+  column->link = report->FindComponent("Band1");
+  grid->Columns()->Add();
+  return report;
+}
+
 class StreamFuzz : public ::testing::Test {
 protected:
   void SetUp() override { RegisterTestClasses(); }
@@ -77,7 +92,7 @@ protected:
 }  // namespace
 
 TEST_F(StreamFuzz, MutatedBinaryStreamsFailCleanly) {
-  const std::string seed = ToBinary(MakeTestReport().get());
+  const std::string seed = ToBinary(FuzzReport().get());
   for (int round = 0; round < BinaryRounds; ++round) {
     std::string m = seed;
     const int mutations = 1 + static_cast<int>(Pick(4));
@@ -116,7 +131,7 @@ TEST_F(StreamFuzz, MutatedBinaryStreamsFailCleanly) {
 TEST_F(StreamFuzz, MutatedTextStreamsFailCleanly) {
   TStringStream text;
   {
-    TStringStream binary(ToBinary(MakeTestReport().get()));
+    TStringStream binary(ToBinary(FuzzReport().get()));
     ObjectBinaryToText(binary, text);
   }
   const std::string seed = text.DataString();

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "uiGraphicsBitmap.h"
 #include "uiMeasuringCanvas.h"
 #include "uiRichText.h"
@@ -145,4 +147,31 @@ TEST(RichText, TheQtCanvasDrawsInsideTheRectangleOnly) {
     }
   EXPECT_TRUE(inside);
   EXPECT_FALSE(outside);
+}
+
+TEST(RichText, MutatedDocumentsReadAndLayOutCleanly) {
+  // Damaged rich text from a stream: read, measured and drawn without
+  // faults (the sanitizer runs watch the memory).
+  std::mt19937 random(20261207);
+  auto pick = [&](size_t size) { return std::uniform_int_distribution<size_t>(0, size - 1)(random); };
+  const std::string pieces[] = {"{", "}", "\\", "\\'", "\\u", "\\par", "\\fs", "-99999", "\\*", "\\f", "\\cf9", " "};
+  TMeasuringCanvas canvas(96);
+  canvas.Font() = Arial(10);
+  const std::string seed = sample;
+  for (int round = 0; round < 1500; ++round) {
+    std::string m = seed;
+    for (int i = 0; i < 1 + static_cast<int>(pick(4)) && !m.empty(); ++i) {
+      const size_t at = pick(m.size());
+      switch (pick(3)) {
+        case 0: m.insert(at, pieces[pick(std::size(pieces))]); break;
+        case 1: m.erase(at, 1 + pick(std::min<size_t>(m.size() - at, 10))); break;
+        case 2: m[at] = static_cast<char>(pick(256)); break;
+      }
+    }
+    const TRichDocument doc = ParseRichText(m, Arial(10));
+    TRichTextLayout layout(doc, canvas);
+    const TRichRangeResult r = layout.DrawRange(TRect{0, 0, 1 + static_cast<int>(pick(200)), 100}, 0, -1);
+    ASSERT_LE(r.LastChar, doc.CharCount() - 1);
+    canvas.ClearLog();
+  }
 }

@@ -3,12 +3,14 @@
 #include <QtGlobal>
 #include <random>
 
+#include "ppDrawBarCode.h"
 #include "ppDrwCmd.h"
 #include "ppPage.h"
 #include "rtlObjectText.h"
 #include "rtlReader.h"
 #include "rtlWriter.h"
 #include "uiGraphicsBitmap.h"
+#include "uiMeasuringCanvas.h"
 
 namespace {
 
@@ -44,13 +46,19 @@ std::string SeedPage() {
   var->VarType = vtPageNoDesc;
   var->SetPage(page.get());
   auto* rich = new TppDrawRichText(page.get());
-  rich->RichTextStream().WriteBuffer("{\\rtf1 x}", 9);
+  const std::string rtf = "{\\rtf1{\\fonttbl{\\f0 Arial;}}{\\colortbl;\\red255\\green0\\blue0;}\\qc\\b x\\'e9\\u8364?\\par y}";
+  rich->RichTextStream().WriteBuffer(rtf.data(), static_cast<int64_t>(rtf.size()));
   rich->SetPage(page.get());
   auto* image = new TppDrawImage(page.get());
   image->Picture()->NewBitmap().SetSize(2, 2);
   image->SetPage(page.get());
   auto* shape = new TppDrawShape(page.get());
   shape->SetPage(page.get());
+  auto* barCode = new TppDrawBarCode(page.get());
+  barCode->BarCodeType = bcCode128;
+  barCode->AutoEncode = true;
+  barCode->Data = "Job 42";
+  barCode->SetPage(page.get());
   TStringStream out;
   TWriter writer(out);
   writer.WriteRootComponent(page.get());
@@ -68,7 +76,17 @@ void ReadMutated(const std::string& bytes) {
     return;
   }
   // What was read can be drawn from and written again.
-  for (int i = 0; i < page->GetDrawCommandCount(); ++i) page->GetDrawCommand(i)->LookAheadPending();
+  TMeasuringCanvas canvas(96);
+  for (int i = 0; i < page->GetDrawCommandCount(); ++i) {
+    TppDrawCommand* command = page->GetDrawCommand(i);
+    command->LookAheadPending();
+    if (auto* rich = dynamic_cast<TppDrawRichText*>(command)) rich->DrawRichText(canvas, TRect{0, 0, 300, 300});
+    if (auto* barCode = dynamic_cast<TppDrawBarCode*>(command)) {
+      barCode->SetSilent(true);
+      barCode->Measure(canvas);
+      barCode->DrawSymbol(canvas, 0, 0, TPoint{96, 96}, true);
+    }
+  }
   TStringStream out;
   TWriter writer(out);
   writer.WriteRootComponent(page.get());
