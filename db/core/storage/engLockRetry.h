@@ -1,6 +1,12 @@
 #pragma once
 // Byte-range locks are tried, never waited on: a lock that another holder
 // has is tried again after a pause, a bounded number of times.
+//
+// A thread at work for a session waits as that session's lock settings say:
+// for at most (retry count + 1) x wait time in all, whatever the pause
+// between two tries. The session installs its settings for the thread for
+// the length of its outermost operation. Without them (the engine's own
+// opens, checks and repairs) each caller's own bound holds.
 
 #include <cstdint>
 #include <functional>
@@ -11,8 +17,24 @@
 inline constexpr int FileLockTries = 8193;
 inline constexpr uint32_t FileLockPauseMs = 3;
 
-// Calls tryLock until it returns true, at most tries times (once at the
-// least), pausing pauseMs between two tries; false when every try failed.
+// A session's lock settings.
+struct TLockWaitSettings {
+  uint8_t RetryCount = 0;
+  uint16_t WaitTimeMs = 0;
+  // Tries that fit the settings' whole wait with pauseMs between two.
+  int TriesFor(uint32_t pauseMs) const;
+};
+
+// The settings of the session this thread works for, from its outermost
+// operation's start to its end. The calls pair up; an operation of another
+// session inside it follows that session's settings until it ends.
+void EnterSessionLockWait(const TLockWaitSettings& settings);
+void LeaveSessionLockWait();
+
+// Calls tryLock until it returns true, pausing pauseMs between two tries:
+// at most tries times (once at the least), or, while a session's settings
+// are installed for this thread, as many times as they allow. False when
+// every try failed.
 bool RetryLock(const std::function<bool()>& tryLock, int tries, uint32_t pauseMs);
 
 // Locks one byte just below top, top - byteNumber with byteNumber drawn
