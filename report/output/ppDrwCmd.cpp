@@ -215,7 +215,7 @@ void TppDrawCommand::SetParentComponent(TComponent* value) {
 // ---- TppDrawText ----
 
 TppDrawText::TppDrawText(TComponent* owner)
-    : TppDrawCommand(owner), font(std::make_unique<TppFont>()) {}
+    : TppDrawCommand(owner) {}
 
 TStringList* TppDrawText::WrappedText() const {
   if (!wrappedText) wrappedText = std::make_unique<TStringList>();
@@ -238,7 +238,7 @@ void TppDrawText::SetTextAlignment(TppTextAlignment value) {
 }
 
 void TppDrawText::SetFont(TppFont* value) {
-  if (value) font->Assign(value);
+  if (value) font.Assign(value);
 }
 void TppDrawText::SetWrappedText(TStringList* value) {
   if (value) WrappedText()->Assign(*value);
@@ -269,7 +269,7 @@ void TppDrawText::Assign(const TPersistent* source) {
   ForceJustifyLastLine = other->ForceJustifyLastLine;
   SaveLength = other->SaveLength;
   Component = other->Component;
-  font->Assign(other->font.get());
+  font.Assign(&other->font);
   if (other->wrappedText) WrappedText()->Assign(*other->wrappedText);
   else wrappedText.reset();
   if (other->tabStops) TabStopPositions()->Assign(*other->tabStops);

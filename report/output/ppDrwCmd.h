@@ -77,13 +77,14 @@ protected:
   void DataTypeIs(TppDataType value) { dataType = value; }
 
 private:
-  bool clickable = false;
+  // Ordered by size: a cached page holds hundreds of commands.
   TRect area;
-  TppDataType dataType = dtString;
   TRect drawRect;
   std::string commandName;
-  int left = 0, top = 0, width = 0, height = 0;
   TppPage* page = nullptr;
+  int left = 0, top = 0, width = 0, height = 0;
+  TppDataType dataType = dtString;
+  bool clickable = false;
   bool redrawPage = false;
 };
 
@@ -96,23 +97,24 @@ class TppDrawText : public TppDrawCommand {
   void SetAlignment(TAlignment value);
   TppTextAlignment TextAlignment() const { return textAlignment; }
   void SetTextAlignment(TppTextAlignment value);
-  bool AutoSize = false;
-  int Color = clWhite;
-  bool IsMemo = false;
-  int Leading = 0;
+  // Ordered by size: a cached page holds hundreds of commands.
   std::string Text;
+  int Color = clWhite;
+  int Leading = 0;
+  int BandSaveNo = 0;
+  int ComponentSaveNo = 0;
+  int SaveLength = 0;
+  bool AutoSize = false;
+  bool IsMemo = false;
   bool Transparent = false;
   bool WordWrap = false;
   bool BandSave = false;
-  int BandSaveNo = 0;
   bool ComponentSave = false;
-  int ComponentSaveNo = 0;
   bool ForceJustifyLastLine = false;
-  int SaveLength = 0;
   // The creating component, for the text file device's save-text event.
   TComponent* Component = nullptr;
 
-  TppFont* Font() const { return font.get(); }
+  TppFont* Font() const { return &font; }
   void SetFont(TppFont* value);
   // Made on first use: most commands never have either list, and pages
   // with thousands of commands are kept in the publisher's cache.
@@ -129,7 +131,9 @@ class TppDrawText : public TppDrawCommand {
 private:
   TAlignment alignment = taLeftJustify;
   TppTextAlignment textAlignment = taLeftJustified;
-  std::unique_ptr<TppFont> font;
+  // Held in place (not on the heap of its own): one allocation less a
+  // command. Mutable: Font() hands it out from const commands, as before.
+  mutable TppFont font;
   mutable std::unique_ptr<TStringList> wrappedText;
   mutable std::unique_ptr<TStringList> tabStops;
 };
