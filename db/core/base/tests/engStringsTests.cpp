@@ -11,6 +11,7 @@
 #include "engErrors.h"
 #include "engPaths.h"
 #include "engStrings.h"
+#include "osSettingsTestFolder.h"
 #include "rtlExceptions.h"
 
 namespace {
@@ -100,14 +101,9 @@ TEST(EnginePaths, NamesAndExtensions) {
 
 class UniqueFileName : public ::testing::Test {
 protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/engUniqueXXXXXX";
-    ASSERT_TRUE(mkdtemp(pattern));
-    folder = pattern;
-  }
-  void TearDown() override { std::filesystem::remove_all(folder); }
+  TTestFolder scratch;
   std::string prefix = std::to_string(gettid()).substr(0, 5);
-  std::string folder;
+  std::string folder = scratch.Path();
 };
 
 TEST_F(UniqueFileName, DiskFilesAreCreatedWithoutTouchingOthers) {

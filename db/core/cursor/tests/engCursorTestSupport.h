@@ -23,6 +23,7 @@
 #include "engLittleEndian.h"
 #include "engSession.h"
 #include "engTable.h"
+#include "osSettingsTestFolder.h"
 
 using TCursorPtr = std::unique_ptr<TDataCursor>;
 
@@ -54,23 +55,20 @@ inline std::vector<uint8_t> IndexDescriptor(const TIndexSpec& spec) {
 
 class CursorTest : public ::testing::Test {
 protected:
-  std::string folder;
+  TTestFolder scratch;
+  const std::string folder = scratch.Path();
   TDataSession* session = nullptr;
   TDataDirectory* directory = nullptr;
   std::vector<TCursorPtr> cursors;
 
   void SetUp() override {
     StartEngine();
-    char pattern[] = "/tmp/engCursorXXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    folder = pattern;
     session = GetEngineSession();
     directory = session->OpenDirectory("", folder);
   }
   void TearDown() override {
     cursors.clear();
     StopEngine();
-    std::filesystem::remove_all(folder);
   }
 
   // A closed cursor on the table, freed by the fixture.

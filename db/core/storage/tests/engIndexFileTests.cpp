@@ -13,6 +13,7 @@
 #include "engIndexTestTree.h"
 #include "engLibrary.h"
 #include "engLittleEndian.h"
+#include "osSettingsTestFolder.h"
 
 namespace {
 
@@ -83,20 +84,18 @@ void ExpectEngineError(uint16_t code, const std::function<void()>& action) {
 
 class IndexFile : public testing::Test {
 protected:
-  std::filesystem::path folder;
+  TTestFolder scratch;
+  const std::filesystem::path folder = scratch.Path();
   TTestTable table;
   TIndexFile* file = nullptr;
 
   void SetUp() override {
     StartEngineLibrary();
-    char pattern[] = "/tmp/engIndexFileXXXXXX";
-    folder = mkdtemp(pattern);
     file = NewFile("ORDERS.IDX");
   }
   void TearDown() override {
     delete file;
     StopEngineLibrary();
-    std::filesystem::remove_all(folder);
   }
   TIndexFile* NewFile(const std::string& name) {
     auto created = new TIndexFile(&table);

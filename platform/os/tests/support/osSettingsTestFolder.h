@@ -1,6 +1,8 @@
 #pragma once
-// A private temporary folder that the test points an environment variable
-// at; both are restored when the test ends.
+// The tests' one temporary folder: private, made when the test begins and
+// removed with everything in it when the test ends (a test that took the
+// folder's write permission away gets it back first). TScopedEnv points an
+// environment variable at it for the test.
 
 #include <cstdlib>
 #include <filesystem>
@@ -17,8 +19,11 @@ public:
   }
   ~TTestFolder() {
     std::error_code ignored;
+    std::filesystem::permissions(path, std::filesystem::perms::owner_all, ignored);
     std::filesystem::remove_all(path, ignored);
   }
+  TTestFolder(const TTestFolder&) = delete;
+  TTestFolder& operator=(const TTestFolder&) = delete;
   const std::string& Path() const { return path; }
 
 private:

@@ -13,22 +13,15 @@
 #include "engErrors.h"
 #include "engFileHandler.h"
 #include "engLibrary.h"
+#include "osSettingsTestFolder.h"
 
 class FileLayerTest : public ::testing::Test {
 protected:
-  std::string folder;
+  TTestFolder scratch;
+  const std::string folder = scratch.Path();
 
-  void SetUp() override {
-    StartEngineLibrary();
-    char pattern[] = "/tmp/engFileXXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    folder = pattern;
-  }
-  void TearDown() override {
-    StopEngineLibrary();
-    std::filesystem::permissions(folder, std::filesystem::perms::owner_all);
-    std::filesystem::remove_all(folder);
-  }
+  void SetUp() override { StartEngineLibrary(); }
+  void TearDown() override { StopEngineLibrary(); }
 
   std::unique_ptr<TFileHandler> Handler(const std::string& name, bool inMemory, bool exclusive = false) {
     auto handler = std::make_unique<TFileHandler>();

@@ -18,6 +18,7 @@
 #include "engSession.h"
 #include "engTable.h"
 #include "osHelperProcess.h"
+#include "osSettingsTestFolder.h"
 
 inline constexpr uint8_t IntegerFieldType = 2;
 
@@ -45,25 +46,19 @@ public:
 // ID integer, NAME string(10), and with a BLOB field MEMO; primary index on ID.
 class TableTest : public ::testing::Test {
 protected:
-  std::string folder;
+  TTestFolder scratch;
+  const std::string folder = scratch.Path();
   TDataSession* session = nullptr;
   TDataDirectory* directory = nullptr;
 
   void SetUp() override {
     StartEngine();
-    char pattern[] = "/tmp/engTableXXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    folder = pattern;
     session = GetEngineSession();
     session->LockRetryCount = 1;
     session->LockWaitTime = 5;
     directory = session->OpenDirectory("", folder);
   }
-  void TearDown() override {
-    StopEngine();
-    std::filesystem::permissions(folder, std::filesystem::perms::owner_all);
-    std::filesystem::remove_all(folder);
-  }
+  void TearDown() override { StopEngine(); }
 
   static std::vector<uint8_t> Fields(bool withBlob) {
     std::vector<TFieldSpec> specs{{"ID", IntegerFieldType}, {"NAME", StringFieldType, 10}};
