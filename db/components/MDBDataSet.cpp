@@ -436,14 +436,15 @@ bool TMDBDataSet::FilterCallback(void* context, const uint8_t* record, uint32_t 
 
 void TMDBDataSet::BuildExprFilter() {
   TMDBSessionUse use(DataSetSession());
-  exprFilter = handle->AddFilter(nullptr, Filter(), FilterOptions().Contains(foNoPartialCompare),
-                                 FilterOptions().Contains(foCaseInsensitive), false, false, nullptr, false,
-                                 nullptr);
+  TCursorFilterOptions options;
+  options.CaseInsensitive = FilterOptions().Contains(foCaseInsensitive);
+  options.NoPartialCompare = FilterOptions().Contains(foNoPartialCompare);
+  exprFilter = handle->AddFilter(Filter(), options);
 }
 
 void TMDBDataSet::BuildFuncFilter() {
   TMDBSessionUse use(DataSetSession());
-  funcFilter = handle->AddFilter(this, std::string(), false, false, false, false, &FilterCallback, false, nullptr);
+  funcFilter = handle->AddFilter(&FilterCallback, this);
 }
 
 void TMDBDataSet::DropFilter(TFilter*& filter) {
