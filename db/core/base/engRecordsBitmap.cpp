@@ -6,7 +6,6 @@
 
 namespace {
 
-constexpr int32_t MemoryStep = 1024;
 constexpr int32_t PoolCapacity = 512;
 
 constexpr int32_t WordOf(int32_t recordNumber) { return (recordNumber - 1) >> 5; }
@@ -22,7 +21,7 @@ void TRecordsBitmap::SetRecordCount(int32_t count) {
   count = std::max(count, 0);
   if (count == recordCount) return;
   int32_t words = static_cast<int32_t>((int64_t{count} + 31) / 32);
-  if (words * 4 > allocatedBytes) GrowBuffer(words * 4, MemoryStep, bits, allocatedBytes);
+  if (words * 4 > allocatedBytes) GrowBuffer(words * 4, RecordsBitmapMemoryStep, bits, allocatedBytes);
   int32_t oldCount = recordCount;
   recordCount = count;
   wordCount = words;
@@ -74,7 +73,7 @@ void TRecordsBitmap::Invert() {
 }
 
 void TRecordsBitmap::Assign(const TRecordsBitmap& other) {
-  if (other.allocatedBytes > allocatedBytes) GrowBuffer(other.allocatedBytes, MemoryStep, bits, allocatedBytes);
+  if (other.allocatedBytes > allocatedBytes) GrowBuffer(other.allocatedBytes, RecordsBitmapMemoryStep, bits, allocatedBytes);
   if (other.allocatedBytes > 0) memcpy(bits, other.bits, other.allocatedBytes);
   if (allocatedBytes > other.allocatedBytes)
     memset(reinterpret_cast<char*>(bits) + other.allocatedBytes, 0, allocatedBytes - other.allocatedBytes);

@@ -10,6 +10,9 @@
 #include "engHeap.h"
 #include "engOwnedList.h"
 
+// A bitmap's memory grows in steps of this many bytes.
+inline constexpr int32_t RecordsBitmapMemoryStep = 1024;
+
 class TRecordsBitmap : public TEngineObject {
 public:
   ~TRecordsBitmap() override;

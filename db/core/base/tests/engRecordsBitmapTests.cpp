@@ -24,7 +24,7 @@ std::vector<int32_t> SetRecords(const TRecordsBitmap& bitmap) {
 TEST(RecordsBitmap, CountsStopAtTheRecordCount) {
   std::unique_ptr<TRecordsBitmap> bitmap(Bitmap(33));
   EXPECT_EQ(bitmap->WordCount(), 2);
-  EXPECT_EQ(bitmap->AllocatedBytes(), 1024);
+  EXPECT_EQ(bitmap->AllocatedBytes(), RecordsBitmapMemoryStep);
   bitmap->SetAll();
   EXPECT_EQ(bitmap->CountSet(), 33);
   bitmap->ClearAll();

@@ -111,13 +111,13 @@ TEST_F(CursorDefinitionTest, AutoIncrementLivesInTheRecordHeader) {
 
 TEST_F(CursorDefinitionTest, IndexNamesFieldsAndKeySizes) {
   // Two 250-character strings and an 18-character one make 252 + 252 + 20
-  // = 524 key bytes; a 19-character one makes one byte more.
+  // = 524 key bytes, the most a key holds; a 19-character one makes one byte more.
   const std::vector<TFieldSpec> wide = {{"A", StrType, 250}, {"B", StrType, 250}, {"C", StrType, 18},
                                         {"D", StrType, 19}, {"E", 9, 10}, {"F", BlobFieldType}};
   Define(wide, {{"", {1, 2}}, {"ByAbc", {1, 2, 3}}, {"Bytes", {5}, false}});
   ASSERT_EQ(Check(), 0);
   EXPECT_EQ(Index(0)[IdxDescUnique], 1);
-  EXPECT_EQ(GetLE16(Index(1) + IdxDescKeyLength), 524);
+  EXPECT_EQ(GetLE16(Index(1) + IdxDescKeyLength), MaxKeyFieldBytes);
   EXPECT_EQ(GetLE16(Index(2) + IdxDescKeyLength), 15);  // 10 + 1, and the row number
   Define(wide, {{"", {1}}, {"ByAbd", {1, 2, 4}}});
   EXPECT_EQ(Check(), EngErrKeySize);
