@@ -17,6 +17,12 @@ TTestJobsDatabase::TTestJobsDatabase() : state(std::make_unique<TState>()) {
 TTestJobsDatabase::~TTestJobsDatabase() {
   SetDataModule1(nullptr);
   state->module.reset();
+  SetLockSettings(TMDBSession::DefaultLockRetryCount, TMDBSession::DefaultLockWaitTime);
+}
+
+void TTestJobsDatabase::SetLockSettings(uint8_t RetryCount, uint16_t WaitTimeMs) {
+  DefaultSession().SetLockRetryCount(RetryCount);
+  DefaultSession().SetLockWaitTime(WaitTimeMs);
 }
 
 const std::string& TTestJobsDatabase::Folder() const { return state->data.folder; }

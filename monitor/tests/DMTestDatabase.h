@@ -4,6 +4,7 @@
 // table, the data module over it installed as the pending list's writer,
 // and the rows read back.
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -23,6 +24,9 @@ public:
   std::vector<std::string> Rows(const std::vector<std::string>& Fields);
   // Frees the module (the table closes) and makes it again.
   void ReopenModule();
+  // The session's lock settings: how often and how long apart a lock that
+  // another user holds is tried again. The defaults come back at the end.
+  void SetLockSettings(uint8_t RetryCount, uint16_t WaitTimeMs);
 
 private:
   struct TState;

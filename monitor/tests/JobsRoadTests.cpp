@@ -10,6 +10,7 @@
 #include "JobsStore.h"
 #include "JobsTable.h"
 #include "gTools.h"
+#include "osHelperProcess.h"
 #include "rtlFormat.h"
 #include "splErrors.h"
 #include "thrServerAlerts.h"
@@ -298,6 +299,65 @@ TEST_F(JobsRoadTest, AnOutagePastTheLimitEndsThatServersThreadsWithASeriousAlert
   spooler->PrintJob(printers[0], local);
   spooler->RemoveJob(printers[0], local);
   EXPECT_TRUE(WaitForRows(1));
+}
+
+}  // namespace
+
+namespace {
+
+// Another process holds the jobs table's write lock while the data thread
+// appends: the append waits as the session's lock settings say.
+class JobsTableHeldTest : public JobsRoadTest {
+protected:
+  void PrintJobs(const std::string& Printer, int Count, std::set<uint32_t>& Ids) {
+    for (int i = 0; i < Count; ++i) {
+      const uint32_t id = spooler->SubmitJob(Printer, SampleJob("held " + std::to_string(i), 1, 10));
+      spooler->PrintJob(Printer, id);
+      spooler->RemoveJob(Printer, id);
+      Ids.insert(id);
+    }
+  }
+  std::set<uint32_t> WrittenIds() {
+    std::set<uint32_t> ids;
+    for (const std::string& row : database->Rows({"JobID"}))
+      EXPECT_TRUE(ids.insert(uint32_t(std::stoul(row))).second) << "twice: " << row;
+    return ids;
+  }
+};
+
+TEST_F(JobsTableHeldTest, ALockReleasedWithinTheSessionsWaitIsWaitedForAndEveryRowArrivesOnce) {
+  printers = {AddPrinter(Local, "laser")};
+  StartWatching("", printers);
+  // Up to 3 seconds in all.
+  database->SetLockSettings(29, 100);
+  THelperProcess other(JOBS_WRITER_HELPER);
+  other.Send("hold " + database->Folder() + " 700");
+  ASSERT_EQ(other.Answer(), "held");
+  std::set<uint32_t> ids;
+  PrintJobs(printers[0], 3, ids);
+  ASSERT_TRUE(WaitForRows(3));
+  EXPECT_EQ(other.Answer(), "released");
+  EXPECT_EQ(WrittenIds(), ids);
+  EXPECT_TRUE(harness->Alerts().empty());
+}
+
+TEST_F(JobsTableHeldTest, ALockHeldLongerIsAnAlertSoonAndTheRowsArriveOnceAfterItIsReleased) {
+  printers = {AddPrinter(Local, "laser")};
+  StartWatching("", printers);
+  database->SetLockSettings(2, 100);
+  THelperProcess other(JOBS_WRITER_HELPER);
+  ASSERT_EQ(other.AskLine("hold " + database->Folder()), "ok");
+  std::set<uint32_t> ids;
+  PrintJobs(printers[0], 2, ids);
+  // Within the session's 0.3 s (and the flush's bookkeeping), far from the
+  // engine's own bound of about 25 s.
+  ASSERT_TRUE(harness->WaitUntil([&] { return harness->Alerts().size() == 2; }, 10000)) << harness->Alerts().size();
+  for (const std::string& alert : harness->Alerts()) EXPECT_EQ(alert.rfind("EAlertFailure: ", 0), 0u) << alert;
+  EXPECT_EQ(database->RowCount(), 0);
+  ASSERT_EQ(other.AskLine("release"), "ok");
+  ASSERT_TRUE(WaitForRows(2));
+  EXPECT_EQ(WrittenIds(), ids);
+  EXPECT_EQ(harness->Alerts().size(), 2u);
 }
 
 }  // namespace

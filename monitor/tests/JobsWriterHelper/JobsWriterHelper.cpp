@@ -5,6 +5,10 @@
 //   open <folder>        the data module over the folder's jobs table
 //   write <first> <n>    n rows, job ids first, first + 1, ...
 //   loop <first>         "started" after ten rows, then rows without end
+//   hold <folder> [ms]   the jobs table's write lock, taken through the
+//                        engine as another user's append takes it; with ms
+//                        "held", then after ms "released"
+//   release              gives the held lock up
 //   close
 
 #include <iostream>
@@ -12,7 +16,14 @@
 #include <sstream>
 #include <string>
 
+#include <chrono>
+#include <thread>
+
 #include "DM.h"
+#include "engDirectory.h"
+#include "engEngine.h"
+#include "engSession.h"
+#include "engTable.h"
 #include "MDBSessionList.h"
 #include "MDBSession.h"
 #include "Queue.h"
@@ -32,10 +43,49 @@ void WriteRow(TDataModule1& module, uint32_t id) {
   module.WriteJobRecord(job, "\\\\HELPER\\queue");
 }
 
+// The jobs table opened through the engine with its write lock held.
+class THeldTable {
+public:
+  explicit THeldTable(const std::string& Folder) {
+    StartEngine();
+    directory = GetEngineSession()->OpenDirectory("", Folder);
+    if (directory->OpenTable("JOBS", {}, table) != 0 || !table) throw Exception("cannot open JOBS in " + Folder);
+    table->LockWrite();
+  }
+  ~THeldTable() {
+    table->UnlockWrite();
+    directory->CloseTable(table, false);
+    GetEngineSession()->CloseDirectory(directory);
+  }
+  THeldTable(const THeldTable&) = delete;
+  THeldTable& operator=(const THeldTable&) = delete;
+
+private:
+  TDataDirectory* directory = nullptr;
+  TDataTable* table = nullptr;
+};
+
+std::unique_ptr<THeldTable> held;
+
 std::string Run(std::unique_ptr<TDataModule1>& module, const std::string& line) {
   std::istringstream args(line);
   std::string command;
   args >> command;
+  if (command == "hold") {
+    std::string folder;
+    int ms = 0;
+    args >> folder >> ms;
+    held = std::make_unique<THeldTable>(folder);
+    if (ms <= 0) return "ok";
+    std::cout << "held" << std::endl;
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+    held.reset();
+    return "released";
+  }
+  if (command == "release") {
+    held.reset();
+    return "ok";
+  }
   if (command == "open") {
     std::string folder;
     args >> folder;
@@ -77,6 +127,7 @@ int main() {
     }
     std::cout << answer << std::endl;
   }
+  held.reset();
   module.reset();
   DefaultSession().Close();
   return 0;
