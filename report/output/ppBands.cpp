@@ -30,6 +30,13 @@ std::string SortKey(int first, int second = -1) {
 }
 }  // namespace
 
+namespace {
+constexpr int ppevAfterPrint = 23;
+constexpr int ppevBeforePrint = 24;
+constexpr int ppevAfterGenerate = 25;
+constexpr int ppevBeforeGenerate = 26;
+}  // namespace
+
 const TClassInfo& TppBand::StaticClassType() {
   static const TClassInfo info = TClassBuilder<TppBand>("TppBand")
                                      .Property("mmBottomOffset", &TppBand::mmBottomOffset, &TppBand::SetmmBottomOffset)
@@ -124,6 +131,7 @@ void TppBand::StartOfRun() {
 bool TppBand::Generate(TppEngine& engine) {
   if (!visible || !(engine.PageState() & KindFlags()) || !PrintsOnThisPage(engine)) return true;
   if (BeforeGenerate) BeforeGenerate(this);
+  SendEventNotify(this, ppevBeforeGenerate, nullptr);
   TppPage* page = engine.Page();
   const int bottom = engine.PageBottom() - bottomOffset;
   int start = engine.PrintPosition();
@@ -143,12 +151,15 @@ bool TppBand::Generate(TppEngine& engine) {
   printLeft = engine.PrintLeft();
   ++printCount;
   if (BeforePrint) BeforePrint(this);
+  SendEventNotify(this, ppevBeforePrint, nullptr);
   const bool complete = PrintComponents(page);
   if (AfterPrint) AfterPrint(this);
+  SendEventNotify(this, ppevAfterPrint, nullptr);
   int used = printHeight == phStatic ? height : spaceUsed;
   if (printHeight == phStatic && forceFit) used = std::min(used, std::max(bottom - start, 0));
   engine.SetPrintPosition(std::max(engine.PrintPosition(), start + used + (complete ? bottomOffset : 0)));
   if (AfterGenerate) AfterGenerate(this);
+  SendEventNotify(this, ppevAfterGenerate, nullptr);
   partialGeneration = !complete;
   if (complete) AfterComplete(engine);
   return complete;

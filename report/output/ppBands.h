@@ -92,6 +92,9 @@ class TppBand : public TppCacheable {
   void SavePageState(int page) override { SaveStateRecord(page); }
   void RestorePageState(int page) override { RestoreStateRecord(page); }
 
+  // Each handler runs, then its event id goes to the band's listeners
+  // (scripts): AfterPrint 23, BeforePrint 24, AfterGenerate 25,
+  // BeforeGenerate 26.
   TppNotifyEvent BeforePrint, AfterPrint, BeforeGenerate, AfterGenerate;
 
   void GetChildren(const TGetChildProc& proc, TComponent* root) override;

@@ -197,13 +197,13 @@ void TppEngine::ServePageRequest(const TppPageRequest& request) {
   if (report->PassSetting() == psTwoPass && !allPagesGenerated) {
     calculationPass = true;
     AddState(ppesFirstPass);
-    if (report->OnStartFirstPass) report->OnStartFirstPass(report);
+    report->DoPassEvent(report->OnStartFirstPass, ppevStartFirstPass);
     for (int n = 1; !allPagesGenerated && !cancelled; ++n) GeneratePage(n, false);
-    if (report->OnEndFirstPass) report->OnEndFirstPass(report);
+    report->DoPassEvent(report->OnEndFirstPass, ppevEndFirstPass);
     RemoveState(ppesFirstPass);
     calculationPass = false;
     AddState(ppesSecondPass);
-    if (report->OnStartSecondPass) report->OnStartSecondPass(report);
+    report->DoPassEvent(report->OnStartSecondPass, ppevStartSecondPass);
   } else if (!SecondPass()) {
     AddState(ppesFirstPass);
   }

@@ -9,6 +9,12 @@
 #include "rtlFiler.h"
 #include "rtlReader.h"
 
+namespace {
+constexpr int ppevAfterGroupBreak = 27;
+constexpr int ppevBeforeGroupBreak = 28;
+constexpr int ppevGetBreakValue = 31;
+}  // namespace
+
 const TClassInfo& TppGroup::StaticClassType() {
   static const TClassInfo info =
       TClassBuilder<TppGroup>("TppGroup")
@@ -145,7 +151,11 @@ std::string TppGroup::GetBreakValue() {
   TppDataPipeline* pipeline = DataPipeline();
   std::string value = pipeline ? pipeline->GetFieldAsString(breakName) : std::string();
   if (OnGetBreakValue) OnGetBreakValue(this, value);
-  return value;
+  // Asked for every record: the list is made only when someone listens.
+  if (GetEventListenerCount() == 0) return value;
+  TppEventParams params{Variant(value)};
+  SendEventNotify(this, ppevGetBreakValue, &params);
+  return VarIsClear(params[0]) ? std::string() : params[0].AsString();
 }
 
 bool TppGroup::ValueChanged() {
@@ -158,6 +168,9 @@ void TppGroup::ResetBreak() {
   breakNo = 0;
   headerBreakNo = 0;
   firstPageNo = 1;
+  // The first group's header is marked to print: its break begins too.
+  if (BeforeGroupBreak) BeforeGroupBreak(this);
+  SendEventNotify(this, ppevBeforeGroupBreak, nullptr);
   breakValue = GetBreakValue();
   headerPending = true;
   alreadyPageBreak = false;
@@ -165,6 +178,7 @@ void TppGroup::ResetBreak() {
 
 void TppGroup::StartBreak() {
   if (BeforeGroupBreak) BeforeGroupBreak(this);
+  SendEventNotify(this, ppevBeforeGroupBreak, nullptr);
   breakValue = GetBreakValue();
   headerPending = true;
   alreadyPageBreak = false;
@@ -172,6 +186,7 @@ void TppGroup::StartBreak() {
 
 void TppGroup::FooterPrinted() {
   if (AfterGroupBreak) AfterGroupBreak(this);
+  SendEventNotify(this, ppevAfterGroupBreak, nullptr);
   ++breakNo;
 }
 

@@ -91,6 +91,9 @@ class TppGroup : public TppCacheable {
   void SavePageState(int page) override { SaveStateRecord(page); }
   void RestorePageState(int page) override { RestoreStateRecord(page); }
 
+  // Each handler runs, then its event id goes to the group's listeners
+  // (scripts): 28 before a break, 27 after it, and 31 with the break value
+  // as the one parameter, which a listener may change.
   TppNotifyEvent BeforeGroupBreak, AfterGroupBreak;
   TEvent<void(TObject* sender, std::string& breakValue)> OnGetBreakValue;
 

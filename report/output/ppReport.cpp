@@ -269,9 +269,21 @@ void TppCustomReport::DoEndPage() {
   SendEventNotify(this, ppevEndPage, nullptr);
 }
 
+void TppCustomReport::DoPassEvent(TppNotifyEvent& event, int eventId) {
+  if (event) event(this);
+  SendEventNotify(this, eventId, nullptr);
+}
+
 void TppCustomReport::DoNoData(bool& showDialog, TObject* drawCommand, bool& addDrawCommand) {
   if (OnNoData) OnNoData(this, nullptr, showDialog, drawCommand, addDrawCommand);
-  SendEventNotify(this, ppevNoData, nullptr);
+  // The listeners (scripts) get the dialog, whether it shows, the draw
+  // command and whether it is kept, and may change the two answers.
+  TppEventParams params{Variant::Null(), Variant(showDialog),
+                        Variant(static_cast<int64_t>(reinterpret_cast<intptr_t>(drawCommand))),
+                        Variant(addDrawCommand)};
+  SendEventNotify(this, ppevNoData, &params);
+  showDialog = params[1].AsBoolean();
+  addDrawCommand = params[3].AsBoolean();
   if (!showDialog) return;
   TppDialogRequest request;
   request.Kind = dkNoData;

@@ -28,8 +28,12 @@ RTL_ENUM_TYPE(TppNoDataBehaviorType, "ndMessageDialog", "ndMessageOnPage", "ndBl
 using TppNoDataBehaviors = TSet<TppNoDataBehaviorType>;
 
 // Report events sent after their handlers.
+constexpr int ppevEndFirstPass = 16;
 constexpr int ppevEndPage = 17;
+constexpr int ppevEndSecondPass = 18;
+constexpr int ppevStartFirstPass = 20;
 constexpr int ppevStartPage = 21;
+constexpr int ppevStartSecondPass = 22;
 constexpr int ppevNoData = 87;
 
 class TppCustomReport : public TppProducer {
@@ -117,6 +121,8 @@ class TppCustomReport : public TppProducer {
   // Events fired by the engine.
   void DoStartPage();
   void DoEndPage();
+  // A pass event: the handler, then its id to the listeners.
+  void DoPassEvent(TppNotifyEvent& event, int eventId);
   void DoNoData(bool& showDialog, TObject* drawCommand, bool& addDrawCommand);
 
   void GetChildren(const TGetChildProc& proc, TComponent* root) override;

@@ -198,6 +198,61 @@ TEST(NoData, TheDialogGoesThroughTheRunner) {
   EXPECT_EQ(asked, 1);
 }
 
+// What scripts hear: the events go to the objects' listeners with their
+// parameters, and what a listener changes is what generation goes on with.
+TEST(NoData, ListenersMayKeepTheDialogAndTheMessageAway) {
+  TReportFixture f(0);
+  f.Report->SetNoDataBehaviors(TppNoDataBehaviors{ndMessageDialog, ndMessageOnPage, ndBlankReport});
+  int asked = 0;
+  const TppDialogRunner previous = ppSetDialogRunner([&](TppDialogRequest& r) {
+    asked += r.Kind == dkNoData;
+    return drOK;
+  });
+  f.AddText(f.Header, "Head", false);
+  EXPECT_EQ(Texts(*f.PrintAll()[0]), (std::vector<std::string>{"Head", ppLoadMessage(1034)}));
+  EXPECT_EQ(asked, 1);
+  TObjectPtr<TppCommunicator> script(new TppCommunicator(nullptr));
+  std::vector<int> heard;
+  script->SetListensTo(ppevNoData, true);
+  script->SetEventHandler([&](TppCommunicator*, TppCommunicator*, int id, TppEventParams* params) {
+    heard.push_back(id);
+    ASSERT_EQ(params->size(), 4u);
+    EXPECT_TRUE((*params)[1].AsBoolean());
+    (*params)[1] = Variant(false);
+    (*params)[3] = Variant(false);
+  });
+  f.Report->AddEventNotify(script.get());
+  f.Report->Reset();
+  EXPECT_EQ(Texts(*f.PrintAll()[0]), (std::vector<std::string>{"Head"}));
+  EXPECT_EQ(asked, 1);
+  EXPECT_EQ(heard, (std::vector<int>{ppevNoData}));
+  f.Report->RemoveEventNotify(script.get());
+  ppSetDialogRunner(previous);
+}
+
+TEST(Groups, ListenersHearTheBreaksAndMayChangeTheBreakValue) {
+  TReportFixture f(6, 2);
+  TppGroup* group = f.AddGroup("OWNER", mm(10), 0);
+  f.AddText(group->HeaderBand(), "OWNER", true);
+  f.AddText(f.Detail, "ID", true);
+  TObjectPtr<TppCommunicator> script(new TppCommunicator(nullptr));
+  std::vector<int> heard;
+  for (const int id : {27, 28, 31}) script->SetListensTo(id, true);
+  script->SetEventHandler([&](TppCommunicator*, TppCommunicator*, int id, TppEventParams* params) {
+    if (id != 31) {
+      heard.push_back(id);
+      return;
+    }
+    // Owner1 and Owner2 count as one.
+    if ((*params)[0].AsString() == "Owner2") (*params)[0] = Variant(std::string("Owner1"));
+  });
+  group->AddEventNotify(script.get());
+  const auto pages = f.PrintAll();
+  EXPECT_EQ(Texts(*pages[0]), (std::vector<std::string>{"Owner1", "1", "2", "3", "4", "Owner3", "5", "6"}));
+  EXPECT_EQ(heard, (std::vector<int>{28, 27, 28, 27}));
+  group->RemoveEventNotify(script.get());
+}
+
 // Groups reprinting their headers, a memo that splits across pages.
 void MakeBusyLayout(TReportFixture& f) {
   TppGroup* group = f.AddGroup("OWNER", mm(10), mm(10));
