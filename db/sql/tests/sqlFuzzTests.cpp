@@ -25,6 +25,8 @@ constexpr const char* Seeds[] = {
     "ALTER TABLE u ADD e INTEGER AT 1, REDEFINE d dd CHAR(20), DROP a LAST AUTOINC 5",
     "SELECT a INTO MEMORY m FROM t WITH LOCKS LANGUAGE 'ANSI Standard' ENCRYPTED WITH 'pw'",
     "DROP INDEX t.PRIMARY",
+    "SELECT a FROM t x WHERE a IN (SELECT u.a FROM u WHERE u.d = x.b AND u.a NOT IN (SELECT a FROM t WHERE c = x.c))",
+    "DELETE FROM t WHERE a IN (SELECT a FROM u WHERE u.d = t.b)",
 };
 
 constexpr const char* Splices[] = {"(", ")", "'", "\"", ",", ".", "*", "?", ";", " SELECT ", " FROM ", " WHERE ",
