@@ -190,6 +190,7 @@ TJobWriteResult TDataModule1::WriteJobRecord(const QueueJob& Job, const std::str
     table1->EnableControls();
     // The unique indexes hold this job's row: an earlier shutdown wrote it.
     if (e.ErrorCount() > 0 && e.Errors(0).ErrorCode() == EngErrDuplicateKey) return TJobWriteResult::AlreadyRecorded;
+    if (e.ErrorCount() > 0 && e.Errors(0).ErrorCode() == EngErrLockFailure) throw EJobsTableBusy(e.Message);
     throw;
   } catch (...) {
     table1->SetIndexName(indexName);

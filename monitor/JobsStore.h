@@ -8,6 +8,8 @@
 #include <functional>
 #include <string>
 
+#include "rtlExceptions.h"
+
 struct QueueJob;
 
 enum class TJobWriteResult {
@@ -15,6 +17,10 @@ enum class TJobWriteResult {
   // The table holds this job's row already (written at an earlier shutdown).
   AlreadyRecorded,
 };
+
+// Raised by a writer when another user held the table for longer than the
+// session's lock settings wait: every other row would wait as long in vain.
+RTL_EXCEPTION_CLASS(EJobsTableBusy, Exception);
 
 // Writes one row for Job on PrinterName; raises when it could not, having
 // stored no part of it.

@@ -92,7 +92,7 @@ bool FlushJobEntry(TPendingJob& Entry, bool Terminating, const TJobWriter& Write
   if (!finished && !Terminating) return false;
   // A job whose submission time never arrived was never really queued.
   if (Entry.Submitted == 0) return finished;
-  if (!Writer) {
+  if (!Writer || Result.TableBusy) {
     ++Result.Failed;
     return false;
   }
@@ -103,6 +103,9 @@ bool FlushJobEntry(TPendingJob& Entry, bool Terminating, const TJobWriter& Write
   try {
     if (Writer(Entry, Entry.PrinterName) == TJobWriteResult::Written) ++Result.Written;
   } catch (const Exception& e) {
+    // The flush runs on the main thread: one lock wait that another user
+    // outlasted per flush, not one per row.
+    if (dynamic_cast<const EJobsTableBusy*>(&e)) Result.TableBusy = true;
     ++Result.Failed;
     if (FailedWrites().insert(FailureKey(Entry)).second) {
       Result.Alerts.push_back(Format(SJobWriteFailed, {int32_t(Entry.JobId), Entry.PrinterName, e.Message}));

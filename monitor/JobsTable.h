@@ -123,6 +123,8 @@ struct TFlushResult {
   int32_t Failed = 0;
   // One text per entry whose write failed for the first time.
   std::vector<std::string> Alerts;
+  // Another user held the table: the walk wrote nothing more.
+  bool TableBusy = false;
 };
 
 // The walk under the list's lock: finished entries are written through

@@ -348,16 +348,20 @@ TEST_F(JobsTableHeldTest, ALockHeldLongerIsAnAlertSoonAndTheRowsArriveOnceAfterI
   THelperProcess other(JOBS_WRITER_HELPER);
   ASSERT_EQ(other.AskLine("hold " + database->Folder()), "ok");
   std::set<uint32_t> ids;
-  PrintJobs(printers[0], 2, ids);
+  PrintJobs(printers[0], 5, ids);
   // Within the session's 0.3 s (and the flush's bookkeeping), far from the
-  // engine's own bound of about 25 s.
-  ASSERT_TRUE(harness->WaitUntil([&] { return harness->Alerts().size() == 2; }, 10000)) << harness->Alerts().size();
-  for (const std::string& alert : harness->Alerts()) EXPECT_EQ(alert.rfind("EAlertFailure: ", 0), 0u) << alert;
+  // engine's own bound of about 25 s; and once a flush: the other rows do
+  // not wait the same in vain on the main thread.
+  ASSERT_TRUE(harness->WaitUntil([&] { return !harness->Alerts().empty(); }, 10000));
+  EXPECT_EQ(harness->Alerts().size(), 1u);
+  const std::string alert = harness->Alerts()[0];
+  EXPECT_EQ(alert.rfind("EAlertFailure: ", 0), 0u) << alert;
+  EXPECT_NE(alert.find(printers[0]), std::string::npos) << alert;
   EXPECT_EQ(database->RowCount(), 0);
   ASSERT_EQ(other.AskLine("release"), "ok");
-  ASSERT_TRUE(WaitForRows(2));
+  ASSERT_TRUE(WaitForRows(5));
   EXPECT_EQ(WrittenIds(), ids);
-  EXPECT_EQ(harness->Alerts().size(), 2u);
+  EXPECT_EQ(harness->Alerts().size(), 1u);
 }
 
 }  // namespace
