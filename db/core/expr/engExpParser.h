@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 
+#include "engBuffer.h"
 #include "engExpSubSelect.h"
 #include "engExpToken.h"
 #include "engHeap.h"
@@ -100,7 +101,9 @@ public:
   [[noreturn]] void RaiseError(const std::string& message) const;
 
 private:
-  char* text = nullptr;
+  // The private copy of the text, zero-terminated.
+  TEngineBuffer text;
+  const char* Chars() const { return reinterpret_cast<const char*>(text.Get()); }
   int32_t textLength = 0;  // with the terminating zero
   int32_t position = 0;
   int32_t tokenStart = 0;
@@ -110,7 +113,7 @@ private:
   int32_t previousEnd = 0;
   int nesting = 0;
 
-  char At(int32_t index) const { return text ? text[index] : '\0'; }
+  char At(int32_t index) const { return text ? Chars()[index] : '\0'; }
   void SkipBlanks();
   void ScanQuoted(char closing, const char* missingPrefix);
   void ScanNumber();

@@ -27,12 +27,12 @@ TExpressionParser::~TExpressionParser() { ClearText(); }
 void TExpressionParser::SetText(const std::string& source) {
   ClearText();
   textLength = static_cast<int32_t>(source.size()) + 1;
-  text = static_cast<char*>(EngineAllocMem(textLength));
-  memcpy(text, source.data(), source.size());
+  text = TEngineBuffer(size_t(textLength));
+  memcpy(text.Get(), source.data(), source.size());
 }
 
 void TExpressionParser::ClearText() {
-  EngineFreeMem(text);
+  text.Reset();
   textLength = 0;
   position = tokenStart = quoteEnd = clauseStart = previousEnd = 0;
   tokenKind = tkEnd;
@@ -47,9 +47,9 @@ uint8_t TExpressionParser::NextToken() {
   previousEnd = position;
   SkipBlanks();
   if (At(position) == '/' && At(position + 1) == '*') {
-    const char* end = strstr(text + position + 2, "*/");
+    const char* end = strstr(Chars() + position + 2, "*/");
     if (!end) RaiseContextError("Missing ending comment slash and asterisk in ");
-    position = static_cast<int32_t>(end - text) + 2;
+    position = static_cast<int32_t>(end - Chars()) + 2;
     SkipBlanks();
   }
   tokenStart = position;
@@ -139,8 +139,8 @@ void TExpressionParser::GetTokenText(std::string& result) const {
     return;
   }
   std::string_view raw = tokenKind == tkBracketName || tokenKind == tkString
-                             ? std::string_view(text + tokenStart + 1, quoteEnd - tokenStart - 1)
-                             : std::string_view(text + tokenStart, position - tokenStart);
+                             ? std::string_view(Chars() + tokenStart + 1, quoteEnd - tokenStart - 1)
+                             : std::string_view(Chars() + tokenStart, position - tokenStart);
   result = UndoubleQuotes(ShortText(raw));
 }
 
@@ -151,7 +151,7 @@ std::string TExpressionParser::TokenText() const {
 }
 
 bool TExpressionParser::IsKeyword(std::string_view word) const {
-  return tokenKind == tkIdentifier && SameText(std::string_view(text + tokenStart, position - tokenStart), word);
+  return tokenKind == tkIdentifier && SameText(std::string_view(Chars() + tokenStart, position - tokenStart), word);
 }
 
 void TExpressionParser::GetMarkedText(std::string& result) const {
@@ -159,7 +159,7 @@ void TExpressionParser::GetMarkedText(std::string& result) const {
     result.clear();
     return;
   }
-  result = ShortText(StripLineBreaks(std::string_view(text + clauseStart, previousEnd - clauseStart)));
+  result = ShortText(StripLineBreaks(std::string_view(Chars() + clauseStart, previousEnd - clauseStart)));
 }
 
 void TExpressionParser::RaiseError(const std::string& message) const {

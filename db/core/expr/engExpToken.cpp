@@ -151,20 +151,15 @@ void TExpToken::SetNull() {
   memset(Value, 0, ValueCapacity);
 }
 
-TExpTokenStack::TExpTokenStack() { freeTokens.SetCapacity(PoolCapacity); }
+TExpTokenStack::TExpTokenStack() { freeTokens.Reserve(PoolCapacity); }
 
-TExpTokenStack::~TExpTokenStack() {
-  for (int32_t i = 0; i < freeTokens.Count(); ++i) delete static_cast<TExpToken*>(freeTokens.Get(i));
-}
+TExpTokenStack::~TExpTokenStack() = default;
 
 TExpToken* TExpTokenStack::NewToken() {
   TExpToken* node = nullptr;
   {
     std::lock_guard guard(lock);
-    if (freeTokens.Count() > 0) {
-      node = static_cast<TExpToken*>(freeTokens.Last());
-      freeTokens.Delete(freeTokens.Count() - 1);
-    }
+    if (!freeTokens.Empty()) node = freeTokens.ExtractLast().release();
   }
   if (!node) return new TExpToken;
   node->Clear();
@@ -172,8 +167,9 @@ TExpToken* TExpTokenStack::NewToken() {
 }
 
 void TExpTokenStack::ReleaseToken(TExpToken* node) {
+  std::unique_ptr<TExpToken> owned(node);
   std::lock_guard guard(lock);
-  freeTokens.Add(node);
+  freeTokens.Add(std::move(owned));
 }
 
 TExpTokenStack* ExpTokenStack = nullptr;

@@ -16,7 +16,7 @@
 
 #include "engExpCodes.h"
 #include "engHeap.h"
-#include "engSystemList.h"
+#include "engOwnedList.h"
 
 static_assert(std::endian::native == std::endian::little, "values are held in their little-endian field encodings");
 
@@ -115,7 +115,7 @@ public:
 
 private:
   std::mutex lock;
-  TSystemList freeTokens;
+  TOwnedList<TExpToken> freeTokens;
 };
 
 // Exists between engine library start and stop.
