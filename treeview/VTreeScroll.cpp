@@ -381,7 +381,6 @@ bool TBaseVirtualTree::RightToLeftText(int Column) const {
 
 void TBaseVirtualTree::BiDiModeChanged() {
   header->Columns().ParentBiDiModeChanged();
-  NodeChanged(nullptr);
   InvalidateControl();
 }
 
