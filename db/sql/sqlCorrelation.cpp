@@ -26,24 +26,34 @@ void LinkTree(TDataQuery& outer, const TExpToken* node) {
   }
 }
 
+// The query, this one or an enclosing one, whose table the name means: the
+// nearest that has the column; a qualifier means the nearest table of
+// that correlation name, whether or not it has the column.
+const TDataQuery* VisibleOwner(const TDataQuery& query, const std::string& qualifier, const std::string& column,
+                               TSourceTable*& table, uint16_t& fieldNo) {
+  for (const TDataQuery* at = &query; at; at = at->Outer) {
+    table = at->FindSourceTable(qualifier, column, fieldNo);
+    if (table && fieldNo > 0) return at;
+    if (table && !qualifier.empty()) break;
+  }
+  table = nullptr;
+  fieldNo = 0;
+  return nullptr;
+}
+
 // Marks the query correlated when one of the tree's columns belongs to an
 // enclosing query, and the queries in between with it.
 void MarkTree(TDataQuery& query, const TExpToken* node) {
   for (; node; node = node->Next) {
     if (node->Kind == nkColumn && !node->Name.empty() && node->Name != "*") {
+      TSourceTable* table = nullptr;
       uint16_t fieldNo = 0;
-      const TSourceTable* own = query.FindSourceTable(node->CorrelationName, node->Name, fieldNo);
-      if (!own || fieldNo == 0) {
-        for (TDataQuery* up = query.Outer; up; up = up->Outer) {
-          const TSourceTable* table = up->FindSourceTable(node->CorrelationName, node->Name, fieldNo);
-          if (!table || fieldNo == 0) continue;
-          for (TDataQuery* between = &query; between != up; between = between->Outer) {
-            between->Correlated = true;
-            between->OuterReferences.push_back({const_cast<TSourceTable*>(table), fieldNo});
-          }
-          break;
+      const TDataQuery* owner = VisibleOwner(query, node->CorrelationName, node->Name, table, fieldNo);
+      if (owner && owner != &query)
+        for (TDataQuery* between = &query; between != owner; between = between->Outer) {
+          between->Correlated = true;
+          between->OuterReferences.push_back({table, fieldNo});
         }
-      }
     }
     MarkTree(query, node->First);
     MarkTree(query, node->Second);
@@ -89,13 +99,9 @@ void LinkNestedQueries(TQueryStatement& statement) {
 
 TSourceTable* FindVisibleSourceTable(const TDataQuery& query, const std::string& qualifier,
                                      const std::string& column, uint16_t& fieldNo) {
-  for (const TDataQuery* at = &query; at; at = at->Outer) {
-    TSourceTable* table = at->FindSourceTable(qualifier, column, fieldNo);
-    if (table && fieldNo > 0) return table;
-    if (at == &query && table && (column.empty() || column == "*")) return table;
-  }
-  fieldNo = 0;
-  return nullptr;
+  TSourceTable* table = nullptr;
+  VisibleOwner(query, qualifier, column, table, fieldNo);
+  return table;
 }
 
 void BindOuterColumns(TDataQuery& query, TExpToken* node) {
