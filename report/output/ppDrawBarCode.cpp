@@ -66,11 +66,11 @@ public:
         return;
       }
       case orRightToLeft:
-        return canvas.TextOutRotated(X + W - x, Y + H - y, text, 180);
+        return ppTextOutRotated(canvas, canvas.Font(), X + W - x, Y + H - y, text, 180);
       case orTopToBottom:
-        return canvas.TextOutRotated(X + W - y, Y + x, text, 270);
+        return ppTextOutRotated(canvas, canvas.Font(), X + W - y, Y + x, text, 270);
       case orBottomToTop:
-        return canvas.TextOutRotated(X + y, Y + H - x - 1, text, 90);
+        return ppTextOutRotated(canvas, canvas.Font(), X + y, Y + H - x - 1, text, 90);
     }
   }
 

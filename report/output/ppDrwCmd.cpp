@@ -159,6 +159,16 @@ const TClassInfo& TppDrawRichText::StaticClassType() {
   return info;
 }
 
+void ppTextOutRotated(TCanvas& canvas, const TFont& font, int x, int y, const std::string& text, int angleDegrees) {
+  const TFont savedFont = canvas.Font();
+  const TBrushStyle savedStyle = canvas.Brush().Style();
+  canvas.Font() = font;
+  canvas.Brush().SetStyle(bsClear);
+  canvas.TextOutRotated(x, y, text, angleDegrees);
+  canvas.Font() = savedFont;
+  canvas.Brush().SetStyle(savedStyle);
+}
+
 void ppRegisterDrawCommandClasses() {
   for (const TClassInfo* info :
        {&TppPage::StaticClassType(), &TppPageRequest::StaticClassType(), &TppDrawText::StaticClassType(),

@@ -266,5 +266,10 @@ private:
   TMemoryStream richText;
 };
 
+// Draws text turned by angleDegrees (counter-clockwise) about (x, y) in
+// a font like the given one, on a clear background; the canvas's font and
+// brush style are as they were afterwards.
+void ppTextOutRotated(TCanvas& canvas, const TFont& font, int x, int y, const std::string& text, int angleDegrees);
+
 // Registers the command classes and the page classes for streaming.
 void ppRegisterDrawCommandClasses();

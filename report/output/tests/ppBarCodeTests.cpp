@@ -444,3 +444,15 @@ TEST(BarCodeDrawing, StreamsWithItsPageAndAssignsEverySetting) {
     EXPECT_EQ(c->Font()->Size(), 8);
   }
 }
+
+TEST(BarCodeDrawing, RotatedTextLeavesTheCanvasAsItWas) {
+  TMeasuringCanvas canvas(96);
+  canvas.Font().SetSize(9);
+  canvas.Brush().SetStyle(bsSolid);
+  TFont big;
+  big.SetSize(20);
+  ppTextOutRotated(canvas, big, 5, 6, "x", 90);
+  EXPECT_EQ(canvas.Log().back(), "TextOutRotated 5,6 90 x");
+  EXPECT_EQ(canvas.Font().Size(), 9);
+  EXPECT_EQ(canvas.Brush().Style(), bsSolid);
+}
