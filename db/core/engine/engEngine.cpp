@@ -3,6 +3,7 @@
 #include "engErrorCodes.h"
 #include "engErrors.h"
 #include "engLibrary.h"
+#include "engScopeGuard.h"
 #include "engSession.h"
 
 namespace {
@@ -10,17 +11,16 @@ namespace {
 bool started = false;
 TDataSession* defaultSession = nullptr;
 
-struct TEngineLockGuard {
-  TEngineLockGuard() { LockEngine(); }
-  ~TEngineLockGuard() { UnlockEngine(); }
-  TEngineLockGuard(const TEngineLockGuard&) = delete;
-  TEngineLockGuard& operator=(const TEngineLockGuard&) = delete;
-};
+// Holds the engine lock until the scope ends.
+auto HoldEngineLock() {
+  LockEngine();
+  return TScopeGuard([] { UnlockEngine(); });
+}
 
 }  // namespace
 
 void StartEngine() {
-  TEngineLockGuard guard;
+  const auto held = HoldEngineLock();
   if (started) return;
   StartEngineLibrary();
   defaultSession = new TDataSession;
@@ -28,7 +28,7 @@ void StartEngine() {
 }
 
 void StopEngine() {
-  TEngineLockGuard guard;
+  const auto held = HoldEngineLock();
   if (!started) return;
   delete defaultSession;
   defaultSession = nullptr;
@@ -37,13 +37,13 @@ void StopEngine() {
 }
 
 TDataSession* GetEngineSession() {
-  TEngineLockGuard guard;
+  const auto held = HoldEngineLock();
   if (!started) RaiseEngineError(EngErrNotInitialized);
   return defaultSession;
 }
 
 void SetEngineSession(TDataSession* session) {
-  TEngineLockGuard guard;
+  const auto held = HoldEngineLock();
   defaultSession = session;
 }
 
