@@ -1,5 +1,6 @@
 #include "ppPrinterSetup.h"
 
+#include <array>
 #include <cstdlib>
 
 #include "ppPrinter.h"
@@ -51,14 +52,21 @@ constexpr const char* pageValueNames[] = {"mmMarginBottom", "mmMarginLeft", "mmM
 
 void TppPrinterSetup::DefineProperties(TFiler& filer) {
   inherited::DefineProperties(filer);
-  const int values[] = {pageDef.mmMarginBottom(), pageDef.mmMarginLeft(), pageDef.mmMarginRight(),
-                        pageDef.mmMarginTop(),    pageDef.mmHeight(),     pageDef.mmWidth()};
+  auto valuesOf = [](const TppPageDef& def) {
+    return std::array<int, 6>{def.mmMarginBottom(), def.mmMarginLeft(), def.mmMarginRight(),
+                              def.mmMarginTop(),    def.mmHeight(),     def.mmWidth()};
+  };
+  const std::array<int, 6> values = valuesOf(pageDef);
+  // Over an ancestor setup only the sizes that differ from its own.
+  const auto* ancestor = dynamic_cast<const TppPrinterSetup*>(filer.Ancestor());
+  const std::array<int, 6> ancestorValues = ancestor != nullptr ? valuesOf(ancestor->pageDef) : values;
+  static_assert(std::size(pageValueNames) == 6);
   for (size_t i = 0; i < std::size(pageValueNames); ++i) {
     const std::string name = pageValueNames[i];
     const int value = values[i];
     filer.DefineProperty(
         name, [this, name](TReader& reader) { SetmmPageValue(name, reader.ReadInteger()); },
-        [value](TWriter& writer) { writer.WriteInteger(value); }, true);
+        [value](TWriter& writer) { writer.WriteInteger(value); }, ancestor == nullptr || value != ancestorValues[i]);
   }
   filer.DefineProperty(
       "PaperSize", [this](TReader& reader) { legacyPaperCode = reader.ReadInteger(); }, nullptr, false);

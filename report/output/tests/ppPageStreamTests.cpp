@@ -165,6 +165,29 @@ TEST(PageStream, BinaryAndTextFormsRoundTripByteForByte) {
   EXPECT_EQ(ToBinary(back.get()), binary);
 }
 
+TEST(PageStream, OverAnAncestorTheSetupWritesTheSizesThatDiffer) {
+  TObjectPtr<TppPage> ancestor(MakePage());
+  TObjectPtr<TppPage> page = ReadPage(ToBinary(ancestor.get()));
+  page->PrinterSetup()->SetUnits(utMillimeters);
+  page->PrinterSetup()->SetMarginLeft(20);
+  TStringStream out;
+  {
+    TWriter writer(out);
+    writer.WriteDescendent(page.get(), ancestor.get());
+  }
+  const std::string text = BinaryToText(out.DataString());
+  EXPECT_NE(text.find("PrinterSetup.mmMarginLeft = 20000"), std::string::npos) << text;
+  for (const char* same : {"mmMarginBottom", "mmMarginRight", "mmMarginTop", "mmPaperHeight", "mmPaperWidth"})
+    EXPECT_EQ(text.find(same), std::string::npos) << same;
+  // Read over a copy of the ancestor, the page is the changed one again.
+  TObjectPtr<TppPage> rebuilt = ReadPage(ToBinary(ancestor.get()));
+  TStringStream in(out.DataString());
+  TReader reader(in);
+  reader.ReadRootComponent(rebuilt.get());
+  EXPECT_EQ(rebuilt->PrinterSetup()->PageDef().mmMarginLeft(), 20000);
+  EXPECT_EQ(ToBinary(rebuilt.get()), ToBinary(page.get()));
+}
+
 TEST(PageStream, ARichTextLengthPastTheEndIsRefused) {
   TObjectPtr<TppPage> page(MakePage());
   std::string binary = ToBinary(page.get());
