@@ -18,26 +18,26 @@ constexpr int kSetups = 4;  // one per combination of the two ignore flags
 // Collators are configured once when created and only read afterwards, which
 // ICU allows from many threads at once; a slot is filled under the mutex and
 // read without it.
-class CollatorCache {
- public:
-  CollatorCache() : slots_(AllLocales().size() * kSetups) {}
-  ~CollatorCache() {
-    for (auto& slot : slots_)
+class TCollatorCache {
+public:
+  TCollatorCache() : slots(AllLocales().size() * kSetups) {}
+  ~TCollatorCache() {
+    for (auto& slot : slots)
       if (UCollator* collator = slot.load()) ucol_close(collator);
   }
 
   const UCollator* Get(const LocaleInfo& locale, uint32_t flags) {
     const size_t setup = flags & (NORM_IGNORECASE | NORM_IGNORENONSPACE);
-    std::atomic<UCollator*>& slot = slots_[(&locale - AllLocales().data()) * kSetups + setup];
+    std::atomic<UCollator*>& slot = slots[(&locale - AllLocales().data()) * kSetups + setup];
     if (UCollator* collator = slot.load(std::memory_order_acquire)) return collator;
-    std::lock_guard lock(mutex_);
+    std::lock_guard lock(mutex);
     if (UCollator* collator = slot.load(std::memory_order_relaxed)) return collator;
     UCollator* collator = Open(locale.icuLocale, flags);
     slot.store(collator, std::memory_order_release);
     return collator;
   }
 
- private:
+private:
   static UCollator* Open(const char* icuLocale, uint32_t flags) {
     UErrorCode status = U_ZERO_ERROR;
     UCollator* collator = ucol_open(icuLocale, &status);
@@ -57,12 +57,12 @@ class CollatorCache {
     return collator;
   }
 
-  std::mutex mutex_;
-  std::vector<std::atomic<UCollator*>> slots_;
+  std::mutex mutex;
+  std::vector<std::atomic<UCollator*>> slots;
 };
 
-CollatorCache& Collators() {
-  static CollatorCache cache;
+TCollatorCache& Collators() {
+  static TCollatorCache cache;
   return cache;
 }
 
@@ -73,21 +73,23 @@ size_t TextLength(const char* text, int length) {
 }
 
 // The text in UTF-16, on the stack when it is short (key fields are).
-class WideText {
- public:
-  WideText(const char16_t* codePage, const char* text, size_t length) : length_(static_cast<int32_t>(length)) {
-    char16_t* out = length <= sizeof small_ / sizeof small_[0] ? small_ : (large_ = std::make_unique<char16_t[]>(length)).get();
+class TWideText {
+public:
+  TWideText(const char16_t* codePage, const char* text, size_t length) : charCount(static_cast<int32_t>(length)) {
+    char16_t* out = length <= sizeof inlineChars / sizeof inlineChars[0]
+                        ? inlineChars
+                        : (heapChars = std::make_unique<char16_t[]>(length)).get();
     for (size_t i = 0; i < length; ++i) out[i] = codePage[static_cast<uint8_t>(text[i])];
-    data_ = out;
+    chars = out;
   }
-  const char16_t* data() const { return data_; }
-  int32_t length() const { return length_; }
+  const char16_t* Data() const { return chars; }
+  int32_t Length() const { return charCount; }
 
- private:
-  char16_t small_[256];
-  std::unique_ptr<char16_t[]> large_;
-  const char16_t* data_;
-  int32_t length_;
+private:
+  char16_t inlineChars[256];
+  std::unique_ptr<char16_t[]> heapChars;
+  const char16_t* chars;
+  int32_t charCount;
 };
 
 }  // namespace
@@ -99,7 +101,7 @@ int CompareStringA(LCID locale, uint32_t flags, const char* a, int aLength, cons
   const UCollator* collator = Collators().Get(*info, flags);
   if (!collator) return 0;
   const char16_t* codePage = CodePageToUnicode(info->codePage);
-  WideText wideA(codePage, a, TextLength(a, aLength));
-  WideText wideB(codePage, b, TextLength(b, bLength));
-  return ucol_strcoll(collator, wideA.data(), wideA.length(), wideB.data(), wideB.length()) + CSTR_EQUAL;
+  TWideText wideA(codePage, a, TextLength(a, aLength));
+  TWideText wideB(codePage, b, TextLength(b, bLength));
+  return ucol_strcoll(collator, wideA.Data(), wideA.Length(), wideB.Data(), wideB.Length()) + CSTR_EQUAL;
 }

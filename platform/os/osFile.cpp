@@ -39,16 +39,16 @@ OsError TransferAll(size_t count, size_t& done, Transfer transfer) {
 }  // namespace
 
 OsFile::OsFile(OsFile&& other) noexcept
-    : state_(std::move(other.state_)),
-      readOnly_(std::exchange(other.readOnly_, false)),
-      openedReadOnly_(std::exchange(other.openedReadOnly_, false)) {}
+    : state(std::move(other.state)),
+      readOnly(std::exchange(other.readOnly, false)),
+      openedReadOnly(std::exchange(other.openedReadOnly, false)) {}
 
 OsFile& OsFile::operator=(OsFile&& other) noexcept {
   if (this != &other) {
     Close();
-    state_ = std::move(other.state_);
-    readOnly_ = std::exchange(other.readOnly_, false);
-    openedReadOnly_ = std::exchange(other.openedReadOnly_, false);
+    state = std::move(other.state);
+    readOnly = std::exchange(other.readOnly, false);
+    openedReadOnly = std::exchange(other.openedReadOnly, false);
   }
   return *this;
 }
@@ -68,9 +68,9 @@ OsError OsFile::Open(const std::string& path, OsFileAccess access, OsFileShare s
   const int fd = OsOpenFile(fullPath, OpenFlags(writable, options));
   if (fd < 0) return OsErrorFromErrno(errno, fullPath);
   const OsFileOpenRequest request{fullPath, writable, share, options, false};
-  if (const OsError error = OsFileRegistry::Instance().Attach(fd, request, state_)) return error;
-  openedReadOnly_ = attributes.readOnly || !state_->writable;
-  readOnly_ = access == OsFileAccess::ReadOnly || openedReadOnly_;
+  if (const OsError error = OsFileRegistry::Instance().Attach(fd, request, state)) return error;
+  openedReadOnly = attributes.readOnly || !state->writable;
+  readOnly = access == OsFileAccess::ReadOnly || openedReadOnly;
   return ERROR_SUCCESS;
 }
 
@@ -87,74 +87,74 @@ OsError OsFile::Create(const std::string& path, const OsFileOptions& options) {
   const int fd = OsOpenFile(fullPath, OpenFlags(true, options) | O_CREAT, 0666);
   if (fd < 0) return OsErrorFromErrno(errno, fullPath);
   const OsFileOpenRequest request{fullPath, true, OsFileShare::Exclusive, options, true};
-  return OsFileRegistry::Instance().Attach(fd, request, state_);
+  return OsFileRegistry::Instance().Attach(fd, request, state);
 }
 
 void OsFile::Close() {
-  if (!state_) return;
-  OsFileRegistry::Instance().Detach(state_);
-  state_.reset();
-  readOnly_ = false;
-  openedReadOnly_ = false;
+  if (!state) return;
+  OsFileRegistry::Instance().Detach(state);
+  state.reset();
+  readOnly = false;
+  openedReadOnly = false;
 }
 
-int OsFile::OpenCount() const { return state_ ? OsFileRegistry::Instance().OpenCount(*state_) : 0; }
+int OsFile::OpenCount() const { return state ? OsFileRegistry::Instance().OpenCount(*state) : 0; }
 
 OsError OsFile::Read(int64_t offset, void* buffer, size_t count, size_t& done) const {
   done = 0;
-  if (!state_) return ERROR_INVALID_HANDLE;
+  if (!state) return ERROR_INVALID_HANDLE;
   if (offset < 0) return ERROR_INVALID_PARAMETER;
   auto* bytes = static_cast<char*>(buffer);
   return TransferAll(count, done, [&](size_t moved) {
-    return ::pread(state_->fd, bytes + moved, count - moved, offset + static_cast<off_t>(moved));
+    return ::pread(state->fd, bytes + moved, count - moved, offset + static_cast<off_t>(moved));
   });
 }
 
 OsError OsFile::Write(int64_t offset, const void* buffer, size_t count, size_t& done) {
   done = 0;
-  if (!state_) return ERROR_INVALID_HANDLE;
-  if (readOnly_) return ERROR_ACCESS_DENIED;
+  if (!state) return ERROR_INVALID_HANDLE;
+  if (readOnly) return ERROR_ACCESS_DENIED;
   if (offset < 0) return ERROR_INVALID_PARAMETER;
   const auto* bytes = static_cast<const char*>(buffer);
   const OsError error = TransferAll(count, done, [&](size_t moved) {
-    return ::pwrite(state_->fd, bytes + moved, count - moved, offset + static_cast<off_t>(moved));
+    return ::pwrite(state->fd, bytes + moved, count - moved, offset + static_cast<off_t>(moved));
   });
   // A write that moves nothing without an error means no room is left.
   return error == ERROR_SUCCESS && done < count ? ERROR_DISK_FULL : error;
 }
 
 OsError OsFile::SetEnd(int64_t size) {
-  if (!state_) return ERROR_INVALID_HANDLE;
-  if (readOnly_) return ERROR_ACCESS_DENIED;
+  if (!state) return ERROR_INVALID_HANDLE;
+  if (readOnly) return ERROR_ACCESS_DENIED;
   if (size < 0) return ERROR_INVALID_PARAMETER;
   int result;
   do {
-    result = ::ftruncate(state_->fd, size);
+    result = ::ftruncate(state->fd, size);
   } while (result != 0 && errno == EINTR);
   return result == 0 ? ERROR_SUCCESS : OsErrorFromErrno(errno);
 }
 
 OsError OsFile::Flush() {
-  if (!state_) return ERROR_INVALID_HANDLE;
-  return ::fdatasync(state_->fd) == 0 ? ERROR_SUCCESS : OsErrorFromErrno(errno);
+  if (!state) return ERROR_INVALID_HANDLE;
+  return ::fdatasync(state->fd) == 0 ? ERROR_SUCCESS : OsErrorFromErrno(errno);
 }
 
 OsError OsFile::Size(int64_t& size) const {
   size = 0;
-  if (!state_) return ERROR_INVALID_HANDLE;
+  if (!state) return ERROR_INVALID_HANDLE;
   struct stat st;
-  if (::fstat(state_->fd, &st) != 0) return OsErrorFromErrno(errno);
+  if (::fstat(state->fd, &st) != 0) return OsErrorFromErrno(errno);
   size = st.st_size;
   return ERROR_SUCCESS;
 }
 
 OsError OsFile::LockRange(int64_t offset, int64_t length) {
-  if (!state_) return ERROR_INVALID_HANDLE;
-  const OsLockKind kind = state_->writable ? OsLockKind::Write : OsLockKind::Read;
-  return state_->ranges.Lock(state_->fd, kind, offset, length);
+  if (!state) return ERROR_INVALID_HANDLE;
+  const OsLockKind kind = state->writable ? OsLockKind::Write : OsLockKind::Read;
+  return state->ranges.Lock(state->fd, kind, offset, length);
 }
 
 OsError OsFile::UnlockRange(int64_t offset, int64_t length) {
-  if (!state_) return ERROR_INVALID_HANDLE;
-  return state_->ranges.Unlock(state_->fd, offset, length);
+  if (!state) return ERROR_INVALID_HANDLE;
+  return state->ranges.Unlock(state->fd, offset, length);
 }

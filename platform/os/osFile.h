@@ -66,9 +66,9 @@ public:
   // which drops its locks. Closing a closed handle does nothing.
   void Close();
 
-  bool IsOpen() const { return state_ != nullptr; }
+  bool IsOpen() const { return state != nullptr; }
   // The file's read-only attribute forced this handle to read access.
-  bool OpenedReadOnly() const { return openedReadOnly_; }
+  bool OpenedReadOnly() const { return openedReadOnly; }
   // The number of open handles of this file in the process (0 when closed).
   int OpenCount() const;
 
@@ -106,7 +106,7 @@ public:
                                             const std::string& ext, std::string& createdPath);
 
 private:
-  std::shared_ptr<OsFileState> state_;
-  bool readOnly_ = false;
-  bool openedReadOnly_ = false;
+  std::shared_ptr<OsFileState> state;
+  bool readOnly = false;
+  bool openedReadOnly = false;
 };

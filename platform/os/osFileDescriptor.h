@@ -10,22 +10,22 @@
 // Closes the descriptor it owns unless it was released.
 class OsFileDescriptor {
 public:
-  explicit OsFileDescriptor(int fd) : fd_(fd) {}
+  explicit OsFileDescriptor(int fd) : descriptor(fd) {}
   OsFileDescriptor(const OsFileDescriptor&) = delete;
   OsFileDescriptor& operator=(const OsFileDescriptor&) = delete;
   ~OsFileDescriptor() {
-    if (fd_ >= 0) ::close(fd_);
+    if (descriptor >= 0) ::close(descriptor);
   }
 
-  int Get() const { return fd_; }
+  int Get() const { return descriptor; }
   int Release() {
-    const int fd = fd_;
-    fd_ = -1;
+    const int fd = descriptor;
+    descriptor = -1;
     return fd;
   }
 
 private:
-  int fd_;
+  int descriptor;
 };
 
 // open(2) with close-on-exec, resumed when a signal interrupts it. Child

@@ -4,23 +4,23 @@
 
 OsError OsFileRangeTable::Lock(int fd, OsLockKind kind, off_t offset, off_t length) {
   if (offset < 0 || length < 1 || length > kOsShareLockOffset - offset) return ERROR_INVALID_PARAMETER;
-  std::lock_guard guard(mutex_);
-  const bool overlaps = std::any_of(held_.begin(), held_.end(), [&](const Range& range) {
+  std::lock_guard guard(mutex);
+  const bool overlaps = std::any_of(held.begin(), held.end(), [&](const Range& range) {
     return offset < range.offset + range.length && range.offset < offset + length;
   });
   if (overlaps) return ERROR_LOCK_VIOLATION;
   const OsError error = OsTryLockBytes(fd, kind, offset, length);
-  if (error == ERROR_SUCCESS) held_.push_back({offset, length});
+  if (error == ERROR_SUCCESS) held.push_back({offset, length});
   return error;
 }
 
 OsError OsFileRangeTable::Unlock(int fd, off_t offset, off_t length) {
-  std::lock_guard guard(mutex_);
-  const auto match = std::find_if(held_.begin(), held_.end(), [&](const Range& range) {
+  std::lock_guard guard(mutex);
+  const auto match = std::find_if(held.begin(), held.end(), [&](const Range& range) {
     return range.offset == offset && range.length == length;
   });
-  if (match == held_.end()) return ERROR_NOT_LOCKED;
+  if (match == held.end()) return ERROR_NOT_LOCKED;
   const OsError error = OsUnlockBytes(fd, offset, length);
-  if (error == ERROR_SUCCESS) held_.erase(match);
+  if (error == ERROR_SUCCESS) held.erase(match);
   return error;
 }

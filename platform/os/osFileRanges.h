@@ -26,6 +26,6 @@ private:
     off_t length;
   };
 
-  std::mutex mutex_;
-  std::vector<Range> held_;
+  std::mutex mutex;
+  std::vector<Range> held;
 };

@@ -41,8 +41,8 @@ OsError OsFileRegistry::Attach(int fd, const OsFileOpenRequest& request, std::sh
   if (const OsError error = KeyOf(fd, key)) return error;
   const bool exclusive = request.share == OsFileShare::Exclusive;
 
-  std::lock_guard guard(mutex_);
-  if (const auto found = files_.find(key); found != files_.end()) {
+  std::lock_guard guard(mutex);
+  if (const auto found = files.find(key); found != files.end()) {
     OsFileState& open = *found->second;
     if (request.emptyFirst || exclusive || open.exclusive) return ERROR_SHARING_VIOLATION;
     ++open.openCount;
@@ -67,15 +67,15 @@ OsError OsFileRegistry::Attach(int fd, const OsFileOpenRequest& request, std::sh
   created->exclusive = exclusive;
   created->deleteOnClose = request.options.deleteOnClose;
   created->openCount = 1;
-  files_.emplace(key, created);
+  files.emplace(key, created);
   state = std::move(created);
   return ERROR_SUCCESS;
 }
 
 void OsFileRegistry::Detach(const std::shared_ptr<OsFileState>& state) {
-  std::lock_guard guard(mutex_);
+  std::lock_guard guard(mutex);
   if (--state->openCount > 0) return;
-  files_.erase(state->key);
+  files.erase(state->key);
   // Removed while the share lock still keeps other processes out.
   if (state->deleteOnClose) RemoveIfSameFile(state->path, state->key);
   ::close(state->fd);
@@ -83,18 +83,18 @@ void OsFileRegistry::Detach(const std::shared_ptr<OsFileState>& state) {
 }
 
 int OsFileRegistry::OpenCount(const OsFileState& state) {
-  std::lock_guard guard(mutex_);
+  std::lock_guard guard(mutex);
   return state.openCount;
 }
 
 OsError OsFileRegistry::WhileClosedEverywhere(const std::string& path, const std::function<OsError()>& action) {
-  std::lock_guard guard(mutex_);
+  std::lock_guard guard(mutex);
   // Non-blocking, so that a FIFO cannot hang the probe.
   OsFileDescriptor probe(OsOpenFile(path, O_RDONLY | O_NONBLOCK));
   if (probe.Get() < 0) return OsErrorFromErrno(errno, path);
   struct stat st;
   if (fstat(probe.Get(), &st) != 0) return OsErrorFromErrno(errno);
-  if (files_.contains(OsFileKey{st.st_dev, st.st_ino})) return ERROR_SHARING_VIOLATION;
+  if (files.contains(OsFileKey{st.st_dev, st.st_ino})) return ERROR_SHARING_VIOLATION;
   bool lockedElsewhere = false;
   if (const OsError error = OsBytesLockedByOthers(probe.Get(), kOsShareLockOffset, 1, lockedElsewhere)) {
     return error;

@@ -56,6 +56,6 @@ public:
   [[nodiscard]] OsError WhileClosedEverywhere(const std::string& path, const std::function<OsError()>& action);
 
 private:
-  std::mutex mutex_;
-  std::map<OsFileKey, std::shared_ptr<OsFileState>> files_;
+  std::mutex mutex;
+  std::map<OsFileKey, std::shared_ptr<OsFileState>> files;
 };
