@@ -4,7 +4,7 @@
 
 #include "osApc.h"
 #include "osSyncEvent.h"
-#include "osThreadTestHelpers.h"
+#include "osTestWait.h"
 
 TEST(OsApc, CutsAnAlertableSleepShortAndRunsOnTheTargetThread) {
   TOsEvent sleeping(true, false);

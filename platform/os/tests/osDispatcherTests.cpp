@@ -6,7 +6,7 @@
 
 #include "osDispatcher.h"
 #include "osSyncEvent.h"
-#include "osThreadTestHelpers.h"
+#include "osTestWait.h"
 
 namespace {
 

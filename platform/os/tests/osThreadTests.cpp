@@ -6,8 +6,7 @@
 
 #include "osSyncCriticalSection.h"
 #include "osSyncEvent.h"
-#include "osSyncTicks.h"
-#include "osThreadTestHelpers.h"
+#include "osTestWait.h"
 
 TEST(OsThread, HeldThreadRunsOnlyAfterResumeAndReportsItsExitCode) {
   std::atomic<uint32_t> idInside{0};
@@ -106,8 +105,10 @@ TEST(OsEvent, ManualResetStaysSetAndPulseLeavesItReset) {
   std::atomic<uint32_t> result{WAIT_FAILED};
   TThreadHandle waiter = StartThread([&] { result = WaitForSingleObject(&event, TestTimeoutMs); });
   // The pulse reaches the waiter only once it waits; pulse until it has.
-  const uint32_t deadline = GetTickCount() + TestTimeoutMs;
-  while (WaitForSingleObject(waiter.get(), 1) == WAIT_TIMEOUT && GetTickCount() < deadline) event.Pulse();
+  EXPECT_TRUE(WaitUntil([&] {
+    event.Pulse();
+    return WaitForSingleObject(waiter.get(), 1) == WAIT_OBJECT_0;
+  }));
   EXPECT_EQ(WAIT_OBJECT_0, result.load());
   EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(&event, 0));
 }
