@@ -1,23 +1,15 @@
 #pragma once
-// The tree tests' kit: one offscreen application for the whole executable,
-// pinned fonts and resolution, and a tree whose node data is one integer.
+// The tree tests' kit: the window layer's offscreen application and wait,
+// and a tree whose node data is one integer.
 
-#include <QApplication>
-#include <functional>
 #include <string>
 #include <vector>
 
 #include "VTree.h"
-
-// The application, made on first use with the offscreen platform.
-QApplication& TestApplication();
+#include "uiTestSupport.h"
 
 // Node data of the test trees.
 inline int& NodeId(TBaseVirtualTree& tree, PVirtualNode node) { return *static_cast<int*>(tree.GetNodeData(node)); }
-
-// Runs the GUI thread's posted work until Condition holds; false after
-// TimeoutMs.
-bool PumpUntil(const std::function<bool()>& Condition, int TimeoutMs = 10000);
 
 // Event log: every hook the tests listen to appends one line.
 struct TEventLog {

@@ -17,6 +17,7 @@ std::unique_ptr<QApplication>& Application() {
 // singletons it refers to still exist.
 class TApplicationEnvironment : public ::testing::Environment {
 public:
+  void SetUp() override { TestApplication(); }
   void TearDown() override { Application().reset(); }
 };
 

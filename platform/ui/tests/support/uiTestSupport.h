@@ -6,9 +6,10 @@
 #include <QApplication>
 #include <functional>
 
-// Made on first use, offscreen at 96 dpi whatever the machine says;
-// deleted when the test program ends.
+// Made before the first test (or on first use, whichever comes first),
+// offscreen at 96 dpi whatever the machine says; deleted when the test
+// program ends.
 QApplication& TestApplication();
 
 // Serves events until Condition holds; false when TimeoutMs passed first.
-bool PumpUntil(const std::function<bool()>& Condition, int TimeoutMs = 5000);
+bool PumpUntil(const std::function<bool()>& Condition, int TimeoutMs = 10000);
