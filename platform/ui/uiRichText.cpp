@@ -1,5 +1,7 @@
 #include "uiRichText.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <map>
 
