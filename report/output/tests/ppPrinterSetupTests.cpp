@@ -125,14 +125,13 @@ TEST(PrinterSetup, PaperNamesMatchSizesWithinAMillimetre) {
     double Width, Height;  // millimetres
     const char* Expected;
   };
-  const Case cases[] = {{210.1, 296.9}, {211.2, 297.0}, {215.9, 279.4}};
-  const char* expected[] = {"A4", "Custom", "Letter"};
-  for (size_t i = 0; i < std::size(cases); ++i) {
+  const Case cases[] = {{210.1, 296.9, "A4"}, {211.2, 297.0, "Custom"}, {215.9, 279.4, "Letter"}};
+  for (const Case& c : cases) {
     TppPrinterSetup setup;
     setup.SetUnits(utMillimeters);
-    setup.SetPaperWidth(cases[i].Width);
-    setup.SetPaperHeight(cases[i].Height);
-    EXPECT_EQ(setup.PaperNameFromSize(), expected[i]) << i;
+    setup.SetPaperWidth(c.Width);
+    setup.SetPaperHeight(c.Height);
+    EXPECT_EQ(setup.PaperNameFromSize(), c.Expected) << c.Width << " x " << c.Height;
   }
 }
 
