@@ -57,6 +57,7 @@ void TppEngine::Reset() {
   runSetUp = false;
   allPagesGenerated = false;
   lastPage = false;
+  secondPassEnded = false;
   livePage = 0;
   pagesSaved = 0;
   absolutePageNo = 0;
@@ -282,6 +283,10 @@ void TppEngine::GeneratePage(int pageNo, bool output) {
     SetPageFields();
   }
   if (output) Report()->Publisher()->ReceivePage(Page());
+  if (SecondPass() && allPagesGenerated && pageNo == absolutePageCount && !secondPassEnded) {
+    secondPassEnded = true;
+    Report()->DoPassEvent(Report()->OnEndSecondPass, ppevEndSecondPass);
+  }
   Report()->ProcessMessages();
 }
 

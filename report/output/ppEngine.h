@@ -116,6 +116,8 @@ private:
   bool dataPrintedOnPage = false;
   bool outputPage = false;
   bool calculationPass = false;
+  // The second pass's end was announced (once a run).
+  bool secondPassEnded = false;
   // The last page of each break of the group whose pages are numbered on
   // their own (ResetPageNo), learnt as generation passes its footers: the
   // second pass numbers "page n of m" within the group.

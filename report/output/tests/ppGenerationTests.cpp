@@ -309,9 +309,17 @@ TEST(Requests, TwoPassReportsKnowThePageCountOnEveryPage) {
   TReportFixture f(100);
   f.AddText(f.Detail, "ID", true);
   f.Report->SetPassSetting(psTwoPass);
+  std::vector<std::string> passes;
+  f.Report->OnStartFirstPass = [&](TObject*) { passes.push_back("start 1"); };
+  f.Report->OnEndFirstPass = [&](TObject*) { passes.push_back("end 1"); };
+  f.Report->OnStartSecondPass = [&](TObject*) { passes.push_back("start 2"); };
+  f.Report->OnEndSecondPass = [&](TObject*) {
+    passes.push_back("end 2 on " + std::to_string(f.Report->AbsolutePageNo()));
+  };
   const auto pages = f.PrintAll();
   ASSERT_EQ(pages.size(), 5u);
   for (const auto& page : pages) EXPECT_EQ(page->AbsolutePageCount, 5);
+  EXPECT_EQ(passes, (std::vector<std::string>{"start 1", "end 1", "start 2", "end 2 on 5"}));
 }
 
 TEST(Stretching, DynamicBandsContinueOnTheNextPageAndNeverFitContentIsClipped) {
