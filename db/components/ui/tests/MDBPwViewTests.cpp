@@ -4,27 +4,19 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <atomic>
-#include <cstdlib>
 #include <thread>
 
 #include "MDBPwView.h"
 #include "MDBSession.h"
 #include "MDBSessionList.h"
 #include "engSession.h"
+#include "uiTestSupport.h"
 
 namespace {
 
 class PasswordDialogTest : public ::testing::Test {
 protected:
-  static void SetUpTestSuite() {
-    setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    static int argc = 1;
-    static char name[] = "db_components_ui_tests";
-    static char* argv[] = {name, nullptr};
-    application = new QApplication(argc, argv);
-  }
-  static void TearDownTestSuite() { delete application; }
-  static inline QApplication* application = nullptr;
+  static void SetUpTestSuite() { TestApplication(); }
 
   void TearDown() override {
     SetPasswordDialogRunner(nullptr);
