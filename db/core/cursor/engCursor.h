@@ -331,6 +331,11 @@ private:
   // Records that follow the current key's in its leaf without a gap.
   int32_t runForward = 0;
   int32_t runBackward = 0;
+  // The records of the next entries of the current key's leaf, each way:
+  // a read of the current record takes them along.
+  static constexpr int UpcomingLimit = 32;
+  uint32_t upcoming[2][UpcomingLimit] = {};
+  int upcomingCount[2] = {};
 
   int operationDepth = 0;
   int restarts = 0;
@@ -415,6 +420,7 @@ private:
   void RebuildWindowAndBitmaps();
   // The read context: a read-ahead stops at the records this cursor shows.
   int32_t ReadAheadCount(uint32_t record, bool forward, int32_t limit) override;
+  int32_t UpcomingRecords(uint32_t record, bool forward, uint32_t* numbers, int32_t limit) override;
   void ReportRepair(const std::string& text) override;
 
   // Filters.

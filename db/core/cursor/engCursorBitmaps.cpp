@@ -195,6 +195,16 @@ int32_t TDataCursor::ReadAheadCount(uint32_t record, bool forward, int32_t limit
   return std::max(count, 1);
 }
 
+// In index order, the records of the leaf's next entries; a filter's
+// bitmap leaves out those it will not show.
+int32_t TDataCursor::UpcomingRecords(uint32_t record, bool forward, uint32_t* numbers, int32_t limit) {
+  if (!open || record != recordNumber || IsNaturalOrder()) return 0;
+  int32_t count = 0;
+  for (int i = 0; i < upcomingCount[forward] && count < limit; ++i)
+    if (RecordVisible(upcoming[forward][i])) numbers[count++] = upcoming[forward][i];
+  return count;
+}
+
 // A scan reads ahead through the records it reads; navigation in natural
 // order through the visible ones. In index order a read ahead follows the
 // leaf (the cursor's runs).

@@ -32,6 +32,7 @@ void TDataCursor::SetEmptyPosition() {
   logicalPosition = 0;
   beforeFirst = afterLast = true;
   runForward = runBackward = 0;
+  upcomingCount[0] = upcomingCount[1] = 0;
 }
 
 void TDataCursor::SetNaturalPosition(uint32_t record, int32_t logical, bool bof, bool eof) {
@@ -49,6 +50,8 @@ void TDataCursor::SetIndexPosition(const TLeafWalker& walker, bool bof, bool eof
   afterLast = eof;
   runForward = walker.RecordRun(true, MaxRecordRun);
   runBackward = walker.RecordRun(false, MaxRecordRun);
+  for (const bool forward : {false, true})
+    upcomingCount[forward] = walker.LeafRecords(forward, upcoming[forward], UpcomingLimit);
 }
 
 bool TDataCursor::SeesRecords() const {

@@ -175,6 +175,15 @@ const uint8_t* TLeafWalker::Key() const { return page->KeyAt(entry); }
 
 uint32_t TLeafWalker::Record() const { return page->PointerAt(entry); }
 
+int TLeafWalker::LeafRecords(bool forward, uint32_t* records, int limit) const {
+  if (!OnEntry()) return 0;
+  int count = 0;
+  for (int position = entry + (forward ? 1 : -1); count < limit && position >= 1 && position <= page->Count;
+       position += forward ? 1 : -1)
+    records[count++] = page->PointerAt(position);
+  return count;
+}
+
 int TLeafWalker::RecordRun(bool forward, int limit) const {
   if (!OnEntry()) return 0;
   page->SecondPosition = uint16_t(entry);

@@ -50,6 +50,9 @@ public:
   uint32_t Logical() const { return logical; }
   // Records that follow the entry in the leaf without a gap.
   int RecordRun(bool forward, int limit) const;
+  // The records of the entries after this one in the leaf (before it,
+  // backward), at most limit; their count.
+  int LeafRecords(bool forward, uint32_t* records, int limit) const;
 
 private:
   TDataCursor& cursor;

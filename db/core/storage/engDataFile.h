@@ -194,6 +194,8 @@ private:
   // The cache.
   TRecord* AppendRecord();
   void ReadRecords(TReadContext* reader, uint32_t recordNumber, int direction, bool cursorSized, bool readAhead);
+  // Reads the records the reader names as its next ones that are not cached.
+  void ReadUpcoming(TReadContext* reader, uint32_t recordNumber, bool forward);
   void PlaceRecord(uint32_t recordNumber, const uint8_t* image);
   TRecord* TakeCacheEntry();
   bool InReadAhead(uint32_t recordNumber) const;

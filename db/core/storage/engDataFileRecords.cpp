@@ -8,12 +8,15 @@
 #include "engAssert.h"
 #include "engDataFile.h"
 #include "engErrorCodes.h"
+#include "rtlExceptions.h"
 
 namespace {
 
 constexpr int32_t BufferStep = 65535;
 constexpr int32_t TransactionCacheGrowth = 255;
 constexpr int32_t IdleSearchLimit = 64;
+// Records a read takes along for the reader's next reads, at most.
+constexpr int32_t MaxUpcomingRecords = 64;
 
 }  // namespace
 
@@ -22,6 +25,7 @@ bool TDataFile::GetRecord(TReadContext* reader, uint32_t recordNumber, int direc
   record = nullptr;
   if (recordNumber == 0 || recordNumber > NextRecordNumber()) RaiseData(EngErrRecordsCorrupt);
   TRecord* found;
+  bool upcoming = false;
   if (recordNumber == NextRecordNumber()) {
     found = AppendRecord();
   } else if ((found = cache.Find(recordNumber))) {
@@ -31,12 +35,46 @@ bool TDataFile::GetRecord(TReadContext* reader, uint32_t recordNumber, int direc
     ReadRecords(reader, recordNumber, direction, cursorSized, readAhead);
     found = cache.Find(recordNumber);
     if (!found) RaiseData(EngErrRecordsCorrupt);
+    upcoming = reader && cursorSized && readAhead;
   }
   cache.MoveToNewest(found);
   found->AddUse();
   cache.NotePinned(found);
   record = found;
+  if (upcoming) ReadUpcoming(reader, recordNumber, direction == 1);
   return true;
+}
+
+// Only a help: a record it could not read is read, and its failure
+// reported, when the reader asks for it.
+void TDataFile::ReadUpcoming(TReadContext* reader, uint32_t recordNumber, bool forward) {
+  // A transaction's cache grows instead of giving records up.
+  if (table->HoldsTransactionLock()) return;
+  uint32_t numbers[MaxUpcomingRecords];
+  const int32_t limit = std::min<int32_t>(MaxUpcomingRecords, cache.Capacity / 4);
+  if (limit < 1) return;
+  int32_t count = reader->UpcomingRecords(recordNumber, forward, numbers, limit);
+  count = std::clamp(count, 0, limit);
+  int32_t kept = 0;
+  for (int32_t i = 0; i < count; ++i)
+    if (numbers[i] >= 1 && numbers[i] <= PhysicalRecordCount() && !cache.Find(numbers[i])) numbers[kept++] = numbers[i];
+  std::sort(numbers, numbers + kept);
+  kept = int32_t(std::unique(numbers, numbers + kept) - numbers);
+  const int32_t size = RecordSize();
+  const bool allowShort = true;
+  try {
+    for (int32_t first = 0; first < kept;) {
+      int32_t last = first;
+      while (last + 1 < kept && numbers[last + 1] == numbers[last] + 1) ++last;
+      const int32_t bytes = (last - first + 1) * size;
+      GrowBuffer(bytes, BufferStep, readBuffer, readCapacity);
+      const int32_t got = ReadAt(RecordOffset(numbers[first]), readBuffer, bytes, allowShort);
+      ++physicalReads;
+      for (int32_t i = 0; i < got / size; ++i) PlaceRecord(numbers[first] + uint32_t(i), readBuffer + size_t(i) * size);
+      first = last + 1;
+    }
+  } catch (const Exception&) {
+  }
 }
 
 void TDataFile::ReleaseRecord(TRecord* record) {

@@ -12,6 +12,15 @@ public:
   // How many records, at most limit and at least 1, a read-ahead from
   // recordNumber may take in the reader's direction of travel.
   virtual int32_t ReadAheadCount(uint32_t recordNumber, bool forward, int32_t limit) = 0;
+  // Records the reader is about to read after recordNumber, in its
+  // direction of travel, wherever they lie (an index's leaf names them):
+  // at most limit, written to numbers, their count returned. Read with the
+  // record, under the lock its read holds, they spare each later read its
+  // own lock and change check.
+  virtual int32_t UpcomingRecords(uint32_t recordNumber, bool forward, uint32_t* numbers, int32_t limit) {
+    (void)recordNumber, (void)forward, (void)numbers, (void)limit;
+    return 0;
+  }
   // The reader runs the table's verify-and-repair pass: damage found in a
   // BLOB chain is reported to it instead of raised.
   virtual bool InRepairMode() const = 0;
