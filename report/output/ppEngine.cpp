@@ -576,7 +576,8 @@ void TppEngine::PrintGroupHeaders() {
         return;
       }
     }
-    if (dataPrintedOnPage && !group->AlreadyPageBreak() && !(group->NewPage() && group->NewColumn() && Report()->Columns() > 1)) {
+    const bool columnInstead = group->NewPage() && group->NewColumn() && Report()->Columns() > 1;
+    if (dataPrintedOnPage && !group->AlreadyPageBreak() && !columnInstead) {
       const int threshold = group->mmNewPageThreshold();
       if (group->NewPage() || (threshold > 0 && PageBottom() - PrintPosition() < threshold)) {
         group->SetAlreadyPageBreak(true);
