@@ -10,14 +10,17 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <malloc.h>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "MDBTable.h"
 #include "benchReportLayout.h"
 #include "dbDataSource.h"
 #include "dbField.h"
 #include "ppDBPipeline.h"
+#include "ppDrwCmd.h"
 #include "ppDevice.h"
 #include "ppEngine.h"
 #include "ppPage.h"
@@ -45,9 +48,15 @@ class TNullDevice : public TppDevice {
   using TppDevice::TppDevice;
   void ReceivePage(TppPage* page) override {
     inherited::ReceivePage(page);
-    if (!SkipPage() && PageRequested()) ++Pages;
+    if (SkipPage() || !PageRequested()) return;
+    ++Pages;
+    page->ForEachDrawCommand([this](TppDrawCommand* command) {
+      ++Commands;
+      if (auto* text = dynamic_cast<TppDrawText*>(command); text && text->IsMemo) ++Memos;
+    });
   }
   int Pages = 0;
+  long Commands = 0, Memos = 0;
 };
 RTL_DEFINE_CLASS(TNullDevice)
 
@@ -93,16 +102,49 @@ struct TResult {
   int pages = 0;
   double pagesPerSecond = 0, firstPageMs = 0, page400Ms = 0, page3Ms = 0;
   double kbPerCachedPage = 0, kbStateCacheOn = 0, kbStateCacheOff = 0;
+  double commandsPerPage = 0, memosPerPage = 0, bytesPerCachedCommand = 0;
 };
 
-int Request(TppReport& report, TppPageSettingType setting, int page) {
+// The pages a request delivers; with a result, the draw commands a page
+// holds on average too.
+int Request(TppReport& report, TppPageSettingType setting, int page, TResult* tally = nullptr) {
   TObjectPtr<TNullDevice> device(new TNullDevice(nullptr));
   device->PageRequest().SetPageSetting(setting);
   device->PageRequest().SetPageRequested(page);
   device->SetPublisher(report.Publisher());
   device->RequestPage();
   device->SetPublisher(nullptr);
+  if (tally && device->Pages > 0) {
+    tally->commandsPerPage = static_cast<double>(device->Commands) / device->Pages;
+    tally->memosPerPage = static_cast<double>(device->Memos) / device->Pages;
+  }
   return device->Pages;
+}
+
+// Where a cached page's bytes go: the heap bytes of one text command as
+// the layout makes them (a field's text, its font), and of the same
+// number of copies as the publisher's cache keeps.
+void ReportCommandBytes() {
+  constexpr int Count = 10000;
+  const size_t before = mallinfo2().uordblks;
+  {
+    TppPage page(nullptr);
+    for (int i = 0; i < Count; ++i) {
+      auto* text = new TppDrawText(nullptr);
+      text->Text = "owner" + std::to_string(i);
+      text->Font()->SetName("Arial");
+      text->SetPage(&page);
+    }
+    const size_t made = mallinfo2().uordblks;
+    std::fprintf(stderr, "text command: %zu heap bytes each (object %zu, font %zu)\n", (made - before) / Count,
+                 sizeof(TppDrawText), sizeof(TppFont));
+  }
+  const size_t empty = mallinfo2().uordblks;
+  {
+    std::vector<std::unique_ptr<TppPage>> pages;
+    for (int i = 0; i < 100; ++i) pages.push_back(std::make_unique<TppPage>(nullptr));
+    std::fprintf(stderr, "empty page: %zu heap bytes\n", (mallinfo2().uordblks - empty) / 100);
+  }
 }
 
 TResult Run(const std::string& folder, TppCanvasPrinter& printer) {
@@ -123,7 +165,7 @@ TResult Run(const std::string& folder, TppCanvasPrinter& printer) {
 
   // Both passes, every page.
   Clock::time_point start = Clock::now();
-  result.pages = Request(*report, psAll, 1);
+  result.pages = Request(*report, psAll, 1, &result);
   result.pagesPerSecond = 2.0 * result.pages / Seconds(start);
 
   // Time to the first page of a new run (a two-pass report runs its first
@@ -144,16 +186,20 @@ TResult Run(const std::string& folder, TppCanvasPrinter& printer) {
   result.page3Ms = Seconds(start) * 1000;
 
   // Memory: a new run with the publisher's page cache on, then off.
+  double heapOn = 0, heapOff = 0;
   for (const bool cache : {true, false}) {
     report->Reset();
     report->Publisher()->SetCachePages(cache);
     const long before = ResidentKB();
+    const size_t heapBefore = mallinfo2().uordblks;
     Request(*report, psAll, 1);
     const double grown = static_cast<double>(ResidentKB() - before);
     (cache ? result.kbStateCacheOn : result.kbStateCacheOff) = grown;
+    (cache ? heapOn : heapOff) = static_cast<double>(mallinfo2().uordblks) - static_cast<double>(heapBefore);
     report->Publisher()->Clear();
   }
   result.kbPerCachedPage = (result.kbStateCacheOn - result.kbStateCacheOff) / std::max(result.pages, 1);
+  result.bytesPerCachedCommand = (heapOn - heapOff) / std::max(result.pages * result.commandsPerPage, 1.0);
   report.reset();
   return result;
 }
@@ -163,13 +209,14 @@ int main(int argc, char** argv) {
   qputenv("QT_QPA_PLATFORM", "offscreen");
   QGuiApplication application(argc, argv);
   ppRegisterReportClasses();
+  ReportCommandBytes();
   const std::string folder = (std::filesystem::temp_directory_path() / "orvelle-bench-report").string();
   TMeasuringCanvas measuring(600);
   QImage image(8, 8, QImage::Format_ARGB32);
   TQtCanvas qt(image, 600);
   TBenchPrinter measuringPrinter(measuring), qtPrinter(qt);
-  std::printf("%-8s %-10s %6s %10s %11s %10s %9s %13s %12s %12s\n", "rows", "canvas", "pages", "pages/s",
-              "first ms", "p400 ms", "p3 ms", "KB/cached pg", "KB run on", "KB run off");
+  std::printf("%-8s %-10s %6s %10s %11s %10s %9s %13s %12s %12s %8s %8s\n", "rows", "canvas", "pages", "pages/s",
+              "first ms", "p400 ms", "p3 ms", "KB/cached pg", "KB run on", "KB run off", "cmds/pg", "B/cmd");
   for (const int rows : {20000, 100000}) {
     std::filesystem::remove_all(folder);
     std::filesystem::create_directories(folder);
@@ -179,9 +226,9 @@ int main(int argc, char** argv) {
     for (auto [name, printer] : {std::pair<const char*, TppCanvasPrinter*>{"measuring", &measuringPrinter},
                                  std::pair<const char*, TppCanvasPrinter*>{"qt", &qtPrinter}}) {
       const TResult r = Run(folder, *printer);
-      std::printf("%-8d %-10s %6d %10.0f %11.1f %10.1f %9.1f %13.1f %12.0f %12.0f\n", rows, name, r.pages,
-                  r.pagesPerSecond, r.firstPageMs, r.page400Ms, r.page3Ms, r.kbPerCachedPage, r.kbStateCacheOn,
-                  r.kbStateCacheOff);
+      std::printf("%-8d %-10s %6d %10.0f %11.1f %10.1f %9.1f %13.1f %12.0f %12.0f %8.1f %8.0f\n", rows, name,
+                  r.pages, r.pagesPerSecond, r.firstPageMs, r.page400Ms, r.page3Ms, r.kbPerCachedPage,
+                  r.kbStateCacheOn, r.kbStateCacheOff, r.commandsPerPage, r.bytesPerCachedCommand);
     }
   }
   std::filesystem::remove_all(folder);
