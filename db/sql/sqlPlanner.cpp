@@ -193,8 +193,7 @@ TExpToken* PrepareTableCondition(TDataQuery& query, TSourceTable& table, const T
 
 void InstallTableFilter(TDataQuery& query, TSourceTable& table, const TExpToken& condition) {
   TExpTreePtr prepared(PrepareTableCondition(query, table, condition));
-  TFilter* filter = table.Cursor->AddFilter(nullptr, {}, true, false, false, false, nullptr, true, prepared.get());
-  prepared.release();
+  TFilter* filter = table.Cursor->AddFilter(std::move(prepared));
   table.Cursor->ActivateFilter(filter);
   if (!filter->Active) RaiseSqlError("Internal table filter error");
   ++table.FilterCount;
@@ -461,8 +460,7 @@ void BindAndInstall(TDataQuery& query, TTableJoin& join) {
   TSourceTable& target = *join.Target;
   TExpTreePtr bound = BindJoin(query, target, *join.Condition);
   if (!join.Filter) {
-    join.Filter = target.Cursor->AddFilter(nullptr, {}, true, false, false, false, nullptr, true, bound.get());
-    bound.release();
+    join.Filter = target.Cursor->AddFilter(std::move(bound));
     target.Cursor->ActivateFilter(join.Filter);
   } else {
     target.Cursor->UpdateFilter(bound.get(), join.Filter);

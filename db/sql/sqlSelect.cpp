@@ -533,8 +533,7 @@ bool TDataQuery::ApplyResultFilter(TExpToken& condition) {
   const TExpEvalContext context{nullptr, language, Answer->SortId(), &settings};
   TExpTreePtr prepared(CopyConditionForTable(context, *copy, true, false));
   if (!ResultFilter) {
-    ResultFilter = Answer->AddFilter(nullptr, {}, true, false, false, false, nullptr, true, prepared.get());
-    prepared.release();
+    ResultFilter = Answer->AddFilter(std::move(prepared));
     Answer->ActivateFilter(ResultFilter);
   } else {
     Answer->UpdateFilter(prepared.get(), ResultFilter);
