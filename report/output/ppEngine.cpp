@@ -15,6 +15,7 @@
 #include "ppPrinterSetup.h"
 #include "ppPublisher.h"
 #include "ppReport.h"
+#include "ppSubReport.h"
 #include "ppUnits.h"
 #include "rtlConvert.h"
 #include "rtlStrUtils.h"
@@ -126,7 +127,7 @@ void TppEngine::RunSetup() {
   if (pipeline) pipeline->ClearMarks();
   if (detailPipeline) detailPipeline->ClearMarks();
   // A top report's current record is its user's record at the run's start.
-  if (pipeline && !Report()->ParentReport()) pipeline->MarkCurrentRecord();
+  if (pipeline && IsTopReport()) pipeline->MarkCurrentRecord();
   cache->Initialize(Cacheables());
   printDateTime = Report()->Clock ? Report()->Clock() : Now();
   pagesSaved = 0;
@@ -135,6 +136,8 @@ void TppEngine::RunSetup() {
   absolutePageCount = 0;
   runSetUp = true;
 }
+
+bool TppEngine::IsTopReport() const { return !dynamic_cast<const TppChildReport*>(Report()); }
 
 bool TppEngine::HasRecords() const { return !pipeline || !pipeline->IsEmpty(); }
 
@@ -194,7 +197,7 @@ void TppEngine::ServePageRequest(const TppPageRequest& request) {
       engine.pipeline->ReturnToDataRecord(record);
       engine.livePage = -1;
     }
-  } userRecord{*this, pipeline && !report->ParentReport() ? pipeline->DataRecord() : std::vector<uint8_t>{}};
+  } userRecord{*this, pipeline && IsTopReport() ? pipeline->DataRecord() : std::vector<uint8_t>{}};
   if (report->PassSetting() == psTwoPass && !allPagesGenerated) {
     calculationPass = true;
     AddState(ppesFirstPass);

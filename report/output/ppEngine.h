@@ -171,6 +171,8 @@ private:
   void AdvanceAfterBreak();
   void ApplyRestoredPositions();
   bool HasRecords() const;
+  // Not a subreport's child report.
+  bool IsTopReport() const;
   void NoDataOnPage();
   void TakeKeepSnapshot(int group);
   bool RollBackKeepTogether();
