@@ -53,6 +53,26 @@ TEST_F(SqlCorrelatedTest, SubSelectReadsTheEnclosingRow) {
   EXPECT_EQ(Rows(statement.Execute()), (TRows{"Bob"}));
 }
 
+TEST_F(SqlCorrelatedTest, RunsAgainOnlyWhenTheEnclosingValuesChange) {
+  Exec("CREATE TABLE k (v INTEGER)");
+  for (int v : {10, 10, 10, 20, 20, 10, 30}) Exec("INSERT INTO k VALUES (" + std::to_string(v) + ")");
+  TQueryStatement& statement = Prepare("SELECT v FROM k WHERE v IN (SELECT dept FROM grade WHERE grade.dept = k.v)");
+  // Every run of a row loop ends with one report of 100 percent.
+  struct TRuns {
+    int Count = 0;
+  } runs;
+  TDataQuery& nested = statement.QueryAt(1);
+  nested.ProgressContext = &runs;
+  nested.ProgressProc = [](void* context, int32_t, int32_t percent, bool&) {
+    if (percent == 100) ++static_cast<TRuns*>(context)->Count;
+  };
+  EXPECT_EQ(Rows(statement.Execute()), (TRows{"10", "10", "10", "20", "20", "10"}));
+  EXPECT_EQ(runs.Count, 4);  // 10, 20, 10, 30
+  runs.Count = 0;
+  statement.Execute();
+  EXPECT_EQ(runs.Count, 4);
+}
+
 TEST_F(SqlCorrelatedTest, UncorrelatedSubSelectsStillRunOnce) {
   TQueryStatement& statement = Prepare("SELECT name FROM emp WHERE dept IN (SELECT dept FROM grade WHERE low = 0)");
   EXPECT_FALSE(statement.QueryAt(1).Correlated);
