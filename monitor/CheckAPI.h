@@ -11,19 +11,19 @@ inline constexpr const char* SOutOfResources = "Out of resources";
 // errno is 0.
 [[noreturn]] void RaiseLastSysError();
 
-// Raises unless errno equals expected.
-void CheckLastError(int expected);
+// Raises unless errno equals Expected.
+void CheckLastError(int Expected);
 
 // A handle here is pointer-like: empty means the call failed.
 template <class THandle>
-THandle CheckHandleResult(THandle handle, int expected) {
-  if (!handle) CheckLastError(expected);
-  return handle;
+THandle CheckHandleResult(THandle Handle, int Expected) {
+  if (!Handle) CheckLastError(Expected);
+  return Handle;
 }
 
 template <class TValue>
-TValue CheckBoolResult(TValue value, int expected) {
-  if (value) return value;
-  CheckLastError(expected);
+TValue CheckBoolResult(TValue Value, int Expected) {
+  if (Value) return Value;
+  CheckLastError(Expected);
   return TValue{};
 }

@@ -44,10 +44,10 @@ void* TGlobalPtrCriticalSection::Get() {
   return block;
 }
 
-void TGlobalPtrCriticalSection::Set(void* newBlock) {
+void TGlobalPtrCriticalSection::Set(void* NewBlock) {
   Acquire();
   std::free(block);
-  block = newBlock;
+  block = NewBlock;
 }
 
 THandleObject::~THandleObject() { THandleObject::Close(); }
@@ -73,8 +73,8 @@ TWaitResult THandleObject::WaitFor(uint32_t timeout) {
 
 bool THandleObject::IsSignalled() { return WaitFor(0) == wrSignaled; }
 
-TEvent::TEvent(bool manualReset, bool initialState)
-    : THandleObject(std::make_unique<TOsEvent>(manualReset, initialState)) {}
+TEvent::TEvent(bool ManualReset, bool InitialState)
+    : THandleObject(std::make_unique<TOsEvent>(ManualReset, InitialState)) {}
 
 TOsEvent* TEvent::Event() {
   if (!handle) errno = EBADF;

@@ -10,17 +10,17 @@ TThreadCustom::TThreadCustom(std::string Name, ::PrinterHandle PrinterHandle)
 
 void TThreadCustom::Initialize() { FreeOnTerminate = true; }
 
-void* TThreadCustom::LockModel() { return ModelHolder.Get(); }
+void* TThreadCustom::LockModel() { return modelHolder.Get(); }
 
-void TThreadCustom::UnlockModel() { ModelHolder.Release(); }
+void TThreadCustom::UnlockModel() { modelHolder.Release(); }
 
 void TThreadCustom::SetModel(void* Model) {
   // One hold across both steps: no reader ever meets a released model.
-  ModelHolder.Acquire();
+  modelHolder.Acquire();
   FreeModel();
-  ModelHolder.Set(Model);
-  ModelHolder.Release();
-  ModelHolder.Release();
+  modelHolder.Set(Model);
+  modelHolder.Release();
+  modelHolder.Release();
 }
 
 void TThreadCustom::DoStart() {

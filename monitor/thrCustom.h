@@ -111,5 +111,5 @@ private:
   // Kept for the thread's life: it closes its handle even after the program
   // installed another spooler.
   const std::shared_ptr<TSpooler> spooler;
-  TGlobalPtrCriticalSection ModelHolder{nullptr};
+  TGlobalPtrCriticalSection modelHolder{nullptr};
 };

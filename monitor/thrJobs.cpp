@@ -52,7 +52,7 @@ TThreadJobs::TThreadJobs(std::string Name, ::PrinterHandle PrinterHandle)
     : TThreadCustom(std::move(Name), PrinterHandle) {}
 
 void TThreadJobs::SetServer(TThreadServer& Server) {
-  serverStop = Server.StopEvent;
+  serverStop = Server.stopEvent;
   serverPrinters = Server.printers;
   ListEvent = Server.ListEvent;
 }

@@ -126,7 +126,7 @@ void TThreadServer::StopPrinterThreads() {
   // Judged by the threads listed, not by the printers last enumerated: a
   // server whose printers all vanished still has threads to stop.
   if (printers->Count() == 0) return;
-  StopEvent->SetEvent();
+  stopEvent->SetEvent();
   TimedWaitLoop(
       *this,
       [this](TBaseThread&, uint32_t& interval, bool& done) {
@@ -144,7 +144,7 @@ void TThreadServer::StopPrinterThreads() {
     for (TBaseThread* thread : locked.Threads()) thread->Abandon();
     locked.Threads().clear();
   }
-  StopEvent->ResetEvent();
+  stopEvent->ResetEvent();
 }
 
 void TThreadServer::DoFinish() {

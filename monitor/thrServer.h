@@ -81,5 +81,5 @@ private:
   // False, keeping the list, when the server does not answer.
   bool ReadPrinters();
   const std::shared_ptr<TServerList> printers = std::make_shared<TServerList>();
-  const std::shared_ptr<TSimpleEvent> StopEvent = std::make_shared<TSimpleEvent>();
+  const std::shared_ptr<TSimpleEvent> stopEvent = std::make_shared<TSimpleEvent>();
 };
