@@ -2,23 +2,12 @@
 
 #include <string>
 
-#include "rtlObjectText.h"
 #include "rtlReader.h"
 #include "rtlStreamTestClasses.h"
+#include "rtlStreamTestSupport.h"
 #include "rtlWriter.h"
 
 namespace {
-
-std::string Bytes(TMemoryStream& stream) {
-  return std::string(reinterpret_cast<const char*>(stream.Memory()), static_cast<size_t>(stream.Size()));
-}
-
-std::string ToBinary(TComponent* root) {
-  TMemoryStream stream;
-  TWriter writer(stream);
-  writer.WriteRootComponent(root);
-  return Bytes(stream);
-}
 
 std::string Descendent(TComponent* root, TComponent* ancestor) {
   TMemoryStream stream;
@@ -27,25 +16,9 @@ std::string Descendent(TComponent* root, TComponent* ancestor) {
   return Bytes(stream);
 }
 
-std::string BinaryToText(const std::string& binary) {
-  TStringStream in(binary);
-  TStringStream out;
-  ObjectBinaryToText(in, out);
-  return out.DataString();
-}
-
-std::string TextToBinary(const std::string& text) {
-  TStringStream in(text);
-  TStringStream out;
-  ObjectTextToBinary(in, out);
-  return out.DataString();
-}
-
 template <typename T>
 TObjectPtr<T> Read(const std::string& binary, TComponent* root = nullptr) {
-  TStringStream in(binary);
-  TReader reader(in);
-  return TObjectPtr<T>(static_cast<T*>(reader.ReadRootComponent(root)));
+  return TObjectPtr<T>(static_cast<T*>(ReadRoot(binary, root)));
 }
 
 // A copy of the component made through its stream, as a form made from

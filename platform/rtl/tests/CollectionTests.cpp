@@ -3,46 +3,19 @@
 #include <string>
 
 #include "rtlClassesConsts.h"
-#include "rtlObjectText.h"
-#include "rtlReader.h"
 #include "rtlStreamTestClasses.h"
-#include "rtlWriter.h"
+#include "rtlStreamTestSupport.h"
 
 using namespace std::string_literals;
 
 namespace {
 
-std::string ToBinary(TComponent* root) {
-  TMemoryStream stream;
-  TWriter writer(stream);
-  writer.WriteRootComponent(root);
-  return std::string(reinterpret_cast<const char*>(stream.Memory()), static_cast<size_t>(stream.Size()));
-}
-
-std::string BinaryToText(const std::string& binary) {
-  TStringStream in(binary);
-  TStringStream out;
-  ObjectBinaryToText(in, out);
-  return out.DataString();
-}
-
-std::string TextToBinary(const std::string& text) {
-  TStringStream in(text);
-  TStringStream out;
-  ObjectTextToBinary(in, out);
-  return out.DataString();
-}
-
 TObjectPtr<TTestGrid> ReadGrid(const std::string& binary) {
-  TStringStream in(binary);
-  TReader reader(in);
-  return TObjectPtr<TTestGrid>(static_cast<TTestGrid*>(reader.ReadRootComponent(nullptr)));
+  return TObjectPtr<TTestGrid>(static_cast<TTestGrid*>(ReadRoot(binary)));
 }
 
 void ReadInto(TComponent* root, const std::string& binary) {
-  TStringStream in(binary);
-  TReader reader(in);
-  reader.ReadRootComponent(root);
+  ReadRoot(binary, root);
 }
 
 // Grid1 with a label Label1 and three columns: one left at its defaults,

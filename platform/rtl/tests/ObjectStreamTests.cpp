@@ -5,40 +5,12 @@
 
 #include "rtlClassesConsts.h"
 #include "rtlDateTime.h"
-#include "rtlObjectText.h"
 #include "rtlParser.h"
 #include "rtlReader.h"
 #include "rtlStreamTestClasses.h"
-#include "rtlWriter.h"
+#include "rtlStreamTestSupport.h"
 
 namespace {
-
-std::string ToBinary(TComponent* root) {
-  TMemoryStream stream;
-  TWriter writer(stream);
-  writer.WriteRootComponent(root);
-  return std::string(reinterpret_cast<const char*>(stream.Memory()), static_cast<size_t>(stream.Size()));
-}
-
-std::string BinaryToText(const std::string& binary) {
-  TStringStream in(binary);
-  TStringStream out;
-  ObjectBinaryToText(in, out);
-  return out.DataString();
-}
-
-std::string TextToBinary(const std::string& text) {
-  TStringStream in(text);
-  TStringStream out;
-  ObjectTextToBinary(in, out);
-  return out.DataString();
-}
-
-TComponent* ReadRoot(const std::string& binary, TComponent* root = nullptr) {
-  TStringStream in(binary);
-  TReader reader(in);
-  return reader.ReadRootComponent(root);
-}
 
 class ObjectStream : public ::testing::Test {
 protected:

@@ -10,22 +10,9 @@
 #include "rtlObjectText.h"
 #include "rtlParser.h"
 #include "rtlReader.h"
+#include "rtlStreamTestSupport.h"
 
 namespace {
-
-std::string BinaryToText(const std::string& binary) {
-  TStringStream in(binary);
-  TStringStream out;
-  ObjectBinaryToText(in, out);
-  return out.DataString();
-}
-
-std::string TextToBinary(const std::string& text) {
-  TStringStream in(text);
-  TStringStream out;
-  ObjectTextToBinary(in, out);
-  return out.DataString();
-}
 
 // Text to binary to text must give the same bytes back.
 void ExpectRoundTrip(const std::string& text) {

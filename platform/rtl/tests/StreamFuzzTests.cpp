@@ -7,7 +7,7 @@
 #include "rtlParser.h"
 #include "rtlReader.h"
 #include "rtlStreamTestClasses.h"
-#include "rtlWriter.h"
+#include "rtlStreamTestSupport.h"
 
 // Mutated streams must end in one of the stream errors, never in a crash,
 // a hang or an allocation the stream's size does not justify. Run under
@@ -18,13 +18,6 @@ namespace {
 constexpr unsigned FuzzSeed = 20261207;
 constexpr int BinaryRounds = 6000;
 constexpr int TextRounds = 3000;
-
-std::string ToBinary(TComponent* root) {
-  TMemoryStream stream;
-  TWriter writer(stream);
-  writer.WriteRootComponent(root);
-  return std::string(reinterpret_cast<const char*>(stream.Memory()), static_cast<size_t>(stream.Size()));
-}
 
 // Reads, converts both ways and reads again whatever came through; any
 // exception other than the stream errors fails the test.
