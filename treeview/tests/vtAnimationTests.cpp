@@ -9,11 +9,6 @@
 
 namespace {
 
-QRgb Rgb(TColor c) {
-  const TColor v = ColorToRGB(c);
-  return qRgb(GetRValue(v), GetGValue(v), GetBValue(v));
-}
-
 // A 100 x 200 tree: a branch of ChildCount rows, then a green row.
 class AnimatedToggle : public ::testing::Test {
 protected:

@@ -14,11 +14,6 @@
 
 namespace {
 
-QRgb Rgb(TColor c) {
-  const TColor v = ColorToRGB(c);
-  return qRgb(GetRValue(v), GetGValue(v), GetBValue(v));
-}
-
 // A 200 x 120 tree without frame: "Item n" texts, three top-level nodes,
 // the first with two children (expanded), the last with one (collapsed).
 class PaintedTree : public ::testing::Test {

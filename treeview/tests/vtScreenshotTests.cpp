@@ -10,11 +10,6 @@
 
 namespace {
 
-QRgb Rgb(TColor c) {
-  const TColor v = ColorToRGB(c);
-  return qRgb(GetRValue(v), GetGValue(v), GetBValue(v));
-}
-
 TEST(Screenshot, FiftyNodesInTwoColumns) {
   TVirtualStringTree tree;
   tree.resize(360, 700);

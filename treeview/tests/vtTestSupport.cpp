@@ -9,3 +9,8 @@ std::string TEventLog::Joined() const {
   return result;
 }
 
+
+QRgb Rgb(TColor c) {
+  const TColor v = ColorToRGB(c);
+  return qRgb(GetRValue(v), GetGValue(v), GetBValue(v));
+}

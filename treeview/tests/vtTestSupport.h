@@ -5,11 +5,17 @@
 #include <string>
 #include <vector>
 
+#include <QColor>
+
 #include "VTree.h"
+#include "uiGraphics.h"
 #include "uiTestSupport.h"
 
 // Node data of the test trees.
 inline int& NodeId(TBaseVirtualTree& tree, PVirtualNode node) { return *static_cast<int*>(tree.GetNodeData(node)); }
+
+// The pixel a colour paints as, system colours resolved.
+QRgb Rgb(TColor c);
 
 // Event log: every hook the tests listen to appends one line.
 struct TEventLog {
