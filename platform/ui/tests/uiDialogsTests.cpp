@@ -9,7 +9,6 @@
 #include <QInputDialog>
 #include <QLineEdit>
 #include <QMessageBox>
-#include <QTimer>
 #include <functional>
 
 #include "uiDialogs.h"
@@ -23,22 +22,6 @@ protected:
   void TearDown() override {
     SetMessageBoxRunner(nullptr);
     SetInputQueryRunner(nullptr);
-  }
-
-  // Runs Act on the modal dialog of type D once it shows; the dialog's
-  // own event loop serves the timer.
-  template <class D>
-  static void WhenShown(std::function<void(D&)> Act) {
-    auto* timer = new QTimer;
-    timer->setInterval(10);
-    QObject::connect(timer, &QTimer::timeout, [timer, Act] {
-      if (auto* dialog = qobject_cast<D*>(QApplication::activeModalWidget())) {
-        timer->stop();
-        timer->deleteLater();
-        Act(*dialog);
-      }
-    });
-    timer->start();
   }
 };
 

@@ -10,7 +10,6 @@
 #include <QDialogButtonBox>
 #include <QPushButton>
 #include <QSpinBox>
-#include <QTimer>
 #include <functional>
 
 #include "uiPrinterProperties.h"
@@ -24,20 +23,6 @@ TPrinterProperties Office() {
                        {{"Default", 7}, {"Manual Feed", 4}}, 3);
   p.SetPaper(9);
   return p;
-}
-
-// Runs Act on the properties dialog once it shows modally.
-void WhenShown(std::function<void(TPrinterPropertiesDialog&)> act) {
-  auto* timer = new QTimer;
-  timer->setInterval(10);
-  QObject::connect(timer, &QTimer::timeout, [timer, act] {
-    if (auto* dialog = dynamic_cast<TPrinterPropertiesDialog*>(QApplication::activeModalWidget())) {
-      timer->stop();
-      timer->deleteLater();
-      act(*dialog);
-    }
-  });
-  timer->start();
 }
 
 QAbstractButton* Button(QDialog& dialog, QDialogButtonBox::StandardButton which) {
@@ -70,7 +55,7 @@ TEST(PrinterProperties, TheDialogEditsACopyAndHandsItBackOnOK) {
   SetPrinterPropertiesRunner(nullptr);  // the Qt dialog
   TPrinterProperties p = Office();
   std::string title;
-  WhenShown([&](TPrinterPropertiesDialog& dialog) {
+  WhenShown<TPrinterPropertiesDialog>([&](TPrinterPropertiesDialog& dialog) {
     title = dialog.windowTitle().toStdString();
     EXPECT_EQ(dialog.findChild<QComboBox*>("paper")->currentText().toStdString(), "A4");
     dialog.findChild<QComboBox*>("paper")->setCurrentIndex(2);
@@ -91,7 +76,7 @@ TEST(PrinterProperties, TheDialogEditsACopyAndHandsItBackOnOK) {
   EXPECT_TRUE(p.Collate());
 
   // Cancel: whatever was changed in the dialog stays there.
-  WhenShown([](TPrinterPropertiesDialog& dialog) {
+  WhenShown<TPrinterPropertiesDialog>([](TPrinterPropertiesDialog& dialog) {
     dialog.findChild<QComboBox*>("paper")->setCurrentIndex(0);
     Button(dialog, QDialogButtonBox::Cancel)->click();
   });
