@@ -26,6 +26,13 @@ constexpr char BinarySignature[] = "TPF0";
 void ReadLayout(TMemoryStream& binary, TppCustomReport& report) {
   binary.SetPosition(0);
   TReader reader(binary);
+  // The report takes the layout's name unless another component of its
+  // owner has it: then a name of its own.
+  reader.OnSetName = [&report](TReader&, TComponent* component, std::string& name) {
+    if (component != &report || !report.Owner()) return;
+    const TComponent* other = report.Owner()->FindComponent(name);
+    if (other && other != component) name = report.MakeUniqueName(component);
+  };
   reader.ReadRootComponent(&report);
 }
 }  // namespace

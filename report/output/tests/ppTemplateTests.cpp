@@ -106,6 +106,19 @@ TEST_F(TemplateTest, AStreamWithoutALayoutIsRefusedAndTheReportKept) {
   EXPECT_EQ(Save(*f.Report, ftBinary), before);
 }
 
+TEST_F(TemplateTest, AReportWhoseOwnerHasTheLayoutsNameAlreadyTakesANameOfItsOwn) {
+  TReportFixture f(5);
+  MakeLayout(f);
+  f.Report->SetName("Usage");
+  const std::string bytes = Save(*f.Report, ftBinary);
+  auto* second = new TppReport(f.Owner.get());
+  Load(*second, bytes);
+  EXPECT_EQ(second->GroupCount(), 1);
+  EXPECT_NE(second->Name(), "Usage");
+  EXPECT_FALSE(second->Name().empty());
+  EXPECT_EQ(f.Owner->FindComponent(second->Name()), second);
+}
+
 TEST_F(TemplateTest, FilesLoadAndSaveAndAMissingFileIsNamed) {
   TReportFixture f(5);
   MakeLayout(f);
