@@ -64,6 +64,7 @@ void TppEngine::Reset() {
   absolutePageNo = 0;
   absolutePageCount = 0;
   groupLastPages.clear();
+  sectionPageCounts.clear();
   cache->Clear();
   RemoveState(0xFFFF);
 }
@@ -452,6 +453,11 @@ void TppEngine::PrintColumnFooters() {
     PlaceColumn(column, PrintPosition());
     for (TppBand* footer : columnFooters) footer->Generate(*this);
   }
+}
+
+int TppEngine::SectionPageCount(int startPage) const {
+  const auto it = sectionPageCounts.find(startPage);
+  return it == sectionPageCounts.end() ? 0 : it->second;
 }
 
 void TppEngine::SetSectionPageNumbers(int pageNo, int pageCount) {

@@ -53,6 +53,10 @@ class TppEngine : public TppCustomEngine {
   void EndSectionPage() { sectionEnding = true; }
   bool SectionPage() const { return (EngineState() & ppesSectionPage) != 0; }
   void SetSectionPageNumbers(int pageNo, int pageCount);
+  // The pages of the section that started on a page, learnt as it ends (0:
+  // not known yet): a second pass and pages made again number "of n" right.
+  int SectionPageCount(int startPage) const;
+  void SetSectionPageCount(int startPage, int count) { sectionPageCounts[startPage] = count; }
 
   int PageBottom() const override;
   bool LastPageKnown() const override { return allPagesGenerated || lastPage; }
@@ -122,6 +126,7 @@ private:
   // their own (ResetPageNo), learnt as generation passes its footers: the
   // second pass numbers "page n of m" within the group.
   std::map<int, int> groupLastPages;
+  std::map<int, int> sectionPageCounts;
   int currentColumn = 1;
   int columnTop = 0;
   bool columnFootersPrinted = false;

@@ -188,6 +188,7 @@ void TppSubReport::GenerateSection(TppBand* band) {
   }
   if (sectionState != ssPrinting) {
     sectionState = ssPrinting;
+    sectionStartPage = parent.AbsolutePageNo();
     if (parentPrinterSetup) child->PrinterSetup()->Assign(band->Report()->PrinterSetup());
     child->Reset();
     childPageNo = 1;
@@ -201,7 +202,9 @@ void TppSubReport::GenerateSection(TppBand* band) {
   childRunValid = true;
   finished = engine.AllPagesGenerated();
   parent.Page()->SetPrinterSetup(child->PrinterSetup());
-  if (resetPageNo) parent.SetSectionPageNumbers(childPage->PageNo, childPage->PageCount);
+  if (finished) parent.SetSectionPageCount(sectionStartPage, childPageNo);
+  const int known = parent.SectionPageCount(sectionStartPage);
+  if (resetPageNo) parent.SetSectionPageNumbers(childPage->PageNo, known > 0 ? known : childPage->PageCount);
   const TppPageDef& def = child->PrinterSetup()->PageDef();
   SetDrawRect(TRect{0, 0, def.mmWidth(), def.mmHeight()});
   SetSpaceUsed(std::max(band->PageBottom() - band->StartingPosition(), 0));
@@ -233,6 +236,7 @@ void TppSubReport::CaptureState(uint8_t* record) const {
   r.NextHeight = nextHeight;
   r.Finished = finished;
   r.SectionState = sectionState;
+  r.SectionStartPage = sectionStartPage;
   std::memcpy(record, &r, sizeof r);
 }
 
@@ -245,6 +249,7 @@ void TppSubReport::ApplyState(const uint8_t* record) {
   nextHeight = r.NextHeight;
   finished = r.Finished != 0;
   sectionState = static_cast<TSectionState>(r.SectionState);
+  sectionStartPage = r.SectionStartPage;
   childRunValid = false;
 }
 

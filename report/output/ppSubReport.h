@@ -66,6 +66,7 @@ private:
     uint8_t Base[8];
     int32_t ChildPageNo, FirstHeight, NextHeight;
     uint8_t Finished, SectionState, Reserved[2];
+    int32_t SectionStartPage;
   };
 
   TppChildReport* child = nullptr;
@@ -77,6 +78,7 @@ private:
   bool parentPrinterSetup = true;
   bool resetPageNo = false;
   TSectionState sectionState = ssNone;
+  int sectionStartPage = 0;  // the parent's page of the section's first
   int childPageNo = 0;    // the child page on the parent's page
   int firstHeight = 0;    // the child's page height on its first page
   int nextHeight = 0;     // and on the pages after

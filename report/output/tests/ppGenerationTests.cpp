@@ -729,6 +729,11 @@ TEST(SubReports, SectionPagesComeOutOfOrderAsInSequenceWithTheirOwnPageSetup) {
   EXPECT_EQ(pages[1]->PageDef()->mmWidth(), mm(297));
   EXPECT_EQ(pages[0]->PageDef()->mmWidth(), mm(210));
   EXPECT_EQ(Places(*pages[3]).back(), "ChildFoot@20,175");
+  // The second pass knows each section's page count from the first.
+  for (const int page : {2, 3, 4, 6, 7, 8}) {
+    EXPECT_EQ(pages[static_cast<size_t>(page - 1)]->PageNo, (page - 2) % 4 + 1) << page;
+    EXPECT_EQ(pages[static_cast<size_t>(page - 1)]->PageCount, 3) << page;
+  }
   for (const int page : {7, 3, 6, 2, 12}) {
     const auto single = f.Parent.Request(psSinglePage, page);
     ASSERT_EQ(single.size(), 1u);
