@@ -2,11 +2,13 @@
 
 #include <memory>
 
+#include "engBuffer.h"
 #include "engErrorCodes.h"
 #include "engMemoryFile.h"
 #include "engOsErrors.h"
 #include "engPaths.h"
 #include "engPhysicalFile.h"
+#include "engScopeGuard.h"
 #include "engTextCompare.h"
 #include "osPath.h"
 #include "rtlStrUtils.h"
@@ -35,23 +37,6 @@ public:
 
 private:
   TAbstractFile* file;
-};
-
-// Runs an action when the scope ends, also by an exception.
-template <typename Action>
-class TOnExit {
-public:
-  explicit TOnExit(Action action) : action(action) {}
-  ~TOnExit() { action(); }
-  TOnExit(const TOnExit&) = delete;
-  TOnExit& operator=(const TOnExit&) = delete;
-
-private:
-  Action action;
-};
-
-struct TEngineMemDeleter {
-  void operator()(char* block) const { EngineFreeMem(block); }
 };
 
 }  // namespace
@@ -195,12 +180,12 @@ bool TFileList::Exists(const std::string& name, bool inMemory) {
 
 int32_t TFileList::CopyContent(TAbstractFile* source, int32_t sourceHandle, TAbstractFile* target,
                                int32_t targetHandle) {
-  std::unique_ptr<char, TEngineMemDeleter> buffer(static_cast<char*>(EngineAllocMem(CopyChunk)));
+  const TEngineBuffer buffer(CopyChunk);
   int32_t read;
   do {
-    read = source->Read(sourceHandle, buffer.get(), CopyChunk);
+    read = source->Read(sourceHandle, buffer.Get(), CopyChunk);
     if (read < 0) return -EngErrReadFailed;
-    if (read > 0 && target->Write(targetHandle, buffer.get(), read) != read) return -EngErrWriteFailed;
+    if (read > 0 && target->Write(targetHandle, buffer.Get(), read) != read) return -EngErrWriteFailed;
   } while (read == CopyChunk);
   return 0;
 }
@@ -211,7 +196,7 @@ int32_t TFileList::Copy(TAbstractFile* sourceFile, int32_t sourceHandle, const s
   TAbstractFile* target;
   const int32_t targetHandle = CreateLocked(targetName, targetInMemory, false, target);
   if (targetHandle < 0) return targetHandle;
-  TOnExit closeTarget([&] { CloseLocked(target, targetInMemory, targetHandle); });
+  TScopeGuard closeTarget([&] { CloseLocked(target, targetInMemory, targetHandle); });
   TFileSection sourceSection(sourceFile);
   sourceFile->Seek(sourceHandle, 0, soFromBeginning);
   return CopyContent(sourceFile, sourceHandle, target, targetHandle);
@@ -224,7 +209,7 @@ int32_t TFileList::CopyFrom(TAbstractFile* targetFile, int32_t targetHandle, con
   bool openedReadOnly;
   const int32_t sourceHandle = OpenLocked(sourceName, CopySourceOptions(sourceInMemory), openedReadOnly, source);
   if (sourceHandle < 0) return sourceHandle;
-  TOnExit closeSource([&] { CloseLocked(source, sourceInMemory, sourceHandle); });
+  TScopeGuard closeSource([&] { CloseLocked(source, sourceInMemory, sourceHandle); });
   TFileSection targetSection(targetFile);
   source->Seek(sourceHandle, 0, soFromBeginning);
   const int32_t result = CopyContent(source, sourceHandle, targetFile, targetHandle);
