@@ -11,6 +11,7 @@
 
 #include "engExpToken.h"
 #include "engIndexPage.h"
+#include "sqlJoinHash.h"
 
 class TDataCursor;
 class TDataDirectory;
@@ -28,6 +29,10 @@ struct TTableJoin {
   // side on the right.
   TExpTreePtr Condition;
   TFilter* Filter = nullptr;  // installed on the target's cursor
+  // The target is read into memory by its key (sqlJoinHash.h); Hash is
+  // nil until it is read, and stays nil when it does not fit.
+  bool Hashed = false;
+  std::unique_ptr<TJoinHash> Hash;
 };
 
 struct TSourceTable {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cassert>
+#include <cstring>
 #include <deque>
 #include <map>
 #include <set>
@@ -19,6 +20,7 @@
 #include "sqlCorrelation.h"
 #include "sqlErrors.h"
 #include "sqlEvaluation.h"
+#include "sqlJoinHash.h"
 #include "sqlParser.h"
 #include "sqlQuery.h"
 
@@ -219,6 +221,8 @@ private:
   TExpTreePtr rowWhere;
   TExpTreePtr rowJoins;
   std::set<TSourceTable*> leftTargets;
+  // Tables that may be read into memory by key, with their one partner.
+  std::map<TSourceTable*, TSourceTable*> hashPartners;
   TSourceTable* root = nullptr;
   bool singlesInstalled = false;
 
@@ -331,24 +335,56 @@ private:
     singlesInstalled = true;
   }
 
+  // The table's one partner when the table may be read into memory by key
+  // as the partner's inner table: an inner join only, every condition to
+  // it an "=" that keys (sqlJoinHash.h), few records after its filters.
+  TSourceTable* HashPartner(TSourceTable* table) const {
+    if (leftTargets.count(table)) return nullptr;
+    const uint16_t language = EvaluationLanguage(query);
+    TSourceTable* partner = nullptr;
+    for (const TJoinEdge& edge : edges) {
+      if (edge.Left != table && edge.Right != table) continue;
+      TSourceTable* other = edge.Left == table ? edge.Right : edge.Left;
+      if ((partner && partner != other) || edge.Kind != jkInner ||
+          !CanKeyComparison(*edge.Condition, *table, edge.Left == table, language))
+        return nullptr;
+      partner = other;
+    }
+    if (!partner || table->Cursor->GetRecordCount() > MaxHashedRows) return nullptr;
+    return partner;
+  }
+
+  bool MayDrive(TSourceTable* table, const std::set<TSourceTable*>& wanted) const {
+    if (leftTargets.count(table) || !wanted.count(table)) return false;
+    const std::set<TSourceTable*> reached = Reach(table);
+    return std::includes(reached.begin(), reached.end(), wanted.begin(), wanted.end());
+  }
+
   // The smallest restricted table drives, when it is allowed to: it is no
   // left join's inner table and reaches every table the first one reaches.
+  // A table read into memory by key does not drive when its partner is big:
+  // the partner is read once in sequence instead of in pieces per key.
   void ChooseRoot() {
     root = query.SourceTables.front().get();
     if (query.SourceTables.size() < 2 || query.NoJoinOptimize) return;
     InstallSingles();
+    for (const auto& owned : query.SourceTables)
+      if (TSourceTable* partner = HashPartner(owned.get())) hashPartners[owned.get()] = partner;
+    auto keyedBeside = [this](TSourceTable* table) {
+      const auto found = hashPartners.find(table);
+      return found != hashPartners.end() && found->second->Cursor->GetRecordCount() >= MinHashDriverRows;
+    };
     const std::set<TSourceTable*> wanted = Reach(root);
     int32_t best = root->Cursor->GetRecordCount();
     for (const auto& owned : query.SourceTables) {
       TSourceTable* table = owned.get();
-      if (table == root || leftTargets.count(table) || !wanted.count(table)) continue;
+      if (table == root || keyedBeside(table)) continue;
       const int32_t count = table->Cursor->GetRecordCount();
-      if (count >= best) continue;
-      const std::set<TSourceTable*> reached = Reach(table);
-      if (!std::includes(reached.begin(), reached.end(), wanted.begin(), wanted.end())) continue;
+      if (count >= best || !MayDrive(table, wanted)) continue;
       best = count;
       root = table;
     }
+    if (keyedBeside(root) && MayDrive(hashPartners[root], wanted)) root = hashPartners[root];
   }
 
   TTableJoin& JoinTo(TSourceTable* from, TSourceTable* to, uint8_t kind) {
@@ -397,6 +433,7 @@ private:
         SwapOperands(*edge.Condition);
         TTableJoin& join = JoinTo(outer, inner, edge.Kind);
         if (join.Kind == jkNone) join.Kind = edge.Kind;
+        join.Hashed = hashPartners.count(inner) > 0 && hashPartners[inner] == outer;
         join.Condition = AndTogether(std::move(join.Condition), std::move(edge.Condition));
         if (placed.insert(inner).second) order.push_back(inner);
       }
@@ -529,6 +566,18 @@ public:
         if (candidate->Target == &table) join = candidate.get();
     // A table below the driving one hangs from the join that placed it.
     assert(!table.JoinedFrom || join);
+    // A table read into memory gives the rows of the outer row's key; an
+    // outer row with a NULL key takes the filter below.
+    std::string key;
+    if (join && join->Hash && OuterJoinKey(query, *join->Condition, key)) {
+      const auto [first, last] = join->Hash->Rows.equal_range(key);
+      for (auto row = first; row != last; ++row) {
+        std::memcpy(table.Record.data(), row->second.data(), table.Record.size());
+        table.HasRow = true;
+        if (!Loop(index + 1)) return false;
+      }
+      return true;
+    }
     if (join && join->Kind != jkNone && join->Condition) BindAndInstall(query, *join);
     TDataCursor& cursor = *table.Cursor;
     cursor.SetToBegin();
@@ -556,5 +605,11 @@ private:
 
 void ForEachJoinedRow(TDataQuery& query, const std::function<bool()>& row) {
   if (query.NestingOrder.empty()) return;
+  // Read before any join filter restricts the tables.
+  for (TSourceTable* table : query.NestingOrder)
+    if (table->JoinedFrom)
+      for (auto& join : table->JoinedFrom->Joins)
+        if (join->Target == table && join->Hashed && !join->Hash)
+          join->Hash = BuildJoinHash(query, *table, *join->Condition);
   TNestedLoop(query, row).Loop(0);
 }

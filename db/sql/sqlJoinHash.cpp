@@ -1,0 +1,122 @@
+#include "sqlJoinHash.h"
+
+#include <cstring>
+
+#include "engCursor.h"
+#include "engExpEval.h"
+#include "engExpToken.h"
+#include "sqlColumns.h"
+#include "sqlEvaluation.h"
+#include "sqlItems.h"
+#include "sqlQuery.h"
+
+namespace {
+
+enum class TKeyFamily { None, Whole, Date, Time, Boolean, Text };
+
+TKeyFamily FamilyOf(uint8_t type) {
+  switch (type) {
+    case dtSmallInt:
+    case dtWord:
+    case dtInteger:
+      return TKeyFamily::Whole;
+    case dtDate:
+      return TKeyFamily::Date;
+    case dtTime:
+      return TKeyFamily::Time;
+    case dtBoolean:
+      return TKeyFamily::Boolean;
+    case dtString:
+      return TKeyFamily::Text;
+    default:
+      return TKeyFamily::None;
+  }
+}
+
+// Appends the value's key; false for NULL.
+bool AppendKey(const TExpToken& value, std::string& key) {
+  if (value.IsNull) return false;
+  int64_t whole = 0;
+  switch (FamilyOf(value.DataType)) {
+    case TKeyFamily::Text:
+      key.append(value.AsText());
+      key += '\0';
+      return true;
+    case TKeyFamily::Boolean:
+      key += value.AsBoolean() ? '\1' : '\0';
+      return true;
+    case TKeyFamily::Whole:
+      whole = value.DataType == dtSmallInt ? value.AsSmallInt()
+              : value.DataType == dtWord   ? value.AsWord()
+                                           : value.AsInteger();
+      break;
+    default:
+      whole = value.AsInteger();
+      break;
+  }
+  key.append(reinterpret_cast<const char*>(&whole), sizeof whole);
+  return true;
+}
+
+template <typename Visit>
+void ForEachComparison(const TExpToken& condition, Visit visit) {
+  if (condition.Kind == nkBinary && condition.Code == opAnd) {
+    ForEachComparison(*condition.First, visit);
+    ForEachComparison(*condition.Second, visit);
+    return;
+  }
+  visit(condition);
+}
+
+}  // namespace
+
+bool CanKeyComparison(const TExpToken& comparison, const TSourceTable& inner, bool innerFirst,
+                      uint16_t evaluationLanguage) {
+  if (comparison.Kind != nkBinary || comparison.Code != opEqual || !comparison.First || !comparison.Second)
+    return false;
+  const TExpToken& column = innerFirst ? *comparison.First : *comparison.Second;
+  const TExpToken& other = innerFirst ? *comparison.Second : *comparison.First;
+  if (column.Kind != nkColumn || column.SourceTable != &inner || column.First || column.Second) return false;
+  const TKeyFamily family = FamilyOf(column.DataType);
+  if (family == TKeyFamily::None || family != FamilyOf(other.DataType)) return false;
+  // Texts compare as bytes only without a language.
+  return family != TKeyFamily::Text || (evaluationLanguage == 0 && inner.Cursor->LanguageId() == 0);
+}
+
+std::unique_ptr<TJoinHash> BuildJoinHash(TDataQuery& query, TSourceTable& inner, const TExpToken& condition) {
+  auto hash = std::make_unique<TJoinHash>();
+  TSourceColumnValues columns(EvaluationLanguage(query));
+  TDataCursor& cursor = *inner.Cursor;
+  size_t bytes = 0;
+  std::string key;
+  cursor.SetToBegin();
+  inner.HasRow = true;
+  while (cursor.GetNextRecord(inner.Record.data()) == 0) {
+    key.clear();
+    bool keyed = true;
+    ForEachComparison(condition, [&](const TExpToken& comparison) {
+      if (!keyed) return;
+      TExpTreePtr value(CloneTokenTree(comparison.First));
+      columns.GetColumnValue(*value);
+      keyed = AppendKey(*value, key);
+    });
+    if (!keyed) continue;
+    bytes += key.size() + inner.Record.size() + 64;
+    if (bytes > MaxHashedBytes) return nullptr;
+    hash->Rows.emplace(key, inner.Record);
+  }
+  return hash;
+}
+
+bool OuterJoinKey(TDataQuery& query, const TExpToken& condition, std::string& key) {
+  key.clear();
+  TSourceColumnValues columns(EvaluationLanguage(query));
+  const TExpEvalContext context = SourceEvalContext(query, &columns);
+  bool keyed = true;
+  ForEachComparison(condition, [&](const TExpToken& comparison) {
+    if (!keyed) return;
+    TExpTreePtr value(EvaluateExpression(context, *comparison.Second));
+    keyed = AppendKey(*value, key);
+  });
+  return keyed;
+}

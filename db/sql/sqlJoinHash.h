@@ -1,0 +1,44 @@
+#pragma once
+// A small inner table joined by equalities, read once into memory by its
+// key: the outer table is then read in sequence and each of its rows finds
+// its partners by the key, instead of binding a filter on the inner table
+// per outer row. Only where a key of bytes compares as the engine's "="
+// does: whole numbers (as 64-bit values), dates, times, booleans, and texts
+// of language-0 tables in a query that evaluates in language 0 (bytes). A
+// key holding NULL matches nothing here: an outer row with a NULL key takes
+// the filter path, and inner rows with a NULL key are left out.
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+class TDataQuery;
+class TExpToken;
+struct TSourceTable;
+
+// Inner tables of at most this many records (after their own filters).
+inline constexpr int32_t MaxHashedRows = 10000;
+// An outer table of at least this many records reads in sequence; below,
+// the smallest table drives as usual.
+inline constexpr int32_t MinHashDriverRows = 1000;
+// Beyond this the join keeps its filter.
+inline constexpr size_t MaxHashedBytes = size_t(16) << 20;
+
+struct TJoinHash {
+  std::unordered_multimap<std::string, std::vector<uint8_t>> Rows;
+};
+
+// Whether the comparison (inner column on one side, the partner's
+// expression on the other) can be keyed: an "=" whose inner side is a bare
+// column of inner and whose sides are of one key family.
+bool CanKeyComparison(const TExpToken& comparison, const TSourceTable& inner, bool innerFirst, uint16_t evaluationLanguage);
+
+// The inner table's records by key (condition: ANDed comparisons, inner
+// column first); nil when they do not fit MaxHashedBytes.
+std::unique_ptr<TJoinHash> BuildJoinHash(TDataQuery& query, TSourceTable& inner, const TExpToken& condition);
+
+// The outer row's key for the condition; false when a part is NULL.
+bool OuterJoinKey(TDataQuery& query, const TExpToken& condition, std::string& key);

@@ -1,0 +1,106 @@
+// Small inner tables read into memory by key: the big table drives and
+// reads in sequence, and the rows are those the per-row filters give
+// (NOJOINOPTIMIZE keeps the filters), NULL keys and all.
+
+#include <algorithm>
+
+#include "sqlJoinHash.h"
+#include "sqlTestSupport.h"
+
+namespace {
+
+class SqlJoinHashTest : public SqlTest {
+protected:
+  void SetUp() override {
+    SqlTest::SetUp();
+    Exec("CREATE TABLE digit (n INTEGER, s SMALLINT)");
+    for (int n = 0; n < 10; ++n) Exec("INSERT INTO digit VALUES (" + std::to_string(n) + ", " + std::to_string(n) + ")");
+    // MinHashDriverRows rows at least: big enough to drive.
+    Exec("CREATE TABLE big (k INTEGER, code CHAR(10), day DATE, small SMALLINT)");
+    Exec("INSERT INTO big SELECT a.n * 100 + b.n * 10 + c.n, 'c' || CAST(c.n AS CHAR(2)), "
+         "CAST('2024-01-01' AS DATE) + b.n, a.s FROM digit a, digit b, digit c");
+    Exec("UPDATE big SET code = NULL WHERE k < 30");
+    Exec("CREATE TABLE tag (code CHAR(10), label CHAR(10), day DATE, small INTEGER)");
+    for (int n = 0; n < 12; n += 2)
+      Exec("INSERT INTO tag VALUES ('c" + std::to_string(n) + "', 'L" + std::to_string(n) + "', '2024-01-0" +
+           std::to_string(n % 9 + 1) + "', " + std::to_string(n % 5) + ")");
+    Exec("INSERT INTO tag (label, small) VALUES ('nocode', 1)");
+  }
+
+  TRows Sorted(TRows rows) {
+    std::sort(rows.begin(), rows.end());
+    return rows;
+  }
+
+  // The rows with the tables read into memory, checked against the rows
+  // of the per-row filters; the plan is handed to check.
+  template <typename Check>
+  TRows Hashed(const std::string& text, Check check) {
+    TQueryStatement& statement = Prepare(text);
+    const TRows rows = Sorted(Rows(statement.Execute()));
+    check(statement.MainQuery());
+    EXPECT_EQ(rows, Sorted(Query(text + " NOJOINOPTIMIZE"))) << text;
+    return rows;
+  }
+
+  static const TTableJoin* JoinInto(const TSourceTable& table) {
+    if (!table.JoinedFrom) return nullptr;
+    for (const auto& join : table.JoinedFrom->Joins)
+      if (join->Target == &table) return join.get();
+    return nullptr;
+  }
+};
+
+TEST_F(SqlJoinHashTest, TheBigTableDrivesAndTheSmallOneIsReadByKey) {
+  ASSERT_GE(std::stoi(Query("SELECT COUNT(*) FROM big").front()), MinHashDriverRows);
+  const TRows rows = Hashed("SELECT b.k, t.label FROM tag t JOIN big b ON b.code = t.code", [](TDataQuery& query) {
+    ASSERT_EQ(query.NestingOrder.size(), 2u);
+    EXPECT_EQ(query.NestingOrder[0]->CorrelationName, "b");
+    const TTableJoin* join = JoinInto(*query.NestingOrder[1]);
+    ASSERT_NE(join, nullptr);
+    EXPECT_NE(join->Hash, nullptr);
+  });
+  // Codes c0..c8 (even) match, less the NULL codes of keys below 30 (an
+  // outer NULL key is left to the filter, whatever it makes of NULL).
+  EXPECT_EQ(std::count_if(rows.begin(), rows.end(), [](const std::string& row) { return row.find("|L") != std::string::npos; }),
+            5 * (100 - 3));
+  EXPECT_TRUE(std::find(rows.begin(), rows.end(), "24|L4") == rows.end());
+  EXPECT_TRUE(std::find(rows.begin(), rows.end(), "34|L4") != rows.end());
+}
+
+TEST_F(SqlJoinHashTest, SeveralKeysOfEveryFamily) {
+  // A date, a small integer against an integer, and a computed outer side.
+  Hashed("SELECT b.k, t.label FROM big b, tag t WHERE t.day = b.day AND t.small = b.small AND t.code = b.code",
+         [](TDataQuery& query) { EXPECT_NE(JoinInto(*query.NestingOrder[1])->Hash, nullptr); });
+  Hashed("SELECT b.k, t.label FROM big b JOIN tag t ON t.small = b.k - 5 WHERE b.k < 40",
+         [](TDataQuery&) {});
+  // Conditions beside the key: a single-table filter on the inner table and
+  // a row-by-row remainder.
+  Hashed("SELECT b.k, t.label FROM big b JOIN tag t ON t.code = b.code WHERE t.label <> 'L2' AND (b.k > 900 OR "
+         "t.small = 3)",
+         [](TDataQuery& query) { EXPECT_NE(JoinInto(*query.NestingOrder[1])->Hash, nullptr); });
+}
+
+TEST_F(SqlJoinHashTest, JoinsThatKeepTheirFilters) {
+  auto filtered = [](TDataQuery& query) {
+    for (TSourceTable* table : query.NestingOrder) {
+      const TTableJoin* join = JoinInto(*table);
+      if (join) {
+        EXPECT_EQ(join->Hash, nullptr) << table->CorrelationName;
+      }
+    }
+  };
+  // Not an equality; a left join; texts where the query evaluates in a
+  // language (its first table's).
+  Hashed("SELECT b.k, t.label FROM big b JOIN tag t ON t.small > b.small WHERE b.k < 50", filtered);
+  Hashed("SELECT b.k, t.label FROM big b LEFT JOIN tag t ON t.code = b.code WHERE b.k < 60", filtered);
+  Exec("CREATE TABLE gtag (code CHAR(10), label CHAR(10), LANGUAGE 'German (Standard)')");
+  Exec("INSERT INTO gtag VALUES ('c2', 'zwei')");
+  Hashed("SELECT b.k, g.label FROM gtag g JOIN big b ON g.code = b.code", filtered);
+  // Small beside small: the smallest drives as before.
+  Hashed("SELECT t.label, d.n FROM digit d JOIN tag t ON d.n = t.small", [](TDataQuery& query) {
+    EXPECT_EQ(query.NestingOrder[0]->CorrelationName, "t");
+  });
+}
+
+}  // namespace
