@@ -184,6 +184,15 @@ TppDrawCommand::TppDrawCommand(TComponent* owner) : TComponent(owner) {}
 
 TppDrawCommand::~TppDrawCommand() { SetPage(nullptr); }
 
+const std::string& TppDrawCommand::CommandName() const {
+  static const std::string none;
+  return commandName ? *commandName : none;
+}
+
+void TppDrawCommand::SetCommandName(const std::string& value) {
+  commandName = value.empty() ? nullptr : std::make_unique<std::string>(value);
+}
+
 void TppDrawCommand::SetPage(TppPage* value) {
   if (page == value) return;
   if (page) page->RemoveDrawCommand(this);
@@ -207,7 +216,7 @@ void TppDrawCommand::Assign(const TPersistent* source) {
   clickable = other->clickable;
   dataType = other->dataType;
   drawRect = other->drawRect;
-  commandName = other->commandName;
+  SetCommandName(other->CommandName());
   left = other->left;
   top = other->top;
   width = other->width;

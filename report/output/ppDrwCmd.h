@@ -19,6 +19,33 @@ class TCanvas;
 class TppDevice;
 class TppPage;
 
+// A handler kept on the heap only once set: most commands never get one,
+// and a cached page holds hundreds of commands (8 bytes instead of a
+// function object's 32 in each).
+template <typename Sig>
+class TppLazyHandler;
+
+template <typename R, typename... A>
+class TppLazyHandler<R(A...)> {
+public:
+  using THandler = std::function<R(A...)>;
+  TppLazyHandler() = default;
+  TppLazyHandler(const TppLazyHandler& other) { *this = other; }
+  TppLazyHandler& operator=(const TppLazyHandler& other) {
+    handler = other.handler ? std::make_unique<THandler>(*other.handler) : nullptr;
+    return *this;
+  }
+  TppLazyHandler& operator=(THandler value) {
+    handler = value ? std::make_unique<THandler>(std::move(value)) : nullptr;
+    return *this;
+  }
+  explicit operator bool() const { return handler != nullptr; }
+  R operator()(A... args) const { return (*handler)(std::forward<A>(args)...); }
+
+private:
+  std::unique_ptr<THandler> handler;
+};
+
 enum TppCalcType : uint8_t {
   ctDate, ctDateTime, ctPrintDateTime, ctPageCount, ctPageSet, ctPageSetDesc, ctPageNo, ctPageNoDesc, ctTime,
   ctCustom
@@ -54,11 +81,11 @@ class TppDrawCommand : public TComponent {
   void SetArea(const TRect& value) { area = value; }
   const TRect& DrawRect() const { return drawRect; }
   void SetDrawRect(const TRect& value) { drawRect = value; }
-  const std::string& CommandName() const { return commandName; }
-  void SetCommandName(const std::string& value) { commandName = value; }
+  const std::string& CommandName() const;
+  void SetCommandName(const std::string& value);
   bool RedrawPage() const { return redrawPage; }
   void SetRedrawPage(bool value) { redrawPage = value; }
-  std::function<void(TppDrawCommand* sender)> OnDrawCommandClick;
+  TppLazyHandler<void(TppDrawCommand* sender)> OnDrawCommandClick;
 
   TppPage* Page() const { return page; }
   // Leaves the current page and joins the new one, which owns it then.
@@ -80,7 +107,8 @@ private:
   // Ordered by size: a cached page holds hundreds of commands.
   TRect area;
   TRect drawRect;
-  std::string commandName;
+  // Rarely named: held on the heap only when it is.
+  std::unique_ptr<std::string> commandName;
   TppPage* page = nullptr;
   int left = 0, top = 0, width = 0, height = 0;
   TppDataType dataType = dtString;
