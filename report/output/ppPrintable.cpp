@@ -260,8 +260,10 @@ void TppPrintable::CreateDrawCommand(TppPage* page) {
   if (!command) return;
   TObjectPtr<TppDrawCommand> guard(command);
   PropertiesToDrawCommand(command);
+  // Only a command that can be clicked gets a click handler (one
+  // allocation less for each of the others).
   command->SetClickable(static_cast<bool>(OnDrawCommandClick) || LinksListenTo(ppevDrawCommandClick));
-  command->OnDrawCommandClick = [this](TppDrawCommand* sender) { DrawCommandClick(sender); };
+  if (command->Clickable()) command->OnDrawCommandClick = [this](TppDrawCommand* sender) { DrawCommandClick(sender); };
   command->SetArea(page->PageDef()->mmPrintableRect());
   if (OnDrawCommandCreate) OnDrawCommandCreate(this, command);
   command->SetPage(page);

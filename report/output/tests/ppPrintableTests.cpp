@@ -68,6 +68,27 @@ TEST(Printable, AnOnPrintHandlerDecidesVisibility) {
   EXPECT_EQ(Texts(*pages[0]), (std::vector<std::string>{"2"}));
 }
 
+TEST(Printable, OnlyCommandsOfComponentsWithAClickHandlerAreClickable) {
+  TReportFixture f(1);
+  TTestText* id = f.AddText(f.Detail, "ID", true);
+  f.AddText(f.Detail, "caption", false, mm(5));
+  std::vector<std::string> clicked;
+  id->OnDrawCommandClick = [&](TObject* sender, TObject* command) {
+    EXPECT_EQ(sender, id);
+    clicked.push_back(static_cast<TppDrawText*>(command)->Text);
+  };
+  const auto pages = f.PrintAll();
+  ASSERT_EQ(pages.size(), 1u);
+  std::vector<bool> clickable;
+  pages[0]->ForEachDrawCommand([&](TppDrawCommand* c) {
+    clickable.push_back(c->Clickable());
+    EXPECT_EQ(static_cast<bool>(c->OnDrawCommandClick), c->Clickable());
+    if (c->OnDrawCommandClick) c->OnDrawCommandClick(c);
+  });
+  EXPECT_EQ(clickable, (std::vector<bool>{true, false}));
+  EXPECT_EQ(clicked, (std::vector<std::string>{"1"}));
+}
+
 TEST(Printable, AStaticBandTallerThanThePageIsClippedAndGenerationEnds) {
   TReportFixture f(3);
   f.Detail->SetmmHeight(mm(400));
