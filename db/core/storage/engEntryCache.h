@@ -1,8 +1,9 @@
 #pragma once
 // Bookkeeping of a file's cache (records, BLOB blocks, index pages): the
 // cached entries found by their key (record number or offset) through a
-// hash table, and a most-recently-used chain through the entries
-// themselves. It decides nothing about reading or writing.
+// hash table of their own (no allocation per entry), and a
+// most-recently-used chain through the entries themselves. It decides
+// nothing about reading or writing.
 //
 // An entry gives its key by CacheKey(), says by Idle() whether it is
 // neither in use nor modified, and carries the chain links Newer and Older.
@@ -16,7 +17,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <unordered_map>
 #include <vector>
 
 #include "engAssert.h"
@@ -27,7 +27,7 @@ class TEntryCache : public TEngineObject {
 public:
   int32_t Capacity = 0;
 
-  int32_t Count() const { return int32_t(entries.size()); }
+  int32_t Count() const { return int32_t(count); }
   bool Full() const { return Count() >= Capacity; }
   // The least recently used; Newer leads on from it.
   TEntry* Oldest() const { return oldest; }
@@ -35,24 +35,29 @@ public:
   // The cached entry of that key; nullptr when it is not cached.
   TEntry* Find(uint32_t key) const {
     if (newest && newest->CacheKey() == key) return newest;
-    const auto found = entries.find(key);
-    return found == entries.end() ? nullptr : found->second;
+    if (slots.empty()) return nullptr;
+    for (size_t i = Home(key);; i = (i + 1) & mask) {
+      TEntry* entry = slots[i];
+      if (!entry) return nullptr;
+      if (entry->CacheKey() == key) return entry;
+    }
   }
 
   // Adds the entry, whose key is not cached yet, as the most recently used.
   void Insert(TEntry* entry) {
-    const bool added = entries.emplace(entry->CacheKey(), entry).second;
-    ENG_ASSERT(added);  // one entry per key
-    if (!added) return;
+    ENG_ASSERT(!Find(entry->CacheKey()));  // one entry per key
+    if ((count + 1) * 2 > slots.size()) Grow();
+    size_t i = Home(entry->CacheKey());
+    while (slots[i]) i = (i + 1) & mask;
+    slots[i] = entry;
+    ++count;
     ChainAsNewest(entry);
   }
 
   // Takes the entry out of the chain, and out of the cache when it is
   // listed there; false when it was not.
   bool Remove(TEntry* entry) {
-    const auto found = entries.find(entry->CacheKey());
-    const bool listed = found != entries.end() && found->second == entry;
-    if (listed) entries.erase(found);
+    const bool listed = Unlist(entry);
     Unchain(entry);
     return listed;
   }
@@ -74,7 +79,7 @@ public:
   // Every pin of an entry passes here.
   void NotePinned(const TEntry* entry) {
     pinned.push_back(entry->CacheKey());
-    if (pinned.size() > 2 * entries.size() + PinnedSlack) KeepBusyPinned();
+    if (pinned.size() > 2 * count + PinnedSlack) KeepBusyPinned();
   }
 
   // Of the entries pinned since the last call, those still cached that
@@ -92,8 +97,8 @@ public:
   // Whether any entry passes.
   template <typename TPass>
   bool Any(TPass pass) const {
-    for (const auto& [key, entry] : entries)
-      if (pass(entry)) return true;
+    for (TEntry* entry : slots)
+      if (entry && pass(entry)) return true;
     return false;
   }
 
@@ -101,8 +106,8 @@ public:
   template <typename TPass>
   std::vector<TEntry*> InKeyOrder(TPass pass) const {
     std::vector<TEntry*> chosen;
-    for (const auto& [key, entry] : entries)
-      if (pass(entry)) chosen.push_back(entry);
+    for (TEntry* entry : slots)
+      if (entry && pass(entry)) chosen.push_back(entry);
     std::sort(chosen.begin(), chosen.end(),
               [](const TEntry* a, const TEntry* b) { return a->CacheKey() < b->CacheKey(); });
     return chosen;
@@ -113,19 +118,24 @@ public:
   // Each entry, in no particular order; f must not change the cache.
   template <typename TVisit>
   void ForEach(TVisit visit) const {
-    for (const auto& [key, entry] : entries) visit(entry);
+    for (TEntry* entry : slots)
+      if (entry) visit(entry);
   }
   // The largest key cached; 0 for an empty cache.
   uint32_t HighestKey() const {
     uint32_t highest = 0;
-    for (const auto& [key, entry] : entries) highest = std::max(highest, key);
+    for (TEntry* entry : slots)
+      if (entry) highest = std::max(highest, entry->CacheKey());
     return highest;
   }
 
   // Forgets every entry; the caller has taken them.
   void Clear() {
-    for (const auto& [key, entry] : entries) entry->Newer = entry->Older = nullptr;
-    entries.clear();
+    for (TEntry*& entry : slots) {
+      if (entry) entry->Newer = entry->Older = nullptr;
+      entry = nullptr;
+    }
+    count = 0;
     pinned.clear();
     newest = oldest = nullptr;
   }
@@ -133,8 +143,50 @@ public:
 private:
   static constexpr size_t PinnedSlack = 64;
 
-  std::unordered_map<uint32_t, TEntry*> entries;
+  static constexpr size_t FirstSlots = 64;
+
+  // Open addressing with linear probing: at most half the slots are
+  // taken, and a removal shifts the entries after it back, so no slot
+  // needs a mark and finding stays short.
+  std::vector<TEntry*> slots;
+  size_t mask = 0;
+  size_t count = 0;
   std::vector<uint32_t> pinned;  // keys, with repeats until the next sort
+
+  size_t Home(uint32_t key) const { return size_t((uint64_t(key) * 0x9E3779B97F4A7C15ull) >> 32) & mask; }
+
+  void Grow() {
+    std::vector<TEntry*> old = std::move(slots);
+    slots.assign(std::max(FirstSlots, old.size() * 2), nullptr);
+    mask = slots.size() - 1;
+    for (TEntry* entry : old) {
+      if (!entry) continue;
+      size_t i = Home(entry->CacheKey());
+      while (slots[i]) i = (i + 1) & mask;
+      slots[i] = entry;
+    }
+  }
+
+  // Takes the entry out of the slots; false when it was not there.
+  bool Unlist(const TEntry* entry) {
+    if (slots.empty()) return false;
+    size_t i = Home(entry->CacheKey());
+    while (slots[i] && slots[i] != entry) i = (i + 1) & mask;
+    if (!slots[i]) return false;
+    slots[i] = nullptr;
+    --count;
+    // Entries after the hole that could not sit where they wanted move
+    // back into it.
+    for (size_t hole = i, j = (i + 1) & mask; slots[j]; j = (j + 1) & mask) {
+      const size_t home = Home(slots[j]->CacheKey());
+      const bool movable = hole <= j ? (home <= hole || home > j) : (home <= hole && home > j);
+      if (!movable) continue;
+      slots[hole] = slots[j];
+      slots[j] = nullptr;
+      hole = j;
+    }
+    return true;
+  }
 
   // Sorts the pinned keys, drops repeats and those of entries gone or
   // idle, and shows each busy one to visit in key order.
