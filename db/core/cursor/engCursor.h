@@ -436,6 +436,10 @@ private:
   int FindConditionIndex(const TExpToken& node) const;
   // The records of an index-served condition leaf, into bits.
   void FillBitmapFromCondition(const TExpToken& node, bool costChoice, TRecordsBitmap& bits);
+  // Both conditions, ANDed, as one stretch of their common index's keys;
+  // false (bits untouched) when they are not two value stretches of one
+  // index that meet in one.
+  bool FillBitmapFromBoth(const TExpToken& first, const TExpToken& second, TRecordsBitmap& bits);
   // The keys an index-served condition leaf selects.
   uint32_t CountKeysOfCondition(const TExpToken& node);
   void BuildNullStretch(const TExpToken& column, TKeyStretch& stretch);

@@ -161,10 +161,22 @@ void TCursorFilterSet::EvaluateNode(TFilter& filter, const TExpToken* node, TRec
       bits.AndWith(*accepted);
       break;
     }
-    case opAnd:
+    case opAnd: {
+      const TExpToken& first = *node->First;
+      const TExpToken& second = *node->Second;
+      if (IsIndexLeaf(first) && IsIndexLeaf(second) && first.OptimizeLevel != olNone &&
+          second.OptimizeLevel != olNone) {
+        TPooledBitmap selected;
+        selected->SetRecordCount(bits.RecordCount());
+        if (cursor.FillBitmapFromBoth(first, second, *selected)) {
+          bits.AndWith(*selected);
+          break;
+        }
+      }
       EvaluateNode(filter, node->First, bits);
       EvaluateNode(filter, node->Second, bits);
       break;
+    }
     case opOr: {
       TPooledBitmap right;
       right->SetRecordCount(bits.RecordCount());

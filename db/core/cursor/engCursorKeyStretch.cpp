@@ -284,6 +284,50 @@ void TDataCursor::FillBitmapFromCondition(const TExpToken& node, bool costChoice
   }
 }
 
+// A range written as two comparisons (a >= x AND a <= y) walks only the
+// keys between its bounds, not each side's keys to the end of the index.
+// Two value stretches compared over the same length hold exactly the keys
+// between the later start and the earlier end; nulls lie outside both,
+// and stay out as long as one side rejects them.
+bool TDataCursor::FillBitmapFromBoth(const TExpToken& first, const TExpToken& second, TRecordsBitmap& bits) {
+  const int index = FindConditionIndex(first);
+  if (index < 0 || FindConditionIndex(second) != index) return false;
+  TIndexSwitch onIndex(*this, uint8_t(index));
+  std::vector<TKeyStretch> firstStretches, secondStretches;
+  bool firstNegated = false, secondNegated = false;
+  BuildConditionStretches(first, firstStretches, firstNegated);
+  BuildConditionStretches(second, secondStretches, secondNegated);
+  if (firstNegated || secondNegated || firstStretches.size() != 1 || secondStretches.size() != 1) return false;
+  const TKeyStretch& a = firstStretches[0];
+  const TKeyStretch& b = secondStretches[0];
+  if (!a.SkipNulls || !b.SkipNulls || a.Length != b.Length || a.NullByte != b.NullByte) return false;
+  if (NullSatisfies(first) && NullSatisfies(second)) return false;
+  TKeyStretch both = a;
+  if (b.HasFrom) {
+    const int order = both.HasFrom ? CompareKeys(b.From, both.From, both.Length) : 1;
+    if (order > 0) {
+      std::memcpy(both.From, b.From, sizeof both.From);
+      both.FromInclusive = b.FromInclusive;
+    } else if (order == 0) {
+      both.FromInclusive = both.FromInclusive && b.FromInclusive;
+    }
+    both.HasFrom = true;
+  }
+  if (b.HasTo) {
+    const int order = both.HasTo ? CompareKeys(b.To, both.To, both.Length) : -1;
+    if (order < 0) {
+      std::memcpy(both.To, b.To, sizeof both.To);
+      both.ToInclusive = b.ToInclusive;
+    } else if (order == 0) {
+      both.ToInclusive = both.ToInclusive && b.ToInclusive;
+    }
+    both.HasTo = true;
+  }
+  bits.ClearAll();
+  RequireUnchanged(TryFillFromStretch(both, bits));
+  return true;
+}
+
 uint32_t TDataCursor::CountKeysOfCondition(const TExpToken& node) {
   const int index = FindConditionIndex(node);
   if (index < 0) return 0;

@@ -189,7 +189,12 @@ protected:
           "{Q} < 0 OR {S} > 800", "{W} = 3 AND {N} LIKE 'b%'", "NOT ({N} = 'bob' OR {F} < 0)",
           "{S} <= 0 AND NOT ({W} IN (1, 2))", "0 < {Q}", "'b' >= {N}", "{Q} IN (1, 1, 2)", "NOT ({Q} IN (1, 2))",
           "{N} BETWEEN '' AND 'b'", "UPPER({N}) IN ('BOB', 'A')", "UPPER({N}) BETWEEN 'A' AND 'B'",
-          "{N} LIKE 'Bo%'", "{N} LIKE '%'", "{N} LIKE 'b_b%'", "{N} NOT LIKE 'b%'"})
+          "{N} LIKE 'Bo%'", "{N} LIKE '%'", "{N} LIKE 'b_b%'", "{N} NOT LIKE 'b%'",
+          // two comparisons of one column, which one stretch of keys serves
+          "{Q} >= -2 AND {Q} <= 2", "{Q} < 4 AND {Q} >= -1", "{Q} > 3 AND {Q} < 3", "{Q} >= 2 AND {Q} >= 0",
+          "{Q} <= 2 AND {Q} < 5", "{Q} >= 0 AND {Q} <= 0", "{Q} > 0 AND {Q} <= 0", "{S} <= 0 AND {S} > -800",
+          "{N} >= 'B' AND {N} < 'bob'", "{N} > 'a' AND {N} <= 'b'", "{F} > -0.75 AND {F} <= 0",
+          "{Q} = 2 AND {Q} >= 2"})
       ExpectTwinsAgree(pattern);
     for (const char* pattern : {"{N} LIKE 'b%'", "{N} IN ('bob', 'a')", "{N} NOT IN ('bob', 'a')"})
       ExpectTwinsAgree(pattern, true);
