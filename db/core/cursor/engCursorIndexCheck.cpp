@@ -14,6 +14,7 @@
 // entries and the records give the same sum of key-and-record shares.
 
 #include <algorithm>
+#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <vector>
@@ -41,9 +42,18 @@ struct TChildEntry {
 // key per record would take hundreds of megabytes on a large table), and
 // entries of one tree may come in any order.
 uint64_t EntryShare(const uint8_t* key, int length, uint32_t record) {
-  uint64_t hash = 14695981039346656037ull;
-  for (int i = 0; i < length; ++i) hash = (hash ^ key[i]) * 1099511628211ull;
-  hash ^= uint64_t(record) * 0x9E3779B97F4A7C15ull;
+  constexpr uint64_t Multiplier = 0x9E3779B97F4A7C15ull;
+  uint64_t hash = 14695981039346656037ull ^ uint64_t(length);
+  int i = 0;
+  for (; i + 8 <= length; i += 8) {
+    uint64_t word;
+    std::memcpy(&word, key + i, sizeof word);
+    hash = std::rotl((hash ^ word) * Multiplier, 29);
+  }
+  uint64_t tail = 0;
+  std::memcpy(&tail, key + i, size_t(length - i));
+  hash = std::rotl((hash ^ tail) * Multiplier, 29);
+  hash ^= uint64_t(record) * Multiplier;
   hash ^= hash >> 33;
   hash *= 0xFF51AFD7ED558CCDull;
   hash ^= hash >> 33;
