@@ -7,15 +7,15 @@
 
 namespace {
 
-void RealPause(int Ms, TAnimationPauseKind Kind) {
-  if (Kind == apSleep) {
-    QThread::msleep(static_cast<unsigned long>(Ms));
+void RealPause(int ms, TAnimationPauseKind kind) {
+  if (kind == apSleep) {
+    QThread::msleep(static_cast<unsigned long>(ms));
     return;
   }
   QElapsedTimer pause;
   pause.start();
-  while (pause.elapsed() < Ms) {
-    QCoreApplication::processEvents(QEventLoop::AllEvents, Ms);
+  while (pause.elapsed() < ms) {
+    QCoreApplication::processEvents(QEventLoop::AllEvents, ms);
     QThread::msleep(1);
   }
 }
@@ -28,15 +28,15 @@ TAnimationPause& CurrentPause() {
 
 }  // namespace
 
-bool RunAnimationSteps(int Count, int PauseMs, TAnimationPauseKind Kind, const std::function<bool(int Step)>& Frame) {
-  for (int step = 0; step < Count; ++step) {
-    if (!Frame(step)) return false;
-    CurrentPause()(PauseMs, Kind);
+bool RunAnimationSteps(int count, int pauseMs, TAnimationPauseKind kind, const std::function<bool(int step)>& frame) {
+  for (int step = 0; step < count; ++step) {
+    if (!frame(step)) return false;
+    CurrentPause()(pauseMs, kind);
   }
   return true;
 }
 
-TAnimationPauseOverride::TAnimationPauseOverride(TAnimationPause Pause)
-    : previous(std::exchange(CurrentPause(), std::move(Pause))) {}
+TAnimationPauseOverride::TAnimationPauseOverride(TAnimationPause pause)
+    : previous(std::exchange(CurrentPause(), std::move(pause))) {}
 
 TAnimationPauseOverride::~TAnimationPauseOverride() { CurrentPause() = std::move(previous); }

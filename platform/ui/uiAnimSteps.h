@@ -11,17 +11,17 @@ enum TAnimationPauseKind {
   apServeEvents,  // the GUI thread serves its events while it waits
 };
 
-using TAnimationPause = std::function<void(int Ms, TAnimationPauseKind Kind)>;
+using TAnimationPause = std::function<void(int ms, TAnimationPauseKind kind)>;
 
-// Runs Frame(0) .. Frame(Count - 1), pausing PauseMs after each; a frame
+// Runs frame(0) .. frame(count - 1), pausing pauseMs after each; a frame
 // that answers false ends the run. True when every frame ran.
-bool RunAnimationSteps(int Count, int PauseMs, TAnimationPauseKind Kind, const std::function<bool(int Step)>& Frame);
+bool RunAnimationSteps(int count, int pauseMs, TAnimationPauseKind kind, const std::function<bool(int step)>& frame);
 
 // Replaces the pause of every animation of the GUI thread for its
 // lifetime (tests); the earlier one comes back afterwards.
 class TAnimationPauseOverride {
 public:
-  explicit TAnimationPauseOverride(TAnimationPause Pause);
+  explicit TAnimationPauseOverride(TAnimationPause pause);
   TAnimationPauseOverride(const TAnimationPauseOverride&) = delete;
   TAnimationPauseOverride& operator=(const TAnimationPauseOverride&) = delete;
   ~TAnimationPauseOverride();

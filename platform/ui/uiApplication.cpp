@@ -12,12 +12,12 @@ namespace {
 // place that changes it for every widget at once.
 class THintPauseStyle : public QProxyStyle {
 public:
-  explicit THintPauseStyle(const QString& BaseStyle) : QProxyStyle(BaseStyle) {}
+  explicit THintPauseStyle(const QString& styleName) : QProxyStyle(styleName) {}
 
-  int styleHint(StyleHint Hint, const QStyleOption* Option, const QWidget* Widget,
-                QStyleHintReturn* ReturnData) const override {
-    if (Hint == SH_ToolTip_WakeUpDelay) return pause;
-    return QProxyStyle::styleHint(Hint, Option, Widget, ReturnData);
+  int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                QStyleHintReturn* returnData) const override {
+    if (hint == SH_ToolTip_WakeUpDelay) return pause;
+    return QProxyStyle::styleHint(hint, option, widget, returnData);
   }
 
   int pause = DefaultHintPause;
@@ -37,14 +37,14 @@ int HintPause() {
   return style && QApplication::style() == style ? style->pause : DefaultHintPause;
 }
 
-void SetHintPause(int Milliseconds) {
+void SetHintPause(int milliseconds) {
   assert(qApp && "the hint pause needs the application");
-  if (Milliseconds < 0) Milliseconds = 0;
+  if (milliseconds < 0) milliseconds = 0;
   QPointer<THintPauseStyle>& style = InstalledStyle();
   if (!style || QApplication::style() != style) {
     auto* proxy = new THintPauseStyle(QApplication::style()->name());
     QApplication::setStyle(proxy);
     style = proxy;
   }
-  style->pause = Milliseconds;
+  style->pause = milliseconds;
 }

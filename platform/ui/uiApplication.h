@@ -6,7 +6,7 @@
 // control and its hint appearing. Every widget's tooltip and every hint
 // that a control raises from the tooltip event follow it.
 int HintPause();
-void SetHintPause(int Milliseconds);
+void SetHintPause(int milliseconds);
 
 // The pause a fresh application starts with.
 inline constexpr int DefaultHintPause = 500;

@@ -16,26 +16,26 @@ THelpRunner& HelpRunner() {
 
 }  // namespace
 
-int WidgetHelpContext(const QWidget* Widget) {
-  return Widget ? Widget->property(HelpContextProperty).toInt() : 0;
+int WidgetHelpContext(const QWidget* widget) {
+  return widget ? widget->property(HelpContextProperty).toInt() : 0;
 }
 
-void SetWidgetHelpContext(QWidget* Widget, int Context) { Widget->setProperty(HelpContextProperty, Context); }
+void SetWidgetHelpContext(QWidget* widget, int context) { widget->setProperty(HelpContextProperty, context); }
 
-int InheritedHelpContext(const QWidget* Widget) {
-  for (; Widget; Widget = Widget->parentWidget())
-    if (const int context = WidgetHelpContext(Widget)) return context;
+int InheritedHelpContext(const QWidget* widget) {
+  for (; widget; widget = widget->parentWidget())
+    if (const int context = WidgetHelpContext(widget)) return context;
   return 0;
 }
 
-void SetHelpRunner(THelpRunner Runner) { HelpRunner() = std::move(Runner); }
+void SetHelpRunner(THelpRunner runner) { HelpRunner() = std::move(runner); }
 
-void ShowHelpContext(int Context) {
-  if (HelpRunner()) HelpRunner()(Context);
+void ShowHelpContext(int context) {
+  if (HelpRunner()) HelpRunner()(context);
 }
 
-TControlHost::TControlHost(QWidget* Parent)
-    : QWidget(Parent),
+TControlHost::TControlHost(QWidget* parent)
+    : QWidget(parent),
       viewport(new QWidget(this)),
       header(new QWidget(this)),
       vertical(new QScrollBar(Qt::Vertical, this)),
@@ -69,55 +69,55 @@ TControlHost::~TControlHost() {
   SetScrollBarStyle(sbmRegular);
 }
 
-void TControlHost::SetBiDiMode(TBiDiMode Mode) {
-  if (Mode == biDiMode) return;
-  biDiMode = Mode;
+void TControlHost::SetBiDiMode(TBiDiMode mode) {
+  if (mode == biDiMode) return;
+  biDiMode = mode;
   LayoutChildren();
   BiDiModeChanged();
   update();
 }
 
-void TControlHost::SetScrollBarStyle(TScrollBarStyle Style) {
-  if (Style == barStyle) return;
-  std::unique_ptr<TScrollBarLook> look = Style == sbmRegular ? nullptr : std::make_unique<TScrollBarLook>(Style);
+void TControlHost::SetScrollBarStyle(TScrollBarStyle style) {
+  if (style == barStyle) return;
+  std::unique_ptr<TScrollBarLook> look = style == sbmRegular ? nullptr : std::make_unique<TScrollBarLook>(style);
   for (QScrollBar* bar : {vertical, horizontal}) {
     bar->setStyle(look.get());
     bar->update();
   }
   barLook = std::move(look);
-  barStyle = Style;
+  barStyle = style;
 }
 
-void TControlHost::SetFramed(bool Framed) {
-  if (framed == Framed) return;
-  framed = Framed;
+void TControlHost::SetFramed(bool value) {
+  if (framed == value) return;
+  framed = value;
   LayoutChildren();
   update();
 }
 
-void TControlHost::SetHeaderHeight(int Height) {
-  if (Height < 0) Height = 0;
-  if (headerHeight == Height) return;
-  headerHeight = Height;
+void TControlHost::SetHeaderHeight(int height) {
+  if (height < 0) height = 0;
+  if (headerHeight == height) return;
+  headerHeight = height;
   LayoutChildren();
 }
 
-void TControlHost::SetScrollBar(Qt::Orientation Orientation, const TScrollBarSettings& Settings,
-                                bool Allowed, bool AlwaysVisible) {
-  QScrollBar* bar = Orientation == Qt::Vertical ? vertical : horizontal;
-  const bool scrolls = Settings.Maximum > Settings.Page && Settings.Page > 0;
+void TControlHost::SetScrollBar(Qt::Orientation orientation, const TScrollBarSettings& settings,
+                                bool allowed, bool alwaysVisible) {
+  QScrollBar* bar = orientation == Qt::Vertical ? vertical : horizontal;
+  const bool scrolls = settings.Maximum > settings.Page && settings.Page > 0;
   settingBars = true;
   if (scrolls) {
-    bar->setRange(0, Settings.Maximum - Settings.Page);
-    bar->setPageStep(Settings.Page);
-    bar->setSingleStep(Settings.Line);
-    bar->setValue(Settings.Position);
+    bar->setRange(0, settings.Maximum - settings.Page);
+    bar->setPageStep(settings.Page);
+    bar->setSingleStep(settings.Line);
+    bar->setValue(settings.Position);
   } else {
     bar->setRange(0, 0);
     bar->setValue(0);
   }
   settingBars = false;
-  const bool show = Allowed && (scrolls || AlwaysVisible);
+  const bool show = allowed && (scrolls || alwaysVisible);
   bar->setEnabled(scrolls);
   if (show != !bar->isHidden()) {
     bar->setVisible(show);
@@ -170,8 +170,8 @@ void TControlHost::paintEvent(QPaintEvent*) {
   edge(inner, colours.color(QPalette::Dark), colours.color(QPalette::Button));
 }
 
-bool TControlHost::eventFilter(QObject* Watched, QEvent* Event) {
-  if (Watched == viewport) return ViewportEvent(Event);
-  if (Watched == header) return HeaderEvent(Event);
-  return QWidget::eventFilter(Watched, Event);
+bool TControlHost::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == viewport) return ViewportEvent(event);
+  if (watched == header) return HeaderEvent(event);
+  return QWidget::eventFilter(watched, event);
 }

@@ -22,32 +22,32 @@ struct TScrollBarSettings {
 // Help contexts: a number that names a page of the application's help, 0
 // for none. Any widget may carry one (forms and panels too), so the search
 // for a control's context can go on through its parents.
-int WidgetHelpContext(const QWidget* Widget);
-void SetWidgetHelpContext(QWidget* Widget, int Context);
-// The first context other than 0 of Widget and then its parents; 0 when
+int WidgetHelpContext(const QWidget* widget);
+void SetWidgetHelpContext(QWidget* widget, int context);
+// The first context other than 0 of widget and then its parents; 0 when
 // none has one.
-int InheritedHelpContext(const QWidget* Widget);
+int InheritedHelpContext(const QWidget* widget);
 
 // The application's help: shows the page of a context. The program brings
 // no help system of its own, so until one is set nothing is shown; tests
 // set their own to see what was asked.
-using THelpRunner = std::function<void(int Context)>;
-void SetHelpRunner(THelpRunner Runner);
-void ShowHelpContext(int Context);
+using THelpRunner = std::function<void(int context)>;
+void SetHelpRunner(THelpRunner runner);
+void ShowHelpContext(int context);
 
 // Bidirectional modes, as a control reads them: right-to-left alignment
 // flips where texts sit; right-to-left reading lays texts out right to
 // left; a right-to-left scroll bar stands at the left edge.
 enum TBiDiMode { bdLeftToRight, bdRightToLeft, bdRightToLeftNoAlign, bdRightToLeftReadingOnly };
-constexpr bool UseRightToLeftAlignment(TBiDiMode Mode) { return Mode == bdRightToLeft; }
-constexpr bool UseRightToLeftReading(TBiDiMode Mode) { return Mode != bdLeftToRight; }
-constexpr bool UseRightToLeftScrollBar(TBiDiMode Mode) {
-  return Mode == bdRightToLeft || Mode == bdRightToLeftNoAlign;
+constexpr bool UseRightToLeftAlignment(TBiDiMode mode) { return mode == bdRightToLeft; }
+constexpr bool UseRightToLeftReading(TBiDiMode mode) { return mode != bdLeftToRight; }
+constexpr bool UseRightToLeftScrollBar(TBiDiMode mode) {
+  return mode == bdRightToLeft || mode == bdRightToLeftNoAlign;
 }
 
 class TControlHost : public QWidget {
 public:
-  explicit TControlHost(QWidget* Parent = nullptr);
+  explicit TControlHost(QWidget* parent = nullptr);
   ~TControlHost() override;
 
   QWidget* Viewport() const { return viewport; }
@@ -56,26 +56,26 @@ public:
   QScrollBar* HorizontalBar() const { return horizontal; }
 
   // The frame: a sunken edge FrameWidth pixels wide round everything.
-  void SetFramed(bool Framed);
+  void SetFramed(bool value);
   bool Framed() const { return framed; }
   static constexpr int FrameWidth = 2;
 
   // 0 hides the header area.
-  void SetHeaderHeight(int Height);
+  void SetHeaderHeight(int height);
   int HeaderHeight() const { return headerHeight; }
 
   // Sets a bar's range, page and position without calling ScrollBarMoved.
   // A bar is shown when it has something to scroll, or always when
-  // AlwaysVisible (then disabled while there is nothing to scroll); Allowed
+  // alwaysVisible (then disabled while there is nothing to scroll); allowed
   // false hides it whatever else holds.
-  void SetScrollBar(Qt::Orientation Orientation, const TScrollBarSettings& Settings, bool Allowed,
-                    bool AlwaysVisible);
+  void SetScrollBar(Qt::Orientation orientation, const TScrollBarSettings& settings, bool allowed,
+                    bool alwaysVisible);
 
   TBiDiMode BiDiMode() const { return biDiMode; }
-  void SetBiDiMode(TBiDiMode Mode);
+  void SetBiDiMode(TBiDiMode mode);
 
   // The look of both bars.
-  void SetScrollBarStyle(TScrollBarStyle Style);
+  void SetScrollBarStyle(TScrollBarStyle style);
   TScrollBarStyle ScrollBarStyle() const { return barStyle; }
 
   // The viewport's size as the next layout will make it.
@@ -83,17 +83,17 @@ public:
 
 protected:
   // The viewport's and header's events; true when handled.
-  virtual bool ViewportEvent(QEvent* Event) { return false; }
-  virtual bool HeaderEvent(QEvent* Event) { return false; }
+  virtual bool ViewportEvent(QEvent* event) { return false; }
+  virtual bool HeaderEvent(QEvent* event) { return false; }
   // A bar was moved by the user.
-  virtual void ScrollBarMoved(Qt::Orientation Orientation, int Position) {}
+  virtual void ScrollBarMoved(Qt::Orientation orientation, int position) {}
   // After the children were placed again (the viewport may have resized).
   virtual void LayoutChanged() {}
   virtual void BiDiModeChanged() {}
 
-  void resizeEvent(QResizeEvent* Event) override;
-  void paintEvent(QPaintEvent* Event) override;
-  bool eventFilter(QObject* Watched, QEvent* Event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  void paintEvent(QPaintEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
   void LayoutChildren();
 

@@ -14,7 +14,7 @@ void TDBGridDataLink::DataSetChanged() { grid.Refill(); }
 void TDBGridDataLink::RecordChanged(TField*) { grid.Refill(); }
 void TDBGridDataLink::LayoutChanged() { grid.Refill(); }
 
-TDBGrid::TDBGrid(QWidget* Parent) : QTableWidget(Parent) {
+TDBGrid::TDBGrid(QWidget* parent) : QTableWidget(parent) {
   setEditTriggers(QAbstractItemView::NoEditTriggers);
   setSelectionBehavior(QAbstractItemView::SelectRows);
   setSelectionMode(QAbstractItemView::SingleSelection);
@@ -25,14 +25,14 @@ TDBGrid::TDBGrid(QWidget* Parent) : QTableWidget(Parent) {
 
 TDBGrid::~TDBGrid() { link.SetDataSource(nullptr); }
 
-void TDBGrid::SetDataSource(TDataSource* Source) {
-  link.SetDataSource(Source);
+void TDBGrid::SetDataSource(TDataSource* source) {
+  link.SetDataSource(source);
   FitBufferCount();
   Refill();
 }
 
-void TDBGrid::SetColumns(std::vector<TDBGridColumn> Value) {
-  columns = std::move(Value);
+void TDBGrid::SetColumns(std::vector<TDBGridColumn> value) {
+  columns = std::move(value);
   setColumnCount(static_cast<int>(columns.size()));
   for (int i = 0; i < columnCount(); ++i) {
     const TDBGridColumn& column = columns[static_cast<size_t>(i)];
@@ -47,12 +47,12 @@ void TDBGrid::SetColumns(std::vector<TDBGridColumn> Value) {
   Refill();
 }
 
-void TDBGrid::SetTitleBold(int Column, bool Bold) {
-  if (Column < 0 || Column >= columnCount()) return;
-  columns[static_cast<size_t>(Column)].TitleBold = Bold;
-  if (QTableWidgetItem* title = horizontalHeaderItem(Column)) {
+void TDBGrid::SetTitleBold(int column, bool bold) {
+  if (column < 0 || column >= columnCount()) return;
+  columns[static_cast<size_t>(column)].TitleBold = bold;
+  if (QTableWidgetItem* title = horizontalHeaderItem(column)) {
     QFont font = title->font();
-    font.setBold(Bold);
+    font.setBold(bold);
     title->setFont(font);
   }
 }
@@ -88,43 +88,43 @@ void TDBGrid::Refill() {
   filling = false;
 }
 
-void TDBGrid::MoveBy(int Distance) {
-  if (link.Active() && Distance != 0) link.MoveBy(Distance);
+void TDBGrid::MoveBy(int distance) {
+  if (link.Active() && distance != 0) link.MoveBy(distance);
 }
 
-void TDBGrid::keyPressEvent(QKeyEvent* Event) {
-  if (!link.Active()) return QTableWidget::keyPressEvent(Event);
+void TDBGrid::keyPressEvent(QKeyEvent* event) {
+  if (!link.Active()) return QTableWidget::keyPressEvent(event);
   TDataSet* dataSet = link.DataSet();
-  switch (Event->key()) {
+  switch (event->key()) {
     case Qt::Key_Up: MoveBy(-1); break;
     case Qt::Key_Down: MoveBy(1); break;
     case Qt::Key_PageUp: MoveBy(-link.BufferCount()); break;
     case Qt::Key_PageDown: MoveBy(link.BufferCount()); break;
     case Qt::Key_Home:
-      if (Event->modifiers() & Qt::ControlModifier) dataSet->First();
+      if (event->modifiers() & Qt::ControlModifier) dataSet->First();
       break;
     case Qt::Key_End:
-      if (Event->modifiers() & Qt::ControlModifier) dataSet->Last();
+      if (event->modifiers() & Qt::ControlModifier) dataSet->Last();
       break;
-    default: QTableWidget::keyPressEvent(Event);
+    default: QTableWidget::keyPressEvent(event);
   }
 }
 
-void TDBGrid::mousePressEvent(QMouseEvent* Event) {
-  const int row = rowAt(Event->position().toPoint().y());
+void TDBGrid::mousePressEvent(QMouseEvent* event) {
+  const int row = rowAt(event->position().toPoint().y());
   if (row >= 0 && link.Active()) MoveBy(row - link.ActiveRecord());
-  QTableWidget::mousePressEvent(Event);
+  QTableWidget::mousePressEvent(event);
   if (link.Active() && link.RecordCount() > 0) setCurrentCell(link.ActiveRecord(), std::max(currentColumn(), 0));
 }
 
-void TDBGrid::wheelEvent(QWheelEvent* Event) {
-  const int notches = Event->angleDelta().y() / 120;
+void TDBGrid::wheelEvent(QWheelEvent* event) {
+  const int notches = event->angleDelta().y() / 120;
   MoveBy(-3 * notches);
-  Event->accept();
+  event->accept();
 }
 
-void TDBGrid::resizeEvent(QResizeEvent* Event) {
-  QTableWidget::resizeEvent(Event);
+void TDBGrid::resizeEvent(QResizeEvent* event) {
+  QTableWidget::resizeEvent(event);
   FitBufferCount();
   Refill();
 }

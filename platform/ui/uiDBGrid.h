@@ -24,12 +24,12 @@ struct TDBGridColumn {
 
 class TDBGridDataLink : public TDataLink {
 public:
-  explicit TDBGridDataLink(TDBGrid& Grid) : grid(Grid) {}
+  explicit TDBGridDataLink(TDBGrid& grid) : grid(grid) {}
 
 protected:
   void ActiveChanged() override;
   void DataSetChanged() override;
-  void RecordChanged(TField* Field) override;
+  void RecordChanged(TField* field) override;
   void LayoutChanged() override;
 
 private:
@@ -38,31 +38,31 @@ private:
 
 class TDBGrid : public QTableWidget {
 public:
-  explicit TDBGrid(QWidget* Parent = nullptr);
+  explicit TDBGrid(QWidget* parent = nullptr);
   ~TDBGrid() override;
 
   TDataSource* DataSource() const { return link.DataSource(); }
-  void SetDataSource(TDataSource* Source);
+  void SetDataSource(TDataSource* source);
 
   // The columns in order; setting them rebuilds the grid.
   const std::vector<TDBGridColumn>& Columns() const { return columns; }
-  void SetColumns(std::vector<TDBGridColumn> Value);
-  void SetTitleBold(int Column, bool Bold);
-  int ColumnWidth(int Column) const { return columnWidth(Column); }
-  void SetColumnWidth(int Column, int Width) { setColumnWidth(Column, Width); }
+  void SetColumns(std::vector<TDBGridColumn> value);
+  void SetTitleBold(int column, bool bold);
+  int ColumnWidth(int column) const { return columnWidth(column); }
+  void SetColumnWidth(int column, int width) { setColumnWidth(column, width); }
 
   // Reads the link's window into the rows.
   void Refill();
 
 protected:
-  void keyPressEvent(QKeyEvent* Event) override;
-  void mousePressEvent(QMouseEvent* Event) override;
-  void wheelEvent(QWheelEvent* Event) override;
-  void resizeEvent(QResizeEvent* Event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void wheelEvent(QWheelEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
 
 private:
   void FitBufferCount();
-  void MoveBy(int Distance);
+  void MoveBy(int distance);
 
   TDBGridDataLink link{*this};
   std::vector<TDBGridColumn> columns;

@@ -8,16 +8,16 @@
 void TNavDataLink::ActiveChanged() { navigator.UpdateButtons(); }
 void TNavDataLink::DataSetChanged() { navigator.UpdateButtons(); }
 
-TDBNavigator::TDBNavigator(QWidget* Parent) : QWidget(Parent) {
+TDBNavigator::TDBNavigator(QWidget* parent) : QWidget(parent) {
   auto* layout = new QHBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->setSpacing(0);
-  auto button = [&](Qt::ArrowType Arrow, const QString& Tip, void (TDataSet::*Move)()) {
+  auto button = [&](Qt::ArrowType arrow, const QString& tip, void (TDataSet::*action)()) {
     auto* made = new QToolButton(this);
-    made->setArrowType(Arrow);
-    made->setToolTip(Tip);
-    connect(made, &QToolButton::clicked, this, [this, Move] {
-      if (link.Active()) (link.DataSet()->*Move)();
+    made->setArrowType(arrow);
+    made->setToolTip(tip);
+    connect(made, &QToolButton::clicked, this, [this, action] {
+      if (link.Active()) (link.DataSet()->*action)();
     });
     layout->addWidget(made);
     return made;
@@ -31,8 +31,8 @@ TDBNavigator::TDBNavigator(QWidget* Parent) : QWidget(Parent) {
 
 TDBNavigator::~TDBNavigator() { link.SetDataSource(nullptr); }
 
-void TDBNavigator::SetDataSource(TDataSource* Source) {
-  link.SetDataSource(Source);
+void TDBNavigator::SetDataSource(TDataSource* source) {
+  link.SetDataSource(source);
   UpdateButtons();
 }
 

@@ -11,7 +11,7 @@ class TDBNavigator;
 
 class TNavDataLink : public TDataLink {
 public:
-  explicit TNavDataLink(TDBNavigator& Navigator) : navigator(Navigator) {}
+  explicit TNavDataLink(TDBNavigator& navigator) : navigator(navigator) {}
 
 protected:
   void ActiveChanged() override;
@@ -23,10 +23,10 @@ private:
 
 class TDBNavigator : public QWidget {
 public:
-  explicit TDBNavigator(QWidget* Parent = nullptr);
+  explicit TDBNavigator(QWidget* parent = nullptr);
   ~TDBNavigator() override;
 
-  void SetDataSource(TDataSource* Source);
+  void SetDataSource(TDataSource* source);
   void UpdateButtons();
 
   QToolButton* First;

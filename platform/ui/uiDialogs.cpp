@@ -6,17 +6,17 @@
 
 namespace {
 
-TModalResult QtMessageBox(const TMessageBoxRequest& Request) {
+TModalResult QtMessageBox(const TMessageBoxRequest& request) {
   QMessageBox box(QApplication::activeWindow());
-  box.setWindowTitle(QString::fromStdString(Request.Caption));
-  box.setText(QString::fromStdString(Request.Text));
-  switch (Request.Type) {
+  box.setWindowTitle(QString::fromStdString(request.Caption));
+  box.setText(QString::fromStdString(request.Text));
+  switch (request.Type) {
     case mtWarning: box.setIcon(QMessageBox::Warning); break;
     case mtError: box.setIcon(QMessageBox::Critical); break;
     case mtInformation: box.setIcon(QMessageBox::Information); break;
     case mtConfirmation: box.setIcon(QMessageBox::Question); break;
   }
-  if (Request.YesNo) {
+  if (request.YesNo) {
     box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
     return box.exec() == QMessageBox::Yes ? mrYes : mrNo;
   }
@@ -25,12 +25,12 @@ TModalResult QtMessageBox(const TMessageBoxRequest& Request) {
   return mrOk;
 }
 
-bool QtInputQuery(const TInputQueryRequest& Request, std::string& Value) {
+bool QtInputQuery(const TInputQueryRequest& request, std::string& value) {
   bool ok = false;
   const QString text =
-      QInputDialog::getText(QApplication::activeWindow(), QString::fromStdString(Request.Caption),
-                            QString::fromStdString(Request.Prompt), QLineEdit::Normal, QString::fromStdString(Value), &ok);
-  if (ok) Value = text.toStdString();
+      QInputDialog::getText(QApplication::activeWindow(), QString::fromStdString(request.Caption),
+                            QString::fromStdString(request.Prompt), QLineEdit::Normal, QString::fromStdString(value), &ok);
+  if (ok) value = text.toStdString();
   return ok;
 }
 
@@ -46,16 +46,16 @@ TInputQueryRunner& InputQueryRunner() {
 
 }  // namespace
 
-void SetMessageBoxRunner(TMessageBoxRunner Runner) {
-  MessageBoxRunner() = Runner ? std::move(Runner) : TMessageBoxRunner(QtMessageBox);
+void SetMessageBoxRunner(TMessageBoxRunner runner) {
+  MessageBoxRunner() = runner ? std::move(runner) : TMessageBoxRunner(QtMessageBox);
 }
 
-void SetInputQueryRunner(TInputQueryRunner Runner) {
-  InputQueryRunner() = Runner ? std::move(Runner) : TInputQueryRunner(QtInputQuery);
+void SetInputQueryRunner(TInputQueryRunner runner) {
+  InputQueryRunner() = runner ? std::move(runner) : TInputQueryRunner(QtInputQuery);
 }
 
-TModalResult ShowMessageBox(const TMessageBoxRequest& Request) { return MessageBoxRunner()(Request); }
+TModalResult ShowMessageBox(const TMessageBoxRequest& request) { return MessageBoxRunner()(request); }
 
-bool InputQuery(const std::string& Caption, const std::string& Prompt, std::string& Value) {
-  return InputQueryRunner()(TInputQueryRequest{Caption, Prompt}, Value);
+bool InputQuery(const std::string& caption, const std::string& prompt, std::string& value) {
+  return InputQueryRunner()(TInputQueryRequest{caption, prompt}, value);
 }

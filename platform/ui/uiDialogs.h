@@ -24,14 +24,14 @@ struct TInputQueryRequest {
   std::string Prompt;
 };
 
-using TMessageBoxRunner = std::function<TModalResult(const TMessageBoxRequest& Request)>;
-// True with Value set when the user confirmed; Value arrives as the
+using TMessageBoxRunner = std::function<TModalResult(const TMessageBoxRequest& request)>;
+// True with value set when the user confirmed; value arrives as the
 // initial text.
-using TInputQueryRunner = std::function<bool(const TInputQueryRequest& Request, std::string& Value)>;
+using TInputQueryRunner = std::function<bool(const TInputQueryRequest& request, std::string& value)>;
 
 // An empty runner restores the Qt dialogs.
-void SetMessageBoxRunner(TMessageBoxRunner Runner);
-void SetInputQueryRunner(TInputQueryRunner Runner);
+void SetMessageBoxRunner(TMessageBoxRunner runner);
+void SetInputQueryRunner(TInputQueryRunner runner);
 
-TModalResult ShowMessageBox(const TMessageBoxRequest& Request);
-bool InputQuery(const std::string& Caption, const std::string& Prompt, std::string& Value);
+TModalResult ShowMessageBox(const TMessageBoxRequest& request);
+bool InputQuery(const std::string& caption, const std::string& prompt, std::string& value);

@@ -24,41 +24,41 @@ THintWindow::THintWindow() : QWidget(nullptr, Qt::ToolTip | Qt::FramelessWindowH
   setFocusPolicy(Qt::NoFocus);
 }
 
-QSize THintWindow::HintSize(const std::string& Text) const {
-  const QSize size = fontMetrics().size(0, QString::fromStdString(Text));
+QSize THintWindow::HintSize(const std::string& hintText) const {
+  const QSize size = fontMetrics().size(0, QString::fromStdString(hintText));
   return QSize(size.width() + 2 * Padding + 2, size.height() + 2 * Padding);
 }
 
-bool THintWindow::ActivateHint(QRect ScreenRect, const std::string& Text, THintAnimationKind Animation,
-                               const std::function<bool()>& StillValid) {
-  text = Text;
-  animation = Animation;
+bool THintWindow::ActivateHint(QRect screenRect, const std::string& hintText, THintAnimationKind kind,
+                               const std::function<bool()>& stillValid) {
+  text = hintText;
+  animation = kind;
   QScreen* screen = QGuiApplication::primaryScreen();
   if (screen) {
     const QRect area = screen->availableGeometry();
-    if (ScreenRect.right() > area.right()) ScreenRect.moveRight(area.right());
-    if (ScreenRect.bottom() > area.bottom()) ScreenRect.moveBottom(area.bottom());
-    if (ScreenRect.left() < area.left()) ScreenRect.moveLeft(area.left());
-    if (ScreenRect.top() < area.top()) ScreenRect.moveTop(area.top());
+    if (screenRect.right() > area.right()) screenRect.moveRight(area.right());
+    if (screenRect.bottom() > area.bottom()) screenRect.moveBottom(area.bottom());
+    if (screenRect.left() < area.left()) screenRect.moveLeft(area.left());
+    if (screenRect.top() < area.top()) screenRect.moveTop(area.top());
   }
   // The screen as it is before the window covers it.
   hide();
   background = QImage();
-  if (Animation != hakNone) {
+  if (kind != hakNone) {
     if (screen)
-      background = screen->grabWindow(0, ScreenRect.x(), ScreenRect.y(), ScreenRect.width(), ScreenRect.height())
+      background = screen->grabWindow(0, screenRect.x(), screenRect.y(), screenRect.width(), screenRect.height())
                        .toImage()
                        .convertToFormat(QImage::Format_RGB32);
-    if (background.size() != ScreenRect.size()) {
+    if (background.size() != screenRect.size()) {
       // Nothing to copy (no screen to read): the blend runs over the
       // window's face colour.
-      background = QImage(ScreenRect.size(), QImage::Format_RGB32);
+      background = QImage(screenRect.size(), QImage::Format_RGB32);
       background.fill(Colour(clBtnFace));
     }
   }
-  setGeometry(ScreenRect);
-  if (Animation == hakNone) {
-    if (StillValid && !StillValid()) {
+  setGeometry(screenRect);
+  if (kind == hakNone) {
+    if (stillValid && !stillValid()) {
       HideHint();
       return false;
     }
@@ -68,9 +68,9 @@ bool THintWindow::ActivateHint(QRect ScreenRect, const std::string& Text, THintA
     return true;
   }
   show();
-  const bool done = RunAnimationSteps(AnimationSteps, StepPauseMs, apServeEvents, [&](int Step) {
-    if (StillValid && !StillValid()) return false;
-    step = Step;
+  const bool done = RunAnimationSteps(AnimationSteps, StepPauseMs, apServeEvents, [&](int frameStep) {
+    if (stillValid && !stillValid()) return false;
+    step = frameStep;
     repaint();
     return true;
   });
@@ -102,21 +102,21 @@ QImage THintWindow::HintImage() const {
   return image;
 }
 
-QImage THintWindow::ComposeFrame(const QImage& Background, const QImage& Hint, THintAnimationKind Animation,
-                                 int Step) {
-  assert(Background.size() == Hint.size());
-  const int share = std::clamp(Step + 1, 1, AnimationSteps);
-  QImage frame = Background.convertToFormat(QImage::Format_RGB32);
-  if (Animation == hakNone || share == AnimationSteps) return Hint.convertToFormat(QImage::Format_RGB32);
+QImage THintWindow::ComposeFrame(const QImage& background, const QImage& hint, THintAnimationKind animation,
+                                 int step) {
+  assert(background.size() == hint.size());
+  const int share = std::clamp(step + 1, 1, AnimationSteps);
+  QImage frame = background.convertToFormat(QImage::Format_RGB32);
+  if (animation == hakNone || share == AnimationSteps) return hint.convertToFormat(QImage::Format_RGB32);
   QPainter painter(&frame);
-  if (Animation == hakFade) {
+  if (animation == hakFade) {
     // Each channel: background + (hint - background) * share / steps.
     painter.setOpacity(static_cast<double>(share) / AnimationSteps);
-    painter.drawImage(QPoint(0, 0), Hint);
+    painter.drawImage(QPoint(0, 0), hint);
   } else {
     // The hint's lower part first, moving down until the whole shows.
-    const int shown = Hint.height() * share / AnimationSteps;
-    painter.drawImage(QPoint(0, 0), Hint, QRect(0, Hint.height() - shown, Hint.width(), shown));
+    const int shown = hint.height() * share / AnimationSteps;
+    painter.drawImage(QPoint(0, 0), hint, QRect(0, hint.height() - shown, hint.width(), shown));
   }
   return frame;
 }

@@ -20,27 +20,27 @@ public:
 
   THintWindow();
 
-  // Shows Text in ScreenRect (kept inside the screen's work area). With an
+  // Shows hintText in screenRect (kept inside the screen's work area). With an
   // animation the window is drawn once per step, pausing StepPauseMs and
-  // serving events between steps (see uiAnimSteps.h); StillValid is asked
+  // serving events between steps (see uiAnimSteps.h); stillValid is asked
   // before each step and a false answer hides the hint at once. Returns
   // false when it was hidden that way.
-  bool ActivateHint(QRect ScreenRect, const std::string& Text, THintAnimationKind Animation,
-                    const std::function<bool()>& StillValid = {});
+  bool ActivateHint(QRect screenRect, const std::string& hintText, THintAnimationKind kind,
+                    const std::function<bool()>& stillValid = {});
   void HideHint();
 
   int Step() const { return step; }
   const std::string& Text() const { return text; }
   // The size a text needs, padding included.
-  QSize HintSize(const std::string& Text) const;
+  QSize HintSize(const std::string& hintText) const;
   // The hint alone, at full strength, in its window's size.
   QImage HintImage() const;
-  // A frame of an animation: Hint over Background at Step (0 to 15);
+  // A frame of an animation: hint over background at step (0 to 15);
   // both images have the frame's size.
-  static QImage ComposeFrame(const QImage& Background, const QImage& Hint, THintAnimationKind Animation, int Step);
+  static QImage ComposeFrame(const QImage& background, const QImage& hint, THintAnimationKind animation, int step);
 
 protected:
-  void paintEvent(QPaintEvent* Event) override;
+  void paintEvent(QPaintEvent* event) override;
 
 private:
   std::string text;

@@ -17,7 +17,7 @@ public:
   // A blended image lets this share of what lies under it show through.
   static constexpr int BlendPercent = 25;
 
-  TImageList(int Width, int Height);
+  TImageList(int width, int height);
   TImageList(const TImageList&) = delete;
   TImageList& operator=(const TImageList&) = delete;
   ~TImageList();
@@ -26,19 +26,19 @@ public:
   int Height() const { return height; }
   int Count() const { return static_cast<int>(images.size()); }
 
-  // Adds a copy of Image (cut or padded to the list's size); returns its
+  // Adds a copy of image (cut or padded to the list's size); returns its
   // index.
-  int Add(const TBitmap& Image);
-  // Adds an image that Paint draws onto the mask colour.
-  int AddGlyph(const std::function<void(TCanvas& Canvas, int Width, int Height)>& Paint);
+  int Add(const TBitmap& image);
+  // Adds an image that paint draws onto the mask colour.
+  int AddGlyph(const std::function<void(TCanvas& canvas, int width, int height)>& paint);
   void Clear() { images.clear(); }
 
-  // Draws image Index with its top left at (X, Y); an index out of range
+  // Draws image index with its top left at (x, y); an index out of range
   // draws nothing. Disabled images are drawn in grey.
-  void Draw(TCanvas& Canvas, int X, int Y, int Index, TImageDrawStyle Style = idsNormal) const;
+  void Draw(TCanvas& canvas, int x, int y, int index, TImageDrawStyle style = idsNormal) const;
 
   // The image's pixels (for tests).
-  const TBitmap& Image(int Index) const { return *images.at(static_cast<size_t>(Index)); }
+  const TBitmap& Image(int index) const { return *images.at(static_cast<size_t>(index)); }
 
 private:
   int width;

@@ -3,8 +3,8 @@
 #include <QCoreApplication>
 #include <QMetaObject>
 
-void PostToGui(std::function<void()> Task) {
+void PostToGui(std::function<void()> task) {
   QCoreApplication* application = QCoreApplication::instance();
   if (!application) return;
-  QMetaObject::invokeMethod(application, std::move(Task), Qt::QueuedConnection);
+  QMetaObject::invokeMethod(application, std::move(task), Qt::QueuedConnection);
 }

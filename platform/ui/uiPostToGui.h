@@ -6,9 +6,9 @@
 #include <functional>
 #include <memory>
 
-// Queues Task on the GUI thread's event loop and returns at once. Tasks run
+// Queues task on the GUI thread's event loop and returns at once. Tasks run
 // in the order posted. Without an application object the task is dropped.
-void PostToGui(std::function<void()> Task);
+void PostToGui(std::function<void()> task);
 
 // A liveness token: the owner (a window, on the GUI thread) holds the
 // TGuiLife and ends it in its destructor; a worker holds a TGuiRef and posts
@@ -16,7 +16,7 @@ void PostToGui(std::function<void()> Task);
 template <class T>
 class TGuiLife {
 public:
-  explicit TGuiLife(T* Owner) : life(std::make_shared<T*>(Owner)) {}
+  explicit TGuiLife(T* owner) : life(std::make_shared<T*>(owner)) {}
   TGuiLife(const TGuiLife&) = delete;
   TGuiLife& operator=(const TGuiLife&) = delete;
   // GUI thread only, so no posted call runs half-way through it.
@@ -32,12 +32,12 @@ template <class T>
 class TGuiRef {
 public:
   TGuiRef() = default;
-  explicit TGuiRef(std::weak_ptr<T*> Token) : token(std::move(Token)) {}
+  explicit TGuiRef(std::weak_ptr<T*> token) : token(std::move(token)) {}
 
-  // Posts Call(owner) to the GUI thread; it is skipped there when the owner
+  // Posts call(owner) to the GUI thread; it is skipped there when the owner
   // is gone by then.
-  void Post(std::function<void(T&)> Call) const {
-    PostToGui([token = token, call = std::move(Call)] {
+  void Post(std::function<void(T&)> call) const {
+    PostToGui([token = token, call = std::move(call)] {
       if (const std::shared_ptr<T*> held = token.lock())
         if (*held) call(**held);
     });

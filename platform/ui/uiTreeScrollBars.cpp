@@ -8,49 +8,49 @@
 #include "uiCanvasQt.h"
 #include "uiGraphics.h"
 
-TScrollBarLook::TScrollBarLook(TScrollBarStyle Style)
+TScrollBarLook::TScrollBarLook(TScrollBarStyle style)
     // A style of its own to draw on: the proxy must not own the
     // application's style.
-    : QProxyStyle(QStyleFactory::create(QStringLiteral("Fusion"))), look(Style) {
-  assert(Style != sbmRegular);
+    : QProxyStyle(QStyleFactory::create(QStringLiteral("Fusion"))), look(style) {
+  assert(style != sbmRegular);
 }
 
-void TScrollBarLook::DrawPart(QPainter* Painter, const QRect& R, bool Sunken) const {
-  if (R.isEmpty()) return;
-  Painter->fillRect(R, ToQColor(clBtnFace));
+void TScrollBarLook::DrawPart(QPainter* painter, const QRect& rect, bool sunken) const {
+  if (rect.isEmpty()) return;
+  painter->fillRect(rect, ToQColor(clBtnFace));
   if (look == sbmFlat) {
     // A flat part shows only its outline, darker while pressed.
-    Painter->setPen(ToQColor(Sunken ? cl3DDkShadow : clBtnShadow));
-    Painter->drawRect(R.adjusted(0, 0, -1, -1));
+    painter->setPen(ToQColor(sunken ? cl3DDkShadow : clBtnShadow));
+    painter->drawRect(rect.adjusted(0, 0, -1, -1));
     return;
   }
   // Raised: light top and left, dark bottom and right (swapped while
   // pressed), two pixels deep.
-  const QColor outerLight = ToQColor(Sunken ? cl3DDkShadow : cl3DLight);
-  const QColor innerLight = ToQColor(Sunken ? clBtnShadow : clBtnHighlight);
-  const QColor innerDark = ToQColor(Sunken ? clBtnHighlight : clBtnShadow);
-  const QColor outerDark = ToQColor(Sunken ? cl3DLight : cl3DDkShadow);
+  const QColor outerLight = ToQColor(sunken ? cl3DDkShadow : cl3DLight);
+  const QColor innerLight = ToQColor(sunken ? clBtnShadow : clBtnHighlight);
+  const QColor innerDark = ToQColor(sunken ? clBtnHighlight : clBtnShadow);
+  const QColor outerDark = ToQColor(sunken ? cl3DLight : cl3DDkShadow);
   auto edge = [&](const QRect& r, const QColor& light, const QColor& dark) {
-    Painter->setPen(light);
-    Painter->drawLine(r.topLeft(), r.topRight());
-    Painter->drawLine(r.topLeft(), r.bottomLeft());
-    Painter->setPen(dark);
-    Painter->drawLine(r.bottomLeft(), r.bottomRight());
-    Painter->drawLine(r.topRight(), r.bottomRight());
+    painter->setPen(light);
+    painter->drawLine(r.topLeft(), r.topRight());
+    painter->drawLine(r.topLeft(), r.bottomLeft());
+    painter->setPen(dark);
+    painter->drawLine(r.bottomLeft(), r.bottomRight());
+    painter->drawLine(r.topRight(), r.bottomRight());
   };
-  edge(R, outerLight, outerDark);
-  edge(R.adjusted(1, 1, -1, -1), innerLight, innerDark);
+  edge(rect, outerLight, outerDark);
+  edge(rect.adjusted(1, 1, -1, -1), innerLight, innerDark);
 }
 
-void TScrollBarLook::drawComplexControl(ComplexControl Control, const QStyleOptionComplex* Option,
-                                        QPainter* Painter, const QWidget* Widget) const {
-  const auto* bar = qstyleoption_cast<const QStyleOptionSlider*>(Option);
-  if (Control != CC_ScrollBar || !bar) {
-    QProxyStyle::drawComplexControl(Control, Option, Painter, Widget);
+void TScrollBarLook::drawComplexControl(ComplexControl control, const QStyleOptionComplex* option,
+                                        QPainter* painter, const QWidget* widget) const {
+  const auto* bar = qstyleoption_cast<const QStyleOptionSlider*>(option);
+  if (control != CC_ScrollBar || !bar) {
+    QProxyStyle::drawComplexControl(control, option, painter, widget);
     return;
   }
-  Painter->save();
-  Painter->fillRect(bar->rect, ToQColor(clScrollBar));
+  painter->save();
+  painter->fillRect(bar->rect, ToQColor(clScrollBar));
   const bool enabled = bar->state & State_Enabled;
   const bool vertical = bar->orientation == Qt::Vertical;
   auto pressed = [&](SubControl part) { return (bar->activeSubControls & part) && (bar->state & State_Sunken); };
@@ -61,17 +61,17 @@ void TScrollBarLook::drawComplexControl(ComplexControl Control, const QStyleOpti
   const TArrow arrows[] = {{SC_ScrollBarSubLine, vertical ? PE_IndicatorArrowUp : PE_IndicatorArrowLeft},
                            {SC_ScrollBarAddLine, vertical ? PE_IndicatorArrowDown : PE_IndicatorArrowRight}};
   for (const TArrow& arrow : arrows) {
-    const QRect r = subControlRect(CC_ScrollBar, bar, arrow.Part, Widget);
-    DrawPart(Painter, r, pressed(arrow.Part));
+    const QRect r = subControlRect(CC_ScrollBar, bar, arrow.Part, widget);
+    DrawPart(painter, r, pressed(arrow.Part));
     QStyleOption glyph(*bar);
     glyph.rect = r.adjusted(3, 3, -3, -3);
     glyph.state = enabled ? State_Enabled : State_None;
     glyph.palette.setColor(QPalette::ButtonText, ToQColor(enabled ? clBtnText : clGrayText));
     glyph.palette.setColor(QPalette::WindowText, ToQColor(enabled ? clBtnText : clGrayText));
-    baseStyle()->drawPrimitive(arrow.Glyph, &glyph, Painter, Widget);
+    baseStyle()->drawPrimitive(arrow.Glyph, &glyph, painter, widget);
   }
   // Nothing to scroll: no thumb.
   if (enabled && bar->maximum > bar->minimum)
-    DrawPart(Painter, subControlRect(CC_ScrollBar, bar, SC_ScrollBarSlider, Widget), pressed(SC_ScrollBarSlider));
-  Painter->restore();
+    DrawPart(painter, subControlRect(CC_ScrollBar, bar, SC_ScrollBarSlider, widget), pressed(SC_ScrollBarSlider));
+  painter->restore();
 }

@@ -10,14 +10,14 @@ enum TScrollBarStyle { sbmRegular, sbmFlat, sbm3D };
 
 class TScrollBarLook : public QProxyStyle {
 public:
-  // Style must be sbmFlat or sbm3D.
-  explicit TScrollBarLook(TScrollBarStyle Style);
+  // style must be sbmFlat or sbm3D.
+  explicit TScrollBarLook(TScrollBarStyle style);
 
-  void drawComplexControl(ComplexControl Control, const QStyleOptionComplex* Option, QPainter* Painter,
-                          const QWidget* Widget = nullptr) const override;
+  void drawComplexControl(ComplexControl control, const QStyleOptionComplex* option, QPainter* painter,
+                          const QWidget* widget = nullptr) const override;
 
 private:
-  void DrawPart(QPainter* Painter, const QRect& R, bool Sunken) const;
+  void DrawPart(QPainter* painter, const QRect& rect, bool sunken) const;
 
   TScrollBarStyle look;
 };
