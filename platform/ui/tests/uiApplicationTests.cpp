@@ -34,15 +34,15 @@ public:
   qint64 tooltipAfterMs = -1;
 
 protected:
-  bool event(QEvent* Event) override {
-    if (Event->type() == QEvent::ToolTip) {
+  bool event(QEvent* event) override {
+    if (event->type() == QEvent::ToolTip) {
       tooltipAfterMs = clock.elapsed();
       // Unanswered, so Qt does not hurry the next one as it does while a
       // shown tooltip is still awake.
-      Event->ignore();
+      event->ignore();
       return true;
     }
-    return QWidget::event(Event);
+    return QWidget::event(event);
   }
 
 private:

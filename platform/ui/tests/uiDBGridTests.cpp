@@ -36,15 +36,15 @@ protected:
     navigator.SetDataSource(nullptr);
   }
 
-  std::string Cell(int Row, int Column) const {
-    const QTableWidgetItem* cell = grid.item(Row, Column);
+  std::string Cell(int row, int column) const {
+    const QTableWidgetItem* cell = grid.item(row, column);
     return cell ? cell->text().toStdString() : std::string("<none>");
   }
   int ActiveId() const { return people->FieldByName("ID")->AsInteger(); }
   // The id the grid's current row shows.
   int CurrentRowId() const { return std::stoi(Cell(grid.currentRow(), 0)); }
-  void Key(int KeyCode, Qt::KeyboardModifiers Modifiers = Qt::NoModifier) {
-    QKeyEvent press(QEvent::KeyPress, KeyCode, Modifiers);
+  void Key(int keyCode, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+    QKeyEvent press(QEvent::KeyPress, keyCode, modifiers);
     QApplication::sendEvent(&grid, &press);
   }
 

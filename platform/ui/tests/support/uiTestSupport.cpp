@@ -39,11 +39,11 @@ QApplication& TestApplication() {
   return *application;
 }
 
-bool PumpUntil(const std::function<bool()>& Condition, int TimeoutMs) {
+bool PumpUntil(const std::function<bool()>& condition, int timeoutMs) {
   QElapsedTimer clock;
   clock.start();
-  while (!Condition()) {
-    if (clock.elapsed() > TimeoutMs) return false;
+  while (!condition()) {
+    if (clock.elapsed() > timeoutMs) return false;
     QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
   }
   return true;

@@ -12,20 +12,20 @@
 // program ends.
 QApplication& TestApplication();
 
-// Serves events until Condition holds; false when TimeoutMs passed first.
-bool PumpUntil(const std::function<bool()>& Condition, int TimeoutMs = 10000);
+// Serves events until condition holds; false when timeoutMs passed first.
+bool PumpUntil(const std::function<bool()>& condition, int timeoutMs = 10000);
 
-// Runs Act on the modal widget of type D once it shows; the modal's own
+// Runs act on the modal widget of type D once it shows; the modal's own
 // event loop serves the timer that looks for it.
 template <class D>
-void WhenShown(std::function<void(D&)> Act) {
+void WhenShown(std::function<void(D&)> act) {
   auto* timer = new QTimer;
   timer->setInterval(10);
-  QObject::connect(timer, &QTimer::timeout, [timer, Act] {
+  QObject::connect(timer, &QTimer::timeout, [timer, act] {
     if (auto* dialog = dynamic_cast<D*>(QApplication::activeModalWidget())) {
       timer->stop();
       timer->deleteLater();
-      Act(*dialog);
+      act(*dialog);
     }
   });
   timer->start();
