@@ -74,6 +74,14 @@ TEST_F(SqlJoinHashTest, SeveralKeysOfEveryFamily) {
          [](TDataQuery& query) { EXPECT_NE(JoinInto(*query.NestingOrder[1])->Hash, nullptr); });
   Hashed("SELECT b.k, t.label FROM big b JOIN tag t ON t.small = b.k - 5 WHERE b.k < 40",
          [](TDataQuery&) {});
+  // Memo columns of the rows kept in memory are read through their table.
+  Exec("CREATE TABLE note (code CHAR(10), body BLOB(1, 1))");
+  Exec("INSERT INTO note VALUES ('c3', 'three, at some length to fill a block or two of the memo')");
+  Exec("INSERT INTO note VALUES ('c7', 'seven')");
+  const TRows notes = Hashed("SELECT b.k, n.body FROM big b JOIN note n ON n.code = b.code WHERE b.k < 120",
+                             [](TDataQuery& query) { EXPECT_NE(JoinInto(*query.NestingOrder[1])->Hash, nullptr); });
+  EXPECT_EQ(notes.size(), 18u);
+  EXPECT_EQ(notes.back(), "97|seven");
   // Conditions beside the key: a single-table filter on the inner table and
   // a row-by-row remainder.
   Hashed("SELECT b.k, t.label FROM big b JOIN tag t ON t.code = b.code WHERE t.label <> 'L2' AND (b.k > 900 OR "
