@@ -467,7 +467,9 @@ void TppEngine::SetSectionPageNumbers(int pageNo, int pageCount) {
 
 void TppEngine::EndColumn() {
   int left = 0;
-  if (SectionPage()) {
+  // A section's pages are whole pages, and one waiting for its own page
+  // waits for the page, not a column.
+  if (SectionPage() || sectionNext) {
     EndPage();
     return;
   }

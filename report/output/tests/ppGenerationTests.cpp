@@ -710,6 +710,12 @@ TEST(SubReports, ASectionPrintsTheChildsWholePagesBetweenTheParentsPages) {
   EXPECT_EQ(pages[2]->PageNo, 2);
   EXPECT_EQ(pages[3]->PageNo, 4);
   EXPECT_TRUE(pages[8]->LastPage);
+  // In a report of two columns the section still waits for a page.
+  f.Parent.Report->SetColumns(2);
+  const auto columned = f.Parent.PrintAll();
+  ASSERT_EQ(columned.size(), 9u);
+  EXPECT_EQ(Places(*columned[0]), (std::vector<std::string>{"Head@10,10", "1@10,30", "Foot@10,267"}));
+  EXPECT_EQ(Places(*columned[1])[1], "1@10,25");
 }
 
 TEST(SubReports, SectionPagesComeOutOfOrderAsInSequenceWithTheirOwnPageSetup) {
