@@ -493,6 +493,9 @@ void TppEngine::PageEnd() {
   if (noData && !Report()->NoDataBehaviors().Contains(ndBlankPage)) NoDataOnPage();
   if (!SectionPage()) {
     PrintColumnFooters();
+    // The page's footers span the printable width, whatever column ended.
+    const TppPageDef& def = Report()->PrinterSetup()->PageDef();
+    SetArea(def.mmMarginLeft(), PrintTop(), def.mmPrintableWidth(), PrintPosition());
     for (TppBand* footer : footers) footer->Generate(*this);
   }
   if (!allPagesGenerated) absolutePageCount = std::max(absolutePageCount, absolutePageNo);

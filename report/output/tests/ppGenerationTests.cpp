@@ -483,6 +483,16 @@ TEST(MasterDetail, APipelineNeverBecomesItsOwnMaster) {
 }  // namespace
 
 namespace {
+// The texts of a page with their places, "text@left,top" in mm.
+std::vector<std::string> Places(TppPage& page) {
+  std::vector<std::string> places;
+  page.ForEachDrawCommand([&](TppDrawCommand* c) {
+    if (auto* text = dynamic_cast<TppDrawText*>(c))
+      places.push_back(text->Text + "@" + std::to_string(c->Left() / 1000) + "," + std::to_string(c->Top() / 1000));
+  });
+  return places;
+}
+
 TEST(Columns, DetailsFillEachColumnTopToBottomWithColumnBands) {
   TReportFixture f(60);
   f.Report->SetColumns(2);
@@ -495,7 +505,9 @@ TEST(Columns, DetailsFillEachColumnTopToBottomWithColumnBands) {
   footer->SetmmHeight(mm(7));
   f.AddText(footer, "End", false);
   f.AddText(f.Detail, "ID", true);
+  f.AddText(f.Footer, "Foot", false);
   const auto pages = f.PrintAll();
+  EXPECT_EQ(Places(*pages[0]).back(), "Foot@10,267");
   // 237 mm less 10 + 7 mm of column bands: 22 details a column.
   ASSERT_EQ(pages.size(), 2u);
   const auto texts = Texts(*pages[0]);
@@ -513,15 +525,6 @@ TEST(Columns, DetailsFillEachColumnTopToBottomWithColumnBands) {
   EXPECT_EQ(Texts(*pages[1])[1], "45");
 }
 
-// The texts of a page with their places, "text@left,top" in mm.
-std::vector<std::string> Places(TppPage& page) {
-  std::vector<std::string> places;
-  page.ForEachDrawCommand([&](TppDrawCommand* c) {
-    if (auto* text = dynamic_cast<TppDrawText*>(c))
-      places.push_back(text->Text + "@" + std::to_string(c->Left() / 1000) + "," + std::to_string(c->Top() / 1000));
-  });
-  return places;
-}
 
 TEST(Columns, LeftToRightEachRecordTakesTheNextColumnOfTheRow) {
   TReportFixture f(60, 3);
@@ -532,10 +535,14 @@ TEST(Columns, LeftToRightEachRecordTakesTheNextColumnOfTheRow) {
   header->SetmmHeight(mm(10));
   f.AddText(header, "Col", false);
   f.AddText(f.Detail, "ID", true);
+  f.AddText(f.Footer, "Foot", false);
   auto pages = f.PrintAll();
   // Rows of 10 mm from 40 mm to the footer at 267 mm: 22 rows of two.
   ASSERT_EQ(pages.size(), 2u);
   auto places = Places(*pages[0]);
+  // The page's own footer spans the page, not the last column.
+  EXPECT_EQ(places.back(), "Foot@10,267");
+  places.pop_back();
   EXPECT_EQ(std::vector<std::string>(places.begin(), places.begin() + 6),
             (std::vector<std::string>{"Col@10,30", "Col@105,30", "1@10,40", "2@105,40", "3@10,50", "4@105,50"}));
   EXPECT_EQ(places.back(), "44@105,250");
