@@ -370,7 +370,10 @@ private:
   // those of the records (engCursorIndexCheck.cpp).
   bool CheckIndexTrees();
   bool IndexTreesSound();
-  bool IndexTreeSound(uint8_t n, const std::vector<bool>& inUse, std::vector<bool>& pagesTaken);
+  // expectedKeys and expectedSum: how many leaf entries the records give
+  // the tree, and the sum of their shares.
+  bool IndexTreeSound(uint8_t n, const std::vector<bool>& inUse, std::vector<bool>& pagesTaken, uint32_t expectedKeys,
+                      uint64_t expectedSum);
   void RebuildIndexes(const std::function<void()>& prepare);
   // The 127-byte data file header of the table, open or on disk.
   void ReadDataHeader(uint8_t* header);

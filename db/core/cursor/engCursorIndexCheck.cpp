@@ -60,6 +60,9 @@ uint64_t EntryShare(const uint8_t* key, int length, uint32_t record) {
   return hash;
 }
 
+// Records read at once by the check, whose keys every tree then builds.
+constexpr uint32_t CheckBlockRecords = 1024;
+
 // Claims the page at offset for one tree or free list; false when it lies
 // outside the pages or was claimed before.
 bool TakePage(std::vector<bool>& pagesTaken, uint32_t offset) {
@@ -75,18 +78,45 @@ bool TakePage(std::vector<bool>& pagesTaken, uint32_t offset) {
 bool TDataCursor::IndexTreesSound() {
   bool sound = true;
   try {
+    std::vector<uint8_t> trees;
+    for (int n = 0; n <= IndexFile().GetSecondaryCount(); ++n)
+      if (n != 0 || !PrimaryIsNatural()) trees.push_back(uint8_t(n));
+    trees.push_back(DeletedIndexNo);
+    // One pass over the records gives every tree its expectation: records
+    // are read in blocks and each tree's keys built from the block.
     const uint32_t slots = DataFile().PhysicalRecordCount();
+    const size_t recordSize = size_t(DataFile().RecordSize());
     std::vector<bool> inUse(size_t(slots) + 1, false);
-    for (uint32_t slot = 1; slot <= slots; ++slot) {
-      TRecord* record = nullptr;
-      DataFile().GetRecord(nullptr, slot, 1, false, true, record);
-      inUse[slot] = !record->IsDeleted();
-      DataFile().ReleaseRecord(record);
+    std::vector<uint32_t> expectedKeys(trees.size(), 0);
+    std::vector<uint64_t> expectedSums(trees.size(), 0);
+    std::vector<uint8_t> block(size_t(CheckBlockRecords) * recordSize);
+    std::vector<uint8_t> built(MaxIndexKeyLength, 0);
+    for (uint32_t first = 1; first <= slots; first += CheckBlockRecords) {
+      const uint32_t count = std::min<uint32_t>(CheckBlockRecords, slots - first + 1);
+      for (uint32_t i = 0; i < count; ++i) {
+        TRecord* record = nullptr;
+        DataFile().GetRecord(nullptr, first + i, 1, false, true, record);
+        inUse[first + i] = !record->IsDeleted();
+        std::memcpy(block.data() + i * recordSize, record->Buffer(), recordSize);
+        DataFile().ReleaseRecord(record);
+      }
+      for (size_t t = 0; t < trees.size(); ++t) {
+        const uint8_t n = trees[t];
+        LoadIndexState(n);
+        for (uint32_t i = 0; i < count; ++i) {
+          const uint32_t slot = first + i;
+          if (n != DeletedIndexNo && !inUse[slot]) continue;
+          std::fill(built.begin(), built.begin() + keyLength, 0);
+          if (n == DeletedIndexNo) BuildDeletedKey(block.data() + i * recordSize, built.data());
+          else BuildKey(block.data() + i * recordSize, built.data());
+          expectedSums[t] += EntryShare(built.data(), keyLength, slot);
+          ++expectedKeys[t];
+        }
+      }
     }
     std::vector<bool> pagesTaken(size_t(IndexFile().GetEndOffset() / IndexPageSize), false);
-    for (int n = 0; sound && n <= IndexFile().GetSecondaryCount(); ++n)
-      if (n != 0 || !PrimaryIsNatural()) sound = IndexTreeSound(uint8_t(n), inUse, pagesTaken);
-    if (sound) sound = IndexTreeSound(DeletedIndexNo, inUse, pagesTaken);
+    for (size_t t = 0; sound && t < trees.size(); ++t)
+      sound = IndexTreeSound(trees[t], inUse, pagesTaken, expectedKeys[t], expectedSums[t]);
   } catch (const Exception&) {
     sound = false;
   }
@@ -94,26 +124,11 @@ bool TDataCursor::IndexTreesSound() {
   return sound;
 }
 
-bool TDataCursor::IndexTreeSound(uint8_t n, const std::vector<bool>& inUse, std::vector<bool>& pagesTaken) {
+bool TDataCursor::IndexTreeSound(uint8_t n, const std::vector<bool>& inUse, std::vector<bool>& pagesTaken,
+                                 uint32_t expectedKeys, uint64_t expectedSum) {
   LoadIndexState(n);
   TIndexFile& file = IndexFile();
   const uint32_t slots = uint32_t(inUse.size() - 1);
-
-  // What the records build.
-  uint32_t expected = 0;
-  uint64_t expectedSum = 0;
-  std::vector<uint8_t> built(size_t(keyLength), 0);
-  for (uint32_t slot = 1; slot <= slots; ++slot) {
-    if (n != DeletedIndexNo && !inUse[slot]) continue;
-    TRecord* record = nullptr;
-    DataFile().GetRecord(nullptr, slot, 1, false, true, record);
-    std::fill(built.begin(), built.end(), 0);
-    if (n == DeletedIndexNo) BuildDeletedKey(record->Buffer(), built.data());
-    else BuildKey(record->Buffer(), built.data());
-    DataFile().ReleaseRecord(record);
-    expectedSum += EntryShare(built.data(), keyLength, slot);
-    ++expected;
-  }
 
   for (uint32_t offset = file.GetFirstFreePage(n); offset != 0;) {
     if (!TakePage(pagesTaken, offset)) return false;
@@ -165,5 +180,5 @@ bool TDataCursor::IndexTreeSound(uint8_t n, const std::vector<bool>& inUse, std:
     }
     level = std::move(below);
   }
-  return found == expected && foundSum == expectedSum;
+  return found == expectedKeys && foundSum == expectedSum;
 }
