@@ -247,7 +247,6 @@ int RunCups(int JobCount, int PollMs) {
   const std::string local = "\\\\BENCHCUPS", queue = local + "\\q1";
   CupsConfig config = cupsd.Config(local);
   config.PollIntervalMs = PollMs;
-  config.RequestTimeoutMs = CupsConfig{}.RequestTimeoutMs;
   auto spooler = std::make_shared<TCupsSpooler>(config);
   SetCurrentSpooler(spooler);
   const std::string file = cupsd.WriteFile("page.txt", 2000);

@@ -62,7 +62,6 @@ CupsConfig TPrivateCupsd::Config(const std::string& LocalServer) const {
   CupsConfig config;
   config.LocalServer = LocalServer;
   config.LocalHost = socket_;
-  config.RequestTimeoutMs = 3000;
   config.PollIntervalMs = 50;
   return config;
 }
