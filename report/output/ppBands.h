@@ -57,6 +57,9 @@ class TppBand : public TppCacheable {
   void SetmmPrintPosition(int value) { printPosition = value < 0 ? 0 : value; }
   TppPrintHeightType PrintHeight() const { return printHeight; }
   void SetPrintHeight(TppPrintHeightType value);
+  // A component that stretches asks for it as a run starts: the run goes
+  // on, so nothing is reset (SetPrintHeight would reset the report).
+  void BecomeDynamic() { printHeight = phDynamic; }
   bool Visible() const { return visible; }
   void SetVisible(bool value);
 

@@ -28,6 +28,8 @@ const TClassInfo& TppSubReport::StaticClassType() {
           .Default(pbChild)
           .Property("ResetPageNo", &TppSubReport::ResetPageNo, &TppSubReport::SetResetPageNo)
           .Default(0)
+          .Property("TraverseAllData", &TppSubReport::TraverseAllData, &TppSubReport::SetTraverseAllData)
+          .Default(0)
           .Build();
   return info;
 }
@@ -84,11 +86,12 @@ void TppSubReport::InitGeneration() {
   if (!child) return;
   // A child report's page headers and footers belong to its own pages.
   // (A section's pages are whole pages of the child: its bands print.)
-  for (int i = 0; i < child->BandCount() && printBehavior != pbSection; ++i) {
+  for (int i = 0; i < child->BandCount() && printBehavior == pbChild; ++i) {
     TppBand* band = child->Bands(i);
     if (band->BandTypeCode() == btHeader || band->BandTypeCode() == btFooter) band->SetVisible(false);
   }
   child->SetPassSetting(psOnePass);
+  if (printBehavior == pbFixed && traverseAllData && Band()) Band()->BecomeDynamic();
   finished = true;
   childPageNo = 0;
   childRunValid = false;
@@ -116,24 +119,8 @@ void TppSubReport::Generate() {
     return;
   }
   TppEngine& engine = child->Engine();
-  if (printBehavior == pbFixed) {
-    // Its own height, one child page, never continued: it waits for a page
-    // where it fits.
-    if (mmHeight() > room && !band->ForceFit()) {
-      SetOutOfSpace(true);
-      SetGenerationComplete(false);
-      return;
-    }
-    child->Reset();
-    SetChildPage(mmWidth(), mmHeight());
-    childPage = engine.GenerateChildPage(1);
-    finished = true;
-    shiftLeft = band->PrintLeft() + mmLeft();
-    shiftTop = top;
-    SetDrawRect(TRect{shiftLeft, top, shiftLeft + mmWidth(), top + mmHeight()});
-    SetSpaceUsed(std::min(mmHeight(), std::max(room, 0)));
-    SetDrawComponent(true);
-    SetGenerationComplete(true);
+  if (!PrintsAsChild()) {
+    GenerateFixed(band, top, room);
     return;
   }
   if (!continuing) {
@@ -169,6 +156,26 @@ void TppSubReport::Generate() {
   SetDrawComponent(true);
   SetGenerationComplete(finished);
   if (band->ForceFit() && !finished && used <= 0) SetGenerationComplete(true);
+}
+
+void TppSubReport::GenerateFixed(TppBand* band, int top, int room) {
+  // Its own height, one child page, never continued: it waits for a page
+  // where it fits.
+  if (mmHeight() > room && !band->ForceFit()) {
+    SetOutOfSpace(true);
+    SetGenerationComplete(false);
+    return;
+  }
+  child->Reset();
+  SetChildPage(mmWidth(), mmHeight());
+  childPage = child->Engine().GenerateChildPage(1);
+  finished = true;
+  shiftLeft = band->PrintLeft() + mmLeft();
+  shiftTop = top;
+  SetDrawRect(TRect{shiftLeft, top, shiftLeft + mmWidth(), top + mmHeight()});
+  SetSpaceUsed(std::min(mmHeight(), std::max(room, 0)));
+  SetDrawComponent(true);
+  SetGenerationComplete(true);
 }
 
 void TppSubReport::GenerateSection(TppBand* band) {

@@ -47,6 +47,10 @@ class TppSubReport : public TppComponent {
   // A section's pages are numbered from 1 (else the parent's numbers go on).
   bool ResetPageNo() const { return resetPageNo; }
   void SetResetPageNo(bool value) { resetPageNo = printBehavior == pbSection && value; }
+  // A fixed subreport that traverses all its data stretches over the
+  // parent's pages like a child (its band becomes dynamic as a run starts).
+  bool TraverseAllData() const { return traverseAllData; }
+  void SetTraverseAllData(bool value) { traverseAllData = value; }
   void SetDataPipeline(TppDataPipeline* value) override;
 
   void InitGeneration() override;
@@ -77,6 +81,7 @@ private:
   TppPrintBehaviorType printBehavior = pbChild;
   bool parentPrinterSetup = true;
   bool resetPageNo = false;
+  bool traverseAllData = false;
   TSectionState sectionState = ssNone;
   int sectionStartPage = 0;  // the parent's page of the section's first
   int childPageNo = 0;    // the child page on the parent's page
@@ -88,6 +93,8 @@ private:
   int shiftLeft = 0, shiftTop = 0;
 
   void SetChildPage(int width, int height);
+  bool PrintsAsChild() const { return printBehavior == pbChild || (printBehavior == pbFixed && traverseAllData); }
+  void GenerateFixed(TppBand* band, int top, int room);
   void GenerateSection(TppBand* band);
 };
 

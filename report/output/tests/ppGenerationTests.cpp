@@ -779,6 +779,35 @@ TEST(SubReports, AFixedSubreportShowsOnePageOfItsOwnHeight) {
   // The header and the three child details that fit in 35 mm.
   EXPECT_EQ(Texts(*pages[0]), (std::vector<std::string>{"Head", "1", "2", "3"}));
 }
+
+TEST(SubReports, AFixedSubreportThatTraversesAllItsDataStretchesLikeAChild) {
+  TSubReportFixture f;
+  f.Parent.Report->SetPassSetting(psTwoPass);
+  const auto asChild = f.Parent.PrintAll();
+  ASSERT_EQ(asChild.size(), 3u);
+  f.Sub->SetPrintBehavior(pbFixed);
+  f.Sub->SetmmHeight(mm(35));
+  f.Sub->SetTraverseAllData(true);
+  // In a static band of its own height it would get no more than that: the
+  // band becomes dynamic as the run starts.
+  f.Parent.Detail->SetPrintHeight(phStatic);
+  f.Parent.Detail->SetmmHeight(mm(35));
+  f.Parent.Report->Reset();
+  const auto pages = f.Parent.PrintAll();
+  EXPECT_EQ(f.Parent.Detail->PrintHeight(), phDynamic);
+  ASSERT_EQ(pages.size(), 3u);
+  for (size_t p = 0; p < pages.size(); ++p) EXPECT_EQ(PageBytes(*pages[p]), PageBytes(*asChild[p])) << p;
+  for (const int page : {3, 2}) {
+    const auto single = f.Parent.Request(psSinglePage, page);
+    ASSERT_EQ(single.size(), 1u);
+    EXPECT_EQ(PageBytes(*single[0]), PageBytes(*pages[static_cast<size_t>(page - 1)])) << page;
+  }
+  // The setting acts on fixed subreports only.
+  f.Sub->SetPrintBehavior(pbChild);
+  f.Parent.Detail->SetPrintHeight(phStatic);
+  f.Parent.Detail->SetmmHeight(mm(35));
+  EXPECT_EQ(Texts(*f.Parent.PrintAll()[0]).size(), 4u);
+}
 }  // namespace
 
 namespace {
