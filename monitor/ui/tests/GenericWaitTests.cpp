@@ -5,7 +5,6 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTimer>
-#include <cstdlib>
 #include <memory>
 
 #include "GenericWait.h"
@@ -14,6 +13,7 @@
 #include "osSyncWait.h"
 #include "splSimulatedSpooler.h"
 #include "thrEnumRemote.h"
+#include "uiTestSupport.h"
 
 namespace {
 
@@ -27,16 +27,7 @@ Widget* Child(const TGenericWaitForm* form, const char* name) {
 
 class GenericWaitTest : public ::testing::Test {
 protected:
-  static void SetUpTestSuite() {
-    setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    static int argc = 1;
-    static char name[] = "monitor_ui_tests";
-    static char* argv[] = {name, nullptr};
-    application = new QApplication(argc, argv);
-  }
-  static void TearDownTestSuite() { delete application; }
-
-  static inline QApplication* application = nullptr;
+  static void SetUpTestSuite() { TestApplication(); }
 
   void TearDown() override {
     while (WaitForm()) CloseWaitForm();
