@@ -24,6 +24,7 @@
 namespace {
 constexpr uint16_t ppbkAll = 0x1FF;
 constexpr int ppmsgCouldNotOpen = 40;
+constexpr int ppmsgNoColumnPosition = 43;
 constexpr int ppmsgNoDataFound = 1034;
 
 // Clears a flag when the scope ends, however it ends.
@@ -389,9 +390,17 @@ void TppEngine::GenerateOnePage() {
 
 bool TppEngine::ColumnPlace(int column, int& left) const {
   const TppPageDef& def = Report()->PrinterSetup()->PageDef();
-  const int width = Report()->ColumnWidth();
-  left = def.mmMarginLeft() + (column - 1) * width;
-  return left + width <= def.mmWidth() - def.mmMarginRight();
+  const std::vector<int>& positions = Report()->mmColumnPositions();
+  if (positions.empty()) {
+    const int width = Report()->ColumnWidth();
+    left = def.mmMarginLeft() + (column - 1) * width;
+    return left + width <= def.mmWidth() - def.mmMarginRight();
+  }
+  if (column > static_cast<int>(positions.size()))
+    throw EPrintError(StringReplace(ppLoadMessage(ppmsgNoColumnPosition), "<columnno>", IntToStr(column), 0) + ".");
+  // A column placed by the user needs only its left edge on the page.
+  left = positions[static_cast<size_t>(column - 1)];
+  return left <= def.mmWidth() - def.mmMarginRight();
 }
 
 void TppEngine::PlaceColumn(int column, int position) {

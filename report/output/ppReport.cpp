@@ -13,7 +13,10 @@
 #include "ppTemplate.h"
 #include "rtlFiler.h"
 #include "rtlReader.h"
+#include "rtlConvert.h"
+#include "rtlFloatText.h"
 #include "rtlStrUtils.h"
+#include "ppUnits.h"
 
 const TClassInfo& TppCustomReport::StaticClassType() {
   static const TClassInfo info =
@@ -22,6 +25,7 @@ const TClassInfo& TppCustomReport::StaticClassType() {
           .Default(1)
           .Property("Columns", &TppCustomReport::Columns, &TppCustomReport::SetColumns)
           .Default(1)
+          .Property("ColumnPositions", &TppCustomReport::ColumnPositions, &TppCustomReport::SetColumnPositions)
           .Property("mmColumnWidth", &TppCustomReport::ColumnWidth, &TppCustomReport::SetColumnWidth)
           .Property("NoDataBehaviors", &TppCustomReport::NoDataBehaviors, &TppCustomReport::SetNoDataBehaviors)
           .Property("PageLimit", &TppCustomReport::PageLimit, &TppCustomReport::SetPageLimit)
@@ -49,6 +53,7 @@ TppCustomReport::TppCustomReport(TComponent* owner)
       engine(std::make_unique<TppEngine>(nullptr, this)),
       reportTemplate(std::make_unique<TppReportTemplate>(this)) {
   StoreUserName("Report");
+  columnPositionTexts.OnChange = [this](TStrings&) { ColumnPositionsChanged(); };
 }
 
 TppCustomReport::~TppCustomReport() { ClearLayout(); }
@@ -190,6 +195,39 @@ void TppCustomReport::SetColumnWidth(int value) {
   Reset();
 }
 
+TStringList* TppCustomReport::ColumnPositions() const {
+  const TComponentState state = ComponentState();
+  if (state.Contains(csReading) || state.Contains(csLoading)) return &columnPositionTexts;
+  rebuildingPositions = true;
+  columnPositionTexts.BeginUpdate();
+  columnPositionTexts.Clear();
+  // Stored layouts carry the texts: no locale.
+  const TFormatSettings neutral;
+  for (const int position : columnPositions)
+    columnPositionTexts.Add(FloatToStrF(ppMMThousandthsToUnits(position, units, axHorizontal), ffGeneral, 7, 0, neutral));
+  columnPositionTexts.EndUpdate();
+  rebuildingPositions = false;
+  return &columnPositionTexts;
+}
+
+void TppCustomReport::SetColumnPositions(TStringList* value) {
+  if (value && value != &columnPositionTexts) columnPositionTexts.Assign(*value);
+}
+
+std::vector<int> TppCustomReport::ParseColumnPositions() const {
+  std::vector<int> positions;
+  for (int i = 0; i < columnPositionTexts.Count(); ++i)
+    positions.push_back(ppUnitsToMMThousandths(StrToFloat(Trim(columnPositionTexts.Get(i))), units, axHorizontal));
+  return positions;
+}
+
+void TppCustomReport::ColumnPositionsChanged() {
+  const TComponentState state = ComponentState();
+  if (rebuildingPositions || state.Contains(csReading) || state.Contains(csLoading)) return;
+  columnPositions = ParseColumnPositions();
+  Reset();
+}
+
 void TppCustomReport::SetPassSetting(TppPassSettingType value) {
   passSetting = value;
   modified = true;
@@ -305,6 +343,8 @@ void TppCustomReport::Loaded() {
   }
   SortBands();
   if (bands.empty()) CreateDefaultBands();
+  // The Units are read now: the stored positions can be measured.
+  columnPositions = ParseColumnPositions();
   // The layout is whole: an older one is converted now.
   inherited::Loaded();
 }

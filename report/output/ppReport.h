@@ -14,6 +14,7 @@
 #include "ppProducer.h"
 #include "ppTypes.h"
 #include "rtlSets.h"
+#include "rtlStringList.h"
 
 class TppBand;
 class TppComponent;
@@ -83,6 +84,13 @@ class TppCustomReport : public TppProducer {
   // mm-thousandths.
   int ColumnWidth() const;
   void SetColumnWidth(int value);
+  // Left edges of the columns, one a line in the report's Units (empty:
+  // side by side from the left margin). Held in mm-thousandths: the texts
+  // are made again in the current Units on every read, and a text that is
+  // not a number is refused (EConvertError) with the positions unchanged.
+  TStringList* ColumnPositions() const;
+  void SetColumnPositions(TStringList* value);
+  const std::vector<int>& mmColumnPositions() const { return columnPositions; }
   TppUnitType Units() const { return units; }
   void SetUnits(TppUnitType value) { units = value; }
   bool AutoStop() const { return autoStop; }
@@ -145,6 +153,11 @@ private:
   TppNoDataBehaviors noDataBehaviors;
   int columns = 1;
   int columnWidth = 0;  // 0: the printable width divided by the columns
+  std::vector<int> columnPositions;
+  // The published texts; while a layout is read they hold the stored texts
+  // until the Units are known (Loaded).
+  mutable TStringList columnPositionTexts;
+  mutable bool rebuildingPositions = false;
   TppUnitType units = utInches;
   bool autoStop = true;
   bool modified = false;
@@ -154,6 +167,9 @@ private:
   std::unique_ptr<TppReportTemplate> reportTemplate;
 
   void SortBands();
+  void ColumnPositionsChanged();
+  // The texts as mm-thousandths in the current Units.
+  std::vector<int> ParseColumnPositions() const;
 };
 
 class TppReport : public TppCustomReport {

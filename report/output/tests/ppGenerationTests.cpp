@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "ppDrwCmd.h"
+#include "ppErrors.h"
 #include "ppEngine.h"
 #include "ppForms.h"
 #include "ppGenerationKit.h"
@@ -599,6 +600,50 @@ TEST(Columns, OnlyTheColumnsThatFitAreUsed) {
   const auto pages = f.PrintAll();
   ASSERT_EQ(pages.size(), 3u);
   EXPECT_EQ(Texts(*pages[1]).front(), "47");
+}
+
+TEST(Columns, ColumnPositionsPlaceEachColumnAndAMissingPositionIsAnError) {
+  TReportFixture f(100);
+  f.Report->SetColumns(3);
+  f.Report->SetColumnWidth(mm(40));
+  f.Report->SetUnits(utMillimeters);
+  TStringList positions;
+  positions.SetCommaText("10,80,150");
+  f.Report->SetColumnPositions(&positions);
+  EXPECT_EQ(f.Report->mmColumnPositions(), (std::vector<int>{mm(10), mm(80), mm(150)}));
+  f.AddText(f.Detail, "ID", true);
+  auto pages = f.PrintAll();
+  ASSERT_EQ(pages.size(), 2u);
+  auto places = Places(*pages[0]);
+  EXPECT_EQ(places[0], "1@10,30");
+  EXPECT_EQ(places[DetailsPerPage], "24@80,30");
+  EXPECT_EQ(places[2 * DetailsPerPage], "47@150,30");
+  EXPECT_EQ(Places(*pages[1])[0], "70@10,30");
+  // Only the left edge must lie on the page; a column beyond it ends the page.
+  positions.SetCommaText("10,80,201");
+  f.Report->SetColumnPositions(&positions);
+  pages = f.PrintAll();
+  ASSERT_EQ(pages.size(), 3u);
+  EXPECT_EQ(Places(*pages[1])[0], "47@10,30");
+  positions.SetCommaText("10,80,200");
+  f.Report->SetColumnPositions(&positions);
+  EXPECT_EQ(f.PrintAll().size(), 2u);
+  // The texts follow the report's units; one that is no number is refused
+  // and the positions stay.
+  f.Report->SetUnits(utInches);
+  EXPECT_EQ(f.Report->ColumnPositions()->CommaText(), "0.3937,3.1496,7.874");
+  EXPECT_THROW(f.Report->ColumnPositions()->Add("1,5"), EConvertError);
+  EXPECT_EQ(f.Report->mmColumnPositions().size(), 3u);
+  EXPECT_EQ(f.Report->ColumnPositions()->Count(), 3);
+  // Fewer positions than columns: the column without one cannot be placed.
+  positions.SetCommaText("0.5,3");
+  f.Report->SetColumnPositions(&positions);
+  try {
+    f.PrintAll();
+    ADD_FAILURE() << "no error";
+  } catch (const EPrintError& e) {
+    EXPECT_STREQ(e.what(), "Unable to find position for column 3..");
+  }
 }
 }  // namespace
 

@@ -73,6 +73,32 @@ TEST_F(TemplateTest, LayoutsRoundTripInBothFormsAndGenerateTheSamePages) {
   }
 }
 
+TEST_F(TemplateTest, ColumnPositionsAreStoredInTheReportsUnitsAndMeasuredOnceTheUnitsAreRead) {
+  TReportFixture source(5);
+  source.Report->SetUnits(utMillimeters);
+  source.Report->SetColumns(2);
+  TStringList positions;
+  positions.SetCommaText("12.5,100");
+  source.Report->SetColumnPositions(&positions);
+  for (const TppFormatType format : {ftBinary, ftASCII}) {
+    const std::string bytes = Save(*source.Report, format);
+    if (format == ftASCII) EXPECT_NE(bytes.find("'12.5'"), std::string::npos);
+    // The units are stored after the positions.
+    TReportFixture target(5);
+    Load(*target.Report, bytes);
+    EXPECT_EQ(target.Report->mmColumnPositions(), (std::vector<int>{12500, mm(100)}));
+    EXPECT_EQ(Save(*target.Report, format), bytes);
+  }
+  // A stored position that is no number: the layout is refused, the
+  // report kept.
+  std::string text = Save(*source.Report, ftASCII);
+  text.replace(text.find("'12.5'"), 6, "'12,5'");
+  TReportFixture target(5);
+  EXPECT_ANY_THROW(Load(*target.Report, text));
+  EXPECT_TRUE(target.Report->mmColumnPositions().empty());
+  EXPECT_EQ(target.Report->Units(), utInches);
+}
+
 TEST_F(TemplateTest, TheLayoutIsFoundAtItsOffset) {
   TReportFixture source(5);
   MakeLayout(source);
