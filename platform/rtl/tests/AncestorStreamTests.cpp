@@ -28,13 +28,7 @@ TObjectPtr<T> Copy(T* source) {
   return Read<T>(ToBinary(source));
 }
 
-class AncestorStream : public ::testing::Test {
-protected:
-  void SetUp() override {
-    RegisterTestClasses();
-    TestLog().clear();
-  }
-};
+class AncestorStream : public StreamTestFixture {};
 
 }  // namespace
 

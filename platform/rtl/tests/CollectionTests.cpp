@@ -58,10 +58,7 @@ const char* const GridText =
     "  end\r\n"
     "end\r\n";
 
-class Collection : public ::testing::Test {
-protected:
-  void SetUp() override { RegisterTestClasses(); }
-};
+class Collection : public StreamTestFixture {};
 
 }  // namespace
 

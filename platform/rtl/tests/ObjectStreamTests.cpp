@@ -12,13 +12,7 @@
 
 namespace {
 
-class ObjectStream : public ::testing::Test {
-protected:
-  void SetUp() override {
-    RegisterTestClasses();
-    TestLog().clear();
-  }
-};
+class ObjectStream : public StreamTestFixture {};
 
 }  // namespace
 

@@ -74,9 +74,8 @@ TObjectPtr<TTestReport> FuzzReport() {
   return report;
 }
 
-class StreamFuzz : public ::testing::Test {
+class StreamFuzz : public StreamTestFixture {
 protected:
-  void SetUp() override { RegisterTestClasses(); }
   std::mt19937 random{FuzzSeed};
 
   size_t Pick(size_t size) { return std::uniform_int_distribution<size_t>(0, size - 1)(random); }

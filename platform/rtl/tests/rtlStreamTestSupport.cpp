@@ -2,6 +2,7 @@
 
 #include "rtlObjectText.h"
 #include "rtlReader.h"
+#include "rtlStreamTestClasses.h"
 #include "rtlWriter.h"
 
 std::string Bytes(TMemoryStream& stream) {
@@ -33,4 +34,9 @@ TComponent* ReadRoot(const std::string& binary, TComponent* root) {
   TStringStream in(binary);
   TReader reader(in);
   return reader.ReadRootComponent(root);
+}
+
+void StreamTestFixture::SetUp() {
+  RegisterTestClasses();
+  TestLog().clear();
 }
