@@ -11,6 +11,7 @@
 #include "osSyncEvent.h"
 #include "osSyncTicks.h"
 #include "osSyncWait.h"
+#include "osTestWait.h"
 #include "splSimulatedSpooler.h"
 #include "thrEnumRemote.h"
 #include "uiTestSupport.h"
@@ -33,16 +34,6 @@ protected:
     while (WaitForm()) CloseWaitForm();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_EQ(0, RunningThreads().GetValue());
-  }
-
-  // Serves the dispatcher until Condition holds; false after 20 seconds.
-  static bool WaitUntil(const std::function<bool()>& Condition) {
-    const uint32_t start = GetTickCount();
-    while (!Condition()) {
-      if (GetTickCount() - start > 20000) return false;
-      WaitForObjects({}, 2, TWaitOptions{false, true});
-    }
-    return true;
   }
 };
 
