@@ -426,6 +426,7 @@ void TppEngine::StartColumn() {
   }
   if (Report()->Columns() > 1) PlaceColumn(currentColumn, columnTop);
   for (TppBand* header : columnHeaders) PrintBand(header, false);
+  if (Report()->Columns() > 1) ReprintGroupHeadersInColumn();
 }
 
 void TppEngine::NextCell() {
@@ -612,7 +613,7 @@ void TppEngine::PrintGroupHeaders() {
     if (group->HeaderBand() && !PrintBand(group->HeaderBand(), true)) return;
     group->SetHeaderPending(false);
     group->SetAlreadyPageBreak(false);
-    group->HeaderPrinted(absolutePageNo);
+    group->HeaderPrinted(absolutePageNo, currentColumn);
     if (pageComplete) {
       ++bandIndex;
       return;
@@ -622,13 +623,33 @@ void TppEngine::PrintGroupHeaders() {
   bandIndex = 0;
 }
 
-void TppEngine::ReprintGroupHeaders() {
+bool TppEngine::GroupOpen(int group) const {
   const int count = static_cast<int>(groups.size());
-  for (int g = 0; g < count; ++g) {
+  return bandState == bsDetail || (bandState == bsGroupHeaders && group < bandIndex) ||
+         (bandState == bsGroupFooters && group < count - bandIndex);
+}
+
+bool TppEngine::ReprintsByColumn(const TppGroup* group) const {
+  return !leftToRight && Report()->Columns() > 1 && group->ReprintOnSubsequentColumn();
+}
+
+void TppEngine::ReprintGroupHeaders() {
+  for (int g = 0; g < static_cast<int>(groups.size()); ++g) {
     TppGroup* group = groups[static_cast<size_t>(g)];
-    const bool open = bandState == bsDetail || (bandState == bsGroupHeaders && g < bandIndex) ||
-                      (bandState == bsGroupFooters && g < count - bandIndex);
-    if (!group->ReprintOnSubsequentPage() || group->HeaderPending() || !open || !group->HeaderBand()) continue;
+    // A header that reprints by column prints in the page's first column.
+    if (!group->ReprintOnSubsequentPage() || ReprintsByColumn(group) || group->HeaderPending() || !GroupOpen(g) ||
+        !group->HeaderBand())
+      continue;
+    if (!PrintBand(group->HeaderBand(), false)) return;
+  }
+}
+
+void TppEngine::ReprintGroupHeadersInColumn() {
+  for (int g = 0; g < static_cast<int>(groups.size()); ++g) {
+    TppGroup* group = groups[static_cast<size_t>(g)];
+    if (!ReprintsByColumn(group) || group->HeaderPending() || !GroupOpen(g) || !group->HeaderBand() ||
+        !group->ReprintsInColumn(absolutePageNo, currentColumn))
+      continue;
     if (!PrintBand(group->HeaderBand(), false)) return;
   }
 }

@@ -158,6 +158,10 @@ private:
   void PrintGroupFooters();
   void PrintSummary();
   void ReprintGroupHeaders();
+  void ReprintGroupHeadersInColumn();
+  // The group's break is printing (its header printed, its footer not yet).
+  bool GroupOpen(int group) const;
+  bool ReprintsByColumn(const TppGroup* group) const;
   // Prints the band; false (and the page complete) when it needs more room.
   bool PrintBand(TppBand* band, bool dataBand);
   void EndPage() { pageComplete = true; }

@@ -29,6 +29,9 @@ const TClassInfo& TppGroup::StaticClassType() {
           .Default(0)
           .Property("NewPage", &TppGroup::NewPage, &TppGroup::SetNewPage)
           .Default(0)
+          .Property("ReprintOnSubsequentColumn", &TppGroup::ReprintOnSubsequentColumn,
+                    &TppGroup::SetReprintOnSubsequentColumn)
+          .Default(1)
           .Property("ReprintOnSubsequentPage", &TppGroup::ReprintOnSubsequentPage,
                     &TppGroup::SetReprintOnSubsequentPage)
           .Default(0)
@@ -168,6 +171,7 @@ void TppGroup::ResetBreak() {
   breakNo = 0;
   headerBreakNo = 0;
   firstPageNo = 1;
+  headerColumn = 1;
   // The first group's header is marked to print: its break begins too.
   if (BeforeGroupBreak) BeforeGroupBreak(this);
   SendEventNotify(this, ppevBeforeGroupBreak, nullptr);
@@ -197,6 +201,7 @@ void TppGroup::CaptureState(uint8_t* record) const {
   r.BreakNo = breakNo;
   r.FirstPageNo = firstPageNo;
   r.HeaderBreakNo = headerBreakNo;
+  r.HeaderColumn = headerColumn;
   std::memcpy(record, &r, sizeof r);
 }
 
@@ -208,6 +213,7 @@ void TppGroup::ApplyState(const uint8_t* record) {
   breakNo = r.BreakNo;
   firstPageNo = r.FirstPageNo;
   headerBreakNo = r.HeaderBreakNo;
+  headerColumn = r.HeaderColumn;
 }
 
 void TppGroup::GetChildren(const TGetChildProc& proc, TComponent* root) {

@@ -45,6 +45,11 @@ class TppGroup : public TppCacheable {
   void SetKeepTogether(bool value);
   bool ReprintOnSubsequentPage() const { return reprintOnSubsequentPage; }
   void SetReprintOnSubsequentPage(bool value) { reprintOnSubsequentPage = value; }
+  // In a report of two or more columns (down, not across), the header of a
+  // group that goes on in a later column or on a later page prints again at
+  // the top of that column, below the column headers.
+  bool ReprintOnSubsequentColumn() const { return reprintOnSubsequentColumn; }
+  void SetReprintOnSubsequentColumn(bool value) { reprintOnSubsequentColumn = value; }
   // Space (mm-thousandths) that must be left on the page for the header to
   // start there; else the group starts on a new page.
   int mmNewPageThreshold() const { return newPageThreshold; }
@@ -67,10 +72,17 @@ class TppGroup : public TppCacheable {
   // The header of a new break: the break value follows the current record.
   void StartBreak();
   void FooterPrinted();
-  // The header printed on the page: the group's pages start there.
-  void HeaderPrinted(int absolutePageNo) {
+  // The header printed on the page, in the column: the group's pages
+  // start there.
+  void HeaderPrinted(int absolutePageNo, int column) {
     firstPageNo = absolutePageNo;
+    headerColumn = column;
     headerBreakNo = breakNo;
+  }
+  // The column starting is one after the header's (on its page or later).
+  bool ReprintsInColumn(int absolutePageNo, int column) const {
+    return reprintOnSubsequentColumn &&
+           (absolutePageNo > firstPageNo || (absolutePageNo == firstPageNo && column > headerColumn));
   }
   // The break whose header printed last: the pages up to the next header
   // belong to it.
@@ -115,7 +127,7 @@ private:
   // stands on, so the page state need not hold it (SyncBreakValue).
   struct TStateRecord {
     uint8_t HeaderPending, AlreadyPageBreak, Reserved[2];
-    int32_t BreakNo, FirstPageNo, HeaderBreakNo;
+    int32_t BreakNo, FirstPageNo, HeaderBreakNo, HeaderColumn;
   };
 
   TppCustomReport* report = nullptr;
@@ -125,6 +137,7 @@ private:
   bool newColumn = false;
   bool keepTogether = false;
   bool reprintOnSubsequentPage = false;
+  bool reprintOnSubsequentColumn = true;
   bool resetPageNo = false;
   int newPageThreshold = 0;
   int newColumnThreshold = 0;
@@ -140,5 +153,6 @@ private:
   bool alreadyPageBreak = false;
   int breakNo = 0;
   int firstPageNo = 1;
+  int headerColumn = 1;
   int headerBreakNo = 0;
 };

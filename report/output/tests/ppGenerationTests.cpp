@@ -589,6 +589,54 @@ TEST(Columns, NewColumnStartsEachGroupInAColumnOfItsOwn) {
   EXPECT_EQ(Places(*pages[0])[6], "Owner2@105,30");
 }
 
+TEST(Columns, AGroupThatGoesOnInALaterColumnReprintsItsHeaderThere) {
+  // Groups of 30 records in two columns of 22 details.
+  TReportFixture f(90, 30);
+  f.Report->SetColumns(2);
+  TppGroup* group = f.AddGroup("OWNER", mm(10), 0);
+  f.AddText(group->HeaderBand(), "OWNER", true);
+  f.AddText(f.Detail, "ID", true);
+  EXPECT_TRUE(group->ReprintOnSubsequentColumn());
+  f.Report->SetPassSetting(psTwoPass);
+  const auto pages = f.PrintAll();
+  ASSERT_EQ(pages.size(), 3u);
+  auto places = Places(*pages[0]);
+  ASSERT_EQ(places.size(), 46u);
+  EXPECT_EQ(places[0], "Owner1@10,30");
+  EXPECT_EQ(places[22], "22@10,250");
+  EXPECT_EQ(std::vector<std::string>(places.begin() + 23, places.begin() + 25),
+            (std::vector<std::string>{"Owner1@105,30", "23@105,40"}));
+  EXPECT_EQ(places[31], "30@105,110");
+  // A new break's header is the group's own, not a reprint.
+  EXPECT_EQ(places[32], "Owner2@105,120");
+  EXPECT_EQ(places.back(), "43@105,250");
+  // On the next page the header comes again at the top of the first column.
+  places = Places(*pages[1]);
+  EXPECT_EQ(std::vector<std::string>(places.begin(), places.begin() + 2),
+            (std::vector<std::string>{"Owner2@10,30", "44@10,40"}));
+  EXPECT_EQ(places[18], "Owner3@10,210");
+  EXPECT_EQ(std::vector<std::string>(places.begin() + 23, places.begin() + 25),
+            (std::vector<std::string>{"Owner3@105,30", "65@105,40"}));
+  EXPECT_EQ(Places(*pages[2])[0], "Owner3@10,30");
+  for (const int page : {3, 2, 1}) {
+    const auto single = f.Request(psSinglePage, page);
+    ASSERT_EQ(single.size(), 1u);
+    EXPECT_EQ(PageBytes(*single[0]), PageBytes(*pages[static_cast<size_t>(page - 1)])) << page;
+  }
+  // Reprinted on the page too, the header still prints once there.
+  group->SetReprintOnSubsequentPage(true);
+  f.Report->Reset();
+  EXPECT_EQ(Places(*f.PrintAll()[1]), places);
+  // Without it only the page reprints the header.
+  group->SetReprintOnSubsequentColumn(false);
+  f.Report->Reset();
+  auto without = f.PrintAll();
+  EXPECT_EQ(Places(*without[0])[23], "23@105,30");
+  places = Places(*without[1]);
+  EXPECT_EQ(places[0], "Owner2@10,30");
+  EXPECT_EQ(std::count(places.begin(), places.end(), "Owner3@105,30"), 0);
+}
+
 TEST(Columns, OnlyTheColumnsThatFitAreUsed) {
   // Three columns of 60 mm on 150 mm of printable width: two fit.
   TReportFixture f(100);
