@@ -9,6 +9,7 @@
 #include "osDispatcher.h"
 #include "osErrors.h"
 #include "osSyncTicks.h"
+#include "osTestWait.h"
 #include "rtlStrUtils.h"
 #include "uAlerter.h"
 
@@ -167,12 +168,7 @@ bool TWatchHarness::ShutdownMonitoring(uint32_t LimitMs) {
 }
 
 bool TWatchHarness::WaitUntil(const std::function<bool()>& Condition, uint32_t LimitMs) {
-  const uint32_t start = GetTickCount();
-  while (!Condition()) {
-    if (GetTickCount() - start > LimitMs) return false;
-    WaitForObjects({}, 2, TWaitOptions{false, true});
-  }
-  return true;
+  return ::WaitUntil(Condition, LimitMs);
 }
 
 bool TWatchHarness::WaitUntilWatched(const std::string& Printer, const std::function<void()>& Probe) {
