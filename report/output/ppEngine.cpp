@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "ppBands.h"
+#include "ppDevice.h"
 #include "ppDrwCmd.h"
 #include "ppErrors.h"
 #include "ppForms.h"
@@ -162,6 +163,7 @@ void TppEngine::StartRun() {
   bandState = bsGroupHeaders;
   bandIndex = 0;
   brokenGroup = 0;
+  newJobNext = false;
 }
 
 int TppEngine::PageBottom() const {
@@ -187,6 +189,7 @@ void TppEngine::ServePageRequest(const TppPageRequest& request) {
   if (busy) return;
   TBusyGuard guard(busy);
   cancelled = false;
+  pagesDelivered = 0;
   RunSetup();
   TppCustomReport* report = Report();
   // The user's record (a grid's, say) is theirs again once the request is
@@ -223,9 +226,12 @@ void TppEngine::ServePageRequest(const TppPageRequest& request) {
       ServeSingle(absolutePageCount);
       break;
     case psPageList: {
-      TStringList* list = request.PageList();
-      for (int i = 0; i < list->Count() && !cancelled; ++i) {
-        const int page = StrToIntDef(Trim(list->Get(i)), 0);
+      // Delivering a page crosses it off the publisher's list, which may be
+      // this one: the pages to make are taken first.
+      TStringList list;
+      list.Assign(*request.PageList());
+      for (int i = 0; i < list.Count() && !cancelled; ++i) {
+        const int page = StrToIntDef(Trim(list.Get(i)), 0);
         if (page < 1 || (allPagesGenerated && page > absolutePageCount)) continue;
         ServeSingle(page);
       }
@@ -287,12 +293,25 @@ void TppEngine::GeneratePage(int pageNo, bool output) {
     absolutePageCount = pageNo;
     SetPageFields();
   }
-  if (output) Report()->Publisher()->ReceivePage(Page());
+  if (output) {
+    if (startsJob && pagesDelivered > 0) BreakJob();
+    Report()->Publisher()->ReceivePage(Page());
+    ++pagesDelivered;
+  }
   if (SecondPass() && allPagesGenerated && pageNo == absolutePageCount && !secondPassEnded) {
     secondPassEnded = true;
     Report()->DoPassEvent(Report()->OnEndSecondPass, ppevEndSecondPass);
   }
   Report()->ProcessMessages();
+}
+
+void TppEngine::BreakJob() {
+  TppPublisher* publisher = Report()->Publisher();
+  std::vector<TppDevice*> running;
+  for (int i = 0; i < publisher->DeviceCount(); ++i)
+    if (publisher->Device(i)->Active() && publisher->Device(i)->JobRunning()) running.push_back(publisher->Device(i));
+  for (TppDevice* device : running) device->EndJob();
+  for (TppDevice* device : running) device->StartJob();
 }
 
 void TppEngine::PageStart() {
@@ -308,8 +327,10 @@ void TppEngine::PageStart() {
   rowOpen = false;
   keepGroup = -1;
   keepSnapshot.clear();
-  sectionEnding = sectionNext = false;
+  sectionEnding = sectionNext = sectionJobEnding = false;
   sectionPageNo = sectionPageCount = 0;
+  startsJob = newJobNext;
+  newJobNext = false;
   if (!allPagesGenerated) absolutePageCount = std::max(absolutePageCount, absolutePageNo);
   SetPageFields();
   for (int i = 0; i < Report()->BandCount(); ++i) Report()->Bands(i)->StartOfPage();
@@ -512,7 +533,8 @@ void TppEngine::PageEnd() {
   SetPageFields();
   if (sectionEnding) RemoveState(ppesSectionPage);
   if (sectionNext) AddState(ppesSectionPage);
-  sectionEnding = sectionNext = false;
+  newJobNext = sectionEnding && sectionJobEnding;
+  sectionEnding = sectionNext = sectionJobEnding = false;
   Report()->DoEndPage();
 }
 
@@ -828,6 +850,7 @@ void TppEngine::CaptureState(uint8_t* record) const {
   r.TraversalPending = traversalPending;
   r.NoData = noData;
   r.SectionPage = SectionPage();
+  r.NewJobNext = newJobNext;
   r.BandIndex = bandIndex;
   r.BrokenGroup = brokenGroup;
   const TppPipelinePosition position = pipeline ? pipeline->GetPosition(true) : TppPipelinePosition{};
@@ -855,6 +878,7 @@ void TppEngine::ApplyState(const uint8_t* record) {
   noData = r.NoData != 0;
   if (r.SectionPage) AddState(ppesSectionPage);
   else RemoveState(ppesSectionPage);
+  newJobNext = r.NewJobNext != 0;
   bandIndex = r.BandIndex;
   brokenGroup = r.BrokenGroup;
   singleRecordDone = r.SingleRecordDone != 0;

@@ -50,7 +50,14 @@ class TppEngine : public TppCustomEngine {
     if (onThisPage) AddState(ppesSectionPage);
     else sectionNext = true;
   }
-  void EndSectionPage() { sectionEnding = true; }
+  void EndSectionPage(bool newPrintJob) {
+    sectionEnding = true;
+    sectionJobEnding = newPrintJob;
+  }
+  // A section of its own print job: the job running ends before this page
+  // is delivered and a new one starts (after its last page, the report's
+  // own pages start one more).
+  void StartJobWithThisPage() { startsJob = true; }
   bool SectionPage() const { return (EngineState() & ppesSectionPage) != 0; }
   void SetSectionPageNumbers(int pageNo, int pageCount);
   // The pages of the section that started on a page, learnt as it ends (0:
@@ -75,7 +82,7 @@ class TppEngine : public TppCustomEngine {
 
 private:
   struct TStateRecord {
-    uint8_t BandState, DataFinished, TitlePending, LastPage, TraversalPending, NoData, SectionPage, Reserved;
+    uint8_t BandState, DataFinished, TitlePending, LastPage, TraversalPending, NoData, SectionPage, NewJobNext;
     int32_t BandIndex, BrokenGroup;
     // The report pipeline's position, then the detail pipeline's.
     int32_t TraversalCount, DataOffset;
@@ -107,6 +114,12 @@ private:
   bool sectionEnding = false;
   bool sectionNext = false;
   int sectionPageNo = 0, sectionPageCount = 0;
+  bool sectionJobEnding = false;
+  // The page starts a print job; the next page will (in the page state).
+  bool startsJob = false;
+  bool newJobNext = false;
+  // Pages delivered in the request being served: the first needs no new job.
+  int pagesDelivered = 0;
   // The pipeline position of the last state applied.
   TppPipelinePosition restoredPosition, restoredDetailPosition;
 
@@ -185,6 +198,8 @@ private:
   void NoDataOnPage();
   void TakeKeepSnapshot(int group);
   bool RollBackKeepTogether();
+  // Ends the job of every device that runs one and starts the next.
+  void BreakJob();
   void ServeAll();
   void ServeSingle(int pageNo);
 };

@@ -22,6 +22,8 @@ void TppChildReport::SetParentComponent(TComponent* value) {
 const TClassInfo& TppSubReport::StaticClassType() {
   static const TClassInfo info =
       TClassBuilder<TppSubReport>("TppSubReport")
+          .Property("NewPrintJob", &TppSubReport::NewPrintJob, &TppSubReport::SetNewPrintJob)
+          .Default(0)
           .Property("ParentPrinterSetup", &TppSubReport::ParentPrinterSetup, &TppSubReport::SetParentPrinterSetup)
           .Default(1)
           .Property("PrintBehavior", &TppSubReport::PrintBehavior, &TppSubReport::SetPrintBehavior)
@@ -64,10 +66,16 @@ void TppSubReport::SetDataPipeline(TppDataPipeline* value) {
 
 void TppSubReport::SetPrintBehavior(TppPrintBehaviorType value) {
   printBehavior = value;
-  // Page numbering of their own belongs to sections; one read from a layout
-  // follows the behaviour read before it.
+  // Page numbering and print jobs of their own belong to sections; one
+  // read from a layout follows the behaviour read before it.
   if (ComponentState().Contains(csReading) || ComponentState().Contains(csLoading)) return;
   resetPageNo = value == pbSection;
+  newPrintJob = newPrintJob && value == pbSection;
+}
+
+void TppSubReport::SetNewPrintJob(bool value) {
+  if (value && printBehavior != pbSection) SetPrintBehavior(pbSection);
+  newPrintJob = value;
 }
 
 void TppSubReport::SetChildPage(int width, int height) {
@@ -197,6 +205,7 @@ void TppSubReport::GenerateSection(TppBand* band) {
     sectionState = ssPrinting;
     sectionStartPage = parent.AbsolutePageNo();
     if (parentPrinterSetup) child->PrinterSetup()->Assign(band->Report()->PrinterSetup());
+    if (newPrintJob) parent.StartJobWithThisPage();
     child->Reset();
     childPageNo = 1;
   } else {
@@ -219,7 +228,7 @@ void TppSubReport::GenerateSection(TppBand* band) {
   SetGenerationComplete(finished);
   if (finished) {
     sectionState = ssNone;
-    parent.EndSectionPage();
+    parent.EndSectionPage(newPrintJob);
   }
 }
 

@@ -47,6 +47,11 @@ class TppSubReport : public TppComponent {
   // A section's pages are numbered from 1 (else the parent's numbers go on).
   bool ResetPageNo() const { return resetPageNo; }
   void SetResetPageNo(bool value) { resetPageNo = printBehavior == pbSection && value; }
+  // A section whose pages form a print job of their own (the report's
+  // pages after it start another). Setting it makes the subreport a
+  // section; another behaviour clears it.
+  bool NewPrintJob() const { return newPrintJob; }
+  void SetNewPrintJob(bool value);
   // A fixed subreport that traverses all its data stretches over the
   // parent's pages like a child (its band becomes dynamic as a run starts).
   bool TraverseAllData() const { return traverseAllData; }
@@ -82,6 +87,7 @@ private:
   bool parentPrinterSetup = true;
   bool resetPageNo = false;
   bool traverseAllData = false;
+  bool newPrintJob = false;
   TSectionState sectionState = ssNone;
   int sectionStartPage = 0;  // the parent's page of the section's first
   int childPageNo = 0;    // the child page on the parent's page

@@ -304,6 +304,12 @@ TEST(Requests, SinglePagePastTheEndAndPageLists) {
   pages = f.Request(psPageList, 1, "2,9");
   ASSERT_EQ(pages.size(), 1u);
   EXPECT_EQ(pages[0]->AbsolutePageNo, 2);
+  // Each page delivered is crossed off the request's list as the list is
+  // being served: no page is passed over.
+  pages = f.Request(psPageList, 1, "3,1,2");
+  ASSERT_EQ(pages.size(), 3u);
+  EXPECT_EQ(pages[1]->AbsolutePageNo, 1);
+  EXPECT_EQ(pages[2]->AbsolutePageNo, 2);
 }
 
 TEST(Requests, TwoPassReportsKnowThePageCountOnEveryPage) {
@@ -846,6 +852,56 @@ TEST(SubReports, SectionPagesComeOutOfOrderAsInSequenceWithTheirOwnPageSetup) {
     EXPECT_EQ(PageBytes(*single[0]), PageBytes(*pages[static_cast<size_t>(page - 1)])) << page;
   }
 }
+TEST(SubReports, ASectionOfItsOwnPrintJobEndsTheJobBeforeAndAfterIt) {
+  TSectionFixture f;
+  EXPECT_FALSE(f.Sub->NewPrintJob());
+  f.Sub->SetPrintBehavior(pbChild);
+  f.Sub->SetNewPrintJob(true);
+  EXPECT_EQ(f.Sub->PrintBehavior(), pbSection);
+  // The pages each job received, job by job.
+  const auto printJobs = [&f](TppPageSettingType setting, int page, const std::string& list = "") {
+    TObjectPtr<TRecordingDevice> device(new TRecordingDevice(nullptr));
+    std::vector<std::vector<int>> jobs;
+    device->OnStartJob = [&jobs](TppDevice*) { jobs.emplace_back(); };
+    device->OnPageReceive = [&jobs](TppDevice* d, TppPage* p) {
+      if (!jobs.empty() && !d->SkipPage() && d->PageRequested()) jobs.back().push_back(p->AbsolutePageNo);
+    };
+    device->PageRequest().SetPageSetting(setting);
+    device->PageRequest().SetPageRequested(page);
+    TStringList pages;
+    pages.SetCommaText(list);
+    device->PageRequest().SetPageList(&pages);
+    device->SetPublisher(f.Parent.Report->Publisher());
+    device->RequestPage();
+    EXPECT_FALSE(device->JobRunning());
+    device->SetPublisher(nullptr);
+    return jobs;
+  };
+  using TJobs = std::vector<std::vector<int>>;
+  // Each record's page, then its section's two pages as a job of their own.
+  EXPECT_EQ(printJobs(psAll, 1), (TJobs{{1}, {2, 3}, {4}, {5, 6}, {7}, {8, 9}}));
+  // The calculation pass delivers nothing, so it starts no job; a page of
+  // its own is one job, wherever it stands.
+  f.Parent.Report->SetPassSetting(psTwoPass);
+  EXPECT_EQ(printJobs(psAll, 1), (TJobs{{1}, {2, 3}, {4}, {5, 6}, {7}, {8, 9}}));
+  EXPECT_EQ(printJobs(psSinglePage, 4), (TJobs{{4}}));
+  EXPECT_EQ(printJobs(psSinglePage, 5), (TJobs{{5}}));
+  // Pages made again from the page before know where a job starts.
+  f.Sub->SetNewPrintJob(false);
+  f.Parent.Report->Reset();
+  EXPECT_EQ(printJobs(psPageList, 1, "2,4"), (TJobs{{2, 4}}));
+  f.Sub->SetNewPrintJob(true);
+  f.Parent.Report->Reset();
+  EXPECT_EQ(printJobs(psPageList, 1, "2,4"), (TJobs{{2}, {4}}));
+  EXPECT_EQ(printJobs(psPageList, 1, "5,6,7"), (TJobs{{5, 6}, {7}}));
+  // Without it the report is one job; another behaviour clears it.
+  f.Sub->SetPrintBehavior(pbChild);
+  EXPECT_FALSE(f.Sub->NewPrintJob());
+  f.Sub->SetPrintBehavior(pbSection);
+  f.Parent.Report->Reset();
+  EXPECT_EQ(printJobs(psAll, 1), (TJobs{{1, 2, 3, 4, 5, 6, 7, 8, 9}}));
+}
+
 TEST(Requests, AStoppedRunDeliversNoMorePagesAndTheNextRequestGoesOn) {
   TReportFixture f(100);
   f.AddText(f.Detail, "ID", true);
