@@ -1,5 +1,7 @@
 #include "thrServer.h"
 
+#include <algorithm>
+
 #include "CheckAPI.h"
 #include "gTools.h"
 #include "osApc.h"
@@ -119,6 +121,7 @@ bool TThreadServer::HandleChange() {
   const uint32_t change = Notify->ChangeWord();
   PrinterChanged = (change & (PRINTER_CHANGE_ADD_PRINTER | PRINTER_CHANGE_DELETE_PRINTER)) || Notify->WokenByApc();
   JobsChanged = (change & (PRINTER_CHANGE_ADD_JOB | PRINTER_CHANGE_DELETE_JOB)) != 0;
+  RefreshAsked = Notify->WokenByApc();
   return PrinterChanged || JobsChanged;
 }
 
@@ -127,24 +130,45 @@ void TThreadServer::StopPrinterThreads() {
   // server whose printers all vanished still has threads to stop.
   if (printers->Count() == 0) return;
   stopEvent->SetEvent();
+  AwaitPrinterThreads([](const TBaseThread*) { return true; });
+  stopEvent->ResetEvent();
+}
+
+void TThreadServer::StopPrinterThread(const std::string& Name) {
+  const TBaseThread* stopping = nullptr;
+  {
+    // Held while it is told to end: it cannot leave the list, so cannot be
+    // freed, before that.
+    TListLock locked(*printers);
+    TThreadJobs* thread = FindPrinterThread(Name);
+    if (!thread) return;
+    thread->Terminate();
+    QueueUserAPC(WakeApc, thread->Handle());
+    stopping = thread;
+  }
+  AwaitPrinterThreads([stopping](const TBaseThread* Thread) { return Thread == stopping; });
+}
+
+void TThreadServer::AwaitPrinterThreads(const std::function<bool(const TBaseThread*)>& Stopping) {
   TimedWaitLoop(
       *this,
-      [this](TBaseThread&, uint32_t& interval, bool& done) {
-        if (printers->Count() == 0) {
+      [this, &Stopping](TBaseThread&, uint32_t& interval, bool& done) {
+        TListLock locked(*printers);
+        if (std::none_of(locked.Threads().begin(), locked.Threads().end(), Stopping)) {
           done = true;
           interval = 0;
         }
       },
       100, false, PrinterStopLimitDays);
-  {
-    TListLock locked(*printers);
-    // Those still listed have stopped responding. Each one leaves the count
-    // now and frees itself whenever it returns; nothing of this server that
-    // it uses goes away with the server.
-    for (TBaseThread* thread : locked.Threads()) thread->Abandon();
-    locked.Threads().clear();
-  }
-  stopEvent->ResetEvent();
+  TListLock locked(*printers);
+  // Those still listed have stopped responding. Each one leaves the count
+  // now and frees itself whenever it returns; nothing of this server that
+  // it uses goes away with the server.
+  std::erase_if(locked.Threads(), [&Stopping](TBaseThread* Thread) {
+    if (!Stopping(Thread)) return false;
+    Thread->Abandon();
+    return true;
+  });
 }
 
 void TThreadServer::DoFinish() {

@@ -4,11 +4,14 @@
 // A server thread's model is the server's list of printers. It owns the
 // list of its printer threads (thrJobs.h) and stops them when it ends: it
 // sets its stop event, waits up to 10 seconds for them to leave the list,
-// and abandons those still listed. Its stop event and printer list are
-// shared with its printer threads, so an abandoned printer thread may
-// outlive the server thread safely.
+// and abandons those still listed. One printer thread is stopped the same
+// way, told to end on its own instead of through the stop event, while the
+// others go on watching. Its stop event and printer list are shared with
+// its printer threads, so an abandoned printer thread may outlive the
+// server thread safely.
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -62,10 +65,15 @@ public:
   TThreadJobs* FindPrinterThread(const std::string& Name);
   // Stops every printer thread of this server (see above); on this thread.
   void StopPrinterThreads();
+  // Stops the printer thread watching Name, if any, leaving the others
+  // watching; on this thread.
+  void StopPrinterThread(const std::string& Name);
 
   // What the last change was about, for OnChange.
   bool PrinterChanged = false;
   bool JobsChanged = false;
+  // The change was a wake-up asking every watch to read again.
+  bool RefreshAsked = false;
 
 protected:
   void FreeModel() override;
@@ -80,6 +88,10 @@ private:
   friend class TThreadJobs;
   // False, keeping the list, when the server does not answer.
   bool ReadPrinters();
+  // Waits up to PrinterStopLimitDays until no listed thread is Stopping,
+  // then abandons and unlists those still listed. Those it selects were told
+  // to end; Stopping only compares them, they may be gone.
+  void AwaitPrinterThreads(const std::function<bool(const TBaseThread*)>& Stopping);
   const std::shared_ptr<TServerList> printers = std::make_shared<TServerList>();
   const std::shared_ptr<TSimpleEvent> stopEvent = std::make_shared<TSimpleEvent>();
 };
