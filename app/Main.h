@@ -205,6 +205,11 @@ private:
   // Posted by the watch threads.
   void PrinterJobsChanged(const std::string& PrinterName);
   void ServerRefreshed(const std::string& ServerName);
+  // A server's new printer list: the printers whose watches end (gone from
+  // the list or excluded), and the update of the watches that stay and the
+  // start of the new ones. On the main thread.
+  std::vector<std::string> LeavingPrinters(TThreadServer& Server, const std::vector<PrinterInfo2>& Printers) const;
+  void ApplyServerPrinters(TThreadServer& Server, const std::vector<PrinterInfo2>& Printers, bool Reread);
   std::string ServerOfNode(PVirtualNode Node) const;
 
   std::unique_ptr<TImageList> ImageList1;

@@ -3,6 +3,7 @@
 // and printers.
 
 #include <QTabWidget>
+#include <algorithm>
 
 #include "Main.h"
 #include "AppMonitor.h"
@@ -156,28 +157,59 @@ void TOrvelle_MainForm::OnServerChanged(TThreadCustom* Sender) {
     std::vector<PrinterInfo2> printers;
     if (const std::vector<PrinterInfo2>* model = server->GetPrinters()) printers = *model;
     server->UnlockModel();
-    server->StopPrinterThreads();
-    // The new watches need tree nodes: made on the main thread, which waits
-    // serving this call wherever it waits.
-    server->Synchronize([this, server, &printers] {
-      if (shuttingDown || !FindServerNode(server->Name())) return;
-      for (const PrinterInfo2& printer : printers) {
-        if (!IsMonitored(printer.PrinterName)) continue;
-        THeldList held(server->Printers());
-        if (!server->FindPrinterThread(printer.PrinterName)) {
-          try {
-            StartPrinterWatch(*server, printer);
-          } catch (Exception& e) {
-            GetAlerter()->Add(std::make_unique<EAlertFailure>(e.Message));
-          }
-        }
-      }
-      ShowStatus(" " + server->Name() + " Refreshed");
-    });
+    // Only the watches of printers that went end: one stopped and started
+    // again would miss every job that began and ended in between. The
+    // exclusions are read, and tree nodes made, on the main thread, which
+    // waits serving these calls wherever it waits.
+    std::vector<std::string> leaving;
+    server->Synchronize([this, server, &printers, &leaving] { leaving = LeavingPrinters(*server, printers); });
+    for (const std::string& name : leaving) server->StopPrinterThread(name);
+    const bool reread = server->RefreshAsked;
+    server->Synchronize([this, server, &printers, reread] { ApplyServerPrinters(*server, printers, reread); });
   }
   TGuiRef<TOrvelle_MainForm>(life.Token()).Post([serverName](TOrvelle_MainForm& Form) {
     Form.ServerRefreshed(serverName);
   });
+}
+
+std::vector<std::string> TOrvelle_MainForm::LeavingPrinters(TThreadServer& Server,
+                                                            const std::vector<PrinterInfo2>& Printers) const {
+  std::vector<std::string> leaving;
+  if (shuttingDown) return leaving;
+  THeldList held(Server.Printers());
+  for (int32_t i = 0; TThreadJobs* thread = Server.GetPrinterThread(i); ++i) {
+    const std::string& name = thread->Name();
+    const bool listed = std::any_of(Printers.begin(), Printers.end(), [&name](const PrinterInfo2& Printer) {
+      return SameText(Printer.PrinterName, name);
+    });
+    if (!listed || !IsMonitored(name)) leaving.push_back(name);
+  }
+  return leaving;
+}
+
+void TOrvelle_MainForm::ApplyServerPrinters(TThreadServer& Server, const std::vector<PrinterInfo2>& Printers,
+                                            bool Reread) {
+  if (shuttingDown || !FindServerNode(Server.Name())) return;
+  for (const PrinterInfo2& printer : Printers) {
+    if (!IsMonitored(printer.PrinterName)) continue;
+    THeldList held(Server.Printers());
+    TThreadJobs* thread = Server.FindPrinterThread(printer.PrinterName);
+    if (!thread) {
+      try {
+        StartPrinterWatch(Server, printer);
+      } catch (Exception& e) {
+        GetAlerter()->Add(std::make_unique<EAlertFailure>(e.Message));
+      }
+      continue;
+    }
+    // A listed thread has not yet handed its node back: it leaves the list
+    // first.
+    if (const auto found = treeRecords.find(thread->Node); found != treeRecords.end())
+      found->second = PrinterRecordOf(printer, TreePrinterName(printer, Server.Name()), defaultPrinterName);
+    if (Reread) QueueUserAPC(WakeApc, thread->Handle());
+  }
+  Tree->Viewport()->update();
+  ShowStatus(" " + Server.Name() + " Refreshed");
 }
 
 void TOrvelle_MainForm::ServerRefreshed(const std::string& ServerName) {

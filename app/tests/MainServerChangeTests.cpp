@@ -1,0 +1,120 @@
+// A server's printer list changes under running watches: printers added,
+// deleted, or all read again (F5). The watches of printers that stay keep
+// running, so no job of theirs goes unseen.
+
+#include <algorithm>
+
+#include "AppMonitor.h"
+#include "VirtualStringTree.h"
+#include "appJobsTable.h"
+#include "appTestSupport.h"
+#include "splConstants.h"
+
+namespace {
+
+JobInfo2 Job(const std::string& Document) {
+  JobInfo2 job;
+  job.Document = Document;
+  job.UserName = "anna";
+  job.Status = JOB_STATUS_SPOOLING;
+  job.TotalPages = 1;
+  job.Size = 512;
+  job.Submitted = {2024, 3, 1, 5, 9, 30, 0, 0};
+  return job;
+}
+
+void Finish(TSimulatedSpooler& Spooler, const std::string& Printer, uint32_t Id) {
+  Spooler.ProgressJob(Printer, Id, 1, 512);
+  Spooler.PrintJob(Printer, Id);
+  Spooler.RemoveJob(Printer, Id);
+}
+
+// Whether a listed watch of Printer exists and, when Busy is given, whether
+// its model holds jobs.
+bool Watching(const std::string& Printer, const bool* Busy = nullptr) {
+  bool found = false;
+  for (TBaseThread* thread : ServerList().LockList()) {
+    auto* server = static_cast<TThreadServer*>(thread);
+    server->Printers().LockList();
+    if (TThreadJobs* jobs = server->FindPrinterThread(Printer)) found = !Busy || jobs->HasJobs() == *Busy;
+    server->Printers().UnlockList();
+  }
+  ServerList().UnlockList();
+  return found;
+}
+
+uint64_t Opens(const TSimulatedSpooler& Spooler) { return Spooler.CallCount(SpoolCall::OpenPrinter); }
+
+}  // namespace
+
+TEST_F(AppTest, APrinterAddedToAServerKeepsTheOtherWatchesAndEveryJobOfThemIsRecordedOnce) {
+  const std::string laser = AddPrinter(Local, UniqueQueue("Laser"));
+  StartForm({laser});
+  PVirtualNode laserNode = form->FindPrinterNode(laser);
+  const uint64_t opens = Opens(*spooler);
+  const uint32_t inFlight = spooler->SubmitJob(laser, Job("in-flight"));
+  const bool busy = true;
+  ASSERT_TRUE(PumpUntil([&] { return Watching(laser, &busy); }));
+
+  const std::string added = AddPrinter(Local, UniqueQueue("Added"));
+  Finish(*spooler, laser, spooler->SubmitJob(laser, Job("right-after")));
+  Finish(*spooler, laser, inFlight);
+  ASSERT_TRUE(PumpUntil([&] { return form->FindPrinterNode(added) != nullptr; }));
+  WaitWatched(added);
+  ASSERT_TRUE(PumpUntil([&] { return JobsRowCount() == 2; }));
+
+  std::vector<std::string> written = JobsColumn("Doc");
+  std::sort(written.begin(), written.end());
+  EXPECT_EQ(written, (std::vector<std::string>{"in-flight", "right-after"}));
+  // Only the new printer was opened: the laser's watch never restarted.
+  EXPECT_EQ(Opens(*spooler), opens + 1);
+  EXPECT_EQ(form->FindPrinterNode(laser), laserNode);
+  EXPECT_EQ(ChildTexts(form->FindServerNode(Local)).size(), 2u);
+}
+
+TEST_F(AppTest, APrinterDeletedFromAServerLosesItsNodeAndWatchWhileTheOthersKeepTheirs) {
+  const std::string gone = AddPrinter(Local, UniqueQueue("Gone"));
+  const std::string kept = AddPrinter(Local, UniqueQueue("Kept"));
+  StartForm({gone, kept});
+  PVirtualNode keptNode = form->FindPrinterNode(kept);
+  const uint64_t opens = Opens(*spooler);
+
+  spooler->DeletePrinter(gone);
+  ASSERT_TRUE(PumpUntil([&] { return !form->FindPrinterNode(gone) && !Watching(gone); }));
+  EXPECT_EQ(form->FindPrinterNode(kept), keptNode);
+  EXPECT_TRUE(Watching(kept));
+  EXPECT_EQ(Opens(*spooler), opens);
+  ASSERT_TRUE(PumpUntil([] { return PrinterThreadCount() == 1; }));
+
+  // The kept watch still records.
+  Finish(*spooler, kept, spooler->SubmitJob(kept, Job("after-delete")));
+  ASSERT_TRUE(PumpUntil([&] { return JobsRowCount() == 1; }));
+  EXPECT_EQ(JobsColumn("Doc"), std::vector<std::string>{"after-delete"});
+}
+
+TEST_F(AppTest, RefreshKeepsTheWatchesButReadsEveryQueueAgainAndShowsThePrintersNewAttributes) {
+  const std::string first = AddPrinter(Local, UniqueQueue("Ink"));
+  const std::string second = AddPrinter(Local, UniqueQueue("Ink"));
+  StartForm({first, second});
+  PVirtualNode firstNode = form->FindPrinterNode(first);
+  const int remoteImage = ImageOf(firstNode);
+  const uint64_t opens = Opens(*spooler);
+  const uint64_t reads = spooler->CallCount(SpoolCall::EnumJobs);
+
+  PrinterInfo2 changed;
+  changed.PrinterName = first;
+  changed.PortName = "LPT2:";
+  changed.DriverName = "Wide Driver";
+  changed.Attributes = PRINTER_ATTRIBUTE_LOCAL;
+  spooler->UpdatePrinter(changed);
+  form->SettingsChanged();
+
+  ASSERT_TRUE(PumpUntil([&] { return spooler->CallCount(SpoolCall::EnumJobs) >= reads + 2; }));
+  auto text = [&] { return form->Tree->GetText(firstNode, form->Tree->Header().MainColumn()); };
+  ASSERT_TRUE(PumpUntil([&] { return text() == "Wide Driver"; }));
+  EXPECT_EQ(form->FindPrinterNode(first), firstNode);
+  EXPECT_NE(ImageOf(firstNode), remoteImage);
+  EXPECT_EQ(Opens(*spooler), opens);
+  EXPECT_TRUE(Watching(first));
+  EXPECT_TRUE(Watching(second));
+}
