@@ -354,6 +354,9 @@ void TppCustomReport::DefineProperties(TFiler& filer) {
   // Older layouts: read, never written.
   filer.DefineProperty("UserName", [](TReader& reader) { reader.ReadString(); }, nullptr, false);
   filer.DefineProperty(
+      "ColumnWidth", [this](TReader& reader) { legacyColumnWidth = static_cast<double>(reader.ReadFloat()); },
+      nullptr, false);
+  filer.DefineProperty(
       "RulerUnits",
       [this](TReader& reader) {
         const std::string ident = reader.ReadIdent();
@@ -366,7 +369,17 @@ void TppCustomReport::DefineProperties(TFiler& filer) {
 
 void TppCustomReport::ConvertFromVersion(int versionNo) {
   if (versionNo < 4100) autoStop = false;
-  if (versionNo < 3000) passSetting = psTwoPass;
+  if (versionNo < 3000) {
+    // Sizes were kept in the report's units.
+    PrinterSetup()->SetUnits(units);
+    if (legacyColumnWidth >= 0)
+      columnWidth = std::max(ppUnitsToMMThousandths(legacyColumnWidth, units, axHorizontal), 0);
+    // Columns that did not fit side by side share the page's width.
+    const int printable = PrinterSetup()->PageDef().mmPrintableWidth();
+    if (columnPositions.empty() && columns >= 2 && printable < columns * columnWidth) columnWidth = printable / columns;
+    passSetting = psTwoPass;
+  }
+  legacyColumnWidth = -1;
   for (TppBand* band : bands) band->ConvertFromVersion(versionNo);
   for (TppGroup* group : groups) group->ConvertFromVersion(versionNo);
   modified = true;

@@ -158,6 +158,8 @@ private:
   // until the Units are known (Loaded).
   mutable TStringList columnPositionTexts;
   mutable bool rebuildingPositions = false;
+  // Older layouts stored the column width in the report's units (-1: none).
+  double legacyColumnWidth = -1;
   TppUnitType units = utInches;
   bool autoStop = true;
   bool modified = false;

@@ -99,6 +99,26 @@ TEST_F(TemplateTest, ColumnPositionsAreStoredInTheReportsUnitsAndMeasuredOnceThe
   EXPECT_EQ(target.Report->Units(), utInches);
 }
 
+TEST_F(TemplateTest, OlderLayoutsKeptColumnWidthsInTheReportsUnits) {
+  const auto load = [](const std::string& columns) {
+    TObjectPtr<TppReport> report(new TppReport(nullptr));
+    Load(*report, "object Report: TppReport\n  Version = '2.5'\n" + columns + "  Units = utMillimeters\nend\n");
+    return report;
+  };
+  auto report = load("  Columns = 2\n  ColumnWidth = 60.5\n");
+  EXPECT_EQ(report->ColumnWidth(), 60500);
+  EXPECT_EQ(report->PrinterSetup()->Units(), utMillimeters);
+  // Three columns of 80 mm do not fit side by side: they share the width.
+  report = load("  Columns = 3\n  ColumnWidth = 80\n");
+  const int printable = report->PrinterSetup()->PageDef().mmPrintableWidth();
+  ASSERT_LT(printable, 3 * mm(80));
+  EXPECT_EQ(report->ColumnWidth(), printable / 3);
+  // Placed columns keep their width.
+  report = load("  ColumnPositions.Strings = (\n    '10'\n    '100')\n  Columns = 3\n  ColumnWidth = 80\n");
+  EXPECT_EQ(report->mmColumnPositions(), (std::vector<int>{mm(10), mm(100)}));
+  EXPECT_EQ(report->ColumnWidth(), std::min(mm(80), printable));
+}
+
 TEST_F(TemplateTest, TheLayoutIsFoundAtItsOffset) {
   TReportFixture source(5);
   MakeLayout(source);
