@@ -6,7 +6,7 @@
 
 #include "benchSqlSide.h"
 #include "benchStorageData.h"
-#include "engCursor.h"
+#include "engTableCursor.h"
 #include "engDataLayout.h"
 #include "engDirectory.h"
 #include "engEngine.h"
@@ -48,7 +48,7 @@ public:
     // The program keeps its jobs table open the whole time (the grid's
     // table), so a statement's open is never the first one, which checks
     // every index tree.
-    programTable = std::make_unique<TDataCursor>(directory);
+    programTable = NewTableCursor(directory);
     programTable->SetTableName("jobs");
     programTable->Open();
   }
@@ -62,7 +62,7 @@ public:
     TQueryStatement statement(directory);
     int32_t position = 0;
     statement.Prepare(sql, position);
-    TDataCursor* cursor = statement.Execute();
+    TTableCursor* cursor = statement.Execute();
     TSqlAnswer answer;
     std::vector<uint8_t> record(cursor->CursorRecordSize(), 0);
     std::vector<std::string> values(columns.size());
@@ -102,7 +102,7 @@ public:
 
 private:
   TDataDirectory* directory = nullptr;
-  std::unique_ptr<TDataCursor> programTable;
+  std::unique_ptr<TTableCursor> programTable;
 
   void Execute(const std::string& sql) {
     TQueryStatement statement(directory);

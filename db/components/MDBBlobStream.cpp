@@ -9,7 +9,7 @@
 #include "dbFieldClasses.h"
 #include "engBlobBuffer.h"
 #include "engBlobLayout.h"
-#include "engCursor.h"
+#include "engTableCursor.h"
 #include "engErrorCodes.h"
 
 namespace {
@@ -28,7 +28,7 @@ TMDBBlobStream::TMDBBlobStream(TField* blobField, TBlobStreamMode mode)
   if (record == nullptr) return;
   fieldNo = static_cast<uint16_t>(field->FieldNo());
   TMDBSessionUse use(dataSet->DataSetSession());
-  TDataCursor& cursor = *dataSet->Handle();
+  TTableCursor& cursor = *dataSet->Handle();
   if (!field->Modified()) {
     if (mode == bmRead) {
       CheckEngineResult(cursor.OpenBlob(fieldNo, record, false, false, BlobOpenRead), cursor.TableName());
@@ -60,7 +60,7 @@ TMDBBlobStream::~TMDBBlobStream() {
 int64_t TMDBBlobStream::Read(void* buffer, int64_t count) {
   if (!opened || count <= 0) return 0;
   TMDBSessionUse use(dataSet->DataSetSession());
-  TDataCursor& cursor = *dataSet->Handle();
+  TTableCursor& cursor = *dataSet->Handle();
   int32_t countRead = 0;
   const int32_t result = cursor.ReadBlob(fieldNo, record, false, countRead, ClampCount(count), buffer, position);
   switch (result) {
@@ -119,7 +119,7 @@ void TMDBBlobStream::Truncate() {
 
 void TMDBBlobStream::CheckWriteResult(int32_t result) {
   if (result == 0) return;
-  TDataCursor& cursor = *dataSet->Handle();
+  TTableCursor& cursor = *dataSet->Handle();
   const std::string tableName = cursor.TableName();
   {
     TMDBSessionUse use(dataSet->DataSetSession());

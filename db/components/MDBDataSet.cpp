@@ -14,7 +14,7 @@
 #include "dbConsts.h"
 #include "dbFieldClasses.h"
 #include "engBlobBuffer.h"
-#include "engCursor.h"
+#include "engTableCursor.h"
 #include "engCursorRecords.h"
 #include "engDataLayout.h"
 #include "engErrorCodes.h"
@@ -51,7 +51,7 @@ TMDBDataSet::~TMDBDataSet() = default;
 
 TMDBSession& TMDBDataSet::DataSetSession() { return DefaultSession(); }
 
-std::unique_ptr<TDataCursor> TMDBDataSet::CreateHandle() { return nullptr; }
+std::unique_ptr<TTableCursor> TMDBDataSet::CreateHandle() { return nullptr; }
 
 void TMDBDataSet::SetAutoDisplayLabels(bool value) {
   autoDisplayLabels = value;
@@ -61,7 +61,7 @@ void TMDBDataSet::SetAutoDisplayLabels(bool value) {
 void TMDBDataSet::DestroyHandle() {
   if (!handle) return;
   TMDBSessionUse use(DataSetSession());
-  std::unique_ptr<TDataCursor> closing = std::move(handle);
+  std::unique_ptr<TTableCursor> closing = std::move(handle);
   closing->Close(false);
 }
 
@@ -110,7 +110,7 @@ void TMDBDataSet::InternalInitFieldDefs() {
   if (handle) FillFieldDefs(*handle);
 }
 
-void TMDBDataSet::FillFieldDefs(TDataCursor& cursor) {
+void TMDBDataSet::FillFieldDefs(TTableCursor& cursor) {
   FieldDefs().Clear();
   std::vector<uint8_t> desc(FieldDescSize);
   for (int fieldNo = 1; fieldNo <= cursor.FieldListCount(); ++fieldNo) {
@@ -528,7 +528,7 @@ TMDBDataSet::TKeySearch TMDBDataSet::LocateKey(const std::string& keyFields, con
                  indexCaseInsensitive == caseInsensitive;
   for (size_t i = 0; leading && i < fields.size(); ++i)
     leading = fields[i]->FieldNo() == indexFieldNumbers[i];
-  TDataCursor* cursor = leading ? handle.get() : GetLookupCursor(keyFields, caseInsensitive);
+  TTableCursor* cursor = leading ? handle.get() : GetLookupCursor(keyFields, caseInsensitive);
   if (cursor == nullptr) return TKeySearch::NoIndex;
 
   const TRecordBuffer key = TempBuffer();

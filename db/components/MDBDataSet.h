@@ -18,7 +18,7 @@
 #include "dbDataSet.h"
 #include "engFieldAccess.h"
 
-class TDataCursor;
+class TTableCursor;
 class TFilter;
 class TMDBSession;
 class TMDBBlobStream;
@@ -29,7 +29,7 @@ class TMDBDataSet : public TDataSet {
   explicit TMDBDataSet(TComponent* owner);
   ~TMDBDataSet() override;
 
-  TDataCursor* Handle() const { return handle.get(); }
+  TTableCursor* Handle() const { return handle.get(); }
 
   bool AutoDisplayLabels() const { return autoDisplayLabels; }
   void SetAutoDisplayLabels(bool value);
@@ -63,13 +63,13 @@ protected:
   // New operations of the components.
   // The new, open cursor; nullptr fails the open with "Error creating
   // table handle.".
-  virtual std::unique_ptr<TDataCursor> CreateHandle();
+  virtual std::unique_ptr<TTableCursor> CreateHandle();
   // Closes and frees the cursor.
   virtual void DestroyHandle();
   virtual void DestroyLookupCursor() {}
   // A cursor on an index over exactly keyFields for Locate; nullptr when
   // there is none.
-  virtual TDataCursor* GetLookupCursor(const std::string& keyFields, bool caseInsensitive) { return nullptr; }
+  virtual TTableCursor* GetLookupCursor(const std::string& keyFields, bool caseInsensitive) { return nullptr; }
   // After the cursor changed its index.
   virtual void UpdateIndex() {}
 
@@ -108,7 +108,7 @@ protected:
 
   // Field definitions from a cursor's descriptors; a name met before gets
   // "_1", "_2" ... added.
-  void FillFieldDefs(TDataCursor& cursor);
+  void FillFieldDefs(TTableCursor& cursor);
   // Reads the current index's key fields and recomputes the buffer layout
   // (the bookmark size follows the index).
   void ReadIndexInfo();
@@ -133,7 +133,7 @@ protected:
 private:
   friend class TMDBBlobStream;
 
-  std::unique_ptr<TDataCursor> handle;
+  std::unique_ptr<TTableCursor> handle;
   TFilter* exprFilter = nullptr;
   TFilter* funcFilter = nullptr;
   std::array<uint16_t, IndexFieldListSize> indexFieldNumbers = {};

@@ -9,7 +9,7 @@
 #include "MDBSession.h"
 #include "dbConsts.h"
 #include "dbNativeValues.h"
-#include "engCursor.h"
+#include "engTableCursor.h"
 #include "engExpCodes.h"
 #include "rtlFiler.h"
 #include "rtlFormat.h"
@@ -279,26 +279,26 @@ void TMDBQuery::BindParams() {
   statement->SetParams(values);
 }
 
-TDataCursor* TMDBQuery::Execute() {
+TTableCursor* TMDBQuery::Execute() {
   assert(statement != nullptr);
   TMDBSessionUse use(DataSetSession());
   BindParams();
-  TDataCursor* result = statement->Execute();
+  TTableCursor* result = statement->Execute();
   rowsAffected = statement->GetRecordCount();
   executionTime = statement->GetElapsed();
   return result;
 }
 
-std::unique_ptr<TDataCursor> TMDBQuery::CreateHandle() {
+std::unique_ptr<TTableCursor> TMDBQuery::CreateHandle() {
   if (sql.Count() == 0) throw EDatabaseError(SNoSQLStatement);
   Prepare();
   SetParamsFromMaster();
-  TDataCursor* result = Execute();
+  TTableCursor* result = Execute();
   if (result == nullptr) return nullptr;
   // The dataset closes its cursor itself; the statement keeps its own,
   // with the answer table, until it is unprepared.
   TMDBSessionUse use(DataSetSession());
-  return std::unique_ptr<TDataCursor>(result->Clone());
+  return std::unique_ptr<TTableCursor>(result->Clone());
 }
 
 void TMDBQuery::SetDatabaseName(const std::string& value) {

@@ -101,7 +101,7 @@ class TMDBQuery : public TMDBDBDataSet {
   void DefineProperties(TFiler& filer) override;
 
 protected:
-  std::unique_ptr<TDataCursor> CreateHandle() override;
+  std::unique_ptr<TTableCursor> CreateHandle() override;
 
 private:
   // Held while the statement is prepared, beside the open cursor's flag.
@@ -128,7 +128,7 @@ private:
   void MasterChanged();
   // The statement's result cursor after binding and executing; nullptr for
   // statements without one. Owned by the statement.
-  TDataCursor* Execute();
+  TTableCursor* Execute();
   void BindParams();
   static void ProgressCallback(void* context, int32_t current, int32_t percent, bool& abort);
 };

@@ -10,7 +10,7 @@
 #include "MDBSession.h"
 #include "MDBTb.h"
 #include "dbConsts.h"
-#include "engCursor.h"
+#include "engTableCursor.h"
 #include "engIndexFile.h"
 #include "engLittleEndian.h"
 #include "engTable.h"
@@ -128,9 +128,9 @@ void TMDBTable::SetDatabaseName(const std::string& value) {
 
 // ---- cursors -----------------------------------------------------------------------
 
-std::unique_ptr<TDataCursor> TMDBTable::NewCursor(bool exclusiveOpen) {
+std::unique_ptr<TTableCursor> TMDBTable::NewCursor(bool exclusiveOpen) {
   if (tableName.empty()) throw EDatabaseError(SNoTableName);
-  auto cursor = std::make_unique<TDataCursor>(Database()->Handle());
+  auto cursor = NewTableCursor(Database()->Handle());
   cursor->SetTableName(EngineShortString(tableName));
   cursor->SetExclusive(exclusiveOpen);
   cursor->SetReadOnly(readOnly);
@@ -140,7 +140,7 @@ std::unique_ptr<TDataCursor> TMDBTable::NewCursor(bool exclusiveOpen) {
   return cursor;
 }
 
-std::unique_ptr<TDataCursor> TMDBTable::CreateHandle() {
+std::unique_ptr<TTableCursor> TMDBTable::CreateHandle() {
   if (tableName.empty()) throw EDatabaseError(SNoTableName);
   if (inMemory && ComponentState().Contains(csDesigning)) {
     if (FieldDefs().Count() == 0) throw EDatabaseError(SNoFieldsForMemoryTable);
@@ -149,7 +149,7 @@ std::unique_ptr<TDataCursor> TMDBTable::CreateHandle() {
   indexDefs.SetUpdated(false);
   const std::string indexName = ResolveIndexName();
   TMDBSessionUse use(DataSetSession());
-  std::unique_ptr<TDataCursor> cursor = NewCursor(exclusive);
+  std::unique_ptr<TTableCursor> cursor = NewCursor(exclusive);
   cursor->Open();
   try {
     readOnly = cursor->IsReadOnly();
@@ -172,7 +172,7 @@ void TMDBTable::DestroyHandle() {
   }
 }
 
-void TMDBTable::WithOpenCursor(const std::function<void(TDataCursor&)>& work) {
+void TMDBTable::WithOpenCursor(const std::function<void(TTableCursor&)>& work) {
   if (Handle() != nullptr) {
     TMDBSessionUse use(DataSetSession());
     work(*Handle());
@@ -181,7 +181,7 @@ void TMDBTable::WithOpenCursor(const std::function<void(TDataCursor&)>& work) {
   if (tableName.empty()) throw EDatabaseError(SNoTableName);
   TDatabaseHold hold(*this, dbfTemporary);
   TMDBSessionUse use(DataSetSession());
-  std::unique_ptr<TDataCursor> cursor = NewCursor(false);
+  std::unique_ptr<TTableCursor> cursor = NewCursor(false);
   cursor->Open();
   try {
     work(*cursor);
@@ -194,21 +194,21 @@ void TMDBTable::WithOpenCursor(const std::function<void(TDataCursor&)>& work) {
 
 void TMDBTable::InternalInitFieldDefs() {
   if (tableName.empty()) throw EDatabaseError(SNoTableName);
-  WithOpenCursor([this](TDataCursor& cursor) {
+  WithOpenCursor([this](TTableCursor& cursor) {
     TFlagScope refilling(refillingDefs);
     FillFieldDefs(cursor);
   });
 }
 
 void TMDBTable::ReadTableDescriptors(TMDBTableDescriptors& descriptors) {
-  WithOpenCursor([&descriptors](TDataCursor& cursor) {
+  WithOpenCursor([&descriptors](TTableCursor& cursor) {
     descriptors = {};
     descriptors.FieldCount = cursor.FieldListCount();
     descriptors.FieldDescs.resize(static_cast<size_t>(descriptors.FieldCount) * FieldDescSize);
     for (int i = 0; i < descriptors.FieldCount; ++i)
       cursor.GetFieldDesc(i + 1, descriptors.FieldDescs.data() + static_cast<size_t>(i) * FieldDescSize);
     descriptors.PrimaryIsNatural = cursor.PrimaryIsNatural();
-    descriptors.IndexCount = cursor.Table()->IndexFile().GetSecondaryCount() + 1;
+    descriptors.IndexCount = cursor.GetSecondaryIndexCount() + 1;
     descriptors.IndexDescs.resize(static_cast<size_t>(descriptors.IndexCount) * IndexDescSize);
     for (int i = 0; i < descriptors.IndexCount; ++i)
       cursor.GetIndexDesc(i, descriptors.IndexDescs.data() + static_cast<size_t>(i) * IndexDescSize);
@@ -222,15 +222,15 @@ void TMDBTable::DefChanged(TObject* /*sender*/) {
 void TMDBTable::UpdateIndexDefs() {
   if (indexDefs.Updated()) return;
   UpdateFieldDefs();
-  WithOpenCursor([this](TDataCursor& cursor) {
+  WithOpenCursor([this](TTableCursor& cursor) {
     TFlagScope refilling(refillingDefs);
     FillIndexDefs(cursor);
   });
 }
 
-void TMDBTable::FillIndexDefs(TDataCursor& cursor) {
+void TMDBTable::FillIndexDefs(TTableCursor& cursor) {
   indexDefs.Clear();
-  const int secondary = cursor.Table()->IndexFile().GetSecondaryCount();
+  const int secondary = cursor.GetSecondaryIndexCount();
   std::vector<uint8_t> desc(IndexDescSize);
   for (int slot = 0; slot <= secondary; ++slot) {
     if (slot == 0 && cursor.PrimaryIsNatural()) continue;
@@ -315,7 +315,7 @@ void TMDBTable::UpdateIndex() {
   if (masterLink.Active() && !masterLink.Fields().empty()) SetLinkRanges();
 }
 
-TDataCursor* TMDBTable::GetLookupCursor(const std::string& keyFields, bool caseInsensitive) {
+TTableCursor* TMDBTable::GetLookupCursor(const std::string& keyFields, bool caseInsensitive) {
   if (lookupCursor && SameText(lookupKeyFields, keyFields) && lookupCaseInsensitive == caseInsensitive)
     return lookupCursor.get();
   DestroyLookupCursor();
@@ -338,7 +338,7 @@ TDataCursor* TMDBTable::GetLookupCursor(const std::string& keyFields, bool caseI
 void TMDBTable::DestroyLookupCursor() {
   if (!lookupCursor) return;
   TMDBSessionUse use(DataSetSession());
-  std::unique_ptr<TDataCursor> closing = std::move(lookupCursor);
+  std::unique_ptr<TTableCursor> closing = std::move(lookupCursor);
   lookupKeyFields.clear();
   closing->Close(false);
 }

@@ -133,10 +133,10 @@ class TMDBTable : public TMDBDBDataSet, public TMDBStructureSource {
   void ReadTableDescriptors(TMDBTableDescriptors& descriptors) override;
 
 protected:
-  std::unique_ptr<TDataCursor> CreateHandle() override;
+  std::unique_ptr<TTableCursor> CreateHandle() override;
   void DestroyHandle() override;
   void DestroyLookupCursor() override;
-  TDataCursor* GetLookupCursor(const std::string& keyFields, bool caseInsensitive) override;
+  TTableCursor* GetLookupCursor(const std::string& keyFields, bool caseInsensitive) override;
   void UpdateIndex() override;
   void InternalInitFieldDefs() override;
   void DoOnNewRecord() override;
@@ -157,16 +157,16 @@ private:
   bool refillingDefs = false;
   std::string tableName;
   std::string indexText;
-  std::unique_ptr<TDataCursor> lookupCursor;
+  std::unique_ptr<TTableCursor> lookupCursor;
   std::string lookupKeyFields;
   bool lookupCaseInsensitive = false;
   TRestructureFieldDefs restructureFieldDefs;
   TRestructureIndexDefs restructureIndexDefs;
 
   // A new cursor on the table, set up as the component's; not opened.
-  std::unique_ptr<TDataCursor> NewCursor(bool exclusiveOpen);
+  std::unique_ptr<TTableCursor> NewCursor(bool exclusiveOpen);
   // Runs work on the open cursor, or on a temporary opened one.
-  void WithOpenCursor(const std::function<void(TDataCursor&)>& work);
+  void WithOpenCursor(const std::function<void(TTableCursor&)>& work);
   std::string ResolveIndexName();
   void SwitchIndex(const std::string& text, bool byFieldNames);
   void ApplyIndex();
@@ -175,5 +175,5 @@ private:
   void SetLinkRanges();
   void ApplyRange();
   void CancelRange();
-  void FillIndexDefs(TDataCursor& cursor);
+  void FillIndexDefs(TTableCursor& cursor);
 };

@@ -7,7 +7,7 @@
 #include "MDBSession.h"
 #include "MDBTable.h"
 #include "dbConsts.h"
-#include "engCursor.h"
+#include "engTableCursor.h"
 #include "engDirectory.h"
 
 namespace {
@@ -76,7 +76,7 @@ void TMDBTable::CreateTable() {
   definition.BlobBlockSize = CreatedBlobBlockSize;
   TDatabaseHold hold(*this, dbfTemporary);
   TMDBSessionUse use(DataSetSession());
-  std::unique_ptr<TDataCursor> cursor = NewCursor(true);
+  std::unique_ptr<TTableCursor> cursor = NewCursor(true);
   cursor->SetReadOnly(false);
   cursor->CreateTable(definition, false);
 }
@@ -112,7 +112,7 @@ void TMDBTable::EmptyTable() {
     return;
   }
   TMDBSessionUse use(DataSetSession());
-  std::unique_ptr<TDataCursor> cursor = NewCursor(true);
+  std::unique_ptr<TTableCursor> cursor = NewCursor(true);
   cursor->Open();
   try {
     cursor->EmptyTable();
@@ -176,7 +176,7 @@ void TMDBTable::RestructureTable(const TMDBRestructureOptions& options) {
   {
     TDatabaseHold hold(*this, dbfTemporary);
     TMDBSessionUse use(DataSetSession());
-    std::unique_ptr<TDataCursor> cursor = NewCursor(true);
+    std::unique_ptr<TTableCursor> cursor = NewCursor(true);
     cursor->SetReadOnly(false);
     cursor->SetRestructureProgressHandler(&RestructureProgress, this);
     cursor->SetDataLostHandler(&RestructureDataLost, this);

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <limits>
 
-#include "engCursor.h"
+#include "engTableCursor.h"
 #include "engDataLayout.h"
 #include "engKeyEncoding.h"
 #include "engExpCodes.h"
@@ -19,7 +19,7 @@ struct TFieldValue {
   uint8_t Bytes[8] = {};
 };
 
-TFieldValue Read(TDataCursor& answer, const uint8_t* record, int fieldNo) {
+TFieldValue Read(TTableCursor& answer, const uint8_t* record, int fieldNo) {
   TFieldValue value;
   answer.GetField(fieldNo, record, value.Blank, value.Bytes);
   return value;
@@ -33,7 +33,7 @@ T As(const TFieldValue& value) {
 }
 
 template <typename T>
-void Put(TDataCursor& answer, uint8_t* record, int fieldNo, T value) {
+void Put(TTableCursor& answer, uint8_t* record, int fieldNo, T value) {
   uint8_t bytes[8] = {};
   std::memcpy(bytes, &value, sizeof value);
   answer.PutField(fieldNo, record, false, bytes);
@@ -89,7 +89,7 @@ int Compare(uint8_t type, const TFieldValue& a, const TFieldValue& b) {
   RaiseSqlError("Result of SUM exceeds the range of column '" + column.Name + "'");
 }
 
-void AddInto(const TResultField& column, uint8_t type, TDataCursor& answer, uint8_t* group, const TFieldValue& sum,
+void AddInto(const TResultField& column, uint8_t type, TTableCursor& answer, uint8_t* group, const TFieldValue& sum,
              const TFieldValue& value) {
   const int fieldNo = column.FieldNo;
   switch (type) {
@@ -127,7 +127,7 @@ void AddInto(const TResultField& column, uint8_t type, TDataCursor& answer, uint
 
 }  // namespace
 
-void AccumulateRow(const TDataQuery& query, TDataCursor& answer, uint8_t* group, const uint8_t* record) {
+void AccumulateRow(const TDataQuery& query, TTableCursor& answer, uint8_t* group, const uint8_t* record) {
   if (group == record) return;
   for (const auto& owned : query.ResultFields) {
     const TResultField& column = *owned;
@@ -158,7 +158,7 @@ void AccumulateRow(const TDataQuery& query, TDataCursor& answer, uint8_t* group,
   }
 }
 
-void FinishAverages(const TDataQuery& query, TDataCursor& answer, uint8_t* group) {
+void FinishAverages(const TDataQuery& query, TTableCursor& answer, uint8_t* group) {
   for (const auto& column : query.ResultFields) {
     if (column->Aggregate != agAvg) continue;
     const TFieldValue count = Read(answer, group, column->AvgCountFieldNo);

@@ -6,10 +6,10 @@
 
 #include <cstdint>
 
-class TDataCursor;
+class TTableCursor;
 class TDataQuery;
 
 // Accumulates record into group, both answer records; group == record for
 // the group's first row, which stands as it is.
-void AccumulateRow(const TDataQuery& query, TDataCursor& answer, uint8_t* group, const uint8_t* record);
-void FinishAverages(const TDataQuery& query, TDataCursor& answer, uint8_t* group);
+void AccumulateRow(const TDataQuery& query, TTableCursor& answer, uint8_t* group, const uint8_t* record);
+void FinishAverages(const TDataQuery& query, TTableCursor& answer, uint8_t* group);

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "engBlobBuffer.h"
-#include "engCursor.h"
+#include "engTableCursor.h"
 #include "engDataHeader.h"
 #include "engDataLayout.h"
 #include "engErrors.h"
@@ -41,7 +41,7 @@ bool TTableColumnResolver::ResolveColumn(TExpToken& node) {
   return true;
 }
 
-void ReadFieldValue(TDataCursor& cursor, const uint8_t* record, const uint8_t* desc, TExpToken& node) {
+void ReadFieldValue(TTableCursor& cursor, const uint8_t* record, const uint8_t* desc, TExpToken& node) {
   const int fieldNo = FieldDescNumber(desc);
   if (desc[FieldDescTypeOffset] != BlobFieldType) {
     const int width = FieldValueWidth(desc);
@@ -92,7 +92,7 @@ void TSourceColumnValues::GetColumnValue(TExpToken& node) {
     node.IsNull = true;
     return;
   }
-  TDataCursor& cursor = *table->Cursor;
+  TTableCursor& cursor = *table->Cursor;
   ReadFieldValue(cursor, table->Record.data(), table->FieldDesc(node.FieldNo), node);
   if (cursor.LanguageId() != languageId) ConvertTextValue(node, cursor.LanguageId(), languageId);
 }

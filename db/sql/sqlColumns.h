@@ -8,7 +8,7 @@
 #include "engExpEval.h"
 #include "engExpTypeCheck.h"
 
-class TDataCursor;
+class TTableCursor;
 class TDataQuery;
 struct TSourceTable;
 
@@ -49,4 +49,4 @@ private:
 };
 
 // The field of the record into node, a BLOB read whole.
-void ReadFieldValue(TDataCursor& cursor, const uint8_t* record, const uint8_t* fieldDesc, TExpToken& node);
+void ReadFieldValue(TTableCursor& cursor, const uint8_t* record, const uint8_t* fieldDesc, TExpToken& node);

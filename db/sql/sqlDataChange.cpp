@@ -4,7 +4,7 @@
 #include <cstring>
 #include <vector>
 
-#include "engCursor.h"
+#include "engTableCursor.h"
 #include "engDataHeader.h"
 #include "engCursorRecords.h"
 #include "engDataLayout.h"
@@ -182,7 +182,7 @@ void PrepareDataChange(TDataQuery& query) {
 
 void ExecuteInsert(TDataQuery& query) {
   TSourceTable& table = *query.SourceTables.front();
-  TDataCursor& cursor = *table.Cursor;
+  TTableCursor& cursor = *table.Cursor;
   query.RecordCount = 0;
   cursor.SetNoAutoInc(query.NoAutoInc);
   std::vector<uint8_t> record(cursor.CursorRecordSize(), 0);
@@ -207,7 +207,7 @@ void ExecuteInsert(TDataQuery& query) {
   // From the nested SELECT's answer table, a copy taken before the first
   // row goes in, so a SELECT of the same table never reads its new rows.
   TDataQuery& select = *query.SubSelect;
-  TDataCursor& source = *select.ResultCursor;
+  TTableCursor& source = *select.ResultCursor;
   std::vector<uint8_t> row(source.CursorRecordSize(), 0);
   const int32_t total = source.GetRecordCount();
   TChangeTransaction transaction(query, table);
@@ -236,7 +236,7 @@ void ExecuteInsert(TDataQuery& query) {
 
 void ExecuteUpdateOrDelete(TDataQuery& query) {
   TSourceTable& table = *query.SourceTables.front();
-  TDataCursor& cursor = *table.Cursor;
+  TTableCursor& cursor = *table.Cursor;
   query.RecordCount = 0;
   const bool update = query.Kind == qkUpdate;
   if (update) cursor.SetNoAutoInc(query.NoAutoInc);

@@ -5,7 +5,7 @@
 #include <memory>
 #include <vector>
 
-#include "engCursor.h"
+#include "engTableCursor.h"
 #include "engDataHeader.h"
 #include "engDataLayout.h"
 #include "engDirectory.h"
@@ -53,8 +53,8 @@ public:
   TTargetDirectory(const TTargetDirectory&) = delete;
   TTargetDirectory& operator=(const TTargetDirectory&) = delete;
 
-  std::unique_ptr<TDataCursor> Cursor(const TDataQuery& query) const {
-    auto cursor = std::make_unique<TDataCursor>(directory);
+  std::unique_ptr<TTableCursor> Cursor(const TDataQuery& query) const {
+    auto cursor = NewTableCursor(directory);
     cursor->SetTableName(name);
     cursor->SetExclusive(true);
     cursor->SetInMemory(query.InMemoryTarget);
@@ -166,7 +166,7 @@ void AlterTable(TDataQuery& query) {
     fields.push_back(std::move(desc));
   }
   std::vector<std::vector<uint8_t>> indexes;
-  const int secondaries = cursor->Table()->IndexFile().GetSecondaryCount();
+  const int secondaries = cursor->GetSecondaryIndexCount();
   for (int n = 0; n <= secondaries; ++n) {
     std::vector<uint8_t> desc(IndexDescSize, 0);
     if (n > 0 || !cursor->PrimaryIsNatural()) cursor->GetIndexDesc(n, desc.data());

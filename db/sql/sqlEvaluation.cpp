@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "engBlobBuffer.h"
-#include "engCursor.h"
+#include "engTableCursor.h"
 #include "engDataLayout.h"
 #include "engDirectory.h"
 #include "engErrors.h"
@@ -60,7 +60,7 @@ void ConvertTextValue(TExpToken& value, uint16_t from, uint16_t to) {
 
 TFormatSettings SourceFormatSettings(const TDataQuery& query) {
   if (!query.SourceTables.empty() && query.SourceTables.front()->Cursor) {
-    const TDataCursor& cursor = *query.SourceTables.front()->Cursor;
+    const TTableCursor& cursor = *query.SourceTables.front()->Cursor;
     return GetLocaleFormatSettings(cursor.LanguageId(), cursor.SortId());
   }
   const TDataSession* session = query.StatementDirectory()->Session();
@@ -89,14 +89,14 @@ void TRecordColumnValues::GetColumnValue(TExpToken& node) {
   ReadFieldValue(cursor, record, CursorFieldDesc(cursor, node.FieldNo, copy), node);
 }
 
-const uint8_t* CursorFieldDesc(TDataCursor& cursor, int fieldNo, uint8_t* copy) {
+const uint8_t* CursorFieldDesc(TTableCursor& cursor, int fieldNo, uint8_t* copy) {
   // Without a field map a field's number is its position: no copy needed.
   if (!cursor.HasFieldMap() && fieldNo >= 1 && fieldNo <= cursor.FieldListCount()) return cursor.FieldDescAt(fieldNo);
   cursor.GetFieldDesc(fieldNo, copy);
   return copy;
 }
 
-bool StoreFieldValue(TDataCursor& cursor, uint8_t* record, int fieldNo, const TExpToken& value,
+bool StoreFieldValue(TTableCursor& cursor, uint8_t* record, int fieldNo, const TExpToken& value,
                      const TFormatSettings& settings) {
   uint8_t copy[FieldDescSize];
   const uint8_t* desc = CursorFieldDesc(cursor, fieldNo, copy);

@@ -7,7 +7,7 @@
 
 #include "engExpEval.h"
 
-class TDataCursor;
+class TTableCursor;
 class TDataQuery;
 
 // Texts: statement constants and parameter values are UTF-8; a table's
@@ -35,20 +35,20 @@ TExpEvalContext SourceEvalContext(TDataQuery& query, TExpColumnValues* columns);
 // Reads the fields of one record of a cursor by the cursor's numbering.
 class TRecordColumnValues final : public TExpColumnValues {
 public:
-  TRecordColumnValues(TDataCursor& cursor, const uint8_t* record) : cursor(cursor), record(record) {}
+  TRecordColumnValues(TTableCursor& cursor, const uint8_t* record) : cursor(cursor), record(record) {}
   void GetColumnValue(TExpToken& node) override;
 
 private:
-  TDataCursor& cursor;
+  TTableCursor& cursor;
   const uint8_t* record;
 };
 
 // The cursor's descriptor of the field: its own when it can be handed out,
 // else copied into copy (FieldDescSize bytes).
-const uint8_t* CursorFieldDesc(TDataCursor& cursor, int fieldNo, uint8_t* copy);
+const uint8_t* CursorFieldDesc(TTableCursor& cursor, int fieldNo, uint8_t* copy);
 
 // Stores the value into the field (cursor numbering): NULL blanks it, a
 // BLOB field takes the bytes in a new BLOB, another type is converted;
 // false when the value does not convert.
-bool StoreFieldValue(TDataCursor& cursor, uint8_t* record, int fieldNo, const TExpToken& value,
+bool StoreFieldValue(TTableCursor& cursor, uint8_t* record, int fieldNo, const TExpToken& value,
                      const TFormatSettings& settings);

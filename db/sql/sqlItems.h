@@ -13,7 +13,7 @@
 #include "engIndexPage.h"
 #include "sqlJoinHash.h"
 
-class TDataCursor;
+class TTableCursor;
 class TDataDirectory;
 class TFilter;
 struct TSourceTable;
@@ -43,7 +43,7 @@ struct TSourceTable {
   std::string CorrelationName;
   TDataDirectory* Directory = nullptr;
   bool OwnsDirectory = false;  // opened for this table, closed with it
-  std::unique_ptr<TDataCursor> Cursor;
+  std::unique_ptr<TTableCursor> Cursor;
   std::vector<uint8_t> Record;  // the current row
   bool HasRow = false;          // false: unmatched left join, fields blank
   std::vector<std::unique_ptr<TTableJoin>> Joins;

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "engCursor.h"
+#include "engTableCursor.h"
 #include "engExpEval.h"
 #include "engExpToken.h"
 #include "sqlColumns.h"
@@ -86,7 +86,7 @@ bool CanKeyComparison(const TExpToken& comparison, const TSourceTable& inner, bo
 std::unique_ptr<TJoinHash> BuildJoinHash(TDataQuery& query, TSourceTable& inner, const TExpToken& condition) {
   auto hash = std::make_unique<TJoinHash>();
   TSourceColumnValues columns(EvaluationLanguage(query));
-  TDataCursor& cursor = *inner.Cursor;
+  TTableCursor& cursor = *inner.Cursor;
   size_t bytes = 0;
   std::string key;
   cursor.SetToBegin();

@@ -8,7 +8,7 @@
 #include <set>
 #include <vector>
 
-#include "engCursor.h"
+#include "engTableCursor.h"
 #include "engErrorCodes.h"
 #include "engExpEvalCondition.h"
 #include "engExpTreeQueries.h"
@@ -112,8 +112,8 @@ void PutColumnsFirst(TExpToken* node) {
 }
 
 // Whether an index that ignores case starts with the field.
-bool HasNoCaseIndexOn(TDataCursor& cursor, uint16_t fieldNo) {
-  const int secondaries = cursor.Table()->IndexFile().GetSecondaryCount();
+bool HasNoCaseIndexOn(TTableCursor& cursor, uint16_t fieldNo) {
+  const int secondaries = cursor.GetSecondaryIndexCount();
   for (int n = cursor.PrimaryIsNatural() ? 1 : 0; n <= secondaries; ++n) {
     uint8_t desc[IndexDescSize];
     cursor.GetIndexDesc(n, desc);
@@ -579,7 +579,7 @@ public:
       return true;
     }
     if (join && join->Kind != jkNone && join->Condition) BindAndInstall(query, *join);
-    TDataCursor& cursor = *table.Cursor;
+    TTableCursor& cursor = *table.Cursor;
     cursor.SetToBegin();
     bool matched = false;
     while (cursor.GetNextRecord(table.Record.data()) == 0) {

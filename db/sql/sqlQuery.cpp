@@ -3,7 +3,7 @@
 
 #include "sqlQuery.h"
 
-#include "engCursor.h"
+#include "engTableCursor.h"
 #include "engDirectory.h"
 #include "engSession.h"
 #include "osSyncTicks.h"

@@ -17,7 +17,7 @@
 #include "rtlFormatSettings.h"
 #include "sqlItems.h"
 
-class TDataCursor;
+class TTableCursor;
 class TDataDirectory;
 class TFilter;
 class TQueryStatement;
@@ -133,8 +133,8 @@ public:
   bool OrderGiven = false;  // the grouping or distinct sort gives the order
   bool HasBlobColumn = false;
   uint8_t ResultIndex = NoResultIndex;
-  TDataCursor* ResultCursor = nullptr;  // the live source or the answer
-  std::unique_ptr<TDataCursor> Answer;
+  TTableCursor* ResultCursor = nullptr;  // the live source or the answer
+  std::unique_ptr<TTableCursor> Answer;
   TDataDirectory* AnswerDirectory = nullptr;
   TFilter* ResultFilter = nullptr;  // of ApplyResultFilter
   TFilter* LiveFilter = nullptr;    // the WHERE filter of a live result

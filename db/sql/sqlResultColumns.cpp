@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "engCursor.h"
+#include "engTableCursor.h"
 #include "engDataHeader.h"
 #include "engDataLayout.h"
 #include "engDirectory.h"
@@ -250,7 +250,7 @@ void CreateAnswerTable(TDataQuery& query) {
   const bool addedPassword = query.Encrypted && !session->PasswordExists(query.Password);
   if (addedPassword) session->AddPassword(query.Password);
   try {
-    auto answer = std::make_unique<TDataCursor>(query.AnswerDirectory);
+    auto answer = NewTableCursor(query.AnswerDirectory);
     answer->SetTableName(name);
     answer->SetExclusive(true);
     answer->SetInMemory(query.InMemoryTarget);

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-class TDataCursor;
+class TTableCursor;
 class TDataQuery;
 struct TResultField;
 

@@ -3,13 +3,13 @@
 #include <algorithm>
 #include <cstring>
 
-#include "engCursor.h"
+#include "engTableCursor.h"
 #include "engFieldAccess.h"
 #include "sqlAggregates.h"
 #include "sqlEvaluation.h"
 #include "sqlQuery.h"
 
-TRowFolder::TRowFolder(TDataQuery& query, TDataCursor& answer)
+TRowFolder::TRowFolder(TDataQuery& query, TTableCursor& answer)
     : query(query), answer(answer), active((query.Distinct || query.Grouping) && !query.AggregatesOnly),
       recordSize(size_t(answer.CursorRecordSize())), maxBytes(query.MaxFoldedBytes) {
   if (!active || query.Distinct) return;

@@ -14,14 +14,14 @@
 #include <unordered_map>
 #include <vector>
 
-class TDataCursor;
+class TTableCursor;
 class TDataQuery;
 
 class TRowFolder {
 public:
   // Folds only for DISTINCT and GROUP BY queries that are not
   // aggregates-only; otherwise every row is the caller's.
-  TRowFolder(TDataQuery& query, TDataCursor& answer);
+  TRowFolder(TDataQuery& query, TTableCursor& answer);
   TRowFolder(const TRowFolder&) = delete;
   TRowFolder& operator=(const TRowFolder&) = delete;
 
@@ -33,7 +33,7 @@ public:
 
 private:
   TDataQuery& query;
-  TDataCursor& answer;
+  TTableCursor& answer;
   bool active;
   size_t recordSize;
   size_t maxBytes;

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <functional>
 
-#include "engCursor.h"
+#include "engTableCursor.h"
 #include "engDataHeader.h"
 #include "engDataLayout.h"
 #include "engDataSort.h"
@@ -141,8 +141,8 @@ int FindOrderIndex(const TDataQuery& query, const TSourceTable& table) {
     wanted.emplace_back(column.SourceFieldNo, item.Descending);
     text = text || column.DataType == dtString;
   }
-  TDataCursor& cursor = *table.Cursor;
-  const int secondaries = cursor.Table()->IndexFile().GetSecondaryCount();
+  TTableCursor& cursor = *table.Cursor;
+  const int secondaries = cursor.GetSecondaryIndexCount();
   for (int n = cursor.PrimaryIsNatural() ? 1 : 0; n <= secondaries; ++n) {
     uint8_t desc[IndexDescSize];
     cursor.GetIndexDesc(n, desc);
@@ -157,7 +157,7 @@ int FindOrderIndex(const TDataQuery& query, const TSourceTable& table) {
   return -1;
 }
 
-TSortKeyField SortKey(TDataCursor& answer, int fieldNo, bool descending) {
+TSortKeyField SortKey(TTableCursor& answer, int fieldNo, bool descending) {
   TSortKeyField key;
   answer.GetFieldDesc(fieldNo, key.Desc);
   key.Descending = descending;
@@ -175,19 +175,19 @@ public:
     }
   }
   ~TReadLocks() {
-    for (TDataCursor* cursor : locked) cursor->EndRead();
+    for (TTableCursor* cursor : locked) cursor->EndRead();
   }
   TReadLocks(const TReadLocks&) = delete;
   TReadLocks& operator=(const TReadLocks&) = delete;
 
 private:
-  std::vector<TDataCursor*> locked;
+  std::vector<TTableCursor*> locked;
 };
 
 // An answer table's fill, ended on every way out.
 class TAnswerFill {
 public:
-  explicit TAnswerFill(TDataCursor& answer) : answer(answer) { answer.BeginFill(); }
+  explicit TAnswerFill(TTableCursor& answer) : answer(answer) { answer.BeginFill(); }
   ~TAnswerFill() {
     try {
       End();
@@ -200,7 +200,7 @@ public:
   void End() { answer.EndFill(); }
 
 private:
-  TDataCursor& answer;
+  TTableCursor& answer;
 };
 
 }  // namespace
@@ -208,7 +208,7 @@ private:
 void TDataQuery::PrepareSelect() {
   if (Distinct && Grouping) Distinct = false;
   OpenSourceTables(!LiveRequested);
-  const TDataCursor& first = *SourceTables.front()->Cursor;
+  const TTableCursor& first = *SourceTables.front()->Cursor;
   if (!HasLanguage) LanguageId = first.LanguageId();
   if (!HasSort) SortId = HasLanguage ? SortId : first.SortId();
   ResolveResultColumns(*this);
@@ -354,7 +354,7 @@ public:
 
 private:
   TDataQuery& query;
-  TDataCursor& answer;
+  TTableCursor& answer;
   std::vector<uint8_t> record;
   uint16_t evaluationLanguage;
 
@@ -385,7 +385,7 @@ public:
 
 private:
   TDataQuery& query;
-  TDataCursor& driver;
+  TTableCursor& driver;
   int32_t total;
   int32_t counter = 0;
   uint32_t last = 0;
@@ -395,7 +395,7 @@ private:
 
 void TDataQuery::ExecuteSelect() {
   if (Live) {
-    TDataCursor& cursor = *SourceTables.front()->Cursor;
+    TTableCursor& cursor = *SourceTables.front()->Cursor;
     PlanConditions(*this);
     cursor.SetIndexNo(ResultIndex);
     cursor.SetToBegin();
@@ -405,7 +405,7 @@ void TDataQuery::ExecuteSelect() {
     return;
   }
   TReadLocks locks(*this, WithLocks);
-  TDataCursor& answer = *Answer;
+  TTableCursor& answer = *Answer;
   // What an earlier execution left: the nested query's value filter, or
   // the fill's own after a failure.
   if (answer.FilterCount() > 0) answer.DropFilter(nullptr);

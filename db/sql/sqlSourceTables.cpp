@@ -3,7 +3,7 @@
 
 #include <algorithm>
 
-#include "engCursor.h"
+#include "engTableCursor.h"
 #include "engDataHeader.h"
 #include "engDataLayout.h"
 #include "engDirectory.h"
@@ -71,7 +71,7 @@ void TDataQuery::OpenSourceTables(bool readOnly) {
     } else {
       table.Directory = StatementDirectory();
     }
-    auto cursor = std::make_unique<TDataCursor>(table.Directory);
+    auto cursor = NewTableCursor(table.Directory);
     cursor->SetTableName(table.TableName);
     cursor->SetReadOnly(readOnly);
     cursor->SetInMemory(table.InMemory);

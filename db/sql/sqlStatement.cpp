@@ -100,7 +100,7 @@ void TQueryStatement::SetParams(const std::vector<TSqlParamValue>& values) {
   }
 }
 
-TDataCursor* TQueryStatement::Execute() {
+TTableCursor* TQueryStatement::Execute() {
   for (int i = QueryCount() - 1; i >= 1; --i) {
     TDataQuery& query = QueryAt(i);
     // The rows of INSERT ... SELECT are read by its INSERT; a correlated

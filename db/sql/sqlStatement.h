@@ -14,7 +14,7 @@
 #include "sqlParams.h"
 #include "sqlQuery.h"
 
-class TDataCursor;
+class TTableCursor;
 class TDataDirectory;
 class TExpressionParser;
 class TExpToken;
@@ -47,7 +47,7 @@ public:
   void SetParams(const std::vector<TSqlParamValue>& values);
   // Sub-queries from the last to the second, then the main query; the
   // main query's result cursor (nil for statements without a result).
-  TDataCursor* Execute();
+  TTableCursor* Execute();
   int32_t GetRecordCount() const;
   double GetElapsed() const;
 

@@ -3,7 +3,7 @@
 #include "MDBTb.h"
 #include "dbConsts.h"
 #include "dbFieldClasses.h"
-#include "engCursor.h"
+#include "engTableCursor.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include "MDBTableTestSupport.h"
 #include "MDBTb.h"
 #include "dbConsts.h"
-#include "engCursor.h"
+#include "engTableCursor.h"
 
 namespace {
 

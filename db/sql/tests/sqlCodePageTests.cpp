@@ -33,7 +33,7 @@ protected:
     TQueryStatement statement(directory);
     int32_t position = 0;
     statement.Prepare(text, position);
-    TDataCursor* answer = statement.Execute();
+    TTableCursor* answer = statement.Execute();
     TRows rows;
     for (const std::string& row : Rows(answer)) rows.push_back(FieldTextToUtf8(answer->LanguageId(), row));
     std::sort(rows.begin(), rows.end());
@@ -90,7 +90,7 @@ TEST_F(SqlCodePageTest, AnswerInTheLanguageAsked) {
   // The answer takes the LANGUAGE given; HAVING reads it in that code page.
   TQueryStatement& statement =
       Prepare("SELECT name, COUNT(*) FROM u GROUP BY name HAVING name <> 'Søren' LANGUAGE 'German (Standard)'");
-  TDataCursor* answer = statement.Execute();
+  TTableCursor* answer = statement.Execute();
   EXPECT_EQ(answer->LanguageId(), 0x0407);
   TRows rows;
   for (const std::string& row : Rows(answer)) rows.push_back(FieldTextToUtf8(answer->LanguageId(), row));

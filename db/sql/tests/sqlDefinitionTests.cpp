@@ -1,7 +1,5 @@
 // CREATE TABLE, CREATE INDEX, ALTER TABLE, DROP TABLE and DROP INDEX.
 
-#include "engIndexFile.h"
-#include "engTable.h"
 #include "sqlTestSupport.h"
 
 namespace {
@@ -10,24 +8,24 @@ class SqlDefinitionTest : public SqlTest {
 protected:
   // The table's field names, in order, through a fresh cursor.
   std::vector<std::string> FieldNames(const std::string& table) {
-    TDataCursor cursor(directory);
-    cursor.SetTableName(table);
-    cursor.Open();
+    const auto cursor = NewTableCursor(directory);
+    cursor->SetTableName(table);
+    cursor->Open();
     std::vector<std::string> names;
-    for (int i = 1; i <= cursor.GetFieldCount(); ++i) {
+    for (int i = 1; i <= cursor->GetFieldCount(); ++i) {
       uint8_t desc[FieldDescSize];
-      cursor.GetTableFieldDesc(i, desc);
+      cursor->GetTableFieldDesc(i, desc);
       names.emplace_back(reinterpret_cast<const char*>(desc + FieldDescNameOffset + 1), desc[FieldDescNameOffset]);
     }
-    cursor.Close(false);
+    cursor->Close(false);
     return names;
   }
   int SecondaryIndexes(const std::string& table) {
-    TDataCursor cursor(directory);
-    cursor.SetTableName(table);
-    cursor.Open();
-    const int count = cursor.Table()->IndexFile().GetSecondaryCount();
-    cursor.Close(false);
+    const auto cursor = NewTableCursor(directory);
+    cursor->SetTableName(table);
+    cursor->Open();
+    const int count = cursor->GetSecondaryIndexCount();
+    cursor->Close(false);
     return count;
   }
 };
@@ -38,12 +36,12 @@ TEST_F(SqlDefinitionTest, CreateTableWithOptionsAndPrimaryKey) {
        "CONSTRAINT pk UNIQUE NOCASE PRIMARY KEY (id) COMPRESS FULL "
        "DESCRIPTION 'a table' BLOB BLOCK SIZE 1024 USER MAJOR VERSION 3 USER MINOR VERSION 4)");
   EXPECT_EQ(FieldNames("t"), (std::vector<std::string>{"id", "name", "price"}));
-  TDataCursor cursor(directory);
-  cursor.SetTableName("t");
-  EXPECT_EQ(cursor.GetTableDescription(), "a table");
-  EXPECT_EQ(cursor.GetBlobBlockSize(), 1024u);
-  EXPECT_EQ(cursor.GetUserMajorVersion(), 3);
-  EXPECT_EQ(cursor.GetUserMinorVersion(), 4);
+  const auto cursor = NewTableCursor(directory);
+  cursor->SetTableName("t");
+  EXPECT_EQ(cursor->GetTableDescription(), "a table");
+  EXPECT_EQ(cursor->GetBlobBlockSize(), 1024u);
+  EXPECT_EQ(cursor->GetUserMajorVersion(), 3);
+  EXPECT_EQ(cursor->GetUserMinorVersion(), 4);
   Exec("INSERT INTO t (id) VALUES (1)");
   EXPECT_EQ(Query("SELECT name FROM t"), (TRows{"NOBODY"}));
   EXPECT_EQ(ErrorOf("INSERT INTO t (id) VALUES (1)").substr(0, 6), "9729: ");

@@ -43,10 +43,10 @@ protected:
 
   void Reset() {
     for (const char* table : {"t", "u", "v"}) {
-      TDataCursor cursor(directory);
-      cursor.SetTableName(table);
+      const auto cursor = NewTableCursor(directory);
+      cursor->SetTableName(table);
       try {
-        cursor.DeleteTable();
+        cursor->DeleteTable();
       } catch (const EEngineError&) {
       }
     }

@@ -53,7 +53,7 @@ TEST_F(SqlGroupingTest, AggregatesOnlyGiveOneRowAlsoOverNoRows) {
 
 TEST_F(SqlGroupingTest, SumOfSmallIntegersIsAnIntegerColumn) {
   TQueryStatement& statement = Prepare("SELECT SUM(small) FROM sale");
-  TDataCursor* answer = statement.Execute();
+  TTableCursor* answer = statement.Execute();
   uint8_t desc[FieldDescSize];
   answer->GetFieldDesc(1, desc);
   EXPECT_EQ(desc[FieldDescTypeOffset], dtInteger);
@@ -134,7 +134,7 @@ TEST_F(SqlDecimalTest, DecimalSumsAreExactWhereDoublesRound) {
   InsertDecimal("b", -999999999999999992);  // -999999999999999.99
   InsertDecimal("b", 22);                   // 0.02
   TQueryStatement& statement = Prepare("SELECT who, SUM(v), MIN(v), MAX(v) FROM pay GROUP BY who");
-  TDataCursor* answer = statement.Execute();
+  TTableCursor* answer = statement.Execute();
   std::vector<uint8_t> record(answer->CursorRecordSize(), 0);
   std::vector<std::array<int64_t, 3>> rows;
   answer->SetToBegin();

@@ -83,7 +83,7 @@ TEST_F(SqlProgramStatementTest, ReportQueryIsLiveOnlyWhenAnIndexServesTheOrder) 
   canned.Execute();
   EXPECT_FALSE(canned.MainQuery().Live);
   TQueryStatement& live = Prepare(ReportSql("TRUE", "", "", "", "", "order by JobOwner NOCASE"), true);
-  TDataCursor* cursor = live.Execute();
+  TTableCursor* cursor = live.Execute();
   EXPECT_TRUE(live.MainQuery().Live);
   EXPECT_EQ(cursor->GetIndexName(), "ByOwner");
   EXPECT_EQ(live.GetRecordCount(), 4);
@@ -94,7 +94,7 @@ TEST_F(SqlProgramStatementTest, TextEqualityOnAnIndexThatIgnoresCaseUsesItAndKee
   Add("2024-03-01", 6, "\\\\srv\\ink", "ANN", 9, "TRUE");
   TQueryStatement& statement = Prepare("select JobID from jobs where JobOwner = 'ann'");
   EXPECT_EQ(Rows(statement.Execute()), (TRows{"1", "4"}));
-  TDataCursor& source = *statement.MainQuery().SourceTables.front()->Cursor;
+  TTableCursor& source = *statement.MainQuery().SourceTables.front()->Cursor;
   ASSERT_EQ(source.FilterCount(), 1);
   EXPECT_NE(source.FilterAt(0)->OptimizeLevel, olNone);
   EXPECT_EQ(Query("select JobID from jobs where JobOwner = 'ANN'"), (TRows{"6"}));

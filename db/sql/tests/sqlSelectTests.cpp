@@ -36,7 +36,7 @@ protected:
 TEST_F(SqlSelectTest, ConditionsOnOneTableBecomeItsFilter) {
   TQueryStatement& statement = Prepare("SELECT name FROM emp WHERE dept = 10 AND id > 1");
   EXPECT_EQ(Rows(statement.Execute()), (TRows{"Cy"}));
-  TDataCursor& source = *statement.MainQuery().SourceTables.front()->Cursor;
+  TTableCursor& source = *statement.MainQuery().SourceTables.front()->Cursor;
   EXPECT_EQ(source.FilterCount(), 1);
   EXPECT_EQ(source.GetRecordCount(), 1);
   EXPECT_FALSE(statement.MainQuery().RowWhere);
@@ -44,7 +44,7 @@ TEST_F(SqlSelectTest, ConditionsOnOneTableBecomeItsFilter) {
 
 TEST_F(SqlSelectTest, LiveResultIsTheSourceCursorAndCannedAnAnswerTable) {
   TQueryStatement& live = Prepare("SELECT id, name FROM emp WHERE dept = 10", true);
-  TDataCursor* cursor = live.Execute();
+  TTableCursor* cursor = live.Execute();
   EXPECT_EQ(cursor, live.MainQuery().SourceTables.front()->Cursor.get());
   EXPECT_EQ(Rows(cursor), (TRows{"1|Ann", "3|Cy"}));
   EXPECT_EQ(live.GetRecordCount(), 2);
@@ -54,7 +54,7 @@ TEST_F(SqlSelectTest, LiveResultIsTheSourceCursorAndCannedAnAnswerTable) {
   EXPECT_EQ(Rows(ordered.Execute()), (TRows{"Ann|10", "Cy|10", "Bob|20", "Di|30"}));
   // No index on name: canned, in a temporary table of the private folder.
   TQueryStatement& canned = Prepare("SELECT name FROM emp ORDER BY name DESC", true);
-  TDataCursor* answer = canned.Execute();
+  TTableCursor* answer = canned.Execute();
   EXPECT_FALSE(canned.MainQuery().Live);
   EXPECT_TRUE(answer->IsTemporaryTable());
   EXPECT_EQ(Rows(answer), (TRows{"Di", "Cy", "Bob", "Ann"}));
@@ -68,7 +68,7 @@ TEST_F(SqlSelectTest, ConditionsWithoutColumnsHoldForAllRowsOrNone) {
 
 TEST_F(SqlSelectTest, ComputedColumnsOfALiveResult) {
   TQueryStatement& statement = Prepare("SELECT id * 10 AS big, name || '!' FROM emp WHERE id < 3", true);
-  TDataCursor* cursor = statement.Execute();
+  TTableCursor* cursor = statement.Execute();
   EXPECT_TRUE(statement.MainQuery().Live);
   EXPECT_EQ(Rows(cursor), (TRows{"10|Ann!", "20|Bob!"}));
 }
@@ -224,7 +224,7 @@ TEST_F(SqlSelectTest, WithLocksIntoAndMemoryTables) {
 
 TEST_F(SqlSelectTest, LanguageAndEncryptionOfTheAnswer) {
   TQueryStatement& statement = Prepare("SELECT name FROM emp e LANGUAGE 'ANSI Standard' ENCRYPTED WITH 'secret'");
-  TDataCursor* answer = statement.Execute();
+  TTableCursor* answer = statement.Execute();
   EXPECT_TRUE(answer->IsTableEncrypted());
   EXPECT_EQ(Rows(answer).size(), 4u);
   EXPECT_FALSE(session->PasswordExists("secret"));

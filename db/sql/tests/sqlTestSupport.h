@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "engCursor.h"
+#include "engTableCursor.h"
 #include "engDataLayout.h"
 #include "engDirectory.h"
 #include "engEngine.h"
@@ -91,7 +91,7 @@ protected:
     return statement;
   }
 
-  static TRows Rows(TDataCursor* cursor) {
+  static TRows Rows(TTableCursor* cursor) {
     TRows rows;
     if (!cursor) return rows;
     std::vector<uint8_t> record(cursor->CursorRecordSize(), 0);
