@@ -18,7 +18,6 @@
 #include "rtlFormat.h"
 #include "MDBTb.h"
 #include "Queue.h"
-#include "engCursor.h"
 #include "engErrorCodes.h"
 #include "rtlConvert.h"
 #include "splConstants.h"
