@@ -8,7 +8,7 @@
 
 class TppProducer;
 
-enum TppDialogKind : uint8_t { dkPrint, dkCancel, dkNoData };
+enum TppDialogKind : uint8_t { dkPrint, dkCancel, dkNoData, dkNotice };
 
 enum TppDialogResult : uint8_t { drOK, drCancel };
 
@@ -20,6 +20,10 @@ struct TppDialogRequest {
   int Copies = 1;
   // The no-data dialog: whether it is to show at all.
   bool ShowDialog = true;
+  // A notice: the runner shows Message for ShowMilliseconds, letting window
+  // messages be processed meanwhile, and returns when the time is up.
+  std::string Message;
+  int ShowMilliseconds = 0;
   // The cancel dialog. Modal: the runner runs Activate (the print job)
   // while it shows and closes when it returns; a runner that does not (no
   // display, or a dialog that is not modal) leaves the job to the producer,

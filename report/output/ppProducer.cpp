@@ -11,6 +11,18 @@
 #include "rtlTypeInfo.h"
 #include "rtlWriter.h"
 
+namespace {
+// Printing from here to the end of the scope, however it ends.
+class TPrintingGuard {
+public:
+  explicit TPrintingGuard(bool& flag) : flag(flag) { flag = true; }
+  ~TPrintingGuard() { flag = false; }
+
+private:
+  bool& flag;
+};
+}  // namespace
+
 const TClassInfo& TppProducer::StaticClassType() {
   static const TClassInfo info = TClassBuilder<TppProducer>("TppProducer")
                                      .Event("OnCancel", &TppProducer::OnCancel)
@@ -125,7 +137,21 @@ void TppProducer::SetCachePages(bool value) {
   if (!printing) publisher->SetCachePages(value);
 }
 
+void TppProducer::ShowConversionNotice() {
+  if (!convertedFromPre40 || printing) return;
+  // Printing meanwhile: the notice's wait must not start another print.
+  TPrintingGuard guard(printing);
+  TppDialogRequest notice;
+  notice.Kind = dkNotice;
+  notice.Producer = this;
+  notice.Message = ConversionNotice;
+  notice.ShowMilliseconds = ConversionNoticeMilliseconds;
+  ppRunDialog(notice);
+  convertedFromPre40 = false;
+}
+
 bool TppProducer::Print() {
+  ShowConversionNotice();
   TppDialogRequest request;
   request.Kind = dkPrint;
   request.Producer = this;
@@ -163,11 +189,8 @@ bool TppProducer::Print() {
 
 void TppProducer::PrintToDevices() {
   if (printing) return;
-  printing = true;
-  struct TPrintingGuard {
-    bool& flag;
-    ~TPrintingGuard() { flag = false; }
-  } guard{printing};
+  ShowConversionNotice();
+  TPrintingGuard guard(printing);
   cancelled = false;
   publisher->Reset();
   ResetEngine();

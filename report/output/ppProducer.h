@@ -49,6 +49,10 @@ class TppProducer : public TppRelative {
   // The layout was converted from an older version when loaded.
   bool Converted() const { return converted; }
   bool ConvertedFromPre40() const { return convertedFromPre40; }
+  // Before the first print of a layout converted from a version below 4.0
+  // the user is told, for this long, through the dialog runner.
+  static constexpr const char* ConversionNotice = "This report will be converted to 4.0 format before printing.";
+  static constexpr int ConversionNoticeMilliseconds = 1000;
   void DefineProperties(TFiler& filer) override;
   void Loaded() override;
   bool CachePages() const;
@@ -80,6 +84,8 @@ protected:
   virtual void ConvertFromVersion(int versionNo) {}
 
 private:
+  void ShowConversionNotice();
+
   std::unique_ptr<TppPrinterSetup> printerSetup;
   std::unique_ptr<TppPublisher> publisher;
   std::string deviceType = "Screen";

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "ppForms.h"
 #include "ppGenerationKit.h"
 #include "ppGroup.h"
 #include "ppMessages.h"
@@ -117,6 +118,40 @@ TEST_F(TemplateTest, OlderLayoutsKeptColumnWidthsInTheReportsUnits) {
   report = load("  ColumnPositions.Strings = (\n    '10'\n    '100')\n  Columns = 3\n  ColumnWidth = 80\n");
   EXPECT_EQ(report->mmColumnPositions(), (std::vector<int>{mm(10), mm(100)}));
   EXPECT_EQ(report->ColumnWidth(), std::min(mm(80), printable));
+}
+
+TEST_F(TemplateTest, ALayoutOlderThanFourIsAnnouncedOnceBeforeItsFirstPrint) {
+  TReportFixture f(5);
+  f.AddText(f.Detail, "ID", true);
+  std::string text = Save(*f.Report, ftASCII);
+  text.replace(text.find("'5.56'"), 6, "'3.5'");
+  Load(*f.Report, text);
+  f.Report->FixUpDataPipeline(f.Pipeline);
+  ASSERT_TRUE(f.Report->ConvertedFromPre40());
+  std::vector<std::string> notices;
+  int shownFor = 0;
+  bool printingMeanwhile = false;
+  size_t pagesMeanwhile = 0;
+  const TppDialogRunner previous = ppSetDialogRunner([&](TppDialogRequest& request) {
+    if (request.Kind != dkNotice) return drOK;
+    notices.push_back(request.Message);
+    shownFor = request.ShowMilliseconds;
+    printingMeanwhile = request.Producer->Printing();
+    // A print asked for while the notice shows starts nothing.
+    pagesMeanwhile = f.PrintAll().size();
+    return drOK;
+  });
+  const auto first = f.PrintAll();
+  const auto second = f.PrintAll();
+  ppSetDialogRunner(previous);
+  EXPECT_EQ(notices, std::vector<std::string>{TppProducer::ConversionNotice});
+  EXPECT_EQ(shownFor, TppProducer::ConversionNoticeMilliseconds);
+  EXPECT_TRUE(printingMeanwhile);
+  EXPECT_EQ(pagesMeanwhile, 0u);
+  EXPECT_FALSE(f.Report->ConvertedFromPre40());
+  ASSERT_EQ(first.size(), 1u);
+  EXPECT_EQ(second.size(), 1u);
+  EXPECT_FALSE(f.Report->Printing());
 }
 
 TEST_F(TemplateTest, TheLayoutIsFoundAtItsOffset) {
