@@ -56,7 +56,11 @@ TppCustomReport::TppCustomReport(TComponent* owner)
   columnPositionTexts.OnChange = [this](TStrings&) { ColumnPositionsChanged(); };
 }
 
-TppCustomReport::~TppCustomReport() { ClearLayout(); }
+TppCustomReport::~TppCustomReport() {
+  // The list outlives the engine its change handler resets.
+  columnPositionTexts.OnChange = nullptr;
+  ClearLayout();
+}
 
 void TppCustomReport::BeforeDestruction() {
   ClearLayout();
