@@ -13,7 +13,6 @@
 #include "engTableCursor.h"
 #include "engIndexFile.h"
 #include "engLittleEndian.h"
-#include "engTable.h"
 #include "rtlStrUtils.h"
 #include "rtlTypeInfo.h"
 

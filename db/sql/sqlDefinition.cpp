@@ -16,7 +16,6 @@
 #include "engSession.h"
 #include "engStrings.h"
 #include "rtlStrUtils.h"
-#include "engTable.h"
 #include "rtlStrUtils.h"
 #include "sqlErrors.h"
 #include "sqlPaths.h"

@@ -15,7 +15,6 @@
 #include "engExpTypeCheck.h"
 #include "engIndexFile.h"
 #include "engLittleEndian.h"
-#include "engTable.h"
 #include "sqlColumns.h"
 #include "sqlCorrelation.h"
 #include "sqlErrors.h"

@@ -18,7 +18,6 @@
 #include "engKeyEncoding.h"
 #include "engLittleEndian.h"
 #include "engStrings.h"
-#include "engTable.h"
 #include "rtlStrUtils.h"
 #include "sqlAggregates.h"
 #include "sqlColumns.h"
