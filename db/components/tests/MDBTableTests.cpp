@@ -6,7 +6,6 @@
 #include "MDBTableTestSupport.h"
 #include "MDBTb.h"
 #include "dbConsts.h"
-#include "engTableCursor.h"
 
 namespace {
 
