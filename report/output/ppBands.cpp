@@ -376,7 +376,8 @@ RTL_DEFINE_CLASS(TppGroupHeaderBand)
 uint16_t TppGroupHeaderBand::KindFlags() const {
   uint16_t flags = ppbkGroupHeader;
   if (Group() && Group()->ReprintOnSubsequentPage()) flags |= ppbkPageHeader;
-  if (Group() && Group()->ReprintOnSubsequentColumn() && Report() && Report()->Columns() >= 2) flags |= ppbkColumnHeader;
+  if (Group() && Group()->ReprintOnSubsequentColumn() && Report() && Report()->Columns() >= 2)
+    flags |= ppbkColumnHeader;
   return flags;
 }
 

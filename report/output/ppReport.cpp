@@ -208,7 +208,8 @@ TStringList* TppCustomReport::ColumnPositions() const {
   // Stored layouts carry the texts: no locale.
   const TFormatSettings neutral;
   for (const int position : columnPositions)
-    columnPositionTexts.Add(FloatToStrF(ppMMThousandthsToUnits(position, units, axHorizontal), ffGeneral, 7, 0, neutral));
+    columnPositionTexts.Add(
+        FloatToStrF(ppMMThousandthsToUnits(position, units, axHorizontal), ffGeneral, 7, 0, neutral));
   columnPositionTexts.EndUpdate();
   rebuildingPositions = false;
   return &columnPositionTexts;
