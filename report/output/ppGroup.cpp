@@ -34,7 +34,7 @@ const TClassInfo& TppGroup::StaticClassType() {
           .Default(1)
           .Property("ReprintOnSubsequentPage", &TppGroup::ReprintOnSubsequentPage,
                     &TppGroup::SetReprintOnSubsequentPage)
-          .Default(0)
+          .Default(1)
           .Property("ResetPageNo", &TppGroup::ResetPageNo, &TppGroup::SetResetPageNo)
           .Default(0)
           .Event("AfterGroupBreak", &TppGroup::AfterGroupBreak)

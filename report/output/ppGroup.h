@@ -136,7 +136,7 @@ private:
   bool newPage = false;
   bool newColumn = false;
   bool keepTogether = false;
-  bool reprintOnSubsequentPage = false;
+  bool reprintOnSubsequentPage = true;
   bool reprintOnSubsequentColumn = true;
   bool resetPageNo = false;
   int newPageThreshold = 0;
