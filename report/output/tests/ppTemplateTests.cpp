@@ -187,6 +187,25 @@ TEST_F(TemplateTest, AStreamWithoutALayoutIsRefusedAndTheReportKept) {
   EXPECT_EQ(Save(*f.Report, ftBinary), before);
 }
 
+TEST_F(TemplateTest, AGroupReprintsItsHeaderUnlessTheLayoutSaysOtherwise) {
+  TReportFixture f(5);
+  MakeLayout(f);
+  TppGroup* group = f.Report->Groups(0);
+  EXPECT_TRUE(group->ReprintOnSubsequentPage());
+  EXPECT_TRUE(group->ReprintOnSubsequentColumn());
+  const std::string reprinting = Save(*f.Report, ftASCII);
+  EXPECT_EQ(reprinting.find("ReprintOnSubsequent"), std::string::npos) << "defaults are not written";
+
+  group->SetReprintOnSubsequentPage(false);
+  const std::string quiet = Save(*f.Report, ftASCII);
+  EXPECT_NE(quiet.find("ReprintOnSubsequentPage = False"), std::string::npos);
+  TReportFixture g(5);
+  Load(*g.Report, quiet);
+  EXPECT_FALSE(g.Report->Groups(0)->ReprintOnSubsequentPage());
+  Load(*g.Report, reprinting);
+  EXPECT_TRUE(g.Report->Groups(0)->ReprintOnSubsequentPage()) << "a layout that leaves it out means true";
+}
+
 TEST_F(TemplateTest, AReportWhoseOwnerHasTheLayoutsNameAlreadyTakesANameOfItsOwn) {
   TReportFixture f(5);
   MakeLayout(f);
