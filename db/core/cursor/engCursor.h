@@ -336,6 +336,7 @@ private:
   static constexpr int UpcomingLimit = 32;
   uint32_t upcoming[2][UpcomingLimit] = {};
   int upcomingCount[2] = {};
+  bool upcomingWalk = false;  // the position is one step from the last
 
   int operationDepth = 0;
   int restarts = 0;

@@ -198,7 +198,7 @@ int32_t TDataCursor::ReadAheadCount(uint32_t record, bool forward, int32_t limit
 // In index order, the records of the leaf's next entries; a filter's
 // bitmap leaves out those it will not show.
 int32_t TDataCursor::UpcomingRecords(uint32_t record, bool forward, uint32_t* numbers, int32_t limit) {
-  if (!open || record != recordNumber || IsNaturalOrder()) return 0;
+  if (!open || !upcomingWalk || record != recordNumber || IsNaturalOrder()) return 0;
   int32_t count = 0;
   for (int i = 0; i < upcomingCount[forward] && count < limit; ++i)
     if (RecordVisible(upcoming[forward][i])) numbers[count++] = upcoming[forward][i];

@@ -33,6 +33,7 @@ void TDataCursor::SetEmptyPosition() {
   beforeFirst = afterLast = true;
   runForward = runBackward = 0;
   upcomingCount[0] = upcomingCount[1] = 0;
+  upcomingWalk = false;
 }
 
 void TDataCursor::SetNaturalPosition(uint32_t record, int32_t logical, bool bof, bool eof) {
@@ -43,15 +44,34 @@ void TDataCursor::SetNaturalPosition(uint32_t record, int32_t logical, bool bof,
 }
 
 void TDataCursor::SetIndexPosition(const TLeafWalker& walker, bool bof, bool eof) {
+  const uint32_t last = recordNumber;
+  const uint32_t record = walker.Record();
   std::memcpy(currentKey, walker.Key(), keyLength);
-  recordNumber = walker.Record();
+  recordNumber = record;
   logicalPosition = int32_t(walker.Logical());
   beforeFirst = bof;
   afterLast = eof;
-  runForward = walker.RecordRun(true, MaxRecordRun);
-  runBackward = walker.RecordRun(false, MaxRecordRun);
-  for (const bool forward : {false, true})
-    upcomingCount[forward] = walker.LeafRecords(forward, upcoming[forward], UpcomingLimit);
+  // A record appears once in an index, so the record next to the last on
+  // disk, inside the last run, is the next entry of the same leaf: the
+  // runs move by one instead of being counted again.
+  if (runForward > 1 && last != 0 && record == last + 1) {
+    --runForward;
+    runBackward = std::min(runBackward + 1, MaxRecordRun);
+  } else if (runBackward > 1 && record != 0 && record + 1 == last) {
+    --runBackward;
+    runForward = std::min(runForward + 1, MaxRecordRun);
+  } else {
+    runForward = walker.RecordRun(true, MaxRecordRun);
+    runBackward = walker.RecordRun(false, MaxRecordRun);
+  }
+  // Only a position one step from the last is a walk; after a search the
+  // leaf's next entries are no better a guess than any others. Inside a
+  // long run the read-ahead takes the records already.
+  upcomingWalk = (upcomingCount[1] > 0 && upcoming[1][0] == record) || (upcomingCount[0] > 0 && upcoming[0][0] == record);
+  for (const bool forward : {false, true}) {
+    const bool needed = (forward ? runForward : runBackward) < UpcomingLimit;
+    upcomingCount[forward] = needed ? walker.LeafRecords(forward, upcoming[forward], UpcomingLimit) : 0;
+  }
 }
 
 bool TDataCursor::SeesRecords() const {
