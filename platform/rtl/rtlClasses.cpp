@@ -62,6 +62,25 @@ const TClassInfo& TComponent::StaticClassType() {
   return info;
 }
 
+struct TComponent::TLinks {
+  std::vector<TComponent*> components;
+  // Owned components by upper-case name, kept once there are many of them
+  // (streams may hold thousands), so that FindComponent and the name checks
+  // stay constant-time. The first of equal names wins, as in the list.
+  std::unique_ptr<std::unordered_map<std::string, TComponent*>> nameIndex;
+  bool duplicateNames = false;  // some name was met twice while indexing
+  std::vector<TComponent*> freeNotifies;
+
+  bool Unused() const { return components.empty() && !nameIndex && freeNotifies.empty(); }
+};
+
+namespace {
+
+// Lists this long get a name index.
+constexpr size_t NameIndexThreshold = 32;
+
+}  // namespace
+
 TComponent::TComponent(TComponent* owner) {
   if (owner != nullptr) owner->InsertComponent(this);
 }
@@ -72,7 +91,21 @@ TComponent::~TComponent() {
   RemoveFreeNotifications();
   DestroyComponents();
   if (owner != nullptr) owner->RemoveComponent(this);
-  assert(components.empty() && freeNotifies.empty() && owner == nullptr);
+  assert(!links && owner == nullptr);
+}
+
+TComponent::TLinks& TComponent::Links() {
+  if (!links) links = std::make_unique<TLinks>();
+  return *links;
+}
+
+void TComponent::ReleaseUnusedLinks() {
+  if (links && links->Unused()) links.reset();
+}
+
+const std::vector<TComponent*>& TComponent::OwnedComponents() const {
+  static const std::vector<TComponent*> none;
+  return links ? links->components : none;
 }
 
 void TComponent::BeforeDestruction() {
@@ -82,34 +115,40 @@ void TComponent::BeforeDestruction() {
 void TComponent::Destroying() {
   if (state.Contains(csDestroying)) return;
   state.Include(csDestroying);
-  for (TComponent* c : components) c->Destroying();
+  for (TComponent* c : OwnedComponents()) c->Destroying();
 }
 
 void TComponent::DestroyComponents() {
   // They leave quietly: the owner's own overrides are gone already, and
   // whoever asked for free notification hears from the component itself.
-  // (A broadcast per component would make freeing n of them cost n^2.)
-  while (!components.empty()) {
-    TComponent* doomed = components.back();
+  while (links && !links->components.empty()) {
+    TComponent* doomed = links->components.back();
     Remove(doomed);
     doomed->Free();
   }
 }
 
 void TComponent::RemoveFreeNotifications() {
-  while (!freeNotifies.empty()) {
-    TComponent* partner = freeNotifies.back();
-    freeNotifies.pop_back();
+  // A partner's notification may free other partners: their ends drop
+  // their links here, so the list is read afresh every time.
+  while (links && !links->freeNotifies.empty()) {
+    TComponent* partner = links->freeNotifies.back();
+    links->freeNotifies.pop_back();
+    ReleaseUnusedLinks();
     partner->DropFreeNotify(this);
     partner->Notification(this, opRemove);
   }
+  state.Exclude(csFreeNotification);
 }
 
 void TComponent::DropFreeNotify(TComponent* component) {
+  if (!links) return;
+  std::vector<TComponent*>& partners = links->freeNotifies;
   // From the end: partners usually leave in the reverse order they came.
-  auto it = std::find(freeNotifies.rbegin(), freeNotifies.rend(), component);
-  if (it != freeNotifies.rend()) freeNotifies.erase(std::next(it).base());
-  if (freeNotifies.empty()) state.Exclude(csFreeNotification);
+  auto it = std::find(partners.rbegin(), partners.rend(), component);
+  if (it != partners.rend()) partners.erase(std::next(it).base());
+  if (partners.empty()) state.Exclude(csFreeNotification);
+  ReleaseUnusedLinks();
 }
 
 bool IsValidIdent(std::string_view ident) {
@@ -136,53 +175,50 @@ void TComponent::ValidateRename(TComponent* component, const std::string& curNam
     throw EComponentError(SDuplicateName, {newName});
 }
 
+int TComponent::ComponentCount() const { return static_cast<int>(OwnedComponents().size()); }
+
 TComponent* TComponent::Components(int index) const {
   if (index < 0 || index >= ComponentCount()) throw EListError(SListIndexError, {index});
-  return components[static_cast<size_t>(index)];
+  return links->components[static_cast<size_t>(index)];
 }
 
 int TComponent::ComponentIndex() const {
   if (owner == nullptr) return -1;
-  auto it = std::find(owner->components.begin(), owner->components.end(), this);
-  return it == owner->components.end() ? -1 : static_cast<int>(it - owner->components.begin());
+  const std::vector<TComponent*>& siblings = owner->OwnedComponents();
+  auto it = std::find(siblings.begin(), siblings.end(), this);
+  return it == siblings.end() ? -1 : static_cast<int>(it - siblings.begin());
 }
 
-namespace {
-
-// Lists this long get a name index.
-constexpr size_t NameIndexThreshold = 32;
-
-}  // namespace
-
 TComponent* TComponent::FindComponent(std::string_view componentName) const {
-  if (componentName.empty()) return nullptr;
-  if (nameIndex) {
-    auto it = nameIndex->find(UpperCase(componentName));
-    return it == nameIndex->end() ? nullptr : it->second;
+  if (componentName.empty() || !links) return nullptr;
+  if (links->nameIndex) {
+    auto it = links->nameIndex->find(UpperCase(componentName));
+    return it == links->nameIndex->end() ? nullptr : it->second;
   }
-  for (TComponent* c : components)
+  for (TComponent* c : links->components)
     if (SameText(c->name, componentName)) return c;
   return nullptr;
 }
 
 void TComponent::IndexName(TComponent* component) {
-  if (nameIndex && !component->name.empty() &&
-      !nameIndex->emplace(UpperCase(component->name), component).second)
-    duplicateNames = true;
+  assert(links);
+  if (links->nameIndex && !component->name.empty() &&
+      !links->nameIndex->emplace(UpperCase(component->name), component).second)
+    links->duplicateNames = true;
 }
 
 void TComponent::UnindexName(TComponent* component) {
-  if (!nameIndex || component->name.empty()) return;
+  if (!links || !links->nameIndex || component->name.empty()) return;
   const std::string key = UpperCase(component->name);
-  auto it = nameIndex->find(key);
-  if (it == nameIndex->end() || it->second != component) return;
-  nameIndex->erase(it);
+  auto it = links->nameIndex->find(key);
+  if (it == links->nameIndex->end() || it->second != component) return;
+  links->nameIndex->erase(it);
   // Another component of the same name (only ChangeName makes one) takes
   // its place.
-  if (!duplicateNames) return;
-  for (TComponent* c : components)
+  if (!links->duplicateNames) return;
+  for (TComponent* c : links->components)
     if (c != component && SameText(c->name, component->name)) {
-      nameIndex->emplace(key, c);
+      links->nameIndex->emplace(key, c);
       break;
     }
 }
@@ -195,23 +231,57 @@ void TComponent::ChangeName(const std::string& newName) {
 
 void TComponent::Insert(TComponent* component) {
   assert(component->owner == nullptr);
-  components.push_back(component);
+  TLinks& own = Links();
+  own.components.push_back(component);
   component->owner = this;
-  if (nameIndex) {
+  if (own.nameIndex) {
     IndexName(component);
-  } else if (components.size() > NameIndexThreshold) {
-    nameIndex = std::make_unique<std::unordered_map<std::string, TComponent*>>();
-    for (TComponent* c : components) IndexName(c);
+  } else if (own.components.size() > NameIndexThreshold) {
+    own.nameIndex = std::make_unique<std::unordered_map<std::string, TComponent*>>();
+    for (TComponent* c : own.components) IndexName(c);
   }
 }
 
 void TComponent::Remove(TComponent* component) {
+  assert(links && component->owner == this);
+  std::vector<TComponent*>& owned = links->components;
   // From the end: owners free and lose their components last first.
-  auto it = std::find(components.rbegin(), components.rend(), component);
-  assert(it != components.rend());
-  components.erase(std::next(it).base());
+  auto it = std::find(owned.rbegin(), owned.rend(), component);
+  assert(it != owned.rend());
+  owned.erase(std::next(it).base());
   UnindexName(component);
   component->owner = nullptr;
+  if (owned.empty()) {
+    // Without components the name index has nothing left to find.
+    links->nameIndex.reset();
+    links->duplicateNames = false;
+    ReleaseUnusedLinks();
+  }
+}
+
+bool TComponent::IsWithin(const TComponent* ancestor) const {
+  for (const TComponent* o = owner; o != nullptr; o = o->owner)
+    if (o == ancestor) return true;
+  return false;
+}
+
+void TComponent::NotifyPartnersWithin(TComponent* component, TOperation operation) {
+  // A receiver may free partners or drop links (an opRemove drops its own):
+  // the partner list is searched afresh after each call, and the ones told
+  // are remembered so that none hears twice.
+  std::vector<TComponent*> told;
+  for (;;) {
+    if (!component->links) return;
+    TComponent* next = nullptr;
+    for (TComponent* partner : component->links->freeNotifies)
+      if (partner->IsWithin(this) && std::find(told.begin(), told.end(), partner) == told.end()) {
+        next = partner;
+        break;
+      }
+    if (next == nullptr) return;
+    told.push_back(next);
+    next->Notification(component, operation);
+  }
 }
 
 void TComponent::InsertComponent(TComponent* component) {
@@ -224,13 +294,15 @@ void TComponent::InsertComponent(TComponent* component) {
   Insert(component);
   if (state.Contains(csDesigning)) component->SetDesigning(true);
   Notification(component, opInsert);
+  NotifyPartnersWithin(component, opInsert);
 }
 
 void TComponent::RemoveComponent(TComponent* component) {
   assert(component != nullptr && component->owner == this);
   Notification(component, opRemove);
-  // The notification may already have moved or freed it elsewhere only by
-  // a fault of the receiver; the list still holds it here.
+  NotifyPartnersWithin(component, opRemove);
+  // A receiver may already have moved or freed it elsewhere only by a
+  // fault of its own; the list still holds it here.
   Remove(component);
 }
 
@@ -244,23 +316,15 @@ void TComponent::ChangeOwner(TComponent* newOwner) {
 
 void TComponent::Notification(TComponent* component, TOperation operation) {
   if (operation == opRemove && component != nullptr) RemoveFreeNotification(component);
-  // Receivers may free or add components meanwhile: walk down from the end
-  // and re-check the index against the current count at every step.
-  for (int i = ComponentCount() - 1; i >= 0; --i) {
-    if (i >= ComponentCount()) {
-      i = ComponentCount();
-      continue;
-    }
-    components[static_cast<size_t>(i)]->Notification(component, operation);
-  }
 }
 
 void TComponent::FreeNotification(TComponent* component) {
   assert(component != nullptr);
   if (component == this) return;
-  if (std::find(freeNotifies.rbegin(), freeNotifies.rend(), component) == freeNotifies.rend()) {
-    freeNotifies.push_back(component);
-    component->freeNotifies.push_back(this);
+  std::vector<TComponent*>& partners = Links().freeNotifies;
+  if (std::find(partners.rbegin(), partners.rend(), component) == partners.rend()) {
+    partners.push_back(component);
+    component->Links().freeNotifies.push_back(this);
   }
   state.Include(csFreeNotification);
   component->state.Include(csFreeNotification);
@@ -281,12 +345,12 @@ void TComponent::SetState(TComponentStateFlag flag, bool value) {
 void TComponent::SetDesigning(bool value, bool setChildren) {
   SetState(csDesigning, value);
   if (setChildren)
-    for (TComponent* c : components) c->SetDesigning(value, true);
+    for (TComponent* c : OwnedComponents()) c->SetDesigning(value, true);
 }
 
 void TComponent::SetAncestor(bool value) {
   SetState(csAncestor, value);
-  for (TComponent* c : components) c->SetAncestor(value);
+  for (TComponent* c : OwnedComponents()) c->SetAncestor(value);
 }
 
 void TComponent::SetInline(bool value) { SetState(csInline, value); }

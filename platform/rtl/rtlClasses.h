@@ -132,7 +132,7 @@ class TComponent : public TPersistent {
   virtual void SetName(const std::string& newName);
 
   TComponent* Owner() const { return owner; }
-  int ComponentCount() const { return static_cast<int>(components.size()); }
+  int ComponentCount() const;
   // EListError "List index out of bounds (n)" for a bad index.
   TComponent* Components(int index) const;
   int ComponentIndex() const;
@@ -140,10 +140,13 @@ class TComponent : public TPersistent {
   // or when the name is empty.
   TComponent* FindComponent(std::string_view componentName) const;
 
-  // Makes this the component's owner (it leaves a previous owner first);
-  // checks the name and sends opInsert to this component's tree.
+  // Makes this the component's owner (it leaves a previous owner first),
+  // checks the name and sends opInsert to this owner and to the components
+  // below it that are linked to the component by FreeNotification.
   void InsertComponent(TComponent* component);
-  // Sends opRemove and drops the component from this owner's list.
+  // Sends opRemove as InsertComponent sends opInsert and drops the
+  // component from this owner's list. Other components do not hear of it:
+  // telling every sibling made freeing n components one by one cost n^2.
   void RemoveComponent(TComponent* component);
   // Leaves the current owner and joins the new one (nullptr: no owner).
   virtual void ChangeOwner(TComponent* newOwner);
@@ -199,8 +202,8 @@ class TComponent : public TPersistent {
   void SetFixups(bool value);
 
 protected:
-  // Broadcasts to the owned components; an opRemove drops a free-notification
-  // link to the removed component.
+  // Called on the owner and on the free-notification partners of the
+  // component; an opRemove drops this component's link to it.
   virtual void Notification(TComponent* component, TOperation operation);
   // Raises when newName clashes with a sibling's name; component is the
   // one being renamed (nullptr when it has no owner).
@@ -210,18 +213,22 @@ protected:
   void ChangeName(const std::string& newName);
 
 private:
+  // What only some components use, made on first use and dropped when
+  // empty again: a report page holds hundreds of components that own
+  // nothing and link to nothing.
+  struct TLinks;
+
   TComponent* owner = nullptr;
   std::string name;
-  std::vector<TComponent*> components;
-  // Owned components by upper-case name, kept once there are many of them
-  // (streams may hold thousands), so that FindComponent and the name checks
-  // stay constant-time. The first of equal names wins, as in the list.
-  std::unique_ptr<std::unordered_map<std::string, TComponent*>> nameIndex;
-  bool duplicateNames = false;  // some name was met twice while indexing
-  std::vector<TComponent*> freeNotifies;
+  std::unique_ptr<TLinks> links;
   TComponentState state;
   int tag = 0;
 
+  TLinks& Links();
+  void ReleaseUnusedLinks();
+  const std::vector<TComponent*>& OwnedComponents() const;
+  bool IsWithin(const TComponent* ancestor) const;
+  void NotifyPartnersWithin(TComponent* component, TOperation operation);
   void Insert(TComponent* component);
   void Remove(TComponent* component);
   void IndexName(TComponent* component);

@@ -85,19 +85,58 @@ TEST(Component, FreedComponentLeavesItsOwnerAndTheOwnerHearsOfIt) {
   a->Free();
   EXPECT_EQ(owner->ComponentCount(), 1);
   EXPECT_EQ(owner->Components(0), b);
-  // The owner broadcasts the removal to what it still owns.
-  EXPECT_EQ(ev.log, (std::vector<std::string>{"destroying a", "free a", "b -other", "owner -other"}));
+  // Only the owner hears of it: b never asked.
+  EXPECT_EQ(ev.log, (std::vector<std::string>{"destroying a", "free a", "owner -other"}));
   EXPECT_THROW(owner->Components(1), EListError);
 }
 
-TEST(Component, InsertionIsBroadcastToTheOwnersComponents) {
+TEST(Component, JoiningAndLeavingAreToldToTheOwnerAndToPartnersBelowIt) {
   TEvents ev;
   TObjectPtr<TProbe> owner(new TProbe(nullptr, &ev, "owner"));
-  new TProbe(owner.get(), &ev, "a");
-  ev.log.clear();
+  auto* a = new TProbe(owner.get(), &ev, "a");
   new TProbe(owner.get(), &ev, "b");
-  // b itself is still being constructed: its own override is not reached.
-  EXPECT_EQ(ev.log, (std::vector<std::string>{"a +other", "owner +other"}));
+  ev.log.clear();
+  new TProbe(owner.get(), &ev, "c");
+  // c itself is still being constructed, and its siblings did not ask.
+  EXPECT_EQ(ev.log, (std::vector<std::string>{"owner +other"}));
+
+  TObjectPtr<TProbe> outsider(new TProbe(nullptr, &ev, "outsider"));
+  auto* stray = new TProbe(nullptr, &ev, "stray");
+  a->FreeNotification(stray);
+  outsider->FreeNotification(stray);
+  ev.log.clear();
+  stray->ChangeOwner(owner.get());
+  EXPECT_EQ(ev.log, (std::vector<std::string>{"owner +other", "a +other"}));
+  ev.log.clear();
+  // Leaving drops the link of the partner below the owner that heard it;
+  // the outsider keeps its own and hears of the free.
+  stray->ChangeOwner(nullptr);
+  EXPECT_EQ(ev.log, (std::vector<std::string>{"owner -other", "a -other"}));
+  ev.log.clear();
+  stray->Free();
+  EXPECT_EQ(ev.log, (std::vector<std::string>{"destroying stray", "free stray", "outsider -other"}));
+}
+
+TEST(Component, AComponentFreedAmongManySiblingsTellsOnlyThoseThatAsked) {
+  TEvents ev;
+  TObjectPtr<TProbe> owner(new TProbe(nullptr, &ev, "owner"));
+  std::vector<TProbe*> made;
+  for (int i = 0; i < 1000; ++i) made.push_back(new TProbe(owner.get(), &ev, "p" + std::to_string(i)));
+  TProbe* doomed = made[500];
+  made[3]->FreeNotification(doomed);
+  made[999]->FreeNotification(doomed);
+  made[501]->FreeNotification(doomed);
+  // A partner that changed its mind is not told.
+  made[7]->FreeNotification(doomed);
+  made[7]->RemoveFreeNotification(doomed);
+  ev.log.clear();
+  doomed->Free();
+  EXPECT_EQ(ev.log, (std::vector<std::string>{"destroying p500", "free p500", "p501 -other", "p999 -other",
+                                              "p3 -other", "owner -other"}));
+  EXPECT_EQ(owner->ComponentCount(), 999);
+  EXPECT_EQ(made[501]->ComponentIndex(), 500);
+  for (TProbe* partner : {made[3], made[501], made[999]})
+    EXPECT_FALSE(partner->ComponentState().Contains(csFreeNotification));
 }
 
 TEST(Component, NamesAreIdentifiersUniqueAmongSiblingsIgnoringCase) {
@@ -150,6 +189,17 @@ TEST(Component, ManyComponentsAreStillFoundByNameIgnoringCaseAfterRenamesAndFree
   new TComponent(owner.get());
   EXPECT_EQ(owner->ComponentCount(), 99);
   moved->Free();
+
+  // Emptied and filled again, the owner still finds and guards names.
+  while (owner->ComponentCount() > 0) owner->Components(0)->Free();
+  EXPECT_EQ(owner->FindComponent("Part1"), nullptr);
+  made.clear();
+  for (int i = 0; i < 40; ++i) {
+    made.push_back(new TComponent(owner.get()));
+    made.back()->SetName("Again" + std::to_string(i));
+  }
+  EXPECT_EQ(owner->FindComponent("AGAIN39"), made[39]);
+  EXPECT_EQ(MessageOf([&] { made[0]->SetName("again1"); }), "A component named again1 already exists");
 }
 
 TEST(Component, ChangeOwnerMovesTheComponentBetweenLists) {
@@ -195,19 +245,23 @@ TEST(Component, RemovedFreeNotificationIsNotSent) {
   EXPECT_EQ(ev.log, (std::vector<std::string>{"destroying watched", "free watched"}));
 }
 
-TEST(Component, BroadcastSurvivesAReceiverThatFreesASibling) {
+TEST(Component, FreeNotificationSurvivesAPartnerThatFreesAnother) {
   TEvents ev;
   TObjectPtr<TProbe> owner(new TProbe(nullptr, &ev, "owner"));
   auto* first = new TProbe(owner.get(), &ev, "first");
   auto* second = new TProbe(owner.get(), &ev, "second");
   auto* third = new TProbe(owner.get(), &ev, "third");
   auto* trigger = new TProbe(owner.get(), &ev, "trigger");
-  // While trigger's removal is broadcast (last to first), third frees
-  // first: the walk goes on over the shorter list and never reaches the
-  // freed one.
+  for (TComponent* partner : {first, second, third}) partner->FreeNotification(trigger);
+  // Partners hear last first; third frees first, which must then never
+  // be told.
   third->freeOnRemoveOf = trigger;
   third->victim = first;
+  ev.log.clear();
   trigger->Free();
+  EXPECT_EQ(ev.log, (std::vector<std::string>{"destroying trigger", "free trigger", "third -other",
+                                              "destroying first", "free first", "owner -other",
+                                              "second -other", "owner -other"}));
   EXPECT_EQ(owner->ComponentCount(), 2);
   EXPECT_EQ(owner->Components(0), second);
   EXPECT_EQ(owner->Components(1), third);
