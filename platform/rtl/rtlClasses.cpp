@@ -63,6 +63,7 @@ const TClassInfo& TComponent::StaticClassType() {
 }
 
 struct TComponent::TLinks {
+  std::string name;
   std::vector<TComponent*> components;
   // Owned components by upper-case name, kept once there are many of them
   // (streams may hold thousands), so that FindComponent and the name checks
@@ -71,7 +72,7 @@ struct TComponent::TLinks {
   bool duplicateNames = false;  // some name was met twice while indexing
   std::vector<TComponent*> freeNotifies;
 
-  bool Unused() const { return components.empty() && !nameIndex && freeNotifies.empty(); }
+  bool Unused() const { return name.empty() && components.empty() && !nameIndex && freeNotifies.empty(); }
 };
 
 namespace {
@@ -91,7 +92,7 @@ TComponent::~TComponent() {
   RemoveFreeNotifications();
   DestroyComponents();
   if (owner != nullptr) owner->RemoveComponent(this);
-  assert(!links && owner == nullptr);
+  assert(owner == nullptr && (!links || (links->components.empty() && links->freeNotifies.empty())));
 }
 
 TComponent::TLinks& TComponent::Links() {
@@ -103,18 +104,25 @@ void TComponent::ReleaseUnusedLinks() {
   if (links && links->Unused()) links.reset();
 }
 
+static_assert(csDesignInstance < 16, "the component state is kept in 16 bits");
+
+const std::string& TComponent::Name() const {
+  static const std::string none;
+  return links ? links->name : none;
+}
+
 const std::vector<TComponent*>& TComponent::OwnedComponents() const {
   static const std::vector<TComponent*> none;
   return links ? links->components : none;
 }
 
 void TComponent::BeforeDestruction() {
-  if (!state.Contains(csDestroying)) Destroying();
+  if (!HasState(csDestroying)) Destroying();
 }
 
 void TComponent::Destroying() {
-  if (state.Contains(csDestroying)) return;
-  state.Include(csDestroying);
+  if (HasState(csDestroying)) return;
+  SetState(csDestroying, true);
   for (TComponent* c : OwnedComponents()) c->Destroying();
 }
 
@@ -138,7 +146,7 @@ void TComponent::RemoveFreeNotifications() {
     partner->DropFreeNotify(this);
     partner->Notification(this, opRemove);
   }
-  state.Exclude(csFreeNotification);
+  SetState(csFreeNotification, false);
 }
 
 void TComponent::DropFreeNotify(TComponent* component) {
@@ -147,7 +155,7 @@ void TComponent::DropFreeNotify(TComponent* component) {
   // From the end: partners usually leave in the reverse order they came.
   auto it = std::find(partners.rbegin(), partners.rend(), component);
   if (it != partners.rend()) partners.erase(std::next(it).base());
-  if (partners.empty()) state.Exclude(csFreeNotification);
+  if (partners.empty()) SetState(csFreeNotification, false);
   ReleaseUnusedLinks();
 }
 
@@ -159,12 +167,12 @@ bool IsValidIdent(std::string_view ident) {
 }
 
 void TComponent::SetName(const std::string& newName) {
-  if (name == newName) return;
+  if (Name() == newName) return;
   if (!newName.empty() && !IsValidIdent(newName)) throw EComponentError(SInvalidName, {newName});
   if (owner != nullptr)
-    owner->ValidateRename(this, name, newName);
+    owner->ValidateRename(this, Name(), newName);
   else
-    ValidateRename(nullptr, name, newName);
+    ValidateRename(nullptr, Name(), newName);
   ChangeName(newName);
 }
 
@@ -196,20 +204,20 @@ TComponent* TComponent::FindComponent(std::string_view componentName) const {
     return it == links->nameIndex->end() ? nullptr : it->second;
   }
   for (TComponent* c : links->components)
-    if (SameText(c->name, componentName)) return c;
+    if (SameText(c->Name(), componentName)) return c;
   return nullptr;
 }
 
 void TComponent::IndexName(TComponent* component) {
   assert(links);
-  if (links->nameIndex && !component->name.empty() &&
-      !links->nameIndex->emplace(UpperCase(component->name), component).second)
+  if (links->nameIndex && !component->Name().empty() &&
+      !links->nameIndex->emplace(UpperCase(component->Name()), component).second)
     links->duplicateNames = true;
 }
 
 void TComponent::UnindexName(TComponent* component) {
-  if (!links || !links->nameIndex || component->name.empty()) return;
-  const std::string key = UpperCase(component->name);
+  if (!links || !links->nameIndex || component->Name().empty()) return;
+  const std::string key = UpperCase(component->Name());
   auto it = links->nameIndex->find(key);
   if (it == links->nameIndex->end() || it->second != component) return;
   links->nameIndex->erase(it);
@@ -217,7 +225,7 @@ void TComponent::UnindexName(TComponent* component) {
   // its place.
   if (!links->duplicateNames) return;
   for (TComponent* c : links->components)
-    if (c != component && SameText(c->name, component->name)) {
+    if (c != component && SameText(c->Name(), component->Name())) {
       links->nameIndex->emplace(key, c);
       break;
     }
@@ -225,7 +233,12 @@ void TComponent::UnindexName(TComponent* component) {
 
 void TComponent::ChangeName(const std::string& newName) {
   if (owner != nullptr) owner->UnindexName(this);
-  name = newName;
+  if (!newName.empty()) {
+    Links().name = newName;
+  } else if (links) {
+    links->name.clear();
+    ReleaseUnusedLinks();
+  }
   if (owner != nullptr) owner->IndexName(this);
 }
 
@@ -288,11 +301,11 @@ void TComponent::InsertComponent(TComponent* component) {
   assert(component != nullptr && component != this);
   if (component->owner == this) return;
   // Checked before the move, so a clash leaves the component where it was.
-  if (!component->name.empty() && FindComponent(component->name) != nullptr)
-    throw EComponentError(SDuplicateName, {component->name});
+  if (!component->Name().empty() && FindComponent(component->Name()) != nullptr)
+    throw EComponentError(SDuplicateName, {component->Name()});
   if (component->owner != nullptr) component->owner->RemoveComponent(component);
   Insert(component);
-  if (state.Contains(csDesigning)) component->SetDesigning(true);
+  if (HasState(csDesigning)) component->SetDesigning(true);
   Notification(component, opInsert);
   NotifyPartnersWithin(component, opInsert);
 }
@@ -326,8 +339,8 @@ void TComponent::FreeNotification(TComponent* component) {
     partners.push_back(component);
     component->Links().freeNotifies.push_back(this);
   }
-  state.Include(csFreeNotification);
-  component->state.Include(csFreeNotification);
+  SetState(csFreeNotification, true);
+  component->SetState(csFreeNotification, true);
 }
 
 void TComponent::RemoveFreeNotification(TComponent* component) {
@@ -336,10 +349,12 @@ void TComponent::RemoveFreeNotification(TComponent* component) {
 }
 
 void TComponent::SetState(TComponentStateFlag flag, bool value) {
+  TComponentState changed = ComponentState();
   if (value)
-    state.Include(flag);
+    changed.Include(flag);
   else
-    state.Exclude(flag);
+    changed.Exclude(flag);
+  state = static_cast<uint16_t>(changed.Bits());
 }
 
 void TComponent::SetDesigning(bool value, bool setChildren) {
@@ -355,16 +370,16 @@ void TComponent::SetAncestor(bool value) {
 
 void TComponent::SetInline(bool value) { SetState(csInline, value); }
 
-void TComponent::Updating() { state.Include(csUpdating); }
+void TComponent::Updating() { SetState(csUpdating, true); }
 
-void TComponent::Updated() { state.Exclude(csUpdating); }
+void TComponent::Updated() { SetState(csUpdating, false); }
 
 void TComponent::SetReading(bool value) { SetState(csReading, value); }
 void TComponent::SetWriting(bool value) { SetState(csWriting, value); }
 void TComponent::SetLoading(bool value) { SetState(csLoading, value); }
 void TComponent::SetFixups(bool value) { SetState(csFixups, value); }
 
-void TComponent::Loaded() { state.Exclude(csLoading); }
+void TComponent::Loaded() { SetState(csLoading, false); }
 
 void TComponent::ReadState(TReader& reader) { reader.ReadData(this); }
 

@@ -13,6 +13,7 @@
 // destroyed (opInsert from its constructor, opRemove from its destructor):
 // receivers compare the pointer and must not cast or call it.
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -125,7 +126,8 @@ class TComponent : public TPersistent {
 
   void BeforeDestruction() override;
 
-  const std::string& Name() const { return name; }
+  // Valid until the name changes.
+  const std::string& Name() const;
   // "'X' is not a valid component name" unless empty or an identifier;
   // "A component named X already exists" when a sibling (same owner) has
   // the name in any letter case.
@@ -156,7 +158,7 @@ class TComponent : public TPersistent {
   void FreeNotification(TComponent* component);
   void RemoveFreeNotification(TComponent* component);
 
-  TComponentState ComponentState() const { return state; }
+  TComponentState ComponentState() const { return TComponentState::FromBits(state); }
   // The flags of csDesigning and csAncestor reach the owned components too.
   void SetDesigning(bool value, bool setChildren = true);
   void SetAncestor(bool value);
@@ -213,16 +215,18 @@ protected:
   void ChangeName(const std::string& newName);
 
 private:
-  // What only some components use, made on first use and dropped when
-  // empty again: a report page holds hundreds of components that own
-  // nothing and link to nothing.
+  // What only some components use (a name, owned components, partners),
+  // made on first use and dropped when empty again: a report page holds
+  // hundreds of components that have no name, own nothing and link to
+  // nothing, and each costs only the members below.
   struct TLinks;
 
   TComponent* owner = nullptr;
-  std::string name;
   std::unique_ptr<TLinks> links;
-  TComponentState state;
   int tag = 0;
+  uint16_t state = 0;  // the bits of TComponentState
+
+  bool HasState(TComponentStateFlag flag) const { return ComponentState().Contains(flag); }
 
   TLinks& Links();
   void ReleaseUnusedLinks();

@@ -200,6 +200,12 @@ TEST(Component, ManyComponentsAreStillFoundByNameIgnoringCaseAfterRenamesAndFree
   }
   EXPECT_EQ(owner->FindComponent("AGAIN39"), made[39]);
   EXPECT_EQ(MessageOf([&] { made[0]->SetName("again1"); }), "A component named again1 already exists");
+  // A cleared name is free for a sibling and no longer found.
+  made[39]->SetName("");
+  EXPECT_EQ(made[39]->Name(), "");
+  EXPECT_EQ(owner->FindComponent("Again39"), nullptr);
+  made[38]->SetName("again39");
+  EXPECT_EQ(owner->FindComponent("AGAIN39"), made[38]);
 }
 
 TEST(Component, ChangeOwnerMovesTheComponentBetweenLists) {
