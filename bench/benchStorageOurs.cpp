@@ -195,7 +195,7 @@ private:
   // The rows a filter of that text lets through; cost choice lets a wide
   // index range be taken through its complement.
   int64_t CountVisible(const std::string& text) {
-    TFilter* filter = cursor->AddFilter(nullptr, text, false, false, true, false, nullptr, false, nullptr);
+    TFilter* filter = cursor->AddFilter(text, {.CostChoice = true});
     try {
       cursor->ActivateFilter(filter);
       const int64_t count = cursor->GetRecordCount();

@@ -138,9 +138,6 @@ public:
   TFilter* AddFilter(TExpTreePtr condition, const TCursorFilterOptions& options = {}) override;
   TFilter* AddSharedFilter(TExpToken* condition, const TCursorFilterOptions& options = {}) override;
   TFilter* AddFilter(TFilterCallback callback, void* context, const TCursorFilterOptions& options = {}) override;
-  TFilter* AddFilter(void* callbackContext, const std::string& text, bool noPartialCompare, bool caseInsensitive,
-                     bool costChoice, bool dependent, TFilterCallback callback, bool ownsTree,
-                     TExpToken* tree) override;
   void DropFilter(TFilter* filter) override;
   void ActivateFilter(TFilter* filter) override;
   void DeactivateFilter(TFilter* filter) override;

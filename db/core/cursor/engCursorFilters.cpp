@@ -141,19 +141,6 @@ TFilter* TDataCursor::AddFilter(TFilterCallback callback, void* context, const T
   return InsertFilter(std::make_unique<TFilter>(*this, nullptr, false, callback, context), options);
 }
 
-TFilter* TDataCursor::AddFilter(void* callbackContext, const std::string& text, bool noPartialCompare,
-                                bool caseInsensitive, bool costChoice, bool dependent, TFilterCallback callback,
-                                bool ownsTree, TExpToken* tree) {
-  const TCursorFilterOptions options{.CaseInsensitive = caseInsensitive,
-                                     .NoPartialCompare = noPartialCompare,
-                                     .CostChoice = costChoice,
-                                     .Dependent = dependent};
-  if (!text.empty() || (!tree && !callback)) return AddFilter(text, options);
-  if (!tree) return AddFilter(callback, callbackContext, options);
-  if (ownsTree) return AddFilter(TExpTreePtr(tree), options);
-  return AddSharedFilter(tree, options);
-}
-
 TFilter* TDataCursor::InsertFilter(std::unique_ptr<TFilter> filter, const TCursorFilterOptions& options) {
   filter->Dependent = options.Dependent;
   filter->CostChoice = options.CostChoice;

@@ -212,13 +212,6 @@ public:
   virtual TFilter* AddSharedFilter(TExpToken* condition, const TCursorFilterOptions& options = {}) = 0;
   // The caller's record test.
   virtual TFilter* AddFilter(TFilterCallback callback, void* context, const TCursorFilterOptions& options = {}) = 0;
-  // The former all-in-one form, kept only until the SQL engine, the
-  // components and the storage benchmark call the forms above: a text
-  // (or neither tree nor callback) makes a text filter, else tree (owned
-  // when ownsTree), else the callback.
-  virtual TFilter* AddFilter(void* callbackContext, const std::string& text, bool noPartialCompare,
-                             bool caseInsensitive, bool costChoice, bool dependent, TFilterCallback callback,
-                             bool ownsTree, TExpToken* tree) = 0;
   // nil: every filter. A handle the cursor does not hold gives 10050 and
   // changes nothing.
   virtual void DropFilter(TFilter* filter) = 0;
