@@ -13,7 +13,6 @@
 #include <vector>
 
 #include "benchTableDefinition.h"
-#include "engCursor.h"
 #include "engDataLayout.h"
 #include "engDirectory.h"
 #include "engEngine.h"
@@ -22,6 +21,7 @@
 #include "engKeyEncoding.h"
 #include "engLittleEndian.h"
 #include "engSession.h"
+#include "engTableCursor.h"
 
 namespace {
 
@@ -38,7 +38,7 @@ const std::vector<TBenchIndex> Indexes = {
 };
 
 // Keys in no particular order, so that every index splits pages all over.
-void FillRow(TDataCursor& cursor, std::vector<uint8_t>& record, int32_t n) {
+void FillRow(TTableCursor& cursor, std::vector<uint8_t>& record, int32_t n) {
   std::memset(record.data(), 0, record.size());
   const int32_t id = int32_t((uint64_t(n) * 7919) % 1000003);
   const std::string name = "JOB" + std::to_string(id);
@@ -64,7 +64,8 @@ void Report(const char* what, int64_t rows, double seconds) {
 int Run(const std::string& folder, int32_t rows) {
   TDataDirectory* directory = GetEngineSession()->OpenDirectory("", folder);
   CreateBenchTable(directory, "JOBS", Fields, Indexes);
-  TDataCursor cursor(directory);
+  const std::unique_ptr<TTableCursor> owned = NewTableCursor(directory);
+  TTableCursor& cursor = *owned;
   cursor.SetTableName("JOBS");
   cursor.Open();
   std::vector<uint8_t> record(cursor.CursorRecordSize());

@@ -10,7 +10,6 @@
 #include "benchStorageEngine.h"
 #include "benchTableDefinition.h"
 #include "engBlobBuffer.h"
-#include "engCursor.h"
 #include "engDataLayout.h"
 #include "engDirectory.h"
 #include "engEngine.h"
@@ -19,6 +18,7 @@
 #include "engIndexPage.h"
 #include "engLittleEndian.h"
 #include "engSession.h"
+#include "engTableCursor.h"
 #include "rtlDateTime.h"
 
 namespace {
@@ -82,7 +82,7 @@ public:
 
   void Open(const std::string& table, bool batch) override {
     Close();
-    cursor = std::make_unique<TDataCursor>(directory);
+    cursor = NewTableCursor(directory);
     cursor->SetTableName(table);
     cursor->SetExclusive(batch);
     cursor->Open();
@@ -181,7 +181,7 @@ public:
 
 private:
   TDataDirectory* directory = nullptr;
-  std::unique_ptr<TDataCursor> cursor;
+  std::unique_ptr<TTableCursor> cursor;
   std::vector<uint8_t> record;
   TJobOrder currentOrder = TJobOrder::Primary;
 

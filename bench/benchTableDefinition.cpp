@@ -1,11 +1,11 @@
 #include "benchTableDefinition.h"
 
-#include "engCursor.h"
 #include "engDataHeader.h"
 #include "engDataLayout.h"
 #include "engIndexFile.h"
 #include "engKeyEncoding.h"
 #include "engLittleEndian.h"
+#include "engTableCursor.h"
 
 void CreateBenchTable(TDataDirectory* directory, const std::string& name, const std::vector<TBenchField>& fields,
                       const std::vector<TBenchIndex>& indexes, uint32_t blobBlockSize,
@@ -38,7 +38,8 @@ void CreateBenchTable(TDataDirectory* directory, const std::string& name, const 
   definition.IndexCount = int32_t(indexes.size());
   definition.Description = description;
   definition.BlobBlockSize = blobBlockSize;
-  TDataCursor creator(directory);
+  const std::unique_ptr<TTableCursor> owned = NewTableCursor(directory);
+  TTableCursor& creator = *owned;
   creator.SetTableName(name);
   creator.SetExclusive(true);
   creator.CreateTable(definition, true);
