@@ -54,9 +54,9 @@ inline constexpr char FilerSignature[4] = {'T', 'P', 'F', '0'};
 // Objects and lists nested deeper than this are refused, so no stream can
 // exhaust the stack.
 inline constexpr int MaxFilerNesting = 200;
-// A stream with more components than this is refused: each component joins
-// its owner with a notification to all the owner's components, so reading
-// n costs n^2 calls, and no layout or page comes near this many.
+// A stream with more components than this is refused: no layout or page
+// comes near this many, so a larger count is damage or a hostile stream
+// asking for memory.
 inline constexpr int MaxStreamComponents = 20000;
 
 class TReader;
