@@ -21,18 +21,6 @@
 
 namespace {
 
-// Holds a thread list for a scope.
-class THeldList {
-public:
-  explicit THeldList(TBaseThreadList& List) : list(List) { list.LockList(); }
-  ~THeldList() { list.UnlockList(); }
-  THeldList(const THeldList&) = delete;
-  THeldList& operator=(const THeldList&) = delete;
-
-private:
-  TBaseThreadList& list;
-};
-
 TThreadServer* FindServer(const std::string& Name) { return static_cast<TThreadServer*>(ServerList().FindByName(Name)); }
 
 TPrinterRecord PrinterRecordOf(const PrinterInfo2& Printer, const std::string& Name, const std::string& DefaultName) {

@@ -199,3 +199,15 @@ private:
   TCriticalSection lock;
   std::vector<TBaseThread*> threads;
 };
+
+// Holds a thread list locked for a scope.
+class THeldList {
+public:
+  explicit THeldList(TBaseThreadList& List) : list(List) { list.LockList(); }
+  ~THeldList() { list.UnlockList(); }
+  THeldList(const THeldList&) = delete;
+  THeldList& operator=(const THeldList&) = delete;
+
+private:
+  TBaseThreadList& list;
+};

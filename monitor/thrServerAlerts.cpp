@@ -8,18 +8,6 @@
 
 namespace {
 
-// Holds a thread list for a scope.
-class THeldList {
-public:
-  explicit THeldList(TBaseThreadList& List) : list(List) { list.LockList(); }
-  ~THeldList() { list.UnlockList(); }
-  THeldList(const THeldList&) = delete;
-  THeldList& operator=(const THeldList&) = delete;
-
-private:
-  TBaseThreadList& list;
-};
-
 void Raise(const SpoolServerNotice& Notice, Exception&& Alert) {
   // The server's thread, when there is one, stays listed while held.
   THeldList held(ServerList());

@@ -13,20 +13,6 @@
 #include "rtlStrUtils.h"
 #include "uAlerter.h"
 
-namespace {
-
-// Holds a thread list for a scope.
-class THeldList {
-public:
-  explicit THeldList(TBaseThreadList& List) : list(List) { list.LockList(); }
-  ~THeldList() { list.UnlockList(); }
-
-private:
-  TBaseThreadList& list;
-};
-
-}  // namespace
-
 TVirtualNode* TTreeStub::AddNode(TVirtualNode* Parent) {
   std::lock_guard guard(lock);
   nodes.push_back(std::make_unique<TVirtualNode>());
