@@ -8,50 +8,28 @@
 #include "DMTestDatabase.h"
 #include "JobsTable.h"
 #include "rtlFormat.h"
-#include "splCupsSpooler.h"
-#include "splPrivateCupsd.h"
-#include "thrWatchTestSupport.h"
+#include "thrCupsWatchFixture.h"
 
 namespace {
 
-class CupsJobsRoadTest : public ::testing::Test {
+class CupsJobsRoadTest : public CupsWatchFixture {
 protected:
-  const std::string Local = UniqueName("\\\\CUPSROAD");
-  const std::string Q1 = Local + "\\q1";
-  TPrivateCupsd cupsd;
-  std::shared_ptr<TCupsSpooler> spooler;
-  std::unique_ptr<TWatchHarness> harness;
+  CupsJobsRoadTest() : CupsWatchFixture("\\\\CUPSROAD") {}
+
   std::unique_ptr<TTestJobsDatabase> database;
 
   void SetUp() override {
-    ASSERT_EQ(0, RunningThreads().GetValue());
-    ASSERT_TRUE(cupsd.Start()) << cupsd.Error();
-    ASSERT_TRUE(cupsd.AddQueue("q1"));
-    CupsConfig config = cupsd.Config(Local);
-    // A restart is looked for often enough to keep the tests short.
-    config.RetryMaxMs = 400;
-    spooler = std::make_shared<TCupsSpooler>(config);
-    SetCurrentSpooler(spooler);
-    harness = std::make_unique<TWatchHarness>();
-    database = std::make_unique<TTestJobsDatabase>();
-    GetDataThread();
-    harness->StartEnumeration(Local);
-    ASSERT_TRUE(harness->WaitUntil([&] { return harness->EnumerationsEnded() && PrinterThreadCount() == 1; }));
-    bool enabled = true;
-    ASSERT_TRUE(harness->WaitUntilWatched(Q1, [&] {
-      enabled = !enabled;
-      enabled ? cupsd.EnableQueue("q1") : cupsd.DisableQueue("q1");
-    }));
-    ASSERT_TRUE(cupsd.EnableQueue("q1"));
+    StartWatching([&] {
+      database = std::make_unique<TTestJobsDatabase>();
+      GetDataThread();
+    });
   }
 
   void TearDown() override {
     if (harness) EXPECT_TRUE(harness->ShutdownMonitoring(60000));
     harness.reset();
     database.reset();
-    EXPECT_EQ(0, RunningThreads().GetValue());
-    SetCurrentSpooler(nullptr);
-    spooler.reset();
+    StopSpooler();
   }
 
   // The row of the job, "" while there is none.

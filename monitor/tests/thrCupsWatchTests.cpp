@@ -2,47 +2,21 @@
 
 #include <chrono>
 
-#include "splCupsSpooler.h"
-#include "splPrivateCupsd.h"
-#include "thrWatchTestSupport.h"
+#include "thrCupsWatchFixture.h"
 
 namespace {
 
 constexpr uint32_t Finished = JOB_STATUS_PRINTED | JOB_STATUS_DELETED;
 
-class CupsWatchTest : public ::testing::Test {
+class CupsWatchTest : public CupsWatchFixture {
 protected:
-  const std::string Local = UniqueName("\\\\CUPSHOST");
-  const std::string Q1 = Local + "\\q1";
-  TPrivateCupsd cupsd;
-  std::shared_ptr<TCupsSpooler> spooler;
-  std::unique_ptr<TWatchHarness> harness;
+  CupsWatchTest() : CupsWatchFixture("\\\\CUPSHOST") {}
 
-  void SetUp() override {
-    ASSERT_EQ(0, RunningThreads().GetValue());
-    ASSERT_TRUE(cupsd.Start()) << cupsd.Error();
-    ASSERT_TRUE(cupsd.AddQueue("q1"));
-    CupsConfig config = cupsd.Config(Local);
-    // A restart is looked for often enough to keep the tests short.
-    config.RetryMaxMs = 400;
-    spooler = std::make_shared<TCupsSpooler>(config);
-    SetCurrentSpooler(spooler);
-    harness = std::make_unique<TWatchHarness>();
-    harness->StartEnumeration(Local);
-    ASSERT_TRUE(harness->WaitUntil([&] { return harness->EnumerationsEnded() && PrinterThreadCount() == 1; }));
-    bool enabled = true;
-    ASSERT_TRUE(harness->WaitUntilWatched(Q1, [&] {
-      enabled = !enabled;
-      enabled ? cupsd.EnableQueue("q1") : cupsd.DisableQueue("q1");
-    }));
-    ASSERT_TRUE(cupsd.EnableQueue("q1"));
-  }
+  void SetUp() override { StartWatching(); }
 
   void TearDown() override {
     harness.reset();
-    EXPECT_EQ(0, RunningThreads().GetValue());
-    SetCurrentSpooler(nullptr);
-    spooler.reset();
+    StopSpooler();
   }
 
   bool AllFinished(const std::vector<uint32_t>& Ids, uint32_t LimitMs) {
