@@ -12,23 +12,6 @@
 
 namespace {
 
-JobInfo2 Job(const std::string& Document) {
-  JobInfo2 job;
-  job.Document = Document;
-  job.UserName = "anna";
-  job.Status = JOB_STATUS_SPOOLING;
-  job.TotalPages = 2;
-  job.Size = 1024;
-  job.Submitted = {2024, 2, 6, 3, 14, 5, 9, 250};
-  return job;
-}
-
-void Finish(TSimulatedSpooler& Spooler, const std::string& Printer, uint32_t Id) {
-  Spooler.ProgressJob(Printer, Id, 2, 1024);
-  Spooler.PrintJob(Printer, Id);
-  Spooler.RemoveJob(Printer, Id);
-}
-
 class AppStartTest : public AppTest {
 protected:
   AppStartTest() { withDatabase = false; }
@@ -58,11 +41,11 @@ TEST_F(AppTest, APrintedJobIsLiveThenARowOfTheGridAndTheQueuedCountFollows) {
   const std::string laser = AddPrinter(Local, UniqueQueue("Laser"));
   StartForm({laser});
   Focus(form->FindPrinterNode(laser));
-  const uint32_t id = spooler->SubmitJob(laser, Job("road.pdf"));
+  const uint32_t id = spooler->SubmitJob(laser, SpoolingJob("road.pdf"));
   ASSERT_TRUE(PumpUntil([&] { return ListRowCount() == 1; }));
   EXPECT_EQ(ListText(0, 0), "road.pdf");
 
-  Finish(*spooler, laser, id);
+  FinishJob(*spooler, laser, id);
   ASSERT_TRUE(PumpUntil([&] { return JobsRowCount() == 1; }));
   ASSERT_TRUE(PumpUntil([&] { return ListRowCount() == 0; }));
   TDBGrid* grid = form->JobsPage->DBGrid1;
@@ -87,7 +70,7 @@ TEST_F(AppTest, TheSortChoosesTheIndexAndItsBoldTitleAndEmptyingAsksFirst) {
   EXPECT_FALSE(grid->horizontalHeaderItem(0)->font().bold());
   EXPECT_TRUE(grid->horizontalHeaderItem(5)->font().bold());
 
-  Finish(*spooler, laser, spooler->SubmitJob(laser, Job("one")));
+  FinishJob(*spooler, laser, spooler->SubmitJob(laser, SpoolingJob("one")));
   ASSERT_TRUE(PumpUntil([&] { return JobsRowCount() == 1; }));
   answer = mrNo;
   form->JobsPage->btnEmptyClick();
@@ -108,10 +91,10 @@ TEST_F(AppTest, ShutdownWithJobsInFlightWritesEveryJobExactlyOnce) {
   for (const std::string& printer : printers) {
     for (int j = 0; j < 4; ++j) {
       const std::string document = printer.substr(printer.rfind('\\') + 1) + "-" + std::to_string(j);
-      const uint32_t id = spooler->SubmitJob(printer, Job(document));
+      const uint32_t id = spooler->SubmitJob(printer, SpoolingJob(document));
       documents.push_back(document);
       // Half finish before the end, half are still queued at it.
-      if (j % 2 == 0) Finish(*spooler, printer, id);
+      if (j % 2 == 0) FinishJob(*spooler, printer, id);
     }
   }
   // The jobs still queued reach the pending list before the end.

@@ -12,23 +12,6 @@
 
 namespace {
 
-JobInfo2 Job(const std::string& Document) {
-  JobInfo2 job;
-  job.Document = Document;
-  job.UserName = "anna";
-  job.Status = JOB_STATUS_SPOOLING;
-  job.TotalPages = 1;
-  job.Size = 512;
-  job.Submitted = {2024, 3, 1, 5, 9, 30, 0, 0};
-  return job;
-}
-
-void Finish(TSimulatedSpooler& Spooler, const std::string& Printer, uint32_t Id) {
-  Spooler.ProgressJob(Printer, Id, 1, 512);
-  Spooler.PrintJob(Printer, Id);
-  Spooler.RemoveJob(Printer, Id);
-}
-
 // Whether a listed watch of Printer exists and, when Busy is given, whether
 // its model holds jobs.
 bool Watching(const std::string& Printer, const bool* Busy = nullptr) {
@@ -52,13 +35,13 @@ TEST_F(AppTest, APrinterAddedToAServerKeepsTheOtherWatchesAndEveryJobOfThemIsRec
   StartForm({laser});
   PVirtualNode laserNode = form->FindPrinterNode(laser);
   const uint64_t opens = Opens(*spooler);
-  const uint32_t inFlight = spooler->SubmitJob(laser, Job("in-flight"));
+  const uint32_t inFlight = spooler->SubmitJob(laser, SpoolingJob("in-flight"));
   const bool busy = true;
   ASSERT_TRUE(PumpUntil([&] { return Watching(laser, &busy); }));
 
   const std::string added = AddPrinter(Local, UniqueQueue("Added"));
-  Finish(*spooler, laser, spooler->SubmitJob(laser, Job("right-after")));
-  Finish(*spooler, laser, inFlight);
+  FinishJob(*spooler, laser, spooler->SubmitJob(laser, SpoolingJob("right-after")));
+  FinishJob(*spooler, laser, inFlight);
   ASSERT_TRUE(PumpUntil([&] { return form->FindPrinterNode(added) != nullptr; }));
   WaitWatched(added);
   ASSERT_TRUE(PumpUntil([&] { return JobsRowCount() == 2; }));
@@ -87,7 +70,7 @@ TEST_F(AppTest, APrinterDeletedFromAServerLosesItsNodeAndWatchWhileTheOthersKeep
   ASSERT_TRUE(PumpUntil([] { return PrinterThreadCount() == 1; }));
 
   // The kept watch still records.
-  Finish(*spooler, kept, spooler->SubmitJob(kept, Job("after-delete")));
+  FinishJob(*spooler, kept, spooler->SubmitJob(kept, SpoolingJob("after-delete")));
   ASSERT_TRUE(PumpUntil([&] { return JobsRowCount() == 1; }));
   EXPECT_EQ(JobsColumn("Doc"), std::vector<std::string>{"after-delete"});
 }

@@ -42,6 +42,23 @@ bool PumpUntil(const std::function<bool()>& Condition, int LimitMs) {
   return true;
 }
 
+JobInfo2 SpoolingJob(const std::string& Document) {
+  JobInfo2 job;
+  job.Document = Document;
+  job.UserName = "anna";
+  job.Status = JOB_STATUS_SPOOLING;
+  job.TotalPages = 2;
+  job.Size = 1024;
+  job.Submitted = {2024, 2, 6, 3, 14, 5, 9, 250};
+  return job;
+}
+
+void FinishJob(TSimulatedSpooler& Spooler, const std::string& Printer, uint32_t Id) {
+  Spooler.ProgressJob(Printer, Id, 2, 1024);
+  Spooler.PrintJob(Printer, Id);
+  Spooler.RemoveJob(Printer, Id);
+}
+
 std::string UniqueQueue(const std::string& Prefix) {
   static int runs = 0;
   return Prefix + std::to_string(++runs);
