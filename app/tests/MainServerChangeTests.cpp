@@ -16,13 +16,7 @@ namespace {
 // its model holds jobs.
 bool Watching(const std::string& Printer, const bool* Busy = nullptr) {
   bool found = false;
-  for (TBaseThread* thread : ServerList().LockList()) {
-    auto* server = static_cast<TThreadServer*>(thread);
-    server->Printers().LockList();
-    if (TThreadJobs* jobs = server->FindPrinterThread(Printer)) found = !Busy || jobs->HasJobs() == *Busy;
-    server->Printers().UnlockList();
-  }
-  ServerList().UnlockList();
+  WithPrinterThread(Printer, [&](TThreadJobs& Jobs) { found = !Busy || Jobs.HasJobs() == *Busy; });
   return found;
 }
 

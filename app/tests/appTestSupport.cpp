@@ -42,6 +42,20 @@ bool PumpUntil(const std::function<bool()>& Condition, int LimitMs) {
   return true;
 }
 
+bool WithPrinterThread(const std::string& Printer, const std::function<void(TThreadJobs&)>& Use) {
+  bool found = false;
+  for (TBaseThread* thread : ServerList().LockList()) {
+    auto* server = static_cast<TThreadServer*>(thread);
+    THeldList held(server->Printers());
+    if (TThreadJobs* jobs = server->FindPrinterThread(Printer)) {
+      Use(*jobs);
+      found = true;
+    }
+  }
+  ServerList().UnlockList();
+  return found;
+}
+
 JobInfo2 SpoolingJob(const std::string& Document) {
   JobInfo2 job;
   job.Document = Document;
@@ -130,17 +144,11 @@ namespace {
 // The printer's model status; nullopt before the thread's first read.
 std::optional<uint32_t> ModelStatus(const std::string& Printer) {
   std::optional<uint32_t> status;
-  for (TBaseThread* thread : ServerList().LockList()) {
-    auto* server = static_cast<TThreadServer*>(thread);
-    server->Printers().LockList();
-    if (TThreadJobs* jobs = server->FindPrinterThread(Printer)) {
-      const PrinterQueue* queue = jobs->GetQueue();
-      if (queue && !queue->PrinterName.empty()) status = queue->Status;
-      jobs->UnlockModel();
-    }
-    server->Printers().UnlockList();
-  }
-  ServerList().UnlockList();
+  WithPrinterThread(Printer, [&](TThreadJobs& Jobs) {
+    const PrinterQueue* queue = Jobs.GetQueue();
+    if (queue && !queue->PrinterName.empty()) status = queue->Status;
+    Jobs.UnlockModel();
+  });
   return status;
 }
 

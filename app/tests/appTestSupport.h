@@ -22,6 +22,11 @@ bool PumpUntil(const std::function<bool()>& Condition, int LimitMs = 20000);
 // A name no earlier test of this process used: pending jobs are process-wide.
 std::string UniqueQueue(const std::string& Prefix);
 
+class TThreadJobs;
+// Runs Use on the printer's watch thread while the server and printer lists
+// are held; false when no server lists one.
+bool WithPrinterThread(const std::string& Printer, const std::function<void(TThreadJobs&)>& Use);
+
 // A job of two pages and 1024 bytes, spooling, submitted by "anna".
 JobInfo2 SpoolingJob(const std::string& Document);
 // Prints the job all through and takes it off the queue, as a finished job goes.
