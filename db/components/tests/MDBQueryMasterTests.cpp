@@ -105,21 +105,9 @@ protected:
     RegisterDataClasses();
     RegisterMDBClasses();
   }
-  static std::string WriteForm(TComponent& form) {
-    TMemoryStream binary;
-    TWriter(binary).WriteRootComponent(&form);
-    binary.SetPosition(0);
-    TStringStream text;
-    ObjectBinaryToText(binary, text);
-    return text.DataString();
-  }
   static TObjectPtr<TComponent> ReadForm(const std::string& text) {
-    TStringStream source(text);
-    TMemoryStream binary;
-    ObjectTextToBinary(source, binary);
-    binary.SetPosition(0);
     TObjectPtr<TComponent> form(new TQueryTestModule(nullptr));
-    TReader(binary).ReadRootComponent(form.get());
+    ReadFormText(text, *form);
     return form;
   }
 };
@@ -137,7 +125,7 @@ TEST_F(QueryStreamTest, PublishedPropertiesAndParametersRoundTrip) {
   query.SetSQLScript(script);
   query.ParamByName("city")->SetAsString("Oslo");
 
-  const std::string text = WriteForm(*root);
+  const std::string text = FormText(*root);
   // Streaming order; defaults (ParamCheck) left out.
   const size_t start = text.find("object Query1: TMDBQuery");
   const size_t engine = text.find("EngineVersion = '2.08'", start);
@@ -165,7 +153,7 @@ TEST_F(QueryStreamTest, PublishedPropertiesAndParametersRoundTrip) {
   EXPECT_EQ(read->StatementText(), query.StatementText());
   EXPECT_TRUE(read->Params().IsEqual(query.Params()));
   EXPECT_EQ(read->ParamByName("city")->AsString(), "Oslo");
-  EXPECT_EQ(WriteForm(*form), text);
+  EXPECT_EQ(FormText(*form), text);
 }
 
 TEST_F(QueryStreamTest, TheStoredBlockIsKeptUntilTheTextChanges) {
@@ -183,7 +171,7 @@ TEST_F(QueryStreamTest, TheStoredBlockIsKeptUntilTheTextChanges) {
   // Read from a stream, the text makes no parameters of its own.
   EXPECT_EQ(query->Params().Count(), 0);
   EXPECT_EQ(query->StatementText(), "select * from people where id = ?\r\n");
-  const std::string written = WriteForm(*form);
+  const std::string written = FormText(*form);
   EXPECT_NE(written.find(" Data = {"), std::string::npos) << written;
   EXPECT_NE(written.find("0A0B0C}"), std::string::npos) << written;
   query->SQL().SetText("select * from people");

@@ -31,22 +31,9 @@ protected:
   }
   // Reads a form's text into a new root component.
   static TObjectPtr<TComponent> ReadForm(const std::string& text) {
-    TStringStream source(text);
-    TMemoryStream binary;
-    ObjectTextToBinary(source, binary);
-    binary.SetPosition(0);
     TObjectPtr<TComponent> root(new TComponent(nullptr));
-    TReader reader(binary);
-    reader.ReadRootComponent(root.get());
+    ReadFormText(text, *root);
     return root;
-  }
-  static std::string WriteForm(TComponent& root) {
-    TMemoryStream binary;
-    TWriter(binary).WriteRootComponent(&root);
-    binary.SetPosition(0);
-    TStringStream text;
-    ObjectBinaryToText(binary, text);
-    return text.DataString();
   }
 };
 
@@ -84,11 +71,11 @@ TEST_F(StreamingTest, AFormOpensItsSessionDatabaseAndTableWhenLoaded) {
   EXPECT_EQ(Column(*table, "NAME"), (TStrings{"Alice", "Bob", "carol", "dave", "eve"}));
 
   // Written back, each keeps what differs from its defaults.
-  const std::string sessionText = WriteForm(*session);
+  const std::string sessionText = FormText(*session);
   EXPECT_NE(sessionText.find("EngineVersion = '2.08'"), std::string::npos) << sessionText;
   EXPECT_NE(sessionText.find("LockRetryCount = 3"), std::string::npos) << sessionText;
   EXPECT_EQ(sessionText.find("LockWaitTime"), std::string::npos) << sessionText;
-  const std::string tableText = WriteForm(*table);
+  const std::string tableText = FormText(*table);
   EXPECT_NE(tableText.find("IndexName = 'ByName'"), std::string::npos) << tableText;
   EXPECT_NE(tableText.find("TableName = 'PEOPLE.DAT'"), std::string::npos) << tableText;
   EXPECT_EQ(tableText.find("Exclusive"), std::string::npos) << tableText;
@@ -115,7 +102,7 @@ TEST_F(StreamingTest, TheFilterEventIsBoundByItsMethodName) {
   auto* table = dynamic_cast<TMDBTable*>(module->FindComponent("Table1"));
   ASSERT_NE(table, nullptr);
   EXPECT_EQ(Column(*table, "ID"), (TStrings{"3", "5"}));
-  EXPECT_NE(WriteForm(*table).find("OnFilterRecord = OnlyOslo"), std::string::npos);
+  EXPECT_NE(FormText(*table).find("OnFilterRecord = OnlyOslo"), std::string::npos);
 
   // Bound by name on the open table, the event's filter follows at once.
   SetPropValue(*table, "OnFilterRecord", TMethod{});
@@ -158,7 +145,7 @@ TEST_F(StreamingTest, StoredDefinitionsRoundTripInBothFormsAndCreateTheSameTable
   table->IndexDefs().Add("ByName", "NAME;PRICE", TIndexOptions{ixCaseInsensitive, ixDescending});
   ASSERT_TRUE(table->StoreDefs());
 
-  const std::string text = WriteForm(*table);
+  const std::string text = FormText(*table);
   EXPECT_NE(text.find("FieldDefs = <"), std::string::npos) << text;
   EXPECT_NE(text.find("Attributes = [faRequired]"), std::string::npos) << text;
   EXPECT_NE(text.find("DataType = ftBCD"), std::string::npos) << text;
@@ -197,10 +184,10 @@ TEST_F(StreamingTest, StoredDefinitionsRoundTripInBothFormsAndCreateTheSameTable
 
   // Without StoreDefs, or with nothing in them, nothing is written.
   table->SetStoreDefs(false);
-  EXPECT_EQ(WriteForm(*table).find("FieldDefs"), std::string::npos);
+  EXPECT_EQ(FormText(*table).find("FieldDefs"), std::string::npos);
   table->IndexDefs().Clear();
   table->SetStoreDefs(true);
-  const std::string fieldsOnly = WriteForm(*table);
+  const std::string fieldsOnly = FormText(*table);
   EXPECT_NE(fieldsOnly.find("FieldDefs"), std::string::npos);
   EXPECT_EQ(fieldsOnly.find("IndexDefs"), std::string::npos);
 }

@@ -11,6 +11,11 @@
 
 #include "MDBSession.h"
 #include "MDBSessionList.h"
+#include "rtlClasses.h"
+#include "rtlObjectText.h"
+#include "rtlReader.h"
+#include "rtlStreams.h"
+#include "rtlWriter.h"
 
 class ComponentsTest : public ::testing::Test {
 protected:
@@ -45,3 +50,22 @@ protected:
     }
   }
 };
+
+// A form (a root component with what it owns) in the object streams' text.
+inline std::string FormText(TComponent& root) {
+  TMemoryStream binary;
+  TWriter(binary).WriteRootComponent(&root);
+  binary.SetPosition(0);
+  TStringStream text;
+  ObjectBinaryToText(binary, text);
+  return text.DataString();
+}
+
+// Reads a form's text into root.
+inline void ReadFormText(const std::string& text, TComponent& root) {
+  TStringStream source(text);
+  TMemoryStream binary;
+  ObjectTextToBinary(source, binary);
+  binary.SetPosition(0);
+  TReader(binary).ReadRootComponent(&root);
+}
