@@ -32,6 +32,16 @@ protected:
     StopSpooler();
   }
 
+  // The job ids of the rows, each expected once and printed.
+  std::set<uint32_t> PrintedRowsOnce() {
+    std::set<uint32_t> written;
+    for (const std::string& row : database->Rows({"JobID", "JobPrinted"})) {
+      EXPECT_TRUE(written.insert(uint32_t(std::stoul(row))).second) << "twice: " << row;
+      EXPECT_EQ(row.substr(row.find('|') + 1), "True") << row;
+    }
+    return written;
+  }
+
   // The row of the job, "" while there is none.
   std::string RowOf(uint32_t Id, const std::vector<std::string>& Fields) {
     std::vector<std::string> fields = {"JobID"};
@@ -77,12 +87,7 @@ TEST_F(CupsJobsRoadTest, TwoHundredJobsInATightLoopGiveTwoHundredRows) {
   ASSERT_FALSE(ids.count(0));
   EXPECT_TRUE(harness->WaitUntil([&] { return database->RowCount() >= 200; }, 120000)) << database->RowCount();
   ASSERT_TRUE(harness->ShutdownMonitoring(60000));
-  std::set<uint32_t> written;
-  for (const std::string& row : database->Rows({"JobID", "JobPrinted"})) {
-    EXPECT_TRUE(written.insert(uint32_t(std::stoul(row))).second) << "twice: " << row;
-    EXPECT_EQ(row.substr(row.find('|') + 1), "True") << row;
-  }
-  EXPECT_EQ(written, ids);
+  EXPECT_EQ(PrintedRowsOnce(), ids);
 }
 
 TEST_F(CupsJobsRoadTest, JobsBeforeAStopAndAfterTheRestartAreEachOneRow) {
@@ -99,12 +104,7 @@ TEST_F(CupsJobsRoadTest, JobsBeforeAStopAndAfterTheRestartAreEachOneRow) {
   ASSERT_FALSE(ids.count(0));
   EXPECT_TRUE(harness->WaitUntil([&] { return database->RowCount() >= 100; }, 60000)) << database->RowCount();
   ASSERT_TRUE(harness->ShutdownMonitoring(60000));
-  std::set<uint32_t> written;
-  for (const std::string& row : database->Rows({"JobID", "JobPrinted"})) {
-    EXPECT_TRUE(written.insert(uint32_t(std::stoul(row))).second) << "twice: " << row;
-    EXPECT_EQ(row.substr(row.find('|') + 1), "True") << row;
-  }
-  EXPECT_EQ(written, ids);
+  EXPECT_EQ(PrintedRowsOnce(), ids);
   const std::vector<std::string> alerts = harness->Alerts();
   ASSERT_EQ(alerts.size(), 2u);
   EXPECT_EQ(alerts[0].rfind("EAlertWarning: ", 0), 0u) << alerts[0];
