@@ -99,6 +99,9 @@ public:
   // ERROR_FILE_EXISTS when newPath exists, ERROR_NOT_SAME_DEVICE across file
   // systems (the caller decides whether to copy).
   [[nodiscard]] static OsError Rename(const std::string& oldPath, const std::string& newPath);
+  // Creates a new empty file at path, never touching an existing one:
+  // ERROR_FILE_EXISTS when the name is taken. The file is closed again.
+  [[nodiscard]] static OsError CreateNew(const std::string& path);
   // Creates a new empty file folder/<prefix><n><ext> with the smallest n
   // from 0 whose name is free at that moment, never touching an existing
   // file, and returns its path in createdPath. The file is closed again.

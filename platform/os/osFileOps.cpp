@@ -47,18 +47,24 @@ OsError OsFile::Rename(const std::string& oldPath, const std::string& newPath) {
       fullOld, [&] { return RenameWithoutReplacing(fullOld, fullNew); });
 }
 
+OsError OsFile::CreateNew(const std::string& path) {
+  OsFileDescriptor fd(OsOpenFile(path, O_RDWR | O_CREAT | O_EXCL, 0666));
+  if (fd.Get() >= 0) return ERROR_SUCCESS;
+  return errno == EEXIST ? ERROR_FILE_EXISTS : OsErrorFromErrno(errno, path);
+}
+
 OsError OsFile::CreateUnique(const std::string& folder, const std::string& prefix, const std::string& ext,
                              std::string& createdPath) {
   createdPath.clear();
   const std::string stem = folder.empty() || folder.back() == '/' ? folder + prefix : folder + "/" + prefix;
   for (unsigned n = 0; n < kMaxUniqueAttempts; ++n) {
     const std::string candidate = stem + std::to_string(n) + ext;
-    OsFileDescriptor fd(OsOpenFile(candidate, O_RDWR | O_CREAT | O_EXCL, 0666));
-    if (fd.Get() >= 0) {
+    const OsError error = CreateNew(candidate);
+    if (error == ERROR_SUCCESS) {
       createdPath = candidate;
       return ERROR_SUCCESS;
     }
-    if (errno != EEXIST) return OsErrorFromErrno(errno, candidate);
+    if (error != ERROR_FILE_EXISTS) return error;
   }
   return ERROR_FILE_EXISTS;
 }

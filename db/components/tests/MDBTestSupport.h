@@ -1,16 +1,17 @@
 #pragma once
 // A scratch folder per test and a clean slate of sessions: every session
 // a test made is freed and the default session closed again, which stops
-// the engine.
+// the engine. The default session keeps its answer tables in the scratch
+// folder too: test processes run side by side, and a shared working folder
+// would have them compete for the same temporary names.
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <filesystem>
 #include <string>
 
 #include "MDBSession.h"
 #include "MDBSessionList.h"
+#include "osSettingsTestFolder.h"
 #include "rtlClasses.h"
 #include "rtlObjectText.h"
 #include "rtlReader.h"
@@ -19,13 +20,12 @@
 
 class ComponentsTest : public ::testing::Test {
 protected:
-  std::string folder;
+  TTestFolder scratch;
+  const std::string folder = scratch.Path();
 
   void SetUp() override {
-    char pattern[] = "/tmp/mdbComponentsXXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    folder = pattern;
     DefaultSession().Close();
+    DefaultSession().SetPrivateDir(folder);
   }
   void TearDown() override {
     for (int i = Sessions().Count() - 1; i >= 0; --i) {
@@ -36,7 +36,7 @@ protected:
     DefaultSession().OnPassword = nullptr;
     DefaultSession().OnStartup = nullptr;
     DefaultSession().OnDatabaseEvent = nullptr;
-    std::filesystem::remove_all(folder);
+    DefaultSession().SetPrivateDir({});
   }
 
   // Expects statement to raise exception class E with exactly text.

@@ -2,10 +2,13 @@
 
 #include <memory>
 
+#include "engErrors.h"
 #include "engFileList.h"
+#include "engOsErrors.h"
 #include "engPaths.h"
 #include "engScopeGuard.h"
 #include "engTable.h"
+#include "osFile.h"
 #include "osThreadContext.h"
 #include "rtlStrUtils.h"
 
@@ -155,7 +158,14 @@ std::string TDataDirectory::GetTempTableName(bool inMemory) const {
   const std::string prefix = std::to_string(GetCurrentThreadId()).substr(0, 5);
   for (uint32_t counter = 0;; ++counter) {
     std::string candidate = prefix + std::to_string(counter) + ".DAT";
-    if (!TableExists(candidate, inMemory)) return candidate;
+    if (TableExists(candidate, inMemory)) continue;
+    if (inMemory) return candidate;
+    // Thread ids are numbered per process, so another process sharing this
+    // folder asks for the same names: the data file is claimed at once and
+    // the table's creation later empties and takes it.
+    const OsError claimed = OsFile::CreateNew(universalPath + candidate);
+    if (claimed == ERROR_SUCCESS) return candidate;
+    if (claimed != ERROR_FILE_EXISTS) RaiseEngineError(EngineErrorFromOsError(claimed), universalPath + candidate);
   }
 }
 

@@ -70,6 +70,8 @@ public:
   int32_t DeleteTable(const std::string& tableName, bool inMemory);
   bool TableExists(const std::string& tableName, bool inMemory) const;
   // A name no table of that kind has yet: thread id digits, a counter, ".DAT".
+  // On disk the name's data file is created empty, so that no other process
+  // can take the same name before the caller creates the table over it.
   std::string GetTempTableName(bool inMemory) const;
 
   // A transaction over every registered table; a table opened meanwhile
