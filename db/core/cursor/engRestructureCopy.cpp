@@ -104,7 +104,7 @@ void TRestructure::CopyTable(TTableFileOps& fileOps) {
   work->SetExclusive(true);
   work->SetInMemory(inMemory);
   TWorkDefinition workDefinition(definition);
-  work->CreateTable(workDefinition.Definition, false);
+  work->CreateTable(workDefinition.Definition, true);  // over the name just claimed
   const std::string workPath = TablePath(*setting.Directory(), work->tableName, inMemory);
   TScopeGuard discardWork([&] {
     ReleaseQuietly([&] { work->Close(true); });
