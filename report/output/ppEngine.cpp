@@ -71,6 +71,25 @@ void TppEngine::Reset() {
   RemoveState(0xFFFF);
 }
 
+void TppEngine::DiscardPagesFrom(int pageNo) {
+  if (busy) return;
+  if (pageNo <= 1 || !runSetUp) {
+    Reset();
+    return;
+  }
+  if (pageNo > pagesSaved) return;
+  pagesSaved = pageNo - 1;
+  allPagesGenerated = false;
+  lastPage = false;
+  secondPassEnded = false;
+  livePage = -1;
+  absolutePageCount = pagesSaved;
+  // What was learnt about the discarded pages is learnt again.
+  std::erase_if(groupLastPages, [pageNo](const auto& entry) { return entry.second >= pageNo; });
+  std::erase_if(sectionPageCounts,
+                [pageNo](const auto& entry) { return entry.first + entry.second - 1 >= pageNo; });
+}
+
 std::vector<TppCacheable*> TppEngine::Cacheables() const {
   std::vector<TppCacheable*> list{const_cast<TppEngine*>(this)};
   TppCustomReport* report = Report();
@@ -140,7 +159,7 @@ void TppEngine::RunSetup() {
   runSetUp = true;
 }
 
-bool TppEngine::IsTopReport() const { return !dynamic_cast<const TppChildReport*>(Report()); }
+bool TppEngine::IsTopReport() const { return Report()->ParentReport() == nullptr; }
 
 bool TppEngine::HasRecords() const { return !pipeline || !pipeline->IsEmpty(); }
 

@@ -35,6 +35,9 @@ class TppEngine : public TppCustomEngine {
   void ServePageRequest(const TppPageRequest& request);
   // The next request starts a new run (layout or data changed).
   void Reset();
+  // Pages from this one on are made again when asked for (from page 1: a
+  // new run). Ignored while a request is being served.
+  void DiscardPagesFrom(int pageNo);
   // A child report's engine: generates the page (the pages before it once,
   // unseen) without delivering it, and answers it.
   TppPage* GenerateChildPage(int pageNo);

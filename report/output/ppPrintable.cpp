@@ -5,6 +5,7 @@
 
 #include "ppBands.h"
 #include "ppDataPipeline.h"
+#include "ppSubReport.h"
 #include "ppEngine.h"
 #include "ppPage.h"
 #include "ppReport.h"
@@ -262,8 +263,19 @@ void TppPrintable::CreateDrawCommand(TppPage* page) {
   PropertiesToDrawCommand(command);
   // Only a command that can be clicked gets a click handler (one
   // allocation less for each of the others).
-  command->SetClickable(static_cast<bool>(OnDrawCommandClick) || LinksListenTo(ppevDrawCommandClick));
-  if (command->Clickable()) command->OnDrawCommandClick = [this](TppDrawCommand* sender) { DrawCommandClick(sender); };
+  command->SetClickable(static_cast<bool>(OnDrawCommandClick) || LinksListenTo(ppevDrawCommandClick) ||
+                        drillDownSubReport);
+  if (drillDownSubReport) {
+    // The command expands or collapses the subreport's instance printed
+    // with it, whenever it is clicked.
+    TppSubReport* sub = drillDownSubReport;
+    command->OnDrawCommandClick = [this, sub, key = sub->CurrentExpansionKey()](TppDrawCommand* sender) {
+      DrawCommandClick(sender);
+      sub->ToggleExpansion(key, sender);
+    };
+  } else if (command->Clickable()) {
+    command->OnDrawCommandClick = [this](TppDrawCommand* sender) { DrawCommandClick(sender); };
+  }
   command->SetArea(page->PageDef()->mmPrintableRect());
   if (OnDrawCommandCreate) OnDrawCommandCreate(this, command);
   command->SetPage(page);
@@ -320,11 +332,13 @@ void TppComponent::SetBand(TppBand* value) {
   band = nullptr;
   SetParent(value);
   band = value;
-  if (!band) return;
-  SetUnits(band->Report() ? band->Report()->Units() : Units());
-  bandType = band->BandTypeCode();
-  groupNo = band->Group() ? band->Group()->GroupNo() : -1;
-  if (ParentWidth() || ParentHeight()) SizeToParent();
+  if (band) {
+    SetUnits(band->Report() ? band->Report()->Units() : Units());
+    bandType = band->BandTypeCode();
+    groupNo = band->Group() ? band->Group()->GroupNo() : -1;
+    if (ParentWidth() || ParentHeight()) SizeToParent();
+  }
+  BandChanged();
 }
 
 void TppComponent::SetParentDataPipeline(bool value) {

@@ -31,6 +31,7 @@ class TppDataPipeline;
 class TppDrawCommand;
 class TppGroup;
 class TppPage;
+class TppSubReport;
 
 // Band type codes (stored in layouts).
 enum TppBandType : uint8_t {
@@ -145,6 +146,12 @@ class TppPrintable : public TppCacheable {
   TppNotifyEvent OnPrint;
   TppDrawCommandEvent OnDrawCommandCreate, OnDrawCommandClick;
 
+  // The drill-down subreport whose instance a click on this component's
+  // draw commands expands or collapses (set by the subreport as a run
+  // starts; nullptr: none).
+  TppSubReport* DrillDownSubReport() const { return drillDownSubReport; }
+  void SetDrillDownSubReport(TppSubReport* value) { drillDownSubReport = value; }
+
   void Notify(TppCommunicator* sender, int operation) override;
 
 protected:
@@ -186,6 +193,7 @@ private:
   TppDataPipeline* dataPipeline = nullptr;
   std::string dataPipelineName;
   const TClassInfo* drawCommandClass = nullptr;
+  TppSubReport* drillDownSubReport = nullptr;
 
   bool drawComponent = false;
   bool generationComplete = false;
@@ -232,6 +240,8 @@ class TppComponent : public TppPrintable {
 protected:
   void PropertiesToDrawCommand(TppDrawCommand* command) override;
   void LayoutChanged() override;
+  // The component joined a band or left it (Band() tells which).
+  virtual void BandChanged() {}
 
 private:
   friend class TppBand;

@@ -72,6 +72,21 @@ void TppPublisher::Clear() {
   lastPageNo = 0;
   requestSatisfied = false;
   pageCache.clear();
+  staleFrom = std::numeric_limits<int>::max();
+}
+
+void TppPublisher::ForgetPagesFrom(int pageNo) {
+  staleFrom = std::min(staleFrom, pageNo);
+  if (lastPageKnown && lastPageNo >= pageNo) {
+    lastPageKnown = false;
+    lastPageNo = 0;
+  }
+  requestSatisfied = false;
+}
+
+void TppPublisher::DropStalePages() {
+  pageCache.erase(pageCache.lower_bound(staleFrom), pageCache.end());
+  staleFrom = std::numeric_limits<int>::max();
 }
 
 void TppPublisher::Reset() {
@@ -143,6 +158,7 @@ void TppPublisher::MergeRequest(const TppPageRequest& d) {
 }
 
 void TppPublisher::RequestPages() {
+  DropStalePages();
   gathering = true;
   requestNew = true;
   Broadcast(bcGatherRequest);
@@ -154,6 +170,7 @@ void TppPublisher::RequestPages() {
 }
 
 TppPage* TppPublisher::GetCachedPage(int pageNo) const {
+  if (pageNo >= staleFrom) return nullptr;
   const auto it = pageCache.find(pageNo);
   return it == pageCache.end() ? nullptr : it->second.get();
 }

@@ -8,6 +8,7 @@
 // when it leaves, the one attached before it takes over.
 
 #include <functional>
+#include <limits>
 #include <map>
 #include <memory>
 #include <string>
@@ -34,6 +35,10 @@ class TppPublisher : public TppCommunicator {
   void Clear();
   // Clear, and the next request starts afresh.
   void Reset();
+  // The cached pages from this one on are out of date: never served again,
+  // and freed as the next request starts (a command of one of them may be
+  // the one being clicked now).
+  void ForgetPagesFrom(int pageNo);
   bool CachePages() const { return cachePages; }
   void SetCachePages(bool value) { cachePages = value; }
   void StartJob();
@@ -72,12 +77,14 @@ private:
   bool cachePages = false;
   bool lastPageKnown = false;
   int lastPageNo = 0;
+  int staleFrom = std::numeric_limits<int>::max();
   bool requestNew = true;
   bool requestSatisfied = false;
   bool serving = false;
   bool gathering = false;
   bool requestsGathered = false;
 
+  void DropStalePages();
   void Broadcast(TBroadcast code, TppPage* page = nullptr);
   void MergeRequest(const TppPageRequest& request);
   bool ServePageRequest();

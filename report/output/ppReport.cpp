@@ -1,6 +1,7 @@
 #include "ppReport.h"
 
 #include <algorithm>
+#include <cassert>
 
 #include "ppBands.h"
 #include "ppDBPipeline.h"
@@ -176,6 +177,7 @@ void TppCustomReport::FixUpDataPipeline(TppDataPipeline* pipeline) {
 
 void TppCustomReport::Notification(TComponent* component, TOperation operation) {
   inherited::Notification(component, operation);
+  if (operation == opRemove && component == parentReport) parentReport = nullptr;
   if (operation == opRemove && component == dataPipeline) {
     dataPipeline = nullptr;
     autoStop = true;
@@ -253,6 +255,14 @@ void TppCustomReport::SetNoDataBehaviors(TppNoDataBehaviors value) {
   Reset();
 }
 
+void TppCustomReport::SetParentReport(TppCustomReport* value) {
+  assert(value != this);
+  if (value == parentReport) return;
+  if (parentReport) parentReport->RemoveFreeNotification(this);
+  parentReport = value;
+  if (parentReport) parentReport->FreeNotification(this);
+}
+
 TppCustomReport* TppCustomReport::MainReport() {
   TppCustomReport* report = this;
   while (report->parentReport) report = report->parentReport;
@@ -268,6 +278,13 @@ void TppCustomReport::Reset() {
   if (Printing() && engine->Busy()) return;
   engine->Reset();
   Publisher()->Clear();
+}
+
+void TppCustomReport::RegenerateFromPage(int pageNo) {
+  // A two-pass report's page count may change with any page.
+  if (passSetting == psTwoPass) pageNo = 1;
+  engine->DiscardPagesFrom(pageNo);
+  Publisher()->ForgetPagesFrom(pageNo);
 }
 
 void TppCustomReport::ServePageRequest(TppPageRequest& request) { engine->ServePageRequest(request); }

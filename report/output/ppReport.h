@@ -98,7 +98,11 @@ class TppCustomReport : public TppProducer {
 
   TppEngine& Engine() const { return *engine; }
   TppReportTemplate& Template() const { return *reportTemplate; }
+  // The report whose band holds this one's subreport (nullptr: a report
+  // of its own); linked, so that a freed parent is forgotten.
   TppCustomReport* ParentReport() const { return parentReport; }
+  void SetParentReport(TppCustomReport* value);
+  // Up the parent reports to the one that has none.
   TppCustomReport* MainReport();
   bool Modified() const { return modified; }
   void SetModified(bool value) { modified = value; }
@@ -111,6 +115,10 @@ class TppCustomReport : public TppProducer {
   bool SecondPass() const;
   // The layout changed: the next print starts a new run.
   void Reset();
+  // What generation made from this page on is out of date (a drill-down
+  // was clicked on it): the next request makes those pages again from the
+  // page before, or, in a two-pass report, starts a new run.
+  void RegenerateFromPage(int pageNo);
 
   // Objects by name: the first component of any band whose Name matches
   // exactly.

@@ -1,6 +1,7 @@
 #include "ppSubReport.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 #include "ppBands.h"
@@ -22,6 +23,9 @@ void TppChildReport::SetParentComponent(TComponent* value) {
 const TClassInfo& TppSubReport::StaticClassType() {
   static const TClassInfo info =
       TClassBuilder<TppSubReport>("TppSubReport")
+          .Property("DrillDownComponent", &TppSubReport::DrillDownComponent, &TppSubReport::SetDrillDownComponent)
+          .Property("ExpandAll", &TppSubReport::ExpandAll, &TppSubReport::SetExpandAll)
+          .Default(0)
           .Property("NewPrintJob", &TppSubReport::NewPrintJob, &TppSubReport::SetNewPrintJob)
           .Default(0)
           .Property("ParentPrinterSetup", &TppSubReport::ParentPrinterSetup, &TppSubReport::SetParentPrinterSetup)
@@ -47,6 +51,7 @@ TppSubReport::TppSubReport(TComponent* owner) : TppComponent(owner) {
 TppSubReport::~TppSubReport() { FreeAndNil(child); }
 
 void TppSubReport::BeforeDestruction() {
+  SetDrillDownComponent(nullptr);
   FreeAndNil(child);
   inherited::BeforeDestruction();
 }
@@ -57,6 +62,73 @@ void TppSubReport::AdoptChild(TppChildReport* value) {
   child = value;
   child->subReport = this;
   child->SetParent(this);
+  BandChanged();
+}
+
+void TppSubReport::BandChanged() {
+  if (child) child->SetParentReport(Band() ? Band()->Report() : nullptr);
+}
+
+void TppSubReport::Notification(TComponent* component, TOperation operation) {
+  inherited::Notification(component, operation);
+  if (operation == opRemove && component == drillDownComponent) drillDownComponent = nullptr;
+}
+
+void TppSubReport::SetDrillDownComponent(TppComponent* value) {
+  if (value == drillDownComponent) return;
+  if (value && (printBehavior == pbSection || value == this)) return;
+  // One subreport per drill-down component in a band.
+  if (TppBand* band = Band(); value && band)
+    for (int i = 0; i < band->ObjectCount(); ++i)
+      if (auto* other = dynamic_cast<TppSubReport*>(band->Objects(i)); other && other != this &&
+                                                                      other->drillDownComponent == value)
+        other->SetDrillDownComponent(nullptr);
+  if (drillDownComponent) {
+    if (drillDownComponent->DrillDownSubReport() == this) drillDownComponent->SetDrillDownSubReport(nullptr);
+    drillDownComponent->RemoveFreeNotification(this);
+  }
+  drillDownComponent = value;
+  if (drillDownComponent) drillDownComponent->FreeNotification(this);
+  LayoutChanged();
+}
+
+void TppSubReport::SetExpandAll(bool value) {
+  if (value == expandAll) return;
+  expandAll = value;
+  LayoutChanged();
+}
+
+std::string TppSubReport::CurrentReportKey() const {
+  const auto* holder = dynamic_cast<const TppChildReport*>(GetReport());
+  return holder && holder->SubReport() ? holder->SubReport()->CurrentExpansionKey() : std::string();
+}
+
+std::string TppSubReport::CurrentExpansionKey() const {
+  char number[16];
+  std::snprintf(number, sizeof number, "%8d", instanceCount);
+  return number + CurrentReportKey();
+}
+
+void TppSubReport::ToggleExpansion(const std::string& key, TppDrawCommand* command) {
+  const auto it = std::find(expansions.begin(), expansions.end(), key);
+  if (it == expansions.end()) expansions.push_back(key);
+  else expansions.erase(it);
+  if (command) command->SetRedrawPage(true);
+  TppCustomReport* main = GetMainReport();
+  if (!main) return;
+  main->RegenerateFromPage(command && command->Page() ? command->Page()->AbsolutePageNo : 1);
+}
+
+bool TppSubReport::StartInstance() {
+  ++instanceCount;
+  const std::string key = CurrentExpansionKey();
+  expanded = expandAll || std::find(expansions.begin(), expansions.end(), key) != expansions.end();
+  if (expanded) return true;
+  finished = true;
+  SetDrawComponent(false);
+  SetSpaceUsed(0);
+  SetGenerationComplete(true);
+  return false;
 }
 
 void TppSubReport::SetDataPipeline(TppDataPipeline* value) {
@@ -69,6 +141,7 @@ void TppSubReport::SetPrintBehavior(TppPrintBehaviorType value) {
   // Page numbering and print jobs of their own belong to sections; one
   // read from a layout follows the behaviour read before it.
   if (ComponentState().Contains(csReading) || ComponentState().Contains(csLoading)) return;
+  if (value == pbSection) SetDrillDownComponent(nullptr);
   resetPageNo = value == pbSection;
   newPrintJob = newPrintJob && value == pbSection;
 }
@@ -91,7 +164,14 @@ void TppSubReport::SetChildPage(int width, int height) {
 
 void TppSubReport::InitGeneration() {
   inherited::InitGeneration();
+  instanceCount = 0;
+  expanded = false;
+  // The drill-down component's commands expand and collapse this
+  // subreport's instances (all are expanded anyway with ExpandAll).
+  if (drillDownComponent)
+    drillDownComponent->SetDrillDownSubReport(DrillsDown() && !expandAll ? this : nullptr);
   if (!child) return;
+  BandChanged();
   // A child report's page headers and footers belong to its own pages.
   // (A section's pages are whole pages of the child: its bands print.)
   for (int i = 0; i < child->BandCount() && printBehavior == pbChild; ++i) {
@@ -116,6 +196,13 @@ void TppSubReport::Generate() {
   DoOnPrint();
   if (printBehavior == pbSection) {
     GenerateSection(band);
+    return;
+  }
+  // A band that goes on from the page before continues its instance.
+  if (DrillsDown() && !band->PartialGeneration() && !StartInstance()) return;
+  if (DrillsDown() && !expanded) {
+    SetDrawComponent(false);
+    SetGenerationComplete(true);
     return;
   }
   const bool continuing = !finished;
@@ -253,6 +340,8 @@ void TppSubReport::CaptureState(uint8_t* record) const {
   r.Finished = finished;
   r.SectionState = sectionState;
   r.SectionStartPage = sectionStartPage;
+  r.Expanded = expanded;
+  r.InstanceCount = instanceCount;
   std::memcpy(record, &r, sizeof r);
 }
 
@@ -266,6 +355,8 @@ void TppSubReport::ApplyState(const uint8_t* record) {
   finished = r.Finished != 0;
   sectionState = static_cast<TSectionState>(r.SectionState);
   sectionStartPage = r.SectionStartPage;
+  expanded = r.Expanded != 0;
+  instanceCount = r.InstanceCount;
   childRunValid = false;
 }
 

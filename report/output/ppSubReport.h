@@ -7,6 +7,9 @@
 // child's page bands and page setup, as pages of their own between the
 // parent's.
 
+#include <string>
+#include <vector>
+
 #include "ppPrintable.h"
 #include "ppReport.h"
 
@@ -58,6 +61,33 @@ class TppSubReport : public TppComponent {
   void SetTraverseAllData(bool value) { traverseAllData = value; }
   void SetDataPipeline(TppDataPipeline* value) override;
 
+  // Drill-down: a click on a draw command of DrillDownComponent (in the
+  // same band) expands or collapses the instance of this subreport printed
+  // with it, and the main report makes its pages again. Only expanded
+  // instances print (every one with ExpandAll); the others take no space.
+  // Never for a section. Each instance of a run has a key: its number in
+  // the run ("%8d") and the key of the report that holds the subreport
+  // (empty for a main report), so that nested subreports differ.
+  TppComponent* DrillDownComponent() const { return drillDownComponent; }
+  // Refused for a section; the component leaves any other subreport of the
+  // band that had it.
+  void SetDrillDownComponent(TppComponent* value);
+  bool ExpandAll() const { return expandAll; }
+  void SetExpandAll(bool value);
+  int ExpansionCount() const { return static_cast<int>(expansions.size()); }
+  const std::string& Expansions(int index) const { return expansions[static_cast<size_t>(index)]; }
+  std::string CurrentExpansionKey() const;
+  std::string CurrentReportKey() const;
+  // The instance printing now is expanded.
+  bool DrillDownExpanded() const { return expanded; }
+  // Instances started in this run so far.
+  int Count() const { return instanceCount; }
+  // A click on a drill-down draw command printed with the instance of
+  // that key: the key joins the expanded ones or leaves them, the command
+  // asks for its page to be drawn again, and the main report generates
+  // again from the command's page (a two-pass report from the start).
+  void ToggleExpansion(const std::string& key, TppDrawCommand* command);
+
   void InitGeneration() override;
   void Generate() override;
   void CaptureState(uint8_t* record) const override;
@@ -67,15 +97,18 @@ class TppSubReport : public TppComponent {
   // A child report read from a layout replaces the one made at creation.
   void AdoptChild(TppChildReport* value);
 
+  void Notification(TComponent* component, TOperation operation) override;
+
 protected:
   void CreateDrawCommand(TppPage* page) override;
+  void BandChanged() override;
 
 private:
   struct TStateRecord {
     uint8_t Base[8];
     int32_t ChildPageNo, FirstHeight, NextHeight;
-    uint8_t Finished, SectionState, Reserved[2];
-    int32_t SectionStartPage;
+    uint8_t Finished, SectionState, Expanded, Reserved;
+    int32_t SectionStartPage, InstanceCount;
   };
 
   TppChildReport* child = nullptr;
@@ -88,6 +121,12 @@ private:
   bool resetPageNo = false;
   bool traverseAllData = false;
   bool newPrintJob = false;
+  bool expandAll = false;
+  TppComponent* drillDownComponent = nullptr;
+  std::vector<std::string> expansions;
+  // The instance printing (in the page state).
+  int instanceCount = 0;
+  bool expanded = false;
   TSectionState sectionState = ssNone;
   int sectionStartPage = 0;  // the parent's page of the section's first
   int childPageNo = 0;    // the child page on the parent's page
@@ -99,6 +138,10 @@ private:
   int shiftLeft = 0, shiftTop = 0;
 
   void SetChildPage(int width, int height);
+  bool DrillsDown() const { return drillDownComponent && printBehavior != pbSection; }
+  // A new instance of a drill-down subreport: false when it stays
+  // collapsed (it then took no space).
+  bool StartInstance();
   bool PrintsAsChild() const { return printBehavior == pbChild || (printBehavior == pbFixed && traverseAllData); }
   void GenerateFixed(TppBand* band, int top, int room);
   void GenerateSection(TppBand* band);
