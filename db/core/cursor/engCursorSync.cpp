@@ -2,10 +2,12 @@
 // every cursor operation, the change snapshot, and resynchronising.
 
 #include "engCursor.h"
+#include "engAssert.h"
 #include "engDataFile.h"
 #include "engDirectory.h"
 #include "engErrorCodes.h"
 #include "engIndexFile.h"
+#include "engScopeGuard.h"
 #include "engSession.h"
 #include "engTable.h"
 
@@ -46,16 +48,13 @@ bool TDataCursor::EnterOperation() {
 bool TDataCursor::BeginOperation() {
   if (!open || !EnterOperation()) return false;
   restarts = 0;
-  try {
-    bool changed = false;
-    if (directory->Session()->StrictChangeDetection) changed = table->LockChangeCheck();
-    if (!changed && !SkipsSnapshotCheck() && SnapshotDiffers()) changed = true;
-    if (changed) Resynchronise();
-    return changed;
-  } catch (...) {
-    EndOperation();
-    throw;
-  }
+  TScopeGuard end([this] { EndOperation(); });
+  bool changed = false;
+  if (directory->Session()->StrictChangeDetection) changed = table->LockChangeCheck();
+  if (!changed && !SkipsSnapshotCheck() && SnapshotDiffers()) changed = true;
+  if (changed) Resynchronise();
+  end.Dismiss();
+  return changed;
 }
 
 void TDataCursor::EndOperation() {
@@ -68,17 +67,15 @@ void TDataCursor::EndOperation() {
 void TDataCursor::RefreshPosition() {
   RequireOpen();
   const bool outermost = EnterOperation();
-  try {
-    if (outermost) table->LockChangeCheck();
-    Resynchronise();
-  } catch (...) {
-    EndOperation();
-    throw;
-  }
-  EndOperation();
+  TScopeGuard end([this] { EndOperation(); });
+  if (outermost) table->LockChangeCheck();
+  Resynchronise();
 }
 
 void TDataCursor::NoteRestart() {
+  // Only a check made under a lock that keeps writers out reports a
+  // change, and that lock stays until the operation ends.
+  ENG_ASSERT(table->HoldsChangeCheckLock() || table->HoldsReadLock() || table->HoldsWriteLock());
   if (++restarts > MaxRestarts) Raise(EngErrLockFailure);
 }
 
@@ -92,34 +89,29 @@ void TDataCursor::Resynchronise() { FindPositionAgain(true); }
 void TDataCursor::FindPositionAgain(bool rebuildBitmaps) {
   if (!open || resynchronising) return;
   resynchronising = true;
-  try {
-    uint8_t bookmark[MaxBookmarkSize];
-    GetBookmark(bookmark);
-    const bool wasEmpty = beforeFirst && afterLast;
-    const bool wasBof = beforeFirst && !afterLast;
-    const bool wasEof = afterLast && !beforeFirst;
-    TakeChangeSnapshot();
-    if (rebuildBitmaps) {
-      RebuildWindowAndBitmaps();
-    } else {
-      TOperationBracket bracket(*this);
-      ComputeRangeWindow();
-    }
-    if (wasEmpty) {
-      SetToBegin();
-    } else if (IsNaturalOrder() && wasBof) {
-      SetToBegin();
-    } else if (IsNaturalOrder() && wasEof) {
-      SetToEnd();
-    } else if (IsNaturalOrder()) {
-      GotoNaturalRecord(recordNumber);
-      LoadCurrentRecord();
-    } else {
-      SearchKey(bookmark, true, true);
-    }
-  } catch (...) {
-    resynchronising = false;
-    throw;
+  TScopeGuard done([this] { resynchronising = false; });
+  uint8_t bookmark[MaxBookmarkSize];
+  GetBookmark(bookmark);
+  const bool wasEmpty = beforeFirst && afterLast;
+  const bool wasBof = beforeFirst && !afterLast;
+  const bool wasEof = afterLast && !beforeFirst;
+  TakeChangeSnapshot();
+  if (rebuildBitmaps) {
+    RebuildWindowAndBitmaps();
+  } else {
+    TOperationBracket bracket(*this);
+    ComputeRangeWindow();
   }
-  resynchronising = false;
+  if (wasEmpty) {
+    SetToBegin();
+  } else if (IsNaturalOrder() && wasBof) {
+    SetToBegin();
+  } else if (IsNaturalOrder() && wasEof) {
+    SetToEnd();
+  } else if (IsNaturalOrder()) {
+    GotoNaturalRecord(recordNumber);
+    LoadCurrentRecord();
+  } else {
+    SearchKey(bookmark, true, true);
+  }
 }

@@ -4,6 +4,8 @@
 
 #include "engTable.h"
 
+#include "engAssert.h"
+#include "engScopeGuard.h"
 #include "engSession.h"
 
 TCacheSizes TDataTable::CacheSizes() const { return Session()->CacheSizes; }
@@ -28,40 +30,32 @@ void TDataTable::StartTransaction() {
   if (readOnly || transactionActive) return;
   if (exclusive) WriteHeaders(false, false, false);
   transactionActive = true;
-  try {
-    LockTransaction();
-  } catch (...) {
-    transactionActive = false;
-    throw;
-  }
+  TScopeGuard undo([this] { transactionActive = false; });
+  LockTransaction();
+  undo.Dismiss();
 }
 
 void TDataTable::Rollback() {
   if (readOnly || !transactionActive) return;
   transactionActive = false;
-  try {
-    ReloadFiles(true, true);
-  } catch (...) {
-    ReleaseQuietly([this] { UnlockTransaction(); });
-    throw;
-  }
-  UnlockTransaction();
+  TScopeGuard unlock([this] { UnlockTransaction(); });
+  ReloadFiles(true, true);
 }
 
 void TDataTable::Commit(bool release) {
   if (readOnly || !transactionActive) return;
   transactionActive = false;
-  try {
-    LockWrite();
-    WriteHeaders(release, true, true);
-    FlushFiles();
-  } catch (...) {
-    // Still open, to be committed again or rolled back; never left holding
-    // the write lock.
+  // A failure leaves the transaction open, to be committed again or rolled
+  // back, and never the write lock held.
+  TScopeGuard undo([this] {
     transactionActive = true;
-    ReleaseQuietly([this] { UnlockWrite(); });
-    throw;
-  }
+    UnlockWrite();
+  });
+  LockWrite();
+  ENG_ASSERT(MayChangeFiles());
+  WriteHeaders(release, true, true);
+  FlushFiles();
+  undo.Dismiss();
   if (release) {
     UnlockWrite();
     UnlockTransaction();

@@ -9,7 +9,9 @@
 
 #include <algorithm>
 
+#include "engAssert.h"
 #include "engLockRetry.h"
+#include "engScopeGuard.h"
 #include "engSession.h"
 
 namespace {
@@ -113,15 +115,14 @@ bool TDataTable::TakeSharedLock(bool& held, uint16_t& indexLock, uint16_t& blobL
     Raise(EngErrLockFailure);
   }
   held = true;
-  try {
-    return CheckForChanges();
-  } catch (...) {
-    ReleaseSharedLock(held, indexLock, blobLock);
-    throw;
-  }
+  TScopeGuard release([&] { ReleaseSharedLock(held, indexLock, blobLock); });
+  const bool changed = CheckForChanges();
+  release.Dismiss();
+  return changed;
 }
 
 bool TDataTable::ReleaseSharedLock(bool& held, uint16_t& indexLock, uint16_t& blobLock) {
+  ENG_ASSERT(held && indexLock != 0);
   bool released = true;
   if (blobLock != 0 && !blobFile.UnlockShared(blobLock)) released = false;
   if (!indexFile.UnlockIndexShared(indexLock)) released = false;
@@ -164,15 +165,14 @@ bool TDataTable::LockWrite() {
   }
   writeLockHeld = true;
   if (!takesHeader) return false;
-  try {
-    return CheckForChanges();
-  } catch (...) {
-    ReleaseWriteLock();
-    throw;
-  }
+  TScopeGuard release([this] { ReleaseWriteLock(); });
+  const bool changed = CheckForChanges();
+  release.Dismiss();
+  return changed;
 }
 
 bool TDataTable::ReleaseWriteLock() {
+  ENG_ASSERT(writeLockHeld);
   bool released = true;
   if (HasBlobFile() && !blobFile.UnlockExclusive()) released = false;
   if (!indexFile.UnlockIndexExclusive()) released = false;
@@ -191,13 +191,12 @@ void TDataTable::LockTransaction() {
   if (!dataFile.LockHeader()) Raise(EngErrLockFailure);
   transactionLockHeld = true;
   if (exclusive) return;
-  try {
-    CheckForChanges();
-  } catch (...) {
+  TScopeGuard release([this] {
     dataFile.UnlockHeader();
     transactionLockHeld = false;
-    throw;
-  }
+  });
+  CheckForChanges();
+  release.Dismiss();
 }
 
 void TDataTable::UnlockTransaction() {
