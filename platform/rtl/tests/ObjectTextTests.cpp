@@ -11,6 +11,7 @@
 #include "rtlParser.h"
 #include "rtlReader.h"
 #include "rtlStreamTestSupport.h"
+#include "rtlTestFolder.h"
 
 namespace {
 
@@ -177,14 +178,12 @@ TEST(ExtendedFloat, ConvertsBitForBitBothWays) {
 
 TEST(ObjectText, FloatsConvertTheSameUnderACommaDecimalSeparator) {
   // A German locale of our own making, switched on process-wide.
-  char pattern[] = "/tmp/rtlLocaleXXXXXX";
-  ASSERT_NE(mkdtemp(pattern), nullptr);
-  const std::filesystem::path folder = pattern;
+  TTestFolder scratch;
+  const std::filesystem::path folder = scratch.Path();
   const std::string make = "localedef -i de_DE -f UTF-8 " + (folder / "de_DE.UTF-8").string() + " >/dev/null 2>&1";
   const std::string previous = setlocale(LC_ALL, nullptr);
   if (std::system(make.c_str()) != 0 || setenv("LOCPATH", folder.c_str(), 1) != 0 ||
       setlocale(LC_ALL, "de_DE.UTF-8") == nullptr) {
-    std::filesystem::remove_all(folder);
     GTEST_SKIP() << "no de_DE locale can be made here";
   }
   const std::string separator = localeconv()->decimal_point;
@@ -205,7 +204,6 @@ TEST(ObjectText, FloatsConvertTheSameUnderACommaDecimalSeparator) {
   }
   setlocale(LC_ALL, previous.c_str());
   unsetenv("LOCPATH");
-  std::filesystem::remove_all(folder);
   EXPECT_EQ(separator, ",");
   EXPECT_EQ(converted, text);
   EXPECT_EQ(value, 1.5L);

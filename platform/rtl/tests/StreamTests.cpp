@@ -8,23 +8,7 @@
 #include "rtlExceptions.h"
 #include "rtlStreams.h"
 #include "rtlStringList.h"
-
-namespace {
-
-class TempFolder {
-public:
-  TempFolder() {
-    char pattern[] = "/tmp/rtl-streams-XXXXXX";
-    path = mkdtemp(pattern);
-  }
-  ~TempFolder() { std::filesystem::remove_all(path); }
-  std::string File(const std::string& name) const { return path + "/" + name; }
-
-private:
-  std::string path;
-};
-
-}  // namespace
+#include "rtlTestFolder.h"
 
 TEST(MemoryStream, ReadWriteSeekAndSize) {
   TMemoryStream stream;
@@ -65,7 +49,7 @@ TEST(MemoryStream, ShortReadsRaise) {
 }
 
 TEST(FileStream, CreateWriteReopenAndCopy) {
-  TempFolder folder;
+  TTestFolder folder;
   std::string name = folder.File("data.bin");
   {
     TFileStream file(name, fmCreate);
@@ -99,7 +83,7 @@ TEST(FileStream, CreateWriteReopenAndCopy) {
 }
 
 TEST(FileStream, OpenAndCreateErrorsCarryTheReason) {
-  TempFolder folder;
+  TTestFolder folder;
   std::string missing = folder.File("missing.txt");
   try {
     TFileStream file(missing, fmOpenRead);
@@ -117,7 +101,7 @@ TEST(FileStream, OpenAndCreateErrorsCarryTheReason) {
 }
 
 TEST(FileStream, StringListsRoundTripThroughFiles) {
-  TempFolder folder;
+  TTestFolder folder;
   TStringList list;
   list.SetCommaText("a,b,c");
   list.SaveToFile(folder.File("list.txt"));

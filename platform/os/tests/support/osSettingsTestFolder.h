@@ -1,8 +1,6 @@
 #pragma once
-// The tests' one temporary folder: private, made when the test begins and
-// removed with everything in it when the test ends (a test that took the
-// folder's write permission away gets it back first). TScopedEnv points an
-// environment variable at it for the test.
+// The tests' temporary folder (the run-time layer's kit) and TScopedEnv,
+// which points an environment variable at it for one test.
 
 #include <cstdlib>
 #include <filesystem>
@@ -10,25 +8,7 @@
 #include <string>
 #include <unistd.h>
 
-class TTestFolder {
-public:
-  TTestFolder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "orvelle-os-XXXXXX").string();
-    if (!mkdtemp(pattern.data())) std::abort();
-    path = pattern;
-  }
-  ~TTestFolder() {
-    std::error_code ignored;
-    std::filesystem::permissions(path, std::filesystem::perms::owner_all, ignored);
-    std::filesystem::remove_all(path, ignored);
-  }
-  TTestFolder(const TTestFolder&) = delete;
-  TTestFolder& operator=(const TTestFolder&) = delete;
-  const std::string& Path() const { return path; }
-
-private:
-  std::string path;
-};
+#include "rtlTestFolder.h"
 
 class TScopedEnv {
 public:
