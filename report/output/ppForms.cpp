@@ -15,5 +15,6 @@ TppDialogRunner ppSetDialogRunner(TppDialogRunner runner) {
 
 TppDialogResult ppRunDialog(TppDialogRequest& request) {
   const TppDialogRunner& runner = CurrentRunner();
-  return runner ? runner(request) : drOK;
+  if (runner) return runner(request);
+  return request.Kind == dkTemplateError ? drCancel : drOK;
 }

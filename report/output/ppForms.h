@@ -1,16 +1,20 @@
 #pragma once
 // The engine's dialogs are asked for through one replaceable runner: the
 // dialog forms register it when they exist, tests answer it directly.
-// Without a runner (no display) every dialog takes its affirmative answer.
+// Without a runner (no display) every dialog takes its affirmative answer,
+// but for a template's read error: nobody was asked to let a property of the
+// layout go, so the load stops (and the report stays as it was).
 
 #include <functional>
 #include <string>
 
 class TppProducer;
 
-enum TppDialogKind : uint8_t { dkPrint, dkCancel, dkNoData, dkNotice };
+enum TppDialogKind : uint8_t { dkPrint, dkCancel, dkNoData, dkNotice, dkTemplateError };
 
-enum TppDialogResult : uint8_t { drOK, drCancel };
+// The template error dialog answers drIgnore (this error), drIgnoreAll
+// (every further one of the load) or drCancel (the error stops the load).
+enum TppDialogResult : uint8_t { drOK, drCancel, drIgnore, drIgnoreAll };
 
 struct TppDialogRequest {
   TppDialogKind Kind = dkPrint;
@@ -20,6 +24,8 @@ struct TppDialogRequest {
   int Copies = 1;
   // The no-data dialog: whether it is to show at all.
   bool ShowDialog = true;
+  // A template's read error: Message is the reader's, a line break and the
+  // question whether to ignore it.
   // A notice: the runner shows Message for ShowMilliseconds, letting window
   // messages be processed meanwhile, and returns when the time is up.
   std::string Message;

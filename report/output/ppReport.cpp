@@ -34,6 +34,7 @@ const TClassInfo& TppCustomReport::StaticClassType() {
           .Property("PassSetting", &TppCustomReport::PassSetting, &TppCustomReport::SetPassSetting)
           .Default(psOnePass)
           .Property("PrinterSetup", &TppCustomReport::PrinterSetup, &TppCustomReport::SetPrinterSetup)
+          .Property("Template", &TppCustomReport::TemplateObject, &TppCustomReport::SetTemplate)
           .Property("Units", &TppCustomReport::Units, &TppCustomReport::SetUnits)
           .Default(utInches)
           .Event("OnEndFirstPass", &TppCustomReport::OnEndFirstPass)
@@ -170,6 +171,7 @@ void TppCustomReport::SetDataPipeline(TppDataPipeline* value) {
 
 void TppCustomReport::FixUpDataPipeline(TppDataPipeline* pipeline) {
   if (!pipeline) return;
+  reportTemplate->DatabaseSettings().FixUpDataPipeline(pipeline);
   const std::string name = pipeline->GetUserName();
   for (TppBand* band : bands)
     for (int i = 0; i < band->ObjectCount(); ++i) band->Objects(i)->FixUpDataPipeline(pipeline, name);
@@ -178,6 +180,7 @@ void TppCustomReport::FixUpDataPipeline(TppDataPipeline* pipeline) {
 void TppCustomReport::Notification(TComponent* component, TOperation operation) {
   inherited::Notification(component, operation);
   if (operation == opRemove && component == parentReport) parentReport = nullptr;
+  if (operation == opRemove) reportTemplate->DatabaseSettings().Forget(component);
   if (operation == opRemove && component == dataPipeline) {
     dataPipeline = nullptr;
     autoStop = true;
@@ -253,6 +256,10 @@ void TppCustomReport::SetNoDataBehaviors(TppNoDataBehaviors value) {
   if (value.Contains(ndBlankPage)) value = value - TppNoDataBehaviors{ndMessageOnPage};
   noDataBehaviors = value;
   Reset();
+}
+
+void TppCustomReport::SetTemplate(TppReportTemplate* value) {
+  if (value && value != reportTemplate.get()) reportTemplate->Assign(value);
 }
 
 void TppCustomReport::SetParentReport(TppCustomReport* value) {

@@ -67,7 +67,8 @@ class TppCustomReport : public TppProducer {
   TppDataPipeline* DataPipeline() const { return dataPipeline; }
   void SetDataPipeline(TppDataPipeline* value);
   // Binds every object of the layout that names the pipeline (by user name)
-  // to it; layouts store pipelines by name.
+  // to it, and the template's database settings; layouts store pipelines by
+  // name.
   void FixUpDataPipeline(TppDataPipeline* pipeline);
 
   TppPassSettingType PassSetting() const { return passSetting; }
@@ -98,6 +99,8 @@ class TppCustomReport : public TppProducer {
 
   TppEngine& Engine() const { return *engine; }
   TppReportTemplate& Template() const { return *reportTemplate; }
+  TppReportTemplate* TemplateObject() const { return reportTemplate.get(); }
+  void SetTemplate(TppReportTemplate* value);
   // The report whose band holds this one's subreport (nullptr: a report
   // of its own); linked, so that a freed parent is forgotten.
   TppCustomReport* ParentReport() const { return parentReport; }

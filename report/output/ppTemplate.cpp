@@ -5,27 +5,58 @@
 
 #include "osPath.h"
 #include "ppDataPipeline.h"
+#include "ppForms.h"
 #include "ppMessages.h"
 #include "ppReport.h"
 #include "rtlObjectText.h"
 #include "rtlReader.h"
 #include "rtlStreams.h"
+#include "rtlStrUtils.h"
 #include "rtlWriter.h"
 
 namespace {
 constexpr int ppmsgRecordNotFound = 45;
 constexpr int ppmsgFileNotFound = 46;
 constexpr int ppmsgInvalidTemplate = 49;
+constexpr int ppmsgIgnoreError = 50;
 constexpr int ppmsgFileReadOnly = 51;
 constexpr int ppmsgCannotStoreTemplate = 53;
 constexpr char TextSignature[] = "object";
 constexpr char BinarySignature[] = "TPF0";
 
+// What the user answered to the read errors of one load.
+struct TReadErrorAnswers {
+  bool IgnoreAll = false;
+};
+
 // Reads the binary layout into the report: its properties, then its bands,
-// groups and components.
-void ReadLayout(TMemoryStream& binary, TppCustomReport& report) {
+// groups and components. Events name methods of root, else of the report.
+void ReadLayout(TMemoryStream& binary, TppCustomReport& report, TComponent* root, TReadErrorAnswers& answers) {
   binary.SetPosition(0);
   TReader reader(binary);
+  reader.OnFindMethod = [root](TReader&, const std::string& name, TMethod& method, bool& error) {
+    const TMethodInfo* info = root ? root->ClassType().FindMethod(name) : nullptr;
+    if (!info) return;
+    method = TMethod{root, info};
+    error = false;
+  };
+  reader.OnError = [&answers](TReader&, const std::string& message, bool& handled) {
+    if (answers.IgnoreAll) {
+      handled = true;
+      return;
+    }
+    TppDialogRequest request;
+    request.Kind = dkTemplateError;
+    request.Message = message + "\n" + ppLoadMessage(ppmsgIgnoreError);
+    switch (ppRunDialog(request)) {
+      case drCancel: handled = false; break;
+      case drIgnoreAll:
+        answers.IgnoreAll = true;
+        handled = true;
+        break;
+      default: handled = true; break;
+    }
+  };
   // The report takes the layout's name unless another component of its
   // owner has it: then a name of its own.
   reader.OnSetName = [&report](TReader&, TComponent* component, std::string& name) {
@@ -36,6 +67,95 @@ void ReadLayout(TMemoryStream& binary, TppCustomReport& report) {
   reader.ReadRootComponent(&report);
 }
 }  // namespace
+
+const TClassInfo& TppTemplateDBSettings::StaticClassType() {
+  static const TClassInfo info =
+      TClassBuilder<TppTemplateDBSettings>("TppTemplateDBSettings")
+          .Property("DataPipelineName", &TppTemplateDBSettings::DataPipelineName,
+                    &TppTemplateDBSettings::SetDataPipelineName)
+          .Property("Name", &TppTemplateDBSettings::Name, &TppTemplateDBSettings::SetName)
+          .Property("NameField", &TppTemplateDBSettings::NameField, &TppTemplateDBSettings::SetNameField)
+          .Property("TemplateField", &TppTemplateDBSettings::TemplateField, &TppTemplateDBSettings::SetTemplateField)
+          .Build();
+  return info;
+}
+
+TppTemplateDBSettings::~TppTemplateDBSettings() { SetDataPipeline(nullptr); }
+
+void TppTemplateDBSettings::SetDataPipeline(TppDataPipeline* value) {
+  if (value == dataPipeline) return;
+  if (dataPipeline && holder) dataPipeline->RemoveFreeNotification(holder);
+  dataPipeline = value;
+  if (dataPipeline && holder) dataPipeline->FreeNotification(holder);
+  dataPipelineName = dataPipeline ? dataPipeline->GetUserName() : std::string();
+}
+
+std::string TppTemplateDBSettings::DataPipelineName() const {
+  return dataPipeline ? dataPipeline->GetUserName() : dataPipelineName;
+}
+
+void TppTemplateDBSettings::SetDataPipelineName(const std::string& value) {
+  if (dataPipeline && SameText(dataPipeline->GetUserName(), value)) return;
+  SetDataPipeline(nullptr);
+  dataPipelineName = value;
+}
+
+void TppTemplateDBSettings::FixUpDataPipeline(TppDataPipeline* pipeline) {
+  if (pipeline && !dataPipeline && !dataPipelineName.empty() && SameText(pipeline->GetUserName(), dataPipelineName))
+    SetDataPipeline(pipeline);
+}
+
+void TppTemplateDBSettings::Forget(const TComponent* component) {
+  // The pipeline is being freed: its name stays for a pipeline of that name.
+  if (component != dataPipeline) return;
+  dataPipeline = nullptr;
+}
+
+void TppTemplateDBSettings::Assign(const TPersistent* source) {
+  const auto* other = dynamic_cast<const TppTemplateDBSettings*>(source);
+  if (!other) {
+    inherited::Assign(source);
+    return;
+  }
+  SetDataPipeline(other->dataPipeline);
+  dataPipelineName = other->dataPipelineName;
+  name = other->name;
+  nameField = other->nameField;
+  templateField = other->templateField;
+}
+
+const TClassInfo& TppReportTemplate::StaticClassType() {
+  static const TClassInfo info =
+      TClassBuilder<TppReportTemplate>("TppReportTemplate")
+          .Property("DatabaseSettings", &TppReportTemplate::DatabaseSettingsObject,
+                    &TppReportTemplate::SetDatabaseSettings)
+          .Property("FileName", &TppReportTemplate::FileName, &TppReportTemplate::SetFileName)
+          .Property("Format", &TppReportTemplate::Format, &TppReportTemplate::SetFormat)
+          .Default(ftBinary)
+          .Property("Offset", &TppReportTemplate::Offset, &TppReportTemplate::SetOffset)
+          .Default(0)
+          .Property("SaveTo", &TppReportTemplate::SaveTo, &TppReportTemplate::SetSaveTo)
+          .Default(stFile)
+          .Build();
+  return info;
+}
+
+TppReportTemplate::TppReportTemplate(TppCustomReport* report) : report(report), databaseSettings(report) {}
+
+TComponent* TppReportTemplate::Root() const { return report->Owner() ? report->Owner() : report; }
+
+void TppReportTemplate::Assign(const TPersistent* source) {
+  const auto* other = dynamic_cast<const TppReportTemplate*>(source);
+  if (!other) {
+    inherited::Assign(source);
+    return;
+  }
+  databaseSettings.Assign(&other->databaseSettings);
+  fileName = other->fileName;
+  offset = other->offset;
+  format = other->format;
+  saveTo = other->saveTo;
+}
 
 bool TppReportTemplate::SignatureAt(TStream& stream, int64_t position, TppFormatType& found) {
   if (position < 0 || position >= stream.Size()) return false;
@@ -90,17 +210,19 @@ void TppReportTemplate::LoadFromStream(TStream& stream) {
     binary.CopyFrom(copy, copy.Size());
   }
   // A layout that does not read leaves the report as it was: it is read
-  // into a scratch report of the same class first (whose methods the
-  // layout's events name).
+  // into a scratch report of the same class first. The errors the user
+  // let pass there are let pass again without asking.
+  TReadErrorAnswers answers;
   {
     const TClassInfo::TFactory factory = report->ClassType().Factory();
     TObjectPtr<TComponent> made(factory ? factory(nullptr) : new TppReport(nullptr));
     auto* scratch = dynamic_cast<TppCustomReport*>(made.get());
     if (!scratch) throw EInvalidTemplateError(ppLoadMessage(ppmsgInvalidTemplate));
-    ReadLayout(binary, *scratch);
+    ReadLayout(binary, *scratch, Root(), answers);
   }
+  answers.IgnoreAll = true;
   report->ClearLayout();
-  ReadLayout(binary, *report);
+  ReadLayout(binary, *report, Root(), answers);
   report->Reset();
 }
 
@@ -143,10 +265,10 @@ void TppReportTemplate::SaveToFile() {
 
 void TppReportTemplate::LoadFromDatabase() {
   TppTemplateDBSettings& db = databaseSettings;
-  if (!db.Complete() || !db.DataPipeline->Locate(db.NameField, Variant(db.Name)))
-    throw ETemplateLoadError(ppLoadMessage(ppmsgRecordNotFound) + " " + db.Name);
+  if (!db.Complete() || !db.DataPipeline()->Locate(db.NameField(), Variant(db.Name())))
+    throw ETemplateLoadError(ppLoadMessage(ppmsgRecordNotFound) + " " + db.Name());
   TMemoryStream memory;
-  db.DataPipeline->WriteFieldToStream(db.TemplateField, memory);
+  db.DataPipeline()->WriteFieldToStream(db.TemplateField(), memory);
   memory.SetPosition(0);
   LoadFromStream(memory);
 }
@@ -154,22 +276,22 @@ void TppReportTemplate::LoadFromDatabase() {
 void TppReportTemplate::SaveToDatabase() {
   TppTemplateDBSettings& db = databaseSettings;
   if (!db.Complete()) return;
-  db.DataPipeline->Open();
-  const TppDataType type = db.DataPipeline->GetFieldDataType(db.TemplateField);
+  db.DataPipeline()->Open();
+  const TppDataType type = db.DataPipeline()->GetFieldDataType(db.TemplateField());
   if (type != dtBLOB && type != dtMemo) throw ETemplateSaveError(ppLoadMessage(ppmsgCannotStoreTemplate));
   TMemoryStream memory;
   SaveToStream(memory);
   memory.SetPosition(0);
-  TppDataPipeline& pipeline = *db.DataPipeline;
+  TppDataPipeline& pipeline = *db.DataPipeline();
   // A record half written is dropped, never left in edit.
   bool written = false;
   try {
-    if (pipeline.Locate(db.NameField, Variant(db.Name))) {
+    if (pipeline.Locate(db.NameField(), Variant(db.Name()))) {
       written = pipeline.Edit();
     } else {
-      written = pipeline.Insert() && pipeline.SetFieldValue(db.NameField, Variant(db.Name));
+      written = pipeline.Insert() && pipeline.SetFieldValue(db.NameField(), Variant(db.Name()));
     }
-    written = written && pipeline.ReadFieldFromStream(db.TemplateField, memory) && pipeline.Post();
+    written = written && pipeline.ReadFieldFromStream(db.TemplateField(), memory) && pipeline.Post();
   } catch (...) {
     pipeline.Cancel();
     throw;

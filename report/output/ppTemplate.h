@@ -4,11 +4,13 @@
 // table reached through a data pipeline, or any stream (the program's
 // layouts are resources). Loading replaces the report's
 // bands, groups and components; a stream that does not read leaves the
-// report as it was.
+// report as it was. A property the reader refuses is put to the user
+// through the dialog runner (ignore it, ignore all, or stop the load).
 
 #include <string>
 
 #include "rtlClasses.h"
+#include "rtlTypeInfo.h"
 #include "rtlExceptions.h"
 
 class TppCustomReport;
@@ -17,27 +19,64 @@ class TStream;
 
 enum TppFormatType : uint8_t { ftBinary, ftASCII };
 enum TppSaveToType : uint8_t { stDatabase, stFile };
+RTL_ENUM_TYPE(TppFormatType, "ftBinary", "ftASCII")
+RTL_ENUM_TYPE(TppSaveToType, "stDatabase", "stFile")
 
 RTL_EXCEPTION_CLASS(EInvalidTemplateError, Exception);
 RTL_EXCEPTION_CLASS(ETemplateLoadError, Exception);
 RTL_EXCEPTION_CLASS(ETemplateSaveError, Exception);
 
 // Where a template lives in a table: the record whose NameField holds Name,
-// its layout in TemplateField (a BLOB or memo field).
-struct TppTemplateDBSettings {
-  TppDataPipeline* DataPipeline = nullptr;
-  std::string Name;
-  std::string NameField;
-  std::string TemplateField;
+// its layout in TemplateField (a BLOB or memo field). Streamed with the
+// report; the pipeline, which lives outside the layout, by its user name,
+// bound again by the report's FixUpDataPipeline.
+class TppTemplateDBSettings : public TPersistent {
+  RTL_DECLARE_CLASS(TppTemplateDBSettings, TPersistent)
+
+public:
+  // holder hears of the pipeline's freeing (its Notification calls
+  // Forget).
+  explicit TppTemplateDBSettings(TComponent* holder = nullptr) : holder(holder) {}
+  ~TppTemplateDBSettings() override;
+
+  TppDataPipeline* DataPipeline() const { return dataPipeline; }
+  void SetDataPipeline(TppDataPipeline* value);
+  // The bound pipeline's user name, else the one read.
+  std::string DataPipelineName() const;
+  // A name other than the bound pipeline's lets it go.
+  void SetDataPipelineName(const std::string& value);
+  const std::string& Name() const { return name; }
+  void SetName(const std::string& value) { name = value; }
+  const std::string& NameField() const { return nameField; }
+  void SetNameField(const std::string& value) { nameField = value; }
+  const std::string& TemplateField() const { return templateField; }
+  void SetTemplateField(const std::string& value) { templateField = value; }
   // A pipeline, a name field and a template field.
-  bool Complete() const { return DataPipeline && !NameField.empty() && !TemplateField.empty(); }
+  bool Complete() const { return dataPipeline && !nameField.empty() && !templateField.empty(); }
+  // Binds the pipeline when the name read is its user name.
+  void FixUpDataPipeline(TppDataPipeline* pipeline);
+  void Forget(const TComponent* component);
+  void Assign(const TPersistent* source) override;
+
+private:
+  TComponent* holder;
+  TppDataPipeline* dataPipeline = nullptr;
+  std::string dataPipelineName;
+  std::string name, nameField, templateField;
 };
 
-class TppReportTemplate {
+// The template of one report; its settings are streamed with the report.
+class TppReportTemplate : public TPersistent {
+  RTL_DECLARE_CLASS(TppReportTemplate, TPersistent)
+
 public:
-  explicit TppReportTemplate(TppCustomReport* report) : report(report) {}
+  explicit TppReportTemplate(TppCustomReport* report);
 
   TppCustomReport* Report() const { return report; }
+  // What the layout's events name methods of: the report's owner (the
+  // report itself when it has none). A method the root lacks is looked for
+  // among the report's own.
+  TComponent* Root() const;
   const std::string& FileName() const { return fileName; }
   void SetFileName(const std::string& value) { fileName = value; }
   TppFormatType Format() const { return format; }
@@ -47,8 +86,10 @@ public:
   TppSaveToType SaveTo() const { return saveTo; }
   void SetSaveTo(TppSaveToType value) { saveTo = value; }
   TppTemplateDBSettings& DatabaseSettings() { return databaseSettings; }
+  TppTemplateDBSettings* DatabaseSettingsObject() const { return &databaseSettings; }
+  void SetDatabaseSettings(TppTemplateDBSettings* value) { databaseSettings.Assign(value); }
   // FileName when saved to files, else the database settings' Name.
-  std::string Name() const { return saveTo == stFile ? fileName : databaseSettings.Name; }
+  std::string Name() const { return saveTo == stFile ? fileName : databaseSettings.Name(); }
   static constexpr const char* FileExtension = "rtm";
   static constexpr const char* FileFilter = "Report file (*.rtm)|*.rtm";
 
@@ -68,6 +109,8 @@ public:
   // By SaveTo.
   void Load();
   void Save();
+  // Settings, file name, offset, format and target.
+  void Assign(const TPersistent* source) override;
 
 private:
   TppCustomReport* report;
@@ -75,7 +118,7 @@ private:
   TppFormatType format = ftBinary;
   int32_t offset = 0;
   TppSaveToType saveTo = stFile;
-  TppTemplateDBSettings databaseSettings;
+  mutable TppTemplateDBSettings databaseSettings;
 
   bool SignatureAt(TStream& stream, int64_t position, TppFormatType& found);
 };

@@ -64,10 +64,10 @@ protected:
   }
   void UseTable(TppReport& report, const std::string& name, const std::string& field = "LAYOUT") {
     TppTemplateDBSettings& settings = report.Template().DatabaseSettings();
-    settings.DataPipeline = pipeline;
-    settings.Name = name;
-    settings.NameField = "NAME";
-    settings.TemplateField = field;
+    settings.SetDataPipeline(pipeline);
+    settings.SetName(name);
+    settings.SetNameField("NAME");
+    settings.SetTemplateField(field);
     report.Template().SetSaveTo(stDatabase);
   }
 };
@@ -110,15 +110,16 @@ TEST_F(TemplateDatabaseTest, LayoutsGoIntoRecordsByNameAndComeBackTheSame) {
 
 TEST_F(TemplateDatabaseTest, MissingRecordsAndUnfitFieldsAreClearErrorsThatChangeNothing) {
   TppReport* report = MakeReport(5);
-  const std::string before = LayoutText(*report);
+  // The settings are part of the layout.
   UseTable(*report, "Nope");
+  const std::string before = LayoutText(*report);
   ExpectMessage<ETemplateLoadError>([&] { report->Template().Load(); }, ppLoadMessage(45) + " Nope");
   EXPECT_EQ(LayoutText(*report), before);
   UseTable(*report, "Wrong field", "KIND");
   ExpectMessage<ETemplateSaveError>([&] { report->Template().Save(); }, ppLoadMessage(53));
   EXPECT_EQ(table->RecordCount(), 0);
   // Incomplete settings: saving does nothing, loading finds no record.
-  report->Template().DatabaseSettings().TemplateField.clear();
+  report->Template().DatabaseSettings().SetTemplateField("");
   report->Template().Save();
   EXPECT_EQ(table->RecordCount(), 0);
   ExpectMessage<ETemplateLoadError>([&] { report->Template().Load(); }, ppLoadMessage(45) + " Wrong field");

@@ -7,6 +7,7 @@
 #include "ppGroup.h"
 #include "ppMessages.h"
 #include "ppPrinterSetup.h"
+#include "ppSubReport.h"
 #include "ppTemplate.h"
 #include "ppUnits.h"
 #include "rtlStreams.h"
@@ -402,5 +403,154 @@ TEST_F(TemplateTest, OlderLayoutsAreConvertedWhileTheyLoad) {
   Load(*beta, betaText);
   EXPECT_TRUE(beta->Converted());
   EXPECT_TRUE(beta->ConvertedFromPre40());
+}
+}  // namespace
+
+namespace {
+// A form-like owner whose published method handles a report's event.
+class TUsageForm : public TComponent {
+  RTL_DECLARE_CLASS(TUsageForm, TComponent)
+  using TComponent::TComponent;
+  int PagesStarted = 0;
+  void FormStartPage(TObject*) { ++PagesStarted; }
+};
+
+const TClassInfo& TUsageForm::StaticClassType() {
+  static const TClassInfo info =
+      TClassBuilder<TUsageForm>("TUsageForm").Method("FormStartPage", &TUsageForm::FormStartPage).Build();
+  return info;
+}
+
+TEST_F(TemplateTest, EventsNameMethodsOfTheReportsOwner) {
+  TReportFixture f(30);
+  TObjectPtr<TUsageForm> form(new TUsageForm(nullptr));
+  auto* source = new TppReport(form.get());
+  source->CreateDefaultBands();
+  EXPECT_EQ(source->Template().Root(), form.get());
+  source->OnStartPage.SetMethod(TMethod{form.get(), form->ClassType().FindMethod("FormStartPage")});
+  const std::string text = Save(*source, ftASCII);
+  EXPECT_NE(text.find("OnStartPage = FormStartPage"), std::string::npos);
+
+  auto* target = new TppReport(form.get());
+  Load(*target, text);
+  target->SetShowPrintDialog(false);
+  TRecordingDevice device(nullptr);
+  device.SetPublisher(target->Publisher());
+  target->PrintToDevices();
+  device.SetPublisher(nullptr);
+  EXPECT_EQ(form->PagesStarted, 1);
+  // Without an owner the report is the root, and the form's method is
+  // nowhere: the layout is refused.
+  EXPECT_EQ(f.Report->Template().Root(), f.Owner.get());
+  TObjectPtr<TppReport> alone(new TppReport(nullptr));
+  EXPECT_EQ(alone->Template().Root(), alone.get());
+  EXPECT_THROW(Load(*alone, text), Exception);
+}
+
+TEST_F(TemplateTest, TheDatabaseSettingsTravelWithTheLayout) {
+  TReportFixture f(5);
+  f.Pipeline->SetUserName("Templates");
+  TppReportTemplate& settings = f.Report->Template();
+  settings.DatabaseSettings().SetDataPipeline(f.Pipeline);
+  settings.DatabaseSettings().SetName("Usage details");
+  settings.DatabaseSettings().SetNameField("NAME");
+  settings.DatabaseSettings().SetTemplateField("LAYOUT");
+  settings.SetSaveTo(stDatabase);
+  settings.SetFileName("usage.rtm");
+  const std::string text = Save(*f.Report, ftASCII);
+  EXPECT_NE(text.find("Template.DatabaseSettings.DataPipelineName = 'Templates'"), std::string::npos) << text;
+
+  TReportFixture g(5);
+  Load(*g.Report, text);
+  TppReportTemplate& read = g.Report->Template();
+  EXPECT_EQ(read.SaveTo(), stDatabase);
+  EXPECT_EQ(read.FileName(), "usage.rtm");
+  EXPECT_EQ(read.Name(), "Usage details");
+  EXPECT_EQ(read.DatabaseSettings().NameField(), "NAME");
+  EXPECT_EQ(read.DatabaseSettings().TemplateField(), "LAYOUT");
+  EXPECT_EQ(read.DatabaseSettings().DataPipelineName(), "Templates");
+  EXPECT_FALSE(read.DatabaseSettings().Complete()) << "no pipeline bound yet";
+  g.Report->FixUpDataPipeline(g.Pipeline);
+  EXPECT_EQ(read.DatabaseSettings().DataPipeline(), nullptr) << "another name";
+  g.Report->FixUpDataPipeline(f.Pipeline);
+  EXPECT_EQ(read.DatabaseSettings().DataPipeline(), f.Pipeline);
+  EXPECT_TRUE(read.DatabaseSettings().Complete());
+  // A pipeline freed is let go (its name stays).
+  auto* spare = new TppDBPipeline(nullptr);
+  spare->SetUserName("Spare");
+  read.DatabaseSettings().SetDataPipeline(spare);
+  spare->Free();
+  EXPECT_EQ(read.DatabaseSettings().DataPipeline(), nullptr);
+  EXPECT_EQ(read.DatabaseSettings().DataPipelineName(), "Spare");
+}
+
+TEST_F(TemplateTest, ReadErrorsAreIgnoredOnceOrForAllOrStopTheLoadAsTheUserAnswers) {
+  TReportFixture f(5);
+  MakeLayout(f);
+  std::string text = Save(*f.Report, ftASCII);
+  // Two values no report takes, around a page limit that reads.
+  const size_t at = text.find("PageLimit = 7");
+  ASSERT_NE(at, std::string::npos);
+  text.replace(at, 13, "Bogus = 1\n  PageLimit = 9\n  Columns = 'two'");
+
+  TReportFixture g(5);
+  const std::string before = Save(*g.Report, ftBinary);
+  std::vector<std::string> messages;
+  TppDialogResult answer = drCancel;
+  const TppDialogRunner previous = ppSetDialogRunner([&](TppDialogRequest& request) {
+    EXPECT_EQ(request.Kind, dkTemplateError);
+    messages.push_back(request.Message);
+    return answer;
+  });
+  EXPECT_THROW(Load(*g.Report, text), Exception);
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_NE(messages[0].find("Bogus"), std::string::npos);
+  EXPECT_EQ(messages[0].substr(messages[0].size() - 31), "\n" + ppLoadMessage(50));
+  EXPECT_EQ(Save(*g.Report, ftBinary), before);
+
+  // Each error asked for once, not again when the layout is read for good.
+  messages.clear();
+  answer = drIgnore;
+  Load(*g.Report, text);
+  EXPECT_EQ(messages.size(), 2u);
+  EXPECT_EQ(g.Report->PageLimit(), 9);
+  EXPECT_EQ(g.Report->GroupCount(), 1);
+
+  messages.clear();
+  answer = drIgnoreAll;
+  Load(*g.Report, text);
+  EXPECT_EQ(messages.size(), 1u);
+
+  // Nobody to ask: the load stops.
+  ppSetDialogRunner(nullptr);
+  TReportFixture h(5);
+  EXPECT_THROW(Load(*h.Report, text), Exception);
+  EXPECT_EQ(h.Report->PageLimit(), 0);
+  ppSetDialogRunner(previous);
+}
+TEST_F(TemplateTest, ADrillDownSubreportKeepsItsComponentByName) {
+  TReportFixture f(5);
+  TTestText* label = f.AddText(f.Detail, "ID", true);
+  label->SetName("OwnerLabel");
+  auto* sub = new TppSubReport(f.Report);
+  sub->SetName("Jobs");
+  sub->SetBand(f.Detail);
+  sub->SetDrillDownComponent(label);
+  sub->SetExpandAll(true);
+  const std::string text = Save(*f.Report, ftASCII);
+  EXPECT_NE(text.find("DrillDownComponent = OwnerLabel"), std::string::npos) << text;
+
+  TReportFixture g(5);
+  Load(*g.Report, text);
+  int band = 0;
+  TppComponent* read = nullptr;
+  ASSERT_TRUE(g.Report->FindComponentByUserName("Jobs", band, read));
+  auto* readSub = dynamic_cast<TppSubReport*>(read);
+  ASSERT_TRUE(readSub);
+  ASSERT_TRUE(readSub->DrillDownComponent());
+  EXPECT_EQ(readSub->DrillDownComponent()->Name(), "OwnerLabel");
+  EXPECT_EQ(readSub->DrillDownComponent()->Band(), readSub->Band());
+  EXPECT_TRUE(readSub->ExpandAll());
+  EXPECT_EQ(readSub->Report()->ParentReport(), g.Report);
 }
 }  // namespace
