@@ -221,8 +221,14 @@ void TppReportTemplate::LoadFromStream(TStream& stream) {
     ReadLayout(binary, *scratch, Root(), answers);
   }
   answers.IgnoreAll = true;
+  // The layout carries template settings of its own; the format and offset
+  // stay those of the stream just read.
+  const TppFormatType readFormat = format;
+  const int32_t readOffset = offset;
   report->ClearLayout();
   ReadLayout(binary, *report, Root(), answers);
+  format = readFormat;
+  offset = readOffset;
   report->Reset();
 }
 
@@ -250,7 +256,10 @@ void TppReportTemplate::LoadFromFile() {
   TMemoryStream memory;
   memory.CopyFrom(file, file.Size());
   memory.SetPosition(0);
+  // The layout is saved back where it was loaded from.
+  const std::string loadedFrom = fileName;
   LoadFromStream(memory);
+  fileName = loadedFrom;
 }
 
 void TppReportTemplate::SaveToFile() {
@@ -270,7 +279,11 @@ void TppReportTemplate::LoadFromDatabase() {
   TMemoryStream memory;
   db.DataPipeline()->WriteFieldToStream(db.TemplateField(), memory);
   memory.SetPosition(0);
+  // The layout is saved back into the record it was loaded from.
+  TppTemplateDBSettings loadedFrom;
+  loadedFrom.Assign(&db);
   LoadFromStream(memory);
+  db.Assign(&loadedFrom);
 }
 
 void TppReportTemplate::SaveToDatabase() {

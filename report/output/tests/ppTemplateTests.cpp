@@ -226,10 +226,21 @@ TEST_F(TemplateTest, FilesLoadAndSaveAndAMissingFileIsNamed) {
   const std::string path = ::testing::TempDir() + "orvelle-layout.rtm";
   f.Report->Template().SetFileName(path);
   f.Report->Template().SaveToFile();
+  // The layout names the file it was saved to; loaded from a copy, it is
+  // saved back to the copy.
+  const std::string copy = ::testing::TempDir() + "orvelle-layout-copy.rtm";
+  {
+    TFileStream from(path, fmOpenRead);
+    TFileStream to(copy, fmCreate);
+    to.CopyFrom(from, from.Size());
+  }
   TReportFixture target(5);
-  target.Report->Template().SetFileName(path);
+  target.Report->Template().SetFileName(copy);
   target.Report->Template().LoadFromFile();
   EXPECT_EQ(target.Report->GroupCount(), 1);
+  EXPECT_EQ(target.Report->Template().FileName(), copy);
+  std::remove(copy.c_str());
+  target.Report->Template().SetFileName(path);
   std::remove(path.c_str());
   try {
     target.Report->Template().LoadFromFile();
