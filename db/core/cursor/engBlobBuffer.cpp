@@ -65,17 +65,16 @@ int32_t BlocksFor(int64_t length, int32_t dataSize) {
 
 TBlobBuffer::TBlobBuffer(TReadContext* reader, TBlobFile* blobFile) : reader(reader), blobFile(blobFile) {}
 
-TBlobBuffer::~TBlobBuffer() { EngineFreeMem(data); }
+TBlobBuffer::~TBlobBuffer() = default;
 
 void TBlobBuffer::SetSize(int32_t newSize) {
   newSize = std::max(newSize, 0);
-  if (newSize == size) return;
+  if (newSize == Size()) return;
   Modified = true;
   if (newSize > 0)
-    data = static_cast<uint8_t*>(EngineReallocMem(data, size_t(newSize)));
+    data.resize(size_t(newSize));
   else
-    EngineFreeMem(data);
-  size = newSize;
+    std::vector<uint8_t>().swap(data);
 }
 
 void TBlobBuffer::Load() {
@@ -105,19 +104,19 @@ bool TBlobBuffer::LoadChain() {
   TBlockTrail trail;
   trail.Add(first);
   int32_t copied = 0;
-  while (copied < size) {
+  while (copied < Size()) {
     if (current->Sequence() != Sequence) file.RaiseBlobError(EngErrRecordChanged);
-    const int32_t wanted = std::min(file.BlockDataSize(), size - copied);
-    const int32_t got = current->ReadData(0, wanted, data + copied);
+    const int32_t wanted = std::min(file.BlockDataSize(), Size() - copied);
+    const int32_t got = current->ReadData(0, wanted, GetData() + copied);
     copied += got;
     const uint32_t next = current->Next();
-    if (got < wanted || copied == size || next == 0) break;
+    if (got < wanted || copied == Size() || next == 0) break;
     if (!file.IsBlockOffset(next) || trail.Contains(next)) file.RaiseBlobError(EngErrBlocksCorrupt);
     trail.Add(next);
-    if (!current.Fetch(reader, next, BlocksFor(size - copied, file.BlockDataSize()), true)) return false;
+    if (!current.Fetch(reader, next, BlocksFor(Size() - copied, file.BlockDataSize()), true)) return false;
   }
   Modified = false;
-  if (copied != size) file.RaiseBlobError(EngErrEndOfBlob);
+  if (copied != Size()) file.RaiseBlobError(EngErrEndOfBlob);
   return true;
 }
 
@@ -134,15 +133,15 @@ void TBlobBuffer::Save() {
     FirstOffset = int32_t(current->Offset());
   }
   current->SetSequence(Sequence);
-  current->SetTotalSize(uint32_t(size));
+  current->SetTotalSize(uint32_t(Size()));
   // The value's own blocks: neither the old chain nor the free list may
   // lead back into them.
   TBlockTrail trail;
   trail.Add(current->Offset());
   for (int32_t written = 0;;) {
-    const int32_t count = std::min(file.BlockDataSize(), size - written);
-    written += current->WriteData(0, count, data + written);
-    if (written == size) break;
+    const int32_t count = std::min(file.BlockDataSize(), Size() - written);
+    written += current->WriteData(0, count, GetData() + written);
+    if (written == Size()) break;
     TPinnedBlock following(file);
     const uint32_t next = current->Next();
     if (next != 0) {

@@ -5,6 +5,7 @@
 // negated handle of the buffer while it is open.
 
 #include <cstdint>
+#include <vector>
 
 #include "engHeap.h"
 #include "engReadContext.h"
@@ -25,9 +26,9 @@ public:
   // A new size marks the buffer modified; the common part stays and bytes
   // beyond it start zero. Below 1 the data is freed.
   void SetSize(int32_t newSize);
-  int32_t Size() const { return size; }
-  uint8_t* GetData() { return data; }
-  const uint8_t* GetData() const { return data; }
+  int32_t Size() const { return int32_t(data.size()); }
+  uint8_t* GetData() { return data.data(); }
+  const uint8_t* GetData() const { return data.data(); }
 
   // Reads the value from the chain at FirstOffset, starting over whenever
   // a block read meets another user's change. 8708 for a block of another
@@ -52,8 +53,7 @@ public:
 private:
   TReadContext* reader;
   TBlobFile* blobFile;
-  uint8_t* data = nullptr;
-  int32_t size = 0;
+  std::vector<uint8_t> data;  // the value; its size is the value's
 
   // One pass of Load; false when it met another user's change.
   bool LoadChain();

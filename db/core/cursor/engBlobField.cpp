@@ -6,13 +6,16 @@
 #include <atomic>
 #include <cstring>
 #include <limits>
+#include <memory>
 
+#include "engAssert.h"
 #include "engDataHeader.h"
 #include "engErrorCodes.h"
 #include "engErrors.h"
 #include "engFieldAccess.h"
 #include "engLittleEndian.h"
 #include "engRecordBuffer.h"
+#include "engScopeGuard.h"
 #include "engTable.h"
 
 namespace {
@@ -47,15 +50,8 @@ void TCursorBlobs::Detach() {
 
 int32_t TCursorBlobs::OpenBlob(int fieldNo, uint8_t* record, bool release, bool tableNumbering, uint8_t mode) {
   bracket.BeginBlobOperation();
-  int32_t result = 0;
-  try {
-    result = OpenField(fieldNo, record, release, tableNumbering, mode);
-  } catch (...) {
-    ReleaseQuietly([&] { bracket.EndBlobOperation(); });
-    throw;
-  }
-  bracket.EndBlobOperation();
-  return result;
+  TScopeGuard endOperation([this] { bracket.EndBlobOperation(); });
+  return OpenField(fieldNo, record, release, tableNumbering, mode);
 }
 
 int32_t TCursorBlobs::OpenField(int fieldNo, uint8_t* record, bool release, bool tableNumbering, uint8_t mode) {
@@ -69,8 +65,9 @@ int32_t TCursorBlobs::OpenField(int fieldNo, uint8_t* record, bool release, bool
     open->Release = release;
     return 0;
   }
+  ENG_ASSERT(buffers.Count() <= MaxOpenBlobs);
   if (buffers.Count() >= MaxOpenBlobs) return EngErrTooManyBlobs;
-  auto* buffer = new TBlobBuffer(reader, &table->BlobFile());
+  TBlobBuffer* buffer = buffers.Add(std::make_unique<TBlobBuffer>(reader, &table->BlobFile()));
   buffer->Handle = NewHandle();
   buffer->FieldNo = uint16_t(fieldNo);
   buffer->FirstOffset = reference;
@@ -78,14 +75,11 @@ int32_t TCursorBlobs::OpenField(int fieldNo, uint8_t* record, bool release, bool
   buffer->Release = release;
   buffer->Sequence = fields.GetBlobRef(fieldNo, record, tableNumbering);
   buffer->PhysicalRecordNo = GetRecordPhysicalNo(record);
-  buffers.Add(buffer);
-  try {
-    buffer->Load();
-    PutReference(fieldDesc, record, -buffer->Handle);
-  } catch (...) {
-    FreeBuffer(buffers.IndexOf(buffer));
-    throw;
-  }
+  // A failed load leaves nothing open.
+  TScopeGuard dropBuffer([this, buffer] { FreeBuffer(buffers.IndexOf(buffer)); });
+  buffer->Load();
+  PutReference(fieldDesc, record, -buffer->Handle);
+  dropBuffer.Dismiss();
   return 0;
 }
 
@@ -166,10 +160,7 @@ int32_t TCursorBlobs::NewHandle() const {
   }
 }
 
-void TCursorBlobs::FreeBuffer(int32_t index) {
-  delete Buffer(index);
-  buffers.Delete(index);
-}
+void TCursorBlobs::FreeBuffer(int32_t index) { buffers.Delete(index); }
 
 void TCursorBlobs::FieldDesc(int fieldNo, bool tableNumbering, uint8_t* fieldDesc) const {
   if (tableNumbering)

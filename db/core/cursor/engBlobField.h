@@ -13,8 +13,8 @@
 #include <cstdint>
 
 #include "engBlobBuffer.h"
+#include "engOwnedList.h"
 #include "engReadContext.h"
-#include "engSystemList.h"
 
 class TCursorFields;
 class TDataTable;
@@ -91,9 +91,9 @@ private:
   TCursorFields& fields;
   TBlobOperationBracket& bracket;
   TDataTable* table = nullptr;
-  TSystemList buffers;
+  TOwnedList<TBlobBuffer> buffers;  // at most MaxOpenBlobs
 
-  TBlobBuffer* Buffer(int32_t index) const { return static_cast<TBlobBuffer*>(buffers.Get(index)); }
+  TBlobBuffer* Buffer(int32_t index) const { return buffers.Get(index); }
   TBlobBuffer* FindByReference(int32_t reference) const;
   int32_t NewHandle() const;
   void FreeBuffer(int32_t index);

@@ -13,11 +13,10 @@ constexpr int32_t StackReserve = 4095;
 
 }  // namespace
 
-TBlock::TBlock(TBlobFile* blobFile) : blobFile(blobFile), dataSize(blobFile->BlockDataSize()) {
-  data = static_cast<uint8_t*>(EngineAllocMem(size_t(dataSize)));
-}
+TBlock::TBlock(TBlobFile* blobFile)
+    : blobFile(blobFile), dataSize(blobFile->BlockDataSize()), data(size_t(blobFile->BlockDataSize())) {}
 
-TBlock::~TBlock() { EngineFreeMem(data); }
+TBlock::~TBlock() = default;
 
 void TBlock::SetValue(uint32_t& field, uint32_t value) {
   if (field == value) return;
@@ -31,7 +30,7 @@ void TBlock::SetPrevious(uint32_t value) { SetValue(previous, value); }
 void TBlock::SetNext(uint32_t value) { SetValue(next, value); }
 
 void TBlock::Reset() {
-  std::memset(data, 0, size_t(dataSize));
+  std::memset(data.Get(), 0, size_t(dataSize));
   bytesUsed = 0;
   sequence = 0;
   totalSize = 0;
@@ -43,10 +42,10 @@ void TBlock::Reset() {
 void TBlock::Load(const uint8_t* image) {
   uint8_t header[BlockHeaderSize];
   std::memcpy(header, image, BlockHeaderSize);
-  std::memcpy(data, image + BlockHeaderSize, size_t(dataSize));
+  std::memcpy(data.Get(), image + BlockHeaderSize, size_t(dataSize));
   if (blobFile->IsEncrypted()) {
     blobFile->Decipher(header, BlockHeaderSize);
-    blobFile->Decipher(data, uint32_t(dataSize));
+    blobFile->Decipher(data.Get(), uint32_t(dataSize));
   }
   previous = GetLE32(header + BlkPrevious);
   next = GetLE32(header + BlkNext);
@@ -62,7 +61,7 @@ void TBlock::Save(uint8_t* image) {
   PutLE16(image + BlkBytesUsed, bytesUsed);
   PutLE32(image + BlkSequence, sequence);
   PutLE32(image + BlkTotalSize, totalSize);
-  std::memcpy(image + BlockHeaderSize, data, size_t(dataSize));
+  std::memcpy(image + BlockHeaderSize, data.Get(), size_t(dataSize));
   if (blobFile->IsEncrypted()) {
     blobFile->Encipher(image, BlockHeaderSize);
     blobFile->Encipher(image + BlockHeaderSize, uint32_t(dataSize));
@@ -81,14 +80,14 @@ int32_t TBlock::ReadData(int32_t dataOffset, int32_t count, void* destination) c
   const int32_t used = bytesUsed < dataSize ? bytesUsed : dataSize;
   const int32_t available = used > dataOffset ? used - dataOffset : 0;
   const int32_t n = count < available ? count : available;
-  std::memcpy(destination, data + dataOffset, size_t(n));
+  std::memcpy(destination, data.Get() + dataOffset, size_t(n));
   return n;
 }
 
 int32_t TBlock::WriteData(int32_t dataOffset, int32_t count, const void* source) {
   CheckDataSpan(dataOffset, count);
   bytesUsed = uint16_t(dataOffset + count);
-  std::memcpy(data + dataOffset, source, size_t(count));
+  std::memcpy(data.Get() + dataOffset, source, size_t(count));
   modified = true;
   return count;
 }

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "engBuffer.h"
 #include "engHeap.h"
 #include "engOwnedList.h"
 
@@ -15,10 +16,12 @@ public:
   // The data area is sized and zeroed for the file's block size.
   explicit TBlock(TBlobFile* blobFile);
   ~TBlock() override;
+  TBlock(const TBlock&) = delete;
+  TBlock& operator=(const TBlock&) = delete;
 
   TBlobFile* BlobFile() const { return blobFile; }
   int32_t DataSize() const { return dataSize; }
-  const uint8_t* Data() const { return data; }
+  const uint8_t* Data() const { return data.Get(); }
 
   uint32_t Offset() const { return offset; }
   void SetOffset(uint32_t value) { offset = value; }
@@ -69,7 +72,7 @@ public:
 private:
   TBlobFile* blobFile;
   int32_t dataSize = 0;
-  uint8_t* data = nullptr;
+  TEngineBuffer data;  // dataSize bytes
   uint32_t offset = 0;
   bool modified = false;
   uint16_t useCount = 0;

@@ -6,11 +6,13 @@
 #include <algorithm>
 #include <cstring>
 
+#include "engAssert.h"
 #include "engDataIo.h"
 #include "engErrorCodes.h"
 #include "engErrors.h"
 #include "engLittleEndian.h"
 #include "engLockRetry.h"
+#include "engScopeGuard.h"
 
 namespace {
 
@@ -20,15 +22,15 @@ constexpr int32_t MaxCachedBlocks = 1 << 20;
 
 }  // namespace
 
-TBlobFile::TBlobFile(TBlobFileTable* table) : table(table), blockStack(this) {
-  GrowBuffer(BufferSize, BufferSize, readBuffer, readCapacity);
-  GrowBuffer(BufferSize, BufferSize, writeBuffer, writeCapacity);
-}
+TBlobFile::TBlobFile(TBlobFileTable* table)
+    : table(table), readBuffer(BufferSize), writeBuffer(BufferSize), blockStack(this) {}
 
-TBlobFile::~TBlobFile() {
-  DropCache();
-  EngineFreeMem(readBuffer);
-  EngineFreeMem(writeBuffer);
+TBlobFile::~TBlobFile() { DropCache(); }
+
+uint8_t* TBlobFile::Room(std::vector<uint8_t>& buffer, int32_t length) {
+  ENG_ASSERT(length >= 0);
+  if (size_t(length) > buffer.size()) buffer.resize((size_t(length) + BufferSize - 1) / BufferSize * BufferSize);
+  return buffer.data();
 }
 
 void TBlobFile::RaiseBlobError(uint16_t code) const { RaiseEngineError(code, table->TableName()); }
@@ -48,12 +50,9 @@ void TBlobFile::Open() {
   if (IsOpen()) return;
   if (blockSize < MinBlobBlockSize) RaiseBlobError(EngErrHeaderCorrupt);
   TFileHandler::Open();
-  try {
-    ReadHeader();
-  } catch (...) {
-    TFileHandler::Close();
-    throw;
-  }
+  TScopeGuard closeOnFailure([this] { TFileHandler::Close(); });
+  ReadHeader();
+  closeOnFailure.Dismiss();
   SetCacheLimits();
 }
 
@@ -90,9 +89,10 @@ void TBlobFile::ReadHeader() {
 void TBlobFile::WriteHeader(bool force) {
   if (!force && !HeaderModified()) return;
   PutLE32(header + BlbHdrChangeCount, GetChangeCount() + 1);
-  std::memcpy(writeBuffer, header, BlobHeaderSize);
-  if (table->IsEncrypted()) table->Encipher(writeBuffer, BlobHeaderSize);
-  WriteFileAt(*this, table->TableName(), 0, writeBuffer, BlobHeaderSize);
+  uint8_t* image = Room(writeBuffer, BlobHeaderSize);
+  std::memcpy(image, header, BlobHeaderSize);
+  if (table->IsEncrypted()) table->Encipher(image, BlobHeaderSize);
+  WriteFileAt(*this, table->TableName(), 0, image, BlobHeaderSize);
   header[BlbHdrModified] = 0;
 }
 
@@ -102,9 +102,10 @@ void TBlobFile::MarkChanged() {
 }
 
 bool TBlobFile::HeaderChanged() {
-  ReadHeaderImage(readBuffer);
-  if (GetLE32(readBuffer + BlbHdrChangeCount) == GetChangeCount()) return false;
-  std::memcpy(header, readBuffer, BlobHeaderSize);
+  uint8_t image[BlobHeaderSize];
+  ReadHeaderImage(image);
+  if (GetLE32(image + BlbHdrChangeCount) == GetChangeCount()) return false;
+  std::memcpy(header, image, BlobHeaderSize);
   header[BlbHdrModified] = 0;
   return true;
 }

@@ -124,10 +124,8 @@ public:
 
 private:
   TBlobFileTable* table;
-  uint8_t* readBuffer = nullptr;
-  int32_t readCapacity = 0;
-  uint8_t* writeBuffer = nullptr;
-  int32_t writeCapacity = 0;
+  std::vector<uint8_t> readBuffer;  // grown in steps, never shrunk while open
+  std::vector<uint8_t> writeBuffer;
   uint32_t readWindowStart = 0;  // the blocks a read is placing
   int32_t readWindowLength = 0;
   uint8_t header[BlobHeaderSize] = {};
@@ -139,6 +137,8 @@ private:
   int32_t readAheadCount = 1;
 
   void SetHeaderModified() { header[BlbHdrModified] = 1; }
+  // The buffer, holding at least length bytes.
+  static uint8_t* Room(std::vector<uint8_t>& buffer, int32_t length);
   void SetCacheLimits();
   int32_t NormalCacheCapacity() const;
   void ReadHeaderImage(uint8_t* image);

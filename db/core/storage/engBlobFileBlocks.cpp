@@ -10,14 +10,17 @@
 #include "engDataIo.h"
 #include "engErrorCodes.h"
 #include "engLittleEndian.h"
+#include "engScopeGuard.h"
 
 namespace {
 
 constexpr int32_t TransactionGrowth = 255;
-constexpr int32_t BufferStep = 65535;
 constexpr int32_t MaxRunBytes = 1048576;
 
-TBlock* BlockAt(const std::vector<TBlock*>& list, int32_t index) { return list[size_t(index)]; }
+TBlock* BlockAt(const std::vector<TBlock*>& list, int32_t index) {
+  ENG_ASSERT(index >= 0 && size_t(index) < list.size());
+  return list[size_t(index)];
+}
 
 }  // namespace
 
@@ -112,36 +115,32 @@ bool TBlobFile::InReadWindow(uint32_t offset) const {
 // of the disk file, and the asked block must be there.
 void TBlobFile::ReadBlocks(uint32_t offset, int32_t count) {
   const int32_t length = count * int32_t(blockSize);
-  GrowBuffer(length, BufferStep, readBuffer, readCapacity);
+  uint8_t* images = Room(readBuffer, length);
   readWindowStart = offset;
   readWindowLength = length;
-  try {
-    const int32_t n = ReadFileAt(*this, table->TableName(), offset, readBuffer, length, true);
-    if (n < length && ShortReadAllowed()) {
-      std::memset(readBuffer + n, 0, size_t(length - n));
-    } else if (n < length) {
-      count = n / int32_t(blockSize);
-      if (count == 0) RaiseBlobError(EngErrReadFailed);
-    }
-    for (int32_t i = count - 1; i >= 0; --i) {
-      const uint32_t blockOffset = offset + uint32_t(i) * blockSize;
-      const uint8_t* image = readBuffer + i * int32_t(blockSize);
-      TBlock* block = cache.Find(blockOffset);
-      if (block) {
-        if (block->UseCount() == 0 && !block->Modified()) block->Load(image);
-        continue;
-      }
-      block = TakeCacheEntry(blockOffset);
-      block->Load(image);
-      cache.Insert(block);
-    }
-  } catch (...) {
+  TScopeGuard closeWindow([this] {
     readWindowStart = 0;
     readWindowLength = 0;
-    throw;
+  });
+  const int32_t n = ReadFileAt(*this, table->TableName(), offset, images, length, true);
+  if (n < length && ShortReadAllowed()) {
+    std::memset(images + n, 0, size_t(length - n));
+  } else if (n < length) {
+    count = n / int32_t(blockSize);
+    if (count == 0) RaiseBlobError(EngErrReadFailed);
   }
-  readWindowStart = 0;
-  readWindowLength = 0;
+  for (int32_t i = count - 1; i >= 0; --i) {
+    const uint32_t blockOffset = offset + uint32_t(i) * blockSize;
+    const uint8_t* image = images + i * int32_t(blockSize);
+    TBlock* block = cache.Find(blockOffset);
+    if (block) {
+      if (block->UseCount() == 0 && !block->Modified()) block->Load(image);
+      continue;
+    }
+    block = TakeCacheEntry(blockOffset);
+    block->Load(image);
+    cache.Insert(block);
+  }
 }
 
 // A block object for offset, not yet in the cache: from the pool while the
@@ -197,18 +196,17 @@ bool TBlobFile::FlushBlocks() {
 }
 
 void TBlobFile::WriteRun(int32_t first, int32_t last) {
+  ENG_ASSERT(first >= 0 && first <= last && last < int32_t(flushList.size()));
   const int32_t count = last - first + 1;
-  GrowBuffer(count * int32_t(blockSize), BufferStep, writeBuffer, writeCapacity);
-  for (int32_t i = 0; i < count; ++i) BlockAt(flushList, first + i)->Save(writeBuffer + i * int32_t(blockSize));
-  try {
-    WriteFileAt(*this, table->TableName(), BlockAt(flushList, first)->Offset(), writeBuffer,
-                count * int32_t(blockSize));
-  } catch (...) {
-    // Not on disk: the blocks keep their changes for a later write.
+  uint8_t* images = Room(writeBuffer, count * int32_t(blockSize));
+  for (int32_t i = 0; i < count; ++i) BlockAt(flushList, first + i)->Save(images + i * int32_t(blockSize));
+  // Not on disk: the blocks keep their changes for a later write.
+  TScopeGuard keepChanges([this, first, last] {
     for (int32_t i = first; i <= last; ++i) BlockAt(flushList, i)->SetModified(true);
     flushList.clear();
-    throw;
-  }
+  });
+  WriteFileAt(*this, table->TableName(), BlockAt(flushList, first)->Offset(), images, count * int32_t(blockSize));
+  keepChanges.Dismiss();
 }
 
 void TBlobFile::DropCache() {

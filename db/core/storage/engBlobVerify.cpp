@@ -7,9 +7,12 @@
 
 #include <algorithm>
 #include <limits>
+#include <utility>
 
+#include "engAssert.h"
 #include "engBlobFile.h"
 #include "engErrorCodes.h"
+#include "engScopeGuard.h"
 
 namespace {
 
@@ -64,43 +67,40 @@ void TBlobFile::FreeChainFrom(TReadContext* reader, bool verifyOnly, bool force,
   int32_t hint = std::max(blockCount - 1, 1);
   TBlockTrail trail;
   TBlock* current = block;
-  try {
-    trail.Add(current->Offset());
-    while (current->Next() != 0) {
-      const uint32_t next = current->Next();
-      const char* finding = nullptr;
-      TBlock* nextBlock = nullptr;
-      if (!IsBlockOffset(next)) {
-        finding = InvalidPointer;
-      } else if (trail.Contains(next) || (held && held->Contains(next))) {
+  TScopeGuard releaseCurrent([this, &current] { ReleaseBlock(current); });
+  trail.Add(current->Offset());
+  while (current->Next() != 0) {
+    const uint32_t next = current->Next();
+    const char* finding = nullptr;
+    TBlock* nextBlock = nullptr;
+    if (!IsBlockOffset(next)) {
+      finding = InvalidPointer;
+    } else if (trail.Contains(next) || (held && held->Contains(next))) {
+      finding = RecursivePointer;
+    } else if (trail.Count() >= limit) {
+      finding = InvalidPointer;  // longer than its length or the file allows
+    } else {
+      if (!GetBlock(reader, next, nextBlock, hint, true)) RaiseBlobError(EngErrRecordChanged);
+      if (nextBlock->UseCount() > 1)
         finding = RecursivePointer;
-      } else if (trail.Count() >= limit) {
-        finding = InvalidPointer;  // longer than its length or the file allows
-      } else {
-        if (!GetBlock(reader, next, nextBlock, hint, true)) RaiseBlobError(EngErrRecordChanged);
-        if (nextBlock->UseCount() > 1)
-          finding = RecursivePointer;
-        else if (nextBlock->Sequence() != sequence && force)
-          nextBlock->SetSequence(sequence);
-        else if (nextBlock->Sequence() != sequence)
-          finding = InvalidPointer;
-        if (finding) ReleaseBlock(nextBlock);
-      }
-      if (finding) {
-        if (!repair) RaiseBlobError(EngErrBlocksCorrupt);
-        ReportDamage(reader, finding, recordNumber, !verifyOnly);
-        if (!verifyOnly) current->SetNext(0);
-        break;
-      }
-      ReleaseBlock(current);
-      current = nextBlock;
-      trail.Add(next);
-      hint = std::max(hint - 1, 1);
+      else if (nextBlock->Sequence() != sequence && force)
+        nextBlock->SetSequence(sequence);
+      else if (nextBlock->Sequence() != sequence)
+        finding = InvalidPointer;
+      if (finding) ReleaseBlock(nextBlock);
     }
-  } catch (...) {
-    ReleaseBlock(current);
-    throw;
+    if (finding) {
+      if (!repair) RaiseBlobError(EngErrBlocksCorrupt);
+      ReportDamage(reader, finding, recordNumber, !verifyOnly);
+      if (!verifyOnly) current->SetNext(0);
+      break;
+    }
+    ReleaseBlock(std::exchange(current, nextBlock));
+    trail.Add(next);
+    ENG_ASSERT(trail.Count() <= limit);  // the walk's bound
+    hint = std::max(hint - 1, 1);
   }
+  releaseCurrent.Dismiss();
   ReleaseBlock(current);
   if (!verifyOnly) FreeTrail(trail);
 }
@@ -110,12 +110,7 @@ void TBlobFile::FreeTrail(const TBlockTrail& trail) {
   for (int32_t i = 0; i < trail.Count(); ++i) {
     TBlock* block = nullptr;
     GetBlock(nullptr, trail.Get(i), block, trail.Count() - i, true);
-    try {
-      FreeBlock(block);
-    } catch (...) {
-      ReleaseBlock(block);
-      throw;
-    }
-    ReleaseBlock(block);
+    TScopeGuard release([this, block] { ReleaseBlock(block); });
+    FreeBlock(block);
   }
 }
