@@ -11,7 +11,13 @@
 // count is the child's; no page belongs to two trees or to a tree and a
 // free list; every record in use has exactly one leaf entry, whose key is
 // the one its record builds (every slot, in "Sys Deleted"): the leaf
-// entries and the records give the same sum of key-and-record shares.
+// entries and the records give the same sum of key-and-record shares; the
+// index header counts the records in use.
+//
+// The check reads every record and page, so its finding is kept outside
+// the table (engCheckedTables.h) under the files' stamp: while the stamp
+// stays the same, nobody has written since, and a later first open takes
+// the finding instead of reading everything again.
 
 #include <algorithm>
 #include <bit>
@@ -19,12 +25,14 @@
 #include <cstring>
 #include <vector>
 
+#include "engCheckedTables.h"
 #include "engCursor.h"
 #include "engDataFile.h"
 #include "engIndexFile.h"
 #include "engIndexPage.h"
 #include "engRecordBuffer.h"
 #include "engTable.h"
+#include "engTableStamp.h"
 #include "rtlExceptions.h"
 
 namespace {
@@ -76,6 +84,9 @@ bool TakePage(std::vector<bool>& pagesTaken, uint32_t offset) {
 }  // namespace
 
 bool TDataCursor::IndexTreesSound() {
+  TTableStamp stamp;
+  const bool stamped = TakeTableStamp(*table, stamp);
+  if (stamped && CheckedStateHolds(stamp)) return true;
   bool sound = true;
   try {
     std::vector<uint8_t> trees;
@@ -114,6 +125,8 @@ bool TDataCursor::IndexTreesSound() {
         }
       }
     }
+    const uint32_t inUseCount = uint32_t(std::count(inUse.begin(), inUse.end(), true));
+    sound = IndexFile().GetRecordCount() == inUseCount;
     std::vector<bool> pagesTaken(size_t(IndexFile().GetEndOffset() / IndexPageSize), false);
     for (size_t t = 0; sound && t < trees.size(); ++t)
       sound = IndexTreeSound(trees[t], inUse, pagesTaken, expectedKeys[t], expectedSums[t]);
@@ -121,6 +134,8 @@ bool TDataCursor::IndexTreesSound() {
     sound = false;
   }
   ClearIndexState();
+  // Still under the lock the check ran under: the stamp is what was read.
+  if (sound && stamped) RememberCheckedState(stamp);
   return sound;
 }
 

@@ -2,16 +2,21 @@
 // append or a delete can leave some indexes with a key the others lack,
 // or a key for a record the data file never got.
 
+#include "engCheckedTables.h"
 #include "engDataFile.h"
 #include "engErrors.h"
 #include "engIndexFile.h"
 #include "engKeyCompare.h"
 #include "engTable.h"
+#include "engTableStamp.h"
 
 // Every keyed index holds one key per record in use, the deleted-records
 // index one per record slot, and each key names a slot the data holds. A
-// tree too damaged to walk disagrees too.
+// tree too damaged to walk disagrees too. Files that a full check found
+// sound and that nobody wrote since need no count.
 bool TDataTable::IndexesMatchData() {
+  TTableStamp stamp;
+  if (TakeTableStamp(*this, stamp) && CheckedStateHolds(stamp)) return true;
   const uint32_t slots = dataFile.PhysicalRecordCount();
   const uint32_t inUse = CountRecordsInUse();
   if (indexFile.GetRecordCount() != inUse) return false;
