@@ -5,6 +5,9 @@
 
 #include <cstring>
 
+#include "engCursorWrite.h"
+
+#include "engAssert.h"
 #include "engCursor.h"
 #include "engCursorRecords.h"
 #include "engDataFile.h"
@@ -20,27 +23,22 @@ namespace {
 // The auto-increment value after last, wrapping as the data file does.
 int32_t AutoIncAfter(int32_t last) { return last >= MaxAutoIncValue ? 1 : last + 1; }
 
-// The data file's record object, handed back on every way out.
-class THeldRecord {
-public:
-  explicit THeldRecord(TDataFile& file) : file(file) {}
-  ~THeldRecord() { Release(); }
-  THeldRecord(const THeldRecord&) = delete;
-  THeldRecord& operator=(const THeldRecord&) = delete;
-  TRecord*& Get() { return record; }
-  TRecord* operator->() const { return record; }
-  // Hands the record back for the data file to write with its cache.
-  void Release() {
-    file.ReleaseRecord(record);
-    record = nullptr;
-  }
-
-private:
-  TDataFile& file;
-  TRecord* record = nullptr;
-};
-
 }  // namespace
+
+void THeldRecord::Read(uint32_t number, TRecordRead how) {
+  ENG_ASSERT(!record);
+  file.GetRecord(nullptr, number, 1, false, how == TRecordRead::WithFollowing, record);
+}
+
+bool THeldRecord::TakeNew() {
+  ENG_ASSERT(!record);
+  return file.NewRecord(nullptr, record);
+}
+
+void THeldRecord::Release() {
+  file.ReleaseRecord(record);
+  record = nullptr;
+}
 
 bool TDataCursor::KeepsKeysIn(int n) const { return !(n == 0 && PrimaryIsNatural()); }
 
@@ -138,7 +136,7 @@ void TDataCursor::InsertRecord(uint8_t* record, bool goToNew) {
     // leaves the indexes untouched.
     const bool append = number == data.NextRecordNumber();
     THeldRecord stored(data);
-    if (!data.NewRecord(nullptr, stored.Get()) || stored->RecordNumber() != number) Raise(EngErrRecordsCorrupt);
+    if (!stored.TakeNew() || stored->RecordNumber() != number) Raise(EngErrRecordsCorrupt);
     uint8_t freeKey[MaxIndexKeyLength];
     BuildDeletedKey(stored->Buffer(), freeKey);
     stored->Clear(false);
@@ -182,7 +180,7 @@ void TDataCursor::ModifyRecord(uint8_t* record, bool unlock, bool goTo) {
     LockRecord(number);
     TDataFile& data = DataFile();
     THeldRecord stored(data);
-    data.GetRecord(nullptr, number, 1, false, false, stored.Get());
+    stored.Read(number, TRecordRead::Alone);
     if (stored->IsDeleted()) Raise(EngErrRecordChanged);
     CheckConstraints(record);
     if (!noAutoInc) SetRecordAutoInc(record, stored->AutoIncValue());
@@ -219,7 +217,7 @@ void TDataCursor::DeleteRecord(const uint8_t* record, bool /*reposition*/) {
     if (number == 0) Raise(uint16_t(EngErrNoCurrentRecord));
     TDataFile& data = DataFile();
     THeldRecord stored(data);
-    data.GetRecord(nullptr, number, 1, false, false, stored.Get());
+    stored.Read(number, TRecordRead::Alone);
     if (stored->IsDeleted() || (!exclusive && !stored->SameAs(record))) Raise(EngErrRecordChanged);
     LockRecord(number);
 

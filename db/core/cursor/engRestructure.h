@@ -11,8 +11,6 @@
 #include "engCursor.h"
 #include "rtlFormatSettings.h"
 
-class TDataFile;
-class TRecord;
 class TTableFileOps;
 
 // Why a record could not be carried over.
@@ -80,19 +78,4 @@ private:
   // Tells the data-lost handler; carryOn says whether to go on.
   void ReportLoss(TRestructureLoss cause, const std::string& text);
   void ReportProgress(uint32_t record, uint32_t total);
-};
-
-// A record of the data file, handed back on every way out.
-class TRestructureRecord {
-public:
-  TRestructureRecord(TDataFile& file, uint32_t number);
-  ~TRestructureRecord();
-  TRestructureRecord(const TRestructureRecord&) = delete;
-  TRestructureRecord& operator=(const TRestructureRecord&) = delete;
-  TRecord* operator->() const { return record; }
-  TRecord* Get() const { return record; }
-
-private:
-  TDataFile& file;
-  TRecord* record = nullptr;
 };

@@ -130,7 +130,8 @@ void TRestructure::CopyRecords(TDataCursor& work) {
   std::vector<uint8_t> newRecord(work.CursorRecordSize());
   for (uint32_t r = 1; r <= total && carryOn; ++r) {
     {
-      TRestructureRecord old(data, r);
+      THeldRecord old(data);
+      old.Read(r, TRecordRead::WithFollowing);
       if (!old->IsDeleted()) {
         work.ApplyDefaults(newRecord.data());
         bool autoIncGiven = false;

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "engCursorWrite.h"
 #include "engDataFile.h"
 #include "engDataHeader.h"
 #include "engErrors.h"
@@ -15,12 +16,6 @@
 #include "engRestructure.h"
 #include "engScopeGuard.h"
 #include "engTable.h"
-
-TRestructureRecord::TRestructureRecord(TDataFile& file, uint32_t number) : file(file) {
-  file.GetRecord(nullptr, number, 1, false, true, record);
-}
-
-TRestructureRecord::~TRestructureRecord() { file.ReleaseRecord(record); }
 
 void TRestructure::RebuildIndexes() {
   cursor.BackupIndex();
@@ -76,7 +71,8 @@ void TRestructure::BuildMarkedIndexes(const std::vector<bool>& marked, std::vect
   if (std::find(marked.begin(), marked.end(), true) == marked.end()) return;
   uint8_t key[MaxIndexKeyLength];
   for (uint32_t r = 1; r <= total && carryOn; ++r) {
-    TRestructureRecord record(data, r);
+    THeldRecord record(data);
+    record.Read(r, TRecordRead::WithFollowing);
     if (!record->IsDeleted()) {
       int duplicateIn = -1;
       for (size_t n = 0; n < marked.size() && duplicateIn < 0; ++n) {
@@ -113,7 +109,8 @@ void TRestructure::RemoveRecords(const std::vector<bool>& marked, const std::vec
   uint8_t key[MaxIndexKeyLength];
   uint8_t deletedKey[MaxIndexKeyLength];
   for (uint32_t r : records) {
-    TRestructureRecord record(data, r);
+    THeldRecord record(data);
+    record.Read(r, TRecordRead::WithFollowing);
     for (int n = 0; n <= indexes.GetSecondaryCount(); ++n) {
       if ((n == 0 && cursor.PrimaryIsNatural()) || marked[size_t(n)]) continue;
       cursor.SwitchToIndex(uint8_t(n));
