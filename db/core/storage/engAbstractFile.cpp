@@ -8,48 +8,29 @@ namespace {
 
 using Guard = std::lock_guard<std::recursive_mutex>;
 
-template <typename Entry>
-Entry* NewEntry(const Entry& value) {
-  auto* entry = static_cast<Entry*>(EngineAllocMem(sizeof(Entry)));
-  *entry = value;
-  return entry;
-}
-
-void FreeEntries(TSystemList& list) {
-  for (int32_t i = 0; i < list.Count(); ++i) {
-    void* entry = list.Get(i);
-    EngineFreeMem(entry);
-  }
-  list.Clear();
-}
-
 }  // namespace
 
 TAbstractFile::TAbstractFile(const std::string& name) : name(name) {}
 
-TAbstractFile::~TAbstractFile() {
-  FreeEntries(lockRanges);
-  FreeEntries(handles);
-}
+TAbstractFile::~TAbstractFile() = default;
 
 int32_t TAbstractFile::FindHandle(int32_t number) {
   Guard guard(section);
   if (openCount < 1) return -1;
-  for (int32_t i = 0; i < handles.Count(); ++i) {
-    if (static_cast<TFileHandleEntry*>(handles.Get(i))->Number == number) return i;
-  }
-  return -1;
+  const auto found = std::find_if(handles.begin(), handles.end(),
+                                  [number](const TFileHandleEntry& entry) { return entry.Number == number; });
+  return found == handles.end() ? -1 : int32_t(found - handles.begin());
 }
 
 TFileHandleEntry* TAbstractFile::Handle(int32_t number) {
   const int32_t index = FindHandle(number);
-  return index < 0 ? nullptr : static_cast<TFileHandleEntry*>(handles.Get(index));
+  return index < 0 ? nullptr : &handles[size_t(index)];
 }
 
 int32_t TAbstractFile::AddHandle() {
   int32_t number = 1;
   while (FindHandle(number) >= 0) ++number;
-  handles.Add(NewEntry(TFileHandleEntry{number, 0}));
+  handles.push_back(TFileHandleEntry{number, 0});
   ++openCount;
   return number;
 }
@@ -69,9 +50,7 @@ bool TAbstractFile::CloseHandle(int32_t number) {
   Guard guard(section);
   const int32_t index = FindHandle(number);
   if (index < 0) return false;
-  void* entry = handles.Get(index);
-  handles.Delete(index);
-  EngineFreeMem(entry);
+  handles.erase(handles.begin() + index);
   --openCount;
   return true;
 }
@@ -139,26 +118,21 @@ bool TAbstractFile::LockRange(int32_t offset, int32_t length) {
   Guard guard(section);
   int32_t end;
   if (length < 1 || !TransferEnd(offset, length - 1, end)) return false;
-  for (int32_t i = 0; i < lockRanges.Count(); ++i) {
-    const auto* held = static_cast<TFileLockRange*>(lockRanges.Get(i));
-    const bool startInHeld = offset >= held->First && offset <= held->Last;
-    const bool heldInNew = held->First >= offset && held->First <= end;
+  for (const TFileLockRange& held : lockRanges) {
+    const bool startInHeld = offset >= held.First && offset <= held.Last;
+    const bool heldInNew = held.First >= offset && held.First <= end;
     if (startInHeld || heldInNew) return false;
   }
-  lockRanges.Add(NewEntry(TFileLockRange{offset, end, length}));
+  lockRanges.push_back(TFileLockRange{offset, end, length});
   return true;
 }
 
 bool TAbstractFile::UnlockRange(int32_t offset, int32_t length) {
   Guard guard(section);
-  for (int32_t i = 0; i < lockRanges.Count(); ++i) {
-    void* held = lockRanges.Get(i);
-    const auto* range = static_cast<TFileLockRange*>(held);
-    if (range->First == offset && range->Length == length) {
-      lockRanges.Delete(i);
-      EngineFreeMem(held);
-      return true;
-    }
-  }
-  return false;
+  const auto held = std::find_if(lockRanges.begin(), lockRanges.end(), [=](const TFileLockRange& range) {
+    return range.First == offset && range.Length == length;
+  });
+  if (held == lockRanges.end()) return false;
+  lockRanges.erase(held);
+  return true;
 }

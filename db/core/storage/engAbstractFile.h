@@ -12,9 +12,9 @@
 #include <cstdint>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "engHeap.h"
-#include "engSystemList.h"
 #include "rtlStreams.h"  // the seek origins
 
 // A range held locked through this file, inclusive bounds.
@@ -78,8 +78,9 @@ protected:
   std::recursive_mutex section;
   std::string name;
   int32_t size = 0;  // the logical size of a memory file
-  TSystemList lockRanges;
+  std::vector<TFileLockRange> lockRanges;
   int32_t openCount = 0;
+  // Valid until the next handle opens or closes.
   TFileHandleEntry* Handle(int32_t number);
   // The end of a transfer of count bytes at position, unless the transfer
   // would start before 0 or pass the largest 32-bit position.
@@ -88,7 +89,7 @@ protected:
   static int32_t SeekTarget(int64_t position, int64_t size, int32_t offset, int32_t origin);
 
 private:
-  TSystemList handles;
+  std::vector<TFileHandleEntry> handles;
   int32_t AddHandle();
 };
 

@@ -10,8 +10,10 @@
 #include "engDataIo.h"
 #include "engErrorCodes.h"
 #include "engErrors.h"
+#include "engFileBuffer.h"
 #include "engLittleEndian.h"
 #include "engLockRetry.h"
+#include "engScopeGuard.h"
 #include "rtlStrUtils.h"
 
 namespace {
@@ -38,17 +40,10 @@ constexpr TDescSpan UpdatableDescParts[] = {
 
 }  // namespace
 
-TDataFile::TDataFile(TDataFileTable* table) : table(table), recordStack(this) {
-  GrowBuffer(BufferReserve, BufferReserve, readBuffer, readCapacity);
-  GrowBuffer(BufferReserve, BufferReserve, writeBuffer, writeCapacity);
-}
+TDataFile::TDataFile(TDataFileTable* table)
+    : table(table), readBuffer(BufferReserve), writeBuffer(BufferReserve), recordStack(this) {}
 
-TDataFile::~TDataFile() {
-  DropCache();
-  FreeDescriptors();
-  EngineFreeMem(readBuffer);
-  EngineFreeMem(writeBuffer);
-}
+TDataFile::~TDataFile() { DropCache(); }
 
 void TDataFile::RaiseData(uint16_t code) const { RaiseEngineError(code, table->TableName()); }
 
@@ -65,15 +60,14 @@ void TDataFile::CutAt(int64_t offset) { CutFileAt(*this, table->TableName(), off
 void TDataFile::Open() {
   if (IsOpen()) return;
   TFileHandler::Open();
-  try {
-    ReadHeader();
-    ReadFieldDescriptors();
-    CheckDescriptors();
-  } catch (...) {
+  TScopeGuard closeOnFailure([this] {
     FreeDescriptors();
     TFileHandler::Close();
-    throw;
-  }
+  });
+  ReadHeader();
+  ReadFieldDescriptors();
+  CheckDescriptors();
+  closeOnFailure.Dismiss();
   cacheHits = readAheadReads = physicalReads = physicalWrites = 0;
   SetCacheLimits();
 }
@@ -85,7 +79,7 @@ void TDataFile::Close() {
 }
 
 void TDataFile::FreeDescriptors() {
-  EngineFreeMem(descriptors);
+  descriptors.Reset();
   descriptorsModified = false;
 }
 
@@ -104,9 +98,10 @@ void TDataFile::CheckDescriptors() const {
     if (!FieldBytesFit(Desc(position), RecordSize())) RaiseData(EngErrHeaderCorrupt);
 }
 
-void TDataFile::CreateDataFile(const uint8_t* descs, int fieldCount, uint32_t blobBlockSize,
-                               const std::string& description, const std::string& password, bool encrypted,
-                               uint16_t languageId, uint16_t sortId, uint16_t userMajor, uint16_t userMinor) {
+void TDataFile::CreateDataFile(const TDataFileDefinition& definition) {
+  const uint8_t* descs = definition.FieldDescs;
+  const int fieldCount = definition.FieldCount;
+  const uint32_t blobBlockSize = definition.BlobBlockSize;
   if (fieldCount < 0 || fieldCount > MaxDataFields) RaiseData(EngErrFieldLimits);
   int blobFields = 0;
   for (int i = 0; i < fieldCount; ++i)
@@ -118,10 +113,11 @@ void TDataFile::CreateDataFile(const uint8_t* descs, int fieldCount, uint32_t bl
   DropCache();
   FreeDescriptors();
   header = TDataHeader();
-  header.Put16(DatHdrLanguageId, languageId);
-  header.Put16(DatHdrSortId, sortId);
-  header.Image[DatHdrEncrypted] = encrypted ? 1 : 0;
-  SetTableInfo(password, description, userMajor, userMinor, 0);
+  header.Put16(DatHdrLanguageId, definition.LanguageId);
+  header.Put16(DatHdrSortId, definition.SortId);
+  header.Image[DatHdrEncrypted] = definition.Encrypted ? 1 : 0;
+  SetTableInfo(definition.Password, definition.Description, definition.UserMajorVersion,
+               definition.UserMinorVersion, 0);
   header.Put16(DatHdrFieldCount, uint16_t(fieldCount));
   header.Put32(DatHdrBlobBlockSize, blobBlockSize);
   header.Put16(DatHdrBlobFieldCount, uint16_t(blobFields));
@@ -130,8 +126,8 @@ void TDataFile::CreateDataFile(const uint8_t* descs, int fieldCount, uint32_t bl
   header.Put16(DatHdrRecordSize, uint16_t(recordSize));
   if (fieldCount > 0) {
     const size_t length = size_t(fieldCount) * FieldDescSize;
-    descriptors = static_cast<uint8_t*>(EngineAllocMem(length));
-    std::memcpy(descriptors, descs, length);
+    descriptors = TEngineBuffer(length);
+    std::memcpy(descriptors.Get(), descs, length);
   }
   CheckDescriptors();
   SetHeaderModified();
@@ -193,21 +189,21 @@ void TDataFile::ReadFieldDescriptors() {
   FreeDescriptors();
   const int32_t length = FieldCount() * FieldDescSize;
   if (length == 0) return;
-  descriptors = static_cast<uint8_t*>(EngineAllocMem(size_t(length)));
-  if (ReadAt(DataHeaderSize, descriptors, length, true) < length) RaiseData(EngErrHeaderCorrupt);
+  descriptors = TEngineBuffer(size_t(length));
+  if (ReadAt(DataHeaderSize, descriptors.Get(), length, true) < length) RaiseData(EngErrHeaderCorrupt);
   // Files written before the engine stamped its version ciphered a
   // 16-bit length.
-  if (IsEncrypted()) Decipher(descriptors, uint32_t(header.EngineVersion() == 0 ? length % 65536 : length));
+  if (IsEncrypted()) Decipher(descriptors.Get(), uint32_t(header.EngineVersion() == 0 ? length % 65536 : length));
 }
 
 void TDataFile::WriteFieldDescriptors() {
   if (!descriptorsModified) return;
   const int32_t length = FieldCount() * FieldDescSize;
   if (length > 0) {
-    GrowBuffer(length, BufferReserve, writeBuffer, writeCapacity);
-    std::memcpy(writeBuffer, descriptors, size_t(length));
-    if (IsEncrypted()) Encipher(writeBuffer, uint32_t(length));
-    WriteAt(DataHeaderSize, writeBuffer, length);
+    GrowFileBuffer(writeBuffer, length, BufferReserve);
+    std::memcpy(writeBuffer.Get(), descriptors.Get(), size_t(length));
+    if (IsEncrypted()) Encipher(writeBuffer.Get(), uint32_t(length));
+    WriteAt(DataHeaderSize, writeBuffer.Get(), length);
   }
   descriptorsModified = false;
 }

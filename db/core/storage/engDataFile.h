@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "engAssert.h"
+#include "engBuffer.h"
 #include "engDataHeader.h"
 #include "engDataRecord.h"
 #include "engDataSort.h"
@@ -19,7 +21,6 @@
 #include "engFileHandler.h"
 #include "engFileTable.h"
 #include "engOwnedList.h"
-#include "engSystemList.h"
 
 // What the data file needs of the table that owns it.
 class TDataFileTable : public virtual TFileTable {
@@ -37,6 +38,20 @@ protected:
   ~TDataFileTable() = default;
 };
 
+// What a new data file is made of.
+struct TDataFileDefinition {
+  const uint8_t* FieldDescs = nullptr;  // FieldCount descriptors
+  int FieldCount = 0;
+  uint32_t BlobBlockSize = 512;
+  std::string Description;
+  std::string Password;
+  bool Encrypted = false;
+  uint16_t LanguageId = 0;
+  uint16_t SortId = 0;
+  uint16_t UserMajorVersion = 0;
+  uint16_t UserMinorVersion = 0;
+};
+
 class TDataFile : public TFileHandler {
 public:
   explicit TDataFile(TDataFileTable* table);
@@ -49,9 +64,7 @@ public:
 
   // Sets up a new file's header and descriptors (marked modified, for the
   // table to write) and creates the file.
-  void CreateDataFile(const uint8_t* descriptors, int fieldCount, uint32_t blobBlockSize,
-                      const std::string& description, const std::string& password, bool encrypted,
-                      uint16_t languageId, uint16_t sortId, uint16_t userMajor, uint16_t userMinor);
+  void CreateDataFile(const TDataFileDefinition& definition);
 
   // Header.
   void ReadHeader();
@@ -145,10 +158,8 @@ private:
   friend class TDataSorter;
 
   TDataFileTable* table;
-  uint8_t* readBuffer = nullptr;
-  int32_t readCapacity = 0;
-  uint8_t* writeBuffer = nullptr;
-  int32_t writeCapacity = 0;
+  TEngineBuffer readBuffer;
+  TEngineBuffer writeBuffer;
   uint32_t readAheadStart = 0;  // the window of a read-ahead in progress
   int32_t readAheadLength = 0;
   int32_t readAheadCount = 1;
@@ -158,11 +169,10 @@ private:
   uint32_t lastReadEnd = 0;
   TDataHeader header;
   bool descriptorsModified = false;
-  uint8_t* descriptors = nullptr;  // FieldCount() descriptors
+  TEngineBuffer descriptors;  // FieldCount() descriptors; empty without fields
   TEntryCache<TRecord> cache;
   std::vector<TRecord*> flushList;
   TOwnedList<TRecord> orphans;  // dropped from the cache while in use
-  TSystemList sortRecords;  // records buffered by a sort
   TRecordStack recordStack;
   uint32_t cacheHits = 0;
   uint32_t readAheadReads = 0;
@@ -170,7 +180,10 @@ private:
   uint32_t physicalWrites = 0;
 
   [[noreturn]] void RaiseData(uint16_t code) const;
-  uint8_t* Desc(int position) const { return descriptors + size_t(position - 1) * FieldDescSize; }
+  uint8_t* Desc(int position) const {
+    ENG_ASSERT(position >= 1 && position <= FieldCount());
+    return descriptors.Get() + size_t(position - 1) * FieldDescSize;
+  }
   int64_t RecordAreaOffset() const { return DataHeaderSize + int64_t(FieldCount()) * FieldDescSize; }
   int64_t RecordOffset(uint32_t recordNumber) const {
     return RecordAreaOffset() + int64_t(recordNumber - 1) * RecordSize();

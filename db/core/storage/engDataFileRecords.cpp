@@ -3,11 +3,14 @@
 // and the free list of deleted records.
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 
 #include "engAssert.h"
 #include "engDataFile.h"
 #include "engErrorCodes.h"
+#include "engFileBuffer.h"
+#include "engScopeGuard.h"
 #include "rtlExceptions.h"
 
 namespace {
@@ -50,27 +53,30 @@ bool TDataFile::GetRecord(TReadContext* reader, uint32_t recordNumber, int direc
 void TDataFile::ReadUpcoming(TReadContext* reader, uint32_t recordNumber, bool forward) {
   // A transaction's cache grows instead of giving records up.
   if (table->HoldsTransactionLock()) return;
-  uint32_t numbers[MaxUpcomingRecords];
+  std::array<uint32_t, MaxUpcomingRecords> numbers;
   const int32_t limit = std::min<int32_t>(MaxUpcomingRecords, cache.Capacity / 4);
   if (limit < 1) return;
-  int32_t count = reader->UpcomingRecords(recordNumber, forward, numbers, limit);
-  count = std::clamp(count, 0, limit);
+  const int32_t count = std::clamp(reader->UpcomingRecords(recordNumber, forward, numbers.data(), limit), 0, limit);
   int32_t kept = 0;
-  for (int32_t i = 0; i < count; ++i)
-    if (numbers[i] >= 1 && numbers[i] <= PhysicalRecordCount() && !cache.Find(numbers[i])) numbers[kept++] = numbers[i];
-  std::sort(numbers, numbers + kept);
-  kept = int32_t(std::unique(numbers, numbers + kept) - numbers);
+  for (int32_t i = 0; i < count; ++i) {
+    const uint32_t number = numbers[size_t(i)];
+    if (number >= 1 && number <= PhysicalRecordCount() && !cache.Find(number)) numbers[size_t(kept++)] = number;
+  }
+  std::sort(numbers.begin(), numbers.begin() + kept);
+  kept = int32_t(std::unique(numbers.begin(), numbers.begin() + kept) - numbers.begin());
   const int32_t size = RecordSize();
   const bool allowShort = true;
   try {
     for (int32_t first = 0; first < kept;) {
       int32_t last = first;
-      while (last + 1 < kept && numbers[last + 1] == numbers[last] + 1) ++last;
+      while (last + 1 < kept && numbers[size_t(last + 1)] == numbers[size_t(last)] + 1) ++last;
+      const uint32_t firstNumber = numbers[size_t(first)];
       const int32_t bytes = (last - first + 1) * size;
-      GrowBuffer(bytes, BufferStep, readBuffer, readCapacity);
-      const int32_t got = ReadAt(RecordOffset(numbers[first]), readBuffer, bytes, allowShort);
+      GrowFileBuffer(readBuffer, bytes, BufferStep);
+      const int32_t got = ReadAt(RecordOffset(firstNumber), readBuffer.Get(), bytes, allowShort);
       ++physicalReads;
-      for (int32_t i = 0; i < got / size; ++i) PlaceRecord(numbers[first] + uint32_t(i), readBuffer + size_t(i) * size);
+      for (int32_t i = 0; i < got / size; ++i)
+        PlaceRecord(firstNumber + uint32_t(i), readBuffer.Get() + size_t(i) * size);
       first = last + 1;
     }
   } catch (const Exception&) {
@@ -118,32 +124,31 @@ void TDataFile::ReadRecords(TReadContext* reader, uint32_t recordNumber, int dir
   const uint32_t first = forward ? recordNumber : recordNumber - uint32_t(count) + 1;
   const int32_t size = RecordSize();
   const int32_t bytes = count * size;
-  GrowBuffer(bytes, BufferStep, readBuffer, readCapacity);
+  GrowFileBuffer(readBuffer, bytes, BufferStep);
   // Records a transaction, a work table or an exclusive table has not
   // written yet may be missing at the file's end; they are in the cache.
   const bool allowShort = (Temporary || table->HoldsTransactionLock() || table->IsExclusive()) && table->DataChanged();
-  const int32_t got = ReadAt(RecordOffset(first), readBuffer, bytes, allowShort);
+  const int32_t got = ReadAt(RecordOffset(first), readBuffer.Get(), bytes, allowShort);
   ++physicalReads;
   if (count > 1) ++readAheadReads;
-  readAheadStart = first;
-  readAheadLength = count;
   lastReadFirst = first;
   lastReadEnd = first + uint32_t(std::max(got / size, 1));
-  try {
-    // The record asked for goes in last: with few idle entries, the rest of
-    // the block would otherwise push it out again.
-    const int32_t placed = got / size;
-    const int32_t asked = int32_t(recordNumber - first);
-    for (int32_t i = 0; i < placed; ++i)
-      if (i != asked) PlaceRecord(first + uint32_t(i), readBuffer + size_t(i) * size);
-    if (asked < placed) PlaceRecord(recordNumber, readBuffer + size_t(asked) * size);
-  } catch (...) {
+  // While the block is placed, a flush that taking a cache entry starts
+  // leaves its records alone (InReadAhead).
+  readAheadStart = first;
+  readAheadLength = count;
+  TScopeGuard endReadAhead([this] {
     readAheadStart = 0;
     readAheadLength = 0;
-    throw;
-  }
-  readAheadStart = 0;
-  readAheadLength = 0;
+  });
+  // The record asked for goes in last: with few idle entries, the rest of
+  // the block would otherwise push it out again.
+  const int32_t placed = got / size;
+  const int32_t asked = int32_t(recordNumber - first);
+  const uint8_t* images = readBuffer.Get();
+  for (int32_t i = 0; i < placed; ++i)
+    if (i != asked) PlaceRecord(first + uint32_t(i), images + size_t(i) * size);
+  if (asked < placed) PlaceRecord(recordNumber, images + size_t(asked) * size);
 }
 
 void TDataFile::PlaceRecord(uint32_t recordNumber, const uint8_t* image) {
@@ -206,16 +211,16 @@ bool TDataFile::FlushRecords() {
 void TDataFile::WriteRun(int32_t first, int32_t last) {
   const int32_t size = RecordSize();
   const int32_t count = last - first + 1;
-  GrowBuffer(count * size, BufferStep, writeBuffer, writeCapacity);
+  GrowFileBuffer(writeBuffer, int64_t(count) * size, BufferStep);
   auto recordAt = [this](int32_t i) { return flushList[size_t(i)]; };
-  for (int32_t i = 0; i < count; ++i) recordAt(first + i)->StoreToImage(writeBuffer + size_t(i) * size);
-  try {
-    WriteAt(RecordOffset(recordAt(first)->RecordNumber()), writeBuffer, count * size);
-  } catch (...) {
-    // Not on disk: the records keep their changes for the next flush.
+  // Not on disk until the write succeeds: the records keep their changes
+  // for the next flush.
+  TScopeGuard keepChanges([&] {
     for (int32_t i = first; i <= last; ++i) recordAt(i)->SetModified(true);
-    throw;
-  }
+  });
+  for (int32_t i = 0; i < count; ++i) recordAt(first + i)->StoreToImage(writeBuffer.Get() + size_t(i) * size);
+  WriteAt(RecordOffset(recordAt(first)->RecordNumber()), writeBuffer.Get(), count * size);
+  keepChanges.Dismiss();
   ++physicalWrites;
   table->SetDataChanged();
 }
@@ -233,8 +238,6 @@ void TDataFile::LetGo(TRecord* record) {
 void TDataFile::DropCache() {
   cache.ForEach([this](TRecord* record) { LetGo(record); });
   cache.Clear();
-  for (int32_t i = 0; i < sortRecords.Count(); ++i) recordStack.Return(static_cast<TRecord*>(sortRecords.Get(i)));
-  sortRecords.Clear();
 }
 
 void TDataFile::TrimCache() {

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "engDataFile.h"
+#include "engFileBuffer.h"
 #include "engLittleEndian.h"
 
 namespace {
@@ -16,62 +17,57 @@ constexpr int32_t StackReserve = 16383;
 
 TRecord::TRecord(TDataFile* dataFile) : dataFile(dataFile) { SetSize(dataFile->RecordSize()); }
 
-TRecord::~TRecord() {
-  EngineFreeMem(buffer);
-  EngineFreeMem(key);
-}
-
 void TRecord::SetSize(uint16_t newSize) {
-  if (newSize > 0) GrowBuffer(newSize, RecordBufferStep, buffer, capacity);
+  GrowFileBuffer(buffer, newSize, RecordBufferStep);
   size = newSize;
 }
 
 void TRecord::SetKeySize(int32_t newSize) {
-  if (newSize > 0) GrowBuffer(newSize, KeyBufferStep, key, keyCapacity);
+  GrowFileBuffer(key, newSize, KeyBufferStep);
   keySize = newSize;
 }
 
 void TRecord::SetRecordNumber(uint32_t number) {
   recordNumber = number;
-  if (!IsDeleted()) PutLE32(buffer + RecordLinkOffset, number);
+  if (!IsDeleted()) PutLE32(Buffer() + RecordLinkOffset, number);
 }
 
 void TRecord::Clear(bool takeAutoInc) {
-  std::memset(buffer, 0, size);
-  if (takeAutoInc) PutLE32(buffer + RecordAutoIncOffset, uint32_t(dataFile->NextAutoIncValue()));
-  PutLE32(buffer + RecordLinkOffset, recordNumber);
+  std::memset(Buffer(), 0, size);
+  if (takeAutoInc) PutLE32(Buffer() + RecordAutoIncOffset, uint32_t(dataFile->NextAutoIncValue()));
+  PutLE32(Buffer() + RecordLinkOffset, recordNumber);
   modified = false;
 }
 
 void TRecord::LoadFromImage(const uint8_t* image) {
-  std::memcpy(buffer, image, size);
-  if (dataFile->IsEncrypted()) dataFile->Decipher(buffer, size);
-  if (!IsDeleted()) PutLE32(buffer + RecordLinkOffset, recordNumber);
+  std::memcpy(Buffer(), image, size);
+  if (dataFile->IsEncrypted()) dataFile->Decipher(Buffer(), size);
+  if (!IsDeleted()) PutLE32(Buffer() + RecordLinkOffset, recordNumber);
   modified = false;
 }
 
 void TRecord::StoreToImage(uint8_t* image) {
-  std::memcpy(image, buffer, size);
+  std::memcpy(image, Buffer(), size);
   if (dataFile->IsEncrypted()) dataFile->Encipher(image, size);
   modified = false;
 }
 
 void TRecord::SetDeleted(bool deleted) {
-  buffer[RecordDeletedOffset] = deleted ? 1 : 0;
+  Buffer()[RecordDeletedOffset] = deleted ? 1 : 0;
   modified = true;
 }
 
-uint32_t TRecord::NextFree() const { return IsDeleted() ? GetLE32(buffer + RecordLinkOffset) : 0; }
+uint32_t TRecord::NextFree() const { return IsDeleted() ? GetLE32(Buffer() + RecordLinkOffset) : 0; }
 
 void TRecord::SetNextFree(uint32_t link) {
-  PutLE32(buffer + RecordLinkOffset, link);
+  PutLE32(Buffer() + RecordLinkOffset, link);
   modified = true;
 }
 
-int32_t TRecord::AutoIncValue() const { return int32_t(GetLE32(buffer + RecordAutoIncOffset)); }
+int32_t TRecord::AutoIncValue() const { return int32_t(GetLE32(Buffer() + RecordAutoIncOffset)); }
 
 void TRecord::SetAutoIncValue(int32_t value) {
-  PutLE32(buffer + RecordAutoIncOffset, uint32_t(value));
+  PutLE32(Buffer() + RecordAutoIncOffset, uint32_t(value));
   modified = true;
 }
 
@@ -79,14 +75,14 @@ void TRecord::CopyFrom(const TRecord& other) {
   dataFile = other.dataFile;
   modified = other.modified;
   recordNumber = other.recordNumber;
-  std::memcpy(buffer, other.buffer, std::min(size, other.size));
+  std::memcpy(Buffer(), other.Buffer(), std::min(size, other.size));
 }
 
-bool TRecord::SameAs(const uint8_t* other) const { return std::memcmp(buffer, other, size) == 0; }
+bool TRecord::SameAs(const uint8_t* other) const { return std::memcmp(Buffer(), other, size) == 0; }
 
 void TRecord::CopyFields(const uint8_t* source) {
   if (size > RecordFirstFieldOffset)
-    std::memcpy(buffer + RecordFirstFieldOffset, source + RecordFirstFieldOffset, size - RecordFirstFieldOffset);
+    std::memcpy(Buffer() + RecordFirstFieldOffset, source + RecordFirstFieldOffset, size - RecordFirstFieldOffset);
   modified = true;
 }
 

@@ -7,6 +7,8 @@
 
 #include <cstdint>
 
+#include "engBuffer.h"
+#include "engDataLayout.h"
 #include "engHeap.h"
 #include "engOwnedList.h"
 
@@ -16,11 +18,10 @@ class TRecord : public TEngineObject {
 public:
   // The buffer starts with the data file's record size.
   explicit TRecord(TDataFile* dataFile);
-  ~TRecord() override;
 
   TDataFile* DataFile() const { return dataFile; }
-  uint8_t* Buffer() { return buffer; }
-  const uint8_t* Buffer() const { return buffer; }
+  uint8_t* Buffer() { return buffer.Get(); }
+  const uint8_t* Buffer() const { return buffer.Get(); }
   uint16_t Size() const { return size; }
   // The buffer grows to size and never shrinks.
   void SetSize(uint16_t newSize);
@@ -47,7 +48,7 @@ public:
   // Copies the record out, enciphered for an encrypted table; not modified.
   void StoreToImage(uint8_t* image);
 
-  bool IsDeleted() const { return buffer[0] != 0; }
+  bool IsDeleted() const { return buffer.Get()[RecordDeletedOffset] != 0; }
   void SetDeleted(bool deleted);
   // 0 while the record is in use.
   uint32_t NextFree() const;
@@ -63,7 +64,7 @@ public:
   void CopyFields(const uint8_t* source);
 
   // The record's sort key while records are being sorted.
-  uint8_t* Key() { return key; }
+  uint8_t* Key() { return key.Get(); }
   int32_t KeySize() const { return keySize; }
   void SetKeySize(int32_t newSize);
 
@@ -80,11 +81,9 @@ private:
   bool modified = false;
   uint16_t useCount = 0;
   uint32_t recordNumber = 0;
-  uint8_t* buffer = nullptr;
-  int32_t capacity = 0;
+  TEngineBuffer buffer;
   uint16_t size = 0;
-  uint8_t* key = nullptr;
-  int32_t keyCapacity = 0;
+  TEngineBuffer key;
   int32_t keySize = 0;
 };
 

@@ -15,9 +15,11 @@
 #include "engDataIo.h"
 #include "engErrorCodes.h"
 #include "engErrors.h"
+#include "engFileBuffer.h"
 #include "engFileList.h"
 #include "engKeyCompare.h"
 #include "engLittleEndian.h"
+#include "engScopeGuard.h"
 #include "engTextCompare.h"
 
 namespace {
@@ -129,8 +131,8 @@ public:
         callbacks(callbacks ? *callbacks : TSortGroupCallbacks()),
         recordSize(file.RecordSize()) {
     CheckKeys(keys, keyCount);
-    GrowBuffer(recordSize, recordSize, file.writeBuffer, file.writeCapacity);
-    bufferRecords = file.writeCapacity / recordSize;
+    GrowFileBuffer(file.writeBuffer, recordSize, recordSize);
+    bufferRecords = int32_t(file.writeBuffer.Size()) / recordSize;
   }
 
   void Run() {
@@ -186,8 +188,32 @@ private:
     return int64_t(cached) == count && (count == 0 || file.cache.HighestKey() == count);
   }
 
-  int CompareRecords(void* a, void* b) const {
-    return key.Compare(static_cast<TRecord*>(a)->Key(), static_cast<TRecord*>(b)->Key(), true);
+  void SortByKey(std::vector<TRecord*>& records) const {
+    if (records.size() > 1) QuickSort(records, 0, int32_t(records.size()) - 1);
+  }
+
+  // Keys end with the row number, but row numbers a writer gave may repeat;
+  // records of equal key then keep the order this partition has always
+  // given them, so a sorted file's bytes do not depend on the library.
+  void QuickSort(std::vector<TRecord*>& records, int32_t left, int32_t right) const {
+    auto compare = [this](TRecord* a, TRecord* b) { return key.Compare(a->Key(), b->Key(), true); };
+    int32_t i;
+    do {
+      i = left;
+      int32_t j = right;
+      TRecord* pivot = records[size_t((left + right) >> 1)];
+      do {
+        while (compare(records[size_t(i)], pivot) < 0) ++i;
+        while (compare(records[size_t(j)], pivot) > 0) --j;
+        if (i <= j) {
+          std::swap(records[size_t(i)], records[size_t(j)]);
+          ++i;
+          --j;
+        }
+      } while (i <= j);
+      if (left < j) QuickSort(records, left, j);
+      left = i;
+    } while (i < right);
   }
 
   void TakeKey(TRecord* record) const {
@@ -196,17 +222,14 @@ private:
   }
 
   void SortCached() {
-    TSystemList order;
+    std::vector<TRecord*> order;
     for (TRecord* record : file.cache.InKeyOrder()) {
       if (record->IsDeleted()) continue;
       TakeKey(record);
-      order.Add(record);
+      order.push_back(record);
     }
-    order.Sort([this](void* a, void* b) { return CompareRecords(a, b); });
-    for (int32_t i = 0; i < order.Count(); ++i) {
-      auto* record = static_cast<TRecord*>(order.Get(i));
-      Add(record->Buffer(), record->Key());
-    }
+    SortByKey(order);
+    for (TRecord* record : order) Add(record->Buffer(), record->Key());
   }
 
   void SortThroughWorkFile() {
@@ -234,23 +257,25 @@ private:
   int32_t SortBlock(uint32_t first, int32_t n, uint8_t* block) {
     file.ReadAt(file.RecordOffset(first), block, n * recordSize, false);
     ++file.physicalReads;
-    TSystemList live;
+    // The block's records are borrowed from the pool, on every way out
+    // given back.
+    std::vector<TRecord*> borrowed;
+    borrowed.reserve(size_t(n));
+    TScopeGuard giveBack([&] {
+      for (TRecord* record : borrowed) file.recordStack.Return(record);
+    });
+    std::vector<TRecord*> live;
     for (int32_t i = 0; i < n; ++i) {
-      TRecord* record = file.recordStack.Take();
-      file.sortRecords.Add(record);
+      TRecord* record = borrowed.emplace_back(file.recordStack.Take());
       record->SetRecordNumber(first + uint32_t(i));
       record->LoadFromImage(block + size_t(i) * recordSize);
       if (record->IsDeleted()) continue;
       TakeKey(record);
-      live.Add(record);
+      live.push_back(record);
     }
-    live.Sort([this](void* a, void* b) { return CompareRecords(a, b); });
-    for (int32_t i = 0; i < live.Count(); ++i)
-      static_cast<TRecord*>(live.Get(i))->StoreToImage(block + size_t(i) * recordSize);
-    for (int32_t i = 0; i < file.sortRecords.Count(); ++i)
-      file.recordStack.Return(static_cast<TRecord*>(file.sortRecords.Get(i)));
-    file.sortRecords.Clear();
-    return live.Count();
+    SortByKey(live);
+    for (size_t i = 0; i < live.size(); ++i) live[i]->StoreToImage(block + i * size_t(recordSize));
+    return int32_t(live.size());
   }
 
   // Moves the reader to its next record; false when the run is exhausted.
@@ -332,7 +357,7 @@ private:
 
   // The record goes to the output renumbered to its new place.
   void Emit(const uint8_t* record) {
-    uint8_t* slot = file.writeBuffer + size_t(buffered) * recordSize;
+    uint8_t* slot = file.writeBuffer.Get() + size_t(buffered) * recordSize;
     std::memcpy(slot, record, size_t(recordSize));
     PutLE32(slot + RecordLinkOffset, ++written);
     if (file.IsEncrypted()) file.Encipher(slot, uint32_t(recordSize));
@@ -341,7 +366,7 @@ private:
 
   void WriteBuffered() {
     if (buffered == 0) return;
-    file.WriteAt(file.RecordOffset(written - uint32_t(buffered) + 1), file.writeBuffer, buffered * recordSize);
+    file.WriteAt(file.RecordOffset(written - uint32_t(buffered) + 1), file.writeBuffer.Get(), buffered * recordSize);
     ++file.physicalWrites;
     buffered = 0;
   }

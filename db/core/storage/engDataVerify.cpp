@@ -58,7 +58,7 @@ void TDataFile::VerifyDataFile(bool repair) {
   // The completed descriptors replace the file's only once all are sound,
   // so a failed check leaves no size that the record cannot hold.
   const size_t length = size_t(FieldCount()) * FieldDescSize;
-  std::vector<uint8_t> completed(descriptors, descriptors + length);
+  std::vector<uint8_t> completed(descriptors.Get(), descriptors.Get() + length);
   int32_t running = RecordFirstFieldOffset;
   for (int position = 1; position <= FieldCount(); ++position) {
     uint8_t* desc = completed.data() + size_t(position - 1) * FieldDescSize;
@@ -76,7 +76,7 @@ void TDataFile::VerifyDataFile(bool repair) {
   if (running != RecordSize()) RaiseData(EngErrHeaderCorrupt);
 
   VerifyRecordArea(repair);
-  if (length > 0) std::memcpy(descriptors, completed.data(), length);
+  if (length > 0) std::memcpy(descriptors.Get(), completed.data(), length);
 }
 
 // A writer stopped between writing its records and writing the header

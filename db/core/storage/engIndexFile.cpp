@@ -8,14 +8,15 @@
 
 #include "engErrorCodes.h"
 #include "engErrors.h"
+#include "engFileBuffer.h"
 #include "engIndexFileLayout.h"
 #include "engLittleEndian.h"
 #include "engLockRetry.h"
+#include "engScopeGuard.h"
 
 namespace {
 
-constexpr int32_t BufferStep = 32767;
-constexpr int32_t BufferReserve = 16384;
+constexpr int32_t BufferReserve = 32767;  // a header and a few pages
 
 constexpr int32_t ExclusiveLockOffset = 2147418112;
 constexpr int32_t ExclusiveLockLength = 65535;
@@ -23,21 +24,14 @@ constexpr int32_t SharedLockTop = 2147483647;
 
 }  // namespace
 
-TIndexFile::TIndexFile(TIndexFileTable* table) : table(table) {
-  GrowBuffer(BufferReserve, BufferStep, readBuffer, readCapacity);
-  GrowBuffer(BufferReserve, BufferStep, writeBuffer, writeCapacity);
+TIndexFile::TIndexFile(TIndexFileTable* table) : table(table), readBuffer(BufferReserve), writeBuffer(BufferReserve) {
   for (auto& cache : caches) {
-    cache = new TPageCache;
+    cache = std::make_unique<TPageCache>();
     cache->Capacity = MinCachedPages;
   }
 }
 
-TIndexFile::~TIndexFile() {
-  DropPages(true);
-  for (auto& cache : caches) delete cache;
-  EngineFreeMem(readBuffer);
-  EngineFreeMem(writeBuffer);
-}
+TIndexFile::~TIndexFile() { DropPages(true); }
 
 void TIndexFile::RaiseIndexError(uint16_t code, const std::string& indexName) const {
   RaiseEngineError(code, table->TableName(), std::string(), indexName);
@@ -53,12 +47,9 @@ void TIndexFile::ResetCounters() {
 
 void TIndexFile::Open() {
   TFileHandler::Open();
-  try {
-    ReadHeader();
-  } catch (...) {
-    TFileHandler::Close();
-    throw;
-  }
+  TScopeGuard closeOnFailure([this] { TFileHandler::Close(); });
+  ReadHeader();
+  closeOnFailure.Dismiss();
   ResetCounters();
 }
 
@@ -117,25 +108,25 @@ void TIndexFile::TakeHeader(const uint8_t* image) {
 }
 
 void TIndexFile::ReadHeader() {
-  ReadImage(0, readBuffer, IndexHeaderSize, false);
-  if (table->IsEncrypted()) table->Decipher(readBuffer, IndexHeaderSize);
-  TakeHeader(readBuffer);
+  ReadImage(0, readBuffer.Get(), IndexHeaderSize, false);
+  if (table->IsEncrypted()) table->Decipher(readBuffer.Get(), IndexHeaderSize);
+  TakeHeader(readBuffer.Get());
 }
 
 void TIndexFile::WriteHeader(bool force) {
   if (!header[HdrModified] && !force) return;
   PutLE32(header + HdrChangeCount, GetChangeCount() + 1);
-  memcpy(writeBuffer, header, IndexHeaderSize);
-  if (table->IsEncrypted()) table->Encipher(writeBuffer, IndexHeaderSize);
-  WriteImage(0, writeBuffer, IndexHeaderSize);
+  memcpy(writeBuffer.Get(), header, IndexHeaderSize);
+  if (table->IsEncrypted()) table->Encipher(writeBuffer.Get(), IndexHeaderSize);
+  WriteImage(0, writeBuffer.Get(), IndexHeaderSize);
   header[HdrModified] = 0;
 }
 
 bool TIndexFile::HeaderChanged() {
-  ReadImage(0, readBuffer, IndexHeaderSize, false);
-  if (table->IsEncrypted()) table->Decipher(readBuffer, IndexHeaderSize);
-  if (GetLE32(readBuffer + HdrChangeCount) == GetChangeCount()) return false;
-  TakeHeader(readBuffer);
+  ReadImage(0, readBuffer.Get(), IndexHeaderSize, false);
+  if (table->IsEncrypted()) table->Decipher(readBuffer.Get(), IndexHeaderSize);
+  if (GetLE32(readBuffer.Get() + HdrChangeCount) == GetChangeCount()) return false;
+  TakeHeader(readBuffer.Get());
   return true;
 }
 

@@ -4,16 +4,19 @@
 // Each index keeps its own small page cache and its own free-page list, so
 // a busy index never pushes out another's pages or takes another's pages.
 
+#include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "engAssert.h"
+#include "engBuffer.h"
 #include "engEntryCache.h"
 #include "engFileHandler.h"
 #include "engFileTable.h"
 #include "engIndexPage.h"
 #include "engOwnedList.h"
-#include "engSystemList.h"
 
 inline constexpr uint32_t IndexHeaderSize = 4096;
 inline constexpr int IndexDescSize = 120;
@@ -134,13 +137,11 @@ private:
   using TPageCache = TEntryCache<TPage>;
 
   TIndexFileTable* table;
-  uint8_t* readBuffer = nullptr;
-  int32_t readCapacity = 0;
-  uint8_t* writeBuffer = nullptr;
-  int32_t writeCapacity = 0;
+  TEngineBuffer readBuffer;
+  TEngineBuffer writeBuffer;
   uint8_t header[IndexHeaderSize] = {};
   TPageStack pageStack;
-  TPageCache* caches[IndexSlotCount] = {};  // by index number
+  std::array<std::unique_ptr<TPageCache>, IndexSlotCount> caches;  // by index number
   std::vector<TPage*> flushList;
   TOwnedList<TPage> orphans;  // dropped from a cache while in use
   uint32_t cacheHits = 0;
@@ -150,8 +151,14 @@ private:
   [[noreturn]] void RaiseIndexError(uint16_t code, const std::string& indexName = {}) const;
   void ResetCounters();
   void TakeHeader(const uint8_t* image);
-  uint8_t* Slot(int slot) { return header + 14 + slot * IndexDescSize; }  // 14: first slot
-  const uint8_t* Slot(int slot) const { return header + 14 + slot * IndexDescSize; }
+  uint8_t* Slot(int slot) {
+    ENG_ASSERT(slot >= 0 && slot < IndexSlotCount);
+    return header + 14 + slot * IndexDescSize;  // 14: first slot
+  }
+  const uint8_t* Slot(int slot) const {
+    ENG_ASSERT(slot >= 0 && slot < IndexSlotCount);
+    return header + 14 + slot * IndexDescSize;
+  }
   void SetModified();
   void CheckSlot(int slot) const;
   void CheckKeyFields(const uint8_t* descriptor, const std::string& indexName) const;

@@ -7,9 +7,11 @@
 
 #include "engAssert.h"
 #include "engErrorCodes.h"
+#include "engFileBuffer.h"
 #include "engIndexFile.h"
 #include "engIndexFileLayout.h"
 #include "engLittleEndian.h"
+#include "engScopeGuard.h"
 
 namespace {
 
@@ -63,13 +65,10 @@ TPage* TIndexFile::TakeCacheEntry(uint8_t indexNo) {
     }
   }
   const uint8_t* d = Slot(indexNo);
-  try {
-    page->Setup(this, indexNo, GetLE16(d + IdxDescKeyLength), d[IdxDescDescending], d[IdxDescUnique],
-                d[IdxDescCompression]);
-  } catch (...) {
-    pageStack.Return(page);
-    throw;
-  }
+  TScopeGuard returnOnFailure([&] { pageStack.Return(page); });
+  page->Setup(this, indexNo, GetLE16(d + IdxDescKeyLength), d[IdxDescDescending], d[IdxDescUnique],
+              d[IdxDescCompression]);
+  returnOnFailure.Dismiss();
   return page;
 }
 
@@ -109,21 +108,21 @@ bool TIndexFile::GetPage(TReadContext* reader, uint8_t indexNo, uint32_t offset,
     for (int other = 0; other < IndexSlotCount; ++other)
       if (other != indexNo && caches[other]->Find(offset)) RaiseIndexError(EngErrPageCorrupt);
     if (reader && table->CheckChangesBeforeRead(reader)) return false;
+    uint8_t* image = readBuffer.Get();
     if (fresh) {
-      memset(readBuffer, 0, IndexPageSize);
+      memset(image, 0, IndexPageSize);
     } else {
-      ReadImage(offset, readBuffer, IndexPageSize, ShortReadAllowed());
-      if (table->IsEncrypted()) table->Decipher(readBuffer, IndexPageSize);
+      ReadImage(offset, image, IndexPageSize, ShortReadAllowed());
+      if (table->IsEncrypted()) table->Decipher(image, IndexPageSize);
     }
     page = TakeCacheEntry(indexNo);
     page->Offset = offset;
-    try {
-      page->Load(readBuffer, fresh);
-    } catch (...) {
+    TScopeGuard returnOnFailure([&] {
       pageStack.Return(page);
       page = nullptr;
-      throw;
-    }
+    });
+    page->Load(image, fresh);
+    returnOnFailure.Dismiss();
     cache.Insert(page);
     ++pageReads;
   }
@@ -192,7 +191,7 @@ void TIndexFile::FreePage(TPage* page) {
 void TIndexFile::FlushPages() {
   auto due = [](const TPage* page) { return page->Modified && page->UseCount == 0; };
   flushList.clear();
-  for (TPageCache* cache : caches)
+  for (const auto& cache : caches)
     for (TPage* page : cache->Pinned(due)) flushList.push_back(page);
   if (flushList.empty()) return;
   std::sort(flushList.begin(), flushList.end(), [](const TPage* a, const TPage* b) { return a->Offset < b->Offset; });
@@ -203,22 +202,22 @@ void TIndexFile::FlushPages() {
            PageAt(flushList, last + 1)->Offset == PageAt(flushList, last)->Offset + IndexPageSize)
       ++last;
     int32_t count = last - first + 1;
-    GrowBuffer(count * int32_t(IndexPageSize), BufferStep, writeBuffer, writeCapacity);
+    GrowFileBuffer(writeBuffer, int64_t(count) * IndexPageSize, BufferStep);
     for (int32_t i = 0; i < count; ++i) {
-      uint8_t* image = writeBuffer + i * IndexPageSize;
+      uint8_t* image = writeBuffer.Get() + size_t(i) * IndexPageSize;
       TPage* page = PageAt(flushList, first + i);
       page->Store(image);
       page->Modified = 1;  // until the write succeeded
       if (table->IsEncrypted()) table->Encipher(image, IndexPageSize);
     }
-    WriteImage(PageAt(flushList, first)->Offset, writeBuffer, uint32_t(count) * IndexPageSize);
+    WriteImage(PageAt(flushList, first)->Offset, writeBuffer.Get(), uint32_t(count) * IndexPageSize);
     ++pageWrites;
     for (int32_t i = first; i <= last; ++i) PageAt(flushList, i)->Modified = 0;
     first = last + 1;
   }
   flushList.clear();
   table->SetDataChanged();
-  for (const TPageCache* cache : caches) ENG_ASSERT(!cache->Any(due));  // no page changed without a pin
+  for (const auto& cache : caches) ENG_ASSERT(!cache->Any(due));  // no page changed without a pin
 }
 
 void TIndexFile::DropPages(bool withDeleted) {

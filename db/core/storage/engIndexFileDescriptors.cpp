@@ -196,9 +196,7 @@ void TIndexFile::DeleteIndex(int slot, bool remove) {
   memmove(Slot(slot), Slot(slot + 1), size_t(count - slot) * IndexDescSize);
   memcpy(Slot(count), removed, IndexDescSize);
 
-  TPageCache* removedCache = caches[slot];
-  for (int i = slot; i < count; ++i) caches[i] = caches[i + 1];
-  caches[count] = removedCache;
+  std::rotate(caches.begin() + slot, caches.begin() + slot + 1, caches.begin() + count + 1);
   for (int i = slot; i <= count; ++i)
     caches[i]->ForEach([i](TPage* page) { page->IndexNo = uint8_t(i); });
 

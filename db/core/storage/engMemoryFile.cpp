@@ -1,6 +1,10 @@
 #include "engMemoryFile.h"
 
+#include <algorithm>
 #include <cstring>
+#include <limits>
+
+#include "engFileBuffer.h"
 
 namespace {
 
@@ -10,18 +14,21 @@ constexpr int32_t GrowStep = 65535;
 
 }  // namespace
 
-TMemoryFile::~TMemoryFile() { GrowBuffer(0, GrowStep, content, capacity); }
-
 void TMemoryFile::Extend(int32_t newSize) {
   if (newSize <= size) return;
-  GrowBuffer(newSize, GrowStep, content, capacity);
+  // Doubling keeps a file written in small appends from copying itself
+  // once per step.
+  if (size_t(newSize) > content.Size()) {
+    const int64_t doubled = std::min<int64_t>(2 * int64_t(content.Size()), std::numeric_limits<int32_t>::max());
+    GrowFileBuffer(content, std::max<int64_t>(newSize, doubled), GrowStep);
+  }
   // A shrunk file keeps its buffer: old bytes beyond the end must not return.
-  std::memset(content + size, 0, size_t(newSize - size));
+  std::memset(content.Get() + size, 0, size_t(newSize - size));
 }
 
 int32_t TMemoryFile::CreateNew() {
   Guard guard(section);
-  GrowBuffer(0, GrowStep, content, capacity);
+  content.Reset();
   return TAbstractFile::CreateNew();
 }
 
@@ -31,7 +38,7 @@ int32_t TMemoryFile::Read(int32_t number, void* buffer, int32_t count) {
   if (!entry) return -1;
   const int32_t start = entry->Position;
   const int32_t n = TAbstractFile::Read(number, buffer, count);
-  if (n > 0) std::memcpy(buffer, content + start, size_t(n));
+  if (n > 0) std::memcpy(buffer, content.Get() + start, size_t(n));
   return n;
 }
 
@@ -44,9 +51,8 @@ int32_t TMemoryFile::Write(int32_t number, const void* buffer, int32_t count) {
   if (count == 0) {
     Extend(end);
   } else {
-    Extend(start);
-    GrowBuffer(end, GrowStep, content, capacity);
-    std::memcpy(content + start, buffer, size_t(count));
+    Extend(end);
+    std::memcpy(content.Get() + start, buffer, size_t(count));
   }
   return TAbstractFile::Write(number, buffer, count);
 }

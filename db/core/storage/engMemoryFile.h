@@ -4,11 +4,11 @@
 // base class's range list, so they hold between the process's own tables.
 
 #include "engAbstractFile.h"
+#include "engBuffer.h"
 
 class TMemoryFile : public TAbstractFile {
 public:
   using TAbstractFile::TAbstractFile;
-  ~TMemoryFile() override;
 
   bool InMemory() const override { return true; }
 
@@ -17,10 +17,10 @@ public:
   int32_t Write(int32_t number, const void* buffer, int32_t count) override;
 
 private:
-  char* content = nullptr;
-  int32_t capacity = 0;
+  // Holds at least size bytes; bytes past size are not content.
+  TEngineBuffer content;
 
-  // Grows the buffer to hold newSize bytes; bytes between the old end and
+  // Grows the content to newSize bytes; bytes between the old end and
   // newSize read as zero, as on a disk file.
   void Extend(int32_t newSize);
 };

@@ -158,10 +158,16 @@ void TDataTable::CreateFiles(const TTableFilesDefinition& definition) {
       ReleaseQuietly([file] { file->DeleteFile(); });
     }
   });
-  dataFile.CreateDataFile(definition.FieldDescs, definition.FieldCount, definition.BlobBlockSize,
-                          definition.Description, definition.Password, definition.Encrypted,
-                          definition.LanguageId, definition.SortId, definition.UserMajorVersion,
-                          definition.UserMinorVersion);
+  dataFile.CreateDataFile(TDataFileDefinition{.FieldDescs = definition.FieldDescs,
+                                              .FieldCount = definition.FieldCount,
+                                              .BlobBlockSize = definition.BlobBlockSize,
+                                              .Description = definition.Description,
+                                              .Password = definition.Password,
+                                              .Encrypted = definition.Encrypted,
+                                              .LanguageId = definition.LanguageId,
+                                              .SortId = definition.SortId,
+                                              .UserMajorVersion = definition.UserMajorVersion,
+                                              .UserMinorVersion = definition.UserMinorVersion});
   dataFile.WriteHeader(true);
   dataFile.WriteFieldDescriptors();
   indexFile.CreateIndexFile();

@@ -104,7 +104,7 @@ protected:
   void Open(uint16_t languageId = 0) {
     const std::vector<uint8_t> descs = AllTypeFields();
     file = NewDataFile();
-    file->CreateDataFile(descs.data(), FieldTotal, 512, "", "", false, languageId, 0, 0, 0);
+    file->CreateDataFile({.FieldDescs = descs.data(), .FieldCount = FieldTotal, .LanguageId = languageId});
     file->WriteHeader(false);
     file->WriteFieldDescriptors();
     indexTable.Data = file.get();

@@ -44,9 +44,9 @@ TEST_F(DataFileHeaderTest, CreationRefusesImpossibleDefinitions) {
   std::vector<TFieldSpec> blobs(65, {"B", 3});
   std::vector<TFieldSpec> wide(263, {"S", 1, 250});
   file = NewDataFile();
-  EXPECT_EQ(RaisedCode([&] { file->CreateDataFile(Descriptors(blobs).data(), 65, 512, "", "", false, 0, 0, 0, 0); }),
+  EXPECT_EQ(RaisedCode([&] { file->CreateDataFile({.FieldDescs = Descriptors(blobs).data(), .FieldCount = 65}); }),
             9498);
-  EXPECT_EQ(RaisedCode([&] { file->CreateDataFile(Descriptors(wide).data(), 263, 512, "", "", false, 0, 0, 0, 0); }),
+  EXPECT_EQ(RaisedCode([&] { file->CreateDataFile({.FieldDescs = Descriptors(wide).data(), .FieldCount = 263}); }),
             9477);
   EXPECT_FALSE(std::filesystem::exists(Path()));
 }

@@ -112,8 +112,14 @@ protected:
   // Creates the file as a table does: created, then header and descriptors written.
   void Create(const std::vector<uint8_t>& descs, bool encrypted = false, const std::string& password = {}) {
     file = NewDataFile();
-    file->CreateDataFile(descs.data(), int(descs.size() / FieldDescSize), 1024, "Orders", password, encrypted, 0, 0,
-                         2, 3);
+    file->CreateDataFile({.FieldDescs = descs.data(),
+                          .FieldCount = int(descs.size() / FieldDescSize),
+                          .BlobBlockSize = 1024,
+                          .Description = "Orders",
+                          .Password = password,
+                          .Encrypted = encrypted,
+                          .UserMajorVersion = 2,
+                          .UserMinorVersion = 3});
     file->WriteHeader(false);
     file->WriteFieldDescriptors();
   }
