@@ -32,6 +32,9 @@ public:
   virtual void EndBatch() = 0;
   // Before Open: every read is to see what other processes wrote meanwhile.
   virtual void WatchOtherWriters() = 0;
+  // Before Open: the next open learns nothing from earlier ones (ours keeps
+  // the finding of a first open's index check outside the table).
+  virtual void ForgetEarlierOpens() = 0;
 
   // Appends the row with a new RecRef.
   virtual void Append(const TJobRow& row) = 0;

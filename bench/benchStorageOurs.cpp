@@ -10,6 +10,7 @@
 #include "benchStorageEngine.h"
 #include "benchTableDefinition.h"
 #include "engBlobBuffer.h"
+#include "engCheckedTables.h"
 #include "engDataLayout.h"
 #include "engDirectory.h"
 #include "engEngine.h"
@@ -65,9 +66,14 @@ const TIndexDef& IndexOf(TJobOrder order) {
 
 class TOurEngine : public TStorageEngine {
 public:
-  explicit TOurEngine(const std::string& folder) {
+  // The findings of first opens are kept beside the tables, not in the
+  // user's cache folder, and go with the benchmark's files.
+  explicit TOurEngine(const std::string& folder) : checkedTables(folder + "/checked-tables") {
     StartEngine();
     directory = GetEngineSession()->OpenDirectory("", folder);
+    TCheckedTablesSettings settings;
+    settings.Folder = checkedTables;
+    SetCheckedTablesSettings(settings);
   }
   ~TOurEngine() override {
     Close();
@@ -98,6 +104,7 @@ public:
   // Without it a cursor notices other users' changes only when it reads
   // from disk or locks a record, and cached pages hide new rows.
   void WatchOtherWriters() override { GetEngineSession()->StrictChangeDetection = true; }
+  void ForgetEarlierOpens() override { std::filesystem::remove_all(checkedTables); }
 
   void Append(const TJobRow& row) override {
     Fill(row);
@@ -180,6 +187,7 @@ public:
   }
 
 private:
+  std::string checkedTables;
   TDataDirectory* directory = nullptr;
   std::unique_ptr<TTableCursor> cursor;
   std::vector<uint8_t> record;

@@ -93,6 +93,8 @@ public:
   void EndBatch() override { Execute("COMMIT"); }
   // Each statement reads the newest committed state anyway.
   void WatchOtherWriters() override {}
+  // Every open starts from the files alone.
+  void ForgetEarlierOpens() override {}
 
   void Append(const TJobRow& row) override {
     sqlite3_stmt* insert = Prepare(
