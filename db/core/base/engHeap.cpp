@@ -22,14 +22,28 @@ struct alignas(alignof(std::max_align_t)) TBlockHeader {
 TBlockHeader* HeaderOf(void* block) { return static_cast<TBlockHeader*>(block) - 1; }
 
 std::atomic<int64_t> heapTotal{0};
-// A lost count only moves a trim, so relaxed order will do.
+// A lost count or high mark only moves a trim, so relaxed order will do.
 std::atomic<int32_t> operationCount{0};
+// The most bytes held since the last trim.
+std::atomic<int64_t> heldSinceTrim{0};
 
+void AddToTotal(int64_t change) {
+  const int64_t held = heapTotal.fetch_add(change) + change;
+  if (held > heldSinceTrim.load(std::memory_order_relaxed)) heldSinceTrim.store(held, std::memory_order_relaxed);
+}
+
+// The C heap merges freed neighbours and gives its top back on every free;
+// what a trim adds is handing back the free pages caught between blocks in
+// use, and for that it walks the whole heap. So a compaction point trims
+// only when a release large enough to leave such pages has come since the
+// last trim.
 void CountOperation() {
-  if (operationCount.fetch_add(1, std::memory_order_relaxed) + 1 >= EngineHeapTrimInterval) {
-    operationCount.store(0, std::memory_order_relaxed);
-    malloc_trim(0);
-  }
+  if (operationCount.fetch_add(1, std::memory_order_relaxed) + 1 < EngineHeapTrimInterval) return;
+  operationCount.store(0, std::memory_order_relaxed);
+  const int64_t held = heapTotal.load();
+  if (heldSinceTrim.load(std::memory_order_relaxed) - held < EngineHeapTrimRelease) return;
+  malloc_trim(0);
+  heldSinceTrim.store(held, std::memory_order_relaxed);
 }
 
 size_t WithHeader(size_t size) {
@@ -43,7 +57,7 @@ void* EngineAllocMem(size_t size) {
   auto* header = static_cast<TBlockHeader*>(calloc(WithHeader(size), 1));
   if (!header) RaiseEngineError(EngErrOutOfMemory);
   header->size = size;
-  heapTotal.fetch_add(static_cast<int64_t>(size));
+  AddToTotal(static_cast<int64_t>(size));
   return header + 1;
 }
 
@@ -54,7 +68,7 @@ void* EngineReallocMem(void* block, size_t size) {
   if (!header) RaiseEngineError(EngErrOutOfMemory);
   header->size = size;
   if (size > oldSize) memset(reinterpret_cast<char*>(header + 1) + oldSize, 0, size - oldSize);
-  heapTotal.fetch_add(static_cast<int64_t>(size) - static_cast<int64_t>(oldSize));
+  AddToTotal(static_cast<int64_t>(size) - static_cast<int64_t>(oldSize));
   CountOperation();
   return header + 1;
 }
@@ -91,4 +105,5 @@ int32_t EngineHeapOperationCount() { return operationCount.load(std::memory_orde
 void ResetEngineHeapCounters() {
   operationCount.store(0, std::memory_order_relaxed);
   heapTotal.store(0);
+  heldSinceTrim.store(0, std::memory_order_relaxed);
 }

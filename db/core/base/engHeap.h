@@ -33,9 +33,12 @@ void GrowBuffer(int32_t size, int32_t step, T*& block, int32_t& capacity) {
 
 // Bytes currently held, by the sizes asked for.
 int64_t EngineHeapTotal();
-// Reallocations and frees since the last heap trim; the trim comes at 1020.
+// Reallocations and frees since the last compaction point, which comes at
+// 1020. The point gives free memory back to the system when at least
+// EngineHeapTrimRelease bytes were released since it last did.
 int32_t EngineHeapOperationCount();
 inline constexpr int32_t EngineHeapTrimInterval = 1020;
+inline constexpr int64_t EngineHeapTrimRelease = int64_t{8} << 20;
 
 // Engine library start resets both counters.
 void ResetEngineHeapCounters();

@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <fstream>
 #include <vector>
+
+#include <unistd.h>
 
 #include "engErrors.h"
 #include "engHeap.h"
@@ -78,6 +81,43 @@ TEST(EngineHeap, TrimsAfterEvery1020FreesOrReallocations) {
   EngineFreeMem(blocks[next++]);
   EXPECT_EQ(EngineHeapOperationCount(), 0);
   for (; next < blocks.size(); ++next) EngineFreeMem(blocks[next]);
+}
+
+int64_t ResidentBytes() {
+  std::ifstream statm("/proc/self/statm");
+  int64_t size = 0, resident = 0;
+  statm >> size >> resident;
+  return resident * sysconf(_SC_PAGESIZE);
+}
+
+// Frees and reallocations until the count starts again at the compaction
+// point.
+void RunToCompactionPoint() {
+  void* block = EngineAllocMem(16);
+  while (EngineHeapOperationCount() != EngineHeapTrimInterval - 1) block = EngineReallocMem(block, 16);
+  EngineFreeMem(block);
+  ASSERT_EQ(EngineHeapOperationCount(), 0);
+}
+
+TEST(EngineHeap, ACompactionPointAfterALargeReleaseGivesTheFreedPagesBack) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+  GTEST_SKIP() << "the sanitizer's allocator keeps freed memory its own way";
+#endif
+  // Blocks below the C heap's own mapping size, pinned under a block still
+  // in use, so that only a compaction hands their pages back.
+  constexpr size_t BlockSize = 64 * 1024;
+  const size_t count = size_t(4 * EngineHeapTrimRelease) / BlockSize;
+  std::vector<void*> blocks(count);
+  for (void*& block : blocks) {
+    block = EngineAllocMem(BlockSize);
+    std::memset(block, 1, BlockSize);
+  }
+  void* pin = EngineAllocMem(64);
+  const int64_t filled = ResidentBytes();
+  for (void*& block : blocks) EngineFreeMem(block);
+  RunToCompactionPoint();
+  EXPECT_LT(ResidentBytes(), filled - 2 * EngineHeapTrimRelease);
+  EngineFreeMem(pin);
 }
 
 TEST(EngineHeap, GrowBufferRoundsUpAndNeverShrinks) {
