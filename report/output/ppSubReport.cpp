@@ -48,7 +48,12 @@ TppSubReport::TppSubReport(TComponent* owner) : TppComponent(owner) {
   child->CreateDefaultBands();
 }
 
-TppSubReport::~TppSubReport() { FreeAndNil(child); }
+TppSubReport::~TppSubReport() {
+  // Freed without BeforeDestruction: the component forgets this one too.
+  if (drillDownComponent && drillDownComponent->DrillDownSubReport() == this)
+    drillDownComponent->SetDrillDownSubReport(nullptr);
+  FreeAndNil(child);
+}
 
 void TppSubReport::BeforeDestruction() {
   SetDrillDownComponent(nullptr);
