@@ -12,23 +12,20 @@
 #include "DM.h"
 #include "JobsStore.h"
 #include "MDBSession.h"
+#include "rtlTestFolder.h"
 #include "MDBSessionList.h"
 
 struct TDataFolder {
-  std::string folder;
+  TTestFolder scratch;
+  std::string folder = scratch.File("DATA");
   std::vector<std::string> questions;
   std::vector<std::string> alerts;
   bool answer = true;
 
-  TDataFolder() {
-    char pattern[] = "/tmp/orvelleJobsXXXXXX";
-    if (mkdtemp(pattern) == nullptr) throw std::runtime_error("no scratch folder");
-    folder = std::string(pattern) + "/DATA";
-  }
+  TDataFolder() = default;
   ~TDataFolder() {
     SetDataModule1(nullptr);
     DefaultSession().Close();
-    std::filesystem::remove_all(std::filesystem::path(folder).parent_path());
   }
   TDataFolder(const TDataFolder&) = delete;
   TDataFolder& operator=(const TDataFolder&) = delete;

@@ -22,6 +22,7 @@
 #include "rtlDateTime.h"
 #include "sqlColumns.h"
 #include "sqlStatement.h"
+#include "rtlTestFolder.h"
 
 using TRows = std::vector<std::string>;
 
@@ -61,16 +62,14 @@ inline std::string ValueText(const TExpToken& value) {
 
 class SqlTest : public ::testing::Test {
 protected:
-  std::string folder;
+  TTestFolder scratch;
+  const std::string folder = scratch.Path();
   TDataSession* session = nullptr;
   TDataDirectory* directory = nullptr;
   std::vector<std::unique_ptr<TQueryStatement>> statements;
 
   void SetUp() override {
     StartEngine();
-    char pattern[] = "/tmp/sqlTestXXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    folder = pattern;
     session = GetEngineSession();
     session->SetPrivateDirectory(folder + "/");
     directory = session->OpenDirectory("", folder);
@@ -78,7 +77,6 @@ protected:
   void TearDown() override {
     statements.clear();
     StopEngine();
-    std::filesystem::remove_all(folder);
   }
 
   // A prepared statement that lives as long as the test.
