@@ -66,6 +66,22 @@ void ReadLayout(TMemoryStream& binary, TppCustomReport& report, TComponent* root
   };
   reader.ReadRootComponent(&report);
 }
+// The stream's top-level object is a report (of a registered class): a
+// stream of anything else is no layout.
+bool HoldsReport(TMemoryStream& binary) {
+  binary.SetPosition(0);
+  try {
+    TReader reader(binary);
+    reader.ReadSignature();
+    TFilerFlags flags;
+    int childPos = 0;
+    reader.ReadPrefix(flags, childPos);
+    const TClassInfo* info = GetClass(reader.ReadStr());
+    return info && info->InheritsFrom(TppCustomReport::StaticClassType());
+  } catch (const Exception&) {
+    return false;
+  }
+}
 }  // namespace
 
 const TClassInfo& TppTemplateDBSettings::StaticClassType() {
@@ -209,6 +225,7 @@ void TppReportTemplate::LoadFromStream(TStream& stream) {
   } else {
     binary.CopyFrom(copy, copy.Size());
   }
+  if (!HoldsReport(binary)) throw EInvalidTemplateError(ppLoadMessage(ppmsgInvalidTemplate));
   // A layout that does not read leaves the report as it was: it is read
   // into a scratch report of the same class first. The errors the user
   // let pass there are let pass again without asking.

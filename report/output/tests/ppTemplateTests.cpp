@@ -185,6 +185,9 @@ TEST_F(TemplateTest, AStreamWithoutALayoutIsRefusedAndTheReportKept) {
   }
   // A layout that breaks off half way is refused too.
   EXPECT_THROW(Load(*f.Report, before.substr(0, before.size() / 2)), Exception);
+  // So is a stream of another object than a report.
+  for (const char* other : {"object TppGroup\n  BreakName = 'OWNER'\nend\n", "object TNothingKnown\nend\n"})
+    EXPECT_THROW(Load(*f.Report, other), EInvalidTemplateError) << other;
   EXPECT_EQ(Save(*f.Report, ftBinary), before);
 }
 
