@@ -17,7 +17,23 @@ constexpr const char* RecordMagic = "Orvelle checked table 1";
 std::mutex settingsLock;
 TCheckedTablesSettings settings;
 
+// Which start of the system this is: empty when it cannot be told.
+const std::string& BootId() {
+  static const std::string id = [] {
+    std::string text(64, '\0');
+    const int file = open("/proc/sys/kernel/random/boot_id", O_RDONLY | O_CLOEXEC);
+    if (file < 0) return std::string();
+    const ssize_t got = read(file, text.data(), text.size());
+    close(file);
+    text.resize(got > 0 ? size_t(got) : 0);
+    while (!text.empty() && text.back() == '\n') text.pop_back();
+    return text;
+  }();
+  return id;
+}
+
 std::string RecordFolder(const TCheckedTablesSettings& current) {
+  if (BootId().empty()) return {};
   if (!current.Folder.empty()) return current.Folder;
   const std::string cache = XdgBaseFolder("XDG_CACHE_HOME", "/.cache");
   // No home folder and no cache variable: no place of the user's own.
@@ -32,8 +48,11 @@ std::string RecordName(const TTableStamp& stamp) {
   return name;
 }
 
+// The stamp and the start of the system it was taken in: a power loss or a
+// system crash can leave pages on the disk whose time update the file
+// system's journal lost, so findings hold only until the next start.
 std::string RecordText(const TTableStamp& stamp) {
-  std::string text = RecordMagic;
+  std::string text = std::string(RecordMagic) + "\n" + BootId();
   char line[160];
   for (int i = 0; i < TTableStamp::FileCount; ++i) {
     const TFileStamp& file = stamp.Files[i];

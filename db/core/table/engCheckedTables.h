@@ -3,7 +3,10 @@
 // kept outside the table files so that no byte of them changes: one small
 // file per table in the user's cache folder ($XDG_CACHE_HOME/Orvelle/
 // checked-tables, else ~/.cache/...), named by the data file's device and
-// inode, holding the stamp (engTableStamp.h) the check was made under.
+// inode, holding the stamp (engTableStamp.h) the check was made under and
+// the start of the system it was made in: after a power loss the disk may
+// hold pages whose time update the file system's journal lost, so findings
+// are not taken across a restart of the system.
 //
 // A record only ever says "the files with this stamp are sound": a record
 // that matches no longer is ignored and later replaced; a lost, stale or
