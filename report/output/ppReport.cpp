@@ -34,6 +34,8 @@ const TClassInfo& TppCustomReport::StaticClassType() {
           .Property("PassSetting", &TppCustomReport::PassSetting, &TppCustomReport::SetPassSetting)
           .Default(psOnePass)
           .Property("PrinterSetup", &TppCustomReport::PrinterSetup, &TppCustomReport::SetPrinterSetup)
+          .Property("SaveAsTemplate", &TppCustomReport::SaveAsTemplate, &TppCustomReport::SetSaveAsTemplate)
+          .Default(0)
           .Property("Template", &TppCustomReport::TemplateObject, &TppCustomReport::SetTemplate)
           .Property("Units", &TppCustomReport::Units, &TppCustomReport::SetUnits)
           .Default(utInches)
@@ -376,6 +378,14 @@ void TppCustomReport::Loaded() {
   columnPositions = ParseColumnPositions();
   // The layout is whole: an older one is converted now.
   inherited::Loaded();
+  // A layout kept as a template replaces the one read, unless this read is
+  // the template's own (a layout stored with the setting would load itself
+  // for ever). A child report's layout comes with its main report's.
+  if (!saveAsTemplate || parentReport || TppReportTemplate::Operating()) return;
+  TppTemplateDBSettings& settings = reportTemplate->DatabaseSettings();
+  if (!settings.DataPipeline())
+    settings.FixUpDataPipeline(ppFindPipeline(Owner(), settings.DataPipelineName()));
+  reportTemplate->Load();
 }
 
 void TppCustomReport::DefineProperties(TFiler& filer) {

@@ -94,6 +94,10 @@ class TppCustomReport : public TppProducer {
   const std::vector<int>& mmColumnPositions() const { return columnPositions; }
   TppUnitType Units() const { return units; }
   void SetUnits(TppUnitType value) { units = value; }
+  // A main report read with this set takes its layout from its template
+  // (file or record) as the read ends.
+  bool SaveAsTemplate() const { return saveAsTemplate; }
+  void SetSaveAsTemplate(bool value) { saveAsTemplate = value; }
   bool AutoStop() const { return autoStop; }
   void SetAutoStop(bool value) { autoStop = value; }
 
@@ -173,6 +177,7 @@ private:
   double legacyColumnWidth = -1;
   TppUnitType units = utInches;
   bool autoStop = true;
+  bool saveAsTemplate = false;
   bool modified = false;
   bool clearing = false;
   TppCustomReport* parentReport = nullptr;

@@ -82,6 +82,17 @@ bool HoldsReport(TMemoryStream& binary) {
     return false;
   }
 }
+// Counts a template's reading or writing while it runs.
+class TOperationGuard {
+public:
+  explicit TOperationGuard(int& count) : count(count) { ++count; }
+  ~TOperationGuard() { --count; }
+  TOperationGuard(const TOperationGuard&) = delete;
+  TOperationGuard& operator=(const TOperationGuard&) = delete;
+
+private:
+  int& count;
+};
 }  // namespace
 
 const TClassInfo& TppTemplateDBSettings::StaticClassType() {
@@ -213,6 +224,7 @@ void TppReportTemplate::DetectFormat(TStream& stream) {
 
 void TppReportTemplate::LoadFromStream(TStream& stream) {
   if (report->Printing()) return;
+  TOperationGuard guard(operations);
   DetectFormat(stream);
   stream.SetPosition(offset);
   TMemoryStream copy;
@@ -250,6 +262,7 @@ void TppReportTemplate::LoadFromStream(TStream& stream) {
 }
 
 void TppReportTemplate::SaveToStream(TStream& stream) {
+  TOperationGuard guard(operations);
   TMemoryStream binary;
   {
     TWriter writer(binary);

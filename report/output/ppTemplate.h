@@ -111,6 +111,8 @@ public:
   void Save();
   // Settings, file name, offset, format and target.
   void Assign(const TPersistent* source) override;
+  // A template of any report is reading or writing a layout now.
+  static bool Operating() { return operations > 0; }
 
 private:
   TppCustomReport* report;
@@ -119,6 +121,8 @@ private:
   int32_t offset = 0;
   TppSaveToType saveTo = stFile;
   mutable TppTemplateDBSettings databaseSettings;
+  // Main thread only, as all of generation.
+  static inline int operations = 0;
 
   bool SignatureAt(TStream& stream, int64_t position, TppFormatType& found);
 };

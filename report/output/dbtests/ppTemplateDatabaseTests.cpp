@@ -11,7 +11,9 @@
 #include "ppPrinterSetup.h"
 #include "ppReport.h"
 #include "ppTemplate.h"
+#include "rtlReader.h"
 #include "rtlStreams.h"
+#include "rtlWriter.h"
 
 namespace {
 
@@ -123,6 +125,32 @@ TEST_F(TemplateDatabaseTest, MissingRecordsAndUnfitFieldsAreClearErrorsThatChang
   report->Template().Save();
   EXPECT_EQ(table->RecordCount(), 0);
   ExpectMessage<ETemplateLoadError>([&] { report->Template().Load(); }, ppLoadMessage(45) + " Wrong field");
+}
+
+TEST_F(TemplateDatabaseTest, AReportKeptAsATemplateFindsItsRecordThroughAPipelineOfItsOwner) {
+  pipeline->SetUserName("Templates");
+  TppReport* usage = MakeReport(3);
+  UseTable(*usage, "Usage details");
+  usage->Template().Save();
+  // A report of the same owner keeps only its settings; read back, it takes
+  // the pipeline of that name from its owner and the layout from the record.
+  TppReport* kept = new TppReport(owner.get());
+  UseTable(*kept, "Usage details");
+  kept->SetSaveAsTemplate(true);
+  TMemoryStream stored;
+  {
+    TWriter writer(stored);
+    writer.WriteRootComponent(kept);
+  }
+  stored.SetPosition(0);
+  TppReport* read = new TppReport(owner.get());
+  {
+    TReader reader(stored);
+    reader.ReadRootComponent(read);
+  }
+  EXPECT_EQ(read->Template().DatabaseSettings().DataPipeline(), pipeline);
+  EXPECT_EQ(read->PageLimit(), 3);
+  EXPECT_EQ(read->GroupCount(), 1);
 }
 
 }  // namespace

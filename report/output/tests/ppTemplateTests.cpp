@@ -10,8 +10,10 @@
 #include "ppSubReport.h"
 #include "ppTemplate.h"
 #include "ppUnits.h"
+#include "rtlReader.h"
 #include "rtlStreams.h"
 #include "rtlTypeInfo.h"
+#include "rtlWriter.h"
 
 namespace {
 class TemplateTest : public ::testing::Test {
@@ -566,5 +568,38 @@ TEST_F(TemplateTest, ADrillDownSubreportKeepsItsComponentByName) {
   EXPECT_EQ(readSub->DrillDownComponent()->Band(), readSub->Band());
   EXPECT_TRUE(readSub->ExpandAll());
   EXPECT_EQ(readSub->Report()->ParentReport(), g.Report);
+}
+TEST_F(TemplateTest, AReportKeptAsATemplateTakesItsLayoutFromTheTemplateAsItIsRead) {
+  TReportFixture f(5);
+  MakeLayout(f);
+  // The file holds the setting too: reading it must not load it again.
+  f.Report->SetSaveAsTemplate(true);
+  const std::string path = ::testing::TempDir() + "orvelle-kept-layout.rtm";
+  f.Report->Template().SetFileName(path);
+  f.Report->Template().SaveToFile();
+
+  // Where the report itself is stored (a form, say) only its settings are.
+  TReportFixture g(5);
+  g.Report->SetSaveAsTemplate(true);
+  g.Report->Template().SetFileName(path);
+  TMemoryStream stored;
+  {
+    TWriter writer(stored);
+    writer.WriteRootComponent(g.Report);
+  }
+  const auto readBack = [&stored](TppReport& report) {
+    stored.SetPosition(0);
+    TReader reader(stored);
+    reader.ReadRootComponent(&report);
+  };
+  TObjectPtr<TppReport> read(new TppReport(nullptr));
+  readBack(*read);
+  EXPECT_TRUE(read->SaveAsTemplate());
+  EXPECT_EQ(read->GroupCount(), 1);
+  EXPECT_EQ(read->PageLimit(), 7);
+
+  std::remove(path.c_str());
+  TObjectPtr<TppReport> missing(new TppReport(nullptr));
+  EXPECT_THROW(readBack(*missing), ETemplateLoadError);
 }
 }  // namespace
