@@ -252,6 +252,6 @@ void TDataCursor::RebuildIndexes(const std::function<void()>& prepare) {
     if (KeyExists(key)) Raise(EngErrDuplicateKey);
     InsertKey(key, slot);
   }
-  table->WriteHeaders(false, true, true);
+  table->WriteHeaders({.ForceData = true, .ForceIndex = true});
   TakeChangeSnapshot();
 }

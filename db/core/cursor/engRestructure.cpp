@@ -113,7 +113,7 @@ void TRestructure::UpdateInPlace() {
 void TRestructure::StoreTableInfo(TDataCursor& target) {
   target.SetTableInfo(definition.Password, definition.Description, definition.UserMajorVersion,
                       definition.UserMinorVersion, definition.LimitValue);
-  target.table->WriteHeaders(false, true, true);
+  target.table->WriteHeaders({.ForceData = true, .ForceIndex = true});
 }
 
 void TRestructure::ReportLoss(TRestructureLoss cause, const std::string& text) {

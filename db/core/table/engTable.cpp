@@ -125,7 +125,7 @@ void TDataTable::ReleaseFiles(bool discardTemporary) {
   if (exclusive && !readOnly) {
     attempt([&] {
       if (temporary && discardTemporary) ReloadFiles(true, false);
-      else WriteHeaders(true, false, false);
+      else WriteHeaders({.TrimCaches = true});
     });
   }
   attempt([this] { UnlockAllRecords(false); });

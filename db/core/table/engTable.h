@@ -31,6 +31,15 @@ void ReleaseQuietly(Release release) {
   }
 }
 
+// How TDataTable::WriteHeaders writes the files back: a header is written
+// when it is modified or forced; trimming gives the caches back their
+// normal size afterwards.
+struct THeaderWriteOptions {
+  bool TrimCaches = false;
+  bool ForceData = false;  // the data and BLOB headers
+  bool ForceIndex = false;
+};
+
 // What the files of a new table are made of.
 struct TTableFilesDefinition {
   const uint8_t* FieldDescs = nullptr;  // FieldCount descriptors
@@ -138,7 +147,13 @@ public:
   void Commit(bool release);
   bool InTransaction() const { return transactionActive; }
 
-  void WriteHeaders(bool trim, bool force, bool forceIndex);
+  // Inside a transaction only marks the files changed; else writes the
+  // modified records, pages and blocks and the headers.
+  void WriteHeaders(const THeaderWriteOptions& options);
+  // The boolean form, until its last caller has moved to the options.
+  void WriteHeaders(bool trimCaches, bool forceData, bool forceIndex) {
+    WriteHeaders(THeaderWriteOptions{.TrimCaches = trimCaches, .ForceData = forceData, .ForceIndex = forceIndex});
+  }
   void ReloadFiles(bool trim, bool rereadHeaders);
   void FlushFiles();
 

@@ -28,7 +28,7 @@ bool TDataTable::CheckForChanges() {
 
 void TDataTable::StartTransaction() {
   if (readOnly || transactionActive) return;
-  if (exclusive) WriteHeaders(false, false, false);
+  if (exclusive) WriteHeaders({});
   transactionActive = true;
   TScopeGuard undo([this] { transactionActive = false; });
   LockTransaction();
@@ -53,7 +53,7 @@ void TDataTable::Commit(bool release) {
   });
   LockWrite();
   ENG_ASSERT(MayChangeFiles());
-  WriteHeaders(release, true, true);
+  WriteHeaders({.TrimCaches = release, .ForceData = true, .ForceIndex = true});
   FlushFiles();
   undo.Dismiss();
   if (release) {
@@ -66,7 +66,7 @@ void TDataTable::Commit(bool release) {
   }
 }
 
-void TDataTable::WriteHeaders(bool trim, bool force, bool forceIndex) {
+void TDataTable::WriteHeaders(const THeaderWriteOptions& options) {
   if (readOnly) return;
   if (transactionActive) {
     if (dataFile.IsOpen()) dataFile.MarkChanged();
@@ -74,21 +74,22 @@ void TDataTable::WriteHeaders(bool trim, bool force, bool forceIndex) {
     if (HasBlobFile()) blobFile.MarkChanged();
     return;
   }
+  ENG_ASSERT(MayChangeFiles());
   if (dataFile.IsOpen()) {
     dataFile.FlushRecords();
-    dataFile.WriteHeader(force);
+    dataFile.WriteHeader(options.ForceData);
     dataFile.WriteFieldDescriptors();
-    if (trim) dataFile.TrimCache();
+    if (options.TrimCaches) dataFile.TrimCache();
   }
   if (indexFile.IsOpen()) {
     indexFile.FlushPages();
-    indexFile.WriteHeader(forceIndex);
-    if (trim) indexFile.TrimPageCaches(true);
+    indexFile.WriteHeader(options.ForceIndex);
+    if (options.TrimCaches) indexFile.TrimPageCaches(true);
   }
   if (HasBlobFile()) {
     blobFile.FlushBlocks();
-    blobFile.WriteHeader(force);
-    if (trim) blobFile.TrimCache();
+    blobFile.WriteHeader(options.ForceData);
+    if (options.TrimCaches) blobFile.TrimCache();
   }
 }
 

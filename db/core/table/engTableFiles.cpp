@@ -50,7 +50,7 @@ void TDataTable::DeleteFiles() {
 }
 
 void TDataTable::BackupIndex() {
-  WriteHeaders(false, false, false);
+  WriteHeaders({});
   indexFile.CopyFile(FileNameFor(IndexKind.BackupExt));
 }
 

@@ -96,7 +96,7 @@ TEST_F(BlobFieldTest, DeletingARecordFreesTheChainOfEveryBlobField) {
   blobs.WriteOpenBlobs(record.data(), true);
   blobs.SaveOpenBlobs(record.data(), true);
   blobs.FreeOpenBlobs(false);
-  table->WriteHeaders(false, true, true);
+  table->WriteHeaders({.ForceData = true, .ForceIndex = true});
   table->UnlockWrite();
   EXPECT_EQ(blobs.OpenBlobCount(), 0);
   for (int i = 0; i < MemoCount; ++i) EXPECT_EQ(Reference(record, fFirstMemo + i), 0) << i;

@@ -108,7 +108,7 @@ protected:
     stored->CopyFields(record.data());
     stored->SetModified(true);
     table->DataFile().ReleaseRecord(stored);
-    table->WriteHeaders(false, true, true);
+    table->WriteHeaders({.ForceData = true, .ForceIndex = true});
     table->UnlockWrite();
   }
   std::vector<uint8_t> Stored(uint32_t number) {

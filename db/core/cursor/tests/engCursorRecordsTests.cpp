@@ -20,7 +20,7 @@ void ChangeName(TDataCursor& cursor, uint32_t number, const char* name) {
   cursor.PutTableField(2, record->Buffer(), name);
   record->SetModified(true);
   table->DataFile().ReleaseRecord(record);
-  table->WriteHeaders(false, true, true);
+  table->WriteHeaders({.ForceData = true, .ForceIndex = true});
   table->UnlockWrite();
 }
 

@@ -144,7 +144,7 @@ protected:
     cursor.SwitchToIndex(current);
     table->IndexFile().IncRecordCount();
     table->IndexFile().MarkChanged();
-    table->WriteHeaders(false, true, true);
+    table->WriteHeaders({.ForceData = true, .ForceIndex = true});
     table->UnlockWrite();
     return number;
   }
@@ -175,7 +175,7 @@ protected:
     cursor.SwitchToIndex(current);
     table->IndexFile().DecRecordCount();
     table->IndexFile().MarkChanged();
-    table->WriteHeaders(false, true, true);
+    table->WriteHeaders({.ForceData = true, .ForceIndex = true});
     table->UnlockWrite();
   }
 

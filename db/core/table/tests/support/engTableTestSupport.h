@@ -115,7 +115,7 @@ protected:
     record->Clear(true);
     PutId(record, id);
     table->DataFile().ReleaseRecord(record);
-    table->WriteHeaders(false, true, true);
+    table->WriteHeaders({.ForceData = true, .ForceIndex = true});
     table->UnlockWrite();
   }
 
