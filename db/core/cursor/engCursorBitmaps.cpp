@@ -22,8 +22,10 @@
 #include "engTable.h"
 #include "rtlExceptions.h"
 
+// A crack left for later is found under the bitmaps it was left with.
 void TDataCursor::RebuildWindowAndBitmaps() {
   TOperationBracket bracket(*this);
+  filtering.SettleEdge();
   ComputeRangeWindow();
   filtering.Rebuild();
 }
@@ -31,6 +33,9 @@ void TDataCursor::RebuildWindowAndBitmaps() {
 bool TCursorFilterSet::RangeApplies() const { return cursor.rangeActive && !cursor.IsNaturalOrder(); }
 
 void TCursorFilterSet::Rebuild(TFilter* only) {
+  // No filter's bitmap survives a count that skipped building them.
+  if (buildPending) only = nullptr;
+  buildPending = false;
   if (!on) {
     visible->ClearAll();
     inRange->ClearAll();
@@ -45,6 +50,28 @@ void TCursorFilterSet::Rebuild(TFilter* only) {
     while (!TryBuild(only)) cursor.NoteRestart();
   }
   CombineVisible();
+}
+
+TFilter* TCursorFilterSet::SoleRestriction() const {
+  if (RangeApplies()) return nullptr;
+  TFilter* sole = nullptr;
+  for (int32_t i = 0; i < filters.Count(); ++i) {
+    if (!At(i)->Active) continue;
+    if (sole) return nullptr;
+    sole = At(i);
+  }
+  return sole && !sole->IsCallback ? sole : nullptr;
+}
+
+void TCursorFilterSet::RebuildOrCount(TFilter* only) {
+  TFilter* sole = on && !building ? SoleRestriction() : nullptr;
+  uint32_t count = 0;
+  if (!sole || (only && only != sole) || !TryCountCondition(*sole->Condition, count)) {
+    Rebuild(only);
+    return;
+  }
+  visibleCount = int32_t(count);
+  buildPending = true;
 }
 
 bool TCursorFilterSet::TryBuild(TFilter* only) {
@@ -124,6 +151,10 @@ bool TCursorFilterSet::TryEvaluate(TFilter& filter) {
 }
 
 void TCursorFilterSet::CombineVisible() {
+  if (buildPending) {
+    Rebuild();
+    return;
+  }
   visible->Assign(*inUse);
   if (RangeApplies()) visible->AndWith(*inRange);
   for (int32_t i = 0; i < filters.Count(); ++i)
@@ -136,6 +167,11 @@ void TCursorFilterSet::CombineVisible() {
 // closed); the visible records are counted again, never adjusted by guess.
 void TCursorFilterSet::KeepRecordBits(uint32_t number, bool present) {
   if (!on || number == 0) return;
+  // Built now, the bitmaps hold the write already.
+  if (buildPending) {
+    Rebuild();
+    return;
+  }
   TDataFile& data = cursor.DataFile();
   const int32_t slots = int32_t(data.PhysicalRecordCount());
   if (number > uint32_t(slots)) return;
@@ -198,7 +234,7 @@ int32_t TDataCursor::ReadAheadCount(uint32_t record, bool forward, int32_t limit
 // In index order, the records of the leaf's next entries; a filter's
 // bitmap leaves out those it will not show.
 int32_t TDataCursor::UpcomingRecords(uint32_t record, bool forward, uint32_t* numbers, int32_t limit) {
-  if (!open || !upcomingWalk || record != recordNumber || IsNaturalOrder()) return 0;
+  if (!open || !upcomingWalk || record != recordNumber || IsNaturalOrder() || filtering.BuildPending()) return 0;
   int32_t count = 0;
   for (int i = 0; i < upcomingCount[forward] && count < limit; ++i)
     if (RecordVisible(upcoming[forward][i])) numbers[count++] = upcoming[forward][i];
@@ -210,5 +246,7 @@ int32_t TDataCursor::UpcomingRecords(uint32_t record, bool forward, uint32_t* nu
 // leaf (the cursor's runs).
 const TRecordsBitmap* TCursorFilterSet::ReadAheadBits() const {
   if (scanBits) return scanBits;
+  // A read never builds: it may run inside a walk.
+  if (buildPending) return nullptr;
   return cursor.IsNaturalOrder() ? visible.Get() : nullptr;
 }

@@ -91,20 +91,6 @@ bool IsTrue(const TExpEvalContext& context, const TExpToken& node) {
   return value;
 }
 
-bool IsIndexLeaf(const TExpToken& node) {
-  switch (node.Kind) {
-    case nkUnary:
-      return node.Code == opIsNull || node.Code == opIsNotNull;
-    case nkBinary:
-    case nkStringCompare:
-      return node.Code >= opEqual && node.Code <= opLessEqual;
-    case nkPredicate:
-      return node.Code == opIn || node.Code == opNotIn || node.Code == opBetween || node.Code == opNotBetween;
-    default:
-      return false;
-  }
-}
-
 }  // namespace
 
 bool TCursorFilterSet::RecordPasses(TFilter& filter, const TExpToken* node, const uint8_t* record,

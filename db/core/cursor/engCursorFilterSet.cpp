@@ -2,6 +2,7 @@
 
 #include "engCursorFilterSet.h"
 
+#include "engAssert.h"
 #include "engCursor.h"
 #include "engErrorCodes.h"
 #include "engExpCodes.h"
@@ -27,6 +28,7 @@ TFilter* TCursorFilterSet::Insert(std::unique_ptr<TFilter> filter) {
 void TCursorFilterSet::Reset() {
   filters.Clear();
   on = false;
+  buildPending = edgePending = false;
   visibleCount = 0;
   visible->ClearAll();
   inRange->ClearAll();
@@ -46,5 +48,61 @@ void TCursorFilterSet::UpdateState() {
 }
 
 bool TCursorFilterSet::IsVisible(uint32_t record) const {
+  ENG_ASSERT(!buildPending);
   return record >= 1 && record <= uint32_t(visible->RecordCount()) && visible->IsSet(int32_t(record));
+}
+
+const TRecordsBitmap& TCursorFilterSet::Visible() const {
+  EnsureBuilt();
+  return *visible;
+}
+
+bool TCursorFilterSet::SeesAny() const {
+  if (on) return visibleCount > 0;
+  return cursor.windowLast >= 1 && cursor.windowLast >= cursor.windowFirst;
+}
+
+// This set is the cursor's own (cursor.filtering), so building through
+// the cursor builds this one; a const reader of the cursor may need the
+// bitmaps of a count that left them for later.
+void TCursorFilterSet::EnsureBuilt() const {
+  if (!buildPending) return;
+  TCursorFilterSet& self = cursor.filtering;
+  ENG_ASSERT(&self == this);
+  TOperationBracket bracket(cursor);
+  // The bracket may have met another user's change and rebuilt already.
+  if (buildPending) self.Rebuild();
+}
+
+void TCursorFilterSet::DeferEdge(bool atEnd) {
+  ENG_ASSERT(!cursor.IsNaturalOrder());
+  edgePending = true;
+  edgeIndexNo = cursor.indexNo;
+  cursor.beforeFirst = !atEnd;
+  cursor.afterLast = atEnd;
+  cursor.movingForward = !atEnd;
+  cursor.runForward = cursor.runBackward = 0;
+  cursor.upcomingCount[0] = cursor.upcomingCount[1] = 0;
+  cursor.upcomingWalk = false;
+}
+
+// What the cursor's SetToBegin (SetToEnd) would have found when the edge
+// was deferred, found now: the walk to the first visible key is the cost
+// a count that never moves the cursor does not pay.
+void TCursorFilterSet::SettleEdge() const {
+  if (!edgePending) return;
+  edgePending = false;
+  // The cursor changed its order, and finds its place in the new one.
+  if (cursor.indexNo != edgeIndexNo) return;
+  const bool atEnd = cursor.afterLast;
+  TOperationBracket bracket(cursor);
+  if (!cursor.SeesRecords()) {
+    cursor.SetEmptyPosition();
+    return;
+  }
+  bool found = false;
+  while (!cursor.TryPlaceAtEdge(!atEnd, found)) cursor.AfterChangeSeen();
+  if (!found) cursor.SetEmptyPosition();
+  else if (atEnd) cursor.afterLast = true;
+  else cursor.beforeFirst = true;
 }

@@ -46,20 +46,53 @@ public:
   // Filtering is on in natural order and while a filter is active.
   bool On() const { return on; }
   void UpdateState();
+  // Exact whether or not the bitmaps are built yet.
   int32_t VisibleCount() const { return visibleCount; }
-  const TRecordsBitmap& Visible() const { return *visible; }
+  // Builds the bitmaps first when a count left them for later.
+  const TRecordsBitmap& Visible() const;
+  // Only once the bitmaps are built (EnsureBuilt).
   bool IsVisible(uint32_t record) const;
+
+  // ---- deferred work (engCursorFilterSet) ----------------------------------
+  // A count from the index's key counts leaves the bitmaps unbuilt until
+  // a walk needs them; a filter change that leaves the cursor at a crack
+  // leaves the crack's key to be looked up when first read. Both are done
+  // through the cursor, whose part this set is, so the const readers of
+  // the cursor may settle them.
+  bool BuildPending() const { return buildPending; }
+  void EnsureBuilt() const;
+  // The cursor stands at the before-first (or after-last) crack of what
+  // it sees, next to a key not looked up yet.
+  void DeferEdge(bool atEnd);
+  bool EdgePending() const { return edgePending; }
+  // Looks the crack's key up; nothing when none is pending.
+  void SettleEdge() const;
+  // A new position was set: any deferred one is void.
+  void DropEdge() { edgePending = false; }
+  // Some record is visible, or without filtering the window holds keys;
+  // never builds.
+  bool SeesAny() const;
 
   // ---- the bitmaps (engCursorBitmaps) -------------------------------------
   // Only the one filter's bitmap is evaluated again (nil: every filter); a
   // build that meets another user's change starts over.
   void Rebuild(TFilter* only = nullptr);
+  // After only filter was switched on or changed: the visible records
+  // counted from the index's key counts when that filter alone decides
+  // them, the bitmaps built when first needed; else Rebuild(only).
+  void RebuildOrCount(TFilter* only);
   void CombineVisible();
   // After the cursor wrote a record (present false: deleted it).
   void KeepRecordBits(uint32_t number, bool present);
   // The bitmap a read-ahead may follow: a filter scan's records, else in
   // natural order the visible ones; nil in index order outside a scan.
   const TRecordsBitmap* ReadAheadBits() const;
+
+  // ---- counting from key counts (engCursorFilterCount) --------------------
+  // The records the condition accepts, from the index's key counts alone;
+  // false when its shape asks for a walk. Exact on a sound table: every
+  // record in use has one key in every index.
+  bool TryCountCondition(const TExpToken& node, uint32_t& count);
 
   // ---- evaluation (engCursorFilterEval) ------------------------------------
   // Narrows bits to the records the node accepts.
@@ -75,6 +108,11 @@ private:
   TPooledBitmap inRange;
   TPooledBitmap inUse;
   bool building = false;
+  // Set only while on: visibleCount holds, no bitmap does.
+  mutable bool buildPending = false;
+  mutable bool edgePending = false;
+  // The order the edge was left in; another order voids it.
+  uint8_t edgeIndexNo = 0;
   // The records a filter scan reads, which reads ahead through them.
   const TRecordsBitmap* scanBits = nullptr;
 
@@ -87,4 +125,9 @@ private:
   bool TryEvaluate(TFilter& filter);
   void ScanRecords(TFilter& filter, const TExpToken* node, TRecordsBitmap& bits);
   bool AcceptsWrittenRecord(TFilter& filter, const uint8_t* record, uint32_t number);
+  // The one active filter, when no other restriction but the records in
+  // use applies; nil otherwise.
+  TFilter* SoleRestriction() const;
+  bool TryCountLeaf(const TExpToken& node, uint32_t& count);
+  bool TryCountBoth(const TExpToken& first, const TExpToken& second, uint32_t& count);
 };

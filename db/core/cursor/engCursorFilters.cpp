@@ -233,7 +233,6 @@ void TDataCursor::UpdateFilter(TExpToken* tree, TFilter* filter) {
 // keep their bitmaps, which are current while filtering stays on.
 void TDataCursor::AfterFilterChange(TFilter* rebuilt, bool evaluate) {
   TOperationBracket bracket(*this);
-  const bool wasBof = beforeFirst && !afterLast;
   const bool wasEof = afterLast && !beforeFirst;
   const bool hadRecord = OnRecord();
   uint8_t key[MaxIndexKeyLength];
@@ -242,6 +241,7 @@ void TDataCursor::AfterFilterChange(TFilter* rebuilt, bool evaluate) {
   const bool wasFiltering = filtering.On();
   filtering.UpdateState();
   if (!evaluate && wasFiltering && filtering.On()) filtering.CombineVisible();
+  else if (evaluate) filtering.RebuildOrCount(rebuilt);
   else filtering.Rebuild(rebuilt);
   if (IsNaturalOrder()) {
     if (!hadRecord && wasEof) SetToEnd();
@@ -250,12 +250,12 @@ void TDataCursor::AfterFilterChange(TFilter* rebuilt, bool evaluate) {
       GotoNaturalRecord(record);
       LoadCurrentRecord();
     }
-  } else if (!hadRecord && wasEof) {
-    SetToEnd();
-  } else if (!hadRecord && wasBof) {
-    SetToBegin();
   } else if (!hadRecord) {
-    SetToBegin();
+    // The crack's key is looked up when something reads it: a count after
+    // a filter change never walks to the first visible key.
+    if (filtering.SeesAny()) filtering.DeferEdge(wasEof);
+    else SetEmptyPosition();
+    LoadCurrentRecord();
   } else {
     SearchKey(key, true, false);
   }

@@ -26,25 +26,59 @@
 
 namespace {
 
-// Makes an index current for keys and comparisons, and the old one again
-// on the way out.
-class TIndexSwitch {
-public:
-  TIndexSwitch(TDataCursor& cursor, uint8_t n) : cursor(cursor), saved(cursor.GetIndexNo()) { cursor.SwitchToIndex(n); }
-  ~TIndexSwitch() {
-    ReleaseQuietly([this] { cursor.SwitchToIndex(saved); });
-  }
-  TIndexSwitch(const TIndexSwitch&) = delete;
-  TIndexSwitch& operator=(const TIndexSwitch&) = delete;
-
-private:
-  TDataCursor& cursor;
-  uint8_t saved;
-};
-
 const TExpToken* ColumnOf(const TExpToken* tested) { return tested->Kind == nkColumn ? tested : tested->First; }
 
 }  // namespace
+
+TIndexSwitch::TIndexSwitch(TDataCursor& cursor, uint8_t n) : cursor(cursor), saved(cursor.GetIndexNo()) {
+  cursor.SwitchToIndex(n);
+}
+
+TIndexSwitch::~TIndexSwitch() {
+  ReleaseQuietly([this] { cursor.SwitchToIndex(saved); });
+}
+
+bool IsIndexLeaf(const TExpToken& node) {
+  switch (node.Kind) {
+    case nkUnary:
+      return node.Code == opIsNull || node.Code == opIsNotNull;
+    case nkBinary:
+    case nkStringCompare:
+      return node.Code >= opEqual && node.Code <= opLessEqual;
+    case nkPredicate:
+      return node.Code == opIn || node.Code == opNotIn || node.Code == opBetween || node.Code == opNotBetween;
+    default:
+      return false;
+  }
+}
+
+// Nulls lie outside both stretches (each skips them), so they stay out.
+bool IntersectValueStretches(const TDataCursor& cursor, const TKeyStretch& a, const TKeyStretch& b,
+                             TKeyStretch& both) {
+  if (!a.SkipNulls || !b.SkipNulls || a.Length != b.Length || a.NullByte != b.NullByte) return false;
+  both = a;
+  if (b.HasFrom) {
+    const int order = both.HasFrom ? cursor.CompareKeys(b.From, both.From, both.Length) : 1;
+    if (order > 0) {
+      std::memcpy(both.From, b.From, sizeof both.From);
+      both.FromInclusive = b.FromInclusive;
+    } else if (order == 0) {
+      both.FromInclusive = both.FromInclusive && b.FromInclusive;
+    }
+    both.HasFrom = true;
+  }
+  if (b.HasTo) {
+    const int order = both.HasTo ? cursor.CompareKeys(b.To, both.To, both.Length) : -1;
+    if (order < 0) {
+      std::memcpy(both.To, b.To, sizeof both.To);
+      both.ToInclusive = b.ToInclusive;
+    } else if (order == 0) {
+      both.ToInclusive = both.ToInclusive && b.ToInclusive;
+    }
+    both.HasTo = true;
+  }
+  return true;
+}
 
 // The first key, in index order, that lies past the bound (strict) or not
 // below it; one past the last key when none does.
@@ -298,31 +332,9 @@ bool TDataCursor::FillBitmapFromBoth(const TExpToken& first, const TExpToken& se
   BuildConditionStretches(first, firstStretches, firstNegated);
   BuildConditionStretches(second, secondStretches, secondNegated);
   if (firstNegated || secondNegated || firstStretches.size() != 1 || secondStretches.size() != 1) return false;
-  const TKeyStretch& a = firstStretches[0];
-  const TKeyStretch& b = secondStretches[0];
-  if (!a.SkipNulls || !b.SkipNulls || a.Length != b.Length || a.NullByte != b.NullByte) return false;
+  TKeyStretch both;
+  if (!IntersectValueStretches(*this, firstStretches[0], secondStretches[0], both)) return false;
   if (NullSatisfies(first) && NullSatisfies(second)) return false;
-  TKeyStretch both = a;
-  if (b.HasFrom) {
-    const int order = both.HasFrom ? CompareKeys(b.From, both.From, both.Length) : 1;
-    if (order > 0) {
-      std::memcpy(both.From, b.From, sizeof both.From);
-      both.FromInclusive = b.FromInclusive;
-    } else if (order == 0) {
-      both.FromInclusive = both.FromInclusive && b.FromInclusive;
-    }
-    both.HasFrom = true;
-  }
-  if (b.HasTo) {
-    const int order = both.HasTo ? CompareKeys(b.To, both.To, both.Length) : -1;
-    if (order < 0) {
-      std::memcpy(both.To, b.To, sizeof both.To);
-      both.ToInclusive = b.ToInclusive;
-    } else if (order == 0) {
-      both.ToInclusive = both.ToInclusive && b.ToInclusive;
-    }
-    both.HasTo = true;
-  }
   bits.ClearAll();
   RequireUnchanged(TryFillFromStretch(both, bits));
   return true;

@@ -7,6 +7,9 @@
 
 #include "engIndexPage.h"
 
+class TDataCursor;
+class TExpToken;
+
 struct TKeyStretch {
   bool HasFrom = false;  // without: from the first key
   bool FromInclusive = true;
@@ -28,3 +31,27 @@ struct TBitmapRestart {};
 inline void RequireUnchanged(bool unchanged) {
   if (!unchanged) throw TBitmapRestart{};
 }
+
+// A condition leaf an index may serve: a null test, a comparison, an IN
+// list or a BETWEEN.
+bool IsIndexLeaf(const TExpToken& node);
+
+// Two value stretches of one index, compared over the same length and
+// ANDed: the keys from the later start to the earlier end. False when a
+// or b is no such stretch (nulls among its keys, another length).
+bool IntersectValueStretches(const TDataCursor& cursor, const TKeyStretch& a, const TKeyStretch& b,
+                             TKeyStretch& both);
+
+// Makes an index current for keys and comparisons, and the old one again
+// on the way out.
+class TIndexSwitch {
+public:
+  TIndexSwitch(TDataCursor& cursor, uint8_t n);
+  ~TIndexSwitch();
+  TIndexSwitch(const TIndexSwitch&) = delete;
+  TIndexSwitch& operator=(const TIndexSwitch&) = delete;
+
+private:
+  TDataCursor& cursor;
+  uint8_t saved;
+};

@@ -27,6 +27,7 @@ constexpr int32_t MaxRecordRun = 8191;
 // ---- positions -------------------------------------------------------------
 
 void TDataCursor::SetEmptyPosition() {
+  filtering.DropEdge();
   std::memset(currentKey, 0, sizeof currentKey);
   recordNumber = 0;
   logicalPosition = 0;
@@ -37,6 +38,7 @@ void TDataCursor::SetEmptyPosition() {
 }
 
 void TDataCursor::SetNaturalPosition(uint32_t record, int32_t logical, bool bof, bool eof) {
+  filtering.DropEdge();
   recordNumber = record;
   logicalPosition = logical;
   beforeFirst = bof;
@@ -44,6 +46,7 @@ void TDataCursor::SetNaturalPosition(uint32_t record, int32_t logical, bool bof,
 }
 
 void TDataCursor::SetIndexPosition(const TLeafWalker& walker, bool bof, bool eof) {
+  filtering.DropEdge();
   const uint32_t last = recordNumber;
   const uint32_t record = walker.Record();
   std::memcpy(currentKey, walker.Key(), keyLength);
@@ -74,9 +77,11 @@ void TDataCursor::SetIndexPosition(const TLeafWalker& walker, bool bof, bool eof
   }
 }
 
+// In index order a walk follows, which needs the bitmaps; natural order
+// asks for them itself (filtering.Visible()).
 bool TDataCursor::SeesRecords() const {
-  if (filtering.On()) return filtering.VisibleCount() > 0;
-  return windowLast >= 1 && windowLast >= windowFirst;
+  if (filtering.On() && !IsNaturalOrder()) filtering.EnsureBuilt();
+  return filtering.SeesAny();
 }
 
 bool TDataCursor::RecordVisible(uint32_t record) const {
@@ -177,6 +182,7 @@ void TDataCursor::MoveBy(int32_t n) {
 }
 
 bool TDataCursor::TryMoveIndex(int32_t n) {
+  filtering.SettleEdge();
   if (!SeesRecords() || (beforeFirst && afterLast)) {
     SetEmptyPosition();
     return true;
@@ -307,6 +313,7 @@ int32_t TDataCursor::GetRecordCount() const {
 
 int32_t TDataCursor::GetSequenceNo() const {
   if (IsNaturalOrder()) return logicalPosition;
+  filtering.SettleEdge();
   if (logicalPosition < 1) return 0;
   return logicalPosition - windowFirst + 1;
 }
