@@ -10,6 +10,7 @@
 int TDataCursor::GetBookmarkSize() const { return IsNaturalOrder() ? 4 : keyLength; }
 
 void TDataCursor::GetBookmark(uint8_t* bookmark) const {
+  filtering.SettleEdge();
   if (IsNaturalOrder()) PutLE32(bookmark, recordNumber);
   else std::memcpy(bookmark, currentKey, keyLength);
 }
