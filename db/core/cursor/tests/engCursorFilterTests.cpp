@@ -393,6 +393,60 @@ TEST_F(CursorFilterKindsTest, NullKeysAreDecidedWithoutReadingRecords) {
   }
 }
 
+// A count taken right after a filter is switched on (from the index's key
+// counts where the filter alone decides) is the number of records a walk
+// then visits: nulls, deleted slots, negations, both sides of a range of
+// one column, the cost choice, a range of the cursor and a second filter.
+TEST_F(CursorFilterKindsTest, CountsRightAfterSwitchingOnAreTheRecordsWalked) {
+  for (const int32_t id : {3, 14, 45, 77}) {
+    ASSERT_TRUE(Find(*cursor, id));
+    cursor->DeleteRecord(Current(*cursor).data(), false);
+  }
+  const char* texts[] = {"QTY = 1",         "QTY <> 1",        "QTY > 2",
+                         "QTY < 2",         "QTY IS NULL",     "QTY IS NOT NULL",
+                         "QTY = NULL",      "QTY <> NULL",     "QTY BETWEEN 0 AND 4",
+                         "QTY NOT BETWEEN 0 AND 4",            "QTY IN (4)",
+                         "QTY NOT IN (4)",  "QTY IN (4, 4)",   "QTY >= -1 AND QTY <= 3",
+                         "QTY <= 3 AND QTY > -3",              "QTY > 9 AND QTY < 0",
+                         "QTY < 5 AND QTY < -1",               "W < 3 AND W < 0",
+                         "W > 1",           "W <= 2",          "W >= 1 AND W < 3",
+                         "S >= 0",          "S < -7000",       "NAME = 'Smith'",
+                         "NAME > 'S'",      "NAME >= 'Smith' AND NAME <= 'Smithers'"};
+  const int32_t low = 20;
+  for (const char* order : {"", "natural", "ByQty"}) {
+    for (const bool ranged : {false, true}) {
+      if (ranged && *order) continue;  // one ranged order is enough
+      if (std::string(order) == "natural") cursor->SetIndexNo(NaturalOrderIndex);
+      else cursor->SetIndexName(order);
+      if (ranged) cursor->SetRange(false, Record(*cursor, {&low}).data(), 1, nullptr, 0);
+      for (const bool costChoice : {false, true}) {
+        for (const char* text : texts) {
+          SCOPED_TRACE(std::string(text) + " in order '" + order + "'" + (ranged ? " with a range" : "") +
+                       (costChoice ? " by cost" : ""));
+          TFilter* filter = Activate(text, false, false, costChoice);
+          const int32_t counted = cursor->GetRecordCount();
+          EXPECT_EQ(counted, int32_t(Visible().size()));
+          // A second filter, and a write, after a count that built nothing.
+          cursor->DeactivateFilter(filter);
+          cursor->ActivateFilter(filter);
+          TFilter* second = Activate("ID > 40");
+          EXPECT_EQ(cursor->GetRecordCount(), int32_t(Visible().size()));
+          cursor->DropFilter(second);
+          cursor->DropFilter(filter);
+        }
+      }
+      if (ranged) cursor->ResetRange();
+    }
+  }
+  const int32_t counted = [&] {
+    Activate("QTY >= 0 AND QTY <= 2");
+    return cursor->GetRecordCount();
+  }();
+  InsertRow({500, "adam", 1, 1, 1});
+  EXPECT_EQ(cursor->GetRecordCount(), counted + 1);
+  EXPECT_EQ(int32_t(Visible().size()), counted + 1);
+}
+
 TEST_F(CursorFilterKindsTest, CaseOptionsAndPrefixComparisons) {
   auto named = [this](std::initializer_list<const char*> names) {
     return Expected([names](const TKindRow& r) {
