@@ -167,6 +167,14 @@ void TCursorFilterSet::CombineVisible() {
 // closed); the visible records are counted again, never adjusted by guess.
 void TCursorFilterSet::KeepRecordBits(uint32_t number, bool present) {
   if (!on || number == 0) return;
+  // A crack left for later is found as it was before the write, when the
+  // record written was not among the visible ones (only an insert can
+  // stand at a crack).
+  if (edgePending) {
+    EnsureBuilt();
+    if (number <= uint32_t(visible->RecordCount())) visible->ClearBit(int32_t(number));
+    SettleEdge();
+  }
   // Built now, the bitmaps hold the write already.
   if (buildPending) {
     Rebuild();

@@ -250,12 +250,16 @@ void TDataCursor::AfterFilterChange(TFilter* rebuilt, bool evaluate) {
       GotoNaturalRecord(record);
       LoadCurrentRecord();
     }
-  } else if (!hadRecord) {
+  } else if (!hadRecord && filtering.On() && filtering.SeesAny()) {
     // The crack's key is looked up when something reads it: a count after
-    // a filter change never walks to the first visible key.
-    if (filtering.SeesAny()) filtering.DeferEdge(wasEof);
-    else SetEmptyPosition();
+    // a filter change never walks to the first visible key. Without
+    // filtering the edge is one descent away.
+    filtering.DeferEdge(wasEof);
     LoadCurrentRecord();
+  } else if (!hadRecord && wasEof) {
+    SetToEnd();
+  } else if (!hadRecord) {
+    SetToBegin();
   } else {
     SearchKey(key, true, false);
   }
