@@ -77,6 +77,7 @@ void TppBand::SetReport(TppCustomReport* value) {
   if (report) report->RemoveBand(this);
   report = value;
   if (report) report->AddBand(this);
+  for (int i = 0; i < ObjectCount(); ++i) Objects(i)->BandChanged();
 }
 
 void TppBand::SetmmHeight(int value) {

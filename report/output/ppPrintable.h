@@ -222,6 +222,9 @@ class TppComponent : public TppPrintable {
   void SetDataPipeline(TppDataPipeline* value) override;
 
   TppCustomReport* GetReport() const;
+  // The component joined a band or left it, or its band joined or left a
+  // report (Band() and GetReport() tell which).
+  virtual void BandChanged() {}
   TppCustomReport* GetMainReport() const;
   bool ReportIsPrinting() const override;
   // Position in the band's list; -1 without band.
@@ -240,8 +243,6 @@ class TppComponent : public TppPrintable {
 protected:
   void PropertiesToDrawCommand(TppDrawCommand* command) override;
   void LayoutChanged() override;
-  // The component joined a band or left it (Band() tells which).
-  virtual void BandChanged() {}
 
 private:
   friend class TppBand;

@@ -98,10 +98,11 @@ class TppSubReport : public TppComponent {
   void AdoptChild(TppChildReport* value);
 
   void Notification(TComponent* component, TOperation operation) override;
+  // The child report's parent report follows the band's.
+  void BandChanged() override;
 
 protected:
   void CreateDrawCommand(TppPage* page) override;
-  void BandChanged() override;
 
 private:
   struct TStateRecord {

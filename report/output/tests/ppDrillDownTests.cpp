@@ -213,5 +213,10 @@ TEST(DrillDown, AChildReportKnowsItsParentReportWhereverItsSubreportGoes) {
   EXPECT_EQ(child->ParentReport(), elsewhere.Report);
   f.Sub->SetBand(f.Parent.Detail);
   EXPECT_EQ(child->ParentReport(), f.Parent.Report);
+  // Its band moved to another report.
+  f.Parent.Detail->SetReport(elsewhere.Report);
+  EXPECT_EQ(child->ParentReport(), elsewhere.Report);
+  f.Parent.Detail->SetReport(f.Parent.Report);
+  EXPECT_EQ(child->ParentReport(), f.Parent.Report);
 }
 }  // namespace
