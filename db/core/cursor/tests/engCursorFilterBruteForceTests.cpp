@@ -293,6 +293,10 @@ class CursorFilterBruteForceTest : public CursorWriteTest {
                            std::to_string(condition.Level));
       cursor->ActivateFilter(filter);
       const std::vector<int32_t> expected = Expected(condition.Holds);
+      // Before any walk: a count the keys alone may have given.
+      if (cursor->GetRecordCount() != int32_t(expected.size()))
+        failures.push_back(what + ": record count " + std::to_string(cursor->GetRecordCount()) +
+                           " right after switching on, expected " + std::to_string(expected.size()));
       for (const TOrder& order : orders)
         if (std::string failure = CheckView(order, expected, true); !failure.empty())
           failures.push_back(what + " in " + OrderName(order) + ": " + failure);

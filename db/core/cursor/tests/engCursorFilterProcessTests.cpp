@@ -359,6 +359,30 @@ TEST_F(CursorFilterTest, AnotherProcessesInsertsAreSeen) {
   ASSERT_EQ(helper.Ask("closecursor"), 0u);
 }
 
+// A count from the keys sees what another process wrote before the filter
+// was switched on; bitmaps left for later are built with what it wrote
+// after, by the walk that needs them.
+TEST_F(CursorFilterTest, CountsFromKeysAndLaterBitmapsSeeAnotherProcessesInserts) {
+  Fill(20);
+  session->StrictChangeDetection = true;
+  TableHelperProcess helper;
+  ASSERT_EQ(helper.Ask("cursor " + folder + " JOBS shared"), 0u);
+  // The helper's records have GRP = ID mod 100.
+  ASSERT_EQ(helper.Ask("insert 102 1"), 0u);
+  TFilter* filter = Activate("GRP >= 2 AND GRP <= 2");
+  EXPECT_EQ(cursor->GetRecordCount(), 5);
+  ASSERT_EQ(helper.Ask("insert 202 1"), 0u);
+  EXPECT_EQ(Visible(), (std::vector<int32_t>{2, 7, 12, 17, 102, 202}));
+  cursor->DropFilter(filter);
+  ASSERT_EQ(helper.Ask("insert 302 1"), 0u);
+  Activate("GRP = 2");
+  EXPECT_EQ(cursor->GetRecordCount(), 7);
+  cursor->SetToEnd();
+  cursor->MoveBy(-1);
+  EXPECT_EQ(IdOf(*cursor), 302);
+  ASSERT_EQ(helper.Ask("closecursor"), 0u);
+}
+
 // Bitmaps built while another process inserts: a build that meets a
 // change starts again, so no walk ever meets a record outside the filter.
 // The rounds go on until the last insert is seen.
