@@ -5,6 +5,7 @@
 #include <cstring>
 #include <limits>
 
+#include "engAssert.h"
 #include "engBlobFile.h"
 #include "engBlobTrail.h"
 #include "engErrorCodes.h"
@@ -87,33 +88,33 @@ void TBlobBuffer::Load() {
 
 bool TBlobBuffer::LoadChain() {
   TBlobFile& file = *blobFile;
+  const int32_t dataSize = file.BlockDataSize();
   const uint32_t first = uint32_t(FirstOffset);
   if (!file.IsBlockOffset(first)) file.RaiseBlobError(EngErrBlocksCorrupt);
-  TPinnedBlock current(file);
-  // The chain's length is in its first block; the blocks after it, and the
-  // chains of the records after this one, were most likely written after
-  // it, so the first read takes a whole read-ahead.
-  if (!current.Fetch(reader, first, std::numeric_limits<int32_t>::max(), true)) return false;
-  if (current->Sequence() != Sequence) file.RaiseBlobError(EngErrRecordChanged);
+  // The chain is read ahead whole, in runs of consecutive blocks, and its
+  // blocks take no cache entries.
+  TBlockView block;
+  if (!file.ViewBlock(reader, first, 1, block)) return false;
+  if (block.Sequence != Sequence) file.RaiseBlobError(EngErrRecordChanged);
   // The length comes from the file: no more than its blocks can hold.
-  const uint32_t total = current->TotalSize();
-  if (total > uint32_t(std::numeric_limits<int32_t>::max()) ||
-      BlocksFor(total, file.BlockDataSize()) > file.BlocksInFile())
+  const uint32_t total = block.TotalSize;
+  if (total > uint32_t(std::numeric_limits<int32_t>::max()) || BlocksFor(total, dataSize) > file.BlocksInFile())
     file.RaiseBlobError(EngErrEndOfBlob);
   SetSize(int32_t(total));
   TBlockTrail trail;
   trail.Add(first);
   int32_t copied = 0;
   while (copied < Size()) {
-    if (current->Sequence() != Sequence) file.RaiseBlobError(EngErrRecordChanged);
-    const int32_t wanted = std::min(file.BlockDataSize(), Size() - copied);
-    const int32_t got = current->ReadData(0, wanted, GetData() + copied);
+    if (block.Sequence != Sequence) file.RaiseBlobError(EngErrRecordChanged);
+    const int32_t wanted = std::min(dataSize, Size() - copied);
+    const int32_t got = block.ReadData(wanted, dataSize, GetData() + copied);
     copied += got;
-    const uint32_t next = current->Next();
+    const uint32_t next = block.Next;
     if (got < wanted || copied == Size() || next == 0) break;
     if (!file.IsBlockOffset(next) || trail.Contains(next)) file.RaiseBlobError(EngErrBlocksCorrupt);
     trail.Add(next);
-    if (!current.Fetch(reader, next, BlocksFor(Size() - copied, file.BlockDataSize()), true)) return false;
+    ENG_ASSERT(trail.Count() <= file.BlocksInFile());  // each block once
+    if (!file.ViewBlock(reader, next, BlocksFor(Size() - copied, dataSize), block)) return false;
   }
   Modified = false;
   if (copied != Size()) file.RaiseBlobError(EngErrEndOfBlob);
@@ -122,6 +123,11 @@ bool TBlobBuffer::LoadChain() {
 
 void TBlobBuffer::Save() {
   TBlobFile& file = *blobFile;
+  if (FirstOffset == 0 && file.AppendsChains()) {
+    FirstOffset = int32_t(file.AppendChain(Sequence, GetData(), Size()));
+    Modified = false;
+    return;
+  }
   TPinnedBlock current(file);
   int32_t oldBlocksAhead = 0;  // of the old chain, after the current block
   if (FirstOffset != 0) {

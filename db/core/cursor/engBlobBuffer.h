@@ -36,7 +36,9 @@ public:
   // than the value's length or a length the file cannot hold.
   void Load();
   // Writes a modified value of 1 byte or more over the old chain, taking
-  // new blocks where it is too short and freeing what is left of it.
+  // new blocks where it is too short and freeing what is left of it. A
+  // value without a chain goes straight to the end of the file when the
+  // file appends chains there.
   void Save();
   // Frees the chain of a modified value emptied to 0 bytes.
   void FreeBlocks();

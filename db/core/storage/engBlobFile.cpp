@@ -6,10 +6,10 @@
 #include <algorithm>
 #include <cstring>
 
-#include "engAssert.h"
 #include "engDataIo.h"
 #include "engErrorCodes.h"
 #include "engErrors.h"
+#include "engFileBuffer.h"
 #include "engLittleEndian.h"
 #include "engLockRetry.h"
 #include "engScopeGuard.h"
@@ -23,14 +23,13 @@ constexpr int32_t MaxCachedBlocks = 1 << 20;
 }  // namespace
 
 TBlobFile::TBlobFile(TBlobFileTable* table)
-    : table(table), readBuffer(BufferSize), writeBuffer(BufferSize), blockStack(this) {}
+    : table(table), readBuffer(size_t(BufferSize)), writeBuffer(size_t(BufferSize)), blockStack(this) {}
 
 TBlobFile::~TBlobFile() { DropCache(); }
 
-uint8_t* TBlobFile::Room(std::vector<uint8_t>& buffer, int32_t length) {
-  ENG_ASSERT(length >= 0);
-  if (size_t(length) > buffer.size()) buffer.resize((size_t(length) + BufferSize - 1) / BufferSize * BufferSize);
-  return buffer.data();
+uint8_t* TBlobFile::Room(TEngineBuffer& buffer, int32_t length) {
+  GrowFileBuffer(buffer, length, BufferSize);
+  return buffer.Get();
 }
 
 void TBlobFile::RaiseBlobError(uint16_t code) const { RaiseEngineError(code, table->TableName()); }
@@ -59,6 +58,7 @@ void TBlobFile::Open() {
 void TBlobFile::Close() {
   if (!IsOpen()) return;
   DropCache();
+  chainWindow.Reset();
   TFileHandler::Close();
 }
 

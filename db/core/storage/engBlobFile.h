@@ -19,8 +19,22 @@
 #include "engEntryCache.h"
 #include "engFileHandler.h"
 #include "engFileTable.h"
+#include "engBuffer.h"
 #include "engOwnedList.h"
-#include "engSystemList.h"
+
+// One block as a chain read sees it, without a cache entry.
+struct TBlockView {
+  uint32_t Offset = 0;
+  uint32_t Next = 0;
+  uint16_t BytesUsed = 0;
+  uint32_t Sequence = 0;
+  uint32_t TotalSize = 0;
+  const uint8_t* Data = nullptr;  // the data area, valid until the file's next call
+
+  // Copies from the start of the data area the bytes the block uses, at
+  // most count (no more than the area); the count copied.
+  int32_t ReadData(int32_t count, int32_t dataSize, void* destination) const;
+};
 
 // What the BLOB file needs of the table that owns it.
 class TBlobFileTable : public virtual TFileTable {
@@ -84,8 +98,25 @@ public:
   // reader met other users' changes: the caller starts its chain over.
   bool GetBlock(TReadContext* reader, uint32_t offset, TBlock*& block, int32_t blockCountHint, bool readAhead);
   void ReleaseBlock(TBlock* block);
+  // Reading a whole chain ahead without a cache entry per block: the block
+  // at offset as it stands, from the cache when it holds the block, else
+  // from the chain window, which a miss refills with one read of the
+  // consecutive blocks from offset, as many as blocksAhead (the blocks the
+  // caller still needs, itself included), the read-ahead and the window
+  // allow. A miss looks for other users' changes first, as GetBlock does,
+  // and is false (no view) when it found some. Writes and dropping the
+  // cache forget the window, so it never shows older bytes than the cache.
+  bool ViewBlock(TReadContext* reader, uint32_t offset, int32_t blocksAhead, TBlockView& view);
   // The first free block, or a new one at the end: pinned and reset.
   bool NewBlock(TReadContext* reader, TBlock*& block);
+  // Whether a new chain may go straight to the end of the file: the free
+  // list is empty, and no transaction keeps its changes in memory.
+  bool AppendsChains() const;
+  // Writes a new chain holding the value at the end of the file at once,
+  // in runs, without cache entries (the bytes a chain of new blocks written
+  // back would leave), and counts it in the end offset; its first block's
+  // offset. 9479, with nothing appended, when the file cannot hold it all.
+  uint32_t AppendChain(uint32_t sequence, const uint8_t* value, int32_t size);
   // Puts the block at the head of the free list.
   void FreeBlock(TBlock* block);
 
@@ -124,8 +155,8 @@ public:
 
 private:
   TBlobFileTable* table;
-  std::vector<uint8_t> readBuffer;  // grown in steps, never shrunk while open
-  std::vector<uint8_t> writeBuffer;
+  TEngineBuffer readBuffer;  // grown in steps, never shrunk
+  TEngineBuffer writeBuffer;
   uint32_t readWindowStart = 0;  // the blocks a read is placing
   int32_t readWindowLength = 0;
   uint8_t header[BlobHeaderSize] = {};
@@ -135,10 +166,13 @@ private:
   TOwnedList<TBlock> orphans;  // dropped from the cache while pinned
   TBlockStack blockStack;
   int32_t readAheadCount = 1;
+  TEngineBuffer chainWindow;  // deciphered images of consecutive blocks
+  uint32_t chainWindowStart = 0;
+  int32_t chainWindowBlocks = 0;
 
   void SetHeaderModified() { header[BlbHdrModified] = 1; }
   // The buffer, holding at least length bytes.
-  static uint8_t* Room(std::vector<uint8_t>& buffer, int32_t length);
+  static uint8_t* Room(TEngineBuffer& buffer, int32_t length);
   void SetCacheLimits();
   int32_t NormalCacheCapacity() const;
   void ReadHeaderImage(uint8_t* image);
@@ -146,10 +180,19 @@ private:
 
   // The cache.
   TBlock* AppendBlock();
+  // Reads count block images at offset; the number read, at least 1.
+  int32_t ReadImages(uint32_t offset, int32_t count, uint8_t* images);
   void ReadBlocks(uint32_t offset, int32_t count);
   TBlock* TakeCacheEntry(uint32_t offset);
   bool InReadWindow(uint32_t offset) const;
   void WriteRun(int32_t first, int32_t last);
+
+  // The chain window.
+  const uint8_t* ChainWindowImage(uint32_t offset) const;
+  void FillChainWindow(uint32_t offset, int32_t blocksAhead);
+  // Forgets the window, or only when it overlaps count blocks at offset.
+  void ForgetChainWindow();
+  void ForgetChainWindow(uint32_t offset, int32_t count);
 
   // Chain walks.
   void ReportDamage(TReadContext* reader, const char* finding, uint32_t recordNumber, bool fixed);

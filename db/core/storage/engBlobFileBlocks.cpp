@@ -74,6 +74,51 @@ TBlock* TBlobFile::AppendBlock() {
   return block;
 }
 
+bool TBlobFile::AppendsChains() const { return FirstFree() == 0 && !table->HoldsTransactionLock(); }
+
+uint32_t TBlobFile::AppendChain(uint32_t sequence, const uint8_t* value, int32_t size) {
+  ENG_ASSERT(AppendsChains() && size > 0);
+  const uint32_t first = EndOffset();
+  if (first < BlobHeaderSize || (first - BlobHeaderSize) % blockSize != 0) RaiseBlobError(EngErrHeaderCorrupt);
+  const int32_t dataSize = BlockDataSize();
+  const int64_t blocks = (int64_t(size) + dataSize - 1) / dataSize;
+  // The whole chain fits, or nothing is appended.
+  if (int64_t(first) + (blocks - 1) * blockSize > MaxBlobFileEnd) RaiseBlobError(EngErrTableFull);
+  const int32_t maxRun = std::max(MaxRunBytes / int32_t(blockSize), 1);
+  int32_t written = 0;
+  for (int64_t runFirst = 0; runFirst < blocks; runFirst += maxRun) {
+    const int32_t count = int32_t(std::min<int64_t>(maxRun, blocks - runFirst));
+    uint8_t* images = Room(writeBuffer, count * int32_t(blockSize));
+    const uint32_t runOffset = first + uint32_t(runFirst) * blockSize;
+    for (int32_t i = 0; i < count; ++i) {
+      const uint32_t offset = runOffset + uint32_t(i) * blockSize;
+      ENG_ASSERT(!cache.Find(offset));  // past the end offset nothing is cached
+      const int32_t used = std::min(dataSize, size - written);
+      const bool last = written + used == size;
+      uint8_t* image = images + size_t(i) * blockSize;
+      PutLE32(image + BlkPrevious, offset == first ? 0 : offset - blockSize);
+      PutLE32(image + BlkNext, last ? 0 : offset + blockSize);
+      PutLE16(image + BlkBytesUsed, uint16_t(used));
+      PutLE32(image + BlkSequence, sequence);
+      PutLE32(image + BlkTotalSize, offset == first ? uint32_t(size) : 0);
+      std::memcpy(image + BlockHeaderSize, value + written, size_t(used));
+      std::memset(image + BlockHeaderSize + used, 0, size_t(dataSize - used));
+      if (table->IsEncrypted()) {
+        table->Encipher(image, BlockHeaderSize);
+        table->Encipher(image + BlockHeaderSize, uint32_t(dataSize));
+      }
+      written += used;
+    }
+    ForgetChainWindow(runOffset, count);
+    WriteFileAt(*this, table->TableName(), runOffset, images, count * int32_t(blockSize));
+  }
+  ENG_ASSERT(written == size);
+  PutLE32(header + BlbHdrEndOffset, first + uint32_t(blocks) * blockSize);
+  SetHeaderModified();
+  table->SetDataChanged();
+  return first;
+}
+
 bool TBlobFile::NewBlock(TReadContext* reader, TBlock*& block) {
   const bool fromFreeList = FirstFree() != 0;
   const uint32_t offset = NextBlockOffset();
@@ -113,15 +158,9 @@ bool TBlobFile::InReadWindow(uint32_t offset) const {
 // Blocks the disk file does not hold yet read as zeros where the table's
 // changes may be ahead of the disk; elsewhere a read-ahead ends at the end
 // of the disk file, and the asked block must be there.
-void TBlobFile::ReadBlocks(uint32_t offset, int32_t count) {
+int32_t TBlobFile::ReadImages(uint32_t offset, int32_t count, uint8_t* images) {
+  ENG_ASSERT(count >= 1);
   const int32_t length = count * int32_t(blockSize);
-  uint8_t* images = Room(readBuffer, length);
-  readWindowStart = offset;
-  readWindowLength = length;
-  TScopeGuard closeWindow([this] {
-    readWindowStart = 0;
-    readWindowLength = 0;
-  });
   const int32_t n = ReadFileAt(*this, table->TableName(), offset, images, length, true);
   if (n < length && ShortReadAllowed()) {
     std::memset(images + n, 0, size_t(length - n));
@@ -129,6 +168,18 @@ void TBlobFile::ReadBlocks(uint32_t offset, int32_t count) {
     count = n / int32_t(blockSize);
     if (count == 0) RaiseBlobError(EngErrReadFailed);
   }
+  return count;
+}
+
+void TBlobFile::ReadBlocks(uint32_t offset, int32_t count) {
+  uint8_t* images = Room(readBuffer, count * int32_t(blockSize));
+  readWindowStart = offset;
+  readWindowLength = count * int32_t(blockSize);
+  TScopeGuard closeWindow([this] {
+    readWindowStart = 0;
+    readWindowLength = 0;
+  });
+  count = ReadImages(offset, count, images);
   for (int32_t i = count - 1; i >= 0; --i) {
     const uint32_t blockOffset = offset + uint32_t(i) * blockSize;
     const uint8_t* image = images + i * int32_t(blockSize);
@@ -205,11 +256,14 @@ void TBlobFile::WriteRun(int32_t first, int32_t last) {
     for (int32_t i = first; i <= last; ++i) BlockAt(flushList, i)->SetModified(true);
     flushList.clear();
   });
-  WriteFileAt(*this, table->TableName(), BlockAt(flushList, first)->Offset(), images, count * int32_t(blockSize));
+  const uint32_t offset = BlockAt(flushList, first)->Offset();
+  ForgetChainWindow(offset, count);
+  WriteFileAt(*this, table->TableName(), offset, images, count * int32_t(blockSize));
   keepChanges.Dismiss();
 }
 
 void TBlobFile::DropCache() {
+  ForgetChainWindow();
   cache.ForEach([this](TBlock* block) {
     if (block->UseCount() > 0) {
       block->Orphaned = true;

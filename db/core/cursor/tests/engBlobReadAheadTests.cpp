@@ -1,0 +1,110 @@
+// BLOB values read ahead along their chains, as another user of the table
+// sees them: read-ahead never hides a change that the change check finds.
+
+#include "engBlobFieldTestSupport.h"
+#include "engBlobTestSupport.h"
+#include "engErrorCodes.h"
+#include "engSession.h"
+
+namespace {
+
+// A second user of the MEMOS table, in a session of its own, reading
+// records and their first BLOB field as a cursor of that session would.
+class TOtherUser {
+public:
+  // The table opened in session.
+  TOtherUser(TDataSession* session, TDataTable* table) : session(session), table(table) { cursor.Attach(*table); }
+  ~TOtherUser() {
+    cursor.Detach();
+    FreeEngineSession(session);
+  }
+
+  // Record number's value, read inside the change check that a cursor
+  // operation takes under strict change detection.
+  std::vector<uint8_t> Read(uint32_t number) {
+    table->LockChangeCheck();
+    TRecord* stored = nullptr;
+    EXPECT_TRUE(table->DataFile().GetRecord(&cursor.Reader, number, 1, false, false, stored));
+    std::vector<uint8_t> record(stored->Buffer(), stored->Buffer() + cursor.CursorRecordSize());
+    table->DataFile().ReleaseRecord(stored);
+    std::vector<uint8_t> value;
+    EXPECT_EQ(cursor.Blobs.OpenBlob(fFirstMemo, record.data(), false, false, BlobOpenRead), 0);
+    int32_t size = 0;
+    EXPECT_EQ(cursor.Blobs.GetBlobSize(fFirstMemo, record.data(), false, size), 0);
+    value.resize(size_t(size));
+    int32_t got = 0;
+    EXPECT_EQ(cursor.Blobs.ReadBlob(fFirstMemo, record.data(), false, got, size, value.data(), 0), 0);
+    EXPECT_EQ(cursor.Blobs.FreeBlob(fFirstMemo, record.data(), false), 0);
+    table->UnlockChangeCheck();
+    return value;
+  }
+
+private:
+  TDataSession* session;
+  TDataTable* table;
+  TBlobTestCursor cursor;
+};
+
+TEST_F(BlobFieldTest, AValueRewrittenByAnotherUserIsReadAnewThoughItsBlocksWereReadAhead) {
+  Create(64);
+  const int32_t data = DataSize();
+  for (int i = 0; i < 3; ++i) {
+    std::vector<uint8_t> record = NewRecord();
+    WriteValue(record, fFirstMemo, Bytes(size_t(5 * data), i));
+    Post(record);
+  }
+  TDataSession* session = nullptr;
+  CreateEngineSession(session);
+  TOtherUser other(session, OpenTable(session->OpenDirectory("", folder), "MEMOS"));
+  // The first read takes the chains of the records after it along.
+  EXPECT_EQ(other.Read(1), Bytes(size_t(5 * data), 0));
+  EXPECT_EQ(other.Read(2), Bytes(size_t(5 * data), 1));
+
+  // Rewritten in place, over the same blocks, and grown by a new chain.
+  std::vector<uint8_t> record = Stored(2);
+  WriteValue(record, fFirstMemo, Bytes(size_t(5 * data), 40));
+  Post(record);
+  record = Stored(3);
+  WriteValue(record, fFirstMemo, Bytes(size_t(9 * data), 41));
+  Post(record);
+
+  EXPECT_EQ(other.Read(2), Bytes(size_t(5 * data), 40));
+  EXPECT_EQ(other.Read(3), Bytes(size_t(9 * data), 41));
+  EXPECT_EQ(other.Read(1), Bytes(size_t(5 * data), 0));
+}
+
+TEST_F(BlobFieldTest, NewValuesAppendedWholeReadBackAndReuseFreedBlocksFirst) {
+  Create(64);
+  const int32_t data = DataSize();
+  const std::vector<int32_t> sizes{1, data, data + 1, 100 * data + 3};
+  std::vector<uint32_t> numbers;
+  for (size_t i = 0; i < sizes.size(); ++i) {
+    std::vector<uint8_t> record = NewRecord();
+    WriteValue(record, fFirstMemo, Bytes(size_t(sizes[i]), int(i)));
+    Post(record);
+    numbers.push_back(GetRecordPhysicalNo(record.data()));
+  }
+  const int32_t blocks = 1 + 1 + 2 + 101;
+  EXPECT_EQ(BlobFile().BlocksInFile(), blocks);
+  Reopen();
+  for (size_t i = 0; i < sizes.size(); ++i) {
+    std::vector<uint8_t> stored = Stored(numbers[i]);
+    EXPECT_EQ(ReadValue(stored, fFirstMemo), Bytes(size_t(sizes[i]), int(i)));
+  }
+
+  // Emptied: its two blocks go to the free list, and the next new value
+  // takes them before the file grows.
+  std::vector<uint8_t> record = Stored(numbers[2]);
+  WriteValue(record, fFirstMemo, {});
+  Post(record);
+  EXPECT_EQ(FreeBlocks().size(), 2u);
+  record = NewRecord();
+  WriteValue(record, fFirstMemo, Bytes(size_t(3 * data), 9));
+  Post(record);
+  EXPECT_EQ(BlobFile().BlocksInFile(), blocks + 1);
+  EXPECT_TRUE(FreeBlocks().empty());
+  Reopen();
+  EXPECT_EQ(ReadValue(record, fFirstMemo), Bytes(size_t(3 * data), 9));
+}
+
+}  // namespace

@@ -1,0 +1,85 @@
+// Reading a BLOB's chain ahead without a cache entry per block: whole runs
+// of consecutive blocks in one read into the chain window, from which a
+// chain read copies its data. Blocks the cache holds (changed or not yet
+// written among them) are taken from the cache, so the window only stands
+// in for blocks the cache would have read from disk.
+
+#include <algorithm>
+#include <cstring>
+
+#include "engAssert.h"
+#include "engBlobFile.h"
+#include "engErrorCodes.h"
+#include "engLittleEndian.h"
+
+int32_t TBlockView::ReadData(int32_t count, int32_t dataSize, void* destination) const {
+  ENG_ASSERT(count >= 0 && count <= dataSize);
+  // The stored count of used bytes comes from the file: never past the area.
+  const int32_t used = std::min<int32_t>(BytesUsed, dataSize);
+  const int32_t n = std::min(count, used);
+  std::memcpy(destination, Data, size_t(n));
+  return n;
+}
+
+bool TBlobFile::ViewBlock(TReadContext* reader, uint32_t offset, int32_t blocksAhead, TBlockView& view) {
+  if (!IsBlockOffset(offset)) RaiseBlobError(EngErrBlocksCorrupt);
+  if (cache.Count() > 0) {
+    if (TBlock* block = cache.Find(offset)) {
+      cache.MoveToNewest(block);
+      view = {block->Offset(), block->Next(), block->BytesUsed(), block->Sequence(), block->TotalSize(), block->Data()};
+      return true;
+    }
+  }
+  const uint8_t* image = ChainWindowImage(offset);
+  if (!image) {
+    if (reader && table->CheckChangesBeforeRead(reader)) return false;
+    FillChainWindow(offset, blocksAhead);
+    image = ChainWindowImage(offset);
+    ENG_ASSERT(image);  // the window starts at the asked block
+  }
+  view = {offset,
+          GetLE32(image + BlkNext),
+          GetLE16(image + BlkBytesUsed),
+          GetLE32(image + BlkSequence),
+          GetLE32(image + BlkTotalSize),
+          image + BlockHeaderSize};
+  return true;
+}
+
+const uint8_t* TBlobFile::ChainWindowImage(uint32_t offset) const {
+  if (chainWindowBlocks == 0 || offset < chainWindowStart) return nullptr;
+  const uint32_t index = (offset - chainWindowStart) / blockSize;
+  if (index >= uint32_t(chainWindowBlocks)) return nullptr;
+  return chainWindow.Get() + size_t(index) * blockSize;
+}
+
+// As many blocks as the caller still needs, but never less than a
+// read-ahead: the chains of the records after this one were most likely
+// written after it. Never more than the cache may hold, nor past the end.
+void TBlobFile::FillChainWindow(uint32_t offset, int32_t blocksAhead) {
+  ForgetChainWindow();
+  const int32_t toEnd = int32_t((EndOffset() - offset) / blockSize);
+  const int32_t count = std::max(std::min({std::max(blocksAhead, readAheadCount), NormalCacheCapacity(), toEnd}), 1);
+  uint8_t* images = Room(chainWindow, count * int32_t(blockSize));
+  const int32_t read = ReadImages(offset, count, images);
+  if (table->IsEncrypted()) {
+    for (int32_t i = 0; i < read; ++i) {
+      uint8_t* image = images + size_t(i) * blockSize;
+      table->Decipher(image, BlockHeaderSize);
+      table->Decipher(image + BlockHeaderSize, uint32_t(BlockDataSize()));
+    }
+  }
+  chainWindowStart = offset;
+  chainWindowBlocks = read;
+}
+
+void TBlobFile::ForgetChainWindow() {
+  chainWindowStart = 0;
+  chainWindowBlocks = 0;
+}
+
+void TBlobFile::ForgetChainWindow(uint32_t offset, int32_t count) {
+  const int64_t end = int64_t(offset) + int64_t(count) * blockSize;
+  const int64_t windowEnd = int64_t(chainWindowStart) + int64_t(chainWindowBlocks) * blockSize;
+  if (chainWindowBlocks > 0 && offset < windowEnd && end > chainWindowStart) ForgetChainWindow();
+}

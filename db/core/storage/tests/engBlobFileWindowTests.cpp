@@ -1,0 +1,164 @@
+// Reading chains ahead through the chain window, and new chains appended
+// straight to the end of the file: the same values and the same bytes as
+// through the cache, and never an older block than the cache would give.
+
+#include "engBlobTestSupport.h"
+#include "engErrorCodes.h"
+
+namespace {
+
+class BlobWindowTest : public BlobFileTest {
+protected:
+  // The value of the chain at first, read as a BLOB field's open reads it.
+  std::vector<uint8_t> ViewChain(uint32_t first, TReadContext* by = nullptr) {
+    TBlockView block;
+    EXPECT_TRUE(file->ViewBlock(by, first, 1, block));
+    std::vector<uint8_t> value(block.TotalSize);
+    const int32_t dataSize = file->BlockDataSize();
+    for (size_t done = 0;;) {
+      const int32_t wanted = int32_t(std::min(value.size() - done, size_t(dataSize)));
+      done += size_t(block.ReadData(wanted, dataSize, value.data() + done));
+      if (block.Next == 0 || done == value.size()) break;
+      const int32_t left = int32_t((value.size() - done + size_t(dataSize) - 1) / size_t(dataSize));
+      EXPECT_TRUE(file->ViewBlock(by, block.Next, left, block));
+    }
+    return value;
+  }
+
+  // The disk bytes of a file holding the values, each chain written either
+  // through the cache and written back or appended at once.
+  std::vector<uint8_t> FileWith(const std::vector<std::vector<uint8_t>>& values, bool appended, uint16_t blockSize) {
+    Create(blockSize);
+    for (size_t i = 0; i < values.size(); ++i) {
+      if (appended) {
+        EXPECT_TRUE(file->AppendsChains());
+        file->AppendChain(uint32_t(i + 7), values[i].data(), int32_t(values[i].size()));
+      } else {
+        WriteBlob(values[i], uint32_t(i + 7));
+      }
+      WriteBack();
+    }
+    file->Close();
+    return DiskBytes();
+  }
+};
+
+TEST_F(BlobWindowTest, AppendedChainsHaveTheBytesOfChainsWrittenBackPlainAndEnciphered) {
+  for (const bool encrypted : {false, true}) {
+    for (const uint16_t blockSize : {uint16_t(64), uint16_t(512)}) {
+      SCOPED_TRACE(std::to_string(blockSize) + (encrypted ? " enciphered" : " plain"));
+      table.Encrypted = encrypted;
+      const int32_t data = blockSize - BlockHeaderSize;
+      std::vector<std::vector<uint8_t>> values;
+      for (const int32_t size : {1, data - 1, data, data + 1, 3 * data + 5, 70000})
+        values.push_back(Bytes(size_t(size), size));
+      const std::vector<uint8_t> written = FileWith(values, false, blockSize);
+      const std::vector<uint8_t> appended = FileWith(values, true, blockSize);
+      EXPECT_EQ(appended, written);
+      file->Open();
+      uint32_t first = BlobHeaderSize;
+      for (const std::vector<uint8_t>& value : values) {
+        EXPECT_EQ(ViewChain(first), value);
+        EXPECT_EQ(ReadBlob(first), value);
+        first += uint32_t((int32_t(value.size()) + data - 1) / data) * blockSize;
+      }
+    }
+  }
+}
+
+TEST_F(BlobWindowTest, ChainsGoToTheFreeListOrStayInMemoryInsteadOfBeingAppended) {
+  Create();
+  const uint32_t first = WriteBlob(Bytes(600, 1), 1);
+  EXPECT_TRUE(file->AppendsChains());
+  // A transaction's changes stay in memory until it ends.
+  table.TransactionLock = true;
+  EXPECT_FALSE(file->AppendsChains());
+  table.TransactionLock = false;
+  uint32_t firstOffset = first;
+  file->FreeChain(nullptr, false, false, 0, 1, firstOffset);
+  EXPECT_FALSE(file->AppendsChains());
+}
+
+TEST_F(BlobWindowTest, AChainThatTheFileCannotHoldWholeAppendsNothing) {
+  Create();
+  WriteBack();
+  const uint32_t lastBlock = MaxBlobFileEnd;  // 512 + a whole number of 512-byte blocks
+  PatchDisk32(BlbHdrEndOffset, lastBlock);
+  const std::vector<uint8_t> two = Bytes(2 * size_t(file->BlockDataSize()), 3);
+  EXPECT_EQ(RaisedCode([&] { file->AppendChain(5, two.data(), int32_t(two.size())); }), EngErrTableFull);
+  EXPECT_EQ(file->EndOffset(), lastBlock);
+  EXPECT_EQ(DiskBytes().size(), size_t(BlobHeaderSize));
+}
+
+TEST_F(BlobWindowTest, ChainReadsSeeUnsavedBlocksAndLookForChangesOnlyBeforeADiskRead) {
+  Create();
+  const std::vector<uint8_t> a = Bytes(3 * 494, 1);
+  const std::vector<uint8_t> b = Bytes(2 * 494, 2);
+  const uint32_t firstA = WriteBlob(a, 1);
+  const uint32_t firstB = WriteBlob(b, 2);
+  EXPECT_EQ(ViewChain(firstA, &reader), a);  // from the cache, unsaved
+  EXPECT_EQ(table.ChangeChecks, 0);
+  WriteBack();
+  Reopen();
+  EXPECT_EQ(ViewChain(firstA, &reader), a);
+  EXPECT_EQ(table.ChangeChecks, 1);
+  EXPECT_EQ(ViewChain(firstB, &reader), b);  // read along with a
+  EXPECT_EQ(table.ChangeChecks, 1);
+
+  // A changed block in the cache wins over the window's copy.
+  TBlock* second = Get(firstA + 512);
+  const std::vector<uint8_t> changed = Bytes(494, 9);
+  second->WriteData(0, 494, changed.data());
+  file->ReleaseBlock(second);
+  std::vector<uint8_t> expected = a;
+  std::copy(changed.begin(), changed.end(), expected.begin() + 494);
+  EXPECT_EQ(ViewChain(firstA), expected);
+
+  // Other users' changes found before a disk read: no block, start over.
+  Reopen();
+  table.ReportChanges = true;
+  TBlockView block;
+  EXPECT_FALSE(file->ViewBlock(&reader, firstA, 1, block));
+}
+
+TEST_F(BlobWindowTest, WritesForgetTheWindowSoAnEvictedBlockIsReadAgain) {
+  table.Caches.BlobBytes = 4 * 512;  // four blocks
+  Create();
+  std::vector<uint32_t> firsts;
+  for (int i = 0; i < 6; ++i) firsts.push_back(WriteBlob(Bytes(494, i), uint32_t(i + 1)));
+  WriteBack();
+  Reopen();
+  EXPECT_EQ(ViewChain(firsts[0]), Bytes(494, 0));  // the window holds the next three too
+
+  TBlock* block = Get(firsts[1]);
+  const std::vector<uint8_t> rewritten = Bytes(494, 50);
+  block->WriteData(0, 494, rewritten.data());
+  file->ReleaseBlock(block);
+  WriteBack();
+  for (const int i : {5, 4, 3, 2}) file->ReleaseBlock(Get(firsts[size_t(i)]));  // pushes it out of the cache
+  EXPECT_EQ(ViewChain(firsts[1]), rewritten);
+}
+
+TEST_F(BlobWindowTest, AnotherWritersChangeIsReadOnceTheCheckHasDroppedTheCache) {
+  Create();
+  const uint32_t firstA = WriteBlob(Bytes(494, 1), 1);
+  const uint32_t firstB = WriteBlob(Bytes(494, 2), 2);
+  WriteBack();
+  std::unique_ptr<TBlobFile> other = ShareWithSecondOpener();
+  EXPECT_EQ(ViewChain(firstA), Bytes(494, 1));
+
+  TBlock* block = nullptr;
+  ASSERT_TRUE(other->GetBlock(nullptr, firstB, block, 1, false));
+  const std::vector<uint8_t> theirs = Bytes(494, 77);
+  block->WriteData(0, 494, theirs.data());
+  other->ReleaseBlock(block);
+  other->FlushBlocks();
+  other->WriteHeader(true);
+
+  // As a table's change check does.
+  ASSERT_TRUE(file->HeaderChanged());
+  file->DropCache();
+  EXPECT_EQ(ViewChain(firstB), theirs);
+}
+
+}  // namespace
