@@ -18,7 +18,7 @@
 struct TBaseThread::TShared {
   enum TLife { Running, Ended, Abandoned };
 
-  explicit TShared(TBaseThread* thread) : thread(thread) {}
+  explicit TShared(TBaseThread* owner) : thread(owner) {}
   // Null when the object was freed before its thread started.
   std::atomic<TBaseThread*> thread;
   std::atomic<TLife> life{Running};

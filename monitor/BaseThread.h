@@ -105,8 +105,8 @@ public:
   virtual std::string GetDisplayName();
   // OnException takes e: true when assigned.
   virtual bool DoException(Exception& e);
-  virtual int32_t FilterState(int32_t state) { return state; }
-  virtual void StateChanged(int32_t state) {}
+  virtual int32_t FilterState(int32_t newState) { return newState; }
+  virtual void StateChanged(int32_t newState) {}
 
   void Terminate() { terminateRequested = true; }
   // Also true once the application terminate event is set (AutoTerminate);
@@ -203,7 +203,7 @@ private:
 // Holds a thread list locked for a scope.
 class THeldList {
 public:
-  explicit THeldList(TBaseThreadList& List) : list(List) { list.LockList(); }
+  explicit THeldList(TBaseThreadList& threadList) : list(threadList) { list.LockList(); }
   ~THeldList() { list.UnlockList(); }
   THeldList(const THeldList&) = delete;
   THeldList& operator=(const THeldList&) = delete;

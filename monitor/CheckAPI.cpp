@@ -11,6 +11,6 @@ void RaiseLastSysError() {
   throw ESysError(SOutOfResources);
 }
 
-void CheckLastError(int Expected) {
-  if (errno != Expected) RaiseLastSysError();
+void CheckLastError(int expected) {
+  if (errno != expected) RaiseLastSysError();
 }

@@ -11,19 +11,19 @@ inline constexpr const char* SOutOfResources = "Out of resources";
 // errno is 0.
 [[noreturn]] void RaiseLastSysError();
 
-// Raises unless errno equals Expected.
-void CheckLastError(int Expected);
+// Raises unless errno equals expected.
+void CheckLastError(int expected);
 
 // A handle here is pointer-like: empty means the call failed.
 template <class THandle>
-THandle CheckHandleResult(THandle Handle, int Expected) {
-  if (!Handle) CheckLastError(Expected);
-  return Handle;
+THandle CheckHandleResult(THandle handle, int expected) {
+  if (!handle) CheckLastError(expected);
+  return handle;
 }
 
 template <class TValue>
-TValue CheckBoolResult(TValue Value, int Expected) {
-  if (Value) return Value;
-  CheckLastError(Expected);
+TValue CheckBoolResult(TValue value, int expected) {
+  if (value) return value;
+  CheckLastError(expected);
   return TValue{};
 }

@@ -46,8 +46,8 @@ public:
   using TKeyFunc = std::function<const TKey*(T* item)>;
   using TCompareFunc = std::function<int(const TKey* key1, const TKey* key2)>;
 
-  TSafeCollection(int32_t limit, int32_t delta, int32_t maxLimit) : Delta(delta), MaxLimit(maxLimit) {
-    SetLimit(limit);
+  TSafeCollection(int32_t initialLimit, int32_t delta, int32_t maxLimit) : Delta(delta), MaxLimit(maxLimit) {
+    SetLimit(initialLimit);
   }
   TSafeCollection() : TSafeCollection(10, 5, 0) {}
   TSafeCollection(const TSafeCollection&) = delete;
@@ -211,7 +211,7 @@ public:
 protected:
   class TLocked {
   public:
-    explicit TLocked(TSafeCollection& collection) : collection(collection) { collection.Lock(); }
+    explicit TLocked(TSafeCollection& owner) : collection(owner) { collection.Lock(); }
     ~TLocked() { collection.Unlock(); }
     TLocked(const TLocked&) = delete;
     TLocked& operator=(const TLocked&) = delete;
@@ -252,7 +252,8 @@ public:
   using typename TBase::TCompareFunc;
   using typename TBase::TKeyFunc;
 
-  TSafeSortedCollection(int32_t limit, int32_t delta, int32_t maxLimit) : TBase(limit, delta, maxLimit) {}
+  TSafeSortedCollection(int32_t initialLimit, int32_t delta, int32_t maxLimit)
+      : TBase(initialLimit, delta, maxLimit) {}
   TSafeSortedCollection() : TBase() {}
 
   virtual int Compare(const TKey* key1, const TKey* key2) = 0;

@@ -44,10 +44,10 @@ void* TGlobalPtrCriticalSection::Get() {
   return block;
 }
 
-void TGlobalPtrCriticalSection::Set(void* NewBlock) {
+void TGlobalPtrCriticalSection::Set(void* newBlock) {
   Acquire();
   std::free(block);
-  block = NewBlock;
+  block = newBlock;
 }
 
 THandleObject::~THandleObject() { THandleObject::Close(); }
@@ -73,8 +73,8 @@ TWaitResult THandleObject::WaitFor(uint32_t timeout) {
 
 bool THandleObject::IsSignalled() { return WaitFor(0) == wrSignaled; }
 
-TEvent::TEvent(bool ManualReset, bool InitialState)
-    : THandleObject(std::make_unique<TOsEvent>(ManualReset, InitialState)) {}
+TEvent::TEvent(bool manualReset, bool initialState)
+    : THandleObject(std::make_unique<TOsEvent>(manualReset, initialState)) {}
 
 TOsEvent* TEvent::Event() {
   if (!handle) errno = EBADF;

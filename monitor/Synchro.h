@@ -42,7 +42,7 @@ protected:
 
 class TIntCriticalSection : public TValueCriticalSection {
 public:
-  explicit TIntCriticalSection(int32_t Initial) : value(Initial) {}
+  explicit TIntCriticalSection(int32_t initial) : value(initial) {}
 
   int32_t GetValue();
   void Inc();
@@ -59,12 +59,12 @@ private:
 // every caller pairs them with Release.
 class TGlobalPtrCriticalSection : public TValueCriticalSection {
 public:
-  explicit TGlobalPtrCriticalSection(void* Initial) : block(Initial) {}
+  explicit TGlobalPtrCriticalSection(void* initial) : block(initial) {}
   ~TGlobalPtrCriticalSection() override;
 
   void* Get();
   // Frees the block held before.
-  void Set(void* NewBlock);
+  void Set(void* newBlock);
 
 private:
   void* block;
@@ -87,7 +87,7 @@ public:
   int LastError() const { return lastError; }
 
 protected:
-  explicit THandleObject(std::unique_ptr<TWaitable> Handle) : handle(std::move(Handle)) {}
+  explicit THandleObject(std::unique_ptr<TWaitable> waitable) : handle(std::move(waitable)) {}
 
   std::unique_ptr<TWaitable> handle;
 
@@ -99,7 +99,7 @@ private:
 // closed).
 class TEvent : public THandleObject {
 public:
-  TEvent(bool ManualReset, bool InitialState);
+  TEvent(bool manualReset, bool initialState);
   virtual bool Pulse();
   virtual bool SetEvent();
   virtual bool ResetEvent();
