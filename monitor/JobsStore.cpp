@@ -9,9 +9,9 @@ TJobWriter gWriter;
 
 }  // namespace
 
-void SetJobWriter(TJobWriter Writer) {
+void SetJobWriter(TJobWriter writer) {
   std::lock_guard guard(gWriterMutex);
-  gWriter = std::move(Writer);
+  gWriter = std::move(writer);
 }
 
 TJobWriter GetJobWriter() {

@@ -22,10 +22,10 @@ enum class TJobWriteResult {
 // session's lock settings wait: every other row would wait as long in vain.
 RTL_EXCEPTION_CLASS(EJobsTableBusy, Exception);
 
-// Writes one row for Job on PrinterName; raises when it could not, having
+// Writes one row for job on printerName; raises when it could not, having
 // stored no part of it.
-using TJobWriter = std::function<TJobWriteResult(const QueueJob& Job, const std::string& PrinterName)>;
-void SetJobWriter(TJobWriter Writer);
+using TJobWriter = std::function<TJobWriteResult(const QueueJob& job, const std::string& printerName)>;
+void SetJobWriter(TJobWriter writer);
 // Empty while no data module exists.
 TJobWriter GetJobWriter();
 
@@ -37,14 +37,14 @@ struct TDatabaseCheckOptions {
   std::string PrivateDir;
   // Asked before a missing table is created: true creates it. Without one
   // (no windows) the table is created.
-  std::function<bool(const std::string& Text, const std::string& Caption)> Confirm;
+  std::function<bool(const std::string& text, const std::string& caption)> Confirm;
   // Alerts: the table was restructured; the restructure lost data.
-  std::function<void(const std::string& Text)> OnRestructured;
-  std::function<void(const std::string& Text)> OnDataLost;
+  std::function<void(const std::string& text)> OnRestructured;
+  std::function<void(const std::string& text)> OnDataLost;
 };
 
 // Makes sure the jobs table exists with the definition's structure. False
 // when the user declined to create the missing table: the program ends
 // then, having created nothing. Run it after the single-instance test, so
 // a second start never touches the table under the first.
-bool OpenOrCreateDatabase(const TDatabaseCheckOptions& Options);
+bool OpenOrCreateDatabase(const TDatabaseCheckOptions& options);

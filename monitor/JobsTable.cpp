@@ -16,36 +16,36 @@
 
 TJobList::~TJobList() { FreeAll(); }
 
-int TJobList::Compare(const TPendingJob* Key1, const TPendingJob* Key2) {
-  if (const int order = CompareText(Key1->PrinterName, Key2->PrinterName)) return order;
+int TJobList::Compare(const TPendingJob* key1, const TPendingJob* key2) {
+  if (const int order = CompareText(key1->PrinterName, key2->PrinterName)) return order;
   // Ids are unsigned 32-bit: a difference would overflow.
-  if (Key1->JobId < Key2->JobId) return -1;
-  return Key1->JobId > Key2->JobId ? 1 : 0;
+  if (key1->JobId < key2->JobId) return -1;
+  return key1->JobId > key2->JobId ? 1 : 0;
 }
 
-TJobList::TJobKey TJobList::LeftKey(uint32_t JobId, const std::string& PrinterName) {
+TJobList::TJobKey TJobList::LeftKey(uint32_t jobId, const std::string& printerName) {
   // CompareText folds ASCII letters only; so does UpperCase.
-  return {UpperCase(PrinterName), JobId};
+  return {UpperCase(printerName), jobId};
 }
 
-TPendingJob& TJobList::FindOrAdd(const QueueJob& Job, const std::string& PrinterName) {
+TPendingJob& TJobList::FindOrAdd(const QueueJob& job, const std::string& printerName) {
   TLocked locked(*this);
   TPendingJob key;
-  key.JobId = Job.JobId;
-  key.PrinterName = PrinterName;
+  key.JobId = job.JobId;
+  key.PrinterName = printerName;
   int32_t index;
   if (Search(&key, index)) return *Item(index);
   auto entry = std::make_unique<TPendingJob>();
-  if (!leftKeys.count(LeftKey(Job.JobId, PrinterName))) static_cast<QueueJob&>(*entry) = Job;
-  entry->JobId = Job.JobId;
-  entry->PrinterName = PrinterName;
+  if (!leftKeys.count(LeftKey(job.JobId, printerName))) static_cast<QueueJob&>(*entry) = job;
+  entry->JobId = job.JobId;
+  entry->PrinterName = printerName;
   AtInsert(index, entry.get());
   return *entry.release();
 }
 
-void TJobList::FreeItem(TPendingJob* Item) {
-  if (!Item) return;
-  TJobKey key = LeftKey(Item->JobId, Item->PrinterName);
+void TJobList::FreeItem(TPendingJob* item) {
+  if (!item) return;
+  TJobKey key = LeftKey(item->JobId, item->PrinterName);
   if (leftKeys.insert(key).second) {
     leftOrder.push_back(std::move(key));
     if (leftOrder.size() > LeftKeysKept) {
@@ -53,7 +53,7 @@ void TJobList::FreeItem(TPendingJob* Item) {
       leftOrder.pop_front();
     }
   }
-  delete Item;
+  delete item;
 }
 
 TJobList& JobList() {
@@ -61,8 +61,8 @@ TJobList& JobList() {
   return *list;
 }
 
-TPendingJob& FindOrAddPendingJob(const QueueJob& Job, const std::string& PrinterName) {
-  return JobList().FindOrAdd(Job, PrinterName);
+TPendingJob& FindOrAddPendingJob(const QueueJob& job, const std::string& printerName) {
+  return JobList().FindOrAdd(job, printerName);
 }
 
 // ---- the data thread ---------------------------------------------------------------
@@ -82,37 +82,37 @@ std::set<std::pair<std::string, uint32_t>>& FailedWrites() {
   return *failed;
 }
 
-std::pair<std::string, uint32_t> FailureKey(const TPendingJob& Entry) {
-  return {UpperCase(Entry.PrinterName), Entry.JobId};
+std::pair<std::string, uint32_t> FailureKey(const TPendingJob& entry) {
+  return {UpperCase(entry.PrinterName), entry.JobId};
 }
 
 // True when the entry leaves the list.
-bool FlushJobEntry(TPendingJob& Entry, bool Terminating, const TJobWriter& Writer, TFlushResult& Result) {
-  const bool finished = (Entry.Status & (JOB_STATUS_PRINTED | JOB_STATUS_DELETED)) != 0;
-  if (!finished && !Terminating) return false;
+bool FlushJobEntry(TPendingJob& entry, bool terminating, const TJobWriter& writer, TFlushResult& result) {
+  const bool finished = (entry.Status & (JOB_STATUS_PRINTED | JOB_STATUS_DELETED)) != 0;
+  if (!finished && !terminating) return false;
   // A job whose submission time never arrived was never really queued.
-  if (Entry.Submitted == 0) return finished;
-  if (!Writer || Result.TableBusy) {
-    ++Result.Failed;
+  if (entry.Submitted == 0) return finished;
+  if (!writer || result.TableBusy) {
+    ++result.Failed;
     return false;
   }
   if (finished) {
-    if (Entry.TotalPages == 0) Entry.TotalPages = 1;
-    if (Entry.PagesPrinted == 0) Entry.PagesPrinted = 1;
+    if (entry.TotalPages == 0) entry.TotalPages = 1;
+    if (entry.PagesPrinted == 0) entry.PagesPrinted = 1;
   }
   try {
-    if (Writer(Entry, Entry.PrinterName) == TJobWriteResult::Written) ++Result.Written;
+    if (writer(entry, entry.PrinterName) == TJobWriteResult::Written) ++result.Written;
   } catch (const Exception& e) {
     // The flush runs on the main thread: one lock wait that another user
     // outlasted per flush, not one per row.
-    if (dynamic_cast<const EJobsTableBusy*>(&e)) Result.TableBusy = true;
-    ++Result.Failed;
-    if (FailedWrites().insert(FailureKey(Entry)).second) {
-      Result.Alerts.push_back(Format(SJobWriteFailed, {int32_t(Entry.JobId), Entry.PrinterName, e.Message}));
+    if (dynamic_cast<const EJobsTableBusy*>(&e)) result.TableBusy = true;
+    ++result.Failed;
+    if (FailedWrites().insert(FailureKey(entry)).second) {
+      result.Alerts.push_back(Format(SJobWriteFailed, {int32_t(entry.JobId), entry.PrinterName, e.Message}));
     }
     return false;
   }
-  FailedWrites().erase(FailureKey(Entry));
+  FailedWrites().erase(FailureKey(entry));
   // Written: at shutdown an unfinished job leaves too, so that a retry of
   // the last flush cannot write it twice.
   return true;
@@ -120,18 +120,18 @@ bool FlushJobEntry(TPendingJob& Entry, bool Terminating, const TJobWriter& Write
 
 }  // namespace
 
-TFlushResult FlushJobList(bool Terminating, const TJobWriter& Writer) {
+TFlushResult FlushJobList(bool terminating, const TJobWriter& writer) {
   TFlushResult result;
   TJobList& list = JobList();
   // The count left belongs to the same walk.
   TJobListLock locked;
-  list.FreeIf([&](TPendingJob* entry) { return FlushJobEntry(*entry, Terminating, Writer, result); });
+  list.FreeIf([&](TPendingJob* entry) { return FlushJobEntry(*entry, terminating, writer, result); });
   result.Queued = list.Count();
   return result;
 }
 
-TFlushResult FlushPendingJobs(bool Terminating) {
-  TFlushResult result = FlushJobList(Terminating, GetJobWriter());
+TFlushResult FlushPendingJobs(bool terminating) {
+  TFlushResult result = FlushJobList(terminating, GetJobWriter());
   std::function<void(const std::string&)> status;
   {
     std::lock_guard guard(gQueuedStatusMutex);
@@ -141,9 +141,9 @@ TFlushResult FlushPendingJobs(bool Terminating) {
   return result;
 }
 
-void SetQueuedStatusHandler(std::function<void(const std::string& Text)> Handler) {
+void SetQueuedStatusHandler(std::function<void(const std::string& text)> handler) {
   std::lock_guard guard(gQueuedStatusMutex);
-  gQueuedStatus = std::move(Handler);
+  gQueuedStatus = std::move(handler);
 }
 
 TDataThread* GetDataThread() {

@@ -35,21 +35,21 @@ public:
   TJobList() = default;
   ~TJobList() override;
 
-  int Compare(const TPendingJob* Key1, const TPendingJob* Key2) override;
+  int Compare(const TPendingJob* key1, const TPendingJob* key2) override;
 
-  // The entry of Job on PrinterName, made when missing. A new entry starts
-  // as a copy of Job (the model's record of a job queued before the watch
+  // The entry of job on printerName, made when missing. A new entry starts
+  // as a copy of job (the model's record of a job queued before the watch
   // began holds what no later notification repeats), unless an entry of
   // that job left the list before. Valid only while the caller holds the
   // list's lock.
-  TPendingJob& FindOrAdd(const QueueJob& Job, const std::string& PrinterName);
+  TPendingJob& FindOrAdd(const QueueJob& job, const std::string& printerName);
 
 protected:
-  void FreeItem(TPendingJob* Item) override;
+  void FreeItem(TPendingJob* item) override;
 
 private:
   using TJobKey = std::pair<std::string, uint32_t>;  // upper-case printer name, job id
-  static TJobKey LeftKey(uint32_t JobId, const std::string& PrinterName);
+  static TJobKey LeftKey(uint32_t jobId, const std::string& printerName);
 
   std::set<TJobKey> leftKeys;
   std::deque<TJobKey> leftOrder;  // oldest first
@@ -60,7 +60,7 @@ private:
 TJobList& JobList();
 
 // JobList().FindOrAdd; the same locking rule holds.
-TPendingJob& FindOrAddPendingJob(const QueueJob& Job, const std::string& PrinterName);
+TPendingJob& FindOrAddPendingJob(const QueueJob& job, const std::string& printerName);
 
 // Holds the process-wide list's lock for a scope.
 class TJobListLock {
@@ -128,14 +128,14 @@ struct TFlushResult {
 };
 
 // The walk under the list's lock: finished entries are written through
-// Writer and leave; with Terminating the unfinished ones are written
+// writer and leave; with terminating the unfinished ones are written
 // too (and leave, the run being over). A row that the table holds already
 // (the same job written at an earlier shutdown) is not written again.
-TFlushResult FlushJobList(bool Terminating, const TJobWriter& Writer);
+TFlushResult FlushJobList(bool terminating, const TJobWriter& writer);
 // On the main thread: FlushJobList and the "Queued: %d" status text.
-TFlushResult FlushPendingJobs(bool Terminating);
+TFlushResult FlushPendingJobs(bool terminating);
 
 // The windows' status panel; called on the main thread after each flush.
-void SetQueuedStatusHandler(std::function<void(const std::string& Text)> Handler);
+void SetQueuedStatusHandler(std::function<void(const std::string& text)> handler);
 inline constexpr const char* SQueuedStatus = "Queued: %d";
 inline constexpr const char* SJobWriteFailed = "Job %d of printer \"%s\" could not be written, it stays queued: %s";

@@ -8,18 +8,18 @@
 
 namespace {
 
-void CheckSpoolResult(OsError Error) {
+void CheckSpoolResult(OsError error) {
   // The spooler's own numbers have words of their own ("The print server
   // is unavailable."), not just "System error 1722.".
-  if (Error != ERROR_SUCCESS) throw ESysError(SpoolErrorMessage(Error));
+  if (error != ERROR_SUCCESS) throw ESysError(SpoolErrorMessage(error));
 }
 
 }  // namespace
 
-TPrinterChangeNotify::TPrinterChangeNotify(PrinterHandle Printer, const PrinterNotifyOptions* Options,
-                                           uint32_t Filter)
-    : THandleObject(nullptr), spooler(CurrentSpooler()), options(Options) {
-  CheckSpoolResult(spooler->FindFirstPrinterChangeNotification(Printer, Filter, Options, change));
+TPrinterChangeNotify::TPrinterChangeNotify(PrinterHandle printer, const PrinterNotifyOptions* notifyOptions,
+                                           uint32_t filter)
+    : THandleObject(nullptr), spooler(CurrentSpooler()), options(notifyOptions) {
+  CheckSpoolResult(spooler->FindFirstPrinterChangeNotification(printer, filter, notifyOptions, change));
   handle = std::make_unique<TDescriptorWaitable>(spooler->ChangeNotificationFd(change));
   waitList = {handle.get()};
 }
@@ -37,14 +37,14 @@ void TPrinterChangeNotify::Close() {
   }
 }
 
-void TPrinterChangeNotify::SetWaitHandles(const std::vector<THandleObject*>& Handles) {
+void TPrinterChangeNotify::SetWaitHandles(const std::vector<THandleObject*>& handles) {
   waitList.clear();
-  for (THandleObject* object : Handles) waitList.push_back(object->Handle());
+  for (THandleObject* object : handles) waitList.push_back(object->Handle());
   waitList.push_back(handle.get());
 }
 
-void TPrinterChangeNotify::FetchNext(const PrinterNotifyOptions* FetchOptions) {
-  CheckSpoolResult(spooler->FindNextPrinterChangeNotification(change, changeWord, FetchOptions, notifyInfo));
+void TPrinterChangeNotify::FetchNext(const PrinterNotifyOptions* fetchOptions) {
+  CheckSpoolResult(spooler->FindNextPrinterChangeNotification(change, changeWord, fetchOptions, notifyInfo));
 }
 
 bool TPrinterChangeNotify::WaitForChange() {

@@ -21,13 +21,13 @@
 
 class TPrinterChangeNotify : public THandleObject {
 public:
-  using TRefreshEvent = std::function<void(TPrinterChangeNotify* Sender)>;
+  using TRefreshEvent = std::function<void(TPrinterChangeNotify* sender)>;
 
-  // Watches the printer or server behind Printer for Filter's PRINTER_CHANGE_
-  // conditions and, with Options, for their fields. Options stay the
-  // caller's and must outlive this object; they are never changed. An
+  // Watches the printer or server behind printer for filter's PRINTER_CHANGE_
+  // conditions and, with notifyOptions, for their fields. The options stay
+  // the caller's and must outlive this object; they are never changed. An
   // ESysError when the spooler refuses.
-  TPrinterChangeNotify(PrinterHandle Printer, const PrinterNotifyOptions* Options, uint32_t Filter);
+  TPrinterChangeNotify(PrinterHandle printer, const PrinterNotifyOptions* notifyOptions, uint32_t filter);
   ~TPrinterChangeNotify() override;
 
   void Close() override;
@@ -36,7 +36,7 @@ public:
 
   // The owner's extra objects, in order; the notification is always the
   // last object waited on.
-  void SetWaitHandles(const std::vector<THandleObject*>& Handles);
+  void SetWaitHandles(const std::vector<THandleObject*>& handles);
 
   // Waits without a time limit. True when the spooler reported a change for
   // the owner to apply (ChangeWord, NotifyInfo). False when an extra object
@@ -55,7 +55,7 @@ public:
   TRefreshEvent OnRefresh;
 
 private:
-  void FetchNext(const PrinterNotifyOptions* FetchOptions);
+  void FetchNext(const PrinterNotifyOptions* fetchOptions);
 
   std::shared_ptr<TSpooler> spooler;
   ChangeHandle change = 0;

@@ -8,64 +8,64 @@
 #include "rtlFormat.h"
 #include "splSpooler.h"
 
-void QueueJob::FillFromJobInfo(const JobInfo2& Info) {
+void QueueJob::FillFromJobInfo(const JobInfo2& info) {
   *this = QueueJob{};
-  JobId = Info.JobId;
-  Document = Info.Document;
-  UserName = Info.UserName;
-  StatusText = Info.StatusText;
-  Status = Info.Status;
-  PagesPrinted = Info.PagesPrinted;
-  TotalPages = Info.TotalPages;
-  Size = Info.Size;
-  Submitted = SystemTimeToLocalDateTime(Info.Submitted);
+  JobId = info.JobId;
+  Document = info.Document;
+  UserName = info.UserName;
+  StatusText = info.StatusText;
+  Status = info.Status;
+  PagesPrinted = info.PagesPrinted;
+  TotalPages = info.TotalPages;
+  Size = info.Size;
+  Submitted = SystemTimeToLocalDateTime(info.Submitted);
 }
 
-std::string PrinterQueue::GetColumnText(const QueueJob& Job, int Column, const TFormatSettings& Settings) {
-  switch (Column) {
+std::string PrinterQueue::GetColumnText(const QueueJob& job, int column, const TFormatSettings& settings) {
+  switch (column) {
     case 0:
-      return Job.Document;
+      return job.Document;
     case 1:
-      return Job.StatusText.empty() ? JobStatusText(Job.Status, true) : Job.StatusText;
+      return job.StatusText.empty() ? JobStatusText(job.Status, true) : job.StatusText;
     case 2:
-      return Job.UserName;
+      return job.UserName;
     case 3:
-      return Format("%s/%s", {InsertThousandSeparators(static_cast<int32_t>(Job.PagesPrinted)),
-                              InsertThousandSeparators(static_cast<int32_t>(Job.TotalPages))});
+      return Format("%s/%s", {InsertThousandSeparators(static_cast<int32_t>(job.PagesPrinted)),
+                              InsertThousandSeparators(static_cast<int32_t>(job.TotalPages))});
     case 4:
-      return Format("%s/%s", {FormatByteSize(Job.BytesPrinted, true), FormatByteSize(Job.Size, true)});
+      return Format("%s/%s", {FormatByteSize(job.BytesPrinted, true), FormatByteSize(job.Size, true)});
     case 5:
-      return FormatDateTime("hh:nn:ss d/mm/yyyy", Job.Submitted, Settings);
+      return FormatDateTime("hh:nn:ss d/mm/yyyy", job.Submitted, settings);
     default:
       return "";
   }
 }
 
-bool PrinterQueue::FindJob(uint32_t JobId, int32_t& Index) const {
+bool PrinterQueue::FindJob(uint32_t jobId, int32_t& index) const {
   for (int32_t i = 0; i < Count(); ++i) {
-    if (Jobs[i].JobId == JobId) {
-      Index = i;
+    if (Jobs[i].JobId == jobId) {
+      index = i;
       return true;
     }
   }
   return false;
 }
 
-void PrinterQueue::AppendJob(const JobInfo2& Info) { Jobs.emplace_back().FillFromJobInfo(Info); }
+void PrinterQueue::AppendJob(const JobInfo2& info) { Jobs.emplace_back().FillFromJobInfo(info); }
 
 void PrinterQueue::ClearJobs() { Jobs.clear(); }
 
 void PrinterQueue::Clear() { *this = PrinterQueue{}; }
 
-void PrinterQueue::FillFromPrinterInfo(const PrinterInfo2& Info) {
-  ServerName = Info.ServerName;
-  ShareName = Info.ShareName;
-  PortName = Info.PortName;
-  DriverName = Info.DriverName;
-  Location = Info.Location;
-  Comment = Info.Comment;
-  JobCount = Info.cJobs;
-  Status = Info.Status;
+void PrinterQueue::FillFromPrinterInfo(const PrinterInfo2& info) {
+  ServerName = info.ServerName;
+  ShareName = info.ShareName;
+  PortName = info.PortName;
+  DriverName = info.DriverName;
+  Location = info.Location;
+  Comment = info.Comment;
+  JobCount = info.cJobs;
+  Status = info.Status;
 }
 
 bool PrinterQueue::Refresh() {
@@ -84,10 +84,10 @@ bool PrinterQueue::Refresh() {
   return true;
 }
 
-bool ApplyNotifyInfo(PrinterQueue& Queue, const PrinterNotifyInfo& NotifyInfo) {
+bool ApplyNotifyInfo(PrinterQueue& queue, const PrinterNotifyInfo& notifyInfo) {
   TJobListLock locked;
-  for (const PrinterNotifyInfoData& data : NotifyInfo.Data) {
-    if (!ApplyJobNotify(Queue, data)) ApplyPrinterNotify(Queue, data);
+  for (const PrinterNotifyInfoData& data : notifyInfo.Data) {
+    if (!ApplyJobNotify(queue, data)) ApplyPrinterNotify(queue, data);
   }
   return true;
 }
@@ -98,12 +98,12 @@ namespace {
 // job's pending entry.
 class TJobFieldStore {
 public:
-  TJobFieldStore(QueueJob& Job, TPendingJob& Entry) : job(Job), entry(Entry) {}
+  TJobFieldStore(QueueJob& model, TPendingJob& pending) : job(model), entry(pending) {}
 
   template <class TValue>
-  void Store(TValue QueueJob::*Field, const TValue& Value) {
-    job.*Field = Value;
-    entry.*Field = job.*Field;
+  void Store(TValue QueueJob::*field, const TValue& value) {
+    job.*field = value;
+    entry.*field = job.*field;
   }
 
 private:
@@ -113,48 +113,48 @@ private:
 
 }  // namespace
 
-bool ApplyJobNotify(PrinterQueue& Queue, const PrinterNotifyInfoData& Data) {
-  if (Data.Type != JOB_NOTIFY_TYPE) return false;
+bool ApplyJobNotify(PrinterQueue& queue, const PrinterNotifyInfoData& data) {
+  if (data.Type != JOB_NOTIFY_TYPE) return false;
   int32_t index;
-  if (!Queue.FindJob(Data.Id, index)) {
+  if (!queue.FindJob(data.Id, index)) {
     JobInfo2 firstSeen;
-    firstSeen.JobId = Data.Id;
-    Queue.AppendJob(firstSeen);
-    index = Queue.Count() - 1;
+    firstSeen.JobId = data.Id;
+    queue.AppendJob(firstSeen);
+    index = queue.Count() - 1;
   }
-  QueueJob& job = Queue.Jobs[index];
+  QueueJob& job = queue.Jobs[index];
   TJobListLock locked;
-  TJobFieldStore fields(job, FindOrAddPendingJob(job, Queue.PrinterName));
-  switch (Data.Field) {
+  TJobFieldStore fields(job, FindOrAddPendingJob(job, queue.PrinterName));
+  switch (data.Field) {
     case JOB_NOTIFY_FIELD_MACHINE_NAME:
-      fields.Store(&QueueJob::MachineName, Data.Text);
+      fields.Store(&QueueJob::MachineName, data.Text);
       break;
     case JOB_NOTIFY_FIELD_USER_NAME:
-      fields.Store(&QueueJob::UserName, Data.Text);
+      fields.Store(&QueueJob::UserName, data.Text);
       break;
     case JOB_NOTIFY_FIELD_STATUS:
-      fields.Store(&QueueJob::Status, Data.Number);
+      fields.Store(&QueueJob::Status, data.Number);
       break;
     case JOB_NOTIFY_FIELD_STATUS_STRING:
-      fields.Store(&QueueJob::StatusText, Data.Text);
+      fields.Store(&QueueJob::StatusText, data.Text);
       break;
     case JOB_NOTIFY_FIELD_DOCUMENT:
-      fields.Store(&QueueJob::Document, Data.Text);
+      fields.Store(&QueueJob::Document, data.Text);
       break;
     case JOB_NOTIFY_FIELD_SUBMITTED:
-      fields.Store(&QueueJob::Submitted, SystemTimeToLocalDateTime(Data.Time));
+      fields.Store(&QueueJob::Submitted, SystemTimeToLocalDateTime(data.Time));
       break;
     case JOB_NOTIFY_FIELD_TOTAL_PAGES:
-      fields.Store(&QueueJob::TotalPages, Data.Number);
+      fields.Store(&QueueJob::TotalPages, data.Number);
       break;
     case JOB_NOTIFY_FIELD_PAGES_PRINTED:
-      fields.Store(&QueueJob::PagesPrinted, Data.Number);
+      fields.Store(&QueueJob::PagesPrinted, data.Number);
       break;
     case JOB_NOTIFY_FIELD_TOTAL_BYTES:
-      fields.Store(&QueueJob::Size, Data.Number);
+      fields.Store(&QueueJob::Size, data.Number);
       break;
     case JOB_NOTIFY_FIELD_BYTES_PRINTED:
-      fields.Store(&QueueJob::BytesPrinted, Data.Number);
+      fields.Store(&QueueJob::BytesPrinted, data.Number);
       break;
     default:
       break;
@@ -162,26 +162,26 @@ bool ApplyJobNotify(PrinterQueue& Queue, const PrinterNotifyInfoData& Data) {
   return true;
 }
 
-bool ApplyPrinterNotify(PrinterQueue& Queue, const PrinterNotifyInfoData& Data) {
-  if (Data.Type != PRINTER_NOTIFY_TYPE) return false;
-  switch (Data.Field) {
+bool ApplyPrinterNotify(PrinterQueue& queue, const PrinterNotifyInfoData& data) {
+  if (data.Type != PRINTER_NOTIFY_TYPE) return false;
+  switch (data.Field) {
     case PRINTER_NOTIFY_FIELD_SERVER_NAME:
-      Queue.ServerName = Data.Text;
+      queue.ServerName = data.Text;
       break;
     case PRINTER_NOTIFY_FIELD_PRINTER_NAME:
-      Queue.PrinterName = Data.Text;
+      queue.PrinterName = data.Text;
       break;
     case PRINTER_NOTIFY_FIELD_SHARE_NAME:
-      Queue.ShareName = Data.Text;
+      queue.ShareName = data.Text;
       break;
     case PRINTER_NOTIFY_FIELD_PORT_NAME:
-      Queue.PortName = Data.Text;
+      queue.PortName = data.Text;
       break;
     case PRINTER_NOTIFY_FIELD_STATUS:
-      Queue.Status = Data.Number;
+      queue.Status = data.Number;
       break;
     case PRINTER_NOTIFY_FIELD_CJOBS:
-      Queue.JobCount = Data.Number;
+      queue.JobCount = data.Number;
       break;
     default:
       break;

@@ -30,7 +30,7 @@ struct QueueJob {
   TDateTime Submitted = 0;  // local time
 
   // Everything but the machine name, which level 2 does not carry to us.
-  void FillFromJobInfo(const JobInfo2& Info);
+  void FillFromJobInfo(const JobInfo2& info);
 };
 
 // Column titles of the windows' job and printer lists.
@@ -57,16 +57,16 @@ struct PrinterQueue {
 
   // Columns: 0 document, 1 status, 2 owner, 3 pages, 4 size, 5 submitted;
   // any other gives "".
-  static std::string GetColumnText(const QueueJob& Job, int Column, const TFormatSettings& Settings);
+  static std::string GetColumnText(const QueueJob& job, int column, const TFormatSettings& settings);
 
   // Linear search by id.
-  bool FindJob(uint32_t JobId, int32_t& Index) const;
-  void AppendJob(const JobInfo2& Info);
+  bool FindJob(uint32_t jobId, int32_t& index) const;
+  void AppendJob(const JobInfo2& info);
   void ClearJobs();
   // Every field, the handle included.
   void Clear();
   // Every descriptive field and the status, PrinterName aside.
-  void FillFromPrinterInfo(const PrinterInfo2& Info);
+  void FillFromPrinterInfo(const PrinterInfo2& info);
   // The full read through PrinterHandle. False on a spooler failure, with the model
   // left as it was.
   bool Refresh();
@@ -75,7 +75,7 @@ struct PrinterQueue {
 // Applies each data item in order, job items to the jobs and their pending
 // entries, printer items to the printer. The pending-job list stays locked
 // for the whole notification, so a flush never sees half of one.
-bool ApplyNotifyInfo(PrinterQueue& Queue, const PrinterNotifyInfo& NotifyInfo);
+bool ApplyNotifyInfo(PrinterQueue& queue, const PrinterNotifyInfo& notifyInfo);
 // Each returns whether the item was of its type.
-bool ApplyJobNotify(PrinterQueue& Queue, const PrinterNotifyInfoData& Data);
-bool ApplyPrinterNotify(PrinterQueue& Queue, const PrinterNotifyInfoData& Data);
+bool ApplyJobNotify(PrinterQueue& queue, const PrinterNotifyInfoData& data);
+bool ApplyPrinterNotify(PrinterQueue& queue, const PrinterNotifyInfoData& data);
