@@ -5,8 +5,8 @@
 #include "SynchApp.h"
 #include "osDispatcher.h"
 
-TThreadCustom::TThreadCustom(std::string Name, ::PrinterHandle PrinterHandle)
-    : PrinterHandle(PrinterHandle), name(std::move(Name)), spooler(CurrentSpooler()) {}
+TThreadCustom::TThreadCustom(std::string threadName, ::PrinterHandle printerHandle)
+    : PrinterHandle(printerHandle), name(std::move(threadName)), spooler(CurrentSpooler()) {}
 
 void TThreadCustom::Initialize() { FreeOnTerminate = true; }
 
@@ -14,11 +14,11 @@ void* TThreadCustom::LockModel() { return modelHolder.Get(); }
 
 void TThreadCustom::UnlockModel() { modelHolder.Release(); }
 
-void TThreadCustom::SetModel(void* Model) {
+void TThreadCustom::SetModel(void* model) {
   // One hold across both steps: no reader ever meets a released model.
   modelHolder.Acquire();
   FreeModel();
-  modelHolder.Set(Model);
+  modelHolder.Set(model);
   modelHolder.Release();
   modelHolder.Release();
 }

@@ -33,32 +33,32 @@ struct TVirtualNode;
 class TWatchNodeOwner {
 public:
   virtual ~TWatchNodeOwner() = default;
-  virtual void DeleteNode(TVirtualNode* Node) noexcept = 0;
+  virtual void DeleteNode(TVirtualNode* node) noexcept = 0;
 };
 
 // A model object placed in the plain block that the model holder keeps.
 template <class TModel>
-void* NewModelBlock(TModel Model) {
+void* NewModelBlock(TModel model) {
   void* block = std::malloc(sizeof(TModel));
   if (!block) throw std::bad_alloc();
-  return new (block) TModel(std::move(Model));
+  return new (block) TModel(std::move(model));
 }
 
-// Ends the life of the object in Block (null: nothing); the block itself
+// Ends the life of the object in block (null: nothing); the block itself
 // stays the holder's to free.
 template <class TModel>
-void DestroyModelBlock(void* Block) {
-  if (Block) static_cast<TModel*>(Block)->~TModel();
+void DestroyModelBlock(void* block) {
+  if (block) static_cast<TModel*>(block)->~TModel();
 }
 
 class TThreadCustom : public TBaseThread {
 public:
-  using TChangeEvent = std::function<void(TThreadCustom* Sender)>;
+  using TChangeEvent = std::function<void(TThreadCustom* sender)>;
 
-  // Made suspended through TBaseThread::Create<T>(true, Name, PrinterHandle);
-  // the creator sets the fields below and resumes it. The thread closes
-  // PrinterHandle at its end.
-  TThreadCustom(std::string Name, ::PrinterHandle PrinterHandle);
+  // Made suspended through TBaseThread::Create<T>(true, threadName,
+  // printerHandle); the creator sets the fields below and resumes it. The
+  // thread closes PrinterHandle at its end.
+  TThreadCustom(std::string threadName, ::PrinterHandle printerHandle);
 
   const std::string& Name() const { return name; }
 
@@ -97,7 +97,7 @@ protected:
   void Execute() override;
 
   // Replaces the model (a block from NewModelBlock) under the model lock.
-  void SetModel(void* Model);
+  void SetModel(void* model);
   // OnChange, unless the thread was told to end.
   void DoChange();
 

@@ -11,19 +11,19 @@ std::mutex gScanWaitFormMutex;
 TScanWaitForm gScanWaitForm;
 
 // A provider's entry names its server from the first "\\" on.
-std::string ServerNameOf(const PrinterInfo1& Provider) {
-  const size_t start = Provider.Name.find("\\\\");
-  return start == std::string::npos ? Provider.Name : Provider.Name.substr(start);
+std::string ServerNameOf(const PrinterInfo1& provider) {
+  const size_t start = provider.Name.find("\\\\");
+  return start == std::string::npos ? provider.Name : provider.Name.substr(start);
 }
 
 }  // namespace
 
-void SetScanWaitForm(TScanWaitForm Routines) {
+void SetScanWaitForm(TScanWaitForm routines) {
   std::lock_guard guard(gScanWaitFormMutex);
-  gScanWaitForm = std::move(Routines);
+  gScanWaitForm = std::move(routines);
 }
 
-TThreadEnumerateRemote::TThreadEnumerateRemote(std::string Name) : name(std::move(Name)) {
+TThreadEnumerateRemote::TThreadEnumerateRemote(std::string threadName) : name(std::move(threadName)) {
   std::lock_guard guard(gScanWaitFormMutex);
   waitForm = gScanWaitForm;
 }
@@ -59,28 +59,28 @@ void TThreadEnumerateRemote::Execute() {
   }
 }
 
-void TThreadEnumerateRemote::ListServer(const std::string& ServerName) {
+void TThreadEnumerateRemote::ListServer(const std::string& serverName) {
   bool accepted = false;
   const bool listed = Guarded([&] {
     // Only the scan's own form: a single server's listing leaves any other
     // wait alone.
     if (showsWaitForm) {
       Synchronize([&] {
-        if (waitForm.UpdateText) waitForm.UpdateText(ServerName);
+        if (waitForm.UpdateText) waitForm.UpdateText(serverName);
       });
     }
-    EnumPrintersBuffer(PRINTER_ENUM_NAME, ServerName, serverBuffer);
+    EnumPrintersBuffer(PRINTER_ENUM_NAME, serverName, serverBuffer);
     if (serverBuffer.empty()) return;
     Synchronize([&] {
       accepted = OnServerFound &&
-                 OnServerFound(this, ServerName, static_cast<int32_t>(serverBuffer.size()), serverBuffer);
+                 OnServerFound(this, serverName, static_cast<int32_t>(serverBuffer.size()), serverBuffer);
     });
   });
   if (listed && accepted) {
     for (const PrinterInfo2& printer : serverBuffer) {
       Guarded([&] {
         Synchronize([&] {
-          if (OnPrinterFound) OnPrinterFound(this, ServerName, printer);
+          if (OnPrinterFound) OnPrinterFound(this, serverName, printer);
         });
       });
     }
@@ -88,9 +88,9 @@ void TThreadEnumerateRemote::ListServer(const std::string& ServerName) {
   serverBuffer.clear();
 }
 
-bool TThreadEnumerateRemote::Guarded(const std::function<void()>& Step) {
+bool TThreadEnumerateRemote::Guarded(const std::function<void()>& step) {
   try {
-    Step();
+    step();
     return true;
   } catch (...) {
     HandleException();

@@ -18,27 +18,27 @@
 
 // The wait form as the network scan drives it, on the main thread. The
 // window layer installs the wait form's routines; unset ones do nothing.
-// Close ends the use that Thread's Show began, and the form forgets Thread.
+// Close ends the use that thread's Show began, and the form forgets thread.
 struct TScanWaitForm {
-  std::function<void(const std::string& Message, int32_t Maximum, TBaseThread* Thread)> Show;
-  std::function<void(int32_t Position)> Step;
-  std::function<void(const std::string& Text)> UpdateText;
-  std::function<void(TBaseThread* Thread)> Close;
+  std::function<void(const std::string& message, int32_t maximum, TBaseThread* thread)> Show;
+  std::function<void(int32_t position)> Step;
+  std::function<void(const std::string& text)> UpdateText;
+  std::function<void(TBaseThread* thread)> Close;
 };
-void SetScanWaitForm(TScanWaitForm Routines);
+void SetScanWaitForm(TScanWaitForm routines);
 
 class TThreadEnumerateRemote : public TBaseThread {
 public:
   // True accepts the server: its printers are reported next.
-  using TServerFoundEvent = std::function<bool(TThreadEnumerateRemote* Sender, const std::string& ServerName,
-                                               int32_t PrinterCount, const std::vector<PrinterInfo2>& Buffer)>;
+  using TServerFoundEvent = std::function<bool(TThreadEnumerateRemote* sender, const std::string& serverName,
+                                               int32_t printerCount, const std::vector<PrinterInfo2>& buffer)>;
   using TPrinterFoundEvent =
-      std::function<void(TThreadEnumerateRemote* Sender, const std::string& ServerName, const PrinterInfo2& Printer)>;
+      std::function<void(TThreadEnumerateRemote* sender, const std::string& serverName, const PrinterInfo2& printer)>;
 
   // Made suspended through TBaseThread::Create<TThreadEnumerateRemote>(true,
   // Name); the creator sets both events and resumes it. An empty Name scans
   // the network. The thread frees itself at its end.
-  explicit TThreadEnumerateRemote(std::string Name);
+  explicit TThreadEnumerateRemote(std::string threadName);
 
   TServerFoundEvent OnServerFound;
   TPrinterFoundEvent OnPrinterFound;
@@ -51,9 +51,9 @@ protected:
   void DoTerminate() override;
 
 private:
-  void ListServer(const std::string& ServerName);
-  // Runs Step here; a failure becomes an alert and gives false.
-  bool Guarded(const std::function<void()>& Step);
+  void ListServer(const std::string& serverName);
+  // Runs step here; a failure becomes an alert and gives false.
+  bool Guarded(const std::function<void()>& step);
 
   const std::string name;
   TScanWaitForm waitForm;

@@ -41,20 +41,20 @@ const PrinterNotifyOptions& PrinterWatchOptions() {
 
 }  // namespace
 
-void SetDataThreadWake(std::function<void()> Wake) {
+void SetDataThreadWake(std::function<void()> wake) {
   std::lock_guard guard(gDataThreadWakeMutex);
-  gDataThreadWake = std::move(Wake);
+  gDataThreadWake = std::move(wake);
 }
 
 int32_t PrinterThreadCount() { return gPrinterThreads; }
 
-TThreadJobs::TThreadJobs(std::string Name, ::PrinterHandle PrinterHandle)
-    : TThreadCustom(std::move(Name), PrinterHandle) {}
+TThreadJobs::TThreadJobs(std::string threadName, ::PrinterHandle printerHandle)
+    : TThreadCustom(std::move(threadName), printerHandle) {}
 
-void TThreadJobs::SetServer(TThreadServer& Server) {
-  serverStop = Server.stopEvent;
-  serverPrinters = Server.printers;
-  ListEvent = Server.ListEvent;
+void TThreadJobs::SetServer(TThreadServer& server) {
+  serverStop = server.stopEvent;
+  serverPrinters = server.printers;
+  ListEvent = server.ListEvent;
 }
 
 PrinterQueue* TThreadJobs::GetQueue() { return static_cast<PrinterQueue*>(LockModel()); }
@@ -120,10 +120,10 @@ void TThreadJobs::Refresh() {
   SetModel(NewModelBlock(std::move(queue)));
 }
 
-void TThreadJobs::ApplyToModel(const PrinterNotifyInfo& Info) {
+void TThreadJobs::ApplyToModel(const PrinterNotifyInfo& info) {
   PrinterQueue* queue = GetQueue();
   try {
-    ApplyNotifyInfo(*queue, Info);
+    ApplyNotifyInfo(*queue, info);
     hasJobs = queue->Count() > 0;
   } catch (...) {
     UnlockModel();

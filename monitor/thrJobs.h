@@ -20,19 +20,19 @@ class TThreadServer;
 // How a printer thread wakes the data thread so that it moves the finished
 // jobs into the table. Installed by the data thread's side; until then a
 // wake-up reaches nobody.
-void SetDataThreadWake(std::function<void()> Wake);
+void SetDataThreadWake(std::function<void()> wake);
 
 // The printer threads that exist, abandoned ones included.
 int32_t PrinterThreadCount();
 
 class TThreadJobs : public TThreadCustom {
 public:
-  TThreadJobs(std::string Name, ::PrinterHandle PrinterHandle);
+  TThreadJobs(std::string threadName, ::PrinterHandle printerHandle);
 
   // Before Resume: takes the server's stop event and printer list (shared,
   // so they outlive the server for this thread) and its list event. The
-  // creator then adds the thread to Server.Printers().
-  void SetServer(TThreadServer& Server);
+  // creator then adds the thread to server.Printers().
+  void SetServer(TThreadServer& server);
 
   // The queue model under the model lock; end with UnlockModel.
   PrinterQueue* GetQueue();
@@ -52,7 +52,7 @@ protected:
   void NotifyRefresh() override;
 
 private:
-  void ApplyToModel(const PrinterNotifyInfo& Info);
+  void ApplyToModel(const PrinterNotifyInfo& info);
 
   std::shared_ptr<TSimpleEvent> serverStop;
   std::shared_ptr<TServerList> serverPrinters;

@@ -15,7 +15,7 @@ namespace {
 // Holds a thread list's lock for a scope.
 class TListLock {
 public:
-  explicit TListLock(TBaseThreadList& List) : list(List), threads(List.LockList()) {}
+  explicit TListLock(TBaseThreadList& threadList) : list(threadList), threads(threadList.LockList()) {}
   ~TListLock() { list.UnlockList(); }
   TListLock(const TListLock&) = delete;
   TListLock& operator=(const TListLock&) = delete;
@@ -29,24 +29,24 @@ private:
 
 }  // namespace
 
-TThreadServer* TServerList::AddServer(const std::string& Name, PrinterHandle PrinterHandle) {
-  auto* server = TBaseThread::Create<TThreadServer>(true, Name, PrinterHandle);
+TThreadServer* TServerList::AddServer(const std::string& name, PrinterHandle printerHandle) {
+  auto* server = TBaseThread::Create<TThreadServer>(true, name, printerHandle);
   server->ListEvent = &listEvent;
   Add(server);
   return server;
 }
 
-TThreadCustom* TServerList::GetItem(int32_t Index) {
+TThreadCustom* TServerList::GetItem(int32_t index) {
   TListLock locked(*this);
-  if (Index < 0 || Index >= static_cast<int32_t>(locked.Threads().size())) return nullptr;
-  return static_cast<TThreadCustom*>(locked.Threads()[Index]);
+  if (index < 0 || index >= static_cast<int32_t>(locked.Threads().size())) return nullptr;
+  return static_cast<TThreadCustom*>(locked.Threads()[index]);
 }
 
-TThreadCustom* TServerList::FindByName(const std::string& Name) {
+TThreadCustom* TServerList::FindByName(const std::string& name) {
   TListLock locked(*this);
   for (TBaseThread* thread : locked.Threads()) {
     auto* watch = static_cast<TThreadCustom*>(thread);
-    if (SameText(watch->Name(), Name)) return watch;
+    if (SameText(watch->Name(), name)) return watch;
   }
   return nullptr;
 }
@@ -66,14 +66,14 @@ TServerList& ServerList() {
   return *list;
 }
 
-TThreadServer::TThreadServer(std::string Name, ::PrinterHandle PrinterHandle)
-    : TThreadCustom(std::move(Name), PrinterHandle) {
+TThreadServer::TThreadServer(std::string threadName, ::PrinterHandle printerHandle)
+    : TThreadCustom(std::move(threadName), printerHandle) {
   // The same handler for every server: setting it again changes nothing.
   CurrentSpooler()->SetServerNoticeHandler(AlertServerNotice);
 }
 
-void TThreadServer::SetModel(std::vector<PrinterInfo2> Printers) {
-  TThreadCustom::SetModel(NewModelBlock(std::move(Printers)));
+void TThreadServer::SetModel(std::vector<PrinterInfo2> model) {
+  TThreadCustom::SetModel(NewModelBlock(std::move(model)));
 }
 
 std::vector<PrinterInfo2>* TThreadServer::GetPrinters() { return static_cast<std::vector<PrinterInfo2>*>(LockModel()); }
@@ -83,10 +83,10 @@ void TThreadServer::FreeModel() {
   UnlockModel();
 }
 
-TThreadJobs* TThreadServer::GetPrinterThread(int32_t Index) { return static_cast<TThreadJobs*>(printers->GetItem(Index)); }
+TThreadJobs* TThreadServer::GetPrinterThread(int32_t index) { return static_cast<TThreadJobs*>(printers->GetItem(index)); }
 
-TThreadJobs* TThreadServer::FindPrinterThread(const std::string& Name) {
-  return static_cast<TThreadJobs*>(printers->FindByName(Name));
+TThreadJobs* TThreadServer::FindPrinterThread(const std::string& printerName) {
+  return static_cast<TThreadJobs*>(printers->FindByName(printerName));
 }
 
 void TThreadServer::CreateNotify() {
@@ -134,27 +134,27 @@ void TThreadServer::StopPrinterThreads() {
   stopEvent->ResetEvent();
 }
 
-void TThreadServer::StopPrinterThread(const std::string& Name) {
+void TThreadServer::StopPrinterThread(const std::string& printerName) {
   const TBaseThread* stopping = nullptr;
   {
     // Held while it is told to end: it cannot leave the list, so cannot be
     // freed, before that.
     TListLock locked(*printers);
-    TThreadJobs* thread = FindPrinterThread(Name);
+    TThreadJobs* thread = FindPrinterThread(printerName);
     if (!thread) return;
     thread->Terminate();
     QueueUserAPC(WakeApc, thread->Handle());
     stopping = thread;
   }
-  AwaitPrinterThreads([stopping](const TBaseThread* Thread) { return Thread == stopping; });
+  AwaitPrinterThreads([stopping](const TBaseThread* thread) { return thread == stopping; });
 }
 
-void TThreadServer::AwaitPrinterThreads(const std::function<bool(const TBaseThread*)>& Stopping) {
+void TThreadServer::AwaitPrinterThreads(const std::function<bool(const TBaseThread*)>& stopping) {
   TimedWaitLoop(
       *this,
-      [this, &Stopping](TBaseThread&, uint32_t& interval, bool& done) {
+      [this, &stopping](TBaseThread&, uint32_t& interval, bool& done) {
         TListLock locked(*printers);
-        if (std::none_of(locked.Threads().begin(), locked.Threads().end(), Stopping)) {
+        if (std::none_of(locked.Threads().begin(), locked.Threads().end(), stopping)) {
           done = true;
           interval = 0;
         }
@@ -164,9 +164,9 @@ void TThreadServer::AwaitPrinterThreads(const std::function<bool(const TBaseThre
   // Those still listed have stopped responding. Each one leaves the count
   // now and frees itself whenever it returns; nothing of this server that
   // it uses goes away with the server.
-  std::erase_if(locked.Threads(), [&Stopping](TBaseThread* Thread) {
-    if (!Stopping(Thread)) return false;
-    Thread->Abandon();
+  std::erase_if(locked.Threads(), [&stopping](TBaseThread* thread) {
+    if (!stopping(thread)) return false;
+    thread->Abandon();
     return true;
   });
 }

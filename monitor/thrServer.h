@@ -28,13 +28,13 @@ inline constexpr double PrinterStopLimitDays = 10.0 / 86400;
 class TServerList : public TBaseThreadList {
 public:
   // A server thread, made suspended, with the list's event, and listed.
-  TThreadServer* AddServer(const std::string& Name, PrinterHandle PrinterHandle);
+  TThreadServer* AddServer(const std::string& name, PrinterHandle printerHandle);
   // Under the list's lock; null when absent. A thread found is safe to use
   // only while the caller holds the list (LockList/UnlockList): it leaves the
   // list before it is freed.
-  TThreadCustom* GetItem(int32_t Index);
+  TThreadCustom* GetItem(int32_t index);
   // Without regard to case.
-  TThreadCustom* FindByName(const std::string& Name);
+  TThreadCustom* FindByName(const std::string& name);
   int32_t Count();
   // Queues WakeApc to every thread.
   void WakeAll();
@@ -51,23 +51,23 @@ TServerList& ServerList();
 
 class TThreadServer : public TThreadCustom {
 public:
-  TThreadServer(std::string Name, ::PrinterHandle PrinterHandle);
+  TThreadServer(std::string threadName, ::PrinterHandle printerHandle);
 
   // The model: the enumeration's list when the windows start the thread,
   // then every re-read.
-  void SetModel(std::vector<PrinterInfo2> Printers);
+  void SetModel(std::vector<PrinterInfo2> model);
   // The server's printers under the model lock; end with UnlockModel.
   std::vector<PrinterInfo2>* GetPrinters();
 
   TServerList& Printers() { return *printers; }
   // Under Printers' lock; null when absent (GetPrinterThread: out of range).
-  TThreadJobs* GetPrinterThread(int32_t Index);
-  TThreadJobs* FindPrinterThread(const std::string& Name);
+  TThreadJobs* GetPrinterThread(int32_t index);
+  TThreadJobs* FindPrinterThread(const std::string& printerName);
   // Stops every printer thread of this server (see above); on this thread.
   void StopPrinterThreads();
-  // Stops the printer thread watching Name, if any, leaving the others
+  // Stops the printer thread watching printerName, if any, leaving the others
   // watching; on this thread.
-  void StopPrinterThread(const std::string& Name);
+  void StopPrinterThread(const std::string& printerName);
 
   // What the last change was about, for OnChange.
   bool PrinterChanged = false;
@@ -88,10 +88,10 @@ private:
   friend class TThreadJobs;
   // False, keeping the list, when the server does not answer.
   bool ReadPrinters();
-  // Waits up to PrinterStopLimitDays until no listed thread is Stopping,
+  // Waits up to PrinterStopLimitDays until no listed thread is stopping,
   // then abandons and unlists those still listed. Those it selects were told
-  // to end; Stopping only compares them, they may be gone.
-  void AwaitPrinterThreads(const std::function<bool(const TBaseThread*)>& Stopping);
+  // to end; stopping only compares them, they may be gone.
+  void AwaitPrinterThreads(const std::function<bool(const TBaseThread*)>& stopping);
   const std::shared_ptr<TServerList> printers = std::make_shared<TServerList>();
   const std::shared_ptr<TSimpleEvent> stopEvent = std::make_shared<TSimpleEvent>();
 };

@@ -8,28 +8,28 @@
 
 namespace {
 
-void Raise(const SpoolServerNotice& Notice, Exception&& Alert) {
+void Raise(const SpoolServerNotice& notice, Exception&& alert) {
   // The server's thread, when there is one, stays listed while held.
   THeldList held(ServerList());
-  RouteToApplication(ServerList().FindByName(Notice.Server), Alert);
+  RouteToApplication(ServerList().FindByName(notice.Server), alert);
 }
 
 }  // namespace
 
-void AlertServerNotice(const SpoolServerNotice& Notice) {
+void AlertServerNotice(const SpoolServerNotice& notice) {
   using std::chrono::duration_cast;
-  switch (Notice.Condition) {
+  switch (notice.Condition) {
     case SpoolServerCondition::Unreachable:
-      Raise(Notice, EAlertWarning(Format(SServerUnreachable, {Notice.Server, Notice.Text})));
+      Raise(notice, EAlertWarning(Format(SServerUnreachable, {notice.Server, notice.Text})));
       break;
     case SpoolServerCondition::Reachable:
-      Raise(Notice, EAlertInfo(Format(SServerReachable,
-                                      {Notice.Server, int32_t(duration_cast<std::chrono::seconds>(Notice.Outage).count())})));
+      Raise(notice, EAlertInfo(Format(SServerReachable,
+                                      {notice.Server, int32_t(duration_cast<std::chrono::seconds>(notice.Outage).count())})));
       break;
     case SpoolServerCondition::GivenUp:
-      Raise(Notice, EAlertSerious(Format(SServerGivenUp, {Notice.Server,
-                                                          int32_t(duration_cast<std::chrono::minutes>(Notice.Outage).count()),
-                                                          Notice.Text})));
+      Raise(notice, EAlertSerious(Format(SServerGivenUp, {notice.Server,
+                                                          int32_t(duration_cast<std::chrono::minutes>(notice.Outage).count()),
+                                                          notice.Text})));
       break;
   }
 }

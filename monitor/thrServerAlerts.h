@@ -16,4 +16,4 @@ inline constexpr const char* SServerGivenUp =
 // One alert for the notice: a warning when the server stops answering,
 // information when it answers again, a serious alert when the spooler gave
 // up. Installed on the spooler by every server watch thread.
-void AlertServerNotice(const SpoolServerNotice& Notice);
+void AlertServerNotice(const SpoolServerNotice& notice);
