@@ -6,10 +6,15 @@
 #include "ppCache.h"
 #include "ppErrors.h"
 #include "ppMessages.h"
-#include "ppTestFolder.h"
 #include "rtlStreams.h"
+#include "rtlTestFolder.h"
 
 namespace {
+
+size_t FilesIn(const std::string& folder) {
+  const std::filesystem::directory_iterator files(folder);
+  return size_t(std::distance(begin(files), end(files)));
+}
 
 // Keeps one int of state per page, in a record of the size it is given.
 class TppCachedCounter : public TppCacheable {
@@ -51,7 +56,7 @@ private:
 
 class CacheTest : public ::testing::Test {
 protected:
-  TppTestFolder folder;
+  TTestFolder folder;
   TObjectPtr<TppRelative> report{new TppRelative(nullptr)};
   TppCacheManager* manager = new TppCacheManager(report.get(), report.get());
 
@@ -129,7 +134,7 @@ TEST_F(CacheTest, AFailedMemoryWriteMovesTheCacheIntoTemporaryFiles) {
     manager->SavePage(page);
   }
   EXPECT_EQ(manager->Storage(), csTemporaryFiles);
-  EXPECT_EQ(folder.FileCount(), 1u);
+  EXPECT_EQ(FilesIn(folder.Path()), 1u);
   EXPECT_NE(dynamic_cast<TFileStream*>(a->CacheStream()), nullptr);
   for (int page : {1, 7, 2}) {
     manager->RestorePage(page);
@@ -137,7 +142,7 @@ TEST_F(CacheTest, AFailedMemoryWriteMovesTheCacheIntoTemporaryFiles) {
     EXPECT_EQ(b->value, 200 + page);
   }
   manager->Clear();
-  EXPECT_EQ(folder.FileCount(), 0u);
+  EXPECT_EQ(FilesIn(folder.Path()), 0u);
   EXPECT_EQ(manager->Storage(), csTemporaryFiles);
 }
 

@@ -3,7 +3,7 @@
 #include <fstream>
 
 #include "ppMessages.h"
-#include "ppTestFolder.h"
+#include "rtlTestFolder.h"
 
 namespace {
 
@@ -11,7 +11,7 @@ namespace {
 // modules and language afterwards.
 class MessagesTest : public ::testing::Test {
 protected:
-  TppTestFolder folder;
+  TTestFolder folder;
   TppResourceManager& manager = TppResourceManager::Instance();
 
   void SetUp() override { manager.SetModuleFolder(folder.Path()); }

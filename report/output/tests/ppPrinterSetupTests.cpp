@@ -5,7 +5,7 @@
 
 #include "ppErrors.h"
 #include "ppPrinter.h"
-#include "ppTestFolder.h"
+#include "rtlTestFolder.h"
 #include "ppTestPrinters.h"
 #include "uiCanvas.h"
 #include "uiPrinterProperties.h"
@@ -236,7 +236,7 @@ TEST(PrinterSetup, DeviceModeRoundTripAndUnknownCodes) {
 
 TEST(Printer, PrintsPagesToAFile) {
   TppScopedPrinters scoped(Office());
-  TppTestFolder folder;
+  TTestFolder folder;
   TppPrinter printer;
   printer.PrinterSetup().SetPrinterName("Office");
   EXPECT_EQ(printer.PixelsPerInchX(), 600);
