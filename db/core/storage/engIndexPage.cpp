@@ -59,8 +59,10 @@ void TPage::Setup(TIndexPageOwner* owner, uint8_t indexNo, uint16_t keyLength, b
   Compression = compression;
 }
 
+// Entries past Count are never read, and every entry a page takes is
+// written whole (PutSlot, MoveSlots, UnpackEntries), so a clear (every
+// cache miss takes a cleared page) leaves the entry bytes as they are.
 void TPage::Clear() {
-  if (capacity > 0) memset(entries, 0, capacity);
   Position = 1;
   SecondPosition = 1;
   Parent = 0;
@@ -244,7 +246,6 @@ void TPage::Load(const uint8_t* image, bool fresh) {
     PageType = ptRootBranch;
     Left = 0;
     Right = 0;
-    if (capacity > 0) memset(entries, 0, capacity);
     return;
   }
   PageType = image[0];
@@ -263,14 +264,16 @@ void TPage::Load(const uint8_t* image, bool fresh) {
   UnpackEntries(image + PageHeaderSize, used);
 }
 
+// Every byte of an entry is set: the bytes a compressed key lost are
+// zeros, and the slot fields a page type does not store are zero.
 void TPage::UnpackEntries(const uint8_t* data, uint32_t usedBytes) {
   const int k = KeyLength;
   Reserve(Count + 1);
-  memset(entries, 0, size_t(Count + 1) * EntrySize());
   const uint8_t* p = data;
   const uint8_t* end = data + usedBytes;
   for (int i = 0; i < Count; ++i) {
     uint8_t* slot = Slot(i);
+    memset(slot + k + SlotKeyCount, 0, EntrySize() - k - SlotKeyCount);
     if (!IsCompressedLeaf()) {
       memcpy(slot, p, k + 4);
       if (!IsLeaf()) memcpy(slot + k + SlotKeyCount, p + k + 4, 4);
@@ -294,6 +297,7 @@ void TPage::UnpackEntries(const uint8_t* data, uint32_t usedBytes) {
     if (shared > 0) memcpy(slot, Slot(i - 1), shared);
     memcpy(slot + shared, p, stored);
     p += stored;
+    memset(slot + shared + stored, 0, removed);
     memcpy(slot + k - tail, p, tail);
     p += tail;
     memcpy(slot + k + SlotPointer, p, 4);
