@@ -1,5 +1,6 @@
 #include "engIndexTree.h"
 
+#include "engAssert.h"
 #include "engErrorCodes.h"
 #include "engErrors.h"
 #include "engIndexFile.h"
@@ -9,20 +10,47 @@
 void TIndexTree::Corrupt() const { RaiseEngineError(EngErrPageCorrupt, tableName); }
 
 bool TIndexTree::KeyExists(const uint8_t* key) {
+  TTreePath path;
+  return FindKey(key, path);
+}
+
+bool TIndexTree::FindKey(const uint8_t* key, TTreePath& path) {
+  path.levels = 0;
+  path.found = false;
   const uint32_t root = file.GetRootOffset(indexNo);
   if (root == 0) return false;
   TPageRef page(&file, file.GetTreePage(indexNo, root));
   for (int depth = 0; !page->IsLeaf(); ++depth) {
     if (depth > MaxTreeDepth || page->Count == 0) Corrupt();
     page->Search(comparer, key, keyLength);
+    path.offsets[path.levels] = page->Offset;
+    path.positions[path.levels++] = page->Position;
     page.Replace(file.GetTreePage(indexNo, page->CurrentPointer()));
   }
-  return page->Count > 0 && page->Search(comparer, key, keyLength);
+  path.found = page->Count > 0 && page->Search(comparer, key, keyLength);
+  path.offsets[path.levels] = page->Offset;
+  path.positions[path.levels++] = page->Position;
+  return path.found;
+}
+
+TPage* TIndexTree::PathPage(const TTreePath& path, int level) {
+  TPage* page = file.GetTreePage(indexNo, path.offsets[level]);
+  page->Parent = level == 0 ? 0 : path.offsets[level - 1];
+  page->Position = path.positions[level];
+  return page;
 }
 
 void TIndexTree::InsertKey(const uint8_t* key, uint32_t recordNumber) {
-  const uint32_t root = file.GetRootOffset(indexNo);
-  if (root == 0) {
+  TTreePath path;
+  FindKey(key, path);
+  InsertAt(path, key, recordNumber);
+}
+
+// Every page on the way counts one key more; the leaf takes the key after
+// the entry an insert's search stands on (0: in front of all).
+void TIndexTree::InsertAt(const TTreePath& path, const uint8_t* key, uint32_t recordNumber) {
+  if (path.Empty()) {
+    ENG_ASSERT(file.GetRootOffset(indexNo) == 0);
     TPageRef page(&file, file.NewPage(indexNo));
     page->SetPageType(ptRootLeaf);
     page->Position = 0;
@@ -30,36 +58,30 @@ void TIndexTree::InsertKey(const uint8_t* key, uint32_t recordNumber) {
     file.SetRootOffset(indexNo, page->Offset);
     return;
   }
-  TPageRef page(&file, file.GetTreePage(indexNo, root));
-  page->Parent = 0;
-  for (int depth = 0; !page->IsLeaf(); ++depth) {
-    if (depth > MaxTreeDepth || page->Count == 0) Corrupt();
-    page->SearchForInsert(comparer, key, keyLength);
+  ENG_ASSERT(file.GetRootOffset(indexNo) == path.offsets[0]);
+  const int leaf = path.levels - 1;
+  for (int level = 0; level < leaf; ++level) {
+    TPageRef page(&file, PathPage(path, level));
     page->SetCurrentKeyCount(page->CurrentKeyCount() + 1);
-    TPage* child = file.GetTreePage(indexNo, page->CurrentPointer());
-    child->Parent = page->Offset;
-    page.Replace(child);
   }
-  page->SearchForInsert(comparer, key, keyLength);
+  TPageRef page(&file, PathPage(path, leaf));
+  if (page->Count == 0) Corrupt();
+  if (!path.found && comparer.CompareKeys(key, page->KeyAt(page->Position), keyLength) < 0) --page->Position;
   page->InsertEntry(key, recordNumber, 0);
 }
 
 // The key is looked for first, so a missing one changes no key count.
 void TIndexTree::DeleteKey(const uint8_t* key) {
-  if (!KeyExists(key)) Corrupt();
-  TPageRef page(&file, file.GetTreePage(indexNo, file.GetRootOffset(indexNo)));
-  page->Parent = 0;
-  for (int depth = 0; !page->IsLeaf(); ++depth) {
-    if (depth > MaxTreeDepth || page->Count == 0) Corrupt();
-    page->Search(comparer, key, keyLength);
+  TTreePath path;
+  if (!FindKey(key, path)) Corrupt();
+  const int leaf = path.levels - 1;
+  for (int level = 0; level < leaf; ++level) {
+    TPageRef page(&file, PathPage(path, level));
     const uint32_t below = page->CurrentKeyCount();
     if (below == 0) Corrupt();
     page->SetCurrentKeyCount(below - 1);
-    TPage* child = file.GetTreePage(indexNo, page->CurrentPointer());
-    child->Parent = page->Offset;
-    page.Replace(child);
   }
-  page->Search(comparer, key, keyLength);
+  TPageRef page(&file, PathPage(path, leaf));
   page->DeleteEntry();
 }
 

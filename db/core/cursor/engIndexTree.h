@@ -11,8 +11,26 @@
 #include <cstdint>
 #include <string>
 
+#include "engIndexPage.h"
+
 class TIndexFile;
 class TKeyComparer;
+
+// The way one descent took from the root to a leaf: each page's offset and
+// the entry it searched to. A change made through it needs the tree as the
+// descent left it: nothing of this index may change in between.
+class TTreePath {
+public:
+  // No descent yet, or an empty tree.
+  bool Empty() const { return levels == 0; }
+
+private:
+  friend class TIndexTree;
+  uint32_t offsets[MaxTreeDepth + 2] = {};
+  uint16_t positions[MaxTreeDepth + 2] = {};
+  int levels = 0;
+  bool found = false;
+};
 
 class TIndexTree {
 public:
@@ -23,7 +41,13 @@ public:
       : file(file), indexNo(indexNo), comparer(comparer), keyLength(keyLength), tableName(tableName) {}
 
   bool KeyExists(const uint8_t* key);
+  // Descends to the leaf the key belongs in and notes the way in path;
+  // true when the tree holds the key. Changes nothing.
+  bool FindKey(const uint8_t* key, TTreePath& path);
   void InsertKey(const uint8_t* key, uint32_t recordNumber);
+  // Inserts the key at the place FindKey found for it, without a second
+  // descent.
+  void InsertAt(const TTreePath& path, const uint8_t* key, uint32_t recordNumber);
   // A key the tree does not hold is damage (8965): nothing changes then.
   void DeleteKey(const uint8_t* key);
   // Every page of the tree goes to the free list; the index is empty after.
@@ -37,5 +61,8 @@ private:
   const std::string& tableName;
 
   [[noreturn]] void Corrupt() const;
+  // The page at level of the path, standing on the entry the descent took,
+  // its parent link set.
+  TPage* PathPage(const TTreePath& path, int level);
   void FreePageTree(uint32_t offset, int depth);
 };
