@@ -34,6 +34,7 @@
 #include "engTableCursor.h"
 #include "engRecordsBitmap.h"
 
+struct TChangeKeys;
 class TDataDirectory;
 class TDataTable;
 class TDataFile;
@@ -489,8 +490,11 @@ private:
   // The indexes a record has keys in: 0 (unless natural) to the last
   // secondary one.
   bool KeepsKeysIn(int n) const;
-  // 9729 when the record's key is new to a unique index that holds it.
-  void CheckKeyIsFree(const uint8_t* record, const uint8_t* oldRecord);
+  // The keys of record (and of oldRecord, the one it replaces) in every
+  // index that keeps keys, and in "Sys Deleted" for given row numbers.
+  void BuildChangeKeys(const uint8_t* record, const uint8_t* oldRecord, TChangeKeys& keys);
+  // 9729 when a key is new to a unique index that holds it already.
+  void CheckKeysAreFree(TChangeKeys& keys);
   // Writes the headers back for other processes (unless exclusive or
   // read-only on disk) and takes the counters as seen.
   void FlushTable(bool forceIndex);

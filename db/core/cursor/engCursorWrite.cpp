@@ -42,28 +42,40 @@ void THeldRecord::Release() {
 
 bool TDataCursor::KeepsKeysIn(int n) const { return !(n == 0 && PrimaryIsNatural()); }
 
-void TDataCursor::CheckKeyIsFree(const uint8_t* record, const uint8_t* oldRecord) {
-  uint8_t key[MaxIndexKeyLength];
-  uint8_t oldKey[MaxIndexKeyLength];
+void TDataCursor::BuildChangeKeys(const uint8_t* record, const uint8_t* oldRecord, TChangeKeys& keys) {
   const int last = IndexFile().GetSecondaryCount();
+  keys.Keys.clear();
+  keys.Keys.reserve(size_t(last + 2));
+  keys.Replacing = oldRecord != nullptr;
   for (int n = 0; n <= last + 1; ++n) {
     // Row numbers given by the caller must stay unique too: two records in
     // use with one row number would share their "Sys Deleted" key.
     const bool deletedIndex = n == last + 1;
     if (deletedIndex ? !noAutoInc : !KeepsKeysIn(n)) continue;
-    SwitchToIndex(deletedIndex ? DeletedIndexNo : uint8_t(n));
-    BuildKey(record, key);
-    if (oldRecord) {
-      BuildKey(oldRecord, oldKey);
-      if (CompareKeys(key, oldKey, keyLength) == 0) continue;
-    }
-    if ((indexUnique || deletedIndex) && KeyExists(key)) Raise(EngErrDuplicateKey, {}, indexName);
+    TChangeKey& key = keys.Keys.emplace_back();
+    key.IndexNo = deletedIndex ? DeletedIndexNo : uint8_t(n);
+    SwitchToIndex(key.IndexNo);
+    key.Unique = indexUnique || deletedIndex;
+    key.Length = keyLength;
+    BuildKey(record, key.Key);
+    if (oldRecord) BuildKey(oldRecord, key.OldKey);
+  }
+}
+
+void TDataCursor::CheckKeysAreFree(TChangeKeys& keys) {
+  for (TChangeKey& key : keys.Keys) {
+    if (!key.Unique) continue;
+    SwitchToIndex(key.IndexNo);
+    // A key that compares equal to the record's own old key is its own.
+    if (keys.Replacing && CompareKeys(key.Key, key.OldKey, keyLength) == 0) continue;
+    key.Placed = true;
+    if (CurrentTree().FindKey(key.Key, key.Place)) Raise(EngErrDuplicateKey, {}, indexName);
   }
 }
 
 void TDataCursor::FlushTable(bool forceIndex) {
   if (exclusive || table->FilesReadOnly()) return;
-  table->WriteHeaders(false, true, forceIndex);
+  table->WriteHeaders({.ForceData = true, .ForceIndex = forceIndex});
   TakeChangeSnapshot();
 }
 
@@ -130,7 +142,9 @@ void TDataCursor::InsertRecord(uint8_t* record, bool goToNew) {
     LockRecord(number);
     CheckConstraints(record);
     if (!noAutoInc) SetRecordAutoInc(record, AutoIncAfter(data.GetAutoIncValue()));
-    if (!noFilterUpdate || sqlSourceTable) CheckKeyIsFree(record, nullptr);
+    TChangeKeys keys;
+    BuildChangeKeys(record, nullptr, keys);
+    if (!noFilterUpdate || sqlSourceTable) CheckKeysAreFree(keys);
 
     // The record is taken before any key goes in, so that a full table
     // leaves the indexes untouched.
@@ -152,13 +166,16 @@ void TDataCursor::InsertRecord(uint8_t* record, bool goToNew) {
     CommitRecordBlobs(stored.Get());
     SetRecordPhysicalNo(record, number);
 
-    uint8_t key[MaxIndexKeyLength];
-    for (int n = 0; n <= IndexFile().GetSecondaryCount(); ++n) {
-      if (!KeepsKeysIn(n)) continue;
-      SwitchToIndex(uint8_t(n));
-      BuildKey(record, key);
-      InsertKey(key, number);
+    // A key whose place the check found goes in without a second descent:
+    // nothing has changed that index since.
+    ENG_ASSERT(table->MayChangeFiles());
+    for (const TChangeKey& entry : keys.Keys) {
+      if (entry.IndexNo == DeletedIndexNo) continue;  // the stored record's key, below
+      SwitchToIndex(entry.IndexNo);
+      if (entry.Placed) CurrentTree().InsertAt(entry.Place, entry.Key, number);
+      else InsertKey(entry.Key, number);
     }
+    uint8_t key[MaxIndexKeyLength];
     SwitchToIndex(DeletedIndexNo);
     BuildDeletedKey(stored->Buffer(), key);
     if (append) InsertKey(key, number);
@@ -186,20 +203,17 @@ void TDataCursor::ModifyRecord(uint8_t* record, bool unlock, bool goTo) {
     if (!noAutoInc) SetRecordAutoInc(record, stored->AutoIncValue());
     else if (GetRecordAutoInc(record) > data.GetAutoIncValue()) data.SetAutoIncValue(GetRecordAutoInc(record));
     SetRecordPhysicalNo(record, number);
-    if (!noFilterUpdate || sqlSourceTable) CheckKeyIsFree(record, stored->Buffer());
+    TChangeKeys keys;
+    BuildChangeKeys(record, stored->Buffer(), keys);
+    if (!noFilterUpdate || sqlSourceTable) CheckKeysAreFree(keys);
 
+    // The bytes decide here, not the comparison: a key that compares equal
+    // to the old one but differs in its bytes is stored anew.
     bool keyChanged = false;
-    uint8_t key[MaxIndexKeyLength];
-    uint8_t oldKey[MaxIndexKeyLength];
-    const int last = IndexFile().GetSecondaryCount();
-    for (int n = 0; n <= last + 1; ++n) {
-      const bool deletedIndex = n == last + 1;
-      if (deletedIndex ? !noAutoInc : !KeepsKeysIn(n)) continue;
-      SwitchToIndex(deletedIndex ? DeletedIndexNo : uint8_t(n));
-      BuildKey(record, key);
-      BuildKey(stored->Buffer(), oldKey);
-      if (std::memcmp(key, oldKey, keyLength) == 0) continue;
-      ReplaceKey(oldKey, key, number);
+    for (const TChangeKey& entry : keys.Keys) {
+      if (std::memcmp(entry.Key, entry.OldKey, entry.Length) == 0) continue;
+      SwitchToIndex(entry.IndexNo);
+      ReplaceKey(entry.OldKey, entry.Key, number);
       keyChanged = true;
     }
     stored->CopyFields(record);

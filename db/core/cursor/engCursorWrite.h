@@ -4,6 +4,9 @@
 // way out, so that a failed change leaves no record in use.
 
 #include <cstdint>
+#include <vector>
+
+#include "engIndexTree.h"
 
 class TDataFile;
 class TRecord;
@@ -32,4 +35,25 @@ public:
 private:
   TDataFile& file;
   TRecord* record = nullptr;
+};
+
+// One index's key of a record being written, built once for the uniqueness
+// check and for the index change after it.
+struct TChangeKey {
+  uint8_t IndexNo = 0;
+  // Unique index, or "Sys Deleted" for a row number the caller gave.
+  bool Unique = false;
+  // The check's descent found the key's place, for the insert to use.
+  bool Placed = false;
+  uint16_t Length = 0;
+  uint8_t Key[MaxIndexKeyLength];
+  // The key of the record a change replaces.
+  uint8_t OldKey[MaxIndexKeyLength];
+  TTreePath Place;
+};
+
+struct TChangeKeys {
+  std::vector<TChangeKey> Keys;
+  // The record replaces one whose keys are OldKey.
+  bool Replacing = false;
 };

@@ -1,4 +1,7 @@
+#include <algorithm>
+
 #include "engCursorWriteTestSupport.h"
+#include "engTableFileTestSupport.h"
 #include "engTableTestSupport.h"
 
 // Two other processes and this one insert into one table at once; the
@@ -34,4 +37,48 @@ TEST_F(CursorWriteTest, ThreeProcessesAppendingIntoOneTableKeepItWhole) {
   EXPECT_EQ(reader.GetRecordCount(), 900);
   reader.Table()->DataFile().VerifyDataFile();
   reader.Table()->IndexFile().VerifyIndexFile();
+}
+
+// Another process inserts between two operations of this cursor, whose
+// cache holds every index's pages from before: the next change and inserts
+// see its keys, refuse the duplicates and write nothing; a free key then
+// goes in where a walk finds it.
+TEST_F(CursorWriteTest, KeysAnotherProcessInsertedAreDuplicatesForTheNextWrites) {
+  CreateGroups("RACE");
+  TDataCursor& cursor = OpenCursor("RACE");
+  for (int32_t id = 1; id <= 400; ++id) Insert(cursor, id, "M" + std::to_string(id), id % 7);
+  cursor.SetIndexName("ByName");
+  ASSERT_EQ(WalkNames(cursor).size(), 400u);
+  ASSERT_TRUE(Find(cursor, 3));
+  std::vector<uint8_t> record = Current(cursor);
+
+  TableHelperProcess other;
+  ASSERT_EQ(other.Ask("cursor " + folder + " RACE shared"), 0u);
+  ASSERT_EQ(other.Ask("insert 500 1"), 0u);  // ID 500, NAME "N500"
+  ASSERT_EQ(other.Ask("closecursor"), 0u);
+  const std::string path = folder + "/RACE";
+  const std::vector<uint8_t> data = ReadDiskFile(path + ".DAT");
+  const std::vector<uint8_t> index = ReadDiskFile(path + ".IDX");
+
+  cursor.PutTableField(2, record.data(), "N500");
+  EXPECT_EQ(MessageOf([&] { cursor.ModifyRecord(record.data(), false, false); }),
+            "Duplicate key found in index 'ByName' of table 'RACE.DAT'");
+  EXPECT_EQ(MessageOf([&] { Insert(cursor, 500, "Q", 1); }), "Duplicate key found in index '' of table 'RACE.DAT'");
+  EXPECT_EQ(MessageOf([&] { Insert(cursor, 600, "N500", 1); }),
+            "Duplicate key found in index 'ByName' of table 'RACE.DAT'");
+  EXPECT_EQ(ReadDiskFile(path + ".DAT"), data);
+  EXPECT_EQ(ReadDiskFile(path + ".IDX"), index);
+
+  Insert(cursor, 401, "N401", 1);
+  cursor.SetIndexName("");
+  std::vector<int32_t> ids;
+  for (int32_t id = 1; id <= 401; ++id) ids.push_back(id);
+  ids.push_back(500);
+  EXPECT_EQ(Walk(cursor), ids);
+  cursor.SetIndexName("ByName");
+  std::vector<std::string> names = WalkNames(cursor);
+  EXPECT_TRUE(std::is_sorted(names.begin(), names.end()));
+  EXPECT_EQ(std::count(names.begin(), names.end(), "N500"), 1);
+  EXPECT_EQ(names.size(), 402u);
+  cursor.Table()->IndexFile().VerifyIndexFile();
 }
