@@ -1,5 +1,6 @@
 #include "engFileHandler.h"
 
+#include "engAssert.h"
 #include "engErrorCodes.h"
 #include "engErrors.h"
 #include "engFileList.h"
@@ -71,6 +72,7 @@ void TFileHandler::CopyFile(const std::string& newName) {
 
 int32_t TFileHandler::Read(void* buffer, int32_t count, bool allowShort) {
   if (!file) Raise(EngErrReadFailed);
+  ENG_ASSERT(open && handle >= 1);
   const int32_t n = file->Read(handle, buffer, count);
   if (n < 0 || (!allowShort && n < count)) Raise(EngErrReadFailed);
   return n;
@@ -78,6 +80,7 @@ int32_t TFileHandler::Read(void* buffer, int32_t count, bool allowShort) {
 
 void TFileHandler::Write(const void* buffer, int32_t count) {
   if (!file) Raise(EngErrWriteFailed);
+  ENG_ASSERT(open && handle >= 1);
   const int32_t written = file->Write(handle, buffer, count);
   if (written < 0 || written < count) Raise(EngErrWriteFailed);
 }
@@ -86,7 +89,11 @@ void TFileHandler::Flush() {
   if (file && !file->InMemory() && !static_cast<TPhysicalFile*>(file)->Flush()) Raise(EngErrWriteFailed);
 }
 
-int32_t TFileHandler::Seek(int32_t offset, int32_t origin) { return file ? file->Seek(handle, offset, origin) : 0; }
+int32_t TFileHandler::Seek(int32_t offset, int32_t origin) {
+  if (!file) return 0;
+  ENG_ASSERT(open && handle >= 1);
+  return file->Seek(handle, offset, origin);
+}
 
 int32_t TFileHandler::FileSize() {
   if (!file) return 0;
@@ -100,6 +107,7 @@ int32_t TFileHandler::FileSize() {
 
 bool TFileHandler::LockRange(int32_t offset, int32_t length, bool lock) {
   if (!file) return false;
+  ENG_ASSERT(open && handle >= 1);
   return lock ? file->LockRange(offset, length) : file->UnlockRange(offset, length);
 }
 

@@ -122,11 +122,15 @@ void TIndexFile::WriteHeader(bool force) {
   header[HdrModified] = 0;
 }
 
+// Every change check asks this, so the change count is read alone and the
+// whole header only when the count moved. The cipher runs as a stream from
+// the header's first byte, so the leading bytes decipher on their own.
 bool TIndexFile::HeaderChanged() {
-  ReadImage(0, readBuffer.Get(), IndexHeaderSize, false);
-  if (table->IsEncrypted()) table->Decipher(readBuffer.Get(), IndexHeaderSize);
-  if (GetLE32(readBuffer.Get() + HdrChangeCount) == GetChangeCount()) return false;
-  TakeHeader(readBuffer.Get());
+  uint8_t lead[HdrChangeCount + sizeof(uint32_t)];
+  ReadImage(0, lead, sizeof lead, false);
+  if (table->IsEncrypted()) table->Decipher(lead, sizeof lead);
+  if (GetLE32(lead + HdrChangeCount) == GetChangeCount()) return false;
+  ReadHeader();
   return true;
 }
 

@@ -3,8 +3,6 @@
 
 #include "engTable.h"
 
-#include <exception>
-
 #include "engDirectory.h"
 #include "engErrors.h"
 #include "engPaths.h"
@@ -112,28 +110,17 @@ void TDataTable::Close(bool discardTemporary) {
 }
 
 void TDataTable::ReleaseFiles(bool discardTemporary) {
-  // Every step runs whatever failed before it; the first failure is raised
-  // once the files are closed.
-  std::exception_ptr failure;
-  auto attempt = [&failure](auto step) {
-    try {
-      step();
-    } catch (...) {
-      if (!failure) failure = std::current_exception();
-    }
-  };
+  // Every release runs, the last armed first, whatever failed before it;
+  // the first failure is raised once the files are closed.
+  TScopeGuard closeFiles([this] { CloseFiles(); });
+  TScopeGuard unlockWrite([this] { UnlockWrite(); });
+  TScopeGuard unlockChangeCheck([this] { UnlockChangeCheck(); });
+  TScopeGuard clearCursorLocks([this] { cursorLocks.ClearAll(); });
+  TScopeGuard unlockRecords([this] { UnlockAllRecords(false); });
   if (exclusive && !readOnly) {
-    attempt([&] {
-      if (temporary && discardTemporary) ReloadFiles(true, false);
-      else WriteHeaders({.TrimCaches = true});
-    });
+    if (temporary && discardTemporary) ReloadFiles(true, false);
+    else WriteHeaders({.TrimCaches = true});
   }
-  attempt([this] { UnlockAllRecords(false); });
-  cursorLocks.ClearAll();
-  attempt([this] { UnlockChangeCheck(); });
-  attempt([this] { UnlockWrite(); });
-  CloseFiles();
-  if (failure) std::rethrow_exception(failure);
 }
 
 void TDataTable::CloseFiles() {

@@ -21,8 +21,9 @@ class TDataCursor;
 class TDataDirectory;
 class TDataSession;
 
-// Runs a release on a failure path, where the first failure is the one to
-// report.
+// Runs a release in a destructor or on a failure path, where the first
+// failure is the one to report: whatever the release throws is dropped,
+// hence the catch-all.
 template <typename Release>
 void ReleaseQuietly(Release release) {
   try {

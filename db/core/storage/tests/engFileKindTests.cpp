@@ -134,6 +134,39 @@ TEST_P(FileKindTest, ContentOutlivesTheHandlerUnlessTemporary) {
   EXPECT_FALSE(second->Exists());
 }
 
+TEST_P(FileKindTest, ContentWrittenPieceByPieceKeepsEveryByteAsTheFileGrows) {
+  auto file = Handler("GROWN.DAT");
+  file->CreateFile();
+  std::vector<char> expected;
+  for (int piece = 0; piece < 200; ++piece) {
+    const std::vector<char> bytes = Pattern(1500, piece);
+    file->Write(bytes.data(), int32_t(bytes.size()));
+    expected.insert(expected.end(), bytes.begin(), bytes.end());
+  }
+  EXPECT_EQ(ReadAll(*file), expected);
+}
+
+TEST_P(FileKindTest, ClosingOneOfSeveralOpenersLeavesTheOthersWorking) {
+  auto writer = Handler("OPENERS.DAT");
+  writer->CreateFile();
+  writer->Write("0123456789", 10);
+  writer->Close();
+  writer->Open();
+  auto middle = Handler("OPENERS.DAT");
+  middle->Open();
+  auto last = Handler("OPENERS.DAT");
+  last->Open();
+  middle->Close();
+  {
+    TFileSection section(*writer);
+    writer->Seek(0, soFromEnd);
+    writer->Write("ab", 2);
+  }
+  EXPECT_EQ(ReadAll(*last), std::vector<char>({'0', '1', '2', '3', '4', '5', '6', '7', '8', '9', 'a', 'b'}));
+  last->Close();
+  EXPECT_EQ(ReadAll(*writer).size(), 12u);
+}
+
 INSTANTIATE_TEST_SUITE_P(DiskAndMemory, FileKindTest, ::testing::Values(false, true),
                          [](const auto& info) { return info.param ? "Memory" : "Disk"; });
 
