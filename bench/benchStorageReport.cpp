@@ -10,7 +10,9 @@ std::string Value(const TMeasure* measure) {
   if (!measure) return "missing";
   if (measure->Kind == TMeasure::NotRun) return "not run";
   char text[32];
-  std::snprintf(text, sizeof text, measure->Kind == TMeasure::Seconds ? "%.3f" : "%.1f", measure->Value);
+  // Times below a hundredth of a second (an open) keep their microseconds.
+  const char* format = measure->Kind != TMeasure::Seconds ? "%.1f" : measure->Value < 0.01 ? "%.6f" : "%.3f";
+  std::snprintf(text, sizeof text, format, measure->Value);
   return text;
 }
 
