@@ -151,10 +151,6 @@ public:
   // Inside a transaction only marks the files changed; else writes the
   // modified records, pages and blocks and the headers.
   void WriteHeaders(const THeaderWriteOptions& options);
-  // The boolean form, until its last caller has moved to the options.
-  void WriteHeaders(bool trimCaches, bool forceData, bool forceIndex) {
-    WriteHeaders(THeaderWriteOptions{.TrimCaches = trimCaches, .ForceData = forceData, .ForceIndex = forceIndex});
-  }
   void ReloadFiles(bool trim, bool rereadHeaders);
   void FlushFiles();
 
