@@ -18,7 +18,6 @@
 #include "engIndexFile.h"
 #include "engRecordsBitmap.h"
 #include "engScopeGuard.h"
-#include "engSystemList.h"
 #include "engTable.h"
 #include "rtlExceptions.h"
 

@@ -24,7 +24,6 @@
 #include "engRecordsBitmap.h"
 #include "engScopeGuard.h"
 #include "engSession.h"
-#include "engSystemList.h"
 #include "engTable.h"
 
 namespace {

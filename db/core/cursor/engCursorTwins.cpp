@@ -7,7 +7,6 @@
 #include "engCursor.h"
 #include "engErrorCodes.h"
 #include "engExpToken.h"
-#include "engSystemList.h"
 #include "engCursorRecords.h"
 #include "engDataFile.h"
 #include "engDirectory.h"

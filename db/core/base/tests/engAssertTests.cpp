@@ -1,15 +1,17 @@
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include "engAssert.h"
-#include "engSystemList.h"
+#include "engOwnedList.h"
 
 namespace {
 
 #if defined(ENG_ASSERTIONS)
 TEST(EngineAssertion, StopsTheRunAtABrokenInvariantAndNamesIt) {
-  TSystemList list;
-  list.Add(nullptr);
-  EXPECT_DEATH(list.Get(1), "engine invariant broken: index >= 0 && index < count");
+  TOwnedList<int> list;
+  list.Add(std::make_unique<int>(0));
+  EXPECT_DEATH(list.Get(1), "engine invariant broken: index >= 0 && index < Count\\(\\)");
   int checked = 0;
   ENG_ASSERT(++checked == 1);
   EXPECT_EQ(checked, 1);

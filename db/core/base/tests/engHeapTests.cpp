@@ -8,7 +8,6 @@
 
 #include "engErrors.h"
 #include "engHeap.h"
-#include "engSystemList.h"
 
 // Huge requests must fail with an error, not end the sanitized test run.
 extern "C" const char* __asan_default_options() { return "allocator_may_return_null=1"; }
@@ -149,67 +148,6 @@ TEST(EngineHeap, EngineObjectsLiveOnTheEngineHeap) {
   EXPECT_GT(EngineHeapTotal(), before);
   delete probe;
   EXPECT_EQ(EngineHeapTotal(), before);
-}
-
-TEST(SystemList, GrowsByTheEngineRule) {
-  TSystemList list;
-  std::vector<int32_t> capacities;
-  for (intptr_t i = 0; i < 96; ++i) {
-    list.Add(reinterpret_cast<void*>(i));
-    if (capacities.empty() || capacities.back() != list.Capacity()) capacities.push_back(list.Capacity());
-  }
-  EXPECT_EQ(capacities, (std::vector<int32_t>{4, 8, 12, 28, 44, 60, 76, 95, 118}));
-}
-
-void* P(intptr_t v) { return reinterpret_cast<void*>(v); }
-intptr_t V(void* p) { return reinterpret_cast<intptr_t>(p); }
-
-std::vector<intptr_t> Items(const TSystemList& list) {
-  std::vector<intptr_t> items;
-  for (int32_t i = 0; i < list.Count(); ++i) items.push_back(V(list.Get(i)));
-  return items;
-}
-
-TEST(SystemList, EditsKeepOrderAndEmptySlots) {
-  TSystemList list;
-  for (intptr_t i = 1; i <= 5; ++i) list.Add(P(i));
-  list.Insert(0, P(10));
-  list.Insert(6, P(11));
-  list.Delete(2);
-  list.Exchange(0, 5);
-  EXPECT_EQ(Items(list), (std::vector<intptr_t>{11, 1, 3, 4, 5, 10}));
-  EXPECT_EQ(list.IndexOf(P(4)), 3);
-  EXPECT_EQ(list.IndexOf(P(99)), -1);
-  EXPECT_EQ(V(list.First()), 11);
-  EXPECT_EQ(V(list.Last()), 10);
-  list.SetCount(3);
-  list.SetCount(40);
-  EXPECT_EQ(list.Capacity(), 40);
-  EXPECT_EQ(V(list.Get(3)), 0);
-  EXPECT_EQ(V(list.Get(39)), 0);
-
-  TSystemList copy;
-  copy.Add(P(7));
-  copy.Assign(list);
-  EXPECT_EQ(copy.Capacity(), 40);
-  EXPECT_EQ(Items(copy), Items(list));
-  list.Clear();
-  EXPECT_EQ(list.Count(), 0);
-  EXPECT_EQ(list.Capacity(), 0);
-}
-
-TEST(SystemList, SortsWithTheCallersComparison) {
-  TSystemList list;
-  list.Sort([](void*, void*) { return 0; });  // empty: nothing to do
-  std::vector<intptr_t> values;
-  for (intptr_t i = 0; i < 200; ++i) values.push_back((i * 7919) % 61);
-  for (intptr_t v : values) list.Add(P(v));
-  list.Sort([](void* a, void* b) { return CompareNumbers(int32_t(V(a)), int32_t(V(b))); });
-  std::sort(values.begin(), values.end());
-  EXPECT_EQ(Items(list), values);
-  EXPECT_EQ(CompareKeyWithNumber(5, 3), -1);
-  EXPECT_EQ(CompareKeyWithNumber(3, 5), 1);
-  EXPECT_EQ(CompareKeyWithNumber(4, 4), 0);
 }
 
 }  // namespace
