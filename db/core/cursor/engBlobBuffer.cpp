@@ -100,24 +100,29 @@ bool TBlobBuffer::LoadChain() {
   const uint32_t total = block.TotalSize;
   if (total > uint32_t(std::numeric_limits<int32_t>::max()) || BlocksFor(total, dataSize) > file.BlocksInFile())
     file.RaiseBlobError(EngErrEndOfBlob);
-  SetSize(int32_t(total));
+  // Filled block by block, not zeroed first.
+  const int32_t size = int32_t(total);
+  data.clear();
+  data.reserve(size_t(size));
+  const int32_t chainBlocks = BlocksFor(size, dataSize);
   TBlockTrail trail;
   trail.Add(first);
-  int32_t copied = 0;
-  while (copied < Size()) {
+  while (Size() < size) {
     if (block.Sequence != Sequence) file.RaiseBlobError(EngErrRecordChanged);
-    const int32_t wanted = std::min(dataSize, Size() - copied);
-    const int32_t got = block.ReadData(wanted, dataSize, GetData() + copied);
-    copied += got;
+    const int32_t wanted = std::min(dataSize, size - Size());
+    const int32_t got = block.UsedOf(wanted, dataSize);
+    data.insert(data.end(), block.Data, block.Data + got);
     const uint32_t next = block.Next;
-    if (got < wanted || copied == Size() || next == 0) break;
+    if (got < wanted || Size() == size || next == 0) break;
     if (!file.IsBlockOffset(next) || trail.Contains(next)) file.RaiseBlobError(EngErrBlocksCorrupt);
     trail.Add(next);
     ENG_ASSERT(trail.Count() <= file.BlocksInFile());  // each block once
-    if (!file.ViewBlock(reader, next, BlocksFor(Size() - copied, dataSize), block)) return false;
+    // Every block before the last is full, so the blocks still needed are
+    // counted without a division per block.
+    if (!file.ViewBlock(reader, next, chainBlocks - trail.Count() + 1, block)) return false;
   }
   Modified = false;
-  if (copied != Size()) file.RaiseBlobError(EngErrEndOfBlob);
+  if (Size() != size) file.RaiseBlobError(EngErrEndOfBlob);
   return true;
 }
 

@@ -4,6 +4,7 @@
 #include "engBlobFile.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 #include "engDataIo.h"
@@ -34,7 +35,10 @@ uint8_t* TBlobFile::Room(TEngineBuffer& buffer, int32_t length) {
 
 void TBlobFile::RaiseBlobError(uint16_t code) const { RaiseEngineError(code, table->TableName()); }
 
-void TBlobFile::SetBlockSize(uint16_t size) { blockSize = size == 0 ? DefaultBlobBlock : size; }
+void TBlobFile::SetBlockSize(uint16_t size) {
+  blockSize = size == 0 ? DefaultBlobBlock : size;
+  blockShift = std::has_single_bit(blockSize) ? std::countr_zero(blockSize) : -1;
+}
 
 int32_t TBlobFile::NormalCacheCapacity() const {
   return int32_t(std::clamp<int64_t>(table->CacheSizes().BlobBytes / blockSize, 1, MaxCachedBlocks));
@@ -123,8 +127,6 @@ uint32_t TBlobFile::GetChangeCount() const { return GetLE32(header + BlbHdrChang
 
 void TBlobFile::GetHeader(uint8_t* out) const { std::memcpy(out, header, BlobHeaderSize); }
 
-uint32_t TBlobFile::EndOffset() const { return GetLE32(header + BlbHdrEndOffset); }
-
 uint32_t TBlobFile::FirstFree() const { return GetLE32(header + BlbHdrFirstFree); }
 
 void TBlobFile::SetFirstFree(uint32_t offset) {
@@ -137,12 +139,9 @@ uint32_t TBlobFile::NextBlockOffset() const { return FirstFree() != 0 ? FirstFre
 
 int32_t TBlobFile::BlocksInFile() const {
   const uint32_t end = EndOffset();
-  return end > BlobHeaderSize ? int32_t((end - BlobHeaderSize) / blockSize) : 0;
+  return end > BlobHeaderSize ? int32_t(BlocksIn(end - BlobHeaderSize)) : 0;
 }
 
-bool TBlobFile::IsBlockOffset(uint32_t offset) const {
-  return offset >= BlobHeaderSize && offset < EndOffset() && (offset - BlobHeaderSize) % blockSize == 0;
-}
 
 // ---- locks -------------------------------------------------------------
 

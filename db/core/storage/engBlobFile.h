@@ -9,6 +9,7 @@
 // before it is used: a damaged header raises 8961 (12035 for another
 // format), a damaged block or chain 8963.
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -19,6 +20,7 @@
 #include "engEntryCache.h"
 #include "engFileHandler.h"
 #include "engFileTable.h"
+#include "engLittleEndian.h"
 #include "engBuffer.h"
 #include "engOwnedList.h"
 
@@ -31,9 +33,11 @@ struct TBlockView {
   uint32_t TotalSize = 0;
   const uint8_t* Data = nullptr;  // the data area, valid until the file's next call
 
-  // Copies from the start of the data area the bytes the block uses, at
-  // most count (no more than the area); the count copied.
-  int32_t ReadData(int32_t count, int32_t dataSize, void* destination) const;
+  // How many of count bytes from the start of the data area the block
+  // uses; the stored count comes from the file, so never past the area.
+  int32_t UsedOf(int32_t count, int32_t dataSize) const {
+    return std::min({count, int32_t(BytesUsed), dataSize});
+  }
 };
 
 // What the BLOB file needs of the table that owns it.
@@ -81,7 +85,7 @@ public:
   bool HeaderModified() const { return header[BlbHdrModified] != 0; }
   void GetHeader(uint8_t* out) const;
 
-  uint32_t EndOffset() const;
+  uint32_t EndOffset() const { return GetLE32(header + BlbHdrEndOffset); }
   uint32_t FirstFree() const;
   // Marks the header modified when the value changes.
   void SetFirstFree(uint32_t offset);
@@ -90,7 +94,9 @@ public:
   // Blocks between the header and the end offset.
   int32_t BlocksInFile() const;
   // Whether offset names a block the file holds.
-  bool IsBlockOffset(uint32_t offset) const;
+  bool IsBlockOffset(uint32_t offset) const {
+    return offset >= BlobHeaderSize && offset < EndOffset() && OnBlockStep(offset - BlobHeaderSize);
+  }
 
   // Blocks. GetBlock hands out the block at offset pinned; at the end
   // offset it appends a new block. It reads ahead, when asked, as many
@@ -106,7 +112,16 @@ public:
   // allow. A miss looks for other users' changes first, as GetBlock does,
   // and is false (no view) when it found some. Writes and dropping the
   // cache forget the window, so it never shows older bytes than the cache.
-  bool ViewBlock(TReadContext* reader, uint32_t offset, int32_t blocksAhead, TBlockView& view);
+  bool ViewBlock(TReadContext* reader, uint32_t offset, int32_t blocksAhead, TBlockView& view) {
+    // Inline for a walk along the window with nothing cached.
+    if (cache.Count() == 0 && IsBlockOffset(offset)) {
+      if (const uint8_t* image = ChainWindowImage(offset)) {
+        view = ViewOf(offset, image);
+        return true;
+      }
+    }
+    return ViewBlockFromFile(reader, offset, blocksAhead, view);
+  }
   // The first free block, or a new one at the end: pinned and reset.
   bool NewBlock(TReadContext* reader, TBlock*& block);
   // Whether a new chain may go straight to the end of the file: the free
@@ -161,6 +176,7 @@ private:
   int32_t readWindowLength = 0;
   uint8_t header[BlobHeaderSize] = {};
   uint16_t blockSize = DefaultBlobBlock;
+  int blockShift = -1;  // log2 of the block size when it is a power of two
   TEntryCache<TBlock> cache;
   std::vector<TBlock*> flushList;
   TOwnedList<TBlock> orphans;  // dropped from the cache while pinned
@@ -171,6 +187,15 @@ private:
   int32_t chainWindowBlocks = 0;
 
   void SetHeaderModified() { header[BlbHdrModified] = 1; }
+  // Whole blocks in a distance of bytes, and whether it is whole blocks: a
+  // shift and a mask for the usual power-of-two block sizes, as chain
+  // walks ask it of every block.
+  uint32_t BlocksIn(uint32_t distance) const {
+    return blockShift >= 0 ? distance >> blockShift : distance / blockSize;
+  }
+  bool OnBlockStep(uint32_t distance) const {
+    return blockShift >= 0 ? (distance & (blockSize - 1u)) == 0 : distance % blockSize == 0;
+  }
   // The buffer, holding at least length bytes.
   static uint8_t* Room(TEngineBuffer& buffer, int32_t length);
   void SetCacheLimits();
@@ -188,7 +213,16 @@ private:
   void WriteRun(int32_t first, int32_t last);
 
   // The chain window.
-  const uint8_t* ChainWindowImage(uint32_t offset) const;
+  bool ViewBlockFromFile(TReadContext* reader, uint32_t offset, int32_t blocksAhead, TBlockView& view);
+  static TBlockView ViewOf(uint32_t offset, const uint8_t* image) {
+    return {offset, GetLE32(image + BlkNext), GetLE16(image + BlkBytesUsed), GetLE32(image + BlkSequence),
+            GetLE32(image + BlkTotalSize), image + BlockHeaderSize};
+  }
+  const uint8_t* ChainWindowImage(uint32_t offset) const {
+    if (chainWindowBlocks == 0 || offset < chainWindowStart) return nullptr;
+    const uint32_t index = BlocksIn(offset - chainWindowStart);
+    return index < uint32_t(chainWindowBlocks) ? chainWindow.Get() + size_t(index) * blockSize : nullptr;
+  }
   void FillChainWindow(uint32_t offset, int32_t blocksAhead);
   // Forgets the window, or only when it overlaps count blocks at offset.
   void ForgetChainWindow();

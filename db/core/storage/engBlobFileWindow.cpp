@@ -12,16 +12,7 @@
 #include "engErrorCodes.h"
 #include "engLittleEndian.h"
 
-int32_t TBlockView::ReadData(int32_t count, int32_t dataSize, void* destination) const {
-  ENG_ASSERT(count >= 0 && count <= dataSize);
-  // The stored count of used bytes comes from the file: never past the area.
-  const int32_t used = std::min<int32_t>(BytesUsed, dataSize);
-  const int32_t n = std::min(count, used);
-  std::memcpy(destination, Data, size_t(n));
-  return n;
-}
-
-bool TBlobFile::ViewBlock(TReadContext* reader, uint32_t offset, int32_t blocksAhead, TBlockView& view) {
+bool TBlobFile::ViewBlockFromFile(TReadContext* reader, uint32_t offset, int32_t blocksAhead, TBlockView& view) {
   if (!IsBlockOffset(offset)) RaiseBlobError(EngErrBlocksCorrupt);
   if (cache.Count() > 0) {
     if (TBlock* block = cache.Find(offset)) {
@@ -37,20 +28,8 @@ bool TBlobFile::ViewBlock(TReadContext* reader, uint32_t offset, int32_t blocksA
     image = ChainWindowImage(offset);
     ENG_ASSERT(image);  // the window starts at the asked block
   }
-  view = {offset,
-          GetLE32(image + BlkNext),
-          GetLE16(image + BlkBytesUsed),
-          GetLE32(image + BlkSequence),
-          GetLE32(image + BlkTotalSize),
-          image + BlockHeaderSize};
+  view = ViewOf(offset, image);
   return true;
-}
-
-const uint8_t* TBlobFile::ChainWindowImage(uint32_t offset) const {
-  if (chainWindowBlocks == 0 || offset < chainWindowStart) return nullptr;
-  const uint32_t index = (offset - chainWindowStart) / blockSize;
-  if (index >= uint32_t(chainWindowBlocks)) return nullptr;
-  return chainWindow.Get() + size_t(index) * blockSize;
 }
 
 // As many blocks as the caller still needs, but never less than a
@@ -58,7 +37,7 @@ const uint8_t* TBlobFile::ChainWindowImage(uint32_t offset) const {
 // written after it. Never more than the cache may hold, nor past the end.
 void TBlobFile::FillChainWindow(uint32_t offset, int32_t blocksAhead) {
   ForgetChainWindow();
-  const int32_t toEnd = int32_t((EndOffset() - offset) / blockSize);
+  const int32_t toEnd = int32_t(BlocksIn(EndOffset() - offset));
   const int32_t count = std::max(std::min({std::max(blocksAhead, readAheadCount), NormalCacheCapacity(), toEnd}), 1);
   uint8_t* images = Room(chainWindow, count * int32_t(blockSize));
   const int32_t read = ReadImages(offset, count, images);

@@ -1,5 +1,7 @@
 #include "engBlobTrail.h"
 
+#include <algorithm>
+
 #include "engAssert.h"
 
 namespace {
@@ -22,7 +24,8 @@ uint32_t TBlockTrail::Get(int32_t index) const {
 }
 
 bool TBlockTrail::Contains(uint32_t offset) const {
-  if (slots.empty()) return false;
+  if (offset > highest) return false;
+  CatchUp();
   const size_t mask = slots.size() - 1;
   for (size_t i = Mix(offset) & mask;; i = (i + 1) & mask) {
     if (slots[i] == offset) return true;
@@ -32,19 +35,24 @@ bool TBlockTrail::Contains(uint32_t offset) const {
 
 void TBlockTrail::Add(uint32_t offset) {
   ENG_ASSERT(offset != 0 && !Contains(offset));
-  if ((offsets.size() + 1) * 2 > slots.size()) Rehash(slots.empty() ? FirstSlotCount : slots.size() * 2);
   offsets.push_back(offset);
-  Place(offset);
+  highest = std::max(highest, offset);
 }
 
-void TBlockTrail::Place(uint32_t offset) {
+// At most half the slots are taken, so a probe always ends.
+void TBlockTrail::CatchUp() const {
+  if (offsets.size() * 2 > slots.size()) {
+    size_t slotCount = std::max(slots.size(), FirstSlotCount);
+    while (offsets.size() * 2 > slotCount) slotCount *= 2;
+    slots.assign(slotCount, 0);
+    indexed = 0;
+  }
+  for (; indexed < offsets.size(); ++indexed) Place(offsets[indexed]);
+}
+
+void TBlockTrail::Place(uint32_t offset) const {
   const size_t mask = slots.size() - 1;
   size_t i = Mix(offset) & mask;
   while (slots[i] != 0) i = (i + 1) & mask;
   slots[i] = offset;
-}
-
-void TBlockTrail::Rehash(size_t slotCount) {
-  slots.assign(slotCount, 0);
-  for (uint32_t offset : offsets) Place(offset);
 }

@@ -17,7 +17,9 @@ protected:
     const int32_t dataSize = file->BlockDataSize();
     for (size_t done = 0;;) {
       const int32_t wanted = int32_t(std::min(value.size() - done, size_t(dataSize)));
-      done += size_t(block.ReadData(wanted, dataSize, value.data() + done));
+      const int32_t used = block.UsedOf(wanted, dataSize);
+      std::copy(block.Data, block.Data + used, value.begin() + std::ptrdiff_t(done));
+      done += size_t(used);
       if (block.Next == 0 || done == value.size()) break;
       const int32_t left = int32_t((value.size() - done + size_t(dataSize) - 1) / size_t(dataSize));
       EXPECT_TRUE(file->ViewBlock(by, block.Next, left, block));
