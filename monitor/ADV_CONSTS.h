@@ -16,8 +16,8 @@ std::string GetModuleFileNameStr();
 
 // A value of the program's version texts ("FileDescription", ...), at most
 // 999 characters; empty when there is none.
-std::string GetVersionInfoValue(const std::string& Name);
+std::string GetVersionInfoValue(const std::string& name);
 
-// Copies the RCDATA resource Name whole into Stream and rewinds it; false,
+// Copies the RCDATA resource name whole into stream and rewinds it; false,
 // with the stream untouched, when there is no such resource.
-bool LoadRCDataToStream(const std::string& Name, TStream& Stream);
+bool LoadRCDataToStream(const std::string& name, TStream& stream);

@@ -18,26 +18,26 @@ constexpr std::array<const char*, 36> FieldTypeNames = {
     "ftReference", "ftDataSet",    "ftOraBlob",  "ftOraClob",     "ftVariant",  "ftInterface", "ftIDispatch",
     "ftGuid"};
 
-int IntField(const std::string& Line, int N) { return StrToIntDef(GetCSVField(Line, N), 0); }
+int IntField(const std::string& line, int n) { return StrToIntDef(GetCSVField(line, n), 0); }
 
 }  // namespace
 
-std::string DefinitionSection(const std::string& TableName) { return TableName.substr(0, TableName.find('.')); }
+std::string DefinitionSection(const std::string& tableName) { return tableName.substr(0, tableName.find('.')); }
 
-TFieldType FieldTypeFromName(const std::string& Text) {
+TFieldType FieldTypeFromName(const std::string& text) {
   for (size_t i = 0; i < FieldTypeNames.size(); ++i) {
-    if (SameText(Text, FieldTypeNames[i])) return static_cast<TFieldType>(i);
+    if (SameText(text, FieldTypeNames[i])) return static_cast<TFieldType>(i);
   }
   return ftUnknown;
 }
 
-std::unique_ptr<TMDBTable> TDBIniFile::ReadMDBTable(const std::string& DatabaseName, const std::string& TableName) {
+std::unique_ptr<TMDBTable> TDBIniFile::ReadMDBTable(const std::string& databaseName, const std::string& tableName) {
   auto table = std::make_unique<TMDBTable>(nullptr);
-  table->SetDatabaseName(DatabaseName);
-  table->SetTableName(TableName);
+  table->SetDatabaseName(databaseName);
+  table->SetTableName(tableName);
   table->FieldDefs().Clear();
   table->IndexDefs().Clear();
-  const std::string section = DefinitionSection(TableName);
+  const std::string section = DefinitionSection(tableName);
   for (int n = 0;; ++n) {
     const std::string line = ReadString(section, "FD" + std::to_string(n), "");
     if (line.empty()) break;
@@ -57,15 +57,15 @@ std::unique_ptr<TMDBTable> TDBIniFile::ReadMDBTable(const std::string& DatabaseN
   return table;
 }
 
-std::string TDBIniFile::GetIndexValue(const std::string& Section, const std::string& IndexName, std::string& Line) {
-  Line.clear();
+std::string TDBIniFile::GetIndexValue(const std::string& section, const std::string& indexName, std::string& found) {
+  found.clear();
   for (int n = 0;; ++n) {
-    const std::string line = ReadString(Section, "IX" + std::to_string(n), "");
+    const std::string line = ReadString(section, "IX" + std::to_string(n), "");
     if (line.empty()) break;
-    if (GetCSVField(line, 1) == IndexName) {
-      Line = line;
+    if (GetCSVField(line, 1) == indexName) {
+      found = line;
       break;
     }
   }
-  return Line;
+  return found;
 }

@@ -17,15 +17,15 @@ class TDBIniFile : public TMemoryIniFile {
 public:
   using TMemoryIniFile::TMemoryIniFile;
 
-  // A new, closed table component on DatabaseName and TableName with the
-  // definitions of TableName's section (its file name up to the first ".").
-  std::unique_ptr<TMDBTable> ReadMDBTable(const std::string& DatabaseName, const std::string& TableName);
-  // The first IX line whose index name is IndexName (with case); empty
-  // when none. Line receives it too.
-  std::string GetIndexValue(const std::string& Section, const std::string& IndexName, std::string& Line);
+  // A new, closed table component on databaseName and tableName with the
+  // definitions of tableName's section (its file name up to the first ".").
+  std::unique_ptr<TMDBTable> ReadMDBTable(const std::string& databaseName, const std::string& tableName);
+  // The first IX line whose index name is indexName (with case); empty
+  // when none. found receives it too.
+  std::string GetIndexValue(const std::string& section, const std::string& indexName, std::string& found);
 };
 
 // The section of a table: its file name up to the first ".".
-std::string DefinitionSection(const std::string& TableName);
-// The field type named Text (without regard to case); ftUnknown when none.
-TFieldType FieldTypeFromName(const std::string& Text);
+std::string DefinitionSection(const std::string& tableName);
+// The field type named text (without regard to case); ftUnknown when none.
+TFieldType FieldTypeFromName(const std::string& text);

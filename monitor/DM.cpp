@@ -30,7 +30,7 @@ std::atomic<TDataModule1*> gDataModule{nullptr};
 // Holds a critical section for a scope.
 class THeld {
 public:
-  explicit THeld(TOsCriticalSection& Section) : section(Section) { section.Enter(); }
+  explicit THeld(TOsCriticalSection& criticalSection) : section(criticalSection) { section.Enter(); }
   ~THeld() { section.Leave(); }
   THeld(const THeld&) = delete;
   THeld& operator=(const THeld&) = delete;
@@ -40,52 +40,52 @@ private:
 };
 
 // ASCII letters only: other letters keep their case, as stored names always have.
-std::string UpperAscii(std::string Text) {
-  for (char& c : Text) {
+std::string UpperAscii(std::string text) {
+  for (char& c : text) {
     if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
   }
-  return Text;
+  return text;
 }
 
-TDateTime DatePart(TDateTime Value) { return std::trunc(Value); }
-TDateTime TimePart(TDateTime Value) { return std::fabs(Value - std::trunc(Value)); }
+TDateTime DatePart(TDateTime value) { return std::trunc(value); }
+TDateTime TimePart(TDateTime value) { return std::fabs(value - std::trunc(value)); }
 
 template <class TFieldClass>
-TFieldClass* AddField(TMDBTable& Table, const std::string& Name) {
-  auto* field = new TFieldClass(&Table);
-  field->SetFieldName(Name);
-  field->SetDataSet(&Table);
+TFieldClass* AddField(TMDBTable& table, const std::string& name) {
+  auto* field = new TFieldClass(&table);
+  field->SetFieldName(name);
+  field->SetDataSet(&table);
   return field;
 }
 
 }  // namespace
 
 TDataModule1* DataModule1() { return gDataModule; }
-void SetDataModule1(TDataModule1* Module) {
-  gDataModule = Module;
-  if (Module == nullptr) {
+void SetDataModule1(TDataModule1* dataModule) {
+  gDataModule = dataModule;
+  if (dataModule == nullptr) {
     SetJobWriter(nullptr);
     return;
   }
-  SetJobWriter([Module](const QueueJob& Job, const std::string& PrinterName) {
-    return Module->WriteJobRecord(Job, PrinterName);
+  SetJobWriter([dataModule](const QueueJob& job, const std::string& printerName) {
+    return dataModule->WriteJobRecord(job, printerName);
   });
 }
 
 // ---- the module ----------------------------------------------------------------
 
-TDataModule1::TDataModule1(const std::string& DataPath) : owner(std::make_unique<TComponent>(nullptr)) {
+TDataModule1::TDataModule1(const std::string& dataPath) : owner(std::make_unique<TComponent>(nullptr)) {
   table1 = new TMDBTable(owner.get());
-  table1->SetDatabaseName(DataPath);
+  table1->SetDatabaseName(dataPath);
   table1->SetTableName(JobsTableName);
   table1->SetIndexName(JobsDefaultIndex);
   table1->OnCalcFields = [this](TDataSet* dataSet) { MDBTable1CalcFields(dataSet); };
   CreatePersistentFields();
   users = new TMDBQuery(owner.get());
-  users->SetDatabaseName(DataPath);
+  users->SetDatabaseName(dataPath);
   users->SQL().SetText("select distinct jobowner from jobs");
   printers = new TMDBQuery(owner.get());
-  printers->SetDatabaseName(DataPath);
+  printers->SetDatabaseName(dataPath);
   printers->SQL().SetText("select distinct printername from jobs");
   dataSource1 = new TDataSource(owner.get());
   dataSource1->SetDataSet(table1);
@@ -142,10 +142,10 @@ void TDataModule1::MDBTable1CalcFields(TDataSet*) {
   Table1strStatus->SetAsString(JobStatusText(static_cast<uint32_t>(Table1JobStatus->AsInteger()), false));
 }
 
-void TDataModule1::ReopenJobsTable(bool Exclusive) {
+void TDataModule1::ReopenJobsTable(bool exclusive) {
   THeld held(lock);
   table1->Close();
-  table1->SetExclusive(Exclusive);
+  table1->SetExclusive(exclusive);
   table1->Open();
 }
 
@@ -156,7 +156,7 @@ void TDataModule1::EmptyJobsTable() {
   table1->Open();
 }
 
-TJobWriteResult TDataModule1::WriteJobRecord(const QueueJob& Job, const std::string& PrinterName) {
+TJobWriteResult TDataModule1::WriteJobRecord(const QueueJob& job, const std::string& printerName) {
   THeld held(lock);
   table1->DisableControls();
   const std::string indexName = table1->IndexName();
@@ -165,19 +165,19 @@ TJobWriteResult TDataModule1::WriteJobRecord(const QueueJob& Job, const std::str
     table1->SetIndexName("");
     table1->Append();
     try {
-      Table1JobDate->SetAsDateTime(DatePart(Job.Submitted));
-      Table1JobTime->SetAsDateTime(TimePart(Job.Submitted));
-      Table1JobID->SetAsInteger(static_cast<int32_t>(Job.JobId));
-      Table1MachineName->SetAsString(Job.MachineName);
-      Table1PrinterName->SetAsString(PrinterName);
-      Table1JobOwner->SetAsString(UpperAscii(Job.UserName));
-      Table1PagesPrinted->SetAsInteger(static_cast<int32_t>(Job.PagesPrinted));
-      Table1TotalPages->SetAsInteger(static_cast<int32_t>(Job.TotalPages));
-      Table1BytesPrinted->SetAsInteger(static_cast<int32_t>(Job.BytesPrinted));
-      Table1JobSize->SetAsInteger(static_cast<int32_t>(Job.Size));
-      Table1Document->SetAsString(Job.Document);
-      Table1JobStatus->SetAsInteger(static_cast<int32_t>(Job.Status));
-      Table1JobPrinted->SetAsBoolean((Job.Status & JOB_STATUS_PRINTED) != 0);
+      Table1JobDate->SetAsDateTime(DatePart(job.Submitted));
+      Table1JobTime->SetAsDateTime(TimePart(job.Submitted));
+      Table1JobID->SetAsInteger(static_cast<int32_t>(job.JobId));
+      Table1MachineName->SetAsString(job.MachineName);
+      Table1PrinterName->SetAsString(printerName);
+      Table1JobOwner->SetAsString(UpperAscii(job.UserName));
+      Table1PagesPrinted->SetAsInteger(static_cast<int32_t>(job.PagesPrinted));
+      Table1TotalPages->SetAsInteger(static_cast<int32_t>(job.TotalPages));
+      Table1BytesPrinted->SetAsInteger(static_cast<int32_t>(job.BytesPrinted));
+      Table1JobSize->SetAsInteger(static_cast<int32_t>(job.Size));
+      Table1Document->SetAsString(job.Document);
+      Table1JobStatus->SetAsInteger(static_cast<int32_t>(job.Status));
+      Table1JobPrinted->SetAsBoolean((job.Status & JOB_STATUS_PRINTED) != 0);
       table1->Post();
     } catch (...) {
       // The row is not kept; the caller learns why and keeps the job.
@@ -201,11 +201,11 @@ TJobWriteResult TDataModule1::WriteJobRecord(const QueueJob& Job, const std::str
   return TJobWriteResult::Written;
 }
 
-void TDataModule1::GetIndexNames(std::vector<std::string>& List) {
+void TDataModule1::GetIndexNames(std::vector<std::string>& list) {
   table1->IndexDefs().Update();
   for (int i = 0; i < table1->IndexDefs().Count(); ++i) {
     const TIndexDef* index = table1->IndexDefs()[i];
-    if (!index->Options().Contains(ixPrimary)) List.push_back(index->Name());
+    if (!index->Options().Contains(ixPrimary)) list.push_back(index->Name());
   }
 }
 
@@ -215,11 +215,11 @@ namespace {
 
 // Against the restructure lists, which carry what the table's descriptors
 // hold (the required flags too, which the dataset's definitions leave out).
-bool SameFieldDefs(TFieldDefs& Wanted, const TRestructureFieldDefs& Current) {
-  if (Wanted.Count() != Current.Count()) return false;
-  for (int i = 0; i < Wanted.Count(); ++i) {
-    const TFieldDef& a = *Wanted[i];
-    const TRestructureFieldDef& b = *Current.Items(i);
+bool SameFieldDefs(TFieldDefs& wanted, const TRestructureFieldDefs& current) {
+  if (wanted.Count() != current.Count()) return false;
+  for (int i = 0; i < wanted.Count(); ++i) {
+    const TFieldDef& a = *wanted[i];
+    const TRestructureFieldDef& b = *current.Items(i);
     // The engine fills an auto-increment field itself and keeps no required
     // flag for it.
     const bool requiredDiffers = a.DataType() != ftAutoInc && a.Required() != b.Required();
@@ -230,11 +230,11 @@ bool SameFieldDefs(TFieldDefs& Wanted, const TRestructureFieldDefs& Current) {
   return true;
 }
 
-bool SameIndexDefs(TIndexDefs& Wanted, const TRestructureIndexDefs& Current) {
-  if (Wanted.Count() != Current.Count()) return false;
-  for (int i = 0; i < Wanted.Count(); ++i) {
-    const TIndexDef& a = *Wanted[i];
-    const TRestructureIndexDef& b = *Current.Items(i);
+bool SameIndexDefs(TIndexDefs& wanted, const TRestructureIndexDefs& current) {
+  if (wanted.Count() != current.Count()) return false;
+  for (int i = 0; i < wanted.Count(); ++i) {
+    const TIndexDef& a = *wanted[i];
+    const TRestructureIndexDef& b = *current.Items(i);
     if (a.Name() != b.Name() || a.Fields() != b.Fields() || a.Options() != b.Options()) {
       return false;
     }
@@ -242,8 +242,8 @@ bool SameIndexDefs(TIndexDefs& Wanted, const TRestructureIndexDefs& Current) {
   return true;
 }
 
-const char* LossCauseName(TDataLossCause Cause) {
-  switch (Cause) {
+const char* LossCauseName(TDataLossCause cause) {
+  switch (cause) {
     case dlcInsertFailed: return "rows not copied";
     case dlcDuplicateKey: return "duplicate keys";
     case dlcConstraint: return "values against a constraint";
@@ -257,7 +257,7 @@ const char* LossCauseName(TDataLossCause Cause) {
 // that the losses are reported rather than silently accepted.
 class TLossCounter {
 public:
-  explicit TLossCounter(TMDBTable& Table) : table(Table) {
+  explicit TLossCounter(TMDBTable& restructured) : table(restructured) {
     table.OnDataLost = [this](TObject*, TDataLossCause cause, const std::string&, bool& continueRestructure,
                               bool& stopAsking) {
       ++counts[cause];
@@ -285,40 +285,40 @@ private:
   std::map<TDataLossCause, int> counts;
 };
 
-void RestructureJobsTable(TMDBTable& Definition, bool Encrypted, const std::string& Password,
-                          const std::string& Description, const TDatabaseCheckOptions& Options) {
+void RestructureJobsTable(TMDBTable& definition, bool encrypted, const std::string& password,
+                          const std::string& description, const TDatabaseCheckOptions& options) {
   TMDBTable current(nullptr);
-  current.SetDatabaseName(Definition.DatabaseName());
-  current.SetTableName(Definition.TableName());
+  current.SetDatabaseName(definition.DatabaseName());
+  current.SetTableName(definition.TableName());
   TRestructureFieldDefs& fields = current.RestructureFieldDefs();
   TRestructureIndexDefs& indexes = current.RestructureIndexDefs();
   fields.Update();
   indexes.Update();
   const uint32_t blobBlockSize = current.GetBlobBlockSize();
   // The definition is never opened under the table's own name.
-  Definition.SetTableName("temp.dat");
-  if (SameFieldDefs(Definition.FieldDefs(), fields) && SameIndexDefs(Definition.IndexDefs(), indexes)) {
+  definition.SetTableName("temp.dat");
+  if (SameFieldDefs(definition.FieldDefs(), fields) && SameIndexDefs(definition.IndexDefs(), indexes)) {
     return;
   }
   for (int i = indexes.Count() - 1; i >= 0; --i) {
-    if (Definition.IndexDefs().IndexOf(indexes.Items(i)->Name()) < 0) indexes.Delete(i);
+    if (definition.IndexDefs().IndexOf(indexes.Items(i)->Name()) < 0) indexes.Delete(i);
   }
   for (int i = fields.Count() - 1; i >= 0; --i) {
-    if (Definition.FieldDefs().IndexOf(fields.Items(i)->Name()) < 0) fields.Delete(i);
+    if (definition.FieldDefs().IndexOf(fields.Items(i)->Name()) < 0) fields.Delete(i);
   }
-  for (int i = 0; i < Definition.FieldDefs().Count(); ++i) {
-    const TFieldDef& wanted = *Definition.FieldDefs()[i];
+  for (int i = 0; i < definition.FieldDefs().Count(); ++i) {
+    const TFieldDef& wanted = *definition.FieldDefs()[i];
     if (const int at = fields.IndexOf(wanted.Name()); at >= 0) {
       const TRestructureFieldDef& have = *fields.Items(at);
       if (have.Size() != wanted.Size()) {
         // A new size is a new definition carrying the old field's values;
         // kept as it was, the table would be restructured at every start.
-        const std::string name = have.Name(), description = have.Description(), maxValue = have.MaxValue(),
+        const std::string name = have.Name(), fieldDescription = have.Description(), maxValue = have.MaxValue(),
                           minValue = have.MinValue(), defaultValue = have.DefaultValue();
         const int32_t fieldNo = have.FieldNo();
         const uint8_t charCase = have.CharCase();
         fields.Delete(at);
-        fields.Add(at, name, fieldNo, charCase, description, maxValue, minValue, defaultValue, wanted.Required(),
+        fields.Add(at, name, fieldNo, charCase, fieldDescription, maxValue, minValue, defaultValue, wanted.Required(),
                    static_cast<uint16_t>(wanted.Size()), wanted.DataType());
       } else {
         fields.Items(at)->SetDataType(wanted.DataType());
@@ -329,8 +329,8 @@ void RestructureJobsTable(TMDBTable& Definition, bool Encrypted, const std::stri
                  static_cast<uint16_t>(wanted.Size()), wanted.DataType());
     }
   }
-  for (int i = 0; i < Definition.IndexDefs().Count(); ++i) {
-    const TIndexDef& wanted = *Definition.IndexDefs()[i];
+  for (int i = 0; i < definition.IndexDefs().Count(); ++i) {
+    const TIndexDef& wanted = *definition.IndexDefs()[i];
     if (const int at = indexes.IndexOf(wanted.Name()); at >= 0) {
       indexes.Items(at)->SetFields(wanted.Fields());
       indexes.Items(at)->SetOptions(wanted.Options());
@@ -340,9 +340,9 @@ void RestructureJobsTable(TMDBTable& Definition, bool Encrypted, const std::stri
   }
   current.Close();
   TMDBRestructureOptions restructure;
-  restructure.Description = Description;
-  restructure.Password = Password;
-  restructure.Encrypted = Encrypted;
+  restructure.Description = description;
+  restructure.Password = password;
+  restructure.Encrypted = encrypted;
   restructure.BlobBlockSize = static_cast<uint16_t>(blobBlockSize);
   std::string losses;
   {
@@ -350,43 +350,43 @@ void RestructureJobsTable(TMDBTable& Definition, bool Encrypted, const std::stri
     current.RestructureTable(restructure);
     losses = counter.Report();
   }
-  if (Options.OnRestructured) Options.OnRestructured(SDatabaseRestructured);
-  if (!losses.empty() && Options.OnDataLost) Options.OnDataLost(losses);
+  if (options.OnRestructured) options.OnRestructured(SDatabaseRestructured);
+  if (!losses.empty() && options.OnDataLost) options.OnDataLost(losses);
 }
 
-void CreateJobsTable(TMDBTable& Definition, TDBIniFile& Reader, const std::string& Section, bool Encrypted,
-                     const std::string& Password, const std::string& Description) {
-  Definition.CreateTable();
-  Definition.Close();
-  TRestructureFieldDefs& fields = Definition.RestructureFieldDefs();
-  TRestructureIndexDefs& indexes = Definition.RestructureIndexDefs();
+void CreateJobsTable(TMDBTable& definition, TDBIniFile& reader, const std::string& section, bool encrypted,
+                     const std::string& password, const std::string& description) {
+  definition.CreateTable();
+  definition.Close();
+  TRestructureFieldDefs& fields = definition.RestructureFieldDefs();
+  TRestructureIndexDefs& indexes = definition.RestructureIndexDefs();
   fields.Update();
   indexes.Update();
   for (int i = 0; i < indexes.Count(); ++i) {
     std::string line;
-    Reader.GetIndexValue(Section, indexes.Items(i)->Name(), line);
+    reader.GetIndexValue(section, indexes.Items(i)->Name(), line);
     indexes.Items(i)->SetCompression(static_cast<uint8_t>(StrToIntDef(GetCSVField(line, 7), 0)));
   }
   TMDBRestructureOptions restructure;
-  restructure.Description = Description;
-  restructure.Password = Password;
-  restructure.Encrypted = Encrypted;
-  restructure.BlobBlockSize = static_cast<uint16_t>(Reader.ReadInteger(Section, "BLOB_SIZE", 512));
-  Definition.RestructureTable(restructure);
+  restructure.Description = description;
+  restructure.Password = password;
+  restructure.Encrypted = encrypted;
+  restructure.BlobBlockSize = static_cast<uint16_t>(reader.ReadInteger(section, "BLOB_SIZE", 512));
+  definition.RestructureTable(restructure);
 }
 
 }  // namespace
 
-bool OpenOrCreateDatabase(const TDatabaseCheckOptions& Options) {
+bool OpenOrCreateDatabase(const TDatabaseCheckOptions& options) {
   TMDBSession& session = DefaultSession();
   // The engine leaves no lock files behind, so there are none to remove.
-  if (!Options.PrivateDir.empty()) session.SetPrivateDir(Options.PrivateDir);
+  if (!options.PrivateDir.empty()) session.SetPrivateDir(options.PrivateDir);
   session.Open();
   if (!DataPassword.empty()) session.AddPassword(DataPassword);
 
   TDBIniFile reader(JobsDefinitionResource);
   const std::string section = DefinitionSection(JobsDefinitionName);
-  std::unique_ptr<TMDBTable> definition = reader.ReadMDBTable(Options.DataPath, JobsDefinitionName);
+  std::unique_ptr<TMDBTable> definition = reader.ReadMDBTable(options.DataPath, JobsDefinitionName);
   if (definition->FieldDefs().Count() == 0) throw Exception(Format(SNoTableDefinition, {std::string(JobsDefinitionResource)}));
   const bool encrypted = reader.ReadBool(section, "ENCRYPTED", false);
   std::string password = reader.ReadString(section, "PASSWORD", "");
@@ -398,12 +398,12 @@ bool OpenOrCreateDatabase(const TDatabaseCheckOptions& Options) {
     if (!password.empty()) session.AddPassword(password);
   }
   // A missing folder holds no table; it is made only once creating is agreed.
-  if (std::filesystem::is_directory(Options.DataPath) && definition->Exists()) {
-    RestructureJobsTable(*definition, encrypted, password, description, Options);
+  if (std::filesystem::is_directory(options.DataPath) && definition->Exists()) {
+    RestructureJobsTable(*definition, encrypted, password, description, options);
     return true;
   }
-  if (Options.Confirm && !Options.Confirm(SDatabaseNotFound, SPleaseConfirm)) return false;
-  ForceFolders(Options.DataPath, 0777);
+  if (options.Confirm && !options.Confirm(SDatabaseNotFound, SPleaseConfirm)) return false;
+  ForceFolders(options.DataPath, 0777);
   // The files take the program's spelling of the name, whatever the text's.
   definition->SetTableName(JobsTableName);
   CreateJobsTable(*definition, reader, section, encrypted, password, description);

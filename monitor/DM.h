@@ -45,22 +45,22 @@ inline constexpr const char* SRestructureLosses = "Database restructure lost dat
 
 class TDataModule1 {
 public:
-  // DataPath: the folder of the jobs table. Opens the table exclusively,
+  // dataPath: the folder of the jobs table. Opens the table exclusively,
   // then shared.
-  explicit TDataModule1(const std::string& DataPath);
+  explicit TDataModule1(const std::string& dataPath);
   // Closes the table.
   ~TDataModule1();
   TDataModule1(const TDataModule1&) = delete;
   TDataModule1& operator=(const TDataModule1&) = delete;
 
-  void ReopenJobsTable(bool Exclusive);
+  void ReopenJobsTable(bool exclusive);
   void EmptyJobsTable();
-  // One new row for Job on PrinterName; raises when the row could not be
+  // One new row for job on printerName; raises when the row could not be
   // stored (the table keeps no part of it). A row of the same job that
   // the unique indexes find already is not written again.
-  TJobWriteResult WriteJobRecord(const QueueJob& Job, const std::string& PrinterName);
+  TJobWriteResult WriteJobRecord(const QueueJob& job, const std::string& printerName);
   // Every index but the primary one, in definition order.
-  void GetIndexNames(std::vector<std::string>& List);
+  void GetIndexNames(std::vector<std::string>& list);
   // A step of the windows' shutdown: there is nothing to pack.
   void PackJobsTable() {}
 
@@ -90,7 +90,7 @@ public:
   TBooleanField* Table1JobPrinted = nullptr;
 
   // The calculated fields of the current record.
-  void MDBTable1CalcFields(TDataSet* DataSet);
+  void MDBTable1CalcFields(TDataSet* dataSet);
 
 private:
   TOsCriticalSection lock;
@@ -109,5 +109,5 @@ private:
 // The process's data module; nullptr while none exists. Setting one makes
 // it the pending list's writer.
 TDataModule1* DataModule1();
-void SetDataModule1(TDataModule1* Module);
+void SetDataModule1(TDataModule1* dataModule);
 

@@ -12,19 +12,19 @@
 
 class TMemoryIniFile : public TStringList {
 public:
-  // The lines of the RCDATA resource ResourceName; empty when there is none.
-  explicit TMemoryIniFile(const std::string& ResourceName);
+  // The lines of the RCDATA resource resourceName; empty when there is none.
+  explicit TMemoryIniFile(const std::string& resourceName);
 
   // A name without "[" is bracketed. The section's line, -1 when absent.
-  void SetSection(const std::string& Name);
+  void SetSection(const std::string& name);
   int32_t SectionIndex() const { return sectionIndex; }
   const std::string& SectionName() const { return sectionName; }
 
-  std::string ReadString(const std::string& Section, const std::string& Key, const std::string& Default);
-  // "0x" (any case) starts a hexadecimal value; Default when the text is no
-  // integer.
-  int32_t ReadInteger(const std::string& Section, const std::string& Key, int32_t Default);
-  bool ReadBool(const std::string& Section, const std::string& Key, bool Default);
+  std::string ReadString(const std::string& section, const std::string& key, const std::string& defaultValue);
+  // "0x" (any case) starts a hexadecimal value; defaultValue when the text
+  // is no integer.
+  int32_t ReadInteger(const std::string& section, const std::string& key, int32_t defaultValue);
+  bool ReadBool(const std::string& section, const std::string& key, bool defaultValue);
 
   // A value is cut to this many characters.
   static constexpr size_t MaxValueLength = 255;

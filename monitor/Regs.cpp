@@ -11,12 +11,12 @@ std::string GetSettingsKey() {
   return Format("%s\\%s\\Settings", {GetCompanyKey(), GetAppDescription()});
 }
 
-int32_t TMorvaneRegistry::ReadIntegerDef(const std::string& Name, int32_t Default) const {
+int32_t TMorvaneRegistry::ReadIntegerDef(const std::string& name, int32_t defaultValue) const {
   TRegDataInfo info;
-  return GetDataInfo(Name, info) ? ReadInteger(Name) : Default;
+  return GetDataInfo(name, info) ? ReadInteger(name) : defaultValue;
 }
 
-std::string TMorvaneRegistry::ReadStringDef(const std::string& Name, const std::string& Default) const {
+std::string TMorvaneRegistry::ReadStringDef(const std::string& name, const std::string& defaultValue) const {
   TRegDataInfo info;
-  return GetDataInfo(Name, info) ? ReadString(Name) : Default;
+  return GetDataInfo(name, info) ? ReadString(name) : defaultValue;
 }

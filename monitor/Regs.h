@@ -15,7 +15,7 @@ std::string GetSettingsKey();
 
 class TMorvaneRegistry : public TRegistry {
 public:
-  // The stored value when there is one, else Default.
-  int32_t ReadIntegerDef(const std::string& Name, int32_t Default) const;
-  std::string ReadStringDef(const std::string& Name, const std::string& Default) const;
+  // The stored value when there is one, else defaultValue.
+  int32_t ReadIntegerDef(const std::string& name, int32_t defaultValue) const;
+  std::string ReadStringDef(const std::string& name, const std::string& defaultValue) const;
 };

@@ -35,43 +35,43 @@ void InitializeTools() {
 
 std::string GetComputerUNCName() { return "\\\\" + ComputerName(); }
 
-std::string FormatDateTimeStyle(int Style, TDateTime DateTime, const TFormatSettings& Settings) {
-  if (DateTime <= 0) return {};
-  switch (Style) {
-    case 0: return FormatDateTime("yyyy/mm/dd HH:nn:ss.zzz", DateTime, Settings);
-    case 1: return FormatDateTime("yyyy/mm/dd hh:nn:ss", DateTime, Settings);
-    case 2: return FormatDateTime(Settings.ShortDateFormat + " hh:mm:ss", DateTime, Settings);
-    case 3: return FormatDateTime("nn:ss", DateTime, Settings);
-    case 4: return FormatDateTime("yyyy/mm/dd hh:nn", DateTime, Settings);
+std::string FormatDateTimeStyle(int style, TDateTime dateTime, const TFormatSettings& settings) {
+  if (dateTime <= 0) return {};
+  switch (style) {
+    case 0: return FormatDateTime("yyyy/mm/dd HH:nn:ss.zzz", dateTime, settings);
+    case 1: return FormatDateTime("yyyy/mm/dd hh:nn:ss", dateTime, settings);
+    case 2: return FormatDateTime(settings.ShortDateFormat + " hh:mm:ss", dateTime, settings);
+    case 3: return FormatDateTime("nn:ss", dateTime, settings);
+    case 4: return FormatDateTime("yyyy/mm/dd hh:nn", dateTime, settings);
     default: return {};
   }
 }
 
-std::string FormatNowStyle(int Style, const TFormatSettings& Settings) {
-  return FormatDateTimeStyle(Style, Now(), Settings);
+std::string FormatNowStyle(int style, const TFormatSettings& settings) {
+  return FormatDateTimeStyle(style, Now(), settings);
 }
 
-std::string FormatByteSize(uint64_t Bytes, bool AllowMB) {
-  if (Bytes < 1024) return Format("%d b", {static_cast<unsigned long long>(Bytes)});
-  if (Bytes >= 1024000 && AllowMB) {
-    double megabytes = static_cast<double>(Bytes) / 1024 / 1024;
-    return Format(Bytes >= 10240000 ? "%.1f MB" : "%.2f MB", {megabytes});
+std::string FormatByteSize(uint64_t bytes, bool allowMb) {
+  if (bytes < 1024) return Format("%d b", {static_cast<unsigned long long>(bytes)});
+  if (bytes >= 1024000 && allowMb) {
+    double megabytes = static_cast<double>(bytes) / 1024 / 1024;
+    return Format(bytes >= 10240000 ? "%.1f MB" : "%.2f MB", {megabytes});
   }
-  return Format("%.2f KB", {static_cast<double>(Bytes) / 1024});
+  return Format("%.2f KB", {static_cast<double>(bytes) / 1024});
 }
 
-std::string InsertThousandSeparators(int32_t N) {
-  std::string text = Format("%d", {N});
+std::string InsertThousandSeparators(int32_t n) {
+  std::string text = Format("%d", {n});
   const size_t length = text.size();
   // Rightmost first, so that each position still counts from the plain digits.
-  if (N >= 1000) text.insert(length - 3, ",");
-  if (N >= 1000000) text.insert(length - 6, ",");
-  if (N >= 1000000000) text.insert(length - 9, ",");
+  if (n >= 1000) text.insert(length - 3, ",");
+  if (n >= 1000000) text.insert(length - 6, ",");
+  if (n >= 1000000000) text.insert(length - 9, ",");
   return text;
 }
 
-std::string PrinterAttributeText(uint32_t Attributes) {
-  return (Attributes & PRINTER_ATTRIBUTE_WORK_OFFLINE) ? "Use Printer Offline" : "";
+std::string PrinterAttributeText(uint32_t attributes) {
+  return (attributes & PRINTER_ATTRIBUTE_WORK_OFFLINE) ? "Use Printer Offline" : "";
 }
 
 namespace {
@@ -107,45 +107,45 @@ constexpr TStatusText kJobStatusTexts[] = {
     {0x800, "Restarting"},
 };
 
-std::string PrinterStatusValueText(uint32_t Status) {
-  if (Status == 0) return {};
+std::string PrinterStatusValueText(uint32_t status) {
+  if (status == 0) return {};
   for (const TStatusText& entry : kPrinterStatusTexts)
-    if (entry.Bit == Status) return entry.Text;
+    if (entry.Bit == status) return entry.Text;
   return "Unkown Status";
 }
 
 }  // namespace
 
-std::string PrinterStatusText(uint32_t Attributes, uint32_t Status) {
-  std::string text = JoinTexts(PrinterStatusValueText(Status), " - ", PrinterAttributeText(Attributes));
+std::string PrinterStatusText(uint32_t attributes, uint32_t status) {
+  std::string text = JoinTexts(PrinterStatusValueText(status), " - ", PrinterAttributeText(attributes));
   return text.empty() ? "Ready" : text;
 }
 
-std::string JobStatusText(uint32_t Status, bool AllFlags) {
-  if (!AllFlags && (Status & JOB_STATUS_PRINTED)) return "Printed";
+std::string JobStatusText(uint32_t status, bool allFlags) {
+  if (!allFlags && (status & JOB_STATUS_PRINTED)) return "Printed";
   std::string text;
   uint32_t known = 0;
   for (const TStatusText& entry : kJobStatusTexts) {
     known |= entry.Bit;
-    if (Status & entry.Bit) text = JoinTexts(text, " - ", entry.Text);
+    if (status & entry.Bit) text = JoinTexts(text, " - ", entry.Text);
   }
-  if (Status & ~known) text = JoinTexts(text, " - ", "Unkown");
+  if (status & ~known) text = JoinTexts(text, " - ", "Unkown");
   return text;
 }
 
-std::string JoinTexts(const std::string& A, const std::string& Separator, const std::string& B) {
-  if (A.empty()) return B;
-  if (B.empty()) return A;
-  return A + Separator + B;
+std::string JoinTexts(const std::string& a, const std::string& separator, const std::string& b) {
+  if (a.empty()) return b;
+  if (b.empty()) return a;
+  return a + separator + b;
 }
 
-std::string GetCSVField(std::string_view Line, int N) {
+std::string GetCSVField(std::string_view line, int n) {
   enum { Outside, Quoted, AfterQuote } state = Outside;
-  const int target = N - 1;
+  const int target = n - 1;
   int field = 0;
   bool quoted = false;
   std::string text;
-  for (char c : Line) {
+  for (char c : line) {
     if (field > target || text.size() >= 255) break;
     switch (state) {
       case Outside:
@@ -181,39 +181,39 @@ std::string GetCSVField(std::string_view Line, int N) {
   return text;
 }
 
-std::string NextCSVToken(std::string_view& P) {
-  while (!P.empty() && P.front() == ' ') P.remove_prefix(1);
-  size_t comma = P.find(',');
-  std::string token(P.substr(0, comma));
-  P.remove_prefix(comma == std::string_view::npos ? P.size() : comma + 1);
+std::string NextCSVToken(std::string_view& p) {
+  while (!p.empty() && p.front() == ' ') p.remove_prefix(1);
+  size_t comma = p.find(',');
+  std::string token(p.substr(0, comma));
+  p.remove_prefix(comma == std::string_view::npos ? p.size() : comma + 1);
   return token;
 }
 
-TDateTime SystemTimeToLocalDateTime(const SystemTime& Time) {
+TDateTime SystemTimeToLocalDateTime(const SystemTime& time) {
   std::tm utc{};
-  utc.tm_year = Time.Year - 1900;
-  utc.tm_mon = Time.Month - 1;
-  utc.tm_mday = Time.Day;
-  utc.tm_hour = Time.Hour;
-  utc.tm_min = Time.Minute;
-  utc.tm_sec = Time.Second;
+  utc.tm_year = time.Year - 1900;
+  utc.tm_mon = time.Month - 1;
+  utc.tm_mday = time.Day;
+  utc.tm_hour = time.Hour;
+  utc.tm_min = time.Minute;
+  utc.tm_sec = time.Second;
   TDateTime checked;
-  if (!TryEncodeDateTime(Time.Year, Time.Month, Time.Day, Time.Hour, Time.Minute, Time.Second,
-                         Time.Milliseconds, checked))
+  if (!TryEncodeDateTime(time.Year, time.Month, time.Day, time.Hour, time.Minute, time.Second,
+                         time.Milliseconds, checked))
     return 0;
   std::time_t seconds = timegm(&utc);
   std::tm local{};
   if (!localtime_r(&seconds, &local)) return 0;
   TDateTime result;
   if (!TryEncodeDateTime(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,
-                         local.tm_min, local.tm_sec, Time.Milliseconds, result))
+                         local.tm_min, local.tm_sec, time.Milliseconds, result))
     return 0;
   return result;
 }
 
-std::unique_ptr<TFileStream> OpenAppendStream(const std::string& FileName, bool Create) {
-  bool create = Create || !OsPath::FileExists(FileName);
-  auto stream = std::make_unique<TFileStream>(FileName, create ? fmCreate : fmOpenReadWrite);
+std::unique_ptr<TFileStream> OpenAppendStream(const std::string& fileName, bool create) {
+  const bool fresh = create || !OsPath::FileExists(fileName);
+  auto stream = std::make_unique<TFileStream>(fileName, fresh ? fmCreate : fmOpenReadWrite);
   stream->Seek(0, soFromEnd);
   return stream;
 }
@@ -223,25 +223,25 @@ void ForceDataDirectory() { ForceFolders(DataPath, 0777); }
 namespace {
 
 template <class TInfo>
-void EnumPrintersChecked(uint32_t Flags, const std::string& Name, std::vector<TInfo>& Printers) {
-  OsError error = CurrentSpooler()->EnumPrinters(Flags, Name, Printers);
+void EnumPrintersChecked(uint32_t flags, const std::string& name, std::vector<TInfo>& printers) {
+  OsError error = CurrentSpooler()->EnumPrinters(flags, name, printers);
   if (error != ERROR_SUCCESS) throw ESysError(OsErrorMessage(error));
 }
 
 }  // namespace
 
-void EnumPrintersBuffer(uint32_t Flags, const std::string& Name, std::vector<PrinterInfo1>& Printers) {
-  EnumPrintersChecked(Flags, Name, Printers);
+void EnumPrintersBuffer(uint32_t flags, const std::string& name, std::vector<PrinterInfo1>& printers) {
+  EnumPrintersChecked(flags, name, printers);
 }
 
-void EnumPrintersBuffer(uint32_t Flags, const std::string& Name, std::vector<PrinterInfo2>& Printers) {
-  EnumPrintersChecked(Flags, Name, Printers);
+void EnumPrintersBuffer(uint32_t flags, const std::string& name, std::vector<PrinterInfo2>& printers) {
+  EnumPrintersChecked(flags, name, printers);
 }
 
-bool OpenPrinterChecked(const std::string& Name, PrinterHandle& Handle) {
+bool OpenPrinterChecked(const std::string& name, PrinterHandle& handle) {
   std::shared_ptr<TSpooler> spooler = CurrentSpooler();
-  OsError error = spooler->OpenPrinter(Name, PRINTER_ALL_ACCESS, Handle);
-  if (error != ERROR_SUCCESS) error = spooler->OpenPrinter(Name, PRINTER_ACCESS_USE, Handle);
+  OsError error = spooler->OpenPrinter(name, PRINTER_ALL_ACCESS, handle);
+  if (error != ERROR_SUCCESS) error = spooler->OpenPrinter(name, PRINTER_ACCESS_USE, handle);
   if (error != ERROR_SUCCESS)
     throw Exception(Format("OpenPrinter failed:\n%s",
                            {error == ERROR_ACCESS_DENIED ? std::string("Access denied!") : OsErrorMessage(error)}));

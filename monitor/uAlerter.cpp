@@ -35,27 +35,27 @@ const TFormatSettings& AlertTimeSettings() {
   return settings;
 }
 
-std::string AlertTimeText(TDateTime Time) {
-  return FormatDateTime("yyyy/mm/dd hh:nn:ss", Time, AlertTimeSettings());
+std::string AlertTimeText(TDateTime time) {
+  return FormatDateTime("yyyy/mm/dd hh:nn:ss", time, AlertTimeSettings());
 }
 
-uint8_t SeverityOf(const std::exception& E) {
-  if (dynamic_cast<const EAlertInfo*>(&E)) return 0;
-  if (dynamic_cast<const EAlertWarning*>(&E)) return 1;
-  if (dynamic_cast<const EAlertSerious*>(&E)) return 3;
-  if (dynamic_cast<const EAlertCritical*>(&E)) return 4;
+uint8_t SeverityOf(const std::exception& e) {
+  if (dynamic_cast<const EAlertInfo*>(&e)) return 0;
+  if (dynamic_cast<const EAlertWarning*>(&e)) return 1;
+  if (dynamic_cast<const EAlertSerious*>(&e)) return 3;
+  if (dynamic_cast<const EAlertCritical*>(&e)) return 4;
   return 2;
 }
 
-const char* FixedHelpText(const std::exception& E) {
-  if (dynamic_cast<const ENoDiskSpace*>(&E)) return "Free up some disk space and restart the program.";
-  if (dynamic_cast<const ECantDoExclusive*>(&E))
+const char* FixedHelpText(const std::exception& e) {
+  if (dynamic_cast<const ENoDiskSpace*>(&e)) return "Free up some disk space and restart the program.";
+  if (dynamic_cast<const ECantDoExclusive*>(&e))
     return "Can not pack database as long as other users are logged in";
-  if (dynamic_cast<const ENoDatabase*>(&E)) return "Database not found.";
+  if (dynamic_cast<const ENoDatabase*>(&e)) return "Database not found.";
   return nullptr;
 }
 
-std::string ThreadNameOf(TBaseThread* Thread) { return Thread ? Thread->GetDisplayName() : kPrimaryThread; }
+std::string ThreadNameOf(TBaseThread* thread) { return thread ? thread->GetDisplayName() : kPrimaryThread; }
 
 std::mutex gAlerterMutex;
 TAlerter* gAlerter = nullptr;
@@ -64,19 +64,19 @@ std::unique_ptr<TSingleInstance> gInstance;
 
 }  // namespace
 
-TAlertRow AlertRow(const TAlert& Alert) {
-  std::string quoted = "\"" + Alert.Message + "\"";
-  std::string text = Alert.Severity > 0 ? Format("%s exception: ", {Alert.ThreadName}) + quoted
-                                        : Alert.ThreadName + ": " + quoted;
-  return TAlertRow{AlertTimeText(Alert.Time), {AlertSeverityWords[Alert.Severity], text, Alert.HelpText}};
+TAlertRow AlertRow(const TAlert& alert) {
+  std::string quoted = "\"" + alert.Message + "\"";
+  std::string text = alert.Severity > 0 ? Format("%s exception: ", {alert.ThreadName}) + quoted
+                                        : alert.ThreadName + ": " + quoted;
+  return TAlertRow{AlertTimeText(alert.Time), {AlertSeverityWords[alert.Severity], text, alert.HelpText}};
 }
 
-std::string AlertLogLine(const TAlert& Alert) {
+std::string AlertLogLine(const TAlert& alert) {
   return Format("%s %s [%s] %s\r\n",
-                {AlertTimeText(Alert.Time), AlertSeverityWords[Alert.Severity], Alert.ThreadName, Alert.Message});
+                {AlertTimeText(alert.Time), AlertSeverityWords[alert.Severity], alert.ThreadName, alert.Message});
 }
 
-TAlerter::TAlerter(std::string LogFileName) : TSafeCollection(50, 10, 0), logFileName(std::move(LogFileName)) {}
+TAlerter::TAlerter(std::string fileName) : TSafeCollection(50, 10, 0), logFileName(std::move(fileName)) {}
 
 TAlerter::~TAlerter() {
   if (Count() == 0) return;
@@ -88,41 +88,41 @@ TAlerter::~TAlerter() {
   }
 }
 
-void TAlerter::Add(std::unique_ptr<Exception> E) {
-  if (E) AddAlert(*E, kPrimaryThread, "No hint");
+void TAlerter::Add(std::unique_ptr<Exception> e) {
+  if (e) AddAlert(*e, kPrimaryThread, "No hint");
 }
 
-void TAlerter::Add(std::exception_ptr E) { AddAlert(E, kPrimaryThread, "No hint"); }
+void TAlerter::Add(std::exception_ptr e) { AddAlert(e, kPrimaryThread, "No hint"); }
 
-void TAlerter::AddFromThread(std::unique_ptr<Exception> E, TBaseThread* Thread, const std::string& HelpText) {
-  if (E) AddAlert(*E, ThreadNameOf(Thread), HelpText);
+void TAlerter::AddFromThread(std::unique_ptr<Exception> e, TBaseThread* thread, const std::string& helpText) {
+  if (e) AddAlert(*e, ThreadNameOf(thread), helpText);
 }
 
-void TAlerter::AddFromThread(std::exception_ptr E, TBaseThread* Thread, const std::string& HelpText) {
-  AddAlert(E, ThreadNameOf(Thread), HelpText);
+void TAlerter::AddFromThread(std::exception_ptr e, TBaseThread* thread, const std::string& helpText) {
+  AddAlert(e, ThreadNameOf(thread), helpText);
 }
 
-void TAlerter::AddAlert(const std::exception_ptr& E, const std::string& ThreadName, const std::string& HelpText) {
-  if (!E) return;
+void TAlerter::AddAlert(const std::exception_ptr& e, const std::string& threadName, const std::string& helpText) {
+  if (!e) return;
   try {
-    std::rethrow_exception(E);
-  } catch (const std::exception& e) {
-    AddAlert(e, ThreadName, HelpText);
+    std::rethrow_exception(e);
+  } catch (const std::exception& caught) {
+    AddAlert(caught, threadName, helpText);
   } catch (...) {
-    AddAlert(Exception("Unknown exception"), ThreadName, HelpText);
+    AddAlert(Exception("Unknown exception"), threadName, helpText);
   }
 }
 
-void TAlerter::AddAlert(const std::exception& E, const std::string& ThreadName, const std::string& HelpText) {
+void TAlerter::AddAlert(const std::exception& e, const std::string& threadName, const std::string& helpText) {
   auto alert = std::make_unique<TAlert>();
   alert->Time = Now();
-  const auto* exception = dynamic_cast<const Exception*>(&E);
-  alert->Message = exception ? exception->Message : E.what();
+  const auto* exception = dynamic_cast<const Exception*>(&e);
+  alert->Message = exception ? exception->Message : e.what();
   alert->HelpContext = exception ? exception->HelpContext : 0;
-  const char* fixedHelp = FixedHelpText(E);
-  alert->HelpText = fixedHelp ? fixedHelp : HelpText;
-  alert->Severity = SeverityOf(E);
-  alert->ThreadName = ThreadName;
+  const char* fixedHelp = FixedHelpText(e);
+  alert->HelpText = fixedHelp ? fixedHelp : helpText;
+  alert->Severity = SeverityOf(e);
+  alert->ThreadName = threadName;
 
   TLocked locked(*this);
   if (Count() >= kMaxKeptAlerts) AtFree(0);  // only while the log cannot be written
@@ -131,10 +131,10 @@ void TAlerter::AddAlert(const std::exception& E, const std::string& ThreadName, 
   ShowAlert(*added);
 }
 
-void TAlerter::ShowAlert(const TAlert& Alert) {
+void TAlerter::ShowAlert(const TAlert& alert) {
   TLocked locked(*this);
   // Taken first: a flush frees the alert.
-  TAlertRow row = AlertRow(Alert);
+  TAlertRow row = AlertRow(alert);
   if (Count() >= flushThreshold) {
     try {
       FlushToLog(false);
@@ -148,21 +148,21 @@ void TAlerter::ShowAlert(const TAlert& Alert) {
   if (listView) listView->AddRow(row);
 }
 
-void TAlerter::BindListView(TAlertView* View) {
+void TAlerter::BindListView(TAlertView* view) {
   TLocked locked(*this);
-  if (View == listView) return;
-  listView = View;
+  if (view == listView) return;
+  listView = view;
   if (!listView) return;
   listView->BeginUpdate();
   for (int32_t i = 0; i < Count(); ++i) listView->AddRow(AlertRow(*At(i)));
   listView->EndUpdate();
 }
 
-void TAlerter::FlushToLog(bool Closing) {
+void TAlerter::FlushToLog(bool closing) {
   TLocked locked(*this);
   std::string batch = logOpened ? "" : kOpenLine;
   for (int32_t i = 0; i < Count(); ++i) batch += AlertLogLine(*At(i));
-  if (Closing) batch += kCloseLine;
+  if (closing) batch += kCloseLine;
 
   std::unique_ptr<TFileStream> log = OpenAppendStream(logFileName, false);
   const int64_t sizeBefore = log->Position();
@@ -192,7 +192,7 @@ void FreeAlerter() {
   gAlerter = nullptr;
 }
 
-bool CheckSingleInstance(TErrorBoxProc ShowError) {
+bool CheckSingleInstance(TErrorBoxProc showError) {
   const std::string folder = ProgramFolder();
   ForceFolders(folder, 0777);
   if (chdir(folder.c_str()) != 0) RaiseLastOSError(errno);
@@ -201,20 +201,20 @@ bool CheckSingleInstance(TErrorBoxProc ShowError) {
     case TInstanceClaim::First: return true;
     case TInstanceClaim::ShownOther: break;
     case TInstanceClaim::OtherNotFound:
-      if (ShowError) ShowError("Cannot find QV, even though mutex ALREADY_EXISTS!", "Error");
+      if (showError) showError("Cannot find QV, even though mutex ALREADY_EXISTS!", "Error");
       break;
   }
   gInstance.reset();
   return false;
 }
 
-void SetShowInstanceHandler(std::function<void()> Handler) {
+void SetShowInstanceHandler(std::function<void()> handler) {
   if (!gInstance) return;
-  if (!Handler) {
+  if (!handler) {
     gInstance->SetShowHandler(nullptr);
     return;
   }
-  gInstance->SetShowHandler([Handler] { MainDispatcher().Post(Handler); });
+  gInstance->SetShowHandler([handler] { MainDispatcher().Post(handler); });
 }
 
 void FinalizeAlerter() {

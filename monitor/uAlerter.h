@@ -60,7 +60,7 @@ public:
   virtual void BeginUpdate() = 0;
   virtual void EndUpdate() = 0;
   virtual void ClearRows() = 0;
-  virtual void AddRow(const TAlertRow& Row) = 0;
+  virtual void AddRow(const TAlertRow& row) = 0;
 };
 
 class TAlerter : public TSafeCollection<TAlert> {
@@ -68,25 +68,25 @@ public:
   static constexpr int kBatchSize = 500;
   static constexpr int kMaxKeptAlerts = 5000;
 
-  explicit TAlerter(std::string LogFileName);
+  explicit TAlerter(std::string fileName);
   // Writes the alerts still held, then the closing line.
   ~TAlerter() override;
 
   // Take ownership of the exception; the thread is "Primary Thread".
-  void Add(std::unique_ptr<Exception> E);
-  void Add(std::exception_ptr E);
-  // Thread may be null (then "Primary Thread").
-  void AddFromThread(std::unique_ptr<Exception> E, TBaseThread* Thread, const std::string& HelpText);
-  void AddFromThread(std::exception_ptr E, TBaseThread* Thread, const std::string& HelpText);
+  void Add(std::unique_ptr<Exception> e);
+  void Add(std::exception_ptr e);
+  // thread may be null (then "Primary Thread").
+  void AddFromThread(std::unique_ptr<Exception> e, TBaseThread* thread, const std::string& helpText);
+  void AddFromThread(std::exception_ptr e, TBaseThread* thread, const std::string& helpText);
 
   // Binds a view (not owned) and shows every stored alert in it; null unbinds.
-  void BindListView(TAlertView* View);
+  void BindListView(TAlertView* view);
 
   // Appends the stored alerts to the log, after the opening line when this
-  // run has written none, and with the closing line when Closing. Raises
+  // run has written none, and with the closing line when closing. Raises
   // when the log cannot be written; then it keeps every alert and the log
   // as it was.
-  void FlushToLog(bool Closing);
+  void FlushToLog(bool closing);
 
   const std::string& LogFileName() const { return logFileName; }
 
@@ -96,9 +96,9 @@ private:
   bool logOpened = false;
   int flushThreshold = kBatchSize;
 
-  void AddAlert(const std::exception& E, const std::string& ThreadName, const std::string& HelpText);
-  void AddAlert(const std::exception_ptr& E, const std::string& ThreadName, const std::string& HelpText);
-  void ShowAlert(const TAlert& Alert);
+  void AddAlert(const std::exception& e, const std::string& threadName, const std::string& helpText);
+  void AddAlert(const std::exception_ptr& e, const std::string& threadName, const std::string& helpText);
+  void ShowAlert(const TAlert& alert);
 };
 
 // The process-wide alerter over ALERTS.LOG in the program's folder, made on
@@ -107,19 +107,19 @@ TAlerter* GetAlerter();
 void FreeAlerter();
 
 // The row that the alerts list shows for an alert.
-TAlertRow AlertRow(const TAlert& Alert);
+TAlertRow AlertRow(const TAlert& alert);
 // The log line of an alert, CR LF ended.
-std::string AlertLogLine(const TAlert& Alert);
+std::string AlertLogLine(const TAlert& alert);
 
 // Start-up: makes the program's folder the current one (creating it) and
 // claims the one instance "Orvelle_MUTEX". False when another instance
 // runs: it was asked to show its window, and the program ends now. When
-// that instance shows nothing, ShowError gets the message and caption first.
-using TErrorBoxProc = void (*)(const std::string& Text, const std::string& Caption);
-bool CheckSingleInstance(TErrorBoxProc ShowError);
+// that instance shows nothing, showError gets the message and caption first.
+using TErrorBoxProc = void (*)(const std::string& text, const std::string& caption);
+bool CheckSingleInstance(TErrorBoxProc showError);
 // The first instance's answer to a later start, run on the main thread
 // through the dispatcher. Until one is set a later start is told that no
 // window was found.
-void SetShowInstanceHandler(std::function<void()> Handler);
+void SetShowInstanceHandler(std::function<void()> handler);
 // Finalisation: releases the instance and frees the alerter.
 void FinalizeAlerter();
