@@ -183,13 +183,16 @@ uint32_t TPage::PackedSize(int index0) const {
   return 6u + KeyLength - GetLE16(slot + SlotShared) - GetLE16(slot + SlotRemoved);
 }
 
+// The row number that ends a non-unique key.
+constexpr int KeptRowNumberBytes = 4;
+
 // The last 4 bytes of a non-unique key stay when zeros are removed before
 // them: always with trailing compression, with full compression only while
 // the shared bytes leave more than those 4.
 static int KeptTail(uint8_t compression, bool unique, int keyLength, int shared) {
   if (unique) return 0;
-  if (compression == kcTrailing) return 4;
-  if (compression == kcFull && keyLength - shared > 4) return 4;
+  if (compression == kcTrailing) return KeptRowNumberBytes;
+  if (compression == kcFull && keyLength - shared > KeptRowNumberBytes) return KeptRowNumberBytes;
   return 0;
 }
 
@@ -310,8 +313,8 @@ void TPage::UnpackEntries(const uint8_t* data, uint32_t usedBytes) {
 }
 
 void TPage::Store(uint8_t* image) {
-  memset(image, 0, IndexPageSize);
   if (Free) {
+    memset(image, 0, IndexPageSize);
     PutLE32(image + 7, Right);  // the next free page of the index
     Modified = 0;
     return;
@@ -320,27 +323,35 @@ void TPage::Store(uint8_t* image) {
   PutLE16(image + 1, Count);
   PutLE32(image + 3, Left);
   PutLE32(image + 7, Right);
-  if (IsCompressedLeaf()) PutLE16(image + 11, UsedBytes);
-  PackEntries(image + PageHeaderSize);
+  PutLE16(image + 11, IsCompressedLeaf() ? UsedBytes : 0);
+  const uint32_t packed = PackEntries(image + PageHeaderSize);
+  memset(image + PageHeaderSize + packed, 0, PageDataSize - packed);
   Modified = 0;
 }
 
+// Entries that would not fit the page are damage (8965), found before a
+// byte past the page is written.
 uint32_t TPage::PackEntries(uint8_t* data) const {
   const int k = KeyLength;
+  if (!IsCompressedLeaf()) {
+    // A slot begins with what the page stores: key and record number in a
+    // leaf, key, child and key count in a branch.
+    const uint32_t stored = IsLeaf() ? k + 4u : k + 8u;
+    const uint32_t total = uint32_t(Count) * stored;
+    if (total > PageDataSize) Corrupt();
+    for (int i = 0; i < Count; ++i) memcpy(data + size_t(i) * stored, Slot(i), stored);
+    return total;
+  }
   uint32_t total = 0;
-  for (int i = 0; i < Count; ++i) total += PackedSize(i);
-  if (total > PageDataSize) Corrupt();
   uint8_t* p = data;
   for (int i = 0; i < Count; ++i) {
     const uint8_t* slot = Slot(i);
-    if (!IsCompressedLeaf()) {
-      memcpy(p, slot, k + 4);
-      if (!IsLeaf()) memcpy(p + k + 4, slot + k + SlotKeyCount, 4);
-      p += IsLeaf() ? k + 4 : k + 8;
-      continue;
-    }
-    int shared = GetLE16(slot + k + SlotShared);
-    int removed = GetLE16(slot + k + SlotRemoved);
+    const int shared = GetLE16(slot + k + SlotShared);
+    const int removed = GetLE16(slot + k + SlotRemoved);
+    const int tail = KeptTail(Compression, Unique, k, shared);
+    const int stored = k - shared - removed - tail;
+    total += PackedSize(i);
+    if (total > PageDataSize) Corrupt();
     if (Compression == kcLeading) PutLE16(p, uint16_t(shared));
     else if (Compression == kcTrailing) PutLE16(p, uint16_t(removed));
     else {
@@ -348,12 +359,12 @@ uint32_t TPage::PackEntries(uint8_t* data) const {
       p[1] = uint8_t(removed);
     }
     p += 2;
-    int tail = KeptTail(Compression, Unique, k, shared);
-    int stored = k - shared - removed - tail;
     memcpy(p, slot + shared, stored);
     p += stored;
-    memcpy(p, slot + k - tail, tail);
-    p += tail;
+    if (tail != 0) {
+      memcpy(p, slot + k - KeptRowNumberBytes, KeptRowNumberBytes);
+      p += KeptRowNumberBytes;
+    }
     memcpy(p, slot + k + SlotPointer, 4);
     p += 4;
   }
