@@ -96,6 +96,7 @@ TRecord* TDataFile::AppendRecord() {
   if (number >= MaxRecordNumber || int64_t(RecordSize()) * number > MaxRecordAreaBytes)
     RaiseData(EngErrTableFull);
   TRecord* record = TakeCacheEntry();
+  std::memset(record->Buffer(), 0, record->Size());
   record->SetRecordNumber(number);
   // Written even if no field is ever filled, so the file never has a hole.
   record->SetModified(true);
@@ -169,7 +170,8 @@ bool TDataFile::InReadAhead(uint32_t recordNumber) const {
 }
 
 TRecord* TDataFile::TakeCacheEntry() {
-  if (!cache.Full()) return recordStack.Take();
+  // Every caller fills the record's bytes, so a reused one is not cleared.
+  if (!cache.Full()) return recordStack.TakeUncleared();
   for (bool flushed = false;; flushed = true) {
     // A cache full of changes a table has not written (an exclusive one
     // writes when the cache fills) is written out rather than searched
@@ -178,7 +180,7 @@ TRecord* TDataFile::TakeCacheEntry() {
     if (TRecord* idle = cache.LeastRecentlyIdle(mayFlush ? IdleSearchLimit : INT32_MAX)) {
       cache.Remove(idle);
       recordStack.Return(idle);
-      return recordStack.Take();
+      return recordStack.TakeUncleared();
     }
     if (flushed || table->HoldsTransactionLock()) break;
     FlushRecords();
@@ -186,7 +188,7 @@ TRecord* TDataFile::TakeCacheEntry() {
   // A transaction keeps its changes in memory until it ends.
   if (!table->HoldsTransactionLock()) RaiseData(EngErrRecordsCorrupt);
   cache.Capacity += TransactionCacheGrowth;
-  return recordStack.Take();
+  return recordStack.TakeUncleared();
 }
 
 bool TDataFile::FlushRecords() {

@@ -91,10 +91,15 @@ TRecordStack::TRecordStack(TDataFile* dataFile) : dataFile(dataFile) { records.R
 TRecordStack::~TRecordStack() = default;
 
 TRecord* TRecordStack::Take() {
+  TRecord* record = TakeUncleared();
+  std::memset(record->Buffer(), 0, record->Size());
+  return record;
+}
+
+TRecord* TRecordStack::TakeUncleared() {
   if (records.Empty()) return new TRecord(dataFile);
   TRecord* record = records.ExtractLast().release();
   record->SetSize(dataFile->RecordSize());
-  std::memset(record->Buffer(), 0, record->Size());
   record->ClearUse();
   record->SetModified(false);
   record->SetRecordNumber(0);

@@ -88,13 +88,16 @@ private:
 };
 
 // Free records of one data file: taking one pops the last (cleared, unused,
-// sized for the file) or makes a new one.
+// sized for the file) or makes a new one (zeroed).
 class TRecordStack : public TEngineObject {
 public:
   explicit TRecordStack(TDataFile* dataFile);
   ~TRecordStack() override;
 
   TRecord* Take();
+  // The same, but its bytes are whatever it held last: for a caller that
+  // overwrites all of them (a record read from the file).
+  TRecord* TakeUncleared();
   void Return(TRecord* record);
 
 private:
