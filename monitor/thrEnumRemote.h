@@ -36,8 +36,8 @@ public:
       std::function<void(TThreadEnumerateRemote* sender, const std::string& serverName, const PrinterInfo2& printer)>;
 
   // Made suspended through TBaseThread::Create<TThreadEnumerateRemote>(true,
-  // Name); the creator sets both events and resumes it. An empty Name scans
-  // the network. The thread frees itself at its end.
+  // threadName); the creator sets both events and resumes it. An empty
+  // threadName scans the network. The thread frees itself at its end.
   explicit TThreadEnumerateRemote(std::string threadName);
 
   TServerFoundEvent OnServerFound;
