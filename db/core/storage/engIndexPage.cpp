@@ -276,7 +276,7 @@ void TPage::UnpackEntries(const uint8_t* data, uint32_t usedBytes) {
   const uint8_t* end = data + usedBytes;
   for (int i = 0; i < Count; ++i) {
     uint8_t* slot = Slot(i);
-    memset(slot + k + SlotKeyCount, 0, EntrySize() - k - SlotKeyCount);
+    memset(slot + k + SlotKeyCount, 0, SlotFieldBytes - SlotKeyCount);
     if (!IsCompressedLeaf()) {
       memcpy(slot, p, k + 4);
       if (!IsLeaf()) memcpy(slot + k + SlotKeyCount, p + k + 4, 4);
@@ -300,9 +300,11 @@ void TPage::UnpackEntries(const uint8_t* data, uint32_t usedBytes) {
     if (shared > 0) memcpy(slot, Slot(i - 1), shared);
     memcpy(slot + shared, p, stored);
     p += stored;
-    memset(slot + shared + stored, 0, removed);
-    memcpy(slot + k - tail, p, tail);
-    p += tail;
+    if (removed > 0) memset(slot + shared + stored, 0, removed);
+    if (tail != 0) {
+      memcpy(slot + k - KeptRowNumberBytes, p, KeptRowNumberBytes);
+      p += KeptRowNumberBytes;
+    }
     memcpy(slot + k + SlotPointer, p, 4);
     p += 4;
     PutLE16(slot + k + SlotShared, uint16_t(shared));
@@ -350,7 +352,7 @@ uint32_t TPage::PackEntries(uint8_t* data) const {
     const int removed = GetLE16(slot + k + SlotRemoved);
     const int tail = KeptTail(Compression, Unique, k, shared);
     const int stored = k - shared - removed - tail;
-    total += PackedSize(i);
+    total += 2u + uint32_t(stored + tail) + 4u;  // as PackedSize
     if (total > PageDataSize) Corrupt();
     if (Compression == kcLeading) PutLE16(p, uint16_t(shared));
     else if (Compression == kcTrailing) PutLE16(p, uint16_t(removed));

@@ -145,7 +145,10 @@ public:
   bool IsRoot() const { return PageType == ptRootBranch || PageType == ptRootLeaf; }
   bool IsCompressedLeaf() const { return IsLeaf() && Compression != kcNone; }
   int MaxEntries() const;
-  uint32_t EntrySize() const { return uint32_t(KeyLength) + 12; }
+  // An entry slot: the key, then record or child pointer, key count (in
+  // branches) and the compression's shared and removed byte counts.
+  static constexpr uint32_t SlotFieldBytes = 12;
+  uint32_t EntrySize() const { return uint32_t(KeyLength) + SlotFieldBytes; }
 
   // Entry access by position, 1 to Count; any other is page damage (8965).
   const uint8_t* KeyAt(int position) const { return EntryAt(position); }
