@@ -145,16 +145,7 @@ void TDataTable::CreateFiles(const TTableFilesDefinition& definition) {
       ReleaseQuietly([file] { file->DeleteFile(); });
     }
   });
-  dataFile.CreateDataFile(TDataFileDefinition{.FieldDescs = definition.FieldDescs,
-                                              .FieldCount = definition.FieldCount,
-                                              .BlobBlockSize = definition.BlobBlockSize,
-                                              .Description = definition.Description,
-                                              .Password = definition.Password,
-                                              .Encrypted = definition.Encrypted,
-                                              .LanguageId = definition.LanguageId,
-                                              .SortId = definition.SortId,
-                                              .UserMajorVersion = definition.UserMajorVersion,
-                                              .UserMinorVersion = definition.UserMinorVersion});
+  dataFile.CreateDataFile(definition);
   dataFile.WriteHeader(true);
   dataFile.WriteFieldDescriptors();
   indexFile.CreateIndexFile();

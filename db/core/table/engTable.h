@@ -41,20 +41,11 @@ struct THeaderWriteOptions {
   bool ForceIndex = false;
 };
 
-// What the files of a new table are made of.
-struct TTableFilesDefinition {
-  const uint8_t* FieldDescs = nullptr;  // FieldCount descriptors
-  int FieldCount = 0;
+// What the files of a new table are made of: the data file's definition
+// and the index descriptors.
+struct TTableFilesDefinition : TDataFileDefinition {
   const uint8_t* IndexDescs = nullptr;  // IndexCount descriptors, the primary first
   int IndexCount = 0;
-  uint32_t BlobBlockSize = 512;
-  std::string Description;
-  std::string Password;
-  bool Encrypted = false;
-  uint16_t LanguageId = 0;
-  uint16_t SortId = 0;
-  uint16_t UserMajorVersion = 0;
-  uint16_t UserMinorVersion = 0;
 };
 
 class TDataTable : public TEngineObject, public TDataFileTable, public TIndexFileTable, public TBlobFileTable {
