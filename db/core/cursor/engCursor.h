@@ -303,6 +303,10 @@ private:
 
   // Position: the key (index order) or record (natural order) stood on.
   uint8_t currentKey[MaxIndexKeyLength] = {};
+  // Where the walk last found currentKey (leaf offset, 0: not known, and
+  // entry), for the next step to look there before descending again.
+  uint32_t keptLeaf = 0;
+  int keptEntry = 0;
   uint32_t recordNumber = 0;
   int32_t logicalPosition = 0;
   bool beforeFirst = true;
