@@ -55,8 +55,8 @@ int32_t TCursorBlobs::OpenBlob(int fieldNo, uint8_t* record, bool release, bool 
 }
 
 int32_t TCursorBlobs::OpenField(int fieldNo, uint8_t* record, bool release, bool tableNumbering, uint8_t mode) {
-  uint8_t fieldDesc[FieldDescSize];
-  FieldDesc(fieldNo, tableNumbering, fieldDesc);
+  uint8_t scratch[FieldDescSize];
+  const uint8_t* fieldDesc = FieldDesc(fieldNo, tableNumbering, scratch);
   if (!IsBlobField(fieldDesc)) return EngErrBlobField;
   const int32_t reference = FieldReference(fieldDesc, record);
   if (reference < 0) {
@@ -88,9 +88,8 @@ int32_t TCursorBlobs::FreeBlob(int fieldNo, uint8_t* record, bool tableNumbering
   if (const int32_t result = OpenBuffer(fieldNo, record, tableNumbering, buffer)) return result;
   const int32_t firstOffset = buffer->FirstOffset;
   FreeBuffer(buffers.IndexOf(buffer));
-  uint8_t fieldDesc[FieldDescSize];
-  FieldDesc(fieldNo, tableNumbering, fieldDesc);
-  PutReference(fieldDesc, record, firstOffset);
+  uint8_t scratch[FieldDescSize];
+  PutReference(FieldDesc(fieldNo, tableNumbering, scratch), record, firstOffset);
   return 0;
 }
 
@@ -162,26 +161,33 @@ int32_t TCursorBlobs::NewHandle() const {
 
 void TCursorBlobs::FreeBuffer(int32_t index) { buffers.Delete(index); }
 
-void TCursorBlobs::FieldDesc(int fieldNo, bool tableNumbering, uint8_t* fieldDesc) const {
+// Every BLOB call asks for its field's descriptor: where both numberings
+// are the cursor's positions, its own copy serves without copying 768
+// bytes; any other way (and a missing field's error) goes through a copy.
+const uint8_t* TCursorBlobs::FieldDesc(int fieldNo, bool tableNumbering, uint8_t* scratch) const {
+  if ((!tableNumbering || fields.HasOwnFieldList()) && !fields.HasFieldMap()) {
+    if (const uint8_t* own = fields.FieldDescAt(fieldNo)) return own;
+  }
   if (tableNumbering)
-    fields.GetTableFieldDesc(fieldNo, fieldDesc);
+    fields.GetTableFieldDesc(fieldNo, scratch);
   else
-    fields.GetFieldDesc(fieldNo, fieldDesc);
+    fields.GetFieldDesc(fieldNo, scratch);
+  return scratch;
 }
 
 int32_t TCursorBlobs::OpenBuffer(int fieldNo, const uint8_t* record, bool tableNumbering,
                                  TBlobBuffer*& buffer) const {
-  uint8_t fieldDesc[FieldDescSize];
-  FieldDesc(fieldNo, tableNumbering, fieldDesc);
+  uint8_t scratch[FieldDescSize];
+  const uint8_t* fieldDesc = FieldDesc(fieldNo, tableNumbering, scratch);
   if (!IsBlobField(fieldDesc)) return EngErrBlobField;
   buffer = FindByReference(FieldReference(fieldDesc, record));
   return buffer ? 0 : EngErrBlobHandle;
 }
 
-bool TCursorBlobs::RecordHolds(const TBlobBuffer& buffer, const uint8_t* record, bool tableNumbering,
-                               uint8_t* fieldDesc) const {
-  FieldDesc(buffer.FieldNo, tableNumbering, fieldDesc);
-  return IsBlobField(fieldDesc) && FieldReference(fieldDesc, record) == -buffer.Handle;
+const uint8_t* TCursorBlobs::HeldDesc(const TBlobBuffer& buffer, const uint8_t* record, bool tableNumbering,
+                                      uint8_t* scratch) const {
+  const uint8_t* fieldDesc = FieldDesc(buffer.FieldNo, tableNumbering, scratch);
+  return IsBlobField(fieldDesc) && FieldReference(fieldDesc, record) == -buffer.Handle ? fieldDesc : nullptr;
 }
 
 void TCursorBlobs::PutReference(const uint8_t* fieldDesc, uint8_t* record, int32_t reference) {

@@ -98,11 +98,15 @@ private:
   int32_t NewHandle() const;
   void FreeBuffer(int32_t index);
   int32_t OpenField(int fieldNo, uint8_t* record, bool release, bool tableNumbering, uint8_t mode);
-  void FieldDesc(int fieldNo, bool tableNumbering, uint8_t* fieldDesc) const;
+  // The field's descriptor: the cursor's own, or a copy in scratch
+  // (FieldDescSize bytes).
+  const uint8_t* FieldDesc(int fieldNo, bool tableNumbering, uint8_t* scratch) const;
   // The buffer open in the field: 0, or 10753 or 10030.
   int32_t OpenBuffer(int fieldNo, const uint8_t* record, bool tableNumbering, TBlobBuffer*& buffer) const;
-  // Whether the record's field holds the buffer's handle.
-  bool RecordHolds(const TBlobBuffer& buffer, const uint8_t* record, bool tableNumbering, uint8_t* fieldDesc) const;
+  // The descriptor of the buffer's field when the record's field holds the
+  // buffer's handle, else nullptr.
+  const uint8_t* HeldDesc(const TBlobBuffer& buffer, const uint8_t* record, bool tableNumbering,
+                          uint8_t* scratch) const;
   void PutReference(const uint8_t* fieldDesc, uint8_t* record, int32_t reference);
   [[noreturn]] void Raise(uint16_t code, const uint8_t* fieldDesc) const;
 };

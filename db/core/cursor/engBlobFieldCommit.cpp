@@ -8,21 +8,21 @@
 #include "engTable.h"
 
 void TCursorBlobs::AssignBlobSequences(uint8_t* record, bool tableNumbering) {
-  uint8_t fieldDesc[FieldDescSize];
+  uint8_t scratch[FieldDescSize];
   for (int32_t i = 0; i < buffers.Count(); ++i) {
     TBlobBuffer& buffer = *Buffer(i);
-    if (!buffer.Modified || !RecordHolds(buffer, record, tableNumbering, fieldDesc)) continue;
+    if (!buffer.Modified || !HeldDesc(buffer, record, tableNumbering, scratch)) continue;
     buffer.Sequence = table->DataFile().NextBlobSequence();
     fields.SetBlobRef(buffer.FieldNo, record, tableNumbering, buffer.Sequence);
   }
 }
 
 void TCursorBlobs::WriteOpenBlobs(const uint8_t* record, bool tableNumbering) {
-  uint8_t fieldDesc[FieldDescSize];
+  uint8_t scratch[FieldDescSize];
   const TBlobBuffer* first = nullptr;
   for (int32_t i = 0; i < buffers.Count(); ++i) {
     const TBlobBuffer& buffer = *Buffer(i);
-    if (!buffer.Modified || !RecordHolds(buffer, record, tableNumbering, fieldDesc)) continue;
+    if (!buffer.Modified || !HeldDesc(buffer, record, tableNumbering, scratch)) continue;
     if (!first)
       first = &buffer;
     else if (buffer.PhysicalRecordNo != first->PhysicalRecordNo)
@@ -30,7 +30,7 @@ void TCursorBlobs::WriteOpenBlobs(const uint8_t* record, bool tableNumbering) {
   }
   for (int32_t i = 0; i < buffers.Count(); ++i) {
     TBlobBuffer& buffer = *Buffer(i);
-    if (!buffer.Modified || !RecordHolds(buffer, record, tableNumbering, fieldDesc)) continue;
+    if (!buffer.Modified || !HeldDesc(buffer, record, tableNumbering, scratch)) continue;
     if (buffer.Size() < 1)
       buffer.FreeBlocks();
     else
@@ -39,9 +39,9 @@ void TCursorBlobs::WriteOpenBlobs(const uint8_t* record, bool tableNumbering) {
 }
 
 void TCursorBlobs::SaveOpenBlobs(uint8_t* record, bool tableNumbering) {
-  uint8_t fieldDesc[FieldDescSize];
+  uint8_t scratch[FieldDescSize];
   for (int32_t i = 0; i < buffers.Count(); ++i)
-    if (RecordHolds(*Buffer(i), record, tableNumbering, fieldDesc))
+    if (const uint8_t* fieldDesc = HeldDesc(*Buffer(i), record, tableNumbering, scratch))
       PutReference(fieldDesc, record, Buffer(i)->FirstOffset);
 }
 
