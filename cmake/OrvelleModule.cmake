@@ -8,6 +8,21 @@ function(orvelle_library name)
   target_link_libraries(${name} PUBLIC ${ARG_DEPS})
 endfunction()
 
+# The properties of every test: a time limit, the sanitizers' suppressions,
+# and a cache folder inside the build, so that what the engine keeps about
+# tables it checked never lands in the user's own cache. Each value is one
+# word: gtest_discover_tests cannot pass a list inside a property.
+function(orvelle_test_properties out)
+  set(properties TIMEOUT 300 ENVIRONMENT_MODIFICATION "XDG_CACHE_HOME=set:${PROJECT_BINARY_DIR}/test-cache")
+  if(SANITIZE STREQUAL "address")
+    list(APPEND properties ENVIRONMENT "LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/cmake/lsan.supp")
+  elseif(SANITIZE STREQUAL "thread")
+    list(APPEND properties ENVIRONMENT
+         "TSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/cmake/tsan.supp ignore_noninstrumented_modules=1")
+  endif()
+  set(${out} "${properties}" PARENT_SCOPE)
+endfunction()
+
 function(orvelle_tests name)
   cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
   file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/tests/*.cpp)
@@ -16,13 +31,6 @@ function(orvelle_tests name)
   endif()
   add_executable(${name}_tests ${sources})
   target_link_libraries(${name}_tests PRIVATE ${name} ${ARG_DEPS} GTest::gtest GTest::gtest_main GTest::gmock)
-  set(test_environment "")
-  if(SANITIZE STREQUAL "address")
-    set(test_environment "LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/cmake/lsan.supp")
-  elseif(SANITIZE STREQUAL "thread")
-    set(test_environment
-        "TSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/cmake/tsan.supp ignore_noninstrumented_modules=1")
-  endif()
-  gtest_discover_tests(${name}_tests DISCOVERY_TIMEOUT 60
-    PROPERTIES TIMEOUT 300 ENVIRONMENT "${test_environment}")
+  orvelle_test_properties(test_properties)
+  gtest_discover_tests(${name}_tests DISCOVERY_TIMEOUT 60 PROPERTIES ${test_properties})
 endfunction()
