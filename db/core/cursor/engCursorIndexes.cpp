@@ -160,9 +160,11 @@ void TDataCursor::AddIndex(const uint8_t* indexDesc) {
 // non-unique index ends with the row number, so meeting it twice means
 // rows share their number: refused too, since walks need distinct keys.
 void TDataCursor::InsertKeysOfRecords(uint8_t n, bool removeDuplicates) {
+  ENG_ASSERT(table->MayChangeFiles());
   LoadIndexState(n);
   const uint32_t slots = DataFile().PhysicalRecordCount();
   uint8_t key[MaxIndexKeyLength];
+  TTreePath place;
   for (uint32_t slot = 1; slot <= slots; ++slot) {
     TRecord* record = nullptr;
     DataFile().GetRecord(nullptr, slot, 1, false, true, record);
@@ -170,7 +172,8 @@ void TDataCursor::InsertKeysOfRecords(uint8_t n, bool removeDuplicates) {
       TScopeGuard release([this, record] { DataFile().ReleaseRecord(record); });
       if (!record->IsDeleted()) {
         BuildKey(record->Buffer(), key);
-        if (!KeyExists(key)) InsertKey(key, slot);
+        // The look-up's descent is the insert's too.
+        if (!CurrentTree().FindKey(key, place)) CurrentTree().InsertAt(place, key, slot);
         else if (indexUnique && removeDuplicates) RemoveDuplicateRecord(n, record);
         else Raise(EngErrDuplicateKey);
       }
@@ -241,7 +244,9 @@ void TDataCursor::RebuildIndexes(const std::function<void()>& prepare) {
   prepare();
   LoadIndexState(DeletedIndexNo);
   IndexFile().SetRecordCount(0);
+  ENG_ASSERT(table->MayChangeFiles());
   uint8_t key[MaxIndexKeyLength];
+  TTreePath place;
   const uint32_t slots = DataFile().PhysicalRecordCount();
   for (uint32_t slot = 1; slot <= slots; ++slot) {
     TRecord* record = nullptr;
@@ -249,8 +254,8 @@ void TDataCursor::RebuildIndexes(const std::function<void()>& prepare) {
     if (!record->IsDeleted()) IndexFile().IncRecordCount();
     BuildDeletedKey(record->Buffer(), key);
     DataFile().ReleaseRecord(record);
-    if (KeyExists(key)) Raise(EngErrDuplicateKey);
-    InsertKey(key, slot);
+    if (CurrentTree().FindKey(key, place)) Raise(EngErrDuplicateKey);
+    CurrentTree().InsertAt(place, key, slot);
   }
   table->WriteHeaders({.ForceData = true, .ForceIndex = true});
   TakeChangeSnapshot();
