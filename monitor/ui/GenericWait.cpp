@@ -17,23 +17,23 @@ TGenericWaitForm* gWaitForm = nullptr;
 // The window that was active when the form appeared.
 QPointer<QWidget> gReactivate;
 
-void SetLabelText(QLabel& Label, const std::string& Text) {
-  const QString text = QString::fromStdString(Text);
-  if (Label.text() == text) return;
-  Label.setText(text);
-  Label.repaint();
+void SetLabelText(QLabel& label, const std::string& text) {
+  const QString newText = QString::fromStdString(text);
+  if (label.text() == newText) return;
+  label.setText(newText);
+  label.repaint();
 }
 
 }  // namespace
 
-void TGenericWaitForm::MessageStep(const std::string& Message, int32_t Maximum) {
-  ++UseCount;
-  SetLabelText(*Label2, Message);
-  ProgressBar1->setRange(0, Maximum);
+void TGenericWaitForm::MessageStep(const std::string& message, int32_t maximum) {
+  ++useCount;
+  SetLabelText(*Label2, message);
+  ProgressBar1->setRange(0, maximum);
   ProgressBar1->setValue(0);
 }
 
-TGenericWaitForm::TGenericWaitForm(QWidget* Owner) : Owner(Owner) {
+TGenericWaitForm::TGenericWaitForm(QWidget* formOwner) : owner(formOwner) {
   // No close button: the user cannot end the wait.
   setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
   setWindowTitle("Please wait...");
@@ -71,55 +71,55 @@ void TGenericWaitForm::Timer1Timer() {
     Timer1->setInterval(3000);
     show();
     gReactivate = QApplication::activeWindow();
-    if (Owner) Owner->setEnabled(false);
+    if (owner) owner->setEnabled(false);
     repaint();
     return;
   }
-  btnAbort->setVisible(Thread && Thread->IsStalled());
+  btnAbort->setVisible(watchedThread && watchedThread->IsStalled());
 }
 
 void TGenericWaitForm::btnAbortClick() {
-  if (Thread) Thread->Abandon();
-  Thread = nullptr;
+  if (watchedThread) watchedThread->Abandon();
+  watchedThread = nullptr;
   btnAbort->setVisible(false);
 }
 
-void TGenericWaitForm::closeEvent(QCloseEvent* Event) { Event->ignore(); }
+void TGenericWaitForm::closeEvent(QCloseEvent* event) { event->ignore(); }
 
 void TGenericWaitForm::reject() {}
 
 TGenericWaitForm* WaitForm() { return gWaitForm; }
 
-void ShowWaitForm(QWidget* Owner, const std::string& Message, int32_t Maximum, TBaseThread* Thread) {
+void ShowWaitForm(QWidget* owner, const std::string& message, int32_t maximum, TBaseThread* thread) {
   if (!gWaitForm) {
-    gWaitForm = new TGenericWaitForm(Owner);
-    gWaitForm->Thread = Thread;
+    gWaitForm = new TGenericWaitForm(owner);
+    gWaitForm->watchedThread = thread;
   }
-  gWaitForm->MessageStep(Message, Maximum);
+  gWaitForm->MessageStep(message, maximum);
 }
 
-void StepWaitForm(int32_t Position) {
+void StepWaitForm(int32_t position) {
   if (gWaitForm) {
     QProgressBar& bar = *gWaitForm->ProgressBar1;
-    if (bar.maximum() == 0 && Position != 0) {
-      bar.setMaximum(Position);
-    } else if (Position != bar.value()) {
-      bar.setValue(Position);
+    if (bar.maximum() == 0 && position != 0) {
+      bar.setMaximum(position);
+    } else if (position != bar.value()) {
+      bar.setValue(position);
       bar.repaint();
     }
   }
   QCoreApplication::processEvents();
 }
 
-void UpdateWaitText(const std::string& Text) {
-  if (gWaitForm) SetLabelText(*gWaitForm->Label2, Text);
+void UpdateWaitText(const std::string& text) {
+  if (gWaitForm) SetLabelText(*gWaitForm->Label2, text);
   QCoreApplication::processEvents();
 }
 
 void CloseWaitForm() {
   if (!gWaitForm) return;
-  if (--gWaitForm->UseCount > 0) return;
-  if (gWaitForm->Owner) gWaitForm->Owner->setEnabled(true);
+  if (--gWaitForm->useCount > 0) return;
+  if (gWaitForm->owner) gWaitForm->owner->setEnabled(true);
   if (gReactivate) gReactivate->activateWindow();
   gWaitForm->Timer1->stop();
   gWaitForm->hide();
@@ -128,18 +128,18 @@ void CloseWaitForm() {
   gReactivate = nullptr;
 }
 
-void CloseWaitFormFor(TBaseThread* Thread) {
-  if (gWaitForm && gWaitForm->Thread == Thread) {
-    gWaitForm->Thread = nullptr;
+void CloseWaitFormFor(TBaseThread* thread) {
+  if (gWaitForm && gWaitForm->watchedThread == thread) {
+    gWaitForm->watchedThread = nullptr;
     gWaitForm->btnAbort->setVisible(false);
   }
   CloseWaitForm();
 }
 
-void UseWaitFormForScan(QWidget* Owner) {
-  const QPointer<QWidget> owner(Owner);
-  SetScanWaitForm({[owner](const std::string& message, int32_t maximum, TBaseThread* thread) {
-                     ShowWaitForm(owner, message, maximum, thread);
+void UseWaitFormForScan(QWidget* owner) {
+  const QPointer<QWidget> guardedOwner(owner);
+  SetScanWaitForm({[guardedOwner](const std::string& message, int32_t maximum, TBaseThread* thread) {
+                     ShowWaitForm(guardedOwner, message, maximum, thread);
                    },
                    StepWaitForm, UpdateWaitText, CloseWaitFormFor});
 }

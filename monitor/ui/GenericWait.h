@@ -22,8 +22,8 @@ class TBaseThread;
 
 class TGenericWaitForm : public QDialog {
 public:
-  // Owner (may be null) is disabled while the form shows.
-  explicit TGenericWaitForm(QWidget* Owner);
+  // formOwner (may be null) is disabled while the form shows.
+  explicit TGenericWaitForm(QWidget* formOwner);
 
   // The first tick shows the form; every later one decides whether Abort
   // is offered.
@@ -31,10 +31,10 @@ public:
   void btnAbortClick();
 
   // Watched for stalls; may be null.
-  TBaseThread* WatchedThread() const { return Thread; }
+  TBaseThread* WatchedThread() const { return watchedThread; }
 
 protected:
-  void closeEvent(QCloseEvent* Event) override;
+  void closeEvent(QCloseEvent* event) override;
   void reject() override;
 
 private:
@@ -45,35 +45,35 @@ private:
   QProgressBar* ProgressBar1;
   QPushButton* btnAbort;
   QTimer* Timer1;
-  int32_t UseCount = 0;
-  TBaseThread* Thread = nullptr;
-  QPointer<QWidget> Owner;
+  int32_t useCount = 0;
+  TBaseThread* watchedThread = nullptr;
+  QPointer<QWidget> owner;
   bool shown = false;
 
   // Counts a use and shows the message with a fresh bar.
-  void MessageStep(const std::string& Message, int32_t Maximum);
+  void MessageStep(const std::string& message, int32_t maximum);
 
-  friend void ShowWaitForm(QWidget* Owner, const std::string& Message, int32_t Maximum, TBaseThread* Thread);
-  friend void StepWaitForm(int32_t Position);
-  friend void UpdateWaitText(const std::string& Text);
+  friend void ShowWaitForm(QWidget* owner, const std::string& message, int32_t maximum, TBaseThread* thread);
+  friend void StepWaitForm(int32_t position);
+  friend void UpdateWaitText(const std::string& text);
   friend void CloseWaitForm();
-  friend void CloseWaitFormFor(TBaseThread* Thread);
+  friend void CloseWaitFormFor(TBaseThread* thread);
 };
 
 // The form while one exists, else null.
 TGenericWaitForm* WaitForm();
 
-// Makes the form when none exists (then Thread is the one watched) and
-// counts one more use; shows Message with a bar of Maximum steps at 0.
-void ShowWaitForm(QWidget* Owner, const std::string& Message, int32_t Maximum, TBaseThread* Thread);
-// A bar without steps takes Position as its maximum; otherwise Position
+// Makes the form when none exists (then thread is the one watched) and
+// counts one more use; shows message with a bar of maximum steps at 0.
+void ShowWaitForm(QWidget* owner, const std::string& message, int32_t maximum, TBaseThread* thread);
+// A bar without steps takes position as its maximum; otherwise position
 // becomes the bar's position.
-void StepWaitForm(int32_t Position);
-void UpdateWaitText(const std::string& Text);
+void StepWaitForm(int32_t position);
+void UpdateWaitText(const std::string& text);
 // Ends one use; the last one releases the form and gives the owner back.
 void CloseWaitForm();
 // As CloseWaitForm for a thread that is ending: the form forgets it first.
-void CloseWaitFormFor(TBaseThread* Thread);
+void CloseWaitFormFor(TBaseThread* thread);
 
-// Gives the network scan these routines, with Owner as the form's owner.
-void UseWaitFormForScan(QWidget* Owner);
+// Gives the network scan these routines, with owner as the form's owner.
+void UseWaitFormForScan(QWidget* owner);
