@@ -14,12 +14,12 @@
 
 class CupsWatchFixture : public ::testing::Test {
 protected:
-  explicit CupsWatchFixture(const std::string& Host) : Local(UniqueName(Host)), Q1(Local + "\\q1") {}
+  explicit CupsWatchFixture(const std::string& host) : Local(UniqueName(host)), Q1(Local + "\\q1") {}
 
   // Starts cupsd, the spooler and the enumeration of its printers, and waits
-  // until q1's watch reports changes. BeforeEnumeration runs just before the
+  // until q1's watch reports changes. beforeEnumeration runs just before the
   // watch threads start.
-  void StartWatching(const std::function<void()>& BeforeEnumeration = {}) {
+  void StartWatching(const std::function<void()>& beforeEnumeration = {}) {
     ASSERT_EQ(0, RunningThreads().GetValue());
     ASSERT_TRUE(cupsd.Start()) << cupsd.Error();
     ASSERT_TRUE(cupsd.AddQueue("q1"));
@@ -29,7 +29,7 @@ protected:
     spooler = std::make_shared<TCupsSpooler>(config);
     SetCurrentSpooler(spooler);
     harness = std::make_unique<TWatchHarness>();
-    if (BeforeEnumeration) BeforeEnumeration();
+    if (beforeEnumeration) beforeEnumeration();
     harness->StartEnumeration(Local);
     ASSERT_TRUE(harness->WaitUntil([&] { return harness->EnumerationsEnded() && PrinterThreadCount() == 1; }));
     bool enabled = true;

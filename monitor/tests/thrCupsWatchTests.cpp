@@ -19,26 +19,26 @@ protected:
     StopSpooler();
   }
 
-  bool AllFinished(const std::vector<uint32_t>& Ids, uint32_t LimitMs) {
+  bool AllFinished(const std::vector<uint32_t>& ids, uint32_t limitMs) {
     return harness->WaitUntil(
         [&] {
-          for (const uint32_t id : Ids) {
+          for (const uint32_t id : ids) {
             const auto entry = harness->PendingJob(Q1, id);
             if (!entry || !(entry->Status & JOB_STATUS_DELETED)) return false;
           }
           return true;
         },
-        LimitMs);
+        limitMs);
   }
 
-  static void ExpectJob(const TPendingJob& Entry, const std::string& Document, uint32_t Status, size_t Bytes) {
-    EXPECT_EQ(Document, Entry.Document);
-    EXPECT_EQ(Status, Entry.Status) << Document;
-    EXPECT_EQ(cupsUser(), Entry.UserName);
+  static void ExpectJob(const TPendingJob& entry, const std::string& document, uint32_t status, size_t bytes) {
+    EXPECT_EQ(document, entry.Document);
+    EXPECT_EQ(status, entry.Status) << document;
+    EXPECT_EQ(cupsUser(), entry.UserName);
     // CUPS counts sizes in whole kilobytes.
-    EXPECT_GE(Entry.Size, Bytes);
-    EXPECT_LT(Entry.Size, Bytes + 1024);
-    EXPECT_GT(Entry.Submitted, 0);
+    EXPECT_GE(entry.Size, bytes);
+    EXPECT_LT(entry.Size, bytes + 1024);
+    EXPECT_GT(entry.Submitted, 0);
   }
 };
 

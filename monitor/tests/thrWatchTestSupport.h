@@ -13,20 +13,20 @@
 #include "splSimulatedSpooler.h"
 #include "thrWatchHarness.h"
 
-inline std::string UniqueName(const std::string& Prefix) {
+inline std::string UniqueName(const std::string& prefix) {
   static int runs = 0;
-  return Prefix + std::to_string(++runs);
+  return prefix + std::to_string(++runs);
 }
 
-inline JobInfo2 SampleJob(const std::string& Document, uint32_t TotalPages, uint32_t Size) {
+inline JobInfo2 SampleJob(const std::string& document, uint32_t totalPages, uint32_t size) {
   JobInfo2 job;
-  job.Document = Document;
+  job.Document = document;
   job.UserName = "anna";
   job.MachineName = "\\\\DESK7";
   job.StatusText = "Toner low";
   job.Status = JOB_STATUS_SPOOLING;
-  job.TotalPages = TotalPages;
-  job.Size = Size;
+  job.TotalPages = totalPages;
+  job.Size = size;
   job.Submitted = {2024, 2, 6, 3, 14, 5, 9, 250};
   return job;
 }
@@ -49,10 +49,10 @@ protected:
     SetCurrentSpooler(nullptr);
   }
 
-  std::string AddPrinter(const std::string& Server, const std::string& Queue) {
+  std::string AddPrinter(const std::string& server, const std::string& queue) {
     PrinterInfo2 printer;
-    printer.PrinterName = Server + "\\" + Queue;
-    printer.ShareName = Queue;
+    printer.PrinterName = server + "\\" + queue;
+    printer.ShareName = queue;
     printer.PortName = "LPT1:";
     printer.DriverName = "Generic Driver";
     printer.Location = "Floor 2";
@@ -61,14 +61,14 @@ protected:
     return printer.PrinterName;
   }
 
-  // Starts Enumeration (empty: the network scan) and waits until it ended
+  // Starts enumeration (empty: the network scan) and waits until it ended
   // and every printer has its thread with an open watch.
-  void StartWatching(const std::string& Enumeration, const std::vector<std::string>& Printers) {
-    harness->StartEnumeration(Enumeration);
+  void StartWatching(const std::string& enumeration, const std::vector<std::string>& printers) {
+    harness->StartEnumeration(enumeration);
     ASSERT_TRUE(harness->WaitUntil([&] {
-      return harness->EnumerationsEnded() && PrinterThreadCount() == static_cast<int32_t>(Printers.size());
+      return harness->EnumerationsEnded() && PrinterThreadCount() == static_cast<int32_t>(printers.size());
     }));
-    for (const std::string& printer : Printers) {
+    for (const std::string& printer : printers) {
       uint32_t status = 0;
       ASSERT_TRUE(harness->WaitUntilWatched(printer, [&] {
         status ^= PRINTER_STATUS_PAUSED;
@@ -78,18 +78,18 @@ protected:
     }
   }
 
-  static void ExpectEveryField(const TPendingJob& Entry, const std::string& Printer, const JobInfo2& Submitted,
-                               uint32_t Status, uint32_t PagesPrinted, uint32_t BytesPrinted) {
-    EXPECT_EQ(Printer, Entry.PrinterName);
-    EXPECT_EQ(Submitted.MachineName, Entry.MachineName);
-    EXPECT_EQ(Submitted.Document, Entry.Document);
-    EXPECT_EQ(Submitted.StatusText, Entry.StatusText);
-    EXPECT_EQ(Submitted.UserName, Entry.UserName);
-    EXPECT_EQ(Status, Entry.Status);
-    EXPECT_EQ(PagesPrinted, Entry.PagesPrinted);
-    EXPECT_EQ(Submitted.TotalPages, Entry.TotalPages);
-    EXPECT_EQ(Submitted.Size, Entry.Size);
-    EXPECT_EQ(BytesPrinted, Entry.BytesPrinted);
-    EXPECT_EQ(SystemTimeToLocalDateTime(Submitted.Submitted), Entry.Submitted);
+  static void ExpectEveryField(const TPendingJob& entry, const std::string& printer, const JobInfo2& submitted,
+                               uint32_t status, uint32_t pagesPrinted, uint32_t bytesPrinted) {
+    EXPECT_EQ(printer, entry.PrinterName);
+    EXPECT_EQ(submitted.MachineName, entry.MachineName);
+    EXPECT_EQ(submitted.Document, entry.Document);
+    EXPECT_EQ(submitted.StatusText, entry.StatusText);
+    EXPECT_EQ(submitted.UserName, entry.UserName);
+    EXPECT_EQ(status, entry.Status);
+    EXPECT_EQ(pagesPrinted, entry.PagesPrinted);
+    EXPECT_EQ(submitted.TotalPages, entry.TotalPages);
+    EXPECT_EQ(submitted.Size, entry.Size);
+    EXPECT_EQ(bytesPrinted, entry.BytesPrinted);
+    EXPECT_EQ(SystemTimeToLocalDateTime(submitted.Submitted), entry.Submitted);
   }
 };

@@ -19,7 +19,7 @@ protected:
                 AddPrinter(Remote, "label")};
   }
 
-  uint64_t Calls(SpoolCall Call) const { return spooler->CallCount(Call); }
+  uint64_t Calls(SpoolCall call) const { return spooler->CallCount(call); }
 };
 
 TEST_F(WatchThreadsTest, JobsOfEveryPrinterOfTwoServersReachThePendingListWithEveryField) {

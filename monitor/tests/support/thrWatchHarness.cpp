@@ -13,20 +13,20 @@
 #include "rtlStrUtils.h"
 #include "uAlerter.h"
 
-TVirtualNode* TTreeStub::AddNode(TVirtualNode* Parent) {
+TVirtualNode* TTreeStub::AddNode(TVirtualNode* parent) {
   std::lock_guard guard(lock);
   nodes.push_back(std::make_unique<TVirtualNode>());
-  nodes.back()->Parent = Parent;
+  nodes.back()->Parent = parent;
   return nodes.back().get();
 }
 
-void TTreeStub::DeleteNode(TVirtualNode* Node) noexcept {
+void TTreeStub::DeleteNode(TVirtualNode* node) noexcept {
   std::lock_guard guard(lock);
   // The node and everything below it.
-  for (const auto& node : nodes) {
-    for (TVirtualNode* up = node.get(); up; up = up->Parent) {
-      if (up == Node) {
-        node->Deleted = true;
+  for (const auto& held : nodes) {
+    for (TVirtualNode* up = held.get(); up; up = up->Parent) {
+      if (up == node) {
+        held->Deleted = true;
         break;
       }
     }
@@ -55,12 +55,12 @@ TWatchHarness::~TWatchHarness() {
   SetScanWaitForm({});
 }
 
-bool TWatchHarness::IsExcluded(const std::string& Name) const {
-  return std::any_of(Excluded.begin(), Excluded.end(), [&](const std::string& name) { return SameText(name, Name); });
+bool TWatchHarness::IsExcluded(const std::string& name) const {
+  return std::any_of(Excluded.begin(), Excluded.end(), [&](const std::string& excluded) { return SameText(excluded, name); });
 }
 
-void TWatchHarness::StartEnumeration(const std::string& ServerName) {
-  auto* thread = TBaseThread::Create<TThreadEnumerateRemote>(true, ServerName);
+void TWatchHarness::StartEnumeration(const std::string& serverName) {
+  auto* thread = TBaseThread::Create<TThreadEnumerateRemote>(true, serverName);
   thread->OnServerFound = [this](TThreadEnumerateRemote* sender, const std::string& name, int32_t count,
                                  const std::vector<PrinterInfo2>& buffer) {
     return OnServerFound(sender, name, count, buffer);
@@ -71,45 +71,45 @@ void TWatchHarness::StartEnumeration(const std::string& ServerName) {
   thread->Resume();
 }
 
-bool TWatchHarness::OnServerFound(TThreadEnumerateRemote*, const std::string& ServerName, int32_t,
-                                  const std::vector<PrinterInfo2>& Buffer) {
-  Reported.push_back("server " + ServerName);
-  if (IsExcluded(ServerName)) return false;
+bool TWatchHarness::OnServerFound(TThreadEnumerateRemote*, const std::string& serverName, int32_t,
+                                  const std::vector<PrinterInfo2>& buffer) {
+  Reported.push_back("server " + serverName);
+  if (IsExcluded(serverName)) return false;
   THeldList held(ServerList());
-  if (ServerList().FindByName(ServerName)) return true;
+  if (ServerList().FindByName(serverName)) return true;
   PrinterHandle handle = 0;
-  if (const OsError error = CurrentSpooler()->OpenPrinter(ServerName, 0, handle)) throw ESysError(OsErrorMessage(error));
-  TThreadServer* server = ServerList().AddServer(ServerName, handle);
+  if (const OsError error = CurrentSpooler()->OpenPrinter(serverName, 0, handle)) throw ESysError(OsErrorMessage(error));
+  TThreadServer* server = ServerList().AddServer(serverName, handle);
   server->OnChange = [this](TThreadCustom* sender) { OnServerChanged(sender); };
-  server->SetModel(Buffer);
+  server->SetModel(buffer);
   server->Node = Tree->AddNode(nullptr);
   server->NodeOwner = Tree;
   server->Resume();
   return true;
 }
 
-void TWatchHarness::OnPrinterFound(TThreadEnumerateRemote*, const std::string& ServerName, const PrinterInfo2& Printer) {
-  Reported.push_back("printer " + Printer.PrinterName);
-  if (IsExcluded(Printer.PrinterName)) return;
+void TWatchHarness::OnPrinterFound(TThreadEnumerateRemote*, const std::string& serverName, const PrinterInfo2& printer) {
+  Reported.push_back("printer " + printer.PrinterName);
+  if (IsExcluded(printer.PrinterName)) return;
   THeldList held(ServerList());
-  auto* server = static_cast<TThreadServer*>(ServerList().FindByName(ServerName));
-  if (server && !server->FindPrinterThread(Printer.PrinterName)) StartPrinterWatch(*server, Printer);
+  auto* server = static_cast<TThreadServer*>(ServerList().FindByName(serverName));
+  if (server && !server->FindPrinterThread(printer.PrinterName)) StartPrinterWatch(*server, printer);
 }
 
-void TWatchHarness::StartPrinterWatch(TThreadServer& Server, const PrinterInfo2& Printer) {
+void TWatchHarness::StartPrinterWatch(TThreadServer& server, const PrinterInfo2& printer) {
   PrinterHandle handle = 0;
-  OpenPrinterChecked(Printer.PrinterName, handle);
-  auto* thread = TBaseThread::Create<TThreadJobs>(true, Printer.PrinterName, handle);
-  thread->SetServer(Server);
+  OpenPrinterChecked(printer.PrinterName, handle);
+  auto* thread = TBaseThread::Create<TThreadJobs>(true, printer.PrinterName, handle);
+  thread->SetServer(server);
   thread->OnChange = [this](TThreadCustom* sender) { OnPrinterJobsChanged(sender); };
-  thread->Node = Tree->AddNode(Server.Node);
+  thread->Node = Tree->AddNode(server.Node);
   thread->NodeOwner = Tree;
-  Server.Printers().Add(thread);
+  server.Printers().Add(thread);
   thread->Resume();
 }
 
-void TWatchHarness::OnServerChanged(TThreadCustom* Sender) {
-  auto* server = static_cast<TThreadServer*>(Sender);
+void TWatchHarness::OnServerChanged(TThreadCustom* sender) {
+  auto* server = static_cast<TThreadServer*>(sender);
   {
     std::lock_guard guard(lock);
     ++serverChanges[{server->Name(), server->PrinterChanged}];
@@ -128,23 +128,23 @@ void TWatchHarness::OnServerChanged(TThreadCustom* Sender) {
   server->UnlockModel();
 }
 
-void TWatchHarness::OnPrinterJobsChanged(TThreadCustom* Sender) {
+void TWatchHarness::OnPrinterJobsChanged(TThreadCustom* sender) {
   {
     std::lock_guard guard(lock);
-    ++jobsChanges[Sender->Name()];
-    int32_t& latest = latestCallers[Sender->Name()];
-    latest = std::max(latest, Sender->Sequence());
+    ++jobsChanges[sender->Name()];
+    int32_t& latest = latestCallers[sender->Name()];
+    latest = std::max(latest, sender->Sequence());
   }
-  if (AfterJobsChanged) AfterJobsChanged(static_cast<TThreadJobs&>(*Sender));
+  if (AfterJobsChanged) AfterJobsChanged(static_cast<TThreadJobs&>(*sender));
 }
 
-bool TWatchHarness::ShutdownMonitoring(uint32_t LimitMs) {
+bool TWatchHarness::ShutdownMonitoring(uint32_t limitMs) {
   shutDown = true;
   SignalAppTerminate();
   const uint32_t start = GetTickCount();
   int32_t running = RunningThreads().GetValueTimeout(100);
   while (running != 0) {
-    if (GetTickCount() - start > LimitMs) return false;
+    if (GetTickCount() - start > limitMs) return false;
     SleepEx(1, false);
     if (const int32_t count = RunningThreads().GetValueTimeout(100); count >= 0) running = count;
   }
@@ -153,17 +153,17 @@ bool TWatchHarness::ShutdownMonitoring(uint32_t LimitMs) {
   return true;
 }
 
-bool TWatchHarness::WaitUntil(const std::function<bool()>& Condition, uint32_t LimitMs) {
-  return ::WaitUntil(Condition, LimitMs);
+bool TWatchHarness::WaitUntil(const std::function<bool()>& condition, uint32_t limitMs) {
+  return ::WaitUntil(condition, limitMs);
 }
 
-bool TWatchHarness::WaitUntilWatched(const std::string& Printer, const std::function<void()>& Probe) {
-  if (!WaitUntil([&] { return JobsChanges(Printer) >= 1; })) return false;
-  const int started = JobsChanges(Printer);
+bool TWatchHarness::WaitUntilWatched(const std::string& printer, const std::function<void()>& probe) {
+  if (!WaitUntil([&] { return JobsChanges(printer) >= 1; })) return false;
+  const int started = JobsChanges(printer);
   const uint32_t start = GetTickCount();
   while (GetTickCount() - start < 20000) {
-    Probe();
-    if (WaitUntil([&] { return JobsChanges(Printer) > started; }, 250)) return true;
+    probe();
+    if (WaitUntil([&] { return JobsChanges(printer) > started; }, 250)) return true;
   }
   return false;
 }
@@ -174,25 +174,25 @@ bool TWatchHarness::EnumerationsEnded() {
   });
 }
 
-bool TWatchHarness::HasPrinterThread(const std::string& Server, const std::string& Printer) {
-  return ListedThread(Server, Printer) != 0;
+bool TWatchHarness::HasPrinterThread(const std::string& serverName, const std::string& printerName) {
+  return ListedThread(serverName, printerName) != 0;
 }
 
-int32_t TWatchHarness::ListedThread(const std::string& Server, const std::string& Printer) {
+int32_t TWatchHarness::ListedThread(const std::string& serverName, const std::string& printerName) {
   THeldList heldServers(ServerList());
-  auto* server = static_cast<TThreadServer*>(ServerList().FindByName(Server));
+  auto* server = static_cast<TThreadServer*>(ServerList().FindByName(serverName));
   if (!server) return 0;
   THeldList heldPrinters(server->Printers());
-  const TThreadJobs* thread = server->FindPrinterThread(Printer);
+  const TThreadJobs* thread = server->FindPrinterThread(printerName);
   return thread ? thread->Sequence() : 0;
 }
 
-std::optional<PrinterQueue> TWatchHarness::QueueOf(const std::string& Server, const std::string& Printer) {
+std::optional<PrinterQueue> TWatchHarness::QueueOf(const std::string& serverName, const std::string& printerName) {
   THeldList heldServers(ServerList());
-  auto* server = static_cast<TThreadServer*>(ServerList().FindByName(Server));
+  auto* server = static_cast<TThreadServer*>(ServerList().FindByName(serverName));
   if (!server) return std::nullopt;
   THeldList heldPrinters(server->Printers());
-  TThreadJobs* thread = server->FindPrinterThread(Printer);
+  TThreadJobs* thread = server->FindPrinterThread(printerName);
   if (!thread) return std::nullopt;
   std::optional<PrinterQueue> copy;
   if (const PrinterQueue* queue = thread->GetQueue()) copy = *queue;
@@ -200,29 +200,29 @@ std::optional<PrinterQueue> TWatchHarness::QueueOf(const std::string& Server, co
   return copy;
 }
 
-std::optional<TPendingJob> TWatchHarness::PendingJob(const std::string& Printer, uint32_t JobId) {
+std::optional<TPendingJob> TWatchHarness::PendingJob(const std::string& printer, uint32_t jobId) {
   TJobListLock locked;
   TPendingJob key;
-  key.JobId = JobId;
-  key.PrinterName = Printer;
+  key.JobId = jobId;
+  key.PrinterName = printer;
   int32_t index;
   if (!JobList().Search(&key, index)) return std::nullopt;
   return *JobList().At(index);
 }
 
-std::vector<TPendingJob> TWatchHarness::TakePendingJobs(const std::string& Printer) {
+std::vector<TPendingJob> TWatchHarness::TakePendingJobs(const std::string& printer) {
   std::vector<TPendingJob> taken;
   JobList().FreeIf([&](TPendingJob* entry) {
-    if (!SameText(entry->PrinterName, Printer)) return false;
+    if (!SameText(entry->PrinterName, printer)) return false;
     taken.push_back(*entry);
     return true;
   });
   return taken;
 }
 
-int32_t TWatchHarness::LatestCaller(const std::string& Printer) {
+int32_t TWatchHarness::LatestCaller(const std::string& printer) {
   std::lock_guard guard(lock);
-  const auto found = latestCallers.find(Printer);
+  const auto found = latestCallers.find(printer);
   return found == latestCallers.end() ? 0 : found->second;
 }
 
@@ -231,14 +231,14 @@ std::vector<std::string> TWatchHarness::Alerts() {
   return alerts;
 }
 
-int TWatchHarness::ServerChanges(const std::string& Server, bool PrinterChanged) {
+int TWatchHarness::ServerChanges(const std::string& server, bool printerChanged) {
   std::lock_guard guard(lock);
-  const auto found = serverChanges.find({Server, PrinterChanged});
+  const auto found = serverChanges.find({server, printerChanged});
   return found == serverChanges.end() ? 0 : found->second;
 }
 
-int TWatchHarness::JobsChanges(const std::string& Printer) {
+int TWatchHarness::JobsChanges(const std::string& printer) {
   std::lock_guard guard(lock);
-  const auto found = jobsChanges.find(Printer);
+  const auto found = jobsChanges.find(printer);
   return found == jobsChanges.end() ? 0 : found->second;
 }

@@ -29,8 +29,8 @@ struct TVirtualNode {
 
 class TTreeStub : public TWatchNodeOwner {
 public:
-  TVirtualNode* AddNode(TVirtualNode* Parent);
-  void DeleteNode(TVirtualNode* Node) noexcept override;
+  TVirtualNode* AddNode(TVirtualNode* parent);
+  void DeleteNode(TVirtualNode* node) noexcept override;
   int LiveNodes();
 
 private:
@@ -45,42 +45,42 @@ public:
   ~TWatchHarness();
 
   // The windows' routines and callbacks.
-  void StartEnumeration(const std::string& ServerName);
-  bool OnServerFound(TThreadEnumerateRemote* Sender, const std::string& ServerName, int32_t PrinterCount,
-                     const std::vector<PrinterInfo2>& Buffer);
-  void OnPrinterFound(TThreadEnumerateRemote* Sender, const std::string& ServerName, const PrinterInfo2& Printer);
-  void StartPrinterWatch(TThreadServer& Server, const PrinterInfo2& Printer);
-  void OnServerChanged(TThreadCustom* Sender);
-  void OnPrinterJobsChanged(TThreadCustom* Sender);
-  // True when every thread ended within LimitMs.
-  bool ShutdownMonitoring(uint32_t LimitMs);
+  void StartEnumeration(const std::string& serverName);
+  bool OnServerFound(TThreadEnumerateRemote* sender, const std::string& serverName, int32_t printerCount,
+                     const std::vector<PrinterInfo2>& buffer);
+  void OnPrinterFound(TThreadEnumerateRemote* sender, const std::string& serverName, const PrinterInfo2& printer);
+  void StartPrinterWatch(TThreadServer& server, const PrinterInfo2& printer);
+  void OnServerChanged(TThreadCustom* sender);
+  void OnPrinterJobsChanged(TThreadCustom* sender);
+  // True when every thread ended within limitMs.
+  bool ShutdownMonitoring(uint32_t limitMs);
 
-  // Serves the dispatcher until Condition holds; false after LimitMs.
-  static bool WaitUntil(const std::function<bool()>& Condition, uint32_t LimitMs = 20000);
+  // Serves the dispatcher until condition holds; false after limitMs.
+  static bool WaitUntil(const std::function<bool()>& condition, uint32_t limitMs = 20000);
   // Waits until the printer's thread has made its start's read and then
   // reported a change that came by notification: its watch is open then.
-  // Probe makes such a change; it is repeated while none arrives.
-  bool WaitUntilWatched(const std::string& Printer, const std::function<void()>& Probe);
+  // probe makes such a change; it is repeated while none arrives.
+  bool WaitUntilWatched(const std::string& printer, const std::function<void()>& probe);
   bool EnumerationsEnded();
 
   // Under the list locks; false when the server or printer has no thread.
-  bool HasPrinterThread(const std::string& Server, const std::string& Printer);
+  bool HasPrinterThread(const std::string& serverName, const std::string& printerName);
   // A copy of the printer's queue model.
-  std::optional<PrinterQueue> QueueOf(const std::string& Server, const std::string& Printer);
+  std::optional<PrinterQueue> QueueOf(const std::string& serverName, const std::string& printerName);
   // A copy of the job's pending entry.
-  static std::optional<TPendingJob> PendingJob(const std::string& Printer, uint32_t JobId);
+  static std::optional<TPendingJob> PendingJob(const std::string& printer, uint32_t jobId);
   // Takes every pending entry of the printer out of the list, as the data
   // thread's last flush does.
-  static std::vector<TPendingJob> TakePendingJobs(const std::string& Printer);
+  static std::vector<TPendingJob> TakePendingJobs(const std::string& printer);
 
   std::vector<std::string> Alerts();
-  int ServerChanges(const std::string& Server, bool PrinterChanged);
-  int JobsChanges(const std::string& Printer);
+  int ServerChanges(const std::string& server, bool printerChanged);
+  int JobsChanges(const std::string& printer);
   // The highest sequence number of a thread that called back for the
   // printer; 0 when none did.
-  int32_t LatestCaller(const std::string& Printer);
+  int32_t LatestCaller(const std::string& printer);
   // The sequence number of the printer's listed thread; 0 when none.
-  int32_t ListedThread(const std::string& Server, const std::string& Printer);
+  int32_t ListedThread(const std::string& serverName, const std::string& printerName);
   int DataThreadWakes() const { return dataThreadWakes; }
 
   // What the enumeration reported, in order: "server NAME", "printer NAME".
@@ -89,12 +89,12 @@ public:
   // Set before the threads start.
   std::set<std::string> Excluded;
   // Runs in the printer thread after each of its changes was recorded.
-  std::function<void(TThreadJobs& Thread)> AfterJobsChanged;
+  std::function<void(TThreadJobs& thread)> AfterJobsChanged;
 
   const std::shared_ptr<TTreeStub> Tree = std::make_shared<TTreeStub>();
 
 private:
-  bool IsExcluded(const std::string& Name) const;
+  bool IsExcluded(const std::string& name) const;
 
   std::mutex lock;
   std::vector<std::string> alerts;
