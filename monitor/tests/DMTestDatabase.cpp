@@ -20,9 +20,9 @@ TTestJobsDatabase::~TTestJobsDatabase() {
   SetLockSettings(TMDBSession::DefaultLockRetryCount, TMDBSession::DefaultLockWaitTime);
 }
 
-void TTestJobsDatabase::SetLockSettings(uint8_t RetryCount, uint16_t WaitTimeMs) {
-  DefaultSession().SetLockRetryCount(RetryCount);
-  DefaultSession().SetLockWaitTime(WaitTimeMs);
+void TTestJobsDatabase::SetLockSettings(uint8_t retryCount, uint16_t waitTimeMs) {
+  DefaultSession().SetLockRetryCount(retryCount);
+  DefaultSession().SetLockWaitTime(waitTimeMs);
 }
 
 const std::string& TTestJobsDatabase::Folder() const { return state->data.folder; }
@@ -36,14 +36,14 @@ void TTestJobsDatabase::ReopenModule() {
 
 int TTestJobsDatabase::RowCount() { return state->module->Table1().RecordCount(); }
 
-std::vector<std::string> TTestJobsDatabase::Rows(const std::vector<std::string>& Fields) {
+std::vector<std::string> TTestJobsDatabase::Rows(const std::vector<std::string>& fields) {
   TMDBTable& table = state->module->Table1();
   const std::string index = table.IndexName();
   table.SetIndexName("");
   std::vector<std::string> rows;
   for (table.First(); !table.Eof(); table.Next()) {
     std::string row;
-    for (const std::string& name : Fields) {
+    for (const std::string& name : fields) {
       TField* field = table.FieldByName(name);
       // Dates and times as numbers: no format settings come into it.
       const bool dateTime = field->DataType() == ftDate || field->DataType() == ftTime;

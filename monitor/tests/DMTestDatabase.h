@@ -21,12 +21,12 @@ public:
   const std::string& Folder() const;
   int RowCount();
   // Rows in natural order, "value|value|..." of the fields.
-  std::vector<std::string> Rows(const std::vector<std::string>& Fields);
+  std::vector<std::string> Rows(const std::vector<std::string>& fields);
   // Frees the module (the table closes) and makes it again.
   void ReopenModule();
   // The session's lock settings: how often and how long apart a lock that
   // another user holds is tried again. The defaults come back at the end.
-  void SetLockSettings(uint8_t RetryCount, uint16_t WaitTimeMs);
+  void SetLockSettings(uint8_t retryCount, uint16_t waitTimeMs);
 
 private:
   struct TState;

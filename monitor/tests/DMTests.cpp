@@ -15,7 +15,7 @@ namespace {
 // A definition text of the test's own, registered as a resource.
 class TIniText : public TMemoryIniFile {
 public:
-  explicit TIniText(const std::string& Text) : TMemoryIniFile("") { SetText(Text); }
+  explicit TIniText(const std::string& text) : TMemoryIniFile("") { SetText(text); }
 };
 
 TEST(DefinitionText, KeysSectionsNumbersAndTypes) {

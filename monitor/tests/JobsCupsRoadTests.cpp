@@ -43,12 +43,12 @@ protected:
   }
 
   // The row of the job, "" while there is none.
-  std::string RowOf(uint32_t Id, const std::vector<std::string>& Fields) {
-    std::vector<std::string> fields = {"JobID"};
-    fields.insert(fields.end(), Fields.begin(), Fields.end());
+  std::string RowOf(uint32_t id, const std::vector<std::string>& fields) {
+    std::vector<std::string> columns = {"JobID"};
+    columns.insert(columns.end(), fields.begin(), fields.end());
     std::string found;
-    for (const std::string& row : database->Rows(fields)) {
-      if (row.substr(0, row.find('|')) == std::to_string(Id)) {
+    for (const std::string& row : database->Rows(columns)) {
+      if (row.substr(0, row.find('|')) == std::to_string(id)) {
         EXPECT_TRUE(found.empty()) << "twice: " << row;
         found = row.substr(row.find('|') + 1);
       }

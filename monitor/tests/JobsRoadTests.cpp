@@ -309,12 +309,12 @@ namespace {
 // appends: the append waits as the session's lock settings say.
 class JobsTableHeldTest : public JobsRoadTest {
 protected:
-  void PrintJobs(const std::string& Printer, int Count, std::set<uint32_t>& Ids) {
-    for (int i = 0; i < Count; ++i) {
-      const uint32_t id = spooler->SubmitJob(Printer, SampleJob("held " + std::to_string(i), 1, 10));
-      spooler->PrintJob(Printer, id);
-      spooler->RemoveJob(Printer, id);
-      Ids.insert(id);
+  void PrintJobs(const std::string& printer, int count, std::set<uint32_t>& ids) {
+    for (int i = 0; i < count; ++i) {
+      const uint32_t id = spooler->SubmitJob(printer, SampleJob("held " + std::to_string(i), 1, 10));
+      spooler->PrintJob(printer, id);
+      spooler->RemoveJob(printer, id);
+      ids.insert(id);
     }
   }
   std::set<uint32_t> WrittenIds() {

@@ -7,10 +7,10 @@ namespace {
 
 const std::string Laser = "\\\\HOST\\Laser";
 
-QueueJob Job(uint32_t JobId, const std::string& Document = "") {
+QueueJob Job(uint32_t jobId, const std::string& document = "") {
   QueueJob job;
-  job.JobId = JobId;
-  job.Document = Document;
+  job.JobId = jobId;
+  job.Document = document;
   job.Submitted = 45000.5;
   return job;
 }

@@ -10,7 +10,7 @@ namespace {
 int gLiveItems = 0;
 
 struct TItem {
-  explicit TItem(int key) : key(key) { ++gLiveItems; }
+  explicit TItem(int itemKey) : key(itemKey) { ++gLiveItems; }
   ~TItem() { --gLiveItems; }
   int key;
 };

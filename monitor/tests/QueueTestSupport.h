@@ -28,9 +28,9 @@ inline PrinterNotifyOptions PrinterWatchOptions() {
   return options;
 }
 
-inline JobInfo2 SampleJob(const std::string& Document) {
+inline JobInfo2 SampleJob(const std::string& document) {
   JobInfo2 job;
-  job.Document = Document;
+  job.Document = document;
   job.UserName = "anna";
   job.MachineName = "\\\\DESK7";
   job.Status = JOB_STATUS_SPOOLING;
@@ -71,9 +71,9 @@ protected:
   }
 
   // The job's pending entry on this test's printer, or null.
-  TPendingJob* PendingEntry(uint32_t JobId) {
+  TPendingJob* PendingEntry(uint32_t jobId) {
     TPendingJob key;
-    key.JobId = JobId;
+    key.JobId = jobId;
     key.PrinterName = printerName;
     int32_t index;
     return JobList().Search(&key, index) ? JobList().At(index) : nullptr;

@@ -3,18 +3,18 @@
 
 namespace {
 
-void ExpectJob(const QueueJob& Expected, const QueueJob& Actual) {
-  EXPECT_EQ(Expected.JobId, Actual.JobId);
-  EXPECT_EQ(Expected.MachineName, Actual.MachineName);
-  EXPECT_EQ(Expected.Document, Actual.Document);
-  EXPECT_EQ(Expected.StatusText, Actual.StatusText);
-  EXPECT_EQ(Expected.UserName, Actual.UserName);
-  EXPECT_EQ(Expected.Status, Actual.Status);
-  EXPECT_EQ(Expected.PagesPrinted, Actual.PagesPrinted);
-  EXPECT_EQ(Expected.TotalPages, Actual.TotalPages);
-  EXPECT_EQ(Expected.Size, Actual.Size);
-  EXPECT_EQ(Expected.BytesPrinted, Actual.BytesPrinted);
-  EXPECT_EQ(Expected.Submitted, Actual.Submitted);
+void ExpectJob(const QueueJob& expected, const QueueJob& actual) {
+  EXPECT_EQ(expected.JobId, actual.JobId);
+  EXPECT_EQ(expected.MachineName, actual.MachineName);
+  EXPECT_EQ(expected.Document, actual.Document);
+  EXPECT_EQ(expected.StatusText, actual.StatusText);
+  EXPECT_EQ(expected.UserName, actual.UserName);
+  EXPECT_EQ(expected.Status, actual.Status);
+  EXPECT_EQ(expected.PagesPrinted, actual.PagesPrinted);
+  EXPECT_EQ(expected.TotalPages, actual.TotalPages);
+  EXPECT_EQ(expected.Size, actual.Size);
+  EXPECT_EQ(expected.BytesPrinted, actual.BytesPrinted);
+  EXPECT_EQ(expected.Submitted, actual.Submitted);
 }
 
 class QueueTest : public SpoolerTest {
@@ -27,10 +27,10 @@ protected:
     queue.PrinterHandle = handle;
   }
 
-  void ApplyNextChange(TPrinterChangeNotify& Notify) {
-    ASSERT_TRUE(Notify.WaitForChange());
-    ASSERT_NE(nullptr, Notify.NotifyInfo());
-    ApplyNotifyInfo(queue, *Notify.NotifyInfo());
+  void ApplyNextChange(TPrinterChangeNotify& notify) {
+    ASSERT_TRUE(notify.WaitForChange());
+    ASSERT_NE(nullptr, notify.NotifyInfo());
+    ApplyNotifyInfo(queue, *notify.NotifyInfo());
   }
 };
 

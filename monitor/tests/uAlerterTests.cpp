@@ -28,7 +28,7 @@ public:
   void BeginUpdate() override { ++Updates; }
   void EndUpdate() override {}
   void ClearRows() override { Rows.clear(); }
-  void AddRow(const TAlertRow& Row) override { Rows.push_back(Row); }
+  void AddRow(const TAlertRow& row) override { Rows.push_back(row); }
 };
 
 class TThreadWarner : public TBaseThread {};
@@ -159,8 +159,8 @@ protected:
   }
 
   static inline std::vector<std::string> errors;
-  static void RecordError(const std::string& Text, const std::string& Caption) {
-    errors.push_back(Caption + ": " + Text);
+  static void RecordError(const std::string& text, const std::string& caption) {
+    errors.push_back(caption + ": " + text);
   }
 };
 

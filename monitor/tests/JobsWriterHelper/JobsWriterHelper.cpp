@@ -46,10 +46,10 @@ void WriteRow(TDataModule1& module, uint32_t id) {
 // The jobs table opened through the engine with its write lock held.
 class THeldTable {
 public:
-  explicit THeldTable(const std::string& Folder) {
+  explicit THeldTable(const std::string& folder) {
     StartEngine();
-    directory = GetEngineSession()->OpenDirectory("", Folder);
-    if (directory->OpenTable("JOBS", {}, table) != 0 || !table) throw Exception("cannot open JOBS in " + Folder);
+    directory = GetEngineSession()->OpenDirectory("", folder);
+    if (directory->OpenTable("JOBS", {}, table) != 0 || !table) throw Exception("cannot open JOBS in " + folder);
     table->LockWrite();
   }
   ~THeldTable() {
