@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "engAssert.h"
 #include "engErrorCodes.h"
 #include "engErrors.h"
 #include "engLittleEndian.h"
@@ -63,6 +64,7 @@ void TPage::Setup(TIndexPageOwner* owner, uint8_t indexNo, uint16_t keyLength, b
 // written whole (PutSlot, MoveSlots, UnpackEntries), so a clear (every
 // cache miss takes a cleared page) leaves the entry bytes as they are.
 void TPage::Clear() {
+  countsSummed = false;
   Position = 1;
   SecondPosition = 1;
   Parent = 0;
@@ -94,6 +96,7 @@ void TPage::Assign(const TPage& source) {
   memcpy(HeaderImage, source.HeaderImage, PageHeaderSize);
   Reserve(source.Count);
   if (source.Count > 0) memcpy(entries, source.entries, size_t(source.Count) * EntrySize());
+  countsSummed = false;
 }
 
 void TPage::Reserve(int count) {
@@ -103,6 +106,7 @@ void TPage::Reserve(int count) {
 void TPage::SetCount(uint16_t value) {
   if (Count == value) return;
   Count = value;
+  countsSummed = false;
   Modified = 1;
 }
 
@@ -167,9 +171,24 @@ uint32_t TPage::KeysBefore(bool second) const {
   int position = std::min<int>(Pos(second), Count + 1);
   if (position < 1) return 0;
   if (IsLeaf()) return uint32_t(position - 1);
+  if (position == 1) return 0;
+  if (!countsSummed) SumKeyCounts();
+  return GetLE32(Slot(position - 2) + KeyLength + SlotShared);
+}
+
+// Walks count the keys before their position on every branch they pass,
+// so a branch keeps the running sums of its entries' key counts in the
+// slot bytes only compressed leaves use (never stored), summed again on
+// the first count after a change.
+void TPage::SumKeyCounts() const {
+  ENG_ASSERT(!IsLeaf());
   uint32_t sum = 0;
-  for (int i = 1; i < position; ++i) sum += KeyCountAt(i);
-  return sum;
+  for (int i = 0; i < Count; ++i) {
+    uint8_t* slot = entries + size_t(i) * EntrySize();
+    sum += GetLE32(slot + KeyLength + SlotKeyCount);
+    PutLE32(slot + KeyLength + SlotShared, sum);
+  }
+  countsSummed = true;
 }
 
 // ---- compression ---------------------------------------------------------
@@ -238,6 +257,7 @@ void TPage::RecountUsedBytes() {
 
 void TPage::Load(const uint8_t* image, bool fresh) {
   memcpy(HeaderImage, image, PageHeaderSize);
+  countsSummed = false;
   Position = 1;
   SecondPosition = 1;
   Parent = 0;

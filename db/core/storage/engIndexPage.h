@@ -200,14 +200,21 @@ public:
 private:
   uint8_t* entries = nullptr;
   int32_t capacity = 0;
+  // A branch's running sums of key counts are current (SumKeyCounts).
+  mutable bool countsSummed = false;
 
   [[noreturn]] void Corrupt() const;
   [[noreturn]] void Raise(uint16_t code) const;
   uint16_t& Pos(bool second) { return second ? SecondPosition : Position; }
   uint16_t Pos(bool second) const { return second ? SecondPosition : Position; }
-  uint8_t* Slot(int index0) { return entries + size_t(index0) * EntrySize(); }
+  // Every change of the entries goes through here (or clears the page).
+  uint8_t* Slot(int index0) {
+    countsSummed = false;
+    return entries + size_t(index0) * EntrySize();
+  }
   const uint8_t* Slot(int index0) const { return entries + size_t(index0) * EntrySize(); }
   void Reserve(int entries);
+  void SumKeyCounts() const;
   const uint8_t* EntryAt(int position) const;
   uint8_t* EntryAt(int position);
 
