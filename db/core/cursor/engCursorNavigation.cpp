@@ -28,6 +28,7 @@ constexpr int32_t MaxRecordRun = 8191;
 
 void TDataCursor::SetEmptyPosition() {
   filtering.DropEdge();
+  keptLeaf = 0;
   std::memset(currentKey, 0, sizeof currentKey);
   recordNumber = 0;
   logicalPosition = 0;
@@ -39,6 +40,7 @@ void TDataCursor::SetEmptyPosition() {
 
 void TDataCursor::SetNaturalPosition(uint32_t record, int32_t logical, bool bof, bool eof) {
   filtering.DropEdge();
+  keptLeaf = 0;
   recordNumber = record;
   logicalPosition = logical;
   beforeFirst = bof;
@@ -50,6 +52,8 @@ void TDataCursor::SetIndexPosition(const TLeafWalker& walker, bool bof, bool eof
   const uint32_t last = recordNumber;
   const uint32_t record = walker.Record();
   std::memcpy(currentKey, walker.Key(), keyLength);
+  keptLeaf = walker.PageOffset();
+  keptEntry = walker.Entry();
   recordNumber = record;
   logicalPosition = int32_t(walker.Logical());
   beforeFirst = bof;
@@ -189,7 +193,15 @@ bool TDataCursor::TryMoveIndex(int32_t n) {
   }
   TLeafWalker walker(*this, indexNo, comparer);
   bool exact = false;
-  if (!walker.ToKey(currentKey, keyLength, TLeafSearchEnd::PastLower, exact)) return false;
+  // Back where the kept key was last found, without a descent. Any change
+  // to the table since made the cursor find its place again, which
+  // remembered it anew; only a fill writes without that.
+  bool resumed = false;
+  if (keptLeaf != 0 && !filling && !SnapshotDiffers() &&
+      !walker.Resume(keptLeaf, keptEntry, currentKey, recordNumber, uint32_t(logicalPosition), resumed))
+    return false;
+  if (resumed) exact = true;
+  else if (!walker.ToKey(currentKey, keyLength, TLeafSearchEnd::PastLower, exact)) return false;
   if (walker.IndexEmpty()) {
     SetEmptyPosition();
     return true;
@@ -214,6 +226,8 @@ bool TDataCursor::TryMoveIndex(int32_t n) {
       return true;
     }
     std::memcpy(currentKey, walker.Key(), keyLength);
+    keptLeaf = walker.PageOffset();
+    keptEntry = walker.Entry();
     recordNumber = walker.Record();
     logicalPosition = int32_t(walker.Logical());
   }

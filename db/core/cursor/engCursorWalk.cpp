@@ -127,6 +127,30 @@ bool TLeafWalker::ToLogical(uint32_t wanted) {
   return true;
 }
 
+// The page is taken as any walk takes it, so a read that meets another
+// user's change reports it; a page freed or reused since is simply not
+// the one remembered.
+bool TLeafWalker::Resume(uint32_t offset, int wanted, const uint8_t* key, uint32_t record, uint32_t at,
+                         bool& resumed) {
+  resumed = false;
+  page.Reset();
+  entry = 0;
+  logical = 0;
+  pagesVisited = 0;
+  TIndexFile& file = cursor.IndexFile();
+  if (offset < IndexHeaderSize || offset % IndexPageSize != 0 || offset >= file.GetEndOffset()) return true;
+  TPage* read = nullptr;
+  if (!file.GetPage(&cursor, indexNo, offset, false, read)) return false;
+  TPageRef held(&file, read);
+  if (held->Free || !held->IsLeaf() || wanted < 1 || wanted > held->Count) return true;
+  if (held->PointerAt(wanted) != record || std::memcmp(held->KeyAt(wanted), key, held->KeyLength) != 0) return true;
+  page = std::move(held);
+  entry = wanted;
+  logical = at;
+  resumed = true;
+  return true;
+}
+
 void TLeafWalker::NoteStepStart() {
   leftOnEntry = OnEntry();
   if (leftOnEntry) std::memcpy(leftKey, Key(), page->KeyLength);

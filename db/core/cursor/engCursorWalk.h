@@ -34,6 +34,10 @@ public:
   bool ToLast();
   // The entry at a logical position (1 .. keys of the index).
   bool ToLogical(uint32_t logical);
+  // Back on the entry where key (of record, at logical) was last found,
+  // without a descent: resumed tells that the leaf at offset still holds
+  // them at entry; when it does not, the walk holds nothing.
+  bool Resume(uint32_t offset, int entry, const uint8_t* key, uint32_t record, uint32_t logical, bool& resumed);
   bool Next();
   bool Prior();
   // The damage a step or a landing out of key order shows (8965).
@@ -48,6 +52,9 @@ public:
   // 1-based position in index order of the entry stood on; one past the
   // last key at the end, 0 before the first.
   uint32_t Logical() const { return logical; }
+  // Where the walk stands, for a later Resume (offset 0: nowhere).
+  uint32_t PageOffset() const { return OnEntry() ? page->Offset : 0; }
+  int Entry() const { return entry; }
   // Records that follow the entry in the leaf without a gap.
   int RecordRun(bool forward, int limit) const;
   // The records of the entries after this one in the leaf (before it,
