@@ -1,0 +1,85 @@
+// A step in index order starts where the kept key was last found rather
+// than descending from the root: whatever other cursors, processes or a
+// fill changed meanwhile, the step lands where a descent would, with the
+// same sequence numbers.
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "engCursorWriteTestSupport.h"
+#include "engTableTestSupport.h"
+
+namespace {
+
+class CursorKeptKeyTest : public CursorWriteTest {
+protected:
+  // Even IDs 2 .. last in the groups table.
+  TDataCursor& FillEven(const std::string& table, int32_t last, bool exclusive = false) {
+    CreateGroups(table);
+    TDataCursor& cursor = OpenCursor(table, exclusive);
+    for (int32_t id = 2; id <= last; id += 2) Insert(cursor, id, "N" + std::to_string(id), id % 5);
+    cursor.SetIndexName("");
+    return cursor;
+  }
+  static void Remove(TDataCursor& writer, int32_t id) {
+    ASSERT_TRUE(Find(writer, id));
+    writer.DeleteRecord(Current(writer).data(), false);
+  }
+};
+
+TEST_F(CursorKeptKeyTest, StepsSeeWhatOtherCursorsAndProcessesChangedAroundTheKey) {
+  TDataCursor& reader = FillEven("JOBS", 3000);
+  TDataCursor& writer = OpenCursor("JOBS");
+  reader.SetToBegin();
+  reader.MoveBy(1000);
+  ASSERT_EQ(IdOf(reader), 2000);
+  reader.MoveBy(1);
+  EXPECT_EQ(IdOf(reader), 2002);
+  EXPECT_EQ(reader.GetSequenceNo(), 1001);
+
+  // Keys before the kept one, enough to split leaves.
+  for (int32_t id = 1; id < 1000; id += 2) Insert(writer, id, "N" + std::to_string(id), 1);
+  reader.MoveBy(1);
+  EXPECT_EQ(IdOf(reader), 2004);
+  EXPECT_EQ(reader.GetSequenceNo(), 1502);
+  // The next key gone, then the kept one.
+  Remove(writer, 2006);
+  reader.MoveBy(1);
+  EXPECT_EQ(IdOf(reader), 2008);
+  Remove(writer, 2008);
+  reader.MoveBy(-1);
+  EXPECT_EQ(IdOf(reader), 2004);
+  EXPECT_EQ(reader.GetSequenceNo(), 1502);
+
+  // Another process's keys before it, seen at the next operation.
+  session->StrictChangeDetection = true;
+  TableHelperProcess helper;
+  ASSERT_EQ(helper.Ask("cursor " + folder + " JOBS shared"), 0u);
+  ASSERT_EQ(helper.Ask("insert 1001 1"), 0u);
+  ASSERT_EQ(helper.Ask("insert 1003 1"), 0u);
+  reader.MoveBy(1);
+  EXPECT_EQ(IdOf(reader), 2010);
+  EXPECT_EQ(reader.GetSequenceNo(), 1505);
+  ASSERT_EQ(helper.Ask("closecursor"), 0u);
+}
+
+// A fill writes without the cursor finding its place again: keys added
+// in a leaf before the kept key's leaf still count.
+TEST_F(CursorKeptKeyTest, StepsDuringAFillCountTheKeysItAdded) {
+  TDataCursor& cursor = FillEven("FILL", 6000, true);
+  cursor.SetToBegin();
+  cursor.MoveBy(2500);
+  ASSERT_EQ(IdOf(cursor), 5000);
+  cursor.BeginFill();
+  for (int32_t id = 1; id < 100; id += 2) Insert(cursor, id, "N" + std::to_string(id), 1);
+  cursor.MoveBy(1);
+  EXPECT_EQ(IdOf(cursor), 5002);
+  EXPECT_EQ(cursor.GetSequenceNo(), 2551);
+  cursor.EndFill();
+  cursor.MoveBy(1);
+  EXPECT_EQ(IdOf(cursor), 5004);
+  EXPECT_EQ(cursor.GetSequenceNo(), 2552);
+}
+
+}  // namespace
