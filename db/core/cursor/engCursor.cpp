@@ -154,7 +154,7 @@ void TDataCursor::Open() {
   windowLast = int32_t(IndexFile().GetRecordCount());
   SetEmptyPosition();
   if (table->IndexRecreated() && table->UseCount() == 1) RebuildDeletedIndex();
-  else if (table->UseCount() == 1 && (table->IndexesOutOfStep() || (repaired && !CheckIndexTrees())))
+  else if (table->UseCount() == 1 && repaired && !CheckIndexTrees())
     RebuildAllIndexes();
   LoadIndexState(sqlSourceTable ? NaturalOrderIndex : 0);
   filtering.UpdateState();

@@ -70,7 +70,6 @@ void TDataTable::Open() {
   useCount = 1;
   if (open) return;
   indexRecreated = false;
-  indexesOutOfStep = false;
   open = true;
   BuildFileNames();
   TScopeGuard closeOnFailure([this] { Close(true); });
@@ -130,7 +129,6 @@ void TDataTable::CloseFiles() {
   readIndexLock = readBlobLock = changeCheckIndexLock = changeCheckBlobLock = 0;
   open = false;
   indexRecreated = false;
-  indexesOutOfStep = false;
   dataChanged = false;
 }
 
@@ -166,7 +164,6 @@ void TDataTable::CreateFiles(const TTableFilesDefinition& definition) {
   useCount = 1;
   filesReadOnly = false;
   indexRecreated = false;
-  indexesOutOfStep = false;
 }
 
 void TDataTable::Encipher(uint8_t* buffer, uint32_t length) { ApplyTableCipher(buffer, length); }

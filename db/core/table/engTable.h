@@ -153,10 +153,9 @@ public:
   void Empty();
   // The verify-and-repair pass of the three files. Whole records an
   // interrupted append left past the data header's count are taken in;
-  // indexes found out of step with the data are left for the first cursor
-  // to rebuild (IndexesOutOfStep).
+  // whether the indexes still match the data is the first cursor's check,
+  // which rebuilds them when they do not.
   void Repair();
-  bool IndexesOutOfStep() const { return indexesOutOfStep; }
   bool IsEncrypted() const override { return dataFile.IsEncrypted(); }
 
   // What the files ask of their table.
@@ -178,7 +177,9 @@ public:
   bool GetKeyField(uint16_t fieldNo, uint8_t& fieldType, uint8_t& storedSize) const override;
 
   // Whether every index, "Sys Deleted" included, holds exactly the data's
-  // records (engTableIndexCheck.cpp); the first open's repair asks it.
+  // records (engTableIndexCheck.cpp). The first open relies on the
+  // cursor's fuller tree check; the sharing tests ask this after a killed
+  // writer.
   bool IndexesMatchData();
 
 private:
@@ -200,7 +201,6 @@ private:
   TIndexFile indexFile;
   TBlobFile blobFile;
   bool indexRecreated = false;
-  bool indexesOutOfStep = false;
   TRecordsBitmap heldLocks;
   TRecordsBitmap cursorLocks;
   TRecordsBitmap deferredUnlocks;

@@ -71,6 +71,5 @@ void TDataTable::Repair() {
   dataFile.VerifyDataFile(!readOnly);
   // An index file made empty by the open has nothing to verify yet.
   if (!indexRecreated) indexFile.VerifyIndexFile();
-  indexesOutOfStep = !indexRecreated && !readOnly && !IndexesMatchData();
   if (HasBlobFile()) blobFile.VerifyHeader();
 }
