@@ -1,7 +1,10 @@
 // Opening, creating and closing a table's files, and the whole-table
 // operations on them.
 
+#include <csignal>
 #include <fstream>
+
+#include <sys/resource.h>
 
 #include "engErrorCodes.h"
 #include "engTableTestSupport.h"
@@ -123,6 +126,38 @@ TEST_F(TableFileTest, ReadOnlyFilesTakeNoLocksAndAnExclusiveTableLocksRecordsOnl
   EXPECT_TRUE(table->HoldsRecordLock(1));
   table->Commit(true);
   EXPECT_TRUE(table->HoldsRecordLock(1));  // an exclusive table releases it when it closes
+  ASSERT_EQ(directory->CloseTable(table, false), 0);
+}
+
+TEST_F(TableFileTest, AFailedWriteBackAtCloseIsReportedAndLeavesTheTableAsItWasOnDisk) {
+  CreateTable("ORDERS");
+  TDataTable* table = OpenTable("ORDERS", true);
+  // An exclusive table keeps its new records until it closes.
+  for (int32_t id = 1; id <= 20; ++id) {
+    TRecord* record = nullptr;
+    ASSERT_TRUE(table->DataFile().GetRecord(nullptr, table->DataFile().NextRecordNumber(), 1, false, false, record));
+    record->Clear(true);
+    PutId(record, id);
+    table->DataFile().ReleaseRecord(record);
+  }
+  // No file may grow past its present size: the records' write fails.
+  rlimit saved{};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+  rlimit limited = saved;
+  limited.rlim_cur = rlim_t(std::filesystem::file_size(PathOf("ORDERS.DAT")));
+  const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
+  const uint16_t code = RaisedCode([&] { directory->CloseTable(table, false); });
+  setrlimit(RLIMIT_FSIZE, &saved);
+  std::signal(SIGXFSZ, previousHandler);
+
+  EXPECT_EQ(code, EngErrWriteFailed);
+  EXPECT_EQ(directory->TableCount(), 0);
+  // Closed and unlocked: another exclusive open succeeds and finds the
+  // table as it was on disk.
+  table = OpenTable("ORDERS", true);
+  ASSERT_NE(table, nullptr);
+  EXPECT_EQ(table->DataFile().PhysicalRecordCount(), 0u);
   ASSERT_EQ(directory->CloseTable(table, false), 0);
 }
 
