@@ -209,6 +209,39 @@ TEST(IndexPage, PacksEachCompressionAsStored) {
   }
 }
 
+// A page object goes from one index to another without its entry bytes
+// being zeroed: a compressed page read into one that held longer keys full
+// of other bytes gets back exactly its keys, the removed zeros included,
+// and stores the same image again.
+TEST(IndexPage, APageReusedForAnotherIndexReadsBackOnlyItsOwnKeys) {
+  TTreeFixture wide(120, true, kcNone);
+  for (uint32_t n = 1; n <= 30; ++n) wide.tree.Insert(TKeyBytes(120, uint8_t(0xE0 + n % 16)), n);
+  TPageRef used = wide.Root();
+  ASSERT_GT(used->Count, 20);
+
+  TTreeFixture small(40, false, kcFull);
+  std::vector<TKeyBytes> keys;
+  for (uint32_t n = 1; n <= 20; ++n) {
+    keys.push_back(NonUniqueKey(n, 40));
+    small.tree.Insert(keys.back(), n);
+  }
+  uint8_t image[IndexPageSize];
+  small.Root()->Store(image);
+
+  TPage& reused = *used;
+  reused.Clear();
+  reused.Setup(&small.owner, TestIndex, 40, false, false, kcFull);
+  reused.Load(image, false);
+  ASSERT_EQ(reused.Count, 20);
+  for (int i = 1; i <= reused.Count; ++i) {
+    EXPECT_EQ(TKeyBytes(reused.KeyAt(i), reused.KeyAt(i) + 40), keys[size_t(i) - 1]) << "entry " << i;
+    EXPECT_EQ(reused.PointerAt(i), uint32_t(i));
+  }
+  uint8_t again[IndexPageSize];
+  reused.Store(again);
+  EXPECT_EQ(0, memcmp(image, again, IndexPageSize));
+}
+
 TEST(IndexPage, DamagedPagesAreRefusedWithoutCrashing) {
   TMemoryPageOwner owner;
   uint8_t image[IndexPageSize] = {};
