@@ -1,8 +1,8 @@
 #pragma once
 // A list that owns its items: removing an item frees it unless it is taken
 // out with Extract, and the list frees what it still holds when it goes.
-// Pools and caches keep their entries here instead of in a TSystemList of
-// untyped pointers with a delete loop beside it.
+// Pools, caches and open BLOBs keep their entries here, typed, so that no
+// delete loop has to stand beside a list.
 
 #include <algorithm>
 #include <cstdint>
