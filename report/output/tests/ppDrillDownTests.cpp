@@ -15,16 +15,8 @@ struct TDrillDownFixture {
   explicit TDrillDownFixture(int rows, int childRows = 3) : Parent(rows), ChildData(MakeJobs(childRows, 10)) {
     Parent.Detail->SetPrintHeight(phDynamic);
     Id = Parent.AddText(Parent.Detail, "ID", true, 0, mm(10));
-    auto* source = new TDataSource(Parent.Owner.get());
-    source->SetDataSet(ChildData.get());
-    auto* pipeline = new TppDBPipeline(Parent.Owner.get());
-    pipeline->SetDataSource(source);
-    Sub = new TppSubReport(Parent.Report);
-    Sub->SetBand(Parent.Detail);
-    Sub->SetBounds(mm(5), mm(10), mm(100), mm(5));
-    Sub->SetDataPipeline(pipeline);
+    Sub = Parent.AddSubReport(Parent.Detail, Parent.AddPipeline(ChildData.get()), mm(5), mm(10), mm(100), mm(5));
     TppBand* detail = Sub->Report()->GetBand(btDetail);
-    detail->SetmmHeight(mm(10));
     auto* text = new TTestText(Parent.Report);
     text->SetBand(detail);
     text->SetBounds(0, 0, mm(20), mm(5));

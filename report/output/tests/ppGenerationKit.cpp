@@ -154,6 +154,24 @@ TppGroup* TReportFixture::AddGroup(const std::string& field, int headerHeight, i
   return group;
 }
 
+TppSubReport* TReportFixture::AddSubReport(TppBand* band, TppDBPipeline* pipeline, int left, int top, int width,
+                                           int height) {
+  auto* sub = new TppSubReport(Report);
+  sub->SetBand(band);
+  sub->SetBounds(left, top, width, height);
+  sub->SetDataPipeline(pipeline ? pipeline : Pipeline);
+  sub->Report()->GetBand(btDetail)->SetmmHeight(mm(10));
+  return sub;
+}
+
+TppDBPipeline* TReportFixture::AddPipeline(TDataSet* data) {
+  auto* source = new TDataSource(Owner.get());
+  source->SetDataSet(data);
+  auto* pipeline = new TppDBPipeline(Owner.get());
+  pipeline->SetDataSource(source);
+  return pipeline;
+}
+
 std::vector<std::unique_ptr<TppPage>> TReportFixture::Request(TppPageSettingType setting, int page,
                                                               const std::string& list) {
   TObjectPtr<TRecordingDevice> device(new TRecordingDevice(nullptr));

@@ -15,6 +15,7 @@
 #include "ppDevice.h"
 #include "ppPage.h"
 #include "ppReport.h"
+#include "ppSubReport.h"
 
 class TTestText : public TppCustomComponent {
   RTL_DECLARE_CLASS(TTestText, TppCustomComponent)
@@ -71,6 +72,10 @@ struct TReportFixture {
 
   TTestText* AddText(TppBand* band, const std::string& captionOrField, bool isField, int top = 0, int height = mm(5));
   TppGroup* AddGroup(const std::string& field, int headerHeight, int footerHeight);
+  // A subreport in band over pipeline (the report's own when null), its
+  // child's detail band 10 mm high; a pipeline of the owner's over data.
+  TppSubReport* AddSubReport(TppBand* band, TppDBPipeline* pipeline, int left, int top, int width, int height);
+  TppDBPipeline* AddPipeline(TDataSet* data);
   // Runs all pages into a new recording device.
   std::vector<std::unique_ptr<TppPage>> PrintAll();
   std::vector<std::unique_ptr<TppPage>> Request(TppPageSettingType setting, int page = 1, const std::string& list = "");

@@ -711,13 +711,8 @@ struct TSubReportFixture {
     Parent.Report->SetDataPipeline(nullptr);
     Parent.AddText(Parent.Header, "Head", false);
     Parent.Detail->SetPrintHeight(phDynamic);
-    Sub = new TppSubReport(Parent.Report);
-    Sub->SetBand(Parent.Detail);
-    Sub->SetBounds(mm(5), 0, mm(100), mm(10));
-    Sub->SetDataPipeline(Parent.Pipeline);
-    TppChildReport* child = Sub->Report();
-    TppBand* detail = child->GetBand(btDetail);
-    detail->SetmmHeight(mm(10));
+    Sub = Parent.AddSubReport(Parent.Detail, nullptr, mm(5), 0, mm(100), mm(10));
+    TppBand* detail = Sub->Report()->GetBand(btDetail);
     auto* id = new TTestText(Parent.Report);
     id->SetBand(detail);
     id->SetBounds(0, 0, mm(20), mm(5));
@@ -768,15 +763,9 @@ struct TSectionFixture {
     Parent.AddText(Parent.Footer, "Foot", false);
     Parent.AddText(Parent.Detail, "ID", true);
     Parent.Detail->SetPrintHeight(phDynamic);
-    auto* source = new TDataSource(Parent.Owner.get());
-    source->SetDataSet(ChildData.get());
-    auto* pipeline = new TppDBPipeline(Parent.Owner.get());
-    pipeline->SetDataSource(source);
-    Sub = new TppSubReport(Parent.Report);
-    Sub->SetBand(Parent.Detail);
-    Sub->SetBounds(0, mm(5), mm(100), mm(5));
+    TppDBPipeline* pipeline = Parent.AddPipeline(ChildData.get());
+    Sub = Parent.AddSubReport(Parent.Detail, pipeline, 0, mm(5), mm(100), mm(5));
     Sub->SetPrintBehavior(pbSection);
-    Sub->SetDataPipeline(pipeline);
     TppChildReport* child = Sub->Report();
     for (const auto& [type, text] : {std::pair{btHeader, "ChildHead"}, std::pair{btFooter, "ChildFoot"}}) {
       TppBand* band = child->GetBand(type);
