@@ -16,6 +16,7 @@
 // cache holds.
 
 #include <algorithm>
+#include <bit>
 #include <cstdint>
 #include <vector>
 
@@ -153,12 +154,16 @@ private:
   size_t count = 0;
   std::vector<uint32_t> pinned;  // keys, with repeats until the next sort
 
-  size_t Home(uint32_t key) const { return size_t((uint64_t(key) * 0x9E3779B97F4A7C15ull) >> 32) & mask; }
+  // The product's top bits: keys are runs of numbers or of page offsets,
+  // whose low bits are all zero, and the top bits spread both evenly.
+  int shift = 64;
+  size_t Home(uint32_t key) const { return size_t((uint64_t(key) * 0x9E3779B97F4A7C15ull) >> shift); }
 
   void Grow() {
     std::vector<TEntry*> old = std::move(slots);
     slots.assign(std::max(FirstSlots, old.size() * 2), nullptr);
     mask = slots.size() - 1;
+    shift = 64 - std::countr_zero(slots.size());
     for (TEntry* entry : old) {
       if (!entry) continue;
       size_t i = Home(entry->CacheKey());
