@@ -32,6 +32,7 @@
 #include "splCupsSpooler.h"
 #include "splPrivateCupsd.h"
 #include "splSimulatedSpooler.h"
+#include "splTestJobs.h"
 #include "thrWatchHarness.h"
 
 namespace {
@@ -110,15 +111,7 @@ struct TRoad {
 };
 
 JobInfo2 BenchJob(int Number) {
-  JobInfo2 job;
-  job.Document = "bench " + std::to_string(Number);
-  job.UserName = "bench";
-  job.MachineName = "\\\\DESK";
-  job.Status = JOB_STATUS_SPOOLING;
-  job.TotalPages = 2;
-  job.Size = 4096;
-  job.Submitted = {2024, 2, 6, 3, 14, 5, 9, 250};
-  return job;
+  return SpoolingJob("bench " + std::to_string(Number), {.UserName = "bench", .MachineName = "\\\\DESK", .Size = 4096});
 }
 
 int RunSimulated(int PrinterCount, int JobCount) {

@@ -15,15 +15,7 @@
 namespace {
 
 JobInfo2 SampleJob(const std::string& Document) {
-  JobInfo2 job;
-  job.Document = Document;
-  job.UserName = "anna";
-  job.MachineName = "\\\\DESK7";
-  job.Status = JOB_STATUS_SPOOLING;
-  job.TotalPages = 3;
-  job.Size = 2048;
-  job.Submitted = {2024, 2, 6, 3, 14, 5, 9, 250};
-  return job;
+  return SpoolingJob(Document, {.MachineName = "\\\\DESK7", .TotalPages = 3, .Size = 2048});
 }
 
 bool HasSetting(const std::string& Name) {

@@ -56,17 +56,6 @@ bool WithPrinterThread(const std::string& Printer, const std::function<void(TThr
   return found;
 }
 
-JobInfo2 SpoolingJob(const std::string& Document) {
-  JobInfo2 job;
-  job.Document = Document;
-  job.UserName = "anna";
-  job.Status = JOB_STATUS_SPOOLING;
-  job.TotalPages = 2;
-  job.Size = 1024;
-  job.Submitted = {2024, 2, 6, 3, 14, 5, 9, 250};
-  return job;
-}
-
 void FinishJob(TSimulatedSpooler& Spooler, const std::string& Printer, uint32_t Id) {
   Spooler.ProgressJob(Printer, Id, 2, 1024);
   Spooler.PrintJob(Printer, Id);

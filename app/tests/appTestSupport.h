@@ -14,6 +14,7 @@
 #include "osSettingsTestFolder.h"
 #include "Main.h"
 #include "splSimulatedSpooler.h"
+#include "splTestJobs.h"
 #include "uiDialogs.h"
 
 // Pumps until Condition holds; false after LimitMs.
@@ -27,8 +28,6 @@ class TThreadJobs;
 // are held; false when no server lists one.
 bool WithPrinterThread(const std::string& Printer, const std::function<void(TThreadJobs&)>& Use);
 
-// A job of two pages and 1024 bytes, spooling, submitted by "anna".
-JobInfo2 SpoolingJob(const std::string& Document);
 // Prints the job all through and takes it off the queue, as a finished job goes.
 void FinishJob(TSimulatedSpooler& Spooler, const std::string& Printer, uint32_t Id);
 

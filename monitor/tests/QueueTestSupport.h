@@ -12,6 +12,7 @@
 #include "PrnNotify.h"
 #include "rtlStrUtils.h"
 #include "splSimulatedSpooler.h"
+#include "splTestJobs.h"
 
 inline PrinterNotifyOptions PrinterWatchOptions() {
   PrinterNotifyOptions options;
@@ -29,15 +30,7 @@ inline PrinterNotifyOptions PrinterWatchOptions() {
 }
 
 inline JobInfo2 SampleJob(const std::string& document) {
-  JobInfo2 job;
-  job.Document = document;
-  job.UserName = "anna";
-  job.MachineName = "\\\\DESK7";
-  job.Status = JOB_STATUS_SPOOLING;
-  job.TotalPages = 12;
-  job.Size = 40960;
-  job.Submitted = {2024, 2, 6, 3, 14, 5, 9, 250};
-  return job;
+  return SpoolingJob(document, {.MachineName = "\\\\DESK7", .TotalPages = 12, .Size = 40960});
 }
 
 class SpoolerTest : public ::testing::Test {

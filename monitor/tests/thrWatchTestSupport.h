@@ -11,6 +11,7 @@
 
 #include "gTools.h"
 #include "splSimulatedSpooler.h"
+#include "splTestJobs.h"
 #include "thrWatchHarness.h"
 
 inline std::string UniqueName(const std::string& prefix) {
@@ -19,16 +20,8 @@ inline std::string UniqueName(const std::string& prefix) {
 }
 
 inline JobInfo2 SampleJob(const std::string& document, uint32_t totalPages, uint32_t size) {
-  JobInfo2 job;
-  job.Document = document;
-  job.UserName = "anna";
-  job.MachineName = "\\\\DESK7";
-  job.StatusText = "Toner low";
-  job.Status = JOB_STATUS_SPOOLING;
-  job.TotalPages = totalPages;
-  job.Size = size;
-  job.Submitted = {2024, 2, 6, 3, 14, 5, 9, 250};
-  return job;
+  return SpoolingJob(document,
+                     {.MachineName = "\\\\DESK7", .StatusText = "Toner low", .TotalPages = totalPages, .Size = size});
 }
 
 class SimulatedWatchTest : public ::testing::Test {
