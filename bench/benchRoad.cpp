@@ -24,10 +24,10 @@
 #include <thread>
 #include <vector>
 
+#include "DMTestDatabase.h"
 #include "JobsStore.h"
 #include "JobsTable.h"
 #include "Queue.h"
-#include "benchRoadDatabase.h"
 #include "splCupsSession.h"
 #include "splCupsSpooler.h"
 #include "splPrivateCupsd.h"
@@ -93,7 +93,7 @@ struct TLatencies {
 // The windows' part (headless), the data thread and the jobs database.
 struct TRoad {
   TWatchHarness harness;
-  TBenchJobsDatabase database;
+  TTestJobsDatabase database;
   TCommitLog commits;
 
   TRoad() {
@@ -111,7 +111,11 @@ struct TRoad {
 };
 
 JobInfo2 BenchJob(int Number) {
-  return SpoolingJob("bench " + std::to_string(Number), {.UserName = "bench", .MachineName = "\\\\DESK", .Size = 4096});
+  TSpoolingJobShape shape;
+  shape.UserName = "bench";
+  shape.MachineName = "\\\\DESK";
+  shape.Size = 4096;
+  return SpoolingJob("bench " + std::to_string(Number), shape);
 }
 
 int RunSimulated(int PrinterCount, int JobCount) {

@@ -26,7 +26,9 @@ protected:
   }
 
   void TearDown() override {
-    if (harness) EXPECT_TRUE(harness->ShutdownMonitoring(60000));
+    if (harness) {
+      EXPECT_TRUE(harness->ShutdownMonitoring(60000));
+    }
     harness.reset();
     database.reset();
     StopSpooler();

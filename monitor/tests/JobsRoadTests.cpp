@@ -292,8 +292,11 @@ TEST_F(JobsRoadTest, AnOutagePastTheLimitEndsThatServersThreadsWithASeriousAlert
   // The notice, and the ends of the server's threads in their own words.
   const std::string givenUp = "EAlertSerious: " + Format(SServerGivenUp, {remote, 0, "No route to host"});
   EXPECT_EQ(std::count(alerts.begin(), alerts.end(), givenUp), 1) << alerts[1];
-  for (size_t i = 1; i < alerts.size(); ++i)
-    if (alerts[i] != givenUp) EXPECT_EQ(alerts[i], "EAlertSerious: " + SpoolErrorMessage(RPC_S_SERVER_UNAVAILABLE));
+  for (size_t i = 1; i < alerts.size(); ++i) {
+    if (alerts[i] != givenUp) {
+      EXPECT_EQ(alerts[i], "EAlertSerious: " + SpoolErrorMessage(RPC_S_SERVER_UNAVAILABLE));
+    }
+  }
   // The other server records on.
   const uint32_t local = spooler->SubmitJob(printers[0], SampleJob("local", 1, 10));
   spooler->PrintJob(printers[0], local);

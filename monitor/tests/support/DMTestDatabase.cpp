@@ -1,6 +1,8 @@
 #include "DMTestDatabase.h"
 
-#include "DMTestSupport.h"
+#include <stdexcept>
+
+#include "DMDataFolder.h"
 #include "dbField.h"
 #include "rtlFormat.h"
 
