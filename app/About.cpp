@@ -16,7 +16,7 @@ constexpr const char* MakerPage = "https://www.morvane.example/";
 
 }  // namespace
 
-TAboutBox::TAboutBox(QWidget* Owner) : QDialog(Owner) {
+TAboutBox::TAboutBox(QWidget* owner) : QDialog(owner) {
   setWindowTitle(tr("About"));
   setModal(true);
   auto* layout = new QVBoxLayout(this);

@@ -8,7 +8,7 @@ class QLabel;
 
 class TAboutBox : public QDialog {
 public:
-  explicit TAboutBox(QWidget* Owner);
+  explicit TAboutBox(QWidget* owner);
 
   // In the order they are read: file description, file version, legal
   // notice, company name, legal trademarks.

@@ -17,15 +17,15 @@ std::unique_ptr<TDataModule1>& Module() {
 
 }  // namespace
 
-bool CheckJobsDatabase(const std::function<void(const std::string& Text, bool Loss)>& Alert) {
+bool CheckJobsDatabase(const std::function<void(const std::string& text, bool loss)>& alert) {
   TDatabaseCheckOptions options;
   options.DataPath = DataPath;
   options.PrivateDir = ProgramDir;
-  options.Confirm = [](const std::string& Text, const std::string& Caption) {
-    return ShowMessageBox({Text, Caption, mtConfirmation, true}) == mrYes;
+  options.Confirm = [](const std::string& text, const std::string& caption) {
+    return ShowMessageBox({text, caption, mtConfirmation, true}) == mrYes;
   };
-  options.OnRestructured = [&Alert](const std::string& Text) { Alert(Text, false); };
-  options.OnDataLost = [&Alert](const std::string& Text) { Alert(Text, true); };
+  options.OnRestructured = [&alert](const std::string& text) { alert(text, false); };
+  options.OnDataLost = [&alert](const std::string& text) { alert(text, true); };
   return OpenOrCreateDatabase(options);
 }
 

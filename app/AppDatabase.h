@@ -8,9 +8,9 @@
 
 // Makes sure the jobs table exists with its definition's structure, asking
 // through the message box before it creates a missing one; restructures
-// and their losses go to Alert with the warning flag for a loss. False when
+// and their losses go to alert with the warning flag for a loss. False when
 // the user declined: the program ends.
-bool CheckJobsDatabase(const std::function<void(const std::string& Text, bool Loss)>& Alert);
+bool CheckJobsDatabase(const std::function<void(const std::string& text, bool loss)>& alert);
 // The data module over the data folder, installed as the jobs' writer.
 void CreateDataModule();
 // Uninstalls and frees it, and closes the default session.

@@ -8,11 +8,11 @@ void TAlertListView::ClearRows() {
   });
 }
 
-void TAlertListView::AddRow(const TAlertRow& Row) {
-  PostToGui([list = list, Row] {
+void TAlertListView::AddRow(const TAlertRow& row) {
+  PostToGui([list = list, row] {
     if (!list) return;
-    QStringList texts{QString::fromStdString(Row.Caption)};
-    for (const std::string& text : Row.SubItems) texts << QString::fromStdString(text);
+    QStringList texts{QString::fromStdString(row.Caption)};
+    for (const std::string& text : row.SubItems) texts << QString::fromStdString(text);
     list->addTopLevelItem(new QTreeWidgetItem(texts));
   });
 }

@@ -10,12 +10,12 @@
 
 class TAlertListView : public TAlertView {
 public:
-  explicit TAlertListView(QTreeWidget* List) : list(List) {}
+  explicit TAlertListView(QTreeWidget* alertList) : list(alertList) {}
 
   void BeginUpdate() override {}
   void EndUpdate() override {}
   void ClearRows() override;
-  void AddRow(const TAlertRow& Row) override;
+  void AddRow(const TAlertRow& row) override;
 
 private:
   QPointer<QTreeWidget> list;

@@ -41,7 +41,7 @@ struct TSortColumn {
 // Holds the data module's lock for a scope.
 class TModuleHeld {
 public:
-  explicit TModuleHeld(TOsCriticalSection& Section) : section(Section) { section.Enter(); }
+  explicit TModuleHeld(TOsCriticalSection& criticalSection) : section(criticalSection) { section.Enter(); }
   ~TModuleHeld() { section.Leave(); }
   TModuleHeld(const TModuleHeld&) = delete;
   TModuleHeld& operator=(const TModuleHeld&) = delete;
@@ -54,7 +54,7 @@ constexpr TSortColumn SortColumns[] = {{"ByDate", 0}, {"ByOwner", 5}, {"ByPrinte
 
 }  // namespace
 
-TJobsPage::TJobsPage(QWidget* Parent) : QWidget(Parent) {
+TJobsPage::TJobsPage(QWidget* owner) : QWidget(owner) {
   auto* layout = new QVBoxLayout(this);
   auto* panel = new QHBoxLayout;
   DBNavigator1 = new TDBNavigator(this);
@@ -117,12 +117,12 @@ std::string TJobsPage::IndexName() const {
   return module ? module->Table1().IndexName() : std::string();
 }
 
-void TJobsPage::ReadSettings(const TMorvaneRegistry& Registry) {
+void TJobsPage::ReadSettings(const TMorvaneRegistry& registry) {
   for (int i = 0; i < DBGrid1->columnCount(); ++i)
-    DBGrid1->SetColumnWidth(i, Registry.ReadIntegerDef(Format("%s%d", {"dbColumn", i}), DBGrid1->ColumnWidth(i)));
+    DBGrid1->SetColumnWidth(i, registry.ReadIntegerDef(Format("%s%d", {"dbColumn", i}), DBGrid1->ColumnWidth(i)));
 }
 
-void TJobsPage::WriteSettings(TMorvaneRegistry& Registry) const {
+void TJobsPage::WriteSettings(TMorvaneRegistry& registry) const {
   for (int i = 0; i < DBGrid1->columnCount(); ++i)
-    Registry.WriteInteger(Format("%s%d", {"dbColumn", i}), DBGrid1->ColumnWidth(i));
+    registry.WriteInteger(Format("%s%d", {"dbColumn", i}), DBGrid1->ColumnWidth(i));
 }

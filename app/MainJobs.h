@@ -14,7 +14,7 @@ class TMorvaneRegistry;
 
 class TJobsPage : public QWidget {
 public:
-  explicit TJobsPage(QWidget* Parent = nullptr);
+  explicit TJobsPage(QWidget* owner = nullptr);
 
   // Fills the sort list with the table's secondary indexes, chooses the
   // first and binds the grid and navigator to the data module.
@@ -22,8 +22,8 @@ public:
   void ComboBox1Change();
   void btnEmptyClick();
   // "dbColumn%d" widths.
-  void ReadSettings(const TMorvaneRegistry& Registry);
-  void WriteSettings(TMorvaneRegistry& Registry) const;
+  void ReadSettings(const TMorvaneRegistry& registry);
+  void WriteSettings(TMorvaneRegistry& registry) const;
   // The table's current index; empty without a data module.
   std::string IndexName() const;
 

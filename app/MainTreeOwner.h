@@ -8,11 +8,11 @@
 
 class TTreeNodeOwner : public TWatchNodeOwner {
 public:
-  explicit TTreeNodeOwner(TBaseVirtualTree& Tree) : tree(Tree.Ref()) {}
+  explicit TTreeNodeOwner(TBaseVirtualTree& nodeTree) : tree(nodeTree.Ref()) {}
 
-  void DeleteNode(TVirtualNode* Node) noexcept override {
-    tree.Post([Node](TBaseVirtualTree& Tree) {
-      if (Tree.ContainsNode(Node)) Tree.DeleteNode(Node);
+  void DeleteNode(TVirtualNode* node) noexcept override {
+    tree.Post([node](TBaseVirtualTree& nodeTree) {
+      if (nodeTree.ContainsNode(node)) nodeTree.DeleteNode(node);
     });
   }
 

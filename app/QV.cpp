@@ -26,8 +26,8 @@ void OnSignal(int) {
   [[maybe_unused]] const ssize_t written = write(signalPipe[1], &byte, 1);
 }
 
-void ShowStartError(const std::string& Text, const std::string& Caption) {
-  ShowMessageBox({Text, Caption, mtError, false});
+void ShowStartError(const std::string& text, const std::string& caption) {
+  ShowMessageBox({text, caption, mtError, false});
 }
 
 }  // namespace
@@ -39,23 +39,23 @@ void ServeDispatcherFromEventLoop() {
 }
 
 void AnswerQuestionsUnattended() {
-  SetMessageBoxRunner([](const TMessageBoxRequest& Request) {
-    GetAlerter()->Add(std::make_unique<EAlertInfo>(Request.Caption + ": " + Request.Text +
-                                                   (Request.YesNo ? " - answered Yes" : "")));
-    return Request.YesNo ? mrYes : mrOk;
+  SetMessageBoxRunner([](const TMessageBoxRequest& request) {
+    GetAlerter()->Add(std::make_unique<EAlertInfo>(request.Caption + ": " + request.Text +
+                                                   (request.YesNo ? " - answered Yes" : "")));
+    return request.YesNo ? mrYes : mrOk;
   });
-  SetInputQueryRunner([](const TInputQueryRequest& Request, std::string& Value) {
-    GetAlerter()->Add(std::make_unique<EAlertInfo>(Request.Caption + ": " + Request.Prompt + " - answered " + Value));
+  SetInputQueryRunner([](const TInputQueryRequest& request, std::string& value) {
+    GetAlerter()->Add(std::make_unique<EAlertInfo>(request.Caption + ": " + request.Prompt + " - answered " + value));
     return true;
   });
 }
 
-int RunProgram(int argc, char** argv, const TProgramOptions& Options) {
+int RunProgram(int argc, char** argv, const TProgramOptions& options) {
   InitializeTools();
   QApplication application(argc, argv);
   QApplication::setApplicationName("Orvelle");
   QApplication::setQuitOnLastWindowClosed(false);
-  if (Options.Unattended) AnswerQuestionsUnattended();
+  if (options.Unattended) AnswerQuestionsUnattended();
   if (!CheckSingleInstance(ShowStartError)) return 0;
   ServeDispatcherFromEventLoop();
   if (!CheckJobsDatabase(AlertJobsDatabase)) {

@@ -12,7 +12,7 @@ struct TProgramOptions {
 // Start-up: the tools' settings, the one instance, the spooler, the
 // application object, the forms; then the message loop until the program
 // ends. SIGINT and SIGTERM run the orderly shutdown. Returns the exit code.
-int RunProgram(int argc, char** argv, const TProgramOptions& Options);
+int RunProgram(int argc, char** argv, const TProgramOptions& options);
 
 // Serves the main-thread dispatcher from the Qt event loop and lets
 // ProcessMessages pump Qt's events. Needs the application object.
