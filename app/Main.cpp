@@ -49,19 +49,19 @@ constexpr int ImageSize = 32;
 
 TOrvelle_MainForm* MainForm() { return mainForm; }
 
-std::unique_ptr<Exception> AlertCopy(const Exception& E) {
+std::unique_ptr<Exception> AlertCopy(const Exception& e) {
   // The most derived severity class first.
-  if (dynamic_cast<const EAlertCritical*>(&E)) return std::make_unique<EAlertCritical>(E.Message);
-  if (dynamic_cast<const EAlertSerious*>(&E)) return std::make_unique<EAlertSerious>(E.Message);
-  if (dynamic_cast<const EAlertWarning*>(&E)) return std::make_unique<EAlertWarning>(E.Message);
-  if (dynamic_cast<const EAlertInfo*>(&E)) return std::make_unique<EAlertInfo>(E.Message);
-  if (dynamic_cast<const EAlertException*>(&E)) return std::make_unique<EAlertFailure>(E.Message);
-  return std::make_unique<EAlertSerious>(E.Message);
+  if (dynamic_cast<const EAlertCritical*>(&e)) return std::make_unique<EAlertCritical>(e.Message);
+  if (dynamic_cast<const EAlertSerious*>(&e)) return std::make_unique<EAlertSerious>(e.Message);
+  if (dynamic_cast<const EAlertWarning*>(&e)) return std::make_unique<EAlertWarning>(e.Message);
+  if (dynamic_cast<const EAlertInfo*>(&e)) return std::make_unique<EAlertInfo>(e.Message);
+  if (dynamic_cast<const EAlertException*>(&e)) return std::make_unique<EAlertFailure>(e.Message);
+  return std::make_unique<EAlertSerious>(e.Message);
 }
 
-void Guarded(const std::function<void()>& Handler) {
+void Guarded(const std::function<void()>& handler) {
   try {
-    Handler();
+    handler();
   } catch (const Exception& e) {
     GetAlerter()->Add(AlertCopy(e));
   } catch (const std::exception& e) {
@@ -69,15 +69,15 @@ void Guarded(const std::function<void()>& Handler) {
   }
 }
 
-void AlertJobsDatabase(const std::string& Text, bool Loss) {
-  if (Loss)
-    GetAlerter()->Add(std::make_unique<EAlertWarning>(Text));
+void AlertJobsDatabase(const std::string& text, bool loss) {
+  if (loss)
+    GetAlerter()->Add(std::make_unique<EAlertWarning>(text));
   else
-    GetAlerter()->Add(std::make_unique<ERestructure>(Text));
+    GetAlerter()->Add(std::make_unique<ERestructure>(text));
 }
 
-TOrvelle_MainForm::TOrvelle_MainForm(QWidget* Parent)
-    : QMainWindow(Parent), formatSettings(NeutralFormatSettings()) {
+TOrvelle_MainForm::TOrvelle_MainForm(QWidget* owner)
+    : QMainWindow(owner), formatSettings(NeutralFormatSettings()) {
   mainForm = this;
   std::copy(std::begin(PrinterColumnDefaults), std::end(PrinterColumnDefaults), treeColumnWidths);
   std::copy(std::begin(JobColumnDefaults), std::end(JobColumnDefaults), treeListColumnWidths);
@@ -93,7 +93,7 @@ TOrvelle_MainForm::TOrvelle_MainForm(QWidget* Parent)
   // Exceptions that reach the application become alerts; a thread's own
   // exception stays the thread's, so an alert of its severity is made anew.
   SetApplicationExceptionHandler(
-      [](TBaseThread* Sender, Exception& E) { GetAlerter()->AddFromThread(AlertCopy(E), Sender, {}); });
+      [](TBaseThread* origin, Exception& e) { GetAlerter()->AddFromThread(AlertCopy(e), origin, {}); });
 
   JobsPage->Bind();
   PageControl1->setCurrentIndex(0);
@@ -109,7 +109,7 @@ TOrvelle_MainForm::TOrvelle_MainForm(QWidget* Parent)
   AnimationTimer.SetEnabled(true);
 
   TrayIcon(0);
-  SetQueuedStatusHandler([this](const std::string& Text) { StatusPanels[0]->setText(QString::fromStdString(Text)); });
+  SetQueuedStatusHandler([this](const std::string& text) { StatusPanels[0]->setText(QString::fromStdString(text)); });
   GetDataThread();
   Timer1.SetEnabled(true);
 }
@@ -182,37 +182,37 @@ void TOrvelle_MainForm::CreateComponents() {
 
   // The tree's events.
   nodeOwner = std::make_shared<TTreeNodeOwner>(*Tree);
-  Tree->OnFreeNode = [this](TBaseVirtualTree*, PVirtualNode Node) { treeRecords.erase(Node); };
-  Tree->OnInitNode = [this](TBaseVirtualTree*, PVirtualNode Parent, PVirtualNode Node,
-                            TVirtualNodeInitStates& States) {
+  Tree->OnFreeNode = [this](TBaseVirtualTree*, PVirtualNode node) { treeRecords.erase(node); };
+  Tree->OnInitNode = [this](TBaseVirtualTree*, PVirtualNode parentNode, PVirtualNode node,
+                            TVirtualNodeInitStates& states) {
     // Servers open, so their printers show as they are found.
-    if (!Parent) States.Include(ivsHasChildren).Include(ivsExpanded);
+    if (!parentNode) states.Include(ivsHasChildren).Include(ivsExpanded);
   };
-  Tree->OnGetText = [this](TBaseVirtualTree*, PVirtualNode Node, int, TVSTTextType, std::string& Text) {
-    TreeGetText(Node, Text);
+  Tree->OnGetText = [this](TBaseVirtualTree*, PVirtualNode node, int, TVSTTextType, std::string& text) {
+    TreeGetText(node, text);
   };
-  Tree->OnGetImageIndex = [this](TBaseVirtualTree*, PVirtualNode Node, TVTImageKind Kind, int, int& Index) {
-    if (Kind == ikNormal || Kind == ikSelected) TreeGetImageIndex(Node, Index);
+  Tree->OnGetImageIndex = [this](TBaseVirtualTree*, PVirtualNode node, TVTImageKind kind, int, int& index) {
+    if (kind == ikNormal || kind == ikSelected) TreeGetImageIndex(node, index);
   };
-  Tree->OnGetDrawInfo = [this](TBaseVirtualTree*, PVirtualNode Node, int, TVSTTextType, TDrawInfo& Info) {
-    const TPrinterRecord* record = TreeRecord(Node);
-    if (record && record->IsDefault) Info.Font.SetStyle(Info.Font.Style() | fsBold);
+  Tree->OnGetDrawInfo = [this](TBaseVirtualTree*, PVirtualNode node, int, TVSTTextType, TDrawInfo& info) {
+    const TPrinterRecord* record = TreeRecord(node);
+    if (record && record->IsDefault) info.Font.SetStyle(info.Font.Style() | fsBold);
   };
   // The boxes only show that a printer's jobs are recorded: no user
   // changes them.
-  Tree->OnChecking = [this](TBaseVirtualTree*, PVirtualNode, TCheckState&, bool& Allowed) { Allowed = markingRecorded; };
-  Tree->OnFocusChanged = [this](TBaseVirtualTree*, PVirtualNode Node, int) { TreeChange(Node); };
-  Tree->OnCollapsed = [this](TBaseVirtualTree*, PVirtualNode Node) { TreeCollapsed(Node); };
-  Tree->OnStructureChange = [this](TBaseVirtualTree*, PVirtualNode Node) { TreeStructureChange(Node); };
+  Tree->OnChecking = [this](TBaseVirtualTree*, PVirtualNode, TCheckState&, bool& allowed) { allowed = markingRecorded; };
+  Tree->OnFocusChanged = [this](TBaseVirtualTree*, PVirtualNode node, int) { TreeChange(node); };
+  Tree->OnCollapsed = [this](TBaseVirtualTree*, PVirtualNode node) { TreeCollapsed(node); };
+  Tree->OnStructureChange = [this](TBaseVirtualTree*, PVirtualNode node) { TreeStructureChange(node); };
 
-  TreeList->OnGetText = [this](TBaseVirtualTree*, PVirtualNode Node, int Column, TVSTTextType, std::string& Text) {
-    TreeListGetText(Node, Column, Text);
+  TreeList->OnGetText = [this](TBaseVirtualTree*, PVirtualNode node, int column, TVSTTextType, std::string& text) {
+    TreeListGetText(node, column, text);
   };
-  TreeList->OnGetDrawInfo = [this](TBaseVirtualTree*, PVirtualNode Node, int, TVSTTextType, TDrawInfo& Info) {
-    if (listView == TListView::Printers && Node->Index < listPrinters.size() && listPrinters[Node->Index].IsDefault)
-      Info.Font.SetStyle(Info.Font.Style() | fsBold);
+  TreeList->OnGetDrawInfo = [this](TBaseVirtualTree*, PVirtualNode node, int, TVSTTextType, TDrawInfo& info) {
+    if (listView == TListView::Printers && node->Index < listPrinters.size() && listPrinters[node->Index].IsDefault)
+      info.Font.SetStyle(info.Font.Style() | fsBold);
   };
-  TreeList->OnColumnResize = [this](TBaseVirtualTree*, int Column) { TreeListColumnResize(Column); };
+  TreeList->OnColumnResize = [this](TBaseVirtualTree*, int column) { TreeListColumnResize(column); };
 }
 
 void TOrvelle_MainForm::CreateMenus() {
@@ -238,7 +238,7 @@ void TOrvelle_MainForm::CreateMenus() {
   connect(PopupMenu1, &QMenu::aboutToShow, this, [this] { PopupMenu1Popup(); });
   Tree->setContextMenuPolicy(Qt::CustomContextMenu);
   connect(Tree, &QWidget::customContextMenuRequested, this,
-          [this](const QPoint& At) { PopupMenu1->popup(Tree->mapToGlobal(At)); });
+          [this](const QPoint& at) { PopupMenu1->popup(Tree->mapToGlobal(at)); });
 
   pop2 = new QMenu(this);
   Restore1 = pop2->addAction(tr("&Show"), this, [this] { Restore1Click(); });
@@ -251,18 +251,18 @@ void TOrvelle_MainForm::CreateImages() {
   // paper moves up.
   ImageList1 = std::make_unique<TImageList>(ImageSize, ImageSize);
   constexpr TColor bodies[6] = {clNavy, clGreen, clOlive, clMaroon, clPurple, clBlack};
-  auto printer = [](TColor Body, int Frame) {
-    return [Body, Frame](TCanvas& Canvas, int Width, int Height) {
-      Canvas.Brush().SetColor(Body);
-      Canvas.FillRect(TRect{2, Height / 2, Width - 2, Height - 4});
-      Canvas.Brush().SetColor(0xFFFFFF);
-      const int top = Frame < 0 ? 4 : 4 + 2 * (4 - Frame);
-      Canvas.FillRect(TRect{8, top, Width - 8, Height / 2});
+  auto printer = [](TColor body, int frame) {
+    return [body, frame](TCanvas& canvas, int glyphWidth, int glyphHeight) {
+      canvas.Brush().SetColor(body);
+      canvas.FillRect(TRect{2, glyphHeight / 2, glyphWidth - 2, glyphHeight - 4});
+      canvas.Brush().SetColor(0xFFFFFF);
+      const int top = frame < 0 ? 4 : 4 + 2 * (4 - frame);
+      canvas.FillRect(TRect{8, top, glyphWidth - 8, glyphHeight / 2});
     };
   };
-  ImageList1->AddGlyph([](TCanvas& Canvas, int Width, int Height) {
-    Canvas.Brush().SetColor(clNavy);
-    Canvas.FillRect(TRect{6, 2, Width - 6, Height - 2});
+  ImageList1->AddGlyph([](TCanvas& canvas, int glyphWidth, int glyphHeight) {
+    canvas.Brush().SetColor(clNavy);
+    canvas.FillRect(TRect{6, 2, glyphWidth - 6, glyphHeight - 2});
   });
   // Indexes 1 to 5 still; 6 to 10: animation of local default non-shared
   // (6..10), 10 is also a still image, so the last frame doubles as it.
@@ -321,8 +321,8 @@ void TOrvelle_MainForm::WriteSettings() {
   }
 }
 
-void TOrvelle_MainForm::ShowStatus(const std::string& Text) {
-  StatusPanels[1]->setText(QString::fromStdString(Text));
+void TOrvelle_MainForm::ShowStatus(const std::string& text) {
+  StatusPanels[1]->setText(QString::fromStdString(text));
   Timer1.SetEnabled(true);
 }
 
@@ -331,8 +331,8 @@ void TOrvelle_MainForm::LayoutStatusBar() {
   StatusPanels[1]->setFixedWidth(std::max(statusBar()->width() - StatusPanels[0]->width() - StatusPanels[2]->width(), 0));
 }
 
-void TOrvelle_MainForm::resizeEvent(QResizeEvent* Event) {
-  QMainWindow::resizeEvent(Event);
+void TOrvelle_MainForm::resizeEvent(QResizeEvent* resizing) {
+  QMainWindow::resizeEvent(resizing);
   LayoutStatusBar();
 }
 
@@ -376,15 +376,15 @@ void TOrvelle_MainForm::PopupMenu1Popup() {
   DeleteServer1->setEnabled(!shownServer.empty());
 }
 
-void TOrvelle_MainForm::TrayIcon(int Operation) {
-  switch (Operation) {
+void TOrvelle_MainForm::TrayIcon(int operation) {
+  switch (operation) {
     case 0:
       if (!QSystemTrayIcon::isSystemTrayAvailable() || tray) return;
       tray = new QSystemTrayIcon(windowIcon(), this);
       tray->setToolTip("Orvelle");
       tray->setContextMenu(pop2);
-      connect(tray, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason Reason) {
-        if (Reason == QSystemTrayIcon::DoubleClick) Restore1Click();
+      connect(tray, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
+        if (reason == QSystemTrayIcon::DoubleClick) Restore1Click();
       });
       tray->show();
       break;
@@ -416,22 +416,22 @@ void TOrvelle_MainForm::About1Click() {
   AboutBox->exec();
 }
 
-void TOrvelle_MainForm::closeEvent(QCloseEvent* Event) {
+void TOrvelle_MainForm::closeEvent(QCloseEvent* closing) {
   // Closing a visible window only hides it; the program goes on in the
   // tray. Closing it hidden ends the program, after the orderly shutdown.
   if (isVisible() && !shuttingDown) {
-    Event->ignore();
+    closing->ignore();
     hide();
     return;
   }
   ShutdownMonitoring();
-  Event->accept();
+  closing->accept();
   QApplication::quit();
 }
 
-void TOrvelle_MainForm::keyReleaseEvent(QKeyEvent* Event) {
-  if (Event->key() == Qt::Key_F5) SettingsChanged();
-  QMainWindow::keyReleaseEvent(Event);
+void TOrvelle_MainForm::keyReleaseEvent(QKeyEvent* released) {
+  if (released->key() == Qt::Key_F5) SettingsChanged();
+  QMainWindow::keyReleaseEvent(released);
 }
 
 void TOrvelle_MainForm::SettingsChanged() {

@@ -85,16 +85,16 @@ inline constexpr int AnimationInterval = 250;
 inline constexpr int AnimationFrames = 5;
 
 // The names that the tree and list show for a printer record.
-std::string TreePrinterName(const PrinterInfo2& Printer, const std::string& ServerName);
-std::string ListPrinterName(const PrinterInfo2& Printer, const std::string& ServerName);
+std::string TreePrinterName(const PrinterInfo2& printer, const std::string& serverName);
+std::string ListPrinterName(const PrinterInfo2& printer, const std::string& serverName);
 // The tree's image of a printer: the static one, or the base of its
 // animation when its queue holds jobs.
-int PrinterImageIndex(const TPrinterRecord& Record, bool Busy, int AnimationFrame);
+int PrinterImageIndex(const TPrinterRecord& record, bool busy, int animationFrame);
 
 class TOrvelle_MainForm : public QMainWindow {
 public:
   // FormCreate.
-  explicit TOrvelle_MainForm(QWidget* Parent = nullptr);
+  explicit TOrvelle_MainForm(QWidget* owner = nullptr);
   // FormDestroy: settings written, tray icon deleted.
   ~TOrvelle_MainForm() override;
 
@@ -103,17 +103,17 @@ public:
   bool ShuttingDown() const { return shuttingDown; }
   void UpdateCaption();
   // 0 adds, 1 modifies, 2 deletes the notification-area icon.
-  void TrayIcon(int Operation);
+  void TrayIcon(int operation);
 
   // Discovery and the watch threads' callbacks.
-  void StartEnumeration(const std::string& ServerName);
-  bool OnServerFound(TThreadEnumerateRemote* Sender, const std::string& ServerName, int32_t PrinterCount,
-                     const std::vector<PrinterInfo2>& Buffer);
-  void OnPrinterFound(TThreadEnumerateRemote* Sender, const std::string& ServerName, const PrinterInfo2& Printer);
-  void StartPrinterWatch(TThreadServer& Server, const PrinterInfo2& Printer);
-  void OnServerChanged(TThreadCustom* Sender);
-  void OnPrinterJobsChanged(TThreadCustom* Sender);
-  bool IsMonitored(const std::string& Name) const;
+  void StartEnumeration(const std::string& serverName);
+  bool OnServerFound(TThreadEnumerateRemote* enumerator, const std::string& serverName, int32_t printerCount,
+                     const std::vector<PrinterInfo2>& buffer);
+  void OnPrinterFound(TThreadEnumerateRemote* enumerator, const std::string& serverName, const PrinterInfo2& printer);
+  void StartPrinterWatch(TThreadServer& server, const PrinterInfo2& printer);
+  void OnServerChanged(TThreadCustom* serverThread);
+  void OnPrinterJobsChanged(TThreadCustom* printerThread);
+  bool IsMonitored(const std::string& name) const;
 
   // Handlers.
   void Timer1Timer();
@@ -163,19 +163,19 @@ public:
   TListView ListView() const { return listView; }
   const std::string& DefaultPrinterName() const { return defaultPrinterName; }
   // The record of a tree node; null for an unknown node.
-  const TPrinterRecord* TreeRecord(PVirtualNode Node) const;
+  const TPrinterRecord* TreeRecord(PVirtualNode node) const;
   // The tree node of a server or printer (by the spooler's name); null
   // when none.
-  PVirtualNode FindServerNode(const std::string& ServerName);
-  PVirtualNode FindPrinterNode(const std::string& PrinterName);
+  PVirtualNode FindServerNode(const std::string& serverName);
+  PVirtualNode FindPrinterNode(const std::string& printerName);
   int AnimationFrame() const { return animationFrame; }
   const std::string& ShownServer() const { return shownServer; }
   const std::string& ShownPrinter() const { return shownPrinter; }
 
 protected:
-  void closeEvent(QCloseEvent* Event) override;
-  void keyReleaseEvent(QKeyEvent* Event) override;
-  void resizeEvent(QResizeEvent* Event) override;
+  void closeEvent(QCloseEvent* closing) override;
+  void keyReleaseEvent(QKeyEvent* released) override;
+  void resizeEvent(QResizeEvent* resizing) override;
 
 private:
   void CreateComponents();
@@ -183,34 +183,34 @@ private:
   void CreateImages();
   void ReadSettings();
   void WriteSettings();
-  void ShowStatus(const std::string& Text);
+  void ShowStatus(const std::string& text);
   void LayoutStatusBar();
-  void HandleException(TThreadCustom* Sender, Exception& E);
+  void HandleException(TThreadCustom* origin, Exception& e);
 
   // The tree's and the list's events.
-  void TreeGetText(PVirtualNode Node, std::string& Text);
-  void TreeGetImageIndex(PVirtualNode Node, int& Index);
-  void TreeChange(PVirtualNode Node);
-  void TreeCollapsed(PVirtualNode Node);
-  void TreeStructureChange(PVirtualNode Node);
-  void TreeListGetText(PVirtualNode Node, int Column, std::string& Text);
-  void TreeListColumnResize(int Column);
+  void TreeGetText(PVirtualNode node, std::string& text);
+  void TreeGetImageIndex(PVirtualNode node, int& index);
+  void TreeChange(PVirtualNode node);
+  void TreeCollapsed(PVirtualNode node);
+  void TreeStructureChange(PVirtualNode node);
+  void TreeListGetText(PVirtualNode node, int column, std::string& text);
+  void TreeListColumnResize(int column);
 
   // The list.
-  void SwitchListView(TListView View);
-  void ShowServerPrinters(const std::string& ServerName);
-  void FillJobs(const std::string& PrinterName);
+  void SwitchListView(TListView view);
+  void ShowServerPrinters(const std::string& serverName);
+  void FillJobs(const std::string& printerName);
   void ClearList();
-  void FocusNode(PVirtualNode Node);
+  void FocusNode(PVirtualNode node);
   // Posted by the watch threads.
-  void PrinterJobsChanged(const std::string& PrinterName);
-  void ServerRefreshed(const std::string& ServerName);
+  void PrinterJobsChanged(const std::string& printerName);
+  void ServerRefreshed(const std::string& serverName);
   // A server's new printer list: the printers whose watches end (gone from
   // the list or excluded), and the update of the watches that stay and the
   // start of the new ones. On the main thread.
-  std::vector<std::string> LeavingPrinters(TThreadServer& Server, const std::vector<PrinterInfo2>& Printers) const;
-  void ApplyServerPrinters(TThreadServer& Server, const std::vector<PrinterInfo2>& Printers, bool Reread);
-  std::string ServerOfNode(PVirtualNode Node) const;
+  std::vector<std::string> LeavingPrinters(TThreadServer& server, const std::vector<PrinterInfo2>& printers) const;
+  void ApplyServerPrinters(TThreadServer& server, const std::vector<PrinterInfo2>& printers, bool reread);
+  std::string ServerOfNode(PVirtualNode node) const;
 
   std::unique_ptr<TImageList> ImageList1;
   std::unique_ptr<TAlertListView> alertView;
@@ -240,14 +240,14 @@ private:
   TGuiLife<TOrvelle_MainForm> life{this};
 };
 
-// A new alert of E's severity class (any class not an alert's: serious).
-std::unique_ptr<Exception> AlertCopy(const Exception& E);
+// A new alert of e's severity class (any class not an alert's: serious).
+std::unique_ptr<Exception> AlertCopy(const Exception& e);
 // Runs a handler; an exception becomes an alert, as the application's
 // exception event makes it.
-void Guarded(const std::function<void()>& Handler);
+void Guarded(const std::function<void()>& handler);
 
 // Restructures of the jobs table are notes, its losses warnings.
-void AlertJobsDatabase(const std::string& Text, bool Loss);
+void AlertJobsDatabase(const std::string& text, bool loss);
 
 // The program's main window while it exists.
 TOrvelle_MainForm* MainForm();

@@ -21,68 +21,68 @@
 
 namespace {
 
-TThreadServer* FindServer(const std::string& Name) { return static_cast<TThreadServer*>(ServerList().FindByName(Name)); }
+TThreadServer* FindServer(const std::string& name) { return static_cast<TThreadServer*>(ServerList().FindByName(name)); }
 
-TPrinterRecord PrinterRecordOf(const PrinterInfo2& Printer, const std::string& Name, const std::string& DefaultName) {
+TPrinterRecord PrinterRecordOf(const PrinterInfo2& printer, const std::string& name, const std::string& defaultName) {
   TPrinterRecord record;
-  record.Name = Name;
-  record.Key = Printer.PrinterName;
-  record.Port = Printer.PortName;
-  record.Model = Printer.DriverName;
-  record.Location = Printer.Location;
-  record.Comment = Printer.Comment;
-  record.Status = Printer.Status;
-  record.Jobs = Printer.cJobs;
-  record.PagesPerMinute = Printer.AveragePPM;
-  record.Attributes = Printer.Attributes;
-  record.IsLocal = Printer.Attributes & PRINTER_ATTRIBUTE_LOCAL;
-  record.IsShared = Printer.Attributes & PRINTER_ATTRIBUTE_SHARED;
-  record.IsDefault = SameText(Name, DefaultName) || SameText(Printer.PrinterName, DefaultName);
+  record.Name = name;
+  record.Key = printer.PrinterName;
+  record.Port = printer.PortName;
+  record.Model = printer.DriverName;
+  record.Location = printer.Location;
+  record.Comment = printer.Comment;
+  record.Status = printer.Status;
+  record.Jobs = printer.cJobs;
+  record.PagesPerMinute = printer.AveragePPM;
+  record.Attributes = printer.Attributes;
+  record.IsLocal = printer.Attributes & PRINTER_ATTRIBUTE_LOCAL;
+  record.IsShared = printer.Attributes & PRINTER_ATTRIBUTE_SHARED;
+  record.IsDefault = SameText(name, defaultName) || SameText(printer.PrinterName, defaultName);
   return record;
 }
 
 }  // namespace
 
-bool TOrvelle_MainForm::IsMonitored(const std::string& Name) const {
+bool TOrvelle_MainForm::IsMonitored(const std::string& name) const {
   TMorvaneRegistry registry;
   if (!registry.OpenKeyReadOnly(GetSettingsKey())) return true;
-  return !registry.ValueExists(Name);
+  return !registry.ValueExists(name);
 }
 
-void TOrvelle_MainForm::StartEnumeration(const std::string& ServerName) {
-  SetScanWaitForm({[this](const std::string& Message, int32_t Maximum, TBaseThread* Thread) {
-                     ShowWaitForm(this, Message, Maximum, Thread);
+void TOrvelle_MainForm::StartEnumeration(const std::string& serverName) {
+  SetScanWaitForm({[this](const std::string& message, int32_t maximum, TBaseThread* scanner) {
+                     ShowWaitForm(this, message, maximum, scanner);
                    },
-                   [](int32_t Position) { StepWaitForm(Position); },
-                   [](const std::string& Text) { UpdateWaitText(Text); },
-                   [](TBaseThread* Thread) { CloseWaitFormFor(Thread); }});
-  auto* thread = TBaseThread::Create<TThreadEnumerateRemote>(true, ServerName);
-  thread->OnServerFound = [this](TThreadEnumerateRemote* Sender, const std::string& Name, int32_t Count,
-                                 const std::vector<PrinterInfo2>& Buffer) {
-    return OnServerFound(Sender, Name, Count, Buffer);
+                   [](int32_t position) { StepWaitForm(position); },
+                   [](const std::string& text) { UpdateWaitText(text); },
+                   [](TBaseThread* scanner) { CloseWaitFormFor(scanner); }});
+  auto* thread = TBaseThread::Create<TThreadEnumerateRemote>(true, serverName);
+  thread->OnServerFound = [this](TThreadEnumerateRemote* enumerator, const std::string& name, int32_t count,
+                                 const std::vector<PrinterInfo2>& buffer) {
+    return OnServerFound(enumerator, name, count, buffer);
   };
-  thread->OnPrinterFound = [this](TThreadEnumerateRemote* Sender, const std::string& Name,
-                                  const PrinterInfo2& Printer) { OnPrinterFound(Sender, Name, Printer); };
+  thread->OnPrinterFound = [this](TThreadEnumerateRemote* enumerator, const std::string& name,
+                                  const PrinterInfo2& printer) { OnPrinterFound(enumerator, name, printer); };
   thread->Resume();
 }
 
-bool TOrvelle_MainForm::OnServerFound(TThreadEnumerateRemote*, const std::string& ServerName, int32_t,
-                                      const std::vector<PrinterInfo2>& Buffer) {
-  if (shuttingDown || !IsMonitored(ServerName)) return false;
-  ShowStatus(" " + ServerName);
+bool TOrvelle_MainForm::OnServerFound(TThreadEnumerateRemote*, const std::string& serverName, int32_t,
+                                      const std::vector<PrinterInfo2>& buffer) {
+  if (shuttingDown || !IsMonitored(serverName)) return false;
+  ShowStatus(" " + serverName);
   {
     THeldList held(ServerList());
-    if (!FindServer(ServerName)) {
+    if (!FindServer(serverName)) {
       PrinterHandle handle = 0;
-      if (const OsError error = CurrentSpooler()->OpenPrinter(ServerName, 0, handle))
+      if (const OsError error = CurrentSpooler()->OpenPrinter(serverName, 0, handle))
         throw ESysError(OsErrorMessage(error));
-      TThreadServer* server = ServerList().AddServer(ServerName, handle);
-      server->OnChange = [this](TThreadCustom* Sender) { OnServerChanged(Sender); };
-      server->SetModel(Buffer);
+      TThreadServer* server = ServerList().AddServer(serverName, handle);
+      server->OnChange = [this](TThreadCustom* serverThread) { OnServerChanged(serverThread); };
+      server->SetModel(buffer);
       PVirtualNode node = Tree->AddChild(nullptr);
       TPrinterRecord& record = treeRecords[node];
-      record.Name = ServerName;
-      record.ServerText = ServerName;
+      record.Name = serverName;
+      record.ServerText = serverName;
       Tree->InitNode(node);
       server->Node = node;
       server->NodeOwner = nodeOwner;
@@ -97,34 +97,34 @@ bool TOrvelle_MainForm::OnServerFound(TThreadEnumerateRemote*, const std::string
   return true;
 }
 
-void TOrvelle_MainForm::OnPrinterFound(TThreadEnumerateRemote*, const std::string& ServerName,
-                                       const PrinterInfo2& Printer) {
-  if (shuttingDown || !IsMonitored(Printer.PrinterName)) return;
-  ShowStatus(" " + Printer.PrinterName);
+void TOrvelle_MainForm::OnPrinterFound(TThreadEnumerateRemote*, const std::string& serverName,
+                                       const PrinterInfo2& printer) {
+  if (shuttingDown || !IsMonitored(printer.PrinterName)) return;
+  ShowStatus(" " + printer.PrinterName);
   {
     THeldList held(ServerList());
-    TThreadServer* server = FindServer(ServerName);
+    TThreadServer* server = FindServer(serverName);
     if (!server) return;
     {
       THeldList heldPrinters(server->Printers());
-      if (server->FindPrinterThread(Printer.PrinterName)) return;
-      StartPrinterWatch(*server, Printer);
+      if (server->FindPrinterThread(printer.PrinterName)) return;
+      StartPrinterWatch(*server, printer);
     }
   }
-  if (ServerOfNode(Tree->FocusedNode()) == ServerName && !TreeRecord(Tree->FocusedNode())->Key.size())
+  if (ServerOfNode(Tree->FocusedNode()) == serverName && !TreeRecord(Tree->FocusedNode())->Key.size())
     TreeChange(Tree->FocusedNode());
 }
 
-void TOrvelle_MainForm::StartPrinterWatch(TThreadServer& Server, const PrinterInfo2& Printer) {
-  PVirtualNode serverNode = FindServerNode(Server.Name());
+void TOrvelle_MainForm::StartPrinterWatch(TThreadServer& server, const PrinterInfo2& printer) {
+  PVirtualNode serverNode = FindServerNode(server.Name());
   if (!serverNode) return;
   PrinterHandle handle = 0;
-  OpenPrinterChecked(Printer.PrinterName, handle);
-  auto* thread = TBaseThread::Create<TThreadJobs>(true, Printer.PrinterName, handle);
-  thread->SetServer(Server);
-  thread->OnChange = [this](TThreadCustom* Sender) { OnPrinterJobsChanged(Sender); };
+  OpenPrinterChecked(printer.PrinterName, handle);
+  auto* thread = TBaseThread::Create<TThreadJobs>(true, printer.PrinterName, handle);
+  thread->SetServer(server);
+  thread->OnChange = [this](TThreadCustom* printerThread) { OnPrinterJobsChanged(printerThread); };
   PVirtualNode node = Tree->AddChild(serverNode);
-  treeRecords[node] = PrinterRecordOf(Printer, TreePrinterName(Printer, Server.Name()), defaultPrinterName);
+  treeRecords[node] = PrinterRecordOf(printer, TreePrinterName(printer, server.Name()), defaultPrinterName);
   Tree->InitNode(node);
   node->CheckType = ctCheckBox;
   // Every monitored printer's jobs are recorded; the box only shows it.
@@ -133,13 +133,13 @@ void TOrvelle_MainForm::StartPrinterWatch(TThreadServer& Server, const PrinterIn
   markingRecorded = false;
   thread->Node = node;
   thread->NodeOwner = nodeOwner;
-  Server.Printers().Add(thread);
+  server.Printers().Add(thread);
   thread->Resume();
 }
 
-void TOrvelle_MainForm::OnServerChanged(TThreadCustom* Sender) {
+void TOrvelle_MainForm::OnServerChanged(TThreadCustom* serverThread) {
   // In the server's thread: nothing here touches a widget.
-  auto* server = static_cast<TThreadServer*>(Sender);
+  auto* server = static_cast<TThreadServer*>(serverThread);
   const std::string serverName = server->Name();
   if (server->PrinterChanged) {
     std::vector<PrinterInfo2> printers;
@@ -155,36 +155,36 @@ void TOrvelle_MainForm::OnServerChanged(TThreadCustom* Sender) {
     const bool reread = server->RefreshAsked;
     server->Synchronize([this, server, &printers, reread] { ApplyServerPrinters(*server, printers, reread); });
   }
-  TGuiRef<TOrvelle_MainForm>(life.Token()).Post([serverName](TOrvelle_MainForm& Form) {
-    Form.ServerRefreshed(serverName);
+  TGuiRef<TOrvelle_MainForm>(life.Token()).Post([serverName](TOrvelle_MainForm& form) {
+    form.ServerRefreshed(serverName);
   });
 }
 
-std::vector<std::string> TOrvelle_MainForm::LeavingPrinters(TThreadServer& Server,
-                                                            const std::vector<PrinterInfo2>& Printers) const {
+std::vector<std::string> TOrvelle_MainForm::LeavingPrinters(TThreadServer& server,
+                                                            const std::vector<PrinterInfo2>& printers) const {
   std::vector<std::string> leaving;
   if (shuttingDown) return leaving;
-  THeldList held(Server.Printers());
-  for (int32_t i = 0; TThreadJobs* thread = Server.GetPrinterThread(i); ++i) {
+  THeldList held(server.Printers());
+  for (int32_t i = 0; TThreadJobs* thread = server.GetPrinterThread(i); ++i) {
     const std::string& name = thread->Name();
-    const bool listed = std::any_of(Printers.begin(), Printers.end(), [&name](const PrinterInfo2& Printer) {
-      return SameText(Printer.PrinterName, name);
+    const bool listed = std::any_of(printers.begin(), printers.end(), [&name](const PrinterInfo2& printer) {
+      return SameText(printer.PrinterName, name);
     });
     if (!listed || !IsMonitored(name)) leaving.push_back(name);
   }
   return leaving;
 }
 
-void TOrvelle_MainForm::ApplyServerPrinters(TThreadServer& Server, const std::vector<PrinterInfo2>& Printers,
-                                            bool Reread) {
-  if (shuttingDown || !FindServerNode(Server.Name())) return;
-  for (const PrinterInfo2& printer : Printers) {
+void TOrvelle_MainForm::ApplyServerPrinters(TThreadServer& server, const std::vector<PrinterInfo2>& printers,
+                                            bool reread) {
+  if (shuttingDown || !FindServerNode(server.Name())) return;
+  for (const PrinterInfo2& printer : printers) {
     if (!IsMonitored(printer.PrinterName)) continue;
-    THeldList held(Server.Printers());
-    TThreadJobs* thread = Server.FindPrinterThread(printer.PrinterName);
+    THeldList held(server.Printers());
+    TThreadJobs* thread = server.FindPrinterThread(printer.PrinterName);
     if (!thread) {
       try {
-        StartPrinterWatch(Server, printer);
+        StartPrinterWatch(server, printer);
       } catch (Exception& e) {
         GetAlerter()->Add(std::make_unique<EAlertFailure>(e.Message));
       }
@@ -193,23 +193,23 @@ void TOrvelle_MainForm::ApplyServerPrinters(TThreadServer& Server, const std::ve
     // A listed thread has not yet handed its node back: it leaves the list
     // first.
     if (const auto found = treeRecords.find(thread->Node); found != treeRecords.end())
-      found->second = PrinterRecordOf(printer, TreePrinterName(printer, Server.Name()), defaultPrinterName);
-    if (Reread) QueueUserAPC(WakeApc, thread->Handle());
+      found->second = PrinterRecordOf(printer, TreePrinterName(printer, server.Name()), defaultPrinterName);
+    if (reread) QueueUserAPC(WakeApc, thread->Handle());
   }
   Tree->Viewport()->update();
-  ShowStatus(" " + Server.Name() + " Refreshed");
+  ShowStatus(" " + server.Name() + " Refreshed");
 }
 
-void TOrvelle_MainForm::ServerRefreshed(const std::string& ServerName) {
-  if (shuttingDown || !SameText(shownServer, ServerName)) return;
+void TOrvelle_MainForm::ServerRefreshed(const std::string& serverName) {
+  if (shuttingDown || !SameText(shownServer, serverName)) return;
   PVirtualNode focused = Tree->FocusedNode();
   const TPrinterRecord* record = TreeRecord(focused);
   if (record && record->Key.empty()) {
-    ShowServerPrinters(ServerName);
+    ShowServerPrinters(serverName);
   } else {
     PVirtualNode node = FindPrinterNode(shownPrinter);
     if (!node) {
-      PVirtualNode serverNode = FindServerNode(ServerName);
+      PVirtualNode serverNode = FindServerNode(serverName);
       node = serverNode && serverNode->FirstChild ? serverNode->FirstChild : serverNode;
     }
     if (node && node != focused) FocusNode(node);
@@ -217,28 +217,28 @@ void TOrvelle_MainForm::ServerRefreshed(const std::string& ServerName) {
   UpdateCaption();
 }
 
-void TOrvelle_MainForm::OnPrinterJobsChanged(TThreadCustom* Sender) {
+void TOrvelle_MainForm::OnPrinterJobsChanged(TThreadCustom* printerThread) {
   // In the printer's thread: the list is refilled on the main thread.
-  TGuiRef<TOrvelle_MainForm>(life.Token()).Post([name = Sender->Name()](TOrvelle_MainForm& Form) {
-    Form.PrinterJobsChanged(name);
+  TGuiRef<TOrvelle_MainForm>(life.Token()).Post([name = printerThread->Name()](TOrvelle_MainForm& form) {
+    form.PrinterJobsChanged(name);
   });
 }
 
-void TOrvelle_MainForm::PrinterJobsChanged(const std::string& PrinterName) {
-  if (shuttingDown || listView != TListView::Jobs || !SameText(shownPrinter, PrinterName)) return;
+void TOrvelle_MainForm::PrinterJobsChanged(const std::string& printerName) {
+  if (shuttingDown || listView != TListView::Jobs || !SameText(shownPrinter, printerName)) return;
   const TPrinterRecord* record = TreeRecord(Tree->FocusedNode());
-  if (!record || !SameText(record->Key, PrinterName)) return;
-  FillJobs(PrinterName);
+  if (!record || !SameText(record->Key, printerName)) return;
+  FillJobs(printerName);
 }
 
-void TOrvelle_MainForm::FillJobs(const std::string& PrinterName) {
+void TOrvelle_MainForm::FillJobs(const std::string& printerName) {
   std::vector<QueueJob> jobs;
   {
     THeldList held(ServerList());
     TThreadServer* server = FindServer(shownServer);
     if (!server) return;
     THeldList heldPrinters(server->Printers());
-    TThreadJobs* thread = server->FindPrinterThread(PrinterName);
+    TThreadJobs* thread = server->FindPrinterThread(printerName);
     if (!thread) return;
     if (const PrinterQueue* queue = thread->GetQueue()) jobs = queue->Jobs;
     thread->UnlockModel();
@@ -256,12 +256,12 @@ void TOrvelle_MainForm::ClearList() {
   listPrinters.clear();
 }
 
-void TOrvelle_MainForm::SwitchListView(TListView View) {
-  if (listView == View) return;
-  listView = View;
+void TOrvelle_MainForm::SwitchListView(TListView view) {
+  if (listView == view) return;
+  listView = view;
   TVirtualTreeColumns& columns = TreeList->Header().Columns();
   columns.Clear();
-  const bool printers = View == TListView::Printers;
+  const bool printers = view == TListView::Printers;
   const int count = printers ? 7 : 6;
   for (int i = 0; i < count; ++i) {
     TVirtualTreeColumn* column = columns.Add();
@@ -271,18 +271,18 @@ void TOrvelle_MainForm::SwitchListView(TListView View) {
   }
 }
 
-void TOrvelle_MainForm::TreeListColumnResize(int Column) {
-  if (Column < 0 || Column >= TreeList->Header().Columns().Count()) return;
-  const int width = TreeList->Header().Columns().Items(Column).Width();
-  if (listView == TListView::Printers && Column < 7) treeColumnWidths[Column] = width;
-  if (listView == TListView::Jobs && Column < 6) treeListColumnWidths[Column] = width;
+void TOrvelle_MainForm::TreeListColumnResize(int column) {
+  if (column < 0 || column >= TreeList->Header().Columns().Count()) return;
+  const int width = TreeList->Header().Columns().Items(column).Width();
+  if (listView == TListView::Printers && column < 7) treeColumnWidths[column] = width;
+  if (listView == TListView::Jobs && column < 6) treeListColumnWidths[column] = width;
 }
 
-void TOrvelle_MainForm::ShowServerPrinters(const std::string& ServerName) {
+void TOrvelle_MainForm::ShowServerPrinters(const std::string& serverName) {
   std::vector<PrinterInfo2> printers;
   {
     THeldList held(ServerList());
-    TThreadServer* server = FindServer(ServerName);
+    TThreadServer* server = FindServer(serverName);
     if (!server) return;
     if (const std::vector<PrinterInfo2>* model = server->GetPrinters()) printers = *model;
     server->UnlockModel();
@@ -293,13 +293,13 @@ void TOrvelle_MainForm::ShowServerPrinters(const std::string& ServerName) {
   SwitchListView(TListView::Printers);
   // One row per printer node of the server, so a printer that failed to
   // open is in neither.
-  if (PVirtualNode serverNode = FindServerNode(ServerName)) {
+  if (PVirtualNode serverNode = FindServerNode(serverName)) {
     for (PVirtualNode child = serverNode->FirstChild; child; child = child->NextSibling) {
       const TPrinterRecord* record = TreeRecord(child);
       if (!record) continue;
       for (const PrinterInfo2& printer : printers) {
         if (printer.PrinterName != record->Key) continue;
-        listPrinters.push_back(PrinterRecordOf(printer, ListPrinterName(printer, ServerName), defaultPrinterName));
+        listPrinters.push_back(PrinterRecordOf(printer, ListPrinterName(printer, serverName), defaultPrinterName));
         break;
       }
     }
@@ -314,11 +314,11 @@ void TOrvelle_MainForm::ShowServerPrinters(const std::string& ServerName) {
   }
 }
 
-void TOrvelle_MainForm::TreeChange(PVirtualNode Node) {
-  const TPrinterRecord* record = TreeRecord(Node);
+void TOrvelle_MainForm::TreeChange(PVirtualNode node) {
+  const TPrinterRecord* record = TreeRecord(node);
   if (!record || shuttingDown) return;
   if (!record->Key.empty()) {
-    shownServer = ServerOfNode(Node);
+    shownServer = ServerOfNode(node);
     shownPrinter = record->Key;
     TreeList->BeginUpdate();
     ClearList();
@@ -338,13 +338,13 @@ void TOrvelle_MainForm::TreeChange(PVirtualNode Node) {
   UpdateCaption();
 }
 
-void TOrvelle_MainForm::TreeCollapsed(PVirtualNode Node) {
+void TOrvelle_MainForm::TreeCollapsed(PVirtualNode node) {
   PVirtualNode focused = Tree->FocusedNode();
-  if (focused && focused != Node && focused->Parent == Node) FocusNode(Node);
+  if (focused && focused != node && focused->Parent == node) FocusNode(node);
 }
 
-void TOrvelle_MainForm::TreeStructureChange(PVirtualNode Node) {
-  if (shuttingDown || (Node && Node != Tree->RootNode()) || Tree->FocusedNode()) return;
+void TOrvelle_MainForm::TreeStructureChange(PVirtualNode node) {
+  if (shuttingDown || (node && node != Tree->RootNode()) || Tree->FocusedNode()) return;
   if (PVirtualNode first = Tree->GetFirst()) {
     FocusNode(first);
   } else {
@@ -355,11 +355,11 @@ void TOrvelle_MainForm::TreeStructureChange(PVirtualNode Node) {
   UpdateCaption();
 }
 
-void TOrvelle_MainForm::FocusNode(PVirtualNode Node) {
-  if (!Node) return;
+void TOrvelle_MainForm::FocusNode(PVirtualNode node) {
+  if (!node) return;
   Tree->ClearSelection();
-  Tree->SetFocusedNode(Node);
-  Tree->SetSelected(Node, true);
+  Tree->SetFocusedNode(node);
+  Tree->SetSelected(node, true);
 }
 
 void TOrvelle_MainForm::UpdateCaption() {
@@ -372,77 +372,77 @@ void TOrvelle_MainForm::UpdateCaption() {
   setWindowTitle(QString::fromStdString(caption));
 }
 
-const TPrinterRecord* TOrvelle_MainForm::TreeRecord(PVirtualNode Node) const {
-  const auto found = treeRecords.find(Node);
+const TPrinterRecord* TOrvelle_MainForm::TreeRecord(PVirtualNode node) const {
+  const auto found = treeRecords.find(node);
   return found == treeRecords.end() ? nullptr : &found->second;
 }
 
-std::string TOrvelle_MainForm::ServerOfNode(PVirtualNode Node) const {
-  if (!Node) return {};
-  const TPrinterRecord* record = TreeRecord(Node->Parent);
+std::string TOrvelle_MainForm::ServerOfNode(PVirtualNode node) const {
+  if (!node) return {};
+  const TPrinterRecord* record = TreeRecord(node->Parent);
   if (record) return record->ServerText;
-  record = TreeRecord(Node);
+  record = TreeRecord(node);
   return record ? record->ServerText : std::string();
 }
 
-PVirtualNode TOrvelle_MainForm::FindServerNode(const std::string& ServerName) {
+PVirtualNode TOrvelle_MainForm::FindServerNode(const std::string& serverName) {
   for (PVirtualNode node = Tree->RootNode()->FirstChild; node; node = node->NextSibling) {
     const TPrinterRecord* record = TreeRecord(node);
-    if (record && SameText(record->ServerText, ServerName)) return node;
+    if (record && SameText(record->ServerText, serverName)) return node;
   }
   return nullptr;
 }
 
-PVirtualNode TOrvelle_MainForm::FindPrinterNode(const std::string& PrinterName) {
-  if (PrinterName.empty()) return nullptr;
+PVirtualNode TOrvelle_MainForm::FindPrinterNode(const std::string& printerName) {
+  if (printerName.empty()) return nullptr;
   for (PVirtualNode server = Tree->RootNode()->FirstChild; server; server = server->NextSibling) {
     for (PVirtualNode node = server->FirstChild; node; node = node->NextSibling) {
       const TPrinterRecord* record = TreeRecord(node);
-      if (record && SameText(record->Key, PrinterName)) return node;
+      if (record && SameText(record->Key, printerName)) return node;
     }
   }
   return nullptr;
 }
 
-void TOrvelle_MainForm::TreeGetText(PVirtualNode Node, std::string& Text) {
-  if (const TPrinterRecord* record = TreeRecord(Node)) Text = record->Key.empty() ? record->ServerText : record->Name;
+void TOrvelle_MainForm::TreeGetText(PVirtualNode node, std::string& text) {
+  if (const TPrinterRecord* record = TreeRecord(node)) text = record->Key.empty() ? record->ServerText : record->Name;
 }
 
-void TOrvelle_MainForm::TreeGetImageIndex(PVirtualNode Node, int& Index) {
-  const TPrinterRecord* record = TreeRecord(Node);
+void TOrvelle_MainForm::TreeGetImageIndex(PVirtualNode node, int& index) {
+  const TPrinterRecord* record = TreeRecord(node);
   if (!record) return;
   if (record->Key.empty()) {
-    Index = 0;
+    index = 0;
     return;
   }
   bool busy = false;
   {
     THeldList held(ServerList());
-    if (TThreadServer* server = FindServer(ServerOfNode(Node))) {
+    if (TThreadServer* server = FindServer(ServerOfNode(node))) {
       THeldList heldPrinters(server->Printers());
       if (TThreadJobs* thread = server->FindPrinterThread(record->Key)) busy = thread->HasJobs();
     }
   }
-  Index = PrinterImageIndex(*record, busy, animationFrame);
+  index = PrinterImageIndex(*record, busy, animationFrame);
 }
 
-void TOrvelle_MainForm::TreeListGetText(PVirtualNode Node, int Column, std::string& Text) {
-  const size_t row = Node->Index;
+void TOrvelle_MainForm::TreeListGetText(PVirtualNode node, int column, std::string& text) {
+  const size_t row = node->Index;
   if (listView == TListView::Jobs) {
-    if (row < listJobs.size()) Text = PrinterQueue::GetColumnText(listJobs[row], Column, formatSettings);
+    if (row < listJobs.size()) text = PrinterQueue::GetColumnText(listJobs[row], column, formatSettings);
     return;
   }
   if (row >= listPrinters.size()) return;
   const TPrinterRecord& record = listPrinters[row];
-  switch (Column) {
-    case 0: Text = record.Name; break;
-    case 1: Text = std::to_string(record.Jobs); break;
-    case 2: Text = PrinterStatusText(record.Attributes, record.Status); break;
-    case 3: Text = record.Model; break;
-    case 4: Text = record.Location; break;
-    case 5: Text = record.Comment; break;
-    case 6: Text = record.Port; break;
-    default: Text.clear();
+  switch (column) {
+    case 0: text = record.Name; break;
+    case 1: text = std::to_string(record.Jobs); break;
+    case 2: text = PrinterStatusText(record.Attributes, record.Status); break;
+    case 3: text = record.Model; break;
+    case 4: text = record.Location; break;
+    case 5: text = record.Comment; break;
+    case 6: text = record.Port; break;
+    default: text.clear();
   }
 }
 

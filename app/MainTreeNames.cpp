@@ -7,30 +7,30 @@
 
 namespace {
 
-// "name on server" when Text begins with Server and "\": the server part
+// "name on server" when text begins with server and "\": the server part
 // cut off, the server's leading "\\" dropped.
-bool CutServerPrefix(const std::string& Text, const std::string& Server, std::string& Name) {
-  if (Server.empty() || Text.size() <= Server.size() + 1) return false;
-  if (!SameText(Text.substr(0, Server.size()), Server) || Text[Server.size()] != '\\') return false;
-  const std::string host = Server.rfind("\\\\", 0) == 0 ? Server.substr(2) : Server;
-  Name = Text.substr(Server.size() + 1) + " on " + host;
+bool CutServerPrefix(const std::string& text, const std::string& server, std::string& name) {
+  if (server.empty() || text.size() <= server.size() + 1) return false;
+  if (!SameText(text.substr(0, server.size()), server) || text[server.size()] != '\\') return false;
+  const std::string host = server.rfind("\\\\", 0) == 0 ? server.substr(2) : server;
+  name = text.substr(server.size() + 1) + " on " + host;
   return true;
 }
 
 }  // namespace
 
-std::string TreePrinterName(const PrinterInfo2& Printer, const std::string& ServerName) {
-  if (!(Printer.Attributes & PRINTER_ATTRIBUTE_LOCAL)) return Printer.PrinterName;
+std::string TreePrinterName(const PrinterInfo2& printer, const std::string& serverName) {
+  if (!(printer.Attributes & PRINTER_ATTRIBUTE_LOCAL)) return printer.PrinterName;
   std::string name;
-  return CutServerPrefix(Printer.DriverName, ServerName, name) ? name : Printer.DriverName;
+  return CutServerPrefix(printer.DriverName, serverName, name) ? name : printer.DriverName;
 }
 
-std::string ListPrinterName(const PrinterInfo2& Printer, const std::string& ServerName) {
-  if (Printer.Attributes & PRINTER_ATTRIBUTE_LOCAL) return Printer.DriverName;
+std::string ListPrinterName(const PrinterInfo2& printer, const std::string& serverName) {
+  if (printer.Attributes & PRINTER_ATTRIBUTE_LOCAL) return printer.DriverName;
   std::string name;
-  if (CutServerPrefix(Printer.PrinterName, ServerName, name)) return name;
+  if (CutServerPrefix(printer.PrinterName, serverName, name)) return name;
   // \\host\name becomes "name on host".
-  const std::string& text = Printer.PrinterName;
+  const std::string& text = printer.PrinterName;
   if (text.rfind("\\\\", 0) == 0) {
     const size_t slash = text.find('\\', 2);
     if (slash != std::string::npos) return text.substr(slash + 1) + " on " + text.substr(2, slash - 2);
@@ -38,17 +38,17 @@ std::string ListPrinterName(const PrinterInfo2& Printer, const std::string& Serv
   return text;
 }
 
-int PrinterImageIndex(const TPrinterRecord& Record, bool Busy, int AnimationFrame) {
+int PrinterImageIndex(const TPrinterRecord& record, bool busy, int animationFrame) {
   int still, animated;
-  if (!Record.IsLocal) {
-    still = Record.IsDefault ? 4 : 2;
-    animated = Record.IsDefault ? 31 : 26;
-  } else if (Record.IsDefault) {
-    still = Record.IsShared ? 5 : 10;
-    animated = Record.IsShared ? 16 : 6;
+  if (!record.IsLocal) {
+    still = record.IsDefault ? 4 : 2;
+    animated = record.IsDefault ? 31 : 26;
+  } else if (record.IsDefault) {
+    still = record.IsShared ? 5 : 10;
+    animated = record.IsShared ? 16 : 6;
   } else {
-    still = Record.IsShared ? 3 : 1;
-    animated = Record.IsShared ? 21 : 11;
+    still = record.IsShared ? 3 : 1;
+    animated = record.IsShared ? 21 : 11;
   }
-  return Busy ? animated + AnimationFrame : still;
+  return busy ? animated + animationFrame : still;
 }
