@@ -67,14 +67,6 @@ uint16_t TDataHeader::Fault(int64_t fileSize) const {
 }
 
 uint16_t FieldDescNumber(const uint8_t* desc) { return GetLE16(desc + FieldDescNumberOffset); }
-uint16_t FieldRecordOffset(const uint8_t* desc) { return GetLE16(desc + FieldDescRecordOffset); }
-
-bool IsAutoIncField(const uint8_t* desc) {
-  return desc[FieldDescTypeOffset] == AutoIncFieldType && desc[FieldDescSubtypeOffset] == AutoIncSubtype;
-}
-
-bool IsNotStoredField(const uint8_t* desc) { return desc[FieldDescNotStoredOffset] != 0; }
-
 bool HasRecordBytes(const uint8_t* desc) { return !IsAutoIncField(desc) && !IsNotStoredField(desc); }
 
 int32_t ComputeRecordSize(const uint8_t* descs, int count) {

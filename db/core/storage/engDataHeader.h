@@ -7,6 +7,7 @@
 #include <string>
 
 #include "engDataLayout.h"
+#include "engLittleEndian.h"
 #include "rtlDateTime.h"
 
 // A short string at p: a length byte and up to limit characters. A length
@@ -45,11 +46,14 @@ public:
   uint16_t Fault(int64_t fileSize) const;
 };
 
-// Field descriptors.
+// Field descriptors. The three tests below run for every field value a
+// cursor reads or writes, so they are inline.
 uint16_t FieldDescNumber(const uint8_t* desc);
-uint16_t FieldRecordOffset(const uint8_t* desc);
-bool IsAutoIncField(const uint8_t* desc);
-bool IsNotStoredField(const uint8_t* desc);
+inline uint16_t FieldRecordOffset(const uint8_t* desc) { return GetLE16(desc + FieldDescRecordOffset); }
+inline bool IsAutoIncField(const uint8_t* desc) {
+  return desc[FieldDescTypeOffset] == AutoIncFieldType && desc[FieldDescSubtypeOffset] == AutoIncSubtype;
+}
+inline bool IsNotStoredField(const uint8_t* desc) { return desc[FieldDescNotStoredOffset] != 0; }
 // Neither an auto-increment field (which lives in the record header) nor
 // one marked not stored: it has a null byte and value bytes of its own.
 bool HasRecordBytes(const uint8_t* desc);
