@@ -394,7 +394,12 @@ private:
   void SetEmptyPosition();
   void SetNaturalPosition(uint32_t record, int32_t logical, bool bof, bool eof);
   void SetIndexPosition(const TLeafWalker& walker, bool bof, bool eof);
-  void LoadCurrentRecord();
+  // Loads the record under the cursor into currentRecord; true when it
+  // holds that record now (false off a record, or when a change met on the
+  // way moved the cursor).
+  bool LoadCurrentRecord();
+  // MoveBy's step and load, inside an operation already bracketed.
+  bool MoveAndLoad(int32_t n);
   bool SeesRecords() const;
   bool BelowRange(const uint8_t* key) const;
   bool AboveRange(const uint8_t* key) const;
@@ -484,6 +489,9 @@ private:
   // Loads the current record into buffer (zeros without one); false
   // without a current record.
   bool RefreshInto(uint8_t* buffer);
+  // Steps n records and copies the record landed on into buffer; false
+  // without a current record after the step.
+  bool StepInto(int32_t n, uint8_t* buffer);
   int32_t CrackResult() const;
   void CopyRangeTo(TDataCursor& twin) const;
   void CopyFiltersTo(TDataCursor& twin) const;

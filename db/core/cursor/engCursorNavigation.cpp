@@ -138,12 +138,12 @@ bool TDataCursor::TryPlaceAtEdge(bool first, bool& found) {
   return true;
 }
 
-void TDataCursor::LoadCurrentRecord() {
-  if (!currentRecord) return;
+bool TDataCursor::LoadCurrentRecord() {
+  if (!currentRecord) return false;
   currentRecord->SetSize(CursorRecordSize());
   if (!OnRecord()) {
     ClearRecord(currentRecord->Buffer());
-    return;
+    return false;
   }
   TRecord* record = nullptr;
   if (!DataFile().GetRecord(this, recordNumber, movingForward ? 1 : -1, true, true, record)) {
@@ -151,18 +151,21 @@ void TDataCursor::LoadCurrentRecord() {
     // loads the record of that place.
     if (!resynchronising) {
       Resynchronise();
-      return;
+      return false;
     }
     if (!DataFile().GetRecord(this, recordNumber, 1, true, false, record)) {
       ClearRecord(currentRecord->Buffer());
-      return;
+      return false;
     }
   }
-  ClearRecord(currentRecord->Buffer());
   currentRecord->CopyFrom(*record);
+  // The computed fields' bytes after the record start blank.
+  const uint16_t copied = std::min(currentRecord->Size(), record->Size());
+  std::memset(currentRecord->Buffer() + copied, 0, size_t(CursorRecordSize() - copied));
   currentRecord->SetModified(false);
   DataFile().ReleaseRecord(record);
   ComputeFields(currentRecord->Buffer());
+  return true;
 }
 
 const uint8_t* TDataCursor::GetCurrentRecordBuffer() const {
@@ -174,6 +177,10 @@ const uint8_t* TDataCursor::GetCurrentRecordBuffer() const {
 void TDataCursor::MoveBy(int32_t n) {
   RequireOpen();
   TOperationBracket bracket(*this);
+  MoveAndLoad(n);
+}
+
+bool TDataCursor::MoveAndLoad(int32_t n) {
   if (n != 0) {
     movingForward = n > 0;
     if (IsNaturalOrder()) {
@@ -182,7 +189,7 @@ void TDataCursor::MoveBy(int32_t n) {
       while (!TryMoveIndex(n)) AfterChangeSeen();
     }
   }
-  LoadCurrentRecord();
+  return LoadCurrentRecord();
 }
 
 bool TDataCursor::TryMoveIndex(int32_t n) {

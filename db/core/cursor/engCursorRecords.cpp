@@ -48,19 +48,25 @@ int32_t TDataCursor::GetRecord(uint8_t* buffer, bool lock) {
   return RefreshInto(buffer) ? 0 : CrackResult();
 }
 
+// The step loads the record it lands on inside this operation, after its
+// change check: that copy is handed out without reading it again.
+bool TDataCursor::StepInto(int32_t n, uint8_t* buffer) {
+  if (!MoveAndLoad(n)) return RefreshInto(buffer);
+  if (buffer) std::memcpy(buffer, GetCurrentRecordBuffer(), CursorRecordSize());
+  return true;
+}
+
 int32_t TDataCursor::GetNextRecord(uint8_t* buffer) {
   RequireOpen();
   TOperationBracket bracket(*this);
-  MoveBy(1);
-  if (RefreshInto(buffer)) return 0;
+  if (StepInto(1, buffer)) return 0;
   return afterLast ? EngErrEndOfFile : CrackResult();
 }
 
 int32_t TDataCursor::GetPriorRecord(uint8_t* buffer) {
   RequireOpen();
   TOperationBracket bracket(*this);
-  MoveBy(-1);
-  if (RefreshInto(buffer)) return 0;
+  if (StepInto(-1, buffer)) return 0;
   return beforeFirst ? EngErrBeginOfFile : CrackResult();
 }
 

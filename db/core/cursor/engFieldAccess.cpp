@@ -47,18 +47,25 @@ void TCursorFields::PutTableField(int fieldNo, uint8_t* buffer, const void* valu
   PutFieldValue(fieldDesc, buffer, false, value);
 }
 
+// Every field a caller reads of every record it walks comes through here:
+// the descriptor is looked at once, not once per rule.
 void TCursorFields::GetFieldValue(const uint8_t* fieldDesc, const uint8_t* buffer, bool& blank, void* value) const {
-  const uint8_t* valueBytes = FieldValueBytes(fieldDesc, buffer);
   if (IsAutoIncField(fieldDesc)) {
     blank = false;
-  } else if (FieldType(fieldDesc) == dtBlob && BlobReference(valueBytes) < 0) {
+    if (value) std::memcpy(value, buffer + RecordAutoIncOffset, sizeof(int32_t));
+    return;
+  }
+  const uint8_t* nullByte = buffer + FieldRecordOffset(fieldDesc);
+  const uint8_t* valueBytes = nullByte + 1;
+  const bool blob = FieldType(fieldDesc) == dtBlob;
+  if (blob && BlobReference(valueBytes) < 0) {
     // An open BLOB is blank by its buffer, whatever the null byte says.
     int32_t size = 0;
     blank = FindOpenBlobSize(BlobReference(valueBytes), size) && size == 0;
   } else {
-    blank = !FieldHasValue(fieldDesc, buffer);
+    blank = *nullByte == 0;
   }
-  if (value) std::memcpy(value, valueBytes, size_t(FieldValueWidth(fieldDesc)));
+  if (value) std::memcpy(value, valueBytes, blob ? sizeof(int32_t) : size_t(fieldDesc[FieldDescStoredSizeOffset]));
 }
 
 void TCursorFields::PutFieldValue(const uint8_t* fieldDesc, uint8_t* buffer, bool force, const void* value) {
