@@ -17,8 +17,8 @@ namespace {
 
 constexpr int Jobs = 30;
 
-std::string GridText(TDBGrid& Grid, int Row, int Column) {
-  QTableWidgetItem* cell = Grid.item(Row, Column);
+std::string GridText(TDBGrid& grid, int row, int column) {
+  QTableWidgetItem* cell = grid.item(row, column);
   return cell ? cell->text().toStdString() : std::string();
 }
 

@@ -12,15 +12,15 @@
 
 namespace {
 
-// Whether a listed watch of Printer exists and, when Busy is given, whether
+// Whether a listed watch of printer exists and, when busy is given, whether
 // its model holds jobs.
-bool Watching(const std::string& Printer, const bool* Busy = nullptr) {
+bool Watching(const std::string& printer, const bool* busy = nullptr) {
   bool found = false;
-  WithPrinterThread(Printer, [&](TThreadJobs& Jobs) { found = !Busy || Jobs.HasJobs() == *Busy; });
+  WithPrinterThread(printer, [&](TThreadJobs& jobs) { found = !busy || jobs.HasJobs() == *busy; });
   return found;
 }
 
-uint64_t Opens(const TSimulatedSpooler& Spooler) { return Spooler.CallCount(SpoolCall::OpenPrinter); }
+uint64_t Opens(const TSimulatedSpooler& spooler) { return spooler.CallCount(SpoolCall::OpenPrinter); }
 
 }  // namespace
 

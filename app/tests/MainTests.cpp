@@ -14,13 +14,13 @@
 
 namespace {
 
-JobInfo2 SampleJob(const std::string& Document) {
-  return SpoolingJob(Document, {.MachineName = "\\\\DESK7", .TotalPages = 3, .Size = 2048});
+JobInfo2 SampleJob(const std::string& document) {
+  return SpoolingJob(document, {.MachineName = "\\\\DESK7", .TotalPages = 3, .Size = 2048});
 }
 
-bool HasSetting(const std::string& Name) {
+bool HasSetting(const std::string& name) {
   TMorvaneRegistry registry;
-  return registry.OpenKeyReadOnly(GetSettingsKey()) && registry.ValueExists(Name);
+  return registry.OpenKeyReadOnly(GetSettingsKey()) && registry.ValueExists(name);
 }
 
 }  // namespace
@@ -304,9 +304,9 @@ TEST_F(AppTest, AnExceptionOfAHandlerBecomesAnAlertOfItsSeverity) {
   StartForm({});
   Guarded([] { throw EAlertWarning("paper low"); });
   Guarded([] { throw Exception("plain failure"); });
-  auto severityOf = [&](const char* Text) {
+  auto severityOf = [&](const char* text) {
     for (int i = 0; i < form->lvAlerts->topLevelItemCount(); ++i)
-      if (form->lvAlerts->topLevelItem(i)->text(2).contains(Text)) return form->lvAlerts->topLevelItem(i)->text(1);
+      if (form->lvAlerts->topLevelItem(i)->text(2).contains(text)) return form->lvAlerts->topLevelItem(i)->text(1);
     return QString();
   };
   ASSERT_TRUE(PumpUntil([&] { return !severityOf("plain failure").isEmpty(); })) << AlertTexts();

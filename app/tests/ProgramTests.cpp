@@ -16,34 +16,34 @@
 
 namespace {
 
-std::string ReadFile(const std::string& Path) {
-  std::ifstream in(Path, std::ios::binary);
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
   std::stringstream text;
   text << in.rdbuf();
   return text.str();
 }
 
-// Waits for the child's end; its exit status, -1 after LimitMs.
-int WaitExit(pid_t Pid, uint32_t LimitMs) {
+// Waits for the child's end; its exit status, -1 after limitMs.
+int WaitExit(pid_t pid, uint32_t limitMs) {
   const uint32_t start = GetTickCount();
   for (;;) {
     int status = 0;
-    if (waitpid(Pid, &status, WNOHANG) == Pid) return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    if (GetTickCount() - start > LimitMs) return -1;
+    if (waitpid(pid, &status, WNOHANG) == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    if (GetTickCount() - start > limitMs) return -1;
     usleep(10000);
   }
 }
 
-size_t Count(const std::string& Text, const std::string& Word) {
+size_t Count(const std::string& text, const std::string& word) {
   size_t count = 0;
-  for (size_t at = Text.find(Word); at != std::string::npos; at = Text.find(Word, at + 1)) ++count;
+  for (size_t at = text.find(word); at != std::string::npos; at = text.find(word, at + 1)) ++count;
   return count;
 }
 
-bool WaitFor(const std::function<bool()>& Condition, uint32_t LimitMs) {
+bool WaitFor(const std::function<bool()>& condition, uint32_t limitMs) {
   const uint32_t start = GetTickCount();
-  while (!Condition()) {
-    if (GetTickCount() - start > LimitMs) return false;
+  while (!condition()) {
+    if (GetTickCount() - start > limitMs) return false;
     usleep(20000);
   }
   return true;

@@ -13,10 +13,10 @@
 
 namespace {
 
-JobInfo2 Job(const std::string& Document, const std::string& Owner) {
+JobInfo2 Job(const std::string& document, const std::string& owner) {
   JobInfo2 job;
-  job.Document = Document;
-  job.UserName = Owner;
+  job.Document = document;
+  job.UserName = owner;
   job.Status = JOB_STATUS_PRINTING;
   job.TotalPages = 4;
   job.Size = 52000;
@@ -24,9 +24,9 @@ JobInfo2 Job(const std::string& Document, const std::string& Owner) {
   return job;
 }
 
-void Save(QWidget& Window, const char* Name) {
+void Save(QWidget& window, const char* name) {
   QDir().mkpath("artefacts");
-  EXPECT_TRUE(Window.grab().save(QString("artefacts/%1.png").arg(Name)));
+  EXPECT_TRUE(window.grab().save(QString("artefacts/%1.png").arg(name)));
 }
 
 }  // namespace

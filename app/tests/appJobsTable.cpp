@@ -9,24 +9,24 @@ int JobsRowCount() {
   return module ? module->Table1().RecordCount() : -1;
 }
 
-std::vector<std::string> JobsColumn(const std::string& Field) {
+std::vector<std::string> JobsColumn(const std::string& field) {
   std::vector<std::string> values;
   TDataModule1* module = DataModule1();
   if (!module) return values;
   TMDBTable& table = module->Table1();
   const std::string index = table.IndexName();
   table.SetIndexName("");
-  for (table.First(); !table.Eof(); table.Next()) values.push_back(table.FieldByName(Field)->AsString());
+  for (table.First(); !table.Eof(); table.Next()) values.push_back(table.FieldByName(field)->AsString());
   table.SetIndexName(index);
   return values;
 }
 
-std::vector<std::string> JobsColumnIn(const std::string& Folder, const std::string& Field) {
+std::vector<std::string> JobsColumnIn(const std::string& folder, const std::string& field) {
   std::vector<std::string> values;
   {
-    TDataModule1 module(Folder);
+    TDataModule1 module(folder);
     SetDataModule1(&module);
-    values = JobsColumn(Field);
+    values = JobsColumn(field);
     SetDataModule1(nullptr);
   }
   DefaultSession().Close();

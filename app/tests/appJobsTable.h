@@ -7,8 +7,8 @@
 
 // Rows of the data module's table; -1 without a module.
 int JobsRowCount();
-// The values of Field, in natural order.
-std::vector<std::string> JobsColumn(const std::string& Field);
-// The values of Field in the jobs table of the data folder Folder, read
-// through a data module of its own (none may be installed).
-std::vector<std::string> JobsColumnIn(const std::string& Folder, const std::string& Field);
+// The values of field, in natural order.
+std::vector<std::string> JobsColumn(const std::string& field);
+// The values of field in the jobs table kept in folder, read through a data
+// module of its own (none may be installed).
+std::vector<std::string> JobsColumnIn(const std::string& folder, const std::string& field);

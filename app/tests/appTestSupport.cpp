@@ -30,11 +30,11 @@ QApplication& Application() {
 
 }  // namespace
 
-bool PumpUntil(const std::function<bool()>& Condition, int LimitMs) {
+bool PumpUntil(const std::function<bool()>& condition, int limitMs) {
   QElapsedTimer clock;
   clock.start();
-  while (!Condition()) {
-    if (clock.elapsed() > LimitMs) return false;
+  while (!condition()) {
+    if (clock.elapsed() > limitMs) return false;
     QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
     MainDispatcher().ProcessPending();
     WaitForObjects({}, 1, TWaitOptions{false, true});
@@ -42,13 +42,13 @@ bool PumpUntil(const std::function<bool()>& Condition, int LimitMs) {
   return true;
 }
 
-bool WithPrinterThread(const std::string& Printer, const std::function<void(TThreadJobs&)>& Use) {
+bool WithPrinterThread(const std::string& printer, const std::function<void(TThreadJobs&)>& use) {
   bool found = false;
   for (TBaseThread* thread : ServerList().LockList()) {
     auto* server = static_cast<TThreadServer*>(thread);
     THeldList held(server->Printers());
-    if (TThreadJobs* jobs = server->FindPrinterThread(Printer)) {
-      Use(*jobs);
+    if (TThreadJobs* jobs = server->FindPrinterThread(printer)) {
+      use(*jobs);
       found = true;
     }
   }
@@ -56,15 +56,15 @@ bool WithPrinterThread(const std::string& Printer, const std::function<void(TThr
   return found;
 }
 
-void FinishJob(TSimulatedSpooler& Spooler, const std::string& Printer, uint32_t Id) {
-  Spooler.ProgressJob(Printer, Id, 2, 1024);
-  Spooler.PrintJob(Printer, Id);
-  Spooler.RemoveJob(Printer, Id);
+void FinishJob(TSimulatedSpooler& spooler, const std::string& printer, uint32_t id) {
+  spooler.ProgressJob(printer, id, 2, 1024);
+  spooler.PrintJob(printer, id);
+  spooler.RemoveJob(printer, id);
 }
 
-std::string UniqueQueue(const std::string& Prefix) {
+std::string UniqueQueue(const std::string& prefix) {
   static int runs = 0;
-  return Prefix + std::to_string(++runs);
+  return prefix + std::to_string(++runs);
 }
 
 AppTest::AppTest()
@@ -77,13 +77,13 @@ void AppTest::SetUp() {
   ForceFolders(folder.Path() + "/home", 0777);
   InitializeTools();
   SetCurrentSpooler(spooler);
-  SetMessageBoxRunner([this](const TMessageBoxRequest& Request) {
-    asked.push_back(Request);
+  SetMessageBoxRunner([this](const TMessageBoxRequest& request) {
+    asked.push_back(request);
     return answer;
   });
-  SetInputQueryRunner([this](const TInputQueryRequest&, std::string& Value) {
+  SetInputQueryRunner([this](const TInputQueryRequest&, std::string& value) {
     if (typedServer.empty()) return false;
-    Value = typedServer;
+    value = typedServer;
     return true;
   });
   if (withDatabase) {
@@ -103,59 +103,59 @@ void AppTest::TearDown() {
   FreeAlerter();
 }
 
-std::string AppTest::AddPrinter(const std::string& Server, const std::string& Queue, uint32_t Attributes) {
+std::string AppTest::AddPrinter(const std::string& server, const std::string& queue, uint32_t attributes) {
   PrinterInfo2 printer;
-  printer.PrinterName = Server + "\\" + Queue;
-  printer.ShareName = Queue;
+  printer.PrinterName = server + "\\" + queue;
+  printer.ShareName = queue;
   printer.PortName = "LPT1:";
   printer.DriverName = "Generic Driver";
   printer.Location = "Floor 2";
   printer.Comment = "by the stairs";
-  printer.Attributes = Attributes;
+  printer.Attributes = attributes;
   spooler->AddPrinter(printer);
   return printer.PrinterName;
 }
 
-void AppTest::StartForm(const std::vector<std::string>& Printers) {
+void AppTest::StartForm(const std::vector<std::string>& printers) {
   AppTerminateEvent().ResetEvent();
   form = std::make_unique<TOrvelle_MainForm>();
   form->Timer1.Trigger();
   ASSERT_TRUE(PumpUntil([&] {
-    for (const std::string& printer : Printers)
+    for (const std::string& printer : printers)
       if (!form->FindPrinterNode(printer)) return false;
     return true;
   }));
-  for (const std::string& printer : Printers) WaitWatched(printer);
+  for (const std::string& printer : printers) WaitWatched(printer);
 }
 
 namespace {
 
 // The printer's model status; nullopt before the thread's first read.
-std::optional<uint32_t> ModelStatus(const std::string& Printer) {
+std::optional<uint32_t> ModelStatus(const std::string& printer) {
   std::optional<uint32_t> status;
-  WithPrinterThread(Printer, [&](TThreadJobs& Jobs) {
-    const PrinterQueue* queue = Jobs.GetQueue();
+  WithPrinterThread(printer, [&](TThreadJobs& jobs) {
+    const PrinterQueue* queue = jobs.GetQueue();
     if (queue && !queue->PrinterName.empty()) status = queue->Status;
-    Jobs.UnlockModel();
+    jobs.UnlockModel();
   });
   return status;
 }
 
 }  // namespace
 
-void AppTest::WaitWatched(const std::string& Printer) {
-  ASSERT_TRUE(PumpUntil([&] { return ModelStatus(Printer).has_value(); })) << Printer;
+void AppTest::WaitWatched(const std::string& printer) {
+  ASSERT_TRUE(PumpUntil([&] { return ModelStatus(printer).has_value(); })) << printer;
   // The watch may open after the first read: a status change that reaches
   // the model proves it open. Repeated until one does.
   bool watched = false;
   for (int attempt = 0; attempt < 80 && !watched; ++attempt) {
     const uint32_t status = attempt % 2 == 0 ? PRINTER_STATUS_PAUSED : PRINTER_STATUS_ERROR;
-    spooler->SetPrinterStatus(Printer, status);
-    watched = PumpUntil([&] { return ModelStatus(Printer) == status; }, 250);
+    spooler->SetPrinterStatus(printer, status);
+    watched = PumpUntil([&] { return ModelStatus(printer) == status; }, 250);
   }
-  spooler->SetPrinterStatus(Printer, 0);
-  ASSERT_TRUE(watched) << Printer;
-  ASSERT_TRUE(PumpUntil([&] { return ModelStatus(Printer) == 0u; })) << Printer;
+  spooler->SetPrinterStatus(printer, 0);
+  ASSERT_TRUE(watched) << printer;
+  ASSERT_TRUE(PumpUntil([&] { return ModelStatus(printer) == 0u; })) << printer;
 }
 
 void AppTest::CloseForm() {
@@ -164,26 +164,26 @@ void AppTest::CloseForm() {
   form.reset();
 }
 
-std::vector<std::string> AppTest::ChildTexts(PVirtualNode Parent) {
+std::vector<std::string> AppTest::ChildTexts(PVirtualNode parent) {
   std::vector<std::string> texts;
-  PVirtualNode first = Parent ? Parent->FirstChild : form->Tree->RootNode()->FirstChild;
+  PVirtualNode first = parent ? parent->FirstChild : form->Tree->RootNode()->FirstChild;
   for (PVirtualNode node = first; node; node = node->NextSibling)
     texts.push_back(form->Tree->GetText(node, form->Tree->Header().MainColumn()));
   return texts;
 }
 
-std::string AppTest::ListText(int Row, int Column) {
+std::string AppTest::ListText(int row, int column) {
   PVirtualNode node = form->TreeList->GetFirst();
-  for (int i = 0; node && i < Row; ++i) node = node->NextSibling;
-  return node ? form->TreeList->GetText(node, Column) : std::string("<no row>");
+  for (int i = 0; node && i < row; ++i) node = node->NextSibling;
+  return node ? form->TreeList->GetText(node, column) : std::string("<no row>");
 }
 
-int AppTest::ImageOf(PVirtualNode Node) {
+int AppTest::ImageOf(PVirtualNode node) {
   int index = -1;
-  form->Tree->OnGetImageIndex(form->Tree, Node, ikNormal, form->Tree->Header().MainColumn(), index);
+  form->Tree->OnGetImageIndex(form->Tree, node, ikNormal, form->Tree->Header().MainColumn(), index);
   return index;
 }
 
 uint32_t AppTest::ListRowCount() { return form->TreeList->RootNodeCount(); }
 
-void AppTest::Focus(PVirtualNode Node) { form->Tree->SetFocusedNode(Node); }
+void AppTest::Focus(PVirtualNode node) { form->Tree->SetFocusedNode(node); }

@@ -17,19 +17,19 @@
 #include "splTestJobs.h"
 #include "uiDialogs.h"
 
-// Pumps until Condition holds; false after LimitMs.
-bool PumpUntil(const std::function<bool()>& Condition, int LimitMs = 20000);
+// Pumps until condition holds; false after limitMs.
+bool PumpUntil(const std::function<bool()>& condition, int limitMs = 20000);
 
 // A name no earlier test of this process used: pending jobs are process-wide.
-std::string UniqueQueue(const std::string& Prefix);
+std::string UniqueQueue(const std::string& prefix);
 
 class TThreadJobs;
-// Runs Use on the printer's watch thread while the server and printer lists
-// are held; false when no server lists one.
-bool WithPrinterThread(const std::string& Printer, const std::function<void(TThreadJobs&)>& Use);
+// Calls use with the printer's watch thread while the server and printer
+// lists are held; false when no server lists one.
+bool WithPrinterThread(const std::string& printer, const std::function<void(TThreadJobs&)>& use);
 
 // Prints the job all through and takes it off the queue, as a finished job goes.
-void FinishJob(TSimulatedSpooler& Spooler, const std::string& Printer, uint32_t Id);
+void FinishJob(TSimulatedSpooler& spooler, const std::string& printer, uint32_t id);
 
 class AppTest : public ::testing::Test {
 protected:
@@ -51,18 +51,18 @@ protected:
   void TearDown() override;
 
   // A printer "\\SERVER\queue" with recognisable fields.
-  std::string AddPrinter(const std::string& Server, const std::string& Queue, uint32_t Attributes = 0);
+  std::string AddPrinter(const std::string& server, const std::string& queue, uint32_t attributes = 0);
   // Makes the window and lets its first tick start the discovery; waits
   // until every printer named has a node and its thread is watching.
-  void StartForm(const std::vector<std::string>& Printers);
+  void StartForm(const std::vector<std::string>& printers);
   // The orderly end and the window freed.
   void CloseForm();
   // Waits until the printer's thread has made its first read.
-  void WaitWatched(const std::string& Printer);
+  void WaitWatched(const std::string& printer);
 
-  std::vector<std::string> ChildTexts(PVirtualNode Parent);
-  std::string ListText(int Row, int Column);
+  std::vector<std::string> ChildTexts(PVirtualNode parent);
+  std::string ListText(int row, int column);
   uint32_t ListRowCount();
-  void Focus(PVirtualNode Node);
-  int ImageOf(PVirtualNode Node);
+  void Focus(PVirtualNode node);
+  int ImageOf(PVirtualNode node);
 };
