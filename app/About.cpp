@@ -19,10 +19,10 @@ constexpr const char* MakerPage = "https://www.morvane.example/";
 TAboutBox::TAboutBox(QWidget* owner) : QDialog(owner) {
   setWindowTitle(tr("About"));
   setModal(true);
-  auto* layout = new QVBoxLayout(this);
+  auto* box = new QVBoxLayout(this);
   auto* icon = new QLabel(this);
   icon->setPixmap(windowIcon().pixmap(32, 32));
-  layout->addWidget(icon);
+  box->addWidget(icon);
   for (int i = 0; i < 5; ++i) {
     Labels[i] = new QLabel(QString::fromLatin1(VersionKeys[i]), this);
     const std::optional<std::string> value =
@@ -31,7 +31,7 @@ TAboutBox::TAboutBox(QWidget* owner) : QDialog(owner) {
       const std::string text = i == 1 ? Format("Version %s", {*value}) : *value;
       Labels[i]->setText(QString::fromStdString(text));
     }
-    layout->addWidget(Labels[i]);
+    box->addWidget(Labels[i]);
   }
   // The legal notice leads to the maker's page.
   Labels[2]->setCursor(Qt::PointingHandCursor);

@@ -276,13 +276,13 @@ void TOrvelle_MainForm::CreateImages() {
 
 void TOrvelle_MainForm::ReadSettings() {
   TMorvaneRegistry registry;
-  int left = x(), top = y(), width = DefaultWidth, height = DefaultHeight;
+  int formLeft = x(), formTop = y(), formWidth = DefaultWidth, formHeight = DefaultHeight;
   int treeWidth = DefaultTreeWidth;
   if (registry.OpenKeyReadOnly(GetSettingsKey())) {
-    width = registry.ReadIntegerDef("Width", width);
-    height = registry.ReadIntegerDef("Height", height);
-    top = registry.ReadIntegerDef("Top", top);
-    left = registry.ReadIntegerDef("Left", left);
+    formWidth = registry.ReadIntegerDef("Width", formWidth);
+    formHeight = registry.ReadIntegerDef("Height", formHeight);
+    formTop = registry.ReadIntegerDef("Top", formTop);
+    formLeft = registry.ReadIntegerDef("Left", formLeft);
     treeWidth = registry.ReadIntegerDef("TreeWidth", treeWidth);
     SetHintPause(registry.ReadIntegerDef("HintDelay", HintPause()));
     fullScanOnStart = registry.ReadIntegerDef("FullScanOnStart", 0) == 1;
@@ -293,8 +293,8 @@ void TOrvelle_MainForm::ReadSettings() {
       lvAlerts->setColumnWidth(i, registry.ReadIntegerDef(Format("%s%d", {"AlertsColumn", i}), lvAlerts->columnWidth(i)));
     JobsPage->ReadSettings(registry);
   }
-  setGeometry(left, top, width, height);
-  Splitter1->setSizes({treeWidth, std::max(width - treeWidth - SplitterWidth, 1)});
+  setGeometry(formLeft, formTop, formWidth, formHeight);
+  Splitter1->setSizes({treeWidth, std::max(formWidth - treeWidth - SplitterWidth, 1)});
 }
 
 void TOrvelle_MainForm::WriteSettings() {

@@ -55,7 +55,7 @@ constexpr TSortColumn SortColumns[] = {{"ByDate", 0}, {"ByOwner", 5}, {"ByPrinte
 }  // namespace
 
 TJobsPage::TJobsPage(QWidget* owner) : QWidget(owner) {
-  auto* layout = new QVBoxLayout(this);
+  auto* box = new QVBoxLayout(this);
   auto* panel = new QHBoxLayout;
   DBNavigator1 = new TDBNavigator(this);
   panel->addWidget(DBNavigator1);
@@ -69,11 +69,11 @@ TJobsPage::TJobsPage(QWidget* owner) : QWidget(owner) {
   panel->addWidget(btnEmpty);
   panel->addWidget(btnPreview);
   panel->addStretch();
-  layout->addLayout(panel);
+  box->addLayout(panel);
   DBGrid1 = new TDBGrid(this);
   DBGrid1->setObjectName("DBGrid1");
   DBGrid1->SetColumns(GridColumns());
-  layout->addWidget(DBGrid1);
+  box->addWidget(DBGrid1);
   connect(ComboBox1, &QComboBox::currentIndexChanged, this, [this] { Guarded([this] { ComboBox1Change(); }); });
   connect(btnEmpty, &QPushButton::clicked, this, [this] { Guarded([this] { btnEmptyClick(); }); });
 }

@@ -56,14 +56,14 @@ void TOrvelle_MainForm::StartEnumeration(const std::string& serverName) {
                    [](int32_t position) { StepWaitForm(position); },
                    [](const std::string& text) { UpdateWaitText(text); },
                    [](TBaseThread* scanner) { CloseWaitFormFor(scanner); }});
-  auto* thread = TBaseThread::Create<TThreadEnumerateRemote>(true, serverName);
-  thread->OnServerFound = [this](TThreadEnumerateRemote* enumerator, const std::string& name, int32_t count,
-                                 const std::vector<PrinterInfo2>& buffer) {
+  auto* discovery = TBaseThread::Create<TThreadEnumerateRemote>(true, serverName);
+  discovery->OnServerFound = [this](TThreadEnumerateRemote* enumerator, const std::string& name, int32_t count,
+                                    const std::vector<PrinterInfo2>& buffer) {
     return OnServerFound(enumerator, name, count, buffer);
   };
-  thread->OnPrinterFound = [this](TThreadEnumerateRemote* enumerator, const std::string& name,
-                                  const PrinterInfo2& printer) { OnPrinterFound(enumerator, name, printer); };
-  thread->Resume();
+  discovery->OnPrinterFound = [this](TThreadEnumerateRemote* enumerator, const std::string& name,
+                                     const PrinterInfo2& printer) { OnPrinterFound(enumerator, name, printer); };
+  discovery->Resume();
 }
 
 bool TOrvelle_MainForm::OnServerFound(TThreadEnumerateRemote*, const std::string& serverName, int32_t,
@@ -120,9 +120,9 @@ void TOrvelle_MainForm::StartPrinterWatch(TThreadServer& server, const PrinterIn
   if (!serverNode) return;
   PrinterHandle handle = 0;
   OpenPrinterChecked(printer.PrinterName, handle);
-  auto* thread = TBaseThread::Create<TThreadJobs>(true, printer.PrinterName, handle);
-  thread->SetServer(server);
-  thread->OnChange = [this](TThreadCustom* printerThread) { OnPrinterJobsChanged(printerThread); };
+  auto* watch = TBaseThread::Create<TThreadJobs>(true, printer.PrinterName, handle);
+  watch->SetServer(server);
+  watch->OnChange = [this](TThreadCustom* printerThread) { OnPrinterJobsChanged(printerThread); };
   PVirtualNode node = Tree->AddChild(serverNode);
   treeRecords[node] = PrinterRecordOf(printer, TreePrinterName(printer, server.Name()), defaultPrinterName);
   Tree->InitNode(node);
@@ -131,10 +131,10 @@ void TOrvelle_MainForm::StartPrinterWatch(TThreadServer& server, const PrinterIn
   markingRecorded = true;
   Tree->SetCheckState(node, csCheckedNormal);
   markingRecorded = false;
-  thread->Node = node;
-  thread->NodeOwner = nodeOwner;
-  server.Printers().Add(thread);
-  thread->Resume();
+  watch->Node = node;
+  watch->NodeOwner = nodeOwner;
+  server.Printers().Add(watch);
+  watch->Resume();
 }
 
 void TOrvelle_MainForm::OnServerChanged(TThreadCustom* serverThread) {
@@ -165,8 +165,8 @@ std::vector<std::string> TOrvelle_MainForm::LeavingPrinters(TThreadServer& serve
   std::vector<std::string> leaving;
   if (shuttingDown) return leaving;
   THeldList held(server.Printers());
-  for (int32_t i = 0; TThreadJobs* thread = server.GetPrinterThread(i); ++i) {
-    const std::string& name = thread->Name();
+  for (int32_t i = 0; TThreadJobs* watch = server.GetPrinterThread(i); ++i) {
+    const std::string& name = watch->Name();
     const bool listed = std::any_of(printers.begin(), printers.end(), [&name](const PrinterInfo2& printer) {
       return SameText(printer.PrinterName, name);
     });
@@ -181,8 +181,8 @@ void TOrvelle_MainForm::ApplyServerPrinters(TThreadServer& server, const std::ve
   for (const PrinterInfo2& printer : printers) {
     if (!IsMonitored(printer.PrinterName)) continue;
     THeldList held(server.Printers());
-    TThreadJobs* thread = server.FindPrinterThread(printer.PrinterName);
-    if (!thread) {
+    TThreadJobs* watch = server.FindPrinterThread(printer.PrinterName);
+    if (!watch) {
       try {
         StartPrinterWatch(server, printer);
       } catch (Exception& e) {
@@ -192,9 +192,9 @@ void TOrvelle_MainForm::ApplyServerPrinters(TThreadServer& server, const std::ve
     }
     // A listed thread has not yet handed its node back: it leaves the list
     // first.
-    if (const auto found = treeRecords.find(thread->Node); found != treeRecords.end())
+    if (const auto found = treeRecords.find(watch->Node); found != treeRecords.end())
       found->second = PrinterRecordOf(printer, TreePrinterName(printer, server.Name()), defaultPrinterName);
-    if (reread) QueueUserAPC(WakeApc, thread->Handle());
+    if (reread) QueueUserAPC(WakeApc, watch->Handle());
   }
   Tree->Viewport()->update();
   ShowStatus(" " + server.Name() + " Refreshed");
@@ -238,10 +238,10 @@ void TOrvelle_MainForm::FillJobs(const std::string& printerName) {
     TThreadServer* server = FindServer(shownServer);
     if (!server) return;
     THeldList heldPrinters(server->Printers());
-    TThreadJobs* thread = server->FindPrinterThread(printerName);
-    if (!thread) return;
-    if (const PrinterQueue* queue = thread->GetQueue()) jobs = queue->Jobs;
-    thread->UnlockModel();
+    TThreadJobs* watch = server->FindPrinterThread(printerName);
+    if (!watch) return;
+    if (const PrinterQueue* queue = watch->GetQueue()) jobs = queue->Jobs;
+    watch->UnlockModel();
   }
   TreeList->BeginUpdate();
   TreeList->Clear();
@@ -273,9 +273,9 @@ void TOrvelle_MainForm::SwitchListView(TListView view) {
 
 void TOrvelle_MainForm::TreeListColumnResize(int column) {
   if (column < 0 || column >= TreeList->Header().Columns().Count()) return;
-  const int width = TreeList->Header().Columns().Items(column).Width();
-  if (listView == TListView::Printers && column < 7) treeColumnWidths[column] = width;
-  if (listView == TListView::Jobs && column < 6) treeListColumnWidths[column] = width;
+  const int columnWidth = TreeList->Header().Columns().Items(column).Width();
+  if (listView == TListView::Printers && column < 7) treeColumnWidths[column] = columnWidth;
+  if (listView == TListView::Jobs && column < 6) treeListColumnWidths[column] = columnWidth;
 }
 
 void TOrvelle_MainForm::ShowServerPrinters(const std::string& serverName) {
@@ -328,7 +328,7 @@ void TOrvelle_MainForm::TreeChange(PVirtualNode node) {
     THeldList held(ServerList());
     if (TThreadServer* server = FindServer(shownServer)) {
       THeldList heldPrinters(server->Printers());
-      if (TThreadJobs* thread = server->FindPrinterThread(shownPrinter)) QueueUserAPC(WakeApc, thread->Handle());
+      if (TThreadJobs* watch = server->FindPrinterThread(shownPrinter)) QueueUserAPC(WakeApc, watch->Handle());
     }
   } else {
     shownServer = record->ServerText;
@@ -420,7 +420,7 @@ void TOrvelle_MainForm::TreeGetImageIndex(PVirtualNode node, int& index) {
     THeldList held(ServerList());
     if (TThreadServer* server = FindServer(ServerOfNode(node))) {
       THeldList heldPrinters(server->Printers());
-      if (TThreadJobs* thread = server->FindPrinterThread(record->Key)) busy = thread->HasJobs();
+      if (TThreadJobs* watch = server->FindPrinterThread(record->Key)) busy = watch->HasJobs();
     }
   }
   index = PrinterImageIndex(*record, busy, animationFrame);
@@ -502,9 +502,9 @@ void TOrvelle_MainForm::DeletePrinter1Click() {
     server = FindServer(serverName);
     if (server) {
       THeldList heldPrinters(server->Printers());
-      if (TThreadJobs* thread = server->FindPrinterThread(printerName)) {
-        thread->Terminate();
-        QueueUserAPC(WakeApc, thread->Handle());
+      if (TThreadJobs* watch = server->FindPrinterThread(printerName)) {
+        watch->Terminate();
+        QueueUserAPC(WakeApc, watch->Handle());
       }
     }
   }
