@@ -89,8 +89,6 @@ TOrvelle_MainForm::TOrvelle_MainForm(QWidget* owner)
   CreateImages();
 
   // Exceptions that reach the application become alerts; a thread's own
-  // exception stays the thread's, so an alert of its class is made anew.
-  // Exceptions that reach the application become alerts; a thread's own
   // exception stays the thread's, so an alert of its severity is made anew.
   SetApplicationExceptionHandler(
       [](TBaseThread* origin, Exception& e) { GetAlerter()->AddFromThread(AlertCopy(e), origin, {}); });
@@ -183,7 +181,7 @@ void TOrvelle_MainForm::CreateComponents() {
   // The tree's events.
   nodeOwner = std::make_shared<TTreeNodeOwner>(*Tree);
   Tree->OnFreeNode = [this](TBaseVirtualTree*, PVirtualNode node) { treeRecords.erase(node); };
-  Tree->OnInitNode = [this](TBaseVirtualTree*, PVirtualNode parentNode, PVirtualNode node,
+  Tree->OnInitNode = [](TBaseVirtualTree*, PVirtualNode parentNode, PVirtualNode node,
                             TVirtualNodeInitStates& states) {
     // Servers open, so their printers show as they are found.
     if (!parentNode) states.Include(ivsHasChildren).Include(ivsExpanded);

@@ -185,7 +185,6 @@ private:
   void WriteSettings();
   void ShowStatus(const std::string& text);
   void LayoutStatusBar();
-  void HandleException(TThreadCustom* origin, Exception& e);
 
   // The tree's and the list's events.
   void TreeGetText(PVirtualNode node, std::string& text);

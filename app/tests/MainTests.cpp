@@ -15,7 +15,11 @@
 namespace {
 
 JobInfo2 SampleJob(const std::string& document) {
-  return SpoolingJob(document, {.MachineName = "\\\\DESK7", .TotalPages = 3, .Size = 2048});
+  TSpoolingJobShape shape;
+  shape.MachineName = "\\\\DESK7";
+  shape.TotalPages = 3;
+  shape.Size = 2048;
+  return SpoolingJob(document, shape);
 }
 
 bool HasSetting(const std::string& name) {
