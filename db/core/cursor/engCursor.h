@@ -333,6 +333,10 @@ private:
   // Records that follow the current key's in its leaf without a gap.
   int32_t runForward = 0;
   int32_t runBackward = 0;
+  // The entry the runs were counted from: leaf offset, entry and record.
+  uint32_t runLeaf = 0;
+  int runEntry = 0;
+  uint32_t runRecord = 0;
   // The records of the next entries of the current key's leaf, each way:
   // a read of the current record takes them along.
   static constexpr int UpcomingLimit = 32;

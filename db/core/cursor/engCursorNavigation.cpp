@@ -49,7 +49,6 @@ void TDataCursor::SetNaturalPosition(uint32_t record, int32_t logical, bool bof,
 
 void TDataCursor::SetIndexPosition(const TLeafWalker& walker, bool bof, bool eof) {
   filtering.DropEdge();
-  const uint32_t last = recordNumber;
   const uint32_t record = walker.Record();
   std::memcpy(currentKey, walker.Key(), keyLength);
   keptLeaf = walker.PageOffset();
@@ -58,19 +57,24 @@ void TDataCursor::SetIndexPosition(const TLeafWalker& walker, bool bof, bool eof
   logicalPosition = int32_t(walker.Logical());
   beforeFirst = bof;
   afterLast = eof;
-  // A record appears once in an index, so the record next to the last on
-  // disk, inside the last run, is the next entry of the same leaf: the
-  // runs move by one instead of being counted again.
-  if (runForward > 1 && last != 0 && record == last + 1) {
-    --runForward;
-    runBackward = std::min(runBackward + 1, MaxRecordRun);
-  } else if (runBackward > 1 && record != 0 && record + 1 == last) {
-    --runBackward;
-    runForward = std::min(runForward + 1, MaxRecordRun);
+  // An entry inside the runs last counted, of the same leaf, holding the
+  // record the runs put there: the runs move with it instead of being
+  // counted again over the whole leaf (a walk, a step back from the end to
+  // the last key, the end again a few keys after a walk back). They only
+  // size the read-ahead, so a leaf changed so that the same record sits at
+  // the same distance costs at most a read-ahead of another size.
+  const int64_t moved = int64_t(walker.Entry()) - runEntry;
+  if (keptLeaf != 0 && keptLeaf == runLeaf && -moved < runBackward && moved < runForward &&
+      int64_t(record) == int64_t(runRecord) + moved) {
+    runForward = int32_t(std::min<int64_t>(runForward - moved, MaxRecordRun));
+    runBackward = int32_t(std::min<int64_t>(runBackward + moved, MaxRecordRun));
   } else {
     runForward = walker.RecordRun(true, MaxRecordRun);
     runBackward = walker.RecordRun(false, MaxRecordRun);
   }
+  runLeaf = keptLeaf;
+  runEntry = walker.Entry();
+  runRecord = record;
   // Only a position one step from the last is a walk; after a search the
   // leaf's next entries are no better a guess than any others. Inside a
   // long run the read-ahead takes the records already.
