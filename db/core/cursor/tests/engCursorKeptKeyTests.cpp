@@ -8,6 +8,7 @@
 #include <string>
 
 #include "engCursorWriteTestSupport.h"
+#include "engErrorCodes.h"
 #include "engTableTestSupport.h"
 
 namespace {
@@ -61,6 +62,58 @@ TEST_F(CursorKeptKeyTest, StepsSeeWhatOtherCursorsAndProcessesChangedAroundTheKe
   reader.MoveBy(1);
   EXPECT_EQ(IdOf(reader), 2010);
   EXPECT_EQ(reader.GetSequenceNo(), 1505);
+  ASSERT_EQ(helper.Ask("closecursor"), 0u);
+}
+
+// The live reader's pattern: from the end a few steps back, then the end
+// again. Each step hands out the record it landed on; whatever another
+// cursor or process added or changed before the step began is in it.
+TEST_F(CursorKeptKeyTest, StepsBackFromTheEndSeeWhatOtherCursorsAndProcessesChanged) {
+  TDataCursor& reader = FillEven("BACK", 600);
+  TDataCursor& writer = OpenCursor("BACK");
+  std::vector<uint8_t> buffer(reader.CursorRecordSize());
+  auto prior = [&](int32_t id, int32_t sequence, const std::string& name = {}) {
+    ASSERT_EQ(reader.GetPriorRecord(buffer.data()), 0);
+    EXPECT_EQ(IntField(reader, buffer.data(), 1), id);
+    EXPECT_EQ(IdOf(reader), id);
+    EXPECT_EQ(reader.GetSequenceNo(), sequence);
+    char text[32] = {};
+    bool blank = true;
+    reader.GetTableField(2, buffer.data(), blank, text);
+    EXPECT_EQ(text, name.empty() ? "N" + std::to_string(id) : name);
+  };
+  reader.SetToEnd();
+  prior(600, 300);
+  prior(598, 299);
+
+  // Another cursor: a key just before the kept one, and a new name for
+  // the record after that.
+  Insert(writer, 597, "N597", 1);
+  ASSERT_TRUE(Find(writer, 596));
+  std::vector<uint8_t> record = Row(writer, 596, "renamed", 1);
+  writer.ModifyRecord(record.data(), false, false);
+  prior(597, 299);
+  prior(596, 298, "renamed");
+
+  // Another process: a key before the kept one and one past the end.
+  session->StrictChangeDetection = true;
+  TableHelperProcess helper;
+  ASSERT_EQ(helper.Ask("cursor " + folder + " BACK shared"), 0u);
+  ASSERT_EQ(helper.Ask("insert 595 1"), 0u);
+  ASSERT_EQ(helper.Ask("insert 601 1"), 0u);
+  prior(595, 298);
+  reader.SetToEnd();
+  prior(601, 303);
+  prior(600, 302);
+  // The end again, after the other process appended while the reader
+  // stood a step back from it.
+  ASSERT_EQ(helper.Ask("insert 603 1"), 0u);
+  reader.SetToEnd();
+  prior(603, 304);
+  prior(601, 303);
+  ASSERT_EQ(reader.GetNextRecord(buffer.data()), 0);
+  EXPECT_EQ(IntField(reader, buffer.data(), 1), 603);
+  EXPECT_EQ(reader.GetNextRecord(buffer.data()), EngErrEndOfFile);
   ASSERT_EQ(helper.Ask("closecursor"), 0u);
 }
 
