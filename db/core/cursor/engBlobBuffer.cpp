@@ -70,12 +70,39 @@ TBlobBuffer::~TBlobBuffer() = default;
 
 void TBlobBuffer::SetSize(int32_t newSize) {
   newSize = std::max(newSize, 0);
-  if (newSize == Size()) return;
+  if (newSize == size) return;
   Modified = true;
-  if (newSize > 0)
-    data.resize(size_t(newSize));
-  else
-    std::vector<uint8_t>().swap(data);
+  if (newSize == 0) {
+    bytes.reset();
+    size = capacity = 0;
+    return;
+  }
+  if (newSize > capacity)
+    Reserve(int32_t(std::min<int64_t>(std::max<int64_t>(newSize, int64_t(capacity) * 2),
+                                      std::numeric_limits<int32_t>::max())));
+  if (newSize > size) std::memset(bytes.get() + size, 0, size_t(newSize - size));
+  size = newSize;
+}
+
+void TBlobBuffer::Recycle() {
+  Handle = 0;
+  Modified = false;
+  Sequence = 0;
+  PhysicalRecordNo = 0;
+  FieldNo = 0;
+  FirstOffset = 0;
+  OpenMode = 0;
+  Release = false;
+  size = 0;
+}
+
+void TBlobBuffer::Reserve(int32_t count) {
+  ENG_ASSERT(count >= size);
+  if (count <= capacity) return;
+  auto larger = std::make_unique_for_overwrite<uint8_t[]>(size_t(count));
+  if (size > 0) std::memcpy(larger.get(), bytes.get(), size_t(size));
+  bytes = std::move(larger);
+  capacity = count;
 }
 
 void TBlobBuffer::Load() {
@@ -86,9 +113,21 @@ void TBlobBuffer::Load() {
   }
 }
 
+// Inline: a chain walk calls it for every block.
+inline bool TBlobBuffer::TakeBlock(const TBlockView& block, int32_t length, int32_t dataSize, uint32_t& next) {
+  if (block.Sequence != Sequence) blobFile->RaiseBlobError(EngErrRecordChanged);
+  const int32_t wanted = std::min(dataSize, length - size);
+  const int32_t got = block.UsedOf(wanted, dataSize);
+  if (got > 0) std::memcpy(bytes.get() + size, block.Data, size_t(got));
+  size += got;
+  next = block.Next;
+  return got == wanted && size < length && next != 0;
+}
+
 bool TBlobBuffer::LoadChain() {
   TBlobFile& file = *blobFile;
   const int32_t dataSize = file.BlockDataSize();
+  const uint32_t blockSize = file.BlockSize();
   const uint32_t first = uint32_t(FirstOffset);
   if (!file.IsBlockOffset(first)) file.RaiseBlobError(EngErrBlocksCorrupt);
   // The chain is read ahead whole, in runs of consecutive blocks, and its
@@ -100,29 +139,41 @@ bool TBlobBuffer::LoadChain() {
   const uint32_t total = block.TotalSize;
   if (total > uint32_t(std::numeric_limits<int32_t>::max()) || BlocksFor(total, dataSize) > file.BlocksInFile())
     file.RaiseBlobError(EngErrEndOfBlob);
-  // Filled block by block, not zeroed first.
-  const int32_t size = int32_t(total);
-  data.clear();
-  data.reserve(size_t(size));
-  const int32_t chainBlocks = BlocksFor(size, dataSize);
-  TBlockTrail trail;
+  const int32_t length = int32_t(total);
+  size = 0;
+  Reserve(length);
+  const int32_t chainBlocks = BlocksFor(length, dataSize);
+  TBlockTrail trail(blockSize);
   trail.Add(first);
-  while (Size() < size) {
-    if (block.Sequence != Sequence) file.RaiseBlobError(EngErrRecordChanged);
-    const int32_t wanted = std::min(dataSize, size - Size());
-    const int32_t got = block.UsedOf(wanted, dataSize);
-    data.insert(data.end(), block.Data, block.Data + got);
-    const uint32_t next = block.Next;
-    if (got < wanted || Size() == size || next == 0) break;
-    if (!file.IsBlockOffset(next) || trail.Contains(next)) file.RaiseBlobError(EngErrBlocksCorrupt);
-    trail.Add(next);
+  uint32_t next = 0;
+  bool more = TakeBlock(block, length, dataSize, next);
+  while (more) {
     ENG_ASSERT(trail.Count() <= file.BlocksInFile());  // each block once
-    // Every block before the last is full, so the blocks still needed are
-    // counted without a division per block.
-    if (!file.ViewBlock(reader, next, chainBlocks - trail.Count() + 1, block)) return false;
+    if (!file.IsBlockOffset(next) || trail.Contains(next)) file.RaiseBlobError(EngErrBlocksCorrupt);
+    const uint8_t* images = nullptr;
+    const int32_t run = next > trail.Highest() ? file.WindowRun(next, images) : 0;
+    if (run == 0) {
+      trail.Add(next);
+      // Every block before the last is full, so the blocks still needed are
+      // counted without a division per block.
+      if (!file.ViewBlock(reader, next, chainBlocks - trail.Count() + 1, block)) return false;
+      more = TakeBlock(block, length, dataSize, next);
+      continue;
+    }
+    // Consecutive blocks above every block passed cannot be on the trail:
+    // they are taken straight from the window while the chain runs on
+    // through them.
+    const uint32_t runFirst = next;
+    int32_t taken = 0;
+    while (taken < run) {
+      const uint32_t offset = next;
+      more = TakeBlock(TBlobFile::ViewOf(offset, images + size_t(taken++) * blockSize), length, dataSize, next);
+      if (!more || next != offset + blockSize) break;
+    }
+    trail.AddRun(runFirst, taken);
   }
   Modified = false;
-  if (Size() != size) file.RaiseBlobError(EngErrEndOfBlob);
+  if (size != length) file.RaiseBlobError(EngErrEndOfBlob);
   return true;
 }
 
@@ -147,7 +198,7 @@ void TBlobBuffer::Save() {
   current->SetTotalSize(uint32_t(Size()));
   // The value's own blocks: neither the old chain nor the free list may
   // lead back into them.
-  TBlockTrail trail;
+  TBlockTrail trail(file.BlockSize());
   trail.Add(current->Offset());
   for (int32_t written = 0;;) {
     const int32_t count = std::min(file.BlockDataSize(), Size() - written);

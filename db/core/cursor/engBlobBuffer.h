@@ -5,12 +5,13 @@
 // negated handle of the buffer while it is open.
 
 #include <cstdint>
-#include <vector>
+#include <memory>
 
 #include "engHeap.h"
 #include "engReadContext.h"
 
 class TBlobFile;
+struct TBlockView;
 
 inline constexpr uint8_t BlobOpenRead = 1;
 inline constexpr uint8_t BlobOpenWrite = 2;
@@ -26,9 +27,14 @@ public:
   // A new size marks the buffer modified; the common part stays and bytes
   // beyond it start zero. Below 1 the data is freed.
   void SetSize(int32_t newSize);
-  int32_t Size() const { return int32_t(data.size()); }
-  uint8_t* GetData() { return data.data(); }
-  const uint8_t* GetData() const { return data.data(); }
+  int32_t Size() const { return size; }
+  // Bytes the value may take without allocating.
+  int32_t Room() const { return capacity; }
+  // Empty and closed again, as a new buffer of the same file, keeping its
+  // room for the next value.
+  void Recycle();
+  uint8_t* GetData() { return bytes.get(); }
+  const uint8_t* GetData() const { return bytes.get(); }
 
   // Reads the value from the chain at FirstOffset, starting over whenever
   // a block read meets another user's change. 8708 for a block of another
@@ -55,8 +61,18 @@ public:
 private:
   TReadContext* reader;
   TBlobFile* blobFile;
-  std::vector<uint8_t> data;  // the value; its size is the value's
+  // The value in the first size bytes of capacity; grown by doubling, as
+  // WriteBlob appends piece by piece, and filled by a load without being
+  // zeroed first.
+  std::unique_ptr<uint8_t[]> bytes;
+  int32_t size = 0;
+  int32_t capacity = 0;
 
   // One pass of Load; false when it met another user's change.
   bool LoadChain();
+  // Appends the block's part of the value (length bytes in all); whether
+  // the chain goes on, at next.
+  bool TakeBlock(const TBlockView& block, int32_t length, int32_t dataSize, uint32_t& next);
+  // Room for at least count bytes, keeping the first size.
+  void Reserve(int32_t count);
 };

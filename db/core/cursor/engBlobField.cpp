@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "engAssert.h"
+#include "engBlobLayout.h"
 #include "engDataHeader.h"
 #include "engErrorCodes.h"
 #include "engErrors.h"
@@ -27,6 +28,8 @@ int32_t FieldReference(const uint8_t* fieldDesc, const uint8_t* record) {
   return int32_t(GetLE32(FieldValueBytes(fieldDesc, record)));
 }
 
+constexpr int32_t SpareBlobRoom = 65536;
+
 // 0, or the code refusing an offset and count of a BLOB's bytes.
 int32_t CheckSpan(int32_t offset, int32_t count) {
   if (offset < 0) return EngErrBlobOffset;
@@ -41,10 +44,14 @@ TCursorBlobs::TCursorBlobs(TReadContext* reader, TCursorFields& fields, TBlobOpe
 
 TCursorBlobs::~TCursorBlobs() { FreeOpenBlobs(true); }
 
-void TCursorBlobs::Attach(TDataTable& openTable) { table = &openTable; }
+void TCursorBlobs::Attach(TDataTable& openTable) {
+  spare.reset();
+  table = &openTable;
+}
 
 void TCursorBlobs::Detach() {
   FreeOpenBlobs(true);
+  spare.reset();
   table = nullptr;
 }
 
@@ -67,13 +74,14 @@ int32_t TCursorBlobs::OpenField(int fieldNo, uint8_t* record, bool release, bool
   }
   ENG_ASSERT(buffers.Count() <= MaxOpenBlobs);
   if (buffers.Count() >= MaxOpenBlobs) return EngErrTooManyBlobs;
-  TBlobBuffer* buffer = buffers.Add(std::make_unique<TBlobBuffer>(reader, &table->BlobFile()));
+  TBlobBuffer* buffer =
+      buffers.Add(spare ? std::move(spare) : std::make_unique<TBlobBuffer>(reader, &table->BlobFile()));
   buffer->Handle = NewHandle();
   buffer->FieldNo = uint16_t(fieldNo);
   buffer->FirstOffset = reference;
   buffer->OpenMode = mode;
   buffer->Release = release;
-  buffer->Sequence = fields.GetBlobRef(fieldNo, record, tableNumbering);
+  buffer->Sequence = GetLE32(FieldValueBytes(fieldDesc, record) + BlobFieldSequenceOffset);
   buffer->PhysicalRecordNo = GetRecordPhysicalNo(record);
   // A failed load leaves nothing open.
   TScopeGuard dropBuffer([this, buffer] { FreeBuffer(buffers.IndexOf(buffer)); });
@@ -159,7 +167,12 @@ int32_t TCursorBlobs::NewHandle() const {
   }
 }
 
-void TCursorBlobs::FreeBuffer(int32_t index) { buffers.Delete(index); }
+void TCursorBlobs::FreeBuffer(int32_t index) {
+  std::unique_ptr<TBlobBuffer> freed = buffers.Extract(index);
+  if (freed->Room() > SpareBlobRoom) return;
+  freed->Recycle();
+  spare = std::move(freed);
+}
 
 // Every BLOB call asks for its field's descriptor: where both numberings
 // are the cursor's positions, its own copy serves without copying 768

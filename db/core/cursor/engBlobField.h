@@ -11,6 +11,7 @@
 // failures of the BLOB file are raised.
 
 #include <cstdint>
+#include <memory>
 
 #include "engBlobBuffer.h"
 #include "engOwnedList.h"
@@ -92,6 +93,10 @@ private:
   TBlobOperationBracket& bracket;
   TDataTable* table = nullptr;
   TOwnedList<TBlobBuffer> buffers;  // at most MaxOpenBlobs
+  // The buffer freed last, with its room when that is at most
+  // SpareBlobRoom bytes, for the next open: a walk over a table opens and
+  // frees one BLOB per record.
+  std::unique_ptr<TBlobBuffer> spare;
 
   TBlobBuffer* Buffer(int32_t index) const { return buffers.Get(index); }
   TBlobBuffer* FindByReference(int32_t reference) const;

@@ -19,6 +19,9 @@ namespace {
 
 constexpr int32_t BufferSize = 65535;
 constexpr int32_t ReadAheadBytes = 65535;
+// A chain window filled by a scan stays small enough for the processor's
+// caches to still hold it when the values are copied out of it.
+constexpr int32_t ScanReadAheadBytes = 262144;
 constexpr int32_t MaxCachedBlocks = 1 << 20;
 
 }  // namespace
@@ -47,6 +50,9 @@ int32_t TBlobFile::NormalCacheCapacity() const {
 void TBlobFile::SetCacheLimits() {
   cache.Capacity = NormalCacheCapacity();
   readAheadCount = std::max(ReadAheadBytes / int32_t(blockSize), 1);
+  scanReadAheadCount = std::max(std::min(ScanReadAheadBytes / int32_t(blockSize), cache.Capacity), readAheadCount);
+  chainReadAhead = readAheadCount;
+  chainFillEnd = 0;
 }
 
 void TBlobFile::Open() {

@@ -122,6 +122,21 @@ public:
     }
     return ViewBlockFromFile(reader, offset, blocksAhead, view);
   }
+  // The images of consecutive blocks from offset that the chain window
+  // holds, when nothing is cached (the cache may hold newer ones): how many
+  // (0 for none), images set to the first.
+  int32_t WindowRun(uint32_t offset, const uint8_t*& images) const {
+    if (cache.Count() != 0 || !IsBlockOffset(offset)) return 0;
+    const uint8_t* image = ChainWindowImage(offset);
+    if (!image) return 0;
+    images = image;
+    return chainWindowBlocks - int32_t(BlocksIn(offset - chainWindowStart));
+  }
+  // The block at offset as its deciphered image holds it.
+  static TBlockView ViewOf(uint32_t offset, const uint8_t* image) {
+    return {offset, GetLE32(image + BlkNext), GetLE16(image + BlkBytesUsed), GetLE32(image + BlkSequence),
+            GetLE32(image + BlkTotalSize), image + BlockHeaderSize};
+  }
   // The first free block, or a new one at the end: pinned and reset.
   bool NewBlock(TReadContext* reader, TBlock*& block);
   // Whether a new chain may go straight to the end of the file: the free
@@ -181,10 +196,16 @@ private:
   std::vector<TBlock*> flushList;
   TOwnedList<TBlock> orphans;  // dropped from the cache while pinned
   TBlockStack blockStack;
-  int32_t readAheadCount = 1;
+  int32_t readAheadCount = 1;      // blocks a read takes at least
+  int32_t scanReadAheadCount = 1;  // the most a chain window's read-ahead grows to
   TEngineBuffer chainWindow;  // deciphered images of consecutive blocks
   uint32_t chainWindowStart = 0;
   int32_t chainWindowBlocks = 0;
+  // Where the last fill ended, and the read-ahead of the next fill: it
+  // doubles while fills follow on from each other (a scan), up to
+  // scanReadAheadCount, and starts again from readAheadCount anywhere else.
+  uint32_t chainFillEnd = 0;
+  int32_t chainReadAhead = 1;
 
   void SetHeaderModified() { header[BlbHdrModified] = 1; }
   // Whole blocks in a distance of bytes, and whether it is whole blocks: a
@@ -214,10 +235,6 @@ private:
 
   // The chain window.
   bool ViewBlockFromFile(TReadContext* reader, uint32_t offset, int32_t blocksAhead, TBlockView& view);
-  static TBlockView ViewOf(uint32_t offset, const uint8_t* image) {
-    return {offset, GetLE32(image + BlkNext), GetLE16(image + BlkBytesUsed), GetLE32(image + BlkSequence),
-            GetLE32(image + BlkTotalSize), image + BlockHeaderSize};
-  }
   const uint8_t* ChainWindowImage(uint32_t offset) const {
     if (chainWindowBlocks == 0 || offset < chainWindowStart) return nullptr;
     const uint32_t index = BlocksIn(offset - chainWindowStart);

@@ -35,11 +35,21 @@ bool TBlobFile::ViewBlockFromFile(TReadContext* reader, uint32_t offset, int32_t
 // As many blocks as the caller still needs, but never less than a
 // read-ahead: the chains of the records after this one were most likely
 // written after it. Never more than the cache may hold, nor past the end.
+// A fill that starts where the last one ended reads twice as far ahead,
+// up to the scan read-ahead: a walk over a table's BLOBs pays one read
+// and one change check per window, not per 64 KiB.
 void TBlobFile::FillChainWindow(uint32_t offset, int32_t blocksAhead) {
   ForgetChainWindow();
+  chainReadAhead = offset == chainFillEnd ? std::min(chainReadAhead * 2, scanReadAheadCount) : readAheadCount;
   const int32_t toEnd = int32_t(BlocksIn(EndOffset() - offset));
-  const int32_t count = std::max(std::min({std::max(blocksAhead, readAheadCount), NormalCacheCapacity(), toEnd}), 1);
-  uint8_t* images = Room(chainWindow, count * int32_t(blockSize));
+  const int32_t count = std::max(std::min({std::max(blocksAhead, chainReadAhead), NormalCacheCapacity(), toEnd}), 1);
+  // Every byte of the window is read anew: it grows without keeping any.
+  const size_t bytes = size_t(count) * blockSize;
+  if (chainWindow.Size() < bytes) {
+    chainWindow.Reset();
+    chainWindow = TEngineBuffer(bytes);
+  }
+  uint8_t* images = chainWindow.Get();
   const int32_t read = ReadImages(offset, count, images);
   if (table->IsEncrypted()) {
     for (int32_t i = 0; i < read; ++i) {
@@ -50,6 +60,7 @@ void TBlobFile::FillChainWindow(uint32_t offset, int32_t blocksAhead) {
   }
   chainWindowStart = offset;
   chainWindowBlocks = read;
+  chainFillEnd = offset + uint32_t(read) * blockSize;
 }
 
 void TBlobFile::ForgetChainWindow() {

@@ -23,6 +23,10 @@ inline constexpr int BlkBytesUsed = 8;  // u16
 inline constexpr int BlkSequence = 10;  // u32: the owning BLOB's sequence number
 inline constexpr int BlkTotalSize = 14; // u32: the BLOB's length, first block only
 
+// A BLOB field's value bytes in a record: u32 the offset of the value's
+// first block (0 for none), then u32 the value's sequence number.
+inline constexpr int BlobFieldSequenceOffset = 4;
+
 inline constexpr uint16_t DefaultBlobBlock = 512;
 inline constexpr uint16_t MinBlobBlockSize = 64;
 // Appending at an end offset above this finds the file full.

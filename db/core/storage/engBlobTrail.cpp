@@ -1,9 +1,5 @@
 #include "engBlobTrail.h"
 
-#include <algorithm>
-
-#include "engAssert.h"
-
 namespace {
 
 constexpr size_t FirstSlotCount = 16;
@@ -18,13 +14,9 @@ uint32_t Mix(uint32_t x) {
 
 }  // namespace
 
-uint32_t TBlockTrail::Get(int32_t index) const {
-  ENG_ASSERT(index >= 0 && index < Count());
-  return offsets[size_t(index)];
-}
+TBlockTrail::TBlockTrail(uint32_t step) : step(step) { ENG_ASSERT(step > 0); }
 
-bool TBlockTrail::Contains(uint32_t offset) const {
-  if (offset > highest) return false;
+bool TBlockTrail::Indexed(uint32_t offset) const {
   CatchUp();
   const size_t mask = slots.size() - 1;
   for (size_t i = Mix(offset) & mask;; i = (i + 1) & mask) {
@@ -33,21 +25,30 @@ bool TBlockTrail::Contains(uint32_t offset) const {
   }
 }
 
-void TBlockTrail::Add(uint32_t offset) {
-  ENG_ASSERT(offset != 0 && !Contains(offset));
-  offsets.push_back(offset);
-  highest = std::max(highest, offset);
+void TBlockTrail::StartRun(uint32_t first, int32_t blocks) {
+  if (count == 0)
+    head = {first, blocks};
+  else
+    rest.push_back({first, blocks});
 }
 
 // At most half the slots are taken, so a probe always ends.
 void TBlockTrail::CatchUp() const {
-  if (offsets.size() * 2 > slots.size()) {
+  if (size_t(count) * 2 > slots.size()) {
     size_t slotCount = std::max(slots.size(), FirstSlotCount);
-    while (offsets.size() * 2 > slotCount) slotCount *= 2;
+    while (size_t(count) * 2 > slotCount) slotCount *= 2;
     slots.assign(slotCount, 0);
     indexed = 0;
+    indexRun = 0;
+    indexInRun = 0;
   }
-  for (; indexed < offsets.size(); ++indexed) Place(offsets[indexed]);
+  for (; indexed < count; ++indexed) {
+    if (indexInRun == RunAt(indexRun).Blocks) {
+      ++indexRun;
+      indexInRun = 0;
+    }
+    Place(RunAt(indexRun).First + uint32_t(indexInRun++) * step);
+  }
 }
 
 void TBlockTrail::Place(uint32_t offset) const {

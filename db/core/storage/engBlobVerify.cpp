@@ -65,7 +65,7 @@ void TBlobFile::FreeChainFrom(TReadContext* reader, bool verifyOnly, bool force,
   const bool repair = (reader && reader->InRepairMode());
   const int32_t limit = std::min(std::max(blockCount, 1), BlocksInFile());
   int32_t hint = std::max(blockCount - 1, 1);
-  TBlockTrail trail;
+  TBlockTrail trail(blockSize);
   TBlock* current = block;
   TScopeGuard releaseCurrent([this, &current] { ReleaseBlock(current); });
   trail.Add(current->Offset());
@@ -107,10 +107,11 @@ void TBlobFile::FreeChainFrom(TReadContext* reader, bool verifyOnly, bool force,
 
 // In walk order, so the chain's last block heads the free list.
 void TBlobFile::FreeTrail(const TBlockTrail& trail) {
-  for (int32_t i = 0; i < trail.Count(); ++i) {
+  int32_t ahead = trail.Count();
+  trail.ForEach([this, &ahead](uint32_t offset) {
     TBlock* block = nullptr;
-    GetBlock(nullptr, trail.Get(i), block, trail.Count() - i, true);
+    GetBlock(nullptr, offset, block, ahead--, true);
     TScopeGuard release([this, block] { ReleaseBlock(block); });
     FreeBlock(block);
-  }
+  });
 }

@@ -165,6 +165,45 @@ TEST_F(BlobFieldTest, ADamagedChainFailsTheOpenAndLeavesNothingOpen) {
   }
 }
 
+TEST_F(BlobFieldTest, ChainsThatTurnBackDownTheFileAreReadAndOnesThatLoopIntoARunAreRefused) {
+  Create(64);
+  const int32_t data = DataSize();
+  const uint32_t block = BlobFile().BlockSize();
+  std::vector<uint32_t> numbers;
+  std::vector<uint32_t> firsts;
+  for (int i = 0; i < 3; ++i) {
+    std::vector<uint8_t> record = NewRecord();
+    WriteValue(record, fFirstMemo, Bytes(size_t((i == 2 ? 6 : 4 - i) * data), i));
+    Post(record);
+    numbers.push_back(GetRecordPhysicalNo(record.data()));
+    firsts.push_back(uint32_t(Reference(record, fFirstMemo)));
+  }
+  uint32_t sequence = 0;
+  TBlock* head = nullptr;
+  ASSERT_TRUE(BlobFile().GetBlock(nullptr, firsts[1], head, 1, false));
+  sequence = head->Sequence();
+  BlobFile().ReleaseBlock(head);
+
+  // The second value's three blocks go on into the first value's four,
+  // lower down the file: one value of seven blocks.
+  PatchBlobFile(firsts[1] + 2 * block + BlkNext, firsts[0]);
+  PatchBlobFile(firsts[1] + BlkTotalSize, uint32_t(7 * data));
+  for (uint32_t i = 0; i < 4; ++i) PatchBlobFile(firsts[0] + i * block + BlkSequence, sequence);
+  // The third's last block leads back into the middle of its own blocks.
+  PatchBlobFile(firsts[2] + 5 * block + BlkNext, firsts[2] + 2 * block);
+  PatchBlobFile(firsts[2] + BlkTotalSize, uint32_t(9 * data));
+
+  std::vector<uint8_t> expected = Bytes(size_t(3 * data), 1);
+  const std::vector<uint8_t> rest = Bytes(size_t(4 * data), 0);
+  expected.insert(expected.end(), rest.begin(), rest.end());
+  std::vector<uint8_t> record = Stored(numbers[1]);
+  EXPECT_EQ(ReadValue(record, fFirstMemo), expected);
+  record = Stored(numbers[2]);
+  EXPECT_EQ(RaisedCode([&] { blobs.OpenBlob(fFirstMemo, record.data(), false, false, BlobOpenRead); }),
+            EngErrBlocksCorrupt);
+  EXPECT_EQ(blobs.OpenBlobCount(), 0);
+}
+
 TEST_F(BlobFieldTest, AnOpenThatMeetsAnotherUsersChangeReadsAgainAndReleasesTheCheck) {
   Create();
   std::vector<uint8_t> record = NewRecord();

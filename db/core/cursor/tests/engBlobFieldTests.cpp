@@ -158,4 +158,41 @@ TEST_F(BlobFieldTest, OpeningTwiceKeepsOneBufferAndSixtyFourIsTheLimit) {
   EXPECT_EQ(blobs.OpenBlobCount(), 0);
 }
 
+TEST_F(BlobFieldTest, AFreedBlobsBufferServesTheNextOpenWithNothingOfItsValueLeft) {
+  Create();
+  std::vector<uint8_t> record = NewRecord();
+  WriteValue(record, fFirstMemo, Bytes(300, 5));
+  Post(record);
+  const uint32_t first = GetRecordPhysicalNo(record.data());
+  EXPECT_EQ(ReadValue(record, fFirstMemo), Bytes(300, 5));
+
+  // A new value written past its start: the bytes before read as zeros,
+  // not as what the freed value held there.
+  std::vector<uint8_t> fresh = NewRecord();
+  ASSERT_EQ(blobs.OpenBlob(fFirstMemo, fresh.data(), true, false, BlobOpenWrite), 0);
+  const std::vector<uint8_t> tail = Bytes(10, 6);
+  ASSERT_EQ(blobs.WriteBlob(fFirstMemo, fresh.data(), false, 10, tail.data(), 200), 0);
+  std::vector<uint8_t> expected(200, 0);
+  expected.insert(expected.end(), tail.begin(), tail.end());
+  std::vector<uint8_t> value(210, 0xEE);
+  int32_t got = 0;
+  EXPECT_EQ(blobs.ReadBlob(fFirstMemo, fresh.data(), false, got, 210, value.data(), 0), 0);
+  EXPECT_EQ(value, expected);
+  // Shrunk and grown again: the bytes between come back as zeros too.
+  ASSERT_EQ(blobs.TruncateBlob(fFirstMemo, fresh.data(), false, 195), 0);
+  ASSERT_EQ(blobs.TruncateBlob(fFirstMemo, fresh.data(), false, 210), 0);
+  std::fill(expected.begin() + 195, expected.end(), 0);
+  EXPECT_EQ(blobs.ReadBlob(fFirstMemo, fresh.data(), false, got, 210, value.data(), 0), 0);
+  EXPECT_EQ(value, expected);
+  Post(fresh);
+
+  // After the table was closed and opened again, values are read from the
+  // open table's BLOB file.
+  Reopen();
+  std::vector<uint8_t> stored = Stored(first);
+  EXPECT_EQ(ReadValue(stored, fFirstMemo), Bytes(300, 5));
+  stored = Stored(GetRecordPhysicalNo(fresh.data()));
+  EXPECT_EQ(ReadValue(stored, fFirstMemo), expected);
+}
+
 }  // namespace

@@ -73,6 +73,37 @@ TEST_F(BlobFieldTest, AValueRewrittenByAnotherUserIsReadAnewThoughItsBlocksWereR
   EXPECT_EQ(other.Read(1), Bytes(size_t(5 * data), 0));
 }
 
+TEST_F(BlobFieldTest, ValuesRewrittenFarAheadOfAScanAreReadAnewThoughTheScansWindowReachesThem) {
+  Create(64);
+  const int32_t data = DataSize();
+  // Far more than one read-ahead of values: the scan's reads grow.
+  constexpr uint32_t Records = 120;
+  for (uint32_t i = 0; i < Records; ++i) {
+    std::vector<uint8_t> record = NewRecord();
+    WriteValue(record, fFirstMemo, Bytes(size_t(40 * data), int(i)));
+    Post(record);
+  }
+  TDataSession* session = nullptr;
+  CreateEngineSession(session);
+  TOtherUser other(session, OpenTable(session->OpenDirectory("", folder), "MEMOS"));
+  for (uint32_t number = 1; number <= 80; ++number)
+    ASSERT_EQ(other.Read(number), Bytes(size_t(40 * data), int(number - 1)));
+
+  // Rewritten in place, and grown by a new chain at the end of the file.
+  std::vector<uint8_t> record = Stored(100);
+  WriteValue(record, fFirstMemo, Bytes(size_t(40 * data), 500));
+  Post(record);
+  record = Stored(110);
+  WriteValue(record, fFirstMemo, Bytes(size_t(45 * data), 501));
+  Post(record);
+
+  for (uint32_t number = 81; number <= Records; ++number) {
+    SCOPED_TRACE(number);
+    const int seed = number == 100 ? 500 : number == 110 ? 501 : int(number - 1);
+    EXPECT_EQ(other.Read(number), Bytes(size_t((number == 110 ? 45 : 40) * data), seed));
+  }
+}
+
 TEST_F(BlobFieldTest, NewValuesAppendedWholeReadBackAndReuseFreedBlocksFirst) {
   Create(64);
   const int32_t data = DataSize();
