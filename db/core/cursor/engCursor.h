@@ -397,7 +397,11 @@ private:
   enum class TEntryFit { Take, Pass, Stop };
   void SetEmptyPosition();
   void SetNaturalPosition(uint32_t record, int32_t logical, bool bof, bool eof);
-  void SetIndexPosition(const TLeafWalker& walker, bool bof, bool eof);
+  // The runs and next records of the leaf sized the read-ahead of a walk:
+  // counted at once, or, after a search (which a walk seldom follows), by
+  // the first step that needs them.
+  enum class TRunCount { Now, AtFirstStep };
+  void SetIndexPosition(const TLeafWalker& walker, bool bof, bool eof, TRunCount runs = TRunCount::Now);
   // Loads the record under the cursor into currentRecord; true when it
   // holds that record now (false off a record, or when a change met on the
   // way moved the cursor).

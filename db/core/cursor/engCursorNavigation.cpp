@@ -47,7 +47,7 @@ void TDataCursor::SetNaturalPosition(uint32_t record, int32_t logical, bool bof,
   afterLast = eof;
 }
 
-void TDataCursor::SetIndexPosition(const TLeafWalker& walker, bool bof, bool eof) {
+void TDataCursor::SetIndexPosition(const TLeafWalker& walker, bool bof, bool eof, TRunCount runs) {
   filtering.DropEdge();
   const uint32_t record = walker.Record();
   std::memcpy(currentKey, walker.Key(), keyLength);
@@ -57,6 +57,13 @@ void TDataCursor::SetIndexPosition(const TLeafWalker& walker, bool bof, bool eof
   logicalPosition = int32_t(walker.Logical());
   beforeFirst = bof;
   afterLast = eof;
+  if (runs == TRunCount::AtFirstStep) {
+    runForward = runBackward = 0;
+    runLeaf = 0;
+    upcomingCount[0] = upcomingCount[1] = 0;
+    upcomingWalk = false;
+    return;
+  }
   // An entry inside the runs last counted, of the same leaf, holding the
   // record the runs put there: the runs move with it instead of being
   // counted again over the whole leaf (a walk, a step back from the end to

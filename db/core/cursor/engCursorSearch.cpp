@@ -54,7 +54,7 @@ bool TDataCursor::TrySearchKey(const uint8_t* key, bool, bool& found) {
   if (!StepToAcceptable(walker, true, true, taken)) return false;
   if (taken) {
     found = hit && walker.Logical() == hitPosition;
-    SetIndexPosition(walker, false, false);
+    SetIndexPosition(walker, false, false, TRunCount::AtFirstStep);
     return true;
   }
   // Past the last key: a filter leaves the cursor on the last record it
