@@ -148,6 +148,11 @@ OsError OsFile::Size(int64_t& size) const {
   return ERROR_SUCCESS;
 }
 
+OsFileHeadMap OsFile::MapHead(OsFileHead& head) const {
+  if (!state) return OsFileHeadMap::Unavailable;
+  return head.Map(state->fd);
+}
+
 OsError OsFile::LockRange(int64_t offset, int64_t length) {
   if (!state) return ERROR_INVALID_HANDLE;
   const OsLockKind kind = state->writable ? OsLockKind::Write : OsLockKind::Read;

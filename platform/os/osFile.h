@@ -29,6 +29,7 @@
 #include <string>
 
 #include "osErrors.h"
+#include "osFileHead.h"
 
 struct OsFileState;
 
@@ -81,6 +82,8 @@ public:
   // Writes the file's data through to the disk.
   [[nodiscard]] OsError Flush();
   [[nodiscard]] OsError Size(int64_t& size) const;
+  // Maps the file's first page into head (osFileHead.h).
+  OsFileHeadMap MapHead(OsFileHead& head) const;
 
   // Exclusive byte-range lock, as Windows LockFile: fails at once with
   // ERROR_LOCK_VIOLATION when the range overlaps a range locked by this

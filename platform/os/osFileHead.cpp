@@ -1,0 +1,99 @@
+#include "osFileHead.h"
+
+#include <linux/magic.h>
+#include <setjmp.h>
+#include <signal.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <sys/statfs.h>
+#include <unistd.h>
+
+#include <mutex>
+
+namespace {
+
+// Local file systems whose page cache is the file's only cache.
+bool LocalFileSystem(int fd) {
+  struct statfs system {};
+  if (fstatfs(fd, &system) != 0) return false;
+  switch (static_cast<unsigned long>(system.f_type)) {
+    case EXT4_SUPER_MAGIC:  // also ext2 and ext3
+    case XFS_SUPER_MAGIC:
+    case BTRFS_SUPER_MAGIC:
+    case TMPFS_MAGIC:
+    case F2FS_SUPER_MAGIC:
+    case OVERLAYFS_SUPER_MAGIC:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// A guarded read in progress on this thread: where a bus error returns to.
+thread_local sigjmp_buf* guardedRead = nullptr;
+struct sigaction earlierBusAction {};
+std::once_flag busHandlerInstalled;
+
+void OnBusError(int signal, siginfo_t* info, void* context) {
+  if (sigjmp_buf* resume = guardedRead) {
+    guardedRead = nullptr;
+    siglongjmp(*resume, 1);
+  }
+  // Not ours: as if this handler had never been installed. Restoring the
+  // default and returning faults again, which then ends the process.
+  if (earlierBusAction.sa_flags & SA_SIGINFO) {
+    earlierBusAction.sa_sigaction(signal, info, context);
+  } else if (earlierBusAction.sa_handler == SIG_DFL) {
+    ::signal(signal, SIG_DFL);
+  } else if (earlierBusAction.sa_handler != SIG_IGN) {
+    earlierBusAction.sa_handler(signal);
+  }
+}
+
+void InstallBusHandler() {
+  struct sigaction action {};
+  action.sa_sigaction = OnBusError;
+  // Not deferred: the jump out of the handler leaves the signal unblocked.
+  action.sa_flags = SA_SIGINFO | SA_NODEFER;
+  sigemptyset(&action.sa_mask);
+  sigaction(SIGBUS, &action, &earlierBusAction);
+}
+
+}  // namespace
+
+OsFileHead::~OsFileHead() { Unmap(); }
+
+OsFileHeadMap OsFileHead::Map(int fd) {
+  Unmap();
+  if (!LocalFileSystem(fd)) return OsFileHeadMap::Unavailable;
+  struct stat status {};
+  if (fstat(fd, &status) != 0) return OsFileHeadMap::Unavailable;
+  if (status.st_size == 0) return OsFileHeadMap::Empty;
+  const size_t page = size_t(sysconf(_SC_PAGESIZE));
+  void* mapped = mmap(nullptr, page, PROT_READ, MAP_SHARED, fd, 0);
+  if (mapped == MAP_FAILED) return OsFileHeadMap::Unavailable;
+  std::call_once(busHandlerInstalled, InstallBusHandler);
+  base = static_cast<const uint8_t*>(mapped);
+  length = page;
+  return OsFileHeadMap::Mapped;
+}
+
+void OsFileHead::Unmap() {
+  if (base) munmap(const_cast<uint8_t*>(base), length);
+  base = nullptr;
+  length = 0;
+}
+
+bool OsFileHead::Read(void* buffer, size_t count) const {
+  if (!base || count > length) return false;
+  sigjmp_buf resume;
+  if (sigsetjmp(resume, 0) != 0) return false;
+  guardedRead = &resume;
+  // Byte by byte through volatile, so that every load of the page happens
+  // while the guard is set.
+  const volatile uint8_t* from = base;
+  uint8_t* to = static_cast<uint8_t*>(buffer);
+  for (size_t i = 0; i < count; ++i) to[i] = from[i];
+  guardedRead = nullptr;
+  return true;
+}
