@@ -136,3 +136,5 @@ bool TAbstractFile::UnlockRange(int32_t offset, int32_t length) {
   lockRanges.erase(held);
   return true;
 }
+
+bool TAbstractFile::PeekHead(void*, int32_t) { return false; }

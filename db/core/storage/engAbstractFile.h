@@ -73,6 +73,9 @@ public:
   virtual bool LockRange(int32_t offset, int32_t length);
   // Releases the held range with exactly this start and length.
   virtual bool UnlockRange(int32_t offset, int32_t length);
+  // Copies the file's first count bytes without going to the operating
+  // system, where the file allows it; false means read them.
+  virtual bool PeekHead(void* buffer, int32_t count);
 
 protected:
   std::recursive_mutex section;

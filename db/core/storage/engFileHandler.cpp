@@ -111,6 +111,8 @@ bool TFileHandler::LockRange(int32_t offset, int32_t length, bool lock) {
   return lock ? file->LockRange(offset, length) : file->UnlockRange(offset, length);
 }
 
+bool TFileHandler::PeekHead(void* buffer, int32_t count) { return file && file->PeekHead(buffer, count); }
+
 void TFileHandler::CopyFromFile(const std::string& name) {
   if (!open) return;
   Seek(0, soFromBeginning);

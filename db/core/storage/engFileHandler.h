@@ -54,6 +54,9 @@ public:
   // Locks (lock true) or unlocks a byte range; false when that fails or the
   // file is closed.
   bool LockRange(int32_t offset, int32_t length, bool lock);
+  // Copies the file's first count bytes without a system call where the
+  // file allows it (a local disk file); false when it must be read.
+  bool PeekHead(void* buffer, int32_t count);
   // Replaces the open file's content by the named file's of the same kind.
   void CopyFromFile(const std::string& name);
   bool Exists();

@@ -34,6 +34,7 @@ OsFileOptions TPhysicalFile::Options(bool deleteOnClose) const {
 
 int32_t TPhysicalFile::CreateNew() {
   Guard guard(section);
+  ForgetHead();
   // The temporary attribute alone: the creator closes and reopens the file
   // before it is deleted on close.
   if (const OsError error = osFile.Create(DiskPath(name), Options(false))) return Failure(error);
@@ -63,7 +64,10 @@ int32_t TPhysicalFile::OpenHandle() {
 bool TPhysicalFile::CloseHandle(int32_t number) {
   Guard guard(section);
   if (!TAbstractFile::CloseHandle(number)) return false;
-  if (openCount == 0) osFile.Close();
+  if (openCount == 0) {
+    ForgetHead();
+    osFile.Close();
+  }
   return true;
 }
 
@@ -94,7 +98,11 @@ int32_t TPhysicalFile::Write(int32_t, const void* buffer, int32_t count) {
   Guard guard(section);
   int32_t end;
   if (!TransferEnd(position, count, end)) return -1;
-  if (count == 0) return osFile.SetEnd(position) == ERROR_SUCCESS ? 0 : -1;
+  if (count == 0) {
+    // A file cut to nothing has no first page to show.
+    if (position == 0) ForgetHead();
+    return osFile.SetEnd(position) == ERROR_SUCCESS ? 0 : -1;
+  }
   size_t done = 0;
   const OsError error = osFile.Write(position, buffer, size_t(count), done);
   position += int32_t(done);
@@ -117,6 +125,17 @@ bool TPhysicalFile::LockRange(int32_t offset, int32_t length) {
 bool TPhysicalFile::UnlockRange(int32_t offset, int32_t length) {
   Guard guard(section);
   return osFile.UnlockRange(offset, length) == ERROR_SUCCESS;
+}
+
+bool TPhysicalFile::PeekHead(void* buffer, int32_t count) {
+  Guard guard(section);
+  if (headState == OsFileHeadMap::Empty && osFile.IsOpen()) headState = osFile.MapHead(head);
+  return headState == OsFileHeadMap::Mapped && count >= 0 && head.Read(buffer, size_t(count));
+}
+
+void TPhysicalFile::ForgetHead() {
+  head.Unmap();
+  headState = OsFileHeadMap::Empty;
 }
 
 bool TPhysicalFile::Flush() {

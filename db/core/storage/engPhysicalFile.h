@@ -27,6 +27,8 @@ public:
   int32_t Seek(int32_t number, int32_t offset, int32_t origin) override;
   bool LockRange(int32_t offset, int32_t length) override;
   bool UnlockRange(int32_t offset, int32_t length) override;
+  // Through a mapping of the first page, on local file systems.
+  bool PeekHead(void* buffer, int32_t count) override;
 
   // Writes the operating system's buffers of this file to disk; false when
   // that fails.
@@ -40,6 +42,11 @@ public:
 private:
   OsFile osFile;
   int32_t position = 0;
+  OsFileHead head;
+  // Mapped, not mappable, or to be tried at the next peek.
+  OsFileHeadMap headState = OsFileHeadMap::Empty;
+
+  void ForgetHead();
 
   OsFileOptions Options(bool deleteOnClose) const;
 };

@@ -5,12 +5,38 @@
 #include "engTable.h"
 
 #include "engAssert.h"
+#include "engBlobLayout.h"
+#include "engDataLayout.h"
+#include "engIndexFileLayout.h"
+#include "engLittleEndian.h"
 #include "engScopeGuard.h"
 #include "engSession.h"
+
+namespace {
+
+static_assert(HdrChangeCount == 0 && DatHdrChangeCount == 0 && BlbHdrChangeCount == 0,
+              "every header starts with its change count");
+
+// Whether the change count at the head of the file on disk is count, seen
+// without a read; false also when the file cannot show its head that way.
+bool HeadCountIs(TFileHandler& file, uint32_t count) {
+  uint8_t head[sizeof(uint32_t)];
+  return file.PeekHead(head, sizeof head) && GetLE32(head) == count;
+}
+
+}  // namespace
 
 TCacheSizes TDataTable::CacheSizes() const { return Session()->CacheSizes; }
 
 bool TDataTable::CheckForChanges() {
+  // Mostly nothing changed, and the counts at the heads of the files (their
+  // first pages mapped, on local disks) say so without a system call. A
+  // count that moved, an enciphered header or a file that cannot be mapped
+  // takes the reads below, which also take the moved headers over.
+  if (!IsEncrypted() && HeadCountIs(indexFile, indexFile.GetChangeCount()) &&
+      HeadCountIs(dataFile, dataFile.ChangeCount()) &&
+      (!HasBlobFile() || HeadCountIs(blobFile, blobFile.GetChangeCount())))
+    return false;
   // Every writer rewrites the index header, so it is looked at first.
   if (indexFile.HeaderChanged()) {
     indexFile.DropPages(true);

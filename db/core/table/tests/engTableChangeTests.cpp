@@ -2,6 +2,9 @@
 // transactions. Two sessions of one process stand for two users: each has
 // its own table object over the same files.
 
+#include <unistd.h>
+
+#include "engErrorCodes.h"
 #include "engTableTestSupport.h"
 
 namespace {
@@ -74,6 +77,33 @@ TEST_F(TableChangeTest, AChangedBlobHeaderAloneKeepsTheRecordCache) {
   TheyChange([&] { theirs->IndexFile().WriteHeader(true); });
   EXPECT_TRUE(mine->CheckForChanges());
   EXPECT_EQ(mine->DataFile().CachedRecordCount(), 0);
+}
+
+// A check that finds nothing looks at the counts without reading the
+// headers; each count still has to be looked at on its own.
+TEST_F(TableChangeTest, EachFilesCountMovedAloneIsSeenByTheNextCheck) {
+  ShareTable(true);
+  EXPECT_FALSE(mine->CheckForChanges());
+  const auto seenOnce = [&] { return mine->CheckForChanges() && !mine->CheckForChanges(); };
+  TheyChange([&] { theirs->DataFile().WriteHeader(true); });
+  EXPECT_TRUE(seenOnce());
+  EXPECT_EQ(mine->DataFile().ChangeCount(), theirs->DataFile().ChangeCount());
+  TheyChange([&] { theirs->IndexFile().WriteHeader(true); });
+  EXPECT_TRUE(seenOnce());
+  TheyChange([&] { theirs->BlobFile().WriteHeader(true); });
+  EXPECT_TRUE(seenOnce());
+  EXPECT_EQ(mine->BlobFile().GetChangeCount(), theirs->BlobFile().GetChangeCount());
+}
+
+// Another program that cuts a table file to nothing under an open table
+// gets the table an engine error at its next check, not a bus error.
+TEST_F(TableChangeTest, AFileCutToNothingUnderAnOpenTableFailsTheNextCheck) {
+  ShareTable(true);
+  EXPECT_FALSE(mine->CheckForChanges());
+  ASSERT_EQ(truncate(PathOf("ORDERS.DAT").c_str(), 0), 0);
+  EXPECT_EQ(RaisedCode([&] { mine->CheckForChanges(); }), EngErrHeaderCorrupt);
+  ASSERT_EQ(truncate(PathOf("ORDERS.BLB").c_str(), 0), 0);
+  EXPECT_NE(RaisedCode([&] { mine->CheckForChanges(); }), 0);
 }
 
 TEST_F(TableChangeTest, AReadForACursorThatMeetsAChangeStartsOver) {
