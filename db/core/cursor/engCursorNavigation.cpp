@@ -321,18 +321,20 @@ void TDataCursor::SetToEnd() {
 }
 
 // After a search that had the cursor at a crack: a key at the edge of
-// what the cursor sees keeps the crack next to it.
+// what the cursor sees keeps the crack next to it; with keys now beyond
+// it (another user added them, a new range shows them) the cursor goes to
+// the crack at that edge of what it now sees, so the next step in from
+// the edge hands out every record, the new ones first.
 void TDataCursor::KeepCrack(bool wasBof, bool wasEof) {
-  auto move = [this](int32_t n) {
-    while (!TryMoveIndex(n)) AfterChangeSeen();
-  };
-  if (wasBof) {
-    move(-1);
-    if (OnRecord()) move(1);
-  } else if (wasEof) {
-    move(1);
-    if (OnRecord()) move(-1);
-  }
+  if (!wasBof && !wasEof) return;
+  const bool first = wasBof;
+  while (!TryMoveIndex(first ? -1 : 1)) AfterChangeSeen();
+  if (!OnRecord()) return;
+  bool found = false;
+  while (!TryPlaceAtEdge(first, found)) AfterChangeSeen();
+  if (!found) SetEmptyPosition();
+  else if (first) beforeFirst = true;
+  else afterLast = true;
 }
 
 // ---- counts and sequence numbers -------------------------------------------
