@@ -117,6 +117,46 @@ TEST_F(CursorKeptKeyTest, StepsBackFromTheEndSeeWhatOtherCursorsAndProcessesChan
   ASSERT_EQ(helper.Ask("closecursor"), 0u);
 }
 
+// A cursor at the crack past the last key (before the first) that finds
+// keys beyond it on its next operation stays at that edge of what it now
+// sees: the next step in hands out the new keys, then the old edge's,
+// none skipped.
+TEST_F(CursorKeptKeyTest, AnEdgeCrackStaysAtTheEdgeWhenKeysArriveBeyondIt) {
+  TDataCursor& reader = FillEven("EDGE", 40);
+  TDataCursor& writer = OpenCursor("EDGE");
+  std::vector<uint8_t> buffer(reader.CursorRecordSize());
+  auto step = [&](bool forward, int32_t id) {
+    ASSERT_EQ(forward ? reader.GetNextRecord(buffer.data()) : reader.GetPriorRecord(buffer.data()), 0);
+    EXPECT_EQ(IntField(reader, buffer.data(), 1), id);
+  };
+  reader.SetToEnd();
+  Insert(writer, 41, "N41", 1);
+  step(false, 41);
+  step(false, 40);
+  reader.SetToBegin();
+  Insert(writer, 1, "N1", 1);
+  step(true, 1);
+  step(true, 2);
+
+  session->StrictChangeDetection = true;
+  TableHelperProcess helper;
+  ASSERT_EQ(helper.Ask("cursor " + folder + " EDGE shared"), 0u);
+  reader.SetToEnd();
+  ASSERT_EQ(helper.Ask("insert 43 2"), 0u);
+  step(false, 44);
+  step(false, 43);
+  step(false, 41);
+  reader.SetToBegin();
+  ASSERT_EQ(helper.Ask("insert -1 1"), 0u);
+  step(true, -1);
+  step(true, 1);
+  // Nothing new: the crack stays where it was.
+  reader.SetToEnd();
+  EXPECT_TRUE(reader.AtEnd());
+  step(false, 44);
+  ASSERT_EQ(helper.Ask("closecursor"), 0u);
+}
+
 // A fill writes without the cursor finding its place again: keys added
 // in a leaf before the kept key's leaf still count.
 TEST_F(CursorKeptKeyTest, StepsDuringAFillCountTheKeysItAdded) {
