@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "engBlobLayout.h"
 #include "engDataHeader.h"
 #include "engExpCodes.h"
 #include "engFieldString.h"
@@ -9,8 +10,6 @@
 #include "engRecordBuffer.h"
 
 namespace {
-
-constexpr int BlobSequenceOffset = 4;  // within the value bytes
 
 uint8_t FieldType(const uint8_t* fieldDesc) { return fieldDesc[FieldDescTypeOffset]; }
 
@@ -116,13 +115,13 @@ void TCursorFields::PutFieldValue(const uint8_t* fieldDesc, uint8_t* buffer, boo
 uint32_t TCursorFields::GetBlobRef(int fieldNo, const uint8_t* buffer, bool tableNumbering) const {
   uint8_t fieldDesc[FieldDescSize];
   BlobFieldDesc(fieldNo, tableNumbering, fieldDesc);
-  return GetLE32(FieldValueBytes(fieldDesc, buffer) + BlobSequenceOffset);
+  return GetLE32(FieldValueBytes(fieldDesc, buffer) + BlobFieldSequenceOffset);
 }
 
 void TCursorFields::SetBlobRef(int fieldNo, uint8_t* buffer, bool tableNumbering, uint32_t sequence) {
   uint8_t fieldDesc[FieldDescSize];
   BlobFieldDesc(fieldNo, tableNumbering, fieldDesc);
-  PutLE32(FieldValueBytes(fieldDesc, buffer) + BlobSequenceOffset, sequence);
+  PutLE32(FieldValueBytes(fieldDesc, buffer) + BlobFieldSequenceOffset, sequence);
 }
 
 void TCursorFields::ClearRecord(uint8_t* buffer) const { std::memset(buffer, 0, cursorRecordSize); }
