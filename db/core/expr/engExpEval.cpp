@@ -5,6 +5,7 @@
 
 #include <cstring>
 #include <string>
+#include <utility>
 
 #include "engExpEvalConvert.h"
 #include "engExpEvalInternal.h"
@@ -16,71 +17,73 @@
 namespace {
 
 bool IsComparison(uint8_t op) { return op >= opEqual && op <= opLessEqual; }
+bool IsLogical(uint8_t op) { return op == opAnd || op == opOr; }
 
-void EvaluateUnary(const TExpEvalContext& context, const TExpToken& node, TExpToken& result) {
-  TExpTreePtr operand = EvaluateOperand(context, *node.First);
-  switch (node.Code) {
-    case opNot:
-      SetBooleanResult(result, !operand->AsBoolean());
-      break;
-    case opIsNull:
-      SetBooleanResult(result, operand->IsNull);
-      break;
-    case opIsNotNull:
-      SetBooleanResult(result, !operand->IsNull);
-      break;
+// Nodes whose value is a truth value worked out without a node to hold it.
+bool IsCondition(const TExpToken& node) {
+  switch (node.Kind) {
+    case nkBinary:
+      return IsLogical(node.Code) || IsComparison(node.Code);
+    case nkUnary:
+      return node.Code == opNot || node.Code == opIsNull || node.Code == opIsNotNull;
+    case nkStringCompare:
+    case nkPredicate:
+      return true;
     default:
-      if (operand->IsNull)
-        result.SetNull();
-      else if (node.Code == opNegate)
-        NegateValue(*operand, result);
-      else
-        TakeValue(result, *operand);
-      break;
+      return false;
   }
+}
+
+bool ConditionOf(const TExpEvalContext& context, const TExpToken& node);
+
+// The boolean word of node's value, as NOT reads it.
+bool BooleanOf(const TExpEvalContext& context, const TExpToken& node) {
+  if (IsCondition(node)) return ConditionOf(context, node);
+  return EvaluateValue(context, node)->AsBoolean();
+}
+
+bool UnaryHolds(const TExpEvalContext& context, const TExpToken& node) {
+  if (node.Code == opNot) return !BooleanOf(context, *node.First);
+  const TExpValue operand = EvaluateValue(context, *node.First);
+  return operand->IsNull == (node.Code == opIsNull);
+}
+
+// Negation and the unary plus.
+void EvaluateUnary(const TExpEvalContext& context, const TExpToken& node, TExpToken& result) {
+  const TExpValue operand = EvaluateValue(context, *node.First);
+  if (operand->IsNull)
+    result.SetNull();
+  else if (node.Code == opNegate)
+    NegateValue(*operand, result);
+  else
+    TakeValue(result, *operand);
 }
 
 // The right side first: it alone may decide.
-void EvaluateLogical(const TExpEvalContext& context, const TExpToken& node, TExpToken& result) {
-  TExpTreePtr right = EvaluateOperand(context, *node.Second);
-  const bool rightTrue = !right->IsNull && right->AsBoolean();
-  const bool isAnd = node.Code == opAnd;
-  if (rightTrue != isAnd) {
-    SetBooleanResult(result, rightTrue);
-    return;
-  }
-  TExpTreePtr left = EvaluateOperand(context, *node.First);
-  SetBooleanResult(result, !left->IsNull && left->AsBoolean());
+bool LogicalHolds(const TExpEvalContext& context, const TExpToken& node) {
+  const bool rightTrue = EvaluateCondition(context, *node.Second);
+  if (rightTrue != (node.Code == opAnd)) return rightTrue;
+  return EvaluateCondition(context, *node.First);
 }
 
-void EvaluateBinary(const TExpEvalContext& context, const TExpToken& node, TExpToken& result) {
-  if (node.Code == opAnd || node.Code == opOr) {
-    EvaluateLogical(context, node, result);
-    return;
-  }
-  TExpTreePtr left = EvaluateOperand(context, *node.First);
-  TExpTreePtr right = EvaluateOperand(context, *node.Second);
-  if (IsComparison(node.Code))
-    SetBooleanResult(result, ApplyComparison(context, node.Code, *left, *right));
-  else
-    ApplyArithmetic(node.Code, *left, *right, result);
+bool ComparisonHolds(const TExpEvalContext& context, const TExpToken& node) {
+  const TExpValue left = EvaluateValue(context, *node.First);
+  const TExpValue right = EvaluateValue(context, *node.Second);
+  return ApplyComparison(context, node.Code, *left, *right);
 }
 
 // "=" or "<>" of texts limited to the compare length, with or without case.
-void EvaluateStringCompare(const TExpEvalContext& context, const TExpToken& node, TExpToken& result) {
-  TExpTreePtr left = EvaluateOperand(context, *node.First);
-  TExpTreePtr right = EvaluateOperand(context, *node.Second);
-  if (!IsTextType(left->DataType, left->SubType)) {
-    SetBooleanResult(result, ApplyComparison(context, node.Code, *left, *right));
-    return;
-  }
+bool StringCompareHolds(const TExpEvalContext& context, const TExpToken& node) {
+  const TExpValue left = EvaluateValue(context, *node.First);
+  const TExpValue right = EvaluateValue(context, *node.Second);
+  if (!IsTextType(left->DataType, left->SubType)) return ApplyComparison(context, node.Code, *left, *right);
   bool equal;
   if (left->IsNull || right->IsNull || right->DataType == dtNone)
     equal = left->IsNull == right->IsNull;
   else
-    equal = CompareKeyText(context.LanguageId, context.SortId, reinterpret_cast<char*>(left->Value),
-                           node.CaseInsensitive, node.CompareLength, reinterpret_cast<char*>(right->Value)) == 0;
-  SetBooleanResult(result, (node.Code == opEqual) == equal);
+    equal = CompareKeyText(context.LanguageId, context.SortId, reinterpret_cast<const char*>(left->Value),
+                           node.CaseInsensitive, node.CompareLength, reinterpret_cast<const char*>(right->Value)) == 0;
+  return (node.Code == opEqual) == equal;
 }
 
 // A value fresh from a record: NULL zero-filled, a text ending inside the
@@ -93,7 +96,8 @@ void NormaliseColumnValue(TExpToken& node) {
 }
 
 // The nested query keeps the rows whose column equals the tested value.
-bool MatchesNestedQuery(const TExpToken& subSelect, const TExpToken& tested) {
+// tested is the value of testedNode, whose texts the condition shows.
+bool MatchesNestedQuery(const TExpToken& subSelect, const TExpToken& testedNode, const TExpToken& tested) {
   if (!subSelect.NestedQuery) return false;
   TExpTreePtr condition(NewToken());
   condition->Kind = nkBinary;
@@ -102,8 +106,12 @@ bool MatchesNestedQuery(const TExpToken& subSelect, const TExpToken& tested) {
   condition->DataType = dtBoolean;
   condition->SetDataSize(2);
   condition->First = NewToken();
-  condition->First->Assign(tested);
-  condition->First->Parent = condition.get();
+  TExpToken& value = *condition->First;
+  value.Assign(testedNode);
+  value.AssignValue(tested);
+  value.Kind = nkConstant;
+  value.First = value.Second = value.Third = value.Next = nullptr;
+  value.Parent = condition.get();
   condition->Second = NewToken();
   TExpToken& column = *condition->Second;
   column.Assign(subSelect);
@@ -114,28 +122,28 @@ bool MatchesNestedQuery(const TExpToken& subSelect, const TExpToken& tested) {
   return subSelect.NestedQuery->ApplyResultFilter(*condition);
 }
 
-bool IsInList(const TExpEvalContext& context, TExpToken& tested, const TExpToken* element) {
+bool IsInList(const TExpEvalContext& context, const TExpToken& tested, const TExpToken* element) {
   for (; element; element = element->Next) {
-    TExpTreePtr value = EvaluateOperand(context, *element);
+    const TExpValue value = EvaluateValue(context, *element);
     if (ApplyComparison(context, opEqual, tested, *value)) return true;
   }
   return false;
 }
 
-bool IsBetween(const TExpEvalContext& context, TExpToken& tested, const TExpToken& low) {
-  TExpTreePtr lowValue = EvaluateOperand(context, low);
+bool IsBetween(const TExpEvalContext& context, const TExpToken& tested, const TExpToken& low) {
+  const TExpValue lowValue = EvaluateValue(context, low);
   if (!ApplyComparison(context, opGreaterEqual, tested, *lowValue)) return false;
-  TExpTreePtr highValue = EvaluateOperand(context, *low.Next);
+  const TExpValue highValue = EvaluateValue(context, *low.Next);
   return ApplyComparison(context, opLessEqual, tested, *highValue);
 }
 
-void EvaluatePredicate(const TExpEvalContext& context, const TExpToken& node, TExpToken& result) {
-  TExpTreePtr tested = EvaluateOperand(context, *node.First);
+bool PredicateHolds(const TExpEvalContext& context, const TExpToken& node) {
+  const TExpValue tested = EvaluateValue(context, *node.First);
   bool holds;
   switch (node.Code) {
     case opLike:
     case opNotLike: {
-      TExpTreePtr pattern = EvaluateOperand(context, *node.Second);
+      const TExpValue pattern = EvaluateValue(context, *node.Second);
       holds = !tested->IsNull && !pattern->IsNull &&
               LikeMatch(context.LanguageId, context.SortId, tested->AsText(), pattern->AsText());
       break;
@@ -146,7 +154,7 @@ void EvaluatePredicate(const TExpEvalContext& context, const TExpToken& node, TE
       break;
     case opInSelect:
     case opNotInSelect:
-      holds = MatchesNestedQuery(*node.Second, *tested);
+      holds = MatchesNestedQuery(*node.Second, *node.First, *tested);
       break;
     default:
       holds = IsBetween(context, *tested, *node.Second);
@@ -154,41 +162,107 @@ void EvaluatePredicate(const TExpEvalContext& context, const TExpToken& node, TE
   }
   const bool negated =
       node.Code == opNotLike || node.Code == opNotIn || node.Code == opNotInSelect || node.Code == opNotBetween;
-  SetBooleanResult(result, holds != negated);
+  return holds != negated;
+}
+
+bool ConditionOf(const TExpEvalContext& context, const TExpToken& node) {
+  switch (node.Kind) {
+    case nkBinary:
+      return IsLogical(node.Code) ? LogicalHolds(context, node) : ComparisonHolds(context, node);
+    case nkUnary:
+      return UnaryHolds(context, node);
+    case nkStringCompare:
+      return StringCompareHolds(context, node);
+    default:
+      return PredicateHolds(context, node);
+  }
+}
+
+// result starts as a copy of node's value and description, as the
+// functions by kind expect, and ends as a constant.
+void EvaluateInto(const TExpEvalContext& context, const TExpToken& node, TExpToken& result) {
+  result.Parent = result.First = result.Second = result.Third = result.Next = nullptr;
+  if (IsCondition(node)) {
+    SetBooleanResult(result, ConditionOf(context, node));
+  } else {
+    switch (node.Kind) {
+      case nkUnary:
+        EvaluateUnary(context, node, result);
+        break;
+      case nkBinary: {
+        const TExpValue left = EvaluateValue(context, *node.First);
+        const TExpValue right = EvaluateValue(context, *node.Second);
+        ApplyArithmetic(node.Code, *left, *right, result);
+        break;
+      }
+      case nkColumn:
+        if (context.Columns) {
+          context.Columns->GetColumnValue(result);
+          NormaliseColumnValue(result);
+        }
+        break;
+      case nkFunction:
+        EvaluateFunction(context, node, result);
+        break;
+      default:  // constants hold their value
+        break;
+    }
+  }
+  result.Kind = nkConstant;
 }
 
 }  // namespace
 
+TExpScratch::TExpScratch() = default;
+
+TExpScratch::~TExpScratch() = default;
+
+TExpToken* TExpScratch::Take() {
+  if (nodes.Empty()) return new TExpToken;
+  return nodes.ExtractLast().release();
+}
+
+void TExpScratch::Give(TExpToken* node) { nodes.Adopt(node); }
+
+TExpValue::TExpValue(TExpValue&& other) noexcept
+    : value(other.value), owned(std::exchange(other.owned, nullptr)), scratch(other.scratch) {}
+
+TExpValue::~TExpValue() {
+  if (!owned) return;
+  if (scratch)
+    scratch->Give(owned);
+  else
+    ReleaseToken(owned);
+}
+
+TExpValue EvaluateValue(const TExpEvalContext& context, const TExpToken& node) {
+  if (node.Kind == nkConstant) return TExpValue(node);
+  TExpToken* lent = context.Scratch ? context.Scratch->Take() : NewToken();
+  TExpValue value(lent, context.Scratch);
+  // Nothing reads the texts of a value but a column's callback its names.
+  lent->AssignValue(node);
+  lent->Text.clear();
+  if (node.Kind == nkColumn) {
+    lent->Name = node.Name;
+    lent->CorrelationName = node.CorrelationName;
+  } else {
+    lent->Name.clear();
+    lent->CorrelationName.clear();
+  }
+  EvaluateInto(context, node, *lent);
+  return value;
+}
+
+bool EvaluateCondition(const TExpEvalContext& context, const TExpToken& node) {
+  if (IsCondition(node)) return ConditionOf(context, node);
+  const TExpValue value = EvaluateValue(context, node);
+  return !value->IsNull && value->AsBoolean();
+}
+
 TExpToken* EvaluateExpression(const TExpEvalContext& context, const TExpToken& node) {
   TExpTreePtr result(NewToken());
   result->Assign(node);
-  result->Parent = result->First = result->Second = result->Third = result->Next = nullptr;
-  switch (node.Kind) {
-    case nkUnary:
-      EvaluateUnary(context, node, *result);
-      break;
-    case nkBinary:
-      EvaluateBinary(context, node, *result);
-      break;
-    case nkStringCompare:
-      EvaluateStringCompare(context, node, *result);
-      break;
-    case nkColumn:
-      if (context.Columns) {
-        context.Columns->GetColumnValue(*result);
-        NormaliseColumnValue(*result);
-      }
-      break;
-    case nkFunction:
-      EvaluateFunction(context, node, *result);
-      break;
-    case nkPredicate:
-      EvaluatePredicate(context, node, *result);
-      break;
-    default:  // constants hold their value
-      break;
-  }
-  result->Kind = nkConstant;
+  EvaluateInto(context, node, *result);
   return result.release();
 }
 

@@ -27,6 +27,26 @@ protected:
   ~TExpColumnValues() = default;
 };
 
+// Nodes that evaluation lends to the values of subexpressions, kept for
+// the next evaluation. A caller that evaluates one tree over many records
+// (a filter's scan) keeps one in its context, so that once warm an
+// evaluation neither allocates nor takes nodes from the shared pool. Used
+// by one thread at a time.
+class TExpScratch {
+public:
+  TExpScratch();
+  ~TExpScratch();
+  TExpScratch(const TExpScratch&) = delete;
+  TExpScratch& operator=(const TExpScratch&) = delete;
+
+  // A node whose fields are whatever its last use left.
+  TExpToken* Take();
+  void Give(TExpToken* node);
+
+private:
+  TOwnedList<TExpToken> nodes;
+};
+
 // What evaluation passes down the tree unchanged.
 struct TExpEvalContext {
   TExpColumnValues* Columns = nullptr;  // nil: column nodes keep their own value
@@ -36,7 +56,38 @@ struct TExpEvalContext {
   // Text conversions of CAST; the caller's choice (the session's or the
   // table's language).
   const TFormatSettings* FormatSettings = &NeutralFormatSettings();
+  // Where the values of subexpressions come from; nil: the shared pool.
+  TExpScratch* Scratch = nullptr;
 };
+
+// The value of an evaluated node, held as long as the handle: a constant
+// of the tree itself, or a node lent by the context's scratch (else taken
+// from the pool) and given back when the handle goes.
+class TExpValue {
+public:
+  TExpValue(TExpValue&& other) noexcept;
+  TExpValue& operator=(TExpValue&&) = delete;
+  ~TExpValue();
+
+  const TExpToken& operator*() const { return *value; }
+  const TExpToken* operator->() const { return value; }
+
+private:
+  friend TExpValue EvaluateValue(const TExpEvalContext& context, const TExpToken& node);
+  explicit TExpValue(const TExpToken& constant) : value(&constant) {}
+  TExpValue(TExpToken* lent, TExpScratch* scratch) : value(lent), owned(lent), scratch(scratch) {}
+
+  const TExpToken* value;
+  TExpToken* owned = nullptr;
+  TExpScratch* scratch = nullptr;
+};
+
+// The value of node for the context's record. Constants are not copied.
+TExpValue EvaluateValue(const TExpEvalContext& context, const TExpToken& node);
+
+// Whether node's value is true (NULL is not); comparisons, AND, OR, NOT,
+// the null tests and the predicates take no node for their own value.
+bool EvaluateCondition(const TExpEvalContext& context, const TExpToken& node);
 
 // The value of node as a new constant node from the pool (type, subtype,
 // size and scale of node, no links); the caller releases it with

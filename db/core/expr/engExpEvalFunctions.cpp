@@ -32,7 +32,7 @@ const char* TypeName(uint8_t type) {
 }
 
 void Cast(const TExpEvalContext& context, const TExpToken& node, TExpToken& result) {
-  TExpTreePtr operand = EvaluateOperand(context, *node.First);
+  const TExpValue operand = EvaluateValue(context, *node.First);
   if (operand->IsNull) {
     result.SetNull();
   } else if (operand->DataType == dtBlob) {  // only to a BLOB: unchanged, whatever its length
@@ -87,7 +87,7 @@ int64_t Absolute(const TExpToken& operand) {
 
 double Round(const TExpEvalContext& context, const TExpToken& node, const TExpToken& operand) {
   int64_t decimals = 0;
-  if (node.Second) decimals = WholeValue(*EvaluateOperand(context, *node.Second));
+  if (node.Second) decimals = WholeValue(*EvaluateValue(context, *node.Second));
   const double value = FloatValue(operand);
   const double rounded = RoundFloat(value, static_cast<int>(std::clamp<int64_t>(decimals, 0, 32)));
   // Scaling a large value by many decimals overflows; it has no digits there.
@@ -96,12 +96,12 @@ double Round(const TExpEvalContext& context, const TExpToken& node, const TExpTo
 
 // The argument's value; the SQL engine does the aggregation.
 void Aggregate(const TExpEvalContext& context, const TExpToken& node, TExpToken& result) {
-  TakeValue(result, *EvaluateOperand(context, *node.First));
+  TakeValue(result, *EvaluateValue(context, *node.First));
 }
 
 void If(const TExpEvalContext& context, const TExpToken& node, TExpToken& result) {
-  const bool condition = EvaluateOperand(context, *node.First)->AsBoolean();
-  TakeValue(result, *EvaluateOperand(context, condition ? *node.Second : *node.Third));
+  const bool condition = EvaluateValue(context, *node.First)->AsBoolean();
+  TakeValue(result, *EvaluateValue(context, condition ? *node.Second : *node.Third));
 }
 
 }  // namespace
@@ -135,7 +135,7 @@ void EvaluateFunction(const TExpEvalContext& context, const TExpToken& node, TEx
       EvaluateTextFunction(context, node, result);
       return;
   }
-  TExpTreePtr operand = EvaluateOperand(context, *node.First);
+  const TExpValue operand = EvaluateValue(context, *node.First);
   if (operand->IsNull) {
     result.SetNull();
   } else if (node.Code == fnRound) {

@@ -8,11 +8,8 @@
 
 #include "engExpEval.h"
 
-// A subexpression's value, released when it goes out of scope.
-TExpTreePtr EvaluateOperand(const TExpEvalContext& context, const TExpToken& node);
-
 // Comparison operators "=" to "<=" by the null rules and value comparison.
-bool ApplyComparison(const TExpEvalContext& context, uint8_t op, TExpToken& left, TExpToken& right);
+bool ApplyComparison(const TExpEvalContext& context, uint8_t op, const TExpToken& left, const TExpToken& right);
 // "+", "-", "*", "/" into result, whose type the checker set.
 void ApplyArithmetic(uint8_t op, const TExpToken& left, const TExpToken& right, TExpToken& result);
 // Unary "-" of a value that is not NULL, into result of the same type.

@@ -17,7 +17,7 @@ int Sign(T a, T b) {
   return a < b ? -1 : a > b ? 1 : 0;
 }
 
-char* TextOf(TExpToken& node) { return reinterpret_cast<char*>(node.Value); }
+const char* TextOf(const TExpToken& node) { return reinterpret_cast<const char*>(node.Value); }
 
 std::string OperatorName(uint8_t op) {
   static const char* const symbols[] = {"+", "-", "*", "/"};
@@ -35,7 +35,7 @@ void SplitTimeStamp(double timeStamp, int64_t& day, int64_t& milliseconds, const
   milliseconds = RoundToWhole(timeStamp - wholeDays * MSecsPerDayInt, operation);
 }
 
-int CompareValues(const TExpEvalContext& context, TExpToken& left, TExpToken& right) {
+int CompareValues(const TExpEvalContext& context, const TExpToken& left, const TExpToken& right) {
   const uint8_t lt = left.DataType, rt = right.DataType;
   if (IsTextType(lt, left.SubType) || IsTextType(rt, right.SubType))
     return CompareKeyText(context.LanguageId, context.SortId, TextOf(left), false, 0, TextOf(right));
@@ -134,7 +134,7 @@ void DateTimeArithmetic(uint8_t op, const TExpToken& left, const TExpToken& righ
 
 }  // namespace
 
-bool ApplyComparison(const TExpEvalContext& context, uint8_t op, TExpToken& left, TExpToken& right) {
+bool ApplyComparison(const TExpEvalContext& context, uint8_t op, const TExpToken& left, const TExpToken& right) {
   if (op == opEqual || op == opNotEqual) {
     bool equal = left.IsNull || right.IsNull ? left.IsNull && right.IsNull : CompareValues(context, left, right) == 0;
     return (op == opEqual) == equal;

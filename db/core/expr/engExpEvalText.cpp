@@ -31,19 +31,19 @@ std::string_view TextArgument(const TExpToken& value) { return value.AsText(); }
 
 void Substring(const TExpEvalContext& context, const TExpToken& node, TExpToken& result) {
   const bool utf8 = context.LanguageId == 0;
-  TExpTreePtr argument = EvaluateOperand(context, *node.First);
-  TExpTreePtr start = EvaluateOperand(context, *node.Second);
+  const TExpValue argument = EvaluateValue(context, *node.First);
+  const TExpValue start = EvaluateValue(context, *node.Second);
   std::string_view text = TextArgument(*argument);
   text.remove_prefix(CharactersToBytes(text, WholeValue(*start) - 1, utf8));
   if (const TExpToken* lengthNode = node.Second->Next) {
-    TExpTreePtr length = EvaluateOperand(context, *lengthNode);
+    const TExpValue length = EvaluateValue(context, *lengthNode);
     text = text.substr(0, CharactersToBytes(text, WholeValue(*length), utf8));
   }
   StoreTextOrNull(result, text);
 }
 
 void MapCase(const TExpEvalContext& context, const TExpToken& node, TExpToken& result) {
-  TExpTreePtr argument = EvaluateOperand(context, *node.First);
+  const TExpValue argument = EvaluateValue(context, *node.First);
   std::string text(argument->AsText());
   if (node.Code == fnUpper)
     UpperText(context.LanguageId, context.SortId, text.c_str(), text.data());
@@ -53,15 +53,15 @@ void MapCase(const TExpEvalContext& context, const TExpToken& node, TExpToken& r
 }
 
 void Replace(const TExpEvalContext& context, const TExpToken& node, TExpToken& result) {
-  TExpTreePtr text = EvaluateOperand(context, *node.First);
-  TExpTreePtr search = EvaluateOperand(context, *node.Second);
-  TExpTreePtr replacement = EvaluateOperand(context, *node.Second->Next);
+  const TExpValue text = EvaluateValue(context, *node.First);
+  const TExpValue search = EvaluateValue(context, *node.Second);
+  const TExpValue replacement = EvaluateValue(context, *node.Second->Next);
   StoreTextOrNull(result, ReplaceAll(TextArgument(*search), TextArgument(*replacement), TextArgument(*text)));
 }
 
 void Search(const TExpEvalContext& context, const TExpToken& node, TExpToken& result) {
-  TExpTreePtr text = EvaluateOperand(context, *node.First);
-  TExpTreePtr search = EvaluateOperand(context, *node.Second);
+  const TExpValue text = EvaluateValue(context, *node.First);
+  const TExpValue search = EvaluateValue(context, *node.Second);
   const std::string_view searched = TextArgument(*text), sub = TextArgument(*search);
   int64_t value;
   if (node.Code == fnOccurs) {
@@ -75,8 +75,8 @@ void Search(const TExpEvalContext& context, const TExpToken& node, TExpToken& re
 
 // The checker allows a one-byte trim character only.
 void Trim(const TExpEvalContext& context, const TExpToken& node, TExpToken& result) {
-  TExpTreePtr argument = EvaluateOperand(context, *node.First);
-  TExpTreePtr trimArgument = EvaluateOperand(context, *node.Second);
+  const TExpValue argument = EvaluateValue(context, *node.First);
+  const TExpValue trimArgument = EvaluateValue(context, *node.Second);
   const std::string_view text = TextArgument(*argument);
   const char character = trimArgument->AsText()[0];
   if (node.Code == fnTrimLeading)

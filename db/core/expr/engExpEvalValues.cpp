@@ -28,10 +28,6 @@ void CheckBcdRange(int64_t units, uint8_t scale, const std::string& operation) {
 
 }  // namespace
 
-TExpTreePtr EvaluateOperand(const TExpEvalContext& context, const TExpToken& node) {
-  return TExpTreePtr(EvaluateExpression(context, node));
-}
-
 void SetBooleanResult(TExpToken& result, bool value) {
   result.IsNull = false;
   result.SetBoolean(value);

@@ -63,15 +63,25 @@ void TExpToken::Clear() {
 
 void TExpToken::Assign(const TExpToken& source) {
   if (&source == this) return;
+  AssignValue(source);
+  Text = source.Text;
+  Name = source.Name;
+  CorrelationName = source.CorrelationName;
+  Parent = source.Parent;
+  First = source.First;
+  Second = source.Second;
+  Third = source.Third;
+  Next = source.Next;
+}
+
+void TExpToken::AssignValue(const TExpToken& source) {
+  if (&source == this) return;
   if (source.ValueCapacity > ValueCapacity) GrowBuffer(source.ValueCapacity, ValueStep, Value, ValueCapacity);
   memcpy(Value, source.Value, source.ValueCapacity);
   if (ValueCapacity > source.ValueCapacity) memset(Value + source.ValueCapacity, 0, ValueCapacity - source.ValueCapacity);
-  Text = source.Text;
   Kind = source.Kind;
   Code = source.Code;
-  Name = source.Name;
   FieldNo = source.FieldNo;
-  CorrelationName = source.CorrelationName;
   SourceTable = source.SourceTable;
   NestedQuery = source.NestedQuery;
   IsNull = source.IsNull;
@@ -87,11 +97,6 @@ void TExpToken::Assign(const TExpToken& source) {
   SavedSubType = source.SavedSubType;
   SavedSize = source.SavedSize;
   SavedScale = source.SavedScale;
-  Parent = source.Parent;
-  First = source.First;
-  Second = source.Second;
-  Third = source.Third;
-  Next = source.Next;
   Height = source.Height;
   OptimizeLevel = source.OptimizeLevel;
 }

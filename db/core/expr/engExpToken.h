@@ -71,6 +71,10 @@ public:
   void Clear();
   // Copies every field, the links and the value bytes.
   void Assign(const TExpToken& source);
+  // Copies the value bytes and every field that describes the value
+  // (kind, code, column number and source, type, size, scale, flags); not
+  // the texts, not the links.
+  void AssignValue(const TExpToken& source);
   // Equal as nodes (links not compared): see TokenTreesEqual.
   bool SameNode(const TExpToken& other) const;
   // Stores the size and grows the buffer in steps of ValueStep to hold it;
