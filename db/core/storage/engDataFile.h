@@ -122,6 +122,13 @@ public:
   bool GetRecord(TReadContext* reader, uint32_t recordNumber, int direction, bool cursorSized, bool readAhead,
                  TRecord*& record);
   void ReleaseRecord(TRecord* record);
+  // Reads up to count records from first on into run, in one read, for a
+  // pass that visits each once: a record the cache holds as it stands
+  // there (with changes not yet written), the others from the file without
+  // entering the cache, which keeps what other readers use. The run stops
+  // at the last record and holds at most one read-ahead block. False when
+  // reading met other users' changes (the caller starts over).
+  bool ReadRecordRun(TReadContext* reader, uint32_t first, int32_t count, TRecordRun& run);
   uint32_t NewRecordNumber() const;
   // The record an insert fills: the first free one or a new one at the end.
   bool NewRecord(TReadContext* reader, TRecord*& record);
@@ -148,6 +155,9 @@ public:
   // area's length. With repair, sound whole records past the header's
   // count are taken into it and a partial last record is cut off.
   void VerifyDataFile(bool repair = false);
+
+  // The most records one read-ahead takes.
+  int32_t ReadAheadRecords() const { return readAheadCount; }
 
   uint32_t CacheHits() const { return cacheHits; }
   uint32_t ReadAheadReads() const { return readAheadReads; }

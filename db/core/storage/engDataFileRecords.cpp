@@ -10,6 +10,7 @@
 #include "engDataFile.h"
 #include "engErrorCodes.h"
 #include "engFileBuffer.h"
+#include "engLittleEndian.h"
 #include "engScopeGuard.h"
 #include "rtlExceptions.h"
 
@@ -81,6 +82,43 @@ void TDataFile::ReadUpcoming(TReadContext* reader, uint32_t recordNumber, bool f
     }
   } catch (const Exception&) {
   }
+}
+
+bool TDataFile::ReadRecordRun(TReadContext* reader, uint32_t first, int32_t count, TRecordRun& run) {
+  run.count = 0;
+  if (first == 0 || first > PhysicalRecordCount()) RaiseData(EngErrRecordsCorrupt);
+  count = int32_t(std::clamp<int64_t>(std::min<int64_t>(count, int64_t(PhysicalRecordCount()) - first + 1), 1,
+                                      readAheadCount));
+  const int32_t size = RecordSize();
+  GrowFileBuffer(run.images, int64_t(count) * size, BufferStep);
+  // Cached records at the run's end are not read: they may be ones not
+  // written yet, past the file's end.
+  int32_t uncached = count;
+  while (uncached > 0 && cache.Find(first + uint32_t(uncached) - 1)) --uncached;
+  int32_t read = 0;
+  if (uncached > 0) {
+    if (reader && table->CheckChangesBeforeRead(reader)) return false;
+    const bool allowShort =
+        (Temporary || table->HoldsTransactionLock() || table->IsExclusive()) && table->DataChanged();
+    read = ReadAt(RecordOffset(first), run.images.Get(), uncached * size, allowShort) / size;
+    ++physicalReads;
+    if (uncached > 1) ++readAheadReads;
+  }
+  for (int32_t i = 0; i < count; ++i) {
+    uint8_t* image = run.images.Get() + size_t(i) * size;
+    const uint32_t number = first + uint32_t(i);
+    if (const TRecord* cached = cache.Find(number)) {
+      std::memcpy(image, cached->Buffer(), size_t(size));
+      continue;
+    }
+    if (i >= read) RaiseData(EngErrRecordsCorrupt);
+    if (IsEncrypted()) Decipher(image, uint32_t(size));
+    if (image[RecordDeletedOffset] == 0) PutLE32(image + RecordLinkOffset, number);
+  }
+  run.first = first;
+  run.count = count;
+  run.size = uint16_t(size);
+  return true;
 }
 
 void TDataFile::ReleaseRecord(TRecord* record) {

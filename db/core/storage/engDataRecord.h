@@ -7,6 +7,7 @@
 
 #include <cstdint>
 
+#include "engAssert.h"
 #include "engBuffer.h"
 #include "engDataLayout.h"
 #include "engHeap.h"
@@ -85,6 +86,29 @@ private:
   uint16_t size = 0;
   TEngineBuffer key;
   int32_t keySize = 0;
+};
+
+// Records read side by side for a pass that visits each once (a filter's
+// scan), outside the data file's cache: their images in the layout a
+// cached record has, valid until the next read into the run.
+class TRecordRun {
+public:
+  uint32_t First() const { return first; }
+  int32_t Count() const { return count; }
+  bool Holds(uint32_t number) const { return number >= first && number - first < uint32_t(count); }
+  // number lies in the run.
+  const uint8_t* Record(uint32_t number) const {
+    ENG_ASSERT(Holds(number));
+    return images.Get() + size_t(number - first) * size;
+  }
+  bool IsDeleted(uint32_t number) const { return Record(number)[RecordDeletedOffset] != 0; }
+
+private:
+  friend class TDataFile;
+  TEngineBuffer images;
+  uint32_t first = 0;
+  int32_t count = 0;
+  uint16_t size = 0;
 };
 
 // Free records of one data file: taking one pops the last (cleared, unused,

@@ -210,4 +210,61 @@ TEST_F(DataCacheTest, RecordsStayValidWhileHeldAcrossDropsAndTrims) {
   EXPECT_EQ(held->UseCount(), 0);
 }
 
+// A scan's run shows every record as a cached read would, enters none into
+// the cache, and starts over when other users changed the table.
+TEST_F(DataCacheTest, ARunReadsBesideTheCacheAndShowsUnwrittenChanges) {
+  for (const bool encrypted : {false, true}) {
+    SCOPED_TRACE(encrypted ? "enciphered" : "plain");
+    table = TFakeDataTable{};
+    table.Directory = folder;
+    Create(OrderFields(), encrypted);
+    Append(3000);
+    WriteBack();
+    Reopen();
+    Touch(5, "changed");  // in the cache, not written
+    TRecord* freed = Get(7);
+    file->FreeRecord(freed);
+    file->ReleaseRecord(freed);
+    const uint32_t reads = file->PhysicalReads();
+    const int checks = table.ChangeChecks;
+
+    TRecordRun run;
+    ASSERT_TRUE(file->ReadRecordRun(&reader, 1, 100, run));
+    EXPECT_EQ(run.First(), 1u);
+    EXPECT_EQ(run.Count(), 100);
+    EXPECT_EQ(file->PhysicalReads(), reads + 1);
+    EXPECT_EQ(table.ChangeChecks, checks + 1);
+    EXPECT_EQ(file->CachedRecordCount(), 2);
+    EXPECT_EQ(GetName(run.Record(5)), "changed");
+    EXPECT_TRUE(run.IsDeleted(7));
+    for (uint32_t n : {1u, 6u, 8u, 100u}) {
+      EXPECT_FALSE(run.IsDeleted(n));
+      EXPECT_EQ(GetId(run.Record(n)), int32_t(n));
+      EXPECT_EQ(GetLE32(run.Record(n) + RecordLinkOffset), n);
+    }
+    EXPECT_FALSE(run.Holds(101));
+
+    // At most one read-ahead block, never past the last record.
+    ASSERT_TRUE(file->ReadRecordRun(&reader, 2990, 100, run));
+    EXPECT_EQ(run.Count(), 11);
+    ASSERT_TRUE(file->ReadRecordRun(&reader, 1, 3000, run));
+    EXPECT_EQ(run.Count(), 65535 / OrderRecordSize);
+    EXPECT_EQ(RaisedCode([&] { file->ReadRecordRun(&reader, 3001, 1, run); }), 8962);
+
+    // Records appended and not written yet lie past the file's end.
+    table.Exclusive = true;
+    table.Changed = true;
+    table.PrimaryIndex = false;  // appends rather than reusing record 7
+    Append(3, 3001);
+    ASSERT_TRUE(file->ReadRecordRun(&reader, 2999, 10, run));
+    EXPECT_EQ(run.Count(), 5);
+    EXPECT_EQ(GetId(run.Record(3003)), 3003);
+
+    table.ReportChanges = true;
+    EXPECT_FALSE(file->ReadRecordRun(&reader, 1, 10, run));
+    EXPECT_FALSE(run.Holds(1));
+    file->Close();
+  }
+}
+
 }  // namespace
