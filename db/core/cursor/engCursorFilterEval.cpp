@@ -6,10 +6,9 @@
 #include "engCursorFilterSet.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <vector>
-
-#include "engCursorFilterSet.h"
 
 #include "engBlobBuffer.h"
 #include "engCursor.h"
@@ -27,14 +26,21 @@
 
 namespace {
 
-// The fields of one record buffer; a BLOB is read whole.
+// A filter's scan reads records in runs of at most this many gaps of
+// records it does not ask for: one read of a few records more is cheaper
+// than a read for every stretch.
+constexpr int32_t MaxRunGap = 16;
+
+// The fields of the record being tested; a BLOB is read whole. The
+// descriptors of the columns met are kept for the records that follow.
 class TRecordColumnValues final : public TExpColumnValues {
 public:
-  TRecordColumnValues(TDataCursor& cursor, const uint8_t* record) : cursor(cursor), record(record) {}
+  explicit TRecordColumnValues(TDataCursor& cursor) : cursor(cursor) {}
+
+  void SetRecord(const uint8_t* buffer) { record = buffer; }
 
   void GetColumnValue(TExpToken& node) override {
-    uint8_t desc[FieldDescSize];
-    cursor.GetTableFieldDesc(node.FieldNo, desc);
+    const uint8_t* desc = Descriptor(node.FieldNo);
     const int width = FieldValueWidth(desc);
     if (node.ValueCapacity < width + 1) {
       const int32_t size = node.DataSize;
@@ -48,8 +54,24 @@ public:
   }
 
 private:
+  struct TKnownField {
+    uint16_t FieldNo = 0;
+    std::array<uint8_t, FieldDescSize> Desc{};
+  };
+
   TDataCursor& cursor;
-  const uint8_t* record;
+  const uint8_t* record = nullptr;
+  std::vector<TKnownField> known;
+
+  const uint8_t* Descriptor(uint16_t fieldNo) {
+    for (const TKnownField& field : known)
+      if (field.FieldNo == fieldNo) return field.Desc.data();
+    TKnownField field;
+    field.FieldNo = fieldNo;
+    cursor.GetTableFieldDesc(fieldNo, field.Desc.data());
+    known.push_back(field);
+    return known.back().Desc.data();
+  }
 
   void Check(int32_t result) const {
     if (result != 0) RaiseEngineError(uint16_t(result), cursor.TableName());
@@ -84,39 +106,86 @@ public:
   void GetColumnValue(TExpToken& node) override { node.SetNull(); }
 };
 
-bool IsTrue(const TExpEvalContext& context, const TExpToken& node) {
-  TExpToken* result = EvaluateExpression(context, node);
-  const bool value = !result->IsNull && result->AsBoolean();
-  ReleaseToken(result);
-  return value;
+// Tests records against a filter, one after the other: the evaluation's
+// nodes and the columns' descriptors serve every record.
+class TRecordTest {
+public:
+  TRecordTest(TDataCursor& cursor, TFilter& filter, const TExpToken* node)
+      : filter(filter),
+        node(node),
+        values(cursor),
+        context{&values, cursor.LanguageId(), cursor.SortId(), &filter.FormatSettings, &scratch} {}
+
+  bool Passes(const uint8_t* record, uint32_t number) {
+    if (filter.IsCallback) return filter.Callback && filter.Callback(filter.CallbackContext, record, number);
+    values.SetRecord(record);
+    return EvaluateCondition(context, *node);
+  }
+
+private:
+  TFilter& filter;
+  const TExpToken* node;
+  TRecordColumnValues values;
+  TExpScratch scratch;
+  TExpEvalContext context;
+};
+
+// The records from number on that one read takes: those set in bits,
+// across gaps of at most MaxRunGap records, at most limit.
+int32_t RunLength(const TRecordsBitmap& bits, int32_t number, int32_t limit) {
+  int32_t length = 1;
+  for (int32_t i = 1, gap = 0; i < limit && number + i <= bits.RecordCount(); ++i) {
+    if (bits.IsSet(number + i)) {
+      length = i + 1;
+      gap = 0;
+    } else if (++gap > MaxRunGap) {
+      break;
+    }
+  }
+  return length;
 }
 
 }  // namespace
 
 bool TCursorFilterSet::RecordPasses(TFilter& filter, const TExpToken* node, const uint8_t* record,
                                     uint32_t number) {
-  if (filter.IsCallback) return filter.Callback && filter.Callback(filter.CallbackContext, record, number);
-  TRecordColumnValues values(cursor, record);
-  return IsTrue(TExpEvalContext{&values, cursor.LanguageId(), cursor.SortId(), &filter.FormatSettings}, *node);
+  return TRecordTest(cursor, filter, node).Passes(record, number);
 }
 
 bool TDataCursor::NullSatisfies(const TExpToken& node) {
   TNullColumnValues values;
-  return IsTrue(TExpEvalContext{&values, LanguageId(), SortId()}, node);
+  return EvaluateCondition(TExpEvalContext{&values, LanguageId(), SortId()}, node);
 }
 
+// The records in question are read in runs beside the data file's cache:
+// a scan visits each once, and placing every one in the cache would push
+// out what the cursor's reads keep there.
 void TCursorFilterSet::ScanRecords(TFilter& filter, const TExpToken* node, TRecordsBitmap& bits) {
-  // Reads ahead through the records in question.
-  scanBits = &bits;
-  TScopeGuard scanEnd([this] { scanBits = nullptr; });
   TDataFile& data = cursor.DataFile();
+  TRecordTest test(cursor, filter, node);
+  TRecordRun run;
+  // A cursor with computed fields tests records of its own size, as it
+  // shows them.
+  const size_t stored = data.RecordSize();
+  std::vector<uint8_t> widened(cursor.CursorRecordSize() > stored ? cursor.CursorRecordSize() : 0);
   int32_t number = 0;
   int32_t counter = 0;
   while (bits.FindNext(number, 1, counter)) {
-    TRecord* record = nullptr;
-    RequireUnchanged(data.GetRecord(&cursor, uint32_t(number), 1, true, true, record));
-    TScopeGuard release([&data, record] { data.ReleaseRecord(record); });
-    if (record->IsDeleted() || !RecordPasses(filter, node, record->Buffer(), uint32_t(number))) bits.ClearBit(number);
+    const uint32_t record = uint32_t(number);
+    if (!run.Holds(record))
+      RequireUnchanged(data.ReadRecordRun(&cursor, record, RunLength(bits, number, data.ReadAheadRecords()), run));
+    if (run.IsDeleted(record)) {
+      bits.ClearBit(number);
+      continue;
+    }
+    const uint8_t* image = run.Record(record);
+    if (!widened.empty()) {
+      std::memcpy(widened.data(), image, stored);
+      std::memset(widened.data() + stored, 0, widened.size() - stored);
+      cursor.ComputeFields(widened.data());
+      image = widened.data();
+    }
+    if (!test.Passes(image, record)) bits.ClearBit(number);
   }
 }
 

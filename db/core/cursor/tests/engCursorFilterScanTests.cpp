@@ -1,0 +1,114 @@
+// Filters no index serves read the records in runs beside the data file's
+// cache: what they select must still be what the table holds when the
+// operation begins, own changes not yet written included.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "engCursorFilterTestSupport.h"
+#include "engTableTestSupport.h"
+
+namespace {
+
+using CursorFilterScanTest = CursorFilterTest;
+
+// No index serves a function of a column.
+const char* const NameEndsInTwo = "UPPER(NAME) LIKE 'N_2'";
+
+TEST_F(CursorFilterScanTest, AScanSeesWhatAnotherProcessWroteBeforeTheOperation) {
+  for (const bool strict : {false, true}) {
+    SCOPED_TRACE(strict ? "strict" : "not strict");
+    Fill(20, strict ? "STRICT" : "LOOSE");
+    session->StrictChangeDetection = strict;
+    cursor->SetIndexNo(NaturalOrderIndex);
+    // The cursor's own walk leaves the records in the data file's cache.
+    EXPECT_EQ(Walk(*cursor).size(), 20u);
+    ASSERT_TRUE(Find(*cursor, 7));
+    cursor->DeleteRecord(Current(*cursor).data(), false);
+    TFilter* filter = Activate(NameEndsInTwo);
+    EXPECT_EQ(cursor->GetRecordCount(), 1);
+    cursor->DropFilter(filter);
+
+    TableHelperProcess helper;
+    ASSERT_EQ(helper.Ask("cursor " + folder + " " + (strict ? "STRICT" : "LOOSE") + " shared"), 0u);
+    // 52 takes the slot 7 left, 62 goes at the end.
+    ASSERT_EQ(helper.Ask("insert 52 1"), 0u);
+    ASSERT_EQ(helper.Ask("insert 62 1"), 0u);
+    ASSERT_EQ(helper.Ask("closecursor"), 0u);
+    if (!strict) cursor->RefreshPosition();
+    Activate(NameEndsInTwo);
+    std::vector<int32_t> ids = Visible();
+    std::sort(ids.begin(), ids.end());
+    EXPECT_EQ(ids, (std::vector<int32_t>{12, 52, 62}));
+    session->StrictChangeDetection = false;
+  }
+}
+
+// An exclusive table writes its changes when its cache fills or it
+// closes: the scan reads them from the cache, past the file's end too.
+TEST_F(CursorFilterScanTest, AScanOfAnExclusiveTableSeesItsUnwrittenChanges) {
+  CreateGroups("EXCL");
+  cursor = &OpenCursor("EXCL", true);
+  for (int id = 1; id <= 300; ++id) Insert(*cursor, id, "N" + std::to_string(id), id % 5);
+  ASSERT_TRUE(Find(*cursor, 12));
+  std::vector<uint8_t> record = Row(*cursor, 12, "X12", 2);
+  cursor->ModifyRecord(record.data(), false, false);
+  ASSERT_TRUE(Find(*cursor, 22));
+  cursor->DeleteRecord(Current(*cursor).data(), false);
+  cursor->SetIndexNo(NaturalOrderIndex);
+  Activate(NameEndsInTwo);
+  EXPECT_EQ(Visible(), (std::vector<int32_t>{32, 42, 52, 62, 72, 82, 92}));
+}
+
+bool KeepDoublesOfEvenIds(void* context, const uint8_t* record, uint32_t) {
+  auto& cursor = *static_cast<TDataCursor*>(context);
+  int32_t doubled = 0;
+  bool blank = true;
+  cursor.GetField(4, record, blank, &doubled);
+  return !blank && doubled % 4 == 0;
+}
+
+// A record test of a cursor with computed fields gets the record as the
+// cursor shows it: of the cursor's size, the computed fields filled.
+TEST_F(CursorFilterScanTest, ACallbackSeesTheCursorsComputedFields) {
+  Fill(10);
+  // DOUBLE = ID * 2, a field of the cursor alone.
+  TExpTreePtr product(NewToken());
+  TExpToken* column = NewToken();
+  TExpToken* two = NewToken();
+  column->Kind = nkColumn;
+  column->Name = "ID";
+  column->FieldNo = 1;
+  column->DataType = dtInteger;
+  column->DataSize = 4;
+  two->Kind = nkConstant;
+  two->DataType = dtInteger;
+  two->SetInteger(2);
+  product->Kind = nkBinary;
+  product->Code = opMultiply;
+  product->DataType = dtInteger;
+  product->DataSize = 4;
+  product->First = column;
+  product->Second = two;
+  column->Parent = two->Parent = product.get();
+  std::vector<uint8_t> map =
+      Descriptors({{"ID", IntType}, {"NAME", StrType, 20}, {"GRP", IntType}, {"DOUBLE", IntType}});
+  uint8_t* doubled = map.data() + 3 * FieldDescSize;
+  doubled[FieldDescNotStoredOffset] = 1;
+  const TExpToken* expression = product.get();
+  std::memcpy(doubled + FieldDescExpressionOffset, &expression, sizeof expression);
+  // Only a cursor whose filters are not kept up to date computes fields.
+  cursor->SetNoFilterUpdate(true);
+  cursor->SetFieldMap(map.data(), 4, true);
+  ASSERT_GT(cursor->CursorRecordSize(), cursor->GetRecordSize());
+  ASSERT_TRUE(cursor->HasComputedFields());
+
+  cursor->ActivateFilter(cursor->AddFilter(KeepDoublesOfEvenIds, cursor, {}));
+  EXPECT_EQ(Visible(), (std::vector<int32_t>{2, 4, 6, 8, 10}));
+}
+
+}  // namespace
