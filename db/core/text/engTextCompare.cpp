@@ -24,7 +24,23 @@ size_t BoundedLength(const char* text, int length) {
   return length > 0 ? strnlen(text, size_t(length)) : std::strlen(text);
 }
 
+// Language 0 cases ASCII letters as ASCII, and nearly every key text it
+// folds holds nothing else: such a text maps here, byte by byte, without
+// the locale look-up and character decoding of the general mapping.
+bool MapAsciiText(uint32_t flags, const char* text, size_t length, char* out) {
+  for (size_t i = 0; i < length; ++i)
+    if (uint8_t(text[i]) >= 0x80) return false;
+  const char from = flags == LCMAP_UPPERCASE ? 'a' : 'A';
+  for (size_t i = 0; i < length; ++i) {
+    const char c = text[i];
+    out[i] = c >= from && c <= from + ('z' - 'a') ? char(c ^ 0x20) : c;
+  }
+  return true;
+}
+
 void MapText(uint16_t languageId, uint16_t sortId, uint32_t flags, const char* text, size_t length, char* out) {
+  if (languageId == 0 && (flags == LCMAP_UPPERCASE || flags == LCMAP_LOWERCASE) && MapAsciiText(flags, text, length, out))
+    return;
   const int n = int(length);
   const int mapped = languageId == 0 ? LCMapStringUtf8(EnglishUSA, flags, text, n, out, n)
                                      : LCMapStringA(MakeLCID(languageId, sortId), flags, text, n, out, n);
