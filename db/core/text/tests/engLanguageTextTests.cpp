@@ -9,6 +9,7 @@
 #include "engTextCompare.h"
 #include "osCodePage.h"
 #include "osCollation.h"
+#include "osLocaleCaseMap.h"
 
 namespace {
 
@@ -88,6 +89,27 @@ TEST(EngineTextCompare, CaseMappingKeepsLengths) {
   EXPECT_EQ(german, Cp1252("\u00dcBER"));
   UpperText(0x0411, 0, "abc", out);
   EXPECT_STREQ(out, "abc");
+}
+
+// Language 0 maps plain ASCII texts on a short way of its own: every
+// ASCII character must come out as the locale's mapping gives it, alone
+// and beside characters that take the general way.
+TEST(EngineTextCompare, LanguageZeroCasesAsciiAsTheLocaleDoes) {
+  std::string ascii;
+  for (int c = 1; c < 0x80; ++c) ascii.push_back(char(c));
+  for (const uint32_t flags : {LCMAP_UPPERCASE, LCMAP_LOWERCASE}) {
+    SCOPED_TRACE(flags);
+    std::string expected(ascii.size() + 1, '\0');
+    ASSERT_EQ(LCMapStringUtf8(English, flags, ascii.c_str(), int(ascii.size() + 1), expected.data(), int(expected.size())),
+              int(expected.size()));
+    std::string mapped(ascii.size() + 1, '\0');
+    if (flags == LCMAP_UPPERCASE) UpperText(0, 0, ascii.c_str(), mapped.data());
+    else LowerText(0, 0, ascii.c_str(), mapped.data());
+    EXPECT_EQ(mapped, expected);
+  }
+  char mixed[] = "abc \xC3\xA9 xyz";
+  UpperText(0, 0, mixed, mixed);
+  EXPECT_STREQ(mixed, "ABC \xC3\x89 XYZ");
 }
 
 TEST(EngineCharMaps, MapsListBytesInSortOrder) {
