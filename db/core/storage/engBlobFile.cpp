@@ -68,7 +68,8 @@ void TBlobFile::Open() {
 void TBlobFile::Close() {
   if (!IsOpen()) return;
   DropCache();
-  chainWindow.Reset();
+  chainWindow.reset();
+  chainWindowRoom = 0;
   TFileHandler::Close();
 }
 
@@ -111,12 +112,14 @@ void TBlobFile::MarkChanged() {
   table->SetDataChanged();
 }
 
+// Every header write counts a change, so the count alone tells whether
+// another writer wrote one; only then is the whole header read.
 bool TBlobFile::HeaderChanged() {
-  uint8_t image[BlobHeaderSize];
-  ReadHeaderImage(image);
-  if (GetLE32(image + BlbHdrChangeCount) == GetChangeCount()) return false;
-  std::memcpy(header, image, BlobHeaderSize);
-  header[BlbHdrModified] = 0;
+  uint8_t lead[BlbHdrChangeCount + sizeof(uint32_t)];
+  ReadFileAt(*this, table->TableName(), 0, lead, sizeof lead, false);
+  if (table->IsEncrypted()) table->Decipher(lead, sizeof lead);
+  if (GetLE32(lead + BlbHdrChangeCount) == GetChangeCount()) return false;
+  ReadHeader();
   return true;
 }
 

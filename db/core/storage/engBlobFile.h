@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -198,7 +199,10 @@ private:
   TBlockStack blockStack;
   int32_t readAheadCount = 1;      // blocks a read takes at least
   int32_t scanReadAheadCount = 1;  // the most a chain window's read-ahead grows to
-  TEngineBuffer chainWindow;  // deciphered images of consecutive blocks
+  // Deciphered images of consecutive blocks, in room bytes that are never
+  // cleared: a fill reads every byte it shows.
+  std::unique_ptr<uint8_t[]> chainWindow;
+  size_t chainWindowRoom = 0;
   uint32_t chainWindowStart = 0;
   int32_t chainWindowBlocks = 0;
   // Where the last fill ended, and the read-ahead of the next fill: it
@@ -238,7 +242,7 @@ private:
   const uint8_t* ChainWindowImage(uint32_t offset) const {
     if (chainWindowBlocks == 0 || offset < chainWindowStart) return nullptr;
     const uint32_t index = BlocksIn(offset - chainWindowStart);
-    return index < uint32_t(chainWindowBlocks) ? chainWindow.Get() + size_t(index) * blockSize : nullptr;
+    return index < uint32_t(chainWindowBlocks) ? chainWindow.get() + size_t(index) * blockSize : nullptr;
   }
   void FillChainWindow(uint32_t offset, int32_t blocksAhead);
   // Forgets the window, or only when it overlaps count blocks at offset.

@@ -43,13 +43,18 @@ void TBlobFile::FillChainWindow(uint32_t offset, int32_t blocksAhead) {
   chainReadAhead = offset == chainFillEnd ? std::min(chainReadAhead * 2, scanReadAheadCount) : readAheadCount;
   const int32_t toEnd = int32_t(BlocksIn(EndOffset() - offset));
   const int32_t count = std::max(std::min({std::max(blocksAhead, chainReadAhead), NormalCacheCapacity(), toEnd}), 1);
-  // Every byte of the window is read anew: it grows without keeping any.
+  // The window grows without keeping or clearing bytes, at once to a
+  // scan's read-ahead: a walk over the table allocates it once, and pages
+  // that no fill reaches are never touched.
   const size_t bytes = size_t(count) * blockSize;
-  if (chainWindow.Size() < bytes) {
-    chainWindow.Reset();
-    chainWindow = TEngineBuffer(bytes);
+  if (chainWindowRoom < bytes) {
+    const size_t room = std::max(bytes, size_t(scanReadAheadCount) * blockSize);
+    chainWindow.reset();
+    chainWindowRoom = 0;
+    chainWindow = std::make_unique_for_overwrite<uint8_t[]>(room);
+    chainWindowRoom = room;
   }
-  uint8_t* images = chainWindow.Get();
+  uint8_t* images = chainWindow.get();
   const int32_t read = ReadImages(offset, count, images);
   if (table->IsEncrypted()) {
     for (int32_t i = 0; i < read; ++i) {

@@ -171,6 +171,22 @@ TEST_F(BlobFileTest, AnotherWritersHeaderIsTakenOver) {
   EXPECT_FALSE(other->HeaderChanged());
 }
 
+// The check reads the change count alone, deciphered as the start of the
+// header; the whole header is taken over only when the count moved.
+TEST_F(BlobFileTest, AnotherWritersEncipheredHeaderIsFoundByItsCountAndTakenOver) {
+  table.Encrypted = true;
+  Create();
+  std::unique_ptr<TBlobFile> other = ShareWithSecondOpener();
+  EXPECT_FALSE(other->HeaderChanged());
+  WriteBlob(Bytes(600, 1), 1);
+  WriteBack();
+  EXPECT_TRUE(other->HeaderChanged());
+  EXPECT_EQ(other->GetChangeCount(), file->GetChangeCount());
+  EXPECT_EQ(other->EndOffset(), 1536u);
+  EXPECT_EQ(other->FirstFree(), 0u);
+  EXPECT_FALSE(other->HeaderChanged());
+}
+
 TEST_F(BlobFileTest, ResetHeaderEmptiesTheFileAndKeepsTheCount) {
   Create();
   WriteBlob(Bytes(2000, 1), 1);
