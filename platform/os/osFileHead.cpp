@@ -8,6 +8,7 @@
 #include <sys/statfs.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <mutex>
 
 namespace {
@@ -30,7 +31,9 @@ bool LocalFileSystem(int fd) {
 }
 
 // A guarded read in progress on this thread: where a bus error returns to.
-thread_local sigjmp_buf* guardedRead = nullptr;
+// Volatile, so that setting and clearing it around the read are not merged
+// away or moved across the read's loads.
+thread_local sigjmp_buf* volatile guardedRead = nullptr;
 struct sigaction earlierBusAction {};
 std::once_flag busHandlerInstalled;
 
@@ -87,13 +90,24 @@ void OsFileHead::Unmap() {
 bool OsFileHead::Read(void* buffer, size_t count) const {
   if (!base || count > length) return false;
   sigjmp_buf resume;
-  if (sigsetjmp(resume, 0) != 0) return false;
+  if (sigsetjmp(resume, 0) != 0) {
+    // Back from the handler by a jump: the signal may still be blocked
+    // (a handler installed in front of ours need not defer it), and a bus
+    // error that comes while it is blocked ends the process.
+    sigset_t bus;
+    sigemptyset(&bus);
+    sigaddset(&bus, SIGBUS);
+    pthread_sigmask(SIG_UNBLOCK, &bus, nullptr);
+    return false;
+  }
   guardedRead = &resume;
+  std::atomic_signal_fence(std::memory_order_seq_cst);
   // Byte by byte through volatile, so that every load of the page happens
   // while the guard is set.
   const volatile uint8_t* from = base;
   uint8_t* to = static_cast<uint8_t*>(buffer);
   for (size_t i = 0; i < count; ++i) to[i] = from[i];
+  std::atomic_signal_fence(std::memory_order_seq_cst);
   guardedRead = nullptr;
   return true;
 }
