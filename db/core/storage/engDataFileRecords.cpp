@@ -43,7 +43,6 @@ bool TDataFile::GetRecord(TReadContext* reader, uint32_t recordNumber, int direc
   }
   cache.MoveToNewest(found);
   found->AddUse();
-  cache.NotePinned(found);
   record = found;
   if (upcoming) ReadUpcoming(reader, recordNumber, direction == 1);
   return true;
@@ -63,7 +62,8 @@ void TDataFile::ReadUpcoming(TReadContext* reader, uint32_t recordNumber, bool f
     const uint32_t number = numbers[size_t(i)];
     if (number >= 1 && number <= PhysicalRecordCount() && !cache.Find(number)) numbers[size_t(kept++)] = number;
   }
-  std::sort(numbers.begin(), numbers.begin() + kept);
+  // In the order of a key that follows the records' order they come sorted.
+  if (!std::is_sorted(numbers.begin(), numbers.begin() + kept)) std::sort(numbers.begin(), numbers.begin() + kept);
   kept = int32_t(std::unique(numbers.begin(), numbers.begin() + kept) - numbers.begin());
   const int32_t size = RecordSize();
   const bool allowShort = true;
@@ -121,11 +121,16 @@ bool TDataFile::ReadRecordRun(TReadContext* reader, uint32_t first, int32_t coun
   return true;
 }
 
+// A record changes only while a holder has it, so writing back needs to
+// look only at the records given back changed: reads never add to the
+// list it looks at.
 void TDataFile::ReleaseRecord(TRecord* record) {
   if (!record) return;
   record->ReleaseUse();
-  if (record->Orphaned && record->UseCount() == 0) {
-    recordStack.Return(orphans.Extract(orphans.IndexOf(record)).release());
+  if (record->Orphaned) {
+    if (record->UseCount() == 0) recordStack.Return(orphans.Extract(orphans.IndexOf(record)).release());
+  } else if (record->Modified()) {
+    cache.NotePinned(record);
   }
 }
 
@@ -215,10 +220,11 @@ TRecord* TDataFile::TakeCacheEntry() {
     // writes when the cache fills) is written out rather than searched
     // from end to end for every record taken.
     const bool mayFlush = !flushed && !table->HoldsTransactionLock();
+    // Idle: unused, unchanged, its links cleared as it leaves the chain.
     if (TRecord* idle = cache.LeastRecentlyIdle(mayFlush ? IdleSearchLimit : INT32_MAX)) {
       cache.Remove(idle);
-      recordStack.Return(idle);
-      return recordStack.TakeUncleared();
+      idle->SetSize(RecordSize());
+      return idle;
     }
     if (flushed || table->HoldsTransactionLock()) break;
     FlushRecords();

@@ -267,4 +267,26 @@ TEST_F(DataCacheTest, ARunReadsBesideTheCacheAndShowsUnwrittenChanges) {
   }
 }
 
+// Write-back finds the records given back changed, however long their
+// holder kept them and whatever was read meanwhile.
+TEST_F(DataCacheTest, ARecordChangedWhileHeldIsWrittenBackOnceGivenBack) {
+  Create(OrderFields());
+  Append(500);
+  WriteBack();
+  Reopen();
+  TRecord* held = Get(250);
+  PutName(held, "held");
+  EXPECT_FALSE(file->FlushRecords());  // in use
+  // Reads that recycle cache entries around it.
+  for (uint32_t n = 1; n <= 500; ++n) file->ReleaseRecord(Get(n, 1, true));
+  EXPECT_FALSE(file->FlushRecords());
+  file->ReleaseRecord(held);
+  EXPECT_TRUE(file->FlushRecords());
+  EXPECT_FALSE(file->FlushRecords());
+  Reopen();
+  TRecord* read = Get(250);
+  EXPECT_EQ(GetName(read->Buffer()), "held");
+  file->ReleaseRecord(read);
+}
+
 }  // namespace
