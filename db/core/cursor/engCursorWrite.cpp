@@ -179,7 +179,7 @@ void TDataCursor::InsertRecord(uint8_t* record, bool goToNew) {
     SwitchToIndex(DeletedIndexNo);
     BuildDeletedKey(stored->Buffer(), key);
     if (append) InsertKey(key, number);
-    else ReplaceKey(freeKey, key, number);
+    else CurrentTree().ReplaceKey(freeKey, key, number);
     IndexFile().IncRecordCount();
     stored.Release();
     FlushTable(true);
@@ -209,11 +209,12 @@ void TDataCursor::ModifyRecord(uint8_t* record, bool unlock, bool goTo) {
 
     // The bytes decide here, not the comparison: a key that compares equal
     // to the old one but differs in its bytes is stored anew.
+    ENG_ASSERT(table->MayChangeFiles());
     bool keyChanged = false;
     for (const TChangeKey& entry : keys.Keys) {
       if (std::memcmp(entry.Key, entry.OldKey, entry.Length) == 0) continue;
       SwitchToIndex(entry.IndexNo);
-      ReplaceKey(entry.OldKey, entry.Key, number);
+      CurrentTree().ReplaceKey(entry.OldKey, entry.Key, number);
       keyChanged = true;
     }
     stored->CopyFields(record);
@@ -247,7 +248,7 @@ void TDataCursor::DeleteRecord(const uint8_t* record, bool /*reposition*/) {
     BuildDeletedKey(stored->Buffer(), key);
     std::memcpy(deletedKey, key, keyLength);
     deletedKey[RecordDeletedOffset] = 1;
-    ReplaceKey(key, deletedKey, number);
+    CurrentTree().ReplaceKey(key, deletedKey, number);
     IndexFile().DecRecordCount();
     FreeRecordBlobs(stored.Get());
     data.FreeRecord(stored.Get());

@@ -46,9 +46,22 @@ void TIndexTree::InsertKey(const uint8_t* key, uint32_t recordNumber) {
   InsertAt(path, key, recordNumber);
 }
 
+void TIndexTree::InsertAt(const TTreePath& path, const uint8_t* key, uint32_t recordNumber) {
+  InsertAtCounted(path, key, recordNumber, 0);
+}
+
+void TIndexTree::CountAlong(const TTreePath& path, int fromLevel, int delta) {
+  for (int level = fromLevel; level < path.levels - 1; ++level) {
+    TPageRef page(&file, PathPage(path, level));
+    const uint32_t below = page->CurrentKeyCount();
+    if (delta < 0 && below < uint32_t(-delta)) Corrupt();
+    page->SetCurrentKeyCount(uint32_t(int64_t(below) + delta));
+  }
+}
+
 // Every page on the way counts one key more; the leaf takes the key after
 // the entry an insert's search stands on (0: in front of all).
-void TIndexTree::InsertAt(const TTreePath& path, const uint8_t* key, uint32_t recordNumber) {
+void TIndexTree::InsertAtCounted(const TTreePath& path, const uint8_t* key, uint32_t recordNumber, int fromLevel) {
   if (path.Empty()) {
     ENG_ASSERT(file.GetRootOffset(indexNo) == 0);
     TPageRef page(&file, file.NewPage(indexNo));
@@ -59,30 +72,77 @@ void TIndexTree::InsertAt(const TTreePath& path, const uint8_t* key, uint32_t re
     return;
   }
   ENG_ASSERT(file.GetRootOffset(indexNo) == path.offsets[0]);
-  const int leaf = path.levels - 1;
-  for (int level = 0; level < leaf; ++level) {
-    TPageRef page(&file, PathPage(path, level));
-    page->SetCurrentKeyCount(page->CurrentKeyCount() + 1);
-  }
-  TPageRef page(&file, PathPage(path, leaf));
+  CountAlong(path, fromLevel, 1);
+  TPageRef page(&file, PathPage(path, path.levels - 1));
   if (page->Count == 0) Corrupt();
   if (!path.found && comparer.CompareKeys(key, page->KeyAt(page->Position), keyLength) < 0) --page->Position;
   page->InsertEntry(key, recordNumber, 0);
+}
+
+void TIndexTree::DeleteAt(const TTreePath& path) {
+  CountAlong(path, 0, -1);
+  TPageRef page(&file, PathPage(path, path.levels - 1));
+  page->DeleteEntry();
 }
 
 // The key is looked for first, so a missing one changes no key count.
 void TIndexTree::DeleteKey(const uint8_t* key) {
   TTreePath path;
   if (!FindKey(key, path)) Corrupt();
-  const int leaf = path.levels - 1;
-  for (int level = 0; level < leaf; ++level) {
-    TPageRef page(&file, PathPage(path, level));
-    const uint32_t below = page->CurrentKeyCount();
-    if (below == 0) Corrupt();
-    page->SetCurrentKeyCount(below - 1);
+  DeleteAt(path);
+}
+
+namespace {
+
+// Removing one entry leaves the leaf in its place under the same parent
+// entry: it neither empties nor underflows into a neighbour (the rules of
+// TPage::DeleteEntry). A root leaf has no branch to spare.
+bool LeafKeepsShape(const TPage& leaf) {
+  if (leaf.IsRoot()) return false;
+  if (leaf.IsCompressedLeaf()) return leaf.Count > 1;
+  return leaf.Count - 1 >= leaf.MaxEntries() / 2;
+}
+
+}  // namespace
+
+// When the old key's leaf keeps its shape, the branches keep their entries:
+// the new key's way, found after the delete, can then be laid beside the
+// old key's, and the levels where both take the same entry are left as
+// they are (their count would go down and up by one). Any other delete
+// takes the plain way, since merges set the counts above from the pages
+// below.
+void TIndexTree::ReplaceKey(const uint8_t* oldKey, const uint8_t* newKey, uint32_t recordNumber) {
+  TTreePath from;
+  if (!FindKey(oldKey, from)) Corrupt();
+  const int leaf = from.levels - 1;
+  bool keepsShape = false;
+  {
+    TPageRef page(&file, PathPage(from, leaf));
+    keepsShape = LeafKeepsShape(*page);
   }
-  TPageRef page(&file, PathPage(path, leaf));
-  page->DeleteEntry();
+  if (!keepsShape) {
+    DeleteAt(from);
+    InsertKey(newKey, recordNumber);
+    return;
+  }
+  // The parent links and positions a first key carried up follows.
+  for (int level = 0; level < leaf; ++level) {
+    TPageRef stand(&file, PathPage(from, level));
+  }
+  {
+    TPageRef page(&file, PathPage(from, leaf));
+    [[maybe_unused]] const uint16_t before = page->Count;
+    page->DeleteEntry();
+    ENG_ASSERT(page->Count == before - 1 && !page->Free);
+  }
+  TTreePath to;
+  FindKey(newKey, to);
+  int shared = 0;
+  while (shared < leaf && shared < to.levels - 1 && from.offsets[shared] == to.offsets[shared] &&
+         from.positions[shared] == to.positions[shared])
+    ++shared;
+  CountAlong(from, shared, -1);
+  InsertAtCounted(to, newKey, recordNumber, shared);
 }
 
 void TIndexTree::FreePages() {

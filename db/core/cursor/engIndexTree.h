@@ -50,6 +50,11 @@ public:
   void InsertAt(const TTreePath& path, const uint8_t* key, uint32_t recordNumber);
   // A key the tree does not hold is damage (8965): nothing changes then.
   void DeleteKey(const uint8_t* key);
+  // Deletes oldKey and inserts newKey for recordNumber, leaving the tree
+  // as DeleteKey and InsertKey leave it. Branch entries both ways pass
+  // through lose one key and gain one: their pages stay unchanged, and a
+  // shared table does not write them back.
+  void ReplaceKey(const uint8_t* oldKey, const uint8_t* newKey, uint32_t recordNumber);
   // Every page of the tree goes to the free list; the index is empty after.
   void FreePages();
 
@@ -64,5 +69,12 @@ private:
   // The page at level of the path, standing on the entry the descent took,
   // its parent link set.
   TPage* PathPage(const TTreePath& path, int level);
+  // Adds delta to the key counts of the path's branch entries from level
+  // on; a count that would go below zero is damage.
+  void CountAlong(const TTreePath& path, int fromLevel, int delta);
+  // InsertAt, counting the new key from level fromLevel on.
+  void InsertAtCounted(const TTreePath& path, const uint8_t* key, uint32_t recordNumber, int fromLevel);
+  // Removes the entry the path's leaf stands on.
+  void DeleteAt(const TTreePath& path);
   void FreePageTree(uint32_t offset, int depth);
 };
