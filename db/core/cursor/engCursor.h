@@ -342,6 +342,8 @@ private:
   static constexpr int UpcomingLimit = 32;
   uint32_t upcoming[2][UpcomingLimit] = {};
   int upcomingCount[2] = {};
+  // Whether each list was taken at the runs' entry (it was needed there).
+  bool upcomingListed[2] = {};
   bool upcomingWalk = false;  // the position is one step from the last
 
   int operationDepth = 0;
@@ -402,6 +404,9 @@ private:
   // the first step that needs them.
   enum class TRunCount { Now, AtFirstStep };
   void SetIndexPosition(const TLeafWalker& walker, bool bof, bool eof, TRunCount runs = TRunCount::Now);
+  // Moves one list of next records with a step of one entry from the
+  // record left.
+  void ShiftUpcoming(const TLeafWalker& walker, bool forward, bool steppedForward, uint32_t left);
   // Loads the record under the cursor into currentRecord; true when it
   // holds that record now (false off a record, or when a change met on the
   // way moved the cursor).

@@ -78,7 +78,7 @@ void TCursorFilterSet::DeferEdge(bool atEnd) {
   ENG_ASSERT(!cursor.IsNaturalOrder());
   edgePending = true;
   edgeIndexNo = cursor.indexNo;
-  cursor.keptLeaf = 0;
+  cursor.keptLeaf = cursor.runLeaf = 0;
   cursor.beforeFirst = !atEnd;
   cursor.afterLast = atEnd;
   cursor.movingForward = !atEnd;

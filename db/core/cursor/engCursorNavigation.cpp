@@ -28,7 +28,7 @@ constexpr int32_t MaxRecordRun = 8191;
 
 void TDataCursor::SetEmptyPosition() {
   filtering.DropEdge();
-  keptLeaf = 0;
+  keptLeaf = runLeaf = 0;
   std::memset(currentKey, 0, sizeof currentKey);
   recordNumber = 0;
   logicalPosition = 0;
@@ -40,7 +40,7 @@ void TDataCursor::SetEmptyPosition() {
 
 void TDataCursor::SetNaturalPosition(uint32_t record, int32_t logical, bool bof, bool eof) {
   filtering.DropEdge();
-  keptLeaf = 0;
+  keptLeaf = runLeaf = 0;
   recordNumber = record;
   logicalPosition = logical;
   beforeFirst = bof;
@@ -61,9 +61,12 @@ void TDataCursor::SetIndexPosition(const TLeafWalker& walker, bool bof, bool eof
     runForward = runBackward = 0;
     runLeaf = 0;
     upcomingCount[0] = upcomingCount[1] = 0;
+    upcomingListed[0] = upcomingListed[1] = false;
     upcomingWalk = false;
     return;
   }
+  const uint32_t lastLeaf = runLeaf;
+  const uint32_t lastRecord = runRecord;
   // An entry inside the runs last counted, of the same leaf, holding the
   // record the runs put there: the runs move with it instead of being
   // counted again over the whole leaf (a walk, a step back from the end to
@@ -86,9 +89,32 @@ void TDataCursor::SetIndexPosition(const TLeafWalker& walker, bool bof, bool eof
   // leaf's next entries are no better a guess than any others. Inside a
   // long run the read-ahead takes the records already.
   upcomingWalk = (upcomingCount[1] > 0 && upcoming[1][0] == record) || (upcomingCount[0] > 0 && upcoming[0][0] == record);
+  // One entry on in the same leaf, the lists move by one entry too. A fill
+  // changes leaves without the cursor finding its place again: it counts.
+  const bool oneStep = keptLeaf != 0 && keptLeaf == lastLeaf && (moved == 1 || moved == -1) && !filling;
   for (const bool forward : {false, true}) {
     const bool needed = (forward ? runForward : runBackward) < UpcomingLimit;
-    upcomingCount[forward] = needed ? walker.LeafRecords(forward, upcoming[forward], UpcomingLimit) : 0;
+    if (!needed) upcomingCount[forward] = 0;
+    else if (oneStep && upcomingListed[forward]) ShiftUpcoming(walker, forward, moved > 0, lastRecord);
+    else upcomingCount[forward] = walker.LeafRecords(forward, upcoming[forward], UpcomingLimit);
+    upcomingListed[forward] = needed;
+  }
+}
+
+// The list ahead loses the entry stepped onto and gains one at its far
+// end; the list behind gains the entry stepped off.
+void TDataCursor::ShiftUpcoming(const TLeafWalker& walker, bool forward, bool steppedForward, uint32_t left) {
+  uint32_t* list = upcoming[forward];
+  int& count = upcomingCount[forward];
+  if (forward == steppedForward) {
+    const bool full = count == UpcomingLimit;
+    if (count > 0) std::memmove(list, list + 1, sizeof(uint32_t) * size_t(--count));
+    uint32_t far = 0;
+    if (full && walker.RecordBeside(forward ? UpcomingLimit : -UpcomingLimit, far)) list[count++] = far;
+  } else {
+    count = std::min(count + 1, UpcomingLimit);
+    std::memmove(list + 1, list, sizeof(uint32_t) * size_t(count - 1));
+    list[0] = left;
   }
 }
 

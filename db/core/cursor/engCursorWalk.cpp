@@ -199,6 +199,13 @@ const uint8_t* TLeafWalker::Key() const { return page->KeyAt(entry); }
 
 uint32_t TLeafWalker::Record() const { return page->PointerAt(entry); }
 
+bool TLeafWalker::RecordBeside(int distance, uint32_t& record) const {
+  const int position = entry + distance;
+  if (!OnEntry() || position < 1 || position > page->Count) return false;
+  record = page->PointerAt(position);
+  return true;
+}
+
 int TLeafWalker::LeafRecords(bool forward, uint32_t* records, int limit) const {
   if (!OnEntry()) return 0;
   int count = 0;

@@ -55,6 +55,9 @@ public:
   // Where the walk stands, for a later Resume (offset 0: nowhere).
   uint32_t PageOffset() const { return OnEntry() ? page->Offset : 0; }
   int Entry() const { return entry; }
+  // The record distance entries from the one stood on, in the same leaf;
+  // false when the leaf ends before.
+  bool RecordBeside(int distance, uint32_t& record) const;
   // Records that follow the entry in the leaf without a gap.
   int RecordRun(bool forward, int limit) const;
   // The records of the entries after this one in the leaf (before it,
