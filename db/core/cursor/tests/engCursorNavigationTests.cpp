@@ -122,6 +122,56 @@ TEST_F(CursorTest, IndexOrderAcrossManyPages) {
                                   ids.begin())]);
 }
 
+// A step reads, with the record it lands on, the records of the next
+// entries of its leaf; those lists move with each step. Whatever way the
+// walk goes, and when it turns, they must name the records it meets next,
+// in order.
+TEST_F(CursorTest, AWalkReadsAheadTheRecordsItMeetsNext) {
+  CreatePeople("PEOPLE", PrimaryOnId);
+  TDataCursor& cursor = OpenCursor("PEOPLE", true);
+  std::vector<int32_t> ids = Range(1, 2000);
+  std::shuffle(ids.begin(), ids.end(), std::mt19937(11));
+  for (int32_t id : ids) Append(cursor, Person(cursor, id, "p"));
+  cursor.RefreshPosition();
+  std::vector<uint32_t> records;  // in key order: scattered over the file
+  for (cursor.SetToBegin(), cursor.MoveBy(1); cursor.OnRecord(); cursor.MoveBy(1))
+    records.push_back(cursor.CurrentRecordNumber());
+  ASSERT_EQ(records.size(), ids.size());
+
+  TReadContext& reader = cursor;
+  const int64_t last = int64_t(records.size()) - 1;
+  int64_t at = -1;
+  size_t steps = 0;
+  size_t listed = 0;
+  auto step = [&](bool forward) {
+    cursor.MoveBy(forward ? 1 : -1);
+    at += forward ? 1 : -1;
+    ASSERT_EQ(cursor.CurrentRecordNumber(), records[size_t(at)]);
+    uint32_t numbers[64];
+    const int32_t count = reader.UpcomingRecords(records[size_t(at)], forward, numbers, 64);
+    ++steps;
+    if (count > 0) ++listed;
+    for (int32_t k = 0; k < count; ++k) {
+      const int64_t next = at + (forward ? k + 1 : -(k + 1));
+      ASSERT_TRUE(next >= 0 && next <= last) << "step " << steps;
+      ASSERT_EQ(numbers[k], records[size_t(next)]) << "step " << steps << ", entry " << k;
+    }
+  };
+  cursor.SetToBegin();
+  while (at < last) step(true);
+  while (at > 0) step(false);
+  // Turning often: runs of steps each way, mostly forward.
+  std::mt19937 random(5);
+  while (at < last - 40) {
+    const int forwardSteps = int(random() % 30) + 1;
+    for (int i = 0; i < forwardSteps && at < last; ++i) step(true);
+    const int backSteps = int(random() % 20) + 1;
+    for (int i = 0; i < backSteps && at > 0; ++i) step(false);
+  }
+  // Only turns onto a new leaf and a leaf's last entries go without.
+  EXPECT_GT(listed, steps * 9 / 10);
+}
+
 TEST_F(CursorTest, AKeyGoneUnderTheCursorLeavesAGap) {
   CreatePeople("PEOPLE", PrimaryOnId);
   // Alone on an exclusive table, the cursor does not resynchronise.
