@@ -15,7 +15,8 @@ struct TCacheSizes {
   static constexpr int64_t MiB = 1024 * 1024;
   // Records of the data file.
   int64_t RecordBytes = 4 * MiB;
-  // Index pages, shared out evenly among the table's indexes.
+  // Index pages of all the table's indexes together, counted by what they
+  // take in memory (a page of long keys takes several times its 4 KiB).
   int64_t IndexBytes = 8 * MiB;
   // Blocks of the BLOB file.
   int64_t BlobBytes = 4 * MiB;

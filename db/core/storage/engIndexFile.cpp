@@ -24,12 +24,7 @@ constexpr int32_t SharedLockTop = 2147483647;
 
 }  // namespace
 
-TIndexFile::TIndexFile(TIndexFileTable* table) : table(table), readBuffer(BufferReserve), writeBuffer(BufferReserve) {
-  for (auto& cache : caches) {
-    cache = std::make_unique<TPageCache>();
-    cache->Capacity = MinCachedPages;
-  }
-}
+TIndexFile::TIndexFile(TIndexFileTable* table) : table(table), readBuffer(BufferReserve), writeBuffer(BufferReserve) {}
 
 TIndexFile::~TIndexFile() { DropPages(true); }
 
@@ -53,17 +48,12 @@ void TIndexFile::Open() {
   ResetCounters();
 }
 
-// The table's index bytes, shared out among its indexes; "Sys Deleted",
-// read only by appends that reuse a record, keeps the least.
-int32_t TIndexFile::PagesPerIndex() const {
-  const int64_t pages = table->CacheSizes().IndexBytes / IndexPageSize / (GetSecondaryCount() + 1);
-  return int32_t(std::clamp<int64_t>(pages, MinCachedPages, MaxCachedPages));
+// The table's index bytes: one budget for all its indexes.
+int64_t TIndexFile::ByteBudget() const {
+  return std::clamp<int64_t>(table->CacheSizes().IndexBytes, 0, MaxCachedIndexBytes);
 }
 
-void TIndexFile::SetCacheLimits() {
-  const int32_t pages = PagesPerIndex();
-  for (int slot = 0; slot < IndexSlotCount; ++slot) caches[slot]->Capacity = slot == DeletedIndexNo ? MinCachedPages : pages;
-}
+void TIndexFile::SetCacheLimits() { byteLimit = ByteBudget(); }
 
 void TIndexFile::Close() {
   DropPages(true);

@@ -1,12 +1,11 @@
 #pragma once
 // The index file of a table (".IDX"): a 4096-byte header holding the
 // descriptors of every index, then the 4096-byte pages of their B-trees.
-// Each index keeps its own small page cache and its own free-page list, so
-// a busy index never pushes out another's pages or takes another's pages.
+// The indexes share one page cache, so the index in use may fill the whole
+// budget while the others' pages age out; each keeps its own free-page
+// list, so a page one index freed is never taken by another.
 
-#include <array>
 #include <cstdint>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -25,10 +24,17 @@ inline constexpr int MaxSecondaryIndexes = 30;
 inline constexpr uint8_t IndexFileFormat = 4;
 inline constexpr uint32_t MaxIndexFileEnd = 2000000000;
 inline constexpr int MaxKeyFieldBytes = 524;
-// Pages each index's cache keeps at the least (a descent pins one per
-// level, a change a few more) and at the most.
+// Pages the cache keeps for each index whatever their bytes (a descent pins
+// one per level, a change a few more), and the most bytes it may be given.
 inline constexpr int32_t MinCachedPages = 15;
-inline constexpr int32_t MaxCachedPages = 65536;
+inline constexpr int64_t MaxCachedIndexBytes = int64_t(65536) * IndexPageSize;
+// Pages one write call takes at the most. The kernel keeps what one call
+// wrote in one block of its page cache (up to 2 MiB), and every later write
+// of a single page inside such a block costs in proportion to the block's
+// size: a flush of a long run in one call made the single-page writes of
+// later changes to those pages 3 to 5 times dearer (64 KiB blocks cost
+// next to nothing).
+inline constexpr int32_t MostPagesPerWrite = 16;
 
 // Bytes of a 120-byte index descriptor.
 inline constexpr int IdxDescName = 0;  // length byte and up to 30 characters
@@ -98,7 +104,7 @@ public:
   void AddIndex(const uint8_t* descriptor);
   void DeleteIndex(int slot, bool remove);
 
-  // The page at offset in indexNo's cache with one more use; false when a
+  // The page at offset, cached for indexNo, with one more use; false when a
   // read for a reader met other users' changes (the caller starts over).
   bool GetPage(TReadContext* reader, uint8_t indexNo, uint32_t offset, bool fresh, TPage*& page);
   void ReleasePage(TPage* page);
@@ -123,6 +129,11 @@ public:
   uint32_t CacheHits() const { return cacheHits; }
   uint32_t PageReads() const { return pageReads; }
   uint32_t PageWrites() const { return pageWrites; }
+  int32_t CachedPages() const { return cache.Count(); }
+  // What the cached pages take in memory, and what they may take when no
+  // transaction grew the cache.
+  int64_t CachedBytes() const { return cachedBytes; }
+  int64_t ByteBudget() const;
 
   // TIndexPageOwner: tree changes run under the table's write lock, so
   // their page reads skip the change check.
@@ -141,7 +152,9 @@ private:
   TEngineBuffer writeBuffer;
   uint8_t header[IndexHeaderSize] = {};
   TPageStack pageStack;
-  std::array<std::unique_ptr<TPageCache>, IndexSlotCount> caches;  // by index number
+  TPageCache cache;  // pages of every index, found by offset
+  int64_t cachedBytes = 0;  // the ChargedBytes of the cached pages
+  int64_t byteLimit = 0;    // ByteBudget, grown while a transaction runs
   std::vector<TPage*> flushList;
   TOwnedList<TPage> orphans;  // dropped from a cache while in use
   uint32_t cacheHits = 0;
@@ -167,11 +180,17 @@ private:
   void VerifySlot(int slot) const;
   void VerifyPageOffset(uint32_t offset) const;
 
-  // The caches.
-  int32_t PagesPerIndex() const;
+  // The cache.
   void SetCacheLimits();
+  int32_t LeastCachedPages() const;
+  bool CacheHasRoom() const;
   TPage* TakeCacheEntry(uint8_t indexNo);
-  void DropCache(TPageCache& cache);
+  void Admit(TPage* page);
+  void Evict(TPage* page);
+  void DropPage(TPage* page);
+  void WriteOldestPages();
+  void WriteListedPages();
+  void RenumberCachedPages(int removed, int last);
   void CheckPageOffset(uint32_t offset, bool fresh) const;
   bool ShortReadAllowed() const;
 };

@@ -1,6 +1,6 @@
-// Pages of the index file: one cache per index, sorted by offset and chained
-// by recent use, the free-page list of each index, and writing modified
-// pages back in runs of consecutive offsets.
+// Pages of the index file: one cache for all indexes, found by offset and
+// chained by recent use, the free-page list of each index, and writing
+// modified pages back in runs of consecutive offsets.
 
 #include <algorithm>
 #include <cstring>
@@ -17,49 +17,84 @@ namespace {
 
 constexpr int32_t TransactionGrowth = 64;
 constexpr int32_t BufferStep = 32767;
+// When no cached page is idle, the oldest modified pages up to this part
+// of the cache are written.
+constexpr int32_t OldestPagesShare = 4;
 
 TPage* PageAt(const std::vector<TPage*>& list, int32_t index) { return list[size_t(index)]; }
 
 }  // namespace
 
-// ---- the caches ----------------------------------------------------------
+// ---- the cache ------------------------------------------------------------
+
+// The cache is sized by what its pages take in memory, which differs ten
+// times between a page of short keys and a compressed leaf of long ones; a
+// page is charged when it enters and again whenever its last holder lets
+// it go, the only times its entry slots may have grown. Below the least
+// count of pages each index (with "Sys Deleted") may need for one change,
+// there is always room.
+int32_t TIndexFile::LeastCachedPages() const { return MinCachedPages * (GetSecondaryCount() + 2); }
+
+bool TIndexFile::CacheHasRoom() const { return cache.Count() < LeastCachedPages() || cachedBytes < byteLimit; }
+
+void TIndexFile::Admit(TPage* page) {
+  cache.Insert(page);
+  page->ChargedBytes = page->Footprint();
+  cachedBytes += page->ChargedBytes;
+}
+
+void TIndexFile::Evict(TPage* page) {
+  cache.Remove(page);
+  cachedBytes -= page->ChargedBytes;
+  page->ChargedBytes = 0;
+  ENG_ASSERT(cachedBytes >= 0);
+}
 
 // A page a walk still holds stays its own until released: handed to the
 // pool at once, it could be lent to another index while still read.
-void TIndexFile::DropCache(TPageCache& cache) {
-  cache.ForEach([this](TPage* page) {
-    if (page->UseCount > 0) {
-      page->Orphaned = true;
-      orphans.Adopt(page);
-    } else {
-      pageStack.Return(page);
-    }
-  });
-  cache.Clear();
+void TIndexFile::DropPage(TPage* page) {
+  page->ChargedBytes = 0;
+  if (page->UseCount > 0) {
+    page->Orphaned = true;
+    orphans.Adopt(page);
+  } else {
+    pageStack.Return(page);
+  }
 }
 
-// A page object for the index's cache, set up with the index's values:
-// from the pool while the cache has room, else the least recently used
-// page that is neither modified nor in use.
+// A page object for indexNo, set up with the index's values: from the pool
+// while the cache has room, else the least recently used page of any index
+// that is neither modified nor in use. So the index in use takes over the
+// pages of those that are not, one page at a time; pages given up beyond
+// the one taken (the budget shrank, or the page taken is smaller than
+// those given up) leave memory.
 TPage* TIndexFile::TakeCacheEntry(uint8_t indexNo) {
-  TPageCache& cache = *caches[indexNo];
   TPage* page = nullptr;
-  for (bool flushed = false; !page;) {
-    if (!cache.Full()) {
+  for (int writes = 0; !page;) {
+    if (CacheHasRoom()) {
       page = pageStack.Take();
       break;
     }
-    if ((page = cache.LeastRecentlyIdle())) {
-      cache.Remove(page);
-      page->Clear();
-      break;
+    if (TPage* victim = cache.LeastRecentlyIdle()) {
+      writes = 0;
+      Evict(victim);
+      if (CacheHasRoom()) {
+        victim->Clear();
+        page = victim;
+      } else {
+        pageStack.Discard(victim);
+      }
+      continue;
     }
     if (table->HoldsTransactionLock()) {
       // A transaction's changes stay in memory until it ends.
-      cache.Capacity += TransactionGrowth;
-    } else if (!flushed) {
+      byteLimit += int64_t(TransactionGrowth) * IndexPageSize;
+    } else if (writes == 0) {
+      WriteOldestPages();
+      ++writes;
+    } else if (writes == 1) {
       FlushPages();
-      flushed = true;
+      ++writes;
     } else {
       RaiseIndexError(EngErrPageCorrupt);
     }
@@ -70,6 +105,18 @@ TPage* TIndexFile::TakeCacheEntry(uint8_t indexNo) {
               d[IdxDescCompression]);
   returnOnFailure.Dismiss();
   return page;
+}
+
+// The removed index's pages go with its descriptor to the parked slot; the
+// pages of the slots after it move down with theirs.
+void TIndexFile::RenumberCachedPages(int removed, int last) {
+  ENG_ASSERT(removed >= 1 && removed <= last && last <= MaxSecondaryIndexes);
+  cache.ForEach([removed, last](TPage* page) {
+    if (page->IndexNo == removed)
+      page->IndexNo = uint8_t(last);
+    else if (page->IndexNo > removed && page->IndexNo <= last)
+      --page->IndexNo;
+  });
 }
 
 // ---- pages ---------------------------------------------------------------
@@ -90,23 +137,24 @@ bool TIndexFile::ShortReadAllowed() const {
 bool TIndexFile::GetPage(TReadContext* reader, uint8_t indexNo, uint32_t offset, bool fresh, TPage*& page) {
   if (indexNo >= IndexSlotCount) RaiseIndexError(EngErrPageCorrupt);
   CheckPageOffset(offset, fresh);
-  TPageCache& cache = *caches[indexNo];
   page = nullptr;
 
   if (offset == GetEndOffset()) {
     if (offset > MaxIndexFileEnd) RaiseIndexError(EngErrTableFull);
     page = TakeCacheEntry(indexNo);
     page->Offset = offset;
-    cache.Insert(page);
+    Admit(page);
     PutLE32(header + HdrEndOffset, offset + IndexPageSize);
     SetModified();
   } else if ((page = cache.Find(offset))) {
+    // A page held for another index means the trees cross.
+    if (page->IndexNo != indexNo) {
+      page = nullptr;
+      RaiseIndexError(EngErrPageCorrupt);
+    }
     cache.MoveToNewest(page);
     ++cacheHits;
   } else {
-    // A page held for another index means the trees cross.
-    for (int other = 0; other < IndexSlotCount; ++other)
-      if (other != indexNo && caches[other]->Find(offset)) RaiseIndexError(EngErrPageCorrupt);
     if (reader && table->CheckChangesBeforeRead(reader)) return false;
     uint8_t* image = readBuffer.Get();
     if (fresh) {
@@ -123,7 +171,7 @@ bool TIndexFile::GetPage(TReadContext* reader, uint8_t indexNo, uint32_t offset,
     });
     page->Load(image, fresh);
     returnOnFailure.Dismiss();
-    cache.Insert(page);
+    Admit(page);
     ++pageReads;
   }
   ++page->UseCount;
@@ -141,9 +189,13 @@ void TIndexFile::ReleasePage(TPage* page) {
   if (!page) return;
   ENG_ASSERT(page->UseCount > 0);  // every release matches a pin
   if (page->UseCount > 0) --page->UseCount;
-  if (page->Orphaned && page->UseCount == 0) {
-    pageStack.Return(orphans.Extract(orphans.IndexOf(page)).release());
+  if (page->Orphaned) {
+    if (page->UseCount == 0) pageStack.Return(orphans.Extract(orphans.IndexOf(page)).release());
+    return;
   }
+  const uint32_t footprint = page->Footprint();
+  cachedBytes += int64_t(footprint) - page->ChargedBytes;
+  page->ChargedBytes = footprint;
 }
 
 bool TIndexFile::GetRoot(TReadContext* reader, uint8_t indexNo, bool second, TPage*& page) {
@@ -190,15 +242,34 @@ void TIndexFile::FreePage(TPage* page) {
 
 void TIndexFile::FlushPages() {
   auto due = [](const TPage* page) { return page->Modified && page->UseCount == 0; };
+  flushList = cache.Pinned(due);  // by ascending offset
+  WriteListedPages();
+  ENG_ASSERT(!cache.Any(due));  // no page changed without a pin
+}
+
+// When no page is idle: the least recently used modified pages, a part of
+// the cache, so that the pages a run of changes keeps coming back to (the
+// upper levels, the leaves where keys are appended) stay in memory instead
+// of being written out again each time the cache fills. What a killed
+// writer leaves is of the same kind as before: some pages written, others
+// not, which the first open's tree check finds and repairs.
+void TIndexFile::WriteOldestPages() {
+  const int32_t wanted = std::max(cache.Count() / OldestPagesShare, 1);
   flushList.clear();
-  for (const auto& cache : caches)
-    for (TPage* page : cache->Pinned(due)) flushList.push_back(page);
-  if (flushList.empty()) return;
+  for (TPage* page = cache.Oldest(); page && int32_t(flushList.size()) < wanted; page = page->Newer)
+    if (page->Modified && page->UseCount == 0) flushList.push_back(page);
   std::sort(flushList.begin(), flushList.end(), [](const TPage* a, const TPage* b) { return a->Offset < b->Offset; });
+  WriteListedPages();
+}
+
+// Writes the pages of flushList (ascending offsets) in runs of consecutive
+// offsets.
+void TIndexFile::WriteListedPages() {
+  if (flushList.empty()) return;
   const int32_t listed = int32_t(flushList.size());
   for (int32_t first = 0; first < listed;) {
     int32_t last = first;
-    while (last + 1 < listed &&
+    while (last + 1 < listed && last + 1 - first < MostPagesPerWrite &&
            PageAt(flushList, last + 1)->Offset == PageAt(flushList, last)->Offset + IndexPageSize)
       ++last;
     int32_t count = last - first + 1;
@@ -217,29 +288,33 @@ void TIndexFile::FlushPages() {
   }
   flushList.clear();
   table->SetDataChanged();
-  for (const auto& cache : caches) ENG_ASSERT(!cache->Any(due));  // no page changed without a pin
 }
 
+// "Sys Deleted" is read only by appends that reuse a record, which keep
+// its pages across the other indexes' drops and trims.
 void TIndexFile::DropPages(bool withDeleted) {
-  for (int slot = 0; slot < IndexSlotCount; ++slot)
-    if (withDeleted || slot != DeletedIndexNo) DropCache(*caches[slot]);
+  if (withDeleted) {
+    cache.ForEach([this](TPage* page) { DropPage(page); });
+    cache.Clear();
+    cachedBytes = 0;
+    return;
+  }
+  for (TPage* page : cache.InKeyOrder([](const TPage* page) { return page->IndexNo != DeletedIndexNo; })) {
+    Evict(page);
+    DropPage(page);
+  }
 }
 
-// Back to the normal capacity each, giving up the least recently used pages
-// that are neither modified nor in use.
+// Back to the budget, giving up the least recently used pages that are
+// neither modified nor in use.
 void TIndexFile::TrimPageCaches(bool withDeleted) {
-  const int32_t pages = PagesPerIndex();
-  for (int slot = 0; slot < IndexSlotCount; ++slot) {
-    if (!withDeleted && slot == DeletedIndexNo) continue;
-    TPageCache& cache = *caches[slot];
-    cache.Capacity = slot == DeletedIndexNo ? MinCachedPages : pages;
-    for (TPage* page = cache.Oldest(); page && cache.Count() > cache.Capacity;) {
-      TPage* newer = page->Newer;
-      if (page->Idle()) {
-        cache.Remove(page);
-        pageStack.Return(page);
-      }
-      page = newer;
+  SetCacheLimits();
+  for (TPage* page = cache.Oldest(); page && cachedBytes > byteLimit && cache.Count() > LeastCachedPages();) {
+    TPage* newer = page->Newer;
+    if (page->Idle() && (withDeleted || page->IndexNo != DeletedIndexNo)) {
+      Evict(page);
+      pageStack.Discard(page);
     }
+    page = newer;
   }
 }

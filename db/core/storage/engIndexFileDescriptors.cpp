@@ -182,7 +182,7 @@ void TIndexFile::AddIndex(const uint8_t* descriptor) {
 }
 
 // A removed secondary descriptor is parked behind the last one; the slots
-// after it move down together with their page caches.
+// after it move down together with their cached pages.
 void TIndexFile::DeleteIndex(int slot, bool remove) {
   if (slot == 0) {
     SetNoPrimary(true);
@@ -196,9 +196,7 @@ void TIndexFile::DeleteIndex(int slot, bool remove) {
   memmove(Slot(slot), Slot(slot + 1), size_t(count - slot) * IndexDescSize);
   memcpy(Slot(count), removed, IndexDescSize);
 
-  std::rotate(caches.begin() + slot, caches.begin() + slot + 1, caches.begin() + count + 1);
-  for (int i = slot; i <= count; ++i)
-    caches[i]->ForEach([i](TPage* page) { page->IndexNo = uint8_t(i); });
+  RenumberCachedPages(slot, count);
 
   header[HdrSecondaryCount] = uint8_t(count - 1);
   SetModified();

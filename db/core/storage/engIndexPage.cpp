@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 
 #include "engAssert.h"
 #include "engErrorCodes.h"
@@ -101,6 +102,14 @@ void TPage::Assign(const TPage& source) {
 
 void TPage::Reserve(int count) {
   GrowBuffer(int32_t(count) * int32_t(EntrySize()), EntryBufferStep, entries, capacity);
+}
+
+// A page object serves one index after another, and the slots of a
+// compressed leaf of long keys take ten times what a page of short keys
+// needs: a buffer far larger than the entries about to be loaded is given
+// up, so that each cached page costs about what its own entries take.
+void TPage::FitBuffer(int count) {
+  if (capacity > int32_t(count) * int32_t(EntrySize()) + 2 * EntryBufferStep) GrowBuffer(0, 0, entries, capacity);
 }
 
 void TPage::SetCount(uint16_t value) {
@@ -263,6 +272,7 @@ void TPage::Load(const uint8_t* image, bool fresh) {
   Parent = 0;
   Free = 0;
   Modified = 0;
+  FitBuffer(fresh ? 0 : GetLE16(image + 1));
   if (fresh) {
     Count = 0;
     UsedBytes = 0;
@@ -802,3 +812,5 @@ TPage* TPageStack::Take() {
 }
 
 void TPageStack::Return(TPage* page) { freePages.Adopt(page); }
+
+void TPageStack::Discard(TPage* page) { std::unique_ptr<TPage> gone(page); }

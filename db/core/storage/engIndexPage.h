@@ -121,6 +121,10 @@ public:
   TPage* Older = nullptr;
   uint32_t CacheKey() const { return Offset; }
   bool Idle() const { return UseCount == 0 && !Modified; }
+  // Bytes the owner's cache counts for the page while it holds it.
+  uint32_t ChargedBytes = 0;
+  // Bytes the page takes in memory, its entry slots included.
+  uint32_t Footprint() const { return uint32_t(sizeof(TPage)) + uint32_t(capacity); }
 
   TPage() = default;
   TPage(const TPage&) = delete;
@@ -214,6 +218,7 @@ private:
   }
   const uint8_t* Slot(int index0) const { return entries + size_t(index0) * EntrySize(); }
   void Reserve(int entries);
+  void FitBuffer(int entries);
   void SumKeyCounts() const;
   const uint8_t* EntryAt(int position) const;
   uint8_t* EntryAt(int position);
@@ -254,6 +259,8 @@ public:
   // A cleared page: the last one returned, or a new one.
   TPage* Take();
   void Return(TPage* page);
+  // Frees a page the cache gave up for good.
+  void Discard(TPage* page);
 
 private:
   TOwnedList<TPage> freePages;

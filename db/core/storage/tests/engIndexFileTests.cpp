@@ -9,6 +9,7 @@
 #include <random>
 
 #include "engErrors.h"
+#include "engHeap.h"
 #include "engIndexFile.h"
 #include "engIndexTestTree.h"
 #include "engLibrary.h"
@@ -26,6 +27,7 @@ class TTestTable : public TIndexFileTable {
 public:
   bool encrypted = false;
   bool dataChanged = false;
+  TCacheSizes caches;
   std::map<uint16_t, std::pair<uint8_t, uint8_t>> fields{
       {1, {StringType, 19}}, {2, {IntegerType, 4}}, {3, {BlobType, 10}}};
 
@@ -44,6 +46,7 @@ public:
     return true;
   }
   bool CheckChangesBeforeRead(TReadContext*) override { return false; }
+  TCacheSizes CacheSizes() const override { return caches; }
 
 private:
   static void Scramble(uint8_t* buffer, uint32_t length) {
@@ -161,11 +164,13 @@ TEST_F(IndexFile, CreatesExactlyTheHeaderOfAnEmptyIndexFile) {
 
 class IndexFileModes : public IndexFile, public testing::WithParamInterface<std::tuple<uint8_t, bool>> {};
 
-// Trees larger than the 15-page caches, so pages go out to the file and
-// come back; the file is reopened and checked again.
+// Trees larger than the least the cache may hold, so that changed pages go
+// out to the file while others are in use and come back; the file is
+// reopened and checked again.
 TEST_P(IndexFileModes, TreesStayExactThroughTheFile) {
   auto [compression, unique] = GetParam();
   table.encrypted = compression % 2 == 1;
+  table.caches.IndexBytes = 0;
   file->CreateIndexFile();
   file->SetPrimaryIndex(Descriptor("", {2}, true, kcNone).data());
   file->AddIndex(Descriptor("ByText", {1, 2}, unique, compression).data());
@@ -302,6 +307,143 @@ TEST_F(IndexFile, DefinesAndRemovesIndexes) {
   EXPECT_EQ(0, GetLE16(primary + IdxDescKeyLength));
   EXPECT_EQ(0, primary[IdxDescFieldCount]);
   EXPECT_EQ(8192u, GetLE32(primary + IdxDescFirstFree));
+}
+
+// The indexes share one budget of bytes: the index in use may hold all of
+// it, what the cache holds in memory stays within it as pages grow, and
+// pages another index changed stay until they are written.
+TEST_F(IndexFile, OneBusyIndexUsesTheWholeBudgetAndTheOthersChangesAreWritten) {
+  constexpr int64_t budget = 1 << 20;
+  constexpr int64_t slack = budget / 8;  // a page or two past the budget
+  table.caches.IndexBytes = budget;
+  file->CreateIndexFile();
+  file->SetPrimaryIndex(Descriptor("", {2}, true, kcNone).data());
+  file->AddIndex(Descriptor("Busy", {1, 2}, true, kcNone).data());
+  file->AddIndex(Descriptor("Quiet", {1, 2}, true, kcNone).data());
+  ASSERT_EQ(budget, file->ByteBudget());
+  TTestTree busy = Tree(1), quiet = Tree(2);
+  std::set<TKeyBytes> busyKeys, quietKeys;
+  uint32_t n = 0;
+  auto grow = [&](uint32_t keys) {
+    for (uint32_t i = 0; i < keys; ++i) {
+      ++n;
+      busy.Insert(TableKey(n, true), n);
+      busyKeys.insert(TableKey(n, true));
+    }
+  };
+
+  // A tree of more than an even share of the budget, less than all of it.
+  while (file->CachedBytes() < budget * 2 / 3) {
+    grow(100);
+    file->FlushPages();
+    file->DropPages(true);
+    ASSERT_EQ(busyKeys.size(), busy.Check().size());
+  }
+  const uint32_t reads = file->PageReads();
+  ASSERT_EQ(busyKeys.size(), busy.Check().size());
+  EXPECT_EQ(reads, file->PageReads());  // the whole tree stayed cached
+
+  // Grown to three times the budget, and walked while the other index
+  // holds changes.
+  const int64_t heapBesideTheCache = EngineHeapTotal() - file->CachedBytes();
+  const uint32_t start = file->GetEndOffset();
+  while (file->GetEndOffset() - start < 3 * budget) grow(100);
+  // Pages given up as others come in (the buffer of one write call aside).
+  EXPECT_LT(EngineHeapTotal() - heapBesideTheCache, budget + slack + MostPagesPerWrite * IndexPageSize);
+  EXPECT_LT(file->CachedBytes(), budget + slack);
+  file->FlushPages();
+  for (uint32_t q = 1; q <= 400; ++q) {
+    quiet.Insert(TableKey(q * 7, true), q);
+    quietKeys.insert(TableKey(q * 7, true));
+  }
+  const uint32_t writes = file->PageWrites();
+  ASSERT_EQ(busyKeys.size(), busy.Check().size());
+  EXPECT_EQ(writes, file->PageWrites());  // a read-only walk writes nothing
+  EXPECT_LT(file->CachedBytes(), budget + slack);
+
+  file->FlushPages();
+  file->WriteHeader(false);
+  Reopen();
+  EXPECT_EQ(std::vector<TKeyBytes>(quietKeys.begin(), quietKeys.end()), quiet.Check());
+  EXPECT_EQ(std::vector<TKeyBytes>(busyKeys.begin(), busyKeys.end()), busy.Check());
+  EXPECT_NO_THROW(file->VerifyIndexFile());
+}
+
+// A compressed leaf of long keys holds many entries, each in a slot of the
+// full key length: its page object takes many times the memory of a page
+// of short keys. Objects passed on to another index take what their new
+// entries need, not what they once held.
+TEST_F(IndexFile, APageObjectPassedToAnotherIndexTakesWhatItsEntriesNeed) {
+  constexpr uint16_t longKey = 300;
+  file->CreateIndexFile();
+  file->SetPrimaryIndex(Descriptor("", {2}, true, kcNone).data());
+  std::vector<uint8_t> padded = Descriptor("Padded", {1, 2}, true, kcFull);
+  PutLE16(padded.data() + IdxDescKeyLength, longKey);
+  file->AddIndex(padded.data());
+  file->AddIndex(Descriptor("Short", {1, 2}, true, kcNone).data());
+  TTestTree wide = Tree(1), narrow = Tree(2);
+  for (uint32_t n = 1; n <= 3000; ++n) {
+    TKeyBytes key = TableKey(n, true);
+    narrow.Insert(key, n);
+    key.resize(longKey, 0);  // the padding compresses away on disk
+    wide.Insert(key, n);
+  }
+  file->FlushPages();
+  file->DropPages(true);
+  ASSERT_EQ(3000u, wide.Check().size());
+  const int64_t widePerPage = file->CachedBytes() / file->CachedPages();
+
+  file->DropPages(true);  // the wide pages' objects wait in the pool
+  ASSERT_EQ(3000u, narrow.Check().size());
+  const int64_t narrowPerPage = file->CachedBytes() / file->CachedPages();
+  EXPECT_LT(narrowPerPage * 2, widePerPage);
+}
+
+// A run of modified pages longer than one write call takes goes out in
+// several calls, each page whole and in its place at the seams.
+TEST_F(IndexFile, ALongRunOfChangedPagesReachesTheFileWhole) {
+  table.caches.IndexBytes = MaxCachedIndexBytes;
+  table.encrypted = true;  // a page enciphered twice or not at all reads back wrong
+  file->CreateIndexFile();
+  file->SetPrimaryIndex(Descriptor("", {2}, true, kcNone).data());
+  file->AddIndex(Descriptor("Long", {1, 2}, false, kcNone).data());
+  TTestTree tree = Tree(1);
+  std::set<TKeyBytes> keys;
+  const uint32_t start = file->GetEndOffset();
+  // One page more than three full calls take.
+  for (uint32_t n = 1; file->GetEndOffset() - start <= uint32_t(MostPagesPerWrite) * 3 * IndexPageSize; ++n) {
+    tree.Insert(TableKey(n, false), n);
+    keys.insert(TableKey(n, false));
+  }
+  ASSERT_EQ(0u, file->PageWrites());  // all of it still in the cache
+  const uint32_t pages = (file->GetEndOffset() - start) / IndexPageSize;
+
+  file->FlushPages();
+  EXPECT_EQ((pages + MostPagesPerWrite - 1) / MostPagesPerWrite, file->PageWrites());
+  file->WriteHeader(false);
+  Reopen();
+  EXPECT_EQ(std::vector<TKeyBytes>(keys.begin(), keys.end()), tree.Check());
+  EXPECT_EQ(pages, file->PageReads());
+  EXPECT_NO_THROW(file->VerifyIndexFile());
+}
+
+// Removing an index renumbers the cached pages of those after it: read
+// under their new numbers they are found, not taken for crossed trees.
+TEST_F(IndexFile, CachedPagesFollowTheirIndexWhenOneIsRemoved) {
+  file->CreateIndexFile();
+  file->SetPrimaryIndex(Descriptor("", {2}, true, kcNone).data());
+  file->AddIndex(Descriptor("Gone", {1, 2}, true, kcNone).data());
+  file->AddIndex(Descriptor("Kept", {1, 2}, true, kcNone).data());
+  TTestTree gone = Tree(1), kept = Tree(2);
+  for (uint32_t n = 1; n <= 500; ++n) {
+    gone.Insert(TableKey(n, true), n);
+    kept.Insert(TableKey(n * 3, true), n);
+  }
+  file->FlushPages();
+  const std::vector<TKeyBytes> keptKeys = kept.Check();
+  file->DeleteIndex(1, true);
+  EXPECT_EQ(keptKeys, Tree(1).Check());
+  EXPECT_EQ(500u, Tree(2).Check().size());  // the parked slot keeps its tree
 }
 
 // Each damage to the header is found by verification; bad counts and
