@@ -1,7 +1,10 @@
 #include "engLockRetry.h"
 
 #include <algorithm>
+#include <chrono>
+#include <numeric>
 #include <random>
+#include <thread>
 #include <vector>
 
 #include "engAssert.h"
@@ -16,6 +19,33 @@ uint16_t DrawSharedByteNumber() {
   thread_local std::minstd_rand random{std::random_device{}()};
   const uint16_t r = uint16_t(std::uniform_int_distribution<int>(0, 65534)(random));
   return r == 0 ? 1 : r;
+}
+
+constexpr uint32_t EarlyTriesUs = std::accumulate(std::begin(EarlyTryWaitsUs), std::end(EarlyTryWaitsUs), 0u);
+static_assert(EarlyTriesUs == 1000, "the early tries fill a pause's first millisecond");
+
+// One pause between two counted tries, with or without early tries; true
+// when an early try got the lock. The pause's rest is the ordinary sleep,
+// which serves the main thread's dispatcher.
+bool Pause(const std::function<bool()>& tryLock, uint32_t pauseMs, bool earlyTries) {
+  if (earlyTries && pauseMs >= EarlyTriesUs / 1000) {
+    for (const uint32_t waitUs : EarlyTryWaitsUs) {
+      std::this_thread::sleep_for(std::chrono::microseconds(waitUs));
+      if (tryLock()) return true;
+    }
+    pauseMs -= EarlyTriesUs / 1000;
+  }
+  Sleep(pauseMs);
+  return false;
+}
+
+bool Retry(const std::function<bool()>& tryLock, int tries, uint32_t pauseMs, bool earlyTries) {
+  if (!sessionLockWaits.empty()) tries = sessionLockWaits.back().TriesFor(pauseMs);
+  for (int attempt = 1;; ++attempt) {
+    if (tryLock()) return true;
+    if (attempt >= tries) return false;
+    if (Pause(tryLock, pauseMs, earlyTries)) return true;
+  }
 }
 
 }  // namespace
@@ -33,16 +63,15 @@ void LeaveSessionLockWait() {
 }
 
 bool RetryLock(const std::function<bool()>& tryLock, int tries, uint32_t pauseMs) {
-  if (!sessionLockWaits.empty()) tries = sessionLockWaits.back().TriesFor(pauseMs);
-  for (int attempt = 1;; ++attempt) {
-    if (tryLock()) return true;
-    if (attempt >= tries) return false;
-    Sleep(pauseMs);
-  }
+  return Retry(tryLock, tries, pauseMs, false);
+}
+
+bool RetryLockEarly(const std::function<bool()>& tryLock, int tries, uint32_t pauseMs) {
+  return Retry(tryLock, tries, pauseMs, true);
 }
 
 bool LockSharedByte(TFileHandler& file, int32_t top, uint16_t& byteNumber) {
-  return RetryLock(
+  return RetryLockEarly(
       [&] {
         byteNumber = DrawSharedByteNumber();
         return file.LockRange(top - byteNumber, 1, true);

@@ -37,7 +37,22 @@ void LeaveSessionLockWait();
 // every try failed.
 bool RetryLock(const std::function<bool()>& tryLock, int tries, uint32_t pauseMs);
 
+// The waits of the early tries, in microseconds: together they fill the
+// first millisecond of a pause.
+inline constexpr uint32_t EarlyTryWaitsUs[] = {50, 100, 200, 250, 400};
+
+// As RetryLock, with early tries: a pause of a millisecond or more starts
+// with the short waits above, each followed by a try, and a lock got that
+// way ends the wait. For a lock that another holder takes only for a
+// moment (a writer's one change) the wait ends soon after it goes instead
+// of a whole pause later. The early tries come on top of the counted ones
+// and never shorten a pause: a lock that stays held is given up no sooner.
+bool RetryLockEarly(const std::function<bool()>& tryLock, int tries, uint32_t pauseMs);
+
 // Locks one byte just below top, top - byteNumber with byteNumber drawn
-// anew (1 to 65534) on each of the files' tries, so that shared holders
-// rarely meet on one byte. byteNumber keeps the drawn number for the unlock.
+// anew (1 to 65534) on each try, so that shared holders rarely meet on one
+// byte. byteNumber keeps the drawn number for the unlock. A shared byte
+// waits only for a writer's exclusive range, held for one change, so it is
+// retried early; writers keep the plain pause, which lets the readers that
+// come and go between their changes in.
 bool LockSharedByte(TFileHandler& file, int32_t top, uint16_t& byteNumber);

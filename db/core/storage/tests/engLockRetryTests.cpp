@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <iterator>
+
 #include "engLockRetry.h"
 
 namespace {
@@ -61,4 +64,56 @@ TEST(LockRetry, ASessionsSettingsBoundTheWholeWaitWhileTheyAreInstalled) {
   TScriptedLock engine;
   EXPECT_FALSE(RetryLock(std::ref(engine), 7, 0));
   EXPECT_EQ(engine.Tries, 7);
+}
+
+namespace {
+
+constexpr int EarlyTriesPerPause = int(std::size(EarlyTryWaitsUs));
+
+int64_t MillisecondsSince(std::chrono::steady_clock::time_point start) {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+}
+
+}  // namespace
+
+TEST(LockRetry, AnEarlyTryEndsTheWaitSoonAfterTheLockGoes) {
+  // Freed while the first pause has hardly begun: got long before it ends.
+  constexpr uint32_t LongPauseMs = 400;
+  TScriptedLock soon{2};
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_TRUE(RetryLockEarly(std::ref(soon), 3, LongPauseMs));
+  EXPECT_LT(MillisecondsSince(start), int64_t(LongPauseMs) / 2);
+  EXPECT_EQ(soon.Tries, 2);
+
+  // Freed at the second pause's last early try.
+  TScriptedLock later{2 + 2 * EarlyTriesPerPause};
+  EXPECT_TRUE(RetryLockEarly(std::ref(later), 3, 1));
+  EXPECT_EQ(later.Tries, 2 + 2 * EarlyTriesPerPause);
+
+  // The plain retry waits the whole pause for its next try.
+  TScriptedLock plain{2};
+  EXPECT_TRUE(RetryLock(std::ref(plain), 3, 0));
+  EXPECT_EQ(plain.Tries, 2);
+}
+
+TEST(LockRetry, EarlyTriesNeverShortenTheWholeWaitOfALockThatStaysHeld) {
+  constexpr int Tries = 4;
+  constexpr uint32_t PauseMs = 3;
+  TScriptedLock never;
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_FALSE(RetryLockEarly(std::ref(never), Tries, PauseMs));
+  EXPECT_GE(MillisecondsSince(start), int64_t(Tries - 1) * PauseMs);
+  EXPECT_EQ(never.Tries, Tries + (Tries - 1) * EarlyTriesPerPause);
+
+  // A session's settings bound the counted tries as before.
+  EnterSessionLockWait({1, 6});
+  TScriptedLock session;
+  EXPECT_FALSE(RetryLockEarly(std::ref(session), FileLockTries, PauseMs));
+  EXPECT_EQ(session.Tries, 4 + 3 * EarlyTriesPerPause);
+  LeaveSessionLockWait();
+
+  // Without a pause there is no time for early tries.
+  TScriptedLock quick;
+  EXPECT_FALSE(RetryLockEarly(std::ref(quick), Tries, 0));
+  EXPECT_EQ(quick.Tries, Tries);
 }

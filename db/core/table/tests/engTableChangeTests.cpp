@@ -4,6 +4,8 @@
 
 #include <unistd.h>
 
+#include <thread>
+
 #include "engErrorCodes.h"
 #include "engTableTestSupport.h"
 
@@ -104,6 +106,19 @@ TEST_F(TableChangeTest, AFileCutToNothingUnderAnOpenTableFailsTheNextCheck) {
   EXPECT_EQ(RaisedCode([&] { mine->CheckForChanges(); }), EngErrHeaderCorrupt);
   ASSERT_EQ(truncate(PathOf("ORDERS.BLB").c_str(), 0), 0);
   EXPECT_NE(RaisedCode([&] { mine->CheckForChanges(); }), 0);
+}
+
+TEST_F(TableChangeTest, AReaderThatMeetsAWritersLockWaitsItOutAndThenSeesTheChange) {
+  ShareTable(true);
+  theirs->LockWrite();
+  bool changed = false;
+  std::thread reader([&] { changed = mine->LockRead(); });
+  AppendRecord(theirs, 1);  // under the lock already held, which it releases
+  reader.join();
+  EXPECT_TRUE(changed);
+  EXPECT_TRUE(mine->HoldsReadLock());
+  EXPECT_EQ(mine->DataFile().PhysicalRecordCount(), 1u);
+  mine->UnlockRead();
 }
 
 TEST_F(TableChangeTest, AReadForACursorThatMeetsAChangeStartsOver) {
