@@ -12,8 +12,10 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 
 #include "engBuffer.h"
+#include "engDataLayout.h"
 
 class TDataFile;
 class TIndexFile;
@@ -82,8 +84,13 @@ public:
   uint16_t SortId() const { return sortId; }
   // The cursor's fields, in its own numbering by position (from 1).
   int FieldListCount() const { return fieldCount; }
-  uint8_t* FieldDescAt(int position);
-  const uint8_t* FieldDescAt(int position) const;
+  // Inline: a caller reading a record's fields by position looks its
+  // descriptors up once per field and record.
+  uint8_t* FieldDescAt(int position) { return const_cast<uint8_t*>(std::as_const(*this).FieldDescAt(position)); }
+  const uint8_t* FieldDescAt(int position) const {
+    if (position < 1 || position > fieldCount) return nullptr;
+    return fieldDescs.Get() + size_t(position - 1) * FieldDescSize;
+  }
   uint16_t CursorRecordSize() const { return cursorRecordSize; }
   bool HasFieldMap() const { return fieldMap; }
   bool HasOwnFieldList() const { return ownFieldList; }

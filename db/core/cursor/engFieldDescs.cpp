@@ -65,15 +65,6 @@ void TCursorFields::FreeFieldDescs() {
   fieldCount = 0;
 }
 
-uint8_t* TCursorFields::FieldDescAt(int position) {
-  return const_cast<uint8_t*>(std::as_const(*this).FieldDescAt(position));
-}
-
-const uint8_t* TCursorFields::FieldDescAt(int position) const {
-  if (position < 1 || position > fieldCount) return nullptr;
-  return fieldDescs.Get() + size_t(position - 1) * FieldDescSize;
-}
-
 const uint8_t* TCursorFields::FindFieldByNo(int fieldNo) const {
   for (int position = 1; position <= fieldCount; ++position)
     if (FieldDescNumber(FieldDescAt(position)) == fieldNo) return FieldDescAt(position);
