@@ -208,13 +208,14 @@ void TDataCursor::ModifyRecord(uint8_t* record, bool unlock, bool goTo) {
     if (!noFilterUpdate || sqlSourceTable) CheckKeysAreFree(keys);
 
     // The bytes decide here, not the comparison: a key that compares equal
-    // to the old one but differs in its bytes is stored anew.
+    // to the old one but differs in its bytes is stored anew. The place the
+    // check found for a key stays good: each index changes once.
     ENG_ASSERT(table->MayChangeFiles());
     bool keyChanged = false;
     for (const TChangeKey& entry : keys.Keys) {
       if (std::memcmp(entry.Key, entry.OldKey, entry.Length) == 0) continue;
       SwitchToIndex(entry.IndexNo);
-      CurrentTree().ReplaceKey(entry.OldKey, entry.Key, number);
+      CurrentTree().ReplaceKey(entry.OldKey, entry.Key, number, entry.Placed ? &entry.Place : nullptr);
       keyChanged = true;
     }
     stored->CopyFields(record);

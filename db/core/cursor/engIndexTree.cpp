@@ -105,13 +105,28 @@ bool LeafKeepsShape(const TPage& leaf) {
 
 }  // namespace
 
+// A search leaves each leaf on the last entry below its key (or on the
+// first when none is). Removing an entry from a leaf that keeps its shape
+// moves only the entries after it, unless it was the leaf's first, whose
+// key the branches above carried: a way found before the delete then
+// still leads to the new key's place, one entry back on the same leaf
+// when the removed entry stood at or before it.
+bool TIndexTree::PlaceAfterDelete(const TTreePath& place, const TTreePath& from, uint16_t removed, TTreePath& to) {
+  if (removed <= 1 || place.found || place.levels != from.levels || place.offsets[0] != from.offsets[0]) return false;
+  to = place;
+  const int leaf = to.levels - 1;
+  if (to.offsets[leaf] == from.offsets[leaf] && removed <= to.positions[leaf]) --to.positions[leaf];
+  return true;
+}
+
 // When the old key's leaf keeps its shape, the branches keep their entries:
 // the new key's way, found after the delete, can then be laid beside the
 // old key's, and the levels where both take the same entry are left as
 // they are (their count would go down and up by one). Any other delete
 // takes the plain way, since merges set the counts above from the pages
 // below.
-void TIndexTree::ReplaceKey(const uint8_t* oldKey, const uint8_t* newKey, uint32_t recordNumber) {
+void TIndexTree::ReplaceKey(const uint8_t* oldKey, const uint8_t* newKey, uint32_t recordNumber,
+                            const TTreePath* newPlace) {
   TTreePath from;
   if (!FindKey(oldKey, from)) Corrupt();
   const int leaf = from.levels - 1;
@@ -129,14 +144,16 @@ void TIndexTree::ReplaceKey(const uint8_t* oldKey, const uint8_t* newKey, uint32
   for (int level = 0; level < leaf; ++level) {
     TPageRef stand(&file, PathPage(from, level));
   }
+  uint16_t removed = 0;
   {
     TPageRef page(&file, PathPage(from, leaf));
+    removed = page->Position;
     [[maybe_unused]] const uint16_t before = page->Count;
     page->DeleteEntry();
     ENG_ASSERT(page->Count == before - 1 && !page->Free);
   }
   TTreePath to;
-  FindKey(newKey, to);
+  if (!newPlace || !PlaceAfterDelete(*newPlace, from, removed, to)) FindKey(newKey, to);
   int shared = 0;
   while (shared < leaf && shared < to.levels - 1 && from.offsets[shared] == to.offsets[shared] &&
          from.positions[shared] == to.positions[shared])

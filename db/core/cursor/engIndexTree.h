@@ -53,8 +53,12 @@ public:
   // Deletes oldKey and inserts newKey for recordNumber, leaving the tree
   // as DeleteKey and InsertKey leave it. Branch entries both ways pass
   // through lose one key and gain one: their pages stay unchanged, and a
-  // shared table does not write them back.
-  void ReplaceKey(const uint8_t* oldKey, const uint8_t* newKey, uint32_t recordNumber);
+  // shared table does not write them back. newPlace, when given, is
+  // FindKey's way to newKey in the tree as it stands now (nothing of this
+  // index changed since); the insert follows it instead of descending
+  // again where the delete left it valid.
+  void ReplaceKey(const uint8_t* oldKey, const uint8_t* newKey, uint32_t recordNumber,
+                  const TTreePath* newPlace = nullptr);
   // Every page of the tree goes to the free list; the index is empty after.
   void FreePages();
 
@@ -76,5 +80,9 @@ private:
   void InsertAtCounted(const TTreePath& path, const uint8_t* key, uint32_t recordNumber, int fromLevel);
   // Removes the entry the path's leaf stands on.
   void DeleteAt(const TTreePath& path);
+  // The way place (found before the entry removed was taken out of from's
+  // leaf) gives after the delete, into to; false when it must be found
+  // again.
+  static bool PlaceAfterDelete(const TTreePath& place, const TTreePath& from, uint16_t removed, TTreePath& to);
   void FreePageTree(uint32_t offset, int depth);
 };
