@@ -127,7 +127,9 @@ TEST_F(DataSetTest, LocateOnAnUnindexedFieldFindsWhatTheEngineFilterFinds) {
     table->SetFilterText("");
     table->Last();
     EXPECT_EQ(table->Locate("CITY", Variant(c.key), c.options), engineFound);
-    if (engineFound) EXPECT_EQ(table->FieldByName("NAME")->AsString(), engineName);
+    if (engineFound) {
+      EXPECT_EQ(table->FieldByName("NAME")->AsString(), engineName);
+    }
     EXPECT_EQ(table->Handle()->FilterCount(), 0);
   }
 }

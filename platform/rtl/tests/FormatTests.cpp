@@ -69,7 +69,7 @@ TEST(Format, IndexesAndStars) {
 }
 
 TEST(Format, Pointers) {
-  int value;
+  int value = 0;
   std::string text = Format("%p", {static_cast<const void*>(&value)});
   EXPECT_EQ(2 * sizeof(void*), text.size());
   EXPECT_EQ(text.find_first_not_of("0123456789ABCDEF"), std::string::npos);

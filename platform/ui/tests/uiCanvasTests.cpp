@@ -45,7 +45,9 @@ TEST(MeasuringCanvas, WidthsComeFromTheFontFilesAndScaleWithResolution) {
     const std::string text = "Wide lines, iii.";
     // Each character advances by its own rounded width.
     EXPECT_EQ(canvas.TextWidth(text), SumOfAdvances(canvas, text));
-    if (std::string(c.Font) != "Courier New") EXPECT_GT(canvas.TextWidth("W"), canvas.TextWidth("i"));
+    if (std::string(c.Font) != "Courier New") {
+      EXPECT_GT(canvas.TextWidth("W"), canvas.TextWidth("i"));
+    }
     const TTextMetric m = canvas.TextMetrics();
     EXPECT_EQ(m.Height, m.Ascent + m.Descent);
     EXPECT_EQ(canvas.TextHeight("x"), m.Height);
@@ -64,7 +66,9 @@ TEST(MeasuringCanvas, FitCountIsTheLongestPrefixWithinTheWidth) {
   for (int width : {0, 1, 20, 40, 60, 1000}) {
     const int n = canvas.FitCount(text, width);
     EXPECT_LE(canvas.TextWidth(text.substr(0, n)), width);
-    if (n < static_cast<int>(text.size())) EXPECT_GT(canvas.TextWidth(text.substr(0, n + 1)), width);
+    if (n < static_cast<int>(text.size())) {
+      EXPECT_GT(canvas.TextWidth(text.substr(0, n + 1)), width);
+    }
   }
   // Whole characters only.
   const std::string accented = "\xC3\xA9\xC3\xA9\xC3\xA9";
