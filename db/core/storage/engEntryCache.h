@@ -10,10 +10,10 @@
 //
 // Finding, inserting and removing cost the same whatever the cache's size,
 // so a cache may hold thousands of entries. Writing back looks only at the
-// entries pinned since it last ran (NotePinned, Pinned): an entry changes
-// only while its holder has it pinned, so no other can be modified, and a
-// write-back after each change costs what the change touched, not what the
-// cache holds.
+// entries noted since it last ran (NotePinned, Pinned): an entry changes
+// only while its holder has it pinned, so a holder that gives an entry back
+// changed notes it, no other can be modified, and a write-back after each
+// change costs what the change touched, not what the cache holds.
 
 #include <algorithm>
 #include <bit>
@@ -38,9 +38,12 @@ public:
     if (newest && newest->CacheKey() == key) return newest;
     if (slots.empty()) return nullptr;
     for (size_t i = Home(key);; i = (i + 1) & mask) {
-      TEntry* entry = slots[i];
-      if (!entry) return nullptr;
-      if (entry->CacheKey() == key) return entry;
+      const TSlot& slot = slots[i];
+      if (!slot.entry) return nullptr;
+      if (slot.key == key) {
+        ENG_ASSERT(slot.entry->CacheKey() == key);  // keys stay while cached
+        return slot.entry;
+      }
     }
   }
 
@@ -49,8 +52,8 @@ public:
     ENG_ASSERT(!Find(entry->CacheKey()));  // one entry per key
     if ((count + 1) * 2 > slots.size()) Grow();
     size_t i = Home(entry->CacheKey());
-    while (slots[i]) i = (i + 1) & mask;
-    slots[i] = entry;
+    while (slots[i].entry) i = (i + 1) & mask;
+    slots[i] = {entry->CacheKey(), entry};
     ++count;
     ChainAsNewest(entry);
   }
@@ -69,6 +72,17 @@ public:
     ChainAsNewest(entry);
   }
 
+  // Makes the entry the least recently used: the next to go.
+  void MoveToOldest(TEntry* entry) {
+    if (entry == oldest) return;
+    Unchain(entry);
+    entry->Older = nullptr;
+    entry->Newer = oldest;
+    if (oldest) oldest->Older = entry;
+    oldest = entry;
+    if (!newest) newest = entry;
+  }
+
   // The least recently used entry that is neither in use nor modified,
   // looked for among the oldest `within` entries.
   TEntry* LeastRecentlyIdle(int32_t within = INT32_MAX) const {
@@ -77,7 +91,7 @@ public:
     return nullptr;
   }
 
-  // Every pin of an entry passes here.
+  // Every entry given back changed passes here (reads need not).
   void NotePinned(const TEntry* entry) {
     pinned.push_back(entry->CacheKey());
     if (pinned.size() > 2 * count + PinnedSlack) KeepBusyPinned();
@@ -98,8 +112,8 @@ public:
   // Whether any entry passes.
   template <typename TPass>
   bool Any(TPass pass) const {
-    for (TEntry* entry : slots)
-      if (entry && pass(entry)) return true;
+    for (const TSlot& slot : slots)
+      if (slot.entry && pass(slot.entry)) return true;
     return false;
   }
 
@@ -107,8 +121,8 @@ public:
   template <typename TPass>
   std::vector<TEntry*> InKeyOrder(TPass pass) const {
     std::vector<TEntry*> chosen;
-    for (TEntry* entry : slots)
-      if (entry && pass(entry)) chosen.push_back(entry);
+    for (const TSlot& slot : slots)
+      if (slot.entry && pass(slot.entry)) chosen.push_back(slot.entry);
     std::sort(chosen.begin(), chosen.end(),
               [](const TEntry* a, const TEntry* b) { return a->CacheKey() < b->CacheKey(); });
     return chosen;
@@ -119,22 +133,22 @@ public:
   // Each entry, in no particular order; f must not change the cache.
   template <typename TVisit>
   void ForEach(TVisit visit) const {
-    for (TEntry* entry : slots)
-      if (entry) visit(entry);
+    for (const TSlot& slot : slots)
+      if (slot.entry) visit(slot.entry);
   }
   // The largest key cached; 0 for an empty cache.
   uint32_t HighestKey() const {
     uint32_t highest = 0;
-    for (TEntry* entry : slots)
-      if (entry) highest = std::max(highest, entry->CacheKey());
+    for (const TSlot& slot : slots)
+      if (slot.entry) highest = std::max(highest, slot.key);
     return highest;
   }
 
   // Forgets every entry; the caller has taken them.
   void Clear() {
-    for (TEntry*& entry : slots) {
-      if (entry) entry->Newer = entry->Older = nullptr;
-      entry = nullptr;
+    for (TSlot& slot : slots) {
+      if (slot.entry) slot.entry->Newer = slot.entry->Older = nullptr;
+      slot = {};
     }
     count = 0;
     pinned.clear();
@@ -148,8 +162,14 @@ private:
 
   // Open addressing with linear probing: at most half the slots are
   // taken, and a removal shifts the entries after it back, so no slot
-  // needs a mark and finding stays short.
-  std::vector<TEntry*> slots;
+  // needs a mark and finding stays short. A slot keeps its entry's key,
+  // which never changes while the entry is cached, so that probing reads
+  // no entry but the one found.
+  struct TSlot {
+    uint32_t key = 0;
+    TEntry* entry = nullptr;
+  };
+  std::vector<TSlot> slots;
   size_t mask = 0;
   size_t count = 0;
   std::vector<uint32_t> pinned;  // keys, with repeats until the next sort
@@ -160,15 +180,15 @@ private:
   size_t Home(uint32_t key) const { return size_t((uint64_t(key) * 0x9E3779B97F4A7C15ull) >> shift); }
 
   void Grow() {
-    std::vector<TEntry*> old = std::move(slots);
-    slots.assign(std::max(FirstSlots, old.size() * 2), nullptr);
+    std::vector<TSlot> old = std::move(slots);
+    slots.assign(std::max(FirstSlots, old.size() * 2), TSlot{});
     mask = slots.size() - 1;
     shift = 64 - std::countr_zero(slots.size());
-    for (TEntry* entry : old) {
-      if (!entry) continue;
-      size_t i = Home(entry->CacheKey());
-      while (slots[i]) i = (i + 1) & mask;
-      slots[i] = entry;
+    for (const TSlot& slot : old) {
+      if (!slot.entry) continue;
+      size_t i = Home(slot.key);
+      while (slots[i].entry) i = (i + 1) & mask;
+      slots[i] = slot;
     }
   }
 
@@ -176,18 +196,18 @@ private:
   bool Unlist(const TEntry* entry) {
     if (slots.empty()) return false;
     size_t i = Home(entry->CacheKey());
-    while (slots[i] && slots[i] != entry) i = (i + 1) & mask;
-    if (!slots[i]) return false;
-    slots[i] = nullptr;
+    while (slots[i].entry && slots[i].entry != entry) i = (i + 1) & mask;
+    if (!slots[i].entry) return false;
+    slots[i] = {};
     --count;
     // Entries after the hole that could not sit where they wanted move
     // back into it.
-    for (size_t hole = i, j = (i + 1) & mask; slots[j]; j = (j + 1) & mask) {
-      const size_t home = Home(slots[j]->CacheKey());
+    for (size_t hole = i, j = (i + 1) & mask; slots[j].entry; j = (j + 1) & mask) {
+      const size_t home = Home(slots[j].key);
       const bool movable = hole <= j ? (home <= hole || home > j) : (home <= hole && home > j);
       if (!movable) continue;
       slots[hole] = slots[j];
-      slots[j] = nullptr;
+      slots[j] = {};
       hole = j;
     }
     return true;

@@ -175,7 +175,6 @@ bool TIndexFile::GetPage(TReadContext* reader, uint8_t indexNo, uint32_t offset,
     ++pageReads;
   }
   ++page->UseCount;
-  cache.NotePinned(page);
   return true;
 }
 
@@ -193,6 +192,9 @@ void TIndexFile::ReleasePage(TPage* page) {
     if (page->UseCount == 0) pageStack.Return(orphans.Extract(orphans.IndexOf(page)).release());
     return;
   }
+  // The write-back looks only at pages given back changed, so reads never
+  // add to the list it sorts.
+  if (page->Modified) cache.NotePinned(page);
   const uint32_t footprint = page->Footprint();
   cachedBytes += int64_t(footprint) - page->ChargedBytes;
   page->ChargedBytes = footprint;
