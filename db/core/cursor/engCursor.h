@@ -299,6 +299,10 @@ private:
   bool indexUnique = false;
   uint8_t indexCompression = 0;
   uint16_t keyFieldNumbers[MaxKeyFields] = {};
+  // The key fields' descriptors as the table numbering gives them, taken
+  // with the index state (MaxKeyFields slots), so that building a key copies
+  // none: every record change builds keys in every index.
+  TEngineBuffer keyFieldDescs;
   TKeyComparer comparer;
 
   // Position: the key (index order) or record (natural order) stood on.
@@ -391,6 +395,11 @@ private:
 
   // Index state.
   void LoadIndexState(uint8_t n);
+  uint8_t* KeyFieldDesc(int i) const;
+  // Takes the key fields' descriptors again (a field map changes how the
+  // table numbering finds them).
+  void RefreshKeyFieldDescs();
+  bool KeyFieldDescsCurrent() const;
   void ClearIndexState();
   bool ValidIndexNo(int n) const;
   int FindIndexByName(const std::string& name) const;

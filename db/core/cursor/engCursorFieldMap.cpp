@@ -84,6 +84,7 @@ void TDataCursor::SetFieldMap(const uint8_t* fieldDescs, int32_t count, bool ass
     PutShortString(desc + FieldDescOriginOffset, origin + FieldName(desc), FieldOriginLimit, LanguageId() == 0);
   }
   SetFieldList(descs.data(), count, true);
+  RefreshKeyFieldDescs();
   SetCursorRecordSize(uint16_t(recordSize));
   hasComputedFields = computed;
   currentRecord->SetSize(CursorRecordSize());

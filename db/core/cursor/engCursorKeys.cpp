@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "engCursor.h"
+#include "engAssert.h"
 #include "engDataFile.h"
 #include "engDataHeader.h"
 #include "engErrorCodes.h"
@@ -68,9 +69,10 @@ void TDataCursor::LoadIndexState(uint8_t n) {
   }
   if (keyFieldCount > MaxKeyFields) Raise(EngErrHeaderCorrupt);
   int expected = indexUnique ? 0 : 4;
-  uint8_t fieldDesc[FieldDescSize];
+  if (!keyFieldDescs) keyFieldDescs = TEngineBuffer(size_t(MaxKeyFields) * FieldDescSize);
   for (int i = 0; i < keyFieldCount; ++i) {
     keyFieldNumbers[i] = GetLE16(desc + IdxDescFieldNumbers + 2 * i);
+    uint8_t* fieldDesc = KeyFieldDesc(i);
     GetTableFieldDesc(keyFieldNumbers[i], fieldDesc);
     TKeyField& field = comparer.Fields[i];
     field.FieldType = fieldDesc[FieldDescTypeOffset];
@@ -89,17 +91,32 @@ void TDataCursor::BuildDeletedKey(const uint8_t* record, uint8_t* key) {
   EncodeInt32Key(GetRecordAutoInc(record), key + 1);
 }
 
+uint8_t* TDataCursor::KeyFieldDesc(int i) const { return keyFieldDescs.Get() + size_t(i) * FieldDescSize; }
+
+void TDataCursor::RefreshKeyFieldDescs() {
+  for (int i = 0; i < keyFieldCount; ++i) GetTableFieldDesc(keyFieldNumbers[i], KeyFieldDesc(i));
+}
+
+bool TDataCursor::KeyFieldDescsCurrent() const {
+  uint8_t fieldDesc[FieldDescSize];
+  for (int i = 0; i < keyFieldCount; ++i) {
+    GetTableFieldDesc(keyFieldNumbers[i], fieldDesc);
+    if (std::memcmp(fieldDesc, KeyFieldDesc(i), FieldDescSize) != 0) return false;
+  }
+  return true;
+}
+
 void TDataCursor::BuildKey(const uint8_t* record, uint8_t* key) {
   if (indexNo == DeletedIndexNo) {
     BuildDeletedKey(record, key);
     return;
   }
+  ENG_ASSERT(KeyFieldDescsCurrent());
   std::memset(key, 0, keyLength);
-  uint8_t fieldDesc[FieldDescSize];
   uint8_t value[256];
   int offset = 0;
   for (int i = 0; i < keyFieldCount; ++i) {
-    GetTableFieldDesc(keyFieldNumbers[i], fieldDesc);
+    const uint8_t* fieldDesc = KeyFieldDesc(i);
     bool blank = true;
     GetFieldValue(fieldDesc, record, blank, value);
     key[offset] = blank ? 0 : 1;
