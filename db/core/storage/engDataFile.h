@@ -219,7 +219,8 @@ private:
   void ReadRecords(TReadContext* reader, uint32_t recordNumber, int direction, bool cursorSized, bool readAhead);
   // Reads the records the reader names as its next ones that are not cached.
   void ReadUpcoming(TReadContext* reader, uint32_t recordNumber, bool forward);
-  void PlaceRecord(uint32_t recordNumber, const uint8_t* image);
+  // walked: the record comes with a walk, which uses it once.
+  void PlaceRecord(uint32_t recordNumber, const uint8_t* image, bool walked);
   TRecord* TakeCacheEntry();
   bool InReadAhead(uint32_t recordNumber) const;
   void WriteRun(int32_t first, int32_t last);

@@ -77,7 +77,7 @@ void TDataFile::ReadUpcoming(TReadContext* reader, uint32_t recordNumber, bool f
       const int32_t got = ReadAt(RecordOffset(firstNumber), readBuffer.Get(), bytes, allowShort);
       ++physicalReads;
       for (int32_t i = 0; i < got / size; ++i)
-        PlaceRecord(firstNumber + uint32_t(i), readBuffer.Get() + size_t(i) * size);
+        PlaceRecord(firstNumber + uint32_t(i), readBuffer.Get() + size_t(i) * size, true);
       first = last + 1;
     }
   } catch (const Exception&) {
@@ -123,7 +123,10 @@ bool TDataFile::ReadRecordRun(TReadContext* reader, uint32_t first, int32_t coun
 
 // A record changes only while a holder has it, so writing back needs to
 // look only at the records given back changed: reads never add to the
-// list it looks at.
+// list it looks at. A record a walk brought in and has used goes to the
+// old end of the cache, so that the walk's next records take its place
+// rather than the records look-ups keep (and the few entries a walk
+// cycles through stay in the processor's caches).
 void TDataFile::ReleaseRecord(TRecord* record) {
   if (!record) return;
   record->ReleaseUse();
@@ -131,6 +134,9 @@ void TDataFile::ReleaseRecord(TRecord* record) {
     if (record->UseCount() == 0) recordStack.Return(orphans.Extract(orphans.IndexOf(record)).release());
   } else if (record->Modified()) {
     cache.NotePinned(record);
+  } else if (record->Walked && record->UseCount() == 0) {
+    record->Walked = false;
+    cache.MoveToOldest(record);
   }
 }
 
@@ -190,17 +196,19 @@ void TDataFile::ReadRecords(TReadContext* reader, uint32_t recordNumber, int dir
   const int32_t placed = got / size;
   const int32_t asked = int32_t(recordNumber - first);
   const uint8_t* images = readBuffer.Get();
+  const bool walked = count > 1;
   for (int32_t i = 0; i < placed; ++i)
-    if (i != asked) PlaceRecord(first + uint32_t(i), images + size_t(i) * size);
-  if (asked < placed) PlaceRecord(recordNumber, images + size_t(asked) * size);
+    if (i != asked) PlaceRecord(first + uint32_t(i), images + size_t(i) * size, walked);
+  if (asked < placed) PlaceRecord(recordNumber, images + size_t(asked) * size, walked);
 }
 
-void TDataFile::PlaceRecord(uint32_t recordNumber, const uint8_t* image) {
+void TDataFile::PlaceRecord(uint32_t recordNumber, const uint8_t* image, bool walked) {
   TRecord* record = cache.Find(recordNumber);
   if (!record) {
     record = TakeCacheEntry();
     record->SetRecordNumber(recordNumber);
     record->LoadFromImage(image);
+    record->Walked = walked;
     cache.Insert(record);
   } else if (record->UseCount() == 0 && !record->Modified()) {
     record->LoadFromImage(image);
@@ -224,6 +232,7 @@ TRecord* TDataFile::TakeCacheEntry() {
     if (TRecord* idle = cache.LeastRecentlyIdle(mayFlush ? IdleSearchLimit : INT32_MAX)) {
       cache.Remove(idle);
       idle->SetSize(RecordSize());
+      idle->Walked = false;
       return idle;
     }
     if (flushed || table->HoldsTransactionLock()) break;

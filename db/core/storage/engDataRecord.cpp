@@ -105,6 +105,7 @@ TRecord* TRecordStack::TakeUncleared() {
   record->SetRecordNumber(0);
   record->Newer = record->Older = nullptr;
   record->Orphaned = false;
+  record->Walked = false;
   return record;
 }
 

@@ -76,6 +76,8 @@ public:
   TRecord* Newer = nullptr;
   TRecord* Older = nullptr;
   bool Orphaned = false;
+  // Placed by a walk's read-ahead and not yet given back by a reader.
+  bool Walked = false;
 
 private:
   TDataFile* dataFile;

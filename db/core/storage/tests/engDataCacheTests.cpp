@@ -289,4 +289,29 @@ TEST_F(DataCacheTest, ARecordChangedWhileHeldIsWrittenBackOnceGivenBack) {
   file->ReleaseRecord(read);
 }
 
+// A walk through more records than the cache holds recycles the records it
+// has used, and leaves what a look-up brought in cached.
+TEST_F(DataCacheTest, AWalkLeavesTheRecordsOfLookUpsCached) {
+  Create(OrderFields());
+  Append(9000);
+  WriteBack();
+  Reopen();
+  const int32_t capacity = 131070 / OrderRecordSize;  // 3744 records, two read-ahead blocks
+  file->ReleaseRecord(Get(8000));
+  const uint32_t walked = 2 * uint32_t(capacity);
+  for (uint32_t n = 1; n <= walked; ++n) file->ReleaseRecord(Get(n, 1, true));
+  EXPECT_EQ(file->CachedRecordCount(), capacity);
+  const uint32_t reads = file->PhysicalReads();
+  const uint32_t hits = file->CacheHits();
+  file->ReleaseRecord(Get(8000));
+  EXPECT_EQ(file->PhysicalReads(), reads);
+  EXPECT_EQ(file->CacheHits(), hits + 1);
+  // Records a walk brought in but nobody read yet stay until read.
+  file->ReleaseRecord(Get(walked + 1, 1, true));
+  for (uint32_t n = 1; n <= 100; ++n) file->ReleaseRecord(Get(n));
+  const uint32_t before = file->PhysicalReads();
+  file->ReleaseRecord(Get(walked + 2));
+  EXPECT_EQ(file->PhysicalReads(), before);
+}
+
 }  // namespace
