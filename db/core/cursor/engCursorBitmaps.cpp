@@ -220,8 +220,8 @@ bool TCursorFilterSet::AcceptsWrittenRecord(TFilter& filter, const uint8_t* reco
 }
 
 // A read ahead through an index takes the records that follow in the
-// leaf without a gap; in natural order, and in a filter's scan, the
-// records that follow among those it will read.
+// leaf without a gap; in natural order, the records that follow among
+// those it will read.
 int32_t TDataCursor::ReadAheadCount(uint32_t record, bool forward, int32_t limit) {
   if (!open || limit <= 1) return limit;
   const TRecordsBitmap* run = filtering.ReadAheadBits();
@@ -248,11 +248,9 @@ int32_t TDataCursor::UpcomingRecords(uint32_t record, bool forward, uint32_t* nu
   return count;
 }
 
-// A scan reads ahead through the records it reads; navigation in natural
-// order through the visible ones. In index order a read ahead follows the
-// leaf (the cursor's runs).
+// Navigation in natural order reads ahead through the visible records. In
+// index order a read ahead follows the leaf (the cursor's runs).
 const TRecordsBitmap* TCursorFilterSet::ReadAheadBits() const {
-  if (scanBits) return scanBits;
   // A read never builds: it may run inside a walk.
   if (buildPending) return nullptr;
   return cursor.IsNaturalOrder() ? visible.Get() : nullptr;

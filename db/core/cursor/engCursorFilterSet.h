@@ -84,8 +84,8 @@ public:
   void CombineVisible();
   // After the cursor wrote a record (present false: deleted it).
   void KeepRecordBits(uint32_t number, bool present);
-  // The bitmap a read-ahead may follow: a filter scan's records, else in
-  // natural order the visible ones; nil in index order outside a scan.
+  // The bitmap a read-ahead may follow: in natural order the visible
+  // records; nil in index order.
   const TRecordsBitmap* ReadAheadBits() const;
 
   // ---- counting from key counts (engCursorFilterCount) --------------------
@@ -113,8 +113,6 @@ private:
   mutable bool edgePending = false;
   // The order the edge was left in; another order voids it.
   uint8_t edgeIndexNo = 0;
-  // The records a filter scan reads, which reads ahead through them.
-  const TRecordsBitmap* scanBits = nullptr;
 
   // The range narrows what the cursor sees (index order only).
   bool RangeApplies() const;
