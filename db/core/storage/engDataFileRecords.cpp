@@ -21,6 +21,8 @@ constexpr int32_t TransactionCacheGrowth = 255;
 constexpr int32_t IdleSearchLimit = 64;
 // Records a read takes along for the reader's next reads, at most.
 constexpr int32_t MaxUpcomingRecords = 64;
+// Records the first read of a walk takes, at most.
+constexpr int32_t FirstWalkRecords = 16;
 
 }  // namespace
 
@@ -162,12 +164,17 @@ void TDataFile::ReadRecords(TReadContext* reader, uint32_t recordNumber, int dir
   // A read that neither starts at an end of the file nor continues the
   // last one is a look-up: reading ahead would fill the cache with records
   // nobody asked for.
-  const bool continues = forward ? recordNumber == 1 || recordNumber == lastReadEnd
-                                 : recordNumber == PhysicalRecordCount() || recordNumber + 1 == lastReadFirst;
-  if (readAhead && continues) {
+  const bool atEnd = forward ? recordNumber == 1 : recordNumber == PhysicalRecordCount();
+  const bool continues = forward ? recordNumber == lastReadEnd : recordNumber + 1 == lastReadFirst;
+  if (readAhead && (atEnd || continues)) {
+    // A walk reads more the longer it goes on: its first read a few
+    // records (a reader after the last ten rows wants no more), each next
+    // one twice what the last took, up to the block.
+    const int64_t grown = continues ? std::max<int64_t>(FirstWalkRecords, 2 * int64_t(lastReadEnd - lastReadFirst))
+                                    : FirstWalkRecords;
     // Backward, the block ends at the record and cannot start before record 1.
     const int64_t available = forward ? int64_t(PhysicalRecordCount()) - recordNumber + 1 : recordNumber;
-    const int32_t limit = int32_t(std::min<int64_t>(readAheadCount, available));
+    const int32_t limit = int32_t(std::min({int64_t(readAheadCount), available, grown}));
     count = cursorSized ? std::clamp(reader ? reader->ReadAheadCount(recordNumber, forward, limit) : limit, 1, limit)
                         : limit;
   }

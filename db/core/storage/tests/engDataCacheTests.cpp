@@ -45,29 +45,39 @@ TEST_F(DataCacheTest, RunFlushingWritesTheBytesOfSingleWrites) {
   EXPECT_TRUE(table.Changed);
 }
 
-TEST_F(DataCacheTest, ReadAheadFillsTheCacheInOneRead) {
+TEST_F(DataCacheTest, ReadAheadGrowsAlongAWalkUpToOneBlock) {
   Create(OrderFields());
-  Append(3000);
+  Append(6000);
   WriteBack();
   Reopen();
   const uint32_t readAhead = 65535 / OrderRecordSize;  // 1872 records
 
+  // A walk's first read takes 16 records, each next one twice the last,
+  // up to the block: 16, 32, ..., 1024 (2032 records), then whole blocks.
   file->ReleaseRecord(Get(1, 1, true));
   EXPECT_EQ(file->PhysicalReads(), 1u);
   EXPECT_EQ(file->ReadAheadReads(), 1u);
-  EXPECT_EQ(file->CachedRecordCount(), int32_t(readAhead));
-  for (uint32_t n = 2; n <= readAhead; ++n) file->ReleaseRecord(Get(n));
-  EXPECT_EQ(file->PhysicalReads(), 1u);
-  EXPECT_EQ(file->CacheHits(), readAhead - 1);
-  EXPECT_EQ(table.ChangeChecks, 1);
+  EXPECT_EQ(file->CachedRecordCount(), 16);
+  for (uint32_t n = 2; n <= 3000; ++n) file->ReleaseRecord(Get(n, 1, true));
+  EXPECT_EQ(file->PhysicalReads(), 8u);
+  EXPECT_EQ(file->ReadAheadReads(), 8u);
+  EXPECT_EQ(file->CacheHits(), 3000u - 8);
+  EXPECT_EQ(table.ChangeChecks, 8);
+  const uint32_t next = 2033 + readAhead;  // after the eighth read
+  file->ReleaseRecord(Get(next, 1, true));
+  const uint32_t reads = file->PhysicalReads();
+  file->ReleaseRecord(Get(next + readAhead - 1, 1, true));
+  EXPECT_EQ(file->PhysicalReads(), reads);
+  file->ReleaseRecord(Get(next + readAhead, 1, true));
+  EXPECT_EQ(file->PhysicalReads(), reads + 1);
 
   // A look-up away from the last read takes its record alone; the read
   // next to it continues a walk: forward to the end only, backward never
   // before record 1.
   file->DropCache();
-  file->ReleaseRecord(Get(2989, 1, true));
+  file->ReleaseRecord(Get(5989, 1, true));
   EXPECT_EQ(file->CachedRecordCount(), 1);
-  file->ReleaseRecord(Get(2990, 1, true));
+  file->ReleaseRecord(Get(5990, 1, true));
   EXPECT_EQ(file->CachedRecordCount(), 12);
   file->DropCache();
   file->ReleaseRecord(Get(6, 0, true));
@@ -78,8 +88,10 @@ TEST_F(DataCacheTest, ReadAheadFillsTheCacheInOneRead) {
   EXPECT_EQ(file->CachedRecordCount(), 6);
   // The last record starts a backward walk.
   file->DropCache();
-  file->ReleaseRecord(Get(3000, 0, true));
-  EXPECT_EQ(file->CachedRecordCount(), int32_t(readAhead));
+  file->ReleaseRecord(Get(6000, 0, true));
+  EXPECT_EQ(file->CachedRecordCount(), 16);
+  file->ReleaseRecord(Get(5984, 0, true));
+  EXPECT_EQ(file->CachedRecordCount(), 48);
 
   // The cursor's position can narrow the block.
   file->DropCache();
