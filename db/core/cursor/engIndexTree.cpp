@@ -120,8 +120,8 @@ bool TIndexTree::PlaceAfterDelete(const TTreePath& place, const TTreePath& from,
 }
 
 // When the old key's leaf keeps its shape, the branches keep their entries:
-// the new key's way, found after the delete, can then be laid beside the
-// old key's, and the levels where both take the same entry are left as
+// the new key's way, as the tree stands after the delete, can then be laid
+// beside the old key's, and the levels where both take the same entry are left as
 // they are (their count would go down and up by one). Any other delete
 // takes the plain way, since merges set the counts above from the pages
 // below.
