@@ -1,6 +1,7 @@
 // Record locks of a cursor against another process sharing the table.
 
 #include "engCursorTestSupport.h"
+#include "engCursorWriteTestSupport.h"
 #include "engErrorCodes.h"
 #include "engTableTestSupport.h"
 
@@ -41,4 +42,31 @@ TEST_F(CursorTest, RecordLockedInAnotherProcessIsRefusedUntilItsHolderEnds) {
   cursor.UnlockRecord(0);
   EXPECT_EQ(other.Ask("lockrecord " + std::to_string(first)), 0u);
   EXPECT_EQ(other.Ask("unlockrecord " + std::to_string(first)), 0u);
+}
+
+// A strict reader beside another process that appends without a pause:
+// each read lock waits out the writer's change of the moment and then sees
+// the whole state committed before it, the newest row last, none missing.
+TEST_F(CursorWriteTest, AStrictReaderBesideAnEndlessWriterSeesEveryStateWhole) {
+  constexpr int32_t Target = 200;
+  CreateGroups("ROWS");
+  TDataCursor& cursor = OpenCursor("ROWS");
+  session->StrictChangeDetection = true;
+  TableHelperProcess writer;
+  ASSERT_EQ(writer.Ask("cursor " + folder + " ROWS shared"), 0u);
+  ASSERT_EQ(writer.Ask("insertendless 1 1"), 0u);
+  int32_t newest = 0;
+  for (int64_t poll = 0; newest < Target; ++poll) {
+    ASSERT_LT(poll, 1'000'000) << "the writer stopped at " << newest;
+    cursor.BeginRead();
+    cursor.SetToEnd();
+    ASSERT_EQ(cursor.GetPriorRecord(nullptr), 0);
+    const int32_t last = IdOf(cursor);
+    const int32_t count = cursor.GetRecordCount();
+    cursor.EndRead();
+    ASSERT_EQ(last, count);
+    ASSERT_GE(last, newest);
+    newest = last;
+  }
+  writer.Kill();
 }
