@@ -23,6 +23,10 @@ constexpr int32_t IdleSearchLimit = 64;
 constexpr int32_t MaxUpcomingRecords = 64;
 // Records the first read of a walk takes, at most.
 constexpr int32_t FirstWalkRecords = 16;
+// Bytes one write of a run of records takes, at most: a file range written
+// in one large call stays one large block of the system's page cache, and
+// every later small write inside it pays for the whole block.
+constexpr int32_t MostBytesPerWrite = 256 * 1024;
 
 }  // namespace
 
@@ -259,9 +263,10 @@ bool TDataFile::FlushRecords() {
   const int32_t count = int32_t(flushList.size());
   if (count == 0) return false;
   auto numberAt = [this](int32_t i) { return flushList[size_t(i)]->RecordNumber(); };
+  const int32_t longest = std::max(1, MostBytesPerWrite / int32_t(RecordSize()));
   int32_t runStart = 0;
   for (int32_t i = 1; i <= count; ++i) {
-    if (i < count && numberAt(i) == numberAt(i - 1) + 1) continue;
+    if (i < count && numberAt(i) == numberAt(i - 1) + 1 && i - runStart < longest) continue;
     WriteRun(runStart, i - 1);
     runStart = i;
   }

@@ -326,4 +326,20 @@ TEST_F(DataCacheTest, AWalkLeavesTheRecordsOfLookUpsCached) {
   EXPECT_EQ(file->PhysicalReads(), before);
 }
 
+// A long run of changed records goes out in writes of at most 256 KiB,
+// with the bytes one write would give.
+TEST_F(DataCacheTest, ALongRunIsWrittenInBoundedWrites) {
+  table.Caches.RecordBytes = 1 << 20;
+  Create(OrderFields());
+  Append(20000);  // 700,000 bytes of records, 7489 to a write
+  const uint32_t writes = file->PhysicalWrites();
+  EXPECT_TRUE(file->FlushRecords());
+  EXPECT_EQ(file->PhysicalWrites(), writes + 3);
+  file->WriteHeader(false);
+  const std::vector<uint8_t> bytes = DiskBytes();
+  ASSERT_EQ(bytes.size(), size_t(DataHeaderSize + 3 * FieldDescSize + 20000 * OrderRecordSize));
+  for (int32_t id : {1, 7489, 7490, 14979, 20000})
+    EXPECT_EQ(GetId(bytes.data() + DataHeaderSize + 3 * FieldDescSize + size_t(id - 1) * OrderRecordSize), id);
+}
+
 }  // namespace
