@@ -26,9 +26,9 @@
 
 namespace {
 
-// A filter's scan reads records in runs of at most this many gaps of
-// records it does not ask for: one read of a few records more is cheaper
-// than a read for every stretch.
+// A run a filter's scan reads spans gaps of at most this many records it
+// does not ask for: one read of a few records more is cheaper than a read
+// for every stretch.
 constexpr int32_t MaxRunGap = 16;
 
 // The fields of the record being tested; a BLOB is read whole. The
