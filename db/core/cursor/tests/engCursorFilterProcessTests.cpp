@@ -295,7 +295,9 @@ TEST_F(CursorFilterTest, OwnRecordChangesKeepTheFilteredRecords) {
     std::vector<uint8_t> record = Row(*cursor, 7, "N7", 3);
     // Asked to follow the record out of the filter, it stays on a visible one.
     cursor->ModifyRecord(record.data(), false, true);
-    if (cursor->OnRecord()) EXPECT_EQ(IdOf(*cursor) % 5, 2);
+    if (cursor->OnRecord()) {
+      EXPECT_EQ(IdOf(*cursor) % 5, 2);
+    }
     EXPECT_EQ(Visible(), (std::vector<int32_t>{2, 12, 17, 22}));
     ASSERT_TRUE(StandOn(*cursor, 12));
     record = Row(*cursor, 12, "Twelve", 2);

@@ -141,8 +141,9 @@ protected:
     const std::string plain = Columns(pattern, "P");
     const bool ranged = conditions++ % 4 == 0;
     const std::vector<int32_t> expected = Selected(plain, caseInsensitive, false, ranged, nullptr);
-    if (ranged)
+    if (ranged) {
       for (int32_t id : expected) ASSERT_TRUE(id >= RangeLow && id <= RangeHigh) << plain;
+    }
     uint8_t level = olNone;
     EXPECT_EQ(Selected(indexed, caseInsensitive, false, ranged, &level), expected)
         << indexed << (caseInsensitive ? " (any case)" : "") << (ranged ? " in the range" : "");

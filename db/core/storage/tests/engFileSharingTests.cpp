@@ -46,7 +46,9 @@ TEST_F(FileSharingTest, ExclusiveAndSharedOpenersExcludeEachOther) {
     second->Open();
     EXPECT_EQ(RaisedCode([&] { exclusive->Open(); }), 11013);
     EXPECT_FALSE(exclusive->IsOpen());
-    if (!inMemory) EXPECT_EQ(DescriptorsOn(folder + "/SHARE.DAT"), 1);
+    if (!inMemory) {
+      EXPECT_EQ(DescriptorsOn(folder + "/SHARE.DAT"), 1);
+    }
   }
 }
 

@@ -24,7 +24,9 @@ TEST(EngineLanguages, NamesAndIds) {
   std::set<uint16_t> ids;
   for (const TLanguageEntry& entry : LanguageList()) {
     EXPECT_TRUE(ids.insert(entry.LanguageID).second) << entry.Name;
-    if (entry.LanguageID != 0) EXPECT_TRUE(IsValidLocale(entry.LanguageID)) << entry.Name;
+    if (entry.LanguageID != 0) {
+      EXPECT_TRUE(IsValidLocale(entry.LanguageID)) << entry.Name;
+    }
   }
   for (int position = 48; position <= 52; ++position)
     EXPECT_TRUE(IsValidLocale(MakeLCID(LanguageList()[position].LanguageID, 1)));
