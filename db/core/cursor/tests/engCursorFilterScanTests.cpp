@@ -77,30 +77,10 @@ bool KeepDoublesOfEvenIds(void* context, const uint8_t* record, uint32_t) {
 TEST_F(CursorFilterScanTest, ACallbackSeesTheCursorsComputedFields) {
   Fill(10);
   // DOUBLE = ID * 2, a field of the cursor alone.
-  TExpTreePtr product(NewToken());
-  TExpToken* column = NewToken();
-  TExpToken* two = NewToken();
-  column->Kind = nkColumn;
-  column->Name = "ID";
-  column->FieldNo = 1;
-  column->DataType = dtInteger;
-  column->DataSize = 4;
-  two->Kind = nkConstant;
-  two->DataType = dtInteger;
-  two->SetInteger(2);
-  product->Kind = nkBinary;
-  product->Code = opMultiply;
-  product->DataType = dtInteger;
-  product->DataSize = 4;
-  product->First = column;
-  product->Second = two;
-  column->Parent = two->Parent = product.get();
+  TExpTreePtr product = DoubledIdExpression();
   std::vector<uint8_t> map =
       Descriptors({{"ID", IntType}, {"NAME", StrType, 20}, {"GRP", IntType}, {"DOUBLE", IntType}});
-  uint8_t* doubled = map.data() + 3 * FieldDescSize;
-  doubled[FieldDescNotStoredOffset] = 1;
-  const TExpToken* expression = product.get();
-  std::memcpy(doubled + FieldDescExpressionOffset, &expression, sizeof expression);
+  MakeComputedField(map, 3, product.get());
   // Only a cursor whose filters are not kept up to date computes fields.
   cursor->SetNoFilterUpdate(true);
   cursor->SetFieldMap(map.data(), 4, true);

@@ -150,30 +150,10 @@ TEST_F(CursorTest, FieldMapComputesFieldsAfterTheRecord) {
   for (int32_t id : {4, 6}) Append(cursor, Person(cursor, id, "p"));
 
   // DOUBLE = ID * 2, a field of the cursor alone.
-  TExpTreePtr product(NewToken());
-  TExpToken* column = NewToken();
-  TExpToken* two = NewToken();
-  column->Kind = nkColumn;
-  column->Name = "ID";
-  column->FieldNo = 1;
-  column->DataType = dtInteger;
-  column->DataSize = 4;
-  two->Kind = nkConstant;
-  two->DataType = dtInteger;
-  two->SetInteger(2);
-  product->Kind = nkBinary;
-  product->Code = opMultiply;
-  product->DataType = dtInteger;
-  product->DataSize = 4;
-  product->First = column;
-  product->Second = two;
-  column->Parent = two->Parent = product.get();
+  TExpTreePtr product = DoubledIdExpression();
 
   std::vector<uint8_t> map = Descriptors({{"ID", IntType}, {"NAME", StrType, 20}, {"DOUBLE", IntType}});
-  uint8_t* doubled = map.data() + 2 * FieldDescSize;
-  doubled[FieldDescNotStoredOffset] = 1;
-  const TExpToken* expression = product.get();
-  std::memcpy(doubled + FieldDescExpressionOffset, &expression, sizeof expression);
+  MakeComputedField(map, 2, product.get());
   cursor.SetNoFilterUpdate(true);
   cursor.SetFieldMap(map.data(), 3, true);
   EXPECT_TRUE(cursor.HasComputedFields());

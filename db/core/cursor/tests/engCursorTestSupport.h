@@ -19,6 +19,8 @@
 #include "engDirectory.h"
 #include "engEngine.h"
 #include "engErrors.h"
+#include "engExpCodes.h"
+#include "engExpToken.h"
 #include "engIndexFile.h"
 #include "engLittleEndian.h"
 #include "engSession.h"
@@ -219,4 +221,34 @@ uint16_t ErrorOf(Statement statement) {
     return error.ErrorCode;
   }
   return 0;
+}
+
+// ID * 2 over an integer column ID, the expression of a computed field.
+inline TExpTreePtr DoubledIdExpression() {
+  TExpTreePtr product(NewToken());
+  TExpToken* column = NewToken();
+  TExpToken* two = NewToken();
+  column->Kind = nkColumn;
+  column->Name = "ID";
+  column->FieldNo = 1;
+  column->DataType = dtInteger;
+  column->DataSize = 4;
+  two->Kind = nkConstant;
+  two->DataType = dtInteger;
+  two->SetInteger(2);
+  product->Kind = nkBinary;
+  product->Code = opMultiply;
+  product->DataType = dtInteger;
+  product->DataSize = 4;
+  product->First = column;
+  product->Second = two;
+  column->Parent = two->Parent = product.get();
+  return product;
+}
+
+// Field `field` (from 0) of a field map becomes computed by `expression`.
+inline void MakeComputedField(std::vector<uint8_t>& map, int field, const TExpToken* expression) {
+  uint8_t* desc = map.data() + field * FieldDescSize;
+  desc[FieldDescNotStoredOffset] = 1;
+  std::memcpy(desc + FieldDescExpressionOffset, &expression, sizeof expression);
 }
