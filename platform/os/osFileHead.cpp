@@ -1,34 +1,17 @@
 #include "osFileHead.h"
 
-#include <linux/magic.h>
 #include <setjmp.h>
 #include <signal.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
-#include <sys/statfs.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <mutex>
 
-namespace {
+#include "osFileSystem.h"
 
-// Local file systems whose page cache is the file's only cache.
-bool LocalFileSystem(int fd) {
-  struct statfs system {};
-  if (fstatfs(fd, &system) != 0) return false;
-  switch (static_cast<unsigned long>(system.f_type)) {
-    case EXT4_SUPER_MAGIC:  // also ext2 and ext3
-    case XFS_SUPER_MAGIC:
-    case BTRFS_SUPER_MAGIC:
-    case TMPFS_MAGIC:
-    case F2FS_SUPER_MAGIC:
-    case OVERLAYFS_SUPER_MAGIC:
-      return true;
-    default:
-      return false;
-  }
-}
+namespace {
 
 // A guarded read in progress on this thread: where a bus error returns to.
 // Volatile, so that setting and clearing it around the read are not merged
@@ -68,7 +51,7 @@ OsFileHead::~OsFileHead() { Unmap(); }
 
 OsFileHeadMap OsFileHead::Map(int fd) {
   Unmap();
-  if (!LocalFileSystem(fd)) return OsFileHeadMap::Unavailable;
+  if (!OsLocalFileSystemOf(fd)) return OsFileHeadMap::Unavailable;
   struct stat status {};
   if (fstat(fd, &status) != 0) return OsFileHeadMap::Unavailable;
   if (status.st_size == 0) return OsFileHeadMap::Empty;

@@ -1,36 +1,16 @@
 #include "engTableStamp.h"
 
-#include <linux/magic.h>
 #include <sys/stat.h>
-#include <sys/statfs.h>
 #include <time.h>
 
 #include "engTable.h"
+#include "osFileSystem.h"
 
 namespace {
 
 constexpr int64_t NsPerSecond = 1'000'000'000;
 
 int64_t Nanoseconds(const timespec& time) { return int64_t(time.tv_sec) * NsPerSecond + time.tv_nsec; }
-
-// File systems whose times this machine's clock stamps. Network shares
-// take the server's clock; FUSE file systems and anything unknown may keep
-// times of their own.
-bool LocalTimes(const std::string& path) {
-  struct statfs system {};
-  if (statfs(path.c_str(), &system) != 0) return false;
-  switch (static_cast<unsigned long>(system.f_type)) {
-    case EXT4_SUPER_MAGIC:  // also ext2 and ext3
-    case XFS_SUPER_MAGIC:
-    case BTRFS_SUPER_MAGIC:
-    case TMPFS_MAGIC:
-    case F2FS_SUPER_MAGIC:
-    case OVERLAYFS_SUPER_MAGIC:
-      return true;
-    default:
-      return false;
-  }
-}
 
 // The stamp of an open file; false when it does not stat or the path no
 // longer names the file the handle reads (its size differs).
@@ -63,7 +43,8 @@ bool TTableStamp::SettledAt(int64_t nowNs) const {
 bool TakeTableStamp(TDataTable& table, TTableStamp& stamp) {
   if (table.IsInMemory() || table.IsTemporary() || !table.DataFile().IsOpen() || !table.IndexFile().IsOpen())
     return false;
-  if (!LocalTimes(table.DataFile().FileName)) return false;
+  // Only this machine's clock may have stamped the times.
+  if (!OsLocalFileSystemAt(table.DataFile().FileName)) return false;
   stamp = TTableStamp();
   bool fineTimes = true;
   if (!TakeFileStamp(table.DataFile(), stamp.Files[0], fineTimes)) return false;
