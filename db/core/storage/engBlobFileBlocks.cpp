@@ -48,7 +48,7 @@ bool TBlobFile::GetBlock(TReadContext* reader, uint32_t offset, TBlock*& block, 
     }
   }
   block->Pin();
-  cache.NotePinned(block);
+  cache.NoteForWriteBack(block);
   return true;
 }
 
@@ -228,7 +228,7 @@ bool TBlobFile::FlushBlocks() {
   auto due = [this](const TBlock* block) {
     return block->Modified() && block->UseCount() == 0 && !InReadWindow(block->Offset());
   };
-  flushList = cache.Pinned(due);
+  flushList = cache.Noted(due);
   if (flushList.empty()) return false;
   const int32_t listed = int32_t(flushList.size());
   const int32_t maxRun = std::max(MaxRunBytes / int32_t(blockSize), 1);

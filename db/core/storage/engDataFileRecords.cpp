@@ -139,7 +139,7 @@ void TDataFile::ReleaseRecord(TRecord* record) {
   if (record->Orphaned) {
     if (record->UseCount() == 0) recordStack.Return(orphans.Extract(orphans.IndexOf(record)).release());
   } else if (record->Modified()) {
-    cache.NotePinned(record);
+    cache.NoteForWriteBack(record);
   } else if (record->Walked && record->UseCount() == 0) {
     record->Walked = false;
     cache.MoveToOldest(record);
@@ -259,7 +259,7 @@ bool TDataFile::FlushRecords() {
   auto due = [this](const TRecord* record) {
     return record->Modified() && record->UseCount() == 0 && !InReadAhead(record->RecordNumber());
   };
-  flushList = cache.Pinned(due);
+  flushList = cache.Noted(due);
   const int32_t count = int32_t(flushList.size());
   if (count == 0) return false;
   auto numberAt = [this](int32_t i) { return flushList[size_t(i)]->RecordNumber(); };

@@ -10,7 +10,7 @@
 //
 // Finding, inserting and removing cost the same whatever the cache's size,
 // so a cache may hold thousands of entries. Writing back looks only at the
-// entries noted since it last ran (NotePinned, Pinned): an entry changes
+// entries noted since it last ran (NoteForWriteBack, Noted): an entry changes
 // only while its holder has it pinned, so a holder that gives an entry back
 // changed notes it, no other can be modified, and a write-back after each
 // change costs what the change touched, not what the cache holds.
@@ -91,19 +91,20 @@ public:
     return nullptr;
   }
 
-  // Every entry given back changed passes here (reads need not).
-  void NotePinned(const TEntry* entry) {
-    pinned.push_back(entry->CacheKey());
-    if (pinned.size() > 2 * count + PinnedSlack) KeepBusyPinned();
+  // Every entry given back changed passes here (reads need not; noting
+  // at every pin is correct too, only dearer).
+  void NoteForWriteBack(const TEntry* entry) {
+    noted.push_back(entry->CacheKey());
+    if (noted.size() > 2 * count + NotedSlack) KeepBusyNoted();
   }
 
-  // Of the entries pinned since the last call, those still cached that
+  // Of the entries noted since the last call, those still cached that
   // pass, in ascending key order: what writing back in runs of consecutive
   // keys needs. Entries in use or modified stay listed for the next call.
   template <typename TPass>
-  std::vector<TEntry*> Pinned(TPass pass) {
+  std::vector<TEntry*> Noted(TPass pass) {
     std::vector<TEntry*> chosen;
-    KeepBusyPinned([&chosen, &pass](TEntry* entry) {
+    KeepBusyNoted([&chosen, &pass](TEntry* entry) {
       if (pass(entry)) chosen.push_back(entry);
     });
     return chosen;
@@ -151,12 +152,12 @@ public:
       slot = {};
     }
     count = 0;
-    pinned.clear();
+    noted.clear();
     newest = oldest = nullptr;
   }
 
 private:
-  static constexpr size_t PinnedSlack = 64;
+  static constexpr size_t NotedSlack = 64;
 
   static constexpr size_t FirstSlots = 64;
 
@@ -172,7 +173,7 @@ private:
   std::vector<TSlot> slots;
   size_t mask = 0;
   size_t count = 0;
-  std::vector<uint32_t> pinned;  // keys, with repeats until the next sort
+  std::vector<uint32_t> noted;  // keys, with repeats until the next sort
 
   // The product's top bits: keys are runs of numbers or of page offsets,
   // whose low bits are all zero, and the top bits spread both evenly.
@@ -213,23 +214,23 @@ private:
     return true;
   }
 
-  // Sorts the pinned keys, drops repeats and those of entries gone or
+  // Sorts the noted keys, drops repeats and those of entries gone or
   // idle, and shows each busy one to visit in key order.
   template <typename TVisit>
-  void KeepBusyPinned(TVisit visit) {
-    std::sort(pinned.begin(), pinned.end());
+  void KeepBusyNoted(TVisit visit) {
+    std::sort(noted.begin(), noted.end());
     size_t kept = 0;
-    for (size_t i = 0; i < pinned.size(); ++i) {
-      if (i > 0 && pinned[i] == pinned[i - 1]) continue;
-      TEntry* entry = Find(pinned[i]);
+    for (size_t i = 0; i < noted.size(); ++i) {
+      if (i > 0 && noted[i] == noted[i - 1]) continue;
+      TEntry* entry = Find(noted[i]);
       if (!entry || entry->Idle()) continue;
-      pinned[kept++] = pinned[i];
+      noted[kept++] = noted[i];
       visit(entry);
     }
-    pinned.resize(kept);
+    noted.resize(kept);
   }
-  void KeepBusyPinned() {
-    KeepBusyPinned([](TEntry*) {});
+  void KeepBusyNoted() {
+    KeepBusyNoted([](TEntry*) {});
   }
   TEntry* newest = nullptr;
   TEntry* oldest = nullptr;

@@ -194,7 +194,7 @@ void TIndexFile::ReleasePage(TPage* page) {
   }
   // The write-back looks only at pages given back changed, so reads never
   // add to the list it sorts.
-  if (page->Modified) cache.NotePinned(page);
+  if (page->Modified) cache.NoteForWriteBack(page);
   const uint32_t footprint = page->Footprint();
   cachedBytes += int64_t(footprint) - page->ChargedBytes;
   page->ChargedBytes = footprint;
@@ -244,7 +244,7 @@ void TIndexFile::FreePage(TPage* page) {
 
 void TIndexFile::FlushPages() {
   auto due = [](const TPage* page) { return page->Modified && page->UseCount == 0; };
-  flushList = cache.Pinned(due);  // by ascending offset
+  flushList = cache.Noted(due);  // by ascending offset
   WriteListedPages();
   ENG_ASSERT(!cache.Any(due));  // no page changed without a pin
 }
