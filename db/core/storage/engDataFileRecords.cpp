@@ -10,7 +10,6 @@
 #include "engDataFile.h"
 #include "engErrorCodes.h"
 #include "engFileBuffer.h"
-#include "engLittleEndian.h"
 #include "engScopeGuard.h"
 #include "rtlExceptions.h"
 
@@ -118,8 +117,7 @@ bool TDataFile::ReadRecordRun(TReadContext* reader, uint32_t first, int32_t coun
       continue;
     }
     if (i >= read) RaiseData(EngErrRecordsCorrupt);
-    if (IsEncrypted()) Decipher(image, uint32_t(size));
-    if (image[RecordDeletedOffset] == 0) PutLE32(image + RecordLinkOffset, number);
+    DecodeRecordImage(*this, image, uint32_t(size), number);
   }
   run.first = first;
   run.count = count;

@@ -39,10 +39,14 @@ void TRecord::Clear(bool takeAutoInc) {
   modified = false;
 }
 
+void DecodeRecordImage(TDataFile& file, uint8_t* bytes, uint32_t size, uint32_t number) {
+  if (file.IsEncrypted()) file.Decipher(bytes, size);
+  if (bytes[RecordDeletedOffset] == 0) PutLE32(bytes + RecordLinkOffset, number);
+}
+
 void TRecord::LoadFromImage(const uint8_t* image) {
   std::memcpy(Buffer(), image, size);
-  if (dataFile->IsEncrypted()) dataFile->Decipher(Buffer(), size);
-  if (!IsDeleted()) PutLE32(Buffer() + RecordLinkOffset, recordNumber);
+  DecodeRecordImage(*dataFile, Buffer(), size, recordNumber);
   modified = false;
 }
 

@@ -90,6 +90,11 @@ private:
   int32_t keySize = 0;
 };
 
+// Bytes of one record as the file holds them, made what a record buffer
+// holds: deciphered and, in use, carrying its own number (the file keeps
+// the link only for deleted records).
+void DecodeRecordImage(TDataFile& file, uint8_t* bytes, uint32_t size, uint32_t number);
+
 // Records read side by side for a pass that visits each once (a filter's
 // scan), outside the data file's cache: their images in the layout a
 // cached record has, valid until the next read into the run.
