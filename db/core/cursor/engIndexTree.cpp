@@ -40,6 +40,10 @@ TPage* TIndexTree::PathPage(const TTreePath& path, int level) {
   return page;
 }
 
+void TIndexTree::StandOnWay(const TTreePath& path, int levels) {
+  for (int level = 0; level < levels; ++level) TPageRef page(&file, PathPage(path, level));
+}
+
 void TIndexTree::InsertKey(const uint8_t* key, uint32_t recordNumber) {
   TTreePath path;
   FindKey(key, path);
@@ -92,19 +96,6 @@ void TIndexTree::DeleteKey(const uint8_t* key) {
   DeleteAt(path);
 }
 
-namespace {
-
-// Removing one entry leaves the leaf in its place under the same parent
-// entry: it neither empties nor underflows into a neighbour (the rules of
-// TPage::DeleteEntry). A root leaf has no branch to spare.
-bool LeafKeepsShape(const TPage& leaf) {
-  if (leaf.IsRoot()) return false;
-  if (leaf.IsCompressedLeaf()) return leaf.Count > 1;
-  return leaf.Count - 1 >= leaf.MaxEntries() / 2;
-}
-
-}  // namespace
-
 // A search leaves each leaf on the last entry below its key (or on the
 // first when none is). Removing an entry from a leaf that keeps its shape
 // moves only the entries after it, unless it was the leaf's first, whose
@@ -133,17 +124,16 @@ void TIndexTree::ReplaceKey(const uint8_t* oldKey, const uint8_t* newKey, uint32
   bool keepsShape = false;
   {
     TPageRef page(&file, PathPage(from, leaf));
-    keepsShape = LeafKeepsShape(*page);
+    keepsShape = page->LeafKeepsShapeOnDelete();
   }
   if (!keepsShape) {
     DeleteAt(from);
     InsertKey(newKey, recordNumber);
     return;
   }
-  // The parent links and positions a first key carried up follows.
-  for (int level = 0; level < leaf; ++level) {
-    TPageRef stand(&file, PathPage(from, level));
-  }
+  // A first key the delete carries up follows the parent links and
+  // positions of the pages above; the counts change only afterwards.
+  StandOnWay(from, leaf);
   uint16_t removed = 0;
   {
     TPageRef page(&file, PathPage(from, leaf));

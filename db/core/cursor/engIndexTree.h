@@ -73,6 +73,9 @@ private:
   // The page at level of the path, standing on the entry the descent took,
   // its parent link set.
   TPage* PathPage(const TTreePath& path, int level);
+  // PathPage for the path's top levels levels (from the root), changing
+  // nothing else.
+  void StandOnWay(const TTreePath& path, int levels);
   // Adds delta to the key counts of the path's branch entries from level
   // on; a count that would go below zero is damage.
   void CountAlong(const TTreePath& path, int fromLevel, int delta);

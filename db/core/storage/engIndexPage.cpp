@@ -678,6 +678,12 @@ void TPage::BalanceSplitLeaves(TPage& right) {
 
 // ---- deletion ------------------------------------------------------------
 
+bool TPage::LeafKeepsShapeOnDelete() const {
+  if (IsRoot()) return false;
+  if (IsCompressedLeaf()) return Count > 1;
+  return Count - 1 >= MaxEntries() / 2;
+}
+
 void TPage::DeleteEntry() {
   if (Position < 1 || Position > Count) Corrupt();
   int at = Position - 1;

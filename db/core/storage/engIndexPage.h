@@ -188,6 +188,10 @@ public:
   void InsertEntry(const uint8_t* key, uint32_t pointer, uint32_t keyCount);
   // Removes the entry at the first position; merges or borrows upward.
   void DeleteEntry();
+  // Whether DeleteEntry leaves this leaf in its place under the same parent
+  // entry: it neither empties nor underflows into a neighbour. A root leaf
+  // has no branch to spare.
+  bool LeafKeepsShapeOnDelete() const;
 
   // Entries from the current leaf entry on whose record numbers run on
   // without a gap, the current one included, at most limit.
