@@ -27,7 +27,7 @@ static_assert(EarlyTriesUs == 1000, "the early tries fill a pause's first millis
 // One pause between two counted tries, with or without early tries; true
 // when an early try got the lock. The pause's rest is the ordinary sleep,
 // which serves the main thread's dispatcher.
-bool Pause(const std::function<bool()>& tryLock, uint32_t pauseMs, bool earlyTries) {
+bool Pause(TLockTry tryLock, uint32_t pauseMs, bool earlyTries) {
   if (earlyTries && pauseMs >= EarlyTriesUs / 1000) {
     for (const uint32_t waitUs : EarlyTryWaitsUs) {
       std::this_thread::sleep_for(std::chrono::microseconds(waitUs));
@@ -39,13 +39,14 @@ bool Pause(const std::function<bool()>& tryLock, uint32_t pauseMs, bool earlyTri
   return false;
 }
 
-bool Retry(const std::function<bool()>& tryLock, int tries, uint32_t pauseMs, bool earlyTries) {
+bool Retry(TLockTry tryLock, int tries, uint32_t pauseMs, bool earlyTries) {
+  // Mostly the first try gets the lock; only a wait needs the bound.
+  if (tryLock()) return true;
   if (!sessionLockWaits.empty()) tries = sessionLockWaits.back().TriesFor(pauseMs);
-  for (int attempt = 1;; ++attempt) {
-    if (tryLock()) return true;
-    if (attempt >= tries) return false;
-    if (Pause(tryLock, pauseMs, earlyTries)) return true;
+  for (int attempt = 1; attempt < tries; ++attempt) {
+    if (Pause(tryLock, pauseMs, earlyTries) || tryLock()) return true;
   }
+  return false;
 }
 
 }  // namespace
@@ -62,11 +63,11 @@ void LeaveSessionLockWait() {
   sessionLockWaits.pop_back();
 }
 
-bool RetryLock(const std::function<bool()>& tryLock, int tries, uint32_t pauseMs) {
+bool RetryLock(TLockTry tryLock, int tries, uint32_t pauseMs) {
   return Retry(tryLock, tries, pauseMs, false);
 }
 
-bool RetryLockEarly(const std::function<bool()>& tryLock, int tries, uint32_t pauseMs) {
+bool RetryLockEarly(TLockTry tryLock, int tries, uint32_t pauseMs) {
   return Retry(tryLock, tries, pauseMs, true);
 }
 

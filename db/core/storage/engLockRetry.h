@@ -9,13 +9,33 @@
 // opens, checks and repairs) each caller's own bound holds.
 
 #include <cstdint>
-#include <functional>
+#include <memory>
+#include <type_traits>
 
 #include "engFileHandler.h"
 
 // The tries and pause of the files' own header, exclusive and shared locks.
 inline constexpr int FileLockTries = 8193;
 inline constexpr uint32_t FileLockPauseMs = 3;
+
+// One try at a lock: true once it is held. It borrows the caller's callable
+// for the length of the call: a lock call runs on every change check, and a
+// copying wrapper would allocate for a callable that captures more than two
+// references.
+class TLockTry {
+public:
+  template <typename F>
+    requires(!std::is_same_v<std::remove_cvref_t<F>, TLockTry> && std::is_invocable_r_v<bool, F&>)
+  TLockTry(F&& tryLock)
+      : callable(const_cast<void*>(static_cast<const void*>(std::addressof(tryLock)))),
+        invoke([](void* c) -> bool { return (*static_cast<std::remove_reference_t<F>*>(c))(); }) {}
+
+  bool operator()() const { return invoke(callable); }
+
+private:
+  void* callable;
+  bool (*invoke)(void*);
+};
 
 // A session's lock settings.
 struct TLockWaitSettings {
@@ -35,7 +55,7 @@ void LeaveSessionLockWait();
 // at most tries times (once at the least), or, while a session's settings
 // are installed for this thread, as many times as they allow. False when
 // every try failed.
-bool RetryLock(const std::function<bool()>& tryLock, int tries, uint32_t pauseMs);
+bool RetryLock(TLockTry tryLock, int tries, uint32_t pauseMs);
 
 // The waits of the early tries, in microseconds: together they fill the
 // first millisecond of a pause.
@@ -47,7 +67,7 @@ inline constexpr uint32_t EarlyTryWaitsUs[] = {50, 100, 200, 250, 400};
 // moment (a writer's one change) the wait ends soon after it goes instead
 // of a whole pause later. The early tries come on top of the counted ones
 // and never shorten a pause: a lock that stays held is given up no sooner.
-bool RetryLockEarly(const std::function<bool()>& tryLock, int tries, uint32_t pauseMs);
+bool RetryLockEarly(TLockTry tryLock, int tries, uint32_t pauseMs);
 
 // Locks one byte just below top, top - byteNumber with byteNumber drawn
 // anew (1 to 65534) on each try, so that shared holders rarely meet on one
