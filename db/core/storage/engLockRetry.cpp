@@ -56,7 +56,11 @@ int TLockWaitSettings::TriesFor(uint32_t pauseMs) const {
   return int(std::max<int64_t>(1, whole / std::max<uint32_t>(pauseMs, 1)));
 }
 
-void EnterSessionLockWait(const TLockWaitSettings& settings) { sessionLockWaits.push_back(settings); }
+void EnterSessionLockWait(const TLockWaitSettings& settings) {
+  // Field by field: the caller has just stored them one by one, and a copy
+  // of the whole (padded) struct would wait for those stores to drain.
+  sessionLockWaits.push_back(TLockWaitSettings{settings.RetryCount, settings.WaitTimeMs});
+}
 
 void LeaveSessionLockWait() {
   ENG_ASSERT(!sessionLockWaits.empty());
