@@ -19,6 +19,15 @@ namespace {
 
 constexpr uint16_t DeletedKeyLength = 5;  // status byte and row number
 
+// Without a field map or a list of its own the cursor's table numbering is
+// the data file's positions, so key fields' descriptors are read where the
+// file keeps them: a record change switches through every index, and
+// copying each key field's descriptor at every switch cost an eighth of an
+// append. The other two ways find descriptors otherwise and keep copies.
+bool CopiesKeyFieldDescs(const TCursorFields& fields) { return fields.HasFieldMap() || fields.HasOwnFieldList(); }
+
+uint8_t* KeyFieldSlot(const TEngineBuffer& slots, int i) { return slots.Get() + size_t(i) * FieldDescSize; }
+
 }  // namespace
 
 bool TDataCursor::ValidIndexNo(int n) const {
@@ -69,11 +78,10 @@ void TDataCursor::LoadIndexState(uint8_t n) {
   }
   if (keyFieldCount > MaxKeyFields) Raise(EngErrHeaderCorrupt);
   int expected = indexUnique ? 0 : 4;
-  if (!keyFieldDescs) keyFieldDescs = TEngineBuffer(size_t(MaxKeyFields) * FieldDescSize);
+  for (int i = 0; i < keyFieldCount; ++i) keyFieldNumbers[i] = GetLE16(desc + IdxDescFieldNumbers + 2 * i);
+  RefreshKeyFieldDescs();
   for (int i = 0; i < keyFieldCount; ++i) {
-    keyFieldNumbers[i] = GetLE16(desc + IdxDescFieldNumbers + 2 * i);
-    uint8_t* fieldDesc = KeyFieldDesc(i);
-    GetTableFieldDesc(keyFieldNumbers[i], fieldDesc);
+    const uint8_t* fieldDesc = KeyFieldDesc(i);
     TKeyField& field = comparer.Fields[i];
     field.FieldType = fieldDesc[FieldDescTypeOffset];
     field.StoredSize = fieldDesc[FieldDescStoredSizeOffset];
@@ -91,10 +99,19 @@ void TDataCursor::BuildDeletedKey(const uint8_t* record, uint8_t* key) {
   EncodeInt32Key(GetRecordAutoInc(record), key + 1);
 }
 
-uint8_t* TDataCursor::KeyFieldDesc(int i) const { return keyFieldDescs.Get() + size_t(i) * FieldDescSize; }
+uint8_t* TDataCursor::KeyFieldDesc(int i) const {
+  ENG_ASSERT(i >= 0 && i < keyFieldCount);
+  if (CopiesKeyFieldDescs(*this)) return KeyFieldSlot(keyFieldDescs, i);
+  const uint8_t* fieldDesc = DataFile().FieldDescAt(keyFieldNumbers[i]);
+  // A field the file does not have raises as taking its copy would.
+  if (!fieldDesc) RaiseEngineError(EngErrFieldNumber, FieldsTableName(), std::to_string(keyFieldNumbers[i]));
+  return const_cast<uint8_t*>(fieldDesc);
+}
 
 void TDataCursor::RefreshKeyFieldDescs() {
-  for (int i = 0; i < keyFieldCount; ++i) GetTableFieldDesc(keyFieldNumbers[i], KeyFieldDesc(i));
+  if (!CopiesKeyFieldDescs(*this)) return;
+  if (!keyFieldDescs) keyFieldDescs = TEngineBuffer(size_t(MaxKeyFields) * FieldDescSize);
+  for (int i = 0; i < keyFieldCount; ++i) GetTableFieldDesc(keyFieldNumbers[i], KeyFieldSlot(keyFieldDescs, i));
 }
 
 bool TDataCursor::KeyFieldDescsCurrent() const {
@@ -117,6 +134,9 @@ void TDataCursor::BuildKey(const uint8_t* record, uint8_t* key) {
   int offset = 0;
   for (int i = 0; i < keyFieldCount; ++i) {
     const uint8_t* fieldDesc = KeyFieldDesc(i);
+    // Read in place, a descriptor is the file's current one: it must still
+    // fit the key layout the index state was taken with.
+    if (fieldDesc[FieldDescStoredSizeOffset] != comparer.Fields[i].StoredSize) Raise(EngErrHeaderCorrupt);
     bool blank = true;
     GetFieldValue(fieldDesc, record, blank, value);
     key[offset] = blank ? 0 : 1;

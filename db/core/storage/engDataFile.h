@@ -82,6 +82,12 @@ public:
   void ReadFieldDescriptors();
   void WriteFieldDescriptors();
   bool GetFieldDesc(int position, uint8_t* out) const;
+  // The descriptor where the file keeps it, null outside 1..FieldCount():
+  // valid until the descriptors are read or changed again, so a caller
+  // looks it up at each use rather than keeping it.
+  const uint8_t* FieldDescAt(int position) const {
+    return position >= 1 && position <= FieldCount() ? Desc(position) : nullptr;
+  }
   bool FindFieldDescByNo(uint16_t fieldNumber, uint8_t* out) const;
   // The field's position, 0 when no field has the name (any case).
   int FindFieldDescByName(const std::string& name, uint8_t* out) const;

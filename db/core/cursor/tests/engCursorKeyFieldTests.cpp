@@ -1,0 +1,104 @@
+#include <algorithm>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "engCursorWriteTestSupport.h"
+
+namespace {
+
+// ID -> (NAME, GRP).
+using TRows = std::map<int32_t, std::pair<std::string, int32_t>>;
+
+}  // namespace
+
+class CursorKeyFieldTest : public CursorWriteTest {
+protected:
+  // Every index of the table holds exactly the rows' keys: each row is
+  // found by its whole key in each index, and the walks give the rows in
+  // each index's order.
+  void ExpectIndexesHold(TDataCursor& cursor, const TRows& rows) {
+    std::vector<int32_t> ids;
+    std::vector<std::string> names;
+    std::vector<std::pair<int32_t, int32_t>> groups;
+    for (const auto& [id, row] : rows) {
+      ids.push_back(id);
+      names.push_back(row.first);
+      groups.emplace_back(row.second, id);
+    }
+    std::sort(names.begin(), names.end());
+    std::sort(groups.begin(), groups.end());
+
+    cursor.SetIndexName("");
+    EXPECT_EQ(Walk(cursor), ids);
+    cursor.SetIndexName("ByName");
+    std::vector<std::string> walked;
+    cursor.SetToBegin();
+    for (cursor.MoveBy(1); cursor.OnRecord(); cursor.MoveBy(1)) walked.push_back(NameOf(cursor));
+    EXPECT_EQ(walked, names);
+    cursor.SetIndexName("ByGrp");
+    std::vector<std::pair<int32_t, int32_t>> walkedGroups;
+    cursor.SetToBegin();
+    for (cursor.MoveBy(1); cursor.OnRecord(); cursor.MoveBy(1))
+      walkedGroups.emplace_back(IntField(cursor, cursor.GetCurrentRecordBuffer(), 3), IdOf(cursor));
+    EXPECT_EQ(walkedGroups, groups);
+
+    for (const auto& [id, row] : rows) {
+      std::vector<uint8_t> key = Row(cursor, id, row.first, row.second);
+      cursor.SetIndexName("ByName");
+      EXPECT_TRUE(cursor.FindKey(key.data(), false, 1, 0, false, nullptr)) << row.first;
+      EXPECT_EQ(IdOf(cursor), id);
+      // Not unique: the first row of the group.
+      cursor.SetIndexName("ByGrp");
+      EXPECT_TRUE(cursor.FindKey(key.data(), false, 1, 0, false, nullptr)) << id;
+      EXPECT_EQ(IntField(cursor, cursor.GetCurrentRecordBuffer(), 3), row.second);
+    }
+    cursor.Table()->IndexFile().VerifyIndexFile();
+  }
+};
+
+// A cursor with a field map takes its key fields' descriptors another way
+// than a plain one; its record changes switch through every index and must
+// build each index's keys from that index's fields.
+TEST_F(CursorKeyFieldTest, MappedAndPlainCursorsKeepEveryIndexInStepThroughTheirChanges) {
+  CreateGroups("KEYS");
+  TDataCursor& mapped = OpenCursor("KEYS");
+  TExpTreePtr product = DoubledIdExpression();
+  std::vector<uint8_t> map =
+      Descriptors({{"ID", IntType}, {"NAME", StrType, 20}, {"GRP", IntType}, {"DOUBLE", IntType}});
+  MakeComputedField(map, 3, product.get());
+  mapped.SetNoFilterUpdate(true);
+  mapped.SetFieldMap(map.data(), 4, true);
+  TDataCursor& plain = OpenCursor("KEYS");
+
+  TRows rows;
+  for (int32_t id = 1; id <= 40; ++id) {
+    TDataCursor& writer = id % 2 ? mapped : plain;
+    const std::string name = "name" + std::to_string(100 - id);
+    Insert(writer, id, name, id % 5);
+    rows[id] = {name, id % 5};
+  }
+  // Changes of the indexed fields, each through the other cursor than the
+  // record's insert, and deletes through both.
+  for (int32_t id = 3; id <= 40; id += 3) {
+    TDataCursor& writer = id % 2 ? plain : mapped;
+    ASSERT_TRUE(Find(writer, id));
+    std::vector<uint8_t> record = Current(writer);
+    const std::string name = "renamed" + std::to_string(id);
+    const int32_t group = 7 - id % 7;
+    writer.PutTableField(2, record.data(), name.c_str());
+    writer.PutTableField(3, record.data(), &group);
+    writer.ModifyRecord(record.data(), false, false);
+    rows[id] = {name, group};
+  }
+  for (int32_t id = 5; id <= 40; id += 7) {
+    TDataCursor& writer = id % 2 ? mapped : plain;
+    ASSERT_TRUE(Find(writer, id));
+    std::vector<uint8_t> record = Current(writer);
+    writer.DeleteRecord(record.data(), false);
+    rows.erase(id);
+  }
+
+  ExpectIndexesHold(plain, rows);
+  ExpectIndexesHold(mapped, rows);
+}
