@@ -113,20 +113,37 @@ void TBlobBuffer::Load() {
   }
 }
 
-// Inline: a chain walk calls it for every block.
-inline bool TBlobBuffer::TakeBlock(const TBlockView& block, int32_t length, int32_t dataSize, uint32_t& next) {
-  if (block.Sequence != Sequence) blobFile->RaiseBlobError(EngErrRecordChanged);
-  const int32_t wanted = std::min(dataSize, length - size);
-  const int32_t got = block.UsedOf(wanted, dataSize);
-  if (got > 0) std::memcpy(bytes.get() + size, block.Data, size_t(got));
-  size += got;
-  next = block.Next;
-  return got == wanted && size < length && next != 0;
-}
+// The value's bytes as a chain walk copies them in, block by block: the
+// leading run and the checked walk after it fill the one value.
+class TChainCopy {
+public:
+  TChainCopy(TBlobFile& file, uint8_t* out, int32_t length, uint32_t sequence)
+      : file(file), out(out), length(length), dataSize(file.BlockDataSize()), sequence(sequence) {}
+
+  int32_t Filled() const { return filled; }
+  // Appends the block's part of the value; whether the chain goes on, at
+  // next. 8708 for a block of another value.
+  bool Take(const TBlockView& block, uint32_t& next) {
+    if (block.Sequence != sequence) file.RaiseBlobError(EngErrRecordChanged);
+    const int32_t wanted = std::min(dataSize, length - filled);
+    const int32_t got = block.UsedOf(wanted, dataSize);
+    if (got > 0) std::memcpy(out + filled, block.Data, size_t(got));
+    filled += got;
+    next = block.Next;
+    return got == wanted && filled < length && next != 0;
+  }
+
+private:
+  TBlobFile& file;
+  uint8_t* const out;
+  const int32_t length;
+  const int32_t dataSize;
+  const uint32_t sequence;
+  int32_t filled = 0;
+};
 
 bool TBlobBuffer::LoadChain() {
   TBlobFile& file = *blobFile;
-  const int32_t dataSize = file.BlockDataSize();
   const uint32_t blockSize = file.BlockSize();
   const uint32_t first = uint32_t(FirstOffset);
   if (!file.IsBlockOffset(first)) file.RaiseBlobError(EngErrBlocksCorrupt);
@@ -137,17 +154,42 @@ bool TBlobBuffer::LoadChain() {
   if (block.Sequence != Sequence) file.RaiseBlobError(EngErrRecordChanged);
   // The length comes from the file: no more than its blocks can hold.
   const uint32_t total = block.TotalSize;
-  if (total > uint32_t(std::numeric_limits<int32_t>::max()) || BlocksFor(total, dataSize) > file.BlocksInFile())
+  const int32_t chainBlocks = BlocksFor(total, file.BlockDataSize());
+  if (total > uint32_t(std::numeric_limits<int32_t>::max()) || chainBlocks > file.BlocksInFile())
     file.RaiseBlobError(EngErrEndOfBlob);
   const int32_t length = int32_t(total);
   size = 0;
   Reserve(length);
-  const int32_t chainBlocks = BlocksFor(length, dataSize);
-  TBlockTrail trail(blockSize);
-  trail.Add(first);
+  TChainCopy copy(file, bytes.get(), length, Sequence);
   uint32_t next = 0;
-  bool more = TakeBlock(block, length, dataSize, next);
-  while (more) {
+  bool more = copy.Take(block, next);
+  // A value appended whole runs on through the blocks after its first, and
+  // the window mostly holds them: they are copied in a tight loop. A chain
+  // that only ever steps to the next block cannot return to one it passed,
+  // and the window holds only blocks of the file, so no block of this
+  // leading run needs the offset and loop checks.
+  int32_t leading = 1;  // consecutive blocks from the first, all taken
+  if (more && next == first + blockSize) {
+    const uint8_t* images = nullptr;
+    const int32_t run = file.WindowRun(next, images);
+    for (int32_t i = 0; i < run && more && next == first + uint32_t(leading) * blockSize; ++i, ++leading)
+      more = copy.Take(TBlobFile::ViewOf(next, images + size_t(i) * blockSize), next);
+  }
+  const bool whole = !more || WalkChain(copy, first, leading, chainBlocks, next);
+  size = copy.Filled();
+  if (!whole) return false;
+  Modified = false;
+  if (size != length) file.RaiseBlobError(EngErrEndOfBlob);
+  return true;
+}
+
+bool TBlobBuffer::WalkChain(TChainCopy& copy, uint32_t first, int32_t leading, int32_t chainBlocks, uint32_t next) {
+  TBlobFile& file = *blobFile;
+  const uint32_t blockSize = file.BlockSize();
+  TBlockTrail trail(blockSize);
+  trail.AddRun(first, leading);
+  TBlockView block;
+  for (bool more = true; more;) {
     ENG_ASSERT(trail.Count() <= file.BlocksInFile());  // each block once
     if (!file.IsBlockOffset(next) || trail.Contains(next)) file.RaiseBlobError(EngErrBlocksCorrupt);
     const uint8_t* images = nullptr;
@@ -157,7 +199,7 @@ bool TBlobBuffer::LoadChain() {
       // Every block before the last is full, so the blocks still needed are
       // counted without a division per block.
       if (!file.ViewBlock(reader, next, chainBlocks - trail.Count() + 1, block)) return false;
-      more = TakeBlock(block, length, dataSize, next);
+      more = copy.Take(block, next);
       continue;
     }
     // Consecutive blocks above every block passed cannot be on the trail:
@@ -167,13 +209,11 @@ bool TBlobBuffer::LoadChain() {
     int32_t taken = 0;
     while (taken < run) {
       const uint32_t offset = next;
-      more = TakeBlock(TBlobFile::ViewOf(offset, images + size_t(taken++) * blockSize), length, dataSize, next);
+      more = copy.Take(TBlobFile::ViewOf(offset, images + size_t(taken++) * blockSize), next);
       if (!more || next != offset + blockSize) break;
     }
     trail.AddRun(runFirst, taken);
   }
-  Modified = false;
-  if (size != length) file.RaiseBlobError(EngErrEndOfBlob);
   return true;
 }
 

@@ -11,6 +11,7 @@
 #include "engReadContext.h"
 
 class TBlobFile;
+class TChainCopy;
 struct TBlockView;
 
 inline constexpr uint8_t BlobOpenRead = 1;
@@ -70,9 +71,10 @@ private:
 
   // One pass of Load; false when it met another user's change.
   bool LoadChain();
-  // Appends the block's part of the value (length bytes in all); whether
-  // the chain goes on, at next.
-  bool TakeBlock(const TBlockView& block, int32_t length, int32_t dataSize, uint32_t& next);
+  // The rest of the chain from next, after the leading blocks from first
+  // were copied, with every check; false when a read met another user's
+  // change.
+  bool WalkChain(TChainCopy& copy, uint32_t first, int32_t leading, int32_t chainBlocks, uint32_t next);
   // Room for at least count bytes, keeping the first size.
   void Reserve(int32_t count);
 };

@@ -92,12 +92,13 @@ int32_t TCursorBlobs::OpenField(int fieldNo, uint8_t* record, bool release, bool
 }
 
 int32_t TCursorBlobs::FreeBlob(int fieldNo, uint8_t* record, bool tableNumbering) {
+  uint8_t scratch[FieldDescSize];
+  const uint8_t* fieldDesc = FieldDesc(fieldNo, tableNumbering, scratch);
   TBlobBuffer* buffer = nullptr;
-  if (const int32_t result = OpenBuffer(fieldNo, record, tableNumbering, buffer)) return result;
+  if (const int32_t result = OpenBuffer(fieldDesc, record, buffer)) return result;
   const int32_t firstOffset = buffer->FirstOffset;
   FreeBuffer(buffers.IndexOf(buffer));
-  uint8_t scratch[FieldDescSize];
-  PutReference(FieldDesc(fieldNo, tableNumbering, scratch), record, firstOffset);
+  PutReference(fieldDesc, record, firstOffset);
   return 0;
 }
 
@@ -191,7 +192,10 @@ const uint8_t* TCursorBlobs::FieldDesc(int fieldNo, bool tableNumbering, uint8_t
 int32_t TCursorBlobs::OpenBuffer(int fieldNo, const uint8_t* record, bool tableNumbering,
                                  TBlobBuffer*& buffer) const {
   uint8_t scratch[FieldDescSize];
-  const uint8_t* fieldDesc = FieldDesc(fieldNo, tableNumbering, scratch);
+  return OpenBuffer(FieldDesc(fieldNo, tableNumbering, scratch), record, buffer);
+}
+
+int32_t TCursorBlobs::OpenBuffer(const uint8_t* fieldDesc, const uint8_t* record, TBlobBuffer*& buffer) const {
   if (!IsBlobField(fieldDesc)) return EngErrBlobField;
   buffer = FindByReference(FieldReference(fieldDesc, record));
   return buffer ? 0 : EngErrBlobHandle;

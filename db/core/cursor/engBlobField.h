@@ -108,6 +108,7 @@ private:
   const uint8_t* FieldDesc(int fieldNo, bool tableNumbering, uint8_t* scratch) const;
   // The buffer open in the field: 0, or 10753 or 10030.
   int32_t OpenBuffer(int fieldNo, const uint8_t* record, bool tableNumbering, TBlobBuffer*& buffer) const;
+  int32_t OpenBuffer(const uint8_t* fieldDesc, const uint8_t* record, TBlobBuffer*& buffer) const;
   // The descriptor of the buffer's field when the record's field holds the
   // buffer's handle, else nullptr.
   const uint8_t* HeldDesc(const TBlobBuffer& buffer, const uint8_t* record, bool tableNumbering,

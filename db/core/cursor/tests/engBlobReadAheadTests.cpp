@@ -138,4 +138,47 @@ TEST_F(BlobFieldTest, NewValuesAppendedWholeReadBackAndReuseFreedBlocksFirst) {
   EXPECT_EQ(ReadValue(record, fFirstMemo), Bytes(size_t(3 * data), 9));
 }
 
+// A chain is copied straight from the chain window while it runs on block
+// by block; the window's end, wherever it falls in a chain, and a damaged
+// block inside such a run are met as on any other way through the chain.
+TEST_F(BlobFieldTest, LongChainsReadWholeAcrossTheWindowsEndsAndEveryBlockOfThemIsChecked) {
+  Create(64);
+  const int32_t data = DataSize();
+  const uint32_t block = BlobFile().BlockSize();
+  // Values of about 300 blocks: the window's read-ahead, however far it
+  // has grown, ends inside some of them.
+  auto value = [data](int i) { return Bytes(size_t(300 * data - i), i); };
+  std::vector<uint32_t> firsts;
+  for (int i = 0; i < 40; ++i) {
+    std::vector<uint8_t> record = NewRecord();
+    WriteValue(record, fFirstMemo, value(i));
+    Post(record);
+    firsts.push_back(uint32_t(Reference(record, fFirstMemo)));
+  }
+  Reopen();
+  for (uint32_t number = 1; number <= 40; ++number) {
+    std::vector<uint8_t> record = Stored(number);
+    ASSERT_EQ(ReadValue(record, fFirstMemo), value(int(number) - 1)) << number;
+  }
+
+  // Deep inside a value: a block of another value, and one that holds
+  // fewer bytes than the value needs of it.
+  TBlock* head = nullptr;
+  ASSERT_TRUE(BlobFile().GetBlock(nullptr, firsts[7], head, 1, false));
+  const uint32_t sequence = head->Sequence();
+  BlobFile().ReleaseBlock(head);
+  PatchBlobFile(firsts[6] + 150 * block + BlkSequence, 77);
+  PatchBlobFile(firsts[7] + 150 * block + BlkBytesUsed, (sequence & 0xFFFF) << 16 | 3);
+  for (uint32_t number = 1; number <= 40; ++number) {
+    std::vector<uint8_t> record = Stored(number);
+    if (number == 7 || number == 8) {
+      EXPECT_EQ(RaisedCode([&] { blobs.OpenBlob(fFirstMemo, record.data(), false, false, BlobOpenRead); }),
+                number == 7 ? EngErrRecordChanged : EngErrEndOfBlob);
+      EXPECT_EQ(blobs.OpenBlobCount(), 0);
+    } else {
+      EXPECT_EQ(ReadValue(record, fFirstMemo), value(int(number) - 1)) << number;
+    }
+  }
+}
+
 }  // namespace
