@@ -9,6 +9,9 @@
 #include "engLittleEndian.h"
 #include "engRecordBuffer.h"
 
+// The inline read in the header tells BLOB fields by the data layout's type.
+static_assert(BlobFieldType == dtBlob);
+
 namespace {
 
 uint8_t FieldType(const uint8_t* fieldDesc) { return fieldDesc[FieldDescTypeOffset]; }
@@ -46,9 +49,8 @@ void TCursorFields::PutTableField(int fieldNo, uint8_t* buffer, const void* valu
   PutFieldValue(fieldDesc, buffer, false, value);
 }
 
-// Every field a caller reads of every record it walks comes through here:
-// the descriptor is looked at once, not once per rule.
-void TCursorFields::GetFieldValue(const uint8_t* fieldDesc, const uint8_t* buffer, bool& blank, void* value) const {
+void TCursorFields::GetOtherFieldValue(const uint8_t* fieldDesc, const uint8_t* buffer, bool& blank,
+                                       void* value) const {
   if (IsAutoIncField(fieldDesc)) {
     blank = false;
     if (value) std::memcpy(value, buffer + RecordAutoIncOffset, sizeof(int32_t));
