@@ -410,8 +410,10 @@ private:
   void SetNaturalPosition(uint32_t record, int32_t logical, bool bof, bool eof);
   // The runs and next records of the leaf sized the read-ahead of a walk:
   // counted at once, or, after a search (which a walk seldom follows), by
-  // the first step that needs them.
-  enum class TRunCount { Now, AtFirstStep };
+  // the first step that needs them. OnStep: counted at once for the landing
+  // of a walk's step of one record, whose read takes the next records along
+  // even where the step went on into another leaf.
+  enum class TRunCount { Now, OnStep, AtFirstStep };
   void SetIndexPosition(const TLeafWalker& walker, bool bof, bool eof, TRunCount runs = TRunCount::Now);
   // Moves one list of next records with a step of one entry from the
   // record left.

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "engAssert.h"
 #include "engCursor.h"
 #include "engCursorWalk.h"
 #include "engDataFile.h"
@@ -88,7 +89,8 @@ void TDataCursor::SetIndexPosition(const TLeafWalker& walker, bool bof, bool eof
   // Only a position one step from the last is a walk; after a search the
   // leaf's next entries are no better a guess than any others. Inside a
   // long run the read-ahead takes the records already.
-  upcomingWalk = (upcomingCount[1] > 0 && upcoming[1][0] == record) || (upcomingCount[0] > 0 && upcoming[0][0] == record);
+  upcomingWalk = runs == TRunCount::OnStep || (upcomingCount[1] > 0 && upcoming[1][0] == record) ||
+                 (upcomingCount[0] > 0 && upcoming[0][0] == record);
   // One entry on in the same leaf, the lists move by one entry too. A fill
   // changes leaves without the cursor finding its place again: it counts.
   const bool oneStep = keptLeaf != 0 && keptLeaf == lastLeaf && (moved == 1 || moved == -1) && !filling;
@@ -177,7 +179,7 @@ bool TDataCursor::TryPlaceAtEdge(bool first, bool& found) {
 
 bool TDataCursor::LoadCurrentRecord() {
   if (!currentRecord) return false;
-  currentRecord->SetSize(CursorRecordSize());
+  if (currentRecord->Size() != CursorRecordSize()) currentRecord->SetSize(CursorRecordSize());
   if (!OnRecord()) {
     ClearRecord(currentRecord->Buffer());
     return false;
@@ -198,10 +200,11 @@ bool TDataCursor::LoadCurrentRecord() {
   currentRecord->CopyFrom(*record);
   // The computed fields' bytes after the record start blank.
   const uint16_t copied = std::min(currentRecord->Size(), record->Size());
-  std::memset(currentRecord->Buffer() + copied, 0, size_t(CursorRecordSize() - copied));
+  if (copied < CursorRecordSize())
+    std::memset(currentRecord->Buffer() + copied, 0, size_t(CursorRecordSize() - copied));
   currentRecord->SetModified(false);
   DataFile().ReleaseRecord(record);
-  ComputeFields(currentRecord->Buffer());
+  if (HasComputedFields()) ComputeFields(currentRecord->Buffer());
   return true;
 }
 
@@ -253,6 +256,11 @@ bool TDataCursor::TryMoveIndex(int32_t n) {
   const bool forward = n > 0;
   // The walk stands on the kept key, or on the entry after the gap it left.
   bool takeCurrent = forward ? (!exact || beforeFirst) : (exact && afterLast);
+  // A landing reached by steps from an entry holding the kept key is past
+  // it: the walker checks every step against the key it left.
+  bool stepsFromKept = exact && !takeCurrent;
+  // One record on from a record: a walk, also into the next leaf.
+  const TRunCount runs = stepsFromKept && (n == 1 || n == -1) ? TRunCount::OnStep : TRunCount::Now;
   int32_t remaining = std::abs(n);
   while (remaining > 0) {
     bool found = false;
@@ -260,13 +268,17 @@ bool TDataCursor::TryMoveIndex(int32_t n) {
     if (!found) break;
     // Only the kept key itself may be taken again, from the crack next to
     // it: anything else that is no step past it would repeat forever.
-    const int order = CompareKeys(walker.Key(), currentKey, keyLength);
-    if (forward ? order < 0 || (order == 0 && !beforeFirst) : order > 0 || (order == 0 && !afterLast))
-      walker.Corrupt();
+    auto outOfOrder = [&] {
+      const int order = CompareKeys(walker.Key(), currentKey, keyLength);
+      return forward ? order < 0 || (order == 0 && !beforeFirst) : order > 0 || (order == 0 && !afterLast);
+    };
+    if (stepsFromKept) ENG_ASSERT(!outOfOrder());
+    else if (outOfOrder()) walker.Corrupt();
     takeCurrent = false;
+    stepsFromKept = true;
     --remaining;
     if (remaining == 0) {
-      SetIndexPosition(walker, false, false);
+      SetIndexPosition(walker, false, false, runs);
       return true;
     }
     std::memcpy(currentKey, walker.Key(), keyLength);

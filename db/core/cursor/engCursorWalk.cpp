@@ -153,7 +153,14 @@ bool TLeafWalker::Resume(uint32_t offset, int wanted, const uint8_t* key, uint32
 
 void TLeafWalker::NoteStepStart() {
   leftOnEntry = OnEntry();
-  if (leftOnEntry) std::memcpy(leftKey, Key(), page->KeyLength);
+  leftEntry = entry;
+  leftKeyCopied = false;
+}
+
+void TLeafWalker::KeepLeftKey() {
+  if (!leftOnEntry || leftKeyCopied) return;
+  std::memcpy(leftKey, page->KeyAt(leftEntry), page->KeyLength);
+  leftKeyCopied = true;
 }
 
 // Keys of one index are distinct (a non-unique key ends with its row
@@ -161,7 +168,8 @@ void TLeafWalker::NoteStepStart() {
 // or links out of order.
 void TLeafWalker::CheckStepOrder(int direction) const {
   if (!leftOnEntry || !OnEntry()) return;
-  const int order = comparer.CompareKeys(Key(), leftKey, page->KeyLength);
+  const uint8_t* left = leftKeyCopied ? leftKey : page->KeyAt(leftEntry);
+  const int order = comparer.CompareKeys(Key(), left, page->KeyLength);
   if (order == 0 || (order > 0) != (direction > 0)) Corrupt();
 }
 
@@ -172,6 +180,7 @@ bool TLeafWalker::Next() {
     ++entry;
     ++logical;
   }
+  if (entry > page->Count) KeepLeftKey();
   if (!Normalize()) return false;
   CheckStepOrder(1);
   return true;
@@ -182,6 +191,7 @@ bool TLeafWalker::Prior() {
   NoteStepStart();
   --entry;
   --logical;
+  if (entry < 1) KeepLeftKey();
   while (entry < 1 && page->Left != 0) {
     TPageRef previous;
     if (!Fetch(page->Left, previous)) return false;

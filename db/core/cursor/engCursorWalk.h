@@ -72,9 +72,12 @@ private:
   int entry = 0;
   uint32_t logical = 0;
   uint32_t pagesVisited = 0;
-  // The key of the entry a step leaves, while it stood on one.
-  uint8_t leftKey[MaxIndexKeyLength];
+  // The entry a step leaves, while it stood on one; its key is copied only
+  // when the step leaves its page.
+  int leftEntry = 0;
   bool leftOnEntry = false;
+  bool leftKeyCopied = false;
+  uint8_t leftKey[MaxIndexKeyLength];
 
   bool Fetch(uint32_t offset, TPageRef& fetched);
   // Holds the root (nothing for an empty index).
@@ -83,5 +86,7 @@ private:
   bool DescendToChild();
   bool Normalize();
   void NoteStepStart();
+  // Before the step goes to another page.
+  void KeepLeftKey();
   void CheckStepOrder(int direction) const;
 };

@@ -172,6 +172,40 @@ TEST_F(CursorTest, AWalkReadsAheadTheRecordsItMeetsNext) {
   EXPECT_GT(listed, steps * 9 / 10);
 }
 
+// A leaf's last entry has no next entries of its own to offer, but the
+// step from it onto the next leaf is a walk too: the read of the record
+// it lands on takes that leaf's next records along, so a walk in a
+// scattered order reads once per leaf, not twice.
+TEST_F(CursorTest, AWalkOntoTheNextLeafReadsItsRecordsAlong) {
+  CreatePeople("PEOPLE", PrimaryOnId);
+  TDataCursor& cursor = OpenCursor("PEOPLE", true);
+  std::vector<int32_t> ids = Range(1, 2000);
+  std::shuffle(ids.begin(), ids.end(), std::mt19937(7));
+  for (int32_t id : ids) Append(cursor, Person(cursor, id, "p"));
+  cursor.RefreshPosition();
+  TReadContext& reader = cursor;
+  for (const bool forward : {true, false}) {
+    if (forward) cursor.SetToBegin();
+    else cursor.SetToEnd();
+    int steps = 0;
+    int unlisted = 0;
+    bool lastUnlisted = false;
+    for (cursor.MoveBy(forward ? 1 : -1); cursor.OnRecord(); cursor.MoveBy(forward ? 1 : -1)) {
+      uint32_t numbers[64];
+      const bool listed = reader.UpcomingRecords(cursor.CurrentRecordNumber(), forward, numbers, 64) > 0;
+      // Two steps in a row without a list: a leaf's last entry, then the
+      // next leaf's first.
+      EXPECT_FALSE(!listed && lastUnlisted) << (forward ? "forward" : "backward") << " step " << steps;
+      unlisted += !listed;
+      lastUnlisted = !listed;
+      ++steps;
+    }
+    EXPECT_EQ(steps, 2000);
+    // The walk crossed leaves: their last entries listed nothing.
+    EXPECT_GT(unlisted, 1);
+  }
+}
+
 TEST_F(CursorTest, AKeyGoneUnderTheCursorLeavesAGap) {
   CreatePeople("PEOPLE", PrimaryOnId);
   // Alone on an exclusive table, the cursor does not resynchronise.
