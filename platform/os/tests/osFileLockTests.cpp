@@ -87,4 +87,44 @@ TEST(OsFileLocks, ThreadsContendForOneRange) {
   EXPECT_EQ(keeper.LockRange(0x7FFFFFFE - 7, 1), ERROR_SUCCESS);
 }
 
+// One handle's lock calls from several threads at once (the engine's file
+// object makes them without its own section): each thread keeps a range of
+// its own and races the others for a common one, and the table of held
+// ranges must stay exact.
+TEST(OsFileLocks, OneHandleServesLockCallsFromSeveralThreads) {
+  TTestFolder folder;
+  const std::string path = folder.Path() + "/S.DAT";
+  WriteText(path, "");
+  OsFile file;
+  ASSERT_EQ(file.Open(path, OsFileAccess::ReadWrite, OsFileShare::Shared), ERROR_SUCCESS);
+
+  constexpr int kThreads = 4;
+  constexpr int kRounds = 500;
+  constexpr int64_t kCommon = 0x7FFF0000;
+  std::atomic<int> holders{0}, overlaps{0}, wins{0}, failures{0};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t) {
+    threads.emplace_back([&, t] {
+      const int64_t own = 1000 + 10 * t;
+      for (int round = 0; round < kRounds; ++round) {
+        if (file.LockRange(own, 2) != ERROR_SUCCESS) ++failures;
+        if (file.LockRange(kCommon, 1) == ERROR_SUCCESS) {
+          if (++holders != 1) ++overlaps;
+          ++wins;
+          --holders;
+          if (file.UnlockRange(kCommon, 1) != ERROR_SUCCESS) ++failures;
+        }
+        if (file.UnlockRange(own, 2) != ERROR_SUCCESS) ++failures;
+      }
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  EXPECT_EQ(overlaps, 0);
+  EXPECT_EQ(failures, 0);
+  EXPECT_GT(wins, 0);
+  // Nothing stays held.
+  for (int t = 0; t < kThreads; ++t) EXPECT_EQ(file.UnlockRange(1000 + 10 * t, 2), ERROR_NOT_LOCKED);
+  EXPECT_EQ(file.UnlockRange(kCommon, 1), ERROR_NOT_LOCKED);
+}
+
 }  // namespace
