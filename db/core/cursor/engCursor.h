@@ -299,9 +299,9 @@ private:
   bool indexUnique = false;
   uint8_t indexCompression = 0;
   uint16_t keyFieldNumbers[MaxKeyFields] = {};
-  // The key fields' descriptors as the table numbering gives them, taken
-  // with the index state (MaxKeyFields slots), so that building a key copies
-  // none: every record change builds keys in every index.
+  // Copies of the key fields' descriptors (MaxKeyFields slots), taken only
+  // with a field map or the cursor's own field list; otherwise KeyFieldDesc
+  // reads them where the data file keeps them.
   TEngineBuffer keyFieldDescs;
   TKeyComparer comparer;
 
@@ -395,7 +395,7 @@ private:
 
   // Index state.
   void LoadIndexState(uint8_t n);
-  uint8_t* KeyFieldDesc(int i) const;
+  const uint8_t* KeyFieldDesc(int i) const;
   // Takes the key fields' descriptors again (a field map changes how the
   // table numbering finds them).
   void RefreshKeyFieldDescs();

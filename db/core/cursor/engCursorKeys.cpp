@@ -99,13 +99,13 @@ void TDataCursor::BuildDeletedKey(const uint8_t* record, uint8_t* key) {
   EncodeInt32Key(GetRecordAutoInc(record), key + 1);
 }
 
-uint8_t* TDataCursor::KeyFieldDesc(int i) const {
+const uint8_t* TDataCursor::KeyFieldDesc(int i) const {
   ENG_ASSERT(i >= 0 && i < keyFieldCount);
   if (CopiesKeyFieldDescs(*this)) return KeyFieldSlot(keyFieldDescs, i);
   const uint8_t* fieldDesc = DataFile().FieldDescAt(keyFieldNumbers[i]);
   // A field the file does not have raises as taking its copy would.
   if (!fieldDesc) RaiseEngineError(EngErrFieldNumber, FieldsTableName(), std::to_string(keyFieldNumbers[i]));
-  return const_cast<uint8_t*>(fieldDesc);
+  return fieldDesc;
 }
 
 void TDataCursor::RefreshKeyFieldDescs() {
