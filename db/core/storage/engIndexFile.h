@@ -155,6 +155,11 @@ private:
   TPageCache cache;  // pages of every index, found by offset
   int64_t cachedBytes = 0;  // the ChargedBytes of the cached pages
   int64_t byteLimit = 0;    // ByteBudget, grown while a transaction runs
+  // The cached compressed leaves whose entries are unpacked, by recent
+  // use, and their ChargedBytes; other cached leaves are packed.
+  TPage* unpackedLeavesNewest = nullptr;
+  TPage* unpackedLeavesOldest = nullptr;
+  int64_t unpackedLeafBytes = 0;
   std::vector<TPage*> flushList;
   TOwnedList<TPage> orphans;  // dropped from a cache while in use
   uint32_t cacheHits = 0;
@@ -187,6 +192,13 @@ private:
   TPage* TakeCacheEntry(uint8_t indexNo);
   void Admit(TPage* page);
   void Evict(TPage* page);
+  void Recharge(TPage* page);
+  void ChainLeaf(TPage* page);
+  void UnchainLeaf(TPage* page);
+  void FollowPageShape(TPage* page);
+  void UnpackCached(TPage* page);
+  bool PackOldestLeaf();
+  void PackOldLeaves();
   void DropPage(TPage* page);
   void WriteOldestPages();
   void WriteListedPages();

@@ -20,6 +20,10 @@ constexpr int32_t BufferStep = 32767;
 // When no cached page is idle, the oldest modified pages up to this part
 // of the cache are written.
 constexpr int32_t OldestPagesShare = 4;
+// Unpacked compressed leaves may take this part of the budget before the
+// least recently used of them are packed to make room, rather than pages
+// dropped; packed, a leaf of long keys takes a fifth to a tenth.
+constexpr int32_t UnpackedLeavesShare = 32;
 
 TPage* PageAt(const std::vector<TPage*>& list, int32_t index) { return list[size_t(index)]; }
 
@@ -38,12 +42,15 @@ int32_t TIndexFile::LeastCachedPages() const { return MinCachedPages * (GetSecon
 bool TIndexFile::CacheHasRoom() const { return cache.Count() < LeastCachedPages() || cachedBytes < byteLimit; }
 
 void TIndexFile::Admit(TPage* page) {
+  ENG_ASSERT(!page->Packed());
   cache.Insert(page);
   page->ChargedBytes = page->Footprint();
   cachedBytes += page->ChargedBytes;
+  FollowPageShape(page);
 }
 
 void TIndexFile::Evict(TPage* page) {
+  if (page->InLeafChain) UnchainLeaf(page);
   cache.Remove(page);
   cachedBytes -= page->ChargedBytes;
   page->ChargedBytes = 0;
@@ -54,6 +61,9 @@ void TIndexFile::Evict(TPage* page) {
 // pool at once, it could be lent to another index while still read.
 void TIndexFile::DropPage(TPage* page) {
   page->ChargedBytes = 0;
+  page->UnpackedNewer = page->UnpackedOlder = nullptr;
+  page->InLeafChain = false;
+  page->NotedForWriteBack = false;
   if (page->UseCount > 0) {
     page->Orphaned = true;
     orphans.Adopt(page);
@@ -75,6 +85,7 @@ TPage* TIndexFile::TakeCacheEntry(uint8_t indexNo) {
       page = pageStack.Take();
       break;
     }
+    if (unpackedLeafBytes > byteLimit / UnpackedLeavesShare && PackOldestLeaf()) continue;
     if (TPage* victim = cache.LeastRecentlyIdle()) {
       writes = 0;
       Evict(victim);
@@ -105,6 +116,75 @@ TPage* TIndexFile::TakeCacheEntry(uint8_t indexNo) {
               d[IdxDescCompression]);
   returnOnFailure.Dismiss();
   return page;
+}
+
+void TIndexFile::Recharge(TPage* page) {
+  const int64_t change = int64_t(page->Footprint()) - page->ChargedBytes;
+  cachedBytes += change;
+  if (page->InLeafChain) unpackedLeafBytes += change;
+  page->ChargedBytes = page->Footprint();
+}
+
+void TIndexFile::ChainLeaf(TPage* page) {
+  ENG_ASSERT(!page->InLeafChain && !page->Packed());
+  page->UnpackedNewer = nullptr;
+  page->UnpackedOlder = unpackedLeavesNewest;
+  if (unpackedLeavesNewest) unpackedLeavesNewest->UnpackedNewer = page;
+  else unpackedLeavesOldest = page;
+  unpackedLeavesNewest = page;
+  page->InLeafChain = true;
+  unpackedLeafBytes += page->ChargedBytes;
+}
+
+void TIndexFile::UnchainLeaf(TPage* page) {
+  ENG_ASSERT(page->InLeafChain);
+  (page->UnpackedNewer ? page->UnpackedNewer->UnpackedOlder : unpackedLeavesNewest) = page->UnpackedOlder;
+  (page->UnpackedOlder ? page->UnpackedOlder->UnpackedNewer : unpackedLeavesOldest) = page->UnpackedNewer;
+  page->UnpackedNewer = page->UnpackedOlder = nullptr;
+  page->InLeafChain = false;
+  unpackedLeafBytes -= page->ChargedBytes;
+  ENG_ASSERT(unpackedLeafBytes >= 0);
+}
+
+// Pages change type while held (a split, a collapsed root, a freed page
+// taken again), so the chain of unpacked compressed leaves is brought in
+// line whenever a page is taken or given back. Branches and uncompressed
+// pages store every key byte, and leaves of short keys lose little in
+// their slots: packing them would cost more than it saves.
+void TIndexFile::FollowPageShape(TPage* page) {
+  const bool packable = !page->Packed() && page->WorthPacking();
+  if (packable && !page->InLeafChain) ChainLeaf(page);
+  else if (!packable && page->InLeafChain) UnchainLeaf(page);
+}
+
+// A packed page that fails to unpack stays packed and cached.
+void TIndexFile::UnpackCached(TPage* page) {
+  page->Unpack();
+  Recharge(page);
+  FollowPageShape(page);
+}
+
+// Packing costs no write and keeps the page: the least recently used
+// unpacked leaf no one holds goes first, modified or not.
+bool TIndexFile::PackOldestLeaf() {
+  for (TPage* page = unpackedLeavesOldest; page; page = page->UnpackedNewer) {
+    if (page->UseCount > 0) continue;
+    page->Pack();
+    UnchainLeaf(page);
+    Recharge(page);
+    return true;
+  }
+  return false;
+}
+
+// After a hit unpacked a leaf: the leaves back within their share, and
+// one more packed for the one unpacked when the cache went over its
+// budget, which neither writes nor drops a page (the next page read makes
+// room as usual).
+void TIndexFile::PackOldLeaves() {
+  while (unpackedLeafBytes > byteLimit / UnpackedLeavesShare && PackOldestLeaf()) {
+  }
+  if (cachedBytes > byteLimit) PackOldestLeaf();
 }
 
 // The removed index's pages go with its descriptor to the parked slot; the
@@ -138,6 +218,7 @@ bool TIndexFile::GetPage(TReadContext* reader, uint8_t indexNo, uint32_t offset,
   if (indexNo >= IndexSlotCount) RaiseIndexError(EngErrPageCorrupt);
   CheckPageOffset(offset, fresh);
   page = nullptr;
+  bool unpackedOnHit = false;
 
   if (offset == GetEndOffset()) {
     if (offset > MaxIndexFileEnd) RaiseIndexError(EngErrTableFull);
@@ -153,6 +234,13 @@ bool TIndexFile::GetPage(TReadContext* reader, uint8_t indexNo, uint32_t offset,
       RaiseIndexError(EngErrPageCorrupt);
     }
     cache.MoveToNewest(page);
+    if (page->Packed()) {
+      UnpackCached(page);
+      unpackedOnHit = true;
+    } else if (page->InLeafChain && page != unpackedLeavesNewest) {
+      UnchainLeaf(page);
+      ChainLeaf(page);
+    }
     ++cacheHits;
   } else {
     if (reader && table->CheckChangesBeforeRead(reader)) return false;
@@ -175,6 +263,7 @@ bool TIndexFile::GetPage(TReadContext* reader, uint8_t indexNo, uint32_t offset,
     ++pageReads;
   }
   ++page->UseCount;
+  if (unpackedOnHit) PackOldLeaves();
   return true;
 }
 
@@ -194,10 +283,13 @@ void TIndexFile::ReleasePage(TPage* page) {
   }
   // The write-back looks only at pages given back changed, so reads never
   // add to the list it sorts.
-  if (page->Modified) cache.NoteForWriteBack(page);
-  const uint32_t footprint = page->Footprint();
-  cachedBytes += int64_t(footprint) - page->ChargedBytes;
-  page->ChargedBytes = footprint;
+  if (page->Modified && !page->NotedForWriteBack) {
+    cache.NoteForWriteBack(page);
+    page->NotedForWriteBack = true;
+  }
+  ENG_ASSERT(!page->Packed());  // held pages are unpacked
+  Recharge(page);
+  FollowPageShape(page);
 }
 
 bool TIndexFile::GetRoot(TReadContext* reader, uint8_t indexNo, bool second, TPage*& page) {
@@ -285,7 +377,10 @@ void TIndexFile::WriteListedPages() {
     }
     WriteImage(PageAt(flushList, first)->Offset, writeBuffer.Get(), uint32_t(count) * IndexPageSize);
     ++pageWrites;
-    for (int32_t i = first; i <= last; ++i) PageAt(flushList, i)->Modified = 0;
+    for (int32_t i = first; i <= last; ++i) {
+      PageAt(flushList, i)->Modified = 0;
+      PageAt(flushList, i)->NotedForWriteBack = false;
+    }
     first = last + 1;
   }
   flushList.clear();
@@ -299,6 +394,8 @@ void TIndexFile::DropPages(bool withDeleted) {
     cache.ForEach([this](TPage* page) { DropPage(page); });
     cache.Clear();
     cachedBytes = 0;
+    unpackedLeavesNewest = unpackedLeavesOldest = nullptr;
+    unpackedLeafBytes = 0;
     return;
   }
   for (TPage* page : cache.InKeyOrder([](const TPage* page) { return page->IndexNo != DeletedIndexNo; })) {

@@ -9,6 +9,7 @@
 #include "engErrors.h"
 #include "engLittleEndian.h"
 #include "engRecordsBitmap.h"
+#include "engScopeGuard.h"
 #include "engStrings.h"
 
 namespace {
@@ -41,7 +42,10 @@ void TPageRef::Replace(TPage* next) {
   if (held) owner->ReleaseTreePage(held);
 }
 
-TPage::~TPage() { EngineFreeMem(entries); }
+TPage::~TPage() {
+  EngineFreeMem(entries);
+  EngineFreeMem(packedEntries);
+}
 
 void TPage::Raise(uint16_t code) const { RaiseEngineError(code, Owner->ErrorTableName()); }
 
@@ -65,6 +69,8 @@ void TPage::Setup(TIndexPageOwner* owner, uint8_t indexNo, uint16_t keyLength, b
 // written whole (PutSlot, MoveSlots, UnpackEntries), so a clear (every
 // cache miss takes a cleared page) leaves the entry bytes as they are.
 void TPage::Clear() {
+  DropPackedEntries();
+  NotedForWriteBack = false;
   countsSummed = false;
   Position = 1;
   SecondPosition = 1;
@@ -79,6 +85,8 @@ void TPage::Clear() {
 }
 
 void TPage::Assign(const TPage& source) {
+  ENG_ASSERT(!source.packed);
+  DropPackedEntries();
   Position = source.Position;
   SecondPosition = source.SecondPosition;
   Offset = source.Offset;
@@ -100,8 +108,16 @@ void TPage::Assign(const TPage& source) {
   countsSummed = false;
 }
 
+// A page that stores every key byte holds at most its page's entries and
+// the one that makes it split, so it takes that many slots at once and no
+// more; compressed leaves grow in steps.
 void TPage::Reserve(int count) {
-  GrowBuffer(int32_t(count) * int32_t(EntrySize()), EntryBufferStep, entries, capacity);
+  if (IsCompressedLeaf()) {
+    GrowBuffer(int32_t(count) * int32_t(EntrySize()), EntryBufferStep, entries, capacity);
+    return;
+  }
+  const int32_t most = std::max(count, MaxEntries() + 2);
+  GrowBuffer(most * int32_t(EntrySize()), int32_t(EntrySize()), entries, capacity);
 }
 
 // A page object serves one index after another, and the slots of a
@@ -143,11 +159,13 @@ int TPage::MaxEntries() const {
 }
 
 const uint8_t* TPage::EntryAt(int position) const {
+  ENG_ASSERT(!packed);  // entries are read only from a held page
   if (position < 1 || position > Count) Corrupt();
   return Slot(position - 1);
 }
 
 uint8_t* TPage::EntryAt(int position) {
+  ENG_ASSERT(!packed);
   if (position < 1 || position > Count) Corrupt();
   return Slot(position - 1);
 }
@@ -265,6 +283,7 @@ void TPage::RecountUsedBytes() {
 // ---- load and store ------------------------------------------------------
 
 void TPage::Load(const uint8_t* image, bool fresh) {
+  ENG_ASSERT(!packed);  // a cleared page
   memcpy(HeaderImage, image, PageHeaderSize);
   countsSummed = false;
   Position = 1;
@@ -356,9 +375,54 @@ void TPage::Store(uint8_t* image) {
   PutLE32(image + 3, Left);
   PutLE32(image + 7, Right);
   PutLE16(image + 11, IsCompressedLeaf() ? UsedBytes : 0);
-  const uint32_t packed = PackEntries(image + PageHeaderSize);
-  memset(image + PageHeaderSize + packed, 0, PageDataSize - packed);
+  uint32_t stored = packedSize;
+  if (packed) memcpy(image + PageHeaderSize, packedEntries, packedSize);
+  else stored = PackEntries(image + PageHeaderSize);
+  memset(image + PageHeaderSize + stored, 0, PageDataSize - stored);
   Modified = 0;
+}
+
+// What PackEntries writes: a compressed leaf keeps the sum as UsedBytes.
+uint32_t TPage::StoredEntryBytes() const {
+  if (IsCompressedLeaf()) return UsedBytes;
+  return uint32_t(Count) * (IsLeaf() ? KeyLength + 4u : KeyLength + 8u);
+}
+
+bool TPage::WorthPacking() const {
+  constexpr uint32_t LeastGain = 3;
+  return IsCompressedLeaf() && uint32_t(Count) * EntrySize() >= LeastGain * UsedBytes;
+}
+
+void TPage::DropPackedEntries() {
+  EngineFreeMem(packedEntries);
+  packedSize = 0;
+  packed = false;
+}
+
+// A free page keeps its entries too: its count stays as it was when freed.
+void TPage::Pack() {
+  ENG_ASSERT(!packed && UseCount == 0);
+  uint8_t image[PageDataSize];
+  const uint32_t size = PackEntries(image);  // an idle page never overflows
+  ENG_ASSERT(size == StoredEntryBytes());
+  if (size > 0) {
+    packedEntries = static_cast<uint8_t*>(EngineAllocMem(size));
+    memcpy(packedEntries, image, size);
+  }
+  packedSize = size;
+  packed = true;
+  GrowBuffer(0, 0, entries, capacity);
+}
+
+void TPage::Unpack() {
+  ENG_ASSERT(packed);
+  packed = false;
+  TScopeGuard packedOnFailure([this] { packed = true; });
+  UnpackEntries(packedEntries, packedSize);
+  packedOnFailure.Dismiss();
+  countsSummed = false;
+  EngineFreeMem(packedEntries);
+  packedSize = 0;
 }
 
 // Entries that would not fit the page are damage (8965), found before a

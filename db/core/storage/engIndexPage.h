@@ -1,7 +1,10 @@
 #pragma once
 // One 4096-byte page of an index B-tree, held unpacked in fixed-size entry
-// slots so that searches are plain binary searches; packing with the key
-// compression of the index happens only when the page is read or written.
+// slots while in use so that searches are plain binary searches. An idle
+// page may be packed in memory to the bytes it stores (with the key
+// compression of the index): a slot takes the full key length, so a
+// compressed leaf of long keys takes five to ten times its stored size
+// unpacked.
 
 #include <cstdint>
 #include <string>
@@ -123,8 +126,16 @@ public:
   bool Idle() const { return UseCount == 0 && !Modified; }
   // Bytes the owner's cache counts for the page while it holds it.
   uint32_t ChargedBytes = 0;
-  // Bytes the page takes in memory, its entry slots included.
-  uint32_t Footprint() const { return uint32_t(sizeof(TPage)) + uint32_t(capacity); }
+  // Bytes the page takes in memory, its entry slots or packed entries
+  // included.
+  uint32_t Footprint() const { return uint32_t(sizeof(TPage)) + uint32_t(capacity) + packedSize; }
+  // The cache's chain of unpacked compressed leaves by recent use.
+  TPage* UnpackedNewer = nullptr;
+  TPage* UnpackedOlder = nullptr;
+  bool InLeafChain = false;
+  // Listed for write-back since it was last written: a page changed again
+  // and again is listed once.
+  bool NotedForWriteBack = false;
 
   TPage() = default;
   TPage(const TPage&) = delete;
@@ -138,6 +149,16 @@ public:
   void Load(const uint8_t* image, bool fresh);
   void Store(uint8_t* image);
   void Clear();
+  // Packed, the entries take the bytes the page stores and the slots are
+  // given up; nothing reads or changes entries until Unpack, which gives
+  // back exactly the entries packed. Only a page no one holds is packed.
+  bool Packed() const { return packed; }
+  // A compressed leaf whose slots take several times its stored bytes:
+  // long keys with bytes compression takes away. Packing and unpacking
+  // cost about a read's worth of copying, so only these gain from it.
+  bool WorthPacking() const;
+  void Pack();
+  void Unpack();
   void Assign(const TPage& source);
 
   void SetCount(uint16_t value);
@@ -208,6 +229,10 @@ public:
 private:
   uint8_t* entries = nullptr;
   int32_t capacity = 0;
+  // The packed entries, as Store writes them after the page header.
+  uint8_t* packedEntries = nullptr;
+  uint32_t packedSize = 0;
+  bool packed = false;
   // A branch's running sums of key counts are current (SumKeyCounts).
   mutable bool countsSummed = false;
 
@@ -238,6 +263,8 @@ private:
   void MoveSlots(TPage& target, int from0, int count, int to0);
   void UnpackEntries(const uint8_t* data, uint32_t usedBytes);
   uint32_t PackEntries(uint8_t* data) const;
+  uint32_t StoredEntryBytes() const;
+  void DropPackedEntries();
 
   int BasicSearch(const TKeyComparer& compare, const uint8_t* key, int length, bool& found) const;
   int LowerBound(const TKeyComparer& compare, const uint8_t* key, int length) const;

@@ -7,6 +7,7 @@
 #include <functional>
 #include <map>
 #include <random>
+#include <set>
 
 #include "engErrors.h"
 #include "engHeap.h"
@@ -214,6 +215,104 @@ TEST_P(IndexFileModes, TreesStayExactThroughTheFile) {
 INSTANTIATE_TEST_SUITE_P(AllCompressions, IndexFileModes,
                          testing::Combine(testing::Values(kcNone, kcLeading, kcTrailing, kcFull),
                                           testing::Bool()));
+
+namespace {
+
+// Long keys padded with zeros that compression takes away on disk, as text
+// fields are: unpacked, each entry of a leaf takes the full key length.
+constexpr uint16_t PaddedKeyLength = 300;
+
+std::vector<uint8_t> PaddedDescriptor(bool unique, uint8_t compression) {
+  std::vector<uint8_t> d = Descriptor("Padded", {1, 2}, unique, compression);
+  PutLE16(d.data() + IdxDescKeyLength, PaddedKeyLength);
+  return d;
+}
+
+// The padding goes before the row number that ends a non-unique key.
+TKeyBytes PaddedKey(uint32_t n, bool unique) {
+  TKeyBytes key = TableKey(n, true);
+  key.resize(PaddedKeyLength - (unique ? 0 : 4), 0);
+  if (!unique) {
+    const TKeyBytes row = TableKey(n, false);
+    key.insert(key.end(), row.end() - 4, row.end());
+  }
+  return key;
+}
+
+}  // namespace
+
+// Leaves packed in memory reach the file as they would unpacked: the same
+// inserts and deletes through a cache far too small for the unpacked
+// leaves (leaves packed, changed ones written from their packed bytes,
+// some dropped and read again) and through one that keeps every page
+// unpacked leave the same bytes.
+TEST_P(IndexFileModes, ASmallCacheOfPackedLeavesWritesTheSameFile) {
+  auto [compression, unique] = GetParam();
+  table.encrypted = compression % 2 == 0;
+  std::mt19937 random(31u + compression * 2 + unique);
+  // More pages than the cache keeps whatever the bytes: trailing zeros
+  // removed, leaves hold many more keys.
+  const bool shortLeaves = compression == kcNone || compression == kcLeading;
+  std::vector<uint32_t> order(shortLeaves ? 2500 : 9000);
+  for (uint32_t i = 0; i < order.size(); ++i) order[i] = i + 1;
+  std::shuffle(order.begin(), order.end(), random);
+
+  auto write = [&](const std::string& name, int64_t budget) {
+    table.caches.IndexBytes = budget;
+    delete file;
+    file = NewFile(name);
+    file->CreateIndexFile();
+    file->SetPrimaryIndex(Descriptor("", {2}, true, kcNone).data());
+    file->AddIndex(PaddedDescriptor(unique, compression).data());
+    TTestTree tree = Tree(1);
+    std::set<TKeyBytes> present;
+    for (uint32_t n : order) {
+      tree.Insert(PaddedKey(n, unique), n);
+      present.insert(PaddedKey(n, unique));
+    }
+    for (size_t i = 0; i < order.size() / 2; ++i) {
+      tree.Delete(PaddedKey(order[i], unique));
+      present.erase(PaddedKey(order[i], unique));
+    }
+    EXPECT_EQ(std::vector<TKeyBytes>(present.begin(), present.end()), tree.Check());
+    file->FlushPages();
+    file->WriteHeader(false);
+    file->Close();
+    return FileBytes(name);
+  };
+  const std::vector<uint8_t> unpacked = write("WIDE.IDX", MaxCachedIndexBytes);
+  const std::vector<uint8_t> packed = write("NARROW.IDX", 64 << 10);
+  ASSERT_GT(unpacked.size(), size_t(64 << 10));
+  EXPECT_TRUE(unpacked == packed);
+}
+
+// A budget that holds a tree's compressed leaves packed but not a quarter
+// of them unpacked keeps the whole tree: a second walk reads nothing, a walk
+// writes nothing, and what the cache counts stays within the budget.
+TEST_F(IndexFile, PackedLeavesLetTheBudgetHoldATreeTooLargeUnpacked) {
+  constexpr int64_t budget = 512 << 10;
+  constexpr int64_t slack = budget / 8;
+  table.caches.IndexBytes = MaxCachedIndexBytes;
+  file->CreateIndexFile();
+  file->SetPrimaryIndex(Descriptor("", {2}, true, kcNone).data());
+  file->AddIndex(PaddedDescriptor(true, kcFull).data());
+  TTestTree tree = Tree(1);
+  constexpr uint32_t keys = 6000;
+  for (uint32_t n = 1; n <= keys; ++n) tree.Insert(PaddedKey(n, true), n);
+  file->FlushPages();
+  ASSERT_GT(file->CachedBytes(), 4 * budget);  // what the tree takes unpacked
+
+  table.caches.IndexBytes = budget;
+  file->TrimPageCaches(true);
+  file->DropPages(true);
+  ASSERT_EQ(keys, tree.Check().size());
+  const uint32_t reads = file->PageReads();
+  const uint32_t writes = file->PageWrites();
+  ASSERT_EQ(keys, tree.Check().size());
+  EXPECT_EQ(reads, file->PageReads());
+  EXPECT_EQ(writes, file->PageWrites());
+  EXPECT_LT(file->CachedBytes(), budget + slack);
+}
 
 TEST_F(IndexFile, FreedPagesGoBackToTheirOwnIndexOnly) {
   file->CreateIndexFile();
