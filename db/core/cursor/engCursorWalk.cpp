@@ -203,12 +203,6 @@ bool TLeafWalker::Prior() {
   return true;
 }
 
-bool TLeafWalker::OnEntry() const { return page && entry >= 1 && entry <= page->Count; }
-
-const uint8_t* TLeafWalker::Key() const { return page->KeyAt(entry); }
-
-uint32_t TLeafWalker::Record() const { return page->PointerAt(entry); }
-
 bool TLeafWalker::RecordBeside(int distance, uint32_t& record) const {
   const int position = entry + distance;
   if (!OnEntry() || position < 1 || position > page->Count) return false;

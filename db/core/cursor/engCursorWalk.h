@@ -46,9 +46,10 @@ public:
   // The index has no root: nothing to walk.
   bool IndexEmpty() const { return !page; }
   // The walk stands on an entry (not before the first or after the last).
-  bool OnEntry() const;
-  const uint8_t* Key() const;
-  uint32_t Record() const;
+  // Inline with the two below: every step asks each more than once.
+  bool OnEntry() const { return page && entry >= 1 && entry <= page->Count; }
+  const uint8_t* Key() const { return page->KeyAt(entry); }
+  uint32_t Record() const { return page->PointerAt(entry); }
   // 1-based position in index order of the entry stood on; one past the
   // last key at the end, 0 before the first.
   uint32_t Logical() const { return logical; }
