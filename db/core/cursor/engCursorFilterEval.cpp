@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include "engBlobBuffer.h"
@@ -106,28 +107,116 @@ public:
   void GetColumnValue(TExpToken& node) override { node.SetNull(); }
 };
 
+// Whether the condition under node reads no column but fieldNo (set by
+// the first column met) and nothing else a record or the moment could
+// change: constants, operators and functions of their operands alone.
+bool ReadsOneColumnOnly(const TExpToken& node, uint16_t& fieldNo) {
+  for (const TExpToken* part = &node; part; part = part->Next) {
+    switch (part->Kind) {
+      case nkColumn:
+        if (part->FieldNo == 0 || (fieldNo != 0 && part->FieldNo != fieldNo)) return false;
+        fieldNo = part->FieldNo;
+        break;
+      case nkConstant:
+        break;
+      case nkUnary:
+      case nkBinary:
+      case nkStringCompare:
+      case nkPredicate:
+      case nkFunction:
+        if (part->NestedQuery || part->Code == opInSelect || part->Code == opNotInSelect ||
+            (part->Code >= fnSum && part->Code <= fnAvg))
+          return false;
+        break;
+      default:
+        return false;
+    }
+    for (const TExpToken* operand : {part->First, part->Second, part->Third})
+      if (operand && !ReadsOneColumnOnly(*operand, fieldNo)) return false;
+  }
+  return true;
+}
+
+// The results of a condition that reads one column of at most eight bytes,
+// by that column's value (null or not, and its bytes): a Boolean, a status
+// or a date takes a few values over many records, and each is evaluated
+// once per scan. Results are only remembered, so a condition that fails
+// on a value fails on every record holding it, as before.
+class TResultsByValue {
+public:
+  static constexpr int MostValueBytes = 8;
+
+  // Nothing remembered when the condition is no such function.
+  TResultsByValue(TDataCursor& cursor, const TExpToken& node) {
+    uint16_t fieldNo = 0;
+    if (!ReadsOneColumnOnly(node, fieldNo) || fieldNo == 0) return;
+    cursor.GetTableFieldDesc(fieldNo, desc.data());
+    if (desc[FieldDescTypeOffset] == BlobFieldType || FieldValueWidth(desc.data()) > MostValueBytes) return;
+    active = true;
+  }
+
+  bool Active() const { return active; }
+
+  // The result for record's value: remembered, or evaluated and kept.
+  template <typename Evaluate>
+  bool Result(const TCursorFields& fields, const uint8_t* record, Evaluate evaluate) {
+    uint64_t bytes = 0;
+    bool blank = true;
+    fields.GetFieldValue(desc.data(), record, blank, &bytes);
+    TSlot& slot = slots[(bytes * 0x9E3779B97F4A7C15ull + uint64_t(blank)) >> (64 - SlotBits)];
+    if (slot.Used && slot.Bytes == bytes && slot.Blank == blank) return slot.Passes;
+    const bool passes = evaluate();
+    slot = TSlot{bytes, blank, true, passes};
+    return passes;
+  }
+
+private:
+  static constexpr int SlotBits = 6;
+  struct TSlot {
+    uint64_t Bytes = 0;
+    bool Blank = false;
+    bool Used = false;
+    bool Passes = false;
+  };
+
+  std::array<uint8_t, FieldDescSize> desc{};
+  std::array<TSlot, size_t(1) << SlotBits> slots{};
+  bool active = false;
+};
+
 // Tests records against a filter, one after the other: the evaluation's
 // nodes and the columns' descriptors serve every record.
 class TRecordTest {
 public:
   TRecordTest(TDataCursor& cursor, TFilter& filter, const TExpToken* node)
-      : filter(filter),
+      : cursor(cursor),
+        filter(filter),
         node(node),
         values(cursor),
         context{&values, cursor.LanguageId(), cursor.SortId(), &filter.FormatSettings, &scratch} {}
 
+  // For a scan: the results of a condition of one short column are
+  // remembered by its value.
+  void RememberResults() {
+    if (!filter.IsCallback && node) results = std::make_unique<TResultsByValue>(cursor, *node);
+  }
+
   bool Passes(const uint8_t* record, uint32_t number) {
     if (filter.IsCallback) return filter.Callback && filter.Callback(filter.CallbackContext, record, number);
     values.SetRecord(record);
+    if (results && results->Active())
+      return results->Result(cursor, record, [this] { return EvaluateCondition(context, *node); });
     return EvaluateCondition(context, *node);
   }
 
 private:
+  TDataCursor& cursor;
   TFilter& filter;
   const TExpToken* node;
   TRecordColumnValues values;
   TExpScratch scratch;
   TExpEvalContext context;
+  std::unique_ptr<TResultsByValue> results;
 };
 
 // The records from number on that one read takes: those set in bits,
@@ -163,6 +252,7 @@ bool TDataCursor::NullSatisfies(const TExpToken& node) {
 void TCursorFilterSet::ScanRecords(TFilter& filter, const TExpToken* node, TRecordsBitmap& bits) {
   TDataFile& data = cursor.DataFile();
   TRecordTest test(cursor, filter, node);
+  test.RememberResults();
   TRecordRun run;
   // A cursor with computed fields tests records of its own size, as it
   // shows them.

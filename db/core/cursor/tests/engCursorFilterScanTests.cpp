@@ -91,4 +91,41 @@ TEST_F(CursorFilterScanTest, ACallbackSeesTheCursorsComputedFields) {
   EXPECT_EQ(Visible(), (std::vector<int32_t>{2, 4, 6, 8, 10}));
 }
 
+// A scan remembers the result of a condition on one short column by the
+// column's value: a null and a zero are two values, and each record gets
+// what evaluating the condition on it gives (the same condition ANDed with
+// a test of a second column is evaluated for every record).
+TEST_F(CursorFilterScanTest, AConditionOnOneColumnGivesEachRecordItsValuesResult) {
+  CreateGroups("VALUES");
+  cursor = &OpenCursor("VALUES");
+  constexpr int Rows = 300;
+  for (int32_t id = 1; id <= Rows; ++id) {
+    const int32_t group = id % 5;
+    const std::string name = "N" + std::to_string(id);
+    // Every seventh group is null.
+    std::vector<uint8_t> record =
+        Record(*cursor, {&id, name.c_str(), id % 7 == 0 ? nullptr : static_cast<const void*>(&group)});
+    cursor->InsertRecord(record.data(), false);
+  }
+  cursor->SetIndexNo(NaturalOrderIndex);
+  auto visibleWith = [&](const std::string& text) {
+    TFilter* filter = Activate(text);
+    std::vector<int32_t> ids = Visible();
+    cursor->DropFilter(filter);
+    return ids;
+  };
+  // Functions of the column: no index serves them, the records are read.
+  EXPECT_EQ(visibleWith("ABS(GRP) = 0"), IdsWhere(Rows, [](int32_t id) { return id % 7 != 0 && id % 5 == 0; }));
+  EXPECT_EQ(visibleWith("ABS(GRP) IS NULL"), IdsWhere(Rows, [](int32_t id) { return id % 7 == 0; }));
+  // Two columns: the value of one decides nothing alone.
+  EXPECT_EQ(visibleWith("ABS(GRP) = ID - 5"), (std::vector<int32_t>{5, 6, 8, 9}));
+  for (const char* text : {"ABS(GRP) = 0", "ABS(GRP) <> 0", "ABS(GRP) IS NULL", "ABS(GRP) + 1 IN (2, 4)",
+                           "ABS(GRP) < 3", "NOT (ABS(GRP) >= 1)", "UPPER(NAME) = 'N12'"}) {
+    SCOPED_TRACE(text);
+    const std::vector<int32_t> ids = visibleWith(text);
+    EXPECT_FALSE(ids.empty());
+    EXPECT_EQ(ids, visibleWith(std::string("(") + text + ") AND ID = ID"));
+  }
+}
+
 }  // namespace
