@@ -4,13 +4,6 @@
 
 #include "engTextCompare.h"
 
-int TKeyComparer::CompareKeys(const uint8_t* a, const uint8_t* b, int length) const {
-  if (!a) return 1;
-  if (IndexNo == DeletedIndexNo) return CompareBytes(a, b, length, false);
-  if (LanguageId == 0) return CompareBytes(a, b, length, Descending);
-  return CompareLocaleFields(a, b, length);
-}
-
 // Field by field: strings collate under the table's locale, everything else
 // compares as bytes (its null byte and value together).
 int TKeyComparer::CompareLocaleFields(const uint8_t* a, const uint8_t* b, int length) const {

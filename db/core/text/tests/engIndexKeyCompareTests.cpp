@@ -65,6 +65,11 @@ TEST(IndexKeyCompare, DescendingTurnsFieldsAndRowNumberRound) {
   EXPECT_EQ(1, Compare(bytes, null, text));
   bytes.IndexNo = DeletedIndexNo;  // always ascending bytes
   EXPECT_EQ(-1, Compare(bytes, null, text));
+  // Under a locale too: "a" after "B" as bytes, before it collated.
+  TKeyComparer deleted = Comparer(0x0409);
+  deleted.IndexNo = DeletedIndexNo;
+  deleted.Descending = true;
+  EXPECT_EQ(1, Compare(deleted, Key("a", 1, 1), Key("B", 1, 1)));
 }
 
 TEST(IndexKeyCompare, ComparesOnlyTheGivenLength) {
