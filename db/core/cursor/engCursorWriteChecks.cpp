@@ -3,8 +3,7 @@
 // Texts convert by the table's own number and date rules.
 
 #include <cstring>
-#include "engErrorCodes.h"
-#include "engFieldTypes.h"
+#include <optional>
 #include <string>
 
 #include "engBcd.h"
@@ -12,8 +11,10 @@
 #include "engCursorWrite.h"
 #include "engDataHeader.h"
 #include "engDataLayout.h"
+#include "engErrorCodes.h"
 #include "engExpDateTime.h"
 #include "engExpEval.h"
+#include "engFieldTypes.h"
 #include "engKeyEncoding.h"
 #include "engLittleEndian.h"
 #include "engStrings.h"
@@ -168,28 +169,35 @@ void TDataCursor::ApplyDefaults(uint8_t* record) {
   }
 }
 
+// Every insert and change runs this: a field without a constraint costs a
+// look at three descriptor bytes, and the number and date rules are made
+// only for a field with a limit (most tables mark fields required only).
 void TDataCursor::CheckConstraints(const uint8_t* record) {
   RequireOpen();
   if (!hasValidityChecks) return;
-  const TFormatSettings settings = GetLocaleFormatSettings(LanguageId(), SortId());
+  std::optional<TFormatSettings> settings;
   uint8_t fieldDesc[FieldDescSize];
   uint8_t value[ValueBufferSize];
   for (int fieldNo = 1; fieldNo <= GetFieldCount(); ++fieldNo) {
     GetTableFieldDesc(fieldNo, fieldDesc);
     const bool required = fieldDesc[FieldDescRequiredOffset] != 0;
-    const std::string minimum = DescText(fieldDesc, FieldDescMinOffset);
-    const std::string maximum = DescText(fieldDesc, FieldDescMaxOffset);
-    if (!required && minimum.empty() && maximum.empty()) continue;
-    const std::string name = GetShortString(fieldDesc + FieldDescNameOffset, FieldNameLimit);
+    const bool hasMinimum = fieldDesc[FieldDescMinOffset] != 0;  // the text's length byte
+    const bool hasMaximum = fieldDesc[FieldDescMaxOffset] != 0;
+    if (!required && !hasMinimum && !hasMaximum) continue;
+    auto fail = [&](uint16_t code) { Raise(code, GetShortString(fieldDesc + FieldDescNameOffset, FieldNameLimit)); };
     std::memset(value, 0, sizeof value);
     bool blank = true;
-    GetTableField(fieldNo, record, blank, value);
-    if (required && blank) Raise(EngErrValueRequired, name);
+    GetFieldValue(fieldDesc, record, blank, value);
+    if (required && blank) fail(EngErrValueRequired);
+    if (!hasMinimum && !hasMaximum) continue;
+    if (!settings) settings = GetLocaleFormatSettings(LanguageId(), SortId());
     // A blank field is held against the limits as its zero value.
-    if (!minimum.empty() && !WithinLimit(LanguageId(), SortId(), minimum, false, fieldDesc, value, settings))
-      Raise(EngErrBelowMinimum, name);
-    if (!maximum.empty() && !WithinLimit(LanguageId(), SortId(), maximum, true, fieldDesc, value, settings))
-      Raise(EngErrAboveMaximum, name);
+    if (hasMinimum && !WithinLimit(LanguageId(), SortId(), DescText(fieldDesc, FieldDescMinOffset), false,
+                                   fieldDesc, value, *settings))
+      fail(EngErrBelowMinimum);
+    if (hasMaximum && !WithinLimit(LanguageId(), SortId(), DescText(fieldDesc, FieldDescMaxOffset), true,
+                                   fieldDesc, value, *settings))
+      fail(EngErrAboveMaximum);
   }
 }
 
