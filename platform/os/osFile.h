@@ -20,10 +20,10 @@
 // share mode then keep writers out but not other readers.
 //
 // Every call returns ERROR_SUCCESS or a Windows error number (osErrors.h).
-// A handle is used by one thread at a time, except that LockRange and
-// UnlockRange may run on several threads at once while it stays open (the
-// locked ranges have a lock of their own); handles of one file may be used
-// by different threads at once.
+// A handle is used by one thread at a time, except that Read, Write,
+// LockRange and UnlockRange may run on several threads at once while it
+// stays open (transfers name their offset, the locked ranges have a lock of
+// their own); handles of one file may be used by different threads at once.
 
 #include <cstddef>
 #include <cstdint>

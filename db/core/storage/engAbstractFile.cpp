@@ -114,6 +114,18 @@ int32_t TAbstractFile::Seek(int32_t number, int32_t offset, int32_t origin) {
   return entry->Position;
 }
 
+int32_t TAbstractFile::ReadAt(int32_t number, int32_t offset, void* buffer, int32_t count) {
+  Guard guard(section);
+  Seek(number, offset, soFromBeginning);
+  return Read(number, buffer, count);
+}
+
+int32_t TAbstractFile::WriteAt(int32_t number, int32_t offset, const void* buffer, int32_t count) {
+  Guard guard(section);
+  Seek(number, offset, soFromBeginning);
+  return Write(number, buffer, count);
+}
+
 bool TAbstractFile::LockRange(int32_t offset, int32_t length) {
   Guard guard(section);
   int32_t end;

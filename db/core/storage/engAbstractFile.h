@@ -69,6 +69,13 @@ public:
   // origin soFromEnd places the position offset bytes before the end (the
   // reverse of a stream's).
   virtual int32_t Seek(int32_t number, int32_t offset, int32_t origin);
+  // Read and Write at offset, as a seek and the transfer under the section
+  // would; where the handle's position is afterwards is not defined. A disk
+  // file moves bytes of 1 or more without the section and leaves the
+  // position alone: every page and record read names its offset, and three
+  // section holds per read were a measurable part of a look-up.
+  virtual int32_t ReadAt(int32_t number, int32_t offset, void* buffer, int32_t count);
+  virtual int32_t WriteAt(int32_t number, int32_t offset, const void* buffer, int32_t count);
   // Exclusive byte-range lock: fails on any overlap with a held range.
   virtual bool LockRange(int32_t offset, int32_t length);
   // Releases the held range with exactly this start and length.

@@ -85,6 +85,21 @@ void TFileHandler::Write(const void* buffer, int32_t count) {
   if (written < 0 || written < count) Raise(EngErrWriteFailed);
 }
 
+int32_t TFileHandler::ReadAt(int64_t offset, void* buffer, int32_t count, bool allowShort) {
+  if (!file || offset < 0 || offset > INT32_MAX) Raise(EngErrReadFailed);
+  ENG_ASSERT(open && handle >= 1);
+  const int32_t n = file->ReadAt(handle, int32_t(offset), buffer, count);
+  if (n < 0 || (!allowShort && n < count)) Raise(EngErrReadFailed);
+  return n;
+}
+
+void TFileHandler::WriteAt(int64_t offset, const void* buffer, int32_t count) {
+  if (!file || offset < 0 || offset > INT32_MAX) Raise(EngErrWriteFailed);
+  ENG_ASSERT(open && handle >= 1);
+  const int32_t written = file->WriteAt(handle, int32_t(offset), buffer, count);
+  if (written < 0 || written < count) Raise(EngErrWriteFailed);
+}
+
 void TFileHandler::Flush() {
   if (file && !file->InMemory() && !static_cast<TPhysicalFile*>(file)->Flush()) Raise(EngErrWriteFailed);
 }

@@ -47,6 +47,10 @@ public:
   virtual void Write(const void* buffer, int32_t count);
   virtual void Flush();
 
+  // Read and Write at offset, without a seek or the file's section; the
+  // position afterwards is not defined.
+  int32_t ReadAt(int64_t offset, void* buffer, int32_t count, bool allowShort);
+  void WriteAt(int64_t offset, const void* buffer, int32_t count);
   // The new position (origin soFromBeginning, soFromCurrent or soFromEnd;
   // from the end the position is the size minus offset); 0 when closed.
   int32_t Seek(int32_t offset, int32_t origin);

@@ -117,6 +117,26 @@ int32_t TPhysicalFile::Seek(int32_t, int32_t offset, int32_t origin) {
   return position;
 }
 
+// Positioned transfers need neither the section nor the position: the
+// operating-system handle stays open while a caller holds a handle (see the
+// lock calls below) and transfers at an offset may run side by side. Only a
+// cut (0 bytes) goes the ordinary way, since it drops the head's mapping.
+int32_t TPhysicalFile::ReadAt(int32_t, int32_t offset, void* buffer, int32_t count) {
+  if (offset < 0 || count < 0) return -1;
+  // Nothing lies beyond the largest 32-bit position for the engine.
+  count = int32_t(std::min<int64_t>(count, int64_t(INT32_MAX) - offset));
+  size_t done = 0;
+  return osFile.Read(offset, buffer, size_t(count), done) == ERROR_SUCCESS ? int32_t(done) : -1;
+}
+
+int32_t TPhysicalFile::WriteAt(int32_t number, int32_t offset, const void* buffer, int32_t count) {
+  if (count == 0) return TAbstractFile::WriteAt(number, offset, buffer, count);
+  int32_t end;
+  if (!TransferEnd(offset, count, end)) return -1;
+  size_t done = 0;
+  return osFile.Write(offset, buffer, size_t(count), done) == ERROR_SUCCESS ? int32_t(done) : -1;
+}
+
 // Without the section, which every change check would pay for twice: a lock
 // call comes through an open handle, the operating-system handle is opened,
 // created or closed only while no handle is open, and its locked ranges

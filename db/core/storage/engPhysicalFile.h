@@ -25,6 +25,8 @@ public:
   int32_t Read(int32_t number, void* buffer, int32_t count) override;
   int32_t Write(int32_t number, const void* buffer, int32_t count) override;
   int32_t Seek(int32_t number, int32_t offset, int32_t origin) override;
+  int32_t ReadAt(int32_t number, int32_t offset, void* buffer, int32_t count) override;
+  int32_t WriteAt(int32_t number, int32_t offset, const void* buffer, int32_t count) override;
   bool LockRange(int32_t offset, int32_t length) override;
   bool UnlockRange(int32_t offset, int32_t length) override;
   // Through a mapping of the first page, on local file systems.

@@ -1,0 +1,100 @@
+// Transfers that name their offset (ReadAt / WriteAt), for disk and memory
+// files, and disk transfers from several threads at once.
+
+#include <atomic>
+#include <thread>
+
+#include "engFileTestSupport.h"
+
+namespace {
+
+class FilePositionedTest : public FileLayerTest, public ::testing::WithParamInterface<bool> {
+protected:
+  bool InMemory() const { return GetParam(); }
+};
+
+TEST_P(FilePositionedTest, TransfersAtAnOffsetActAsASeekAndATransfer) {
+  auto file = Handler("AT.DAT", InMemory());
+  file->CreateFile();
+  const std::vector<char> bytes = Pattern(300, 3);
+  file->WriteAt(100, bytes.data(), 300);
+  file->WriteAt(0, "head", 4);
+  EXPECT_EQ(file->FileSize(), 400);
+
+  std::vector<char> back(300);
+  EXPECT_EQ(file->ReadAt(100, back.data(), 300, false), 300);
+  EXPECT_EQ(back, bytes);
+  // The gap between the two writes reads as zero.
+  char gap[96];
+  EXPECT_EQ(file->ReadAt(4, gap, 96, false), 96);
+  EXPECT_EQ(std::vector<char>(gap, gap + 96), std::vector<char>(96, 0));
+
+  // Short only at the end, and only where allowed.
+  EXPECT_EQ(file->ReadAt(390, back.data(), 20, true), 10);
+  EXPECT_EQ(RaisedCode([&] { file->ReadAt(390, back.data(), 20, false); }), 9217);
+  EXPECT_EQ(RaisedCode([&] { file->ReadAt(-1, back.data(), 1, true); }), 9217);
+
+  // Writing nothing cuts the file there; a disk file's head shows what is
+  // written after the cut, not the bytes it had before.
+  char head[4];
+  (void)file->PeekHead(head, 4);  // maps a disk file's head, where it can
+  file->WriteAt(0, nullptr, 0);
+  EXPECT_EQ(file->FileSize(), 0);
+  file->WriteAt(0, "next", 4);
+  if (file->PeekHead(head, 4)) {
+    EXPECT_EQ(std::string(head, 4), "next");
+  }
+  EXPECT_EQ(ReadAll(*file), std::vector<char>({'n', 'e', 'x', 't'}));
+}
+
+INSTANTIATE_TEST_SUITE_P(DiskAndMemory, FilePositionedTest, ::testing::Values(false, true));
+
+// Tables of several sessions share one disk file object: their positioned
+// reads and writes run side by side with a seek and transfer under the
+// section, and every byte lands where it was meant to.
+TEST_F(FileLayerTest, PositionedTransfersOfSeveralThreadsStayApart) {
+  constexpr int kThreads = 4;
+  constexpr int32_t kSlice = 4096;
+  constexpr int kRounds = 200;
+  auto keeper = Handler("SHARED.DAT", false);
+  keeper->CreateFile();
+  keeper->Close();
+  keeper->Open();
+  keeper->WriteAt(0, Pattern(kSlice * (kThreads + 1), 0).data(), kSlice * (kThreads + 1));
+
+  std::atomic<int> mismatches{0};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t) {
+    threads.emplace_back([&, t] {
+      auto file = Handler("SHARED.DAT", false);
+      file->Open();
+      const int32_t offset = kSlice * (t + 1);
+      std::vector<char> back(kSlice);
+      for (int round = 0; round < kRounds; ++round) {
+        const std::vector<char> bytes = Pattern(kSlice, t * 1000 + round);
+        file->WriteAt(offset, bytes.data(), kSlice);
+        file->ReadAt(offset, back.data(), kSlice, false);
+        if (back != bytes) ++mismatches;
+      }
+      file->Close();
+    });
+  }
+  // Meanwhile the position-based way on the first slice.
+  const std::vector<char> first = Pattern(kSlice, 0);
+  std::vector<char> back(kSlice);
+  for (int round = 0; round < kRounds; ++round) {
+    TFileSection section(*keeper);
+    keeper->Seek(0, soFromBeginning);
+    keeper->Read(back.data(), kSlice, false);
+    if (back != first) ++mismatches;
+  }
+  for (std::thread& thread : threads) thread.join();
+  EXPECT_EQ(mismatches, 0);
+  for (int t = 0; t < kThreads; ++t) {
+    std::vector<char> last(kSlice);
+    keeper->ReadAt(kSlice * (t + 1), last.data(), kSlice, false);
+    EXPECT_EQ(last, Pattern(kSlice, t * 1000 + kRounds - 1)) << t;
+  }
+}
+
+}  // namespace
