@@ -47,6 +47,15 @@ void TBlock::Load(const uint8_t* image) {
     blobFile->Decipher(header, BlockHeaderSize);
     blobFile->Decipher(data.Get(), uint32_t(dataSize));
   }
+  TakeHeader(header);
+}
+
+void TBlock::LoadDeciphered(const uint8_t* image) {
+  std::memcpy(data.Get(), image + BlockHeaderSize, size_t(dataSize));
+  TakeHeader(image);
+}
+
+void TBlock::TakeHeader(const uint8_t* header) {
   previous = GetLE32(header + BlkPrevious);
   next = GetLE32(header + BlkNext);
   bytesUsed = GetLE16(header + BlkBytesUsed);

@@ -51,6 +51,8 @@ public:
   void Reset();
   // From a file image of one block (deciphered for an encrypted table).
   void Load(const uint8_t* image);
+  // From an image of one block already deciphered.
+  void LoadDeciphered(const uint8_t* image);
   // Into a file image of one block (enciphered for an encrypted table).
   void Save(uint8_t* image);
 
@@ -82,6 +84,8 @@ private:
   uint32_t previous = 0;
   uint32_t next = 0;
 
+  // The header values from a deciphered block header; not modified.
+  void TakeHeader(const uint8_t* header);
   void CheckDataSpan(int32_t dataOffset, int32_t count) const;
   void SetValue(uint32_t& field, uint32_t value);
 };

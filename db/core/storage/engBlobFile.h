@@ -100,9 +100,10 @@ public:
   }
 
   // Blocks. GetBlock hands out the block at offset pinned; at the end
-  // offset it appends a new block. It reads ahead, when asked, as many
-  // blocks as the hint allows. False (and no block) when a read for a
-  // reader met other users' changes: the caller starts its chain over.
+  // offset it appends a new block. A block the chain window holds is taken
+  // from it; any other is read, ahead when asked, as many blocks as the hint
+  // allows. False (and no block) when a read for a reader met other users'
+  // changes: the caller starts its chain over.
   bool GetBlock(TReadContext* reader, uint32_t offset, TBlock*& block, int32_t blockCountHint, bool readAhead);
   void ReleaseBlock(TBlock* block);
   // Reading a whole chain ahead without a cache entry per block: the block
@@ -245,6 +246,9 @@ private:
     return index < uint32_t(chainWindowBlocks) ? chainWindow.get() + size_t(index) * blockSize : nullptr;
   }
   void FillChainWindow(uint32_t offset, int32_t blocksAhead);
+  // The block at offset taken into the cache from the window, pinned by
+  // none; nullptr when the window does not hold it.
+  TBlock* BlockFromWindow(uint32_t offset);
   // Forgets the window, or only when it overlaps count blocks at offset.
   void ForgetChainWindow();
   void ForgetChainWindow(uint32_t offset, int32_t count);

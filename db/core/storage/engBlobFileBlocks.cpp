@@ -37,7 +37,7 @@ bool TBlobFile::GetBlock(TReadContext* reader, uint32_t offset, TBlock*& block, 
     block = cache.Find(offset);
     if (block) {
       cache.MoveToNewest(block);
-    } else {
+    } else if (!(block = BlockFromWindow(offset))) {
       if (reader && table->CheckChangesBeforeRead(reader)) return false;
       int32_t count = 1;
       if (readAhead)

@@ -32,6 +32,26 @@ bool TBlobFile::ViewBlockFromFile(TReadContext* reader, uint32_t offset, int32_t
   return true;
 }
 
+// The window holds what the cache would have held had it read the blocks
+// along when the window was filled (every write overlapping it and every
+// drop of the cache forget it), so a block it holds becomes a cache entry
+// without a read: freeing or rewriting a value just read does not read its
+// blocks again.
+TBlock* TBlobFile::BlockFromWindow(uint32_t offset) {
+  if (!ChainWindowImage(offset)) return nullptr;
+  TBlock* block = TakeCacheEntry(offset);
+  // Making room may have written changed blocks back, and a write over the
+  // window forgets it.
+  const uint8_t* image = ChainWindowImage(offset);
+  if (!image) {
+    blockStack.Give(block);
+    return nullptr;
+  }
+  block->LoadDeciphered(image);
+  cache.Insert(block);
+  return block;
+}
+
 // As many blocks as the caller still needs, but never less than a
 // read-ahead: the chains of the records after this one were most likely
 // written after it. Never more than the cache may hold, nor past the end.

@@ -163,4 +163,37 @@ TEST_F(BlobWindowTest, AnotherWritersChangeIsReadOnceTheCheckHasDroppedTheCache)
   EXPECT_EQ(ViewChain(firstB), theirs);
 }
 
+TEST_F(BlobWindowTest, BlocksTakenFromTheWindowChangeAndWriteBackAsBlocksReadFromDisk) {
+  for (const bool encrypted : {false, true}) {
+    SCOPED_TRACE(encrypted ? "enciphered" : "plain");
+    table.Encrypted = encrypted;
+    // The same changes to a file of three values, made right after opening
+    // it or after the values were read through the window.
+    auto changed = [&](bool readFirst) {
+      Create(64);
+      const int32_t data = file->BlockDataSize();
+      std::vector<uint32_t> firsts;
+      for (int i = 0; i < 3; ++i) firsts.push_back(WriteBlob(Bytes(size_t(3 * data - i), i), uint32_t(i + 1)));
+      WriteBack();
+      Reopen();
+      if (readFirst) {
+        for (int i = 0; i < 3; ++i) EXPECT_EQ(ViewChain(firsts[size_t(i)], &reader), Bytes(size_t(3 * data - i), i));
+      }
+      // The second value freed, the third's middle block rewritten.
+      uint32_t second = firsts[1];
+      file->FreeChain(&reader, false, false, 0, 2, second);
+      TBlock* middle = Get(firsts[2] + file->BlockSize());
+      const std::vector<uint8_t> rewritten = Bytes(size_t(data), 99);
+      middle->WriteData(0, data, rewritten.data());
+      file->ReleaseBlock(middle);
+      WriteBack();
+      const uint32_t block = file->BlockSize();
+      EXPECT_EQ(FreeList(), (std::vector<uint32_t>{firsts[1] + 2 * block, firsts[1] + block, firsts[1]}));
+      file->Close();
+      return DiskBytes();
+    };
+    EXPECT_EQ(changed(true), changed(false));
+  }
+}
+
 }  // namespace
