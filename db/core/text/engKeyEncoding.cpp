@@ -25,14 +25,47 @@ uint64_t GetLittleEndian(const uint8_t* value, int n) {
   return result;
 }
 
+// Copies length bytes of text upper-cased as language 0 maps ASCII; false
+// at the first byte outside ASCII (out then holds a part). Keys of every
+// record change and of a first open's check of every record take this way:
+// one pass, eight bytes at a time, instead of a copy, a length and two
+// passes of the general case mapping.
+bool CopyUpperAscii(const uint8_t* text, size_t length, char* out) {
+  constexpr uint64_t Ones = 0x0101010101010101u;
+  constexpr uint64_t HighBits = 0x8080808080808080u;
+  size_t i = 0;
+  for (; i + 8 <= length; i += 8) {
+    uint64_t word;
+    std::memcpy(&word, text + i, 8);
+    if ((word & HighBits) != 0) return false;
+    // With every high bit clear, each byte's high bit after the sums tells,
+    // without a carry into the next byte, whether it lies at or above 'a'
+    // and above 'z'.
+    const uint64_t atLeastA = word + (0x80 - 'a') * Ones;
+    const uint64_t aboveZ = word + (0x80 - 'z' - 1) * Ones;
+    word ^= (atLeastA & ~aboveZ & HighBits) >> 2;
+    std::memcpy(out + i, &word, 8);
+  }
+  for (; i < length; ++i) {
+    const uint8_t c = text[i];
+    if (c >= 0x80) return false;
+    out[i] = char(c >= 'a' && c <= 'z' ? c ^ 0x20 : c);
+  }
+  return true;
+}
+
 void BuildStringSegment(const uint8_t* value, uint8_t* out, int storedSize, bool caseInsensitive,
                         uint16_t languageId, uint16_t sortId) {
-  std::memset(out, 0, size_t(storedSize));
-  if (storedSize < 1 || !value) return;
+  if (storedSize < 1 || !value) {
+    std::memset(out, 0, size_t(storedSize));
+    return;
+  }
   char* text = reinterpret_cast<char*>(out);
   const size_t length = strnlen(reinterpret_cast<const char*>(value), size_t(storedSize - 1));
-  std::memcpy(text, value, length);
-  if (caseInsensitive) UpperText(languageId, sortId, text, text);
+  const bool mapped = caseInsensitive && languageId == 0 && CopyUpperAscii(value, length, text);
+  if (!mapped) std::memcpy(text, value, length);
+  std::memset(text + length, 0, size_t(storedSize) - length);
+  if (caseInsensitive && !mapped) UpperText(languageId, sortId, text, text);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <optional>
 #include <random>
@@ -111,6 +112,26 @@ TEST(EngineKeyEncoding, SegmentsByFieldType) {
   EXPECT_EQ(Segment(FieldDesc(1, 4), "\xC3\xA9t", true), (Bytes{1, 0xC3, 0x89, 'T', 0, 0}));
   EXPECT_EQ(Segment(FieldDesc(1, 2), "a", false, true), (Bytes{0xFE, 0x9E, 0xFF, 0}));
   EXPECT_EQ(Segment(FieldDesc(1, 2), "a", true, true, 0x0409), (Bytes{1, 'A', 0, 0}));
+}
+
+// A case-insensitive language-0 segment is the text as the field holds it
+// (cut at the field's size) in UpperText's upper-case form: every ASCII
+// character, UTF-8 characters anywhere, one cut in two at the field's end.
+TEST(EngineKeyEncoding, CaseFoldedSegmentsAreTheUpperCaseFormOfTheText) {
+  const FieldDesc desc(1, 12);
+  const size_t textBytes = size_t(desc.StoredSize() - 1);
+  std::vector<std::string> texts = {"",           "abc",           "Hello, World", "hello, world!",
+                                    "twelve chars", "far too long for the field", "\xC3\xA9t\xC3\xA9",
+                                    "ab\xC3\xA9z",  "\xE2\x82\xAC", "abcdefghijk\xC3\xA9", "abcdefgh\xC3\xA9", "x\x7Fy~"};
+  for (int c = 1; c < 0x80; ++c) texts.push_back(std::string(1, char(c)) + "q" + std::string(9, char(c)));
+  for (const std::string& text : texts) {
+    Bytes expected(size_t(desc.StoredSize()) + 1, 0);
+    expected[0] = 1;
+    char* segment = reinterpret_cast<char*>(expected.data() + 1);
+    std::memcpy(segment, text.data(), std::min(text.size(), textBytes));
+    UpperText(0, 0, segment, segment);
+    EXPECT_EQ(Segment(desc, text.c_str(), true), expected) << text;
+  }
 }
 
 // One string field's keys, NULL as a null byte of 0, in the order the
