@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "engAssert.h"
 #include "engOsErrors.h"
 #include "osPath.h"
 #include "rtlStrUtils.h"
@@ -98,11 +99,7 @@ int32_t TPhysicalFile::Write(int32_t, const void* buffer, int32_t count) {
   Guard guard(section);
   int32_t end;
   if (!TransferEnd(position, count, end)) return -1;
-  if (count == 0) {
-    // A file cut to nothing has no first page to show.
-    if (position == 0) ForgetHead();
-    return osFile.SetEnd(position) == ERROR_SUCCESS ? 0 : -1;
-  }
+  if (count == 0) return osFile.SetEnd(position) == ERROR_SUCCESS ? 0 : -1;
   size_t done = 0;
   const OsError error = osFile.Write(position, buffer, size_t(count), done);
   position += int32_t(done);
@@ -119,8 +116,8 @@ int32_t TPhysicalFile::Seek(int32_t, int32_t offset, int32_t origin) {
 
 // Positioned transfers need neither the section nor the position: the
 // operating-system handle stays open while a caller holds a handle (see the
-// lock calls below) and transfers at an offset may run side by side. Only a
-// cut (0 bytes) goes the ordinary way, since it drops the head's mapping.
+// lock calls below) and transfers at an offset may run side by side. A cut
+// (0 bytes) goes the ordinary way.
 int32_t TPhysicalFile::ReadAt(int32_t, int32_t offset, void* buffer, int32_t count) {
   if (offset < 0 || count < 0) return -1;
   // Nothing lies beyond the largest 32-bit position for the engine.
@@ -150,14 +147,22 @@ bool TPhysicalFile::UnlockRange(int32_t offset, int32_t length) {
 }
 
 bool TPhysicalFile::PeekHead(void* buffer, int32_t count) {
-  Guard guard(section);
-  if (headState == OsFileHeadMap::Empty && osFile.IsOpen()) headState = osFile.MapHead(head);
-  return headState == OsFileHeadMap::Mapped && count >= 0 && head.Read(buffer, size_t(count));
+  if (count < 0) return false;
+  if (headState.load(std::memory_order_acquire) != OsFileHeadMap::Mapped) {
+    Guard guard(section);
+    if (headState.load(std::memory_order_relaxed) == OsFileHeadMap::Empty && osFile.IsOpen())
+      headState.store(osFile.MapHead(head), std::memory_order_release);
+    if (headState.load(std::memory_order_relaxed) != OsFileHeadMap::Mapped) return false;
+  }
+  return head.Read(buffer, size_t(count));
 }
 
+// Only while no handle is open (a new file, the last close): no peek can
+// be reading the mapping.
 void TPhysicalFile::ForgetHead() {
+  ENG_ASSERT(openCount == 0);
   head.Unmap();
-  headState = OsFileHeadMap::Empty;
+  headState.store(OsFileHeadMap::Empty, std::memory_order_relaxed);
 }
 
 bool TPhysicalFile::Flush() {

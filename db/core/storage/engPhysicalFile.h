@@ -8,6 +8,8 @@
 // "ORDERS.DAT" opens "orders.dat"; a file that does not exist yet takes
 // the name as given.
 
+#include <atomic>
+
 #include "engAbstractFile.h"
 #include "osFile.h"
 
@@ -45,8 +47,11 @@ private:
   OsFile osFile;
   int32_t position = 0;
   OsFileHead head;
-  // Mapped, not mappable, or to be tried at the next peek.
-  OsFileHeadMap headState = OsFileHeadMap::Empty;
+  // Mapped, not mappable, or to be tried at the next peek. Once mapped, the
+  // head stays mapped until no handle is open (a cut leaves it mapped: a
+  // peek of an empty file fails inside the guarded copy), so a peek of a
+  // mapped head needs no section; mapping happens under it.
+  std::atomic<OsFileHeadMap> headState{OsFileHeadMap::Empty};
 
   void ForgetHead();
 

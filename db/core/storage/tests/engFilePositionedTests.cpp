@@ -1,5 +1,5 @@
 // Transfers that name their offset (ReadAt / WriteAt), for disk and memory
-// files, and disk transfers from several threads at once.
+// files, and disk transfers and head peeks from several threads at once.
 
 #include <atomic>
 #include <thread>
@@ -40,6 +40,7 @@ TEST_P(FilePositionedTest, TransfersAtAnOffsetActAsASeekAndATransfer) {
   (void)file->PeekHead(head, 4);  // maps a disk file's head, where it can
   file->WriteAt(0, nullptr, 0);
   EXPECT_EQ(file->FileSize(), 0);
+  EXPECT_FALSE(file->PeekHead(head, 4));
   file->WriteAt(0, "next", 4);
   if (file->PeekHead(head, 4)) {
     EXPECT_EQ(std::string(head, 4), "next");
@@ -50,8 +51,9 @@ TEST_P(FilePositionedTest, TransfersAtAnOffsetActAsASeekAndATransfer) {
 INSTANTIATE_TEST_SUITE_P(DiskAndMemory, FilePositionedTest, ::testing::Values(false, true));
 
 // Tables of several sessions share one disk file object: their positioned
-// reads and writes run side by side with a seek and transfer under the
-// section, and every byte lands where it was meant to.
+// reads and writes and their peeks at the head run side by side with a seek
+// and transfer under the section, and every byte lands where it was meant
+// to.
 TEST_F(FileLayerTest, PositionedTransfersOfSeveralThreadsStayApart) {
   constexpr int kThreads = 4;
   constexpr int32_t kSlice = 4096;
@@ -70,7 +72,11 @@ TEST_F(FileLayerTest, PositionedTransfersOfSeveralThreadsStayApart) {
       file->Open();
       const int32_t offset = kSlice * (t + 1);
       std::vector<char> back(kSlice);
+      const std::vector<char> start = Pattern(4, 0);
       for (int round = 0; round < kRounds; ++round) {
+        // The first peeks race to map the head; later ones read it.
+        char head[4];
+        if (file->PeekHead(head, 4) && std::vector<char>(head, head + 4) != start) ++mismatches;
         const std::vector<char> bytes = Pattern(kSlice, t * 1000 + round);
         file->WriteAt(offset, bytes.data(), kSlice);
         file->ReadAt(offset, back.data(), kSlice, false);
