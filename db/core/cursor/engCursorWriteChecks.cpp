@@ -9,6 +9,7 @@
 #include "engBcd.h"
 #include "engCursor.h"
 #include "engCursorWrite.h"
+#include "engDataFile.h"
 #include "engDataHeader.h"
 #include "engDataLayout.h"
 #include "engErrorCodes.h"
@@ -170,16 +171,23 @@ void TDataCursor::ApplyDefaults(uint8_t* record) {
 }
 
 // Every insert and change runs this: a field without a constraint costs a
-// look at three descriptor bytes, and the number and date rules are made
-// only for a field with a limit (most tables mark fields required only).
+// look at three bytes of its descriptor (read where the data file keeps it
+// unless the cursor numbers fields its own way), and the number and date
+// rules are made only for a field with a limit (most tables mark fields
+// required only).
 void TDataCursor::CheckConstraints(const uint8_t* record) {
   RequireOpen();
   if (!hasValidityChecks) return;
+  const bool descsInPlace = !HasFieldMap() && !HasOwnFieldList();
   std::optional<TFormatSettings> settings;
-  uint8_t fieldDesc[FieldDescSize];
+  uint8_t copy[FieldDescSize];
   uint8_t value[ValueBufferSize];
   for (int fieldNo = 1; fieldNo <= GetFieldCount(); ++fieldNo) {
-    GetTableFieldDesc(fieldNo, fieldDesc);
+    const uint8_t* fieldDesc = descsInPlace ? DataFile().FieldDescAt(fieldNo) : nullptr;
+    if (!fieldDesc) {
+      GetTableFieldDesc(fieldNo, copy);
+      fieldDesc = copy;
+    }
     const bool required = fieldDesc[FieldDescRequiredOffset] != 0;
     const bool hasMinimum = fieldDesc[FieldDescMinOffset] != 0;  // the text's length byte
     const bool hasMaximum = fieldDesc[FieldDescMaxOffset] != 0;
