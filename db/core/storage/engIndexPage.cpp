@@ -306,6 +306,7 @@ void TPage::Load(const uint8_t* image, bool fresh) {
     if (used > PageDataSize) Corrupt();
   }
   UnpackEntries(image + PageHeaderSize, used);
+  if (WorthPacking()) KeepStoredEntries(image + PageHeaderSize, used);
 }
 
 // Every byte of an entry is set: the bytes a compressed key lost are
@@ -391,17 +392,38 @@ void TPage::DropPackedEntries() {
   packed = false;
 }
 
-// A free page keeps its entries too: its count stays as it was when freed.
-void TPage::Pack() {
-  ENG_ASSERT(!packed && UseCount == 0);
-  uint8_t image[PageDataSize];
-  const uint32_t size = PackEntries(image);  // an idle page never overflows
-  ENG_ASSERT(size == StoredEntryBytes());
+void TPage::KeepStoredEntries(const uint8_t* data, uint32_t size) {
+  DropPackedEntries();
   if (size > 0) {
     packedEntries = static_cast<uint8_t*>(EngineAllocMem(size));
-    memcpy(packedEntries, image, size);
+    memcpy(packedEntries, data, size);
   }
   packedSize = size;
+}
+
+void TPage::ForgetStoredEntries() {
+  if (!packed) DropPackedEntries();
+}
+
+bool TPage::StoredEntriesCurrent() const {
+  uint8_t image[PageDataSize];
+  const uint32_t size = PackEntries(image);
+  return size == packedSize && (size == 0 || memcmp(image, packedEntries, size) == 0);
+}
+
+// A page unchanged since it was read or last unpacked still has its stored
+// entries, and packing it only gives up the slots (pages are read once and
+// then left alone by look-ups and scans). A free page keeps its entries
+// too: its count stays as it was when freed.
+void TPage::Pack() {
+  ENG_ASSERT(!packed && UseCount == 0);
+  if (Modified || !packedEntries) {
+    uint8_t image[PageDataSize];
+    const uint32_t size = PackEntries(image);  // an idle page never overflows
+    ENG_ASSERT(size == StoredEntryBytes());
+    KeepStoredEntries(image, size);
+  }
+  ENG_ASSERT(StoredEntriesCurrent());
   packed = true;
   GrowBuffer(0, 0, entries, capacity);
 }
@@ -413,8 +435,7 @@ void TPage::Unpack() {
   UnpackEntries(packedEntries, packedSize);
   packedOnFailure.Dismiss();
   countsSummed = false;
-  EngineFreeMem(packedEntries);
-  packedSize = 0;
+  if (Modified) DropPackedEntries();
 }
 
 // Entries that would not fit the page are damage (8965), found before a

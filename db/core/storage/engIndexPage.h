@@ -159,6 +159,10 @@ public:
   bool WorthPacking() const;
   void Pack();
   void Unpack();
+  // Entries change only while the page is held, and the holder gives a
+  // changed page back through this, which lets go of the stored entries
+  // an unpacked page kept from its read or its last packing.
+  void ForgetStoredEntries();
   void Assign(const TPage& source);
 
   void SetCount(uint16_t value);
@@ -229,7 +233,8 @@ public:
 private:
   uint8_t* entries = nullptr;
   int32_t capacity = 0;
-  // The packed entries, as Store writes them after the page header.
+  // The packed entries, as Store writes them after the page header; kept
+  // beside the slots while an unpacked page is unchanged (not Modified).
   uint8_t* packedEntries = nullptr;
   uint32_t packedSize = 0;
   bool packed = false;
@@ -264,6 +269,8 @@ private:
   void UnpackEntries(const uint8_t* data, uint32_t usedBytes);
   uint32_t PackEntries(uint8_t* data) const;
   uint32_t StoredEntryBytes() const;
+  void KeepStoredEntries(const uint8_t* data, uint32_t size);
+  bool StoredEntriesCurrent() const;
   void DropPackedEntries();
 
   int BasicSearch(const TKeyComparer& compare, const uint8_t* key, int length, bool& found) const;
