@@ -102,14 +102,17 @@ bool TDataCursor::IndexTreesSound() {
     std::vector<uint64_t> expectedSums(trees.size(), 0);
     std::vector<uint8_t> block(size_t(CheckBlockRecords) * recordSize);
     std::vector<uint8_t> built(MaxIndexKeyLength, 0);
+    // Read beside the data file's cache: every record passes once, and
+    // placing each in the cache cost a tenth of the check.
+    TRecordRun run;
     for (uint32_t first = 1; first <= slots; first += CheckBlockRecords) {
       const uint32_t count = std::min<uint32_t>(CheckBlockRecords, slots - first + 1);
-      for (uint32_t i = 0; i < count; ++i) {
-        TRecord* record = nullptr;
-        DataFile().GetRecord(nullptr, first + i, 1, false, true, record);
-        inUse[first + i] = !record->IsDeleted();
-        std::memcpy(block.data() + i * recordSize, record->Buffer(), recordSize);
-        DataFile().ReleaseRecord(record);
+      for (uint32_t i = 0; i < count; i += uint32_t(run.Count())) {
+        DataFile().ReadRecordRun(nullptr, first + i, int32_t(count - i), run);
+        for (uint32_t number = run.First(); number - run.First() < uint32_t(run.Count()); ++number) {
+          inUse[number] = !run.IsDeleted(number);
+          std::memcpy(block.data() + (number - first) * recordSize, run.Record(number), recordSize);
+        }
       }
       for (size_t t = 0; t < trees.size(); ++t) {
         const uint8_t n = trees[t];
