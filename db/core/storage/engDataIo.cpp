@@ -19,17 +19,13 @@ void CheckSpan(const std::string& tableName, int64_t offset, int32_t count) {
 int32_t ReadFileAt(TFileHandler& file, const std::string& tableName, int64_t offset, void* buffer, int32_t count,
                    bool allowShort) {
   CheckSpan(tableName, offset, count);
-  TFileSection section(file);
-  file.Seek(int32_t(offset), soFromBeginning);
-  return file.Read(buffer, count, allowShort);
+  return file.ReadAt(offset, buffer, count, allowShort);
 }
 
 void WriteFileAt(TFileHandler& file, const std::string& tableName, int64_t offset, const void* buffer,
                  int32_t count) {
   CheckSpan(tableName, offset, count);
-  TFileSection section(file);
-  file.Seek(int32_t(offset), soFromBeginning);
-  file.Write(buffer, count);
+  file.WriteAt(offset, buffer, count);
 }
 
 void CutFileAt(TFileHandler& file, const std::string& tableName, int64_t offset) {

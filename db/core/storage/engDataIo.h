@@ -1,8 +1,7 @@
 #pragma once
-// Positioned transfers on a file handler. A disk file has one position per
-// process, so the seek and the transfer run inside one hold of the file's
-// section. Offsets past the largest 32-bit position are refused with 8962
-// before anything moves.
+// Positioned transfers on a file handler, without a seek or the file's
+// section (the handler's ReadAt and WriteAt). Offsets past the largest
+// 32-bit position are refused with 8962 before anything moves.
 
 #include <cstdint>
 #include <string>
