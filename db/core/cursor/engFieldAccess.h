@@ -46,14 +46,20 @@ public:
   // Inline for a field with a null byte and no BLOB: a caller reading
   // every field of every record it walks pays no call for it.
   void GetFieldValue(const uint8_t* fieldDesc, const uint8_t* buffer, bool& blank, void* value) const {
+    const uint8_t* stored = StoredFieldBytes(fieldDesc, buffer, blank);
+    if (!stored) GetOtherFieldValue(fieldDesc, buffer, blank, value);
+    else if (value) std::memcpy(value, stored, fieldDesc[FieldDescStoredSizeOffset]);
+  }
+  // The value bytes GetFieldValue copies, where buffer holds them, and the
+  // blank flag; nullptr (blank untouched) for a BLOB field and the
+  // auto-increment field, whose values GetFieldValue makes.
+  static const uint8_t* StoredFieldBytes(const uint8_t* fieldDesc, const uint8_t* buffer, bool& blank) {
     const uint8_t type = fieldDesc[FieldDescTypeOffset];
-    if (type == BlobFieldType || (type == AutoIncFieldType && fieldDesc[FieldDescSubtypeOffset] == AutoIncSubtype)) {
-      GetOtherFieldValue(fieldDesc, buffer, blank, value);
-      return;
-    }
+    if (type == BlobFieldType || (type == AutoIncFieldType && fieldDesc[FieldDescSubtypeOffset] == AutoIncSubtype))
+      return nullptr;
     const uint8_t* nullByte = buffer + GetLE16(fieldDesc + FieldDescRecordOffset);
     blank = *nullByte == 0;
-    if (value) std::memcpy(value, nullByte + 1, fieldDesc[FieldDescStoredSizeOffset]);
+    return nullByte + 1;
   }
   // A field marked not stored is written only with force; any other write
   // recomputes the cursor's computed fields.

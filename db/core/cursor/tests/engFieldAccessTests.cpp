@@ -57,6 +57,32 @@ TEST_F(FieldAccessTest, EveryTypeRoundTripsAtItsLimitsAndBlanksToZeros) {
   }
 }
 
+// A caller may read a field's bytes where the record holds them, for every
+// field but a BLOB and the auto-increment field.
+TEST_F(FieldAccessTest, StoredBytesAreWhatAReadCopies) {
+  Open();
+  PutText(fName, "abc");
+  Put(fCount, int32_t(-5));
+  Put(fNotes, int32_t(4096));
+  Put(fId, int32_t(42));
+  for (int fieldNo = 1; fieldNo <= cursor.FieldListCount(); ++fieldNo) {
+    const uint8_t* desc = cursor.FieldDescAt(fieldNo);
+    bool blank = true;
+    const uint8_t* stored = cursor.StoredFieldBytes(desc, record.data(), blank);
+    if (fieldNo == fNotes || fieldNo == fId) {
+      EXPECT_EQ(stored, nullptr) << fieldNo;
+      continue;
+    }
+    ASSERT_NE(stored, nullptr) << fieldNo;
+    std::vector<uint8_t> value(size_t(FieldValueWidth(desc)), 0xCC);
+    bool readBlank = !blank;
+    cursor.GetFieldValue(desc, record.data(), readBlank, value.data());
+    EXPECT_EQ(blank, readBlank) << fieldNo;
+    EXPECT_EQ(Bytes(stored, value.size()), value) << fieldNo;
+    EXPECT_EQ(blank, fieldNo != fName && fieldNo != fCount) << fieldNo;
+  }
+}
+
 TEST_F(FieldAccessTest, DecimalsCarryTheirScaleAsTheLastDigit) {
   Open();
   Put(fAmount, FloatToStoredBcd(123.45, 2));
