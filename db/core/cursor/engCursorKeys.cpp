@@ -138,11 +138,17 @@ void TDataCursor::BuildKey(const uint8_t* record, uint8_t* key) {
     // fit the key layout the index state was taken with.
     if (fieldDesc[FieldDescStoredSizeOffset] != comparer.Fields[i].StoredSize) Raise(EngErrHeaderCorrupt);
     bool blank = true;
-    GetFieldValue(fieldDesc, record, blank, value);
+    // Read where the record holds it (a copy of the stored size was a
+    // quarter of building the key), but for the values GetFieldValue makes.
+    const uint8_t* bytes = StoredFieldBytes(fieldDesc, record, blank);
+    if (!bytes) {
+      GetFieldValue(fieldDesc, record, blank, value);
+      bytes = value;
+    }
     key[offset] = blank ? 0 : 1;
     // A descending index reverses the whole key in the comparison instead.
     const bool fieldDescending = !indexDescending && comparer.Fields[i].Descending;
-    BuildKeySegment(fieldDesc, blank ? nullptr : value, key + offset, indexCaseInsensitive, fieldDescending,
+    BuildKeySegment(fieldDesc, blank ? nullptr : bytes, key + offset, indexCaseInsensitive, fieldDescending,
                     LanguageId(), SortId());
     offset += comparer.Fields[i].StoredSize + 1;
   }
