@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "engBlobLayout.h"
+#include "engDataFile.h"
 #include "engDataHeader.h"
 #include "engExpCodes.h"
 #include "engFieldString.h"
@@ -25,28 +26,39 @@ int FieldValueWidth(const uint8_t* fieldDesc) {
   return fieldDesc[FieldDescStoredSizeOffset];
 }
 
+const uint8_t* TCursorFields::FieldDescFor(int fieldNo, bool tableNumbering, uint8_t* room) const {
+  if (!tableNumbering || ownFieldList) {
+    const uint8_t* found = CursorFieldDesc(fieldNo);
+    if (!found) RaiseFieldNumber(fieldNo);
+    return found;
+  }
+  if (dataFile && !fieldMap) {
+    const uint8_t* found = dataFile->FieldDescAt(fieldNo);
+    if (!found) RaiseFieldNumber(fieldNo);
+    return found;
+  }
+  GetTableFieldDesc(fieldNo, room);
+  return room;
+}
+
 void TCursorFields::GetField(int fieldNo, const uint8_t* buffer, bool& blank, void* value) const {
-  uint8_t fieldDesc[FieldDescSize];
-  FieldDescByNumbering(fieldNo, false, fieldDesc);
-  GetFieldValue(fieldDesc, buffer, blank, value);
+  uint8_t room[FieldDescSize];
+  GetFieldValue(FieldDescFor(fieldNo, false, room), buffer, blank, value);
 }
 
 void TCursorFields::GetTableField(int fieldNo, const uint8_t* buffer, bool& blank, void* value) const {
-  uint8_t fieldDesc[FieldDescSize];
-  FieldDescByNumbering(fieldNo, true, fieldDesc);
-  GetFieldValue(fieldDesc, buffer, blank, value);
+  uint8_t room[FieldDescSize];
+  GetFieldValue(FieldDescFor(fieldNo, true, room), buffer, blank, value);
 }
 
 void TCursorFields::PutField(int fieldNo, uint8_t* buffer, bool force, const void* value) {
-  uint8_t fieldDesc[FieldDescSize];
-  FieldDescByNumbering(fieldNo, false, fieldDesc);
-  PutFieldValue(fieldDesc, buffer, force, value);
+  uint8_t room[FieldDescSize];
+  PutFieldValue(FieldDescFor(fieldNo, false, room), buffer, force, value);
 }
 
 void TCursorFields::PutTableField(int fieldNo, uint8_t* buffer, const void* value) {
-  uint8_t fieldDesc[FieldDescSize];
-  FieldDescByNumbering(fieldNo, true, fieldDesc);
-  PutFieldValue(fieldDesc, buffer, false, value);
+  uint8_t room[FieldDescSize];
+  PutFieldValue(FieldDescFor(fieldNo, true, room), buffer, false, value);
 }
 
 void TCursorFields::GetOtherFieldValue(const uint8_t* fieldDesc, const uint8_t* buffer, bool& blank,

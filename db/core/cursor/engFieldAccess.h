@@ -155,6 +155,10 @@ private:
   void FreeFieldDescs();
   // The descriptor of fieldNo by either numbering, into fieldDesc.
   void FieldDescByNumbering(int fieldNo, bool tableNumbering, uint8_t* fieldDesc) const;
+  // The same where the cursor or the data file keeps it, so that a value
+  // read or written by number copies no descriptor; copied into room only
+  // for the table's numbering under a field map.
+  const uint8_t* FieldDescFor(int fieldNo, bool tableNumbering, uint8_t* room) const;
   // The same for a BLOB field; any other raises 10753.
   void BlobFieldDesc(int fieldNo, bool tableNumbering, uint8_t* fieldDesc) const;
 };

@@ -53,6 +53,43 @@ TEST_F(FieldAccessTest, AFieldMapNumbersByTheNumbersItsDescriptorsHold) {
   EXPECT_EQ(cursor.FieldListCount(), 2);
 }
 
+// Values by number reach the descriptor either numbering names: the
+// cursor's list, the data file's by position, or its by number under a
+// field map; with a list of the cursor's own, the table's numbering is the
+// cursor's.
+TEST_F(FieldAccessTest, ValuesByNumberFollowEitherNumbering) {
+  Open();
+  auto getInt = [&](bool tableNumbering, int fieldNo) {
+    int32_t value = 0;
+    bool blank = true;
+    if (tableNumbering) cursor.GetTableField(fieldNo, record.data(), blank, &value);
+    else cursor.GetField(fieldNo, record.data(), blank, &value);
+    return blank ? -1 : value;
+  };
+  const int32_t seven = 7;
+  const int32_t eight = 8;
+  cursor.PutTableField(fCount, record.data(), &seven);
+  EXPECT_EQ(getInt(false, fCount), 7);
+  cursor.PutField(fCount, record.data(), false, &eight);
+  EXPECT_EQ(getInt(true, fCount), 8);
+
+  std::vector<uint8_t> map(2 * FieldDescSize);
+  cursor.GetFieldDesc(fCount, map.data());
+  cursor.GetFieldDesc(fName, map.data() + FieldDescSize);
+  cursor.SetFieldList(map.data(), 2, true);
+  cursor.PutField(fName, record.data(), false, "abc");
+  char text[11] = {};
+  bool blank = true;
+  cursor.GetTableField(fName, record.data(), blank, text);
+  EXPECT_STREQ(text, "abc");
+  EXPECT_EQ(getInt(true, fCount), 8);
+  cursor.PutTableField(fQty, record.data(), nullptr);  // the table still has it
+  EXPECT_EQ(RaisedCode([&] { getInt(false, fQty); }), 9985);
+  cursor.SetOwnFieldList(true);
+  EXPECT_EQ(getInt(true, fCount), 8);
+  EXPECT_EQ(RaisedCode([&] { getInt(true, fQty); }), 9985);
+}
+
 TEST_F(FieldAccessTest, CountsAndIndexesComeFromTheTablesFiles) {
   Open();
   EXPECT_EQ(cursor.GetFieldCount(), FieldTotal);
