@@ -108,8 +108,16 @@ void TPage::Assign(const TPage& source) {
   countsSummed = false;
 }
 
+// A page that stores every key byte holds at most its page's entries and
+// the one that makes it split, so it takes that many slots at once and no
+// more; compressed leaves grow in steps.
 void TPage::Reserve(int count) {
-  GrowBuffer(int32_t(count) * int32_t(EntrySize()), EntryBufferStep, entries, capacity);
+  if (IsCompressedLeaf()) {
+    GrowBuffer(int32_t(count) * int32_t(EntrySize()), EntryBufferStep, entries, capacity);
+    return;
+  }
+  const int32_t most = std::max(count, MaxEntries() + 2);
+  GrowBuffer(most * int32_t(EntrySize()), int32_t(EntrySize()), entries, capacity);
 }
 
 // A page object serves one index after another, and the slots of a
