@@ -159,6 +159,7 @@ void TIndexFile::FollowPageShape(TPage* page) {
 
 // A packed page that fails to unpack stays packed and cached.
 void TIndexFile::UnpackCached(TPage* page) {
+  page->AdoptSpareSlots(spareSlots);
   page->Unpack();
   Recharge(page);
   FollowPageShape(page);
@@ -169,7 +170,7 @@ void TIndexFile::UnpackCached(TPage* page) {
 bool TIndexFile::PackOldestLeaf() {
   for (TPage* page = unpackedLeavesOldest; page; page = page->UnpackedNewer) {
     if (page->UseCount > 0) continue;
-    page->Pack();
+    page->Pack(spareSlots);
     UnchainLeaf(page);
     Recharge(page);
     return true;
@@ -253,6 +254,7 @@ bool TIndexFile::GetPage(TReadContext* reader, uint8_t indexNo, uint32_t offset,
     }
     page = TakeCacheEntry(indexNo);
     page->Offset = offset;
+    page->AdoptSpareSlots(spareSlots);
     TScopeGuard returnOnFailure([&] {
       pageStack.Return(page);
       page = nullptr;

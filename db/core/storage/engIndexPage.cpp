@@ -42,6 +42,8 @@ void TPageRef::Replace(TPage* next) {
   if (held) owner->ReleaseTreePage(held);
 }
 
+TSpareSlots::~TSpareSlots() { EngineFreeMem(block); }
+
 TPage::~TPage() {
   EngineFreeMem(entries);
   EngineFreeMem(packedEntries);
@@ -423,7 +425,7 @@ bool TPage::StoredEntriesCurrent() const {
 // entries, and packing it only gives up the slots (pages are read once and
 // then left alone by look-ups and scans). A free page keeps its entries
 // too: its count stays as it was when freed.
-void TPage::Pack() {
+void TPage::Pack(TSpareSlots& spare) {
   ENG_ASSERT(!packed && UseCount == 0);
   if (Modified || !packedEntries) {
     uint8_t image[PageDataSize];
@@ -433,7 +435,19 @@ void TPage::Pack() {
   }
   ENG_ASSERT(StoredEntriesCurrent());
   packed = true;
+  if (capacity > spare.capacity) {
+    std::swap(entries, spare.block);
+    std::swap(capacity, spare.capacity);
+  }
   GrowBuffer(0, 0, entries, capacity);
+}
+
+void TPage::AdoptSpareSlots(TSpareSlots& spare) {
+  if (capacity > 0 || !spare.block) return;
+  entries = spare.block;
+  capacity = spare.capacity;
+  spare.block = nullptr;
+  spare.capacity = 0;
 }
 
 void TPage::Unpack() {

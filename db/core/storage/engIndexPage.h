@@ -82,6 +82,23 @@ private:
   TPage* page = nullptr;
 };
 
+// A slot buffer no page holds: the cache passes the buffer a page gives up
+// when packed on to the next page it reads or unpacks, instead of freeing
+// one block and zero-filling another (a page's slots need no clearing:
+// every entry is written whole before it is read).
+class TSpareSlots {
+public:
+  TSpareSlots() = default;
+  TSpareSlots(const TSpareSlots&) = delete;
+  TSpareSlots& operator=(const TSpareSlots&) = delete;
+  ~TSpareSlots();
+
+private:
+  friend class TPage;
+  uint8_t* block = nullptr;
+  int32_t capacity = 0;
+};
+
 // Where a counting search leaves the second position in a leaf.
 enum class TLeafSearchEnd : uint8_t {
   LastNotAbove,   // the entry the plain search ends on
@@ -157,8 +174,11 @@ public:
   // long keys with bytes compression takes away. Packing and unpacking
   // cost about a read's worth of copying, so only these gain from it.
   bool WorthPacking() const;
-  void Pack();
+  // The slots go to spare (the larger of the two buffers is kept there).
+  void Pack(TSpareSlots& spare);
   void Unpack();
+  // Takes the spare buffer when the page has none.
+  void AdoptSpareSlots(TSpareSlots& spare);
   // Entries change only while the page is held, and the holder gives a
   // changed page back through this, which lets go of the stored entries
   // an unpacked page kept from its read or its last packing.
