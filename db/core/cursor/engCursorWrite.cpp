@@ -11,6 +11,7 @@
 #include "engCursor.h"
 #include "engCursorRecords.h"
 #include "engDataFile.h"
+#include "engDataHeader.h"
 #include "engDataLayout.h"
 #include "engErrorCodes.h"
 #include "engIndexFile.h"
@@ -47,14 +48,35 @@ void TDataCursor::BuildChangeKeys(const uint8_t* record, const uint8_t* oldRecor
   keys.Keys.clear();
   keys.Keys.reserve(size_t(last + 2));
   keys.Replacing = oldRecord != nullptr;
+  // Whether the current index's key is the same for both records because
+  // every byte BuildKey reads from them is: the key fields' null bytes and
+  // values (and the row number of a non-unique key). A field whose value
+  // does not lie in the record's own bytes, or a descriptor no longer the
+  // one the index state was taken with, answers no: the keys are then built
+  // and compared.
+  auto keyFieldsUnchanged = [&] {
+    for (int i = 0; i < keyFieldCount; ++i) {
+      const uint8_t* fieldDesc = KeyFieldDesc(i);
+      const uint8_t storedSize = fieldDesc[FieldDescStoredSizeOffset];
+      if (!HasRecordBytes(fieldDesc) || fieldDesc[FieldDescTypeOffset] == BlobFieldType ||
+          storedSize != comparer.Fields[i].StoredSize)
+        return false;
+      const uint16_t at = FieldRecordOffset(fieldDesc);
+      if (std::memcmp(record + at, oldRecord + at, size_t(storedSize) + 1) != 0) return false;
+    }
+    return indexUnique || GetRecordAutoInc(record) == GetRecordAutoInc(oldRecord);
+  };
   for (int n = 0; n <= last + 1; ++n) {
     // Row numbers given by the caller must stay unique too: two records in
     // use with one row number would share their "Sys Deleted" key.
     const bool deletedIndex = n == last + 1;
     if (deletedIndex ? !noAutoInc : !KeepsKeysIn(n)) continue;
+    const uint8_t indexNo = deletedIndex ? DeletedIndexNo : uint8_t(n);
+    SwitchToIndex(indexNo);
+    // A key that stays as it was is neither checked nor written.
+    if (oldRecord && !deletedIndex && keyFieldsUnchanged()) continue;
     TChangeKey& key = keys.Keys.emplace_back();
-    key.IndexNo = deletedIndex ? DeletedIndexNo : uint8_t(n);
-    SwitchToIndex(key.IndexNo);
+    key.IndexNo = indexNo;
     key.Unique = indexUnique || deletedIndex;
     key.Length = keyLength;
     BuildKey(record, key.Key);

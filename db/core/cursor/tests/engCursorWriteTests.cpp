@@ -299,6 +299,30 @@ TEST_F(CursorWriteTest, RowNumbersGivenByTheCallerKeepTheCounterAheadAndStayUniq
   EXPECT_EQ(GetRecordAutoInc(cursor.GetCurrentRecordBuffer()), 51);
 }
 
+// A change that keeps every key field leaves those keys alone, but a
+// non-unique key ends with the row number: a caller who gives row numbers
+// moves it by changing the row number alone.
+TEST_F(CursorWriteTest, ARowNumberChangeMovesTheKeysThatEndWithIt) {
+  Create("RENUMBER", {{"ID", IntType}, {"ROW", IntType, 0, AutoIncSubtype}, {"GRP", IntType}},
+         {{"", {1}}, {"ByGrp", {3}, false}});
+  TDataCursor& cursor = OpenCursor("RENUMBER");
+  std::vector<uint8_t> record(cursor.CursorRecordSize());
+  const int32_t group = 5;
+  cursor.PutTableField(3, record.data(), &group);
+  for (int32_t id = 1; id <= 3; ++id) {
+    cursor.PutTableField(1, record.data(), &id);
+    cursor.InsertRecord(record.data(), false);
+  }
+  cursor.SetNoAutoInc(true);
+  ASSERT_TRUE(Find(cursor, 1));
+  record = Current(cursor);
+  SetRecordAutoInc(record.data(), 9);
+  cursor.ModifyRecord(record.data(), false, false);
+  cursor.SetIndexName("ByGrp");
+  EXPECT_EQ(Walk(cursor), (std::vector<int32_t>{2, 3, 1}));
+  EXPECT_TRUE(cursor.Table()->IndexesMatchData());
+}
+
 // A changed key goes out of its index and in again in one pass that leaves
 // alone the branch entries both ways share: every index must come out
 // byte for byte as deleting and inserting the key leaves it, whether the
