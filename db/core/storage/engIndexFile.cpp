@@ -75,17 +75,15 @@ void TIndexFile::CreateIndexFile() {
   SetCacheLimits();
 }
 
+// Positioned transfers: no seek, and no section, as the file's shared
+// position is not used.
 void TIndexFile::ReadImage(uint32_t offset, uint8_t* buffer, uint32_t count, bool allowShort) {
-  TFileSection section(*this);
-  Seek(int32_t(offset), soFromBeginning);
-  int32_t done = Read(buffer, int32_t(count), allowShort);
+  const int32_t done = ReadAt(offset, buffer, int32_t(count), allowShort);
   if (done < int32_t(count)) memset(buffer + std::max(done, 0), 0, count - std::max(done, 0));
 }
 
 void TIndexFile::WriteImage(uint32_t offset, const uint8_t* buffer, uint32_t count) {
-  TFileSection section(*this);
-  Seek(int32_t(offset), soFromBeginning);
-  Write(buffer, int32_t(count));
+  WriteAt(offset, buffer, int32_t(count));
 }
 
 // The secondary count names the slots that descriptor work walks, so a
