@@ -146,8 +146,9 @@ public:
   bool AppendsChains() const;
   // Writes a new chain holding the value at the end of the file at once,
   // in runs, without cache entries (the bytes a chain of new blocks written
-  // back would leave), and counts it in the end offset; its first block's
-  // offset. 9479, with nothing appended, when the file cannot hold it all.
+  // back would leave), and counts it in the end offset, on disk too before
+  // any record can name the chain; its first block's offset. 9479, with
+  // nothing appended, when the file cannot hold it all.
   uint32_t AppendChain(uint32_t sequence, const uint8_t* value, int32_t size);
   // Puts the block at the head of the free list.
   void FreeBlock(TBlock* block);
@@ -213,6 +214,8 @@ private:
   int32_t chainReadAhead = 1;
 
   void SetHeaderModified() { header[BlbHdrModified] = 1; }
+  // Writes the end offset alone to the header on disk.
+  void WriteEndOffset();
   // Whole blocks in a distance of bytes, and whether it is whole blocks: a
   // shift and a mask for the usual power-of-two block sizes, as chain
   // walks ask it of every block.

@@ -115,8 +115,24 @@ uint32_t TBlobFile::AppendChain(uint32_t sequence, const uint8_t* value, int32_t
   ENG_ASSERT(written == size);
   PutLE32(header + BlbHdrEndOffset, first + uint32_t(blocks) * blockSize);
   SetHeaderModified();
+  WriteEndOffset();
   table->SetDataChanged();
   return first;
+}
+
+// The record naming a new chain is written back before the header at the
+// end of the change; a writer killed between the two left a record whose
+// chain lay past the end offset on disk, which every later read of it
+// refused as damage. With the end offset on disk first, such a kill leaves
+// at most a chain no record names. Only those four bytes are written: the
+// whole header, with its change count, follows at the end of the change as
+// before, so the file ends byte for byte the same, and no other process
+// reads the header in between (the write lock keeps it out).
+void TBlobFile::WriteEndOffset() {
+  uint8_t* image = Room(writeBuffer, BlobHeaderSize);
+  std::memcpy(image, header, BlobHeaderSize);
+  if (table->IsEncrypted()) table->Encipher(image, BlobHeaderSize);
+  WriteFileAt(*this, table->TableName(), BlbHdrEndOffset, image + BlbHdrEndOffset, sizeof(uint32_t));
 }
 
 bool TBlobFile::NewBlock(TReadContext* reader, TBlock*& block) {

@@ -68,6 +68,28 @@ TEST_F(BlobWindowTest, AppendedChainsHaveTheBytesOfChainsWrittenBackPlainAndEnci
   }
 }
 
+// A writer killed after the record naming an appended chain reached the
+// disk, but before the change's header write: the next opener must find the
+// chain inside the end offset, or every read of that record fails as damage.
+TEST_F(BlobWindowTest, AnAppendedChainIsInsideTheEndOffsetOnDiskBeforeTheChangeEnds) {
+  for (const bool encrypted : {false, true}) {
+    SCOPED_TRACE(encrypted ? "enciphered" : "plain");
+    table.Encrypted = encrypted;
+    Create();
+    const std::vector<uint8_t> kept = Bytes(700, 1);
+    const uint32_t keptFirst = WriteBlob(kept, 1);
+    WriteBack();
+    const std::vector<uint8_t> value = Bytes(3 * 494 + 5, 2);
+    const uint32_t first = file->AppendChain(2, value.data(), int32_t(value.size()));
+    const uint32_t end = file->EndOffset();
+    Reopen();  // closing drops what is unwritten, as a kill would
+    EXPECT_EQ(file->EndOffset(), end);
+    EXPECT_EQ(ViewChain(first), value);
+    EXPECT_EQ(ViewChain(keptFirst), kept);
+    file->Close();
+  }
+}
+
 TEST_F(BlobWindowTest, ChainsGoToTheFreeListOrStayInMemoryInsteadOfBeingAppended) {
   Create();
   const uint32_t first = WriteBlob(Bytes(600, 1), 1);
