@@ -47,11 +47,11 @@ TDataFile::~TDataFile() { DropCache(); }
 
 void TDataFile::RaiseData(uint16_t code) const { RaiseEngineError(code, table->TableName()); }
 
-int32_t TDataFile::ReadAt(int64_t offset, void* buffer, int32_t count, bool allowShort) {
+int32_t TDataFile::ReadFileBytes(int64_t offset, void* buffer, int32_t count, bool allowShort) {
   return ReadFileAt(*this, table->TableName(), offset, buffer, count, allowShort);
 }
 
-void TDataFile::WriteAt(int64_t offset, const void* buffer, int32_t count) {
+void TDataFile::WriteFileBytes(int64_t offset, const void* buffer, int32_t count) {
   WriteFileAt(*this, table->TableName(), offset, buffer, count);
 }
 
@@ -139,7 +139,7 @@ void TDataFile::CreateDataFile(const TDataFileDefinition& definition) {
 
 void TDataFile::ReadHeader() {
   TDataHeader image;
-  if (ReadAt(0, image.Image, DataHeaderSize, true) < DataHeaderSize) RaiseData(EngErrHeaderCorrupt);
+  if (ReadFileBytes(0, image.Image, DataHeaderSize, true) < DataHeaderSize) RaiseData(EngErrHeaderCorrupt);
   TakeHeader(image);
 }
 
@@ -157,13 +157,13 @@ void TDataFile::WriteHeader(bool force) {
   header.Put32(DatHdrChangeCount, ChangeCount() + 1);
   header.SetEngineVersion(DataEngineVersion);
   header.SetWriteTime(Now());
-  WriteAt(0, header.Image, DataHeaderSize);
+  WriteFileBytes(0, header.Image, DataHeaderSize);
   header.SetModified(false);
 }
 
 bool TDataFile::HeaderChanged() {
   TDataHeader image;
-  if (ReadAt(0, image.Image, DataHeaderSize, true) < DataHeaderSize) RaiseData(EngErrHeaderCorrupt);
+  if (ReadFileBytes(0, image.Image, DataHeaderSize, true) < DataHeaderSize) RaiseData(EngErrHeaderCorrupt);
   if (image.Get32(DatHdrChangeCount) == ChangeCount()) return false;
   TakeHeader(image);
   return true;
@@ -190,7 +190,7 @@ void TDataFile::ReadFieldDescriptors() {
   const int32_t length = FieldCount() * FieldDescSize;
   if (length == 0) return;
   descriptors = TEngineBuffer(size_t(length));
-  if (ReadAt(DataHeaderSize, descriptors.Get(), length, true) < length) RaiseData(EngErrHeaderCorrupt);
+  if (ReadFileBytes(DataHeaderSize, descriptors.Get(), length, true) < length) RaiseData(EngErrHeaderCorrupt);
   // Files written before the engine stamped its version ciphered a
   // 16-bit length.
   if (IsEncrypted()) Decipher(descriptors.Get(), uint32_t(header.EngineVersion() == 0 ? length % 65536 : length));
@@ -203,7 +203,7 @@ void TDataFile::WriteFieldDescriptors() {
     GrowFileBuffer(writeBuffer, length, BufferReserve);
     std::memcpy(writeBuffer.Get(), descriptors.Get(), size_t(length));
     if (IsEncrypted()) Encipher(writeBuffer.Get(), uint32_t(length));
-    WriteAt(DataHeaderSize, writeBuffer.Get(), length);
+    WriteFileBytes(DataHeaderSize, writeBuffer.Get(), length);
   }
   descriptorsModified = false;
 }

@@ -204,8 +204,10 @@ private:
   int64_t RecordOffset(uint32_t recordNumber) const {
     return RecordAreaOffset() + int64_t(recordNumber - 1) * RecordSize();
   }
-  int32_t ReadAt(int64_t offset, void* buffer, int32_t count, bool allowShort);
-  void WriteAt(int64_t offset, const void* buffer, int32_t count);
+  // Transfers at an offset of this file, failures named after the table
+  // (the handler's own ReadAt and WriteAt name the file).
+  int32_t ReadFileBytes(int64_t offset, void* buffer, int32_t count, bool allowShort);
+  void WriteFileBytes(int64_t offset, const void* buffer, int32_t count);
   // Sets the end of the file.
   void CutAt(int64_t offset);
   void VerifyRecordArea(bool repair);

@@ -79,7 +79,7 @@ void TDataFile::ReadUpcoming(TReadContext* reader, uint32_t recordNumber, bool f
       const uint32_t firstNumber = numbers[size_t(first)];
       const int32_t bytes = (last - first + 1) * size;
       GrowFileBuffer(readBuffer, bytes, BufferStep);
-      const int32_t got = ReadAt(RecordOffset(firstNumber), readBuffer.Get(), bytes, allowShort);
+      const int32_t got = ReadFileBytes(RecordOffset(firstNumber), readBuffer.Get(), bytes, allowShort);
       ++physicalReads;
       for (int32_t i = 0; i < got / size; ++i)
         PlaceRecord(firstNumber + uint32_t(i), readBuffer.Get() + size_t(i) * size, true);
@@ -105,7 +105,7 @@ bool TDataFile::ReadRecordRun(TReadContext* reader, uint32_t first, int32_t coun
     if (reader && table->CheckChangesBeforeRead(reader)) return false;
     const bool allowShort =
         (Temporary || table->HoldsTransactionLock() || table->IsExclusive()) && table->DataChanged();
-    read = ReadAt(RecordOffset(first), run.images.Get(), uncached * size, allowShort) / size;
+    read = ReadFileBytes(RecordOffset(first), run.images.Get(), uncached * size, allowShort) / size;
     ++physicalReads;
     if (uncached > 1) ++readAheadReads;
   }
@@ -187,7 +187,7 @@ void TDataFile::ReadRecords(TReadContext* reader, uint32_t recordNumber, int dir
   // Records a transaction, a work table or an exclusive table has not
   // written yet may be missing at the file's end; they are in the cache.
   const bool allowShort = (Temporary || table->HoldsTransactionLock() || table->IsExclusive()) && table->DataChanged();
-  const int32_t got = ReadAt(RecordOffset(first), readBuffer.Get(), bytes, allowShort);
+  const int32_t got = ReadFileBytes(RecordOffset(first), readBuffer.Get(), bytes, allowShort);
   ++physicalReads;
   if (count > 1) ++readAheadReads;
   lastReadFirst = first;
@@ -284,7 +284,7 @@ void TDataFile::WriteRun(int32_t first, int32_t last) {
     for (int32_t i = first; i <= last; ++i) recordAt(i)->SetModified(true);
   });
   for (int32_t i = 0; i < count; ++i) recordAt(first + i)->StoreToImage(writeBuffer.Get() + size_t(i) * size);
-  WriteAt(RecordOffset(recordAt(first)->RecordNumber()), writeBuffer.Get(), count * size);
+  WriteFileBytes(RecordOffset(recordAt(first)->RecordNumber()), writeBuffer.Get(), count * size);
   keepChanges.Dismiss();
   ++physicalWrites;
   table->SetDataChanged();

@@ -111,7 +111,7 @@ void TDataFile::VerifyRecordArea(bool repair) {
 // row number it carries.
 bool TDataFile::IsAppendedRecord(uint32_t number, int32_t& rowNumber) {
   std::vector<uint8_t> image(RecordSize());
-  ReadAt(RecordOffset(number), image.data(), RecordSize(), false);
+  ReadFileBytes(RecordOffset(number), image.data(), RecordSize(), false);
   if (IsEncrypted()) Decipher(image.data(), RecordSize());
   rowNumber = int32_t(GetLE32(image.data() + RecordAutoIncOffset));
   return image[RecordDeletedOffset] == 0 && GetLE32(image.data() + RecordLinkOffset) == number;
