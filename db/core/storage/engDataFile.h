@@ -233,4 +233,11 @@ private:
   bool InReadAhead(uint32_t recordNumber) const;
   void WriteRun(int32_t first, int32_t last);
   void LetGo(TRecord* record);
+  // A record dropped from the cache while in use, until its holder gives
+  // it back (Unorphan hands it back to the caller).
+  void Orphan(TRecord* record) {
+    record->Orphaned = true;
+    orphans.Adopt(record);
+  }
+  TRecord* Unorphan(TRecord* record) { return orphans.Extract(orphans.IndexOf(record)).release(); }
 };
