@@ -37,6 +37,7 @@ void TBlock::Reset() {
   previous = 0;
   next = 0;
   modified = false;
+  fresh = false;
 }
 
 void TBlock::Load(const uint8_t* image) {
@@ -62,6 +63,7 @@ void TBlock::TakeHeader(const uint8_t* header) {
   sequence = GetLE32(header + BlkSequence);
   totalSize = GetLE32(header + BlkTotalSize);
   modified = false;
+  fresh = false;
 }
 
 void TBlock::Save(uint8_t* image) {

@@ -27,6 +27,12 @@ public:
   void SetOffset(uint32_t value) { offset = value; }
   bool Modified() const { return modified; }
   void SetModified(bool value) { modified = value; }
+  // Changed, and its bytes on disk belong to no chain a record on disk can
+  // name (they lie past the end offset there, or on the free list there):
+  // its new bytes may reach the disk before the records. Cleared once they
+  // are written, by a reset and by a load.
+  bool Fresh() const { return fresh && modified; }
+  void SetFresh(bool value) { fresh = value; }
 
   uint16_t UseCount() const { return useCount; }
   void Pin() { ++useCount; }
@@ -47,7 +53,7 @@ public:
   void SetPrevious(uint32_t value);
   void SetNext(uint32_t value);
 
-  // Header values and data all zero, not modified; offset and use stay.
+  // Header values and data all zero, not modified nor fresh; offset and use stay.
   void Reset();
   // From a file image of one block (deciphered for an encrypted table).
   void Load(const uint8_t* image);
@@ -77,6 +83,7 @@ private:
   TEngineBuffer data;  // dataSize bytes
   uint32_t offset = 0;
   bool modified = false;
+  bool fresh = false;
   uint16_t useCount = 0;
   uint16_t bytesUsed = 0;
   uint32_t sequence = 0;

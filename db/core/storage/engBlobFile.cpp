@@ -82,6 +82,7 @@ void TBlobFile::CreateFile() {
   PutLE32(header + BlbHdrFirstFree, 0);
   PutLE32(header + BlbHdrEndOffset, BlobHeaderSize);
   SetHeaderModified();
+  HeaderOnDisk();
   SetCacheLimits();
 }
 
@@ -95,6 +96,12 @@ void TBlobFile::ReadHeaderImage(uint8_t* image) {
 void TBlobFile::ReadHeader() {
   ReadHeaderImage(header);
   header[BlbHdrModified] = 0;
+  HeaderOnDisk();
+}
+
+void TBlobFile::HeaderOnDisk() {
+  diskFreeHead = FirstFree();
+  headerBehindNewBlocks = false;
 }
 
 void TBlobFile::WriteHeader(bool force) {
@@ -105,6 +112,7 @@ void TBlobFile::WriteHeader(bool force) {
   if (table->IsEncrypted()) table->Encipher(image, BlobHeaderSize);
   WriteFileAt(*this, table->TableName(), 0, image, BlobHeaderSize);
   header[BlbHdrModified] = 0;
+  HeaderOnDisk();
 }
 
 void TBlobFile::MarkChanged() {
@@ -130,6 +138,7 @@ void TBlobFile::ResetHeader() {
   PutLE32(header + BlbHdrEndOffset, BlobHeaderSize);
   PutLE32(header + BlbHdrFirstFree, 0);
   SetHeaderModified();
+  HeaderOnDisk();
 }
 
 uint32_t TBlobFile::GetChangeCount() const { return GetLE32(header + BlbHdrChangeCount); }

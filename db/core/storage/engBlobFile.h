@@ -165,7 +165,16 @@ public:
   void FreeChainFrom(TReadContext* reader, bool verifyOnly, bool force, uint32_t recordNumber, uint32_t sequence,
                      int32_t blockCount, TBlock* block, const TBlockTrail* held = nullptr);
 
-  // True when any block was written.
+  // The first half of writing a change back, before its records: the
+  // changed blocks no record on disk can name (new chains' blocks taken from
+  // the end of the file or from the free list on disk), then, when the change
+  // took any, the header's free list head and end offset alone, as they
+  // stand on disk then. Every other changed block (freed, rewritten in
+  // place) waits for FlushBlocks after the records, so a writer killed
+  // between leaves the old values readable and at worst blocks no record
+  // names. True when any block was written.
+  bool FlushNewBlocks();
+  // Writes every changed block back. True when any block was written.
   bool FlushBlocks();
   void DropCache();
   // Back to the normal capacity, giving up idle blocks of the highest offsets.
@@ -212,10 +221,22 @@ private:
   // scanReadAheadCount, and starts again from readAheadCount anywhere else.
   uint32_t chainFillEnd = 0;
   int32_t chainReadAhead = 1;
+  // The free list on disk from its head runs through blocks that are free
+  // there, up to the first block a new chain took from it: from here on it
+  // still does, so a header written before the records names this head.
+  uint32_t diskFreeHead = 0;
+  // New chains took blocks from the free list on disk or the end of the file
+  // since the header was written: the header on disk no longer says where
+  // the free list starts or the file ends.
+  bool headerBehindNewBlocks = false;
 
   void SetHeaderModified() { header[BlbHdrModified] = 1; }
-  // Writes the end offset alone to the header on disk.
-  void WriteEndOffset();
+  // After the header on disk was read or written whole.
+  void HeaderOnDisk();
+  // Writes the free list head and the end offset alone to the header on
+  // disk: the head as the free list on disk stands (diskFreeHead), the end
+  // offset as in memory.
+  void WriteHeaderFields();
   // Whole blocks in a distance of bytes, and whether it is whole blocks: a
   // shift and a mask for the usual power-of-two block sizes, as chain
   // walks ask it of every block.
@@ -239,6 +260,10 @@ private:
   void ReadBlocks(uint32_t offset, int32_t count);
   TBlock* TakeCacheEntry(uint32_t offset);
   bool InReadWindow(uint32_t offset) const;
+  // Writes back, in runs of consecutive offsets, the noted blocks that
+  // pass; whether any was written.
+  template <typename TPass>
+  bool WriteNoted(TPass pass);
   void WriteRun(int32_t first, int32_t last);
 
   // The chain window.

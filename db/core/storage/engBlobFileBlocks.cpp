@@ -67,10 +67,13 @@ TBlock* TBlobFile::AppendBlock() {
   if (offset > MaxBlobFileEnd) RaiseBlobError(EngErrTableFull);
   TBlock* block = TakeCacheEntry(offset);
   cache.Insert(block);
-  // The end offset now counts the block: it must reach the disk.
+  // The end offset now counts the block: it must reach the disk, and may
+  // before the records, as no record on disk names anything past the end.
   block->SetModified(true);
+  block->SetFresh(true);
   PutLE32(header + BlbHdrEndOffset, offset + blockSize);
   SetHeaderModified();
+  headerBehindNewBlocks = true;
   return block;
 }
 
@@ -115,24 +118,32 @@ uint32_t TBlobFile::AppendChain(uint32_t sequence, const uint8_t* value, int32_t
   ENG_ASSERT(written == size);
   PutLE32(header + BlbHdrEndOffset, first + uint32_t(blocks) * blockSize);
   SetHeaderModified();
-  WriteEndOffset();
+  WriteHeaderFields();
   table->SetDataChanged();
   return first;
 }
 
 // The record naming a new chain is written back before the header at the
 // end of the change; a writer killed between the two left a record whose
-// chain lay past the end offset on disk, which every later read of it
-// refused as damage. With the end offset on disk first, such a kill leaves
-// at most a chain no record names. Only those four bytes are written: the
-// whole header, with its change count, follows at the end of the change as
-// before, so the file ends byte for byte the same, and no other process
-// reads the header in between (the write lock keeps it out).
-void TBlobFile::WriteEndOffset() {
+// chain lay past the end offset on disk, or whose blocks the free list on
+// disk still listed, which every later read or reuse refused as damage.
+// With these fields on disk first, such a kill leaves at most a chain no
+// record names. Only their bytes are written: the whole header, with its
+// change count, follows at the end of the change as before, so the file
+// ends byte for byte the same, and no other process reads the header in
+// between (the write lock keeps it out). The free list head written is the
+// one on disk, never a block freed by the change: those blocks still hold
+// values the records on disk name until the records are written.
+void TBlobFile::WriteHeaderFields() {
+  static_assert(BlbHdrEndOffset == BlbHdrFirstFree + 4, "the two fields are written in one piece");
+  constexpr uint32_t FieldsLength = 2 * sizeof(uint32_t);
   uint8_t* image = Room(writeBuffer, BlobHeaderSize);
   std::memcpy(image, header, BlobHeaderSize);
+  PutLE32(image + BlbHdrFirstFree, diskFreeHead);
+  // The cipher is a stream from the header's first byte.
   if (table->IsEncrypted()) table->Encipher(image, BlobHeaderSize);
-  WriteFileAt(*this, table->TableName(), BlbHdrEndOffset, image + BlbHdrEndOffset, sizeof(uint32_t));
+  WriteFileAt(*this, table->TableName(), BlbHdrFirstFree, image + BlbHdrFirstFree, FieldsLength);
+  headerBehindNewBlocks = false;
 }
 
 bool TBlobFile::NewBlock(TReadContext* reader, TBlock*& block) {
@@ -140,6 +151,7 @@ bool TBlobFile::NewBlock(TReadContext* reader, TBlock*& block) {
   const uint32_t offset = NextBlockOffset();
   if (fromFreeList && !IsBlockOffset(offset)) RaiseBlobError(EngErrHeaderCorrupt);
   if (!GetBlock(reader, offset, block, 1, false)) return false;
+  bool fresh = true;  // appended: past the end offset on disk
   if (fromFreeList) {
     const uint32_t next = block->Next();
     if (block->UseCount() > 1 || next == offset || (next != 0 && !IsBlockOffset(next))) {
@@ -147,10 +159,20 @@ bool TBlobFile::NewBlock(TReadContext* reader, TBlock*& block) {
       block = nullptr;
       RaiseBlobError(EngErrBlocksCorrupt);
     }
+    if (offset == diskFreeHead && !block->Modified()) {
+      // Free on disk, and its link there is the one in memory.
+      diskFreeHead = next;
+      headerBehindNewBlocks = true;
+    } else {
+      // Freed since the header was written: free on disk only if it was
+      // new itself, else a record on disk may still name it.
+      fresh = block->Fresh();
+    }
     SetFirstFree(next);
   }
   block->Reset();
   block->SetModified(true);
+  block->SetFresh(fresh);
   return true;
 }
 
@@ -240,10 +262,8 @@ TBlock* TBlobFile::TakeCacheEntry(uint32_t offset) {
 
 // ---- writing and dropping ----------------------------------------------
 
-bool TBlobFile::FlushBlocks() {
-  auto due = [this](const TBlock* block) {
-    return block->Modified() && block->UseCount() == 0 && !InReadWindow(block->Offset());
-  };
+template <typename TPass>
+bool TBlobFile::WriteNoted(TPass due) {
   flushList = cache.Noted(due);
   if (flushList.empty()) return false;
   const int32_t listed = int32_t(flushList.size());
@@ -262,6 +282,22 @@ bool TBlobFile::FlushBlocks() {
   return true;
 }
 
+bool TBlobFile::FlushNewBlocks() {
+  const bool wrote = WriteNoted([this](const TBlock* block) {
+    return block->Fresh() && block->UseCount() == 0 && !InReadWindow(block->Offset());
+  });
+  // The end offset written counts every block appended: none may wait.
+  ENG_ASSERT(!cache.Any([](const TBlock* block) { return block->Fresh(); }));
+  if (headerBehindNewBlocks) WriteHeaderFields();
+  return wrote;
+}
+
+bool TBlobFile::FlushBlocks() {
+  return WriteNoted([this](const TBlock* block) {
+    return block->Modified() && block->UseCount() == 0 && !InReadWindow(block->Offset());
+  });
+}
+
 void TBlobFile::WriteRun(int32_t first, int32_t last) {
   ENG_ASSERT(first >= 0 && first <= last && last < int32_t(flushList.size()));
   const int32_t count = last - first + 1;
@@ -276,6 +312,8 @@ void TBlobFile::WriteRun(int32_t first, int32_t last) {
   ForgetChainWindow(offset, count);
   WriteFileAt(*this, table->TableName(), offset, images, count * int32_t(blockSize));
   keepChanges.Dismiss();
+  // On disk now: a record may name them from here on.
+  for (int32_t i = first; i <= last; ++i) BlockAt(flushList, i)->SetFresh(false);
 }
 
 void TBlobFile::DropCache() {
