@@ -101,6 +101,8 @@ void TDataTable::WriteHeaders(const THeaderWriteOptions& options) {
     return;
   }
   ENG_ASSERT(MayChangeFiles());
+  // New BLOB chains go to disk before any record can name them.
+  if (HasBlobFile()) blobFile.FlushNewBlocks();
   if (dataFile.IsOpen()) {
     dataFile.FlushRecords();
     dataFile.WriteHeader(options.ForceData);
