@@ -163,3 +163,8 @@ OsError OsFile::UnlockRange(int64_t offset, int64_t length) {
   if (!state) return ERROR_INVALID_HANDLE;
   return state->ranges.Unlock(state->fd, offset, length);
 }
+
+OsError OsFile::UnlockRun(int64_t offset, int64_t length) {
+  if (!state) return ERROR_INVALID_HANDLE;
+  return state->ranges.UnlockRun(state->fd, offset, length);
+}

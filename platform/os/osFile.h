@@ -21,9 +21,10 @@
 //
 // Every call returns ERROR_SUCCESS or a Windows error number (osErrors.h).
 // A handle is used by one thread at a time, except that Read, Write,
-// LockRange and UnlockRange may run on several threads at once while it
-// stays open (transfers name their offset, the locked ranges have a lock of
-// their own); handles of one file may be used by different threads at once.
+// LockRange, UnlockRange and UnlockRun may run on several threads at once
+// while it stays open (transfers name their offset, the locked ranges have a
+// lock of their own); handles of one file may be used by different threads
+// at once.
 
 #include <cstddef>
 #include <cstdint>
@@ -97,6 +98,10 @@ public:
   // Unlocks a range locked with exactly this start and length, else
   // ERROR_NOT_LOCKED.
   [[nodiscard]] OsError UnlockRange(int64_t offset, int64_t length);
+  // Unlocks adjacent ranges that together cover exactly this span, as one
+  // step for other processes (one call instead of one per range); else
+  // ERROR_NOT_LOCKED and every range stays locked.
+  [[nodiscard]] OsError UnlockRun(int64_t offset, int64_t length);
 
   // Deletes a file; ERROR_SHARING_VIOLATION while any process has it open.
   [[nodiscard]] static OsError Delete(const std::string& path);

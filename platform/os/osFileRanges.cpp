@@ -24,3 +24,22 @@ OsError OsFileRangeTable::Unlock(int fd, off_t offset, off_t length) {
   if (error == ERROR_SUCCESS) held.erase(match);
   return error;
 }
+
+OsError OsFileRangeTable::UnlockRun(int fd, off_t offset, off_t length) {
+  // A length of 0 would unlock to the end of the file, the share byte too.
+  if (length < 1) return ERROR_NOT_LOCKED;
+  std::lock_guard guard(mutex);
+  // Held ranges never overlap, so ranges inside the span whose lengths add
+  // up to the span's cover it without a gap.
+  off_t covered = 0;
+  for (const Range& range : held) {
+    if (range.offset + range.length <= offset || offset + length <= range.offset) continue;
+    if (range.offset < offset || offset + length < range.offset + range.length) return ERROR_NOT_LOCKED;
+    covered += range.length;
+  }
+  if (covered != length) return ERROR_NOT_LOCKED;
+  const OsError error = OsUnlockBytes(fd, offset, length);
+  if (error == ERROR_SUCCESS)
+    std::erase_if(held, [&](const Range& range) { return offset <= range.offset && range.offset < offset + length; });
+  return error;
+}

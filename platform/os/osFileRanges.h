@@ -19,6 +19,10 @@ public:
   [[nodiscard]] OsError Lock(int fd, OsLockKind kind, off_t offset, off_t length);
   // ERROR_NOT_LOCKED unless a held range has exactly this start and length.
   [[nodiscard]] OsError Unlock(int fd, off_t offset, off_t length);
+  // Unlocks adjacent held ranges that together cover exactly this span, in
+  // one call; ERROR_NOT_LOCKED (nothing released) when the held ranges
+  // leave a gap in it or reach past either end.
+  [[nodiscard]] OsError UnlockRun(int fd, off_t offset, off_t length);
 
 private:
   struct Range {

@@ -149,4 +149,21 @@ bool TAbstractFile::UnlockRange(int32_t offset, int32_t length) {
   return true;
 }
 
+bool TAbstractFile::UnlockRun(int32_t offset, int32_t length) {
+  Guard guard(section);
+  int32_t last;
+  if (length < 1 || !TransferEnd(offset, length - 1, last)) return false;
+  // Held ranges never overlap: those inside the span whose lengths add up
+  // to its length cover it.
+  int64_t covered = 0;
+  for (const TFileLockRange& range : lockRanges) {
+    if (range.Last < offset || last < range.First) continue;
+    if (range.First < offset || last < range.Last) return false;
+    covered += range.Length;
+  }
+  if (covered != length) return false;
+  std::erase_if(lockRanges, [=](const TFileLockRange& range) { return range.First >= offset && range.Last <= last; });
+  return true;
+}
+
 bool TAbstractFile::PeekHead(void*, int32_t) { return false; }

@@ -80,6 +80,9 @@ public:
   virtual bool LockRange(int32_t offset, int32_t length);
   // Releases the held range with exactly this start and length.
   virtual bool UnlockRange(int32_t offset, int32_t length);
+  // Releases adjacent held ranges that together cover exactly this span, at
+  // once; false (nothing released) when they leave a gap or reach past it.
+  virtual bool UnlockRun(int32_t offset, int32_t length);
   // Copies the file's first count bytes without going to the operating
   // system, where the file allows it; false means read them.
   virtual bool PeekHead(void* buffer, int32_t count);

@@ -126,6 +126,12 @@ bool TFileHandler::LockRange(int32_t offset, int32_t length, bool lock) {
   return lock ? file->LockRange(offset, length) : file->UnlockRange(offset, length);
 }
 
+bool TFileHandler::UnlockRun(int32_t offset, int32_t length) {
+  if (!file) return false;
+  ENG_ASSERT(open && handle >= 1);
+  return file->UnlockRun(offset, length);
+}
+
 bool TFileHandler::PeekHead(void* buffer, int32_t count) { return file && file->PeekHead(buffer, count); }
 
 void TFileHandler::CopyFromFile(const std::string& name) {

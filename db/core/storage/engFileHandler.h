@@ -58,6 +58,10 @@ public:
   // Locks (lock true) or unlocks a byte range; false when that fails or the
   // file is closed.
   bool LockRange(int32_t offset, int32_t length, bool lock);
+  // Unlocks adjacent locked ranges that together cover exactly this span in
+  // one step; false when that fails (every range then stays locked) or the
+  // file is closed.
+  bool UnlockRun(int32_t offset, int32_t length);
   // Copies the file's first count bytes without a system call where the
   // file allows it (a local disk file); false when it must be read.
   bool PeekHead(void* buffer, int32_t count);

@@ -146,6 +146,10 @@ bool TPhysicalFile::UnlockRange(int32_t offset, int32_t length) {
   return osFile.UnlockRange(offset, length) == ERROR_SUCCESS;
 }
 
+bool TPhysicalFile::UnlockRun(int32_t offset, int32_t length) {
+  return osFile.UnlockRun(offset, length) == ERROR_SUCCESS;
+}
+
 bool TPhysicalFile::PeekHead(void* buffer, int32_t count) {
   if (count < 0) return false;
   if (headState.load(std::memory_order_acquire) != OsFileHeadMap::Mapped) {

@@ -31,6 +31,7 @@ public:
   int32_t WriteAt(int32_t number, int32_t offset, const void* buffer, int32_t count) override;
   bool LockRange(int32_t offset, int32_t length) override;
   bool UnlockRange(int32_t offset, int32_t length) override;
+  bool UnlockRun(int32_t offset, int32_t length) override;
   // Through a mapping of the first page, on local file systems.
   bool PeekHead(void* buffer, int32_t count) override;
 

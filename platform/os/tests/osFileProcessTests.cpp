@@ -40,6 +40,34 @@ TEST(OsFileProcesses, RangeLocksConflictBetweenProcesses) {
   EXPECT_EQ(helper.AskCode("lock " + std::to_string(kRecordOne - 1) + " 1"), ERROR_LOCK_VIOLATION);
 }
 
+// Another process finds the bytes of a run unlocked in one call free, and
+// everything else it held still taken; a span with a gap releases nothing.
+TEST(OsFileProcesses, RunUnlockFreesExactlyItsRangesForAnotherProcess) {
+  TTestFolder folder;
+  const std::string path = folder.Path() + "/T.DAT";
+  WriteText(path, "");
+  OsFile file;
+  ASSERT_EQ(file.Open(path, OsFileAccess::ReadWrite, OsFileShare::Shared), ERROR_SUCCESS);
+  auto record = [](int n) { return kRecordOne + 1 - n; };
+  for (int n : {1, 2, 3, 5}) ASSERT_EQ(file.LockRange(record(n), 1), ERROR_SUCCESS);
+  ASSERT_EQ(file.LockRange(kHeader, 1), ERROR_SUCCESS);
+  OsFileHelperProcess helper;
+  ASSERT_EQ(helper.AskCode(OpenCommand(path, "shared")), ERROR_SUCCESS);
+  auto helperTakes = [&](int64_t offset) { return helper.AskCode("lock " + std::to_string(offset) + " 1"); };
+
+  EXPECT_EQ(file.UnlockRun(record(5), 5), ERROR_NOT_LOCKED);
+  EXPECT_EQ(helperTakes(record(1)), ERROR_LOCK_VIOLATION);
+  EXPECT_EQ(helperTakes(record(5)), ERROR_LOCK_VIOLATION);
+
+  EXPECT_EQ(file.UnlockRun(record(3), 3), ERROR_SUCCESS);
+  for (int n : {1, 2, 3}) EXPECT_EQ(helperTakes(record(n)), ERROR_SUCCESS);
+  EXPECT_EQ(helperTakes(record(5)), ERROR_LOCK_VIOLATION);
+  EXPECT_EQ(helperTakes(kHeader), ERROR_LOCK_VIOLATION);
+  EXPECT_EQ(file.UnlockRange(record(1), 1), ERROR_NOT_LOCKED);
+  EXPECT_EQ(file.UnlockRun(record(5), 1), ERROR_SUCCESS);
+  EXPECT_EQ(helperTakes(record(5)), ERROR_SUCCESS);
+}
+
 TEST(OsFileProcesses, LocksAndShareModeGoWithAKilledHolder) {
   TTestFolder folder;
   const std::string path = folder.Path() + "/T.DAT";

@@ -70,6 +70,37 @@ TEST_P(FileKindTest, LockRangesRefuseOverlapAndUnlockOnlyAnExactRange) {
   EXPECT_TRUE(second->LockRange(105, 1, true));
 }
 
+// Adjacent record bytes go in one step; a span that leaves a gap, reaches
+// past a held range or holds nothing releases nothing.
+TEST_P(FileKindTest, RunUnlockReleasesExactlyTheAdjacentRangesItCovers) {
+  auto first = Handler("RUNS.DAT");
+  first->CreateFile();
+  first->Close();
+  first->Open();
+  auto second = Handler("RUNS.DAT");
+  second->Open();
+  constexpr int32_t Top = 0x7FFFFFFE;
+  for (int32_t record : {1, 2, 3, 4, 6}) ASSERT_TRUE(first->LockRange(Top - record, 1, true));
+  ASSERT_TRUE(first->LockRange(100, 2, true));
+
+  EXPECT_FALSE(first->UnlockRun(Top - 6, 6));   // record 5 is not held
+  EXPECT_FALSE(first->UnlockRun(Top - 5, 5));   // nor here, at the edge
+  EXPECT_FALSE(first->UnlockRun(101, 5));       // cuts the range at 100
+  EXPECT_FALSE(first->UnlockRun(Top - 4, 0));
+  EXPECT_FALSE(first->UnlockRun(200, 10));
+  EXPECT_FALSE(second->LockRange(Top - 1, 1, true));
+  EXPECT_FALSE(second->LockRange(101, 1, true));
+
+  EXPECT_TRUE(second->UnlockRun(Top - 4, 4));  // any opener of the file may
+  EXPECT_FALSE(first->LockRange(Top - 1, 1, false));
+  EXPECT_FALSE(first->UnlockRun(Top - 4, 4));
+  for (int32_t record : {1, 2, 3, 4}) EXPECT_TRUE(second->LockRange(Top - record, 1, true));
+  EXPECT_FALSE(second->LockRange(Top - 6, 1, true));
+  EXPECT_TRUE(first->UnlockRun(Top - 6, 1));
+  EXPECT_TRUE(first->UnlockRun(100, 2));
+  EXPECT_TRUE(second->LockRange(100, 7, true));
+}
+
 TEST_P(FileKindTest, RenameAndDeleteRefuseAnOpenFile) {
   auto file = Handler("OLD.DAT");
   file->CreateFile();
