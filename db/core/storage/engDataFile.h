@@ -188,7 +188,6 @@ private:
   TEngineBuffer descriptors;  // FieldCount() descriptors; empty without fields
   TEntryCache<TRecord> cache;
   std::vector<TRecord*> flushList;
-  TOwnedList<TRecord> orphans;  // dropped from the cache while in use
   TRecordStack recordStack;
   uint32_t cacheHits = 0;
   uint32_t readAheadReads = 0;
@@ -234,10 +233,8 @@ private:
   void WriteRun(int32_t first, int32_t last);
   void LetGo(TRecord* record);
   // A record dropped from the cache while in use, until its holder gives
-  // it back (Unorphan hands it back to the caller).
-  void Orphan(TRecord* record) {
-    record->Orphaned = true;
-    orphans.Adopt(record);
-  }
-  TRecord* Unorphan(TRecord* record) { return orphans.Extract(orphans.IndexOf(record)).release(); }
+  // it back (Unorphan hands it back to the caller). The record stack owns
+  // every record, so an orphan needs no list of its own.
+  static void Orphan(TRecord* record) { record->Orphaned = true; }
+  static TRecord* Unorphan(TRecord* record) { return record; }
 };

@@ -2,23 +2,146 @@
 
 #include <algorithm>
 #include <cstring>
+#include <mutex>
+#include <new>
+
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/asan_interface.h>
+#endif
 
 #include "engDataFile.h"
 #include "engFileBuffer.h"
+#include "engFileTable.h"
 #include "engLittleEndian.h"
 
 namespace {
 
 constexpr int32_t RecordBufferStep = 510;
 constexpr int32_t KeyBufferStep = 127;
-constexpr int32_t StackReserve = 16383;
+// A slot's bytes start on this step, so that a record's copy starts aligned.
+constexpr int32_t SlotAlignment = 16;
+// A slab takes this share of the record budget, within the bounds below:
+// a table that reads a few records touches one slab's first pages only.
+constexpr int64_t SlabsPerBudget = 16;
+constexpr int64_t SmallestSlab = 64 * 1024;
+constexpr int64_t LargestSlab = 1024 * 1024;
+// What the process keeps of the slabs of closed files, in record budgets.
+constexpr int64_t KeptBudgets = 2;
+#if defined(__SANITIZE_ADDRESS__)
+// Poisoned bytes after each slot, so that an overrun of a record's buffer
+// is caught as it was with a block of its own.
+constexpr int32_t SlotRedZone = 32;
+#else
+constexpr int32_t SlotRedZone = 0;
+#endif
+
+int64_t RoundUp(int64_t value, int64_t step) { return (value + step - 1) / step * step; }
+
+// Blocks of slabs whose file has gone, for the next slab of any data file
+// of the process (files of several threads come and go).
+class TKeptBlocks {
+public:
+  // The block, or an empty one when none is kept.
+  TEngineBuffer Take() {
+    std::lock_guard<std::mutex> hold(mutex);
+    if (blocks.empty()) return {};
+    TEngineBuffer block = std::move(blocks.back());
+    blocks.pop_back();
+    bytes -= int64_t(block.Size());
+    return block;
+  }
+  // Kept while the blocks kept stay within limit bytes; freed otherwise.
+  void Give(TEngineBuffer block, int64_t limit) {
+    std::lock_guard<std::mutex> hold(mutex);
+    if (bytes + int64_t(block.Size()) > limit) return;
+    bytes += int64_t(block.Size());
+    blocks.push_back(std::move(block));
+  }
+
+private:
+  std::mutex mutex;
+  std::vector<TEngineBuffer> blocks;
+  int64_t bytes = 0;
+};
+
+TKeptBlocks& KeptBlocks() {
+  static TKeptBlocks kept;
+  return kept;
+}
 
 }  // namespace
 
-TRecord::TRecord(TDataFile* dataFile) : dataFile(dataFile) { SetSize(dataFile->RecordSize()); }
+// One block: the record objects from its start, their slots after them.
+// Objects are made as they are taken, so a slab's untouched pages stay
+// untouched; the slab ends the objects it made.
+class TRecordSlab {
+public:
+  TRecordSlab(TEngineBuffer block, uint16_t recordSize)
+      : block(std::move(block)), stride(int32_t(RoundUp(recordSize, SlotAlignment)) + SlotRedZone) {
+    slotCapacity = uint16_t(std::min<int32_t>(stride - SlotRedZone, UINT16_MAX));
+    objectBytes = int32_t(RoundUp(sizeof(TRecord), SlotAlignment));
+    capacity = int32_t(this->block.Size() / size_t(objectBytes + stride));
+    ENG_ASSERT(capacity >= 1);
+  }
+  ~TRecordSlab() {
+    for (int32_t i = 0; i < count; ++i) Object(i)->~TRecord();
+#if defined(__SANITIZE_ADDRESS__)
+    ASAN_UNPOISON_MEMORY_REGION(block.Get(), block.Size());
+#endif
+  }
+  TRecordSlab(const TRecordSlab&) = delete;
+  TRecordSlab& operator=(const TRecordSlab&) = delete;
+
+  // The bytes a slab of records this size takes, at least.
+  static int64_t LeastBytes(uint16_t recordSize) {
+    return RoundUp(sizeof(TRecord), SlotAlignment) + RoundUp(recordSize, SlotAlignment) + SlotRedZone;
+  }
+
+  bool Full() const { return count == capacity; }
+  // The next record of the slab; not full.
+  TRecord* Make(TDataFile* dataFile) {
+    ENG_ASSERT(!Full());
+    uint8_t* slot = block.Get() + size_t(capacity) * size_t(objectBytes) + size_t(count) * size_t(stride);
+#if defined(__SANITIZE_ADDRESS__)
+    ASAN_POISON_MEMORY_REGION(slot + slotCapacity, size_t(stride - slotCapacity));
+#endif
+    TRecord* record = new (Object(count)) TRecord(dataFile, slot, slotCapacity);
+    ++count;
+    return record;
+  }
+  // The block, for the next slab; the slab is done with.
+  TEngineBuffer GiveUpBlock() && {
+    for (; count > 0; --count) Object(count - 1)->~TRecord();
+#if defined(__SANITIZE_ADDRESS__)
+    ASAN_UNPOISON_MEMORY_REGION(block.Get(), block.Size());
+#endif
+    return std::move(block);
+  }
+
+private:
+  TEngineBuffer block;
+  int32_t stride;
+  uint16_t slotCapacity;
+  int32_t objectBytes;
+  int32_t capacity;
+  int32_t count = 0;
+
+  TRecord* Object(int32_t i) { return reinterpret_cast<TRecord*>(block.Get() + size_t(i) * size_t(objectBytes)); }
+};
+
+TRecord::TRecord(TDataFile* dataFile, uint8_t* slot, uint16_t capacity)
+    : dataFile(dataFile), bytes(slot), capacity(capacity) {
+  SetSize(dataFile->RecordSize());
+}
 
 void TRecord::SetSize(uint16_t newSize) {
-  GrowFileBuffer(buffer, newSize, RecordBufferStep);
+  if (newSize > capacity) {
+    TEngineBuffer larger(size_t(RoundUp(newSize, RecordBufferStep)));
+    std::memcpy(larger.Get(), bytes, capacity);
+    grown = std::move(larger);
+    bytes = grown.Get();
+    capacity = uint32_t(grown.Size());
+  }
   size = newSize;
 }
 
@@ -90,9 +213,14 @@ void TRecord::CopyFields(const uint8_t* source) {
   modified = true;
 }
 
-TRecordStack::TRecordStack(TDataFile* dataFile) : dataFile(dataFile) { records.Reserve(StackReserve); }
+TRecordStack::TRecordStack(TDataFile* dataFile) : dataFile(dataFile), budget(TCacheSizes().RecordBytes) {}
 
-TRecordStack::~TRecordStack() = default;
+TRecordStack::~TRecordStack() {
+  ENG_ASSERT(IdleCount() == MadeCount());  // a record outliving its slab
+  for (std::unique_ptr<TRecordSlab>& slab : slabs) KeptBlocks().Give(std::move(*slab).GiveUpBlock(), KeptBudgets * budget);
+}
+
+void TRecordStack::SetBudget(int64_t recordBytes) { budget = std::max<int64_t>(recordBytes, 1); }
 
 TRecord* TRecordStack::Take() {
   TRecord* record = TakeUncleared();
@@ -100,9 +228,24 @@ TRecord* TRecordStack::Take() {
   return record;
 }
 
+TRecord* TRecordStack::Make() {
+  if (slabs.empty() || slabs.back()->Full()) {
+    const uint16_t recordSize = dataFile->RecordSize();
+    TEngineBuffer block = KeptBlocks().Take();
+    if (int64_t(block.Size()) < TRecordSlab::LeastBytes(recordSize)) {
+      const int64_t bytes = std::clamp(budget / SlabsPerBudget, SmallestSlab, LargestSlab);
+      block = TEngineBuffer(size_t(std::max(bytes, TRecordSlab::LeastBytes(recordSize))));
+    }
+    slabs.push_back(std::make_unique<TRecordSlab>(std::move(block), recordSize));
+  }
+  ++made;
+  return slabs.back()->Make(dataFile);
+}
+
 TRecord* TRecordStack::TakeUncleared() {
-  if (records.Empty()) return new TRecord(dataFile);
-  TRecord* record = records.ExtractLast().release();
+  if (idle.empty()) return Make();
+  TRecord* record = idle.back();
+  idle.pop_back();
   record->SetSize(dataFile->RecordSize());
   record->ClearUse();
   record->SetModified(false);
@@ -113,4 +256,7 @@ TRecord* TRecordStack::TakeUncleared() {
   return record;
 }
 
-void TRecordStack::Return(TRecord* record) { records.Adopt(record); }
+void TRecordStack::Return(TRecord* record) {
+  ENG_ASSERT(record && int32_t(idle.size()) < made);
+  idle.push_back(record);
+}

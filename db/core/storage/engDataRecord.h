@@ -3,28 +3,33 @@
 // deleted marker, bytes 1 to 4 the record's own number (or, deleted, the
 // next free record), bytes 5 to 8 its auto-increment value, the fields
 // from byte 9. The data file keeps them in its cache and lends them to
-// cursors; TRecordStack recycles them.
+// cursors; TRecordStack makes them in slabs and recycles them.
 
 #include <cstdint>
+#include <memory>
+#include <vector>
 
 #include "engAssert.h"
 #include "engBuffer.h"
 #include "engDataLayout.h"
 #include "engHeap.h"
-#include "engOwnedList.h"
 
 class TDataFile;
 
-class TRecord : public TEngineObject {
+class TRecord {
 public:
-  // The buffer starts with the data file's record size.
-  explicit TRecord(TDataFile* dataFile);
+  // The buffer starts as the slot of a slab: capacity bytes at slot, which
+  // the slab owns; the record's size is the data file's record size.
+  TRecord(TDataFile* dataFile, uint8_t* slot, uint16_t capacity);
+  TRecord(const TRecord&) = delete;
+  TRecord& operator=(const TRecord&) = delete;
 
   TDataFile* DataFile() const { return dataFile; }
-  uint8_t* Buffer() { return buffer.Get(); }
-  const uint8_t* Buffer() const { return buffer.Get(); }
+  uint8_t* Buffer() { return bytes; }
+  const uint8_t* Buffer() const { return bytes; }
   uint16_t Size() const { return size; }
-  // The buffer grows to size and never shrinks.
+  // The buffer grows to size (past its slot into a block of its own,
+  // keeping its bytes) and never shrinks.
   void SetSize(uint16_t newSize);
 
   bool Modified() const { return modified; }
@@ -49,7 +54,7 @@ public:
   // Copies the record out, enciphered for an encrypted table; not modified.
   void StoreToImage(uint8_t* image);
 
-  bool IsDeleted() const { return buffer.Get()[RecordDeletedOffset] != 0; }
+  bool IsDeleted() const { return bytes[RecordDeletedOffset] != 0; }
   void SetDeleted(bool deleted);
   // 0 while the record is in use.
   uint32_t NextFree() const;
@@ -81,11 +86,13 @@ public:
 
 private:
   TDataFile* dataFile;
+  uint8_t* bytes;
   bool modified = false;
   uint16_t useCount = 0;
   uint32_t recordNumber = 0;
-  TEngineBuffer buffer;
   uint16_t size = 0;
+  uint32_t capacity;
+  TEngineBuffer grown;  // the buffer once it outgrew its slot
   TEngineBuffer key;
   int32_t keySize = 0;
 };
@@ -118,20 +125,45 @@ private:
   uint16_t size = 0;
 };
 
-// Free records of one data file: taking one pops the last (cleared, unused,
-// sized for the file) or makes a new one (zeroed).
-class TRecordStack : public TEngineObject {
+class TRecordSlab;
+
+// The records of one data file. They are made in slabs, a block of record
+// objects and their buffers side by side, instead of two allocations each:
+// a cache filling from empty (every open) paid an allocation per record
+// and a page fault per page of records. The stack owns every record it
+// made; the cache, cursors and the free list only borrow them. Taking one
+// pops the last given back (unused, sized for the file) or makes the next
+// of a slab. When the file goes, its slabs' blocks are kept for the next
+// data file of the process, up to twice the record budget in all, so that
+// a table closed and opened again reuses memory already in place.
+class TRecordStack {
 public:
   explicit TRecordStack(TDataFile* dataFile);
-  ~TRecordStack() override;
+  // Every record made has been given back.
+  ~TRecordStack();
+  TRecordStack(const TRecordStack&) = delete;
+  TRecordStack& operator=(const TRecordStack&) = delete;
 
+  // Cleared.
   TRecord* Take();
   // The same, but its bytes are whatever it held last: for a caller that
   // overwrites all of them (a record read from the file).
   TRecord* TakeUncleared();
   void Return(TRecord* record);
 
+  // The bytes of records the data file's cache may hold: they size the
+  // slabs and what the process keeps of them after the file goes.
+  void SetBudget(int64_t recordBytes);
+
+  int32_t MadeCount() const { return made; }
+  int32_t IdleCount() const { return int32_t(idle.size()); }
+
 private:
   TDataFile* dataFile;
-  TOwnedList<TRecord> records;
+  std::vector<std::unique_ptr<TRecordSlab>> slabs;
+  std::vector<TRecord*> idle;
+  int32_t made = 0;
+  int64_t budget;
+
+  TRecord* Make();
 };

@@ -1,3 +1,5 @@
+#include <algorithm>
+
 #include "engDataTestSupport.h"
 
 namespace {
@@ -131,6 +133,49 @@ TEST_F(DataRecordTest, FullTableRefusesTheNextAppend) {
   EXPECT_EQ(RaisedCode([&] { Insert(); }), 9479);
   openWithNext(OrderFields(), 2000000000 / OrderRecordSize + 1);  // the record area passes 2000000000 bytes
   EXPECT_EQ(RaisedCode([&] { Insert(); }), 9479);
+}
+
+// Records are made side by side in slabs: each keeps its own bytes, also
+// one grown past its slot; records given back are taken again before any
+// is made; and a file made after another went (its slabs' blocks kept for
+// the process) hands out records of its own, larger size that do not
+// overlap either.
+TEST_F(DataRecordTest, RecordsFromSlabsKeepTheirOwnBytes) {
+  constexpr int Count = 3000;
+  auto fill = [](TRecord* record, int i) { std::memset(record->Buffer(), uint8_t(i * 7 + 1), record->Size()); };
+  auto holds = [](const TRecord* record, int i, uint16_t size) {
+    return std::all_of(record->Buffer(), record->Buffer() + size, [i](uint8_t b) { return b == uint8_t(i * 7 + 1); });
+  };
+  const std::vector<uint8_t> wider = Descriptors({{"ID", 6}, {"TEXT", 1, 200}});
+  for (const std::vector<uint8_t>* fields : {&wider, &wider}) {
+    TRecordStack& stack = file->RecordStack();
+    const uint16_t size = file->RecordSize();
+    std::vector<TRecord*> taken;
+    for (int i = 0; i < Count; ++i) {
+      TRecord* record = taken.emplace_back(stack.Take());
+      ASSERT_EQ(record->Size(), size);
+      ASSERT_TRUE(std::all_of(record->Buffer(), record->Buffer() + size, [](uint8_t b) { return b == 0; }));
+      fill(record, i);
+    }
+    for (int i = 0; i < Count; i += 10) {
+      TRecord* record = taken[size_t(i)];
+      record->SetSize(uint16_t(3 * size + 100));
+      EXPECT_TRUE(holds(record, i, size));
+      fill(record, i);
+    }
+    for (int i = 0; i < Count; ++i)
+      ASSERT_TRUE(holds(taken[size_t(i)], i, taken[size_t(i)]->Size())) << "record " << i;
+    const int32_t made = stack.MadeCount();
+    for (TRecord* record : taken) stack.Return(record);
+    for (TRecord*& record : taken) record = stack.TakeUncleared();
+    EXPECT_EQ(stack.MadeCount(), made);
+    for (TRecord* record : taken) {
+      EXPECT_EQ(record->Size(), size);
+      stack.Return(record);
+    }
+    file.reset();
+    Create(*fields);
+  }
 }
 
 }  // namespace
