@@ -294,6 +294,12 @@ bool TDataFile::UnlockRecord(uint32_t recordNumber) {
   return LockRange(RecordLockTop - int32_t(recordNumber), 1, false);
 }
 
+bool TDataFile::UnlockRecordRun(uint32_t first, uint32_t count) {
+  if (first == 0 || first >= MaxRecordNumber || count == 0 || count > MaxRecordNumber - first) return false;
+  // Record n's byte lies at RecordLockTop - n: the run's highest number has the lowest byte.
+  return UnlockRun(RecordLockTop - int32_t(first + count - 1), int32_t(count));
+}
+
 bool TDataFile::LockHeader() {
   return RetryLock([this] { return LockRange(HeaderLockOffset, 1, true); }, FileLockTries, FileLockPauseMs);
 }

@@ -149,6 +149,8 @@ public:
   // Byte-range locks of the multi-user protocol.
   bool LockRecord(uint32_t recordNumber);
   bool UnlockRecord(uint32_t recordNumber);
+  // Unlocks the records first .. first + count - 1, each locked alone, in one step.
+  bool UnlockRecordRun(uint32_t first, uint32_t count);
   bool LockHeader();
   bool UnlockHeader();
 
