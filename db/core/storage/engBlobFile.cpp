@@ -102,6 +102,7 @@ void TBlobFile::ReadHeader() {
 void TBlobFile::HeaderOnDisk() {
   diskFreeHead = FirstFree();
   headerBehindNewBlocks = false;
+  headerAhead = false;
 }
 
 void TBlobFile::WriteHeader(bool force) {
@@ -109,8 +110,11 @@ void TBlobFile::WriteHeader(bool force) {
   PutLE32(header + BlbHdrChangeCount, GetChangeCount() + 1);
   uint8_t* image = Room(writeBuffer, BlobHeaderSize);
   std::memcpy(image, header, BlobHeaderSize);
-  if (table->IsEncrypted()) table->Encipher(image, BlobHeaderSize);
-  WriteFileAt(*this, table->TableName(), 0, image, BlobHeaderSize);
+  // Written before the records already, byte for byte: not again.
+  if (!headerAhead || std::memcmp(image, aheadImage, BlobHeaderSize) != 0) {
+    if (table->IsEncrypted()) table->Encipher(image, BlobHeaderSize);
+    WriteFileAt(*this, table->TableName(), 0, image, BlobHeaderSize);
+  }
   header[BlbHdrModified] = 0;
   HeaderOnDisk();
 }

@@ -229,10 +229,22 @@ private:
   // since the header was written: the header on disk no longer says where
   // the free list starts or the file ends.
   bool headerBehindNewBlocks = false;
+  // The header as WriteHeaderAhead wrote it, change count moved on, while
+  // those are still the bytes on disk: the change's own header write finds
+  // them there and leaves them.
+  uint8_t aheadImage[BlobHeaderSize] = {};
+  bool headerAhead = false;
 
   void SetHeaderModified() { header[BlbHdrModified] = 1; }
   // After the header on disk was read or written whole.
   void HeaderOnDisk();
+  // The header as records written next may rely on it: WriteHeaderAhead
+  // when the free list head in memory is the one on disk, else
+  // WriteHeaderFields.
+  void WriteHeaderBeforeRecords();
+  // Writes the whole header as the change's write-back will, its change
+  // count moved on, while memory keeps the count for that write-back.
+  void WriteHeaderAhead();
   // Writes the free list head and the end offset alone to the header on
   // disk: the head as the free list on disk stands (diskFreeHead), the end
   // offset as in memory.

@@ -118,22 +118,44 @@ uint32_t TBlobFile::AppendChain(uint32_t sequence, const uint8_t* value, int32_t
   ENG_ASSERT(written == size);
   PutLE32(header + BlbHdrEndOffset, first + uint32_t(blocks) * blockSize);
   SetHeaderModified();
-  WriteHeaderFields();
+  WriteHeaderBeforeRecords();
   table->SetDataChanged();
   return first;
 }
 
-// The record naming a new chain is written back before the header at the
+// The records naming new chains are written back before the header at the
 // end of the change; a writer killed between the two left a record whose
 // chain lay past the end offset on disk, or whose blocks the free list on
 // disk still listed, which every later read or reuse refused as damage.
-// With these fields on disk first, such a kill leaves at most a chain no
-// record names. Only their bytes are written: the whole header, with its
-// change count, follows at the end of the change as before, so the file
-// ends byte for byte the same, and no other process reads the header in
-// between (the write lock keeps it out). The free list head written is the
-// one on disk, never a block freed by the change: those blocks still hold
-// values the records on disk name until the records are written.
+// With the header's end offset and free list head on disk first, such a
+// kill leaves at most a chain no record names. The file still ends byte
+// for byte the same: the change's header write follows at its end as
+// before, or finds its bytes on disk already; and no other process reads
+// the header in between (the write lock keeps it out). The free list head
+// on disk is never a block freed by the change: those blocks still hold
+// values the records on disk name until the records are written. So the
+// whole header goes ahead only when its head is the one on disk (a change
+// that appends or reuses free blocks only, one system call for the header
+// as before); a change that also freed writes the two fields alone.
+void TBlobFile::WriteHeaderBeforeRecords() {
+  if (FirstFree() == diskFreeHead)
+    WriteHeaderAhead();
+  else
+    WriteHeaderFields();
+}
+
+void TBlobFile::WriteHeaderAhead() {
+  std::memcpy(aheadImage, header, BlobHeaderSize);
+  PutLE32(aheadImage + BlbHdrChangeCount, GetChangeCount() + 1);
+  uint8_t* image = Room(writeBuffer, BlobHeaderSize);
+  std::memcpy(image, aheadImage, BlobHeaderSize);
+  if (table->IsEncrypted()) table->Encipher(image, BlobHeaderSize);
+  headerAhead = false;  // the bytes on disk are unknown until the write succeeds
+  WriteFileAt(*this, table->TableName(), 0, image, BlobHeaderSize);
+  headerAhead = true;
+  headerBehindNewBlocks = false;
+}
+
 void TBlobFile::WriteHeaderFields() {
   static_assert(BlbHdrEndOffset == BlbHdrFirstFree + 4, "the two fields are written in one piece");
   constexpr uint32_t FieldsLength = 2 * sizeof(uint32_t);
@@ -142,6 +164,7 @@ void TBlobFile::WriteHeaderFields() {
   PutLE32(image + BlbHdrFirstFree, diskFreeHead);
   // The cipher is a stream from the header's first byte.
   if (table->IsEncrypted()) table->Encipher(image, BlobHeaderSize);
+  headerAhead = false;
   WriteFileAt(*this, table->TableName(), BlbHdrFirstFree, image + BlbHdrFirstFree, FieldsLength);
   headerBehindNewBlocks = false;
 }
@@ -288,7 +311,7 @@ bool TBlobFile::FlushNewBlocks() {
   });
   // The end offset written counts every block appended: none may wait.
   ENG_ASSERT(!cache.Any([](const TBlock* block) { return block->Fresh(); }));
-  if (headerBehindNewBlocks) WriteHeaderFields();
+  if (headerBehindNewBlocks) WriteHeaderBeforeRecords();
   return wrote;
 }
 

@@ -189,4 +189,40 @@ TEST_F(BlobWriteOrderTest, NewChainsWrittenFirstLeaveTheBytesOfTheOldOrder) {
   }
 }
 
+// A header written whole before the records is not written again at the
+// change's end, unless the change moved it since: chains appended whole
+// leave the bytes and the change counts of the same chains written through
+// the cache, whether or not the change freed blocks after appending.
+TEST_F(BlobWriteOrderTest, AHeaderWrittenBeforeTheRecordsIsWrittenAgainOnlyWhenTheChangeMovedIt) {
+  for (const bool encrypted : {false, true}) {
+    SCOPED_TRACE(encrypted ? "enciphered" : "plain");
+    table.Encrypted = encrypted;
+    std::vector<std::vector<std::vector<uint8_t>>> runs;
+    for (const bool appended : {false, true}) {
+      std::vector<std::vector<uint8_t>> afterEachChange;
+      Create(64);
+      const int32_t data = file->BlockDataSize();
+      auto store = [&](const std::vector<uint8_t>& value, uint32_t sequence) {
+        if (!appended) return WriteBlob(value, sequence);
+        EXPECT_TRUE(file->AppendsChains());
+        return file->AppendChain(sequence, value.data(), int32_t(value.size()));
+      };
+      auto changeDone = [&] {
+        WriteChangeBack();
+        afterEachChange.push_back(DiskBytes());
+      };
+      const uint32_t first = store(Bytes(size_t(2 * data), 1), 1);
+      store(Bytes(size_t(3 * data - 1), 2), 2);
+      changeDone();
+      store(Bytes(size_t(data + 1), 3), 3);
+      Free(first, 1);  // moves the header after the append wrote it
+      changeDone();
+      file->Close();
+      runs.push_back(afterEachChange);
+    }
+    EXPECT_EQ(runs[1], runs[0]);
+    EXPECT_EQ(GetLE32(runs[1].back().data() + BlbHdrChangeCount), encrypted ? GetLE32(runs[0].back().data()) : 3u);
+  }
+}
+
 }  // namespace
