@@ -94,6 +94,47 @@ TEST_F(TableLockTest, EachLockTakesItsOwnBytesOfItsFile) {
   EXPECT_TRUE(tableLocksFree());
 }
 
+// A commit releases the records whose unlock waited for it, adjacent ones
+// in one step, and nothing else: a record still held and the records around
+// the runs stay as they were for another process.
+TEST_F(TableLockTest, CommitReleasesExactlyTheDeferredRecordsForAnotherProcess) {
+  CreateTable("ORDERS");
+  TDataTable* table = OpenTable("ORDERS");
+  TableHelperProcess helper;
+  auto refused = [&](uint32_t record) {
+    return helper.Ask(Probe("ORDERS.DAT", RecordLockByte(record), 1)) == LockViolation;
+  };
+  ASSERT_FALSE(table->LockRecord(2));
+  table->UnlockChangeCheck();
+
+  table->StartTransaction();
+  for (uint32_t record : {3, 4, 5, 6, 9, 11, 12}) EXPECT_FALSE(table->LockRecord(record));
+  for (uint32_t record : {3, 4, 5, 9, 12, 11}) table->UnlockRecord(record);
+  for (uint32_t record : {2, 3, 4, 5, 6, 9, 11, 12}) EXPECT_TRUE(refused(record)) << record;
+  table->Commit(true);
+
+  for (uint32_t record : {3, 4, 5, 9, 11, 12}) {
+    EXPECT_FALSE(refused(record)) << record;
+    EXPECT_FALSE(table->HoldsRecordLock(record));
+  }
+  for (uint32_t record : {2, 6}) {
+    EXPECT_TRUE(refused(record)) << record;
+    EXPECT_TRUE(table->HoldsRecordLock(record));
+  }
+  EXPECT_FALSE(refused(1));
+  EXPECT_FALSE(refused(7));
+  EXPECT_FALSE(refused(10));
+  EXPECT_FALSE(refused(13));
+  EXPECT_FALSE(refused(0));  // the byte between the records and the header
+  EXPECT_FALSE(helper.Ask(Probe("ORDERS.DAT", HeaderLockByte, 1)) == LockViolation);
+
+  // Closing releases the rest, as one run where they are adjacent.
+  ASSERT_FALSE(table->LockRecord(7));
+  table->UnlockChangeCheck();
+  ASSERT_EQ(directory->CloseTable(table, true), 0);
+  for (uint32_t record : {2, 6, 7}) EXPECT_FALSE(refused(record)) << record;
+}
+
 TEST_F(TableLockTest, ExclusiveOpenRefusesTheOtherProcessesOpenAndDelete) {
   CreateTable("ORDERS");
   TableHelperProcess helper;
