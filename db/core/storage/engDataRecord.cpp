@@ -64,9 +64,11 @@ private:
   int64_t bytes = 0;
 };
 
+// Never destroyed: a data file that goes while the process exits (a table
+// left to a static owner) still gives its blocks back to it.
 TKeptBlocks& KeptBlocks() {
-  static TKeptBlocks kept;
-  return kept;
+  static TKeptBlocks* const kept = new TKeptBlocks;
+  return *kept;
 }
 
 }  // namespace
