@@ -219,6 +219,12 @@ TRecordStack::TRecordStack(TDataFile* dataFile) : dataFile(dataFile), budget(TCa
 
 TRecordStack::~TRecordStack() {
   ENG_ASSERT(IdleCount() == MadeCount());  // a record outliving its slab
+  // A record still held somewhere keeps its slab, as a record not given
+  // back used to keep its block: no other file may reuse that memory.
+  if (IdleCount() != MadeCount()) {
+    for (std::unique_ptr<TRecordSlab>& slab : slabs) static_cast<void>(slab.release());
+    return;
+  }
   for (std::unique_ptr<TRecordSlab>& slab : slabs) KeptBlocks().Give(std::move(*slab).GiveUpBlock(), KeptBudgets * budget);
 }
 
