@@ -290,7 +290,6 @@ void TIndexFile::ReleasePage(TPage* page) {
     page->NotedForWriteBack = true;
   }
   ENG_ASSERT(!page->Packed());  // held pages are unpacked
-  if (page->Modified) page->ForgetStoredEntries();
   Recharge(page);
   FollowPageShape(page);
 }

@@ -44,6 +44,48 @@ void TPageRef::Replace(TPage* next) {
 
 TSpareSlots::~TSpareSlots() { EngineFreeMem(block); }
 
+// How key compares with the entries of a page, position by position: by
+// the comparer, or, on a leaf still decoding, from where one pass found
+// key's run of equal entries (the entries are in key order, so the
+// binary searches below take the same steps either way).
+class TKeyOrder {
+public:
+  TKeyOrder(const TPage& page, const TKeyComparer& compare, const uint8_t* key, int length)
+      : page(page), compare(compare), key(key), length(length) {}
+  void Scanned(int firstNotBelow, int firstAbove) {
+    scanned = true;
+    notBelow = firstNotBelow;
+    above = firstAbove;
+  }
+  // key against the entry at position.
+  int At(int position) const {
+    if (scanned) return position < notBelow ? 1 : position < above ? 0 : -1;
+    return compare.CompareKeys(key, page.KeyAt(position), length);
+  }
+  // The first position whose entry is not below key (Count + 1 when none).
+  int LowerBound() const {
+    if (scanned) return notBelow;
+    int low = 1;
+    int high = page.Count + 1;
+    while (low < high) {
+      const int middle = (low + high) / 2;
+      if (compare.CompareKeys(page.KeyAt(middle), key, length) < 0) low = middle + 1;
+      else high = middle;
+    }
+    return low;
+  }
+  int BasicSearch(bool& found) const;
+
+private:
+  const TPage& page;
+  const TKeyComparer& compare;
+  const uint8_t* key;
+  int length;
+  bool scanned = false;
+  int notBelow = 0;
+  int above = 0;
+};
+
 TPage::~TPage() {
   EngineFreeMem(entries);
   EngineFreeMem(packedEntries);
@@ -72,6 +114,8 @@ void TPage::Setup(TIndexPageOwner* owner, uint8_t indexNo, uint16_t keyLength, b
 // cache miss takes a cleared page) leaves the entry bytes as they are.
 void TPage::Clear() {
   DropPackedEntries();
+  decoded = 0;
+  decodedBytes = 0;
   NotedForWriteBack = false;
   countsSummed = false;
   Position = 1;
@@ -88,6 +132,7 @@ void TPage::Clear() {
 
 void TPage::Assign(const TPage& source) {
   ENG_ASSERT(!source.packed);
+  if (source.Decoding()) source.DecodeThrough(source.Count);
   DropPackedEntries();
   Position = source.Position;
   SecondPosition = source.SecondPosition;
@@ -132,6 +177,7 @@ void TPage::FitBuffer(int count) {
 
 void TPage::SetCount(uint16_t value) {
   if (Count == value) return;
+  Materialize();
   Count = value;
   countsSummed = false;
   Modified = 1;
@@ -163,6 +209,7 @@ int TPage::MaxEntries() const {
 const uint8_t* TPage::EntryAt(int position) const {
   ENG_ASSERT(!packed);  // entries are read only from a held page
   if (position < 1 || position > Count) Corrupt();
+  if (packedEntries && position > decoded) DecodeThrough(position);
   return Slot(position - 1);
 }
 
@@ -270,6 +317,7 @@ void TPage::RefreshCompression(int index0) {
 }
 
 void TPage::RecountUsedBytes() {
+  Materialize();
   if (!IsCompressedLeaf()) {
     UsedBytes = 0;
     return;
@@ -315,55 +363,166 @@ void TPage::Load(const uint8_t* image, bool fresh) {
     used = uint32_t(Count) * (KeyLength + (IsLeaf() ? 4u : 8u));
     if (used > PageDataSize) Corrupt();
   }
-  UnpackEntries(image + PageHeaderSize, used);
-  if (WorthPacking()) KeepStoredEntries(image + PageHeaderSize, used);
+  if (!IsCompressedLeaf()) {
+    UnpackEntries(image + PageHeaderSize, used);
+    return;
+  }
+  // Checked whole now, so that a damaged page is refused at its read;
+  // decoded as it is read.
+  CheckPackedEntries(image + PageHeaderSize, used);
+  Reserve(Count + 1);
+  KeepStoredEntries(image + PageHeaderSize, used);
+  UsedBytes = uint16_t(used);
 }
 
-// Every byte of an entry is set: the bytes a compressed key lost are
-// zeros, and the slot fields a page type does not store are zero.
+// A page that stores every key byte: the slot fields it does not store
+// are zero.
 void TPage::UnpackEntries(const uint8_t* data, uint32_t usedBytes) {
+  ENG_ASSERT(!IsCompressedLeaf());
   const int k = KeyLength;
   Reserve(Count + 1);
+  const uint32_t stored = IsLeaf() ? k + 4u : k + 8u;
+  if (uint32_t(Count) * stored != usedBytes) Corrupt();
+  for (int i = 0; i < Count; ++i) {
+    uint8_t* slot = entries + size_t(i) * EntrySize();
+    memcpy(slot, data + size_t(i) * stored, stored);
+    memset(slot + stored, 0, k + SlotFieldBytes - stored);
+  }
+  UsedBytes = 0;
+}
+
+// Entries of a compressed leaf: the header of the mode (u16 shared, u16
+// removed, or a byte of each), the key bytes neither shared with the entry
+// before nor removed trailing zeros, the kept row number, the record.
+namespace {
+
+struct TPackedEntry {
+  int Shared = 0;
+  int Removed = 0;
+  int Tail = 0;
+  int Stored = 0;
+};
+
+// Reads the header at p (end: the end of the entries) and checks that the
+// entry fits the key and the entries; false when it does not.
+inline bool ReadPackedEntry(const uint8_t* p, const uint8_t* end, uint8_t compression, bool unique, int keyLength,
+                            bool first, TPackedEntry& entry) {
+  if (end - p < 2) return false;
+  entry.Shared = 0;
+  entry.Removed = 0;
+  if (compression == kcLeading) entry.Shared = GetLE16(p);
+  else if (compression == kcTrailing) entry.Removed = GetLE16(p);
+  else {
+    entry.Shared = p[0];
+    entry.Removed = p[1];
+  }
+  entry.Tail = KeptTail(compression, unique, keyLength, entry.Shared);
+  if ((first && entry.Shared != 0) || entry.Shared + entry.Removed + entry.Tail > keyLength) return false;
+  entry.Stored = keyLength - entry.Shared - entry.Removed - entry.Tail;
+  return end - p - 2 >= entry.Stored + entry.Tail + 4;
+}
+
+// Copies and zero fills of a few bytes, as most pieces of a packed key
+// are: a call of the C library's for each took a third of a leaf's
+// decoding.
+inline void CopyFew(uint8_t* to, const uint8_t* from, size_t count) {
+  if (count > 16) {
+    memcpy(to, from, count);
+  } else if (count >= 8) {
+    uint64_t head;
+    uint64_t tail;
+    memcpy(&head, from, 8);
+    memcpy(&tail, from + count - 8, 8);
+    memcpy(to, &head, 8);
+    memcpy(to + count - 8, &tail, 8);
+  } else if (count >= 4) {
+    uint32_t head;
+    uint32_t tail;
+    memcpy(&head, from, 4);
+    memcpy(&tail, from + count - 4, 4);
+    memcpy(to, &head, 4);
+    memcpy(to + count - 4, &tail, 4);
+  } else {
+    for (size_t i = 0; i < count; ++i) to[i] = from[i];
+  }
+}
+
+inline void ZeroFew(uint8_t* to, size_t count) {
+  constexpr uint64_t Zero = 0;
+  if (count > 16) {
+    memset(to, 0, count);
+  } else if (count >= 8) {
+    memcpy(to, &Zero, 8);
+    memcpy(to + count - 8, &Zero, 8);
+  } else {
+    for (size_t i = 0; i < count; ++i) to[i] = 0;
+  }
+}
+
+// The first position from `from` on where a and b differ, or length.
+inline int Mismatch(const uint8_t* a, const uint8_t* b, int from, int length) {
+  int at = from;
+  while (at + 8 <= length) {
+    uint64_t x;
+    uint64_t y;
+    memcpy(&x, a + at, 8);
+    memcpy(&y, b + at, 8);
+    if (x != y) break;
+    at += 8;
+  }
+  while (at < length && a[at] == b[at]) ++at;
+  return at;
+}
+
+}  // namespace
+
+void TPage::CheckPackedEntries(const uint8_t* data, uint32_t usedBytes) const {
   const uint8_t* p = data;
   const uint8_t* end = data + usedBytes;
+  TPackedEntry entry;
   for (int i = 0; i < Count; ++i) {
-    uint8_t* slot = Slot(i);
-    memset(slot + k + SlotKeyCount, 0, SlotFieldBytes - SlotKeyCount);
-    if (!IsCompressedLeaf()) {
-      memcpy(slot, p, k + 4);
-      if (!IsLeaf()) memcpy(slot + k + SlotKeyCount, p + k + 4, 4);
-      p += IsLeaf() ? k + 4 : k + 8;
-      continue;
-    }
-    int shared = 0;
-    int removed = 0;
-    if (end - p < 2) Corrupt();
-    if (Compression == kcLeading) shared = GetLE16(p);
-    else if (Compression == kcTrailing) removed = GetLE16(p);
-    else {
-      shared = p[0];
-      removed = p[1];
-    }
+    if (!ReadPackedEntry(p, end, Compression, Unique, KeyLength, i == 0, entry)) Corrupt();
+    p += 2 + entry.Stored + entry.Tail + 4;
+  }
+  if (p != end) Corrupt();
+}
+
+// Every byte of a decoded slot is set: the bytes a compressed key lost are
+// zeros, the key count zero.
+void TPage::DecodeThrough(int count) const {
+  ENG_ASSERT(packedEntries && !packed && count <= Count);
+  ENG_ASSERT(capacity >= int32_t(Count + 1) * int32_t(EntrySize()));
+  const int k = KeyLength;
+  const uint32_t size = EntrySize();
+  const uint8_t* p = packedEntries + decodedBytes;
+  const uint8_t* end = packedEntries + packedSize;
+  TPackedEntry entry;
+  for (int i = decoded; i < count; ++i) {
+    uint8_t* slot = entries + size_t(i) * size;
+    if (!ReadPackedEntry(p, end, Compression, Unique, k, i == 0, entry)) Corrupt();
     p += 2;
-    int tail = KeptTail(Compression, Unique, k, shared);
-    if ((i == 0 && shared != 0) || shared + removed + tail > k) Corrupt();
-    int stored = k - shared - removed - tail;
-    if (end - p < stored + tail + 4) Corrupt();
-    if (shared > 0) memcpy(slot, Slot(i - 1), shared);
-    memcpy(slot + shared, p, stored);
-    p += stored;
-    if (removed > 0) memset(slot + shared + stored, 0, removed);
-    if (tail != 0) {
+    CopyFew(slot, slot - size, size_t(entry.Shared));
+    CopyFew(slot + entry.Shared, p, size_t(entry.Stored));
+    p += entry.Stored;
+    ZeroFew(slot + entry.Shared + entry.Stored, size_t(entry.Removed));
+    if (entry.Tail != 0) {
       memcpy(slot + k - KeptRowNumberBytes, p, KeptRowNumberBytes);
       p += KeptRowNumberBytes;
     }
     memcpy(slot + k + SlotPointer, p, 4);
     p += 4;
-    PutLE16(slot + k + SlotShared, uint16_t(shared));
-    PutLE16(slot + k + SlotRemoved, uint16_t(removed));
+    PutLE32(slot + k + SlotKeyCount, 0);
+    PutLE16(slot + k + SlotShared, uint16_t(entry.Shared));
+    PutLE16(slot + k + SlotRemoved, uint16_t(entry.Removed));
+    decoded = uint16_t(i + 1);
+    decodedBytes = uint16_t(p - packedEntries);
   }
-  if (p != end) Corrupt();
-  UsedBytes = IsCompressedLeaf() ? uint16_t(usedBytes) : 0;
+}
+
+void TPage::MaterializeSlots() {
+  ENG_ASSERT(!packed);  // entries change only on a held page
+  if (decoded < Count) DecodeThrough(Count);
+  DropPackedEntries();
 }
 
 void TPage::Store(uint8_t* image) {
@@ -379,8 +538,12 @@ void TPage::Store(uint8_t* image) {
   PutLE32(image + 7, Right);
   PutLE16(image + 11, IsCompressedLeaf() ? UsedBytes : 0);
   uint32_t stored = packedSize;
-  if (packed) memcpy(image + PageHeaderSize, packedEntries, packedSize);
-  else stored = PackEntries(image + PageHeaderSize);
+  if (packedEntries) {
+    ENG_ASSERT(packed || StoredEntriesCurrent());
+    memcpy(image + PageHeaderSize, packedEntries, packedSize);
+  } else {
+    stored = PackEntries(image + PageHeaderSize);
+  }
   memset(image + PageHeaderSize + stored, 0, PageDataSize - stored);
   Modified = 0;
 }
@@ -392,14 +555,17 @@ uint32_t TPage::StoredEntryBytes() const {
 }
 
 bool TPage::WorthPacking() const {
-  constexpr uint32_t LeastGain = 3;
+  constexpr uint32_t LeastGain = 2;
   return IsCompressedLeaf() && uint32_t(Count) * EntrySize() >= LeastGain * UsedBytes;
 }
 
 void TPage::DropPackedEntries() {
   EngineFreeMem(packedEntries);
+  packedEntries = nullptr;
   packedSize = 0;
   packed = false;
+  decoded = 0;
+  decodedBytes = 0;
 }
 
 void TPage::KeepStoredEntries(const uint8_t* data, uint32_t size) {
@@ -411,23 +577,20 @@ void TPage::KeepStoredEntries(const uint8_t* data, uint32_t size) {
   packedSize = size;
 }
 
-void TPage::ForgetStoredEntries() {
-  if (!packed) DropPackedEntries();
-}
-
 bool TPage::StoredEntriesCurrent() const {
+  if (Decoding()) DecodeThrough(Count);
   uint8_t image[PageDataSize];
   const uint32_t size = PackEntries(image);
   return size == packedSize && (size == 0 || memcmp(image, packedEntries, size) == 0);
 }
 
-// A page unchanged since it was read or last unpacked still has its stored
-// entries, and packing it only gives up the slots (pages are read once and
-// then left alone by look-ups and scans). A free page keeps its entries
-// too: its count stays as it was when freed.
+// A page whose entries did not change since it was read or last unpacked
+// still has its stored entries, and packing it only gives up the slots
+// (pages are read once and then left alone by look-ups and scans). A free
+// page keeps its entries too: its count stays as it was when freed.
 void TPage::Pack(TSpareSlots& spare) {
   ENG_ASSERT(!packed && UseCount == 0);
-  if (Modified || !packedEntries) {
+  if (!packedEntries) {
     uint8_t image[PageDataSize];
     const uint32_t size = PackEntries(image);  // an idle page never overflows
     ENG_ASSERT(size == StoredEntryBytes());
@@ -435,6 +598,8 @@ void TPage::Pack(TSpareSlots& spare) {
   }
   ENG_ASSERT(StoredEntriesCurrent());
   packed = true;
+  decoded = 0;
+  decodedBytes = 0;
   if (capacity > spare.capacity) {
     std::swap(entries, spare.block);
     std::swap(capacity, spare.capacity);
@@ -450,19 +615,18 @@ void TPage::AdoptSpareSlots(TSpareSlots& spare) {
   spare.capacity = 0;
 }
 
+// A page that cannot take its slots stays packed.
 void TPage::Unpack() {
-  ENG_ASSERT(packed);
+  ENG_ASSERT(packed && decoded == 0);
+  Reserve(Count + 1);
   packed = false;
-  TScopeGuard packedOnFailure([this] { packed = true; });
-  UnpackEntries(packedEntries, packedSize);
-  packedOnFailure.Dismiss();
   countsSummed = false;
-  if (Modified) DropPackedEntries();
 }
 
 // Entries that would not fit the page are damage (8965), found before a
 // byte past the page is written.
 uint32_t TPage::PackEntries(uint8_t* data) const {
+  ENG_ASSERT(!Decoding());
   const int k = KeyLength;
   if (!IsCompressedLeaf()) {
     // A slot begins with what the page stores: key and record number in a
@@ -505,6 +669,7 @@ uint32_t TPage::PackEntries(uint8_t* data) const {
 // ---- slots ---------------------------------------------------------------
 
 void TPage::PutSlot(int index0, const uint8_t* slot) {
+  Materialize();
   Reserve(Count + 2);
   uint32_t size = EntrySize();
   memmove(Slot(index0 + 1), Slot(index0), size_t(Count - index0) * size);
@@ -519,6 +684,7 @@ void TPage::PutSlot(int index0, const uint8_t* slot) {
 }
 
 void TPage::RemoveSlot(int index0) {
+  Materialize();
   if (IsCompressedLeaf()) UsedBytes -= PackedSize(index0);
   uint32_t size = EntrySize();
   memmove(Slot(index0), Slot(index0 + 1), size_t(Count - index0 - 1) * size);
@@ -532,6 +698,8 @@ void TPage::RemoveSlot(int index0) {
 // its slot to0.
 void TPage::MoveSlots(TPage& target, int from0, int count, int to0) {
   if (count <= 0) return;
+  Materialize();
+  target.Materialize();
   uint32_t size = EntrySize();
   target.Reserve(target.Count + count + 1);
   memmove(target.Slot(to0 + count), target.Slot(to0), size_t(target.Count - to0) * size);
@@ -548,17 +716,16 @@ void TPage::MoveSlots(TPage& target, int from0, int count, int to0) {
 
 // ---- searches ------------------------------------------------------------
 
-int TPage::BasicSearch(const TKeyComparer& compare, const uint8_t* key, int length,
-                       bool& found) const {
-  if (Count == 0) Corrupt();
+int TKeyOrder::BasicSearch(bool& found) const {
+  ENG_ASSERT(page.Count > 0);  // an empty page is refused first
   found = false;
   int low = 1;
-  int high = Count;
+  int high = page.Count;
   int current = 1;
   while (low <= high) {
     int middle = (low + high) / 2;
     current = middle;
-    int c = compare.CompareKeys(key, KeyAt(middle), length);
+    int c = At(middle);
     if (c < 0) {
       high = middle - 1;
       if (high < low && high >= 1) current = high;
@@ -572,41 +739,96 @@ int TPage::BasicSearch(const TKeyComparer& compare, const uint8_t* key, int leng
   return current;
 }
 
-int TPage::LowerBound(const TKeyComparer& compare, const uint8_t* key, int length) const {
-  int low = 1;
-  int high = Count + 1;
-  while (low < high) {
-    int middle = (low + high) / 2;
-    if (compare.CompareKeys(KeyAt(middle), key, length) < 0) low = middle + 1;
-    else high = middle;
+// The leaf's entries are in key order, so the first entry not below key
+// and the first above it are where the comparisons change sign; the pass
+// stops at the first entry above key, the entries before decoded as it
+// goes (in short runs, a few past it). Keys compared as bytes need no
+// comparison of most entries: an entry that shares more leading bytes
+// with the one before than that one shared with key compares with key as
+// that one did, and one that shares fewer or as many is compared from its
+// shared bytes on (the entry's first bytes are the one before's).
+void TPage::ScanLeaf(const TKeyComparer& compare, const uint8_t* key, int length, int& notBelow,
+                     int& above) const {
+  constexpr int DecodedRun = 8;
+  const bool deleted = compare.IndexNo == DeletedIndexNo;
+  const bool asBytes = key && (deleted || compare.LanguageId == 0);
+  const bool reversed = compare.Descending && !deleted;
+  const uint32_t size = EntrySize();
+  const int k = KeyLength;
+  notBelow = 0;
+  int matched = 0;  // leading bytes the entry before shares with key
+  int order = 0;    // key against the entry before, as bytes
+  for (int position = 1; position <= Count; ++position) {
+    if (position > decoded) DecodeThrough(std::min<int>(Count, position + DecodedRun - 1));
+    const uint8_t* slot = entries + size_t(position - 1) * size;
+    int c;
+    if (!asBytes) {
+      c = compare.CompareKeys(key, slot, length);
+    } else {
+      const int shared = position == 1 ? 0 : GetLE16(slot + k + SlotShared);
+      if (position == 1 || shared <= matched) {
+        matched = Mismatch(key, slot, std::min(shared, length), length);
+        order = matched == length ? 0 : key[matched] < slot[matched] ? -1 : 1;
+      }
+      c = reversed ? -order : order;
+    }
+    if (c <= 0 && notBelow == 0) notBelow = position;
+    if (c < 0) {
+      above = position;
+      return;
+    }
   }
-  return low;
+  above = Count + 1;
+  if (notBelow == 0) notBelow = above;
 }
 
 bool TPage::Search(const TKeyComparer& compare, const uint8_t* key, int length) {
+  if (Count == 0) Corrupt();
+  TKeyOrder order(*this, compare, key, length);
+  if (IsLeaf() && Decoding()) {
+    int notBelow;
+    int above;
+    ScanLeaf(compare, key, length, notBelow, above);
+    order.Scanned(notBelow, above);
+  }
   bool found;
-  Position = uint16_t(BasicSearch(compare, key, length, found));
+  Position = uint16_t(order.BasicSearch(found));
   return found && IsLeaf();
 }
 
 bool TPage::SearchForInsert(const TKeyComparer& compare, const uint8_t* key, int length) {
+  if (Count == 0) Corrupt();
+  TKeyOrder order(*this, compare, key, length);
+  if (IsLeaf() && Decoding()) {
+    int notBelow;
+    int above;
+    ScanLeaf(compare, key, length, notBelow, above);
+    order.Scanned(notBelow, above);
+  }
   bool found;
-  int current = BasicSearch(compare, key, length, found);
-  if (IsLeaf() && !found && compare.CompareKeys(key, KeyAt(current), length) < 0) --current;
+  int current = order.BasicSearch(found);
+  if (IsLeaf() && !found && order.At(current) < 0) --current;
   Position = uint16_t(current);
   return found && IsLeaf();
 }
 
 bool TPage::SearchCounting(const TKeyComparer& compare, const uint8_t* key, int length,
                            TLeafSearchEnd end, uint32_t& keysBefore) {
+  if (Count == 0) Corrupt();
+  TKeyOrder order(*this, compare, key, length);
+  if (IsLeaf() && Decoding()) {
+    int notBelow;
+    int above;
+    ScanLeaf(compare, key, length, notBelow, above);
+    order.Scanned(notBelow, above);
+  }
   bool found;
-  int current = BasicSearch(compare, key, length, found);
+  int current = order.BasicSearch(found);
   if (IsLeaf()) {
     if (end == TLeafSearchEnd::FirstNotBelow) {
-      current = LowerBound(compare, key, length);
-      found = current <= Count && compare.CompareKeys(key, KeyAt(current), length) == 0;
-    } else if (end == TLeafSearchEnd::PastLower && !found &&
-               compare.CompareKeys(key, KeyAt(current), length) > 0) {
+      current = order.LowerBound();
+      found = current <= Count && order.At(current) == 0;
+    } else if (end == TLeafSearchEnd::PastLower && !found && order.At(current) > 0) {
       ++current;
     }
   }

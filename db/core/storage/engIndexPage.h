@@ -3,8 +3,11 @@
 // slots while in use so that searches are plain binary searches. An idle
 // page may be packed in memory to the bytes it stores (with the key
 // compression of the index): a slot takes the full key length, so a
-// compressed leaf of long keys takes five to ten times its stored size
-// unpacked.
+// compressed leaf takes two to ten times its stored size unpacked. A
+// compressed leaf read from disk or taken packed decodes its slots only as
+// far as they are read, and searching it decodes only up to the key: a
+// look-up reads half a leaf's entries on average, and a page whose entries
+// never change is never unpacked whole.
 
 #include <cstdint>
 #include <string>
@@ -170,19 +173,16 @@ public:
   // given up; nothing reads or changes entries until Unpack, which gives
   // back exactly the entries packed. Only a page no one holds is packed.
   bool Packed() const { return packed; }
-  // A compressed leaf whose slots take several times its stored bytes:
-  // long keys with bytes compression takes away. Packing and unpacking
-  // cost about a read's worth of copying, so only these gain from it.
+  // A compressed leaf whose slots take at least twice its stored bytes.
+  // Packing a page whose entries did not change since it was read or
+  // unpacked only gives up its slots, and unpacking decodes lazily.
   bool WorthPacking() const;
   // The slots go to spare (the larger of the two buffers is kept there).
   void Pack(TSpareSlots& spare);
+  // Takes slots for the entries, which are decoded as they are read.
   void Unpack();
   // Takes the spare buffer when the page has none.
   void AdoptSpareSlots(TSpareSlots& spare);
-  // Entries change only while the page is held, and the holder gives a
-  // changed page back through this, which lets go of the stored entries
-  // an unpacked page kept from its read or its last packing.
-  void ForgetStoredEntries();
   void Assign(const TPage& source);
 
   void SetCount(uint16_t value);
@@ -253,11 +253,18 @@ public:
 private:
   uint8_t* entries = nullptr;
   int32_t capacity = 0;
-  // The packed entries, as Store writes them after the page header; kept
-  // beside the slots while an unpacked page is unchanged (not Modified).
+  // The packed entries, as Store writes them after the page header. A
+  // compressed leaf keeps them from its read or its packing until its
+  // entries change (the first change decodes every slot and lets them go),
+  // so whenever they are kept they are what the page stores, and only the
+  // first `decoded` slots, taking the first `decodedBytes` of them, need
+  // be decoded; the slots for Count + 1 entries are taken beforehand, so
+  // decoding never moves a slot a caller reads.
   uint8_t* packedEntries = nullptr;
   uint32_t packedSize = 0;
   bool packed = false;
+  mutable uint16_t decoded = 0;
+  mutable uint16_t decodedBytes = 0;
   // A branch's running sums of key counts are current (SumKeyCounts).
   mutable bool countsSummed = false;
 
@@ -267,6 +274,7 @@ private:
   uint16_t Pos(bool second) const { return second ? SecondPosition : Position; }
   // Every change of the entries goes through here (or clears the page).
   uint8_t* Slot(int index0) {
+    Materialize();
     countsSummed = false;
     return entries + size_t(index0) * EntrySize();
   }
@@ -287,14 +295,25 @@ private:
   void RemoveSlot(int index0);
   void MoveSlots(TPage& target, int from0, int count, int to0);
   void UnpackEntries(const uint8_t* data, uint32_t usedBytes);
+  void CheckPackedEntries(const uint8_t* data, uint32_t usedBytes) const;
+  // Lazy decoding of a compressed leaf's kept packed entries.
+  bool Decoding() const { return packedEntries && !packed && decoded < Count; }
+  void DecodeThrough(int count) const;
+  // Before entries change: every slot decoded, the packed entries let go.
+  void Materialize() {
+    if (packedEntries) MaterializeSlots();
+  }
+  void MaterializeSlots();
   uint32_t PackEntries(uint8_t* data) const;
   uint32_t StoredEntryBytes() const;
   void KeepStoredEntries(const uint8_t* data, uint32_t size);
   bool StoredEntriesCurrent() const;
   void DropPackedEntries();
 
-  int BasicSearch(const TKeyComparer& compare, const uint8_t* key, int length, bool& found) const;
-  int LowerBound(const TKeyComparer& compare, const uint8_t* key, int length) const;
+  // Where key stands on a leaf still decoding, found in one pass from the
+  // first entry: entries before notBelow compare below it, those from
+  // above on above it. Decodes a few entries past above at most.
+  void ScanLeaf(const TKeyComparer& compare, const uint8_t* key, int length, int& notBelow, int& above) const;
 
   bool Overflows() const;
   void Split();

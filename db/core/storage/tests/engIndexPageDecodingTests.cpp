@@ -1,0 +1,234 @@
+// A compressed leaf read from disk is decoded only as far as it is read,
+// and searched in one pass as it decodes: every search must end where a
+// binary search over the whole decoded leaf ends, and every change must
+// store what a leaf decoded whole stores.
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+#include <tuple>
+#include <vector>
+
+#include "engIndexPage.h"
+#include "engIndexTestTree.h"
+#include "engLittleEndian.h"
+
+namespace {
+
+constexpr uint8_t TestIndex = 1;
+constexpr int KeyLength = 24;
+
+// Runs of keys sharing their first bytes, ends of zeros of varying length
+// (trailing compression), and for a non-unique index runs of equal values
+// kept apart by the row number at the end.
+TKeyBytes LeafKey(uint32_t n, bool unique) {
+  TKeyBytes key(KeyLength, 0);
+  const uint32_t value = unique ? n : n / 3;
+  key[0] = 1;
+  key[1] = uint8_t('A' + value / 16);
+  key[2] = uint8_t(value % 16 * 7);
+  for (uint32_t i = 0; i < value % 5; ++i) key[3 + i] = uint8_t(0x30 + (value * 13 + i) % 200);
+  if (!unique) PutLE32(key.data() + KeyLength - 4, __builtin_bswap32(n ^ 0x80000000u));
+  return key;
+}
+
+// Byte order reversed for a descending index, so that the page is in the
+// comparer's order either way.
+TKeyBytes Ordered(TKeyBytes key, bool descending) {
+  if (descending)
+    for (uint8_t& byte : key) byte = uint8_t(~byte);
+  return key;
+}
+
+TKeyComparer Comparer(bool descending) {
+  TKeyComparer compare;
+  compare.IndexNo = TestIndex;
+  compare.Descending = descending;
+  return compare;
+}
+
+struct TLeafImage {
+  uint8_t bytes[IndexPageSize] = {};
+};
+
+// A root leaf of count keys, as the page stores it.
+TLeafImage StoredLeaf(uint8_t compression, bool unique, bool descending, uint32_t count) {
+  TMemoryPageOwner owner;
+  owner.indexes[TestIndex] = {KeyLength, unique, compression};
+  TTestTree tree(owner, TestIndex, Comparer(descending), [&owner] { return owner.roots[TestIndex]; });
+  for (uint32_t n = 1; n <= count; ++n) tree.Insert(Ordered(LeafKey(n, unique), descending), n);
+  TPageRef root(&owner, owner.GetTreePage(TestIndex, owner.roots[TestIndex]));
+  EXPECT_EQ(ptRootLeaf, root->PageType);
+  TLeafImage image;
+  root->Store(image.bytes);
+  return image;
+}
+
+std::unique_ptr<TPage> LoadedLeaf(TIndexPageOwner& owner, const TLeafImage& image, uint8_t compression, bool unique,
+                                  bool descending) {
+  auto page = std::make_unique<TPage>();
+  page->Setup(&owner, TestIndex, KeyLength, descending, unique, compression);
+  page->Load(image.bytes, false);
+  return page;
+}
+
+struct TSearchEnd {
+  uint16_t position = 0;
+  uint16_t second = 0;
+  bool found = false;
+  uint32_t keysBefore = 0;
+  bool operator==(const TSearchEnd&) const = default;
+};
+
+enum class TSearchKind { Plain, ForInsert, LastNotAbove, FirstNotBelow, PastLower };
+
+TSearchEnd SearchOnce(TPage& page, TSearchKind kind, const TKeyComparer& compare, const uint8_t* key, int length) {
+  TSearchEnd end;
+  page.Position = 1;
+  page.SecondPosition = 1;
+  switch (kind) {
+    case TSearchKind::Plain: end.found = page.Search(compare, key, length); break;
+    case TSearchKind::ForInsert: end.found = page.SearchForInsert(compare, key, length); break;
+    case TSearchKind::LastNotAbove:
+      end.found = page.SearchCounting(compare, key, length, TLeafSearchEnd::LastNotAbove, end.keysBefore);
+      break;
+    case TSearchKind::FirstNotBelow:
+      end.found = page.SearchCounting(compare, key, length, TLeafSearchEnd::FirstNotBelow, end.keysBefore);
+      break;
+    case TSearchKind::PastLower:
+      end.found = page.SearchCounting(compare, key, length, TLeafSearchEnd::PastLower, end.keysBefore);
+      break;
+  }
+  end.position = page.Position;
+  end.second = page.SecondPosition;
+  return end;
+}
+
+}  // namespace
+
+class IndexPageDecoding : public testing::TestWithParam<std::tuple<uint8_t, bool, bool>> {};
+
+// Every stored key whole and cut short (runs of equal prefixes), keys
+// between two entries, below the first and above the last, searched each
+// way on a leaf fresh from its read, on one decoded part way, and on one
+// decoded whole: the same positions, hits and counts, and the same key and
+// record at the position found.
+TEST_P(IndexPageDecoding, SearchesEndWhereTheyEndOnALeafDecodedWhole) {
+  const auto [compression, unique, descending] = GetParam();
+  const uint32_t count = 60;
+  const TLeafImage image = StoredLeaf(compression, unique, descending, count);
+  const TKeyComparer compare = Comparer(descending);
+  TMemoryPageOwner owner;
+  std::unique_ptr<TPage> whole = LoadedLeaf(owner, image, compression, unique, descending);
+  ASSERT_EQ(count, whole->Count);
+  whole->KeyAt(whole->Count);
+
+  std::vector<TKeyBytes> probes;
+  for (uint32_t n = 0; n <= count + 1; ++n) {
+    TKeyBytes key = Ordered(LeafKey(n, unique), descending);
+    probes.push_back(key);
+    key[KeyLength - 1] = uint8_t(key[KeyLength - 1] + 1);  // between this key and the next
+    probes.push_back(key);
+  }
+  probes.push_back(TKeyBytes(KeyLength, 0));
+  probes.push_back(TKeyBytes(KeyLength, 0xFF));
+  const TSearchKind kinds[] = {TSearchKind::Plain, TSearchKind::ForInsert, TSearchKind::LastNotAbove,
+                               TSearchKind::FirstNotBelow, TSearchKind::PastLower};
+  for (const TKeyBytes& probe : probes) {
+    for (int length : {KeyLength, 3, 2, 1}) {
+      for (TSearchKind kind : kinds) {
+        for (int decodedFirst : {0, 1, 17}) {
+          std::unique_ptr<TPage> lazy = LoadedLeaf(owner, image, compression, unique, descending);
+          if (decodedFirst > 0) lazy->KeyAt(decodedFirst);
+          const TSearchEnd expected = SearchOnce(*whole, kind, compare, probe.data(), length);
+          const TSearchEnd got = SearchOnce(*lazy, kind, compare, probe.data(), length);
+          ASSERT_EQ(expected, got) << "kind " << int(kind) << " length " << length << " decoded " << decodedFirst;
+          const int at = kind == TSearchKind::Plain || kind == TSearchKind::ForInsert ? got.position : got.second;
+          if (at >= 1 && at <= int(count)) {
+            EXPECT_EQ(0, memcmp(whole->KeyAt(at), lazy->KeyAt(at), KeyLength));
+            EXPECT_EQ(whole->PointerAt(at), lazy->PointerAt(at));
+          }
+        }
+      }
+    }
+  }
+}
+
+// Changes to a leaf decoded part way (an insert, a delete, a new link)
+// store what the same changes to a leaf decoded whole store.
+TEST_P(IndexPageDecoding, ALeafChangedPartWayDecodedStoresWhatAWholeOneStores) {
+  const auto [compression, unique, descending] = GetParam();
+  const TLeafImage image = StoredLeaf(compression, unique, descending, 40);
+  const TKeyComparer compare = Comparer(descending);
+  TMemoryPageOwner owner;
+  auto change = [&](TPage& page) {
+    const TKeyBytes fresh = Ordered(LeafKey(77, unique), descending);
+    page.SearchForInsert(compare, fresh.data(), KeyLength);
+    page.InsertEntry(fresh.data(), 77, 0);
+    const TKeyBytes gone = Ordered(LeafKey(2, unique), descending);
+    ASSERT_TRUE(page.Search(compare, gone.data(), KeyLength));
+    page.DeleteEntry();
+  };
+  std::unique_ptr<TPage> whole = LoadedLeaf(owner, image, compression, unique, descending);
+  whole->KeyAt(whole->Count);
+  change(*whole);
+  std::unique_ptr<TPage> lazy = LoadedLeaf(owner, image, compression, unique, descending);
+  lazy->KeyAt(3);
+  change(*lazy);
+  TLeafImage expected;
+  TLeafImage got;
+  whole->Store(expected.bytes);
+  lazy->Store(got.bytes);
+  EXPECT_EQ(0, memcmp(expected.bytes, got.bytes, IndexPageSize));
+
+  // Only the link changes: the entries go out as they were read.
+  std::unique_ptr<TPage> linked = LoadedLeaf(owner, image, compression, unique, descending);
+  linked->SetRight(3 * IndexPageSize);
+  linked->Store(got.bytes);
+  EXPECT_EQ(3 * IndexPageSize, GetLE32(got.bytes + 7));
+  EXPECT_EQ(0, memcmp(image.bytes + 11, got.bytes + 11, IndexPageSize - 11));
+}
+
+INSTANTIATE_TEST_SUITE_P(CompressedLeaves, IndexPageDecoding,
+                         testing::Combine(testing::Values(kcLeading, kcTrailing, kcFull), testing::Bool(),
+                                          testing::Bool()));
+
+// Another writer may share fewer leading bytes with the entry before than
+// the two have in common (each entry's bytes are still right): a look-up
+// must not take a shorter shared run for a difference.
+TEST(IndexPageDecodingOthers, ALeafSharingLessThanItCouldIsSearchedRight) {
+  constexpr int length = 8;
+  constexpr int entries = 12;
+  for (int shared : {0, 3, 6}) {
+    uint8_t image[IndexPageSize] = {};
+    uint8_t* p = image + PageHeaderSize;
+    for (int i = 0; i < entries; ++i) {
+      uint8_t key[length] = {1, 2, 3, 4, 5, 6, 0, uint8_t(2 * i + 2)};
+      const int kept = i == 0 ? 0 : shared;
+      PutLE16(p, uint16_t(kept));
+      memcpy(p + 2, key + kept, size_t(length - kept));
+      PutLE32(p + 2 + length - kept, uint32_t(100 + i));
+      p += 2 + length - kept + 4;
+    }
+    image[0] = ptRootLeaf;
+    PutLE16(image + 1, entries);
+    PutLE16(image + 11, uint16_t(p - image - PageHeaderSize));
+    TMemoryPageOwner owner;
+    TPage page;
+    page.Setup(&owner, TestIndex, length, false, true, kcLeading);
+    page.Load(image, false);
+    const TKeyComparer compare = Comparer(false);
+    for (int i = 0; i < entries; ++i) {
+      uint8_t key[length] = {1, 2, 3, 4, 5, 6, 0, uint8_t(2 * i + 2)};
+      page.Load(image, false);
+      ASSERT_TRUE(page.Search(compare, key, length)) << "shared " << shared << " entry " << i;
+      EXPECT_EQ(i + 1, page.Position);
+      EXPECT_EQ(uint32_t(100 + i), page.CurrentPointer());
+      key[length - 1] = uint8_t(2 * i + 3);
+      page.Load(image, false);
+      EXPECT_FALSE(page.Search(compare, key, length));
+      EXPECT_EQ(i + 1, page.Position);
+    }
+  }
+}
