@@ -168,11 +168,11 @@ public:
   // The first half of writing a change back, before its records: the
   // changed blocks no record on disk can name (new chains' blocks taken from
   // the end of the file or from the free list on disk), then, when the change
-  // took any, the header's free list head and end offset alone, as they
-  // stand on disk then. Every other changed block (freed, rewritten in
-  // place) waits for FlushBlocks after the records, so a writer killed
-  // between leaves the old values readable and at worst blocks no record
-  // names. True when any block was written.
+  // took any, the header as the records may rely on it (its free list head
+  // the one on disk, its end offset past every block). Every other changed
+  // block (freed, rewritten in place) waits for FlushBlocks after the
+  // records, so a writer killed between leaves the old values readable and
+  // at worst blocks no record names. True when any block was written.
   bool FlushNewBlocks();
   // Writes every changed block back. True when any block was written.
   bool FlushBlocks();

@@ -5,7 +5,6 @@
 // table writes its records right after it).
 
 #include "engBlobTestSupport.h"
-#include "engErrorCodes.h"
 
 namespace {
 
