@@ -78,7 +78,12 @@ void TDataTable::UnlockAllRecords(bool deferredOnly) {
   uint32_t runFirst = 0;
   uint32_t runCount = 0;
   auto releaseRun = [&] {
-    if (runCount != 0 && !dataFile.UnlockRecordRun(runFirst, runCount)) failed = true;
+    if (runCount == 0) return;
+    // A run the file refuses (a lock in it already gone) goes record by
+    // record, so that one bad lock keeps none of its neighbours held.
+    if (!dataFile.UnlockRecordRun(runFirst, runCount))
+      for (uint32_t number = runFirst; number < runFirst + runCount; ++number)
+        if (!dataFile.UnlockRecord(number)) failed = true;
     runCount = 0;
   };
   int32_t recordNumber = 0;

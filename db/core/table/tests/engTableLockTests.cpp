@@ -128,6 +128,19 @@ TEST_F(TableLockTest, CommitReleasesExactlyTheDeferredRecordsForAnotherProcess) 
   EXPECT_FALSE(refused(0));  // the byte between the records and the header
   EXPECT_FALSE(helper.Ask(Probe("ORDERS.DAT", HeaderLockByte, 1)) == LockViolation);
 
+  // A lock gone from under the table fails the release, and only that one:
+  // its neighbours in the run are freed all the same.
+  table->StartTransaction();
+  for (uint32_t record : {20, 21, 22}) EXPECT_FALSE(table->LockRecord(record));
+  for (uint32_t record : {20, 21, 22}) table->UnlockRecord(record);
+  ASSERT_TRUE(table->DataFile().UnlockRecord(21));
+  EXPECT_EQ(RaisedCode([&] { table->Commit(true); }), EngErrUnlock);
+  EXPECT_FALSE(table->InTransaction());
+  for (uint32_t record : {20, 21, 22}) {
+    EXPECT_FALSE(refused(record)) << record;
+    EXPECT_FALSE(table->HoldsRecordLock(record));
+  }
+
   // Closing releases the rest, as one run where they are adjacent.
   ASSERT_FALSE(table->LockRecord(7));
   table->UnlockChangeCheck();
