@@ -147,10 +147,9 @@ void TIndexFile::UnchainLeaf(TPage* page) {
 }
 
 // Pages change type while held (a split, a collapsed root, a freed page
-// taken again), so the chain of unpacked compressed leaves is brought in
-// line whenever a page is taken or given back. Branches and uncompressed
-// pages store every key byte, and leaves of short keys lose little in
-// their slots: packing them would cost more than it saves.
+// taken again) and branches stop being worth packing once changed, so the
+// chain of unpacked pages worth packing is brought in line whenever a
+// page is taken or given back (TPage::WorthPacking).
 void TIndexFile::FollowPageShape(TPage* page) {
   const bool packable = !page->Packed() && page->WorthPacking();
   if (packable && !page->InLeafChain) ChainLeaf(page);
@@ -265,6 +264,7 @@ bool TIndexFile::GetPage(TReadContext* reader, uint8_t indexNo, uint32_t offset,
     ++pageReads;
   }
   ++page->UseCount;
+  page->WalkedLeaf = reader && page->IsLeaf();
   if (unpackedOnHit) PackOldLeaves();
   return true;
 }
@@ -285,11 +285,13 @@ void TIndexFile::ReleasePage(TPage* page) {
   }
   // The write-back looks only at pages given back changed, so reads never
   // add to the list it sorts.
+  if (page->Modified) page->ChangedSinceRead = true;
   if (page->Modified && !page->NotedForWriteBack) {
     cache.NoteForWriteBack(page);
     page->NotedForWriteBack = true;
   }
   ENG_ASSERT(!page->Packed());  // held pages are unpacked
+  if (page->WalkedLeaf && page->UseCount == 0 && !page->Modified) cache.MoveToOldest(page);
   Recharge(page);
   FollowPageShape(page);
 }

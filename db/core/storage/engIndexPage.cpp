@@ -15,6 +15,13 @@
 namespace {
 
 constexpr int32_t EntryBufferStep = 8192;
+// Branches of keys at least this long are kept packed while idle, their
+// keys' runs of zeros left out: long keys are padded text.
+constexpr uint16_t PackedBranchKeyLength = 64;
+// Room for a page's entries in any packed form: a packed branch entry
+// takes at most six bytes more than it stores (its key has no run of
+// zeros to leave out).
+constexpr uint32_t PackedFormRoom = PageDataSize + 6 * (PageDataSize / (PackedBranchKeyLength + 8) + 2);
 constexpr uint32_t CompressedLeafOverflow = PageDataSize + 1;  // 4084
 constexpr uint32_t MaxSlotSize = MaxIndexKeyLength + 12;
 
@@ -117,6 +124,8 @@ void TPage::Clear() {
   decoded = 0;
   decodedBytes = 0;
   NotedForWriteBack = false;
+  WalkedLeaf = false;
+  ChangedSinceRead = false;
   countsSummed = false;
   Position = 1;
   SecondPosition = 1;
@@ -248,6 +257,13 @@ uint32_t TPage::KeysBefore(bool second) const {
   if (position < 1) return 0;
   if (IsLeaf()) return uint32_t(position - 1);
   if (position == 1) return 0;
+  if (Decoding()) {
+    // A branch taken packed for a descent: summing the entries before
+    // costs less than decoding the rest.
+    uint32_t sum = 0;
+    for (int i = 1; i < position; ++i) sum += KeyCountAt(i);
+    return sum;
+  }
   if (!countsSummed) SumKeyCounts();
   return GetLE32(Slot(position - 2) + KeyLength + SlotShared);
 }
@@ -257,7 +273,7 @@ uint32_t TPage::KeysBefore(bool second) const {
 // slot bytes only compressed leaves use (never stored), summed again on
 // the first count after a change.
 void TPage::SumKeyCounts() const {
-  ENG_ASSERT(!IsLeaf());
+  ENG_ASSERT(!IsLeaf() && !Decoding());
   uint32_t sum = 0;
   for (int i = 0; i < Count; ++i) {
     uint8_t* slot = entries + size_t(i) * EntrySize();
@@ -474,6 +490,71 @@ inline int Mismatch(const uint8_t* a, const uint8_t* b, int from, int length) {
   return at;
 }
 
+// A branch packed in memory (the page stores every key byte): per entry
+// the bytes shared with the key before (u16), then the rest of the key as
+// runs of a literal part and a part of zeros ([u16 n][n bytes][u16
+// zeros], until the key is whole), the child and the key count. Long keys
+// are padded text fields one after another, so their zeros lie inside the
+// key as often as at its end.
+constexpr int BranchTailBytes = 8;  // child and key count
+constexpr int LeastZeroRun = 4;     // shorter runs stay in the literal part
+
+uint8_t* PackBranchKey(const uint8_t* key, const uint8_t* previous, int keyLength, uint8_t* p) {
+  const int shared = previous ? CommonPrefixLength(previous, key, keyLength) : 0;
+  PutLE16(p, uint16_t(shared));
+  p += 2;
+  int at = shared;
+  while (at < keyLength) {
+    int literalEnd = at;
+    int zeros = 0;
+    while (literalEnd < keyLength) {
+      if (key[literalEnd] != 0) {
+        ++literalEnd;
+        continue;
+      }
+      int run = literalEnd;
+      while (run < keyLength && key[run] == 0) ++run;
+      if (run - literalEnd >= LeastZeroRun || run == keyLength) {
+        zeros = run - literalEnd;
+        break;
+      }
+      literalEnd = run;
+    }
+    PutLE16(p, uint16_t(literalEnd - at));
+    memcpy(p + 2, key + at, size_t(literalEnd - at));
+    p += 2 + (literalEnd - at);
+    PutLE16(p, uint16_t(zeros));
+    p += 2;
+    at = literalEnd + zeros;
+  }
+  return p;
+}
+
+// Decodes one key into key (previous: the key before, when any); false
+// when the bytes do not make a whole key within end.
+bool UnpackBranchKey(const uint8_t*& p, const uint8_t* end, const uint8_t* previous, int keyLength, uint8_t* key) {
+  if (end - p < 2) return false;
+  const int shared = GetLE16(p);
+  p += 2;
+  if (shared > keyLength || (shared > 0 && !previous)) return false;
+  CopyFew(key, previous, size_t(shared));
+  int at = shared;
+  while (at < keyLength) {
+    if (end - p < 2) return false;
+    const int literal = GetLE16(p);
+    if (literal > keyLength - at || end - p - 2 < literal + 2) return false;
+    memcpy(key + at, p + 2, size_t(literal));
+    p += 2 + literal;
+    at += literal;
+    const int zeros = GetLE16(p);
+    p += 2;
+    if (zeros > keyLength - at || (literal == 0 && zeros == 0)) return false;
+    ZeroFew(key + at, size_t(zeros));
+    at += zeros;
+  }
+  return end - p >= BranchTailBytes;
+}
+
 }  // namespace
 
 void TPage::CheckPackedEntries(const uint8_t* data, uint32_t usedBytes) const {
@@ -496,6 +577,20 @@ void TPage::DecodeThrough(int count) const {
   const uint32_t size = EntrySize();
   const uint8_t* p = packedEntries + decodedBytes;
   const uint8_t* end = packedEntries + packedSize;
+  if (!IsLeaf()) {
+    // The slot bytes of the shared and removed counts keep a branch's
+    // running sums, summed afresh after decoding.
+    for (int i = decoded; i < count; ++i) {
+      uint8_t* slot = entries + size_t(i) * size;
+      if (!UnpackBranchKey(p, end, i == 0 ? nullptr : slot - size, k, slot)) Corrupt();
+      memcpy(slot + k + SlotPointer, p, BranchTailBytes);
+      p += BranchTailBytes;
+      PutLE32(slot + k + SlotShared, 0);
+      decoded = uint16_t(i + 1);
+      decodedBytes = uint16_t(p - packedEntries);
+    }
+    return;
+  }
   TPackedEntry entry;
   for (int i = decoded; i < count; ++i) {
     uint8_t* slot = entries + size_t(i) * size;
@@ -538,11 +633,13 @@ void TPage::Store(uint8_t* image) {
   PutLE32(image + 7, Right);
   PutLE16(image + 11, IsCompressedLeaf() ? UsedBytes : 0);
   uint32_t stored = packedSize;
-  if (packedEntries) {
+  if (!packedEntries) {
+    stored = PackEntries(image + PageHeaderSize);
+  } else if (IsLeaf()) {
     ENG_ASSERT(packed || StoredEntriesCurrent());
     memcpy(image + PageHeaderSize, packedEntries, packedSize);
   } else {
-    stored = PackEntries(image + PageHeaderSize);
+    stored = StorePackedBranch(image + PageHeaderSize);
   }
   memset(image + PageHeaderSize + stored, 0, PageDataSize - stored);
   Modified = 0;
@@ -556,8 +653,47 @@ uint32_t TPage::StoredEntryBytes() const {
 
 bool TPage::WorthPacking() const {
   constexpr uint32_t LeastGain = 2;
+  // A branch is packed only while it never changed since it was read: the
+  // branches changes reach (key counts on every level) are reached again
+  // by the next changes, and would be packed and decoded whole again and
+  // again (a bulk append took twice as long, updates a third longer).
+  if (!IsLeaf()) return KeyLength >= PackedBranchKeyLength && !ChangedSinceRead;
   return IsCompressedLeaf() && uint32_t(Count) * EntrySize() >= LeastGain * UsedBytes;
 }
+
+// A branch packed in memory (PackBranchKey); the page stores every key
+// byte.
+uint32_t TPage::PackBranch(uint8_t* data) const {
+  ENG_ASSERT(!IsLeaf() && !Decoding());
+  const int k = KeyLength;
+  uint8_t* p = data;
+  for (int i = 0; i < Count; ++i) {
+    const uint8_t* slot = Slot(i);
+    p = PackBranchKey(slot, i == 0 ? nullptr : Slot(i - 1), k, p);
+    memcpy(p, slot + k + SlotPointer, BranchTailBytes);
+    p += BranchTailBytes;
+  }
+  return uint32_t(p - data);
+}
+
+// What PackEntries writes for the branch, from its packed form.
+uint32_t TPage::StorePackedBranch(uint8_t* data) const {
+  const int k = KeyLength;
+  const uint32_t stored = k + 8u;
+  if (uint32_t(Count) * stored > PageDataSize) Corrupt();
+  const uint8_t* p = packedEntries;
+  const uint8_t* end = packedEntries + packedSize;
+  for (int i = 0; i < Count; ++i) {
+    uint8_t* to = data + size_t(i) * stored;
+    if (!UnpackBranchKey(p, end, i == 0 ? nullptr : to - stored, k, to)) Corrupt();
+    memcpy(to + k, p, BranchTailBytes);
+    p += BranchTailBytes;
+  }
+  if (p != end) Corrupt();
+  return uint32_t(Count) * stored;
+}
+
+uint32_t TPage::PackedForm(uint8_t* data) const { return IsLeaf() ? PackEntries(data) : PackBranch(data); }
 
 void TPage::DropPackedEntries() {
   EngineFreeMem(packedEntries);
@@ -579,8 +715,8 @@ void TPage::KeepStoredEntries(const uint8_t* data, uint32_t size) {
 
 bool TPage::StoredEntriesCurrent() const {
   if (Decoding()) DecodeThrough(Count);
-  uint8_t image[PageDataSize];
-  const uint32_t size = PackEntries(image);
+  uint8_t image[PackedFormRoom];
+  const uint32_t size = PackedForm(image);
   return size == packedSize && (size == 0 || memcmp(image, packedEntries, size) == 0);
 }
 
@@ -591,9 +727,9 @@ bool TPage::StoredEntriesCurrent() const {
 void TPage::Pack(TSpareSlots& spare) {
   ENG_ASSERT(!packed && UseCount == 0);
   if (!packedEntries) {
-    uint8_t image[PageDataSize];
-    const uint32_t size = PackEntries(image);  // an idle page never overflows
-    ENG_ASSERT(size == StoredEntryBytes());
+    uint8_t image[PackedFormRoom];
+    const uint32_t size = PackedForm(image);  // an idle page never overflows
+    ENG_ASSERT(!IsLeaf() || size == StoredEntryBytes());
     KeepStoredEntries(image, size);
   }
   ENG_ASSERT(StoredEntriesCurrent());
@@ -739,7 +875,7 @@ int TKeyOrder::BasicSearch(bool& found) const {
   return current;
 }
 
-// The leaf's entries are in key order, so the first entry not below key
+// A page's entries are in key order, so the first entry not below key
 // and the first above it are where the comparisons change sign; the pass
 // stops at the first entry above key, the entries before decoded as it
 // goes (in short runs, a few past it). Keys compared as bytes need no
@@ -747,7 +883,7 @@ int TKeyOrder::BasicSearch(bool& found) const {
 // with the one before than that one shared with key compares with key as
 // that one did, and one that shares fewer or as many is compared from its
 // shared bytes on (the entry's first bytes are the one before's).
-void TPage::ScanLeaf(const TKeyComparer& compare, const uint8_t* key, int length, int& notBelow,
+void TPage::ScanEntries(const TKeyComparer& compare, const uint8_t* key, int length, int& notBelow,
                      int& above) const {
   constexpr int DecodedRun = 8;
   const bool deleted = compare.IndexNo == DeletedIndexNo;
@@ -765,7 +901,7 @@ void TPage::ScanLeaf(const TKeyComparer& compare, const uint8_t* key, int length
     if (!asBytes) {
       c = compare.CompareKeys(key, slot, length);
     } else {
-      const int shared = position == 1 ? 0 : GetLE16(slot + k + SlotShared);
+      const int shared = position == 1 || !IsLeaf() ? 0 : GetLE16(slot + k + SlotShared);
       if (position == 1 || shared <= matched) {
         matched = Mismatch(key, slot, std::min(shared, length), length);
         order = matched == length ? 0 : key[matched] < slot[matched] ? -1 : 1;
@@ -785,10 +921,10 @@ void TPage::ScanLeaf(const TKeyComparer& compare, const uint8_t* key, int length
 bool TPage::Search(const TKeyComparer& compare, const uint8_t* key, int length) {
   if (Count == 0) Corrupt();
   TKeyOrder order(*this, compare, key, length);
-  if (IsLeaf() && Decoding()) {
+  if (Decoding()) {
     int notBelow;
     int above;
-    ScanLeaf(compare, key, length, notBelow, above);
+    ScanEntries(compare, key, length, notBelow, above);
     order.Scanned(notBelow, above);
   }
   bool found;
@@ -799,10 +935,10 @@ bool TPage::Search(const TKeyComparer& compare, const uint8_t* key, int length) 
 bool TPage::SearchForInsert(const TKeyComparer& compare, const uint8_t* key, int length) {
   if (Count == 0) Corrupt();
   TKeyOrder order(*this, compare, key, length);
-  if (IsLeaf() && Decoding()) {
+  if (Decoding()) {
     int notBelow;
     int above;
-    ScanLeaf(compare, key, length, notBelow, above);
+    ScanEntries(compare, key, length, notBelow, above);
     order.Scanned(notBelow, above);
   }
   bool found;
@@ -816,10 +952,10 @@ bool TPage::SearchCounting(const TKeyComparer& compare, const uint8_t* key, int 
                            TLeafSearchEnd end, uint32_t& keysBefore) {
   if (Count == 0) Corrupt();
   TKeyOrder order(*this, compare, key, length);
-  if (IsLeaf() && Decoding()) {
+  if (Decoding()) {
     int notBelow;
     int above;
-    ScanLeaf(compare, key, length, notBelow, above);
+    ScanEntries(compare, key, length, notBelow, above);
     order.Scanned(notBelow, above);
   }
   bool found;

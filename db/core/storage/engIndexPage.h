@@ -3,11 +3,13 @@
 // slots while in use so that searches are plain binary searches. An idle
 // page may be packed in memory to the bytes it stores (with the key
 // compression of the index): a slot takes the full key length, so a
-// compressed leaf takes two to ten times its stored size unpacked. A
-// compressed leaf read from disk or taken packed decodes its slots only as
-// far as they are read, and searching it decodes only up to the key: a
-// look-up reads half a leaf's entries on average, and a page whose entries
-// never change is never unpacked whole.
+// compressed leaf takes two to ten times its stored size unpacked, and a
+// branch of long padded keys (packed without the keys' runs of zeros)
+// three to five times. A compressed leaf read from disk, and any page
+// taken packed, decodes its slots only as far as they are read, and
+// searching it decodes only up to the key: a look-up reads half a page's
+// entries on average, and a page whose entries never change is never
+// unpacked whole.
 
 #include <cstdint>
 #include <string>
@@ -156,6 +158,12 @@ public:
   // Listed for write-back since it was last written: a page changed again
   // and again is listed once.
   bool NotedForWriteBack = false;
+  // A leaf a cursor's walk took: given back unchanged, it goes to the old
+  // end of the cache, so that leaves look-ups and scans pass once do not
+  // push out the branches every descent needs.
+  bool WalkedLeaf = false;
+  // Given back changed since it was read or made (WorthPacking).
+  bool ChangedSinceRead = false;
 
   TPage() = default;
   TPage(const TPage&) = delete;
@@ -173,7 +181,9 @@ public:
   // given up; nothing reads or changes entries until Unpack, which gives
   // back exactly the entries packed. Only a page no one holds is packed.
   bool Packed() const { return packed; }
-  // A compressed leaf whose slots take at least twice its stored bytes.
+  // A compressed leaf whose slots take at least twice its stored bytes, or
+  // a branch of long keys that did not change since it was read (packed
+  // without its keys' runs of zeros).
   // Packing a page whose entries did not change since it was read or
   // unpacked only gives up its slots, and unpacking decodes lazily.
   bool WorthPacking() const;
@@ -253,8 +263,9 @@ public:
 private:
   uint8_t* entries = nullptr;
   int32_t capacity = 0;
-  // The packed entries, as Store writes them after the page header. A
-  // compressed leaf keeps them from its read or its packing until its
+  // The packed entries: as Store writes them after the page header for a
+  // leaf, without the keys' runs of zeros for a branch. A compressed
+  // leaf keeps them from its read, any page from its packing, until its
   // entries change (the first change decodes every slot and lets them go),
   // so whenever they are kept they are what the page stores, and only the
   // first `decoded` slots, taking the first `decodedBytes` of them, need
@@ -305,15 +316,19 @@ private:
   }
   void MaterializeSlots();
   uint32_t PackEntries(uint8_t* data) const;
+  uint32_t PackBranch(uint8_t* data) const;
+  uint32_t StorePackedBranch(uint8_t* data) const;
+  // The packed entries of the page's kind.
+  uint32_t PackedForm(uint8_t* data) const;
   uint32_t StoredEntryBytes() const;
   void KeepStoredEntries(const uint8_t* data, uint32_t size);
   bool StoredEntriesCurrent() const;
   void DropPackedEntries();
 
-  // Where key stands on a leaf still decoding, found in one pass from the
+  // Where key stands on a page still decoding, found in one pass from the
   // first entry: entries before notBelow compare below it, those from
   // above on above it. Decodes a few entries past above at most.
-  void ScanLeaf(const TKeyComparer& compare, const uint8_t* key, int length, int& notBelow, int& above) const;
+  void ScanEntries(const TKeyComparer& compare, const uint8_t* key, int length, int& notBelow, int& above) const;
 
   bool Overflows() const;
   void Split();

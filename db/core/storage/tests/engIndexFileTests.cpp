@@ -15,6 +15,7 @@
 #include "engIndexTestTree.h"
 #include "engLibrary.h"
 #include "engLittleEndian.h"
+#include "engReadContext.h"
 #include "osSettingsTestFolder.h"
 
 namespace {
@@ -312,6 +313,66 @@ TEST_F(IndexFile, PackedLeavesLetTheBudgetHoldATreeTooLargeUnpacked) {
   EXPECT_EQ(reads, file->PageReads());
   EXPECT_EQ(writes, file->PageWrites());
   EXPECT_LT(file->CachedBytes(), budget + slack);
+}
+
+namespace {
+
+// A reader as a cursor is one: its page reads are the walks' reads.
+class TWalkReader : public TReadContext {
+public:
+  int32_t ReadAheadCount(uint32_t, bool, int32_t) override { return 1; }
+  bool InRepairMode() const override { return false; }
+  void ReportRepair(const std::string&) override {}
+};
+
+// A cursor's descent to key: the record of its leaf entry, 0 when absent.
+uint32_t WalkTo(TIndexFile& file, TReadContext& reader, uint8_t indexNo, const TKeyBytes& key) {
+  TKeyComparer compare;
+  compare.IndexNo = indexNo;
+  TPage* page = nullptr;
+  EXPECT_TRUE(file.GetRoot(&reader, indexNo, true, page));
+  TPageRef held(&file, page);
+  uint32_t keysBefore = 0;
+  for (;;) {
+    const bool found = held->SearchCounting(compare, key.data(), int(key.size()), TLeafSearchEnd::LastNotAbove,
+                                            keysBefore);
+    if (held->IsLeaf()) return found ? held->CurrentPointer(true) : 0;
+    TPage* child = nullptr;
+    EXPECT_TRUE(file.GetPage(&reader, indexNo, held->CurrentPointer(true), false, child));
+    held = TPageRef(&file, child);
+  }
+}
+
+}  // namespace
+
+// Look-ups of random keys pass each leaf once: the leaves they read go
+// to the old end of the cache when given back, so the branches every
+// descent needs stay cached (packed, as they take several times less
+// without their keys' runs of zeros) and a look-up reads its leaf alone.
+TEST_F(IndexFile, LeavesLookUpsPassOnceLeaveTheBranchesCached) {
+  constexpr int64_t budget = 256 << 10;
+  constexpr uint32_t keys = 40000;
+  constexpr int lookUps = 1500;
+  table.caches.IndexBytes = MaxCachedIndexBytes;
+  file->CreateIndexFile();
+  file->SetPrimaryIndex(Descriptor("", {2}, true, kcNone).data());
+  file->AddIndex(PaddedDescriptor(true, kcFull).data());
+  TTestTree tree = Tree(1);
+  for (uint32_t n = 1; n <= keys; ++n) tree.Insert(PaddedKey(n, true), n);
+  file->FlushPages();
+  table.caches.IndexBytes = budget;
+  file->TrimPageCaches(true);
+  file->DropPages(true);
+
+  TWalkReader reader;
+  std::mt19937 random(7);
+  std::vector<uint32_t> order;
+  for (int i = 0; i < 2 * lookUps; ++i) order.push_back(1 + random() % keys);
+  for (int i = 0; i < lookUps; ++i) ASSERT_EQ(order[size_t(i)], WalkTo(*file, reader, 1, PaddedKey(order[size_t(i)], true)));
+  const uint32_t reads = file->PageReads();
+  for (int i = lookUps; i < 2 * lookUps; ++i)
+    ASSERT_EQ(order[size_t(i)], WalkTo(*file, reader, 1, PaddedKey(order[size_t(i)], true)));
+  EXPECT_LE(file->PageReads() - reads, uint32_t(lookUps));  // 1.1 per look-up when leaves stay newest
 }
 
 TEST_F(IndexFile, FreedPagesGoBackToTheirOwnIndexOnly) {

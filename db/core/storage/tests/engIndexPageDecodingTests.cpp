@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <tuple>
@@ -231,4 +232,78 @@ TEST(IndexPageDecodingOthers, ALeafSharingLessThanItCouldIsSearchedRight) {
       EXPECT_EQ(i + 1, page.Position);
     }
   }
+}
+
+// A branch of long padded keys is packed without its keys' runs of zeros
+// and searched as it decodes: a descent ends where it ends on the branch
+// as read, counts the same keys before, and the branch stores what it was
+// read from, also after a change made part way decoded.
+TEST(IndexPageDecodingOthers, ABranchPackedWithoutItsZerosSearchesAndStoresAsRead) {
+  constexpr int length = 96;
+  constexpr int entries = 30;
+  uint8_t image[IndexPageSize] = {};
+  image[0] = ptRootBranch;
+  PutLE16(image + 1, entries);
+  auto branchKey = [](int i) {
+    TKeyBytes key(length, 0);
+    key[0] = 1;
+    for (int j = 0; j < 1 + i % 7; ++j) key[1 + j] = uint8_t('a' + (i / 3 + j) % 26);
+    key[length - 1] = uint8_t(i % 3 == 0 ? 0 : i);  // some keys end in a zero, some do not
+    return key;
+  };
+  std::vector<TKeyBytes> keys;
+  for (int i = 0; i < entries; ++i) keys.push_back(branchKey(i));
+  std::sort(keys.begin(), keys.end());
+  keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
+  PutLE16(image + 1, uint16_t(keys.size()));
+  for (size_t i = 0; i < keys.size(); ++i) {
+    uint8_t* entry = image + PageHeaderSize + i * (length + 8);
+    memcpy(entry, keys[i].data(), length);
+    PutLE32(entry + length, uint32_t(IndexPageSize * (i + 2)));
+    PutLE32(entry + length + 4, uint32_t(10 + i));
+  }
+  TMemoryPageOwner owner;
+  const TKeyComparer compare = Comparer(false);
+  auto loaded = [&] {
+    auto page = std::make_unique<TPage>();
+    page->Setup(&owner, TestIndex, length, false, true, kcNone);
+    page->Load(image, false);
+    return page;
+  };
+  TSpareSlots spare;
+  std::unique_ptr<TPage> whole = loaded();
+  ASSERT_TRUE(whole->WorthPacking());
+  std::vector<TKeyBytes> probes = keys;
+  for (TKeyBytes key : keys) {
+    key[length - 1] = uint8_t(key[length - 1] + 1);
+    probes.push_back(key);
+  }
+  probes.push_back(TKeyBytes(length, 0));
+  for (const TKeyBytes& probe : probes) {
+    for (int cut : {length, 3}) {
+      std::unique_ptr<TPage> packed = loaded();
+      packed->Pack(spare);
+      ASSERT_TRUE(packed->Packed());
+      packed->Unpack();
+      const TSearchEnd expected = SearchOnce(*whole, TSearchKind::LastNotAbove, compare, probe.data(), cut);
+      const TSearchEnd got = SearchOnce(*packed, TSearchKind::LastNotAbove, compare, probe.data(), cut);
+      ASSERT_EQ(expected, got);
+      EXPECT_EQ(whole->CurrentPointer(true), packed->CurrentPointer(true));
+      EXPECT_EQ(whole->KeyCount(), packed->KeyCount());
+    }
+  }
+
+  std::unique_ptr<TPage> packed = loaded();
+  packed->Pack(spare);
+  uint8_t stored[IndexPageSize];
+  packed->Store(stored);
+  EXPECT_EQ(0, memcmp(image, stored, IndexPageSize));
+  packed->Unpack();
+  packed->KeyAt(2);
+  packed->SetKeyCountAt(5, 99);
+  whole->SetKeyCountAt(5, 99);
+  uint8_t expected[IndexPageSize];
+  whole->Store(expected);
+  packed->Store(stored);
+  EXPECT_EQ(0, memcmp(expected, stored, IndexPageSize));
 }
