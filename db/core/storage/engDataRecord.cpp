@@ -35,7 +35,7 @@ constexpr int32_t SlotRedZone = 32;
 constexpr int32_t SlotRedZone = 0;
 #endif
 
-int64_t RoundUp(int64_t value, int64_t step) { return (value + step - 1) / step * step; }
+constexpr int64_t RoundUp(int64_t value, int64_t step) { return (value + step - 1) / step * step; }
 
 // Blocks of slabs whose file has gone, for the next slab of any data file
 // of the process (files of several threads come and go).
@@ -73,16 +73,17 @@ TKeptBlocks& KeptBlocks() {
 
 }  // namespace
 
-// One block: the record objects from its start, their slots after them.
-// Objects are made as they are taken, so a slab's untouched pages stay
+// One block of records, each object followed by its slot, so that a record
+// in use touches neighbouring lines as a record of its own allocation did.
+// Records are made as they are taken, so a slab's untouched pages stay
 // untouched; the slab ends the objects it made.
 class TRecordSlab {
 public:
   TRecordSlab(TEngineBuffer block, uint16_t recordSize)
-      : block(std::move(block)), stride(int32_t(RoundUp(recordSize, SlotAlignment)) + SlotRedZone) {
-    slotCapacity = uint16_t(std::min<int32_t>(stride - SlotRedZone, UINT16_MAX));
-    objectBytes = int32_t(RoundUp(sizeof(TRecord), SlotAlignment));
-    capacity = int32_t(this->block.Size() / size_t(objectBytes + stride));
+      : block(std::move(block)),
+        slotCapacity(uint16_t(std::min<int64_t>(RoundUp(recordSize, SlotAlignment), UINT16_MAX))),
+        stride(int32_t(LeastBytes(recordSize))),
+        capacity(int32_t(this->block.Size() / size_t(stride))) {
     ENG_ASSERT(capacity >= 1);
   }
   ~TRecordSlab() {
@@ -94,18 +95,19 @@ public:
   TRecordSlab(const TRecordSlab&) = delete;
   TRecordSlab& operator=(const TRecordSlab&) = delete;
 
-  // The bytes a slab of records this size takes, at least.
+  // The bytes one record of this size takes in a slab: its object, its
+  // slot and, under AddressSanitizer, the poisoned zone after the slot.
   static int64_t LeastBytes(uint16_t recordSize) {
-    return RoundUp(sizeof(TRecord), SlotAlignment) + RoundUp(recordSize, SlotAlignment) + SlotRedZone;
+    return ObjectBytes + RoundUp(recordSize, SlotAlignment) + SlotRedZone;
   }
 
   bool Full() const { return count == capacity; }
   // The next record of the slab; not full.
   TRecord* Make(TDataFile* dataFile) {
     ENG_ASSERT(!Full());
-    uint8_t* slot = block.Get() + size_t(capacity) * size_t(objectBytes) + size_t(count) * size_t(stride);
+    uint8_t* slot = reinterpret_cast<uint8_t*>(Object(count)) + ObjectBytes;
 #if defined(__SANITIZE_ADDRESS__)
-    ASAN_POISON_MEMORY_REGION(slot + slotCapacity, size_t(stride - slotCapacity));
+    ASAN_POISON_MEMORY_REGION(slot + slotCapacity, size_t(stride - ObjectBytes - slotCapacity));
 #endif
     TRecord* record = new (Object(count)) TRecord(dataFile, slot, slotCapacity);
     ++count;
@@ -121,14 +123,15 @@ public:
   }
 
 private:
+  static constexpr int64_t ObjectBytes = RoundUp(sizeof(TRecord), SlotAlignment);
+
   TEngineBuffer block;
-  int32_t stride;
   uint16_t slotCapacity;
-  int32_t objectBytes;
+  int32_t stride;  // from one record's object to the next
   int32_t capacity;
   int32_t count = 0;
 
-  TRecord* Object(int32_t i) { return reinterpret_cast<TRecord*>(block.Get() + size_t(i) * size_t(objectBytes)); }
+  TRecord* Object(int32_t i) { return reinterpret_cast<TRecord*>(block.Get() + size_t(i) * size_t(stride)); }
 };
 
 TRecord::TRecord(TDataFile* dataFile, uint8_t* slot, uint16_t capacity)
