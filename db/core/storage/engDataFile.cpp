@@ -91,7 +91,6 @@ int32_t TDataFile::CacheLimit() const {
 void TDataFile::SetCacheLimits() {
   readAheadCount = RecordSize() == 0 ? 1 : std::max(ReadAheadBytes / RecordSize(), 1);
   cache.Capacity = CacheLimit();
-  recordStack.SetBudget(table->CacheSizes().RecordBytes);
 }
 
 void TDataFile::CheckDescriptors() const {

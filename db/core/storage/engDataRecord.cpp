@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <mutex>
 #include <new>
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -11,7 +10,6 @@
 
 #include "engDataFile.h"
 #include "engFileBuffer.h"
-#include "engFileTable.h"
 #include "engLittleEndian.h"
 
 namespace {
@@ -20,13 +18,14 @@ constexpr int32_t RecordBufferStep = 510;
 constexpr int32_t KeyBufferStep = 127;
 // A slot's bytes start on this step, so that a record's copy starts aligned.
 constexpr int32_t SlotAlignment = 16;
-// A slab takes this share of the record budget, within the bounds below:
-// a table that reads a few records touches one slab's first pages only.
-constexpr int64_t SlabsPerBudget = 16;
-constexpr int64_t SmallestSlab = 64 * 1024;
-constexpr int64_t LargestSlab = 1024 * 1024;
-// What the process keeps of the slabs of closed files, in record budgets.
-constexpr int64_t KeptBudgets = 2;
+// A slab's bytes: below the C heap's own mapping threshold, so a slab freed
+// with its file goes back to the heap that the next file's slabs (or any
+// other block) are taken from, already in memory, as freed records did.
+// Larger slabs come from mappings of their own, which a new file touches
+// page by page again; slabs kept for the process instead pinned memory
+// the heap could not give back (peak memory 4.5 MB higher at a million
+// rows).
+constexpr int64_t SlabBytes = 64 * 1024;
 #if defined(__SANITIZE_ADDRESS__)
 // Poisoned bytes after each slot, so that an overrun of a record's buffer
 // is caught as it was with a block of its own.
@@ -36,40 +35,6 @@ constexpr int32_t SlotRedZone = 0;
 #endif
 
 constexpr int64_t RoundUp(int64_t value, int64_t step) { return (value + step - 1) / step * step; }
-
-// Blocks of slabs whose file has gone, for the next slab of any data file
-// of the process (files of several threads come and go).
-class TKeptBlocks {
-public:
-  // The block, or an empty one when none is kept.
-  TEngineBuffer Take() {
-    std::lock_guard<std::mutex> hold(mutex);
-    if (blocks.empty()) return {};
-    TEngineBuffer block = std::move(blocks.back());
-    blocks.pop_back();
-    bytes -= int64_t(block.Size());
-    return block;
-  }
-  // Kept while the blocks kept stay within limit bytes; freed otherwise.
-  void Give(TEngineBuffer block, int64_t limit) {
-    std::lock_guard<std::mutex> hold(mutex);
-    if (bytes + int64_t(block.Size()) > limit) return;
-    bytes += int64_t(block.Size());
-    blocks.push_back(std::move(block));
-  }
-
-private:
-  std::mutex mutex;
-  std::vector<TEngineBuffer> blocks;
-  int64_t bytes = 0;
-};
-
-// Never destroyed: a data file that goes while the process exits (a table
-// left to a static owner) still gives its blocks back to it.
-TKeptBlocks& KeptBlocks() {
-  static TKeptBlocks* const kept = new TKeptBlocks;
-  return *kept;
-}
 
 }  // namespace
 
@@ -112,14 +77,6 @@ public:
     TRecord* record = new (Object(count)) TRecord(dataFile, slot, slotCapacity);
     ++count;
     return record;
-  }
-  // The block, for the next slab; the slab is done with.
-  TEngineBuffer GiveUpBlock() && {
-    for (; count > 0; --count) Object(count - 1)->~TRecord();
-#if defined(__SANITIZE_ADDRESS__)
-    ASAN_UNPOISON_MEMORY_REGION(block.Get(), block.Size());
-#endif
-    return std::move(block);
   }
 
 private:
@@ -218,20 +175,15 @@ void TRecord::CopyFields(const uint8_t* source) {
   modified = true;
 }
 
-TRecordStack::TRecordStack(TDataFile* dataFile) : dataFile(dataFile), budget(TCacheSizes().RecordBytes) {}
+TRecordStack::TRecordStack(TDataFile* dataFile) : dataFile(dataFile) {}
 
 TRecordStack::~TRecordStack() {
   ENG_ASSERT(IdleCount() == MadeCount());  // a record outliving its slab
   // A record still held somewhere keeps its slab, as a record not given
-  // back used to keep its block: no other file may reuse that memory.
-  if (IdleCount() != MadeCount()) {
+  // back used to keep its block: the heap may not lend that memory again.
+  if (IdleCount() != MadeCount())
     for (std::unique_ptr<TRecordSlab>& slab : slabs) static_cast<void>(slab.release());
-    return;
-  }
-  for (std::unique_ptr<TRecordSlab>& slab : slabs) KeptBlocks().Give(std::move(*slab).GiveUpBlock(), KeptBudgets * budget);
 }
-
-void TRecordStack::SetBudget(int64_t recordBytes) { budget = std::max<int64_t>(recordBytes, 1); }
 
 TRecord* TRecordStack::Take() {
   TRecord* record = TakeUncleared();
@@ -242,11 +194,7 @@ TRecord* TRecordStack::Take() {
 TRecord* TRecordStack::Make() {
   if (slabs.empty() || slabs.back()->Full()) {
     const uint16_t recordSize = dataFile->RecordSize();
-    TEngineBuffer block = KeptBlocks().Take();
-    if (int64_t(block.Size()) < TRecordSlab::LeastBytes(recordSize)) {
-      const int64_t bytes = std::clamp(budget / SlabsPerBudget, SmallestSlab, LargestSlab);
-      block = TEngineBuffer(size_t(std::max(bytes, TRecordSlab::LeastBytes(recordSize))));
-    }
+    TEngineBuffer block(size_t(std::max(SlabBytes, TRecordSlab::LeastBytes(recordSize))));
     slabs.push_back(std::make_unique<TRecordSlab>(std::move(block), recordSize));
   }
   ++made;

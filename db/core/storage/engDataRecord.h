@@ -127,15 +127,13 @@ private:
 
 class TRecordSlab;
 
-// The records of one data file. They are made in slabs, a block of record
-// objects and their buffers side by side, instead of two allocations each:
-// a cache filling from empty (every open) paid an allocation per record
-// and a page fault per page of records. The stack owns every record it
-// made; the cache, cursors and the free list only borrow them. Taking one
-// pops the last given back (unused, sized for the file) or makes the next
-// of a slab. When the file goes, its slabs' blocks are kept for the next
-// data file of the process, up to twice the record budget in all, so that
-// a table closed and opened again reuses memory already in place.
+// The records of one data file. They are made in slabs, a block of records
+// side by side (each object followed by its buffer), instead of two
+// allocations each: a cache filling from empty (every open) paid two
+// allocations per record, and a buffer rounded up to 510-byte steps. The
+// stack owns every record it made; the cache, cursors and the free list
+// only borrow them. Taking one pops the last given back (unused, sized for
+// the file) or makes the next of a slab.
 class TRecordStack {
 public:
   explicit TRecordStack(TDataFile* dataFile);
@@ -151,10 +149,6 @@ public:
   TRecord* TakeUncleared();
   void Return(TRecord* record);
 
-  // The bytes of records the data file's cache may hold: they size the
-  // slabs and what the process keeps of them after the file goes.
-  void SetBudget(int64_t recordBytes);
-
   int32_t MadeCount() const { return made; }
   int32_t IdleCount() const { return int32_t(idle.size()); }
 
@@ -163,7 +157,6 @@ private:
   std::vector<std::unique_ptr<TRecordSlab>> slabs;
   std::vector<TRecord*> idle;
   int32_t made = 0;
-  int64_t budget;
 
   TRecord* Make();
 };

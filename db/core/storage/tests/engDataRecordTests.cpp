@@ -137,9 +137,9 @@ TEST_F(DataRecordTest, FullTableRefusesTheNextAppend) {
 
 // Records are made side by side in slabs: each keeps its own bytes, also
 // one grown past its slot; records given back are taken again before any
-// is made; and a file made after another went (its slabs' blocks kept for
-// the process) hands out records of its own, larger size that do not
-// overlap either.
+// is made; and a file made after another went (its slabs freed, likely
+// the memory the new ones get) hands out records of its own, larger size
+// that do not overlap either.
 TEST_F(DataRecordTest, RecordsFromSlabsKeepTheirOwnBytes) {
   constexpr int Count = 3000;
   auto fill = [](TRecord* record, int i) { std::memset(record->Buffer(), uint8_t(i * 7 + 1), record->Size()); };
