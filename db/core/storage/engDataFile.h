@@ -234,9 +234,4 @@ private:
   bool InReadAhead(uint32_t recordNumber) const;
   void WriteRun(int32_t first, int32_t last);
   void LetGo(TRecord* record);
-  // A record dropped from the cache while in use, until its holder gives
-  // it back (Unorphan hands it back to the caller). The record stack owns
-  // every record, so an orphan needs no list of its own.
-  static void Orphan(TRecord* record) { record->Orphaned = true; }
-  static TRecord* Unorphan(TRecord* record) { return record; }
 };

@@ -135,7 +135,7 @@ void TDataFile::ReleaseRecord(TRecord* record) {
   if (!record) return;
   record->ReleaseUse();
   if (record->Orphaned) {
-    if (record->UseCount() == 0) recordStack.Return(Unorphan(record));
+    if (record->UseCount() == 0) recordStack.Return(record);
   } else if (record->Modified()) {
     cache.NoteForWriteBack(record);
   } else if (record->Walked && record->UseCount() == 0) {
@@ -293,7 +293,8 @@ void TDataFile::WriteRun(int32_t first, int32_t last) {
 void TDataFile::LetGo(TRecord* record) {
   if (record->UseCount() > 0) {
     // Its holder releases it later; only then may the pool lend it again.
-    Orphan(record);
+    // The record stack owns every record, so an orphan needs no list.
+    record->Orphaned = true;
   } else {
     recordStack.Return(record);
   }
