@@ -41,7 +41,10 @@ constexpr TDescSpan UpdatableDescParts[] = {
 }  // namespace
 
 TDataFile::TDataFile(TDataFileTable* table)
-    : table(table), readBuffer(BufferReserve), writeBuffer(BufferReserve), recordStack(this) {}
+    : table(table), readBuffer(BufferReserve), writeBuffer(BufferReserve), recordStack(this) {
+  // Record numbers come in runs (walks, read-ahead, appends).
+  cache.KeepRunsTogether();
+}
 
 TDataFile::~TDataFile() { DropCache(); }
 
