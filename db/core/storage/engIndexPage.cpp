@@ -920,8 +920,7 @@ void TPage::ScanEntries(const TKeyComparer& compare, const uint8_t* key, int len
   if (notBelow == 0) notBelow = above;
 }
 
-bool TPage::Search(const TKeyComparer& compare, const uint8_t* key, int length) {
-  if (Count == 0) Corrupt();
+TKeyOrder TPage::OrderOf(const TKeyComparer& compare, const uint8_t* key, int length) const {
   TKeyOrder order(*this, compare, key, length);
   if (Decoding()) {
     int notBelow;
@@ -929,6 +928,12 @@ bool TPage::Search(const TKeyComparer& compare, const uint8_t* key, int length) 
     ScanEntries(compare, key, length, notBelow, above);
     order.Scanned(notBelow, above);
   }
+  return order;
+}
+
+bool TPage::Search(const TKeyComparer& compare, const uint8_t* key, int length) {
+  if (Count == 0) Corrupt();
+  const TKeyOrder order = OrderOf(compare, key, length);
   bool found;
   Position = uint16_t(order.BasicSearch(found));
   return found && IsLeaf();
@@ -936,13 +941,7 @@ bool TPage::Search(const TKeyComparer& compare, const uint8_t* key, int length) 
 
 bool TPage::SearchForInsert(const TKeyComparer& compare, const uint8_t* key, int length) {
   if (Count == 0) Corrupt();
-  TKeyOrder order(*this, compare, key, length);
-  if (Decoding()) {
-    int notBelow;
-    int above;
-    ScanEntries(compare, key, length, notBelow, above);
-    order.Scanned(notBelow, above);
-  }
+  const TKeyOrder order = OrderOf(compare, key, length);
   bool found;
   int current = order.BasicSearch(found);
   if (IsLeaf() && !found && order.At(current) < 0) --current;
@@ -953,13 +952,7 @@ bool TPage::SearchForInsert(const TKeyComparer& compare, const uint8_t* key, int
 bool TPage::SearchCounting(const TKeyComparer& compare, const uint8_t* key, int length,
                            TLeafSearchEnd end, uint32_t& keysBefore) {
   if (Count == 0) Corrupt();
-  TKeyOrder order(*this, compare, key, length);
-  if (Decoding()) {
-    int notBelow;
-    int above;
-    ScanEntries(compare, key, length, notBelow, above);
-    order.Scanned(notBelow, above);
-  }
+  const TKeyOrder order = OrderOf(compare, key, length);
   bool found;
   int current = order.BasicSearch(found);
   if (IsLeaf()) {

@@ -20,6 +20,7 @@
 
 class TPage;
 class TRecordsBitmap;
+class TKeyOrder;
 
 inline constexpr uint32_t IndexPageSize = 4096;
 inline constexpr uint32_t PageHeaderSize = 13;
@@ -329,6 +330,9 @@ private:
   // first entry: entries before notBelow compare below it, those from
   // above on above it. Decodes a few entries past above at most.
   void ScanEntries(const TKeyComparer& compare, const uint8_t* key, int length, int& notBelow, int& above) const;
+  // How key compares with the entries, position by position; scanned
+  // first on a page still decoding.
+  TKeyOrder OrderOf(const TKeyComparer& compare, const uint8_t* key, int length) const;
 
   bool Overflows() const;
   void Split();
