@@ -108,15 +108,19 @@ void TBlobFile::HeaderOnDisk() {
 void TBlobFile::WriteHeader(bool force) {
   if (!force && !HeaderModified()) return;
   PutLE32(header + BlbHdrChangeCount, GetChangeCount() + 1);
-  uint8_t* image = Room(writeBuffer, BlobHeaderSize);
-  std::memcpy(image, header, BlobHeaderSize);
   // Written before the records already, byte for byte: not again.
-  if (!headerAhead || std::memcmp(image, aheadImage, BlobHeaderSize) != 0) {
-    if (table->IsEncrypted()) table->Encipher(image, BlobHeaderSize);
-    WriteFileAt(*this, table->TableName(), 0, image, BlobHeaderSize);
-  }
+  if (!headerAhead || std::memcmp(header, aheadImage, BlobHeaderSize) != 0) WriteHeaderBytes(header, 0, BlobHeaderSize);
   header[BlbHdrModified] = 0;
   HeaderOnDisk();
+}
+
+void TBlobFile::WriteHeaderBytes(const uint8_t* plain, uint32_t from, uint32_t count) {
+  ENG_ASSERT(from + count <= BlobHeaderSize);
+  uint8_t* image = Room(writeBuffer, BlobHeaderSize);
+  std::memcpy(image, plain, BlobHeaderSize);
+  // The cipher is a stream from the header's first byte.
+  if (table->IsEncrypted()) table->Encipher(image, BlobHeaderSize);
+  WriteFileAt(*this, table->TableName(), from, image + from, int32_t(count));
 }
 
 void TBlobFile::MarkChanged() {

@@ -249,6 +249,9 @@ private:
   // disk: the head as the free list on disk stands (diskFreeHead), the end
   // offset as in memory.
   void WriteHeaderFields();
+  // Writes count bytes from `from` of a header whose plain bytes are
+  // `plain`, enciphered as the whole header would be.
+  void WriteHeaderBytes(const uint8_t* plain, uint32_t from, uint32_t count);
   // Whole blocks in a distance of bytes, and whether it is whole blocks: a
   // shift and a mask for the usual power-of-two block sizes, as chain
   // walks ask it of every block.

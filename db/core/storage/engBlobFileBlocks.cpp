@@ -147,11 +147,8 @@ void TBlobFile::WriteHeaderBeforeRecords() {
 void TBlobFile::WriteHeaderAhead() {
   std::memcpy(aheadImage, header, BlobHeaderSize);
   PutLE32(aheadImage + BlbHdrChangeCount, GetChangeCount() + 1);
-  uint8_t* image = Room(writeBuffer, BlobHeaderSize);
-  std::memcpy(image, aheadImage, BlobHeaderSize);
-  if (table->IsEncrypted()) table->Encipher(image, BlobHeaderSize);
   headerAhead = false;  // the bytes on disk are unknown until the write succeeds
-  WriteFileAt(*this, table->TableName(), 0, image, BlobHeaderSize);
+  WriteHeaderBytes(aheadImage, 0, BlobHeaderSize);
   headerAhead = true;
   headerBehindNewBlocks = false;
 }
@@ -159,13 +156,11 @@ void TBlobFile::WriteHeaderAhead() {
 void TBlobFile::WriteHeaderFields() {
   static_assert(BlbHdrEndOffset == BlbHdrFirstFree + 4, "the two fields are written in one piece");
   constexpr uint32_t FieldsLength = 2 * sizeof(uint32_t);
-  uint8_t* image = Room(writeBuffer, BlobHeaderSize);
-  std::memcpy(image, header, BlobHeaderSize);
-  PutLE32(image + BlbHdrFirstFree, diskFreeHead);
-  // The cipher is a stream from the header's first byte.
-  if (table->IsEncrypted()) table->Encipher(image, BlobHeaderSize);
+  uint8_t plain[BlobHeaderSize];
+  std::memcpy(plain, header, BlobHeaderSize);
+  PutLE32(plain + BlbHdrFirstFree, diskFreeHead);
   headerAhead = false;
-  WriteFileAt(*this, table->TableName(), BlbHdrFirstFree, image + BlbHdrFirstFree, FieldsLength);
+  WriteHeaderBytes(plain, BlbHdrFirstFree, FieldsLength);
   headerBehindNewBlocks = false;
 }
 
