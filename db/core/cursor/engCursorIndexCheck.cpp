@@ -20,7 +20,6 @@
 // the finding instead of reading everything again.
 
 #include <algorithm>
-#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <vector>
@@ -30,6 +29,7 @@
 #include "engDataFile.h"
 #include "engIndexFile.h"
 #include "engIndexPage.h"
+#include "engKeyShare.h"
 #include "engRecordBuffer.h"
 #include "engTable.h"
 #include "engTableStamp.h"
@@ -43,30 +43,6 @@ struct TChildEntry {
   uint32_t KeyCount = 0;
   std::vector<uint8_t> Low;  // the parent entry's key; empty for the root
 };
-
-// One leaf entry's share of a tree's fingerprint: the sum of the shares of
-// its entries, compared with the sum of what the records build. A sum
-// keeps the check's memory flat however many records the table holds (a
-// key per record would take hundreds of megabytes on a large table), and
-// entries of one tree may come in any order.
-uint64_t EntryShare(const uint8_t* key, int length, uint32_t record) {
-  constexpr uint64_t Multiplier = 0x9E3779B97F4A7C15ull;
-  uint64_t hash = 14695981039346656037ull ^ uint64_t(length);
-  int i = 0;
-  for (; i + 8 <= length; i += 8) {
-    uint64_t word;
-    std::memcpy(&word, key + i, sizeof word);
-    hash = std::rotl((hash ^ word) * Multiplier, 29);
-  }
-  uint64_t tail = 0;
-  std::memcpy(&tail, key + i, size_t(length - i));
-  hash = std::rotl((hash ^ tail) * Multiplier, 29);
-  hash ^= uint64_t(record) * Multiplier;
-  hash ^= hash >> 33;
-  hash *= 0xFF51AFD7ED558CCDull;
-  hash ^= hash >> 33;
-  return hash;
-}
 
 // Records read at once by the check, whose keys every tree then builds.
 constexpr uint32_t CheckBlockRecords = 1024;
@@ -123,7 +99,7 @@ bool TDataCursor::IndexTreesSound() {
           std::fill(built.begin(), built.begin() + keyLength, 0);
           if (n == DeletedIndexNo) BuildDeletedKey(block.data() + i * recordSize, built.data());
           else BuildKey(block.data() + i * recordSize, built.data());
-          expectedSums[t] += EntryShare(built.data(), keyLength, slot);
+          expectedSums[t] += KeyRecordShare(built.data(), keyLength, slot);
           ++expectedKeys[t];
         }
       }
@@ -180,21 +156,25 @@ bool TDataCursor::IndexTreeSound(uint8_t n, const std::vector<bool>& inUse, std:
         if (CompareKeys(page->KeyAt(1), child.Low.data(), keyLength) < 0) return false;
         if (!lastKey.empty() && CompareKeys(lastKey.data(), child.Low.data(), keyLength) >= 0) return false;
       }
+      // Keys of a pinned page stay where they are: only the page's last
+      // key is copied, for the first of the next page to compare with.
+      const uint8_t* previous = lastKey.empty() ? nullptr : lastKey.data();
       for (int entry = 1; entry <= page->Count; ++entry) {
         const uint8_t* key = page->KeyAt(entry);
-        if (!lastKey.empty() && CompareKeys(key, lastKey.data(), keyLength) <= 0) return false;
-        lastKey.assign(key, key + keyLength);
+        if (previous && CompareKeys(key, previous, keyLength) <= 0) return false;
+        previous = key;
         const uint32_t pointer = page->PointerAt(entry);
         if (!leafLevel) {
-          below.push_back({pointer, page->KeyCountAt(entry), lastKey});
+          below.push_back({pointer, page->KeyCountAt(entry), {key, key + keyLength}});
           continue;
         }
         if (pointer == 0 || pointer > slots || seen[pointer]) return false;
         if (n != DeletedIndexNo && !inUse[pointer]) return false;
-        foundSum += EntryShare(key, keyLength, pointer);
+        foundSum += KeyRecordShare(key, keyLength, pointer);
         seen[pointer] = true;
         ++found;
       }
+      lastKey.assign(previous, previous + keyLength);
     }
     level = std::move(below);
   }
