@@ -212,6 +212,7 @@ TRecord* TRecordStack::TakeUncleared() {
   record->Newer = record->Older = nullptr;
   record->Orphaned = false;
   record->Walked = false;
+  record->Passed = false;
   return record;
 }
 

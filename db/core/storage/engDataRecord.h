@@ -83,6 +83,9 @@ public:
   bool Orphaned = false;
   // Placed by a walk's read-ahead and not yet given back by a reader.
   bool Walked = false;
+  // Given back by the walk's reader and not asked for since: the first
+  // entry taken again, before the cache grows.
+  bool Passed = false;
 
 private:
   TDataFile* dataFile;
