@@ -47,6 +47,7 @@ bool TDataFile::GetRecord(TReadContext* reader, uint32_t recordNumber, int direc
     upcoming = reader && cursorSized && readAhead;
   }
   cache.MoveToNewest(found);
+  found->Passed = false;
   found->AddUse();
   record = found;
   if (upcoming) ReadUpcoming(reader, recordNumber, direction == 1);
@@ -140,6 +141,7 @@ void TDataFile::ReleaseRecord(TRecord* record) {
     cache.NoteForWriteBack(record);
   } else if (record->Walked && record->UseCount() == 0) {
     record->Walked = false;
+    record->Passed = true;
     cache.MoveToOldest(record);
   }
 }
@@ -231,6 +233,15 @@ bool TDataFile::InReadAhead(uint32_t recordNumber) const {
 
 TRecord* TDataFile::TakeCacheEntry() {
   // Every caller fills the record's bytes, so a reused one is not cleared.
+  // A record a walk has passed is taken again before the cache grows: a
+  // scan after an open cycles through a few hot entries instead of making
+  // (and faulting in) a cache's worth of new ones.
+  if (TRecord* passed = cache.Oldest(); passed && passed->Passed && passed->Idle()) {
+    cache.Remove(passed);
+    passed->SetSize(RecordSize());
+    passed->Passed = false;
+    return passed;
+  }
   if (!cache.Full()) return recordStack.TakeUncleared();
   for (bool flushed = false;; flushed = true) {
     // A cache full of changes a table has not written (an exclusive one
@@ -242,6 +253,7 @@ TRecord* TDataFile::TakeCacheEntry() {
       cache.Remove(idle);
       idle->SetSize(RecordSize());
       idle->Walked = false;
+      idle->Passed = false;
       return idle;
     }
     if (flushed || table->HoldsTransactionLock()) break;

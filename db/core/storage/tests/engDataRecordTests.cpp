@@ -178,4 +178,32 @@ TEST_F(DataRecordTest, RecordsFromSlabsKeepTheirOwnBytes) {
   }
 }
 
+// A walk takes the entries of the records it passed again before the cache
+// grows: after an open, a scan cycles through about one read-ahead block
+// of records instead of making a cache's worth. What a look-up brought in
+// stays, and a passed record held again keeps its bytes while the walk
+// goes on.
+TEST_F(DataRecordTest, AWalkTakesThePassedRecordsEntriesBeforeTheCacheGrows) {
+  table.Caches.RecordBytes = 4 << 20;
+  Append(9000);
+  ReadFromDisk();
+  const int32_t block = file->ReadAheadRecords();
+  ASSERT_LT(3 * block, 9000);
+  file->ReleaseRecord(Get(8500));
+  for (uint32_t n = 1; n <= 100; ++n) file->ReleaseRecord(Get(n, 1, true));
+  TRecord* held = Get(50);
+  for (uint32_t n = 101; n <= 8000; ++n) {
+    TRecord* record = Get(n, 1, true);
+    ASSERT_EQ(GetId(record->Buffer()), int32_t(n));
+    file->ReleaseRecord(record);
+  }
+  EXPECT_EQ(GetId(held->Buffer()), 50);
+  file->ReleaseRecord(held);
+  EXPECT_LE(file->CachedRecordCount(), block + 2);
+  EXPECT_LE(file->RecordStack().MadeCount(), block + 2);
+  const uint32_t reads = file->PhysicalReads();
+  file->ReleaseRecord(Get(8500));
+  EXPECT_EQ(file->PhysicalReads(), reads);
+}
+
 }  // namespace
