@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <vector>
 
 #include "engAssert.h"
 #include "engErrorCodes.h"
@@ -290,8 +291,11 @@ void TPage::SumKeyCounts() const {
 uint32_t TPage::PackedSize(int index0) const {
   if (!IsLeaf()) return KeyLength + 8u;
   if (Compression == kcNone) return KeyLength + 4u;
-  const uint8_t* slot = Slot(index0) + KeyLength;
-  return 6u + KeyLength - GetLE16(slot + SlotShared) - GetLE16(slot + SlotRemoved);
+  return LeafEntryBytes(Slot(index0));
+}
+
+uint32_t TPage::LeafEntryBytes(const uint8_t* slot) const {
+  return 6u + KeyLength - GetLE16(slot + KeyLength + SlotShared) - GetLE16(slot + KeyLength + SlotRemoved);
 }
 
 // The row number that ends a non-unique key.
@@ -308,12 +312,17 @@ static int KeptTail(uint8_t compression, bool unique, int keyLength, int shared)
 }
 
 void TPage::ComputeCompression(int index0) {
-  uint8_t* slot = Slot(index0);
+  uint8_t* slot = entries + size_t(index0) * EntrySize();
+  SetCompression(slot, index0 > 0 ? slot - EntrySize() : nullptr);
+}
+
+// previous: the slot before, none for the first entry.
+void TPage::SetCompression(uint8_t* slot, const uint8_t* previous) const {
   int k = KeyLength;
   int shared = 0;
   int removed = 0;
-  if (index0 > 0 && (Compression == kcLeading || Compression == kcFull)) {
-    shared = CommonPrefixLength(Slot(index0 - 1), slot, k);
+  if (previous && (Compression == kcLeading || Compression == kcFull)) {
+    shared = CommonPrefixLength(previous, slot, k);
     if (Compression == kcFull) shared = std::min(shared, 255);
   }
   if (Compression == kcTrailing || Compression == kcFull) {
@@ -593,27 +602,33 @@ void TPage::DecodeThrough(int count) const {
     }
     return;
   }
-  TPackedEntry entry;
   for (int i = decoded; i < count; ++i) {
-    uint8_t* slot = entries + size_t(i) * size;
-    if (!ReadPackedEntry(p, end, Compression, Unique, k, i == 0, entry)) Corrupt();
-    p += 2;
-    CopyFew(slot, slot - size, size_t(entry.Shared));
-    CopyFew(slot + entry.Shared, p, size_t(entry.Stored));
-    p += entry.Stored;
-    ZeroFew(slot + entry.Shared + entry.Stored, size_t(entry.Removed));
-    if (entry.Tail != 0) {
-      memcpy(slot + k - KeptRowNumberBytes, p, KeptRowNumberBytes);
-      p += KeptRowNumberBytes;
-    }
-    memcpy(slot + k + SlotPointer, p, 4);
-    p += 4;
-    PutLE32(slot + k + SlotKeyCount, 0);
-    PutLE16(slot + k + SlotShared, uint16_t(entry.Shared));
-    PutLE16(slot + k + SlotRemoved, uint16_t(entry.Removed));
+    if (!DecodeLeafEntry(p, end, i == 0, entries + size_t(i) * size)) Corrupt();
     decoded = uint16_t(i + 1);
     decodedBytes = uint16_t(p - packedEntries);
   }
+}
+
+// The slot before holds the key before (unless first).
+bool TPage::DecodeLeafEntry(const uint8_t*& p, const uint8_t* end, bool first, uint8_t* slot) const {
+  const int k = KeyLength;
+  TPackedEntry entry;
+  if (!ReadPackedEntry(p, end, Compression, Unique, k, first, entry)) return false;
+  p += 2;
+  CopyFew(slot, slot - EntrySize(), size_t(entry.Shared));
+  CopyFew(slot + entry.Shared, p, size_t(entry.Stored));
+  p += entry.Stored;
+  ZeroFew(slot + entry.Shared + entry.Stored, size_t(entry.Removed));
+  if (entry.Tail != 0) {
+    memcpy(slot + k - KeptRowNumberBytes, p, KeptRowNumberBytes);
+    p += KeptRowNumberBytes;
+  }
+  memcpy(slot + k + SlotPointer, p, 4);
+  p += 4;
+  PutLE32(slot + k + SlotKeyCount, 0);
+  PutLE16(slot + k + SlotShared, uint16_t(entry.Shared));
+  PutLE16(slot + k + SlotRemoved, uint16_t(entry.Removed));
+  return true;
 }
 
 void TPage::MaterializeSlots() {
@@ -637,6 +652,14 @@ void TPage::Store(uint8_t* image) {
   uint32_t stored = packedSize;
   if (!packedEntries) {
     stored = PackEntries(image + PageHeaderSize);
+    // Kept, the next change of the leaf is made in the stored bytes too
+    // (SpliceIn, SpliceOut), and packing it gives up only its slots.
+    if (IsCompressedLeaf()) {
+      ENG_ASSERT(stored == UsedBytes);
+      KeepStoredEntries(image + PageHeaderSize, stored);
+      decoded = Count;
+      decodedBytes = uint16_t(stored);
+    }
   } else if (IsLeaf()) {
     ENG_ASSERT(packed || StoredEntriesCurrent());
     memcpy(image + PageHeaderSize, packedEntries, packedSize);
@@ -701,25 +724,46 @@ void TPage::DropPackedEntries() {
   EngineFreeMem(packedEntries);
   packedEntries = nullptr;
   packedSize = 0;
+  packedCapacity = 0;
   packed = false;
   decoded = 0;
   decodedBytes = 0;
 }
 
+// Kept also when empty: an emptied leaf goes on taking changes in place.
 void TPage::KeepStoredEntries(const uint8_t* data, uint32_t size) {
   DropPackedEntries();
-  if (size > 0) {
-    packedEntries = static_cast<uint8_t*>(EngineAllocMem(size));
-    memcpy(packedEntries, data, size);
-  }
+  packedEntries = static_cast<uint8_t*>(EngineAllocMem(size));
+  if (size > 0) memcpy(packedEntries, data, size);
   packedSize = size;
+  packedCapacity = uint32_t(size);
 }
 
+// A leaf's kept entries are checked apart from its slots, so that the
+// check leaves the page decoded as far as it was: its decoded slots are
+// what the kept entries decode to, and packing every entry afresh gives
+// the kept entries back.
 bool TPage::StoredEntriesCurrent() const {
-  if (Decoding()) DecodeThrough(Count);
   uint8_t image[PackedFormRoom];
-  const uint32_t size = PackedForm(image);
-  return size == packedSize && (size == 0 || memcmp(image, packedEntries, size) == 0);
+  if (!IsLeaf()) {
+    if (Decoding()) DecodeThrough(Count);
+    const uint32_t size = PackedForm(image);
+    return size == packedSize && (size == 0 || memcmp(image, packedEntries, size) == 0);
+  }
+  const uint32_t slotSize = EntrySize();
+  std::vector<uint8_t> slots(size_t(Count + 1) * slotSize);
+  const uint8_t* p = packedEntries;
+  const uint8_t* end = packedEntries + packedSize;
+  for (int i = 0; i < Count; ++i)
+    if (!DecodeLeafEntry(p, end, i == 0, slots.data() + size_t(i) * slotSize)) return false;
+  if (p != end || (IsCompressedLeaf() && UsedBytes != packedSize)) return false;
+  if (decoded > 0 && memcmp(slots.data(), entries, size_t(decoded) * slotSize) != 0) return false;
+  // A change may leave more than a page holds until the page splits.
+  std::vector<uint8_t> packing(packedSize + MaxIndexKeyLength + 6);
+  uint8_t* q = packing.data();
+  for (int i = 0; i < Count && uint32_t(q - packing.data()) <= packedSize; ++i)
+    q = EncodeLeafEntry(slots.data() + size_t(i) * slotSize, q);
+  return uint32_t(q - packing.data()) == packedSize && memcmp(packing.data(), packedEntries, packedSize) == 0;
 }
 
 // A page whose entries did not change since it was read or last unpacked
@@ -775,38 +819,53 @@ uint32_t TPage::PackEntries(uint8_t* data) const {
     for (int i = 0; i < Count; ++i) memcpy(data + size_t(i) * stored, Slot(i), stored);
     return total;
   }
-  uint32_t total = 0;
+  return PackLeafSlots(entries, Count, data);
+}
+
+uint32_t TPage::PackLeafSlots(const uint8_t* slots, int count, uint8_t* data) const {
+  const uint32_t size = EntrySize();
   uint8_t* p = data;
-  for (int i = 0; i < Count; ++i) {
-    const uint8_t* slot = Slot(i);
-    const int shared = GetLE16(slot + k + SlotShared);
-    const int removed = GetLE16(slot + k + SlotRemoved);
-    const int tail = KeptTail(Compression, Unique, k, shared);
-    const int stored = k - shared - removed - tail;
-    total += 2u + uint32_t(stored + tail) + 4u;  // as PackedSize
-    if (total > PageDataSize) Corrupt();
-    if (Compression == kcLeading) PutLE16(p, uint16_t(shared));
-    else if (Compression == kcTrailing) PutLE16(p, uint16_t(removed));
-    else {
-      p[0] = uint8_t(shared);
-      p[1] = uint8_t(removed);
-    }
-    p += 2;
-    memcpy(p, slot + shared, stored);
-    p += stored;
-    if (tail != 0) {
-      memcpy(p, slot + k - KeptRowNumberBytes, KeptRowNumberBytes);
-      p += KeptRowNumberBytes;
-    }
-    memcpy(p, slot + k + SlotPointer, 4);
-    p += 4;
+  for (int i = 0; i < count; ++i) {
+    const uint8_t* slot = slots + size_t(i) * size;
+    if (uint32_t(p - data) + LeafEntryBytes(slot) > PageDataSize) Corrupt();
+    p = EncodeLeafEntry(slot, p);
   }
-  return total;
+  return uint32_t(p - data);
+}
+
+// The entry's stored bytes, as its slot's shared and removed counts say;
+// returns the end of them.
+uint8_t* TPage::EncodeLeafEntry(const uint8_t* slot, uint8_t* p) const {
+  const int k = KeyLength;
+  const int shared = GetLE16(slot + k + SlotShared);
+  const int removed = GetLE16(slot + k + SlotRemoved);
+  const int tail = KeptTail(Compression, Unique, k, shared);
+  const int stored = k - shared - removed - tail;
+  if (Compression == kcLeading) PutLE16(p, uint16_t(shared));
+  else if (Compression == kcTrailing) PutLE16(p, uint16_t(removed));
+  else {
+    p[0] = uint8_t(shared);
+    p[1] = uint8_t(removed);
+  }
+  p += 2;
+  memcpy(p, slot + shared, size_t(stored));
+  p += stored;
+  if (tail != 0) {
+    memcpy(p, slot + k - KeptRowNumberBytes, KeptRowNumberBytes);
+    p += KeptRowNumberBytes;
+  }
+  memcpy(p, slot + k + SlotPointer, 4);
+  return p + 4;
 }
 
 // ---- slots ---------------------------------------------------------------
 
 void TPage::PutSlot(int index0, const uint8_t* slot) {
+  if (SplicesChanges()) {
+    SpliceIn(index0, slot);
+    Modified = 1;
+    return;
+  }
   Materialize();
   Reserve(Count + 2);
   uint32_t size = EntrySize();
@@ -822,6 +881,11 @@ void TPage::PutSlot(int index0, const uint8_t* slot) {
 }
 
 void TPage::RemoveSlot(int index0) {
+  if (SplicesChanges()) {
+    SpliceOut(index0);
+    Modified = 1;
+    return;
+  }
   Materialize();
   if (IsCompressedLeaf()) UsedBytes -= PackedSize(index0);
   uint32_t size = EntrySize();
@@ -830,6 +894,99 @@ void TPage::RemoveSlot(int index0) {
   memset(Slot(Count), 0, size);
   if (IsCompressedLeaf() && index0 < Count) RefreshCompression(index0);
   Modified = 1;
+}
+
+// ---- changes in the stored entries ---------------------------------------
+
+// A compressed leaf that keeps its stored entries takes an insert or a
+// removal in them as well as in its slots: only the entry put in and the
+// one after the change (whose shared count follows its new neighbour, as
+// RefreshCompression makes it in the slots) are encoded; the stored bytes
+// of the others move as they are, and only the slots decoded so far move.
+// So a change costs what it changes, the page stays decoded only as far as
+// it was read, and the write and the packing of the page copy the kept
+// bytes. Changes that move entries between pages (splits) take every slot
+// and let the stored entries go.
+bool TPage::SplicesChanges() const { return packedEntries && !packed && IsCompressedLeaf(); }
+
+// Where the entry index0 begins in the stored entries: from the start or
+// back from the end of the decoded ones, whichever passes fewer slots.
+uint32_t TPage::StoredOffset(int index0) const {
+  ENG_ASSERT(index0 <= decoded);
+  const uint32_t size = EntrySize();
+  uint32_t at = 0;
+  if (index0 < decoded - index0) {
+    for (int i = 0; i < index0; ++i) at += LeafEntryBytes(entries + size_t(i) * size);
+    return at;
+  }
+  at = decodedBytes;
+  for (int i = decoded - 1; i >= index0; --i) at -= LeafEntryBytes(entries + size_t(i) * size);
+  return at;
+}
+
+// The stored bytes from..to become the count bytes given.
+void TPage::ReplaceStoredBytes(uint32_t from, uint32_t to, const uint8_t* bytes, uint32_t count) {
+  constexpr uint32_t StoredBytesStep = 256;
+  ENG_ASSERT(from <= to && to <= packedSize);
+  const uint32_t size = packedSize - (to - from) + count;
+  if (size > packedCapacity) {
+    const uint32_t capacity = (size + StoredBytesStep - 1) / StoredBytesStep * StoredBytesStep;
+    packedEntries = static_cast<uint8_t*>(EngineReallocMem(packedEntries, capacity));
+    packedCapacity = capacity;
+  }
+  if (to != from + count) memmove(packedEntries + from + count, packedEntries + to, packedSize - to);
+  memcpy(packedEntries + from, bytes, count);
+  packedSize = size;
+  UsedBytes = uint16_t(size);
+}
+
+void TPage::SpliceIn(int index0, const uint8_t* slot) {
+  ENG_ASSERT(UsedBytes == packedSize && index0 <= Count);
+  const int following = index0 < Count ? 1 : 0;
+  if (decoded < index0 + following) DecodeThrough(index0 + following);
+  Reserve(Count + 2);
+  const uint32_t size = EntrySize();
+  const uint32_t from = StoredOffset(index0);
+  const uint32_t to = following ? from + LeafEntryBytes(entries + size_t(index0) * size) : from;
+  uint8_t* at = entries + size_t(index0) * size;
+  memmove(at + size, at, size_t(decoded - index0) * size);
+  memcpy(at, slot, size);
+  ++Count;
+  ++decoded;
+  uint8_t bytes[2 * (MaxIndexKeyLength + 6)];
+  SetCompression(at, index0 > 0 ? at - size : nullptr);
+  uint8_t* p = EncodeLeafEntry(at, bytes);
+  if (following) {
+    SetCompression(at + size, at);
+    p = EncodeLeafEntry(at + size, p);
+  }
+  const uint32_t count = uint32_t(p - bytes);
+  ReplaceStoredBytes(from, to, bytes, count);
+  decodedBytes = uint16_t(decodedBytes + count - (to - from));
+  ENG_ASSERT(StoredEntriesCurrent());
+}
+
+void TPage::SpliceOut(int index0) {
+  ENG_ASSERT(UsedBytes == packedSize && index0 < Count);
+  const int following = index0 + 1 < Count ? 1 : 0;
+  if (decoded < index0 + 1 + following) DecodeThrough(index0 + 1 + following);
+  const uint32_t size = EntrySize();
+  uint8_t* at = entries + size_t(index0) * size;
+  const uint32_t from = StoredOffset(index0);
+  uint32_t to = from + LeafEntryBytes(at);
+  if (following) to += LeafEntryBytes(at + size);
+  memmove(at, at + size, size_t(decoded - index0 - 1) * size);
+  --Count;
+  --decoded;
+  uint8_t bytes[MaxIndexKeyLength + 6];
+  uint32_t count = 0;
+  if (following) {
+    SetCompression(at, index0 > 0 ? at - size : nullptr);
+    count = uint32_t(EncodeLeafEntry(at, bytes) - bytes);
+  }
+  ReplaceStoredBytes(from, to, bytes, count);
+  decodedBytes = uint16_t(decodedBytes + count - (to - from));
+  ENG_ASSERT(StoredEntriesCurrent());
 }
 
 // Moves count slots from this page, starting at from0, into target before

@@ -8,8 +8,9 @@
 // three to five times. A compressed leaf read from disk, and any page
 // taken packed, decodes its slots only as far as they are read, and
 // searching it decodes only up to the key: a look-up reads half a page's
-// entries on average, and a page whose entries never change is never
-// unpacked whole.
+// entries on average. An insert or removal in a compressed leaf re-encodes
+// only the entry and the one after it in the stored bytes, so a leaf that
+// only takes inserts and removals is never decoded or packed whole.
 
 #include <cstdint>
 #include <string>
@@ -151,7 +152,7 @@ public:
   uint32_t ChargedBytes = 0;
   // Bytes the page takes in memory, its entry slots or packed entries
   // included.
-  uint32_t Footprint() const { return uint32_t(sizeof(TPage)) + uint32_t(capacity) + packedSize; }
+  uint32_t Footprint() const { return uint32_t(sizeof(TPage)) + uint32_t(capacity) + packedCapacity; }
   // The cache's chain of unpacked compressed leaves by recent use.
   TPage* UnpackedNewer = nullptr;
   TPage* UnpackedOlder = nullptr;
@@ -266,14 +267,17 @@ private:
   int32_t capacity = 0;
   // The packed entries: as Store writes them after the page header for a
   // leaf, without the keys' runs of zeros for a branch. A compressed
-  // leaf keeps them from its read, any page from its packing, until its
-  // entries change (the first change decodes every slot and lets them go),
-  // so whenever they are kept they are what the page stores, and only the
-  // first `decoded` slots, taking the first `decodedBytes` of them, need
-  // be decoded; the slots for Count + 1 entries are taken beforehand, so
+  // leaf keeps them from its read, from its write and from its packing,
+  // and takes its inserts and removals in them as well as in its slots
+  // (SpliceIn, SpliceOut); any other change of the entries (a split, a
+  // branch's key count) decodes every slot and lets them go. So whenever
+  // they are kept they are what the page stores, and only the first
+  // `decoded` slots, taking the first `decodedBytes` of them, need be
+  // decoded; the slots for Count + 1 entries are taken beforehand, so
   // decoding never moves a slot a caller reads.
   uint8_t* packedEntries = nullptr;
   uint32_t packedSize = 0;
+  uint32_t packedCapacity = 0;
   bool packed = false;
   mutable uint16_t decoded = 0;
   mutable uint16_t decodedBytes = 0;
@@ -299,7 +303,9 @@ private:
 
   // Compressed-leaf bookkeeping.
   uint32_t PackedSize(int index0) const;
+  uint32_t LeafEntryBytes(const uint8_t* slot) const;
   void ComputeCompression(int index0);
+  void SetCompression(uint8_t* slot, const uint8_t* previous) const;
   void RefreshCompression(int index0);
   void RecountUsedBytes();
 
@@ -311,12 +317,15 @@ private:
   // Lazy decoding of a compressed leaf's kept packed entries.
   bool Decoding() const { return packedEntries && !packed && decoded < Count; }
   void DecodeThrough(int count) const;
+  bool DecodeLeafEntry(const uint8_t*& p, const uint8_t* end, bool first, uint8_t* slot) const;
   // Before entries change: every slot decoded, the packed entries let go.
   void Materialize() {
     if (packedEntries) MaterializeSlots();
   }
   void MaterializeSlots();
   uint32_t PackEntries(uint8_t* data) const;
+  uint32_t PackLeafSlots(const uint8_t* slots, int count, uint8_t* data) const;
+  uint8_t* EncodeLeafEntry(const uint8_t* slot, uint8_t* p) const;
   uint32_t PackBranch(uint8_t* data) const;
   uint32_t StorePackedBranch(uint8_t* data) const;
   // The packed entries of the page's kind.
@@ -325,6 +334,12 @@ private:
   void KeepStoredEntries(const uint8_t* data, uint32_t size);
   bool StoredEntriesCurrent() const;
   void DropPackedEntries();
+  // Changes made in the stored entries as well as in the slots.
+  bool SplicesChanges() const;
+  uint32_t StoredOffset(int index0) const;
+  void ReplaceStoredBytes(uint32_t from, uint32_t to, const uint8_t* bytes, uint32_t count);
+  void SpliceIn(int index0, const uint8_t* slot);
+  void SpliceOut(int index0);
 
   // Where key stands on a page still decoding, found in one pass from the
   // first entry: entries before notBelow compare below it, those from
