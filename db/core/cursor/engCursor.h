@@ -543,6 +543,8 @@ private:
     bool UnlockAfter;
     const uint8_t* Result;
     bool GoTo;
+    // The record keeps its key in the cursor's current index, bytes and all.
+    bool KeptCurrentKey = false;
   };
   void RunRecordChange(TRecordChange& change, const std::function<void()>& work);
   // After this cursor's own change of record number (record nil: deleted):
