@@ -124,6 +124,8 @@ void TPage::Clear() {
   DropPackedEntries();
   decoded = 0;
   decodedBytes = 0;
+  decodedFrom = 0;
+  decodedFromBytes = 0;
   NotedForWriteBack = false;
   WalkedLeaf = false;
   ChangedSinceRead = false;
@@ -142,7 +144,7 @@ void TPage::Clear() {
 
 void TPage::Assign(const TPage& source) {
   ENG_ASSERT(!source.packed);
-  if (source.Decoding()) source.DecodeThrough(source.Count);
+  if (source.Decoding()) source.Decode(0, source.Count - 1);
   DropPackedEntries();
   Position = source.Position;
   SecondPosition = source.SecondPosition;
@@ -219,7 +221,7 @@ int TPage::MaxEntries() const {
 const uint8_t* TPage::EntryAt(int position) const {
   ENG_ASSERT(!packed);  // entries are read only from a held page
   if (position < 1 || position > Count) Corrupt();
-  if (packedEntries && position > decoded) DecodeThrough(position);
+  if (packedEntries && (position > decoded || position <= decodedFrom)) Decode(position - 1, position - 1);
   return Slot(position - 1);
 }
 
@@ -583,6 +585,7 @@ void TPage::CheckPackedEntries(const uint8_t* data, uint32_t usedBytes) const {
 // zeros, the key count zero.
 void TPage::DecodeThrough(int count) const {
   ENG_ASSERT(packedEntries && !packed && count <= Count);
+  ENG_ASSERT(decodedFrom == 0 || decoded > decodedFrom);  // the slot before is decoded
   ENG_ASSERT(capacity >= int32_t(Count + 1) * int32_t(EntrySize()));
   const int k = KeyLength;
   const uint32_t size = EntrySize();
@@ -631,9 +634,27 @@ bool TPage::DecodeLeafEntry(const uint8_t*& p, const uint8_t* end, bool first, u
   return true;
 }
 
+// Slots first..last (from 0) decoded: on from the decoded ones when they
+// begin before first, else from the first entry (each entry's shared
+// bytes come from the one before).
+void TPage::Decode(int first, int last) const {
+  ENG_ASSERT(first <= last && last < Count);
+  if (first >= decodedFrom && last < decoded) return;
+  if (first < decodedFrom) {
+    const int end = std::max<int>(last + 1, decoded);
+    decodedFrom = 0;
+    decodedFromBytes = 0;
+    decoded = 0;
+    decodedBytes = 0;
+    DecodeThrough(end);
+    return;
+  }
+  DecodeThrough(last + 1);
+}
+
 void TPage::MaterializeSlots() {
   ENG_ASSERT(!packed);  // entries change only on a held page
-  if (decoded < Count) DecodeThrough(Count);
+  if (Decoding()) Decode(0, Count - 1);
   DropPackedEntries();
 }
 
@@ -659,6 +680,8 @@ void TPage::Store(uint8_t* image) {
       KeepStoredEntries(image + PageHeaderSize, stored);
       decoded = Count;
       decodedBytes = uint16_t(stored);
+      decodedFrom = 0;
+      decodedFromBytes = 0;
     }
   } else if (IsLeaf()) {
     ENG_ASSERT(packed || StoredEntriesCurrent());
@@ -728,6 +751,8 @@ void TPage::DropPackedEntries() {
   packed = false;
   decoded = 0;
   decodedBytes = 0;
+  decodedFrom = 0;
+  decodedFromBytes = 0;
 }
 
 // Kept also when empty: an emptied leaf goes on taking changes in place.
@@ -757,7 +782,9 @@ bool TPage::StoredEntriesCurrent() const {
   for (int i = 0; i < Count; ++i)
     if (!DecodeLeafEntry(p, end, i == 0, slots.data() + size_t(i) * slotSize)) return false;
   if (p != end || (IsCompressedLeaf() && UsedBytes != packedSize)) return false;
-  if (decoded > 0 && memcmp(slots.data(), entries, size_t(decoded) * slotSize) != 0) return false;
+  const size_t from = size_t(decodedFrom) * slotSize;
+  if (decoded > decodedFrom && memcmp(slots.data() + from, entries + from, size_t(decoded - decodedFrom) * slotSize) != 0)
+    return false;
   // A change may leave more than a page holds until the page splits.
   std::vector<uint8_t> packing(packedSize + MaxIndexKeyLength + 6);
   uint8_t* q = packing.data();
@@ -782,6 +809,8 @@ void TPage::Pack(TSpareSlots& spare) {
   packed = true;
   decoded = 0;
   decodedBytes = 0;
+  decodedFrom = 0;
+  decodedFromBytes = 0;
   if (capacity > spare.capacity) {
     std::swap(entries, spare.block);
     std::swap(capacity, spare.capacity);
@@ -909,14 +938,14 @@ void TPage::RemoveSlot(int index0) {
 // and let the stored entries go.
 bool TPage::SplicesChanges() const { return packedEntries && !packed && IsCompressedLeaf(); }
 
-// Where the entry index0 begins in the stored entries: from the start or
-// back from the end of the decoded ones, whichever passes fewer slots.
+// Where the entry index0 begins in the stored entries: on from the first
+// decoded one or back from the end of them, whichever passes fewer slots.
 uint32_t TPage::StoredOffset(int index0) const {
-  ENG_ASSERT(index0 <= decoded);
+  ENG_ASSERT(index0 >= decodedFrom && index0 <= decoded);
   const uint32_t size = EntrySize();
-  uint32_t at = 0;
-  if (index0 < decoded - index0) {
-    for (int i = 0; i < index0; ++i) at += LeafEntryBytes(entries + size_t(i) * size);
+  uint32_t at = decodedFromBytes;
+  if (index0 - decodedFrom < decoded - index0) {
+    for (int i = decodedFrom; i < index0; ++i) at += LeafEntryBytes(entries + size_t(i) * size);
     return at;
   }
   at = decodedBytes;
@@ -943,7 +972,8 @@ void TPage::ReplaceStoredBytes(uint32_t from, uint32_t to, const uint8_t* bytes,
 void TPage::SpliceIn(int index0, const uint8_t* slot) {
   ENG_ASSERT(UsedBytes == packedSize && index0 <= Count);
   const int following = index0 < Count ? 1 : 0;
-  if (decoded < index0 + following) DecodeThrough(index0 + following);
+  // The entry before and the one after decoded.
+  if (Count > 0) Decode(std::max(index0 - 1, 0), index0 + following - 1);
   Reserve(Count + 2);
   const uint32_t size = EntrySize();
   const uint32_t from = StoredOffset(index0);
@@ -969,7 +999,7 @@ void TPage::SpliceIn(int index0, const uint8_t* slot) {
 void TPage::SpliceOut(int index0) {
   ENG_ASSERT(UsedBytes == packedSize && index0 < Count);
   const int following = index0 + 1 < Count ? 1 : 0;
-  if (decoded < index0 + 1 + following) DecodeThrough(index0 + 1 + following);
+  Decode(std::max(index0 - 1, 0), index0 + following);
   const uint32_t size = EntrySize();
   uint8_t* at = entries + size_t(index0) * size;
   const uint32_t from = StoredOffset(index0);
@@ -1048,13 +1078,18 @@ void TPage::ScanEntries(const TKeyComparer& compare, const uint8_t* key, int len
   const bool deleted = compare.IndexNo == DeletedIndexNo;
   const bool asBytes = key && (deleted || compare.LanguageId == 0);
   const bool reversed = compare.Descending && !deleted;
+  if (asBytes && IsCompressedLeaf() && decoded == 0) {
+    ScanStoredEntries(key, length, reversed, notBelow, above);
+    return;
+  }
   const uint32_t size = EntrySize();
   const int k = KeyLength;
   notBelow = 0;
   int matched = 0;  // leading bytes the entry before shares with key
   int order = 0;    // key against the entry before, as bytes
   for (int position = 1; position <= Count; ++position) {
-    if (position > decoded) DecodeThrough(std::min<int>(Count, position + DecodedRun - 1));
+    if (position > decoded || position <= decodedFrom)
+      Decode(position - 1, std::min<int>(Count, position + DecodedRun - 1) - 1);
     const uint8_t* slot = entries + size_t(position - 1) * size;
     int c;
     if (!asBytes) {
@@ -1075,6 +1110,128 @@ void TPage::ScanEntries(const TKeyComparer& compare, const uint8_t* key, int len
   }
   above = Count + 1;
   if (notBelow == 0) notBelow = above;
+}
+
+namespace {
+
+// Where key's first length bytes and a stored entry's key first differ
+// (length when they do not), and the entry's byte there: the entry's key
+// is the bytes it shares with the one before (which are key's, so they
+// are not compared), its stored bytes (at bytes), its removed zeros and
+// its kept row number (after its stored bytes).
+inline int MismatchStored(const uint8_t* key, int length, const uint8_t* bytes, const TPackedEntry& entry, int keyLength,
+                          int& entryByte) {
+  int at = entry.Shared;
+  if (length <= at) return length;
+  const int storedEnd = std::min(length, entry.Shared + entry.Stored);
+  while (at + 8 <= storedEnd) {
+    uint64_t x;
+    uint64_t y;
+    memcpy(&x, key + at, 8);
+    memcpy(&y, bytes + (at - entry.Shared), 8);
+    if (x != y) break;
+    at += 8;
+  }
+  while (at < storedEnd && key[at] == bytes[at - entry.Shared]) ++at;
+  if (at < storedEnd) {
+    entryByte = bytes[at - entry.Shared];
+    return at;
+  }
+  const int zerosEnd = std::min(length, keyLength - entry.Tail);
+  while (at + 8 <= zerosEnd) {
+    uint64_t x;
+    memcpy(&x, key + at, 8);
+    if (x != 0) break;
+    at += 8;
+  }
+  while (at < zerosEnd && key[at] == 0) ++at;
+  if (at < zerosEnd) {
+    entryByte = 0;
+    return at;
+  }
+  const int tailFrom = keyLength - entry.Tail;
+  while (at < length && key[at] == bytes[entry.Stored + (at - tailFrom)]) ++at;
+  if (at < length) entryByte = bytes[entry.Stored + (at - tailFrom)];
+  return at;
+}
+
+}  // namespace
+
+// The pass of ScanEntries over a leaf nothing of which is decoded, keys
+// compared as bytes: each entry is compared in its stored bytes, and only
+// the entries a search may end on or read next are decoded, from the one
+// before the first entry not below key to the first above it (the key of
+// the entries passed is kept in one buffer, not copied into their slots).
+void TPage::ScanStoredEntries(const uint8_t* key, int length, bool reversed, int& notBelow, int& above) const {
+  ENG_ASSERT(decoded == 0 && decodedFrom == 0 && !packed);
+  const uint32_t size = EntrySize();
+  const int k = KeyLength;
+  uint8_t running[MaxIndexKeyLength];  // the key of the entry passed last
+  const uint8_t* p = packedEntries;
+  const uint8_t* end = packedEntries + packedSize;
+  const uint8_t* before = nullptr;  // where the entry passed last begins
+  int matched = 0;
+  int order = 0;
+  int first = 0;  // the first slot decoded
+  notBelow = 0;
+  above = Count + 1;
+  // The entry passed last, whose key is in running, into its slot.
+  auto placeBefore = [&](int index0) {
+    TPackedEntry entry;
+    if (!ReadPackedEntry(before, end, Compression, Unique, k, index0 == 0, entry)) Corrupt();
+    uint8_t* slot = entries + size_t(index0) * size;
+    memcpy(slot, running, size_t(k));
+    memcpy(slot + k + SlotPointer, before + 2 + entry.Stored + entry.Tail, 4);
+    PutLE32(slot + k + SlotKeyCount, 0);
+    PutLE16(slot + k + SlotShared, uint16_t(entry.Shared));
+    PutLE16(slot + k + SlotRemoved, uint16_t(entry.Removed));
+    decodedFrom = uint16_t(index0);
+    decodedFromBytes = uint16_t(before - packedEntries);
+  };
+  TPackedEntry entry;
+  int position = 1;
+  for (; position <= Count; ++position) {
+    const uint8_t* at = p;
+    if (!ReadPackedEntry(p, end, Compression, Unique, k, position == 1, entry)) Corrupt();
+    const uint8_t* bytes = p + 2;
+    if (position == 1 || entry.Shared <= matched) {
+      int entryByte = 0;
+      matched = MismatchStored(key, length, bytes, entry, k, entryByte);
+      order = matched == length ? 0 : key[matched] < entryByte ? -1 : 1;
+    }
+    const int c = reversed ? -order : order;
+    if (c <= 0 && notBelow == 0) {
+      notBelow = position;
+      if (position > 1) placeBefore(position - 2);
+      first = std::max(position - 2, 0);
+    }
+    if (notBelow != 0) {
+      const uint8_t* q = at;
+      if (!DecodeLeafEntry(q, end, position == 1, entries + size_t(position - 1) * size)) Corrupt();
+      p = q;
+    } else {
+      CopyFew(running + entry.Shared, bytes, size_t(entry.Stored));
+      ZeroFew(running + entry.Shared + entry.Stored, size_t(entry.Removed));
+      if (entry.Tail != 0) memcpy(running + k - KeptRowNumberBytes, bytes + entry.Stored, KeptRowNumberBytes);
+      p = bytes + entry.Stored + entry.Tail + 4;
+    }
+    before = at;
+    if (c < 0) {
+      above = position;
+      break;
+    }
+  }
+  if (notBelow == 0) {
+    // key above all: the last entry is where a search ends.
+    notBelow = above;
+    placeBefore(Count - 1);
+    first = Count - 1;
+    position = Count;
+  }
+  ENG_ASSERT(decodedFrom == first);
+  decoded = uint16_t(std::min<int>(position, Count));
+  decodedBytes = uint16_t(p - packedEntries);
+  if (first == 0) decodedFromBytes = 0;
 }
 
 TKeyOrder TPage::OrderOf(const TKeyComparer& compare, const uint8_t* key, int length) const {

@@ -281,6 +281,11 @@ private:
   bool packed = false;
   mutable uint16_t decoded = 0;
   mutable uint16_t decodedBytes = 0;
+  // A search of a leaf nothing of which was decoded decodes only the
+  // entries it may end on: the decoded slots begin at `decodedFrom`,
+  // whose stored entry begins at `decodedFromBytes` (0 and 0 otherwise).
+  mutable uint16_t decodedFrom = 0;
+  mutable uint16_t decodedFromBytes = 0;
   // A branch's running sums of key counts are current (SumKeyCounts).
   mutable bool countsSummed = false;
 
@@ -315,8 +320,9 @@ private:
   void UnpackEntries(const uint8_t* data, uint32_t usedBytes);
   void CheckPackedEntries(const uint8_t* data, uint32_t usedBytes) const;
   // Lazy decoding of a compressed leaf's kept packed entries.
-  bool Decoding() const { return packedEntries && !packed && decoded < Count; }
+  bool Decoding() const { return packedEntries && !packed && (decoded < Count || decodedFrom > 0); }
   void DecodeThrough(int count) const;
+  void Decode(int first, int last) const;
   bool DecodeLeafEntry(const uint8_t*& p, const uint8_t* end, bool first, uint8_t* slot) const;
   // Before entries change: every slot decoded, the packed entries let go.
   void Materialize() {
@@ -345,6 +351,7 @@ private:
   // first entry: entries before notBelow compare below it, those from
   // above on above it. Decodes a few entries past above at most.
   void ScanEntries(const TKeyComparer& compare, const uint8_t* key, int length, int& notBelow, int& above) const;
+  void ScanStoredEntries(const uint8_t* key, int length, bool reversed, int& notBelow, int& above) const;
   // How key compares with the entries, position by position; scanned
   // first on a page still decoding.
   TKeyOrder OrderOf(const TKeyComparer& compare, const uint8_t* key, int length) const;

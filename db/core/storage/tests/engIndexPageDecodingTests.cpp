@@ -191,6 +191,51 @@ TEST_P(IndexPageDecoding, ALeafChangedPartWayDecodedStoresWhatAWholeOneStores) {
   EXPECT_EQ(0, memcmp(image.bytes + 11, got.bytes + 11, IndexPageSize - 11));
 }
 
+// A search of a leaf fresh from its read decodes only the entries it may
+// end on: the entries after them and those before (read backwards, as a
+// walk steps back) still read as on a leaf decoded whole, and a change
+// after such reads stores the same bytes.
+TEST_P(IndexPageDecoding, EntriesAroundWhereASearchEndedReadAsOnALeafDecodedWhole) {
+  const auto [compression, unique, descending] = GetParam();
+  const uint32_t count = 60;
+  const TLeafImage image = StoredLeaf(compression, unique, descending, count);
+  const TKeyComparer compare = Comparer(descending);
+  TMemoryPageOwner owner;
+  std::unique_ptr<TPage> whole = LoadedLeaf(owner, image, compression, unique, descending);
+  whole->KeyAt(whole->Count);
+  for (uint32_t n : {0u, 1u, 2u, 30u, 59u, 60u, 61u}) {
+    const TKeyBytes probe = Ordered(LeafKey(n, unique), descending);
+    std::unique_ptr<TPage> lazy = LoadedLeaf(owner, image, compression, unique, descending);
+    const TSearchEnd got = SearchOnce(*lazy, TSearchKind::ForInsert, compare, probe.data(), KeyLength);
+    ASSERT_EQ(SearchOnce(*whole, TSearchKind::ForInsert, compare, probe.data(), KeyLength), got);
+    std::vector<int> reads;
+    for (int at = std::max<int>(got.position, 1); at <= int(count); ++at) reads.push_back(at);
+    for (int at = int(count); at >= 1; --at) reads.push_back(at);
+    for (int at : reads) {
+      ASSERT_EQ(0, memcmp(whole->KeyAt(at), lazy->KeyAt(at), KeyLength)) << "probe " << n << " entry " << at;
+      ASSERT_EQ(whole->PointerAt(at), lazy->PointerAt(at));
+    }
+    // A key between this one and the next, put in after reads on both
+    // sides of where its search ended, and after a leaf decoded whole.
+    TKeyBytes fresh = Ordered(LeafKey(n, unique), descending);
+    fresh[KeyLength - 1] = uint8_t(fresh[KeyLength - 1] + (descending ? -1 : 1));
+    std::unique_ptr<TPage> changed = LoadedLeaf(owner, image, compression, unique, descending);
+    changed->SearchForInsert(compare, fresh.data(), KeyLength);
+    if (changed->Position < count) changed->KeyAt(changed->Position + 1);
+    changed->KeyAt(1);
+    changed->InsertEntry(fresh.data(), 500, 0);
+    std::unique_ptr<TPage> decodedWhole = LoadedLeaf(owner, image, compression, unique, descending);
+    decodedWhole->KeyAt(decodedWhole->Count);
+    decodedWhole->SearchForInsert(compare, fresh.data(), KeyLength);
+    decodedWhole->InsertEntry(fresh.data(), 500, 0);
+    TLeafImage expected;
+    TLeafImage stored;
+    decodedWhole->Store(expected.bytes);
+    changed->Store(stored.bytes);
+    EXPECT_EQ(0, memcmp(expected.bytes, stored.bytes, IndexPageSize)) << "probe " << n;
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(CompressedLeaves, IndexPageDecoding,
                          testing::Combine(testing::Values(kcLeading, kcTrailing, kcFull), testing::Bool(),
                                           testing::Bool()));
