@@ -91,7 +91,9 @@ void TDataCursor::CheckKeysAreFree(TChangeKeys& keys) {
     // A key that compares equal to the record's own old key is its own.
     if (keys.Replacing && CompareKeys(key.Key, key.OldKey, keyLength) == 0) continue;
     key.Placed = true;
-    if (CurrentTree().FindKey(key.Key, key.Place)) Raise(EngErrDuplicateKey, {}, indexName);
+    if (keys.Replacing) CurrentTree().FindKeys(key.Key, key.Place, key.OldKey, key.OldWay);
+    else CurrentTree().FindKey(key.Key, key.Place);
+    if (key.Place.Found()) Raise(EngErrDuplicateKey, {}, indexName);
   }
 }
 
@@ -150,7 +152,20 @@ void TDataCursor::RunRecordChange(TRecordChange& change, const std::function<voi
   });
   work();
   SwitchToIndex(savedIndex);
-  FollowOwnChange(change.Number, change.Result, change.GoTo);
+  // Standing on a record whose key in the current index stayed as it was,
+  // the cursor keeps its place: the write began by following every change
+  // made before it, and this one moved no key of the current index. Only
+  // the record is read again, without the descent a search would make.
+  const bool keepsPlace = change.KeptCurrentKey && !change.GoTo && !filling && !filtering.On() &&
+                          !filtering.EdgePending() && !IsNaturalOrder() && OnRecord() && recordNumber == change.Number;
+  if (keepsPlace) {
+    TakeChangeSnapshot();
+    RebuildWindowAndBitmaps();
+    TOperationBracket bracket(*this);
+    LoadCurrentRecord();
+  } else {
+    FollowOwnChange(change.Number, change.Result, change.GoTo);
+  }
   if (change.UnlockAfter && HoldsRecordLock(change.Number)) UnlockRecord(change.Number);
   undo.Dismiss();
 }
@@ -210,6 +225,7 @@ void TDataCursor::InsertRecord(uint8_t* record, bool goToNew) {
 
 void TDataCursor::ModifyRecord(uint8_t* record, bool unlock, bool goTo) {
   const uint32_t number = CurrentRecordNumber();
+  const uint8_t currentIndex = indexNo;
   // The lock of a record read for editing is the caller's; one taken here
   // keeps other cursors and processes off the record for the change.
   const bool lockedHere = number != 0 && !HoldsRecordLock(number);
@@ -234,10 +250,13 @@ void TDataCursor::ModifyRecord(uint8_t* record, bool unlock, bool goTo) {
     // check found for a key stays good: each index changes once.
     ENG_ASSERT(table->MayChangeFiles());
     bool keyChanged = false;
+    change.KeptCurrentKey = true;
     for (const TChangeKey& entry : keys.Keys) {
       if (std::memcmp(entry.Key, entry.OldKey, entry.Length) == 0) continue;
+      if (entry.IndexNo == currentIndex) change.KeptCurrentKey = false;
       SwitchToIndex(entry.IndexNo);
-      CurrentTree().ReplaceKey(entry.OldKey, entry.Key, number, entry.Placed ? &entry.Place : nullptr);
+      if (entry.Placed) CurrentTree().ReplaceKey(entry.OldKey, entry.Key, number, &entry.Place, &entry.OldWay);
+      else CurrentTree().ReplaceKey(entry.OldKey, entry.Key, number);
       keyChanged = true;
     }
     stored->CopyFields(record);

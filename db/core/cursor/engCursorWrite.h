@@ -43,13 +43,15 @@ struct TChangeKey {
   uint8_t IndexNo = 0;
   // Unique index, or "Sys Deleted" for a row number the caller gave.
   bool Unique = false;
-  // The check's descent found the key's place, for the insert to use.
+  // The check's descent found the key's place, for the insert to use,
+  // and, for a change, the old key's way, for its delete.
   bool Placed = false;
   uint16_t Length = 0;
   uint8_t Key[MaxIndexKeyLength];
   // The key of the record a change replaces.
   uint8_t OldKey[MaxIndexKeyLength];
   TTreePath Place;
+  TTreePath OldWay;
 };
 
 struct TChangeKeys {

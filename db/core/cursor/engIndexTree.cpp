@@ -20,17 +20,55 @@ bool TIndexTree::FindKey(const uint8_t* key, TTreePath& path) {
   const uint32_t root = file.GetRootOffset(indexNo);
   if (root == 0) return false;
   TPageRef page(&file, file.GetTreePage(indexNo, root));
-  for (int depth = 0; !page->IsLeaf(); ++depth) {
-    if (depth > MaxTreeDepth || page->Count == 0) Corrupt();
+  DescendFrom(page, key, path);
+  return path.found;
+}
+
+// Each page passed is left standing on the way (its parent link set, its
+// position on the entry taken), as a change that climbs from the leaf
+// needs it.
+void TIndexTree::DescendFrom(TPageRef& page, const uint8_t* key, TTreePath& path) {
+  for (; !page->IsLeaf(); page.Replace(file.GetTreePage(indexNo, page->CurrentPointer()))) {
+    if (path.levels > MaxTreeDepth || page->Count == 0) Corrupt();
     page->Search(comparer, key, keyLength);
-    path.offsets[path.levels] = page->Offset;
-    path.positions[path.levels++] = page->Position;
-    page.Replace(file.GetTreePage(indexNo, page->CurrentPointer()));
+    NoteLevel(path, *page);
   }
   path.found = page->Count > 0 && page->Search(comparer, key, keyLength);
-  path.offsets[path.levels] = page->Offset;
-  path.positions[path.levels++] = page->Position;
-  return path.found;
+  NoteLevel(path, *page);
+}
+
+void TIndexTree::NoteLevel(TTreePath& path, TPage& page) {
+  page.Parent = path.levels == 0 ? 0 : path.offsets[path.levels - 1];
+  path.offsets[path.levels] = page.Offset;
+  path.positions[path.levels++] = page.Position;
+}
+
+// Each shared page is searched for both keys, so each way is the one
+// FindKey takes; where the ways part, each goes on alone.
+void TIndexTree::FindKeys(const uint8_t* key, TTreePath& path, const uint8_t* otherKey, TTreePath& otherPath) {
+  path.levels = otherPath.levels = 0;
+  path.found = otherPath.found = false;
+  const uint32_t root = file.GetRootOffset(indexNo);
+  if (root == 0) return;
+  TPageRef page(&file, file.GetTreePage(indexNo, root));
+  while (!page->IsLeaf()) {
+    if (path.levels > MaxTreeDepth || page->Count == 0) Corrupt();
+    page->Search(comparer, otherKey, keyLength);
+    const uint16_t otherPosition = page->Position;
+    NoteLevel(otherPath, *page);
+    page->Search(comparer, key, keyLength);
+    NoteLevel(path, *page);
+    if (page->Position != otherPosition) {
+      TPageRef other(&file, file.GetTreePage(indexNo, page->PointerAt(otherPosition)));
+      DescendFrom(other, otherKey, otherPath);
+      page.Replace(file.GetTreePage(indexNo, page->CurrentPointer()));
+      DescendFrom(page, key, path);
+      return;
+    }
+    page.Replace(file.GetTreePage(indexNo, page->CurrentPointer()));
+  }
+  DescendFrom(page, otherKey, otherPath);
+  DescendFrom(page, key, path);
 }
 
 TPage* TIndexTree::PathPage(const TTreePath& path, int level) {
@@ -117,39 +155,48 @@ bool TIndexTree::PlaceAfterDelete(const TTreePath& place, const TTreePath& from,
 // takes the plain way, since merges set the counts above from the pages
 // below.
 void TIndexTree::ReplaceKey(const uint8_t* oldKey, const uint8_t* newKey, uint32_t recordNumber,
-                            const TTreePath* newPlace) {
+                            const TTreePath* newPlace, const TTreePath* oldWay) {
   TTreePath from;
-  if (!FindKey(oldKey, from)) Corrupt();
+  if (oldWay) from = *oldWay;
+  else FindKey(oldKey, from);
+  if (!from.found) Corrupt();
   const int leaf = from.levels - 1;
-  bool keepsShape = false;
-  {
-    TPageRef page(&file, PathPage(from, leaf));
-    keepsShape = page->LeafKeepsShapeOnDelete();
-  }
-  if (!keepsShape) {
+  const uint16_t removed = from.positions[leaf];
+  TPageRef page(&file, PathPage(from, leaf));
+  if (!page->LeafKeepsShapeOnDelete()) {
+    page.Reset();
     DeleteAt(from);
     InsertKey(newKey, recordNumber);
     return;
   }
-  // A first key the delete carries up follows the parent links and
-  // positions of the pages above; the counts change only afterwards.
-  StandOnWay(from, leaf);
-  uint16_t removed = 0;
-  {
-    TPageRef page(&file, PathPage(from, leaf));
-    removed = page->Position;
-    [[maybe_unused]] const uint16_t before = page->Count;
-    page->DeleteEntry();
-    ENG_ASSERT(page->Count == before - 1 && !page->Free);
-  }
+  // The pages above are stood on (parent link and position) where a change
+  // follows them upwards: a first key the delete carries up climbs the old
+  // key's way; a split of the insert climbs the new key's, whose levels
+  // below the shared ones are stood on as their counts change, and which a
+  // descent after the delete stands on as it goes.
   TTreePath to;
-  if (!newPlace || !PlaceAfterDelete(*newPlace, from, removed, to)) FindKey(newKey, to);
+  const bool placed = newPlace && PlaceAfterDelete(*newPlace, from, removed, to);
+  const int shared = placed ? SharedLevels(from, to) : 0;
+  StandOnWay(from, removed == 1 ? leaf : shared);
+  [[maybe_unused]] const uint16_t before = page->Count;
+  page->DeleteEntry();
+  ENG_ASSERT(page->Count == before - 1 && !page->Free);
+  page.Reset();
+  if (!placed) FindKey(newKey, to);
+  const int common = placed ? shared : SharedLevels(from, to);
+  CountAlong(from, common, -1);
+  InsertAtCounted(to, newKey, recordNumber, common);
+}
+
+// The levels from the root where both ways take the same entry, above the
+// old key's leaf.
+int TIndexTree::SharedLevels(const TTreePath& from, const TTreePath& to) {
+  const int leaf = from.levels - 1;
   int shared = 0;
   while (shared < leaf && shared < to.levels - 1 && from.offsets[shared] == to.offsets[shared] &&
          from.positions[shared] == to.positions[shared])
     ++shared;
-  CountAlong(from, shared, -1);
-  InsertAtCounted(to, newKey, recordNumber, shared);
+  return shared;
 }
 
 void TIndexTree::FreePages() {

@@ -23,6 +23,8 @@ class TTreePath {
 public:
   // No descent yet, or an empty tree.
   bool Empty() const { return levels == 0; }
+  // The descent found the key it looked for.
+  bool Found() const { return found; }
 
 private:
   friend class TIndexTree;
@@ -44,6 +46,9 @@ public:
   // Descends to the leaf the key belongs in and notes the way in path;
   // true when the tree holds the key. Changes nothing.
   bool FindKey(const uint8_t* key, TTreePath& path);
+  // FindKey for two keys at once: the pages both ways share are fetched
+  // once, and each is searched for both keys.
+  void FindKeys(const uint8_t* key, TTreePath& path, const uint8_t* otherKey, TTreePath& otherPath);
   void InsertKey(const uint8_t* key, uint32_t recordNumber);
   // Inserts the key at the place FindKey found for it, without a second
   // descent.
@@ -56,9 +61,10 @@ public:
   // shared table does not write them back. newPlace, when given, is
   // FindKey's way to newKey in the tree as it stands now (nothing of this
   // index changed since); the insert follows it instead of descending
-  // again where the delete left it valid.
+  // again where the delete left it valid. oldWay, when given, is FindKey's
+  // way to oldKey in the tree as it stands now, taken instead of a descent.
   void ReplaceKey(const uint8_t* oldKey, const uint8_t* newKey, uint32_t recordNumber,
-                  const TTreePath* newPlace = nullptr);
+                  const TTreePath* newPlace = nullptr, const TTreePath* oldWay = nullptr);
   // Every page of the tree goes to the free list; the index is empty after.
   void FreePages();
 
@@ -70,6 +76,12 @@ private:
   const std::string& tableName;
 
   [[noreturn]] void Corrupt() const;
+  // Goes on from page (the last level path notes) down to the leaf key
+  // belongs in.
+  void DescendFrom(TPageRef& page, const uint8_t* key, TTreePath& path);
+  // Notes page, standing on the entry its search took, as the path's next
+  // level, its parent link set.
+  static void NoteLevel(TTreePath& path, TPage& page);
   // The page at level of the path, standing on the entry the descent took,
   // its parent link set.
   TPage* PathPage(const TTreePath& path, int level);
@@ -87,5 +99,6 @@ private:
   // leaf) gives after the delete, into to; false when it must be found
   // again.
   static bool PlaceAfterDelete(const TTreePath& place, const TTreePath& from, uint16_t removed, TTreePath& to);
+  static int SharedLevels(const TTreePath& from, const TTreePath& to);
   void FreePageTree(uint32_t offset, int depth);
 };

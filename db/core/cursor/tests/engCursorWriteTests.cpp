@@ -328,7 +328,17 @@ TEST_F(CursorWriteTest, ARowNumberChangeMovesTheKeysThatEndWithIt) {
 // byte for byte as deleting and inserting the key leaves it, whether the
 // old key's leaf keeps its shape or underflows into a neighbour, in plain
 // leaves and compressed ones.
-TEST_F(CursorWriteTest, AChangedKeyLeavesEachIndexAsDeletingAndInsertingItWould) {
+//
+// Run with the default page cache and with the smallest one, where pages
+// the uniqueness check walked are given up and read again before the
+// change uses its way: a change must stand on what it reads, not on what
+// the check left in memory.
+class CursorKeyChangeTest : public CursorWriteTest, public ::testing::WithParamInterface<int64_t> {};
+
+INSTANTIATE_TEST_SUITE_P(PageCaches, CursorKeyChangeTest, ::testing::Values(TCacheSizes{}.IndexBytes, int64_t(1)));
+
+TEST_P(CursorKeyChangeTest, AChangedKeyLeavesEachIndexAsDeletingAndInsertingItWould) {
+  session->CacheSizes.IndexBytes = GetParam();
   constexpr int32_t Rows = 1200;
   const uint8_t nameIndexes[] = {1, 2};
   for (const char* name : {"MOVED", "PLAIN"}) {
@@ -413,4 +423,75 @@ TEST_F(CursorWriteTest, AChangedKeyLeavesEachIndexAsDeletingAndInsertingItWould)
   const std::vector<char> movedBytes = bytesOf("MOVED.IDX");
   ASSERT_GT(movedBytes.size(), 100u * IndexPageSize);
   EXPECT_TRUE(movedBytes == bytesOf("PLAIN.IDX"));
+}
+
+// A change that leaves the record's key in the cursor's order as it was
+// leaves the cursor on the record, at its place among the rows as they now
+// stand (a twin's insert before it included, which the write follows
+// first), showing the new values, within a range too; a change that moves
+// the key leaves the cursor in the key's old gap, or takes it along when
+// asked.
+TEST_F(CursorWriteTest, AChangeKeepingTheCurrentKeyLeavesTheCursorOnTheRecord) {
+  CreateGroups("PLACE");
+  TDataCursor& cursor = OpenCursor("PLACE");
+  TDataCursor& twin = OpenCursor("PLACE");
+  for (int32_t id = 1; id <= 40; ++id) Insert(cursor, id, "Name" + std::to_string(id), id % 5);
+  TDataCursor& order = OpenCursor("PLACE");
+  order.SetIndexName("ByGrp");
+  // The cursor's row, sequence number and neighbours are those of a fresh
+  // walk over the rows as they stand.
+  auto expectInPlace = [&] {
+    const std::vector<int32_t> ids = Walk(order);
+    const int32_t id = IdOf(cursor);
+    const auto at = std::find(ids.begin(), ids.end(), id);
+    ASSERT_NE(at, ids.end());
+    EXPECT_EQ(cursor.GetSequenceNo(), int32_t(at - ids.begin()) + 1);
+    if (at + 1 != ids.end()) {
+      cursor.MoveBy(1);
+      EXPECT_EQ(IdOf(cursor), *(at + 1));
+      cursor.MoveBy(-1);
+    }
+    if (at != ids.begin()) {
+      cursor.MoveBy(-1);
+      EXPECT_EQ(IdOf(cursor), *(at - 1));
+      cursor.MoveBy(1);
+    }
+    EXPECT_EQ(IdOf(cursor), id);
+  };
+  auto change = [&](const char* name, int32_t group, bool goTo) {
+    std::vector<uint8_t> record = Current(cursor);
+    cursor.PutTableField(2, record.data(), name);
+    cursor.PutTableField(3, record.data(), &group);
+    cursor.ModifyRecord(record.data(), false, goTo);
+  };
+
+  cursor.SetIndexName("ByGrp");
+  cursor.SetToSequenceNo(17);
+  const int32_t id = IdOf(cursor);
+  const int32_t group = id % 5;
+  Insert(twin, 100, "Twin", group - 1);
+  change("Renamed", group, false);
+  EXPECT_EQ(IdOf(cursor), id);
+  EXPECT_EQ(NameOf(cursor), "Renamed");
+  expectInPlace();
+  change("Moved", group + 1, false);
+  EXPECT_NE(IdOf(cursor), id);
+  expectInPlace();
+  ASSERT_TRUE(Find(cursor, id));
+  cursor.SetIndexName("ByGrp");
+  change("Moved back", group, true);
+  EXPECT_EQ(IdOf(cursor), id);
+  EXPECT_EQ(NameOf(cursor), "Moved back");
+  expectInPlace();
+
+  std::vector<uint8_t> bound = Record(cursor, {nullptr, nullptr, &group});
+  cursor.SetRange(false, bound.data(), 1, bound.data(), 1);
+  order.SetRange(false, bound.data(), 1, bound.data(), 1);
+  cursor.SetToSequenceNo(3);
+  const int32_t ranged = IdOf(cursor);
+  Insert(twin, 101, "Twin again", group);
+  change("In range", group, false);
+  EXPECT_EQ(IdOf(cursor), ranged);
+  EXPECT_EQ(NameOf(cursor), "In range");
+  expectInPlace();
 }
