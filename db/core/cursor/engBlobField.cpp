@@ -86,7 +86,7 @@ int32_t TCursorBlobs::OpenField(int fieldNo, uint8_t* record, bool release, bool
   // A failed load leaves nothing open.
   TScopeGuard dropBuffer([this, buffer] { FreeBuffer(buffers.IndexOf(buffer)); });
   buffer->Load();
-  PutReference(fieldDesc, record, -buffer->Handle);
+  fields.PutBlobReference(fieldDesc, record, -buffer->Handle, buffer->Size() > 0);
   dropBuffer.Dismiss();
   return 0;
 }
@@ -98,7 +98,7 @@ int32_t TCursorBlobs::FreeBlob(int fieldNo, uint8_t* record, bool tableNumbering
   if (const int32_t result = OpenBuffer(fieldDesc, record, buffer)) return result;
   const int32_t firstOffset = buffer->FirstOffset;
   FreeBuffer(buffers.IndexOf(buffer));
-  PutReference(fieldDesc, record, firstOffset);
+  fields.PutBlobReference(fieldDesc, record, firstOffset, firstOffset != 0);
   return 0;
 }
 
@@ -205,12 +205,6 @@ const uint8_t* TCursorBlobs::HeldDesc(const TBlobBuffer& buffer, const uint8_t* 
                                       uint8_t* scratch) const {
   const uint8_t* fieldDesc = FieldDesc(buffer.FieldNo, tableNumbering, scratch);
   return IsBlobField(fieldDesc) && FieldReference(fieldDesc, record) == -buffer.Handle ? fieldDesc : nullptr;
-}
-
-void TCursorBlobs::PutReference(const uint8_t* fieldDesc, uint8_t* record, int32_t reference) {
-  uint8_t value[sizeof(int32_t)];
-  PutLE32(value, uint32_t(reference));
-  fields.PutFieldValue(fieldDesc, record, true, value);
 }
 
 void TCursorBlobs::Raise(uint16_t code, const uint8_t* fieldDesc) const {

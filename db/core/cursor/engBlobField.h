@@ -113,6 +113,5 @@ private:
   // buffer's handle, else nullptr.
   const uint8_t* HeldDesc(const TBlobBuffer& buffer, const uint8_t* record, bool tableNumbering,
                           uint8_t* scratch) const;
-  void PutReference(const uint8_t* fieldDesc, uint8_t* record, int32_t reference);
   [[noreturn]] void Raise(uint16_t code, const uint8_t* fieldDesc) const;
 };

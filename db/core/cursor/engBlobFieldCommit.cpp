@@ -42,7 +42,7 @@ void TCursorBlobs::SaveOpenBlobs(uint8_t* record, bool tableNumbering) {
   uint8_t scratch[FieldDescSize];
   for (int32_t i = 0; i < buffers.Count(); ++i)
     if (const uint8_t* fieldDesc = HeldDesc(*Buffer(i), record, tableNumbering, scratch))
-      PutReference(fieldDesc, record, Buffer(i)->FirstOffset);
+      fields.PutBlobReference(fieldDesc, record, Buffer(i)->FirstOffset, Buffer(i)->FirstOffset != 0);
 }
 
 void TCursorBlobs::FreeOpenBlobs(bool all) {

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "engAssert.h"
 #include "engBlobLayout.h"
 #include "engDataFile.h"
 #include "engDataHeader.h"
@@ -124,6 +125,13 @@ void TCursorFields::PutFieldValue(const uint8_t* fieldDesc, uint8_t* buffer, boo
     FieldNullByte(fieldDesc, buffer) = hasValue ? 1 : 0;
   }
   if (!computed) ComputeFields(buffer);
+}
+
+void TCursorFields::PutBlobReference(const uint8_t* fieldDesc, uint8_t* buffer, int32_t reference, bool hasValue) {
+  ENG_ASSERT(FieldType(fieldDesc) == dtBlob);
+  PutLE32(FieldValueBytes(fieldDesc, buffer), uint32_t(reference));
+  FieldNullByte(fieldDesc, buffer) = hasValue ? 1 : 0;
+  ComputeFields(buffer);
 }
 
 uint32_t TCursorFields::GetBlobRef(int fieldNo, const uint8_t* buffer, bool tableNumbering) const {

@@ -64,6 +64,11 @@ public:
   // A field marked not stored is written only with force; any other write
   // recomputes the cursor's computed fields.
   void PutFieldValue(const uint8_t* fieldDesc, uint8_t* buffer, bool force, const void* value);
+  // A BLOB field's reference (value bytes 0 to 3; the sequence number
+  // after it stays) and its null byte, as PutFieldValue puts them, for a
+  // caller that knows whether the reference holds a value: a cursor's
+  // BLOB calls put one at every open and free.
+  void PutBlobReference(const uint8_t* fieldDesc, uint8_t* buffer, int32_t reference, bool hasValue);
 
   // The BLOB sequence number of a BLOB field (value bytes 4 to 7), by table
   // numbering when asked, else the cursor's.

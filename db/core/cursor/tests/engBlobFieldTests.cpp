@@ -4,8 +4,10 @@
 #include <climits>
 
 #include "engBlobFieldTestSupport.h"
+#include "engBlobLayout.h"
 #include "engBlobTestSupport.h"
 #include "engErrorCodes.h"
+#include "engLittleEndian.h"
 
 namespace {
 
@@ -33,6 +35,39 @@ TEST_F(BlobFieldTest, ValuesAroundBlockBoundariesComeBackFromDiskInTheBlocksThey
     EXPECT_EQ(ReadValue(record, fFirstMemo), Bytes(size_t(sizes[i]), int(i)));
   }
   EXPECT_EQ(blobs.OpenBlobCount(), 0);
+}
+
+// An open puts the handle in the field and a free puts the first block's
+// offset back; the null byte under either says whether the value has
+// bytes, and the sequence number after the reference stays.
+TEST_F(BlobFieldTest, OpenAndFreeLeaveTheNullByteAsTheValueHasBytes) {
+  Create();
+  std::vector<uint8_t> full = NewRecord();
+  WriteValue(full, fFirstMemo, Bytes(300, 1));
+  Post(full);
+  std::vector<uint8_t> empty = NewRecord();
+  Post(empty);
+  const uint8_t* desc = cursor.FieldDescAt(fFirstMemo);
+  for (std::vector<uint8_t>* record : {&full, &empty}) {
+    const bool hasBytes = record == &full;
+    uint8_t* r = record->data();
+    const int32_t stored = Reference(*record, fFirstMemo);
+    const uint32_t sequence = GetLE32(FieldValueBytes(desc, r) + BlobFieldSequenceOffset);
+    EXPECT_EQ(FieldNullByte(desc, r), hasBytes ? 1 : 0);
+    ASSERT_EQ(blobs.OpenBlob(fFirstMemo, r, false, false, BlobOpenRead), 0);
+    EXPECT_LT(Reference(*record, fFirstMemo), 0);
+    EXPECT_EQ(FieldNullByte(desc, r), hasBytes ? 1 : 0);
+    ASSERT_EQ(blobs.FreeBlob(fFirstMemo, r, false), 0);
+    EXPECT_EQ(Reference(*record, fFirstMemo), stored);
+    EXPECT_EQ(FieldNullByte(desc, r), hasBytes ? 1 : 0);
+    EXPECT_EQ(GetLE32(FieldValueBytes(desc, r) + BlobFieldSequenceOffset), sequence);
+  }
+  // A value emptied while open is blank; freed, its stored chain speaks again.
+  ASSERT_EQ(blobs.OpenBlob(fFirstMemo, full.data(), false, false, BlobOpenWrite), 0);
+  ASSERT_EQ(blobs.TruncateBlob(fFirstMemo, full.data(), false, 0), 0);
+  EXPECT_TRUE(Blank(full, fFirstMemo));
+  ASSERT_EQ(blobs.FreeBlob(fFirstMemo, full.data(), false), 0);
+  EXPECT_FALSE(Blank(full, fFirstMemo));
 }
 
 TEST_F(BlobFieldTest, EveryBlobFieldOfARecordKeepsItsOwnValue) {
