@@ -129,8 +129,10 @@ void TCursorFields::PutFieldValue(const uint8_t* fieldDesc, uint8_t* buffer, boo
 
 void TCursorFields::PutBlobReference(const uint8_t* fieldDesc, uint8_t* buffer, int32_t reference, bool hasValue) {
   ENG_ASSERT(FieldType(fieldDesc) == dtBlob);
-  PutLE32(FieldValueBytes(fieldDesc, buffer), uint32_t(reference));
-  FieldNullByte(fieldDesc, buffer) = hasValue ? 1 : 0;
+  // A BLOB field's value bytes follow its null byte.
+  uint8_t* nullByte = buffer + FieldRecordOffset(fieldDesc);
+  PutLE32(nullByte + 1, uint32_t(reference));
+  *nullByte = hasValue ? 1 : 0;
   ComputeFields(buffer);
 }
 
