@@ -1078,7 +1078,10 @@ void TPage::ScanEntries(const TKeyComparer& compare, const uint8_t* key, int len
   const bool deleted = compare.IndexNo == DeletedIndexNo;
   const bool asBytes = key && (deleted || compare.LanguageId == 0);
   const bool reversed = compare.Descending && !deleted;
-  if (asBytes && IsCompressedLeaf() && decoded == 0) {
+  // A leaf decoded from its first entry on is searched in its slots and
+  // decoded further as far as needed: pages searched again and again end
+  // up decoded, and are then searched without decoding.
+  if (asBytes && IsCompressedLeaf() && (decoded == 0 || decodedFrom > 0)) {
     ScanStoredEntries(key, length, reversed, notBelow, above);
     return;
   }
@@ -1157,13 +1160,16 @@ inline int MismatchStored(const uint8_t* key, int length, const uint8_t* bytes, 
 
 }  // namespace
 
-// The pass of ScanEntries over a leaf nothing of which is decoded, keys
-// compared as bytes: each entry is compared in its stored bytes, and only
-// the entries a search may end on or read next are decoded, from the one
-// before the first entry not below key to the first above it (the key of
-// the entries passed is kept in one buffer, not copied into their slots).
+// The pass of ScanEntries over a leaf not decoded whole, keys compared as
+// bytes: each entry is compared in its stored bytes, and only the entries
+// a search may end on or read next are decoded, from the one before the
+// first entry not below key to the first above it (the key of the entries
+// passed is kept in one buffer, not copied into their slots). They are the
+// decoded ones from then on; slots decoded before keep their bytes (the
+// same entries decode to the same bytes), so no key a caller holds moves
+// or changes.
 void TPage::ScanStoredEntries(const uint8_t* key, int length, bool reversed, int& notBelow, int& above) const {
-  ENG_ASSERT(decoded == 0 && decodedFrom == 0 && !packed);
+  ENG_ASSERT(packedEntries && !packed);
   const uint32_t size = EntrySize();
   const int k = KeyLength;
   uint8_t running[MaxIndexKeyLength];  // the key of the entry passed last
@@ -1173,6 +1179,8 @@ void TPage::ScanStoredEntries(const uint8_t* key, int length, bool reversed, int
   int matched = 0;
   int order = 0;
   int first = 0;  // the first slot decoded
+  decodedFrom = 0;
+  decodedFromBytes = 0;
   notBelow = 0;
   above = Count + 1;
   // The entry passed last, whose key is in running, into its slot.

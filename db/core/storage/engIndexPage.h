@@ -281,9 +281,10 @@ private:
   bool packed = false;
   mutable uint16_t decoded = 0;
   mutable uint16_t decodedBytes = 0;
-  // A search of a leaf nothing of which was decoded decodes only the
-  // entries it may end on: the decoded slots begin at `decodedFrom`,
-  // whose stored entry begins at `decodedFromBytes` (0 and 0 otherwise).
+  // A search of a leaf not decoded whole decodes only the entries it may
+  // end on: the decoded slots begin at `decodedFrom`, whose stored entry
+  // begins at `decodedFromBytes` (0 and 0 otherwise); reading before them
+  // decodes from the first entry.
   mutable uint16_t decodedFrom = 0;
   mutable uint16_t decodedFromBytes = 0;
   // A branch's running sums of key counts are current (SumKeyCounts).
