@@ -208,6 +208,21 @@ TEST_P(IndexPageDecoding, EntriesAroundWhereASearchEndedReadAsOnALeafDecodedWhol
     std::unique_ptr<TPage> lazy = LoadedLeaf(owner, image, compression, unique, descending);
     const TSearchEnd got = SearchOnce(*lazy, TSearchKind::ForInsert, compare, probe.data(), KeyLength);
     ASSERT_EQ(SearchOnce(*whole, TSearchKind::ForInsert, compare, probe.data(), KeyLength), got);
+    // A second search, from the entries the first one decoded, ends
+    // where it ends on a leaf decoded whole.
+    for (uint32_t m : {1u, 29u, 45u, 62u}) {
+      const TKeyBytes other = Ordered(LeafKey(m, unique), descending);
+      std::unique_ptr<TPage> twice = LoadedLeaf(owner, image, compression, unique, descending);
+      SearchOnce(*twice, TSearchKind::Plain, compare, probe.data(), KeyLength);
+      for (TSearchKind kind : {TSearchKind::Plain, TSearchKind::ForInsert, TSearchKind::FirstNotBelow}) {
+        const TSearchEnd expected = SearchOnce(*whole, kind, compare, other.data(), KeyLength);
+        ASSERT_EQ(expected, SearchOnce(*twice, kind, compare, other.data(), KeyLength)) << "probe " << n << " then " << m;
+        const int at = kind == TSearchKind::FirstNotBelow ? expected.second : expected.position;
+        if (at >= 1 && at <= int(count)) {
+          ASSERT_EQ(0, memcmp(whole->KeyAt(at), twice->KeyAt(at), KeyLength));
+        }
+      }
+    }
     std::vector<int> reads;
     for (int at = std::max<int>(got.position, 1); at <= int(count); ++at) reads.push_back(at);
     for (int at = int(count); at >= 1; --at) reads.push_back(at);
