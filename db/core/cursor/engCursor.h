@@ -543,7 +543,8 @@ private:
     bool UnlockAfter;
     const uint8_t* Result;
     bool GoTo;
-    // The record keeps its key in the cursor's current index, bytes and all.
+    // The cursor keeps its key in its current index, its count of keys
+    // before it brought up to date by the change: it needs no search.
     bool KeptCurrentKey = false;
   };
   void RunRecordChange(TRecordChange& change, const std::function<void()>& work);
