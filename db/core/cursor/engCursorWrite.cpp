@@ -3,6 +3,7 @@
 // changes; it keeps every index and "Sys Deleted" in step and, on a shared
 // table, writes the headers back so that other processes see it.
 
+#include <algorithm>
 #include <cstring>
 
 #include "engCursorWrite.h"
@@ -152,12 +153,12 @@ void TDataCursor::RunRecordChange(TRecordChange& change, const std::function<voi
   });
   work();
   SwitchToIndex(savedIndex);
-  // Standing on a record whose key in the current index stayed as it was,
-  // the cursor keeps its place: the write began by following every change
-  // made before it, and this one moved no key of the current index. Only
-  // the record is read again, without the descent a search would make.
+  // A cursor that kept its key keeps its place: the write began by
+  // following every change made before it, and the change brought its
+  // count of keys before it up to date. Only its record is read again,
+  // without the descent a search would make.
   const bool keepsPlace = change.KeptCurrentKey && !change.GoTo && !filling && !filtering.On() &&
-                          !filtering.EdgePending() && !IsNaturalOrder() && OnRecord() && recordNumber == change.Number;
+                          !filtering.EdgePending() && !IsNaturalOrder() && OnRecord();
   if (keepsPlace) {
     TakeChangeSnapshot();
     RebuildWindowAndBitmaps();
@@ -171,6 +172,7 @@ void TDataCursor::RunRecordChange(TRecordChange& change, const std::function<voi
 }
 
 void TDataCursor::InsertRecord(uint8_t* record, bool goToNew) {
+  const uint8_t currentIndex = indexNo;
   TRecordChange change{0, true, true, record, goToNew};
   RunRecordChange(change, [&] {
     TDataFile& data = DataFile();
@@ -220,6 +222,20 @@ void TDataCursor::InsertRecord(uint8_t* record, bool goToNew) {
     IndexFile().IncRecordCount();
     stored.Release();
     FlushTable(true);
+
+    // The cursor keeps its key; the new one counts before it when it sorts
+    // first. The leaf the cursor stood on may have changed: its next step
+    // descends instead of taking up the walk where it left it.
+    const auto current = std::find_if(keys.Keys.begin(), keys.Keys.end(),
+                                      [&](const TChangeKey& entry) { return entry.IndexNo == currentIndex; });
+    if (current != keys.Keys.end() && !goToNew && !filling && OnRecord() && !IsNaturalOrder()) {
+      SwitchToIndex(currentIndex);
+      if (CompareKeys(current->Key, currentKey, keyLength) < 0) ++logicalPosition;
+      keptLeaf = runLeaf = 0;
+      upcomingCount[0] = upcomingCount[1] = 0;
+      upcomingWalk = false;
+      change.KeptCurrentKey = true;
+    }
   });
 }
 
@@ -250,7 +266,9 @@ void TDataCursor::ModifyRecord(uint8_t* record, bool unlock, bool goTo) {
     // check found for a key stays good: each index changes once.
     ENG_ASSERT(table->MayChangeFiles());
     bool keyChanged = false;
-    change.KeptCurrentKey = true;
+    // The cursor on the record keeps its key when the change moves no key
+    // of the cursor's index.
+    change.KeptCurrentKey = OnRecord() && recordNumber == number;
     for (const TChangeKey& entry : keys.Keys) {
       if (std::memcmp(entry.Key, entry.OldKey, entry.Length) == 0) continue;
       if (entry.IndexNo == currentIndex) change.KeptCurrentKey = false;

@@ -157,8 +157,15 @@ bool TIndexTree::PlaceAfterDelete(const TTreePath& place, const TTreePath& from,
 void TIndexTree::ReplaceKey(const uint8_t* oldKey, const uint8_t* newKey, uint32_t recordNumber,
                             const TTreePath* newPlace, const TTreePath* oldWay) {
   TTreePath from;
-  if (oldWay) from = *oldWay;
-  else FindKey(oldKey, from);
+  TTreePath place;
+  if (oldWay) {
+    from = *oldWay;
+  } else if (newPlace) {
+    FindKey(oldKey, from);
+  } else {
+    FindKeys(newKey, place, oldKey, from);
+    newPlace = &place;
+  }
   if (!from.found) Corrupt();
   const int leaf = from.levels - 1;
   const uint16_t removed = from.positions[leaf];

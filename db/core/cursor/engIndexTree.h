@@ -62,7 +62,8 @@ public:
   // FindKey's way to newKey in the tree as it stands now (nothing of this
   // index changed since); the insert follows it instead of descending
   // again where the delete left it valid. oldWay, when given, is FindKey's
-  // way to oldKey in the tree as it stands now, taken instead of a descent.
+  // way to oldKey in the tree as it stands now, taken instead of a descent;
+  // given neither, both are found in one descent.
   void ReplaceKey(const uint8_t* oldKey, const uint8_t* newKey, uint32_t recordNumber,
                   const TTreePath* newPlace = nullptr, const TTreePath* oldWay = nullptr);
   // Every page of the tree goes to the free list; the index is empty after.

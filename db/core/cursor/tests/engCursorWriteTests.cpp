@@ -428,9 +428,9 @@ TEST_P(CursorKeyChangeTest, AChangedKeyLeavesEachIndexAsDeletingAndInsertingItWo
 // A change that leaves the record's key in the cursor's order as it was
 // leaves the cursor on the record, at its place among the rows as they now
 // stand (a twin's insert before it included, which the write follows
-// first), showing the new values, within a range too; a change that moves
-// the key leaves the cursor in the key's old gap, or takes it along when
-// asked.
+// first), showing the new values, within a range too, and after the
+// cursor's own inserts before and after it; a change that moves the key
+// leaves the cursor in the key's old gap, or takes it along when asked.
 TEST_F(CursorWriteTest, AChangeKeepingTheCurrentKeyLeavesTheCursorOnTheRecord) {
   CreateGroups("PLACE");
   TDataCursor& cursor = OpenCursor("PLACE");
@@ -483,6 +483,13 @@ TEST_F(CursorWriteTest, AChangeKeepingTheCurrentKeyLeavesTheCursorOnTheRecord) {
   EXPECT_EQ(IdOf(cursor), id);
   EXPECT_EQ(NameOf(cursor), "Moved back");
   expectInPlace();
+  // The cursor's own inserts, before its key and after it.
+  Insert(cursor, 102, "Before", group - 1);
+  EXPECT_EQ(IdOf(cursor), id);
+  expectInPlace();
+  Insert(cursor, 103, "After", group + 3);
+  EXPECT_EQ(IdOf(cursor), id);
+  expectInPlace();
 
   std::vector<uint8_t> bound = Record(cursor, {nullptr, nullptr, &group});
   cursor.SetRange(false, bound.data(), 1, bound.data(), 1);
@@ -493,5 +500,9 @@ TEST_F(CursorWriteTest, AChangeKeepingTheCurrentKeyLeavesTheCursorOnTheRecord) {
   change("In range", group, false);
   EXPECT_EQ(IdOf(cursor), ranged);
   EXPECT_EQ(NameOf(cursor), "In range");
+  expectInPlace();
+  Insert(cursor, 104, "Below the range", group - 1);
+  Insert(cursor, 105, "In the range", group);
+  EXPECT_EQ(IdOf(cursor), ranged);
   expectInPlace();
 }
