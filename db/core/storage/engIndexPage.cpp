@@ -1047,10 +1047,28 @@ int TKeyOrder::BasicSearch(bool& found) const {
   int low = 1;
   int high = page.Count;
   int current = 1;
+  // Keys compared as bytes: the entries between the two that bound the
+  // search so far share with key at least the fewer leading bytes either
+  // bound shares with it, so a probe compares from there on (branches of
+  // long keys share long runs of them).
+  const bool deleted = compare.IndexNo == DeletedIndexNo;
+  const bool asBytes = !scanned && key && (deleted || compare.LanguageId == 0);
+  const bool reversed = compare.Descending && !deleted;
+  int sharedBelow = 0;
+  int sharedAbove = 0;
   while (low <= high) {
     int middle = (low + high) / 2;
     current = middle;
-    int c = At(middle);
+    int c;
+    if (asBytes) {
+      const uint8_t* entry = page.KeyAt(middle);
+      const int matched = Mismatch(key, entry, std::min(sharedBelow, sharedAbove), length);
+      const int order = matched == length ? 0 : key[matched] < entry[matched] ? -1 : 1;
+      c = reversed ? -order : order;
+      (c < 0 ? sharedAbove : sharedBelow) = matched;
+    } else {
+      c = At(middle);
+    }
     if (c < 0) {
       high = middle - 1;
       if (high < low && high >= 1) current = high;
