@@ -56,7 +56,7 @@ void TIndexTree::FindKeys(const uint8_t* key, TTreePath& path, const uint8_t* ot
     page->Search(comparer, otherKey, keyLength);
     const uint16_t otherPosition = page->Position;
     NoteLevel(otherPath, *page);
-    page->Search(comparer, key, keyLength);
+    SearchNear(*page, key, otherPosition);
     NoteLevel(path, *page);
     if (page->Position != otherPosition) {
       TPageRef other(&file, file.GetTreePage(indexNo, page->PointerAt(otherPosition)));
@@ -68,7 +68,23 @@ void TIndexTree::FindKeys(const uint8_t* key, TTreePath& path, const uint8_t* ot
     page.Replace(file.GetTreePage(indexNo, page->CurrentPointer()));
   }
   DescendFrom(page, otherKey, otherPath);
-  DescendFrom(page, key, path);
+  path.found = page->Count > 0 && SearchNear(*page, key, page->Position);
+  NoteLevel(path, *page);
+}
+
+// A search ends on the last entry not above the key (on the first when
+// every entry is above it): when the entry at near or the one before it
+// is that entry, as the two bounding it say, no search is needed.
+bool TIndexTree::SearchNear(TPage& page, const uint8_t* key, int near) {
+  for (const int at : {near, near - 1}) {
+    if (at < 1 || at > page.Count) continue;
+    const int order = comparer.CompareKeys(key, page.KeyAt(at), keyLength);
+    if (order < 0) continue;
+    if (at < page.Count && comparer.CompareKeys(key, page.KeyAt(at + 1), keyLength) >= 0) break;
+    page.Position = uint16_t(at);
+    return order == 0 && page.IsLeaf();
+  }
+  return page.Search(comparer, key, keyLength);
 }
 
 TPage* TIndexTree::PathPage(const TTreePath& path, int level) {

@@ -83,6 +83,9 @@ private:
   // Notes page, standing on the entry its search took, as the path's next
   // level, its parent link set.
   static void NoteLevel(TTreePath& path, TPage& page);
+  // TPage::Search for key on page, told where a search for a key near it
+  // ended.
+  bool SearchNear(TPage& page, const uint8_t* key, int near);
   // The page at level of the path, standing on the entry the descent took,
   // its parent link set.
   TPage* PathPage(const TTreePath& path, int level);

@@ -183,6 +183,29 @@ TEST_F(CursorWriteTest, DuplicateKeysNameTheirIndexAndLeaveTheTableAsItWas) {
   EXPECT_EQ(WalkNames(cursor), (std::vector<std::string>{"Ann", "Bob"}));
 }
 
+// A change onto the key next to its own, before or after it, also where
+// that key is the first or last of another leaf, is a duplicate.
+TEST_F(CursorWriteTest, AChangeOntoANeighboursKeyIsADuplicate) {
+  constexpr int32_t Rows = 400;
+  CreateGroups("NEAR");
+  TDataCursor& cursor = OpenCursor("NEAR");
+  auto nameOf = [](int32_t id) { return "N" + std::to_string(10000 + id); };
+  for (int32_t id = 1; id <= Rows; ++id) Insert(cursor, id, nameOf(id), 1);
+  const uint32_t indexChanges = cursor.Table()->IndexFile().GetChangeCount();
+  int duplicates = 0;
+  for (int32_t id = 1; id <= Rows; ++id) {
+    ASSERT_TRUE(Find(cursor, id));
+    for (const int32_t neighbour : {id - 1, id + 1}) {
+      if (neighbour < 1 || neighbour > Rows) continue;
+      std::vector<uint8_t> record = Current(cursor);
+      cursor.PutTableField(2, record.data(), nameOf(neighbour).c_str());
+      duplicates += ErrorOf([&] { cursor.ModifyRecord(record.data(), false, false); }) == EngErrDuplicateKey;
+    }
+  }
+  EXPECT_EQ(duplicates, 2 * (Rows - 1));
+  EXPECT_EQ(cursor.Table()->IndexFile().GetChangeCount(), indexChanges);
+}
+
 TEST_F(CursorWriteTest, AChangeTouchesOnlyTheIndexesWhoseKeysMoved) {
   CreateGroups("MOVES");
   TDataCursor& cursor = OpenCursor("MOVES");
