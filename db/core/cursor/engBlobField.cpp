@@ -74,20 +74,19 @@ int32_t TCursorBlobs::OpenField(int fieldNo, uint8_t* record, bool release, bool
   }
   ENG_ASSERT(buffers.Count() <= MaxOpenBlobs);
   if (buffers.Count() >= MaxOpenBlobs) return EngErrTooManyBlobs;
-  TBlobBuffer* buffer =
-      buffers.Add(spare ? std::move(spare) : std::make_unique<TBlobBuffer>(reader, &table->BlobFile()));
-  buffer->Handle = NewHandle();
-  buffer->FieldNo = uint16_t(fieldNo);
-  buffer->FirstOffset = reference;
-  buffer->OpenMode = mode;
-  buffer->Release = release;
-  buffer->Sequence = GetLE32(FieldValueBytes(fieldDesc, record) + BlobFieldSequenceOffset);
-  buffer->PhysicalRecordNo = GetRecordPhysicalNo(record);
-  // A failed load leaves nothing open.
-  TScopeGuard dropBuffer([this, buffer] { FreeBuffer(buffers.IndexOf(buffer)); });
-  buffer->Load();
+  std::unique_ptr<TBlobBuffer> loading =
+      spare ? std::move(spare) : std::make_unique<TBlobBuffer>(reader, &table->BlobFile());
+  loading->Handle = NewHandle();
+  loading->FieldNo = uint16_t(fieldNo);
+  loading->FirstOffset = reference;
+  loading->OpenMode = mode;
+  loading->Release = release;
+  loading->Sequence = GetLE32(FieldValueBytes(fieldDesc, record) + BlobFieldSequenceOffset);
+  loading->PhysicalRecordNo = GetRecordPhysicalNo(record);
+  // Listed only once loaded: a failed load leaves nothing open.
+  loading->Load();
+  const TBlobBuffer* buffer = buffers.Add(std::move(loading));
   fields.PutBlobReference(fieldDesc, record, -buffer->Handle, buffer->Size() > 0);
-  dropBuffer.Dismiss();
   return 0;
 }
 
