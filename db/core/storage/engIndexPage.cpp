@@ -11,7 +11,6 @@
 #include "engLittleEndian.h"
 #include "engRecordsBitmap.h"
 #include "engScopeGuard.h"
-#include "engStrings.h"
 
 namespace {
 
@@ -31,6 +30,35 @@ constexpr int SlotPointer = 0;
 constexpr int SlotKeyCount = 4;
 constexpr int SlotShared = 8;
 constexpr int SlotRemoved = 10;
+
+// The first position from `from` on where a and b differ, or length. Both
+// helpers go a word at a time: padded keys share and end in long runs.
+inline int Mismatch(const uint8_t* a, const uint8_t* b, int from, int length) {
+  int at = from;
+  while (at + 8 <= length) {
+    uint64_t x;
+    uint64_t y;
+    memcpy(&x, a + at, 8);
+    memcpy(&y, b + at, 8);
+    if (x != y) break;
+    at += 8;
+  }
+  while (at < length && a[at] == b[at]) ++at;
+  return at;
+}
+
+// The zero bytes that end the count bytes before end.
+inline int ZerosBefore(const uint8_t* end, int count) {
+  int zeros = 0;
+  while (zeros + 8 <= count) {
+    uint64_t word;
+    memcpy(&word, end - zeros - 8, 8);
+    if (word != 0) break;
+    zeros += 8;
+  }
+  while (zeros < count && end[-zeros - 1] == 0) ++zeros;
+  return zeros;
+}
 
 }  // namespace
 
@@ -324,13 +352,13 @@ void TPage::SetCompression(uint8_t* slot, const uint8_t* previous) const {
   int shared = 0;
   int removed = 0;
   if (previous && (Compression == kcLeading || Compression == kcFull)) {
-    shared = CommonPrefixLength(previous, slot, k);
+    shared = Mismatch(previous, slot, 0, k);
     if (Compression == kcFull) shared = std::min(shared, 255);
   }
   if (Compression == kcTrailing || Compression == kcFull) {
     int end = k - (Unique ? 0 : 4);
     int start = Compression == kcFull ? shared : 0;
-    if (end > start) removed = TrailingZeroCount(slot + end, end - start);
+    if (end > start) removed = ZerosBefore(slot + end, end - start);
     if (Compression == kcFull) removed = std::min(removed, 255);
   }
   PutLE16(slot + k + SlotShared, uint16_t(shared));
@@ -488,20 +516,6 @@ inline void ZeroFew(uint8_t* to, size_t count) {
   }
 }
 
-// The first position from `from` on where a and b differ, or length.
-inline int Mismatch(const uint8_t* a, const uint8_t* b, int from, int length) {
-  int at = from;
-  while (at + 8 <= length) {
-    uint64_t x;
-    uint64_t y;
-    memcpy(&x, a + at, 8);
-    memcpy(&y, b + at, 8);
-    if (x != y) break;
-    at += 8;
-  }
-  while (at < length && a[at] == b[at]) ++at;
-  return at;
-}
 
 // A branch packed in memory (the page stores every key byte): per entry
 // the bytes shared with the key before (u16), then the rest of the key as
@@ -513,7 +527,7 @@ constexpr int BranchTailBytes = 8;  // child and key count
 constexpr int LeastZeroRun = 4;     // shorter runs stay in the literal part
 
 uint8_t* PackBranchKey(const uint8_t* key, const uint8_t* previous, int keyLength, uint8_t* p) {
-  const int shared = previous ? CommonPrefixLength(previous, key, keyLength) : 0;
+  const int shared = previous ? Mismatch(previous, key, 0, keyLength) : 0;
   PutLE16(p, uint16_t(shared));
   p += 2;
   int at = shared;
