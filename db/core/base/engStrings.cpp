@@ -89,21 +89,6 @@ std::string StripLineBreaks(std::string_view s) {
 
 std::string UndoubleQuotes(std::string_view s) { return ReplaceAll("''", "'", ReplaceAll("\"\"", "\"", s)); }
 
-int CommonPrefixLength(const void* a, const void* b, int n) {
-  auto pa = static_cast<const unsigned char*>(a);
-  auto pb = static_cast<const unsigned char*>(b);
-  int count = 0;
-  while (count < n && pa[count] == pb[count]) ++count;
-  return count;
-}
-
-int TrailingZeroCount(const void* end, int n) {
-  auto p = static_cast<const unsigned char*>(end);
-  int count = 0;
-  while (count < n && p[-count - 1] == 0) ++count;
-  return count;
-}
-
 void FillZero(void* buffer, int count) {
   if (count > 0) memset(buffer, 0, count);
 }

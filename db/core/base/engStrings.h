@@ -4,6 +4,7 @@
 // of expressions, record fields) have no such limit.
 
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -35,10 +36,37 @@ std::string StripLineBreaks(std::string_view s);
 // Each "" becomes ", then each '' becomes '.
 std::string UndoubleQuotes(std::string_view s);
 
-// Equal leading bytes of a and b, at most n.
-int CommonPrefixLength(const void* a, const void* b, int n);
+// Equal leading bytes of a and b, at most n. Both go a word at a time and
+// are inline: index keys are padded, so they share and end in long runs,
+// and key packing and searches call them per entry.
+inline int CommonPrefixLength(const void* a, const void* b, int n) {
+  auto pa = static_cast<const unsigned char*>(a);
+  auto pb = static_cast<const unsigned char*>(b);
+  int count = 0;
+  while (count + 8 <= n) {
+    uint64_t x;
+    uint64_t y;
+    std::memcpy(&x, pa + count, 8);
+    std::memcpy(&y, pb + count, 8);
+    if (x != y) break;
+    count += 8;
+  }
+  while (count < n && pa[count] == pb[count]) ++count;
+  return count;
+}
 // Zero bytes going backwards from the byte before end, at most n.
-int TrailingZeroCount(const void* end, int n);
+inline int TrailingZeroCount(const void* end, int n) {
+  auto p = static_cast<const unsigned char*>(end);
+  int count = 0;
+  while (count + 8 <= n) {
+    uint64_t word;
+    std::memcpy(&word, p - count - 8, 8);
+    if (word != 0) break;
+    count += 8;
+  }
+  while (count < n && p[-count - 1] == 0) ++count;
+  return count;
+}
 void FillZero(void* buffer, int count);
 
 // Letters, "_" and the bytes 129 to 254 (which lets UTF-8 names through).

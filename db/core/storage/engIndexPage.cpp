@@ -11,6 +11,7 @@
 #include "engLittleEndian.h"
 #include "engRecordsBitmap.h"
 #include "engScopeGuard.h"
+#include "engStrings.h"
 
 namespace {
 
@@ -30,35 +31,6 @@ constexpr int SlotPointer = 0;
 constexpr int SlotKeyCount = 4;
 constexpr int SlotShared = 8;
 constexpr int SlotRemoved = 10;
-
-// The first position from `from` on where a and b differ, or length. Both
-// helpers go a word at a time: padded keys share and end in long runs.
-inline int Mismatch(const uint8_t* a, const uint8_t* b, int from, int length) {
-  int at = from;
-  while (at + 8 <= length) {
-    uint64_t x;
-    uint64_t y;
-    memcpy(&x, a + at, 8);
-    memcpy(&y, b + at, 8);
-    if (x != y) break;
-    at += 8;
-  }
-  while (at < length && a[at] == b[at]) ++at;
-  return at;
-}
-
-// The zero bytes that end the count bytes before end.
-inline int ZerosBefore(const uint8_t* end, int count) {
-  int zeros = 0;
-  while (zeros + 8 <= count) {
-    uint64_t word;
-    memcpy(&word, end - zeros - 8, 8);
-    if (word != 0) break;
-    zeros += 8;
-  }
-  while (zeros < count && end[-zeros - 1] == 0) ++zeros;
-  return zeros;
-}
 
 }  // namespace
 
@@ -352,13 +324,13 @@ void TPage::SetCompression(uint8_t* slot, const uint8_t* previous) const {
   int shared = 0;
   int removed = 0;
   if (previous && (Compression == kcLeading || Compression == kcFull)) {
-    shared = Mismatch(previous, slot, 0, k);
+    shared = CommonPrefixLength(previous, slot, k);
     if (Compression == kcFull) shared = std::min(shared, 255);
   }
   if (Compression == kcTrailing || Compression == kcFull) {
     int end = k - (Unique ? 0 : 4);
     int start = Compression == kcFull ? shared : 0;
-    if (end > start) removed = ZerosBefore(slot + end, end - start);
+    if (end > start) removed = TrailingZeroCount(slot + end, end - start);
     if (Compression == kcFull) removed = std::min(removed, 255);
   }
   PutLE16(slot + k + SlotShared, uint16_t(shared));
@@ -527,7 +499,7 @@ constexpr int BranchTailBytes = 8;  // child and key count
 constexpr int LeastZeroRun = 4;     // shorter runs stay in the literal part
 
 uint8_t* PackBranchKey(const uint8_t* key, const uint8_t* previous, int keyLength, uint8_t* p) {
-  const int shared = previous ? Mismatch(previous, key, 0, keyLength) : 0;
+  const int shared = previous ? CommonPrefixLength(previous, key, keyLength) : 0;
   PutLE16(p, uint16_t(shared));
   p += 2;
   int at = shared;
@@ -1076,7 +1048,8 @@ int TKeyOrder::BasicSearch(bool& found) const {
     int c;
     if (asBytes) {
       const uint8_t* entry = page.KeyAt(middle);
-      const int matched = Mismatch(key, entry, std::min(sharedBelow, sharedAbove), length);
+      const int from = std::min(sharedBelow, sharedAbove);
+      const int matched = from + CommonPrefixLength(key + from, entry + from, length - from);
       const int order = matched == length ? 0 : key[matched] < entry[matched] ? -1 : 1;
       c = reversed ? -order : order;
       (c < 0 ? sharedAbove : sharedBelow) = matched;
@@ -1132,7 +1105,8 @@ void TPage::ScanEntries(const TKeyComparer& compare, const uint8_t* key, int len
     } else {
       const int shared = position == 1 || !IsLeaf() ? 0 : GetLE16(slot + k + SlotShared);
       if (position == 1 || shared <= matched) {
-        matched = Mismatch(key, slot, std::min(shared, length), length);
+        const int from = std::min(shared, length);
+        matched = from + CommonPrefixLength(key + from, slot + from, length - from);
         order = matched == length ? 0 : key[matched] < slot[matched] ? -1 : 1;
       }
       c = reversed ? -order : order;
