@@ -185,6 +185,10 @@ private:
   // a read next to them continues a walk and reads ahead.
   uint32_t lastReadFirst = 0;
   uint32_t lastReadEnd = 0;
+  // The most the last read's growth let it take, before the reader's run
+  // cut it: a walk whose leaf ends inside a read goes on at the size it
+  // had reached, not at a first read's few records again.
+  int32_t lastReadReach = 0;
   TDataHeader header;
   bool descriptorsModified = false;
   TEngineBuffer descriptors;  // FieldCount() descriptors; empty without fields

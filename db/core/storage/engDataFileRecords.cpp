@@ -165,6 +165,7 @@ void TDataFile::ReadRecords(TReadContext* reader, uint32_t recordNumber, int dir
                             bool readAhead) {
   const bool forward = direction == 1;
   int32_t count = 1;
+  int32_t reach = 1;
   // A read that neither starts at an end of the file nor continues the
   // last one is a look-up: reading ahead would fill the cache with records
   // nobody asked for.
@@ -173,14 +174,16 @@ void TDataFile::ReadRecords(TReadContext* reader, uint32_t recordNumber, int dir
   if (readAhead && (atEnd || continues)) {
     // A walk reads more the longer it goes on: its first read a few
     // records (a reader after the last ten rows wants no more), each next
-    // one twice what the last took, up to the block.
-    const int64_t grown = continues ? std::max<int64_t>(FirstWalkRecords, 2 * int64_t(lastReadEnd - lastReadFirst))
+    // one twice what the last could take, up to the block. Twice what the
+    // last took would start again from a few records after every read a
+    // leaf's end cut short: four reads a leaf instead of one.
+    const int64_t grown = continues ? std::max<int64_t>(FirstWalkRecords, 2 * int64_t(lastReadReach))
                                     : FirstWalkRecords;
     // Backward, the block ends at the record and cannot start before record 1.
     const int64_t available = forward ? int64_t(PhysicalRecordCount()) - recordNumber + 1 : recordNumber;
-    const int32_t limit = int32_t(std::min({int64_t(readAheadCount), available, grown}));
-    count = cursorSized ? std::clamp(reader ? reader->ReadAheadCount(recordNumber, forward, limit) : limit, 1, limit)
-                        : limit;
+    reach = int32_t(std::min({int64_t(readAheadCount), available, grown}));
+    count = cursorSized ? std::clamp(reader ? reader->ReadAheadCount(recordNumber, forward, reach) : reach, 1, reach)
+                        : reach;
   }
   const uint32_t first = forward ? recordNumber : recordNumber - uint32_t(count) + 1;
   const int32_t size = RecordSize();
@@ -194,6 +197,7 @@ void TDataFile::ReadRecords(TReadContext* reader, uint32_t recordNumber, int dir
   if (count > 1) ++readAheadReads;
   lastReadFirst = first;
   lastReadEnd = first + uint32_t(std::max(got / size, 1));
+  lastReadReach = reach;
   // While the block is placed, a flush that taking a cache entry starts
   // leaves its records alone (InReadAhead).
   readAheadStart = first;

@@ -104,6 +104,58 @@ TEST_F(DataCacheTest, ReadAheadGrowsAlongAWalkUpToOneBlock) {
   EXPECT_EQ(file->CachedRecordCount(), 4);
 }
 
+// A reader walking an index whose leaves list the records in order: a
+// read-ahead may take the records to the end of the leaf it stands in.
+class TLeafReader final : public TReadContext {
+public:
+  explicit TLeafReader(int32_t leafEntries) : leafEntries(leafEntries) {}
+  int32_t ReadAheadCount(uint32_t record, bool forward, int32_t limit) override {
+    const int32_t inLeaf = int32_t((record - 1) % uint32_t(leafEntries));
+    return std::min(limit, forward ? leafEntries - inLeaf : inLeaf + 1);
+  }
+  bool InRepairMode() const override { return false; }
+  void ReportRepair(const std::string&) override {}
+
+private:
+  int32_t leafEntries;
+};
+
+// A read a leaf's end cut short does not make the walk start again from a
+// first read's few records: after the first leaf (16, 32, 64, then the 2
+// left of it), each leaf is one read, forward and backward.
+TEST_F(DataCacheTest, AWalkKeepsItsReadSizeAcrossLeafEnds) {
+  constexpr int32_t leafEntries = 114;
+  constexpr uint32_t last = 50 * leafEntries;
+  Create(OrderFields());
+  Append(int(last));
+  WriteBack();
+  Reopen();
+  ASSERT_LT(2 * leafEntries, file->ReadAheadRecords());
+  TLeafReader leaves(leafEntries);
+  auto walk = [&](uint32_t number, int direction) {
+    TRecord* record = nullptr;
+    ASSERT_TRUE(file->GetRecord(&leaves, number, direction, true, true, record));
+    ASSERT_EQ(GetId(record->Buffer()), int32_t(number));
+    file->ReleaseRecord(record);
+  };
+  for (uint32_t n = 1; n <= 30 * leafEntries; ++n) walk(n, 1);
+  EXPECT_EQ(file->PhysicalReads(), 4u + 29);
+  EXPECT_EQ(table.ChangeChecks, 4 + 29);
+
+  file->DropCache();
+  const uint32_t reads = file->PhysicalReads();
+  for (uint32_t n = last; n > last - 30 * leafEntries; --n) walk(n, 0);
+  EXPECT_EQ(file->PhysicalReads(), reads + 4 + 29);
+
+  // A look-up between walks starts the next one from a few records again.
+  file->DropCache();
+  walk(37 * leafEntries, 1);
+  const uint32_t lookedUp = file->PhysicalReads();
+  walk(37 * leafEntries + 1, 1);
+  EXPECT_EQ(file->CachedRecordCount(), 1 + 16);
+  EXPECT_EQ(file->PhysicalReads(), lookedUp + 1);
+}
+
 TEST_F(DataCacheTest, OtherUsersChangesMakeAReadStartOver) {
   Create(OrderFields());
   Append(10);
