@@ -543,8 +543,9 @@ private:
     bool UnlockAfter;
     const uint8_t* Result;
     bool GoTo;
-    // The cursor keeps its key in its current index, its count of keys
-    // before it brought up to date by the change: it needs no search.
+    // The change set the cursor's place in its current index (its key
+    // kept, or the key after a deleted one taken) and its count of keys
+    // before it: it needs no search.
     bool KeptCurrentKey = false;
   };
   void RunRecordChange(TRecordChange& change, const std::function<void()>& work);

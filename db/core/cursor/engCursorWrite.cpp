@@ -25,6 +25,11 @@ namespace {
 // The auto-increment value after last, wrapping as the data file does.
 int32_t AutoIncAfter(int32_t last) { return last >= MaxAutoIncValue ? 1 : last + 1; }
 
+// The tree of a change key's index.
+TIndexTree TreeOf(TIndexFile& file, const TChangeKey& key, const std::string& tableName) {
+  return TIndexTree(file, key.IndexNo, key.Comparer, key.Length, tableName);
+}
+
 }  // namespace
 
 void THeldRecord::Read(uint32_t number, TRecordRead how) {
@@ -80,6 +85,7 @@ void TDataCursor::BuildChangeKeys(const uint8_t* record, const uint8_t* oldRecor
     key.IndexNo = indexNo;
     key.Unique = indexUnique || deletedIndex;
     key.Length = keyLength;
+    key.Comparer = comparer;
     BuildKey(record, key.Key);
     if (oldRecord) BuildKey(oldRecord, key.OldKey);
   }
@@ -88,13 +94,13 @@ void TDataCursor::BuildChangeKeys(const uint8_t* record, const uint8_t* oldRecor
 void TDataCursor::CheckKeysAreFree(TChangeKeys& keys) {
   for (TChangeKey& key : keys.Keys) {
     if (!key.Unique) continue;
-    SwitchToIndex(key.IndexNo);
     // A key that compares equal to the record's own old key is its own.
-    if (keys.Replacing && CompareKeys(key.Key, key.OldKey, keyLength) == 0) continue;
+    if (keys.Replacing && key.Comparer.CompareKeys(key.Key, key.OldKey, key.Length) == 0) continue;
     key.Placed = true;
-    if (keys.Replacing) CurrentTree().FindKeys(key.Key, key.Place, key.OldKey, key.OldWay);
-    else CurrentTree().FindKey(key.Key, key.Place);
-    if (key.Place.Found()) Raise(EngErrDuplicateKey, {}, indexName);
+    TIndexTree tree = TreeOf(IndexFile(), key, tableName);
+    if (keys.Replacing) tree.FindKeys(key.Key, key.Place, key.OldKey, key.OldWay);
+    else tree.FindKey(key.Key, key.Place);
+    if (key.Place.Found()) Raise(EngErrDuplicateKey, {}, IndexFile().GetIndexName(key.IndexNo));
   }
 }
 
@@ -210,9 +216,9 @@ void TDataCursor::InsertRecord(uint8_t* record, bool goToNew) {
     ENG_ASSERT(table->MayChangeFiles());
     for (const TChangeKey& entry : keys.Keys) {
       if (entry.IndexNo == DeletedIndexNo) continue;  // the stored record's key, below
-      SwitchToIndex(entry.IndexNo);
-      if (entry.Placed) CurrentTree().InsertAt(entry.Place, entry.Key, number);
-      else InsertKey(entry.Key, number);
+      TIndexTree tree = TreeOf(IndexFile(), entry, tableName);
+      if (entry.Placed) tree.InsertAt(entry.Place, entry.Key, number);
+      else tree.InsertKey(entry.Key, number);
     }
     uint8_t key[MaxIndexKeyLength];
     SwitchToIndex(DeletedIndexNo);
@@ -272,9 +278,9 @@ void TDataCursor::ModifyRecord(uint8_t* record, bool unlock, bool goTo) {
     for (const TChangeKey& entry : keys.Keys) {
       if (std::memcmp(entry.Key, entry.OldKey, entry.Length) == 0) continue;
       if (entry.IndexNo == currentIndex) change.KeptCurrentKey = false;
-      SwitchToIndex(entry.IndexNo);
-      if (entry.Placed) CurrentTree().ReplaceKey(entry.OldKey, entry.Key, number, &entry.Place, &entry.OldWay);
-      else CurrentTree().ReplaceKey(entry.OldKey, entry.Key, number);
+      TIndexTree tree = TreeOf(IndexFile(), entry, tableName);
+      if (entry.Placed) tree.ReplaceKey(entry.OldKey, entry.Key, number, &entry.Place, &entry.OldWay);
+      else tree.ReplaceKey(entry.OldKey, entry.Key, number);
       keyChanged = true;
     }
     stored->CopyFields(record);
@@ -287,6 +293,7 @@ void TDataCursor::ModifyRecord(uint8_t* record, bool unlock, bool goTo) {
 
 void TDataCursor::DeleteRecord(const uint8_t* record, bool /*reposition*/) {
   const uint32_t number = CurrentRecordNumber();
+  const uint8_t currentIndex = indexNo;
   TRecordChange change{number, true, true, nullptr, false};
   RunRecordChange(change, [&] {
     if (number == 0) Raise(uint16_t(EngErrNoCurrentRecord));
@@ -296,12 +303,20 @@ void TDataCursor::DeleteRecord(const uint8_t* record, bool /*reposition*/) {
     if (stored->IsDeleted() || (!exclusive && !stored->SameAs(record))) Raise(EngErrRecordChanged);
     LockRecord(number);
 
+    // A cursor standing on the record in an index order moves to the entry
+    // after its key, which its own delete reads on the key's leaf; only a
+    // key that was its leaf's last leaves the search to find that entry.
+    const bool mayTakeNext = OnRecord() && recordNumber == number && !IsNaturalOrder() && !filling &&
+                             !filtering.On() && !filtering.EdgePending();
+    TEntryAfter next;
+    ENG_ASSERT(table->MayChangeFiles());
     uint8_t key[MaxIndexKeyLength];
     for (int n = 0; n <= IndexFile().GetSecondaryCount(); ++n) {
       if (!KeepsKeysIn(n)) continue;
       SwitchToIndex(uint8_t(n));
       BuildKey(stored->Buffer(), key);
-      DeleteKey(key);
+      const bool current = mayTakeNext && n == currentIndex && std::memcmp(key, currentKey, keyLength) == 0;
+      CurrentTree().DeleteKey(key, current ? &next : nullptr);
     }
     SwitchToIndex(DeletedIndexNo);
     uint8_t deletedKey[MaxIndexKeyLength];
@@ -314,5 +329,23 @@ void TDataCursor::DeleteRecord(const uint8_t* record, bool /*reposition*/) {
     data.FreeRecord(stored.Get());
     stored.Release();
     FlushTable(true);
+
+    // The entry after the key is where a search for the key now lands:
+    // the first key above it, with as many keys before it as the deleted
+    // one had. One past the range's end leaves the search to place the
+    // cursor at the range's edge.
+    if (!next.Found) return;
+    SwitchToIndex(currentIndex);
+    if (BelowRange(next.Key) || AboveRange(next.Key)) return;
+    filtering.DropEdge();
+    std::memcpy(currentKey, next.Key, keyLength);
+    recordNumber = next.Record;
+    beforeFirst = afterLast = false;
+    keptLeaf = runLeaf = 0;
+    runForward = runBackward = 0;
+    upcomingCount[0] = upcomingCount[1] = 0;
+    upcomingListed[0] = upcomingListed[1] = false;
+    upcomingWalk = false;
+    change.KeptCurrentKey = true;
   });
 }

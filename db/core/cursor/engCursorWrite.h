@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engIndexTree.h"
+#include "engKeyCompare.h"
 
 class TDataFile;
 class TRecord;
@@ -47,6 +48,9 @@ struct TChangeKey {
   // and, for a change, the old key's way, for its delete.
   bool Placed = false;
   uint16_t Length = 0;
+  // The index's comparison, so that the check and the change work on the
+  // index without the cursor switching to it again.
+  TKeyComparer Comparer;
   uint8_t Key[MaxIndexKeyLength];
   // The key of the record a change replaces.
   uint8_t OldKey[MaxIndexKeyLength];

@@ -1,5 +1,7 @@
 #include "engIndexTree.h"
 
+#include <cstring>
+
 #include "engAssert.h"
 #include "engErrorCodes.h"
 #include "engErrors.h"
@@ -137,17 +139,25 @@ void TIndexTree::InsertAtCounted(const TTreePath& path, const uint8_t* key, uint
   page->InsertEntry(key, recordNumber, 0);
 }
 
-void TIndexTree::DeleteAt(const TTreePath& path) {
+void TIndexTree::DeleteAt(const TTreePath& path, TEntryAfter* after) {
   CountAlong(path, 0, -1);
   TPageRef page(&file, PathPage(path, path.levels - 1));
+  if (after) {
+    const int next = page->Position + 1;
+    after->Found = next <= page->Count;
+    if (after->Found) {
+      std::memcpy(after->Key, page->KeyAt(next), keyLength);
+      after->Record = page->PointerAt(next);
+    }
+  }
   page->DeleteEntry();
 }
 
 // The key is looked for first, so a missing one changes no key count.
-void TIndexTree::DeleteKey(const uint8_t* key) {
+void TIndexTree::DeleteKey(const uint8_t* key, TEntryAfter* after) {
   TTreePath path;
   if (!FindKey(key, path)) Corrupt();
-  DeleteAt(path);
+  DeleteAt(path, after);
 }
 
 // A search leaves each leaf on the last entry below its key (or on the

@@ -34,6 +34,15 @@ private:
   bool found = false;
 };
 
+// The entry that takes a removed entry's place in key order, as its leaf
+// held it before the removal; Found is false when the removed entry was
+// its leaf's last (the next one lies on another leaf, or there is none).
+struct TEntryAfter {
+  bool Found = false;
+  uint32_t Record = 0;
+  uint8_t Key[MaxIndexKeyLength];
+};
+
 class TIndexTree {
 public:
   // Keys of keyLength bytes, compared by comparer, in index indexNo;
@@ -54,7 +63,8 @@ public:
   // descent.
   void InsertAt(const TTreePath& path, const uint8_t* key, uint32_t recordNumber);
   // A key the tree does not hold is damage (8965): nothing changes then.
-  void DeleteKey(const uint8_t* key);
+  // after, when given, takes the entry after the key's.
+  void DeleteKey(const uint8_t* key, TEntryAfter* after = nullptr);
   // Deletes oldKey and inserts newKey for recordNumber, leaving the tree
   // as DeleteKey and InsertKey leave it. Branch entries both ways pass
   // through lose one key and gain one: their pages stay unchanged, and a
@@ -97,8 +107,9 @@ private:
   void CountAlong(const TTreePath& path, int fromLevel, int delta);
   // InsertAt, counting the new key from level fromLevel on.
   void InsertAtCounted(const TTreePath& path, const uint8_t* key, uint32_t recordNumber, int fromLevel);
-  // Removes the entry the path's leaf stands on.
-  void DeleteAt(const TTreePath& path);
+  // Removes the entry the path's leaf stands on; after, when given, takes
+  // the entry after it.
+  void DeleteAt(const TTreePath& path, TEntryAfter* after = nullptr);
   // The way place (found before the entry removed was taken out of from's
   // leaf) gives after the delete, into to; false when it must be found
   // again.

@@ -7,6 +7,7 @@
 
 #include "engCursorWriteTestSupport.h"
 #include "engErrorCodes.h"
+#include "engTableTestSupport.h"
 
 namespace {
 
@@ -528,4 +529,114 @@ TEST_F(CursorWriteTest, AChangeKeepingTheCurrentKeyLeavesTheCursorOnTheRecord) {
   Insert(cursor, 105, "In the range", group);
   EXPECT_EQ(IdOf(cursor), ranged);
   expectInPlace();
+}
+
+// A delete leaves the cursor on the row after the deleted one in its order,
+// at the deleted row's sequence number, whether that row was on the deleted
+// key's leaf or on the next, and with what a twin or another process added
+// before the delete began counted; deleting the last row of the index or
+// of a range leaves the cursor at that end.
+TEST_F(CursorWriteTest, ADeleteLeavesTheCursorOnTheRowAfterTheDeletedOne) {
+  CreateGroups("AFTER");
+  TDataCursor& cursor = OpenCursor("AFTER");
+  TDataCursor& twin = OpenCursor("AFTER");
+  std::mt19937 random(4127);
+  constexpr int32_t Rows = 1500;
+  for (int32_t id = 1; id <= Rows; ++id)
+    Insert(cursor, id, "Name" + std::to_string(random() % 100000) + "-" + std::to_string(id), id % 7);
+  TDataCursor& order = OpenCursor("AFTER");
+  // The cursor stands on ids[at], with its neighbours, as the rows stand.
+  auto expectAt = [&](const std::vector<int32_t>& ids, size_t at) {
+    ASSERT_LT(at, ids.size());
+    ASSERT_TRUE(cursor.OnRecord());
+    EXPECT_EQ(IdOf(cursor), ids[at]);
+    EXPECT_EQ(IntField(cursor, Current(cursor).data(), 1), ids[at]);
+    EXPECT_EQ(cursor.GetSequenceNo(), int32_t(at) + 1);
+    if (at + 1 < ids.size()) {
+      cursor.MoveBy(1);
+      EXPECT_EQ(IdOf(cursor), ids[at + 1]);
+      cursor.MoveBy(-1);
+    }
+    if (at > 0) {
+      cursor.MoveBy(-1);
+      EXPECT_EQ(IdOf(cursor), ids[at - 1]);
+      cursor.MoveBy(1);
+    }
+    EXPECT_EQ(IdOf(cursor), ids[at]);
+  };
+  auto deleteCurrent = [&] { cursor.DeleteRecord(Current(cursor).data(), false); };
+
+  for (const char* index : {"", "ByName", "ByGrp"}) {
+    SCOPED_TRACE(index);
+    cursor.SetIndexName(index);
+    order.SetIndexName(index);
+    std::vector<int32_t> ids = Walk(order);
+    // A run of rows deleted one after another crosses leaves; single rows
+    // anywhere else.
+    size_t at = random() % (ids.size() / 2);
+    cursor.SetToSequenceNo(int32_t(at) + 1);
+    for (int n = 0; n < 250; ++n) {
+      ASSERT_EQ(IdOf(cursor), ids[at]);
+      deleteCurrent();
+      ids.erase(ids.begin() + std::ptrdiff_t(at));
+      ASSERT_NO_FATAL_FAILURE(expectAt(ids, at));
+    }
+    for (int n = 0; n < 40; ++n) {
+      at = n == 0 ? 0 : random() % (ids.size() - 1);
+      cursor.SetToSequenceNo(int32_t(at) + 1);
+      deleteCurrent();
+      ids.erase(ids.begin() + std::ptrdiff_t(at));
+      ASSERT_NO_FATAL_FAILURE(expectAt(ids, at));
+    }
+    EXPECT_EQ(Walk(order), ids);
+  }
+
+  // A twin's row before the cursor's, then another process's, each seen by
+  // the delete's start.
+  cursor.SetIndexName("");
+  order.SetIndexName("");
+  std::vector<int32_t> ids = Walk(order);
+  cursor.SetToSequenceNo(100);
+  Insert(twin, -1, "Twin", 3);
+  ids.insert(ids.begin(), -1);
+  deleteCurrent();
+  ids.erase(ids.begin() + 100);
+  ASSERT_NO_FATAL_FAILURE(expectAt(ids, 100));
+  session->StrictChangeDetection = true;
+  TableHelperProcess helper;
+  ASSERT_EQ(helper.Ask("cursor " + folder + " AFTER shared"), 0u);
+  ASSERT_EQ(helper.Ask("insert -5 2"), 0u);
+  ids.insert(ids.begin(), {-5, -4});
+  deleteCurrent();
+  ids.erase(ids.begin() + 102);
+  ASSERT_NO_FATAL_FAILURE(expectAt(ids, 102));
+  ASSERT_EQ(helper.Ask("closecursor"), 0u);
+  session->StrictChangeDetection = false;
+
+  // The last row of the index, then the last of a range.
+  cursor.SetToEnd();
+  cursor.MoveBy(-1);
+  deleteCurrent();
+  ids.pop_back();
+  EXPECT_TRUE(cursor.AtEnd());
+  cursor.MoveBy(-1);
+  EXPECT_EQ(IdOf(cursor), ids.back());
+  cursor.SetIndexName("ByGrp");
+  order.SetIndexName("ByGrp");
+  const int32_t group = 4;
+  std::vector<uint8_t> bound = Record(cursor, {nullptr, nullptr, &group});
+  cursor.SetRange(false, bound.data(), 1, bound.data(), 1);
+  order.SetRange(false, bound.data(), 1, bound.data(), 1);
+  std::vector<int32_t> ranged = Walk(order);
+  ASSERT_GT(ranged.size(), 3u);
+  cursor.SetToSequenceNo(int32_t(ranged.size()) - 1);
+  deleteCurrent();
+  ranged.erase(ranged.end() - 2);
+  ASSERT_NO_FATAL_FAILURE(expectAt(ranged, ranged.size() - 1));
+  deleteCurrent();
+  ranged.pop_back();
+  EXPECT_TRUE(cursor.AtEnd());
+  cursor.MoveBy(-1);
+  EXPECT_EQ(IdOf(cursor), ranged.back());
+  EXPECT_EQ(Walk(order), ranged);
 }
