@@ -29,7 +29,7 @@ void TDataCursor::TakeChangeSnapshot() {
 
 bool TDataCursor::SnapshotDiffers() const {
   const uint32_t blob = table->HasBlobFile() ? table->BlobFile().GetChangeCount() : 0;
-  return dataChanges != DataFile().ChangeCount() || indexChanges != IndexFile().GetChangeCount() ||
+  return dataChanges != table->DataFile().ChangeCount() || indexChanges != table->IndexFile().GetChangeCount() ||
          blobChanges != blob;
 }
 
@@ -48,9 +48,13 @@ bool TDataCursor::EnterOperation() {
 bool TDataCursor::BeginOperation() {
   if (!open || !EnterOperation()) return false;
   restarts = 0;
+  const bool strict = directory->Session()->StrictChangeDetection;
+  // Comparing the snapshot cannot fail: without strict detection an
+  // unchanged table needs no guard (its set-up was a tenth of the bracket).
+  if (!strict && (SkipsSnapshotCheck() || !SnapshotDiffers())) return false;
   TScopeGuard end([this] { EndOperation(); });
   bool changed = false;
-  if (directory->Session()->StrictChangeDetection) changed = table->LockChangeCheck();
+  if (strict) changed = table->LockChangeCheck();
   if (!changed && !SkipsSnapshotCheck() && SnapshotDiffers()) changed = true;
   if (changed) Resynchronise();
   end.Dismiss();
@@ -61,7 +65,7 @@ void TDataCursor::EndOperation() {
   if (operationDepth == 0) return;
   if (--operationDepth > 0) return;
   directory->Session()->LeaveUse();
-  if (open) table->UnlockChangeCheck();
+  if (open && table->HoldsChangeCheckLock()) table->UnlockChangeCheck();
 }
 
 void TDataCursor::RefreshPosition() {

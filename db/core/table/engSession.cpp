@@ -4,9 +4,7 @@
 #include <cstring>
 #include <filesystem>
 
-#include "engAssert.h"
 #include "engDirectory.h"
-#include "engLockRetry.h"
 #include "engPaths.h"
 #include "engStrings.h"
 #include "osLocale.h"
@@ -91,21 +89,4 @@ int32_t TDataSession::CloseDirectory(TDataDirectory* directory) {
     directories.Delete(index);
   }
   return 0;
-}
-
-void TDataSession::EnterUse() {
-  std::thread::id current{};
-  if (!user.compare_exchange_strong(current, std::this_thread::get_id()))
-    ENG_ASSERT(current == std::this_thread::get_id());
-  // Locks that other users hold are waited for as this session's settings say.
-  if (++useDepth == 1) EnterSessionLockWait({LockRetryCount, LockWaitTime});
-}
-
-void TDataSession::LeaveUse() {
-  ENG_ASSERT(user.load() == std::this_thread::get_id());
-  ENG_ASSERT(useDepth.load() > 0);
-  if (--useDepth == 0) {
-    LeaveSessionLockWait();
-    user.store(std::thread::id{});
-  }
 }

@@ -10,8 +10,10 @@
 #include <thread>
 #include <vector>
 
+#include "engAssert.h"
 #include "engFileTable.h"
 #include "engHeap.h"
+#include "engLockRetry.h"
 #include "engOwnedList.h"
 
 class TDataDirectory;
@@ -58,17 +60,39 @@ public:
   uint16_t SortID = 0;
 
   // Brackets the outermost operation of each cursor of the session: while
-  // one is running, only its thread may start another (an assertion).
-  void EnterUse();
-  void LeaveUse();
+  // one is running, only its thread may start another (an assertion). Two
+  // brackets a row (a step and a memo's open) make these plain counts: the
+  // owner is taken atomically only where assertions check it.
+  void EnterUse() {
+#if defined(ENG_ASSERTIONS)
+    std::thread::id current{};
+    if (!user.compare_exchange_strong(current, std::this_thread::get_id()))
+      ENG_ASSERT(current == std::this_thread::get_id());
+#endif
+    // Locks that other users hold are waited for as this session's settings say.
+    if (++useDepth == 1) EnterSessionLockWait({LockRetryCount, LockWaitTime});
+  }
+  void LeaveUse() {
+#if defined(ENG_ASSERTIONS)
+    ENG_ASSERT(user.load() == std::this_thread::get_id());
+#endif
+    ENG_ASSERT(useDepth > 0);
+    if (--useDepth > 0) return;
+    LeaveSessionLockWait();
+#if defined(ENG_ASSERTIONS)
+    user.store(std::thread::id{});
+#endif
+  }
 
 private:
   std::string defaultDirectory;
   std::string privateDirectory;
   std::vector<std::string> passwords;  // at most 255 bytes each, as stored in tables
   TOwnedList<TDataDirectory> directories;
+  int32_t useDepth = 0;
+#if defined(ENG_ASSERTIONS)
   std::atomic<std::thread::id> user{};
-  std::atomic<int32_t> useDepth{0};
+#endif
 
   int32_t FindPassword(const std::string& password) const;
 };

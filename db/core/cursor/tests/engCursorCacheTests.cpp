@@ -2,6 +2,8 @@
 // session's sizes, a walk done once is served from memory, and memory never
 // hides another process's change from an operation that must look.
 
+#include <algorithm>
+
 #include "engCursorWriteTestSupport.h"
 #include "engDataFile.h"
 #include "engTableTestSupport.h"
@@ -20,6 +22,14 @@ protected:
     return cursor;
   }
   static const TDataFile& Data(TDataCursor& cursor) { return cursor.Table()->DataFile(); }
+  // One step of a scan (GetNextRecord): the ID and name it read, appended.
+  static bool Step(TDataCursor& cursor, std::vector<int32_t>& ids, std::vector<std::string>& names) {
+    std::vector<uint8_t> record(cursor.CursorRecordSize());
+    if (cursor.GetNextRecord(record.data()) != 0) return false;
+    ids.push_back(IntField(cursor, record.data(), 1));
+    names.push_back(NameOf(cursor));
+    return true;
+  }
 };
 
 TEST_F(CursorCacheTest, CachedRecordsStayWithinTheSessionsSizeAndServeAWalkDoneBefore) {
@@ -83,6 +93,78 @@ TEST_F(CursorCacheTest, WithoutStrictDetectionARecordLockStillSeesTheChangeMemor
   EXPECT_EQ(IdOf(cursor), Rows);
   cursor.UnlockRecord(0);
   EXPECT_TRUE(Find(cursor, 301));
+}
+
+// A scan's step served from the records its reads took ahead still looks
+// first: under strict detection a row another process put just ahead of
+// it is met, and the rows after it follow in order.
+TEST_F(CursorCacheTest, UnderStrictDetectionAScanMeetsARowAnotherProcessPutAheadOfIt) {
+  CreateGroups("ROWS");
+  TDataCursor& cursor = OpenCursor("ROWS");
+  std::vector<int32_t> expected;
+  for (int32_t id = 2; id <= 2 * Rows; id += 2) {
+    Insert(cursor, id, "N" + std::to_string(id), id % 100);
+    expected.push_back(id);
+  }
+  session->StrictChangeDetection = true;
+  cursor.SetIndexName("");
+  cursor.SetToBegin();
+  std::vector<int32_t> ids;
+  std::vector<std::string> names;
+  while (ids.size() < size_t(Rows) / 3) ASSERT_TRUE(Step(cursor, ids, names));
+  const uint32_t reads = Data(cursor).PhysicalReads();
+  ASSERT_TRUE(Step(cursor, ids, names));
+  ASSERT_EQ(Data(cursor).PhysicalReads(), reads);  // the next row came from memory
+
+  TableHelperProcess other;
+  ASSERT_EQ(other.Ask("cursor " + folder + " ROWS shared"), 0u);
+  const int32_t ahead = ids.back() + 3;
+  ASSERT_EQ(other.Ask("insert " + std::to_string(ahead) + " 1"), 0u);
+  while (Step(cursor, ids, names)) {
+  }
+  expected.insert(std::find(expected.begin(), expected.end(), ahead + 1), ahead);
+  EXPECT_EQ(ids, expected);
+  EXPECT_FALSE(cursor.Table()->HoldsChangeCheckLock());
+}
+
+// Without strict detection, a change made by another cursor of this
+// process between two steps of a scan is seen by the second: a row deleted
+// ahead is not met, a row changed ahead reads changed, in every order.
+TEST_F(CursorCacheTest, AScanSeesWhatAnotherCursorOfTheProcessChangedAheadOfIt) {
+  TDataCursor& cursor = OpenRows();
+  TDataCursor& writer = OpenCursor("ROWS");
+  struct TCase {
+    const char* index;
+    int32_t gone;  // rows the scan has not met when the writer changes them
+    int32_t changed;
+  };
+  int32_t rows = Rows;
+  for (const TCase& test : {TCase{"", 299, 298}, TCase{"ByGrp", 297, 296}}) {
+    SCOPED_TRACE(test.index);
+    cursor.SetIndexName(test.index);
+    cursor.SetToBegin();
+    std::vector<int32_t> ids;
+    std::vector<std::string> names;
+    while (ids.size() < size_t(Rows) / 3) ASSERT_TRUE(Step(cursor, ids, names));
+    ASSERT_EQ(std::count(ids.begin(), ids.end(), test.gone) + std::count(ids.begin(), ids.end(), test.changed), 0);
+    ASSERT_TRUE(Find(writer, test.gone));
+    writer.DeleteRecord(Current(writer).data(), false);
+    --rows;
+    ASSERT_TRUE(Find(writer, test.changed));
+    const std::string name = "Changed" + std::to_string(test.changed);
+    std::vector<uint8_t> record = Row(writer, test.changed, name, test.changed % 100);
+    writer.ModifyRecord(record.data(), false, false);
+    // The step after the change looks first: the count is the files' own.
+    ASSERT_TRUE(Step(cursor, ids, names));
+    EXPECT_EQ(cursor.GetRecordCount(), rows);
+    while (Step(cursor, ids, names)) {
+    }
+    EXPECT_EQ(ids.size(), size_t(rows));
+    EXPECT_EQ(std::count(ids.begin(), ids.end(), test.gone), 0);
+    const auto at = std::find(ids.begin(), ids.end(), test.changed);
+    ASSERT_NE(at, ids.end());
+    EXPECT_EQ(names[size_t(at - ids.begin())], name);
+  }
 }
 
 }  // namespace
