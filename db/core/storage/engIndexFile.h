@@ -160,7 +160,7 @@ private:
   TPage* unpackedLeavesNewest = nullptr;
   TPage* unpackedLeavesOldest = nullptr;
   int64_t unpackedLeafBytes = 0;
-  TSpareSlots spareSlots;  // what the last page packed gave up
+  TSpareSlots spareSlots;  // what pages packed or loaded gave up
   std::vector<TPage*> flushList;
   TOwnedList<TPage> orphans;  // dropped from a cache while in use
   uint32_t cacheHits = 0;

@@ -158,8 +158,7 @@ void TIndexFile::FollowPageShape(TPage* page) {
 
 // A packed page that fails to unpack stays packed and cached.
 void TIndexFile::UnpackCached(TPage* page) {
-  page->AdoptSpareSlots(spareSlots);
-  page->Unpack();
+  page->Unpack(&spareSlots);
   Recharge(page);
   FollowPageShape(page);
 }
@@ -253,12 +252,11 @@ bool TIndexFile::GetPage(TReadContext* reader, uint8_t indexNo, uint32_t offset,
     }
     page = TakeCacheEntry(indexNo);
     page->Offset = offset;
-    page->AdoptSpareSlots(spareSlots);
     TScopeGuard returnOnFailure([&] {
       pageStack.Return(page);
       page = nullptr;
     });
-    page->Load(image, fresh);
+    page->Load(image, fresh, &spareSlots);
     returnOnFailure.Dismiss();
     Admit(page);
     ++pageReads;

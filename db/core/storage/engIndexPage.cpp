@@ -50,7 +50,42 @@ void TPageRef::Replace(TPage* next) {
   if (held) owner->ReleaseTreePage(held);
 }
 
-TSpareSlots::~TSpareSlots() { EngineFreeMem(block); }
+TSpareSlots::~TSpareSlots() {
+  for (int i = 0; i < count; ++i) EngineFreeMem(buffers[i].block);
+}
+
+int64_t TSpareSlots::Bytes() const {
+  int64_t bytes = 0;
+  for (int i = 0; i < count; ++i) bytes += buffers[i].capacity;
+  return bytes;
+}
+
+void TSpareSlots::Give(uint8_t*& block, int32_t& capacity) {
+  if (capacity == 0) return;
+  if (count == MostBuffers) {
+    EngineFreeMem(buffers[0].block);
+    std::move(buffers + 1, buffers + count, buffers);
+    --count;
+  }
+  buffers[count++] = TBuffer{block, capacity};
+  block = nullptr;
+  capacity = 0;
+}
+
+bool TSpareSlots::Take(int32_t least, int32_t most, uint8_t*& block, int32_t& capacity) {
+  ENG_ASSERT(capacity == 0);
+  int best = -1;
+  for (int i = 0; i < count; ++i) {
+    const int32_t size = buffers[i].capacity;
+    if (size >= least && size <= most && (best < 0 || size < buffers[best].capacity)) best = i;
+  }
+  if (best < 0) return false;
+  block = buffers[best].block;
+  capacity = buffers[best].capacity;
+  std::move(buffers + best + 1, buffers + count, buffers + best);
+  buffers[--count] = TBuffer{};
+  return true;
+}
 
 // How key compares with the entries of a page, position by position: by
 // the comparer, or, on a leaf still decoding, from where one pass found
@@ -179,12 +214,39 @@ void TPage::Reserve(int count) {
   GrowBuffer(most * int32_t(EntrySize()), int32_t(EntrySize()), entries, capacity);
 }
 
+int32_t TPage::SlotBytes(int count) const {
+  const int32_t size = int32_t(EntrySize());
+  if (IsCompressedLeaf()) return (int32_t(count) * size + EntryBufferStep - 1) / EntryBufferStep * EntryBufferStep;
+  return std::max(count, MaxEntries() + 2) * size;
+}
+
 // A page object serves one index after another, and the slots of a
 // compressed leaf of long keys take ten times what a page of short keys
-// needs: a buffer far larger than the entries about to be loaded is given
-// up, so that each cached page costs about what its own entries take.
-void TPage::FitBuffer(int count) {
-  if (capacity > int32_t(count) * int32_t(EntrySize()) + 2 * EntryBufferStep) GrowBuffer(0, 0, entries, capacity);
+// needs: a page takes a buffer at most a quarter larger than its entries
+// need, so that each cached page costs about what its own entries take (a
+// branch handed a leaf's buffer three times its size made the cache hold
+// a quarter fewer pages, and a bulk append read eight times as many). A
+// page made empty keeps a buffer of a few steps for the entries a split
+// moves into it.
+int32_t TPage::MostSlotBytes(int count) const {
+  if (count == 0) return 2 * EntryBufferStep;
+  const int32_t least = SlotBytes(count);
+  return least + least / 4;
+}
+
+bool TPage::SlotsFit(int32_t bytes, int count) const {
+  return bytes <= MostSlotBytes(count) && (count == 0 || bytes >= SlotBytes(count));
+}
+
+// The slots' bytes need no clearing (every entry is written whole before
+// it is read), so a spare buffer serves as well as a fresh one.
+void TPage::FitSlots(int count, TSpareSlots* spare) {
+  if (SlotsFit(capacity, count)) return;
+  if (spare) spare->Give(entries, capacity);
+  else GrowBuffer(0, 0, entries, capacity);
+  if (count == 0) return;
+  if (spare) spare->Take(SlotBytes(count), MostSlotBytes(count), entries, capacity);
+  Reserve(count);
 }
 
 void TPage::SetCount(uint16_t value) {
@@ -359,7 +421,7 @@ void TPage::RecountUsedBytes() {
 
 // ---- load and store ------------------------------------------------------
 
-void TPage::Load(const uint8_t* image, bool fresh) {
+void TPage::Load(const uint8_t* image, bool fresh, TSpareSlots* spare) {
   ENG_ASSERT(!packed);  // a cleared page
   memcpy(HeaderImage, image, PageHeaderSize);
   countsSummed = false;
@@ -368,8 +430,8 @@ void TPage::Load(const uint8_t* image, bool fresh) {
   Parent = 0;
   Free = 0;
   Modified = 0;
-  FitBuffer(fresh ? 0 : GetLE16(image + 1));
   if (fresh) {
+    FitSlots(0, spare);
     Count = 0;
     UsedBytes = 0;
     PageType = ptRootBranch;
@@ -390,6 +452,7 @@ void TPage::Load(const uint8_t* image, bool fresh) {
     used = uint32_t(Count) * (KeyLength + (IsLeaf() ? 4u : 8u));
     if (used > PageDataSize) Corrupt();
   }
+  FitSlots(Count + 1, spare);
   if (!IsCompressedLeaf()) {
     UnpackEntries(image + PageHeaderSize, used);
     return;
@@ -397,7 +460,6 @@ void TPage::Load(const uint8_t* image, bool fresh) {
   // Checked whole now, so that a damaged page is refused at its read;
   // decoded as it is read.
   CheckPackedEntries(image + PageHeaderSize, used);
-  Reserve(Count + 1);
   KeepStoredEntries(image + PageHeaderSize, used);
   UsedBytes = uint16_t(used);
 }
@@ -797,25 +859,13 @@ void TPage::Pack(TSpareSlots& spare) {
   decodedBytes = 0;
   decodedFrom = 0;
   decodedFromBytes = 0;
-  if (capacity > spare.capacity) {
-    std::swap(entries, spare.block);
-    std::swap(capacity, spare.capacity);
-  }
-  GrowBuffer(0, 0, entries, capacity);
-}
-
-void TPage::AdoptSpareSlots(TSpareSlots& spare) {
-  if (capacity > 0 || !spare.block) return;
-  entries = spare.block;
-  capacity = spare.capacity;
-  spare.block = nullptr;
-  spare.capacity = 0;
+  spare.Give(entries, capacity);
 }
 
 // A page that cannot take its slots stays packed.
-void TPage::Unpack() {
+void TPage::Unpack(TSpareSlots* spare) {
   ENG_ASSERT(packed && decoded == 0);
-  Reserve(Count + 1);
+  FitSlots(Count + 1, spare);
   packed = false;
   countsSummed = false;
 }

@@ -89,21 +89,37 @@ private:
   TPage* page = nullptr;
 };
 
-// A slot buffer no page holds: the cache passes the buffer a page gives up
-// when packed on to the next page it reads or unpacks, instead of freeing
-// one block and zero-filling another (a page's slots need no clearing:
-// every entry is written whole before it is read).
+// Slot buffers no page holds: a buffer a page gives up (packed, or its
+// slots too small or far too large for the entries it loads) waits here
+// for the next page whose entries it fits, instead of being freed and
+// another block taken and zero-filled. Slot sizes differ ten times between
+// the indexes of a table (a leaf of long text keys takes 20-60 KiB, one of
+// short keys a few), so a buffer goes only to a page it fits (SlotsFit:
+// at most a quarter above what its entries need); the buffers given up
+// longest ago are freed first.
 class TSpareSlots {
 public:
+  static constexpr int MostBuffers = 8;
   TSpareSlots() = default;
   TSpareSlots(const TSpareSlots&) = delete;
   TSpareSlots& operator=(const TSpareSlots&) = delete;
   ~TSpareSlots();
+  int Count() const { return count; }
+  int64_t Bytes() const;
 
 private:
   friend class TPage;
-  uint8_t* block = nullptr;
-  int32_t capacity = 0;
+  struct TBuffer {
+    uint8_t* block = nullptr;
+    int32_t capacity = 0;
+  };
+  TBuffer buffers[MostBuffers];  // oldest first
+  int count = 0;
+
+  // Takes the block (the variables are emptied).
+  void Give(uint8_t*& block, int32_t& capacity);
+  // The smallest buffer of least to most bytes, if any.
+  bool Take(int32_t least, int32_t most, uint8_t*& block, int32_t& capacity);
 };
 
 // Where a counting search leaves the second position in a leaf.
@@ -176,7 +192,9 @@ public:
   // hold is refused (8961).
   void Setup(TIndexPageOwner* owner, uint8_t indexNo, uint16_t keyLength, bool descending,
              bool unique, uint8_t compression);
-  void Load(const uint8_t* image, bool fresh);
+  // A slot buffer that does not fit the entries read goes to spare, and
+  // a fitting one is taken from there.
+  void Load(const uint8_t* image, bool fresh, TSpareSlots* spare = nullptr);
   void Store(uint8_t* image);
   void Clear();
   // Packed, the entries take the bytes the page stores and the slots are
@@ -189,12 +207,11 @@ public:
   // Packing a page whose entries did not change since it was read or
   // unpacked only gives up its slots, and unpacking decodes lazily.
   bool WorthPacking() const;
-  // The slots go to spare (the larger of the two buffers is kept there).
+  // The slots go to spare.
   void Pack(TSpareSlots& spare);
-  // Takes slots for the entries, which are decoded as they are read.
-  void Unpack();
-  // Takes the spare buffer when the page has none.
-  void AdoptSpareSlots(TSpareSlots& spare);
+  // Takes slots for the entries (a fitting spare buffer when the page's
+  // own does not fit), which are decoded as they are read.
+  void Unpack(TSpareSlots* spare = nullptr);
   void Assign(const TPage& source);
 
   void SetCount(uint16_t value);
@@ -302,7 +319,14 @@ private:
   }
   const uint8_t* Slot(int index0) const { return entries + size_t(index0) * EntrySize(); }
   void Reserve(int entries);
-  void FitBuffer(int entries);
+  // Bytes Reserve takes for count slots.
+  int32_t SlotBytes(int count) const;
+  // The most bytes a buffer for count slots may take, and whether one of
+  // that many bytes fits them.
+  int32_t MostSlotBytes(int count) const;
+  bool SlotsFit(int32_t bytes, int count) const;
+  // Slots for count entries whose bytes need not be kept.
+  void FitSlots(int count, TSpareSlots* spare);
   void SumKeyCounts() const;
   const uint8_t* EntryAt(int position) const;
   uint8_t* EntryAt(int position);
