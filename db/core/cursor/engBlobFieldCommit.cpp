@@ -2,6 +2,7 @@
 
 #include "engBlobField.h"
 
+#include "engDataFile.h"
 #include "engDataLayout.h"
 #include "engErrorCodes.h"
 #include "engFieldAccess.h"
@@ -50,12 +51,26 @@ void TCursorBlobs::FreeOpenBlobs(bool all) {
     if (all || Buffer(i)->Release) FreeBuffer(i);
 }
 
+// Every field's type is looked at: without a field map or a list of its
+// own, table numbering is the data file's positions and the descriptors
+// are read where the file keeps them (copying each took half the work of
+// freeing a short memo).
 void TCursorBlobs::FreeRecordBlobs(uint8_t* record) {
-  uint8_t fieldDesc[FieldDescSize];
+  const bool inPlace = !fields.HasFieldMap() && !fields.HasOwnFieldList();
+  uint8_t copy[FieldDescSize];
   for (int fieldNo = 1; fieldNo <= fields.GetFieldCount(); ++fieldNo) {
-    fields.GetTableFieldDesc(fieldNo, fieldDesc);
+    const uint8_t* fieldDesc = inPlace ? table->DataFile().FieldDescAt(fieldNo) : nullptr;
+    if (!fieldDesc) {
+      fields.GetTableFieldDesc(fieldNo, copy);
+      fieldDesc = copy;
+    }
     if (fieldDesc[FieldDescTypeOffset] != BlobFieldType) continue;
-    if (const int32_t result = OpenBlob(fieldNo, record, true, true, BlobOpenWrite)) Raise(uint16_t(result), fieldDesc);
-    if (const int32_t result = TruncateBlob(fieldNo, record, true, 0)) Raise(uint16_t(result), fieldDesc);
+    // Named from a copy taken after the call, which may read the file.
+    auto fail = [&](int32_t result) {
+      fields.GetTableFieldDesc(fieldNo, copy);
+      Raise(uint16_t(result), copy);
+    };
+    if (const int32_t result = OpenBlob(fieldNo, record, true, true, BlobOpenWrite)) fail(result);
+    if (const int32_t result = TruncateBlob(fieldNo, record, true, 0)) fail(result);
   }
 }
