@@ -139,25 +139,48 @@ void TIndexTree::InsertAtCounted(const TTreePath& path, const uint8_t* key, uint
   page->InsertEntry(key, recordNumber, 0);
 }
 
-void TIndexTree::DeleteAt(const TTreePath& path, TEntryAfter* after) {
+void TIndexTree::DeleteAt(const TTreePath& path) {
   CountAlong(path, 0, -1);
   TPageRef page(&file, PathPage(path, path.levels - 1));
-  if (after) {
-    const int next = page->Position + 1;
-    after->Found = next <= page->Count;
-    if (after->Found) {
-      std::memcpy(after->Key, page->KeyAt(next), keyLength);
-      after->Record = page->PointerAt(next);
-    }
-  }
   page->DeleteEntry();
 }
 
-// The key is looked for first, so a missing one changes no key count.
+// The key is looked for first, so a missing one changes no key count. The
+// pages of the way stay pinned from the descent to their count's change,
+// instead of being fetched again for it; each is given back before the
+// leaf changes, in the order a descent and a count along it give them
+// back, so the cache's order is as it was.
 void TIndexTree::DeleteKey(const uint8_t* key, TEntryAfter* after) {
-  TTreePath path;
-  if (!FindKey(key, path)) Corrupt();
-  DeleteAt(path, after);
+  const uint32_t root = file.GetRootOffset(indexNo);
+  if (root == 0) Corrupt();
+  TPageRef way[MaxTreeDepth + 2];
+  int leaf = 0;
+  way[0] = TPageRef(&file, file.GetTreePage(indexNo, root));
+  for (; !way[leaf]->IsLeaf(); ++leaf) {
+    TPage& page = *way[leaf];
+    if (leaf > MaxTreeDepth || page.Count == 0) Corrupt();
+    page.Parent = leaf == 0 ? 0 : way[leaf - 1]->Offset;
+    page.Search(comparer, key, keyLength);
+    way[leaf + 1] = TPageRef(&file, file.GetTreePage(indexNo, page.CurrentPointer()));
+  }
+  TPage& found = *way[leaf];
+  found.Parent = leaf == 0 ? 0 : way[leaf - 1]->Offset;
+  if (found.Count == 0 || !found.Search(comparer, key, keyLength)) Corrupt();
+  for (int level = 0; level < leaf; ++level) {
+    const uint32_t below = way[level]->CurrentKeyCount();
+    if (below == 0) Corrupt();
+    way[level]->SetCurrentKeyCount(below - 1);
+    way[level].Reset();
+  }
+  if (after) {
+    const int next = found.Position + 1;
+    after->Found = next <= found.Count;
+    if (after->Found) {
+      std::memcpy(after->Key, found.KeyAt(next), keyLength);
+      after->Record = found.PointerAt(next);
+    }
+  }
+  found.DeleteEntry();
 }
 
 // A search leaves each leaf on the last entry below its key (or on the

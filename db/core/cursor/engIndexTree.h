@@ -107,9 +107,8 @@ private:
   void CountAlong(const TTreePath& path, int fromLevel, int delta);
   // InsertAt, counting the new key from level fromLevel on.
   void InsertAtCounted(const TTreePath& path, const uint8_t* key, uint32_t recordNumber, int fromLevel);
-  // Removes the entry the path's leaf stands on; after, when given, takes
-  // the entry after it.
-  void DeleteAt(const TTreePath& path, TEntryAfter* after = nullptr);
+  // Removes the entry the path's leaf stands on.
+  void DeleteAt(const TTreePath& path);
   // The way place (found before the entry removed was taken out of from's
   // leaf) gives after the delete, into to; false when it must be found
   // again.
