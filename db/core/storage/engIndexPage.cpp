@@ -382,9 +382,17 @@ void TPage::ComputeCompression(int index0) {
 
 // previous: the slot before, none for the first entry.
 void TPage::SetCompression(uint8_t* slot, const uint8_t* previous) const {
-  int k = KeyLength;
-  int shared = 0;
-  int removed = 0;
+  int shared;
+  int removed;
+  CompressionOf(slot, previous, shared, removed);
+  PutLE16(slot + KeyLength + SlotShared, uint16_t(shared));
+  PutLE16(slot + KeyLength + SlotRemoved, uint16_t(removed));
+}
+
+void TPage::CompressionOf(const uint8_t* slot, const uint8_t* previous, int& shared, int& removed) const {
+  const int k = KeyLength;
+  shared = 0;
+  removed = 0;
   if (previous && (Compression == kcLeading || Compression == kcFull)) {
     shared = CommonPrefixLength(previous, slot, k);
     if (Compression == kcFull) shared = std::min(shared, 255);
@@ -395,8 +403,6 @@ void TPage::SetCompression(uint8_t* slot, const uint8_t* previous) const {
     if (end > start) removed = TrailingZeroCount(slot + end, end - start);
     if (Compression == kcFull) removed = std::min(removed, 255);
   }
-  PutLE16(slot + k + SlotShared, uint16_t(shared));
-  PutLE16(slot + k + SlotRemoved, uint16_t(removed));
 }
 
 void TPage::RefreshCompression(int index0) {
@@ -1055,6 +1061,57 @@ void TPage::SpliceOut(int index0) {
   ENG_ASSERT(StoredEntriesCurrent());
 }
 
+// A compressed leaf that keeps its stored entries splits in them: this
+// page keeps the bytes before the entry split at, and right (a page made
+// empty) takes the rest as they are, the first encoded again without the
+// bytes it shared. A split in the slots encodes every entry of both halves
+// afresh, which gives the same bytes only while each entry's counts are
+// those a packing computes: another writer may store fewer shared bytes,
+// and such a leaf splits in its slots as before (false). Only the slots
+// decoded so far stay decoded.
+bool TPage::SplitStoredEntries(TPage& right, int from0) {
+  if (!SplicesChanges() || right.Count != 0 || right.packedEntries) return false;
+  ENG_ASSERT(right.IsCompressedLeaf() && right.KeyLength == KeyLength && from0 > 0 && from0 < Count);
+  Decode(0, Count - 1);
+  const uint32_t size = EntrySize();
+  const int k = KeyLength;
+  const uint8_t* slots = entries;
+  for (int i = 0; i < Count; ++i) {
+    if (i == from0) continue;
+    const uint8_t* slot = slots + size_t(i) * size;
+    int shared;
+    int removed;
+    CompressionOf(slot, i == 0 ? nullptr : slot - size, shared, removed);
+    if (shared != GetLE16(slot + k + SlotShared) || removed != GetLE16(slot + k + SlotRemoved)) return false;
+  }
+  const uint32_t at = StoredOffset(from0);
+  const uint8_t* first = slots + size_t(from0) * size;
+  const uint32_t next = at + LeafEntryBytes(first);
+  // The right half's first entry can only grow, by the bytes it shared.
+  uint8_t bytes[2 * IndexPageSize];
+  right.Reserve(Count - from0 + 1);
+  uint8_t* head = right.entries;
+  memcpy(head, first, size);
+  SetCompression(head, nullptr);
+  uint8_t* p = EncodeLeafEntry(head, bytes);
+  const uint32_t headBytes = uint32_t(p - bytes);
+  memcpy(p, packedEntries + next, packedSize - next);
+  right.KeepStoredEntries(bytes, headBytes + packedSize - next);
+  right.Count = uint16_t(Count - from0);
+  right.UsedBytes = uint16_t(right.packedSize);
+  right.decoded = 1;
+  right.decodedBytes = uint16_t(headBytes);
+  right.Modified = 1;
+  Count = uint16_t(from0);
+  packedSize = at;
+  UsedBytes = uint16_t(at);
+  decoded = Count;
+  decodedBytes = uint16_t(at);
+  Modified = 1;
+  ENG_ASSERT(StoredEntriesCurrent() && right.StoredEntriesCurrent());
+  return true;
+}
+
 // Moves count slots from this page, starting at from0, into target before
 // its slot to0.
 void TPage::MoveSlots(TPage& target, int from0, int count, int to0) {
@@ -1456,7 +1513,7 @@ void TPage::Split() {
   right->SetPageType(halfType);
   SetPageType(halfType);
   int moving = Count / 2;
-  MoveSlots(*right, Count - moving, moving, 0);
+  if (!SplitStoredEntries(*right, Count - moving)) MoveSlots(*right, Count - moving, moving, 0);
   if (IsCompressedLeaf()) BalanceSplitLeaves(*right);
   if (Position > Count) {
     right->Position = uint16_t(Position - Count);

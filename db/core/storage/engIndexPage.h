@@ -336,12 +336,15 @@ private:
   uint32_t LeafEntryBytes(const uint8_t* slot) const;
   void ComputeCompression(int index0);
   void SetCompression(uint8_t* slot, const uint8_t* previous) const;
+  // The counts SetCompression puts.
+  void CompressionOf(const uint8_t* slot, const uint8_t* previous, int& shared, int& removed) const;
   void RefreshCompression(int index0);
   void RecountUsedBytes();
 
   void PutSlot(int index0, const uint8_t* slot);
   void RemoveSlot(int index0);
   void MoveSlots(TPage& target, int from0, int count, int to0);
+  bool SplitStoredEntries(TPage& right, int from0);
   void UnpackEntries(const uint8_t* data, uint32_t usedBytes);
   void CheckPackedEntries(const uint8_t* data, uint32_t usedBytes) const;
   // Lazy decoding of a compressed leaf's kept packed entries.

@@ -300,3 +300,61 @@ TEST(IndexPageSplicingOthers, ShorterSharedRunsOfAnotherWriterStayAsTheyWere) {
     ChangeOneLeafBothWays(image, present, n, length, unique, kcLeading, 11);
   }
 }
+
+// A split encodes every entry of both halves afresh, which changes the
+// entries another writer stored with fewer shared bytes than possible: a
+// leaf holding one such entry, before, at or after the entry it splits
+// at, splits as a leaf split in its slots does.
+TEST(IndexPageSplicingOthers, ALeafWithAShorterSharedRunSplitsAsAWholeLeafSplits) {
+  constexpr int length = 24;
+  constexpr int entryBytes = 2 + length + 4;  // the most a leading-compressed entry stores
+  for (bool unique : {true, false}) {
+    std::vector<TKeyBytes> keys;
+    uint32_t n = 2;
+    for (int used = 0; used + entryBytes < int(PageDataSize) - 40; n += 2) {
+      keys.push_back(SpliceKey(n, length, unique));
+      used += entryBytes;
+    }
+    for (size_t shortAt = 1; shortAt < keys.size(); ++shortAt) {
+      // Each entry shares what it can with the one before, but one.
+      TImage image(IndexPageSize, 0);
+      uint8_t* p = image.data() + PageHeaderSize;
+      for (size_t i = 0; i < keys.size(); ++i) {
+        int shared = 0;
+        if (i > 0 && i != shortAt)
+          shared = int(std::mismatch(keys[i].begin(), keys[i].end(), keys[i - 1].begin()).first - keys[i].begin());
+        PutLE16(p, uint16_t(shared));
+        memcpy(p + 2, keys[i].data() + shared, size_t(length - shared));
+        PutLE32(p + 2 + length - shared, uint32_t(1000 + i));
+        p += 2 + length - shared + 4;
+      }
+      image[0] = ptRootLeaf;
+      PutLE16(image.data() + 1, uint16_t(keys.size()));
+      PutLE16(image.data() + 11, uint16_t(p - image.data() - PageHeaderSize));
+
+      TCachingOwner spliced;
+      TWholeLeavesOwner whole;
+      for (TMemoryPageOwner* owner : std::initializer_list<TMemoryPageOwner*>{&spliced, &whole}) {
+        owner->indexes[TestIndex] = {uint16_t(length), unique, kcLeading};
+        TPage* root = owner->NewTreePage(TestIndex);
+        root->Load(image.data(), false);
+        owner->roots[TestIndex] = root->Offset;
+        owner->ReleaseTreePage(root);
+      }
+      TTestTree splicedTree(spliced, TestIndex, Comparer(), [&spliced] { return spliced.roots[TestIndex]; });
+      TTestTree wholeTree(whole, TestIndex, Comparer(), [&whole] { return whole.roots[TestIndex]; });
+      uint32_t next = n;
+      for (int inserts = 0; splicedTree.Depth() < 2 || inserts < 4; ++inserts, next += 2) {
+        ASSERT_LT(inserts, 200);
+        splicedTree.Insert(SpliceKey(next, length, unique), next);
+        wholeTree.Insert(SpliceKey(next, length, unique), next);
+        const std::map<uint32_t, TImage> expected = StoredPages(whole);
+        const std::map<uint32_t, TImage> got = StoredPages(spliced);
+        ASSERT_EQ(expected.size(), got.size());
+        for (const auto& [offset, stored] : expected)
+          ASSERT_EQ(-1, FirstDifference(stored, got.at(offset)))
+              << "page " << offset << " short entry " << shortAt << " insert " << inserts;
+      }
+    }
+  }
+}
