@@ -143,6 +143,7 @@ public:
   void FreeTreePage(TPage* page) override { FreePage(page); }
   void SetTreeRoot(uint8_t indexNo, uint32_t offset) override { SetRootOffset(indexNo, offset); }
   std::string ErrorTableName() const override;
+  TSpareSlots& SpareSlots() override { return spareSlots; }
 
 private:
   using TPageCache = TEntryCache<TPage>;

@@ -158,7 +158,7 @@ void TIndexFile::FollowPageShape(TPage* page) {
 
 // A packed page that fails to unpack stays packed and cached.
 void TIndexFile::UnpackCached(TPage* page) {
-  page->Unpack(&spareSlots);
+  page->Unpack();
   Recharge(page);
   FollowPageShape(page);
 }
@@ -168,7 +168,7 @@ void TIndexFile::UnpackCached(TPage* page) {
 bool TIndexFile::PackOldestLeaf() {
   for (TPage* page = unpackedLeavesOldest; page; page = page->UnpackedNewer) {
     if (page->UseCount > 0) continue;
-    page->Pack(spareSlots);
+    page->Pack();
     UnchainLeaf(page);
     Recharge(page);
     return true;
@@ -256,7 +256,7 @@ bool TIndexFile::GetPage(TReadContext* reader, uint8_t indexNo, uint32_t offset,
       pageStack.Return(page);
       page = nullptr;
     });
-    page->Load(image, fresh, &spareSlots);
+    page->Load(image, fresh);
     returnOnFailure.Dismiss();
     Admit(page);
     ++pageReads;

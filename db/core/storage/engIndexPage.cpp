@@ -16,6 +16,7 @@
 namespace {
 
 constexpr int32_t EntryBufferStep = 8192;
+constexpr uint32_t StoredBytesStep = 256;
 // Branches of keys at least this long are kept packed while idle, their
 // keys' runs of zeros left out: long keys are padded text.
 constexpr uint16_t PackedBranchKeyLength = 64;
@@ -204,14 +205,23 @@ void TPage::Assign(const TPage& source) {
 
 // A page that stores every key byte holds at most its page's entries and
 // the one that makes it split, so it takes that many slots at once and no
-// more; compressed leaves grow in steps.
+// more; compressed leaves grow in steps. A spare buffer that fits is taken
+// first (the slots so far copied, the smaller buffer left spare), rather
+// than a block grown, copied whole and its growth cleared.
 void TPage::Reserve(int count) {
-  if (IsCompressedLeaf()) {
-    GrowBuffer(int32_t(count) * int32_t(EntrySize()), EntryBufferStep, entries, capacity);
+  const int32_t least = SlotBytes(count);
+  if (capacity >= least) return;
+  TSpareSlots& spare = Owner->SpareSlots();
+  uint8_t* block = nullptr;
+  int32_t size = 0;
+  if (!spare.Take(least, MostSlotBytes(std::max(count, 1)), block, size)) {
+    GrowBuffer(least, 0, entries, capacity);
     return;
   }
-  const int32_t most = std::max(count, MaxEntries() + 2);
-  GrowBuffer(most * int32_t(EntrySize()), int32_t(EntrySize()), entries, capacity);
+  if (capacity > 0) memcpy(block, entries, std::min(size_t(Count) * EntrySize(), size_t(capacity)));
+  std::swap(block, entries);
+  std::swap(size, capacity);
+  spare.Give(block, size);
 }
 
 int32_t TPage::SlotBytes(int count) const {
@@ -240,13 +250,10 @@ bool TPage::SlotsFit(int32_t bytes, int count) const {
 
 // The slots' bytes need no clearing (every entry is written whole before
 // it is read), so a spare buffer serves as well as a fresh one.
-void TPage::FitSlots(int count, TSpareSlots* spare) {
+void TPage::FitSlots(int count) {
   if (SlotsFit(capacity, count)) return;
-  if (spare) spare->Give(entries, capacity);
-  else GrowBuffer(0, 0, entries, capacity);
-  if (count == 0) return;
-  if (spare) spare->Take(SlotBytes(count), MostSlotBytes(count), entries, capacity);
-  Reserve(count);
+  Owner->SpareSlots().Give(entries, capacity);
+  if (count > 0) Reserve(count);
 }
 
 void TPage::SetCount(uint16_t value) {
@@ -427,7 +434,7 @@ void TPage::RecountUsedBytes() {
 
 // ---- load and store ------------------------------------------------------
 
-void TPage::Load(const uint8_t* image, bool fresh, TSpareSlots* spare) {
+void TPage::Load(const uint8_t* image, bool fresh) {
   ENG_ASSERT(!packed);  // a cleared page
   memcpy(HeaderImage, image, PageHeaderSize);
   countsSummed = false;
@@ -437,7 +444,7 @@ void TPage::Load(const uint8_t* image, bool fresh, TSpareSlots* spare) {
   Free = 0;
   Modified = 0;
   if (fresh) {
-    FitSlots(0, spare);
+    FitSlots(0);
     Count = 0;
     UsedBytes = 0;
     PageType = ptRootBranch;
@@ -458,7 +465,7 @@ void TPage::Load(const uint8_t* image, bool fresh, TSpareSlots* spare) {
     used = uint32_t(Count) * (KeyLength + (IsLeaf() ? 4u : 8u));
     if (used > PageDataSize) Corrupt();
   }
-  FitSlots(Count + 1, spare);
+  FitSlots(Count + 1);
   if (!IsCompressedLeaf()) {
     UnpackEntries(image + PageHeaderSize, used);
     return;
@@ -851,7 +858,7 @@ bool TPage::StoredEntriesCurrent() const {
 // still has its stored entries, and packing it only gives up the slots
 // (pages are read once and then left alone by look-ups and scans). A free
 // page keeps its entries too: its count stays as it was when freed.
-void TPage::Pack(TSpareSlots& spare) {
+void TPage::Pack() {
   ENG_ASSERT(!packed && UseCount == 0);
   if (!packedEntries) {
     uint8_t image[PackedFormRoom];
@@ -865,13 +872,13 @@ void TPage::Pack(TSpareSlots& spare) {
   decodedBytes = 0;
   decodedFrom = 0;
   decodedFromBytes = 0;
-  spare.Give(entries, capacity);
+  Owner->SpareSlots().Give(entries, capacity);
 }
 
 // A page that cannot take its slots stays packed.
-void TPage::Unpack(TSpareSlots* spare) {
+void TPage::Unpack() {
   ENG_ASSERT(packed && decoded == 0);
-  FitSlots(Count + 1, spare);
+  FitSlots(Count + 1);
   packed = false;
   countsSummed = false;
 }
@@ -997,7 +1004,6 @@ uint32_t TPage::StoredOffset(int index0) const {
 
 // The stored bytes from..to become the count bytes given.
 void TPage::ReplaceStoredBytes(uint32_t from, uint32_t to, const uint8_t* bytes, uint32_t count) {
-  constexpr uint32_t StoredBytesStep = 256;
   ENG_ASSERT(from <= to && to <= packedSize);
   const uint32_t size = packedSize - (to - from) + count;
   if (size > packedCapacity) {
@@ -1103,6 +1109,13 @@ bool TPage::SplitStoredEntries(TPage& right, int from0) {
   right.decodedBytes = uint16_t(headBytes);
   right.Modified = 1;
   Count = uint16_t(from0);
+  // A cached page is charged what it holds: the bytes the right half took
+  // are given back.
+  const uint32_t room = (at + StoredBytesStep - 1) / StoredBytesStep * StoredBytesStep;
+  if (room < packedCapacity) {
+    packedEntries = static_cast<uint8_t*>(EngineReallocMem(packedEntries, room));
+    packedCapacity = room;
+  }
   packedSize = at;
   UsedBytes = uint16_t(at);
   decoded = Count;

@@ -21,6 +21,7 @@
 
 class TPage;
 class TRecordsBitmap;
+class TSpareSlots;
 class TKeyOrder;
 
 inline constexpr uint32_t IndexPageSize = 4096;
@@ -58,6 +59,8 @@ public:
   virtual void SetTreeRoot(uint8_t indexNo, uint32_t offset) = 0;
   // The table named in the page's errors.
   virtual std::string ErrorTableName() const = 0;
+  // Slot buffers none of the owner's pages holds.
+  virtual TSpareSlots& SpareSlots() = 0;
 
 protected:
   ~TIndexPageOwner() = default;
@@ -99,7 +102,7 @@ private:
 // longest ago are freed first.
 class TSpareSlots {
 public:
-  static constexpr int MostBuffers = 8;
+  static constexpr int MostBuffers = 16;
   TSpareSlots() = default;
   TSpareSlots(const TSpareSlots&) = delete;
   TSpareSlots& operator=(const TSpareSlots&) = delete;
@@ -192,9 +195,9 @@ public:
   // hold is refused (8961).
   void Setup(TIndexPageOwner* owner, uint8_t indexNo, uint16_t keyLength, bool descending,
              bool unique, uint8_t compression);
-  // A slot buffer that does not fit the entries read goes to spare, and
-  // a fitting one is taken from there.
-  void Load(const uint8_t* image, bool fresh, TSpareSlots* spare = nullptr);
+  // A slot buffer that does not fit the entries read goes to the owner's
+  // spares, and a fitting one is taken from there.
+  void Load(const uint8_t* image, bool fresh);
   void Store(uint8_t* image);
   void Clear();
   // Packed, the entries take the bytes the page stores and the slots are
@@ -207,11 +210,11 @@ public:
   // Packing a page whose entries did not change since it was read or
   // unpacked only gives up its slots, and unpacking decodes lazily.
   bool WorthPacking() const;
-  // The slots go to spare.
-  void Pack(TSpareSlots& spare);
-  // Takes slots for the entries (a fitting spare buffer when the page's
-  // own does not fit), which are decoded as they are read.
-  void Unpack(TSpareSlots* spare = nullptr);
+  // The slots go to the owner's spares.
+  void Pack();
+  // Takes slots for the entries (a fitting spare buffer when there is
+  // one), which are decoded as they are read.
+  void Unpack();
   void Assign(const TPage& source);
 
   void SetCount(uint16_t value);
@@ -326,7 +329,7 @@ private:
   int32_t MostSlotBytes(int count) const;
   bool SlotsFit(int32_t bytes, int count) const;
   // Slots for count entries whose bytes need not be kept.
-  void FitSlots(int count, TSpareSlots* spare);
+  void FitSlots(int count);
   void SumKeyCounts() const;
   const uint8_t* EntryAt(int position) const;
   uint8_t* EntryAt(int position);

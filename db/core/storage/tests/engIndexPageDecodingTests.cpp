@@ -330,7 +330,6 @@ TEST(IndexPageDecodingOthers, ABranchPackedWithoutItsZerosSearchesAndStoresAsRea
     page->Load(image, false);
     return page;
   };
-  TSpareSlots spare;
   std::unique_ptr<TPage> whole = loaded();
   ASSERT_TRUE(whole->WorthPacking());
   std::vector<TKeyBytes> probes = keys;
@@ -342,7 +341,7 @@ TEST(IndexPageDecodingOthers, ABranchPackedWithoutItsZerosSearchesAndStoresAsRea
   for (const TKeyBytes& probe : probes) {
     for (int cut : {length, 3}) {
       std::unique_ptr<TPage> packed = loaded();
-      packed->Pack(spare);
+      packed->Pack();
       ASSERT_TRUE(packed->Packed());
       packed->Unpack();
       const TSearchEnd expected = SearchOnce(*whole, TSearchKind::LastNotAbove, compare, probe.data(), cut);
@@ -354,7 +353,7 @@ TEST(IndexPageDecodingOthers, ABranchPackedWithoutItsZerosSearchesAndStoresAsRea
   }
 
   std::unique_ptr<TPage> packed = loaded();
-  packed->Pack(spare);
+  packed->Pack();
   uint8_t stored[IndexPageSize];
   packed->Store(stored);
   EXPECT_EQ(0, memcmp(image, stored, IndexPageSize));

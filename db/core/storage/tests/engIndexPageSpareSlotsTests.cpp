@@ -29,7 +29,7 @@ struct TShape {
 // tens of KiB unpacked, branches packed without their zeros), short
 // numbers, keys told apart by a row number, and keys stored whole.
 const TShape Shapes[] = {
-    {300, true, kcFull, 2000},
+    {300, true, kcFull, 3000},
     {4, true, kcFull, 3000},
     {16, false, kcFull, 3000},
     {10, true, kcNone, 1500},
@@ -83,7 +83,8 @@ void SetUpFor(TPage& page, TIndexPageOwner& owner, const TShape& shape) {
 
 // Reads every entry, the keys before each position and the stored image
 // of got against a page loaded from the image into fresh slots.
-void ExpectReadsAsFresh(TIndexPageOwner& owner, const TPageImage& image, TPage& got) {
+void ExpectReadsAsFresh(const TPageImage& image, TPage& got) {
+  TMemoryPageOwner owner;  // no spare buffers
   TPage fresh;
   SetUpFor(fresh, owner, *image.shape);
   fresh.Load(image.bytes.data(), false);
@@ -126,7 +127,7 @@ TEST(IndexPageSpareSlots, BuffersPassedBetweenPagesOfEveryShapeReadAsFreshOnes) 
     }
 
   TMemoryPageOwner owner;
-  TSpareSlots spare;
+  const TSpareSlots& spare = owner.SpareSlots();
   TPage objects[3];
   int exchanges = 0;  // loads that gave a buffer to spare or took one
   for (size_t i = 0; i < order.size(); ++i) {
@@ -135,20 +136,20 @@ TEST(IndexPageSpareSlots, BuffersPassedBetweenPagesOfEveryShapeReadAsFreshOnes) 
     page.Clear();
     SetUpFor(page, owner, *image.shape);
     const int64_t spareBefore = spare.Bytes();
-    page.Load(image.bytes.data(), false, &spare);
+    page.Load(image.bytes.data(), false);
     if (spare.Bytes() != spareBefore) ++exchanges;
-    ASSERT_NO_FATAL_FAILURE(ExpectReadsAsFresh(owner, image, page)) << "load " << i;
+    ASSERT_NO_FATAL_FAILURE(ExpectReadsAsFresh(image, page)) << "load " << i;
 
     if (!page.WorthPacking()) continue;
     // Read part way first, so that the slots taken again hold stale entries.
     if (page.Count > 2) page.KeyAt(page.Count / 2);
-    page.Pack(spare);
-    page.Unpack(&spare);
+    page.Pack();
+    page.Unpack();
     if (page.Count > 2) {
       const TKeyBytes probe(page.KeyLength, 0x7F);
       page.Search(Comparer(), probe.data(), int(probe.size()));
     }
-    ASSERT_NO_FATAL_FAILURE(ExpectReadsAsFresh(owner, image, page)) << "unpack " << i;
+    ASSERT_NO_FATAL_FAILURE(ExpectReadsAsFresh(image, page)) << "unpack " << i;
   }
   EXPECT_GT(exchanges, 10);
   EXPECT_LE(spare.Count(), TSpareSlots::MostBuffers);
@@ -172,43 +173,43 @@ TEST(IndexPageSpareSlots, ABufferGoesOnlyToAPageItFits) {
   ASSERT_TRUE(longLeaf && shortLeaf);
 
   TMemoryPageOwner owner;
-  TSpareSlots spare;
+  const TSpareSlots& spare = owner.SpareSlots();
   TPage big;
   SetUpFor(big, owner, longKeys);
-  big.Load(longLeaf->bytes.data(), false, &spare);
+  big.Load(longLeaf->bytes.data(), false);
   const uint32_t bigFootprint = big.Footprint();
   ASSERT_TRUE(big.WorthPacking());
-  big.Pack(spare);
+  big.Pack();
   ASSERT_EQ(1, spare.Count());
   const int64_t bigSlots = spare.Bytes();
 
   // A short-key leaf leaves the long-key leaf's buffer where it is.
   TPage small;
   SetUpFor(small, owner, shortKeys);
-  small.Load(shortLeaf->bytes.data(), false, &spare);
+  small.Load(shortLeaf->bytes.data(), false);
   EXPECT_EQ(1, spare.Count());
   EXPECT_LT(int64_t(small.Footprint()), bigSlots);
 
   // The same page object loading a short-key leaf gives its large buffer
   // up, and takes the long one's back when it loads a long-key leaf.
-  small.Pack(spare);
+  small.Pack();
   ASSERT_EQ(2, spare.Count());
   TPage reused;
   SetUpFor(reused, owner, longKeys);
-  reused.Load(longLeaf->bytes.data(), false, &spare);
+  reused.Load(longLeaf->bytes.data(), false);
   EXPECT_EQ(bigFootprint, reused.Footprint());
   EXPECT_EQ(1, spare.Count());
   reused.Clear();
   SetUpFor(reused, owner, shortKeys);
-  reused.Load(shortLeaf->bytes.data(), false, &spare);
+  reused.Load(shortLeaf->bytes.data(), false);
   EXPECT_EQ(bigSlots, spare.Bytes());
   EXPECT_LT(int64_t(reused.Footprint()), bigSlots);
 
   // Unpacked, the long-key leaf takes the buffer it fits.
-  big.Unpack(&spare);
+  big.Unpack();
   EXPECT_EQ(bigFootprint, big.Footprint());
   EXPECT_EQ(0, spare.Bytes());
-  ASSERT_NO_FATAL_FAILURE(ExpectReadsAsFresh(owner, *longLeaf, big));
+  ASSERT_NO_FATAL_FAILURE(ExpectReadsAsFresh(*longLeaf, big));
 
   // The buffers given up longest ago go first.
   std::vector<std::unique_ptr<TPage>> pages;
@@ -220,6 +221,6 @@ TEST(IndexPageSpareSlots, ABufferGoesOnlyToAPageItFits) {
     if (!pages.back()->WorthPacking()) pages.pop_back();
   }
   ASSERT_GT(int(pages.size()), TSpareSlots::MostBuffers);
-  for (auto& page : pages) page->Pack(spare);
+  for (auto& page : pages) page->Pack();
   EXPECT_EQ(TSpareSlots::MostBuffers, spare.Count());
 }

@@ -191,13 +191,10 @@ public:
         page->Clear();
         page->Load(image.data(), false);
       } else if (round % 3 == 2 && page->WorthPacking()) {
-        page->Pack(spare);
+        page->Pack();
       }
     }
   }
-
-private:
-  TSpareSlots spare;
 };
 
 // Takes every compressed leaf as a whole copy without stored entries, so

@@ -64,5 +64,9 @@ public:
   void FreeTreePage(TPage* page) override;
   void SetTreeRoot(uint8_t indexNo, uint32_t offset) override { roots[indexNo] = offset; }
   std::string ErrorTableName() const override { return "MEMORY.DAT"; }
+  TSpareSlots& SpareSlots() override { return spare; }
   int PagesInUse() const;
+
+private:
+  TSpareSlots spare;
 };
