@@ -4,6 +4,8 @@
 #include <bit>
 #include <cstring>
 
+#include "engAssert.h"
+
 namespace {
 
 constexpr int32_t PoolCapacity = 512;
@@ -47,16 +49,23 @@ bool TRecordsBitmap::IsSet(int32_t recordNumber) const {
   return (bits[WordOf(recordNumber)] & MaskOf(recordNumber)) != 0;
 }
 
-void TRecordsBitmap::SetBit(int32_t recordNumber) { bits[WordOf(recordNumber)] |= MaskOf(recordNumber); }
+void TRecordsBitmap::SetBit(int32_t recordNumber) {
+  bits[WordOf(recordNumber)] |= MaskOf(recordNumber);
+  knownClear = false;
+}
 
 void TRecordsBitmap::ClearBit(int32_t recordNumber) { bits[WordOf(recordNumber)] &= ~MaskOf(recordNumber); }
 
 void TRecordsBitmap::ClearAll() {
+  ENG_ASSERT(!knownClear || CountSet() == 0);
+  if (knownClear) return;
   if (allocatedBytes > 0) memset(bits, 0, allocatedBytes);
+  knownClear = true;
 }
 
 void TRecordsBitmap::SetAll() {
   if (allocatedBytes > 0) memset(bits, 0xFF, allocatedBytes);
+  knownClear = false;
 }
 
 void TRecordsBitmap::AndWith(const TRecordsBitmap& other) {
@@ -66,10 +75,12 @@ void TRecordsBitmap::AndWith(const TRecordsBitmap& other) {
 void TRecordsBitmap::OrWith(const TRecordsBitmap& other) {
   int32_t common = std::min(wordCount, other.wordCount);
   for (int32_t w = 0; w < common; ++w) bits[w] |= other.bits[w];
+  knownClear = knownClear && other.knownClear;
 }
 
 void TRecordsBitmap::Invert() {
   for (int32_t w = 0; w < wordCount; ++w) bits[w] = ~bits[w];
+  knownClear = false;
 }
 
 void TRecordsBitmap::Assign(const TRecordsBitmap& other) {
@@ -80,6 +91,7 @@ void TRecordsBitmap::Assign(const TRecordsBitmap& other) {
   recordCount = other.recordCount;
   bitCapacity = other.bitCapacity;
   wordCount = other.wordCount;
+  knownClear = other.knownClear;
 }
 
 // A word with the bits beyond the record count masked off.

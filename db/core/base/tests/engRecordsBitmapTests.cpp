@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <memory>
 #include <vector>
 
 #include "engLibrary.h"
@@ -97,6 +99,45 @@ TEST(RecordsBitmap, RecordsAddedAfterSetAllOrInvertStartClear) {
   bitmap->SetRecordCount(10000);
   EXPECT_EQ(bitmap->CountSet(), 20);
   EXPECT_EQ(bitmap->AllocatedBytes(), 2048);
+}
+
+// Clearing a bitmap that is already clear costs nothing, so every way of
+// setting a bit must be undone by the next ClearAll.
+TEST(RecordsBitmap, ClearAllClearsWhateverSetTheBits) {
+  std::unique_ptr<TRecordsBitmap> other(Bitmap(100, {7, 99}));
+  std::unique_ptr<TRecordsBitmap> clearOther(Bitmap(100));
+  const std::vector<std::function<void(TRecordsBitmap&)>> setters = {
+      [](TRecordsBitmap& b) { b.SetBit(5); },
+      [](TRecordsBitmap& b) { b.SetAll(); },
+      [](TRecordsBitmap& b) { b.Invert(); },
+      [&](TRecordsBitmap& b) { b.OrWith(*other); },
+      [&](TRecordsBitmap& b) { b.Assign(*other); },
+      [&](TRecordsBitmap& b) {
+        b.Assign(*clearOther);
+        b.SetBit(100);
+      },
+      [](TRecordsBitmap& b) {
+        b.SetBit(90);
+        b.SetRecordCount(50);  // the bit lies beyond the count until it grows back
+        b.SetRecordCount(100);
+        b.SetBit(1);
+      },
+  };
+  for (size_t i = 0; i < setters.size(); ++i) {
+    std::unique_ptr<TRecordsBitmap> bitmap(Bitmap(100));
+    bitmap->ClearAll();
+    setters[i](*bitmap);
+    EXPECT_GT(bitmap->CountSet(), 0) << "setter " << i;
+    bitmap->ClearAll();
+    EXPECT_EQ(bitmap->CountSet(), 0) << "setter " << i;
+    bitmap->SetRecordCount(5000);
+    EXPECT_EQ(bitmap->CountSet(), 0) << "setter " << i;
+  }
+  // Bits cleared one by one leave nothing for ClearAll to miss either.
+  std::unique_ptr<TRecordsBitmap> bitmap(Bitmap(64, {3, 40}));
+  bitmap->ClearBit(3);
+  bitmap->ClearAll();
+  EXPECT_EQ(bitmap->CountSet(), 0);
 }
 
 TEST(RecordsBitmap, PoolHandsBackClearedBitmaps) {
