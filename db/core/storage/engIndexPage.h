@@ -98,8 +98,8 @@ private:
 // another block taken and zero-filled. Slot sizes differ ten times between
 // the indexes of a table (a leaf of long text keys takes 20-60 KiB, one of
 // short keys a few), so a buffer goes only to a page it fits (SlotsFit:
-// at most a quarter above what its entries need); the buffers given up
-// longest ago are freed first.
+// little above what its entries need); the buffers given up longest ago
+// are freed first.
 class TSpareSlots {
 public:
   static constexpr int MostBuffers = 16;
@@ -121,7 +121,7 @@ private:
 
   // Takes the block (the variables are emptied).
   void Give(uint8_t*& block, int32_t& capacity);
-  // The smallest buffer of least to most bytes, if any.
+  // The buffer of least to most bytes given up last, if any.
   bool Take(int32_t least, int32_t most, uint8_t*& block, int32_t& capacity);
 };
 
