@@ -806,6 +806,9 @@ uint32_t TPage::StorePackedBranch(uint8_t* data) const {
 uint32_t TPage::PackedForm(uint8_t* data) const { return IsLeaf() ? PackEntries(data) : PackBranch(data); }
 
 void TPage::DropPackedEntries() {
+  std::vector<TRestartPoint>().swap(restarts);
+  std::vector<uint8_t>().swap(restartKeys);
+  restartsCover = 0;
   EngineFreeMem(packedEntries);
   packedEntries = nullptr;
   packedSize = 0;
@@ -843,7 +846,7 @@ bool TPage::StoredEntriesCurrent() const {
   const uint8_t* end = packedEntries + packedSize;
   for (int i = 0; i < Count; ++i)
     if (!DecodeLeafEntry(p, end, i == 0, slots.data() + size_t(i) * slotSize)) return false;
-  if (p != end || (IsCompressedLeaf() && UsedBytes != packedSize)) return false;
+  if (p != end || (IsCompressedLeaf() && UsedBytes != packedSize) || !RestartsCurrent(slots.data())) return false;
   const size_t from = size_t(decodedFrom) * slotSize;
   if (decoded > decodedFrom && memcmp(slots.data() + from, entries + from, size_t(decoded - decodedFrom) * slotSize) != 0)
     return false;
@@ -1035,6 +1038,7 @@ void TPage::SpliceIn(int index0, const uint8_t* slot) {
   uint8_t bytes[2 * (MaxIndexKeyLength + 6)];
   SetCompression(at, index0 > 0 ? at - size : nullptr);
   uint8_t* p = EncodeLeafEntry(at, bytes);
+  const uint32_t newBytes = uint32_t(p - bytes);
   if (following) {
     SetCompression(at + size, at);
     p = EncodeLeafEntry(at + size, p);
@@ -1042,6 +1046,7 @@ void TPage::SpliceIn(int index0, const uint8_t* slot) {
   const uint32_t count = uint32_t(p - bytes);
   ReplaceStoredBytes(from, to, bytes, count);
   decodedBytes = uint16_t(decodedBytes + count - (to - from));
+  RestartsAfterSpliceIn(index0, from, newBytes, int32_t(count) - int32_t(to - from));
   ENG_ASSERT(StoredEntriesCurrent());
 }
 
@@ -1065,7 +1070,99 @@ void TPage::SpliceOut(int index0) {
   }
   ReplaceStoredBytes(from, to, bytes, count);
   decodedBytes = uint16_t(decodedBytes + count - (to - from));
+  RestartsAfterSpliceOut(index0, from, int32_t(count) - int32_t(to - from));
   ENG_ASSERT(StoredEntriesCurrent());
+}
+
+// A point stays with its entry: the points after an entry put in move one
+// on, and an entry taken out drops its own point and the ones after it
+// (the searches set them again). A group that grew to twice the interval
+// by inserts is cut where its next point belongs.
+void TPage::RestartsAfterSpliceIn(int index0, uint32_t from, uint32_t newBytes, int32_t bytes) {
+  if (index0 >= restartsCover) return;
+  const int points = int(restarts.size());
+  int next = points;  // the first point after the entry put in
+  while (next > 0 && restarts[next - 1].Index >= index0) {
+    TRestartPoint& point = restarts[--next];
+    point.Offset = uint16_t(point.Index == index0 ? from + newBytes : point.Offset + bytes);
+    ++point.Index;
+  }
+  ++restartsCover;
+  const int groupStart = next > 0 ? restarts[next - 1].Index : 0;
+  const int groupEnd = next < points ? restarts[next].Index : restartsCover;
+  if (groupEnd - groupStart >= 2 * RestartInterval) DropRestarts(next, groupStart + RestartInterval);
+}
+
+void TPage::RestartsAfterSpliceOut(int index0, uint32_t from, int32_t bytes) {
+  if (index0 >= restartsCover) return;
+  int next = int(restarts.size());  // the first point not before the entry taken out
+  while (next > 0 && restarts[next - 1].Index >= index0) --next;
+  if (next < int(restarts.size()) && restarts[next].Index == index0) {
+    DropRestarts(next, index0);
+    return;
+  }
+  for (int i = next; i < int(restarts.size()); ++i) {
+    TRestartPoint& point = restarts[i];
+    point.Offset = uint16_t(point.Index == index0 + 1 ? from : point.Offset + bytes);
+    --point.Index;
+  }
+  --restartsCover;
+}
+
+void TPage::DropRestarts(int first, int cover) const {
+  if (first < int(restarts.size())) {
+    restartKeys.resize(restarts[first].KeyAt);
+    restarts.resize(size_t(first));
+  }
+  restartsCover = uint16_t(std::min<int>(restartsCover, cover));
+}
+
+// The points are in entry order, each where its entry begins and with its
+// entry's key; slots: every entry decoded apart from the page's slots.
+bool TPage::RestartsCurrent(const uint8_t* slots) const {
+  if (restartsCover > Count) return false;
+  const uint32_t size = EntrySize();
+  uint8_t key[MaxIndexKeyLength];
+  size_t keyBytes = 0;
+  int index = 0;
+  uint32_t offset = 0;
+  for (const TRestartPoint& point : restarts) {
+    if (point.Index < index || point.Index >= restartsCover || point.KeyAt != keyBytes) return false;
+    for (; index < point.Index; ++index) offset += LeafEntryBytes(slots + size_t(index) * size);
+    if (point.Offset != offset) return false;
+    RestartKey(point, key);
+    if (memcmp(key, slots + size_t(index) * size, KeyLength) != 0) return false;
+    keyBytes += size_t(point.Leading + RestartTail());
+    offset += LeafEntryBytes(slots + size_t(index) * size);
+    ++index;
+  }
+  return keyBytes == restartKeys.size();
+}
+
+int TPage::RestartTail() const { return Unique ? 0 : KeptRowNumberBytes; }
+
+void TPage::RestartKey(const TRestartPoint& point, uint8_t* key) const {
+  const int body = KeyLength - RestartTail();
+  const uint8_t* bytes = restartKeys.data() + point.KeyAt;
+  memcpy(key, bytes, point.Leading);
+  ZeroFew(key + point.Leading, size_t(body - point.Leading));
+  memcpy(key + body, bytes + point.Leading, size_t(KeyLength - body));
+}
+
+// Removals can bring points together until each entry has one; the keys
+// of a leaf of the longest keys would then not fit where the points find
+// them, and the points beyond are not set.
+void TPage::AddRestart(int index0, uint32_t offset, const uint8_t* key) const {
+  const int body = KeyLength - RestartTail();
+  TRestartPoint point;
+  point.Index = uint16_t(index0);
+  point.Offset = uint16_t(offset);
+  point.KeyAt = uint16_t(restartKeys.size());
+  point.Leading = uint16_t(body - TrailingZeroCount(key + body, body));
+  if (restartKeys.size() + point.Leading + (KeyLength - body) > UINT16_MAX) return;
+  restartKeys.insert(restartKeys.end(), key, key + point.Leading);
+  restartKeys.insert(restartKeys.end(), key + body, key + KeyLength);
+  restarts.push_back(point);
 }
 
 // A compressed leaf that keeps its stored entries splits in them: this
@@ -1119,6 +1216,9 @@ bool TPage::SplitStoredEntries(TPage& right, int from0) {
   }
   packedSize = at;
   UsedBytes = uint16_t(at);
+  int kept = 0;
+  while (kept < int(restarts.size()) && restarts[kept].Index < from0) ++kept;
+  DropRestarts(kept, from0);
   decoded = Count;
   decodedBytes = uint16_t(at);
   Modified = 1;
@@ -1306,10 +1406,24 @@ void TPage::ScanStoredEntries(const uint8_t* key, int length, bool reversed, int
   int matched = 0;
   int order = 0;
   int first = 0;  // the first slot decoded
+  int position = 1;
   decodedFrom = 0;
   decodedFromBytes = 0;
   notBelow = 0;
   above = Count + 1;
+  // The entries before a point below key are below it too: the pass
+  // begins after the point, as if it had passed it.
+  const int start = RestartBelow(key, length, reversed, matched);
+  if (start >= 0) {
+    const TRestartPoint& point = restarts[size_t(start)];
+    TPackedEntry entry;
+    before = packedEntries + point.Offset;
+    if (!ReadPackedEntry(before, end, Compression, Unique, k, point.Index == 0, entry)) Corrupt();
+    p = before + 2 + entry.Stored + entry.Tail + 4;
+    RestartKey(point, running);
+    order = reversed ? -1 : 1;  // key against the point, as bytes
+    position = point.Index + 2;
+  }
   // The entry passed last, whose key is in running, into its slot.
   auto placeBefore = [&](int index0) {
     TPackedEntry entry;
@@ -1324,7 +1438,6 @@ void TPage::ScanStoredEntries(const uint8_t* key, int length, bool reversed, int
     decodedFromBytes = uint16_t(before - packedEntries);
   };
   TPackedEntry entry;
-  int position = 1;
   for (; position <= Count; ++position) {
     const uint8_t* at = p;
     if (!ReadPackedEntry(p, end, Compression, Unique, k, position == 1, entry)) Corrupt();
@@ -1350,6 +1463,13 @@ void TPage::ScanStoredEntries(const uint8_t* key, int length, bool reversed, int
       if (entry.Tail != 0) memcpy(running + k - KeptRowNumberBytes, bytes + entry.Stored, KeptRowNumberBytes);
       p = bytes + entry.Stored + entry.Tail + 4;
     }
+    if (position - 1 == restartsCover) {
+      const int last = restarts.empty() ? 0 : restarts.back().Index;
+      if (position - 1 - last >= RestartInterval)
+        AddRestart(position - 1, uint32_t(at - packedEntries),
+                   notBelow != 0 ? entries + size_t(position - 1) * size : running);
+      restartsCover = uint16_t(position);
+    }
     before = at;
     if (c < 0) {
       above = position;
@@ -1367,6 +1487,30 @@ void TPage::ScanStoredEntries(const uint8_t* key, int length, bool reversed, int
   decoded = uint16_t(std::min<int>(position, Count));
   decodedBytes = uint16_t(p - packedEntries);
   if (first == 0) decodedFromBytes = 0;
+  ENG_ASSERT(StoredEntriesCurrent());
+}
+
+int TPage::RestartBelow(const uint8_t* key, int length, bool reversed, int& matched) const {
+  TPackedEntry entry;
+  entry.Tail = RestartTail();
+  int low = 0;
+  int high = int(restarts.size());
+  while (low < high) {
+    const int middle = (low + high) / 2;
+    const TRestartPoint& point = restarts[size_t(middle)];
+    entry.Stored = point.Leading;
+    entry.Removed = KeyLength - entry.Tail - point.Leading;
+    int entryByte = 0;
+    const int at = MismatchStored(key, length, restartKeys.data() + point.KeyAt, entry, KeyLength, entryByte);
+    const int order = at == length ? 0 : key[at] < entryByte ? -1 : 1;
+    if ((reversed ? -order : order) > 0) {
+      low = middle + 1;
+      matched = at;
+    } else {
+      high = middle;
+    }
+  }
+  return low - 1;
 }
 
 TKeyOrder TPage::OrderOf(const TKeyComparer& compare, const uint8_t* key, int length) const {

@@ -6,14 +6,17 @@
 // compressed leaf takes two to ten times its stored size unpacked, and a
 // branch of long padded keys (packed without the keys' runs of zeros)
 // three to five times. A compressed leaf read from disk, and any page
-// taken packed, decodes its slots only as far as they are read, and
-// searching it decodes only up to the key: a look-up reads half a page's
-// entries on average. An insert or removal in a compressed leaf re-encodes
-// only the entry and the one after it in the stored bytes, so a leaf that
-// only takes inserts and removals is never decoded or packed whole.
+// taken packed, decodes its slots only as far as they are read, and a
+// search passes its stored entries from the restart point that earlier
+// searches left below the key: a look-up of a leaf searched before passes
+// at most a group of entries. An insert or removal in a compressed leaf
+// re-encodes only the entry and the one after it in the stored bytes, so
+// a leaf that only takes inserts and removals is never decoded or packed
+// whole.
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "engHeap.h"
 #include "engOwnedList.h"
@@ -171,7 +174,10 @@ public:
   uint32_t ChargedBytes = 0;
   // Bytes the page takes in memory, its entry slots or packed entries
   // included.
-  uint32_t Footprint() const { return uint32_t(sizeof(TPage)) + uint32_t(capacity) + packedCapacity; }
+  uint32_t Footprint() const {
+    return uint32_t(sizeof(TPage)) + uint32_t(capacity) + packedCapacity +
+           uint32_t(restarts.capacity() * sizeof(TRestartPoint) + restartKeys.capacity());
+  }
   // The cache's chain of unpacked compressed leaves by recent use.
   TPage* UnpackedNewer = nullptr;
   TPage* UnpackedOlder = nullptr;
@@ -229,6 +235,9 @@ public:
   // An entry slot: the key, then record or child pointer, key count (in
   // branches) and the compression's shared and removed byte counts.
   static constexpr uint32_t SlotFieldBytes = 12;
+  // Entries from one restart point of a compressed leaf to the next (see
+  // restarts below).
+  static constexpr int RestartInterval = 16;
   uint32_t EntrySize() const { return uint32_t(KeyLength) + SlotFieldBytes; }
 
   // Entry access by position, 1 to Count; any other is page damage (8965).
@@ -309,6 +318,26 @@ private:
   mutable uint16_t decodedFromBytes = 0;
   // A branch's running sums of key counts are current (SumKeyCounts).
   mutable bool countsSummed = false;
+  // Restart points of a compressed leaf kept as stored entries, in memory
+  // only: every RestartInterval-th entry a search passed in the stored
+  // bytes, with where it begins there and its whole key, so that a search
+  // starts at the last point below its key instead of at the first entry
+  // (each stored key depends on the one before). The first entry is the
+  // implicit point of the first group. They describe the stored entries
+  // and live and go with them; a point's key is kept without the zeros
+  // that end it before the row number of a non-unique key (text keys are
+  // padded), one after another in restartKeys.
+  struct TRestartPoint {
+    uint16_t Index = 0;   // the entry, from 0
+    uint16_t Offset = 0;  // where it begins in the stored entries
+    uint16_t KeyAt = 0;   // where its key begins in restartKeys
+    uint16_t Leading = 0;  // its key's bytes before the zeros that end it
+  };
+  mutable std::vector<TRestartPoint> restarts;
+  mutable std::vector<uint8_t> restartKeys;
+  // The entries before restartsCover were passed by the searches that set
+  // the points; a search passing the entry at restartsCover sets the next.
+  mutable uint16_t restartsCover = 0;
 
   [[noreturn]] void Corrupt() const;
   [[noreturn]] void Raise(uint16_t code) const;
@@ -383,6 +412,24 @@ private:
   // above on above it. Decodes a few entries past above at most.
   void ScanEntries(const TKeyComparer& compare, const uint8_t* key, int length, int& notBelow, int& above) const;
   void ScanStoredEntries(const uint8_t* key, int length, bool reversed, int& notBelow, int& above) const;
+  // The last restart point whose key is below key (-1: none), with the
+  // leading bytes it shares with key.
+  int RestartBelow(const uint8_t* key, int length, bool reversed, int& matched) const;
+  // The point's key, whole.
+  void RestartKey(const TRestartPoint& point, uint8_t* key) const;
+  // The row number kept after a restart key's zeros.
+  int RestartTail() const;
+  void AddRestart(int index0, uint32_t offset, const uint8_t* key) const;
+  // The points from first on dropped; the searches set them again from
+  // the entry cover on.
+  void DropRestarts(int first, int cover) const;
+  // The points follow an entry put in or taken out of the stored entries
+  // (from: where it begins, and where the entry after it begins when taken
+  // out; newBytes: its stored size when put in; bytes: the stored bytes the
+  // change added, less those it removed, which moves every later entry).
+  void RestartsAfterSpliceIn(int index0, uint32_t from, uint32_t newBytes, int32_t bytes);
+  void RestartsAfterSpliceOut(int index0, uint32_t from, int32_t bytes);
+  bool RestartsCurrent(const uint8_t* slots) const;
   // How key compares with the entries, position by position; scanned
   // first on a page still decoding.
   TKeyOrder OrderOf(const TKeyComparer& compare, const uint8_t* key, int length) const;

@@ -1,0 +1,256 @@
+// A compressed leaf searched in its stored entries keeps restart points
+// (an entry's place in the stored bytes and its whole key) and starts a
+// search at the last point below the key: every search must end where a
+// search of the leaf decoded whole ends, on a leaf fresh from its read and
+// on one whose points were set by earlier searches, and after the leaf took
+// inserts, removals and splits in its stored entries.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <random>
+#include <set>
+#include <tuple>
+#include <vector>
+
+#include "engIndexPage.h"
+#include "engIndexTestTree.h"
+#include "engLittleEndian.h"
+
+namespace {
+
+constexpr uint8_t TestIndex = 1;
+
+// Runs of keys sharing one, two or three leading bytes, a varying number
+// of value bytes and then zeros (long keys are padded text); for a
+// non-unique index runs of three equal values told apart by the row number
+// at the end. Byte order reversed for a descending index.
+TKeyBytes RestartKey(uint32_t n, int length, bool unique, bool descending) {
+  TKeyBytes key(size_t(length), 0);
+  const int body = length - (unique ? 0 : 4);
+  const uint32_t value = unique ? n : n / 3;
+  key[0] = uint8_t('a' + value / 64 % 26);
+  key[1] = uint8_t('a' + value / 8 % 8);
+  key[2] = uint8_t(1 + value % 8 * 30);
+  for (uint32_t i = 0; i < value % 5 && 3 + int(i) < body; ++i) key[3 + i] = uint8_t(0x30 + (value * 13 + i) % 200);
+  if (!unique) PutLE32(key.data() + body, __builtin_bswap32(n ^ 0x80000000u));
+  if (descending)
+    for (uint8_t& byte : key) byte = uint8_t(~byte);
+  return key;
+}
+
+TKeyComparer Comparer(bool descending) {
+  TKeyComparer compare;
+  compare.IndexNo = TestIndex;
+  compare.Descending = descending;
+  return compare;
+}
+
+using TImage = std::vector<uint8_t>;
+
+struct TLeafKind {
+  uint8_t compression;
+  bool unique;
+  bool descending;
+  int length;
+};
+
+// A root leaf of as many keys as one holds, as the page stores it.
+TImage FullLeaf(const TLeafKind& kind, uint32_t& count) {
+  auto build = [&kind](uint32_t keys, bool& split) {
+    TMemoryPageOwner owner;
+    owner.indexes[TestIndex] = {uint16_t(kind.length), kind.unique, kind.compression};
+    TTestTree tree(owner, TestIndex, Comparer(kind.descending), [&owner] { return owner.roots[TestIndex]; });
+    split = false;
+    uint32_t n = 1;
+    for (; n <= keys && !split; ++n) {
+      tree.Insert(RestartKey(n, kind.length, kind.unique, kind.descending), n);
+      split = tree.Depth() > 1;
+    }
+    TImage image(IndexPageSize);
+    TPageRef root(&owner, owner.GetTreePage(TestIndex, owner.roots[TestIndex]));
+    root->Store(image.data());
+    return std::make_pair(image, n - 1);
+  };
+  bool split = false;
+  const uint32_t fits = build(1000, split).second - (split ? 1 : 0);
+  count = fits;
+  return build(fits, split).first;
+}
+
+std::unique_ptr<TPage> Loaded(TIndexPageOwner& owner, const TImage& image, const TLeafKind& kind) {
+  auto page = std::make_unique<TPage>();
+  page->Setup(&owner, TestIndex, uint16_t(kind.length), kind.descending, kind.unique, kind.compression);
+  page->Load(image.data(), false);
+  return page;
+}
+
+struct TSearchEnd {
+  uint16_t position = 0;
+  uint16_t second = 0;
+  bool found = false;
+  uint32_t keysBefore = 0;
+  bool operator==(const TSearchEnd&) const = default;
+};
+
+TSearchEnd SearchBothWays(TPage& page, const TKeyComparer& compare, const uint8_t* key, int length, bool counting) {
+  TSearchEnd end;
+  page.Position = 1;
+  page.SecondPosition = 1;
+  if (counting) end.found = page.SearchCounting(compare, key, length, TLeafSearchEnd::FirstNotBelow, end.keysBefore);
+  else end.found = page.SearchForInsert(compare, key, length);
+  end.position = page.Position;
+  end.second = page.SecondPosition;
+  return end;
+}
+
+// Every stored key, keys just above and just below each, below the first
+// and above the last: in an order that sets the points from the leaf's
+// end first, then at random.
+std::vector<TKeyBytes> Probes(const TLeafKind& kind, uint32_t count) {
+  std::vector<TKeyBytes> probes;
+  for (uint32_t n = count + 1; n-- > 0;) {
+    TKeyBytes key = RestartKey(n, kind.length, kind.unique, kind.descending);
+    probes.push_back(key);
+    TKeyBytes above = key;
+    above[size_t(kind.length) - 1] = uint8_t(above[size_t(kind.length) - 1] + 1);
+    probes.push_back(above);
+    TKeyBytes below = key;
+    below[size_t(kind.length) - 1] = uint8_t(below[size_t(kind.length) - 1] - 1);
+    probes.push_back(below);
+  }
+  std::mt19937 random(count);
+  std::shuffle(probes.begin() + 6, probes.end(), random);
+  probes.push_back(TKeyBytes(size_t(kind.length), 0));
+  probes.push_back(TKeyBytes(size_t(kind.length), 0xFF));
+  return probes;
+}
+
+}  // namespace
+
+class IndexPageRestarts : public testing::TestWithParam<std::tuple<uint8_t, bool, bool, int>> {
+protected:
+  TLeafKind Kind() const {
+    const auto [compression, unique, descending, length] = GetParam();
+    return TLeafKind{compression, unique, descending, length};
+  }
+};
+
+// Each search on a leaf packed and unpacked before it (so it is searched
+// in its stored entries, from the points earlier searches set), keys whole
+// and cut short (runs of equal entries that span points): the same
+// positions, hits and counts as on the leaf decoded whole, and the same
+// entry at the position found.
+TEST_P(IndexPageRestarts, SearchesFromRestartPointsEndWhereAWholeLeafSearchEnds) {
+  const TLeafKind kind = Kind();
+  uint32_t count = 0;
+  const TImage image = FullLeaf(kind, count);
+  ASSERT_GE(count, uint32_t(2 * TPage::RestartInterval));
+  const TKeyComparer compare = Comparer(kind.descending);
+  TMemoryPageOwner owner;
+  std::unique_ptr<TPage> whole = Loaded(owner, image, kind);
+  whole->KeyAt(whole->Count);
+  std::unique_ptr<TPage> leaf = Loaded(owner, image, kind);
+  const uint32_t fresh = leaf->Footprint();
+  int step = 0;
+  for (const TKeyBytes& probe : Probes(kind, count)) {
+    for (int length : {kind.length, 3, 2, 1}) {
+      for (bool counting : {false, true}) {
+        leaf->Pack();
+        leaf->Unpack();
+        const TSearchEnd expected = SearchBothWays(*whole, compare, probe.data(), length, counting);
+        const TSearchEnd got = SearchBothWays(*leaf, compare, probe.data(), length, counting);
+        ASSERT_EQ(expected, got) << "step " << step << " length " << length << " counting " << counting;
+        const int at = counting ? got.second : got.position;
+        if (at >= 1 && at <= int(count)) {
+          ASSERT_EQ(0, memcmp(whole->KeyAt(at), leaf->KeyAt(at), size_t(kind.length))) << "step " << step;
+          ASSERT_EQ(whole->PointerAt(at), leaf->PointerAt(at));
+        }
+        ++step;
+      }
+    }
+  }
+  // The points are the page's memory too, counted in the cache's budget.
+  EXPECT_GT(leaf->Footprint(), fresh);
+}
+
+namespace {
+
+// Packs and unpacks every idle compressed leaf after each change, as a
+// cache does between uses, so that every search of a leaf is made in its
+// stored entries from the points it kept.
+class TRestingOwner : public TMemoryPageOwner {
+public:
+  void Rest() {
+    for (auto& [offset, page] : pages) {
+      if (page->Free || page->UseCount > 0 || !page->IsCompressedLeaf()) continue;
+      page->Pack();
+      page->Unpack();
+    }
+  }
+};
+
+}  // namespace
+
+// Random inserts and removals through a tree whose leaves are searched
+// between changes: leaves take the changes in their stored entries (and
+// split in them) with their points kept, and every key's position found
+// by a search is its rank, every absent key is not found.
+TEST_P(IndexPageRestarts, PointsKeptThroughInsertsRemovalsAndSplitsLeadSearchesRight) {
+  const TLeafKind kind = Kind();
+  TRestingOwner owner;
+  owner.indexes[TestIndex] = {uint16_t(kind.length), kind.unique, kind.compression};
+  const TKeyComparer compare = Comparer(kind.descending);
+  TTestTree tree(owner, TestIndex, compare, [&owner] { return owner.roots[TestIndex]; });
+  std::mt19937 random(7u + kind.compression * 4 + kind.unique * 2 + kind.descending + uint32_t(kind.length));
+  const uint32_t highest = 900;
+  std::set<TKeyBytes> present;
+  auto findAll = [&](int round) {
+    owner.Rest();
+    std::vector<TKeyBytes> ordered(present.begin(), present.end());
+    if (kind.descending) std::reverse(ordered.begin(), ordered.end());
+    for (uint32_t rank = 0; rank < ordered.size(); rank += 3)
+      ASSERT_EQ(rank + 1, tree.Find(ordered[rank])) << "round " << round << " rank " << rank;
+    for (uint32_t n = 0; n < highest; n += 5) {
+      const TKeyBytes key = RestartKey(n, kind.length, kind.unique, kind.descending);
+      if (present.count(key) == 0) {
+        ASSERT_EQ(0u, tree.Find(key)) << "round " << round << " key " << n;
+      }
+    }
+  };
+  std::vector<uint32_t> order(highest);
+  for (uint32_t i = 0; i < highest; ++i) order[i] = i + 1;
+  std::shuffle(order.begin(), order.end(), random);
+  for (uint32_t i = 0; i < order.size(); ++i) {
+    const TKeyBytes key = RestartKey(order[i], kind.length, kind.unique, kind.descending);
+    tree.Insert(key, order[i]);
+    present.insert(key);
+    if (i % 150 == 149) findAll(int(i));
+    if (HasFatalFailure()) return;
+  }
+  ASSERT_GT(tree.Depth(), 1);
+  std::shuffle(order.begin(), order.end(), random);
+  for (uint32_t i = 0; i < order.size() / 2; ++i) {
+    const TKeyBytes key = RestartKey(order[i], kind.length, kind.unique, kind.descending);
+    tree.Delete(key);
+    present.erase(key);
+    if (i % 60 == 59) {
+      findAll(int(highest + i));
+      if (HasFatalFailure()) return;
+      // Some back in: inserts into groups whose points were set.
+      for (uint32_t j = i - 20; j < i - 10; ++j) {
+        const TKeyBytes back = RestartKey(order[j], kind.length, kind.unique, kind.descending);
+        tree.Insert(back, order[j]);
+        present.insert(back);
+      }
+    }
+  }
+  findAll(-1);
+  EXPECT_EQ(present.size(), tree.Check().size());
+}
+
+INSTANTIATE_TEST_SUITE_P(CompressedLeaves, IndexPageRestarts,
+                         testing::Combine(testing::Values(kcLeading, kcTrailing, kcFull), testing::Bool(),
+                                          testing::Bool(), testing::Values(8, 120)));
