@@ -1149,9 +1149,12 @@ void TPage::RestartKey(const TRestartPoint& point, uint8_t* key) const {
   memcpy(key + body, bytes + point.Leading, size_t(KeyLength - body));
 }
 
-// Removals can bring points together until each entry has one; the keys
-// of a leaf of the longest keys would then not fit where the points find
-// them, and the points beyond are not set.
+// The points of a leaf take at most an eighth of its stored bytes: the
+// cache's budget counts them, and a leaf of long keys (padded text fields
+// one after another) keeps only its first points (at a million rows,
+// points without a bound pushed leaves out of the cache and made the look-
+// ups by the text indexes slower). The bound also keeps every key where
+// a point can find it.
 void TPage::AddRestart(int index0, uint32_t offset, const uint8_t* key) const {
   const int body = KeyLength - RestartTail();
   TRestartPoint point;
@@ -1159,7 +1162,9 @@ void TPage::AddRestart(int index0, uint32_t offset, const uint8_t* key) const {
   point.Offset = uint16_t(offset);
   point.KeyAt = uint16_t(restartKeys.size());
   point.Leading = uint16_t(body - TrailingZeroCount(key + body, body));
-  if (restartKeys.size() + point.Leading + (KeyLength - body) > UINT16_MAX) return;
+  const size_t bytes = (restarts.size() + 1) * sizeof(TRestartPoint) + restartKeys.size() + point.Leading + (KeyLength - body);
+  if (bytes > packedSize / RestartShare) return;
+  if (restarts.empty()) restarts.reserve(size_t(Count / RestartInterval));
   restartKeys.insert(restartKeys.end(), key, key + point.Leading);
   restartKeys.insert(restartKeys.end(), key + body, key + KeyLength);
   restarts.push_back(point);

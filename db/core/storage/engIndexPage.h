@@ -238,6 +238,8 @@ public:
   // Entries from one restart point of a compressed leaf to the next (see
   // restarts below).
   static constexpr int RestartInterval = 16;
+  // The share of a leaf's stored bytes its restart points may take.
+  static constexpr uint32_t RestartShare = 8;
   uint32_t EntrySize() const { return uint32_t(KeyLength) + SlotFieldBytes; }
 
   // Entry access by position, 1 to Count; any other is page damage (8965).
