@@ -17,7 +17,6 @@
 
 namespace {
 
-constexpr uint8_t TestIndex = 1;
 constexpr int KeyLength = 24;
 
 // Runs of keys sharing their first bytes, ends of zeros of varying length
@@ -30,7 +29,7 @@ TKeyBytes LeafKey(uint32_t n, bool unique) {
   key[1] = uint8_t('A' + value / 16);
   key[2] = uint8_t(value % 16 * 7);
   for (uint32_t i = 0; i < value % 5; ++i) key[3 + i] = uint8_t(0x30 + (value * 13 + i) % 200);
-  if (!unique) PutLE32(key.data() + KeyLength - 4, __builtin_bswap32(n ^ 0x80000000u));
+  if (!unique) PutTestRowNumber(key, KeyLength - 4, n);
   return key;
 }
 
@@ -42,13 +41,6 @@ TKeyBytes Ordered(TKeyBytes key, bool descending) {
   return key;
 }
 
-TKeyComparer Comparer(bool descending) {
-  TKeyComparer compare;
-  compare.IndexNo = TestIndex;
-  compare.Descending = descending;
-  return compare;
-}
-
 struct TLeafImage {
   uint8_t bytes[IndexPageSize] = {};
 };
@@ -57,7 +49,7 @@ struct TLeafImage {
 TLeafImage StoredLeaf(uint8_t compression, bool unique, bool descending, uint32_t count) {
   TMemoryPageOwner owner;
   owner.indexes[TestIndex] = {KeyLength, unique, compression};
-  TTestTree tree(owner, TestIndex, Comparer(descending), [&owner] { return owner.roots[TestIndex]; });
+  TTestTree tree(owner, TestIndex, TestComparer(descending), [&owner] { return owner.roots[TestIndex]; });
   for (uint32_t n = 1; n <= count; ++n) tree.Insert(Ordered(LeafKey(n, unique), descending), n);
   TPageRef root(&owner, owner.GetTreePage(TestIndex, owner.roots[TestIndex]));
   EXPECT_EQ(ptRootLeaf, root->PageType);
@@ -119,7 +111,7 @@ TEST_P(IndexPageDecoding, SearchesEndWhereTheyEndOnALeafDecodedWhole) {
   const auto [compression, unique, descending] = GetParam();
   const uint32_t count = 60;
   const TLeafImage image = StoredLeaf(compression, unique, descending, count);
-  const TKeyComparer compare = Comparer(descending);
+  const TKeyComparer compare = TestComparer(descending);
   TMemoryPageOwner owner;
   std::unique_ptr<TPage> whole = LoadedLeaf(owner, image, compression, unique, descending);
   ASSERT_EQ(count, whole->Count);
@@ -161,7 +153,7 @@ TEST_P(IndexPageDecoding, SearchesEndWhereTheyEndOnALeafDecodedWhole) {
 TEST_P(IndexPageDecoding, ALeafChangedPartWayDecodedStoresWhatAWholeOneStores) {
   const auto [compression, unique, descending] = GetParam();
   const TLeafImage image = StoredLeaf(compression, unique, descending, 40);
-  const TKeyComparer compare = Comparer(descending);
+  const TKeyComparer compare = TestComparer(descending);
   TMemoryPageOwner owner;
   auto change = [&](TPage& page) {
     const TKeyBytes fresh = Ordered(LeafKey(77, unique), descending);
@@ -199,7 +191,7 @@ TEST_P(IndexPageDecoding, EntriesAroundWhereASearchEndedReadAsOnALeafDecodedWhol
   const auto [compression, unique, descending] = GetParam();
   const uint32_t count = 60;
   const TLeafImage image = StoredLeaf(compression, unique, descending, count);
-  const TKeyComparer compare = Comparer(descending);
+  const TKeyComparer compare = TestComparer(descending);
   TMemoryPageOwner owner;
   std::unique_ptr<TPage> whole = LoadedLeaf(owner, image, compression, unique, descending);
   whole->KeyAt(whole->Count);
@@ -279,7 +271,7 @@ TEST(IndexPageDecodingOthers, ALeafSharingLessThanItCouldIsSearchedRight) {
     TPage page;
     page.Setup(&owner, TestIndex, length, false, true, kcLeading);
     page.Load(image, false);
-    const TKeyComparer compare = Comparer(false);
+    const TKeyComparer compare = TestComparer(false);
     for (int i = 0; i < entries; ++i) {
       uint8_t key[length] = {1, 2, 3, 4, 5, 6, 0, uint8_t(2 * i + 2)};
       page.Load(image, false);
@@ -323,7 +315,7 @@ TEST(IndexPageDecodingOthers, ABranchPackedWithoutItsZerosSearchesAndStoresAsRea
     PutLE32(entry + length + 4, uint32_t(10 + i));
   }
   TMemoryPageOwner owner;
-  const TKeyComparer compare = Comparer(false);
+  const TKeyComparer compare = TestComparer(false);
   auto loaded = [&] {
     auto page = std::make_unique<TPage>();
     page->Setup(&owner, TestIndex, length, false, true, kcNone);

@@ -21,7 +21,6 @@
 
 namespace {
 
-constexpr uint8_t TestIndex = 1;
 
 // Runs of keys sharing one, two or three leading bytes, a varying number
 // of value bytes and then zeros (long keys are padded text); for a
@@ -35,17 +34,10 @@ TKeyBytes RestartKey(uint32_t n, int length, bool unique, bool descending) {
   key[1] = uint8_t('a' + value / 8 % 8);
   key[2] = uint8_t(1 + value % 8 * 30);
   for (uint32_t i = 0; i < value % 5 && 3 + int(i) < body; ++i) key[3 + i] = uint8_t(0x30 + (value * 13 + i) % 200);
-  if (!unique) PutLE32(key.data() + body, __builtin_bswap32(n ^ 0x80000000u));
+  if (!unique) PutTestRowNumber(key, body, n);
   if (descending)
     for (uint8_t& byte : key) byte = uint8_t(~byte);
   return key;
-}
-
-TKeyComparer Comparer(bool descending) {
-  TKeyComparer compare;
-  compare.IndexNo = TestIndex;
-  compare.Descending = descending;
-  return compare;
 }
 
 using TImage = std::vector<uint8_t>;
@@ -62,7 +54,7 @@ TImage FullLeaf(const TLeafKind& kind, uint32_t& count) {
   auto build = [&kind](uint32_t keys, bool& split) {
     TMemoryPageOwner owner;
     owner.indexes[TestIndex] = {uint16_t(kind.length), kind.unique, kind.compression};
-    TTestTree tree(owner, TestIndex, Comparer(kind.descending), [&owner] { return owner.roots[TestIndex]; });
+    TTestTree tree(owner, TestIndex, TestComparer(kind.descending), [&owner] { return owner.roots[TestIndex]; });
     split = false;
     uint32_t n = 1;
     for (; n <= keys && !split; ++n) {
@@ -148,7 +140,7 @@ TEST_P(IndexPageRestarts, SearchesFromRestartPointsEndWhereAWholeLeafSearchEnds)
   uint32_t count = 0;
   const TImage image = FullLeaf(kind, count);
   ASSERT_GE(count, uint32_t(2 * TPage::RestartInterval));
-  const TKeyComparer compare = Comparer(kind.descending);
+  const TKeyComparer compare = TestComparer(kind.descending);
   TMemoryPageOwner owner;
   std::unique_ptr<TPage> whole = Loaded(owner, image, kind);
   whole->KeyAt(whole->Count);
@@ -202,7 +194,7 @@ TEST_P(IndexPageRestarts, PointsKeptThroughInsertsRemovalsAndSplitsLeadSearchesR
   const TLeafKind kind = Kind();
   TRestingOwner owner;
   owner.indexes[TestIndex] = {uint16_t(kind.length), kind.unique, kind.compression};
-  const TKeyComparer compare = Comparer(kind.descending);
+  const TKeyComparer compare = TestComparer(kind.descending);
   TTestTree tree(owner, TestIndex, compare, [&owner] { return owner.roots[TestIndex]; });
   std::mt19937 random(7u + kind.compression * 4 + kind.unique * 2 + kind.descending + uint32_t(kind.length));
   const uint32_t highest = 900;

@@ -16,7 +16,6 @@
 
 namespace {
 
-constexpr uint8_t TestIndex = 1;
 
 struct TShape {
   uint16_t keyLength;
@@ -47,14 +46,8 @@ TKeyBytes DenseKey(uint32_t n, int length, bool unique) {
   for (int i = 0; i < 4 && i < body; ++i) key[size_t(i)] = uint8_t(value >> (24 - 8 * i));
   const int filled = std::min(body, 4 + int(value % 7) * 6);
   for (int i = 4; i < filled; ++i) key[size_t(i)] = uint8_t(1 + (value * 37 + uint32_t(i) * 11) % 251);
-  if (!unique) PutLE32(key.data() + body, __builtin_bswap32(n ^ 0x80000000u));
+  if (!unique) PutTestRowNumber(key, body, n);
   return key;
-}
-
-TKeyComparer Comparer() {
-  TKeyComparer compare;
-  compare.IndexNo = TestIndex;
-  return compare;
 }
 
 struct TPageImage {
@@ -66,7 +59,7 @@ struct TPageImage {
 std::vector<TPageImage> TreeImages(const TShape& shape) {
   TMemoryPageOwner owner;
   owner.indexes[TestIndex] = {shape.keyLength, shape.unique, shape.compression};
-  TTestTree tree(owner, TestIndex, Comparer(), [&owner] { return owner.roots[TestIndex]; });
+  TTestTree tree(owner, TestIndex, TestComparer(), [&owner] { return owner.roots[TestIndex]; });
   for (uint32_t n = 1; n <= shape.keys; ++n) tree.Insert(DenseKey(n * 7919 % shape.keys + 1, shape.keyLength, shape.unique), n);
   std::vector<TPageImage> images;
   for (auto& [offset, page] : owner.pages) {
@@ -147,7 +140,7 @@ TEST(IndexPageSpareSlots, BuffersPassedBetweenPagesOfEveryShapeReadAsFreshOnes) 
     page.Unpack();
     if (page.Count > 2) {
       const TKeyBytes probe(page.KeyLength, 0x7F);
-      page.Search(Comparer(), probe.data(), int(probe.size()));
+      page.Search(TestComparer(), probe.data(), int(probe.size()));
     }
     ASSERT_NO_FATAL_FAILURE(ExpectReadsAsFresh(image, page)) << "unpack " << i;
   }

@@ -22,7 +22,6 @@
 
 namespace {
 
-constexpr uint8_t TestIndex = 1;
 
 // Keys in groups that share long leading runs (past the 255 bytes a fully
 // compressed entry can record, for long keys) and groups that share few,
@@ -40,14 +39,8 @@ TKeyBytes SpliceKey(uint32_t n, int length, bool unique) {
   key[size_t(prefix) + 1] = uint8_t(value % 40 * 5);
   for (uint32_t i = 0; i < value % 4 && prefix + 2 + int(i) < body; ++i)
     key[size_t(prefix) + 2 + i] = uint8_t(0x41 + (value * 11 + i) % 50);
-  if (!unique) PutLE32(key.data() + body, __builtin_bswap32(n ^ 0x80000000u));
+  if (!unique) PutTestRowNumber(key, body, n);
   return key;
-}
-
-TKeyComparer Comparer() {
-  TKeyComparer compare;
-  compare.IndexNo = TestIndex;
-  return compare;
 }
 
 using TImage = std::vector<uint8_t>;
@@ -87,12 +80,12 @@ std::unique_ptr<TPage> Loaded(TIndexPageOwner& owner, const TImage& image, int l
 
 void InsertInto(TPage& page, const TKeyBytes& key, uint32_t record) {
   if (page.Count == 0) page.Position = 0;
-  else page.SearchForInsert(Comparer(), key.data(), int(key.size()));
+  else page.SearchForInsert(TestComparer(), key.data(), int(key.size()));
   page.InsertEntry(key.data(), record, 0);
 }
 
 void DeleteFrom(TPage& page, const TKeyBytes& key) {
-  ASSERT_TRUE(page.Search(Comparer(), key.data(), int(key.size())));
+  ASSERT_TRUE(page.Search(TestComparer(), key.data(), int(key.size())));
   page.DeleteEntry();
 }
 
@@ -230,8 +223,8 @@ TEST_P(IndexPageSplicing, ATreeOfLeavesChangedInTheirStoredEntriesStoresWhatWhol
   TCachingOwner spliced;
   TWholeLeavesOwner whole;
   spliced.indexes[TestIndex] = whole.indexes[TestIndex] = {uint16_t(length), unique, compression};
-  TTestTree splicedTree(spliced, TestIndex, Comparer(), [&spliced] { return spliced.roots[TestIndex]; });
-  TTestTree wholeTree(whole, TestIndex, Comparer(), [&whole] { return whole.roots[TestIndex]; });
+  TTestTree splicedTree(spliced, TestIndex, TestComparer(), [&spliced] { return spliced.roots[TestIndex]; });
+  TTestTree wholeTree(whole, TestIndex, TestComparer(), [&whole] { return whole.roots[TestIndex]; });
   std::mt19937 random(5u + compression * 2 + unique + uint32_t(length));
   std::vector<uint32_t> order(length > 255 ? 700 : 1100);
   for (uint32_t i = 0; i < order.size(); ++i) order[i] = i + 1;
@@ -338,8 +331,8 @@ TEST(IndexPageSplicingOthers, ALeafWithAShorterSharedRunSplitsAsAWholeLeafSplits
         owner->roots[TestIndex] = root->Offset;
         owner->ReleaseTreePage(root);
       }
-      TTestTree splicedTree(spliced, TestIndex, Comparer(), [&spliced] { return spliced.roots[TestIndex]; });
-      TTestTree wholeTree(whole, TestIndex, Comparer(), [&whole] { return whole.roots[TestIndex]; });
+      TTestTree splicedTree(spliced, TestIndex, TestComparer(), [&spliced] { return spliced.roots[TestIndex]; });
+      TTestTree wholeTree(whole, TestIndex, TestComparer(), [&whole] { return whole.roots[TestIndex]; });
       uint32_t next = n;
       for (int inserts = 0; splicedTree.Depth() < 2 || inserts < 4; ++inserts, next += 2) {
         ASSERT_LT(inserts, 200);

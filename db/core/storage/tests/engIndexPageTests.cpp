@@ -12,7 +12,6 @@
 
 namespace {
 
-constexpr uint8_t TestIndex = 1;
 
 // Dense big-endian numbers share leading bytes with their neighbours, and
 // tails of varying length end in zeros, so every compression mode has work.

@@ -10,8 +10,26 @@
 #include <vector>
 
 #include "engIndexPage.h"
+#include "engLittleEndian.h"
 
 using TKeyBytes = std::vector<uint8_t>;
+
+// The page tests' one index.
+inline constexpr uint8_t TestIndex = 1;
+
+// The comparer of the tests' index.
+inline TKeyComparer TestComparer(bool descending = false) {
+  TKeyComparer compare;
+  compare.IndexNo = TestIndex;
+  compare.Descending = descending;
+  return compare;
+}
+
+// A non-unique key ends in its row number, sign bit flipped and big-endian
+// so that its bytes sort as the numbers do.
+inline void PutTestRowNumber(TKeyBytes& key, int body, uint32_t n) {
+  PutLE32(key.data() + body, __builtin_bswap32(n ^ 0x80000000u));
+}
 
 // Descends through any page owner; root() and setRoot() reach the index's
 // root where the owner keeps it.
