@@ -60,19 +60,8 @@ TLeafImage StoredLeaf(uint8_t compression, bool unique, bool descending, uint32_
 
 std::unique_ptr<TPage> LoadedLeaf(TIndexPageOwner& owner, const TLeafImage& image, uint8_t compression, bool unique,
                                   bool descending) {
-  auto page = std::make_unique<TPage>();
-  page->Setup(&owner, TestIndex, KeyLength, descending, unique, compression);
-  page->Load(image.bytes, false);
-  return page;
+  return LoadedTestLeaf(owner, image.bytes, KeyLength, descending, unique, compression);
 }
-
-struct TSearchEnd {
-  uint16_t position = 0;
-  uint16_t second = 0;
-  bool found = false;
-  uint32_t keysBefore = 0;
-  bool operator==(const TSearchEnd&) const = default;
-};
 
 enum class TSearchKind { Plain, ForInsert, LastNotAbove, FirstNotBelow, PastLower };
 

@@ -73,19 +73,8 @@ TImage FullLeaf(const TLeafKind& kind, uint32_t& count) {
 }
 
 std::unique_ptr<TPage> Loaded(TIndexPageOwner& owner, const TImage& image, const TLeafKind& kind) {
-  auto page = std::make_unique<TPage>();
-  page->Setup(&owner, TestIndex, uint16_t(kind.length), kind.descending, kind.unique, kind.compression);
-  page->Load(image.data(), false);
-  return page;
+  return LoadedTestLeaf(owner, image.data(), uint16_t(kind.length), kind.descending, kind.unique, kind.compression);
 }
-
-struct TSearchEnd {
-  uint16_t position = 0;
-  uint16_t second = 0;
-  bool found = false;
-  uint32_t keysBefore = 0;
-  bool operator==(const TSearchEnd&) const = default;
-};
 
 TSearchEnd SearchBothWays(TPage& page, const TKeyComparer& compare, const uint8_t* key, int length, bool counting) {
   TSearchEnd end;

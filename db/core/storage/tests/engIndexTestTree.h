@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
@@ -24,6 +25,24 @@ inline TKeyComparer TestComparer(bool descending = false) {
   compare.Descending = descending;
   return compare;
 }
+
+// A page object holding a stored leaf, as a read leaves it.
+inline std::unique_ptr<TPage> LoadedTestLeaf(TIndexPageOwner& owner, const uint8_t* image, uint16_t keyLength,
+                                             bool descending, bool unique, uint8_t compression) {
+  auto page = std::make_unique<TPage>();
+  page->Setup(&owner, TestIndex, keyLength, descending, unique, compression);
+  page->Load(image, false);
+  return page;
+}
+
+// Where a search of a page ended.
+struct TSearchEnd {
+  uint16_t position = 0;
+  uint16_t second = 0;
+  bool found = false;
+  uint32_t keysBefore = 0;
+  bool operator==(const TSearchEnd&) const = default;
+};
 
 // A non-unique key ends in its row number, sign bit flipped and big-endian
 // so that its bytes sort as the numbers do.
