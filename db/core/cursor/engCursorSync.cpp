@@ -53,9 +53,8 @@ bool TDataCursor::BeginOperation() {
   // unchanged table needs no guard (its set-up was a tenth of the bracket).
   if (!strict && (SkipsSnapshotCheck() || !SnapshotDiffers())) return false;
   TScopeGuard end([this] { EndOperation(); });
-  bool changed = false;
-  if (strict) changed = table->LockChangeCheck();
-  if (!changed && !SkipsSnapshotCheck() && SnapshotDiffers()) changed = true;
+  // Without strict detection only a snapshot that differs comes this far.
+  const bool changed = !strict || table->LockChangeCheck() || (!SkipsSnapshotCheck() && SnapshotDiffers());
   if (changed) Resynchronise();
   end.Dismiss();
   return changed;
