@@ -112,8 +112,9 @@ public:
   // consecutive blocks from offset, as many as blocksAhead (the blocks the
   // caller still needs, itself included), the read-ahead and the window
   // allow. A miss looks for other users' changes first, as GetBlock does,
-  // and is false (no view) when it found some. Writes and dropping the
-  // cache forget the window, so it never shows older bytes than the cache.
+  // and is false (no view) when it found some. Writes go through to the
+  // window (or forget it) and dropping the cache forgets it, so it never
+  // shows older bytes than the cache.
   bool ViewBlock(TReadContext* reader, uint32_t offset, int32_t blocksAhead, TBlockView& view) {
     // Inline for a walk along the window with nothing cached.
     if (cache.Count() == 0 && IsBlockOffset(offset)) {
@@ -295,6 +296,11 @@ private:
   // Forgets the window, or only when it overlaps count blocks at offset.
   void ForgetChainWindow();
   void ForgetChainWindow(uint32_t offset, int32_t count);
+  // Count block images just written at offset: the window's copies of them
+  // take the new bytes, so that freeing or rewriting a value just read
+  // does not cost the next value's read; a window of an enciphered file
+  // holds deciphered images and is forgotten instead.
+  void WriteThroughChainWindow(uint32_t offset, int32_t count, const uint8_t* images);
 
   // Chain walks.
   void ReportDamage(TReadContext* reader, const char* finding, uint32_t recordNumber, bool fixed);

@@ -112,7 +112,7 @@ uint32_t TBlobFile::AppendChain(uint32_t sequence, const uint8_t* value, int32_t
       }
       written += used;
     }
-    ForgetChainWindow(runOffset, count);
+    WriteThroughChainWindow(runOffset, count, images);
     WriteFileAt(*this, table->TableName(), runOffset, images, count * int32_t(blockSize));
   }
   ENG_ASSERT(written == size);
@@ -327,7 +327,9 @@ void TBlobFile::WriteRun(int32_t first, int32_t last) {
     flushList.clear();
   });
   const uint32_t offset = BlockAt(flushList, first)->Offset();
-  ForgetChainWindow(offset, count);
+  // Before the write: should it fail, the cache keeps these blocks changed
+  // and wins over the window.
+  WriteThroughChainWindow(offset, count, images);
   WriteFileAt(*this, table->TableName(), offset, images, count * int32_t(blockSize));
   keepChanges.Dismiss();
   // On disk now: a record may name them from here on.

@@ -33,8 +33,8 @@ bool TBlobFile::ViewBlockFromFile(TReadContext* reader, uint32_t offset, int32_t
 }
 
 // The window holds what the cache would have held had it read the blocks
-// along when the window was filled (every write overlapping it and every
-// drop of the cache forget it), so a block it holds becomes a cache entry
+// along when the window was filled (every write overlapping it goes
+// through to it, and every drop of the cache forgets it), so a block it holds becomes a cache entry
 // without a read: freeing or rewriting a value just read does not read its
 // blocks again.
 TBlock* TBlobFile::BlockFromWindow(uint32_t offset) {
@@ -91,6 +91,19 @@ void TBlobFile::FillChainWindow(uint32_t offset, int32_t blocksAhead) {
 void TBlobFile::ForgetChainWindow() {
   chainWindowStart = 0;
   chainWindowBlocks = 0;
+}
+
+void TBlobFile::WriteThroughChainWindow(uint32_t offset, int32_t count, const uint8_t* images) {
+  if (table->IsEncrypted()) {
+    ForgetChainWindow(offset, count);
+    return;
+  }
+  const uint32_t windowEnd = chainWindowStart + uint32_t(chainWindowBlocks) * blockSize;
+  const uint32_t end = offset + uint32_t(count) * blockSize;
+  if (chainWindowBlocks == 0 || offset >= windowEnd || end <= chainWindowStart) return;
+  const uint32_t from = std::max(offset, chainWindowStart);
+  const uint32_t to = std::min(end, windowEnd);
+  std::memcpy(chainWindow.get() + (from - chainWindowStart), images + (from - offset), to - from);
 }
 
 void TBlobFile::ForgetChainWindow(uint32_t offset, int32_t count) {
