@@ -552,6 +552,21 @@ inline void CopyFew(uint8_t* to, const uint8_t* from, size_t count) {
   }
 }
 
+// A whole entry of a page that stores every key byte (a key byte and a
+// record number at the least): every branch on a change's way is written
+// again, and a copy call per entry cost more than its few words. Longer
+// than a vector word, whole words and a last one overlapping them.
+inline void CopyEntryBytes(uint8_t* to, const uint8_t* from, size_t count) {
+  constexpr size_t Word = 16;
+  ENG_ASSERT(count >= 5);
+  if (count <= Word) {
+    CopyFew(to, from, count);
+    return;
+  }
+  for (size_t at = 0; at + Word < count; at += Word) memcpy(to + at, from + at, Word);
+  memcpy(to + count - Word, from + count - Word, Word);
+}
+
 inline void ZeroFew(uint8_t* to, size_t count) {
   constexpr uint64_t Zero = 0;
   if (count > 16) {
@@ -898,7 +913,11 @@ uint32_t TPage::PackEntries(uint8_t* data) const {
     const uint32_t stored = IsLeaf() ? k + 4u : k + 8u;
     const uint32_t total = uint32_t(Count) * stored;
     if (total > PageDataSize) Corrupt();
-    for (int i = 0; i < Count; ++i) memcpy(data + size_t(i) * stored, Slot(i), stored);
+    // The slots' place and size are taken once: for the compiler a write
+    // through data may change the page, which it would read again.
+    const uint8_t* slot = entries;
+    const size_t slotSize = EntrySize();
+    for (uint8_t* to = data; to < data + total; to += stored, slot += slotSize) CopyEntryBytes(to, slot, stored);
     return total;
   }
   return PackLeafSlots(entries, Count, data);

@@ -208,6 +208,54 @@ TEST(IndexPage, PacksEachCompressionAsStored) {
   }
 }
 
+namespace {
+
+// The image of a page that stores every key byte: each entry whole at its
+// place (key, record or child, and a branch's key count), zeros after.
+void ExpectStoredWhole(TPage& page) {
+  uint8_t image[IndexPageSize];
+  memset(image, 0xEE, sizeof image);
+  page.Store(image);
+  const int k = page.KeyLength;
+  const uint32_t stored = k + (page.IsLeaf() ? 4u : 8u);
+  ASSERT_EQ(page.Count, GetLE16(image + 1));
+  for (int i = 1; i <= page.Count; ++i) {
+    const uint8_t* entry = image + PageHeaderSize + (i - 1) * stored;
+    ASSERT_EQ(0, memcmp(entry, page.KeyAt(i), size_t(k))) << "entry " << i;
+    ASSERT_EQ(page.PointerAt(i), GetLE32(entry + k)) << "entry " << i;
+    if (!page.IsLeaf()) ASSERT_EQ(page.KeyCountAt(i), GetLE32(entry + k + 4)) << "entry " << i;
+  }
+  const uint8_t* end = image + PageHeaderSize + size_t(page.Count) * stored;
+  EXPECT_TRUE(std::all_of(end, static_cast<const uint8_t*>(image) + IndexPageSize, [](uint8_t b) { return b == 0; }));
+}
+
+}  // namespace
+
+// Entries of every length a page without compression may store, from a
+// one-byte key on, in leaves and branches, keys differing at both ends.
+TEST(IndexPage, PagesWithoutCompressionStoreEveryEntryWhole) {
+  for (int k : {1, 2, 3, 4, 5, 7, 8, 9, 11, 12, 13, 15, 16, 17, 20, 24, 28, 31, 32, 33, 40, 47, 48, 49, 100, 300}) {
+    SCOPED_TRACE(k);
+    TTreeFixture f(uint16_t(k), true, kcNone);
+    const uint32_t keys = k == 1 ? 255 : 2000;
+    for (uint32_t n = 1; n <= keys; ++n) {
+      TKeyBytes key(size_t(k), 0);
+      for (int i = 0; i < k; ++i) key[size_t(i)] = uint8_t(n * (i + 1) * 7 + i);
+      for (int i = 0; i < std::min(k, 4); ++i) key[size_t(k - 1 - i)] = uint8_t(n >> (8 * i));
+      if (k > 4) key[0] = uint8_t(1 + (n % 250));  // keys differ in their first byte too
+      f.tree.Insert(key, n * 3);
+    }
+    ASSERT_EQ(size_t(keys), f.tree.Check().size());
+    TPageRef root = f.Root();
+    ExpectStoredWhole(*root);
+    if (root->IsLeaf()) continue;
+    for (int i = 1; i <= root->Count; ++i) {
+      TPageRef child(&f.owner, f.owner.GetTreePage(TestIndex, root->PointerAt(i)));
+      ExpectStoredWhole(*child);
+    }
+  }
+}
+
 // A page object goes from one index to another without its entry bytes
 // being zeroed: a compressed page read into one that held longer keys full
 // of other bytes gets back exactly its keys, the removed zeros included,
