@@ -98,8 +98,11 @@ void TDataCursor::CheckKeysAreFree(TChangeKeys& keys) {
     if (keys.Replacing && key.Comparer.CompareKeys(key.Key, key.OldKey, key.Length) == 0) continue;
     key.Placed = true;
     TIndexTree tree = TreeOf(IndexFile(), key, tableName);
+    // The way is held for the change that follows it; an insert changes
+    // "Sys Deleted" through the record it takes, not through this place.
     if (keys.Replacing) tree.FindKeys(key.Key, key.Place, key.OldKey, key.OldWay);
-    else tree.FindKey(key.Key, key.Place);
+    else if (key.IndexNo == DeletedIndexNo) tree.FindKey(key.Key, key.Place);
+    else tree.HoldWay(key.Key, key.Place);
     if (key.Place.Found()) Raise(EngErrDuplicateKey, {}, IndexFile().GetIndexName(key.IndexNo));
   }
 }
@@ -214,7 +217,7 @@ void TDataCursor::InsertRecord(uint8_t* record, bool goToNew) {
     // A key whose place the check found goes in without a second descent:
     // nothing has changed that index since.
     ENG_ASSERT(table->MayChangeFiles());
-    for (const TChangeKey& entry : keys.Keys) {
+    for (TChangeKey& entry : keys.Keys) {
       if (entry.IndexNo == DeletedIndexNo) continue;  // the stored record's key, below
       TIndexTree tree = TreeOf(IndexFile(), entry, tableName);
       if (entry.Placed) tree.InsertAt(entry.Place, entry.Key, number);
@@ -275,7 +278,7 @@ void TDataCursor::ModifyRecord(uint8_t* record, bool unlock, bool goTo) {
     // The cursor on the record keeps its key when the change moves no key
     // of the cursor's index.
     change.KeptCurrentKey = OnRecord() && recordNumber == number;
-    for (const TChangeKey& entry : keys.Keys) {
+    for (TChangeKey& entry : keys.Keys) {
       if (std::memcmp(entry.Key, entry.OldKey, entry.Length) == 0) continue;
       if (entry.IndexNo == currentIndex) change.KeptCurrentKey = false;
       TIndexTree tree = TreeOf(IndexFile(), entry, tableName);

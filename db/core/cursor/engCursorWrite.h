@@ -45,7 +45,8 @@ struct TChangeKey {
   // Unique index, or "Sys Deleted" for a row number the caller gave.
   bool Unique = false;
   // The check's descent found the key's place, for the insert to use,
-  // and, for a change, the old key's way, for its delete.
+  // and, for a change, the old key's way, for its delete; both hold their
+  // pages until the change takes them.
   bool Placed = false;
   uint16_t Length = 0;
   // The index's comparison, so that the check and the change work on the

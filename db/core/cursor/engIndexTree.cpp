@@ -1,6 +1,8 @@
 #include "engIndexTree.h"
 
+#include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include "engAssert.h"
 #include "engErrorCodes.h"
@@ -11,29 +13,63 @@
 
 void TIndexTree::Corrupt() const { RaiseEngineError(EngErrPageCorrupt, tableName); }
 
+TTreePath& TTreePath::operator=(TTreePath&& other) noexcept {
+  if (this == &other) return *this;
+  Release();
+  std::memcpy(offsets, other.offsets, sizeof offsets);
+  std::memcpy(positions, other.positions, sizeof positions);
+  levels = other.levels;
+  found = other.found;
+  owner = other.owner;
+  heldLevels = other.heldLevels;
+  std::copy(other.held, other.held + heldLevels, held);
+  other.heldLevels = 0;
+  return *this;
+}
+
+void TTreePath::Release() {
+  for (int level = 0; level < heldLevels; ++level)
+    if (held[level]) owner->ReleaseTreePage(held[level]);
+  heldLevels = 0;
+}
+
 bool TIndexTree::KeyExists(const uint8_t* key) {
   TTreePath path;
   return FindKey(key, path);
 }
 
-bool TIndexTree::FindKey(const uint8_t* key, TTreePath& path) {
+bool TIndexTree::FindKey(const uint8_t* key, TTreePath& path) { return Descend(key, path, false); }
+
+bool TIndexTree::HoldWay(const uint8_t* key, TTreePath& path) { return Descend(key, path, true); }
+
+void TIndexTree::StartWay(TTreePath& path, bool hold) {
+  path.Release();
   path.levels = 0;
   path.found = false;
+  path.owner = hold ? &file : nullptr;
+}
+
+bool TIndexTree::Descend(const uint8_t* key, TTreePath& path, bool hold) {
+  StartWay(path, hold);
   const uint32_t root = file.GetRootOffset(indexNo);
   if (root == 0) return false;
   TPageRef page(&file, file.GetTreePage(indexNo, root));
   DescendFrom(page, key, path);
+  Hold(path, page);
   return path.found;
 }
 
 // Each page passed is left standing on the way (its parent link set, its
 // position on the entry taken), as a change that climbs from the leaf
-// needs it.
+// needs it. The leaf stays in page.
 void TIndexTree::DescendFrom(TPageRef& page, const uint8_t* key, TTreePath& path) {
-  for (; !page->IsLeaf(); page.Replace(file.GetTreePage(indexNo, page->CurrentPointer()))) {
+  while (!page->IsLeaf()) {
     if (path.levels > MaxTreeDepth || page->Count == 0) Corrupt();
     page->Search(comparer, key, keyLength);
     NoteLevel(path, *page);
+    TPage* child = file.GetTreePage(indexNo, page->CurrentPointer());
+    Hold(path, page);
+    page.Replace(child);
   }
   path.found = page->Count > 0 && page->Search(comparer, key, keyLength);
   NoteLevel(path, *page);
@@ -45,11 +81,18 @@ void TIndexTree::NoteLevel(TTreePath& path, TPage& page) {
   path.positions[path.levels++] = page.Position;
 }
 
+void TIndexTree::Hold(TTreePath& path, TPageRef& page) {
+  if (!path.owner) return;
+  while (path.heldLevels < path.levels - 1) path.held[path.heldLevels++] = nullptr;
+  path.held[path.heldLevels++] = page.Detach();
+}
+
 // Each shared page is searched for both keys, so each way is the one
-// FindKey takes; where the ways part, each goes on alone.
+// FindKey takes; where the ways part, each goes on alone. A page both ways
+// pass is held by otherPath alone.
 void TIndexTree::FindKeys(const uint8_t* key, TTreePath& path, const uint8_t* otherKey, TTreePath& otherPath) {
-  path.levels = otherPath.levels = 0;
-  path.found = otherPath.found = false;
+  StartWay(path, true);
+  StartWay(otherPath, true);
   const uint32_t root = file.GetRootOffset(indexNo);
   if (root == 0) return;
   TPageRef page(&file, file.GetTreePage(indexNo, root));
@@ -61,19 +104,26 @@ void TIndexTree::FindKeys(const uint8_t* key, TTreePath& path, const uint8_t* ot
     SearchNear(*page, key, otherPosition);
     NoteLevel(path, *page);
     if (page->Position != otherPosition) {
+      const uint32_t next = page->CurrentPointer();
       TPageRef other(&file, file.GetTreePage(indexNo, page->PointerAt(otherPosition)));
+      Hold(otherPath, page);
+      page.Reset();
       DescendFrom(other, otherKey, otherPath);
-      page.Replace(file.GetTreePage(indexNo, page->CurrentPointer()));
+      Hold(otherPath, other);
+      page.Replace(file.GetTreePage(indexNo, next));
       DescendFrom(page, key, path);
+      Hold(path, page);
       return;
     }
-    page.Replace(file.GetTreePage(indexNo, page->CurrentPointer()));
+    TPage* child = file.GetTreePage(indexNo, page->CurrentPointer());
+    Hold(otherPath, page);
+    page.Replace(child);
   }
   DescendFrom(page, otherKey, otherPath);
   path.found = page->Count > 0 && SearchNear(*page, key, page->Position);
   NoteLevel(path, *page);
+  Hold(otherPath, page);
 }
-
 // A search ends on the last entry not above the key (on the first when
 // every entry is above it): when the entry at near or the one before it
 // is that entry, as the two bounding it say, no search is needed.
@@ -89,28 +139,31 @@ bool TIndexTree::SearchNear(TPage& page, const uint8_t* key, int near) {
   return page.Search(comparer, key, keyLength);
 }
 
-TPage* TIndexTree::PathPage(const TTreePath& path, int level) {
-  TPage* page = file.GetTreePage(indexNo, path.offsets[level]);
+TPage* TIndexTree::PathPage(TTreePath& path, int level) {
+  TPage* page = nullptr;
+  if (level < path.heldLevels) std::swap(page, path.held[level]);
+  if (!page) page = file.GetTreePage(indexNo, path.offsets[level]);
+  ENG_ASSERT(page->Offset == path.offsets[level]);
   page->Parent = level == 0 ? 0 : path.offsets[level - 1];
   page->Position = path.positions[level];
   return page;
 }
 
-void TIndexTree::StandOnWay(const TTreePath& path, int levels) {
+void TIndexTree::StandOnWay(TTreePath& path, int levels) {
   for (int level = 0; level < levels; ++level) TPageRef page(&file, PathPage(path, level));
 }
 
 void TIndexTree::InsertKey(const uint8_t* key, uint32_t recordNumber) {
   TTreePath path;
-  FindKey(key, path);
+  HoldWay(key, path);
   InsertAt(path, key, recordNumber);
 }
 
-void TIndexTree::InsertAt(const TTreePath& path, const uint8_t* key, uint32_t recordNumber) {
+void TIndexTree::InsertAt(TTreePath& path, const uint8_t* key, uint32_t recordNumber) {
   InsertAtCounted(path, key, recordNumber, 0);
 }
 
-void TIndexTree::CountAlong(const TTreePath& path, int fromLevel, int delta) {
+void TIndexTree::CountAlong(TTreePath& path, int fromLevel, int delta) {
   for (int level = fromLevel; level < path.levels - 1; ++level) {
     TPageRef page(&file, PathPage(path, level));
     const uint32_t below = page->CurrentKeyCount();
@@ -120,8 +173,9 @@ void TIndexTree::CountAlong(const TTreePath& path, int fromLevel, int delta) {
 }
 
 // Every page on the way counts one key more; the leaf takes the key after
-// the entry an insert's search stands on (0: in front of all).
-void TIndexTree::InsertAtCounted(const TTreePath& path, const uint8_t* key, uint32_t recordNumber, int fromLevel) {
+// the entry an insert's search stands on (0: in front of all). The levels
+// above fromLevel are given back before a split climbs them.
+void TIndexTree::InsertAtCounted(TTreePath& path, const uint8_t* key, uint32_t recordNumber, int fromLevel) {
   if (path.Empty()) {
     ENG_ASSERT(file.GetRootOffset(indexNo) == 0);
     TPageRef page(&file, file.NewPage(indexNo));
@@ -134,53 +188,34 @@ void TIndexTree::InsertAtCounted(const TTreePath& path, const uint8_t* key, uint
   ENG_ASSERT(file.GetRootOffset(indexNo) == path.offsets[0]);
   CountAlong(path, fromLevel, 1);
   TPageRef page(&file, PathPage(path, path.levels - 1));
+  path.Release();
   if (page->Count == 0) Corrupt();
   if (!path.found && comparer.CompareKeys(key, page->KeyAt(page->Position), keyLength) < 0) --page->Position;
   page->InsertEntry(key, recordNumber, 0);
 }
 
-void TIndexTree::DeleteAt(const TTreePath& path) {
+// Each page of the way is given back after its count's change, root first,
+// before the leaf changes.
+void TIndexTree::DeleteAt(TTreePath& path, TEntryAfter* after) {
   CountAlong(path, 0, -1);
   TPageRef page(&file, PathPage(path, path.levels - 1));
+  if (after) {
+    const int next = page->Position + 1;
+    after->Found = next <= page->Count;
+    if (after->Found) {
+      std::memcpy(after->Key, page->KeyAt(next), keyLength);
+      after->Record = page->PointerAt(next);
+    }
+  }
   page->DeleteEntry();
 }
 
-// The key is looked for first, so a missing one changes no key count. The
-// pages of the way stay pinned from the descent to their count's change,
-// instead of being fetched again for it; each is given back before the
-// leaf changes, in the order a descent and a count along it give them
-// back, so the cache's order is as it was.
+// The key is looked for first, so a missing one changes no key count; the
+// pages of the way stay held from the descent to their count's change.
 void TIndexTree::DeleteKey(const uint8_t* key, TEntryAfter* after) {
-  const uint32_t root = file.GetRootOffset(indexNo);
-  if (root == 0) Corrupt();
-  TPageRef way[MaxTreeDepth + 2];
-  int leaf = 0;
-  way[0] = TPageRef(&file, file.GetTreePage(indexNo, root));
-  for (; !way[leaf]->IsLeaf(); ++leaf) {
-    TPage& page = *way[leaf];
-    if (leaf > MaxTreeDepth || page.Count == 0) Corrupt();
-    page.Parent = leaf == 0 ? 0 : way[leaf - 1]->Offset;
-    page.Search(comparer, key, keyLength);
-    way[leaf + 1] = TPageRef(&file, file.GetTreePage(indexNo, page.CurrentPointer()));
-  }
-  TPage& found = *way[leaf];
-  found.Parent = leaf == 0 ? 0 : way[leaf - 1]->Offset;
-  if (found.Count == 0 || !found.Search(comparer, key, keyLength)) Corrupt();
-  for (int level = 0; level < leaf; ++level) {
-    const uint32_t below = way[level]->CurrentKeyCount();
-    if (below == 0) Corrupt();
-    way[level]->SetCurrentKeyCount(below - 1);
-    way[level].Reset();
-  }
-  if (after) {
-    const int next = found.Position + 1;
-    after->Found = next <= found.Count;
-    if (after->Found) {
-      std::memcpy(after->Key, found.KeyAt(next), keyLength);
-      after->Record = found.PointerAt(next);
-    }
-  }
-  found.DeleteEntry();
+  TTreePath path;
+  if (!HoldWay(key, path)) Corrupt();
+  DeleteAt(path, after);
 }
 
 // A search leaves each leaf on the last entry below its key (or on the
@@ -189,9 +224,9 @@ void TIndexTree::DeleteKey(const uint8_t* key, TEntryAfter* after) {
 // key the branches above carried: a way found before the delete then
 // still leads to the new key's place, one entry back on the same leaf
 // when the removed entry stood at or before it.
-bool TIndexTree::PlaceAfterDelete(const TTreePath& place, const TTreePath& from, uint16_t removed, TTreePath& to) {
+bool TIndexTree::PlaceAfterDelete(TTreePath& place, const TTreePath& from, uint16_t removed, TTreePath& to) {
   if (removed <= 1 || place.found || place.levels != from.levels || place.offsets[0] != from.offsets[0]) return false;
-  to = place;
+  to = std::move(place);
   const int leaf = to.levels - 1;
   if (to.offsets[leaf] == from.offsets[leaf] && removed <= to.positions[leaf]) --to.positions[leaf];
   return true;
@@ -202,15 +237,15 @@ bool TIndexTree::PlaceAfterDelete(const TTreePath& place, const TTreePath& from,
 // beside the old key's, and the levels where both take the same entry are left as
 // they are (their count would go down and up by one). Any other delete
 // takes the plain way, since merges set the counts above from the pages
-// below.
+// below; the new key's way is given back before them.
 void TIndexTree::ReplaceKey(const uint8_t* oldKey, const uint8_t* newKey, uint32_t recordNumber,
-                            const TTreePath* newPlace, const TTreePath* oldWay) {
+                            TTreePath* newPlace, TTreePath* oldWay) {
   TTreePath from;
   TTreePath place;
   if (oldWay) {
-    from = *oldWay;
+    from = std::move(*oldWay);
   } else if (newPlace) {
-    FindKey(oldKey, from);
+    HoldWay(oldKey, from);
   } else {
     FindKeys(newKey, place, oldKey, from);
     newPlace = &place;
@@ -221,6 +256,7 @@ void TIndexTree::ReplaceKey(const uint8_t* oldKey, const uint8_t* newKey, uint32
   TPageRef page(&file, PathPage(from, leaf));
   if (!page->LeafKeepsShapeOnDelete()) {
     page.Reset();
+    if (newPlace) newPlace->Release();
     DeleteAt(from);
     InsertKey(newKey, recordNumber);
     return;
@@ -232,15 +268,17 @@ void TIndexTree::ReplaceKey(const uint8_t* oldKey, const uint8_t* newKey, uint32
   // descent after the delete stands on as it goes.
   TTreePath to;
   const bool placed = newPlace && PlaceAfterDelete(*newPlace, from, removed, to);
+  if (newPlace) newPlace->Release();
   const int shared = placed ? SharedLevels(from, to) : 0;
   StandOnWay(from, removed == 1 ? leaf : shared);
   [[maybe_unused]] const uint16_t before = page->Count;
   page->DeleteEntry();
   ENG_ASSERT(page->Count == before - 1 && !page->Free);
   page.Reset();
-  if (!placed) FindKey(newKey, to);
+  if (!placed) HoldWay(newKey, to);
   const int common = placed ? shared : SharedLevels(from, to);
   CountAlong(from, common, -1);
+  from.Release();
   InsertAtCounted(to, newKey, recordNumber, common);
 }
 

@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 
 #include "engIndexPage.h"
 
@@ -19,12 +20,27 @@ class TKeyComparer;
 // The way one descent took from the root to a leaf: each page's offset and
 // the entry it searched to. A change made through it needs the tree as the
 // descent left it: nothing of this index may change in between.
+//
+// A holding descent (HoldWay, FindKeys) keeps the way's pages pinned in the
+// path, so that the change made through it takes them instead of looking
+// each up again; the change gives back what it does not take, and so does
+// the path when it ends. A held page may not be freed and taken again while
+// held (a freed page taken back must have no other holder), so a path is
+// given back before a change that may merge pages.
 class TTreePath {
 public:
+  TTreePath() = default;
+  TTreePath(TTreePath&& other) noexcept { *this = std::move(other); }
+  TTreePath& operator=(TTreePath&& other) noexcept;
+  TTreePath(const TTreePath&) = delete;
+  TTreePath& operator=(const TTreePath&) = delete;
+  ~TTreePath() { Release(); }
   // No descent yet, or an empty tree.
   bool Empty() const { return levels == 0; }
   // The descent found the key it looked for.
   bool Found() const { return found; }
+  // Gives back the pages still held, root first.
+  void Release();
 
 private:
   friend class TIndexTree;
@@ -32,6 +48,11 @@ private:
   uint16_t positions[MaxTreeDepth + 2] = {};
   int levels = 0;
   bool found = false;
+  // held[level] for the levels below heldLevels: the page pinned for that
+  // level, or nullptr once taken (or where another path holds it).
+  TIndexPageOwner* owner = nullptr;
+  TPage* held[MaxTreeDepth + 2];
+  int heldLevels = 0;
 };
 
 // The entry that takes a removed entry's place in key order, as its leaf
@@ -55,13 +76,16 @@ public:
   // Descends to the leaf the key belongs in and notes the way in path;
   // true when the tree holds the key. Changes nothing.
   bool FindKey(const uint8_t* key, TTreePath& path);
-  // FindKey for two keys at once: the pages both ways share are fetched
-  // once, and each is searched for both keys.
+  // FindKey leaving the way's pages held in path, for the change made
+  // through it next.
+  bool HoldWay(const uint8_t* key, TTreePath& path);
+  // HoldWay for two keys at once: the pages both ways share are fetched
+  // once (and held in otherPath), and each is searched for both keys.
   void FindKeys(const uint8_t* key, TTreePath& path, const uint8_t* otherKey, TTreePath& otherPath);
   void InsertKey(const uint8_t* key, uint32_t recordNumber);
-  // Inserts the key at the place FindKey found for it, without a second
-  // descent.
-  void InsertAt(const TTreePath& path, const uint8_t* key, uint32_t recordNumber);
+  // Inserts the key at the place FindKey or HoldWay found for it, without
+  // a second descent; the path holds nothing after.
+  void InsertAt(TTreePath& path, const uint8_t* key, uint32_t recordNumber);
   // A key the tree does not hold is damage (8965): nothing changes then.
   // after, when given, takes the entry after the key's.
   void DeleteKey(const uint8_t* key, TEntryAfter* after = nullptr);
@@ -74,8 +98,9 @@ public:
   // again where the delete left it valid. oldWay, when given, is FindKey's
   // way to oldKey in the tree as it stands now, taken instead of a descent;
   // given neither, both are found in one descent.
+  // Both paths hold nothing after.
   void ReplaceKey(const uint8_t* oldKey, const uint8_t* newKey, uint32_t recordNumber,
-                  const TTreePath* newPlace = nullptr, const TTreePath* oldWay = nullptr);
+                  TTreePath* newPlace = nullptr, TTreePath* oldWay = nullptr);
   // Every page of the tree goes to the free list; the index is empty after.
   void FreePages();
 
@@ -87,32 +112,40 @@ private:
   const std::string& tableName;
 
   [[noreturn]] void Corrupt() const;
+  bool Descend(const uint8_t* key, TTreePath& path, bool hold);
   // Goes on from page (the last level path notes) down to the leaf key
-  // belongs in.
+  // belongs in, holding the pages passed in path when it holds its way.
   void DescendFrom(TPageRef& page, const uint8_t* key, TTreePath& path);
   // Notes page, standing on the entry its search took, as the path's next
   // level, its parent link set.
   static void NoteLevel(TTreePath& path, TPage& page);
+  // The pin of page, the path's last level, goes to a path that holds its
+  // way; page is left empty then.
+  static void Hold(TTreePath& path, TPageRef& page);
+  // A path with no levels, holding the pages its descent passes or not.
+  void StartWay(TTreePath& path, bool hold);
   // TPage::Search for key on page, told where a search for a key near it
   // ended.
   bool SearchNear(TPage& page, const uint8_t* key, int near);
   // The page at level of the path, standing on the entry the descent took,
-  // its parent link set.
-  TPage* PathPage(const TTreePath& path, int level);
+  // its parent link set; the path's pin on it, when it holds one, goes to
+  // the caller, who gives the page back in either case.
+  TPage* PathPage(TTreePath& path, int level);
   // PathPage for the path's top levels levels (from the root), changing
   // nothing else.
-  void StandOnWay(const TTreePath& path, int levels);
+  void StandOnWay(TTreePath& path, int levels);
   // Adds delta to the key counts of the path's branch entries from level
   // on; a count that would go below zero is damage.
-  void CountAlong(const TTreePath& path, int fromLevel, int delta);
+  void CountAlong(TTreePath& path, int fromLevel, int delta);
   // InsertAt, counting the new key from level fromLevel on.
-  void InsertAtCounted(const TTreePath& path, const uint8_t* key, uint32_t recordNumber, int fromLevel);
-  // Removes the entry the path's leaf stands on.
-  void DeleteAt(const TTreePath& path);
+  void InsertAtCounted(TTreePath& path, const uint8_t* key, uint32_t recordNumber, int fromLevel);
+  // Removes the entry the path's leaf stands on; after, when given, takes
+  // the entry after it.
+  void DeleteAt(TTreePath& path, TEntryAfter* after = nullptr);
   // The way place (found before the entry removed was taken out of from's
-  // leaf) gives after the delete, into to; false when it must be found
-  // again.
-  static bool PlaceAfterDelete(const TTreePath& place, const TTreePath& from, uint16_t removed, TTreePath& to);
+  // leaf) gives after the delete, moved into to; false when it must be
+  // found again.
+  static bool PlaceAfterDelete(TTreePath& place, const TTreePath& from, uint16_t removed, TTreePath& to);
   static int SharedLevels(const TTreePath& from, const TTreePath& to);
   void FreePageTree(uint32_t offset, int depth);
 };

@@ -37,7 +37,7 @@ constexpr int SlotRemoved = 10;
 
 TPageRef& TPageRef::operator=(TPageRef&& other) noexcept {
   if (this != &other) {
-    Reset();
+    if (page) Reset();
     owner = other.owner;
     page = other.page;
     other.page = nullptr;

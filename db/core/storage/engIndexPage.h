@@ -80,7 +80,10 @@ public:
   TPageRef& operator=(TPageRef&& other) noexcept;
   TPageRef(const TPageRef&) = delete;
   TPageRef& operator=(const TPageRef&) = delete;
-  ~TPageRef() { Reset(); }
+  // A handle whose page went to a holder ends empty: no call for it.
+  ~TPageRef() {
+    if (page) Reset();
+  }
   TPage* operator->() const { return page; }
   TPage& operator*() const { return *page; }
   TPage* Get() const { return page; }
@@ -89,6 +92,12 @@ public:
   void Replace(TPage* next);
   // Gives the held page back.
   void Reset() { Replace(nullptr); }
+  // Lets go of the page without giving it back: its pin is the caller's.
+  TPage* Detach() {
+    TPage* held = page;
+    page = nullptr;
+    return held;
+  }
 
 private:
   TIndexPageOwner* owner = nullptr;

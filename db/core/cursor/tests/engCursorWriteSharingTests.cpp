@@ -1,6 +1,7 @@
 #include <algorithm>
 
 #include "engCursorWriteTestSupport.h"
+#include "engErrorCodes.h"
 #include "engTableFileTestSupport.h"
 #include "engTableTestSupport.h"
 
@@ -80,5 +81,50 @@ TEST_F(CursorWriteTest, KeysAnotherProcessInsertedAreDuplicatesForTheNextWrites)
   EXPECT_TRUE(std::is_sorted(names.begin(), names.end()));
   EXPECT_EQ(std::count(names.begin(), names.end(), "N500"), 1);
   EXPECT_EQ(names.size(), 402u);
+  cursor.Table()->IndexFile().VerifyIndexFile();
+}
+
+// A write changes its keys through the pages its uniqueness check's descent
+// held; every one of them is given back, and so written, before the write
+// returns: another process's next operation sees each key an insert, a
+// change (a key moved next door, one moved far) and a delete put in or
+// took out, whether it inserts the key (refused) or the key's old value
+// (taken).
+TEST_F(CursorWriteTest, AnotherProcessSeesEveryKeyOfAWriteWhenItReturns) {
+  CreateGroups("HELD");
+  TDataCursor& cursor = OpenCursor("HELD");
+  for (int32_t id = 1; id < 4000; id += 2) Insert(cursor, id, "M" + std::to_string(id), id % 7);
+  TableHelperProcess other;
+  ASSERT_EQ(other.Ask("cursor " + folder + " HELD shared"), 0u);
+  auto changeId = [&](int32_t from, int32_t to) {
+    ASSERT_TRUE(Find(cursor, from));
+    std::vector<uint8_t> record = Current(cursor);
+    cursor.PutTableField(1, record.data(), &to);
+    cursor.ModifyRecord(record.data(), false, false);
+  };
+  // The other process's rows are named "N<ID>", so only the ID can clash.
+  Insert(cursor, 2000, "M2000", 1);
+  EXPECT_EQ(other.Ask("insert 2000 1"), unsigned(EngErrDuplicateKey));
+  changeId(1001, 1002);
+  EXPECT_EQ(other.Ask("insert 1002 1"), unsigned(EngErrDuplicateKey));
+  EXPECT_EQ(other.Ask("insert 1001 1"), 0u);
+  changeId(3001, 6000);
+  EXPECT_EQ(other.Ask("insert 6000 1"), unsigned(EngErrDuplicateKey));
+  EXPECT_EQ(other.Ask("insert 3001 1"), 0u);
+  ASSERT_TRUE(Find(cursor, 2001));
+  cursor.DeleteRecord(Current(cursor).data(), true);
+  EXPECT_EQ(other.Ask("insert 2001 1"), 0u);
+  EXPECT_EQ(MessageOf([&] { Insert(cursor, 2001, "M2001", 1); }),
+            "Duplicate key found in index '' of table 'HELD.DAT'");
+  ASSERT_EQ(other.Ask("closecursor"), 0u);
+
+  std::vector<int32_t> ids;
+  for (int32_t id = 1; id < 4000; id += 2) ids.push_back(id);
+  for (int32_t id : {1002, 2000, 6000}) ids.push_back(id);
+  std::sort(ids.begin(), ids.end());
+  cursor.SetIndexName("");
+  EXPECT_EQ(Walk(cursor), ids);
+  cursor.SetIndexName("ByName");
+  EXPECT_EQ(cursor.GetRecordCount(), int32_t(ids.size()));
   cursor.Table()->IndexFile().VerifyIndexFile();
 }
