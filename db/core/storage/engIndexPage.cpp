@@ -21,9 +21,9 @@ constexpr uint32_t StoredBytesStep = 256;
 // keys' runs of zeros left out: long keys are padded text.
 constexpr uint16_t PackedBranchKeyLength = 64;
 // Room for a page's entries in any packed form: a packed branch entry
-// takes at most six bytes more than it stores (its key has no run of
+// takes at most eight bytes more than it stores (its key has no run of
 // zeros to leave out).
-constexpr uint32_t PackedFormRoom = PageDataSize + 6 * (PageDataSize / (PackedBranchKeyLength + 8) + 2);
+constexpr uint32_t PackedFormRoom = PageDataSize + 8 * (PageDataSize / (PackedBranchKeyLength + 8) + 2);
 constexpr uint32_t CompressedLeafOverflow = PageDataSize + 1;  // 4084
 constexpr uint32_t MaxSlotSize = MaxIndexKeyLength + 12;
 
@@ -301,11 +301,17 @@ uint8_t* TPage::EntryAt(int position) {
   return Slot(position - 1);
 }
 
-uint32_t TPage::PointerAt(int position) const { return GetLE32(KeyAt(position) + KeyLength + SlotPointer); }
+const uint8_t* TPage::TailAt(int position) const {
+  ENG_ASSERT(tailsRead == 0 || (!packed && !IsLeaf() && tailsRead <= Count));
+  if (position >= 1 && position <= tailsRead) return Slot(position - 1) + KeyLength;
+  return KeyAt(position) + KeyLength;
+}
+
+uint32_t TPage::PointerAt(int position) const { return GetLE32(TailAt(position) + SlotPointer); }
 
 uint32_t TPage::KeyCountAt(int position) const {
   if (IsLeaf()) return 1;
-  return GetLE32(KeyAt(position) + KeyLength + SlotKeyCount);
+  return GetLE32(TailAt(position) + SlotKeyCount);
 }
 
 void TPage::SetPointerAt(int position, uint32_t value) {
@@ -334,7 +340,9 @@ uint32_t TPage::KeysBefore(bool second) const {
     // A branch taken packed for a descent: summing the entries before
     // costs less than decoding the rest.
     uint32_t sum = 0;
-    for (int i = 1; i < position; ++i) sum += KeyCountAt(i);
+    int i = 1;
+    for (; i < position && i <= tailsRead; ++i) sum += GetLE32(Slot(i - 1) + KeyLength + SlotKeyCount);
+    for (; i < position; ++i) sum += KeyCountAt(i);
     return sum;
   }
   if (!countsSummed) SumKeyCounts();
@@ -581,18 +589,20 @@ inline void ZeroFew(uint8_t* to, size_t count) {
 
 
 // A branch packed in memory (the page stores every key byte): per entry
-// the bytes shared with the key before (u16), then the rest of the key as
-// runs of a literal part and a part of zeros ([u16 n][n bytes][u16
-// zeros], until the key is whole), the child and the key count. Long keys
-// are padded text fields one after another, so their zeros lie inside the
-// key as often as at its end.
+// the bytes shared with the key before (u16) and the bytes of the runs
+// that follow (u16), then the rest of the key as runs of a literal part
+// and a part of zeros ([u16 n][n bytes][u16 zeros], until the key is
+// whole), the child and the key count. Long keys are padded text fields
+// one after another, so their zeros lie inside the key as often as at its
+// end. A search passes most entries without reading their runs.
+constexpr int BranchHeadBytes = 4;  // shared bytes and run bytes
 constexpr int BranchTailBytes = 8;  // child and key count
 constexpr int LeastZeroRun = 4;     // shorter runs stay in the literal part
 
 uint8_t* PackBranchKey(const uint8_t* key, const uint8_t* previous, int keyLength, uint8_t* p) {
   const int shared = previous ? CommonPrefixLength(previous, key, keyLength) : 0;
-  PutLE16(p, uint16_t(shared));
-  p += 2;
+  uint8_t* head = p;
+  p += BranchHeadBytes;
   int at = shared;
   while (at < keyLength) {
     int literalEnd = at;
@@ -617,22 +627,36 @@ uint8_t* PackBranchKey(const uint8_t* key, const uint8_t* previous, int keyLengt
     p += 2;
     at = literalEnd + zeros;
   }
+  PutLE16(head, uint16_t(shared));
+  PutLE16(head + 2, uint16_t(p - head - BranchHeadBytes));
   return p;
+}
+
+// Reads the head of a packed branch entry at p: false when the entry does
+// not fit within end.
+inline bool ReadBranchHead(const uint8_t* p, const uint8_t* end, int keyLength, bool first, int& shared,
+                           int& runBytes) {
+  if (end - p < BranchHeadBytes) return false;
+  shared = GetLE16(p);
+  runBytes = GetLE16(p + 2);
+  return shared <= keyLength && (shared == 0 || !first) &&
+         end - p - BranchHeadBytes >= runBytes + BranchTailBytes;
 }
 
 // Decodes one key into key (previous: the key before, when any); false
 // when the bytes do not make a whole key within end.
 bool UnpackBranchKey(const uint8_t*& p, const uint8_t* end, const uint8_t* previous, int keyLength, uint8_t* key) {
-  if (end - p < 2) return false;
-  const int shared = GetLE16(p);
-  p += 2;
-  if (shared > keyLength || (shared > 0 && !previous)) return false;
+  int shared;
+  int runBytes;
+  if (!ReadBranchHead(p, end, keyLength, !previous, shared, runBytes)) return false;
+  p += BranchHeadBytes;
+  const uint8_t* runsEnd = p + runBytes;
   CopyFew(key, previous, size_t(shared));
   int at = shared;
   while (at < keyLength) {
-    if (end - p < 2) return false;
+    if (runsEnd - p < 2) return false;
     const int literal = GetLE16(p);
-    if (literal > keyLength - at || end - p - 2 < literal + 2) return false;
+    if (literal > keyLength - at || runsEnd - p - 2 < literal + 2) return false;
     memcpy(key + at, p + 2, size_t(literal));
     p += 2 + literal;
     at += literal;
@@ -642,7 +666,7 @@ bool UnpackBranchKey(const uint8_t*& p, const uint8_t* end, const uint8_t* previ
     ZeroFew(key + at, size_t(zeros));
     at += zeros;
   }
-  return end - p >= BranchTailBytes;
+  return p == runsEnd;
 }
 
 }  // namespace
@@ -821,6 +845,7 @@ uint32_t TPage::StorePackedBranch(uint8_t* data) const {
 uint32_t TPage::PackedForm(uint8_t* data) const { return IsLeaf() ? PackEntries(data) : PackBranch(data); }
 
 void TPage::DropPackedEntries() {
+  tailsRead = 0;
   std::vector<TRestartPoint>().swap(restarts);
   std::vector<uint8_t>().swap(restartKeys);
   restartsCover = 0;
@@ -887,6 +912,7 @@ void TPage::Pack() {
   }
   ENG_ASSERT(StoredEntriesCurrent());
   packed = true;
+  tailsRead = 0;
   decoded = 0;
   decodedBytes = 0;
   decodedFrom = 0;
@@ -1335,6 +1361,10 @@ void TPage::ScanEntries(const TKeyComparer& compare, const uint8_t* key, int len
     ScanStoredEntries(key, length, reversed, notBelow, above);
     return;
   }
+  if (asBytes && !IsLeaf()) {
+    ScanPackedBranch(key, length, reversed, notBelow, above);
+    return;
+  }
   const uint32_t size = EntrySize();
   const int k = KeyLength;
   notBelow = 0;
@@ -1368,6 +1398,19 @@ void TPage::ScanEntries(const TKeyComparer& compare, const uint8_t* key, int len
 
 namespace {
 
+// Zero bytes from p on, at most n.
+inline int LeadingZeroCount(const uint8_t* p, int n) {
+  int count = 0;
+  while (count + 8 <= n) {
+    uint64_t word;
+    memcpy(&word, p + count, 8);
+    if (word != 0) break;
+    count += 8;
+  }
+  while (count < n && p[count] == 0) ++count;
+  return count;
+}
+
 // Where key's first length bytes and a stored entry's key first differ
 // (length when they do not), and the entry's byte there: the entry's key
 // is the bytes it shares with the one before (which are key's, so they
@@ -1392,13 +1435,7 @@ inline int MismatchStored(const uint8_t* key, int length, const uint8_t* bytes, 
     return at;
   }
   const int zerosEnd = std::min(length, keyLength - entry.Tail);
-  while (at + 8 <= zerosEnd) {
-    uint64_t x;
-    memcpy(&x, key + at, 8);
-    if (x != 0) break;
-    at += 8;
-  }
-  while (at < zerosEnd && key[at] == 0) ++at;
+  if (at < zerosEnd) at += LeadingZeroCount(key + at, zerosEnd - at);
   if (at < zerosEnd) {
     entryByte = 0;
     return at;
@@ -1512,6 +1549,95 @@ void TPage::ScanStoredEntries(const uint8_t* key, int length, bool reversed, int
   decodedBytes = uint16_t(p - packedEntries);
   if (first == 0) decodedFromBytes = 0;
   ENG_ASSERT(StoredEntriesCurrent());
+}
+
+// A descent reads of a branch only the order of key against its entries,
+// the children and the key counts, so each entry is compared in its
+// packed runs (PackBranchKey) and only its tail is put in its slot: an
+// entry sharing more leading bytes with the one before than that one
+// shares with key compares as that one did and is passed without a
+// comparison, and its runs are stepped over whole. Every read stays
+// within the entry's own bytes.
+void TPage::ScanPackedBranch(const uint8_t* key, int length, bool reversed, int& notBelow, int& above) const {
+  ENG_ASSERT(packedEntries && !packed && !IsLeaf());
+  const int k = KeyLength;
+  const uint8_t* p = packedEntries;
+  const uint8_t* end = packedEntries + packedSize;
+  int matched = 0;  // leading bytes the entry before shares with key
+  int order = 0;    // key against the entry before, as bytes
+  notBelow = 0;
+  above = Count + 1;
+  for (int position = 1; position <= Count; ++position) {
+    int shared;
+    int runBytes;
+    if (!ReadBranchHead(p, end, k, position == 1, shared, runBytes)) Corrupt();
+    const uint8_t* runs = p + BranchHeadBytes;
+    const uint8_t* runsEnd = runs + runBytes;
+    if (position == 1 || shared <= matched) {
+      int at = shared;
+      int entryByte = 0;
+      bool differs = false;
+      while (at < length) {
+        if (runsEnd - runs < 2) Corrupt();
+        const int literal = GetLE16(runs);
+        if (literal > k - at || runsEnd - runs - 2 < literal + 2) Corrupt();
+        const uint8_t* bytes = runs + 2;
+        const int literalCompared = std::min(literal, length - at);
+        const int same = CommonPrefixLength(key + at, bytes, literalCompared);
+        at += same;
+        if (same < literalCompared) {
+          entryByte = bytes[same];
+          differs = true;
+          break;
+        }
+        at += literal - same;
+        runs = bytes + literal;
+        const int zeros = GetLE16(runs);
+        runs += 2;
+        if (zeros > k - at || (literal == 0 && zeros == 0)) Corrupt();
+        if (at >= length) break;
+        const int zerosCompared = std::min(zeros, length - at);
+        const int zero = LeadingZeroCount(key + at, zerosCompared);
+        at += zero;
+        if (zero < zerosCompared) {
+          differs = true;
+          break;
+        }
+        at += zeros - zero;
+      }
+      matched = differs ? at : length;
+      order = !differs ? 0 : key[at] < entryByte ? -1 : 1;
+    }
+    p = runsEnd;
+    if (position > tailsRead) {
+      memcpy(entries + size_t(position - 1) * EntrySize() + k + SlotPointer, p, BranchTailBytes);
+      tailsRead = uint16_t(position);
+    }
+    p += BranchTailBytes;
+    const int c = reversed ? -order : order;
+    if (c <= 0 && notBelow == 0) notBelow = position;
+    if (c < 0) {
+      above = position;
+      break;
+    }
+  }
+  if (notBelow == 0) notBelow = above;
+  ENG_ASSERT(TailsCurrent());
+}
+
+bool TPage::TailsCurrent() const {
+  const uint32_t size = EntrySize();
+  std::vector<uint8_t> slots(size_t(Count) * size);
+  const uint8_t* p = packedEntries;
+  const uint8_t* end = packedEntries + packedSize;
+  for (int i = 0; i < Count; ++i) {
+    uint8_t* slot = slots.data() + size_t(i) * size;
+    if (!UnpackBranchKey(p, end, i == 0 ? nullptr : slot - size, KeyLength, slot)) return false;
+    if (i < tailsRead && memcmp(p, entries + size_t(i) * size + KeyLength + SlotPointer, BranchTailBytes) != 0)
+      return false;
+    p += BranchTailBytes;
+  }
+  return p == end;
 }
 
 int TPage::RestartBelow(const uint8_t* key, int length, bool reversed, int& matched) const {

@@ -329,6 +329,11 @@ private:
   mutable uint16_t decodedFromBytes = 0;
   // A branch's running sums of key counts are current (SumKeyCounts).
   mutable bool countsSummed = false;
+  // A branch searched in its packed entries (ScanPackedBranch) decodes no
+  // key: the slots of the entries it passed, the first tailsRead, take
+  // only their child and key count, which is all a descent reads of them.
+  // Their keys are decoded as any other when read.
+  mutable uint16_t tailsRead = 0;
   // Restart points of a compressed leaf kept as stored entries, in memory
   // only: every RestartInterval-th entry a search passed in the stored
   // bytes, with where it begins there and its whole key, so that a search
@@ -373,6 +378,9 @@ private:
   void SumKeyCounts() const;
   const uint8_t* EntryAt(int position) const;
   uint8_t* EntryAt(int position);
+  // The child (record) and key count of the entry at position, read
+  // without decoding its key where its tail is read (tailsRead).
+  const uint8_t* TailAt(int position) const;
 
   // Compressed-leaf bookkeeping.
   uint32_t PackedSize(int index0) const;
@@ -423,6 +431,10 @@ private:
   // above on above it. Decodes a few entries past above at most.
   void ScanEntries(const TKeyComparer& compare, const uint8_t* key, int length, int& notBelow, int& above) const;
   void ScanStoredEntries(const uint8_t* key, int length, bool reversed, int& notBelow, int& above) const;
+  // The same for a branch packed in memory, in its packed entries.
+  void ScanPackedBranch(const uint8_t* key, int length, bool reversed, int& notBelow, int& above) const;
+  // The tails read are those of a fresh decoding.
+  bool TailsCurrent() const;
   // The last restart point whose key is below key (-1: none), with the
   // leading bytes it shares with key.
   int RestartBelow(const uint8_t* key, int length, bool reversed, int& matched) const;

@@ -347,3 +347,97 @@ TEST(IndexPageDecodingOthers, ABranchPackedWithoutItsZerosSearchesAndStoresAsRea
   packed->Store(stored);
   EXPECT_EQ(0, memcmp(expected, stored, IndexPageSize));
 }
+
+// A descent through a branch packed in memory reads only the children and
+// key counts of the entries it passes. Whatever is read after such
+// searches, in whatever order (children, counts, keys, a second search
+// from another key, a change), reads and stores as on the branch as it was
+// read, in either order of the index, for keys differing inside a run of
+// zeros as well as in their literal bytes and for keys cut short.
+TEST(IndexPageDecodingOthers, ABranchSearchedInItsPackedEntriesReadsAsTheBranchAsRead) {
+  constexpr int length = 80;
+  constexpr int entries = 40;
+  auto branchKey = [](int i) {
+    TKeyBytes key(length, 0);
+    key[0] = 1;
+    for (int j = 0; j < 1 + i % 6; ++j) key[1 + j] = uint8_t('a' + (i / 4 + j) % 26);
+    if (i % 3 == 0) key[30] = uint8_t(1 + i);  // a field inside the zeros
+    if (i % 4 != 0) key[length - 2] = uint8_t(i);
+    key[length - 1] = uint8_t(i % 5 == 0 ? 0 : 200 - i);
+    return key;
+  };
+  for (bool descending : {false, true}) {
+    std::vector<TKeyBytes> keys;
+    for (int i = 0; i < entries; ++i) keys.push_back(branchKey(i));
+    std::sort(keys.begin(), keys.end());
+    keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
+    if (descending) std::reverse(keys.begin(), keys.end());
+    uint8_t image[IndexPageSize] = {};
+    image[0] = ptRootBranch;
+    PutLE16(image + 1, uint16_t(keys.size()));
+    for (size_t i = 0; i < keys.size(); ++i) {
+      uint8_t* entry = image + PageHeaderSize + i * (length + 8);
+      memcpy(entry, keys[i].data(), length);
+      PutLE32(entry + length, uint32_t(IndexPageSize * (i + 2)));
+      PutLE32(entry + length + 4, uint32_t(7 + 3 * i));
+    }
+    TMemoryPageOwner owner;
+    const TKeyComparer compare = TestComparer(descending);
+    auto loaded = [&](bool pack) {
+      auto page = std::make_unique<TPage>();
+      page->Setup(&owner, TestIndex, length, descending, true, kcNone);
+      page->Load(image, false);
+      if (pack) {
+        page->Pack();
+        page->Unpack();
+      }
+      return page;
+    };
+    std::unique_ptr<TPage> whole = loaded(false);
+    ASSERT_TRUE(whole->WorthPacking());
+    std::vector<TKeyBytes> probes = keys;
+    for (TKeyBytes key : keys) {
+      key[length - 1] = uint8_t(key[length - 1] + 1);
+      probes.push_back(key);
+      key[30] = uint8_t(key[30] + 2);
+      probes.push_back(key);
+      key[12] = 'q';
+      probes.push_back(key);
+    }
+    probes.push_back(TKeyBytes(length, 0));
+    probes.push_back(TKeyBytes(length, 0xFF));
+    const int count = whole->Count;
+    for (size_t n = 0; n < probes.size(); ++n) {
+      const TKeyBytes& probe = probes[n];
+      const TKeyBytes& other = probes[(n * 7 + 3) % probes.size()];
+      for (int cut : {length, 31, 4, 1}) {
+        std::unique_ptr<TPage> packed = loaded(true);
+        const TSearchEnd expected = SearchOnce(*whole, TSearchKind::LastNotAbove, compare, probe.data(), cut);
+        ASSERT_EQ(expected, SearchOnce(*packed, TSearchKind::LastNotAbove, compare, probe.data(), cut))
+            << "descending " << descending << " probe " << n << " cut " << cut;
+        ASSERT_EQ(whole->CurrentPointer(true), packed->CurrentPointer(true));
+        ASSERT_EQ(whole->CurrentKeyCount(true), packed->CurrentKeyCount(true));
+        // Another key searched on the same page, as the next look-up does.
+        ASSERT_EQ(SearchOnce(*whole, TSearchKind::Plain, compare, other.data(), cut),
+                  SearchOnce(*packed, TSearchKind::Plain, compare, other.data(), cut));
+        ASSERT_EQ(whole->KeyCount(), packed->KeyCount());
+        for (int at = count; at >= 1; at -= 3) {
+          ASSERT_EQ(whole->PointerAt(at), packed->PointerAt(at)) << "entry " << at;
+          ASSERT_EQ(0, memcmp(whole->KeyAt(at), packed->KeyAt(at), length)) << "entry " << at;
+        }
+      }
+    }
+    // Changed after a search, the branch stores what the branch as read
+    // stores after the same change.
+    std::unique_ptr<TPage> packed = loaded(true);
+    SearchOnce(*packed, TSearchKind::LastNotAbove, compare, keys[keys.size() / 2].data(), length);
+    packed->SetKeyCountAt(packed->SecondPosition, 1000);
+    std::unique_ptr<TPage> changed = loaded(false);
+    changed->SetKeyCountAt(packed->SecondPosition, 1000);
+    uint8_t expected[IndexPageSize];
+    uint8_t stored[IndexPageSize];
+    changed->Store(expected);
+    packed->Store(stored);
+    EXPECT_EQ(0, memcmp(expected, stored, IndexPageSize));
+  }
+}
