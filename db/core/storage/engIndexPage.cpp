@@ -671,15 +671,42 @@ bool UnpackBranchKey(const uint8_t*& p, const uint8_t* end, const uint8_t* previ
 
 }  // namespace
 
-void TPage::CheckPackedEntries(const uint8_t* data, uint32_t usedBytes) const {
-  const uint8_t* p = data;
-  const uint8_t* end = data + usedBytes;
-  TPackedEntry entry;
-  for (int i = 0; i < Count; ++i) {
-    if (!ReadPackedEntry(p, end, Compression, Unique, KeyLength, i == 0, entry)) Corrupt();
-    p += 2 + entry.Stored + entry.Tail + 4;
+namespace {
+
+// What ReadPackedEntry checks, for every entry of a leaf at its read, in a
+// loop of its own for each compression: an entry takes its header, the
+// key bytes neither shared nor removed (the kept row number among them)
+// and the record.
+template <uint8_t Compression>
+bool PackedEntriesFit(const uint8_t* p, const uint8_t* end, int count, bool unique, int keyLength) {
+  for (int i = 0; i < count; ++i) {
+    if (end - p < 6) return false;
+    int shared = 0;
+    int removed = 0;
+    if (Compression == kcLeading) shared = GetLE16(p);
+    else if (Compression == kcTrailing) removed = GetLE16(p);
+    else {
+      shared = p[0];
+      removed = p[1];
+    }
+    if ((i == 0 && shared != 0) || shared + removed + KeptTail(Compression, unique, keyLength, shared) > keyLength)
+      return false;
+    const int bytes = 6 + keyLength - shared - removed;
+    if (end - p < bytes) return false;
+    p += bytes;
   }
-  if (p != end) Corrupt();
+  return p == end;
+}
+
+}  // namespace
+
+void TPage::CheckPackedEntries(const uint8_t* data, uint32_t usedBytes) const {
+  const uint8_t* end = data + usedBytes;
+  bool fit;
+  if (Compression == kcLeading) fit = PackedEntriesFit<kcLeading>(data, end, Count, Unique, KeyLength);
+  else if (Compression == kcTrailing) fit = PackedEntriesFit<kcTrailing>(data, end, Count, Unique, KeyLength);
+  else fit = PackedEntriesFit<kcFull>(data, end, Count, Unique, KeyLength);
+  if (!fit) Corrupt();
 }
 
 // Every byte of a decoded slot is set: the bytes a compressed key lost are

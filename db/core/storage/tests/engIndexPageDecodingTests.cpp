@@ -11,6 +11,7 @@
 #include <tuple>
 #include <vector>
 
+#include "engErrors.h"
 #include "engIndexPage.h"
 #include "engIndexTestTree.h"
 #include "engLittleEndian.h"
@@ -229,6 +230,71 @@ TEST_P(IndexPageDecoding, EntriesAroundWhereASearchEndedReadAsOnALeafDecodedWhol
     decodedWhole->Store(expected.bytes);
     changed->Store(stored.bytes);
     EXPECT_EQ(0, memcmp(expected.bytes, stored.bytes, IndexPageSize)) << "probe " << n;
+  }
+}
+
+// A leaf's read walks every entry's header and refuses the leaf whose
+// entries do not make up exactly its used bytes: a first entry sharing
+// bytes, an entry sharing or removing more than its key has, used bytes
+// cut short or running past the entries.
+TEST_P(IndexPageDecoding, AReadRefusesEntriesThatDoNotMakeUpTheLeafsBytes) {
+  const auto [compression, unique, descending] = GetParam();
+  const uint32_t count = 40;
+  const TLeafImage image = StoredLeaf(compression, unique, descending, count);
+  TMemoryPageOwner owner;
+  auto refused = [&](const TLeafImage& damaged) {
+    try {
+      LoadedLeaf(owner, damaged, compression, unique, descending);
+    } catch (const EEngineError& e) {
+      return e.ErrorCode == 8965;
+    }
+    return false;
+  };
+  ASSERT_FALSE(refused(image));
+  // Where each entry begins, and its shared and removed counts.
+  struct TEntryHead {
+    int offset;
+    int shared;
+    int removed;
+  };
+  std::vector<TEntryHead> heads;
+  int offset = 0;
+  for (uint32_t i = 0; i < count; ++i) {
+    const uint8_t* p = image.bytes + PageHeaderSize + offset;
+    TEntryHead head{offset, 0, 0};
+    if (compression == kcLeading) head.shared = GetLE16(p);
+    else if (compression == kcTrailing) head.removed = GetLE16(p);
+    else head.shared = p[0], head.removed = p[1];
+    heads.push_back(head);
+    offset += 6 + KeyLength - head.shared - head.removed;
+  }
+  ASSERT_EQ(offset, GetLE16(image.bytes + 11));
+  auto withUsed = [&](int used) {
+    TLeafImage damaged = image;
+    PutLE16(damaged.bytes + 11, uint16_t(used));
+    return damaged;
+  };
+  EXPECT_TRUE(refused(withUsed(offset - 1)));
+  EXPECT_TRUE(refused(withUsed(offset + 1)));
+  EXPECT_TRUE(refused(withUsed(heads[count - 1].offset)));
+  // An entry's counts put in its header as the compression stores them.
+  auto withHead = [&](uint32_t entry, int shared, int removed) {
+    TLeafImage damaged = image;
+    uint8_t* p = damaged.bytes + PageHeaderSize + heads[entry].offset;
+    if (compression == kcLeading) PutLE16(p, uint16_t(shared));
+    else if (compression == kcTrailing) PutLE16(p, uint16_t(removed));
+    else p[0] = uint8_t(shared), p[1] = uint8_t(removed);
+    return damaged;
+  };
+  if (compression != kcTrailing) EXPECT_TRUE(refused(withHead(0, 1, heads[0].removed)));
+  for (uint32_t entry : {0u, 1u, count / 2, count - 1}) {
+    const TEntryHead& head = heads[entry];
+    if (compression == kcLeading) {
+      EXPECT_TRUE(refused(withHead(entry, KeyLength + 1, 0))) << "entry " << entry;
+    } else {
+      const int tail = unique || (compression == kcFull && KeyLength - head.shared <= 4) ? 0 : 4;
+      EXPECT_TRUE(refused(withHead(entry, head.shared, KeyLength - head.shared - tail + 1))) << "entry " << entry;
+    }
   }
 }
 
