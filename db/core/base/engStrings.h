@@ -3,6 +3,7 @@
 // 255 bytes; routines that build one cut their result there. Texts (values
 // of expressions, record fields) have no such limit.
 
+#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -39,6 +40,8 @@ std::string UndoubleQuotes(std::string_view s);
 // Equal leading bytes of a and b, at most n. Both go a word at a time and
 // are inline: index keys are padded, so they share and end in long runs,
 // and key packing and searches call them per entry.
+// A word that differs tells where by its lowest differing byte on a
+// little-endian machine.
 inline int CommonPrefixLength(const void* a, const void* b, int n) {
   auto pa = static_cast<const unsigned char*>(a);
   auto pb = static_cast<const unsigned char*>(b);
@@ -48,7 +51,10 @@ inline int CommonPrefixLength(const void* a, const void* b, int n) {
     uint64_t y;
     std::memcpy(&x, pa + count, 8);
     std::memcpy(&y, pb + count, 8);
-    if (x != y) break;
+    if (x != y) {
+      if constexpr (std::endian::native == std::endian::little) return count + __builtin_ctzll(x ^ y) / 8;
+      break;
+    }
     count += 8;
   }
   while (count < n && pa[count] == pb[count]) ++count;

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <vector>
 
 #include "engErrors.h"
 #include "engPaths.h"
@@ -64,6 +65,22 @@ TEST(EngineStrings, ComparesBytesAndClassifiesCharacters) {
   EXPECT_TRUE(IsIdentStartChar(char(129)));
   EXPECT_FALSE(IsIdentChar(char(255)));
   EXPECT_FALSE(IsIdentChar('-'));
+}
+
+// Keys differ anywhere: inside or at either end of a word, after whole
+// words, and in a last part shorter than a word.
+TEST(EngineStrings, CommonPrefixEndsAtTheFirstDifferingByte) {
+  for (int n = 0; n <= 27; ++n) {
+    for (int differ = 0; differ <= n; ++differ) {
+      std::vector<unsigned char> a(size_t(n) + 1, 0x41);
+      std::vector<unsigned char> b = a;
+      if (differ < n) b[size_t(differ)] = 0x40;
+      // A later difference that a word compared whole would see first.
+      if (differ + 1 < n) b[size_t(n) - 1] = 0xC1;
+      EXPECT_EQ(CommonPrefixLength(a.data(), b.data(), n), differ) << n << " " << differ;
+      EXPECT_EQ(CommonPrefixLength(b.data(), a.data(), n), differ) << n << " " << differ;
+    }
+  }
 }
 
 TEST(EngineStrings, BooleanTexts) {
