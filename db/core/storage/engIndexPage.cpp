@@ -550,7 +550,13 @@ inline void CopyEnds(uint8_t* to, const uint8_t* from, size_t count) {
 
 inline void CopyFew(uint8_t* to, const uint8_t* from, size_t count) {
   if (count > 16) {
-    memcpy(to, from, count);
+    if (count > 64) {
+      memcpy(to, from, count);
+      return;
+    }
+    // Blocks of 16 bytes, the last one ending where count does.
+    for (size_t at = 0; at + 16 < count; at += 16) memcpy(to + at, from + at, 16);
+    memcpy(to + count - 16, from + count - 16, 16);
   } else if (count >= 8) {
     CopyEnds<uint64_t>(to, from, count);
   } else if (count >= 4) {
@@ -1488,6 +1494,15 @@ void TPage::ScanStoredEntries(const uint8_t* key, int length, bool reversed, int
   const uint32_t size = EntrySize();
   const int k = KeyLength;
   uint8_t running[MaxIndexKeyLength];  // the key of the entry passed last
+  // The zeros running ends in before its kept row number are written only
+  // when an entry shares them or the key is taken whole: text keys end in
+  // a few hundred of them.
+  int zerosFrom = k;
+  int zerosTo = k;
+  auto wholeRunning = [&] {
+    if (zerosFrom < zerosTo) ZeroFew(running + zerosFrom, size_t(zerosTo - zerosFrom));
+    zerosFrom = zerosTo;
+  };
   const uint8_t* p = packedEntries;
   const uint8_t* end = packedEntries + packedSize;
   const uint8_t* before = nullptr;  // where the entry passed last begins
@@ -1517,6 +1532,7 @@ void TPage::ScanStoredEntries(const uint8_t* key, int length, bool reversed, int
     TPackedEntry entry;
     if (!ReadPackedEntry(before, end, Compression, Unique, k, index0 == 0, entry)) Corrupt();
     uint8_t* slot = entries + size_t(index0) * size;
+    wholeRunning();
     memcpy(slot, running, size_t(k));
     memcpy(slot + k + SlotPointer, before + 2 + entry.Stored + entry.Tail, 4);
     PutLE32(slot + k + SlotKeyCount, 0);
@@ -1546,16 +1562,20 @@ void TPage::ScanStoredEntries(const uint8_t* key, int length, bool reversed, int
       if (!DecodeLeafEntry(q, end, position == 1, entries + size_t(position - 1) * size)) Corrupt();
       p = q;
     } else {
+      if (entry.Shared > zerosFrom) ZeroFew(running + zerosFrom, size_t(std::min(entry.Shared, zerosTo) - zerosFrom));
       CopyFew(running + entry.Shared, bytes, size_t(entry.Stored));
-      ZeroFew(running + entry.Shared + entry.Stored, size_t(entry.Removed));
-      if (entry.Tail != 0) memcpy(running + k - KeptRowNumberBytes, bytes + entry.Stored, KeptRowNumberBytes);
+      zerosFrom = entry.Shared + entry.Stored;
+      zerosTo = k - entry.Tail;
+      if (entry.Tail != 0) memcpy(running + zerosTo, bytes + entry.Stored, KeptRowNumberBytes);
       p = bytes + entry.Stored + entry.Tail + 4;
     }
     if (position - 1 == restartsCover) {
       const int last = restarts.empty() ? 0 : restarts.back().Index;
-      if (position - 1 - last >= RestartInterval)
+      if (position - 1 - last >= RestartInterval) {
+        if (notBelow == 0) wholeRunning();
         AddRestart(position - 1, uint32_t(at - packedEntries),
                    notBelow != 0 ? entries + size_t(position - 1) * size : running);
+      }
       restartsCover = uint16_t(position);
     }
     before = at;
