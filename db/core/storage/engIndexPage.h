@@ -9,10 +9,11 @@
 // taken packed, decodes its slots only as far as they are read, and a
 // search passes its stored entries from the restart point that earlier
 // searches left below the key: a look-up of a leaf searched before passes
-// at most a group of entries. An insert or removal in a compressed leaf
-// re-encodes only the entry and the one after it in the stored bytes, so
-// a leaf that only takes inserts and removals is never decoded or packed
-// whole.
+// at most a group of entries. A branch taken packed is searched in its
+// packed entries, and a descent through it decodes no key. An insert or
+// removal in a compressed leaf re-encodes only the entry and the one after
+// it in the stored bytes, so a leaf that only takes inserts and removals
+// is never decoded or packed whole.
 
 #include <cstdint>
 #include <string>
