@@ -282,7 +282,7 @@ TBlock* TBlobFile::TakeCacheEntry(uint32_t offset) {
 
 template <typename TPass>
 bool TBlobFile::WriteNoted(TPass due) {
-  flushList = cache.Noted(due);
+  cache.Noted(due, flushList);
   if (flushList.empty()) return false;
   const int32_t listed = int32_t(flushList.size());
   const int32_t maxRun = std::max(MaxRunBytes / int32_t(blockSize), 1);

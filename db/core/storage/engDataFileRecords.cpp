@@ -273,7 +273,7 @@ bool TDataFile::FlushRecords() {
   auto due = [this](const TRecord* record) {
     return record->Modified() && record->UseCount() == 0 && !InReadAhead(record->RecordNumber());
   };
-  flushList = cache.Noted(due);
+  cache.Noted(due, flushList);
   const int32_t count = int32_t(flushList.size());
   if (count == 0) return false;
   auto numberAt = [this](int32_t i) { return flushList[size_t(i)]->RecordNumber(); };

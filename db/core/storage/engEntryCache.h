@@ -109,16 +109,17 @@ public:
     if (noted.size() > 2 * count + NotedSlack) KeepBusyNoted();
   }
 
-  // Of the entries noted since the last call, those still cached that
-  // pass, in ascending key order: what writing back in runs of consecutive
-  // keys needs. Entries in use or modified stay listed for the next call.
+  // Replaces chosen with the entries noted since the last call that are
+  // still cached and pass, in ascending key order: what writing back in
+  // runs of consecutive keys needs. Entries in use or modified stay listed
+  // for the next call. The caller's list is reused, as a write-back comes
+  // after every change and a fresh list took several allocations each time.
   template <typename TPass>
-  std::vector<TEntry*> Noted(TPass pass) {
-    std::vector<TEntry*> chosen;
+  void Noted(TPass pass, std::vector<TEntry*>& chosen) {
+    chosen.clear();
     KeepBusyNoted([&chosen, &pass](TEntry* entry) {
       if (pass(entry)) chosen.push_back(entry);
     });
-    return chosen;
   }
 
   // Whether any entry passes.

@@ -338,7 +338,7 @@ void TIndexFile::FreePage(TPage* page) {
 
 void TIndexFile::FlushPages() {
   auto due = [](const TPage* page) { return page->Modified && page->UseCount == 0; };
-  flushList = cache.Noted(due);  // by ascending offset
+  cache.Noted(due, flushList);  // by ascending offset
   WriteListedPages();
   ENG_ASSERT(!cache.Any(due));  // no page changed without a pin
 }

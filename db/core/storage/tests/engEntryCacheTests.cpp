@@ -19,8 +19,10 @@ struct TCachedEntry {
   uint32_t key = 0;
   TCachedEntry* Newer = nullptr;
   TCachedEntry* Older = nullptr;
+  bool modified = false;
+  bool inUse = false;
   uint32_t CacheKey() const { return key; }
-  bool Idle() const { return true; }
+  bool Idle() const { return !modified && !inUse; }
 };
 
 }  // namespace
@@ -72,3 +74,62 @@ TEST_P(EntryCacheHomes, FindsEveryKeyThroughGrowthAndRemovals) {
 }
 
 INSTANTIATE_TEST_SUITE_P(SpreadOrRuns, EntryCacheHomes, testing::Bool());
+
+// The write-back's list: every entry noted, changed, given back and still
+// cached comes once, in ascending key order, whatever the order and repeats
+// of its notes; one still in use waits for the next call; idle and removed
+// ones go. The caller's list is replaced, not added to, each call.
+TEST(EntryCacheWriteBack, ListsEachDueNotedEntryOnceInKeyOrder) {
+  TEntryCache<TCachedEntry> cache;
+  std::vector<std::unique_ptr<TCachedEntry>> entries;
+  for (uint32_t page = 1; page <= 200; ++page) {
+    entries.push_back(std::make_unique<TCachedEntry>());
+    entries.back()->key = page * 4096;
+    cache.Insert(entries.back().get());
+  }
+  auto due = [](const TCachedEntry* entry) { return entry->modified && !entry->inUse; };
+  std::mt19937 random(7);
+  std::vector<TCachedEntry*> shuffled;
+  for (auto& entry : entries) shuffled.push_back(entry.get());
+  std::shuffle(shuffled.begin(), shuffled.end(), random);
+  std::vector<uint32_t> expected;
+  for (size_t i = 0; i < 60; ++i) {
+    TCachedEntry* entry = shuffled[i];
+    entry->modified = i % 6 != 5;  // every sixth noted without a change
+    entry->inUse = i % 10 == 3;
+    cache.NoteForWriteBack(entry);
+    if (i % 4 == 0) cache.NoteForWriteBack(entry);
+    if (due(entry)) expected.push_back(entry->key);
+  }
+  TCachedEntry* removed = shuffled[0];
+  ASSERT_TRUE(removed->modified);
+  cache.Remove(removed);
+  expected.erase(std::find(expected.begin(), expected.end(), removed->key));
+  std::sort(expected.begin(), expected.end());
+  auto keysOf = [](const std::vector<TCachedEntry*>& list) {
+    std::vector<uint32_t> keys;
+    for (const TCachedEntry* entry : list) keys.push_back(entry->key);
+    return keys;
+  };
+
+  std::vector<TCachedEntry*> listed{shuffled[100], shuffled[101]};  // a list left from before
+  cache.Noted(due, listed);
+  EXPECT_EQ(expected, keysOf(listed));
+
+  // Written back; those in use are given back changed.
+  for (TCachedEntry* entry : listed) entry->modified = false;
+  expected.clear();
+  for (size_t i = 1; i < 60; ++i) {
+    if (!shuffled[i]->inUse) continue;
+    shuffled[i]->inUse = false;
+    if (shuffled[i]->modified) expected.push_back(shuffled[i]->key);
+  }
+  ASSERT_FALSE(expected.empty());
+  std::sort(expected.begin(), expected.end());
+  cache.Noted(due, listed);
+  EXPECT_EQ(expected, keysOf(listed));
+  for (TCachedEntry* entry : listed) entry->modified = false;
+  cache.Noted(due, listed);
+  EXPECT_TRUE(listed.empty());
+  cache.Clear();
+}
