@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -9,6 +12,7 @@
 #include <random>
 #include <set>
 
+#include "engErrorCodes.h"
 #include "engErrors.h"
 #include "engHeap.h"
 #include "engIndexFile.h"
@@ -586,6 +590,57 @@ TEST_F(IndexFile, ALongRunOfChangedPagesReachesTheFileWhole) {
   EXPECT_EQ(pages, file->PageReads());
   EXPECT_NO_THROW(file->VerifyIndexFile());
 }
+
+// A page write the file size limit stops (a run cut inside a page, the
+// runs after it not tried) is reported, and the pages it did not write
+// stay changed: once the file may grow, the next flush writes them and the
+// tree reads back whole.
+TEST_F(IndexFile, APageWriteThatFailsIsReportedAndTheNextFlushWritesItsPages) {
+  for (const bool encrypted : {false, true}) {
+    SCOPED_TRACE(encrypted ? "enciphered" : "plain");
+    table.encrypted = encrypted;
+    table.caches.IndexBytes = MaxCachedIndexBytes;
+    delete file;
+    file = NewFile(encrypted ? "CIPHER.IDX" : "PLAIN.IDX");
+    file->CreateIndexFile();
+    file->SetPrimaryIndex(Descriptor("", {2}, true, kcNone).data());
+    file->AddIndex(Descriptor("ByText", {1, 2}, false, kcFull).data());
+    TTestTree tree = Tree(1);
+    std::set<TKeyBytes> keys;
+    uint32_t n = 1;
+    for (; n <= 2000; ++n) {
+      tree.Insert(TableKey(n, false), n);
+      keys.insert(TableKey(n, false));
+    }
+    file->FlushPages();
+    file->WriteHeader(false);
+    const uint32_t written = file->GetEndOffset();
+    for (; file->GetEndOffset() < written + 8 * IndexPageSize; ++n) {
+      tree.Insert(TableKey(n, false), n);
+      keys.insert(TableKey(n, false));
+    }
+    const uint32_t writes = file->PageWrites();
+
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    rlimit limited = saved;
+    limited.rlim_cur = written + IndexPageSize + 100;
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
+    ExpectEngineError(EngErrWriteFailed, [&] { file->FlushPages(); });
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previousHandler);
+    EXPECT_EQ(limited.rlim_cur, FileBytes(encrypted ? "CIPHER.IDX" : "PLAIN.IDX").size());
+
+    file->FlushPages();
+    EXPECT_GT(file->PageWrites(), writes);
+    file->WriteHeader(false);
+    Reopen();
+    EXPECT_EQ(std::vector<TKeyBytes>(keys.begin(), keys.end()), tree.Check());
+    EXPECT_NO_THROW(file->VerifyIndexFile());
+  }
+}
+
 
 // Removing an index renumbers the cached pages of those after it: read
 // under their new numbers they are found, not taken for crossed trees.
