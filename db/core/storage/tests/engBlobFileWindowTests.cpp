@@ -27,6 +27,27 @@ protected:
     return value;
   }
 
+  // count one-block values (value i of bytes i) in a file opened afresh
+  // with a cache of four blocks; the values' first offsets.
+  std::vector<uint32_t> ValuesBehindASmallCache(int count) {
+    table.Caches.BlobBytes = 4 * 512;
+    Create();
+    std::vector<uint32_t> firsts;
+    for (int i = 0; i < count; ++i) firsts.push_back(WriteBlob(Bytes(494, i), uint32_t(i + 1)));
+    WriteBack();
+    Reopen();
+    return firsts;
+  }
+
+  // The one-block value at first rewritten in the cache; its new bytes.
+  std::vector<uint8_t> Rewrite(uint32_t first) {
+    TBlock* block = Get(first);
+    const std::vector<uint8_t> rewritten = Bytes(494, 50);
+    block->WriteData(0, 494, rewritten.data());
+    file->ReleaseBlock(block);
+    return rewritten;
+  }
+
   // The disk bytes of a file holding the values, each chain written either
   // through the cache and written back or appended at once.
   std::vector<uint8_t> FileWith(const std::vector<std::vector<uint8_t>>& values, bool appended, uint16_t blockSize) {
@@ -146,18 +167,10 @@ TEST_F(BlobWindowTest, ChainReadsSeeUnsavedBlocksAndLookForChangesOnlyBeforeADis
 }
 
 TEST_F(BlobWindowTest, ARewrittenBlockThatLeftTheCacheIsReadWithItsNewBytes) {
-  table.Caches.BlobBytes = 4 * 512;  // four blocks
-  Create();
-  std::vector<uint32_t> firsts;
-  for (int i = 0; i < 6; ++i) firsts.push_back(WriteBlob(Bytes(494, i), uint32_t(i + 1)));
-  WriteBack();
-  Reopen();
+  const std::vector<uint32_t> firsts = ValuesBehindASmallCache(6);
   EXPECT_EQ(ViewChain(firsts[0]), Bytes(494, 0));  // the window holds the next three too
 
-  TBlock* block = Get(firsts[1]);
-  const std::vector<uint8_t> rewritten = Bytes(494, 50);
-  block->WriteData(0, 494, rewritten.data());
-  file->ReleaseBlock(block);
+  const std::vector<uint8_t> rewritten = Rewrite(firsts[1]);
   WriteBack();
   for (const int i : {5, 4, 3, 2}) file->ReleaseBlock(Get(firsts[size_t(i)]));  // pushes it out of the cache
   EXPECT_EQ(ViewChain(firsts[1]), rewritten);
@@ -227,22 +240,14 @@ TEST_F(BlobWindowTest, WritesGoThroughToTheWindowSoTheNextValuesNeedNoRead) {
   for (const bool encrypted : {false, true}) {
     SCOPED_TRACE(encrypted ? "enciphered" : "plain");
     table.Encrypted = encrypted;
-    table.Caches.BlobBytes = 4 * 512;  // four blocks
-    Create();
-    std::vector<uint32_t> firsts;
-    for (int i = 0; i < 8; ++i) firsts.push_back(WriteBlob(Bytes(494, i), uint32_t(i + 1)));
-    WriteBack();
-    Reopen();
+    const std::vector<uint32_t> firsts = ValuesBehindASmallCache(8);
     table.ChangeChecks = 0;
     EXPECT_EQ(ViewChain(firsts[0], &reader), Bytes(494, 0));
     ASSERT_EQ(table.ChangeChecks, 1);
 
     uint32_t first = firsts[0];
     file->FreeChain(&reader, false, false, 0, 1, first);
-    TBlock* block = Get(firsts[2]);
-    const std::vector<uint8_t> rewritten = Bytes(494, 50);
-    block->WriteData(0, 494, rewritten.data());
-    file->ReleaseBlock(block);
+    const std::vector<uint8_t> rewritten = Rewrite(firsts[2]);
     WriteBack();
     for (const int i : {7, 6, 5, 4}) file->ReleaseBlock(Get(firsts[size_t(i)]));  // the written blocks leave the cache
     const int readsBefore = table.ChangeChecks;
