@@ -51,19 +51,15 @@ size_t WithHeader(size_t size) {
   return size + sizeof(TBlockHeader);
 }
 
-void* Counted(void* allocated, size_t size) {
-  auto* header = static_cast<TBlockHeader*>(allocated);
+}  // namespace
+
+void* EngineAllocMem(size_t size) {
+  auto* header = static_cast<TBlockHeader*>(calloc(WithHeader(size), 1));
   if (!header) RaiseEngineError(EngErrOutOfMemory);
   header->size = size;
   AddToTotal(static_cast<int64_t>(size));
   return header + 1;
 }
-
-}  // namespace
-
-void* EngineAllocMem(size_t size) { return Counted(calloc(WithHeader(size), 1), size); }
-
-void* EngineAllocUncleared(size_t size) { return Counted(malloc(WithHeader(size)), size); }
 
 void* EngineReallocMem(void* block, size_t size) {
   TBlockHeader* old = block ? HeaderOf(block) : nullptr;

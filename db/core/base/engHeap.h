@@ -8,10 +8,6 @@
 
 // A zero-filled block; size 0 gives a valid empty block.
 void* EngineAllocMem(size_t size);
-// The same without the zero fill, for a block its taker writes whole before
-// reading it (a copy of a page's bytes): filling it first cost as much as
-// the copy.
-void* EngineAllocUncleared(size_t size);
 // Keeps the old bytes; bytes beyond them start zero. A null block allocates;
 // size 0 keeps a valid empty block.
 void* EngineReallocMem(void* block, size_t size);

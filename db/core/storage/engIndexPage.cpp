@@ -896,7 +896,7 @@ void TPage::DropPackedEntries() {
 // Kept also when empty: an emptied leaf goes on taking changes in place.
 void TPage::KeepStoredEntries(const uint8_t* data, uint32_t size) {
   DropPackedEntries();
-  packedEntries = static_cast<uint8_t*>(EngineAllocUncleared(size));
+  packedEntries = static_cast<uint8_t*>(EngineAllocMem(size));
   if (size > 0) memcpy(packedEntries, data, size);
   packedSize = size;
   packedCapacity = uint32_t(size);

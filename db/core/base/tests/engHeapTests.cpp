@@ -56,26 +56,6 @@ TEST(EngineHeap, ReallocationKeepsOldBytesAndZeroesNewOnes) {
   EXPECT_EQ(EngineHeapTotal(), before);
 }
 
-TEST(EngineHeap, UnclearedBlocksKeepTheTotalAndFreeAsAnyOther) {
-  const int64_t before = EngineHeapTotal();
-  auto* block = static_cast<unsigned char*>(EngineAllocUncleared(4083));
-  ASSERT_TRUE(block);
-  memset(block, 0x5A, 4083);
-  EXPECT_EQ(EngineHeapTotal(), before + 4083);
-  // Grown, the bytes it had stay and the new ones are zero as for any block.
-  block = static_cast<unsigned char*>(EngineReallocMem(block, 5000));
-  EXPECT_EQ(block[0], 0x5A);
-  EXPECT_EQ(block[4082], 0x5A);
-  EXPECT_TRUE(AllZero(block + 4083, 5000 - 4083));
-  EXPECT_EQ(EngineHeapTotal(), before + 5000);
-  EngineFreeMem(block);
-  EXPECT_EQ(EngineHeapTotal(), before);
-  void* empty = EngineAllocUncleared(0);
-  EngineFreeMem(empty);
-  EXPECT_EQ(EngineHeapTotal(), before);
-  EXPECT_THROW(EngineAllocUncleared(SIZE_MAX / 2), EEngineError);
-}
-
 TEST(EngineHeap, OutOfMemoryRaises11016) {
   try {
     EngineAllocMem(SIZE_MAX / 2);
