@@ -548,15 +548,19 @@ inline void CopyEnds(uint8_t* to, const uint8_t* from, size_t count) {
   memcpy(to + count - sizeof(Word), &tail, sizeof(Word));
 }
 
+// More bytes than a vector word: whole words, the last one ending where
+// count does.
+constexpr size_t CopyWord = 16;
+inline void CopyWords(uint8_t* to, const uint8_t* from, size_t count) {
+  ENG_ASSERT(count > CopyWord);
+  for (size_t at = 0; at + CopyWord < count; at += CopyWord) memcpy(to + at, from + at, CopyWord);
+  memcpy(to + count - CopyWord, from + count - CopyWord, CopyWord);
+}
+
 inline void CopyFew(uint8_t* to, const uint8_t* from, size_t count) {
-  if (count > 16) {
-    if (count > 64) {
-      memcpy(to, from, count);
-      return;
-    }
-    // Blocks of 16 bytes, the last one ending where count does.
-    for (size_t at = 0; at + 16 < count; at += 16) memcpy(to + at, from + at, 16);
-    memcpy(to + count - 16, from + count - 16, 16);
+  if (count > CopyWord) {
+    if (count > 64) memcpy(to, from, count);
+    else CopyWords(to, from, count);
   } else if (count >= 8) {
     CopyEnds<uint64_t>(to, from, count);
   } else if (count >= 4) {
@@ -568,17 +572,12 @@ inline void CopyFew(uint8_t* to, const uint8_t* from, size_t count) {
 
 // A whole entry of a page that stores every key byte (a key byte and a
 // record number at the least): every branch on a change's way is written
-// again, and a copy call per entry cost more than its few words. Longer
-// than a vector word, whole words and a last one overlapping them.
+// again, and a copy call per entry cost more than its few words, however
+// long the key.
 inline void CopyEntryBytes(uint8_t* to, const uint8_t* from, size_t count) {
-  constexpr size_t Word = 16;
   ENG_ASSERT(count >= 5);
-  if (count <= Word) {
-    CopyFew(to, from, count);
-    return;
-  }
-  for (size_t at = 0; at + Word < count; at += Word) memcpy(to + at, from + at, Word);
-  memcpy(to + count - Word, from + count - Word, Word);
+  if (count <= CopyWord) CopyFew(to, from, count);
+  else CopyWords(to, from, count);
 }
 
 inline void ZeroFew(uint8_t* to, size_t count) {
