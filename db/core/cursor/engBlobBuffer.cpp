@@ -132,8 +132,45 @@ public:
     next = block.Next;
     return got == wanted && filled < length && next != 0;
   }
+  // Takes the blocks of a run the window holds, consecutive in the file
+  // from the one at next, while each leads on to the one after it; how
+  // many it took, more and next as Take leaves them after the last. Most
+  // of a value appended whole are full blocks in such a run, and those
+  // are copied straight from their images, without a view each.
+  int32_t TakeRun(const uint8_t* images, int32_t run, uint32_t blockSize, uint32_t& next, bool& more) {
+    int32_t taken = 0;
+    while (taken < run) {
+      const uint32_t offset = next;
+      const uint8_t* image = images + size_t(taken++) * blockSize;
+      const uint32_t following = GetLE32(image + BlkNext);
+      if (length - filled > dataSize && following == offset + blockSize &&
+          GetLE32(image + BlkSequence) == sequence && GetLE16(image + BlkBytesUsed) >= dataSize) {
+        CopyData(out + filled, image + BlockHeaderSize);
+        filled += dataSize;
+        next = following;
+        more = true;
+        continue;
+      }
+      more = Take(TBlobFile::ViewOf(offset, image), next);
+      if (!more || next != offset + blockSize) break;
+    }
+    return taken;
+  }
 
 private:
+  // A full block's data area; the small blocks of memo tables take a few
+  // words, not a library call each.
+  void CopyData(uint8_t* to, const uint8_t* from) const {
+    constexpr int32_t Word = 16;
+    ENG_ASSERT(dataSize >= Word);  // blocks hold 64 bytes at the least
+    if (dataSize > 4 * Word) {
+      std::memcpy(to, from, size_t(dataSize));
+      return;
+    }
+    for (int32_t at = 0; at + Word < dataSize; at += Word) std::memcpy(to + at, from + at, Word);
+    std::memcpy(to + dataSize - Word, from + dataSize - Word, Word);
+  }
+
   TBlobFile& file;
   uint8_t* const out;
   const int32_t length;
@@ -172,8 +209,7 @@ bool TBlobBuffer::LoadChain() {
   if (more && next == first + blockSize) {
     const uint8_t* images = nullptr;
     const int32_t run = file.WindowRun(next, images);
-    for (int32_t i = 0; i < run && more && next == first + uint32_t(leading) * blockSize; ++i, ++leading)
-      more = copy.Take(TBlobFile::ViewOf(next, images + size_t(i) * blockSize), next);
+    leading += copy.TakeRun(images, run, blockSize, next, more);
   }
   const bool whole = !more || WalkChain(copy, first, leading, chainBlocks, next);
   size = copy.Filled();
@@ -206,13 +242,7 @@ bool TBlobBuffer::WalkChain(TChainCopy& copy, uint32_t first, int32_t leading, i
     // they are taken straight from the window while the chain runs on
     // through them.
     const uint32_t runFirst = next;
-    int32_t taken = 0;
-    while (taken < run) {
-      const uint32_t offset = next;
-      more = copy.Take(TBlobFile::ViewOf(offset, images + size_t(taken++) * blockSize), next);
-      if (!more || next != offset + blockSize) break;
-    }
-    trail.AddRun(runFirst, taken);
+    trail.AddRun(runFirst, copy.TakeRun(images, run, blockSize, next, more));
   }
   return true;
 }

@@ -181,4 +181,41 @@ TEST_F(BlobFieldTest, LongChainsReadWholeAcrossTheWindowsEndsAndEveryBlockOfThem
   }
 }
 
+// Inside a run of consecutive blocks the window holds, each block's link is
+// still followed wherever it leads: back to a block passed (a loop), or on
+// past blocks the value does not name (which leaves it short), and a value
+// that ends on a whole block in the middle of such a run takes no more.
+TEST_F(BlobFieldTest, LinksInsideARunOfConsecutiveBlocksAreFollowedWhereverTheyLead) {
+  Create(64);
+  const int32_t data = DataSize();
+  const uint32_t block = BlobFile().BlockSize();
+  std::vector<uint32_t> firsts;
+  std::vector<uint8_t> values[4];
+  for (int i = 0; i < 4; ++i) {
+    values[i] = Bytes(size_t((i == 2 ? 120 : 300) * data), i);
+    std::vector<uint8_t> record = NewRecord();
+    WriteValue(record, fFirstMemo, values[i]);
+    Post(record);
+    firsts.push_back(uint32_t(Reference(record, fFirstMemo)));
+  }
+  ASSERT_EQ(firsts[3], firsts[2] + 120 * block);
+  // The first value's block 150 leads back to its first, the second's on
+  // to its block 160; the third value's final block claims the block after
+  // it, which is the next value's first.
+  PatchBlobFile(firsts[0] + 150 * block + BlkNext, firsts[0]);
+  PatchBlobFile(firsts[1] + 150 * block + BlkNext, firsts[1] + 160 * block);
+  PatchBlobFile(firsts[2] + 119 * block + BlkNext, firsts[3]);
+  for (uint32_t number = 1; number <= 4; ++number) {
+    SCOPED_TRACE(number);
+    std::vector<uint8_t> record = Stored(number);
+    if (number <= 2) {
+      EXPECT_EQ(RaisedCode([&] { blobs.OpenBlob(fFirstMemo, record.data(), false, false, BlobOpenRead); }),
+                number == 1 ? EngErrBlocksCorrupt : EngErrEndOfBlob);
+      EXPECT_EQ(blobs.OpenBlobCount(), 0);
+    } else {
+      EXPECT_EQ(ReadValue(record, fFirstMemo), values[number - 1]);
+    }
+  }
+}
+
 }  // namespace
