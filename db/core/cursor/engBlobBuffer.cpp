@@ -136,23 +136,37 @@ public:
   // from the one at next, while each leads on to the one after it; how
   // many it took, more and next as Take leaves them after the last. Most
   // of a value appended whole are full blocks in such a run, and those
-  // are copied straight from their images, without a view each.
+  // are copied straight from their images, without a view each. The loop
+  // keeps its state in locals: the copies store bytes, which as far as the
+  // compiler knows may change any member or reference.
   int32_t TakeRun(const uint8_t* images, int32_t run, uint32_t blockSize, uint32_t& next, bool& more) {
+    uint8_t* const to = out;
+    const int32_t size = dataSize;
+    const uint32_t owner = sequence;
+    const int32_t fullBelow = length - size;  // filled from below it, a block leaves the value unfinished
+    int32_t at = filled;
+    uint32_t offset = next;
     int32_t taken = 0;
     while (taken < run) {
-      const uint32_t offset = next;
       const uint8_t* image = images + size_t(taken++) * blockSize;
       const uint32_t following = GetLE32(image + BlkNext);
-      if (length - filled > dataSize && following == offset + blockSize &&
-          GetLE32(image + BlkSequence) == sequence && GetLE16(image + BlkBytesUsed) >= dataSize) {
-        CopyData(out + filled, image + BlockHeaderSize);
-        filled += dataSize;
-        next = following;
-        more = true;
+      if (at < fullBelow && following == offset + blockSize && GetLE32(image + BlkSequence) == owner &&
+          GetLE16(image + BlkBytesUsed) >= size) {
+        CopyData(to + at, image + BlockHeaderSize, size);
+        at += size;
+        offset = following;
         continue;
       }
+      filled = at;
       more = Take(TBlobFile::ViewOf(offset, image), next);
-      if (!more || next != offset + blockSize) break;
+      if (!more || next != offset + blockSize) return taken;
+      at = filled;
+      offset = next;
+    }
+    filled = at;
+    if (taken > 0) {
+      next = offset;
+      more = true;
     }
     return taken;
   }
@@ -160,15 +174,15 @@ public:
 private:
   // A full block's data area; the small blocks of memo tables take a few
   // words, not a library call each.
-  void CopyData(uint8_t* to, const uint8_t* from) const {
+  static void CopyData(uint8_t* to, const uint8_t* from, int32_t size) {
     constexpr int32_t Word = 16;
-    ENG_ASSERT(dataSize >= Word);  // blocks hold 64 bytes at the least
-    if (dataSize > 4 * Word) {
-      std::memcpy(to, from, size_t(dataSize));
+    ENG_ASSERT(size >= Word);  // blocks hold 64 bytes at the least
+    if (size > 4 * Word) {
+      std::memcpy(to, from, size_t(size));
       return;
     }
-    for (int32_t at = 0; at + Word < dataSize; at += Word) std::memcpy(to + at, from + at, Word);
-    std::memcpy(to + dataSize - Word, from + dataSize - Word, Word);
+    for (int32_t at = 0; at + Word < size; at += Word) std::memcpy(to + at, from + at, Word);
+    std::memcpy(to + size - Word, from + size - Word, Word);
   }
 
   TBlobFile& file;
