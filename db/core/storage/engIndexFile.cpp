@@ -77,9 +77,11 @@ void TIndexFile::CreateIndexFile() {
 
 // Positioned transfers: no seek, and no section, as the file's shared
 // position is not used.
-void TIndexFile::ReadImage(uint32_t offset, uint8_t* buffer, uint32_t count, bool allowShort) {
+bool TIndexFile::ReadImage(uint32_t offset, uint8_t* buffer, uint32_t count, bool allowShort) {
   const int32_t done = ReadAt(offset, buffer, int32_t(count), allowShort);
-  if (done < int32_t(count)) memset(buffer + std::max(done, 0), 0, count - std::max(done, 0));
+  if (done >= int32_t(count)) return true;
+  memset(buffer + std::max(done, 0), 0, count - std::max(done, 0));
+  return false;
 }
 
 void TIndexFile::WriteImage(uint32_t offset, const uint8_t* buffer, uint32_t count) {

@@ -164,6 +164,10 @@ private:
   TSpareSlots spareSlots;  // what pages packed or loaded gave up
   std::vector<TPage*> flushList;
   TOwnedList<TPage> orphans;  // dropped from a cache while in use
+  // A page was read from where the file ended (a transaction's or
+  // temporary file's pages not written yet): its bytes are not all in the
+  // file, so no page is written in part until the cache is dropped.
+  bool shortPageCached = false;
   uint32_t cacheHits = 0;
   uint32_t pageReads = 0;
   uint32_t pageWrites = 0;
@@ -182,7 +186,8 @@ private:
   void SetModified();
   void CheckSlot(int slot) const;
   void CheckKeyFields(const uint8_t* descriptor, const std::string& indexName) const;
-  void ReadImage(uint32_t offset, uint8_t* buffer, uint32_t count, bool allowShort);
+  // False when the file ended before count bytes (the rest zeroed).
+  bool ReadImage(uint32_t offset, uint8_t* buffer, uint32_t count, bool allowShort);
   void WriteImage(uint32_t offset, const uint8_t* buffer, uint32_t count);
   void VerifySlot(int slot) const;
   void VerifyPageOffset(uint32_t offset) const;
@@ -204,6 +209,8 @@ private:
   void DropPage(TPage* page);
   void WriteOldestPages();
   void WriteListedPages();
+  // The file holds the page as it stores now.
+  bool FileHoldsPage(TPage* page);
   void RenumberCachedPages(int removed, int last);
   void CheckPageOffset(uint32_t offset, bool fresh) const;
   bool ShortReadAllowed() const;

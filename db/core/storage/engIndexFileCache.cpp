@@ -247,7 +247,7 @@ bool TIndexFile::GetPage(TReadContext* reader, uint8_t indexNo, uint32_t offset,
     if (fresh) {
       memset(image, 0, IndexPageSize);
     } else {
-      ReadImage(offset, image, IndexPageSize, ShortReadAllowed());
+      if (!ReadImage(offset, image, IndexPageSize, ShortReadAllowed())) shortPageCached = true;
       if (table->IsEncrypted()) table->Decipher(image, IndexPageSize);
     }
     page = TakeCacheEntry(indexNo);
@@ -359,10 +359,16 @@ void TIndexFile::WriteOldestPages() {
 }
 
 // Writes the pages of flushList (ascending offsets) in runs of consecutive
-// offsets.
+// offsets, one call per run. A branch whose key counts alone changed (most
+// pages a change writes) and that is a run of its own is written as those
+// counts, as the rest of it is in the file already: that saves packing the
+// page and the kernel's copy of it. Pages in longer runs and enciphered
+// pages are written whole, so that no byte between depends on what a page
+// stored before or on how the cipher runs.
 void TIndexFile::WriteListedPages() {
   if (flushList.empty()) return;
   const int32_t listed = int32_t(flushList.size());
+  const bool inPart = !table->IsEncrypted() && !shortPageCached;
   for (int32_t first = 0; first < listed;) {
     int32_t last = first;
     while (last + 1 < listed && last + 1 - first < MostPagesPerWrite &&
@@ -370,23 +376,35 @@ void TIndexFile::WriteListedPages() {
       ++last;
     int32_t count = last - first + 1;
     GrowFileBuffer(writeBuffer, int64_t(count) * IndexPageSize, BufferStep);
+    uint32_t from = 0, to = uint32_t(count) * IndexPageSize;  // the bytes written
     for (int32_t i = 0; i < count; ++i) {
       uint8_t* image = writeBuffer.Get() + size_t(i) * IndexPageSize;
       TPage* page = PageAt(flushList, first + i);
-      page->Store(image);
+      if (inPart && count == 1 && page->Modified == TPage::KeyCountsChanged) page->StoreKeyCounts(image, from, to);
+      else page->Store(image);
       page->Modified = 1;  // until the write succeeded
       if (table->IsEncrypted()) table->Encipher(image, IndexPageSize);
     }
-    WriteImage(PageAt(flushList, first)->Offset, writeBuffer.Get(), uint32_t(count) * IndexPageSize);
+    WriteImage(PageAt(flushList, first)->Offset + from, writeBuffer.Get() + from, to - from);
     ++pageWrites;
     for (int32_t i = first; i <= last; ++i) {
       PageAt(flushList, i)->Modified = 0;
       PageAt(flushList, i)->NotedForWriteBack = false;
+      ENG_ASSERT(FileHoldsPage(PageAt(flushList, i)));
     }
     first = last + 1;
   }
   flushList.clear();
   table->SetDataChanged();
+}
+
+bool TIndexFile::FileHoldsPage(TPage* page) {
+  std::vector<uint8_t> held(IndexPageSize), stored(IndexPageSize);
+  const uint8_t modified = page->Modified;
+  page->Store(stored.data());
+  page->Modified = modified;
+  if (table->IsEncrypted()) table->Encipher(stored.data(), IndexPageSize);
+  return ReadImage(page->Offset, held.data(), IndexPageSize, true) && held == stored;
 }
 
 // "Sys Deleted" is read only by appends that reuse a record, which keep
@@ -395,6 +413,7 @@ void TIndexFile::DropPages(bool withDeleted) {
   if (withDeleted) {
     cache.ForEach([this](TPage* page) { DropPage(page); });
     cache.Clear();
+    shortPageCached = false;
     cachedBytes = 0;
     unpackedLeavesNewest = unpackedLeavesOldest = nullptr;
     unpackedLeafBytes = 0;

@@ -319,9 +319,20 @@ void TPage::SetPointerAt(int position, uint32_t value) {
   Modified = 1;
 }
 
+// Every change passes its branches on the way up counting one key more or
+// less, and nothing else of them changes: such a branch is written as the
+// bytes of those counts alone.
 void TPage::SetKeyCountAt(int position, uint32_t value) {
   PutLE32(EntryAt(position) + KeyLength + SlotKeyCount, value);
-  Modified = 1;
+  if (Modified == 0 && !IsLeaf()) {
+    Modified = KeyCountsChanged;
+    countsFrom = countsTo = uint16_t(position);
+  } else if (Modified == KeyCountsChanged) {
+    countsFrom = std::min(countsFrom, uint16_t(position));
+    countsTo = std::max(countsTo, uint16_t(position));
+  } else {
+    Modified = 1;
+  }
 }
 
 uint32_t TPage::KeyCount() const {
@@ -823,6 +834,17 @@ void TPage::Store(uint8_t* image) {
     stored = StorePackedBranch(image + PageHeaderSize);
   }
   memset(image + PageHeaderSize + stored, 0, PageDataSize - stored);
+  Modified = 0;
+}
+
+void TPage::StoreKeyCounts(uint8_t* image, uint32_t& from, uint32_t& to) {
+  ENG_ASSERT(Modified == KeyCountsChanged && !IsLeaf() && !Decoding() && countsFrom >= 1 && countsTo <= Count);
+  const uint32_t stored = KeyLength + 8u;
+  const uint32_t first = PageHeaderSize + (countsFrom - 1u) * stored;
+  uint8_t* at = image + first;
+  for (int i = countsFrom - 1; i < countsTo; ++i, at += stored) CopyEntryBytes(at, entries + size_t(i) * EntrySize(), stored);
+  from = first + KeyLength + SlotKeyCount;
+  to = first + (countsTo - countsFrom) * stored + KeyLength + SlotKeyCount + 4u;
   Modified = 0;
 }
 

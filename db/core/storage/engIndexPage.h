@@ -154,7 +154,11 @@ enum class TBitmapWalk : uint8_t {
 class TPage : public TEngineObject {
 public:
   TIndexPageOwner* Owner = nullptr;
+  // Changed since it was read or written: KeyCountsChanged while the key
+  // counts of a branch's entries are all that changed (SetKeyCountAt),
+  // any other change sets 1.
   uint8_t Modified = 0;
+  static constexpr uint8_t KeyCountsChanged = 2;
   uint16_t UseCount = 0;
   // Dropped from its cache while in use: the pool gets it back only when
   // its last holder releases it.
@@ -215,6 +219,10 @@ public:
   // spares, and a fitting one is taken from there.
   void Load(const uint8_t* image, bool fresh);
   void Store(uint8_t* image);
+  // A page whose key counts alone changed puts only the entries whose
+  // counts changed into image, each in its place in the page, and narrows
+  // from..to to the bytes of those counts: the rest is as last stored.
+  void StoreKeyCounts(uint8_t* image, uint32_t& from, uint32_t& to);
   void Clear();
   // Packed, the entries take the bytes the page stores and the slots are
   // given up; nothing reads or changes entries until Unpack, which gives
@@ -306,6 +314,10 @@ public:
 private:
   uint8_t* entries = nullptr;
   int32_t capacity = 0;
+  // The positions whose key counts changed while Modified is
+  // KeyCountsChanged.
+  uint16_t countsFrom = 0;
+  uint16_t countsTo = 0;
   // The packed entries: as Store writes them after the page header for a
   // leaf, without the keys' runs of zeros for a branch. A compressed
   // leaf keeps them from its read, from its write and from its packing,

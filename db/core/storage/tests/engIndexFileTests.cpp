@@ -642,6 +642,94 @@ TEST_F(IndexFile, APageWriteThatFailsIsReportedAndTheNextFlushWritesItsPages) {
 }
 
 
+// A branch whose key counts alone changed is written as those counts in
+// place: after every change written back (an insert or delete at a time,
+// as a table writes them), the file holds the bytes of one whose pages all
+// go out whole (an enciphered one, deciphered), another opener reads the
+// tree whole, and so does the file reopened. Some write-backs fail first
+// at the root (the file's size limit lies at it): the counts they did not
+// write are written by the next one.
+TEST_F(IndexFile, BranchesWrittenAsTheirKeyCountsLeaveTheBytesOfWholePages) {
+  TTestTable cipherTable;
+  cipherTable.encrypted = true;
+  TIndexFile whole(&cipherTable);
+  whole.FileName = (folder / "WHOLE.IDX").string();
+  TKeyComparer compare;
+  compare.IndexNo = 1;
+  TTestTree tree = Tree(1);
+  TTestTree wholeTree(whole, 1, compare, [&] { return whole.GetRootOffset(1); });
+  for (TIndexFile* each : {file, &whole}) {
+    each->CreateIndexFile();
+    each->SetPrimaryIndex(Descriptor("", {2}, true, kcNone).data());
+    each->AddIndex(PaddedDescriptor(false, kcNone).data());  // 13 entries a page: three levels
+  }
+  std::set<TKeyBytes> present;
+  std::mt19937 random(4242u);
+  std::vector<uint32_t> rows;
+  auto change = [&](bool insert, uint32_t n) {
+    for (TTestTree* each : {&tree, &wholeTree}) {
+      if (insert) each->Insert(PaddedKey(n, false), n);
+      else each->Delete(PaddedKey(n, false));
+    }
+    if (insert) present.insert(PaddedKey(n, false));
+    else present.erase(PaddedKey(n, false));
+  };
+  auto writeBack = [&] {
+    for (TIndexFile* each : {file, &whole}) {
+      each->FlushPages();
+      each->WriteHeader(false);
+    }
+  };
+  auto sameBytes = [&] {
+    std::vector<uint8_t> deciphered = FileBytes("WHOLE.IDX");
+    for (size_t i = 0; i < deciphered.size(); ++i) deciphered[i] ^= uint8_t(0x5A + i % IndexPageSize);
+    return FileBytes() == deciphered;
+  };
+  for (uint32_t n = 1; n <= 2000; ++n) {
+    change(true, n);
+    rows.push_back(n);
+  }
+  writeBack();
+  ASSERT_GE(tree.Depth(), 3);
+  Reopen();  // shared, and the pages changed next come from the file
+  whole.Close();
+  whole.Open();
+
+  for (int step = 1; step <= 600; ++step) {
+    if (random() % 2 == 0) {
+      const uint32_t n = 2000 + uint32_t(step);
+      change(true, n);
+      rows.push_back(n);
+    } else {
+      const size_t at = random() % rows.size();
+      change(false, rows[at]);
+      rows.erase(rows.begin() + std::ptrdiff_t(at));
+    }
+    if (step > 300 && step <= 310) {
+      rlimit saved{};
+      ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+      rlimit limited = saved;
+      limited.rlim_cur = file->GetRootOffset(1);  // the pages below are written, the root's counts not
+      const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+      ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
+      ExpectEngineError(EngErrWriteFailed, [&] { file->FlushPages(); });
+      setrlimit(RLIMIT_FSIZE, &saved);
+      std::signal(SIGXFSZ, previousHandler);
+    }
+    writeBack();
+    if (step % 100 == 0) {
+      ASSERT_TRUE(sameBytes()) << "after step " << step;
+      TIndexFile* other = NewFile("ORDERS.IDX");
+      other->Open();
+      TTestTree otherTree(*other, 1, compare, [&] { return other->GetRootOffset(1); });
+      EXPECT_EQ(std::vector<TKeyBytes>(present.begin(), present.end()), otherTree.Check());
+      delete other;
+    }
+  }
+  Reopen();
+  EXPECT_EQ(std::vector<TKeyBytes>(present.begin(), present.end()), tree.Check());
+}
+
 // Removing an index renumbers the cached pages of those after it: read
 // under their new numbers they are found, not taken for crossed trees.
 TEST_F(IndexFile, CachedPagesFollowTheirIndexWhenOneIsRemoved) {
