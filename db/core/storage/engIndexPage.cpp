@@ -840,11 +840,12 @@ void TPage::Store(uint8_t* image) {
 void TPage::StoreKeyCounts(uint8_t* image, uint32_t& from, uint32_t& to) {
   ENG_ASSERT(Modified == KeyCountsChanged && !IsLeaf() && !Decoding() && countsFrom >= 1 && countsTo <= Count);
   const uint32_t stored = KeyLength + 8u;
-  const uint32_t first = PageHeaderSize + (countsFrom - 1u) * stored;
-  uint8_t* at = image + first;
-  for (int i = countsFrom - 1; i < countsTo; ++i, at += stored) CopyEntryBytes(at, entries + size_t(i) * EntrySize(), stored);
-  from = first + KeyLength + SlotKeyCount;
-  to = first + (countsTo - countsFrom) * stored + KeyLength + SlotKeyCount + 4u;
+  from = PageHeaderSize + (countsFrom - 1u) * stored + KeyLength + SlotKeyCount;
+  to = from + (countsTo - countsFrom) * stored + 4u;
+  // The first count, then every entry after it whole up to the last count.
+  memcpy(image + from, entries + size_t(countsFrom - 1) * EntrySize() + KeyLength + SlotKeyCount, 4);
+  for (int i = countsFrom; i < countsTo; ++i)
+    CopyEntryBytes(image + PageHeaderSize + i * stored, entries + size_t(i) * EntrySize(), stored);
   Modified = 0;
 }
 
