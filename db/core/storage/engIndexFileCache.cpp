@@ -360,18 +360,20 @@ void TIndexFile::WriteOldestPages() {
 
 // Writes the pages of flushList (ascending offsets) in runs of consecutive
 // offsets, one call per run. A branch whose key counts alone changed (most
-// pages a change writes) and that is a run of its own is written as those
-// counts, as the rest of it is in the file already: that saves packing the
-// page and the kernel's copy of it. Pages in longer runs and enciphered
-// pages are written whole, so that no byte between depends on what a page
-// stored before or on how the cipher runs.
+// pages a change writes) is a run of its own, written as those counts, as
+// the rest of it is in the file already: that saves packing the page and
+// the kernel's copy of it, more than the call it may add to a run costs.
+// Enciphered pages are written whole, so that nothing depends on how the
+// cipher runs.
 void TIndexFile::WriteListedPages() {
   if (flushList.empty()) return;
   const int32_t listed = int32_t(flushList.size());
   const bool inPart = !table->IsEncrypted() && !shortPageCached;
+  auto countsAlone = [inPart](const TPage* page) { return inPart && page->Modified == TPage::KeyCountsChanged; };
   for (int32_t first = 0; first < listed;) {
     int32_t last = first;
-    while (last + 1 < listed && last + 1 - first < MostPagesPerWrite &&
+    while (last + 1 < listed && last + 1 - first < MostPagesPerWrite && !countsAlone(PageAt(flushList, last)) &&
+           !countsAlone(PageAt(flushList, last + 1)) &&
            PageAt(flushList, last + 1)->Offset == PageAt(flushList, last)->Offset + IndexPageSize)
       ++last;
     int32_t count = last - first + 1;
@@ -380,7 +382,7 @@ void TIndexFile::WriteListedPages() {
     for (int32_t i = 0; i < count; ++i) {
       uint8_t* image = writeBuffer.Get() + size_t(i) * IndexPageSize;
       TPage* page = PageAt(flushList, first + i);
-      if (inPart && count == 1 && page->Modified == TPage::KeyCountsChanged) page->StoreKeyCounts(image, from, to);
+      if (countsAlone(page)) page->StoreKeyCounts(image, from, to);
       else page->Store(image);
       page->Modified = 1;  // until the write succeeded
       if (table->IsEncrypted()) table->Encipher(image, IndexPageSize);
