@@ -128,3 +128,44 @@ TEST_F(CursorWriteTest, AnotherProcessSeesEveryKeyOfAWriteWhenItReturns) {
   EXPECT_EQ(cursor.GetRecordCount(), int32_t(ids.size()));
   cursor.Table()->IndexFile().VerifyIndexFile();
 }
+
+// A write refused by its uniqueness check had held the ways of the indexes
+// checked before (the primary key's, for a name already taken): it gives
+// them back as it fails, so the next write, by another cursor of this
+// process through the same pages, writes them and another process sees
+// its keys; the cursor that failed goes on writing as before.
+TEST_F(CursorWriteTest, AWriteRefusedByItsCheckHoldsNoPageForTheNextWrite) {
+  CreateGroups("LENT");
+  TDataCursor& cursor = OpenCursor("LENT");
+  for (int32_t id = 1; id < 2000; id += 2) Insert(cursor, id, "M" + std::to_string(id), id % 7);
+  TDataCursor& second = OpenCursor("LENT");
+  TableHelperProcess other;
+  ASSERT_EQ(other.Ask("cursor " + folder + " LENT shared"), 0u);
+
+  for (int32_t id = 2; id <= 200; id += 22) {
+    // The new ID's way is held when the name turns out to be taken.
+    EXPECT_EQ(MessageOf([&] { Insert(cursor, id, "M" + std::to_string(id + 1), 1); }),
+              "Duplicate key found in index 'ByName' of table 'LENT.DAT'");
+    ASSERT_TRUE(Find(cursor, id - 1));
+    std::vector<uint8_t> record = Current(cursor);
+    cursor.PutTableField(2, record.data(), ("M" + std::to_string(id + 1)).c_str());
+    EXPECT_EQ(ErrorOf([&] { cursor.ModifyRecord(record.data(), false, false); }), EngErrDuplicateKey);
+    Insert(second, id, "S" + std::to_string(id), 1);
+    // The other process's rows are named "N<ID>": only the ID can clash.
+    EXPECT_EQ(other.Ask("insert " + std::to_string(id) + " 1"), unsigned(EngErrDuplicateKey)) << id;
+    // The cursor that failed writes on.
+    Insert(cursor, id + 2000, "M" + std::to_string(id + 2000), 2);
+    EXPECT_EQ(other.Ask("insert " + std::to_string(id + 2000) + " 1"), unsigned(EngErrDuplicateKey)) << id;
+  }
+  ASSERT_EQ(other.Ask("closecursor"), 0u);
+
+  std::vector<int32_t> ids;
+  for (int32_t id = 1; id < 2000; id += 2) ids.push_back(id);
+  for (int32_t id = 2; id <= 200; id += 22) ids.insert(ids.end(), {id, id + 2000});
+  std::sort(ids.begin(), ids.end());
+  cursor.SetIndexName("");
+  EXPECT_EQ(Walk(cursor), ids);
+  cursor.SetIndexName("ByName");
+  EXPECT_EQ(cursor.GetRecordCount(), int32_t(ids.size()));
+  cursor.Table()->IndexFile().VerifyIndexFile();
+}

@@ -184,6 +184,55 @@ TEST_F(CursorWriteTest, DuplicateKeysNameTheirIndexAndLeaveTheTableAsItWas) {
   EXPECT_EQ(WalkNames(cursor), (std::vector<std::string>{"Ann", "Bob"}));
 }
 
+// The keys of a write are built over whatever bytes the last write's keys
+// left in memory (long names, then short ones, the other way round, and
+// writes refused part way through their checks): each key a write stores
+// or checks is the record's alone, so every name is found where a fresh
+// key says, every duplicate is refused and every free name taken.
+TEST_F(CursorWriteTest, KeysBuiltOverAnEarlierWritesKeysAreTheRecordsAlone) {
+  CreateGroups("STALE");
+  TDataCursor& cursor = OpenCursor("STALE");
+  const std::string longName(19, 'z');
+  // Names of every length, unique by their ID.
+  auto oddName = [](int32_t id) {
+    return id % 3 == 0 ? std::string(size_t(4 + id % 12), 'z') + "o" + std::to_string(id) : "s" + std::to_string(id);
+  };
+  auto evenName = [](int32_t id) { return std::string(size_t(id % 15), 'y') + "e" + std::to_string(id); };
+  for (int32_t id = 1; id <= 60; ++id) {
+    Insert(cursor, id, id % 2 == 0 ? evenName(id) : oddName(id), id % 4);
+    if (id % 5 == 0) {
+      // The name of the ID before, taken; or one no record has.
+      const std::string before = id % 2 == 0 ? oddName(id - 1) : evenName(id - 1);
+      EXPECT_EQ(ErrorOf([&] { Insert(cursor, id + 1000, before, 1); }), EngErrDuplicateKey) << id;
+      EXPECT_EQ(ErrorOf([&] { Insert(cursor, id + 1000, "free" + std::to_string(id), 1); }), 0) << id;
+      EXPECT_EQ(ErrorOf([&] { Insert(cursor, id, "free", 1); }), EngErrDuplicateKey) << id;
+    }
+  }
+  // Every record renamed to its short name, long names written over.
+  std::vector<int32_t> ids;
+  cursor.SetIndexName("");
+  for (int32_t id : Walk(cursor)) ids.push_back(id);
+  for (int32_t id : ids) {
+    ASSERT_TRUE(Find(cursor, id));
+    std::vector<uint8_t> record = Current(cursor);
+    const std::string name = id > 1000 ? "t" + std::to_string(id) : "n" + std::to_string(id);
+    cursor.PutTableField(2, record.data(), name.c_str());
+    cursor.ModifyRecord(record.data(), false, false);
+  }
+  EXPECT_EQ(ErrorOf([&] { Insert(cursor, 5000, "n7", 1); }), EngErrDuplicateKey);
+  Insert(cursor, 5001, longName, 1);
+  ids.push_back(5001);
+  cursor.SetIndexName("ByName");
+  for (int32_t id : ids) {
+    const std::string name = id == 5001 ? longName : id > 1000 ? "t" + std::to_string(id) : "n" + std::to_string(id);
+    const std::vector<uint8_t> key = Record(cursor, {nullptr, name.c_str()});
+    ASSERT_TRUE(cursor.FindKey(key.data(), false, 1, 0, false, nullptr)) << name;
+    EXPECT_EQ(IdOf(cursor), id) << name;
+  }
+  EXPECT_EQ(cursor.GetRecordCount(), int32_t(ids.size()));
+  cursor.Table()->IndexFile().VerifyIndexFile();
+}
+
 // A change onto the key next to its own, before or after it, also where
 // that key is the first or last of another leaf, is a duplicate.
 TEST_F(CursorWriteTest, AChangeOntoANeighboursKeyIsADuplicate) {
