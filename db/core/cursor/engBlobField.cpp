@@ -16,7 +16,6 @@
 #include "engFieldAccess.h"
 #include "engLittleEndian.h"
 #include "engRecordBuffer.h"
-#include "engScopeGuard.h"
 #include "engTable.h"
 
 namespace {
@@ -57,8 +56,17 @@ void TCursorBlobs::Detach() {
 
 int32_t TCursorBlobs::OpenBlob(int fieldNo, uint8_t* record, bool release, bool tableNumbering, uint8_t mode) {
   bracket.BeginBlobOperation();
-  TScopeGuard endOperation([this] { bracket.EndBlobOperation(); });
-  return OpenField(fieldNo, record, release, tableNumbering, mode);
+  // Not a scope guard: its count of exceptions in flight, taken twice, was
+  // a fifth of the bracket on a walk that opens a value per record.
+  int32_t result = 0;
+  try {
+    result = OpenField(fieldNo, record, release, tableNumbering, mode);
+  } catch (...) {
+    ReleaseQuietly([this] { bracket.EndBlobOperation(); });
+    throw;
+  }
+  bracket.EndBlobOperation();
+  return result;
 }
 
 int32_t TCursorBlobs::OpenField(int fieldNo, uint8_t* record, bool release, bool tableNumbering, uint8_t mode) {
@@ -93,10 +101,11 @@ int32_t TCursorBlobs::OpenField(int fieldNo, uint8_t* record, bool release, bool
 int32_t TCursorBlobs::FreeBlob(int fieldNo, uint8_t* record, bool tableNumbering) {
   uint8_t scratch[FieldDescSize];
   const uint8_t* fieldDesc = FieldDesc(fieldNo, tableNumbering, scratch);
-  TBlobBuffer* buffer = nullptr;
-  if (const int32_t result = OpenBuffer(fieldDesc, record, buffer)) return result;
-  const int32_t firstOffset = buffer->FirstOffset;
-  FreeBuffer(buffers.IndexOf(buffer));
+  if (!IsBlobField(fieldDesc)) return EngErrBlobField;
+  const int32_t index = IndexOfReference(FieldReference(fieldDesc, record));
+  if (index < 0) return EngErrBlobHandle;
+  const int32_t firstOffset = Buffer(index)->FirstOffset;
+  FreeBuffer(index);
   fields.PutBlobReference(fieldDesc, record, firstOffset, firstOffset != 0);
   return 0;
 }
@@ -151,10 +160,15 @@ bool TCursorBlobs::FindOpenBlobSize(int32_t reference, int32_t& size) const {
 }
 
 TBlobBuffer* TCursorBlobs::FindByReference(int32_t reference) const {
-  if (reference >= 0 || reference == std::numeric_limits<int32_t>::min()) return nullptr;
+  const int32_t index = IndexOfReference(reference);
+  return index < 0 ? nullptr : Buffer(index);
+}
+
+int32_t TCursorBlobs::IndexOfReference(int32_t reference) const {
+  if (reference >= 0 || reference == std::numeric_limits<int32_t>::min()) return -1;
   for (int32_t i = 0; i < buffers.Count(); ++i)
-    if (Buffer(i)->Handle == -reference) return Buffer(i);
-  return nullptr;
+    if (Buffer(i)->Handle == -reference) return i;
+  return -1;
 }
 
 // Handles count up through the process, so a handle left in a record

@@ -100,6 +100,8 @@ private:
 
   TBlobBuffer* Buffer(int32_t index) const { return buffers.Get(index); }
   TBlobBuffer* FindByReference(int32_t reference) const;
+  // Its place among the open buffers, or -1.
+  int32_t IndexOfReference(int32_t reference) const;
   int32_t NewHandle() const;
   void FreeBuffer(int32_t index);
   int32_t OpenField(int fieldNo, uint8_t* record, bool release, bool tableNumbering, uint8_t mode);

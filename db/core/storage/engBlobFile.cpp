@@ -149,7 +149,6 @@ void TBlobFile::ResetHeader() {
   HeaderOnDisk();
 }
 
-uint32_t TBlobFile::GetChangeCount() const { return GetLE32(header + BlbHdrChangeCount); }
 
 void TBlobFile::GetHeader(uint8_t* out) const { std::memcpy(out, header, BlobHeaderSize); }
 

@@ -82,7 +82,7 @@ public:
   // Raises the first fault of the header: 12035 for another format, 8961
   // for an end offset or first free block that the file cannot hold.
   void VerifyHeader();
-  uint32_t GetChangeCount() const;
+  uint32_t GetChangeCount() const { return GetLE32(header + BlbHdrChangeCount); }
   bool HeaderModified() const { return header[BlbHdrModified] != 0; }
   void GetHeader(uint8_t* out) const;
 

@@ -27,11 +27,6 @@ void PutShortString(uint8_t* p, const std::string& text, int limit, bool utf8) {
   std::memcpy(p + 1, text.data(), length);
 }
 
-uint16_t TDataHeader::Get16(int offset) const { return GetLE16(Image + offset); }
-uint32_t TDataHeader::Get32(int offset) const { return GetLE32(Image + offset); }
-void TDataHeader::Put16(int offset, uint16_t value) { PutLE16(Image + offset, value); }
-void TDataHeader::Put32(int offset, uint32_t value) { PutLE32(Image + offset, value); }
-
 uint32_t TDataHeader::BlobBlockSize() const {
   const uint16_t size = Get16(DatHdrBlobBlockSize);
   return size == 0 ? DefaultBlobBlockSize : size;

@@ -21,10 +21,12 @@ class TDataHeader {
 public:
   uint8_t Image[DataHeaderSize] = {};
 
-  uint16_t Get16(int offset) const;
-  uint32_t Get32(int offset) const;
-  void Put16(int offset, uint16_t value);
-  void Put32(int offset, uint32_t value);
+  // Inline: a cursor operation's change check and every record's field
+  // reads take counts and sizes from here.
+  uint16_t Get16(int offset) const { return GetLE16(Image + offset); }
+  uint32_t Get32(int offset) const { return GetLE32(Image + offset); }
+  void Put16(int offset, uint16_t value) { PutLE16(Image + offset, value); }
+  void Put32(int offset, uint32_t value) { PutLE32(Image + offset, value); }
 
   uint8_t Format() const { return Image[DatHdrFormat]; }
   uint16_t RecordSize() const { return Get16(DatHdrRecordSize); }

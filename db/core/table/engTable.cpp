@@ -43,7 +43,6 @@ void TDataTable::SetSqlSource(bool value) { sqlSource = value; }
 void TDataTable::SetTemporary(bool value) { temporary = value; }
 void TDataTable::SetSequentialAccess(bool value) { sequentialAccess = value; }
 
-bool TDataTable::HasBlobFile() const { return dataFile.BlobFieldCount() > 0 && blobFile.IsOpen(); }
 
 std::string TDataTable::FileNameFor(const std::string& ext) const {
   const std::string file = ChangeFileExtension(name, ext);

@@ -99,7 +99,7 @@ public:
   TIndexFile& IndexFile() { return indexFile; }
   TBlobFile& BlobFile() { return blobFile; }
   // The table has BLOB fields and their file is open.
-  bool HasBlobFile() const;
+  bool HasBlobFile() const { return dataFile.BlobFieldCount() > 0 && blobFile.IsOpen(); }
 
   // Record locks (numbers from 1). LockRecord's result: a change check on
   // the way found another user's change.

@@ -140,6 +140,37 @@ TEST_F(BlobFieldTest, NegativeAndOverflowingOffsetsAndCountsAreRefusedAndChangeN
   EXPECT_EQ(ReadValue(record, fFirstMemo), Bytes(100, 1));
 }
 
+TEST_F(BlobFieldTest, FreeingOneOfSeveralOpenBlobsClosesThatOneAndLeavesTheOthersTheirValues) {
+  Create(64);
+  std::vector<uint8_t> record = NewRecord();
+  for (int i = 0; i < 3; ++i) WriteValue(record, fFirstMemo + i, Bytes(size_t(100 + i * 50), i));
+  Post(record);
+  Reopen();
+  record = Stored(1);
+  std::vector<int32_t> stored;
+  for (int i = 0; i < 3; ++i) {
+    stored.push_back(Reference(record, fFirstMemo + i));
+    ASSERT_EQ(blobs.OpenBlob(fFirstMemo + i, record.data(), false, false, BlobOpenRead), 0);
+  }
+  // The middle one of the three goes; its field takes its chain back.
+  ASSERT_EQ(blobs.FreeBlob(fFirstMemo + 1, record.data(), false), 0);
+  EXPECT_EQ(blobs.OpenBlobCount(), 2);
+  EXPECT_EQ(Reference(record, fFirstMemo + 1), stored[1]);
+  EXPECT_EQ(blobs.FreeBlob(fFirstMemo + 1, record.data(), false), EngErrBlobHandle);
+  for (int i : {0, 2}) {
+    SCOPED_TRACE(i);
+    const std::vector<uint8_t> expected = Bytes(size_t(100 + i * 50), i);
+    std::vector<uint8_t> value(expected.size());
+    int32_t got = 0;
+    EXPECT_EQ(blobs.ReadBlob(fFirstMemo + i, record.data(), false, got, int32_t(value.size()), value.data(), 0), 0);
+    EXPECT_EQ(value, expected);
+  }
+  ASSERT_EQ(blobs.FreeBlob(fFirstMemo + 2, record.data(), false), 0);
+  ASSERT_EQ(blobs.FreeBlob(fFirstMemo, record.data(), false), 0);
+  EXPECT_EQ(blobs.OpenBlobCount(), 0);
+  EXPECT_EQ(ReadValue(record, fFirstMemo + 1), Bytes(150, 1));
+}
+
 TEST_F(BlobFieldTest, FieldsThatAreNoBlobOrHoldNoOpenBlobAreRefused) {
   Create();
   std::vector<uint8_t> record = NewRecord();

@@ -1,8 +1,11 @@
 // BLOB values written, changed and freed through the cursor's own record
 // changes, and read back through a cursor that opened the table afresh.
 
+#include <fstream>
+
 #include "engBlobFile.h"
 #include "engCursorWriteTestSupport.h"
+#include "engErrorCodes.h"
 
 namespace {
 
@@ -141,6 +144,55 @@ TEST_F(CursorBlobTest, DeletedRecordFreesItsChainForTheNextAppend) {
   Reopen();
   EXPECT_EQ(ReadText(3), text);
   EXPECT_EQ(cursor->GetRecordCount(), 1);
+}
+
+// A walk opens a value per record: an open that fails on a damaged chain
+// must still end its operation, or every later operation of the cursor
+// would pass as nested in it and skip its check for others' changes.
+TEST_F(CursorBlobTest, AnOpenThatFailsEndsItsOperationSoTheNextOneSeesAnotherUsersChange) {
+  InsertText(1, Text(3000, 1));
+  InsertText(2, Text(700, 2));
+  const uint32_t first = FirstBlock(1);
+  cursor->Close(false);
+  {
+    std::fstream file(folder + "/NOTES.BLB", std::ios::in | std::ios::out | std::ios::binary);
+    uint8_t sequence[4];
+    PutLE32(sequence, 77);
+    file.seekp(std::streamoff(first + BlkSequence));
+    file.write(reinterpret_cast<const char*>(sequence), 4);
+  }
+  cursor = &OpenCursor("NOTES");
+  session->StrictChangeDetection = true;
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    SCOPED_TRACE(attempt);
+    ASSERT_TRUE(Find(*cursor, 1));
+    std::vector<uint8_t> record = Current(*cursor);
+    EXPECT_EQ(RaisedCode([&] { cursor->OpenBlob(fNotes, record.data(), false, false, BlobOpenRead); }),
+              EngErrRecordChanged);
+    EXPECT_EQ(cursor->OpenBlobCount(), 0);
+    EXPECT_FALSE(cursor->Table()->HoldsChangeCheckLock());
+  }
+
+  // A second session has a table object of its own, as another process would.
+  TDataSession* otherSession = nullptr;
+  CreateEngineSession(otherSession);
+  TCursorPtr writer(new TDataCursor(otherSession->OpenDirectory("", folder)));
+  writer->SetTableName("NOTES");
+  writer->Open();
+  int32_t id = 3;
+  std::vector<uint8_t> theirs = Record(*writer, {&id});
+  const std::vector<uint8_t> text = Text(500, 3);
+  ASSERT_EQ(writer->OpenBlob(fNotes, theirs.data(), true, false, BlobOpenWrite), 0);
+  ASSERT_EQ(writer->WriteBlob(fNotes, theirs.data(), false, int32_t(text.size()), text.data(), 0), 0);
+  writer->InsertRecord(theirs.data(), false);
+  writer.reset();
+  FreeEngineSession(otherSession);
+
+  cursor->SetToBegin();
+  EXPECT_EQ(cursor->GetRecordCount(), 3);
+  EXPECT_EQ(ReadText(3), text);
+  EXPECT_EQ(ReadText(2), Text(700, 2));
+  EXPECT_EQ(cursor->OpenBlobCount(), 0);
 }
 
 }  // namespace
