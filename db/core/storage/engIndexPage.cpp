@@ -27,12 +27,6 @@ constexpr uint32_t PackedFormRoom = PageDataSize + 8 * (PageDataSize / (PackedBr
 constexpr uint32_t CompressedLeafOverflow = PageDataSize + 1;  // 4084
 constexpr uint32_t MaxSlotSize = MaxIndexKeyLength + 12;
 
-// Slot layout behind the key bytes.
-constexpr int SlotPointer = 0;
-constexpr int SlotKeyCount = 4;
-constexpr int SlotShared = 8;
-constexpr int SlotRemoved = 10;
-
 }  // namespace
 
 TPageRef& TPageRef::operator=(TPageRef&& other) noexcept {
@@ -288,8 +282,7 @@ int TPage::MaxEntries() const {
   return int(PageDataSize / (KeyLength + (IsLeaf() ? 6 : 10)));
 }
 
-const uint8_t* TPage::EntryAt(int position) const {
-  ENG_ASSERT(!packed);  // entries are read only from a held page
+const uint8_t* TPage::DecodeEntryAt(int position) const {
   if (position < 1 || position > Count) Corrupt();
   if (packedEntries && (position > decoded || position <= decodedFrom)) Decode(position - 1, position - 1);
   return Slot(position - 1);
@@ -300,14 +293,6 @@ uint8_t* TPage::EntryAt(int position) {
   if (position < 1 || position > Count) Corrupt();
   return Slot(position - 1);
 }
-
-const uint8_t* TPage::TailAt(int position) const {
-  ENG_ASSERT(tailsRead == 0 || (!packed && !IsLeaf() && tailsRead <= Count));
-  if (position >= 1 && position <= tailsRead) return Slot(position - 1) + KeyLength;
-  return KeyAt(position) + KeyLength;
-}
-
-uint32_t TPage::PointerAt(int position) const { return GetLE32(TailAt(position) + SlotPointer); }
 
 uint32_t TPage::KeyCountAt(int position) const {
   if (IsLeaf()) return 1;

@@ -19,9 +19,11 @@
 #include <string>
 #include <vector>
 
+#include "engAssert.h"
 #include "engHeap.h"
 #include "engOwnedList.h"
 #include "engKeyCompare.h"
+#include "engLittleEndian.h"
 
 class TPage;
 class TRecordsBitmap;
@@ -253,6 +255,10 @@ public:
   // An entry slot: the key, then record or child pointer, key count (in
   // branches) and the compression's shared and removed byte counts.
   static constexpr uint32_t SlotFieldBytes = 12;
+  static constexpr int SlotPointer = 0;
+  static constexpr int SlotKeyCount = 4;
+  static constexpr int SlotShared = 8;
+  static constexpr int SlotRemoved = 10;
   // Entries from one restart point of a compressed leaf to the next (see
   // restarts below).
   static constexpr int RestartInterval = 16;
@@ -262,7 +268,7 @@ public:
 
   // Entry access by position, 1 to Count; any other is page damage (8965).
   const uint8_t* KeyAt(int position) const { return EntryAt(position); }
-  uint32_t PointerAt(int position) const;
+  uint32_t PointerAt(int position) const { return GetLE32(TailAt(position) + SlotPointer); }
   uint32_t KeyCountAt(int position) const;
   void SetPointerAt(int position, uint32_t value);
   void SetKeyCountAt(int position, uint32_t value);
@@ -389,11 +395,24 @@ private:
   // Slots for count entries whose bytes need not be kept.
   void FitSlots(int count);
   void SumKeyCounts() const;
-  const uint8_t* EntryAt(int position) const;
+  // Inline where the entry lies decoded: a scan reads each entry's key and
+  // record several times a step.
+  const uint8_t* EntryAt(int position) const {
+    ENG_ASSERT(!packed);  // entries are read only from a held page
+    if (position >= 1 && position <= Count && (!packedEntries || (position <= decoded && position > decodedFrom)))
+      return Slot(position - 1);
+    return DecodeEntryAt(position);
+  }
+  // EntryAt's way for an entry still to decode, or page damage.
+  const uint8_t* DecodeEntryAt(int position) const;
   uint8_t* EntryAt(int position);
   // The child (record) and key count of the entry at position, read
   // without decoding its key where its tail is read (tailsRead).
-  const uint8_t* TailAt(int position) const;
+  const uint8_t* TailAt(int position) const {
+    ENG_ASSERT(tailsRead == 0 || (!packed && !IsLeaf() && tailsRead <= Count));
+    if (position >= 1 && position <= tailsRead) return Slot(position - 1) + KeyLength;
+    return KeyAt(position) + KeyLength;
+  }
 
   // Compressed-leaf bookkeeping.
   uint32_t PackedSize(int index0) const;

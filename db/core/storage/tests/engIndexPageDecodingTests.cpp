@@ -233,6 +233,44 @@ TEST_P(IndexPageDecoding, EntriesAroundWhereASearchEndedReadAsOnALeafDecodedWhol
   }
 }
 
+// Reads of a leaf's entries take the decoded ones straight from their
+// slots; a position outside the leaf is page damage however much of it is
+// decoded, and a stored leaf reads the same keys and records.
+TEST_P(IndexPageDecoding, PositionsOutsideALeafAreDamageHoweverMuchOfItIsDecoded) {
+  const auto [compression, unique, descending] = GetParam();
+  const uint32_t count = 50;
+  const TKeyComparer compare = TestComparer(descending);
+  const TKeyBytes middle = Ordered(LeafKey(25, unique), descending);
+  for (uint8_t form : {compression, uint8_t(kcNone)}) {
+    SCOPED_TRACE(int(form));
+    const TLeafImage image = StoredLeaf(form, unique, descending, count);
+    TMemoryPageOwner owner;
+    for (int decoding = 0; decoding < 3; ++decoding) {
+      SCOPED_TRACE(decoding);
+      std::unique_ptr<TPage> leaf = LoadedLeaf(owner, image, form, unique, descending);
+      if (decoding == 1) SearchOnce(*leaf, TSearchKind::Plain, compare, middle.data(), KeyLength);
+      if (decoding == 2) leaf->KeyAt(leaf->Count);
+      for (int at : {-1, 0, int(count) + 1, 1000}) {
+        const auto damage = [](const auto& read) {
+          try {
+            read();
+          } catch (const EEngineError& e) {
+            return e.ErrorCode == 8965;
+          }
+          return false;
+        };
+        EXPECT_TRUE(damage([&] { leaf->KeyAt(at); })) << at;
+        EXPECT_TRUE(damage([&] { leaf->PointerAt(at); })) << at;
+      }
+      for (uint32_t n = count; n >= 1; --n) {
+        ASSERT_EQ(leaf->PointerAt(int(n)), n);
+        ASSERT_EQ(TKeyBytes(leaf->KeyAt(int(n)), leaf->KeyAt(int(n)) + KeyLength),
+                  Ordered(LeafKey(n, unique), descending));
+      }
+    }
+  }
+}
+
 // A leaf's read walks every entry's header and refuses the leaf whose
 // entries do not make up exactly its used bytes: a first entry sharing
 // bytes, an entry sharing or removing more than its key has, used bytes
