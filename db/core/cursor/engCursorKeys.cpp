@@ -11,13 +11,12 @@
 #include "engErrorCodes.h"
 #include "engErrors.h"
 #include "engIndexFile.h"
+#include "engIndexFileLayout.h"
 #include "engKeyEncoding.h"
 #include "engLittleEndian.h"
 #include "engRecordBuffer.h"
 
 namespace {
-
-constexpr uint16_t DeletedKeyLength = 5;  // status byte and row number
 
 // Without a field map or a list of its own the cursor's table numbering is
 // the data file's positions, so key fields' descriptors are read where the

@@ -14,5 +14,5 @@ inline constexpr int HdrNoPrimary = 3978;
 inline constexpr int HdrModified = 3979;
 
 inline constexpr int IdxDescZero = 94;  // a descriptor byte kept zero
-inline constexpr uint16_t DeletedKeyLength = 5;
+inline constexpr uint16_t DeletedKeyLength = 5;  // status byte and row number
 inline constexpr const char* DeletedIndexName = "Sys Deleted";
