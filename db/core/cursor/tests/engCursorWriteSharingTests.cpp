@@ -121,12 +121,7 @@ TEST_F(CursorWriteTest, AnotherProcessSeesEveryKeyOfAWriteWhenItReturns) {
   std::vector<int32_t> ids;
   for (int32_t id = 1; id < 4000; id += 2) ids.push_back(id);
   for (int32_t id : {1002, 2000, 6000}) ids.push_back(id);
-  std::sort(ids.begin(), ids.end());
-  cursor.SetIndexName("");
-  EXPECT_EQ(Walk(cursor), ids);
-  cursor.SetIndexName("ByName");
-  EXPECT_EQ(cursor.GetRecordCount(), int32_t(ids.size()));
-  cursor.Table()->IndexFile().VerifyIndexFile();
+  ExpectRowsByIdAndName(cursor, ids);
 }
 
 // A write refused by its uniqueness check had held the ways of the indexes
@@ -162,10 +157,5 @@ TEST_F(CursorWriteTest, AWriteRefusedByItsCheckHoldsNoPageForTheNextWrite) {
   std::vector<int32_t> ids;
   for (int32_t id = 1; id < 2000; id += 2) ids.push_back(id);
   for (int32_t id = 2; id <= 200; id += 22) ids.insert(ids.end(), {id, id + 2000});
-  std::sort(ids.begin(), ids.end());
-  cursor.SetIndexName("");
-  EXPECT_EQ(Walk(cursor), ids);
-  cursor.SetIndexName("ByName");
-  EXPECT_EQ(cursor.GetRecordCount(), int32_t(ids.size()));
-  cursor.Table()->IndexFile().VerifyIndexFile();
+  ExpectRowsByIdAndName(cursor, ids);
 }

@@ -1,6 +1,7 @@
 #pragma once
 // Tables changed through the cursor's own record operations.
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -25,6 +26,16 @@ std::string MessageOf(Statement statement) {
 
 class CursorWriteTest : public CursorTest {
 protected:
+  // The table holds exactly these IDs in its primary order, as many rows
+  // in its name order, and its index file is sound.
+  static void ExpectRowsByIdAndName(TDataCursor& cursor, std::vector<int32_t> ids) {
+    std::sort(ids.begin(), ids.end());
+    cursor.SetIndexName("");
+    EXPECT_EQ(Walk(cursor), ids);
+    cursor.SetIndexName("ByName");
+    EXPECT_EQ(cursor.GetRecordCount(), int32_t(ids.size()));
+    cursor.Table()->IndexFile().VerifyIndexFile();
+  }
   // ID, NAME string(20), GRP; the primary index on ID, "ByName" unique,
   // "ByGrp" not unique.
   void CreateGroups(const std::string& name, bool primaryKey = true) {
