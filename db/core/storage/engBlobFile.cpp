@@ -149,7 +149,6 @@ void TBlobFile::ResetHeader() {
   HeaderOnDisk();
 }
 
-
 void TBlobFile::GetHeader(uint8_t* out) const { std::memcpy(out, header, BlobHeaderSize); }
 
 uint32_t TBlobFile::FirstFree() const { return GetLE32(header + BlbHdrFirstFree); }
@@ -166,7 +165,6 @@ int32_t TBlobFile::BlocksInFile() const {
   const uint32_t end = EndOffset();
   return end > BlobHeaderSize ? int32_t(BlocksIn(end - BlobHeaderSize)) : 0;
 }
-
 
 // ---- locks -------------------------------------------------------------
 

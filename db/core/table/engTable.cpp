@@ -43,7 +43,6 @@ void TDataTable::SetSqlSource(bool value) { sqlSource = value; }
 void TDataTable::SetTemporary(bool value) { temporary = value; }
 void TDataTable::SetSequentialAccess(bool value) { sequentialAccess = value; }
 
-
 std::string TDataTable::FileNameFor(const std::string& ext) const {
   const std::string file = ChangeFileExtension(name, ext);
   return inMemory ? file : directory->LocalPath() + file;
