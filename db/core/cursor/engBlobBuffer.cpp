@@ -9,6 +9,7 @@
 #include "engBlobFile.h"
 #include "engBlobTrail.h"
 #include "engErrorCodes.h"
+#include "engShortCopy.h"
 
 namespace {
 
@@ -152,7 +153,7 @@ public:
       const uint32_t following = GetLE32(image + BlkNext);
       if (at < fullBelow && following == offset + blockSize && GetLE32(image + BlkSequence) == owner &&
           GetLE16(image + BlkBytesUsed) >= size) {
-        CopyData(to + at, image + BlockHeaderSize, size);
+        CopyFew(to + at, image + BlockHeaderSize, size_t(size));
         at += size;
         offset = following;
         continue;
@@ -172,19 +173,6 @@ public:
   }
 
 private:
-  // A full block's data area; the small blocks of memo tables take a few
-  // words, not a library call each.
-  static void CopyData(uint8_t* to, const uint8_t* from, int32_t size) {
-    constexpr int32_t Word = 16;
-    ENG_ASSERT(size >= Word);  // blocks hold 64 bytes at the least
-    if (size > 4 * Word) {
-      std::memcpy(to, from, size_t(size));
-      return;
-    }
-    for (int32_t at = 0; at + Word < size; at += Word) std::memcpy(to + at, from + at, Word);
-    std::memcpy(to + size - Word, from + size - Word, Word);
-  }
-
   TBlobFile& file;
   uint8_t* const out;
   const int32_t length;

@@ -11,6 +11,7 @@
 #include "engLittleEndian.h"
 #include "engRecordsBitmap.h"
 #include "engScopeGuard.h"
+#include "engShortCopy.h"
 #include "engStrings.h"
 
 namespace {
@@ -529,43 +530,6 @@ inline bool ReadPackedEntry(const uint8_t* p, const uint8_t* end, uint8_t compre
   return end - p - 2 >= entry.Stored + entry.Tail + 4;
 }
 
-// Copies and zero fills of a few bytes, as most pieces of a packed key
-// are: a call of the C library's for each took a third of a leaf's
-// decoding.
-// count lies between one and two words: the first and the last word,
-// which overlap where count is below two words.
-template <typename Word>
-inline void CopyEnds(uint8_t* to, const uint8_t* from, size_t count) {
-  Word head;
-  Word tail;
-  memcpy(&head, from, sizeof(Word));
-  memcpy(&tail, from + count - sizeof(Word), sizeof(Word));
-  memcpy(to, &head, sizeof(Word));
-  memcpy(to + count - sizeof(Word), &tail, sizeof(Word));
-}
-
-// More bytes than a vector word: whole words, the last one ending where
-// count does.
-constexpr size_t CopyWord = 16;
-inline void CopyWords(uint8_t* to, const uint8_t* from, size_t count) {
-  ENG_ASSERT(count > CopyWord);
-  for (size_t at = 0; at + CopyWord < count; at += CopyWord) memcpy(to + at, from + at, CopyWord);
-  memcpy(to + count - CopyWord, from + count - CopyWord, CopyWord);
-}
-
-inline void CopyFew(uint8_t* to, const uint8_t* from, size_t count) {
-  if (count > CopyWord) {
-    if (count > 64) memcpy(to, from, count);
-    else CopyWords(to, from, count);
-  } else if (count >= 8) {
-    CopyEnds<uint64_t>(to, from, count);
-  } else if (count >= 4) {
-    CopyEnds<uint32_t>(to, from, count);
-  } else {
-    for (size_t i = 0; i < count; ++i) to[i] = from[i];
-  }
-}
-
 // A whole entry of a page that stores every key byte (a key byte and a
 // record number at the least): every branch on a change's way is written
 // again, and a copy call per entry cost more than its few words, however
@@ -575,19 +539,6 @@ inline void CopyEntryBytes(uint8_t* to, const uint8_t* from, size_t count) {
   if (count <= CopyWord) CopyFew(to, from, count);
   else CopyWords(to, from, count);
 }
-
-inline void ZeroFew(uint8_t* to, size_t count) {
-  constexpr uint64_t Zero = 0;
-  if (count > 16) {
-    memset(to, 0, count);
-  } else if (count >= 8) {
-    memcpy(to, &Zero, 8);
-    memcpy(to + count - 8, &Zero, 8);
-  } else {
-    for (size_t i = 0; i < count; ++i) to[i] = 0;
-  }
-}
-
 
 // A branch packed in memory (the page stores every key byte): per entry
 // the bytes shared with the key before (u16) and the bytes of the runs
