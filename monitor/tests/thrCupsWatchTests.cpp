@@ -1,4 +1,5 @@
 #include <cups/cups.h>
+#include <gmock/gmock.h>
 
 #include <chrono>
 
@@ -62,7 +63,7 @@ TEST_F(CupsWatchTest, PrintedCancelledAndReleasedJobsReachThePendingList) {
   ExpectJob(*harness->PendingJob(Q1, cancelled), "Cancelled memo", JOB_STATUS_DELETED, 5000);
   EXPECT_EQ(Local, harness->PendingJob(Q1, printed)->MachineName);
   EXPECT_GE(harness->DataThreadWakes(), 1);
-  EXPECT_TRUE(harness->Alerts().empty());
+  EXPECT_THAT(harness->Alerts(), testing::IsEmpty());
 
   ASSERT_TRUE(harness->ShutdownMonitoring(20000));
   EXPECT_EQ(3u, harness->TakePendingJobs(Q1).size());
@@ -78,7 +79,7 @@ TEST_F(CupsWatchTest, EveryJobOfATightLoopIsSeenWithItsFinalState) {
   }
   ASSERT_TRUE(AllFinished(ids, 120000));
   for (int i = 0; i < count; ++i) ExpectJob(*harness->PendingJob(Q1, ids[i]), "Page " + std::to_string(i), Finished, 200);
-  EXPECT_TRUE(harness->Alerts().empty());
+  EXPECT_THAT(harness->Alerts(), testing::IsEmpty());
 
   ASSERT_TRUE(harness->ShutdownMonitoring(20000));
   EXPECT_EQ(static_cast<size_t>(count), harness->TakePendingJobs(Q1).size());
