@@ -98,7 +98,17 @@ void TCupsServerWatch::Run() {
 }
 
 std::optional<SpoolServerNotice> TCupsServerWatch::LookAndJudge(TCupsSession& Session) {
-  const OsError e = Look(Session);
+  OsError e = Look(Session);
+  // A daemon may close a connection it kept open, and a busy one does: the
+  // request on it then fails as if nobody answered. Only a look that fails
+  // again at once, on a new connection, begins an outage. A look that timed
+  // out has waited long enough already. The subscription is still the
+  // daemon's; the queues are read in full, as events the failed look took
+  // may not have been acted on.
+  if (e == RPC_S_SERVER_UNAVAILABLE && !outage_.InOutage() && !stopping_) {
+    lookDue_ = true;
+    e = Look(Session);
+  }
   const auto now = std::chrono::steady_clock::now();
   if (e == ERROR_SUCCESS) {
     if (!outage_.InOutage()) return std::nullopt;

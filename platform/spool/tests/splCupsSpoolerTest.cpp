@@ -12,6 +12,7 @@
 
 #include "splCupsSpooler.h"
 #include "splPrivateCupsd.h"
+#include "splSocketRelay.h"
 #include "splTestNotify.h"
 
 namespace {
@@ -344,6 +345,34 @@ TEST_F(CupsSpoolerTest, ARestartIsOneOutageAndTheJobsThatEndedUnseenArriveOnceAf
   EXPECT_EQ(told[0].Text.find("1722"), std::string::npos) << told[0].Text;
   EXPECT_EQ(told[1].Condition, SpoolServerCondition::Reachable);
   EXPECT_GT(told[1].Outage.count(), 0);
+}
+
+TEST_F(CupsSpoolerTest, AConnectionTheDaemonDropsIsNoOutage) {
+  TSocketRelay relay(cupsd.Socket(), cupsd.Folder() + "/relay.sock");
+  ASSERT_TRUE(relay.Listening());
+  TNoticeLog notices;
+  CupsConfig config = cupsd.Config(Local);
+  config.LocalHost = relay.Path();
+  spooler = std::make_unique<TCupsSpooler>(config);
+  notices.Attach(*spooler);
+  const ChangeHandle change = Watch(Q1, PRINTER_CHANGE_DELETE_JOB, &options);
+  TNotifyCollector collector(*spooler, change);
+  const std::string file = cupsd.WriteFile("page.txt", 100);
+  const uint32_t first = cupsd.Submit("q1", file, "First");
+  ASSERT_TRUE(collector.Until([&] { return collector.Jobs.count(first) && Finished(collector.Jobs[first]); }, 20000))
+      << collector.LastError();
+
+  // Every connection open now is closed at its next request, as a busy
+  // daemon may close one it kept open; a new one is answered.
+  for (int drops = 1; drops <= 3; ++drops) {
+    relay.DropNextRequest();
+    const uint32_t next = cupsd.Submit("q1", file, "After drop " + std::to_string(drops));
+    ASSERT_TRUE(collector.Until([&] { return collector.Jobs.count(next) && Finished(collector.Jobs[next]); }, 20000))
+        << collector.LastError();
+    ASSERT_EQ(relay.Dropped(), drops);
+  }
+  EXPECT_TRUE(notices.Notices().empty());
+  EXPECT_GT(relay.Accepted(), 1);
 }
 
 TEST_F(CupsSpoolerTest, AnOutagePastItsLimitFailsTheNotificationsAndCallsNeverHang) {
