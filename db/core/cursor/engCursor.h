@@ -311,6 +311,10 @@ private:
   // entry), for the next step to look there before descending again.
   uint32_t keptLeaf = 0;
   int keptEntry = 0;
+  // The way the last descent that placed the cursor took, its leaf level
+  // where the descent landed; it leads to currentKey while that leaf is
+  // keptLeaf (WayToKeptKey).
+  TTreeWay keptWay;
   uint32_t recordNumber = 0;
   int32_t logicalPosition = 0;
   bool beforeFirst = true;
@@ -415,6 +419,9 @@ private:
   // even where the step went on into another leaf.
   enum class TRunCount { Now, OnStep, AtFirstStep };
   void SetIndexPosition(const TLeafWalker& walker, bool bof, bool eof, TRunCount runs = TRunCount::Now);
+  // keptWay standing on keptEntry, or nullptr when it leads to another leaf
+  // than keptLeaf.
+  const TTreeWay* WayToKeptKey();
   // Moves one list of next records with a step of one entry from the
   // record left.
   void ShiftUpcoming(const TLeafWalker& walker, bool forward, bool steppedForward, uint32_t left);

@@ -54,6 +54,9 @@ void TDataCursor::SetIndexPosition(const TLeafWalker& walker, bool bof, bool eof
   std::memcpy(currentKey, walker.Key(), keyLength);
   keptLeaf = walker.PageOffset();
   keptEntry = walker.Entry();
+  // A walk resumed on its leaf made no descent: the way kept last still
+  // leads there if the leaf is the same.
+  if (walker.Way().Levels > 0) keptWay = walker.Way();
   recordNumber = record;
   logicalPosition = int32_t(walker.Logical());
   beforeFirst = bof;
@@ -101,6 +104,13 @@ void TDataCursor::SetIndexPosition(const TLeafWalker& walker, bool bof, bool eof
     else upcomingCount[forward] = walker.LeafRecords(forward, upcoming[forward], UpcomingLimit);
     upcomingListed[forward] = needed;
   }
+}
+
+const TTreeWay* TDataCursor::WayToKeptKey() {
+  const int leaf = keptWay.Levels - 1;
+  if (leaf < 0 || keptLeaf == 0 || keptWay.Offsets[leaf] != keptLeaf) return nullptr;
+  keptWay.Positions[leaf] = uint16_t(keptEntry);
+  return &keptWay;
 }
 
 // The list ahead loses the entry stepped onto and gains one at its far

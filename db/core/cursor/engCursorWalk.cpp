@@ -3,6 +3,7 @@
 #include <cstring>
 #include <utility>
 
+#include "engAssert.h"
 #include "engCursor.h"
 #include "engErrorCodes.h"
 #include "engErrors.h"
@@ -30,6 +31,7 @@ bool TLeafWalker::StartAtRoot() {
   entry = 0;
   logical = 0;
   pagesVisited = 0;
+  way.Levels = 0;
   TIndexFile& file = cursor.IndexFile();
   TPage* root = nullptr;
   if (!file.GetRoot(&cursor, indexNo, true, root)) return false;
@@ -39,7 +41,20 @@ bool TLeafWalker::StartAtRoot() {
   return true;
 }
 
+void TLeafWalker::NoteLevel(int at) {
+  way.Offsets[way.Levels] = page->Offset;
+  way.Positions[way.Levels++] = uint16_t(at);
+}
+
+void TLeafWalker::Land(int at) {
+  entry = at;
+  NoteLevel(at);
+}
+
+// Every descent checks its depth before it goes on, so the way has room.
 bool TLeafWalker::DescendToChild() {
+  ENG_ASSERT(way.Levels <= MaxTreeDepth);
+  NoteLevel(page->SecondPosition);
   TPageRef child;
   if (!Fetch(page->CurrentPointer(true), child)) return false;
   if (child->IsRoot()) Corrupt();
@@ -71,7 +86,7 @@ bool TLeafWalker::ToKey(const uint8_t* key, int length, TLeafSearchEnd end, bool
                                           keysBefore);
     if (leaf) {
       found = hit;
-      entry = page->SecondPosition;
+      Land(page->SecondPosition);
       logical = keysBefore + 1;
       return Normalize();
     }
@@ -87,7 +102,7 @@ bool TLeafWalker::ToFirst() {
     page->First(true);
     if (!DescendToChild()) return false;
   }
-  entry = 1;
+  Land(1);
   logical = 1;
   return true;
 }
@@ -102,7 +117,7 @@ bool TLeafWalker::ToLast() {
     keysBefore += page->KeysBefore(true);
     if (!DescendToChild()) return false;
   }
-  entry = page->Count;
+  Land(page->Count);
   logical = keysBefore + page->Count;
   return true;
 }
@@ -122,7 +137,7 @@ bool TLeafWalker::ToLogical(uint32_t wanted) {
     if (!DescendToChild()) return false;
   }
   const uint32_t inLeaf = wanted > keysBefore ? wanted - keysBefore : 1;
-  entry = int(inLeaf > page->Count ? page->Count : inLeaf);
+  Land(int(inLeaf > page->Count ? page->Count : inLeaf));
   logical = keysBefore + uint32_t(entry);
   return true;
 }
@@ -137,6 +152,7 @@ bool TLeafWalker::Resume(uint32_t offset, int wanted, const uint8_t* key, uint32
   entry = 0;
   logical = 0;
   pagesVisited = 0;
+  way.Levels = 0;
   TIndexFile& file = cursor.IndexFile();
   if (offset < IndexHeaderSize || offset % IndexPageSize != 0 || offset >= file.GetEndOffset()) return true;
   TPage* read = nullptr;

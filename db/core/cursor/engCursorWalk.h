@@ -16,6 +16,7 @@
 #include <cstdint>
 
 #include "engIndexPage.h"
+#include "engIndexTree.h"
 #include "engKeyCompare.h"
 
 class TDataCursor;
@@ -56,6 +57,9 @@ public:
   // Where the walk stands, for a later Resume (offset 0: nowhere).
   uint32_t PageOffset() const { return OnEntry() ? page->Offset : 0; }
   int Entry() const { return entry; }
+  // The way the last descent took to the leaf entry it landed on; no
+  // levels after a Resume.
+  const TTreeWay& Way() const { return way; }
   // The record distance entries from the one stood on, in the same leaf;
   // false when the leaf ends before.
   bool RecordBeside(int distance, uint32_t& record) const;
@@ -71,6 +75,7 @@ private:
   const TKeyComparer& comparer;
   TPageRef page;
   int entry = 0;
+  TTreeWay way;
   uint32_t logical = 0;
   uint32_t pagesVisited = 0;
   // The entry a step leaves, while it stood on one; its key is copied only
@@ -85,6 +90,10 @@ private:
   bool StartAtRoot();
   // Descends from the held branch into the child at its second position.
   bool DescendToChild();
+  // A descent's end: the walk stands on entry of the held leaf.
+  void Land(int at);
+  // The held page and the entry taken there as the way's next level.
+  void NoteLevel(int at);
   bool Normalize();
   void NoteStepStart();
   // Before the step goes to another page.

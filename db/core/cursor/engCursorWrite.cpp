@@ -309,8 +309,10 @@ void TDataCursor::DeleteRecord(const uint8_t* record, bool /*reposition*/) {
     // A cursor standing on the record in an index order moves to the entry
     // after its key, which its own delete reads on the key's leaf; only a
     // key that was its leaf's last leaves the search to find that entry.
-    const bool mayTakeNext = OnRecord() && recordNumber == number && !IsNaturalOrder() && !filling &&
-                             !filtering.On() && !filtering.EdgePending();
+    // The key's descent searches each page from the entry the way to the
+    // cursor's key took, as the look-up that placed the cursor left it.
+    const bool onKey = OnRecord() && recordNumber == number && !IsNaturalOrder();
+    const bool mayTakeNext = onKey && !filling && !filtering.On() && !filtering.EdgePending();
     TEntryAfter next;
     ENG_ASSERT(table->MayChangeFiles());
     uint8_t key[MaxIndexKeyLength];
@@ -318,8 +320,8 @@ void TDataCursor::DeleteRecord(const uint8_t* record, bool /*reposition*/) {
       if (!KeepsKeysIn(n)) continue;
       SwitchToIndex(uint8_t(n));
       BuildKey(stored->Buffer(), key);
-      const bool current = mayTakeNext && n == currentIndex && std::memcmp(key, currentKey, keyLength) == 0;
-      CurrentTree().DeleteKey(key, current ? &next : nullptr);
+      const bool current = onKey && n == currentIndex && std::memcmp(key, currentKey, keyLength) == 0;
+      CurrentTree().DeleteKey(key, current && mayTakeNext ? &next : nullptr, current ? WayToKeptKey() : nullptr);
     }
     SwitchToIndex(DeletedIndexNo);
     uint8_t deletedKey[MaxIndexKeyLength];

@@ -40,7 +40,9 @@ bool TIndexTree::KeyExists(const uint8_t* key) {
 
 bool TIndexTree::FindKey(const uint8_t* key, TTreePath& path) { return Descend(key, path, false); }
 
-bool TIndexTree::HoldWay(const uint8_t* key, TTreePath& path) { return Descend(key, path, true); }
+bool TIndexTree::HoldWay(const uint8_t* key, TTreePath& path, const TTreeWay* noted) {
+  return Descend(key, path, true, noted);
+}
 
 void TIndexTree::StartWay(TTreePath& path, bool hold) {
   path.Release();
@@ -49,30 +51,45 @@ void TIndexTree::StartWay(TTreePath& path, bool hold) {
   path.owner = hold ? &file : nullptr;
 }
 
-bool TIndexTree::Descend(const uint8_t* key, TTreePath& path, bool hold) {
+bool TIndexTree::Descend(const uint8_t* key, TTreePath& path, bool hold, const TTreeWay* noted) {
   StartWay(path, hold);
   const uint32_t root = file.GetRootOffset(indexNo);
   if (root == 0) return false;
   TPageRef page(&file, file.GetTreePage(indexNo, root));
-  DescendFrom(page, key, path);
+  DescendFrom(page, key, path, noted);
   Hold(path, page);
   return path.found;
 }
 
 // Each page passed is left standing on the way (its parent link set, its
 // position on the entry taken), as a change that climbs from the leaf
-// needs it. The leaf stays in page.
-void TIndexTree::DescendFrom(TPageRef& page, const uint8_t* key, TTreePath& path) {
+// needs it. The leaf stays in page. The pages are those the root's and
+// the children's links lead to now, whatever way was noted.
+void TIndexTree::DescendFrom(TPageRef& page, const uint8_t* key, TTreePath& path, const TTreeWay* noted) {
   while (!page->IsLeaf()) {
     if (path.levels > MaxTreeDepth || page->Count == 0) Corrupt();
-    page->Search(comparer, key, keyLength);
+    if (noted) SearchNoted(*page, key, *noted, path.levels);
+    else page->Search(comparer, key, keyLength);
     NoteLevel(path, *page);
     TPage* child = file.GetTreePage(indexNo, page->CurrentPointer());
     Hold(path, page);
     page.Replace(child);
   }
-  path.found = page->Count > 0 && page->Search(comparer, key, keyLength);
+  path.found = page->Count > 0 && (noted ? SearchNoted(*page, key, *noted, path.levels)
+                                         : page->Search(comparer, key, keyLength));
   NoteLevel(path, *page);
+}
+
+// The noted entry and the one before it (the two SearchNear may stand on)
+// are left to the search when still to decode: reading one would decode
+// the entries before it, where the search starts at a restart point.
+bool TIndexTree::SearchNoted(TPage& page, const uint8_t* key, const TTreeWay& noted, int level) {
+  if (level < noted.Levels && noted.Offsets[level] == page.Offset) {
+    const int entry = noted.Positions[level];
+    if (entry >= 1 && entry <= page.Count && page.EntryDecoded(entry) && (entry == 1 || page.EntryDecoded(entry - 1)))
+      return SearchNear(page, key, entry);
+  }
+  return page.Search(comparer, key, keyLength);
 }
 
 void TIndexTree::NoteLevel(TTreePath& path, TPage& page) {
@@ -212,9 +229,9 @@ void TIndexTree::DeleteAt(TTreePath& path, TEntryAfter* after) {
 
 // The key is looked for first, so a missing one changes no key count; the
 // pages of the way stay held from the descent to their count's change.
-void TIndexTree::DeleteKey(const uint8_t* key, TEntryAfter* after) {
+void TIndexTree::DeleteKey(const uint8_t* key, TEntryAfter* after, const TTreeWay* noted) {
   TTreePath path;
-  if (!HoldWay(key, path)) Corrupt();
+  if (!HoldWay(key, path, noted)) Corrupt();
   DeleteAt(path, after);
 }
 

@@ -9,6 +9,7 @@
 // their page reads look for no other user's changes.
 
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <utility>
 
@@ -55,6 +56,27 @@ private:
   int heldLevels = 0;
 };
 
+// Where an earlier walk to a key went: each level's page and the entry it
+// took there, the leaf last. A descent told the way searches each page it
+// shares with it (the same page at the same level) from the noted entry
+// first, which two comparisons confirm while it still bounds the key
+// (SearchNear), so a way the tree changed under since costs a search of
+// the page, never a wrong place.
+struct TTreeWay {
+  TTreeWay() = default;
+  TTreeWay(const TTreeWay&) = delete;
+  // Copies the levels noted alone: no other is read.
+  TTreeWay& operator=(const TTreeWay& other) {
+    Levels = other.Levels;
+    std::memcpy(Offsets, other.Offsets, sizeof(Offsets[0]) * size_t(Levels));
+    std::memcpy(Positions, other.Positions, sizeof(Positions[0]) * size_t(Levels));
+    return *this;
+  }
+  uint32_t Offsets[MaxTreeDepth + 2];
+  uint16_t Positions[MaxTreeDepth + 2];
+  int Levels = 0;
+};
+
 // The entry that takes a removed entry's place in key order, as its leaf
 // held it before the removal; Found is false when the removed entry was
 // its leaf's last (the next one lies on another leaf, or there is none).
@@ -77,8 +99,8 @@ public:
   // true when the tree holds the key. Changes nothing.
   bool FindKey(const uint8_t* key, TTreePath& path);
   // FindKey leaving the way's pages held in path, for the change made
-  // through it next.
-  bool HoldWay(const uint8_t* key, TTreePath& path);
+  // through it next; noted, when given, is an earlier walk's way to key.
+  bool HoldWay(const uint8_t* key, TTreePath& path, const TTreeWay* noted = nullptr);
   // HoldWay for two keys at once: the pages both ways share are fetched
   // once (and held in otherPath), and each is searched for both keys.
   void FindKeys(const uint8_t* key, TTreePath& path, const uint8_t* otherKey, TTreePath& otherPath);
@@ -87,8 +109,9 @@ public:
   // a second descent; the path holds nothing after.
   void InsertAt(TTreePath& path, const uint8_t* key, uint32_t recordNumber);
   // A key the tree does not hold is damage (8965): nothing changes then.
-  // after, when given, takes the entry after the key's.
-  void DeleteKey(const uint8_t* key, TEntryAfter* after = nullptr);
+  // after, when given, takes the entry after the key's; noted, when given,
+  // is an earlier walk's way to the key.
+  void DeleteKey(const uint8_t* key, TEntryAfter* after = nullptr, const TTreeWay* noted = nullptr);
   // Deletes oldKey and inserts newKey for recordNumber, leaving the tree
   // as DeleteKey and InsertKey leave it. Branch entries both ways pass
   // through lose one key and gain one: their pages stay unchanged, and a
@@ -112,10 +135,11 @@ private:
   const std::string& tableName;
 
   [[noreturn]] void Corrupt() const;
-  bool Descend(const uint8_t* key, TTreePath& path, bool hold);
+  bool Descend(const uint8_t* key, TTreePath& path, bool hold, const TTreeWay* noted = nullptr);
   // Goes on from page (the last level path notes) down to the leaf key
-  // belongs in, holding the pages passed in path when it holds its way.
-  void DescendFrom(TPageRef& page, const uint8_t* key, TTreePath& path);
+  // belongs in, holding the pages passed in path when it holds its way;
+  // each page noted passed too is searched from the entry noted.
+  void DescendFrom(TPageRef& page, const uint8_t* key, TTreePath& path, const TTreeWay* noted = nullptr);
   // Notes page, standing on the entry its search took, as the path's next
   // level, its parent link set.
   static void NoteLevel(TTreePath& path, TPage& page);
@@ -127,6 +151,9 @@ private:
   // TPage::Search for key on page, told where a search for a key near it
   // ended.
   bool SearchNear(TPage& page, const uint8_t* key, int near);
+  // TPage::Search for key on page, the level-th of a descent, from the
+  // entry noted took there when it passed the page too.
+  bool SearchNoted(TPage& page, const uint8_t* key, const TTreeWay& noted, int level);
   // The page at level of the path, standing on the entry the descent took,
   // its parent link set; the path's pin on it, when it holds one, goes to
   // the caller, who gives the page back in either case.

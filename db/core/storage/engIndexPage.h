@@ -268,6 +268,10 @@ public:
 
   // Entry access by position, 1 to Count; any other is page damage (8965).
   const uint8_t* KeyAt(int position) const { return EntryAt(position); }
+  // The entry at position is read from its slot, without decoding.
+  bool EntryDecoded(int position) const {
+    return !packedEntries || (position <= decoded && position > decodedFrom);
+  }
   uint32_t PointerAt(int position) const { return GetLE32(TailAt(position) + SlotPointer); }
   uint32_t KeyCountAt(int position) const;
   void SetPointerAt(int position, uint32_t value);
@@ -399,8 +403,7 @@ private:
   // record several times a step.
   const uint8_t* EntryAt(int position) const {
     ENG_ASSERT(!packed);  // entries are read only from a held page
-    if (position >= 1 && position <= Count && (!packedEntries || (position <= decoded && position > decodedFrom)))
-      return Slot(position - 1);
+    if (position >= 1 && position <= Count && EntryDecoded(position)) return Slot(position - 1);
     return DecodeEntryAt(position);
   }
   // EntryAt's way for an entry still to decode, or page damage.

@@ -695,3 +695,95 @@ TEST_F(CursorWriteTest, ADeleteLeavesTheCursorOnTheRowAfterTheDeletedOne) {
   EXPECT_EQ(IdOf(cursor), ranged.back());
   EXPECT_EQ(Walk(order), ranged);
 }
+
+// A delete searches each page of its key's way from the entry the look-up
+// that placed the cursor took there. Whatever changed the tree since (keys
+// the cursor's own fill put in front of the record, splitting its leaf and
+// moving its branch entries; another process's, which the delete's start
+// follows), the delete removes exactly the record's keys and leaves every
+// index as a delete after a fresh look-up does, byte for byte. Run with the
+// smallest page cache too, where the look-up's pages are given up and read
+// again before the delete.
+class CursorDeleteAfterLookUpTest : public CursorRandomWriteTest, public ::testing::WithParamInterface<int64_t> {
+protected:
+  // The groups table, its primary and name indexes compressed.
+  void CreateCompressedGroups(const std::string& name) {
+    std::vector<uint8_t> fields = Descriptors({{"ID", IntType}, {"NAME", StrType, 20}, {"GRP", IntType}});
+    std::vector<uint8_t> indexes;
+    for (const TIndexSpec& spec : {TIndexSpec{"", {1}}, TIndexSpec{"ByName", {2}}, TIndexSpec{"ByGrp", {3}, false}}) {
+      std::vector<uint8_t> desc = IndexDescriptor(spec);
+      if (spec.Unique) desc[IdxDescCompression] = kcFull;
+      indexes.insert(indexes.end(), desc.begin(), desc.end());
+    }
+    TTableDefinition definition;
+    definition.FieldDescs = fields.data();
+    definition.FieldCount = 3;
+    definition.IndexDescs = indexes.data();
+    definition.IndexCount = 3;
+    NewCursor(name, true).CreateTable(definition, false);
+  }
+  static void Add(TDataCursor& cursor, TModel& model, int32_t id) {
+    model[id] = {"N" + std::to_string(id), id % 100};
+    Insert(cursor, id, model[id].Name, model[id].Group);
+  }
+};
+
+INSTANTIATE_TEST_SUITE_P(PageCaches, CursorDeleteAfterLookUpTest,
+                         ::testing::Values(TCacheSizes{}.IndexBytes, int64_t(1)));
+
+TEST_P(CursorDeleteAfterLookUpTest, ADeleteRemovesExactlyItsKeysWhateverChangedTheTreeSinceTheLookUp) {
+  session->CacheSizes.IndexBytes = GetParam();
+  TModel model;
+  for (const char* name : {"NOTED", "FRESH"}) {
+    CreateCompressedGroups(name);
+    TDataCursor& cursor = OpenCursor(name, true);
+    model.clear();
+    for (int32_t id = 2; id <= 3000; id += 2) Add(cursor, model, id);
+    // Each target's look-up notes its way; keys in front of it follow
+    // without the cursor finding its place again, and the delete comes
+    // before the fill ends. FRESH looks the target up again first.
+    for (const int32_t target : {1500, 2, 2998, 1502, 640, 2400, 2402}) {
+      SCOPED_TRACE(target);
+      ASSERT_TRUE(Find(cursor, target));
+      cursor.BeginFill();
+      for (int32_t id = target - 1; id > std::max(0, target - 400); id -= 2)
+        if (!model.count(id)) Add(cursor, model, id);
+      if (std::string(name) == "FRESH") ASSERT_TRUE(Find(cursor, target));
+      ASSERT_EQ(IdOf(cursor), target);
+      cursor.DeleteRecord(Current(cursor).data(), false);
+      model.erase(target);
+      cursor.EndFill();
+    }
+    // Checked as written, before an open could find a tree unsound and
+    // build it again.
+    cursor.Table()->WriteHeaders({.ForceData = true, .ForceIndex = true});
+    ExpectTableIs(cursor, model);
+  }
+  cursors.clear();
+  auto bytesOf = [this](const std::string& file) {
+    std::ifstream in(PathOf(file), std::ios::binary);
+    return std::vector<char>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  };
+  const std::vector<char> noted = bytesOf("NOTED.IDX");
+  ASSERT_GT(noted.size(), 20u * IndexPageSize);
+  EXPECT_TRUE(noted == bytesOf("FRESH.IDX"));
+
+  // Another process's keys in front of the record, enough to split its
+  // leaf, go in between the look-up and the delete.
+  CreateCompressedGroups("SHARED");
+  TDataCursor& cursor = OpenCursor("SHARED");
+  model.clear();
+  for (int32_t id = 10; id <= 10000; id += 10) Add(cursor, model, id);
+  ASSERT_TRUE(Find(cursor, 5000));
+  const std::vector<uint8_t> record = Current(cursor);
+  TableHelperProcess helper;
+  ASSERT_EQ(helper.Ask("cursor " + folder + " SHARED shared"), 0u);
+  for (int32_t base = 4601; base < 5000; base += 10) {
+    ASSERT_EQ(helper.Ask("insert " + std::to_string(base) + " 9"), 0u);
+    for (int32_t id = base; id < base + 9; ++id) model[id] = {"N" + std::to_string(id), id % 100};
+  }
+  ASSERT_EQ(helper.Ask("closecursor"), 0u);
+  cursor.DeleteRecord(record.data(), false);
+  model.erase(5000);
+  ExpectTableIs(cursor, model);
+}
