@@ -1,10 +1,12 @@
 #include "osFile.h"
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <utility>
 
 #include "osFileDescriptor.h"
@@ -151,6 +153,17 @@ OsError OsFile::Size(int64_t& size) const {
 OsFileHeadMap OsFile::MapHead(OsFileHead& head) const {
   if (!state) return OsFileHeadMap::Unavailable;
   return head.Map(state->fd);
+}
+
+bool OsFile::StoreInPlace(OsWritableMapping& mapping, int64_t offset, const void* window) {
+  return state && !readOnly && mapping.Store(state->fd, offset, window);
+}
+
+int64_t OsFile::SizeLimit() {
+  rlimit limit{};
+  if (getrlimit(RLIMIT_FSIZE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY || limit.rlim_cur > uint64_t(INT64_MAX))
+    return INT64_MAX;
+  return int64_t(limit.rlim_cur);
 }
 
 OsError OsFile::LockRange(int64_t offset, int64_t length) {

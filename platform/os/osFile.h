@@ -33,6 +33,7 @@
 
 #include "osErrors.h"
 #include "osFileHead.h"
+#include "osWritableMapping.h"
 
 struct OsFileState;
 
@@ -87,6 +88,13 @@ public:
   [[nodiscard]] OsError Size(int64_t& size) const;
   // Maps the file's first page into head (osFileHead.h).
   OsFileHeadMap MapHead(OsFileHead& head) const;
+  // Stores OsWritableMapping::StoreWidth bytes of window at offset through
+  // mapping; false, with nothing changed, where that cannot be done: write
+  // them.
+  [[nodiscard]] bool StoreInPlace(OsWritableMapping& mapping, int64_t offset, const void* window);
+  // The size past which this process may not write to files (its file-size
+  // limit): a write call there fails, a store through a mapping would not.
+  static int64_t SizeLimit();
 
   // Exclusive byte-range lock, as Windows LockFile: fails at once with
   // ERROR_LOCK_VIOLATION when the range overlaps a range locked by this
