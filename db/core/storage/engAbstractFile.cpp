@@ -167,3 +167,5 @@ bool TAbstractFile::UnlockRun(int32_t offset, int32_t length) {
 }
 
 bool TAbstractFile::PeekHead(void*, int32_t) { return false; }
+
+bool TAbstractFile::StoreInPlace(int32_t, const void*) { return false; }

@@ -86,6 +86,10 @@ public:
   // Copies the file's first count bytes without going to the operating
   // system, where the file allows it; false means read them.
   virtual bool PeekHead(void* buffer, int32_t count);
+  // Stores the OsWritableMapping::StoreWidth bytes of window at offset of
+  // the file without a write call, where the file allows it; false means
+  // write them.
+  virtual bool StoreInPlace(int32_t offset, const void* window);
 
 protected:
   std::recursive_mutex section;

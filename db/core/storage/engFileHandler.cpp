@@ -134,6 +134,11 @@ bool TFileHandler::UnlockRun(int32_t offset, int32_t length) {
 
 bool TFileHandler::PeekHead(void* buffer, int32_t count) { return file && file->PeekHead(buffer, count); }
 
+bool TFileHandler::StoreInPlace(int64_t offset, const void* window) {
+  ENG_ASSERT(!file || (open && handle >= 1));
+  return file && offset >= 0 && offset <= INT32_MAX && file->StoreInPlace(int32_t(offset), window);
+}
+
 void TFileHandler::CopyFromFile(const std::string& name) {
   if (!open) return;
   Seek(0, soFromBeginning);

@@ -65,6 +65,8 @@ public:
   // Copies the file's first count bytes without a system call where the
   // file allows it (a local disk file); false when it must be read.
   bool PeekHead(void* buffer, int32_t count);
+  // TAbstractFile::StoreInPlace through this handler's file.
+  bool StoreInPlace(int64_t offset, const void* window);
   // Replaces the open file's content by the named file's of the same kind.
   void CopyFromFile(const std::string& name);
   bool Exists();

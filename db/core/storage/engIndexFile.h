@@ -209,6 +209,9 @@ private:
   void DropPage(TPage* page);
   void WriteOldestPages();
   void WriteListedPages();
+  // The root or a page one or two levels below it.
+  bool NearRoot(const TPage* page);
+  bool StoreCountsInPlace(uint32_t offset, uint32_t from, uint32_t to);
   // The file holds the page as it stores now.
   bool FileHoldsPage(TPage* page);
   void RenumberCachedPages(int removed, int last);

@@ -12,6 +12,7 @@
 #include "engIndexFileLayout.h"
 #include "engLittleEndian.h"
 #include "engScopeGuard.h"
+#include "osFile.h"
 
 namespace {
 
@@ -365,10 +366,23 @@ void TIndexFile::WriteOldestPages() {
 // the kernel's copy of it, more than the call it may add to a run costs.
 // Enciphered pages are written whole, so that nothing depends on how the
 // cipher runs.
+//
+// Every change passes the three levels from the root down in each tree, a
+// few pages that take most counts writes: their counts are stored through
+// the file's shared mapping where they fit one store (StoreCountsInPlace),
+// without a write call. A page stored to stays resident in the process
+// while mapped: the levels below, many pages each reached now and then,
+// take their write calls (mapping them all took the benchmark's peak
+// memory from 85 to 177 MB at a million rows).
 void TIndexFile::WriteListedPages() {
   if (flushList.empty()) return;
   const int32_t listed = int32_t(flushList.size());
   const bool inPart = !table->IsEncrypted() && !shortPageCached;
+  // Stores go only where write calls may: the limit read once a write-back.
+  auto writable = [limit = int64_t(-1)](int64_t end) mutable {
+    if (limit < 0) limit = OsFile::SizeLimit();
+    return end <= limit;
+  };
   auto countsAlone = [inPart](const TPage* page) { return inPart && page->Modified == TPage::KeyCountsChanged; };
   for (int32_t first = 0; first < listed;) {
     int32_t last = first;
@@ -377,17 +391,20 @@ void TIndexFile::WriteListedPages() {
            PageAt(flushList, last + 1)->Offset == PageAt(flushList, last)->Offset + IndexPageSize)
       ++last;
     int32_t count = last - first + 1;
+    TPage* const lead = PageAt(flushList, first);
+    const bool inPlace = countsAlone(lead) && NearRoot(lead);
     GrowFileBuffer(writeBuffer, int64_t(count) * IndexPageSize, BufferStep);
     uint32_t from = 0, to = uint32_t(count) * IndexPageSize;  // the bytes written
     for (int32_t i = 0; i < count; ++i) {
       uint8_t* image = writeBuffer.Get() + size_t(i) * IndexPageSize;
       TPage* page = PageAt(flushList, first + i);
-      if (countsAlone(page)) page->StoreKeyCounts(image, from, to);
+      if (countsAlone(page)) page->StoreKeyCounts(image, from, to, OsWritableMapping::StoreWidth);
       else page->Store(image);
       page->Modified = 1;  // until the write succeeded
       if (table->IsEncrypted()) table->Encipher(image, IndexPageSize);
     }
-    WriteImage(PageAt(flushList, first)->Offset + from, writeBuffer.Get() + from, to - from);
+    if (!inPlace || !writable(int64_t(lead->Offset) + to) || !StoreCountsInPlace(lead->Offset, from, to))
+      WriteImage(lead->Offset + from, writeBuffer.Get() + from, to - from);
     ++pageWrites;
     for (int32_t i = first; i <= last; ++i) {
       PageAt(flushList, i)->Modified = 0;
@@ -398,6 +415,28 @@ void TIndexFile::WriteListedPages() {
   }
   flushList.clear();
   table->SetDataChanged();
+}
+
+// Parent links are those of the latest descents: a link gone stale since
+// only sends the page the other way.
+bool TIndexFile::NearRoot(const TPage* page) {
+  const uint32_t root = GetRootOffset(page->IndexNo);
+  if (page->IsRoot() || page->Parent == root) return true;
+  const TPage* parent = page->Parent ? cache.Find(page->Parent) : nullptr;
+  return parent && parent->Parent == root;
+}
+
+// The counts from..to of the page at offset, put into writeBuffer by
+// StoreKeyCounts with the bytes before them, as one store: a kill leaves
+// them all or none, as it does a write call. Counts that do not fit one
+// store, a file that cannot be mapped, and a store that failed (the file
+// cut below the page by another program, the disk) are left to the write
+// call, which reports what fails.
+bool TIndexFile::StoreCountsInPlace(uint32_t offset, uint32_t from, uint32_t to) {
+  if (to - from > OsWritableMapping::StoreWidth) return false;
+  ENG_ASSERT(to >= OsWritableMapping::StoreWidth && to <= IndexPageSize && offset + IndexPageSize <= GetEndOffset());
+  const uint32_t start = to - uint32_t(OsWritableMapping::StoreWidth);
+  return StoreInPlace(offset + start, writeBuffer.Get() + start);
 }
 
 bool TIndexFile::FileHoldsPage(TPage* page) {

@@ -738,6 +738,14 @@ void TPage::MaterializeSlots() {
   DropPackedEntries();
 }
 
+void TPage::StoreHeader(uint8_t* image) const {
+  image[0] = PageType;
+  PutLE16(image + 1, Count);
+  PutLE32(image + 3, Left);
+  PutLE32(image + 7, Right);
+  PutLE16(image + 11, IsCompressedLeaf() ? UsedBytes : 0);
+}
+
 void TPage::Store(uint8_t* image) {
   if (Free) {
     memset(image, 0, IndexPageSize);
@@ -745,11 +753,7 @@ void TPage::Store(uint8_t* image) {
     Modified = 0;
     return;
   }
-  image[0] = PageType;
-  PutLE16(image + 1, Count);
-  PutLE32(image + 3, Left);
-  PutLE32(image + 7, Right);
-  PutLE16(image + 11, IsCompressedLeaf() ? UsedBytes : 0);
+  StoreHeader(image);
   uint32_t stored = packedSize;
   if (!packedEntries) {
     stored = PackEntries(image + PageHeaderSize);
@@ -773,13 +777,24 @@ void TPage::Store(uint8_t* image) {
   Modified = 0;
 }
 
-void TPage::StoreKeyCounts(uint8_t* image, uint32_t& from, uint32_t& to) {
+void TPage::StoreKeyCounts(uint8_t* image, uint32_t& from, uint32_t& to, uint32_t lead) {
   ENG_ASSERT(Modified == KeyCountsChanged && !IsLeaf() && !Decoding() && countsFrom >= 1 && countsTo <= Count);
   const uint32_t stored = KeyLength + 8u;
   from = PageHeaderSize + (countsFrom - 1u) * stored + KeyLength + SlotKeyCount;
   to = from + (countsTo - countsFrom) * stored + 4u;
-  // The first count, then every entry after it whole up to the last count.
-  memcpy(image + from, entries + size_t(countsFrom - 1) * EntrySize() + KeyLength + SlotKeyCount, 4);
+  const uint32_t held = to - std::min(to, lead);
+  if (held >= from) {
+    // The first count, then every entry after it whole up to the last count.
+    memcpy(image + from, entries + size_t(countsFrom - 1) * EntrySize() + KeyLength + SlotKeyCount, 4);
+  } else {
+    // Whole entries from the one the lead starts in, after the header if
+    // it starts there.
+    int whole = 0;
+    if (held < PageHeaderSize) StoreHeader(image);
+    else whole = int((held - PageHeaderSize) / stored);
+    for (int i = whole; i < countsFrom; ++i)
+      CopyEntryBytes(image + PageHeaderSize + i * stored, entries + size_t(i) * EntrySize(), stored);
+  }
   for (int i = countsFrom; i < countsTo; ++i)
     CopyEntryBytes(image + PageHeaderSize + i * stored, entries + size_t(i) * EntrySize(), stored);
   Modified = 0;

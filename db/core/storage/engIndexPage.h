@@ -224,7 +224,9 @@ public:
   // A page whose key counts alone changed puts only the entries whose
   // counts changed into image, each in its place in the page, and narrows
   // from..to to the bytes of those counts: the rest is as last stored.
-  void StoreKeyCounts(uint8_t* image, uint32_t& from, uint32_t& to);
+  // The lead bytes that end at to are put in place too (the page's header
+  // and entries as stored), for a caller that writes them with the counts.
+  void StoreKeyCounts(uint8_t* image, uint32_t& from, uint32_t& to, uint32_t lead);
   void Clear();
   // Packed, the entries take the bytes the page stores and the slots are
   // given up; nothing reads or changes entries until Unpack, which gives
@@ -328,6 +330,7 @@ private:
   // KeyCountsChanged.
   uint16_t countsFrom = 0;
   uint16_t countsTo = 0;
+  void StoreHeader(uint8_t* image) const;
   // The packed entries: as Store writes them after the page header for a
   // leaf, without the keys' runs of zeros for a branch. A compressed
   // leaf keeps them from its read, from its write and from its packing,

@@ -35,7 +35,7 @@ OsFileOptions TPhysicalFile::Options(bool deleteOnClose) const {
 
 int32_t TPhysicalFile::CreateNew() {
   Guard guard(section);
-  ForgetHead();
+  ForgetMappings();
   // The temporary attribute alone: the creator closes and reopens the file
   // before it is deleted on close.
   if (const OsError error = osFile.Create(DiskPath(name), Options(false))) return Failure(error);
@@ -66,7 +66,7 @@ bool TPhysicalFile::CloseHandle(int32_t number) {
   Guard guard(section);
   if (!TAbstractFile::CloseHandle(number)) return false;
   if (openCount == 0) {
-    ForgetHead();
+    ForgetMappings();
     osFile.Close();
   }
   return true;
@@ -161,11 +161,18 @@ bool TPhysicalFile::PeekHead(void* buffer, int32_t count) {
   return head.Read(buffer, size_t(count));
 }
 
+bool TPhysicalFile::StoreInPlace(int32_t offset, const void* window) {
+  if (WriteThrough) return false;
+  Guard guard(section);
+  return osFile.StoreInPlace(mapping, offset, window);
+}
+
 // Only while no handle is open (a new file, the last close): no peek can
 // be reading the mapping.
-void TPhysicalFile::ForgetHead() {
+void TPhysicalFile::ForgetMappings() {
   ENG_ASSERT(openCount == 0);
   head.Unmap();
+  mapping.Unmap();
   headState.store(OsFileHeadMap::Empty, std::memory_order_relaxed);
 }
 

@@ -34,6 +34,9 @@ public:
   bool UnlockRun(int32_t offset, int32_t length) override;
   // Through a mapping of the first page, on local file systems.
   bool PeekHead(void* buffer, int32_t count) override;
+  // Through a writable mapping of the file, on local file systems, unless
+  // every write must reach the disk before it returns.
+  bool StoreInPlace(int32_t offset, const void* window) override;
 
   // Writes the operating system's buffers of this file to disk; false when
   // that fails.
@@ -53,8 +56,11 @@ private:
   // peek of an empty file fails inside the guarded copy), so a peek of a
   // mapped head needs no section; mapping happens under it.
   std::atomic<OsFileHeadMap> headState{OsFileHeadMap::Empty};
+  // Mapped by the first store, again as the file grows past it, under the
+  // section; unmapped with the head.
+  OsWritableMapping mapping;
 
-  void ForgetHead();
+  void ForgetMappings();
 
   OsFileOptions Options(bool deleteOnClose) const;
 };

@@ -730,6 +730,86 @@ TEST_F(IndexFile, BranchesWrittenAsTheirKeyCountsLeaveTheBytesOfWholePages) {
   EXPECT_EQ(std::vector<TKeyBytes>(present.begin(), present.end()), tree.Check());
 }
 
+// The counts of a tree's upper pages stored in place without write calls
+// leave the bytes a writer of whole pages leaves (an enciphered twin,
+// deciphered), at once for another process's reads; so do counts too far
+// apart for one store, and a file that takes write calls only (written
+// through to the disk).
+TEST_F(IndexFile, CountsStoredInPlaceLeaveTheBytesOfWholePagesForOtherProcesses) {
+  TTestTable cipherTable;
+  cipherTable.encrypted = true;
+  TIndexFile whole(&cipherTable);
+  whole.FileName = (folder / "WHOLE.IDX").string();
+  TKeyComparer compare;
+  compare.IndexNo = 1;
+  TTestTree tree = Tree(1);
+  TTestTree wholeTree(whole, 1, compare, [&] { return whole.GetRootOffset(1); });
+  for (TIndexFile* each : {file, &whole}) {
+    each->CreateIndexFile();
+    each->SetPrimaryIndex(Descriptor("", {2}, true, kcNone).data());
+    each->AddIndex(PaddedDescriptor(false, kcNone).data());  // 13 entries a page
+  }
+  std::set<TKeyBytes> present;
+  auto insert = [&](const TKeyBytes& key, uint32_t record) {
+    tree.Insert(key, record);
+    wholeTree.Insert(key, record);
+    present.insert(key);
+  };
+  auto writeBack = [&] {
+    for (TIndexFile* each : {file, &whole}) {
+      each->FlushPages();
+      each->WriteHeader(false);
+    }
+  };
+  auto wholeBytes = [&] {
+    std::vector<uint8_t> deciphered = FileBytes("WHOLE.IDX");
+    for (size_t i = 0; i < deciphered.size(); ++i) deciphered[i] ^= uint8_t(0x5A + i % IndexPageSize);
+    return deciphered;
+  };
+  const std::string path = (folder / "ORDERS.IDX").string();
+  auto readElsewhere = [&](const std::vector<uint8_t>& expected) {
+    auto holds = [&] {
+      std::ifstream in(path, std::ios::binary);
+      return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {}) == expected;
+    };
+    EXPECT_EXIT(std::_Exit(holds() ? 0 : 1), testing::ExitedWithCode(0), "");
+  };
+  for (uint32_t n = 1; n <= 2000; ++n) insert(PaddedKey(n, false), n);
+  writeBack();
+  ASSERT_GE(tree.Depth(), 3);
+  Reopen();
+  whole.Close();
+  whole.Open();
+
+  for (uint32_t n = 2001; n <= 2040; ++n) {
+    insert(PaddedKey(n, false), n);
+    writeBack();
+    if (n % 10 == 0) readElsewhere(wholeBytes());
+  }
+  ASSERT_EQ(FileBytes(), wholeBytes());
+
+  // A key after the first and one before the last: the root's first and
+  // last counts change, nothing else of it.
+  TKeyBytes first = *present.begin(), last = *std::next(present.rbegin());
+  first[PaddedKeyLength - 5] = 0xFF;
+  last[PaddedKeyLength - 5] = 0xFF;
+  insert(first, 5000);
+  insert(last, 5001);
+  writeBack();
+  ASSERT_EQ(FileBytes(), wholeBytes());
+
+  file->Close();
+  file->WriteThrough = true;
+  file->Open();
+  for (uint32_t n = 2041; n <= 2060; ++n) {
+    insert(PaddedKey(n, false), n);
+    writeBack();
+  }
+  readElsewhere(wholeBytes());
+  Reopen();
+  EXPECT_EQ(std::vector<TKeyBytes>(present.begin(), present.end()), tree.Check());
+}
+
 // Removing an index renumbers the cached pages of those after it: read
 // under their new numbers they are found, not taken for crossed trees.
 TEST_F(IndexFile, CachedPagesFollowTheirIndexWhenOneIsRemoved) {

@@ -256,6 +256,48 @@ TEST(IndexPage, PagesWithoutCompressionStoreEveryEntryWhole) {
   }
 }
 
+// A branch whose key counts alone changed puts the bytes a store of the
+// counts takes along before them in place too: the page's stored bytes,
+// from its header on for a change at its first entry of a short key.
+TEST(IndexPage, KeyCountsStoredWithTheBytesBeforeThemAreThePagesStoredBytes) {
+  constexpr uint32_t Lead = 16;
+  for (int k : {4, 5, 12, 40}) {
+    SCOPED_TRACE(k);
+    TTreeFixture f(uint16_t(k), true, kcNone);
+    for (uint32_t n = 1; n <= 3000; ++n) {
+      TKeyBytes key(size_t(k), 0);
+      for (int i = 0; i < 4; ++i) key[size_t(k - 1 - i)] = uint8_t(n >> (8 * i));
+      if (k > 4) key[0] = uint8_t(1 + (n % 250));
+      f.tree.Insert(key, n);
+    }
+    TPageRef root = f.Root();
+    ASSERT_FALSE(root->IsLeaf());
+    const int count = root->Count;
+    ASSERT_GE(count, 3);
+    const uint32_t stored = uint32_t(k) + 8u;
+    for (auto [first, last] : {std::pair{1, 1}, {2, 2}, {count, count}, {1, 2}, {2, count}}) {
+      SCOPED_TRACE(testing::Message() << first << ".." << last);
+      uint8_t before[IndexPageSize], part[IndexPageSize], whole[IndexPageSize];
+      root->Store(before);
+      root->SetKeyCountAt(first, root->KeyCountAt(first) + 1);
+      root->SetKeyCountAt(last, root->KeyCountAt(last) + 1);
+      ASSERT_EQ(root->Modified, TPage::KeyCountsChanged);
+      memset(part, 0xEE, sizeof part);
+      uint32_t from = 0, to = 0;
+      root->StoreKeyCounts(part, from, to, Lead);
+      EXPECT_EQ(root->Modified, 0);
+      root->Store(whole);
+      EXPECT_EQ(from, PageHeaderSize + uint32_t(first - 1) * stored + uint32_t(k) + 4u);
+      EXPECT_EQ(to, PageHeaderSize + uint32_t(last) * stored);
+      const uint32_t start = std::min(from, to - Lead);
+      EXPECT_EQ(0, memcmp(part + start, whole + start, to - start));
+      // Nothing but the counts changed.
+      EXPECT_EQ(0, memcmp(before, whole, from));
+      EXPECT_EQ(0, memcmp(before + to, whole + to, IndexPageSize - to));
+    }
+  }
+}
+
 // A page object goes from one index to another without its entry bytes
 // being zeroed: a compressed page read into one that held longer keys full
 // of other bytes gets back exactly its keys, the removed zeros included,
