@@ -39,10 +39,8 @@ void StoreWindow(void* context) {
   const __m128i bytes = _mm_loadu_si128(static_cast<const __m128i*>(store.window));
   asm volatile("movdqu %1, %0" : "=m"(*reinterpret_cast<__m128i*>(store.to)) : "x"(bytes));
 }
-constexpr bool SingleStore = true;
 #else
 void StoreWindow(void*) {}
-constexpr bool SingleStore = false;
 #endif
 
 }  // namespace
@@ -95,7 +93,7 @@ bool OsWritableMapping::TakePages(size_t first, size_t last) {
 }
 
 bool OsWritableMapping::Store(int fd, int64_t offset, const void* window) {
-  if (!SingleStore || offset < 0) return false;
+  if (!StoresInPlace || offset < 0) return false;
   const size_t end = size_t(offset) + StoreWidth;
   if (end > length && !Cover(fd, end)) return false;
   assert(end <= length);

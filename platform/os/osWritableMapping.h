@@ -30,6 +30,13 @@ public:
   // the file stored again with what they hold.
   static constexpr size_t StoreWidth = 16;
   static constexpr size_t MostPagesStored = 1024;
+  // Whether this processor has the one store instruction; without it every
+  // store is refused.
+#if defined(__x86_64__)
+  static constexpr bool StoresInPlace = true;
+#else
+  static constexpr bool StoresInPlace = false;
+#endif
 
   OsWritableMapping() = default;
   ~OsWritableMapping();

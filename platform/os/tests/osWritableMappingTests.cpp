@@ -66,6 +66,7 @@ std::string Window(char fill) { return std::string(Width, fill); }
 // bytes other openers and other processes read at once; the bytes around
 // it keep theirs.
 TEST(OsWritableMapping, StoresAreWhatOtherOpenersAndProcessesReadAtOnce) {
+  if (!OsWritableMapping::StoresInPlace) GTEST_SKIP() << "no single 16-byte store on this processor";
   TTestFolder folder;
   const std::string path = folder.Path() + "/ORDERS.IDX";
   WriteText(path, std::string(3 * 4096, '.'));
@@ -92,6 +93,7 @@ TEST(OsWritableMapping, StoresAreWhatOtherOpenersAndProcessesReadAtOnce) {
 // A file that grew past what was mapped is mapped again to take a store
 // beyond it, and the stores before and after the growth are all kept.
 TEST(OsWritableMapping, AStoreBeyondTheMappingMapsTheGrownFileAgain) {
+  if (!OsWritableMapping::StoresInPlace) GTEST_SKIP() << "no single 16-byte store on this processor";
   TTestFolder folder;
   const std::string path = folder.Path() + "/GROWN.IDX";
   WriteText(path, std::string(8192, '.'));
@@ -116,6 +118,7 @@ TEST(OsWritableMapping, AStoreBeyondTheMappingMapsTheGrownFileAgain) {
 // change and without ending the process; the write call that follows it
 // puts the bytes in place, and stores below the cut go on.
 TEST(OsWritableMapping, AStoreIntoACutPageFailsAndTheWriteAfterItKeepsTheBytes) {
+  if (!OsWritableMapping::StoresInPlace) GTEST_SKIP() << "no single 16-byte store on this processor";
   TTestFolder folder;
   const std::string path = folder.Path() + "/CUT.IDX";
   WriteText(path, std::string(3 * 4096, '.'));
@@ -142,6 +145,7 @@ TEST(OsWritableMapping, AStoreIntoACutPageFailsAndTheWriteAfterItKeepsTheBytes) 
 
 // A handle that may not write stores nothing through a mapping either.
 TEST(OsWritableMapping, AReadOnlyHandleStoresNothing) {
+  if (!OsWritableMapping::StoresInPlace) GTEST_SKIP() << "no single 16-byte store on this processor";
   TTestFolder folder;
   const std::string path = folder.Path() + "/READ.IDX";
   WriteText(path, std::string(4096, '.'));
@@ -157,6 +161,7 @@ TEST(OsWritableMapping, AReadOnlyHandleStoresNothing) {
 // further page is refused and changes nothing, stores into pages taken go
 // on, and a file mapped again takes pages anew.
 TEST(OsWritableMapping, StoresIntoMorePagesThanTheMostAreRefused) {
+  if (!OsWritableMapping::StoresInPlace) GTEST_SKIP() << "no single 16-byte store on this processor";
   TTestFolder folder;
   const std::string path = folder.Path() + "/MANY.IDX";
   const size_t page = size_t(sysconf(_SC_PAGESIZE));
