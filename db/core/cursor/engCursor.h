@@ -280,7 +280,6 @@ private:
   bool hasValidityChecks = false;
   bool hasDefaults = false;
   bool hasAutoIncrement = false;
-  bool hasComputedFields = false;
   bool noAutoInc = false;
 
   TCharMap charMap = {};

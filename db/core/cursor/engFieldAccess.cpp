@@ -124,7 +124,7 @@ void TCursorFields::PutFieldValue(const uint8_t* fieldDesc, uint8_t* buffer, boo
     }
     FieldNullByte(fieldDesc, buffer) = hasValue ? 1 : 0;
   }
-  if (!computed) ComputeFields(buffer);
+  if (!computed && hasComputedFields) ComputeFields(buffer);
 }
 
 void TCursorFields::PutBlobReference(const uint8_t* fieldDesc, uint8_t* buffer, int32_t reference, bool hasValue) {
@@ -133,7 +133,7 @@ void TCursorFields::PutBlobReference(const uint8_t* fieldDesc, uint8_t* buffer, 
   uint8_t* nullByte = buffer + FieldRecordOffset(fieldDesc);
   PutLE32(nullByte + 1, uint32_t(reference));
   *nullByte = hasValue ? 1 : 0;
-  ComputeFields(buffer);
+  if (hasComputedFields) ComputeFields(buffer);
 }
 
 uint32_t TCursorFields::GetBlobRef(int fieldNo, const uint8_t* buffer, bool tableNumbering) const {

@@ -62,7 +62,7 @@ public:
     return nullByte + 1;
   }
   // A field marked not stored is written only with force; any other write
-  // recomputes the cursor's computed fields.
+  // recomputes the cursor's computed fields, when it has any.
   void PutFieldValue(const uint8_t* fieldDesc, uint8_t* buffer, bool force, const void* value);
   // A BLOB field's reference (value bytes 0 to 3; the sequence number
   // after it stays) and its null byte, as PutFieldValue puts them, for a
@@ -137,8 +137,14 @@ protected:
   // field holds while its BLOB is open through this cursor) is given;
   // false when no open BLOB of the cursor has it.
   virtual bool FindOpenBlobSize(int32_t reference, int32_t& size) const = 0;
-  // Called after a stored field of buffer was written.
+  // Called after a stored field of buffer was written, while the cursor
+  // has computed fields.
   virtual void ComputeFields(uint8_t* buffer) = 0;
+
+  // Whether the cursor has fields it computes. Kept here so that the writes
+  // of a cursor without any (a BLOB's open and free put its reference on
+  // every record of a walk) pay no call to ComputeFields.
+  bool hasComputedFields = false;
 
 private:
   TDataFile* dataFile = nullptr;

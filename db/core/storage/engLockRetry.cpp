@@ -5,15 +5,15 @@
 #include <numeric>
 #include <random>
 #include <thread>
-#include <vector>
 
 #include "engAssert.h"
 #include "osApc.h"
 
 namespace {
 
-// Innermost last: an operation of one session may run inside another's.
-thread_local std::vector<TLockWaitSettings> sessionLockWaits;
+// The innermost install of this thread, nullptr while none is: an
+// operation of one session may run inside another's.
+thread_local const TSessionLockWait* innermostLockWait = nullptr;
 
 uint16_t DrawSharedByteNumber() {
   thread_local std::minstd_rand random{std::random_device{}()};
@@ -42,7 +42,7 @@ bool Pause(TLockTry tryLock, uint32_t pauseMs, bool earlyTries) {
 bool Retry(TLockTry tryLock, int tries, uint32_t pauseMs, bool earlyTries) {
   // Mostly the first try gets the lock; only a wait needs the bound.
   if (tryLock()) return true;
-  if (!sessionLockWaits.empty()) tries = sessionLockWaits.back().TriesFor(pauseMs);
+  if (innermostLockWait) tries = innermostLockWait->Settings().TriesFor(pauseMs);
   for (int attempt = 1; attempt < tries; ++attempt) {
     if (Pause(tryLock, pauseMs, earlyTries) || tryLock()) return true;
   }
@@ -56,15 +56,19 @@ int TLockWaitSettings::TriesFor(uint32_t pauseMs) const {
   return int(std::max<int64_t>(1, whole / std::max<uint32_t>(pauseMs, 1)));
 }
 
-void EnterSessionLockWait(const TLockWaitSettings& settings) {
+void TSessionLockWait::Enter(const TLockWaitSettings& given) {
+  ENG_ASSERT(innermostLockWait != this);
   // Field by field: the caller has just stored them one by one, and a copy
   // of the whole (padded) struct would wait for those stores to drain.
-  sessionLockWaits.push_back(TLockWaitSettings{settings.RetryCount, settings.WaitTimeMs});
+  settings.RetryCount = given.RetryCount;
+  settings.WaitTimeMs = given.WaitTimeMs;
+  outer = innermostLockWait;
+  innermostLockWait = this;
 }
 
-void LeaveSessionLockWait() {
-  ENG_ASSERT(!sessionLockWaits.empty());
-  sessionLockWaits.pop_back();
+void TSessionLockWait::Leave() {
+  ENG_ASSERT(innermostLockWait == this);
+  innermostLockWait = outer;
 }
 
 bool RetryLock(TLockTry tryLock, int tries, uint32_t pauseMs) {

@@ -45,11 +45,29 @@ struct TLockWaitSettings {
   int TriesFor(uint32_t pauseMs) const;
 };
 
-// The settings of the session this thread works for, from its outermost
-// operation's start to its end. The calls pair up; an operation of another
-// session inside it follows that session's settings until it ends.
-void EnterSessionLockWait(const TLockWaitSettings& settings);
-void LeaveSessionLockWait();
+// A session's settings installed for the thread it works for, from its
+// outermost operation's start to its end. Enter and Leave pair up; an
+// operation of another session inside it follows that session's settings
+// until it ends. The session keeps its install and the thread a plain
+// pointer to the innermost, linked to the one it stands in for: a walk that
+// reads a memo per row starts two operations a row, and each start and end
+// is a few stores, where a thread-local list was checked for its set-up
+// and grown or shrunk on every one.
+class TSessionLockWait {
+public:
+  TSessionLockWait() = default;
+  TSessionLockWait(const TSessionLockWait&) = delete;
+  TSessionLockWait& operator=(const TSessionLockWait&) = delete;
+
+  void Enter(const TLockWaitSettings& settings);
+  // Only the innermost install may leave.
+  void Leave();
+  const TLockWaitSettings& Settings() const { return settings; }
+
+private:
+  TLockWaitSettings settings;
+  const TSessionLockWait* outer = nullptr;
+};
 
 // Calls tryLock until it returns true, pausing pauseMs between two tries:
 // at most tries times (once at the least), or, while a session's settings

@@ -70,7 +70,7 @@ public:
       ENG_ASSERT(current == std::this_thread::get_id());
 #endif
     // Locks that other users hold are waited for as this session's settings say.
-    if (++useDepth == 1) EnterSessionLockWait({LockRetryCount, LockWaitTime});
+    if (++useDepth == 1) lockWait.Enter({LockRetryCount, LockWaitTime});
   }
   void LeaveUse() {
 #if defined(ENG_ASSERTIONS)
@@ -78,7 +78,7 @@ public:
 #endif
     ENG_ASSERT(useDepth > 0);
     if (--useDepth > 0) return;
-    LeaveSessionLockWait();
+    lockWait.Leave();
 #if defined(ENG_ASSERTIONS)
     user.store(std::thread::id{});
 #endif
@@ -90,6 +90,7 @@ private:
   std::vector<std::string> passwords;  // at most 255 bytes each, as stored in tables
   TOwnedList<TDataDirectory> directories;
   int32_t useDepth = 0;
+  TSessionLockWait lockWait;  // installed while useDepth > 0
 #if defined(ENG_ASSERTIONS)
   std::atomic<std::thread::id> user{};
 #endif

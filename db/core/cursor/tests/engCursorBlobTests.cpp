@@ -146,6 +146,37 @@ TEST_F(CursorBlobTest, DeletedRecordFreesItsChainForTheNextAppend) {
   EXPECT_EQ(cursor->GetRecordCount(), 1);
 }
 
+// A value's open and free put its reference into the record like any
+// write: a cursor that computes fields computes them again, over a value
+// forced into the computed field.
+TEST_F(CursorBlobTest, OpeningAndFreeingAValueRecomputesTheCursorsComputedFields) {
+  InsertText(21, Text(100, 1));
+  // DOUBLE = ID * 2, a field of the cursor alone.
+  TExpTreePtr product = DoubledIdExpression();
+  std::vector<uint8_t> map = Descriptors({{"ID", IntType}, {"NOTES", BlobFieldType}, {"DOUBLE", IntType}});
+  MakeComputedField(map, 2, product.get());
+  cursor->SetNoFilterUpdate(true);
+  cursor->SetFieldMap(map.data(), 3, true);
+  ASSERT_TRUE(Find(*cursor, 21));
+  std::vector<uint8_t> record = Current(*cursor);
+  auto doubled = [&] {
+    int32_t value = 0;
+    bool blank = true;
+    cursor->GetField(3, record.data(), blank, &value);
+    return value;
+  };
+  EXPECT_EQ(doubled(), 42);
+  const int32_t forced = 5;
+  cursor->PutField(3, record.data(), true, &forced);
+  ASSERT_EQ(doubled(), 5);
+  ASSERT_EQ(cursor->OpenBlob(fNotes, record.data(), false, false, BlobOpenRead), 0);
+  EXPECT_EQ(doubled(), 42);
+  cursor->PutField(3, record.data(), true, &forced);
+  ASSERT_EQ(cursor->FreeBlob(fNotes, record.data(), false), 0);
+  EXPECT_EQ(doubled(), 42);
+  EXPECT_EQ(cursor->OpenBlobCount(), 0);
+}
+
 // A walk opens a value per record: an open that fails on a damaged chain
 // must still end its operation, or every later operation of the cursor
 // would pass as nested in it and skip its check for others' changes.

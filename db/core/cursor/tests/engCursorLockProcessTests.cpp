@@ -3,6 +3,7 @@
 #include "engCursorTestSupport.h"
 #include "engCursorWriteTestSupport.h"
 #include "engErrorCodes.h"
+#include "engLockRetry.h"
 #include "engTableTestSupport.h"
 
 TEST_F(CursorTest, RecordLockedInAnotherProcessIsRefusedUntilItsHolderEnds) {
@@ -42,6 +43,45 @@ TEST_F(CursorTest, RecordLockedInAnotherProcessIsRefusedUntilItsHolderEnds) {
   cursor.UnlockRecord(0);
   EXPECT_EQ(other.Ask("lockrecord " + std::to_string(first)), 0u);
   EXPECT_EQ(other.Ask("unlockrecord " + std::to_string(first)), 0u);
+}
+
+// Each operation waits for another process's lock as long as the session's
+// settings say when it starts, and leaves nothing of them behind for the
+// engine's own waits after it.
+TEST_F(CursorTest, AnOperationMeetingAWritersLockWaitsAsTheSessionSaysWhenItStarts) {
+  CreatePeople("PEOPLE", {{"", {1}}});
+  TDataCursor& cursor = OpenCursor("PEOPLE");
+  for (int32_t id : {1, 2, 3}) Append(cursor, Person(cursor, id, "n"));
+  cursor.SetToBegin();
+  session->StrictChangeDetection = true;
+  TableHelperProcess writer;
+  ASSERT_EQ(writer.Ask("open " + folder + " PEOPLE shared"), 0u);
+  ASSERT_EQ(writer.Ask("lockwrite"), 0u);
+  auto ownWaitTries = [] {
+    int tries = 0;
+    RetryLock([&] { return ++tries < 0; }, 5, 0);
+    return tries;
+  };
+
+  session->LockRetryCount = 0;
+  session->LockWaitTime = 30;
+  auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(ErrorOf([&] { cursor.GetNextRecord(nullptr); }), EngErrLockFailure);
+  // Ten tries, three milliseconds apart; far from the defaults' whole wait.
+  EXPECT_GE(MillisecondsSince(start), 27);
+  EXPECT_LT(MillisecondsSince(start), 1000);
+  EXPECT_EQ(ownWaitTries(), 5);
+
+  session->LockWaitTime = 300;
+  start = std::chrono::steady_clock::now();
+  EXPECT_EQ(ErrorOf([&] { cursor.GetNextRecord(nullptr); }), EngErrLockFailure);
+  EXPECT_GE(MillisecondsSince(start), 297);
+  EXPECT_EQ(ownWaitTries(), 5);
+
+  ASSERT_EQ(writer.Ask("unlockwrite"), 0u);
+  EXPECT_EQ(cursor.GetNextRecord(nullptr), 0);
+  EXPECT_EQ(IdOf(cursor), 1);
+  EXPECT_EQ(ownWaitTries(), 5);
 }
 
 // A strict reader beside another process that appends without a pause:

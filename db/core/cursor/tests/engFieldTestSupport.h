@@ -16,6 +16,9 @@ public:
   std::map<int32_t, int32_t> OpenBlobs;  // reference -> size
   int Computes = 0;
 
+  // Counts the writes that recompute a cursor's computed fields.
+  TTestCursor() { hasComputedFields = true; }
+
   using TCursorFields::AttachFields;
   using TCursorFields::DetachFields;
   using TCursorFields::SetCursorRecordSize;

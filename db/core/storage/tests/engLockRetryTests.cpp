@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <iterator>
+#include <thread>
 
 #include "engLockRetry.h"
 
@@ -47,23 +48,49 @@ TEST(LockRetry, ASessionsSettingsBoundTheWholeWaitWhileTheyAreInstalled) {
   EXPECT_EQ((TLockWaitSettings{3, 10}.TriesFor(0)), 40);
 
   TScriptedLock never;
-  EnterSessionLockWait({1, 6});
+  TSessionLockWait outerSession;
+  outerSession.Enter({1, 6});
   EXPECT_FALSE(RetryLock(std::ref(never), FileLockTries, 3));
   EXPECT_EQ(never.Tries, 4);
   // An operation of another session inside follows that one's settings.
-  EnterSessionLockWait({0, 0});
+  TSessionLockWait innerSession;
+  innerSession.Enter({0, 0});
   TScriptedLock inner;
   EXPECT_FALSE(RetryLock(std::ref(inner), FileLockTries, 3));
   EXPECT_EQ(inner.Tries, 1);
-  LeaveSessionLockWait();
+  innerSession.Leave();
   TScriptedLock outer;
   EXPECT_FALSE(RetryLock(std::ref(outer), FileLockTries, 3));
   EXPECT_EQ(outer.Tries, 4);
-  LeaveSessionLockWait();
+  outerSession.Leave();
   // Without a session, the caller's bound.
   TScriptedLock engine;
   EXPECT_FALSE(RetryLock(std::ref(engine), 7, 0));
   EXPECT_EQ(engine.Tries, 7);
+}
+
+TEST(LockRetry, ASessionsSettingsHoldForItsOwnThreadAsTheyWereAtItsOperationsStart) {
+  TSessionLockWait session;
+  session.Enter({1, 6});
+  // Another thread working for no session keeps its caller's bound.
+  TScriptedLock elsewhere;
+  std::thread other([&] { RetryLock(std::ref(elsewhere), 7, 0); });
+  other.join();
+  EXPECT_EQ(elsewhere.Tries, 7);
+  TScriptedLock here;
+  EXPECT_FALSE(RetryLock(std::ref(here), FileLockTries, 3));
+  EXPECT_EQ(here.Tries, 4);
+  session.Leave();
+
+  // The session's next operation installs its settings as they are by then.
+  session.Enter({0, 3});
+  TScriptedLock next;
+  EXPECT_FALSE(RetryLock(std::ref(next), FileLockTries, 3));
+  EXPECT_EQ(next.Tries, 1);
+  session.Leave();
+  TScriptedLock after;
+  EXPECT_FALSE(RetryLock(std::ref(after), 5, 0));
+  EXPECT_EQ(after.Tries, 5);
 }
 
 namespace {
@@ -106,11 +133,12 @@ TEST(LockRetry, EarlyTriesNeverShortenTheWholeWaitOfALockThatStaysHeld) {
   EXPECT_EQ(never.Tries, Tries + (Tries - 1) * EarlyTriesPerPause);
 
   // A session's settings bound the counted tries as before.
-  EnterSessionLockWait({1, 6});
+  TSessionLockWait install;
+  install.Enter({1, 6});
   TScriptedLock session;
   EXPECT_FALSE(RetryLockEarly(std::ref(session), FileLockTries, PauseMs));
   EXPECT_EQ(session.Tries, 4 + 3 * EarlyTriesPerPause);
-  LeaveSessionLockWait();
+  install.Leave();
 
   // Without a pause there is no time for early tries.
   TScriptedLock quick;
