@@ -14,7 +14,9 @@
 #include "engEntryCache.h"
 #include "engFileHandler.h"
 #include "engFileTable.h"
+#include "engIndexFileLayout.h"
 #include "engIndexPage.h"
+#include "engLittleEndian.h"
 #include "engOwnedList.h"
 
 inline constexpr uint32_t IndexHeaderSize = 4096;
@@ -88,8 +90,9 @@ public:
   void SetRootOffset(int slot, uint32_t offset);
   uint32_t GetFirstFreePage(int slot) const;
   void SetFirstFreePage(int slot, uint32_t offset);
-  uint32_t GetEndOffset() const;
-  bool GetNoPrimary() const;
+  // Inline with the change count: every step of a walk asks them.
+  uint32_t GetEndOffset() const { return GetLE32(header + HdrEndOffset); }
+  bool GetNoPrimary() const { return header[HdrNoPrimary] != 0; }
   void SetNoPrimary(bool value);
   int GetSecondaryCount() const;
   void SetSecondaryCount(int count);
@@ -98,7 +101,7 @@ public:
   void SetIndexDescriptor(int slot, const uint8_t* descriptor);
   void SetIndexNameAndFields(int slot, const std::string& name, const uint16_t* fieldNumbers);
   std::string GetIndexName(int slot) const;
-  uint32_t GetChangeCount() const;
+  uint32_t GetChangeCount() const { return GetLE32(header + HdrChangeCount); }
 
   void SetPrimaryIndex(const uint8_t* descriptor);
   void AddIndex(const uint8_t* descriptor);

@@ -53,8 +53,6 @@ void TIndexFile::SetRecordCount(uint32_t count) {
 
 uint32_t TIndexFile::GetRecordCount() const { return GetLE32(header + HdrRecordCount); }
 
-uint32_t TIndexFile::GetChangeCount() const { return GetLE32(header + HdrChangeCount); }
-
 uint32_t TIndexFile::GetRootOffset(int slot) const {
   CheckSlot(slot);
   return GetLE32(Slot(slot) + IdxDescRoot);
@@ -76,10 +74,6 @@ void TIndexFile::SetFirstFreePage(int slot, uint32_t offset) {
   PutLE32(Slot(slot) + IdxDescFirstFree, offset);
   SetModified();
 }
-
-uint32_t TIndexFile::GetEndOffset() const { return GetLE32(header + HdrEndOffset); }
-
-bool TIndexFile::GetNoPrimary() const { return header[HdrNoPrimary] != 0; }
 
 // Setting the flag empties slot 0 but keeps its free pages.
 void TIndexFile::SetNoPrimary(bool value) {
