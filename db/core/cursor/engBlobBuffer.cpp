@@ -128,7 +128,7 @@ public:
     if (block.Sequence != sequence) file.RaiseBlobError(EngErrRecordChanged);
     const int32_t wanted = std::min(dataSize, length - filled);
     const int32_t got = block.UsedOf(wanted, dataSize);
-    if (got > 0) std::memcpy(out + filled, block.Data, size_t(got));
+    if (got > 0) CopyFew(out + filled, block.Data, size_t(got));
     filled += got;
     next = block.Next;
     return got == wanted && filled < length && next != 0;

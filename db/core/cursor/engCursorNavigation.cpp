@@ -16,6 +16,7 @@
 #include "engDataFile.h"
 #include "engIndexFile.h"
 #include "engRecordsBitmap.h"
+#include "engShortCopy.h"
 #include "engTable.h"
 
 namespace {
@@ -51,7 +52,7 @@ void TDataCursor::SetNaturalPosition(uint32_t record, int32_t logical, bool bof,
 void TDataCursor::SetIndexPosition(const TLeafWalker& walker, bool bof, bool eof, TRunCount runs) {
   filtering.DropEdge();
   const uint32_t record = walker.Record();
-  std::memcpy(currentKey, walker.Key(), keyLength);
+  CopyFew(currentKey, walker.Key(), size_t(keyLength));
   keptLeaf = walker.PageOffset();
   keptEntry = walker.Entry();
   // A walk resumed on its leaf made no descent: the way kept last still

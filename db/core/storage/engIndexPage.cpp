@@ -1733,15 +1733,20 @@ bool TPage::SearchCounting(const TKeyComparer& compare, const uint8_t* key, int 
 
 // ---- record walks --------------------------------------------------------
 
+// Each entry's record is read once: a walk counts the runs of a whole leaf
+// each time it enters one.
 int TPage::RecordRun(bool forward, int limit, bool second) const {
-  int position = Pos(second);
+  const int position = Pos(second);
   if (position < 1 || position > Count || limit < 1) return 0;
-  int step = forward ? 1 : -1;
+  const int step = forward ? 1 : -1;
+  uint32_t last = PointerAt(position);
   int run = 1;
   while (run < limit) {
-    int next = position + run * step;
+    const int next = position + run * step;
     if (next < 1 || next > Count) break;
-    if (PointerAt(next) != PointerAt(next - step) + uint32_t(step)) break;
+    const uint32_t record = PointerAt(next);
+    if (record != last + uint32_t(step)) break;
+    last = record;
     ++run;
   }
   return run;
