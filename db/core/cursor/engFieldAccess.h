@@ -141,11 +141,6 @@ protected:
   // has computed fields.
   virtual void ComputeFields(uint8_t* buffer) = 0;
 
-  // Whether the cursor has fields it computes. Kept here so that the writes
-  // of a cursor without any (a BLOB's open and free put its reference on
-  // every record of a walk) pay no call to ComputeFields.
-  bool hasComputedFields = false;
-
 private:
   TDataFile* dataFile = nullptr;
   TIndexFile* indexFile = nullptr;
@@ -157,6 +152,14 @@ private:
   bool fieldMap = false;
   bool ownFieldList = false;
 
+protected:
+  // Whether the cursor has fields it computes. Kept here so that the writes
+  // of a cursor without any (a BLOB's open and free put its reference on
+  // every record of a walk) pay no call to ComputeFields; beside the flags
+  // above, in their padding.
+  bool hasComputedFields = false;
+
+private:
   const uint8_t* FindFieldByNo(int fieldNo) const;
   // GetFieldValue for a BLOB field and the auto-increment field.
   void GetOtherFieldValue(const uint8_t* fieldDesc, const uint8_t* buffer, bool& blank, void* value) const;
