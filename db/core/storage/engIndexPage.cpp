@@ -1213,12 +1213,38 @@ void TPage::AddRestart(int index0, uint32_t offset, const uint8_t* key) const {
   point.Offset = uint16_t(offset);
   point.KeyAt = uint16_t(restartKeys.size());
   point.Leading = uint16_t(body - TrailingZeroCount(key + body, body));
-  const size_t bytes = (restarts.size() + 1) * sizeof(TRestartPoint) + restartKeys.size() + point.Leading + (KeyLength - body);
-  if (bytes > packedSize / RestartShare) return;
-  if (restarts.empty()) restarts.reserve(size_t(Count / RestartInterval));
+  const size_t keyBytes = size_t(point.Leading + KeyLength - body);
+  const size_t points = restarts.size() + 1;
+  const size_t bytes = points * sizeof(TRestartPoint) + restartKeys.size() + keyBytes;
+  const size_t bound = packedSize / RestartShare;
+  if (bytes > bound) return;
+  if (points > restarts.capacity() || restartKeys.size() + keyBytes > restartKeys.capacity()) {
+    const size_t more = std::min((bound - bytes) / (sizeof(TRestartPoint) + keyBytes),
+                                 size_t(std::max((Count - 1) / RestartInterval - int(points), 0)));
+    SizeRestartRoom(points + more, restartKeys.size() + keyBytes * (more + 1));
+  }
   restartKeys.insert(restartKeys.end(), key, key + point.Leading);
   restartKeys.insert(restartKeys.end(), key + body, key + KeyLength);
   restarts.push_back(point);
+}
+
+// The room is taken whole when a point does not fit, for all the points
+// the leaf can still keep with keys as long as that one's (the keys of one
+// index mostly are): a look-up in a leaf fresh from its read takes it once
+// instead of growing the lists point by point (five times a read before).
+// As the room is exactly what the bound leaves, the cache is charged no
+// more than the share of a searched leaf's stored bytes, however the
+// points' keys differ in length (grown by doubling, the lists were charged
+// up to twice what they held).
+void TPage::SizeRestartRoom(size_t points, size_t keyBytes) const {
+  std::vector<TRestartPoint> pointRoom;
+  pointRoom.reserve(points);
+  pointRoom.assign(restarts.begin(), restarts.end());
+  restarts.swap(pointRoom);
+  std::vector<uint8_t> keyRoom;
+  keyRoom.reserve(keyBytes);
+  keyRoom.assign(restartKeys.begin(), restartKeys.end());
+  restartKeys.swap(keyRoom);
 }
 
 // A compressed leaf that keeps its stored entries splits in them: this

@@ -481,6 +481,8 @@ private:
   // The row number kept after a restart key's zeros.
   int RestartTail() const;
   void AddRestart(int index0, uint32_t offset, const uint8_t* key) const;
+  // The lists moved to room for exactly that many points and key bytes.
+  void SizeRestartRoom(size_t points, size_t keyBytes) const;
   // The points from first on dropped; the searches set them again from
   // the entry cover on.
   void DropRestarts(int first, int cover) const;

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <random>
 #include <set>
@@ -49,16 +50,18 @@ struct TLeafKind {
   int length;
 };
 
+using TKeyMaker = std::function<TKeyBytes(uint32_t n)>;
+
 // A root leaf of as many keys as one holds, as the page stores it.
-TImage FullLeaf(const TLeafKind& kind, uint32_t& count) {
-  auto build = [&kind](uint32_t keys, bool& split) {
+TImage FullLeaf(const TLeafKind& kind, uint32_t& count, const TKeyMaker& keyOf) {
+  auto build = [&kind, &keyOf](uint32_t keys, bool& split) {
     TMemoryPageOwner owner;
     owner.indexes[TestIndex] = {uint16_t(kind.length), kind.unique, kind.compression};
     TTestTree tree(owner, TestIndex, TestComparer(kind.descending), [&owner] { return owner.roots[TestIndex]; });
     split = false;
     uint32_t n = 1;
     for (; n <= keys && !split; ++n) {
-      tree.Insert(RestartKey(n, kind.length, kind.unique, kind.descending), n);
+      tree.Insert(keyOf(n), n);
       split = tree.Depth() > 1;
     }
     TImage image(IndexPageSize);
@@ -70,6 +73,10 @@ TImage FullLeaf(const TLeafKind& kind, uint32_t& count) {
   const uint32_t fits = build(1000, split).second - (split ? 1 : 0);
   count = fits;
   return build(fits, split).first;
+}
+
+TImage FullLeaf(const TLeafKind& kind, uint32_t& count) {
+  return FullLeaf(kind, count, [&kind](uint32_t n) { return RestartKey(n, kind.length, kind.unique, kind.descending); });
 }
 
 std::unique_ptr<TPage> Loaded(TIndexPageOwner& owner, const TImage& image, const TLeafKind& kind) {
@@ -230,6 +237,135 @@ TEST_P(IndexPageRestarts, PointsKeptThroughInsertsRemovalsAndSplitsLeadSearchesR
   }
   findAll(-1);
   EXPECT_EQ(present.size(), tree.Check().size());
+}
+
+namespace {
+
+// As RestartKey, but the keys of the leaf's first 23 entries keep every
+// byte of their body (no zeros at the end) and later ones only the three
+// that order them, or the other way round: the first restart point's key
+// (the 17th entry's) is then far longer, or far shorter, than those of the
+// points after it.
+TKeyBytes LengthShiftKey(uint32_t n, const TLeafKind& kind, bool longFirst) {
+  TKeyBytes key(size_t(kind.length), 0);
+  const int body = kind.length - (kind.unique ? 0 : 4);
+  const uint32_t value = kind.unique ? n : n / 3;
+  key[0] = uint8_t('a' + value / 64 % 26);
+  key[1] = uint8_t('a' + value / 8 % 8);
+  key[2] = uint8_t(1 + value % 8 * 30);
+  const bool whole = (n < 24) == longFirst;
+  for (int i = 3; whole && i < body; ++i) key[size_t(i)] = uint8_t(0x41 + (value + uint32_t(i)) % 50);
+  if (!kind.unique) PutTestRowNumber(key, body, n);
+  if (kind.descending)
+    for (uint8_t& byte : key) byte = uint8_t(~byte);
+  return key;
+}
+
+// Every key of the leaf and one just above each, at random.
+std::vector<TKeyBytes> ShiftProbes(const TLeafKind& kind, uint32_t count, bool longFirst) {
+  std::vector<TKeyBytes> probes;
+  for (uint32_t n = 1; n <= count; ++n) {
+    TKeyBytes key = LengthShiftKey(n, kind, longFirst);
+    probes.push_back(key);
+    key[size_t(kind.length) - 1] = uint8_t(key[size_t(kind.length) - 1] + (kind.descending ? -1 : 1));
+    probes.push_back(key);
+  }
+  std::mt19937 random(count + (longFirst ? 1 : 0));
+  std::shuffle(probes.begin(), probes.end(), random);
+  return probes;
+}
+
+}  // namespace
+
+// The room a leaf's points take is set at its first point: a leaf whose
+// later points' keys are far longer or far shorter than the first's still
+// ends each search where a search of the leaf decoded whole ends (a fresh
+// leaf's first searches add the points, later ones start from them), and
+// the points never take more of the page's memory than their share of
+// its stored bytes, however their keys' lengths run.
+TEST_P(IndexPageRestarts, PointsWhoseKeysDifferInLengthFromTheFirstLeadSearchesRightWithinTheirShare) {
+  const TLeafKind kind = Kind();
+  const TKeyComparer compare = TestComparer(kind.descending);
+  for (bool longFirst : {true, false}) {
+    uint32_t count = 0;
+    const TImage image = FullLeaf(kind, count, [&kind, longFirst](uint32_t n) { return LengthShiftKey(n, kind, longFirst); });
+    ASSERT_GE(count, uint32_t(2 * TPage::RestartInterval)) << "long first " << longFirst;
+    TMemoryPageOwner owner;
+    std::unique_ptr<TPage> whole = Loaded(owner, image, kind);
+    whole->KeyAt(whole->Count);
+    std::unique_ptr<TPage> leaf = Loaded(owner, image, kind);
+    leaf->Pack();
+    const uint32_t bare = leaf->Footprint();
+    const uint32_t share = leaf->UsedBytes / TPage::RestartShare;
+    int step = 0;
+    for (const TKeyBytes& probe : ShiftProbes(kind, count, longFirst)) {
+      leaf->Unpack();
+      const bool counting = step % 2 == 1;
+      const TSearchEnd expected = SearchBothWays(*whole, compare, probe.data(), kind.length, counting);
+      const TSearchEnd got = SearchBothWays(*leaf, compare, probe.data(), kind.length, counting);
+      ASSERT_EQ(expected, got) << "long first " << longFirst << " step " << step;
+      leaf->Pack();
+      ASSERT_LE(leaf->Footprint(), bare + share) << "long first " << longFirst << " step " << step;
+      ++step;
+    }
+    EXPECT_GT(leaf->Footprint(), bare) << "long first " << longFirst;
+  }
+}
+
+// A page object given up by the cache serves the next page read, and the
+// page read again later may land in it: what the searches of the page it
+// held left behind (its points) must not lead a search of the next astray,
+// and the page read again searches as it did the first time.
+TEST_P(IndexPageRestarts, APageReadAgainIntoAReusedObjectSearchesAsBefore) {
+  const TLeafKind kind = Kind();
+  const TKeyComparer compare = TestComparer(kind.descending);
+  uint32_t count = 0;
+  const TImage first = FullLeaf(kind, count);
+  uint32_t otherCount = 0;
+  const TImage other = FullLeaf(kind, otherCount, [&kind](uint32_t n) { return LengthShiftKey(n, kind, true); });
+  TMemoryPageOwner owner;
+  std::unique_ptr<TPage> whole = Loaded(owner, first, kind);
+  whole->KeyAt(whole->Count);
+  std::unique_ptr<TPage> otherWhole = Loaded(owner, other, kind);
+  otherWhole->KeyAt(otherWhole->Count);
+  std::unique_ptr<TPage> reused = Loaded(owner, first, kind);
+  const std::vector<TKeyBytes> probes = Probes(kind, count);
+  const std::vector<TKeyBytes> otherProbes = ShiftProbes(kind, otherCount, true);
+  // Each read of a page is searched by a run of probes, packed and
+  // unpacked between searches as a cache does.
+  auto searchRun = [&](TPage& expectedPage, const std::vector<TKeyBytes>& run, size_t from, int read) {
+    for (size_t i = from; i < std::min(run.size(), from + 120); ++i) {
+      for (bool counting : {false, true}) {
+        const TSearchEnd expected = SearchBothWays(expectedPage, compare, run[i].data(), kind.length, counting);
+        const TSearchEnd got = SearchBothWays(*reused, compare, run[i].data(), kind.length, counting);
+        ASSERT_EQ(expected, got) << "read " << read << " probe " << i << " counting " << counting;
+        reused->Pack();
+        reused->Unpack();
+      }
+    }
+  };
+  auto packedFootprint = [&reused] {
+    reused->Pack();
+    const uint32_t bytes = reused->Footprint();
+    reused->Unpack();
+    return bytes;
+  };
+  uint32_t firstFootprint = 0;
+  for (int read = 0; read < 6; ++read) {
+    const bool ofFirst = read % 2 == 0;
+    if (read > 0) {
+      reused->Clear();
+      reused->Load(ofFirst ? first.data() : other.data(), false);
+    }
+    searchRun(ofFirst ? *whole : *otherWhole, ofFirst ? probes : otherProbes, size_t(read / 2) * 40, read);
+    if (HasFatalFailure()) return;
+    if (read == 0) firstFootprint = packedFootprint();
+  }
+  // The same reads searched the same way take the same memory again.
+  reused->Clear();
+  reused->Load(first.data(), false);
+  searchRun(*whole, probes, 0, 6);
+  EXPECT_EQ(firstFootprint, packedFootprint());
 }
 
 INSTANTIATE_TEST_SUITE_P(CompressedLeaves, IndexPageRestarts,
