@@ -1488,10 +1488,31 @@ inline int MismatchStored(const uint8_t* key, int length, const uint8_t* bytes, 
 // decoded ones from then on; slots decoded before keep their bytes (the
 // same entries decode to the same bytes), so no key a caller holds moves
 // or changes.
+// The pass is made for each compression and uniqueness of its own, with
+// the page's fields it reads at every entry held in locals: a look-up in a
+// leaf fresh from its read passes half its entries, and asking the page's
+// mode at each of them (and reading its fields again after every key byte
+// copied, as the copy may change them for all the compiler knows) took a
+// tenth of the pass.
 void TPage::ScanStoredEntries(const uint8_t* key, int length, bool reversed, int& notBelow, int& above) const {
-  ENG_ASSERT(packedEntries && !packed);
+  if (Compression == kcLeading) {
+    if (Unique) ScanStoredEntriesOf<kcLeading, true>(key, length, reversed, notBelow, above);
+    else ScanStoredEntriesOf<kcLeading, false>(key, length, reversed, notBelow, above);
+  } else if (Compression == kcTrailing) {
+    if (Unique) ScanStoredEntriesOf<kcTrailing, true>(key, length, reversed, notBelow, above);
+    else ScanStoredEntriesOf<kcTrailing, false>(key, length, reversed, notBelow, above);
+  } else {
+    if (Unique) ScanStoredEntriesOf<kcFull, true>(key, length, reversed, notBelow, above);
+    else ScanStoredEntriesOf<kcFull, false>(key, length, reversed, notBelow, above);
+  }
+}
+
+template <uint8_t Mode, bool UniqueKeys>
+void TPage::ScanStoredEntriesOf(const uint8_t* key, int length, bool reversed, int& notBelow, int& above) const {
+  ENG_ASSERT(packedEntries && !packed && Compression == Mode && bool(Unique) == UniqueKeys);
   const uint32_t size = EntrySize();
   const int k = KeyLength;
+  const int count = Count;
   uint8_t running[MaxIndexKeyLength];  // the key of the entry passed last
   // The zeros running ends in before its kept row number are written only
   // when an entry shares them or the key is taken whole: text keys end in
@@ -1520,7 +1541,7 @@ void TPage::ScanStoredEntries(const uint8_t* key, int length, bool reversed, int
     const TRestartPoint& point = restarts[size_t(start)];
     TPackedEntry entry;
     before = packedEntries + point.Offset;
-    if (!ReadPackedEntry(before, end, Compression, Unique, k, point.Index == 0, entry)) Corrupt();
+    if (!ReadPackedEntry(before, end, Mode, UniqueKeys, k, point.Index == 0, entry)) Corrupt();
     p = before + 2 + entry.Stored + entry.Tail + 4;
     RestartKey(point, running);
     order = reversed ? -1 : 1;  // key against the point, as bytes
@@ -1529,7 +1550,7 @@ void TPage::ScanStoredEntries(const uint8_t* key, int length, bool reversed, int
   // The entry passed last, whose key is in running, into its slot.
   auto placeBefore = [&](int index0) {
     TPackedEntry entry;
-    if (!ReadPackedEntry(before, end, Compression, Unique, k, index0 == 0, entry)) Corrupt();
+    if (!ReadPackedEntry(before, end, Mode, UniqueKeys, k, index0 == 0, entry)) Corrupt();
     uint8_t* slot = entries + size_t(index0) * size;
     wholeRunning();
     memcpy(slot, running, size_t(k));
@@ -1541,9 +1562,11 @@ void TPage::ScanStoredEntries(const uint8_t* key, int length, bool reversed, int
     decodedFromBytes = uint16_t(before - packedEntries);
   };
   TPackedEntry entry;
-  for (; position <= Count; ++position) {
+  int cover = restartsCover;
+  int lastPoint = restarts.empty() ? 0 : restarts.back().Index;
+  for (; position <= count; ++position) {
     const uint8_t* at = p;
-    if (!ReadPackedEntry(p, end, Compression, Unique, k, position == 1, entry)) Corrupt();
+    if (!ReadPackedEntry(p, end, Mode, UniqueKeys, k, position == 1, entry)) Corrupt();
     const uint8_t* bytes = p + 2;
     if (position == 1 || entry.Shared <= matched) {
       int entryByte = 0;
@@ -1568,14 +1591,15 @@ void TPage::ScanStoredEntries(const uint8_t* key, int length, bool reversed, int
       if (entry.Tail != 0) memcpy(running + zerosTo, bytes + entry.Stored, KeptRowNumberBytes);
       p = bytes + entry.Stored + entry.Tail + 4;
     }
-    if (position - 1 == restartsCover) {
-      const int last = restarts.empty() ? 0 : restarts.back().Index;
-      if (position - 1 - last >= RestartInterval) {
+    if (position - 1 == cover) {
+      if (position - 1 - lastPoint >= RestartInterval) {
         if (notBelow == 0) wholeRunning();
         AddRestart(position - 1, uint32_t(at - packedEntries),
                    notBelow != 0 ? entries + size_t(position - 1) * size : running);
+        if (!restarts.empty()) lastPoint = restarts.back().Index;
       }
-      restartsCover = uint16_t(position);
+      cover = position;
+      restartsCover = uint16_t(cover);
     }
     before = at;
     if (c < 0) {

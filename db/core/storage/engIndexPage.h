@@ -469,6 +469,8 @@ private:
   // above on above it. Decodes a few entries past above at most.
   void ScanEntries(const TKeyComparer& compare, const uint8_t* key, int length, int& notBelow, int& above) const;
   void ScanStoredEntries(const uint8_t* key, int length, bool reversed, int& notBelow, int& above) const;
+  template <uint8_t Mode, bool UniqueKeys>
+  void ScanStoredEntriesOf(const uint8_t* key, int length, bool reversed, int& notBelow, int& above) const;
   // The same for a branch packed in memory, in its packed entries.
   void ScanPackedBranch(const uint8_t* key, int length, bool reversed, int& notBelow, int& above) const;
   // The tails read are those of a fresh decoding.
