@@ -1508,7 +1508,8 @@ void TPage::ScanStoredEntries(const uint8_t* key, int length, bool reversed, int
 }
 
 template <uint8_t Mode, bool UniqueKeys>
-void TPage::ScanStoredEntriesOf(const uint8_t* key, int length, bool reversed, int& notBelow, int& above) const {
+void TPage::ScanStoredEntriesOf(const uint8_t* key, int length, bool reversed, int& notBelowFound,
+                                int& aboveFound) const {
   ENG_ASSERT(packedEntries && !packed && Compression == Mode && bool(Unique) == UniqueKeys);
   const uint32_t size = EntrySize();
   const int k = KeyLength;
@@ -1532,8 +1533,11 @@ void TPage::ScanStoredEntriesOf(const uint8_t* key, int length, bool reversed, i
   int position = 1;
   decodedFrom = 0;
   decodedFromBytes = 0;
-  notBelow = 0;
-  above = Count + 1;
+  // The pass's state stays its own (the helper below takes copies, and the
+  // results are given back at the end): state another function can reach
+  // is read again after every key byte copied.
+  int notBelow = 0;
+  int above = count + 1;
   // The entries before a point below key are below it too: the pass
   // begins after the point, as if it had passed it.
   const int start = RestartBelow(key, length, reversed, matched);
@@ -1547,19 +1551,18 @@ void TPage::ScanStoredEntriesOf(const uint8_t* key, int length, bool reversed, i
     order = reversed ? -1 : 1;  // key against the point, as bytes
     position = point.Index + 2;
   }
-  // The entry passed last, whose key is in running, into its slot.
-  auto placeBefore = [&](int index0) {
+  // The entry beginning at from, its key whole in whole, into its slot.
+  auto place = [this, end, size, k](int index0, const uint8_t* from, const uint8_t* whole) {
     TPackedEntry entry;
-    if (!ReadPackedEntry(before, end, Mode, UniqueKeys, k, index0 == 0, entry)) Corrupt();
+    if (!ReadPackedEntry(from, end, Mode, UniqueKeys, k, index0 == 0, entry)) Corrupt();
     uint8_t* slot = entries + size_t(index0) * size;
-    wholeRunning();
-    memcpy(slot, running, size_t(k));
-    memcpy(slot + k + SlotPointer, before + 2 + entry.Stored + entry.Tail, 4);
+    memcpy(slot, whole, size_t(k));
+    memcpy(slot + k + SlotPointer, from + 2 + entry.Stored + entry.Tail, 4);
     PutLE32(slot + k + SlotKeyCount, 0);
     PutLE16(slot + k + SlotShared, uint16_t(entry.Shared));
     PutLE16(slot + k + SlotRemoved, uint16_t(entry.Removed));
     decodedFrom = uint16_t(index0);
-    decodedFromBytes = uint16_t(before - packedEntries);
+    decodedFromBytes = uint16_t(from - packedEntries);
   };
   TPackedEntry entry;
   int cover = restartsCover;
@@ -1576,7 +1579,10 @@ void TPage::ScanStoredEntriesOf(const uint8_t* key, int length, bool reversed, i
     const int c = reversed ? -order : order;
     if (c <= 0 && notBelow == 0) {
       notBelow = position;
-      if (position > 1) placeBefore(position - 2);
+      if (position > 1) {
+        wholeRunning();
+        place(position - 2, before, running);
+      }
       first = std::max(position - 2, 0);
     }
     if (notBelow != 0) {
@@ -1610,7 +1616,8 @@ void TPage::ScanStoredEntriesOf(const uint8_t* key, int length, bool reversed, i
   if (notBelow == 0) {
     // key above all: the last entry is where a search ends.
     notBelow = above;
-    placeBefore(Count - 1);
+    wholeRunning();
+    place(Count - 1, before, running);
     first = Count - 1;
     position = Count;
   }
@@ -1618,6 +1625,8 @@ void TPage::ScanStoredEntriesOf(const uint8_t* key, int length, bool reversed, i
   decoded = uint16_t(std::min<int>(position, Count));
   decodedBytes = uint16_t(p - packedEntries);
   if (first == 0) decodedFromBytes = 0;
+  notBelowFound = notBelow;
+  aboveFound = above;
   ENG_ASSERT(StoredEntriesCurrent());
 }
 
