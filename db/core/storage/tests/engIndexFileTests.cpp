@@ -9,6 +9,7 @@
 #include <fstream>
 #include <functional>
 #include <map>
+#include <optional>
 #include <random>
 #include <set>
 
@@ -642,6 +643,56 @@ TEST_F(IndexFile, APageWriteThatFailsIsReportedAndTheNextFlushWritesItsPages) {
 }
 
 
+// The fixture's file beside an enciphered twin whose pages always go out
+// whole: once deciphered, the twin holds what the fixture's file must.
+// Both have the primary and one index of 13 entries a page (three levels
+// at 2,000 keys).
+class IndexFileWithTwin : public IndexFile {
+protected:
+  TTestTable cipherTable;
+  std::optional<TIndexFile> whole;
+  TKeyComparer compare;
+  std::optional<TTestTree> tree, wholeTree;
+
+  void SetUp() override {
+    IndexFile::SetUp();
+    cipherTable.encrypted = true;
+    whole.emplace(&cipherTable);
+    whole->FileName = (folder / "WHOLE.IDX").string();
+    compare.IndexNo = 1;
+    tree.emplace(Tree(1));
+    wholeTree.emplace(*whole, 1, compare, [this] { return whole->GetRootOffset(1); });
+    for (TIndexFile* each : {file, &*whole}) {
+      each->CreateIndexFile();
+      each->SetPrimaryIndex(Descriptor("", {2}, true, kcNone).data());
+      each->AddIndex(PaddedDescriptor(false, kcNone).data());
+    }
+  }
+  void TearDown() override {
+    wholeTree.reset();
+    tree.reset();
+    whole.reset();
+    IndexFile::TearDown();
+  }
+  void WriteBack() {
+    for (TIndexFile* each : {file, &*whole}) {
+      each->FlushPages();
+      each->WriteHeader(false);
+    }
+  }
+  std::vector<uint8_t> WholeBytes() {
+    std::vector<uint8_t> deciphered = FileBytes("WHOLE.IDX");
+    for (size_t i = 0; i < deciphered.size(); ++i) deciphered[i] ^= uint8_t(0x5A + i % IndexPageSize);
+    return deciphered;
+  }
+  // Both files read again from disk: the fixture's as shared.
+  void ReopenBoth() {
+    Reopen();
+    whole->Close();
+    whole->Open();
+  }
+};
+
 // A branch whose key counts alone changed is written as those counts in
 // place: after every change written back (an insert or delete at a time,
 // as a table writes them), the file holds the bytes of one whose pages all
@@ -649,51 +700,25 @@ TEST_F(IndexFile, APageWriteThatFailsIsReportedAndTheNextFlushWritesItsPages) {
 // tree whole, and so does the file reopened. Some write-backs fail first
 // at the root (the file's size limit lies at it): the counts they did not
 // write are written by the next one.
-TEST_F(IndexFile, BranchesWrittenAsTheirKeyCountsLeaveTheBytesOfWholePages) {
-  TTestTable cipherTable;
-  cipherTable.encrypted = true;
-  TIndexFile whole(&cipherTable);
-  whole.FileName = (folder / "WHOLE.IDX").string();
-  TKeyComparer compare;
-  compare.IndexNo = 1;
-  TTestTree tree = Tree(1);
-  TTestTree wholeTree(whole, 1, compare, [&] { return whole.GetRootOffset(1); });
-  for (TIndexFile* each : {file, &whole}) {
-    each->CreateIndexFile();
-    each->SetPrimaryIndex(Descriptor("", {2}, true, kcNone).data());
-    each->AddIndex(PaddedDescriptor(false, kcNone).data());  // 13 entries a page: three levels
-  }
+TEST_F(IndexFileWithTwin, BranchesWrittenAsTheirKeyCountsLeaveTheBytesOfWholePages) {
   std::set<TKeyBytes> present;
   std::mt19937 random(4242u);
   std::vector<uint32_t> rows;
   auto change = [&](bool insert, uint32_t n) {
-    for (TTestTree* each : {&tree, &wholeTree}) {
+    for (TTestTree* each : {&*tree, &*wholeTree}) {
       if (insert) each->Insert(PaddedKey(n, false), n);
       else each->Delete(PaddedKey(n, false));
     }
     if (insert) present.insert(PaddedKey(n, false));
     else present.erase(PaddedKey(n, false));
   };
-  auto writeBack = [&] {
-    for (TIndexFile* each : {file, &whole}) {
-      each->FlushPages();
-      each->WriteHeader(false);
-    }
-  };
-  auto sameBytes = [&] {
-    std::vector<uint8_t> deciphered = FileBytes("WHOLE.IDX");
-    for (size_t i = 0; i < deciphered.size(); ++i) deciphered[i] ^= uint8_t(0x5A + i % IndexPageSize);
-    return FileBytes() == deciphered;
-  };
   for (uint32_t n = 1; n <= 2000; ++n) {
     change(true, n);
     rows.push_back(n);
   }
-  writeBack();
-  ASSERT_GE(tree.Depth(), 3);
-  Reopen();  // shared, and the pages changed next come from the file
-  whole.Close();
-  whole.Open();
+  WriteBack();
+  ASSERT_GE(tree->Depth(), 3);
+  ReopenBoth();  // the pages changed next come from the files
 
   for (int step = 1; step <= 600; ++step) {
     if (random() % 2 == 0) {
@@ -716,9 +741,9 @@ TEST_F(IndexFile, BranchesWrittenAsTheirKeyCountsLeaveTheBytesOfWholePages) {
       setrlimit(RLIMIT_FSIZE, &saved);
       std::signal(SIGXFSZ, previousHandler);
     }
-    writeBack();
+    WriteBack();
     if (step % 100 == 0) {
-      ASSERT_TRUE(sameBytes()) << "after step " << step;
+      ASSERT_TRUE(FileBytes() == WholeBytes()) << "after step " << step;
       TIndexFile* other = NewFile("ORDERS.IDX");
       other->Open();
       TTestTree otherTree(*other, 1, compare, [&] { return other->GetRootOffset(1); });
@@ -727,7 +752,7 @@ TEST_F(IndexFile, BranchesWrittenAsTheirKeyCountsLeaveTheBytesOfWholePages) {
     }
   }
   Reopen();
-  EXPECT_EQ(std::vector<TKeyBytes>(present.begin(), present.end()), tree.Check());
+  EXPECT_EQ(std::vector<TKeyBytes>(present.begin(), present.end()), tree->Check());
 }
 
 // The counts of a tree's upper pages stored in place without write calls
@@ -735,36 +760,12 @@ TEST_F(IndexFile, BranchesWrittenAsTheirKeyCountsLeaveTheBytesOfWholePages) {
 // deciphered), at once for another process's reads; so do counts too far
 // apart for one store, and a file that takes write calls only (written
 // through to the disk).
-TEST_F(IndexFile, CountsStoredInPlaceLeaveTheBytesOfWholePagesForOtherProcesses) {
-  TTestTable cipherTable;
-  cipherTable.encrypted = true;
-  TIndexFile whole(&cipherTable);
-  whole.FileName = (folder / "WHOLE.IDX").string();
-  TKeyComparer compare;
-  compare.IndexNo = 1;
-  TTestTree tree = Tree(1);
-  TTestTree wholeTree(whole, 1, compare, [&] { return whole.GetRootOffset(1); });
-  for (TIndexFile* each : {file, &whole}) {
-    each->CreateIndexFile();
-    each->SetPrimaryIndex(Descriptor("", {2}, true, kcNone).data());
-    each->AddIndex(PaddedDescriptor(false, kcNone).data());  // 13 entries a page
-  }
+TEST_F(IndexFileWithTwin, CountsStoredInPlaceLeaveTheBytesOfWholePagesForOtherProcesses) {
   std::set<TKeyBytes> present;
   auto insert = [&](const TKeyBytes& key, uint32_t record) {
-    tree.Insert(key, record);
-    wholeTree.Insert(key, record);
+    tree->Insert(key, record);
+    wholeTree->Insert(key, record);
     present.insert(key);
-  };
-  auto writeBack = [&] {
-    for (TIndexFile* each : {file, &whole}) {
-      each->FlushPages();
-      each->WriteHeader(false);
-    }
-  };
-  auto wholeBytes = [&] {
-    std::vector<uint8_t> deciphered = FileBytes("WHOLE.IDX");
-    for (size_t i = 0; i < deciphered.size(); ++i) deciphered[i] ^= uint8_t(0x5A + i % IndexPageSize);
-    return deciphered;
   };
   const std::string path = (folder / "ORDERS.IDX").string();
   auto readElsewhere = [&](const std::vector<uint8_t>& expected) {
@@ -775,18 +776,16 @@ TEST_F(IndexFile, CountsStoredInPlaceLeaveTheBytesOfWholePagesForOtherProcesses)
     EXPECT_EXIT(std::_Exit(holds() ? 0 : 1), testing::ExitedWithCode(0), "");
   };
   for (uint32_t n = 1; n <= 2000; ++n) insert(PaddedKey(n, false), n);
-  writeBack();
-  ASSERT_GE(tree.Depth(), 3);
-  Reopen();
-  whole.Close();
-  whole.Open();
+  WriteBack();
+  ASSERT_GE(tree->Depth(), 3);
+  ReopenBoth();
 
   for (uint32_t n = 2001; n <= 2040; ++n) {
     insert(PaddedKey(n, false), n);
-    writeBack();
-    if (n % 10 == 0) readElsewhere(wholeBytes());
+    WriteBack();
+    if (n % 10 == 0) readElsewhere(WholeBytes());
   }
-  ASSERT_EQ(FileBytes(), wholeBytes());
+  ASSERT_EQ(FileBytes(), WholeBytes());
 
   // A key after the first and one before the last: the root's first and
   // last counts change, nothing else of it.
@@ -795,19 +794,19 @@ TEST_F(IndexFile, CountsStoredInPlaceLeaveTheBytesOfWholePagesForOtherProcesses)
   last[PaddedKeyLength - 5] = 0xFF;
   insert(first, 5000);
   insert(last, 5001);
-  writeBack();
-  ASSERT_EQ(FileBytes(), wholeBytes());
+  WriteBack();
+  ASSERT_EQ(FileBytes(), WholeBytes());
 
   file->Close();
   file->WriteThrough = true;
   file->Open();
   for (uint32_t n = 2041; n <= 2060; ++n) {
     insert(PaddedKey(n, false), n);
-    writeBack();
+    WriteBack();
   }
-  readElsewhere(wholeBytes());
+  readElsewhere(WholeBytes());
   Reopen();
-  EXPECT_EQ(std::vector<TKeyBytes>(present.begin(), present.end()), tree.Check());
+  EXPECT_EQ(std::vector<TKeyBytes>(present.begin(), present.end()), tree->Check());
 }
 
 // Removing an index renumbers the cached pages of those after it: read

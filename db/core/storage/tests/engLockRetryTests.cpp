@@ -15,6 +15,14 @@ struct TScriptedLock {
   bool operator()() { return ++Tries == FreeOnTry; }
 };
 
+// The tries a lock that never frees takes, under whatever settings are
+// installed for this thread.
+int TriesOfALockNeverFree(int tries, uint32_t pauseMs) {
+  TScriptedLock never;
+  EXPECT_FALSE(RetryLock(std::ref(never), tries, pauseMs));
+  return never.Tries;
+}
+
 }  // namespace
 
 TEST(LockRetry, TriesExactlyTheCountGivenAndStopsAtTheFirstSuccess) {
@@ -47,50 +55,36 @@ TEST(LockRetry, ASessionsSettingsBoundTheWholeWaitWhileTheyAreInstalled) {
   EXPECT_EQ((TLockWaitSettings{0, 0}.TriesFor(FileLockPauseMs)), 1);
   EXPECT_EQ((TLockWaitSettings{3, 10}.TriesFor(0)), 40);
 
-  TScriptedLock never;
   TSessionLockWait outerSession;
   outerSession.Enter({1, 6});
-  EXPECT_FALSE(RetryLock(std::ref(never), FileLockTries, 3));
-  EXPECT_EQ(never.Tries, 4);
+  EXPECT_EQ(TriesOfALockNeverFree(FileLockTries, 3), 4);
   // An operation of another session inside follows that one's settings.
   TSessionLockWait innerSession;
   innerSession.Enter({0, 0});
-  TScriptedLock inner;
-  EXPECT_FALSE(RetryLock(std::ref(inner), FileLockTries, 3));
-  EXPECT_EQ(inner.Tries, 1);
+  EXPECT_EQ(TriesOfALockNeverFree(FileLockTries, 3), 1);
   innerSession.Leave();
-  TScriptedLock outer;
-  EXPECT_FALSE(RetryLock(std::ref(outer), FileLockTries, 3));
-  EXPECT_EQ(outer.Tries, 4);
+  EXPECT_EQ(TriesOfALockNeverFree(FileLockTries, 3), 4);
   outerSession.Leave();
   // Without a session, the caller's bound.
-  TScriptedLock engine;
-  EXPECT_FALSE(RetryLock(std::ref(engine), 7, 0));
-  EXPECT_EQ(engine.Tries, 7);
+  EXPECT_EQ(TriesOfALockNeverFree(7, 0), 7);
 }
 
 TEST(LockRetry, ASessionsSettingsHoldForItsOwnThreadAsTheyWereAtItsOperationsStart) {
   TSessionLockWait session;
   session.Enter({1, 6});
   // Another thread working for no session keeps its caller's bound.
-  TScriptedLock elsewhere;
-  std::thread other([&] { RetryLock(std::ref(elsewhere), 7, 0); });
+  int elsewhere = 0;
+  std::thread other([&] { elsewhere = TriesOfALockNeverFree(7, 0); });
   other.join();
-  EXPECT_EQ(elsewhere.Tries, 7);
-  TScriptedLock here;
-  EXPECT_FALSE(RetryLock(std::ref(here), FileLockTries, 3));
-  EXPECT_EQ(here.Tries, 4);
+  EXPECT_EQ(elsewhere, 7);
+  EXPECT_EQ(TriesOfALockNeverFree(FileLockTries, 3), 4);
   session.Leave();
 
   // The session's next operation installs its settings as they are by then.
   session.Enter({0, 3});
-  TScriptedLock next;
-  EXPECT_FALSE(RetryLock(std::ref(next), FileLockTries, 3));
-  EXPECT_EQ(next.Tries, 1);
+  EXPECT_EQ(TriesOfALockNeverFree(FileLockTries, 3), 1);
   session.Leave();
-  TScriptedLock after;
-  EXPECT_FALSE(RetryLock(std::ref(after), 5, 0));
-  EXPECT_EQ(after.Tries, 5);
+  EXPECT_EQ(TriesOfALockNeverFree(5, 0), 5);
 }
 
 namespace {
