@@ -60,19 +60,31 @@ std::string ReadInAnotherProcess(const std::string& path, off_t offset, size_t c
 
 std::string Window(char fill) { return std::string(Width, fill); }
 
+// A file of the given bytes in a fresh folder, opened as given, and a
+// mapping to store through; skipped where stores in place do not exist.
+class OsWritableMappingTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    }
+  void OpenFilled(const std::string& name, const std::string& bytes, OsFileAccess access = OsFileAccess::ReadWrite) {
+    path = folder.Path() + "/" + name;
+    WriteText(path, bytes);
+    ASSERT_EQ(file.Open(path, access, OsFileShare::Shared), ERROR_SUCCESS);
+  }
+
+  TTestFolder folder;
+  std::string path;
+  OsFile file;
+  OsWritableMapping mapping;
+};
+
 }  // namespace
 
 // A store lands whole, across a boundary of memory pages too, in the same
 // bytes other openers and other processes read at once; the bytes around
 // it keep theirs.
-TEST(OsWritableMapping, StoresAreWhatOtherOpenersAndProcessesReadAtOnce) {
-  if (!OsWritableMapping::StoresInPlace) GTEST_SKIP() << "no single 16-byte store on this processor";
-  TTestFolder folder;
-  const std::string path = folder.Path() + "/ORDERS.IDX";
-  WriteText(path, std::string(3 * 4096, '.'));
-  OsFile file;
-  ASSERT_EQ(file.Open(path, OsFileAccess::ReadWrite, OsFileShare::Shared), ERROR_SUCCESS);
-  OsWritableMapping mapping;
+TEST_F(OsWritableMappingTest, StoresAreWhatOtherOpenersAndProcessesReadAtOnce) {
+  ASSERT_NO_FATAL_FAILURE(OpenFilled("ORDERS.IDX", std::string(3 * 4096, '.')));
   TOtherOpener other(path);
 
   ASSERT_TRUE(file.StoreInPlace(mapping, 100, Window('a').data()));
@@ -92,14 +104,8 @@ TEST(OsWritableMapping, StoresAreWhatOtherOpenersAndProcessesReadAtOnce) {
 
 // A file that grew past what was mapped is mapped again to take a store
 // beyond it, and the stores before and after the growth are all kept.
-TEST(OsWritableMapping, AStoreBeyondTheMappingMapsTheGrownFileAgain) {
-  if (!OsWritableMapping::StoresInPlace) GTEST_SKIP() << "no single 16-byte store on this processor";
-  TTestFolder folder;
-  const std::string path = folder.Path() + "/GROWN.IDX";
-  WriteText(path, std::string(8192, '.'));
-  OsFile file;
-  ASSERT_EQ(file.Open(path, OsFileAccess::ReadWrite, OsFileShare::Shared), ERROR_SUCCESS);
-  OsWritableMapping mapping;
+TEST_F(OsWritableMappingTest, AStoreBeyondTheMappingMapsTheGrownFileAgain) {
+  ASSERT_NO_FATAL_FAILURE(OpenFilled("GROWN.IDX", std::string(8192, '.')));
   ASSERT_TRUE(file.StoreInPlace(mapping, 4000, Window('a').data()));
 
   // Far beyond any first mapping of an 8 KiB file.
@@ -117,14 +123,8 @@ TEST(OsWritableMapping, AStoreBeyondTheMappingMapsTheGrownFileAgain) {
 // A store into a page another program cut from the file fails without a
 // change and without ending the process; the write call that follows it
 // puts the bytes in place, and stores below the cut go on.
-TEST(OsWritableMapping, AStoreIntoACutPageFailsAndTheWriteAfterItKeepsTheBytes) {
-  if (!OsWritableMapping::StoresInPlace) GTEST_SKIP() << "no single 16-byte store on this processor";
-  TTestFolder folder;
-  const std::string path = folder.Path() + "/CUT.IDX";
-  WriteText(path, std::string(3 * 4096, '.'));
-  OsFile file;
-  ASSERT_EQ(file.Open(path, OsFileAccess::ReadWrite, OsFileShare::Shared), ERROR_SUCCESS);
-  OsWritableMapping mapping;
+TEST_F(OsWritableMappingTest, AStoreIntoACutPageFailsAndTheWriteAfterItKeepsTheBytes) {
+  ASSERT_NO_FATAL_FAILURE(OpenFilled("CUT.IDX", std::string(3 * 4096, '.')));
   ASSERT_TRUE(file.StoreInPlace(mapping, 2 * 4096 + 10, Window('a').data()));
 
   TOtherOpener other(path);
@@ -144,14 +144,8 @@ TEST(OsWritableMapping, AStoreIntoACutPageFailsAndTheWriteAfterItKeepsTheBytes) 
 }
 
 // A handle that may not write stores nothing through a mapping either.
-TEST(OsWritableMapping, AReadOnlyHandleStoresNothing) {
-  if (!OsWritableMapping::StoresInPlace) GTEST_SKIP() << "no single 16-byte store on this processor";
-  TTestFolder folder;
-  const std::string path = folder.Path() + "/READ.IDX";
-  WriteText(path, std::string(4096, '.'));
-  OsFile file;
-  ASSERT_EQ(file.Open(path, OsFileAccess::ReadOnly, OsFileShare::Shared), ERROR_SUCCESS);
-  OsWritableMapping mapping;
+TEST_F(OsWritableMappingTest, AReadOnlyHandleStoresNothing) {
+  ASSERT_NO_FATAL_FAILURE(OpenFilled("READ.IDX", std::string(4096, '.'), OsFileAccess::ReadOnly));
   EXPECT_FALSE(file.StoreInPlace(mapping, 100, Window('a').data()));
   file.Close();
   EXPECT_EQ(ReadText(path), std::string(4096, '.'));
@@ -160,16 +154,9 @@ TEST(OsWritableMapping, AReadOnlyHandleStoresNothing) {
 // A mapping stores into so many memory pages and no more: a store into a
 // further page is refused and changes nothing, stores into pages taken go
 // on, and a file mapped again takes pages anew.
-TEST(OsWritableMapping, StoresIntoMorePagesThanTheMostAreRefused) {
-  if (!OsWritableMapping::StoresInPlace) GTEST_SKIP() << "no single 16-byte store on this processor";
-  TTestFolder folder;
-  const std::string path = folder.Path() + "/MANY.IDX";
+TEST_F(OsWritableMappingTest, StoresIntoMorePagesThanTheMostAreRefused) {
   const size_t page = size_t(sysconf(_SC_PAGESIZE));
-  const size_t pages = OsWritableMapping::MostPagesStored + 2;
-  WriteText(path, std::string(pages * page, '.'));
-  OsFile file;
-  ASSERT_EQ(file.Open(path, OsFileAccess::ReadWrite, OsFileShare::Shared), ERROR_SUCCESS);
-  OsWritableMapping mapping;
+  ASSERT_NO_FATAL_FAILURE(OpenFilled("MANY.IDX", std::string((OsWritableMapping::MostPagesStored + 2) * page, '.')));
   TOtherOpener other(path);
 
   // Across the boundary of the first two pages: both taken by one store.

@@ -9,6 +9,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -39,6 +41,7 @@ struct TIndexSpec {
   bool Descending = false;
   bool CaseInsensitive = false;
   std::vector<uint8_t> FieldDescending = {};
+  uint8_t Compression = kcNone;
 };
 
 inline std::vector<uint8_t> IndexDescriptor(const TIndexSpec& spec) {
@@ -52,6 +55,7 @@ inline std::vector<uint8_t> IndexDescriptor(const TIndexSpec& spec) {
   for (size_t i = 0; i < spec.Fields.size() && i < MaxKeyFields; ++i)
     PutLE16(desc.data() + IdxDescFieldNumbers + 2 * i, spec.Fields[i]);
   for (size_t i = 0; i < spec.FieldDescending.size(); ++i) desc[IdxDescFieldDescending + i] = spec.FieldDescending[i];
+  desc[IdxDescCompression] = spec.Compression;
   return desc;
 }
 
@@ -210,6 +214,10 @@ protected:
   }
 
   std::string PathOf(const std::string& file) const { return folder + "/" + file; }
+  std::vector<char> FileBytes(const std::string& file) const {
+    std::ifstream in(PathOf(file), std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  }
 };
 
 // The engine error code a statement raises, 0 when it raises none.

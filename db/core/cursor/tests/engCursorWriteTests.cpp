@@ -1,6 +1,4 @@
 #include <algorithm>
-#include <fstream>
-#include <iterator>
 #include <map>
 #include <random>
 #include <set>
@@ -415,19 +413,8 @@ TEST_P(CursorKeyChangeTest, AChangedKeyLeavesEachIndexAsDeletingAndInsertingItWo
   constexpr int32_t Rows = 1200;
   const uint8_t nameIndexes[] = {1, 2};
   for (const char* name : {"MOVED", "PLAIN"}) {
-    std::vector<uint8_t> fields = Descriptors({{"ID", IntType}, {"NAME", StrType, 200}});
-    std::vector<uint8_t> indexes = IndexDescriptor({"", {1}});
-    const std::vector<uint8_t> byName = IndexDescriptor({"ByName", {2}});
-    std::vector<uint8_t> byNameDup = IndexDescriptor({"ByNameDup", {2}, false});
-    byNameDup[IdxDescCompression] = kcFull;
-    indexes.insert(indexes.end(), byName.begin(), byName.end());
-    indexes.insert(indexes.end(), byNameDup.begin(), byNameDup.end());
-    TTableDefinition definition;
-    definition.FieldDescs = fields.data();
-    definition.FieldCount = 2;
-    definition.IndexDescs = indexes.data();
-    definition.IndexCount = 3;
-    NewCursor(name, true).CreateTable(definition, false);
+    Create(name, {{"ID", IntType}, {"NAME", StrType, 200}},
+           {{"", {1}}, {"ByName", {2}}, {.Name = "ByNameDup", .Fields = {2}, .Unique = false, .Compression = kcFull}});
   }
   TDataCursor& moved = OpenCursor("MOVED", true);
   TDataCursor& plain = OpenCursor("PLAIN", true);
@@ -489,13 +476,9 @@ TEST_P(CursorKeyChangeTest, AChangedKeyLeavesEachIndexAsDeletingAndInsertingItWo
   }
   ASSERT_GT(thinned, 300);
   cursors.clear();
-  auto bytesOf = [this](const std::string& file) {
-    std::ifstream in(PathOf(file), std::ios::binary);
-    return std::vector<char>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  };
-  const std::vector<char> movedBytes = bytesOf("MOVED.IDX");
+  const std::vector<char> movedBytes = FileBytes("MOVED.IDX");
   ASSERT_GT(movedBytes.size(), 100u * IndexPageSize);
-  EXPECT_TRUE(movedBytes == bytesOf("PLAIN.IDX"));
+  EXPECT_TRUE(movedBytes == FileBytes("PLAIN.IDX"));
 }
 
 // A change that leaves the record's key in the cursor's order as it was
@@ -708,19 +691,10 @@ class CursorDeleteAfterLookUpTest : public CursorRandomWriteTest, public ::testi
 protected:
   // The groups table, its primary and name indexes compressed.
   void CreateCompressedGroups(const std::string& name) {
-    std::vector<uint8_t> fields = Descriptors({{"ID", IntType}, {"NAME", StrType, 20}, {"GRP", IntType}});
-    std::vector<uint8_t> indexes;
-    for (const TIndexSpec& spec : {TIndexSpec{"", {1}}, TIndexSpec{"ByName", {2}}, TIndexSpec{"ByGrp", {3}, false}}) {
-      std::vector<uint8_t> desc = IndexDescriptor(spec);
-      if (spec.Unique) desc[IdxDescCompression] = kcFull;
-      indexes.insert(indexes.end(), desc.begin(), desc.end());
-    }
-    TTableDefinition definition;
-    definition.FieldDescs = fields.data();
-    definition.FieldCount = 3;
-    definition.IndexDescs = indexes.data();
-    definition.IndexCount = 3;
-    NewCursor(name, true).CreateTable(definition, false);
+    Create(name, {{"ID", IntType}, {"NAME", StrType, 20}, {"GRP", IntType}},
+           {{.Name = "", .Fields = {1}, .Compression = kcFull},
+            {.Name = "ByName", .Fields = {2}, .Compression = kcFull},
+            {.Name = "ByGrp", .Fields = {3}, .Unique = false}});
   }
   static void Add(TDataCursor& cursor, TModel& model, int32_t id) {
     model[id] = {"N" + std::to_string(id), id % 100};
@@ -748,7 +722,9 @@ TEST_P(CursorDeleteAfterLookUpTest, ADeleteRemovesExactlyItsKeysWhateverChangedT
       cursor.BeginFill();
       for (int32_t id = target - 1; id > std::max(0, target - 400); id -= 2)
         if (!model.count(id)) Add(cursor, model, id);
-      if (std::string(name) == "FRESH") ASSERT_TRUE(Find(cursor, target));
+      if (std::string(name) == "FRESH") {
+        ASSERT_TRUE(Find(cursor, target));
+      }
       ASSERT_EQ(IdOf(cursor), target);
       cursor.DeleteRecord(Current(cursor).data(), false);
       model.erase(target);
@@ -760,13 +736,9 @@ TEST_P(CursorDeleteAfterLookUpTest, ADeleteRemovesExactlyItsKeysWhateverChangedT
     ExpectTableIs(cursor, model);
   }
   cursors.clear();
-  auto bytesOf = [this](const std::string& file) {
-    std::ifstream in(PathOf(file), std::ios::binary);
-    return std::vector<char>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  };
-  const std::vector<char> noted = bytesOf("NOTED.IDX");
+  const std::vector<char> noted = FileBytes("NOTED.IDX");
   ASSERT_GT(noted.size(), 20u * IndexPageSize);
-  EXPECT_TRUE(noted == bytesOf("FRESH.IDX"));
+  EXPECT_TRUE(noted == FileBytes("FRESH.IDX"));
 
   // Another process's keys in front of the record, enough to split its
   // leaf, go in between the look-up and the delete.
