@@ -241,6 +241,7 @@ void TDataCursor::Close(bool closeTable) {
   table = nullptr;
   open = false;
   ClearIndexState();
+  for (std::unique_ptr<TTakenIndexState>& state : takenIndexStates) state.reset();
   const int32_t result = directory->CloseTable(closing, closeTable);
   if (result < 0) Raise(uint16_t(-result));
 }

@@ -26,6 +26,7 @@
 #include "engFieldAccess.h"
 #include "engFilter.h"
 #include "engHeap.h"
+#include "engIndexFile.h"
 #include "engIndexPage.h"
 #include "engIndexTree.h"
 #include "engKeyCompare.h"
@@ -303,6 +304,26 @@ private:
   // reads them where the data file keeps them.
   TEngineBuffer keyFieldDescs;
   TKeyComparer comparer;
+  // Index states as LoadIndexState took them, by index number, each with the
+  // descriptor bytes it came from: a record change switches through every
+  // index and back, a dozen switches for a delete and an append, and taking
+  // a state anew (its name, each key field's descriptor) cost each of them
+  // several hundred instructions. A state is taken over again only while
+  // those bytes, the key fields' types and sizes and the language are the
+  // same, so it is what taking it anew would give.
+  struct TTakenIndexState {
+    uint8_t Definition[IdxDescRoot] = {};
+    std::string Name;
+    uint16_t KeyLength = 0;
+    uint8_t KeyFieldCount = 0;
+    bool Descending = false;
+    bool CaseInsensitive = false;
+    bool Unique = false;
+    uint8_t Compression = 0;
+    uint16_t KeyFieldNumbers[MaxKeyFields] = {};
+    TKeyComparer Comparer;
+  };
+  std::unique_ptr<TTakenIndexState> takenIndexStates[IndexSlotCount];
 
   // Position: the key (index order) or record (natural order) stood on.
   uint8_t currentKey[MaxIndexKeyLength] = {};
@@ -398,6 +419,10 @@ private:
 
   // Index state.
   void LoadIndexState(uint8_t n);
+  // LoadIndexState's two ends: the state taken before for index n from the
+  // descriptor desc, when it still holds; the state just taken, kept.
+  bool TakeKnownIndexState(uint8_t n, const uint8_t* desc);
+  void KeepIndexState(const uint8_t* desc);
   const uint8_t* KeyFieldDesc(int i) const;
   // Takes the key fields' descriptors again (a field map changes how the
   // table numbering finds them).

@@ -52,11 +52,18 @@ void TDataCursor::ClearIndexState() {
 // Takes the descriptor's values; a key length that its fields do not
 // explain is a damaged header, and no key is built over it.
 void TDataCursor::LoadIndexState(uint8_t n) {
+  // Looked up before the state is cleared, a descriptor is read only from a
+  // slot the file has: a damaged count naming one past the last raises
+  // below, with the state cleared as before.
+  uint8_t desc[IndexDescSize];
+  if (n < IndexSlotCount && !(n == 0 && PrimaryIsNatural()) && ValidIndexNo(n)) {
+    IndexFile().GetIndexDescriptor(n, desc);
+    if (TakeKnownIndexState(n, desc)) return;
+  }
   ClearIndexState();
   indexNo = n;
   if (n == NaturalOrderIndex || (n == 0 && PrimaryIsNatural())) return;
   if (!ValidIndexNo(n)) Raise(EngErrIndexName, {}, std::to_string(n));
-  uint8_t desc[IndexDescSize];
   IndexFile().GetIndexDescriptor(n, desc);
   indexName = IndexFile().GetIndexName(n);
   keyLength = GetLE16(desc + IdxDescKeyLength);
@@ -73,6 +80,7 @@ void TDataCursor::LoadIndexState(uint8_t n) {
   if (n == DeletedIndexNo) {
     keyFieldCount = 0;
     if (keyLength != DeletedKeyLength) Raise(EngErrHeaderCorrupt);
+    KeepIndexState(desc);
     return;
   }
   if (keyFieldCount > MaxKeyFields) Raise(EngErrHeaderCorrupt);
@@ -89,6 +97,54 @@ void TDataCursor::LoadIndexState(uint8_t n) {
   }
   comparer.FieldCount = keyFieldCount;
   if (expected != keyLength || keyLength > MaxIndexKeyLength) Raise(EngErrHeaderCorrupt);
+  KeepIndexState(desc);
+}
+
+// The state depends on nothing else: the descriptor's bytes before its
+// tree's root, the key fields' descriptors in the data file, the language.
+// Copied key field descriptors are taken anew at every load, and with them
+// the state.
+bool TDataCursor::TakeKnownIndexState(uint8_t n, const uint8_t* desc) {
+  ENG_ASSERT(n < std::size(takenIndexStates));
+  const TTakenIndexState* known = takenIndexStates[n].get();
+  if (!known || CopiesKeyFieldDescs(*this) || std::memcmp(known->Definition, desc, IdxDescRoot) != 0 ||
+      known->Comparer.LanguageId != LanguageId() || known->Comparer.SortId != SortId())
+    return false;
+  const TDataFile& data = DataFile();
+  for (int i = 0; i < known->KeyFieldCount; ++i) {
+    const uint8_t* fieldDesc = data.FieldDescAt(known->KeyFieldNumbers[i]);
+    if (!fieldDesc || fieldDesc[FieldDescTypeOffset] != known->Comparer.Fields[i].FieldType ||
+        fieldDesc[FieldDescStoredSizeOffset] != known->Comparer.Fields[i].StoredSize)
+      return false;
+  }
+  indexNo = n;
+  indexName = known->Name;
+  keyLength = known->KeyLength;
+  keyFieldCount = known->KeyFieldCount;
+  indexDescending = known->Descending;
+  indexCaseInsensitive = known->CaseInsensitive;
+  indexUnique = known->Unique;
+  indexCompression = known->Compression;
+  std::memcpy(keyFieldNumbers, known->KeyFieldNumbers, sizeof keyFieldNumbers);
+  comparer = known->Comparer;
+  return true;
+}
+
+void TDataCursor::KeepIndexState(const uint8_t* desc) {
+  if (CopiesKeyFieldDescs(*this)) return;
+  ENG_ASSERT(indexNo < std::size(takenIndexStates));
+  std::unique_ptr<TTakenIndexState>& known = takenIndexStates[indexNo];
+  if (!known) known = std::make_unique<TTakenIndexState>();
+  std::memcpy(known->Definition, desc, IdxDescRoot);
+  known->Name = indexName;
+  known->KeyLength = keyLength;
+  known->KeyFieldCount = keyFieldCount;
+  known->Descending = indexDescending;
+  known->CaseInsensitive = indexCaseInsensitive;
+  known->Unique = indexUnique;
+  known->Compression = indexCompression;
+  std::memcpy(known->KeyFieldNumbers, keyFieldNumbers, sizeof keyFieldNumbers);
+  known->Comparer = comparer;
 }
 
 // Any marker but 0 deletes the record (TRecord::IsDeleted), so a damaged

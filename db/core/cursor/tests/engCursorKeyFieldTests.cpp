@@ -102,3 +102,53 @@ TEST_F(CursorKeyFieldTest, MappedAndPlainCursorsKeepEveryIndexInStepThroughTheir
   ExpectIndexesHold(plain, rows);
   ExpectIndexesHold(mapped, rows);
 }
+
+// A record change switches through every index, taking each index's state
+// as the cursor took it before while the index stands as it did. An index
+// that goes, moving the next one into its number, and comes again under
+// the number the other had, must give every change after it the keys of
+// the indexes as they now stand.
+TEST_F(CursorKeyFieldTest, ChangesAfterAnIndexGoesAndComesAgainBuildTheKeysOfEachIndexAsItNowStands) {
+  CreateGroups("KEYS");
+  TDataCursor& owner = OpenCursor("KEYS", true);
+  TRows rows;
+  auto insert = [&](int32_t id) {
+    const std::string name = "name" + std::to_string(100 - id);
+    Insert(owner, id, name, id % 4);
+    rows[id] = {name, id % 4};
+  };
+  auto remove = [&](int32_t id) {
+    ASSERT_TRUE(Find(owner, id));
+    std::vector<uint8_t> record = Current(owner);
+    owner.DeleteRecord(record.data(), false);
+    rows.erase(id);
+  };
+  auto expectGroupOrder = [&] {
+    std::vector<std::pair<int32_t, int32_t>> groups;
+    for (const auto& [id, row] : rows) groups.emplace_back(row.second, id);
+    std::sort(groups.begin(), groups.end());
+    owner.SetIndexName("ByGrp");
+    std::vector<std::pair<int32_t, int32_t>> walked;
+    owner.SetToBegin();
+    for (owner.MoveBy(1); owner.OnRecord(); owner.MoveBy(1))
+      walked.emplace_back(IntField(owner, owner.GetCurrentRecordBuffer(), 3), IdOf(owner));
+    EXPECT_EQ(walked, groups);
+  };
+  for (int32_t id = 1; id <= 12; ++id) insert(id);
+  remove(4);
+
+  // "ByName" goes; "ByGrp" takes its number.
+  owner.DeleteIndex("ByName");
+  for (int32_t id = 13; id <= 18; ++id) insert(id);
+  remove(7);
+  remove(14);
+  expectGroupOrder();
+
+  // "ByName" comes again, under the number "ByGrp" had.
+  owner.AddIndex(IndexDescriptor({"ByName", {2}}).data());
+  for (int32_t id = 19; id <= 24; ++id) insert(id);
+  remove(2);
+  remove(20);
+  expectGroupOrder();
+  ExpectIndexesHold(owner, rows);
+}
