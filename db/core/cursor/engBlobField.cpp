@@ -10,6 +10,7 @@
 
 #include "engAssert.h"
 #include "engBlobLayout.h"
+#include "engDataFile.h"
 #include "engDataHeader.h"
 #include "engErrorCodes.h"
 #include "engErrors.h"
@@ -190,10 +191,16 @@ void TCursorBlobs::FreeBuffer(int32_t index) {
 
 // Every BLOB call asks for its field's descriptor: where both numberings
 // are the cursor's positions, its own copy serves without copying 768
-// bytes; any other way (and a missing field's error) goes through a copy.
+// bytes, and so does the data file's own where table numbering is its
+// positions (a record change's commit asks four times for each open BLOB);
+// any other way (and a missing field's error) goes through a copy.
 const uint8_t* TCursorBlobs::FieldDesc(int fieldNo, bool tableNumbering, uint8_t* scratch) const {
-  if ((!tableNumbering || fields.HasOwnFieldList()) && !fields.HasFieldMap()) {
-    if (const uint8_t* own = fields.FieldDescAt(fieldNo)) return own;
+  if (!fields.HasFieldMap()) {
+    if (!tableNumbering || fields.HasOwnFieldList()) {
+      if (const uint8_t* own = fields.FieldDescAt(fieldNo)) return own;
+    } else if (table) {
+      if (const uint8_t* inFile = table->DataFile().FieldDescAt(fieldNo)) return inFile;
+    }
   }
   if (tableNumbering)
     fields.GetTableFieldDesc(fieldNo, scratch);

@@ -104,6 +104,32 @@ TEST_F(BlobFieldTest, DeletingARecordFreesTheChainOfEveryBlobField) {
   EXPECT_EQ(UsedBlocks(), 0);
 }
 
+// By the table's numbering each field's descriptor is the data file's own:
+// values opened, written and committed that way land in their own fields,
+// and a later open by either numbering finds them there.
+TEST_F(BlobFieldTest, ValuesCommittedByTheTablesNumberingKeepToTheirOwnFields) {
+  Create();
+  std::vector<uint8_t> record = NewRecord();
+  const std::vector<uint8_t> second = Bytes(700, 7);
+  const std::vector<uint8_t> sixth = Bytes(40, 9);
+  for (const auto& [fieldNo, value] : {std::pair{fFirstMemo + 1, &second}, std::pair{fFirstMemo + 5, &sixth}}) {
+    ASSERT_EQ(blobs.OpenBlob(fieldNo, record.data(), true, true, BlobOpenWrite), 0);
+    ASSERT_EQ(blobs.WriteBlob(fieldNo, record.data(), true, int32_t(value->size()), value->data(), 0), 0);
+  }
+  Post(record, true);
+  EXPECT_EQ(blobs.OpenBlobCount(), 0);
+  Reopen();
+  record = Stored(1);
+  for (int i = 0; i < MemoCount; ++i)
+    if (i != 1 && i != 5) EXPECT_EQ(Reference(record, fFirstMemo + i), 0) << i;
+  EXPECT_EQ(ReadValue(record, fFirstMemo + 1), second);
+  EXPECT_EQ(ReadValue(record, fFirstMemo + 5), sixth);
+  int32_t size = -1;
+  ASSERT_EQ(blobs.OpenBlob(fFirstMemo + 5, record.data(), true, true, BlobOpenRead), 0);
+  EXPECT_EQ(blobs.GetBlobSize(fFirstMemo + 5, record.data(), true, size), 0);
+  EXPECT_EQ(size, int32_t(sixth.size()));
+}
+
 TEST_F(BlobFieldTest, OnlyTheBlobsARecordHoldsAreCommittedWithIt) {
   Create();
   std::vector<uint8_t> other = NewRecord();

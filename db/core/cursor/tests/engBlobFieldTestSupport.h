@@ -93,12 +93,13 @@ protected:
     SetRecordPhysicalNo(record.data(), table->DataFile().NextRecordNumber());
     return record;
   }
-  // Commits the record's BLOBs and stores it, appending a new one.
-  void Post(std::vector<uint8_t>& record) {
+  // Commits the record's BLOBs, named by the cursor's numbering or the
+  // table's, and stores it, appending a new one.
+  void Post(std::vector<uint8_t>& record, bool tableNumbering = false) {
     table->LockWrite();
-    blobs.AssignBlobSequences(record.data(), false);
-    blobs.WriteOpenBlobs(record.data(), false);
-    blobs.SaveOpenBlobs(record.data(), false);
+    blobs.AssignBlobSequences(record.data(), tableNumbering);
+    blobs.WriteOpenBlobs(record.data(), tableNumbering);
+    blobs.SaveOpenBlobs(record.data(), tableNumbering);
     blobs.FreeOpenBlobs(false);
     TRecord* stored = nullptr;
     const uint32_t number = GetRecordPhysicalNo(record.data());
