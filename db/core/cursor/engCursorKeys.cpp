@@ -187,8 +187,13 @@ void TDataCursor::BuildKey(const uint8_t* record, uint8_t* key) {
   std::memset(key, 0, keyLength);
   uint8_t value[256];
   int offset = 0;
+  // Descriptors read in place all come from the one data file, looked up
+  // once for the key; KeyFieldDesc gives the copies, and raises for a
+  // field the file does not have.
+  const TDataFile* inPlace = CopiesKeyFieldDescs(*this) ? nullptr : &DataFile();
   for (int i = 0; i < keyFieldCount; ++i) {
-    const uint8_t* fieldDesc = KeyFieldDesc(i);
+    const uint8_t* fieldDesc = inPlace ? inPlace->FieldDescAt(keyFieldNumbers[i]) : nullptr;
+    if (!fieldDesc) fieldDesc = KeyFieldDesc(i);
     // Read in place, a descriptor is the file's current one: it must still
     // fit the key layout the index state was taken with.
     if (fieldDesc[FieldDescStoredSizeOffset] != comparer.Fields[i].StoredSize) Raise(EngErrHeaderCorrupt);
