@@ -295,6 +295,7 @@ bool TBlobFile::WriteNoted(TPass due) {
     first = last + 1;
   }
   flushList.clear();
+  cache.WrittenBack();
   ENG_ASSERT(!cache.Any(due));  // no block changed without a pin
   table->SetDataChanged();
   return true;

@@ -13,7 +13,8 @@
 // entries noted since it last ran (NoteForWriteBack, Noted): an entry changes
 // only while its holder has it pinned, so a holder that gives an entry back
 // changed notes it, no other can be modified, and a write-back after each
-// change costs what the change touched, not what the cache holds.
+// change costs what the change touched, not what the cache holds: the
+// entries it wrote are not looked at again (WrittenBack).
 
 #include <algorithm>
 #include <bit>
@@ -111,16 +112,26 @@ public:
 
   // Replaces chosen with the entries noted since the last call that are
   // still cached and pass, in ascending key order: what writing back in
-  // runs of consecutive keys needs. Entries in use or modified stay listed
-  // for the next call. The caller's list is reused, as a write-back comes
-  // after every change and a fresh list took several allocations each time.
+  // runs of consecutive keys needs. Entries in use or modified that do not
+  // pass stay listed for the next call; so do those chosen until the
+  // caller says they were written (WrittenBack), so that a write that
+  // failed leaves its entries to the next call. The caller's list is
+  // reused, as a write-back comes after every change and a fresh list took
+  // several allocations each time.
   template <typename TPass>
   void Noted(TPass pass, std::vector<TEntry*>& chosen) {
     chosen.clear();
     KeepBusyNoted([&chosen, &pass](TEntry* entry) {
-      if (pass(entry)) chosen.push_back(entry);
+      if (!pass(entry)) return false;
+      chosen.push_back(entry);
+      return true;
     });
   }
+  // Every entry the last Noted chose was written: idle from now on until
+  // noted again, so no later call need find it to see that (these are
+  // most keys a call would otherwise look at, each a read of an entry the
+  // processor's caches let go since).
+  void WrittenBack() { chosenKeys.clear(); }
 
   // Whether any entry passes.
   template <typename TPass>
@@ -165,6 +176,7 @@ public:
     }
     count = 0;
     noted.clear();
+    chosenKeys.clear();
     newest = oldest = nullptr;
   }
 
@@ -186,6 +198,9 @@ private:
   size_t mask = 0;
   size_t count = 0;
   std::vector<uint32_t> noted;  // keys, with repeats until the next sort
+  // Keys of the entries the last Noted chose, listed again by the next one
+  // unless written back.
+  std::vector<uint32_t> chosenKeys;
 
   // The product's top bits: keys are runs of numbers or of page offsets,
   // whose low bits are all zero, and the top bits spread both evenly.
@@ -234,23 +249,26 @@ private:
     return true;
   }
 
-  // Sorts the noted keys, drops repeats and those of entries gone or
-  // idle, and shows each busy one to visit in key order.
-  template <typename TVisit>
-  void KeepBusyNoted(TVisit visit) {
+  // Sorts the noted keys (with those chosen and not written back), drops
+  // repeats and those of entries gone or idle, and shows each busy one to
+  // choose in key order: those chosen move to chosenKeys.
+  template <typename TChoose>
+  void KeepBusyNoted(TChoose choose) {
+    noted.insert(noted.end(), chosenKeys.begin(), chosenKeys.end());
+    chosenKeys.clear();
     std::sort(noted.begin(), noted.end());
     size_t kept = 0;
     for (size_t i = 0; i < noted.size(); ++i) {
       if (i > 0 && noted[i] == noted[i - 1]) continue;
       TEntry* entry = Find(noted[i]);
       if (!entry || entry->Idle()) continue;
-      noted[kept++] = noted[i];
-      visit(entry);
+      if (choose(entry)) chosenKeys.push_back(noted[i]);
+      else noted[kept++] = noted[i];
     }
     noted.resize(kept);
   }
   void KeepBusyNoted() {
-    KeepBusyNoted([](TEntry*) {});
+    KeepBusyNoted([](TEntry*) { return false; });
   }
   TEntry* newest = nullptr;
   TEntry* oldest = nullptr;

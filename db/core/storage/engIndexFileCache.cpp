@@ -341,6 +341,7 @@ void TIndexFile::FlushPages() {
   auto due = [](const TPage* page) { return page->Modified && page->UseCount == 0; };
   cache.Noted(due, flushList);  // by ascending offset
   WriteListedPages();
+  cache.WrittenBack();
   ENG_ASSERT(!cache.Any(due));  // no page changed without a pin
 }
 

@@ -133,3 +133,64 @@ TEST(EntryCacheWriteBack, ListsEachDueNotedEntryOnceInKeyOrder) {
   EXPECT_TRUE(listed.empty());
   cache.Clear();
 }
+
+// A write-back that failed (no WrittenBack) leaves the entries it chose to
+// the next call, noted again or not; once written back, an entry comes
+// again only when noted again changed, while entries noted in use before
+// the write wait listed for their holders to give them back.
+TEST(EntryCacheWriteBack, ChosenEntriesStayListedUntilWrittenBack) {
+  TEntryCache<TCachedEntry> cache;
+  std::vector<std::unique_ptr<TCachedEntry>> entries;
+  for (uint32_t page = 1; page <= 50; ++page) {
+    entries.push_back(std::make_unique<TCachedEntry>());
+    entries.back()->key = (51 - page) * 4096;  // inserted in descending key order
+    cache.Insert(entries.back().get());
+  }
+  auto due = [](const TCachedEntry* entry) { return entry->modified && !entry->inUse; };
+  auto keysOf = [](const std::vector<TCachedEntry*>& list) {
+    std::vector<uint32_t> keys;
+    for (const TCachedEntry* entry : list) keys.push_back(entry->key);
+    return keys;
+  };
+  std::vector<uint32_t> chosen, waiting;
+  for (size_t i = 0; i < 30; i += 2) {
+    TCachedEntry* entry = entries[i].get();
+    entry->modified = true;
+    entry->inUse = i % 6 == 4;
+    cache.NoteForWriteBack(entry);
+    (entry->inUse ? waiting : chosen).push_back(entry->key);
+  }
+  std::sort(chosen.begin(), chosen.end());
+  std::sort(waiting.begin(), waiting.end());
+  std::vector<TCachedEntry*> listed;
+  cache.Noted(due, listed);
+  ASSERT_EQ(chosen, keysOf(listed));
+
+  // The write failed: nothing was written back, nothing noted again.
+  cache.Noted(due, listed);
+  EXPECT_EQ(chosen, keysOf(listed));
+
+  for (TCachedEntry* entry : listed) entry->modified = false;
+  cache.WrittenBack();
+  cache.Noted(due, listed);
+  EXPECT_TRUE(listed.empty());
+
+  // Changed again and noted, beside the entries given back by their holders.
+  std::vector<uint32_t> expected = waiting;
+  for (size_t i = 0; i < 30; i += 4) {
+    TCachedEntry* entry = entries[i].get();
+    if (entry->inUse) continue;
+    entry->modified = true;
+    cache.NoteForWriteBack(entry);
+    expected.push_back(entry->key);
+  }
+  for (auto& entry : entries) entry->inUse = false;
+  std::sort(expected.begin(), expected.end());
+  cache.Noted(due, listed);
+  EXPECT_EQ(expected, keysOf(listed));
+  for (TCachedEntry* entry : listed) entry->modified = false;
+  cache.WrittenBack();
+  cache.Noted(due, listed);
+  EXPECT_TRUE(listed.empty());
+  cache.Clear();
+}
