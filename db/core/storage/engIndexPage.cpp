@@ -787,13 +787,19 @@ void TPage::StoreKeyCounts(uint8_t* image, uint32_t& from, uint32_t& to, uint32_
     // The first count, then every entry after it whole up to the last count.
     memcpy(image + from, entries + size_t(countsFrom - 1) * EntrySize() + KeyLength + SlotKeyCount, 4);
   } else {
-    // Whole entries from the one the lead starts in, after the header if
-    // it starts there.
-    int whole = 0;
+    // The entries from where the lead starts, after the header if it
+    // starts there: of the entry it starts in only the bytes from there
+    // on, as a long key's entry is many times the lead and only the lead
+    // is stored.
+    int first = 0;
     if (held < PageHeaderSize) StoreHeader(image);
-    else whole = int((held - PageHeaderSize) / stored);
-    for (int i = whole; i < countsFrom; ++i)
-      CopyEntryBytes(image + PageHeaderSize + i * stored, entries + size_t(i) * EntrySize(), stored);
+    else first = int((held - PageHeaderSize) / stored);
+    for (int i = first; i < countsFrom; ++i) {
+      const uint32_t start = PageHeaderSize + i * stored;
+      const uint32_t skip = held > start ? held - start : 0;
+      ENG_ASSERT(skip < stored);
+      CopyFew(image + start + skip, entries + size_t(i) * EntrySize() + skip, stored - skip);
+    }
   }
   for (int i = countsFrom; i < countsTo; ++i)
     CopyEntryBytes(image + PageHeaderSize + i * stored, entries + size_t(i) * EntrySize(), stored);

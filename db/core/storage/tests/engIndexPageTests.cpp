@@ -261,7 +261,7 @@ TEST(IndexPage, PagesWithoutCompressionStoreEveryEntryWhole) {
 // from its header on for a change at its first entry of a short key.
 TEST(IndexPage, KeyCountsStoredWithTheBytesBeforeThemAreThePagesStoredBytes) {
   constexpr uint32_t Lead = 16;
-  for (int k : {4, 5, 12, 40}) {
+  for (int k : {4, 5, 8, 12, 40, 100}) {
     SCOPED_TRACE(k);
     TTreeFixture f(uint16_t(k), true, kcNone);
     for (uint32_t n = 1; n <= 3000; ++n) {
