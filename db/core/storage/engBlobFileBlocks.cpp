@@ -295,7 +295,6 @@ bool TBlobFile::WriteNoted(TPass due) {
     first = last + 1;
   }
   flushList.clear();
-  cache.WrittenBack();
   ENG_ASSERT(!cache.Any(due));  // no block changed without a pin
   table->SetDataChanged();
   return true;

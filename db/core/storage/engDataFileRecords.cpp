@@ -285,7 +285,6 @@ bool TDataFile::FlushRecords() {
     runStart = i;
   }
   flushList.clear();
-  cache.WrittenBack();
   ENG_ASSERT(!cache.Any(due));  // no record changed without a pin
   return true;
 }
