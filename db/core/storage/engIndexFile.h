@@ -200,6 +200,10 @@ private:
   int32_t LeastCachedPages() const;
   bool CacheHasRoom() const;
   TPage* TakeCacheEntry(uint8_t indexNo);
+  // A page takes the key length, orders, uniqueness and compression of the
+  // descriptor its slot holds.
+  void SetUpForSlot(TPage* page, uint8_t indexNo);
+  bool MatchesSlot(const TPage& page) const;
   void Admit(TPage* page);
   void Evict(TPage* page);
   void Recharge(TPage* page);

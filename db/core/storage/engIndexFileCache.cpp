@@ -111,12 +111,22 @@ TPage* TIndexFile::TakeCacheEntry(uint8_t indexNo) {
       RaiseIndexError(EngErrPageCorrupt);
     }
   }
-  const uint8_t* d = Slot(indexNo);
   TScopeGuard returnOnFailure([&] { pageStack.Return(page); });
-  page->Setup(this, indexNo, GetLE16(d + IdxDescKeyLength), d[IdxDescDescending], d[IdxDescUnique],
-              d[IdxDescCompression]);
+  SetUpForSlot(page, indexNo);
   returnOnFailure.Dismiss();
   return page;
+}
+
+void TIndexFile::SetUpForSlot(TPage* page, uint8_t indexNo) {
+  const uint8_t* d = Slot(indexNo);
+  page->Setup(this, indexNo, GetLE16(d + IdxDescKeyLength), d[IdxDescDescending], d[IdxDescUnique],
+              d[IdxDescCompression]);
+}
+
+bool TIndexFile::MatchesSlot(const TPage& page) const {
+  const uint8_t* d = Slot(page.IndexNo);
+  return page.KeyLength == GetLE16(d + IdxDescKeyLength) && page.Descending == d[IdxDescDescending] &&
+         page.Unique == d[IdxDescUnique] && page.Compression == d[IdxDescCompression];
 }
 
 void TIndexFile::Recharge(TPage* page) {
@@ -271,6 +281,7 @@ bool TIndexFile::GetPage(TReadContext* reader, uint8_t indexNo, uint32_t offset,
 TPage* TIndexFile::GetTreePage(uint8_t indexNo, uint32_t offset) {
   TPage* page;
   GetPage(nullptr, indexNo, offset, false, page);
+  ENG_ASSERT(MatchesSlot(*page));
   return page;
 }
 
@@ -321,6 +332,13 @@ TPage* TIndexFile::NewPage(uint8_t indexNo) {
       ReleasePage(page);
       RaiseIndexError(EngErrPageCorrupt);
     }
+    // A free page keeps the values of the index that freed it, and the slot
+    // may hold another index since (one added where a dropped one was
+    // parked, with its free pages): its entries must be laid out for the
+    // index it now joins.
+    TScopeGuard releaseOnFailure([&] { ReleasePage(page); });
+    SetUpForSlot(page, indexNo);
+    releaseOnFailure.Dismiss();
     SetFirstFreePage(indexNo, page->Right);
     page->Clear();
   }

@@ -152,3 +152,63 @@ TEST_F(CursorKeyFieldTest, ChangesAfterAnIndexGoesAndComesAgainBuildTheKeysOfEac
   expectGroupOrder();
   ExpectIndexesHold(owner, rows);
 }
+
+// A dropped index's pages stay with its slot, free, and the page cache
+// keeps them; an index added later in that slot takes them for its tree.
+// Its keys may be longer or shorter, or carry a row number where the old
+// ones did not, so every page it takes must hold its own keys: every older
+// record is found and deleted through it, and the stored pages read back
+// the same after the table is opened again.
+TEST_F(CursorKeyFieldTest, AnIndexAddedInADroppedIndexsPlaceLaysItsFreedPagesOutForItsOwnKeys) {
+  TRows rows;
+  auto insert = [&](TDataCursor& cursor, int32_t id) {
+    const std::string name = "name" + std::to_string(100 - id);
+    Insert(cursor, id, name, id % 4);
+    rows[id] = {name, id % 4};
+  };
+  auto remove = [&](TDataCursor& cursor, int32_t id) {
+    ASSERT_TRUE(Find(cursor, id));
+    std::vector<uint8_t> record = Current(cursor);
+    cursor.DeleteRecord(record.data(), false);
+    rows.erase(id);
+  };
+  auto expectHeldAfterReopen = [&](TDataCursor& owner, const std::string& table) {
+    ExpectIndexesHold(owner, rows);
+    owner.Close(true);
+    ExpectIndexesHold(OpenCursor(table, true), rows);
+  };
+
+  // Both indexes go, "ByGrp" having moved into the number of "ByName";
+  // each comes again in the other's slot, over the other's freed pages.
+  for (const bool unique : {true, false}) {
+    SCOPED_TRACE(unique ? "ByName unique" : "ByName not unique");
+    const std::string table = unique ? "SWAPU" : "SWAPN";
+    rows.clear();
+    CreateGroups(table);
+    TDataCursor& owner = OpenCursor(table, true);
+    for (int32_t id = 1; id <= 40; ++id) insert(owner, id);
+    remove(owner, 4);
+    owner.DeleteIndex("ByName");
+    for (int32_t id = 41; id <= 46; ++id) insert(owner, id);
+    remove(owner, 7);
+    remove(owner, 42);
+    owner.DeleteIndex("ByGrp");
+    owner.AddIndex(IndexDescriptor({"ByName", {2}, unique}).data());
+    owner.AddIndex(IndexDescriptor({"ByGrp", {3}, false}).data());
+    for (int32_t id = 47; id <= 52; ++id) insert(owner, id);
+    for (int32_t id : {2, 48, 9, 33, 41}) remove(owner, id);
+    expectHeldAfterReopen(owner, table);
+  }
+
+  // The same index at once again, only no longer unique: its keys gain
+  // the row number.
+  rows.clear();
+  CreateGroups("AGAIN");
+  TDataCursor& owner = OpenCursor("AGAIN", true);
+  for (int32_t id = 1; id <= 40; ++id) insert(owner, id);
+  owner.DeleteIndex("ByName");
+  owner.AddIndex(IndexDescriptor({"ByName", {2}, false}).data());
+  for (int32_t id = 41; id <= 46; ++id) insert(owner, id);
+  for (int32_t id : {2, 17, 44}) remove(owner, id);
+  expectHeldAfterReopen(owner, "AGAIN");
+}
