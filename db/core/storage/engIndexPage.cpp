@@ -1,6 +1,7 @@
 #include "engIndexPage.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -551,26 +552,57 @@ constexpr int BranchHeadBytes = 4;  // shared bytes and run bytes
 constexpr int BranchTailBytes = 8;  // child and key count
 constexpr int LeastZeroRun = 4;     // shorter runs stay in the literal part
 
-uint8_t* PackBranchKey(const uint8_t* key, const uint8_t* previous, int keyLength, uint8_t* p) {
-  const int shared = previous ? CommonPrefixLength(previous, key, keyLength) : 0;
-  uint8_t* head = p;
-  p += BranchHeadBytes;
-  int at = shared;
+// Zero bytes from p on, at most n.
+inline int LeadingZeroCount(const uint8_t* p, int n) {
+  int count = 0;
+  while (count + 8 <= n) {
+    uint64_t word;
+    memcpy(&word, p + count, 8);
+    if (word != 0) break;
+    count += 8;
+  }
+  while (count < n && p[count] == 0) ++count;
+  return count;
+}
+
+// Nonzero bytes from p on, at most n. A word's lowest byte flagged by
+// the subtraction is its first zero byte (a borrow flags only bytes above
+// a zero).
+inline int LeadingNonzeroCount(const uint8_t* p, int n) {
+  constexpr uint64_t Ones = 0x0101010101010101ull;
+  constexpr uint64_t Highs = 0x8080808080808080ull;
+  int count = 0;
+  while (count + 8 <= n) {
+    uint64_t word;
+    memcpy(&word, p + count, 8);
+    const uint64_t zeros = (word - Ones) & ~word & Highs;
+    if (zeros != 0) {
+      if constexpr (std::endian::native == std::endian::little) return count + __builtin_ctzll(zeros) / 8;
+      break;
+    }
+    count += 8;
+  }
+  while (count < n && p[count] != 0) ++count;
+  return count;
+}
+
+// The key's bytes from at on as runs; returns their end. Both kinds of
+// run are passed a word at a time: a leaf's restart point packs its whole
+// key, a few hundred bytes of text and padding.
+uint8_t* PackRuns(const uint8_t* key, int at, int keyLength, uint8_t* p) {
   while (at < keyLength) {
     int literalEnd = at;
     int zeros = 0;
     while (literalEnd < keyLength) {
-      if (key[literalEnd] != 0) {
-        ++literalEnd;
-        continue;
-      }
-      int run = literalEnd;
-      while (run < keyLength && key[run] == 0) ++run;
-      if (run - literalEnd >= LeastZeroRun || run == keyLength) {
-        zeros = run - literalEnd;
+      literalEnd += LeadingNonzeroCount(key + literalEnd, keyLength - literalEnd);
+      if (literalEnd == keyLength) break;
+      const int run = LeadingZeroCount(key + literalEnd, keyLength - literalEnd);
+      ENG_ASSERT(run > 0);
+      if (run >= LeastZeroRun || literalEnd + run == keyLength) {
+        zeros = run;
         break;
       }
-      literalEnd = run;
+      literalEnd += run;
     }
     PutLE16(p, uint16_t(literalEnd - at));
     memcpy(p + 2, key + at, size_t(literalEnd - at));
@@ -579,6 +611,13 @@ uint8_t* PackBranchKey(const uint8_t* key, const uint8_t* previous, int keyLengt
     p += 2;
     at = literalEnd + zeros;
   }
+  return p;
+}
+
+uint8_t* PackBranchKey(const uint8_t* key, const uint8_t* previous, int keyLength, uint8_t* p) {
+  const int shared = previous ? CommonPrefixLength(previous, key, keyLength) : 0;
+  uint8_t* head = p;
+  p = PackRuns(key, shared, keyLength, p + BranchHeadBytes);
   PutLE16(head, uint16_t(shared));
   PutLE16(head + 2, uint16_t(p - head - BranchHeadBytes));
   return p;
@@ -595,16 +634,9 @@ inline bool ReadBranchHead(const uint8_t* p, const uint8_t* end, int keyLength, 
          end - p - BranchHeadBytes >= runBytes + BranchTailBytes;
 }
 
-// Decodes one key into key (previous: the key before, when any); false
-// when the bytes do not make a whole key within end.
-bool UnpackBranchKey(const uint8_t*& p, const uint8_t* end, const uint8_t* previous, int keyLength, uint8_t* key) {
-  int shared;
-  int runBytes;
-  if (!ReadBranchHead(p, end, keyLength, !previous, shared, runBytes)) return false;
-  p += BranchHeadBytes;
-  const uint8_t* runsEnd = p + runBytes;
-  CopyFew(key, previous, size_t(shared));
-  int at = shared;
+// Decodes the runs from p to runsEnd into key from at on; false when they
+// do not make the rest of a key.
+bool UnpackRuns(const uint8_t*& p, const uint8_t* runsEnd, int at, int keyLength, uint8_t* key) {
   while (at < keyLength) {
     if (runsEnd - p < 2) return false;
     const int literal = GetLE16(p);
@@ -619,6 +651,17 @@ bool UnpackBranchKey(const uint8_t*& p, const uint8_t* end, const uint8_t* previ
     at += zeros;
   }
   return p == runsEnd;
+}
+
+// Decodes one key into key (previous: the key before, when any); false
+// when the bytes do not make a whole key within end.
+bool UnpackBranchKey(const uint8_t*& p, const uint8_t* end, const uint8_t* previous, int keyLength, uint8_t* key) {
+  int shared;
+  int runBytes;
+  if (!ReadBranchHead(p, end, keyLength, !previous, shared, runBytes)) return false;
+  p += BranchHeadBytes;
+  CopyFew(key, previous, size_t(shared));
+  return UnpackRuns(p, p + runBytes, shared, keyLength, key);
 }
 
 }  // namespace
@@ -1193,9 +1236,10 @@ bool TPage::RestartsCurrent(const uint8_t* slots) const {
     if (point.Index < index || point.Index >= restartsCover || point.KeyAt != keyBytes) return false;
     for (; index < point.Index; ++index) offset += LeafEntryBytes(slots + size_t(index) * size);
     if (point.Offset != offset) return false;
-    RestartKey(point, key);
-    if (memcmp(key, slots + size_t(index) * size, KeyLength) != 0) return false;
-    keyBytes += size_t(point.Leading + RestartTail());
+    if (size_t(point.KeyAt) + point.KeyBytes > restartKeys.size() || !RestartKey(point, key) ||
+        memcmp(key, slots + size_t(index) * size, KeyLength) != 0)
+      return false;
+    keyBytes += point.KeyBytes;
     offset += LeafEntryBytes(slots + size_t(index) * size);
     ++index;
   }
@@ -1204,40 +1248,60 @@ bool TPage::RestartsCurrent(const uint8_t* slots) const {
 
 int TPage::RestartTail() const { return Unique ? 0 : KeptRowNumberBytes; }
 
-void TPage::RestartKey(const TRestartPoint& point, uint8_t* key) const {
-  const int body = KeyLength - RestartTail();
+bool TPage::RestartKey(const TRestartPoint& point, uint8_t* key) const {
   const uint8_t* bytes = restartKeys.data() + point.KeyAt;
-  memcpy(key, bytes, point.Leading);
-  ZeroFew(key + point.Leading, size_t(body - point.Leading));
-  memcpy(key + body, bytes + point.Leading, size_t(KeyLength - body));
+  if (point.Runs) return UnpackRuns(bytes, bytes + point.KeyBytes, 0, KeyLength, key);
+  const int body = KeyLength - RestartTail();
+  const int leading = point.KeyBytes - RestartTail();
+  memcpy(key, bytes, size_t(leading));
+  ZeroFew(key + leading, size_t(body - leading));
+  memcpy(key + body, bytes + leading, size_t(KeyLength - body));
+  return true;
 }
 
 // The points of a leaf take at most an eighth of its stored bytes: the
-// cache's budget counts them, and a leaf of long keys (padded text fields
-// one after another) keeps only its first points (at a million rows,
-// points without a bound pushed leaves out of the cache and made the look-
-// ups by the text indexes slower). The bound also keeps every key where
-// a point can find it.
-void TPage::AddRestart(int index0, uint32_t offset, const uint8_t* key) const {
+// cache's budget counts them (at a million rows, points without a bound
+// pushed leaves out of the cache and made the look-ups by the text indexes
+// slower). The bound also keeps every key where a point can find it.
+// A point's key is kept up to the zeros that end it (before a non-unique
+// key's row number), or as runs as a packed branch keeps its keys when
+// they are shorter: the text indexes' keys are padded fields one after
+// another, with most of their zeros inside the key, and kept up to their
+// last nonzero byte they left room for one point a leaf (searches in those
+// leaves passed about 22 entries); short keys without such zeros take 4
+// bytes more as runs, and fewer of their points fit. False when the point
+// does not fit.
+bool TPage::AddRestart(int index0, uint32_t offset, const uint8_t* key) const {
   const int body = KeyLength - RestartTail();
-  TRestartPoint point;
-  point.Index = uint16_t(index0);
-  point.Offset = uint16_t(offset);
-  point.KeyAt = uint16_t(restartKeys.size());
-  point.Leading = uint16_t(body - TrailingZeroCount(key + body, body));
-  const size_t keyBytes = size_t(point.Leading + KeyLength - body);
+  const int leading = body - TrailingZeroCount(key + body, body);
+  // Each run adds 4 bytes to at least 5 key bytes, bar the last one.
+  uint8_t runs[2 * MaxIndexKeyLength];
+  const size_t runBytes = size_t(PackRuns(key, 0, KeyLength, runs) - runs);
+  const bool asRuns = runBytes < size_t(leading + RestartTail());
+  const size_t keyBytes = asRuns ? runBytes : size_t(leading + RestartTail());
   const size_t points = restarts.size() + 1;
   const size_t bytes = points * sizeof(TRestartPoint) + restartKeys.size() + keyBytes;
   const size_t bound = packedSize / RestartShare;
-  if (bytes > bound) return;
+  if (bytes > bound) return false;
   if (points > restarts.capacity() || restartKeys.size() + keyBytes > restartKeys.capacity()) {
     const size_t more = std::min((bound - bytes) / (sizeof(TRestartPoint) + keyBytes),
                                  size_t(std::max((Count - 1) / RestartInterval - int(points), 0)));
     SizeRestartRoom(points + more, restartKeys.size() + keyBytes * (more + 1));
   }
-  restartKeys.insert(restartKeys.end(), key, key + point.Leading);
-  restartKeys.insert(restartKeys.end(), key + body, key + KeyLength);
+  TRestartPoint point;
+  point.Index = uint16_t(index0);
+  point.Offset = uint16_t(offset);
+  point.KeyAt = uint16_t(restartKeys.size());
+  point.KeyBytes = uint16_t(keyBytes);
+  point.Runs = asRuns;
+  if (asRuns) {
+    restartKeys.insert(restartKeys.end(), runs, runs + keyBytes);
+  } else {
+    restartKeys.insert(restartKeys.end(), key, key + leading);
+    restartKeys.insert(restartKeys.end(), key + body, key + KeyLength);
+  }
   restarts.push_back(point);
+  return true;
 }
 
 // The room is taken whole when a point does not fit, for all the points
@@ -1442,19 +1506,6 @@ void TPage::ScanEntries(const TKeyComparer& compare, const uint8_t* key, int len
 
 namespace {
 
-// Zero bytes from p on, at most n.
-inline int LeadingZeroCount(const uint8_t* p, int n) {
-  int count = 0;
-  while (count + 8 <= n) {
-    uint64_t word;
-    memcpy(&word, p + count, 8);
-    if (word != 0) break;
-    count += 8;
-  }
-  while (count < n && p[count] == 0) ++count;
-  return count;
-}
-
 // Where key's first length bytes and a stored entry's key first differ
 // (length when they do not), and the entry's byte there: the entry's key
 // is the bytes it shares with the one before (which are key's, so they
@@ -1488,6 +1539,47 @@ inline int MismatchStored(const uint8_t* key, int length, const uint8_t* bytes, 
   while (at < length && key[at] == bytes[entry.Stored + (at - tailFrom)]) ++at;
   if (at < length) entryByte = bytes[entry.Stored + (at - tailFrom)];
   return at;
+}
+
+// key against a key whose bytes from at on are the runs from runs to
+// runsEnd (PackRuns), as bytes: the order, and the leading bytes they share
+// (matched). False when the runs do not make the rest of a key; only the
+// runs key is compared with are read.
+inline bool OrderAgainstRuns(const uint8_t* key, int length, int at, const uint8_t* runs, const uint8_t* runsEnd,
+                             int keyLength, int& matched, int& order) {
+  int entryByte = 0;
+  bool differs = false;
+  while (at < length) {
+    if (runsEnd - runs < 2) return false;
+    const int literal = GetLE16(runs);
+    if (literal > keyLength - at || runsEnd - runs - 2 < literal + 2) return false;
+    const uint8_t* bytes = runs + 2;
+    const int literalCompared = std::min(literal, length - at);
+    const int same = CommonPrefixLength(key + at, bytes, literalCompared);
+    at += same;
+    if (same < literalCompared) {
+      entryByte = bytes[same];
+      differs = true;
+      break;
+    }
+    at += literal - same;
+    runs = bytes + literal;
+    const int zeros = GetLE16(runs);
+    runs += 2;
+    if (zeros > keyLength - at || (literal == 0 && zeros == 0)) return false;
+    if (at >= length) break;
+    const int zerosCompared = std::min(zeros, length - at);
+    const int zero = LeadingZeroCount(key + at, zerosCompared);
+    at += zero;
+    if (zero < zerosCompared) {
+      differs = true;
+      break;
+    }
+    at += zeros - zero;
+  }
+  matched = differs ? at : length;
+  order = !differs ? 0 : key[at] < entryByte ? -1 : 1;
+  return true;
 }
 
 }  // namespace
@@ -1552,14 +1644,13 @@ void TPage::ScanStoredEntriesOf(const uint8_t* key, int length, bool reversed, i
   int above = count + 1;
   // The entries before a point below key are below it too: the pass
   // begins after the point, as if it had passed it.
-  const int start = RestartBelow(key, length, reversed, matched);
+  const int start = RestartBelow(key, length, reversed, matched, running);
   if (start >= 0) {
     const TRestartPoint& point = restarts[size_t(start)];
     TPackedEntry entry;
     before = packedEntries + point.Offset;
     if (!ReadPackedEntry(before, end, Mode, UniqueKeys, k, point.Index == 0, entry)) Corrupt();
     p = before + 2 + entry.Stored + entry.Tail + 4;
-    RestartKey(point, running);
     order = reversed ? -1 : 1;  // key against the point, as bytes
     position = point.Index + 2;
   }
@@ -1602,7 +1693,9 @@ void TPage::ScanStoredEntriesOf(const uint8_t* key, int length, bool reversed, i
       if (!DecodeLeafEntry(q, end, position == 1, entries + size_t(position - 1) * size)) Corrupt();
       p = q;
     } else {
-      if (entry.Shared > zerosFrom) ZeroFew(running + zerosFrom, size_t(std::min(entry.Shared, zerosTo) - zerosFrom));
+      // Entries compressed at their end only share no bytes.
+      if (Mode != kcTrailing && entry.Shared > zerosFrom)
+        ZeroFew(running + zerosFrom, size_t(std::min(entry.Shared, zerosTo) - zerosFrom));
       CopyFew(running + entry.Shared, bytes, size_t(entry.Stored));
       zerosFrom = entry.Shared + entry.Stored;
       zerosTo = k - entry.Tail;
@@ -1612,9 +1705,12 @@ void TPage::ScanStoredEntriesOf(const uint8_t* key, int length, bool reversed, i
     if (position - 1 == cover) {
       if (position - 1 - lastPoint >= RestartInterval) {
         if (notBelow == 0) wholeRunning();
-        AddRestart(position - 1, uint32_t(at - packedEntries),
-                   notBelow != 0 ? entries + size_t(position - 1) * size : running);
-        if (!restarts.empty()) lastPoint = restarts.back().Index;
+        // A point that does not fit leaves no room for the later ones of
+        // this pass: they are not tried at every entry.
+        lastPoint = AddRestart(position - 1, uint32_t(at - packedEntries),
+                               notBelow != 0 ? entries + size_t(position - 1) * size : running)
+                        ? position - 1
+                        : count;
       }
       cover = position;
       restartsCover = uint16_t(cover);
@@ -1665,39 +1761,7 @@ void TPage::ScanPackedBranch(const uint8_t* key, int length, bool reversed, int&
     const uint8_t* runs = p + BranchHeadBytes;
     const uint8_t* runsEnd = runs + runBytes;
     if (position == 1 || shared <= matched) {
-      int at = shared;
-      int entryByte = 0;
-      bool differs = false;
-      while (at < length) {
-        if (runsEnd - runs < 2) Corrupt();
-        const int literal = GetLE16(runs);
-        if (literal > k - at || runsEnd - runs - 2 < literal + 2) Corrupt();
-        const uint8_t* bytes = runs + 2;
-        const int literalCompared = std::min(literal, length - at);
-        const int same = CommonPrefixLength(key + at, bytes, literalCompared);
-        at += same;
-        if (same < literalCompared) {
-          entryByte = bytes[same];
-          differs = true;
-          break;
-        }
-        at += literal - same;
-        runs = bytes + literal;
-        const int zeros = GetLE16(runs);
-        runs += 2;
-        if (zeros > k - at || (literal == 0 && zeros == 0)) Corrupt();
-        if (at >= length) break;
-        const int zerosCompared = std::min(zeros, length - at);
-        const int zero = LeadingZeroCount(key + at, zerosCompared);
-        at += zero;
-        if (zero < zerosCompared) {
-          differs = true;
-          break;
-        }
-        at += zeros - zero;
-      }
-      matched = differs ? at : length;
-      order = !differs ? 0 : key[at] < entryByte ? -1 : 1;
+      if (!OrderAgainstRuns(key, length, shared, runs, runsEnd, k, matched, order)) Corrupt();
     }
     p = runsEnd;
     if (position > tailsRead) {
@@ -1731,25 +1795,38 @@ bool TPage::TailsCurrent() const {
   return p == end;
 }
 
-int TPage::RestartBelow(const uint8_t* key, int length, bool reversed, int& matched) const {
-  TPackedEntry entry;
-  entry.Tail = RestartTail();
+int TPage::RestartBelow(const uint8_t* key, int length, bool reversed, int& matched, uint8_t* pointKey) const {
   int low = 0;
   int high = int(restarts.size());
   while (low < high) {
     const int middle = (low + high) / 2;
     const TRestartPoint& point = restarts[size_t(middle)];
-    entry.Stored = point.Leading;
-    entry.Removed = KeyLength - entry.Tail - point.Leading;
-    int entryByte = 0;
-    const int at = MismatchStored(key, length, restartKeys.data() + point.KeyAt, entry, KeyLength, entryByte);
-    const int order = at == length ? 0 : key[at] < entryByte ? -1 : 1;
+    const uint8_t* bytes = restartKeys.data() + point.KeyAt;
+    int at;
+    int order;
+    if (point.Runs) {
+      [[maybe_unused]] const bool whole =
+          OrderAgainstRuns(key, length, 0, bytes, bytes + point.KeyBytes, KeyLength, at, order);
+      ENG_ASSERT(whole);
+    } else {
+      TPackedEntry entry;
+      entry.Tail = RestartTail();
+      entry.Stored = point.KeyBytes - entry.Tail;
+      entry.Removed = KeyLength - entry.Tail - entry.Stored;
+      int entryByte = 0;
+      at = MismatchStored(key, length, bytes, entry, KeyLength, entryByte);
+      order = at == length ? 0 : key[at] < entryByte ? -1 : 1;
+    }
     if ((reversed ? -order : order) > 0) {
       low = middle + 1;
       matched = at;
     } else {
       high = middle;
     }
+  }
+  if (low > 0) {
+    [[maybe_unused]] const bool whole = RestartKey(restarts[size_t(low - 1)], pointKey);
+    ENG_ASSERT(whole);
   }
   return low - 1;
 }

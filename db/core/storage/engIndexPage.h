@@ -367,13 +367,15 @@ private:
   // (each stored key depends on the one before). The first entry is the
   // implicit point of the first group. They describe the stored entries
   // and live and go with them; a point's key is kept without the zeros
-  // that end it before the row number of a non-unique key (text keys are
-  // padded), one after another in restartKeys.
+  // that end it before the row number of a non-unique key, or as runs of
+  // literal bytes and of zeros when that is shorter (text keys are padded
+  // fields), one after another in restartKeys.
   struct TRestartPoint {
     uint16_t Index = 0;   // the entry, from 0
     uint16_t Offset = 0;  // where it begins in the stored entries
     uint16_t KeyAt = 0;   // where its key begins in restartKeys
-    uint16_t Leading = 0;  // its key's bytes before the zeros that end it
+    uint16_t KeyBytes : 15 = 0;  // the bytes its key takes in restartKeys
+    uint16_t Runs : 1 = 0;       // its key is kept as runs
   };
   mutable std::vector<TRestartPoint> restarts;
   mutable std::vector<uint8_t> restartKeys;
@@ -476,13 +478,13 @@ private:
   // The tails read are those of a fresh decoding.
   bool TailsCurrent() const;
   // The last restart point whose key is below key (-1: none), with the
-  // leading bytes it shares with key.
-  int RestartBelow(const uint8_t* key, int length, bool reversed, int& matched) const;
-  // The point's key, whole.
-  void RestartKey(const TRestartPoint& point, uint8_t* key) const;
-  // The row number kept after a restart key's zeros.
+  // leading bytes it shares with key and its key whole (pointKey).
+  int RestartBelow(const uint8_t* key, int length, bool reversed, int& matched, uint8_t* pointKey) const;
+  // The point's key, whole; false when its runs do not make one.
+  bool RestartKey(const TRestartPoint& point, uint8_t* key) const;
+  // The row number kept after a plain point key's zeros.
   int RestartTail() const;
-  void AddRestart(int index0, uint32_t offset, const uint8_t* key) const;
+  bool AddRestart(int index0, uint32_t offset, const uint8_t* key) const;
   // The lists moved to room for exactly that many points and key bytes.
   void SizeRestartRoom(size_t points, size_t keyBytes) const;
   // The points from first on dropped; the searches set them again from

@@ -312,6 +312,83 @@ TEST_P(IndexPageRestarts, PointsWhoseKeysDifferInLengthFromTheFirstLeadSearchesR
   }
 }
 
+namespace {
+
+// Keys of padded fields one after another, as the text indexes build
+// them: the row's number in two bytes (the high one often zero), then
+// names of one to nine bytes in fields of ten, so that runs of zeros lie
+// inside the key, some of them shorter than a word and some longer, next
+// to bytes a word-wise zero test could take for zeros (1, 0x80, 0xFF).
+TKeyBytes FieldsKey(uint32_t n, const TLeafKind& kind) {
+  static const uint8_t odd[] = {1, 0x80, 0xFF, 0x7F, 'k'};
+  TKeyBytes key(size_t(kind.length), 0);
+  const int body = kind.length - (kind.unique ? 0 : 4);
+  const uint32_t value = kind.unique ? n : n / 3;
+  key[0] = uint8_t(value >> 8);
+  key[1] = uint8_t(value);
+  for (int field = 0, start = 2; start < body; ++field, start += 10) {
+    const uint32_t seed = value / 4 + uint32_t(field) * 7;
+    const int used = 1 + int(seed % 9);
+    for (int i = 0; i < used && start + i < body; ++i)
+      key[size_t(start + i)] = i % 3 == 2 ? odd[(seed + uint32_t(i)) % 5] : uint8_t('a' + (seed * 5 + uint32_t(i)) % 26);
+  }
+  if (!kind.unique) PutTestRowNumber(key, body, n);
+  if (kind.descending)
+    for (uint8_t& byte : key) byte = uint8_t(~byte);
+  return key;
+}
+
+}  // namespace
+
+// A leaf of such keys, searched again and again from the points earlier
+// searches set (packed and unpacked between searches, as a cache does),
+// with keys whole and cut short anywhere in a field or its padding: each
+// search ends where a search of the leaf decoded whole ends, and lands on
+// the same entry.
+TEST_P(IndexPageRestarts, PointsOfKeysOfPaddedFieldsLeadSearchesRight) {
+  const TLeafKind kind = Kind();
+  const TKeyComparer compare = TestComparer(kind.descending);
+  uint32_t count = 0;
+  const TImage image = FullLeaf(kind, count, [&kind](uint32_t n) { return FieldsKey(n, kind); });
+  ASSERT_GE(count, uint32_t(2 * TPage::RestartInterval));
+  TMemoryPageOwner owner;
+  std::unique_ptr<TPage> whole = Loaded(owner, image, kind);
+  whole->KeyAt(whole->Count);
+  std::unique_ptr<TPage> leaf = Loaded(owner, image, kind);
+  std::vector<TKeyBytes> probes;
+  for (uint32_t n = 0; n <= count + 1; ++n) {
+    TKeyBytes key = FieldsKey(n, kind);
+    probes.push_back(key);
+    for (int change : {1, -1}) {
+      TKeyBytes near = key;
+      near[size_t(kind.length) - 1] = uint8_t(near[size_t(kind.length) - 1] + change);
+      probes.push_back(near);
+    }
+  }
+  std::mt19937 random(count);
+  std::shuffle(probes.begin(), probes.end(), random);
+  const uint32_t fresh = leaf->Footprint();
+  int step = 0;
+  for (const TKeyBytes& probe : probes) {
+    for (int length : {kind.length, kind.length / 2 + 1, 7, 3}) {
+      for (bool counting : {false, true}) {
+        leaf->Pack();
+        leaf->Unpack();
+        const TSearchEnd expected = SearchBothWays(*whole, compare, probe.data(), length, counting);
+        const TSearchEnd got = SearchBothWays(*leaf, compare, probe.data(), length, counting);
+        ASSERT_EQ(expected, got) << "step " << step << " length " << length << " counting " << counting;
+        const int at = counting ? got.second : got.position;
+        if (at >= 1 && at <= int(count)) {
+          ASSERT_EQ(0, memcmp(whole->KeyAt(at), leaf->KeyAt(at), size_t(kind.length))) << "step " << step;
+        }
+        ++step;
+      }
+    }
+  }
+  // Padded keys take points too, within their share.
+  EXPECT_GT(leaf->Footprint(), fresh);
+}
+
 // A page object given up by the cache serves the next page read, and the
 // page read again later may land in it: what the searches of the page it
 // held left behind (its points) must not lead a search of the next astray,
