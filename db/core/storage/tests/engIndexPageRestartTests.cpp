@@ -116,6 +116,32 @@ std::vector<TKeyBytes> Probes(const TLeafKind& kind, uint32_t count) {
   return probes;
 }
 
+// Each probe, whole and cut to each length, counting and not, searched in
+// leaf packed and unpacked before it (so it is searched in its stored
+// entries, from the points earlier searches set): the same positions, hits
+// and counts as in whole, decoded whole, and the same entry where it ends.
+void SearchAsTheWholeLeaf(TPage& whole, TPage& leaf, const TKeyComparer& compare,
+                          const std::vector<TKeyBytes>& probes, std::initializer_list<int> lengths) {
+  int step = 0;
+  for (const TKeyBytes& probe : probes) {
+    for (int length : lengths) {
+      for (bool counting : {false, true}) {
+        leaf.Pack();
+        leaf.Unpack();
+        const TSearchEnd expected = SearchBothWays(whole, compare, probe.data(), length, counting);
+        const TSearchEnd got = SearchBothWays(leaf, compare, probe.data(), length, counting);
+        ASSERT_EQ(expected, got) << "step " << step << " length " << length << " counting " << counting;
+        const int at = counting ? got.second : got.position;
+        if (at >= 1 && at <= int(whole.Count)) {
+          ASSERT_EQ(0, memcmp(whole.KeyAt(at), leaf.KeyAt(at), size_t(whole.KeyLength))) << "step " << step;
+          ASSERT_EQ(whole.PointerAt(at), leaf.PointerAt(at));
+        }
+        ++step;
+      }
+    }
+  }
+}
+
 }  // namespace
 
 class IndexPageRestarts : public testing::TestWithParam<std::tuple<uint8_t, bool, bool, int>> {
@@ -142,24 +168,7 @@ TEST_P(IndexPageRestarts, SearchesFromRestartPointsEndWhereAWholeLeafSearchEnds)
   whole->KeyAt(whole->Count);
   std::unique_ptr<TPage> leaf = Loaded(owner, image, kind);
   const uint32_t fresh = leaf->Footprint();
-  int step = 0;
-  for (const TKeyBytes& probe : Probes(kind, count)) {
-    for (int length : {kind.length, 3, 2, 1}) {
-      for (bool counting : {false, true}) {
-        leaf->Pack();
-        leaf->Unpack();
-        const TSearchEnd expected = SearchBothWays(*whole, compare, probe.data(), length, counting);
-        const TSearchEnd got = SearchBothWays(*leaf, compare, probe.data(), length, counting);
-        ASSERT_EQ(expected, got) << "step " << step << " length " << length << " counting " << counting;
-        const int at = counting ? got.second : got.position;
-        if (at >= 1 && at <= int(count)) {
-          ASSERT_EQ(0, memcmp(whole->KeyAt(at), leaf->KeyAt(at), size_t(kind.length))) << "step " << step;
-          ASSERT_EQ(whole->PointerAt(at), leaf->PointerAt(at));
-        }
-        ++step;
-      }
-    }
-  }
+  SearchAsTheWholeLeaf(*whole, *leaf, compare, Probes(kind, count), {kind.length, 3, 2, 1});
   // The points are the page's memory too, counted in the cache's budget.
   EXPECT_GT(leaf->Footprint(), fresh);
 }
@@ -368,23 +377,7 @@ TEST_P(IndexPageRestarts, PointsOfKeysOfPaddedFieldsLeadSearchesRight) {
   std::mt19937 random(count);
   std::shuffle(probes.begin(), probes.end(), random);
   const uint32_t fresh = leaf->Footprint();
-  int step = 0;
-  for (const TKeyBytes& probe : probes) {
-    for (int length : {kind.length, kind.length / 2 + 1, 7, 3}) {
-      for (bool counting : {false, true}) {
-        leaf->Pack();
-        leaf->Unpack();
-        const TSearchEnd expected = SearchBothWays(*whole, compare, probe.data(), length, counting);
-        const TSearchEnd got = SearchBothWays(*leaf, compare, probe.data(), length, counting);
-        ASSERT_EQ(expected, got) << "step " << step << " length " << length << " counting " << counting;
-        const int at = counting ? got.second : got.position;
-        if (at >= 1 && at <= int(count)) {
-          ASSERT_EQ(0, memcmp(whole->KeyAt(at), leaf->KeyAt(at), size_t(kind.length))) << "step " << step;
-        }
-        ++step;
-      }
-    }
-  }
+  SearchAsTheWholeLeaf(*whole, *leaf, compare, probes, {kind.length, kind.length / 2 + 1, 7, 3});
   // Padded keys take points too, within their share.
   EXPECT_GT(leaf->Footprint(), fresh);
 }
