@@ -52,19 +52,20 @@ void TDataCursor::ClearIndexState() {
 // Takes the descriptor's values; a key length that its fields do not
 // explain is a damaged header, and no key is built over it.
 void TDataCursor::LoadIndexState(uint8_t n) {
-  // Looked up before the state is cleared, a descriptor is read only from a
-  // slot the file has: a damaged count naming one past the last raises
+  // The descriptor is read once, before the state is cleared, and only from
+  // a slot the file has: a damaged count naming one past the last raises
   // below, with the state cleared as before.
+  const bool keyed = n != NaturalOrderIndex && !(n == 0 && PrimaryIsNatural());
+  const bool valid = keyed && ValidIndexNo(n);
   uint8_t desc[IndexDescSize];
-  if (n < IndexSlotCount && !(n == 0 && PrimaryIsNatural()) && ValidIndexNo(n)) {
+  if (valid) {
     IndexFile().GetIndexDescriptor(n, desc);
     if (TakeKnownIndexState(n, desc)) return;
   }
   ClearIndexState();
   indexNo = n;
-  if (n == NaturalOrderIndex || (n == 0 && PrimaryIsNatural())) return;
-  if (!ValidIndexNo(n)) Raise(EngErrIndexName, {}, std::to_string(n));
-  IndexFile().GetIndexDescriptor(n, desc);
+  if (!keyed) return;
+  if (!valid) Raise(EngErrIndexName, {}, std::to_string(n));
   indexName = IndexFile().GetIndexName(n);
   keyLength = GetLE16(desc + IdxDescKeyLength);
   indexDescending = desc[IdxDescDescending] != 0;
