@@ -121,7 +121,9 @@ TEST_F(BlobFieldTest, ValuesCommittedByTheTablesNumberingKeepToTheirOwnFields) {
   Reopen();
   record = Stored(1);
   for (int i = 0; i < MemoCount; ++i)
-    if (i != 1 && i != 5) EXPECT_EQ(Reference(record, fFirstMemo + i), 0) << i;
+    if (i != 1 && i != 5) {
+      EXPECT_EQ(Reference(record, fFirstMemo + i), 0) << i;
+    }
   EXPECT_EQ(ReadValue(record, fFirstMemo + 1), second);
   EXPECT_EQ(ReadValue(record, fFirstMemo + 5), sixth);
   int32_t size = -1;

@@ -324,7 +324,9 @@ TEST_P(IndexPageDecoding, AReadRefusesEntriesThatDoNotMakeUpTheLeafsBytes) {
     else p[0] = uint8_t(shared), p[1] = uint8_t(removed);
     return damaged;
   };
-  if (compression != kcTrailing) EXPECT_TRUE(refused(withHead(0, 1, heads[0].removed)));
+  if (compression != kcTrailing) {
+    EXPECT_TRUE(refused(withHead(0, 1, heads[0].removed)));
+  }
   for (uint32_t entry : {0u, 1u, count / 2, count - 1}) {
     const TEntryHead& head = heads[entry];
     if (compression == kcLeading) {

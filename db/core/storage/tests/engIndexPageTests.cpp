@@ -223,7 +223,9 @@ void ExpectStoredWhole(TPage& page) {
     const uint8_t* entry = image + PageHeaderSize + (i - 1) * stored;
     ASSERT_EQ(0, memcmp(entry, page.KeyAt(i), size_t(k))) << "entry " << i;
     ASSERT_EQ(page.PointerAt(i), GetLE32(entry + k)) << "entry " << i;
-    if (!page.IsLeaf()) ASSERT_EQ(page.KeyCountAt(i), GetLE32(entry + k + 4)) << "entry " << i;
+    if (!page.IsLeaf()) {
+      ASSERT_EQ(page.KeyCountAt(i), GetLE32(entry + k + 4)) << "entry " << i;
+    }
   }
   const uint8_t* end = image + PageHeaderSize + size_t(page.Count) * stored;
   EXPECT_TRUE(std::all_of(end, static_cast<const uint8_t*>(image) + IndexPageSize, [](uint8_t b) { return b == 0; }));
