@@ -111,12 +111,12 @@ public:
   std::string GetTablePassword() override;
   void SetFieldMap(const uint8_t* fieldDescs, int32_t count, bool assignOffsets) override;
   uint8_t GetIndexNo() const override { return indexNo; }
-  const std::string& GetIndexName() const override { return indexName; }
-  uint16_t KeyLength() const override { return keyLength; }
-  uint8_t KeyFieldCount() const override { return keyFieldCount; }
-  bool IndexIsUnique() const override { return indexUnique; }
-  bool IndexIsDescending() const override { return indexDescending; }
-  bool IndexIsCaseInsensitive() const override { return indexCaseInsensitive; }
+  const std::string& GetIndexName() const override { return indexState.Name; }
+  uint16_t KeyLength() const override { return indexState.KeyLength; }
+  uint8_t KeyFieldCount() const override { return indexState.KeyFieldCount; }
+  bool IndexIsUnique() const override { return indexState.Unique; }
+  bool IndexIsDescending() const override { return indexState.Descending; }
+  bool IndexIsCaseInsensitive() const override { return indexState.CaseInsensitive; }
   bool IsNaturalOrder() const override;
   bool SearchKey(const uint8_t* key, bool nearest, bool keepCrack) override;
   bool FindKey(const uint8_t* key, bool keyIsReady, int fieldCount, int partialLength, bool nearest,
@@ -289,30 +289,10 @@ private:
   uint32_t indexChanges = 0;
   uint32_t blobChanges = 0;
 
-  // Current index.
-  uint8_t indexNo = NaturalOrderIndex;
-  std::string indexName;
-  uint16_t keyLength = 0;
-  uint8_t keyFieldCount = 0;
-  bool indexDescending = false;
-  bool indexCaseInsensitive = false;
-  bool indexUnique = false;
-  uint8_t indexCompression = 0;
-  uint16_t keyFieldNumbers[MaxKeyFields] = {};
-  // Copies of the key fields' descriptors (MaxKeyFields slots), taken only
-  // with a field map or the cursor's own field list; otherwise KeyFieldDesc
-  // reads them where the data file keeps them.
-  TEngineBuffer keyFieldDescs;
-  TKeyComparer comparer;
-  // Index states as LoadIndexState took them, by index number, each with the
-  // descriptor bytes it came from: a record change switches through every
-  // index and back, a dozen switches for a delete and an append, and taking
-  // a state anew (its name, each key field's descriptor) cost each of them
-  // several hundred instructions. A state is taken over again only while
-  // those bytes, the key fields' types and sizes and the language are the
-  // same, so it is what taking it anew would give.
-  struct TTakenIndexState {
-    uint8_t Definition[IdxDescRoot] = {};
+  // What the cursor works with from one index: its descriptor's values and
+  // the comparer its key fields give. One structure, so that a kept state is
+  // taken over, and the current one kept, as a whole.
+  struct TIndexState {
     std::string Name;
     uint16_t KeyLength = 0;
     uint8_t KeyFieldCount = 0;
@@ -322,6 +302,25 @@ private:
     uint8_t Compression = 0;
     uint16_t KeyFieldNumbers[MaxKeyFields] = {};
     TKeyComparer Comparer;
+  };
+
+  // Current index.
+  uint8_t indexNo = NaturalOrderIndex;
+  TIndexState indexState;
+  // Copies of the key fields' descriptors (MaxKeyFields slots), taken only
+  // with a field map or the cursor's own field list; otherwise KeyFieldDesc
+  // reads them where the data file keeps them.
+  TEngineBuffer keyFieldDescs;
+  // Index states as LoadIndexState took them, by index number, each with the
+  // descriptor bytes it came from: a record change switches through every
+  // index and back, a dozen switches for a delete and an append, and taking
+  // a state anew (its name, each key field's descriptor) cost each of them
+  // several hundred instructions. A state is taken over again only while
+  // those bytes, the key fields' types and sizes and the language are the
+  // same, so it is what taking it anew would give.
+  struct TTakenIndexState {
+    uint8_t Definition[IdxDescRoot] = {};
+    TIndexState State;
   };
   std::unique_ptr<TTakenIndexState> takenIndexStates[IndexSlotCount];
 

@@ -117,11 +117,11 @@ bool TCursorFilterSet::TryBuildInUse() {
 // most of the table is taken through the keys outside it.
 bool TCursorFilterSet::TryBuildInRange() {
   TKeyStretch stretch;
-  stretch.Length = cursor.keyLength;
+  stretch.Length = cursor.indexState.KeyLength;
   stretch.HasFrom = !cursor.rangeLowOpen;
   stretch.HasTo = !cursor.rangeHighOpen;
-  std::memcpy(stretch.From, cursor.rangeLow.Get(), cursor.keyLength);
-  std::memcpy(stretch.To, cursor.rangeHigh.Get(), cursor.keyLength);
+  std::memcpy(stretch.From, cursor.rangeLow.Get(), cursor.indexState.KeyLength);
+  std::memcpy(stretch.To, cursor.rangeHigh.Get(), cursor.indexState.KeyLength);
   if (cursor.LanguageId() == 0 && cursor.windowLast >= cursor.windowFirst &&
       int64_t(cursor.windowLast - cursor.windowFirst + 1) * 2 > int64_t(cursor.IndexFile().GetRecordCount())) {
     if (!cursor.TryFillOutsideStretch(stretch, *inRange)) return false;

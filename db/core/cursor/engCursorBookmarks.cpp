@@ -7,16 +7,16 @@
 #include "engRecordsBitmap.h"
 #include "engScopeGuard.h"
 
-int TDataCursor::GetBookmarkSize() const { return IsNaturalOrder() ? 4 : keyLength; }
+int TDataCursor::GetBookmarkSize() const { return IsNaturalOrder() ? 4 : indexState.KeyLength; }
 
 void TDataCursor::GetBookmark(uint8_t* bookmark) const {
   filtering.SettleEdge();
   if (IsNaturalOrder()) PutLE32(bookmark, recordNumber);
-  else std::memcpy(bookmark, currentKey, keyLength);
+  else std::memcpy(bookmark, currentKey, indexState.KeyLength);
 }
 
 int TDataCursor::CompareBookmarks(const uint8_t* a, const uint8_t* b) const {
-  if (!IsNaturalOrder()) return CompareKeys(a, b, keyLength);
+  if (!IsNaturalOrder()) return CompareKeys(a, b, indexState.KeyLength);
   const int32_t first = int32_t(GetLE32(a));
   const int32_t second = int32_t(GetLE32(b));
   return first > second ? 1 : first < second ? -1 : 0;

@@ -96,10 +96,10 @@ bool TDataCursor::IndexTreesSound() {
         for (uint32_t i = 0; i < count; ++i) {
           const uint32_t slot = first + i;
           if (n != DeletedIndexNo && !inUse[slot]) continue;
-          std::fill(built.begin(), built.begin() + keyLength, 0);
+          std::fill(built.begin(), built.begin() + indexState.KeyLength, 0);
           if (n == DeletedIndexNo) BuildDeletedKey(block.data() + i * recordSize, built.data());
           else BuildKey(block.data() + i * recordSize, built.data());
-          expectedSums[t] += KeyRecordShare(built.data(), keyLength, slot);
+          expectedSums[t] += KeyRecordShare(built.data(), indexState.KeyLength, slot);
           ++expectedKeys[t];
         }
       }
@@ -153,28 +153,28 @@ bool TDataCursor::IndexTreeSound(uint8_t n, const std::vector<bool>& inUse, std:
       if (page->Right != (i + 1 < level.size() ? level[i + 1].Offset : 0)) return false;
       if (depth > 0) {
         if (page->KeyCount() != child.KeyCount) return false;
-        if (CompareKeys(page->KeyAt(1), child.Low.data(), keyLength) < 0) return false;
-        if (!lastKey.empty() && CompareKeys(lastKey.data(), child.Low.data(), keyLength) >= 0) return false;
+        if (CompareKeys(page->KeyAt(1), child.Low.data(), indexState.KeyLength) < 0) return false;
+        if (!lastKey.empty() && CompareKeys(lastKey.data(), child.Low.data(), indexState.KeyLength) >= 0) return false;
       }
       // Keys of a pinned page stay where they are: only the page's last
       // key is copied, for the first of the next page to compare with.
       const uint8_t* previous = lastKey.empty() ? nullptr : lastKey.data();
       for (int entry = 1; entry <= page->Count; ++entry) {
         const uint8_t* key = page->KeyAt(entry);
-        if (previous && CompareKeys(key, previous, keyLength) <= 0) return false;
+        if (previous && CompareKeys(key, previous, indexState.KeyLength) <= 0) return false;
         previous = key;
         const uint32_t pointer = page->PointerAt(entry);
         if (!leafLevel) {
-          below.push_back({pointer, page->KeyCountAt(entry), {key, key + keyLength}});
+          below.push_back({pointer, page->KeyCountAt(entry), {key, key + indexState.KeyLength}});
           continue;
         }
         if (pointer == 0 || pointer > slots || seen[pointer]) return false;
         if (n != DeletedIndexNo && !inUse[pointer]) return false;
-        foundSum += KeyRecordShare(key, keyLength, pointer);
+        foundSum += KeyRecordShare(key, indexState.KeyLength, pointer);
         seen[pointer] = true;
         ++found;
       }
-      lastKey.assign(previous, previous + keyLength);
+      lastKey.assign(previous, previous + indexState.KeyLength);
     }
     level = std::move(below);
   }

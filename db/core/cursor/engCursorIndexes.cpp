@@ -78,7 +78,7 @@ void TDataCursor::ReFindAfterIndexChange(const uint8_t* record, bool hadRecord, 
 void TDataCursor::SetIndexName(const std::string& name) {
   RequireOpen();
   // Natural order has no name: an empty name from there selects the primary index.
-  if (indexNo != NaturalOrderIndex && SameText(name, indexName)) return;
+  if (indexNo != NaturalOrderIndex && SameText(name, indexState.Name)) return;
   const int slot = FindIndexByName(name);
   if (slot < 0) Raise(EngErrIndexName, {}, name);
   SetIndexNo(uint8_t(slot));
@@ -91,7 +91,9 @@ void TDataCursor::SetPrimaryIsNatural() {
 
 // ---- index entries -------------------------------------------------------------
 
-TIndexTree TDataCursor::CurrentTree() const { return TIndexTree(IndexFile(), indexNo, comparer, keyLength, tableName); }
+TIndexTree TDataCursor::CurrentTree() const {
+  return TIndexTree(IndexFile(), indexNo, indexState.Comparer, indexState.KeyLength, tableName);
+}
 
 bool TDataCursor::KeyExists(const uint8_t* key) {
   RequireOpen();
@@ -116,7 +118,7 @@ void TDataCursor::ReplaceKey(const uint8_t* oldKey, const uint8_t* newKey, uint3
 }
 
 void TDataCursor::FreeIndexPages(uint8_t n) {
-  TIndexTree(IndexFile(), n, comparer, keyLength, tableName).FreePages();
+  TIndexTree(IndexFile(), n, indexState.Comparer, indexState.KeyLength, tableName).FreePages();
 }
 
 // ---- adding and dropping indexes -------------------------------------------------
@@ -174,7 +176,7 @@ void TDataCursor::InsertKeysOfRecords(uint8_t n, bool removeDuplicates) {
         BuildKey(record->Buffer(), key);
         // The look-up's descent is the insert's too.
         if (!CurrentTree().FindKey(key, place)) CurrentTree().InsertAt(place, key, slot);
-        else if (indexUnique && removeDuplicates) RemoveDuplicateRecord(n, record);
+        else if (indexState.Unique && removeDuplicates) RemoveDuplicateRecord(n, record);
         else Raise(EngErrDuplicateKey);
       }
     }
@@ -196,7 +198,7 @@ void TDataCursor::RemoveDuplicateRecord(uint8_t newIndex, TRecord* record) {
   LoadIndexState(DeletedIndexNo);
   uint8_t deletedKey[MaxIndexKeyLength];
   BuildDeletedKey(buffer, key);
-  std::memcpy(deletedKey, key, keyLength);
+  std::memcpy(deletedKey, key, indexState.KeyLength);
   deletedKey[0] = 1;
   ReplaceKey(key, deletedKey, record->RecordNumber());
   FreeRecordBlobs(record);

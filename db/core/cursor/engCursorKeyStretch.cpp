@@ -90,12 +90,12 @@ bool TDataCursor::TryFindEdge(const uint8_t* bound, int length, bool strict, uin
   // The probe's tail sorts first in index order, so that it lands at the
   // edge rather than past the keys equal to the bound.
   uint8_t probe[MaxIndexKeyLength];
-  std::memcpy(probe, bound, keyLength);
-  if (indexDescending) FillKeyHigh(probe, length);
+  std::memcpy(probe, bound, indexState.KeyLength);
+  if (indexState.Descending) FillKeyHigh(probe, length);
   else FillKeyLow(probe, length);
-  TLeafWalker walker(*this, indexNo, comparer);
+  TLeafWalker walker(*this, indexNo, indexState.Comparer);
   bool hit = false;
-  if (!walker.ToKey(probe, keyLength, TLeafSearchEnd::FirstNotBelow, hit)) return false;
+  if (!walker.ToKey(probe, indexState.KeyLength, TLeafSearchEnd::FirstNotBelow, hit)) return false;
   if (walker.IndexEmpty()) {
     logical = 1;
     return true;
@@ -120,7 +120,7 @@ bool TDataCursor::TryStretchPositions(const TKeyStretch& stretch, uint32_t& firs
   if (stretch.HasTo) {
     if (!TryFindEdge(stretch.To, stretch.Length, stretch.ToInclusive, end)) return false;
   } else {
-    TLeafWalker walker(*this, indexNo, comparer);
+    TLeafWalker walker(*this, indexNo, indexState.Comparer);
     if (!walker.ToLast()) return false;
     end = walker.IndexEmpty() ? 1 : walker.Logical() + 1;
   }
@@ -130,7 +130,7 @@ bool TDataCursor::TryStretchPositions(const TKeyStretch& stretch, uint32_t& firs
 
 bool TDataCursor::TryFillPositions(uint32_t first, uint32_t end, const uint8_t* nullByte, TRecordsBitmap& bits) {
   if (first >= end) return true;
-  TLeafWalker walker(*this, indexNo, comparer);
+  TLeafWalker walker(*this, indexNo, indexState.Comparer);
   if (!walker.ToLogical(first)) return false;
   for (uint32_t position = first; position < end && walker.OnEntry(); ++position) {
     if (!nullByte || walker.Key()[0] != *nullByte) {
@@ -163,13 +163,13 @@ bool TDataCursor::TryFillOutsideStretch(const TKeyStretch& stretch, TRecordsBitm
 void TDataCursor::BuildNullStretch(const TExpToken& column, TKeyStretch& stretch) {
   uint8_t fieldDesc[FieldDescSize];
   GetTableFieldDesc(column.FieldNo, fieldDesc);
-  const bool fieldDescending = !indexDescending && comparer.Fields[0].Descending;
+  const bool fieldDescending = !indexState.Descending && indexState.Comparer.Fields[0].Descending;
   uint8_t nullKey[MaxIndexKeyLength] = {};
-  BuildKeySegment(fieldDesc, nullptr, nullKey, indexCaseInsensitive, fieldDescending, LanguageId(), SortId());
+  BuildKeySegment(fieldDesc, nullptr, nullKey, indexState.CaseInsensitive, fieldDescending, LanguageId(), SortId());
   stretch = TKeyStretch{};
   stretch.HasFrom = stretch.HasTo = true;
-  std::memcpy(stretch.From, nullKey, keyLength);
-  std::memcpy(stretch.To, nullKey, keyLength);
+  std::memcpy(stretch.From, nullKey, indexState.KeyLength);
+  std::memcpy(stretch.To, nullKey, indexState.KeyLength);
   stretch.Length = 1;
 }
 
@@ -179,8 +179,8 @@ void TDataCursor::BuildConditionStretches(const TExpToken& node, std::vector<TKe
   const TExpToken& column = *ColumnOf(node.First);
   uint8_t fieldDesc[FieldDescSize];
   GetTableFieldDesc(column.FieldNo, fieldDesc);
-  const bool fieldDescending = !indexDescending && comparer.Fields[0].Descending;
-  const bool reverse = indexDescending || comparer.Fields[0].Descending;
+  const bool fieldDescending = !indexState.Descending && indexState.Comparer.Fields[0].Descending;
+  const bool reverse = indexState.Descending || indexState.Comparer.Fields[0].Descending;
   const int fieldLength = 1 + fieldDesc[FieldDescStoredSizeOffset];
   TKeyStretch nulls;
   BuildNullStretch(column, nulls);
@@ -189,7 +189,8 @@ void TDataCursor::BuildConditionStretches(const TExpToken& node, std::vector<TKe
   auto valueKey = [&](const TExpToken& constant, uint8_t* key) {
     std::memset(key, 0, MaxIndexKeyLength);
     key[0] = 1;
-    BuildKeySegment(fieldDesc, constant.Value, key, indexCaseInsensitive, fieldDescending, LanguageId(), SortId());
+    BuildKeySegment(fieldDesc, constant.Value, key, indexState.CaseInsensitive, fieldDescending, LanguageId(),
+                    SortId());
   };
   // [low, high] in value order (nil: open), each bound inclusive or not.
   auto valueStretch = [&](const TExpToken* low, bool lowInclusive, const TExpToken* high, bool highInclusive,

@@ -39,14 +39,8 @@ bool TDataCursor::IsNaturalOrder() const {
 
 void TDataCursor::ClearIndexState() {
   indexNo = NaturalOrderIndex;
-  indexName.clear();
-  keyLength = 0;
-  keyFieldCount = 0;
-  indexDescending = indexCaseInsensitive = indexUnique = false;
-  indexCompression = 0;
-  std::memset(keyFieldNumbers, 0, sizeof keyFieldNumbers);
-  comparer = TKeyComparer();
-  comparer.IndexNo = NaturalOrderIndex;
+  indexState = TIndexState();
+  indexState.Comparer.IndexNo = NaturalOrderIndex;
 }
 
 // Takes the descriptor's values; a key length that its fields do not
@@ -66,38 +60,40 @@ void TDataCursor::LoadIndexState(uint8_t n) {
   indexNo = n;
   if (!keyed) return;
   if (!valid) Raise(EngErrIndexName, {}, std::to_string(n));
-  indexName = IndexFile().GetIndexName(n);
-  keyLength = GetLE16(desc + IdxDescKeyLength);
-  indexDescending = desc[IdxDescDescending] != 0;
-  indexCaseInsensitive = desc[IdxDescCaseInsensitive] != 0;
-  indexUnique = desc[IdxDescUnique] != 0;
-  indexCompression = desc[IdxDescCompression];
-  keyFieldCount = desc[IdxDescFieldCount];
+  TIndexState& state = indexState;
+  state.Name = IndexFile().GetIndexName(n);
+  state.KeyLength = GetLE16(desc + IdxDescKeyLength);
+  state.Descending = desc[IdxDescDescending] != 0;
+  state.CaseInsensitive = desc[IdxDescCaseInsensitive] != 0;
+  state.Unique = desc[IdxDescUnique] != 0;
+  state.Compression = desc[IdxDescCompression];
+  state.KeyFieldCount = desc[IdxDescFieldCount];
 
-  comparer.IndexNo = n;
-  comparer.LanguageId = LanguageId();
-  comparer.SortId = SortId();
-  comparer.Descending = indexDescending;
+  state.Comparer.IndexNo = n;
+  state.Comparer.LanguageId = LanguageId();
+  state.Comparer.SortId = SortId();
+  state.Comparer.Descending = state.Descending;
   if (n == DeletedIndexNo) {
-    keyFieldCount = 0;
-    if (keyLength != DeletedKeyLength) Raise(EngErrHeaderCorrupt);
+    state.KeyFieldCount = 0;
+    if (state.KeyLength != DeletedKeyLength) Raise(EngErrHeaderCorrupt);
     KeepIndexState(desc);
     return;
   }
-  if (keyFieldCount > MaxKeyFields) Raise(EngErrHeaderCorrupt);
-  int expected = indexUnique ? 0 : 4;
-  for (int i = 0; i < keyFieldCount; ++i) keyFieldNumbers[i] = GetLE16(desc + IdxDescFieldNumbers + 2 * i);
+  if (state.KeyFieldCount > MaxKeyFields) Raise(EngErrHeaderCorrupt);
+  int expected = state.Unique ? 0 : 4;
+  for (int i = 0; i < state.KeyFieldCount; ++i)
+    state.KeyFieldNumbers[i] = GetLE16(desc + IdxDescFieldNumbers + 2 * i);
   RefreshKeyFieldDescs();
-  for (int i = 0; i < keyFieldCount; ++i) {
+  for (int i = 0; i < state.KeyFieldCount; ++i) {
     const uint8_t* fieldDesc = KeyFieldDesc(i);
-    TKeyField& field = comparer.Fields[i];
+    TKeyField& field = state.Comparer.Fields[i];
     field.FieldType = fieldDesc[FieldDescTypeOffset];
     field.StoredSize = fieldDesc[FieldDescStoredSizeOffset];
     field.Descending = desc[IdxDescFieldDescending + i] != 0;
     expected += field.StoredSize + 1;
   }
-  comparer.FieldCount = keyFieldCount;
-  if (expected != keyLength || keyLength > MaxIndexKeyLength) Raise(EngErrHeaderCorrupt);
+  state.Comparer.FieldCount = state.KeyFieldCount;
+  if (expected != state.KeyLength || state.KeyLength > MaxIndexKeyLength) Raise(EngErrHeaderCorrupt);
   KeepIndexState(desc);
 }
 
@@ -107,27 +103,20 @@ void TDataCursor::LoadIndexState(uint8_t n) {
 // the state.
 bool TDataCursor::TakeKnownIndexState(uint8_t n, const uint8_t* desc) {
   ENG_ASSERT(n < std::size(takenIndexStates));
-  const TTakenIndexState* known = takenIndexStates[n].get();
-  if (!known || CopiesKeyFieldDescs(*this) || std::memcmp(known->Definition, desc, IdxDescRoot) != 0 ||
-      known->Comparer.LanguageId != LanguageId() || known->Comparer.SortId != SortId())
+  const TTakenIndexState* taken = takenIndexStates[n].get();
+  if (!taken || CopiesKeyFieldDescs(*this) || std::memcmp(taken->Definition, desc, IdxDescRoot) != 0)
     return false;
+  const TIndexState& known = taken->State;
+  if (known.Comparer.LanguageId != LanguageId() || known.Comparer.SortId != SortId()) return false;
   const TDataFile& data = DataFile();
-  for (int i = 0; i < known->KeyFieldCount; ++i) {
-    const uint8_t* fieldDesc = data.FieldDescAt(known->KeyFieldNumbers[i]);
-    if (!fieldDesc || fieldDesc[FieldDescTypeOffset] != known->Comparer.Fields[i].FieldType ||
-        fieldDesc[FieldDescStoredSizeOffset] != known->Comparer.Fields[i].StoredSize)
+  for (int i = 0; i < known.KeyFieldCount; ++i) {
+    const uint8_t* fieldDesc = data.FieldDescAt(known.KeyFieldNumbers[i]);
+    if (!fieldDesc || fieldDesc[FieldDescTypeOffset] != known.Comparer.Fields[i].FieldType ||
+        fieldDesc[FieldDescStoredSizeOffset] != known.Comparer.Fields[i].StoredSize)
       return false;
   }
   indexNo = n;
-  indexName = known->Name;
-  keyLength = known->KeyLength;
-  keyFieldCount = known->KeyFieldCount;
-  indexDescending = known->Descending;
-  indexCaseInsensitive = known->CaseInsensitive;
-  indexUnique = known->Unique;
-  indexCompression = known->Compression;
-  std::memcpy(keyFieldNumbers, known->KeyFieldNumbers, sizeof keyFieldNumbers);
-  comparer = known->Comparer;
+  indexState = known;
   return true;
 }
 
@@ -137,15 +126,7 @@ void TDataCursor::KeepIndexState(const uint8_t* desc) {
   std::unique_ptr<TTakenIndexState>& known = takenIndexStates[indexNo];
   if (!known) known = std::make_unique<TTakenIndexState>();
   std::memcpy(known->Definition, desc, IdxDescRoot);
-  known->Name = indexName;
-  known->KeyLength = keyLength;
-  known->KeyFieldCount = keyFieldCount;
-  known->Descending = indexDescending;
-  known->CaseInsensitive = indexCaseInsensitive;
-  known->Unique = indexUnique;
-  known->Compression = indexCompression;
-  std::memcpy(known->KeyFieldNumbers, keyFieldNumbers, sizeof keyFieldNumbers);
-  known->Comparer = comparer;
+  known->State = indexState;
 }
 
 // Any marker but 0 deletes the record (TRecord::IsDeleted), so a damaged
@@ -156,24 +137,25 @@ void TDataCursor::BuildDeletedKey(const uint8_t* record, uint8_t* key) {
 }
 
 const uint8_t* TDataCursor::KeyFieldDesc(int i) const {
-  ENG_ASSERT(i >= 0 && i < keyFieldCount);
+  ENG_ASSERT(i >= 0 && i < indexState.KeyFieldCount);
   if (CopiesKeyFieldDescs(*this)) return KeyFieldSlot(keyFieldDescs, i);
-  const uint8_t* fieldDesc = DataFile().FieldDescAt(keyFieldNumbers[i]);
+  const uint8_t* fieldDesc = DataFile().FieldDescAt(indexState.KeyFieldNumbers[i]);
   // A field the file does not have raises as taking its copy would.
-  if (!fieldDesc) RaiseEngineError(EngErrFieldNumber, FieldsTableName(), std::to_string(keyFieldNumbers[i]));
+  if (!fieldDesc) RaiseEngineError(EngErrFieldNumber, FieldsTableName(), std::to_string(indexState.KeyFieldNumbers[i]));
   return fieldDesc;
 }
 
 void TDataCursor::RefreshKeyFieldDescs() {
   if (!CopiesKeyFieldDescs(*this)) return;
   if (!keyFieldDescs) keyFieldDescs = TEngineBuffer(size_t(MaxKeyFields) * FieldDescSize);
-  for (int i = 0; i < keyFieldCount; ++i) GetTableFieldDesc(keyFieldNumbers[i], KeyFieldSlot(keyFieldDescs, i));
+  for (int i = 0; i < indexState.KeyFieldCount; ++i)
+    GetTableFieldDesc(indexState.KeyFieldNumbers[i], KeyFieldSlot(keyFieldDescs, i));
 }
 
 bool TDataCursor::KeyFieldDescsCurrent() const {
   uint8_t fieldDesc[FieldDescSize];
-  for (int i = 0; i < keyFieldCount; ++i) {
-    GetTableFieldDesc(keyFieldNumbers[i], fieldDesc);
+  for (int i = 0; i < indexState.KeyFieldCount; ++i) {
+    GetTableFieldDesc(indexState.KeyFieldNumbers[i], fieldDesc);
     if (std::memcmp(fieldDesc, KeyFieldDesc(i), FieldDescSize) != 0) return false;
   }
   return true;
@@ -185,19 +167,19 @@ void TDataCursor::BuildKey(const uint8_t* record, uint8_t* key) {
     return;
   }
   ENG_ASSERT(KeyFieldDescsCurrent());
-  std::memset(key, 0, keyLength);
+  std::memset(key, 0, indexState.KeyLength);
   uint8_t value[256];
   int offset = 0;
   // Descriptors read in place all come from the one data file, looked up
   // once for the key; KeyFieldDesc gives the copies, and raises for a
   // field the file does not have.
   const TDataFile* inPlace = CopiesKeyFieldDescs(*this) ? nullptr : &DataFile();
-  for (int i = 0; i < keyFieldCount; ++i) {
-    const uint8_t* fieldDesc = inPlace ? inPlace->FieldDescAt(keyFieldNumbers[i]) : nullptr;
+  for (int i = 0; i < indexState.KeyFieldCount; ++i) {
+    const uint8_t* fieldDesc = inPlace ? inPlace->FieldDescAt(indexState.KeyFieldNumbers[i]) : nullptr;
     if (!fieldDesc) fieldDesc = KeyFieldDesc(i);
     // Read in place, a descriptor is the file's current one: it must still
     // fit the key layout the index state was taken with.
-    if (fieldDesc[FieldDescStoredSizeOffset] != comparer.Fields[i].StoredSize) Raise(EngErrHeaderCorrupt);
+    if (fieldDesc[FieldDescStoredSizeOffset] != indexState.Comparer.Fields[i].StoredSize) Raise(EngErrHeaderCorrupt);
     bool blank = true;
     // Read where the record holds it (a copy of the stored size was a
     // quarter of building the key), but for the values GetFieldValue makes.
@@ -208,16 +190,16 @@ void TDataCursor::BuildKey(const uint8_t* record, uint8_t* key) {
     }
     key[offset] = blank ? 0 : 1;
     // A descending index reverses the whole key in the comparison instead.
-    const bool fieldDescending = !indexDescending && comparer.Fields[i].Descending;
-    BuildKeySegment(fieldDesc, blank ? nullptr : bytes, key + offset, indexCaseInsensitive, fieldDescending,
+    const bool fieldDescending = !indexState.Descending && indexState.Comparer.Fields[i].Descending;
+    BuildKeySegment(fieldDesc, blank ? nullptr : bytes, key + offset, indexState.CaseInsensitive, fieldDescending,
                     LanguageId(), SortId());
-    offset += comparer.Fields[i].StoredSize + 1;
+    offset += indexState.Comparer.Fields[i].StoredSize + 1;
   }
-  if (!indexUnique) EncodeInt32Key(GetRecordAutoInc(record), key + offset);
+  if (!indexState.Unique) EncodeInt32Key(GetRecordAutoInc(record), key + offset);
 }
 
 int TDataCursor::CompareKeys(const uint8_t* a, const uint8_t* b, int length) const {
-  return comparer.CompareKeys(a, b, length);
+  return indexState.Comparer.CompareKeys(a, b, length);
 }
 
 namespace {
@@ -246,12 +228,12 @@ void FillKeyTail(uint8_t* key, int from, int keyLength, const TKeyComparer& comp
 
 void TDataCursor::FillKeyLow(uint8_t* key, int from) const {
   const bool localeAware = LanguageId() != 0 && indexNo != DeletedIndexNo;
-  FillKeyTail(key, from, keyLength, comparer, localeAware, 0x00, charMap[0]);
+  FillKeyTail(key, from, indexState.KeyLength, indexState.Comparer, localeAware, 0x00, charMap[0]);
 }
 
 void TDataCursor::FillKeyHigh(uint8_t* key, int from) const {
   const bool localeAware = LanguageId() != 0 && indexNo != DeletedIndexNo;
-  FillKeyTail(key, from, keyLength, comparer, localeAware, 0xFF, charMap[255]);
+  FillKeyTail(key, from, indexState.KeyLength, indexState.Comparer, localeAware, 0xFF, charMap[255]);
 }
 
 void TDataCursor::IncrementKey(uint8_t* key, int length) {
@@ -272,11 +254,11 @@ void TDataCursor::DecrementKey(uint8_t* key, int length) {
 
 int TDataCursor::PartialKeyLength(int fieldCount, int partialLength) const {
   int fields = fieldCount;
-  if (fields <= 0 && partialLength <= 0) fields = keyFieldCount;
-  fields = std::clamp(fields, 0, int(keyFieldCount));
+  if (fields <= 0 && partialLength <= 0) fields = indexState.KeyFieldCount;
+  fields = std::clamp(fields, 0, int(indexState.KeyFieldCount));
   int length = 0;
-  for (int i = 0; i < fields; ++i) length += comparer.Fields[i].StoredSize + 1;
-  if (partialLength > 0 && fields < keyFieldCount)
-    length += 1 + std::min(partialLength, int(comparer.Fields[fields].StoredSize));
-  return std::min(length, int(keyLength));
+  for (int i = 0; i < fields; ++i) length += indexState.Comparer.Fields[i].StoredSize + 1;
+  if (partialLength > 0 && fields < indexState.KeyFieldCount)
+    length += 1 + std::min(partialLength, int(indexState.Comparer.Fields[fields].StoredSize));
+  return std::min(length, int(indexState.KeyLength));
 }

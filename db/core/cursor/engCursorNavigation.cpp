@@ -52,7 +52,7 @@ void TDataCursor::SetNaturalPosition(uint32_t record, int32_t logical, bool bof,
 void TDataCursor::SetIndexPosition(const TLeafWalker& walker, bool bof, bool eof, TRunCount runs) {
   filtering.DropEdge();
   const uint32_t record = walker.Record();
-  CopyFew(currentKey, walker.Key(), size_t(keyLength));
+  CopyFew(currentKey, walker.Key(), size_t(indexState.KeyLength));
   keptLeaf = walker.PageOffset();
   keptEntry = walker.Entry();
   // A walk resumed on its leaf made no descent: the way kept last still
@@ -169,15 +169,16 @@ bool TDataCursor::StepToAcceptable(TLeafWalker& walker, bool forward, bool takeC
 // (high) key, or from the end of the index.
 bool TDataCursor::TryPlaceAtEdge(bool first, bool& found) {
   found = false;
-  TLeafWalker walker(*this, indexNo, comparer);
+  TLeafWalker walker(*this, indexNo, indexState.Comparer);
   bool hit = false;
   const bool fromLow = rangeActive && !rangeLowOpen;
   const bool fromHigh = rangeActive && !rangeHighOpen;
   if (first) {
-    if (!(fromLow ? walker.ToKey(rangeLow.Get(), keyLength, TLeafSearchEnd::FirstNotBelow, hit) : walker.ToFirst()))
+    if (!(fromLow ? walker.ToKey(rangeLow.Get(), indexState.KeyLength, TLeafSearchEnd::FirstNotBelow, hit)
+                  : walker.ToFirst()))
       return false;
   } else if (fromHigh) {
-    if (!walker.ToKey(rangeHigh.Get(), keyLength, TLeafSearchEnd::PastLower, hit)) return false;
+    if (!walker.ToKey(rangeHigh.Get(), indexState.KeyLength, TLeafSearchEnd::PastLower, hit)) return false;
     if (!hit && !walker.Prior()) return false;
   } else if (!walker.ToLast()) {
     return false;
@@ -249,7 +250,7 @@ bool TDataCursor::TryMoveIndex(int32_t n) {
     SetEmptyPosition();
     return true;
   }
-  TLeafWalker walker(*this, indexNo, comparer);
+  TLeafWalker walker(*this, indexNo, indexState.Comparer);
   bool exact = false;
   // Back where the kept key was last found, without a descent. Any change
   // to the table since made the cursor find its place again, which
@@ -259,7 +260,7 @@ bool TDataCursor::TryMoveIndex(int32_t n) {
       !walker.Resume(keptLeaf, keptEntry, currentKey, recordNumber, uint32_t(logicalPosition), resumed))
     return false;
   if (resumed) exact = true;
-  else if (!walker.ToKey(currentKey, keyLength, TLeafSearchEnd::PastLower, exact)) return false;
+  else if (!walker.ToKey(currentKey, indexState.KeyLength, TLeafSearchEnd::PastLower, exact)) return false;
   if (walker.IndexEmpty()) {
     SetEmptyPosition();
     return true;
@@ -280,7 +281,7 @@ bool TDataCursor::TryMoveIndex(int32_t n) {
     // Only the kept key itself may be taken again, from the crack next to
     // it: anything else that is no step past it would repeat forever.
     auto outOfOrder = [&] {
-      const int order = CompareKeys(walker.Key(), currentKey, keyLength);
+      const int order = CompareKeys(walker.Key(), currentKey, indexState.KeyLength);
       return forward ? order < 0 || (order == 0 && !beforeFirst) : order > 0 || (order == 0 && !afterLast);
     };
     if (stepsFromKept) ENG_ASSERT(!outOfOrder());
@@ -292,7 +293,7 @@ bool TDataCursor::TryMoveIndex(int32_t n) {
       SetIndexPosition(walker, false, false, runs);
       return true;
     }
-    std::memcpy(currentKey, walker.Key(), keyLength);
+    std::memcpy(currentKey, walker.Key(), indexState.KeyLength);
     keptLeaf = walker.PageOffset();
     keptEntry = walker.Entry();
     recordNumber = walker.Record();
@@ -448,7 +449,7 @@ bool TDataCursor::TrySetSequenceIndex(int32_t n) {
     afterLast = true;
     return true;
   }
-  TLeafWalker walker(*this, indexNo, comparer);
+  TLeafWalker walker(*this, indexNo, indexState.Comparer);
   if (!walker.ToLogical(uint32_t(windowFirst + n - 1))) return false;
   if (!StepToAcceptable(walker, true, true, found)) return false;
   if (!found) {

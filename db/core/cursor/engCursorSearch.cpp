@@ -42,9 +42,9 @@ bool TDataCursor::TrySearchKey(const uint8_t* key, bool, bool& found) {
     if (!edgeFound) SetEmptyPosition();
     return true;
   }
-  TLeafWalker walker(*this, indexNo, comparer);
+  TLeafWalker walker(*this, indexNo, indexState.Comparer);
   bool hit = false;
-  if (!walker.ToKey(key, keyLength, TLeafSearchEnd::PastLower, hit)) return false;
+  if (!walker.ToKey(key, indexState.KeyLength, TLeafSearchEnd::PastLower, hit)) return false;
   if (walker.IndexEmpty()) {
     SetEmptyPosition();
     return true;
@@ -72,16 +72,16 @@ bool TDataCursor::FindKey(const uint8_t* key, bool keyIsReady, int fieldCount, i
   TOperationBracket bracket(*this);
   if (!key) return false;
   uint8_t searchKey[MaxIndexKeyLength] = {};
-  if (keyIsReady) std::memcpy(searchKey, key, keyLength);
+  if (keyIsReady) std::memcpy(searchKey, key, indexState.KeyLength);
   else BuildKey(key, searchKey);
 
   bool result;
-  const bool wholeKey = fieldCount == 0 || fieldCount >= keyFieldCount;
-  if (wholeKey && indexUnique && (fieldCount != 0 || partialLength == 0)) {
+  const bool wholeKey = fieldCount == 0 || fieldCount >= indexState.KeyFieldCount;
+  if (wholeKey && indexState.Unique && (fieldCount != 0 || partialLength == 0)) {
     result = SearchKey(searchKey, nearest, false);
   } else {
     const int compared = PartialKeyLength(fieldCount, partialLength);
-    if (indexDescending) FillKeyHigh(searchKey, compared);
+    if (indexState.Descending) FillKeyHigh(searchKey, compared);
     else FillKeyLow(searchKey, compared);
     SearchKey(searchKey, true, false);
     result = SeesRecords() && OnRecord() && std::memcmp(currentKey, searchKey, size_t(compared)) == 0;
@@ -93,18 +93,18 @@ bool TDataCursor::FindKey(const uint8_t* key, bool keyIsReady, int fieldCount, i
 // ---- ranges ------------------------------------------------------------------
 
 bool TDataCursor::BelowRange(const uint8_t* key) const {
-  return rangeActive && !rangeLowOpen && CompareKeys(key, rangeLow.Get(), keyLength) < 0;
+  return rangeActive && !rangeLowOpen && CompareKeys(key, rangeLow.Get(), indexState.KeyLength) < 0;
 }
 
 bool TDataCursor::AboveRange(const uint8_t* key) const {
-  return rangeActive && !rangeHighOpen && CompareKeys(key, rangeHigh.Get(), keyLength) > 0;
+  return rangeActive && !rangeHighOpen && CompareKeys(key, rangeHigh.Get(), indexState.KeyLength) > 0;
 }
 
 bool TDataCursor::TryCountKeys(const uint8_t* key, bool inclusive, uint32_t& count) {
-  TLeafWalker walker(*this, indexNo, comparer);
+  TLeafWalker walker(*this, indexNo, indexState.Comparer);
   bool hit = false;
   const TLeafSearchEnd end = inclusive ? TLeafSearchEnd::PastLower : TLeafSearchEnd::FirstNotBelow;
-  if (!walker.ToKey(key, keyLength, end, hit)) return false;
+  if (!walker.ToKey(key, indexState.KeyLength, end, hit)) return false;
   count = walker.IndexEmpty() ? 0 : walker.Logical() - 1 + (inclusive && hit ? 1 : 0);
   return true;
 }
@@ -117,7 +117,7 @@ void TDataCursor::ComputeRangeWindow() {
     windowLast = int32_t(IndexFile().GetRecordCount());
     return;
   }
-  if (!rangeLowOpen && !rangeHighOpen && CompareKeys(rangeLow.Get(), rangeHigh.Get(), keyLength) > 0) {
+  if (!rangeLowOpen && !rangeHighOpen && CompareKeys(rangeLow.Get(), rangeHigh.Get(), indexState.KeyLength) > 0) {
     windowFirst = windowLast = 0;
     return;
   }
@@ -139,11 +139,11 @@ void TDataCursor::ComputeRangeWindow() {
 // filled towards the open side.
 void TDataCursor::BuildRangeBound(bool keyIsReady, const uint8_t* given, int fieldCount, bool low, uint8_t* bound) {
   std::memset(bound, 0, MaxIndexKeyLength);
-  if (keyIsReady) std::memcpy(bound, given, keyLength);
+  if (keyIsReady) std::memcpy(bound, given, indexState.KeyLength);
   else BuildKey(given, bound);
-  if ((fieldCount > 0 && fieldCount < keyFieldCount) || !indexUnique) {
+  if ((fieldCount > 0 && fieldCount < indexState.KeyFieldCount) || !indexState.Unique) {
     const int compared = PartialKeyLength(fieldCount, 0);
-    if (low != indexDescending) FillKeyLow(bound, compared);
+    if (low != indexState.Descending) FillKeyLow(bound, compared);
     else FillKeyHigh(bound, compared);
   }
 }

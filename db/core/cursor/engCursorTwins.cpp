@@ -86,7 +86,7 @@ TDataCursor* TDataCursor::Clone() {
   twin->Open();
   if (HasFieldMap()) twin->SetFieldMap(FieldDescAt(1), FieldListCount(), false);
   if (indexNo == NaturalOrderIndex) twin->SetIndexNo(NaturalOrderIndex);
-  else twin->SetIndexName(indexName);
+  else twin->SetIndexName(indexState.Name);
   CopyRangeTo(*twin);
   CopyFiltersTo(*twin);
   twin->SyncWith(*this);

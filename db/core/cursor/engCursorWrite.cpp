@@ -61,16 +61,16 @@ void TDataCursor::BuildChangeKeys(const uint8_t* record, const uint8_t* oldRecor
   // one the index state was taken with, answers no: the keys are then built
   // and compared.
   auto keyFieldsUnchanged = [&] {
-    for (int i = 0; i < keyFieldCount; ++i) {
+    for (int i = 0; i < indexState.KeyFieldCount; ++i) {
       const uint8_t* fieldDesc = KeyFieldDesc(i);
       const uint8_t storedSize = fieldDesc[FieldDescStoredSizeOffset];
       if (!HasRecordBytes(fieldDesc) || fieldDesc[FieldDescTypeOffset] == BlobFieldType ||
-          storedSize != comparer.Fields[i].StoredSize)
+          storedSize != indexState.Comparer.Fields[i].StoredSize)
         return false;
       const uint16_t at = FieldRecordOffset(fieldDesc);
       if (std::memcmp(record + at, oldRecord + at, size_t(storedSize) + 1) != 0) return false;
     }
-    return indexUnique || GetRecordAutoInc(record) == GetRecordAutoInc(oldRecord);
+    return indexState.Unique || GetRecordAutoInc(record) == GetRecordAutoInc(oldRecord);
   };
   for (int n = 0; n <= last + 1; ++n) {
     // Row numbers given by the caller must stay unique too: two records in
@@ -83,9 +83,9 @@ void TDataCursor::BuildChangeKeys(const uint8_t* record, const uint8_t* oldRecor
     if (oldRecord && !deletedIndex && keyFieldsUnchanged()) continue;
     TChangeKey& key = keys.Keys.emplace_back();
     key.IndexNo = indexNo;
-    key.Unique = indexUnique || deletedIndex;
-    key.Length = keyLength;
-    key.Comparer = comparer;
+    key.Unique = indexState.Unique || deletedIndex;
+    key.Length = indexState.KeyLength;
+    key.Comparer = indexState.Comparer;
     BuildKey(record, key.Key);
     if (oldRecord) BuildKey(oldRecord, key.OldKey);
   }
@@ -239,7 +239,7 @@ void TDataCursor::InsertRecord(uint8_t* record, bool goToNew) {
                                       [&](const TChangeKey& entry) { return entry.IndexNo == currentIndex; });
     if (current != keys.Keys.end() && !goToNew && !filling && OnRecord() && !IsNaturalOrder()) {
       SwitchToIndex(currentIndex);
-      if (CompareKeys(current->Key, currentKey, keyLength) < 0) ++logicalPosition;
+      if (CompareKeys(current->Key, currentKey, indexState.KeyLength) < 0) ++logicalPosition;
       keptLeaf = runLeaf = 0;
       upcomingCount[0] = upcomingCount[1] = 0;
       upcomingWalk = false;
@@ -320,13 +320,13 @@ void TDataCursor::DeleteRecord(const uint8_t* record, bool /*reposition*/) {
       if (!KeepsKeysIn(n)) continue;
       SwitchToIndex(uint8_t(n));
       BuildKey(stored->Buffer(), key);
-      const bool current = onKey && n == currentIndex && std::memcmp(key, currentKey, keyLength) == 0;
+      const bool current = onKey && n == currentIndex && std::memcmp(key, currentKey, indexState.KeyLength) == 0;
       CurrentTree().DeleteKey(key, current && mayTakeNext ? &next : nullptr, current ? WayToKeptKey() : nullptr);
     }
     SwitchToIndex(DeletedIndexNo);
     uint8_t deletedKey[MaxIndexKeyLength];
     BuildDeletedKey(stored->Buffer(), key);
-    std::memcpy(deletedKey, key, keyLength);
+    std::memcpy(deletedKey, key, indexState.KeyLength);
     deletedKey[RecordDeletedOffset] = 1;
     CurrentTree().ReplaceKey(key, deletedKey, number);
     IndexFile().DecRecordCount();
@@ -343,7 +343,7 @@ void TDataCursor::DeleteRecord(const uint8_t* record, bool /*reposition*/) {
     SwitchToIndex(currentIndex);
     if (BelowRange(next.Key) || AboveRange(next.Key)) return;
     filtering.DropEdge();
-    std::memcpy(currentKey, next.Key, keyLength);
+    std::memcpy(currentKey, next.Key, indexState.KeyLength);
     recordNumber = next.Record;
     beforeFirst = afterLast = false;
     keptLeaf = runLeaf = 0;
