@@ -299,7 +299,6 @@ private:
     bool Descending = false;
     bool CaseInsensitive = false;
     bool Unique = false;
-    uint8_t Compression = 0;
     uint16_t KeyFieldNumbers[MaxKeyFields] = {};
     TKeyComparer Comparer;
   };

@@ -66,7 +66,6 @@ void TDataCursor::LoadIndexState(uint8_t n) {
   state.Descending = desc[IdxDescDescending] != 0;
   state.CaseInsensitive = desc[IdxDescCaseInsensitive] != 0;
   state.Unique = desc[IdxDescUnique] != 0;
-  state.Compression = desc[IdxDescCompression];
   state.KeyFieldCount = desc[IdxDescFieldCount];
 
   state.Comparer.IndexNo = n;
