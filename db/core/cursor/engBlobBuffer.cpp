@@ -186,8 +186,8 @@ bool TBlobBuffer::LoadChain() {
   const uint32_t blockSize = file.BlockSize();
   const uint32_t first = uint32_t(FirstOffset);
   if (!file.IsBlockOffset(first)) file.RaiseBlobError(EngErrBlocksCorrupt);
-  // The chain is read ahead whole, in runs of consecutive blocks, and its
-  // blocks take no cache entries.
+  // The chain is read ahead a window at a time, in runs of consecutive
+  // blocks, and its blocks take no cache entries.
   TBlockView block;
   if (!file.ViewBlock(reader, first, 1, block)) return false;
   if (block.Sequence != Sequence) file.RaiseBlobError(EngErrRecordChanged);

@@ -181,6 +181,47 @@ TEST_F(BlobFieldTest, LongChainsReadWholeAcrossTheWindowsEndsAndEveryBlockOfThem
   }
 }
 
+// A value of many windows is read a window at a time: every window after
+// the first starts inside the chain, and a damaged block in a later window
+// is found as in the first.
+TEST_F(BlobFieldTest, ValuesOfManyWindowsReadWholeAndEveryWindowsBlocksAreChecked) {
+  Create(64);
+  const int32_t data = DataSize();
+  const uint32_t block = BlobFile().BlockSize();
+  constexpr int32_t Blocks = 14000;  // more than three windows of a scan's read-ahead
+  auto value = [data](int i) { return Bytes(size_t(Blocks * data - i), i); };
+  std::vector<uint32_t> firsts;
+  for (int i = 0; i < 3; ++i) {
+    std::vector<uint8_t> record = NewRecord();
+    WriteValue(record, fFirstMemo, value(i));
+    Post(record);
+    firsts.push_back(uint32_t(Reference(record, fFirstMemo)));
+  }
+  Reopen();
+  for (uint32_t number = 1; number <= 3; ++number) {
+    std::vector<uint8_t> record = Stored(number);
+    ASSERT_EQ(ReadValue(record, fFirstMemo), value(int(number) - 1)) << number;
+  }
+
+  TBlock* head = nullptr;
+  ASSERT_TRUE(BlobFile().GetBlock(nullptr, firsts[2], head, 1, false));
+  const uint32_t sequence = head->Sequence();
+  BlobFile().ReleaseBlock(head);
+  PatchBlobFile(firsts[1] + 13000 * block + BlkSequence, 77);
+  PatchBlobFile(firsts[2] + 9000 * block + BlkBytesUsed, (sequence & 0xFFFF) << 16 | 3);
+  for (uint32_t number = 1; number <= 3; ++number) {
+    SCOPED_TRACE(number);
+    std::vector<uint8_t> record = Stored(number);
+    if (number == 1) {
+      EXPECT_EQ(ReadValue(record, fFirstMemo), value(0));
+    } else {
+      EXPECT_EQ(RaisedCode([&] { blobs.OpenBlob(fFirstMemo, record.data(), false, false, BlobOpenRead); }),
+                number == 2 ? EngErrRecordChanged : EngErrEndOfBlob);
+      EXPECT_EQ(blobs.OpenBlobCount(), 0);
+    }
+  }
+}
+
 // Inside a run of consecutive blocks the window holds, each block's link is
 // still followed wherever it leads: back to a block passed (a loop), or on
 // past blocks the value does not name (which leaves it short), and a value

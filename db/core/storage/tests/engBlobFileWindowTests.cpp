@@ -89,6 +89,30 @@ TEST_F(BlobWindowTest, AppendedChainsHaveTheBytesOfChainsWrittenBackPlainAndEnci
   }
 }
 
+// A value far longer than a scan's read-ahead is read a window at a time,
+// each window starting inside the chain where the last one ended: the
+// value is the one the cache reads, plain and enciphered, and so is the
+// next value, which starts inside the last window.
+TEST_F(BlobWindowTest, ValuesLongerThanTheWindowReadAsThroughTheCache) {
+  for (const bool encrypted : {false, true}) {
+    for (const uint16_t blockSize : {uint16_t(64), uint16_t(512)}) {
+      SCOPED_TRACE(std::to_string(blockSize) + (encrypted ? " enciphered" : " plain"));
+      table.Encrypted = encrypted;
+      Create(blockSize);
+      const std::vector<std::vector<uint8_t>> values = {Bytes(1200000, 1), Bytes(700001, 2), Bytes(3000, 3)};
+      std::vector<uint32_t> firsts;
+      for (size_t i = 0; i < values.size(); ++i)
+        firsts.push_back(file->AppendChain(uint32_t(i + 1), values[i].data(), int32_t(values[i].size())));
+      WriteBack();
+      Reopen();
+      for (size_t i = 0; i < values.size(); ++i) EXPECT_EQ(ViewChain(firsts[i], &reader), values[i]) << i;
+      Reopen();
+      for (size_t i = 0; i < values.size(); ++i) EXPECT_EQ(ReadBlob(firsts[i]), values[i]) << i;
+      file->Close();
+    }
+  }
+}
+
 // A writer killed after the record naming an appended chain reached the
 // disk, but before the change's header write: the next opener must find the
 // chain inside the end offset, or every read of that record fails as damage.
