@@ -118,14 +118,21 @@ void TBlobBuffer::Load() {
 // leading run and the checked walk after it fill the one value.
 class TChainCopy {
 public:
-  TChainCopy(TBlobFile& file, uint8_t* out, int32_t length, uint32_t sequence)
-      : file(file), out(out), length(length), dataSize(file.BlockDataSize()), sequence(sequence) {}
+  // chainBlocks: the blocks a value of length bytes takes.
+  TChainCopy(TBlobFile& file, uint8_t* out, int32_t length, int32_t chainBlocks, uint32_t sequence)
+      : file(file),
+        out(out),
+        length(length),
+        dataSize(file.BlockDataSize()),
+        sequence(sequence),
+        blocksBeforeLast(chainBlocks - 1) {}
 
   int32_t Filled() const { return filled; }
   // Appends the block's part of the value; whether the chain goes on, at
   // next. 8708 for a block of another value.
   bool Take(const TBlockView& block, uint32_t& next) {
     if (block.Sequence != sequence) file.RaiseBlobError(EngErrRecordChanged);
+    ++blocks;
     const int32_t wanted = std::min(dataSize, length - filled);
     const int32_t got = block.UsedOf(wanted, dataSize);
     if (got > 0) CopyFew(out + filled, block.Data, size_t(got));
@@ -144,25 +151,34 @@ public:
     uint8_t* const to = out;
     const int32_t size = dataSize;
     const uint32_t owner = sequence;
-    const int32_t fullBelow = length - size;  // filled from below it, a block leaves the value unfinished
     int32_t at = filled;
     uint32_t offset = next;
     int32_t taken = 0;
-    while (taken < run) {
-      const uint8_t* image = images + size_t(taken++) * blockSize;
-      const uint32_t following = GetLE32(image + BlkNext);
-      if (at < fullBelow && following == offset + blockSize && GetLE32(image + BlkSequence) == owner &&
-          GetLE16(image + BlkBytesUsed) >= size) {
+    const uint8_t* image = images;
+    for (;;) {
+      // Every block the chain has gone on from was full, and so is every
+      // block before the value's last: those are counted ahead, and the
+      // loop tests no block for the value's end.
+      ENG_ASSERT(at == blocks * size);
+      const int32_t fullEnd = std::min(run, taken + std::max(blocksBeforeLast - blocks, 0));
+      const int32_t from = taken;
+      while (taken < fullEnd && GetLE32(image + BlkNext) == offset + blockSize &&
+             GetLE32(image + BlkSequence) == owner && GetLE16(image + BlkBytesUsed) >= size) {
         CopyFew(to + at, image + BlockHeaderSize, size_t(size));
         at += size;
-        offset = following;
-        continue;
+        offset += blockSize;
+        image += blockSize;
+        ++taken;
       }
+      blocks += taken - from;
+      if (taken == run) break;
+      ++taken;
       filled = at;
       more = Take(TBlobFile::ViewOf(offset, image), next);
       if (!more || next != offset + blockSize) return taken;
       at = filled;
       offset = next;
+      image += blockSize;
     }
     filled = at;
     if (taken > 0) {
@@ -178,7 +194,9 @@ private:
   const int32_t length;
   const int32_t dataSize;
   const uint32_t sequence;
+  const int32_t blocksBeforeLast;
   int32_t filled = 0;
+  int32_t blocks = 0;  // taken
 };
 
 bool TBlobBuffer::LoadChain() {
@@ -199,7 +217,7 @@ bool TBlobBuffer::LoadChain() {
   const int32_t length = int32_t(total);
   size = 0;
   Reserve(length);
-  TChainCopy copy(file, bytes.get(), length, Sequence);
+  TChainCopy copy(file, bytes.get(), length, chainBlocks, Sequence);
   uint32_t next = 0;
   bool more = copy.Take(block, next);
   // A value appended whole runs on through the blocks after its first, and
