@@ -18,6 +18,7 @@
 #include "engBuffer.h"
 #include "engDataLayout.h"
 #include "engLittleEndian.h"
+#include "engShortCopy.h"
 
 class TDataFile;
 class TIndexFile;
@@ -47,8 +48,16 @@ public:
   // every field of every record it walks pays no call for it.
   void GetFieldValue(const uint8_t* fieldDesc, const uint8_t* buffer, bool& blank, void* value) const {
     const uint8_t* stored = StoredFieldBytes(fieldDesc, buffer, blank);
-    if (!stored) GetOtherFieldValue(fieldDesc, buffer, blank, value);
-    else if (value) std::memcpy(value, stored, fieldDesc[FieldDescStoredSizeOffset]);
+    if (!stored) {
+      GetOtherFieldValue(fieldDesc, buffer, blank, value);
+    } else if (value) {
+      // Copied a word at a time: the C library's copy, inlined for a size
+      // that a byte bounds, became a string instruction whose start-up
+      // took longer than copying a whole text field.
+      const size_t size = fieldDesc[FieldDescStoredSizeOffset];
+      if (size > CopyWord) CopyWords(static_cast<uint8_t*>(value), stored, size);
+      else CopyFew(static_cast<uint8_t*>(value), stored, size);
+    }
   }
   // The value bytes GetFieldValue copies, where buffer holds them, and the
   // blank flag; nullptr (blank untouched) for a BLOB field and the

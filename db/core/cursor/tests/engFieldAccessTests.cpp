@@ -83,6 +83,33 @@ TEST_F(FieldAccessTest, StoredBytesAreWhatAReadCopies) {
   }
 }
 
+// A read copies a field's stored bytes whole, whatever their count, and
+// writes nothing past them: the copy goes a word at a time.
+TEST_F(FieldAccessTest, ReadsCopyValuesOfEveryWidthWholeAndNothingPastThem) {
+  const std::vector<uint8_t> widths = {1,  2,  3,  4,  5,  7,  8,  9,   15,  16,  17, 31,
+                                       32, 33, 48, 63, 64, 65, 100, 128, 200, 255};
+  std::vector<TFieldSpec> specs;
+  for (const uint8_t width : widths) specs.push_back({"B" + std::to_string(width), 9, width});
+  OpenWith(Descriptors(specs), int(specs.size()));
+  auto value = [&](size_t field) {
+    std::vector<uint8_t> bytes(widths[field]);
+    for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = uint8_t(field * 7 + i + 1);
+    return bytes;
+  };
+  for (size_t field = 0; field < widths.size(); ++field)
+    cursor.PutField(int(field + 1), record.data(), false, value(field).data());
+  constexpr size_t Guard = 32;
+  for (size_t field = 0; field < widths.size(); ++field) {
+    std::vector<uint8_t> read(widths[field] + Guard, 0xCC);
+    bool blank = true;
+    cursor.GetFieldValue(cursor.FieldDescAt(int(field + 1)), record.data(), blank, read.data());
+    std::vector<uint8_t> expected = value(field);
+    expected.resize(read.size(), 0xCC);
+    EXPECT_EQ(read, expected) << int(widths[field]);
+    EXPECT_FALSE(blank) << int(widths[field]);
+  }
+}
+
 TEST_F(FieldAccessTest, DecimalsCarryTheirScaleAsTheLastDigit) {
   Open();
   Put(fAmount, FloatToStoredBcd(123.45, 2));

@@ -104,10 +104,10 @@ protected:
     DataFileTest::TearDown();
   }
 
-  void Open(uint16_t languageId = 0) {
-    const std::vector<uint8_t> descs = AllTypeFields();
+  void Open(uint16_t languageId = 0) { OpenWith(AllTypeFields(), FieldTotal, languageId); }
+  void OpenWith(const std::vector<uint8_t>& descs, int fieldCount, uint16_t languageId = 0) {
     file = NewDataFile();
-    file->CreateDataFile({.FieldDescs = descs.data(), .FieldCount = FieldTotal, .LanguageId = languageId});
+    file->CreateDataFile({.FieldDescs = descs.data(), .FieldCount = fieldCount, .LanguageId = languageId});
     file->WriteHeader(false);
     file->WriteFieldDescriptors();
     indexTable.Data = file.get();
