@@ -211,11 +211,13 @@ TEST(IndexPage, PacksEachCompressionAsStored) {
 namespace {
 
 // The image of a page that stores every key byte: each entry whole at its
-// place (key, record or child, and a branch's key count), zeros after.
+// place (key, record or child, and a branch's key count), zeros after, and
+// nothing written past the page.
 void ExpectStoredWhole(TPage& page) {
-  uint8_t image[IndexPageSize];
+  uint8_t image[IndexPageSize + 32];
   memset(image, 0xEE, sizeof image);
   page.Store(image);
+  EXPECT_TRUE(std::all_of(image + IndexPageSize, image + sizeof image, [](uint8_t b) { return b == 0xEE; }));
   const int k = page.KeyLength;
   const uint32_t stored = k + (page.IsLeaf() ? 4u : 8u);
   ASSERT_EQ(page.Count, GetLE16(image + 1));
@@ -254,6 +256,88 @@ TEST(IndexPage, PagesWithoutCompressionStoreEveryEntryWhole) {
     for (int i = 1; i <= root->Count; ++i) {
       TPageRef child(&f.owner, f.owner.GetTreePage(TestIndex, root->PointerAt(i)));
       ExpectStoredWhole(*child);
+    }
+  }
+}
+
+// Another writer may leave a page fuller than this engine fills one, its
+// entries up to the page's end: read and stored again, it gives back its
+// bytes, and nothing lands past the page.
+TEST(IndexPage, PagesFilledToTheEndStoreBackTheirBytesAndNoMore) {
+  for (const bool leaf : {true, false}) {
+    for (int k : {1, 4, 5, 8, 9, 12}) {
+      SCOPED_TRACE(testing::Message() << (leaf ? "leaf " : "branch ") << k);
+      const uint32_t stored = uint32_t(k) + (leaf ? 4u : 8u);
+      const uint16_t count = uint16_t(PageDataSize / stored);
+      uint8_t image[IndexPageSize] = {};
+      image[0] = leaf ? ptRootLeaf : ptRootBranch;
+      PutLE16(image + 1, count);
+      for (uint32_t i = 0; i < count; ++i) {
+        uint8_t* entry = image + PageHeaderSize + i * stored;
+        for (int b = 0; b < k; ++b) entry[b] = uint8_t(i >> (8 * (k - 1 - b)));
+        for (uint32_t b = uint32_t(k); b < stored; ++b) entry[b] = uint8_t(0x40 + i * 7 + b);
+      }
+      TMemoryPageOwner owner;
+      TPage page;
+      page.Setup(&owner, TestIndex, uint16_t(k), false, true, kcNone);
+      page.Load(image, false);
+      uint8_t again[IndexPageSize + 32];
+      memset(again, 0xEE, sizeof again);
+      page.Store(again);
+      EXPECT_EQ(0, memcmp(image, again, IndexPageSize));
+      EXPECT_TRUE(std::all_of(again + IndexPageSize, again + sizeof again, [](uint8_t b) { return b == 0xEE; }));
+    }
+  }
+}
+
+// The keys before a position on a branch follow every change of it: its
+// key counts moved one at a time, and entries put in and taken out by
+// splits and merges below, each after a count read at a random position.
+TEST(IndexPage, KeysBeforeAPositionFollowEachChangeOfTheBranch) {
+  constexpr int K = 8;
+  TTreeFixture f(K, true, kcNone);
+  auto keyOf = [](uint32_t n) {
+    TKeyBytes key(K, 0);
+    for (int i = 0; i < 4; ++i) key[size_t(K - 1 - i)] = uint8_t(n >> (8 * i));
+    return key;
+  };
+  std::vector<uint32_t> present;
+  for (uint32_t n = 1; n <= 4000; ++n) {
+    f.tree.Insert(keyOf(n * 7), n);
+    present.push_back(n * 7);
+  }
+  std::mt19937 random(15);
+  uint32_t next = 4001 * 7;
+  for (int round = 0; round < 150; ++round) {
+    SCOPED_TRACE(round);
+    {
+      TPageRef root = f.Root();
+      ASSERT_FALSE(root->IsLeaf());
+      const int count = root->Count;
+      root->SecondPosition = uint16_t(1 + random() % uint32_t(count + 1));
+      root->KeysBefore(true);
+      uint32_t sum = 0;
+      for (int position = 1; position <= count + 1; ++position) {
+        root->SecondPosition = uint16_t(position);
+        ASSERT_EQ(sum, root->KeysBefore(true)) << "position " << position;
+        if (position <= count) sum += root->KeyCountAt(position);
+      }
+      if (round % 3 == 0) {
+        const int position = 1 + int(random() % uint32_t(count));
+        root->SetKeyCountAt(position, root->KeyCountAt(position) + 1 + random() % 5);
+        continue;
+      }
+    }
+    // Enough keys in and out at one place to split or merge leaves there.
+    if (round % 3 == 1) {
+      for (int i = 0; i < 40; ++i) {
+        next += 7;
+        f.tree.Insert(keyOf(next), next);
+      }
+    } else {
+      const size_t from = random() % (present.size() - 40);
+      for (size_t i = from; i < from + 40; ++i) f.tree.Delete(keyOf(present[i]));
+      present.erase(present.begin() + std::ptrdiff_t(from), present.begin() + std::ptrdiff_t(from + 40));
     }
   }
 }
