@@ -552,6 +552,8 @@ constexpr int BranchHeadBytes = 4;  // shared bytes and run bytes
 constexpr int BranchTailBytes = 8;  // child and key count
 constexpr int LeastZeroRun = 4;     // shorter runs stay in the literal part
 
+constexpr uint32_t CacheLineBytes = 64;
+
 // Zero bytes from p on, at most n.
 inline int LeadingZeroCount(const uint8_t* p, int n) {
   int count = 0;
@@ -1754,6 +1756,11 @@ void TPage::ScanPackedBranch(const uint8_t* key, int length, bool reversed, int&
   int order = 0;    // key against the entry before, as bytes
   notBelow = 0;
   above = Count + 1;
+  // Each entry's head lies where the one before ends, so the lines of a
+  // branch not in the processor's caches were waited for one after
+  // another (a text index's descent passes half of four or five such
+  // branches): they are all asked for at once.
+  for (uint32_t at = 0; at < packedSize; at += CacheLineBytes) __builtin_prefetch(packedEntries + at);
   for (int position = 1; position <= Count; ++position) {
     int shared;
     int runBytes;
