@@ -274,7 +274,11 @@ TEST(IndexPage, PagesFilledToTheEndStoreBackTheirBytesAndNoMore) {
       PutLE16(image + 1, count);
       for (uint32_t i = 0; i < count; ++i) {
         uint8_t* entry = image + PageHeaderSize + i * stored;
-        for (int b = 0; b < k; ++b) entry[b] = uint8_t(i >> (8 * (k - 1 - b)));
+        // The entry's number, big-endian in its last four key bytes.
+        for (int b = 0; b < k; ++b) {
+          const int shift = 8 * (k - 1 - b);
+          entry[b] = shift < 32 ? uint8_t(i >> shift) : 0;
+        }
         for (uint32_t b = uint32_t(k); b < stored; ++b) entry[b] = uint8_t(0x40 + i * 7 + b);
       }
       TMemoryPageOwner owner;
