@@ -166,27 +166,14 @@ TEST_F(BlobFieldTest, OnlyTheBlobsARecordHoldsAreCommittedWithIt) {
 
 TEST_F(BlobFieldTest, ADamagedChainFailsTheOpenAndLeavesNothingOpen) {
   Create();
-  const int32_t data = DataSize();
-  std::vector<int32_t> firsts;
-  for (int i = 0; i < 5; ++i) {
-    std::vector<uint8_t> record = NewRecord();
-    WriteValue(record, fFirstMemo, Bytes(size_t(3 * data), i));
-    Post(record);
-    firsts.push_back(Reference(record, fFirstMemo));
-  }
-  const uint32_t block = BlobFile().BlockSize();
+  const std::vector<int32_t> firsts = PostThreeBlockValues(5);
   PatchBlobFile(uint32_t(firsts[0]) + BlkSequence, 77);
-  PatchBlobFile(uint32_t(firsts[1]) + block + BlkNext, uint32_t(firsts[1]));
-  PatchBlobFile(uint32_t(firsts[2]) + block + BlkNext, 0);
-  PatchBlobFile(uint32_t(firsts[3]) + BlkTotalSize, uint32_t(50 * data));
-  PatchBlobFile(uint32_t(firsts[4]) + BlkTotalSize, 0xFFFFFFF0u);
-  const uint16_t codes[] = {EngErrRecordChanged, EngErrBlocksCorrupt, EngErrEndOfBlob, EngErrEndOfBlob,
-                            EngErrEndOfBlob};
+  DamageChainsOfRecordsTwoToFive(firsts);
   for (uint32_t number = 1; number <= 5; ++number) {
     SCOPED_TRACE(number);
     std::vector<uint8_t> record = Stored(number);
     EXPECT_EQ(RaisedCode([&] { blobs.OpenBlob(fFirstMemo, record.data(), false, false, BlobOpenRead); }),
-              codes[number - 1]);
+              DamagedChainCodes[number - 1]);
     EXPECT_EQ(Reference(record, fFirstMemo), firsts[number - 1]);
     EXPECT_EQ(blobs.OpenBlobCount(), 0);
     EXPECT_FALSE(table->HoldsChangeCheckLock());
@@ -198,34 +185,21 @@ TEST_F(BlobFieldTest, ADamagedChainFailsTheOpenAndLeavesNothingOpen) {
 // another value's blocks takes them along.
 TEST_F(BlobFieldTest, ADamagedChainFailsTheDeleteBeforeAnyBlockIsFreed) {
   Create();
-  const int32_t data = DataSize();
-  std::vector<int32_t> firsts;
-  for (int i = 0; i < 6; ++i) {
-    std::vector<uint8_t> record = NewRecord();
-    WriteValue(record, fFirstMemo, Bytes(size_t(3 * data), i));
-    Post(record);
-    firsts.push_back(Reference(record, fFirstMemo));
-  }
-  const uint32_t block = BlobFile().BlockSize();
-  PatchBlobFile(uint32_t(firsts[0]) + block + BlkNext, uint32_t(firsts[5]));
-  PatchBlobFile(uint32_t(firsts[1]) + block + BlkNext, uint32_t(firsts[1]));
-  PatchBlobFile(uint32_t(firsts[2]) + block + BlkNext, 0);
-  PatchBlobFile(uint32_t(firsts[3]) + BlkTotalSize, uint32_t(50 * data));
-  PatchBlobFile(uint32_t(firsts[4]) + BlkTotalSize, 0xFFFFFFF0u);
-  const uint16_t codes[] = {EngErrRecordChanged, EngErrBlocksCorrupt, EngErrEndOfBlob, EngErrEndOfBlob,
-                            EngErrEndOfBlob};
+  const std::vector<int32_t> firsts = PostThreeBlockValues(6);
+  PatchBlobFile(uint32_t(firsts[0]) + BlobFile().BlockSize() + BlkNext, uint32_t(firsts[5]));
+  DamageChainsOfRecordsTwoToFive(firsts);
   for (uint32_t number = 1; number <= 5; ++number) {
     SCOPED_TRACE(number);
     std::vector<uint8_t> record = Stored(number);
     table->LockWrite();
-    EXPECT_EQ(RaisedCode([&] { blobs.FreeRecordBlobs(record.data()); }), codes[number - 1]);
+    EXPECT_EQ(RaisedCode([&] { blobs.FreeRecordBlobs(record.data()); }), DamagedChainCodes[number - 1]);
     table->UnlockWrite();
     EXPECT_EQ(Reference(record, fFirstMemo), firsts[number - 1]);
     EXPECT_EQ(blobs.OpenBlobCount(), 0);
     EXPECT_TRUE(FreeBlocks().empty());
   }
   std::vector<uint8_t> record = Stored(6);
-  EXPECT_EQ(ReadValue(record, fFirstMemo), Bytes(size_t(3 * data), 5));
+  EXPECT_EQ(ReadValue(record, fFirstMemo), Bytes(size_t(3 * DataSize()), 5));
 }
 
 TEST_F(BlobFieldTest, ChainsThatTurnBackDownTheFileAreReadAndOnesThatLoopIntoARunAreRefused) {

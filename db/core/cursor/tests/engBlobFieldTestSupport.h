@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "engBlobField.h"
+#include "engBlobTestSupport.h"
+#include "engErrorCodes.h"
 #include "engFieldAccess.h"
 #include "engRecordBuffer.h"
 #include "engTableTestSupport.h"
@@ -180,4 +182,30 @@ protected:
     file.close();
     Open();
   }
+
+  // Records 1 to count, record i + 1 holding Bytes(three blocks, i); the
+  // values' first blocks.
+  std::vector<int32_t> PostThreeBlockValues(int count) {
+    std::vector<int32_t> firsts;
+    for (int i = 0; i < count; ++i) {
+      std::vector<uint8_t> record = NewRecord();
+      WriteValue(record, fFirstMemo, Bytes(size_t(3 * DataSize()), i));
+      Post(record);
+      firsts.push_back(Reference(record, fFirstMemo));
+    }
+    return firsts;
+  }
+  // The chains of records 2 to 5 damaged: one loops onto itself, one ends
+  // early, one claims more bytes than it holds, one a length past any
+  // file; DamagedChainCodes gives what reading each raises, record 1's
+  // damage being the caller's own.
+  void DamageChainsOfRecordsTwoToFive(const std::vector<int32_t>& firsts) {
+    const uint32_t block = BlobFile().BlockSize();
+    PatchBlobFile(uint32_t(firsts[1]) + block + BlkNext, uint32_t(firsts[1]));
+    PatchBlobFile(uint32_t(firsts[2]) + block + BlkNext, 0);
+    PatchBlobFile(uint32_t(firsts[3]) + BlkTotalSize, uint32_t(50 * DataSize()));
+    PatchBlobFile(uint32_t(firsts[4]) + BlkTotalSize, 0xFFFFFFF0u);
+  }
+  static constexpr uint16_t DamagedChainCodes[] = {EngErrRecordChanged, EngErrBlocksCorrupt, EngErrEndOfBlob,
+                                                   EngErrEndOfBlob, EngErrEndOfBlob};
 };
