@@ -315,6 +315,13 @@ TEST_P(IndexPageDecoding, AReadRefusesEntriesThatDoNotMakeUpTheLeafsBytes) {
   EXPECT_TRUE(refused(withUsed(offset - 1)));
   EXPECT_TRUE(refused(withUsed(offset + 1)));
   EXPECT_TRUE(refused(withUsed(heads[count - 1].offset)));
+  // A count that the entries do not make up, an empty leaf's among them.
+  auto withCount = [&](uint32_t claimed) {
+    TLeafImage damaged = image;
+    PutLE16(damaged.bytes + 1, uint16_t(claimed));
+    return damaged;
+  };
+  for (uint32_t claimed : {0u, 1u, count - 1, count + 1}) EXPECT_TRUE(refused(withCount(claimed))) << claimed;
   // An entry's counts put in its header as the compression stores them.
   auto withHead = [&](uint32_t entry, int shared, int removed) {
     TLeafImage damaged = image;
