@@ -166,15 +166,15 @@ TEST_F(BlobFieldTest, OnlyTheBlobsARecordHoldsAreCommittedWithIt) {
 
 TEST_F(BlobFieldTest, ADamagedChainFailsTheOpenAndLeavesNothingOpen) {
   Create();
-  const std::vector<int32_t> firsts = PostThreeBlockValues(5);
-  PatchBlobFile(uint32_t(firsts[0]) + BlkSequence, 77);
+  const std::vector<uint32_t> firsts = PostThreeBlockValues(5);
+  PatchBlobFile(firsts[0] + BlkSequence, 77);
   DamageChainsOfRecordsTwoToFive(firsts);
   for (uint32_t number = 1; number <= 5; ++number) {
     SCOPED_TRACE(number);
     std::vector<uint8_t> record = Stored(number);
     EXPECT_EQ(RaisedCode([&] { blobs.OpenBlob(fFirstMemo, record.data(), false, false, BlobOpenRead); }),
               DamagedChainCodes[number - 1]);
-    EXPECT_EQ(Reference(record, fFirstMemo), firsts[number - 1]);
+    EXPECT_EQ(uint32_t(Reference(record, fFirstMemo)), firsts[number - 1]);
     EXPECT_EQ(blobs.OpenBlobCount(), 0);
     EXPECT_FALSE(table->HoldsChangeCheckLock());
   }
@@ -185,8 +185,8 @@ TEST_F(BlobFieldTest, ADamagedChainFailsTheOpenAndLeavesNothingOpen) {
 // another value's blocks takes them along.
 TEST_F(BlobFieldTest, ADamagedChainFailsTheDeleteBeforeAnyBlockIsFreed) {
   Create();
-  const std::vector<int32_t> firsts = PostThreeBlockValues(6);
-  PatchBlobFile(uint32_t(firsts[0]) + BlobFile().BlockSize() + BlkNext, uint32_t(firsts[5]));
+  const std::vector<uint32_t> firsts = PostThreeBlockValues(6);
+  PatchBlobFile(firsts[0] + BlobFile().BlockSize() + BlkNext, firsts[5]);
   DamageChainsOfRecordsTwoToFive(firsts);
   for (uint32_t number = 1; number <= 5; ++number) {
     SCOPED_TRACE(number);
@@ -194,7 +194,7 @@ TEST_F(BlobFieldTest, ADamagedChainFailsTheDeleteBeforeAnyBlockIsFreed) {
     table->LockWrite();
     EXPECT_EQ(RaisedCode([&] { blobs.FreeRecordBlobs(record.data()); }), DamagedChainCodes[number - 1]);
     table->UnlockWrite();
-    EXPECT_EQ(Reference(record, fFirstMemo), firsts[number - 1]);
+    EXPECT_EQ(uint32_t(Reference(record, fFirstMemo)), firsts[number - 1]);
     EXPECT_EQ(blobs.OpenBlobCount(), 0);
     EXPECT_TRUE(FreeBlocks().empty());
   }
@@ -215,11 +215,7 @@ TEST_F(BlobFieldTest, ChainsThatTurnBackDownTheFileAreReadAndOnesThatLoopIntoARu
     numbers.push_back(GetRecordPhysicalNo(record.data()));
     firsts.push_back(uint32_t(Reference(record, fFirstMemo)));
   }
-  uint32_t sequence = 0;
-  TBlock* head = nullptr;
-  ASSERT_TRUE(BlobFile().GetBlock(nullptr, firsts[1], head, 1, false));
-  sequence = head->Sequence();
-  BlobFile().ReleaseBlock(head);
+  const uint32_t sequence = HeadSequence(firsts[1]);
 
   // The second value's three blocks go on into the first value's four,
   // lower down the file: one value of seven blocks.

@@ -5,6 +5,7 @@
 
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <vector>
 
 #include "engBlobField.h"
@@ -183,28 +184,40 @@ protected:
     Open();
   }
 
-  // Records 1 to count, record i + 1 holding Bytes(three blocks, i); the
-  // values' first blocks.
-  std::vector<int32_t> PostThreeBlockValues(int count) {
-    std::vector<int32_t> firsts;
+  // Records 1 to count, record i + 1 holding value(i); the values' first
+  // blocks.
+  std::vector<uint32_t> PostValues(int count, const std::function<std::vector<uint8_t>(int)>& value) {
+    std::vector<uint32_t> firsts;
     for (int i = 0; i < count; ++i) {
       std::vector<uint8_t> record = NewRecord();
-      WriteValue(record, fFirstMemo, Bytes(size_t(3 * DataSize()), i));
+      WriteValue(record, fFirstMemo, value(i));
       Post(record);
-      firsts.push_back(Reference(record, fFirstMemo));
+      firsts.push_back(uint32_t(Reference(record, fFirstMemo)));
     }
     return firsts;
+  }
+  std::vector<uint32_t> PostThreeBlockValues(int count) {
+    return PostValues(count, [this](int i) { return Bytes(size_t(3 * DataSize()), i); });
+  }
+  // The sequence number of the value whose first block is at first.
+  uint32_t HeadSequence(uint32_t first) {
+    TBlock* head = nullptr;
+    EXPECT_TRUE(BlobFile().GetBlock(nullptr, first, head, 1, false));
+    if (!head) return 0;
+    const uint32_t sequence = head->Sequence();
+    BlobFile().ReleaseBlock(head);
+    return sequence;
   }
   // The chains of records 2 to 5 damaged: one loops onto itself, one ends
   // early, one claims more bytes than it holds, one a length past any
   // file; DamagedChainCodes gives what reading each raises, record 1's
   // damage being the caller's own.
-  void DamageChainsOfRecordsTwoToFive(const std::vector<int32_t>& firsts) {
+  void DamageChainsOfRecordsTwoToFive(const std::vector<uint32_t>& firsts) {
     const uint32_t block = BlobFile().BlockSize();
-    PatchBlobFile(uint32_t(firsts[1]) + block + BlkNext, uint32_t(firsts[1]));
-    PatchBlobFile(uint32_t(firsts[2]) + block + BlkNext, 0);
-    PatchBlobFile(uint32_t(firsts[3]) + BlkTotalSize, uint32_t(50 * DataSize()));
-    PatchBlobFile(uint32_t(firsts[4]) + BlkTotalSize, 0xFFFFFFF0u);
+    PatchBlobFile(firsts[1] + block + BlkNext, firsts[1]);
+    PatchBlobFile(firsts[2] + block + BlkNext, 0);
+    PatchBlobFile(firsts[3] + BlkTotalSize, uint32_t(50 * DataSize()));
+    PatchBlobFile(firsts[4] + BlkTotalSize, 0xFFFFFFF0u);
   }
   static constexpr uint16_t DamagedChainCodes[] = {EngErrRecordChanged, EngErrBlocksCorrupt, EngErrEndOfBlob,
                                                    EngErrEndOfBlob, EngErrEndOfBlob};

@@ -148,13 +148,7 @@ TEST_F(BlobFieldTest, LongChainsReadWholeAcrossTheWindowsEndsAndEveryBlockOfThem
   // Values of about 300 blocks: the window's read-ahead, however far it
   // has grown, ends inside some of them.
   auto value = [data](int i) { return Bytes(size_t(300 * data - i), i); };
-  std::vector<uint32_t> firsts;
-  for (int i = 0; i < 40; ++i) {
-    std::vector<uint8_t> record = NewRecord();
-    WriteValue(record, fFirstMemo, value(i));
-    Post(record);
-    firsts.push_back(uint32_t(Reference(record, fFirstMemo)));
-  }
+  const std::vector<uint32_t> firsts = PostValues(40, value);
   Reopen();
   for (uint32_t number = 1; number <= 40; ++number) {
     std::vector<uint8_t> record = Stored(number);
@@ -163,10 +157,7 @@ TEST_F(BlobFieldTest, LongChainsReadWholeAcrossTheWindowsEndsAndEveryBlockOfThem
 
   // Deep inside a value: a block of another value, and one that holds
   // fewer bytes than the value needs of it.
-  TBlock* head = nullptr;
-  ASSERT_TRUE(BlobFile().GetBlock(nullptr, firsts[7], head, 1, false));
-  const uint32_t sequence = head->Sequence();
-  BlobFile().ReleaseBlock(head);
+  const uint32_t sequence = HeadSequence(firsts[7]);
   PatchBlobFile(firsts[6] + 150 * block + BlkSequence, 77);
   PatchBlobFile(firsts[7] + 150 * block + BlkBytesUsed, (sequence & 0xFFFF) << 16 | 3);
   for (uint32_t number = 1; number <= 40; ++number) {
@@ -190,23 +181,14 @@ TEST_F(BlobFieldTest, ValuesOfManyWindowsReadWholeAndEveryWindowsBlocksAreChecke
   const uint32_t block = BlobFile().BlockSize();
   constexpr int32_t Blocks = 14000;  // more than three windows of a scan's read-ahead
   auto value = [data](int i) { return Bytes(size_t(Blocks * data - i), i); };
-  std::vector<uint32_t> firsts;
-  for (int i = 0; i < 3; ++i) {
-    std::vector<uint8_t> record = NewRecord();
-    WriteValue(record, fFirstMemo, value(i));
-    Post(record);
-    firsts.push_back(uint32_t(Reference(record, fFirstMemo)));
-  }
+  const std::vector<uint32_t> firsts = PostValues(3, value);
   Reopen();
   for (uint32_t number = 1; number <= 3; ++number) {
     std::vector<uint8_t> record = Stored(number);
     ASSERT_EQ(ReadValue(record, fFirstMemo), value(int(number) - 1)) << number;
   }
 
-  TBlock* head = nullptr;
-  ASSERT_TRUE(BlobFile().GetBlock(nullptr, firsts[2], head, 1, false));
-  const uint32_t sequence = head->Sequence();
-  BlobFile().ReleaseBlock(head);
+  const uint32_t sequence = HeadSequence(firsts[2]);
   PatchBlobFile(firsts[1] + 13000 * block + BlkSequence, 77);
   PatchBlobFile(firsts[2] + 9000 * block + BlkBytesUsed, (sequence & 0xFFFF) << 16 | 3);
   for (uint32_t number = 1; number <= 3; ++number) {

@@ -14,6 +14,16 @@ using TRows = std::map<int32_t, std::pair<std::string, int32_t>>;
 
 class CursorKeyFieldTest : public CursorWriteTest {
 protected:
+  // (GRP, ID) of each row, walked in "ByGrp" order.
+  static std::vector<std::pair<int32_t, int32_t>> WalkGroups(TDataCursor& cursor) {
+    cursor.SetIndexName("ByGrp");
+    std::vector<std::pair<int32_t, int32_t>> walked;
+    cursor.SetToBegin();
+    for (cursor.MoveBy(1); cursor.OnRecord(); cursor.MoveBy(1))
+      walked.emplace_back(IntField(cursor, cursor.GetCurrentRecordBuffer(), 3), IdOf(cursor));
+    return walked;
+  }
+
   // Every index of the table holds exactly the rows' keys: each row is
   // found by its whole key in each index, and the walks give the rows in
   // each index's order.
@@ -32,16 +42,8 @@ protected:
     cursor.SetIndexName("");
     EXPECT_EQ(Walk(cursor), ids);
     cursor.SetIndexName("ByName");
-    std::vector<std::string> walked;
-    cursor.SetToBegin();
-    for (cursor.MoveBy(1); cursor.OnRecord(); cursor.MoveBy(1)) walked.push_back(NameOf(cursor));
-    EXPECT_EQ(walked, names);
-    cursor.SetIndexName("ByGrp");
-    std::vector<std::pair<int32_t, int32_t>> walkedGroups;
-    cursor.SetToBegin();
-    for (cursor.MoveBy(1); cursor.OnRecord(); cursor.MoveBy(1))
-      walkedGroups.emplace_back(IntField(cursor, cursor.GetCurrentRecordBuffer(), 3), IdOf(cursor));
-    EXPECT_EQ(walkedGroups, groups);
+    EXPECT_EQ(WalkNames(cursor), names);
+    EXPECT_EQ(WalkGroups(cursor), groups);
 
     for (const auto& [id, row] : rows) {
       std::vector<uint8_t> key = Row(cursor, id, row.first, row.second);
@@ -127,12 +129,7 @@ TEST_F(CursorKeyFieldTest, ChangesAfterAnIndexGoesAndComesAgainBuildTheKeysOfEac
     std::vector<std::pair<int32_t, int32_t>> groups;
     for (const auto& [id, row] : rows) groups.emplace_back(row.second, id);
     std::sort(groups.begin(), groups.end());
-    owner.SetIndexName("ByGrp");
-    std::vector<std::pair<int32_t, int32_t>> walked;
-    owner.SetToBegin();
-    for (owner.MoveBy(1); owner.OnRecord(); owner.MoveBy(1))
-      walked.emplace_back(IntField(owner, owner.GetCurrentRecordBuffer(), 3), IdOf(owner));
-    EXPECT_EQ(walked, groups);
+    EXPECT_EQ(WalkGroups(owner), groups);
   };
   for (int32_t id = 1; id <= 12; ++id) insert(id);
   remove(4);

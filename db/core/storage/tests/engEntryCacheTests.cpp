@@ -163,6 +163,13 @@ TEST(EntryCacheWriteBack, ChosenEntriesStayListedUntilWrittenBack) {
   std::sort(chosen.begin(), chosen.end());
   std::sort(waiting.begin(), waiting.end());
   std::vector<TCachedEntry*> listed;
+  // The listed entries written: the next call lists nothing.
+  auto writeBackAndExpectNothingListed = [&] {
+    for (TCachedEntry* entry : listed) entry->modified = false;
+    cache.WrittenBack();
+    cache.Noted(due, listed);
+    EXPECT_TRUE(listed.empty());
+  };
   cache.Noted(due, listed);
   ASSERT_EQ(chosen, keysOf(listed));
 
@@ -170,10 +177,7 @@ TEST(EntryCacheWriteBack, ChosenEntriesStayListedUntilWrittenBack) {
   cache.Noted(due, listed);
   EXPECT_EQ(chosen, keysOf(listed));
 
-  for (TCachedEntry* entry : listed) entry->modified = false;
-  cache.WrittenBack();
-  cache.Noted(due, listed);
-  EXPECT_TRUE(listed.empty());
+  writeBackAndExpectNothingListed();
 
   // Changed again and noted, beside the entries given back by their holders.
   std::vector<uint32_t> expected = waiting;
@@ -188,9 +192,6 @@ TEST(EntryCacheWriteBack, ChosenEntriesStayListedUntilWrittenBack) {
   std::sort(expected.begin(), expected.end());
   cache.Noted(due, listed);
   EXPECT_EQ(expected, keysOf(listed));
-  for (TCachedEntry* entry : listed) entry->modified = false;
-  cache.WrittenBack();
-  cache.Noted(due, listed);
-  EXPECT_TRUE(listed.empty());
+  writeBackAndExpectNothingListed();
   cache.Clear();
 }
