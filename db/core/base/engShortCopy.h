@@ -43,6 +43,14 @@ inline void CopyFew(uint8_t* to, const uint8_t* from, size_t count) {
   }
 }
 
+// Any count, never through the C library's copy: where the compiler sees
+// the count bounded it inlines that copy as a string instruction, whose
+// start-up takes longer than the few words of a key or a field.
+inline void CopyInWords(uint8_t* to, const uint8_t* from, size_t count) {
+  if (count > CopyWord) CopyWords(to, from, count);
+  else CopyFew(to, from, count);
+}
+
 inline void ZeroFew(uint8_t* to, size_t count) {
   constexpr uint64_t Zero = 0;
   if (count > 16) {

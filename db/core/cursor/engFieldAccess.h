@@ -51,12 +51,7 @@ public:
     if (!stored) {
       GetOtherFieldValue(fieldDesc, buffer, blank, value);
     } else if (value) {
-      // Copied a word at a time: the C library's copy, inlined for a size
-      // that a byte bounds, became a string instruction whose start-up
-      // took longer than copying a whole text field.
-      const size_t size = fieldDesc[FieldDescStoredSizeOffset];
-      if (size > CopyWord) CopyWords(static_cast<uint8_t*>(value), stored, size);
-      else CopyFew(static_cast<uint8_t*>(value), stored, size);
+      CopyInWords(static_cast<uint8_t*>(value), stored, fieldDesc[FieldDescStoredSizeOffset]);
     }
   }
   // The value bytes GetFieldValue copies, where buffer holds them, and the

@@ -537,8 +537,7 @@ inline bool ReadPackedEntry(const uint8_t* p, const uint8_t* end, uint8_t compre
 // long the key.
 inline void CopyEntryBytes(uint8_t* to, const uint8_t* from, size_t count) {
   ENG_ASSERT(count >= 5);
-  if (count <= CopyWord) CopyFew(to, from, count);
-  else CopyWords(to, from, count);
+  CopyInWords(to, from, count);
 }
 
 // A branch packed in memory (the page stores every key byte): per entry
