@@ -6,6 +6,7 @@
 #include <cstring>
 #include <filesystem>
 #include <stdexcept>
+#include <string>
 
 #include "benchStorageEngine.h"
 #include "benchTableDefinition.h"
@@ -117,8 +118,10 @@ public:
   bool Find(TJobOrder index, const TJobRow& key, TJobRow& found) override {
     const TBenchIndex& def = IndexOf(index).Index;
     SelectOrder(index);
-    Fill(key);
-    if (index == TJobOrder::Primary) Put(fRecRef, &key.RecRef);
+    // The key's fields alone, as SQLite's statement binds only its key's
+    // parameters: a look-up needs no other field.
+    cursor->ClearRecord(record.data());
+    for (int field : def.Fields) PutField(field, key);
     if (!cursor->FindKey(record.data(), false, int(def.Fields.size()), 0, false, record.data())) return false;
     Read(record.data(), found, false);
     return true;
@@ -249,21 +252,35 @@ private:
     return text;
   }
 
+  // Every stored field but the row number, which the table assigns.
   void Fill(const TJobRow& row) {
     cursor->ClearRecord(record.data());
-    const uint16_t printed = row.JobPrinted;
-    Put(fJobDate, &row.JobDate);
-    Put(fJobTime, &row.JobTime);
-    Put(fJobID, &row.JobID);
-    Put(fMachineName, row.MachineName.c_str());
-    Put(fPrinterName, row.PrinterName.c_str());
-    Put(fJobOwner, row.JobOwner.c_str());
-    Put(fPagesPrinted, &row.PagesPrinted);
-    Put(fTotalPages, &row.TotalPages);
-    Put(fBytesPrinted, &row.BytesPrinted);
-    Put(fJobSize, &row.JobSize);
-    Put(fJobStatus, &row.JobStatus);
-    Put(fJobPrinted, &printed);
+    for (int field : {fJobDate, fJobTime, fJobID, fMachineName, fPrinterName, fJobOwner, fPagesPrinted, fTotalPages,
+                      fBytesPrinted, fJobSize, fJobStatus, fJobPrinted})
+      PutField(field, row);
+  }
+
+  // One field of the row; the memo goes through its BLOB calls instead.
+  void PutField(int field, const TJobRow& row) {
+    switch (field) {
+      case fRecRef: return Put(field, &row.RecRef);
+      case fJobDate: return Put(field, &row.JobDate);
+      case fJobTime: return Put(field, &row.JobTime);
+      case fJobID: return Put(field, &row.JobID);
+      case fMachineName: return Put(field, row.MachineName.c_str());
+      case fPrinterName: return Put(field, row.PrinterName.c_str());
+      case fJobOwner: return Put(field, row.JobOwner.c_str());
+      case fPagesPrinted: return Put(field, &row.PagesPrinted);
+      case fTotalPages: return Put(field, &row.TotalPages);
+      case fBytesPrinted: return Put(field, &row.BytesPrinted);
+      case fJobSize: return Put(field, &row.JobSize);
+      case fJobStatus: return Put(field, &row.JobStatus);
+      case fJobPrinted: {
+        const uint16_t printed = row.JobPrinted;
+        return Put(field, &printed);
+      }
+    }
+    throw std::logic_error("not a field of a row: " + std::to_string(field));
   }
 
   void Read(uint8_t* buffer, TJobRow& row, bool withDocument) {
