@@ -33,21 +33,6 @@ struct TLine {
   std::vector<int> SqliteColumns;
 };
 
-std::string DateText(int32_t dayNumber) {
-  uint16_t year = 1, month = 1, day = 1;
-  // Day numbers count from 1 January of year 1; walk months from 2024.
-  for (int y = 2020; y < 2040; ++y)
-    for (int m = 1; m <= 12; ++m)
-      if (dayNumber >= FirstDayOf(y, m) && dayNumber <= LastDayOf(y, m)) {
-        year = uint16_t(y);
-        month = uint16_t(m);
-        day = uint16_t(dayNumber - FirstDayOf(y, m) + 1);
-      }
-  char text[16];
-  std::snprintf(text, sizeof text, "%04u-%02u-%02u", year, month, day);
-  return text;
-}
-
 std::vector<TLine> Lines(int32_t total) {
   const std::string owner = OwnerName(7);
   const std::string printer = GenerateJob(1, total).PrinterName;

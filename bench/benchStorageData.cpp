@@ -1,6 +1,7 @@
 #include "benchStorageData.h"
 
 #include <array>
+#include <cstdio>
 #include <cstring>
 #include <vector>
 
@@ -67,6 +68,16 @@ int32_t FirstDayOf(int year, int month) { return int32_t(EncodeDate(year, month,
 
 int32_t LastDayOf(int year, int month) {
   return month == 12 ? FirstDayOf(year + 1, 1) - 1 : FirstDayOf(year, month + 1) - 1;
+}
+
+std::string DateText(int32_t dayNumber) {
+  int year = 0;
+  int month = 0;
+  int day = 0;
+  DecodeDate(TDateTime(dayNumber - DayNumberOf18991230), year, month, day);
+  char text[16];
+  std::snprintf(text, sizeof text, "%04d-%02d-%02d", year, month, day);
+  return text;
 }
 
 const std::string& OwnerName(int index) { return Owners()[size_t(index % OwnerCount)]; }

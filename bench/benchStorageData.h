@@ -41,6 +41,9 @@ const std::string& OwnerName(int index);
 // Day numbers of the first and last day of a month.
 int32_t FirstDayOf(int year, int month);
 int32_t LastDayOf(int year, int month);
+// A day number in language 0's short date format, which filter and SQL
+// texts take.
+std::string DateText(int32_t dayNumber);
 std::string AsciiLower(std::string text);
 
 // The checksum of one row read back: job id, owner and pages.

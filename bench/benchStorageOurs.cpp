@@ -2,7 +2,6 @@
 // shared, or exclusive for a batch. Field values go through the cursor's
 // descriptors by position, as a dataset layer caching them would.
 
-#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <stdexcept>
@@ -21,7 +20,6 @@
 #include "engLittleEndian.h"
 #include "engSession.h"
 #include "engTableCursor.h"
-#include "rtlDateTime.h"
 
 namespace {
 
@@ -216,17 +214,6 @@ private:
       cursor->DropFilter(filter);
       throw;
     }
-  }
-
-  // Language 0's short date format, which filter texts use.
-  static std::string DateText(int32_t dayNumber) {
-    int year = 0;
-    int month = 0;
-    int day = 0;
-    DecodeDate(TDateTime(dayNumber - DayNumberOf18991230), year, month, day);
-    char text[16];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02d", year, month, day);
-    return text;
   }
 
   bool FindRecRef(int32_t recRef) {
