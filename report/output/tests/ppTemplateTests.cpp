@@ -86,7 +86,9 @@ TEST_F(TemplateTest, ColumnPositionsAreStoredInTheReportsUnitsAndMeasuredOnceThe
   source.Report->SetColumnPositions(&positions);
   for (const TppFormatType format : {ftBinary, ftASCII}) {
     const std::string bytes = Save(*source.Report, format);
-    if (format == ftASCII) EXPECT_NE(bytes.find("'12.5'"), std::string::npos);
+    if (format == ftASCII) {
+      EXPECT_NE(bytes.find("'12.5'"), std::string::npos);
+    }
     // The units are stored after the positions.
     TReportFixture target(5);
     Load(*target.Report, bytes);

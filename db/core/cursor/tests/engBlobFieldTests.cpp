@@ -1,6 +1,7 @@
 // Opening, reading, writing and truncating BLOB fields, and the values
 // they store in the BLOB file.
 
+#include <algorithm>
 #include <climits>
 
 #include "engBlobFieldTestSupport.h"
@@ -238,8 +239,8 @@ TEST_F(BlobFieldTest, AFreedBlobsBufferServesTheNextOpenWithNothingOfItsValueLef
   ASSERT_EQ(blobs.OpenBlob(fFirstMemo, fresh.data(), true, false, BlobOpenWrite), 0);
   const std::vector<uint8_t> tail = Bytes(10, 6);
   ASSERT_EQ(blobs.WriteBlob(fFirstMemo, fresh.data(), false, 10, tail.data(), 200), 0);
-  std::vector<uint8_t> expected(200, 0);
-  expected.insert(expected.end(), tail.begin(), tail.end());
+  std::vector<uint8_t> expected(210, 0);
+  std::copy(tail.begin(), tail.end(), expected.begin() + 200);
   std::vector<uint8_t> value(210, 0xEE);
   int32_t got = 0;
   EXPECT_EQ(blobs.ReadBlob(fFirstMemo, fresh.data(), false, got, 210, value.data(), 0), 0);
