@@ -286,8 +286,11 @@ private:
     uint16_t printed = 0;
     Get(buffer, fJobPrinted, &printed);
     row.JobPrinted = printed != 0;
-    row.Document.clear();
+    // Callers reuse one row from read to read: the memo's string is
+    // resized, not cleared, as resizing zeroes only what it grows by and a
+    // cleared string would be zeroed in full before every read.
     if (withDocument) ReadDocument(buffer, row.Document);
+    else row.Document.clear();
   }
 
   void ReadDocument(uint8_t* buffer, std::string& text) {
