@@ -78,7 +78,7 @@ void TThreadCustom::Execute() {
   // Watching begins before the first read, so nothing that changes in
   // between goes unreported.
   CreateNotify();
-  Refresh();
+  FirstRefresh();
   while (!Terminated()) {
     if (ListEvent) ListEvent->ResetEvent();
     CreateNotify();

@@ -85,6 +85,8 @@ protected:
   // Notify's refresh event: the spooler discarded changes.
   virtual void NotifyRefresh();
   virtual void Refresh() = 0;
+  // The read before watching's first wait.
+  virtual void FirstRefresh() { Refresh(); }
   // After a change or a wake-up; true when a refresh is due.
   virtual bool HandleChange() = 0;
   virtual bool CanContinue();

@@ -110,6 +110,31 @@ bool TThreadServer::ReadPrinters() {
 
 void TThreadServer::Refresh() { ReadPrinters(); }
 
+// The windows start this thread with the enumeration's list, which may be
+// older than its watching: a printer added or deleted in between shows
+// only in this first read, so a list that differs is reported as a change
+// (otherwise the windows would go on watching a deleted printer, or never
+// watch an added one, until the server's next change).
+void TThreadServer::FirstRefresh() {
+  std::vector<std::string> given;
+  if (const std::vector<PrinterInfo2>* model = GetPrinters())
+    for (const PrinterInfo2& printer : *model) given.push_back(printer.PrinterName);
+  UnlockModel();
+  if (!ReadPrinters()) return;
+  bool same = true;
+  if (const std::vector<PrinterInfo2>* model = GetPrinters())
+    same = std::equal(given.begin(), given.end(), model->begin(), model->end(),
+                      [](const std::string& name, const PrinterInfo2& printer) {
+                        return SameText(name, printer.PrinterName);
+                      });
+  UnlockModel();
+  if (same) return;
+  PrinterChanged = true;
+  JobsChanged = false;
+  RefreshAsked = false;
+  DoChange();
+}
+
 void TThreadServer::RefreshAndNotify() {
   if (Terminated()) return;
   // Nothing is known to have changed while the server does not answer, so

@@ -79,6 +79,7 @@ protected:
   void FreeModel() override;
   void CreateNotify() override;
   void Refresh() override;
+  void FirstRefresh() override;
   void RefreshAndNotify() override;
   bool HandleChange() override;
   void DoTerminate() override;

@@ -227,6 +227,42 @@ TEST_F(WatchThreadsTest, PrintersAddedOrRemovedAtRunTimeGetOrLoseTheirThreads) {
   harness->TakePendingJobs(added);
 }
 
+// The windows start a server's thread with the enumeration's list of its
+// printers; what changed between that list and the thread's first read is
+// reported as a change, and what did not is not.
+TEST_F(WatchThreadsTest, AServerThreadReportsAtItsFirstReadOnlyPrintersChangedSinceTheEnumeration) {
+  const std::string laser = printers[0], ink = printers[1];
+  std::vector<PrinterInfo2> enumerated;
+  ASSERT_EQ(ERROR_SUCCESS, spooler->EnumPrinters(PRINTER_ENUM_NAME, Local, enumerated));
+  ASSERT_EQ(2u, enumerated.size());
+  spooler->DeletePrinter(laser);
+  const std::string added = AddPrinter(Local, "added");
+
+  ASSERT_TRUE(harness->OnServerFound(nullptr, Local, int32_t(enumerated.size()), enumerated));
+  ASSERT_TRUE(harness->WaitUntil([&] {
+    return harness->HasPrinterThread(Local, ink) && harness->HasPrinterThread(Local, added);
+  }));
+  EXPECT_FALSE(harness->HasPrinterThread(Local, laser));
+  EXPECT_EQ(1, harness->ServerChanges(Local, true));
+
+  // Remote's list is what its thread first reads: only a job's arrival, by
+  // notification, reaches the windows.
+  const std::string plotter = printers[2];
+  enumerated.clear();
+  ASSERT_EQ(ERROR_SUCCESS, spooler->EnumPrinters(PRINTER_ENUM_NAME, Remote, enumerated));
+  ASSERT_TRUE(harness->OnServerFound(nullptr, Remote, int32_t(enumerated.size()), enumerated));
+  ASSERT_TRUE(harness->WaitUntil([&] {
+    spooler->RemoveJob(plotter, spooler->SubmitJob(plotter, SampleJob("probe", 1, 1)));
+    return harness->WaitUntil([&] { return harness->ServerChanges(Remote, false) > 0; }, 250);
+  }));
+  EXPECT_EQ(0, harness->ServerChanges(Remote, true));
+  EXPECT_FALSE(harness->HasPrinterThread(Remote, plotter));
+
+  ASSERT_TRUE(harness->ShutdownMonitoring(20000));
+  harness->TakePendingJobs(ink);
+  harness->TakePendingJobs(added);
+}
+
 TEST_F(WatchThreadsTest, APrinterThreadThatDoesNotStopInTimeIsAbandonedAndTheServerEnds) {
   const std::string stuck = printers[0];
   TOsEvent held(true, false), release(true, false);
