@@ -143,8 +143,10 @@ void TOrvelle_MainForm::OnServerChanged(TThreadCustom* serverThread) {
   const std::string serverName = server->Name();
   if (server->PrinterChanged) {
     std::vector<PrinterInfo2> printers;
-    if (const std::vector<PrinterInfo2>* model = server->GetPrinters()) printers = *model;
-    server->UnlockModel();
+    {
+      THeldModel held(*server, server->GetPrinters());
+      if (const std::vector<PrinterInfo2>* model = held.Get()) printers = *model;
+    }
     // Only the watches of printers that went end: one stopped and started
     // again would miss every job that began and ended in between. The
     // exclusions are read, and tree nodes made, on the main thread, which
@@ -240,8 +242,8 @@ void TOrvelle_MainForm::FillJobs(const std::string& printerName) {
     THeldList heldPrinters(server->Printers());
     TThreadJobs* watch = server->FindPrinterThread(printerName);
     if (!watch) return;
-    if (const PrinterQueue* queue = watch->GetQueue()) jobs = queue->Jobs;
-    watch->UnlockModel();
+    THeldModel heldModel(*watch, watch->GetQueue());
+    if (const PrinterQueue* queue = heldModel.Get()) jobs = queue->Jobs;
   }
   TreeList->BeginUpdate();
   TreeList->Clear();
@@ -284,8 +286,8 @@ void TOrvelle_MainForm::ShowServerPrinters(const std::string& serverName) {
     THeldList held(ServerList());
     TThreadServer* server = FindServer(serverName);
     if (!server) return;
-    if (const std::vector<PrinterInfo2>* model = server->GetPrinters()) printers = *model;
-    server->UnlockModel();
+    THeldModel heldModel(*server, server->GetPrinters());
+    if (const std::vector<PrinterInfo2>* model = heldModel.Get()) printers = *model;
   }
   const uint32_t focusedIndex = TreeList->FocusedNode() ? TreeList->AbsoluteIndex(TreeList->FocusedNode()) : 0;
   TreeList->BeginUpdate();

@@ -63,7 +63,8 @@ public:
   const std::string& Name() const { return name; }
 
 
-  // Takes the model lock and returns the model; end with UnlockModel.
+  // Takes the model lock and returns the model; end with UnlockModel,
+  // or hand both to a THeldModel.
   void* LockModel();
   virtual void UnlockModel();
 
@@ -114,4 +115,24 @@ private:
   // installed another spooler.
   const std::shared_ptr<TSpooler> spooler;
   TGlobalPtrCriticalSection modelHolder{nullptr};
+};
+
+// Holds for a scope the model lock that LockModel or a typed getter
+// (GetPrinters, GetQueue) took, so that a reader that throws, a copy
+// that runs out of memory, still gives it back: a lock left held would
+// stop the watch thread at its next change for good.
+template <class TModel>
+class THeldModel {
+public:
+  THeldModel(TThreadCustom& owner, TModel* lockedModel) noexcept : thread(owner), model(lockedModel) {}
+  ~THeldModel() { thread.UnlockModel(); }
+  THeldModel(const THeldModel&) = delete;
+  THeldModel& operator=(const THeldModel&) = delete;
+
+  // Null before the thread's first read.
+  TModel* Get() const { return model; }
+
+private:
+  TThreadCustom& thread;
+  TModel* const model;
 };

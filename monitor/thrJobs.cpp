@@ -100,8 +100,8 @@ bool TThreadJobs::CanContinue() {
 }
 
 void TThreadJobs::FreeModel() {
-  DestroyModelBlock<PrinterQueue>(LockModel());
-  UnlockModel();
+  THeldModel held(*this, GetQueue());
+  DestroyModelBlock<PrinterQueue>(held.Get());
 }
 
 void TThreadJobs::Refresh() {
@@ -111,25 +111,15 @@ void TThreadJobs::Refresh() {
   // A failed read (the server does not answer) keeps the model there is:
   // its jobs are still in the queue as far as anyone knows. Only the first
   // read leaves a model without jobs; the next change reads again.
-  if (!queue.Refresh()) {
-    void* const kept = LockModel();
-    UnlockModel();
-    if (kept) return;
-  }
+  if (!queue.Refresh() && THeldModel(*this, GetQueue()).Get()) return;
   hasJobs = queue.Count() > 0;
   SetModel(NewModelBlock(std::move(queue)));
 }
 
 void TThreadJobs::ApplyToModel(const PrinterNotifyInfo& info) {
-  PrinterQueue* queue = GetQueue();
-  try {
-    ApplyNotifyInfo(*queue, info);
-    hasJobs = queue->Count() > 0;
-  } catch (...) {
-    UnlockModel();
-    throw;
-  }
-  UnlockModel();
+  THeldModel held(*this, GetQueue());
+  ApplyNotifyInfo(*held.Get(), info);
+  hasJobs = held.Get()->Count() > 0;
 }
 
 bool TThreadJobs::HandleChange() {

@@ -34,7 +34,8 @@ public:
   // creator then adds the thread to server.Printers().
   void SetServer(TThreadServer& server);
 
-  // The queue model under the model lock; end with UnlockModel.
+  // The queue model under the model lock; end with UnlockModel or hold it
+  // in a THeldModel.
   PrinterQueue* GetQueue();
   // The model held at least one job after the last change.
   bool HasJobs() const { return hasJobs; }

@@ -79,8 +79,8 @@ void TThreadServer::SetModel(std::vector<PrinterInfo2> model) {
 std::vector<PrinterInfo2>* TThreadServer::GetPrinters() { return static_cast<std::vector<PrinterInfo2>*>(LockModel()); }
 
 void TThreadServer::FreeModel() {
-  DestroyModelBlock<std::vector<PrinterInfo2>>(LockModel());
-  UnlockModel();
+  THeldModel held(*this, GetPrinters());
+  DestroyModelBlock<std::vector<PrinterInfo2>>(held.Get());
 }
 
 TThreadJobs* TThreadServer::GetPrinterThread(int32_t index) { return static_cast<TThreadJobs*>(printers->GetItem(index)); }
@@ -117,17 +117,21 @@ void TThreadServer::Refresh() { ReadPrinters(); }
 // watch an added one, until the server's next change).
 void TThreadServer::FirstRefresh() {
   std::vector<std::string> given;
-  if (const std::vector<PrinterInfo2>* model = GetPrinters())
-    for (const PrinterInfo2& printer : *model) given.push_back(printer.PrinterName);
-  UnlockModel();
+  {
+    THeldModel held(*this, GetPrinters());
+    if (const std::vector<PrinterInfo2>* model = held.Get())
+      for (const PrinterInfo2& printer : *model) given.push_back(printer.PrinterName);
+  }
   if (!ReadPrinters()) return;
   bool same = true;
-  if (const std::vector<PrinterInfo2>* model = GetPrinters())
-    same = std::equal(given.begin(), given.end(), model->begin(), model->end(),
-                      [](const std::string& name, const PrinterInfo2& printer) {
-                        return SameText(name, printer.PrinterName);
-                      });
-  UnlockModel();
+  {
+    THeldModel held(*this, GetPrinters());
+    if (const std::vector<PrinterInfo2>* model = held.Get())
+      same = std::equal(given.begin(), given.end(), model->begin(), model->end(),
+                        [](const std::string& name, const PrinterInfo2& printer) {
+                          return SameText(name, printer.PrinterName);
+                        });
+  }
   if (same) return;
   PrinterChanged = true;
   JobsChanged = false;

@@ -56,7 +56,8 @@ public:
   // The model: the enumeration's list when the windows start the thread,
   // then every re-read.
   void SetModel(std::vector<PrinterInfo2> model);
-  // The server's printers under the model lock; end with UnlockModel.
+  // The server's printers under the model lock; end with UnlockModel or
+  // hold it in a THeldModel.
   std::vector<PrinterInfo2>* GetPrinters();
 
   TServerList& Printers() { return *printers; }

@@ -134,9 +134,9 @@ namespace {
 std::optional<uint32_t> ModelStatus(const std::string& printer) {
   std::optional<uint32_t> status;
   WithPrinterThread(printer, [&](TThreadJobs& jobs) {
-    const PrinterQueue* queue = jobs.GetQueue();
+    THeldModel held(jobs, jobs.GetQueue());
+    const PrinterQueue* queue = held.Get();
     if (queue && !queue->PrinterName.empty()) status = queue->Status;
-    jobs.UnlockModel();
   });
   return status;
 }

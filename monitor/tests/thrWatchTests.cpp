@@ -1,5 +1,6 @@
 #include <atomic>
 #include <map>
+#include <stdexcept>
 
 #include "osSyncEvent.h"
 #include "osSyncTicks.h"
@@ -172,6 +173,36 @@ TEST_F(WatchThreadsTest, AForcedOverflowRereadsTheQueueAndLosesNothing) {
   EXPECT_EQ(firstId, queue->Jobs[0].JobId);
   EXPECT_EQ(laterId, queue->Jobs[1].JobId);
   EXPECT_EQ(later.MachineName, queue->Jobs[1].MachineName);
+
+  ASSERT_TRUE(harness->ShutdownMonitoring(20000));
+  harness->TakePendingJobs(printer);
+}
+
+TEST_F(WatchThreadsTest, AModelReaderThatThrowsGivesTheLockBackAndThePrinterThreadGoesOn) {
+  const std::string printer = printers[0];
+  std::atomic<TThreadJobs*> watch{nullptr};
+  harness->AfterJobsChanged = [&](TThreadJobs& thread) {
+    if (thread.Name() == printer) watch = &thread;
+  };
+  StartWatching(Local, {printers[0], printers[1]});
+  ASSERT_TRUE(harness->WaitUntil([&] { return watch.load() != nullptr; }));
+
+  // A reader on another thread than the printer's fails while it holds the
+  // model (a copy out of memory); the printer thread must still be able to
+  // take the lock and apply the next change.
+  TThreadJobs& thread = *watch.load();
+  EXPECT_THROW(
+      {
+        THeldModel held(thread, thread.GetQueue());
+        throw std::runtime_error("the reader's copy failed");
+      },
+      std::runtime_error);
+  const uint32_t jobId = spooler->SubmitJob(printer, SampleJob("after.txt", 1, 100));
+  ASSERT_TRUE(harness->WaitUntil([&] { return harness->PendingJob(printer, jobId).has_value(); }));
+  const std::optional<PrinterQueue> queue = harness->QueueOf(Local, printer);
+  ASSERT_TRUE(queue);
+  ASSERT_EQ(1, queue->Count());
+  EXPECT_EQ(jobId, queue->Jobs[0].JobId);
 
   ASSERT_TRUE(harness->ShutdownMonitoring(20000));
   harness->TakePendingJobs(printer);

@@ -115,17 +115,11 @@ void TWatchHarness::OnServerChanged(TThreadCustom* sender) {
     ++serverChanges[{server->Name(), server->PrinterChanged}];
   }
   if (!server->PrinterChanged) return;
-  const std::vector<PrinterInfo2>* printers = server->GetPrinters();
-  try {
-    server->StopPrinterThreads();
-    for (const PrinterInfo2& printer : *printers) {
-      if (!IsExcluded(printer.PrinterName)) StartPrinterWatch(*server, printer);
-    }
-  } catch (...) {
-    server->UnlockModel();
-    throw;
+  THeldModel held(*server, server->GetPrinters());
+  server->StopPrinterThreads();
+  for (const PrinterInfo2& printer : *held.Get()) {
+    if (!IsExcluded(printer.PrinterName)) StartPrinterWatch(*server, printer);
   }
-  server->UnlockModel();
 }
 
 void TWatchHarness::OnPrinterJobsChanged(TThreadCustom* sender) {
@@ -195,8 +189,8 @@ std::optional<PrinterQueue> TWatchHarness::QueueOf(const std::string& serverName
   TThreadJobs* thread = server->FindPrinterThread(printerName);
   if (!thread) return std::nullopt;
   std::optional<PrinterQueue> copy;
-  if (const PrinterQueue* queue = thread->GetQueue()) copy = *queue;
-  thread->UnlockModel();
+  THeldModel held(*thread, thread->GetQueue());
+  if (const PrinterQueue* queue = held.Get()) copy = *queue;
   return copy;
 }
 
