@@ -115,12 +115,10 @@ public:
 
   bool Find(TJobOrder index, const TJobRow& key, TJobRow& found) override {
     const TBenchIndex& def = IndexOf(index).Index;
-    SelectOrder(index);
-    // The key's fields alone, as SQLite's statement binds only its key's
-    // parameters: a look-up needs no other field.
-    cursor->ClearRecord(record.data());
-    for (int field : def.Fields) PutField(field, key);
-    if (!cursor->FindKey(record.data(), false, int(def.Fields.size()), 0, false, record.data())) return false;
+    auto putKey = [&] {
+      for (int field : def.Fields) PutField(field, key);
+    };
+    if (!FindByKey(index, int(def.Fields.size()), putKey)) return false;
     Read(record.data(), found, false);
     return true;
   }
@@ -216,11 +214,18 @@ private:
     }
   }
 
-  bool FindRecRef(int32_t recRef) {
-    SelectOrder(TJobOrder::Primary);
+  // The key's fields alone, as SQLite's statement binds only its key's
+  // parameters: a look-up needs no other field.
+  template <typename TPutKey>
+  bool FindByKey(TJobOrder order, int keyFields, TPutKey putKey) {
+    SelectOrder(order);
     cursor->ClearRecord(record.data());
-    Put(fRecRef, &recRef);
-    return cursor->FindKey(record.data(), false, 1, 0, false, record.data());
+    putKey();
+    return cursor->FindKey(record.data(), false, keyFields, 0, false, record.data());
+  }
+
+  bool FindRecRef(int32_t recRef) {
+    return FindByKey(TJobOrder::Primary, 1, [&] { Put(fRecRef, &recRef); });
   }
 
   void Put(int field, const void* value) { cursor->PutFieldValue(cursor->FieldDescAt(field), record.data(), false, value); }
