@@ -114,11 +114,7 @@ public:
   }
 
   bool Find(TJobOrder index, const TJobRow& key, TJobRow& found) override {
-    const TBenchIndex& def = IndexOf(index).Index;
-    auto putKey = [&] {
-      for (int field : def.Fields) PutField(field, key);
-    };
-    if (!FindByKey(index, int(def.Fields.size()), putKey)) return false;
+    if (!FindByKey(index, key)) return false;
     Read(record.data(), found, false);
     return true;
   }
@@ -216,16 +212,18 @@ private:
 
   // The key's fields alone, as SQLite's statement binds only its key's
   // parameters: a look-up needs no other field.
-  template <typename TPutKey>
-  bool FindByKey(TJobOrder order, int keyFields, TPutKey putKey) {
+  bool FindByKey(TJobOrder order, const TJobRow& key) {
+    const TBenchIndex& def = IndexOf(order).Index;
     SelectOrder(order);
     cursor->ClearRecord(record.data());
-    putKey();
-    return cursor->FindKey(record.data(), false, keyFields, 0, false, record.data());
+    for (int field : def.Fields) PutField(field, key);
+    return cursor->FindKey(record.data(), false, int(def.Fields.size()), 0, false, record.data());
   }
 
   bool FindRecRef(int32_t recRef) {
-    return FindByKey(TJobOrder::Primary, 1, [&] { Put(fRecRef, &recRef); });
+    TJobRow key;
+    key.RecRef = recRef;
+    return FindByKey(TJobOrder::Primary, key);
   }
 
   void Put(int field, const void* value) { cursor->PutFieldValue(cursor->FieldDescAt(field), record.data(), false, value); }
