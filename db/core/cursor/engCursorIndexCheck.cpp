@@ -112,6 +112,10 @@ bool TDataCursor::IndexTreesSound() {
   } catch (const Exception&) {
     sound = false;
   }
+  // The pass leaves the cache full of the last tree's pages ("Sys
+  // Deleted"), which the cursor's own walks would never age out: every
+  // leaf a walk gives back goes to the old end, ahead of them.
+  IndexFile().DropIdlePages();
   ClearIndexState();
   // Still under the lock the check ran under: the stamp is what was read.
   if (sound && stamped) RememberCheckedState(stamp);

@@ -120,6 +120,8 @@ public:
   void FlushPages();
   void DropPages(bool withDeleted);
   void TrimPageCaches(bool withDeleted);
+  // Gives up every page that is neither modified nor in use.
+  void DropIdlePages();
 
   bool LockIndexExclusive();
   bool UnlockIndexExclusive();

@@ -485,6 +485,17 @@ void TIndexFile::DropPages(bool withDeleted) {
   }
 }
 
+void TIndexFile::DropIdlePages() {
+  for (TPage* page = cache.Oldest(); page;) {
+    TPage* newer = page->Newer;
+    if (page->Idle()) {
+      Evict(page);
+      pageStack.Discard(page);
+    }
+    page = newer;
+  }
+}
+
 // Back to the budget, giving up the least recently used pages that are
 // neither modified nor in use.
 void TIndexFile::TrimPageCaches(bool withDeleted) {
