@@ -87,23 +87,6 @@ public:
     ChainAsNewest(entry);
   }
 
-  // Chains the entry just newer than older, or as the oldest when older is
-  // nullptr.
-  void MoveBehind(TEntry* entry, TEntry* older) {
-    ENG_ASSERT(entry != older);
-    if (!older) {
-      MoveToOldest(entry);
-      return;
-    }
-    if (older->Newer == entry) return;
-    Unchain(entry);
-    entry->Older = older;
-    entry->Newer = older->Newer;
-    if (older->Newer) older->Newer->Older = entry;
-    else newest = entry;
-    older->Newer = entry;
-  }
-
   // Makes the entry the least recently used: the next to go.
   void MoveToOldest(TEntry* entry) {
     if (entry == oldest) return;

@@ -166,10 +166,6 @@ private:
   TPage* unpackedLeavesNewest = nullptr;
   TPage* unpackedLeavesOldest = nullptr;
   int64_t unpackedLeafBytes = 0;
-  // The newest of the walked leaves, which are the cache's oldest pages,
-  // by recent use among themselves: leaves another index's walks left
-  // there go before the ones now walked, rather than staying for good.
-  TPage* walkedLeavesNewest = nullptr;
   TSpareSlots spareSlots;  // what pages packed or loaded gave up
   std::vector<TPage*> flushList;
   TOwnedList<TPage> orphans;  // dropped from a cache while in use
@@ -215,8 +211,6 @@ private:
   void Recharge(TPage* page);
   void ChainLeaf(TPage* page);
   void UnchainLeaf(TPage* page);
-  void JoinWalkedLeaves(TPage* page);
-  void LeaveWalkedLeaves(TPage* page);
   void FollowPageShape(TPage* page);
   void UnpackCached(TPage* page);
   bool PackOldestLeaf();

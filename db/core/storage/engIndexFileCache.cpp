@@ -52,7 +52,6 @@ void TIndexFile::Admit(TPage* page) {
 
 void TIndexFile::Evict(TPage* page) {
   if (page->InLeafChain) UnchainLeaf(page);
-  LeaveWalkedLeaves(page);
   cache.Remove(page);
   cachedBytes -= page->ChargedBytes;
   page->ChargedBytes = 0;
@@ -65,7 +64,6 @@ void TIndexFile::DropPage(TPage* page) {
   page->ChargedBytes = 0;
   page->UnpackedNewer = page->UnpackedOlder = nullptr;
   page->InLeafChain = false;
-  page->InWalkedLeaves = false;
   page->NotedForWriteBack = false;
   if (page->UseCount > 0) {
     page->Orphaned = true;
@@ -211,25 +209,6 @@ void TIndexFile::RenumberCachedPages(int removed, int last) {
   });
 }
 
-// The walked leaves are a run from the oldest page on; a page joins it as
-// its newest.
-void TIndexFile::JoinWalkedLeaves(TPage* page) {
-  if (page == walkedLeavesNewest) return;
-  LeaveWalkedLeaves(page);
-  ENG_ASSERT(!walkedLeavesNewest || (walkedLeavesNewest->InWalkedLeaves &&
-                                     (!walkedLeavesNewest->Newer || !walkedLeavesNewest->Newer->InWalkedLeaves)));
-  cache.MoveBehind(page, walkedLeavesNewest);
-  walkedLeavesNewest = page;
-  page->InWalkedLeaves = true;
-  ENG_ASSERT(!page->Older || page->Older->InWalkedLeaves);  // the run stays whole
-}
-
-void TIndexFile::LeaveWalkedLeaves(TPage* page) {
-  if (!page->InWalkedLeaves) return;
-  if (page == walkedLeavesNewest) walkedLeavesNewest = page->Older;
-  page->InWalkedLeaves = false;
-}
-
 // ---- pages ---------------------------------------------------------------
 
 // Pages lie on 4096-byte steps after the header; the end offset names the
@@ -264,7 +243,6 @@ bool TIndexFile::GetPage(TReadContext* reader, uint8_t indexNo, uint32_t offset,
       page = nullptr;
       RaiseIndexError(EngErrPageCorrupt);
     }
-    LeaveWalkedLeaves(page);
     cache.MoveToNewest(page);
     if (page->Packed()) {
       UnpackCached(page);
@@ -323,7 +301,7 @@ void TIndexFile::ReleasePage(TPage* page) {
     page->NotedForWriteBack = true;
   }
   ENG_ASSERT(!page->Packed());  // held pages are unpacked
-  if (page->WalkedLeaf && page->UseCount == 0 && !page->Modified) JoinWalkedLeaves(page);
+  if (page->WalkedLeaf && page->UseCount == 0 && !page->Modified) cache.MoveToOldest(page);
   Recharge(page);
   FollowPageShape(page);
 }
@@ -495,7 +473,6 @@ void TIndexFile::DropPages(bool withDeleted) {
   if (withDeleted) {
     cache.ForEach([this](TPage* page) { DropPage(page); });
     cache.Clear();
-    walkedLeavesNewest = nullptr;
     shortPageCached = false;
     cachedBytes = 0;
     unpackedLeavesNewest = unpackedLeavesOldest = nullptr;

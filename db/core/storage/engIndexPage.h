@@ -201,11 +201,10 @@ public:
   // Listed for write-back since it was last written: a page changed again
   // and again is listed once.
   bool NotedForWriteBack = false;
-  // A leaf a cursor's walk took: given back unchanged, it joins the run of
-  // such leaves at the old end of the cache, so that leaves look-ups and
-  // scans pass once do not push out the branches every descent needs.
+  // A leaf a cursor's walk took: given back unchanged, it goes to the old
+  // end of the cache, so that leaves look-ups and scans pass once do not
+  // push out the branches every descent needs.
   bool WalkedLeaf = false;
-  bool InWalkedLeaves = false;
   // Given back changed since it was read or made (WorthPacking).
   bool ChangedSinceRead = false;
 

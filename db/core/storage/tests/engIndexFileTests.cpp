@@ -412,44 +412,6 @@ TEST_F(IndexFile, LeavesLookUpsPassOnceLeaveTheBranchesCached) {
   EXPECT_LE(file->PageReads() - reads, uint32_t(lookUps));  // 1.1 per look-up when leaves stay newest
 }
 
-// The leaves one index's look-ups left at the old end of the cache go
-// before those of the index looked up now: each look-up's leaf must not
-// be the next page to go while the earlier index's leaves stay for good.
-TEST_F(IndexFile, LeavesAnEarlierIndexsLookUpsLeftGiveWayToTheLeavesNowLookedUp) {
-  constexpr int64_t budget = 256 << 10;
-  constexpr uint32_t keys = 40000;
-  constexpr int lookUps = 1500;
-  constexpr uint32_t spread = 400;  // keys apart in the second index: a few dozen leaves
-  table.caches.IndexBytes = MaxCachedIndexBytes;
-  file->CreateIndexFile();
-  file->SetPrimaryIndex(Descriptor("", {2}, true, kcNone).data());
-  file->AddIndex(PaddedDescriptor(true, kcFull).data());
-  std::vector<uint8_t> again = Descriptor("Again", {1, 2}, true, kcFull);
-  PutLE16(again.data() + IdxDescKeyLength, PaddedKeyLength);
-  file->AddIndex(again.data());
-  TTestTree first = Tree(1), second = Tree(2);
-  for (uint32_t n = 1; n <= keys; ++n) {
-    first.Insert(PaddedKey(n, true), n);
-    second.Insert(PaddedKey(n, true), n);
-  }
-  file->FlushPages();
-  table.caches.IndexBytes = budget;
-  file->TrimPageCaches(true);
-  file->DropPages(true);
-
-  TWalkReader reader;
-  std::mt19937 random(11);
-  for (int i = 0; i < lookUps; ++i) {
-    const uint32_t n = 1 + random() % keys;
-    ASSERT_EQ(n, WalkTo(*file, reader, 1, PaddedKey(n, true)));
-  }
-  ASSERT_GE(file->CachedBytes(), budget - budget / 8);  // the first index's leaves fill the cache
-  for (uint32_t n = 1; n <= keys; n += spread) ASSERT_EQ(n, WalkTo(*file, reader, 2, PaddedKey(n, true)));
-  const uint32_t reads = file->PageReads();
-  for (uint32_t n = 1; n <= keys; n += spread) ASSERT_EQ(n, WalkTo(*file, reader, 2, PaddedKey(n, true)));
-  EXPECT_EQ(reads, file->PageReads());
-}
-
 TEST_F(IndexFile, FreedPagesGoBackToTheirOwnIndexOnly) {
   file->CreateIndexFile();
   file->SetPrimaryIndex(Descriptor("", {2}, true, kcNone).data());
