@@ -91,6 +91,8 @@ public:
     cursor->SetTableName(table);
     cursor->SetExclusive(batch);
     cursor->Open();
+    // A cursor opens on the primary index, whatever order the last one had.
+    currentOrder = TJobOrder::Primary;
     record.assign(cursor->CursorRecordSize(), 0);
   }
   void Close() override {
