@@ -216,6 +216,7 @@ private:
   bool PackOldestLeaf();
   void PackOldLeaves();
   void DropPage(TPage* page);
+  void GiveUpIdlePages(int64_t bytes, int32_t leastPages, bool withDeleted);
   void WriteOldestPages();
   void WriteListedPages();
   // The root or a page one or two levels below it.

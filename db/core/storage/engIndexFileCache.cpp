@@ -485,22 +485,19 @@ void TIndexFile::DropPages(bool withDeleted) {
   }
 }
 
-void TIndexFile::DropIdlePages() {
-  for (TPage* page = cache.Oldest(); page;) {
-    TPage* newer = page->Newer;
-    if (page->Idle()) {
-      Evict(page);
-      pageStack.Discard(page);
-    }
-    page = newer;
-  }
-}
+void TIndexFile::DropIdlePages() { GiveUpIdlePages(0, 0, true); }
 
 // Back to the budget, giving up the least recently used pages that are
 // neither modified nor in use.
 void TIndexFile::TrimPageCaches(bool withDeleted) {
   SetCacheLimits();
-  for (TPage* page = cache.Oldest(); page && cachedBytes > byteLimit && cache.Count() > LeastCachedPages();) {
+  GiveUpIdlePages(byteLimit, LeastCachedPages(), withDeleted);
+}
+
+// Idle pages go, least recently used first, until the cache takes at most
+// bytes or holds leastPages (every cached page is charged something).
+void TIndexFile::GiveUpIdlePages(int64_t bytes, int32_t leastPages, bool withDeleted) {
+  for (TPage* page = cache.Oldest(); page && cachedBytes > bytes && cache.Count() > leastPages;) {
     TPage* newer = page->Newer;
     if (page->Idle() && (withDeleted || page->IndexNo != DeletedIndexNo)) {
       Evict(page);
