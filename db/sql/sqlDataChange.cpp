@@ -248,22 +248,31 @@ void ExecuteUpdateOrDelete(TDataQuery& query) {
   TSourceColumnValues columns(EvaluationLanguage(query));
   TExpEvalContext context = SourceEvalContext(query, &columns);
   const int32_t total = cursor.GetRecordCount();
+  // The qualifying rows are gathered before the first change: a change
+  // that takes a row out of the filter (or moves it) must neither make the
+  // walk skip its neighbour nor bring the row round a second time.
+  const int bookmarkSize = cursor.GetBookmarkSize();
+  std::vector<uint8_t> qualifying;
   TChangeTransaction transaction(query, table);
-  cursor.SetToBegin();
   int32_t counter = 0;
-  bool standsOnNext = false;  // a delete leaves the cursor on the next record
-  for (;;) {
-    const int32_t result = standsOnNext ? cursor.GetRecord(table.Record.data(), false)
-                                        : cursor.GetNextRecord(table.Record.data());
-    standsOnNext = false;
-    if (result != 0) break;
+  cursor.SetToBegin();
+  while (cursor.GetNextRecord(table.Record.data()) == 0) {
     table.HasRow = true;
     ++counter;
     if (query.Progress(counter, total > 0 ? int32_t(int64_t(counter) * 100 / total) : 100)) break;
     if (!RowPasses(query)) continue;
+    qualifying.resize(qualifying.size() + size_t(bookmarkSize));
+    cursor.GetBookmark(qualifying.data() + qualifying.size() - size_t(bookmarkSize));
+  }
+  for (size_t at = 0; at < qualifying.size(); at += size_t(bookmarkSize)) {
+    // A row another user changed out of the filter or deleted meanwhile is
+    // no longer there to reach.
+    if (!cursor.GotoBookmark(qualifying.data() + at, false, false) ||
+        cursor.GetRecord(table.Record.data(), false) != 0)
+      continue;
+    table.HasRow = true;
     if (!update) {
-      cursor.DeleteRecord(table.Record.data(), true);
-      standsOnNext = true;
+      cursor.DeleteRecord(table.Record.data(), false);
       transaction.Changed();
       continue;
     }
