@@ -94,22 +94,22 @@ TOrvelle_MainForm::TOrvelle_MainForm(QWidget* owner)
       [](TBaseThread* origin, Exception& e) { GetAlerter()->AddFromThread(AlertCopy(e), origin, {}); });
 
   JobsPage->Bind();
-  PageControl1->setCurrentIndex(0);
+  pages->setCurrentIndex(0);
   alertView = std::make_unique<TAlertListView>(lvAlerts);
   GetAlerter()->BindListView(alertView.get());
   defaultPrinterName = GetDefaultPrinter();
   ReadSettings();
 
-  Timer1.SetInterval(FirstTickInterval);
-  Timer1.OnTimer = [this] { Guarded([this] { Timer1Timer(); }); };
+  startTimer.SetInterval(FirstTickInterval);
+  startTimer.OnTimer = [this] { Guarded([this] { StartTimerTick(); }); };
   AnimationTimer.SetInterval(AnimationInterval);
   AnimationTimer.OnTimer = [this] { AnimationTimerTimer(); };
   AnimationTimer.SetEnabled(true);
 
-  TrayIcon(0);
+  TrayIcon(TTrayChange::Add);
   SetQueuedStatusHandler([this](const std::string& text) { StatusPanels[0]->setText(QString::fromStdString(text)); });
   GetDataThread();
-  Timer1.SetEnabled(true);
+  startTimer.SetEnabled(true);
 }
 
 TOrvelle_MainForm::~TOrvelle_MainForm() {
@@ -117,7 +117,7 @@ TOrvelle_MainForm::~TOrvelle_MainForm() {
   ShutdownMonitoring();
   GetAlerter()->BindListView(nullptr);
   WriteSettings();
-  TrayIcon(2);
+  TrayIcon(TTrayChange::Remove);
   SetApplicationExceptionHandler(nullptr);
   SetScanWaitForm({});
   SetQueuedStatusHandler(nullptr);
@@ -125,21 +125,21 @@ TOrvelle_MainForm::~TOrvelle_MainForm() {
 }
 
 void TOrvelle_MainForm::CreateComponents() {
-  PageControl1 = new QTabWidget(this);
-  setCentralWidget(PageControl1);
+  pages = new QTabWidget(this);
+  setCentralWidget(pages);
 
-  TabSheet1 = new QWidget;
-  auto* printersLayout = new QHBoxLayout(TabSheet1);
+  printersPage = new QWidget;
+  auto* printersLayout = new QHBoxLayout(printersPage);
   printersLayout->setContentsMargins(0, 0, 0, 0);
-  Splitter1 = new QSplitter(Qt::Horizontal, TabSheet1);
-  Splitter1->setHandleWidth(SplitterWidth);
-  Tree = new TVirtualStringTree(Splitter1);
+  treeSplitter = new QSplitter(Qt::Horizontal, printersPage);
+  treeSplitter->setHandleWidth(SplitterWidth);
+  Tree = new TVirtualStringTree(treeSplitter);
   Tree->setObjectName("Tree");
   Tree->SetDefaultNodeHeight(TreeNodeHeight);
   TVirtualTreeOptions treeOptions = Tree->Options();
   treeOptions.Include(voCheckSupport);
   Tree->SetOptions(treeOptions);
-  TreeList = new TVirtualStringTree(Splitter1);
+  TreeList = new TVirtualStringTree(treeSplitter);
   TreeList->setObjectName("TreeList");
   TVirtualTreeOptions listOptions = TreeList->Options();
   listOptions.Include(voFullRowSelect);
@@ -149,19 +149,18 @@ void TOrvelle_MainForm::CreateComponents() {
   TVTHeaderOptions headerOptions = TreeList->Header().Options();
   headerOptions.Include(hoVisible);
   TreeList->Header().SetOptions(headerOptions);
-  Splitter1->addWidget(Tree);
-  Splitter1->addWidget(TreeList);
-  Splitter1->setStretchFactor(1, 1);
-  printersLayout->addWidget(Splitter1);
-  PageControl1->addTab(TabSheet1, tr("Printers"));
+  treeSplitter->addWidget(Tree);
+  treeSplitter->addWidget(TreeList);
+  treeSplitter->setStretchFactor(1, 1);
+  printersLayout->addWidget(treeSplitter);
+  pages->addTab(printersPage, tr("Printers"));
 
   JobsPage = new TJobsPage;
-  TabSheet4 = JobsPage;
-  PageControl1->addTab(TabSheet4, tr("Print Activity"));
+  pages->addTab(JobsPage, tr("Print Activity"));
   connect(JobsPage->btnPreview, &QPushButton::clicked, this, [this] { btnPreviewClick(); });
 
-  TabSheet2 = new QWidget;
-  auto* alertsLayout = new QVBoxLayout(TabSheet2);
+  alertsPage = new QWidget;
+  auto* alertsLayout = new QVBoxLayout(alertsPage);
   lvAlerts = new QTreeWidget;
   lvAlerts->setObjectName("lvAlerts");
   lvAlerts->setRootIsDecorated(false);
@@ -169,7 +168,7 @@ void TOrvelle_MainForm::CreateComponents() {
   lvAlerts->setHeaderLabels({tr("Date-time"), tr("Type"), tr("Alert Detail"), tr("Alert Help")});
   for (int i = 0; i < 4; ++i) lvAlerts->setColumnWidth(i, AlertColumnDefaults[i]);
   alertsLayout->addWidget(lvAlerts);
-  PageControl1->addTab(TabSheet2, tr("Alerts"));
+  pages->addTab(alertsPage, tr("Alerts"));
 
   for (int i = 0; i < 3; ++i) {
     StatusPanels[i] = new QLabel;
@@ -224,30 +223,30 @@ void TOrvelle_MainForm::CreateMenus() {
   Preview1 = action->addAction(tr("Pre&view and Print"), this, [this] { btnPreviewClick(); });
   action->addSeparator();
   Exit1 = action->addAction(tr("E&xit"), this, [this] { Close1Click(); });
-  connect(action, &QMenu::aboutToShow, this, [this] { PopupMenu1Popup(); });
+  connect(action, &QMenu::aboutToShow, this, [this] { TreeMenuPopup(); });
   QMenu* help = menuBar()->addMenu(tr("&Help"));
   About1 = help->addAction(tr("&About..."), this, [this] { About1Click(); });
 
-  PopupMenu1 = new QMenu(this);
-  popAddServer = PopupMenu1->addAction(tr("Add Server..."), this, [this] { Guarded([this] { AddServer1Click(); }); });
-  popDeleteServer = PopupMenu1->addAction(tr("Delete Server"), this, [this] { Guarded([this] { DeleteServer1Click(); }); });
-  popDeletePrinter = PopupMenu1->addAction(tr("Delete Printer"), this, [this] { Guarded([this] { DeletePrinter1Click(); }); });
-  popDefault = PopupMenu1->addAction(tr("Set As Default Printer"), this, [this] { Guarded([this] { Default1Click(); }); });
-  connect(PopupMenu1, &QMenu::aboutToShow, this, [this] { PopupMenu1Popup(); });
+  treeMenu = new QMenu(this);
+  popAddServer = treeMenu->addAction(tr("Add Server..."), this, [this] { Guarded([this] { AddServer1Click(); }); });
+  popDeleteServer = treeMenu->addAction(tr("Delete Server"), this, [this] { Guarded([this] { DeleteServer1Click(); }); });
+  popDeletePrinter = treeMenu->addAction(tr("Delete Printer"), this, [this] { Guarded([this] { DeletePrinter1Click(); }); });
+  popDefault = treeMenu->addAction(tr("Set As Default Printer"), this, [this] { Guarded([this] { Default1Click(); }); });
+  connect(treeMenu, &QMenu::aboutToShow, this, [this] { TreeMenuPopup(); });
   Tree->setContextMenuPolicy(Qt::CustomContextMenu);
   connect(Tree, &QWidget::customContextMenuRequested, this,
-          [this](const QPoint& at) { PopupMenu1->popup(Tree->mapToGlobal(at)); });
+          [this](const QPoint& at) { treeMenu->popup(Tree->mapToGlobal(at)); });
 
-  pop2 = new QMenu(this);
-  Restore1 = pop2->addAction(tr("&Show"), this, [this] { Restore1Click(); });
-  Close1 = pop2->addAction(tr("&Close"), this, [this] { Close1Click(); });
+  trayMenu = new QMenu(this);
+  Restore1 = trayMenu->addAction(tr("&Show"), this, [this] { Restore1Click(); });
+  Close1 = trayMenu->addAction(tr("&Close"), this, [this] { Close1Click(); });
 }
 
 void TOrvelle_MainForm::CreateImages() {
   // Image 0 the server; then the printers' still images 1 to 5 and 10 and
   // five animation frames from 6, 11, 16, 21, 26 and 31: a printer whose
   // paper moves up.
-  ImageList1 = std::make_unique<TImageList>(ImageSize, ImageSize);
+  treeImages = std::make_unique<TImageList>(ImageSize, ImageSize);
   constexpr TColor bodies[6] = {clNavy, clGreen, clOlive, clMaroon, clPurple, clBlack};
   auto printer = [](TColor body, int frame) {
     return [body, frame](TCanvas& canvas, int glyphWidth, int glyphHeight) {
@@ -258,18 +257,18 @@ void TOrvelle_MainForm::CreateImages() {
       canvas.FillRect(TRect{8, top, glyphWidth - 8, glyphHeight / 2});
     };
   };
-  ImageList1->AddGlyph([](TCanvas& canvas, int glyphWidth, int glyphHeight) {
+  treeImages->AddGlyph([](TCanvas& canvas, int glyphWidth, int glyphHeight) {
     canvas.Brush().SetColor(clNavy);
     canvas.FillRect(TRect{6, 2, glyphWidth - 6, glyphHeight - 2});
   });
   // Indexes 1 to 5 still; 6 to 10: animation of local default non-shared
   // (6..10), 10 is also a still image, so the last frame doubles as it.
-  for (int i = 1; i <= 5; ++i) ImageList1->AddGlyph(printer(bodies[i - 1], -1));
+  for (int i = 1; i <= 5; ++i) treeImages->AddGlyph(printer(bodies[i - 1], -1));
   for (int base = 6; base <= 31; base += 5) {
     const TColor body = bodies[(base - 6) / 5];
-    for (int frame = 0; frame < AnimationFrames; ++frame) ImageList1->AddGlyph(printer(body, frame));
+    for (int frame = 0; frame < AnimationFrames; ++frame) treeImages->AddGlyph(printer(body, frame));
   }
-  Tree->SetImages(ImageList1.get());
+  Tree->SetImages(treeImages.get());
 }
 
 void TOrvelle_MainForm::ReadSettings() {
@@ -292,7 +291,7 @@ void TOrvelle_MainForm::ReadSettings() {
     JobsPage->ReadSettings(registry);
   }
   setGeometry(formLeft, formTop, formWidth, formHeight);
-  Splitter1->setSizes({treeWidth, std::max(formWidth - treeWidth - SplitterWidth, 1)});
+  treeSplitter->setSizes({treeWidth, std::max(formWidth - treeWidth - SplitterWidth, 1)});
 }
 
 void TOrvelle_MainForm::WriteSettings() {
@@ -304,7 +303,7 @@ void TOrvelle_MainForm::WriteSettings() {
     registry.WriteInteger("Top", bounds.y());
     registry.WriteInteger("Width", bounds.width());
     registry.WriteInteger("Height", bounds.height());
-    registry.WriteInteger("TreeWidth", Splitter1->sizes().value(0, DefaultTreeWidth));
+    registry.WriteInteger("TreeWidth", treeSplitter->sizes().value(0, DefaultTreeWidth));
     registry.WriteInteger("HintDelay", HintPause());
     registry.WriteInteger("FullScanOnStart", fullScanOnStart ? 1 : 0);
     for (int i = 0; i < 7; ++i) registry.WriteInteger(Format("TreeColumn%d", {i}), treeColumnWidths[i]);
@@ -321,7 +320,7 @@ void TOrvelle_MainForm::WriteSettings() {
 
 void TOrvelle_MainForm::ShowStatus(const std::string& text) {
   StatusPanels[1]->setText(QString::fromStdString(text));
-  Timer1.SetEnabled(true);
+  startTimer.SetEnabled(true);
 }
 
 void TOrvelle_MainForm::LayoutStatusBar() {
@@ -334,16 +333,16 @@ void TOrvelle_MainForm::resizeEvent(QResizeEvent* resizing) {
   LayoutStatusBar();
 }
 
-void TOrvelle_MainForm::Timer1Timer() {
+void TOrvelle_MainForm::StartTimerTick() {
   if (firstTick) {
     firstTick = false;
-    Timer1.SetEnabled(false);
-    Timer1.SetInterval(StatusTickInterval);
+    startTimer.SetEnabled(false);
+    startTimer.SetInterval(StatusTickInterval);
     StartEnumeration(fullScanOnStart ? std::string() : GetComputerUNCName());
     return;
   }
   StatusPanels[1]->clear();
-  Timer1.SetEnabled(false);
+  startTimer.SetEnabled(false);
 }
 
 void TOrvelle_MainForm::AnimationTimerTimer() {
@@ -363,7 +362,7 @@ void TOrvelle_MainForm::btnPreviewClick() {
   ShowMessageBox({"Reports are not available yet.", "Orvelle", mtInformation, false});
 }
 
-void TOrvelle_MainForm::PopupMenu1Popup() {
+void TOrvelle_MainForm::TreeMenuPopup() {
   PVirtualNode focused = Tree->FocusedNode();
   const TPrinterRecord* record = TreeRecord(focused);
   const bool printer = record && !record->Key.empty();
@@ -374,25 +373,27 @@ void TOrvelle_MainForm::PopupMenu1Popup() {
   DeleteServer1->setEnabled(!shownServer.empty());
 }
 
-void TOrvelle_MainForm::TrayIcon(int operation) {
-  switch (operation) {
-    case 0:
-      if (!QSystemTrayIcon::isSystemTrayAvailable() || tray) return;
+std::function<bool()> TOrvelle_MainForm::SystemTrayAvailable = [] { return QSystemTrayIcon::isSystemTrayAvailable(); };
+
+void TOrvelle_MainForm::TrayIcon(TTrayChange change) {
+  switch (change) {
+    case TTrayChange::Add:
+      if (!SystemTrayAvailable() || tray) return;
       tray = new QSystemTrayIcon(windowIcon(), this);
       tray->setToolTip("Orvelle");
-      tray->setContextMenu(pop2);
+      tray->setContextMenu(trayMenu);
       connect(tray, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
         if (reason == QSystemTrayIcon::DoubleClick) Restore1Click();
       });
       tray->show();
       break;
-    case 1:
+    case TTrayChange::Update:
       if (tray) {
         tray->setIcon(windowIcon());
         tray->setToolTip("Orvelle");
       }
       break;
-    default:
+    case TTrayChange::Remove:
       delete tray;
       tray = nullptr;
   }
@@ -415,9 +416,10 @@ void TOrvelle_MainForm::About1Click() {
 }
 
 void TOrvelle_MainForm::closeEvent(QCloseEvent* closing) {
-  // Closing a visible window only hides it; the program goes on in the
-  // tray. Closing it hidden ends the program, after the orderly shutdown.
-  if (isVisible() && !shuttingDown) {
+  // Closing a visible window only hides it while the tray icon can bring it
+  // back. Without a tray nothing could: closing then ends the program, after
+  // the orderly shutdown, as closing it hidden does.
+  if (isVisible() && tray && !shuttingDown) {
     closing->ignore();
     hide();
     return;
@@ -440,7 +442,7 @@ void TOrvelle_MainForm::SettingsChanged() {
 void TOrvelle_MainForm::ShutdownMonitoring() {
   if (shuttingDown) return;
   shuttingDown = true;
-  Timer1.SetEnabled(false);
+  startTimer.SetEnabled(false);
   AnimationTimer.SetEnabled(false);
   ProcessMessages();
   if (isMinimized()) Restore1Click();

@@ -102,8 +102,12 @@ public:
   void ShutdownMonitoring();
   bool ShuttingDown() const { return shuttingDown; }
   void UpdateCaption();
-  // 0 adds, 1 modifies, 2 deletes the notification-area icon.
-  void TrayIcon(int operation);
+  // The notification-area icon: added where the desktop has a tray,
+  // updated, removed.
+  enum class TTrayChange { Add, Update, Remove };
+  void TrayIcon(TTrayChange change);
+  // Whether the desktop offers a tray; tests replace it.
+  static std::function<bool()> SystemTrayAvailable;
 
   // Discovery and the watch threads' callbacks.
   void StartEnumeration(const std::string& serverName);
@@ -116,14 +120,14 @@ public:
   bool IsMonitored(const std::string& name) const;
 
   // Handlers.
-  void Timer1Timer();
+  void StartTimerTick();
   void AnimationTimerTimer();
   void AddServer1Click();
   void DeleteServer1Click();
   void DeletePrinter1Click();
   void Default1Click();
   void btnPreviewClick();
-  void PopupMenu1Popup();
+  void TreeMenuPopup();
   void Restore1Click();
   void Close1Click();
   void About1Click();
@@ -131,20 +135,19 @@ public:
   void SettingsChanged();
 
   // The parts tests and the program reach.
-  QTabWidget* PageControl1;
-  QWidget* TabSheet1;
-  QWidget* TabSheet4;
-  QWidget* TabSheet2;
+  QTabWidget* pages;
+  QWidget* printersPage;
+  QWidget* alertsPage;
   TVirtualStringTree* Tree;
-  QSplitter* Splitter1;
+  QSplitter* treeSplitter;
   TVirtualStringTree* TreeList;
   QTreeWidget* lvAlerts;
   TJobsPage* JobsPage;
   QLabel* StatusPanels[3];
-  TTimer Timer1;
+  TTimer startTimer;
   TTimer AnimationTimer;
-  QMenu* PopupMenu1;
-  QMenu* pop2;
+  QMenu* treeMenu;
+  QMenu* trayMenu;
   QAction* AddServer1;
   QAction* DeleteServer1;
   QAction* DeletePrinter1;
@@ -211,7 +214,7 @@ private:
   void ApplyServerPrinters(TThreadServer& server, const std::vector<PrinterInfo2>& printers, bool reread);
   std::string ServerOfNode(PVirtualNode node) const;
 
-  std::unique_ptr<TImageList> ImageList1;
+  std::unique_ptr<TImageList> treeImages;
   std::unique_ptr<TAlertListView> alertView;
   std::unique_ptr<TAboutBox> AboutBox;
   QSystemTrayIcon* tray = nullptr;

@@ -462,7 +462,7 @@ void TOrvelle_MainForm::AddServer1Click() {
 
 void TOrvelle_MainForm::DeleteServer1Click() {
   if (shownServer.empty()) return;
-  PageControl1->setCurrentIndex(0);
+  pages->setCurrentIndex(0);
   if (ShowMessageBox({"Are you sure you want to cancel monitoring the highlighted server?", "Confirm", mtConfirmation,
                       true}) != mrYes)
     return;
@@ -483,7 +483,7 @@ void TOrvelle_MainForm::DeleteServer1Click() {
 
 void TOrvelle_MainForm::DeletePrinter1Click() {
   if (shownPrinter.empty()) return;
-  PageControl1->setCurrentIndex(0);
+  pages->setCurrentIndex(0);
   if (ShowMessageBox({"Are you sure you want to cancel monitoring the highlighted printer?", "Confirm", mtConfirmation,
                       true}) != mrYes)
     return;

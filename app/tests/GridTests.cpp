@@ -43,7 +43,7 @@ TEST_F(AppTest, TheGridShowsAWindowThatFollowsTheActiveRecordAndTheNavigatorMove
   TDBGrid& grid = *form->JobsPage->DBGrid1;
   TDBNavigator& navigator = *form->JobsPage->DBNavigator1;
   form->show();
-  form->PageControl1->setCurrentIndex(1);
+  form->pages->setCurrentIndex(1);
   PumpUntil([&] { return grid.rowCount() > 1; }, 2000);
   navigator.First->click();
   ASSERT_GT(grid.rowCount(), 1);

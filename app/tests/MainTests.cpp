@@ -241,20 +241,33 @@ TEST_F(AppTest, ShutdownWithJobsInFlightEndsEveryThreadWithinItsBoundAndOnlyOnce
   EXPECT_EQ(form->Tree->RootNodeCount(), 0u) << "every thread handed its node back";
 }
 
-TEST_F(AppTest, ClosingTheVisibleWindowHidesItAndTheReportsButtonSaysTheyAreNotThereYet) {
+TEST_F(AppTest, ClosingTheWindowHidesItOnlyWhereATrayCanBringItBack) {
+  const auto systemTray = TOrvelle_MainForm::SystemTrayAvailable;
+  for (const bool trayAvailable : {true, false}) {
+    SCOPED_TRACE(trayAvailable ? "with a tray" : "without a tray");
+    TOrvelle_MainForm::SystemTrayAvailable = [&] { return trayAvailable; };
+    StartForm({});
+    form->show();
+    form->close();
+    EXPECT_FALSE(form->isVisible());
+    EXPECT_EQ(form->ShuttingDown(), !trayAvailable) << "an unreachable process must never be left running";
+    if (trayAvailable) {
+      form->Restore1Click();
+      EXPECT_TRUE(form->isVisible());
+    }
+    CloseForm();
+  }
+  TOrvelle_MainForm::SystemTrayAvailable = systemTray;
+}
+
+TEST_F(AppTest, TheReportsButtonSaysTheyAreNotThereYetAndThePagesHaveTheirCaptions) {
   StartForm({});
-  form->show();
-  form->close();
-  EXPECT_FALSE(form->isVisible());
-  EXPECT_FALSE(form->ShuttingDown());
-  form->Restore1Click();
-  EXPECT_TRUE(form->isVisible());
   form->btnPreviewClick();
   ASSERT_EQ(asked.size(), 1u);
   EXPECT_EQ(asked[0].Text, "Reports are not available yet.");
-  EXPECT_EQ(form->PageControl1->tabText(0).toStdString(), "Printers");
-  EXPECT_EQ(form->PageControl1->tabText(1).toStdString(), "Print Activity");
-  EXPECT_EQ(form->PageControl1->tabText(2).toStdString(), "Alerts");
+  EXPECT_EQ(form->pages->tabText(0).toStdString(), "Printers");
+  EXPECT_EQ(form->pages->tabText(1).toStdString(), "Print Activity");
+  EXPECT_EQ(form->pages->tabText(2).toStdString(), "Alerts");
 }
 
 TEST_F(AppTest, APrinterThatCannotBeOpenedShiftsNoOtherPrinterInTheTreeOrTheList) {
@@ -284,13 +297,13 @@ TEST_F(AppTest, ThePopupMenuOffersWhatTheFocusedNodeAllows) {
   spooler->SetDefaultPrinter(ink);
   StartForm({laser, ink});
   form->Tree->SetFocusedNode(form->FindPrinterNode(ink));
-  form->PopupMenu1Popup();
+  form->TreeMenuPopup();
   EXPECT_FALSE(form->popDefault->isEnabled()) << "the default printer already";
   EXPECT_TRUE(form->popDeletePrinter->isEnabled());
   EXPECT_TRUE(form->DeleteServer1->isEnabled());
 
   form->Tree->SetFocusedNode(form->FindPrinterNode(laser));
-  form->PopupMenu1Popup();
+  form->TreeMenuPopup();
   EXPECT_TRUE(form->Default1->isEnabled());
   form->Default1Click();
   EXPECT_EQ(form->DefaultPrinterName(), laser);
@@ -298,7 +311,7 @@ TEST_F(AppTest, ThePopupMenuOffersWhatTheFocusedNodeAllows) {
   EXPECT_FALSE(form->TreeRecord(form->FindPrinterNode(ink))->IsDefault);
 
   form->Tree->SetFocusedNode(form->FindServerNode(Local));
-  form->PopupMenu1Popup();
+  form->TreeMenuPopup();
   EXPECT_FALSE(form->popDeletePrinter->isEnabled());
   EXPECT_FALSE(form->popDefault->isEnabled());
   EXPECT_TRUE(form->popDeleteServer->isEnabled());

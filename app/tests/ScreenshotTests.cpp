@@ -63,13 +63,13 @@ TEST_F(AppTest, ScreenshotsOfThePrintersJobsAndAlertsPagesShowTheirTexts) {
   EXPECT_EQ(ListText(1, 2), "carl");
   Save(*form, "app-printers");
 
-  form->PageControl1->setCurrentIndex(1);
+  form->pages->setCurrentIndex(1);
   PumpUntil([] { return false; }, 200);
   const std::vector<std::string> documents = JobsColumn("Doc");
   EXPECT_EQ(documents, (std::vector<std::string>{"minutes.odt", "invoice 4711.pdf"}));
   Save(*form, "app-jobs");
 
-  form->PageControl1->setCurrentIndex(2);
+  form->pages->setCurrentIndex(2);
   ASSERT_TRUE(PumpUntil([&] {
     const int rows = form->lvAlerts->topLevelItemCount();
     return rows > 0 && form->lvAlerts->topLevelItem(rows - 1)->text(2).contains("out of paper");

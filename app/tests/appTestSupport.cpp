@@ -119,7 +119,7 @@ std::string AppTest::AddPrinter(const std::string& server, const std::string& qu
 void AppTest::StartForm(const std::vector<std::string>& printers) {
   AppTerminateEvent().ResetEvent();
   form = std::make_unique<TOrvelle_MainForm>();
-  form->Timer1.Trigger();
+  form->startTimer.Trigger();
   ASSERT_TRUE(PumpUntil([&] {
     for (const std::string& printer : printers)
       if (!form->FindPrinterNode(printer)) return false;
