@@ -67,7 +67,15 @@ TppPrintable::TppPrintable(TComponent* owner)
   SetCacheRecordSize(sizeof(TStateRecord));
 }
 
-TppPrintable::~TppPrintable() { SetDataPipeline(nullptr); }
+TppPrintable::~TppPrintable() {
+  if (life) *life = nullptr;
+  SetDataPipeline(nullptr);
+}
+
+std::weak_ptr<TppPrintable*> TppPrintable::Guard() const {
+  if (!life) life = std::make_shared<TppPrintable*>(const_cast<TppPrintable*>(this));
+  return life;
+}
 
 void TppPrintable::SetAlignment(TAlignment value) {
   if (value == alignment) return;
@@ -265,16 +273,20 @@ void TppPrintable::CreateDrawCommand(TppPage* page) {
   // allocation less for each of the others).
   command->SetClickable(static_cast<bool>(OnDrawCommandClick) || LinksListenTo(ppevDrawCommandClick) ||
                         drillDownSubReport);
+  // The command keeps guarded references: its page may outlive the report.
   if (drillDownSubReport) {
     // The command expands or collapses the subreport's instance printed
     // with it, whenever it is clicked.
     TppSubReport* sub = drillDownSubReport;
-    command->OnDrawCommandClick = [this, sub, key = sub->CurrentExpansionKey()](TppDrawCommand* sender) {
-      DrawCommandClick(sender);
-      sub->ToggleExpansion(key, sender);
+    command->OnDrawCommandClick = [self = Guard(), sub = sub->Guard(),
+                                   key = sub->CurrentExpansionKey()](TppDrawCommand* sender) {
+      if (const auto held = self.lock(); held && *held) (*held)->DrawCommandClick(sender);
+      if (const auto held = sub.lock(); held && *held) static_cast<TppSubReport*>(*held)->ToggleExpansion(key, sender);
     };
   } else if (command->Clickable()) {
-    command->OnDrawCommandClick = [this](TppDrawCommand* sender) { DrawCommandClick(sender); };
+    command->OnDrawCommandClick = [self = Guard()](TppDrawCommand* sender) {
+      if (const auto held = self.lock(); held && *held) (*held)->DrawCommandClick(sender);
+    };
   }
   command->SetArea(page->PageDef()->mmPrintableRect());
   if (OnDrawCommandCreate) OnDrawCommandCreate(this, command);

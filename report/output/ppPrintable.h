@@ -149,6 +149,9 @@ class TppPrintable : public TppCacheable {
   // The drill-down subreport whose instance a click on this component's
   // draw commands expands or collapses (set by the subreport as a run
   // starts; nullptr: none).
+  // A reference to this printable that knows when it is freed: a page kept
+  // after its report (a viewer's, a cache's copy) may still be clicked.
+  std::weak_ptr<TppPrintable*> Guard() const;
   TppSubReport* DrillDownSubReport() const { return drillDownSubReport; }
   void SetDrillDownSubReport(TppSubReport* value) { drillDownSubReport = value; }
 
@@ -194,6 +197,8 @@ private:
   std::string dataPipelineName;
   const TClassInfo* drawCommandClass = nullptr;
   TppSubReport* drillDownSubReport = nullptr;
+  // Made on first use, emptied when the printable is freed.
+  mutable std::shared_ptr<TppPrintable*> life;
 
   bool drawComponent = false;
   bool generationComplete = false;

@@ -2,6 +2,7 @@
 
 #include "ppDevice.h"
 #include "ppForms.h"
+#include "ppPageRequest.h"
 #include "ppPrinterSetup.h"
 #include "ppPublisher.h"
 #include "osDispatcher.h"
@@ -121,6 +122,10 @@ void TppProducer::SetModalCancelDialog(bool value) {
   if (!printing) modalCancelDialog = value;
 }
 
+void TppProducer::SetModalPreview(bool value) {
+  if (!printing) modalPreview = value;
+}
+
 void TppProducer::Cancel() {
   cancelled = true;
   StopGeneration();
@@ -150,18 +155,53 @@ void TppProducer::ShowConversionNotice() {
   convertedFromPre40 = false;
 }
 
+bool TppProducer::Preview() {
+  if (previewForm) {
+    previewForm->raise();
+    previewForm->activateWindow();
+    return true;
+  }
+  std::unique_ptr<TppCustomPreviewer> form = ppCreateForm<TppCustomPreviewer>();
+  if (!form) return false;
+  form->SetReport(this);
+  form->Init();
+  previewForm = form.get();
+  if (!modalPreview) {
+    // Closing frees the form.
+    form->setAttribute(Qt::WA_DeleteOnClose);
+    form.release()->show();
+    PrintToDevices();
+    return !cancelled;
+  }
+  // The job starts at the first activation only: a message box shown over
+  // the preview activates it again.
+  bool started = false;
+  form->OnDialogActivate = [this, &started](TppForm*) {
+    if (started || deviceType != "Screen") return;
+    started = true;
+    PrintToDevices();
+  };
+  form->ShowModal();
+  return !cancelled;
+}
+
 bool TppProducer::Print() {
   ShowConversionNotice();
+  if (deviceType == "Screen" && Preview()) return !cancelled;
   TppDialogRequest request;
   request.Kind = dkPrint;
   request.Producer = this;
   request.DeviceType = deviceType;
   request.Copies = printerSetup->Copies();
+  request.CurrentPage = currentPage;
+  TppPageRequest pages;
+  request.PageRequest = &pages;
   if (showPrintDialog && ppRunDialog(request) != drOK) return false;
   const TClassInfo* deviceClass = ppGetDeviceClass(request.DeviceType);
   if (!deviceClass || !deviceClass->Factory()) return false;
   TObjectPtr<TppDevice> device(dynamic_cast<TppDevice*>(deviceClass->Factory()(nullptr)));
   if (!device) return false;
+  if (showPrintDialog) device->SetPageRequest(pages);
   device->SetPublisher(publisher.get());
   if (showCancelDialog) {
     bool ran = false;

@@ -7,9 +7,13 @@
 #include <memory>
 #include <string>
 
+#include <QPointer>
+
+#include "ppForms.h"
 #include "ppRelatv.h"
 #include "rtlTypeInfo.h"
 
+class TppCustomPreviewer;
 class TppDevice;
 class TppPageRequest;
 class TppPrinterSetup;
@@ -37,6 +41,16 @@ class TppProducer : public TppRelative {
   bool EnableProcessMessages() const { return enableProcessMessages; }
   void SetEnableProcessMessages(bool value) { enableProcessMessages = value; }
   bool Printing() const { return printing; }
+  // The page on view; the print dialog offers it as the current page.
+  int CurrentPage() const { return currentPage; }
+  void SetCurrentPage(int value) { currentPage = value; }
+  // The preview form shows modally (it starts the job when it first
+  // activates) or modelessly (the job starts at once). Ignored while
+  // printing.
+  bool ModalPreview() const { return modalPreview; }
+  void SetModalPreview(bool value);
+  // The preview form while it shows.
+  TppCustomPreviewer* PreviewForm() const { return previewForm; }
 
   // The engine version a layout was stored by ("5.56" is this one's); a
   // layout of an older version is converted when it is loaded.
@@ -85,6 +99,8 @@ protected:
 
 private:
   void ShowConversionNotice();
+  // The registered preview form over the report; false when none is.
+  bool Preview();
 
   std::unique_ptr<TppPrinterSetup> printerSetup;
   std::unique_ptr<TppPublisher> publisher;
@@ -92,6 +108,9 @@ private:
   bool showPrintDialog = true;
   bool showCancelDialog = true;
   bool modalCancelDialog = true;
+  bool modalPreview = true;
+  int currentPage = 1;
+  QPointer<TppCustomPreviewer> previewForm;
   bool enableProcessMessages = true;
   bool printing = false;
   bool cancelled = false;

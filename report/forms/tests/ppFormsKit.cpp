@@ -1,0 +1,84 @@
+#include "ppFormsKit.h"
+
+#include "ppDrwCmd.h"
+#include "ppPrinterSetup.h"
+#include "uiTestSupport.h"
+
+RTL_DEFINE_CLASS(TKitText)
+
+TKitText::TKitText(TComponent* owner) : TppCustomComponent(owner) {
+  SetDrawCommandClass(&TppDrawText::StaticClassType());
+}
+
+void TKitText::PropertiesToDrawCommand(TppDrawCommand* command) {
+  inherited::PropertiesToDrawCommand(command);
+  static_cast<TppDrawText*>(command)->Text =
+      DataFieldReady() ? DataPipeline()->GetFieldAsString(DataField()) : Caption();
+}
+
+TKitReport::TKitReport(int rows, int rowsPerPage)
+    : Data(new TMemoryDataSet()), Owner(new TComponent(nullptr)) {
+  TestApplication();
+  Data->DefineField("ID", ftInteger);
+  Data->DefineField("NAME", ftString, 20);
+  Data->Open();
+  for (int n = 1; n <= rows; ++n) {
+    Data->Append();
+    Data->FieldByName("ID")->SetAsInteger(n);
+    Data->FieldByName("NAME")->SetAsString("Row " + std::to_string(n));
+    Data->Post();
+  }
+  Data->First();
+  auto* source = new TDataSource(Owner.get());
+  source->SetDataSet(Data.get());
+  Pipeline = new TppDBPipeline(Owner.get());
+  Pipeline->SetUserName("plRows");
+  Pipeline->SetDataSource(source);
+  Report = new TppReport(Owner.get());
+  TppPrinterSetup* setup = Report->PrinterSetup();
+  setup->SetUnits(utMMThousandths);
+  setup->SetPaperWidth(215900);
+  setup->SetPaperHeight(279400);
+  setup->SetMarginTop(0);
+  setup->SetMarginBottom(0);
+  setup->SetMarginLeft(mm(10));
+  setup->SetMarginRight(mm(10));
+  setup->SetDocumentName("Kit");
+  Report->SetShowPrintDialog(false);
+  Report->SetShowCancelDialog(false);
+  Report->CreateDefaultBands();
+  Report->GetBand(btHeader)->SetmmHeight(0);
+  Report->GetBand(btFooter)->SetmmHeight(0);
+  TppBand* detail = Report->GetBand(btDetail);
+  detail->SetmmHeight(279400 / rowsPerPage - 10);
+  Report->SetDataPipeline(Pipeline);
+  Text = new TKitText(Report);
+  Text->SetBand(detail);
+  Text->SetmmTop(mm(5));
+  Text->SetmmLeft(mm(20));
+  Text->SetmmWidth(mm(60));
+  Text->SetmmHeight(mm(10));
+  Text->SetDataPipeline(Pipeline);
+  Text->SetDataField("ID");
+  Text->OnDrawCommandClick = [this](TObject*, TObject*) { ++Clicks; };
+}
+
+TKitReport::~TKitReport() { Free(); }
+
+void TKitReport::Free() {
+  if (Report) Report->Free();
+  Report = nullptr;
+  Owner.reset();
+}
+
+TFormAnswers::TFormAnswers(std::function<int(TppForm&)> act) : previous(ppSetFormRunner(std::move(act))) {}
+TFormAnswers::~TFormAnswers() { ppSetFormRunner(std::move(previous)); }
+
+TMessageBoxes::TMessageBoxes(TModalResult answer) {
+  SetMessageBoxRunner([this, answer](const TMessageBoxRequest& request) {
+    Texts.push_back(request.Text);
+    return answer;
+  });
+}
+
+TMessageBoxes::~TMessageBoxes() { SetMessageBoxRunner(nullptr); }
