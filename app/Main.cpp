@@ -29,6 +29,7 @@
 #include "osDispatcher.h"
 #include "rtlFormat.h"
 #include "rtlStrUtils.h"
+#include "uiColumnFit.h"
 #include "uiApplication.h"
 #include "uiDialogs.h"
 #include "uiImageList.h"
@@ -79,8 +80,10 @@ void AlertJobsDatabase(const std::string& text, bool loss) {
 TOrvelle_MainForm::TOrvelle_MainForm(QWidget* owner)
     : QMainWindow(owner), formatSettings(NeutralFormatSettings()) {
   mainForm = this;
-  std::copy(std::begin(PrinterColumnDefaults), std::end(PrinterColumnDefaults), treeColumnWidths);
-  std::copy(std::begin(JobColumnDefaults), std::end(JobColumnDefaults), treeListColumnWidths);
+  for (int i = 0; i < 7; ++i)
+    treeColumnWidths[i] = FitColumnWidth(font(), PrinterColumnDefaults[i], {QString(PrinterColumnTitles[i])});
+  for (int i = 0; i < 6; ++i)
+    treeListColumnWidths[i] = FitColumnWidth(font(), JobColumnDefaults[i], {QString(JobColumnTitles[i])});
   setObjectName("TOrvelle_MainForm");
   setWindowTitle("Orvelle");
   resize(DefaultWidth, DefaultHeight);
@@ -138,6 +141,8 @@ void TOrvelle_MainForm::CreateComponents() {
   Tree->SetDefaultNodeHeight(TreeNodeHeight);
   TVirtualTreeOptions treeOptions = Tree->Options();
   treeOptions.Include(voCheckSupport);
+  // The menu then acts on the printer clicked, not on the one focused before.
+  treeOptions.Include(voRightClickSelect);
   Tree->SetOptions(treeOptions);
   TreeList = new TVirtualStringTree(treeSplitter);
   TreeList->setObjectName("TreeList");
@@ -165,8 +170,13 @@ void TOrvelle_MainForm::CreateComponents() {
   lvAlerts->setObjectName("lvAlerts");
   lvAlerts->setRootIsDecorated(false);
   lvAlerts->setSelectionBehavior(QAbstractItemView::SelectRows);
-  lvAlerts->setHeaderLabels({tr("Date-time"), tr("Type"), tr("Alert Detail"), tr("Alert Help")});
-  for (int i = 0; i < 4; ++i) lvAlerts->setColumnWidth(i, AlertColumnDefaults[i]);
+  const QStringList alertTitles = {tr("Date-time"), tr("Type"), tr("Alert Detail"), tr("Alert Help")};
+  lvAlerts->setHeaderLabels(alertTitles);
+  // A time stamp and the longest severity word fit whole.
+  const QString alertSamples[4] = {QStringLiteral("12/31/2026 23:59:59"), QString(AlertSeverityWords[3]), QString(),
+                                   QString()};
+  for (int i = 0; i < 4; ++i)
+    lvAlerts->setColumnWidth(i, FitColumnWidth(lvAlerts->font(), AlertColumnDefaults[i], {alertTitles[i], alertSamples[i]}));
   alertsLayout->addWidget(lvAlerts);
   pages->addTab(alertsPage, tr("Alerts"));
 

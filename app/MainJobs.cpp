@@ -17,19 +17,21 @@
 
 namespace {
 
-// The grid's columns, and which of them a sort makes bold.
+// The grid's columns, and which of them a sort makes bold; each holds a
+// typical value whole.
 std::vector<TDBGridColumn> GridColumns() {
+  const Qt::Alignment left = Qt::AlignLeft;
   const Qt::Alignment right = Qt::AlignRight;
-  return {{"JobDate", "Date", 68, Qt::AlignLeft, Qt::AlignLeft, true},
-          {"JobTime", "Time", 38},
-          {"JobID", "ID", 30, Qt::AlignLeft, right},
+  return {{"JobDate", "Date", 68, left, left, true, "Sep 30, 2026"},
+          {"JobTime", "Time", 38, left, left, false, "23:59"},
+          {"JobID", "ID", 30, right, right, false, "99999"},
           {"MachineName", "Computer"},
           {"PrinterName", "Printer Name", 160},
           {"JobOwner", "Owner", 76},
-          {"PagesPrinted", "Printed", 38, right, right},
-          {"TotalPages", "Total", 28, right, right},
-          {"BytesPrinted", "Bytes", 50, right, right},
-          {"JobSize", "Size", 50, right, right},
+          {"PagesPrinted", "Printed", 38, right, right, false, "9,999"},
+          {"TotalPages", "Total", 28, right, right, false, "9,999"},
+          {"BytesPrinted", "Bytes", 50, right, right, false, "99999999"},
+          {"JobSize", "Size", 50, right, right, false, "99999999"},
           {"strStatus", "Status", 75},
           {"Doc", "Document", 240}};
 }

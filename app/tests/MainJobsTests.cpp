@@ -1,9 +1,13 @@
 #include <QComboBox>
+#include <QCoreApplication>
+#include <QFontMetrics>
+#include <QHeaderView>
 #include <QLabel>
 #include <filesystem>
 
 #include "AppDatabase.h"
 #include "MainJobs.h"
+#include "VirtualStringTree.h"
 #include "appJobsTable.h"
 #include "appTestSupport.h"
 #include "gTools.h"
@@ -81,6 +85,38 @@ TEST_F(AppTest, TheSortChoosesTheIndexAndItsBoldTitleAndEmptyingAsksFirst) {
   EXPECT_EQ(asked[1].Text, "Are you sure you want to delete all records?");
   EXPECT_EQ(JobsRowCount(), 0);
   EXPECT_EQ(grid->rowCount(), 0);
+  EXPECT_TRUE(grid->horizontalHeaderItem(5)->font().bold()) << "emptying keeps the sort's bold title";
+  form->show();
+  form->pages->setCurrentIndex(1);
+  QCoreApplication::processEvents();
+  EXPECT_GT(grid->verticalHeader()->width(), 0) << "the row column stays when the table is empty";
+}
+
+TEST_F(AppTest, ColumnsHoldTheirTitlesAndTypicalValuesInThePlatformsFont) {
+  const std::string laser = AddPrinter(Local, UniqueQueue("Laser"));
+  StartForm({laser});
+  JobInfo2 job = SpoolingJob("report.pdf");
+  job.Submitted = {2026, 12, 9, 3, 20, 45, 0, 0};
+  FinishJob(*spooler, laser, spooler->SubmitJob(laser, job));
+  ASSERT_TRUE(PumpUntil([&] { return JobsRowCount() == 1; }));
+  TDBGrid* grid = form->JobsPage->DBGrid1;
+  ASSERT_TRUE(PumpUntil([&] { return grid->rowCount() == 1; }));
+  QFont bold = grid->font();
+  bold.setBold(true);
+  for (int column : {0, 1, 2, 6, 7, 8, 9}) {
+    SCOPED_TRACE(grid->horizontalHeaderItem(column)->text().toStdString());
+    EXPECT_LE(QFontMetrics(bold).horizontalAdvance(grid->horizontalHeaderItem(column)->text()), grid->columnWidth(column));
+    EXPECT_LE(grid->fontMetrics().horizontalAdvance(grid->item(0, column)->text()), grid->columnWidth(column));
+  }
+  EXPECT_EQ(grid->horizontalHeaderItem(2)->textAlignment() & Qt::AlignHorizontal_Mask,
+            grid->item(0, 2)->textAlignment() & Qt::AlignHorizontal_Mask)
+      << "the ID title sits over its values";
+
+  form->Tree->SetFocusedNode(form->FindPrinterNode(laser));
+  const TVirtualTreeColumns& columns = form->TreeList->Header().Columns();
+  for (int i = 0; i < columns.Count(); ++i)
+    EXPECT_LE(QFontMetrics(bold).horizontalAdvance(QString::fromStdString(columns.Items(i).Text())), columns.Items(i).Width())
+        << columns.Items(i).Text();
 }
 
 TEST_F(AppTest, ShutdownWithJobsInFlightWritesEveryJobExactlyOnce) {

@@ -8,6 +8,7 @@
 
 #include "dbDataSet.h"
 #include "dbField.h"
+#include "uiColumnFit.h"
 
 void TDBGridDataLink::ActiveChanged() { grid.Refill(); }
 void TDBGridDataLink::DataSetChanged() { grid.Refill(); }
@@ -20,6 +21,11 @@ TDBGrid::TDBGrid(QWidget* parent) : QTableWidget(parent) {
   setSelectionMode(QAbstractItemView::SingleSelection);
   setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
+  // The row column stays when the table empties; only the sort makes a
+  // title bold, never the current cell.
+  verticalHeader()->setMinimumWidth(fontMetrics().horizontalAdvance(QStringLiteral("0000")) + 2 * ColumnTextPadding);
+  horizontalHeader()->setHighlightSections(false);
+  verticalHeader()->setHighlightSections(false);
   link.SetReadOnly(true);
 }
 
@@ -38,11 +44,13 @@ void TDBGrid::SetColumns(std::vector<TDBGridColumn> value) {
     const TDBGridColumn& column = columns[static_cast<size_t>(i)];
     auto* title = new QTableWidgetItem(QString::fromStdString(column.Title));
     title->setTextAlignment(column.TitleAlignment | Qt::AlignVCenter);
-    QFont font = title->font();
-    font.setBold(column.TitleBold);
-    title->setFont(font);
+    QFont titleFont = title->font();
+    titleFont.setBold(column.TitleBold);
+    title->setFont(titleFont);
     setHorizontalHeaderItem(i, title);
-    if (column.Width > 0) setColumnWidth(i, column.Width);
+    if (column.Width > 0)
+      setColumnWidth(i, FitColumnWidth(font(), column.Width,
+                                       {QString::fromStdString(column.Title), QString::fromStdString(column.Sample)}));
   }
   Refill();
 }

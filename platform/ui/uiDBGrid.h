@@ -20,6 +20,8 @@ struct TDBGridColumn {
   Qt::Alignment Alignment = Qt::AlignLeft;
   Qt::Alignment TitleAlignment = Qt::AlignLeft;
   bool TitleBold = false;
+  // A typical value, which the column's width holds.
+  std::string Sample;
 };
 
 class TDBGridDataLink : public TDataLink {
