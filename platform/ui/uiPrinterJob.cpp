@@ -48,9 +48,13 @@ void TPrintJob::SetPageSize(double widthMM, double heightMM) {
   writer->setPageSize(QPageSize(QSizeF(widthMM, heightMM), QPageSize::Millimeter));
 }
 
-void TPrintJob::NewPage() {
+void TPrintJob::BeginPage() {
   // The writer starts a page only while a painter is open on it.
   canvas->FillRect(Rect(0, 0, 0, 0));
+}
+
+void TPrintJob::NewPage() {
+  BeginPage();
   writer->newPage();
   ++pageCount;
 }

@@ -35,8 +35,12 @@ public:
   ~TPrintJob();
 
   TCanvas& Canvas();
-  // Size of the pages that follow.
+  // Size of the pages that follow; also of the first page until it is
+  // begun.
   void SetPageSize(double widthMM, double heightMM);
+  // Fixes the current page's size: the writer takes it when drawing on
+  // the page starts.
+  void BeginPage();
   void NewPage();
   int PageCount() const { return pageCount; }
   // Finishes the file and submits it; the CUPS job id, 0 for a file.

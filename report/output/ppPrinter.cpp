@@ -174,7 +174,9 @@ void TppCustomPrinter::StartDoc() {
 
 void TppCustomPrinter::NewPage() {
   if (!printing || pageOpen) return;
+  // The first page exists with the job; its size is fixed as it begins.
   if (pageCount > 0) job->NewPage();
+  else job->BeginPage();
   pageOpen = true;
   ++pageCount;
 }
@@ -214,7 +216,8 @@ TppPrinter::TppPrinter() {
 void TppPrinter::SetPrinterSetup(const TppPrinterSetup& value) {
   if (&setup.PrinterInfo() == &value.PrinterInfo() && PrinterInfo() == &value.PrinterInfo() && setup.IsEqual(value))
     return;
-  if (Printing()) return;
+  // While printing the printer stays (SetPrinterName ignores it), but a
+  // page's own paper, orientation and bin apply to the pages that follow.
   SetPrinterName(value.PrinterName());
   setup.SetNotifications(false);
   setup.Assign(&value);
