@@ -17,16 +17,24 @@ bool CutServerPrefix(const std::string& text, const std::string& server, std::st
   return true;
 }
 
+// What CUPS users know a queue by (what "lp -d" takes): the printer's name
+// without its server.
+std::string QueueName(const std::string& printerName) {
+  const size_t slash = printerName.rfind('\\');
+  return slash == std::string::npos ? printerName : printerName.substr(slash + 1);
+}
+
 }  // namespace
 
+// A local printer shows its queue name, never the make and model that the
+// driver-name field holds here: two queues of one model look alike there.
 std::string TreePrinterName(const PrinterInfo2& printer, const std::string& serverName) {
-  if (!(printer.Attributes & PRINTER_ATTRIBUTE_LOCAL)) return printer.PrinterName;
-  std::string name;
-  return CutServerPrefix(printer.DriverName, serverName, name) ? name : printer.DriverName;
+  if (printer.Attributes & PRINTER_ATTRIBUTE_LOCAL) return QueueName(printer.PrinterName);
+  return printer.PrinterName;
 }
 
 std::string ListPrinterName(const PrinterInfo2& printer, const std::string& serverName) {
-  if (printer.Attributes & PRINTER_ATTRIBUTE_LOCAL) return printer.DriverName;
+  if (printer.Attributes & PRINTER_ATTRIBUTE_LOCAL) return QueueName(printer.PrinterName);
   std::string name;
   if (CutServerPrefix(printer.PrinterName, serverName, name)) return name;
   // \\host\name becomes "name on host".

@@ -255,7 +255,16 @@ std::string GetDefaultPrinter() {
     std::string name = NextCSVToken(rest);
     if (!name.empty()) return name;
   }
-  GetAlerter()->AddFromThread(std::make_unique<Exception>("No default printer in system"), nullptr,
+  // CUPS systems often have printers and no default: that is no fault. Only
+  // a system without any printer deserves the alert.
+  std::vector<PrinterInfo2> printers;
+  try {
+    EnumPrintersBuffer(PRINTER_ENUM_LOCAL, "", printers);
+  } catch (const Exception&) {
+    printers.clear();
+  }
+  if (printers.empty())
+    GetAlerter()->AddFromThread(std::make_unique<Exception>("No default printer in system"), nullptr,
                               "You need to install a printer");
   return "No default printer";
 }

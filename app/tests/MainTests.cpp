@@ -68,8 +68,9 @@ TEST_F(AppTest, TheNamesAndImagesOfPrinterRecordsFollowTheirAttributes) {
   EXPECT_EQ(ListPrinterName(printer, "\\\\SRV"), "Laser on SRV");
   EXPECT_EQ(ListPrinterName(printer, "\\\\OTHER"), "Laser on SRV");
   printer.Attributes = PRINTER_ATTRIBUTE_LOCAL;
-  EXPECT_EQ(TreePrinterName(printer, "\\\\SRV"), "LocalName on SRV");
-  EXPECT_EQ(ListPrinterName(printer, "\\\\SRV"), "\\\\SRV\\LocalName");
+  printer.DriverName = "Local Raw Printer";
+  EXPECT_EQ(TreePrinterName(printer, "\\\\SRV"), "Laser") << "a local queue by the name lp -d takes";
+  EXPECT_EQ(ListPrinterName(printer, "\\\\SRV"), "Laser");
 
   TPrinterRecord record;
   EXPECT_EQ(PrinterImageIndex(record, false, 3), 2);

@@ -199,6 +199,8 @@ TEST_F(gToolsSpooler, AMissingDefaultPrinterIsAnAlertNotAnError) {
   PrinterInfo2 info;
   info.PrinterName = "\\\\HOST\\queue";
   spooler->AddPrinter(info);
+  EXPECT_EQ(GetDefaultPrinter(), "No default printer");
+  EXPECT_EQ(GetAlerter()->Count(), 1) << "printers without a default are no fault";
   ASSERT_EQ(spooler->SetDefaultPrinter("\\\\HOST\\queue"), ERROR_SUCCESS);
   EXPECT_EQ(GetDefaultPrinter(), "\\\\HOST\\queue");
 }
