@@ -1,47 +1,9 @@
 #include <gtest/gtest.h>
 
-#include <cups/cups.h>
-
-#include <fstream>
-#include <iterator>
-
 #include "ppPrinter.h"
 #include "ppPrinterInfo.h"
-#include "splPrivateCupsd.h"
+#include "ppTestCups.h"
 #include "uiCanvas.h"
-
-namespace {
-
-// Points libcups at the private server for the test's time.
-class TCupsServerScope {
-public:
-  explicit TCupsServerScope(const std::string& socket) { cupsSetServer(socket.c_str()); }
-  ~TCupsServerScope() {
-    cupsSetServer(nullptr);
-    ppSetPrinterSource(nullptr);
-  }
-  TCupsServerScope(const TCupsServerScope&) = delete;
-  TCupsServerScope& operator=(const TCupsServerScope&) = delete;
-};
-
-// A job's attribute as the scheduler keeps it.
-std::string JobAttribute(const std::string& socket, int jobId, const char* name) {
-  http_t* http = httpConnect2(socket.c_str(), 0, nullptr, AF_UNSPEC, HTTP_ENCRYPTION_NEVER, 1, 30000, nullptr);
-  if (http == nullptr) return "no connection";
-  ipp_t* request = ippNewRequest(IPP_OP_GET_JOB_ATTRIBUTES);
-  const std::string uri = "ipp://localhost/jobs/" + std::to_string(jobId);
-  ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "job-uri", nullptr, uri.c_str());
-  ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr, cupsUser());
-  ipp_t* response = cupsDoRequest(http, request, "/jobs/");
-  std::string value = "absent";
-  if (ipp_attribute_t* attr = response ? ippFindAttribute(response, name, IPP_TAG_ZERO) : nullptr)
-    value = ippGetString(attr, 0, nullptr) ? ippGetString(attr, 0, nullptr) : "";
-  ippDelete(response);
-  httpClose(http);
-  return value;
-}
-
-}  // namespace
 
 TEST(PrinterCups, ACustomPaperTravelsWithItsJob) {
   TPrivateCupsd cupsd;
