@@ -424,7 +424,119 @@ void TppCustomReport::ConvertFromVersion(int versionNo) {
   modified = true;
 }
 
-RTL_DEFINE_CLASS(TppReport)
+const TClassInfo& TppReport::StaticClassType() {
+  static const TClassInfo info =
+      TClassBuilder<TppReport>("TppReport")
+          .Property("ShowAutoSearchDialog", &TppReport::ShowAutoSearchDialog, &TppReport::SetShowAutoSearchDialog)
+          .Default(0)
+          .Event("BeforeAutoSearchDialogCreate", &TppReport::BeforeAutoSearchDialogCreate)
+          .Event("AfterAutoSearchDialogCreate", &TppReport::AfterAutoSearchDialogCreate)
+          .Event("OnAutoSearchDialogClose", &TppReport::OnAutoSearchDialogClose)
+          .Event("OnGetAutoSearchValues", &TppReport::OnGetAutoSearchValues)
+          .Build();
+  return info;
+}
+
+TppReport::TppReport(TComponent* owner) : TppCustomReport(owner) {}
+
+TppReport::~TppReport() { autoSearchFields.clear(); }
+
+void TppReport::FireAutoSearchEvent(TppNotifyEvent& event, int eventId) {
+  if (event) event(this);
+  SendEventNotify(this, eventId, nullptr);
+}
+
+TppDataPipeline* TppReport::FindPipeline(const std::string& userName) const {
+  if (DataPipeline() && SameText(DataPipeline()->GetUserName(), userName)) return DataPipeline();
+  if (!Owner()) return nullptr;
+  for (int i = 0; i < Owner()->ComponentCount(); ++i)
+    if (auto* pipeline = dynamic_cast<TppDataPipeline*>(Owner()->Components(i)))
+      if (SameText(pipeline->GetUserName(), userName)) return pipeline;
+  return nullptr;
+}
+
+TppAutoSearchField* TppReport::CreateAutoSearchCriteria(const std::string& dataPipelineName,
+                                                        const std::string& fieldName,
+                                                        TppSearchOperatorType searchOperator,
+                                                        const std::string& expression, bool mandatory) {
+  TObjectPtr<TppAutoSearchField> field(new TppAutoSearchField(nullptr));
+  field->SetUserName(GetDefaultUserName(field.get()));
+  field->SetDataPipelineName(dataPipelineName);
+  field->SetFieldName(fieldName);
+  field->SetSearchOperator(searchOperator);
+  field->SetSearchExpression(expression);
+  field->SetMandatory(mandatory);
+  field->SetDataPipeline(FindPipeline(dataPipelineName));
+  field->SetFirstField(autoSearchFields.empty());
+  // New criteria mean new pages.
+  field->OnChange = [this](TppAutoSearchField*) { Reset(); };
+  TppAutoSearchField* created = field.get();
+  autoSearchFields.push_back(std::move(field));
+  Reset();
+  TppEventParams params{Variant(static_cast<int64_t>(reinterpret_cast<intptr_t>(created)))};
+  SendEventNotify(this, ppevAutoSearchFieldCreate, &params);
+  return created;
+}
+
+TppAutoSearchField* TppReport::AutoSearchCriteriaByName(const std::string& dataPipelineName,
+                                                        const std::string& fieldName) const {
+  for (const auto& field : autoSearchFields)
+    if (SameText(field->DataPipelineName(), dataPipelineName) && SameText(field->FieldName(), fieldName))
+      return field.get();
+  return nullptr;
+}
+
+void TppReport::FreeAutoSearchField(TppAutoSearchField* field) {
+  std::erase_if(autoSearchFields, [field](const auto& held) { return held.get() == field; });
+  for (size_t i = 0; i < autoSearchFields.size(); ++i) autoSearchFields[i]->SetFirstField(i == 0);
+  Reset();
+}
+
+void TppReport::GetAutoSearchDescriptionLines(TStrings& lines) const {
+  lines.Clear();
+  for (const auto& field : autoSearchFields) lines.Add(field->Description());
+}
+
+std::string TppReport::AutoSearchDescription() const {
+  std::string text;
+  for (const auto& field : autoSearchFields) text += (text.empty() ? "" : " ") + field->Description();
+  return text;
+}
+
+bool TppReport::DisplayAutoSearchDialog() {
+  FireAutoSearchEvent(BeforeAutoSearchDialogCreate, ppevBeforeAutoSearchDialogCreate);
+  if (!showAutoSearchDialog) return true;
+  std::unique_ptr<TppCustomAutoSearchDialog> dialog = ppCreateForm<TppCustomAutoSearchDialog>();
+  if (dialog) {
+    dialog->SetReport(this);
+    dialog->SetLanguageIndex(0);
+  }
+  FireAutoSearchEvent(AfterAutoSearchDialogCreate, ppevAfterAutoSearchDialogCreate);
+  if (!dialog || autoSearchFields.empty()) return true;
+  for (const auto& field : autoSearchFields) dialog->AutoSearchFields.push_back(field.get());
+  dialog->OnDialogClose = [this](TppForm*) { FireAutoSearchEvent(OnAutoSearchDialogClose, ppevAutoSearchDialogClose); };
+  dialog->Init();
+  const int result = dialog->ShowModal();
+  dialog.reset();
+  if (result != ppmrOK) return false;
+  Reset();
+  if (!inPrint) FireAutoSearchEvent(OnGetAutoSearchValues, ppevGetAutoSearchValues);
+  return true;
+}
+
+bool TppReport::Print() {
+  {
+    inPrint = true;
+    struct TEnd {
+      bool& flag;
+      ~TEnd() { flag = false; }
+    } end{inPrint};
+    if (showAutoSearchDialog && !DisplayAutoSearchDialog()) return false;
+    if (!Engine().Busy() && !autoSearchFields.empty())
+      FireAutoSearchEvent(OnGetAutoSearchValues, ppevGetAutoSearchValues);
+  }
+  return TppProducer::Print();
+}
 
 void TppReport::DefineProperties(TFiler& filer) {
   inherited::DefineProperties(filer);

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "ppAutoSearch.h"
 #include "ppPage.h"
 #include "ppPrintable.h"
 #include "ppProducer.h"
@@ -190,15 +191,58 @@ private:
   std::vector<int> ParseColumnPositions() const;
 };
 
+// The report's auto-search events sent after their handlers.
+constexpr int ppevAfterAutoSearchDialogCreate = 10;
+constexpr int ppevAutoSearchDialogClose = 11;
+constexpr int ppevGetAutoSearchValues = 12;
+constexpr int ppevBeforeAutoSearchDialogCreate = 72;
+
 class TppReport : public TppCustomReport {
   RTL_DECLARE_CLASS(TppReport, TppCustomReport)
-  using TppCustomReport::TppCustomReport;
+  explicit TppReport(TComponent* owner);
+  ~TppReport() override;
   void DefineProperties(TFiler& filer) override;
   void ConvertFromVersion(int versionNo) override;
+
+  // With ShowAutoSearchDialog the search dialog asks first, and cancelling
+  // it prints nothing; OnGetAutoSearchValues then lets the program apply
+  // the criteria to its data.
+  bool Print();
+  bool ShowAutoSearchDialog() const { return showAutoSearchDialog; }
+  void SetShowAutoSearchDialog(bool value) {
+    if (!Printing()) showAutoSearchDialog = value;
+  }
+  // The dialog step: false when the user cancelled it. The report is
+  // reset after the user confirmed new criteria.
+  bool DisplayAutoSearchDialog();
+
+  // The field belongs to the report and to the pipeline of that user name
+  // (the report's own or one its owner holds).
+  TppAutoSearchField* CreateAutoSearchCriteria(const std::string& dataPipelineName, const std::string& fieldName,
+                                               TppSearchOperatorType searchOperator, const std::string& expression,
+                                               bool mandatory);
+  // The first field of that pipeline and field name (ignoring case).
+  TppAutoSearchField* AutoSearchCriteriaByName(const std::string& dataPipelineName,
+                                               const std::string& fieldName) const;
+  int AutoSearchFieldCount() const { return static_cast<int>(autoSearchFields.size()); }
+  TppAutoSearchField* AutoSearchFields(int index) const { return autoSearchFields[static_cast<size_t>(index)].get(); }
+  void FreeAutoSearchField(TppAutoSearchField* field);
+  // One description per field; the first field reads as the first.
+  void GetAutoSearchDescriptionLines(TStrings& lines) const;
+  std::string AutoSearchDescription() const;
+
+  TppNotifyEvent BeforeAutoSearchDialogCreate, AfterAutoSearchDialogCreate, OnAutoSearchDialogClose,
+      OnGetAutoSearchValues;
 
 private:
   // Read from older layouts for their conversion.
   bool legacyLandscape = false;
+  bool showAutoSearchDialog = false;
+  bool inPrint = false;
+  std::vector<TObjectPtr<TppAutoSearchField>> autoSearchFields;
+
+  void FireAutoSearchEvent(TppNotifyEvent& event, int eventId);
+  TppDataPipeline* FindPipeline(const std::string& userName) const;
 };
 
 // Registers the report, band, group and pipeline classes with the class

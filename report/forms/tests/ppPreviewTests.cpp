@@ -1,0 +1,94 @@
+#include <gtest/gtest.h>
+
+#include <QTest>
+
+#include "ppEngineForms.h"
+#include "ppFormsKit.h"
+#include "ppPreview.h"
+#include "uiTestSupport.h"
+
+namespace {
+
+class ppPrintPreviewTest : public ::testing::Test {
+protected:
+  void SetUp() override { ppRegisterEngineForms(); }
+  void TearDown() override { ppUnRegisterEngineForms(); }
+  TKitReport kit{12};
+};
+
+TEST_F(ppPrintPreviewTest, PrintOnTheScreenPreviewsAndTheToolBarDrivesTheViewer) {
+  int seen = 0;
+  TFormAnswers answers([&](TppForm& form) {
+    auto& preview = dynamic_cast<TppPrintPreview&>(form);
+    ++seen;
+    TppViewer& viewer = *preview.Viewer();
+    preview.show();
+    // The first activation generated the first page.
+    EXPECT_EQ(viewer.AbsolutePageNo(), 1);
+    EXPECT_TRUE(preview.spbAutoSearch->isHidden());
+    preview.spbPreviewNext->click();
+    EXPECT_EQ(preview.mskPreviewPage->text(), "2");
+    preview.mskPreviewPage->setText("3");
+    emit preview.mskPreviewPage->returnPressed();
+    EXPECT_EQ(viewer.AbsolutePageNo(), 3);
+    preview.mskPreviewPercentage->setText("300 %");
+    emit preview.mskPreviewPercentage->returnPressed();
+    EXPECT_EQ(viewer.ZoomSetting(), zsPercentage);
+    EXPECT_EQ(viewer.CalculatedZoom(), 250);
+    EXPECT_FALSE(preview.spbPreviewWhole->isChecked());
+    preview.spbPreviewWidth->click();
+    EXPECT_EQ(viewer.ZoomSetting(), zsPageWidth);
+    EXPECT_EQ(preview.mskPreviewPercentage->text().toStdString(), std::to_string(viewer.CalculatedZoom()) + " %");
+    // A second activation (a message box came and went) prints nothing
+    // again.
+    preview.Activated();
+    EXPECT_EQ(viewer.AbsolutePageNo(), 3);
+    return ppmrOK;
+  });
+  EXPECT_TRUE(kit.Report->Print());
+  EXPECT_EQ(seen, 1);
+}
+
+TEST_F(ppPrintPreviewTest, ClosingWhilePrintingCancelsAndKeepsTheWindow) {
+  TFormAnswers answers([&](TppForm& form) {
+    auto& preview = dynamic_cast<TppPrintPreview&>(form);
+    TppScreenDevice& device = preview.Viewer()->ScreenDevice();
+    device.StartJob();
+    EXPECT_EQ(preview.spbPreviewClose->text().toStdString(), "Cancel");
+    EXPECT_FALSE(preview.mskPreviewPage->isEnabled());
+    EXPECT_FALSE(preview.close());
+    EXPECT_TRUE(kit.Report->Cancelled());
+    device.EndJob();
+    EXPECT_EQ(preview.spbPreviewClose->text().toStdString(), "Close");
+    EXPECT_TRUE(preview.close());
+    return ppmrCancel;
+  });
+  kit.Report->Print();
+}
+
+TEST_F(ppPrintPreviewTest, SearchButtonOnlyForReportsWithSearchFields) {
+  kit.Report->SetShowAutoSearchDialog(true);
+  for (bool withField : {false, true}) {
+    if (withField) kit.Report->CreateAutoSearchCriteria("plRows", "ID", soGreaterThan, "3", false);
+    TppPrintPreview preview;
+    preview.SetReport(kit.Report);
+    preview.Init();
+    EXPECT_EQ(preview.spbAutoSearch->isHidden(), !withField);
+    preview.SetReport(nullptr);
+  }
+}
+
+// One real modal loop: the preview shows, its first page arrives, the
+// close button ends the loop.
+TEST_F(ppPrintPreviewTest, ModalPreviewClosesFromItsButton) {
+  int page = 0;
+  WhenShown<TppPrintPreview>([&](TppPrintPreview& preview) {
+    PumpUntil([&] { return preview.Viewer()->AbsolutePageNo() == 1; }, 2000);
+    page = preview.Viewer()->AbsolutePageNo();
+    QTest::mouseClick(preview.spbPreviewClose, Qt::LeftButton);
+  });
+  kit.Report->Print();
+  EXPECT_EQ(page, 1);
+}
+
+}  // namespace
