@@ -12,6 +12,7 @@
 #include "rtlStrUtils.h"
 #include "rtlStreams.h"
 #include "splConstants.h"
+#include "splErrors.h"
 #include "splSpooler.h"
 #include "uAlerter.h"
 
@@ -224,8 +225,12 @@ namespace {
 
 template <class TInfo>
 void EnumPrintersChecked(uint32_t flags, const std::string& name, std::vector<TInfo>& printers) {
-  OsError error = CurrentSpooler()->EnumPrinters(flags, name, printers);
-  if (error != ERROR_SUCCESS) throw ESysError(OsErrorMessage(error));
+  const std::shared_ptr<TSpooler> spooler = CurrentSpooler();
+  const OsError error = spooler->EnumPrinters(flags, name, printers);
+  if (error == ERROR_SUCCESS) return;
+  if ((error == RPC_S_SERVER_UNAVAILABLE || error == ERROR_TIMEOUT) && !name.empty())
+    throw ESysError(Format("Print server \"%s\" cannot be reached: %s", {name, spooler->ErrorText(error)}));
+  throw ESysError(spooler->ErrorText(error));
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include "gTools.h"
 #include "osErrors.h"
 #include "rtlStreams.h"
+#include "splErrors.h"
 #include "splSimulatedSpooler.h"
 #include "uAlerter.h"
 
@@ -179,7 +180,12 @@ TEST_F(gToolsSpooler, OpenPrinterCheckedFallsBackToUseAccess) {
 TEST_F(gToolsSpooler, EnumerationFailureRaisesSysError) {
   std::vector<PrinterInfo2> printers;
   spooler->FailCall(SpoolCall::EnumPrinters, RPC_S_SERVER_UNAVAILABLE);
-  EXPECT_THROW(EnumPrintersBuffer(PRINTER_ENUM_NAME, "\\\\HOST", printers), ESysError);
+  try {
+    EnumPrintersBuffer(PRINTER_ENUM_NAME, "\\\\HOST", printers);
+    ADD_FAILURE() << "an unreachable server raises";
+  } catch (const ESysError& e) {
+    EXPECT_EQ(e.Message, "Print server \"\\\\HOST\" cannot be reached: " + SpoolErrorMessage(RPC_S_SERVER_UNAVAILABLE));
+  }
   PrinterInfo2 info;
   info.PrinterName = "\\\\HOST\\queue";
   spooler->AddPrinter(info);

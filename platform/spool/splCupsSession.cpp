@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
 
 #include "splConstants.h"
 
@@ -37,7 +36,16 @@ TCupsSession::TCupsSession(std::string Host, int Port, int TimeoutMs, const std:
   cupsSetPasswordCB2(NoPassword, nullptr);
 }
 
-TCupsSession::~TCupsSession() { Disconnect(); }
+namespace {
+thread_local std::string threadLastErrorText;
+}  // namespace
+
+TCupsSession::~TCupsSession() {
+  if (!errorText_.empty()) threadLastErrorText = errorText_;
+  Disconnect();
+}
+
+const std::string& TCupsSession::ThreadLastErrorText() { return threadLastErrorText; }
 
 void TCupsSession::Disconnect() {
   if (http_) httpClose(http_);
@@ -66,8 +74,9 @@ OsError TCupsSession::Connect() {
     errno = 0;
     http_ = httpConnect2(host_.c_str(), port_, nullptr, AF_UNSPEC, HTTP_ENCRYPTION_IF_REQUESTED, 1, slice, nullptr);
     if (http_) break;
-    const int error = errno;
-    errorText_ = error ? std::strerror(error) : cupsLastErrorString();
+    // The library's own words: errno no longer holds the connect's error
+    // once the library has closed its socket.
+    errorText_ = cupsLastErrorString();
     // A refused or missing endpoint answers at once; only a silent one,
     // which used up its slice, is tried again.
     const auto waited = std::chrono::steady_clock::now() - now;

@@ -40,6 +40,9 @@ class TCupsSession {
   // The client library's words for the last failure ("Connection refused",
   // ...); empty after a success.
   const std::string& LastErrorText() const { return errorText_; }
+  // The words of the last failure of any session this thread ended: a
+  // spooler call's session is gone by the time its caller words the error.
+  static const std::string& ThreadLastErrorText();
   // The open connection for the library's own calls; null when none can be made.
   http_t* Connection();
 

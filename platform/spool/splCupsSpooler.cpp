@@ -37,6 +37,14 @@ std::unique_ptr<TCupsSession> TCupsSpooler::SessionFor(const std::string& Server
   return std::make_unique<TCupsSession>(endpoint.Host, endpoint.Port, config_.RequestTimeoutMs);
 }
 
+std::string TCupsSpooler::ErrorText(OsError Code) const {
+  // Only an unreachable or silent server leaves the library's words behind;
+  // other errors are decided here, without a request.
+  const std::string& words = TCupsSession::ThreadLastErrorText();
+  if ((Code == RPC_S_SERVER_UNAVAILABLE || Code == ERROR_TIMEOUT) && !words.empty()) return words;
+  return TSpooler::ErrorText(Code);
+}
+
 OsError TCupsSpooler::ListServers(std::vector<std::string>& Servers) {
   Servers.push_back(config_.LocalServer);
   return ERROR_SUCCESS;

@@ -20,6 +20,8 @@ class TCupsSpooler : public TSpoolerBase {
   explicit TCupsSpooler(CupsConfig Config);
   ~TCupsSpooler() override;
 
+  std::string ErrorText(OsError Code) const override;
+
  protected:
   OsError ListServers(std::vector<std::string>& Servers) override;
   OsError ReadPrinters(const std::string& Server, std::vector<PrinterInfo2>& Printers) override;

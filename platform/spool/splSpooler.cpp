@@ -1,5 +1,7 @@
 #include "splSpooler.h"
 
+#include "splErrors.h"
+
 #include <mutex>
 #include <stdexcept>
 
@@ -16,6 +18,8 @@ void TSpooler::SetServerNoticeHandler(SpoolServerNoticeHandler Handler) {
   std::lock_guard<std::mutex> guard(noticeLock_);
   noticeHandler_ = std::move(Handler);
 }
+
+std::string TSpooler::ErrorText(OsError Code) const { return SpoolErrorMessage(Code); }
 
 void TSpooler::NotifyServer(const SpoolServerNotice& Notice) {
   SpoolServerNoticeHandler handler;

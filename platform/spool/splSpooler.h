@@ -101,6 +101,11 @@ class TSpooler {
   // (splServerNotice.h); replaces the one before, empty for nobody.
   void SetServerNoticeHandler(SpoolServerNoticeHandler Handler);
 
+  // Words for Code, which a call of this thread has just returned: a server
+  // that cannot be reached is told in the back end's own words where it has
+  // them, never as a bare number.
+  virtual std::string ErrorText(OsError Code) const;
+
  protected:
   virtual OsError DoEnumPrinters1(uint32_t Flags, const std::string& Name, std::vector<PrinterInfo1>& Printers) = 0;
   virtual OsError DoEnumPrinters2(uint32_t Flags, const std::string& Name, std::vector<PrinterInfo2>& Printers) = 0;

@@ -458,6 +458,21 @@ TEST_F(CupsSpoolerTest, FrozenDaemonTimesOut) {
   EXPECT_EQ(spooler->EnumPrinters(PRINTER_ENUM_LOCAL, "", printers), ERROR_SUCCESS);
 }
 
+TEST_F(CupsSpoolerTest, AServerThatCannotBeReachedIsToldInTheLibrarysWords) {
+  CupsConfig config = cupsd.Config(Local);
+  config.RemotePort = 1;  // nothing listens there
+  spooler = std::make_unique<TCupsSpooler>(config);
+  std::vector<PrinterInfo2> printers;
+  const OsError error = spooler->EnumPrinters(PRINTER_ENUM_NAME, "\\\\127.0.0.1", printers);
+  ASSERT_EQ(error, RPC_S_SERVER_UNAVAILABLE);
+  const std::string words = spooler->ErrorText(error);
+  EXPECT_FALSE(words.empty());
+  EXPECT_NE(words, SpoolErrorMessage(error)) << "the library's words, not our generic text";
+  EXPECT_EQ(words.find("1722"), std::string::npos) << words;
+  EXPECT_EQ(spooler->ErrorText(ERROR_INVALID_PRINTER_NAME), SpoolErrorMessage(ERROR_INVALID_PRINTER_NAME))
+      << "only a server's failure takes the library's words";
+}
+
 TEST_F(CupsSpoolerTest, DefaultPrinterIsTheUsersDestination) {
   ASSERT_TRUE(cupsd.AddQueue("q2"));
   // The library reads where the user's choices live once per thread.
