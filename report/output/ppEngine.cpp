@@ -132,18 +132,13 @@ void TppEngine::RunSetup() {
   if (runSetUp) return;
   BuildBandLists();
   pipeline = Report()->DataPipeline();
-  if (pipeline) {
-    pipeline->Open();
-    if (!pipeline->Active()) throw EPrintError(ppLoadMessage(ppmsgCouldNotOpen) + ": " + pipeline->GetUserName());
-  }
+  if (pipeline) OpenPipeline(*pipeline);
   detailPipeline = nullptr;
   if (!details.empty()) {
     TppDataPipeline* own = static_cast<TppDetailBand*>(details.front())->DataPipeline();
     if (own && own != pipeline) {
       detailPipeline = own;
-      detailPipeline->Open();
-      if (!detailPipeline->Active())
-        throw EPrintError(ppLoadMessage(ppmsgCouldNotOpen) + ": " + detailPipeline->GetUserName());
+      OpenPipeline(*detailPipeline);
     }
   }
   if (pipeline) pipeline->ClearMarks();
@@ -157,6 +152,20 @@ void TppEngine::RunSetup() {
   allPagesGenerated = false;
   absolutePageCount = 0;
   runSetUp = true;
+}
+
+void TppEngine::OpenPipeline(TppDataPipeline& data) {
+  // Whether the dataset stays closed or raises as it opens, the caller
+  // hears the one report error naming the pipeline.
+  const auto refuse = [&data] { return EPrintError(ppLoadMessage(ppmsgCouldNotOpen) + ": " + data.GetUserName()); };
+  try {
+    data.Open();
+  } catch (const EPrintError&) {
+    throw;
+  } catch (const Exception&) {
+    throw refuse();
+  }
+  if (!data.Active()) throw refuse();
 }
 
 bool TppEngine::IsTopReport() const { return Report()->ParentReport() == nullptr; }
@@ -198,7 +207,7 @@ int TppEngine::PageBottom() const {
 }
 
 bool TppEngine::IsLastPage() const {
-  return lastPage || (allPagesGenerated && absolutePageNo == absolutePageCount);
+  return lastPage || (allPagesGenerated && absolutePageNo == absolutePageCount && !keepLastPageRoom);
 }
 
 // ---------------------------------------------------------------------------
@@ -300,6 +309,23 @@ void TppEngine::GeneratePage(int pageNo, bool output) {
   absolutePageNo = pageNo;
   outputPage = output;
   GenerateOnePage();
+  if (!cancelled && !lastPage && allPagesGenerated && pageNo == absolutePageCount) {
+    // Laid out as the last page (without the bands that skip it), the page
+    // the count ends on did not hold the rest of the report: it is laid out
+    // again as the count was found, with their room kept, so that nothing
+    // is lost and every page's count stays right.
+    if (pageNo == 1) {
+      StartRun();
+    } else {
+      cache->RestorePage(pageNo - 1);
+      ApplyRestoredPositions();
+    }
+    keepLastPageRoom = true;
+    GenerateOnePage();
+    keepLastPageRoom = false;
+    // Should it still go on, the count follows the pages made.
+    if (!lastPage && !cancelled) allPagesGenerated = false;
+  }
   livePage = pageNo;
   if (cancelled) {
     livePage = -1;
@@ -416,7 +442,8 @@ void TppEngine::GenerateOnePage() {
     RemoveState(ppesTitlePrinting);
     if (complete) {
       titlePending = false;
-      if (static_cast<TppReportBand*>(titles.front())->NewPage()) EndPage();
+      // A hidden title is done without a page of its own.
+      if (titles.front()->Visible() && static_cast<TppReportBand*>(titles.front())->NewPage()) EndPage();
     }
   }
   if (!pageComplete)
@@ -808,7 +835,7 @@ void TppEngine::PrintGroupFooters() {
 void TppEngine::PrintSummary() {
   auto* summary = summaries.empty() ? nullptr : static_cast<TppSummaryBand*>(summaries.front());
   if (summary) {
-    if (summary->NewPage() && bandIndex == 0 && dataPrintedOnPage) {
+    if (summary->Visible() && summary->NewPage() && bandIndex == 0 && dataPrintedOnPage) {
       bandIndex = 1;
       EndPage();
       return;

@@ -136,6 +136,9 @@ private:
   bool dataPrintedOnPage = false;
   bool outputPage = false;
   bool calculationPass = false;
+  // The last page is being laid out again with the room of the bands that
+  // skip it kept (it did not end the report without it).
+  bool keepLastPageRoom = false;
   // The second pass's end was announced (once a run).
   bool secondPassEnded = false;
   // The last page of each break of the group whose pages are numbered on
@@ -160,6 +163,8 @@ private:
   void BuildBandLists();
   std::vector<TppCacheable*> Cacheables() const;
   void RunSetup();
+  // Opens a pipeline of the run; EPrintError when it does not open.
+  void OpenPipeline(TppDataPipeline& data);
   void StartRun();
   void GenerateUpTo(int pageNo, bool output);
   void GeneratePage(int pageNo, bool output);

@@ -177,7 +177,9 @@ void TppGroup::ResetBreak() {
   SendEventNotify(this, ppevBeforeGroupBreak, nullptr);
   breakValue = GetBreakValue();
   headerPending = true;
-  alreadyPageBreak = false;
+  // Nothing stands before the run's first break: it never ends a page or
+  // a column (whatever printed above it, a title or an outer header).
+  alreadyPageBreak = true;
 }
 
 void TppGroup::StartBreak() {

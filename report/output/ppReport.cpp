@@ -57,6 +57,8 @@ TppCustomReport::TppCustomReport(TComponent* owner)
       engine(std::make_unique<TppEngine>(nullptr, this)),
       reportTemplate(std::make_unique<TppReportTemplate>(this)) {
   StoreUserName("Report");
+  // A new report's print jobs carry its user name.
+  PrinterSetup()->SetDocumentName("Report");
   columnPositionTexts.OnChange = [this](TStrings&) { ColumnPositionsChanged(); };
 }
 

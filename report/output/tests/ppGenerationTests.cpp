@@ -970,3 +970,130 @@ TEST(Groups, PagesNumberedWithinTheGroupInTheSecondPass) {
   EXPECT_EQ(fifth[0]->PageCount, 2);
 }
 }  // namespace
+
+namespace {
+// The details' texts over all pages, in order.
+std::vector<std::string> AllTexts(const std::vector<std::unique_ptr<TppPage>>& pages) {
+  std::vector<std::string> texts;
+  for (const auto& page : pages)
+    for (const std::string& text : Texts(*page)) texts.push_back(text);
+  return texts;
+}
+
+TEST(Pagination, ATwoPassReportWhoseLastPageGainsRoomStillPrintsEverything) {
+  // Two columns, groups of three broken by a threshold, 20 mm details and a
+  // footer that skips the last page: laid out without the footer, the last
+  // page ends differently. One pass and two print the same bands.
+  std::vector<std::string> onePass;
+  for (const TppPassSettingType pass : {psOnePass, psTwoPass}) {
+    TReportFixture f(10, 3);
+    f.Report->SetColumns(2);
+    f.Report->SetColumnWidth(mm(90));
+    f.Report->SetPassSetting(pass);
+    f.Detail->SetmmHeight(mm(20));
+    static_cast<TppPageBand*>(f.Footer)->SetPrintOnLastPage(false);
+    TppGroup* group = f.AddGroup("OWNER", mm(10), mm(10));
+    group->SetmmNewPageThreshold(mm(60));
+    f.AddText(group->HeaderBand(), "OWNER", true);
+    f.AddText(group->FooterBand(), "end", false);
+    f.AddText(f.Detail, "ID", true);
+    const auto pages = f.PrintAll();
+    const auto texts = AllTexts(pages);
+    for (int id = 1; id <= 10; ++id)
+      EXPECT_EQ(std::count(texts.begin(), texts.end(), std::to_string(id)), 1) << id;
+    EXPECT_EQ(texts.back(), "end");
+    for (size_t p = 0; p < pages.size(); ++p) {
+      EXPECT_EQ(pages[p]->AbsolutePageCount, static_cast<int>(pages.size()));
+      EXPECT_EQ(pages[p]->LastPage, p + 1 == pages.size());
+    }
+    if (pass == psOnePass) onePass = texts;
+    else EXPECT_EQ(texts, onePass);
+  }
+}
+
+TEST(Groups, TheRunsFirstBreakNeverEndsThePage) {
+  struct TCase {
+    const char* name;
+    bool title, outerHeader;
+    int outerHeight;
+    bool threshold;
+  };
+  for (const TCase c : {TCase{"outer header", false, true, mm(10), false},
+                        TCase{"outer header of height 0", false, true, 0, false},
+                        TCase{"title", true, false, 0, false},
+                        TCase{"title and a threshold", true, false, 0, true}}) {
+    TReportFixture f(8, 4);
+    if (c.title) {
+      auto* title = new TppTitleBand(f.Report);
+      title->SetReport(f.Report);
+      title->SetmmHeight(mm(200));
+      f.AddText(title, "Title", false);
+    }
+    if (c.outerHeader) f.AddText(f.AddGroup("OWNER", c.outerHeight, 0)->HeaderBand(), "OWNER", true);
+    TppGroup* inner = f.AddGroup("PRINTER", mm(10), 0);
+    if (c.threshold) inner->SetmmNewPageThreshold(mm(100));
+    else inner->SetNewPage(true);
+    f.AddText(inner->HeaderBand(), "PRINTER", true);
+    f.AddText(f.Detail, "ID", true);
+    const auto pages = f.PrintAll();
+    ASSERT_FALSE(pages.empty());
+    const auto first = Texts(*pages[0]);
+    EXPECT_NE(std::find(first.begin(), first.end(), "1"), first.end()) << c.name;
+    EXPECT_NE(std::find(first.begin(), first.end(), "P1-0"), first.end()) << c.name;
+    // The later breaks still start their pages.
+    if (!c.threshold) {
+      ASSERT_GE(pages.size(), 2u) << c.name;
+      const auto second = Texts(*pages[1]);
+      EXPECT_NE(std::find(second.begin(), second.end(), "P1-1"), second.end()) << c.name;
+      EXPECT_EQ(std::find(first.begin(), first.end(), "P1-1"), first.end()) << c.name;
+    }
+  }
+}
+
+TEST(Pagination, AHiddenTitleOrSummaryNeverEndsAPage) {
+  TReportFixture f(5);
+  f.AddText(f.Header, "Head", false);
+  f.AddText(f.Detail, "ID", true);
+  auto* title = new TppTitleBand(f.Report);
+  title->SetReport(f.Report);
+  title->SetNewPage(true);
+  title->SetVisible(false);
+  f.AddText(title, "Title", false);
+  auto* summary = new TppSummaryBand(f.Report);
+  summary->SetReport(f.Report);
+  summary->SetNewPage(true);
+  summary->SetVisible(false);
+  f.AddText(summary, "Summary", false);
+  const auto pages = f.PrintAll();
+  ASSERT_EQ(pages.size(), 1u);
+  EXPECT_EQ(Texts(*pages[0]), (std::vector<std::string>{"Head", "1", "2", "3", "4", "5"}));
+}
+}  // namespace
+
+namespace {
+TEST(Producer, ANewReportsPagesAndJobsAreNamedReport) {
+  TReportFixture f(3);
+  EXPECT_EQ(f.Report->PrinterSetup()->DocumentName(), "Report");
+  const auto pages = f.PrintAll();
+  ASSERT_EQ(pages.size(), 1u);
+  EXPECT_EQ(pages[0]->DocumentName, "Report");
+}
+
+TEST(Producer, ADatasetThatDoesNotOpenIsTheReportsError) {
+  // Left closed, or raising its own error as it opens: either way the
+  // caller hears the report's error naming the pipeline.
+  for (const bool raises : {false, true}) {
+    TReportFixture f(3);
+    f.AddText(f.Detail, "ID", true);
+    f.Data->Close();
+    if (raises) f.Data->BeforeOpen = [](TDataSet*) { throw EDatabaseError("Table is locked"); };
+    else f.Pipeline->SetOpenDataSource(false);
+    try {
+      f.PrintAll();
+      ADD_FAILURE() << "no error";
+    } catch (const EPrintError& e) {
+      EXPECT_EQ(std::string(e.what()), ppLoadMessage(40) + ": plJobs") << raises;
+    }
+  }
+}
+}  // namespace
