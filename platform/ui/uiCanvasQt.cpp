@@ -3,8 +3,10 @@
 #include <algorithm>
 
 #include <QFontMetrics>
+#include <QGlyphRun>
 #include <QPolygon>
 
+#include "uiFontMetrics.h"
 #include "uiGraphicsBitmap.h"
 
 namespace {
@@ -101,9 +103,15 @@ void TQtCanvas::UseBrush() {
   Painter().setBrush(qbrush);
 }
 
+// Widths are the font files' advances rounded to whole pixels, character
+// by character, as the measuring canvas has them: text drawn here lands
+// where layout measured it, at any resolution.
 TSize TQtCanvas::MeasureText(const std::string& text) {
-  const QFontMetrics metrics(QtFont());
-  return TSize{metrics.horizontalAdvance(QString::fromStdString(text)), metrics.height()};
+  const TFontFace& face = TFontFace::ForFont(Font());
+  const double em = PixelsPerEm(Font(), PixelsPerInch());
+  int width = 0;
+  for (size_t i = 0; i < text.size();) width += face.AdvancePixels(NextUtf8Char(text, i), em);
+  return TSize{width, QFontMetrics(QtFont()).height()};
 }
 
 TTextMetric TQtCanvas::TextMetrics() {
@@ -118,13 +126,18 @@ TTextMetric TQtCanvas::TextMetrics() {
   return m;
 }
 
+const QRawFont& TQtCanvas::RawFont() {
+  if (!rawFont.isValid() || !(rawFontOf == Font())) {
+    rawFont = QRawFont::fromFont(QtFont());
+    // The outlines at the em the advances are measured with.
+    rawFont.setPixelSize(PixelsPerEm(Font(), PixelsPerInch()));
+    rawFontOf = Font();
+  }
+  return rawFont;
+}
+
 void TQtCanvas::DrawTextAt(int x, int y, const std::string& text) {
   QPainter& p = Painter();
-  QFont qfont = QtFont();
-  const int breaks = JustificationBreaks();
-  if (breaks > 0) qfont.setWordSpacing(static_cast<double>(JustificationTotal()) / breaks);
-  p.setFont(qfont);
-  const QFontMetrics metrics(qfont);
   if (Brush().Style() != bsClear) {
     const TSize size = TextExtent(text);
     p.fillRect(QRect(x, y, size.cx, size.cy), ToQColor(Brush().Color()));
@@ -132,7 +145,36 @@ void TQtCanvas::DrawTextAt(int x, int y, const std::string& text) {
   TColor textColor = ColorToRGB(Font().Color());
   if (monochromeText && textColor != clWhite) textColor = clBlack;
   p.setPen(ToQColor(textColor));
-  p.drawText(QPoint(x, y + metrics.ascent()), QString::fromStdString(text));
+
+  // Each glyph at the advance MeasureText counts, blanks widened by the
+  // justification as TextExtent widens them.
+  const QRawFont& raw = RawFont();
+  const TFontFace& face = TFontFace::ForFont(Font());
+  const double em = PixelsPerEm(Font(), PixelsPerInch());
+  const int breaks = JustificationBreaks();
+  const int share = breaks ? JustificationTotal() / breaks : 0;
+  const int remainder = breaks ? JustificationTotal() % breaks : 0;
+  QList<quint32> glyphs;
+  QList<QPointF> positions;
+  int advance = 0;
+  int blanks = 0;
+  for (size_t i = 0; i < text.size();) {
+    const char32_t ch = NextUtf8Char(text, i);
+    const QList<quint32> indexes = raw.glyphIndexesForString(QString::fromUcs4(&ch, 1));
+    glyphs.push_back(indexes.isEmpty() ? 0 : indexes.front());
+    positions.push_back(QPointF(advance, 0));
+    advance += face.AdvancePixels(ch, em);
+    if (ch == ' ' && blanks < breaks) advance += share + (blanks++ < remainder ? 1 : 0);
+  }
+  if (glyphs.isEmpty()) return;
+  QGlyphRun run;
+  run.setRawFont(raw);
+  run.setGlyphIndexes(glyphs);
+  run.setPositions(positions);
+  run.setUnderline(Font().HasStyle(fsUnderline));
+  run.setStrikeOut(Font().HasStyle(fsStrikeOut));
+  const QFontMetrics metrics(QtFont());
+  p.drawGlyphRun(QPointF(x, y + metrics.ascent()), run);
 }
 
 void TQtCanvas::TextOut(int x, int y, const std::string& text) {

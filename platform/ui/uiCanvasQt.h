@@ -7,6 +7,7 @@
 
 #include <QFont>
 #include <QPainter>
+#include <QRawFont>
 
 #include "uiCanvas.h"
 
@@ -52,6 +53,10 @@ protected:
 private:
   QPaintDevice* device = nullptr;
   std::unique_ptr<QPainter> ownPainter;
+  // The glyphs of the last font drawn with, kept because looking a font
+  // up costs more than drawing a short text.
+  TFont rawFontOf;
+  QRawFont rawFont;
   QPainter* painter = nullptr;
   bool monochromeText = false;
 
@@ -59,6 +64,7 @@ private:
   void UsePen();
   void UseBrush();
   void DrawTextAt(int x, int y, const std::string& text);
+  const QRawFont& RawFont();
 };
 
 QColor ToQColor(TColor color);

@@ -262,3 +262,20 @@ double PixelsPerEm(const TFont& font, int pixelsPerInch) {
   assert(pixelsPerInch > 0);
   return -font.Height(pixelsPerInch);
 }
+
+char32_t NextUtf8Char(const std::string& text, size_t& i) {
+  const unsigned char lead = static_cast<unsigned char>(text[i]);
+  int extra = lead >= 0xF0 && lead < 0xF8 ? 3 : lead >= 0xE0 ? 2 : lead >= 0xC0 ? 1 : 0;
+  if (lead >= 0xF8 || (lead >= 0x80 && lead < 0xC0)) extra = 0;
+  char32_t ch = extra == 0 ? lead : lead & (0x3F >> extra);
+  size_t j = i + 1;
+  for (int k = 0; k < extra; ++k, ++j) {
+    if (j >= text.size() || (static_cast<unsigned char>(text[j]) & 0xC0) != 0x80) {
+      ++i;
+      return lead;
+    }
+    ch = ch << 6 | (static_cast<unsigned char>(text[j]) & 0x3F);
+  }
+  i = j;
+  return ch;
+}

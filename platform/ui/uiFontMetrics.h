@@ -60,3 +60,8 @@ std::string ResolveFontFamily(const std::string& name);
 
 // The em height in pixels of a font at a resolution.
 double PixelsPerEm(const TFont& font, int pixelsPerInch);
+
+// Decodes one UTF-8 character at text[i] and advances i; a byte that does
+// not start a valid sequence stands for itself. Both canvases read text
+// through it, so they count the same characters.
+char32_t NextUtf8Char(const std::string& text, size_t& i);

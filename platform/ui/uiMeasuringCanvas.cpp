@@ -1,27 +1,9 @@
 #include "uiMeasuringCanvas.h"
 
+#include "uiFontMetrics.h"
 #include "uiGraphicsBitmap.h"
 
 namespace {
-
-// Decodes one UTF-8 character at text[i] and advances i; a byte that does
-// not start a valid sequence stands for itself.
-char32_t NextChar(const std::string& text, size_t& i) {
-  const unsigned char lead = static_cast<unsigned char>(text[i]);
-  int extra = lead >= 0xF0 && lead < 0xF8 ? 3 : lead >= 0xE0 ? 2 : lead >= 0xC0 ? 1 : 0;
-  if (lead >= 0xF8 || (lead >= 0x80 && lead < 0xC0)) extra = 0;
-  char32_t ch = extra == 0 ? lead : lead & (0x3F >> extra);
-  size_t j = i + 1;
-  for (int k = 0; k < extra; ++k, ++j) {
-    if (j >= text.size() || (static_cast<unsigned char>(text[j]) & 0xC0) != 0x80) {
-      ++i;
-      return lead;
-    }
-    ch = ch << 6 | (static_cast<unsigned char>(text[j]) & 0x3F);
-  }
-  i = j;
-  return ch;
-}
 
 std::string RectText(const TRect& r) {
   return std::to_string(r.Left) + "," + std::to_string(r.Top) + "," + std::to_string(r.Right) + "," +
@@ -40,7 +22,7 @@ TSize TMeasuringCanvas::MeasureText(const std::string& text) {
   const TFontFace& face = TFontFace::ForFont(Font());
   const double em = PixelsPerEm(Font(), PixelsPerInch());
   int width = 0;
-  for (size_t i = 0; i < text.size();) width += face.AdvancePixels(NextChar(text, i), em);
+  for (size_t i = 0; i < text.size();) width += face.AdvancePixels(NextUtf8Char(text, i), em);
   return TSize{width, face.Metrics(em).Height};
 }
 
@@ -55,7 +37,7 @@ int TMeasuringCanvas::FitCount(const std::string& text, int maxWidth) {
   int blanks = 0;
   size_t fitted = 0;
   for (size_t i = 0; i < text.size();) {
-    const char32_t ch = NextChar(text, i);
+    const char32_t ch = NextUtf8Char(text, i);
     width += face.AdvancePixels(ch, em);
     if (ch == ' ' && blanks < breaks) width += share + (blanks++ < remainder ? 1 : 0);
     if (width > maxWidth) break;

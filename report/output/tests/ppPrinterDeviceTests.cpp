@@ -12,6 +12,7 @@
 #include "ppTestPrinters.h"
 #include "rtlTestFolder.h"
 #include "uiGraphicsBitmap.h"
+#include "uiMeasuringCanvas.h"
 
 namespace {
 
@@ -179,6 +180,57 @@ TEST(PrinterDevice, LinesAreAsThickAsTheirWeightInPrinterPixels) {
     }
     if (!runs.empty() && !dark) runs.pop_back();
     EXPECT_EQ(runs, c.Runs) << "line at " << c.Left << "," << c.Top;
+  }
+}
+
+TEST(PrinterDevice, TextLandsWhereTheMeasuringCanvasPutsIt) {
+  TppScopedPrinters printers(OfficePrinter());
+  TTestFolder folder;
+  TppPrinterDevice device(nullptr);
+  PrintToFile(device, folder.File("text.pdf"));
+  auto page = MakePage(1, 1, "Letter");
+  const std::string text = "Pages printed by Accounting, 2024";
+  const int width = 127000;
+  struct TCase {
+    TppTextAlignment Alignment;
+    int Top;
+  };
+  const TCase cases[] = {{taLeftJustified, 25400}, {taRightJustified, 50800}, {taCentered, 76200}};
+  for (const TCase& c : cases) AddText(*page, text, 25400, c.Top, width, c.Alignment);
+  PrintPages(device, {page.get()});
+  const TGreyImage image = RenderPdfPage(folder.File("text.pdf"), 1, printerPpi, folder.File("text"));
+  ASSERT_GT(image.Width, 0) << "pdftoppm (poppler-utils) must be installed";
+
+  TMeasuringCanvas measuring(printerPpi);
+  measuring.Font().SetName("Arial");
+  measuring.Font().SetSize(12);
+  const int textWidth = measuring.TextWidth(text);
+  for (const TCase& c : cases) {
+    const TRect rect{Pixels(25400), Pixels(c.Top), Pixels(25400 + width), Pixels(c.Top + 10000)};
+    int x = 0;  // the text's origin inside the rectangle, as layout measured it
+    if (c.Alignment == taRightJustified) x = rect.Width() - textWidth;
+    if (c.Alignment == taCentered) x = ppRound((rect.Width() - textWidth) / 2.0 - 0.5);
+    // The same text drawn at that origin on a bitmap of the rectangle.
+    TBitmap reference(printerPpi);
+    reference.SetSize(rect.Width(), rect.Height());
+    reference.Canvas().Font().SetName("Arial");
+    reference.Canvas().Font().SetSize(12);
+    reference.Canvas().Brush().SetStyle(bsClear);
+    reference.Canvas().TextOut(x, 0, text);
+    TGreyImage expected;
+    expected.Width = reference.Width();
+    expected.Height = reference.Height();
+    for (int py = 0; py < expected.Height; ++py)
+      for (int px = 0; px < expected.Width; ++px)
+        expected.Pixels.push_back(static_cast<unsigned char>(reference.Pixel(px, py) & 0xFF));
+    TRect want = expected.Ink(TRect{0, 0, rect.Width(), rect.Height()});
+    OffsetRect(want, rect.Left, rect.Top);
+    const TRect got = image.Ink(rect);
+    ASSERT_FALSE(got.IsEmpty()) << "alignment " << c.Alignment;
+    EXPECT_NEAR(got.Left, want.Left, 1) << "alignment " << c.Alignment;
+    EXPECT_NEAR(got.Right, want.Right, 1) << "alignment " << c.Alignment;
+    EXPECT_NEAR(got.Top, want.Top, 1) << "alignment " << c.Alignment;
+    EXPECT_NEAR(got.Bottom, want.Bottom, 1) << "alignment " << c.Alignment;
   }
 }
 
