@@ -154,8 +154,12 @@ void TDataCursor::Open() {
   windowLast = int32_t(IndexFile().GetRecordCount());
   SetEmptyPosition();
   if (table->IndexRecreated() && table->UseCount() == 1) RebuildDeletedIndex();
-  else if (table->UseCount() == 1 && repaired && !CheckIndexTrees())
+  else if (table->UseCount() == 1 && repaired && !CheckIndexTrees()) {
+    // A table that may not be written cannot be mended: its walks would
+    // answer with rows missing, so the damage is reported at once.
+    if (table->IsReadOnly()) Raise(EngErrPageCorrupt);
     RebuildAllIndexes();
+  }
   LoadIndexState(sqlSourceTable ? NaturalOrderIndex : 0);
   filtering.UpdateState();
   RebuildWindowAndBitmaps();
@@ -173,11 +177,10 @@ bool TDataCursor::RepairOnFirstOpen() {
 }
 
 // The trees are compared with the records they name under the same lock
-// as the repair, so no writer changes them meanwhile. A table that cannot
-// be rebuilt (read-only, or an index file just made empty) is left alone:
-// its walks report what damage they meet.
+// as the repair, so no writer changes them meanwhile. An index file just
+// made empty is left alone: its trees are built next.
 bool TDataCursor::CheckIndexTrees() {
-  if (table->IsReadOnly() || table->IndexRecreated()) return true;
+  if (table->IndexRecreated()) return true;
   table->LockChangeCheck();
   TScopeGuard unlock([this] { table->UnlockChangeCheck(); });
   return IndexTreesSound();

@@ -123,10 +123,12 @@ void TIndexFile::SetUpForSlot(TPage* page, uint8_t indexNo) {
               d[IdxDescCompression]);
 }
 
+// The descriptor's flags are read as every reader of them reads a flag:
+// any byte but 0 is set.
 bool TIndexFile::MatchesSlot(const TPage& page) const {
   const uint8_t* d = Slot(page.IndexNo);
-  return page.KeyLength == GetLE16(d + IdxDescKeyLength) && page.Descending == d[IdxDescDescending] &&
-         page.Unique == d[IdxDescUnique] && page.Compression == d[IdxDescCompression];
+  return page.KeyLength == GetLE16(d + IdxDescKeyLength) && page.Descending == (d[IdxDescDescending] != 0) &&
+         page.Unique == (d[IdxDescUnique] != 0) && page.Compression == d[IdxDescCompression];
 }
 
 void TIndexFile::Recharge(TPage* page) {

@@ -441,6 +441,16 @@ void TPage::RecountUsedBytes() {
 
 // ---- load and store ------------------------------------------------------
 
+namespace {
+
+bool AllZero(const uint8_t* bytes, uint32_t count) {
+  uint8_t any = 0;
+  for (uint32_t i = 0; i < count; ++i) any |= bytes[i];
+  return any == 0;
+}
+
+}  // namespace
+
 void TPage::Load(const uint8_t* image, bool fresh) {
   ENG_ASSERT(!packed);  // a cleared page
   memcpy(HeaderImage, image, PageHeaderSize);
@@ -469,9 +479,13 @@ void TPage::Load(const uint8_t* image, bool fresh) {
     // Every entry takes at least its 6 header and record bytes.
     if (used > PageDataSize || uint32_t(Count) * 6 > used) Corrupt();
   } else {
+    if (used != 0) Corrupt();
     used = uint32_t(Count) * (KeyLength + (IsLeaf() ? 4u : 8u));
     if (used > PageDataSize) Corrupt();
   }
+  // A page holds what a packing of it writes, zeros after the entries: a
+  // change that writes only a branch's counts keeps the rest as read.
+  if (!AllZero(image + PageHeaderSize + used, PageDataSize - used)) Corrupt();
   FitSlots(Count + 1);
   if (!IsCompressedLeaf()) {
     UnpackEntries(image + PageHeaderSize, used);

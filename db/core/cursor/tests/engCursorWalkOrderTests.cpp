@@ -3,8 +3,6 @@
 // a leaf and where the step goes on into the next leaf.
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -27,22 +25,22 @@ TEST_F(CursorWalkOrderTest, EveryStepAgainstTheKeysOrderIsReported) {
     cursors.clear();
   }
   // The descending flag cleared: every two neighbouring keys now stand the
-  // wrong way round. Read-only, so the open cannot rebuild the index.
-  std::vector<uint8_t> bytes;
-  {
-    std::ifstream in(PathOf("ROWS.IDX"), std::ios::binary);
-    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  }
-  bytes[HdrSlots + 1 * IndexDescSize + IdxDescDescending] = 0;
-  {
-    std::ofstream out(PathOf("ROWS.IDX"), std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-  }
+  // wrong way round. A first open would find that and rebuild the index (or
+  // refuse a read-only table), so the flag is cleared in the header of a
+  // table already open, whose files are read-only so that nothing mends it.
   for (const char* file : {"ROWS.DAT", "ROWS.IDX"})
     std::filesystem::permissions(PathOf(file), std::filesystem::perms::owner_read);
-
   TDataCursor& cursor = OpenCursor("ROWS");
   ASSERT_TRUE(cursor.Table()->IsReadOnly());
+  TIndexFile& file = cursor.Table()->IndexFile();
+  uint8_t desc[IndexDescSize];
+  file.GetIndexDescriptor(1, desc);
+  const uint32_t root = file.GetRootOffset(1), firstFree = file.GetFirstFreePage(1);
+  desc[IdxDescDescending] = 0;
+  file.SetIndexDescriptor(1, desc);
+  file.SetRootOffset(1, root);
+  file.SetFirstFreePage(1, firstFree);
+  file.DropPages(true);
   cursor.SetIndexNo(1);
   ASSERT_EQ(cursor.GetRecordCount(), Rows);
   for (int position = 1; position < Rows; ++position) {

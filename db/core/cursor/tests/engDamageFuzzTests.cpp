@@ -1,9 +1,12 @@
 // Damaged tables and hostile filter texts, tried in a second process with a
 // time limit: a table mutated many ways either is refused at its first open
 // with an engine error, or, after the repair that open runs, walks whole in
-// every order both ways, twice; a filter text is accepted or refused, never
-// a crash or a hang. Each case comes from its own seed, named when it
-// fails; ENG_FUZZ_SEED=<seed> runs that case alone.
+// every order both ways, twice (opened shared or exclusive, with writes
+// after the open or without); a filter text is accepted or refused, never
+// a crash or a hang. The helper's engine keeps its assertions on in every
+// build, so damage that reaches one ends its case as a failure. Each case
+// comes from its own seed, named when it fails; ENG_FUZZ_SEED=<seed> runs
+// that case alone.
 
 #include <cctype>
 #include <cstdlib>
@@ -13,16 +16,21 @@
 #include <memory>
 #include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "engBlobBuffer.h"
 #include "engCursorWriteTestSupport.h"
 #include "engExpCodes.h"
+#include "engIndexFile.h"
+#include "engIndexFileLayout.h"
+#include "engIndexPage.h"
+#include "engLittleEndian.h"
 #include "osHelperProcess.h"
 
 namespace {
 
-constexpr uint32_t TableCases = 600;
+constexpr uint32_t TableCases = 800;
 constexpr uint32_t FilterCases = 1500;
 constexpr uint32_t FirstTableSeed = 1000;
 constexpr uint32_t FirstFilterSeed = 50000;
@@ -58,12 +66,32 @@ std::vector<uint32_t> Seeds(uint32_t first, uint32_t count, uint32_t next) {
   return seeds;
 }
 
+// A field of an index descriptor (the four indexes and "Sys Deleted")
+// overwritten with a small number or a page offset.
+std::string OverwriteDescriptor(TBytes& bytes, TRandom& random) {
+  static const int slots[] = {0, 1, 2, 3, IndexSlotCount - 1};
+  static const int fields[] = {IdxDescKeyLength,   IdxDescDescending,     IdxDescUnique, IdxDescCompression,
+                               IdxDescFieldCount,  IdxDescFieldNumbers,   IdxDescRoot,   IdxDescFirstFree,
+                               IdxDescFieldDescending};
+  const int slot = slots[Below(random, 5)];
+  const int field = fields[Below(random, 9)];
+  const uint32_t pages = uint32_t(bytes.size() / IndexPageSize);
+  const uint32_t value = Below(random, 2) ? Below(random, 40) : IndexPageSize * (1 + Below(random, pages));
+  const size_t at = HdrSlots + size_t(slot) * IndexDescSize + size_t(field);
+  const int width = field == IdxDescRoot || field == IdxDescFirstFree ? 4 : field == IdxDescKeyLength ? 2 : 1;
+  for (int i = 0; i < width && at + i < bytes.size(); ++i) bytes[at + i] = uint8_t(value >> (8 * i));
+  return "slot " + std::to_string(slot) + " field " + std::to_string(field) + " set to " + std::to_string(value);
+}
+
 // One file of the table, damaged one way; what says how, for the message.
 std::string Mutate(TBytes& bytes, uint32_t unit, TRandom& random) {
   if (bytes.empty()) return "empty file";
   const size_t size = bytes.size();
   const uint32_t units = uint32_t(size / unit);
-  switch (Below(random, 6)) {
+  const bool indexFile = unit == IndexPageSize && size > IndexPageSize;
+  switch (Below(random, indexFile ? 7 : 6)) {
+    case 6:
+      return OverwriteDescriptor(bytes, random);
     case 0: {
       const int flips = 1 + int(Below(random, 8));
       for (int i = 0; i < flips; ++i) bytes[Below(random, uint32_t(size))] ^= uint8_t(1u << Below(random, 8));
@@ -295,11 +323,52 @@ TEST_F(DamageFuzzTest, DamagedTablesAreRefusedOrRepairedWhole) {
     const std::string how = Mutate(damaged, unit, random);
     for (size_t i = 0; i < 3; ++i)
       WriteFile(caseFolder + "/ROWS." + kinds[i], i == file ? damaged : pristine[i]);
-    const std::string answer = Ask("check " + caseFolder + " ROWS");
+    // Shared and exclusive opens, each with or without writes after it.
+    const uint32_t use = Below(random, 4);
+    const std::string mode = std::string(use % 2 ? " exclusive" : " shared") + (use / 2 ? " write" : "");
+    const std::string answer = Ask("check " + caseFolder + " ROWS" + mode);
     const bool refused = !answer.empty() && answer != "0" && std::isdigit(static_cast<unsigned char>(answer[0]));
     EXPECT_TRUE(answer == "0" || refused)
-        << "seed " << seed << ": ROWS." << kinds[file] << " " << how << ": " << answer;
+        << "seed " << seed << ": ROWS." << kinds[file] << " " << how << mode << ": " << answer;
   }
+}
+
+// Damage the seeds once met where the engine's own checks stood, in the
+// helper whose engine keeps them on: a descriptor flag byte other than 1
+// (read as set by every reader, so a page set up from it matches its slot),
+// and bytes after a branch's entries, which a write of the branch's counts
+// alone would have kept beside a page that packs to zeros there. Each is
+// mended or refused, never an abort, with and without writes.
+TEST_F(DamageFuzzTest, KnownIndexDamageIsMendedOrRefused) {
+  CreateRows("ROWS");
+  const TBytes pristine = ReadFile(PathOf("ROWS.IDX"));
+  const auto slotField = [](int slot, int field) { return size_t(HdrSlots + slot * IndexDescSize + field); };
+  std::vector<std::pair<std::string, TBytes>> damaged;
+  for (const auto& [slot, field, value] : {std::tuple{1, IdxDescUnique, 12}, std::tuple{3, IdxDescDescending, 9},
+                                           std::tuple{0, IdxDescDescending, 25}}) {
+    TBytes bytes = pristine;
+    bytes[slotField(slot, field)] = uint8_t(value);
+    damaged.emplace_back("slot " + std::to_string(slot) + " field " + std::to_string(field), bytes);
+  }
+  for (int slot = 0; slot <= 3; ++slot) {
+    const uint32_t root = GetLE32(pristine.data() + slotField(slot, IdxDescRoot));
+    if (root == 0 || pristine[root] != ptRootBranch) continue;
+    TBytes bytes = pristine;
+    bytes[root + IndexPageSize - 1] = 0x5A;
+    damaged.emplace_back("a byte after the entries of the root branch of slot " + std::to_string(slot), bytes);
+  }
+  ASSERT_GT(damaged.size(), 3u);  // a branch was found
+  const std::string caseFolder = folder + "/case";
+  std::filesystem::create_directory(caseFolder);
+  StartHelper();
+  for (const auto& [how, bytes] : damaged)
+    for (const char* mode : {" shared", " exclusive", " shared write", " exclusive write"}) {
+      for (const std::string kind : {"DAT", "BLB"})
+        std::filesystem::copy_file(PathOf("ROWS." + kind), caseFolder + "/ROWS." + kind,
+                                   std::filesystem::copy_options::overwrite_existing);
+      WriteFile(caseFolder + "/ROWS.IDX", bytes);
+      EXPECT_EQ(Ask("check " + caseFolder + " ROWS" + mode), "0") << how << mode;
+    }
 }
 
 TEST_F(DamageFuzzTest, HostileFilterTextsAreAcceptedOrRefused) {

@@ -14,10 +14,13 @@
 //   insertendless <firstId> <count>   answers after count rows, then goes on
 //                                     inserting until the process is killed
 // On any table, for the tests of damaged files and hostile filters:
-//   check <folder> <table>   opens it (the repair pass runs), walks every
+//   check <folder> <table> [shared|exclusive] [write]
+//                            opens it (the repair pass runs), walks every
 //                            order both ways, reads every record and BLOB,
-//                            closes, opens and walks again; answers 0, the
-//                            engine error that refused the table, or
+//                            with write inserts a row with a memo, changes
+//                            one and deletes one and walks again; closes,
+//                            opens and does it again; answers 0, the engine
+//                            error that refused the table or a change, or
 //                            "mismatch <what>" when the walks disagree
 //   filter <folder> <table> <hex text>   a filter of that text, activated
 //                            and walked; 0, or the engine error it raised
@@ -145,24 +148,57 @@ private:
   }
   std::list<OsFile> heldFiles;
 
+  // On the damage cases' table (ID, NAME, GRP, NOTES memo, ...): a new row
+  // with a memo, the first row of natural order changed, the next deleted.
+  static void ChangeRows(TTableCursor& changed, int32_t id) {
+    changed.SetIndexNo(NaturalOrderIndex);
+    std::vector<uint8_t> record(changed.CursorRecordSize(), 0);
+    const std::string name = "W" + std::to_string(id);
+    const std::string notes(700, 'w');
+    changed.PutTableField(1, record.data(), &id);
+    changed.PutTableField(2, record.data(), name.c_str());
+    changed.PutTableField(3, record.data(), &id);
+    if (changed.OpenBlob(4, record.data(), true, false, BlobOpenWrite) == 0)
+      changed.WriteBlob(4, record.data(), false, int32_t(notes.size()), notes.data(), 0);
+    changed.InsertRecord(record.data(), false);
+    changed.SetToBegin();
+    if (changed.GetNextRecord(record.data()) != 0) return;
+    const int32_t group = -id;
+    changed.PutTableField(3, record.data(), &group);
+    changed.ModifyRecord(record.data(), false, false);
+    changed.SetToBegin();
+    changed.MoveBy(2);
+    if (changed.OnRecord()) changed.DeleteRecord(changed.GetCurrentRecordBuffer(), true);
+  }
+
   // A table the first open refuses answers with the engine error; one it
   // opens must then walk whole, in each of two opens.
   std::string Check(std::istringstream& args) {
-    std::string folder, name;
-    args >> folder >> name;
+    std::string folder, name, mode, write;
+    args >> folder >> name >> mode >> write;
     TDataDirectory* folderDirectory = GetEngineSession()->OpenDirectory("", folder);
     for (int round = 0; round < 2; ++round) {
       const std::unique_ptr<TTableCursor> checkedCursor = NewTableCursor(folderDirectory);
       TTableCursor& checked = *checkedCursor;
       checked.SetTableName(name);
+      checked.SetExclusive(mode == "exclusive");
       try {
         checked.Open();
       } catch (const EEngineError& error) {
         return std::to_string(error.ErrorCode);
       }
       try {
-        const std::string disagreement = WalkEveryOrder(checked);
+        std::string disagreement = WalkEveryOrder(checked);
         if (!disagreement.empty()) return "mismatch " + disagreement;
+        if (write == "write") {
+          try {
+            ChangeRows(checked, int32_t(1000000 + round));
+          } catch (const EEngineError& error) {
+            return std::to_string(error.ErrorCode);
+          }
+          disagreement = WalkEveryOrder(checked);
+          if (!disagreement.empty()) return "mismatch after the writes: " + disagreement;
+        }
       } catch (const Exception& error) {
         return std::string("mismatch after the open: ") + error.what();
       }
