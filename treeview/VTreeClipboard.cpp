@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include "VTree.h"
+#include "VTreeFormats.h"
 #include "VTreeStreamFormat.h"
 #include "rtlStreams.h"
 
@@ -16,6 +17,7 @@ namespace {
 
 const QString NativeFormat = QStringLiteral("Virtual Tree Resource");
 const QString ReferenceFormat = QStringLiteral("Virtual Tree Reference");
+const QString TextFormat = QStringLiteral("text/plain");
 
 // The reference: the process id and the tree's address, both 64-bit.
 QByteArray MakeReference(const TBaseVirtualTree* tree) {
@@ -43,6 +45,28 @@ TBaseVirtualTree* ReferencedTree(const QMimeData* data) {
 
 }  // namespace
 
+TEnumFormatEtc::TEnumFormatEtc(TOLEFormats Formats) {
+  if (Formats.Contains(ofNative)) {
+    formats.push_back(NativeFormat.toStdString());
+    formats.push_back(ReferenceFormat.toStdString());
+  }
+  // Both text formats are Qt's one text.
+  if (Formats.Contains(ofUnicodeText) || Formats.Contains(ofText)) formats.push_back(TextFormat.toStdString());
+}
+
+const std::string& TEnumFormatEtc::Item(int Index) const {
+  if (Index < 0 || Index >= Count()) throw EListError(SInvalidFormatIndex);
+  return formats[static_cast<size_t>(Index)];
+}
+
+bool TEnumFormatEtc::Next(std::string& Format) {
+  if (position >= Count()) return false;
+  Format = Item(position++);
+  return true;
+}
+
+void TEnumFormatEtc::Skip(int Count) { position = std::clamp(position + Count, 0, this->Count()); }
+
 std::set<TBaseVirtualTree*>& TBaseVirtualTree::LiveTrees() {
   static std::set<TBaseVirtualTree*> trees;
   return trees;
@@ -52,18 +76,22 @@ std::string TBaseVirtualTree::ContentToText() { return {}; }
 
 QMimeData* TBaseVirtualTree::CreateDataObject() {
   auto* data = new QMimeData;
-  if (oleFormats.Contains(ofNative)) {
-    TMemoryStream stream;
-    // A whole tree stream of the selected branches, topmost only.
-    WriteTreeStreamHeader(stream);
-    for (PVirtualNode n : GetSortedSelection(true)) WriteNodeRecord(stream, n);
-    data->setData(NativeFormat,
-                  QByteArray(reinterpret_cast<const char*>(stream.Memory()), static_cast<int>(stream.Size())));
-    data->setData(ReferenceFormat, MakeReference(this));
-  }
-  if (oleFormats.Contains(ofUnicodeText) || oleFormats.Contains(ofText)) {
-    const std::string text = ContentToText();
-    if (!text.empty()) data->setText(QString::fromStdString(text));
+  TEnumFormatEtc formats(oleFormats);
+  for (std::string format; formats.Next(format);) {
+    const QString name = QString::fromStdString(format);
+    if (name == NativeFormat) {
+      TMemoryStream stream;
+      // A whole tree stream of the selected branches, topmost only.
+      WriteTreeStreamHeader(stream);
+      for (PVirtualNode n : GetSortedSelection(true)) WriteNodeRecord(stream, n);
+      data->setData(NativeFormat,
+                    QByteArray(reinterpret_cast<const char*>(stream.Memory()), static_cast<int>(stream.Size())));
+    } else if (name == ReferenceFormat) {
+      data->setData(ReferenceFormat, MakeReference(this));
+    } else if (name == TextFormat) {
+      const std::string text = ContentToText();
+      if (!text.empty()) data->setText(QString::fromStdString(text));
+    }
   }
   return data;
 }

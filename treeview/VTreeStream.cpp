@@ -355,6 +355,14 @@ void TBaseVirtualTree::MoveTo(PVirtualNode Source, PVirtualNode Target, TVTNodeA
     if (Mode == amInsertAfter) Mode = amAddChildLast;
   }
   PVirtualNode newParent = (Mode == amAddChildFirst || Mode == amAddChildLast) ? Target : Target->Parent;
+  // Within this tree a node never goes into its own branch; before or after
+  // itself, or its children back into it, nothing changes.
+  if (targetTree == this) {
+    const bool intoOwnBranch = ChildrenOnly ? HasAsParent(newParent, Source)
+                                            : newParent == Source || HasAsParent(newParent, Source);
+    if (intoOwnBranch) throw EVirtualTreeError(STargetInsideSource);
+    if (Target == Source || (ChildrenOnly && newParent == Source)) return;
+  }
   if (!DoNodeMoving(Source, IsRootNode(newParent) ? nullptr : newParent)) return;
   if (targetTree != this) {
     TMemoryStream stream;
@@ -377,9 +385,6 @@ void TBaseVirtualTree::MoveTo(PVirtualNode Source, PVirtualNode Target, TVTNodeA
     EndUpdate();
     return;
   }
-  // Within this tree a node never goes before, after or into itself or
-  // its own branch: such a move does nothing.
-  if (Target == Source || HasAsParent(Target, Source) || (ChildrenOnly && newParent == Source)) return;
   StopValidation();
   BeginUpdate();
   struct TEnd {

@@ -26,3 +26,5 @@ inline constexpr const char* SWrongStreamVersion = "Unable to load tree structur
 inline constexpr const char* SStreamTooSmall = "Stream data corrupt. A node's anchor chunk is missing.";
 inline constexpr const char* SCorruptStream = "Stream data corrupt. Unexpected data after node's end position.";
 inline constexpr const char* SClipboardFailed = "Clipboard operation failed.";
+inline constexpr const char* SInvalidFormatIndex = "FormatEtcList: Invalid item index.";
+inline constexpr const char* STargetInsideSource = "Target node cannot be a child node of the node to be moved.";

@@ -8,6 +8,7 @@
 #include <QGuiApplication>
 #include <QMimeData>
 
+#include "VTreeFormats.h"
 #include "VTreeStringEdit.h"
 #include "rtlStreams.h"
 #include "VirtualStringTree.h"
@@ -120,12 +121,75 @@ TEST_F(Clipboard, PasteIntoTheCutBranchItselfDoesNothing) {
   tree.SetFocusedNode(tree.Find("c"));
   EXPECT_FALSE(tree.PasteFromClipboard());
   EXPECT_EQ("a(b c) d", tree.Shape());
-  // Moving a node into, before or after its own branch does nothing.
-  tree.MoveTo(a, tree.Find("b"), amAddChildLast, false);
-  tree.MoveTo(a, tree.Find("b"), amInsertAfter, false);
+  // Moving a node before or after itself does nothing.
   tree.MoveTo(a, a, amInsertBefore, false);
+  tree.MoveTo(a, a, amInsertAfter, false);
   EXPECT_EQ("a(b c) d", tree.Shape());
   EXPECT_TRUE(tree.CheckStructure());
+}
+
+TEST_F(Clipboard, MovingANodeIntoItsOwnBranchIsRefusedAndChangesNothing) {
+  PVirtualNode b = tree.Find("b");
+  PVirtualNode e = tree.Add(b, "e");
+  struct TCase {
+    PVirtualNode target;
+    TVTNodeAttachMode mode;
+    bool childrenOnly;
+  };
+  int asked = 0;
+  tree.OnNodeMoving = [&](TBaseVirtualTree*, PVirtualNode, PVirtualNode, bool&) { ++asked; };
+  for (const TCase c : {TCase{a, amAddChildLast, false}, TCase{a, amAddChildFirst, false}, TCase{b, amAddChildLast, false},
+                        TCase{e, amAddChildFirst, false}, TCase{e, amInsertAfter, false}, TCase{b, amInsertBefore, false},
+                        TCase{e, amAddChildLast, true}}) {
+    try {
+      tree.MoveTo(a, c.target, c.mode, c.childrenOnly);
+      ADD_FAILURE() << "moved into its own branch: " << tree.GetText(c.target, -1) << " mode " << c.mode;
+    } catch (const EVirtualTreeError& error) {
+      EXPECT_STREQ("Target node cannot be a child node of the node to be moved.", error.what());
+    }
+    EXPECT_EQ("a(b(e) c) d", tree.Shape());
+  }
+  EXPECT_EQ(0, asked);
+  EXPECT_TRUE(tree.CheckStructure());
+  // Its children may still move out of it.
+  tree.MoveTo(a, d, amAddChildLast, true);
+  EXPECT_EQ("a d(b(e) c)", tree.Shape());
+}
+
+TEST_F(Clipboard, TheDataObjectOffersItsFormatsThroughTheEnumerator) {
+  struct TCase {
+    TOLEFormats formats;
+    std::vector<std::string> offered;
+  };
+  for (const TCase& c : {TCase{TOLEFormats{ofNative, ofUnicodeText, ofText},
+                               {"Virtual Tree Resource", "Virtual Tree Reference", "text/plain"}},
+                         TCase{TOLEFormats{ofNative}, {"Virtual Tree Resource", "Virtual Tree Reference"}},
+                         TCase{TOLEFormats{ofText}, {"text/plain"}}, TCase{TOLEFormats{}, {}}}) {
+    TEnumFormatEtc formats(c.formats);
+    std::vector<std::string> listed;
+    for (std::string format; formats.Next(format);) listed.push_back(format);
+    EXPECT_EQ(c.offered, listed);
+    formats.Reset();
+    formats.Skip(1);
+    std::string second;
+    EXPECT_EQ(c.offered.size() > 1, formats.Next(second));
+    for (const int bad : {-1, formats.Count()}) {
+      try {
+        formats.Item(bad);
+        ADD_FAILURE() << "index " << bad;
+      } catch (const EListError& error) {
+        EXPECT_STREQ("FormatEtcList: Invalid item index.", error.what());
+      }
+    }
+    // The data object holds what the enumerator offers, the text only
+    // when the nodes give one.
+    tree.SetOLEFormats(c.formats);
+    tree.SetSelected(a, true);
+    std::unique_ptr<QMimeData> data(tree.CreateDataObject());
+    for (const std::string& format : c.offered)
+      if (format != "text/plain") EXPECT_TRUE(data->hasFormat(QString::fromStdString(format))) << format;
+    EXPECT_EQ(c.formats.Contains(ofNative), data->hasFormat("Virtual Tree Resource"));
+  }
 }
 
 TEST_F(Clipboard, CopyingRefusedByTheHandlerLeavesNoNode) {
