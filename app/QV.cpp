@@ -26,6 +26,16 @@ void OnSignal(int) {
   [[maybe_unused]] const ssize_t written = write(signalPipe[1], &byte, 1);
 }
 
+// Qt's offscreen platform says, for every window given a size limit, that it
+// cannot pass the limit on: it has no window manager to pass it to. That is
+// no news to a headless run; every other message goes where it went.
+QtMessageHandler qtMessages = nullptr;
+
+void QuietOffscreenSizeHints(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+  if (message.contains(QLatin1String("does not support propagateSizeHints"))) return;
+  if (qtMessages) qtMessages(type, context, message);
+}
+
 void ShowStartError(const std::string& text, const std::string& caption) {
   ShowMessageBox({text, caption, mtError, false});
 }
@@ -53,6 +63,8 @@ void AnswerQuestionsUnattended() {
 int RunProgram(int argc, char** argv, const TProgramOptions& options) {
   InitializeTools();
   QApplication application(argc, argv);
+  if (QGuiApplication::platformName() == QLatin1String("offscreen"))
+    qtMessages = qInstallMessageHandler(QuietOffscreenSizeHints);
   QApplication::setApplicationName("Orvelle");
   QApplication::setQuitOnLastWindowClosed(false);
   if (options.Unattended) AnswerQuestionsUnattended();

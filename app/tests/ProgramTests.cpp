@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <fcntl.h>
 #include <fstream>
 #include <sstream>
 #include <sys/wait.h>
@@ -64,6 +65,8 @@ protected:
       unsetenv("DISPLAY");
       unsetenv("WAYLAND_DISPLAY");
       unsetenv("QT_QPA_PLATFORM");
+      if (const int log = open((folder.Path() + "/stderr.log").c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600); log >= 0)
+        dup2(log, STDERR_FILENO);
       execl(ORVELLE_PROGRAM, ORVELLE_PROGRAM, nullptr);
       _exit(127);
     }
@@ -96,4 +99,6 @@ TEST_F(ProgramRun, StartsOffscreenRecordsAPrintedJobAsksASecondStartToShowItself
   const std::string settings = ReadFile(folder.Path() + "/config/Morvane/settings.ini");
   EXPECT_NE(settings.find("TreeListColumn0="), std::string::npos) << "settings written at the end";
   EXPECT_EQ(JobsColumnIn(folder.Path() + "/home/DATA", "Doc"), std::vector<std::string>{"end to end"}) << log;
+  const std::string errors = ReadFile(folder.Path() + "/stderr.log");
+  EXPECT_EQ(errors.find("propagateSizeHints"), std::string::npos) << "a headless run says nothing it need not\n" << errors;
 }
