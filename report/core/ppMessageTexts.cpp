@@ -69,6 +69,8 @@ constexpr TMessageText builtInMessages[] = {
     {456, "Code 128 character set C encodes digits only."},
     {457, "FNC2, FNC3, SHIFT and CODE C cannot stand in Code 128 character set C."},
     {458, "A Code 128 SHIFT cannot follow another SHIFT."},
+    // The print dialog's warning for a printer that cannot be printed to.
+    {459, "The chosen printer cannot be used. Please choose another printer."},
     {1010, "&Name"},
     {1011, "Type"},
     {1012, "Where"},

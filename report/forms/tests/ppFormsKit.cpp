@@ -1,6 +1,7 @@
 #include "ppFormsKit.h"
 
 #include "ppDrwCmd.h"
+#include "ppPrinterInfo.h"
 #include "ppPrinterSetup.h"
 #include "uiTestSupport.h"
 
@@ -82,3 +83,28 @@ TMessageBoxes::TMessageBoxes(TModalResult answer) {
 }
 
 TMessageBoxes::~TMessageBoxes() { SetMessageBoxRunner(nullptr); }
+
+namespace {
+
+class TOfficePrinter : public TppPrinterSource {
+public:
+  std::vector<std::string> PrinterNames() override { return {"Office"}; }
+  std::string DefaultPrinterName() override { return "Office"; }
+  TppDriverCapabilities Capabilities(const std::string&) override {
+    TppDriverCapabilities caps;
+    caps.PaperNames = {"Letter", "A4"};
+    caps.PaperCodes = {1, 9};
+    caps.PaperSizes = {{2159, 2794}, {2100, 2970}};
+    caps.BinNames = {"Upper"};
+    caps.BinCodes = {1};
+    caps.MaxCopies = 99;
+    return caps;
+  }
+  int Resolution(const std::string&) override { return 600; }
+  bool IsColor(const std::string&) override { return true; }
+};
+
+}  // namespace
+
+TKitPrinters::TKitPrinters() { ppSetPrinterSource(std::make_unique<TOfficePrinter>()); }
+TKitPrinters::~TKitPrinters() { ppSetPrinterSource(nullptr); }

@@ -53,6 +53,14 @@ private:
   TppFormRunner previous;
 };
 
+// One printer, "Office", is the machine's only one while this lives; none
+// afterwards (no test asks the machine's own CUPS).
+class TKitPrinters {
+public:
+  TKitPrinters();
+  ~TKitPrinters();
+};
+
 // Records each message box and answers it.
 class TMessageBoxes {
 public:
