@@ -4,3 +4,4 @@
 #include "rtlExceptions.h"
 
 RTL_EXCEPTION_CLASS(EPrintError, Exception);
+RTL_EXCEPTION_CLASS(EInvalidPropertyError, Exception);

@@ -169,22 +169,35 @@ bool TppBand::Generate(TppEngine& engine) {
 bool TppBand::PrintComponents(TppPage* page) {
   int lowest = startingPosition;
   bool complete = true;
-  for (int i = 0; i < ObjectCount(); ++i) {
-    TppComponent* c = Objects(i);
-    if (partialGeneration && c->GenerationComplete() && !c->ReprintOnOverFlow()) {
-      c->SetDrawComponent(false);
-      continue;
+  spaceUsed = 0;
+  maxStretchable = nullptr;
+  // Components that follow their parent's growth go after the others, so
+  // that they see how far the stretchables went.
+  const auto follows = [](const TppComponent* c) { return c->ShiftWithParent() || c->StretchWithParent(); };
+  for (int round = 0; round < 2; ++round) {
+    for (int i = 0; i < ObjectCount(); ++i) {
+      TppComponent* c = Objects(i);
+      // A region or a stretchable generates and draws those it holds.
+      if (c->GeneratedByOther() || follows(c) != (round == 1)) continue;
+      if (partialGeneration && c->GenerationComplete() && !c->ReprintOnOverFlow()) {
+        c->SetDrawComponent(false);
+        continue;
+      }
+      c->ResetGeneration();
+      c->SetDrawComponent(c->Visible());
+      c->Generate();
+      if (!c->GenerationComplete()) complete = false;
+      if (c->DrawComponent() && c->SpaceUsed() > 0) {
+        const int bottom = c->DrawRect().Top + c->SpaceUsed();
+        if (c->IsStretchable() && (!maxStretchable || bottom > lowest)) maxStretchable = c;
+        lowest = std::max(lowest, bottom);
+      }
+      spaceUsed = lowest - startingPosition;
     }
-    c->ResetGeneration();
-    c->SetDrawComponent(c->Visible());
-    c->Generate();
-    if (!c->GenerationComplete()) complete = false;
-    if (c->DrawComponent() && c->SpaceUsed() > 0) lowest = std::max(lowest, c->DrawRect().Top + c->SpaceUsed());
   }
-  spaceUsed = lowest - startingPosition;
   for (int i = 0; i < ObjectCount(); ++i) {
     TppComponent* c = Objects(i);
-    if (c->DrawComponent() && !c->OutOfSpace()) c->DrawToPage(page);
+    if (!c->GeneratedByOther() && c->DrawComponent() && !c->OutOfSpace()) c->DrawToPage(page);
   }
   return complete;
 }

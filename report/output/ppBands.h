@@ -88,7 +88,10 @@ class TppBand : public TppCacheable {
   // fit are clipped at the page bottom instead of moving on for ever.
   bool ForceFit() const { return forceFit; }
   int PrintCount() const { return printCount; }
+  // While the components generate: how far down they reached, and the
+  // stretchable that reached lowest (nullptr: none).
   int SpaceUsed() const { return spaceUsed; }
+  TppComponent* MaxStretchable() const { return maxStretchable; }
 
   void CaptureState(uint8_t* record) const override;
   void ApplyState(const uint8_t* record) override;
@@ -144,6 +147,7 @@ private:
   int printCount = 0;
   bool partialGeneration = false;
   bool forceFit = false;
+  TppComponent* maxStretchable = nullptr;
   // The handler an older layout named for OnPrint (BeforePrint now).
   std::string legacyOnPrint;
 

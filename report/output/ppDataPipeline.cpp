@@ -5,8 +5,6 @@
 #include "ppErrors.h"
 #include "rtlStrUtils.h"
 
-RTL_EXCEPTION_CLASS(EInvalidPropertyError, Exception);
-
 const TClassInfo& TppDataPipeline::StaticClassType() {
   static const TClassInfo info =
       TClassBuilder<TppDataPipeline>("TppDataPipeline")

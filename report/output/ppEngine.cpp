@@ -188,6 +188,7 @@ void TppEngine::StartRun() {
   singleRecordDone = false;
   titlePending = !titles.empty();
   for (TppGroup* group : groups) group->ResetBreak();
+  if (!noData) RecordReached();
   bandState = bsGroupHeaders;
   bandIndex = 0;
   brokenGroup = 0;
@@ -232,6 +233,9 @@ void TppEngine::ServePageRequest(const TppPageRequest& request) {
     }
   } userRecord{*this, pipeline && IsTopReport() ? pipeline->DataRecord() : std::vector<uint8_t>{}};
   if (report->PassSetting() == psTwoPass && !allPagesGenerated) {
+    // Values printed ahead of where they are reached start afresh.
+    for (int i = 0; i < report->BandCount(); ++i)
+      for (int k = 0; k < report->Bands(i)->ObjectCount(); ++k) report->Bands(i)->Objects(k)->PrepareLookAhead();
     calculationPass = true;
     AddState(ppesFirstPass);
     report->DoPassEvent(report->OnStartFirstPass, ppevStartFirstPass);
@@ -731,11 +735,14 @@ void TppEngine::ApplyRestoredPositions() {
 void TppEngine::AdvanceAfterBreak() {
   if (detailPipeline && !detailPipeline->Eof()) {
     detailPipeline->Next();
-    return;
+  } else {
+    pipeline->Next();
+    if (detailPipeline) detailPipeline->First();
   }
-  pipeline->Next();
-  if (detailPipeline) detailPipeline->First();
+  RecordReached();
 }
+
+void TppEngine::RecordReached() { SendEventNotify(this, ppevEngineTraversal, nullptr); }
 
 void TppEngine::PrintDetail() {
   auto* detail = details.empty() ? nullptr : static_cast<TppDetailBand*>(details.front());
@@ -802,6 +809,7 @@ void TppEngine::Traverse() {
     bandIndex = 0;
     return;
   }
+  RecordReached();
 }
 
 void TppEngine::PrintGroupFooters() {

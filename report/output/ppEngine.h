@@ -199,6 +199,8 @@ private:
   void Traverse();
   // The next record after a group break's footers.
   void AdvanceAfterBreak();
+  // A new record is current: computing components take it (event 35).
+  void RecordReached();
   void ApplyRestoredPositions();
   bool HasRecords() const;
   // Not a subreport's child report.

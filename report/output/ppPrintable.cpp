@@ -5,6 +5,7 @@
 
 #include "ppBands.h"
 #include "ppDataPipeline.h"
+#include "ppStretchable.h"
 #include "ppSubReport.h"
 #include "ppEngine.h"
 #include "ppPage.h"
@@ -238,7 +239,10 @@ void TppPrintable::Notify(TppCommunicator* sender, int operation) {
   }
 }
 
-void TppPrintable::InitGeneration() { overFlow = false; }
+void TppPrintable::InitGeneration() {
+  overFlow = false;
+  if (NeedsResetOnInit()) RequestResetOnCompute();
+}
 
 void TppPrintable::ResetGeneration() {
   generationComplete = false;
@@ -332,9 +336,15 @@ RTL_DEFINE_CLASS(TppComponent)
 
 TppComponent::TppComponent(TComponent* owner) : TppPrintable(owner) {}
 
-TppComponent::~TppComponent() { SetBand(nullptr); }
+TppComponent::~TppComponent() {
+  SetRegion(nullptr);
+  SetResetGroup(nullptr);
+  SetBand(nullptr);
+}
 
 void TppComponent::BeforeDestruction() {
+  SetRegion(nullptr);
+  SetResetGroup(nullptr);
   SetBand(nullptr);
   inherited::BeforeDestruction();
 }
@@ -351,6 +361,43 @@ void TppComponent::SetBand(TppBand* value) {
     if (ParentWidth() || ParentHeight()) SizeToParent();
   }
   BandChanged();
+}
+
+void TppComponent::SetRegion(TppComponent* value) {
+  if (value && !value->IsRegion()) return;
+  auto* newRegion = static_cast<TppStretchable*>(value);
+  if (newRegion == region || newRegion == this) return;
+  if (region) {
+    TppStretchable* old = region;
+    region = nullptr;
+    old->RegionObjectRemoved(this);
+    RemoveNotify(old);
+  }
+  region = newRegion;
+  if (region) {
+    AddNotify(region);
+    region->RegionObjectAdded(this);
+  }
+}
+
+void TppComponent::SetResetGroup(TppGroup* value) {
+  if (value == resetGroup) return;
+  if (resetGroup) {
+    resetGroup->RemoveEventNotify(this);
+    RemoveNotify(resetGroup);
+  }
+  resetGroup = value;
+  if (resetGroup) {
+    AddNotify(resetGroup);
+    resetGroup->AddEventNotify(this);
+  }
+}
+
+void TppComponent::Notify(TppCommunicator* sender, int operation) {
+  inherited::Notify(sender, operation);
+  if (operation != ppopRemove) return;
+  if (sender == static_cast<TppCommunicator*>(resetGroup)) resetGroup = nullptr;
+  if (sender == static_cast<TppCommunicator*>(region)) region = nullptr;
 }
 
 void TppComponent::SetParentDataPipeline(bool value) {
@@ -373,6 +420,10 @@ TppCustomReport* TppComponent::GetReport() const { return band ? band->Report() 
 TppCustomReport* TppComponent::GetMainReport() const {
   TppCustomReport* report = GetReport();
   return report ? report->MainReport() : nullptr;
+}
+
+void TppComponent::ProcessMessages() const {
+  if (TppCustomReport* main = GetMainReport()) main->ProcessMessages();
 }
 
 bool TppComponent::ReportIsPrinting() const {
@@ -416,11 +467,19 @@ void TppComponent::SizeToParent() {
   }
 }
 
-TComponent* TppComponent::GetParentComponent() const { return band; }
+TComponent* TppComponent::GetParentComponent() const {
+  if (region) return region;
+  return band;
+}
 
 void TppComponent::SetParentComponent(TComponent* value) {
-  // Only a band can hold a component; anything else read from a layout is
-  // refused by leaving the component without band.
+  // A band or a region can hold a component; anything else read from a
+  // layout is refused by leaving the component without band.
+  if (auto* container = dynamic_cast<TppComponent*>(value); container && container->IsRegion()) {
+    SetBand(container->Band());
+    SetRegion(container);
+    return;
+  }
   SetBand(dynamic_cast<TppBand*>(value));
 }
 
@@ -435,8 +494,9 @@ void TppComponent::LayoutChanged() {
 RTL_DEFINE_CLASS(TppCustomComponent)
 
 void TppCustomComponent::Generate() {
-  TppBand* container = Band();
-  if (ReprintOnOverFlow() && container && container->PartialGeneration()) PrepareDraw();
+  TppBand* band = Band();
+  const bool continued = Region() ? Region()->OverFlow() : band && band->PartialGeneration();
+  if (ReprintOnOverFlow() && continued) PrepareDraw();
   const bool wasDrawn = DrawComponent() || Visible();
   DoOnPrint();
   if (!wasDrawn && Visible()) SetDrawComponent(true);
@@ -449,14 +509,36 @@ void TppCustomComponent::Generate() {
 }
 
 void TppCustomComponent::Place() {
-  TppBand* container = Band();
-  if (!container) return;
-  const int left = container->PrintLeft() + mmLeft();
-  const int top = container->StartingPosition() + mmTop();
+  TppBand* band = Band();
+  if (!band) return;
+  const int left = band->PrintLeft() + mmLeft();
+  int top = band->StartingPosition() + mmTop();
+  int limit = band->PageBottom();
+  int position = band->StartingPosition() + band->SpaceUsed();
+  int growth = std::max(band->SpaceUsed() - band->mmHeight(), 0);
+  const TppComponent* reference = band->MaxStretchable();
+  bool canOverflow = band->PrintHeight() == phDynamic;
+  if (const TppStretchable* region = Region()) {
+    top = mmTop() - region->mmTop() + region->DrawRect().Top;
+    limit = region->PageBottom();
+    position = region->CurrentPosition();
+    growth = std::max(region->SpaceUsed() - region->mmHeight(), 0);
+    reference = region->MaxStretchable();
+    canOverflow = canOverflow && region->Stretch();
+    if (region->PartialGeneration()) top -= region->PartialAdjustment();
+  }
+  if (ShiftWithParent()) {
+    // Below the component that grew lowest, keeping the design gap.
+    if (reference && reference != this)
+      top = reference->DrawRect().Top + reference->SpaceUsed() + (mmTop() - (reference->mmTop() + reference->mmHeight()));
+    else
+      top += growth;
+  }
   int height = mmHeight();
-  const int limit = container->PageBottom();
-  if (container->PrintHeight() == phDynamic && top + height > limit + 1) {
-    if (!container->ForceFit()) {
+  if (StretchWithParent() && top < position) height = position - top;
+  if (top < limit && top + height > limit && StretchWithParent()) height = limit - top;
+  if (canOverflow && top + height > limit + 1) {
+    if (!band->ForceFit()) {
       SetOutOfSpace(true);
       return;
     }
@@ -465,4 +547,8 @@ void TppCustomComponent::Place() {
   }
   SetDrawRect(TRect{left, top, left + mmWidth(), top + height});
   SetSpaceUsed(height);
+  PlacementDone();
+  TRect rect = DrawRect();
+  rect.Bottom = rect.Top + SpaceUsed();
+  SetDrawRect(rect);
 }

@@ -40,7 +40,7 @@ const TClassInfo& TppSubReport::StaticClassType() {
   return info;
 }
 
-TppSubReport::TppSubReport(TComponent* owner) : TppComponent(owner) {
+TppSubReport::TppSubReport(TComponent* owner) : TppStretchable(owner) {
   SetCacheRecordSize(sizeof(TStateRecord));
   // While a layout is read, the child report comes from the stream.
   if (owner && (owner->ComponentState().Contains(csReading) || owner->ComponentState().Contains(csLoading))) return;

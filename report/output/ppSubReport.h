@@ -12,6 +12,7 @@
 
 #include "ppPrintable.h"
 #include "ppReport.h"
+#include "ppStretchable.h"
 
 enum TppPrintBehaviorType : uint8_t { pbChild, pbSection, pbFixed };
 RTL_ENUM_TYPE(TppPrintBehaviorType, "pbChild", "pbSection", "pbFixed")
@@ -32,8 +33,8 @@ private:
   TppSubReport* subReport = nullptr;
 };
 
-class TppSubReport : public TppComponent {
-  RTL_DECLARE_CLASS(TppSubReport, TppComponent)
+class TppSubReport : public TppStretchable {
+  RTL_DECLARE_CLASS(TppSubReport, TppStretchable)
 
   explicit TppSubReport(TComponent* owner);
   ~TppSubReport() override;
@@ -106,7 +107,7 @@ protected:
 
 private:
   struct TStateRecord {
-    uint8_t Base[8];
+    uint8_t Base[TppStretchable::StateSize];
     int32_t ChildPageNo, FirstHeight, NextHeight;
     uint8_t Finished, SectionState, Expanded, Reserved;
     int32_t SectionStartPage, InstanceCount;
