@@ -10,7 +10,6 @@
 #include "rtlReader.h"
 
 namespace {
-constexpr int ppevAfterGroupBreak = 27;
 constexpr int ppevBeforeGroupBreak = 28;
 constexpr int ppevGetBreakValue = 31;
 }  // namespace

@@ -96,6 +96,7 @@ void TppPrintable::SetTextAlignment(TppTextAlignment value) {
 void TppPrintable::SetAutoSize(bool value) {
   if (value == autoSize) return;
   autoSize = value;
+  AdjustSize();
   PropertyChange();
 }
 
@@ -103,6 +104,7 @@ void TppPrintable::SetCaption(const std::string& value) {
   if (value == caption) return;
   caption = value;
   text = value;
+  if (autoSize) AdjustSize();
   if (!IsDataAware()) PropertyChange();
 }
 
@@ -113,7 +115,9 @@ void TppPrintable::SetColor(int value) {
 }
 
 void TppPrintable::SetFont(TppFont* value) {
-  if (value) font->Assign(value);
+  if (!value) return;
+  font->Assign(value);
+  AdjustSize();
 }
 
 void TppPrintable::SetTransparent(bool value) {
@@ -132,6 +136,7 @@ void TppPrintable::SetVisible(bool value) {
 void TppPrintable::SetWordWrap(bool value) {
   if (value == wordWrap) return;
   wordWrap = value;
+  AdjustSize();
   PropertyChange();
   LayoutChanged();
 }
@@ -388,6 +393,7 @@ void TppComponent::SetResetGroup(TppGroup* value) {
   }
   resetGroup = value;
   if (resetGroup) {
+    SetListensTo(ppevAfterGroupBreak, true);
     AddNotify(resetGroup);
     resetGroup->AddEventNotify(this);
   }

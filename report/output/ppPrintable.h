@@ -49,6 +49,8 @@ constexpr int ppevEngineTraversal = 35;
 // A computed value was reset or computed (after OnReset / OnCalc).
 constexpr int ppevCalc = 33;
 constexpr int ppevReset = 34;
+// A group's break ended (its footer printed): what it resets starts again.
+constexpr int ppevAfterGroupBreak = 27;
 // A printable's own page-state record; subclasses append theirs after it.
 constexpr int ppPrintableStateSize = 8;
 
@@ -140,6 +142,8 @@ class TppPrintable : public TppCacheable {
   virtual void CheckGenerationComplete();
   virtual void PrepareDraw();
   virtual void DrawToPage(TppPage* page);
+  // Text sizes itself to its caption here.
+  virtual void AdjustSize() {}
   void DoOnPrint();
 
   // Computing components: the next computation starts afresh; Compute

@@ -1,0 +1,119 @@
+#include <gtest/gtest.h>
+
+#include "ppCtrls.h"
+#include "ppGroup.h"
+#include "ppPrintablesKit.h"
+#include "ppVar.h"
+
+namespace {
+
+// The text of the first command on each page made by the component.
+std::vector<std::string> TextsOf(const std::vector<std::unique_ptr<TppPage>>& pages, const TComponent* component) {
+  std::vector<std::string> texts;
+  for (const auto& page : pages)
+    page->ForEachDrawCommand([&](TppDrawCommand* c) {
+      if (auto* t = dynamic_cast<TppDrawText*>(c); t && t->Component == component) texts.push_back(t->Text);
+    });
+  return texts;
+}
+
+TEST(TextTest, BlankWhenZeroHidesNumericZerosButNotTheTextZero) {
+  const struct {
+    const char* Field;
+    bool Blank;
+    const char* Expected;
+  } cases[] = {
+      {"ZERO", true, ""},      {"ZEROINT", true, ""},  {"ZEROTEXT", true, "0"},
+      {"ZERO", false, "0"},    {"PAGES", true, "2"},   {"OWNER", true, "Owner1"},
+  };
+  for (const auto& c : cases) {
+    TPrintablesFixture f(Rows(1));
+    auto* text = f.Add<TppDBText>(f.Detail, 0, 0, mm(40), mm(5));
+    text->SetDataPipeline(f.Pipeline);
+    text->SetDataField(c.Field);
+    text->SetBlankWhenZero(c.Blank);
+    const auto pages = f.PrintAll();
+    ASSERT_EQ(pages.size(), 1u);
+    EXPECT_EQ(TextsOf(pages, text), std::vector<std::string>{c.Expected}) << c.Field << " " << c.Blank;
+  }
+}
+
+TEST(TextTest, DataCalculationsOverFiveThreeSevenAndOverNoRows) {
+  const struct {
+    TppDBCalcType Type;
+    std::vector<int> Values;
+    bool Blank;
+    const char* Expected;
+  } cases[] = {
+      {dcSum, {5, 3, 7}, false, "15"},     {dcMinimum, {5, 3, 7}, false, "3"}, {dcMaximum, {5, 3, 7}, false, "7"},
+      {dcCount, {5, 3, 7}, false, "3"},    {dcAverage, {5, 3, 7}, false, "5"}, {dcAverage, {}, false, "0"},
+      {dcAverage, {}, true, ""},
+  };
+  for (const auto& c : cases) {
+    std::vector<TJobRow> rows;
+    for (int v : c.Values) rows.push_back(TJobRow{"A", v, ""});
+    TPrintablesFixture f(rows);
+    f.Report->SetNoDataBehaviors(TppNoDataBehaviors{ndBlankReport});
+    auto* summary = new TppSummaryBand(f.Report);
+    summary->SetReport(f.Report);
+    summary->SetmmHeight(mm(10));
+    auto* calc = f.Add<TppDBCalc>(summary, 0, 0, mm(40), mm(5));
+    calc->SetDataPipeline(f.Pipeline);
+    calc->SetDataField("PAGES");
+    calc->SetDBCalcType(c.Type);
+    calc->SetBlankWhenZero(c.Blank);
+    const auto pages = f.PrintAll();
+    EXPECT_EQ(TextsOf(pages, calc), std::vector<std::string>{c.Expected}) << int(c.Type) << " " << c.Values.size();
+  }
+}
+
+TEST(TextTest, ALookAheadTotalInTheGroupHeaderIsTheGroupsFinalSumOnEveryPage) {
+  // Three owners of 40 jobs each: every group runs over more than a page.
+  TPrintablesFixture f(Rows(120, 40));
+  TppGroup* group = f.AddGroup("OWNER", mm(10), mm(10));
+  group->SetReprintOnSubsequentPage(true);
+  auto* total = f.Add<TppDBCalc>(group->HeaderBand(), 0, 0, mm(40), mm(5));
+  total->SetDataPipeline(f.Pipeline);
+  total->SetDataField("PAGES");
+  total->SetResetGroup(group);
+  total->SetLookAhead(true);
+  ASSERT_EQ(f.Report->PassSetting(), psTwoPass);
+  auto* owner = f.Add<TppDBText>(group->HeaderBand(), mm(50), 0, mm(40), mm(5));
+  owner->SetDataPipeline(f.Pipeline);
+  owner->SetDataField("OWNER");
+  f.Add<TppDBText>(f.Detail, 0, 0, mm(40), mm(5))->SetDataPipeline(f.Pipeline);
+  std::map<std::string, int> sums;
+  for (const TJobRow& row : Rows(120, 40)) sums[row.Owner] += row.Pages;
+
+  const auto pages = f.PrintAll();
+  ASSERT_GT(pages.size(), 3u);
+  int headers = 0;
+  for (const auto& page : pages) {
+    std::vector<std::string> owners, values;
+    page->ForEachDrawCommand([&](TppDrawCommand* c) {
+      auto* t = dynamic_cast<TppDrawText*>(c);
+      if (t && t->Component == owner) owners.push_back(t->Text);
+      if (t && t->Component == total) values.push_back(t->Text);
+    });
+    ASSERT_EQ(owners.size(), values.size());
+    for (size_t i = 0; i < owners.size(); ++i, ++headers)
+      EXPECT_EQ(values[i], std::to_string(sums[owners[i]])) << owners[i] << " on page " << page->AbsolutePageNo;
+  }
+  EXPECT_GE(headers, 4);
+}
+
+TEST(TextTest, PageNOfMNumbersEveryPageAgainstTheLastOne) {
+  TPrintablesFixture f(Rows(240));
+  auto* number = f.Add<TppSystemVariable>(f.Footer, 0, 0, mm(60), mm(5));
+  number->SetVarType(vtPageSetDesc);
+  ASSERT_EQ(f.Report->PassSetting(), psTwoPass);
+  const auto pages = f.PrintAll();
+  ASSERT_EQ(pages.size(), 11u);
+  std::vector<std::unique_ptr<TppPage>> third;
+  third.push_back(std::make_unique<TppPage>(nullptr));
+  third.back()->Assign(pages[2].get());
+  third.back()->UpdateLookAheadDrawCommands(nullptr);
+  EXPECT_EQ(TextsOf(third, number), std::vector<std::string>{"Page 3 of 11"});
+}
+
+}  // namespace
