@@ -24,6 +24,7 @@
 #include "MainJobs.h"
 #include "JobsTable.h"
 #include "MainTreeOwner.h"
+#include "ReportRun.h"
 #include "VirtualStringTree.h"
 #include "osApc.h"
 #include "osDispatcher.h"
@@ -369,7 +370,7 @@ void TOrvelle_MainForm::AnimationTimerTimer() {
 }
 
 void TOrvelle_MainForm::btnPreviewClick() {
-  ShowMessageBox({"Reports are not available yet.", "Orvelle", mtInformation, false});
+  Guarded([this] { PreviewAndPrint(this); });
 }
 
 void TOrvelle_MainForm::TreeMenuPopup() {

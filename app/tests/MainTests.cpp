@@ -8,6 +8,7 @@
 #include "AppMonitor.h"
 #include "Regs.h"
 #include "VirtualStringTree.h"
+#include "ReportOptions.h"
 #include "appTestSupport.h"
 #include "splConstants.h"
 #include "uiApplication.h"
@@ -264,11 +265,17 @@ TEST_F(AppTest, ClosingTheWindowHidesItOnlyWhereATrayCanBringItBack) {
   TOrvelle_MainForm::SystemTrayAvailable = systemTray;
 }
 
-TEST_F(AppTest, TheReportsButtonSaysTheyAreNotThereYetAndThePagesHaveTheirCaptions) {
+TEST_F(AppTest, TheReportsButtonShowsTheReportOptionsAndThePagesHaveTheirCaptions) {
   StartForm({});
+  std::string shown;
+  SetReportOptionsRunner([&shown](TReportOptions& options) {
+    shown = options.windowTitle().toStdString();
+    return QDialog::Rejected;
+  });
   form->btnPreviewClick();
-  ASSERT_EQ(asked.size(), 1u);
-  EXPECT_EQ(asked[0].Text, "Reports are not available yet.");
+  SetReportOptionsRunner(nullptr);
+  EXPECT_EQ(shown, "Report Options");
+  EXPECT_TRUE(asked.empty());
   EXPECT_EQ(form->pages->tabText(0).toStdString(), "Printers");
   EXPECT_EQ(form->pages->tabText(1).toStdString(), "Print Activity");
   EXPECT_EQ(form->pages->tabText(2).toStdString(), "Alerts");

@@ -6,29 +6,21 @@
 
 #include "DM.h"
 #include "ReportOptions.h"
+#include "appReportJobs.h"
 #include "appTestSupport.h"
 #include "dbField.h"
 #include "gTools.h"
 #include "rtlDateTimeText.h"
 #include "rtlStringList.h"
-#include "splConstants.h"
 
 namespace {
 
 TDateTime pinnedNow = 0;
 TDateTime PinnedClock() { return pinnedNow; }
 
-struct TKnownJob {
-  const char* Owner;
-  const char* Printer;
-  int Year, Month, Day;
-  bool Printed;
-  uint32_t Pages;
-};
-
 // Days around the pinned "now"s, owners with a quote, two printers, and
 // failed jobs.
-constexpr TKnownJob KnownJobs[] = {
+const std::vector<TKnownJob> KnownJobs = {
     {"anna", "\\\\HOST\\Laser", 2025, 12, 31, true, 3},    {"O'Brien", "\\\\HOST\\Laser", 2026, 1, 5, true, 7},
     {"O'Brien", "\\\\HOST\\Ink", 2026, 1, 11, false, 0},   {"anna", "\\\\HOST\\Ink", 2026, 1, 12, true, 2},
     {"bert", "\\\\HOST\\Laser", 2026, 1, 14, true, 11},    {"bert", "\\\\HOST\\Laser", 2026, 1, 15, false, 1},
@@ -42,18 +34,7 @@ protected:
   void SetUp() override {
     AppTest::SetUp();
     savedClock = SetClock(PinnedClock);
-    uint32_t id = 1;
-    for (const TKnownJob& known : KnownJobs) {
-      QueueJob job;
-      job.JobId = id++;
-      job.UserName = known.Owner;
-      job.Document = "doc" + std::to_string(job.JobId);
-      job.Status = known.Printed ? JOB_STATUS_PRINTED : JOB_STATUS_ERROR;
-      job.PagesPrinted = known.Pages;
-      job.TotalPages = known.Pages;
-      job.Submitted = EncodeDateTime(known.Year, known.Month, known.Day, 9, 30, 0, 0);
-      DataModule1()->WriteJobRecord(job, known.Printer);
-    }
+    WriteKnownJobs(KnownJobs);
   }
   void TearDown() override {
     SetReportOptionsRunner(nullptr);

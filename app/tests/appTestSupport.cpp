@@ -62,6 +62,8 @@ void FinishJob(TSimulatedSpooler& spooler, const std::string& printer, uint32_t 
   spooler.RemoveJob(printer, id);
 }
 
+int32_t RunningThreadCount() { return RunningThreads().GetValue(); }
+
 std::string UniqueQueue(const std::string& prefix) {
   static int runs = 0;
   return prefix + std::to_string(++runs);

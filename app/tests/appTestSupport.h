@@ -20,6 +20,9 @@
 // Pumps until condition holds; false after limitMs.
 bool PumpUntil(const std::function<bool()>& condition, int limitMs = 20000);
 
+// The process-wide count of running threads.
+int32_t RunningThreadCount();
+
 // A name no earlier test of this process used: pending jobs are process-wide.
 std::string UniqueQueue(const std::string& prefix);
 
