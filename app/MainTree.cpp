@@ -63,6 +63,11 @@ void TOrvelle_MainForm::StartEnumeration(const std::string& serverName) {
   };
   discovery->OnPrinterFound = [this](TThreadEnumerateRemote* enumerator, const std::string& name,
                                      const PrinterInfo2& printer) { OnPrinterFound(enumerator, name, printer); };
+  // A server the user named and that cannot be listed is told at once, not
+  // only among the alerts: nothing else would appear.
+  discovery->OnServerFailed = [this](TThreadEnumerateRemote*, const std::string&, const std::string& reason) {
+    if (!shuttingDown) ShowMessageBox({reason, "Add New Print Server", mtError, false});
+  };
   discovery->Resume();
 }
 
@@ -75,7 +80,7 @@ bool TOrvelle_MainForm::OnServerFound(TThreadEnumerateRemote*, const std::string
     if (!FindServer(serverName)) {
       PrinterHandle handle = 0;
       if (const OsError error = CurrentSpooler()->OpenPrinter(serverName, 0, handle))
-        throw ESysError(OsErrorMessage(error));
+        throw ESysError(CurrentSpooler()->ErrorText(error));
       TThreadServer* server = ServerList().AddServer(serverName, handle);
       server->OnChange = [this](TThreadCustom* serverThread) { OnServerChanged(serverThread); };
       server->SetModel(buffer);

@@ -61,6 +61,7 @@ void TThreadEnumerateRemote::Execute() {
 
 void TThreadEnumerateRemote::ListServer(const std::string& serverName) {
   bool accepted = false;
+  std::string failure;
   const bool listed = Guarded([&] {
     // Only the scan's own form: a single server's listing leaves any other
     // wait alone.
@@ -75,7 +76,10 @@ void TThreadEnumerateRemote::ListServer(const std::string& serverName) {
       accepted = OnServerFound &&
                  OnServerFound(this, serverName, static_cast<int32_t>(serverBuffer.size()), serverBuffer);
     });
-  });
+  }, &failure);
+  if (!listed && serverName == name && OnServerFailed) {
+    Synchronize([&] { OnServerFailed(this, serverName, failure); });
+  }
   if (listed && accepted) {
     for (const PrinterInfo2& printer : serverBuffer) {
       Guarded([&] {
@@ -88,10 +92,14 @@ void TThreadEnumerateRemote::ListServer(const std::string& serverName) {
   serverBuffer.clear();
 }
 
-bool TThreadEnumerateRemote::Guarded(const std::function<void()>& step) {
+bool TThreadEnumerateRemote::Guarded(const std::function<void()>& step, std::string* failure) {
   try {
     step();
     return true;
+  } catch (const Exception& e) {
+    if (failure) *failure = e.Message;
+    HandleException();
+    return false;
   } catch (...) {
     HandleException();
     return false;

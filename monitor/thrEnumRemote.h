@@ -40,8 +40,14 @@ public:
   // threadName scans the network. The thread frees itself at its end.
   explicit TThreadEnumerateRemote(std::string threadName);
 
+  // A server asked for by name (not found by the scan) could not be listed;
+  // reason is what the alert says. Runs on the main thread.
+  using TServerFailedEvent =
+      std::function<void(TThreadEnumerateRemote* sender, const std::string& serverName, const std::string& reason)>;
+
   TServerFoundEvent OnServerFound;
   TPrinterFoundEvent OnPrinterFound;
+  TServerFailedEvent OnServerFailed;
 
 
 protected:
@@ -52,8 +58,9 @@ protected:
 
 private:
   void ListServer(const std::string& serverName);
-  // Runs step here; a failure becomes an alert and gives false.
-  bool Guarded(const std::function<void()>& step);
+  // Runs step here; a failure becomes an alert, its text goes to failure
+  // when given, and the result is false.
+  bool Guarded(const std::function<void()>& step, std::string* failure = nullptr);
 
   const std::string name;
   TScanWaitForm waitForm;

@@ -192,6 +192,8 @@ TEST_F(AppTest, AlertsAppearOnTheAlertsPageAndAFailedOpenOfAServerIsOne) {
   EXPECT_EQ(row->text(1).toStdString(), "Warning");
   EXPECT_TRUE(row->text(2).contains("Toner is low")) << row->text(2).toStdString();
   EXPECT_EQ(form->lvAlerts->headerItem()->text(0).toStdString(), "Date-time");
+  ASSERT_FALSE(asked.empty()) << "adding a server that fails says so on screen";
+  EXPECT_TRUE(asked.back().Text.find("denied") != std::string::npos) << asked.back().Text;
   const QFontMetrics alertFont(form->lvAlerts->font());
   EXPECT_LE(alertFont.horizontalAdvance(row->text(0)), form->lvAlerts->columnWidth(0)) << "the time stamp shows whole";
   EXPECT_LE(alertFont.horizontalAdvance(QString(AlertSeverityWords[3])), form->lvAlerts->columnWidth(1));
@@ -330,6 +332,21 @@ TEST_F(AppTest, ThePopupMenuOffersWhatTheFocusedNodeAllows) {
   EXPECT_FALSE(form->popDeletePrinter->isEnabled());
   EXPECT_FALSE(form->popDefault->isEnabled());
   EXPECT_TRUE(form->popDeleteServer->isEnabled());
+}
+
+TEST_F(AppTest, AServerThatCannotBeReachedIsNamedInTheAlertAndOnScreen) {
+  spooler->AddServer("\\\\SRV5");
+  AddPrinter("\\\\SRV5", UniqueQueue("Far"));
+  spooler->FailCall(SpoolCall::EnumPrinters, RPC_S_SERVER_UNAVAILABLE, 100);
+  StartForm({});
+  typedServer = "\\\\SRV5";
+  form->AddServer1Click();
+  const std::string sentence = "Print server \"\\\\SRV5\" cannot be reached: ";
+  ASSERT_TRUE(PumpUntil([&] { return !asked.empty() && asked.back().Text.rfind(sentence, 0) == 0; }))
+      << (asked.empty() ? std::string("nothing asked") : asked.back().Text);
+  EXPECT_EQ(asked.back().Text.find("1722"), std::string::npos);
+  ASSERT_TRUE(PumpUntil([&] { return AlertTexts().find(sentence) != std::string::npos; })) << AlertTexts();
+  EXPECT_EQ(form->FindServerNode("\\\\SRV5"), nullptr);
 }
 
 TEST_F(AppTest, AnExceptionOfAHandlerBecomesAnAlertOfItsSeverity) {
