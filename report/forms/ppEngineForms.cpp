@@ -1,5 +1,6 @@
 #include "ppEngineForms.h"
 
+#include "ppASDlg.h"
 #include "ppCancelDlg.h"
 #include "ppPreview.h"
 #include "ppPrintDlg.h"
@@ -11,11 +12,13 @@ void ppRegisterEngineForms() {
   ppRegisterFormClass<TppCustomPrintDialog, TppPrintDialog>();
   ppRegisterFormClass<TppCustomCancelDialog, TppCancelDialog>();
   ppRegisterFormClass<TppCustomNoDataDialog, TppNoDataDialog>();
+  ppRegisterFormClass<TppCustomAutoSearchDialog, TppAutoSearchDialog>();
 }
 
 void ppUnRegisterEngineForms() {
   for (const char* name : {TppCustomPreviewer::AbstractName, TppCustomPrintDialog::AbstractName,
-                           TppCustomCancelDialog::AbstractName, TppCustomNoDataDialog::AbstractName})
+                           TppCustomCancelDialog::AbstractName, TppCustomNoDataDialog::AbstractName,
+                           TppCustomAutoSearchDialog::AbstractName})
     ppUnRegisterFormClass(name);
   ppUnRegisterDevice(TppScreenDevice::StaticClassType());
 }

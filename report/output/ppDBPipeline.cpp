@@ -30,6 +30,9 @@ void TppDBPipeline::SetDataSource(TDataSource* value) {
   if (dataSource) dataSource->RemoveFreeNotification(this);
   dataSource = value;
   if (dataSource) dataSource->FreeNotification(this);
+  // An open dataset's fields are known at once (the search dialog asks
+  // their types before the pipeline opens).
+  if (TDataSet* dataSet = DataSet(); dataSet && dataSet->Active()) CreateFields();
 }
 
 void TppDBPipeline::Notification(TComponent* component, TOperation operation) {

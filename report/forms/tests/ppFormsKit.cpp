@@ -22,11 +22,15 @@ TKitReport::TKitReport(int rows, int rowsPerPage)
   TestApplication();
   Data->DefineField("ID", ftInteger);
   Data->DefineField("NAME", ftString, 20);
+  Data->DefineField("ACTIVE", ftBoolean);
+  Data->DefineField("DAY", ftDate);
   Data->Open();
   for (int n = 1; n <= rows; ++n) {
     Data->Append();
     Data->FieldByName("ID")->SetAsInteger(n);
     Data->FieldByName("NAME")->SetAsString("Row " + std::to_string(n));
+    Data->FieldByName("ACTIVE")->SetAsBoolean(n % 2 == 0);
+    Data->FieldByName("DAY")->SetAsDateTime(46000 + n);
     Data->Post();
   }
   Data->First();
