@@ -1,5 +1,6 @@
 #include "ppBarCodeEncode.h"
 
+#include <algorithm>
 #include <array>
 #include <cassert>
 #include <cmath>
@@ -200,11 +201,14 @@ bool EncodeInt2of5(std::string& text, bool calc, TRowBuilder& row) {
 }
 
 bool EncodeCode39(std::string& text, const TppBarCodeSettings& settings, int pixelsPerInch, TRowBuilder& row) {
+  // The symbol stands for the upper-case text its characters encode.
+  text = UpperCase(text);
   if (text.empty() || text.front() != '*') text.insert(text.begin(), '*');
   if (text.size() < 2 || text.back() != '*') text += '*';
-  const int gap = static_cast<int>(ppRound(settings.BarWidth / 25400.0 * pixelsPerInch * 2));
+  // The gap between characters never vanishes: their bars would join.
+  const int gap = std::max(row.NarrowWidth(), static_cast<int>(ppRound(settings.BarWidth / 25400.0 * pixelsPerInch * 2)));
   for (char c : text) {
-    const char* pattern = FindPattern(code39, std::size(code39), UpperCase(std::string(1, c))[0]);
+    const char* pattern = FindPattern(code39, std::size(code39), c);
     if (pattern == nullptr) return false;
     row.WideNarrow(pattern);
     row.Columns('0', gap);
@@ -507,12 +511,16 @@ std::string ppExpandUPCE(const std::string& d) {
   }
 }
 
+// A narrow element that rounds to no column (a thin bar at a screen's
+// resolution) would draw nothing, and a wide one no wider than a narrow one
+// could not be told from it: neither can be read.
 int ppNarrowElement(const TppBarCodeSettings& settings, int pixelsPerInch) {
-  return static_cast<int>(ppRound(settings.BarWidth / 25400.0 * pixelsPerInch));
+  return std::max(1, static_cast<int>(ppRound(settings.BarWidth / 25400.0 * pixelsPerInch)));
 }
 
 int ppWideElement(const TppBarCodeSettings& settings, int pixelsPerInch) {
-  return static_cast<int>(ppRound(settings.BarWidth / 25400.0 * pixelsPerInch * settings.WideBarRatio));
+  const int wide = static_cast<int>(ppRound(settings.BarWidth / 25400.0 * pixelsPerInch * settings.WideBarRatio));
+  return std::max(ppNarrowElement(settings, pixelsPerInch) + 1, wide);
 }
 
 TppBarCodeEncoding ppEncodeBarCode(const TppBarCodeSettings& settings, int pixelsPerInch) {

@@ -236,11 +236,12 @@ void TppDrawBarCode::DrawSymbol(TCanvas& canvas, int x, int y, TPoint pixelsPerI
   const int along = vertical ? pixelsPerInch.Y : pixelsPerInch.X;
   const int across = vertical ? pixelsPerInch.X : pixelsPerInch.Y;
   const double barInches = BarWidth / 25400.0;
-  const int narrow = ppRound(barInches * along);
+  const TppBarCodeSettings settings = Settings();
+  const int narrow = ppNarrowElement(settings, along);
   const int rowLength = static_cast<int>(moduleRow.size());
 
   if (IsUPCFamily(BarCodeType))
-    quietZone = 9 * ppRound(barInches * pixelsPerInch.X);
+    quietZone = 9 * ppNarrowElement(settings, pixelsPerInch.X);
   else if (BarCodeType == bcInt2of5)
     quietZone = ppRound(rowLength * 0.03);
   else
@@ -285,8 +286,10 @@ void TppDrawBarCode::DrawSymbol(TCanvas& canvas, int x, int y, TPoint pixelsPerI
   if (AutoSize) {
     symbolHeight = barHeight + textHeight;
   } else {
-    symbolHeight = barHeight;
-    barHeight = std::max(1, barHeight - textHeight);
+    // The floor holds for the bars that are left once the text has its
+    // room; a symbol too low for both grows to hold them.
+    barHeight = std::max(minBarHeight, barHeight - textHeight);
+    symbolHeight = std::max(ToPixels(IsVertical() ? Width() : Height(), across), barHeight + textHeight);
   }
   if (draw) Paint(canvas, x, y, narrow, textHeight);
 }

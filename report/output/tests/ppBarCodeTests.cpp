@@ -227,6 +227,81 @@ TEST(BarCodeEncoding, RefusedDataClearsCodeOKWithTheEngineMessage) {
   EXPECT_EQ(Encode(bcCode39, "  ").Modules, "");
 }
 
+TEST(BarCodeEncoding, RowsOfOnePixelNarrowElementsAndRatioThree) {
+  struct Case {
+    TppBarCodeType Type;
+    const char* Data;
+    bool AutoEncode;
+    const char* Text;
+    size_t Columns;
+  };
+  const Case cases[] = {
+      {bcUPC_A, "01234567890", false, "012345678905", 95},
+      {bcUPC_E, "012345", false, "0123457", 51},
+      {bcEAN_13, "001234567890", false, "0012345678905", 95},
+      {bcEAN_8, "2012345", false, "20123451", 67},
+      {bcInt2of5, "123", false, "1236", 4 + 2 * (2 * 3 + 3) * 2 + 5},
+      {bcCode39, "BarCode", false, "*BARCODE*", 153},
+      {bcCode128, "1234", true, "\xD2" "1234", 57},
+      {bcMSI, "1234567", false, "12345674", 3 + 8 * 12 + 6},
+      {bcFIM, "A", false, "A", 18},
+  };
+  for (const Case& c : cases) {
+    const TppBarCodeEncoding e = Encode(c.Type, c.Data, true, c.AutoEncode);
+    ASSERT_TRUE(e.CodeOK) << c.Data;
+    EXPECT_EQ(e.Text, c.Text) << c.Data;
+    EXPECT_EQ(e.Modules.size(), c.Columns) << c.Data;
+  }
+  // UPC-E "012345" is UPC-A 00123400005 with check 7: parity EOEOEO.
+  const std::string upcE = Encode(bcUPC_E, "012345").Modules;
+  const char* const even[] = {"0100111", "0110011", "0011011", "0100001", "0011101", "0111001"};
+  const char* const odd[] = {"0001101", "0011001", "0010011", "0111101", "0100011", "0110001"};
+  for (int i = 0; i < 6; ++i)
+    EXPECT_EQ(upcE.substr(3 + 7 * i, 7), i % 2 == 0 ? even[i] : odd[i]) << i;
+  // Code 128 "1234": start C (105), 12, 34, check (105 + 12 + 2 x 34) mod 103 = 82.
+  const std::string c128 = Encode(bcCode128, "1234", true, true).Modules;
+  EXPECT_EQ(c128.substr(0, 11), "11010011100");   // 105
+  EXPECT_EQ(c128.substr(11, 11), "10110011100");  // 12
+  EXPECT_EQ(c128.substr(22, 11), "10001011000");  // 34
+  EXPECT_EQ(c128.substr(33, 11), "10010011110");  // 82
+  // Postnet "12345": check 5, 32 bars, the check digit's "01010" before
+  // the closing frame bar.
+  const std::string postnet = Encode(bcPostnet, "12345").Modules;
+  std::string bars;
+  for (size_t i = 0; i < postnet.size(); ++i)
+    if (postnet[i] != '0' && (i == 0 || postnet[i - 1] == '0')) bars += postnet[i] == '2' ? 'F' : 'h';
+  EXPECT_EQ(bars.size(), 32u);
+  EXPECT_EQ(bars.substr(26), "hFhFhF");
+  EXPECT_EQ(Encode(bcFIM, "A").Modules, "101000001000001010");
+  // Supplements: "12" (12 mod 4 = 0: odd, odd) and "52495" (checksum 141:
+  // even, odd, even, odd, odd).
+  TppBarCodeSettings settings;
+  settings.BarCodeType = bcEAN_13;
+  settings.AddOnCode = "12";
+  EXPECT_EQ(ppEncodeSupplement(settings, onePixel), "1011" "0011001" "01" "0010011");
+  settings.AddOnCode = "52495";
+  EXPECT_EQ(ppEncodeSupplement(settings, onePixel),
+            "1011" "0111001" "01" "0010011" "01" "0011101" "01" "0001011" "01" "0110001");
+}
+
+TEST(BarCodeEncoding, NarrowAndWideElementsStayApartAtEveryResolution) {
+  for (const int barWidth : {102, 127, 254, 508})  // 0.004 in and up
+    for (const int ppi : {72, 96, 150, 300, 600})
+      for (const double ratio : {2.0, 2.25, 2.5, 3.0}) {
+        TppBarCodeSettings settings;
+        settings.BarWidth = barWidth;
+        settings.WideBarRatio = ratio;
+        const int narrow = ppNarrowElement(settings, ppi), wide = ppWideElement(settings, ppi);
+        EXPECT_GE(narrow, 1) << barWidth << " at " << ppi;
+        EXPECT_GE(wide, narrow + 1) << barWidth << " at " << ppi << " ratio " << ratio;
+        // Code 39's characters stay apart: every run of bars is a character's.
+        settings.BarCodeType = bcCode39;
+        settings.Data = "AB";
+        const std::string row = ppEncodeBarCode(settings, ppi).Modules;
+        EXPECT_EQ(Runs(row).size(), 4u * 10) << barWidth << " at " << ppi;
+      }
+}
+
 TEST(BarCodeEncoding, ElementWidthsFollowTheResolution) {
   TppBarCodeSettings settings;
   settings.BarWidth = 254;
@@ -282,9 +357,13 @@ TEST(BarCodeDrawing, SizesFollowTheSymbology) {
   fim->BarWidth = 2540;  // one pixel at 10 ppi: 20 x 1 is 20; a tenth of it is not
   fim->Measure(coarse);
   EXPECT_EQ(fim->BarHeight(), 20);
-  fim->BarWidth = 254;  // 0.1 pixel rounds to none
+  fim->BarWidth = 254;  // 0.1 pixel: the narrow element is still one
   fim->Measure(coarse);
-  EXPECT_EQ(fim->BarHeight(), 5);
+  EXPECT_EQ(fim->BarHeight(), 20);
+  TObjectPtr<TppDrawBarCode> postnet(MakeCommand(nullptr, bcPostnet, "12345"));
+  postnet->PrintHumanReadable = false;
+  postnet->Measure(coarse);  // an eighth of an inch is one pixel here
+  EXPECT_EQ(postnet->BarHeight(), 5);
 
   // Without AutoSize the command's height holds bars and text.
   command->AutoSize = false;
