@@ -1,0 +1,116 @@
+#include <gtest/gtest.h>
+
+#include "ppMemo.h"
+#include "ppPlainText.h"
+#include "ppPrintablesKit.h"
+#include "ppPrinterSetup.h"
+
+namespace {
+
+// A one-record report whose page has room for linesPerPage lines of the
+// memo's font below its top margin; no page bands.
+struct TMemoReport {
+  explicit TMemoReport(double linesPerPage, const std::string& text) : f(Rows(1)) {
+    f.Header->SetVisible(false);
+    f.Footer->SetVisible(false);
+    memo = f.Add<TppMemo>(f.Detail, 0, 0, mm(100), mm(5));
+    memo->Font()->SetName("Liberation Sans");
+    memo->Font()->SetSize(10);
+    TppPlainText::LinesPerHeight(memo->Font()->Value(), 0, lineHeight, nullptr, mm(10));
+    f.Report->PrinterSetup()->SetPaperHeight(mm(20) + static_cast<int>(linesPerPage * lineHeight));
+    memo->Lines()->SetText(text);
+    memo->SetStretch(true);
+  }
+  // The memo's wrapped lines on each page.
+  std::vector<std::vector<std::string>> Pages() {
+    std::vector<std::vector<std::string>> result;
+    for (const auto& page : f.PrintAll()) {
+      result.emplace_back();
+      page->ForEachDrawCommand([&](TppDrawCommand* c) {
+        auto* t = dynamic_cast<TppDrawText*>(c);
+        if (!t || t->Component != memo) return;
+        for (int i = 0; i < t->WrappedText()->Count(); ++i) result.back().push_back(t->WrappedText()->Get(i));
+      });
+    }
+    return result;
+  }
+  // One wrap of the whole text in a rectangle without bottom.
+  std::vector<std::string> WholeWrap() {
+    TStringList lines;
+    TppWrapOptions options;
+    options.Rect = TRect{0, 0, memo->mmWidth(), 1 << 29};
+    int position = 0;
+    TppPlainText::WrapText(memo->GetText(), options, memo->Font()->Value(), nullptr, lines, position);
+    std::vector<std::string> result;
+    for (int i = 0; i < lines.Count(); ++i) result.push_back(lines.Get(i));
+    return result;
+  }
+  TPrintablesFixture f;
+  TppMemo* memo;
+  int lineHeight = 0;
+};
+
+std::string NumberedLines(int count, const std::string& word = "Line") {
+  std::string text;
+  for (int n = 1; n <= count; ++n) text += word + " " + std::to_string(n) + "\r\n";
+  return text;
+}
+
+std::vector<std::string> Joined(const std::vector<std::vector<std::string>>& pages) {
+  std::vector<std::string> all;
+  for (const auto& page : pages) all.insert(all.end(), page.begin(), page.end());
+  return all;
+}
+
+TEST(MemoTest, AHundredLinesWithRoomForFortyGoFortyFortyAndTwenty) {
+  TMemoReport r(40.5, NumberedLines(100));
+  const auto pages = r.Pages();
+  std::vector<size_t> counts;
+  for (const auto& page : pages) counts.push_back(page.size());
+  EXPECT_EQ(counts, (std::vector<size_t>{40, 40, 20}));
+  EXPECT_EQ(Joined(pages), r.WholeWrap());
+}
+
+TEST(MemoTest, LongWordsWrapAcrossPagesWithoutLosingOrRepeatingText) {
+  std::string text;
+  for (int n = 0; n < 300; ++n) text += "word" + std::to_string(n) + (n % 17 == 16 ? "\r\n" : " ");
+  TMemoReport r(12.5, text);
+  const auto pages = r.Pages();
+  ASSERT_GT(pages.size(), 2u);
+  EXPECT_EQ(Joined(pages), r.WholeWrap());
+}
+
+TEST(MemoTest, WhenNoLineFitsBelowOtherDataTheMemoGoesOnWholeOnTheNextPage) {
+  TMemoReport r(10.5, NumberedLines(15));
+  // A title that leaves less than a line: the memo starts on page 2.
+  auto* title = new TppTitleBand(r.f.Report);
+  title->SetReport(r.f.Report);
+  title->SetmmHeight(static_cast<int>(10.2 * r.lineHeight));
+  const auto pages = r.Pages();
+  ASSERT_EQ(pages.size(), 3u);
+  EXPECT_TRUE(pages[0].empty());
+  EXPECT_EQ(Joined(pages), r.WholeWrap());
+}
+
+TEST(MemoTest, ALineTallerThanAnyPageIsClippedOncePerPageAndTheReportEnds) {
+  TMemoReport r(10, "one\r\ntwo\r\nthree");
+  r.memo->Font()->SetSize(150);
+  r.memo->SetmmWidth(mm(190));
+  const auto pages = r.Pages();
+  EXPECT_EQ(Joined(pages), (std::vector<std::string>{"one", "two", "three"}));
+  EXPECT_EQ(pages.size(), 3u);
+}
+
+TEST(MemoTest, TabStopsAreStoredInMillimetreThousandthsAndReadBackInUnits) {
+  TPrintablesFixture f(Rows(1));
+  auto* memo = f.Add<TppMemo>(f.Detail, 0, 0, mm(50), mm(10));
+  memo->SetUnits(utInches);
+  TStringList stops;
+  stops.SetText("1\r\n2.5\r\n");
+  memo->SetTabStopPositions(&stops);
+  EXPECT_EQ(memo->mmTabStopPositions().Get(0), std::to_string(ppUnitsToMMThousandths(1, utInches, axHorizontal)));
+  EXPECT_EQ(memo->mmTabStopPositions().Get(1), std::to_string(ppUnitsToMMThousandths(2.5, utInches, axHorizontal)));
+  EXPECT_EQ(memo->TabStopPositions()->Get(1), "2.5");
+}
+
+}  // namespace
