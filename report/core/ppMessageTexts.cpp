@@ -56,9 +56,18 @@ constexpr TMessageText builtInMessages[] = {
     {64, "Remove from list"},
     {65, "Search"},
     {66, "indicates that this search value must be entered."},
+    // The template dialogs' captions; the wording of these is the
+    // program's own.
+    {134, "&Open"},
+    {138, "&Save"},
     // Without a text here a cache that cannot be written would end
     // generation with an empty error.
     {284, "The page cache cannot be written: memory and temporary files are exhausted."},
+    {361, "Open"},
+    {362, "Save"},
+    {416, "&Ignore"},
+    {417, "Ignore &All"},
+    {418, "Error Reading Template"},
     // Code 128 data that cannot be encoded; the wording of these is the
     // program's own.
     {451, "Code 128 data must begin with a start character."},
@@ -71,6 +80,8 @@ constexpr TMessageText builtInMessages[] = {
     {458, "A Code 128 SHIFT cannot follow another SHIFT."},
     // The print dialog's warning for a printer that cannot be printed to.
     {459, "The chosen printer cannot be used. Please choose another printer."},
+    {494, "Do you want to replace it?"},
+    {523, "A template named <name> already exists."},
     {1010, "&Name"},
     {1011, "Type"},
     {1012, "Where"},

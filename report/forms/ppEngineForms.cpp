@@ -4,6 +4,7 @@
 #include "ppCancelDlg.h"
 #include "ppPreview.h"
 #include "ppPrintDlg.h"
+#include "ppTmplDlg.h"
 #include "ppViewer.h"
 
 void ppRegisterEngineForms() {
@@ -13,12 +14,15 @@ void ppRegisterEngineForms() {
   ppRegisterFormClass<TppCustomCancelDialog, TppCancelDialog>();
   ppRegisterFormClass<TppCustomNoDataDialog, TppNoDataDialog>();
   ppRegisterFormClass<TppCustomAutoSearchDialog, TppAutoSearchDialog>();
+  ppRegisterFormClass<TppCustomTemplateDialog, TppTemplateDialog>();
+  ppRegisterFormClass<TppCustomTemplateErrorDialog, TppTemplateErrorDialog>();
 }
 
 void ppUnRegisterEngineForms() {
   for (const char* name : {TppCustomPreviewer::AbstractName, TppCustomPrintDialog::AbstractName,
                            TppCustomCancelDialog::AbstractName, TppCustomNoDataDialog::AbstractName,
-                           TppCustomAutoSearchDialog::AbstractName})
+                           TppCustomAutoSearchDialog::AbstractName, TppCustomTemplateDialog::AbstractName,
+                           TppCustomTemplateErrorDialog::AbstractName})
     ppUnRegisterFormClass(name);
   ppUnRegisterDevice(TppScreenDevice::StaticClassType());
 }
