@@ -58,6 +58,11 @@ inline constexpr int MaxFilerNesting = 200;
 // comes near this many, so a larger count is damage or a hostile stream
 // asking for memory.
 inline constexpr int MaxStreamComponents = 20000;
+// The fewest bytes a component takes in a binary stream: a one-character
+// class name, an empty name and the ends of its property and child lists.
+// Streams allowed more components than MaxStreamComponents (archived
+// pages) are bounded by their size through it instead.
+inline constexpr int MinStreamComponentBytes = 5;
 
 class TReader;
 class TWriter;

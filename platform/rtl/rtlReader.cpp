@@ -92,6 +92,10 @@ TReader::~TReader() { Abandon(); }
 
 int64_t TReader::Remaining() { return stream.Size() - stream.Position(); }
 
+void TReader::BoundComponentsByStreamSize() {
+  maxComponents = std::max<int64_t>(MaxStreamComponents, Remaining() / MinStreamComponentBytes);
+}
+
 void TReader::ReadBytes(void* buffer, int64_t count) { stream.ReadBuffer(buffer, count); }
 
 void TReader::SkipBytes(int64_t count) {
@@ -435,7 +439,7 @@ TComponent* TReader::ReadComponent() {
   const std::string className = ReadStr();
   const std::string name = ReadStr();
   TNestingGuard nested(*this);
-  if (++componentsRead > MaxStreamComponents) throw EReadError(SStreamTooManyComponents, {MaxStreamComponents});
+  if (++componentsRead > maxComponents) throw EReadError(SStreamTooManyComponents, {maxComponents});
   TComponent* component = nullptr;
   bool created = false;
   if (flags.Contains(ffInherited)) {

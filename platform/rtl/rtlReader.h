@@ -112,6 +112,10 @@ public:
   void SkipValue();
   // Bytes left after the position.
   int64_t Remaining();
+  // For streams that may hold more than MaxStreamComponents components
+  // (a large archived page): the bound becomes what the bytes left can
+  // hold, so the memory a stream can ask for still follows its size.
+  void BoundComponentsByStreamSize();
 
 private:
   struct TFixup {
@@ -127,6 +131,7 @@ private:
   bool propertyHandled = false;
   int nesting = 0;
   int componentsRead = 0;
+  int64_t maxComponents = MaxStreamComponents;
   std::vector<TFixup> fixups;
   // Components read, in creation order; entries of components freed
   // meanwhile become nullptr (the watch hears of every free), so indexes

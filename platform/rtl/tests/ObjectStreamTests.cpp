@@ -378,10 +378,18 @@ TEST_F(ObjectStream, AStreamOfTooManyComponentsIsRefused) {
     text += "  end\r\n";
   }
   text += "end\r\n";
+  const std::string binary = TextToBinary(text);
   try {
-    ReadRoot(TextToBinary(text));
+    ReadRoot(binary);
     FAIL();
   } catch (const EReadError& e) {
     EXPECT_EQ(e.Message, Format(SStreamTooManyComponents, {MaxStreamComponents}));
   }
+  // A reader bounded by the stream's size instead takes every component.
+  TStringStream in(binary);
+  TReader reader(in);
+  reader.BoundComponentsByStreamSize();
+  TObjectPtr<TComponent> report(reader.ReadRootComponent(nullptr));
+  ASSERT_EQ(report->ComponentCount(), bands);
+  EXPECT_EQ(report->Components(bands - 1)->ComponentCount(), labelsPerBand);
 }
