@@ -16,11 +16,13 @@
 #include "dbDataSource.h"
 #include "gTools.h"
 #include "ppBands.h"
+#include "ppCtrls.h"
 #include "ppDBPipeline.h"
 #include "ppPrinterSetup.h"
 #include "ppReport.h"
 #include "ppTemplate.h"
 #include "ppUnits.h"
+#include "ppVar.h"
 #include "rtlConvert.h"
 #include "rtlFormat.h"
 #include "rtlStreams.h"
@@ -49,6 +51,8 @@ TReportViewer::TReportViewer(QWidget* owner, std::unique_ptr<TStringList> parame
     : QWidget(owner, Qt::Window), parameters(std::move(parameterList)), components(new TComponent(nullptr)) {
   static const bool registered = [] {
     ppRegisterReportClasses();
+    ppRegisterTextClasses();
+    ppRegisterVariableClasses();
     return true;
   }();
   (void)registered;
@@ -171,6 +175,16 @@ void TReportViewer::AdjustLayout() {
       const double height = ppMMThousandthsToUnits(detail->mmHeight(), ppReport1->Units(), axVertical);
       detail->SetmmHeight(ppUnitsToMMThousandths(height - DocumentBandInches, ppReport1->Units(), axVertical));
     }
+  }
+
+  for (const char* name : {"ppBytes", "ppSumBytes"}) {
+    if (!ppReport1->FindComponentByUserName(name, bandIndex, found)) continue;
+    if (auto* text = dynamic_cast<TppCustomText*>(found))
+      text->OnGetText = [](TObject*, std::string& shown) {
+        int64_t bytes = 0;
+        if (!TryStrToInt64(shown, bytes) || bytes < 0) bytes = 0;
+        shown = FormatByteSize(static_cast<uint64_t>(bytes), true);
+      };
   }
 }
 
