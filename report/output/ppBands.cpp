@@ -221,7 +221,9 @@ void TppBand::ApplyState(const uint8_t* record) {
 }
 
 void TppBand::GetChildren(const TGetChildProc& proc, TComponent* root) {
-  for (int i = 0; i < ObjectCount(); ++i) proc(Objects(i));
+  // A region writes the components inside it.
+  for (int i = 0; i < ObjectCount(); ++i)
+    if (!Objects(i)->Region()) proc(Objects(i));
 }
 
 TComponent* TppBand::GetParentComponent() const { return report; }

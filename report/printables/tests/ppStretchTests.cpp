@@ -1,3 +1,4 @@
+// Memos and regions across pages.
 #include <gtest/gtest.h>
 
 #include "ppMemo.h"
@@ -111,6 +112,62 @@ TEST(MemoTest, TabStopsAreStoredInMillimetreThousandthsAndReadBackInUnits) {
   EXPECT_EQ(memo->mmTabStopPositions().Get(0), std::to_string(ppUnitsToMMThousandths(1, utInches, axHorizontal)));
   EXPECT_EQ(memo->mmTabStopPositions().Get(1), std::to_string(ppUnitsToMMThousandths(2.5, utInches, axHorizontal)));
   EXPECT_EQ(memo->TabStopPositions()->Get(1), "2.5");
+}
+
+}  // namespace
+
+#include "ppCtrls.h"
+#include "ppRegion.h"
+
+namespace {
+
+TEST(RegionTest, AKeptTogetherRegionMovesWholeToTheNextPageWithItsObjectsInPlace) {
+  TPrintablesFixture f(Rows(6));
+  f.Header->SetVisible(false);
+  f.Footer->SetVisible(false);
+  // 277 mm of page: four 60 mm regions fit, the fifth would cross the
+  // bottom and starts page 2.
+  f.Detail->SetmmHeight(mm(60));
+  auto* region = f.Add<TppRegion>(f.Detail, mm(10), 0, mm(100), mm(60));
+  region->SetStretch(true);
+  region->SetKeepTogether(true);
+  auto* label = f.Add<TppDBText>(f.Detail, mm(30), mm(40), mm(40), mm(5));
+  label->SetDataPipeline(f.Pipeline);
+  label->SetDataField("NOTE");
+  region->AddObject(label);
+  EXPECT_EQ(label->Region(), region);
+  const auto pages = f.PrintAll();
+  ASSERT_EQ(pages.size(), 2u);
+  std::vector<int> perPage;
+  for (const auto& page : pages) {
+    int regions = 0;
+    std::vector<int> regionTops, labelTops;
+    page->ForEachDrawCommand([&](TppDrawCommand* c) {
+      if (dynamic_cast<TppDrawShape*>(c)) regionTops.push_back(c->Top());
+      if (auto* t = dynamic_cast<TppDrawText*>(c); t && t->Component == label) labelTops.push_back(c->Top());
+    });
+    regions = static_cast<int>(regionTops.size());
+    perPage.push_back(regions);
+    ASSERT_EQ(regionTops.size(), labelTops.size());
+    for (size_t i = 0; i < regionTops.size(); ++i) EXPECT_EQ(labelTops[i] - regionTops[i], mm(40));
+  }
+  EXPECT_EQ(perPage, (std::vector<int>{4, 2}));
+  EXPECT_EQ(Texts(*pages[1]).front(), "Job 5");
+}
+
+TEST(RegionTest, MovingARegionMovesItsObjectsAndOnlyARegionHoldsObjects) {
+  TPrintablesFixture f(Rows(1));
+  auto* region = f.Add<TppRegion>(f.Detail, mm(10), mm(2), mm(100), mm(8));
+  auto* label = f.Add<TppLabel>(f.Detail, mm(20), mm(3), mm(40), mm(5));
+  region->AddObject(label);
+  region->SetmmLeft(mm(20));
+  region->SetmmTop(mm(3));
+  EXPECT_EQ(std::vector<int>({label->mmLeft(), label->mmTop()}), std::vector<int>({mm(30), mm(4)}));
+  auto* other = f.Add<TppLabel>(f.Detail, 0, 0, mm(10), mm(5));
+  other->SetRegion(label);
+  EXPECT_EQ(other->Region(), nullptr);
+  region->Free();
+  EXPECT_EQ(f.Detail->ObjectCount(), 1);
 }
 
 }  // namespace
