@@ -196,10 +196,10 @@ void TppInListSearchPanel::CreateControls() {
     lbxValues->addItem(QString::fromStdString(value));
   btnAdd = new QPushButton(QString::fromStdString(ppLoadMessage(63)), this);
   btnAdd->setObjectName("btnAdd");
-  btnAdd->setGeometry(listLeft + 200 + 15, 53, 95, 25);
+  btnAdd->setGeometry(listLeft + 200 + 15, 53, std::max(95, btnAdd->sizeHint().width()), 25);
   btnRemove = new QPushButton(QString::fromStdString(ppLoadMessage(64)), this);
   btnRemove->setObjectName("btnRemove");
-  btnRemove->setGeometry(listLeft + 200 + 15, 85, 95, 25);
+  btnRemove->setGeometry(listLeft + 200 + 15, 85, std::max(95, btnRemove->sizeHint().width()), 25);
   shpMandatory->move(listLeft + 203, 33);
   cbxShowAll->setGeometry(listLeft, 160, 300, 17);
   connect(btnAdd, &QPushButton::clicked, this, [this] { AddClick(); });
@@ -334,6 +334,10 @@ void TppAutoSearchDialog::Init() {
   }
   for (size_t i = 0; i < containers.size(); ++i)
     containers[i]->setMinimumSize(widths[i], heights[i]);
+  // Panels are aligned to the top of their container: all as wide as the
+  // widest.
+  for (size_t i = 0; i < panels.size(); ++i)
+    panels[i]->resize(widths[static_cast<size_t>(panelTabs[i])], panels[i]->height());
   int width = *std::max_element(widths.begin(), widths.end());
   int height = *std::max_element(heights.begin(), heights.end());
   if (tabs) {

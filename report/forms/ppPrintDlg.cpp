@@ -244,6 +244,12 @@ TppPrintDialog::TppPrintDialog(QWidget* owner) : TppCustomPrintDialog(owner) {
 
   collated = TppMetaBitmap::DrawToBitmap(TppCollationBitmap());
   uncollated = TppMetaBitmap::DrawToBitmap(TppNonCollationBitmap());
+  // Mnemonics in the captions lead to these controls.
+  lblPrinterName->setBuddy(cbxPrinters);
+  lblNumberOfCopies->setBuddy(edtCopies);
+  lblCollate->setBuddy(cbxCollate);
+  lblPrintWhat->setBuddy(cbxPrintWhat);
+  lblPrintToFile->setBuddy(cbxPrintToFile);
   updCopies = TppUpDown::CreateForEdit(edtCopies);
   updCopies->setObjectName("updCopies");
   updCopies->OnClick = [this](int step) { StepCopies(step); };
