@@ -46,12 +46,14 @@ TraOperation::TraOperation(TraTokenType op, std::unique_ptr<TraExpression> left,
       op(op),
       comparison(comparisonOperators.Contains(op)),
       left(std::move(left)),
-      right(std::move(right)) {}
+      right(std::move(right)),
+      fixedLeft(this->left->FixedValue()),
+      fixedRight(this->right ? this->right->FixedValue() : nullptr) {}
 
 const TraValue* TraOperation::Evaluate(TraRun& run) {
-  const TraValue* r = right ? right->Evaluate(run) : nullptr;
+  const TraValue* r = fixedRight ? fixedRight : right ? right->Evaluate(run) : nullptr;
   if (right && !r) return nullptr;
-  const TraValue* l = left->Evaluate(run);
+  const TraValue* l = fixedLeft ? fixedLeft : left->Evaluate(run);
   if (!l) return nullptr;
   if (r && l->DataType() == daInteger && r->DataType() == daInteger) {
     // Both Integers: the common case, without the detour through extended.
@@ -64,15 +66,18 @@ const TraValue* TraOperation::Evaluate(TraRun& run) {
       case ttStar: c = a * b; break;
       case ttMod: c = b == 0 ? 0 : a % b; break;
       case ttDiv: c = b == 0 ? 0 : a / b; break;
-      case ttEqual: return &temps.Boolean(a == b);
-      case ttNe: return &temps.Boolean(a != b);
-      case ttLt: return &temps.Boolean(a < b);
-      case ttGt: return &temps.Boolean(a > b);
-      case ttLe: return &temps.Boolean(a <= b);
-      case ttGe: return &temps.Boolean(a >= b);
+      case ttEqual: booleanResult.Set(a == b); return &booleanResult;
+      case ttNe: booleanResult.Set(a != b); return &booleanResult;
+      case ttLt: booleanResult.Set(a < b); return &booleanResult;
+      case ttGt: booleanResult.Set(a > b); return &booleanResult;
+      case ttLe: booleanResult.Set(a <= b); return &booleanResult;
+      case ttGe: booleanResult.Set(a >= b); return &booleanResult;
       default: return l->Operate(r, op, temps);
     }
-    if (c >= INT32_MIN && c <= INT32_MAX) return &temps.Integer(static_cast<int32_t>(c));
+    if (c >= INT32_MIN && c <= INT32_MAX) {
+      integerResult.Value = static_cast<int32_t>(c);
+      return &integerResult;
+    }
     return &temps.Extended(static_cast<long double>(c));
   }
   if (comparison) {
@@ -115,7 +120,8 @@ const TraValue* TraSystemCall::Evaluate(TraRun& run) {
 TraProgramCall::TraProgramCall(TraProgram& program, std::vector<std::unique_ptr<TraExpression>> arguments)
     : TraExpression(program.ResultVariable() ? program.ResultVariable()->DataType() : daUnknown),
       program(program),
-      arguments(std::move(arguments)) {
+      arguments(std::move(arguments)),
+      values(this->arguments.size()) {
   if (program.ResultVariable()) result = program.ResultVariable()->Bound().Clone();
 }
 
@@ -123,8 +129,11 @@ const TraValue* TraProgramCall::Evaluate(TraRun& run) {
   // A program that is running already is not entered again.
   if (program.IsRunning() || !program.IsCompiled()) return nullptr;
   const size_t count = std::min<size_t>(arguments.size(), program.ParamCount());
+  // Every argument first: one may call the same program, which would fill
+  // its parameters with its own arguments.
+  for (size_t i = 0; i < count; ++i) values[i] = arguments[i]->Evaluate(run);
   for (size_t i = 0; i < count; ++i)
-    if (const TraValue* argument = arguments[i]->Evaluate(run)) program.Param(i).Bound().SetValue(*argument);
+    if (values[i]) program.Param(i).Bound().SetValue(*values[i]);
   const TraValue* value = program.Run(run);
   for (size_t i = 0; i < count; ++i)
     if (program.Param(i).IsByReference)
@@ -136,6 +145,7 @@ const TraValue* TraProgramCall::Evaluate(TraRun& run) {
 
 TraAssignment::TraAssignment(TraVariableValue& target, std::unique_ptr<TraExpression> value)
     : target(target), value(std::move(value)) {
+  if (target.DataType() == daInteger && !target.IsReadOnly) integerTarget = static_cast<TraIntegerValue*>(&target.Bound());
   auto* operation = dynamic_cast<TraOperation*>(this->value.get());
   if (target.DataType() == daString && operation && operation->Operator() == ttPlus &&
       operation->Left()->Variable() == &target && operation->Right() &&
@@ -153,5 +163,10 @@ void TraAssignment::Execute(TraRun& run) {
     else if (tail->DataType() == daChar) text.push_back(static_cast<const TraCharValue*>(tail)->Value);
     return;
   }
-  if (const TraValue* result = value->Evaluate(run)) target.Assign(*result);
+  const TraValue* result = value->Evaluate(run);
+  if (!result) return;
+  if (integerTarget && result->DataType() == daInteger)
+    integerTarget->Value = static_cast<const TraIntegerValue*>(result)->Value;
+  else
+    target.Assign(*result);
 }

@@ -38,6 +38,9 @@ public:
   TraDataType DataType() const { return dataType; }
   // The variable this node reads, for assignments back (var parameters).
   virtual TraVariableValue* Variable() const { return nullptr; }
+  // The value a literal or a variable always evaluates to; operators read
+  // it without a call.
+  virtual const TraValue* FixedValue() const { return nullptr; }
 
 private:
   TraDataType dataType;
@@ -47,6 +50,7 @@ class TraLiteral : public TraExpression {
 public:
   explicit TraLiteral(std::unique_ptr<TraValue> value) : TraExpression(value->DataType()), value(std::move(value)) {}
   const TraValue* Evaluate(TraRun&) override { return value.get(); }
+  const TraValue* FixedValue() const override { return value.get(); }
 
 private:
   std::unique_ptr<TraValue> value;
@@ -57,6 +61,7 @@ public:
   explicit TraVariableRef(TraVariableValue& variable) : TraExpression(variable.DataType()), variable(variable) {}
   const TraValue* Evaluate(TraRun&) override { return &variable.Bound(); }
   TraVariableValue* Variable() const override { return &variable; }
+  const TraValue* FixedValue() const override { return &variable.Bound(); }
 
 private:
   TraVariableValue& variable;
@@ -75,7 +80,11 @@ private:
   TraTokenType op;
   bool comparison;
   std::unique_ptr<TraExpression> left, right;
+  const TraValue* fixedLeft;
+  const TraValue* fixedRight;
   TraTemps temps;
+  TraIntegerValue integerResult;
+  TraBooleanValue booleanResult;
 };
 
 struct TraParameterInfo {
@@ -115,6 +124,7 @@ public:
 private:
   TraProgram& program;
   std::vector<std::unique_ptr<TraExpression>> arguments;
+  std::vector<const TraValue*> values;
   std::unique_ptr<TraValue> result;
 };
 
@@ -126,6 +136,8 @@ public:
 private:
   TraVariableValue& target;
   std::unique_ptr<TraExpression> value;
+  // An Integer variable that may be written: stored without conversion.
+  TraIntegerValue* integerTarget = nullptr;
   // target := target + text, appended in place.
   TraExpression* appended = nullptr;
 };

@@ -40,6 +40,11 @@ void TraCaseStatement::Execute(TraRun& run) {
   }
 }
 
+TraForLoop::TraForLoop(TraForLoopParts forParts) : parts(std::move(forParts)) {
+  if (parts.Variable->DataType() == daInteger && !parts.Variable->IsReadOnly)
+    integerVariable = static_cast<TraIntegerValue*>(&parts.Variable->Bound());
+}
+
 void TraForLoop::Execute(TraRun& run) {
   run.Step();
   const TraValue* start = parts.Start->Evaluate(run);
@@ -53,7 +58,8 @@ void TraForLoop::Execute(TraRun& run) {
   while (parts.IsDownTo ? value >= last : value <= last) {
     run.Step();
     counter.Value = static_cast<int32_t>(value);
-    parts.Variable->Assign(counter);
+    if (integerVariable) integerVariable->Value = counter.Value;
+    else parts.Variable->Assign(counter);
     if (parts.Body) parts.Body->Execute(run);
     value += step;
   }

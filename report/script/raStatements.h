@@ -59,11 +59,12 @@ struct TraForLoopParts {
 // value is no Integer.
 class TraForLoop : public TraStatement {
 public:
-  explicit TraForLoop(TraForLoopParts parts) : parts(std::move(parts)) {}
+  explicit TraForLoop(TraForLoopParts parts);
   void Execute(TraRun& run) override;
 
 private:
   TraForLoopParts parts;
+  TraIntegerValue* integerVariable = nullptr;
   TraIntegerValue counter;
 };
 

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <map>
 
 #include "ppMessages.h"
 #include "rtlConvert.h"
@@ -75,14 +74,63 @@ constexpr TTypeEntry typeEntries[] = {
     {"variant", daVariant}, {"tcolor", daInteger}, {"tdatetime", daDateTime}, {"tdate", daDate}};
 static_assert(std::size(typeEntries) == 15);
 
-const std::map<std::string, TraTokenType, std::less<>>& ReservedList() {
-  static const std::map<std::string, TraTokenType, std::less<>> list = [] {
-    std::map<std::string, TraTokenType, std::less<>> entries;
-    for (const TReservedEntry& entry : reservedEntries) entries.emplace(entry.Text, entry.Kind);
-    return entries;
-  }();
-  return list;
+// Words are looked up lower-cased in a buffer on the stack: no entry is
+// longer than this, so a longer word is none of them.
+constexpr size_t maxEntryLength = 12;
+
+bool LowerKey(std::string_view word, char (&buffer)[maxEntryLength], std::string_view& key) {
+  if (word.size() > maxEntryLength) return false;
+  for (size_t i = 0; i < word.size(); ++i) {
+    const char c = word[i];
+    buffer[i] = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+  }
+  key = std::string_view(buffer, word.size());
+  return true;
 }
+
+// The reserved words and the built-in type words in one small open-address
+// table, so that a word is lower-cased and looked up once, without a
+// string hash.
+struct TWordEntry {
+  std::string_view Word;
+  TraTokenType Kind;  // ttType for a type word
+  TraDataType Type;
+};
+
+class TWordTable {
+public:
+  TWordTable() {
+    for (const TReservedEntry& entry : reservedEntries)
+      if (charClasses[static_cast<unsigned char>(entry.Text[0])] == ccWord) Add({entry.Text, entry.Kind, daUnknown});
+    for (const TTypeEntry& entry : typeEntries) Add({entry.Text, ttType, entry.Type});
+  }
+  const TWordEntry* Find(std::string_view key) const {
+    for (size_t slot = Hash(key);; slot = (slot + 1) % size) {
+      const TWordEntry& entry = slots[slot];
+      if (entry.Word.empty()) return nullptr;
+      if (entry.Word == key) return &entry;
+    }
+  }
+
+private:
+  static constexpr size_t size = 256;
+  std::array<TWordEntry, size> slots{};
+  static size_t Hash(std::string_view key) {
+    return (key.size() * 131 + static_cast<unsigned char>(key[0]) * 17 + static_cast<unsigned char>(key.back()) * 7 +
+            static_cast<unsigned char>(key[key.size() / 2])) % size;
+  }
+  void Add(const TWordEntry& entry) {
+    size_t slot = Hash(entry.Word);
+    while (!slots[slot].Word.empty()) slot = (slot + 1) % size;
+    slots[slot] = entry;
+  }
+};
+
+const TWordTable& WordList() {
+  static const TWordTable table;
+  return table;
+}
+
 
 std::vector<const TEnumTypeInfo*>& EnumTypes() {
   static std::vector<const TEnumTypeInfo*> types{&BooleanTypeInfo()};
@@ -120,12 +168,21 @@ void ReadWord(TSourceReader& reader, TraToken& token) {
   const size_t start = reader.Position();
   while (!reader.AtEnd() && (charClasses[reader.Peek()] == ccWord || charClasses[reader.Peek()] == ccDigit))
     reader.Advance();
-  token.Text = std::string(reader.Slice(start));
-  TraDataType type;
-  if (raReservedWord(token.Text, token.Kind)) return;
-  if (raTypeName(token.Text, type, &token.TypeName)) {
+  const std::string_view word = reader.Slice(start);
+  token.Text = std::string(word);
+  char buffer[maxEntryLength];
+  std::string_view key;
+  if (LowerKey(word, buffer, key)) {
+    if (const TWordEntry* found = WordList().Find(key)) {
+      token.Kind = found->Kind;
+      token.DataType = found->Type;
+      return;
+    }
+  }
+  if (const TEnumTypeInfo* info = raFindEnumType(word)) {
     token.Kind = ttType;
-    token.DataType = type;
+    token.DataType = SameText(info->Name(), "Boolean") ? daBoolean : daEnum;
+    token.TypeName = info->Name();
     return;
   }
   token.Kind = ttIdentifier;
@@ -135,12 +192,10 @@ bool IsDigit(unsigned char c) { return c >= '0' && c <= '9'; }
 
 void ReadNumber(TSourceReader& reader, TraToken& token) {
   const size_t start = reader.Position();
-  std::string integerPart, fraction, exponent;
+  std::string fraction, exponent;
   bool hasDot = false, hasExponent = false;
-  while (IsDigit(reader.Peek())) {
-    integerPart += static_cast<char>(reader.Peek());
-    reader.Advance();
-  }
+  while (IsDigit(reader.Peek())) reader.Advance();
+  const std::string_view integerPart = reader.Slice(start);
   // "1..5": the dots belong to the range, not to the number.
   if (reader.Peek() == '.' && reader.Peek(1) != '.') {
     hasDot = true;
@@ -166,16 +221,19 @@ void ReadNumber(TSourceReader& reader, TraToken& token) {
   token.Kind = ttError;
   if (!hasDot) {
     token.DataType = daInteger;
-    int value = 0;
     // An exponent without a point leaves text the integer conversion refuses.
-    if (!hasExponent && TryStrToInt(integerPart, value)) {
-      token.IntegerValue = value;
-      token.Kind = ttNumber;
+    if (hasExponent) return;
+    int64_t value = 0;
+    for (char digit : integerPart) {
+      value = value * 10 + (digit - '0');
+      if (value > INT32_MAX) return;
     }
+    token.IntegerValue = static_cast<int32_t>(value);
+    token.Kind = ttNumber;
     return;
   }
   token.DataType = daExtended;
-  std::string joined = integerPart + "." + (fraction.empty() ? "0" : fraction);
+  std::string joined = std::string(integerPart) + "." + (fraction.empty() ? "0" : fraction);
   if (hasExponent) joined += "E" + exponent;
   double probe = 0;
   if (!TryStrToFloat(joined, probe)) return;
@@ -185,18 +243,27 @@ void ReadNumber(TSourceReader& reader, TraToken& token) {
   token.Kind = ttNumber;
 }
 
+constexpr std::array<TraTokenType, 256> MakeSpecialKinds() {
+  std::array<TraTokenType, 256> kinds{};
+  for (const TReservedEntry& entry : reservedEntries)
+    if (entry.Text[1] == '\0') kinds[static_cast<unsigned char>(entry.Text[0])] = entry.Kind;
+  return kinds;
+}
+constexpr std::array<TraTokenType, 256> specialKinds = MakeSpecialKinds();
+
 void ReadSpecial(TSourceReader& reader, TraToken& token) {
   const size_t start = reader.Position();
+  token.Kind = specialKinds[reader.Peek()];
   reader.Advance();
-  raReservedWord(reader.Slice(start), token.Kind);
   if (token.Kind == ttColon || token.Kind == ttLt || token.Kind == ttGt || token.Kind == ttPeriod) {
-    if (!reader.AtEnd()) {
+    const unsigned char next = reader.Peek();
+    TraTokenType pair = ttUnknown;
+    if (next == '=') pair = token.Kind == ttColon ? ttColonEqual : token.Kind == ttLt ? ttLe : token.Kind == ttGt ? ttGe : ttUnknown;
+    else if (next == '>' && token.Kind == ttLt) pair = ttNe;
+    else if (next == '.' && token.Kind == ttPeriod) pair = ttDotDot;
+    if (pair != ttUnknown) {
+      token.Kind = pair;
       reader.Advance();
-      TraTokenType pair;
-      if (raReservedWord(reader.Slice(start), pair))
-        token.Kind = pair;
-      else
-        reader.Rewind(start + 1);
     }
   }
   token.Text = std::string(reader.Slice(start));
@@ -287,6 +354,7 @@ void TraParser::Tokenize(std::string_view source) {
   tokens.clear();
   errorTokens.clear();
   TSourceReader reader(source);
+  tokens.reserve(source.size() / 4);
   int line = 1, column = 0;
   for (;;) {
     while (!reader.AtEnd() && charClasses[reader.Peek()] == ccWhiteSpace) {
@@ -301,7 +369,7 @@ void TraParser::Tokenize(std::string_view source) {
     }
     if (reader.AtEnd()) break;
     const size_t start = reader.Position();
-    TraToken token;
+    TraToken& token = tokens.emplace_back();
     token.Line = line;
     token.Column = column;
     switch (charClasses[reader.Peek()]) {
@@ -320,7 +388,7 @@ void TraParser::Tokenize(std::string_view source) {
       case ccComment: {
         ReadComment(reader, token, column);
         line = token.EndLine;
-        if (!Options.DiscardComments) tokens.push_back(std::move(token));
+        if (Options.DiscardComments) tokens.pop_back();
         continue;
       }
       default:
@@ -332,26 +400,36 @@ void TraParser::Tokenize(std::string_view source) {
       // The error token holds exactly what the failed token read.
       token.Text = std::string(reader.Slice(start));
       token.DataType = daUnknown;
-      errorTokens.push_back(static_cast<int>(tokens.size()));
+      errorTokens.push_back(static_cast<int>(tokens.size()) - 1);
     }
     column += static_cast<int>(reader.Position() - start);
-    tokens.push_back(std::move(token));
   }
 }
 
 bool raReservedWord(std::string_view word, TraTokenType& kind) {
-  const auto& list = ReservedList();
-  const auto found = list.find(LowerCase(word));
-  if (found == list.end()) return false;
-  kind = found->second;
+  for (const TReservedEntry& entry : reservedEntries) {
+    if (charClasses[static_cast<unsigned char>(entry.Text[0])] == ccWord) break;  // the symbols come first
+    if (word == entry.Text) {
+      kind = entry.Kind;
+      return true;
+    }
+  }
+  char buffer[maxEntryLength];
+  std::string_view key;
+  if (word.empty() || !LowerKey(word, buffer, key)) return false;
+  const TWordEntry* found = WordList().Find(key);
+  if (!found || found->Kind == ttType) return false;
+  kind = found->Kind;
   return true;
 }
 
 bool raTypeName(std::string_view word, TraDataType& type, std::string* typeName) {
-  const std::string lower = LowerCase(word);
-  for (const TTypeEntry& entry : typeEntries) {
-    if (lower == entry.Text) {
-      type = entry.Type;
+  char buffer[maxEntryLength];
+  std::string_view key;
+  if (!word.empty() && LowerKey(word, buffer, key)) {
+    const TWordEntry* found = WordList().Find(key);
+    if (found && found->Kind == ttType) {
+      type = found->Type;
       return true;
     }
   }

@@ -653,11 +653,20 @@ constexpr TDeviceEntry deviceEntries[] = {{"dtArchive", "ArchiveFile"}, {"dtPrin
 }  // namespace
 
 std::unique_ptr<TraValue> raBuiltInConstant(std::string_view name) {
-  for (const TColourEntry& entry : colourEntries)
-    if (SameText(entry.Name, name)) return std::make_unique<TraIntegerValue>(static_cast<int32_t>(entry.Value));
-  for (const TDeviceEntry& entry : deviceEntries)
-    if (SameText(entry.Name, name)) return std::make_unique<TraStringValue>(entry.Device);
-  if (SameText(name, "Null")) return std::make_unique<TraVariantValue>(Variant::Null());
-  if (SameText(name, "nil")) return std::make_unique<TraObjectValue>(nullptr, "nil");
+  // Every name starts "cl", "dt", "Null" or "nil": most identifiers are
+  // told apart by their first letters alone.
+  if (name.size() < 3) return nullptr;
+  const char first = static_cast<char>(name[0] | 0x20), second = static_cast<char>(name[1] | 0x20);
+  if (first == 'c' && second == 'l') {
+    for (const TColourEntry& entry : colourEntries)
+      if (SameText(entry.Name, name)) return std::make_unique<TraIntegerValue>(static_cast<int32_t>(entry.Value));
+  } else if (first == 'd' && second == 't') {
+    for (const TDeviceEntry& entry : deviceEntries)
+      if (SameText(entry.Name, name)) return std::make_unique<TraStringValue>(entry.Device);
+  } else if (SameText(name, "Null")) {
+    return std::make_unique<TraVariantValue>(Variant::Null());
+  } else if (SameText(name, "nil")) {
+    return std::make_unique<TraObjectValue>(nullptr, "nil");
+  }
   return nullptr;
 }

@@ -107,9 +107,10 @@ TEST(Programs, ValueParametersStayAndVarParametersChangeTheCaller) {
 
 TEST(Programs, CalledFunctionsKeepEachResultAndDoNotReenter) {
   TraProgram twice, recur, caller;
-  twice.SetSource("function Twice(n: Integer): Integer;\r\nbegin Result := n * 2; end;");
+  twice.SetSource("function Twice(n, m: Integer): Integer;\r\nbegin Result := n * 2 + m; end;");
   recur.SetSource("function Recur(n: Integer): Integer;\r\nbegin Result := 1; Result := Result + Recur(0); end;");
-  caller.SetSource("function Main: Integer;\r\nbegin Result := Twice(1) * 100 + Twice(3) + Recur(5) * 1000; end;");
+  caller.SetSource(
+      "function Main: Integer;\r\nbegin Result := Twice(1, 0) * 100 + Twice(3, 0) + Recur(5) * 1000 + Twice(1, Twice(2, 3)) * 10000; end;");
   auto lookup = [&](TraProgram&, const std::string& name) {
     return SameText(name, "Twice") ? &twice : SameText(name, "Recur") ? &recur : static_cast<TraProgram*>(nullptr);
   };
@@ -120,7 +121,9 @@ TEST(Programs, CalledFunctionsKeepEachResultAndDoNotReenter) {
   // assignment does nothing and it returns 1.
   const TraValue* result = caller.Execute();
   ASSERT_NE(result, nullptr);
-  EXPECT_EQ(result->GetText(), "1206");
+  // Twice(1, Twice(2, 3)) is 2 + 7: the inner call does not leave its
+  // arguments in the outer call's parameters.
+  EXPECT_EQ(result->GetText(), "91206");
 }
 
 TEST(Programs, DestroyingACalledProgramUncompilesItsCallers) {
