@@ -156,33 +156,71 @@ void TDataModule1::EmptyJobsTable() {
   table1->Open();
 }
 
+namespace {
+
+// The fields of the unique index that tells one job from another: a job id
+// that the server used again later has another submission time.
+constexpr const char* JobKeyFields = "PrinterName;JobDate;JobTime;JobID;JobOwner";
+
+bool JobEnded(uint32_t status) { return (status & (JOB_STATUS_PRINTED | JOB_STATUS_DELETED)) != 0; }
+
+}  // namespace
+
 TJobWriteResult TDataModule1::WriteJobRecord(const QueueJob& job, const std::string& printerName) {
   THeld held(lock);
   table1->DisableControls();
   const std::string indexName = table1->IndexName();
+  TJobWriteResult result = TJobWriteResult::Written;
+  // The last values of a job: a row written earlier takes them when it
+  // was written before the job ended.
+  const auto setEnd = [&] {
+    Table1PagesPrinted->SetAsInteger(static_cast<int32_t>(job.PagesPrinted));
+    Table1TotalPages->SetAsInteger(static_cast<int32_t>(job.TotalPages));
+    Table1BytesPrinted->SetAsInteger(static_cast<int32_t>(job.BytesPrinted));
+    Table1JobSize->SetAsInteger(static_cast<int32_t>(job.Size));
+    Table1JobStatus->SetAsInteger(static_cast<int32_t>(job.Status));
+    Table1JobPrinted->SetAsBoolean((job.Status & JOB_STATUS_PRINTED) != 0);
+  };
   try {
-    // Appended in natural order; the windows' order comes back below.
-    table1->SetIndexName("");
-    table1->Append();
-    try {
-      Table1JobDate->SetAsDateTime(DatePart(job.Submitted));
-      Table1JobTime->SetAsDateTime(TimePart(job.Submitted));
-      Table1JobID->SetAsInteger(static_cast<int32_t>(job.JobId));
-      Table1MachineName->SetAsString(job.MachineName);
-      Table1PrinterName->SetAsString(printerName);
-      Table1JobOwner->SetAsString(UpperAscii(job.UserName));
-      Table1PagesPrinted->SetAsInteger(static_cast<int32_t>(job.PagesPrinted));
-      Table1TotalPages->SetAsInteger(static_cast<int32_t>(job.TotalPages));
-      Table1BytesPrinted->SetAsInteger(static_cast<int32_t>(job.BytesPrinted));
-      Table1JobSize->SetAsInteger(static_cast<int32_t>(job.Size));
-      Table1Document->SetAsString(job.Document);
-      Table1JobStatus->SetAsInteger(static_cast<int32_t>(job.Status));
-      Table1JobPrinted->SetAsBoolean((job.Status & JOB_STATUS_PRINTED) != 0);
-      table1->Post();
-    } catch (...) {
-      // The row is not kept; the caller learns why and keeps the job.
-      table1->Cancel();
-      throw;
+    const Variant key = VarArrayOf({Variant(printerName), Variant::FromDate(DatePart(job.Submitted)),
+                                    Variant::FromDate(TimePart(job.Submitted)),
+                                    Variant(static_cast<int32_t>(job.JobId)), Variant(UpperAscii(job.UserName))});
+    // As the index compares (without regard to case), so that the index
+    // serves the search; the new row's append moves the cursor as much.
+    TLocateOptions byKey;
+    byKey.Include(loCaseInsensitive);
+    if (table1->Locate(JobKeyFields, key, byKey)) {
+      result = TJobWriteResult::AlreadyRecorded;
+      if (!JobEnded(static_cast<uint32_t>(Table1JobStatus->AsInteger())) && JobEnded(job.Status)) {
+        table1->Edit();
+        try {
+          setEnd();
+          table1->Post();
+        } catch (...) {
+          table1->Cancel();
+          throw;
+        }
+        result = TJobWriteResult::Completed;
+      }
+    } else {
+      // Appended in natural order; the windows' order comes back below.
+      table1->SetIndexName("");
+      table1->Append();
+      try {
+        Table1JobDate->SetAsDateTime(DatePart(job.Submitted));
+        Table1JobTime->SetAsDateTime(TimePart(job.Submitted));
+        Table1JobID->SetAsInteger(static_cast<int32_t>(job.JobId));
+        Table1MachineName->SetAsString(job.MachineName);
+        Table1PrinterName->SetAsString(printerName);
+        Table1JobOwner->SetAsString(UpperAscii(job.UserName));
+        Table1Document->SetAsString(job.Document);
+        setEnd();
+        table1->Post();
+      } catch (...) {
+        // The row is not kept; the caller learns why and keeps the job.
+        table1->Cancel();
+        throw;
+      }
     }
   } catch (const EMDBEngineError& e) {
     table1->SetIndexName(indexName);
@@ -198,7 +236,7 @@ TJobWriteResult TDataModule1::WriteJobRecord(const QueueJob& job, const std::str
   }
   table1->SetIndexName(indexName);
   table1->EnableControls();
-  return TJobWriteResult::Written;
+  return result;
 }
 
 void TDataModule1::GetIndexNames(std::vector<std::string>& list) {

@@ -56,8 +56,10 @@ public:
   void ReopenJobsTable(bool exclusive);
   void EmptyJobsTable();
   // One new row for job on printerName; raises when the row could not be
-  // stored (the table keeps no part of it). A row of the same job that
-  // the unique indexes find already is not written again.
+  // stored (the table keeps no part of it). A job is the same when its
+  // printer, submission time, id and owner are: a row of it that the table
+  // holds already is not written again, but one written unfinished takes
+  // the end of a job that has ended (status, pages, bytes, printed).
   TJobWriteResult WriteJobRecord(const QueueJob& job, const std::string& printerName);
   // Every index but the primary one, in definition order.
   void GetIndexNames(std::vector<std::string>& list);

@@ -16,6 +16,9 @@ enum class TJobWriteResult {
   Written,
   // The table holds this job's row already (written at an earlier shutdown).
   AlreadyRecorded,
+  // The table held this job's row unfinished (written at an earlier
+  // shutdown while the job waited): that row now holds the job's end.
+  Completed,
 };
 
 // Raised by a writer when another user held the table for longer than the

@@ -1,5 +1,7 @@
 #include "JobsTable.h"
 
+#include <algorithm>
+#include <atomic>
 #include <memory>
 #include <mutex>
 
@@ -43,8 +45,42 @@ TPendingJob& TJobList::FindOrAdd(const QueueJob& job, const std::string& printer
   return *entry.release();
 }
 
+bool TJobList::AddEnded(const QueueJob& job, const std::string& printerName) {
+  TLocked locked(*this);
+  TPendingJob key;
+  key.JobId = job.JobId;
+  key.PrinterName = printerName;
+  int32_t index;
+  if (Search(&key, index)) {
+    TPendingJob& entry = *Item(index);
+    // Its watch has not heard of its end (yet); a job id used again is
+    // another job, left alone.
+    if (!(entry.Status & (JOB_STATUS_PRINTED | JOB_STATUS_DELETED)) && entry.Submitted == job.Submitted) {
+      entry.Status = job.Status;
+      entry.PagesPrinted = job.PagesPrinted;
+      entry.TotalPages = job.TotalPages;
+      entry.Size = job.Size;
+      entry.BytesPrinted = job.BytesPrinted;
+    }
+    return false;
+  }
+  auto entry = std::make_unique<TPendingJob>();
+  static_cast<QueueJob&>(*entry) = job;
+  entry->PrinterName = printerName;
+  entry->FromHistory = true;
+  AtInsert(index, entry.get());
+  entry.release();
+  return true;
+}
+
 void TJobList::FreeItem(TPendingJob* item) {
   if (!item) return;
+  // A job written unfinished at shutdown is not over: seen again, it starts
+  // as a copy of its model record, so that its end reaches its row.
+  if (!(item->Status & (JOB_STATUS_PRINTED | JOB_STATUS_DELETED))) {
+    delete item;
+    return;
+  }
   TJobKey key = LeftKey(item->JobId, item->PrinterName);
   if (leftKeys.insert(key).second) {
     leftOrder.push_back(std::move(key));
@@ -63,6 +99,35 @@ TJobList& JobList() {
 
 TPendingJob& FindOrAddPendingJob(const QueueJob& job, const std::string& printerName) {
   return JobList().FindOrAdd(job, printerName);
+}
+
+namespace {
+
+std::atomic<int32_t> gHistoriesDue{0};
+std::atomic<bool> gHistoryUntold{false};
+std::atomic<uint32_t> gLastHistoryTried{0};
+
+}  // namespace
+
+void AddJobHistory(const std::vector<JobInfo2>& history, const std::string& printerName) {
+  TJobListLock locked;
+  for (const JobInfo2& info : history) {
+    QueueJob job;
+    job.FillFromJobInfo(info);
+    // No notification follows to tell the machine and the bytes printed.
+    job.MachineName = info.MachineName;
+    if (job.Status & JOB_STATUS_PRINTED) job.BytesPrinted = job.Size;
+    if (JobList().AddEnded(job, printerName)) gHistoryUntold = true;
+  }
+}
+
+bool JobHistoryUntold() { return gHistoryUntold; }
+
+int32_t JobHistoriesDue() { return gHistoriesDue; }
+void JobHistoryExpected() { ++gHistoriesDue; }
+void JobHistoryTried() {
+  gLastHistoryTried = GetTickCount();
+  --gHistoriesDue;
 }
 
 // ---- the data thread ---------------------------------------------------------------
@@ -101,7 +166,9 @@ bool FlushJobEntry(TPendingJob& entry, bool terminating, const TJobWriter& write
     if (entry.PagesPrinted == 0) entry.PagesPrinted = 1;
   }
   try {
-    if (writer(entry, entry.PrinterName) == TJobWriteResult::Written) ++result.Written;
+    const TJobWriteResult written = writer(entry, entry.PrinterName);
+    if (written != TJobWriteResult::AlreadyRecorded) ++result.Written;
+    if (written == TJobWriteResult::Written && entry.FromHistory) ++result.Recovered;
   } catch (const Exception& e) {
     // The flush runs on the main thread: one lock wait that another user
     // outlasted per flush, not one per row.
@@ -173,6 +240,7 @@ void TDataThread::DoStart() {
   TBaseThread::DoStart();
   // It records for as long as the program runs: no run-time limit.
   Flush();
+  TellRecovered();
 }
 
 void TDataThread::Step(uint32_t& interval, bool& done) {
@@ -182,8 +250,27 @@ void TDataThread::Step(uint32_t& interval, bool& done) {
     left = JobList().Count() > 0;
   }
   const bool failed = left && Flush();
-  interval = failed ? RetryInterval : INFINITE;
+  interval = std::min(failed ? RetryInterval : INFINITE, TellRecovered());
   done = Terminated();
+}
+
+uint32_t TDataThread::TellRecovered() {
+  if (!terminating) {
+    // The printer that tries its history last wakes this thread.
+    if (JobHistoriesDue() > 0) return INFINITE;
+    const uint32_t quiet = GetTickCount() - gLastHistoryTried;
+    if (recoveredUntold > 0 && quiet < HistoryQuietTime) return HistoryQuietTime - quiet;
+  }
+  gHistoryUntold = false;
+  if (recoveredUntold == 0) return INFINITE;
+  const int32_t count = recoveredUntold;
+  recoveredUntold = 0;
+  try {
+    throw EAlertInfo(Format(SJobsRecovered, {count}));
+  } catch (...) {
+    HandleException();
+  }
+  return INFINITE;
 }
 
 void TDataThread::Sleep(uint32_t ms, int32_t stateWhileSleeping) {
@@ -201,12 +288,14 @@ void TDataThread::DoFinish() {
   }
   terminating = true;
   for (int attempt = 0; attempt < FinalFlushAttempts && Flush(); ++attempt) SleepEx(RetryInterval / 4, true);
+  TellRecovered();
   TBaseThread::DoFinish();
 }
 
 bool TDataThread::Flush() {
   TFlushResult result;
   Synchronize([&] { result = FlushPendingJobs(terminating); });
+  recoveredUntold += result.Recovered;
   for (const std::string& text : result.Alerts) {
     try {
       throw EAlertFailure(text);

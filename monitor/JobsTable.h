@@ -23,6 +23,8 @@
 // A job as recorded so far, with its printer's name.
 struct TPendingJob : QueueJob {
   std::string PrinterName;
+  // Taken from the server's history of ended jobs, not seen by a watch.
+  bool FromHistory = false;
 };
 
 // In order of printer name (without regard to case), then job id.
@@ -44,6 +46,12 @@ public:
   // list's lock.
   TPendingJob& FindOrAdd(const QueueJob& job, const std::string& printerName);
 
+  // A job of the server's history (it has ended) that no watch may have
+  // seen: an entry unless one of that job is listed. A listed entry of the
+  // same job that has not ended takes its end. True when an entry was made.
+  // The same locking rule holds.
+  bool AddEnded(const QueueJob& job, const std::string& printerName);
+
 protected:
   void FreeItem(TPendingJob* item) override;
 
@@ -61,6 +69,21 @@ TJobList& JobList();
 
 // JobList().FindOrAdd; the same locking rule holds.
 TPendingJob& FindOrAddPendingJob(const QueueJob& job, const std::string& printerName);
+
+// The ended jobs of a printer's history (the spooler's EnumJobHistory)
+// as pending entries, for the data thread to record those the jobs table
+// lacks; the data thread then raises one alert counting them once no
+// other history is being taken.
+void AddJobHistory(const std::vector<JobInfo2>& history, const std::string& printerName);
+// Entries of a history were made and not yet told: the data thread is to be
+// woken once the taking has ended.
+bool JobHistoryUntold();
+// Histories still to be taken: each printer thread's from its making
+// until its first try ended, so that the data thread's one alert counts
+// the jobs of all the printers that start together.
+int32_t JobHistoriesDue();
+void JobHistoryExpected();
+void JobHistoryTried();
 
 // Holds the process-wide list's lock for a scope.
 class TJobListLock {
@@ -91,6 +114,7 @@ public:
   // end, and how often it tries rows that fail.
   static constexpr uint32_t WatchStopWait = 15000;
   static constexpr int FinalFlushAttempts = 5;
+  static constexpr uint32_t HistoryQuietTime = 1000;
 
   void Initialize() override;
   void DoStart() override;
@@ -105,6 +129,14 @@ protected:
 private:
   // Set for the last flush, which writes the unfinished jobs as well.
   bool terminating = false;
+  // Jobs of the servers' histories written and not yet told.
+  int32_t recoveredUntold = 0;
+
+  // The alert counting the jobs recorded from the histories, once no
+  // history is due and none was taken for HistoryQuietTime: printer
+  // threads that start together (at the program's start) have one. How long
+  // to wait before it is tried again.
+  uint32_t TellRecovered();
 
   // Runs the flush on the main thread and reports its failures here; true
   // when rows are left that could not be written.
@@ -118,6 +150,8 @@ TDataThread* GetDataThread();
 struct TFlushResult {
   int32_t Queued = 0;  // entries left in the list
   int32_t Written = 0;
+  // Of them, jobs of a server's history that the table lacked.
+  int32_t Recovered = 0;
   // Entries that could not be written (they stay pending; all of them
   // while no writer is installed).
   int32_t Failed = 0;
@@ -138,4 +172,6 @@ TFlushResult FlushPendingJobs(bool terminating);
 // The windows' status panel; called on the main thread after each flush.
 void SetQueuedStatusHandler(std::function<void(const std::string& text)> handler);
 inline constexpr const char* SQueuedStatus = "Queued: %d";
+inline constexpr const char* SJobsRecovered =
+    "%d job(s) that ended while they were not watched were recorded from the print server's history.";
 inline constexpr const char* SJobWriteFailed = "Job %d of printer \"%s\" could not be written, it stays queued: %s";

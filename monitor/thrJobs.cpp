@@ -3,6 +3,7 @@
 #include <mutex>
 #include <vector>
 
+#include "JobsTable.h"
 #include "thrServer.h"
 
 namespace {
@@ -62,9 +63,12 @@ PrinterQueue* TThreadJobs::GetQueue() { return static_cast<PrinterQueue*>(LockMo
 void TThreadJobs::Initialize() {
   TThreadCustom::Initialize();
   ++gPrinterThreads;
+  JobHistoryExpected();
+  historyCounted = true;
 }
 
 void TThreadJobs::DoTerminate() {
+  HistoryTried();
   if (serverPrinters) serverPrinters->Remove(this);
   TThreadCustom::DoTerminate();
   // Counted until its handles are closed.
@@ -116,6 +120,36 @@ void TThreadJobs::Refresh() {
   SetModel(NewModelBlock(std::move(queue)));
 }
 
+void TThreadJobs::FirstRefresh() {
+  Refresh();
+  // After the watch opened: a job that ends from now on is heard of, one
+  // that ended before is in the history.
+  TakeJobHistory();
+}
+
+void TThreadJobs::TakeJobHistory() {
+  if (!historyDue) return;
+  std::vector<JobInfo2> history;
+  const OsError error = CurrentSpooler()->EnumJobHistory(PrinterHandle, history);
+  // A server that does not answer is asked again at a later change; the
+  // other printers' count is told meanwhile.
+  if (error != RPC_S_SERVER_UNAVAILABLE && error != ERROR_TIMEOUT) {
+    // Another failure is for good: a spooler that keeps no history.
+    historyDue = false;
+    if (error == ERROR_SUCCESS) AddJobHistory(history, Name());
+  }
+  HistoryTried();
+  // Also for entries of other printers written meanwhile: their count is
+  // told once no history is due.
+  if (JobHistoryUntold()) WakeDataThread();
+}
+
+void TThreadJobs::HistoryTried() {
+  if (!historyCounted) return;
+  historyCounted = false;
+  JobHistoryTried();
+}
+
 void TThreadJobs::ApplyToModel(const PrinterNotifyInfo& info) {
   THeldModel held(*this, GetQueue());
   ApplyNotifyInfo(*held.Get(), info);
@@ -124,6 +158,7 @@ void TThreadJobs::ApplyToModel(const PrinterNotifyInfo& info) {
 
 bool TThreadJobs::HandleChange() {
   if (const PrinterNotifyInfo* info = Notify->NotifyInfo()) ApplyToModel(*info);
+  TakeJobHistory();
   if (!Notify->WokenByApc() && !(Notify->ChangeWord() & PRINTER_CHANGE_DELETE_JOB)) {
     DoChange();
     return false;

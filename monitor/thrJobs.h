@@ -49,11 +49,21 @@ protected:
   bool CanContinue() override;
   void FreeModel() override;
   void Refresh() override;
+  void FirstRefresh() override;
   bool HandleChange() override;
   void NotifyRefresh() override;
 
 private:
   void ApplyToModel(const PrinterNotifyInfo& info);
+  // The jobs of the printer's history go to the pending list, so that
+  // those that ended before the watch began (while the program was not
+  // running, or before the printer's watch opened) are recorded once.
+  // Tried again at later changes while the server does not answer.
+  void TakeJobHistory();
+  // Counted in JobHistoriesDue until the first try ended.
+  void HistoryTried();
+  bool historyDue = true;
+  bool historyCounted = false;
 
   std::shared_ptr<TSimpleEvent> serverStop;
   std::shared_ptr<TServerList> serverPrinters;

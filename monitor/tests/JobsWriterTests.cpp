@@ -46,3 +46,47 @@ TEST_F(JobsWriterTest, AWriterKilledMidAppendLeavesATableTheNextStartOpensWithNo
 }
 
 }  // namespace
+
+namespace {
+
+// A job is the same when its printer, submission time, id and owner are:
+// written again it gives no second row, but a row written before the job
+// ended takes its end; an id used again later is another job.
+TEST_F(JobsWriterTest, ARowWrittenBeforeTheJobEndedTakesItsEndAndNoJobIsWrittenTwice) {
+  ASSERT_TRUE(CheckDatabase());
+  TDataModule1 module(folder);
+  const std::string printer = "\\\\HOST\\laser";
+  const auto job = [](uint32_t id, TDateTime submitted, uint32_t status, uint32_t pages) {
+    QueueJob j;
+    j.JobId = id;
+    j.UserName = "anna";
+    j.Document = "report";
+    j.Submitted = submitted;
+    j.Status = status;
+    j.PagesPrinted = j.TotalPages = pages;
+    j.Size = j.BytesPrinted = pages * 1000;
+    return j;
+  };
+  const TDateTime first = 45000.437512, later = 45003.25;
+  const struct {
+    QueueJob Job;
+    std::string Printer;
+    TJobWriteResult Result;
+  } writes[] = {
+      {job(7, first, JOB_STATUS_PAUSED, 0), printer, TJobWriteResult::Written},
+      {job(7, first, JOB_STATUS_PAUSED, 0), printer, TJobWriteResult::AlreadyRecorded},
+      {job(7, first, JOB_STATUS_PRINTED, 5), "\\\\host\\LASER", TJobWriteResult::Completed},
+      {job(7, first, JOB_STATUS_PRINTED | JOB_STATUS_DELETED, 6), printer, TJobWriteResult::AlreadyRecorded},
+      {job(7, later, JOB_STATUS_DELETED, 1), printer, TJobWriteResult::Written},
+      {job(7, first, JOB_STATUS_PRINTED, 5), "\\\\HOST\\plotter", TJobWriteResult::Written},
+      {job(8, first, JOB_STATUS_PRINTING, 2), printer, TJobWriteResult::Written},
+      {job(8, first, JOB_STATUS_DELETED | JOB_STATUS_ERROR, 2), printer, TJobWriteResult::Completed},
+  };
+  for (const auto& w : writes) EXPECT_EQ(module.WriteJobRecord(w.Job, w.Printer), w.Result) << w.Job.JobId;
+  module.Table1().SetIndexName("");
+  EXPECT_EQ(Rows(module.Table1(), {"JobID", "PrinterName", "JobStatus", "PagesPrinted", "BytesPrinted", "JobPrinted"}),
+            (std::vector<std::string>{"7|" + printer + "|128|5|5000|True", "7|" + printer + "|256|1|1000|False",
+                                      "7|\\\\HOST\\plotter|128|5|5000|True", "8|" + printer + "|258|2|2000|False"}));
+}
+
+}  // namespace

@@ -6,7 +6,9 @@
 #include "splConstants.h"
 #include "splNames.h"
 
-void TIppGroup::Add(ipp_attribute_t* Attribute) { attributes_[ippGetName(Attribute)] = Attribute; }
+// The first attribute of a name counts: a job whose title is too long for
+// a name keeps it in its first job-name, and CUPS adds "Untitled" after it.
+void TIppGroup::Add(ipp_attribute_t* Attribute) { attributes_.emplace(ippGetName(Attribute), Attribute); }
 
 ipp_attribute_t* TIppGroup::Find(const char* Name) const {
   const auto found = attributes_.find(Name);

@@ -58,15 +58,28 @@ OsError TCupsSpooler::ReadPrinter(const std::string& Server, const std::string& 
   return CupsReadPrinter(*SessionFor(Server), Server, ParseSpoolName(Printer)->Queue, Info);
 }
 
-OsError TCupsSpooler::ReadJobs(const std::string& Server, const std::string& Printer, std::vector<JobInfo2>& Jobs) {
+namespace {
+
+OsError ReadQueueJobs(TCupsSession& Session, const std::string& Server, const std::string& Printer, CupsJobs Which,
+                      std::vector<JobInfo2>& Jobs) {
   const std::string queue = ParseSpoolName(Printer)->Queue;
-  const auto session = SessionFor(Server);
   std::vector<PrinterInfo2> printers(1);
-  if (const OsError e = CupsReadPrinter(*session, Server, queue, printers[0])) return e;
+  if (const OsError e = CupsReadPrinter(Session, Server, queue, printers[0])) return e;
   std::vector<SpoolJobState> jobs;
-  if (const OsError e = CupsReadJobs(*session, printers, queue, CupsJobs::NotCompleted, 0, jobs)) return e;
+  if (const OsError e = CupsReadJobs(Session, printers, queue, Which, 0, jobs)) return e;
   for (auto& j : jobs) Jobs.push_back(std::move(j.Info));
   return ERROR_SUCCESS;
+}
+
+}  // namespace
+
+OsError TCupsSpooler::ReadJobs(const std::string& Server, const std::string& Printer, std::vector<JobInfo2>& Jobs) {
+  return ReadQueueJobs(*SessionFor(Server), Server, Printer, CupsJobs::NotCompleted, Jobs);
+}
+
+OsError TCupsSpooler::ReadJobHistory(const std::string& Server, const std::string& Printer,
+                                     std::vector<JobInfo2>& Jobs) {
+  return ReadQueueJobs(*SessionFor(Server), Server, Printer, CupsJobs::Completed, Jobs);
 }
 
 OsError TCupsSpooler::CheckOpen(const std::string& Server, const std::string& Printer, uint32_t Access) {

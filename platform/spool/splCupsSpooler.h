@@ -27,6 +27,7 @@ class TCupsSpooler : public TSpoolerBase {
   OsError ReadPrinters(const std::string& Server, std::vector<PrinterInfo2>& Printers) override;
   OsError ReadPrinter(const std::string& Server, const std::string& Printer, PrinterInfo2& Info) override;
   OsError ReadJobs(const std::string& Server, const std::string& Printer, std::vector<JobInfo2>& Jobs) override;
+  OsError ReadJobHistory(const std::string& Server, const std::string& Printer, std::vector<JobInfo2>& Jobs) override;
   OsError CheckOpen(const std::string& Server, const std::string& Printer, uint32_t Access) override;
   OsError PrepareWatch(const std::string& Server) override;
   OsError DoGetDefaultPrinter(std::string& Name) override;

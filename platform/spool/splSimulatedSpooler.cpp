@@ -196,6 +196,10 @@ void TSimulatedSpooler::RemoveJob(const std::string& Printer, uint32_t JobId) {
   SimPrinter& p = PrinterOrThrow(Printer, &s);
   const SpoolJobState& j = JobOrThrow(p, JobId);
   if (!s->Reachable) s->EndedWhileAway.push_back(j);
+  JobInfo2 ended = j.Info;
+  if (!(ended.Status & JOB_STATUS_PRINTED)) ended.Status |= JOB_STATUS_DELETED;
+  ended.Position = 0;
+  p.History.push_back(std::move(ended));
   p.State.Jobs.erase(p.State.Jobs.begin() + (&j - p.State.Jobs.data()));
   Publish(*s);
 }
@@ -263,6 +267,17 @@ OsError TSimulatedSpooler::ReadJobs(const std::string& Server, const std::string
   const SimPrinter* p = FindPrinter(*s, Printer);
   if (!p) return ERROR_INVALID_PRINTER_NAME;
   for (const auto& j : p->State.Jobs) Jobs.push_back(j.Info);
+  return ERROR_SUCCESS;
+}
+
+OsError TSimulatedSpooler::ReadJobHistory(const std::string& Server, const std::string& Printer,
+                                          std::vector<JobInfo2>& Jobs) {
+  std::lock_guard<std::mutex> guard(lock_);
+  SimServer* s = nullptr;
+  if (const OsError e = Reach(Server, &s)) return e;
+  const SimPrinter* p = FindPrinter(*s, Printer);
+  if (!p) return ERROR_INVALID_PRINTER_NAME;
+  Jobs = p->History;
   return ERROR_SUCCESS;
 }
 

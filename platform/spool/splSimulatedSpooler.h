@@ -48,7 +48,9 @@ class TSimulatedSpooler : public TSpoolerBase {
   void PrintJob(const std::string& Printer, uint32_t JobId);
   // A user's cancel: the job shows JOB_STATUS_DELETING, then leaves the queue.
   void DeleteJob(const std::string& Printer, uint32_t JobId);
-  // The job leaves the queue.
+  // The job leaves the queue. A job that leaves printed or deleted stays in
+  // the printer's history (EnumJobHistory) with JOB_STATUS_DELETED added
+  // when it did not print.
   void RemoveJob(const std::string& Printer, uint32_t JobId);
 
   // The open notifications of the server (all of them for "") lose their
@@ -66,6 +68,7 @@ class TSimulatedSpooler : public TSpoolerBase {
   OsError ReadPrinters(const std::string& Server, std::vector<PrinterInfo2>& Printers) override;
   OsError ReadPrinter(const std::string& Server, const std::string& Printer, PrinterInfo2& Info) override;
   OsError ReadJobs(const std::string& Server, const std::string& Printer, std::vector<JobInfo2>& Jobs) override;
+  OsError ReadJobHistory(const std::string& Server, const std::string& Printer, std::vector<JobInfo2>& Jobs) override;
   OsError CheckOpen(const std::string& Server, const std::string& Printer, uint32_t Access) override;
   OsError PrepareWatch(const std::string& Server) override;
   OsError DoGetDefaultPrinter(std::string& Name) override;
@@ -75,6 +78,7 @@ class TSimulatedSpooler : public TSpoolerBase {
   struct SimPrinter {
     SpoolPrinterState State;
     uint32_t GrantedAccess = 0;
+    std::vector<JobInfo2> History;  // the jobs that left, oldest first
   };
   struct SimServer {
     std::string Name;

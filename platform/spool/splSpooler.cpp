@@ -65,6 +65,12 @@ OsError TSpooler::EnumJobs(PrinterHandle Handle, uint32_t FirstJob, uint32_t NoJ
   return DoEnumJobs(Handle, FirstJob, NoJobs, Jobs);
 }
 
+OsError TSpooler::EnumJobHistory(PrinterHandle Handle, std::vector<JobInfo2>& Jobs) {
+  Jobs.clear();
+  if (const OsError e = BeginCall(SpoolCall::EnumJobHistory)) return e;
+  return DoEnumJobHistory(Handle, Jobs);
+}
+
 OsError TSpooler::FindFirstPrinterChangeNotification(PrinterHandle Handle, uint32_t Filter,
                                                      const PrinterNotifyOptions* Options, ChangeHandle& Change) {
   Change = 0;

@@ -39,8 +39,9 @@ enum class SpoolCall : uint8_t {
   FindClosePrinterChangeNotification,
   GetDefaultPrinter,
   SetDefaultPrinter,
+  EnumJobHistory,
 };
-inline constexpr size_t SpoolCallKinds = 10;
+inline constexpr size_t SpoolCallKinds = 11;
 
 class TSpooler {
  public:
@@ -66,6 +67,11 @@ class TSpooler {
   // Level 2 of the jobs in the queue order, from position FirstJob (0-based),
   // at most NoJobs of them.
   OsError EnumJobs(PrinterHandle Handle, uint32_t FirstJob, uint32_t NoJobs, std::vector<JobInfo2>& Jobs);
+
+  // Level 2 of the jobs that have left the printer's queue and that the
+  // server still remembers (CUPS's completed-job history), each with JOB_STATUS_PRINTED or JOB_STATUS_DELETED. Not a Windows call:
+  // it lets a watch that starts late record the jobs that ended unseen.
+  OsError EnumJobHistory(PrinterHandle Handle, std::vector<JobInfo2>& Jobs);
 
   // Watches a printer (its jobs and itself) or a server (all of its printers).
   // Filter: PRINTER_CHANGE_ conditions; Options (may be null): the job and
@@ -113,6 +119,7 @@ class TSpooler {
   virtual OsError DoClosePrinter(PrinterHandle Handle) = 0;
   virtual OsError DoGetPrinter(PrinterHandle Handle, PrinterInfo2& Info) = 0;
   virtual OsError DoEnumJobs(PrinterHandle Handle, uint32_t FirstJob, uint32_t NoJobs, std::vector<JobInfo2>& Jobs) = 0;
+  virtual OsError DoEnumJobHistory(PrinterHandle Handle, std::vector<JobInfo2>& Jobs) = 0;
   virtual OsError DoFindFirstChange(PrinterHandle Handle, uint32_t Filter, const PrinterNotifyOptions* Options,
                                     ChangeHandle& Change) = 0;
   virtual OsError DoFindNextChange(ChangeHandle Change, uint32_t& ChangeWord, const PrinterNotifyOptions* Options,

@@ -88,6 +88,12 @@ OsError TSpoolerBase::DoEnumJobs(PrinterHandle Handle, uint32_t FirstJob, uint32
   return ERROR_SUCCESS;
 }
 
+OsError TSpoolerBase::DoEnumJobHistory(PrinterHandle Handle, std::vector<JobInfo2>& Jobs) {
+  Opened entry;
+  if (!Lookup(Handle, entry) || entry.Printer.empty()) return ERROR_INVALID_HANDLE;
+  return ReadJobHistory(entry.Server, entry.Printer, Jobs);
+}
+
 OsError TSpoolerBase::DoFindFirstChange(PrinterHandle Handle, uint32_t Filter, const PrinterNotifyOptions* Options,
                                         ChangeHandle& Change) {
   Opened entry;

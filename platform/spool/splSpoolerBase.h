@@ -25,6 +25,9 @@ class TSpoolerBase : public TSpooler {
   virtual OsError ReadPrinter(const std::string& Server, const std::string& Printer, PrinterInfo2& Info) = 0;
   // The queue in order, with Position set.
   virtual OsError ReadJobs(const std::string& Server, const std::string& Printer, std::vector<JobInfo2>& Jobs) = 0;
+  // The ended jobs the server remembers.
+  virtual OsError ReadJobHistory(const std::string& Server, const std::string& Printer,
+                                 std::vector<JobInfo2>& Jobs) = 0;
   // Whether the server or printer (Printer empty: the server) can be opened
   // with those rights.
   virtual OsError CheckOpen(const std::string& Server, const std::string& Printer, uint32_t Access) = 0;
@@ -39,6 +42,7 @@ class TSpoolerBase : public TSpooler {
   OsError DoClosePrinter(PrinterHandle Handle) final;
   OsError DoGetPrinter(PrinterHandle Handle, PrinterInfo2& Info) final;
   OsError DoEnumJobs(PrinterHandle Handle, uint32_t FirstJob, uint32_t NoJobs, std::vector<JobInfo2>& Jobs) final;
+  OsError DoEnumJobHistory(PrinterHandle Handle, std::vector<JobInfo2>& Jobs) final;
   OsError DoFindFirstChange(PrinterHandle Handle, uint32_t Filter, const PrinterNotifyOptions* Options,
                             ChangeHandle& Change) final;
   OsError DoFindNextChange(ChangeHandle Change, uint32_t& ChangeWord, const PrinterNotifyOptions* Options,

@@ -136,6 +136,38 @@ TEST_F(CupsSpoolerTest, PrintedCancelledAndReleasedJobsAreSeen) {
   EXPECT_NE(cupsd.AccessLog().find("Get-Notifications successful-ok"), std::string::npos);
 }
 
+// A title longer than a name may be is the job's first job-name; CUPS adds
+// "Untitled" as a second one.
+TEST_F(CupsSpoolerTest, TheHistoryHoldsTheEndedJobsWithTheirWholeTitles) {
+  const std::string file = cupsd.WriteFile("history.txt", 2000);
+  const std::string longTitle = "Quarterly report " + std::string(300, 'x') + " end";
+  const uint32_t printed = cupsd.Submit("q1", file, longTitle);
+  const uint32_t cancelled = cupsd.Submit("q1", file, "Cancelled", true);
+  const uint32_t held = cupsd.Submit("q1", file, longTitle, true);
+  ASSERT_NE(held, 0u);
+  ASSERT_TRUE(cupsd.Cancel(cancelled));
+  PrinterHandle handle = 0;
+  ASSERT_EQ(spooler->OpenPrinter(Q1, 0, handle), ERROR_SUCCESS);
+  std::vector<JobInfo2> history;
+  const auto start = std::chrono::steady_clock::now();
+  while (history.size() < 2 && std::chrono::steady_clock::now() - start < std::chrono::seconds(20))
+    ASSERT_EQ(spooler->EnumJobHistory(handle, history), ERROR_SUCCESS);
+  ASSERT_EQ(history.size(), 2u);
+  std::sort(history.begin(), history.end(), [](const JobInfo2& a, const JobInfo2& b) { return a.JobId < b.JobId; });
+  EXPECT_EQ(history[0].JobId, printed);
+  EXPECT_EQ(history[0].Status, uint32_t(JOB_STATUS_PRINTED));
+  EXPECT_EQ(history[0].Document, longTitle);
+  EXPECT_EQ(history[0].PrinterName, Q1);
+  EXPECT_GE(history[0].Submitted.Year, 2020);
+  EXPECT_EQ(history[1].JobId, cancelled);
+  EXPECT_EQ(history[1].Status, uint32_t(JOB_STATUS_DELETED));
+  std::vector<JobInfo2> queued;
+  ASSERT_EQ(spooler->EnumJobs(handle, 0, 10, queued), ERROR_SUCCESS);
+  ASSERT_EQ(queued.size(), 1u);
+  EXPECT_EQ(queued[0].Document, longTitle);
+  EXPECT_EQ(spooler->ClosePrinter(handle), ERROR_SUCCESS);
+}
+
 TEST_F(CupsSpoolerTest, EveryJobOfATightLoopIsSeen) {
   const ChangeHandle change = Watch(Q1, PRINTER_CHANGE_DELETE_JOB, &options);
   const std::string file = cupsd.WriteFile("page.txt", 200);

@@ -221,6 +221,30 @@ TEST_F(SimulatedSpoolerTest, CancelledJobShowsDeletingThenDeleted) {
                                              JOB_STATUS_SPOOLING | JOB_STATUS_DELETING | JOB_STATUS_DELETED}));
 }
 
+TEST_F(SimulatedSpoolerTest, EndedJobsStayInTheirPrintersHistory) {
+  const uint32_t printed = spooler.SubmitJob(Laser, Job("printed"));
+  const uint32_t cancelled = spooler.SubmitJob(Laser, Job("cancelled"));
+  const uint32_t queued = spooler.SubmitJob(Laser, Job("queued"));
+  spooler.SubmitJob(Plotter, Job("elsewhere"));
+  spooler.PrintJob(Laser, printed);
+  spooler.RemoveJob(Laser, printed);
+  spooler.DeleteJob(Laser, cancelled);
+  PrinterHandle handle = 0;
+  ASSERT_EQ(spooler.OpenPrinter(Laser, 0, handle), ERROR_SUCCESS);
+  std::vector<JobInfo2> history;
+  ASSERT_EQ(spooler.EnumJobHistory(handle, history), ERROR_SUCCESS);
+  ASSERT_EQ(history.size(), 2u);
+  EXPECT_EQ(history[0].JobId, printed);
+  EXPECT_EQ(history[0].Status, uint32_t(JOB_STATUS_PRINTED));
+  EXPECT_EQ(history[0].PagesPrinted, 3u);
+  EXPECT_EQ(history[1].JobId, cancelled);
+  EXPECT_EQ(history[1].Status, JOB_STATUS_SPOOLING | JOB_STATUS_DELETING | JOB_STATUS_DELETED);
+  EXPECT_NE(history[1].JobId, queued);
+  spooler.SetServerReachable(Local, false);
+  EXPECT_EQ(spooler.EnumJobHistory(handle, history), RPC_S_SERVER_UNAVAILABLE);
+  EXPECT_EQ(spooler.EnumJobHistory(PrinterHandle(999), history), ERROR_INVALID_HANDLE);
+}
+
 TEST_F(SimulatedSpoolerTest, WatchesSeeTheirScopeAndFilter) {
   const ChangeHandle printer = Watch(Laser, PRINTER_CHANGE_DELETE_JOB, &options);
   const uint32_t filter =
