@@ -5,6 +5,7 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include "AppImages.h"
 #include "osVersion.h"
 #include "rtlFormat.h"
 
@@ -21,7 +22,8 @@ TAboutBox::TAboutBox(QWidget* owner) : QDialog(owner) {
   setModal(true);
   auto* box = new QVBoxLayout(this);
   auto* icon = new QLabel(this);
-  icon->setPixmap(windowIcon().pixmap(32, 32));
+  icon->setObjectName("icon");
+  icon->setPixmap(ProgramIcon().pixmap(32, 32));
   box->addWidget(icon);
   for (int i = 0; i < 5; ++i) {
     Labels[i] = new QLabel(QString::fromLatin1(VersionKeys[i]), this);

@@ -19,6 +19,7 @@
 #include <QVBoxLayout>
 
 #include "About.h"
+#include "AppImages.h"
 #include "AppMonitor.h"
 #include "MainAlerts.h"
 #include "MainJobs.h"
@@ -45,7 +46,6 @@ constexpr int DefaultWidth = 820;
 constexpr int DefaultHeight = 396;
 constexpr int DefaultTreeWidth = 200;
 constexpr int TreeNodeHeight = 32;
-constexpr int ImageSize = 32;
 
 }  // namespace
 
@@ -254,31 +254,8 @@ void TOrvelle_MainForm::CreateMenus() {
 }
 
 void TOrvelle_MainForm::CreateImages() {
-  // Image 0 the server; then the printers' still images 1 to 5 and 10 and
-  // five animation frames from 6, 11, 16, 21, 26 and 31: a printer whose
-  // paper moves up.
-  treeImages = std::make_unique<TImageList>(ImageSize, ImageSize);
-  constexpr TColor bodies[6] = {clNavy, clGreen, clOlive, clMaroon, clPurple, clBlack};
-  auto printer = [](TColor body, int frame) {
-    return [body, frame](TCanvas& canvas, int glyphWidth, int glyphHeight) {
-      canvas.Brush().SetColor(body);
-      canvas.FillRect(TRect{2, glyphHeight / 2, glyphWidth - 2, glyphHeight - 4});
-      canvas.Brush().SetColor(0xFFFFFF);
-      const int top = frame < 0 ? 4 : 4 + 2 * (4 - frame);
-      canvas.FillRect(TRect{8, top, glyphWidth - 8, glyphHeight / 2});
-    };
-  };
-  treeImages->AddGlyph([](TCanvas& canvas, int glyphWidth, int glyphHeight) {
-    canvas.Brush().SetColor(clNavy);
-    canvas.FillRect(TRect{6, 2, glyphWidth - 6, glyphHeight - 2});
-  });
-  // Indexes 1 to 5 still; 6 to 10: animation of local default non-shared
-  // (6..10), 10 is also a still image, so the last frame doubles as it.
-  for (int i = 1; i <= 5; ++i) treeImages->AddGlyph(printer(bodies[i - 1], -1));
-  for (int base = 6; base <= 31; base += 5) {
-    const TColor body = bodies[(base - 6) / 5];
-    for (int frame = 0; frame < AnimationFrames; ++frame) treeImages->AddGlyph(printer(body, frame));
-  }
+  setWindowIcon(ProgramIcon());
+  treeImages = TreeImages(ImageSize, AnimationFrames);
   Tree->SetImages(treeImages.get());
 }
 

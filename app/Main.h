@@ -83,6 +83,8 @@ inline constexpr int FirstTickInterval = 150;
 inline constexpr int StatusTickInterval = 500;
 inline constexpr int AnimationInterval = 250;
 inline constexpr int AnimationFrames = 5;
+// The tree's images are this many pixels square.
+inline constexpr int ImageSize = 32;
 
 // The names that the tree and list show for a printer record.
 std::string TreePrinterName(const PrinterInfo2& printer, const std::string& serverName);
@@ -110,7 +112,10 @@ public:
   static std::function<bool()> SystemTrayAvailable;
 
   // Discovery and the watch threads' callbacks.
-  void StartEnumeration(const std::string& serverName);
+  // A server the user adds is told on screen when it cannot be listed; the
+  // start's own listing only raises the alert.
+  enum class TListingFailure { AlertOnly, AlsoOnScreen };
+  void StartEnumeration(const std::string& serverName, TListingFailure failure = TListingFailure::AlertOnly);
   bool OnServerFound(TThreadEnumerateRemote* enumerator, const std::string& serverName, int32_t printerCount,
                      const std::vector<PrinterInfo2>& buffer);
   void OnPrinterFound(TThreadEnumerateRemote* enumerator, const std::string& serverName, const PrinterInfo2& printer);

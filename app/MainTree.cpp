@@ -49,7 +49,7 @@ bool TOrvelle_MainForm::IsMonitored(const std::string& name) const {
   return !registry.ValueExists(name);
 }
 
-void TOrvelle_MainForm::StartEnumeration(const std::string& serverName) {
+void TOrvelle_MainForm::StartEnumeration(const std::string& serverName, TListingFailure failure) {
   SetScanWaitForm({[this](const std::string& message, int32_t maximum, TBaseThread* scanner) {
                      ShowWaitForm(this, message, maximum, scanner);
                    },
@@ -65,9 +65,11 @@ void TOrvelle_MainForm::StartEnumeration(const std::string& serverName) {
                                      const PrinterInfo2& printer) { OnPrinterFound(enumerator, name, printer); };
   // A server the user named and that cannot be listed is told at once, not
   // only among the alerts: nothing else would appear.
-  discovery->OnServerFailed = [this](TThreadEnumerateRemote*, const std::string&, const std::string& reason) {
-    if (!shuttingDown) ShowMessageBox({reason, "Add New Print Server", mtError, false});
-  };
+  if (failure == TListingFailure::AlsoOnScreen) {
+    discovery->OnServerFailed = [this](TThreadEnumerateRemote*, const std::string&, const std::string& reason) {
+      if (!shuttingDown) ShowMessageBox({reason, "Add New Print Server", mtError, false});
+    };
+  }
   discovery->Resume();
 }
 
@@ -462,7 +464,7 @@ void TOrvelle_MainForm::AddServer1Click() {
     THeldList held(ServerList());
     known = FindServer(name) != nullptr;
   }
-  if (!known) StartEnumeration(name);
+  if (!known) StartEnumeration(name, TListingFailure::AlsoOnScreen);
 }
 
 void TOrvelle_MainForm::DeleteServer1Click() {

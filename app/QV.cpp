@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include "AppDatabase.h"
+#include "AppImages.h"
 #include "Main.h"
 #include "gTools.h"
 #include "osDispatcher.h"
@@ -66,6 +67,7 @@ int RunProgram(int argc, char** argv, const TProgramOptions& options) {
   if (QGuiApplication::platformName() == QLatin1String("offscreen"))
     qtMessages = qInstallMessageHandler(QuietOffscreenSizeHints);
   QApplication::setApplicationName("Orvelle");
+  QApplication::setWindowIcon(ProgramIcon());
   QApplication::setQuitOnLastWindowClosed(false);
   if (options.Unattended) AnswerQuestionsUnattended();
   if (!CheckSingleInstance(ShowStartError)) return 0;

@@ -5,6 +5,7 @@
 #include <chrono>
 
 #include "About.h"
+#include "AppImages.h"
 #include "AppMonitor.h"
 #include "Regs.h"
 #include "VirtualStringTree.h"
@@ -370,4 +371,41 @@ TEST_F(AppTest, TheAboutBoxShowsTheProgramsVersionBlock) {
   EXPECT_EQ(about.windowTitle().toStdString(), "About");
   EXPECT_EQ(about.Labels[0]->text().toStdString(), GetAppDescription());
   EXPECT_TRUE(about.Labels[1]->text().startsWith("Version ")) << about.Labels[1]->text().toStdString();
+  const QLabel* icon = about.findChild<QLabel*>("icon");
+  ASSERT_NE(icon, nullptr);
+  EXPECT_FALSE(icon->pixmap().isNull()) << "the About box shows the program's icon";
+  for (const int size : {16, 32, 64})
+    EXPECT_EQ(ProgramIcon().pixmap(size, size).width(), size) << "an icon drawn for every size";
+}
+
+TEST_F(AppTest, EveryPrinterStateHasAPictureOfItsOwnAndTheAnimationMoves) {
+  const std::unique_ptr<TImageList> images = TreeImages(ImageSize, AnimationFrames);
+  ASSERT_EQ(images->Count(), 36);
+  auto pixels = [&](int index) {
+    std::vector<TColor> all;
+    const TBitmap& image = images->Image(index);
+    for (int y = 0; y < image.Height(); ++y)
+      for (int x = 0; x < image.Width(); ++x) all.push_back(image.Pixel(x, y));
+    return all;
+  };
+  // The still image of each of the six looks the tree shows.
+  TPrinterRecord record;
+  std::vector<int> stills;
+  for (const bool local : {false, true})
+    for (const bool isDefault : {false, true})
+      for (const bool shared : {false, true}) {
+        if (!local && shared) continue;
+        record.IsLocal = local;
+        record.IsDefault = isDefault;
+        record.IsShared = shared;
+        stills.push_back(PrinterImageIndex(record, false, 0));
+        std::vector<std::vector<TColor>> frames;
+        for (int frame = 0; frame < AnimationFrames; ++frame) frames.push_back(pixels(PrinterImageIndex(record, true, frame)));
+        for (int frame = 1; frame < AnimationFrames; ++frame) EXPECT_NE(frames[frame - 1], frames[frame]) << frame;
+        EXPECT_EQ(frames.back(), pixels(stills.back())) << "the still image is where the animation ends";
+      }
+  stills.push_back(0);
+  for (size_t i = 0; i < stills.size(); ++i)
+    for (size_t j = i + 1; j < stills.size(); ++j)
+      EXPECT_NE(pixels(stills[i]), pixels(stills[j])) << stills[i] << " and " << stills[j] << " look alike";
 }
