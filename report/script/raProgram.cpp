@@ -635,12 +635,14 @@ void TraProgram::SetSource(const std::string& text) {
 }
 
 void TraProgram::SourceChanged() {
+  bool notify = true;
+  if (OnSourceChange) OnSourceChange(*this, notify);
   SourceModified = true;
   bodyKnown = false;
-  Discard(false);
+  Discard(false, notify);
 }
 
-void TraProgram::Discard(bool keepErrors) {
+void TraProgram::Discard(bool keepErrors, bool tellCallers) {
   compiled = false;
   UnlinkCalls();
   statements.clear();
@@ -650,7 +652,8 @@ void TraProgram::Discard(bool keepErrors) {
   result.reset();
   isFunctionType = false;
   if (!keepErrors) errors.clear();
-  for (TraProgram* caller : std::vector<TraProgram*>(callers)) caller->Discard(false);
+  if (tellCallers)
+    for (TraProgram* caller : std::vector<TraProgram*>(callers)) caller->Discard(false);
 }
 
 void TraProgram::LinkCall(TraProgram& called) {
@@ -732,6 +735,12 @@ bool TraProgram::Compile(bool onlyIfNeeded, bool headerOnly) {
   compiling = true;
   Discard(false);
   programType = ttProcedure;
+  bool handled = false;
+  if (OnBeforeCompile) OnBeforeCompile(*this, handled);
+  if (handled) {
+    compiling = false;
+    return compiled;
+  }
   TraCompiler compiler(*this, headerOnly);
   const bool success = compiler.Run() && errors.empty();
   if (success) {
@@ -740,6 +749,7 @@ bool TraProgram::Compile(bool onlyIfNeeded, bool headerOnly) {
   } else if (!headerOnly || !errors.empty()) {
     Discard(true);
   }
+  if (OnAfterCompile) OnAfterCompile(*this);
   compiling = false;
   return compiled;
 }

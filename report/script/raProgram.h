@@ -91,6 +91,12 @@ public:
   std::function<TraVariableValue*(TraProgram& program, const std::string& name)> OnConstantLookup;
   std::function<TraProgram*(TraProgram& program, const std::string& name)> OnProgramLookup;
   std::function<int(TraProgram& program, const std::string& name)> OnDeclarationCheck;
+  // Before compiling (handled: the owner did it, nothing more happens), after
+  // compiling, and when the source changes (notify false keeps the programs
+  // that call this one compiled; without the hook they are told).
+  std::function<void(TraProgram& program, bool& handled)> OnBeforeCompile;
+  std::function<void(TraProgram& program)> OnAfterCompile;
+  std::function<void(TraProgram& program, bool& notify)> OnSourceChange;
 
 protected:
   // Declaration sections: a heading and const or var sections, no block.
@@ -115,7 +121,7 @@ private:
   // program's source or its destruction returns its callers to uncompiled.
   std::vector<TraProgram*> calledPrograms, callers;
 
-  void Discard(bool keepErrors);
+  void Discard(bool keepErrors, bool tellCallers = true);
   void SourceChanged();
   void ComputeBodyRange();
   void LinkCall(TraProgram& called);

@@ -1,5 +1,7 @@
 #include <map>
 
+#include "rtlTypeInfo.h"
+
 #include "raScriptTestSupport.h"
 
 namespace {
@@ -156,6 +158,45 @@ TEST(Programs, HooksAnswerGlobalNamesAndRefuseDeclarations) {
   program.SetSource("procedure P;\r\nbegin Limit := 1; end;");
   program.Compile();
   EXPECT_EQ(raFirstError(program), std::to_string(raUndeclared));
+}
+
+TEST(Programs, OwnerHooksSeeCompilingAndSourceChanges) {
+  TraProgram callee, caller;
+  callee.SetSource("procedure Q; begin end;");
+  caller.SetSource("procedure P; begin Q; end;");
+  caller.OnProgramLookup = [&](TraProgram&, const std::string&) { return &callee; };
+  std::vector<std::string> seen;
+  bool skip = false, notify = true;
+  caller.OnBeforeCompile = [&](TraProgram& p, bool& handled) {
+    seen.push_back("before " + std::to_string(p.IsCompiling()));
+    handled = skip;
+  };
+  caller.OnAfterCompile = [&](TraProgram& p) { seen.push_back("after " + std::to_string(p.IsCompiled())); };
+  callee.OnSourceChange = [&](TraProgram&, bool& tell) { tell = notify; };
+  ASSERT_TRUE(caller.Compile());
+  EXPECT_EQ(seen, (std::vector<std::string>{"before 1", "after 1"}));
+  notify = false;
+  callee.SetSource("procedure Q; begin  end;");
+  EXPECT_TRUE(caller.IsCompiled());
+  notify = true;
+  callee.SetSource("procedure Q; begin end;");
+  EXPECT_FALSE(caller.IsCompiled());
+  skip = true;
+  EXPECT_FALSE(caller.Compile());
+  EXPECT_EQ(seen.size(), 3u);
+}
+
+TEST(Programs, RegisteredEnumerationsAreTypesAndValues) {
+  static const TEnumTypeInfo shape("TShape", {"stRectangle", "stCircle", "stLine"});
+  raRegisterEnumType(shape);
+  EXPECT_EQ(raRunBlock("s: TShape; n: Integer;",
+                       "s := stCircle; case s of stLine: n := 3; stCircle: n := 2; end; if s = stCircle then n := n * 10;",
+                       "n"),
+            "20");
+  EXPECT_EQ(raRunBlock("s: TShape;", "s := stLine;", "s"), "stLine");
+  EXPECT_EQ(raFirstError(*raCompileBlock("s: TShape;", "s := 'stLine';")), std::to_string(raIncompatibleTypes));
+  raUnregisterEnumType(shape);
+  EXPECT_EQ(raFirstError(*raCompileBlock("s: TShape;", "")), std::to_string(raUnknownType));
 }
 
 TEST(Programs, SourceDefaultsAndBody) {
