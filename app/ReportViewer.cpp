@@ -20,6 +20,7 @@
 #include "ppDBPipeline.h"
 #include "ppPrinterSetup.h"
 #include "ppReport.h"
+#include "ppShapes.h"
 #include "ppTemplate.h"
 #include "ppUnits.h"
 #include "ppVar.h"
@@ -53,6 +54,7 @@ TReportViewer::TReportViewer(QWidget* owner, std::unique_ptr<TStringList> parame
     ppRegisterReportClasses();
     ppRegisterTextClasses();
     ppRegisterVariableClasses();
+    ppRegisterGraphicClasses();
     return true;
   }();
   (void)registered;
