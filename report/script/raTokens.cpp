@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
 
 #include "ppMessages.h"
 #include "rtlConvert.h"
@@ -235,10 +236,10 @@ void ReadNumber(TSourceReader& reader, TraToken& token) {
   token.DataType = daExtended;
   std::string joined = std::string(integerPart) + "." + (fraction.empty() ? "0" : fraction);
   if (hasExponent) joined += "E" + exponent;
-  double probe = 0;
-  if (!TryStrToFloat(joined, probe)) return;
-  char* end = nullptr;
-  const long double value = std::strtold(joined.c_str(), &end);
+  // Read by the fixed rules, never through the process's locale.
+  long double value = 0;
+  const auto [end, error] = std::from_chars(joined.data(), joined.data() + joined.size(), value);
+  if (error != std::errc() || end != joined.data() + joined.size()) return;
   token.FloatValue = value;
   token.Kind = ttNumber;
 }

@@ -33,7 +33,8 @@ INSTANTIATE_TEST_SUITE_P(
                                     {ttIdentifier, "c"}, {ttColonEqual, ":="}, {ttIdentifier, "d"}, {ttPeriod, "."},
                                     {ttIdentifier, "e"}}},
         TTokenCase{"x1_y {note} 2E5 99999999999", {{ttIdentifier, "x1_y"}, {ttError, "2E5"}, {ttError, "99999999999"}}},
-        TTokenCase{"1.5e2 \"q\"", {{ttNumber, "1.5e2"}, {ttError, "\""}, {ttIdentifier, "q"}, {ttError, "\""}}}));
+        TTokenCase{"1.5e2 \"q\"", {{ttNumber, "1.5e2"}, {ttError, "\""}, {ttIdentifier, "q"}, {ttError, "\""}}},
+        TTokenCase{"1.5e99999 2.5E-3 7.", {{ttError, "1.5e99999"}, {ttNumber, "2.5E-3"}, {ttNumber, "7."}}}));
 
 TEST(Tokens, TypeWordsCarryTheirDataType) {
   struct {
