@@ -5,7 +5,9 @@
 #include <QPainter>
 #include <QTextLayout>
 
+#include "ppArchiveDevice.h"
 #include "ppDevice.h"
+#include "ppFileDevice.h"
 #include "ppMessages.h"
 #include "ppPrinter.h"
 #include "ppPrinterInfo.h"
@@ -56,13 +58,7 @@ void SetCaption(QLabel* label, int message, const char* suffix = "") {
   label->adjustSize();
 }
 
-bool DescendsFrom(const TClassInfo& deviceClass, const char* name) {
-  for (const TClassInfo* c = &deviceClass; c; c = c->Parent())
-    if (c->Name() == name) return true;
-  return false;
-}
-
-// A registered device's name and description.
+// A registered device's name, answered by an instance.
 std::string DeviceNameOf(const TClassInfo& deviceClass) {
   TStringList names;
   ppGetDeviceNames(names);
@@ -71,11 +67,19 @@ std::string DeviceNameOf(const TClassInfo& deviceClass) {
   return deviceClass.Name();
 }
 
+// What a file device class says of itself, asked of an instance.
+template <typename R>
+R AskFileDevice(const TClassInfo& deviceClass, R (TppFileDevice::*ask)() const, R fallback) {
+  if (!deviceClass.Factory()) return fallback;
+  TObjectPtr<TComponent> probe(deviceClass.Factory()(nullptr));
+  const auto* device = dynamic_cast<const TppFileDevice*>(probe.get());
+  return device ? (device->*ask)() : fallback;
+}
+
 std::string DeviceDescription(const TClassInfo& deviceClass) {
-  if (ppIsArchiveDeviceClass(deviceClass)) return ppLoadMessage(34);
-  if (DescendsFrom(deviceClass, "TppReportTextFileDevice")) return ppLoadMessage(12);
-  if (DescendsFrom(deviceClass, "TppTextFileDevice")) return ppLoadMessage(37);
-  return DeviceNameOf(deviceClass);
+  const std::string description =
+      AskFileDevice<std::string>(deviceClass, &TppFileDevice::DeviceDescription, std::string());
+  return description.empty() ? DeviceNameOf(deviceClass) : description;
 }
 
 // The list holds more than its stand-ins for the default printer and for
@@ -90,10 +94,14 @@ bool PrintersInstalled() {
 
 }  // namespace
 
-bool ppIsFileDeviceClass(const TClassInfo& deviceClass) { return DescendsFrom(deviceClass, "TppFileDevice"); }
-bool ppIsArchiveDeviceClass(const TClassInfo& deviceClass) { return DescendsFrom(deviceClass, "TppArchiveDevice"); }
+bool ppIsFileDeviceClass(const TClassInfo& deviceClass) {
+  return deviceClass.InheritsFrom(TppFileDevice::StaticClassType());
+}
+bool ppIsArchiveDeviceClass(const TClassInfo& deviceClass) {
+  return deviceClass.InheritsFrom(TppArchiveDevice::StaticClassType());
+}
 std::string ppFileDeviceExtension(const TClassInfo& deviceClass) {
-  return ppIsArchiveDeviceClass(deviceClass) ? "raf" : "txt";
+  return AskFileDevice<std::string>(deviceClass, &TppFileDevice::DefaultExt, std::string());
 }
 
 std::string ppFileNameWithExtension(const std::string& name, const std::string& extension) {

@@ -106,8 +106,8 @@ private:
   void FileNameTyped(const std::string& name);
 };
 
-// What the dialog knows of a registered file device class: whether it is
-// one (or an archive), its description and default extension.
+// What the dialog asks of a registered device class: whether it writes a
+// file (or an archive), and the file's default extension.
 bool ppIsFileDeviceClass(const TClassInfo& deviceClass);
 bool ppIsArchiveDeviceClass(const TClassInfo& deviceClass);
 std::string ppFileDeviceExtension(const TClassInfo& deviceClass);

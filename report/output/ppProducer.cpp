@@ -1,6 +1,8 @@
 #include "ppProducer.h"
 
+#include "ppArchiveDevice.h"
 #include "ppDevice.h"
+#include "ppFileDevice.h"
 #include "ppForms.h"
 #include "ppPageRequest.h"
 #include "ppPrinterSetup.h"
@@ -194,14 +196,40 @@ bool TppProducer::Print() {
   request.DeviceType = deviceType;
   request.Copies = printerSetup->Copies();
   request.CurrentPage = currentPage;
+  request.AllowPrintToFile = allowPrintToFile;
+  request.AllowPrintToArchive = allowPrintToArchive;
+  request.TextFileName = textFileName;
+  request.ArchiveFileName = archiveFileName;
   TppPageRequest pages;
   request.PageRequest = &pages;
-  if (showPrintDialog && ppRunDialog(request) != drOK) return false;
+  // The dialog works on a copy; the report prints with its choice and gets
+  // its own setup back afterwards, however printing ends.
+  TppPrinterSetup chosen;
+  chosen.Assign(printerSetup.get());
+  request.PrinterSetup = &chosen;
+  if (showPrintDialog) {
+    if (ppRunDialog(request) != drOK) return false;
+    textFileName = request.TextFileName;
+    archiveFileName = request.ArchiveFileName;
+  }
   const TClassInfo* deviceClass = ppGetDeviceClass(request.DeviceType);
   if (!deviceClass || !deviceClass->Factory()) return false;
   TObjectPtr<TppDevice> device(dynamic_cast<TppDevice*>(deviceClass->Factory()(nullptr)));
   if (!device) return false;
   if (showPrintDialog) device->SetPageRequest(pages);
+  if (auto* file = dynamic_cast<TppFileDevice*>(device.get()))
+    file->SetFileName(dynamic_cast<TppArchiveDevice*>(file) ? archiveFileName : textFileName);
+  TppPrinterSetup saved;
+  saved.Assign(printerSetup.get());
+  struct TRestoreSetup {
+    TppPrinterSetup& setup;
+    TppPrinterSetup& saved;
+    bool changed;
+    ~TRestoreSetup() {
+      if (changed) setup.Assign(&saved);
+    }
+  } restoreSetup{*printerSetup, saved, showPrintDialog && !chosen.IsEqual(saved)};
+  if (restoreSetup.changed) printerSetup->Assign(&chosen);
   device->SetPublisher(publisher.get());
   if (showCancelDialog) {
     bool ran = false;

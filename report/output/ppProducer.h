@@ -49,6 +49,25 @@ class TppProducer : public TppRelative {
   // printing.
   bool ModalPreview() const { return modalPreview; }
   void SetModalPreview(bool value);
+  // The print dialog offers printing to a file of the registered file
+  // (archive) device types; the names are the files' and are kept as the
+  // dialog gave them back. Ignored while printing.
+  bool AllowPrintToFile() const { return allowPrintToFile; }
+  void SetAllowPrintToFile(bool value) {
+    if (!printing) allowPrintToFile = value;
+  }
+  bool AllowPrintToArchive() const { return allowPrintToArchive; }
+  void SetAllowPrintToArchive(bool value) {
+    if (!printing) allowPrintToArchive = value;
+  }
+  const std::string& TextFileName() const { return textFileName; }
+  void SetTextFileName(const std::string& value) {
+    if (!printing) textFileName = value;
+  }
+  const std::string& ArchiveFileName() const { return archiveFileName; }
+  void SetArchiveFileName(const std::string& value) {
+    if (!printing) archiveFileName = value;
+  }
   // The preview form while it shows.
   TppCustomPreviewer* PreviewForm() const { return previewForm; }
 
@@ -110,6 +129,9 @@ private:
   bool modalCancelDialog = true;
   bool modalPreview = true;
   int currentPage = 1;
+  bool allowPrintToFile = false;
+  bool allowPrintToArchive = false;
+  std::string textFileName, archiveFileName;
   QPointer<TppCustomPreviewer> previewForm;
   bool enableProcessMessages = true;
   bool printing = false;

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <stdexcept>
 
+#include "ppArchiveDevice.h"
 #include "ppCancelDlg.h"
 #include "ppDevice.h"
 #include "ppEngineForms.h"
@@ -11,28 +12,20 @@
 #include "ppPrintDlg.h"
 #include "ppPrinterInfo.h"
 #include "ppPrinterSetup.h"
+#include "rtlTestFolder.h"
 #include "uiTestSupport.h"
+#include <filesystem>
 
 namespace {
 
-// File devices as the print dialog knows them: by their class names.
-class TKitArchiveDevice : public TppDevice {
-  RTL_DECLARE_CLASS(TKitArchiveDevice, TppDevice)
-  explicit TKitArchiveDevice(TComponent* owner) : TppDevice(owner) {}
-  std::string DeviceName() const override { return "ArchiveFile"; }
-};
-const TClassInfo& TKitArchiveDevice::StaticClassType() {
-  static const TClassInfo info = TClassBuilder<TKitArchiveDevice>("TppArchiveDevice").Build();
-  return info;
-}
 
 class ppPrintDialogTest : public ::testing::Test {
 protected:
   void SetUp() override {
     TestApplication();
-    ppRegisterDevice(TKitArchiveDevice::StaticClassType());
+    ppRegisterDevice(TppArchiveDevice::StaticClassType());
   }
-  void TearDown() override { ppUnRegisterDevice(TKitArchiveDevice::StaticClassType()); }
+  void TearDown() override { ppUnRegisterDevice(TppArchiveDevice::StaticClassType()); }
 
   TKitPrinters printers;
   TppPrinterSetup setup;
@@ -106,7 +99,7 @@ TEST_F(ppPrintDialogTest, ArchiveFileNamesGetTheirExtension) {
     auto dialog = Open(true);
     ASSERT_FALSE(dialog->pnlPrintToFile->isHidden());
     ASSERT_EQ(dialog->cbxPrintToFileTypes->count(), 1);
-    EXPECT_EQ(dialog->cbxPrintToFileTypes->itemText(0).toStdString(), ppLoadMessage(34));
+    EXPECT_EQ(dialog->cbxPrintToFileTypes->itemText(0).toStdString(), TppArchiveDevice(nullptr).DeviceDescription());
     dialog->cbxPrintToFile->setChecked(true);
     dialog->edtPrintToFileName->setText(c.typed);
     emit dialog->edtPrintToFileName->textEdited(c.typed);
@@ -167,6 +160,34 @@ TEST_F(ppPrintDialogTest, WithoutPrintersOKWarnsAndStays) {
   dialog->OKClick();
   EXPECT_NE(dialog->ModalResult(), ppmrOK);
   EXPECT_EQ(boxes.Texts, std::vector<std::string>{ppLoadMessage(8)});
+}
+
+// The producer asks the registered dialog and prints to the archive it
+// chose, under the name with its extension; the report's own printer
+// setup is as it was afterwards.
+TEST_F(ppPrintDialogTest, ReportPrintsToTheArchiveTheDialogChose) {
+  ppRegisterEngineForms();
+  TTestFolder folder;
+  TKitReport kit(7);
+  kit.Report->SetShowPrintDialog(true);
+  kit.Report->SetAllowPrintToArchive(true);
+  kit.Report->SetDeviceType("Printer");
+  kit.Report->PrinterSetup()->SetPrinterName("Office");
+  TFormAnswers answers([&](TppForm& form) {
+    auto& dialog = dynamic_cast<TppPrintDialog&>(form);
+    dialog.cbxPrintToFile->setChecked(true);
+    dialog.edtPrintToFileName->setText(QString::fromStdString(folder.File("jobs")));
+    emit dialog.edtPrintToFileName->textEdited(dialog.edtPrintToFileName->text());
+    dialog.edtCopies->setText("3");
+    dialog.btnOK->click();
+    return dialog.ModalResult();
+  });
+  EXPECT_TRUE(kit.Report->Print());
+  EXPECT_TRUE(std::filesystem::exists(folder.File("jobs.raf")));
+  EXPECT_EQ(kit.Report->ArchiveFileName(), folder.File("jobs.raf"));
+  EXPECT_EQ(kit.Report->PrinterSetup()->Copies(), 1);
+  EXPECT_EQ(kit.Report->DeviceType(), "Printer");
+  ppUnRegisterEngineForms();
 }
 
 class ppCancelDialogTest : public ::testing::Test {
