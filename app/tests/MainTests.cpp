@@ -2,6 +2,7 @@
 #include <QLabel>
 #include <QTabWidget>
 #include <QTreeWidget>
+#include <algorithm>
 #include <chrono>
 
 #include "About.h"
@@ -12,6 +13,8 @@
 #include "ReportOptions.h"
 #include "appTestSupport.h"
 #include "splConstants.h"
+#include "splCupsSpooler.h"
+#include "splPrivateCupsd.h"
 #include "uiApplication.h"
 
 namespace {
@@ -348,6 +351,24 @@ TEST_F(AppTest, AServerThatCannotBeReachedIsNamedInTheAlertAndOnScreen) {
   EXPECT_EQ(asked.back().Text.find("1722"), std::string::npos);
   ASSERT_TRUE(PumpUntil([&] { return AlertTexts().find(sentence) != std::string::npos; })) << AlertTexts();
   EXPECT_EQ(form->FindServerNode("\\\\SRV5"), nullptr);
+}
+
+TEST_F(AppTest, TwoLocalCupsQueuesOfOneModelAreToldApartByTheirQueueNames) {
+  TPrivateCupsd cupsd;
+  ASSERT_TRUE(cupsd.Start()) << cupsd.Error();
+  ASSERT_TRUE(cupsd.AddQueue("front", "Room 1", "By the door"));
+  ASSERT_TRUE(cupsd.AddQueue("back", "Room 2", "By the window"));
+  SetCurrentSpooler(std::make_shared<TCupsSpooler>(cupsd.Config(Local)));
+  const std::string front = Local + "\\front", back = Local + "\\back";
+  // Not StartForm: its wait for the watches asks the simulated spooler.
+  AppTerminateEvent().ResetEvent();
+  form = std::make_unique<TOrvelle_MainForm>();
+  form->startTimer.Trigger();
+  ASSERT_TRUE(PumpUntil([&] { return form->FindPrinterNode(front) && form->FindPrinterNode(back); }));
+  const std::vector<std::string> shown = ChildTexts(form->FindServerNode(Local));
+  EXPECT_NE(std::find(shown.begin(), shown.end(), "front"), shown.end()) << ::testing::PrintToString(shown);
+  EXPECT_NE(std::find(shown.begin(), shown.end(), "back"), shown.end()) << ::testing::PrintToString(shown);
+  CloseForm();
 }
 
 TEST_F(AppTest, AnExceptionOfAHandlerBecomesAnAlertOfItsSeverity) {
