@@ -7,6 +7,7 @@
 #include "ppErrors.h"
 #include "ppPage.h"
 #include "ppPdfTools.h"
+#include "ppPlainText.h"
 #include "ppPrinter.h"
 #include "ppPrinterDevice.h"
 #include "ppTestPrinters.h"
@@ -298,4 +299,57 @@ TEST(PrinterDevice, EveryKindOfCommandInksItsOwnPlace) {
   const TRect secondColumn = rendered.Ink(memoPlace);
   ASSERT_FALSE(secondColumn.IsEmpty());
   EXPECT_NEAR(secondColumn.Left, memoPlace.Left, Pixels(1000));
+}
+
+TEST(PrinterDevice, TextIsJustifiedSizedAndClippedToItsRectangle) {
+  TppScopedPrinters printers(OfficePrinter());
+  TTestFolder folder;
+  TppPrinterDevice device(nullptr);
+  PrintToFile(device, folder.File("layout.pdf"));
+  auto page = MakePage(1, 1, "Letter");
+  // A justified memo: its first line spreads over the rectangle, the line
+  // that ends the paragraph stays flush left.
+  auto* memo = AddText(*page, "", 25400, 25400, 101600, taFullJustified);
+  memo->IsMemo = true;
+  memo->WordWrap = true;
+  memo->SetHeight(25400);
+  memo->WrappedText()->Add("one two three");
+  memo->WrappedText()->Add(std::string("four five") + TppTextMarkups::LineBreakMarker);
+  // A sized label keeps its right edge; a picture too big for its place
+  // is cut to it.
+  auto* label = AddText(*page, "right", 25400, 76200, 101600, taRightJustified);
+  label->AutoSize = true;
+  auto* image = new TppDrawImage(page.get());
+  TBitmap& bitmap = image->Picture()->NewBitmap();
+  bitmap.SetSize(200, 200);
+  bitmap.Canvas().Brush().SetColor(clBlack);
+  bitmap.Canvas().FillRect(TRect{0, 0, 200, 200});
+  image->SetLeft(25400);
+  image->SetTop(127000);
+  image->SetWidth(12700);
+  image->SetHeight(12700);
+  image->SetPage(page.get());
+  const TRect labelBefore = device.CalcDrawPosition(*label);
+  PrintPages(device, {page.get()});
+  const TGreyImage rendered = RenderPdfPage(folder.File("layout.pdf"), 1, printerPpi, folder.File("layout"));
+  ASSERT_GT(rendered.Width, 0) << "pdftoppm (poppler-utils) must be installed";
+
+  const TRect memoRect = memo->DrawRect();
+  const int lineHeight = memoRect.Height() / 2;
+  const TRect first = rendered.Ink(TRect{memoRect.Left, memoRect.Top, memoRect.Right, memoRect.Top + lineHeight});
+  const TRect second = rendered.Ink(TRect{memoRect.Left, memoRect.Top + lineHeight, memoRect.Right, memoRect.Bottom});
+  EXPECT_NEAR(first.Right, memoRect.Right, Pixels(1000));
+  EXPECT_LT(second.Right, memoRect.Left + memoRect.Width() / 2);
+
+  EXPECT_EQ(label->DrawRect().Right, labelBefore.Right);
+  EXPECT_GT(label->DrawRect().Left, labelBefore.Left + labelBefore.Width() / 2);
+  EXPECT_NEAR(rendered.Ink(labelBefore).Right, labelBefore.Right, Pixels(1000));
+
+  const TRect place = device.CalcDrawPosition(*image);
+  // The ink is the place, within the pixel a renderer may shade at an edge.
+  const TRect ink = rendered.Ink(TRect{place.Left - 50, place.Top - 50, place.Right + 600, place.Bottom + 600});
+  EXPECT_NEAR(ink.Left, place.Left, 1);
+  EXPECT_NEAR(ink.Top, place.Top, 1);
+  EXPECT_NEAR(ink.Right, place.Right, 1);
+  EXPECT_NEAR(ink.Bottom, place.Bottom, 1);
 }
