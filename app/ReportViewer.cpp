@@ -18,6 +18,8 @@
 #include "ppBands.h"
 #include "ppCtrls.h"
 #include "ppDBPipeline.h"
+#include "ppFileDevice.h"
+#include "ppPrinterDevice.h"
 #include "ppPrinterSetup.h"
 #include "ppReport.h"
 #include "ppShapes.h"
@@ -55,6 +57,9 @@ TReportViewer::TReportViewer(QWidget* owner, std::unique_ptr<TStringList> parame
     ppRegisterTextClasses();
     ppRegisterVariableClasses();
     ppRegisterGraphicClasses();
+    // The print dialog's devices, found by name when the report prints.
+    ppRegisterPrinterDevice();
+    ppRegisterFileDevices();
     return true;
   }();
   (void)registered;

@@ -6,6 +6,7 @@
 #include "ppDrwCmd.h"
 #include "ppPage.h"
 #include "ppPdfTools.h"
+#include "ppPrinterDevice.h"
 #include "ppTextFileDevice.h"
 #include "rtlExceptions.h"
 #include "rtlTestFolder.h"
@@ -234,4 +235,34 @@ TEST(ReportTextFileDevice, TheGridFollowsThePageAndTheCellOfItsFont) {
   ASSERT_EQ(breaks % 2, 1u);
   EXPECT_GT(breaks / 2, 40u);
   EXPECT_EQ(out.rfind("top left", 0), 0u);
+}
+
+TEST(FileDevices, AreFoundByNameWithTheirFileKinds) {
+  ppRegisterFileDevices();
+  ppRegisterPrinterDevice();
+  struct TCase {
+    const char* Name;
+    const char* Ext;
+    const char* Filter;
+    const char* Description;
+  };
+  const TCase cases[] = {
+      {"TextFile", "txt", "Text files|*.TXT|All files|*.*", "Text File"},
+      {"ReportTextFile", "txt", "Text files|*.TXT|All files|*.*", "Report Emulation Text File"},
+      {"ArchiveFile", "raf", "Archive files|*.RAF|All files|*.*", "Archive File"},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    const TClassInfo* deviceClass = ppGetDeviceClass(c.Name);
+    ASSERT_NE(deviceClass, nullptr);
+    TObjectPtr<TComponent> made(deviceClass->Factory()(nullptr));
+    auto* device = dynamic_cast<TppFileDevice*>(made.get());
+    ASSERT_NE(device, nullptr);
+    EXPECT_EQ(device->DefaultExt(), c.Ext);
+    EXPECT_EQ(device->FileFilter(), c.Filter);
+    EXPECT_EQ(device->DeviceDescription(), c.Description);
+  }
+  EXPECT_NE(ppGetDeviceClass("printer"), nullptr);
+  ppUnRegisterFileDevices();
+  EXPECT_EQ(ppGetDeviceClass("ArchiveFile"), nullptr);
 }
