@@ -41,7 +41,9 @@ bool TTableColumnResolver::ResolveColumn(TExpToken& node) {
   return true;
 }
 
-void ReadFieldValue(TTableCursor& cursor, const uint8_t* record, const uint8_t* desc, TExpToken& node) {
+void ReadFieldValue(TTableCursor& cursor, const uint8_t* record, const uint8_t* desc, TExpToken& node,
+                    TFieldNumbering numbering) {
+  const bool tableNumbering = numbering == TFieldNumbering::Table;
   const int fieldNo = FieldDescNumber(desc);
   if (desc[FieldDescTypeOffset] != BlobFieldType) {
     const int width = FieldValueWidth(desc);
@@ -68,21 +70,21 @@ void ReadFieldValue(TTableCursor& cursor, const uint8_t* record, const uint8_t* 
   auto check = [&cursor](int32_t result) {
     if (result != 0) RaiseEngineError(uint16_t(result), cursor.TableName());
   };
-  check(cursor.OpenBlob(fieldNo, copy.data(), true, true, BlobOpenRead));
+  check(cursor.OpenBlob(fieldNo, copy.data(), true, tableNumbering, BlobOpenRead));
   try {
     int32_t size = 0;
-    check(cursor.GetBlobSize(fieldNo, copy.data(), true, size));
+    check(cursor.GetBlobSize(fieldNo, copy.data(), tableNumbering, size));
     node.SetDataSize(size + 1);
     int32_t read = 0;
-    if (size > 0) check(cursor.ReadBlob(fieldNo, copy.data(), true, read, size, node.Value, 0));
+    if (size > 0) check(cursor.ReadBlob(fieldNo, copy.data(), tableNumbering, read, size, node.Value, 0));
     node.Value[size] = 0;
     node.DataSize = size;
     node.IsNull = size == 0;
   } catch (...) {
-    cursor.FreeBlob(fieldNo, copy.data(), true);
+    cursor.FreeBlob(fieldNo, copy.data(), tableNumbering);
     throw;
   }
-  cursor.FreeBlob(fieldNo, copy.data(), true);
+  cursor.FreeBlob(fieldNo, copy.data(), tableNumbering);
 }
 
 void TSourceColumnValues::GetColumnValue(TExpToken& node) {
@@ -93,6 +95,6 @@ void TSourceColumnValues::GetColumnValue(TExpToken& node) {
     return;
   }
   TTableCursor& cursor = *table->Cursor;
-  ReadFieldValue(cursor, table->Record.data(), table->FieldDesc(node.FieldNo), node);
+  ReadFieldValue(cursor, table->Record.data(), table->FieldDesc(node.FieldNo), node, TFieldNumbering::Table);
   if (cursor.LanguageId() != languageId) ConvertTextValue(node, cursor.LanguageId(), languageId);
 }

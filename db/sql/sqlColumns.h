@@ -48,5 +48,11 @@ private:
   uint16_t languageId;
 };
 
+// Whose numbering a descriptor's field number follows: the cursor's own
+// (a result's field list), or the table's (a source table's descriptor,
+// also on a live result's cursor, whose field map numbers its columns).
+enum class TFieldNumbering { Cursor, Table };
+
 // The field of the record into node, a BLOB read whole.
-void ReadFieldValue(TTableCursor& cursor, const uint8_t* record, const uint8_t* fieldDesc, TExpToken& node);
+void ReadFieldValue(TTableCursor& cursor, const uint8_t* record, const uint8_t* fieldDesc, TExpToken& node,
+                    TFieldNumbering numbering = TFieldNumbering::Cursor);

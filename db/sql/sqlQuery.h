@@ -135,6 +135,9 @@ public:
   uint8_t ResultIndex = NoResultIndex;
   TTableCursor* ResultCursor = nullptr;  // the live source or the answer
   std::unique_ptr<TTableCursor> Answer;
+  // Every field descriptor of an answer that keeps AVG's hidden counts,
+  // whose cursor shows only the result columns once it is filled.
+  std::vector<uint8_t> AnswerFieldDescs;
   TDataDirectory* AnswerDirectory = nullptr;
   TFilter* ResultFilter = nullptr;  // of ApplyResultFilter
   TFilter* LiveFilter = nullptr;    // the WHERE filter of a live result

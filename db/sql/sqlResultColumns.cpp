@@ -161,7 +161,7 @@ void ResolveResultColumns(TDataQuery& query) {
         (column->DataType == dtBytes && size > MaxResultTextSize))
       RaiseSqlError("Column expression '" + (column->ExpressionText.empty() ? column->Name : column->ExpressionText) +
                     "'" + " exceeds the maximum allowable field size");
-    if (column->DataType == dtBlob) query.HasBlobColumn = true;
+    if (ResultFieldType(*column) == dtBlob) query.HasBlobColumn = true;
   }
   if (anyAggregate && anyPlain && query.GroupBy.empty())
     RaiseSqlError("Invalid use of aggregate function(s), the necessary GROUP BY clause is missing");
@@ -257,6 +257,12 @@ void CreateAnswerTable(TDataQuery& query) {
     answer->SetTemporaryTable(!query.HasInto);
     answer->CreateTable(definition, true);
     answer->Open();
+    query.AnswerFieldDescs.clear();
+    if (query.HasAverage)
+      for (int position = 1; position <= answer->FieldListCount(); ++position) {
+        const uint8_t* desc = answer->FieldDescAt(position);
+        query.AnswerFieldDescs.insert(query.AnswerFieldDescs.end(), desc, desc + FieldDescSize);
+      }
     query.Answer = std::move(answer);
   } catch (...) {
     if (addedPassword) session->RemovePassword(query.Password);

@@ -58,7 +58,8 @@ void ResolveItems(TDataQuery& query, std::vector<TColumnItem>& items, const std:
         RaiseSqlError("Invalid column number '" + std::to_string(item.ColumnNo) + "'" + " specified in " + clause);
       RaiseInvalidColumn(item.Name, item.Qualifier, clause);
     }
-    if (query.ResultFields[size_t(found - 1)]->DataType == dtBlob) {
+    // COUNT is an integer whatever it counts: only a BLOB result is refused.
+    if (ResultFieldType(*query.ResultFields[size_t(found - 1)]) == dtBlob) {
       if (item.ColumnNo > 0)
         RaiseSqlError("Invalid column number '" + std::to_string(item.ColumnNo) + "'" + " specified in " + clause);
       RaiseSqlError("Invalid BLOB column '" + item.Name + "'" + " specified in " + clause);
@@ -227,8 +228,13 @@ void TDataQuery::PrepareSelect() {
   }
   // Nested queries are always answer tables: the expression engine filters
   // them by value, whatever their source.
+  // A computed memo has no room in a record (a BLOB field holds only a
+  // reference), so a result that computes one is canned.
+  const bool computesBlob = std::any_of(ResultFields.begin(), ResultFields.end(), [](const auto& column) {
+    return column->Computed && column->DataType == dtBlob;
+  });
   Live = LiveRequested && !HasInto && !Distinct && single && !Grouping && !HasHaving && orderIndex >= 0 &&
-         !Nested && Statement.QueryCount() == 1;
+         !Nested && Statement.QueryCount() == 1 && !computesBlob;
   if (Live) {
     ResultIndex = uint8_t(orderIndex);
     TSourceTable& table = *SourceTables.front();
@@ -274,7 +280,7 @@ void TDataQuery::PrepareSelect() {
     if (ResultFields.size() > size_t(MaxResultColumns))
       RaiseSqlError("Maximum number of columns (" + std::to_string(MaxResultColumns) + ") in DISTINCT clause " + "exceeded");
     for (const auto& column : ResultFields)
-      if (column->DataType == dtBlob)
+      if (ResultFieldType(*column) == dtBlob)
         RaiseSqlError("Invalid BLOB column '" + column->Name + "'" + " specified in DISTINCT clause");
   }
   CreateAnswerTable(*this);
@@ -326,7 +332,7 @@ public:
         value.reset(NewToken());
         if (column.Source->HasRow) {
           ReadFieldValue(*column.Source->Cursor, column.Source->Record.data(),
-                         column.Source->FieldDesc(column.SourceFieldNo), *value);
+                         column.Source->FieldDesc(column.SourceFieldNo), *value, TFieldNumbering::Table);
           value->DataType = column.DataType;
           value->SubType = column.SubType;
           value->Scale = column.Scale;
@@ -409,6 +415,10 @@ void TDataQuery::ExecuteSelect() {
   // the fill's own after a failure.
   if (answer.FilterCount() > 0) answer.DropFilter(nullptr);
   ResultFilter = nullptr;
+  // AVG's counts are fields of the answer while it is filled, and hidden
+  // from whoever reads the result.
+  const int32_t answerFields = int32_t(AnswerFieldDescs.size() / FieldDescSize);
+  if (answerFields > 0) answer.SetFieldMap(AnswerFieldDescs.data(), answerFields, false);
   answer.EmptyTable();
   PlanConditions(*this);
   TRowBuilder builder(*this);
@@ -490,6 +500,7 @@ void TDataQuery::ExecuteSelect() {
     }
   }
   progress.Finish();
+  if (answerFields > 0) answer.SetFieldMap(AnswerFieldDescs.data(), int32_t(ResultFields.size()), false);
   answer.SetToBegin();
   RecordCount = answer.GetRecordCount();
   ResultCursor = &answer;

@@ -6,6 +6,8 @@
 #include "MDBConsts.h"
 #include "MDBQuery.h"
 #include "MDBTableTestSupport.h"
+#include "engTableCursor.h"
+#include "rtlStrUtils.h"
 #include "dbConsts.h"
 #include "rtlFormat.h"
 
@@ -114,6 +116,48 @@ TEST_F(QueryTest, AClosingDatabaseUnpreparesTheQuery) {
   EXPECT_FALSE(query->Prepared());
   query->Open();
   EXPECT_EQ(query->RecordCount(), 5);
+}
+
+}  // namespace
+
+namespace {
+
+// A live result's computed columns are evaluated for each record, with the
+// column's type: the same values and field types as the canned result.
+TEST_F(QueryTest, ComputedColumnsOfALiveResultEqualTheCannedOnes) {
+  TObjectPtr<TMDBQuery> define = NewQuery("create table jobs (pages integer, title char(12), day date)");
+  define->ExecSQL();
+  for (const char* row : {"(14, 'invoice', '2024-03-05')", "(21, 'padded   ', '2023-12-31')", "(7, NULL, NULL)"}) {
+    define->SQL().SetText(std::string("insert into jobs values ") + row);
+    define->ExecSQL();
+  }
+  const char* const expressions[] = {
+      "pages / 7",         "pages + 1",          "title || '_x'",
+      "upper(title)",      "lower(title)",       "substring(title from 2 for 3)",
+      "trim(both ' ' from title)", "extract(year from day)", "day + 30",
+      "day - 1",           "cast(pages as char(5))"};
+  for (const char* expression : expressions) {
+    std::vector<TStrings> results;
+    std::vector<TFieldType> types;
+    for (bool live : {true, false}) {
+      TObjectPtr<TMDBQuery> query = NewQuery(std::string("select ") + expression + " as x, pages from jobs");
+      query->SetRequestLive(live);
+      query->Open();
+      // A live result reads the table itself; a canned one an answer table.
+      EXPECT_EQ(UpperCase(query->Handle()->TableName()).find("JOBS.DAT") != std::string::npos, live)
+          << expression << ": " << query->Handle()->TableName();
+      results.push_back(Column(*query, "x"));
+      types.push_back(query->FieldByName("x")->DataType());
+    }
+    EXPECT_EQ(results[0], results[1]) << expression;
+    EXPECT_EQ(types[0], types[1]) << expression;
+  }
+  TObjectPtr<TMDBQuery> query = NewQuery("select pages / 7 as x, upper(title) as t, day + 30 as d from jobs");
+  query->SetRequestLive(true);
+  query->Open();
+  EXPECT_EQ(Column(*query, "x"), (TStrings{"2", "3", "1"}));
+  EXPECT_EQ(Column(*query, "t"), (TStrings{"INVOICE", "PADDED", ""}));
+  EXPECT_EQ(Column(*query, "d")[0].empty(), false);
 }
 
 }  // namespace

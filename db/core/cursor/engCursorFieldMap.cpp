@@ -75,10 +75,14 @@ void TDataCursor::SetFieldMap(const uint8_t* fieldDescs, int32_t count, bool ass
   for (int32_t i = 0; i < count; ++i) {
     uint8_t* desc = descs.data() + size_t(i) * FieldDescSize;
     const bool notStored = IsNotStoredField(desc);
-    if (assignOffsets && (notStored || FieldDescNumber(desc) > tableFields)) {
-      if (recordSize + 1 + desc[FieldDescStoredSizeOffset] > MaxRecordSize) Raise(EngErrRecordTooBig);
-      PutLE16(desc + FieldDescRecordOffset, uint16_t(recordSize));
-      recordSize += desc[FieldDescStoredSizeOffset] + 1;
+    if (notStored || FieldDescNumber(desc) > tableFields) {
+      // Placed by the caller (a twin taking its original's map), a field
+      // after the table's record still needs its room in the cursor's.
+      const int32_t at = assignOffsets ? recordSize : int32_t(GetLE16(desc + FieldDescRecordOffset));
+      const int32_t end = at + 1 + desc[FieldDescStoredSizeOffset];
+      if (end > MaxRecordSize) Raise(EngErrRecordTooBig);
+      if (assignOffsets) PutLE16(desc + FieldDescRecordOffset, uint16_t(at));
+      recordSize = std::max(recordSize, end);
     }
     computed = computed || notStored;
     PutShortString(desc + FieldDescOriginOffset, origin + FieldName(desc), FieldOriginLimit, LanguageId() == 0);

@@ -84,7 +84,13 @@ TDataCursor* TDataCursor::Clone() {
   // Computed fields of the field map stay computed only with it.
   twin->SetNoFilterUpdate(noFilterUpdate);
   twin->Open();
-  if (HasFieldMap()) twin->SetFieldMap(FieldDescAt(1), FieldListCount(), false);
+  if (HasFieldMap()) {
+    // A field map keeps its computed fields computed only while filters
+    // are not updated; an SQL result's cursor is told so only for the map.
+    twin->SetNoFilterUpdate(true);
+    twin->SetFieldMap(FieldDescAt(1), FieldListCount(), false);
+    twin->SetNoFilterUpdate(noFilterUpdate);
+  }
   if (indexNo == NaturalOrderIndex) twin->SetIndexNo(NaturalOrderIndex);
   else twin->SetIndexName(indexState.Name);
   CopyRangeTo(*twin);

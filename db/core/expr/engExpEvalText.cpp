@@ -3,6 +3,7 @@
 // split a character.
 
 #include <algorithm>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -27,7 +28,13 @@ size_t CharactersToBytes(std::string_view text, int64_t count, bool utf8) {
   return at;
 }
 
-std::string_view TextArgument(const TExpToken& value) { return value.AsText(); }
+// A memo's value is its bytes, as many as its size says, with no zero
+// after them; a string ends at its zero.
+std::string_view TextArgument(const TExpToken& value) {
+  if (value.DataType == dtBlob)
+    return std::string_view(value.AsText(), strnlen(value.AsText(), size_t(std::max(value.DataSize, 0))));
+  return value.AsText();
+}
 
 void Substring(const TExpEvalContext& context, const TExpToken& node, TExpToken& result) {
   const bool utf8 = context.LanguageId == 0;
@@ -44,7 +51,7 @@ void Substring(const TExpEvalContext& context, const TExpToken& node, TExpToken&
 
 void MapCase(const TExpEvalContext& context, const TExpToken& node, TExpToken& result) {
   const TExpValue argument = EvaluateValue(context, *node.First);
-  std::string text(argument->AsText());
+  std::string text(TextArgument(*argument));
   if (node.Code == fnUpper)
     UpperText(context.LanguageId, context.SortId, text.c_str(), text.data());
   else

@@ -98,8 +98,14 @@ void StoreText(TExpToken& result, std::string_view text) {
   result.SetText(text);
   const int32_t used = static_cast<int32_t>(text.size()) + 1;
   std::memset(result.Value + used, 0, result.ValueCapacity - used);
-  if (declared > result.DataSize) result.SetDataSize(declared);
   result.IsNull = false;
+  // A memo is as long as its text: neither the zero after it nor a size
+  // the checker declared belongs to the value.
+  if (result.DataType == dtBlob) {
+    result.SetDataSize(used - 1);
+    return;
+  }
+  if (declared > result.DataSize) result.SetDataSize(declared);
 }
 
 void StoreTextOrNull(TExpToken& result, std::string_view text) {

@@ -119,6 +119,8 @@ void TExpTypeChecker::CheckReplace(TExpToken* node) {
   if (!IsStringConstant(search)) RaiseIn("Search argument of REPLACE function must be a string constant in ");
   if (replacement) Check(false, node, replacement);
   if (!IsStringConstant(replacement)) RaiseIn("WITH argument of REPLACE function must be a string constant in ");
+  node->DataType = worked->DataType;
+  node->SubType = worked->SubType;
   node->SetDataSize(worked->DataSize);
 }
 
@@ -130,6 +132,9 @@ void TExpTypeChecker::CheckTrim(TExpToken* node) {
   if (character) Check(false, node, character);
   if (!IsStringConstant(character) || character->IsNull || character->DataSize != 2 || character->Value[0] == 0)
     RaiseIn("Trim character argument of TRIM function must be a single character constant in ");
+  // A memo's text stays a memo, as long as it is.
+  node->DataType = argument->DataType;
+  node->SubType = argument->SubType;
   node->SetDataSize(argument->DataSize);
 }
 

@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdio>
 #include <map>
+#include <tuple>
 
 #include "sqlTestSupport.h"
 
@@ -37,6 +38,27 @@ TEST_F(SqlGroupingTest, GeneratedNamesOfAggregates) {
   EXPECT_EQ(columns[1]->Name, "Average Of Expr");
   EXPECT_EQ(columns[2]->Name, "Count Of *");
   EXPECT_EQ(columns[3]->Name, "Max Of amount");
+}
+
+// The count AVG keeps beside its sum is no field of the result, also when
+// the statement runs again.
+TEST_F(SqlGroupingTest, AverageKeepsItsCountHidden) {
+  const std::tuple<const char*, const char*, size_t> cases[] = {
+      {"SELECT who, AVG(amount) FROM sale GROUP BY who", "who|Average Of amount", 3},
+      {"SELECT AVG(price), COUNT(*) FROM sale", "Average Of price|Count Of *", 1},
+      {"SELECT who, AVG(amount), AVG(small) FROM sale GROUP BY who HAVING AVG(amount) > 10",
+       "who|Average Of amount|Average Of small", 2},
+  };
+  for (const auto& [text, names, rows] : cases) {
+    TQueryStatement& statement = Prepare(text);
+    for (int run = 0; run < 2; ++run) {
+      TTableCursor* result = statement.Execute();
+      EXPECT_EQ(FieldNames(result), names) << text;
+      EXPECT_EQ(Rows(result).size(), rows) << text;
+    }
+  }
+  EXPECT_EQ(Query("SELECT who, AVG(amount) FROM sale GROUP BY who HAVING AVG(amount) > 10"),
+            (TRows{"Bob|12.5", "ann|20"}));
 }
 
 TEST_F(SqlGroupingTest, AggregatesOnlyGiveOneRowAlsoOverNoRows) {

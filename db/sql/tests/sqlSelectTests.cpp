@@ -247,3 +247,48 @@ TEST_F(SqlSelectTest, ProgressCanStopTheRowLoop) {
 }
 
 }  // namespace
+
+namespace {
+
+class SqlMemoTest : public SqlTest {
+protected:
+  void SetUp() override {
+    SqlTest::SetUp();
+    Exec("CREATE TABLE job (pages INTEGER, doc BLOB(1, 1))");
+    Exec("INSERT INTO job VALUES (14, 'invoice 12')");
+    Exec("INSERT INTO job VALUES (21, 'padded   164')");
+    Exec("INSERT INTO job VALUES (14, NULL)");
+  }
+};
+
+// A memo's text result is as long as its content, canned or live: no zero
+// byte after it, nothing cut to a size the checker declared.
+TEST_F(SqlMemoTest, TextFunctionsKeepAMemoWhole) {
+  const std::pair<const char*, TRows> cases[] = {
+      {"SUBSTRING(doc FROM 1 FOR 6)", {"invoic", "padded", "NULL"}},
+      {"SUBSTRING(doc FROM 5)", {"ice 12", "ed   164", "NULL"}},
+      {"UPPER(doc)", {"INVOICE 12", "PADDED   164", "NULL"}},
+      {"LOWER(doc)", {"invoice 12", "padded   164", "NULL"}},
+      {"TRIM(BOTH ' ' FROM doc)", {"invoice 12", "padded   164", "NULL"}},
+      {"TRIM(LEADING 'p' FROM doc)", {"invoice 12", "added   164", "NULL"}},
+      {"TRIM(TRAILING '4' FROM doc)", {"invoice 12", "padded   16", "NULL"}},
+      {"REPLACE('d' WITH 'D' IN doc)", {"invoice 12", "paDDeD   164", "NULL"}},
+      {"doc || '!'", {"invoice 12!", "padded   164!", "!"}},
+  };
+  for (const auto& [expression, expected] : cases)
+    for (bool live : {false, true})
+      EXPECT_EQ(Query(std::string("SELECT ") + expression + " FROM job", live), expected) << expression << live;
+}
+
+// COUNT is an integer whatever it counts, so a COUNT of a memo orders and
+// is distinct like any number; a memo result column itself is refused.
+TEST_F(SqlMemoTest, ACountOfAMemoIsAnInteger) {
+  Exec("INSERT INTO job VALUES (14, 'again')");
+  EXPECT_EQ(Query("SELECT pages, COUNT(doc) FROM job GROUP BY 1 ORDER BY 2"), (TRows{"21|1", "14|2"}));
+  EXPECT_EQ(Query("SELECT pages, COUNT(doc) AS c FROM job GROUP BY 1 ORDER BY c DESC"), (TRows{"14|2", "21|1"}));
+  EXPECT_EQ(Query("SELECT DISTINCT COUNT(doc) FROM job"), (TRows{"3"}));
+  EXPECT_EQ(SqlError("SELECT pages, doc FROM job ORDER BY 2"), "Invalid column number '2' specified in ORDER BY clause");
+  EXPECT_EQ(SqlError("SELECT pages, doc AS d FROM job ORDER BY d"), "Invalid BLOB column 'd' specified in ORDER BY clause");
+}
+
+}  // namespace

@@ -98,9 +98,6 @@ protected:
       std::string row;
       for (int position = 1; position <= cursor->FieldListCount(); ++position) {
         const uint8_t* desc = cursor->FieldDescAt(position);
-        if (std::string(reinterpret_cast<const char*>(desc + FieldDescNameOffset + 1), desc[FieldDescNameOffset])
-                .rfind("Sys__Avg__Count", 0) == 0)
-          continue;
         TExpTreePtr value(NewToken());
         TypeNodeFromField(desc, *value);
         ReadFieldValue(*cursor, record.data(), desc, *value);
@@ -110,6 +107,17 @@ protected:
       rows.push_back(row);
     }
     return rows;
+  }
+
+  // The names of the result's fields, as a grid or a report sees them.
+  static std::string FieldNames(TTableCursor* cursor) {
+    std::string names;
+    for (int position = 1; position <= cursor->FieldListCount(); ++position) {
+      const uint8_t* desc = cursor->FieldDescAt(position);
+      if (!names.empty()) names += "|";
+      names += std::string(reinterpret_cast<const char*>(desc + FieldDescNameOffset + 1), desc[FieldDescNameOffset]);
+    }
+    return names;
   }
 
   // Query and Exec free their statement, and with it its hold on tables.
