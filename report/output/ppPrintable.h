@@ -66,7 +66,7 @@ class TppPrintable : public TppCacheable {
   TppTextAlignment TextAlignment() const { return textAlignment; }
   void SetTextAlignment(TppTextAlignment value);
   bool AutoSize() const { return autoSize; }
-  void SetAutoSize(bool value);
+  virtual void SetAutoSize(bool value);
   const std::string& Caption() const { return caption; }
   void SetCaption(const std::string& value);
   int Color() const { return color; }
