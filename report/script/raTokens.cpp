@@ -355,7 +355,9 @@ void TraParser::Tokenize(std::string_view source) {
   tokens.clear();
   errorTokens.clear();
   TSourceReader reader(source);
-  tokens.reserve(source.size() / 4);
+  // A guess that saves regrowing for programs of usual size, and never asks
+  // for much more than the text itself.
+  tokens.reserve(std::min<size_t>(source.size() / 4, 4096));
   int line = 1, column = 0;
   for (;;) {
     while (!reader.AtEnd() && charClasses[reader.Peek()] == ccWhiteSpace) {

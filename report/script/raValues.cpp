@@ -278,8 +278,12 @@ bool TraDayCountValue::SetValue(const TraValue& source) {
   if (DataType() == daDate && source.DataType() == daTime) return false;
   bool ok;
   const TDateTime value = DayCountOf(source, ok);
-  if (ok) Value = value;
-  return ok;
+  if (!ok) return false;
+  // 0001-01-01 to 9999-12-31: the calendar routines take nothing else.
+  if (!(value >= -693593.0 && value < 2958466.0))
+    throw EScriptError("The value " + GeneralText(value, 15) + " lies outside the date range");
+  Value = value;
+  return true;
 }
 
 std::unique_ptr<TraValue> TraDayCountValue::Clone() const {

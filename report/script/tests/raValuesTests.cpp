@@ -88,14 +88,17 @@ TEST(Values, ConversionsThatTheTableRefuses) {
   EXPECT_EQ(raFirstError(*raCompileBlock("i: Integer;", "i := '12';")), std::to_string(raIncompatibleTypes));
 }
 
-TEST(Values, FloatsOutsideTheIntegerRangeAreAScriptError) {
+TEST(Values, NumbersOutsideTheTargetsRangeAreAScriptError) {
   for (const char* body : {"i := 1.0e10;", "i := -2147483649.0;", "e := 1.0e300 * 1.0e300; i := e;"}) {
     auto program = raCompileBlock("i: Integer; e: Extended;", body);
     ASSERT_FALSE(program->HasErrors()) << body;
     EXPECT_THROW(program->Execute(), EScriptError) << body;
   }
-  auto program = raCompileBlock("c: Currency;", "c := 1.0e30;");
-  EXPECT_THROW(program->Execute(), EScriptError);
+  for (const char* body : {"c := 1.0e30;", "d := 1.0e300;", "d := -700000;", "DecodeDate(3000000, i, i, i);"}) {
+    auto program = raCompileBlock("c: Currency; d: DateTime; i: Integer;", body);
+    ASSERT_FALSE(program->HasErrors()) << body;
+    EXPECT_THROW(program->Execute(), EScriptError) << body;
+  }
 }
 
 TEST(Values, FreshValuesAndBuiltInConstants) {
