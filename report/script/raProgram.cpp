@@ -597,7 +597,33 @@ TraProgram* TraCompiler::FindProgram(const std::string& name) {
 
 // ---- the program ----
 
-TraProgram::TraProgram() = default;
+const TClassInfo& TraProgram::StaticClassType() {
+  static const TClassInfo info =
+      TClassBuilder<TraProgram>("TraProgram")
+          .Property("ChildType", &TraProgram::ChildType, &TraProgram::ChildType)
+          .Default(0)
+          .Property("ProgramName", &TraProgram::ProgramName, &TraProgram::SetProgramName)
+          .Property("ProgramType", &TraProgram::ProgramType, &TraProgram::SetProgramType)
+          .Property("IsFunctionType", &TraProgram::IsFunctionType, &TraProgram::isFunctionType)
+          .Property("Source", &TraProgram::SourceLines, &TraProgram::SetSourceLines)
+          .Property("SourceModified", &TraProgram::SourceModified, &TraProgram::SourceModified)
+          .Property("Hidden", &TraProgram::Hidden, &TraProgram::Hidden)
+          .Property("Locked", &TraProgram::Locked, &TraProgram::Locked)
+          .Build();
+  return info;
+}
+
+RTL_DEFINE_CLASS(TraDeclarationProgram)
+RTL_DEFINE_CLASS(TraConstProgram)
+RTL_DEFINE_CLASS(TraVarProgram)
+
+TraProgram::TraProgram() : lines(std::make_unique<TStringList>()) {
+  // Lines changed in place (a stream filling them, an editor) change the
+  // source as SetSource does.
+  lines->OnChange = [this](TStrings&) {
+    if (!replacingLines && !compiling) SourceChanged();
+  };
+}
 
 TraProgram::~TraProgram() {
   UnlinkCalls();
@@ -607,11 +633,15 @@ TraProgram::~TraProgram() {
 
 std::string TraProgram::Source() const {
   std::string text;
-  for (size_t i = 0; i < lines.size(); ++i) {
+  for (int i = 0; i < lines->Count(); ++i) {
     if (i > 0) text += lineBreak;
-    text += lines[i];
+    text += lines->Get(i);
   }
   return text;
+}
+
+void TraProgram::SetSourceLines(TStrings* value) {
+  if (value != lines.get()) SetSource(value ? value->Text() : std::string());
 }
 
 void TraProgram::SetSource(const std::string& text) {
@@ -628,8 +658,13 @@ void TraProgram::SetSource(const std::string& text) {
     // A final line break ends the last line; it starts no empty one.
     if (text.back() == '\r' || text.back() == '\n') newLines.pop_back();
   }
-  if (newLines == lines) return;
-  lines = std::move(newLines);
+  bool same = static_cast<int>(newLines.size()) == lines->Count();
+  for (size_t i = 0; same && i < newLines.size(); ++i) same = newLines[i] == lines->Get(static_cast<int>(i));
+  if (same) return;
+  replacingLines = true;
+  lines->Clear();
+  for (const std::string& line : newLines) lines->Add(line);
+  replacingLines = false;
   if (compiling) return;
   SourceChanged();
 }
@@ -678,13 +713,13 @@ void TraProgram::SetDefaultSource() {
     SetSource("procedure " + programName + ";" + lineBreak + "begin" + lineBreak + lineBreak + "end;");
 }
 
-std::string TraProgram::GetText() const { return lines.empty() ? std::string() : lines[0]; }
+std::string TraProgram::GetText() const { return lines->Count() == 0 ? std::string() : lines->Get(0); }
 
 std::string TraProgram::SourceWithoutHeading() const {
   std::string text;
-  for (size_t i = 1; i < lines.size(); ++i) {
+  for (int i = 1; i < lines->Count(); ++i) {
     if (i > 1) text += lineBreak;
-    text += lines[i];
+    text += lines->Get(i);
   }
   return text;
 }
@@ -694,7 +729,7 @@ void TraProgram::ComputeBodyRange() {
   bodyKnown = true;
   bodyFirst = 0;
   bodyLast = -1;
-  if (lines.empty()) return;
+  if (lines->Count() == 0) return;
   TraParser parser;
   parser.Tokenize(Source());
   int firstBegin = -1, lastEnd = -1;
@@ -703,7 +738,7 @@ void TraProgram::ComputeBodyRange() {
     if (token.Kind == ttBegin && firstBegin < 0) firstBegin = token.Line;
     if (token.Kind == ttEnd) lastEnd = token.Line;
   }
-  const int lastIndex = static_cast<int>(lines.size()) - 1;
+  const int lastIndex = lines->Count() - 1;
   // The line after "begin" and the line before the last "end", from 0.
   bodyFirst = std::clamp(firstBegin < 0 ? 0 : firstBegin, 0, lastIndex);
   bodyLast = std::max(bodyFirst, std::min(lastEnd < 0 ? lastIndex : lastEnd - 2, lastIndex));
@@ -721,11 +756,10 @@ int TraProgram::BodyLastLine() {
 
 void TraProgram::ReplaceBody(const std::string& text) {
   ComputeBodyRange();
-  std::vector<std::string> kept(lines.begin(), lines.begin() + std::min<size_t>(bodyFirst, lines.size()));
   std::string source;
-  for (const std::string& line : kept) source += line + lineBreak;
+  for (int i = 0; i < std::min(bodyFirst, lines->Count()); ++i) source += lines->Get(i) + lineBreak;
   source += text;
-  for (size_t i = bodyLast + 1; i < lines.size() && bodyLast >= 0; ++i) source += lineBreak + lines[i];
+  for (int i = bodyLast + 1; i < lines->Count() && bodyLast >= 0; ++i) source += lineBreak + lines->Get(i);
   SetSource(source);
 }
 

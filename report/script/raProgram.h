@@ -10,6 +10,7 @@
 
 #include "raStatements.h"
 #include "raTokens.h"
+#include "rtlStringList.h"
 
 class TraSyntaxError {
 public:
@@ -20,12 +21,21 @@ public:
   int Column = 0;
 };
 
-class TraProgram {
-public:
+// Child-type codes by which an owner files its programs.
+constexpr int raVariableSectionChild = 17;
+constexpr int raConstantSectionChild = 18;
+
+// Published (for the module's program stream): ChildType, ProgramName,
+// ProgramType, IsFunctionType, Source (lines), SourceModified, Hidden, Locked.
+class TraProgram : public TPersistent {
+  RTL_DECLARE_CLASS(TraProgram, TPersistent)
+
   TraProgram();
   TraProgram(const TraProgram&) = delete;
   TraProgram& operator=(const TraProgram&) = delete;
-  virtual ~TraProgram();
+  ~TraProgram() override;
+
+  int ChildType = 0;
 
   const std::string& ProgramName() const { return programName; }
   void SetProgramName(const std::string& name) { programName = name; }
@@ -37,7 +47,9 @@ public:
   // Lines broken by CR LF; any line break is read.
   std::string Source() const;
   void SetSource(const std::string& text);
-  const std::vector<std::string>& SourceLines() const { return lines; }
+  // The lines themselves; a change made through them is a source change.
+  TStrings* SourceLines() const { return lines.get(); }
+  void SetSourceLines(TStrings* value);
   bool SourceModified = false;
   bool Hidden = false;
   bool Locked = false;
@@ -108,7 +120,8 @@ private:
   std::string programName;
   TraTokenType programType = ttProcedure;
   bool isFunctionType = false;
-  std::vector<std::string> lines;
+  std::unique_ptr<TStringList> lines;
+  bool replacingLines = false;
   bool compiled = false, compiling = false, running = false;
   int bodyFirst = 0, bodyLast = -1;
   bool bodyKnown = false;
@@ -131,17 +144,19 @@ private:
 // A declaration section of a code module: "procedure <name>;" followed by
 // const or var declarations; it has no block and never runs.
 class TraDeclarationProgram : public TraProgram {
-public:
+  RTL_DECLARE_CLASS(TraDeclarationProgram, TraProgram)
   TraDeclarationProgram() { declarationOnly = true; }
 };
 
 class TraConstProgram : public TraDeclarationProgram {
-public:
+  RTL_DECLARE_CLASS(TraConstProgram, TraDeclarationProgram)
+  TraConstProgram() { ChildType = raConstantSectionChild; }
   // "procedure <name>;" CR LF "const" CR LF and three blanks.
   void SetDefaultSection();
 };
 
 class TraVarProgram : public TraDeclarationProgram {
-public:
+  RTL_DECLARE_CLASS(TraVarProgram, TraDeclarationProgram)
+  TraVarProgram() { ChildType = raVariableSectionChild; }
   void SetDefaultSection();
 };

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <initializer_list>
 
+#include "rtlTypeInfo.h"
+
 enum TraTokenType : uint8_t {
   ttUnknown, ttIdentifier, ttNumber, ttString, ttComment, ttType, ttError, ttUnary, ttOperator,
   ttUnaryPlus, ttUnaryMinus, ttUpArrow, ttStar, ttLParen, ttRParen, ttMinus, ttPlus, ttEqual,
@@ -14,6 +16,14 @@ enum TraTokenType : uint8_t {
   ttProcedure, ttRepeat, ttThen, ttTo, ttUntil, ttVar, ttWhile
 };
 constexpr int raTokenTypeCount = ttWhile + 1;
+// Programs publish their type (ttProcedure, ttFunction) by these names.
+RTL_ENUM_TYPE(TraTokenType, "ttUnknown", "ttIdentifier", "ttNumber", "ttString", "ttComment", "ttType", "ttError",
+              "ttUnary", "ttOperator", "ttUnaryPlus", "ttUnaryMinus", "ttUpArrow", "ttStar", "ttLParen", "ttRParen",
+              "ttMinus", "ttPlus", "ttEqual", "ttLBracket", "ttRBracket", "ttColon", "ttSemiColon", "ttLt", "ttGt",
+              "ttComma", "ttPeriod", "ttSlash", "ttColonEqual", "ttLe", "ttGe", "ttNe", "ttDotDot", "ttAnd", "ttAs",
+              "ttBegin", "ttCase", "ttConst", "ttDiv", "ttDo", "ttDownTo", "ttElse", "ttEnd", "ttFor", "ttFunction",
+              "ttIf", "ttIn", "ttIs", "ttMod", "ttNot", "ttOf", "ttOr", "ttProcedure", "ttRepeat", "ttThen", "ttTo",
+              "ttUntil", "ttVar", "ttWhile")
 
 enum TraDataType : uint8_t {
   daUnknown, daInteger, daSingle, daDouble, daExtended, daCurrency, daChar, daString, daDateTime,

@@ -241,6 +241,30 @@ TEST(Programs, DeclarationSectionsCompileWithoutABlock) {
   EXPECT_EQ(constants.Constant(3).Bound().GetText(), "255");
 }
 
+TEST(Programs, PublishTheirPropertiesForTheModulesStream) {
+  std::vector<std::string> names;
+  for (const TPropInfo* property : TraProgram::StaticClassType().Properties()) names.push_back(property->Name());
+  EXPECT_EQ(names, (std::vector<std::string>{"ChildType", "ProgramName", "ProgramType", "IsFunctionType", "Source",
+                                             "SourceModified", "Hidden", "Locked"}));
+  TraProgram program;
+  SetPropValue(program, "ProgramName", std::string("Calc"));
+  SetPropValue(program, "ProgramType", int64_t{ttFunction});
+  EXPECT_EQ(program.ProgramName(), "Calc");
+  EXPECT_EQ(program.ProgramType(), ttFunction);
+  program.SetSource("function Calc: Integer;\nbegin Result := 4; end;");
+  ASSERT_TRUE(program.Compile());
+  EXPECT_EQ(std::get<int64_t>(GetPropValue(program, "IsFunctionType")), 1);
+  // Lines changed in place, as a stream fills them, change the source.
+  TStrings* lines = static_cast<TStrings*>(std::get<TObject*>(GetPropValue(program, "Source")));
+  lines->Put(1, "begin Result := 5; end;");
+  EXPECT_FALSE(program.IsCompiled());
+  ASSERT_TRUE(program.Compile());
+  EXPECT_EQ(program.Execute()->GetText(), "5");
+  TraVarProgram section;
+  EXPECT_EQ(std::get<int64_t>(GetPropValue(section, "ChildType")), raVariableSectionChild);
+  EXPECT_EQ(TraConstProgram().ClassName(), "TraConstProgram");
+}
+
 TEST(Programs, HeaderOnlyReadsTheParametersWithoutCompiling) {
   TraProgram program;
   program.SetSource("procedure P(a: Integer; var b: String);\r\nbegin this does not compile end;");
