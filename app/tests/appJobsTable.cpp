@@ -32,3 +32,19 @@ std::vector<std::string> JobsColumnIn(const std::string& folder, const std::stri
   DefaultSession().Close();
   return values;
 }
+
+int JobsRowCountIn(const std::string& folder) {
+  int count = -1;
+  try {
+    TMDBTable table(nullptr);
+    table.SetDatabaseName(folder);
+    table.SetTableName(JobsTableName);
+    table.Open();
+    count = table.RecordCount();
+    table.Close();
+  } catch (const Exception&) {
+    count = -1;
+  }
+  DefaultSession().Close();
+  return count;
+}

@@ -113,4 +113,30 @@ TEST_F(CupsJobsRoadTest, JobsBeforeAStopAndAfterTheRestartAreEachOneRow) {
   EXPECT_EQ(alerts[1].rfind("EAlertInfo: ", 0), 0u) << alerts[1];
 }
 
+// A queue added while watching whose first job ends before the queue's
+// watch begins: the server's history gives it to the new watch.
+TEST_F(CupsJobsRoadTest, AJobThatEndsBeforeANewQueuesWatchBeginsIsOneRow) {
+  const std::string file = cupsd.WriteFile("quick.txt", 100);
+  const std::string q2 = Local + "\\q2";
+  uint32_t quick = 0;
+  bool ended = false;
+  harness->BeforePrinterWatch = [&](const PrinterInfo2& printer) {
+    if (printer.PrinterName != q2 || quick) return;
+    quick = cupsd.Submit("q2", file, "quick");
+    const std::string id = "q2-" + std::to_string(quick);
+    ended = harness->WaitUntil([&] {
+      std::string completed;
+      cupsd.Run({"lpstat", "-h", cupsd.Socket(), "-W", "completed", "-o", "q2"}, &completed);
+      return completed.find(id + " ") != std::string::npos;
+    }, 20000);
+  };
+  ASSERT_TRUE(cupsd.AddQueue("q2"));
+  ASSERT_TRUE(harness->WaitUntil([&] { return quick && RowOf(quick, {"JobPrinted"}) == "True"; }, 20000))
+      << quick << " " << ended;
+  EXPECT_TRUE(ended);
+  ASSERT_TRUE(harness->ShutdownMonitoring(60000));
+  EXPECT_EQ(RowOf(quick, {"PrinterName", "Document"}), q2 + "|quick");
+  EXPECT_EQ(harness->Alerts(), std::vector<std::string>{"EAlertInfo: " + Format(SJobsRecovered, {1})});
+}
+
 }  // namespace

@@ -97,6 +97,7 @@ void TWatchHarness::OnPrinterFound(TThreadEnumerateRemote*, const std::string& s
 }
 
 void TWatchHarness::StartPrinterWatch(TThreadServer& server, const PrinterInfo2& printer) {
+  if (BeforePrinterWatch) BeforePrinterWatch(printer);
   PrinterHandle handle = 0;
   OpenPrinterChecked(printer.PrinterName, handle);
   auto* thread = TBaseThread::Create<TThreadJobs>(true, printer.PrinterName, handle);

@@ -90,6 +90,8 @@ public:
   std::set<std::string> Excluded;
   // Runs in the printer thread after each of its changes was recorded.
   std::function<void(TThreadJobs& thread)> AfterJobsChanged;
+  // Runs before a printer's watch thread is made (on the thread that makes it).
+  std::function<void(const PrinterInfo2& printer)> BeforePrinterWatch;
 
   const std::shared_ptr<TTreeStub> Tree = std::make_shared<TTreeStub>();
 
