@@ -16,6 +16,7 @@
 #include "dbDataSource.h"
 #include "gTools.h"
 #include "ppBands.h"
+#include "ppBarCode.h"
 #include "ppCtrls.h"
 #include "ppDBPipeline.h"
 #include "ppFileDevice.h"
@@ -57,6 +58,7 @@ TReportViewer::TReportViewer(QWidget* owner, std::unique_ptr<TStringList> parame
     ppRegisterTextClasses();
     ppRegisterVariableClasses();
     ppRegisterGraphicClasses();
+    ppRegisterBarCodeClasses();
     // The print dialog's devices, found by name when the report prints.
     ppRegisterPrinterDevice();
     ppRegisterFileDevices();
