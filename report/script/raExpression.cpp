@@ -159,8 +159,13 @@ void TraAssignment::Execute(TraRun& run) {
     const TraValue* tail = appended->Evaluate(run);
     if (!tail) return;
     std::string& text = static_cast<TraStringValue&>(target.Bound()).Value;
-    if (tail->DataType() == daString) text.append(static_cast<const TraStringValue*>(tail)->Value);
-    else if (tail->DataType() == daChar) text.push_back(static_cast<const TraCharValue*>(tail)->Value);
+    if (tail->DataType() == daString) {
+      raCheckTextLength(text.size() + static_cast<const TraStringValue*>(tail)->Value.size());
+      text.append(static_cast<const TraStringValue*>(tail)->Value);
+    } else if (tail->DataType() == daChar) {
+      raCheckTextLength(text.size() + 1);
+      text.push_back(static_cast<const TraCharValue*>(tail)->Value);
+    }
     return;
   }
   const TraValue* result = value->Evaluate(run);

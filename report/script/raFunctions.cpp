@@ -54,6 +54,7 @@ void DoInsert(TraValue* const* p, TraValue*) {
   int64_t index = Int(p, 2);
   if (index < 1) index = 1;
   if (index > static_cast<int64_t>(s.size())) index = static_cast<int64_t>(s.size()) + 1;
+  raCheckTextLength(s.size() + Str(p, 0).size());
   s.insert(static_cast<size_t>(index - 1), Str(p, 0));
 }
 

@@ -86,6 +86,11 @@ bool TraValue::Compare(const TraValue&, TraTokenType, bool&) const { return fals
 
 // ---- helpers ----
 
+void raCheckTextLength(size_t length) {
+  if (length > raMaxTextLength)
+    throw EScriptError("A text of " + std::to_string(length) + " bytes is longer than scripts may build");
+}
+
 const TraValue* raNumberResult(long double result, TraTemps& temps) {
   if (result >= minInteger && result <= maxInteger && std::trunc(result) == result)
     return &temps.Integer(static_cast<int32_t>(result));
@@ -319,19 +324,18 @@ const TraValue* TraStringValue::Operate(const TraValue* right, TraTokenType op, 
   switch (right->DataType()) {
     case daString: {
       const std::string& tail = static_cast<const TraStringValue*>(right)->Value;
-      if (&result == right) {
-        result.Value.insert(0, Value);
-      } else {
-        result.Value.reserve(Value.size() + tail.size());
-        result.Value.assign(Value).append(tail);
-      }
+      raCheckTextLength(Value.size() + tail.size());
+      result.Value.reserve(Value.size() + tail.size());
+      result.Value.assign(Value).append(tail);
       return &result;
     }
     case daChar:
+      raCheckTextLength(Value.size() + 1);
       result.Value.assign(Value).push_back(static_cast<const TraCharValue*>(right)->Value);
       return &result;
     case daVariant: {
       const std::string tail = right->GetText();
+      raCheckTextLength(Value.size() + tail.size());
       result.Value.assign(Value).append(tail);
       return &result;
     }
@@ -456,6 +460,7 @@ const TraValue* TraVariantValue::Operate(const TraValue* right, TraTokenType op,
   switch (op) {
     case ttPlus:
       if (IsStringVariant(l) && IsStringVariant(r)) {
+        raCheckTextLength(l.AsString().size() + r.AsString().size());
         result.Value = Variant(l.AsString() + r.AsString());
         return &result;
       }

@@ -247,6 +247,12 @@ private:
   std::unique_ptr<TraVariantValue> variant;
 };
 
+// The longest text a script may build: a loop that doubles a text must
+// end with an error, not with the process's memory.
+constexpr size_t raMaxTextLength = size_t{64} << 20;
+// EScriptError when a text of that many bytes would be longer.
+void raCheckTextLength(size_t length);
+
 // A whole result within the Integer range is an integer; any other result
 // stays extended (never wrapped around).
 const TraValue* raNumberResult(long double result, TraTemps& temps);

@@ -67,6 +67,20 @@ TEST(Statements, EndlessLoopsEndWithTheBudgetsError) {
   }
 }
 
+TEST(Statements, ATextThatKeepsDoublingEndsWithAnError) {
+  for (const char* body : {"s := 'x'; while true do s := s + s;", "s := 'x'; while true do begin t := s; s := t + s end;",
+                           "s := 'x'; while true do Insert(s, s, 1);", "v := 'x'; while true do v := v + v;"}) {
+    auto program = raCompileBlock("s, t: String; v: Variant;", body);
+    ASSERT_FALSE(program->HasErrors()) << body;
+    try {
+      program->Execute();
+      ADD_FAILURE() << body;
+    } catch (const EScriptError& error) {
+      EXPECT_NE(error.Message.find("longer than scripts may build"), std::string::npos) << body;
+    }
+  }
+}
+
 TEST(Statements, TheHostsCancelFlagStopsARun) {
   auto program = raCompileBlock("n: Integer;", "while true do n := n + 1;");
   std::atomic<bool> cancel{false};
