@@ -4,6 +4,7 @@
 #include "ppDevice.h"
 #include "ppFileDevice.h"
 #include "ppForms.h"
+#include "ppMessages.h"
 #include "ppPageRequest.h"
 #include "ppPrinterSetup.h"
 #include "ppPublisher.h"
@@ -28,6 +29,15 @@ private:
 
 const TClassInfo& TppProducer::StaticClassType() {
   static const TClassInfo info = TClassBuilder<TppProducer>("TppProducer")
+                                     .Event("AfterPrint", &TppProducer::AfterPrint)
+                                     .Event("BeforePrint", &TppProducer::BeforePrint)
+                                     .Event("OnCancelDialogClose", &TppProducer::OnCancelDialogClose)
+                                     .Event("OnCancelDialogCreate", &TppProducer::OnCancelDialogCreate)
+                                     .Event("OnPageRequest", &TppProducer::OnPageRequest)
+                                     .Event("OnPreviewFormClose", &TppProducer::OnPreviewFormClose)
+                                     .Event("OnPreviewFormCreate", &TppProducer::OnPreviewFormCreate)
+                                     .Event("OnPrintDialogClose", &TppProducer::OnPrintDialogClose)
+                                     .Event("OnPrintDialogCreate", &TppProducer::OnPrintDialogCreate)
                                      .Event("OnCancel", &TppProducer::OnCancel)
                                      .Event("OnPrintingComplete", &TppProducer::OnPrintingComplete)
                                      .Build();
@@ -37,8 +47,12 @@ const TClassInfo& TppProducer::StaticClassType() {
 TppProducer::TppProducer(TComponent* owner)
     : TppRelative(owner),
       printerSetup(std::make_unique<TppPrinterSetup>(this)),
-      publisher(std::make_unique<TppPublisher>(nullptr)) {
-  publisher->OnPageRequest = [this](TppPublisher*, TppPageRequest& request) { ServePageRequest(request); };
+      publisher(std::make_unique<TppPublisher>(nullptr)),
+      icon(std::make_unique<TppPicture>()) {
+  publisher->OnPageRequest = [this](TppPublisher*, TppPageRequest& request) {
+    if (OnPageRequest) OnPageRequest(this, &request);
+    ServePageRequest(request);
+  };
 }
 
 TppProducer::~TppProducer() { publisher->OnPageRequest = nullptr; }
@@ -128,6 +142,21 @@ void TppProducer::SetModalPreview(bool value) {
   if (!printing) modalPreview = value;
 }
 
+void TppProducer::SetTextFileType(TppFileType value) {
+  if (!printing) textFileType = value;
+}
+
+void TppProducer::SetLanguage(TppLanguageType value) {
+  if (printing) return;
+  const TComponentState state = ComponentState();
+  if (TppResourceManager::Instance().SetLanguage(value)) language = value;
+  else if (state.Contains(csLoading) || state.Contains(csReading)) language = lgDefault;
+}
+
+void TppProducer::SetIcon(TppPicture* value) {
+  if (!printing && value) icon->Assign(value);
+}
+
 void TppProducer::Cancel() {
   cancelled = true;
   StopGeneration();
@@ -168,6 +197,7 @@ bool TppProducer::Preview() {
   form->SetReport(this);
   form->Init();
   previewForm = form.get();
+  if (OnPreviewFormCreate) OnPreviewFormCreate(this);
   if (!modalPreview) {
     // Closing frees the form.
     form->setAttribute(Qt::WA_DeleteOnClose);
@@ -184,6 +214,8 @@ bool TppProducer::Preview() {
     PrintToDevices();
   };
   form->ShowModal();
+  if (OnPreviewFormClose) OnPreviewFormClose(this);
+  if (AfterPrint) AfterPrint(this);
   return !cancelled;
 }
 
@@ -208,7 +240,10 @@ bool TppProducer::Print() {
   chosen.Assign(printerSetup.get());
   request.PrinterSetup = &chosen;
   if (showPrintDialog) {
-    if (ppRunDialog(request) != drOK) return false;
+    if (OnPrintDialogCreate) OnPrintDialogCreate(this);
+    const bool ok = ppRunDialog(request) == drOK;
+    if (OnPrintDialogClose) OnPrintDialogClose(this);
+    if (!ok) return false;
     textFileName = request.TextFileName;
     archiveFileName = request.ArchiveFileName;
   }
@@ -225,10 +260,12 @@ bool TppProducer::Print() {
     TppPrinterSetup& setup;
     TppPrinterSetup& saved;
     bool changed;
+    // SavePrinterSetup keeps the dialog's choice after the job.
+    bool keep;
     ~TRestoreSetup() {
-      if (changed) setup.Assign(&saved);
+      if (changed && !keep) setup.Assign(&saved);
     }
-  } restoreSetup{*printerSetup, saved, showPrintDialog && !chosen.IsEqual(saved)};
+  } restoreSetup{*printerSetup, saved, showPrintDialog && !chosen.IsEqual(saved), savePrinterSetup};
   if (restoreSetup.changed) printerSetup->Assign(&chosen);
   device->SetPublisher(publisher.get());
   if (showCancelDialog) {
@@ -243,7 +280,9 @@ bool TppProducer::Print() {
       PrintToDevices();
     };
     cancelDialog.Cancel = [this] { Cancel(); };
+    if (OnCancelDialogCreate) OnCancelDialogCreate(this);
     ppRunDialog(cancelDialog);
+    if (OnCancelDialogClose) OnCancelDialogClose(this);
     if (!ran) {
       cancelDialog.Activate();
       if (cancelDialog.Close) cancelDialog.Close();
@@ -258,6 +297,7 @@ bool TppProducer::Print() {
 void TppProducer::PrintToDevices() {
   if (printing) return;
   ShowConversionNotice();
+  if (BeforePrint) BeforePrint(this);
   TPrintingGuard guard(printing);
   cancelled = false;
   publisher->Reset();
@@ -266,5 +306,10 @@ void TppProducer::PrintToDevices() {
   publisher->RequestPages();
   if (cancelled) publisher->CancelJob();
   else publisher->EndJob();
+  // The preview's close tells a screen job's end.
+  bool toScreen = true;
+  for (int i = 0; i < publisher->DeviceCount(); ++i)
+    if (publisher->Device(i)->DeviceName() != "Screen") toScreen = false;
+  if (!toScreen && AfterPrint) AfterPrint(this);
   if (OnPrintingComplete) OnPrintingComplete(this);
 }

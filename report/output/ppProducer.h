@@ -10,7 +10,10 @@
 #include <QPointer>
 
 #include "ppForms.h"
+#include "ppGraphics.h"
 #include "ppRelatv.h"
+#include "ppTextFileDevice.h"
+#include "ppTypes.h"
 #include "rtlTypeInfo.h"
 
 class TppCustomPreviewer;
@@ -68,6 +71,26 @@ class TppProducer : public TppRelative {
   void SetArchiveFileName(const std::string& value) {
     if (!printing) archiveFileName = value;
   }
+  // The text file devices' format; ignored while printing.
+  TppFileType TextFileType() const { return textFileType; }
+  void SetTextFileType(TppFileType value);
+  // Keeps the printer setup chosen in the print dialog after the job.
+  bool SavePrinterSetup() const { return savePrinterSetup; }
+  void SetSavePrinterSetup(bool value) { savePrinterSetup = value; }
+  // The language of the engine's messages: a language whose messages
+  // cannot be loaded is refused (while a layout loads it becomes lgDefault).
+  TppLanguageType Language() const { return language; }
+  void SetLanguage(TppLanguageType value);
+  int LanguageIndex() const { return 0; }
+  // Shown by the dialogs and the preview when not empty.
+  TppPicture* Icon() const { return icon.get(); }
+  void SetIcon(TppPicture* value);
+
+  TEvent<void(TObject* sender)> BeforePrint, AfterPrint, OnCancelDialogCreate, OnCancelDialogClose,
+      OnPreviewFormCreate, OnPreviewFormClose, OnPrintDialogCreate, OnPrintDialogClose;
+  TEvent<void(TObject* sender, TObject* pageRequest)> OnPageRequest;
+  TEvent<void(TObject* sender, std::string& text)> OnSaveText;
+
   // The preview form while it shows.
   TppCustomPreviewer* PreviewForm() const { return previewForm; }
 
@@ -140,4 +163,12 @@ private:
   int versionNo = 1000;
   bool converted = false;
   bool convertedFromPre40 = false;
+  TppFileType textFileType = ftComma;
+  bool savePrinterSetup = false;
+  TppLanguageType language = lgDefault;
+  std::unique_ptr<TppPicture> icon;
 };
+
+RTL_ENUM_TYPE(TppLanguageType, "lgDefault", "lgDanish", "lgDutch", "lgEnglish", "lgFrench", "lgGerman", "lgItalian",
+              "lgPortugueseBrazil", "lgPortuguese", "lgSpanish", "lgSpanishMexico", "lgSwedish", "lgNorwegian",
+              "lgCustom")

@@ -552,8 +552,3 @@ void TppDBCalc::ApplyState(const uint8_t* record) {
   value = s.Value;
   count = s.Count;
 }
-
-void ppRegisterTextClasses() {
-  for (const TClassInfo* info : {&TppLabel::StaticClassType(), &TppDBText::StaticClassType(), &TppDBCalc::StaticClassType()})
-    RegisterClass(*info);
-}

@@ -167,5 +167,3 @@ private:
   int TraversalCount() const;
 };
 
-// Registers the text classes with the class registry (for layouts).
-void ppRegisterTextClasses();

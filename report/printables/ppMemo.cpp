@@ -281,8 +281,3 @@ bool TppDBMemo::PrintsHere() {
   }
   return false;
 }
-
-void ppRegisterMemoClasses() {
-  RegisterClass(TppMemo::StaticClassType());
-  RegisterClass(TppDBMemo::StaticClassType());
-}

@@ -96,4 +96,3 @@ private:
   bool priorValueSame = false;
 };
 
-void ppRegisterMemoClasses();

@@ -228,5 +228,3 @@ void TppCustomRegion::ApplyState(const uint8_t* record) {
   std::memcpy(&s, record + TppStretchable::StateSize, sizeof s);
   firstIncomplete = s.FirstIncomplete;
 }
-
-void ppRegisterRegionClasses() { RegisterClass(TppRegion::StaticClassType()); }

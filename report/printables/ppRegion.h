@@ -69,4 +69,3 @@ class TppRegion : public TppCustomRegion {
   using TppCustomRegion::TppCustomRegion;
 };
 
-void ppRegisterRegionClasses();

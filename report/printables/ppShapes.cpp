@@ -353,9 +353,3 @@ std::string TppDBImage::ImageKey() {
   if (!DataPipeline()) return inherited::ImageKey();
   return Name() + DataPipeline()->Name() + DataField() + std::to_string(DataPipeline()->TraversalCount());
 }
-
-void ppRegisterGraphicClasses() {
-  for (const TClassInfo* info : {&TppShape::StaticClassType(), &TppLine::StaticClassType(),
-                                 &TppImage::StaticClassType(), &TppDBImage::StaticClassType()})
-    RegisterClass(*info);
-}

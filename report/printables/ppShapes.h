@@ -144,4 +144,3 @@ private:
   std::string graphicType = "Bitmap";
 };
 
-void ppRegisterGraphicClasses();

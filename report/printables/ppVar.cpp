@@ -520,9 +520,3 @@ void TppCalc::PropertiesToDrawCommand(TppDrawCommand* command) {
   if (auto* calc = dynamic_cast<TppDrawCalc*>(command)) calc->CalcType = calcType;
   command->SetDataType(customType);
 }
-
-void ppRegisterVariableClasses() {
-  for (const TClassInfo* info :
-       {&TppSystemVariable::StaticClassType(), &TppVariable::StaticClassType(), &TppCalc::StaticClassType()})
-    RegisterClass(*info);
-}

@@ -141,4 +141,3 @@ private:
   TppDataType customType = dtDate;
 };
 
-void ppRegisterVariableClasses();
