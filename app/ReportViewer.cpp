@@ -1,8 +1,11 @@
 #include "ReportViewer.h"
 
 #include <QApplication>
-#include <QButtonGroup>
 #include <QCloseEvent>
+#include <QCursor>
+#include <QKeyEvent>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QLineEdit>
 #include <QScreen>
 #include <QStatusBar>
@@ -14,11 +17,13 @@
 #include "MDBQuery.h"
 #include "ReportOptions.h"
 #include "dbDataSource.h"
+#include "Main.h"
 #include "gTools.h"
 #include "ppBands.h"
 #include "ppBarCode.h"
 #include "ppCtrls.h"
 #include "ppDBPipeline.h"
+#include "ppEngineForms.h"
 #include "ppFileDevice.h"
 #include "ppPrinterDevice.h"
 #include "ppPrinterSetup.h"
@@ -27,8 +32,10 @@
 #include "ppTemplate.h"
 #include "ppUnits.h"
 #include "ppVar.h"
+#include "ppViewer.h"
 #include "rtlConvert.h"
 #include "rtlFormat.h"
+#include "rtlStrUtils.h"
 #include "rtlStreams.h"
 #include "rtlStringList.h"
 
@@ -59,6 +66,7 @@ TReportViewer::TReportViewer(QWidget* owner, std::unique_ptr<TStringList> parame
     ppRegisterVariableClasses();
     ppRegisterGraphicClasses();
     ppRegisterBarCodeClasses();
+    ppRegisterEngineForms();
     // The print dialog's devices, found by name when the report prints.
     ppRegisterPrinterDevice();
     ppRegisterFileDevices();
@@ -134,13 +142,130 @@ void TReportViewer::CreateToolbar() {
   spbPreviewClose->setToolTip("Close");
   box->addWidget(toolbar);
 
-  ppViewer1 = new QWidget(this);
+  ppViewer1 = new TppViewer(this);
   ppViewer1->setObjectName("ppViewer1");
+  ppViewer1->SetReport(ppReport1);
+  ppViewer1->SetZoomSetting(zsWholePage);
+  ppViewer1->SetPageColor(clWindow);
   box->addWidget(ppViewer1, 1);
   StatusBar = new QStatusBar(this);
+  StatusBar->setSizeGripEnabled(false);
   box->addWidget(StatusBar);
   spbPreviewPrint->setVisible(true);
-  connect(spbPreviewClose, &QToolButton::clicked, this, [this] { close(); });
+
+  for (QToolButton* zoom : {spbPreviewWhole, spbPreviewWidth, spbPreview100Percent})
+    connect(zoom, &QToolButton::clicked, this, [this, zoom] { ZoomClick(zoom); });
+  connect(mskPreviewPercentage, &QLineEdit::returnPressed, this, [this] { ZoomPercentageEntered(); });
+  connect(mskPreviewPage, &QLineEdit::returnPressed, this, [this] { PageEntered(); });
+  connect(spbPreviewFirst, &QToolButton::clicked, this, [this] { ppViewer1->FirstPage(); });
+  connect(spbPreviewPrior, &QToolButton::clicked, this, [this] { ppViewer1->PriorPage(); });
+  connect(spbPreviewNext, &QToolButton::clicked, this, [this] { ppViewer1->NextPage(); });
+  connect(spbPreviewLast, &QToolButton::clicked, this, [this] { ppViewer1->LastPage(); });
+  connect(spbPreviewPrint, &QToolButton::clicked, this, [this] { spbPreviewPrintClick(); });
+  connect(spbPreviewClose, &QToolButton::clicked, this, [this] { spbPreviewCloseClick(); });
+  ppViewer1->OnPageChange = [this](TppViewer*) { PageChange(); };
+  ppViewer1->OnStatusChange = [this](TppViewer*) { StatusChange(); };
+  ppViewer1->OnPrintStateChange = [this](TppViewer*) { PrintStateChange(); };
+  mskPreviewPercentage->installEventFilter(this);
+}
+
+void TReportViewer::ZoomClick(QToolButton* button) {
+  for (QToolButton* zoom : {spbPreviewWhole, spbPreviewWidth, spbPreview100Percent}) zoom->setChecked(zoom == button);
+  ppViewer1->SetZoomSetting(button == spbPreviewWhole ? zsWholePage
+                            : button == spbPreviewWidth ? zsPageWidth
+                                                        : zs100Percent);
+  mskPreviewPercentage->setText(QString::number(ppViewer1->CalculatedZoom()));
+}
+
+void TReportViewer::ZoomPercentageEntered() {
+  int percentage = 100;
+  if (!TryStrToInt(Trim(mskPreviewPercentage->text().remove('%').toStdString()), percentage)) percentage = 100;
+  ppViewer1->SetZoomPercentage(percentage);
+  for (QToolButton* zoom : {spbPreviewWhole, spbPreviewWidth, spbPreview100Percent}) zoom->setChecked(false);
+  mskPreviewPercentage->setText(QString::number(ppViewer1->CalculatedZoom()));
+}
+
+void TReportViewer::PageEntered() {
+  int page = 0;
+  if (TryStrToInt(Trim(mskPreviewPage->text().toStdString()), page) && page > 0) ppViewer1->GotoPage(page);
+}
+
+void TReportViewer::PageChange() {
+  mskPreviewPage->setText(QString::number(ppViewer1->AbsolutePageNo()));
+  mskPreviewPercentage->setText(QString::number(ppViewer1->CalculatedZoom()));
+}
+
+void TReportViewer::StatusChange() { StatusBar->showMessage(QString::fromStdString(ppViewer1->Status())); }
+
+void TReportViewer::PrintStateChange() {
+  const bool busy = ppViewer1->Busy();
+  mskPreviewPercentage->setEnabled(!busy);
+  mskPreviewPage->setEnabled(!busy);
+  for (QWidget* widget : {static_cast<QWidget*>(spbPreviewPrint->parentWidget()),
+                          static_cast<QWidget*>(ppViewer1->ScrollBox()), static_cast<QWidget*>(StatusBar)}) {
+    if (busy)
+      widget->setCursor(Qt::WaitCursor);
+    else
+      widget->unsetCursor();
+  }
+  if (busy)
+    spbPreviewClose->setCursor(Qt::ArrowCursor);
+  else
+    spbPreviewClose->unsetCursor();
+  spbPreviewClose->setText(busy ? SCancelCaption : SCloseCaption);
+  // The cursor's shape follows at once, not at the mouse's next move.
+  QCursor::setPos(QCursor::pos());
+}
+
+void TReportViewer::spbPreviewPrintClick() {
+  Guarded([this] { ppViewer1->Print(); });
+}
+
+void TReportViewer::spbPreviewCloseClick() {
+  if (ppViewer1->Busy())
+    ppViewer1->Cancel();
+  else
+    close();
+}
+
+bool TReportViewer::PreviewKey(int key, Qt::KeyboardModifiers modifiers) {
+  if (modifiers & Qt::ControlModifier) {
+    switch (key) {
+      case Qt::Key_PageUp: ppViewer1->PriorPage(); return true;
+      case Qt::Key_PageDown: ppViewer1->NextPage(); return true;
+      case Qt::Key_End: ppViewer1->LastPage(); return true;
+      case Qt::Key_Home: ppViewer1->FirstPage(); return true;
+      default: return false;
+    }
+  }
+  QScrollArea* scrollBox = ppViewer1->ScrollBox();
+  QScrollBar* vertical = scrollBox->verticalScrollBar();
+  QScrollBar* horizontal = scrollBox->horizontalScrollBar();
+  const int height = scrollBox->viewport()->height();
+  const int width = scrollBox->viewport()->width();
+  switch (key) {
+    case Qt::Key_PageUp:
+    case Qt::Key_Up: vertical->setValue(vertical->value() - height); return true;
+    case Qt::Key_PageDown:
+    case Qt::Key_Down: vertical->setValue(vertical->value() + height); return true;
+    case Qt::Key_Left: horizontal->setValue(horizontal->value() - width); return true;
+    case Qt::Key_Right: horizontal->setValue(horizontal->value() + width); return true;
+    default: return false;
+  }
+}
+
+void TReportViewer::keyPressEvent(QKeyEvent* pressed) {
+  if (!PreviewKey(pressed->key(), pressed->modifiers())) QWidget::keyPressEvent(pressed);
+}
+
+bool TReportViewer::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == mskPreviewPercentage && event->type() == QEvent::KeyPress) {
+    auto* pressed = static_cast<QKeyEvent*>(event);
+    if (pressed->key() != Qt::Key_Left && pressed->key() != Qt::Key_Right &&
+        PreviewKey(pressed->key(), pressed->modifiers()))
+      return true;
+  }
+  return QWidget::eventFilter(watched, event);
 }
 
 void TReportViewer::Prepare() {
@@ -198,6 +323,12 @@ void TReportViewer::AdjustLayout() {
 }
 
 void TReportViewer::closeEvent(QCloseEvent* closing) {
+  if (ppViewer1->Busy()) {
+    // A report that is printing is cancelled, not closed under itself.
+    ppViewer1->Cancel();
+    closing->ignore();
+    return;
+  }
   if (queryRunning) {
     // The query thread still uses the query: the window goes when it ends.
     closeWhenDone = true;

@@ -23,6 +23,7 @@ class TDataSource;
 class TMDBQuery;
 class TppDBPipeline;
 class TppReport;
+class TppViewer;
 class TStringList;
 
 // Texts of the viewer.
@@ -71,11 +72,25 @@ public:
   QToolButton* spbPreviewNext;
   QToolButton* spbPreviewLast;
   QToolButton* spbPreviewClose;
-  QWidget* ppViewer1;
+  TppViewer* ppViewer1;
   QStatusBar* StatusBar;
+
+  // The toolbar's and the viewer's events.
+  void ZoomClick(QToolButton* button);
+  void ZoomPercentageEntered();
+  void PageEntered();
+  void PageChange();
+  void StatusChange();
+  void PrintStateChange();
+  void spbPreviewPrintClick();
+  void spbPreviewCloseClick();
+  // The keys of the form and of the zoom box; true when handled.
+  bool PreviewKey(int key, Qt::KeyboardModifiers modifiers);
 
 protected:
   void closeEvent(QCloseEvent* closing) override;
+  void keyPressEvent(QKeyEvent* pressed) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
   void CreateComponents();
