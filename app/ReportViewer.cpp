@@ -21,6 +21,7 @@
 #include "gTools.h"
 #include "ppBands.h"
 #include "ppBarCode.h"
+#include "ppComponentRegistry.h"
 #include "ppCtrls.h"
 #include "ppDBPipeline.h"
 #include "ppEngineForms.h"
@@ -62,10 +63,8 @@ TReportViewer::TReportViewer(QWidget* owner, std::unique_ptr<TStringList> parame
     : QWidget(owner, Qt::Window), parameters(std::move(parameterList)), components(new TComponent(nullptr)) {
   static const bool registered = [] {
     ppRegisterReportClasses();
-    ppRegisterTextClasses();
-    ppRegisterVariableClasses();
-    ppRegisterGraphicClasses();
     ppRegisterBarCodeClasses();
+    if (!ppPrintablesStarted()) ppStartPrintables();
     ppRegisterEngineForms();
     // The print dialog's devices, found by name when the report prints.
     ppRegisterPrinterDevice();
