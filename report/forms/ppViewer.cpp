@@ -214,7 +214,9 @@ void TppScreenDevice::RenderPage() {
   }
   scaleX = static_cast<double>(layout.PageRect.Width()) / W;
   scaleY = static_cast<double>(layout.PageRect.Height()) / H;
-  bitmap = QImage(layout.BitmapWidth, layout.BitmapHeight, QImage::Format_RGB32);
+  // The same size again (paging at one zoom) reuses the pixels.
+  if (bitmap.width() != layout.BitmapWidth || bitmap.height() != layout.BitmapHeight)
+    bitmap = QImage(layout.BitmapWidth, layout.BitmapHeight, QImage::Format_RGB32);
   bitmap.fill(ToQColor(backgroundColor));
   QPainter painter(&bitmap);
   TQtCanvas screen(painter, std::max(1, ppRound(ppScreenPixelsPerInch * scaleY)));
