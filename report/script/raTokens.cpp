@@ -318,19 +318,6 @@ void ReadComment(TSourceReader& reader, TraToken& token, int& column) {
 
 TraCharClass raCharClass(unsigned char c) { return charClasses[c]; }
 
-const char* raDataTypeName(TraDataType type) {
-  static const char* const names[] = {"daUnknown", "daInteger", "daSingle", "daDouble", "daExtended",
-                                      "daCurrency", "daChar", "daString", "daDateTime", "daDate",
-                                      "daTime", "daBoolean", "daVariant", "daObject", "daClass",
-                                      "daEnum", "daMethod"};
-  return type <= daMethod ? names[type] : "";
-}
-
-void TraToken::SetUnary() {
-  if (Kind == ttPlus) Kind = ttUnaryPlus;
-  if (Kind == ttMinus) Kind = ttUnaryMinus;
-}
-
 std::string TraToken::Description() const {
   switch (Kind) {
     case ttString:
@@ -343,8 +330,13 @@ std::string TraToken::Description() const {
       return "float: " + IntToStr(static_cast<int64_t>(FloatValue));
     case ttError:
       return "error: " + Text;
-    case ttComment:
-      return "comment: {" + Text.substr(1, 10) + (Text.size() >= 11 ? "..." : "") + "}";
+    case ttComment: {
+      // The text between the braces, its first ten characters.
+      std::string_view content(Text);
+      if (!content.empty() && content.front() == '{') content.remove_prefix(1);
+      if (!content.empty() && content.back() == '}') content.remove_suffix(1);
+      return "comment: {" + std::string(content.substr(0, 10)) + (content.size() > 10 ? "..." : "") + "}";
+    }
     default:
       if (Kind >= ttAnd) return "reserved word: " + Text;
       return "special: " + Text;

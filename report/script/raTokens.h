@@ -31,8 +31,6 @@ public:
   std::string TypeName;
   int EndLine = 0;  // comments: the line on which the comment ends
 
-  // A sign that stands before its operand only.
-  void SetUnary();
   // "identifier: x", "integer: 12", "comment: {first ten...}" ...
   std::string Description() const;
 };

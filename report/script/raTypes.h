@@ -30,9 +30,6 @@ enum TraDataType : uint8_t {
   daDate, daTime, daBoolean, daVariant, daObject, daClass, daEnum, daMethod
 };
 
-// The enumeration's own names ("daInteger" ...); empty outside it.
-const char* raDataTypeName(TraDataType type);
-
 // A set of token kinds: which tokens may come next, where a part ends.
 class TraTokenSet {
 public:

@@ -206,6 +206,7 @@ TEST(Programs, SourceDefaultsAndBody) {
   EXPECT_EQ(program.Source(), "procedure Band1BeforePrint;\r\nbegin\r\n\r\nend;");
   EXPECT_TRUE(program.SourceModified);
   EXPECT_EQ(program.GetText(), "procedure Band1BeforePrint;");
+  EXPECT_EQ(program.SourceWithoutHeading(), "begin\r\n\r\nend;");
   EXPECT_EQ(program.BodyFirstLine(), 2);
   EXPECT_EQ(program.BodyLastLine(), 2);
   program.ReplaceBody("  ShowMessage('x');");

@@ -94,6 +94,32 @@ TEST(Tokens, ReservedListHasEveryWordAndSymbol) {
   EXPECT_EQ(raTokenKindName(ttOperator), "operator");
 }
 
+TEST(Tokens, CharacterClasses) {
+  struct {
+    unsigned char Byte;
+    TraCharClass Class;
+  } cases[] = {{'A', ccWord}, {'_', ccWord}, {0xC3, ccWord}, {0xFF, ccWord}, {'7', ccDigit}, {'[', ccSpecial},
+               {'\'', ccQuote}, {'\t', ccWhiteSpace}, {'\n', ccWhiteSpace}, {'{', ccComment}, {'}', ccError},
+               {'^', ccError}, {'~', ccError}, {0, ccError}, {11, ccError}, {127, ccError}};
+  for (const auto& c : cases) EXPECT_EQ(raCharClass(c.Byte), c.Class) << int(c.Byte);
+  // Bytes of UTF-8 text belong to words.
+  TraParser parser;
+  parser.Tokenize("Größe := 1");
+  ASSERT_EQ(parser.TokenCount(), 3);
+  EXPECT_EQ(parser.Token(0).Text, "Größe");
+}
+
+TEST(Tokens, DescriptionsAndKeptComments) {
+  TraParser parser;
+  parser.Options = {.DiscardComments = false, .StripQuotes = false};
+  parser.Tokenize("'it''s' Total end 12 2.75 := ^ {a comment longer than ten} {short}");
+  std::vector<std::string> descriptions;
+  for (int i = 0; i < parser.TokenCount(); ++i) descriptions.push_back(parser.Token(i).Description());
+  EXPECT_EQ(descriptions, (std::vector<std::string>{"string: 'it''s'", "identifier: Total", "reserved word: end",
+                                                    "integer: 12", "float: 2", "special: :=", "error: ^",
+                                                    "comment: {a comment ...}", "comment: {short}"}));
+}
+
 TEST(Tokens, ErrorTextsNameWhatWasExpectedAndFound) {
   TraToken found;
   found.Text = "end";
