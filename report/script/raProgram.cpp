@@ -767,12 +767,23 @@ bool TraProgram::Compile(bool onlyIfNeeded, bool headerOnly) {
   if (onlyIfNeeded && compiled) return true;
   if (compiling) return compiled;
   compiling = true;
+  // What raises here (a routine whose declaration does not compile, an
+  // owner's hook) leaves the program uncompiled, not half-built or marked
+  // as compiling for good.
+  struct TCompiling {
+    TraProgram& program;
+    bool done = false;
+    ~TCompiling() {
+      if (!done) program.Discard(true);
+      program.compiling = false;
+    }
+  } guard{*this};
   Discard(false);
   programType = ttProcedure;
   bool handled = false;
   if (OnBeforeCompile) OnBeforeCompile(*this, handled);
   if (handled) {
-    compiling = false;
+    guard.done = true;
     return compiled;
   }
   TraCompiler compiler(*this, headerOnly);
@@ -784,7 +795,7 @@ bool TraProgram::Compile(bool onlyIfNeeded, bool headerOnly) {
     Discard(true);
   }
   if (OnAfterCompile) OnAfterCompile(*this);
-  compiling = false;
+  guard.done = true;
   return compiled;
 }
 

@@ -123,7 +123,15 @@ TEST(Functions, RegistryHoldsTheRoutinesInOrderAndTakesReplacements) {
   EXPECT_EQ(raSystemFunctionNames().size(), 54u);
   raRegisterSystemFunction("Broken", {fcMath, "function Broken(: Integer;", nullptr});
   EXPECT_THROW(raFindRoutine("Broken", routine), EScriptError);
+  // A program using it is left uncompiled, and compiles once it is gone.
+  TraProgram program;
+  program.SetSource("procedure P; var i: Integer; begin i := Broken(1); end;");
+  EXPECT_THROW(program.Compile(), EScriptError);
+  EXPECT_FALSE(program.IsCompiling());
+  EXPECT_FALSE(program.IsCompiled());
   raUnregisterSystemFunction("Broken");
+  EXPECT_FALSE(program.Compile());
+  EXPECT_EQ(raFirstError(program), std::to_string(raUndeclared));
   EXPECT_EQ(raCategoryName(fcUtility), "Utility");
 }
 
