@@ -1,6 +1,7 @@
 #include "sqlEvaluation.h"
 
 #include <cassert>
+#include <cstdint>
 #include <cstring>
 #include <vector>
 
@@ -96,6 +97,24 @@ const uint8_t* CursorFieldDesc(TTableCursor& cursor, int fieldNo, uint8_t* copy)
   return copy;
 }
 
+namespace {
+
+// The engine's conversion keeps a whole number's low bits; a column keeps
+// only a value it can hold, so a number out of its range is refused rather
+// than stored as another.
+bool FitsWholeColumn(const TExpToken& value, uint8_t type, const TFormatSettings& settings, uint16_t languageId) {
+  if (type != dtSmallInt && type != dtInteger && type != dtWord) return true;
+  if (value.DataType == type) return true;
+  double number = 0;
+  if (!ConvertFieldValue(value.DataType, value.DataSize, value.Value, dtFloat, 8, 0, &number, settings, languageId))
+    return true;  // the conversion itself refuses it
+  const double least = type == dtInteger ? INT32_MIN : type == dtWord ? 0 : INT16_MIN;
+  const double most = type == dtInteger ? INT32_MAX : type == dtWord ? UINT16_MAX : INT16_MAX;
+  return number > least - 0.5 && number < most + 0.5;
+}
+
+}  // namespace
+
 bool StoreFieldValue(TTableCursor& cursor, uint8_t* record, int fieldNo, const TExpToken& value,
                      const TFormatSettings& settings) {
   uint8_t copy[FieldDescSize];
@@ -120,6 +139,7 @@ bool StoreFieldValue(TTableCursor& cursor, uint8_t* record, int fieldNo, const T
   uint8_t converted[256 + 8] = {};
   assert(width >= 0 && size_t(width) < sizeof converted);
   const uint8_t scale = type == DecimalFieldType ? desc[FieldDescScaleCopyOffset] : 0;
+  if (!FitsWholeColumn(value, type, settings, cursor.LanguageId())) return false;
   const bool same = value.DataType == type && (type != DecimalFieldType || value.Scale == scale) && type != dtString;
   if (same) {
     std::memcpy(converted, value.Value, size_t(width));

@@ -1,4 +1,5 @@
 #include "sqlPlanner.h"
+#include "rtlStrUtils.h"
 
 #include <algorithm>
 #include <cassert>
@@ -225,7 +226,26 @@ private:
   TSourceTable* root = nullptr;
   bool singlesInstalled = false;
 
+  // A qualifier must name a table of this query or of an enclosing one.
+  void CheckCorrelationNames(const TExpToken* node) const {
+    for (; node; node = node->Next) {
+      if (node->Kind == nkColumn && !node->CorrelationName.empty()) {
+        bool known = false;
+        for (const TDataQuery* at = &query; at && !known; at = at->Outer)
+          for (const auto& table : at->SourceTables)
+            if (SameText(table->CorrelationName, node->CorrelationName)) known = true;
+        if (!known)
+          RaiseSqlError("Table correlation name '" + node->CorrelationName + "'" +
+                        " referenced in WHERE clause is not defined in the FROM clause");
+      }
+      CheckCorrelationNames(node->First);
+      CheckCorrelationNames(node->Second);
+      CheckCorrelationNames(node->Third);
+    }
+  }
+
   TExpTreePtr Checked(const TExpToken& condition) {
+    CheckCorrelationNames(&condition);
     TExpTreePtr copy(CloneTokenTree(&condition));
     TSourceColumnResolver resolver(query);
     TExpCheckContext check{EngErrSql, {}, WhereContext, &resolver, SourceFormatSettings(query)};

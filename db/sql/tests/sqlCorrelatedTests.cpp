@@ -80,7 +80,7 @@ TEST_F(SqlCorrelatedTest, UncorrelatedSubSelectsStillRunOnce) {
   EXPECT_EQ(SqlError("SELECT name FROM emp e WHERE dept IN (SELECT dept FROM grade g WHERE g.nope = e.dept)"),
             "Invalid column name 'nope' or table correlation name 'g' specified in WHERE or JOIN clause");
   EXPECT_EQ(SqlError("SELECT name FROM emp e WHERE dept IN (SELECT dept FROM grade g WHERE x.dept = 1)"),
-            "Invalid column name 'dept' or table correlation name 'x' specified in WHERE or JOIN clause");
+            "Table correlation name 'x' referenced in WHERE clause is not defined in the FROM clause");
   // A qualifier means the nearest table of that name, even when an
   // enclosing table of the same name has the column.
   EXPECT_EQ(SqlError("SELECT name FROM emp g WHERE dept IN (SELECT g.dept FROM grade g WHERE g.pay > 0)"),

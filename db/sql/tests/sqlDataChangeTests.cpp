@@ -156,3 +156,32 @@ TEST_F(SqlDataChangeTest, EveryQualifyingRowChangesOnce) {
       Exec("DROP TABLE t");
     }
 }
+
+namespace {
+
+// A value a column cannot hold is refused with the statement's message and
+// nothing of the statement stays; a number is never wrapped into another.
+TEST_F(SqlDataChangeTest, ValuesAColumnCannotHoldAreRefused) {
+  Exec("CREATE TABLE v (id INTEGER, small SMALLINT, made DATE)");
+  Exec("INSERT INTO v VALUES (40000, 1, '2024-01-01')");
+  const std::pair<const char*, const char*> cases[] = {
+      {"INSERT INTO v (small) VALUES (100000)",
+       "Type mismatch between column small and constant value 100000 in INSERT statement"},
+      {"INSERT INTO v (small) VALUES (-32769)",
+       "Type mismatch between column small and constant value -32769 in INSERT statement"},
+      {"INSERT INTO v (small) SELECT id FROM v", "Type mismatch between column small and constant value id in INSERT statement"},
+      {"INSERT INTO v (made) SELECT name FROM item", ""},
+      {"UPDATE v SET small = id", "Type mismatch between column small and constant value id in UPDATE statement"},
+      {"UPDATE v SET small = small * 40000", "Type mismatch between column small and constant value small * 40000 in UPDATE statement"},
+  };
+  Exec("INSERT INTO item (name) VALUES ('x')");
+  for (const auto& [text, message] : cases) {
+    if (*message) EXPECT_EQ(SqlError(text), message);
+    else EXPECT_EQ(SqlError(text), "Type mismatch between column made and constant value name in INSERT statement");
+  }
+  EXPECT_EQ(Query("SELECT id, small FROM v"), (TRows{"40000|1"}));
+  EXPECT_EQ(Exec("INSERT INTO v (small) VALUES (-32768)"), 1);
+  EXPECT_EQ(Query("SELECT small FROM v WHERE id IS NULL"), (TRows{"-32768"}));
+}
+
+}  // namespace

@@ -184,6 +184,19 @@ TEST_F(SqlSelectTest, SmallestRestrictedTableDrives) {
   EXPECT_EQ(fixed.MainQuery().NestingOrder.front()->CorrelationName, "e");
 }
 
+// A qualifier that names no table of the query, nor of one around it.
+TEST_F(SqlSelectTest, AnUndefinedCorrelationNameInAConditionIsNamed) {
+  for (const auto& [text, name] :
+       {std::pair{"SELECT id FROM emp WHERE x.id = 1", "x"}, std::pair{"SELECT id FROM emp e WHERE emp.id = 1", "emp"},
+        std::pair{"SELECT emp.id FROM emp JOIN dept ON emp.dept = d.no", "d"},
+        std::pair{"SELECT id FROM emp WHERE dept IN (SELECT no FROM dept WHERE z.no = 1)", "z"}})
+    EXPECT_EQ(SqlError(text),
+              std::string("Table correlation name '") + name + "' referenced in WHERE clause is not defined in the FROM clause");
+  // An enclosing query's table may be named.
+  EXPECT_EQ(Query("SELECT id FROM emp WHERE dept IN (SELECT no FROM dept WHERE dept.no = emp.dept) ORDER BY id"),
+            (TRows{"1", "2", "3"}));
+}
+
 TEST_F(SqlSelectTest, JoinConditionRules) {
   EXPECT_EQ(SqlError("SELECT e.id FROM emp e, dept d, site s WHERE e.dept + d.no = s.dept"),
             "The join condition cannot contain multiple table correlation names in either the left or right operand in "
@@ -198,7 +211,7 @@ TEST_F(SqlSelectTest, JoinConditionRules) {
             "Internal join error - table correlation name \"d\" is target of multiple join conditions in WHERE or "
             "JOIN clause");
   EXPECT_EQ(SqlError("SELECT e.id FROM emp e WHERE x.id = 1"),
-            "Invalid column name 'id' or table correlation name 'x' specified in WHERE or JOIN clause");
+            "Table correlation name 'x' referenced in WHERE clause is not defined in the FROM clause");
 }
 
 TEST_F(SqlSelectTest, ConditionsClosingACycleAreTestedRowByRow) {
