@@ -158,10 +158,9 @@ TraVariantValue& TraTemps::VariantSlot() {
 
 const TraValue* TraNumericValue::Operate(const TraValue* right, TraTokenType op, TraTemps& temps) const {
   const long double left = Number();
-  if (op == ttUnaryPlus || op == ttUnaryMinus) {
-    if (DataType() == daInteger && op == ttUnaryPlus) return &temps.Integer(static_cast<const TraIntegerValue*>(this)->Value);
-    return raNumberResult(op == ttUnaryMinus ? -left : left, temps);
-  }
+  // A plus sign hands the operand on as it is; nobody changes a result.
+  if (op == ttUnaryPlus) return this;
+  if (op == ttUnaryMinus) return raNumberResult(-left, temps);
   long double r;
   if (!right || !raNumberOf(*right, r)) return nullptr;
   switch (op) {
@@ -441,10 +440,12 @@ bool IsStringVariant(const Variant& v) { return v.VarType() == varString; }
 
 const TraValue* TraVariantValue::Operate(const TraValue* right, TraTokenType op, TraTemps& temps) const {
   TraVariantValue& result = temps.VariantSlot();
-  if (op == ttUnaryPlus || op == ttUnaryMinus) {
-    if (op == ttUnaryPlus) result.Value = Value;
-    else if (IsVariantInteger(Value)) result.Value = Variant(-Value.AsInt64());
-    else if (Value.VarType() == varCurrency) result.Value = Variant(Currency::FromScaled(-Value.AsCurrency().Scaled));
+  if (op == ttUnaryPlus) return this;
+  if (op == ttUnaryMinus) {
+    // The most negative whole number has no negation of its kind.
+    if (IsVariantInteger(Value) && Value.AsInt64() != INT64_MIN) result.Value = Variant(-Value.AsInt64());
+    else if (Value.VarType() == varCurrency && Value.AsCurrency().Scaled != INT64_MIN)
+      result.Value = Variant(Currency::FromScaled(-Value.AsCurrency().Scaled));
     else result.Value = Variant(-Value.AsFloat());
     return &result;
   }

@@ -31,7 +31,8 @@ INSTANTIATE_TEST_SUITE_P(
                     TResultCase{"65536 * 65536", varDouble, "4294967296"},
                     TResultCase{"(-2147483647 - 1) div -1", varDouble, "2147483648"},
                     TResultCase{"(-2147483647 - 1) mod -1", varInteger, "0"},
-                    TResultCase{"-(-2147483647 - 1)", varDouble, "2147483648"}));
+                    TResultCase{"-(-2147483647 - 1)", varDouble, "2147483648"},
+                    TResultCase{"+2.0", varDouble, "2"}, TResultCase{"-2.0", varInteger, "-2"}));
 
 struct TTextCase {
   const char* Declarations;
@@ -61,6 +62,7 @@ INSTANTIATE_TEST_SUITE_P(
                     TTextCase{"v: Variant; i: Integer;", "v := 5; i := v + 1;", "i", "6"},
                     TTextCase{"v: Variant;", "v := 'ab'; v := v + 'cd';", "v", "abcd"},
                     TTextCase{"v: Variant;", "v := 7; v := v / 0;", "v", "0"},
+                    TTextCase{"v: Variant;", "v := 1073741824; v := v * v * -8; v := -v;", "v", "9.22337203685478E18"},
                     TTextCase{"v: Variant; s: String;", "v := Null; s := v;", "s", ""},
                     TTextCase{"b: Boolean;", "b := 'abc' < 'abd';", "b", "True"},
                     TTextCase{"b: Boolean;", "b := 'a' = 'A';", "b", "False"},
