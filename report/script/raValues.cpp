@@ -16,6 +16,15 @@ namespace {
 constexpr long double minInteger = std::numeric_limits<int32_t>::min();
 constexpr long double maxInteger = std::numeric_limits<int32_t>::max();
 
+// A number too large for the narrower float becomes its infinity, as the
+// FPU makes it, rather than a conversion the language leaves undefined.
+template <typename F>
+F Narrow(long double value) {
+  if (value > std::numeric_limits<F>::max()) return std::numeric_limits<F>::infinity();
+  if (value < std::numeric_limits<F>::lowest()) return -std::numeric_limits<F>::infinity();
+  return static_cast<F>(value);
+}
+
 std::string GeneralText(long double value, int precision) { return FloatToStrF(value, ffGeneral, precision, 0); }
 
 bool IsVariantNumber(const Variant& v) {
@@ -65,7 +74,7 @@ TDateTime DayCountOf(const TraValue& source, bool& ok) {
     case daDateTime: case daDate: case daTime:
       return static_cast<const TraDayCountValue&>(source).Value;
     case daDouble: return static_cast<const TraDoubleValue&>(source).Value;
-    case daExtended: return static_cast<double>(static_cast<const TraExtendedValue&>(source).Value);
+    case daExtended: return Narrow<double>(static_cast<const TraExtendedValue&>(source).Value);
     case daInteger: return static_cast<const TraIntegerValue&>(source).Value;
     case daVariant: {
       const Variant& v = static_cast<const TraVariantValue&>(source).Value;
@@ -219,9 +228,9 @@ std::string TraSingleValue::GetText() const { return GeneralText(Value, 8); }
 bool TraSingleValue::SetValue(const TraValue& source) {
   switch (source.DataType()) {
     case daSingle: case daInteger: case daDouble: case daExtended: case daCurrency:
-      Value = static_cast<float>(static_cast<const TraNumericValue&>(source).Number());
+      Value = Narrow<float>(static_cast<const TraNumericValue&>(source).Number());
       return true;
-    case daVariant: Value = static_cast<float>(static_cast<const TraVariantValue&>(source).Value.AsFloat()); return true;
+    case daVariant: Value = Narrow<float>(static_cast<const TraVariantValue&>(source).Value.AsFloat()); return true;
     default: return false;
   }
 }
@@ -231,7 +240,7 @@ std::string TraDoubleValue::GetText() const { return GeneralText(Value, 15); }
 bool TraDoubleValue::SetValue(const TraValue& source) {
   switch (source.DataType()) {
     case daDouble: case daDateTime: case daSingle: case daExtended: case daInteger: case daCurrency:
-      Value = static_cast<double>(static_cast<const TraNumericValue&>(source).Number());
+      Value = Narrow<double>(static_cast<const TraNumericValue&>(source).Number());
       return true;
     case daVariant: Value = static_cast<const TraVariantValue&>(source).Value.AsFloat(); return true;
     default: return false;
@@ -406,7 +415,7 @@ bool TraVariantValue::SetValue(const TraValue& source) {
   switch (source.DataType()) {
     case daInteger: Value = Variant(static_cast<const TraIntegerValue&>(source).Value); return true;
     case daSingle: case daDouble: case daExtended:
-      Value = Variant(static_cast<double>(static_cast<const TraNumericValue&>(source).Number()));
+      Value = Variant(Narrow<double>(static_cast<const TraNumericValue&>(source).Number()));
       return true;
     case daCurrency: Value = Variant(static_cast<const TraCurrencyValue&>(source).Value); return true;
     case daChar: Value = Variant(std::string(1, static_cast<const TraCharValue&>(source).Value)); return true;

@@ -57,6 +57,7 @@ INSTANTIATE_TEST_SUITE_P(
                     TTextCase{"i: Integer;", "i := -7.9;", "i", "-7"},
                     TTextCase{"e: Extended;", "e := 1 / 3;", "e", "0.333333333333333333"},
                     TTextCase{"s: Single;", "s := 1 / 3;", "s", "0.33333334"},
+                    TTextCase{"s: Single; b: Boolean;", "s := 1.0e300 * 10; b := s > 1.0e38;", "b", "True"},
                     TTextCase{"ch: Char;", "ch := 'xyz';", "ch", "x"},
                     TTextCase{"s: String; ch: Char;", "ch := 'a'; s := ch + 'bc';", "s", "ab"},
                     TTextCase{"v: Variant; i: Integer;", "v := 5; i := v + 1;", "i", "6"},
