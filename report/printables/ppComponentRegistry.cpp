@@ -5,6 +5,7 @@
 #include <map>
 #include <mutex>
 
+#include "ppBarCode.h"
 #include "ppCtrls.h"
 #include "ppGroup.h"
 #include "ppMemo.h"
@@ -69,8 +70,8 @@ constexpr TStandardEntry standardEntries[] = {
     {"TppSubReport", ppAdvancedComponentsPage, 1, 369},
 };
 
-// The classes this layer defines, found by name at start-up like the
-// others.
+// The classes this layer defines; rich text, made elsewhere, is found by
+// name when the class registry knows it.
 const TClassInfo* OwnClass(const std::string& name) {
   static const std::map<std::string, const TClassInfo*> own = {
       {"TppLabel", &TppLabel::StaticClassType()},
@@ -86,6 +87,8 @@ const TClassInfo* OwnClass(const std::string& name) {
       {"TppDBImage", &TppDBImage::StaticClassType()},
       {"TppRegion", &TppRegion::StaticClassType()},
       {"TppSubReport", &TppSubReport::StaticClassType()},
+      {"TppBarCode", &TppBarCode::StaticClassType()},
+      {"TppDBBarCode", &TppDBBarCode::StaticClassType()},
   };
   const auto it = own.find(name);
   return it != own.end() ? it->second : GetClass(name);

@@ -29,9 +29,8 @@ void ppUnRegisterComponent(const TClassInfo& componentClass);
 std::vector<TppComponentRegistration> ppComponentRegistrations();
 
 // The engine's start-up and shut-down: the component classes of the three
-// palette pages, the group and the calculation class. Classes made by other
-// layers (bar codes, rich text) are registered when the class registry
-// knows them by then.
+// palette pages, the group and the calculation class. Rich text, made by
+// another layer, is registered when the class registry knows it by then.
 void ppStartPrintables();
 void ppStopPrintables();
 bool ppPrintablesStarted();
