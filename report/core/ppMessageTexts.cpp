@@ -63,8 +63,13 @@ constexpr TMessageText builtInMessages[] = {
     // Without a text here a cache that cannot be written would end
     // generation with an empty error.
     {284, "The page cache cannot be written: memory and temporary files are exhausted."},
+    // Raised by the engine itself, so never empty: a component that would
+    // shift relative to one that follows it, and a band's print position
+    // (the error adds the final point).
+    {342, "A component cannot shift relative to a component that is positioned relative to it."},
     {361, "Open"},
     {362, "Save"},
+    {415, "The band's print position lies at or below the bottom of the space the page leaves for it"},
     {416, "&Ignore"},
     {417, "Ignore &All"},
     {418, "Error Reading Template"},

@@ -171,3 +171,68 @@ TEST(RegionTest, MovingARegionMovesItsObjectsAndOnlyARegionHoldsObjects) {
 }
 
 }  // namespace
+
+#include "ppErrors.h"
+#include "ppMessages.h"
+
+namespace {
+
+TEST(StretchTest, ShiftingInACircleIsRefusedWithTheEnginesMessage) {
+  TPrintablesFixture f(Rows(1));
+  auto* a = f.Add<TppMemo>(f.Detail, 0, 0, mm(50), mm(5));
+  auto* b = f.Add<TppMemo>(f.Detail, 0, mm(6), mm(50), mm(5));
+  b->SetShiftRelativeTo(a);
+  EXPECT_TRUE(a->Stretch());
+  a->SetStretch(false);
+  EXPECT_TRUE(a->Stretch());  // it has a shifter
+  try {
+    a->SetShiftRelativeTo(b);
+    ADD_FAILURE();
+  } catch (const EInvalidPropertyError& e) {
+    EXPECT_STREQ(e.what(), ppLoadMessage(342).c_str());
+    EXPECT_FALSE(std::string(e.what()).empty());
+  }
+  EXPECT_EQ(a->ShiftRelativeTo(), nullptr);
+  EXPECT_EQ(f.Detail->PrintHeight(), phDynamic);
+  // A new stretchable measures 185 by 89 screen pixels.
+  TppMemo fresh(nullptr);
+  EXPECT_EQ(std::vector<int>({fresh.mmWidth(), fresh.mmHeight()}),
+            std::vector<int>({ppUnitsToMMThousandths(185, utScreenPixels, axHorizontal),
+                              ppUnitsToMMThousandths(89, utScreenPixels, axVertical)}));
+}
+
+TEST(StretchTest, AShifterFollowsTheBottomOfItsTargetOnEveryPage) {
+  TPrintablesFixture f(Rows(1));
+  f.Header->SetVisible(false);
+  f.Footer->SetVisible(false);
+  auto* first = f.Add<TppMemo>(f.Detail, 0, 0, mm(100), mm(5));
+  first->Lines()->SetText("one\r\ntwo\r\nthree\r\nfour\r\n");
+  first->SetStretch(true);
+  auto* second = f.Add<TppMemo>(f.Detail, 0, mm(6), mm(100), mm(5));
+  second->Lines()->SetText("after\r\n");
+  second->SetStretch(true);
+  second->SetShiftRelativeTo(first);
+  const auto pages = f.PrintAll();
+  ASSERT_EQ(pages.size(), 1u);
+  int firstBottom = -1, secondTop = -1;
+  pages[0]->ForEachDrawCommand([&](TppDrawCommand* c) {
+    auto* t = dynamic_cast<TppDrawText*>(c);
+    if (t && t->Component == first) firstBottom = c->Top() + c->Height();
+    if (t && t->Component == second) secondTop = c->Top();
+  });
+  EXPECT_EQ(secondTop, firstBottom);
+}
+
+TEST(StretchTest, TheBandPositionErrorHasASentence) {
+  EXPECT_FALSE(ppLoadMessage(415).empty());
+  TPrintablesFixture f(Rows(1));
+  f.Detail->SetmmPrintPosition(mm(400));
+  try {
+    f.PrintAll();
+    ADD_FAILURE();
+  } catch (const Exception& e) {
+    EXPECT_EQ(std::string(e.what()), ppLoadMessage(415) + ".");
+  }
+}
+
+}  // namespace
