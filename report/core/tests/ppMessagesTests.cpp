@@ -37,9 +37,10 @@ TEST_F(MessagesTest, BuiltInTextsAndEmptyForUnknownNumbers) {
                         {5, "Cancel"},         {1023, "Cannot generate report."},
                         {2, "Accessing data..."}, {8, "There are no printers connected to your computer."},
                         {32, "No pages entered."}, {33, "Please specify file name before continuing."},
-                        {415, ""}};
+                        {414, ""}};
   for (const Case& c : cases) EXPECT_EQ(ppLoadMessage(c.Number), c.Text) << c.Number;
-  EXPECT_FALSE(ppLoadMessage(284).empty());
+  // Messages the engine raises itself are never empty.
+  for (int raised : {284, 342, 415}) EXPECT_FALSE(ppLoadMessage(raised).empty()) << raised;
 }
 
 TEST_F(MessagesTest, EveryPlaceholderIsReplacedInTextOrder) {
