@@ -204,7 +204,9 @@ void TppPrintPreview::AutoSearchClick() {
   auto* report = dynamic_cast<TppReport*>(Report());
   if (!report || viewer->Busy()) return;
   if (!report->DisplayAutoSearchDialog()) return;
+  // New criteria, new pages: from the first.
   report->Reset();
+  viewer->ScreenDevice().Reset();
   report->PrintToDevices();
 }
 

@@ -2,6 +2,7 @@
 
 #include <QTest>
 
+#include "ppASDlg.h"
 #include "ppEngineForms.h"
 #include "ppFormsKit.h"
 #include "ppPreview.h"
@@ -76,6 +77,49 @@ TEST_F(ppPrintPreviewTest, SearchButtonOnlyForReportsWithSearchFields) {
     EXPECT_EQ(preview.spbAutoSearch->isHidden(), !withField);
     preview.SetReport(nullptr);
   }
+}
+
+TEST_F(ppPrintPreviewTest, ModelessPreviewStaysAndIsFreedWhenClosed) {
+  kit.Report->SetModalPreview(false);
+  EXPECT_TRUE(kit.Report->Print());
+  QPointer<TppCustomPreviewer> preview = kit.Report->PreviewForm();
+  ASSERT_NE(preview, nullptr);
+  EXPECT_TRUE(preview->isVisible());
+  EXPECT_EQ(preview->Viewer()->AbsolutePageNo(), 1);
+  // A second print shows the same window again.
+  kit.Report->Print();
+  EXPECT_EQ(kit.Report->PreviewForm(), preview.data());
+  preview->close();
+  PumpUntil([&] { return preview.isNull(); }, 2000);
+  EXPECT_TRUE(preview.isNull());
+  EXPECT_EQ(kit.Report->PreviewForm(), nullptr);
+}
+
+TEST_F(ppPrintPreviewTest, ConfirmedSearchMakesThePagesAgain) {
+  kit.Report->SetShowAutoSearchDialog(true);
+  TppAutoSearchField* field = kit.Report->CreateAutoSearchCriteria("plRows", "ID", soGreaterThan, "3", false);
+  int searches = 0;
+  kit.Report->OnGetAutoSearchValues = [&](TObject*) { ++searches; };
+  TppPrintPreview preview;
+  preview.resize(600, 800);
+  preview.show();
+  preview.SetReport(kit.Report);
+  kit.Report->PrintToDevices();
+  preview.Viewer()->LastPage();
+  ASSERT_EQ(preview.Viewer()->AbsolutePageNo(), 3);
+  {
+    TFormAnswers answers([&](TppForm& form) {
+      auto& dialog = dynamic_cast<TppAutoSearchDialog&>(form);
+      dynamic_cast<TppSimpleSearchPanel&>(*dialog.Panels().at(0)).edtValue->setText("8");
+      dialog.OKClick();
+      return dialog.ModalResult();
+    });
+    preview.spbAutoSearch->click();
+  }
+  EXPECT_EQ(field->SearchExpression(), "8");
+  EXPECT_EQ(searches, 1);
+  EXPECT_EQ(preview.Viewer()->AbsolutePageNo(), 1);
+  preview.SetReport(nullptr);
 }
 
 // One real modal loop: the preview shows, its first page arrives, the
