@@ -14,6 +14,7 @@
 #include "ppProducer.h"
 #include "ppPublisher.h"
 #include "ppUnits.h"
+#include "rtlConvert.h"
 #include "rtlStrUtils.h"
 #include "uiCanvasQt.h"
 #include "uiGraphicsBitmap.h"
@@ -301,10 +302,36 @@ void TppScreenDevice::DrawText(const TppDrawText& command, const TRect& rect) {
       }
       case taLeftJustified: break;
     }
-    c.TextOut(x, y, line);
+    if (line.find('\t') != std::string::npos)
+      DrawTabbedLine(command, rect.Left, y, line);
+    else
+      c.TextOut(x, y, line);
     c.SetTextJustification(0, 0);
     y += std::max(1, lineHeight);
     if (y >= rect.Bottom) break;
+  }
+}
+
+// Each tab moves to the next stop (mm-thousandths from the text's left);
+// past the last stop a tab is a blank.
+void TppScreenDevice::DrawTabbedLine(const TppDrawText& command, int left, int y, const std::string& line) {
+  TCanvas& c = *canvas;
+  const TStringList* stops = command.TabStopPositions();
+  size_t start = 0;
+  int x = left, tab = 0;
+  while (true) {
+    const size_t end = line.find('\t', start);
+    const std::string segment = line.substr(start, end == std::string::npos ? std::string::npos : end - start);
+    c.TextOut(x, y, segment);
+    if (end == std::string::npos) break;
+    x += c.TextWidth(segment);
+    int stop = 0;
+    if (tab < stops->Count() && TryStrToInt(Trim(stops->Get(tab)), stop))
+      x = std::max(x, left + ppRound(ppMMThousandthsToUnits(stop, utScreenPixels, axHorizontal) * scaleX));
+    else
+      x += c.TextWidth(" ");
+    ++tab;
+    start = end + 1;
   }
 }
 

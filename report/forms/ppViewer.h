@@ -108,6 +108,7 @@ private:
   void Request(TppPageSettingType setting, int pageNo);
   TRect CommandRect(const TppDrawCommand& command) const;
   void DrawText(const TppDrawText& command, const TRect& rect);
+  void DrawTabbedLine(const TppDrawText& command, int left, int y, const std::string& line);
   void DrawShape(const TppDrawShape& command, const TRect& rect);
   void DrawLine(const TppDrawLine& command, const TRect& rect);
   void DrawImage(const TppDrawImage& command, const TRect& rect);

@@ -253,6 +253,19 @@ TEST_F(ppCancelDialogTest, ModelessDialogDisablesTheActiveWindowUntilItCloses) {
   EXPECT_FALSE(main.isEnabled());
   delete dialog;
   EXPECT_TRUE(main.isEnabled());
+  // The window it disabled is freed meanwhile: closing the dialog does not
+  // reach it.
+  auto* other = new QWidget;
+  other->show();
+  other->activateWindow();
+  ASSERT_TRUE(PumpUntil([&] { return QApplication::activeWindow() == other; }, 2000));
+  TppDialogRequest second;
+  second.Kind = dkCancel;
+  second.Modal = false;
+  ppRunDialog(second);
+  EXPECT_FALSE(other->isEnabled());
+  delete other;
+  second.Close();
 }
 
 TEST_F(ppCancelDialogTest, NoDataDialogTellsTheUser) {

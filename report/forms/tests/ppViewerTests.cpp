@@ -3,6 +3,7 @@
 #include "ppDevice.h"
 #include "ppDrwCmd.h"
 #include "ppFormsKit.h"
+#include "ppPrinterSetup.h"
 #include "ppPublisher.h"
 #include "ppViewer.h"
 #include "uiTestSupport.h"
@@ -177,6 +178,51 @@ TEST_F(ppViewerPaging, PrintingThatRaisesRestoresTheScreen) {
   EXPECT_EQ(viewer.ScreenDevice().Publisher(), kit.Report->Publisher());
   viewer.NextPage();
   EXPECT_EQ(viewer.AbsolutePageNo(), 2);
+}
+
+}  // namespace
+
+namespace {
+
+// Whether any pixel of the column range of the row band is dark.
+bool InkIn(const QImage& image, int left, int right, int top, int bottom) {
+  for (int y = top; y < bottom; ++y)
+    for (int x = left; x < right; ++x)
+      if (qGray(image.pixel(x, y)) < 128) return true;
+  return false;
+}
+
+TEST(ppScreenDevice, TabsMoveTextToItsStops) {
+  TestApplication();
+  TObjectPtr<TppScreenDevice> device(new TppScreenDevice(nullptr));
+  TppPage page(nullptr);
+  TppPrinterSetup setup;
+  setup.SetUnits(utMMThousandths);
+  setup.SetPaperWidth(215900);
+  setup.SetPaperHeight(279400);
+  page.SetPrinterSetup(&setup);
+  page.FirstPage = page.Final = true;
+  page.AbsolutePageNo = page.AbsolutePageCount = 1;
+  auto* text = new TppDrawText(nullptr);
+  text->SetLeft(10000);
+  text->SetTop(10000);
+  text->SetWidth(150000);
+  text->SetHeight(8000);
+  text->Text = "A\tB";
+  TStringList stops;
+  stops.Add("100000");
+  text->SetTabStopPositions(&stops);
+  text->Transparent = true;
+  text->SetPage(&page);
+  device->ReceivePage(&page);
+  ASSERT_TRUE(device->PageReceived());
+  const QImage& image = device->PageBitmap();
+  const TRect at = device->Layout().PageRect;
+  // 10 mm is 38 pixels at 96 ppi, 110 mm 416.
+  const int top = at.Top + 38, bottom = top + 20;
+  EXPECT_TRUE(InkIn(image, at.Left + 38, at.Left + 60, top, bottom));
+  EXPECT_FALSE(InkIn(image, at.Left + 70, at.Left + 410, top, bottom));
+  EXPECT_TRUE(InkIn(image, at.Left + 414, at.Left + 440, top, bottom));
 }
 
 }  // namespace
