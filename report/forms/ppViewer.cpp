@@ -234,6 +234,10 @@ void TppScreenDevice::RenderPage() {
   screen.FrameRect(layout.PageRect);
   canvas = &screen;
   {
+    // Page numbers and counts are brought up to date from the page first.
+    pageOnView.ForEachDrawCommand([](TppDrawCommand* command) {
+      if (command->IsLookAhead()) command->LookAheadPending();
+    });
     TClipGuard clip(screen);
     DrawPage(&pageOnView);
   }

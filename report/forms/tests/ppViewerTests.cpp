@@ -192,10 +192,8 @@ bool InkIn(const QImage& image, int left, int right, int top, int bottom) {
   return false;
 }
 
-TEST(ppScreenDevice, TabsMoveTextToItsStops) {
-  TestApplication();
-  TObjectPtr<TppScreenDevice> device(new TppScreenDevice(nullptr));
-  TppPage page(nullptr);
+// A Letter page, the first and only one, holding the command.
+void LetterPage(TppPage& page, TppDrawCommand* command) {
   TppPrinterSetup setup;
   setup.SetUnits(utMMThousandths);
   setup.SetPaperWidth(215900);
@@ -203,6 +201,29 @@ TEST(ppScreenDevice, TabsMoveTextToItsStops) {
   page.SetPrinterSetup(&setup);
   page.FirstPage = page.Final = true;
   page.AbsolutePageNo = page.AbsolutePageCount = 1;
+  command->SetPage(&page);
+}
+
+TEST(ppScreenDevice, PageCountsAreBroughtUpToDate) {
+  TestApplication();
+  TObjectPtr<TppScreenDevice> device(new TppScreenDevice(nullptr));
+  TppPage page(nullptr);
+  auto* count = new TppDrawVar(nullptr);
+  count->VarType = vtPageCount;
+  count->Text = "?";
+  LetterPage(page, count);
+  page.PageNo = 1;
+  page.PageCount = 7;
+  device->ReceivePage(&page);
+  auto* shown = dynamic_cast<TppDrawVar*>(device->PageOnView().GetDrawCommand(0));
+  ASSERT_NE(shown, nullptr);
+  EXPECT_EQ(shown->Text, "7");
+}
+
+TEST(ppScreenDevice, TabsMoveTextToItsStops) {
+  TestApplication();
+  TObjectPtr<TppScreenDevice> device(new TppScreenDevice(nullptr));
+  TppPage page(nullptr);
   auto* text = new TppDrawText(nullptr);
   text->SetLeft(10000);
   text->SetTop(10000);
@@ -213,7 +234,7 @@ TEST(ppScreenDevice, TabsMoveTextToItsStops) {
   stops.Add("100000");
   text->SetTabStopPositions(&stops);
   text->Transparent = true;
-  text->SetPage(&page);
+  LetterPage(page, text);
   device->ReceivePage(&page);
   ASSERT_TRUE(device->PageReceived());
   const QImage& image = device->PageBitmap();
