@@ -118,6 +118,12 @@ std::string AppTest::AddPrinter(const std::string& server, const std::string& qu
   return printer.PrinterName;
 }
 
+void AppTest::StartFormOnly() {
+  AppTerminateEvent().ResetEvent();
+  form = std::make_unique<TOrvelle_MainForm>();
+  form->startTimer.Trigger();
+}
+
 void AppTest::StartForm(const std::vector<std::string>& printers) {
   AppTerminateEvent().ResetEvent();
   form = std::make_unique<TOrvelle_MainForm>();

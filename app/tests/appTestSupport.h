@@ -58,6 +58,9 @@ protected:
   // Makes the window and lets its first tick start the discovery; waits
   // until every printer named has a node and its thread is watching.
   void StartForm(const std::vector<std::string>& printers);
+  // Makes the window and starts its discovery, waiting for nothing (a
+  // spooler other than the simulated one).
+  void StartFormOnly();
   // The orderly end and the window freed.
   void CloseForm();
   // Waits until the printer's thread has made its first read.
