@@ -22,7 +22,14 @@ const char* const seeds[] = {
     "  e := Sqrt(i) ;\r\n  Delete(Result, 1, i);\r\n  Insert('{', Result, 2);\r\n  e := Round(i / 7) + Trunc(-2.7);\r\n"
     "  Result := Result + FloatToStr(e) + CurrToStr(StrToCurr('1.5')) + IntToStr(clRed);\r\nend;",
     "procedure Helper(a: Integer; var b: Integer);\r\nvar k: Integer;\r\nbegin\r\n  for k := a downto -3 do b := b + k;\r\n"
-    "  if b > 100 then b := 100;\r\nend;"};
+    "  if b > 100 then b := 100;\r\nend;",
+    "function Mixed(x: Variant): Variant;\r\nconst Limit = 2147483647; Name = 'mixed';\r\n"
+    "var v, w: Variant; b: Boolean; d: Date; t: Time; c: Char; e: Extended; m: Currency;\r\nbegin\r\n"
+    "  v := x * 2 + Null; w := v div 0 + v mod 3 - -v; b := (v = w) or not (v <> x) and true;\r\n"
+    "  d := CurrentDate; t := CurrentTime; e := d - t + Limit * Limit; m := e / 7;\r\n"
+    "  c := Name; v := c + Name + DateToStr(d) + TimeToStr(t) + CurrToStr(m);\r\n"
+    "  case Length(v) of 0: b := false; 1..5, 7 : e := Power(2, 0.5) else e := Sqr(e) end;\r\n"
+    "  repeat e := e / 2 until e < 1;\r\n  Result := v + FloatToStr(e) + Capitalize(FormatFloat('0.00', e));\r\nend;"};
 
 const char* const fragments[] = {"begin", "end", ";", "(", ")", "'", "{", "}", ":=", "while true do", "for i := ",
                                  "to", "downto", "case", "of", "..", "else", "if", "then", "repeat", "until",
