@@ -206,11 +206,11 @@ public:
       return TText{"(", "("} + left + Same(op) + right + TText{")", ")"};
     }
     if (depth < 2 && OneIn(6)) return TText{"NOT (", "NOT ("} + Predicate(depth + 1, q) + TText{")", ")"};
-    static const TKind kinds[] = {kInt, kInt, kFloat, kText, kDate};
-    const TKind kind = kinds[Below(5)];
+    static const TKind kinds[] = {kInt, kInt, kFloat, kText, kDate, kMemo};
+    const TKind kind = kinds[Below(6)];
     const TText value = Value(kind, q);
     static const char* const zero[] = {"0", "0.0", "''", "'0000-00-00'"};
-    const std::string z = zero[kind == kInt ? 0 : kind == kFloat ? 1 : kind == kText ? 2 : 3];
+    const std::string z = zero[kind == kInt ? 0 : kind == kFloat ? 1 : kind == kDate ? 3 : 2];
     const std::string c = Constant(kind);
     switch (Below(8)) {
       case 0:
@@ -228,7 +228,7 @@ public:
                 "COALESCE(" + value.Peer + ", " + z + ") BETWEEN " + low + " AND " + high};
       }
       case 5: {
-        if (kind == kText) {
+        if (kind == kText || kind == kMemo) {
           const std::string pattern = "'" + Word().substr(0, 1) + "%'";
           return {value.Ours + " LIKE " + pattern, "COALESCE((" + value.Peer + ") LIKE " + pattern + ", 0)"};
         }
@@ -273,6 +273,10 @@ public:
         TText text = Same("SELECT " + g + ", COUNT(*), COUNT(f), SUM(n), MIN(d), MAX(f), AVG(n) FROM a WHERE ") +
                      Predicate() + Same(" GROUP BY " + g);
         if (OneIn(2)) text = text + Same(" HAVING COUNT(*) > 1");
+        // COUNT is an integer whatever it counts, so it orders.
+        if (OneIn(3))
+          return {Same("SELECT " + g + ", COUNT(m) FROM a WHERE ") + Predicate() + Same(" GROUP BY " + g + " ORDER BY 2, 1"),
+                  true};
         return {text, false};
       }
       case 4:
