@@ -4,6 +4,8 @@
 #include <algorithm>
 
 #include "ppMessages.h"
+#include "ppPrintable.h"
+#include "ppUnits.h"
 #include "ppPropAccess.h"
 #include "rtlFormat.h"
 #include "rtlStrUtils.h"
@@ -154,4 +156,62 @@ void TppSelectionHandles::Place(const QRect& r) {
 
 void TppSelectionHandles::Hide() {
   for (QWidget* handle : handles) handle->hide();
+}
+
+// ---- selection ----
+
+TppSelectionObject::TppSelectionObject() : boundsRect(new TppBoundsRect) {}
+
+TppSelectionObject::~TppSelectionObject() {
+  if (boundsRect && !boundsRect->parentWidget()) delete boundsRect.data();
+}
+
+void TppSelectionObject::SetParent(QWidget* parent) {
+  if (boundsRect) boundsRect->setParent(parent);
+  selectionHandles.SetParent(parent);
+  if (sizingHandles) sizingHandles->SetParent(parent);
+}
+
+void TppSelectionObject::Select(TppPrintable* value, QWidget* control) {
+  component = value;
+  designControl = control;
+  UpdateBounds();
+  if (visible) Show();
+}
+
+void TppSelectionObject::SetVisible(bool value) {
+  visible = value;
+  if (visible)
+    Show();
+  else
+    Hide();
+}
+
+void TppSelectionObject::UpdateBounds() {
+  if (!visible || !component || !designControl || !boundsRect) return;
+  const int width = ppRound(ppMMThousandthsToUnits(component->mmWidth(), utScreenPixels, axHorizontal));
+  const int height = ppRound(ppMMThousandthsToUnits(component->mmHeight(), utScreenPixels, axVertical));
+  boundsRect->setGeometry(designControl->x(), designControl->y(), std::max(1, width), std::max(1, height));
+}
+
+void TppSelectionObject::Show() {
+  if (!component || !designControl || !boundsRect) return;
+  boundsRect->hide();
+  const QRect bounds = boundsRect->geometry();
+  if (sizingHandles) {
+    // White handles on a black or navy control, black on any other.
+    const QColor color = designControl->palette().color(QPalette::Window);
+    const bool dark = color == QColor(Qt::black) || color == QColor(0, 0, 128);
+    sizingHandles->SetColor(dark ? Qt::white : Qt::black);
+    sizingHandles->Place(bounds);
+  } else {
+    selectionHandles.Place(bounds);
+  }
+}
+
+void TppSelectionObject::Hide() {
+  if (sizingHandles)
+    sizingHandles->Hide();
+  else
+    selectionHandles.Hide();
 }

@@ -50,11 +50,11 @@ protected:
 };
 
 // Eight 5 x 5 handles round a control, each with its sizing cursor.
-class TppSizingHandles {
+class TppSizingHandles : public QObject {
 public:
   static constexpr int HandleSize = 5;
   TppSizingHandles();
-  ~TppSizingHandles();
+  ~TppSizingHandles() override;
   void SetParent(QWidget* parent);
   void SetColor(const QColor& color);
   // Centred on the corners and edge middles of the rectangle.
@@ -81,4 +81,37 @@ public:
 private:
   std::array<QPointer<QWidget>, 4> handles{};
   QPointer<QWidget> parent;
+};
+
+class TppPrintable;
+
+// The decoration of the selected component: its bounds rectangle and
+// either the sizing handles (when given; not owned, forgotten when freed)
+// or the four corner handles.
+class TppSelectionObject {
+public:
+  TppSelectionObject();
+  ~TppSelectionObject();
+  void SetParent(QWidget* parent);
+  bool Visible() const { return visible; }
+  void SetVisible(bool value);
+  void SetSizingHandles(TppSizingHandles* value) { sizingHandles = value; }
+  TppSizingHandles* SizingHandles() const { return sizingHandles; }
+  // The component and the control that stands for it on the surface.
+  void Select(TppPrintable* component, QWidget* designControl);
+  // The bounds follow the control's place and the component's size.
+  void UpdateBounds();
+  TppBoundsRect& BoundsRect() { return *boundsRect; }
+  TppSelectionHandles& SelectionHandles() { return selectionHandles; }
+
+private:
+  bool visible = true;
+  QPointer<TppBoundsRect> boundsRect;
+  TppSelectionHandles selectionHandles;
+  QPointer<TppSizingHandles> sizingHandles;
+  TppPrintable* component = nullptr;
+  QPointer<QWidget> designControl;
+
+  void Show();
+  void Hide();
 };

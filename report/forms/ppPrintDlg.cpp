@@ -30,6 +30,8 @@ constexpr int minCopies = 1, maxCopies = 999;
 constexpr int printWhatRight = 285;
 // The space below the page-range description, in mm-thousandths.
 constexpr int descriptionGap = 2381;
+// The save dialog's filter before a file type is chosen.
+constexpr const char* defaultFilter = "Text files|*.TXT|All files|*.*";
 // The message of a printer that cannot be printed to.
 constexpr int invalidPrinterMessage = 459;
 
@@ -102,6 +104,24 @@ bool ppIsArchiveDeviceClass(const TClassInfo& deviceClass) {
 }
 std::string ppFileDeviceExtension(const TClassInfo& deviceClass) {
   return AskFileDevice<std::string>(deviceClass, &TppFileDevice::DefaultExt, std::string());
+}
+
+std::string ppQtFileFilter(const std::string& filter) {
+  std::vector<std::string> parts;
+  size_t start = 0;
+  while (true) {
+    const size_t bar = filter.find('|', start);
+    parts.push_back(filter.substr(start, bar == std::string::npos ? std::string::npos : bar - start));
+    if (bar == std::string::npos) break;
+    start = bar + 1;
+  }
+  std::string qt;
+  for (size_t i = 0; i + 1 < parts.size(); i += 2) {
+    std::string patterns = parts[i + 1];
+    std::replace(patterns.begin(), patterns.end(), ';', ' ');
+    qt += (qt.empty() ? "" : ";;") + parts[i] + " (" + patterns + ")";
+  }
+  return qt;
 }
 
 std::string ppFileNameWithExtension(const std::string& name, const std::string& extension) {
@@ -310,7 +330,12 @@ TppPrintDialog::TppPrintDialog(QWidget* owner) : TppCustomPrintDialog(owner) {
     if (!initializing) FileNameTyped(text.toStdString());
   });
   connect(spbPrintToFile, &QToolButton::clicked, this, [this] {
-    const QString chosen = QFileDialog::getSaveFileName(this, QString(), QString::fromStdString(SaveFileName));
+    const TClassInfo* selected = SelectedDeviceClass();
+    const std::string filter =
+        selected ? AskFileDevice<std::string>(*selected, &TppFileDevice::FileFilter, std::string()) : std::string();
+    const QString chosen =
+        QFileDialog::getSaveFileName(this, QString(), QString::fromStdString(SaveFileName),
+                                     QString::fromStdString(ppQtFileFilter(filter.empty() ? defaultFilter : filter)));
     if (chosen.isEmpty()) return;
     FileNameTyped(chosen.toStdString());
     edtPrintToFileName->setText(chosen);

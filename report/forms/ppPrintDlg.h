@@ -111,6 +111,9 @@ private:
 bool ppIsFileDeviceClass(const TClassInfo& deviceClass);
 bool ppIsArchiveDeviceClass(const TClassInfo& deviceClass);
 std::string ppFileDeviceExtension(const TClassInfo& deviceClass);
+// A save dialog filter of the class library ("Text files|*.TXT|All
+// files|*.*") in Qt's form ("Text files (*.TXT);;All files (*.*)").
+std::string ppQtFileFilter(const std::string& filter);
 // The file name with its extension: none appends "." and the default,
 // a lone "." appends the default; any other is kept.
 std::string ppFileNameWithExtension(const std::string& name, const std::string& extension);

@@ -48,4 +48,34 @@ TEST(ppSelection, HandlesSitOnTheCornersAndEdges) {
   EXPECT_EQ(corners.Handle(1)->pos(), QPoint(105, 20));
 }
 
+TEST(ppSelection, SizingHandlesContrastWithTheControl) {
+  TKitReport kit(1);
+  QWidget surface;
+  auto* control = new QWidget(&surface);
+  control->setGeometry(30, 40, 10, 10);
+  TppSelectionObject selection;
+  selection.SetParent(&surface);
+  struct Case {
+    QColor control, handles;
+  };
+  auto sizing = std::make_unique<TppSizingHandles>();
+  selection.SetSizingHandles(sizing.get());
+  selection.SetParent(&surface);
+  for (const Case& c : {Case{Qt::black, Qt::white}, {QColor(0, 0, 128), Qt::white}, {Qt::yellow, Qt::black}}) {
+    QPalette palette = control->palette();
+    palette.setColor(QPalette::Window, c.control);
+    control->setPalette(palette);
+    selection.Select(kit.Text, control);
+    EXPECT_EQ(sizing->Handle(0)->palette().color(QPalette::Window), c.handles);
+  }
+  // The text is 60 x 10 mm: 227 x 38 pixels from the control's corner.
+  EXPECT_EQ(selection.BoundsRect().geometry(), QRect(30, 40, 227, 38));
+  EXPECT_EQ(sizing->Handle(7)->pos(), QPoint(30 + 227 - 2, 40 + 38 - 2));
+  // Freed sizing handles are forgotten: the corner handles serve instead.
+  sizing.reset();
+  EXPECT_EQ(selection.SizingHandles(), nullptr);
+  selection.Select(kit.Text, control);
+  EXPECT_EQ(selection.SelectionHandles().Handle(3)->pos(), QPoint(30 + 227 - 5, 40 + 38 - 5));
+}
+
 }  // namespace

@@ -118,6 +118,12 @@ TEST_F(ppPrintDialogTest, ArchiveFileNamesGetTheirExtension) {
   EXPECT_EQ(boxes.Texts, std::vector<std::string>{ppLoadMessage(33)});
 }
 
+TEST(ppPrintDialogFilter, ClassLibraryFiltersBecomeQtFilters) {
+  EXPECT_EQ(ppQtFileFilter("Archive files|*.RAF|All files|*.*"), "Archive files (*.RAF);;All files (*.*)");
+  EXPECT_EQ(ppQtFileFilter("Texts|*.txt;*.csv"), "Texts (*.txt *.csv)");
+  EXPECT_EQ(ppQtFileFilter(""), "");
+}
+
 TEST_F(ppPrintDialogTest, ControlsAreFilledOnceAndTheFormShrinksOnce) {
   auto dialog = Open();
   EXPECT_TRUE(dialog->pnlPrintToFile->isHidden());
