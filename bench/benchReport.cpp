@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "MDBTable.h"
+#include "benchReportComponents.h"
 #include "benchReportLayout.h"
 #include "dbDataSource.h"
 #include "dbField.h"
@@ -209,7 +210,9 @@ int main(int argc, char** argv) {
   qputenv("QT_QPA_PLATFORM", "offscreen");
   QGuiApplication application(argc, argv);
   ppRegisterReportClasses();
-  ReportCommandBytes();
+  // "components": only the layout of the engine's own components.
+  const bool componentsOnly = argc > 1 && std::string(argv[1]) == "components";
+  if (!componentsOnly) ReportCommandBytes();
   const std::string folder = (std::filesystem::temp_directory_path() / "orvelle-bench-report").string();
   TMeasuringCanvas measuring(600);
   QImage image(8, 8, QImage::Format_ARGB32);
@@ -217,6 +220,11 @@ int main(int argc, char** argv) {
   TBenchPrinter measuringPrinter(measuring), qtPrinter(qt);
   std::printf("%-8s %-10s %6s %10s %11s %10s %9s %13s %12s %12s %8s %8s\n", "rows", "canvas", "pages", "pages/s",
               "first ms", "p400 ms", "p3 ms", "KB/cached pg", "KB run on", "KB run off", "cmds/pg", "B/cmd");
+  struct TComponentRows {
+    int Rows;
+    TComponentRun Measuring, Qt;
+  };
+  std::vector<TComponentRows> components;
   for (const int rows : {20000, 100000}) {
     std::filesystem::remove_all(folder);
     std::filesystem::create_directories(folder);
@@ -225,12 +233,20 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "%d jobs written in %.1f s\n", rows, Seconds(fill));
     for (auto [name, printer] : {std::pair<const char*, TppCanvasPrinter*>{"measuring", &measuringPrinter},
                                  std::pair<const char*, TppCanvasPrinter*>{"qt", &qtPrinter}}) {
+      if (componentsOnly) break;
       const TResult r = Run(folder, *printer);
       std::printf("%-8d %-10s %6d %10.0f %11.1f %10.1f %9.1f %13.1f %12.0f %12.0f %8.1f %8.0f\n", rows, name,
                   r.pages, r.pagesPerSecond, r.firstPageMs, r.page400Ms, r.page3Ms, r.kbPerCachedPage,
                   r.kbStateCacheOn, r.kbStateCacheOff, r.commandsPerPage, r.bytesPerCachedCommand);
     }
+    components.push_back({rows, RunComponentLayout(folder, "measuring"), RunComponentLayout(folder, "qt")});
   }
+  // The same layout made of the engine's components, every page drawn.
+  std::printf("\n%-8s %-10s %6s %10s %11s %14s\n", "rows", "canvas", "pages", "pages/s", "first ms", "slowest pg ms");
+  for (const auto& [rows, measuringRun, qtRun] : components)
+    for (const auto& [name, run] : {std::pair<const char*, TComponentRun>{"measuring", measuringRun}, {"qt", qtRun}})
+      std::printf("%-8d %-10s %6d %10.0f %11.1f %14.2f\n", rows, name, run.Pages, run.PagesPerSecond, run.FirstPageMs,
+                  run.SlowestPageMs);
   std::filesystem::remove_all(folder);
   return 0;
 }
