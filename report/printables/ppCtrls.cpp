@@ -341,13 +341,13 @@ void TppDBText::PlacementDone() {
   bool print = true;
   if (priorValueSame) {
     if (!suppressRepeatedValues) print = DrawComponent();
-    else if (reprintOnSubsequent) print = AbsolutePageNo() > firstPage && !alreadyPrinted;
+    // FirstPage moves to each page the value prints on: once a page.
+    else if (reprintOnSubsequent) print = AbsolutePageNo() > firstPage;
     else print = false;
   }
   if (print) {
     alreadyPrinted = true;
-    // Printed again on a later page: that page is the value's first now.
-    if (priorValueSame && reprintOnSubsequent) firstPage = AbsolutePageNo();
+    if (reprintOnSubsequent) firstPage = AbsolutePageNo();
   } else {
     SetSpaceUsed(0);
     SetDrawComponent(false);

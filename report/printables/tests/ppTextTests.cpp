@@ -117,3 +117,96 @@ TEST(TextTest, PageNOfMNumbersEveryPageAgainstTheLastOne) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(VariableTest, TypedValuesTakeTheirTypeAndOnlyTheFirstElevenTypesAreTaken) {
+  TppVariable variable(nullptr);
+  EXPECT_EQ(variable.DataType(), dtString);
+  EXPECT_EQ(variable.Value().AsString(), "");
+  variable.SetAsInteger(5);
+  EXPECT_EQ(variable.DataType(), dtInteger);
+  EXPECT_EQ(variable.Value().AsInteger(), 5);
+  variable.SetDataType(dtVariant);
+  EXPECT_EQ(variable.DataType(), dtInteger);
+  variable.SetValue(Variant());
+  EXPECT_EQ(variable.AsInteger(), 5);
+  variable.SetDataType(dtDouble);
+  variable.SetValue(Variant(2.5));
+  EXPECT_DOUBLE_EQ(variable.AsDouble(), 2.5);
+  EXPECT_EQ(variable.CalcType(), veTraversal);
+  EXPECT_EQ(variable.ResetType(), veReportEnd);
+}
+
+TEST(VariableTest, OnCalcRunsOnEveryRecordAndOnResetAtTheGroupsEnd) {
+  TPrintablesFixture f({{"A", 5, ""}, {"A", 3, ""}, {"B", 7, ""}});
+  TppGroup* group = f.AddGroup("OWNER", mm(10), mm(10));
+  auto* sum = f.Add<TppVariable>(group->FooterBand(), 0, 0, mm(40), mm(5));
+  sum->SetDataType(dtInteger);
+  sum->SetResetType(veGroupEnd);
+  sum->SetResetComponent(group);
+  sum->OnCalc = [&](TObject*, Variant& value) {
+    value = Variant(value.AsInteger() + f.Pipeline->GetFieldValue("PAGES").AsInteger());
+  };
+  const auto pages = f.PrintAll();
+  EXPECT_EQ(TextsOf(pages, sum), (std::vector<std::string>{"8", "7"}));
+}
+
+TEST(VariableTest, OutsidePrintingPageNumbersShowOne) {
+  TPrintablesFixture f(Rows(1));
+  auto* number = f.Add<TppSystemVariable>(f.Footer, 0, 0, mm(40), mm(5));
+  for (TppVarType type : {vtPageNo, vtPageCount}) {
+    number->SetVarType(type);
+    EXPECT_EQ(number->GetText(), "1") << int(type);
+  }
+}
+
+TEST(TextTest, RepeatedValuesAreSuppressedOrPrintedOnceAtTheTopOfTheNextPage) {
+  // One owner over two pages (23 detail bands a page).
+  const struct {
+    bool Reprint;
+    std::vector<std::string> Page1, Page2;
+  } cases[] = {{false, {"Owner1"}, {}}, {true, {"Owner1"}, {"Owner1"}}};
+  for (const auto& c : cases) {
+    TPrintablesFixture f(Rows(30));
+    auto* owner = f.Add<TppDBText>(f.Detail, 0, 0, mm(40), mm(5));
+    owner->SetDataPipeline(f.Pipeline);
+    owner->SetDataField("OWNER");
+    owner->SetSuppressRepeatedValues(true);
+    owner->SetReprintOnSubsequent(c.Reprint);
+    const auto pages = f.PrintAll();
+    ASSERT_EQ(pages.size(), 2u);
+    std::vector<std::unique_ptr<TppPage>> first, second;
+    first.push_back(std::make_unique<TppPage>(nullptr));
+    first.back()->Assign(pages[0].get());
+    second.push_back(std::make_unique<TppPage>(nullptr));
+    second.back()->Assign(pages[1].get());
+    EXPECT_EQ(TextsOf(first, owner), c.Page1) << c.Reprint;
+    EXPECT_EQ(TextsOf(second, owner), c.Page2) << c.Reprint;
+  }
+}
+
+TEST(TextTest, ALabelSizesToItsCaptionKeepingTheEdgeItIsAlignedTo) {
+  const struct {
+    TAlignment Alignment;
+    bool KeepsLeft, KeepsRight;
+  } cases[] = {{taLeftJustify, true, false}, {taRightJustify, false, true}, {taCenter, false, false}};
+  for (const auto& c : cases) {
+    TppLabel label(nullptr);
+    label.SetAlignment(c.Alignment);
+    label.SetmmLeft(mm(50));
+    label.SetCaption("A");
+    const int left = label.mmLeft(), right = label.mmLeft() + label.mmWidth();
+    label.SetCaption("A much longer caption");
+    EXPECT_GT(label.mmWidth(), right - left);
+    EXPECT_EQ(label.mmLeft() == left, c.KeepsLeft) << int(c.Alignment);
+    EXPECT_EQ(label.mmLeft() + label.mmWidth() == right, c.KeepsRight) << int(c.Alignment);
+  }
+  TppLabel label(nullptr);
+  label.SetTextAlignment(taFullJustified);
+  EXPECT_EQ(label.TextAlignment(), taLeftJustified);
+  label.SetAlignment(taCenter);
+  EXPECT_EQ(label.TextAlignment(), taCentered);
+}
+
+}  // namespace
