@@ -1,5 +1,8 @@
 #include "benchReportLayout.h"
 
+#include "MDBTable.h"
+#include "dbField.h"
+
 #include "ppBands.h"
 #include "ppDataPipeline.h"
 #include "ppDrwCmd.h"
@@ -125,4 +128,42 @@ void BuildUsageDetailsLayout(TppReport& report, TppDataPipeline& pipeline, TppCa
   memo->Printer = &printer;
   // The title text is a fixed caption, not a field.
   title->SetCaption("Usage details");
+}
+
+void CreateUsageJobs(const std::string& folder, int rows) {
+  TObjectPtr<TMDBTable> table(new TMDBTable(nullptr));
+  table->SetDatabaseName(folder);
+  table->SetTableName("JOBS.DAT");
+  table->FieldDefs().Add("ID", ftInteger, 0, true);
+  table->FieldDefs().Add("OWNER", ftString, 30);
+  table->FieldDefs().Add("PRINTER", ftString, 40);
+  table->FieldDefs().Add("COMPUTER", ftString, 30);
+  table->FieldDefs().Add("DOCUMENT", ftString, 120);
+  table->FieldDefs().Add("PAGES", ftInteger);
+  table->FieldDefs().Add("COPIES", ftInteger);
+  table->FieldDefs().Add("SIZE", ftInteger);
+  table->FieldDefs().Add("STATUS", ftString, 20);
+  table->FieldDefs().Add("SUBMITTED", ftDateTime);
+  table->IndexDefs().Add("", "ID", TIndexOptions{ixPrimary, ixUnique});
+  table->IndexDefs().Add("ByOwner", "OWNER;ID", TIndexOptions());
+  table->CreateTable();
+  table->Open();
+  const char* words[] = {"quarterly", "report", "invoice", "draft", "minutes", "of", "the", "board", "meeting",
+                         "summary", "final", "version", "slides", "budget", "plan"};
+  for (int n = 1; n <= rows; ++n) {
+    table->Append();
+    table->FieldByName("ID")->SetAsInteger(n);
+    table->FieldByName("OWNER")->SetAsString("user" + std::to_string(n * 7919 % 200));
+    table->FieldByName("PRINTER")->SetAsString("\\\\PRINTSRV\\floor" + std::to_string(n % 9));
+    table->FieldByName("COMPUTER")->SetAsString("PC-" + std::to_string(n % 350));
+    std::string document;
+    for (int w = 0; w < 3 + n % 9; ++w) document += std::string(words[(n + w * 7) % 15]) + " ";
+    table->FieldByName("DOCUMENT")->SetAsString(document + std::to_string(n) + ".docx");
+    table->FieldByName("PAGES")->SetAsInteger(1 + n % 40);
+    table->FieldByName("COPIES")->SetAsInteger(1 + n % 3);
+    table->FieldByName("SIZE")->SetAsInteger(20000 + n % 900000);
+    table->FieldByName("STATUS")->SetAsString(n % 17 ? "Printed" : "Deleted");
+    table->FieldByName("SUBMITTED")->SetAsDateTime(46000 + n / 500.0);
+    table->Post();
+  }
 }

@@ -59,3 +59,7 @@ protected:
 };
 
 void BuildUsageDetailsLayout(TppReport& report, TppDataPipeline& pipeline, TppCanvasPrinter& printer);
+
+// The jobs table "JOBS.DAT" of our engine in the folder, with rows jobs
+// (ids 1..rows, 200 owners) and the index "ByOwner".
+void CreateUsageJobs(const std::string& folder, int rows);

@@ -1,5 +1,6 @@
 #include "ppDrwCmd.h"
 
+#include <charconv>
 #include <cstring>
 
 #include "ppDevice.h"
@@ -266,7 +267,21 @@ void TppDrawText::SetTabStopPositions(TStringList* value) {
   if (value) TabStopPositions()->Assign(*value);
 }
 
-std::string TppDrawText::SaveKey() const { return Format("%8d%8d", {BandSaveNo, ComponentSaveNo}); }
+std::string TppDrawText::SaveKey() const {
+  // Text file exports sort every saved command of a page by it: each
+  // number as "%8d" formats it (right-aligned in at least 8 characters),
+  // without a formatter's cost.
+  std::string key;
+  key.reserve(16);
+  for (const int value : {BandSaveNo, ComponentSaveNo}) {
+    char digits[16];
+    const auto result = std::to_chars(digits, digits + sizeof digits, value);
+    const size_t length = static_cast<size_t>(result.ptr - digits);
+    if (length < 8) key.append(8 - length, ' ');
+    key.append(digits, length);
+  }
+  return key;
+}
 
 void TppDrawText::Assign(const TPersistent* source) {
   inherited::Assign(source);

@@ -170,6 +170,7 @@ void TppCustomPrinter::StartDoc() {
   pageOpen = false;
   pageCount = 0;
   jobId = 0;
+  documentCopies = std::max(1, deviceMode.Copies);
 }
 
 void TppCustomPrinter::NewPage() {

@@ -94,6 +94,9 @@ public:
   std::vector<std::pair<std::string, std::string>> JobOptions();
   // The CUPS job of the last document; 0 for a file.
   int JobId() const { return jobId; }
+  // The copies the print server makes of the open document (told as it
+  // started); 1 outside a document.
+  int DocumentCopies() const { return printing ? documentCopies : 1; }
 
   std::function<void()> OnDeviceModeChange;
 
@@ -108,6 +111,7 @@ private:
   bool pageOpen = false;
   int pageCount = 0;
   int jobId = 0;
+  int documentCopies = 1;
   std::unique_ptr<TPrintJob> job;
   std::unique_ptr<TMeasuringCanvas> measuringCanvas;
 

@@ -99,9 +99,9 @@ void TppPrinterDevice::ReceivePage(TppPage* page) {
   ShowStatus(page);
   if (SkipPage()) return;
   const TppPrinterSetup& setup = *page->PrinterSetup();
-  // Collated copies are whole passes of the job, and a printer that makes
-  // copies itself was told the count: either way one copy now.
-  const int copies = setup.Collation() || setup.DriverCopies() ? 1 : setup.Copies();
+  // Collated copies are whole passes of the job; copies the print server
+  // makes of the document are never made here too.
+  const int copies = setup.Collation() || printer->DocumentCopies() > 1 ? 1 : setup.Copies();
   try {
     for (int copy = 0; copy < copies; ++copy) {
       StartPage(page);
@@ -117,7 +117,7 @@ void TppPrinterDevice::ReceivePage(TppPage* page) {
 void TppPrinterDevice::StartPage(TppPage* page) {
   const TppPrinterSetup& setup = *page->PrinterSetup();
   if (firstPageOfJob) {
-    if (setup.Collation()) copiesRemaining = setup.Copies();
+    if (setup.Collation() && printer->DocumentCopies() == 1) copiesRemaining = setup.Copies();
     firstPageOfJob = false;
   }
   printer->SetPrinterSetup(setup);

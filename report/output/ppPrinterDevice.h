@@ -2,7 +2,10 @@
 // The device that prints pages: each page's own printer setup is applied
 // before the page, every draw command is drawn in printer pixels, and
 // copies are made either by the print server, by printing each page again,
-// or by serving the whole job again (collated), never two of these at once.
+// or by serving the whole job again (collated), never two of these at once:
+// when the server was told to copy the document, the device makes one.
+// The document's copies come from the device's printer setup, which the
+// caller sets to the report's before the job.
 
 #include <memory>
 

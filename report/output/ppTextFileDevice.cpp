@@ -23,9 +23,8 @@ constexpr const char* gridFontName = "Courier New";
 // The text commands of a page, in drawing order.
 std::vector<TppDrawText*> TextCommands(const TppPage& page) {
   std::vector<TppDrawText*> commands;
-  page.ForEachDrawCommand([&](TppDrawCommand* command) {
-    if (auto* text = dynamic_cast<TppDrawText*>(command)) commands.push_back(text);
-  });
+  for (int i = 0; i < page.GetDrawCommandCount(); ++i)
+    if (auto* text = dynamic_cast<TppDrawText*>(page.GetDrawCommand(i))) commands.push_back(text);
   return commands;
 }
 
@@ -39,6 +38,24 @@ TGridLine Characters(const std::string& text) {
     chars.back() += text[i];
   }
   return chars;
+}
+
+// Appends a comma or tab field as a reader of such files parses it back: a
+// field holding the separator, a quote or a line break is quoted, its
+// quotes doubled.
+void AppendField(std::string& out, const std::string& text, char separator) {
+  const bool plain = std::none_of(text.begin(), text.end(),
+                                  [separator](char c) { return c == separator || c == '"' || c == '\r' || c == '\n'; });
+  if (plain) {
+    out += text;
+    return;
+  }
+  out += '"';
+  for (char c : text) {
+    if (c == '"') out += '"';
+    out += c;
+  }
+  out += '"';
 }
 
 }  // namespace
@@ -77,36 +94,30 @@ void TppTextFileDevice::ReceivePage(TppPage* page) {
   if (!SkipPage()) WritePage(*page);
 }
 
-std::string TppTextFileDevice::QuoteField(const std::string& text, char separator) {
-  if (text.find_first_of(std::string{separator, '"', '\r', '\n'}) == std::string::npos) return text;
-  std::string quoted = "\"";
-  for (char c : text) {
-    if (c == '"') quoted += '"';
-    quoted += c;
-  }
-  return quoted + '"';
-}
-
 void TppTextFileDevice::WritePage(TppPage& page) {
-  std::vector<TppDrawText*> commands;
+  // Band save number, then the component's save order, by the commands'
+  // save keys (each made once).
+  std::vector<std::pair<std::string, TppDrawText*>> keyed;
   for (TppDrawText* text : TextCommands(page))
-    if (text->BandSave && text->ComponentSave) commands.push_back(text);
-  if (commands.empty()) return;
-  // Band save number, then the component's save order.
-  std::stable_sort(commands.begin(), commands.end(), [](const TppDrawText* a, const TppDrawText* b) {
-    return a->SaveKey() < b->SaveKey();
-  });
+    if (text->BandSave && text->ComponentSave) keyed.emplace_back(text->SaveKey(), text);
+  if (keyed.empty()) return;
+  std::stable_sort(keyed.begin(), keyed.end(),
+                   [](const auto& a, const auto& b) { return a.first < b.first; });
+  std::vector<TppDrawText*> commands;
+  commands.reserve(keyed.size());
+  for (const auto& [key, text] : keyed) commands.push_back(text);
   const char separator = fileType == ftComma ? ',' : fileType == ftTab ? '\t' : '\0';
   firstRecord = true;
   lastLine = false;
   firstPage = page.AbsolutePageNo == 1;
   // The page goes to the file in one write.
   std::string out;
+  std::string field;
   for (size_t i = 0; i < commands.size();) {
     fieldNo = 0;
     firstField = true;
     endOfRecord = false;
-    std::string line;
+    const size_t lineStart = out.size();
     const int band = commands[i]->BandSaveNo;
     for (; i < commands.size() && commands[i]->BandSaveNo == band; ++i) {
       TppDrawText& command = *commands[i];
@@ -114,20 +125,17 @@ void TppTextFileDevice::WritePage(TppPage& page) {
       if (lastCommand) lastLine = true;
       endOfRecord = lastCommand || commands[i + 1]->BandSaveNo != band;
       lastBandOnLastPage = lastCommand && page.LastPage;
-      std::string text = command.Text;
-      if (fileType == ftFixedLength) text = ppFitText(text, command.SaveLength, command.Alignment());
-      else if (separator) text = QuoteField(text, separator);
-      if (OnSaveText) OnSaveText(this, command.Component, text);
+      if (!firstField && separator) out += separator;
+      if (fileType == ftFixedLength) field = ppFitText(command.Text, command.SaveLength, command.Alignment());
+      else if (separator) field.clear(), AppendField(field, command.Text, separator);
+      else field = command.Text;
+      if (OnSaveText) OnSaveText(this, command.Component, field);
       firstRecord = false;
-      if (!firstField && separator) line += separator;
       firstField = false;
-      line += text;
+      out += field;
       ++fieldNo;
     }
-    if (!line.empty()) {
-      out += line;
-      if (fileType != ftCustom && !(page.LastPage && lastLine)) out += lineEnd;
-    }
+    if (out.size() > lineStart && fileType != ftCustom && !(page.LastPage && lastLine)) out += lineEnd;
     ++recordCount;
     firstPage = false;
   }

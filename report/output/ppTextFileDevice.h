@@ -48,11 +48,6 @@ class TppTextFileDevice : public TppFileDevice {
   bool FirstField() const { return firstField; }
   bool FirstRecord() const { return firstRecord; }
 
-  // A comma or tab field as a reader of such files parses it back: a field
-  // holding the separator, a quote or a line break is quoted, its quotes
-  // doubled.
-  static std::string QuoteField(const std::string& text, char separator);
-
 private:
   TppFileType fileType = ftComma;
   bool endOfRecord = false;

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <optional>
 
 #include "ppErrors.h"
 #include "ppPage.h"
@@ -60,12 +61,15 @@ protected:
 
   // Prints the report's pages the way the producer does; the device's
   // printer is told the report's copies and collation.
-  void Print(int copies, bool collation) {
+  // The pages may want another collation than the document was started
+  // with.
+  void Print(int copies, bool collation, std::optional<bool> pageCollation = std::nullopt) {
     TppPrinterSetup setup;
     setup.SetPrinterName(queue);
     setup.SetDocumentName("Usage");
     setup.SetCopies(copies);
     setup.SetCollation(collation);
+    collation = pageCollation.value_or(collation);
     device.Printer().SetPrinterSetup(setup);
     device.OnStartPage = [this](TppDevice*, TppPage* page) { startedPages.push_back(page->AbsolutePageNo); };
     publisher.SetCachePages(true);
@@ -115,6 +119,7 @@ TEST_F(PrinterDeviceCups, CopiesAreMadeOneWayOnly) {
     const char* Name;
     bool Collation;
     const char* Queue;
+    std::optional<bool> PageCollation;
     std::vector<int> Pages;  // the pages the device drew, in order
     int Passes;
     const char* ServerCopies;
@@ -123,9 +128,12 @@ TEST_F(PrinterDeviceCups, CopiesAreMadeOneWayOnly) {
   // printer that copies is told the count and gets each page once; one
   // that cannot gets each page three times.
   const TCase cases[] = {
-      {"collated", true, copier, {1, 2, 3, 1, 2, 3, 1, 2, 3}, 1, "1"},
-      {"uncollated, printer copies", false, copier, {1, 2, 3}, 1, "3"},
-      {"uncollated, printer cannot copy", false, basic, {1, 1, 1, 2, 2, 2, 3, 3, 3}, 1, "1"},
+      {"collated", true, copier, {}, {1, 2, 3, 1, 2, 3, 1, 2, 3}, 1, "1"},
+      {"uncollated, printer copies", false, copier, {}, {1, 2, 3}, 1, "3"},
+      {"uncollated, printer cannot copy", false, basic, {}, {1, 1, 1, 2, 2, 2, 3, 3, 3}, 1, "1"},
+      // The server copies the document: pages that ask for collated
+      // copies get no passes on top.
+      {"server copies, pages collated", false, copier, true, {1, 2, 3}, 1, "3"},
   };
   for (const TCase& c : cases) {
     SCOPED_TRACE(c.Name);
@@ -134,7 +142,7 @@ TEST_F(PrinterDeviceCups, CopiesAreMadeOneWayOnly) {
     passes = 0;
     publisher.Reset();
     const std::string before = CompletedJobs(cupsd, queue);
-    Print(3, c.Collation);
+    Print(3, c.Collation, c.PageCollation);
     const int job = device.Printer().JobId();
     ASSERT_GT(job, 0);
     EXPECT_FALSE(device.JobRunning());

@@ -266,3 +266,17 @@ TEST(FileDevices, AreFoundByNameWithTheirFileKinds) {
   ppUnRegisterFileDevices();
   EXPECT_EQ(ppGetDeviceClass("ArchiveFile"), nullptr);
 }
+
+TEST(TextFileDevice, SaveKeysAreEachNumberInAtLeastEightCharacters) {
+  struct TCase {
+    int Band, Order;
+    const char* Key;
+  };
+  const TCase cases[] = {{2, 10, "       2      10"}, {10, 1, "      10       1"}, {-1, 123456789, "      -1123456789"}};
+  TObjectPtr<TppDrawText> text(new TppDrawText(nullptr));
+  for (const TCase& c : cases) {
+    text->BandSaveNo = c.Band;
+    text->ComponentSaveNo = c.Order;
+    EXPECT_EQ(text->SaveKey(), c.Key);
+  }
+}
