@@ -195,3 +195,42 @@ TEST(DrawingTest, APageOnTheQtCanvasShowsTheLabelsWhereTheirPositionsPutThem) {
 }
 
 }  // namespace
+
+#include <QBuffer>
+#include <QImage>
+
+namespace {
+
+std::vector<uint8_t> PictureBytes(int width, int height, const char* format) {
+  QImage image(width, height, QImage::Format_RGB32);
+  image.fill(Qt::red);
+  QByteArray bytes;
+  QBuffer buffer(&bytes);
+  buffer.open(QIODevice::WriteOnly);
+  image.save(&buffer, format);
+  return std::vector<uint8_t>(bytes.begin(), bytes.end());
+}
+
+TEST(DrawingTest, DataImagesReadEveryPictureFormatThePlatformReads) {
+  const struct {
+    const char* Format;
+    int Width, Height;
+  } cases[] = {{"PNG", 30, 20}, {"JPG", 12, 9}, {"BMP", 7, 5}};
+  for (const auto& c : cases) {
+    TPrintablesFixture f({TJobRow{"A", 1, "", PictureBytes(c.Width, c.Height, c.Format)}});
+    auto* image = f.Add<TppDBImage>(f.Detail, 0, 0, mm(20), mm(10));
+    image->SetDataPipeline(f.Pipeline);
+    image->SetDataField("PICTURE");
+    auto pages = f.PrintAll();
+    ASSERT_EQ(pages.size(), 1u);
+    const TBitmap* bitmap = nullptr;
+    pages[0]->ForEachDrawCommand([&](TppDrawCommand* command) {
+      if (auto* draw = dynamic_cast<TppDrawImage*>(command)) bitmap = draw->AsBitmap();
+    });
+    ASSERT_NE(bitmap, nullptr) << c.Format;
+    EXPECT_EQ(std::vector<int>({bitmap->Width(), bitmap->Height()}), std::vector<int>({c.Width, c.Height}))
+        << c.Format;
+  }
+}
+
+}  // namespace

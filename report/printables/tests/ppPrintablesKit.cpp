@@ -30,6 +30,7 @@ TPrintablesFixture::TPrintablesFixture(const std::vector<TJobRow>& rows)
   Data->DefineField("ZERO", ftFloat);
   Data->DefineField("ZEROTEXT", ftString, 5);
   Data->DefineField("ZEROINT", ftInteger);
+  Data->DefineField("PICTURE", ftGraphic);
   Data->Open();
   for (const TJobRow& row : rows) {
     Data->Append();
@@ -39,6 +40,7 @@ TPrintablesFixture::TPrintablesFixture(const std::vector<TJobRow>& rows)
     Data->FieldByName("ZERO")->SetAsFloat(0.0);
     Data->FieldByName("ZEROTEXT")->SetAsString("0");
     Data->FieldByName("ZEROINT")->SetAsInteger(0);
+    if (!row.Picture.empty()) Data->FieldByName("PICTURE")->SetAsVariant(Variant::FromBytes(row.Picture));
     Data->Post();
   }
   Data->First();

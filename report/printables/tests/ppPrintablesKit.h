@@ -19,6 +19,7 @@ struct TJobRow {
   std::string Owner;
   int Pages = 0;
   std::string Note;
+  std::vector<uint8_t> Picture;  // a picture file's bytes, or none
 };
 
 class TKeepingDevice : public TppDevice {
@@ -32,7 +33,7 @@ class TKeepingDevice : public TppDevice {
 constexpr int mm(int value) { return value * 1000; }
 
 // A report on an A4 page with 10 mm margins over the rows (fields OWNER,
-// PAGES, NOTE, ZERO: always 0.0, ZEROINT: always 0, ZEROTEXT: always "0").
+// PAGES, NOTE, PICTURE, ZERO: always 0.0, ZEROINT: always 0, ZEROTEXT: always "0").
 struct TPrintablesFixture {
   explicit TPrintablesFixture(const std::vector<TJobRow>& rows);
   ~TPrintablesFixture();

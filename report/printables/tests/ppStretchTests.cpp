@@ -236,3 +236,36 @@ TEST(StretchTest, TheBandPositionErrorHasASentence) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(StretchTest, AContinuationWithNoRoomGoesOnFromWhereThePageStarted) {
+  // Each continuation starts so far down that no line fits there: one line
+  // a page is forced, never the text from its start again.
+  TMemoReport r(10.5, NumberedLines(15));
+  r.memo->SetmmOverFlowOffset(static_cast<int>(10.2 * r.lineHeight));
+  const auto pages = r.Pages();
+  EXPECT_EQ(Joined(pages), r.WholeWrap());
+  EXPECT_EQ(pages.size(), 6u);
+}
+
+TEST(StretchTest, AComponentThatShiftsWithItsParentStaysBelowTheMemoThatGrew) {
+  TPrintablesFixture f(Rows(1));
+  auto* memo = f.Add<TppMemo>(f.Detail, 0, 0, mm(100), mm(5));
+  memo->Lines()->SetText(NumberedLines(6));
+  memo->SetStretch(true);
+  auto* below = f.Add<TppLabel>(f.Detail, 0, mm(7), mm(40), mm(5));
+  below->SetCaption("below");
+  below->SetShiftWithParent(true);
+  const auto pages = f.PrintAll();
+  int memoBottom = -1, labelTop = -1;
+  pages[0]->ForEachDrawCommand([&](TppDrawCommand* c) {
+    auto* t = dynamic_cast<TppDrawText*>(c);
+    if (t && t->Component == memo) memoBottom = c->Top() + c->Height();
+    if (t && t->Component == below) labelTop = c->Top();
+  });
+  ASSERT_GT(memoBottom, mm(30) + mm(5));
+  EXPECT_EQ(labelTop, memoBottom + mm(2));
+}
+
+}  // namespace
