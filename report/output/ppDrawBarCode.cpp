@@ -5,6 +5,7 @@
 #include "ppMessages.h"
 #include "ppUnits.h"
 #include "uiDialogs.h"
+#include "uiMeasuringCanvas.h"
 
 namespace {
 
@@ -200,18 +201,25 @@ void TppDrawBarCode::PrintAt(TCanvas& canvas, int x, int y) {
   const int across = ToThousandthsOfMM(symbolHeight, ppi);
   SetWidth(IsVertical() ? across : along);
   SetHeight(IsVertical() ? along : across);
-  DrawSymbol(canvas, x, y, TPoint{ppi, ppi}, true);
+  // Sized as it will be painted: the canvas holds the font chosen.
+  Paint(canvas, x, y, narrowPixels, textHeightPixels);
   silent = false;
 }
 
-void TppDrawBarCode::SizeFont(TCanvas& canvas, int pixelsPerInchAcross, int narrow) {
-  canvas.Font() = font->Value();
+void TppDrawBarCode::SizeFont(TCanvas& target, int pixelsPerInchAcross, int narrow) {
+  target.Font() = font->Value();
   if (!AutoSizeFont || !CodeOK || BarCodeType == bcFIM || BarCodeType == bcPostnet) return;
+  // The sizes are tried on a measuring canvas, which measures as every
+  // canvas does; the target's font then changes once (a drawing canvas
+  // prepares its glyphs for each font it is given).
+  TMeasuringCanvas canvas(target.PixelsPerInch());
+  canvas.Font() = font->Value();
   const double screenHeight = ppRound(static_cast<double>(barHeight) * screenPixelsPerInch / pixelsPerInchAcross);
   double factor = 0.25;
   if (IsUPCFamily(BarCodeType)) factor = 0.2;
   if (BarCodeType == bcInt2of5) factor = 0.15;
-  int size = std::max(1, ppRound(screenHeight * factor));
+  const int start = std::max(1, ppRound(screenHeight * factor));
+  int size = start;
   auto tooWide = [&] {
     canvas.Font().SetSize(size);
     switch (BarCodeType) {
@@ -227,8 +235,36 @@ void TppDrawBarCode::SizeFont(TCanvas& canvas, int pixelsPerInchAcross, int narr
         return canvas.TextWidth("0") * static_cast<int>(Data.size()) > symbolWidth;
     }
   };
-  while (size > 1 && tooWide()) --size;
+  // The largest size from the start down that is not too wide (never below
+  // 1). Widths grow with the size, so one measurement tells roughly where
+  // that is and a few more settle it: measuring text is the slow part.
+  if (tooWide() && size > 1) {
+    const auto excess = [&]() -> double {
+      switch (BarCodeType) {
+        case bcUPC_A: return 5.0 * canvas.TextWidth("0") / (36 * narrow);
+        case bcUPC_E: return 3.0 * canvas.TextWidth("0") / (42 * narrow);
+        case bcEAN_13: return static_cast<double>(canvas.TextWidth("000000")) / (42 * narrow);
+        case bcEAN_8: return static_cast<double>(canvas.TextWidth("0000")) / (28 * narrow);
+        default:
+          return static_cast<double>(canvas.TextWidth("0")) * static_cast<double>(Data.size()) /
+                 std::max(symbolWidth, 1);
+      }
+    }();
+    size = std::clamp(static_cast<int>(size / excess), 1, start - 1);
+    if (tooWide()) {
+      while (size > 1 && tooWide()) --size;
+    } else {
+      while (size + 1 < start) {
+        ++size;
+        if (tooWide()) {
+          --size;
+          break;
+        }
+      }
+    }
+  }
   canvas.Font().SetSize(size);
+  target.Font() = canvas.Font();
 }
 
 void TppDrawBarCode::DrawSymbol(TCanvas& canvas, int x, int y, TPoint pixelsPerInch, bool draw) {
@@ -283,6 +319,8 @@ void TppDrawBarCode::DrawSymbol(TCanvas& canvas, int x, int y, TPoint pixelsPerI
 
   SizeFont(canvas, across, narrow);
   const int textHeight = PrintHumanReadable ? canvas.TextHeight("0") : 0;
+  narrowPixels = narrow;
+  textHeightPixels = textHeight;
   if (AutoSize) {
     symbolHeight = barHeight + textHeight;
   } else {

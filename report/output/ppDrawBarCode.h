@@ -88,6 +88,9 @@ private:
   int symbolHeight = 0;
   int quietZone = 0;
   int barHeight = 0;
+  // The narrow element and the text's height of the last sizing.
+  int narrowPixels = 1;
+  int textHeightPixels = 0;
   bool silent = false;
 
   TppBarCodeSettings Settings() const;
