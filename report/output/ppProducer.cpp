@@ -6,6 +6,8 @@
 #include "ppForms.h"
 #include "ppMessages.h"
 #include "ppPageRequest.h"
+#include "ppPrinter.h"
+#include "ppPrinterDevice.h"
 #include "ppPrinterSetup.h"
 #include "ppPublisher.h"
 #include "osDispatcher.h"
@@ -267,6 +269,10 @@ bool TppProducer::Print() {
     }
   } restoreSetup{*printerSetup, saved, showPrintDialog && !chosen.IsEqual(saved), savePrinterSetup};
   if (restoreSetup.changed) printerSetup->Assign(&chosen);
+  // The printer device starts its document with the report's printer,
+  // document name and copies.
+  if (auto* printerDevice = dynamic_cast<TppPrinterDevice*>(device.get()))
+    printerDevice->Printer().SetPrinterSetup(*printerSetup);
   device->SetPublisher(publisher.get());
   if (showCancelDialog) {
     bool ran = false;

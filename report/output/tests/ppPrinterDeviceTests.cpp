@@ -5,11 +5,13 @@
 #include "ppDrawBarCode.h"
 #include "ppDrwCmd.h"
 #include "ppErrors.h"
+#include "ppGenerationKit.h"
 #include "ppPage.h"
 #include "ppPdfTools.h"
 #include "ppPlainText.h"
 #include "ppPrinter.h"
 #include "ppPrinterDevice.h"
+#include "ppReport.h"
 #include "ppTestPrinters.h"
 #include "rtlTestFolder.h"
 #include "uiGraphicsBitmap.h"
@@ -352,4 +354,26 @@ TEST(PrinterDevice, TextIsJustifiedSizedAndClippedToItsRectangle) {
   EXPECT_NEAR(ink.Top, place.Top, 1);
   EXPECT_NEAR(ink.Right, place.Right, 1);
   EXPECT_NEAR(ink.Bottom, place.Bottom, 1);
+}
+
+TEST(PrinterDevice, AReportPrintsWithItsOwnPrinterSetup) {
+  TppScopedPrinters printers(OfficePrinter());
+  ppRegisterPrinterDevice();
+  TTestFolder folder;
+  TReportFixture f(60);
+  f.AddText(f.Detail, "ID", true);
+  f.Report->SetDeviceType("Printer");
+  f.Report->SetShowPrintDialog(false);
+  f.Report->SetShowCancelDialog(false);
+  TppPrinterSetup& setup = *f.Report->PrinterSetup();
+  setup.SetPrinterName("Office");
+  setup.SetDocumentName("Usage by owner");
+  setup.SetOutputFileName(folder.File("report.pdf"));
+  const size_t pages = f.PrintAll().size();
+  ASSERT_TRUE(f.Report->Print());
+  // The document is the report's: its file, its name, all its pages.
+  EXPECT_EQ(PdfPageSizes(folder.File("report.pdf")).size(), pages);
+  const auto info = RunTool("pdfinfo '" + folder.File("report.pdf") + "'");
+  ASSERT_TRUE(info);
+  EXPECT_NE(info->find("Usage by owner"), std::string::npos) << *info;
 }
