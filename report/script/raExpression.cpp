@@ -32,12 +32,14 @@ TraDataType OperationType(TraTokenType op, const TraExpression* left, const TraE
 
 bool raTypesCompatible(TraDataType a, TraDataType b) {
   if (a == daUnknown || b == daUnknown || a == b) return true;
-  if (InPair(a, b, {daInteger, daObject, daClass})) return true;
+  // Objects are handles, never numbers: only object and class meet.
+  if (InPair(a, b, {daObject, daClass})) return true;
   if (InPair(a, b, {daInteger, daEnum})) return true;
   if (IsRealType(a) && IsRealType(b)) return true;
   if ((a == daInteger && IsRealType(b)) || (b == daInteger && IsRealType(a))) return true;
   if (InPair(a, b, {daChar, daString})) return true;
-  if ((a == daVariant && b <= daEnum) || (b == daVariant && a <= daEnum)) return true;
+  const auto variantPartner = [](TraDataType t) { return t <= daEnum && t != daObject && t != daClass; };
+  if ((a == daVariant && variantPartner(b)) || (b == daVariant && variantPartner(a))) return true;
   return false;
 }
 
@@ -96,13 +98,13 @@ TraSystemCall::TraSystemCall(const TraSystemFunction& function, TraDataType resu
       arguments(std::move(arguments)),
       passed(this->parameters.size()),
       result(raNewValue(resultType)) {
-  for (const TraParameterInfo& parameter : this->parameters) slots.push_back(raNewValue(parameter.DataType, parameter.TypeName));
+  for (const TraParameterInfo& parameter : this->parameters) paramSlots.push_back(raNewValue(parameter.DataType, parameter.TypeName));
 }
 
 const TraValue* TraSystemCall::Evaluate(TraRun& run) {
   for (size_t i = 0; i < arguments.size(); ++i) {
     const TraValue* argument = arguments[i]->Evaluate(run);
-    TraValue* slot = slots[i].get();
+    TraValue* slot = paramSlots[i].get();
     passed[i] = slot;
     if (!argument || !slot) continue;
     if (!parameters[i].IsVar && argument->DataType() == slot->DataType())
@@ -112,8 +114,8 @@ const TraValue* TraSystemCall::Evaluate(TraRun& run) {
   }
   function.Work(passed.data(), result.get());
   for (size_t i = 0; i < arguments.size(); ++i)
-    if (parameters[i].IsVar && slots[i])
-      if (TraVariableValue* variable = arguments[i]->Variable()) variable->Assign(*slots[i]);
+    if (parameters[i].IsVar && paramSlots[i])
+      if (TraVariableValue* variable = arguments[i]->Variable()) variable->Assign(*paramSlots[i]);
   return result.get();
 }
 

@@ -41,6 +41,9 @@ public:
   // The value a literal or a variable always evaluates to; operators read
   // it without a call.
   virtual const TraValue* FixedValue() const { return nullptr; }
+  // The class of the object this node evaluates to, when it stands for
+  // one; member access after it is compiled against that class.
+  virtual const TClassInfo* ObjectClass() const { return nullptr; }
 
 private:
   TraDataType dataType;
@@ -62,6 +65,7 @@ public:
   const TraValue* Evaluate(TraRun&) override { return &variable.Bound(); }
   TraVariableValue* Variable() const override { return &variable; }
   const TraValue* FixedValue() const override { return &variable.Bound(); }
+  const TClassInfo* ObjectClass() const override;
 
 private:
   TraVariableValue& variable;
@@ -96,7 +100,7 @@ struct TraParameterInfo {
 
 // A call of a built-in routine. Value arguments of the parameter's own type
 // are handed over as they are (routines never change them); others are
-// converted into the call's own parameter slots.
+// converted into the call's own parameter paramSlots.
 class TraSystemCall : public TraExpression {
 public:
   TraSystemCall(const TraSystemFunction& function, TraDataType resultType, std::vector<TraParameterInfo> parameters,
@@ -107,7 +111,7 @@ private:
   const TraSystemFunction& function;
   std::vector<TraParameterInfo> parameters;
   std::vector<std::unique_ptr<TraExpression>> arguments;
-  std::vector<std::unique_ptr<TraValue>> slots;
+  std::vector<std::unique_ptr<TraValue>> paramSlots;
   std::vector<TraValue*> passed;
   std::unique_ptr<TraValue> result;
 };

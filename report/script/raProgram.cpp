@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "raFunctions.h"
+#include "raObjects.h"
 #include "rtlStrUtils.h"
 #include "rtlTypeInfo.h"
 
@@ -127,9 +128,20 @@ private:
   TraVariableValue* FindTarget(const std::string& name);
   TraVariableValue* FindConstant(const std::string& name);
   TraProgram* FindProgram(const std::string& name);
+
+  // ---- objects ----
+  // An object or class the name stands for; nullptr when none.
+  std::unique_ptr<TraExpression> ObjectName(const TraToken& name);
+  // "." member links after an object; with assignment, a chain that ends
+  // in ":=" becomes the assignment to its last member (and nullptr).
+  std::unique_ptr<TraExpression> MemberChain(std::unique_ptr<TraExpression> base, std::unique_ptr<TraStatement>* assignment,
+                                             TraTokenSet endSet);
+  std::unique_ptr<TraStatement> ChainStatement(std::unique_ptr<TraExpression> base, TraTokenSet endSet);
+  const TClassInfo& ClassName(const TraToken& name);
 };
 
 bool TraCompiler::Run() {
+  raRegisterAdapters();
   parser.Options = {.DiscardComments = true, .StripQuotes = true};
   parser.Tokenize(program.Source());
   if (parser.ErrorTokenCount() > 0) {
@@ -217,8 +229,14 @@ void TraCompiler::ParameterList() {
 
 TraDataType TraCompiler::TypeWord(std::string& typeName) {
   const TraToken& token = Peek();
-  // A word is a type only through the type list; objects need class
-  // descriptions, which scripts do not reach yet.
+  if (token.Kind == ttIdentifier) {
+    // A class name: the variable holds objects of that class.
+    const TClassInfo* classInfo = FindClassByName(token.Text);
+    if (!classInfo) Fail(raUnknownType, &token);
+    ++cursor;
+    typeName = classInfo->Name();
+    return daClass;
+  }
   if (token.Kind != ttType || token.DataType == daUnknown) Fail(raUnknownType, &token);
   ++cursor;
   typeName = token.TypeName;
@@ -330,6 +348,8 @@ std::unique_ptr<TraStatement> TraCompiler::Statement(TraTokenSet endSet) {
 std::unique_ptr<TraStatement> TraCompiler::NameStatement(TraTokenSet endSet) {
   const TraToken& name = Next();
   if (TraVariableValue* target = FindTarget(name.Text)) {
+    if (PeekIs(ttPeriod) && (target->DataType() == daObject || target->DataType() == daClass))
+      return ChainStatement(std::make_unique<TraVariableRef>(*target), endSet);
     if (endSet.Contains(Peek().Kind)) return std::make_unique<TraVariableRef>(*target);
     Expect(ttColonEqual);
     auto value = Expression(endSet, target->DataType());
@@ -338,6 +358,7 @@ std::unique_ptr<TraStatement> TraCompiler::NameStatement(TraTokenSet endSet) {
   if (TraProgram* called = FindProgram(name.Text)) return CallOf(name, *called);
   TraRoutine routine;
   if (raFindRoutine(name.Text, routine)) return CallOf(name, routine);
+  if (auto object = ObjectName(name)) return ChainStatement(std::move(object), endSet);
   Fail(raUndeclared, &name);
 }
 
@@ -467,6 +488,12 @@ std::unique_ptr<TraExpression> TraCompiler::Simple(TraTokenSet endSet) {
   auto left = Term(endSet);
   while (!AtEnd() && additiveOperators.Contains(Peek().Kind) && !endSet.Contains(Peek().Kind)) {
     const TraToken& op = Next();
+    if (op.Kind == ttIs) {
+      if (left->DataType() != daObject && left->DataType() != daClass) Fail(raIncompatibleTypes, &op);
+      const TClassInfo& classInfo = ClassName(Peek());
+      left = std::make_unique<TraIsTest>(std::move(left), classInfo);
+      continue;
+    }
     left = Combine(op.Kind, op, std::move(left), Term(endSet));
   }
   return left;
@@ -474,8 +501,14 @@ std::unique_ptr<TraExpression> TraCompiler::Simple(TraTokenSet endSet) {
 
 std::unique_ptr<TraExpression> TraCompiler::Term(TraTokenSet endSet) {
   auto left = Factor(endSet);
-  while (!AtEnd() && multiplicativeOperators.Contains(Peek().Kind) && !endSet.Contains(Peek().Kind)) {
+  while (!AtEnd() && (multiplicativeOperators.Contains(Peek().Kind) || PeekIs(ttAs)) && !endSet.Contains(Peek().Kind)) {
     const TraToken& op = Next();
+    if (op.Kind == ttAs) {
+      if (left->DataType() != daObject && left->DataType() != daClass) Fail(raIncompatibleTypes, &op);
+      const TClassInfo& classInfo = ClassName(Peek());
+      left = std::make_unique<TraCast>(std::move(left), classInfo);
+      continue;
+    }
     left = Combine(op.Kind, op, std::move(left), Factor(endSet));
   }
   return left;
@@ -503,6 +536,7 @@ std::unique_ptr<TraExpression> TraCompiler::Factor(TraTokenSet endSet) {
       const TraToken& close = Peek();
       if (close.Kind != ttRParen) Fail(raMisplacedToken, &close);
       ++cursor;
+      if (PeekIs(ttPeriod) && inner->ObjectClass()) return MemberChain(std::move(inner), nullptr, endSet);
       return inner;
     }
     case ttPlus:
@@ -522,7 +556,11 @@ std::unique_ptr<TraExpression> TraCompiler::Factor(TraTokenSet endSet) {
 
 std::unique_ptr<TraExpression> TraCompiler::Name(const TraToken& name) {
   const std::string& text = name.Text;
-  if (TraVariableValue* variable = FindTarget(text)) return std::make_unique<TraVariableRef>(*variable);
+  if (TraVariableValue* variable = FindTarget(text)) {
+    auto reference = std::make_unique<TraVariableRef>(*variable);
+    if (PeekIs(ttPeriod) && reference->ObjectClass()) return MemberChain(std::move(reference), nullptr, {});
+    return reference;
+  }
   if (TraVariableValue* constant = FindConstant(text)) return std::make_unique<TraVariableRef>(*constant);
   if (auto value = raBuiltInConstant(text)) return std::make_unique<TraLiteral>(std::move(value));
   if (TraProgram* called = FindProgram(text); called && called->ProgramType() == ttFunction) return CallOf(name, *called);
@@ -533,6 +571,7 @@ std::unique_ptr<TraExpression> TraCompiler::Name(const TraToken& name) {
     if (type->Name() == "Boolean") return std::make_unique<TraLiteral>(std::make_unique<TraBooleanValue>(ordinal != 0));
     return std::make_unique<TraLiteral>(std::make_unique<TraEnumValue>(type, static_cast<uint8_t>(ordinal)));
   }
+  if (auto object = ObjectName(name)) return MemberChain(std::move(object), nullptr, {});
   Fail(raUndeclared, &name);
 }
 
@@ -565,6 +604,93 @@ std::unique_ptr<TraExpression> TraCompiler::CallOf(const TraToken&, const TraRou
   auto arguments = Arguments(routine.Signature->Parameters);
   return std::make_unique<TraSystemCall>(*routine.Function, routine.Signature->ResultType, routine.Signature->Parameters,
                                          std::move(arguments));
+}
+
+// ---- objects ----
+
+const TClassInfo& TraCompiler::ClassName(const TraToken& name) {
+  if (name.Kind != ttIdentifier) Fail(raExpectedToken, &name, {ttIdentifier});
+  const TClassInfo* classInfo = FindClassByName(name.Text);
+  if (!classInfo) Fail(raUndeclared, &name);
+  ++cursor;
+  return *classInfo;
+}
+
+std::unique_ptr<TraExpression> TraCompiler::ObjectName(const TraToken& name) {
+  if (program.OnObjectLookup) {
+    if (TObject* object = program.OnObjectLookup(program, name.Text)) {
+      TraProgram* owner = &program;
+      return std::make_unique<TraNamedObject>(name.Text, object->ClassType(), [owner](const std::string& objectName) {
+        return owner->OnObjectLookup ? owner->OnObjectLookup(*owner, objectName) : nullptr;
+      });
+    }
+  }
+  const TClassInfo* classInfo = FindClassByName(name.Text);
+  if (!classInfo) return nullptr;
+  if (Accept(ttLParen)) {
+    // Class(object): a cast, nil when the object is of another class.
+    const TraToken& start = Peek();
+    auto inner = Simple({ttRParen});
+    if (inner->DataType() != daObject && inner->DataType() != daClass) Fail(raIncompatibleTypes, &start);
+    Expect(ttRParen);
+    return std::make_unique<TraCast>(std::move(inner), *classInfo);
+  }
+  return std::make_unique<TraClassLiteral>(*classInfo);
+}
+
+std::unique_ptr<TraExpression> TraCompiler::MemberChain(std::unique_ptr<TraExpression> base,
+                                                        std::unique_ptr<TraStatement>* assignment, TraTokenSet endSet) {
+  while (PeekIs(ttPeriod)) {
+    ++cursor;
+    const TraToken& member = Peek();
+    if (member.Kind != ttIdentifier) Fail(raExpectedToken, &member, {ttIdentifier});
+    ++cursor;
+    const TClassInfo* classInfo = base->ObjectClass();
+    TraPropRec rec;
+    if (!classInfo || !TraClassManager::Instance().GetMemberRec(*classInfo, member.Text, rec) || rec.IsEvent())
+      Fail(raExpectedToken, &member, {ttIdentifier});
+    // Constructors are called on a class, everything else on an object.
+    const bool onClass = dynamic_cast<TraClassLiteral*>(base.get()) != nullptr;
+    if (rec.IsConstructor() != onClass) Fail(raIncompatibleTypes, &member);
+    std::vector<TraParameterInfo> parameters;
+    for (int i = 0; i < rec.Params.Count(); ++i) {
+      const TraParamRec& param = rec.Params[i];
+      if (SameText(param.Name, "Result") || (rec.IsConstructor() && SameText(param.Name, "Class"))) continue;
+      parameters.push_back({param.Name, param.DataType, param.TypeName, param.IsVar});
+    }
+    std::vector<std::unique_ptr<TraExpression>> arguments;
+    if (rec.IsArrayProp()) {
+      Expect(ttLBracket);
+      for (size_t i = 0; i < parameters.size(); ++i) {
+        const TraToken& start = Peek();
+        auto index = Expression({ttComma, ttRBracket}, daUnknown);
+        if (!raTypesCompatible(parameters[i].DataType, index->DataType())) Fail(raIncompatibleTypes, &start);
+        arguments.push_back(std::move(index));
+        Expect(i + 1 == parameters.size() ? ttRBracket : ttComma);
+      }
+    } else if (rec.DataType == daMethod) {
+      arguments = Arguments(parameters);
+    }
+    const bool writable = rec.DataType != daMethod || rec.IsArrayProp();
+    auto access = std::make_unique<TraMemberAccess>(std::move(base), rec, std::move(arguments));
+    if (assignment && writable && PeekIs(ttColonEqual)) {
+      const TraToken& assign = Next();
+      if (rec.ReadOnly) Fail(raMisplacedToken, &assign);
+      auto value = Expression(endSet, access->DataType());
+      *assignment = std::make_unique<TraMemberAssignment>(std::move(access), std::move(value));
+      return nullptr;
+    }
+    base = std::move(access);
+  }
+  return base;
+}
+
+std::unique_ptr<TraStatement> TraCompiler::ChainStatement(std::unique_ptr<TraExpression> base, TraTokenSet endSet) {
+  std::unique_ptr<TraStatement> assignment;
+  auto chain = MemberChain(std::move(base), &assignment, endSet);
+  if (assignment) return assignment;
+  if (PeekIs(ttColonEqual)) Fail(raMisplacedToken, &Peek());
+  return chain;
 }
 
 // ---- names ----

@@ -103,6 +103,9 @@ class TraProgram : public TPersistent {
   std::function<TraVariableValue*(TraProgram& program, const std::string& name)> OnConstantLookup;
   std::function<TraProgram*(TraProgram& program, const std::string& name)> OnProgramLookup;
   std::function<int(TraProgram& program, const std::string& name)> OnDeclarationCheck;
+  // The object a name stands for (a report's component, its pipeline),
+  // asked when the program compiles and again each time the name is used.
+  std::function<TObject*(TraProgram& program, const std::string& name)> OnObjectLookup;
   // Before compiling (handled: the owner did it, nothing more happens), after
   // compiling, and when the source changes (notify false keeps the programs
   // that call this one compiled; without the hook they are told).

@@ -1,5 +1,7 @@
 #include "raValues.h"
 
+#include "raAdapters.h"
+
 #include <cmath>
 #include <limits>
 
@@ -425,9 +427,6 @@ bool TraVariantValue::SetValue(const TraValue& source) {
       return true;
     case daBoolean: Value = Variant(static_cast<const TraBooleanValue&>(source).Value()); return true;
     case daVariant: Value = static_cast<const TraVariantValue&>(source).Value; return true;
-    case daObject: case daClass:
-      Value = Variant(static_cast<int64_t>(reinterpret_cast<intptr_t>(static_cast<const TraObjectValue&>(source).Object)));
-      return true;
     case daEnum: Value = Variant(static_cast<int>(static_cast<const TraEnumValue&>(source).Ord)); return true;
     default: return false;
   }
@@ -600,8 +599,17 @@ std::string TraObjectValue::GetText() const {
 
 bool TraObjectValue::SetValue(const TraValue& source) {
   if (source.DataType() != daObject && source.DataType() != daClass) return false;
-  Object = static_cast<const TraObjectValue&>(source).Object;
+  TObject* object = static_cast<const TraObjectValue&>(source).Object;
+  // A slot of a class holds only objects of that class (or nil).
+  if (object && Class && !object->InheritsFrom(*Class)) return false;
+  Object = object;
   return true;
+}
+
+std::unique_ptr<TraValue> TraObjectValue::Clone() const {
+  auto copy = std::make_unique<TraObjectValue>(Object, Name, DataType());
+  copy->Class = Class;
+  return copy;
 }
 
 bool TraObjectValue::Compare(const TraValue& right, TraTokenType op, bool& result) const {
@@ -629,7 +637,11 @@ std::unique_ptr<TraValue> raNewValue(TraDataType type, const std::string& typeNa
     case daTime: return std::make_unique<TraTimeValue>(Time());
     case daBoolean: return std::make_unique<TraBooleanValue>();
     case daVariant: return std::make_unique<TraVariantValue>();
-    case daObject: case daClass: return std::make_unique<TraObjectValue>(nullptr, std::string(), type);
+    case daObject: case daClass: {
+      auto value = std::make_unique<TraObjectValue>(nullptr, std::string(), type);
+      if (!typeName.empty()) value->Class = FindClassByName(typeName);
+      return value;
+    }
     case daEnum: {
       return std::make_unique<TraEnumValue>(typeName.empty() ? nullptr : raFindEnumType(typeName));
     }

@@ -216,18 +216,20 @@ private:
   std::unique_ptr<TraValue> low, high;
 };
 
-// An object reference ("nil" holds none). Member access through it belongs
-// to the object layer of the language.
+// An object reference ("nil" holds none): an opaque handle to a live
+// object, never a number. Class, when set, is the class the slot was
+// declared with (a variable's type, a class name standing for itself).
 class TraObjectValue : public TraValue {
 public:
   TObject* Object = nullptr;
   std::string Name;
+  const TClassInfo* Class = nullptr;
   explicit TraObjectValue(TObject* object = nullptr, std::string name = {}, TraDataType type = daObject)
       : TraValue(type), Object(object), Name(std::move(name)) {}
   std::string GetText() const override;
   bool SetValue(const TraValue& source) override;
   bool Compare(const TraValue& right, TraTokenType op, bool& result) const override;
-  std::unique_ptr<TraValue> Clone() const override { return std::make_unique<TraObjectValue>(Object, Name, DataType()); }
+  std::unique_ptr<TraValue> Clone() const override;
 };
 
 // Result slots of one evaluating node, made on first use and reused.

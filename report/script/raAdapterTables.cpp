@@ -1,0 +1,307 @@
+// The adapters of the class library's classes and of the report engine's:
+// what each adds to the class registry's published properties. Published
+// properties and events need no entry here; an event is listed with the
+// number its object sends it by and the parameters that travel with it.
+
+#include "raAdapters.h"
+#include "raEnumTypes.h"
+
+#include "ppBands.h"
+#include "ppCtrls.h"
+#include "ppDBPipeline.h"
+#include "ppDrwCmd.h"
+#include "ppGraphics.h"
+#include "ppGroup.h"
+#include "ppMemo.h"
+#include "ppPage.h"
+#include "ppPrinterSetup.h"
+#include "ppReport.h"
+#include "ppShapes.h"
+#include "ppSubReport.h"
+#include "ppVar.h"
+#include "rtlStringList.h"
+
+namespace {
+
+// Slots by declared type: the class manager made each of the parameter's own type.
+int32_t& Int(TraValue* v) { return static_cast<TraIntegerValue*>(v)->Value; }
+std::string& Str(TraValue* v) { return static_cast<TraStringValue*>(v)->Value; }
+Variant& Var(TraValue* v) { return static_cast<TraVariantValue*>(v)->Value; }
+TObject*& Obj(TraValue* v) { return static_cast<TraObjectValue*>(v)->Object; }
+bool Bool(const TraValue* v) { return static_cast<const TraBooleanValue*>(v)->Value(); }
+void SetBool(TraValue* v, bool value) { static_cast<TraBooleanValue*>(v)->Set(value); }
+int32_t IntOf(const TraValue& v) { return static_cast<const TraIntegerValue&>(v).Value; }
+bool BoolOf(const TraValue& v) { return static_cast<const TraBooleanValue&>(v).Value(); }
+
+TraParamRec P(const char* name, TraDataType type) { return {name, type}; }
+TraParamRec PVar(const char* name, TraDataType type) { return {name, type, nullptr, {}, false, true}; }
+TraParamRec PConst(const char* name, TraDataType type) { return {name, type, nullptr, {}, true, false}; }
+TraParamRec PObj(const char* name, const TClassInfo& c) { return {name, daClass, &c}; }
+TraParamRec R(TraDataType type) { return {"Result", type}; }
+TraParamRec RObj(const TClassInfo& c) { return {"Result", daClass, &c}; }
+
+template <typename T>
+T& As(TObject* object) {
+  return *static_cast<T*>(object);
+}
+template <typename T>
+T& As(TObject& object) {
+  return static_cast<T&>(object);
+}
+
+// An index a script passed: out of range is its error, not the list's.
+void CheckIndex(int index, int count) {
+  if (index < 0 || index >= count) throw EScriptError("List index out of bounds (" + std::to_string(index) + ")");
+}
+
+#define GETTER(T, expr) [](TObject& o, TraValue& v) { auto& self = As<T>(o); expr; return true; }
+#define SETTER(T, expr) [](TObject& o, const TraValue& v) { auto& self = As<T>(o); expr; return true; }
+#define CALL(T, body) [](TObject* o, TraValue* const* a, bool get) { auto& self = As<T>(o); (void)a; (void)get; body; return true; }
+
+struct TAdapters {
+  TraRTTI object{TObject::StaticClassType(), nullptr};
+  TraRTTI persistent{TPersistent::StaticClassType(), &object};
+  TraRTTI component{TComponent::StaticClassType(), &persistent};
+  TraRTTI strings{TStrings::StaticClassType(), &persistent};
+  TraRTTI stringList{TStringList::StaticClassType(), &strings};
+  TraRTTI font{TppFont::StaticClassType(), &persistent};
+  TraRTTI communicator{TppCommunicator::StaticClassType(), &component};
+  TraRTTI relative{TppRelative::StaticClassType(), &communicator};
+  TraRTTI printable{TppPrintable::StaticClassType(), &relative};
+  TraRTTI ppComponent{TppComponent::StaticClassType(), &printable};
+  TraRTTI stretchable{TppStretchable::StaticClassType(), &ppComponent};
+  TraRTTI subReport{TppSubReport::StaticClassType(), &stretchable};
+  TraRTTI customText{TppCustomText::StaticClassType(), &ppComponent};
+  TraRTTI dbText{TppDBText::StaticClassType(), &customText};
+  TraRTTI dbCalc{TppDBCalc::StaticClassType(), &dbText};
+  TraRTTI variable{TppVariable::StaticClassType(), &customText};
+  TraRTTI customMemo{TppCustomMemo::StaticClassType(), &stretchable};
+  TraRTTI dbMemo{TppDBMemo::StaticClassType(), &customMemo};
+  TraRTTI customImage{TppCustomImage::StaticClassType(), &ppComponent};
+  TraRTTI band{TppBand::StaticClassType(), &relative};
+  TraRTTI group{TppGroup::StaticClassType(), &relative};
+  TraRTTI producer{TppProducer::StaticClassType(), &relative};
+  TraRTTI customReport{TppCustomReport::StaticClassType(), &producer};
+  TraRTTI report{TppReport::StaticClassType(), &customReport};
+  TraRTTI dataPipeline{TppDataPipeline::StaticClassType(), &relative};
+  TraRTTI dbPipeline{TppDBPipeline::StaticClassType(), &dataPipeline};
+  TraRTTI printerSetup{TppPrinterSetup::StaticClassType(), &persistent};
+  TraRTTI drawText{TppDrawText::StaticClassType(), &drawCommand};
+  TraRTTI drawCommand{TppDrawCommand::StaticClassType(), &component};
+  TraRTTI page{TppPage::StaticClassType(), &component};
+
+  TAdapters();
+  void Register() {
+    for (TraRTTI* a : {&object, &persistent, &component, &strings, &stringList, &font, &communicator, &relative,
+                       &printable, &ppComponent, &stretchable, &subReport, &customText, &dbText, &dbCalc, &variable, &customMemo, &dbMemo, &customImage,
+                       &band, &group, &producer, &customReport, &report, &dataPipeline, &dbPipeline, &printerSetup, &drawCommand, &drawText, &page})
+      RegisterRTTIAdapter(*a);
+  }
+};
+
+TAdapters::TAdapters() {
+  const TClassInfo& stringsClass = TStrings::StaticClassType();
+
+  object.Method("ClassName", {R(daString)}, [](TObject* o, TraValue* const* a, bool) {
+          Str(a[0]) = o->ClassName();
+          return true;
+        })
+      .Method("Free", {}, [](TObject* o, TraValue* const*, bool) {
+        raScriptFree(o);
+        return true;
+      });
+
+  persistent.Method("Assign", {PObj("Source", TPersistent::StaticClassType())},
+                    CALL(TPersistent, self.Assign(static_cast<TPersistent*>(Obj(a[0])))));
+
+  component
+      .Constructor("Create", {PObj("Owner", TComponent::StaticClassType())},
+                   [](TObject*, TraValue* const* a, bool) {
+                     const TClassInfo* c = static_cast<TraObjectValue*>(a[1])->Class;
+                     if (!c || !c->Factory()) throw EScriptError("This class cannot be created by a script");
+                     TObject* made = c->Factory()(static_cast<TComponent*>(Obj(a[0])));
+                     raNoteScriptCreated(made);
+                     Obj(a[2]) = made;
+                     return true;
+                   })
+      .ClassProperty("Owner", TComponent::StaticClassType(), GETTER(TComponent, static_cast<TraObjectValue&>(v).Object = self.Owner()))
+      .Property("Tag", daInteger, GETTER(TComponent, static_cast<TraIntegerValue&>(v).Value = self.Tag()),
+                SETTER(TComponent, self.SetTag(IntOf(v))));
+
+  strings.Property("Count", daInteger, GETTER(TStrings, static_cast<TraIntegerValue&>(v).Value = self.Count()))
+      .Property("Text", daString, GETTER(TStrings, static_cast<TraStringValue&>(v).Value = self.Text()),
+                SETTER(TStrings, self.SetText(static_cast<const TraStringValue&>(v).Value)))
+      .IndexedProperty("Strings", {P("Index", daInteger), R(daString)}, CALL(TStrings, {
+                         CheckIndex(Int(a[0]), self.Count());
+                         if (get) Str(a[1]) = self.Get(Int(a[0]));
+                         else self.Put(Int(a[0]), Str(a[1]));
+                       }))
+      .IndexedProperty("Names", {P("Index", daInteger), R(daString)}, CALL(TStrings, {
+                         CheckIndex(Int(a[0]), self.Count());
+                         if (get) Str(a[1]) = self.Names(Int(a[0]));
+                       }), true)
+      .IndexedProperty("Values", {P("Name", daString), R(daString)}, CALL(TStrings, {
+                         if (get) Str(a[1]) = self.Values(Str(a[0]));
+                         else self.SetValue(Str(a[0]), Str(a[1]));
+                       }))
+      .Method("Add", {P("String", daString), R(daInteger)}, CALL(TStrings, Int(a[1]) = self.Add(Str(a[0]))))
+      .Method("Append", {P("String", daString)}, CALL(TStrings, self.Add(Str(a[0]))))
+      .Method("AddStrings", {PObj("Strings", stringsClass)}, CALL(TStrings, {
+                if (Obj(a[0])) self.AddStrings(As<TStrings>(Obj(a[0])));
+              }))
+      .Method("BeginUpdate", {}, CALL(TStrings, self.BeginUpdate()))
+      .Method("EndUpdate", {}, CALL(TStrings, self.EndUpdate()))
+      .Method("Clear", {}, CALL(TStrings, self.Clear()))
+      .Method("Delete", {P("Index", daInteger)}, CALL(TStrings, {
+                CheckIndex(Int(a[0]), self.Count());
+                self.Delete(Int(a[0]));
+              }))
+      .Method("Equals", {PObj("Strings", stringsClass), R(daBoolean)}, CALL(TStrings, {
+                auto* other = static_cast<TStrings*>(Obj(a[0]));
+                bool same = other && other->Count() == self.Count();
+                for (int i = 0; same && i < self.Count(); ++i) same = self.Get(i) == other->Get(i);
+                SetBool(a[1], same);
+              }))
+      .Method("Exchange", {P("Index1", daInteger), P("Index2", daInteger)}, CALL(TStrings, {
+                CheckIndex(Int(a[0]), self.Count());
+                CheckIndex(Int(a[1]), self.Count());
+                self.Exchange(Int(a[0]), Int(a[1]));
+              }))
+      .Method("IndexOf", {P("String", daString), R(daInteger)}, CALL(TStrings, Int(a[1]) = self.IndexOf(Str(a[0]))))
+      .Method("IndexOfName", {P("String", daString), R(daInteger)}, CALL(TStrings, Int(a[1]) = self.IndexOfName(Str(a[0]))))
+      .Method("Insert", {P("Index", daInteger), P("S", daString)}, CALL(TStrings, {
+                if (Int(a[0]) < 0 || Int(a[0]) > self.Count()) CheckIndex(Int(a[0]), self.Count());
+                self.Insert(Int(a[0]), Str(a[1]));
+              }))
+      .Method("LoadFromFile", {P("FileName", daString)}, CALL(TStrings, {
+                raCheckFileAccess(Str(a[0]));
+                self.LoadFromFile(Str(a[0]));
+              }))
+      .Method("SaveToFile", {P("FileName", daString)}, CALL(TStrings, {
+                raCheckFileAccess(Str(a[0]));
+                self.SaveToFile(Str(a[0]));
+              }))
+      .Method("Move", {P("CurIndex", daInteger), P("NewIndex", daInteger)}, CALL(TStrings, {
+                CheckIndex(Int(a[0]), self.Count());
+                CheckIndex(Int(a[1]), self.Count());
+                self.Move(Int(a[0]), Int(a[1]));
+              }));
+
+  stringList
+      .Constructor("Create", {}, [](TObject*, TraValue* const* a, bool) {
+        auto* made = new TStringList();
+        raNoteScriptCreated(made);
+        Obj(a[1]) = made;
+        return true;
+      })
+      .Property("Sorted", daBoolean, GETTER(TStringList, static_cast<TraBooleanValue&>(v).Set(self.Sorted())),
+                SETTER(TStringList, self.SetSorted(BoolOf(v))))
+      .Method("Find", {P("String", daString), PVar("Index", daInteger), R(daBoolean)}, CALL(TStringList, {
+                int index = 0;
+                SetBool(a[2], self.Find(Str(a[0]), index));
+                Int(a[1]) = index;
+              }))
+      .Method("Sort", {}, CALL(TStringList, self.Sort()));
+
+  // Font styles one flag at a time.
+  struct TStyleEntry {
+    const char* Name;
+    int Bit;
+  };
+  for (const TStyleEntry& style : {TStyleEntry{"Bold", fsBold}, {"Italic", fsItalic}, {"Underline", fsUnderline}, {"Strikeout", fsStrikeOut}}) {
+    const int bit = style.Bit;
+    font.Property(
+        style.Name, daBoolean,
+        [bit](TObject& o, TraValue& v) {
+          static_cast<TraBooleanValue&>(v).Set((As<TppFont>(o).Style() & bit) != 0);
+          return true;
+        },
+        [bit](TObject& o, const TraValue& v) {
+          auto& f = As<TppFont>(o);
+          f.SetStyle(BoolOf(v) ? f.Style() | bit : f.Style() & ~bit);
+          return true;
+        });
+  }
+  font.Property("Normal", daBoolean, GETTER(TppFont, static_cast<TraBooleanValue&>(v).Set(self.Style() == 0)),
+                SETTER(TppFont, if (BoolOf(v)) self.SetStyle(0)));
+
+  printable.Event("OnPrint", ppevPrint)
+      .Event("OnDrawCommandCreate", ppevDrawCommandCreate, {PObj("DrawCommand", TppDrawCommand::StaticClassType())})
+      .Event("OnDrawCommandClick", ppevDrawCommandClick, {PObj("DrawCommand", TppDrawCommand::StaticClassType())});
+  customText.Event("OnGetText", ppevGetText, {PVar("Text", daString)});
+  dbText.Property("FieldValue", daVariant, GETTER(TppDBText, static_cast<TraVariantValue&>(v).Value = self.FieldValue()));
+  dbCalc.Event("OnCalc", ppevCalc).Property("Value", daDouble, GETTER(TppDBCalc, static_cast<TraDoubleValue&>(v).Value = self.Value()));
+  variable.Event("OnCalc", ppevCalc, {PVar("Value", daVariant)})
+      .Event("OnReset", ppevReset, {PVar("Value", daVariant)})
+      .Property("Value", daVariant, GETTER(TppVariable, static_cast<TraVariantValue&>(v).Value = self.Value()),
+                SETTER(TppVariable, self.SetValue(static_cast<const TraVariantValue&>(v).Value)))
+      .Property("AsInteger", daInteger, GETTER(TppVariable, static_cast<TraIntegerValue&>(v).Value = self.AsInteger()))
+      .Property("AsString", daString, GETTER(TppVariable, static_cast<TraStringValue&>(v).Value = self.AsString()));
+  subReport.ClassProperty("Report", TppCustomReport::StaticClassType(),
+                          GETTER(TppSubReport, static_cast<TraObjectValue&>(v).Object = self.Report()));
+  customMemo.ClassProperty("Lines", stringsClass, GETTER(TppCustomMemo, static_cast<TraObjectValue&>(v).Object = self.Lines()));
+  dbMemo.Event("OnGetMemo", 86, {PObj("Lines", stringsClass)});
+  customImage.Event("OnGetPicture", 69, {PObj("Picture", TppPicture::StaticClassType())});
+
+  band.Event("BeforePrint", 24).Event("AfterPrint", 23).Event("BeforeGenerate", 26).Event("AfterGenerate", 25);
+  group.Event("BeforeGroupBreak", 28)
+      .Event("AfterGroupBreak", ppevAfterGroupBreak)
+      .Event("OnGetBreakValue", 31, {PVar("BreakValue", daString)});
+
+  customReport.Event("OnStartPage", ppevStartPage)
+      .Event("OnEndPage", ppevEndPage)
+      .Event("OnStartFirstPass", ppevStartFirstPass)
+      .Event("OnEndFirstPass", ppevEndFirstPass)
+      .Event("OnStartSecondPass", ppevStartSecondPass)
+      .Event("OnEndSecondPass", ppevEndSecondPass)
+      .Event("OnNoData", ppevNoData,
+             {PObj("Dialog", TObject::StaticClassType()), PVar("ShowDialog", daBoolean),
+              PObj("DrawCommand", TObject::StaticClassType()), PVar("AddDrawCommand", daBoolean)})
+      .Property("PageNo", daInteger, GETTER(TppCustomReport, static_cast<TraIntegerValue&>(v).Value = self.PageNo()))
+      .Property("AbsolutePageNo", daInteger, GETTER(TppCustomReport, static_cast<TraIntegerValue&>(v).Value = self.AbsolutePageNo()))
+      .Property("FirstPass", daBoolean, GETTER(TppCustomReport, static_cast<TraBooleanValue&>(v).Set(self.FirstPass())))
+      .Property("SecondPass", daBoolean, GETTER(TppCustomReport, static_cast<TraBooleanValue&>(v).Set(self.SecondPass())))
+      .ClassProperty("DataPipeline", TppDataPipeline::StaticClassType(),
+                     GETTER(TppCustomReport, static_cast<TraObjectValue&>(v).Object = self.DataPipeline()));
+  report.Event("OnBeforeAutoSearchDialogCreate", ppevBeforeAutoSearchDialogCreate)
+      .Event("OnAfterAutoSearchDialogCreate", ppevAfterAutoSearchDialogCreate)
+      .Event("OnAutoSearchDialogClose", ppevAutoSearchDialogClose)
+      .Event("OnGetAutoSearchValues", ppevGetAutoSearchValues);
+
+  dataPipeline.Method("GetFieldValue", {P("FieldName", daString), R(daVariant)},
+                      CALL(TppDataPipeline, Var(a[1]) = self.GetFieldValue(Str(a[0]))))
+      .Method("GetFieldAsString", {P("FieldName", daString), R(daString)},
+              CALL(TppDataPipeline, Str(a[1]) = self.GetFieldAsString(Str(a[0]))))
+      .IndexedProperty("FieldValues", {P("FieldName", daString), R(daVariant)},
+                       CALL(TppDataPipeline, if (get) Var(a[1]) = self.GetFieldValue(Str(a[0]))), true)
+      .Method("Open", {}, CALL(TppDataPipeline, self.Open()))
+      .Method("Close", {}, CALL(TppDataPipeline, self.Close()))
+      .Method("First", {}, CALL(TppDataPipeline, self.First()))
+      .Method("Last", {}, CALL(TppDataPipeline, self.Last()))
+      .Method("Next", {}, CALL(TppDataPipeline, self.Next()))
+      .Method("Prior", {}, CALL(TppDataPipeline, self.Prior()))
+      .Property("Eof", daBoolean, GETTER(TppDataPipeline, static_cast<TraBooleanValue&>(v).Set(self.Eof())))
+      .Property("Bof", daBoolean, GETTER(TppDataPipeline, static_cast<TraBooleanValue&>(v).Set(self.Bof())))
+      .Property("Active", daBoolean, GETTER(TppDataPipeline, static_cast<TraBooleanValue&>(v).Set(self.Active())))
+      .Property("TraversalCount", daInteger, GETTER(TppDataPipeline, static_cast<TraIntegerValue&>(v).Value = self.TraversalCount()))
+      .Event("OnFirst", ppevFirst)
+      .Event("OnNext", ppevNext)
+      .Event("OnPrior", ppevPrior)
+      .Event("OnLast", ppevLast)
+      .Event("OnOpen", ppevOpen)
+      .Event("OnClose", ppevClose)
+      .Event("OnTraversal", ppevTraversal)
+      .Event("OnDataChange", ppevDataChange)
+      .Event("OnRecordPositionChange", ppevRecordPositionChange);
+
+  (void)Bool;
+}
+
+}  // namespace
+
+void raRegisterAdapters() {
+  raRegisterEnumTables();
+  static TAdapters adapters;
+  static const bool registered = (adapters.Register(), true);
+  (void)registered;
+}

@@ -1,0 +1,192 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "ppCtrls.h"
+#include "ppMemo.h"
+#include "ppVar.h"
+#include "ppPrintablesKit.h"
+#include "ppPrinterSetup.h"
+#include "raEnumTypes.h"
+#include "raObjects.h"
+#include "raProgram.h"
+#include "rtlStrUtils.h"
+
+namespace {
+
+// A report over three jobs with a label and a memo on its detail band; a
+// script reaches them, the report ("Report") and the pipeline by name.
+struct TScriptReport : TPrintablesFixture {
+  TppLabel* Label;
+  TppMemo* Memo;
+  TScriptReport() : TPrintablesFixture({{"A", 1, ""}, {"B", 2, ""}, {"C", 3, ""}}) {
+    Pipeline->SetUserName("DBPipeline1");
+    Label = Add<TppLabel>(Detail, 0, 0, mm(40), mm(5));
+    Label->SetUserName("Label1");
+    Memo = Add<TppMemo>(Detail, mm(50), 0, mm(40), mm(5));
+    Memo->SetUserName("Memo1");
+  }
+  TObject* Lookup(const std::string& name) {
+    if (SameText(name, "Report")) return Report;
+    if (SameText(name, Pipeline->GetUserName())) return Pipeline;
+    return Report->FindUserName(name);
+  }
+  // "" when the block compiled and ran; else the first compile error or
+  // the script error's text.
+  std::string Run(const std::string& declarations, const std::string& body, std::string* out = nullptr) {
+    TraProgram program;
+    program.OnObjectLookup = [this](TraProgram&, const std::string& name) { return Lookup(name); };
+    program.SetSource("procedure Test;\r\n" + (declarations.empty() ? std::string() : "var " + declarations + "\r\n") +
+                      "begin\r\n" + body + "\r\nend;");
+    if (!program.Compile()) return "compile: " + program.SyntaxError(0).Message;
+    try {
+      program.Execute();
+    } catch (const Exception& e) {
+      return "script: " + e.Message;
+    }
+    if (out) *out = program.FindDeclared("R") ? program.FindDeclared("R")->Bound().GetText() : "";
+    return "";
+  }
+};
+
+TEST(ObjectAccessTest, MembersReadWrittenAndCalledThroughTheClassManager) {
+  const struct {
+    const char* Declarations;
+    const char* Body;
+    const char* Expected;  // R's text afterwards
+  } cases[] = {
+      {"R: String;", "Label1.Caption := 'Hello'; R := Label1.Caption;", "Hello"},
+      {"R: String;", "Label1 .Caption := 'Blank'; R := Label1 .Caption;", "Blank"},
+      {"R: Boolean;", "Label1.Font.Bold := True; R := Label1.Font.Bold and not Label1.Font.Normal;", "True"},
+      {"R: Boolean;", "Label1.Font.Bold := True; Label1.Font.Italic := True; Label1.Font.Normal := False; R := Label1.Font.Italic;", "True"},
+      {"R: Boolean;", "Label1.Font.Bold := True; Label1.Font.Normal := True; R := Label1.Font.Bold;", "False"},
+      {"R: Integer;", "Memo1.Lines.Add('one'); R := Memo1.Lines.Add('two');", "1"},
+      {"R: String;", "Memo1.Lines.Text := 'a=1'; Memo1.Lines.Strings[0] := 'b=2'; R := Memo1.Lines.Values['b'];", "2"},
+      {"R: String;", "Memo1.Lines.Values['x'] := 'y'; R := Memo1.Lines.Values['missing'] + Memo1.Lines.Text;", "x=y\r\n"},
+      {"R: String;", "DBPipeline1.Open; DBPipeline1.First; DBPipeline1.Next; R := DBPipeline1.GetFieldValue('OWNER') + DBPipeline1.FieldValues['OWNER'];", "BB"},
+      {"R: String;", "R := Report.ClassName;", "TppReport"},
+      {"R: Integer;", "Label1.Tag := 7; R := Label1.Tag;", "7"},
+      {"R: Boolean;", "R := Label1 is TppLabel;", "True"},
+      {"R: Boolean;", "R := Label1 is TppCustomText;", "True"},
+      {"R: Boolean;", "R := Memo1 is TppLabel;", "False"},
+      {"R: Boolean; L: TppLabel;", "R := L is TppLabel;", "False"},
+      {"R: String; C: TppComponent;", "C := Label1; R := (C as TppLabel).ClassName + TppCustomText(C).ClassName;", "TppLabelTppLabel"},
+      {"R: Boolean; C: TppComponent;", "C := Memo1; R := (C as TppLabel) = nil;", "True"},
+      {"R: Boolean;", "Report.PrinterSetup.Orientation := poLandscape; R := Report.PrinterSetup.Orientation = poLandscape;", "True"},
+      // A var parameter of a method comes back; the list the script made it may free.
+      {"R: Integer; S: TStringList; Found: Boolean;",
+       "S := TStringList.Create; S.Sorted := True; S.Add('b'); S.Add('d'); Found := S.Find('c', R); S.Free;", "1"},
+  };
+  for (const auto& c : cases) {
+    TScriptReport report;
+    std::string result;
+    EXPECT_EQ(report.Run(c.Declarations, c.Body, &result), "") << c.Body;
+    EXPECT_EQ(result, c.Expected) << c.Body;
+  }
+}
+
+TEST(ObjectAccessTest, ObjectsAreHandlesNotNumbersAndScriptsMayNotHarmTheirHost) {
+  const struct {
+    const char* Declarations;
+    const char* Body;
+    const char* ErrorStart;
+  } cases[] = {
+      {"", "Label1.NoSuchMember := 1;", "compile: "},
+      {"I: Integer;", "I := 5; I.Free;", "compile: "},
+      {"I: Integer; L: TppLabel;", "I := 5; L := I;", "compile: "},
+      {"I: Integer;", "I := Label1;", "compile: "},
+      {"I: Integer;", "TppLabel(I).Caption := 'x';", "compile: "},
+      {"V: Variant;", "V := Label1;", "compile: "},
+      {"", "Label1.OnPrint;", "compile: "},
+      {"", "Report.Free;", "script: A script may free only the objects it created"},
+      {"", "Label1.Free;", "script: A script may free only the objects it created"},
+      {"L: TppLabel;", "L.Caption := 'x';", "script: Cannot reach Caption of a nil object"},
+      {"S: TStringList;", "S := TStringList.Create; S.Free; S.Add('again');", "script: Cannot reach Add of an object the script freed"},
+      {"", "Memo1.Lines.SaveToFile('/tmp/ra-script-must-not-write.txt');", "script: File access is not allowed to scripts"},
+      {"", "Memo1.Lines.LoadFromFile('/etc/passwd');", "script: File access is not allowed to scripts"},
+      {"", "Memo1.Lines.Strings[3] := 'x';", "script: List index out of bounds"},
+      {"", "Report.PrinterSetup.Orientation := taCenter;", "script: Cannot write Orientation"},
+  };
+  std::filesystem::remove("/tmp/ra-script-must-not-write.txt");
+  for (const auto& c : cases) {
+    TScriptReport report;
+    const std::string error = report.Run(c.Declarations, c.Body);
+    EXPECT_EQ(error.rfind(c.ErrorStart, 0), 0u) << c.Body << " gave " << error;
+    EXPECT_EQ(report.Report->ClassName(), "TppReport");
+  }
+  EXPECT_FALSE(std::filesystem::exists("/tmp/ra-script-must-not-write.txt"));
+}
+
+TEST(ObjectAccessTest, APrinterSetupWrittenByAScriptShapesThePage) {
+  TScriptReport report;
+  ASSERT_EQ(report.Run("", "Report.PrinterSetup.Orientation := poLandscape;"), "");
+  const auto pages = report.PrintAll();
+  ASSERT_FALSE(pages.empty());
+  EXPECT_EQ(pages[0]->PrinterSetup()->Orientation(), poLandscape);
+  EXPECT_GT(pages[0]->PrinterSetup()->PaperWidth(), pages[0]->PrinterSetup()->PaperHeight());
+}
+
+TEST(AdapterTest, RegistryAnswersTheNearestDescribedAncestorAndListsNames) {
+  TraClassManager& manager = TraClassManager::Instance();
+  // A label has no adapter of its own: the custom text's answers.
+  EXPECT_EQ(&FindRTTIAdapter(TppLabel::StaticClassType())->RefClass(), &TppCustomText::StaticClassType());
+  EXPECT_EQ(FindClassByName("TppPage"), &TppPage::StaticClassType());
+  EXPECT_EQ(FindClassByName("TObject"), &TObject::StaticClassType());
+  EXPECT_EQ(FindClassByName("TNoSuchClass"), nullptr);
+  const size_t before = RTTIAdapterList().size();
+  RegisterRTTIAdapter(*FindRTTIAdapter(TppLabel::StaticClassType()));
+  EXPECT_EQ(RTTIAdapterList().size(), before);
+
+  TraPropRec rec;
+  ASSERT_TRUE(manager.GetMemberRec(TppVariable::StaticClassType(), "OnCalc", rec));
+  EXPECT_TRUE(rec.IsEvent());
+  EXPECT_EQ(rec.EventID, ppevCalc);
+  ASSERT_EQ(rec.Params.Count(), 1);
+  EXPECT_TRUE(rec.Params[0].IsVar);
+  ASSERT_TRUE(manager.GetMemberRec(TppLabel::StaticClassType(), "caption", rec));
+  EXPECT_TRUE(rec.IsPublished);
+  EXPECT_EQ(rec.DataType, daString);
+  ASSERT_TRUE(manager.GetMemberRec(TppDBPipeline::StaticClassType(), "FieldValues", rec));
+  EXPECT_TRUE(rec.IsArrayProp());
+  EXPECT_TRUE(manager.ValidEvent(TppDetailBand::StaticClassType(), "BeforePrint"));
+  EXPECT_FALSE(manager.ValidEvent(TppDetailBand::StaticClassType(), "OnCalc"));
+  const auto names = manager.PropList(TppLabel::StaticClassType());
+  for (const char* name : {"Caption", "Font", "Tag", "Owner"})
+    EXPECT_NE(std::find(names.begin(), names.end(), std::string(name)), names.end()) << name;
+}
+
+TEST(EnumTypeTest, ValueNamesAnswerTheirTypeAndOrdinal) {
+  raRegisterEnumTables();
+  EXPECT_EQ(EnumTypeList().size(), 27u);
+  const struct {
+    const char* Value;
+    bool Found;
+    const char* Type;
+    int Ordinal;
+  } cases[] = {
+      {"poLandscape", true, "TPrinterOrientation", 1}, {"POLANDSCAPE", true, "TPrinterOrientation", 1},
+      {"bcCode39", true, "TppBarCodeType", 6},         {"taCenter", true, "TAlignment", 2},
+      {"soDescending", true, "TppSortOrderType", 1},   {"btCustomField", true, "TppBreakType", 1},
+      {"clRed", false, "", 0},                         {"", false, "", 0},
+  };
+  for (const auto& c : cases) {
+    std::string type = "stale";
+    int ordinal = -1;
+    EXPECT_EQ(FindEnumValue(c.Value, type, ordinal), c.Found) << c.Value;
+    EXPECT_EQ(type, c.Type) << c.Value;
+    EXPECT_EQ(ordinal, c.Ordinal) << c.Value;
+  }
+  EXPECT_EQ(GetEnumValueName("tppunittype", 4), "utMMThousandths");
+  EXPECT_EQ(GetEnumValueName("TNoSuchType", 0), "");
+  // Registered after the first search: named, but its values are not searched.
+  static const TEnumTypeInfo late("TLateType", {"ltFirst", "ltSecond"});
+  RegisterEnumType("TLateType", late);
+  std::string type;
+  int ordinal;
+  EXPECT_EQ(GetEnumValueName("TLateType", 1), "ltSecond");
+  EXPECT_FALSE(FindEnumValue("ltSecond", type, ordinal));
+  UnregisterEnumType("TLateType");
+  EXPECT_EQ(EnumTypeList().size(), 27u);
+}
+
+}  // namespace
