@@ -210,3 +210,44 @@ TEST(TextTest, ALabelSizesToItsCaptionKeepingTheEdgeItIsAlignedTo) {
 }
 
 }  // namespace
+
+#include "ppPrinterSetup.h"
+#include "ppUtils.h"
+
+namespace {
+
+TEST(VariableTest, EverySystemVariableKindPrintsItsValue) {
+  TPrintablesFixture f(Rows(30));
+  f.Report->PrinterSetup()->SetDocumentName("Usage");
+  const TppPageInfo second{2, 2, EncodeDate(2026, 3, 14) + 0.5};
+  const struct {
+    TppVarType Type;
+    std::string Expected;  // on page 2 of 2
+  } cases[] = {
+      {vtDocumentName, "Usage"},
+      {vtPrintDateTime, ppSystemVariableText(vtPrintDateTime, &second, NeutralFormatSettings())},
+      {vtPageCount, "2"},
+      {vtPageSet, "2 of 2"},
+      {vtPageSetDesc, "Page 2 of 2"},
+      {vtPageNo, "2"},
+      {vtPageNoDesc, "Page 2"},
+  };
+  std::vector<TppSystemVariable*> variables;
+  int top = 0;
+  for (const auto& c : cases) {
+    auto* variable = f.Add<TppSystemVariable>(f.Footer, 0, top, mm(60), mm(2));
+    variable->SetVarType(c.Type);
+    variables.push_back(variable);
+    top += mm(2);
+  }
+  auto pages = f.PrintAll();
+  ASSERT_EQ(pages.size(), 2u);
+  std::vector<std::unique_ptr<TppPage>> last;
+  last.push_back(std::make_unique<TppPage>(nullptr));
+  last.back()->Assign(pages[1].get());
+  last.back()->UpdateLookAheadDrawCommands(nullptr);
+  for (size_t i = 0; i < variables.size(); ++i)
+    EXPECT_EQ(TextsOf(last, variables[i]), std::vector<std::string>{cases[i].Expected}) << int(cases[i].Type);
+}
+
+}  // namespace
