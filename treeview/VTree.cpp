@@ -2,11 +2,11 @@
 
 #include "VTree.h"
 
-#include <cassert>
 #include <cstdlib>
 #include <cstring>
 #include <new>
 
+#include "rtlAssert.h"
 #include "VTreeWalk.h"
 #include "VTreeEditLink.h"
 #include "uiGraphicsBitmap.h"
@@ -81,7 +81,7 @@ size_t TBaseVirtualTree::NodeBlockSize() {
 TNodePool& TBaseVirtualTree::NodePool() {
   const size_t size = NodeBlockSize();
   if (!pool) pool = std::make_unique<TNodePool>(size);
-  assert(pool->BlockSize() >= size);
+  ORV_ASSERT(pool->BlockSize() >= size);
   return *pool;
 }
 
@@ -245,7 +245,7 @@ void TBaseVirtualTree::SetChildCount(PVirtualNode Node, uint32_t NewCount) {
       heights += child->NodeHeight;
     }
   }
-  assert(Node->ChildCount == NewCount);
+  ORV_ASSERT(Node->ChildCount == NewCount);
   StructureChanged();
   if (InUpdate())
     states.Include(tsStructureChangePending);
@@ -291,7 +291,7 @@ PVirtualNode TBaseVirtualTree::InsertNode(PVirtualNode Node, TVTNodeAttachMode M
 }
 
 void TBaseVirtualTree::AttachNode(PVirtualNode Node, PVirtualNode Destination, TVTNodeAttachMode Mode) {
-  assert(Node && !Node->Parent && "only an unlinked node is attached");
+  ORV_ASSERT(Node && !Node->Parent && "only an unlinked node is attached");
   if (!Destination) Destination = root;
   if (IsRootNode(Destination)) {
     if (Mode == amInsertBefore) Mode = amAddChildFirst;
@@ -411,7 +411,7 @@ void TBaseVirtualTree::DoFreeNode(PVirtualNode Node) {
 void TBaseVirtualTree::DeleteNode(PVirtualNode Node) {
   THoldValidation hold(*this);
   if (!Node || IsRootNode(Node)) return;
-  assert(TreeFromNode(Node) == this);
+  ORV_ASSERT(TreeFromNode(Node) == this);
   StopValidation();
   PVirtualNode parent = Node->Parent;
   if (!InUpdate()) InvalidateToBottom(Node);
@@ -421,7 +421,7 @@ void TBaseVirtualTree::DeleteNode(PVirtualNode Node) {
   if (InUpdate())
     states.Include(tsStructureChangePending);
   else {
-    assert(root->TotalCount > StructureCheckLimit || CheckStructure());
+    ORV_ASSERT(root->TotalCount > StructureCheckLimit || CheckStructure());
     StructureChanged();
     UpdateScrollBars();
     InvalidateControl();

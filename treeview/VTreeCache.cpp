@@ -1,12 +1,12 @@
 #include "VTreeCache.h"
 
 #include <algorithm>
-#include <cassert>
 #include <condition_variable>
 #include <deque>
 #include <memory>
 #include <thread>
 
+#include "rtlAssert.h"
 #include "VTreeWalk.h"
 
 uint32_t TPositionCache::EntriesFor(uint32_t VisibleCount) {
@@ -117,7 +117,7 @@ void AddTreeReference() {
 
 void ReleaseTreeReference(TPositionCache& Cache) {
   TWorkerHolder& h = Holder();
-  assert(h.users > 0);
+  ORV_ASSERT(h.users > 0);
   h.worker->Interrupt(Cache);
   if (--h.users == 0) h.worker.reset();
 }

@@ -1,8 +1,8 @@
 // Columns: their settings, the position array and the column geometry.
 
 #include <algorithm>
-#include <cassert>
 
+#include "rtlAssert.h"
 #include "VTree.h"
 #include "VTreeHeader.h"
 #include "rtlFormat.h"
@@ -155,7 +155,7 @@ void TVirtualTreeColumns::Assign(const TVirtualTreeColumns& Source) {
 }
 
 void TVirtualTreeColumns::Changed() {
-  assert(positions.size() == items.size());
+  ORV_ASSERT(positions.size() == items.size());
   header.AutoFitColumns();
   header.Tree().ColumnsChanged();
 }

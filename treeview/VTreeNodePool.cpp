@@ -1,7 +1,8 @@
 #include "VTreeNodePool.h"
 
+#include "rtlAssert.h"
+
 #include <algorithm>
-#include <cassert>
 #include <cstring>
 #include <new>
 
@@ -47,7 +48,7 @@ void* TNodePool::AllocateSlow() {
 }
 
 void TNodePool::AddSlab(size_t Blocks) {
-  assert(next == end);
+  ORV_ASSERT(next == end);
   // Fresh pages from calloc are zero already.
   void* slab = std::calloc(Blocks, blockSize);
   if (!slab) throw std::bad_alloc();

@@ -1,8 +1,8 @@
 // Update blocks, change notifications, selection, focus and check states.
 
 #include <algorithm>
-#include <cassert>
 
+#include "rtlAssert.h"
 #include "VTree.h"
 #include "VTreeWalk.h"
 
@@ -16,7 +16,7 @@ void TBaseVirtualTree::EndUpdate() {
   if (updateCount > 0) --updateCount;
   if (updateCount > 0 || states.Contains(tsDestroying)) return;
   // Every count, height and link, checked where the walk is cheap enough.
-  assert(root->TotalCount > StructureCheckLimit || CheckStructure());
+  ORV_ASSERT(root->TotalCount > StructureCheckLimit || CheckStructure());
   states.Exclude(tsUpdating);
   cache->Invalidate(-1, visibleCount, validationHeld == 0);
   cacheDropped = validationHeld > 0;

@@ -1,6 +1,5 @@
 #include "MDBQuery.h"
 
-#include <cassert>
 #include <cstring>
 
 #include "MDBConsts.h"
@@ -11,6 +10,7 @@
 #include "dbNativeValues.h"
 #include "engTableCursor.h"
 #include "engExpCodes.h"
+#include "rtlAssert.h"
 #include "rtlFiler.h"
 #include "rtlFormat.h"
 #include "sqlStatement.h"
@@ -280,7 +280,7 @@ void TMDBQuery::BindParams() {
 }
 
 TTableCursor* TMDBQuery::Execute() {
-  assert(statement != nullptr);
+  ORV_ASSERT(statement != nullptr);
   TMDBSessionUse use(DataSetSession());
   BindParams();
   TTableCursor* result = statement->Execute();

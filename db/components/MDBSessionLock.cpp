@@ -1,6 +1,7 @@
 #include "MDBSessionLock.h"
 
-#include <cassert>
+#include "rtlAssert.h"
+
 #include <stdexcept>
 
 namespace {
@@ -41,7 +42,7 @@ int TMDBSessionLock::IncrementDepth(const TMDBSession* session) {
 
 int TMDBSessionLock::DecrementDepth(const TMDBSession* session) {
   TDepthSlot* slot = FindSlot(session);
-  assert(slot != nullptr && "UnlockSession without LockSession on this thread");
+  ORV_ASSERT(slot != nullptr && "UnlockSession without LockSession on this thread");
   if (slot == nullptr) return 0;
   return --slot->Depth;
 }

@@ -1,6 +1,5 @@
 #include "sqlAggregates.h"
 
-#include <cassert>
 #include <cstring>
 #include <limits>
 
@@ -8,6 +7,7 @@
 #include "engDataLayout.h"
 #include "engKeyEncoding.h"
 #include "engExpCodes.h"
+#include "rtlAssert.h"
 #include "sqlErrors.h"
 #include "sqlEvaluation.h"
 #include "sqlQuery.h"
@@ -133,7 +133,7 @@ void AccumulateRow(const TDataQuery& query, TTableCursor& answer, uint8_t* group
     const TResultField& column = *owned;
     if (column.Aggregate == agNone) continue;
     // AVG's hidden count follows the result columns.
-    assert(column.Aggregate != agAvg || column.AvgCountFieldNo > query.ResultFields.size());
+    ORV_ASSERT(column.Aggregate != agAvg || column.AvgCountFieldNo > query.ResultFields.size());
     uint8_t copy[FieldDescSize];
     const uint8_t type = CursorFieldDesc(answer, column.FieldNo, copy)[FieldDescTypeOffset];
     const TFieldValue value = Read(answer, record, column.FieldNo);

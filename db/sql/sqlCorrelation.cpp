@@ -1,9 +1,9 @@
 #include "sqlCorrelation.h"
 
-#include <cassert>
 #include <cstring>
 
 #include "engExpToken.h"
+#include "rtlAssert.h"
 #include "sqlColumns.h"
 #include "sqlEvaluation.h"
 #include "sqlQuery.h"
@@ -109,7 +109,7 @@ void BindOuterColumns(TDataQuery& query, TExpToken* node) {
     if (node->Kind == nkColumn && node->SourceTable && !IsOwnTable(query, node->SourceTable)) {
       // Only a correlated query reads enclosing tables, and only while
       // their rows stand.
-      assert(query.Correlated);
+      ORV_ASSERT(query.Correlated);
       TSourceColumnValues values(EvaluationLanguage(query));
       values.GetColumnValue(*node);
       node->Kind = nkConstant;

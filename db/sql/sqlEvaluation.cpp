@@ -1,6 +1,5 @@
 #include "sqlEvaluation.h"
 
-#include <cassert>
 #include <cstdint>
 #include <cstring>
 #include <vector>
@@ -15,6 +14,7 @@
 #include "engKeyEncoding.h"
 #include "engSession.h"
 #include "osLocale.h"
+#include "rtlAssert.h"
 #include "sqlColumns.h"
 #include "sqlQuery.h"
 #include "sqlStatement.h"
@@ -137,7 +137,7 @@ bool StoreFieldValue(TTableCursor& cursor, uint8_t* record, int fieldNo, const T
   const int width = FieldValueWidth(desc);
   // A stored value never exceeds 255 bytes.
   uint8_t converted[256 + 8] = {};
-  assert(width >= 0 && size_t(width) < sizeof converted);
+  ORV_ASSERT(width >= 0 && size_t(width) < sizeof converted);
   const uint8_t scale = type == DecimalFieldType ? desc[FieldDescScaleCopyOffset] : 0;
   if (!FitsWholeColumn(value, type, settings, cursor.LanguageId())) return false;
   const bool same = value.DataType == type && (type != DecimalFieldType || value.Scale == scale) && type != dtString;

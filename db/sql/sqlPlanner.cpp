@@ -2,7 +2,6 @@
 #include "rtlStrUtils.h"
 
 #include <algorithm>
-#include <cassert>
 #include <cstring>
 #include <deque>
 #include <map>
@@ -16,6 +15,7 @@
 #include "engExpTypeCheck.h"
 #include "engIndexFile.h"
 #include "engLittleEndian.h"
+#include "rtlAssert.h"
 #include "sqlColumns.h"
 #include "sqlCorrelation.h"
 #include "sqlErrors.h"
@@ -475,7 +475,7 @@ private:
     };
     visit(root);
     // Every table is placed once: the nested loops read each exactly once.
-    assert(query.NestingOrder.size() == query.SourceTables.size());
+    ORV_ASSERT(query.NestingOrder.size() == query.SourceTables.size());
   }
 
   void PlaceSingleTableConditions() {
@@ -584,7 +584,7 @@ public:
       for (auto& candidate : table.JoinedFrom->Joins)
         if (candidate->Target == &table) join = candidate.get();
     // A table below the driving one hangs from the join that placed it.
-    assert(!table.JoinedFrom || join);
+    ORV_ASSERT(!table.JoinedFrom || join);
     // A table read into memory gives the rows of the outer row's key; an
     // outer row with a NULL key takes the filter below.
     std::string key;

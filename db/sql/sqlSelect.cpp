@@ -3,7 +3,6 @@
 // ordering sorts), and what a nested SELECT answers the expression engine.
 
 #include <algorithm>
-#include <cassert>
 #include <cstring>
 #include <functional>
 
@@ -18,6 +17,7 @@
 #include "engKeyEncoding.h"
 #include "engLittleEndian.h"
 #include "engStrings.h"
+#include "rtlAssert.h"
 #include "rtlStrUtils.h"
 #include "sqlAggregates.h"
 #include "sqlColumns.h"
@@ -526,7 +526,7 @@ bool TDataQuery::ApplyResultFilter(TExpToken& condition) {
   if (Correlated) RefreshCorrelated(*this);
   if (!Answer) return false;
   // The engine hands a comparison of the tested value with the column.
-  assert(condition.First && condition.Second);
+  ORV_ASSERT(condition.First && condition.Second);
   TExpTreePtr copy(CloneTokenTree(&condition));
   // The column of the answer table goes first, the tested value after it.
   if (copy->First && copy->First->Kind != nkColumn) {

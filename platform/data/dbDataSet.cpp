@@ -3,11 +3,11 @@
 #include "dbDataSet.h"
 
 #include <algorithm>
-#include <cassert>
 
 #include "dbConsts.h"
 #include "dbDataSource.h"
 #include "dbFieldClasses.h"
+#include "rtlAssert.h"
 #include "rtlStrUtils.h"
 #include "rtlTypeInfo.h"
 
@@ -16,7 +16,7 @@ TDataSet::TDataSet(TComponent* owner) : TComponent(owner), fieldDefs(this) {}
 TDataSet::~TDataSet() {
   // A dataset deleted while open cannot reach its class's operations any
   // more: Free() closes it first.
-  assert(!Active());
+  ORV_ASSERT(!Active());
   // The sources forget this dataset without calling back into it: its
   // class's operations are gone already.
   for (TDataSource* source : dataSources) {
@@ -138,7 +138,7 @@ TDataSetState TDataSet::SetTempState(TDataSetState value) {
 void TDataSet::RestoreState(TDataSetState value) {
   state = value;
   --disableCount;
-  assert(disableCount >= 0);
+  ORV_ASSERT(disableCount >= 0);
 }
 
 void TDataSet::InternalHandleException() {}

@@ -1,12 +1,12 @@
 // The buffer ring and navigation of TDataSet.
 
 #include <algorithm>
-#include <cassert>
 #include <cstring>
 
 #include "dbConsts.h"
 #include "dbDataSet.h"
 #include "dbDataSource.h"
+#include "rtlAssert.h"
 
 namespace {
 
@@ -17,10 +17,10 @@ constexpr int MaxBufferCount = 1024;
 }  // namespace
 
 void TDataSet::CheckInvariants() const {
-  assert(recordCount >= 0 && recordCount <= bufferCount);
-  assert(recordCount == 0 ? activeRecord == 0 : (activeRecord >= 0 && activeRecord < recordCount));
-  assert(currentRecord >= -1 && currentRecord <= bufferCount);
-  assert(buffers.empty() || static_cast<int>(buffers.size()) == bufferCount + 1);
+  ORV_ASSERT(recordCount >= 0 && recordCount <= bufferCount);
+  ORV_ASSERT(recordCount == 0 ? activeRecord == 0 : (activeRecord >= 0 && activeRecord < recordCount));
+  ORV_ASSERT(currentRecord >= -1 && currentRecord <= bufferCount);
+  ORV_ASSERT(buffers.empty() || static_cast<int>(buffers.size()) == bufferCount + 1);
 }
 
 TRecordBuffer TDataSet::ActiveBuffer() const {

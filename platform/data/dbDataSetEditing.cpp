@@ -1,12 +1,12 @@
 // TDataSet: editing, posting, field data and calculated fields.
 
-#include <cassert>
 #include <cstring>
 #include <vector>
 
 #include "dbConsts.h"
 #include "dbDataSet.h"
 #include "dbNativeValues.h"
+#include "rtlAssert.h"
 
 namespace {
 
@@ -281,7 +281,7 @@ bool TDataSet::GetCalcFieldData(TField* field, TRecordBuffer buffer, int calcOff
 }
 
 void TDataSet::SetCalcFieldData(TField* field, TRecordBuffer buffer, int calcOffset, const void* data) {
-  assert(buffer);
+  ORV_ASSERT(buffer);
   uint8_t* slot = buffer + calcOffset + field->Offset();
   slot[0] = data ? 1 : 0;
   if (data)

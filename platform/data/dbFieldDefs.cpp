@@ -1,10 +1,10 @@
 #include "dbFieldDefs.h"
 
-#include <cassert>
 
 #include "dbConsts.h"
 #include "dbDataSet.h"
 #include "dbFieldClasses.h"
+#include "rtlAssert.h"
 #include "rtlStrUtils.h"
 #include "rtlTypeInfo.h"
 
@@ -40,7 +40,7 @@ std::vector<std::string> SplitFieldNames(const std::string& names) {
 // ---- TFieldDef ----
 
 TFieldDef::TFieldDef(TCollection* collection) : TCollectionItem(collection), fieldNo(Index() + 1) {
-  assert(collection == nullptr || dynamic_cast<TFieldDefs*>(collection) != nullptr);
+  ORV_ASSERT(collection == nullptr || dynamic_cast<TFieldDefs*>(collection) != nullptr);
 }
 
 TFieldDefs* TFieldDef::Collection() const { return static_cast<TFieldDefs*>(TCollectionItem::Collection()); }

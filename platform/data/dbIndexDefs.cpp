@@ -1,8 +1,8 @@
-#include <cassert>
 
 #include "dbConsts.h"
 #include "dbDataSet.h"
 #include "dbFieldDefs.h"
+#include "rtlAssert.h"
 #include "rtlStrUtils.h"
 #include "rtlTypeInfo.h"
 
@@ -45,7 +45,7 @@ bool StartsWithFields(const std::string& indexFields, const std::string& wanted)
 }  // namespace
 
 TIndexDef::TIndexDef(TCollection* collection) : TCollectionItem(collection) {
-  assert(collection == nullptr || dynamic_cast<TIndexDefs*>(collection) != nullptr);
+  ORV_ASSERT(collection == nullptr || dynamic_cast<TIndexDefs*>(collection) != nullptr);
 }
 
 TIndexDefs* TIndexDef::Collection() const { return static_cast<TIndexDefs*>(TCollectionItem::Collection()); }

@@ -1,12 +1,12 @@
 #include "dbNativeValues.h"
 
 #include <algorithm>
-#include <cassert>
 #include <cmath>
 #include <cstring>
 #include <limits>
 
 #include "dbConsts.h"
+#include "rtlAssert.h"
 #include "rtlExceptions.h"
 
 namespace {
@@ -144,7 +144,7 @@ void ConvertNativeValue(TFieldType type, int size, const void* source, void* des
         Store(dest, NativeStoredBcdToCurrency(Load<int64_t>(source)));
       break;
     default:
-      assert(NativeDataSize(type, size) == ConvertedDataSize(type, size));
+      ORV_ASSERT(NativeDataSize(type, size) == ConvertedDataSize(type, size));
       std::memmove(dest, source, static_cast<size_t>(NativeDataSize(type, size)));
       break;
   }

@@ -3,11 +3,11 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
-#include <cassert>
 #include <cstring>
 
 #include "osBusErrorGuard.h"
 #include "osFileSystem.h"
+#include "rtlAssert.h"
 
 #if defined(__x86_64__)
 #include <emmintrin.h>
@@ -96,7 +96,7 @@ bool OsWritableMapping::Store(int fd, int64_t offset, const void* window) {
   if (!StoresInPlace || offset < 0) return false;
   const size_t end = size_t(offset) + StoreWidth;
   if (end > length && !Cover(fd, end)) return false;
-  assert(end <= length);
+  ORV_ASSERT(end <= length);
   if (!TakePages(size_t(offset) / MemoryPage(), (end - 1) / MemoryPage())) return false;
   TStore store{base + offset, window};
   return OsGuardBusErrors(StoreWindow, &store);

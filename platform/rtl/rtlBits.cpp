@@ -1,7 +1,8 @@
 #include "rtlBits.h"
 
+#include "rtlAssert.h"
+
 #include <bit>
-#include <cassert>
 
 namespace {
 constexpr int WordBits = 64;
@@ -35,6 +36,6 @@ int TBits::OpenBit() const {
       return bit < size ? bit : size;
     }
   }
-  assert(static_cast<int>(words.size()) * WordBits >= size);
+  ORV_ASSERT(static_cast<int>(words.size()) * WordBits >= size);
   return size;
 }

@@ -1,8 +1,8 @@
 #include "rtlClasses.h"
 
 #include <algorithm>
-#include <cassert>
 
+#include "rtlAssert.h"
 #include "rtlClassesConsts.h"
 #include "rtlConsts.h"
 #include "rtlReader.h"
@@ -92,7 +92,7 @@ TComponent::~TComponent() {
   RemoveFreeNotifications();
   DestroyComponents();
   if (owner != nullptr) owner->RemoveComponent(this);
-  assert(owner == nullptr && (!links || (links->components.empty() && links->freeNotifies.empty())));
+  ORV_ASSERT(owner == nullptr && (!links || (links->components.empty() && links->freeNotifies.empty())));
 }
 
 TComponent::TLinks& TComponent::Links() {
@@ -209,7 +209,7 @@ TComponent* TComponent::FindComponent(std::string_view componentName) const {
 }
 
 void TComponent::IndexName(TComponent* component) {
-  assert(links);
+  ORV_ASSERT(links);
   if (links->nameIndex && !component->Name().empty() &&
       !links->nameIndex->emplace(UpperCase(component->Name()), component).second)
     links->duplicateNames = true;
@@ -243,7 +243,7 @@ void TComponent::ChangeName(const std::string& newName) {
 }
 
 void TComponent::Insert(TComponent* component) {
-  assert(component->owner == nullptr);
+  ORV_ASSERT(component->owner == nullptr);
   TLinks& own = Links();
   own.components.push_back(component);
   component->owner = this;
@@ -256,11 +256,11 @@ void TComponent::Insert(TComponent* component) {
 }
 
 void TComponent::Remove(TComponent* component) {
-  assert(links && component->owner == this);
+  ORV_ASSERT(links && component->owner == this);
   std::vector<TComponent*>& owned = links->components;
   // From the end: owners free and lose their components last first.
   auto it = std::find(owned.rbegin(), owned.rend(), component);
-  assert(it != owned.rend());
+  ORV_ASSERT(it != owned.rend());
   owned.erase(std::next(it).base());
   UnindexName(component);
   component->owner = nullptr;
@@ -298,7 +298,7 @@ void TComponent::NotifyPartnersWithin(TComponent* component, TOperation operatio
 }
 
 void TComponent::InsertComponent(TComponent* component) {
-  assert(component != nullptr && component != this);
+  ORV_ASSERT(component != nullptr && component != this);
   if (component->owner == this) return;
   // Checked before the move, so a clash leaves the component where it was.
   if (!component->Name().empty() && FindComponent(component->Name()) != nullptr)
@@ -311,7 +311,7 @@ void TComponent::InsertComponent(TComponent* component) {
 }
 
 void TComponent::RemoveComponent(TComponent* component) {
-  assert(component != nullptr && component->owner == this);
+  ORV_ASSERT(component != nullptr && component->owner == this);
   Notification(component, opRemove);
   NotifyPartnersWithin(component, opRemove);
   // A receiver may already have moved or freed it elsewhere only by a
@@ -332,7 +332,7 @@ void TComponent::Notification(TComponent* component, TOperation operation) {
 }
 
 void TComponent::FreeNotification(TComponent* component) {
-  assert(component != nullptr);
+  ORV_ASSERT(component != nullptr);
   if (component == this) return;
   std::vector<TComponent*>& partners = Links().freeNotifies;
   if (std::find(partners.rbegin(), partners.rend(), component) == partners.rend()) {

@@ -1,8 +1,8 @@
 #include "rtlCollections.h"
 
 #include <algorithm>
-#include <cassert>
 
+#include "rtlAssert.h"
 #include "rtlConsts.h"
 #include "rtlStreams.h"
 #include "rtlTypeInfo.h"
@@ -29,7 +29,7 @@ int TCollectionItem::Index() const {
   const auto& items = collection->items;
   for (size_t i = 0; i < items.size(); ++i)
     if (items[i].get() == this) return static_cast<int>(i);
-  assert(false && "an item's collection holds it");
+  ORV_ASSERT(false && "an item's collection holds it");
   return -1;
 }
 
@@ -61,7 +61,7 @@ RTL_DEFINE_CLASS(TCollection)
 
 TCollection::TCollection(const TClassInfo& itemClass, TItemFactory factory)
     : itemClass(itemClass), factory(factory) {
-  assert(factory != nullptr);
+  ORV_ASSERT(factory != nullptr);
 }
 
 TCollection::~TCollection() {
@@ -77,7 +77,7 @@ TCollectionItem* TCollection::Items(int index) const {
 
 TCollectionItem* TCollection::Add() {
   TCollectionItem* item = factory(this);
-  assert(item != nullptr && item->collection == this && item->InheritsFrom(itemClass));
+  ORV_ASSERT(item != nullptr && item->collection == this && item->InheritsFrom(itemClass));
   Changed();
   return item;
 }
@@ -118,7 +118,7 @@ TCollectionItem* TCollection::FindItemID(int id) const {
 void TCollection::BeginUpdate() { ++updateCount; }
 
 void TCollection::EndUpdate() {
-  assert(updateCount > 0);
+  ORV_ASSERT(updateCount > 0);
   if (--updateCount == 0) Changed();
 }
 
@@ -144,7 +144,7 @@ void TCollection::Changed() {
 }
 
 void TCollection::InsertItem(TCollectionItem* item) {
-  assert(item->collection == nullptr);
+  ORV_ASSERT(item->collection == nullptr);
   items.emplace_back(item);
   item->collection = this;
   item->id = nextId++;
@@ -152,7 +152,7 @@ void TCollection::InsertItem(TCollectionItem* item) {
 
 void TCollection::RemoveItem(TCollectionItem* item) {
   const auto it = std::find_if(items.begin(), items.end(), [item](const auto& p) { return p.get() == item; });
-  assert(it != items.end());
+  ORV_ASSERT(it != items.end());
   it->release();  // the caller frees or keeps it
   items.erase(it);
   item->collection = nullptr;

@@ -3,9 +3,11 @@
 // in 0..63, held in one word. Set properties stream as these words, so the
 // bit of an element is its ordinal.
 
-#include <cassert>
 #include <cstdint>
 #include <initializer_list>
+
+#include "rtlAssert.h"
+
 
 template <typename E>
 class TSet {
@@ -42,7 +44,7 @@ private:
   uint64_t bits = 0;
 
   static constexpr uint64_t Bit(E e) {
-    assert(static_cast<int>(e) >= 0 && static_cast<int>(e) < 64);
+    ORV_ASSERT(static_cast<int>(e) >= 0 && static_cast<int>(e) < 64);
     return uint64_t{1} << static_cast<int>(e);
   }
 };

@@ -2,6 +2,7 @@
 
 #include <mutex>
 
+#include "rtlAssert.h"
 #include "rtlClassesConsts.h"
 #include "rtlStrUtils.h"
 
@@ -33,7 +34,7 @@ void RaiseReadOnly() { throw EPropertyError(SReadOnlyProperty); }
 }  // namespace rtl_typeinfo_detail
 
 TPropValue TPropInfo::GetValue(TObject& instance) const {
-  assert(getter);
+  ORV_ASSERT(getter);
   return getter(instance);
 }
 
@@ -79,7 +80,7 @@ TClassInfo::TClassInfo(std::string name, const TClassInfo* parent, TFactory fact
       factory(factory),
       properties(std::move(properties)),
       methods(std::move(methods)) {
-  assert(IsValidIdent(this->name));
+  ORV_ASSERT(IsValidIdent(this->name));
 }
 
 bool TClassInfo::InheritsFrom(const TClassInfo& ancestor) const {

@@ -21,7 +21,6 @@
 // Descriptors are never freed.
 
 #include <any>
-#include <cassert>
 #include <cmath>
 #include <limits>
 #include <cstdint>
@@ -35,6 +34,7 @@
 #include <variant>
 #include <vector>
 
+#include "rtlAssert.h"
 #include "rtlClasses.h"
 #include "rtlCurrency.h"
 #include "rtlVariant.h"
@@ -413,12 +413,12 @@ public:
   }
   // A double that holds a TDateTime (written as a date value).
   TClassBuilder& AsDateTime() {
-    assert(Last().kind == tkFloat && Last().floatType == ftDouble);
+    ORV_ASSERT(Last().kind == tkFloat && Last().floatType == ftDouble);
     Last().typeName = "TDateTime";
     return *this;
   }
   TClassBuilder& Idents(const TIdentMap& map) {
-    assert(Last().kind == tkInteger || Last().kind == tkInt64);
+    ORV_ASSERT(Last().kind == tkInteger || Last().kind == tkInt64);
     Last().idents = &map;
     return *this;
   }
@@ -438,7 +438,7 @@ private:
   std::vector<TMethodInfo> methods;
 
   TPropInfo& Last() {
-    assert(!properties.empty());
+    ORV_ASSERT(!properties.empty());
     return properties.back();
   }
 

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <bit>
 #include <cmath>
-#include <cassert>
 
+#include "rtlAssert.h"
 #include "rtlClassesConsts.h"
 #include "rtlConsts.h"
 #include "rtlExtended.h"
@@ -80,8 +80,8 @@ void TWriter::WriteComponent(TComponent* component) { WriteComponentAs(component
 
 void TWriter::WriteComponentAs(TComponent* component, TComponent* componentAncestor,
                                TFilerFlags flags, int childPos) {
-  assert(component != nullptr);
-  assert(componentAncestor == nullptr || flags.Contains(ffInherited));
+  ORV_ASSERT(component != nullptr);
+  ORV_ASSERT(componentAncestor == nullptr || flags.Contains(ffInherited));
   Enter();
   TWritingState writing(component);
   TPersistent* const savedAncestor = ancestor;

@@ -1,7 +1,8 @@
 #include "splServerNotice.h"
 
+#include "rtlAssert.h"
+
 #include <algorithm>
-#include <cassert>
 
 TSpoolOutage::TSpoolOutage(std::chrono::milliseconds First, std::chrono::milliseconds Max,
                            std::chrono::milliseconds Limit)
@@ -22,7 +23,7 @@ bool TSpoolOutage::Failed(Clock::time_point Now) {
 }
 
 std::chrono::milliseconds TSpoolOutage::End(Clock::time_point Now) {
-  assert(inOutage_);
+  ORV_ASSERT(inOutage_);
   inOutage_ = false;
   wait_ = first_;
   return std::chrono::duration_cast<std::chrono::milliseconds>(Now - since_);

@@ -1,9 +1,10 @@
 #include "uiApplication.h"
 
+#include "rtlAssert.h"
+
 #include <QApplication>
 #include <QPointer>
 #include <QProxyStyle>
-#include <cassert>
 
 namespace {
 
@@ -38,7 +39,7 @@ int HintPause() {
 }
 
 void SetHintPause(int milliseconds) {
-  assert(qApp && "the hint pause needs the application");
+  ORV_ASSERT(qApp && "the hint pause needs the application");
   if (milliseconds < 0) milliseconds = 0;
   QPointer<THintPauseStyle>& style = InstalledStyle();
   if (!style || QApplication::style() != style) {

@@ -1,12 +1,12 @@
 #include "uiCanvas.h"
 
 #include <algorithm>
-#include <cassert>
 
+#include "rtlAssert.h"
 #include "rtlUtf8.h"
 
 TCanvas::TCanvas(int pixelsPerInch) : pixelsPerInch(pixelsPerInch) {
-  assert(pixelsPerInch > 0);
+  ORV_ASSERT(pixelsPerInch > 0);
 }
 
 TSize TCanvas::TextExtent(const std::string& text) {

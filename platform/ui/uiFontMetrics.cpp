@@ -1,12 +1,12 @@
 #include "uiFontMetrics.h"
 
-#include <cassert>
 #include <cmath>
 #include <fstream>
 #include <map>
 #include <memory>
 #include <mutex>
 
+#include "rtlAssert.h"
 #include "rtlStrUtils.h"
 
 namespace {
@@ -259,7 +259,7 @@ std::string ResolveFontFamily(const std::string& name) {
 }
 
 double PixelsPerEm(const TFont& font, int pixelsPerInch) {
-  assert(pixelsPerInch > 0);
+  ORV_ASSERT(pixelsPerInch > 0);
   return -font.Height(pixelsPerInch);
 }
 

@@ -4,8 +4,8 @@
 #include <QPainter>
 #include <QScreen>
 #include <algorithm>
-#include <cassert>
 
+#include "rtlAssert.h"
 #include "uiAnimSteps.h"
 
 namespace {
@@ -104,7 +104,7 @@ QImage THintWindow::HintImage() const {
 
 QImage THintWindow::ComposeFrame(const QImage& background, const QImage& hint, THintAnimationKind animation,
                                  int step) {
-  assert(background.size() == hint.size());
+  ORV_ASSERT(background.size() == hint.size());
   const int share = std::clamp(step + 1, 1, AnimationSteps);
   QImage frame = background.convertToFormat(QImage::Format_RGB32);
   if (animation == hakNone || share == AnimationSteps) return hint.convertToFormat(QImage::Format_RGB32);

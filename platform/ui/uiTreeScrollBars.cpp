@@ -3,8 +3,8 @@
 #include <QPainter>
 #include <QStyleFactory>
 #include <QStyleOptionSlider>
-#include <cassert>
 
+#include "rtlAssert.h"
 #include "uiCanvasQt.h"
 #include "uiGraphics.h"
 
@@ -12,7 +12,7 @@ TScrollBarLook::TScrollBarLook(TScrollBarStyle style)
     // A style of its own to draw on: the proxy must not own the
     // application's style.
     : QProxyStyle(QStyleFactory::create(QStringLiteral("Fusion"))), look(style) {
-  assert(style != sbmRegular);
+  ORV_ASSERT(style != sbmRegular);
 }
 
 void TScrollBarLook::DrawPart(QPainter* painter, const QRect& rect, bool sunken) const {

@@ -1,8 +1,8 @@
 #include "ppRelatv.h"
 
 #include <algorithm>
-#include <cassert>
 
+#include "rtlAssert.h"
 #include "rtlReader.h"
 #include "rtlTypeInfo.h"
 
@@ -72,12 +72,12 @@ int TppRelative::IndexOfChild(const TppRelative* child) const {
 }
 
 void TppRelative::AddChild(TppRelative* child) {
-  assert(child && child->parent == this);
+  ORV_ASSERT(child && child->parent == this);
   children.push_back(child);
 }
 
 void TppRelative::InsertChild(int index, TppRelative* child) {
-  assert(child && child->parent == this);
+  ORV_ASSERT(child && child->parent == this);
   index = std::clamp(index, 0, ChildCount());
   children.insert(children.begin() + index, child);
 }

@@ -2,12 +2,12 @@
 
 #include <unistd.h>
 
-#include <cassert>
 
 #include "ppDrwCmd.h"
 #include "ppMessages.h"
 #include "ppPage.h"
 #include "ppUtils.h"
+#include "rtlAssert.h"
 #include "rtlReader.h"
 #include "rtlStreams.h"
 #include "rtlWriter.h"
@@ -157,12 +157,12 @@ void TppArchiveReader::Damaged(const std::string& reason) const {
 }
 
 int TppArchiveReader::PageNo(int index) const {
-  assert(index >= 0 && index < PageCount());
+  ORV_ASSERT(index >= 0 && index < PageCount());
   return entries[static_cast<size_t>(index)].PageNo;
 }
 
 TObjectPtr<TppPage> TppArchiveReader::ReadPage(int index) {
-  assert(index >= 0 && index < PageCount());
+  ORV_ASSERT(index >= 0 && index < PageCount());
   const TEntry& entry = entries[static_cast<size_t>(index)];
   const std::string which = "page " + std::to_string(index + 1);
   TMemoryStream stream;

@@ -2,11 +2,11 @@
 
 #include <algorithm>
 #include <array>
-#include <cassert>
 #include <cmath>
 #include <vector>
 
 #include "ppUnits.h"
+#include "rtlAssert.h"
 #include "rtlStrUtils.h"
 
 namespace {
@@ -496,7 +496,7 @@ char ppLuhnCheckDigit(const std::string& digits) {
 }
 
 std::string ppExpandUPCE(const std::string& d) {
-  assert(d.size() == 6);
+  ORV_ASSERT(d.size() == 6);
   switch (d[5]) {
     case '0':
     case '1':

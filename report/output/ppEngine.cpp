@@ -1,7 +1,6 @@
 #include "ppEngine.h"
 
 #include <algorithm>
-#include <cassert>
 #include <cstring>
 
 #include "ppBands.h"
@@ -18,6 +17,7 @@
 #include "ppReport.h"
 #include "ppSubReport.h"
 #include "ppUnits.h"
+#include "rtlAssert.h"
 #include "rtlConvert.h"
 #include "rtlStrUtils.h"
 #include "rtlStringList.h"
@@ -303,7 +303,7 @@ void TppEngine::ServeSingle(int pageNo) {
 // Pages
 
 void TppEngine::GeneratePage(int pageNo, bool output) {
-  assert(pageNo >= 1 && pageNo <= pagesSaved + 1);
+  ORV_ASSERT(pageNo >= 1 && pageNo <= pagesSaved + 1);
   if (pageNo == 1) {
     StartRun();
   } else if (livePage != pageNo - 1) {

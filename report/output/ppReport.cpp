@@ -1,7 +1,6 @@
 #include "ppReport.h"
 
 #include <algorithm>
-#include <cassert>
 
 #include "ppBands.h"
 #include "ppDBPipeline.h"
@@ -12,6 +11,7 @@
 #include "ppForms.h"
 #include "ppSubReport.h"
 #include "ppTemplate.h"
+#include "rtlAssert.h"
 #include "rtlFiler.h"
 #include "rtlReader.h"
 #include "rtlConvert.h"
@@ -267,7 +267,7 @@ void TppCustomReport::SetTemplate(TppReportTemplate* value) {
 }
 
 void TppCustomReport::SetParentReport(TppCustomReport* value) {
-  assert(value != this);
+  ORV_ASSERT(value != this);
   if (value == parentReport) return;
   if (parentReport) parentReport->RemoveFreeNotification(this);
   parentReport = value;

@@ -64,7 +64,7 @@ public:
   // brackets a row (a step and a memo's open) make these plain counts: the
   // owner is taken atomically only where assertions check it.
   void EnterUse() {
-#if defined(ENG_ASSERTIONS)
+#if defined(ORV_ASSERTIONS)
     std::thread::id current{};
     if (!user.compare_exchange_strong(current, std::this_thread::get_id()))
       ENG_ASSERT(current == std::this_thread::get_id());
@@ -73,13 +73,13 @@ public:
     if (++useDepth == 1) lockWait.Enter({LockRetryCount, LockWaitTime});
   }
   void LeaveUse() {
-#if defined(ENG_ASSERTIONS)
+#if defined(ORV_ASSERTIONS)
     ENG_ASSERT(user.load() == std::this_thread::get_id());
 #endif
     ENG_ASSERT(useDepth > 0);
     if (--useDepth > 0) return;
     lockWait.Leave();
-#if defined(ENG_ASSERTIONS)
+#if defined(ORV_ASSERTIONS)
     user.store(std::thread::id{});
 #endif
   }
@@ -91,7 +91,7 @@ private:
   TOwnedList<TDataDirectory> directories;
   int32_t useDepth = 0;
   TSessionLockWait lockWait;  // installed while useDepth > 0
-#if defined(ENG_ASSERTIONS)
+#if defined(ORV_ASSERTIONS)
   std::atomic<std::thread::id> user{};
 #endif
 

@@ -7,11 +7,11 @@
 
 namespace {
 
-#if defined(ENG_ASSERTIONS)
+#if defined(ORV_ASSERTIONS)
 TEST(EngineAssertion, StopsTheRunAtABrokenInvariantAndNamesIt) {
   TOwnedList<int> list;
   list.Add(std::make_unique<int>(0));
-  EXPECT_DEATH(list.Get(1), "engine invariant broken: index >= 0 && index < Count\\(\\)");
+  EXPECT_DEATH(list.Get(1), "invariant broken: index >= 0 && index < Count\\(\\)");
   int checked = 0;
   ENG_ASSERT(++checked == 1);
   EXPECT_EQ(checked, 1);

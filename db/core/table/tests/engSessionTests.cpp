@@ -151,7 +151,7 @@ TEST_F(SessionTest, TemporaryNamesAreFreeNames) {
   EXPECT_EQ(directory->GetTempTableName(true), prefix + "0.DAT");
 }
 
-#if defined(ENG_ASSERTIONS)
+#if defined(ORV_ASSERTIONS)
 TEST_F(SessionTest, ASecondThreadInsideASessionStopsTheRun) {
   TDataSession* session = GetEngineSession();
   session->EnterUse();
@@ -164,7 +164,7 @@ TEST_F(SessionTest, ASecondThreadInsideASessionStopsTheRun) {
         other.join();
         session->EnterUse();
       },
-      "engine invariant broken");
+      "invariant broken");
 }
 #endif
 
