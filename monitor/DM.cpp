@@ -1,7 +1,6 @@
 #include "DM.h"
 
 #include <atomic>
-#include <cassert>
 #include <cmath>
 #include <cstdio>
 #include <map>

@@ -5,7 +5,6 @@
 // the bytes left in its chunk before anything is made.
 
 #include <algorithm>
-#include <cassert>
 #include <cstring>
 
 #include "VTree.h"

@@ -1,6 +1,5 @@
 // Initialisation, walks, expansion, re-initialisation and sorting.
 
-#include <cassert>
 
 #include "VTree.h"
 #include "VTreeWalk.h"

@@ -1,7 +1,6 @@
 #include "MDBDataSet.h"
 
 #include <algorithm>
-#include <cassert>
 #include <cstring>
 
 #include "MDBBlobStream.h"

@@ -1,7 +1,6 @@
 #include "MDBSession.h"
 
 #include <algorithm>
-#include <cassert>
 
 #include "MDBConsts.h"
 #include "MDBDatabase.h"

@@ -1,7 +1,6 @@
 #include "ppCache.h"
 
 #include <algorithm>
-#include <cassert>
 #include <new>
 #include <unistd.h>
 

@@ -1,7 +1,6 @@
 #include "ppComm.h"
 
 #include <algorithm>
-#include <cassert>
 
 #include "ppUtils.h"
 #include "rtlStrUtils.h"

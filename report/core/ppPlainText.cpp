@@ -1,7 +1,6 @@
 #include "ppPlainText.h"
 
 #include <algorithm>
-#include <cassert>
 
 #include "rtlConvert.h"
 #include "rtlStrings.h"

@@ -5,7 +5,6 @@
 #include "rtlReader.h"
 
 #include <algorithm>
-#include <cassert>
 #include <cstring>
 
 #include "ppDataPipeline.h"
