@@ -20,8 +20,15 @@ void TRichTextLayout::MakePieces(int first, int last) {
   int pos = 0;
   auto inRange = [&](int p) { return p >= first && (last < 0 || p <= last); };
   for (const TRichParagraph& paragraph : document.Paragraphs) {
+    if (last >= 0 && pos > last) break;
+    const int paragraphStart = pos;
     for (const TRichRun& run : paragraph.Runs) {
       const std::string& text = run.Text;
+      if (pos + static_cast<int>(text.size()) < first) {
+        // Wholly before the range: counted, not cut into pieces.
+        pos += static_cast<int>(Utf8Length(text));
+        continue;
+      }
       for (size_t i = 0; i < text.size();) {
         const size_t bytes = CharBytes(text, i);
         const char c = text[i];
@@ -33,7 +40,8 @@ void TRichTextLayout::MakePieces(int first, int last) {
           const bool joins = !pieces.empty() && pieces.back().Font == &run.Font && pieces.back().Kind == kind &&
                              (kind == TPiece::pkText || kind == TPiece::pkSpace) &&
                              pieces.back().CharPos + pieces.back().Chars == pos;
-          if (!joins) pieces.push_back(TPiece{&run.Font, {}, pos, 0, kind, paragraph.Alignment});
+          if (!joins)
+            pieces.push_back(TPiece{&run.Font, {}, pos, 0, kind, &paragraph.Format, pos == paragraphStart});
           pieces.back().Text.append(text, i, bytes);
           ++pieces.back().Chars;
         }
@@ -43,7 +51,7 @@ void TRichTextLayout::MakePieces(int first, int last) {
     }
     if (inRange(pos)) {
       const TFont* font = paragraph.Runs.empty() ? nullptr : &paragraph.Runs.back().Font;
-      pieces.push_back(TPiece{font, {}, pos, 1, TPiece::pkParagraphEnd, paragraph.Alignment});
+      pieces.push_back(TPiece{font, {}, pos, 1, TPiece::pkParagraphEnd, &paragraph.Format, pos == paragraphStart});
     }
     ++pos;
   }
@@ -54,12 +62,30 @@ int TRichTextLayout::Width(const TPiece& piece) {
   return canvas.TextWidth(piece.Text);
 }
 
-std::vector<TRichTextLayout::TLine> TRichTextLayout::BreakLines(int width) {
+int TRichTextLayout::Pixels(int twips) const {
+  return static_cast<int>(static_cast<int64_t>(twips) * canvas.PixelsPerInch() / 1440);
+}
+
+std::vector<TRichTextLayout::TLine> TRichTextLayout::BreakLines(int width, int maxHeight) {
   std::vector<TLine> lines;
   TLine line;
   int x = 0;
+  int total = 0;
   const TFont baseFont = canvas.Font();
   const TFont* lastFont = &baseFont;
+  const TRichParagraphFormat plain;
+  const TRichParagraphFormat* format = pieces.empty() ? &plain : pieces.front().Format;
+  bool paragraphFirstLine = !pieces.empty() && pieces.front().StartsParagraph;
+  int left = 0;
+  // Where a line starts and ends: the paragraph's indents, the first line's
+  // own, never narrower than one pixel.
+  auto startLine = [&] {
+    left = std::clamp(Pixels(format->LeftIndent + (paragraphFirstLine ? format->FirstIndent : 0)), 0,
+                      std::max(0, width - 1));
+    line.Right = std::clamp(width - Pixels(format->RightIndent), left + 1, std::max(left + 1, width));
+    x = left;
+  };
+  startLine();
   auto grow = [&](const TFont* font) {
     if (font != nullptr) lastFont = font;
     canvas.Font() = *lastFont;
@@ -67,12 +93,29 @@ std::vector<TRichTextLayout::TLine> TRichTextLayout::BreakLines(int width) {
     line.Height = std::max(line.Height, metric.Height);
     line.Ascent = std::max(line.Ascent, metric.Ascent);
   };
-  auto finish = [&](bool clean) {
+  bool stopped = false;
+  auto finish = [&](bool paragraphEnds, bool clean) {
     if (line.Height == 0) grow(nullptr);
+    if (format->LineSpacing > 0) line.Height = std::max(line.Height, Pixels(format->LineSpacing));
+    if (format->LineSpacing < 0) {
+      const int exact = Pixels(-format->LineSpacing);
+      line.Ascent -= (line.Height - exact) / 2;
+      line.Height = exact;
+    }
+    if (paragraphFirstLine) {
+      const int before = Pixels(format->SpaceBefore);
+      line.Height += before;
+      line.Ascent += before;
+    }
+    if (paragraphEnds) line.Height += Pixels(format->SpaceAfter);
     line.EndsClean = clean;
+    line.Alignment = format->Alignment;
+    total += line.Height;
     lines.push_back(std::move(line));
     line = TLine{};
-    x = 0;
+    paragraphFirstLine = paragraphEnds;
+    stopped = total > maxHeight;
+    startLine();
   };
   auto hasText = [&] {
     return std::any_of(line.Items.begin(), line.Items.end(),
@@ -83,32 +126,38 @@ std::vector<TRichTextLayout::TLine> TRichTextLayout::BreakLines(int width) {
     line.Items.push_back(TPlaced{index, offset, length, x, w});
     x += w;
     if (piece.Kind == TPiece::pkText) line.Width = x;
-    line.Alignment = piece.Alignment;
     line.LastChar = piece.CharPos + static_cast<int>(Utf8Length(piece.Text.substr(0, offset))) + chars - 1;
     grow(piece.Font);
   };
 
-  for (size_t i = 0; i < pieces.size(); ++i) {
+  for (size_t i = 0; i < pieces.size() && !stopped; ++i) {
     const TPiece& piece = pieces[i];
+    if (piece.Format != format && line.Items.empty()) {
+      format = piece.Format;
+      startLine();
+    }
     switch (piece.Kind) {
       case TPiece::pkParagraphEnd:
       case TPiece::pkBreak:
         line.LastChar = piece.CharPos;
-        line.Alignment = piece.Alignment;
         grow(piece.Font);
-        finish(true);
+        finish(piece.Kind == TPiece::pkParagraphEnd, true);
         break;
       case TPiece::pkSpace:
         place(i, 0, piece.Text.size(), piece.Chars, Width(piece));
         break;
       case TPiece::pkTab: {
-        const int stop = std::max(1, canvas.PixelsPerInch() / 2);
-        int next = (x / stop + 1) * stop;
-        if (next > width && !line.Items.empty()) {
-          finish(false);
-          next = stop;
+        // The paragraph's next stop, then default stops each half inch.
+        const auto stop = std::find_if(format->TabStops.begin(), format->TabStops.end(),
+                                       [&](int t) { return Pixels(t) > x; });
+        const int every = std::max(1, canvas.PixelsPerInch() / 2);
+        int next = stop != format->TabStops.end() ? Pixels(*stop) : (x / every + 1) * every;
+        if (next > line.Right && !line.Items.empty()) {
+          finish(false, false);
+          if (stopped) break;
+          next = std::max(x + 1, (x / every + 1) * every);
         }
-        place(i, 0, piece.Text.size(), 1, next - x);
+        place(i, 0, piece.Text.size(), 1, std::max(0, next - x));
         break;
       }
       case TPiece::pkText: {
@@ -116,19 +165,20 @@ std::vector<TRichTextLayout::TLine> TRichTextLayout::BreakLines(int width) {
         size_t end = i;
         int wordWidth = 0;
         while (end < pieces.size() && pieces[end].Kind == TPiece::pkText) wordWidth += Width(pieces[end++]);
-        if (x + wordWidth > width && hasText()) finish(false);
-        if (x + wordWidth <= width) {
+        if (x + wordWidth > line.Right && hasText()) finish(false, false);
+        if (stopped) break;
+        if (x + wordWidth <= line.Right) {
           for (size_t k = i; k < end; ++k) place(k, 0, pieces[k].Text.size(), pieces[k].Chars, Width(pieces[k]));
         } else {
           // Wider than a line: cut at characters.
-          for (size_t k = i; k < end; ++k) {
+          for (size_t k = i; k < end && !stopped; ++k) {
             const TPiece& part = pieces[k];
-            for (size_t offset = 0; offset < part.Text.size();) {
+            for (size_t offset = 0; offset < part.Text.size() && !stopped;) {
               canvas.Font() = *part.Font;
               const std::string rest = part.Text.substr(offset);
-              size_t fit = static_cast<size_t>(canvas.FitCount(rest, width - x));
+              size_t fit = static_cast<size_t>(std::max(0, canvas.FitCount(rest, line.Right - x)));
               if (fit == 0 && !line.Items.empty()) {
-                finish(false);
+                finish(false, false);
                 continue;
               }
               if (fit == 0) fit = CharBytes(rest, 0);  // a line holds one character at least
@@ -144,29 +194,30 @@ std::vector<TRichTextLayout::TLine> TRichTextLayout::BreakLines(int width) {
       }
     }
   }
-  if (!line.Items.empty()) finish(false);
+  if (!line.Items.empty() && !stopped) finish(false, false);
   canvas.Font() = baseFont;
   return lines;
 }
 
-TRichRangeResult TRichTextLayout::Run(const TRect& rect, int first, int last, bool draw) {
+TRichRangeResult TRichTextLayout::Run(const TRect& rect, int first, int last, bool draw, bool firstLineAlways) {
   const TFont baseFont = canvas.Font();
   MakePieces(std::max(0, first), last);
-  const std::vector<TLine> lines = BreakLines(rect.Right - rect.Left);
+  const int available = rect.Bottom - rect.Top;
+  const std::vector<TLine> lines = BreakLines(rect.Right - rect.Left, available);
   TRichRangeResult result;
   result.LastChar = std::max(0, first) - 1;
   result.AllFit = true;
   int y = 0;
-  const int available = rect.Bottom - rect.Top;
   for (const TLine& line : lines) {
-    if (y + line.Height > available) {
+    if (y + line.Height > available && !(firstLineAlways && &line == &lines.front())) {
       result.AllFit = false;
       break;
     }
     if (draw) {
       int offset = 0;
-      if (line.Alignment == raRight) offset = rect.Right - rect.Left - line.Width;
-      if (line.Alignment == raCenter) offset = (rect.Right - rect.Left - line.Width) / 2;
+      if (line.Alignment == raRight) offset = line.Right - line.Width;
+      if (line.Alignment == raCenter) offset = (line.Right - line.Width) / 2;
+      offset = std::max(0, offset);
       const TBrushStyle style = canvas.Brush().Style();
       canvas.Brush().SetStyle(bsClear);
       for (const TPlaced& item : line.Items) {
@@ -183,6 +234,8 @@ TRichRangeResult TRichTextLayout::Run(const TRect& rect, int first, int last, bo
     result.LastChar = line.LastChar;
     result.CleanBreak = line.EndsClean;
   }
+  if (result.AllFit && !lines.empty() && !pieces.empty() && lines.back().LastChar < pieces.back().CharPos)
+    result.AllFit = false;  // breaking stopped below the rectangle
   canvas.Font() = baseFont;
   result.Height = y;
   if (result.AllFit) {
@@ -193,10 +246,10 @@ TRichRangeResult TRichTextLayout::Run(const TRect& rect, int first, int last, bo
   return result;
 }
 
-TRichRangeResult TRichTextLayout::MeasureRange(const TRect& rect, int first, int last) {
-  return Run(rect, first, last, false);
+TRichRangeResult TRichTextLayout::MeasureRange(const TRect& rect, int first, int last, bool firstLineAlways) {
+  return Run(rect, first, last, false, firstLineAlways);
 }
 
 TRichRangeResult TRichTextLayout::DrawRange(const TRect& rect, int first, int last) {
-  return Run(rect, first, last, true);
+  return Run(rect, first, last, true, true);
 }

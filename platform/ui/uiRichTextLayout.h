@@ -2,8 +2,10 @@
 // Lays rich text out on a canvas and draws it: a range of characters is
 // broken into lines at blanks (a word wider than the line at characters),
 // the lines placed from the top of a rectangle while they fit its height,
-// each aligned as its paragraph asks, runs of one line on a common
-// baseline. Measuring and drawing share the layout, so a range measured
+// each aligned and indented as its paragraph asks, with its spacing and
+// tab stops, runs of one line on a common baseline. Lines are broken only
+// as far as the rectangle's height needs, so measuring page after page of
+// a long text costs each page's part, not the rest of the text. Measuring and drawing share the layout, so a range measured
 // on a canvas draws the same on it; on the measuring canvas the result is
 // the same on every machine.
 
@@ -28,8 +30,11 @@ class TRichTextLayout {
 public:
   TRichTextLayout(const TRichDocument& document, TCanvas& canvas) : document(document), canvas(canvas) {}
 
-  // Characters first to last (-1: to the end) in the rectangle.
-  TRichRangeResult MeasureRange(const TRect& rect, int first, int last);
+  // Characters first to last (-1: to the end) in the rectangle. With
+  // firstLineAlways the first line is placed even when it is higher than
+  // the rectangle, so that a caller with no more room to give still
+  // makes progress; drawing always places it (clipped by the canvas).
+  TRichRangeResult MeasureRange(const TRect& rect, int first, int last, bool firstLineAlways = false);
   TRichRangeResult DrawRange(const TRect& rect, int first, int last);
 
 private:
@@ -39,7 +44,8 @@ private:
     int CharPos = 0;
     int Chars = 0;
     enum TKind { pkText, pkSpace, pkTab, pkBreak, pkParagraphEnd } Kind = pkText;
-    TRichAlignment Alignment = raLeft;
+    const TRichParagraphFormat* Format = nullptr;
+    bool StartsParagraph = false;
   };
   // A piece, or the part of one a line holds (bytes Offset, Length).
   struct TPlaced {
@@ -51,9 +57,10 @@ private:
   };
   struct TLine {
     std::vector<TPlaced> Items;
-    int Width = 0;  // without trailing blanks
-    int Height = 0;
-    int Ascent = 0;
+    int Width = 0;  // from the rectangle's left, without trailing blanks
+    int Height = 0;  // spacing included
+    int Ascent = 0;  // from the line's top, space before included
+    int Right = 0;  // the right edge lines of this paragraph keep to
     int LastChar = -1;
     bool EndsClean = false;
     TRichAlignment Alignment = raLeft;
@@ -64,7 +71,9 @@ private:
   std::vector<TPiece> pieces;
 
   void MakePieces(int first, int last);
-  std::vector<TLine> BreakLines(int width);
+  // Stops after the first line that passes maxHeight.
+  std::vector<TLine> BreakLines(int width, int maxHeight);
   int Width(const TPiece& piece);
-  TRichRangeResult Run(const TRect& rect, int first, int last, bool draw);
+  int Pixels(int twips) const;
+  TRichRangeResult Run(const TRect& rect, int first, int last, bool draw, bool firstLineAlways);
 };
