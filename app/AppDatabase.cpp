@@ -2,10 +2,10 @@
 
 #include <memory>
 
-#include "DM.h"
+#include "JobsDataModule.h"
 #include "JobsStore.h"
 #include "MDBSessionList.h"
-#include "gTools.h"
+#include "MonitorCommon.h"
 #include "uiDialogs.h"
 
 namespace {

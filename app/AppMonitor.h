@@ -3,11 +3,11 @@
 
 #include "BaseThread.h"
 
+#include "Alerter.h"
 #include "GenericWait.h"
-#include "Regs.h"
+#include "MonitorCommon.h"
+#include "SettingsKeys.h"
 #include "SynchApp.h"
-#include "gTools.h"
 #include "thrEnumRemote.h"
 #include "thrJobs.h"
 #include "thrServer.h"
-#include "uAlerter.h"

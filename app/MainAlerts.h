@@ -6,7 +6,7 @@
 #include <QPointer>
 #include <QTreeWidget>
 
-#include "uAlerter.h"
+#include "Alerter.h"
 
 class TAlertListView : public TAlertView {
 public:

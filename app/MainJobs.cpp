@@ -6,9 +6,9 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "DM.h"
+#include "JobsDataModule.h"
 #include "Main.h"
-#include "Regs.h"
+#include "SettingsKeys.h"
 #include "rtlFormat.h"
 #include "rtlStrUtils.h"
 #include "uiDBGrid.h"

@@ -14,7 +14,7 @@
 #include <algorithm>
 #include <cctype>
 
-#include "DM.h"
+#include "JobsDataModule.h"
 #include "dbField.h"
 #include "osLocale.h"
 #include "rtlDateTimeText.h"

@@ -13,12 +13,12 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-#include "ADV_CONSTS.h"
+#include "ProgramInfo.h"
 #include "MDBQuery.h"
 #include "ReportOptions.h"
 #include "dbDataSource.h"
 #include "Main.h"
-#include "gTools.h"
+#include "MonitorCommon.h"
 #include "ppBands.h"
 #include "ppBarCode.h"
 #include "ppComponentRegistry.h"

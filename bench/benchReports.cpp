@@ -19,12 +19,12 @@
 #include <vector>
 
 #include "AppDatabase.h"
-#include "DM.h"
+#include "JobsDataModule.h"
 #include "MDBQuery.h"
+#include "MonitorCommon.h"
 #include "ReportOptions.h"
 #include "ReportViewer.h"
 #include "dbField.h"
-#include "gTools.h"
 #include "ppViewer.h"
 #include "rtlStringList.h"
 #include "uiDialogs.h"

@@ -3,7 +3,7 @@
 #include <array>
 
 #include "MDBTable.h"
-#include "gTools.h"
+#include "MonitorCommon.h"
 #include "rtlConvert.h"
 #include "rtlStrUtils.h"
 

@@ -5,6 +5,7 @@
 #include <memory>
 #include <mutex>
 
+#include "Alerter.h"
 #include "JobsStore.h"
 #include "SynchApp.h"
 #include "osApc.h"
@@ -14,7 +15,6 @@
 #include "rtlStrUtils.h"
 #include "splConstants.h"
 #include "thrJobs.h"
-#include "uAlerter.h"
 
 TJobList::~TJobList() { FreeAll(); }
 

@@ -1,6 +1,6 @@
 #include "MemIniF.h"
 
-#include "ADV_CONSTS.h"
+#include "ProgramInfo.h"
 #include "rtlConvert.h"
 #include "rtlFormat.h"
 #include "rtlStreams.h"

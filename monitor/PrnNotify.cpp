@@ -2,7 +2,7 @@
 
 #include <cerrno>
 
-#include "CheckAPI.h"
+#include "SystemErrors.h"
 #include "osErrors.h"
 #include "splErrors.h"
 

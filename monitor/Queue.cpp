@@ -3,7 +3,7 @@
 #include <limits>
 
 #include "JobsTable.h"
-#include "gTools.h"
+#include "MonitorCommon.h"
 #include "rtlDateTimeText.h"
 #include "rtlFormat.h"
 #include "splSpooler.h"

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "CheckAPI.h"
+#include "SystemErrors.h"
 #include "osSyncCriticalSection.h"
 #include "osSyncEvent.h"
 #include "osSyncWait.h"

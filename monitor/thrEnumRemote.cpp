@@ -2,7 +2,7 @@
 
 #include <mutex>
 
-#include "gTools.h"
+#include "MonitorCommon.h"
 #include "splConstants.h"
 
 namespace {

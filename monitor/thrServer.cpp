@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "CheckAPI.h"
-#include "gTools.h"
+#include "MonitorCommon.h"
+#include "SystemErrors.h"
 #include "osApc.h"
 #include "osErrors.h"
 #include "rtlStrUtils.h"

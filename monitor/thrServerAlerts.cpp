@@ -2,9 +2,9 @@
 
 #include <chrono>
 
+#include "Alerter.h"
 #include "rtlFormat.h"
 #include "thrServer.h"
-#include "uAlerter.h"
 
 namespace {
 

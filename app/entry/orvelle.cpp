@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "QV.h"
+#include "Program.h"
 
 int main(int argc, char** argv) {
   // Without a display the program runs on Qt's offscreen platform and

@@ -7,10 +7,10 @@
 
 #include "AppDatabase.h"
 #include "MainJobs.h"
+#include "MonitorCommon.h"
 #include "VirtualStringTree.h"
 #include "appJobsTable.h"
 #include "appTestSupport.h"
-#include "gTools.h"
 #include "splConstants.h"
 #include "uiDBGrid.h"
 

@@ -8,7 +8,7 @@
 #include "About.h"
 #include "AppImages.h"
 #include "AppMonitor.h"
-#include "Regs.h"
+#include "SettingsKeys.h"
 #include "VirtualStringTree.h"
 #include "ReportOptions.h"
 #include "appTestSupport.h"

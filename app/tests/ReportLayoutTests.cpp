@@ -1,11 +1,11 @@
 #include <map>
 
 #include "MDBQuery.h"
+#include "MonitorCommon.h"
 #include "ReportOptions.h"
 #include "ReportViewer.h"
 #include "appReportJobs.h"
 #include "appTestSupport.h"
-#include "gTools.h"
 #include "ppBands.h"
 #include "ppDevice.h"
 #include "ppDrwCmd.h"

@@ -4,12 +4,12 @@
 #include <QListWidget>
 #include <QRadioButton>
 
-#include "DM.h"
+#include "JobsDataModule.h"
+#include "MonitorCommon.h"
 #include "ReportOptions.h"
 #include "appReportJobs.h"
 #include "appTestSupport.h"
 #include "dbField.h"
-#include "gTools.h"
 #include "rtlDateTimeText.h"
 #include "rtlStringList.h"
 

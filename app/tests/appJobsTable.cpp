@@ -1,6 +1,6 @@
 #include "appJobsTable.h"
 
-#include "DM.h"
+#include "JobsDataModule.h"
 #include "MDBSessionList.h"
 #include "dbField.h"
 

@@ -1,6 +1,6 @@
 #include "appReportJobs.h"
 
-#include "DM.h"
+#include "JobsDataModule.h"
 #include "Queue.h"
 #include "splConstants.h"
 

@@ -6,7 +6,7 @@
 
 #include "AppDatabase.h"
 #include "AppMonitor.h"
-#include "QV.h"
+#include "Program.h"
 #include "VirtualStringTree.h"
 #include "osDispatcher.h"
 #include "osProgram.h"

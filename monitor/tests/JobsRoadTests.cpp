@@ -9,7 +9,7 @@
 #include "DMTestDatabase.h"
 #include "JobsStore.h"
 #include "JobsTable.h"
-#include "gTools.h"
+#include "MonitorCommon.h"
 #include "osHelperProcess.h"
 #include "rtlFormat.h"
 #include "splErrors.h"

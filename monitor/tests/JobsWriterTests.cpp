@@ -3,7 +3,7 @@
 
 #include <set>
 
-#include "DMTestSupport.h"
+#include "JobsDataModuleTestSupport.h"
 #include "MDBTable.h"
 #include "dbField.h"
 #include "Queue.h"

@@ -1,8 +1,8 @@
 #include <atomic>
 
 #include "BaseThread.h"
-#include "CheckAPI.h"
 #include "QueueTestSupport.h"
+#include "SystemErrors.h"
 #include "osThread.h"
 
 namespace {

@@ -1,5 +1,5 @@
+#include "MonitorCommon.h"
 #include "QueueTestSupport.h"
-#include "gTools.h"
 
 namespace {
 

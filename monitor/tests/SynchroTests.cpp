@@ -5,8 +5,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "CheckAPI.h"
 #include "Synchro.h"
+#include "SystemErrors.h"
 #include "osThread.h"
 
 namespace {
@@ -26,7 +26,7 @@ void OnOtherThread(std::function<void()> body) {
 
 }  // namespace
 
-TEST(CheckAPI, RaisesTheSystemTextOrOutOfResources) {
+TEST(SystemErrors, RaisesTheSystemTextOrOutOfResources) {
   errno = 0;
   try {
     RaiseLastSysError();

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "gTools.h"
+#include "MonitorCommon.h"
 #include "splSimulatedSpooler.h"
 #include "splTestJobs.h"
 #include "thrWatchHarness.h"

@@ -19,7 +19,7 @@
 #include <chrono>
 #include <thread>
 
-#include "DM.h"
+#include "JobsDataModule.h"
 #include "engDirectory.h"
 #include "engEngine.h"
 #include "engSession.h"

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "DM.h"
+#include "JobsDataModule.h"
 #include "JobsStore.h"
 #include "MDBSession.h"
 #include "MDBSessionList.h"

@@ -2,16 +2,16 @@
 
 #include <algorithm>
 
-#include "CheckAPI.h"
+#include "Alerter.h"
+#include "MonitorCommon.h"
 #include "SynchApp.h"
-#include "gTools.h"
+#include "SystemErrors.h"
 #include "osApc.h"
 #include "osDispatcher.h"
 #include "osErrors.h"
 #include "osSyncTicks.h"
 #include "osTestWait.h"
 #include "rtlStrUtils.h"
-#include "uAlerter.h"
 
 TVirtualNode* TTreeStub::AddNode(TVirtualNode* parent) {
   std::lock_guard guard(lock);

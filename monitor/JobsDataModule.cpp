@@ -1,16 +1,16 @@
-#include "DM.h"
+#include "JobsDataModule.h"
 
 #include <atomic>
 #include <cmath>
 #include <cstdio>
 #include <map>
 
-#include "ADV_CONSTS.h"
+#include "ProgramInfo.h"
 #include "DBINIFiles.h"
 #include "MDBSession.h"
 #include "MDBSessionList.h"
 #include "dbFieldClasses.h"
-#include "gTools.h"
+#include "MonitorCommon.h"
 #include "osPath.h"
 #include "osProgram.h"
 #include "rtlDateTime.h"

@@ -1,4 +1,4 @@
-#include "uAlerter.h"
+#include "Alerter.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -7,7 +7,7 @@
 #include <unistd.h>
 
 #include "BaseThread.h"
-#include "gTools.h"
+#include "MonitorCommon.h"
 #include "osDispatcher.h"
 #include "osProgram.h"
 #include "osSingleInstance.h"

@@ -1,9 +1,10 @@
-#include "gTools.h"
+#include "MonitorCommon.h"
 
 #include <ctime>
 
-#include "CheckAPI.h"
-#include "Regs.h"
+#include "Alerter.h"
+#include "SettingsKeys.h"
+#include "SystemErrors.h"
 #include "osPath.h"
 #include "osProgram.h"
 #include "rtlDateTimeText.h"
@@ -14,7 +15,6 @@
 #include "splConstants.h"
 #include "splErrors.h"
 #include "splSpooler.h"
-#include "uAlerter.h"
 
 std::string ProgramPath;
 std::string ProgramDir;

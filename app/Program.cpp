@@ -1,4 +1,4 @@
-#include "QV.h"
+#include "Program.h"
 
 #include <QApplication>
 #include <QSocketNotifier>
@@ -6,15 +6,15 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include "Alerter.h"
 #include "AppDatabase.h"
 #include "AppImages.h"
 #include "Main.h"
-#include "gTools.h"
+#include "MonitorCommon.h"
 #include "osDispatcher.h"
 #include "splCupsConfig.h"
 #include "splCupsSpooler.h"
 #include "splSpooler.h"
-#include "uAlerter.h"
 #include "uiDialogs.h"
 
 namespace {

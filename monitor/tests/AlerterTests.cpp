@@ -9,7 +9,7 @@
 #include "BaseThread.h"
 #include "osDispatcher.h"
 #include "osSingleInstance.h"
-#include "uAlerter.h"
+#include "Alerter.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "ADV_CONSTS.h"
-#include "Regs.h"
+#include "ProgramInfo.h"
+#include "SettingsKeys.h"
 #include "rtlExceptions.h"
 #include "rtlResources.h"
 #include "rtlStreams.h"
@@ -11,7 +11,7 @@ namespace {
 const char kDefinition[] = "[jobs]\nDESCRIPTION=Jobs\n";
 const TResourceRegistrar kDefinitionResource("RCDATA", "ADVTESTDEF", kDefinition, sizeof kDefinition - 1);
 
-TEST(ADV_CONSTS, LoadRCDataCopiesTheWholeResourceAndRewinds) {
+TEST(ProgramInfo, LoadRCDataCopiesTheWholeResourceAndRewinds) {
   TStringStream stream("x");
   stream.Seek(0, soFromEnd);
   ASSERT_TRUE(LoadRCDataToStream("advtestdef", stream));
@@ -25,14 +25,14 @@ TEST(ADV_CONSTS, LoadRCDataCopiesTheWholeResourceAndRewinds) {
   EXPECT_EQ(untouched.DataString(), "keep");
 }
 
-TEST(ADV_CONSTS, VersionTextsAndTheModule) {
+TEST(ProgramInfo, VersionTextsAndTheModule) {
   EXPECT_EQ(GetVersionInfoValue("FileDescription"), "Orvelle");
   EXPECT_EQ(GetAppDescription(), "Orvelle");
   EXPECT_EQ(GetVersionInfoValue("NoSuchName"), "");
   EXPECT_NE(GetModuleFileNameStr().find("monitor_tests"), std::string::npos);
 }
 
-TEST(ADV_CONSTS, AcquireExceptionObjectOutlivesItsHandler) {
+TEST(ProgramInfo, AcquireExceptionObjectOutlivesItsHandler) {
   EXPECT_FALSE(AcquireExceptionObject());
   std::exception_ptr kept;
   try {

@@ -4,10 +4,10 @@
 #include <filesystem>
 
 #include "DBINIFiles.h"
-#include "DMTestSupport.h"
+#include "JobsDataModuleTestSupport.h"
 #include "MDBTable.h"
+#include "MonitorCommon.h"
 #include "dbField.h"
-#include "gTools.h"
 #include "rtlFormat.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "CheckAPI.h"
+#include "SystemErrors.h"
 
 #include <cerrno>
 

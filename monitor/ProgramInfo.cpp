@@ -1,4 +1,4 @@
-#include "ADV_CONSTS.h"
+#include "ProgramInfo.h"
 
 #include "osProgram.h"
 #include "osVersion.h"

@@ -1,6 +1,6 @@
-#include "Regs.h"
+#include "SettingsKeys.h"
 
-#include "ADV_CONSTS.h"
+#include "ProgramInfo.h"
 #include "rtlFormat.h"
 
 std::string GetCompanyKey() { return "Software\\Morvane"; }

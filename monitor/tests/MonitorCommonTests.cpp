@@ -2,18 +2,18 @@
 #include <gtest/gtest.h>
 
 #include "osSettingsTestFolder.h"
-#include "CheckAPI.h"
-#include "Regs.h"
-#include "gTools.h"
+#include "SystemErrors.h"
+#include "SettingsKeys.h"
+#include "MonitorCommon.h"
 #include "osErrors.h"
 #include "rtlStreams.h"
 #include "splErrors.h"
 #include "splSimulatedSpooler.h"
-#include "uAlerter.h"
+#include "Alerter.h"
 
 namespace {
 
-TEST(gTools, FormatByteSizeChoosesTheUnitAtItsLimits) {
+TEST(MonitorCommon, FormatByteSizeChoosesTheUnitAtItsLimits) {
   EXPECT_EQ(FormatByteSize(0, true), "0 b");
   EXPECT_EQ(FormatByteSize(1023, true), "1023 b");
   EXPECT_EQ(FormatByteSize(1024, true), "1.00 KB");
@@ -25,7 +25,7 @@ TEST(gTools, FormatByteSizeChoosesTheUnitAtItsLimits) {
   EXPECT_EQ(FormatByteSize(5368709120ull, true), "5120.0 MB");  // past 32 bits, no wrap
 }
 
-TEST(gTools, InsertThousandSeparatorsGroupsPositiveNumbers) {
+TEST(MonitorCommon, InsertThousandSeparatorsGroupsPositiveNumbers) {
   EXPECT_EQ(InsertThousandSeparators(999), "999");
   EXPECT_EQ(InsertThousandSeparators(1000), "1,000");
   EXPECT_EQ(InsertThousandSeparators(999999), "999,999");
@@ -34,7 +34,7 @@ TEST(gTools, InsertThousandSeparatorsGroupsPositiveNumbers) {
   EXPECT_EQ(InsertThousandSeparators(-1234), "-1234");
 }
 
-TEST(gTools, PrinterStatusTextNamesOneValueOnly) {
+TEST(MonitorCommon, PrinterStatusTextNamesOneValueOnly) {
   EXPECT_EQ(PrinterStatusText(0, 0), "Ready");
   EXPECT_EQ(PrinterStatusText(0, 0x400), "Printing");
   EXPECT_EQ(PrinterStatusText(0, 0x100000), "User Intervention Required");
@@ -44,7 +44,7 @@ TEST(gTools, PrinterStatusTextNamesOneValueOnly) {
   EXPECT_EQ(PrinterStatusText(0x3FF, 0x2000), "Waiting");
 }
 
-TEST(gTools, JobStatusTextListsTheBitsInItsOwnOrder) {
+TEST(MonitorCommon, JobStatusTextListsTheBitsInItsOwnOrder) {
   EXPECT_EQ(JobStatusText(0, true), "");
   EXPECT_EQ(JobStatusText(0x90, false), "Printed");
   EXPECT_EQ(JobStatusText(0x90, true), "Printing - Printed");
@@ -56,7 +56,7 @@ TEST(gTools, JobStatusTextListsTheBitsInItsOwnOrder) {
   EXPECT_EQ(JoinTexts("a", " - ", ""), "a");
 }
 
-TEST(gTools, GetCSVFieldHonoursQuotesBlanksAndMissingFields) {
+TEST(MonitorCommon, GetCSVFieldHonoursQuotesBlanksAndMissingFields) {
   const std::string line = "a,\"b,c\",d";
   EXPECT_EQ(GetCSVField(line, 1), "a");
   EXPECT_EQ(GetCSVField(line, 2), "b,c");
@@ -77,7 +77,7 @@ TEST(gTools, GetCSVFieldHonoursQuotesBlanksAndMissingFields) {
   EXPECT_TRUE(rest.empty());
 }
 
-TEST(gTools, DateTimeStylesAndUtcConversion) {
+TEST(MonitorCommon, DateTimeStylesAndUtcConversion) {
   TFormatSettings settings;
   settings.DateSeparator = '/';
   settings.ShortDateFormat = "dd/mm/yyyy";
@@ -101,14 +101,14 @@ TEST(gTools, DateTimeStylesAndUtcConversion) {
   tzset();
 }
 
-class gToolsFolders : public ::testing::Test {
+class MonitorCommonFolders : public ::testing::Test {
 protected:
   TTestFolder folder;
   TScopedEnv home{"ORVELLE_HOME", folder.Path() + "/home"};
   TScopedEnv config{"XDG_CONFIG_HOME", folder.Path() + "/config"};
 };
 
-TEST_F(gToolsFolders, PathsComeFromTheProgramFolderAndTheSettingsKey) {
+TEST_F(MonitorCommonFolders, PathsComeFromTheProgramFolderAndTheSettingsKey) {
   InitializeTools();
   EXPECT_EQ(ProgramDir, folder.Path() + "/home");
   EXPECT_EQ(ProgramPath, folder.Path() + "/home/");
@@ -134,7 +134,7 @@ TEST_F(gToolsFolders, PathsComeFromTheProgramFolderAndTheSettingsKey) {
   EXPECT_TRUE(std::filesystem::is_directory(DataPath));
 }
 
-TEST_F(gToolsFolders, OpenAppendStreamAppendsUnlessToldToCreate) {
+TEST_F(MonitorCommonFolders, OpenAppendStreamAppendsUnlessToldToCreate) {
   const std::string name = folder.Path() + "/log.txt";
   OpenAppendStream(name, false)->WriteBuffer("one", 3);
   OpenAppendStream(name, false)->WriteBuffer("two", 3);
@@ -143,7 +143,7 @@ TEST_F(gToolsFolders, OpenAppendStreamAppendsUnlessToldToCreate) {
   EXPECT_EQ(std::filesystem::file_size(name), 1u);
 }
 
-class gToolsSpooler : public gToolsFolders {
+class MonitorCommonSpooler : public MonitorCommonFolders {
 protected:
   std::shared_ptr<TSimulatedSpooler> spooler = std::make_shared<TSimulatedSpooler>("\\\\HOST");
   void SetUp() override { SetCurrentSpooler(spooler); }
@@ -163,7 +163,7 @@ protected:
   }
 };
 
-TEST_F(gToolsSpooler, OpenPrinterCheckedFallsBackToUseAccess) {
+TEST_F(MonitorCommonSpooler, OpenPrinterCheckedFallsBackToUseAccess) {
   PrinterInfo2 info;
   info.PrinterName = "\\\\HOST\\queue";
   spooler->AddPrinter(info, PRINTER_ACCESS_USE);
@@ -177,7 +177,7 @@ TEST_F(gToolsSpooler, OpenPrinterCheckedFallsBackToUseAccess) {
   EXPECT_EQ(OpenFailure("\\\\HOST\\none"), "OpenPrinter failed:\n" + OsErrorMessage(ERROR_INVALID_PRINTER_NAME));
 }
 
-TEST_F(gToolsSpooler, EnumerationFailureRaisesSysError) {
+TEST_F(MonitorCommonSpooler, EnumerationFailureRaisesSysError) {
   std::vector<PrinterInfo2> printers;
   spooler->FailCall(SpoolCall::EnumPrinters, RPC_S_SERVER_UNAVAILABLE);
   try {
@@ -194,7 +194,7 @@ TEST_F(gToolsSpooler, EnumerationFailureRaisesSysError) {
   EXPECT_EQ(printers[0].PrinterName, "\\\\HOST\\queue");
 }
 
-TEST_F(gToolsSpooler, AMissingDefaultPrinterIsAnAlertNotAnError) {
+TEST_F(MonitorCommonSpooler, AMissingDefaultPrinterIsAnAlertNotAnError) {
   EXPECT_EQ(GetDefaultPrinter(), "No default printer");
   ASSERT_EQ(GetAlerter()->Count(), 1);
   const TAlert& alert = *GetAlerter()->At(0);
