@@ -10,6 +10,7 @@
 #include "ppGroup.h"
 #include "ppMemo.h"
 #include "ppRegion.h"
+#include "ppRichText.h"
 #include "ppReport.h"
 #include "ppShapes.h"
 #include "ppSubReport.h"
@@ -70,12 +71,14 @@ constexpr TStandardEntry standardEntries[] = {
     {"TppSubReport", ppAdvancedComponentsPage, 1, 369},
 };
 
-// The classes this layer defines; rich text, made elsewhere, is found by
-// name when the class registry knows it.
+// The classes this layer defines; any other is found by name when the
+// class registry knows it.
 const TClassInfo* OwnClass(const std::string& name) {
   static const std::map<std::string, const TClassInfo*> own = {
       {"TppLabel", &TppLabel::StaticClassType()},
       {"TppMemo", &TppMemo::StaticClassType()},
+      {"TppRichText", &TppRichText::StaticClassType()},
+      {"TppDBRichText", &TppDBRichText::StaticClassType()},
       {"TppSystemVariable", &TppSystemVariable::StaticClassType()},
       {"TppVariable", &TppVariable::StaticClassType()},
       {"TppImage", &TppImage::StaticClassType()},
