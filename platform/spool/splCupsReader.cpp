@@ -52,12 +52,15 @@ OsError CupsReadJobs(TCupsSession& Session, const std::vector<PrinterInfo2>& Pri
   AskFor(request.get(), JobAttributeNames, JobAttributeCount);
   IppPtr response;
   if (const OsError e = Session.Do(std::move(request), path.c_str(), response)) return e;
+  // By queue name without regard to case: a job's printer is found in one
+  // look-up, whatever the number of queues.
+  std::map<std::string, const PrinterInfo2*> byQueue;
+  for (const auto& p : Printers)
+    if (const auto name = ParseSpoolName(p.PrinterName)) byQueue.emplace(LowerSpoolName(name->Queue), &p);
   std::map<std::string, uint32_t> positions;
   for (const auto& g : IppGroups(response.get(), IPP_TAG_JOB)) {
-    const std::string queue = QueueOfPrinterUri(g.Text("job-printer-uri"));
-    const PrinterInfo2* printer = nullptr;
-    for (const auto& p : Printers)
-      if (SameSpoolName(p.PrinterName, PrinterFullName(p.ServerName, queue))) printer = &p;
+    const auto found = byQueue.find(LowerSpoolName(QueueOfPrinterUri(g.Text("job-printer-uri"))));
+    const PrinterInfo2* printer = found == byQueue.end() ? nullptr : found->second;
     if (!printer || static_cast<uint32_t>(g.Integer("job-id")) < FirstJobId) continue;
     SpoolJobState job = JobFromIpp(g, *printer);
     job.Info.Position = ++positions[printer->PrinterName];

@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <map>
+#include <unordered_map>
 
 #include "splCupsReader.h"
 #include "splCupsRecords.h"
+#include "splNames.h"
 
 namespace {
 
@@ -16,16 +18,16 @@ const char* const WatchedEvents[] = {"job-created",     "job-state-changed", "jo
 SpoolServerState StateOf(const std::vector<PrinterInfo2>& printers, const std::vector<SpoolJobState>& queued,
                          const std::vector<SpoolJobState>& finished) {
   SpoolServerState state;
-  std::map<std::string, SpoolPrinterState*> byName;
+  std::unordered_map<std::string, size_t> byName;
   state.Printers.reserve(printers.size());
   for (const auto& p : printers) {
+    byName.emplace(p.PrinterName, state.Printers.size());
     state.Printers.push_back({p, {}});
-    byName[p.PrinterName] = &state.Printers.back();
   }
   for (const auto* list : {&queued, &finished})
     for (const auto& j : *list) {
       const auto found = byName.find(j.Info.PrinterName);
-      if (found != byName.end()) found->second->Jobs.push_back(j);
+      if (found != byName.end()) state.Printers[found->second].Jobs.push_back(j);
     }
   for (auto& p : state.Printers) {
     uint32_t position = 0;
@@ -35,10 +37,12 @@ SpoolServerState StateOf(const std::vector<PrinterInfo2>& printers, const std::v
 }
 
 void CountQueued(std::vector<PrinterInfo2>& printers, const std::vector<SpoolJobState>& queued) {
-  for (auto& p : printers)
-    p.cJobs = static_cast<uint32_t>(std::count_if(queued.begin(), queued.end(), [&](const SpoolJobState& j) {
-      return j.Info.PrinterName == p.PrinterName;
-    }));
+  std::unordered_map<std::string, uint32_t> counts;
+  for (const auto& j : queued) ++counts[j.Info.PrinterName];
+  for (auto& p : printers) {
+    const auto found = counts.find(p.PrinterName);
+    p.cJobs = found == counts.end() ? 0 : found->second;
+  }
 }
 
 }  // namespace
@@ -72,6 +76,7 @@ OsError TCupsServerWatch::Prepare() {
     hub_.ForgetState(server_);
     hub_.Publish(server_, std::move(baseline));
     lookDue_ = true;
+    current_ = true;
   }
   if (!thread_.joinable()) thread_ = std::thread([this] { Run(); });
   return ERROR_SUCCESS;
@@ -110,12 +115,14 @@ std::optional<SpoolServerNotice> TCupsServerWatch::LookAndJudge(TCupsSession& Se
     e = Look(Session);
   }
   const auto now = std::chrono::steady_clock::now();
+  current_ = e == ERROR_SUCCESS;
   if (e == ERROR_SUCCESS) {
     if (!outage_.InOutage()) return std::nullopt;
     return SpoolServerNotice{server_, SpoolServerCondition::Reachable, ERROR_SUCCESS, {}, outage_.End(now)};
   }
   // The server may come back as a new process that knows nothing of us.
   subscription_ = 0;
+  printersDue_ = true;
   pollOnly_ = false;
   if (stopping_) return std::nullopt;
   if (e != RPC_S_SERVER_UNAVAILABLE && e != ERROR_TIMEOUT) {
@@ -136,13 +143,18 @@ OsError TCupsServerWatch::Look(TCupsSession& Session) {
     const OsError e = Subscribe(Session);
     if (e == RPC_S_SERVER_UNAVAILABLE || e == ERROR_TIMEOUT) return e;
     pollOnly_ = e != ERROR_SUCCESS;
+    // What changed before the subscription began is told by no event.
+    printersDue_ = true;
     due = true;
   }
   if (subscription_) {
     bool events = false;
     const OsError e = PullEvents(Session, events);
     if (e == RPC_S_SERVER_UNAVAILABLE || e == ERROR_TIMEOUT) return e;
-    if (e) subscription_ = 0;  // expired or lost: subscribe again next time
+    if (e) {
+      subscription_ = 0;  // expired or lost: subscribe again next time
+      printersDue_ = true;
+    }
     due = due || events || e;
     if (subscription_) RenewWhenDue(Session);
   } else {
@@ -171,13 +183,43 @@ OsError TCupsServerWatch::ReadBaseline(TCupsSession& Session, SpoolServerState& 
   for (const auto& j : queued) active_.insert(j.Info.JobId);
   CountQueued(printers, queued);
   State = StateOf(printers, queued, {});
+  printers_ = std::move(printers);
+  printersDue_ = true;
+  return ERROR_SUCCESS;
+}
+
+OsError TCupsServerWatch::ReadChangedPrinters(TCupsSession& Session) {
+  if (printersDue_ || pollOnly_ || !subscription_) {
+    std::vector<PrinterInfo2> printers;
+    if (const OsError e = CupsReadPrinters(Session, server_, printers)) return e;
+    printers_ = std::move(printers);
+    printersDue_ = false;
+    changedPrinters_.clear();
+    return ERROR_SUCCESS;
+  }
+  while (!changedPrinters_.empty()) {
+    const std::string queue = *changedPrinters_.begin();
+    PrinterInfo2 printer;
+    const OsError e = CupsReadPrinter(Session, server_, queue, printer);
+    const auto known = std::find_if(printers_.begin(), printers_.end(), [&](const PrinterInfo2& p) {
+      return SameSpoolName(p.PrinterName, PrinterFullName(server_, queue));
+    });
+    if (e == ERROR_INVALID_PRINTER_NAME || (e == ERROR_SUCCESS && known == printers_.end())) {
+      // Gone or new without its own event yet: the whole list tells.
+      printersDue_ = true;
+      return ReadChangedPrinters(Session);
+    }
+    if (e) return e;
+    *known = std::move(printer);
+    changedPrinters_.erase(changedPrinters_.begin());
+  }
   return ERROR_SUCCESS;
 }
 
 OsError TCupsServerWatch::Reconcile(TCupsSession& Session) {
-  std::vector<PrinterInfo2> printers;
   std::vector<SpoolJobState> queued, completed;
-  if (const OsError e = CupsReadPrinters(Session, server_, printers)) return e;
+  if (const OsError e = ReadChangedPrinters(Session)) return e;
+  std::vector<PrinterInfo2> printers = printers_;
   if (const OsError e = CupsReadJobs(Session, printers, {}, CupsJobs::NotCompleted, 0, queued)) return e;
   if (config_.AfterFirstJobRead) config_.AfterFirstJobRead();
   uint32_t first = watermark_ + 1;
@@ -242,6 +284,14 @@ OsError TCupsServerWatch::PullEvents(TCupsSession& Session, bool& Events) {
     if (sequence <= sequence_) continue;
     sequence_ = sequence;
     Events = true;
+    // A printer's state changes with every job it prints: that printer is
+    // read again, not the list.
+    const std::string event = g.Text("notify-subscribed-event");
+    const std::string queue = g.Text("printer-name");
+    if (event == "printer-state-changed" && !queue.empty())
+      changedPrinters_.insert(queue);
+    else if (event.rfind("printer-", 0) == 0)
+      printersDue_ = true;
   }
   return ERROR_SUCCESS;
 }

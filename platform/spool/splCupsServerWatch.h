@@ -23,6 +23,7 @@
 #include <set>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "splCupsConfig.h"
 #include "splCupsSession.h"
@@ -41,6 +42,9 @@ class TCupsServerWatch {
   // Before a new notification opens: when nothing watches the server yet,
   // reads its state as the new baseline; starts the thread once.
   OsError Prepare();
+  // The last look succeeded: the hub's state of the server is as current as
+  // a request would be (a poll interval old at most).
+  bool Current() const { return current_; }
 
  private:
   void Run();
@@ -52,6 +56,7 @@ class TCupsServerWatch {
   OsError Reconcile(TCupsSession& Session);
   OsError Subscribe(TCupsSession& Session);
   OsError PullEvents(TCupsSession& Session, bool& Events);
+  OsError ReadChangedPrinters(TCupsSession& Session);
   void RenewWhenDue(TCupsSession& Session);
   void Unsubscribe(TCupsSession& Session);
 
@@ -71,6 +76,14 @@ class TCupsServerWatch {
   std::set<uint32_t> ended_;
   uint32_t endedMax_ = 0;
   bool lookDue_ = false;
+  // The printers as last read. A job's events change queues, not the
+  // printer list: the whole list is read again only when a printer came,
+  // went or changed its configuration (or no events say what changed),
+  // otherwise just the printers whose state changed.
+  std::vector<PrinterInfo2> printers_;
+  bool printersDue_ = true;
+  std::set<std::string> changedPrinters_;  // queue names
+  std::atomic<bool> current_{false};
   int subscription_ = 0;
   int sequence_ = 0;
   bool pollOnly_ = false;

@@ -50,11 +50,20 @@ OsError TCupsSpooler::ListServers(std::vector<std::string>& Servers) {
   return ERROR_SUCCESS;
 }
 
+bool TCupsSpooler::Watched(const std::string& Server) {
+  std::lock_guard<std::mutex> guard(watchesLock_);
+  const auto found = watches_.find(Lower(Server));
+  return found != watches_.end() && found->second->Current();
+}
+
 OsError TCupsSpooler::ReadPrinters(const std::string& Server, std::vector<PrinterInfo2>& Printers) {
+  if (Watched(Server) && Hub().StatePrinters(Server, Printers)) return ERROR_SUCCESS;
   return CupsReadPrinters(*SessionFor(Server), Server, Printers);
 }
 
 OsError TCupsSpooler::ReadPrinter(const std::string& Server, const std::string& Printer, PrinterInfo2& Info) {
+  OsError e = ERROR_SUCCESS;
+  if (Watched(Server) && Hub().StatePrinter(Server, Printer, Info, nullptr, e)) return e;
   return CupsReadPrinter(*SessionFor(Server), Server, ParseSpoolName(Printer)->Queue, Info);
 }
 
@@ -74,6 +83,9 @@ OsError ReadQueueJobs(TCupsSession& Session, const std::string& Server, const st
 }  // namespace
 
 OsError TCupsSpooler::ReadJobs(const std::string& Server, const std::string& Printer, std::vector<JobInfo2>& Jobs) {
+  PrinterInfo2 info;
+  OsError e = ERROR_SUCCESS;
+  if (Watched(Server) && Hub().StatePrinter(Server, Printer, info, &Jobs, e)) return e;
   return ReadQueueJobs(*SessionFor(Server), Server, Printer, CupsJobs::NotCompleted, Jobs);
 }
 

@@ -40,6 +40,10 @@ class TCupsSpooler : public TSpoolerBase {
   };
   Endpoint EndpointOf(const std::string& Server) const;
   std::unique_ptr<TCupsSession> SessionFor(const std::string& Server) const;
+  // A watched server is read from its watch's last look while that look
+  // succeeded: a request for each job's re-read would make the server send
+  // its whole printer list per job.
+  bool Watched(const std::string& Server);
 
   const CupsConfig config_;
   std::mutex watchesLock_;

@@ -11,6 +11,11 @@ bool SameSpoolName(const std::string& a, const std::string& b) {
          std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return LowerAscii(x) == LowerAscii(y); });
 }
 
+std::string LowerSpoolName(std::string Name) {
+  for (char& c : Name) c = LowerAscii(c);
+  return Name;
+}
+
 std::optional<SpoolName> ParseSpoolName(const std::string& Name) {
   if (Name.size() < 3 || Name.compare(0, 2, "\\\\") != 0) return std::nullopt;
   const auto slash = Name.find('\\', 2);

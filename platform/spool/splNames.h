@@ -6,6 +6,8 @@
 
 // Equal without regard to ASCII case, as the spooler compares names.
 bool SameSpoolName(const std::string& a, const std::string& b);
+// The name with ASCII letters lowered: a key that SameSpoolName names share.
+std::string LowerSpoolName(std::string Name);
 
 struct SpoolName {
   std::string Server;  // "\\HOST"

@@ -183,6 +183,29 @@ bool TSpoolNotifyHub::HasState(const std::string& Server) {
   return states_.count(ServerKey(Server)) != 0;
 }
 
+bool TSpoolNotifyHub::StatePrinters(const std::string& Server, std::vector<PrinterInfo2>& Printers) {
+  std::lock_guard<std::mutex> guard(lock_);
+  const auto state = states_.find(ServerKey(Server));
+  if (state == states_.end()) return false;
+  Printers.reserve(Printers.size() + state->second.Printers.size());
+  for (const auto& p : state->second.Printers) Printers.push_back(p.Info);
+  return true;
+}
+
+bool TSpoolNotifyHub::StatePrinter(const std::string& Server, const std::string& Printer, PrinterInfo2& Info,
+                                   std::vector<JobInfo2>* Jobs, OsError& Error) {
+  std::lock_guard<std::mutex> guard(lock_);
+  const auto state = states_.find(ServerKey(Server));
+  if (state == states_.end()) return false;
+  const SpoolPrinterState* p = FindPrinterState(state->second, Printer);
+  Error = p ? ERROR_SUCCESS : ERROR_INVALID_PRINTER_NAME;
+  if (!p) return true;
+  Info = p->Info;
+  if (Jobs)
+    for (const auto& j : p->Jobs) Jobs->push_back(j.Info);
+  return true;
+}
+
 void TSpoolNotifyHub::ForgetState(const std::string& Server) {
   std::lock_guard<std::mutex> guard(lock_);
   states_.erase(ServerKey(Server));

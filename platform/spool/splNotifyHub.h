@@ -33,6 +33,12 @@ class TSpoolNotifyHub {
   // server's notifications.
   void Publish(const std::string& Server, SpoolServerState State);
   bool HasState(const std::string& Server);
+  // Reads of the server's published state in place of the server: false
+  // when it has none. Printer: its level 2 and, with Jobs, its queue; Error
+  // ERROR_INVALID_PRINTER_NAME when the state holds no such printer.
+  bool StatePrinters(const std::string& Server, std::vector<PrinterInfo2>& Printers);
+  bool StatePrinter(const std::string& Server, const std::string& Printer, PrinterInfo2& Info,
+                    std::vector<JobInfo2>* Jobs, OsError& Error);
   // Forgets the server's state, so that the next publish is a new baseline.
   void ForgetState(const std::string& Server);
 

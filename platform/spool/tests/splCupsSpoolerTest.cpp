@@ -218,6 +218,55 @@ TEST_F(CupsSpoolerTest, JobThatEndsWhileTheWatchReadsItsBaselineIsSeen) {
   EXPECT_EQ(collector.Jobs[quick].Text(JOB_NOTIFY_FIELD_DOCUMENT), "Quick");
 }
 
+size_t CountIn(const std::string& text, const std::string& word) {
+  size_t count = 0;
+  for (size_t at = text.find(word); at != std::string::npos; at = text.find(word, at + 1)) ++count;
+  return count;
+}
+
+// Jobs change queues, not the printer list: while watched, the server sends
+// its printer list again only when a printer's configuration changes, and
+// the reads of a watched server come from the watch, not from requests.
+TEST_F(CupsSpoolerTest, AWatchedServersJobsNeverMakeItSendItsPrinterListAgain) {
+  for (int i = 2; i <= 6; ++i) ASSERT_TRUE(cupsd.AddQueue("q" + std::to_string(i)));
+  const ChangeHandle change = Watch(Q1, PRINTER_CHANGE_DELETE_JOB, &options);
+  TNotifyCollector collector(*spooler, change);
+  const std::string file = cupsd.WriteFile("job.txt", 300);
+  const auto lists = [&] { return CountIn(cupsd.AccessLog(), "CUPS-Get-Printers"); };
+  // The watch's first look, with its subscription: what changed before it
+  // began is read in full once.
+  const uint32_t first = cupsd.Submit("q1", file, "first");
+  ASSERT_TRUE(collector.Until([&] { return Finished(collector.Jobs[first]); }, 10000));
+  const size_t listsBefore = lists();
+  std::vector<uint32_t> ids;
+  for (int i = 0; i < 20; ++i) ids.push_back(cupsd.Submit("q1", file, "job " + std::to_string(i)));
+  ASSERT_TRUE(collector.Until(
+      [&] { return std::all_of(ids.begin(), ids.end(), [&](uint32_t id) { return Finished(collector.Jobs[id]); }); },
+      30000))
+      << collector.LastError();
+  PrinterHandle handle = 0;
+  ASSERT_EQ(spooler->OpenPrinter(Q1, 0, handle), ERROR_SUCCESS);
+  std::vector<JobInfo2> queued;
+  ASSERT_EQ(spooler->EnumJobs(handle, 0, 100, queued), ERROR_SUCCESS);
+  EXPECT_TRUE(queued.empty());
+  std::vector<PrinterInfo2> printers;
+  ASSERT_EQ(spooler->EnumPrinters(PRINTER_ENUM_LOCAL, "", printers), ERROR_SUCCESS);
+  EXPECT_EQ(printers.size(), 6u);
+  EXPECT_EQ(lists(), listsBefore) << cupsd.AccessLog();
+
+  // A configuration change is read in full, and shows.
+  ASSERT_EQ(cupsd.Run({"lpadmin", "-h", cupsd.Socket(), "-p", "q3", "-L", "Room 9"}), 0);
+  const uint32_t after = cupsd.Submit("q1", file, "after");
+  ASSERT_TRUE(collector.Until([&] { return Finished(collector.Jobs[after]); }, 10000));
+  printers.clear();
+  ASSERT_EQ(spooler->EnumPrinters(PRINTER_ENUM_LOCAL, "", printers), ERROR_SUCCESS);
+  const auto q3 = std::find_if(printers.begin(), printers.end(),
+                               [](const PrinterInfo2& p) { return p.PrinterName == "\\\\TESTHOST\\q3"; });
+  ASSERT_NE(q3, printers.end());
+  EXPECT_EQ(q3->Location, "Room 9");
+  EXPECT_EQ(lists(), listsBefore + 1);
+}
+
 TEST_F(CupsSpoolerTest, ServerWatchSeesPrintersAndJobsComeAndGo) {
   const uint32_t filter =
       PRINTER_CHANGE_ADD_PRINTER | PRINTER_CHANGE_DELETE_PRINTER | PRINTER_CHANGE_ADD_JOB | PRINTER_CHANGE_DELETE_JOB;
@@ -418,6 +467,9 @@ TEST_F(CupsSpoolerTest, AnOutagePastItsLimitFailsTheNotificationsAndCallsNeverHa
   PrinterHandle handle = 0;
   ASSERT_EQ(spooler->OpenPrinter(Q1, 0, handle), ERROR_SUCCESS);
   cupsd.Kill();
+  // A watched server is read from its watch's last look until the watch
+  // finds it gone; from then on every read asks, and fails at once.
+  ASSERT_TRUE(notices.WaitCount(1, 10000));
   const auto start = std::chrono::steady_clock::now();
   std::vector<JobInfo2> jobs;
   EXPECT_EQ(spooler->EnumJobs(handle, 0, 10, jobs), RPC_S_SERVER_UNAVAILABLE);

@@ -33,6 +33,7 @@ class TPrivateCupsd {
   void Pause();
   void Resume();
   bool Running() const { return pid_ > 0; }
+  pid_t Pid() const { return pid_; }
 
   const std::string& Folder() const { return folder_; }
   // The server for "-h" and CUPS_SERVER.
