@@ -16,6 +16,8 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -243,6 +245,11 @@ private:
   std::map<PVirtualNode, TPrinterRecord> treeRecords;
   std::vector<TPrinterRecord> listPrinters;
   std::vector<QueueJob> listJobs;
+
+  // Servers whose refresh is posted and has not run yet: a burst of job
+  // changes refills a server's printer list once, not once per change.
+  std::mutex refreshLock;
+  std::set<std::string> refreshPending;
 
   TGuiLife<TOrvelle_MainForm> life{this};
 };

@@ -4,6 +4,7 @@
 
 #include <QTabWidget>
 #include <algorithm>
+#include <unordered_map>
 
 #include "Main.h"
 #include "AppMonitor.h"
@@ -164,6 +165,10 @@ void TOrvelle_MainForm::OnServerChanged(TThreadCustom* serverThread) {
     const bool reread = server->RefreshAsked;
     server->Synchronize([this, server, &printers, reread] { ApplyServerPrinters(*server, printers, reread); });
   }
+  {
+    std::lock_guard guard(refreshLock);
+    if (!refreshPending.insert(serverName).second) return;
+  }
   TGuiRef<TOrvelle_MainForm>(life.Token()).Post([serverName](TOrvelle_MainForm& form) {
     form.ServerRefreshed(serverName);
   });
@@ -210,6 +215,10 @@ void TOrvelle_MainForm::ApplyServerPrinters(TThreadServer& server, const std::ve
 }
 
 void TOrvelle_MainForm::ServerRefreshed(const std::string& serverName) {
+  {
+    std::lock_guard guard(refreshLock);
+    refreshPending.erase(serverName);
+  }
   if (shuttingDown || !SameText(shownServer, serverName)) return;
   PVirtualNode focused = Tree->FocusedNode();
   const TPrinterRecord* record = TreeRecord(focused);
@@ -303,14 +312,17 @@ void TOrvelle_MainForm::ShowServerPrinters(const std::string& serverName) {
   // One row per printer node of the server, so a printer that failed to
   // open is in neither.
   if (PVirtualNode serverNode = FindServerNode(serverName)) {
+    // By name: a server's every job refreshes this list, which must not
+    // cost the square of its printers.
+    std::unordered_map<std::string, const PrinterInfo2*> byName;
+    for (const PrinterInfo2& printer : printers) byName.emplace(printer.PrinterName, &printer);
     for (PVirtualNode child = serverNode->FirstChild; child; child = child->NextSibling) {
       const TPrinterRecord* record = TreeRecord(child);
       if (!record) continue;
-      for (const PrinterInfo2& printer : printers) {
-        if (printer.PrinterName != record->Key) continue;
-        listPrinters.push_back(PrinterRecordOf(printer, ListPrinterName(printer, serverName), defaultPrinterName));
-        break;
-      }
+      const auto found = byName.find(record->Key);
+      if (found == byName.end()) continue;
+      const PrinterInfo2& printer = *found->second;
+      listPrinters.push_back(PrinterRecordOf(printer, ListPrinterName(printer, serverName), defaultPrinterName));
     }
   }
   TreeList->SetRootNodeCount(static_cast<uint32_t>(listPrinters.size()));

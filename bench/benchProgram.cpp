@@ -9,6 +9,8 @@
 //       per job that the program adds to the burst, the time until every job
 //       is a row, and the program's CPU per recorded job at a steady 20 jobs
 //       a second for STEADY_S seconds (20).
+//   bench_program steady QUEUES [SECONDS]
+//       only the steady load, for a profile of the program.
 //   bench_program memory JOBS [QUEUES]
 //       JOBS jobs on QUEUES queues (4) as fast as the program records them;
 //       the program's memory every 1,000 rows.
@@ -289,6 +291,27 @@ int Scale(TBench& bench, int queues, int idleSeconds, int steadySeconds) {
   return 0;
 }
 
+// The program's CPU a recorded job at 20 jobs a second, for a profile.
+int Steady(TBench& bench, int queues, int seconds) {
+  if (!bench.Start(queues) || !bench.StartProgram()) return 1;
+  bench.WaitSettled(queues + 3);
+  std::printf("program %d steady on %d queues\n", int(bench.program), queues);
+  std::fflush(stdout);
+  const int rows0 = bench.Rows();
+  const TProcSample s0 = Sample(bench.program);
+  const auto start = Clock::now();
+  int printed = 0;
+  for (int i = 0; i < 20 * seconds; ++i) {
+    printed += bench.Print(TBench::Queue(i % std::min(queues, 4)));
+    std::this_thread::sleep_until(start + std::chrono::milliseconds(50 * (i + 1)));
+  }
+  bench.WaitRows(rows0 + printed, 120);
+  const TProcSample s1 = Sample(bench.program);
+  std::printf("  %.2f ms a recorded job (%d jobs)\n", 1000 * (s1.CpuSeconds - s0.CpuSeconds) / printed, printed);
+  bench.StopProgram();
+  return 0;
+}
+
 int Memory(TBench& bench, int jobs, int queues) {
   if (!bench.Start(queues) || !bench.StartProgram()) return 1;
   bench.WaitSettled(queues + 3);
@@ -327,6 +350,7 @@ int main(int argc, char** argv) {
   const std::string mode = argv[1];
   if (mode == "scale")
     return Scale(bench, std::atoi(argv[2]), argc > 3 ? std::atoi(argv[3]) : 30, argc > 4 ? std::atoi(argv[4]) : 20);
+  if (mode == "steady") return Steady(bench, std::atoi(argv[2]), argc > 3 ? std::atoi(argv[3]) : 30);
   if (mode == "memory") return Memory(bench, std::atoi(argv[2]), argc > 3 ? std::atoi(argv[3]) : 4);
   return 2;
 }

@@ -40,8 +40,16 @@ OsError CupsReadPrinter(TCupsSession& Session, const std::string& Server, const 
   return ERROR_SUCCESS;
 }
 
+CupsPrinterIndex CupsIndexPrinters(const std::vector<PrinterInfo2>& Printers) {
+  CupsPrinterIndex index;
+  for (size_t i = 0; i < Printers.size(); ++i)
+    if (const auto name = ParseSpoolName(Printers[i].PrinterName)) index.emplace(LowerSpoolName(name->Queue), i);
+  return index;
+}
+
 OsError CupsReadJobs(TCupsSession& Session, const std::vector<PrinterInfo2>& Printers, const std::string& Queue,
-                     CupsJobs Which, uint32_t FirstJobId, std::vector<SpoolJobState>& Jobs) {
+                     CupsJobs Which, uint32_t FirstJobId, std::vector<SpoolJobState>& Jobs,
+                     const CupsPrinterIndex* Index) {
   const std::string path = Queue.empty() ? "/" : QueuePath(Queue);
   IppPtr request = Session.NewRequest(IPP_OP_GET_JOBS, path);
   ippAddString(request.get(), IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "which-jobs", nullptr,
@@ -54,13 +62,15 @@ OsError CupsReadJobs(TCupsSession& Session, const std::vector<PrinterInfo2>& Pri
   if (const OsError e = Session.Do(std::move(request), path.c_str(), response)) return e;
   // By queue name without regard to case: a job's printer is found in one
   // look-up, whatever the number of queues.
-  std::map<std::string, const PrinterInfo2*> byQueue;
-  for (const auto& p : Printers)
-    if (const auto name = ParseSpoolName(p.PrinterName)) byQueue.emplace(LowerSpoolName(name->Queue), &p);
+  CupsPrinterIndex own;
+  if (!Index) {
+    own = CupsIndexPrinters(Printers);
+    Index = &own;
+  }
   std::map<std::string, uint32_t> positions;
   for (const auto& g : IppGroups(response.get(), IPP_TAG_JOB)) {
-    const auto found = byQueue.find(LowerSpoolName(QueueOfPrinterUri(g.Text("job-printer-uri"))));
-    const PrinterInfo2* printer = found == byQueue.end() ? nullptr : found->second;
+    const auto found = Index->find(LowerSpoolName(QueueOfPrinterUri(g.Text("job-printer-uri"))));
+    const PrinterInfo2* printer = found == Index->end() ? nullptr : &Printers[found->second];
     if (!printer || static_cast<uint32_t>(g.Integer("job-id")) < FirstJobId) continue;
     SpoolJobState job = JobFromIpp(g, *printer);
     job.Info.Position = ++positions[printer->PrinterName];

@@ -183,16 +183,21 @@ OsError TCupsServerWatch::ReadBaseline(TCupsSession& Session, SpoolServerState& 
   for (const auto& j : queued) active_.insert(j.Info.JobId);
   CountQueued(printers, queued);
   State = StateOf(printers, queued, {});
-  printers_ = std::move(printers);
+  SetPrinters(std::move(printers));
   printersDue_ = true;
   return ERROR_SUCCESS;
+}
+
+void TCupsServerWatch::SetPrinters(std::vector<PrinterInfo2> Printers) {
+  printers_ = std::move(Printers);
+  printerIndex_ = CupsIndexPrinters(printers_);
 }
 
 OsError TCupsServerWatch::ReadChangedPrinters(TCupsSession& Session) {
   if (printersDue_ || pollOnly_ || !subscription_) {
     std::vector<PrinterInfo2> printers;
     if (const OsError e = CupsReadPrinters(Session, server_, printers)) return e;
-    printers_ = std::move(printers);
+    SetPrinters(std::move(printers));
     printersDue_ = false;
     changedPrinters_.clear();
     return ERROR_SUCCESS;
@@ -201,16 +206,14 @@ OsError TCupsServerWatch::ReadChangedPrinters(TCupsSession& Session) {
     const std::string queue = *changedPrinters_.begin();
     PrinterInfo2 printer;
     const OsError e = CupsReadPrinter(Session, server_, queue, printer);
-    const auto known = std::find_if(printers_.begin(), printers_.end(), [&](const PrinterInfo2& p) {
-      return SameSpoolName(p.PrinterName, PrinterFullName(server_, queue));
-    });
-    if (e == ERROR_INVALID_PRINTER_NAME || (e == ERROR_SUCCESS && known == printers_.end())) {
+    const auto known = printerIndex_.find(LowerSpoolName(queue));
+    if (e == ERROR_INVALID_PRINTER_NAME || (e == ERROR_SUCCESS && known == printerIndex_.end())) {
       // Gone or new without its own event yet: the whole list tells.
       printersDue_ = true;
       return ReadChangedPrinters(Session);
     }
     if (e) return e;
-    *known = std::move(printer);
+    printers_[known->second] = std::move(printer);
     changedPrinters_.erase(changedPrinters_.begin());
   }
   return ERROR_SUCCESS;
@@ -219,12 +222,14 @@ OsError TCupsServerWatch::ReadChangedPrinters(TCupsSession& Session) {
 OsError TCupsServerWatch::Reconcile(TCupsSession& Session) {
   std::vector<SpoolJobState> queued, completed;
   if (const OsError e = ReadChangedPrinters(Session)) return e;
-  std::vector<PrinterInfo2> printers = printers_;
-  if (const OsError e = CupsReadJobs(Session, printers, {}, CupsJobs::NotCompleted, 0, queued)) return e;
+  std::vector<PrinterInfo2>& printers = printers_;
+  if (const OsError e = CupsReadJobs(Session, printers, {}, CupsJobs::NotCompleted, 0, queued, &printerIndex_))
+    return e;
   if (config_.AfterFirstJobRead) config_.AfterFirstJobRead();
   uint32_t first = watermark_ + 1;
   if (!active_.empty()) first = std::min(first, *active_.begin());
-  if (const OsError e = CupsReadJobs(Session, printers, {}, CupsJobs::Completed, first, completed)) return e;
+  if (const OsError e = CupsReadJobs(Session, printers, {}, CupsJobs::Completed, first, completed, &printerIndex_))
+    return e;
   // Ended since the last look: those seen queued, and the newer ones that
   // were not yet in the completed list.
   std::vector<SpoolJobState> finished;

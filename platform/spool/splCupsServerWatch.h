@@ -23,9 +23,11 @@
 #include <set>
 #include <string>
 #include <thread>
+#include <unordered_map>
 #include <vector>
 
 #include "splCupsConfig.h"
+#include "splCupsReader.h"
 #include "splCupsSession.h"
 #include "splNotifyHub.h"
 #include "splServerNotice.h"
@@ -57,6 +59,7 @@ class TCupsServerWatch {
   OsError Subscribe(TCupsSession& Session);
   OsError PullEvents(TCupsSession& Session, bool& Events);
   OsError ReadChangedPrinters(TCupsSession& Session);
+  void SetPrinters(std::vector<PrinterInfo2> Printers);
   void RenewWhenDue(TCupsSession& Session);
   void Unsubscribe(TCupsSession& Session);
 
@@ -81,6 +84,7 @@ class TCupsServerWatch {
   // went or changed its configuration (or no events say what changed),
   // otherwise just the printers whose state changed.
   std::vector<PrinterInfo2> printers_;
+  CupsPrinterIndex printerIndex_;
   bool printersDue_ = true;
   std::set<std::string> changedPrinters_;  // queue names
   std::atomic<bool> current_{false};

@@ -26,6 +26,7 @@ using FieldSet = std::bitset<32>;
 struct TSpoolNotifyHub::Watch {
   std::string Server;
   std::string Printer;  // empty: the whole server
+  std::string PrinterKey;  // Printer in lower case
   uint32_t Filter = 0;
   bool HasOptions = false;
   FieldSet JobFields;
@@ -63,6 +64,7 @@ OsError TSpoolNotifyHub::Open(const std::string& Server, const std::string& Prin
   auto w = std::make_unique<Watch>();
   w->Server = ServerKey(Server);
   w->Printer = Printer;
+  w->PrinterKey = LowerSpoolName(Printer);
   w->Filter = Filter;
   if (Options) {
     w->HasOptions = true;
@@ -135,7 +137,7 @@ void TSpoolNotifyHub::RefreshData(const Watch& w, std::vector<PrinterNotifyInfoD
   const auto state = states_.find(w.Server);
   if (state == states_.end()) return;
   std::vector<PrinterNotifyInfoData> all;
-  for (const auto& p : state->second.Printers) {
+  for (const auto& p : state->second.State.Printers) {
     if (!w.Covers(p.Info.PrinterName)) continue;
     AppendPrinterData(p.Info, all);
     for (const auto& j : p.Jobs) AppendJobData(j, all);
@@ -163,19 +165,56 @@ void TSpoolNotifyHub::Deliver(Watch& w, const SpoolEvent& ev) {
   if (signal) Signal(w);
 }
 
+void TSpoolNotifyHub::ServerState::Reindex() {
+  Index.clear();
+  for (size_t i = 0; i < State.Printers.size(); ++i) Index.emplace(LowerSpoolName(State.Printers[i].Info.PrinterName), i);
+}
+
+const SpoolPrinterState* TSpoolNotifyHub::ServerState::Find(const std::string& Printer) const {
+  const auto found = Index.find(LowerSpoolName(Printer));
+  return found == Index.end() ? nullptr : &State.Printers[found->second];
+}
+
+namespace {
+
+bool SamePrinters(const SpoolServerState& a, const SpoolServerState& b) {
+  return std::equal(a.Printers.begin(), a.Printers.end(), b.Printers.begin(), b.Printers.end(),
+                    [](const SpoolPrinterState& x, const SpoolPrinterState& y) {
+                      return x.Info.PrinterName == y.Info.PrinterName;
+                    });
+}
+
+}  // namespace
+
 void TSpoolNotifyHub::Publish(const std::string& Server, SpoolServerState State) {
   const std::string key = ServerKey(Server);
   std::lock_guard<std::mutex> guard(lock_);
   const auto old = states_.find(key);
   if (old == states_.end()) {
-    states_.emplace(key, std::move(State));
+    ServerState& added = states_[key];
+    added.State = std::move(State);
+    added.Reindex();
     return;
   }
-  const std::vector<SpoolEvent> events = DiffServerStates(old->second, State);
-  old->second = std::move(State);
-  for (auto& [handle, w] : watches_)
-    if (w->Server == key)
+  const std::vector<SpoolEvent> events = DiffServerStates(old->second.State, State);
+  const bool reindex = !SamePrinters(old->second.State, State);
+  old->second.State = std::move(State);
+  if (reindex) old->second.Reindex();
+  if (events.empty()) return;
+  // Each printer's events go to that printer's watches and the server's,
+  // without a pass over every watch for every event.
+  std::unordered_map<std::string, std::vector<const SpoolEvent*>> byPrinter;
+  for (const auto& ev : events) byPrinter[LowerSpoolName(ev.PrinterName)].push_back(&ev);
+  for (auto& [handle, w] : watches_) {
+    if (w->Server != key) continue;
+    if (w->Printer.empty()) {
       for (const auto& ev : events) Deliver(*w, ev);
+      continue;
+    }
+    const auto found = byPrinter.find(w->PrinterKey);
+    if (found != byPrinter.end())
+      for (const SpoolEvent* ev : found->second) Deliver(*w, *ev);
+  }
 }
 
 bool TSpoolNotifyHub::HasState(const std::string& Server) {
@@ -187,8 +226,8 @@ bool TSpoolNotifyHub::StatePrinters(const std::string& Server, std::vector<Print
   std::lock_guard<std::mutex> guard(lock_);
   const auto state = states_.find(ServerKey(Server));
   if (state == states_.end()) return false;
-  Printers.reserve(Printers.size() + state->second.Printers.size());
-  for (const auto& p : state->second.Printers) Printers.push_back(p.Info);
+  Printers.reserve(Printers.size() + state->second.State.Printers.size());
+  for (const auto& p : state->second.State.Printers) Printers.push_back(p.Info);
   return true;
 }
 
@@ -197,7 +236,7 @@ bool TSpoolNotifyHub::StatePrinter(const std::string& Server, const std::string&
   std::lock_guard<std::mutex> guard(lock_);
   const auto state = states_.find(ServerKey(Server));
   if (state == states_.end()) return false;
-  const SpoolPrinterState* p = FindPrinterState(state->second, Printer);
+  const SpoolPrinterState* p = state->second.Find(Printer);
   Error = p ? ERROR_SUCCESS : ERROR_INVALID_PRINTER_NAME;
   if (!p) return true;
   Info = p->Info;

@@ -10,6 +10,8 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <unordered_map>
+#include <vector>
 
 #include "splConstants.h"
 #include "splState.h"
@@ -59,8 +61,17 @@ class TSpoolNotifyHub {
   void RefreshData(const Watch& w, std::vector<PrinterNotifyInfoData>& data) const;
   static void Signal(Watch& w);
 
+  // A server's state with its printers by lower-case name, so that a read
+  // of one printer does not pass every printer.
+  struct ServerState {
+    SpoolServerState State;
+    std::unordered_map<std::string, size_t> Index;
+    void Reindex();
+    const SpoolPrinterState* Find(const std::string& Printer) const;
+  };
+
   std::mutex lock_;
-  std::map<std::string, SpoolServerState> states_;  // by lower-case server name
+  std::map<std::string, ServerState> states_;  // by lower-case server name
   std::map<ChangeHandle, std::unique_ptr<Watch>> watches_;
   ChangeHandle nextHandle_ = 1;
   size_t capacity_ = 100000;

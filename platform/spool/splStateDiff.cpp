@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <unordered_map>
 
 #include "splConstants.h"
@@ -59,12 +60,21 @@ PrinterNotifyInfoData DeletedStatus(const SpoolJobState& j) {
   return NumberData(JOB_NOTIFY_TYPE, JOB_NOTIFY_FIELD_STATUS, j.Info.JobId, j.Info.Status | JOB_STATUS_DELETED);
 }
 
+bool SameJobs(const std::vector<SpoolJobState>& a, const std::vector<SpoolJobState>& b) {
+  return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](const SpoolJobState& x, const SpoolJobState& y) {
+    return x.BytesPrinted == y.BytesPrinted && x.Info == y.Info;
+  });
+}
+
 SpoolEvent DiffPrinter(const SpoolPrinterState* before, const SpoolPrinterState& after) {
   SpoolEvent ev{after.Info.PrinterName, 0, {}};
+  // Most printers of a server are as they were: compared whole, without
+  // building their fields.
+  if (before && SameJobs(before->Jobs, after.Jobs) && before->Info == after.Info) return ev;
   if (!before) {
     ev.Change |= PRINTER_CHANGE_ADD_PRINTER;
     AppendPrinterData(after.Info, ev.Data);
-  } else {
+  } else if (!(before->Info == after.Info)) {
     const size_t mark = ev.Data.size();
     AppendChanged(PrinterData(before->Info), PrinterData(after.Info), ev.Data);
     if (ev.Data.size() != mark) ev.Change |= PRINTER_CHANGE_SET_PRINTER;
@@ -79,9 +89,11 @@ SpoolEvent DiffPrinter(const SpoolPrinterState* before, const SpoolPrinterState&
       AppendJobData(j, ev.Data);
       continue;
     }
-    const size_t mark = ev.Data.size();
-    AppendChanged(JobData(*found->second), JobData(j), ev.Data);
-    if (ev.Data.size() != mark) ev.Change |= PRINTER_CHANGE_SET_JOB;
+    if (found->second->BytesPrinted != j.BytesPrinted || !(found->second->Info == j.Info)) {
+      const size_t mark = ev.Data.size();
+      AppendChanged(JobData(*found->second), JobData(j), ev.Data);
+      if (ev.Data.size() != mark) ev.Change |= PRINTER_CHANGE_SET_JOB;
+    }
     beforeJobs.erase(found);
   }
   if (before)
@@ -151,14 +163,41 @@ const SpoolPrinterState* FindPrinterState(const SpoolServerState& State, const s
   return nullptr;
 }
 
+namespace {
+
+// Printers keep their order from one state to the next: each is looked for
+// at its own position first, then by name, so a diff costs one pass
+// whatever the number of printers.
+class TPrinterLookup {
+ public:
+  explicit TPrinterLookup(const SpoolServerState& State) : state_(State) {}
+  const SpoolPrinterState* Find(const std::string& Name, size_t Hint) {
+    const auto& printers = state_.Printers;
+    if (Hint < printers.size() && SameSpoolName(printers[Hint].Info.PrinterName, Name)) return &printers[Hint];
+    if (index_.empty())
+      for (size_t i = 0; i < printers.size(); ++i) index_.emplace(LowerSpoolName(printers[i].Info.PrinterName), i);
+    const auto found = index_.find(LowerSpoolName(Name));
+    return found == index_.end() ? nullptr : &printers[found->second];
+  }
+
+ private:
+  const SpoolServerState& state_;
+  std::unordered_map<std::string, size_t> index_;
+};
+
+}  // namespace
+
 std::vector<SpoolEvent> DiffServerStates(const SpoolServerState& Before, const SpoolServerState& After) {
   std::vector<SpoolEvent> events;
-  for (const auto& p : After.Printers) {
-    SpoolEvent ev = DiffPrinter(FindPrinterState(Before, p.Info.PrinterName), p);
+  TPrinterLookup before(Before), after(After);
+  for (size_t i = 0; i < After.Printers.size(); ++i) {
+    const auto& p = After.Printers[i];
+    SpoolEvent ev = DiffPrinter(before.Find(p.Info.PrinterName, i), p);
     if (ev.Change) events.push_back(std::move(ev));
   }
-  for (const auto& p : Before.Printers) {
-    if (FindPrinterState(After, p.Info.PrinterName)) continue;
+  for (size_t i = 0; i < Before.Printers.size(); ++i) {
+    const auto& p = Before.Printers[i];
+    if (after.Find(p.Info.PrinterName, i)) continue;
     SpoolEvent ev{p.Info.PrinterName, PRINTER_CHANGE_DELETE_PRINTER, {}};
     if (!p.Jobs.empty()) ev.Change |= PRINTER_CHANGE_DELETE_JOB;
     for (const auto& j : p.Jobs) ev.Data.push_back(DeletedStatus(j));
