@@ -58,12 +58,12 @@ void TRichTextLayout::MakePieces(int first, int last) {
 }
 
 int TRichTextLayout::Width(const TPiece& piece) {
-  if (piece.Font != nullptr) canvas.Font() = *piece.Font;
-  return canvas.TextWidth(piece.Text);
+  if (piece.Font != nullptr) measure.Font() = *piece.Font;
+  return measure.TextWidth(piece.Text);
 }
 
 int TRichTextLayout::Pixels(int twips) const {
-  return static_cast<int>(static_cast<int64_t>(twips) * canvas.PixelsPerInch() / 1440);
+  return static_cast<int>(static_cast<int64_t>(twips) * measure.PixelsPerInch() / 1440);
 }
 
 std::vector<TRichTextLayout::TLine> TRichTextLayout::BreakLines(int width, int maxHeight) {
@@ -71,7 +71,7 @@ std::vector<TRichTextLayout::TLine> TRichTextLayout::BreakLines(int width, int m
   TLine line;
   int x = 0;
   int total = 0;
-  const TFont baseFont = canvas.Font();
+  const TFont baseFont = measure.Font();
   const TFont* lastFont = &baseFont;
   const TRichParagraphFormat plain;
   const TRichParagraphFormat* format = pieces.empty() ? &plain : pieces.front().Format;
@@ -88,8 +88,8 @@ std::vector<TRichTextLayout::TLine> TRichTextLayout::BreakLines(int width, int m
   startLine();
   auto grow = [&](const TFont* font) {
     if (font != nullptr) lastFont = font;
-    canvas.Font() = *lastFont;
-    const TTextMetric metric = canvas.TextMetrics();
+    measure.Font() = *lastFont;
+    const TTextMetric metric = measure.TextMetrics();
     line.Height = std::max(line.Height, metric.Height);
     line.Ascent = std::max(line.Ascent, metric.Ascent);
   };
@@ -150,7 +150,7 @@ std::vector<TRichTextLayout::TLine> TRichTextLayout::BreakLines(int width, int m
         // The paragraph's next stop, then default stops each half inch.
         const auto stop = std::find_if(format->TabStops.begin(), format->TabStops.end(),
                                        [&](int t) { return Pixels(t) > x; });
-        const int every = std::max(1, canvas.PixelsPerInch() / 2);
+        const int every = std::max(1, measure.PixelsPerInch() / 2);
         int next = stop != format->TabStops.end() ? Pixels(*stop) : (x / every + 1) * every;
         if (next > line.Right && !line.Items.empty()) {
           finish(false, false);
@@ -174,17 +174,17 @@ std::vector<TRichTextLayout::TLine> TRichTextLayout::BreakLines(int width, int m
           for (size_t k = i; k < end && !stopped; ++k) {
             const TPiece& part = pieces[k];
             for (size_t offset = 0; offset < part.Text.size() && !stopped;) {
-              canvas.Font() = *part.Font;
+              measure.Font() = *part.Font;
               const std::string rest = part.Text.substr(offset);
-              size_t fit = static_cast<size_t>(std::max(0, canvas.FitCount(rest, line.Right - x)));
+              size_t fit = static_cast<size_t>(std::max(0, measure.FitCount(rest, line.Right - x)));
               if (fit == 0 && !line.Items.empty()) {
                 finish(false, false);
                 continue;
               }
               if (fit == 0) fit = CharBytes(rest, 0);  // a line holds one character at least
               const std::string taken = rest.substr(0, fit);
-              canvas.Font() = *part.Font;
-              place(k, offset, fit, static_cast<int>(Utf8Length(taken)), canvas.TextWidth(taken));
+              measure.Font() = *part.Font;
+              place(k, offset, fit, static_cast<int>(Utf8Length(taken)), measure.TextWidth(taken));
               offset += fit;
             }
           }
@@ -195,15 +195,22 @@ std::vector<TRichTextLayout::TLine> TRichTextLayout::BreakLines(int width, int m
     }
   }
   if (!line.Items.empty() && !stopped) finish(false, false);
-  canvas.Font() = baseFont;
+  measure.Font() = baseFont;
   return lines;
 }
 
 TRichRangeResult TRichTextLayout::Run(const TRect& rect, int first, int last, bool draw, bool firstLineAlways) {
   const TFont baseFont = canvas.Font();
+  const TFont measureFont = measure.Font();
+  measure.Font() = baseFont;
+  // Lines are broken on the measuring canvas and placed on this one
+  // scaled, so a range breaks alike at every resolution it is drawn at.
+  const int64_t here = canvas.PixelsPerInch(), there = measure.PixelsPerInch();
+  auto toMeasure = [&](int v) { return static_cast<int>(v * there / here); };
+  auto toCanvas = [&](int v) { return static_cast<int>(v * here / there); };
   MakePieces(std::max(0, first), last);
-  const int available = rect.Bottom - rect.Top;
-  const std::vector<TLine> lines = BreakLines(rect.Right - rect.Left, available);
+  const int available = toMeasure(rect.Bottom - rect.Top);
+  const std::vector<TLine> lines = BreakLines(toMeasure(rect.Right - rect.Left), available);
   TRichRangeResult result;
   result.LastChar = std::max(0, first) - 1;
   result.AllFit = true;
@@ -225,7 +232,7 @@ TRichRangeResult TRichTextLayout::Run(const TRect& rect, int first, int last, bo
         if (piece.Kind == TPiece::pkTab) continue;
         canvas.Font() = *piece.Font;
         const int ascent = canvas.TextMetrics().Ascent;
-        canvas.TextOut(rect.Left + offset + item.X, rect.Top + y + line.Ascent - ascent,
+        canvas.TextOut(rect.Left + toCanvas(offset + item.X), rect.Top + toCanvas(y + line.Ascent) - ascent,
                        piece.Text.substr(item.Offset, item.Length));
       }
       canvas.Brush().SetStyle(style);
@@ -236,13 +243,15 @@ TRichRangeResult TRichTextLayout::Run(const TRect& rect, int first, int last, bo
   }
   if (result.AllFit && !lines.empty() && !pieces.empty() && lines.back().LastChar < pieces.back().CharPos)
     result.AllFit = false;  // breaking stopped below the rectangle
-  canvas.Font() = baseFont;
   result.Height = y;
   if (result.AllFit) {
-    result.Height = std::max(y, canvas.TextMetrics().Height);
+    result.Height = std::max(y, measure.TextMetrics().Height);
     result.CleanBreak = false;
     if (!pieces.empty()) result.LastChar = pieces.back().CharPos + pieces.back().Chars - 1;
   }
+  result.Height = toCanvas(result.Height);
+  measure.Font() = measureFont;
+  canvas.Font() = baseFont;
   return result;
 }
 

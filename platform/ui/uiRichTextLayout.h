@@ -28,7 +28,10 @@ struct TRichRangeResult {
 
 class TRichTextLayout {
 public:
-  TRichTextLayout(const TRichDocument& document, TCanvas& canvas) : document(document), canvas(canvas) {}
+  // Lines break as they do on reference (the canvas itself when none), at
+  // its resolution, whatever the canvas's.
+  TRichTextLayout(const TRichDocument& document, TCanvas& canvas, TCanvas* reference = nullptr)
+      : document(document), canvas(canvas), measure(reference ? *reference : canvas) {}
 
   // Characters first to last (-1: to the end) in the rectangle. With
   // firstLineAlways the first line is placed even when it is higher than
@@ -68,6 +71,7 @@ private:
 
   const TRichDocument& document;
   TCanvas& canvas;
+  TCanvas& measure;
   std::vector<TPiece> pieces;
 
   void MakePieces(int first, int last);

@@ -6,6 +6,7 @@
 #include "ppDevice.h"
 #include "ppDrawBarCode.h"
 #include "uiCanvas.h"
+#include "uiMeasuringCanvas.h"
 #include "uiRichTextLayout.h"
 #include "ppPage.h"
 #include "ppUtils.h"
@@ -490,7 +491,10 @@ bool TppDrawRichText::DrawRichText(TCanvas& canvas, const TRect& rect) {
   }
   const std::string bytes(reinterpret_cast<const char*>(richText.Memory()), static_cast<size_t>(richText.Size()));
   const TRichDocument document = ParseRichText(bytes, canvas.Font());
-  TRichTextLayout layout(document, canvas);
+  // Lines break where the component measured them, at the screen's
+  // resolution, so no device ends a page's range early or late.
+  TMeasuringCanvas reference(ppScreenPixelsPerInch);
+  TRichTextLayout layout(document, canvas, &reference);
   return layout.DrawRange(rect, std::max(0, StartCharPos), EndCharPos).AllFit;
 }
 

@@ -367,3 +367,24 @@ TEST(RichText, ParagraphIndentsSpacingAndTabStopsPlaceTheText) {
   EXPECT_EQ(canvas.Log()[1], "TextOut 4000,200 b");
   EXPECT_EQ(all.Height, 200 + lineHeight + 300 + 2000);
 }
+
+TEST(RichText, ARangeMeasuredOnceBreaksAlikeAtEveryResolution) {
+  std::string rtf = "{\\rtf1 ";
+  for (int n = 0; n < 400; ++n) rtf += (n % 3 ? "mmm" : "il") + std::to_string(n) + (n % 37 == 36 ? "\\par " : " ");
+  const TRichDocument doc = ParseRichText(rtf + "}", Arial(10));
+  TMeasuringCanvas reference(96);
+  reference.Font() = Arial(10);
+  const TRect rect{0, 0, 377, 301};
+  TRichTextLayout measured(doc, reference);
+  const TRichRangeResult expected = measured.MeasureRange(rect, 0, -1);
+  ASSERT_FALSE(expected.AllFit);
+  for (const int dpi : {72, 150, 300, 600, 1200}) {
+    TMeasuringCanvas device(dpi);
+    device.Font() = Arial(10);
+    TRichTextLayout layout(doc, device, &reference);
+    const TRect scaled{0, 0, rect.Right * dpi / 96, rect.Bottom * dpi / 96};
+    const TRichRangeResult drawn = layout.DrawRange(scaled, 0, -1);
+    EXPECT_EQ(drawn.LastChar, expected.LastChar) << dpi;
+    EXPECT_NEAR(drawn.Height, expected.Height * dpi / 96, dpi / 96 + 1) << dpi;
+  }
+}
