@@ -98,7 +98,7 @@ TEST_F(ReportEndToEnd, JobsPrintedWithLpAreRecordedPreviewedInEveryLayoutAndPrin
       options.ListBox1->setCurrentRow(report);
       return QDialog::Accepted;
     });
-    const TReportViewer* previous = LastReportViewer();
+    const TReportViewer* previous = printedViewer;
     form->btnPreviewClick();
     TReportViewer* viewer = nullptr;
     ASSERT_TRUE(PumpUntil([&] {
@@ -114,7 +114,10 @@ TEST_F(ReportEndToEnd, JobsPrintedWithLpAreRecordedPreviewedInEveryLayoutAndPrin
       printedViewer = viewer;
       continue;
     }
+    // Gone before the next request: a new window may take its address.
+    QPointer<TReportViewer> closing = viewer;
     viewer->close();
+    ASSERT_TRUE(PumpUntil([&] { return closing.isNull(); }));
   }
 
   // "Details By User" to the report queue: its document holds every page.
