@@ -196,7 +196,11 @@ bool TppBand::PrintComponents(TppPage* page) {
   }
   for (int i = 0; i < ObjectCount(); ++i) {
     TppComponent* c = Objects(i);
-    if (!c->GeneratedByOther() && c->DrawComponent() && !c->OutOfSpace()) c->DrawToPage(page);
+    if (c->GeneratedByOther() || !c->DrawComponent() || c->OutOfSpace()) continue;
+    // A two-pass report's first pass only learns where everything goes:
+    // what keeps no state by drawing makes no command on its pages.
+    if (page->Calculation && !c->DrawsOnCalculationPages()) page->CountOmittedCommand();
+    else c->DrawToPage(page);
   }
   return complete;
 }

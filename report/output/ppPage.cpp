@@ -86,6 +86,7 @@ void TppPage::Assign(const TPersistent* source) {
 
 void TppPage::Clear() {
   ClearDrawCommands();
+  omittedCommands = 0;
   AbsolutePageNo = AbsolutePageCount = ControlGroupBreakNo = LanguageIndex = PageNo = PageCount = 0;
   Calculation = Final = LastPage = false;
   DocumentName.clear();

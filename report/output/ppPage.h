@@ -52,6 +52,11 @@ class TppPage : public TComponent {
   void RemoveDrawCommand(TppDrawCommand* command);
   void ClearDrawCommands();
   int GetDrawCommandCount() const { return static_cast<int>(drawCommands.size()); }
+  // A two-pass report's first pass makes no commands (its pages are never
+  // delivered); the page still counts what would stand on it.
+  void CountOmittedCommand() { ++omittedCommands; }
+  // Nothing stands on the page, drawn or omitted.
+  bool IsEmpty() const { return drawCommands.empty() && omittedCommands == 0; }
   TppDrawCommand* GetDrawCommand(int index) const;
   int GetClickableCount() const { return static_cast<int>(clickable.size()); }
   TppDrawCommand* GetClickableDrawCommand(int index) const;
@@ -77,4 +82,5 @@ private:
   std::vector<TppDrawCommand*> lookAhead;
   std::vector<TppDrawCommand*> clickable;
   std::unique_ptr<TppPrinterSetup> printerSetup;
+  int omittedCommands = 0;
 };

@@ -284,7 +284,7 @@ void TppSubReport::GenerateSection(TppBand* band) {
   shiftLeft = shiftTop = 0;
   if (sectionState == ssNone) {
     // A page of its own: this one only when nothing stands on it yet.
-    const bool pageEmpty = parent.Page()->GetDrawCommandCount() == 0;
+    const bool pageEmpty = parent.Page()->IsEmpty();
     parent.BeginSectionPage(pageEmpty);
     if (!pageEmpty) {
       sectionState = ssWaiting;

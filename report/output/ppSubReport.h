@@ -89,6 +89,7 @@ class TppSubReport : public TppStretchable {
   // again from the command's page (a two-pass report from the start).
   void ToggleExpansion(const std::string& key, TppDrawCommand* command);
 
+  bool DrawsOnCalculationPages() const override { return true; }
   void InitGeneration() override;
   void Generate() override;
   void CaptureState(uint8_t* record) const override;
