@@ -1,7 +1,12 @@
-// The SQL benchmark: the program's own statements, grouped totals, counts,
-// a join and single-row INSERTs, over the storage benchmark's jobs data,
-// our engine side by side with SQLite (WAL, synchronous=NORMAL). Every line
-// is checked by row count and checksum equal between the engines.
+// The SQL benchmark: the five reports' statements as the program writes
+// them, the program's other statements, grouped totals, counts, a join and
+// single-row INSERTs, over the storage benchmark's jobs data, our engine
+// side by side with SQLite (WAL, synchronous=NORMAL). Durability is equal
+// for the single-row INSERTs: every commit of ours syncs the table's files
+// before it returns, so SQLite runs them with synchronous=FULL (the log
+// synced at every commit); under NORMAL a commit may be lost to a power
+// failure. Every line is checked by row count and checksum equal between
+// the engines.
 //
 // Usage: bench_sql [--rows N[,N...]] [--quick]
 
@@ -15,9 +20,13 @@
 #include <string>
 #include <vector>
 
+#include "ReportOptions.h"
 #include "benchSqlSide.h"
 #include "benchStorageData.h"
 #include "benchStorageEngine.h"
+#include "rtlDateTime.h"
+#include "rtlFormatSettings.h"
+#include "rtlStringList.h"
 
 namespace {
 
@@ -37,29 +46,49 @@ std::vector<TLine> Lines(int32_t total) {
   const std::string owner = OwnerName(7);
   const std::string printer = GenerateJob(1, total).PrinterName;
   const int32_t first = FirstDayOf(2025, 3), last = LastDayOf(2025, 3);
-  const std::string from = DateText(first), to = DateText(last);
-  const std::string ourBase = "select * from jobs\n  where (JobPrinted = TRUE)\n";
-  const std::string liteBase = "SELECT * FROM jobs WHERE (JobPrinted = 1) ";
-  const std::string ourMonth = " and (JobDate between '" + from + "' and '" + to + "')\n";
-  const std::string liteMonth = "AND (JobDate BETWEEN " + std::to_string(first) + " AND " + std::to_string(last) + ") ";
   const std::vector<int> report = {3, 6, 7};
   std::vector<TLine> lines = {
       {"distinct owners", "select distinct jobowner from jobs", "SELECT DISTINCT JobOwner FROM jobs", {0}, {0}},
       {"distinct printers", "select distinct printername from jobs", "SELECT DISTINCT PrinterName FROM jobs", {0}, {0}},
-      {"report, all dates", ourBase + "order by JobDate", liteBase + "ORDER BY JobDate", report, report},
-      {"report, all dates, owner", ourBase + " and (JobOwner = '" + owner + "')\norder by JobOwner, JobDate",
-       liteBase + "AND (JobOwner = '" + owner + "') ORDER BY JobOwner, JobDate", report, report},
-      {"report, all dates, printer", ourBase + " and (PrinterName = '" + printer + "')\norder by PrinterName, JobDate",
-       liteBase + "AND (PrinterName = '" + printer + "') ORDER BY PrinterName, JobDate", report, report},
-      {"report, one month", ourBase + ourMonth + "order by JobDate", liteBase + liteMonth + "ORDER BY JobDate", report,
-       report},
-      {"report, one month, owner",
-       ourBase + " and (JobOwner = '" + owner + "')\n" + ourMonth + "order by JobOwner, JobDate",
-       liteBase + "AND (JobOwner = '" + owner + "') " + liteMonth + "ORDER BY JobOwner, JobDate", report, report},
-      {"report, one month, printer",
-       ourBase + " and (PrinterName = '" + printer + "')\n" + ourMonth + "order by PrinterName, JobDate",
-       liteBase + "AND (PrinterName = '" + printer + "') " + liteMonth + "ORDER BY PrinterName, JobDate", report,
-       report},
+  };
+  // The five reports' statements as the reports front end writes them, for
+  // every date, one owner, one printer, one month (a custom range) and the
+  // failed jobs only.
+  const TFormatSettings settings = FormatSettingsForLanguage(0);
+  struct TVariant {
+    const char* Label;
+    bool Owner, Printer, Month, Failed;
+  };
+  const TVariant variants[] = {{"", false, false, false, false},
+                               {", owner", true, false, false, false},
+                               {", printer", false, true, false, false},
+                               {", one month", false, false, true, false},
+                               {", month+owner", true, false, true, false},
+                               {", failed only", false, false, false, true}};
+  for (int number = 0; number < ReportLayoutCount; ++number)
+    for (const TVariant& variant : variants) {
+      TReportChoice choice;
+      choice.Report = number;
+      if (variant.Owner) choice.UserName = owner;
+      if (variant.Printer) choice.PrinterName = printer;
+      if (variant.Month) {
+        choice.Period = TReportPeriod::CustomRange;
+        choice.CustomFrom = DateText(first);
+        choice.CustomTo = DateText(last);
+      }
+      choice.FailedOnly = variant.Failed;
+      TStringList parameters, sql;
+      BuildReportParameters(choice, Now(), settings, parameters);
+      BuildReportSQL(parameters, settings, sql);
+      std::string lite = std::string("SELECT * FROM jobs WHERE (JobPrinted ") + (variant.Failed ? "<> 1)" : "= 1)");
+      if (variant.Owner) lite += " AND (JobOwner = '" + owner + "')";
+      if (variant.Printer) lite += " AND (PrinterName = '" + printer + "')";
+      if (variant.Month) lite += " AND (JobDate BETWEEN " + std::to_string(first) + " AND " + std::to_string(last) + ")";
+      lite += std::string(" ") + ReportLayouts[number].QueryOrder;
+      lines.push_back({std::string(ReportLayouts[number].ResourceName) + variant.Label, sql.Text(), lite, report,
+                       report});
+    }
+  lines.insert(lines.end(), {
       {"totals by owner", "SELECT JobOwner, SUM(PagesPrinted), COUNT(*) FROM jobs GROUP BY JobOwner",
        "SELECT JobOwner, SUM(PagesPrinted), COUNT(*) FROM jobs GROUP BY JobOwner", {0, 1, 2}, {0, 1, 2}},
       {"totals by printer", "SELECT PrinterName, SUM(PagesPrinted), COUNT(*) FROM jobs GROUP BY PrinterName",
@@ -75,7 +104,7 @@ std::vector<TLine> Lines(int32_t total) {
        "SELECT COUNT(*) FROM jobs WHERE JobOwner = '" + owner + "'", {0}, {0}},
       {"join with printers", "SELECT j.JobID, p.Floor FROM jobs j JOIN printers p ON p.PrinterName = j.PrinterName",
        "SELECT j.JobID, p.Floor FROM jobs j JOIN printers p ON p.PrinterName = j.PrinterName", {0, 1}, {0, 1}},
-  };
+  });
   return lines;
 }
 

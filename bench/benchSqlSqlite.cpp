@@ -1,5 +1,6 @@
 // SQLite's side: WAL with synchronous=NORMAL, statements prepared and
-// stepped to the end, column values read as text.
+// stepped to the end, column values read as text. Single-row INSERTs run
+// with synchronous=FULL: each commit is on disk when it returns, as ours.
 
 #include <sqlite3.h>
 
@@ -41,6 +42,7 @@ public:
   }
 
   void InsertJobs(int32_t first, int32_t count, int32_t total) override {
+    Execute("PRAGMA synchronous = FULL");
     sqlite3_stmt* insert = nullptr;
     if (sqlite3_prepare_v2(db,
                            "INSERT INTO jobs (JobDate, JobTime, JobID, MachineName, PrinterName, JobOwner, "
@@ -67,6 +69,7 @@ public:
       sqlite3_reset(insert);
     }
     sqlite3_finalize(insert);
+    Execute("PRAGMA synchronous = NORMAL");
   }
 
 private:
