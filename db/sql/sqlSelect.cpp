@@ -314,15 +314,18 @@ class TRowBuilder {
 public:
   explicit TRowBuilder(TDataQuery& query)
       : query(query), answer(*query.Answer), record(answer.CursorRecordSize()),
-        evaluationLanguage(EvaluationLanguage(query)) {}
+        evaluationLanguage(EvaluationLanguage(query)) {
+    for (const auto& column : query.ResultFields) copiedAsStored.push_back(CopiesAsStored(*column));
+  }
 
   uint8_t* Build() {
     answer.ClearRecord(record.data());
     TSourceColumnValues columns(evaluationLanguage);
     const TExpEvalContext context = SourceEvalContext(query, &columns);
     const uint16_t answerLanguage = answer.LanguageId();
-    for (const auto& owned : query.ResultFields) {
-      const TResultField& column = *owned;
+    for (size_t i = 0; i < query.ResultFields.size(); ++i) {
+      const TResultField& column = *query.ResultFields[i];
+      if (copiedAsStored[i] && column.Source->HasRow && CopyStored(column)) continue;
       if (column.CountStar) {
         PutInteger(column.FieldNo, 1);
         continue;
@@ -362,6 +365,52 @@ private:
   TTableCursor& answer;
   std::vector<uint8_t> record;
   uint16_t evaluationLanguage;
+  // Per result column: its source field and answer field store a value
+  // alike, so the stored bytes go across without a value in between.
+  std::vector<bool> copiedAsStored;
+
+  // A plain column whose answer field has its source field's type, size,
+  // scale and code page: reading it into a value and storing that value
+  // would give back the stored bytes. BLOBs and auto-increment fields make
+  // their values elsewhere and go the long way.
+  bool CopiesAsStored(const TResultField& column) const {
+    if (column.Computed || !column.Source || column.Aggregate != agNone || column.CountStar) return false;
+    const uint8_t* from = column.Source->FieldDesc(column.SourceFieldNo);
+    uint8_t copy[FieldDescSize];
+    const uint8_t* to = CursorFieldDesc(answer, column.FieldNo, copy);
+    const uint8_t type = from[FieldDescTypeOffset];
+    auto madeElsewhere = [](const uint8_t* desc) {
+      return desc[FieldDescTypeOffset] == BlobFieldType ||
+             (desc[FieldDescTypeOffset] == AutoIncFieldType && desc[FieldDescSubtypeOffset] == AutoIncSubtype);
+    };
+    if (madeElsewhere(from) || madeElsewhere(to)) return false;
+    if (type != to[FieldDescTypeOffset] || type != column.DataType) return false;
+    if (from[FieldDescStoredSizeOffset] != to[FieldDescStoredSizeOffset]) return false;
+    if (type == DecimalFieldType && from[FieldDescScaleCopyOffset] != to[FieldDescScaleCopyOffset]) return false;
+    if (type == StringFieldType && column.Source->Cursor->LanguageId() != answer.LanguageId()) return false;
+    return true;
+  }
+
+  // False when the value needs the long way after all: a text without its
+  // end in the field is cut as a conversion cuts it.
+  bool CopyStored(const TResultField& column) {
+    const uint8_t* from = column.Source->FieldDesc(column.SourceFieldNo);
+    bool blank = true;
+    const uint8_t* stored = TCursorFields::StoredFieldBytes(from, column.Source->Record.data(), blank);
+    if (blank) {
+      answer.PutField(column.FieldNo, record.data(), false, nullptr);
+      return true;
+    }
+    const size_t width = from[FieldDescStoredSizeOffset];
+    uint8_t value[256 + 8] = {};
+    ORV_ASSERT(width < sizeof value);
+    const size_t length =
+        from[FieldDescTypeOffset] == StringFieldType ? strnlen(reinterpret_cast<const char*>(stored), width) : width;
+    if (from[FieldDescTypeOffset] == StringFieldType && length == width) return false;
+    std::memcpy(value, stored, length);
+    answer.PutField(column.FieldNo, record.data(), false, value);
+    return true;
+  }
 
   void PutInteger(int fieldNo, int32_t value) {
     uint8_t bytes[4];

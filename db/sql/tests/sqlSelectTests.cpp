@@ -305,3 +305,46 @@ TEST_F(SqlMemoTest, ACountOfAMemoIsAnInteger) {
 }
 
 }  // namespace
+
+namespace {
+
+// A canned answer copies a plain column's stored bytes when its field
+// stores the value as the source's does; what it holds must be what
+// reading each value and storing it again gives, for every kind of field.
+TEST_F(SqlTest, CannedPlainColumnsHoldTheSourcesValues) {
+  Exec("CREATE TABLE every (id AUTOINC, word CHAR(6), flag BOOLEAN, small SMALLINT, whole INTEGER, "
+       "real FLOAT, money DECIMAL(12, 3), day DATE, moment TIME, stamp TIMESTAMP, note BLOB(1, 1))");
+  Exec("INSERT INTO every (word, flag, small, whole, real, money, day, moment, stamp, note) VALUES "
+       "('abcde', TRUE, -7, 123456, 2.5, 1234.567, '2024-02-29', '23:59:58', '2024-02-29 01:02:03', 'memo')");
+  // A text that fills its field to the last byte, in two-byte characters.
+  Exec("INSERT INTO every (word, flag, small, whole, real, money, day, moment, stamp, note) VALUES "
+       "('\xC3\xA9\xC3\xA9', FALSE, 32767, -2147483647, -0.125, -0.001, '0001-01-01', '00:00:00', NULL, NULL)");
+  Exec("INSERT INTO every (word) VALUES (NULL)");
+  const TRows stored = Query("SELECT * FROM every", true);
+  ASSERT_EQ(stored.size(), 3u);
+  struct TCase {
+    const char* Statement;
+    TRows Expected;
+  };
+  const TCase cases[] = {
+      {"SELECT * FROM every ORDER BY id", stored},
+      {"SELECT * FROM every WHERE id <> 2 ORDER BY id LANGUAGE 'ANSI Standard'", {stored[0], stored[2]}},
+      {"SELECT word, id, word AS again, note FROM every ORDER BY id",
+       {"abcde|1|abcde|memo", "\xC3\xA9\xC3\xA9|2|\xC3\xA9\xC3\xA9|NULL", "NULL|3|NULL|NULL"}},
+  };
+  for (const TCase& test : cases) {
+    SCOPED_TRACE(test.Statement);
+    TQueryStatement& statement = Prepare(test.Statement);
+    TTableCursor* answer = statement.Execute();
+    EXPECT_FALSE(statement.MainQuery().Live);
+    EXPECT_EQ(Rows(answer), test.Expected);
+  }
+  // Beside a left join's missing row the copied columns are blank.
+  Exec("CREATE TABLE other (small SMALLINT, label CHAR(4))");
+  Exec("INSERT INTO other VALUES (-7, 'neg')");
+  EXPECT_EQ(Query("SELECT e.id, e.small, o.label, o.small FROM every e LEFT JOIN other o ON o.small = e.small "
+                  "ORDER BY e.id"),
+            (TRows{"1|-7|neg|-7", "2|32767|NULL|NULL", "3|NULL|NULL|NULL"}));
+}
+
+}  // namespace
