@@ -34,7 +34,7 @@
 #include <thread>
 #include <vector>
 
-#include "DM.h"
+#include "JobsDataModule.h"
 #include "MDBSessionList.h"
 #include "MDBTable.h"
 #include "splCupsSession.h"
