@@ -15,17 +15,40 @@ size_t CharBytes(const std::string& text, size_t i) {
 
 }  // namespace
 
-void TRichTextLayout::MakePieces(int first, int last) {
+void TRichTextLayout::StartPieces(int first, int last) {
   pieces.clear();
-  int pos = 0;
-  auto inRange = [&](int p) { return p >= first && (last < 0 || p <= last); };
-  for (const TRichParagraph& paragraph : document.Paragraphs) {
-    if (last >= 0 && pos > last) break;
-    const int paragraphStart = pos;
-    for (const TRichRun& run : paragraph.Runs) {
+  cursor = TCursor{};
+  cursor.First = first;
+  cursor.Last = last;
+  // Whole paragraphs before the range are skipped by their first
+  // positions, counted once for every range of this layout.
+  if (paragraphStarts.empty()) {
+    int pos = 0;
+    for (const TRichParagraph& paragraph : document.Paragraphs) {
+      paragraphStarts.push_back(pos);
+      for (const TRichRun& run : paragraph.Runs) pos += static_cast<int>(Utf8Length(run.Text));
+      ++pos;
+    }
+  }
+  const auto after = std::upper_bound(paragraphStarts.begin(), paragraphStarts.end(), first);
+  if (after != paragraphStarts.begin()) {
+    cursor.Paragraph = static_cast<size_t>(after - paragraphStarts.begin() - 1);
+    cursor.Pos = paragraphStarts[cursor.Paragraph];
+  }
+  cursor.ParagraphStart = cursor.Pos;
+}
+
+bool TRichTextLayout::MorePieces() {
+  auto inRange = [&](int p) { return p >= cursor.First && (cursor.Last < 0 || p <= cursor.Last); };
+  const size_t before = pieces.size();
+  while (pieces.size() == before) {
+    if (cursor.Paragraph >= document.Paragraphs.size() || (cursor.Last >= 0 && cursor.Pos > cursor.Last)) return false;
+    const TRichParagraph& paragraph = document.Paragraphs[cursor.Paragraph];
+    int& pos = cursor.Pos;
+    if (cursor.Run < paragraph.Runs.size()) {
+      const TRichRun& run = paragraph.Runs[cursor.Run++];
       const std::string& text = run.Text;
-      if (pos + static_cast<int>(text.size()) < first) {
-        // Wholly before the range: counted, not cut into pieces.
+      if (pos + static_cast<int>(text.size()) < cursor.First) {
         pos += static_cast<int>(Utf8Length(text));
         continue;
       }
@@ -41,20 +64,33 @@ void TRichTextLayout::MakePieces(int first, int last) {
                              (kind == TPiece::pkText || kind == TPiece::pkSpace) &&
                              pieces.back().CharPos + pieces.back().Chars == pos;
           if (!joins)
-            pieces.push_back(TPiece{&run.Font, {}, pos, 0, kind, &paragraph.Format, pos == paragraphStart});
+            pieces.push_back(
+                TPiece{&run.Font, {}, pos, 0, kind, &paragraph.Format, pos == cursor.ParagraphStart});
           pieces.back().Text.append(text, i, bytes);
           ++pieces.back().Chars;
         }
         ++pos;
         i += bytes;
       }
+      continue;
     }
     if (inRange(pos)) {
       const TFont* font = paragraph.Runs.empty() ? nullptr : &paragraph.Runs.back().Font;
-      pieces.push_back(TPiece{font, {}, pos, 1, TPiece::pkParagraphEnd, &paragraph.Format, pos == paragraphStart});
+      pieces.push_back(
+          TPiece{font, {}, pos, 1, TPiece::pkParagraphEnd, &paragraph.Format, pos == cursor.ParagraphStart});
     }
     ++pos;
+    ++cursor.Paragraph;
+    cursor.Run = 0;
+    cursor.ParagraphStart = pos;
   }
+  return true;
+}
+
+bool TRichTextLayout::HasPiece(size_t index) {
+  while (index >= pieces.size())
+    if (!MorePieces()) return false;
+  return true;
 }
 
 int TRichTextLayout::Width(const TPiece& piece) {
@@ -74,8 +110,8 @@ std::vector<TRichTextLayout::TLine> TRichTextLayout::BreakLines(int width, int m
   const TFont baseFont = measure.Font();
   const TFont* lastFont = &baseFont;
   const TRichParagraphFormat plain;
-  const TRichParagraphFormat* format = pieces.empty() ? &plain : pieces.front().Format;
-  bool paragraphFirstLine = !pieces.empty() && pieces.front().StartsParagraph;
+  const TRichParagraphFormat* format = HasPiece(0) ? pieces.front().Format : &plain;
+  bool paragraphFirstLine = HasPiece(0) && pieces.front().StartsParagraph;
   int left = 0;
   // Where a line starts and ends: the paragraph's indents, the first line's
   // own, never narrower than one pixel.
@@ -86,10 +122,17 @@ std::vector<TRichTextLayout::TLine> TRichTextLayout::BreakLines(int width, int m
     x = left;
   };
   startLine();
+  // Runs keep their fonts, so a font's metrics are asked for once per
+  // change of run, not once per piece.
+  const TFont* metricFont = nullptr;
+  TTextMetric metric{};
   auto grow = [&](const TFont* font) {
     if (font != nullptr) lastFont = font;
-    measure.Font() = *lastFont;
-    const TTextMetric metric = measure.TextMetrics();
+    if (lastFont != metricFont) {
+      measure.Font() = *lastFont;
+      metric = measure.TextMetrics();
+      metricFont = lastFont;
+    }
     line.Height = std::max(line.Height, metric.Height);
     line.Ascent = std::max(line.Ascent, metric.Ascent);
   };
@@ -130,7 +173,7 @@ std::vector<TRichTextLayout::TLine> TRichTextLayout::BreakLines(int width, int m
     grow(piece.Font);
   };
 
-  for (size_t i = 0; i < pieces.size() && !stopped; ++i) {
+  for (size_t i = 0; !stopped && HasPiece(i); ++i) {
     const TPiece& piece = pieces[i];
     if (piece.Format != format && line.Items.empty()) {
       format = piece.Format;
@@ -164,7 +207,7 @@ std::vector<TRichTextLayout::TLine> TRichTextLayout::BreakLines(int width, int m
         // A word may run over several pieces of different fonts.
         size_t end = i;
         int wordWidth = 0;
-        while (end < pieces.size() && pieces[end].Kind == TPiece::pkText) wordWidth += Width(pieces[end++]);
+        while (HasPiece(end) && pieces[end].Kind == TPiece::pkText) wordWidth += Width(pieces[end++]);
         if (x + wordWidth > line.Right && hasText()) finish(false, false);
         if (stopped) break;
         if (x + wordWidth <= line.Right) {
@@ -208,7 +251,7 @@ TRichRangeResult TRichTextLayout::Run(const TRect& rect, int first, int last, bo
   const int64_t here = canvas.PixelsPerInch(), there = measure.PixelsPerInch();
   auto toMeasure = [&](int v) { return static_cast<int>(v * there / here); };
   auto toCanvas = [&](int v) { return static_cast<int>(v * here / there); };
-  MakePieces(std::max(0, first), last);
+  StartPieces(std::max(0, first), last);
   const int available = toMeasure(rect.Bottom - rect.Top);
   const std::vector<TLine> lines = BreakLines(toMeasure(rect.Right - rect.Left), available);
   TRichRangeResult result;
@@ -241,8 +284,12 @@ TRichRangeResult TRichTextLayout::Run(const TRect& rect, int first, int last, bo
     result.LastChar = line.LastChar;
     result.CleanBreak = line.EndsClean;
   }
-  if (result.AllFit && !lines.empty() && !pieces.empty() && lines.back().LastChar < pieces.back().CharPos)
-    result.AllFit = false;  // breaking stopped below the rectangle
+  // Breaking stops below the rectangle: characters past the last line
+  // placed mean the range did not fit.
+  while (result.AllFit) {
+    if (!pieces.empty() && pieces.back().CharPos + pieces.back().Chars - 1 > result.LastChar) result.AllFit = false;
+    else if (!MorePieces()) break;
+  }
   result.Height = y;
   if (result.AllFit) {
     result.Height = std::max(y, measure.TextMetrics().Height);

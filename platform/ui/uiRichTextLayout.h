@@ -9,6 +9,7 @@
 // on a canvas draws the same on it; on the measuring canvas the result is
 // the same on every machine.
 
+#include <deque>
 #include <string>
 #include <vector>
 
@@ -72,9 +73,23 @@ private:
   const TRichDocument& document;
   TCanvas& canvas;
   TCanvas& measure;
-  std::vector<TPiece> pieces;
+  // Made as line breaking reaches them (references stay valid).
+  std::deque<TPiece> pieces;
+  struct TCursor {
+    size_t Paragraph = 0;
+    size_t Run = 0;
+    int Pos = 0;
+    int ParagraphStart = 0;
+    int First = 0;
+    int Last = -1;
+  } cursor;
+  std::vector<int> paragraphStarts;  // the first position of each paragraph
 
-  void MakePieces(int first, int last);
+  void StartPieces(int first, int last);
+  // Appends the pieces of the next run or paragraph end in the range;
+  // false when none is left.
+  bool MorePieces();
+  bool HasPiece(size_t index);
   // Stops after the first line that passes maxHeight.
   std::vector<TLine> BreakLines(int width, int maxHeight);
   int Width(const TPiece& piece);

@@ -192,7 +192,7 @@ void TppCustomRichText::StretchContent() {
   const TRichRangeResult result = layout.MeasureRange(rect, start, -1, OnFreshPage());
   const int room = std::max(PageBottom() - area.Top, 0);
   startCharPos = start;
-  if (result.AllFit) {
+  if (result.AllFit || result.LastChar >= last) {
     endCharPos = last;
     resumeCharPos = 0;
     SetOverFlow(false);
