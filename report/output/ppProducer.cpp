@@ -307,11 +307,20 @@ void TppProducer::PrintToDevices() {
   TPrintingGuard guard(printing);
   cancelled = false;
   publisher->Reset();
-  ResetEngine();
-  publisher->StartJob();
-  publisher->RequestPages();
-  if (cancelled) publisher->CancelJob();
-  else publisher->EndJob();
+  // The report's scripts start before the engine reads the layout (a start
+  // program may change it) and finish however the run ends.
+  SendEventNotify(this, ppevReportStart, nullptr);
+  try {
+    ResetEngine();
+    publisher->StartJob();
+    publisher->RequestPages();
+    if (cancelled) publisher->CancelJob();
+    else publisher->EndJob();
+  } catch (...) {
+    SendEventNotify(this, ppevReportEnd, nullptr);
+    throw;
+  }
+  SendEventNotify(this, ppevReportEnd, nullptr);
   // The preview's close tells a screen job's end.
   bool toScreen = true;
   for (int i = 0; i < publisher->DeviceCount(); ++i)

@@ -22,6 +22,11 @@ class TppPageRequest;
 class TppPrinterSetup;
 class TppPublisher;
 
+// A run of the report starts (before its engine is reset) and ends (after
+// its job is ended or cancelled): the report's scripts start and finish.
+constexpr int ppevReportStart = 70;
+constexpr int ppevReportEnd = 71;
+
 class TppProducer : public TppRelative {
   RTL_DECLARE_CLASS(TppProducer, TppRelative)
 

@@ -75,10 +75,23 @@ void TppCustomReport::BeforeDestruction() {
 
 void TppCustomReport::ClearLayout() {
   clearing = true;
+  while (!modules.empty()) {
+    TppCommunicator* module = modules.back();
+    modules.pop_back();
+    module->Free();
+  }
   while (!groups.empty()) groups.back()->Free();
   while (!bands.empty()) bands.back()->Free();
   clearing = false;
   engine->Reset();
+}
+
+void TppCustomReport::AddModule(TppCommunicator* module) {
+  if (module && std::find(modules.begin(), modules.end(), module) == modules.end()) modules.push_back(module);
+}
+
+void TppCustomReport::RemoveModule(TppCommunicator* module) {
+  modules.erase(std::remove(modules.begin(), modules.end(), module), modules.end());
 }
 
 int TppCustomReport::IndexOfGroup(const TppGroup* group) const {
@@ -366,6 +379,7 @@ void TppCustomReport::GetChildren(const TGetChildProc& proc, TComponent* root) {
   for (TppBand* band : bands)
     if (!band->Group()) proc(band);
   for (TppGroup* group : groups) proc(group);
+  for (TppCommunicator* module : modules) proc(module);
 }
 
 void TppCustomReport::Loaded() {

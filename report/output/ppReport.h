@@ -60,8 +60,18 @@ class TppCustomReport : public TppProducer {
   void RemoveBand(TppBand* band);
   void AddGroup(TppGroup* group);
   void RemoveGroup(TppGroup* group);
-  // Frees every band and group (and their components).
+  // Frees every attached module, band and group (and their components).
   void ClearLayout();
+  // Objects attached to the report beside its bands (its code module):
+  // they stream as its children and go with its layout. A module adds and
+  // removes itself.
+  void AddModule(TppCommunicator* module);
+  void RemoveModule(TppCommunicator* module);
+  int ModuleCount() const { return static_cast<int>(modules.size()); }
+  TppCommunicator* Modules(int index) const { return modules[static_cast<size_t>(index)]; }
+  // Set on a report a layout is read into only to see that it reads:
+  // attached modules hold back their checks and warnings for the real read.
+  bool LayoutTrial = false;
   // Creates the bands of the default set that are missing.
   void CreateDefaultBands();
 
@@ -163,6 +173,7 @@ protected:
 private:
   std::vector<TppBand*> bands;
   std::vector<TppGroup*> groups;
+  std::vector<TppCommunicator*> modules;
   TppDataPipeline* dataPipeline = nullptr;
   TppPassSettingType passSetting;
   int pageLimit = 0;

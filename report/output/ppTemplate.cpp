@@ -247,6 +247,7 @@ void TppReportTemplate::LoadFromStream(TStream& stream) {
     TObjectPtr<TComponent> made(factory ? factory(nullptr) : new TppReport(nullptr));
     auto* scratch = dynamic_cast<TppCustomReport*>(made.get());
     if (!scratch) throw EInvalidTemplateError(ppLoadMessage(ppmsgInvalidTemplate));
+    scratch->LayoutTrial = true;
     ReadLayout(binary, *scratch, Root(), answers);
   }
   answers.IgnoreAll = true;

@@ -4,6 +4,7 @@
 // number its object sends it by and the parameters that travel with it.
 
 #include "raAdapters.h"
+#include "raCodeModule.h"
 #include "raEnumTypes.h"
 
 #include "ppBands.h"
@@ -302,6 +303,11 @@ TAdapters::TAdapters() {
 void raRegisterAdapters() {
   raRegisterEnumTables();
   static TAdapters adapters;
-  static const bool registered = (adapters.Register(), true);
+  static const bool registered = [] {
+    adapters.Register();
+    // Layouts carry code modules: readers create them by name.
+    RegisterClass(TraCodeModule::StaticClassType());
+    return true;
+  }();
   (void)registered;
 }

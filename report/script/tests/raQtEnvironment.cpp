@@ -9,6 +9,7 @@
 
 #include "ppComponentRegistry.h"
 #include "ppPrinterInfo.h"
+#include "ppReport.h"
 
 namespace {
 
@@ -17,6 +18,7 @@ public:
   void SetUp() override {
     ppSetPrinterSource(nullptr);
     // Scripts name the component classes the engine's start-up registers.
+    ppRegisterReportClasses();
     if (!ppPrintablesStarted()) ppStartPrintables();
     if (QGuiApplication::instance()) return;
     qputenv("QT_QPA_PLATFORM", "offscreen");
