@@ -3,6 +3,8 @@
 
 #include <cups/cups.h>
 
+#include <atomic>
+#include <chrono>
 #include <set>
 
 #include "DMTestDatabase.h"
@@ -118,20 +120,24 @@ TEST_F(CupsJobsRoadTest, JobsBeforeAStopAndAfterTheRestartAreEachOneRow) {
 TEST_F(CupsJobsRoadTest, AJobThatEndsBeforeANewQueuesWatchBeginsIsOneRow) {
   const std::string file = cupsd.WriteFile("quick.txt", 100);
   const std::string q2 = Local + "\\q2";
-  uint32_t quick = 0;
-  bool ended = false;
-  harness->BeforePrinterWatch = [&](const PrinterInfo2& printer) {
+  std::atomic<uint32_t> quick{0};
+  std::atomic<bool> ended{false};
+  // On the server's thread, which starts the new queue's watch.
+  harness->SetBeforePrinterWatch([&](const PrinterInfo2& printer) {
     if (printer.PrinterName != q2 || quick) return;
-    quick = cupsd.Submit("q2", file, "quick");
-    const std::string id = "q2-" + std::to_string(quick);
-    ended = harness->WaitUntil([&] {
-      std::string completed;
+    const uint32_t id = cupsd.Submit("q2", file, "quick");
+    const std::string listed = "q2-" + std::to_string(id) + " ";
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    std::string completed;
+    while (id && completed.find(listed) == std::string::npos && std::chrono::steady_clock::now() < deadline) {
+      completed.clear();
       cupsd.Run({"lpstat", "-h", cupsd.Socket(), "-W", "completed", "-o", "q2"}, &completed);
-      return completed.find(id + " ") != std::string::npos;
-    }, 20000);
-  };
+    }
+    ended = completed.find(listed) != std::string::npos;
+    quick = id;
+  });
   ASSERT_TRUE(cupsd.AddQueue("q2"));
-  ASSERT_TRUE(harness->WaitUntil([&] { return quick && RowOf(quick, {"JobPrinted"}) == "True"; }, 20000))
+  ASSERT_TRUE(harness->WaitUntil([&] { return quick && RowOf(quick, {"JobPrinted"}) == "True"; }, 30000))
       << quick << " " << ended;
   EXPECT_TRUE(ended);
   ASSERT_TRUE(harness->ShutdownMonitoring(60000));

@@ -96,8 +96,18 @@ void TWatchHarness::OnPrinterFound(TThreadEnumerateRemote*, const std::string& s
   if (server && !server->FindPrinterThread(printer.PrinterName)) StartPrinterWatch(*server, printer);
 }
 
+void TWatchHarness::SetBeforePrinterWatch(std::function<void(const PrinterInfo2& printer)> hook) {
+  std::lock_guard guard(lock);
+  beforePrinterWatch = std::move(hook);
+}
+
 void TWatchHarness::StartPrinterWatch(TThreadServer& server, const PrinterInfo2& printer) {
-  if (BeforePrinterWatch) BeforePrinterWatch(printer);
+  std::function<void(const PrinterInfo2&)> before;
+  {
+    std::lock_guard guard(lock);
+    before = beforePrinterWatch;
+  }
+  if (before) before(printer);
   PrinterHandle handle = 0;
   OpenPrinterChecked(printer.PrinterName, handle);
   auto* thread = TBaseThread::Create<TThreadJobs>(true, printer.PrinterName, handle);

@@ -90,8 +90,9 @@ public:
   std::set<std::string> Excluded;
   // Runs in the printer thread after each of its changes was recorded.
   std::function<void(TThreadJobs& thread)> AfterJobsChanged;
-  // Runs before a printer's watch thread is made (on the thread that makes it).
-  std::function<void(const PrinterInfo2& printer)> BeforePrinterWatch;
+  // Runs before a printer's watch thread is made, on the thread that makes
+  // it (a server's thread for a printer added at run time).
+  void SetBeforePrinterWatch(std::function<void(const PrinterInfo2& printer)> hook);
 
   const std::shared_ptr<TTreeStub> Tree = std::make_shared<TTreeStub>();
 
@@ -105,5 +106,6 @@ private:
   std::map<std::string, int32_t> latestCallers;
   std::vector<TThreadHandle> enumerations;
   std::atomic<int> dataThreadWakes{0};
+  std::function<void(const PrinterInfo2& printer)> beforePrinterWatch;
   bool shutDown = false;
 };
