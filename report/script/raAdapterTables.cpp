@@ -17,6 +17,7 @@
 #include "ppPage.h"
 #include "ppPrinterSetup.h"
 #include "ppReport.h"
+#include "ppRichText.h"
 #include "ppShapes.h"
 #include "ppSubReport.h"
 #include "ppVar.h"
@@ -78,6 +79,7 @@ struct TAdapters {
   TraRTTI variable{TppVariable::StaticClassType(), &customText};
   TraRTTI customMemo{TppCustomMemo::StaticClassType(), &stretchable};
   TraRTTI dbMemo{TppDBMemo::StaticClassType(), &customMemo};
+  TraRTTI customRichText{TppCustomRichText::StaticClassType(), &stretchable};
   TraRTTI customImage{TppCustomImage::StaticClassType(), &ppComponent};
   TraRTTI band{TppBand::StaticClassType(), &relative};
   TraRTTI group{TppGroup::StaticClassType(), &relative};
@@ -94,7 +96,7 @@ struct TAdapters {
   TAdapters();
   void Register() {
     for (TraRTTI* a : {&object, &persistent, &component, &strings, &stringList, &font, &communicator, &relative,
-                       &printable, &ppComponent, &stretchable, &subReport, &customText, &dbText, &dbCalc, &variable, &customMemo, &dbMemo, &customImage,
+                       &printable, &ppComponent, &stretchable, &subReport, &customText, &dbText, &dbCalc, &variable, &customMemo, &dbMemo, &customRichText, &customImage,
                        &band, &group, &producer, &customReport, &report, &dataPipeline, &dbPipeline, &printerSetup, &drawCommand, &drawText, &page})
       RegisterRTTIAdapter(*a);
   }
@@ -242,6 +244,31 @@ TAdapters::TAdapters() {
                           GETTER(TppSubReport, static_cast<TraObjectValue&>(v).Object = self.Report()));
   customMemo.ClassProperty("Lines", stringsClass, GETTER(TppCustomMemo, static_cast<TraObjectValue&>(v).Object = self.Lines()));
   dbMemo.Event("OnGetMemo", 86, {PObj("Lines", stringsClass)});
+  customRichText
+      .Property("RichText", daString, GETTER(TppCustomRichText, Str(&v) = self.RichText()),
+                SETTER(TppCustomRichText, self.SetRichText(static_cast<const TraStringValue&>(v).Value)))
+      .Property("PlainText", daString, GETTER(TppCustomRichText, Str(&v) = self.PlainText()))
+      .Property("StartCharPos", daInteger, GETTER(TppCustomRichText, Int(&v) = self.StartCharPos()))
+      .Property("EndCharPos", daInteger, GETTER(TppCustomRichText, Int(&v) = self.EndCharPos()))
+      .Property("SelStart", daInteger, GETTER(TppCustomRichText, Int(&v) = self.SelStart()),
+                SETTER(TppCustomRichText, self.SetSelStart(static_cast<const TraIntegerValue&>(v).Value)))
+      .Property("SelLength", daInteger, GETTER(TppCustomRichText, Int(&v) = self.SelLength()),
+                SETTER(TppCustomRichText, self.SetSelLength(static_cast<const TraIntegerValue&>(v).Value)))
+      .Property("SelText", daString, GETTER(TppCustomRichText, Str(&v) = self.SelText()),
+                SETTER(TppCustomRichText, self.SetSelText(static_cast<const TraStringValue&>(v).Value)))
+      .Method("FindText",
+              {P("SearchStr", daString), P("StartPos", daInteger), P("Length", daInteger), P("WholeWord", daBoolean),
+               P("MatchCase", daBoolean), R(daInteger)},
+              CALL(TppCustomRichText,
+                   Int(a[5]) = self.FindText(Str(a[0]), Int(a[1]), Int(a[2]), TRichFindOptions{BoolOf(*a[4]), BoolOf(*a[3])})))
+      .Method("LoadFromFile", {P("aFileName", daString)}, CALL(TppCustomRichText, {
+                raCheckFileAccess(Str(a[0]));
+                self.LoadFromFile(Str(a[0]));
+              }))
+      .Method("SaveToFile", {P("aFileName", daString)}, CALL(TppCustomRichText, {
+                raCheckFileAccess(Str(a[0]));
+                self.SaveToFile(Str(a[0]));
+              }));
   customImage.Event("OnGetPicture", 69, {PObj("Picture", TppPicture::StaticClassType())});
 
   band.Event("BeforePrint", 24).Event("AfterPrint", 23).Event("BeforeGenerate", 26).Event("AfterGenerate", 25);

@@ -7,6 +7,7 @@
 #include "ppVar.h"
 #include "ppPrintablesKit.h"
 #include "ppPrinterSetup.h"
+#include "ppRichText.h"
 #include "raEnumTypes.h"
 #include "raObjects.h"
 #include "raProgram.h"
@@ -115,6 +116,31 @@ TEST(ObjectAccessTest, ObjectsAreHandlesNotNumbersAndScriptsMayNotHarmTheirHost)
     EXPECT_EQ(report.Report->ClassName(), "TppReport");
   }
   EXPECT_FALSE(std::filesystem::exists("/tmp/ra-script-must-not-write.txt"));
+}
+
+TEST(ObjectAccessTest, RichTextIsSearchedAndEditedThroughItsSelection) {
+  TScriptReport r;
+  auto* rich = r.Add<TppRichText>(r.Detail, mm(100), 0, mm(40), mm(5));
+  rich->SetUserName("Rich1");
+  rich->SetRichText("{\\rtf1 The theme of \\b the\\b0  day\\par}");
+  const struct {
+    const char* Body;
+    const char* Expected;
+  } cases[] = {
+      {"R := IntToStr(Rich1.FindText('the', 1, -1, True, False));", "13"},
+      {"R := IntToStr(Rich1.FindText('THE', 0, -1, False, True));", "-1"},
+      {"Rich1.SelStart := Rich1.FindText('theme', 0, -1, True, True); Rich1.SelLength := 5;"
+       " Rich1.SelText := '{\\par}'; R := Rich1.PlainText;",
+       "The {\\par} of the day"},
+      {"Rich1.RichText := '{\\rtf1 new}'; R := Rich1.PlainText + IntToStr(Rich1.EndCharPos);", "new-1"},
+  };
+  for (const auto& c : cases) {
+    std::string out;
+    EXPECT_EQ(r.Run("R: String;", c.Body, &out), "") << c.Body;
+    EXPECT_EQ(out, c.Expected) << c.Body;
+  }
+  EXPECT_EQ(r.Run("", "Rich1.SaveToFile('/tmp/ra-script-must-not-write.rtf');"),
+            "script: File access is not allowed to scripts: /tmp/ra-script-must-not-write.rtf");
 }
 
 TEST(ObjectAccessTest, APrinterSetupWrittenByAScriptShapesThePage) {
