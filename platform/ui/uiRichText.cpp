@@ -433,19 +433,40 @@ private:
   }
 };
 
+// Bytes of a well-formed UTF-8 character at text[i]; 0 when there is none.
+size_t Utf8CharAt(const std::string& text, size_t i) {
+  const auto b = static_cast<uint8_t>(text[i]);
+  const size_t n = b < 0x80 ? 1 : (b & 0xE0) == 0xC0 && b >= 0xC2 ? 2 : (b & 0xF0) == 0xE0 ? 3 : b >= 0xF0 && b <= 0xF4 ? 4 : 0;
+  if (n == 0 || i + n > text.size()) return 0;
+  for (size_t k = 1; k < n; ++k)
+    if ((static_cast<uint8_t>(text[i + k]) & 0xC0) != 0x80) return 0;
+  return n;
+}
+
+// Plain text is UTF-8; a byte that is not read in code page 1252.
 TRichDocument ParsePlainText(const std::string& bytes, const TFont& font) {
   TRichDocument document;
   document.Paragraphs.emplace_back();
-  for (size_t i = 0; i < bytes.size(); ++i) {
+  TCodePages codePages;
+  for (size_t i = 0; i < bytes.size();) {
     const char c = bytes[i];
     if (c == '\r' || c == '\n') {
-      if (c == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') ++i;
+      i += c == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n' ? 2 : 1;
       document.Paragraphs.emplace_back();
       continue;
     }
     auto& runs = document.Paragraphs.back().Runs;
     if (runs.empty()) runs.push_back(TRichRun{{}, font});
-    runs.back().Text += c;
+    const size_t n = Utf8CharAt(bytes, i);
+    if (n > 0) {
+      runs.back().Text.append(bytes, i, n);
+      i += n;
+      continue;
+    }
+    std::vector<uint32_t> decoded;
+    codePages.Decode(defaultCodePage, bytes.substr(i, 1), decoded);
+    for (const uint32_t d : decoded) AppendUtf8(runs.back().Text, d);
+    ++i;
   }
   return document;
 }
@@ -570,17 +591,23 @@ namespace {
 constexpr char32_t paragraphEnd = U'\r';
 constexpr char32_t lineBreak = U'\v';
 
+// Text from callers: a byte that is not well-formed UTF-8 becomes U+FFFD.
 std::u32string ToChars(const std::string& utf8) {
   std::u32string out;
   for (size_t i = 0; i < utf8.size();) {
     const auto b = static_cast<uint8_t>(utf8[i]);
-    size_t n = b < 0x80 ? 1 : b >= 0xF0 ? 4 : b >= 0xE0 ? 3 : b >= 0xC0 ? 2 : 1;
-    n = std::min(n, utf8.size() - i);
+    const size_t n = Utf8CharAt(utf8, i);
+    if (n == 0) {
+      out += static_cast<char32_t>(replacementChar);
+      ++i;
+      continue;
+    }
     uint32_t c = b;
     if (n > 1) {
       c = b & (0xFF >> (n + 1));
       for (size_t k = 1; k < n; ++k) c = (c << 6) | (static_cast<uint8_t>(utf8[i + k]) & 0x3F);
     }
+    if (c > 0x10FFFF || (c >= 0xD800 && c < 0xE000)) c = replacementChar;
     out += static_cast<char32_t>(c);
     i += n;
   }

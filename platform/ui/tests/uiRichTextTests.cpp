@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 
 #include "uiGraphicsBitmap.h"
 #include "uiMeasuringCanvas.h"
 #include "uiRichText.h"
 #include "uiRichTextLayout.h"
+#include "rtlUtf8.h"
 
 namespace {
 
@@ -165,10 +167,11 @@ TEST(RichText, MutatedDocumentsReadAndLayOutCleanly) {
     std::string m = seed;
     for (int i = 0; i < 1 + static_cast<int>(pick(4)) && !m.empty(); ++i) {
       const size_t at = pick(m.size());
-      switch (pick(3)) {
+      switch (pick(4)) {
         case 0: m.insert(at, pieces[pick(std::size(pieces))]); break;
         case 1: m.erase(at, 1 + pick(std::min<size_t>(m.size() - at, 10))); break;
         case 2: m[at] = static_cast<char>(pick(256)); break;
+        case 3: m.resize(std::max<size_t>(at, 6)); break;  // cut short
       }
     }
     const TRichDocument doc = ParseRichText(m, Arial(10));
@@ -178,6 +181,16 @@ TEST(RichText, MutatedDocumentsReadAndLayOutCleanly) {
     canvas.ClearLog();
     // Whatever was read writes out and reads back the same.
     ASSERT_EQ(ParseRichText(WriteRichText(doc), Arial(10)).Paragraphs.size(), doc.Paragraphs.size());
+    // And edits through a selection anywhere in it stay within the text.
+    TRichTextBuffer buffer;
+    buffer.LoadDocument(doc);
+    buffer.SetSelStart(static_cast<int>(pick(static_cast<size_t>(buffer.CharCount()))));
+    buffer.SetSelLength(static_cast<int>(pick(20)));
+    buffer.SetSelText("{\\x}\r\n");
+    ASSERT_GE(buffer.FindText("{\\x}", 0, -1, {}), 0);
+    const std::string plain = buffer.PlainText();
+    ASSERT_EQ(buffer.CharCount(), static_cast<int>(Utf8Length(plain)) + 1);
+    ASSERT_EQ(buffer.Document().Paragraphs.size(), static_cast<size_t>(std::count(plain.begin(), plain.end(), '\r')) + 1);
   }
 }
 
@@ -386,5 +399,26 @@ TEST(RichText, ARangeMeasuredOnceBreaksAlikeAtEveryResolution) {
     const TRichRangeResult drawn = layout.DrawRange(scaled, 0, -1);
     EXPECT_EQ(drawn.LastChar, expected.LastChar) << dpi;
     EXPECT_NEAR(drawn.Height, expected.Height * dpi / 96, dpi / 96 + 1) << dpi;
+  }
+}
+
+TEST(RichTextBuffer, BytesThatAreNotUtf8NeverShiftPositions) {
+  // Plain bytes and text given to the selection alike: every character is
+  // one position, whatever the bytes.
+  const std::string inputs[] = {"caf\xE9 \xE2\x82", "\xF4\x90\x80\x80x", "\xED\xA0\x80y", "\x80\xBFz",
+                                "ok \xC3\xA9"};
+  TMeasuringCanvas canvas(96);
+  canvas.Font() = Arial(10);
+  for (const std::string& bytes : inputs) {
+    TRichTextBuffer plain;
+    plain.LoadRichText(bytes, Arial(10));
+    TRichTextBuffer edited;
+    edited.SetSelText(bytes);
+    for (const TRichTextBuffer* b : {&plain, &edited}) {
+      EXPECT_EQ(b->CharCount(), static_cast<int>(Utf8Length(b->PlainText())) + 1) << bytes;
+      EXPECT_EQ(b->Document().CharCount(), b->CharCount()) << bytes;
+      TRichTextLayout layout(b->Document(), canvas);
+      EXPECT_EQ(layout.MeasureRange(TRect{0, 0, 500, 500}, 0, -1).LastChar, b->CharCount() - 1) << bytes;
+    }
   }
 }
