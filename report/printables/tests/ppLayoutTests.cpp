@@ -12,6 +12,7 @@
 #include "ppTemplate.h"
 #include "ppVar.h"
 #include "rtlStrUtils.h"
+#include "ppRichText.h"
 #include "rtlStreams.h"
 #include "uiGraphicsBitmap.h"
 
@@ -84,6 +85,14 @@ protected:
     memo->SetStretch(true);
     memo->SetmmLeading(mm(1));
     memo->SetmmBottomOffset(mm(2));
+    auto* rich = f.Add<TppRichText>(f.Detail, mm(105), 0, mm(60), mm(5));
+    rich->SetRichText("{\\rtf1 Dear \\b <OWNER>\\b0 \\{\\'e9\\}\\par}");
+    rich->SetMailMerge(true);
+    rich->SetStretch(true);
+    auto* dbRich = f.Add<TppDBRichText>(f.Detail, mm(170), 0, mm(20), mm(5));
+    dbRich->SetDataPipeline(f.Pipeline);
+    dbRich->SetDataField("NOTE");
+    dbRich->SetAutoDisplay(false);
     auto* shape = f.Add<TppShape>(f.Header, mm(100), 0, mm(20), mm(10));
     shape->SetShape(stRoundRect);
     auto* line = f.Add<TppLine>(f.Header, mm(1), mm(15), mm(180), mm(2));
@@ -107,7 +116,8 @@ TEST_F(LayoutTest, EveryStoredPropertyRoundTripsByteExactAndTakesEffect) {
         "ShowPrintDialog = False", "TextFileName = 'usage.txt'", "TextFileType = ftTab", "Icon.Data",
         "object TppLabel", "DBCalcType = dcMaximum", "LookAhead = True", "VarType = vtPageSetDesc",
         "Shape = stRoundRect", "Style = lsDouble", "mmLeading = 1000", "mmBottomOffset = 2000",
-        "object TppRegion", "SuppressRepeatedValues = True", "CalcType = vePageEnd"})
+        "object TppRegion", "SuppressRepeatedValues = True", "CalcType = vePageEnd", "object TppRichText",
+        "MailMerge = True", "object TppDBRichText", "AutoDisplay = False"})
     EXPECT_NE(first.find(name), std::string::npos) << name << "\n" << first;
 
   TPrintablesFixture copy(Rows(3));
@@ -127,6 +137,12 @@ TEST_F(LayoutTest, EveryStoredPropertyRoundTripsByteExactAndTakesEffect) {
   const std::vector<std::string> texts = Texts(*pages[0]);
   EXPECT_NE(std::find(texts.begin(), texts.end(), "in region"), texts.end());
   EXPECT_NE(std::find(texts.begin(), texts.end(), "Page 1 of 1"), texts.end());
+  TppRichText* rich = nullptr;
+  for (int i = 0; i < r.GetBand(btDetail)->ObjectCount(); ++i)
+    if (auto* c = dynamic_cast<TppRichText*>(r.GetBand(btDetail)->Objects(i))) rich = c;
+  ASSERT_NE(rich, nullptr);
+  EXPECT_EQ(rich->PlainText(), "Dear <OWNER>{\xC3\xA9}");
+  EXPECT_EQ(rich->PrintedText().PlainText(), "Dear Owner1{\xC3\xA9}");
 }
 
 TEST_F(LayoutTest, TheDefaultsAreNotWritten) {

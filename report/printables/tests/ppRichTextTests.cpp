@@ -77,12 +77,16 @@ TEST(RichTextTest, PagesContinueWhereThePreviousEndedAndTogetherHoldTheWholeText
     int titleHeight;       // a first-page title leaving less than a line
     int overFlowOffset;    // continuations start this far down
     int fontSize;          // 0: as written
+    bool keepTogether;
   } cases[] = {
-      {"paragraphs", Paragraphs(100), 12.5, 0, 0, 0},
-      {"wrapped words", LongWords(400), 9.5, 0, 0, 0},
-      {"no room below a title", Paragraphs(30), 10.5, static_cast<int>(10.2 * line), 0, 0},
-      {"no room on continuations", Paragraphs(15), 10.5, 0, static_cast<int>(10.2 * line), 0},
-      {"lines taller than a page", "{\\rtf1 one\\par two\\par three\\par}", 10, 0, 0, 150},
+      {"paragraphs", Paragraphs(100), 12.5, 0, 0, 0, false},
+      {"wrapped words", LongWords(400), 9.5, 0, 0, 0, false},
+      {"no room below a title", Paragraphs(30), 10.5, static_cast<int>(10.2 * line), 0, 0, false},
+      {"no room on continuations", Paragraphs(15), 10.5, 0, static_cast<int>(10.2 * line), 0, false},
+      {"lines taller than a page", "{\\rtf1 one\\par two\\par three\\par}", 10, 0, 0, 150, false},
+      // Room for five lines below the title: kept together, the text
+      // starts whole on the next page.
+      {"kept together", Paragraphs(30), 10.5, static_cast<int>(5.2 * line), 0, 0, true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -93,6 +97,7 @@ TEST(RichTextTest, PagesContinueWhereThePreviousEndedAndTogetherHoldTheWholeText
       title->SetmmHeight(c.titleHeight);
     }
     r.rich->SetmmOverFlowOffset(c.overFlowOffset);
+    r.rich->SetKeepTogether(c.keepTogether);
     if (c.fontSize > 0) {
       r.rich->SelectAll();
       TFont big;
@@ -103,6 +108,7 @@ TEST(RichTextTest, PagesContinueWhereThePreviousEndedAndTogetherHoldTheWholeText
     const auto pages = r.Pages();
     ASSERT_GT(pages.size(), 1u);
     ASSERT_LT(pages.size(), static_cast<size_t>(count));  // the report ends
+    EXPECT_EQ(pages[0].empty(), c.titleHeight > 0);
     int expected = 0;
     std::string all;
     for (size_t p = 0; p < pages.size(); ++p) {
