@@ -74,6 +74,7 @@ TEST(ObjectAccessTest, MembersReadWrittenAndCalledThroughTheClassManager) {
       {"R: String; C: TppComponent;", "C := Label1; R := (C as TppLabel).ClassName + TppCustomText(C).ClassName;", "TppLabelTppLabel"},
       {"R: Boolean; C: TppComponent;", "C := Memo1; R := (C as TppLabel) = nil;", "True"},
       {"R: Boolean;", "Report.PrinterSetup.Orientation := poLandscape; R := Report.PrinterSetup.Orientation = poLandscape;", "True"},
+      {"R: String; L: TppLabel;", "L := TppLabel.Create(Report); L.Caption := 'new'; R := L.Caption + L.Owner.ClassName; L.Free;", "newTppReport"},
       // A var parameter of a method comes back; the list the script made it may free.
       {"R: Integer; S: TStringList; Found: Boolean;",
        "S := TStringList.Create; S.Sorted := True; S.Add('b'); S.Add('d'); Found := S.Find('c', R); S.Free;", "1"},
