@@ -4,6 +4,7 @@
 #include <unicode/ucnv.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <cstdlib>
 #include <map>
@@ -621,6 +622,12 @@ char32_t Fold(char32_t c) { return static_cast<char32_t>(u_foldCase(static_cast<
 }  // namespace
 
 TRichTextBuffer::TRichTextBuffer() { Clear(); }
+
+void TRichTextBuffer::Changed() {
+  static std::atomic<uint64_t> stamps{0};
+  documentValid = false;
+  stamp = ++stamps;
+}
 
 void TRichTextBuffer::Clear() {
   chars = std::u32string(1, paragraphEnd);

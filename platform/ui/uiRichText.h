@@ -12,6 +12,7 @@
 // Character positions count characters (code points), each paragraph end
 // as one character, as a rich-edit control counts them.
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -78,6 +79,10 @@ public:
   // Rebuilt after each change.
   const TRichDocument& Document() const;
 
+  // Changes with every change of the text, unique in the process: equal
+  // stamps mean equal text, so what is made from a text can be kept.
+  uint64_t Stamp() const { return stamp; }
+
   int CharCount() const { return static_cast<int>(chars.size()); }
   std::string PlainText() const { return TextRange(0, CharCount() - 1); }
   // UTF-8 of length characters from start (clamped to the text).
@@ -114,9 +119,10 @@ private:
   int selLength = 0;
   mutable TRichDocument document;
   mutable bool documentValid = false;
+  uint64_t stamp = 0;
 
   int FontIndex(const TFont& font);
   int ParagraphOf(int position) const;
   void Replace(int start, int length, const std::u32string& text, int font);
-  void Changed() { documentValid = false; }
+  void Changed();
 };

@@ -118,9 +118,17 @@ void TppCustomRichText::Merge() {
   // Field references are found in the characters, not in the RTF, and the
   // values go in as characters: braces and backslashes stay text.
   const TRichTextBuffer& source = Text();
+  TppDataPipeline* pipeline = GetReport() ? GetReport()->DataPipeline() : nullptr;
+  std::string values;
+  for (int i = 0; pipeline && i < pipeline->FieldCount(); ++i) {
+    const std::string value = pipeline->GetFieldAsString(pipeline->Field(i).FieldName);
+    values += std::to_string(value.size()) + ":" + value;
+  }
+  if (merged && source.Stamp() == mergedFrom && values == mergedValues) return;
+  mergedFrom = source.Stamp();
+  mergedValues = std::move(values);
   if (!merged) merged = std::make_unique<TRichTextBuffer>();
   *merged = source;
-  TppDataPipeline* pipeline = GetReport() ? GetReport()->DataPipeline() : nullptr;
   if (!pipeline) return;
   constexpr TRichFindOptions exact{true, false};
   // A ">" before the next "<" only moves the scan on, so the scan looks
@@ -231,7 +239,10 @@ void TppCustomRichText::PropertiesToDrawCommand(TppDrawCommand* command) {
   rich->Transparent = Transparent();
   rich->StartCharPos = startCharPos;
   rich->EndCharPos = endCharPos;
-  const std::string rtf = PrintedText().RichText();
+  if (PrintedText().Stamp() != rtfStamp) {
+    rtf = PrintedText().RichText();
+    rtfStamp = PrintedText().Stamp();
+  }
   TMemoryStream& target = rich->RichTextStream();
   target.Clear();
   target.WriteBuffer(rtf.data(), static_cast<int64_t>(rtf.size()));

@@ -82,6 +82,13 @@ private:
   int endCharPos = -1;
   // Where the next page goes on: the character after the last printed.
   int resumeCharPos = 0;
+  // The merge and the RTF of the last page, kept while what they were made
+  // from stays the same, so a long text is not merged and written again
+  // for every page.
+  uint64_t mergedFrom = 0;
+  std::string mergedValues;
+  uint64_t rtfStamp = 0;
+  std::string rtf;
 
   void Merge();
 };

@@ -208,6 +208,26 @@ TEST(RichTextTest, MailMergePutsFieldValuesInAsTextWhateverTheyHold) {
   EXPECT_TRUE(doc.Paragraphs[0].Runs[1].Font.HasStyle(fsBold));
 }
 
+TEST(RichTextTest, EachRecordMergesItsOwnValues) {
+  TPrintablesFixture f({TJobRow{"Ann", 1, ""}, TJobRow{"Bob", 2, ""}, TJobRow{"Bob", 3, ""}});
+  auto* rich = f.Add<TppRichText>(f.Detail, 0, 0, mm(100), mm(5));
+  rich->SetRichText("{\\rtf1 <OWNER> <PAGES>\\par}");
+  rich->SetMailMerge(true);
+  std::vector<std::string> texts;
+  for (const auto& page : f.PrintAll())
+    page->ForEachDrawCommand([&](TppDrawCommand* c) {
+      auto* r = dynamic_cast<TppDrawRichText*>(c);
+      if (!r) return;
+      TMemoryStream& s = r->RichTextStream();
+      texts.push_back(ParseRichText(std::string(reinterpret_cast<const char*>(s.Memory()), static_cast<size_t>(s.Size())),
+                                    TFont{})
+                          .Paragraphs[0]
+                          .Runs[0]
+                          .Text);
+    });
+  EXPECT_EQ(texts, (std::vector<std::string>{"Ann 1", "Bob 2", "Bob 3"}));
+}
+
 TEST(RichTextTest, DataRichTextReadsItsFieldOrItsEvent) {
   TPrintablesFixture f({TJobRow{"a", 1, "{\\rtf1 first \\b note\\par}"}, TJobRow{"b", 2, "plain second"}});
   auto* rich = f.Add<TppDBRichText>(f.Detail, 0, 0, mm(100), mm(5));
