@@ -305,10 +305,7 @@ void TOrvelle_MainForm::ShowServerPrinters(const std::string& serverName) {
     THeldModel heldModel(*server, server->GetPrinters());
     if (const std::vector<PrinterInfo2>* model = heldModel.Get()) printers = *model;
   }
-  const uint32_t focusedIndex = TreeList->FocusedNode() ? TreeList->AbsoluteIndex(TreeList->FocusedNode()) : 0;
-  TreeList->BeginUpdate();
-  ClearList();
-  SwitchListView(TListView::Printers);
+  std::vector<TPrinterRecord> rows;
   // One row per printer node of the server, so a printer that failed to
   // open is in neither.
   if (PVirtualNode serverNode = FindServerNode(serverName)) {
@@ -322,9 +319,24 @@ void TOrvelle_MainForm::ShowServerPrinters(const std::string& serverName) {
       const auto found = byName.find(record->Key);
       if (found == byName.end()) continue;
       const PrinterInfo2& printer = *found->second;
-      listPrinters.push_back(PrinterRecordOf(printer, ListPrinterName(printer, serverName), defaultPrinterName));
+      rows.push_back(PrinterRecordOf(printer, ListPrinterName(printer, serverName), defaultPrinterName));
     }
   }
+  // The same printers as shown (a job came or went): the rows take their
+  // new counts and states in place, and only what shows is painted again.
+  if (listView == TListView::Printers && rows.size() == listPrinters.size() &&
+      TreeList->RootNodeCount() == rows.size() &&
+      std::equal(rows.begin(), rows.end(), listPrinters.begin(),
+                 [](const TPrinterRecord& a, const TPrinterRecord& b) { return a.Key == b.Key; })) {
+    listPrinters = std::move(rows);
+    if (PVirtualNode first = TreeList->GetFirst()) TreeList->InvalidateToBottom(first);
+    return;
+  }
+  const uint32_t focusedIndex = TreeList->FocusedNode() ? TreeList->AbsoluteIndex(TreeList->FocusedNode()) : 0;
+  TreeList->BeginUpdate();
+  ClearList();
+  SwitchListView(TListView::Printers);
+  listPrinters = std::move(rows);
   TreeList->SetRootNodeCount(static_cast<uint32_t>(listPrinters.size()));
   TreeList->EndUpdate();
   if (!listPrinters.empty()) {

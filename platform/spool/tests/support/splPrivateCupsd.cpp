@@ -81,6 +81,7 @@ bool TPrivateCupsd::WriteConfiguration() {
       "DefaultAuthType None\n"
       "WebInterface No\n"
       "AccessLogLevel all\n"
+      "MaxLogSize 0\n"
       "PreserveJobHistory Yes\n"
       "<Location />\n  Order allow,deny\n  Allow all\n</Location>\n"
       "<Policy default>\n"
