@@ -242,6 +242,7 @@ void TppBand::DefineProperties(TFiler& filer) {
 }
 
 void TppBand::ConvertFromVersion(int versionNo) {
+  for (int i = 0; i < ObjectCount(); ++i) Objects(i)->UpgradeFromVersion(versionNo);
   if (versionNo < 1270 && !legacyOnPrint.empty() && Owner()) {
     // The handler is the owner's published method of that name, bound to
     // the owner (the layout's root).

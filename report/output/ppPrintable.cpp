@@ -12,6 +12,8 @@
 #include "ppReport.h"
 #include "ppGroup.h"
 #include "ppUnits.h"
+#include "rtlFiler.h"
+#include "rtlReader.h"
 #include "rtlStrUtils.h"
 
 namespace {
@@ -242,6 +244,28 @@ void TppPrintable::Notify(TppCommunicator* sender, int operation) {
     dataPipeline = nullptr;
     LayoutChanged();
   }
+}
+
+void TppPrintable::DefineProperties(TFiler& filer) {
+  inherited::DefineProperties(filer);
+  for (const char* dropped : {"DataSource", "OnFormatText", "Region", "ParentDataSource"})
+    filer.DefineProperty(dropped, [](TReader& reader) { reader.SkipValue(); }, nullptr, false);
+  filer.DefineProperty(
+      "ReportField", [this](TReader& reader) { legacyCaptionField = reader.ReadString(); }, nullptr, false);
+}
+
+void TppPrintable::UpgradeFromVersion(int versionNo) {
+  if (versionNo < 1270 && !legacyCaptionField.empty()) SetDataField(legacyCaptionField);
+  legacyCaptionField.clear();
+  if (versionNo < 2097) {
+    // Positions and sizes were stored in screen pixels.
+    left = ScreenPixelsToMM(left, axHorizontal);
+    width = ScreenPixelsToMM(width, axHorizontal);
+    top = ScreenPixelsToMM(top, axVertical);
+    height = ScreenPixelsToMM(height, axVertical);
+  }
+  // Captions were not stored then: a component showed its name.
+  if (versionNo < 3530 && caption.empty()) SetCaption(Name());
 }
 
 void TppPrintable::InitGeneration() {
@@ -498,6 +522,14 @@ void TppComponent::LayoutChanged() {
 // ---------------------------------------------------------------------------
 
 RTL_DEFINE_CLASS(TppCustomComponent)
+
+void TppCustomComponent::DefineProperties(TFiler& filer) {
+  inherited::DefineProperties(filer);
+  filer.DefineProperty(
+      "ShiftWithBand", [this](TReader& reader) { SetShiftWithParent(reader.ReadBoolean()); }, nullptr, false);
+  filer.DefineProperty(
+      "StretchWithBand", [this](TReader& reader) { SetStretchWithParent(reader.ReadBoolean()); }, nullptr, false);
+}
 
 void TppCustomComponent::Generate() {
   TppBand* band = Band();

@@ -179,6 +179,10 @@ class TppPrintable : public TppCacheable {
   void SetDrillDownSubReport(TppSubReport* value) { drillDownSubReport = value; }
 
   void Notify(TppCommunicator* sender, int operation) override;
+  // Older layouts: properties read and dropped, or kept for conversion.
+  void DefineProperties(TFiler& filer) override;
+  // A layout stored by an older engine version (number as "5.56" 5560).
+  virtual void UpgradeFromVersion(int versionNo);
 
 protected:
   // Set by each concrete class's constructor; nullptr creates nothing.
@@ -218,6 +222,7 @@ private:
   std::string dataField;
   TppDataPipeline* dataPipeline = nullptr;
   std::string dataPipelineName;
+  std::string legacyCaptionField;
   const TClassInfo* drawCommandClass = nullptr;
   TppSubReport* drillDownSubReport = nullptr;
   // Made on first use, emptied when the printable is freed.
@@ -314,6 +319,8 @@ class TppCustomComponent : public TppComponent {
   explicit TppCustomComponent(TComponent* owner) : TppComponent(owner) {}
 
   void Generate() override;
+  // Older layouts named the parent-following settings after the band.
+  void DefineProperties(TFiler& filer) override;
 
 protected:
   // Places the component in its container's space on the page.

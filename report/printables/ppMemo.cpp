@@ -83,6 +83,11 @@ void TppCustomMemo::SetTabStopPositions(TStringList* value) {
   LayoutChanged();
 }
 
+void TppCustomMemo::UpgradeFromVersion(int versionNo) {
+  inherited::UpgradeFromVersion(versionNo);
+  if (versionNo < 3000) leading = ppUnitsToMMThousandths(leading, utScreenPixels, axHorizontal);
+}
+
 void TppCustomMemo::InitGeneration() {
   inherited::InitGeneration();
   wrapPosition = 0;

@@ -41,6 +41,8 @@ class TppCustomMemo : public TppStretchable {
   void CaptureState(uint8_t* record) const override;
   void ApplyState(const uint8_t* record) override;
   void DefineProperties(TFiler& filer) override;
+  // Layouts below 3000 kept the leading in screen pixels.
+  void UpgradeFromVersion(int versionNo) override;
 
 protected:
   bool AllowsFullJustify() const override { return true; }

@@ -173,6 +173,11 @@ void TppLine::SetWeight(float value) {
   AppearanceChanged();
 }
 
+void TppLine::UpgradeFromVersion(int versionNo) {
+  inherited::UpgradeFromVersion(versionNo);
+  if (versionNo < 3000) weight = static_cast<float>(Pen()->Width() * 72.0 / ppScreenPixelsPerInch);
+}
+
 void TppLine::AppearanceChanged() {
   // A pen width set by itself gives the weight in points.
   if (!settingWeight && ppRound(ppScreenPixelsPerInch * weight / 72.0) != Pen()->Width())

@@ -67,6 +67,8 @@ class TppLine : public TppCustomGraphic {
   // Points; the pen takes the width in screen pixels.
   float Weight() const { return weight; }
   void SetWeight(float value);
+  // Layouts below 3000 kept only the pen's width.
+  void UpgradeFromVersion(int versionNo) override;
 
 protected:
   void AppearanceChanged() override;

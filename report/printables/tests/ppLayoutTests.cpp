@@ -195,3 +195,37 @@ TEST_F(LayoutTest, TheRegistryListsThePalettePagesAndRefusesWorkOutsideTheEngine
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(LayoutTest, OlderLayoutsAreConvertedAsTheyLoad) {
+  TPrintablesFixture source(Rows(1));
+  auto* label = source.Add<TppLabel>(source.Detail, 96, 10, 200, 17);
+  label->SetCaption("Old");
+  auto* line = source.Add<TppLine>(source.Detail, 0, 0, 100, 10);
+  line->SetWeight(3.0f);  // a pen 4 pixels wide
+  std::string layout = Save(*source.Report);
+  // The same stream as version 2.0 stored it: sizes in screen pixels, the
+  // line's weight unknown, and the parent-following settings named after
+  // the band.
+  const size_t version = layout.find("Version = '5.56'");
+  ASSERT_NE(version, std::string::npos);
+  layout.replace(version, 16, "Version = '2.0'");
+  const size_t weight = layout.find("Weight = ");
+  layout.erase(weight, layout.find('\n', weight) - weight + 1);
+  const size_t caption = layout.find("Caption = 'Old'");
+  layout.insert(caption, "ShiftWithBand = True\n      ");
+
+  TPrintablesFixture copy(Rows(1));
+  Load(*copy.Report, layout);
+  TppBand* detail = copy.Report->GetBand(btDetail);
+  auto* loaded = dynamic_cast<TppLabel*>(detail->Objects(0));
+  auto* loadedLine = dynamic_cast<TppLine*>(detail->Objects(1));
+  ASSERT_TRUE(loaded && loadedLine);
+  EXPECT_EQ(loaded->mmLeft(), ppUnitsToMMThousandths(96, utScreenPixels, axHorizontal));
+  EXPECT_EQ(loaded->mmTop(), ppUnitsToMMThousandths(10, utScreenPixels, axVertical));
+  EXPECT_TRUE(loaded->ShiftWithParent());
+  EXPECT_FLOAT_EQ(loadedLine->Weight(), 3.0f);
+}
+
+}  // namespace
