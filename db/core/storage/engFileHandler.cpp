@@ -1,5 +1,9 @@
 #include "engFileHandler.h"
 
+#include <system_error>
+#include <thread>
+#include <vector>
+
 #include "engAssert.h"
 #include "engErrorCodes.h"
 #include "engErrors.h"
@@ -102,6 +106,32 @@ void TFileHandler::WriteAt(int64_t offset, const void* buffer, int32_t count) {
 
 void TFileHandler::Flush() {
   if (file && !file->InMemory() && !static_cast<TPhysicalFile*>(file)->Flush()) Raise(EngErrWriteFailed);
+}
+
+void TFileHandler::FlushTogether(std::span<TFileHandler* const> handlers) {
+  std::vector<TPhysicalFile*> disk;
+  std::vector<TFileHandler*> owners;
+  for (TFileHandler* handler : handlers)
+    if (handler->file && !handler->file->InMemory()) {
+      disk.push_back(static_cast<TPhysicalFile*>(handler->file));
+      owners.push_back(handler);
+    }
+  // Set by one thread each, read after every helper has joined.
+  std::vector<char> flushed(disk.size(), 0);
+  {
+    std::vector<std::jthread> helpers;
+    for (size_t i = 1; i < disk.size(); ++i) {
+      try {
+        helpers.emplace_back([&flushed, &disk, i] { flushed[i] = disk[i]->Flush(); });
+      } catch (const std::system_error&) {
+        // No thread to be had: this file's sync waits its turn.
+        flushed[i] = disk[i]->Flush();
+      }
+    }
+    if (!disk.empty()) flushed[0] = disk[0]->Flush();
+  }
+  for (size_t i = 0; i < disk.size(); ++i)
+    if (!flushed[i]) owners[i]->Raise(EngErrWriteFailed);
 }
 
 int32_t TFileHandler::Seek(int32_t offset, int32_t origin) {

@@ -7,6 +7,7 @@
 // reads or writes does both between EnterFile and LeaveFile.
 
 #include <cstdint>
+#include <span>
 #include <string>
 
 #include "engAbstractFile.h"
@@ -46,6 +47,12 @@ public:
   // of the file at the position.
   virtual void Write(const void* buffer, int32_t count);
   virtual void Flush();
+  // Flush of several files at once: each sync waits on the disk, so they
+  // run side by side and overlap; it returns when every one is done and
+  // raises 9218's write failure (for the first that failed in the list's
+  // order) only then, on the calling thread. Memory files have nothing to
+  // flush.
+  static void FlushTogether(std::span<TFileHandler* const> handlers);
 
   // Read and Write at offset, without a seek or the file's section; the
   // position afterwards is not defined.

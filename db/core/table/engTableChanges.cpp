@@ -142,7 +142,12 @@ void TDataTable::ReloadFiles(bool trim, bool rereadHeaders) {
 void TDataTable::FlushFiles() {
   // Write-through files are on disk already.
   if (readOnly || Session()->ForceBufferFlush) return;
-  if (dataFile.IsOpen()) dataFile.Flush();
-  if (indexFile.IsOpen()) indexFile.Flush();
-  if (HasBlobFile()) blobFile.Flush();
+  // The three syncs need no order among them: the commit is done when all
+  // are, so they overlap.
+  TFileHandler* files[3];
+  size_t count = 0;
+  if (dataFile.IsOpen()) files[count++] = &dataFile;
+  if (indexFile.IsOpen()) files[count++] = &indexFile;
+  if (HasBlobFile()) files[count++] = &blobFile;
+  TFileHandler::FlushTogether({files, count});
 }

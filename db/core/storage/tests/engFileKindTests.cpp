@@ -198,6 +198,25 @@ TEST_P(FileKindTest, ClosingOneOfSeveralOpenersLeavesTheOthersWorking) {
   EXPECT_EQ(ReadAll(*writer).size(), 12u);
 }
 
+// A commit syncs a table's files side by side: each keeps exactly what was
+// written to it, a closed one is passed over, and the list may be empty.
+TEST_P(FileKindTest, FilesFlushedTogetherKeepTheirOwnBytes) {
+  std::vector<std::unique_ptr<TFileHandler>> files;
+  std::vector<TFileHandler*> list;
+  for (int n = 0; n < 3; ++n) {
+    files.push_back(Handler("SYNC" + std::to_string(n) + ".DAT"));
+    files.back()->CreateFile();
+    const std::vector<char> bytes = Pattern(20000 + n * 4096, n);
+    files.back()->Write(bytes.data(), int32_t(bytes.size()));
+    list.push_back(files.back().get());
+  }
+  auto closed = Handler("NEVER.DAT");
+  list.push_back(closed.get());
+  EXPECT_EQ(RaisedCode([&] { TFileHandler::FlushTogether(list); }), 0);
+  EXPECT_EQ(RaisedCode([&] { TFileHandler::FlushTogether({}); }), 0);
+  for (int n = 0; n < 3; ++n) EXPECT_EQ(ReadAll(*files[size_t(n)]), Pattern(20000 + n * 4096, n));
+}
+
 INSTANTIATE_TEST_SUITE_P(DiskAndMemory, FileKindTest, ::testing::Values(false, true),
                          [](const auto& info) { return info.param ? "Memory" : "Disk"; });
 
