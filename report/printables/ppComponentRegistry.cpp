@@ -12,6 +12,7 @@
 #include "ppRegion.h"
 #include "ppRichText.h"
 #include "ppReport.h"
+#include "ppRichText.h"
 #include "ppShapes.h"
 #include "ppSubReport.h"
 #include "ppVar.h"
@@ -92,6 +93,8 @@ const TClassInfo* OwnClass(const std::string& name) {
       {"TppSubReport", &TppSubReport::StaticClassType()},
       {"TppBarCode", &TppBarCode::StaticClassType()},
       {"TppDBBarCode", &TppDBBarCode::StaticClassType()},
+      {"TppRichText", &TppRichText::StaticClassType()},
+      {"TppDBRichText", &TppDBRichText::StaticClassType()},
   };
   const auto it = own.find(name);
   return it != own.end() ? it->second : GetClass(name);

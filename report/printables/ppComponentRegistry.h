@@ -29,8 +29,7 @@ void ppUnRegisterComponent(const TClassInfo& componentClass);
 std::vector<TppComponentRegistration> ppComponentRegistrations();
 
 // The engine's start-up and shut-down: the component classes of the three
-// palette pages, the group and the calculation class. Rich text, made by
-// another layer, is registered when the class registry knows it by then.
+// palette pages, the group and the calculation class.
 void ppStartPrintables();
 void ppStopPrintables();
 bool ppPrintablesStarted();

@@ -162,7 +162,8 @@ TEST_F(LayoutTest, TheRegistryListsThePalettePagesAndRefusesWorkOutsideTheEngine
   } expected[] = {
       {"TppLabel", ppStandardComponentsPage, 0, 172}, {"TppDBCalc", ppDataComponentsPage, 3, 164},
       {"TppLine", ppStandardComponentsPage, 7, 174},  {"TppRegion", ppAdvancedComponentsPage, 0, 368},
-      {"TppSubReport", ppAdvancedComponentsPage, 1, 369},
+      {"TppSubReport", ppAdvancedComponentsPage, 1, 369}, {"TppRichText", ppStandardComponentsPage, 2, 351},
+      {"TppDBBarCode", ppDataComponentsPage, 5, 461},
   };
   const auto list = ppComponentRegistrations();
   for (const auto& e : expected) {
