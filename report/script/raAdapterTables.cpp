@@ -3,6 +3,8 @@
 // properties and events need no entry here; an event is listed with the
 // number its object sends it by and the parameters that travel with it.
 
+#include <type_traits>
+
 #include "raAdapters.h"
 #include "raCodeModule.h"
 #include "raEnumTypes.h"
@@ -21,6 +23,11 @@
 #include "ppShapes.h"
 #include "ppSubReport.h"
 #include "ppVar.h"
+#include "ppUnits.h"
+#include "ppProducer.h"
+#include "ppPublisher.h"
+#include "ppEngine.h"
+#include "ppDataPipeline.h"
 #include "rtlStringList.h"
 
 namespace {
@@ -54,6 +61,114 @@ T& As(TObject& object) {
 // An index a script passed: out of range is its error, not the list's.
 void CheckIndex(int index, int count) {
   if (index < 0 || index >= count) throw EScriptError("List index out of bounds (" + std::to_string(index) + ")");
+}
+
+// Members the engine's classes already offer as typed getters and setters
+// are bound by member pointer: the slot's type follows the C++ type (an
+// object pointer becomes a class property of the pointee's class, an
+// enumeration one of its registered type), so the tables below name each
+// member once instead of spelling out its conversion.
+template <typename V>
+void ToSlot(TraValue& slot, const V& value) {
+  if constexpr (std::is_same_v<V, bool>) static_cast<TraBooleanValue&>(slot).Set(value);
+  else if constexpr (std::is_enum_v<V>) {
+    auto& e = static_cast<TraEnumValue&>(slot);
+    e.Type = &EnumTypeInfo(V{});
+    e.Ord = static_cast<uint8_t>(value);
+  } else if constexpr (std::is_integral_v<V>) static_cast<TraIntegerValue&>(slot).Value = static_cast<int32_t>(value);
+  else if constexpr (std::is_floating_point_v<V>) static_cast<TraDoubleValue&>(slot).Value = value;
+  else if constexpr (std::is_same_v<V, std::string>) static_cast<TraStringValue&>(slot).Value = value;
+  else if constexpr (std::is_same_v<V, Variant>) static_cast<TraVariantValue&>(slot).Value = value;
+  else static_cast<TraObjectValue&>(slot).Object = const_cast<std::remove_const_t<std::remove_pointer_t<V>>*>(value);
+}
+
+// False when the slot holds an object of another class than the member takes.
+template <typename V>
+bool FromSlot(const TraValue& slot, V& out) {
+  if constexpr (std::is_same_v<V, bool>) out = BoolOf(slot);
+  else if constexpr (std::is_enum_v<V>) out = static_cast<V>(static_cast<const TraEnumValue&>(slot).Ord);
+  else if constexpr (std::is_integral_v<V>) out = static_cast<V>(IntOf(slot));
+  else if constexpr (std::is_floating_point_v<V>) out = static_cast<V>(static_cast<const TraDoubleValue&>(slot).Value);
+  else if constexpr (std::is_same_v<V, std::string>) out = static_cast<const TraStringValue&>(slot).Value;
+  else if constexpr (std::is_same_v<V, Variant>) out = static_cast<const TraVariantValue&>(slot).Value;
+  else {
+    TObject* object = static_cast<const TraObjectValue&>(slot).Object;
+    out = dynamic_cast<V>(object);
+    if (object && !out) return false;
+  }
+  return true;
+}
+
+template <typename V>
+void AddBound(TraRTTI& rtti, const char* name, TraGetter get, TraSetter set) {
+  if constexpr (std::is_pointer_v<V>) {
+    rtti.ClassProperty(name, std::remove_const_t<std::remove_pointer_t<V>>::StaticClassType(), std::move(get), std::move(set));
+  } else if constexpr (std::is_enum_v<V>) {
+    rtti.EnumProperty(name, EnumTypeInfo(V{}).Name(), std::move(get), std::move(set));
+  } else {
+    constexpr TraDataType type = std::is_same_v<V, bool>               ? daBoolean
+                                 : std::is_integral_v<V>               ? daInteger
+                                 : std::is_floating_point_v<V>         ? daDouble
+                                 : std::is_same_v<V, std::string>      ? daString
+                                                                       : daVariant;
+    rtti.Property(name, type, std::move(get), std::move(set));
+  }
+}
+
+template <typename T, typename G>
+TraGetter BoundGetter(G (T::*get)() const) {
+  return [get](TObject& o, TraValue& v) {
+    ToSlot<std::remove_cvref_t<G>>(v, (As<T>(o).*get)());
+    return true;
+  };
+}
+
+template <typename T, typename G>
+void Read(TraRTTI& rtti, const char* name, G (T::*get)() const) {
+  AddBound<std::remove_cvref_t<G>>(rtti, name, BoundGetter(get), nullptr);
+}
+
+template <typename T, typename G, typename U, typename A>
+void ReadWrite(TraRTTI& rtti, const char* name, G (T::*get)() const, void (U::*set)(A)) {
+  using V = std::remove_cvref_t<A>;
+  TraSetter setter = [set](TObject& o, const TraValue& v) {
+    V value{};
+    if (!FromSlot(v, value)) return false;
+    (As<U>(o).*set)(value);
+    return true;
+  };
+  AddBound<std::remove_cvref_t<G>>(rtti, name, BoundGetter(get), std::move(setter));
+}
+
+// A read-only indexed property over a count and an item getter.
+template <typename T, typename R>
+void ReadIndexed(TraRTTI& rtti, const char* name, int (T::*count)() const, R (T::*item)(int) const) {
+  using V = std::remove_cvref_t<R>;
+  TraParamRec result{"Result", daInteger};
+  if constexpr (std::is_pointer_v<V>) result = RObj(std::remove_const_t<std::remove_pointer_t<V>>::StaticClassType());
+  else if constexpr (std::is_same_v<V, std::string>) result = R(daString);
+  rtti.IndexedProperty(name, {P("Index", daInteger), result}, [count, item](TObject* o, TraValue* const* a, bool get) {
+    auto& self = As<T>(o);
+    CheckIndex(Int(a[0]), (self.*count)());
+    if (get) ToSlot<V>(*a[1], (self.*item)(Int(a[0])));
+    return get;
+  }, true);
+}
+
+// A position or size in screen pixels over the thousandths of a
+// millimetre the object keeps.
+template <typename T, typename U>
+void ScreenPixels(TraRTTI& rtti, const char* name, TppAxis axis, int (T::*get)() const, void (U::*set)(int)) {
+  TraSetter setter;
+  if (set)
+    setter = [axis, set](TObject& o, const TraValue& v) {
+      (As<U>(o).*set)(ppUnitsToMMThousandths(IntOf(v), utScreenPixels, axis));
+      return true;
+    };
+  rtti.Property(name, daInteger, [axis, get](TObject& o, TraValue& v) {
+    Int(&v) = ppRound(ppMMThousandthsToUnits((As<T>(o).*get)(), utScreenPixels, axis));
+    return true;
+  }, std::move(setter));
 }
 
 #define GETTER(T, expr) [](TObject& o, TraValue& v) { auto& self = As<T>(o); expr; return true; }
@@ -111,6 +226,14 @@ TAdapters::TAdapters() {
         })
       .Method("Free", {}, [](TObject* o, TraValue* const*, bool) {
         raScriptFree(o);
+        return true;
+      })
+      .Constructor("Create", {}, [](TObject*, TraValue* const* a, bool) {
+        const TClassInfo* c = static_cast<TraObjectValue*>(a[0])->Class;
+        if (!c || !c->Factory()) throw EScriptError("This class cannot be created by a script");
+        TObject* made = c->Factory()(nullptr);
+        raNoteScriptCreated(made);
+        Obj(a[1]) = made;
         return true;
       });
 
@@ -321,6 +444,109 @@ TAdapters::TAdapters() {
       .Event("OnTraversal", ppevTraversal)
       .Event("OnDataChange", ppevDataChange)
       .Event("OnRecordPositionChange", ppevRecordPositionChange);
+
+  // Generation state and geometry the engine keeps as typed members.
+  Read(relative, "AllChildCount", &TppRelative::GetChildCount);
+  Read(relative, "ChildCount", &TppRelative::ChildCount);
+  ReadWrite(relative, "ChildType", &TppRelative::ChildType, &TppRelative::SetChildType);
+  Read(relative, "FreeingChildren", &TppRelative::FreeingChildren);
+  Read(relative, "OrderedChildren", &TppRelative::OrderedChildren);
+  Read(relative, "Index", &TppRelative::Position);
+  ReadWrite(relative, "Parent", &TppRelative::Parent, &TppRelative::SetParent);
+  ReadWrite(relative, "Position", &TppRelative::Position, &TppRelative::SetPosition);
+
+  ReadWrite(printable, "DataPipeline", &TppPrintable::DataPipeline, &TppPrintable::SetDataPipeline);
+  Read(printable, "DrawComponent", &TppPrintable::DrawComponent);
+  Read(printable, "GenerationComplete", &TppPrintable::GenerationComplete);
+  Read(printable, "OutOfSpace", &TppPrintable::OutOfSpace);
+  Read(printable, "OverFlow", &TppPrintable::OverFlow);
+  Read(printable, "SpaceUsed", &TppPrintable::SpaceUsed);
+  Read(printable, "ResetOnCompute", &TppPrintable::ResetOnCompute);
+  ReadWrite(printable, "ParentHeight", &TppPrintable::ParentHeight, &TppPrintable::SetParentHeight);
+  ReadWrite(printable, "ParentWidth", &TppPrintable::ParentWidth, &TppPrintable::SetParentWidth);
+  ReadWrite(printable, "Text", &TppPrintable::GetText, &TppPrintable::SetText);
+  ReadWrite(printable, "Left", &TppPrintable::Left, &TppPrintable::SetLeft);
+  ReadWrite(printable, "Top", &TppPrintable::Top, &TppPrintable::SetTop);
+  ReadWrite(printable, "Width", &TppPrintable::Width, &TppPrintable::SetWidth);
+  ReadWrite(printable, "Height", &TppPrintable::Height, &TppPrintable::SetHeight);
+  ScreenPixels(printable, "spLeft", axHorizontal, &TppPrintable::mmLeft, &TppPrintable::SetmmLeft);
+  ScreenPixels(printable, "spTop", axVertical, &TppPrintable::mmTop, &TppPrintable::SetmmTop);
+  ScreenPixels(printable, "spWidth", axHorizontal, &TppPrintable::mmWidth, &TppPrintable::SetmmWidth);
+  ScreenPixels(printable, "spHeight", axVertical, &TppPrintable::mmHeight, &TppPrintable::SetmmHeight);
+
+  Read(dbText, "AlreadyPrinted", &TppDBText::AlreadyPrinted);
+  Read(dbText, "FirstPage", &TppDBText::FirstPage);
+  Read(dbText, "PriorValue", &TppDBText::PriorValue);
+  Read(dbText, "PriorValueSame", &TppDBText::PriorValueSame);
+
+  ReadWrite(band, "Report", &TppBand::Report, &TppBand::SetReport);
+  ReadWrite(band, "Visible", &TppBand::Visible, &TppBand::SetVisible);
+  ReadWrite(band, "PrintHeight", &TppBand::PrintHeight, &TppBand::SetPrintHeight);
+  Read(band, "ObjectCount", &TppBand::ObjectCount);
+  ReadIndexed(band, "Objects", &TppBand::ObjectCount, &TppBand::Objects);
+  Read(band, "SpaceUsed", &TppBand::SpaceUsed);
+  Read(band, "PrintCount", &TppBand::PrintCount);
+  Read(band, "StartingPosition", &TppBand::StartingPosition);
+  Read(band, "PageBottom", &TppBand::PageBottom);
+  Read(band, "PartialGeneration", &TppBand::PartialGeneration);
+  Read(band, "MaxStretchable", &TppBand::MaxStretchable);
+  ScreenPixels(band, "spHeight", axVertical, &TppBand::mmHeight, &TppBand::SetmmHeight);
+
+  Read(group, "Report", &TppGroup::Report);
+  Read(group, "GroupNo", &TppGroup::GroupNo);
+  Read(group, "DataPipeline", &TppGroup::DataPipeline);
+  Read(group, "HeaderBand", &TppGroup::HeaderBand);
+  Read(group, "FooterBand", &TppGroup::FooterBand);
+  Read(group, "BreakNo", &TppGroup::BreakNo);
+  Read(group, "FirstPageNo", &TppGroup::FirstPageNo);
+
+  ReadWrite(producer, "DeviceType", &TppProducer::DeviceType, &TppProducer::SetDeviceType);
+  ReadWrite(producer, "ShowPrintDialog", &TppProducer::ShowPrintDialog, &TppProducer::SetShowPrintDialog);
+  ReadWrite(producer, "ShowCancelDialog", &TppProducer::ShowCancelDialog, &TppProducer::SetShowCancelDialog);
+  ReadWrite(producer, "ModalCancelDialog", &TppProducer::ModalCancelDialog, &TppProducer::SetModalCancelDialog);
+  ReadWrite(producer, "ModalPreview", &TppProducer::ModalPreview, &TppProducer::SetModalPreview);
+  ReadWrite(producer, "AllowPrintToFile", &TppProducer::AllowPrintToFile, &TppProducer::SetAllowPrintToFile);
+  ReadWrite(producer, "AllowPrintToArchive", &TppProducer::AllowPrintToArchive, &TppProducer::SetAllowPrintToArchive);
+  ReadWrite(producer, "TextFileName", &TppProducer::TextFileName, &TppProducer::SetTextFileName);
+  ReadWrite(producer, "ArchiveFileName", &TppProducer::ArchiveFileName, &TppProducer::SetArchiveFileName);
+  ReadWrite(producer, "TextFileType", &TppProducer::TextFileType, &TppProducer::SetTextFileType);
+  ReadWrite(producer, "SavePrinterSetup", &TppProducer::SavePrinterSetup, &TppProducer::SetSavePrinterSetup);
+  ReadWrite(producer, "Language", &TppProducer::Language, &TppProducer::SetLanguage);
+  Read(producer, "LanguageIndex", &TppProducer::LanguageIndex);
+  Read(producer, "EnableProcessMessages", &TppProducer::EnableProcessMessages);
+  Read(producer, "Printing", &TppProducer::Printing);
+  Read(producer, "CurrentPage", &TppProducer::CurrentPage);
+  Read(producer, "PrinterSetup", &TppProducer::PrinterSetup);
+  Read(producer, "Publisher", &TppProducer::Publisher);
+  Read(producer, "Version", &TppProducer::Version);
+  Read(producer, "VersionNo", &TppProducer::VersionNo);
+  Read(producer, "Converted", &TppProducer::Converted);
+  Read(producer, "ConvertedFromPre40", &TppProducer::ConvertedFromPre40);
+
+  Read(customReport, "AbsolutePageCount", &TppCustomReport::AbsolutePageCount);
+  Read(customReport, "BandCount", &TppCustomReport::BandCount);
+  ReadIndexed(customReport, "Bands", &TppCustomReport::BandCount, &TppCustomReport::Bands);
+  Read(customReport, "GroupCount", &TppCustomReport::GroupCount);
+  ReadIndexed(customReport, "Groups", &TppCustomReport::GroupCount, &TppCustomReport::Groups);
+  Read(customReport, "Modified", &TppCustomReport::Modified);
+  Read(customReport, "ParentReport", &TppCustomReport::ParentReport);
+  Read(customReport, "ColumnWidth", &TppCustomReport::ColumnWidth);
+  customReport.Property("PrintDateTime", daDateTime,
+                        GETTER(TppCustomReport, static_cast<TraDayCountValue&>(v).Value = self.Engine().PrintDateTime()))
+      .Method("GetBand", {P("BandType", daInteger), P("GroupIndex", daInteger), RObj(TppBand::StaticClassType())},
+              CALL(TppCustomReport, {
+                if (Int(a[0]) < btHeader || Int(a[0]) > btPageStyle) throw EScriptError("Invalid band type (" + std::to_string(Int(a[0])) + ")");
+                Obj(a[2]) = self.GetBand(static_cast<TppBandType>(Int(a[0])), Int(a[1]));
+              }));
+
+  ReadWrite(dataPipeline, "SkipWhenNoRecords", &TppDataPipeline::SkipWhenNoRecords, &TppDataPipeline::SetSkipWhenNoRecords);
+  Read(dataPipeline, "FieldCount", &TppDataPipeline::FieldCount);
+  Read(dataPipeline, "LinkCount", &TppDataPipeline::LinkCount);
+  Read(dataPipeline, "MasterDataPipeline", &TppDataPipeline::MasterDataPipeline);
+  dataPipeline.Property("BOF", daBoolean, GETTER(TppDataPipeline, static_cast<TraBooleanValue&>(v).Set(self.Bof())))
+      .Property("EOF", daBoolean, GETTER(TppDataPipeline, static_cast<TraBooleanValue&>(v).Set(self.Eof())));
+
+  Read(drawCommand, "RedrawPage", &TppDrawCommand::RedrawPage);
 
   (void)Bool;
 }

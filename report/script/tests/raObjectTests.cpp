@@ -75,6 +75,15 @@ TEST(ObjectAccessTest, MembersReadWrittenAndCalledThroughTheClassManager) {
       {"R: Boolean; C: TppComponent;", "C := Memo1; R := (C as TppLabel) = nil;", "True"},
       {"R: Boolean;", "Report.PrinterSetup.Orientation := poLandscape; R := Report.PrinterSetup.Orientation = poLandscape;", "True"},
       {"R: String; L: TppLabel;", "L := TppLabel.Create(Report); L.Caption := 'new'; R := L.Caption + L.Owner.ClassName; L.Free;", "newTppReport"},
+      // Members bound to the engine's own getters and setters.
+      {"R: Integer;", "Label1.spLeft := 96; R := Label1.mmLeft;", "25400"},
+      {"R: Boolean;", "R := (Label1.Parent = Report.GetBand(4, 0)) and (Report.Bands[Label1.Parent.Index] = Label1.Parent);", "True"},
+      {"R: String;", "R := Report.GetBand(4, 0).Objects[1].UserName + IntToStr(Report.GetBand(4, 0).ObjectCount);", "Memo12"},
+      {"R: Integer;", "Label1.Position := 1; R := Memo1.Position;", "0"},
+      {"R: String;", "Label1.Caption := 'shown'; R := Label1.Text;", "shown"},
+      {"R: Boolean;", "Report.GetBand(4, 0).Visible := False; R := Report.GetBand(4, 0).Visible;", "False"},
+      {"R: String;", "Report.TextFileName := 'out.txt'; R := Report.TextFileName;", "out.txt"},
+      {"R: Integer;", "R := DBPipeline1.FieldCount;", "7"},
       // A var parameter of a method comes back; the list the script made it may free.
       {"R: Integer; S: TStringList; Found: Boolean;",
        "S := TStringList.Create; S.Sorted := True; S.Add('b'); S.Add('d'); Found := S.Find('c', R); S.Free;", "1"},
@@ -108,6 +117,8 @@ TEST(ObjectAccessTest, ObjectsAreHandlesNotNumbersAndScriptsMayNotHarmTheirHost)
       {"", "Memo1.Lines.LoadFromFile('/etc/passwd');", "script: File access is not allowed to scripts"},
       {"", "Memo1.Lines.Strings[3] := 'x';", "script: List index out of bounds"},
       {"", "Report.PrinterSetup.Orientation := taCenter;", "script: Cannot write Orientation"},
+      {"", "Report.Bands[9].Visible := False;", "script: List index out of bounds (9)"},
+      {"", "Label1.Parent := Report.PrinterSetup;", "script: Cannot write Parent"},
   };
   std::filesystem::remove("/tmp/ra-script-must-not-write.txt");
   for (const auto& c : cases) {
