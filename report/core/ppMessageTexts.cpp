@@ -33,6 +33,10 @@ constexpr TMessageText builtInMessages[] = {
     {24, "Printing"},
     {25, "Printer"},
     {26, "Print to File"},
+    // Per-page progress while printing; the last placeholder takes the
+    // printer's name or, for a file device, the file's.
+    {27, "Printing page <page> for report <documentname> on <printername>"},
+    {28, "Printing page <page> of <pagecount> for report <documentname> on <printername>"},
     {32, "No pages entered."},
     {33, "Please specify file name before continuing."},
     {34, "Archive File"},

@@ -61,6 +61,18 @@ void TppDevice::EndJob() {
   if (OnEndJob) OnEndJob(this);
 }
 
+void TppDevice::SetProgressTarget(TProgressTarget target) {
+  progressTarget = std::move(target);
+  progressShown.clear();
+}
+
+void TppDevice::ShowProgress(const std::string& text) {
+  SetStatus(text);
+  if (!progressTarget || text == progressShown) return;
+  progressShown = text;
+  progressTarget(text);
+}
+
 void TppDevice::StartJob() {
   if (jobRunning) return;
   jobRunning = true;

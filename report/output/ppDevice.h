@@ -34,6 +34,10 @@ class TppDevice : public TppCommunicator {
   virtual void SetGroupKey(const std::string& value);
   const std::string& Status() const { return status; }
   virtual void SetStatus(const std::string& value) { status = value; }
+  // Where a printing device's progress goes (the cancel dialog, through
+  // the producer); nothing when empty.
+  using TProgressTarget = std::function<void(const std::string& text)>;
+  void SetProgressTarget(TProgressTarget target);
   // The device type name; the base answers its class name.
   virtual std::string DeviceName() const { return ClassName(); }
 
@@ -70,6 +74,11 @@ class TppDevice : public TppCommunicator {
   TDeviceEvent OnEndJob;
   TDeviceEvent OnPublisherChange;
 
+protected:
+  // Sets the status and passes it on to the progress target when it
+  // differs from the text shown there last.
+  void ShowProgress(const std::string& text);
+
 private:
   friend class TppPublisher;
   bool active = true;
@@ -81,6 +90,8 @@ private:
   bool grouped = false;
   std::string groupKey;
   std::string status;
+  TProgressTarget progressTarget;
+  std::string progressShown;
   bool requestOutstanding = true;
 };
 

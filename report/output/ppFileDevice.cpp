@@ -30,7 +30,7 @@ void TppFileDevice::SetFileName(const std::string& value) {
 void TppFileDevice::StartJob() {
   if (JobRunning()) return;
   inherited::StartJob();
-  SetStatus(ppLoadMessage(2));
+  ShowProgress(ppLoadMessage(2));
   if (!createFileAtStart) return;
   try {
     output = std::make_unique<TFileStream>(fileName, fmCreate);
@@ -60,9 +60,9 @@ void TppFileDevice::ShowStatus(TppPage* page) {
   if (SkipPage() && !lastPageKnown) return;
   const std::string number = IntToStr(page->AbsolutePageNo);
   if (PageRequest().PageSetting() != psAll || page->PassSetting != psTwoPass)
-    SetStatus(ppFormatMessage(27, {number, page->DocumentName, fileName}));
+    ShowProgress(ppFormatMessage(27, {number, page->DocumentName, fileName}));
   else
-    SetStatus(ppFormatMessage(28, {number, IntToStr(page->AbsolutePageCount), page->DocumentName, fileName}));
+    ShowProgress(ppFormatMessage(28, {number, IntToStr(page->AbsolutePageCount), page->DocumentName, fileName}));
 }
 
 void ppRegisterFileDevices() {

@@ -216,8 +216,11 @@ TppDialogResult RunCancelDialog(TppDialogRequest& request) {
     std::shared_ptr<TppCustomCancelDialog> shown(form.release());
     shown->show();
     request.Close = [shown] { shown->close(); };
+    request.Progress = [shown](const std::string& text) { shown->SetPrintProgress(text); };
     return drOK;
   }
+  // The form lives until the modal loop ends, after the job.
+  request.Progress = [dialog = form.get()](const std::string& text) { dialog->SetPrintProgress(text); };
   bool started = false;
   std::exception_ptr failure;
   form->OnDialogActivate = [&](TppForm* sender) {
@@ -232,6 +235,7 @@ TppDialogResult RunCancelDialog(TppDialogRequest& request) {
     dialog->EnableTimer();
   };
   form->ShowModalDialog();
+  request.Progress = nullptr;
   form.reset();
   if (failure) std::rethrow_exception(failure);
   return drOK;

@@ -368,6 +368,9 @@ struct TppDialogRequest {
   std::function<void()> Activate;
   std::function<void()> Cancel;
   std::function<void()> Close;
+  // Set by the runner that shows the dialog: the printing device's
+  // progress, one text per page, while the job runs.
+  std::function<void(const std::string& text)> Progress;
 };
 
 using TppDialogRunner = std::function<TppDialogResult(TppDialogRequest& request)>;

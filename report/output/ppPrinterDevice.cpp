@@ -62,7 +62,7 @@ TppPrinterDevice::~TppPrinterDevice() {
 void TppPrinterDevice::StartJob() {
   if (JobRunning()) return;
   inherited::StartJob();
-  SetStatus(ppLoadMessage(2));
+  ShowProgress(ppLoadMessage(2));
   copiesRemaining = 1;
   firstPageOfJob = true;
   try {
@@ -87,10 +87,10 @@ void TppPrinterDevice::ShowStatus(TppPage* page) {
   if (SkipPage() && Publisher() && !Publisher()->LastPageKnown()) return;
   const std::string number = IntToStr(page->AbsolutePageNo);
   if (!Publisher() || Publisher()->LastPageKnown())
-    SetStatus(ppFormatMessage(28, {number, IntToStr(page->AbsolutePageCount), page->DocumentName,
+    ShowProgress(ppFormatMessage(28, {number, IntToStr(page->AbsolutePageCount), page->DocumentName,
                                    printer->PrinterName()}));
   else
-    SetStatus(ppFormatMessage(27, {number, page->DocumentName, printer->PrinterName()}));
+    ShowProgress(ppFormatMessage(27, {number, page->DocumentName, printer->PrinterName()}));
 }
 
 void TppPrinterDevice::ReceivePage(TppPage* page) {

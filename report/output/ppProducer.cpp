@@ -286,6 +286,17 @@ bool TppProducer::Print() {
       PrintToDevices();
     };
     cancelDialog.Cancel = [this] { Cancel(); };
+    // The dialog's text follows the device page by page; messages are
+    // processed so that it paints while the job keeps the thread.
+    device->SetProgressTarget([this, &cancelDialog](const std::string& text) {
+      if (!cancelDialog.Progress) return;
+      cancelDialog.Progress(text);
+      ProcessMessages();
+    });
+    struct TForgetTarget {
+      TppDevice& device;
+      ~TForgetTarget() { device.SetProgressTarget(nullptr); }
+    } forgetTarget{*device};
     if (OnCancelDialogCreate) OnCancelDialogCreate(this);
     ppRunDialog(cancelDialog);
     if (OnCancelDialogClose) OnCancelDialogClose(this);

@@ -46,6 +46,8 @@ TEST_F(MessagesTest, BuiltInTextsAndEmptyForUnknownNumbers) {
 TEST_F(MessagesTest, EveryPlaceholderIsReplacedInTextOrder) {
   EXPECT_EQ(ppFormatMessage(10, {"3", "12", "Jobs"}), "Drawing page 3 of 12 for report Jobs");
   EXPECT_EQ(ppFormatMessage(4, {"7", "Usage"}), "Calculating page 7 for report Usage");
+  EXPECT_EQ(ppFormatMessage(27, {"2", "Jobs", "lp0"}), "Printing page 2 for report Jobs on lp0");
+  EXPECT_EQ(ppFormatMessage(28, {"2", "9", "Jobs", "lp0"}), "Printing page 2 of 9 for report Jobs on lp0");
   // Too few arguments leave the rest as they are; percent signs are text.
   EXPECT_EQ(ppReplacePlaceholders("<page> of <pagecount> 100%s", {"1"}), "1 of <pagecount> 100%s");
   // An argument that holds a placeholder is not replaced again.

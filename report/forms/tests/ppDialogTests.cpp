@@ -274,6 +274,35 @@ TEST_F(ppCancelDialogTest, ModelessDialogDisablesTheActiveWindowUntilItCloses) {
   second.Close();
 }
 
+// The progress the producer passes on lands in the dialog's text, modal
+// (while the job runs) and modeless alike.
+TEST_F(ppCancelDialogTest, ProgressShowsInTheDialog) {
+  const std::string text = ppFormatMessage(27, {"3", "Jobs", "lp0"});
+  auto shownText = [] {
+    for (QWidget* w : QApplication::topLevelWidgets())
+      if (auto* dialog = dynamic_cast<TppCancelDialog*>(w); dialog && dialog->isVisible())
+        return dialog->memMessage->toPlainText().toStdString();
+    return std::string("no dialog");
+  };
+  for (bool modal : {true, false}) {
+    std::string seen;
+    TppDialogRequest request;
+    request.Kind = dkCancel;
+    request.Modal = modal;
+    request.Activate = [&] {
+      ASSERT_TRUE(request.Progress);
+      request.Progress(text);
+      seen = shownText();
+    };
+    ppRunDialog(request);
+    if (!modal) {
+      request.Activate();
+      request.Close();
+    }
+    EXPECT_EQ(seen, text) << "modal " << modal;
+  }
+}
+
 TEST_F(ppCancelDialogTest, NoDataDialogTellsTheUser) {
   std::string shown;
   TFormAnswers answers([&](TppForm& form) {

@@ -3,6 +3,7 @@
 #include "ppDrwCmd.h"
 #include "ppErrors.h"
 #include "ppEngine.h"
+#include "ppFileDevice.h"
 #include "ppForms.h"
 #include "ppGenerationKit.h"
 #include "ppGroup.h"
@@ -10,6 +11,7 @@
 #include "ppPrinterSetup.h"
 #include "ppSubReport.h"
 #include "osDispatcher.h"
+#include "rtlTestFolder.h"
 
 namespace {
 // A4 with 10 mm margins, header and footer 20 mm, detail 10 mm: 23 details
@@ -413,6 +415,46 @@ TEST(Producer, TheCancelDialogShowsDuringTheJobAndItsButtonCancelsIt) {
   EXPECT_EQ(modal, (std::vector<bool>{true, true, false}));
   ppSetDialogRunner(previous);
   ppUnRegisterDevice(TCountingDevice::StaticClassType());
+}
+
+// The cancel dialog's text follows the printing device page by page: the
+// page count shows once the second pass knows it, and a text that did not
+// change is not sent again.
+TEST(Producer, TheCancelDialogShowsWhichPageIsPrinting) {
+  TTestFolder folder;
+  const std::string file = folder.File("jobs.txt");
+  struct TCase {
+    TppPassSettingType Pass;
+    bool Modal;
+    std::vector<std::string> Expected;
+  };
+  std::vector<std::string> onePass{ppLoadMessage(2)}, twoPass{ppLoadMessage(2)};
+  for (int page = 1; page <= 5; ++page) {
+    onePass.push_back("Printing page " + std::to_string(page) + " for report Jobs on " + file);
+    twoPass.push_back("Printing page " + std::to_string(page) + " of 5 for report Jobs on " + file);
+  }
+  const TCase cases[] = {{psOnePass, true, onePass}, {psOnePass, false, onePass}, {psTwoPass, true, twoPass}};
+  ppRegisterFileDevices();
+  for (const TCase& c : cases) {
+    TReportFixture f(100);
+    f.AddText(f.Detail, "ID", true);
+    f.Report->PrinterSetup()->SetDocumentName("Jobs");
+    f.Report->SetDeviceType("TextFile");
+    f.Report->SetTextFileName(file);
+    f.Report->SetPassSetting(c.Pass);
+    f.Report->SetModalCancelDialog(c.Modal);
+    std::vector<std::string> shown;
+    const TppDialogRunner previous = ppSetDialogRunner([&](TppDialogRequest& r) {
+      if (r.Kind != dkCancel) return drOK;
+      r.Progress = [&](const std::string& text) { shown.push_back(text); };
+      if (r.Modal) r.Activate();
+      return drOK;
+    });
+    EXPECT_TRUE(f.Report->Print());
+    ppSetDialogRunner(previous);
+    EXPECT_EQ(shown, c.Expected) << "pass " << int(c.Pass) << " modal " << c.Modal;
+  }
+  ppUnRegisterFileDevices();
 }
 }  // namespace
 
