@@ -127,6 +127,31 @@ TEST(RichTextTest, PagesContinueWhereThePreviousEndedAndTogetherHoldTheWholeText
   }
 }
 
+TEST(RichTextTest, APageMadeAgainOutOfOrderPrintsTheSameCharacters) {
+  TRichReport r(12.5, Paragraphs(100));
+  const auto all = r.Pages();
+  ASSERT_GT(all.size(), 5u);
+  int pagesStarted = 0;
+  r.f.Report->OnStartPage = [&pagesStarted](TObject*) { ++pagesStarted; };
+  for (const int page : {4, 2, 6, 1}) {
+    TObjectPtr<TKeepingDevice> device(new TKeepingDevice(nullptr));
+    device->PageRequest().SetPageSetting(psSinglePage);
+    device->PageRequest().SetPageRequested(page);
+    device->SetPublisher(r.f.Report->Publisher());
+    device->RequestPage();
+    device->SetPublisher(nullptr);
+    ASSERT_EQ(device->Pages.size(), 1u) << page;
+    TppDrawRichText* command = nullptr;
+    device->Pages[0]->ForEachDrawCommand([&](TppDrawCommand* c) {
+      if (auto* d = dynamic_cast<TppDrawRichText*>(c)) command = d;
+    });
+    ASSERT_NE(command, nullptr) << page;
+    EXPECT_EQ(command->StartCharPos, all[static_cast<size_t>(page - 1)][0].Start) << page;
+    EXPECT_EQ(command->EndCharPos, all[static_cast<size_t>(page - 1)][0].End) << page;
+  }
+  EXPECT_GT(pagesStarted, 0);  // made again, not only copied
+}
+
 TEST(RichTextTest, WithoutStretchTheWholeTextIsOneRangeInTheDesignHeight) {
   TRichReport r(20, Paragraphs(100));
   r.rich->SetStretch(false);
