@@ -270,6 +270,26 @@ TAdapters::TAdapters() {
                          if (get) Str(a[1]) = self.Values(Str(a[0]));
                          else self.SetValue(Str(a[0]), Str(a[1]));
                        }))
+      .IndexedProperty("Objects", {P("Index", daInteger), RObj(TObject::StaticClassType())}, CALL(TStrings, {
+                         CheckIndex(Int(a[0]), self.Count());
+                         if (get) {
+                           Obj(a[1]) = raSlotObject(self.GetObject(Int(a[0])));
+                         } else {
+                           raNoteSlotObject(Obj(a[1]));
+                           self.PutObject(Int(a[0]), Obj(a[1]));
+                         }
+                       }))
+      .Method("AddObject", {P("String", daString), PObj("Object", TObject::StaticClassType()), R(daInteger)}, CALL(TStrings, {
+                raNoteSlotObject(Obj(a[1]));
+                Int(a[2]) = self.AddObject(Str(a[0]), Obj(a[1]));
+              }))
+      .Method("IndexOfObject", {PObj("Object", TObject::StaticClassType()), R(daInteger)},
+              CALL(TStrings, Int(a[1]) = Obj(a[0]) ? self.IndexOfObject(Obj(a[0])) : -1))
+      .Method("InsertObject", {P("Index", daInteger), P("S", daString), PObj("aObject", TObject::StaticClassType())}, CALL(TStrings, {
+                if (Int(a[0]) != self.Count()) CheckIndex(Int(a[0]), self.Count());
+                raNoteSlotObject(Obj(a[2]));
+                self.InsertObject(Int(a[0]), Str(a[1]), Obj(a[2]));
+              }))
       .Method("Add", {P("String", daString), R(daInteger)}, CALL(TStrings, Int(a[1]) = self.Add(Str(a[0]))))
       .Method("Append", {P("String", daString)}, CALL(TStrings, self.Add(Str(a[0]))))
       .Method("AddStrings", {PObj("Strings", stringsClass)}, CALL(TStrings, {

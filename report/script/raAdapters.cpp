@@ -334,11 +334,28 @@ bool raIsScriptCreated(const TObject* object) { return object && Created().count
 
 void raForgetFreedObjects() { Freed().clear(); }
 
+namespace {
+std::unordered_set<const void*>& SlotObjects() {
+  static std::unordered_set<const void*> objects;
+  return objects;
+}
+}  // namespace
+
+void raNoteSlotObject(TObject* object) {
+  if (object) SlotObjects().insert(object);
+}
+
+TObject* raSlotObject(const void* pointer) {
+  if (!pointer || !SlotObjects().count(pointer)) return nullptr;
+  return const_cast<TObject*>(static_cast<const TObject*>(pointer));
+}
+
 void raScriptFree(TObject* object) {
   if (!object) return;
   if (!raIsScriptCreated(object))
     throw EScriptError("A script may free only the objects it created: " + object->ClassName());
   Created().erase(object);
+  SlotObjects().erase(object);
   Freed().insert(object);
   object->Free();
 }

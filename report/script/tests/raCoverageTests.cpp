@@ -132,7 +132,6 @@ const TExposedNames pending[] = {
     {"TppDrawCommand", "Page"},
     {"TppPage", "RemoveDrawCommand"},
     {"TList", "*"},
-    {"TStrings", "Objects AddObject IndexOfObject InsertObject"},
     {"TppPicture", "*"},
     {"TGraphic", "*"},
     {"TBitmap", "*"},

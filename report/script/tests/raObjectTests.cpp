@@ -75,6 +75,11 @@ TEST(ObjectAccessTest, MembersReadWrittenAndCalledThroughTheClassManager) {
       {"R: Boolean; C: TppComponent;", "C := Memo1; R := (C as TppLabel) = nil;", "True"},
       {"R: Boolean;", "Report.PrinterSetup.Orientation := poLandscape; R := Report.PrinterSetup.Orientation = poLandscape;", "True"},
       {"R: String; L: TppLabel;", "L := TppLabel.Create(Report); L.Caption := 'new'; R := L.Caption + L.Owner.ClassName; L.Free;", "newTppReport"},
+      // Object slots hold handles: what a script stored comes back, nothing else does.
+      {"R: String;", "Memo1.Lines.AddObject('l', Label1); Memo1.Lines.InsertObject(0, 'm', Memo1); Memo1.Lines.Add('none');"
+                     " R := Memo1.Lines.Objects[1].ClassName + IntToStr(Memo1.Lines.IndexOfObject(Memo1));"
+                     " if Memo1.Lines.Objects[2] = nil then R := R + 'nil';", "TppLabel0nil"},
+      {"R: Boolean;", "Memo1.Lines.Add('x'); Memo1.Lines.Objects[0] := Report; R := Memo1.Lines.Objects[0] = Report;", "True"},
       // Members bound to the engine's own getters and setters.
       {"R: Integer;", "Label1.spLeft := 96; R := Label1.mmLeft;", "25400"},
       {"R: Boolean;", "R := (Label1.Parent = Report.GetBand(4, 0)) and (Report.Bands[Label1.Parent.Index] = Label1.Parent);", "True"},
@@ -128,6 +133,15 @@ TEST(ObjectAccessTest, ObjectsAreHandlesNotNumbersAndScriptsMayNotHarmTheirHost)
     EXPECT_EQ(report.Report->ClassName(), "TppReport");
   }
   EXPECT_FALSE(std::filesystem::exists("/tmp/ra-script-must-not-write.txt"));
+}
+
+TEST(ObjectAccessTest, ObjectSlotsTheHostFilledReadAsNil) {
+  TScriptReport report;
+  int hostData = 0;
+  report.Memo->Lines()->AddObject("host", &hostData);
+  std::string result;
+  EXPECT_EQ(report.Run("R: Boolean;", "R := Memo1.Lines.Objects[0] = nil;", &result), "");
+  EXPECT_EQ(result, "True");
 }
 
 TEST(ObjectAccessTest, RichTextIsSearchedAndEditedThroughItsSelection) {
