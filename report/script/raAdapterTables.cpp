@@ -567,6 +567,44 @@ TAdapters::TAdapters() {
       .Property("EOF", daBoolean, GETTER(TppDataPipeline, static_cast<TraBooleanValue&>(v).Set(self.Eof())));
 
   Read(drawCommand, "RedrawPage", &TppDrawCommand::RedrawPage);
+  // Read only: a script moving a command the engine is still placing would
+  // leave the engine with a command on another page.
+  Read(drawCommand, "Page", &TppDrawCommand::Page);
+
+  customReport
+      .ClassProperty("Engine", TppCustomEngine::StaticClassType(), GETTER(TppCustomReport, Obj(&v) = &self.Engine()))
+      .ClassProperty("Page", TppPage::StaticClassType(), GETTER(TppCustomReport, Obj(&v) = self.Engine().Page()))
+      .ClassProperty("MainReport", TppCustomReport::StaticClassType(), GETTER(TppCustomReport, Obj(&v) = self.MainReport()));
+
+  // The banded report's bands by kind, each under two names.
+  struct TBandEntry {
+    const char* Name;
+    const char* BandName;
+    TppBandType Type;
+  };
+  for (const TBandEntry& entry : {TBandEntry{"Title", "TitleBand", btTitle}, {"Header", "HeaderBand", btHeader},
+                                  {"ColumnHeader", "ColumnHeaderBand", btColumnHeader}, {"Detail", "DetailBand", btDetail},
+                                  {"ColumnFooter", "ColumnFooterBand", btColumnFooter}, {"Footer", "FooterBand", btFooter},
+                                  {"Summary", "SummaryBand", btSummary}}) {
+    const TppBandType type = entry.Type;
+    for (const char* name : {entry.Name, entry.BandName})
+      report.ClassProperty(name, TppBand::StaticClassType(), [type](TObject& o, TraValue& v) {
+        Obj(&v) = As<TppCustomReport>(o).GetBand(type);
+        return true;
+      });
+  }
+  for (const TBandEntry& entry : {TBandEntry{"GroupHeader", "GroupHeaderBand", btGroupHeader},
+                                  {"GroupFooter", "GroupFooterBand", btGroupFooter}}) {
+    const TppBandType type = entry.Type;
+    for (const char* name : {entry.Name, entry.BandName})
+      report.IndexedProperty(name, {P("Index", daInteger), RObj(TppBand::StaticClassType())},
+                             [type](TObject* o, TraValue* const* a, bool get) {
+                               auto& self = As<TppCustomReport>(o);
+                               CheckIndex(Int(a[0]), self.GroupCount());
+                               if (get) Obj(a[1]) = self.GetBand(type, Int(a[0]));
+                               return get;
+                             }, true);
+  }
 
   (void)Bool;
 }

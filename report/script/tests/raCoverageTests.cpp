@@ -114,12 +114,10 @@ const TExposedNames pending[] = {
      "HeaderForOrphanedFooter KeptTogether LastPageNo NewColumnThreshold NewPageThreshold PageNo PageCount PriorValue Units"},
     {"TppProducer", "OnSaveText CancelDialog FileDevice Icon PreviewForm Printer PrintDialog Producing PrinterDevice ShowAutoSearchDialog"},
     {"TppCustomReport",
-     "AbsolutePage CurrentColumn DonePrinting Engine MainReport Page PageBandCount PageCount ReportDesigner PrintingAsSubReport "
+     "AbsolutePage CurrentColumn DonePrinting PageBandCount PageCount ReportDesigner PrintingAsSubReport "
      "ReportBandCount spColumnWidth Stop PageLimitReached"},
     {"TppReport",
-     "Title TitleBand Header HeaderBand ColumnHeader ColumnHeaderBand Detail DetailBand ColumnFooter ColumnFooterBand "
-     "Footer FooterBand Summary SummaryBand GroupHeader GroupHeaderBand GroupFooter GroupFooterBand ActiveReport "
-     "AutoSearchDialog AutoSearchFields AutoSearchDescription GetAutoSearchDescriptionAsString AutoSearchFieldCount "
+     "ActiveReport AutoSearchDialog AutoSearchFields AutoSearchDescription GetAutoSearchDescriptionAsString AutoSearchFieldCount "
      "CacheManager PreviewForm AutoSearchCriteriaByName CreateAutoSearchCriteria GetAutoSearchDescriptionLines"},
     {"TppDataPipeline", "OnMasterRecordPositionChange OnGotoBookmark DataTraversed DataView Visible CurrentField FieldObjects Fields Links"},
     {"TppField", "*"},
@@ -129,7 +127,6 @@ const TExposedNames pending[] = {
     {"TppCustomTemplate", "*"},
     {"TppTemplate", "*"},
     {"TppReportTemplate", "*"},
-    {"TppDrawCommand", "Page"},
     {"TppPage", "RemoveDrawCommand"},
     {"TList", "*"},
     {"TppPicture", "*"},

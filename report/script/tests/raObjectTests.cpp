@@ -88,6 +88,7 @@ TEST(ObjectAccessTest, MembersReadWrittenAndCalledThroughTheClassManager) {
       {"R: String;", "Label1.Caption := 'shown'; R := Label1.Text;", "shown"},
       {"R: Boolean;", "Report.GetBand(4, 0).Visible := False; R := Report.GetBand(4, 0).Visible;", "False"},
       {"R: String;", "Report.TextFileName := 'out.txt'; R := Report.TextFileName;", "out.txt"},
+      {"R: Boolean;", "R := (Report.Detail = Report.DetailBand) and (Report.Detail = Label1.Parent) and (Report.Title = nil) and (Report.MainReport = Report);", "True"},
       {"R: Integer;", "R := DBPipeline1.FieldCount;", "7"},
       // A var parameter of a method comes back; the list the script made it may free.
       {"R: Integer; S: TStringList; Found: Boolean;",
@@ -123,6 +124,7 @@ TEST(ObjectAccessTest, ObjectsAreHandlesNotNumbersAndScriptsMayNotHarmTheirHost)
       {"", "Memo1.Lines.Strings[3] := 'x';", "script: List index out of bounds"},
       {"", "Report.PrinterSetup.Orientation := taCenter;", "script: Cannot write Orientation"},
       {"", "Report.Bands[9].Visible := False;", "script: List index out of bounds (9)"},
+      {"", "Report.GroupHeader[0].Visible := False;", "script: List index out of bounds (0)"},
       {"", "Label1.Parent := Report.PrinterSetup;", "script: Cannot write Parent"},
   };
   std::filesystem::remove("/tmp/ra-script-must-not-write.txt");
