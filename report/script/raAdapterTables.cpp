@@ -14,6 +14,7 @@
 #include "ppDBPipeline.h"
 #include "ppDrwCmd.h"
 #include "ppGraphics.h"
+#include "uiGraphicsBitmap.h"
 #include "ppGroup.h"
 #include "ppMemo.h"
 #include "ppPage.h"
@@ -207,12 +208,13 @@ struct TAdapters {
   TraRTTI drawText{TppDrawText::StaticClassType(), &drawCommand};
   TraRTTI drawCommand{TppDrawCommand::StaticClassType(), &component};
   TraRTTI page{TppPage::StaticClassType(), &component};
+  TraRTTI picture{TppPicture::StaticClassType(), &persistent};
 
   TAdapters();
   void Register() {
     for (TraRTTI* a : {&object, &persistent, &component, &strings, &stringList, &font, &communicator, &relative,
                        &printable, &ppComponent, &stretchable, &subReport, &customText, &dbText, &dbCalc, &variable, &customMemo, &dbMemo, &customRichText, &customImage,
-                       &band, &group, &producer, &customReport, &report, &dataPipeline, &dbPipeline, &printerSetup, &drawCommand, &drawText, &page})
+                       &band, &group, &producer, &customReport, &report, &dataPipeline, &dbPipeline, &printerSetup, &drawCommand, &drawText, &page, &picture})
       RegisterRTTIAdapter(*a);
   }
 };
@@ -411,6 +413,20 @@ TAdapters::TAdapters() {
       .Method("SaveToFile", {P("aFileName", daString)}, CALL(TppCustomRichText, {
                 raCheckFileAccess(Str(a[0]));
                 self.SaveToFile(Str(a[0]));
+              }));
+  // A picture is read whole before it replaces the one shown, so a file
+  // that does not load leaves the picture as it was.
+  picture
+      .Method("LoadFromFile", {PConst("Filename", daString)}, CALL(TppPicture, {
+                raCheckFileAccess(Str(a[0]));
+                TBitmap loaded;
+                if (!loaded.LoadFromFile(Str(a[0]))) throw EScriptError("Cannot load the picture " + Str(a[0]));
+                self.NewBitmap().Assign(loaded);
+              }))
+      .Method("SaveToFile", {PConst("Filename", daString)}, CALL(TppPicture, {
+                raCheckFileAccess(Str(a[0]));
+                if (!self.Bitmap()) throw EScriptError("The picture is empty: nothing to save to " + Str(a[0]));
+                if (!self.Bitmap()->SaveToFile(Str(a[0]))) throw EScriptError("Cannot save the picture " + Str(a[0]));
               }));
   customImage.Event("OnGetPicture", 69, {PObj("Picture", TppPicture::StaticClassType())});
 

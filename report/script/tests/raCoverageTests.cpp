@@ -129,7 +129,7 @@ const TExposedNames pending[] = {
     {"TppReportTemplate", "*"},
     {"TppPage", "RemoveDrawCommand"},
     {"TList", "*"},
-    {"TppPicture", "*"},
+    // Bitmaps here are no class-library objects and know no transparency.
     {"TGraphic", "*"},
     {"TBitmap", "*"},
 };

@@ -2,12 +2,16 @@
 
 #include <filesystem>
 
+#include <unistd.h>
+
 #include "ppCtrls.h"
 #include "ppMemo.h"
 #include "ppVar.h"
 #include "ppPrintablesKit.h"
 #include "ppPrinterSetup.h"
 #include "ppRichText.h"
+#include "ppShapes.h"
+#include "uiGraphicsBitmap.h"
 #include "raEnumTypes.h"
 #include "raObjects.h"
 #include "raProgram.h"
@@ -135,6 +139,33 @@ TEST(ObjectAccessTest, ObjectsAreHandlesNotNumbersAndScriptsMayNotHarmTheirHost)
     EXPECT_EQ(report.Report->ClassName(), "TppReport");
   }
   EXPECT_FALSE(std::filesystem::exists("/tmp/ra-script-must-not-write.txt"));
+}
+
+TEST(ObjectAccessTest, PicturesReachFilesOnlyWhenTheHostAllowsIt) {
+  TScriptReport report;
+  auto* image = report.Add<TppImage>(report.Detail, mm(100), 0, mm(20), mm(20));
+  image->SetUserName("Image1");
+  image->Picture()->NewBitmap().SetSize(3, 2);
+  const std::filesystem::path dir = std::filesystem::temp_directory_path() / ("ra-picture-" + std::to_string(::getpid()));
+  std::filesystem::create_directories(dir);
+  const std::string file = (dir / "p.png").string();
+  const std::string missing = (dir / "missing.png").string();
+
+  EXPECT_EQ(report.Run("", "Image1.Picture.SaveToFile('" + file + "');").rfind("script: File access is not allowed", 0), 0u);
+  EXPECT_FALSE(std::filesystem::exists(file));
+
+  raFilePolicy().AllowFileAccess = true;
+  EXPECT_EQ(report.Run("", "Image1.Picture.SaveToFile('" + file + "');"), "");
+  image->Picture()->NewBitmap().SetSize(9, 9);
+  // A file that does not load leaves the picture as it was.
+  EXPECT_EQ(report.Run("", "Image1.Picture.LoadFromFile('" + missing + "');").rfind("script: Cannot load the picture", 0), 0u);
+  EXPECT_EQ(image->Picture()->Bitmap()->Width(), 9);
+  EXPECT_EQ(report.Run("", "Image1.Picture.LoadFromFile('" + file + "');"), "");
+  EXPECT_EQ(image->Picture()->Bitmap()->Width(), 3);
+  image->Picture()->Clear();
+  EXPECT_EQ(report.Run("", "Image1.Picture.SaveToFile('" + missing + "');").rfind("script: The picture is empty", 0), 0u);
+  raFilePolicy().AllowFileAccess = false;
+  std::filesystem::remove_all(dir);
 }
 
 TEST(ObjectAccessTest, ObjectSlotsTheHostFilledReadAsNil) {
