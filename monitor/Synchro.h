@@ -22,6 +22,7 @@ public:
   void Acquire() override { section.Enter(); }
   void Release() override { section.Leave(); }
   bool TryEnter() { return section.TryEnter(); }
+  bool HeldByCurrentThread() const { return section.HeldByCurrentThread(); }
   // Waits for the section; a main thread keeps serving the dispatcher (and
   // so its windows) until it gets it.
   void EnterPumping();

@@ -4,6 +4,8 @@
 
 #include "SynchApp.h"
 #include "osDispatcher.h"
+#include "osThreadContext.h"
+#include "rtlAssert.h"
 
 TThreadCustom::TThreadCustom(std::string threadName, ::PrinterHandle printerHandle)
     : PrinterHandle(printerHandle), name(std::move(threadName)), spooler(CurrentSpooler()) {}
@@ -46,12 +48,15 @@ void TThreadCustom::DeleteNode() {
   if (!Node) return;
   // Worker threads never touch the tree; the main thread does it later.
   MainDispatcher().Post([owner = NodeOwner, node = Node] {
+    ORV_ASSERT(IsMainThread());
     if (const std::shared_ptr<TWatchNodeOwner> tree = owner.lock()) tree->DeleteNode(node);
   });
   Node = nullptr;
 }
 
 void TThreadCustom::DoChange() {
+  // The model changed on its own thread, which alone tells of it.
+  ORV_ASSERT(GetCurrentThreadId() == ThreadID());
   if (OnChange && !Terminated()) OnChange(this);
 }
 

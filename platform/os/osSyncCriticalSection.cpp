@@ -34,6 +34,12 @@ void TOsCriticalSection::Leave() {
   WakeWaitersLocked();
 }
 
+bool TOsCriticalSection::HeldByCurrentThread() const {
+  const TThreadContext& self = CurrentThreadContext();
+  std::lock_guard guard(StateLock());
+  return owner == &self;
+}
+
 void TOsCriticalSection::AbandonBy(TThreadContext& ended) {
   std::lock_guard guard(StateLock());
   if (owner != &ended) return;

@@ -16,6 +16,9 @@ public:
   bool TryEnter();
   // A std::logic_error when the calling thread does not own the section.
   void Leave();
+  // The calling thread owns the section (for assertions of who may touch
+  // what it guards).
+  bool HeldByCurrentThread() const;
 
 private:
   friend class TThreadContext;

@@ -193,6 +193,7 @@ void TppEngine::StartRun() {
   bandIndex = 0;
   brokenGroup = 0;
   newJobNext = false;
+  CheckGenerationState();
 }
 
 int TppEngine::PageBottom() const {
@@ -585,6 +586,7 @@ void TppEngine::PageEnd() {
   if (sectionNext) AddState(ppesSectionPage);
   newJobNext = sectionEnding && sectionJobEnding;
   sectionEnding = sectionNext = sectionJobEnding = false;
+  CheckGenerationState();
   Report()->DoEndPage();
 }
 
@@ -656,7 +658,30 @@ void TppEngine::BandStateLoop() {
       case bsSummary: PrintSummary(); break;
       case bsDone: break;
     }
+    CheckGenerationState();
   }
+}
+
+void TppEngine::CheckGenerationState() const {
+  const int groupCount = static_cast<int>(groups.size());
+  ORV_ASSERT(bandState >= bsGroupHeaders && bandState <= bsDone);
+  ORV_ASSERT(!dataFinished || bandState == bsGroupFooters || bandState == bsSummary || bandState == bsDone);
+  ORV_ASSERT(dataFinished || (bandState != bsSummary && bandState != bsDone));
+  ORV_ASSERT(!traversalPending || (bandState == bsGroupFooters && !dataFinished && !noData));
+  ORV_ASSERT(!singleRecordDone || dataFinished);
+  ORV_ASSERT(bandState != bsDone || lastPage);
+  ORV_ASSERT(!titlePending || !titles.empty());
+  ORV_ASSERT(brokenGroup == 0 || (brokenGroup > 0 && brokenGroup < groupCount));
+  switch (bandState) {
+    case bsGroupHeaders: ORV_ASSERT(bandIndex >= brokenGroup && bandIndex <= groupCount); break;
+    case bsDetail: ORV_ASSERT(bandIndex == 0); break;
+    case bsGroupFooters: ORV_ASSERT(bandIndex >= 0 && bandIndex <= groupCount - brokenGroup); break;
+    case bsSummary:
+    case bsDone: ORV_ASSERT(bandIndex == 0 || bandIndex == 1); break;
+  }
+  ORV_ASSERT(!rowOpen || leftToRight);
+  ORV_ASSERT(keepGroup >= -1 && keepGroup < groupCount);
+  ORV_ASSERT(keepGroup < 0 || !keepSnapshot.empty());
 }
 
 void TppEngine::PrintGroupHeaders() {
@@ -940,4 +965,5 @@ void TppEngine::ApplyState(const uint8_t* record) {
       TppPipelinePosition{r.TraversalCount, r.DataOffset, r.TraversalCount == 0, r.AtEnd != 0, noData, r.Mark};
   restoredDetailPosition = TppPipelinePosition{r.DetailTraversalCount, r.DetailDataOffset, r.DetailTraversalCount == 0,
                                                r.DetailAtEnd != 0, false, r.DetailMark};
+  CheckGenerationState();
 }

@@ -174,6 +174,22 @@ private:
   void SetPageFields();
   TppGroup* PageNumberGroup() const;
   void BandStateLoop();
+  // The legal combinations of the generation state, asserted at each of
+  // its transitions (a run's start, a step of the band loop, a page's end,
+  // a page's state applied):
+  //  - dataFinished holds from the last record's traversal on: in the
+  //    footers it closes, the summary and done; summary and done need it;
+  //  - traversalPending (the record after a break not fetched yet) holds
+  //    only while a break's footers print, never after the last record and
+  //    never without data; singleRecordDone only once data is finished;
+  //  - done is the last page; a title is pending only when there is one;
+  //  - bandIndex is the next group header (from the broken group on), the
+  //    next group footer counted from the innermost (up to the broken
+  //    group), 0 in the detail, and 0 or 1 (its new page taken) in the
+  //    summary; brokenGroup is a group;
+  //  - a row of cells is open only with columns across; a group kept
+  //    together has its snapshot.
+  void CheckGenerationState() const;
   void PrintGroupHeaders();
   void PrintDetail();
   void PrintGroupFooters();

@@ -13,6 +13,7 @@
 #include "engExpTypes.h"
 #include "engLike.h"
 #include "engTextCompare.h"
+#include "rtlAssert.h"
 
 namespace {
 
@@ -165,7 +166,23 @@ bool PredicateHolds(const TExpEvalContext& context, const TExpToken& node) {
   return holds != negated;
 }
 
+// A checked tree: every operator has its operands (BETWEEN its two bounds).
+void CheckOperands(const TExpToken& node) {
+  switch (node.Kind) {
+    case nkUnary: ORV_ASSERT(node.First); break;
+    case nkBinary:
+    case nkStringCompare: ORV_ASSERT(node.First && node.Second); break;
+    case nkPredicate:
+      ORV_ASSERT(node.First);
+      ORV_ASSERT(node.Second || node.Code == opIn || node.Code == opNotIn);
+      ORV_ASSERT(!(node.Code == opBetween || node.Code == opNotBetween) || node.Second->Next);
+      break;
+    default: break;
+  }
+}
+
 bool ConditionOf(const TExpEvalContext& context, const TExpToken& node) {
+  CheckOperands(node);
   switch (node.Kind) {
     case nkBinary:
       return IsLogical(node.Code) ? LogicalHolds(context, node) : ComparisonHolds(context, node);
@@ -181,6 +198,7 @@ bool ConditionOf(const TExpEvalContext& context, const TExpToken& node) {
 // result starts as a copy of node's value and description, as the
 // functions by kind expect, and ends as a constant.
 void EvaluateInto(const TExpEvalContext& context, const TExpToken& node, TExpToken& result) {
+  CheckOperands(node);
   result.Parent = result.First = result.Second = result.Third = result.Next = nullptr;
   if (IsCondition(node)) {
     SetBooleanResult(result, ConditionOf(context, node));
@@ -215,14 +233,19 @@ void EvaluateInto(const TExpEvalContext& context, const TExpToken& node, TExpTok
 
 TExpScratch::TExpScratch() = default;
 
-TExpScratch::~TExpScratch() = default;
+TExpScratch::~TExpScratch() { ORV_ASSERT(lent == 0); }
 
 TExpToken* TExpScratch::Take() {
+  ++lent;
   if (nodes.Empty()) return new TExpToken;
   return nodes.ExtractLast().release();
 }
 
-void TExpScratch::Give(TExpToken* node) { nodes.Adopt(node); }
+void TExpScratch::Give(TExpToken* node) {
+  ORV_ASSERT(node && lent > 0);
+  --lent;
+  nodes.Adopt(node);
+}
 
 TExpValue::TExpValue(TExpValue&& other) noexcept
     : value(other.value), owned(std::exchange(other.owned, nullptr)), scratch(other.scratch) {}
@@ -250,6 +273,8 @@ TExpValue EvaluateValue(const TExpEvalContext& context, const TExpToken& node) {
     lent->CorrelationName.clear();
   }
   EvaluateInto(context, node, *lent);
+  // The checker's type is the value's: the callers read it by that type.
+  ORV_ASSERT(lent->IsNull || node.Kind == nkColumn || lent->DataType == node.DataType);
   return value;
 }
 

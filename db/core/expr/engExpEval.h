@@ -45,6 +45,8 @@ public:
 
 private:
   TOwnedList<TExpToken> nodes;
+  // Nodes taken and not given back: a value must not outlive its scratch.
+  int lent = 0;
 };
 
 // What evaluation passes down the tree unchanged.
