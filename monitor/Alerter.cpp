@@ -126,9 +126,9 @@ void TAlerter::AddAlert(const std::exception& e, const std::string& threadName, 
 
   TLocked locked(*this);
   if (Count() >= kMaxKeptAlerts) AtFree(0);  // only while the log cannot be written
-  TAlert* added = alert.release();
-  Insert(added);
-  ShowAlert(*added);
+  const TAlert& added = *alert;
+  Insert(std::move(alert));
+  ShowAlert(added);
 }
 
 void TAlerter::ShowAlert(const TAlert& alert) {

@@ -11,6 +11,7 @@
 #include "osApc.h"
 #include "osSyncTicks.h"
 #include "osSyncWait.h"
+#include "rtlAssert.h"
 #include "rtlFormat.h"
 #include "rtlStrUtils.h"
 #include "splConstants.h"
@@ -41,8 +42,9 @@ TPendingJob& TJobList::FindOrAdd(const QueueJob& job, const std::string& printer
   if (!leftKeys.count(LeftKey(job.JobId, printerName))) static_cast<QueueJob&>(*entry) = job;
   entry->JobId = job.JobId;
   entry->PrinterName = printerName;
-  AtInsert(index, entry.get());
-  return *entry.release();
+  TPendingJob& added = *entry;
+  AtInsert(index, std::move(entry));
+  return added;
 }
 
 bool TJobList::AddEnded(const QueueJob& job, const std::string& printerName) {
@@ -68,19 +70,15 @@ bool TJobList::AddEnded(const QueueJob& job, const std::string& printerName) {
   static_cast<QueueJob&>(*entry) = job;
   entry->PrinterName = printerName;
   entry->FromHistory = true;
-  AtInsert(index, entry.get());
-  entry.release();
+  AtInsert(index, std::move(entry));
   return true;
 }
 
-void TJobList::FreeItem(TPendingJob* item) {
-  if (!item) return;
+void TJobList::Notify(TPendingJob* item, int32_t action) {
+  if (action != caFreeing || !item) return;
   // A job written unfinished at shutdown is not over: seen again, it starts
   // as a copy of its model record, so that its end reaches its row.
-  if (!(item->Status & (JOB_STATUS_PRINTED | JOB_STATUS_DELETED))) {
-    delete item;
-    return;
-  }
+  if (!(item->Status & (JOB_STATUS_PRINTED | JOB_STATUS_DELETED))) return;
   TJobKey key = LeftKey(item->JobId, item->PrinterName);
   if (leftKeys.insert(key).second) {
     leftOrder.push_back(std::move(key));
@@ -89,7 +87,6 @@ void TJobList::FreeItem(TPendingJob* item) {
       leftOrder.pop_front();
     }
   }
-  delete item;
 }
 
 TJobList& JobList() {
@@ -98,6 +95,8 @@ TJobList& JobList() {
 }
 
 TPendingJob& FindOrAddPendingJob(const QueueJob& job, const std::string& printerName) {
+  // The entry lives only as long as the caller's hold on the list.
+  ORV_ASSERT(JobList().LockedByCurrentThread());
   return JobList().FindOrAdd(job, printerName);
 }
 

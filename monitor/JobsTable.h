@@ -53,7 +53,8 @@ public:
   bool AddEnded(const QueueJob& job, const std::string& printerName);
 
 protected:
-  void FreeItem(TPendingJob* item) override;
+  // An entry about to be freed: an ended job's key is remembered.
+  void Notify(TPendingJob* item, int32_t action) override;
 
 private:
   using TJobKey = std::pair<std::string, uint32_t>;  // upper-case printer name, job id

@@ -4,22 +4,22 @@
 // operation takes the lock; it is re-entrant, so walk callbacks may use the
 // collection. Lock and Unlock make several operations one.
 //
-// The slot array is a plain block that grows by Delta slots up to MaxLimit
-// (no ceiling when 0 or less). Removing an item frees it (FreeItem); a
-// subclass that overrides FreeItem calls FreeAll from its own destructor,
-// as this destructor reaches only the default.
+// The collection owns its items. Its limit grows by Delta slots up to
+// MaxLimit (no ceiling when 0 or less). Removing an item frees it.
 
 #include <cstdint>
-#include <cstdlib>
-#include <cstring>
 #include <functional>
+#include <memory>
+#include <new>
 #include <utility>
+#include <vector>
 
 #include "Synchro.h"
+#include "rtlAssert.h"
 #include "rtlExceptions.h"
 
 RTL_EXCEPTION_CLASS(ECOLLECTION, Exception);
-// Kept for handlers that name it; a plain block's release cannot fail.
+// Kept for handlers that name it; an owned item's release cannot fail.
 RTL_EXCEPTION_CLASS(ELongFreeError, ECOLLECTION);
 RTL_EXCEPTION_CLASS(ELongRangeError, ECOLLECTION);
 RTL_EXCEPTION_CLASS(EDuplicates, ECOLLECTION);
@@ -52,60 +52,57 @@ public:
   TSafeCollection() : TSafeCollection(10, 5, 0) {}
   TSafeCollection(const TSafeCollection&) = delete;
   TSafeCollection& operator=(const TSafeCollection&) = delete;
-  virtual ~TSafeCollection() {
-    FreeAll();
-  }
+  virtual ~TSafeCollection() = default;
 
   void Lock() { lock.Acquire(); }
   void Unlock() { lock.Release(); }
+  bool LockedByCurrentThread() const { return lock.HeldByCurrentThread(); }
 
-  int32_t Count() const { return count; }
+  int32_t Count() const { return static_cast<int32_t>(items.size()); }
   int32_t Limit() const { return limit; }
 
   T* At(int32_t index) {
     TLocked locked(*this);
     CheckIndex(index);
-    T* item = items[index];
+    T* item = Item(index);
     Notify(item, caRead);
     return item;
   }
 
   // Returns the index given to item.
-  virtual int32_t InsertWith(T* item, const TKeyFunc& keyOf, const TCompareFunc& compare) {
+  virtual int32_t InsertWith(std::unique_ptr<T> item, const TKeyFunc& keyOf, const TCompareFunc& compare) {
     TLocked locked(*this);
-    return AtInsert(count, item);
+    return AtInsert(Count(), std::move(item));
   }
-  virtual int32_t Insert(T* item) { return InsertWith(item, nullptr, nullptr); }
+  int32_t Insert(std::unique_ptr<T> item) { return InsertWith(std::move(item), nullptr, nullptr); }
 
   // The item's index, or -1.
   virtual int32_t IndexOfWith(T* item, const TKeyFunc& keyOf, const TCompareFunc& compare) {
     TLocked locked(*this);
     return IndexOfIdentity(item, 0);
   }
-  virtual int32_t IndexOf(T* item) { return IndexOfWith(item, nullptr, nullptr); }
+  int32_t IndexOf(T* item) { return IndexOfWith(item, nullptr, nullptr); }
 
-  // Without a lock of its own.
-  int32_t AtInsert(int32_t index, T* item) {
-    if (index < 0 || index > count) throw ELongRangeError(SLongRangeError);
-    if (count == limit) {
+  // The caller holds the collection's lock.
+  int32_t AtInsert(int32_t index, std::unique_ptr<T> item) {
+    ORV_ASSERT(lock.HeldByCurrentThread());
+    if (index < 0 || index > Count()) throw ELongRangeError(SLongRangeError);
+    if (Count() == limit) {
       if (Delta == 0) throw ELongOverflow(SLongOverflow);
       SetLimit(limit + Delta);
     }
-    std::memmove(items + index + 1, items + index, sizeof(T*) * (count - index));
-    items[index] = item;
-    Notify(item, caInserted);
-    ++count;
+    T* inserted = item.get();
+    items.insert(items.begin() + index, std::move(item));
+    Notify(inserted, caInserted);
     return index;
   }
 
-  // Without a lock of its own.
+  // The caller holds the collection's lock.
   void AtFree(int32_t index) {
-    T* item = items[index];
-    Notify(item, caFreeing);
-    FreeItem(item);
-    std::memmove(items + index, items + index + 1, sizeof(T*) * (count - index - 1));
-    --count;
-    items[count] = nullptr;
+    ORV_ASSERT(lock.HeldByCurrentThread());
+    ORV_ASSERT(index >= 0 && index < Count());
+    Notify(Item(index), caFreeing);
+    items.erase(items.begin() + index);
   }
 
   void AtDelete(int32_t index) {
@@ -115,7 +112,7 @@ public:
   }
 
   // Frees item when it is in the collection.
-  virtual void Free(T* item) {
+  void Free(T* item) {
     if (!item) return;
     TLocked locked(*this);
     const int32_t index = IndexOf(item);
@@ -124,40 +121,38 @@ public:
 
   void FreeAll() {
     TLocked locked(*this);
-    for (int32_t i = 0; i < count; ++i) {
-      Notify(items[i], caFreeing);
-      FreeItem(items[i]);
-    }
-    count = 0;
+    for (const std::unique_ptr<T>& item : items) Notify(item.get(), caFreeing);
+    items.clear();
     SetLimit(0);
   }
 
-  virtual void Exchange(int32_t i, int32_t j) {
+  void Exchange(int32_t i, int32_t j) {
     TLocked locked(*this);
     CheckIndex(i);
     CheckIndex(j);
-    ExchangeRaw(i, j);
+    std::swap(items[static_cast<size_t>(i)], items[static_cast<size_t>(j)]);
   }
 
-  virtual void Move(int32_t from, int32_t to) {
+  void Move(int32_t from, int32_t to) {
     TLocked locked(*this);
     CheckIndex(from);
     CheckIndex(to);
-    for (; from < to; ++from) ExchangeRaw(from, from + 1);
-    for (; from > to; --from) ExchangeRaw(from, from - 1);
+    std::unique_ptr<T> item = std::move(items[static_cast<size_t>(from)]);
+    items.erase(items.begin() + from);
+    items.insert(items.begin() + to, std::move(item));
   }
 
   // Frees every item that test accepts, in one walk under the lock.
   void FreeIf(const std::function<bool(T* item)>& test) {
     TLocked locked(*this);
-    if (count == 0) return;
+    if (items.empty()) return;
     const bool savedForward = Forward;
     Forward = true;
     CurrentIndex = 0;
     int32_t i = 0;
     for (;;) {
-      while (i < count && !test(items[i])) ++i;
-      if (i >= count) break;
+      while (i < Count() && !test(Item(i))) ++i;
+      if (i >= Count()) break;
       AtFree(i);
       CurrentIndex = i;
     }
@@ -169,36 +164,37 @@ public:
   // StopAllowed, a proc that sets CurrentIndex to -1 ends the walk.
   void ForEach(const std::function<void(T* item)>& proc) {
     TLocked locked(*this);
-    if (count == 0) return;
-    int32_t i = Forward ? 0 : count - 1;
+    if (items.empty()) return;
+    int32_t i = Forward ? 0 : Count() - 1;
     for (;;) {
       CurrentIndex = i;
       proc(At(i));
       i += Forward ? 1 : -1;
-      if (i < 0 || i >= count) break;
+      if (i < 0 || i >= Count()) break;
       if (StopAllowed && CurrentIndex == -1) break;
     }
   }
 
   // Clamped to at least Count and at most MaxLimit and the hard ceiling.
+  // The limit is the collection's own ceiling on growth; the storage
+  // reserves it.
   void SetLimit(int32_t newLimit) {
-    if (newLimit < count) newLimit = count;
+    if (newLimit < Count()) newLimit = Count();
     if (newLimit == limit) return;
-    if (newLimit == 0) {
-      std::free(items);
-      items = nullptr;
-      limit = 0;
-      return;
-    }
     if (MaxLimit > 0 && newLimit > MaxLimit) {
       newLimit = MaxLimit;
       if (newLimit == limit) throw ELongOverflow(SLongOverflow);
     }
     if (newLimit > MaxCollectionSize) newLimit = MaxCollectionSize;
-    T** grown = static_cast<T**>(std::realloc(items, sizeof(T*) * static_cast<size_t>(newLimit)));
-    if (!grown) throw ELongRealloc(SLongRealloc);
-    if (newLimit > limit) std::memset(grown + limit, 0, sizeof(T*) * static_cast<size_t>(newLimit - limit));
-    items = grown;
+    if (newLimit == 0) {
+      items.shrink_to_fit();
+    } else {
+      try {
+        items.reserve(static_cast<size_t>(newLimit));
+      } catch (const std::bad_alloc&) {
+        throw ELongRealloc(SLongRealloc);
+      }
+    }
     limit = newLimit;
   }
 
@@ -220,26 +216,32 @@ protected:
     TSafeCollection& collection;
   };
 
-  virtual void FreeItem(T* item) { delete item; }
+  // Told of each item inserted, read and about to be freed. A subclass that
+  // watches caFreeing calls FreeAll from its own destructor: the items
+  // left to this destructor go without a word.
   virtual void Notify(T* item, int32_t action) {}
-  virtual void ExchangeRaw(int32_t i, int32_t j) { std::swap(items[i], items[j]); }
 
   void CheckIndex(int32_t index) const {
-    if (index < 0 || index >= count) throw ELongRangeError(SLongRangeError);
+    if (index < 0 || index >= Count()) throw ELongRangeError(SLongRangeError);
   }
   int32_t IndexOfIdentity(T* item, int32_t from) const {
-    for (int32_t i = from; i < count; ++i) {
-      if (items[i] == item) return i;
+    for (int32_t i = from; i < Count(); ++i) {
+      if (Item(i) == item) return i;
     }
     return -1;
   }
-  T* Item(int32_t index) const { return items[index]; }
+  // Under the lock: an item may be freed by another thread once it is
+  // released.
+  T* Item(int32_t index) const {
+    ORV_ASSERT(lock.HeldByCurrentThread());
+    ORV_ASSERT(index >= 0 && index < Count());
+    return items[static_cast<size_t>(index)].get();
+  }
 
 private:
   TCriticalSection lock;
-  int32_t count = 0;
   int32_t limit = 0;
-  T** items = nullptr;
+  std::vector<std::unique_ptr<T>> items;
 };
 
 // Kept in key order: Compare orders two keys, KeyOf gives an item's key
@@ -286,15 +288,13 @@ public:
   }
 
   // A duplicate key where Duplicates is false frees item, then raises
-  // EDuplicates: the caller must not use item afterwards.
-  int32_t InsertWith(T* item, const TKeyFunc& keyOf, const TCompareFunc& compare) override {
+  // EDuplicates.
+  int32_t InsertWith(std::unique_ptr<T> item, const TKeyFunc& keyOf, const TCompareFunc& compare) override {
     typename TBase::TLocked locked(*this);
     int32_t index = this->Count();
-    if (Sorted && SearchWith(KeyOfWith(item, keyOf), index, keyOf, compare) && !Duplicates) {
-      this->FreeItem(item);
+    if (Sorted && SearchWith(KeyOfWith(item.get(), keyOf), index, keyOf, compare) && !Duplicates)
       throw EDuplicates(SDuplicates);
-    }
-    return this->AtInsert(index, item);
+    return this->AtInsert(index, std::move(item));
   }
 
   int32_t IndexOfWith(T* item, const TKeyFunc& keyOf, const TCompareFunc& compare) override {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -36,7 +37,7 @@ protected:
 
 TEST_F(ObjectsTest, SortedCollectionSearchesAndRefusesDuplicates) {
   TItems items;
-  for (int key : {30, 10, 20}) items.Insert(new TItem(key));
+  for (int key : {30, 10, 20}) items.Insert(std::make_unique<TItem>(key));
   EXPECT_EQ((std::vector<int>{10, 20, 30}), Keys(items));
 
   const TItem probe(25);
@@ -48,7 +49,7 @@ TEST_F(ObjectsTest, SortedCollectionSearchesAndRefusesDuplicates) {
   EXPECT_EQ(1, index);
 
   // The refused item is freed before the exception.
-  EXPECT_THROW(items.Insert(new TItem(20)), EDuplicates);
+  EXPECT_THROW(items.Insert(std::make_unique<TItem>(20)), EDuplicates);
   EXPECT_EQ(3, items.Count());
   EXPECT_EQ(3 + 2, gLiveItems);
 
@@ -62,11 +63,13 @@ TEST_F(ObjectsTest, SortedCollectionSearchesAndRefusesDuplicates) {
 TEST_F(ObjectsTest, DuplicatesGoFirstAmongEqualsAndAreFoundByIdentity) {
   TItems items;
   items.Duplicates = true;
-  auto* first = new TItem(5);
-  auto* second = new TItem(5);
-  items.Insert(new TItem(9));
-  items.Insert(first);
-  items.Insert(second);
+  auto firstItem = std::make_unique<TItem>(5);
+  auto secondItem = std::make_unique<TItem>(5);
+  TItem* first = firstItem.get();
+  TItem* second = secondItem.get();
+  items.Insert(std::make_unique<TItem>(9));
+  items.Insert(std::move(firstItem));
+  items.Insert(std::move(secondItem));
   EXPECT_EQ(0, items.IndexOf(second));
   EXPECT_EQ(1, items.IndexOf(first));
   items.Free(second);
@@ -74,13 +77,13 @@ TEST_F(ObjectsTest, DuplicatesGoFirstAmongEqualsAndAreFoundByIdentity) {
   EXPECT_EQ(first, items.At(0));
 
   items.Sorted = false;
-  items.Insert(new TItem(1));
+  items.Insert(std::make_unique<TItem>(1));
   EXPECT_EQ((std::vector<int>{5, 9, 1}), Keys(items));
 }
 
 TEST_F(ObjectsTest, FreeIfAndForEachWalks) {
   TItems items;
-  for (int key = 1; key <= 6; ++key) items.Insert(new TItem(key));
+  for (int key = 1; key <= 6; ++key) items.Insert(std::make_unique<TItem>(key));
   items.FreeIf([](TItem* item) { return item->key % 2 == 0; });
   EXPECT_EQ(-1, items.CurrentIndex);
   EXPECT_EQ((std::vector<int>{1, 3, 5}), Keys(items));
@@ -104,29 +107,28 @@ TEST_F(ObjectsTest, FreeIfAndForEachWalks) {
 TEST_F(ObjectsTest, GrowthLimitsAndRanges) {
   TSafeCollection<TItem> grows(0, 3, 0);
   EXPECT_EQ(0, grows.Limit());
-  grows.Insert(new TItem(1));
+  grows.Insert(std::make_unique<TItem>(1));
   EXPECT_EQ(3, grows.Limit());
   EXPECT_THROW(grows.At(1), ELongRangeError);
   EXPECT_THROW(grows.AtDelete(-1), ELongRangeError);
+  grows.Lock();
   EXPECT_THROW(grows.AtInsert(5, nullptr), ELongRangeError);
+  grows.Unlock();
 
   TSafeCollection<TItem> fixed(2, 0, 0);
-  fixed.Insert(new TItem(1));
-  fixed.Insert(new TItem(2));
-  auto* extra = new TItem(3);
+  fixed.Insert(std::make_unique<TItem>(1));
+  fixed.Insert(std::make_unique<TItem>(2));
+  // The refused item is freed (the fixture counts live items).
   try {
-    fixed.Insert(extra);
+    fixed.Insert(std::make_unique<TItem>(3));
     FAIL();
   } catch (const ELongOverflow& e) {
     EXPECT_STREQ("Cannot grow. Collection limit reached.", e.what());
   }
-  delete extra;
   EXPECT_EQ(2, fixed.Count());
 
   TSafeCollection<TItem> capped(1, 5, 3);
-  for (int key = 0; key < 3; ++key) capped.Insert(new TItem(key));
+  for (int key = 0; key < 3; ++key) capped.Insert(std::make_unique<TItem>(key));
   EXPECT_EQ(3, capped.Limit());
-  auto* over = new TItem(4);
-  EXPECT_THROW(capped.Insert(over), ELongOverflow);
-  delete over;
+  EXPECT_THROW(capped.Insert(std::make_unique<TItem>(4)), ELongOverflow);
 }
