@@ -48,7 +48,7 @@ TMDBSessionList& Sessions() {
 TMDBSession& DefaultSession() { return *Sessions().DefaultSession(); }
 
 void TMDBSessionList::AddSession(TMDBSession* session) {
-  TThreadListLock lock(sessions);
+  TThreadListLock<TMDBSession> lock(sessions);
   if (lock.List().Count() == 0) {
     defaultSession = session;
     session->SetDefault();
@@ -57,16 +57,16 @@ void TMDBSessionList::AddSession(TMDBSession* session) {
 }
 
 void TMDBSessionList::RemoveSession(TMDBSession* session) {
-  TThreadListLock lock(sessions);
+  TThreadListLock<TMDBSession> lock(sessions);
   lock.List().Remove(session);
   if (defaultSession == session) defaultSession = nullptr;
 }
 
 TMDBSession* TMDBSessionList::FindSession(const std::string& name) {
   if (name.empty()) return defaultSession;
-  TThreadListLock lock(sessions);
+  TThreadListLock<TMDBSession> lock(sessions);
   for (int i = 0; i < lock.List().Count(); ++i) {
-    auto* session = static_cast<TMDBSession*>(lock.List()[i]);
+    auto* session = lock.List()[i];
     if (AnsiCompareText(session->SessionName(), name) == 0) return session;
   }
   return nullptr;
@@ -85,22 +85,22 @@ void TMDBSessionList::CloseAll() {
   for (;;) {
     TMDBSession* last = nullptr;
     {
-      TThreadListLock lock(sessions);
+      TThreadListLock<TMDBSession> lock(sessions);
       if (lock.List().Count() == 0) return;
-      last = static_cast<TMDBSession*>(lock.List().Last());
+      last = lock.List().Last();
     }
     last->Free();
   }
 }
 
 int TMDBSessionList::Count() {
-  TThreadListLock lock(sessions);
+  TThreadListLock<TMDBSession> lock(sessions);
   return lock.List().Count();
 }
 
 TMDBSession* TMDBSessionList::Items(int index) {
-  TThreadListLock lock(sessions);
-  return static_cast<TMDBSession*>(lock.List()[index]);
+  TThreadListLock<TMDBSession> lock(sessions);
+  return lock.List()[index];
 }
 
 int TMDBSessionList::TakeAutoSessionNumber() {

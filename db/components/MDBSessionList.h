@@ -42,7 +42,7 @@ private:
   friend TMDBSessionList& Sessions();
   TMDBSessionList() = default;
 
-  TThreadList sessions;
+  TThreadList<TMDBSession> sessions;
   TBits autoSessionNumbers;
   TMDBSession* defaultSession = nullptr;
 };

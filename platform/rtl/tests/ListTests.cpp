@@ -10,10 +10,12 @@
 
 namespace {
 
-void* P(intptr_t n) { return reinterpret_cast<void*>(n); }
-intptr_t N(void* p) { return reinterpret_cast<intptr_t>(p); }
+// Items are elements of one array, named by their index.
+int gValues[10];
+int* P(int n) { return &gValues[n]; }
+int N(const int* p) { return p ? static_cast<int>(p - gValues) : 0; }
 
-std::string Contents(const TList& list) {
+std::string Contents(const TList<int>& list) {
   std::string text;
   for (int i = 0; i < list.Count(); ++i) text += std::to_string(N(list[i])) + " ";
   return text;
@@ -33,8 +35,8 @@ std::string ListIndexErrorOf(const std::function<void()>& call) {
 }  // namespace
 
 TEST(List, EditingAndBounds) {
-  TList list;
-  for (intptr_t i = 1; i <= 5; ++i) list.Add(P(i));
+  TList<int> list;
+  for (int i = 1; i <= 5; ++i) list.Add(P(i));
   list.Insert(0, P(9));
   list.Delete(3);
   list.Exchange(0, 1);
@@ -52,7 +54,7 @@ TEST(List, EditingAndBounds) {
 }
 
 TEST(List, GrowthCountAndPack) {
-  TList list;
+  TList<int> list;
   std::vector<int> capacities;
   for (int i = 0; i < 30; ++i) {
     list.Add(nullptr);
@@ -69,12 +71,12 @@ TEST(List, GrowthCountAndPack) {
 }
 
 TEST(List, SortTakesAnyCompare) {
-  TList list;
-  for (intptr_t n : {5, 3, 9, 1, 7, 3, 8}) list.Add(P(n));
-  list.Sort([](void* a, void* b) { return static_cast<int>(N(a) - N(b)); });
+  TList<int> list;
+  for (int n : {5, 3, 9, 1, 7, 3, 8}) list.Add(P(n));
+  list.Sort([](int* a, int* b) { return N(a) - N(b); });
   EXPECT_EQ("1 3 3 5 7 8 9 ", Contents(list));
   // A compare that is no order misplaces items but stays within the list.
-  list.Sort([](void*, void*) { return -1; });
+  list.Sort([](int*, int*) { return -1; });
   EXPECT_EQ(7, list.Count());
 }
 

@@ -10,13 +10,13 @@
 #include "rtlThreadList.h"
 
 TEST(ThreadList, DuplicatesAndALockHeldAcrossSteps) {
-  TThreadList list;
+  TThreadList<int> list;
   int a = 0, b = 0;
   list.Add(&a);
   list.Add(&a);
   list.Add(&b);
   {
-    TThreadListLock locked(list);
+    TThreadListLock<int> locked(list);
     EXPECT_EQ(locked.List().Count(), 2);
     list.Remove(&a);  // re-entrant under the same thread's lock
     EXPECT_EQ(locked.List().Count(), 1);
@@ -25,14 +25,14 @@ TEST(ThreadList, DuplicatesAndALockHeldAcrossSteps) {
   EXPECT_THROW(list.Add(&b), EListError);
   list.SetDuplicates(dupAccept);
   list.Add(&b);
-  EXPECT_EQ(TThreadListLock(list).List().Count(), 2);
+  EXPECT_EQ(TThreadListLock<int>(list).List().Count(), 2);
 
   // Another thread's Add waits while the list is locked here.
   std::atomic<bool> added{false};
   std::mutex m;
   std::condition_variable started;
   bool running = false;
-  TList* held = list.LockList();
+  TList<int>* held = list.LockList();
   std::thread other([&] {
     {
       std::lock_guard g(m);
@@ -52,5 +52,5 @@ TEST(ThreadList, DuplicatesAndALockHeldAcrossSteps) {
   other.join();
   EXPECT_TRUE(added.load());
   list.Clear();
-  EXPECT_EQ(TThreadListLock(list).List().Count(), 0);
+  EXPECT_EQ(TThreadListLock<int>(list).List().Count(), 0);
 }
