@@ -5,6 +5,7 @@
 #include <iterator>
 #include <random>
 
+#include "osSettingsTestFolder.h"
 #include "ppArchiveDevice.h"
 #include "ppDrawBarCode.h"
 #include "ppDrwCmd.h"
@@ -83,7 +84,9 @@ std::string StreamOf(TppPage& page) {
   return out.DataString();
 }
 
-// The temporary page-data files of archives in the temporary folder.
+// The temporary page-data files of archives in the temporary folder. The
+// tests that count them give the device a temporary folder of their own,
+// so that other tests running beside them never change the count.
 int PageDataFiles() {
   int count = 0;
   for (const auto& entry : std::filesystem::directory_iterator(std::filesystem::temp_directory_path()))
@@ -153,6 +156,7 @@ TEST(ArchiveDevice, PagesReadBackEqualWithTheirIndex) {
 
 TEST(ArchiveDevice, ACancelledJobKeepsItsPagesAndLeavesNoTemporaryFile) {
   TTestFolder folder;
+  const TScopedEnv temporary("TMPDIR", folder.Path());
   const int before = PageDataFiles();
   auto first = MakePage(1, 3);
   TppArchiveDevice device(nullptr);
@@ -169,6 +173,7 @@ TEST(ArchiveDevice, ACancelledJobKeepsItsPagesAndLeavesNoTemporaryFile) {
 
 TEST(ArchiveDevice, ADeviceFreedMidJobCompletesItsFile) {
   TTestFolder folder;
+  const TScopedEnv temporary("TMPDIR", folder.Path());
   const int before = PageDataFiles();
   auto first = MakePage(1, 2);
   {
