@@ -28,7 +28,7 @@ const TClassInfo& TppPrintable::StaticClassType() {
           .Property("Alignment", &TppPrintable::Alignment, &TppPrintable::SetAlignment)
           .Default(taLeftJustify)
           .Property("AutoSize", &TppPrintable::AutoSize, &TppPrintable::SetAutoSize)
-          .Default(0)
+          .Stored(&TppPrintable::AutoSizeStored)
           .Property("Caption", &TppPrintable::Caption, &TppPrintable::SetCaption)
           .Property("Color", &TppPrintable::Color, &TppPrintable::SetColor)
           .Default(clWhite)

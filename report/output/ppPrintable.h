@@ -67,6 +67,10 @@ class TppPrintable : public TppCacheable {
   void SetTextAlignment(TppTextAlignment value);
   bool AutoSize() const { return autoSize; }
   virtual void SetAutoSize(bool value);
+  // The AutoSize a new component of the class starts with; a layout
+  // stores AutoSize only when it differs, so both must agree.
+  virtual bool DefaultAutoSize() const { return false; }
+  bool AutoSizeStored() const { return autoSize != DefaultAutoSize(); }
   const std::string& Caption() const { return caption; }
   void SetCaption(const std::string& value);
   int Color() const { return color; }

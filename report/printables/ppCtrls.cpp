@@ -38,7 +38,7 @@ const TClassInfo& TppCustomText::StaticClassType() {
 
 TppCustomText::TppCustomText(TComponent* owner) : TppCustomComponent(owner) {
   SetDrawCommandClass(&TppDrawText::StaticClassType());
-  SetAutoSize(true);
+  SetAutoSize(TppCustomText::DefaultAutoSize());
 }
 
 bool TppCustomText::Loading() const {
@@ -225,7 +225,7 @@ const TClassInfo& TppDBText::StaticClassType() {
 TppDBText::TppDBText(TComponent* owner) : TppCustomText(owner) {
   SetDrawCommandClass(&TppDrawVariable::StaticClassType());
   SetCacheRecordSize(StateSize);
-  SetAutoSize(false);
+  SetAutoSize(TppDBText::DefaultAutoSize());
   SetListensTo(ppevEngineTraversal, true);
 }
 

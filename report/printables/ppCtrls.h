@@ -46,6 +46,7 @@ class TppCustomText : public TppCustomComponent {
   // Measures the caption and takes its size (AutoSize), or its height
   // (fixed width without word wrap).
   void AdjustSize() override;
+  bool DefaultAutoSize() const override { return true; }
 
 protected:
   // The stored text here; data-bound and computed texts replace it.
@@ -76,6 +77,7 @@ class TppDBText : public TppCustomText {
 
   bool IsDataAware() const override { return true; }
   bool NeedsResetOnInit() const override { return true; }
+  bool DefaultAutoSize() const override { return false; }
   bool BlankWhenZero() const { return blankWhenZero; }
   void SetBlankWhenZero(bool value);
   bool SuppressRepeatedValues() const { return suppressRepeatedValues; }

@@ -153,6 +153,39 @@ TEST_F(LayoutTest, TheDefaultsAreNotWritten) {
     EXPECT_EQ(layout.find(name), std::string::npos) << name;
 }
 
+// A layout stores AutoSize only where it differs from what a new component
+// of the class starts with, so every setting comes back after a reload.
+TEST_F(LayoutTest, AutoSizeComesBackAsItWasSaved) {
+  struct TCase {
+    bool DataAware;
+    bool AutoSize;
+    const char* Written;  // nullptr: not written
+  };
+  const TCase cases[] = {{false, false, "AutoSize = False"},
+                         {false, true, nullptr},
+                         {true, false, nullptr},
+                         {true, true, "AutoSize = True"}};
+  for (const TCase& c : cases) {
+    TPrintablesFixture source(Rows(1));
+    TppCustomText* text = c.DataAware ? static_cast<TppCustomText*>(source.Add<TppDBText>(source.Detail, 0, 0, mm(30), mm(5)))
+                                      : static_cast<TppCustomText*>(source.Add<TppLabel>(source.Detail, 0, 0, mm(30), mm(5)));
+    EXPECT_EQ(text->AutoSize(), !c.DataAware) << "a new component starts as its layout default";
+    text->SetAutoSize(c.AutoSize);
+    const std::string layout = Save(*source.Report);
+    const std::string context = std::string(c.DataAware ? "TppDBText" : "TppLabel") + " AutoSize " +
+                                (c.AutoSize ? "on" : "off") + "\n" + layout;
+    EXPECT_EQ(layout.find("AutoSize") != std::string::npos, c.Written != nullptr) << context;
+    if (c.Written) EXPECT_NE(layout.find(c.Written), std::string::npos) << context;
+    TPrintablesFixture copy(Rows(1));
+    Load(*copy.Report, layout);
+    ASSERT_EQ(copy.Report->GetBand(btDetail)->ObjectCount(), 1) << context;
+    auto* loaded = dynamic_cast<TppCustomText*>(copy.Report->GetBand(btDetail)->Objects(0));
+    ASSERT_NE(loaded, nullptr) << context;
+    EXPECT_EQ(loaded->AutoSize(), c.AutoSize) << context;
+    EXPECT_EQ(Save(*copy.Report), layout) << context;
+  }
+}
+
 TEST_F(LayoutTest, TheRegistryListsThePalettePagesAndRefusesWorkOutsideTheEngine) {
   const struct {
     const char* ClassName;
