@@ -219,8 +219,8 @@ void TppScreenDevice::RenderPage() {
   if (bitmap.width() != layout.BitmapWidth || bitmap.height() != layout.BitmapHeight)
     bitmap = QImage(layout.BitmapWidth, layout.BitmapHeight, QImage::Format_RGB32);
   bitmap.fill(ToQColor(backgroundColor));
-  QPainter painter(&bitmap);
-  TQtCanvas screen(painter, std::max(1, ppRound(ppScreenPixelsPerInch * scaleY)));
+  QPainter bitmapPainter(&bitmap);
+  TQtCanvas screen(bitmapPainter, std::max(1, ppRound(ppScreenPixelsPerInch * scaleY)));
   TRect shadow = layout.PageRect;
   shadow.Left += shadowOffset, shadow.Top += shadowOffset, shadow.Right += shadowOffset,
       shadow.Bottom += shadowOffset;
@@ -233,6 +233,7 @@ void TppScreenDevice::RenderPage() {
   screen.Brush().SetColor(clBlack);
   screen.FrameRect(layout.PageRect);
   canvas = &screen;
+  painter = &bitmapPainter;
   {
     // Page numbers and counts are brought up to date from the page first.
     pageOnView.ForEachDrawCommand([](TppDrawCommand* command) {
@@ -242,6 +243,7 @@ void TppScreenDevice::RenderPage() {
     DrawPage(&pageOnView);
   }
   canvas = nullptr;
+  painter = nullptr;
 }
 
 bool TppScreenDevice::DrawCommand(TppDrawCommand* command) {
@@ -288,31 +290,58 @@ void TppScreenDevice::DrawText(const TppDrawText& command, const TRect& rect) {
     for (int i = 0; i < wrapped->Count(); ++i) lines.push_back(wrapped->Get(i));
   else
     lines.push_back(command.Text);
-  const int lineHeight = c.TextMetrics().Height + ppRound(ppMMThousandthsToUnits(command.Leading, utScreenPixels,
-                                                                                  axVertical) * scaleY);
-  int y = rect.Top;
+  const int textHeight = c.TextMetrics().Height;
+  const int lineHeight = textHeight + ppRound(ppMMThousandthsToUnits(command.Leading, utScreenPixels,
+                                                                     axVertical) * scaleY);
+  // An auto-sized text's rectangle is what the printer's canvas measured;
+  // the screen's fonts can run wider or taller, so the text is scaled into
+  // it rather than cut off.
+  TRect area = rect;
+  struct TRestorePainter {
+    QPainter* scaled = nullptr;
+    ~TRestorePainter() {
+      if (scaled) scaled->restore();
+    }
+  } restorePainter;
+  if (command.AutoSize && painter && rect.Width() > 0 && rect.Height() > 0) {
+    int blockWidth = 0;
+    for (const std::string& line : lines) blockWidth = std::max(blockWidth, c.TextWidth(line));
+    const int blockHeight = static_cast<int>(lines.size() - 1) * std::max(1, lineHeight) + textHeight;
+    const double sx = std::min(1.0, static_cast<double>(rect.Width()) / std::max(1, blockWidth));
+    const double sy = std::min(1.0, static_cast<double>(rect.Height()) / std::max(1, blockHeight));
+    if (sx < 1 || sy < 1) {
+      painter->save();
+      restorePainter.scaled = painter;
+      painter->translate(rect.Left, rect.Top);
+      painter->scale(sx, sy);
+      painter->translate(-rect.Left, -rect.Top);
+      area.Right = rect.Left + static_cast<int>(std::ceil(rect.Width() / sx));
+      area.Bottom = rect.Top + static_cast<int>(std::ceil(rect.Height() / sy));
+    }
+  }
+  int y = area.Top;
   for (size_t i = 0; i < lines.size(); ++i) {
     const std::string& line = lines[i];
     const int width = c.TextWidth(line);
-    int x = rect.Left;
+    int x = area.Left;
     const bool lastLine = i + 1 == lines.size();
     switch (command.TextAlignment()) {
-      case taRightJustified: x = rect.Right - width; break;
-      case taCentered: x = rect.Left + (rect.Width() - width) / 2; break;
+      case taRightJustified: x = area.Right - width; break;
+      case taCentered: x = area.Left + (area.Width() - width) / 2; break;
       case taFullJustified: {
         const int breaks = static_cast<int>(std::count(line.begin(), line.end(), ' '));
-        if ((!lastLine || command.ForceJustifyLastLine) && breaks > 0) c.SetTextJustification(rect.Width() - width, breaks);
+        if ((!lastLine || command.ForceJustifyLastLine) && breaks > 0) c.SetTextJustification(area.Width() - width, breaks);
         break;
       }
       case taLeftJustified: break;
     }
     if (line.find('\t') != std::string::npos)
-      DrawTabbedLine(command, rect.Left, y, line);
+      DrawTabbedLine(command, area.Left, y, line);
     else
       c.TextOut(x, y, line);
     c.SetTextJustification(0, 0);
     y += std::max(1, lineHeight);
-    if (y >= rect.Bottom) break;
+    if (y >= area.Bottom) break;
   }
 }
 

@@ -103,6 +103,7 @@ private:
   TppPageLayout layout;
   // While rendering: the canvas and the scale from screen pixels.
   TQtCanvas* canvas = nullptr;
+  QPainter* painter = nullptr;
   double scaleX = 1, scaleY = 1;
 
   void Request(TppPageSettingType setting, int pageNo);

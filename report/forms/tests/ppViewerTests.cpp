@@ -246,4 +246,32 @@ TEST(ppScreenDevice, TabsMoveTextToItsStops) {
   EXPECT_TRUE(InkIn(image, at.Left + 414, at.Left + 440, top, bottom));
 }
 
+// An auto-sized text keeps the rectangle the printer's canvas measured; when
+// the screen's font runs wider, the whole text is scaled into it. A text of
+// fixed size is cut at its rectangle.
+TEST(ppScreenDevice, AutoSizedTextIsScaledIntoItsMeasuredRectangle) {
+  TestApplication();
+  for (bool autoSize : {true, false}) {
+    TObjectPtr<TppScreenDevice> device(new TppScreenDevice(nullptr));
+    TppPage page(nullptr);
+    auto* text = new TppDrawText(nullptr);
+    text->SetLeft(10000);
+    text->SetTop(10000);
+    text->SetWidth(15000);  // 57 pixels: about half of the text below
+    text->SetHeight(8000);
+    text->Text = "X" + std::string(30, ' ') + "X";
+    text->AutoSize = autoSize;
+    text->Transparent = true;
+    LetterPage(page, text);
+    device->ReceivePage(&page);
+    ASSERT_TRUE(device->PageReceived());
+    const QImage& image = device->PageBitmap();
+    const TRect at = device->Layout().PageRect;
+    const int left = at.Left + 38, top = at.Top + 38, bottom = top + 30;
+    EXPECT_TRUE(InkIn(image, left, left + 10, top, bottom)) << autoSize;
+    EXPECT_EQ(InkIn(image, left + 45, left + 57, top, bottom), autoSize) << "the last X, autoSize " << autoSize;
+    EXPECT_FALSE(InkIn(image, left + 60, left + 160, top, bottom)) << autoSize;
+  }
+}
+
 }  // namespace
