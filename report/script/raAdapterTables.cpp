@@ -172,6 +172,23 @@ void ScreenPixels(TraRTTI& rtti, const char* name, TppAxis axis, int (T::*get)()
   }, std::move(setter));
 }
 
+// A distance the object keeps in thousandths of a millimetre, in the units
+// of the report it belongs to (millimetre thousandths without one).
+template <typename T, typename U>
+void ReportUnits(TraRTTI& rtti, const char* name, TppAxis axis, int (T::*get)() const, void (U::*set)(int)) {
+  rtti.Property(name, daDouble, [axis, get](TObject& o, TraValue& v) {
+    auto& self = As<T>(o);
+    const TppUnitType units = self.Report() ? self.Report()->Units() : utMMThousandths;
+    static_cast<TraDoubleValue&>(v).Value = ppMMThousandthsToUnits((self.*get)(), units, axis);
+    return true;
+  }, [axis, set](TObject& o, const TraValue& v) {
+    auto& self = As<U>(o);
+    const TppUnitType units = self.Report() ? self.Report()->Units() : utMMThousandths;
+    (self.*set)(ppUnitsToMMThousandths(static_cast<const TraDoubleValue&>(v).Value, units, axis));
+    return true;
+  });
+}
+
 #define GETTER(T, expr) [](TObject& o, TraValue& v) { auto& self = As<T>(o); expr; return true; }
 #define SETTER(T, expr) [](TObject& o, const TraValue& v) { auto& self = As<T>(o); expr; return true; }
 #define CALL(T, body) [](TObject* o, TraValue* const* a, bool get) { auto& self = As<T>(o); (void)a; (void)get; body; return true; }
@@ -199,6 +216,9 @@ struct TAdapters {
   TraRTTI customImage{TppCustomImage::StaticClassType(), &ppComponent};
   TraRTTI band{TppBand::StaticClassType(), &relative};
   TraRTTI group{TppGroup::StaticClassType(), &relative};
+  TraRTTI detailBand{TppDetailBand::StaticClassType(), &band};
+  TraRTTI groupBand{TppGroupBand::StaticClassType(), &band};
+  TraRTTI groupHeaderBand{TppGroupHeaderBand::StaticClassType(), &groupBand};
   TraRTTI producer{TppProducer::StaticClassType(), &relative};
   TraRTTI customReport{TppCustomReport::StaticClassType(), &producer};
   TraRTTI report{TppReport::StaticClassType(), &customReport};
@@ -214,7 +234,7 @@ struct TAdapters {
   void Register() {
     for (TraRTTI* a : {&object, &persistent, &component, &strings, &stringList, &font, &communicator, &relative,
                        &printable, &ppComponent, &stretchable, &subReport, &customText, &dbText, &dbCalc, &variable, &customMemo, &dbMemo, &customRichText, &customImage,
-                       &band, &group, &producer, &customReport, &report, &dataPipeline, &dbPipeline, &printerSetup, &drawCommand, &drawText, &page, &picture})
+                       &band, &detailBand, &groupBand, &groupHeaderBand, &group, &producer, &customReport, &report, &dataPipeline, &dbPipeline, &printerSetup, &drawCommand, &drawText, &page, &picture})
       RegisterRTTIAdapter(*a);
   }
 };
@@ -536,6 +556,13 @@ TAdapters::TAdapters() {
   Read(group, "BreakNo", &TppGroup::BreakNo);
   Read(group, "FirstPageNo", &TppGroup::FirstPageNo);
 
+  ReportUnits(group, "NewPageThreshold", axVertical, &TppGroup::mmNewPageThreshold, &TppGroup::SetmmNewPageThreshold);
+  ReportUnits(group, "NewColumnThreshold", axHorizontal, &TppGroup::mmNewColumnThreshold, &TppGroup::SetmmNewColumnThreshold);
+  ReportUnits(band, "Height", axVertical, &TppBand::mmHeight, &TppBand::SetmmHeight);
+  ReadWrite(detailBand, "BandsPerRecordCount", &TppDetailBand::BandsPerRecordCount, &TppDetailBand::SetBandsPerRecordCount);
+  ReadWrite(detailBand, "DataPipeline", &TppDetailBand::DataPipeline, &TppDetailBand::SetDataPipeline);
+  Read(groupBand, "Group", &TppGroupBand::Group);
+  groupHeaderBand.Property("AlreadyPageBreak", daBoolean, GETTER(TppGroupHeaderBand, SetBool(&v, self.Group() && self.Group()->AlreadyPageBreak())));
   ReadWrite(producer, "DeviceType", &TppProducer::DeviceType, &TppProducer::SetDeviceType);
   ReadWrite(producer, "ShowPrintDialog", &TppProducer::ShowPrintDialog, &TppProducer::SetShowPrintDialog);
   ReadWrite(producer, "ShowCancelDialog", &TppProducer::ShowCancelDialog, &TppProducer::SetShowCancelDialog);
@@ -597,23 +624,27 @@ TAdapters::TAdapters() {
     const char* Name;
     const char* BandName;
     TppBandType Type;
+    const TClassInfo& Class;
   };
-  for (const TBandEntry& entry : {TBandEntry{"Title", "TitleBand", btTitle}, {"Header", "HeaderBand", btHeader},
-                                  {"ColumnHeader", "ColumnHeaderBand", btColumnHeader}, {"Detail", "DetailBand", btDetail},
-                                  {"ColumnFooter", "ColumnFooterBand", btColumnFooter}, {"Footer", "FooterBand", btFooter},
-                                  {"Summary", "SummaryBand", btSummary}}) {
+  for (const TBandEntry& entry : {TBandEntry{"Title", "TitleBand", btTitle, TppTitleBand::StaticClassType()},
+                                  {"Header", "HeaderBand", btHeader, TppHeaderBand::StaticClassType()},
+                                  {"ColumnHeader", "ColumnHeaderBand", btColumnHeader, TppColumnHeaderBand::StaticClassType()},
+                                  {"Detail", "DetailBand", btDetail, TppDetailBand::StaticClassType()},
+                                  {"ColumnFooter", "ColumnFooterBand", btColumnFooter, TppColumnFooterBand::StaticClassType()},
+                                  {"Footer", "FooterBand", btFooter, TppFooterBand::StaticClassType()},
+                                  {"Summary", "SummaryBand", btSummary, TppSummaryBand::StaticClassType()}}) {
     const TppBandType type = entry.Type;
     for (const char* name : {entry.Name, entry.BandName})
-      report.ClassProperty(name, TppBand::StaticClassType(), [type](TObject& o, TraValue& v) {
+      report.ClassProperty(name, entry.Class, [type](TObject& o, TraValue& v) {
         Obj(&v) = As<TppCustomReport>(o).GetBand(type);
         return true;
       });
   }
-  for (const TBandEntry& entry : {TBandEntry{"GroupHeader", "GroupHeaderBand", btGroupHeader},
-                                  {"GroupFooter", "GroupFooterBand", btGroupFooter}}) {
+  for (const TBandEntry& entry : {TBandEntry{"GroupHeader", "GroupHeaderBand", btGroupHeader, TppGroupHeaderBand::StaticClassType()},
+                                  {"GroupFooter", "GroupFooterBand", btGroupFooter, TppGroupFooterBand::StaticClassType()}}) {
     const TppBandType type = entry.Type;
     for (const char* name : {entry.Name, entry.BandName})
-      report.IndexedProperty(name, {P("Index", daInteger), RObj(TppBand::StaticClassType())},
+      report.IndexedProperty(name, {P("Index", daInteger), RObj(entry.Class)},
                              [type](TObject* o, TraValue* const* a, bool get) {
                                auto& self = As<TppCustomReport>(o);
                                CheckIndex(Int(a[0]), self.GroupCount());

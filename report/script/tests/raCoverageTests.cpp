@@ -47,7 +47,7 @@ const TExposedNames exposed[] = {
     {"TppHeaderBand", "PrintOnFirstPage PrintOnLastPage"},
     {"TppTitleBand", "NewPage"},
     {"TppDetailBand", "BandsPerRecord BandsPerRecordCount DataPipeline PrintCount"},
-    {"TppGroupHeaderBand", "Description Generation Group SaveGeneration AlreadyPageBreak"},
+    {"TppGroupHeaderBand", "Description Generation SaveGeneration"},
     {"TppGroup",
      "AfterGroupBreak BeforeGroupBreak BeforeHeader BeforeFooter OnGetBreakValue BreakComponent Breaking BreakName BreakNo "
      "BreakType BreakValue CurrentValue DataPipeline Description FirstColumn FirstPage FirstPageNo FooterBand GroupNo "
@@ -106,12 +106,11 @@ const TExposedNames pending[] = {
     {"TppCustomText", "Description"},
     {"TppCustomRichText", "LoadFromRTFStream SaveToRTFStream RichTextStream Paragraph SelAttributes"},
     {"TppSubReport", "Count CurrentExpansionKey CurrentReportKey DrillDownExpanded ExpansionCount CreateReport Expansions"},
-    {"TppBand", "Caption CaptionIndex DrawPage Height LastBand mmTop mmWidth Save SaveCount Saves spTop spWidth Rank Units VariableCount Variables"},
-    {"TppDetailBand", "BandsPerRecordCount DataPipeline"},
-    {"TppGroupHeaderBand", "Description Generation Group SaveGeneration AlreadyPageBreak"},
+    {"TppBand", "Caption CaptionIndex DrawPage LastBand mmTop mmWidth Save SaveCount Saves spTop spWidth Rank Units VariableCount Variables"},
+    {"TppGroupHeaderBand", "Description Generation SaveGeneration"},
     {"TppGroup",
      "BeforeHeader BeforeFooter BreakComponent Breaking BreakType BreakValue CurrentValue Description FirstColumn FirstPage "
-     "HeaderForOrphanedFooter KeptTogether LastPageNo NewColumnThreshold NewPageThreshold PageNo PageCount PriorValue Units"},
+     "HeaderForOrphanedFooter KeptTogether LastPageNo PageNo PageCount PriorValue Units"},
     {"TppProducer", "OnSaveText CancelDialog FileDevice Icon PreviewForm Printer PrintDialog Producing PrinterDevice ShowAutoSearchDialog"},
     {"TppCustomReport",
      "AbsolutePage CurrentColumn DonePrinting PageBandCount PageCount ReportDesigner PrintingAsSubReport "
