@@ -12,6 +12,7 @@
 #include "ppBands.h"
 #include "ppCtrls.h"
 #include "ppDBPipeline.h"
+#include "dbDataSource.h"
 #include "ppDrwCmd.h"
 #include "ppGraphics.h"
 #include "uiGraphicsBitmap.h"
@@ -142,9 +143,9 @@ void ReadWrite(TraRTTI& rtti, const char* name, G (T::*get)() const, void (U::*s
 }
 
 // A read-only indexed property over a count and an item getter.
-template <typename T, typename R>
-void ReadIndexed(TraRTTI& rtti, const char* name, int (T::*count)() const, R (T::*item)(int) const) {
-  using V = std::remove_cvref_t<R>;
+template <typename T, typename Item>
+void ReadIndexed(TraRTTI& rtti, const char* name, int (T::*count)() const, Item (T::*item)(int) const) {
+  using V = std::remove_cvref_t<Item>;
   TraParamRec result{"Result", daInteger};
   if constexpr (std::is_pointer_v<V>) result = RObj(std::remove_const_t<std::remove_pointer_t<V>>::StaticClassType());
   else if constexpr (std::is_same_v<V, std::string>) result = R(daString);
@@ -563,6 +564,11 @@ TAdapters::TAdapters() {
   ReadWrite(detailBand, "DataPipeline", &TppDetailBand::DataPipeline, &TppDetailBand::SetDataPipeline);
   Read(groupBand, "Group", &TppGroupBand::Group);
   groupHeaderBand.Property("AlreadyPageBreak", daBoolean, GETTER(TppGroupHeaderBand, SetBool(&v, self.Group() && self.Group()->AlreadyPageBreak())));
+  Read(subReport, "ExpansionCount", &TppSubReport::ExpansionCount);
+  ReadIndexed(subReport, "Expansions", &TppSubReport::ExpansionCount, &TppSubReport::Expansions);
+  Read(subReport, "CurrentExpansionKey", &TppSubReport::CurrentExpansionKey);
+  Read(subReport, "CurrentReportKey", &TppSubReport::CurrentReportKey);
+  Read(subReport, "DrillDownExpanded", &TppSubReport::DrillDownExpanded);
   ReadWrite(producer, "DeviceType", &TppProducer::DeviceType, &TppProducer::SetDeviceType);
   ReadWrite(producer, "ShowPrintDialog", &TppProducer::ShowPrintDialog, &TppProducer::SetShowPrintDialog);
   ReadWrite(producer, "ShowCancelDialog", &TppProducer::ShowCancelDialog, &TppProducer::SetShowCancelDialog);
@@ -609,6 +615,7 @@ TAdapters::TAdapters() {
   dataPipeline.Property("BOF", daBoolean, GETTER(TppDataPipeline, static_cast<TraBooleanValue&>(v).Set(self.Bof())))
       .Property("EOF", daBoolean, GETTER(TppDataPipeline, static_cast<TraBooleanValue&>(v).Set(self.Eof())));
 
+  ReadWrite(dbPipeline, "DataSource", &TppDBPipeline::DataSource, &TppDBPipeline::SetDataSource);
   Read(drawCommand, "RedrawPage", &TppDrawCommand::RedrawPage);
   // Read only: a script moving a command the engine is still placing would
   // leave the engine with a command on another page.
