@@ -149,6 +149,7 @@ void ReadIndexed(TraRTTI& rtti, const char* name, int (T::*count)() const, Item 
   TraParamRec result{"Result", daInteger};
   if constexpr (std::is_pointer_v<V>) result = RObj(std::remove_const_t<std::remove_pointer_t<V>>::StaticClassType());
   else if constexpr (std::is_same_v<V, std::string>) result = R(daString);
+  else if constexpr (std::is_same_v<V, Variant>) result = R(daVariant);
   rtti.IndexedProperty(name, {P("Index", daInteger), result}, [count, item](TObject* o, TraValue* const* a, bool get) {
     auto& self = As<T>(o);
     CheckIndex(Int(a[0]), (self.*count)());
@@ -225,6 +226,7 @@ struct TAdapters {
   TraRTTI report{TppReport::StaticClassType(), &customReport};
   TraRTTI dataPipeline{TppDataPipeline::StaticClassType(), &relative};
   TraRTTI dbPipeline{TppDBPipeline::StaticClassType(), &dataPipeline};
+  TraRTTI autoSearchField{TppAutoSearchField::StaticClassType(), &communicator};
   TraRTTI printerSetup{TppPrinterSetup::StaticClassType(), &persistent};
   TraRTTI drawText{TppDrawText::StaticClassType(), &drawCommand};
   TraRTTI drawCommand{TppDrawCommand::StaticClassType(), &component};
@@ -235,7 +237,7 @@ struct TAdapters {
   void Register() {
     for (TraRTTI* a : {&object, &persistent, &component, &strings, &stringList, &font, &communicator, &relative,
                        &printable, &ppComponent, &stretchable, &subReport, &customText, &dbText, &dbCalc, &variable, &customMemo, &dbMemo, &customRichText, &customImage,
-                       &band, &detailBand, &groupBand, &groupHeaderBand, &group, &producer, &customReport, &report, &dataPipeline, &dbPipeline, &printerSetup, &drawCommand, &drawText, &page, &picture})
+                       &band, &detailBand, &groupBand, &groupHeaderBand, &group, &producer, &customReport, &report, &dataPipeline, &dbPipeline, &autoSearchField, &printerSetup, &drawCommand, &drawText, &page, &picture})
       RegisterRTTIAdapter(*a);
   }
 };
@@ -616,6 +618,32 @@ TAdapters::TAdapters() {
       .Property("EOF", daBoolean, GETTER(TppDataPipeline, static_cast<TraBooleanValue&>(v).Set(self.Eof())));
 
   ReadWrite(dbPipeline, "DataSource", &TppDBPipeline::DataSource, &TppDBPipeline::SetDataSource);
+  ReadWrite(autoSearchField, "DisableCriteria", &TppAutoSearchField::DisableCriteria, &TppAutoSearchField::SetDisableCriteria);
+  Read(autoSearchField, "Value", &TppAutoSearchField::Value);
+  Read(autoSearchField, "ValueCount", &TppAutoSearchField::ValueCount);
+  ReadIndexed(autoSearchField, "Values", &TppAutoSearchField::ValueCount, &TppAutoSearchField::Values);
+
+  ReadWrite(report, "ShowAutoSearchDialog", &TppReport::ShowAutoSearchDialog, &TppReport::SetShowAutoSearchDialog);
+  Read(report, "AutoSearchFieldCount", &TppReport::AutoSearchFieldCount);
+  ReadIndexed(report, "AutoSearchFields", &TppReport::AutoSearchFieldCount, &TppReport::AutoSearchFields);
+  Read(report, "AutoSearchDescription", &TppReport::AutoSearchDescription);
+  report.Method("GetAutoSearchDescriptionAsString", {R(daString)}, CALL(TppReport, Str(a[0]) = self.AutoSearchDescription()))
+      .Method("GetAutoSearchDescriptionLines", {PObj("aLines", stringsClass)}, CALL(TppReport, {
+                if (Obj(a[0])) self.GetAutoSearchDescriptionLines(As<TStrings>(Obj(a[0])));
+              }))
+      .Method("AutoSearchCriteriaByName",
+              {P("aDataPipelineName", daString), P("aFieldName", daString), RObj(TppAutoSearchField::StaticClassType())},
+              CALL(TppReport, Obj(a[2]) = self.AutoSearchCriteriaByName(Str(a[0]), Str(a[1]))))
+      .Method("CreateAutoSearchCriteria",
+              {P("aDataPipelineName", daString), P("aFieldName", daString),
+               TraParamRec{"aOperator", daEnum, nullptr, "TppSearchOperatorType"}, P("aExpression", daString),
+               P("aMandatory", daBoolean), RObj(TppAutoSearchField::StaticClassType())},
+              CALL(TppReport, {
+                const int op = static_cast<TraEnumValue*>(a[2])->Ord;
+                if (op > soNotBlank) throw EScriptError("Invalid search operator (" + std::to_string(op) + ")");
+                Obj(a[5]) = self.CreateAutoSearchCriteria(Str(a[0]), Str(a[1]), static_cast<TppSearchOperatorType>(op), Str(a[3]), BoolOf(*a[4]));
+              }));
+
   Read(drawCommand, "RedrawPage", &TppDrawCommand::RedrawPage);
   // Read only: a script moving a command the engine is still placing would
   // leave the engine with a command on another page.

@@ -116,11 +116,9 @@ const TExposedNames pending[] = {
      "AbsolutePage CurrentColumn DonePrinting PageBandCount PageCount ReportDesigner PrintingAsSubReport "
      "ReportBandCount spColumnWidth Stop PageLimitReached"},
     {"TppReport",
-     "ActiveReport AutoSearchDialog AutoSearchFields AutoSearchDescription GetAutoSearchDescriptionAsString AutoSearchFieldCount "
-     "CacheManager PreviewForm AutoSearchCriteriaByName CreateAutoSearchCriteria GetAutoSearchDescriptionLines"},
+     "ActiveReport AutoSearchDialog CacheManager PreviewForm"},
     {"TppDataPipeline", "OnMasterRecordPositionChange OnGotoBookmark DataTraversed DataView Visible CurrentField FieldObjects Fields Links"},
     {"TppField", "*"},
-    {"TppAutoSearchField", "*"},
     {"TppDBPipeline", "RefreshAfterPost"},
     {"TppTemplateDBSettings", "*"},
     {"TppCustomTemplate", "*"},

@@ -95,6 +95,10 @@ TEST(ObjectAccessTest, MembersReadWrittenAndCalledThroughTheClassManager) {
       {"R: String;", "Label1.Caption := 'shown'; R := Label1.Text;", "shown"},
       {"R: Boolean;", "Report.GetBand(4, 0).Visible := False; R := Report.GetBand(4, 0).Visible;", "False"},
       {"R: String;", "Report.TextFileName := 'out.txt'; R := Report.TextFileName;", "out.txt"},
+      {"R: String; F: TppAutoSearchField;",
+       "F := Report.CreateAutoSearchCriteria('DBPipeline1', 'OWNER', soEqual, 'B', False);"
+       " R := IntToStr(Report.AutoSearchFieldCount) + F.Value + Report.AutoSearchFields[0].Values[0];"
+       " if Report.AutoSearchCriteriaByName('DBPipeline1', 'owner') = F then R := R + '=';", "1BB="},
       {"R: Boolean;", "R := (Report.Detail = Report.DetailBand) and (Report.Detail = Label1.Parent) and (Report.Title = nil) and (Report.MainReport = Report);", "True"},
       {"R: Integer;", "R := DBPipeline1.FieldCount;", "7"},
       // A var parameter of a method comes back; the list the script made it may free.
