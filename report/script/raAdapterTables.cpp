@@ -174,18 +174,24 @@ void ScreenPixels(TraRTTI& rtti, const char* name, TppAxis axis, int (T::*get)()
   }, std::move(setter));
 }
 
+template <typename T>
+TppUnitType UnitsOf(const T& object) {
+  if constexpr (std::is_base_of_v<TppCustomReport, T>) return object.Units();
+  else return object.Report() ? object.Report()->Units() : utMMThousandths;
+}
+
 // A distance the object keeps in thousandths of a millimetre, in the units
 // of the report it belongs to (millimetre thousandths without one).
 template <typename T, typename U>
 void ReportUnits(TraRTTI& rtti, const char* name, TppAxis axis, int (T::*get)() const, void (U::*set)(int)) {
   rtti.Property(name, daDouble, [axis, get](TObject& o, TraValue& v) {
     auto& self = As<T>(o);
-    const TppUnitType units = self.Report() ? self.Report()->Units() : utMMThousandths;
+    const TppUnitType units = UnitsOf(self);
     static_cast<TraDoubleValue&>(v).Value = ppMMThousandthsToUnits((self.*get)(), units, axis);
     return true;
   }, [axis, set](TObject& o, const TraValue& v) {
     auto& self = As<U>(o);
-    const TppUnitType units = self.Report() ? self.Report()->Units() : utMMThousandths;
+    const TppUnitType units = UnitsOf(self);
     (self.*set)(ppUnitsToMMThousandths(static_cast<const TraDoubleValue&>(v).Value, units, axis));
     return true;
   });
@@ -562,6 +568,9 @@ TAdapters::TAdapters() {
   ReportUnits(group, "NewPageThreshold", axVertical, &TppGroup::mmNewPageThreshold, &TppGroup::SetmmNewPageThreshold);
   ReportUnits(group, "NewColumnThreshold", axHorizontal, &TppGroup::mmNewColumnThreshold, &TppGroup::SetmmNewColumnThreshold);
   ReportUnits(band, "Height", axVertical, &TppBand::mmHeight, &TppBand::SetmmHeight);
+  band.Property("mmWidth", daInteger, GETTER(TppBand, Int(&v) = self.GetPrintableWidth()))
+      .EnumProperty("Units", EnumTypeInfo(TppUnitType{}).Name(), GETTER(TppBand, ToSlot<TppUnitType>(v, UnitsOf(self))));
+  ScreenPixels(band, "spWidth", axHorizontal, &TppBand::GetPrintableWidth, static_cast<void (TppBand::*)(int)>(nullptr));
   ReadWrite(detailBand, "BandsPerRecordCount", &TppDetailBand::BandsPerRecordCount, &TppDetailBand::SetBandsPerRecordCount);
   ReadWrite(detailBand, "DataPipeline", &TppDetailBand::DataPipeline, &TppDetailBand::SetDataPipeline);
   Read(groupBand, "Group", &TppGroupBand::Group);
@@ -601,7 +610,8 @@ TAdapters::TAdapters() {
   ReadIndexed(customReport, "Groups", &TppCustomReport::GroupCount, &TppCustomReport::Groups);
   Read(customReport, "Modified", &TppCustomReport::Modified);
   Read(customReport, "ParentReport", &TppCustomReport::ParentReport);
-  Read(customReport, "ColumnWidth", &TppCustomReport::ColumnWidth);
+  ReportUnits(customReport, "ColumnWidth", axHorizontal, &TppCustomReport::ColumnWidth, &TppCustomReport::SetColumnWidth);
+  ScreenPixels(customReport, "spColumnWidth", axHorizontal, &TppCustomReport::ColumnWidth, &TppCustomReport::SetColumnWidth);
   customReport.Property("PrintDateTime", daDateTime,
                         GETTER(TppCustomReport, static_cast<TraDayCountValue&>(v).Value = self.Engine().PrintDateTime()))
       .Method("GetBand", {P("BandType", daInteger), P("GroupIndex", daInteger), RObj(TppBand::StaticClassType())},

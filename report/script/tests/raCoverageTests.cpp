@@ -106,7 +106,7 @@ const TExposedNames pending[] = {
     {"TppCustomText", "Description"},
     {"TppCustomRichText", "LoadFromRTFStream SaveToRTFStream RichTextStream Paragraph SelAttributes"},
     {"TppSubReport", "Count CreateReport"},
-    {"TppBand", "Caption CaptionIndex DrawPage LastBand mmTop mmWidth Save SaveCount Saves spTop spWidth Rank Units VariableCount Variables"},
+    {"TppBand", "Caption CaptionIndex DrawPage LastBand mmTop Save SaveCount Saves spTop Rank VariableCount Variables"},
     {"TppGroupHeaderBand", "Description Generation SaveGeneration"},
     {"TppGroup",
      "BeforeHeader BeforeFooter BreakComponent Breaking BreakType BreakValue CurrentValue Description FirstColumn FirstPage "
@@ -114,7 +114,7 @@ const TExposedNames pending[] = {
     {"TppProducer", "OnSaveText CancelDialog FileDevice Icon PreviewForm Printer PrintDialog Producing PrinterDevice ShowAutoSearchDialog"},
     {"TppCustomReport",
      "AbsolutePage CurrentColumn DonePrinting PageBandCount PageCount ReportDesigner PrintingAsSubReport "
-     "ReportBandCount spColumnWidth Stop PageLimitReached"},
+     "ReportBandCount Stop PageLimitReached"},
     {"TppReport",
      "ActiveReport AutoSearchDialog CacheManager PreviewForm"},
     {"TppDataPipeline", "OnMasterRecordPositionChange OnGotoBookmark DataTraversed DataView Visible CurrentField FieldObjects Fields Links"},

@@ -88,6 +88,8 @@ TEST(ObjectAccessTest, MembersReadWrittenAndCalledThroughTheClassManager) {
       {"R: Integer;", "Label1.spLeft := 96; R := Label1.mmLeft;", "25400"},
       {"R: Integer;", "Label1.Units := utMillimeters; Label1.Left := 5; R := Label1.mmLeft;", "5000"},
       {"R: Integer;", "Report.Units := utMillimeters; Report.Detail.Height := 12.5; R := Report.Detail.mmHeight;", "12500"},
+      {"R: Integer;", "Report.Units := utMillimeters; Report.ColumnWidth := 50; R := Report.mmColumnWidth;", "50000"},
+      {"R: Boolean;", "Report.Units := utInches; R := (Report.Detail.Units = utInches) and (Report.Detail.mmWidth > 0);", "True"},
       {"R: Boolean;", "Report.Detail.BandsPerRecordCount := 3; Report.Detail.DataPipeline := DBPipeline1; R := (Report.Detail.BandsPerRecordCount = 3) and (Report.Detail.DataPipeline = DBPipeline1);", "True"},
       {"R: Boolean;", "R := (Label1.Parent = Report.GetBand(4, 0)) and (Report.Bands[Label1.Parent.Index] = Label1.Parent);", "True"},
       {"R: String;", "R := Report.GetBand(4, 0).Objects[1].UserName + IntToStr(Report.GetBand(4, 0).ObjectCount);", "Memo12"},
