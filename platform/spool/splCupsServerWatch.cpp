@@ -15,19 +15,17 @@ const char* const WatchedEvents[] = {"job-created",     "job-state-changed", "jo
                                      "printer-deleted", "printer-modified",  "printer-state-changed"};
 
 // The printers with the given jobs in their queues, positions counted anew.
-SpoolServerState StateOf(const std::vector<PrinterInfo2>& printers, const std::vector<SpoolJobState>& queued,
-                         const std::vector<SpoolJobState>& finished) {
+// Index finds a printer by its queue name in lower case.
+SpoolServerState StateOf(const std::vector<PrinterInfo2>& printers, const CupsPrinterIndex& index,
+                         const std::vector<SpoolJobState>& queued, const std::vector<SpoolJobState>& finished) {
   SpoolServerState state;
-  std::unordered_map<std::string, size_t> byName;
   state.Printers.reserve(printers.size());
-  for (const auto& p : printers) {
-    byName.emplace(p.PrinterName, state.Printers.size());
-    state.Printers.push_back({p, {}});
-  }
+  for (const auto& p : printers) state.Printers.push_back({p, {}});
   for (const auto* list : {&queued, &finished})
     for (const auto& j : *list) {
-      const auto found = byName.find(j.Info.PrinterName);
-      if (found != byName.end()) state.Printers[found->second].Jobs.push_back(j);
+      const std::string& name = j.Info.PrinterName;
+      const auto found = index.find(LowerSpoolName(name.substr(name.rfind('\\') + 1)));
+      if (found != index.end()) state.Printers[found->second].Jobs.push_back(j);
     }
   for (auto& p : state.Printers) {
     uint32_t position = 0;
@@ -182,7 +180,7 @@ OsError TCupsServerWatch::ReadBaseline(TCupsSession& Session, SpoolServerState& 
   active_.clear();
   for (const auto& j : queued) active_.insert(j.Info.JobId);
   CountQueued(printers, queued);
-  State = StateOf(printers, queued, {});
+  State = StateOf(printers, CupsIndexPrinters(printers), queued, {});
   SetPrinters(std::move(printers));
   printersDue_ = true;
   return ERROR_SUCCESS;
@@ -241,8 +239,8 @@ OsError TCupsServerWatch::Reconcile(TCupsSession& Session) {
   }
 
   CountQueued(printers, queued);
-  if (!finished.empty()) hub_.Publish(server_, StateOf(printers, queued, finished));
-  hub_.Publish(server_, StateOf(printers, queued, {}));
+  if (!finished.empty()) hub_.Publish(server_, StateOf(printers, printerIndex_, queued, finished));
+  hub_.Publish(server_, StateOf(printers, printerIndex_, queued, {}));
 
   // Every job up to the watermark is now queued or in the completed list:
   // those up to the highest queued one existed before the completed list

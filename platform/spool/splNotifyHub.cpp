@@ -80,6 +80,7 @@ OsError TSpoolNotifyHub::Open(const std::string& Server, const std::string& Prin
   w->Fd = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
   if (w->Fd < 0) return OsErrorFromErrno(errno);
   Change = nextHandle_++;
+  byScope_[w->Server + '\n' + w->PrinterKey].push_back(w.get());
   watches_.emplace(Change, std::move(w));
   return ERROR_SUCCESS;
 }
@@ -89,6 +90,11 @@ OsError TSpoolNotifyHub::Close(ChangeHandle Change) {
   const auto found = watches_.find(Change);
   if (found == watches_.end()) return ERROR_INVALID_HANDLE;
   ::close(found->second->Fd);
+  const auto scope = byScope_.find(found->second->Server + '\n' + found->second->PrinterKey);
+  if (scope != byScope_.end()) {
+    std::erase(scope->second, found->second.get());
+    if (scope->second.empty()) byScope_.erase(scope);
+  }
   watches_.erase(found);
   return ERROR_SUCCESS;
 }
@@ -202,19 +208,20 @@ void TSpoolNotifyHub::Publish(const std::string& Server, SpoolServerState State)
   if (reindex) old->second.Reindex();
   if (events.empty()) return;
   // Each printer's events go to that printer's watches and the server's,
-  // without a pass over every watch for every event.
-  std::unordered_map<std::string, std::vector<const SpoolEvent*>> byPrinter;
-  for (const auto& ev : events) byPrinter[LowerSpoolName(ev.PrinterName)].push_back(&ev);
-  for (auto& [handle, w] : watches_) {
-    if (w->Server != key) continue;
-    if (w->Printer.empty()) {
-      for (const auto& ev : events) Deliver(*w, ev);
-      continue;
+  // without a pass over every watch.
+  const auto deliverTo = [&](const std::string& scope, const SpoolEvent* only) {
+    const auto found = byScope_.find(scope);
+    if (found == byScope_.end()) return;
+    for (Watch* w : found->second) {
+      if (only) {
+        Deliver(*w, *only);
+      } else {
+        for (const auto& ev : events) Deliver(*w, ev);
+      }
     }
-    const auto found = byPrinter.find(w->PrinterKey);
-    if (found != byPrinter.end())
-      for (const SpoolEvent* ev : found->second) Deliver(*w, *ev);
-  }
+  };
+  deliverTo(key + '\n', nullptr);
+  for (const auto& ev : events) deliverTo(key + '\n' + LowerSpoolName(ev.PrinterName), &ev);
 }
 
 bool TSpoolNotifyHub::HasState(const std::string& Server) {

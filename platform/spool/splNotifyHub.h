@@ -73,6 +73,10 @@ class TSpoolNotifyHub {
   std::mutex lock_;
   std::map<std::string, ServerState> states_;  // by lower-case server name
   std::map<ChangeHandle, std::unique_ptr<Watch>> watches_;
+  // The same watches by server and printer ("server\nprinter", lower case;
+  // printer empty for a whole server's), so a change reaches its watches
+  // without a pass over all of them.
+  std::unordered_map<std::string, std::vector<Watch*>> byScope_;
   ChangeHandle nextHandle_ = 1;
   size_t capacity_ = 100000;
 };
