@@ -23,7 +23,7 @@ public:
 
 private:
   int argc = 1;
-  char arg0[16] = "report_print";
+  char arg0[16] = "report_tests";
   char* argv[2] = {arg0, nullptr};
   std::unique_ptr<QGuiApplication> app;
 };
