@@ -62,6 +62,7 @@ public:
   }
   int Resolution(const std::string&) override { return ::Resolution; }
   bool IsColor(const std::string&) override { return true; }
+  bool IsNetwork(const std::string&) override { return false; }
 };
 
 // Counts the pages a request delivers and keeps nothing.

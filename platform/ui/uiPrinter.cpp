@@ -76,6 +76,7 @@ void ReadAttribute(TPrinterQueueInfo& queue, ipp_attribute_t* attr, int& userPap
   else if (name == "printer-location") queue.Location = ippGetString(attr, 0, nullptr);
   else if (name == "media-default") queue.DefaultMedia = ippGetString(attr, 0, nullptr);
   else if (name == "color-supported") queue.Color = ippGetBoolean(attr, 0) != 0;
+  else if (name == "printer-type") queue.Remote = (ippGetInteger(attr, 0) & CUPS_PRINTER_REMOTE) != 0;
   else if (name == "copies-supported") {
     int upper = 1;
     ippGetRange(attr, 0, &upper);
@@ -142,7 +143,7 @@ std::vector<TPrinterQueueInfo> EnumPrinterQueues(const std::string& server) {
   static const char* const requested[] = {
       "printer-name", "printer-info", "printer-location", "media-supported", "media-default",
       "media-source-supported", "printer-resolution-supported", "printer-resolution-default",
-      "copies-supported", "color-supported"};
+      "copies-supported", "color-supported", "printer-type"};
   THttp http = Connect(server);
   ipp_t* request = ippNewRequest(IPP_OP_CUPS_GET_PRINTERS);
   ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes",

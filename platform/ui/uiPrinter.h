@@ -34,6 +34,8 @@ struct TPrinterQueueInfo {
   int DefaultResolution = 0;     // 0: the queue names none
   int MaxCopies = 1;
   bool Color = true;
+  // A queue another server shares to this one (reached over the network).
+  bool Remote = false;
   std::string DefaultMedia;
 };
 

@@ -187,6 +187,28 @@ void Digit(QPainter& painter, int x, int y, const char* digit) {
 
 }  // namespace
 
+QIcon ppPrinterTypeIcon(TppPrinterTypeImage image) {
+  QPixmap pixmap(16, 16);
+  pixmap.fill(Qt::transparent);
+  QPainter painter(&pixmap);
+  // The network printer sits higher, on a cable to a line along the bottom.
+  const int top = image == ptiNetwork ? 0 : 2;
+  painter.setPen(Qt::black);
+  painter.fillRect(4, top, 8, 5, Qt::white);  // the sheet in the feed
+  painter.drawRect(4, top, 7, 4);
+  painter.fillRect(1, top + 4, 14, 6, QColor(192, 192, 192));  // the body
+  painter.drawRect(1, top + 4, 13, 5);
+  painter.fillRect(3, top + 7, 10, 1, Qt::black);  // the output slot
+  painter.fillRect(11, top + 5, 2, 1, Qt::green);  // the power light
+  if (image == ptiNetwork) {
+    painter.setPen(QColor(0, 0, 128));
+    painter.drawLine(7, top + 10, 7, 13);
+    painter.drawLine(1, 14, 14, 14);
+  }
+  painter.end();
+  return QIcon(pixmap);
+}
+
 void TppCollationBitmap::Paint(QPainter& painter) const {
   for (int set = 0; set < 2; ++set) {
     const int dx = set * 57;
@@ -221,6 +243,7 @@ TppPrintDialog::TppPrintDialog(QWidget* owner) : TppCustomPrintDialog(owner) {
   lblPrinter = Make<QLabel>(pnlPrint, "lblPrinter", 14, 7);
   lblPrinterName = Make<QLabel>(pnlPrint, "lblPrinterName", 14, 28);
   cbxPrinters = Make<QComboBox>(pnlPrint, "cbxPrinters", 84, 25, 300, 22);
+  cbxPrinters->setIconSize(QSize(16, 16));
   lblNoPrintersInstalled = Make<QLabel>(pnlPrint, "lblNoPrintersInstalled", 84, 28, 389, 13);
   lblNoPrintersInstalled->hide();
   btnPrinterProperties = Make<QPushButton>(pnlPrint, "btnPrinterProperties", 392, 25, 75, 21);
@@ -446,7 +469,11 @@ void TppPrintDialog::FillPrinters() {
     std::vector<std::string> sorted;
     for (int i = 0; i < names.Count(); ++i) sorted.push_back(names.Get(i));
     std::sort(sorted.begin(), sorted.end());
-    for (const std::string& name : sorted) cbxPrinters->addItem(QString::fromStdString(name), 0);
+    for (const std::string& name : sorted) {
+      const TppPrinterInfo* info = printers.FindPrinterInfo(name);
+      const TppPrinterTypeImage kind = info && info->IsNetwork() ? ptiNetwork : ptiLocal;
+      cbxPrinters->addItem(ppPrinterTypeIcon(kind), QString::fromStdString(name), static_cast<int>(kind));
+    }
     cbxPrinters->setCurrentIndex(cbxPrinters->findText(QString::fromStdString(Printer->PrinterName())));
   } else {
     cbxPrinters->hide();

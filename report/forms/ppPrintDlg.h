@@ -54,6 +54,10 @@ public:
   void Paint(QPainter& painter) const override;
 };
 
+// The printer list's pictures, 16 x 16, drawn by code.
+enum TppPrinterTypeImage { ptiLocal = 0, ptiNetwork = 1 };
+QIcon ppPrinterTypeIcon(TppPrinterTypeImage image);
+
 class TppPrintDialog : public TppCustomPrintDialog {
 public:
   static constexpr const char* FormName = "TppPrintDialog";

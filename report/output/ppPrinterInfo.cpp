@@ -56,6 +56,10 @@ public:
     const TPrinterQueueInfo* q = Find(device);
     return !q || q->Color;
   }
+  bool IsNetwork(const std::string& device) override {
+    const TPrinterQueueInfo* q = Find(device);
+    return q && q->Remote;
+  }
 
 private:
   std::vector<TPrinterQueueInfo> queues;

@@ -38,6 +38,8 @@ public:
   // Dots per inch the printer renders at; 0 when it cannot be used.
   virtual int Resolution(const std::string& device) = 0;
   virtual bool IsColor(const std::string& device) = 0;
+  // A printer reached over the network rather than attached to this host.
+  virtual bool IsNetwork(const std::string& device) = 0;
 };
 
 // The printers of the configured CUPS server (none when it cannot be
@@ -99,6 +101,8 @@ public:
   // Asked of the driver on first use.
   const TppPrinterCapabilities& Capabilities();
   TppPrinterSource* Source() const { return source; }
+  // Reached over the network rather than attached to this host.
+  bool IsNetwork() const { return source && device && source->IsNetwork(*device); }
 
 private:
   std::string printerName;

@@ -59,6 +59,25 @@ TEST_F(ppPrintDialogTest, PageRangeIsShownAndOKGivesTheListBack) {
   EXPECT_TRUE(boxes.Texts.empty());
 }
 
+// Each printer shows the picture of its kind; the list stays sorted by name.
+TEST_F(ppPrintDialogTest, PrintersShowWhetherTheyAreReachedOverTheNetwork) {
+  TKitPrinters withNetwork({"Hall"});
+  auto dialog = Open();
+  QComboBox& list = *dialog->cbxPrinters;
+  // "Default" stands for the default printer, the local "Office".
+  const std::pair<const char*, TppPrinterTypeImage> expected[] = {
+      {"Default", ptiLocal}, {"Hall", ptiNetwork}, {"Office", ptiLocal}};
+  ASSERT_EQ(list.count(), 3);
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(list.itemText(i).toStdString(), expected[i].first);
+    EXPECT_EQ(list.itemData(i).toInt(), expected[i].second) << expected[i].first;
+    const QImage shown = list.itemIcon(i).pixmap(16, 16).toImage();
+    EXPECT_EQ(shown, ppPrinterTypeIcon(expected[i].second).pixmap(16, 16).toImage()) << expected[i].first;
+  }
+  EXPECT_NE(ppPrinterTypeIcon(ptiLocal).pixmap(16, 16).toImage(), ppPrinterTypeIcon(ptiNetwork).pixmap(16, 16).toImage());
+  EXPECT_EQ(list.currentText(), "Office");
+}
+
 TEST_F(ppPrintDialogTest, EntriesThatCannotPrintKeepTheDialogOpen) {
   struct Case {
     const char* pages;  // nullptr: all pages

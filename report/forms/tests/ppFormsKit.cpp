@@ -1,5 +1,7 @@
 #include "ppFormsKit.h"
 
+#include <algorithm>
+
 #include "ppDrwCmd.h"
 #include "ppPrinterInfo.h"
 #include "ppPrinterSetup.h"
@@ -92,7 +94,12 @@ namespace {
 
 class TOfficePrinter : public TppPrinterSource {
 public:
-  std::vector<std::string> PrinterNames() override { return {"Office"}; }
+  explicit TOfficePrinter(std::vector<std::string> network) : network(std::move(network)) {}
+  std::vector<std::string> PrinterNames() override {
+    std::vector<std::string> names{"Office"};
+    names.insert(names.end(), network.begin(), network.end());
+    return names;
+  }
   std::string DefaultPrinterName() override { return "Office"; }
   TppDriverCapabilities Capabilities(const std::string&) override {
     TppDriverCapabilities caps;
@@ -106,9 +113,17 @@ public:
   }
   int Resolution(const std::string&) override { return 600; }
   bool IsColor(const std::string&) override { return true; }
+  bool IsNetwork(const std::string& device) override {
+    return std::find(network.begin(), network.end(), device) != network.end();
+  }
+
+private:
+  std::vector<std::string> network;
 };
 
 }  // namespace
 
-TKitPrinters::TKitPrinters() { ppSetPrinterSource(std::make_unique<TOfficePrinter>()); }
+TKitPrinters::TKitPrinters(std::vector<std::string> networkPrinters) {
+  ppSetPrinterSource(std::make_unique<TOfficePrinter>(std::move(networkPrinters)));
+}
 TKitPrinters::~TKitPrinters() { ppSetPrinterSource(nullptr); }

@@ -53,11 +53,12 @@ private:
   TppFormRunner previous;
 };
 
-// One printer, "Office", is the machine's only one while this lives; none
-// afterwards (no test asks the machine's own CUPS).
+// One local printer, "Office", and the network printers named are the
+// machine's while this lives; none afterwards (no test asks the machine's
+// own CUPS).
 class TKitPrinters {
 public:
-  TKitPrinters();
+  explicit TKitPrinters(std::vector<std::string> networkPrinters = {});
   ~TKitPrinters();
 };
 

@@ -31,6 +31,7 @@ public:
     return it == Printers.end() ? 0 : it->second.Resolution;
   }
   bool IsColor(const std::string& device) override { return true; }
+  bool IsNetwork(const std::string& device) override { return false; }
 };
 
 // A driver with Letter, A4, an envelope and its own custom entry; three bins.
