@@ -24,6 +24,7 @@
 #include "ppRichText.h"
 #include "ppShapes.h"
 #include "ppSubReport.h"
+#include "ppTemplate.h"
 #include "ppVar.h"
 #include "ppUnits.h"
 #include "ppProducer.h"
@@ -238,12 +239,14 @@ struct TAdapters {
   TraRTTI drawCommand{TppDrawCommand::StaticClassType(), &component};
   TraRTTI page{TppPage::StaticClassType(), &component};
   TraRTTI picture{TppPicture::StaticClassType(), &persistent};
+  TraRTTI templateDBSettings{TppTemplateDBSettings::StaticClassType(), &persistent};
+  TraRTTI reportTemplate{TppReportTemplate::StaticClassType(), &persistent};
 
   TAdapters();
   void Register() {
     for (TraRTTI* a : {&object, &persistent, &component, &strings, &stringList, &font, &communicator, &relative,
                        &printable, &ppComponent, &stretchable, &subReport, &customText, &dbText, &dbCalc, &variable, &customMemo, &dbMemo, &customRichText, &customImage,
-                       &band, &detailBand, &groupBand, &groupHeaderBand, &group, &producer, &customReport, &report, &dataPipeline, &dbPipeline, &autoSearchField, &printerSetup, &drawCommand, &drawText, &page, &picture})
+                       &band, &detailBand, &groupBand, &groupHeaderBand, &group, &producer, &customReport, &report, &dataPipeline, &dbPipeline, &autoSearchField, &printerSetup, &drawCommand, &drawText, &page, &picture, &templateDBSettings, &reportTemplate})
       RegisterRTTIAdapter(*a);
   }
 };
@@ -653,6 +656,43 @@ TAdapters::TAdapters() {
                 if (op > soNotBlank) throw EScriptError("Invalid search operator (" + std::to_string(op) + ")");
                 Obj(a[5]) = self.CreateAutoSearchCriteria(Str(a[0]), Str(a[1]), static_cast<TppSearchOperatorType>(op), Str(a[3]), BoolOf(*a[4]));
               }));
+
+  ReadWrite(templateDBSettings, "DataPipeline", &TppTemplateDBSettings::DataPipeline, &TppTemplateDBSettings::SetDataPipeline);
+  ReadWrite(templateDBSettings, "Name", &TppTemplateDBSettings::Name, &TppTemplateDBSettings::SetName);
+  ReadWrite(templateDBSettings, "NameField", &TppTemplateDBSettings::NameField, &TppTemplateDBSettings::SetNameField);
+  ReadWrite(templateDBSettings, "TemplateField", &TppTemplateDBSettings::TemplateField, &TppTemplateDBSettings::SetTemplateField);
+  Read(reportTemplate, "Report", &TppReportTemplate::Report);
+  Read(reportTemplate, "Owner", &TppReportTemplate::Report);
+  Read(reportTemplate, "Root", &TppReportTemplate::Root);
+  Read(reportTemplate, "DatabaseSettings", &TppReportTemplate::DatabaseSettingsObject);
+  ReadWrite(reportTemplate, "FileName", &TppReportTemplate::FileName, &TppReportTemplate::SetFileName);
+  ReadWrite(reportTemplate, "Format", &TppReportTemplate::Format, &TppReportTemplate::SetFormat);
+  ReadWrite(reportTemplate, "Offset", &TppReportTemplate::Offset, &TppReportTemplate::SetOffset);
+  ReadWrite(reportTemplate, "SaveTo", &TppReportTemplate::SaveTo, &TppReportTemplate::SetSaveTo);
+  // Loading replaces the report's components, the handlers' own objects
+  // among them: refused while the report prints.
+  auto refuseWhilePrinting = [](TppReportTemplate& t) {
+    if (t.Report() && t.Report()->Printing()) throw EScriptError("A report cannot load a layout while it prints");
+  };
+  reportTemplate
+      .Method("LoadFromFile", {}, [refuseWhilePrinting](TObject* o, TraValue* const*, bool) {
+        auto& self = As<TppReportTemplate>(o);
+        refuseWhilePrinting(self);
+        raCheckFileAccess(self.FileName());
+        self.LoadFromFile();
+        return true;
+      })
+      .Method("SaveToFile", {}, CALL(TppReportTemplate, {
+                raCheckFileAccess(self.FileName());
+                self.SaveToFile();
+              }))
+      .Method("LoadFromDatabase", {}, [refuseWhilePrinting](TObject* o, TraValue* const*, bool) {
+        auto& self = As<TppReportTemplate>(o);
+        refuseWhilePrinting(self);
+        self.LoadFromDatabase();
+        return true;
+      })
+      .Method("SaveToDatabase", {}, CALL(TppReportTemplate, self.SaveToDatabase()));
 
   Read(drawCommand, "RedrawPage", &TppDrawCommand::RedrawPage);
   // Read only: a script moving a command the engine is still placing would

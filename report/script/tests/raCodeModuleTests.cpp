@@ -220,6 +220,15 @@ TEST(CodeModuleTest, AHandlerThatHarmsItsHostGetsAScriptErrorAndTheReportStays) 
     r.Module->RemoveProgram(handler);
     EXPECT_EQ(r.PrintAll().size(), 1u) << body;
   }
+  // Loading a layout would free the components the handler runs among.
+  TModuleReport r;
+  r.Handler("Detail", "BeforePrint", "  Report.Template.LoadFromDatabase;");
+  try {
+    r.PrintAll();
+    ADD_FAILURE() << "a layout loaded while the report printed";
+  } catch (const EScriptError& e) {
+    EXPECT_NE(e.Message.find("cannot load a layout while it prints"), std::string::npos) << e.Message;
+  }
 }
 
 }  // namespace

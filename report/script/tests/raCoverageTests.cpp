@@ -83,7 +83,8 @@ const TExposedNames exposed[] = {
     {"TppTemplateDBSettings", "DataPipeline Name NameField TemplateField"},
     {"TppCustomTemplate", "DatabaseSettings Description FileName Format Offset Owner SaveTo"},
     {"TppTemplate", "FileExtension FileFilter Root ReadOnly LoadFromDatabase LoadFromFile New SaveToDatabase SaveToFile"},
-    {"TppReportTemplate", "Report"},
+    {"TppReportTemplate",
+     "Report DatabaseSettings FileName Format Offset Owner SaveTo Root LoadFromDatabase LoadFromFile SaveToDatabase SaveToFile"},
     {"TppDrawCommand", "Page Clickable RedrawPage"},
     {"TppPage", "RemoveDrawCommand"},
     {"TList", "Count Items Add Clear Delete Exchange First Last IndexOf Insert Move Remove"},
@@ -120,10 +121,9 @@ const TExposedNames pending[] = {
     {"TppDataPipeline", "OnMasterRecordPositionChange OnGotoBookmark DataTraversed DataView Visible CurrentField FieldObjects Fields Links"},
     {"TppField", "*"},
     {"TppDBPipeline", "RefreshAfterPost"},
-    {"TppTemplateDBSettings", "*"},
+    // One template class here: the report's.
     {"TppCustomTemplate", "*"},
     {"TppTemplate", "*"},
-    {"TppReportTemplate", "*"},
     {"TppPage", "RemoveDrawCommand"},
     {"TList", "*"},
     // Bitmaps here are no class-library objects and know no transparency.

@@ -134,6 +134,7 @@ TEST(ObjectAccessTest, ObjectsAreHandlesNotNumbersAndScriptsMayNotHarmTheirHost)
       {"S: TStringList;", "S := TStringList.Create; S.Free; S.Add('again');", "script: Cannot reach Add of an object the script freed"},
       {"", "Memo1.Lines.SaveToFile('/tmp/ra-script-must-not-write.txt');", "script: File access is not allowed to scripts"},
       {"", "Memo1.Lines.LoadFromFile('/etc/passwd');", "script: File access is not allowed to scripts"},
+      {"", "Report.Template.FileName := '/tmp/ra-script-must-not-write.txt'; Report.Template.SaveToFile;", "script: File access is not allowed to scripts"},
       {"", "Memo1.Lines.Strings[3] := 'x';", "script: List index out of bounds"},
       {"", "Report.PrinterSetup.Orientation := taCenter;", "script: Cannot write Orientation"},
       {"", "Report.Bands[9].Visible := False;", "script: List index out of bounds (9)"},
