@@ -523,6 +523,8 @@ TAdapters::TAdapters() {
   ReadWrite(relative, "Parent", &TppRelative::Parent, &TppRelative::SetParent);
   ReadWrite(relative, "Position", &TppRelative::Position, &TppRelative::SetPosition);
 
+  // The order components draw in is their place in the band.
+  Read(printable, "ZOrder", &TppRelative::Position);
   ReadWrite(printable, "DataPipeline", &TppPrintable::DataPipeline, &TppPrintable::SetDataPipeline);
   Read(printable, "DrawComponent", &TppPrintable::DrawComponent);
   Read(printable, "GenerationComplete", &TppPrintable::GenerationComplete);
@@ -574,6 +576,8 @@ TAdapters::TAdapters() {
   band.Property("mmWidth", daInteger, GETTER(TppBand, Int(&v) = self.GetPrintableWidth()))
       .EnumProperty("Units", EnumTypeInfo(TppUnitType{}).Name(), GETTER(TppBand, ToSlot<TppUnitType>(v, UnitsOf(self))));
   ScreenPixels(band, "spWidth", axHorizontal, &TppBand::GetPrintableWidth, static_cast<void (TppBand::*)(int)>(nullptr));
+  group.Property("PageNo", daInteger, GETTER(TppGroup, Int(&v) = self.Report() ? self.PageNo(self.Report()->AbsolutePageNo()) : 0))
+      .EnumProperty("Units", EnumTypeInfo(TppUnitType{}).Name(), GETTER(TppGroup, ToSlot<TppUnitType>(v, UnitsOf(self))));
   ReadWrite(detailBand, "BandsPerRecordCount", &TppDetailBand::BandsPerRecordCount, &TppDetailBand::SetBandsPerRecordCount);
   ReadWrite(detailBand, "DataPipeline", &TppDetailBand::DataPipeline, &TppDetailBand::SetDataPipeline);
   Read(groupBand, "Group", &TppGroupBand::Group);

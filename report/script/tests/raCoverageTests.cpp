@@ -103,7 +103,7 @@ const TExposedNames exposed[] = {
 // becomes offered fails below until it is taken off this list, so the list
 // stays the exact account of what is missing.
 const TExposedNames pending[] = {
-    {"TppPrintable", "DefaultPropHint DefaultPropName DefaultPropEditType Description DesignControl LookupPipeline SelectionObject ZOrder"},
+    {"TppPrintable", "DefaultPropHint DefaultPropName DefaultPropEditType Description DesignControl LookupPipeline SelectionObject"},
     {"TppCustomText", "Description"},
     {"TppCustomRichText", "LoadFromRTFStream SaveToRTFStream RichTextStream Paragraph SelAttributes"},
     {"TppSubReport", "Count CreateReport"},
@@ -111,7 +111,7 @@ const TExposedNames pending[] = {
     {"TppGroupHeaderBand", "Description Generation SaveGeneration"},
     {"TppGroup",
      "BeforeHeader BeforeFooter BreakComponent Breaking BreakType BreakValue CurrentValue Description FirstColumn FirstPage "
-     "HeaderForOrphanedFooter KeptTogether LastPageNo PageNo PageCount PriorValue Units"},
+     "HeaderForOrphanedFooter KeptTogether LastPageNo PageCount PriorValue"},
     {"TppProducer", "OnSaveText CancelDialog FileDevice Icon PreviewForm Printer PrintDialog Producing PrinterDevice ShowAutoSearchDialog"},
     {"TppCustomReport",
      "AbsolutePage CurrentColumn DonePrinting PageBandCount PageCount ReportDesigner PrintingAsSubReport "

@@ -93,7 +93,7 @@ TEST(ObjectAccessTest, MembersReadWrittenAndCalledThroughTheClassManager) {
       {"R: Boolean;", "Report.Detail.BandsPerRecordCount := 3; Report.Detail.DataPipeline := DBPipeline1; R := (Report.Detail.BandsPerRecordCount = 3) and (Report.Detail.DataPipeline = DBPipeline1);", "True"},
       {"R: Boolean;", "R := (Label1.Parent = Report.GetBand(4, 0)) and (Report.Bands[Label1.Parent.Index] = Label1.Parent);", "True"},
       {"R: String;", "R := Report.GetBand(4, 0).Objects[1].UserName + IntToStr(Report.GetBand(4, 0).ObjectCount);", "Memo12"},
-      {"R: Integer;", "Label1.Position := 1; R := Memo1.Position;", "0"},
+      {"R: Integer;", "Label1.Position := 1; R := Memo1.Position * 10 + Label1.ZOrder;", "1"},
       {"R: String;", "Label1.Caption := 'shown'; R := Label1.Text;", "shown"},
       {"R: Boolean;", "Report.GetBand(4, 0).Visible := False; R := Report.GetBand(4, 0).Visible;", "False"},
       {"R: String;", "Report.TextFileName := 'out.txt'; R := Report.TextFileName;", "out.txt"},
