@@ -3,6 +3,7 @@
 // properties and events need no entry here; an event is listed with the
 // number its object sends it by and the parameters that travel with it.
 
+#include <cassert>
 #include <type_traits>
 
 #include "raAdapters.h"
@@ -196,6 +197,26 @@ void ReportUnits(TraRTTI& rtti, const char* name, TppAxis axis, int (T::*get)() 
     (self.*set)(ppUnitsToMMThousandths(static_cast<const TraDoubleValue&>(v).Value, units, axis));
     return true;
   });
+}
+
+// Whether the report an object belongs to is generating.
+bool InPrintingReport(const TObject& object) {
+  if (auto* printable = dynamic_cast<const TppPrintable*>(&object)) return printable->ReportIsPrinting();
+  if (auto* band = dynamic_cast<const TppBand*>(&object)) return band->Report() && band->Report()->Printing();
+  return false;
+}
+
+// A write that moves objects between the lists the engine walks while it
+// generates (a component's band, a band's report) is refused until the
+// report has printed.
+void RefuseWhilePrinting(TraRTTI& rtti, const char* name) {
+  TraPropRec* rec = rtti.OwnMember(name);
+  assert(rec && rec->Set);
+  TraPropRec& member = *rec;
+  member.Set = [name = std::string(name), set = member.Set](TObject& o, const TraValue& v) {
+    if (InPrintingReport(o)) throw EScriptError(name + " cannot change while the report prints");
+    return set(o, v);
+  };
 }
 
 #define GETTER(T, expr) [](TObject& o, TraValue& v) { auto& self = As<T>(o); expr; return true; }
@@ -522,6 +543,8 @@ TAdapters::TAdapters() {
   Read(relative, "Index", &TppRelative::Position);
   ReadWrite(relative, "Parent", &TppRelative::Parent, &TppRelative::SetParent);
   ReadWrite(relative, "Position", &TppRelative::Position, &TppRelative::SetPosition);
+  RefuseWhilePrinting(relative, "Parent");
+  RefuseWhilePrinting(relative, "Position");
 
   // The order components draw in is their place in the band.
   Read(printable, "ZOrder", &TppRelative::Position);
@@ -550,6 +573,7 @@ TAdapters::TAdapters() {
   Read(dbText, "PriorValueSame", &TppDBText::PriorValueSame);
 
   ReadWrite(band, "Report", &TppBand::Report, &TppBand::SetReport);
+  RefuseWhilePrinting(band, "Report");
   ReadWrite(band, "Visible", &TppBand::Visible, &TppBand::SetVisible);
   ReadWrite(band, "PrintHeight", &TppBand::PrintHeight, &TppBand::SetPrintHeight);
   Read(band, "ObjectCount", &TppBand::ObjectCount);
@@ -580,6 +604,7 @@ TAdapters::TAdapters() {
       .EnumProperty("Units", EnumTypeInfo(TppUnitType{}).Name(), GETTER(TppGroup, ToSlot<TppUnitType>(v, UnitsOf(self))));
   ReadWrite(detailBand, "BandsPerRecordCount", &TppDetailBand::BandsPerRecordCount, &TppDetailBand::SetBandsPerRecordCount);
   ReadWrite(detailBand, "DataPipeline", &TppDetailBand::DataPipeline, &TppDetailBand::SetDataPipeline);
+  RefuseWhilePrinting(detailBand, "DataPipeline");
   Read(groupBand, "Group", &TppGroupBand::Group);
   groupHeaderBand.Property("AlreadyPageBreak", daBoolean, GETTER(TppGroupHeaderBand, SetBool(&v, self.Group() && self.Group()->AlreadyPageBreak())));
   Read(subReport, "ExpansionCount", &TppSubReport::ExpansionCount);

@@ -184,6 +184,12 @@ const TraPropRec* TraRTTI::FindMember(const std::string& name) const {
   return nullptr;
 }
 
+TraPropRec* TraRTTI::OwnMember(const std::string& name) {
+  for (TraPropRec& member : members)
+    if (SameText(member.Name, name)) return &member;
+  return nullptr;
+}
+
 bool TraRTTI::Hides(const std::string& name) const {
   for (const TraRTTI* adapter = this; adapter; adapter = adapter->parent)
     for (const std::string& h : adapter->hidden)

@@ -113,6 +113,8 @@ public:
   TraRTTI& Constructor(std::string name, TraParamList params, TraCaller call);
   TraRTTI& Event(std::string name, int eventId, TraParamList params = {});
   TraRTTI& Hide(std::string name);
+  // This adapter's own member of that name, to wrap its work; nullptr.
+  TraPropRec* OwnMember(const std::string& name);
 
 private:
   const TClassInfo& refClass;

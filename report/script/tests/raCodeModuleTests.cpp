@@ -209,7 +209,8 @@ TEST(CodeModuleTest, AFailedCompileRaisesAtStartAndTheNextRunStartsAfresh) {
 
 TEST(CodeModuleTest, AHandlerThatHarmsItsHostGetsAScriptErrorAndTheReportStays) {
   const char* const bodies[] = {"  Report.Free;", "  Label1.Free;", "  TStringList(Label1).SaveToFile('/tmp/ra-handler-file.txt');",
-                                "  Report.PrinterSetup.Free;"};
+                                "  Report.PrinterSetup.Free;", "  Label1.Parent := Label1.Parent;", "  Label1.Position := 0;",
+                                "  Report.Detail.Report := Report;"};
   for (const char* body : bodies) {
     TModuleReport r;
     std::filesystem::remove("/tmp/ra-handler-file.txt");
