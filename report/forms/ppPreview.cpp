@@ -4,7 +4,10 @@
 #include <QCursor>
 #include <QFontMetrics>
 #include <QHBoxLayout>
+#include <QIcon>
 #include <QKeyEvent>
+#include <QPainter>
+#include <QPixmap>
 #include <QScrollBar>
 #include <QVBoxLayout>
 
@@ -36,9 +39,33 @@ QLineEdit* Box(QWidget* parent, const char* name, int width) {
 
 }  // namespace
 
+QIcon ppPreviewIcon() {
+  QPixmap pixmap(32, 32);
+  pixmap.fill(Qt::transparent);
+  QPainter painter(&pixmap);
+  painter.setRenderHint(QPainter::Antialiasing);
+  // The page, its corner folded, with lines of print.
+  const QPolygon page({QPoint(3, 1), QPoint(18, 1), QPoint(24, 7), QPoint(24, 30), QPoint(3, 30)});
+  painter.setPen(QPen(Qt::black, 1));
+  painter.setBrush(Qt::white);
+  painter.drawPolygon(page);
+  painter.drawPolyline(QPolygon({QPoint(18, 1), QPoint(18, 7), QPoint(24, 7)}));
+  painter.setPen(QPen(QColor(0, 0, 128), 1));
+  for (int y = 10; y <= 26; y += 4) painter.drawLine(6, y, 20, y);
+  // The glass over the lower right, its handle pointing out of the page.
+  painter.setPen(QPen(Qt::black, 2));
+  painter.setBrush(QColor(200, 230, 255, 200));
+  painter.drawEllipse(QPoint(18, 19), 7, 7);
+  painter.setPen(QPen(QColor(96, 64, 0), 4, Qt::SolidLine, Qt::RoundCap));
+  painter.drawLine(23, 24, 29, 30);
+  painter.end();
+  return QIcon(pixmap);
+}
+
 TppPrintPreview::TppPrintPreview(QWidget* owner) : TppCustomPreviewer(owner) {
   setObjectName(FormName);
   setWindowTitle("Print Preview");
+  setWindowIcon(ppPreviewIcon());
   resize(640, 720);
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);

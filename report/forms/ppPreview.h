@@ -10,6 +10,10 @@
 #include "ppForms.h"
 #include "ppViewer.h"
 
+// The preview window's own icon, drawn by code: a page under a magnifying
+// glass, 32 x 32.
+QIcon ppPreviewIcon();
+
 class TppPrintPreview : public TppCustomPreviewer {
 public:
   static constexpr const char* FormName = "TppPrintPreview";

@@ -2,14 +2,18 @@
 
 #include <QApplication>
 #include <QEvent>
+#include <QIcon>
+#include <QPixmap>
 #include <QTimer>
 #include <algorithm>
 #include <exception>
 
+#include "ppGraphics.h"
 #include "ppPageRequest.h"
 #include "ppPrinterSetup.h"
 #include "ppProducer.h"
 #include "rtlStrUtils.h"
+#include "uiGraphicsBitmap.h"
 
 namespace {
 
@@ -157,6 +161,12 @@ void TppCustomCancelDialog::RestoreSavedForm() {
 
 // ---- answering a request ----
 
+void ppGiveReportIcon(TppForm& form) {
+  const auto* producer = dynamic_cast<const TppProducer*>(form.Report());
+  const TBitmap* icon = producer && producer->Icon() ? producer->Icon()->Bitmap() : nullptr;
+  if (icon && !icon->Image().isNull()) form.setWindowIcon(QIcon(QPixmap::fromImage(icon->Image())));
+}
+
 TppDialogRunner ppSetDialogRunner(TppDialogRunner runner) {
   TppDialogRunner previous = std::move(CurrentRunner());
   CurrentRunner() = std::move(runner);
@@ -175,6 +185,7 @@ std::unique_ptr<Abstract> CreateFor(const TppDialogRequest& request) {
   if (!form) return nullptr;
   form->SetReport(request.Producer);
   form->SetLanguageIndex(request.LanguageIndex);
+  ppGiveReportIcon(*form);
   return form;
 }
 

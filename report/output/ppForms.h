@@ -105,6 +105,10 @@ void ppRegisterFormClass() {
                                                             }});
 }
 
+// A report with an icon of its own gives it to the dialogs it shows; the
+// forms keep theirs otherwise.
+void ppGiveReportIcon(TppForm& form);
+
 // A new form of the class registered for Abstract; nullptr when none is
 // (or when the registered class is not one).
 template <class Abstract>

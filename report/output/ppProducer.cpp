@@ -197,6 +197,7 @@ bool TppProducer::Preview() {
   std::unique_ptr<TppCustomPreviewer> form = ppCreateForm<TppCustomPreviewer>();
   if (!form) return false;
   form->SetReport(this);
+  ppGiveReportIcon(*form);
   form->Init();
   previewForm = form.get();
   if (OnPreviewFormCreate) OnPreviewFormCreate(this);

@@ -5,7 +5,9 @@
 #include "ppASDlg.h"
 #include "ppEngineForms.h"
 #include "ppFormsKit.h"
+#include "ppGraphics.h"
 #include "ppPreview.h"
+#include "uiGraphicsBitmap.h"
 #include "uiTestSupport.h"
 
 namespace {
@@ -93,6 +95,42 @@ TEST_F(ppPrintPreviewTest, ModelessPreviewStaysAndIsFreedWhenClosed) {
   PumpUntil([&] { return preview.isNull(); }, 2000);
   EXPECT_TRUE(preview.isNull());
   EXPECT_EQ(kit.Report->PreviewForm(), nullptr);
+}
+
+// The preview shows its own icon unless the report has one; the report's
+// icon goes to its other dialogs as well.
+TEST_F(ppPrintPreviewTest, TheReportsIconOrThePreviewsOwn) {
+  const QImage own = ppPreviewIcon().pixmap(32, 32).toImage();
+  EXPECT_FALSE(own.isNull());
+  QImage red(16, 16, QImage::Format_ARGB32);
+  red.fill(Qt::red);
+  kit.Report->SetModalPreview(false);
+  for (bool withIcon : {false, true}) {
+    if (withIcon) {
+      TppPicture icon;
+      icon.NewBitmap().SetImage(red);
+      kit.Report->SetIcon(&icon);
+    }
+    const QImage expected = withIcon ? red : own;
+    ASSERT_TRUE(kit.Report->Print());
+    QPointer<TppCustomPreviewer> preview = kit.Report->PreviewForm();
+    ASSERT_NE(preview, nullptr);
+    EXPECT_EQ(preview->windowIcon().pixmap(expected.size()).toImage().convertToFormat(QImage::Format_ARGB32),
+              expected.convertToFormat(QImage::Format_ARGB32))
+        << "report icon " << withIcon;
+    preview->close();
+    PumpUntil([&] { return preview.isNull(); }, 2000);
+  }
+  QImage shown;
+  TFormAnswers answers([&](TppForm& form) {
+    shown = form.windowIcon().pixmap(16, 16).toImage().convertToFormat(QImage::Format_ARGB32);
+    return ppmrOK;
+  });
+  TppDialogRequest request;
+  request.Kind = dkNoData;
+  request.Producer = kit.Report;
+  ppRunDialog(request);
+  EXPECT_EQ(shown, red.convertToFormat(QImage::Format_ARGB32));
 }
 
 TEST_F(ppPrintPreviewTest, ConfirmedSearchMakesThePagesAgain) {
