@@ -2,6 +2,7 @@
 
 #include <QEvent>
 #include <QPainter>
+#include <QTabBar>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <limits>
@@ -301,6 +302,7 @@ void TppAutoSearchDialog::Init() {
       tabs->addTab(box, QString::fromStdString(name));
       containers.push_back(container);
     }
+    if (report && report->ComponentState().Contains(csDesigning)) MakeTabMenu();
   } else {
     single = new QScrollArea(this);
     single->setFrameShape(QFrame::NoFrame);
@@ -357,6 +359,31 @@ void TppAutoSearchDialog::Init() {
   pnlBottom->setGeometry(0, clientHeight - bottomHeight, clientWidth, bottomHeight);
   btnOK->setGeometry(clientWidth - 172 + 5, 12, 75, 23);
   btnCancel->setGeometry(clientWidth - 172 + 87, 12, 75, 23);
+}
+
+void TppAutoSearchDialog::MakeTabMenu() {
+  tabMenu = new QMenu(tabs);
+  actMoveTabLeft = tabMenu->addAction(QString::fromStdString(ppLoadMessage(1025)), this, [this] { MoveCurrentTab(-1); });
+  actMoveTabRight = tabMenu->addAction(QString::fromStdString(ppLoadMessage(1026)), this, [this] { MoveCurrentTab(1); });
+  connect(tabMenu, &QMenu::aboutToShow, this, [this] {
+    actMoveTabLeft->setEnabled(tabs->currentIndex() > 0);
+    actMoveTabRight->setEnabled(tabs->currentIndex() < tabs->count() - 1);
+  });
+  tabs->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(tabs, &QWidget::customContextMenuRequested, this,
+          [this](const QPoint& at) { tabMenu->popup(tabs->mapToGlobal(at)); });
+}
+
+void TppAutoSearchDialog::MoveCurrentTab(int by) {
+  const int from = tabs->currentIndex();
+  const int to = from + by;
+  if (from < 0 || to < 0 || to >= tabs->count()) return;
+  tabs->tabBar()->moveTab(from, to);
+  // The panels follow their tab, so errors mark the right one.
+  for (int& tab : panelTabs) {
+    if (tab == from) tab = to;
+    else if (tab == to) tab = from;
+  }
 }
 
 void TppAutoSearchDialog::Activated() {

@@ -10,6 +10,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QMenu>
 #include <QTabWidget>
 #include <vector>
 
@@ -103,6 +104,10 @@ public:
   // The page control when the fields come from several pipelines.
   QTabWidget* Tabs() const { return tabs; }
   const std::vector<TppAutoSearchPanel*>& Panels() const { return panels; }
+  // The tabs' pop-up menu, only while the report is being designed:
+  // "Move Tab Left" and "Move Tab Right" move the current tab one place.
+  QMenu* TabMenu() const { return tabMenu; }
+  QAction *actMoveTabLeft = nullptr, *actMoveTabRight = nullptr;
 
   QWidget* pnlBottom;
   QLabel *shpMandatory, *lblMandatory;
@@ -113,9 +118,13 @@ protected:
 
 private:
   QTabWidget* tabs = nullptr;
+  QMenu* tabMenu = nullptr;
   QScrollArea* single = nullptr;
   std::vector<TppAutoSearchPanel*> panels;
   // The tab of each panel (0 without tabs).
   std::vector<int> panelTabs;
   bool built = false;
+
+  void MakeTabMenu();
+  void MoveCurrentTab(int by);
 };

@@ -109,6 +109,39 @@ TEST_F(ppAutoSearchTest, MandatoryEmptyFieldMarksItsTab) {
   EXPECT_FALSE(dialog->lblMandatory->isHidden());
 }
 
+// While the report is designed the tabs can be rearranged; an error still
+// marks the tab of its field.
+TEST_F(ppAutoSearchTest, DesignersMoveTabsAndErrorsFollowThem) {
+  auto* other = new TppDBPipeline(kit.Owner.get());
+  other->SetUserName("plOther");
+  kit.Report->CreateAutoSearchCriteria("plRows", "ID", soEqual, "", true);
+  kit.Report->CreateAutoSearchCriteria("plOther", "X", soEqual, "1", false);
+  EXPECT_EQ(Dialog()->TabMenu(), nullptr);
+  kit.Report->SetDesigning(true, false);
+  auto dialog = Dialog();
+  kit.Report->SetDesigning(false, false);
+  ASSERT_NE(dialog->TabMenu(), nullptr);
+  QTabWidget& tabs = *dialog->Tabs();
+  EXPECT_EQ(dialog->actMoveTabLeft->text().toStdString(), ppLoadMessage(1025));
+  tabs.setCurrentIndex(0);
+  emit dialog->TabMenu()->aboutToShow();
+  EXPECT_FALSE(dialog->actMoveTabLeft->isEnabled());
+  EXPECT_TRUE(dialog->actMoveTabRight->isEnabled());
+  dialog->actMoveTabRight->trigger();
+  EXPECT_EQ(tabs.tabText(0), "plOther");
+  EXPECT_EQ(tabs.tabText(1), "plRows");
+  EXPECT_EQ(tabs.currentIndex(), 1);
+  emit dialog->TabMenu()->aboutToShow();
+  EXPECT_TRUE(dialog->actMoveTabLeft->isEnabled());
+  EXPECT_FALSE(dialog->actMoveTabRight->isEnabled());
+  tabs.setCurrentIndex(0);
+  dialog->OKClick();
+  EXPECT_NE(dialog->ModalResult(), ppmrOK);
+  EXPECT_TRUE(tabs.tabIcon(0).isNull());
+  EXPECT_FALSE(tabs.tabIcon(1).isNull());
+  EXPECT_EQ(tabs.currentIndex(), 1);
+}
+
 TEST_F(ppAutoSearchTest, ListPanelAddsAndRemoves) {
   TppAutoSearchField* field = kit.Report->CreateAutoSearchCriteria("plRows", "ID", soInList, "4", false);
   auto dialog = Dialog();
