@@ -644,6 +644,18 @@ TAdapters::TAdapters() {
   Read(customReport, "ParentReport", &TppCustomReport::ParentReport);
   ReportUnits(customReport, "ColumnWidth", axHorizontal, &TppCustomReport::ColumnWidth, &TppCustomReport::SetColumnWidth);
   ScreenPixels(customReport, "spColumnWidth", axHorizontal, &TppCustomReport::ColumnWidth, &TppCustomReport::SetColumnWidth);
+  // Bands printed once per report (title, summary) and once per page (header, footer).
+  for (const auto& [name, kinds] : {std::pair<const char*, uint16_t>{"ReportBandCount", ppbkTitle | ppbkSummary},
+                                    {"PageBandCount", ppbkPageHeader | ppbkPageFooter}}) {
+    const uint16_t mask = kinds;
+    customReport.Property(name, daInteger, [mask](TObject& o, TraValue& v) {
+      auto& self = As<TppCustomReport>(o);
+      int count = 0;
+      for (int i = 0; i < self.BandCount(); ++i) count += (self.Bands(i)->KindFlags() & mask) != 0;
+      Int(&v) = count;
+      return true;
+    });
+  }
   customReport.Property("PrintDateTime", daDateTime,
                         GETTER(TppCustomReport, static_cast<TraDayCountValue&>(v).Value = self.Engine().PrintDateTime()))
       .Method("GetBand", {P("BandType", daInteger), P("GroupIndex", daInteger), RObj(TppBand::StaticClassType())},

@@ -114,8 +114,8 @@ const TExposedNames pending[] = {
      "HeaderForOrphanedFooter KeptTogether LastPageNo PageCount PriorValue"},
     {"TppProducer", "OnSaveText CancelDialog FileDevice Icon PreviewForm Printer PrintDialog Producing PrinterDevice ShowAutoSearchDialog"},
     {"TppCustomReport",
-     "AbsolutePage CurrentColumn DonePrinting PageBandCount PageCount ReportDesigner PrintingAsSubReport "
-     "ReportBandCount Stop PageLimitReached"},
+     "AbsolutePage CurrentColumn DonePrinting PageCount ReportDesigner PrintingAsSubReport "
+     "Stop PageLimitReached"},
     {"TppReport",
      "ActiveReport AutoSearchDialog CacheManager PreviewForm"},
     {"TppDataPipeline", "OnMasterRecordPositionChange OnGotoBookmark DataTraversed DataView Visible CurrentField FieldObjects Fields Links"},

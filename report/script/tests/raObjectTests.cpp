@@ -97,6 +97,8 @@ TEST(ObjectAccessTest, MembersReadWrittenAndCalledThroughTheClassManager) {
       {"R: String;", "Label1.Caption := 'shown'; R := Label1.Text;", "shown"},
       {"R: Boolean;", "Report.GetBand(4, 0).Visible := False; R := Report.GetBand(4, 0).Visible;", "False"},
       {"R: String;", "Report.TextFileName := 'out.txt'; R := Report.TextFileName;", "out.txt"},
+      // Header, detail and footer: two page bands, no report band.
+      {"R: Integer;", "R := Report.ReportBandCount * 10 + Report.PageBandCount;", "2"},
       {"R: String; F: TppAutoSearchField;",
        "F := Report.CreateAutoSearchCriteria('DBPipeline1', 'OWNER', soEqual, 'B', False);"
        " R := IntToStr(Report.AutoSearchFieldCount) + F.Value + Report.AutoSearchFields[0].Values[0];"
