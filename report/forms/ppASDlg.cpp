@@ -241,8 +241,29 @@ std::vector<std::string> TppInListSearchPanel::Entries() const {
 
 // ---- the dialog ----
 
+QIcon ppAutoSearchIcon() {
+  QPixmap pixmap(32, 32);
+  pixmap.fill(Qt::transparent);
+  QPainter painter(&pixmap);
+  painter.setRenderHint(QPainter::Antialiasing);
+  // Rows of data under a magnifying glass.
+  painter.setPen(QPen(Qt::black, 1));
+  painter.setBrush(Qt::white);
+  painter.drawRect(1, 3, 22, 22);
+  painter.setPen(QPen(QColor(0, 0, 128), 2));
+  for (int y = 8; y <= 20; y += 4) painter.drawLine(4, y, 20, y);
+  painter.setPen(QPen(Qt::black, 2));
+  painter.setBrush(QColor(255, 255, 200, 210));
+  painter.drawEllipse(QPoint(19, 17), 7, 7);
+  painter.setPen(QPen(QColor(96, 64, 0), 4, Qt::SolidLine, Qt::RoundCap));
+  painter.drawLine(24, 22, 30, 29);
+  painter.end();
+  return QIcon(pixmap);
+}
+
 TppAutoSearchDialog::TppAutoSearchDialog(QWidget* owner) : TppCustomAutoSearchDialog(owner) {
   setObjectName(FormName);
+  setWindowIcon(ppAutoSearchIcon());
   resize(532, 500);
   pnlBottom = new QWidget(this);
   pnlBottom->setObjectName("pnlBottom");

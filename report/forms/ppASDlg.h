@@ -90,6 +90,9 @@ public:
   QPushButton *btnAdd = nullptr, *btnRemove = nullptr;
 };
 
+// The search dialog's own icon, drawn by code.
+QIcon ppAutoSearchIcon();
+
 class TppAutoSearchDialog : public TppCustomAutoSearchDialog {
 public:
   static constexpr const char* FormName = "TppAutoSearchDialog";

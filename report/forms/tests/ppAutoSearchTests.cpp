@@ -61,6 +61,7 @@ TEST_F(ppAutoSearchTest, OneTabPerPipelineInReportOrder) {
   EXPECT_EQ(dialog->Tabs()->tabText(0), "plRows");
   EXPECT_EQ(dialog->Tabs()->tabText(1), "plOther");
   EXPECT_TRUE(dialog->lblMandatory->isHidden());
+  EXPECT_EQ(dialog->windowIcon().pixmap(32, 32).toImage(), ppAutoSearchIcon().pixmap(32, 32).toImage());
   kit.Report->FreeAutoSearchField(kit.Report->AutoSearchFields(0));
   EXPECT_EQ(Dialog()->Tabs(), nullptr);
 }
