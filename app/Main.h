@@ -178,9 +178,6 @@ public:
   // when none.
   PVirtualNode FindServerNode(const std::string& serverName);
   PVirtualNode FindPrinterNode(const std::string& printerName);
-  int AnimationFrame() const { return animationFrame; }
-  const std::string& ShownServer() const { return shownServer; }
-  const std::string& ShownPrinter() const { return shownPrinter; }
 
 protected:
   void closeEvent(QCloseEvent* closing) override;

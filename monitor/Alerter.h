@@ -88,7 +88,6 @@ public:
   // as it was.
   void FlushToLog(bool closing);
 
-  const std::string& LogFileName() const { return logFileName; }
 
 private:
   std::string logFileName;

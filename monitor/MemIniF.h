@@ -17,8 +17,6 @@ public:
 
   // A name without "[" is bracketed. The section's line, -1 when absent.
   void SetSection(const std::string& name);
-  int32_t SectionIndex() const { return sectionIndex; }
-  const std::string& SectionName() const { return sectionName; }
 
   std::string ReadString(const std::string& section, const std::string& key, const std::string& defaultValue);
   // "0x" (any case) starts a hexadecimal value; defaultValue when the text

@@ -344,7 +344,6 @@ public:
   // The x where the node's content in the main column starts: its level's
   // indent and the margin (client coordinates).
   int GetNodeContentLeft(PVirtualNode Node) const;
-  int HotNodeColumn() const { return hotColumn; }
   PVirtualNode HotNode() const { return hotNode; }
   PVirtualNode DropTargetNode() const { return dropTargetNode; }
   TDropMode LastDropMode() const { return dropMode; }
@@ -360,9 +359,7 @@ public:
   void HandleKeyUp(int Key, Qt::KeyboardModifiers Shift);
   void FocusChanged(bool Focused);
   bool Focused() const { return hasFocus; }
-  TTimer& EditTimer() { return editTimer; }
   TTimer& AutoScrollTimer() { return autoScrollTimer; }
-  TTimer& ExpandTimer() { return expandTimer; }
   // The selection rectangle in content coordinates while it is drawn.
   TRect SelectionRect() const;
 
@@ -379,7 +376,6 @@ public:
   void SaveToFile(const std::string& FileName);
   void LoadFromFile(const std::string& FileName);
   void MoveTo(PVirtualNode Source, PVirtualNode Target, TVTNodeAttachMode Mode, bool ChildrenOnly);
-  void CopyTo(PVirtualNode Source, PVirtualNode Target, TVTNodeAttachMode Mode, bool ChildrenOnly);
   void CopyToClipboard();
   void CutToClipboard();
   virtual bool PasteFromClipboard();
@@ -612,7 +608,6 @@ private:
 
   // Stream pieces.
   void WriteNodeRecord(TStream& Stream, PVirtualNode Node);
-  void ReadNodeInto(TStream& Stream, PVirtualNode Node, int64_t Limit);
   void ResolveReadSelection(PVirtualNode Node);
   void ClearCutMarks();
   // Empties the clipboard when it still holds this tree's data.

@@ -142,9 +142,6 @@ public:
   void ParentBiDiModeChanged();
 
   int HoverColumn() const { return hoverColumn; }
-  int PressedColumn() const { return pressedColumn; }
-  int DropTarget() const { return dropTarget; }
-  bool DropBefore() const { return dropBefore; }
 
 private:
   friend class TVirtualTreeColumn;

@@ -408,20 +408,3 @@ void TBaseVirtualTree::MoveTo(PVirtualNode Source, PVirtualNode Target, TVTNodeA
   }
   states.Include(tsStructureChangePending);
 }
-
-void TBaseVirtualTree::CopyTo(PVirtualNode Source, PVirtualNode Target, TVTNodeAttachMode Mode, bool ChildrenOnly) {
-  if (Mode == amNowhere || !Source || IsRootNode(Source)) return;
-  TBaseVirtualTree* targetTree = Target ? TreeFromNode(Target) : this;
-  TMemoryStream stream;
-  if (ChildrenOnly) {
-    for (PVirtualNode c = Source->FirstChild; c; c = c->NextSibling) WriteNodeRecord(stream, c);
-  } else
-    WriteNodeRecord(stream, Source);
-  stream.SetPosition(0);
-  targetTree->BeginUpdate();
-  struct TEnd {
-    TBaseVirtualTree* tree;
-    ~TEnd() { tree->EndUpdate(); }
-  } end{targetTree};
-  targetTree->InsertFromStream(stream, Target, Mode, true);
-}

@@ -70,7 +70,6 @@ class TMDBQuery : public TMDBDBDataSet {
   // Passed on to a prepared statement at once; -1 is no limit.
   void SetMaxRowCount(int32_t value);
   int32_t RowsAffected() const { return rowsAffected; }
-  double ExecutionTime() const { return executionTime; }
   const std::string& EngineVersion() const { return EngineVersionText(); }
   void SetEngineVersion(const std::string&) {}
 

@@ -173,27 +173,6 @@ void TField::Bind(bool binding, const TFieldDef* fieldDef, int calcOffset) {
   }
 }
 
-const char* TField::AccessTypeName(TFieldType type) {
-  switch (type) {
-    case ftString:
-    case ftFixedChar:
-    case ftMemo: return "String";
-    case ftSmallint:
-    case ftInteger:
-    case ftWord:
-    case ftAutoInc: return "Integer";
-    case ftLargeint: return "LargeInt";
-    case ftBoolean: return "Boolean";
-    case ftFloat: return "Float";
-    case ftCurrency:
-    case ftBCD: return "Currency";
-    case ftDate:
-    case ftTime:
-    case ftDateTime: return "DateTime";
-    default: return "Variant";
-  }
-}
-
 void TField::AccessError(const char* typeName) const {
   throw EDatabaseError(SFieldAccessError, {DisplayName(), typeName});
 }

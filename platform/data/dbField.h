@@ -169,8 +169,6 @@ class TField : public TComponent {
   bool IsDisplayLabelStored() const { return !displayLabel.empty(); }
   bool IsDisplayWidthStored() const { return displayWidth > 0; }
 
-  // The field type name as messages show it ("Integer", "String" ...).
-  static const char* AccessTypeName(TFieldType type);
 
 protected:
   // Subclasses set their type and default size in their constructors.

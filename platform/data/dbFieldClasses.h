@@ -229,7 +229,6 @@ class TBooleanField : public TField {
   // "True;False"; ";" alone is refused.
   void SetDisplayValues(const std::string& value);
   // Whether DisplayValues differs from the default texts.
-  bool HasDisplayValues() const;
 
 protected:
   std::string GetAsString() const override;

@@ -114,8 +114,6 @@ void TBooleanField::SetDisplayValues(const std::string& value) {
   PropertyChanged(false);
 }
 
-bool TBooleanField::HasDisplayValues() const { return !displayValues.empty(); }
-
 bool TBooleanField::GetAsBoolean() const {
   uint16_t value = 0;
   return GetData(&value) && value != 0;

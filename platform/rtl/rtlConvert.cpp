@@ -114,11 +114,6 @@ int StrToIntDef(const std::string& text, int defaultValue) {
   return TryStrToInt(text, value) ? value : defaultValue;
 }
 
-int64_t StrToInt64Def(const std::string& text, int64_t defaultValue) {
-  int64_t value;
-  return TryStrToInt64(text, value) ? value : defaultValue;
-}
-
 bool TryStrToFloat(const std::string& text, double& value, const TFormatSettings& settings) {
   TNumberText number;
   if (!ParseNumberText(text, settings.DecimalSeparator, number)) return false;

@@ -25,7 +25,6 @@ bool TryStrToInt64(const std::string& text, int64_t& value);
 int StrToInt(const std::string& text);
 int64_t StrToInt64(const std::string& text);
 int StrToIntDef(const std::string& text, int defaultValue);
-int64_t StrToInt64Def(const std::string& text, int64_t defaultValue);
 
 // [sign] digits [separator digits] [E [sign] digits], blanks around it
 // allowed, the decimal separator taken from the settings.

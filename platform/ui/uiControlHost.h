@@ -40,7 +40,6 @@ void ShowHelpContext(int context);
 // left; a right-to-left scroll bar stands at the left edge.
 enum TBiDiMode { bdLeftToRight, bdRightToLeft, bdRightToLeftNoAlign, bdRightToLeftReadingOnly };
 constexpr bool UseRightToLeftAlignment(TBiDiMode mode) { return mode == bdRightToLeft; }
-constexpr bool UseRightToLeftReading(TBiDiMode mode) { return mode != bdLeftToRight; }
 constexpr bool UseRightToLeftScrollBar(TBiDiMode mode) {
   return mode == bdRightToLeft || mode == bdRightToLeftNoAlign;
 }
@@ -53,11 +52,9 @@ public:
   QWidget* Viewport() const { return viewport; }
   QWidget* HeaderArea() const { return header; }
   QScrollBar* VerticalBar() const { return vertical; }
-  QScrollBar* HorizontalBar() const { return horizontal; }
 
   // The frame: a sunken edge FrameWidth pixels wide round everything.
   void SetFramed(bool value);
-  bool Framed() const { return framed; }
   static constexpr int FrameWidth = 2;
 
   // 0 hides the header area.
@@ -78,8 +75,6 @@ public:
   void SetScrollBarStyle(TScrollBarStyle style);
   TScrollBarStyle ScrollBarStyle() const { return barStyle; }
 
-  // The viewport's size as the next layout will make it.
-  QSize ClientSize() const { return viewport->size(); }
 
 protected:
   // The viewport's and header's events; true when handled.

@@ -34,7 +34,6 @@ public:
   // process and shared (safe from any thread).
   static const TFontFace& ForFont(const TFont& font);
 
-  int UnitsPerEm() const { return unitsPerEm; }
   // Advance width in font units; characters the font lacks take the
   // width of its missing-glyph box, as the system draws them.
   int Advance(char32_t ch) const;

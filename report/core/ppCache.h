@@ -91,9 +91,7 @@ class TppCacheManager : public TppCommunicator {
   int HighestPageSaved() const { return highestPage; }
   TppCacheStorage Storage() const { return storage; }
   int StreamCount() const { return static_cast<int>(streams.size()); }
-  bool TruncateTellsCacheables() const { return truncateTells; }
   void SetTruncateTellsCacheables(bool value) { truncateTells = value; }
-  const std::string& TempDirectory() const { return tempDirectory; }
   void SetTempDirectory(const std::string& folder) { tempDirectory = folder; }
   // Makes the memory streams; tests give one that fails on demand.
   void SetMemoryStreamFactory(TStreamFactory factory) { memoryStreamFactory = std::move(factory); }

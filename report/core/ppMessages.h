@@ -51,8 +51,6 @@ public:
   void AddModule(const std::string& baseName);
   void RemoveModule(const std::string& baseName);
 
-  // Where module files are looked for; the program folder unless set.
-  const std::string& ModuleFolder() const { return moduleFolder; }
   void SetModuleFolder(const std::string& folder);
 
   // The first non-empty text of the string id among the loaded modules.

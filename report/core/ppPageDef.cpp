@@ -27,12 +27,6 @@ TRect TppPageDef::mmPrintableRect() const {
   return Rect(marginLeft, marginTop, pageWidth - marginRight, pageHeight - marginBottom);
 }
 
-int TppPageDef::spPageHeight() const {
-  return static_cast<int>(ppMMThousandthsToUnits(pageHeight, utScreenPixels, axVertical));
-}
-int TppPageDef::spPageWidth() const {
-  return static_cast<int>(ppMMThousandthsToUnits(pageWidth, utScreenPixels, axHorizontal));
-}
 int TppPageDef::spPrintableWidth() const {
   return static_cast<int>(ppMMThousandthsToUnits(mmPrintableWidth(), utScreenPixels, axHorizontal));
 }

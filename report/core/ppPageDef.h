@@ -31,8 +31,6 @@ class TppPageDef : public TPersistent {
   int mmPrintableHeight() const { return pageHeight - (marginTop + marginBottom); }
   int mmPrintableWidth() const { return pageWidth - (marginLeft + marginRight); }
   TRect mmPrintableRect() const;
-  int spPageHeight() const;
-  int spPageWidth() const;
   int spPrintableWidth() const;
 
 private:

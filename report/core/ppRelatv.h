@@ -30,7 +30,6 @@ class TppRelative : public TppCommunicator {
   // While the object is read, only stored; otherwise moves it, the index
   // clamped to the parent's list.
   void SetPosition(int value);
-  int StoredPosition() const { return storedPosition; }
 
   int ChildType() const { return childType; }
   void SetChildType(int value);

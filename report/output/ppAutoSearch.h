@@ -56,7 +56,6 @@ class TppAutoSearchField : public TppCommunicator {
   void SetDisableCriteria(bool value);
   // The first field of its report (its description reads "Show all data
   // where the" rather than "and the").
-  bool FirstField() const { return firstField; }
   void SetFirstField(bool value) { firstField = value; }
 
   // The pipeline the field belongs to (not owned); its data type is the

@@ -36,7 +36,6 @@ class TppCustomEngine : public TppCacheable {
   // The space left on the page.
   int PrintLeft() const { return printLeft; }
   int PrintTop() const { return printTop; }
-  int PrintWidth() const { return printWidth; }
   int PrintPosition() const { return printPosition; }
   void SetArea(int left, int top, int width, int position);
   void SetPrintPosition(int value) { printPosition = value; }

@@ -285,8 +285,6 @@ std::string TppDataPipeline::GetFieldAsString(const std::string& name) {
   return VarIsClear(value) ? std::string() : value.AsString();
 }
 
-bool TppDataPipeline::FieldIsNull(const std::string& name) { return VarIsClear(GetFieldValue(name)); }
-
 bool TppDataPipeline::Locate(const std::string& fieldName, const Variant& value) {
   // The data closed behind the pipeline's back is opened again.
   if (active && !DataIsActive()) active = false;

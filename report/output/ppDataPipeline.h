@@ -112,9 +112,7 @@ class TppDataPipeline : public TppRelative {
   TppDataPipeline* MasterDataPipeline() const { return master; }
   void SetMasterDataPipeline(TppDataPipeline* value);
   void AddLink(const std::string& masterFieldName, const std::string& detailFieldName);
-  void ClearLinks() { links.clear(); }
   int LinkCount() const { return static_cast<int>(links.size()); }
-  int DetailCount() const { return static_cast<int>(details.size()); }
 
   // Fields.
   int FieldCount() const { return static_cast<int>(fields.size()); }
@@ -128,7 +126,6 @@ class TppDataPipeline : public TppRelative {
   Variant GetFieldValue(const std::string& name);
   // The value as display text (empty for null).
   std::string GetFieldAsString(const std::string& name);
-  bool FieldIsNull(const std::string& name);
 
   // Record access for whoever stores data through the pipeline (database
   // templates). Each answers false when the data cannot do it.

@@ -67,9 +67,7 @@ class TppDrawBarCode : public TppDrawCommand {
   void PrintAt(TCanvas& canvas, int x, int y);
 
   const std::string& ModuleRow() const { return moduleRow; }
-  const std::string& SupplementRow() const { return supplementRow; }
   // The text the symbol stands for (check digits included).
-  const std::string& EncodedText() const { return encodedText; }
   // The symbol's size along and across it, in device pixels.
   int SymbolWidth() const { return symbolWidth; }
   int SymbolHeight() const { return symbolHeight; }

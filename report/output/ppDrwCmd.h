@@ -77,7 +77,6 @@ class TppDrawCommand : public TComponent {
   void SetWidth(int value) { width = value; }
   int Height() const { return height; }
   void SetHeight(int value) { height = value; }
-  const TRect& Area() const { return area; }
   void SetArea(const TRect& value) { area = value; }
   const TRect& DrawRect() const { return drawRect; }
   void SetDrawRect(const TRect& value) { drawRect = value; }
@@ -200,7 +199,6 @@ class TppDrawVariable : public TppDrawText {
   void SetLookAhead(bool value);
   const std::string& LookAheadKey() const { return lookAheadKey; }
   void SetLookAheadKey(const std::string& value) { lookAheadKey = value; }
-  int ValueCounter() const { return valueCounter; }
   // The communicator that listens for the value; nullptr while off.
   TppCommunicator* LookAheadLink() const { return link; }
 

@@ -166,7 +166,6 @@ private:
   // Opens a pipeline of the run; EPrintError when it does not open.
   void OpenPipeline(TppDataPipeline& data);
   void StartRun();
-  void GenerateUpTo(int pageNo, bool output);
   void GeneratePage(int pageNo, bool output);
   void GenerateOnePage();
   void PageStart();

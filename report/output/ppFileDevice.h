@@ -19,8 +19,6 @@ class TppFileDevice : public TppDevice {
   const std::string& FileName() const { return fileName; }
   // Ignored while a job runs.
   void SetFileName(const std::string& value);
-  bool CreateFileAtStart() const { return createFileAtStart; }
-  void SetCreateFileAtStart(bool value) { createFileAtStart = value; }
 
   virtual std::string DefaultExt() const { return {}; }
   virtual std::string FileFilter() const { return {}; }

@@ -266,8 +266,6 @@ public:
   int CalcIndex = -1, CalcCount = 0;
   std::vector<std::string> CalcList, ResetList;
   int ResetIndex = -1, ResetCount = 0;
-  void SetCalcList(const std::vector<std::string>& value) { CalcList = value; }
-  void SetResetList(const std::vector<std::string>& value) { ResetList = value; }
 };
 
 class TppCustomCalcDialog : public TppForm {

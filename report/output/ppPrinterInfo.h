@@ -52,7 +52,6 @@ public:
 
   const TStringList& BinCodes() const { return binCodes; }
   const TStringList& BinNames() const { return binNames; }
-  const TStringList& PaperHeights() const { return paperHeights; }
   const TStringList& PaperNames() const { return paperNames; }
   const TStringList& PaperCodes() const { return paperCodes; }
   const TStringList& PaperWidths() const { return paperWidths; }

@@ -32,7 +32,6 @@ class TppStretchable : public TppComponent {
   void SetShiftRelativeTo(TppStretchable* value);
   bool CanShiftRelativeTo(const TppStretchable* candidate) const;
   int ShifterCount() const { return static_cast<int>(shifters.size()); }
-  TppStretchable* Shifters(int index) const { return shifters[static_cast<size_t>(index)]; }
 
   int mmBottomOffset() const { return bottomOffset; }
   void SetmmBottomOffset(int value);

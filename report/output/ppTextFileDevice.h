@@ -40,12 +40,9 @@ class TppTextFileDevice : public TppFileDevice {
 
   // What the save-text handler may read of the export as it goes.
   bool EndOfRecord() const { return endOfRecord; }
-  bool LastLine() const { return lastLine; }
   bool FirstPage() const { return firstPage; }
   int FieldNo() const { return fieldNo; }
   int RecordCount() const { return recordCount; }
-  bool LastBandOnLastPage() const { return lastBandOnLastPage; }
-  bool FirstField() const { return firstField; }
   bool FirstRecord() const { return firstRecord; }
 
 private:

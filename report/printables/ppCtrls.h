@@ -139,7 +139,6 @@ class TppDBCalc : public TppDBText {
   // The result to print (the average for dcAverage; 0 without values).
   double Result() const;
   void Clear();
-  TppLookAheadList* LookAheadList() const { return lookAheadList.get(); }
   bool LookAheadActive() const;
   std::string LookAheadKey() const;
 

@@ -34,7 +34,6 @@ class TppCustomMemo : public TppStretchable {
   void SetForceJustifyLastLine(bool value) { forceJustifyLastLine = value; }
   // Where the next page goes on in the text (bytes).
   int WrapPosition() const { return wrapPosition; }
-  const TStringList& WrappedLines() const { return wrapped; }
 
   void InitGeneration() override;
   static constexpr int StateSize = TppStretchable::StateSize + 4;

@@ -78,7 +78,6 @@ class TppVariable : public TppCustomVariable {
   bool LookAhead() const { return lookAhead; }
   void SetLookAhead(bool value);
   bool LookAheadActive() const;
-  TppLookAheadList* LookAheadList() const { return lookAheadList.get(); }
 
   TppVarCalcEvent OnCalc, OnReset;
 

@@ -45,7 +45,6 @@ public:
   uint16_t BytesUsed() const { return bytesUsed; }
   uint32_t Sequence() const { return sequence; }
   uint32_t TotalSize() const { return totalSize; }
-  uint32_t Previous() const { return previous; }
   uint32_t Next() const { return next; }
   // Each marks the block modified only when the value changes.
   void SetSequence(uint32_t value);

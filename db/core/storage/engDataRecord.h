@@ -71,7 +71,6 @@ public:
 
   // The record's sort key while records are being sorted.
   uint8_t* Key() { return key.Get(); }
-  int32_t KeySize() const { return keySize; }
   void SetKeySize(int32_t newSize);
 
   // The data file's cache: the key, the most-recently-used chain, and
