@@ -212,8 +212,10 @@ void TppCustomBarCode::SetBarCodeType(TppBarCodeType value) {
     if (IsUPCFamily(value)) autoSizeFont = true;
     if (value == bcCode128) autoEncode = true;
     barWidth = TypeBarWidth(value);
-    if (auto* fixed = dynamic_cast<TppBarCode*>(this)) fixed->SetData(SampleData(value, calcCheckDigit, false));
-    else Validate(BarCodeText());
+    if (auto* fixed = dynamic_cast<TppBarCode*>(this))
+      fixed->SetData(SampleData(value, calcCheckDigit, TSampleOwner::BarCode));
+    else
+      Validate(BarCodeText());
   }
   EndUpdate();
 }
@@ -281,7 +283,7 @@ void TppCustomBarCode::SetmmWideBarRatio(int value) {
   Changed();
 }
 
-std::string TppCustomBarCode::SampleData(TppBarCodeType type, bool calcCheckDigit, bool dataAware) {
+std::string TppCustomBarCode::SampleData(TppBarCodeType type, bool calcCheckDigit, TSampleOwner owner) {
   switch (type) {
     case bcUPC_A: return calcCheckDigit ? "01234567890" : "012345678905";
     // "012345" is UPC-A 00123400005, whose check digit is 7.
@@ -292,7 +294,7 @@ std::string TppCustomBarCode::SampleData(TppBarCodeType type, bool calcCheckDigi
     case bcCode128:
       return std::string(1, static_cast<char>(ppCode128StartC)) + "1234" +
              std::string(1, static_cast<char>(ppCode128CodeB)) + " abcd";
-    case bcCode39: return dataAware ? "DBBarCode" : "BarCode";
+    case bcCode39: return owner == TSampleOwner::DataAwareBarCode ? "DBBarCode" : "BarCode";
     case bcPostnet: return "012345678";
     case bcFIM: return "A";
     case bcCodabar: return "A01234B";
@@ -433,7 +435,9 @@ RTL_DEFINE_CLASS(TppDBBarCode)
 TppDBBarCode::TppDBBarCode(TComponent* owner) : TppCustomBarCode(owner) {}
 
 std::string TppDBBarCode::BarCodeText() const {
-  if (!DataFieldReady()) return ReportIsPrinting() ? std::string() : SampleData(BarCodeType(), CalcCheckDigit(), true);
+  if (!DataFieldReady())
+    return ReportIsPrinting() ? std::string()
+                              : SampleData(BarCodeType(), CalcCheckDigit(), TSampleOwner::DataAwareBarCode);
   try {
     const Variant value = DataPipeline()->GetFieldValue(DataField());
     if (value.IsNull()) return {};

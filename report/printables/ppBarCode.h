@@ -57,8 +57,10 @@ class TppCustomBarCode : public TppCustomComponent {
   // broken rule is shown (outside loading and printing) and clears
   // CodeOK.
   bool Validate(const std::string& text);
-  // The sample text of a symbology.
-  static std::string SampleData(TppBarCodeType type, bool calcCheckDigit, bool dataAware);
+  // The sample text of a symbology; a data-aware bar code names itself in
+  // the samples that carry a name.
+  enum class TSampleOwner : uint8_t { BarCode, DataAwareBarCode };
+  static std::string SampleData(TppBarCodeType type, bool calcCheckDigit, TSampleOwner owner);
 
   void AdjustSize() override;
   void DefineProperties(TFiler& filer) override;
