@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <cstdlib>
 #include <optional>
 
 #include "AppDatabase.h"
@@ -17,7 +18,10 @@ namespace {
 
 QApplication& Application() {
   static QApplication* application = [] {
-    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    // Offscreen, so that tests need no display; screenshots for a person are
+    // taken on a real X server with ORVELLE_TEST_PLATFORM=xcb under xvfb-run.
+    const char* platform = std::getenv("ORVELLE_TEST_PLATFORM");
+    setenv("QT_QPA_PLATFORM", platform && *platform ? platform : "offscreen", 1);
     static int argc = 1;
     static char name[] = "app_tests";
     static char* argv[] = {name, nullptr};

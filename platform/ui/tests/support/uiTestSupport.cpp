@@ -29,7 +29,10 @@ public:
 QApplication& TestApplication() {
   std::unique_ptr<QApplication>& application = Application();
   if (!application) {
-    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    // Offscreen, so that tests need no display; screenshots for a person are
+    // taken on a real X server with ORVELLE_TEST_PLATFORM=xcb under xvfb-run.
+    const char* platform = std::getenv("ORVELLE_TEST_PLATFORM");
+    setenv("QT_QPA_PLATFORM", platform && *platform ? platform : "offscreen", 1);
     setenv("QT_FONT_DPI", "96", 1);
     static int argc = 1;
     static char name[] = "widget_tests";
