@@ -21,6 +21,10 @@ constexpr uint16_t ppesSummaryPrinting = 32;
 // A subreport section owns the page: the parent's page bands stay off it.
 constexpr uint16_t ppesSectionPage = 64;
 
+// The engine's own events: the report's first page starts, its last page ends.
+constexpr int ppevEngineReportStart = 13;
+constexpr int ppevEngineReportEnd = 14;
+
 class TppCustomEngine : public TppCacheable {
   RTL_DECLARE_CLASS(TppCustomEngine, TppCacheable)
 

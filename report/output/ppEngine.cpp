@@ -188,6 +188,8 @@ void TppEngine::StartRun() {
   singleRecordDone = false;
   titlePending = !titles.empty();
   for (TppGroup* group : groups) group->ResetBreak();
+  // The report starts before its first record is reached.
+  SendEventNotify(this, ppevEngineReportStart, nullptr);
   if (!noData) RecordReached();
   bandState = bsGroupHeaders;
   bandIndex = 0;
@@ -489,6 +491,7 @@ void TppEngine::StartColumn() {
     int left = 0;
     for (int column = 1; column <= Report()->Columns() && ColumnPlace(column, left); ++column) {
       PlaceColumn(column, columnTop);
+      Report()->DoPassEvent(Report()->OnStartColumn, ppevStartColumn);
       for (TppBand* header : columnHeaders) PrintBand(header, false);
       bottom = std::max(bottom, PrintPosition());
     }
@@ -497,6 +500,7 @@ void TppEngine::StartColumn() {
     return;
   }
   if (Report()->Columns() > 1) PlaceColumn(currentColumn, columnTop);
+  Report()->DoPassEvent(Report()->OnStartColumn, ppevStartColumn);
   for (TppBand* header : columnHeaders) PrintBand(header, false);
   if (Report()->Columns() > 1) ReprintGroupHeadersInColumn();
 }
@@ -528,12 +532,14 @@ void TppEngine::PrintColumnFooters() {
   columnFootersPrinted = true;
   if (!leftToRight) {
     for (TppBand* footer : columnFooters) footer->Generate(*this);
+    Report()->DoPassEvent(Report()->OnEndColumn, ppevEndColumn);
     return;
   }
   int left = 0;
   for (int column = 1; column <= Report()->Columns() && ColumnPlace(column, left); ++column) {
     PlaceColumn(column, PrintPosition());
     for (TppBand* footer : columnFooters) footer->Generate(*this);
+    Report()->DoPassEvent(Report()->OnEndColumn, ppevEndColumn);
   }
 }
 
@@ -587,6 +593,9 @@ void TppEngine::PageEnd() {
   newJobNext = sectionEnding && sectionJobEnding;
   sectionEnding = sectionNext = sectionJobEnding = false;
   CheckGenerationState();
+  // What resets or computes at the report's end hears it after the last
+  // page's footers, before the page's own end.
+  if (lastPage) SendEventNotify(this, ppevEngineReportEnd, nullptr);
   Report()->DoEndPage();
 }
 

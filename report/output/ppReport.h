@@ -30,9 +30,11 @@ RTL_ENUM_TYPE(TppNoDataBehaviorType, "ndMessageDialog", "ndMessageOnPage", "ndBl
 using TppNoDataBehaviors = TSet<TppNoDataBehaviorType>;
 
 // Report events sent after their handlers.
+constexpr int ppevEndColumn = 15;
 constexpr int ppevEndFirstPass = 16;
 constexpr int ppevEndPage = 17;
 constexpr int ppevEndSecondPass = 18;
+constexpr int ppevStartColumn = 19;
 constexpr int ppevStartFirstPass = 20;
 constexpr int ppevStartPage = 21;
 constexpr int ppevStartSecondPass = 22;
@@ -146,7 +148,8 @@ class TppCustomReport : public TppProducer {
   // The clock that gives a run its print date-time (tests pin it).
   std::function<TDateTime()> Clock;
 
-  TppNotifyEvent OnStartPage, OnEndPage, OnStartFirstPass, OnEndFirstPass, OnStartSecondPass, OnEndSecondPass;
+  TppNotifyEvent OnStartPage, OnEndPage, OnStartColumn, OnEndColumn, OnStartFirstPass, OnEndFirstPass, OnStartSecondPass,
+      OnEndSecondPass;
   // The no-data dialog is the dialog runner's (no object: nullptr); the
   // draw command is the page's "No Data Found" text when there is one.
   TEvent<void(TObject* sender, TObject* dialog, bool& showDialog, TObject* drawCommand, bool& addDrawCommand)>
@@ -155,7 +158,7 @@ class TppCustomReport : public TppProducer {
   // Events fired by the engine.
   void DoStartPage();
   void DoEndPage();
-  // A pass event: the handler, then its id to the listeners.
+  // A pass or column event: the handler, then its id to the listeners.
   void DoPassEvent(TppNotifyEvent& event, int eventId);
   void DoNoData(bool& showDialog, TObject* drawCommand, bool& addDrawCommand);
 

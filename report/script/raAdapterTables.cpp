@@ -490,6 +490,8 @@ TAdapters::TAdapters() {
 
   customReport.Event("OnStartPage", ppevStartPage)
       .Event("OnEndPage", ppevEndPage)
+      .Event("OnStartColumn", ppevStartColumn)
+      .Event("OnEndColumn", ppevEndColumn)
       .Event("OnStartFirstPass", ppevStartFirstPass)
       .Event("OnEndFirstPass", ppevEndFirstPass)
       .Event("OnStartSecondPass", ppevStartSecondPass)

@@ -152,6 +152,37 @@ TEST(VariableTest, OnCalcRunsOnEveryRecordAndOnResetAtTheGroupsEnd) {
   EXPECT_EQ(TextsOf(pages, sum), (std::vector<std::string>{"8", "7"}));
 }
 
+TEST(VariableTest, ReportAndColumnMomentsComputeAndResetOncePerReportAndColumn) {
+  // 30 rows, 23 details a column: one column makes two pages, two columns
+  // of 90 mm hold them on one page.
+  const struct {
+    int Columns, ColumnCount;
+  } layouts[] = {{1, 2}, {2, 2}};
+  const struct {
+    TppVarEventType Moment;
+    bool PerColumn;
+  } moments[] = {{veReportStart, false}, {veReportEnd, false}, {veColumnStart, true}, {veColumnEnd, true}};
+  for (const auto& l : layouts)
+    for (const auto& m : moments) {
+      TPrintablesFixture f(Rows(30));
+      f.Report->SetColumns(l.Columns);
+      if (l.Columns > 1) f.Report->SetColumnWidth(mm(90));
+      auto* computed = f.Add<TppVariable>(f.Detail, 0, 0, mm(40), mm(5));
+      computed->SetCalcType(m.Moment);
+      computed->SetResetType(veGroupEnd);
+      auto* reset = f.Add<TppVariable>(f.Detail, mm(50), 0, mm(40), mm(5));
+      reset->SetCalcType(veGroupEnd);
+      reset->SetResetType(m.Moment);
+      int calcs = 0, resets = 0;
+      computed->OnCalc = [&](TObject*, Variant&) { ++calcs; };
+      reset->OnReset = [&](TObject*, Variant&) { ++resets; };
+      f.PrintAll();
+      const int expected = m.PerColumn ? l.ColumnCount : 1;
+      EXPECT_EQ(calcs, expected) << l.Columns << " " << int(m.Moment);
+      EXPECT_EQ(resets, expected) << l.Columns << " " << int(m.Moment);
+    }
+}
+
 TEST(VariableTest, OutsidePrintingPageNumbersShowOne) {
   TPrintablesFixture f(Rows(1));
   auto* number = f.Add<TppSystemVariable>(f.Footer, 0, 0, mm(40), mm(5));

@@ -79,6 +79,8 @@ TEST(CodeModuleTest, HandlersOnTheDetailBandAndAVariableRunWithTheReport) {
   TModuleReport r;
   r.Handler("Detail", "BeforePrint", "  Label1.Caption := DBPipeline1.GetFieldValue('OWNER');");
   r.Handler("Variable1", "OnCalc", "  Value := Value + 1;");
+  // Reset as the run starts, the total stays readable after it.
+  r.Variable->SetResetType(veReportStart);
   const auto pages = r.PrintAll();
   EXPECT_EQ(r.LabelTexts(pages), (std::vector<std::string>{"A", "B", "C"}));
   EXPECT_EQ(r.Variable->Value().AsInteger(), 3);
@@ -112,6 +114,7 @@ TEST(CodeModuleTest, AStoredHeadingWithMoreParametersThanTheEventSendsBindsOnlyT
   TraEventHandler* calc = r.Module->CreateEventHandler("Variable1", "OnCalc");
   calc->SetSource(std::string("procedure Variable1OnCalc(var Value: Variant; var Extra: Integer);") + CRLF + "begin" + CRLF +
                   "  Extra := Extra + 1; Value := Value + 10;" + CRLF + "end;");
+  r.Variable->SetResetType(veReportStart);
   r.PrintAll();
   EXPECT_EQ(r.Variable->Value().AsInteger(), 30);
 }
