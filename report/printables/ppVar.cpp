@@ -1,5 +1,7 @@
 #include "ppVar.h"
 
+#include <algorithm>
+#include <climits>
 #include <cstring>
 
 #include "ppBands.h"
@@ -105,6 +107,7 @@ const TClassInfo& TppVariable::StaticClassType() {
                                      .Default(veTraversal)
                                      .Property("ResetType", &TppVariable::ResetType, &TppVariable::SetResetType)
                                      .Default(veReportEnd)
+                                     .Property("CalcOrder", &TppVariable::CalcOrder, &TppVariable::SetCalcOrder)
                                      .Property("LookAhead", &TppVariable::LookAhead, &TppVariable::SetLookAhead)
                                      .Default(0)
                                      .Property("CalcComponent", &TppVariable::CalcComponent,
@@ -266,6 +269,41 @@ void TppVariable::SetLookAhead(bool v) {
   LayoutChanged();
 }
 
+namespace {
+std::vector<const TppVariable*> BandVariables(const TppBand* band) {
+  std::vector<const TppVariable*> list;
+  for (int i = 0; i < band->ObjectCount(); ++i)
+    if (const auto* variable = dynamic_cast<const TppVariable*>(band->Objects(i))) list.push_back(variable);
+  return list;
+}
+}  // namespace
+
+int TppVariable::CalcOrder() const {
+  if (!Band()) return calcOrder;
+  // The stored order ranks the band's variables; ties keep band order.
+  std::vector<const TppVariable*> list = BandVariables(Band());
+  std::stable_sort(list.begin(), list.end(), [](const TppVariable* a, const TppVariable* b) {
+    const int left = a->calcOrder < 0 ? INT32_MAX : a->calcOrder;
+    const int right = b->calcOrder < 0 ? INT32_MAX : b->calcOrder;
+    return left < right;
+  });
+  return static_cast<int>(std::find(list.begin(), list.end(), this) - list.begin());
+}
+
+void TppVariable::SetCalcOrder(int value) {
+  if (Loading() || !Band()) {
+    calcOrder = value;
+    return;
+  }
+  const int count = static_cast<int>(BandVariables(Band()).size());
+  calcOrder = std::clamp(value, 0, std::max(count - 1, 0));
+  LayoutChanged();
+}
+
+std::string TppVariable::GetSortKey() const {
+  return (Band() ? Band()->GetSortKey() : std::string()) + Format("%8d", {CalcOrder()});
+}
+
 bool TppVariable::LookAheadActive() const {
   const TppCustomReport* report = GetReport();
   return lookAhead && report && report->PassSetting() == psTwoPass;
@@ -297,6 +335,10 @@ void TppVariable::Listen(TppCommunicator*& current, TppCommunicator* sender) {
 }
 
 void TppVariable::InitGeneration() {
+  // Heard anew, so that the senders place the variable by its order now.
+  for (TppCommunicator* sender : {calcSender, resetSender})
+    if (sender) sender->RemoveEventNotify(this);
+  calcSender = resetSender = nullptr;
   ClearEventSet();
   SetListensTo(ppVarEventToEventID(calcType), true);
   SetListensTo(ppVarEventToEventID(resetType), true);

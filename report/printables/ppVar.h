@@ -75,6 +75,11 @@ class TppVariable : public TppCustomVariable {
   void SetCalcComponent(TppCommunicator* value);
   TppCommunicator* ResetComponent() const { return resetComponent; }
   void SetResetComponent(TppCommunicator* value);
+  // The variable's place among the band's variables: those that hear the
+  // same event compute in band and then this order.
+  int CalcOrder() const;
+  void SetCalcOrder(int value);
+  std::string GetSortKey() const override;
   bool LookAhead() const { return lookAhead; }
   void SetLookAhead(bool value);
   bool LookAheadActive() const;
@@ -108,6 +113,7 @@ private:
   // Who sends the events this run.
   TppCommunicator* calcSender = nullptr;
   TppCommunicator* resetSender = nullptr;
+  int calcOrder = -1;
   bool lookAhead = false;
   std::unique_ptr<TppLookAheadList> lookAheadList;
 

@@ -183,6 +183,36 @@ TEST(VariableTest, ReportAndColumnMomentsComputeAndResetOncePerReportAndColumn) 
     }
 }
 
+TEST(VariableTest, VariablesOfABandComputeInTheirCalcOrder) {
+  const struct {
+    std::vector<int> Orders;
+    std::string Sequence;
+  } cases[] = {{{0, 1, 2}, "ABC"}, {{2, 1, 0}, "CBA"}, {{1, 0, 2}, "BAC"}, {{-1, -1, -1}, "ABC"}};
+  for (const auto& c : cases) {
+    TPrintablesFixture f(Rows(1));
+    std::string sequence;
+    std::vector<TppVariable*> variables;
+    for (const char* name : {"A", "B", "C"}) {
+      auto* variable = f.Add<TppVariable>(f.Detail, mm(50) * int(variables.size()), 0, mm(40), mm(5));
+      variable->OnCalc = [&sequence, name](TObject*, Variant&) { sequence += name; };
+      variables.push_back(variable);
+    }
+    for (size_t i = 0; i < variables.size(); ++i)
+      if (c.Orders[i] >= 0) variables[i]->SetCalcOrder(c.Orders[i]);
+    for (size_t i = 0; i < variables.size(); ++i)
+      if (c.Orders[i] >= 0) EXPECT_EQ(variables[i]->CalcOrder(), c.Orders[i]) << c.Sequence;
+    f.PrintAll();
+    EXPECT_EQ(sequence, c.Sequence);
+    // A second run follows an order changed since the first.
+    variables[0]->SetCalcOrder(2);
+    variables[1]->SetCalcOrder(0);
+    variables[2]->SetCalcOrder(1);
+    sequence.clear();
+    f.PrintAll();
+    EXPECT_EQ(sequence, "BCA") << c.Sequence;
+  }
+}
+
 TEST(VariableTest, OutsidePrintingPageNumbersShowOne) {
   TPrintablesFixture f(Rows(1));
   auto* number = f.Add<TppSystemVariable>(f.Footer, 0, 0, mm(40), mm(5));
