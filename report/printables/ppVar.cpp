@@ -13,6 +13,7 @@
 #include "ppPrinterSetup.h"
 #include "ppReport.h"
 #include "ppUtils.h"
+#include "rtlAssert.h"
 #include "rtlFormat.h"
 
 // ---------------------------------------------------------------------------
@@ -443,9 +444,10 @@ void TppVariable::PropertiesToDrawCommand(TppDrawCommand* command) {
 }
 
 namespace {
-// The value in the page state: its type, a number and a text.
+// The value in the page state: its type, a number and a text; a text that
+// does not fit is kept aside and the record holds its index (LongText set).
 struct TVariableState {
-  uint8_t DataType, ResetOnCompute, Reserved[6];
+  uint8_t DataType, ResetOnCompute, LongText, Reserved[5];
   double Number;
   char Text[32];
 };
@@ -459,7 +461,13 @@ void TppVariable::CaptureState(uint8_t* record) const {
   s.ResetOnCompute = ResetOnCompute();
   if (dataType == dtString || dataType == dtChar) {
     const std::string text = value.AsString();
-    std::memcpy(s.Text, text.data(), std::min(text.size(), sizeof s.Text - 1));
+    if (text.size() < sizeof s.Text && text.find('\0') == std::string::npos) {
+      std::memcpy(s.Text, text.data(), text.size());
+    } else {
+      if (longTexts.empty() || longTexts.back() != text) longTexts.push_back(text);
+      s.LongText = 1;
+      s.Number = static_cast<double>(longTexts.size() - 1);
+    }
   } else if (dataType == dtBoolean) {
     s.Number = value.AsBoolean() ? 1 : 0;
   } else if (dataType == dtDate || dataType == dtTime || dataType == dtDateTime) {
@@ -479,7 +487,12 @@ void TppVariable::ApplyState(const uint8_t* record) {
   s.Text[sizeof s.Text - 1] = 0;
   switch (dataType) {
     case dtString:
-    case dtChar: value = Variant(std::string(s.Text)); break;
+    case dtChar: {
+      const size_t index = static_cast<size_t>(s.Number);
+      ORV_ASSERT(!s.LongText || index < longTexts.size());
+      value = Variant(s.LongText && index < longTexts.size() ? longTexts[index] : std::string(s.Text));
+      break;
+    }
     case dtBoolean: value = Variant(s.Number != 0); break;
     case dtDate:
     case dtTime:

@@ -6,6 +6,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "ppCtrls.h"
 
@@ -114,6 +115,9 @@ private:
   TppCommunicator* calcSender = nullptr;
   TppCommunicator* resetSender = nullptr;
   int calcOrder = -1;
+  // Texts too long for the page record, kept for the run's page records
+  // (which refer to them by index) so that any page can be made again.
+  mutable std::vector<std::string> longTexts;
   bool lookAhead = false;
   std::unique_ptr<TppLookAheadList> lookAheadList;
 

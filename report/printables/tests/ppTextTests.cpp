@@ -213,6 +213,24 @@ TEST(VariableTest, VariablesOfABandComputeInTheirCalcOrder) {
   }
 }
 
+TEST(VariableTest, APageRecordGivesBackTheWholeTextWhateverItsLength) {
+  for (const size_t length : {0u, 31u, 32u, 300u}) {
+    TppVariable variable(nullptr);
+    std::string text(length, 'x');
+    for (size_t i = 0; i < length; ++i) text[i] = static_cast<char>('a' + i % 26);
+    std::vector<uint8_t> first(static_cast<size_t>(variable.CacheRecordSize())), second(first.size());
+    variable.SetAsString(text);
+    variable.CaptureState(first.data());
+    variable.SetAsString(text + "!");
+    variable.CaptureState(second.data());
+    // Made again out of order: the first page's value after the second's.
+    variable.ApplyState(first.data());
+    EXPECT_EQ(variable.AsString(), text) << length;
+    variable.ApplyState(second.data());
+    EXPECT_EQ(variable.AsString(), text + "!") << length;
+  }
+}
+
 TEST(VariableTest, OutsidePrintingPageNumbersShowOne) {
   TPrintablesFixture f(Rows(1));
   auto* number = f.Add<TppSystemVariable>(f.Footer, 0, 0, mm(40), mm(5));
