@@ -504,7 +504,7 @@ std::string TppDBCalc::LookAheadKey() const {
       default: break;
     }
   }
-  return Format("%8d", {counter}) + "|" + Format("%8d", {0});
+  return TppLookAheadList::Key(counter);
 }
 
 void TppDBCalc::PrepareLookAhead() {
@@ -522,14 +522,8 @@ void TppDBCalc::PropertiesToDrawCommand(TppDrawCommand* command) {
   if (!text) return;
   text->SetDataType(ResultType());
   if (!lookAheadList) return;
-  const std::string key = LookAheadKey();
-  text->Text = lookAheadList->GetText(key, text->Text);
   const TppCustomReport* report = GetReport();
-  if (report && report->FirstPass()) {
-    text->SetLookAheadKey(key);
-    text->SetLookAhead(true);
-    AddEventNotify(text->LookAheadLink());
-  }
+  lookAheadList->ApplyTo(*text, LookAheadKey(), report && report->FirstPass());
 }
 
 namespace {

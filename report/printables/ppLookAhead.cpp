@@ -1,5 +1,7 @@
 #include "ppLookAhead.h"
 
+#include "rtlFormat.h"
+
 TppEventParams TppLookAheadList::ValueParams(const std::string& key, int traversalCount, const std::string& text) {
   return TppEventParams{Variant(key), Variant(traversalCount), Variant(text)};
 }
@@ -32,6 +34,16 @@ std::string TppLookAheadList::GetText(const std::string& key, const std::string&
   const TppDrawVariable* entry = Find(key);
   return entry ? entry->Text : defaultText;
 }
+
+void TppLookAheadList::ApplyTo(TppDrawVariable& text, const std::string& key, bool firstPass) {
+  text.Text = GetText(key, text.Text);
+  if (!firstPass) return;
+  text.SetLookAheadKey(key);
+  text.SetLookAhead(true);
+  owner->AddEventNotify(text.LookAheadLink());
+}
+
+std::string TppLookAheadList::Key(int counter) { return Format("%8d", {counter}) + "|" + Format("%8d", {0}); }
 
 void TppLookAheadList::UnregisterAll() {
   for (auto& entry : entries)

@@ -26,6 +26,12 @@ public:
   // stop hearing the owner (their values are final).
   TppDrawVariable* Find(const std::string& key);
   std::string GetText(const std::string& key, const std::string& defaultText);
+  // Prints the key's recorded value in a page's command; in the first pass
+  // the command also hears the owner's later values of its key.
+  void ApplyTo(TppDrawVariable& text, const std::string& key, bool firstPass);
+  // The key of the value counted by counter (a group's break, a page, a
+  // traversal) in the first column.
+  static std::string Key(int counter);
   void UnregisterAll();
   void Clear();
   int Count() const { return static_cast<int>(entries.size()); }

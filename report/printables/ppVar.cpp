@@ -417,7 +417,7 @@ std::string TppVariable::LookAheadKey() const {
       break;
     default: break;
   }
-  return Format("%8d", {counter}) + "|" + Format("%8d", {0});
+  return TppLookAheadList::Key(counter);
 }
 
 void TppVariable::PrepareLookAhead() {
@@ -433,14 +433,8 @@ void TppVariable::PropertiesToDrawCommand(TppDrawCommand* command) {
   inherited::PropertiesToDrawCommand(command);
   auto* text = dynamic_cast<TppDrawVariable*>(command);
   if (!text || !lookAheadList) return;
-  const std::string key = LookAheadKey();
-  text->Text = lookAheadList->GetText(key, text->Text);
   const TppCustomReport* report = GetReport();
-  if (report && report->FirstPass()) {
-    text->SetLookAheadKey(key);
-    text->SetLookAhead(true);
-    AddEventNotify(text->LookAheadLink());
-  }
+  lookAheadList->ApplyTo(*text, LookAheadKey(), report && report->FirstPass());
 }
 
 namespace {
