@@ -1,21 +1,3 @@
 #!/usr/bin/env bash
-# The report scripting language beside Lua 5.4, release build. Lua's
-# development package is installed when missing; only this benchmark uses it.
-set -euo pipefail
-root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-"$root/scripts/deps.sh"
-if ! dpkg-query -W -f='${Status}' liblua5.4-dev 2>/dev/null | grep -q "ok installed"; then
-  sudo_cmd=()
-  [ "$(id -u)" -ne 0 ] && sudo_cmd=(sudo)
-  "${sudo_cmd[@]}" apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq liblua5.4-dev
-fi
-build="$root/build-bench-release"
-log="$build/bench_script-build.log"
-mkdir -p "$build"
-if ! { cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release &&
-       cmake --build "$build" --target bench_script --parallel 4; } >"$log" 2>&1; then
-  tail -n 40 "$log" >&2
-  exit 1
-fi
-exec "$build/bench/bench_script" "$@"
+# The report scripting language beside Lua 5.4, release build.
+exec "$(dirname "${BASH_SOURCE[0]}")/run-beside-peer.sh" liblua5.4-dev bench_script "$@"

@@ -1,18 +1,19 @@
 #!/usr/bin/env bash
-# Builds one benchmark that runs beside SQLite in release mode and runs it:
-#   bench/run-beside-sqlite.sh <target> [arguments for the benchmark...]
-# SQLite's headers are installed when missing; nothing else in the build
-# needs them.
+# Builds one benchmark in release mode and runs it beside its peer:
+#   bench/run-beside-peer.sh <peer's Debian package> <target> [arguments for the benchmark...]
+# The peer's development package is installed when missing; nothing else in
+# the build needs it.
 set -euo pipefail
-target="$1"
-shift
+package="$1"
+target="$2"
+shift 2
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 "$root/scripts/deps.sh"
-if ! dpkg-query -W -f='${Status}' libsqlite3-dev 2>/dev/null | grep -q "ok installed"; then
+if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "ok installed"; then
   sudo_cmd=()
   [ "$(id -u)" -ne 0 ] && sudo_cmd=(sudo)
   "${sudo_cmd[@]}" apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq libsqlite3-dev
+  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq "$package"
 fi
 build="$root/build-bench-release"
 log="$build/$target-build.log"
