@@ -4,16 +4,9 @@
 
 #include "dbField.h"
 #include "ppDrwCmd.h"
-#include "ppGroup.h"
-#include "ppPrinterSetup.h"
-#include "ppPublisher.h"
-#include "rtlDateTime.h"
-#include "rtlStreams.h"
-#include "rtlWriter.h"
 
 RTL_DEFINE_CLASS(TTestText)
 RTL_DEFINE_CLASS(TTestStretch)
-RTL_DEFINE_CLASS(TRecordingDevice)
 
 TTestText::TTestText(TComponent* owner) : TppCustomComponent(owner) {
   SetDrawCommandClass(&TppDrawText::StaticClassType());
@@ -69,14 +62,6 @@ void TTestStretch::ApplyState(const uint8_t* record) {
   printed = value;
 }
 
-void TRecordingDevice::ReceivePage(TppPage* page) {
-  inherited::ReceivePage(page);
-  if (SkipPage() || !PageRequested()) return;
-  auto copy = std::make_unique<TppPage>(nullptr);
-  copy->Assign(page);
-  Pages.push_back(std::move(copy));
-}
-
 std::unique_ptr<TMemoryDataSet, TObjectFree> MakeJobs(int rows, int groupSize) {
   std::unique_ptr<TMemoryDataSet, TObjectFree> data(new TMemoryDataSet());
   data->DefineField("OWNER", ftString, 20);
@@ -97,38 +82,7 @@ std::unique_ptr<TMemoryDataSet, TObjectFree> MakeJobs(int rows, int groupSize) {
   return data;
 }
 
-TReportFixture::TReportFixture(int rows, int groupSize)
-    : Data(MakeJobs(rows, groupSize)), Owner(new TComponent(nullptr)) {
-  Source = new TDataSource(Owner.get());
-  Source->SetDataSet(Data.get());
-  Pipeline = new TppDBPipeline(Owner.get());
-  Pipeline->SetUserName("plJobs");
-  Pipeline->SetDataSource(Source);
-  Report = new TppReport(Owner.get());
-  TppPrinterSetup* setup = Report->PrinterSetup();
-  setup->SetUnits(utMMThousandths);
-  setup->SetPaperHeight(mm(297));
-  setup->SetPaperWidth(mm(210));
-  setup->SetMarginTop(mm(10));
-  setup->SetMarginBottom(mm(10));
-  setup->SetMarginLeft(mm(10));
-  setup->SetMarginRight(mm(10));
-  Report->SetShowPrintDialog(false);
-  Report->Clock = [] { return EncodeDate(2026, 3, 14) + 0.5; };
-  Report->CreateDefaultBands();
-  Header = Report->GetBand(btHeader);
-  Detail = Report->GetBand(btDetail);
-  Footer = Report->GetBand(btFooter);
-  Header->SetmmHeight(mm(20));
-  Detail->SetmmHeight(mm(10));
-  Footer->SetmmHeight(mm(20));
-  Report->SetDataPipeline(Pipeline);
-}
-
-TReportFixture::~TReportFixture() {
-  // The report goes first: it holds links to the pipeline.
-  Report->Free();
-}
+TReportFixture::TReportFixture(int rows, int groupSize) : TA4ReportFixture(MakeJobs(rows, groupSize)) {}
 
 TTestText* TReportFixture::AddText(TppBand* band, const std::string& text, bool isField, int top, int height) {
   auto* c = new TTestText(Report);
@@ -143,15 +97,6 @@ TTestText* TReportFixture::AddText(TppBand* band, const std::string& text, bool 
     c->SetCaption(text);
   }
   return c;
-}
-
-TppGroup* TReportFixture::AddGroup(const std::string& field, int headerHeight, int footerHeight) {
-  auto* group = new TppGroup(Report);
-  group->SetReport(Report);
-  group->SetBreakName(field);
-  group->HeaderBand()->SetmmHeight(headerHeight);
-  group->FooterBand()->SetmmHeight(footerHeight);
-  return group;
 }
 
 TppSubReport* TReportFixture::AddSubReport(TppBand* band, TppDBPipeline* pipeline, int left, int top, int width,
@@ -170,54 +115,4 @@ TppDBPipeline* TReportFixture::AddPipeline(TDataSet* data) {
   auto* pipeline = new TppDBPipeline(Owner.get());
   pipeline->SetDataSource(source);
   return pipeline;
-}
-
-std::vector<std::unique_ptr<TppPage>> TReportFixture::Request(TppPageSettingType setting, int page,
-                                                              const std::string& list) {
-  TObjectPtr<TRecordingDevice> device(new TRecordingDevice(nullptr));
-  device->PageRequest().SetPageSetting(setting);
-  device->PageRequest().SetPageRequested(page);
-  if (!list.empty()) {
-    TStringList pages;
-    pages.SetCommaText(list);
-    device->PageRequest().SetPageList(&pages);
-  }
-  device->SetPublisher(Report->Publisher());
-  device->RequestPage();
-  device->SetPublisher(nullptr);
-  return std::move(device->Pages);
-}
-
-std::vector<std::unique_ptr<TppPage>> TReportFixture::PrintAll() {
-  TObjectPtr<TRecordingDevice> device(new TRecordingDevice(nullptr));
-  device->SetPublisher(Report->Publisher());
-  Report->PrintToDevices();
-  device->SetPublisher(nullptr);
-  return std::move(device->Pages);
-}
-
-std::vector<std::string> Texts(const TppPage& page) {
-  std::vector<std::string> texts;
-  page.ForEachDrawCommand([&](TppDrawCommand* c) {
-    if (auto* t = dynamic_cast<TppDrawText*>(c)) texts.push_back(t->Text);
-  });
-  return texts;
-}
-
-std::vector<int> Tops(const TppPage& page) {
-  std::vector<int> tops;
-  page.ForEachDrawCommand([&](TppDrawCommand* c) { tops.push_back(c->Top()); });
-  return tops;
-}
-
-std::string PageBytes(TppPage& page) {
-  TMemoryStream stream;
-  {
-    TWriter writer(stream);
-    writer.WriteRootComponent(&page);
-  }
-  std::string bytes(static_cast<size_t>(stream.Size()), '\0');
-  stream.SetPosition(0);
-  stream.Read(bytes.data(), stream.Size());
-  return bytes;
 }

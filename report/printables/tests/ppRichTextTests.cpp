@@ -134,7 +134,7 @@ TEST(RichTextTest, APageMadeAgainOutOfOrderPrintsTheSameCharacters) {
   int pagesStarted = 0;
   r.f.Report->OnStartPage = [&pagesStarted](TObject*) { ++pagesStarted; };
   for (const int page : {4, 2, 6, 1}) {
-    TObjectPtr<TKeepingDevice> device(new TKeepingDevice(nullptr));
+    TObjectPtr<TRecordingDevice> device(new TRecordingDevice(nullptr));
     device->PageRequest().SetPageSetting(psSinglePage);
     device->PageRequest().SetPageRequested(page);
     device->SetPublisher(r.f.Report->Publisher());
