@@ -184,6 +184,7 @@ void TppEngine::StartRun() {
   if (noData) AddState(ppesNoData);
   dataFinished = false;
   lastPage = false;
+  limitReached = false;
   traversalPending = false;
   singleRecordDone = false;
   titlePending = !titles.empty();
@@ -209,6 +210,9 @@ int TppEngine::PageBottom() const {
     if (footer->Visible()) bottom -= footer->mmHeight();
   return bottom;
 }
+
+int TppEngine::PageNo() const { return Page()->PageNo; }
+int TppEngine::PageCount() const { return Page()->PageCount; }
 
 bool TppEngine::IsLastPage() const {
   return lastPage || (allPagesGenerated && absolutePageNo == absolutePageCount && !keepLastPageRoom);
@@ -577,7 +581,8 @@ void TppEngine::EndColumn() {
 void TppEngine::PageEnd() {
   pageComplete = true;
   const int limit = Report()->PageLimit();
-  if (limit > 0 && absolutePageNo >= limit) lastPage = true;
+  if ((limit > 0 && absolutePageNo >= limit) || limitReached) lastPage = true;
+  limitReached = false;
   if (noData && !Report()->NoDataBehaviors().Contains(ndBlankPage)) NoDataOnPage();
   if (!SectionPage()) {
     PrintColumnFooters();

@@ -44,6 +44,15 @@ class TppEngine : public TppCustomEngine {
   // The page whose end state the generation objects hold (-1: none).
   int LivePage() const { return livePage; }
   bool Busy() const { return busy; }
+  // The page's number and count as its page-numbering group or section
+  // sees them; 0 before the first page.
+  int PageNo() const;
+  int PageCount() const;
+  int CurrentColumn() const { return currentColumn; }
+  // Every page of the report has been generated.
+  bool DonePrinting() const { return allPagesGenerated; }
+  // Ends the report with the page being generated, as the page limit does.
+  void PageLimitReached() { limitReached = true; }
 
   // A subreport section: the next page (or this one, when nothing stands on
   // it yet) belongs to the section, without the report's page bands; the
@@ -113,6 +122,7 @@ private:
   bool traversalPending = false;
   bool noData = false;
   bool singleRecordDone = false;
+  bool limitReached = false;
   // A section's last page: the report's own pages follow.
   bool sectionEnding = false;
   bool sectionNext = false;

@@ -104,14 +104,24 @@ void TppPage::AddDrawCommand(TppDrawCommand* command) {
 }
 
 void TppPage::RemoveDrawCommand(TppDrawCommand* command) {
+  std::erase(discarded, command);
   std::erase(drawCommands, command);
   std::erase(lookAhead, command);
   std::erase(clickable, command);
   if (command && command->Owner() == this) RemoveComponent(command);
 }
 
+void TppPage::DiscardDrawCommand(TppDrawCommand* command) {
+  if (!command || command->Page() != this) return;
+  std::erase(drawCommands, command);
+  std::erase(lookAhead, command);
+  std::erase(clickable, command);
+  discarded.push_back(command);
+}
+
 void TppPage::ClearDrawCommands() {
   while (!drawCommands.empty()) drawCommands.back()->Free();  // each leaves the page as it goes
+  while (!discarded.empty()) discarded.back()->Free();
   lookAhead.clear();
   clickable.clear();
 }

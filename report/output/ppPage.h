@@ -51,6 +51,10 @@ class TppPage : public TComponent {
   void AddDrawCommand(TppDrawCommand* command);
   void RemoveDrawCommand(TppDrawCommand* command);
   void ClearDrawCommands();
+  // Takes a command off the page for good: it is no longer drawn, and it
+  // is freed with the page's other commands, so that whoever handed it out
+  // (a component's draw-command event) may still hold it meanwhile.
+  void DiscardDrawCommand(TppDrawCommand* command);
   int GetDrawCommandCount() const { return static_cast<int>(drawCommands.size()); }
   // A two-pass report's first pass makes no commands (its pages are never
   // delivered); the page still counts what would stand on it.
@@ -78,6 +82,7 @@ class TppPage : public TComponent {
   void CommandChanged(TppDrawCommand* command);
 
 private:
+  std::vector<TppDrawCommand*> discarded;
   std::vector<TppDrawCommand*> drawCommands;
   std::vector<TppDrawCommand*> lookAhead;
   std::vector<TppDrawCommand*> clickable;

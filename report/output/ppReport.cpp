@@ -298,6 +298,17 @@ TppCustomReport* TppCustomReport::MainReport() {
 int TppCustomReport::AbsolutePageNo() const { return engine->AbsolutePageNo(); }
 int TppCustomReport::AbsolutePageCount() const { return engine->AbsolutePageCount(); }
 bool TppCustomReport::FirstPass() const { return engine->FirstPass(); }
+int TppCustomReport::PageNo() const { return engine->PageNo(); }
+int TppCustomReport::PageCount() const { return engine->PageCount(); }
+int TppCustomReport::CurrentColumn() const { return engine->CurrentColumn(); }
+bool TppCustomReport::DonePrinting() const { return engine->DonePrinting(); }
+void TppCustomReport::PageLimitReached() { engine->PageLimitReached(); }
+
+bool TppCustomReport::PrintingAsSubReport() const {
+  const TppCustomReport* main = this;
+  while (main->parentReport) main = main->parentReport;
+  return main != this && main->Printing();
+}
 bool TppCustomReport::SecondPass() const { return engine->SecondPass(); }
 
 void TppCustomReport::Reset() {

@@ -130,7 +130,16 @@ class TppCustomReport : public TppProducer {
   // Engine-backed values.
   int AbsolutePageNo() const;
   int AbsolutePageCount() const;
-  int PageNo() const { return AbsolutePageNo(); }
+  int PageNo() const;
+  int PageCount() const;
+  int CurrentColumn() const;
+  bool DonePrinting() const;
+  // A child report generating inside its main report's run.
+  bool PrintingAsSubReport() const;
+  // Cancels the generation: the page being made is not delivered.
+  void Stop() { StopGeneration(); }
+  // The page being generated becomes the report's last.
+  void PageLimitReached();
   bool FirstPass() const;
   bool SecondPass() const;
   // The layout changed: the next print starts a new run.

@@ -61,6 +61,12 @@ void TppSubReport::BeforeDestruction() {
   inherited::BeforeDestruction();
 }
 
+void TppSubReport::CreateReport(TppCustomReport* master) {
+  if (child) return;
+  AdoptChild(new TppChildReport(master && master->Owner() ? master->Owner() : Owner()));
+  child->CreateDefaultBands();
+}
+
 void TppSubReport::AdoptChild(TppChildReport* value) {
   if (value == child) return;
   FreeAndNil(child);

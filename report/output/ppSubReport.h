@@ -83,6 +83,9 @@ class TppSubReport : public TppStretchable {
   bool DrillDownExpanded() const { return expanded; }
   // Instances started in this run so far.
   int Count() const { return instanceCount; }
+  // Makes the child report when the subreport has none (a layout that
+  // stored none), owned as the master report's components are.
+  void CreateReport(TppCustomReport* master);
   // A click on a drill-down draw command printed with the instance of
   // that key: the key joins the expanded ones or leaves them, the command
   // asks for its page to be drawn again, and the main report generates

@@ -666,6 +666,27 @@ TAdapters::TAdapters() {
                 Obj(a[2]) = self.GetBand(static_cast<TppBandType>(Int(a[0])), Int(a[1]));
               }));
 
+  // The engine's view of the run.
+  Read(customReport, "AbsolutePage", &TppCustomReport::AbsolutePageNo);
+  Read(customReport, "PageCount", &TppCustomReport::PageCount);
+  Read(customReport, "CurrentColumn", &TppCustomReport::CurrentColumn);
+  Read(customReport, "DonePrinting", &TppCustomReport::DonePrinting);
+  Read(customReport, "PrintingAsSubReport", &TppCustomReport::PrintingAsSubReport);
+  customReport.Method("Stop", {}, CALL(TppCustomReport, self.Stop()))
+      .Method("PageLimitReached", {}, CALL(TppCustomReport, self.PageLimitReached()));
+  Read(subReport, "Count", &TppSubReport::Count);
+  subReport.Method("CreateReport", {PObj("aMasterReport", TppCustomReport::StaticClassType())}, CALL(TppSubReport, {
+                     if (self.ReportIsPrinting()) throw EScriptError("CreateReport cannot run while the report prints");
+                     self.CreateReport(dynamic_cast<TppCustomReport*>(Obj(a[0])));
+                   }));
+  // A command taken off stays alive until the page is cleared: the
+  // component that made it may still hold it.
+  page.Method("RemoveDrawCommand", {PObj("aDrawCommand", TppDrawCommand::StaticClassType())}, CALL(TppPage, {
+        auto* command = dynamic_cast<TppDrawCommand*>(Obj(a[0]));
+        if (!command || command->Page() != &self) throw EScriptError("The draw command is not on this page");
+        self.DiscardDrawCommand(command);
+      }));
+
   ReadWrite(dataPipeline, "SkipWhenNoRecords", &TppDataPipeline::SkipWhenNoRecords, &TppDataPipeline::SetSkipWhenNoRecords);
   Read(dataPipeline, "FieldCount", &TppDataPipeline::FieldCount);
   Read(dataPipeline, "LinkCount", &TppDataPipeline::LinkCount);

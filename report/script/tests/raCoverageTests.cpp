@@ -86,7 +86,6 @@ const TExposedNames exposed[] = {
     {"TppReportTemplate",
      "Report DatabaseSettings FileName Format Offset Owner SaveTo Root LoadFromDatabase LoadFromFile SaveToDatabase SaveToFile"},
     {"TppDrawCommand", "Page Clickable RedrawPage"},
-    {"TppPage", "RemoveDrawCommand"},
     {"TList", "Count Items Add Clear Delete Exchange First Last IndexOf Insert Move Remove"},
     {"TStrings",
      "Count Text Strings Objects Names Values Add AddObject AddStrings Append BeginUpdate Clear EndUpdate Delete Equals "
@@ -106,16 +105,13 @@ const TExposedNames pending[] = {
     {"TppPrintable", "DefaultPropHint DefaultPropName DefaultPropEditType Description DesignControl LookupPipeline SelectionObject"},
     {"TppCustomText", "Description"},
     {"TppCustomRichText", "LoadFromRTFStream SaveToRTFStream RichTextStream Paragraph SelAttributes"},
-    {"TppSubReport", "Count CreateReport"},
     {"TppBand", "Caption CaptionIndex DrawPage LastBand mmTop Save SaveCount Saves spTop Rank VariableCount Variables"},
     {"TppGroupHeaderBand", "Description Generation SaveGeneration"},
     {"TppGroup",
      "BeforeHeader BeforeFooter BreakComponent Breaking BreakType BreakValue CurrentValue Description FirstColumn FirstPage "
      "HeaderForOrphanedFooter KeptTogether LastPageNo PageCount PriorValue"},
     {"TppProducer", "OnSaveText CancelDialog FileDevice Icon PreviewForm Printer PrintDialog Producing PrinterDevice ShowAutoSearchDialog"},
-    {"TppCustomReport",
-     "AbsolutePage CurrentColumn DonePrinting PageCount ReportDesigner PrintingAsSubReport "
-     "Stop PageLimitReached"},
+    {"TppCustomReport", "ReportDesigner"},
     {"TppReport",
      "ActiveReport AutoSearchDialog CacheManager PreviewForm"},
     {"TppDataPipeline", "OnMasterRecordPositionChange OnGotoBookmark DataTraversed DataView Visible CurrentField FieldObjects Fields Links"},
@@ -124,7 +120,6 @@ const TExposedNames pending[] = {
     // One template class here: the report's.
     {"TppCustomTemplate", "*"},
     {"TppTemplate", "*"},
-    {"TppPage", "RemoveDrawCommand"},
     {"TList", "*"},
     // Bitmaps here are no class-library objects and know no transparency.
     {"TGraphic", "*"},
