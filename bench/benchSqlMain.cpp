@@ -8,8 +8,11 @@
 // failure. Every line is checked by row count and checksum equal between
 // the engines.
 //
-// Usage: bench_sql [--rows N[,N...]] [--quick]
+// Usage: bench_sql [--rows N[,N...]] [--quick] [--only TEXT] [--repeat N] [--inserts N]
+// (--only runs the lines whose label holds TEXT and --repeat runs each N
+// times, giving the mean: for profiling one line.)
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -125,6 +128,9 @@ void Fill(const std::string& engine, const std::string& folder, int32_t total) {
   storage->Close();
 }
 
+std::string onlyLines;
+int32_t repeats = 1;
+
 bool RunSize(int32_t total, int32_t inserts) {
   const std::string root = (std::filesystem::temp_directory_path() / ("bench-sql-" + std::to_string(total))).string();
   std::filesystem::remove_all(root);
@@ -144,16 +150,24 @@ bool RunSize(int32_t total, int32_t inserts) {
     auto ours = MakeOurSqlSide(root + "/ours/");
     auto lite = MakeSqliteSqlSide(root + "/sqlite/jobs.db");
     for (const TLine& line : Lines(total)) {
+      if (!onlyLines.empty() && line.Label.find(onlyLines) == std::string::npos) continue;
       TSqlAnswer a, b;
-      const double tOurs = Seconds([&] { a = ours->Run(line.Ours, line.OurColumns); });
-      const double tLite = Seconds([&] { b = lite->Run(line.Sqlite, line.SqliteColumns); });
+      double tOurs = 0, tLite = 0;
+      for (int32_t run = 0; run < repeats; ++run) {
+        tOurs += Seconds([&] { a = ours->Run(line.Ours, line.OurColumns); });
+        tLite += Seconds([&] { b = lite->Run(line.Sqlite, line.SqliteColumns); });
+      }
+      tOurs /= repeats;
+      tLite /= repeats;
       report(line.Label, a.Rows, tOurs, tLite, a.Rows == b.Rows && a.Checksum == b.Checksum);
     }
+    if (inserts > 0) {
     const double tOurs = Seconds([&] { ours->InsertJobs(total + 1, inserts, total); });
     const double tLite = Seconds([&] { lite->InsertJobs(total + 1, inserts, total); });
     const TSqlAnswer a = ours->Run("SELECT COUNT(*) FROM jobs", {0});
     const TSqlAnswer b = lite->Run("SELECT COUNT(*) FROM jobs", {0});
     report(std::to_string(inserts) + " single-row INSERTs", inserts, tOurs, tLite, a.Checksum == b.Checksum);
+    }
   }
   std::filesystem::remove_all(root);
   return allEqual;
@@ -179,8 +193,14 @@ int main(int argc, char** argv) {
       std::stringstream list(argv[++i]);
       std::string item;
       while (std::getline(list, item, ',')) sizes.push_back(int32_t(std::atol(item.c_str())));
+    } else if (std::strcmp(argv[i], "--only") == 0 && i + 1 < argc) {
+      onlyLines = argv[++i];
+    } else if (std::strcmp(argv[i], "--repeat") == 0 && i + 1 < argc) {
+      repeats = std::max<int32_t>(1, int32_t(std::atol(argv[++i])));
+    } else if (std::strcmp(argv[i], "--inserts") == 0 && i + 1 < argc) {
+      inserts = int32_t(std::atol(argv[++i]));
     } else {
-      std::fprintf(stderr, "usage: %s [--rows N[,N...]] [--quick]\n", argv[0]);
+      std::fprintf(stderr, "usage: %s [--rows N[,N...]] [--quick] [--only TEXT] [--repeat N] [--inserts N]\n", argv[0]);
       return 2;
     }
   }
