@@ -19,6 +19,15 @@ OsError KeyOf(int fd, OsFileKey& key) {
   return ERROR_SUCCESS;
 }
 
+// A file cut to nothing is written out at its close (the file system's guard
+// for files replaced by truncation), and a short-lived file written out pays
+// for its blocks again when it is deleted. A file that is empty already
+// needs no cut.
+bool IsEmpty(int fd) {
+  struct stat st;
+  return fstat(fd, &st) == 0 && st.st_size == 0;
+}
+
 // Only the file that was opened goes, not one put in its place since.
 void RemoveIfSameFile(const std::string& path, const OsFileKey& key) {
   struct stat st;
@@ -56,7 +65,7 @@ OsError OsFileRegistry::Attach(int fd, const OsFileOpenRequest& request, std::sh
   const OsError shareError = OsTryLockBytes(fd, shareKind, kOsShareLockOffset, 1);
   if (shareError == ERROR_LOCK_VIOLATION) return ERROR_SHARING_VIOLATION;
   if (shareError) return shareError;
-  if (request.emptyFirst && ftruncate(fd, 0) != 0) return OsErrorFromErrno(errno);
+  if (request.emptyFirst && !IsEmpty(fd) && ftruncate(fd, 0) != 0) return OsErrorFromErrno(errno);
   posix_fadvise(fd, 0, 0, request.options.sequential ? POSIX_FADV_SEQUENTIAL : POSIX_FADV_RANDOM);
 
   auto created = std::make_shared<OsFileState>();

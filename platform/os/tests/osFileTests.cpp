@@ -107,6 +107,28 @@ TEST(OsFile, PositionedReadsWritesAndEnd) {
   EXPECT_EQ(reader.Size(size), ERROR_INVALID_HANDLE);
 }
 
+// Creation leaves an empty file whatever was there: the cut is skipped only
+// where there is nothing to cut.
+TEST(OsFile, CreateEmptiesWhateverWasThere) {
+  struct TCase {
+    const char* before;  // nullptr: no file
+  };
+  for (const TCase& c : {TCase{nullptr}, TCase{""}, TCase{"old contents"}}) {
+    TTestFolder folder;
+    const std::string path = folder.Path() + "/C.DAT";
+    if (c.before) WriteText(path, c.before);
+    OsFile file;
+    ASSERT_EQ(file.Create(path), ERROR_SUCCESS);
+    int64_t size = -1;
+    ASSERT_EQ(file.Size(size), ERROR_SUCCESS);
+    EXPECT_EQ(size, 0) << (c.before ? c.before : "(none)");
+    size_t done = 0;
+    ASSERT_EQ(file.Write(0, "new", 3, done), ERROR_SUCCESS);
+    file.Close();
+    EXPECT_EQ(ReadText(path), "new");
+  }
+}
+
 TEST(OsFile, ReadOnlyFileOpensForReading) {
   TTestFolder folder;
   const std::string path = folder.Path() + "/RO.DAT";
