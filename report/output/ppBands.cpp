@@ -45,6 +45,8 @@ const TClassInfo& TppBand::StaticClassType() {
                                      .Default(0)
                                      .Property("PrintHeight", &TppBand::PrintHeight, &TppBand::SetPrintHeight)
                                      .Default(phStatic)
+                                     .Property("Save", &TppBand::Save, &TppBand::SetSave)
+                                     .Default(0)
                                      .Property("Visible", &TppBand::Visible, &TppBand::SetVisible)
                                      .Default(1)
                                      .Event("AfterGenerate", &TppBand::AfterGenerate)
@@ -94,6 +96,12 @@ void TppBand::SetmmHeight(int value) {
 void TppBand::SetPrintHeight(TppPrintHeightType value) {
   if (value == printHeight) return;
   printHeight = value;
+  LayoutChanged();
+}
+
+void TppBand::SetSave(bool value) {
+  if (value == save) return;
+  save = value;
   LayoutChanged();
 }
 
@@ -383,6 +391,17 @@ RTL_DEFINE_CLASS(TppGroupBand)
 
 TppGroupBand::~TppGroupBand() {
   if (group) group->DetachBand(this);
+}
+
+std::string TppGroupBand::GetDescription() const {
+  constexpr int headerCaption = 192, footerCaption = 191, noFieldCaption = 300, noComponentCaption = 301;
+  std::string described = ppLoadMessage(BandTypeCode() == btGroupHeader ? headerCaption : footerCaption) + "[" +
+                          std::to_string(group ? group->GroupNo() : -1) + "]: ";
+  if (!group) return described;
+  if (group->BreakName().empty())
+    return described + ppLoadMessage(group->BreakType() == btDataField ? noFieldCaption : noComponentCaption);
+  const TppDataPipeline* pipeline = group->DataPipeline();
+  return described + (group->BreakType() == btDataField && pipeline ? pipeline->GetFieldAlias(group->BreakName()) : group->BreakName());
 }
 
 TComponent* TppGroupBand::GetParentComponent() const { return group; }

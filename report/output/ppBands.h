@@ -62,6 +62,9 @@ class TppBand : public TppCacheable {
   void BecomeDynamic() { printHeight = phDynamic; }
   bool Visible() const { return visible; }
   void SetVisible(bool value);
+  // The texts of the band that save (their own flag) go to text files.
+  bool Save() const { return save; }
+  void SetSave(bool value);
 
   int ObjectCount() const { return ChildCount(); }
   TppComponent* Objects(int index) const;
@@ -139,6 +142,7 @@ private:
   int printPosition = 0;
   TppPrintHeightType printHeight = phStatic;
   bool visible = true;
+  bool save = false;
 
   int startingPosition = 0;
   int pageBottom = 0;
@@ -280,6 +284,8 @@ class TppGroupBand : public TppBand {
   ~TppGroupBand() override;
   TppGroup* Group() const override { return group; }
   void SetGroup(TppGroup* value) { group = value; }
+  // The kind's caption, the group's index and what the group breaks on.
+  std::string GetDescription() const;
   TComponent* GetParentComponent() const override;
   void SetParentComponent(TComponent* value) override;
 

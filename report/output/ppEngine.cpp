@@ -212,6 +212,11 @@ int TppEngine::PageBottom() const {
 }
 
 int TppEngine::PageNo() const { return Page()->PageNo; }
+
+int TppEngine::GroupLastPageNo(const TppGroup& group) const {
+  const auto last = groupLastPages.find({group.GroupNo(), group.HeaderBreakNo()});
+  return last != groupLastPages.end() ? last->second : std::max(absolutePageNo, group.FirstPageNo());
+}
 int TppEngine::PageCount() const { return Page()->PageCount; }
 
 bool TppEngine::IsLastPage() const {
@@ -408,7 +413,7 @@ void TppEngine::SetPageFields() {
   if (const TppGroup* group = PageNumberGroup()) {
     page->ControlGroupBreakNo = group->HeaderBreakNo();
     page->PageNo = group->PageNo(absolutePageNo);
-    const auto last = groupLastPages.find(group->HeaderBreakNo());
+    const auto last = groupLastPages.find({group->GroupNo(), group->HeaderBreakNo()});
     page->PageCount = last != groupLastPages.end() ? last->second - group->FirstPageNo() + 1 : page->PageNo;
   }
   if (SectionPage() && sectionPageNo > 0) {
@@ -721,7 +726,11 @@ void TppEngine::PrintGroupHeaders() {
       }
     }
     if (group->KeepTogether() && dataPrintedOnPage && keepGroup < 0) TakeKeepSnapshot(bandIndex);
-    if (group->HeaderBand() && !PrintBand(group->HeaderBand(), true)) return;
+    if (group->HeaderBand()) {
+      group->DoBeforeHeader();
+      if (!PrintBand(group->HeaderBand(), true)) return;
+    }
+    group->SetBreaking(false);
     group->SetHeaderPending(false);
     group->SetAlreadyPageBreak(false);
     group->HeaderPrinted(absolutePageNo, currentColumn);
@@ -843,6 +852,7 @@ void TppEngine::Traverse() {
       detailPipeline->Prior();
     }
     traversalPending = true;
+    for (int inner = g; inner < static_cast<int>(groups.size()); ++inner) groups[static_cast<size_t>(inner)]->SetBreaking(true);
     brokenGroup = g;
     bandState = bsGroupFooters;
     bandIndex = 0;
@@ -856,8 +866,11 @@ void TppEngine::PrintGroupFooters() {
   for (; bandIndex < count - brokenGroup; ++bandIndex) {
     const int g = count - 1 - bandIndex;
     TppGroup* group = groups[static_cast<size_t>(g)];
-    if (group->FooterBand() && !PrintBand(group->FooterBand(), true)) return;
-    if (group == PageNumberGroup()) groupLastPages[group->BreakNo()] = absolutePageNo;
+    if (group->FooterBand()) {
+      group->DoBeforeFooter();
+      if (!PrintBand(group->FooterBand(), true)) return;
+    }
+    groupLastPages[{group->GroupNo(), group->BreakNo()}] = absolutePageNo;
     group->FooterPrinted();
     if (keepGroup == g) keepGroup = -1;
     if (pageComplete) {
@@ -926,6 +939,7 @@ bool TppEngine::RollBackKeepTogether() {
   }
   // The header waits for the next page, where nothing stands before it.
   groups[static_cast<size_t>(keepGroup)]->SetAlreadyPageBreak(true);
+  groups[static_cast<size_t>(keepGroup)]->SetKeptTogether(true);
   keepGroup = -1;
   keepSnapshot.clear();
   return true;

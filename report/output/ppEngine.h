@@ -53,6 +53,9 @@ class TppEngine : public TppCustomEngine {
   bool DonePrinting() const { return allPagesGenerated; }
   // Ends the report with the page being generated, as the page limit does.
   void PageLimitReached() { limitReached = true; }
+  // The absolute page the group's current instance ends on, when its
+  // footer printed in this run or an earlier pass; else the page so far.
+  int GroupLastPageNo(const TppGroup& group) const;
 
   // A subreport section: the next page (or this one, when nothing stands on
   // it yet) belongs to the section, without the report's page bands; the
@@ -154,7 +157,7 @@ private:
   // The last page of each break of the group whose pages are numbered on
   // their own (ResetPageNo), learnt as generation passes its footers: the
   // second pass numbers "page n of m" within the group.
-  std::map<int, int> groupLastPages;
+  std::map<std::pair<int, int>, int> groupLastPages;  // (group, break) -> page
   std::map<int, int> sectionPageCounts;
   int currentColumn = 1;
   int columnTop = 0;

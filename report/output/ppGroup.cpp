@@ -4,6 +4,8 @@
 
 #include "ppBands.h"
 #include "ppDataPipeline.h"
+#include "ppEngine.h"
+#include "ppMessages.h"
 #include "ppReport.h"
 #include "ppUnits.h"
 #include "rtlFiler.h"
@@ -18,6 +20,10 @@ const TClassInfo& TppGroup::StaticClassType() {
   static const TClassInfo info =
       TClassBuilder<TppGroup>("TppGroup")
           .Property("BreakName", &TppGroup::BreakName, &TppGroup::SetBreakName)
+          .Property("BreakType", &TppGroup::BreakType, &TppGroup::SetBreakType)
+          .Default(btDataField)
+          .Property("HeaderForOrphanedFooter", &TppGroup::HeaderForOrphanedFooter, &TppGroup::SetHeaderForOrphanedFooter)
+          .Default(1)
           .Property("KeepTogether", &TppGroup::KeepTogether, &TppGroup::SetKeepTogether)
           .Default(0)
           .Property("mmNewColumnThreshold", &TppGroup::mmNewColumnThreshold, &TppGroup::SetmmNewColumnThreshold)
@@ -151,7 +157,20 @@ void TppGroup::SetKeepTogether(bool value) {
 
 std::string TppGroup::GetBreakValue() {
   TppDataPipeline* pipeline = DataPipeline();
-  std::string value = pipeline ? pipeline->GetFieldAsString(breakName) : std::string();
+  std::string value;
+  if (breakType == btCustomField) {
+    if (const TppPrintable* component = BreakComponent()) value = component->GetText();
+  } else if (pipeline) {
+    value = pipeline->GetFieldAsString(breakName);
+  }
+  // A handler asking for the current value while it decides it gets the
+  // value before handlers, not an endless round.
+  if (gettingValue) return value;
+  gettingValue = true;
+  struct TDone {
+    bool& flag;
+    ~TDone() { flag = false; }
+  } done{gettingValue};
   if (OnGetBreakValue) OnGetBreakValue(this, value);
   // Asked for every record: the list is made only when someone listens.
   if (GetEventListenerCount() == 0) return value;
@@ -166,6 +185,32 @@ bool TppGroup::ValueChanged() {
   return GetBreakValue() != breakValue;
 }
 
+std::string TppGroup::CurrentValue() { return GetBreakValue(); }
+
+void TppGroup::SetBreakType(TppBreakType value) {
+  if (value == breakType || (report && report->Printing())) return;
+  breakType = value;
+  if (report) report->Reset();
+}
+
+TppPrintable* TppGroup::BreakComponent() const {
+  if (breakType != btCustomField || breakName.empty() || !report) return nullptr;
+  auto* component = dynamic_cast<TppPrintable*>(report->FindUserName(breakName));
+  return component && component->GetBand() ? component : nullptr;
+}
+
+int TppGroup::LastPageNo() const { return report ? report->Engine().GroupLastPageNo(*this) : firstPageNo; }
+
+bool TppGroup::FirstPage() const { return report && report->AbsolutePageNo() == firstPageNo; }
+
+std::string TppGroup::GetDescription() const {
+  std::string described;
+  if (const TppPrintable* component = BreakComponent()) described = component->GetDescription();
+  else if (const TppDataPipeline* pipeline = DataPipeline(); pipeline && breakType == btDataField)
+    described = pipeline->GetFieldAlias(breakName);
+  return ppLoadMessage(331) + " [" + std::to_string(GroupNo()) + "]: " + described;
+}
+
 void TppGroup::ResetBreak() {
   breakNo = 0;
   headerBreakNo = 0;
@@ -174,7 +219,8 @@ void TppGroup::ResetBreak() {
   // The first group's header is marked to print: its break begins too.
   if (BeforeGroupBreak) BeforeGroupBreak(this);
   SendEventNotify(this, ppevBeforeGroupBreak, nullptr);
-  breakValue = GetBreakValue();
+  breakValue = priorValue = GetBreakValue();
+  breaking = keptTogether = false;
   headerPending = true;
   // Nothing stands before the run's first break: it never ends a page or
   // a column (whatever printed above it, a title or an outer header).
@@ -184,9 +230,11 @@ void TppGroup::ResetBreak() {
 void TppGroup::StartBreak() {
   if (BeforeGroupBreak) BeforeGroupBreak(this);
   SendEventNotify(this, ppevBeforeGroupBreak, nullptr);
+  priorValue = breakValue;
   breakValue = GetBreakValue();
   headerPending = true;
   alreadyPageBreak = false;
+  keptTogether = false;
 }
 
 void TppGroup::FooterPrinted() {
@@ -199,6 +247,8 @@ void TppGroup::CaptureState(uint8_t* record) const {
   TStateRecord r{};
   r.HeaderPending = headerPending;
   r.AlreadyPageBreak = alreadyPageBreak;
+  r.Breaking = breaking;
+  r.KeptTogether = keptTogether;
   r.BreakNo = breakNo;
   r.FirstPageNo = firstPageNo;
   r.HeaderBreakNo = headerBreakNo;
@@ -211,6 +261,8 @@ void TppGroup::ApplyState(const uint8_t* record) {
   std::memcpy(&r, record, sizeof r);
   headerPending = r.HeaderPending != 0;
   alreadyPageBreak = r.AlreadyPageBreak != 0;
+  breaking = r.Breaking != 0;
+  keptTogether = r.KeptTogether != 0;
   breakNo = r.BreakNo;
   firstPageNo = r.FirstPageNo;
   headerBreakNo = r.HeaderBreakNo;

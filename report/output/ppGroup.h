@@ -18,6 +18,15 @@ class TppGroupHeaderBand;
 class TppGroupFooterBand;
 class TppBand;
 
+// What a group breaks on: a field of its pipeline, or the text of a
+// component of the report named by the break name.
+enum TppBreakType : uint8_t { btDataField, btCustomField };
+RTL_ENUM_TYPE(TppBreakType, "btDataField", "btCustomField")
+
+// Sent before a group's header and before its footer print.
+constexpr int ppevBeforeGroupHeader = 29;
+constexpr int ppevBeforeGroupFooter = 30;
+
 class TppGroup : public TppCacheable {
   RTL_DECLARE_CLASS(TppGroup, TppCacheable)
 
@@ -32,6 +41,14 @@ class TppGroup : public TppCacheable {
 
   const std::string& BreakName() const { return breakName; }
   void SetBreakName(const std::string& value);
+  TppBreakType BreakType() const { return breakType; }
+  // Refused while the report prints: the running break values would mix kinds.
+  void SetBreakType(TppBreakType value);
+  // The component whose text a custom-field group breaks on; nullptr for a
+  // data-field group or when no component has the break name.
+  TppPrintable* BreakComponent() const;
+  bool HeaderForOrphanedFooter() const { return headerForOrphanedFooter; }
+  void SetHeaderForOrphanedFooter(bool value) { headerForOrphanedFooter = value; }
   TppDataPipeline* DataPipeline() const;
   void SetDataPipeline(TppDataPipeline* value) { dataPipeline = value; }
   // Mutually exclusive with KeepTogether. With NewColumn too, a break
@@ -65,6 +82,26 @@ class TppGroup : public TppCacheable {
 
   // Generation.
   std::string GetBreakValue();
+  // The value of the group being printed, of the one before it, and of the
+  // record the pipeline stands on.
+  const std::string& BreakValue() const { return breakValue; }
+  const std::string& PriorValue() const { return priorValue; }
+  std::string CurrentValue();
+  // From the record that changes the value until the new header printed.
+  bool Breaking() const { return breaking; }
+  void SetBreaking(bool value) { breaking = value; }
+  // The group did not fit and was moved to a new page once.
+  bool KeptTogether() const { return keptTogether; }
+  void SetKeptTogether(bool value) { keptTogether = value; }
+  int FirstColumn() const { return headerColumn; }
+  // The absolute page the group ends on: known once its footer printed
+  // (in a two-pass report, from the first pass on), else the page so far.
+  int LastPageNo() const;
+  int PageCount() const { return LastPageNo() - firstPageNo + 1; }
+  bool FirstPage() const;
+  std::string GetDescription() const;
+  void DoBeforeHeader() { SendEventNotify(this, ppevBeforeGroupHeader, nullptr); }
+  void DoBeforeFooter() { SendEventNotify(this, ppevBeforeGroupFooter, nullptr); }
   // The value of the record the pipeline stands on differs from the break
   // value (or the pipeline is empty).
   bool ValueChanged();
@@ -126,7 +163,7 @@ private:
   // The break value always equals the value of the record the pipeline
   // stands on, so the page state need not hold it (SyncBreakValue).
   struct TStateRecord {
-    uint8_t HeaderPending, AlreadyPageBreak, Reserved[2];
+    uint8_t HeaderPending, AlreadyPageBreak, Breaking, KeptTogether;
     int32_t BreakNo, FirstPageNo, HeaderBreakNo, HeaderColumn;
   };
 
@@ -149,6 +186,12 @@ private:
   TppGroupFooterBand* footer = nullptr;
 
   std::string breakValue;
+  std::string priorValue;
+  TppBreakType breakType = btDataField;
+  bool headerForOrphanedFooter = true;
+  bool breaking = false;
+  bool keptTogether = false;
+  bool gettingValue = false;
   bool headerPending = false;
   bool alreadyPageBreak = false;
   int breakNo = 0;

@@ -94,6 +94,8 @@ class TppPrintable : public TppCacheable {
   bool ParentHeight() const { return parentHeight; }
   void SetParentHeight(bool value) { parentHeight = value; }
   virtual std::string GetText() const { return text; }
+  // How lists and messages name the component.
+  virtual std::string GetDescription() const { return GetUserName(); }
   void SetText(const std::string& value);
   TppUnitType Units() const { return units; }
   void SetUnits(TppUnitType value) { units = value; }

@@ -85,27 +85,33 @@ void TppCustomText::SetSaveLength(int value) {
 
 namespace {
 // The band's texts that are saved to text files, in save order.
-std::vector<const TppCustomText*> SavedTexts(const TppBand* band) {
-  std::vector<const TppCustomText*> list;
+std::vector<TppCustomText*> SavedTexts(const TppBand* band) {
+  std::vector<TppCustomText*> list;
   if (!band) return list;
   for (int i = 0; i < band->ObjectCount(); ++i)
-    if (const auto* text = dynamic_cast<const TppCustomText*>(band->Objects(i)); text && text->Save())
-      list.push_back(text);
+    if (auto* text = dynamic_cast<TppCustomText*>(band->Objects(i)); text && text->Save()) list.push_back(text);
   return list;
 }
 }  // namespace
 
-int TppCustomText::SaveOrder() const {
-  if (!save || !Band()) return -1;
+std::vector<TppCustomText*> TppCustomText::BandSaves(const TppBand* band) {
   // The stored order ranks the band's saved texts; ties keep band order.
-  std::vector<const TppCustomText*> list = SavedTexts(Band());
+  std::vector<TppCustomText*> list = SavedTexts(band);
   std::stable_sort(list.begin(), list.end(), [](const TppCustomText* a, const TppCustomText* b) {
     const int left = a->saveOrder < 0 ? INT32_MAX : a->saveOrder;
     const int right = b->saveOrder < 0 ? INT32_MAX : b->saveOrder;
     return left < right;
   });
+  return list;
+}
+
+int TppCustomText::SaveOrder() const {
+  if (!save || !Band()) return -1;
+  const std::vector<TppCustomText*> list = BandSaves(Band());
   return static_cast<int>(std::find(list.begin(), list.end(), this) - list.begin());
 }
+
+std::string TppCustomText::GetDescription() const { return GetUserName() + ": " + Caption(); }
 
 void TppCustomText::SetSaveOrder(int value) {
   if (Loading() || !Band() || !save) {
@@ -179,7 +185,8 @@ void TppCustomText::PropertiesToDrawCommand(TppDrawCommand* command) {
     TppPlainText::WrapText(text->Text, options, Font()->Value(), nullptr, lines, position);
     text->SetWrappedText(&lines);
   }
-  text->BandSave = false;
+  text->BandSave = Band() && Band()->Save();
+  text->BandSaveNo = Band() && Band()->Report() ? Band()->Report()->IndexOfBand(Band()) : 0;
   text->Component = this;
   text->ComponentSave = save;
   text->ComponentSaveNo = SaveOrder();
@@ -247,6 +254,10 @@ void TppDBText::SetReprintOnSubsequent(bool value) {
   reprintOnSubsequent = value;
   LayoutChanged();
   PropertyChange();
+}
+
+std::string TppDBText::GetDescription() const {
+  return DataField().empty() ? GetUserName() : DataField() + ": " + GetUserName();
 }
 
 Variant TppDBText::FieldValue() const {

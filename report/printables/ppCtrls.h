@@ -39,6 +39,9 @@ class TppCustomText : public TppCustomComponent {
   int SaveOrder() const;
   // Out-of-range orders are clamped to the band's saved texts.
   void SetSaveOrder(int value);
+  // The band's texts that save, in save order.
+  static std::vector<TppCustomText*> BandSaves(const TppBand* band);
+  std::string GetDescription() const override;
 
   TppGetTextEvent OnGetText;
   TppFormatEvent OnFormat;
@@ -90,6 +93,7 @@ class TppDBText : public TppCustomText {
   const std::string& PriorValue() const { return priorValue; }
   bool PriorValueSame() const { return priorValueSame; }
   Variant FieldValue() const;
+  std::string GetDescription() const override;
 
   void InitGeneration() override;
   void RequestResetOnCompute() override;

@@ -271,23 +271,28 @@ void TppVariable::SetLookAhead(bool v) {
 }
 
 namespace {
-std::vector<const TppVariable*> BandVariables(const TppBand* band) {
-  std::vector<const TppVariable*> list;
-  for (int i = 0; i < band->ObjectCount(); ++i)
-    if (const auto* variable = dynamic_cast<const TppVariable*>(band->Objects(i))) list.push_back(variable);
+std::vector<TppVariable*> BandVariableList(const TppBand* band) {
+  std::vector<TppVariable*> list;
+  for (int i = 0; band && i < band->ObjectCount(); ++i)
+    if (auto* variable = dynamic_cast<TppVariable*>(band->Objects(i))) list.push_back(variable);
   return list;
 }
 }  // namespace
 
-int TppVariable::CalcOrder() const {
-  if (!Band()) return calcOrder;
+std::vector<TppVariable*> TppVariable::BandVariables(const TppBand* band) {
   // The stored order ranks the band's variables; ties keep band order.
-  std::vector<const TppVariable*> list = BandVariables(Band());
+  std::vector<TppVariable*> list = BandVariableList(band);
   std::stable_sort(list.begin(), list.end(), [](const TppVariable* a, const TppVariable* b) {
     const int left = a->calcOrder < 0 ? INT32_MAX : a->calcOrder;
     const int right = b->calcOrder < 0 ? INT32_MAX : b->calcOrder;
     return left < right;
   });
+  return list;
+}
+
+int TppVariable::CalcOrder() const {
+  if (!Band()) return calcOrder;
+  const std::vector<TppVariable*> list = BandVariables(Band());
   return static_cast<int>(std::find(list.begin(), list.end(), this) - list.begin());
 }
 
@@ -296,7 +301,7 @@ void TppVariable::SetCalcOrder(int value) {
     calcOrder = value;
     return;
   }
-  const int count = static_cast<int>(BandVariables(Band()).size());
+  const int count = static_cast<int>(BandVariableList(Band()).size());
   calcOrder = std::clamp(value, 0, std::max(count - 1, 0));
   LayoutChanged();
 }

@@ -79,6 +79,8 @@ class TppVariable : public TppCustomVariable {
   // The variable's place among the band's variables: those that hear the
   // same event compute in band and then this order.
   int CalcOrder() const;
+  // The band's variables, in calculation order.
+  static std::vector<TppVariable*> BandVariables(const TppBand* band);
   void SetCalcOrder(int value);
   std::string GetSortKey() const override;
   bool LookAhead() const { return lookAhead; }

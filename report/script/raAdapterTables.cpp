@@ -666,6 +666,49 @@ TAdapters::TAdapters() {
                 Obj(a[2]) = self.GetBand(static_cast<TppBandType>(Int(a[0])), Int(a[1]));
               }));
 
+  // A group's break as the engine follows it.
+  Read(group, "BreakComponent", &TppGroup::BreakComponent);
+  Read(group, "Breaking", &TppGroup::Breaking);
+  Read(group, "BreakValue", &TppGroup::BreakValue);
+  Read(group, "PriorValue", &TppGroup::PriorValue);
+  Read(group, "KeptTogether", &TppGroup::KeptTogether);
+  Read(group, "FirstColumn", &TppGroup::FirstColumn);
+  Read(group, "FirstPage", &TppGroup::FirstPage);
+  Read(group, "LastPageNo", &TppGroup::LastPageNo);
+  Read(group, "PageCount", &TppGroup::PageCount);
+  Read(group, "Description", &TppGroup::GetDescription);
+  group.Property("CurrentValue", daString, GETTER(TppGroup, Str(&v) = self.CurrentValue()))
+      .Event("BeforeHeader", ppevBeforeGroupHeader)
+      .Event("BeforeFooter", ppevBeforeGroupFooter);
+  Read(groupBand, "Description", &TppGroupBand::GetDescription);
+  Read(printable, "Description", &TppPrintable::GetDescription);
+
+  // The band's texts that save and its variables, in their orders.
+  const auto saves = [](TObject& o) { return TppCustomText::BandSaves(&As<TppBand>(o)); };
+  const auto variables = [](TObject& o) { return TppVariable::BandVariables(&As<TppBand>(o)); };
+  band.Property("SaveCount", daInteger, [saves](TObject& o, TraValue& v) {
+        Int(&v) = static_cast<int>(saves(o).size());
+        return true;
+      })
+      .IndexedProperty("Saves", {P("Index", daInteger), RObj(TppCustomText::StaticClassType())},
+                       [saves](TObject* o, TraValue* const* a, bool get) {
+                         const auto list = saves(*o);
+                         CheckIndex(Int(a[0]), static_cast<int>(list.size()));
+                         if (get) Obj(a[1]) = list[static_cast<size_t>(Int(a[0]))];
+                         return get;
+                       }, true)
+      .Property("VariableCount", daInteger, [variables](TObject& o, TraValue& v) {
+        Int(&v) = static_cast<int>(variables(o).size());
+        return true;
+      })
+      .IndexedProperty("Variables", {P("Index", daInteger), RObj(TppVariable::StaticClassType())},
+                       [variables](TObject* o, TraValue* const* a, bool get) {
+                         const auto list = variables(*o);
+                         CheckIndex(Int(a[0]), static_cast<int>(list.size()));
+                         if (get) Obj(a[1]) = list[static_cast<size_t>(Int(a[0]))];
+                         return get;
+                       }, true);
+
   // The engine's view of the run.
   Read(customReport, "AbsolutePage", &TppCustomReport::AbsolutePageNo);
   Read(customReport, "PageCount", &TppCustomReport::PageCount);

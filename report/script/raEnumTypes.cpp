@@ -11,6 +11,7 @@
 #include "ppDataPipeline.h"
 #include "ppDrawBarCode.h"
 #include "ppDrwCmd.h"
+#include "ppGroup.h"
 #include "ppPage.h"
 #include "ppPrinterSetup.h"
 #include "ppProducer.h"
@@ -97,14 +98,13 @@ bool FindEnumValue(const std::string& valueName, std::string& typeName, int& ord
 
 void raRegisterEnumTables() {
   static const bool registered = [] {
-    static const TEnumTypeInfo breakType("TppBreakType", {"btDataField", "btCustomField"});
     static const TEnumTypeInfo sortOrderType("TppSortOrderType", {"soAscending", "soDescending"});
     const TEnumTypeInfo* tables[] = {
         &BooleanTypeInfo(),
         &EnumTypeInfo(TAlignment{}),
         &EnumTypeInfo(TppBarCodeType{}),
         &EnumTypeInfo(TppBarCodeOrientation{}),
-        &breakType,
+        &EnumTypeInfo(TppBreakType{}),
         &EnumTypeInfo(TppCalcType{}),
         &EnumTypeInfo(TppDataType{}),
         &EnumTypeInfo(TppDBCalcType{}),

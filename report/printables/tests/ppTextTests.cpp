@@ -120,6 +120,32 @@ TEST(TextTest, PageNOfMNumbersEveryPageAgainstTheLastOne) {
 
 namespace {
 
+TEST(TextTest, ATextReachesTextFilesOnlyWhenItAndItsBandSave) {
+  const struct {
+    bool BandSaves, TextSaves, Expected;
+  } cases[] = {{true, true, true}, {false, true, false}, {true, false, false}};
+  for (const auto& c : cases) {
+    TPrintablesFixture f(Rows(2));
+    auto* header = f.Add<TppLabel>(f.Header, 0, 0, mm(40), mm(5));
+    header->SetSave(true);
+    auto* text = f.Add<TppDBText>(f.Detail, 0, 0, mm(40), mm(5));
+    text->SetDataPipeline(f.Pipeline);
+    text->SetDataField("OWNER");
+    text->SetSave(c.TextSaves);
+    f.Detail->SetSave(c.BandSaves);
+    std::vector<std::string> saved;
+    for (const auto& page : f.PrintAll())
+      page->ForEachDrawCommand([&](TppDrawCommand* command) {
+        auto* t = dynamic_cast<TppDrawText*>(command);
+        if (!t || !t->BandSave || !t->ComponentSave) return;
+        EXPECT_EQ(t->BandSaveNo, f.Report->IndexOfBand(f.Detail));
+        saved.push_back(t->Text);
+      });
+    const std::vector<std::string> expected = c.Expected ? std::vector<std::string>{"Owner1", "Owner1"} : std::vector<std::string>{};
+    EXPECT_EQ(saved, expected) << c.BandSaves << c.TextSaves;
+  }
+}
+
 TEST(VariableTest, TypedValuesTakeTheirTypeAndOnlyTheFirstElevenTypesAreTaken) {
   TppVariable variable(nullptr);
   EXPECT_EQ(variable.DataType(), dtString);

@@ -4,6 +4,8 @@
 
 #include "ppCtrls.h"
 #include "ppDrwCmd.h"
+#include "ppGroup.h"
+#include "ppVar.h"
 #include "ppPrintablesKit.h"
 #include "raCodeModule.h"
 
@@ -55,14 +57,23 @@ struct TMemberCase {
   std::vector<THandler> Handlers;
   const char* Expected;  // TMemberReport::Printed
   std::function<void(TMemberReport&)> Setup = nullptr;
+  int GroupSize = 2;  // jobs per owner
 };
 
 void RunCases(const std::vector<TMemberCase>& cases) {
   for (const TMemberCase& c : cases) {
-    TMemberReport report(Rows(c.Rows));
+    TMemberReport report(Rows(c.Rows, c.GroupSize));
     if (c.Setup) c.Setup(report);
     report.Handle(c.Handlers);
-    EXPECT_EQ(report.Printed(), c.Expected) << c.Handlers.front().Body;
+    std::string printed;
+    try {
+      printed = report.Printed();
+    } catch (const Exception& e) {
+      printed = e.Message;
+      for (TraProgram* p : report.Module->AllPrograms())
+        if (p->HasErrors()) printed += " | " + p->SyntaxError(0).Message;
+    }
+    EXPECT_EQ(printed, c.Expected) << c.Handlers.front().Body;
   }
 }
 
@@ -87,6 +98,67 @@ TEST(EngineMemberTest, TheReportTellsScriptsWhereTheRunStandsAndLetsThemEndIt) {
       {3, {{"Label1", "OnDrawCommandCreate", "if TppDrawText(DrawCommand).Text = 'Job 2' then Report.Page.RemoveDrawCommand(DrawCommand);"},
            {"Detail", "BeforePrint", "Label1.Caption := DBPipeline1.GetFieldValue('NOTE');"}},
        "1:Job 1,Job 3"},
+  });
+}
+
+// Grouped by owner.
+TppGroup* GroupByOwner(TMemberReport& r) {
+  TppGroup* group = r.AddGroup("OWNER", mm(5), mm(5));
+  group->SetUserName("Group1");
+  return group;
+}
+
+TEST(EngineMemberTest, AGroupTellsScriptsItsBreakAsTheEngineFollowsIt) {
+  const std::function<void(TMemberReport&)> grouped = [](TMemberReport& r) { GroupByOwner(r); };
+  RunCases({
+      {6, {{"Detail", "BeforePrint", "Label1.Caption := Group1.PriorValue + '>' + Group1.BreakValue;"}},
+       "1:Owner1>Owner1*2,Owner1>Owner2*2,Owner2>Owner3*2", grouped},
+      // The footer sees the group's last record and a break under way;
+      // the header the new group's value. The detail shows what they set.
+      {6, {{"Group1", "BeforeFooter", "if Group1.Breaking then Label1.Caption := Group1.CurrentValue else Label1.Caption := '-';"},
+           {"Group1", "BeforeHeader", "Label1.Caption := Label1.Caption + '/' + Group1.BreakValue;"}},
+       "1:Label1/Owner1*2,Owner1/Owner2*2,Owner2/Owner3*2", grouped},
+      // A group asking for its current value while deciding it gets the
+      // value its field gives.
+      {4, {{"Group1", "OnGetBreakValue", "BreakValue := 'x' + Group1.CurrentValue;"},
+           {"Detail", "BeforePrint", "Label1.Caption := Group1.BreakValue;"}},
+       "1:xOwner1*2,xOwner2*2", grouped},
+      // A two-pass report knows where each group ends: groups of thirty jobs,
+      // each starting a page, take two pages each.
+      {60, {{"Detail", "BeforePrint",
+             "if Report.SecondPass then Label1.Caption := IntToStr(Group1.PageCount) + IntToStr(Group1.LastPageNo);"
+             " if Group1.FirstPage then Label1.Caption := Label1.Caption + 'f';"}},
+       "4:22f*23,22*7,24f*23,24*7", [](TMemberReport& r) {
+         r.Report->SetPassSetting(psTwoPass);
+         GroupByOwner(r)->SetNewPage(true);
+       }, 30},
+      // A custom-field group breaks on a component's text.
+      {4, {{"Detail", "BeforePrint", "Label1.Caption := Group1.BreakValue + IntToStr(Group1.BreakNo) + Group1.BreakComponent.UserName;"}},
+       "1:Owner10DBText1*2,Owner21DBText1*2", [](TMemberReport& r) {
+         auto* text = r.Add<TppDBText>(r.Detail, mm(50), 0, mm(30), mm(5));
+         text->SetUserName("DBText1");
+         text->SetDataPipeline(r.Pipeline);
+         text->SetDataField("OWNER");
+         TppGroup* group = GroupByOwner(r);
+         group->SetBreakType(btCustomField);
+         group->SetBreakName("DBText1");
+       }},
+      // A band's saved texts in save order, its variables in calculation order.
+      {1, {{"Detail", "BeforePrint", "Label1.Caption := IntToStr(Report.Detail.VariableCount) + Report.Detail.Variables[0].UserName +"
+                                     " IntToStr(Report.Detail.SaveCount) + Report.Detail.Saves[0].UserName;"}},
+       "1:2W2Text2", [](TMemberReport& r) {
+         for (const char* name : {"V", "W"}) r.Add<TppVariable>(r.Detail, mm(50), 0, mm(10), mm(5))->SetUserName(name);
+         static_cast<TppVariable*>(r.Report->FindUserName("W"))->SetCalcOrder(0);
+         for (const char* name : {"Text1", "Text2"}) {
+           auto* text = r.Add<TppLabel>(r.Detail, mm(70), 0, mm(10), mm(5));
+           text->SetUserName(name);
+           text->SetSave(true);
+         }
+         static_cast<TppLabel*>(r.Report->FindUserName("Text2"))->SetSaveOrder(0);
+       }},
+      // Named as lists name them: what the group breaks on, a label by its caption.
+      {1, {{"Detail", "BeforePrint", "Label1.Caption := Group1.Description + '|' + Report.GroupHeader[0].Description + '|' + Label1.Description;"}},
+       "1: [0]: OWNER|[0]: OWNER|Label1: Label1", grouped},
   });
 }
 

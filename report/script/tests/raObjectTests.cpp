@@ -105,6 +105,7 @@ TEST(ObjectAccessTest, MembersReadWrittenAndCalledThroughTheClassManager) {
        " if Report.AutoSearchCriteriaByName('DBPipeline1', 'owner') = F then R := R + '=';", "1BB="},
       {"R: Boolean;", "R := (Report.Detail = Report.DetailBand) and (Report.Detail = Label1.Parent) and (Report.Title = nil) and (Report.MainReport = Report);", "True"},
       {"R: Integer;", "R := DBPipeline1.FieldCount;", "7"},
+      {"R: String;", "Label1.Save := True; Report.Detail.Save := True; R := IntToStr(Report.Detail.SaveCount) + Report.Detail.Saves[0].UserName;", "1Label1"},
       // A var parameter of a method comes back; the list the script made it may free.
       {"R: Integer; S: TStringList; Found: Boolean;",
        "S := TStringList.Create; S.Sorted := True; S.Add('b'); S.Add('d'); Found := S.Find('c', R); S.Free;", "1"},
