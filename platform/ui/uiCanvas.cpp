@@ -72,3 +72,21 @@ void Frame3D(TCanvas& canvas, TRect& rect, TColor topColor, TColor bottomColor, 
   ++rect.Right;
   canvas.Pen() = saved;
 }
+
+void TCanvas::FillColumns(const TRect& rect, const std::vector<TColor>& colours) {
+  const TColor savedColour = Brush().Color();
+  const TBrushStyle savedStyle = Brush().Style();
+  Brush().SetStyle(bsSolid);
+  const int count = std::min(static_cast<int>(colours.size()), rect.Width());
+  for (int start = 0; start < count;) {
+    int end = start;
+    while (end < count && colours[static_cast<size_t>(end)] == colours[static_cast<size_t>(start)]) ++end;
+    if (colours[static_cast<size_t>(start)] != clNone) {
+      Brush().SetColor(colours[static_cast<size_t>(start)]);
+      FillRect(TRect{rect.Left + start, rect.Top, rect.Left + end, rect.Bottom});
+    }
+    start = end;
+  }
+  Brush().SetColor(savedColour);
+  Brush().SetStyle(savedStyle);
+}

@@ -64,6 +64,10 @@ public:
   virtual void FillRect(const TRect& rect) = 0;
   // A one-pixel border in the brush's colour.
   virtual void FrameRect(const TRect& rect) = 0;
+  // Columns of one colour each from the rectangle's top to its bottom:
+  // colours[i] paints column rect.Left + i (clNone leaves it as it is).
+  // The brush is left as it was.
+  virtual void FillColumns(const TRect& rect, const std::vector<TColor>& colours);
 
   virtual void Draw(int x, int y, const TBitmap& bitmap) = 0;
   virtual void StretchDraw(const TRect& rect, const TBitmap& bitmap) = 0;

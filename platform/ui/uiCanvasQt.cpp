@@ -1,8 +1,15 @@
 #include "uiCanvasQt.h"
 
 #include <algorithm>
+#include <cmath>
+#include <map>
+#include <mutex>
+#include <tuple>
 
 #include <QFontMetrics>
+#include <QImage>
+#include <QPaintEngine>
+#include <QPainterPath>
 #include <QGlyphRun>
 #include <QPolygon>
 
@@ -10,6 +17,68 @@
 #include "uiGraphicsBitmap.h"
 
 namespace {
+
+// Qt paints glyphs larger than 64 pixels from their outlines at every
+// drawing (and raising its limit makes it paint nothing at all); text
+// printed at printer resolution, such as a bar code's digits, is that
+// large. Such glyphs are made into images once, in their colour, and
+// copied from then on: the text is placed at whole pixels, so the image
+// holds exactly what the outline would paint.
+constexpr int largeGlyphPixels = 64;
+constexpr size_t glyphImagesBytes = 32 << 20;
+
+struct TGlyphImage {
+  QImage Image;
+  QPoint Offset;  // of the image's top-left corner from the glyph's origin
+};
+
+class TGlyphImages {
+public:
+  TGlyphImage Get(const QRawFont& raw, const std::string& fontKey, quint32 glyph, QRgb colour) {
+    const std::lock_guard<std::mutex> lock(mutex);
+    auto key = std::make_tuple(fontKey, glyph, colour);
+    if (auto found = images.find(key); found != images.end()) return found->second;
+    TGlyphImage made;
+    const QPainterPath path = raw.pathForGlyph(glyph);
+    if (!path.isEmpty()) {
+      const QRect box = path.boundingRect().toAlignedRect().adjusted(-1, -1, 1, 1);
+      made.Image = QImage(box.size(), QImage::Format_ARGB32_Premultiplied);
+      made.Image.fill(Qt::transparent);
+      QPainter painter(&made.Image);
+      painter.setRenderHint(QPainter::Antialiasing);
+      painter.translate(-box.topLeft());
+      painter.fillPath(path, QColor::fromRgb(colour));
+      made.Offset = box.topLeft();
+    }
+    const size_t size = static_cast<size_t>(made.Image.sizeInBytes());
+    if (bytes + size > glyphImagesBytes) {
+      images.clear();
+      bytes = 0;
+    }
+    bytes += size;
+    images.emplace(std::move(key), made);
+    return made;
+  }
+
+private:
+  std::mutex mutex;
+  std::map<std::tuple<std::string, quint32, QRgb>, TGlyphImage> images;
+  size_t bytes = 0;
+};
+
+TGlyphImages& GlyphImages() {
+  static TGlyphImages images;
+  return images;
+}
+
+// Whole-pixel moves and quarter turns keep a glyph image's pixels whole.
+bool KeepsPixelsWhole(const QTransform& t) {
+  if (t.type() <= QTransform::TxTranslate) return true;
+  if (t.type() > QTransform::TxRotate) return false;
+  const bool straight = t.m12() == 0 && t.m21() == 0 && std::abs(t.m11()) == 1 && std::abs(t.m22()) == 1;
+  const bool quarter = t.m11() == 0 && t.m22() == 0 && std::abs(t.m12()) == 1 && std::abs(t.m21()) == 1;
+  return (straight || quarter) && t.dx() == std::round(t.dx()) && t.dy() == std::round(t.dy());
+}
 
 QRect ToQRect(const TRect& r) { return QRect(r.Left, r.Top, r.Width(), r.Height()); }
 
@@ -80,6 +149,12 @@ void TQtCanvas::FinishPainting() {
 }
 
 QFont TQtCanvas::QtFont() {
+  UpdateQtFont();
+  return qtFont;
+}
+
+void TQtCanvas::UpdateQtFont() {
+  if (qtFontValid && qtFontOf == Font()) return;
   QFont qfont(QString::fromStdString(ResolveFontFamily(Font().Name())));
   qfont.setPixelSize(std::max(1, -Font().Height(PixelsPerInch())));
   qfont.setBold(Font().HasStyle(fsBold));
@@ -88,7 +163,12 @@ QFont TQtCanvas::QtFont() {
   qfont.setStrikeOut(Font().HasStyle(fsStrikeOut));
   qfont.setKerning(false);
   qfont.setHintingPreference(QFont::PreferNoHinting);
-  return qfont;
+  const QFontMetrics metrics(qfont);
+  qtFont = qfont;
+  qtAscent = metrics.ascent();
+  qtHeight = metrics.height();
+  qtFontOf = Font();
+  qtFontValid = true;
 }
 
 void TQtCanvas::UsePen() {
@@ -111,7 +191,8 @@ TSize TQtCanvas::MeasureText(const std::string& text) {
   const double em = PixelsPerEm(Font(), PixelsPerInch());
   int width = 0;
   for (size_t i = 0; i < text.size();) width += face.AdvancePixels(NextUtf8Char(text, i), em);
-  return TSize{width, QFontMetrics(QtFont()).height()};
+  UpdateQtFont();
+  return TSize{width, qtHeight};
 }
 
 TTextMetric TQtCanvas::TextMetrics() {
@@ -173,8 +254,20 @@ void TQtCanvas::DrawTextAt(int x, int y, const std::string& text) {
   run.setPositions(positions);
   run.setUnderline(Font().HasStyle(fsUnderline));
   run.setStrikeOut(Font().HasStyle(fsStrikeOut));
-  const QFontMetrics metrics(QtFont());
-  p.drawGlyphRun(QPointF(x, y + metrics.ascent()), run);
+  UpdateQtFont();
+  const bool lined = Font().HasStyle(fsUnderline) || Font().HasStyle(fsStrikeOut);
+  if (raw.pixelSize() > largeGlyphPixels && !lined && KeepsPixelsWhole(p.combinedTransform())) {
+    const std::string fontKey = Font().Name() + (Font().HasStyle(fsBold) ? "|b" : "|") +
+                                (Font().HasStyle(fsItalic) ? "i|" : "|") + std::to_string(raw.pixelSize());
+    const QRgb colour = ToQColor(textColor).rgb();
+    for (qsizetype i = 0; i < glyphs.size(); ++i) {
+      const TGlyphImage glyph = GlyphImages().Get(raw, fontKey, glyphs[i], colour);
+      if (glyph.Image.isNull()) continue;
+      p.drawImage(QPoint(x + static_cast<int>(positions[i].x()), y + qtAscent) + glyph.Offset, glyph.Image);
+    }
+    return;
+  }
+  p.drawGlyphRun(QPointF(x, y + qtAscent), run);
 }
 
 void TQtCanvas::TextOut(int x, int y, const std::string& text) {
@@ -242,6 +335,47 @@ void TQtCanvas::Ellipse(const TRect& rect) {
 
 void TQtCanvas::FillRect(const TRect& rect) {
   Painter().fillRect(ToQRect(rect), QBrush(ToQColor(Brush().Color()), ToQtBrushStyle(Brush().Style())));
+}
+
+// Filled rectangles go line by line, which for tall thin columns (a bar
+// code's bars at printer resolution) costs a call per pixel row and bar;
+// on an image the row of columns is made once and copied to every line.
+void TQtCanvas::FillColumns(const TRect& rect, const std::vector<TColor>& colours) {
+  QPainter& p = Painter();
+  const int count = std::min(static_cast<int>(colours.size()), rect.Width());
+  QPaintDevice* target = p.device();
+  const bool onImage = p.paintEngine() && p.paintEngine()->type() == QPaintEngine::Raster && target &&
+                       target->devType() == QInternal::Image;
+  QImage* image = onImage ? static_cast<QImage*>(target) : nullptr;
+  const bool direct = image && image->isDetached() && image->devicePixelRatio() == 1.0 &&
+                      (image->format() == QImage::Format_RGB32 || image->format() == QImage::Format_ARGB32 ||
+                       image->format() == QImage::Format_ARGB32_Premultiplied) &&
+                      p.combinedTransform().type() <= QTransform::TxTranslate &&
+                      (p.compositionMode() == QPainter::CompositionMode_SourceOver ||
+                       p.compositionMode() == QPainter::CompositionMode_Source) &&
+                      std::none_of(colours.begin(), colours.begin() + count, [](TColor c) { return c == clNone; }) &&
+                      (!p.hasClipping() || p.clipRegion().rectCount() <= 1);
+  if (!direct) return TCanvas::FillColumns(rect, colours);
+  const QTransform& transform = p.combinedTransform();
+  QRect area(rect.Left + static_cast<int>(transform.dx()), rect.Top + static_cast<int>(transform.dy()), count,
+             rect.Height());
+  const QRect wanted = area;
+  area &= image->rect();
+  if (p.hasClipping()) area &= transform.mapRect(p.clipRegion().boundingRect());
+  if (area.isEmpty()) return;
+  std::vector<QRgb> row(static_cast<size_t>(area.width()));
+  TColor last = clNone;
+  QRgb lastRgb = 0;
+  for (int i = 0; i < area.width(); ++i) {
+    const TColor colour = colours[static_cast<size_t>(area.left() - wanted.left() + i)];
+    if (colour != last) {
+      last = colour;
+      lastRgb = ToQColor(colour).rgb();
+    }
+    row[static_cast<size_t>(i)] = lastRgb;
+  }
+  for (int y = area.top(); y <= area.bottom(); ++y)
+    std::copy(row.begin(), row.end(), reinterpret_cast<QRgb*>(image->scanLine(y)) + area.left());
 }
 
 void TQtCanvas::FrameRect(const TRect& rect) {

@@ -30,6 +30,7 @@ public:
   void RoundRect(const TRect& rect, int cornerWidth, int cornerHeight) override;
   void Ellipse(const TRect& rect) override;
   void FillRect(const TRect& rect) override;
+  void FillColumns(const TRect& rect, const std::vector<TColor>& colours) override;
   void FrameRect(const TRect& rect) override;
   void Draw(int x, int y, const TBitmap& bitmap) override;
   void StretchDraw(const TRect& rect, const TBitmap& bitmap) override;
@@ -57,6 +58,12 @@ private:
   // up costs more than drawing a short text.
   TFont rawFontOf;
   QRawFont rawFont;
+  // The Qt font and its ascent and height for the last font asked for.
+  TFont qtFontOf;
+  bool qtFontValid = false;
+  QFont qtFont;
+  int qtAscent = 0;
+  int qtHeight = 0;
   QPainter* painter = nullptr;
   bool monochromeText = false;
 
@@ -65,6 +72,7 @@ private:
   void UseBrush();
   void DrawTextAt(int x, int y, const std::string& text);
   const QRawFont& RawFont();
+  void UpdateQtFont();
 };
 
 QColor ToQColor(TColor color);

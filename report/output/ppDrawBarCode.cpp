@@ -1,6 +1,7 @@
 #include "ppDrawBarCode.h"
 
 #include <algorithm>
+#include <vector>
 
 #include "ppMessages.h"
 #include "ppUnits.h"
@@ -53,6 +54,27 @@ public:
 
   void Fill(int x1, int y1, int x2, int y2) {
     if (x2 > x1 && y2 > y1) canvas.FillRect(Map(x1, y1, x2, y2));
+  }
+
+  // Stripes across the symbol from y1 to y2, colours[i] at x1 + i (clNone
+  // leaves one as it is). The brush is left as it was.
+  void Stripes(int x1, int y1, int y2, std::vector<TColor>& colours) {
+    const int x2 = x1 + static_cast<int>(colours.size());
+    if (x2 <= x1 || y2 <= y1) return;
+    if (orientation == orRightToLeft) std::reverse(colours.begin(), colours.end());
+    if (orientation == orLeftToRight || orientation == orRightToLeft) return canvas.FillColumns(Map(x1, y1, x2, y2), colours);
+    // Turned, the stripes are rows: one wide fill each.
+    const TColor saved = canvas.Brush().Color();
+    for (int start = 0; start < x2 - x1;) {
+      int end = start;
+      while (end < x2 - x1 && colours[static_cast<size_t>(end)] == colours[static_cast<size_t>(start)]) ++end;
+      if (colours[static_cast<size_t>(start)] != clNone) {
+        canvas.Brush().SetColor(colours[static_cast<size_t>(start)]);
+        Fill(x1 + start, y1, x1 + end, y2);
+      }
+      start = end;
+    }
+    canvas.Brush().SetColor(saved);
   }
 
   // A text whose cell's top-left corner is at (x, y) in the symbol, read
@@ -335,30 +357,41 @@ void TppDrawBarCode::DrawSymbol(TCanvas& canvas, int x, int y, TPoint pixelsPerI
 void TppDrawBarCode::Paint(TCanvas& canvas, int x, int y, int narrow, int textHeight) {
   TSymbolPainter painter(canvas, Orientation, x, y, symbolWidth, symbolHeight);
   canvas.Brush().SetStyle(bsSolid);
-  if (!Transparent) {
+  const bool bars = CodeOK && !moduleRow.empty();
+  if (!Transparent && !bars) {
     canvas.Brush().SetColor(Color);
     painter.Fill(0, 0, symbolWidth, symbolHeight);
   }
-  if (!CodeOK || moduleRow.empty()) return;
+  if (!bars) return;
   canvas.Pen().SetWidth(1);
   canvas.Pen().SetStyle(psSolid);
   canvas.Font().SetColor(BarColor);
-  canvas.Brush().SetColor(BarColor);
 
   const bool upc = IsUPCFamily(BarCodeType);
   const int x0 = BarCodeType == bcPostnet ? 0 : quietZone;
+  const int rowEnd = x0 + static_cast<int>(moduleRow.size());
   const int extension = upc && textHeight > 0 ? std::max(0, textHeight / 2 - narrow) : 0;
+  const int barsBottom = std::min(barHeight + extension, symbolHeight);
   const int halfBarTop = barHeight - ppRound(barHeight * 0.6);
-  for (size_t start = 0; start < moduleRow.size();) {
-    size_t end = start;
-    while (end < moduleRow.size() && moduleRow[end] == moduleRow[start]) ++end;
-    const char kind = moduleRow[start];
-    if (kind != '0') {
-      const int top = BarCodeType == bcPostnet && kind == '1' ? halfBarTop : 0;
-      painter.Fill(x0 + static_cast<int>(start), top, x0 + static_cast<int>(end), barHeight + extension);
-    }
-    start = end;
+  // Each pixel is painted once: the background only where no bar goes (a
+  // symbol at printer resolution is mostly area to fill).
+  if (!Transparent) {
+    canvas.Brush().SetColor(Color);
+    painter.Fill(0, 0, x0, symbolHeight);
+    painter.Fill(rowEnd, 0, symbolWidth, symbolHeight);
+    painter.Fill(x0, barsBottom, rowEnd, symbolHeight);
   }
+  const TColor light = Transparent ? clNone : Color;
+  std::vector<TColor> stripes(moduleRow.size());
+  if (BarCodeType == bcPostnet) {
+    // Above the half bars only the full ones.
+    for (size_t i = 0; i < moduleRow.size(); ++i) stripes[i] = moduleRow[i] == '2' ? BarColor : light;
+    painter.Stripes(x0, 0, halfBarTop, stripes);
+  }
+  const int stripesTop = BarCodeType == bcPostnet ? halfBarTop : 0;
+  for (size_t i = 0; i < moduleRow.size(); ++i) stripes[i] = moduleRow[i] == '0' ? light : BarColor;
+  painter.Stripes(x0, stripesTop, barsBottom, stripes);
+  canvas.Brush().SetColor(BarColor);
   if (BearerBars) {
     painter.Fill(0, 0, symbolWidth, 3 * narrow);
     painter.Fill(0, barHeight - 3 * narrow, symbolWidth, barHeight);

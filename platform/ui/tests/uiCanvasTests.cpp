@@ -238,3 +238,95 @@ TEST(QtCanvas, RotatedTextTurnsAboutItsCorner) {
   measuring.TextOutRotated(3, 4, "12", 90);
   EXPECT_EQ(measuring.Log().back(), "TextOutRotated 3,4 90 12");
 }
+
+TEST(QtCanvas, ColumnsPaintAsTheirRectanglesWould) {
+  // Columns copied straight onto the image where they can be, and filled
+  // rectangle by rectangle where not (a transparent column), give the
+  // same pixels as one filled rectangle per column, clipped alike.
+  struct Case {
+    const char* Name;
+    TRect Area;
+    std::optional<TRect> Clip;
+    bool WithTransparent;
+  };
+  const Case cases[] = {
+      {"inside", Rect(3, 4, 30, 20), std::nullopt, false},
+      {"clipped", Rect(3, 4, 30, 20), Rect(10, 0, 20, 12), false},
+      {"past the edges", Rect(-5, -3, 45, 40), std::nullopt, false},
+      {"transparent columns", Rect(3, 4, 30, 20), Rect(0, 6, 25, 30), true},
+  };
+  for (const Case& c : cases) {
+    std::vector<TColor> colours;
+    for (int i = 0; i < c.Area.Width(); ++i)
+      colours.push_back(c.WithTransparent && i % 5 == 4 ? clNone : (i / 2) % 3 == 0 ? clBlack : i % 2 ? clRed : clWhite);
+    TBitmap columns, rectangles;
+    for (TBitmap* bitmap : {&columns, &rectangles}) {
+      bitmap->SetSize(40, 30);
+      bitmap->Canvas().Brush().SetColor(clGray);
+      bitmap->Canvas().FillRect(Rect(0, 0, 40, 30));
+      bitmap->Canvas().SetClipRect(c.Clip);
+    }
+    columns.Canvas().Brush().SetColor(clLime);
+    columns.Canvas().FillColumns(c.Area, colours);
+    EXPECT_EQ(columns.Canvas().Brush().Color(), clLime) << c.Name << ": the brush stays";
+    for (int i = 0; i < c.Area.Width(); ++i) {
+      if (colours[static_cast<size_t>(i)] == clNone) continue;
+      rectangles.Canvas().Brush().SetColor(colours[static_cast<size_t>(i)]);
+      rectangles.Canvas().FillRect(Rect(c.Area.Left + i, c.Area.Top, c.Area.Left + i + 1, c.Area.Bottom));
+    }
+    int differing = 0;
+    for (int y = 0; y < 30; ++y)
+      for (int x = 0; x < 40; ++x) differing += columns.Pixel(x, y) != rectangles.Pixel(x, y);
+    EXPECT_EQ(differing, 0) << c.Name;
+  }
+}
+
+TEST(QtCanvas, LargeTextInksWithinItsMeasuredCell) {
+  // Glyphs beyond the size Qt keeps as images are drawn from images made
+  // once: the text must still ink, inside the cell it measures, and the
+  // same way every time.
+  struct Case {
+    int PixelsPerInch;
+    int Size;
+    int Angle;
+  };
+  const Case cases[] = {{96, 10, 0}, {600, 12, 0}, {600, 40, 0}, {600, 12, 90}, {600, 12, 180}};
+  const std::string text = "8 Hg";
+  for (const Case& c : cases) {
+    std::vector<TColor> first;
+    for (int round = 0; round < 2; ++round) {
+      TBitmap bitmap(c.PixelsPerInch);
+      bitmap.SetSize(1000, 1000);
+      TCanvas& canvas = bitmap.Canvas();
+      canvas.Font().SetName("Arial");
+      canvas.Font().SetSize(c.Size);
+      canvas.Brush().SetStyle(bsClear);
+      const int width = canvas.TextWidth(text);
+      const int height = canvas.TextHeight(text);
+      // The cell as it lies on the bitmap after the turn.
+      TRect cell = Rect(500, 500, 500 + width, 500 + height);
+      if (c.Angle == 90) cell = Rect(500, 500 - width, 500 + height, 500);
+      if (c.Angle == 180) cell = Rect(500 - width, 500 - height, 500, 500);
+      if (c.Angle == 0)
+        canvas.TextOut(500, 500, text);
+      else
+        canvas.TextOutRotated(500, 500, text, c.Angle);
+      std::vector<TColor> pixels;
+      int ink = 0, outside = 0;
+      for (int y = 0; y < 1000; ++y)
+        for (int x = 0; x < 1000; ++x) {
+          const TColor pixel = bitmap.Pixel(x, y);
+          pixels.push_back(pixel);
+          if (pixel == clWhite) continue;
+          ++ink;
+          outside += x < cell.Left - 1 || x > cell.Right || y < cell.Top - 1 || y > cell.Bottom;
+        }
+      EXPECT_GT(ink, width * height / 20) << c.PixelsPerInch << " ppi, " << c.Size << " pt, " << c.Angle;
+      EXPECT_EQ(outside, 0) << c.PixelsPerInch << " ppi, " << c.Size << " pt, " << c.Angle;
+      if (round == 0)
+        first = std::move(pixels);
+      else
+        EXPECT_TRUE(first == pixels) << "drawn again: " << c.PixelsPerInch << " ppi, " << c.Size << " pt";
+    }
+  }
+}
