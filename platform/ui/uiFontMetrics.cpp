@@ -206,6 +206,10 @@ TFontFace::TFontFace(const std::vector<uint8_t>& bytes) {
     if (it->second >= glyphCount) it = glyphs.erase(it);
     else ++it;
   }
+  for (char32_t ch = 0; ch < asciiAdvances.size(); ++ch) {
+    auto it = glyphs.find(ch);
+    asciiAdvances[ch] = advances[it == glyphs.end() ? 0 : it->second];
+  }
 }
 
 const TFontFace& TFontFace::ForFont(const TFont& font) {
@@ -230,6 +234,7 @@ const TFontFace& TFontFace::ForFont(const TFont& font) {
 }
 
 int TFontFace::Advance(char32_t ch) const {
+  if (ch < asciiAdvances.size()) return asciiAdvances[ch];
   auto it = glyphs.find(ch);
   return advances[it == glyphs.end() ? 0 : it->second];
 }

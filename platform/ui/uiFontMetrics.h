@@ -4,6 +4,7 @@
 // machine, with or without a display. Only what measuring needs is read:
 // units per em, vertical metrics, the character map and advance widths.
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <unordered_map>
@@ -51,6 +52,8 @@ private:
   int averageWidth = 0;
   std::vector<uint16_t> advances;  // by glyph index
   std::unordered_map<char32_t, uint16_t> glyphs;
+  // The advances of the ASCII characters, which most text is made of.
+  std::array<uint16_t, 128> asciiAdvances{};
 };
 
 // The Liberation family that stands in for a family name ("Arial" is

@@ -18,8 +18,20 @@ std::string PointsText(const std::vector<TPoint>& points) {
 
 }  // namespace
 
+const TFontFace& TMeasuringCanvas::Face() {
+  const bool bold = Font().HasStyle(fsBold);
+  const bool italic = Font().HasStyle(fsItalic);
+  if (!face || faceName != Font().Name() || faceBold != bold || faceItalic != italic) {
+    face = &TFontFace::ForFont(Font());  // faces live as long as the process
+    faceName = Font().Name();
+    faceBold = bold;
+    faceItalic = italic;
+  }
+  return *face;
+}
+
 TSize TMeasuringCanvas::MeasureText(const std::string& text) {
-  const TFontFace& face = TFontFace::ForFont(Font());
+  const TFontFace& face = Face();
   const double em = PixelsPerEm(Font(), PixelsPerInch());
   int width = 0;
   for (size_t i = 0; i < text.size();) width += face.AdvancePixels(NextUtf8Char(text, i), em);
@@ -27,7 +39,7 @@ TSize TMeasuringCanvas::MeasureText(const std::string& text) {
 }
 
 int TMeasuringCanvas::FitCount(const std::string& text, int maxWidth) {
-  const TFontFace& face = TFontFace::ForFont(Font());
+  const TFontFace& face = Face();
   const double em = PixelsPerEm(Font(), PixelsPerInch());
   // Justification widens blanks, so it is counted as the text goes.
   const int breaks = JustificationBreaks();
@@ -47,7 +59,7 @@ int TMeasuringCanvas::FitCount(const std::string& text, int maxWidth) {
 }
 
 TTextMetric TMeasuringCanvas::TextMetrics() {
-  return TFontFace::ForFont(Font()).Metrics(PixelsPerEm(Font(), PixelsPerInch()));
+  return Face().Metrics(PixelsPerEm(Font(), PixelsPerInch()));
 }
 
 void TMeasuringCanvas::TextOut(int x, int y, const std::string& text) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "uiCanvas.h"
+#include "uiFontMetrics.h"
 
 class TMeasuringCanvas : public TCanvas {
 public:
@@ -40,6 +41,14 @@ protected:
 
 private:
   std::vector<std::string> log;
+  // The face of the last font measured: finding it by name costs more
+  // than measuring a word.
+  const TFontFace* face = nullptr;
+  std::string faceName;
+  bool faceBold = false;
+  bool faceItalic = false;
+
+  const TFontFace& Face();
 
   void Record(const std::string& line) { log.push_back(line); }
 };
