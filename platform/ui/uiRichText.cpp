@@ -758,6 +758,20 @@ void TRichTextBuffer::SetSelAttributes(const TFont& font) {
   Changed();
 }
 
+void TRichTextBuffer::ChangeSelAttributes(const std::function<void(TFont&)>& change) {
+  std::vector<int> changedIndex(fonts.size(), -1);
+  for (int i = selStart; i < selStart + selLength; ++i) {
+    const int old = fontOf[static_cast<size_t>(i)];
+    if (changedIndex[static_cast<size_t>(old)] < 0) {
+      TFont font = fonts[static_cast<size_t>(old)];
+      change(font);
+      changedIndex[static_cast<size_t>(old)] = FontIndex(font);
+    }
+    fontOf[static_cast<size_t>(i)] = changedIndex[static_cast<size_t>(old)];
+  }
+  Changed();
+}
+
 TRichParagraphFormat TRichTextBuffer::Paragraph() const { return paragraphs[static_cast<size_t>(ParagraphOf(selStart))]; }
 
 void TRichTextBuffer::SetParagraph(const TRichParagraphFormat& format) {
@@ -765,6 +779,14 @@ void TRichTextBuffer::SetParagraph(const TRichParagraphFormat& format) {
   const int last = first + static_cast<int>(std::count(chars.begin() + selStart,
                                                        chars.begin() + selStart + selLength, paragraphEnd));
   for (int p = first; p <= last; ++p) paragraphs[static_cast<size_t>(p)] = format;
+  Changed();
+}
+
+void TRichTextBuffer::ChangeParagraphs(const std::function<void(TRichParagraphFormat&)>& change) {
+  const int first = ParagraphOf(selStart);
+  const int last = first + static_cast<int>(std::count(chars.begin() + selStart,
+                                                       chars.begin() + selStart + selLength, paragraphEnd));
+  for (int p = first; p <= last; ++p) change(paragraphs[static_cast<size_t>(p)]);
   Changed();
 }
 

@@ -13,6 +13,7 @@
 // as one character, as a rich-edit control counts them.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -101,10 +102,14 @@ public:
   // The font of the selection's first character.
   TFont SelAttributes() const;
   void SetSelAttributes(const TFont& font);
+  // Changes each font of the selection as change says (one attribute, say,
+  // leaving the others each character has).
+  void ChangeSelAttributes(const std::function<void(TFont&)>& change);
   // The format of the paragraph holding the selection's start; setting it
   // formats every paragraph the selection touches.
   TRichParagraphFormat Paragraph() const;
   void SetParagraph(const TRichParagraphFormat& format);
+  void ChangeParagraphs(const std::function<void(TRichParagraphFormat&)>& change);
 
   // The first position at or after start, within length characters
   // (-1: to the end), where text occurs; -1 when it does not.

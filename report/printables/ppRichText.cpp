@@ -5,6 +5,7 @@
 
 #include "ppDataPipeline.h"
 #include "ppDrwCmd.h"
+#include "ppGraphics.h"
 #include "ppReport.h"
 #include "ppUnits.h"
 #include "rtlStrUtils.h"
@@ -27,6 +28,112 @@ int MMToPixels(int mm, TppAxis axis) {
 }
 
 }  // namespace
+
+// ---------------------------------------------------------------------------
+// TTextAttributes, TParaAttributes
+
+const TClassInfo& TTextAttributes::StaticClassType() {
+  static const TClassInfo info = TClassBuilder<TTextAttributes>("TTextAttributes")
+                                     .Property("Color", &TTextAttributes::Color, &TTextAttributes::SetColor)
+                                     .Idents(ppColorIdents())
+                                     .Property("Name", &TTextAttributes::Name, &TTextAttributes::SetName)
+                                     .Property("Size", &TTextAttributes::Size, &TTextAttributes::SetSize)
+                                     .Property("Style", &TTextAttributes::Style, &TTextAttributes::SetStyle)
+                                     .Build();
+  return info;
+}
+
+// Attributes made without a rich text (as a class's sample) stand for an
+// empty selection: they read the default font and change nothing.
+TFont TTextAttributes::Font() const { return owner ? owner->SelAttributes() : TFont{}; }
+
+void TTextAttributes::Change(const std::function<void(TFont&)>& change) {
+  if (owner) owner->ChangeSelAttributes(change);
+}
+
+void TTextAttributes::SetName(const std::string& value) {
+  Change([&](TFont& font) { font.SetName(value); });
+}
+
+void TTextAttributes::SetSize(int value) {
+  // The format keeps half points from 1 to 32767.
+  const int size = std::clamp(value, 1, 1638);
+  Change([&](TFont& font) { font.SetSize(size); });
+}
+
+void TTextAttributes::SetColor(int value) {
+  Change([&](TFont& font) { font.SetColor(value); });
+}
+
+void TTextAttributes::SetStyle(int value) {
+  Change([&](TFont& font) { font.SetStyle(static_cast<TFontStyles>(value & 0x0F)); });
+}
+
+void TTextAttributes::Assign(const TPersistent* source) {
+  TFont font;
+  if (const auto* other = dynamic_cast<const TTextAttributes*>(source))
+    font = other->Font();
+  else if (const auto* ppFont = dynamic_cast<const TppFont*>(source))
+    font = ppFont->Value();
+  else
+    return inherited::Assign(source);
+  if (owner) owner->SetSelAttributes(font);
+}
+
+const TClassInfo& TParaAttributes::StaticClassType() {
+  static const TClassInfo info = TClassBuilder<TParaAttributes>("TParaAttributes")
+                                     .Property("Alignment", &TParaAttributes::Alignment, &TParaAttributes::SetAlignment)
+                                     .Property("FirstIndent", &TParaAttributes::FirstIndent, &TParaAttributes::SetFirstIndent)
+                                     .Property("LeftIndent", &TParaAttributes::LeftIndent, &TParaAttributes::SetLeftIndent)
+                                     .Property("RightIndent", &TParaAttributes::RightIndent, &TParaAttributes::SetRightIndent)
+                                     .Property("TabCount", &TParaAttributes::TabCount)
+                                     .Build();
+  return info;
+}
+
+TRichParagraphFormat TParaAttributes::Format() const { return owner ? owner->Paragraph() : TRichParagraphFormat{}; }
+
+void TParaAttributes::Change(const std::function<void(TRichParagraphFormat&)>& change) {
+  if (owner) owner->ChangeParagraph(change);
+}
+
+TAlignment TParaAttributes::Alignment() const {
+  switch (Format().Alignment) {
+    case raRight: return taRightJustify;
+    case raCenter: return taCenter;
+    default: return taLeftJustify;
+  }
+}
+
+void TParaAttributes::SetAlignment(TAlignment value) {
+  const TRichAlignment alignment = value == taRightJustify ? raRight : value == taCenter ? raCenter : raLeft;
+  Change([&](TRichParagraphFormat& format) { format.Alignment = alignment; });
+}
+
+namespace {
+
+// Points to twips, within what the format's 16-bit-minded readers take.
+int PointsToTwips(int points) { return std::clamp(points, -1638, 1638) * 20; }
+
+}  // namespace
+
+void TParaAttributes::SetFirstIndent(int value) {
+  Change([&](TRichParagraphFormat& format) { format.FirstIndent = PointsToTwips(value); });
+}
+
+void TParaAttributes::SetLeftIndent(int value) {
+  Change([&](TRichParagraphFormat& format) { format.LeftIndent = std::max(0, PointsToTwips(value)); });
+}
+
+void TParaAttributes::SetRightIndent(int value) {
+  Change([&](TRichParagraphFormat& format) { format.RightIndent = std::max(0, PointsToTwips(value)); });
+}
+
+void TParaAttributes::Assign(const TPersistent* source) {
+  const auto* other = dynamic_cast<const TParaAttributes*>(source);
+  if (!other) return inherited::Assign(source);
+  if (owner) owner->SetParagraph(other->Format());
+}
 
 // ---------------------------------------------------------------------------
 // TppCustomRichText
@@ -67,7 +174,7 @@ void TppCustomRichText::SetRichText(const std::string& value) {
   LayoutChanged();
 }
 
-TMemoryStream& TppCustomRichText::RichTextStream() {
+TMemoryStreamObject& TppCustomRichText::RichTextStream() {
   const std::string rtf = RichText();
   stream.Clear();
   if (!rtf.empty()) stream.WriteBuffer(rtf.data(), static_cast<int64_t>(rtf.size()));
@@ -87,6 +194,16 @@ void TppCustomRichText::SetSelAttributes(const TFont& value) {
 
 void TppCustomRichText::SetParagraph(const TRichParagraphFormat& value) {
   text.SetParagraph(value);
+  PropertyChange();
+}
+
+void TppCustomRichText::ChangeSelAttributes(const std::function<void(TFont&)>& change) {
+  text.ChangeSelAttributes(change);
+  PropertyChange();
+}
+
+void TppCustomRichText::ChangeParagraph(const std::function<void(TRichParagraphFormat&)>& change) {
+  text.ChangeParagraphs(change);
   PropertyChange();
 }
 

@@ -8,13 +8,69 @@
 // document as characters, so whatever they hold cannot change the
 // document's structure.
 
+#include <functional>
 #include <memory>
 #include <string>
 
 #include "ppCtrls.h"
 #include "ppStretchable.h"
+#include "dbTypes.h"
+#include "rtlStreamObject.h"
 #include "rtlStreams.h"
 #include "uiRichText.h"
+
+class TppCustomRichText;
+
+// The character format of a rich text's selection as an object (scripts
+// hold it): read, the font of the selection's first character; set, that
+// one attribute given to every character selected, the others kept.
+class TTextAttributes : public TPersistent {
+  RTL_DECLARE_CLASS(TTextAttributes, TPersistent)
+
+  explicit TTextAttributes(TppCustomRichText* owner = nullptr) : owner(owner) {}
+  // A TppFont or another selection's attributes: the whole font.
+  void Assign(const TPersistent* source) override;
+
+  std::string Name() const { return Font().Name(); }
+  void SetName(const std::string& value);
+  int Size() const { return Font().Size(); }
+  void SetSize(int value);
+  int Color() const { return Font().Color(); }
+  void SetColor(int value);
+  // fsBold 1, fsItalic 2, fsUnderline 4, fsStrikeOut 8.
+  int Style() const { return Font().Style(); }
+  void SetStyle(int value);
+
+private:
+  TppCustomRichText* owner;
+  TFont Font() const;
+  void Change(const std::function<void(TFont&)>& change);
+};
+
+// The format of the paragraphs a rich text's selection touches: read, the
+// first one's; set, every one's. Indents are in points (twentieths of the
+// twips the text keeps); a justified paragraph reads as left-aligned.
+class TParaAttributes : public TPersistent {
+  RTL_DECLARE_CLASS(TParaAttributes, TPersistent)
+
+  explicit TParaAttributes(TppCustomRichText* owner = nullptr) : owner(owner) {}
+  void Assign(const TPersistent* source) override;
+
+  TAlignment Alignment() const;
+  void SetAlignment(TAlignment value);
+  int FirstIndent() const { return Format().FirstIndent / 20; }
+  void SetFirstIndent(int value);
+  int LeftIndent() const { return Format().LeftIndent / 20; }
+  void SetLeftIndent(int value);
+  int RightIndent() const { return Format().RightIndent / 20; }
+  void SetRightIndent(int value);
+  int TabCount() const { return static_cast<int>(Format().TabStops.size()); }
+
+private:
+  TppCustomRichText* owner;
+  TRichParagraphFormat Format() const;
+  void Change(const std::function<void(TRichParagraphFormat&)>& change);
+};
 
 class TppCustomRichText : public TppStretchable {
   RTL_DECLARE_CLASS(TppCustomRichText, TppStretchable)
@@ -25,7 +81,7 @@ class TppCustomRichText : public TppStretchable {
   std::string RichText() const;
   void SetRichText(const std::string& value);
   // The text as RTF, in a stream the component owns.
-  TMemoryStream& RichTextStream();
+  TMemoryStreamObject& RichTextStream();
   std::string PlainText() const { return Text().PlainText(); }
 
   int SelStart() const { return text.SelStart(); }
@@ -36,8 +92,13 @@ class TppCustomRichText : public TppStretchable {
   void SetSelText(const std::string& value);
   TFont SelAttributes() const { return text.SelAttributes(); }
   void SetSelAttributes(const TFont& value);
+  void ChangeSelAttributes(const std::function<void(TFont&)>& change);
   TRichParagraphFormat Paragraph() const { return text.Paragraph(); }
   void SetParagraph(const TRichParagraphFormat& value);
+  void ChangeParagraph(const std::function<void(TRichParagraphFormat&)>& change);
+  // The two as objects that follow the selection (scripts use these).
+  TTextAttributes& SelAttributesObject() { return selAttributes; }
+  TParaAttributes& ParagraphObject() { return paragraph; }
   void SelectAll() { text.SelectAll(); }
   // The position of the text from start within length characters (-1: to
   // the end), or -1.
@@ -77,7 +138,9 @@ protected:
 private:
   bool mailMerge = false;
   std::unique_ptr<TRichTextBuffer> merged;
-  TMemoryStream stream;
+  TMemoryStreamObject stream;
+  TTextAttributes selAttributes{this};
+  TParaAttributes paragraph{this};
   int startCharPos = 0;
   int endCharPos = -1;
   // Where the next page goes on: the character after the last printed.

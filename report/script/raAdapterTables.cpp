@@ -3,6 +3,7 @@
 // properties and events need no entry here; an event is listed with the
 // number its object sends it by and the parameters that travel with it.
 
+#include <algorithm>
 #include <cassert>
 #include <type_traits>
 
@@ -32,6 +33,7 @@
 #include "ppPublisher.h"
 #include "ppEngine.h"
 #include "ppDataPipeline.h"
+#include "rtlStreamObject.h"
 #include "rtlStringList.h"
 
 namespace {
@@ -243,6 +245,9 @@ struct TAdapters {
   TraRTTI customMemo{TppCustomMemo::StaticClassType(), &stretchable};
   TraRTTI dbMemo{TppDBMemo::StaticClassType(), &customMemo};
   TraRTTI customRichText{TppCustomRichText::StaticClassType(), &stretchable};
+  TraRTTI memoryStream{TMemoryStreamObject::StaticClassType(), &object};
+  TraRTTI textAttributes{TTextAttributes::StaticClassType(), &persistent};
+  TraRTTI paraAttributes{TParaAttributes::StaticClassType(), &persistent};
   TraRTTI customImage{TppCustomImage::StaticClassType(), &ppComponent};
   TraRTTI band{TppBand::StaticClassType(), &relative};
   TraRTTI group{TppGroup::StaticClassType(), &relative};
@@ -266,7 +271,7 @@ struct TAdapters {
   TAdapters();
   void Register() {
     for (TraRTTI* a : {&object, &persistent, &component, &strings, &stringList, &font, &communicator, &relative,
-                       &printable, &ppComponent, &stretchable, &subReport, &customText, &dbText, &dbCalc, &variable, &customMemo, &dbMemo, &customRichText, &customImage,
+                       &printable, &ppComponent, &stretchable, &subReport, &customText, &dbText, &dbCalc, &variable, &customMemo, &dbMemo, &customRichText, &memoryStream, &textAttributes, &paraAttributes, &customImage,
                        &band, &detailBand, &groupBand, &groupHeaderBand, &group, &producer, &customReport, &report, &dataPipeline, &dbPipeline, &autoSearchField, &printerSetup, &drawCommand, &drawText, &page, &picture, &templateDBSettings, &reportTemplate})
       RegisterRTTIAdapter(*a);
   }
@@ -466,7 +471,36 @@ TAdapters::TAdapters() {
       .Method("SaveToFile", {P("aFileName", daString)}, CALL(TppCustomRichText, {
                 raCheckFileAccess(Str(a[0]));
                 self.SaveToFile(Str(a[0]));
-              }));
+              }))
+      .Method("LoadFromRTFStream", {PObj("aStream", TMemoryStreamObject::StaticClassType())}, CALL(TppCustomRichText, {
+                auto* stream = dynamic_cast<TMemoryStreamObject*>(Obj(a[0]));
+                if (!stream) throw EScriptError("LoadFromRTFStream needs a stream");
+                self.LoadFromRTFStream(*stream);
+              }))
+      .Method("SaveToRTFStream", {PObj("aStream", TMemoryStreamObject::StaticClassType())}, CALL(TppCustomRichText, {
+                auto* stream = dynamic_cast<TMemoryStreamObject*>(Obj(a[0]));
+                if (!stream) throw EScriptError("SaveToRTFStream needs a stream");
+                self.SaveToRTFStream(*stream);
+              }))
+      .ClassProperty("RichTextStream", TMemoryStreamObject::StaticClassType(),
+                     GETTER(TppCustomRichText, Obj(&v) = &self.RichTextStream()))
+      .ClassProperty("SelAttributes", TTextAttributes::StaticClassType(),
+                     GETTER(TppCustomRichText, Obj(&v) = &self.SelAttributesObject()))
+      .ClassProperty("Paragraph", TParaAttributes::StaticClassType(),
+                     GETTER(TppCustomRichText, Obj(&v) = &self.ParagraphObject()));
+  // A script's own streams, to carry rich text from one component to another.
+  memoryStream
+      .Constructor("Create", {}, [](TObject*, TraValue* const* a, bool) {
+        auto* made = new TMemoryStreamObject();
+        raNoteScriptCreated(made);
+        Obj(a[1]) = made;
+        return true;
+      })
+      .Property("Position", daInteger, GETTER(TMemoryStreamObject, Int(&v) = static_cast<int32_t>(self.Position())),
+                SETTER(TMemoryStreamObject, self.SetPosition(std::clamp<int64_t>(IntOf(v), 0, self.Size()))))
+      .Property("Size", daInteger, GETTER(TMemoryStreamObject, Int(&v) = static_cast<int32_t>(self.Size())),
+                SETTER(TMemoryStreamObject, self.SetSize(std::max(0, IntOf(v)))))
+      .Method("Clear", {}, CALL(TMemoryStreamObject, self.Clear()));
   // A picture is read whole before it replaces the one shown, so a file
   // that does not load leaves the picture as it was.
   picture

@@ -34,6 +34,9 @@ const TExposedNames exposed[] = {
      "FindText LoadFromFile LoadFromRTFStream SaveToFile SaveToRTFStream EndCharPos RichText RichTextStream StartCharPos "
      "Paragraph PlainText SelAttributes SelLength SelStart SelText"},
     {"TppDBRichText", "AutoDisplay"},
+    {"TMemoryStream", "Create Clear Position Size"},
+    {"TTextAttributes", "Color Name Size Style"},
+    {"TParaAttributes", "Alignment FirstIndent LeftIndent RightIndent TabCount"},
     {"TppBarCode",
      "AddOnCode AutoEncode AutoSizeFont BarCodeType BarColor BarWidth BearerBars CalcCheckDigit Data Orientation "
      "PrintHumanReadable WideBarRatio"},
@@ -103,7 +106,6 @@ const TExposedNames exposed[] = {
 // stays the exact account of what is missing.
 const TExposedNames pending[] = {
     {"TppPrintable", "DefaultPropHint DefaultPropName DefaultPropEditType DesignControl LookupPipeline SelectionObject"},
-    {"TppCustomRichText", "LoadFromRTFStream SaveToRTFStream RichTextStream Paragraph SelAttributes"},
     {"TppBand", "Caption CaptionIndex DrawPage LastBand mmTop spTop Rank"},
     {"TppGroupHeaderBand", "Generation SaveGeneration"},
     {"TppProducer", "OnSaveText CancelDialog FileDevice Icon PreviewForm Printer PrintDialog Producing PrinterDevice ShowAutoSearchDialog"},

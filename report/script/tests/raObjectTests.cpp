@@ -215,6 +215,51 @@ TEST(ObjectAccessTest, RichTextIsSearchedAndEditedThroughItsSelection) {
             "script: File access is not allowed to scripts: /tmp/ra-script-must-not-write.rtf");
 }
 
+TEST(ObjectAccessTest, RichTextTravelsByStreamAndFormatsItsSelection) {
+  TScriptReport r;
+  auto* rich = r.Add<TppRichText>(r.Detail, mm(100), 0, mm(40), mm(5));
+  rich->SetUserName("Rich1");
+  auto* other = r.Add<TppRichText>(r.Detail, mm(100), mm(6), mm(40), mm(5));
+  other->SetUserName("Rich2");
+  const struct {
+    const char* Body;
+    const char* Expected;
+  } cases[] = {
+      // A stream of the script's own carries the text; read from where it stands.
+      {"S := TMemoryStream.Create; Rich1.SaveToRTFStream(S); S.Position := 0; Rich2.LoadFromRTFStream(S);"
+       " R := Rich2.PlainText + IntToStr(S.Position - S.Size); S.Free;",
+       "Plain bold end0"},
+      {"S := TMemoryStream.Create; Rich1.SaveToRTFStream(S); Rich2.LoadFromRTFStream(S); R := Rich2.PlainText; S.Free;",
+       ""},
+      // The component's own stream holds its text from the start.
+      {"Rich2.LoadFromRTFStream(Rich1.RichTextStream); R := Rich2.PlainText;", "Plain bold end"},
+      // One attribute changes over a mixed selection; the others stay each character's.
+      {"Rich1.SelStart := 4; Rich1.SelLength := 3; Rich1.SelAttributes.Size := 20;"
+       " Rich1.SelStart := 6; R := IntToStr(Rich1.SelAttributes.Size) + IntToStr(Rich1.SelAttributes.Style);"
+       " Rich1.SelStart := 4; R := R + IntToStr(Rich1.SelAttributes.Style);",
+       "2010"},
+      {"Rich1.SelStart := 0; Rich1.SelLength := 1; Rich1.SelAttributes.Name := 'Courier New'; R := Rich1.SelAttributes.Name;",
+       "Courier New"},
+      {"Rich1.SelStart := 7; Rich1.Paragraph.LeftIndent := 36; Rich1.Paragraph.Alignment := taCenter;"
+       " R := IntToStr(Rich1.Paragraph.LeftIndent);"
+       " if Rich1.Paragraph.Alignment = taCenter then R := R + 'c';",
+       "36c"},
+  };
+  for (const auto& c : cases) {
+    rich->SetRichText("{\\rtf1 Plain \\b bold\\b0  end\\par}");
+    other->SetRichText("");
+    std::string out;
+    EXPECT_EQ(r.Run("R: String; S: TMemoryStream;", c.Body, &out), "") << c.Body;
+    EXPECT_EQ(out, c.Expected) << c.Body;
+  }
+  // What the script set is in the document the component prints.
+  rich->SetSelStart(0);
+  const TRichParagraphFormat format = rich->Paragraph();
+  EXPECT_EQ(format.LeftIndent, 36 * 20);
+  EXPECT_EQ(format.Alignment, raCenter);
+  EXPECT_EQ(r.Run("", "Rich1.LoadFromRTFStream(nil);"), "script: LoadFromRTFStream needs a stream");
+}
+
 TEST(ObjectAccessTest, APrinterSetupWrittenByAScriptShapesThePage) {
   TScriptReport report;
   ASSERT_EQ(report.Run("", "Report.PrinterSetup.Orientation := poLandscape;"), "");
