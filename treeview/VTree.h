@@ -384,10 +384,14 @@ public:
   // The data the tree offers for its selected nodes (clipboard and drags).
   class QMimeData* CreateDataObject();
   // Inserts offered data at Target by Mode: nodes of a tree of this process
-  // are moved (Move) or copied, others read from the native stream. True
-  // when something was inserted.
-  bool ProcessDrop(const class QMimeData* Data, PVirtualNode Target, TVTNodeAttachMode Mode, bool Move,
-                   bool FromClipboard = false);
+  // are moved (Move) or copied, others read from the native stream. From
+  // the clipboard, the nodes are those the cut or copy marked, else the
+  // dragged selection. True when something was inserted.
+  struct TDropOptions {
+    bool Move = false;
+    bool FromClipboard = false;
+  };
+  bool ProcessDrop(const class QMimeData* Data, PVirtualNode Target, TVTNodeAttachMode Mode, TDropOptions Options);
   // Drag and drop by events the tests can make: the drop target's side.
   void HandleDragEnter(const class QMimeData* Data);
   Qt::DropAction HandleDragOver(const class QMimeData* Data, TPoint Pt, Qt::DropActions Allowed,

@@ -170,8 +170,9 @@ void TBaseVirtualTree::CutToClipboard() {
   InvalidateControl();
 }
 
-bool TBaseVirtualTree::ProcessDrop(const QMimeData* Data, PVirtualNode Target, TVTNodeAttachMode Mode, bool Move,
-                                   bool FromClipboard) {
+bool TBaseVirtualTree::ProcessDrop(const QMimeData* Data, PVirtualNode Target, TVTNodeAttachMode Mode,
+                                   TDropOptions Options) {
+  const bool Move = Options.Move;
   if (!Data || Mode == amNowhere) return false;
   if (!Target) Target = root;
   BeginUpdate();
@@ -183,7 +184,7 @@ bool TBaseVirtualTree::ProcessDrop(const QMimeData* Data, PVirtualNode Target, T
     // Nodes of a live tree of this process are taken directly.
     // The clipboard's nodes are the marked ones; a drag's are those it
     // started with (or, for a drop made by code, the source's selection).
-    std::vector<PVirtualNode> nodes = FromClipboard                          ? source->MarkedNodes(true)
+    std::vector<PVirtualNode> nodes = Options.FromClipboard                 ? source->MarkedNodes(true)
                                       : source->states.Contains(tsDragging) ? source->draggedNodes
                                                                             : source->GetSortedSelection(true);
     if (source->states.Contains(tsDragging)) source->dropTakenInProcess = true;
@@ -237,7 +238,7 @@ bool TBaseVirtualTree::PasteFromClipboard() {
   TBaseVirtualTree* source = ReferencedTree(data);
   // Paste moves only after a cut; after a copy it copies.
   const bool move = source && source->states.Contains(tsCutPending);
-  const bool result = ProcessDrop(data, focusedNode, defaultPasteMode, move, true);
+  const bool result = ProcessDrop(data, focusedNode, defaultPasteMode, {.Move = move, .FromClipboard = true});
   if (move) {
     source->states.Exclude(tsCutPending);
     source->FlushClipboard();
@@ -319,7 +320,7 @@ Qt::DropAction TBaseVirtualTree::HandleDrop(const QMimeData* Data, TPoint Pt, Qt
   const TVTNodeAttachMode attach = mode == dmAbove ? amInsertBefore : mode == dmBelow ? amInsertAfter
                                    : mode == dmOnNode ? amAddChildLast : amAddChildLast;
   if (effect == Qt::MoveAction || effect == Qt::CopyAction)
-    ProcessDrop(Data, target, attach, effect == Qt::MoveAction);
+    ProcessDrop(Data, target, attach, {.Move = effect == Qt::MoveAction});
   return effect;
 }
 

@@ -42,15 +42,20 @@ void Radio(TCanvas& c, TColor fill, TColor frame, bool dot, TColor dotColour) {
   }
 }
 
-void PushButton(TCanvas& c, bool pressed, bool enabled) {
+struct TButtonLook {
+  bool Pressed = false;
+  bool Disabled = false;
+};
+
+void PushButton(TCanvas& c, TButtonLook look) {
   TRect r = Rect(1, 1, 15, 15);
   c.Brush().SetColor(clBtnFace);
   c.FillRect(r);
-  if (pressed)
+  if (look.Pressed)
     Frame3D(c, r, clBtnShadow, clBtnHighlight, 1);
   else
     Frame3D(c, r, clBtnHighlight, cl3DDkShadow, 1);
-  if (!enabled) {
+  if (look.Disabled) {
     c.Brush().SetColor(clBtnShadow);
     c.FillRect(Rect(6, 7, 10, 9));
   }
@@ -78,9 +83,9 @@ std::unique_ptr<TImageList> MakeCheckImages(int kind) {
   list->AddGlyph([&](TCanvas& c, int, int) { Radio(c, fill, BoxFrame, true, mark); });
   list->AddGlyph([&](TCanvas& c, int, int) { Radio(c, clBtnFace, DisabledFrame, false, clBtnShadow); });
   list->AddGlyph([&](TCanvas& c, int, int) { Radio(c, clBtnFace, DisabledFrame, true, clBtnShadow); });
-  list->AddGlyph([](TCanvas& c, int, int) { PushButton(c, false, true); });
-  list->AddGlyph([](TCanvas& c, int, int) { PushButton(c, true, true); });
-  list->AddGlyph([](TCanvas& c, int, int) { PushButton(c, false, false); });
+  list->AddGlyph([](TCanvas& c, int, int) { PushButton(c, {}); });
+  list->AddGlyph([](TCanvas& c, int, int) { PushButton(c, {.Pressed = true}); });
+  list->AddGlyph([](TCanvas& c, int, int) { PushButton(c, {.Disabled = true}); });
   return list;
 }
 

@@ -17,26 +17,33 @@ bool HasTurkicCasing(const LocaleInfo& locale) {
   return name.starts_with("tr_");
 }
 
-char32_t MapCase(char32_t c, bool upper, bool turkic) {
-  if (turkic) {
-    if (upper && c == U'i') return U'\u0130';
-    if (!upper && c == U'I') return U'\u0131';
+// Which way a text is mapped, and whether the Turkic dotted and dotless i
+// apply.
+struct TCaseMapping {
+  bool Upper = false;
+  bool Turkic = false;
+};
+
+char32_t MapCase(char32_t c, TCaseMapping mapping) {
+  if (mapping.Turkic) {
+    if (mapping.Upper && c == U'i') return U'\u0130';
+    if (!mapping.Upper && c == U'I') return U'\u0131';
   }
-  return static_cast<char32_t>(upper ? u_toupper(static_cast<UChar32>(c)) : u_tolower(static_cast<UChar32>(c)));
+  return static_cast<char32_t>(mapping.Upper ? u_toupper(static_cast<UChar32>(c)) : u_tolower(static_cast<UChar32>(c)));
 }
 
 // A code page's case mapping is a byte-to-byte table, built once for every
 // page, direction and casing rule.
 using ByteMap = std::array<uint8_t, 256>;
 
-const ByteMap& CodePageCaseMap(unsigned codePage, bool upper, bool turkic) {
+const ByteMap& CodePageCaseMap(unsigned codePage, TCaseMapping mapping) {
   static const auto maps = [] {
     std::array<std::array<ByteMap, 4>, kCodePageTableCount> all{};
     for (int page = 0; page < kCodePageTableCount; ++page)
       for (int variant = 0; variant < 4; ++variant)
         for (int byte = 0; byte < 256; ++byte) {
           const CodePageTable& table = kCodePageTables[page];
-          char32_t mapped = MapCase(table.toUnicode[byte], variant & 1, variant & 2);
+          char32_t mapped = MapCase(table.toUnicode[byte], {.Upper = (variant & 1) != 0, .Turkic = (variant & 2) != 0});
           int mappedByte = UnicodeToCodePageByte(table.codePage, mapped);
           all[page][variant][byte] = static_cast<uint8_t>(mappedByte >= 0 ? mappedByte : byte);
         }
@@ -44,17 +51,17 @@ const ByteMap& CodePageCaseMap(unsigned codePage, bool upper, bool turkic) {
   }();
   int page = 0;
   while (kCodePageTables[page].codePage != codePage) ++page;
-  return maps[page][(upper ? 1 : 0) | (turkic ? 2 : 0)];
+  return maps[page][(mapping.Upper ? 1 : 0) | (mapping.Turkic ? 2 : 0)];
 }
 
-void MapUtf8(const uint8_t* source, uint8_t* destination, int32_t length, bool upper, bool turkic) {
+void MapUtf8(const uint8_t* source, uint8_t* destination, int32_t length, TCaseMapping mapping) {
   for (int32_t i = 0; i < length;) {
     const int32_t start = i;
     UChar32 c;
     U8_NEXT(source, i, length, c);
     const int32_t width = i - start;
     if (c >= 0) {
-      UChar32 mapped = static_cast<UChar32>(MapCase(static_cast<char32_t>(c), upper, turkic));
+      UChar32 mapped = static_cast<UChar32>(MapCase(static_cast<char32_t>(c), mapping));
       if (U8_LENGTH(mapped) == width) {
         int32_t at = start;
         U8_APPEND_UNSAFE(destination, at, mapped);
@@ -77,14 +84,13 @@ int MapString(TextForm form, LCID lcid, uint32_t flags, const char* source, int 
   if (destinationLength == 0) return static_cast<int>(length);
   if (!destination || static_cast<size_t>(destinationLength) < length) return 0;
 
-  const bool upper = flags == LCMAP_UPPERCASE;
-  const bool turkic = HasTurkicCasing(*locale);
+  const TCaseMapping mapping{.Upper = flags == LCMAP_UPPERCASE, .Turkic = HasTurkicCasing(*locale)};
   const auto* in = reinterpret_cast<const uint8_t*>(source);
   auto* out = reinterpret_cast<uint8_t*>(destination);
   if (form == TextForm::Utf8) {
-    MapUtf8(in, out, static_cast<int32_t>(length), upper, turkic);
+    MapUtf8(in, out, static_cast<int32_t>(length), mapping);
   } else {
-    const ByteMap& map = CodePageCaseMap(locale->codePage, upper, turkic);
+    const ByteMap& map = CodePageCaseMap(locale->codePage, mapping);
     for (size_t i = 0; i < length; ++i) out[i] = map[in[i]];
   }
   return static_cast<int>(length);

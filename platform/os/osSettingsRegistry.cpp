@@ -25,10 +25,10 @@ std::string TRegistry::ResolveKey(const std::string& key) const {
   return NormalizeKeyPath(key);
 }
 
-bool TRegistry::Open(const std::string& key, bool canCreate, bool asReadOnly) {
+bool TRegistry::Open(const std::string& key, TKeyOpening opening) {
   std::string path = ResolveKey(key);
   if (!LoadSettings().KeyExists(path)) {
-    if (!canCreate) return false;
+    if (opening != TKeyOpening::CreateMissing) return false;
     try {
       UpdateSettings([&](TSettingsDocument& document) {
         if (!document.KeyExists(path)) document.AddKey(path);
@@ -38,14 +38,16 @@ bool TRegistry::Open(const std::string& key, bool canCreate, bool asReadOnly) {
     }
   }
   keyOpen = true;
-  readOnly = asReadOnly;
+  readOnly = opening == TKeyOpening::ReadOnly;
   currentPath = path;
   return true;
 }
 
-bool TRegistry::OpenKey(const std::string& key, bool canCreate) { return Open(key, canCreate, false); }
+bool TRegistry::OpenKey(const std::string& key, bool canCreate) {
+  return Open(key, canCreate ? TKeyOpening::CreateMissing : TKeyOpening::Existing);
+}
 
-bool TRegistry::OpenKeyReadOnly(const std::string& key) { return Open(key, false, true); }
+bool TRegistry::OpenKeyReadOnly(const std::string& key) { return Open(key, TKeyOpening::ReadOnly); }
 
 void TRegistry::CloseKey() {
   keyOpen = false;

@@ -65,7 +65,9 @@ private:
   std::string currentPath;
 
   std::string ResolveKey(const std::string& key) const;
-  bool Open(const std::string& key, bool canCreate, bool asReadOnly);
+  // How a key is opened: a missing one made or not, writes allowed or not.
+  enum class TKeyOpening { Existing, CreateMissing, ReadOnly };
+  bool Open(const std::string& key, TKeyOpening opening);
   std::optional<TSettingsValue> FindValue(const std::string& name) const;
   void PutValue(TSettingsValue value);
 };

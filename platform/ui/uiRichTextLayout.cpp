@@ -137,7 +137,11 @@ std::vector<TRichTextLayout::TLine> TRichTextLayout::BreakLines(int width, int m
     line.Ascent = std::max(line.Ascent, metric.Ascent);
   };
   bool stopped = false;
-  auto finish = [&](bool paragraphEnds, bool clean) {
+  // How a line ends: wrapped inside a word run, at a clean break, or with
+  // its paragraph.
+  enum class TLineEnd { Wrapped, Clean, Paragraph };
+  auto finish = [&](TLineEnd end) {
+    const bool paragraphEnds = end == TLineEnd::Paragraph;
     if (line.Height == 0) grow(nullptr);
     if (format->LineSpacing > 0) line.Height = std::max(line.Height, Pixels(format->LineSpacing));
     if (format->LineSpacing < 0) {
@@ -151,7 +155,7 @@ std::vector<TRichTextLayout::TLine> TRichTextLayout::BreakLines(int width, int m
       line.Ascent += before;
     }
     if (paragraphEnds) line.Height += Pixels(format->SpaceAfter);
-    line.EndsClean = clean;
+    line.EndsClean = end != TLineEnd::Wrapped;
     line.Alignment = format->Alignment;
     total += line.Height;
     lines.push_back(std::move(line));
@@ -184,7 +188,7 @@ std::vector<TRichTextLayout::TLine> TRichTextLayout::BreakLines(int width, int m
       case TPiece::pkBreak:
         line.LastChar = piece.CharPos;
         grow(piece.Font);
-        finish(piece.Kind == TPiece::pkParagraphEnd, true);
+        finish(piece.Kind == TPiece::pkParagraphEnd ? TLineEnd::Paragraph : TLineEnd::Clean);
         break;
       case TPiece::pkSpace:
         place(i, 0, piece.Text.size(), piece.Chars, Width(piece));
@@ -196,7 +200,7 @@ std::vector<TRichTextLayout::TLine> TRichTextLayout::BreakLines(int width, int m
         const int every = std::max(1, measure.PixelsPerInch() / 2);
         int next = stop != format->TabStops.end() ? Pixels(*stop) : (x / every + 1) * every;
         if (next > line.Right && !line.Items.empty()) {
-          finish(false, false);
+          finish(TLineEnd::Wrapped);
           if (stopped) break;
           next = std::max(x + 1, (x / every + 1) * every);
         }
@@ -208,7 +212,7 @@ std::vector<TRichTextLayout::TLine> TRichTextLayout::BreakLines(int width, int m
         size_t end = i;
         int wordWidth = 0;
         while (HasPiece(end) && pieces[end].Kind == TPiece::pkText) wordWidth += Width(pieces[end++]);
-        if (x + wordWidth > line.Right && hasText()) finish(false, false);
+        if (x + wordWidth > line.Right && hasText()) finish(TLineEnd::Wrapped);
         if (stopped) break;
         if (x + wordWidth <= line.Right) {
           for (size_t k = i; k < end; ++k) place(k, 0, pieces[k].Text.size(), pieces[k].Chars, Width(pieces[k]));
@@ -221,7 +225,7 @@ std::vector<TRichTextLayout::TLine> TRichTextLayout::BreakLines(int width, int m
               const std::string rest = part.Text.substr(offset);
               size_t fit = static_cast<size_t>(std::max(0, measure.FitCount(rest, line.Right - x)));
               if (fit == 0 && !line.Items.empty()) {
-                finish(false, false);
+                finish(TLineEnd::Wrapped);
                 continue;
               }
               if (fit == 0) fit = CharBytes(rest, 0);  // a line holds one character at least
@@ -237,12 +241,14 @@ std::vector<TRichTextLayout::TLine> TRichTextLayout::BreakLines(int width, int m
       }
     }
   }
-  if (!line.Items.empty() && !stopped) finish(false, false);
+  if (!line.Items.empty() && !stopped) finish(TLineEnd::Wrapped);
   measure.Font() = baseFont;
   return lines;
 }
 
-TRichRangeResult TRichTextLayout::Run(const TRect& rect, int first, int last, bool draw, bool firstLineAlways) {
+TRichRangeResult TRichTextLayout::Run(const TRect& rect, int first, int last, TRangePass pass) {
+  const bool draw = pass == TRangePass::Draw;
+  const bool firstLineAlways = pass != TRangePass::Measure;
   const TFont baseFont = canvas.Font();
   const TFont measureFont = measure.Font();
   measure.Font() = baseFont;
@@ -303,9 +309,9 @@ TRichRangeResult TRichTextLayout::Run(const TRect& rect, int first, int last, bo
 }
 
 TRichRangeResult TRichTextLayout::MeasureRange(const TRect& rect, int first, int last, bool firstLineAlways) {
-  return Run(rect, first, last, false, firstLineAlways);
+  return Run(rect, first, last, firstLineAlways ? TRangePass::MeasureFirstLineAlways : TRangePass::Measure);
 }
 
 TRichRangeResult TRichTextLayout::DrawRange(const TRect& rect, int first, int last) {
-  return Run(rect, first, last, true, true);
+  return Run(rect, first, last, TRangePass::Draw);
 }

@@ -94,5 +94,9 @@ private:
   std::vector<TLine> BreakLines(int width, int maxHeight);
   int Width(const TPiece& piece);
   int Pixels(int twips) const;
-  TRichRangeResult Run(const TRect& rect, int first, int last, bool draw, bool firstLineAlways);
+  // Measuring places the lines; drawing also paints them. The first line
+  // always placed counts as fitting even when it is taller than the
+  // rectangle.
+  enum class TRangePass { Measure, MeasureFirstLineAlways, Draw };
+  TRichRangeResult Run(const TRect& rect, int first, int last, TRangePass pass);
 };

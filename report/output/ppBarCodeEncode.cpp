@@ -94,14 +94,18 @@ int Digit(char c) { return c - '0'; }
 class TRowBuilder {
 public:
   TRowBuilder(int narrow, int wide) : narrow(narrow), wide(wide) {}
-  void Element(bool dark, bool isWide) { Columns(dark ? '1' : '0', isWide ? wide : narrow); }
+  enum class TWidth { Narrow, Wide };
+  // A pattern's element width: "1" wide.
+  static TWidth WidthOf(char c) { return c == '1' ? TWidth::Wide : TWidth::Narrow; }
+  void Bar(TWidth width) { Columns('1', width == TWidth::Wide ? wide : narrow); }
+  void Space(TWidth width) { Columns('0', width == TWidth::Wide ? wide : narrow); }
   // A pattern of narrow elements: "1" dark, "0" light.
   void Narrow(const std::string& pattern) {
-    for (char c : pattern) Element(c == '1', false);
+    for (char c : pattern) c == '1' ? Bar(TWidth::Narrow) : Space(TWidth::Narrow);
   }
   // Elements alternating bar and space from a bar, "1" wide.
   void WideNarrow(const std::string& pattern) {
-    for (size_t i = 0; i < pattern.size(); ++i) Element(i % 2 == 0, pattern[i] == '1');
+    for (size_t i = 0; i < pattern.size(); ++i) i % 2 == 0 ? Bar(WidthOf(pattern[i])) : Space(WidthOf(pattern[i]));
   }
   void Columns(char value, int count) { row.append(static_cast<size_t>(std::max(count, 0)), value); }
   std::string& Row() { return row; }
@@ -192,8 +196,8 @@ bool EncodeInt2of5(std::string& text, bool calc, TRowBuilder& row) {
     const char* bars = i2of5[Digit(text[i])];
     const char* spaces = i2of5[Digit(text[i + 1])];
     for (int k = 0; k < 5; ++k) {
-      row.Element(true, bars[k] == '1');
-      row.Element(false, spaces[k] == '1');
+      row.Bar(TRowBuilder::WidthOf(bars[k]));
+      row.Space(TRowBuilder::WidthOf(spaces[k]));
     }
   }
   row.WideNarrow("100");
@@ -244,8 +248,7 @@ bool EncodeFIM(std::string& text, TRowBuilder& row) {
   const char* pattern = kind == "A" ? "110010011" : kind == "B" ? "101101101" : kind == "C" ? "110101011" : nullptr;
   if (pattern == nullptr) return false;
   for (const char* p = pattern; *p != '\0'; ++p) {
-    row.Element(*p == '1', false);
-    row.Element(false, false);
+    row.Narrow({*p, '0'});
   }
   return true;
 }
@@ -255,7 +258,7 @@ bool EncodeCodabar(std::string& text, TRowBuilder& row) {
     const char* pattern = FindPattern(codabar, std::size(codabar), UpperCase(std::string(1, c))[0]);
     if (pattern == nullptr) return false;
     row.WideNarrow(pattern);
-    row.Element(false, false);
+    row.Space(TRowBuilder::TWidth::Narrow);
   }
   return true;
 }

@@ -754,7 +754,7 @@ TraProgram::TraProgram() : lines(std::make_unique<TStringList>()) {
 TraProgram::~TraProgram() {
   UnlinkCalls();
   // Callers hold call nodes that point here: they compile again first.
-  for (TraProgram* caller : std::vector<TraProgram*>(callers)) caller->Discard(false);
+  for (TraProgram* caller : std::vector<TraProgram*>(callers)) caller->Discard();
 }
 
 std::string TraProgram::Source() const {
@@ -800,10 +800,10 @@ void TraProgram::SourceChanged() {
   if (OnSourceChange) OnSourceChange(*this, notify);
   SourceModified = true;
   bodyKnown = false;
-  Discard(false, notify);
+  Discard({.TellCallers = notify});
 }
 
-void TraProgram::Discard(bool keepErrors, bool tellCallers) {
+void TraProgram::Discard(TraDiscarding how) {
   compiled = false;
   UnlinkCalls();
   statements.clear();
@@ -812,9 +812,9 @@ void TraProgram::Discard(bool keepErrors, bool tellCallers) {
   parameters.clear();
   result.reset();
   isFunctionType = false;
-  if (!keepErrors) errors.clear();
-  if (tellCallers)
-    for (TraProgram* caller : std::vector<TraProgram*>(callers)) caller->Discard(false);
+  if (!how.KeepErrors) errors.clear();
+  if (how.TellCallers)
+    for (TraProgram* caller : std::vector<TraProgram*>(callers)) caller->Discard();
 }
 
 void TraProgram::LinkCall(TraProgram& called) {
@@ -900,11 +900,11 @@ bool TraProgram::Compile(bool onlyIfNeeded, bool headerOnly) {
     TraProgram& program;
     bool done = false;
     ~TCompiling() {
-      if (!done) program.Discard(true);
+      if (!done) program.Discard({.KeepErrors = true});
       program.compiling = false;
     }
   } guard{*this};
-  Discard(false);
+  Discard();
   programType = ttProcedure;
   bool handled = false;
   if (OnBeforeCompile) OnBeforeCompile(*this, handled);
@@ -918,7 +918,7 @@ bool TraProgram::Compile(bool onlyIfNeeded, bool headerOnly) {
     compiled = true;
     isFunctionType = programType == ttFunction;
   } else if (!headerOnly || !errors.empty()) {
-    Discard(true);
+    Discard({.KeepErrors = true});
   }
   if (OnAfterCompile) OnAfterCompile(*this);
   guard.done = true;

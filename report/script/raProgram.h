@@ -27,6 +27,12 @@ constexpr int raConstantSectionChild = 18;
 
 // Published (for the module's program stream): ChildType, ProgramName,
 // ProgramType, IsFunctionType, Source (lines), SourceModified, Hidden, Locked.
+// How a program returns to uncompiled (TraProgram::Discard).
+struct TraDiscarding {
+  bool KeepErrors = false;
+  bool TellCallers = true;
+};
+
 class TraProgram : public TPersistent {
   RTL_DECLARE_CLASS(TraProgram, TPersistent)
 
@@ -137,7 +143,8 @@ private:
   // program's source or its destruction returns its callers to uncompiled.
   std::vector<TraProgram*> calledPrograms, callers;
 
-  void Discard(bool keepErrors, bool tellCallers = true);
+  // Returns the program to uncompiled; its callers too unless told not to.
+  void Discard(TraDiscarding how = {});
   void SourceChanged();
   void ComputeBodyRange();
   void LinkCall(TraProgram& called);

@@ -245,14 +245,14 @@ TEST_F(Clipboard, DataFromAnotherProcessIsReadFromTheNativeStream) {
   QByteArray reference = data->data("Virtual Tree Reference");
   reference[0] = static_cast<char>(reference[0] ^ 0x5A);
   data->setData("Virtual Tree Reference", reference);
-  EXPECT_TRUE(other.ProcessDrop(data.get(), nullptr, amAddChildLast, true));
+  EXPECT_TRUE(other.ProcessDrop(data.get(), nullptr, amAddChildLast, {.Move = true}));
   EXPECT_EQ("a(b c)", other.Shape());
   EXPECT_EQ("a(b c) d", tree.Shape());  // the source keeps it until its drag ends
   // A damaged stream is refused with its error, and the tree stays true.
   QByteArray native = data->data("Virtual Tree Resource");
   native.truncate(native.size() - 5);
   data->setData("Virtual Tree Resource", native);
-  EXPECT_THROW(other.ProcessDrop(data.get(), nullptr, amAddChildLast, false), EVirtualTreeError);
+  EXPECT_THROW(other.ProcessDrop(data.get(), nullptr, amAddChildLast, {}), EVirtualTreeError);
   EXPECT_TRUE(other.CheckStructure());
 }
 
