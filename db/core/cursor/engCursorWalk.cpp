@@ -238,5 +238,5 @@ int TLeafWalker::LeafRecords(bool forward, uint32_t* records, int limit) const {
 int TLeafWalker::RecordRun(bool forward, int limit) const {
   if (!OnEntry()) return 0;
   page->SecondPosition = uint16_t(entry);
-  return page->RecordRun(forward, limit, true);
+  return page->RecordRun(forward, limit);
 }

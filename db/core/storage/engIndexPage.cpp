@@ -1903,8 +1903,8 @@ bool TPage::SearchCounting(const TKeyComparer& compare, const uint8_t* key, int 
 
 // Each entry's record is read once: a walk counts the runs of a whole leaf
 // each time it enters one.
-int TPage::RecordRun(bool forward, int limit, bool second) const {
-  const int position = Pos(second);
+int TPage::RecordRun(bool forward, int limit) const {
+  const int position = SecondPosition;
   if (position < 1 || position > Count || limit < 1) return 0;
   const int step = forward ? 1 : -1;
   uint32_t last = PointerAt(position);

@@ -313,7 +313,7 @@ public:
 
   // Entries from the current leaf entry on whose record numbers run on
   // without a gap, the current one included, at most limit.
-  int RecordRun(bool forward, int limit, bool second = true) const;
+  int RecordRun(bool forward, int limit) const;
   // Steps the second position over entries whose records are absent from
   // the bitmap (starting with the current one), adding each to skipped.
   TBitmapWalk SkipAbsent(const TRecordsBitmap& bitmap, bool forward, const TKeyComparer* compare,
