@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 
 #include "splConstants.h"
 
@@ -105,24 +106,99 @@ OsError TCupsSession::Do(IppPtr Request, const char* Resource, IppPtr& Response)
   }
   timedOut_ = false;
   deadline_ = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs_);
-  Response.reset(cupsDoRequest(http_, Request.release(), Resource));
+  Response = Exchange(Request.get(), Resource);
   if (Response) {
     status_ = ippGetStatusCode(Response.get());
     if (status_ <= IPP_STATUS_OK_EVENTS_COMPLETE) return ERROR_SUCCESS;
-    errorText_ = cupsLastErrorString();
+    ipp_attribute_t* message = ippFindAttribute(Response.get(), "status-message", IPP_TAG_TEXT);
+    const char* text = message ? ippGetString(message, 0, nullptr) : nullptr;
+    errorText_ = text ? text : ippErrorString(status_);
     Response.reset();
     return RefusalError(status_);
   }
   // No IPP answer: either the HTTP layer refused, or the connection is in
   // an unknown state and the next request reconnects.
-  status_ = cupsLastError();
-  errorText_ = cupsLastErrorString();
   const OsError refusal = RefusalError(status_);
   if (!timedOut_ && (refusal == ERROR_ACCESS_DENIED || refusal == ERROR_INVALID_PRINTER_NAME)) return refusal;
   Disconnect();
   if (timedOut_) return ERROR_TIMEOUT;
   if (status_ < IPP_STATUS_ERROR_BAD_REQUEST) status_ = IPP_STATUS_ERROR_SERVICE_UNAVAILABLE;
   return RPC_S_SERVER_UNAVAILABLE;
+}
+
+namespace {
+
+// What an HTTP refusal means in IPP terms.
+ipp_status_t HttpRefusal(http_status_t status) {
+  switch (status) {
+    case HTTP_STATUS_NOT_FOUND: return IPP_STATUS_ERROR_NOT_FOUND;
+    case HTTP_STATUS_UNAUTHORIZED: return IPP_STATUS_ERROR_NOT_AUTHORIZED;
+    case HTTP_STATUS_CUPS_AUTHORIZATION_CANCELED: return IPP_STATUS_ERROR_CUPS_AUTHENTICATION_CANCELED;
+    case HTTP_STATUS_FORBIDDEN: return IPP_STATUS_ERROR_FORBIDDEN;
+    case HTTP_STATUS_BAD_REQUEST: return IPP_STATUS_ERROR_BAD_REQUEST;
+    case HTTP_STATUS_REQUEST_TOO_LARGE: return IPP_STATUS_ERROR_REQUEST_VALUE;
+    case HTTP_STATUS_NOT_IMPLEMENTED: return IPP_STATUS_ERROR_OPERATION_NOT_SUPPORTED;
+    case HTTP_STATUS_NOT_SUPPORTED: return IPP_STATUS_ERROR_VERSION_NOT_SUPPORTED;
+    case HTTP_STATUS_UPGRADE_REQUIRED: return IPP_STATUS_ERROR_CUPS_UPGRADE_REQUIRED;
+    case HTTP_STATUS_CUPS_PKI_ERROR: return IPP_STATUS_ERROR_CUPS_PKI;
+    default: return IPP_STATUS_ERROR_SERVICE_UNAVAILABLE;
+  }
+}
+
+struct TMemoryReader {
+  const std::string& Body;
+  size_t Offset = 0;
+};
+
+ssize_t ReadFromMemory(void* context, ipp_uchar_t* buffer, size_t bytes) {
+  auto& reader = *static_cast<TMemoryReader*>(context);
+  const size_t n = std::min(bytes, reader.Body.size() - reader.Offset);
+  std::memcpy(buffer, reader.Body.data() + reader.Offset, n);
+  reader.Offset += n;
+  return static_cast<ssize_t>(n);
+}
+
+}  // namespace
+
+// The library's own reading of a response asks the socket for each few
+// bytes of each attribute, two polls and a receive apiece: the body is
+// taken whole in large reads instead and parsed from memory.
+IppPtr TCupsSession::Exchange(ipp_t* Request, const char* Resource) {
+  // One more round after the library has found the credentials asked for.
+  for (int round = 0; round < 3; ++round) {
+    http_status_t status = cupsSendRequest(http_, Request, Resource, ippLength(Request));
+    if (status == HTTP_STATUS_CONTINUE || status == HTTP_STATUS_OK) {
+      do status = httpUpdate(http_);
+      while (status == HTTP_STATUS_CONTINUE);
+    }
+    if (status == HTTP_STATUS_OK) {
+      std::string body;
+      char chunk[32768];
+      ssize_t n;
+      while ((n = httpRead2(http_, chunk, sizeof chunk)) > 0) body.append(chunk, static_cast<size_t>(n));
+      IppPtr response(ippNew());
+      TMemoryReader reader{body};
+      ipp_state_t state;
+      while ((state = ippReadIO(&reader, ReadFromMemory, 1, nullptr, response.get())) != IPP_STATE_DATA)
+        if (state == IPP_STATE_ERROR) break;
+      if (n == 0 && state == IPP_STATE_DATA) return response;
+      status_ = IPP_STATUS_ERROR_INTERNAL;
+      errorText_ = n < 0 ? std::strerror(httpError(http_)) : "The print server's answer could not be read.";
+      return nullptr;
+    }
+    if (status == HTTP_STATUS_ERROR) {
+      status_ = IPP_STATUS_ERROR_INTERNAL;
+      const int error = httpError(http_);
+      errorText_ = error ? std::strerror(error) : httpStatus(status);
+      return nullptr;
+    }
+    httpFlush(http_);
+    status_ = HttpRefusal(status);
+    errorText_ = httpStatus(status);
+    if (status != HTTP_STATUS_UNAUTHORIZED || cupsDoAuthentication(http_, "POST", Resource) != 0) return nullptr;
+    if (httpGetState(http_) != HTTP_STATE_WAITING && httpReconnect2(http_, timeoutMs_, nullptr) != 0) return nullptr;
+  }
+  return nullptr;
 }
 
 http_t* TCupsSession::Connection() { return Connect() == ERROR_SUCCESS ? http_ : nullptr; }

@@ -52,6 +52,9 @@ class TCupsSession {
  private:
   OsError Connect();
   void Disconnect();
+  // One request and its whole response; null with status_ and errorText_
+  // set when no IPP answer came.
+  IppPtr Exchange(ipp_t* Request, const char* Resource);
   bool Cancelled() const { return cancel_ && cancel_->load(); }
   // The library's timeout callback, called every slice while a request
   // waits: 0 ends the wait.
