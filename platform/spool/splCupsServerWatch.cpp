@@ -189,6 +189,11 @@ OsError TCupsServerWatch::ReadBaseline(TCupsSession& Session, SpoolServerState& 
 void TCupsServerWatch::SetPrinters(std::vector<PrinterInfo2> Printers) {
   printers_ = std::move(Printers);
   printerIndex_ = CupsIndexPrinters(printers_);
+  // Positions in the old list mean nothing in the new one.
+  published_ = false;
+  touched_.clear();
+  busy_.clear();
+  eventStatus_.clear();
 }
 
 OsError TCupsServerWatch::ReadChangedPrinters(TCupsSession& Session) {
@@ -200,6 +205,17 @@ OsError TCupsServerWatch::ReadChangedPrinters(TCupsSession& Session) {
     changedPrinters_.clear();
     return ERROR_SUCCESS;
   }
+  for (const auto& [queue, status] : eventStatus_) {
+    const auto known = printerIndex_.find(LowerSpoolName(queue));
+    if (known == printerIndex_.end()) {
+      // New without its own event yet: the whole list tells.
+      printersDue_ = true;
+      return ReadChangedPrinters(Session);
+    }
+    printers_[known->second].Status = status;
+    touched_.insert(known->second);
+  }
+  eventStatus_.clear();
   while (!changedPrinters_.empty()) {
     const std::string queue = *changedPrinters_.begin();
     PrinterInfo2 printer;
@@ -212,6 +228,7 @@ OsError TCupsServerWatch::ReadChangedPrinters(TCupsSession& Session) {
     }
     if (e) return e;
     printers_[known->second] = std::move(printer);
+    touched_.insert(known->second);
     changedPrinters_.erase(changedPrinters_.begin());
   }
   return ERROR_SUCCESS;
@@ -238,9 +255,16 @@ OsError TCupsServerWatch::Reconcile(TCupsSession& Session) {
     if (active_.count(id) || (id > watermark_ && !ended_.count(id))) finished.push_back(std::move(j));
   }
 
-  CountQueued(printers, queued);
-  if (!finished.empty()) hub_.Publish(server_, StateOf(printers, printerIndex_, queued, finished));
-  hub_.Publish(server_, StateOf(printers, printerIndex_, queued, {}));
+  if (published_) {
+    PublishTouched(queued, finished);
+  } else {
+    CountQueued(printers, queued);
+    if (!finished.empty()) hub_.Publish(server_, StateOf(printers, printerIndex_, queued, finished));
+    hub_.Publish(server_, StateOf(printers, printerIndex_, queued, {}));
+    published_ = true;
+    touched_.clear();
+    busy_ = BusyPrinters(queued);
+  }
 
   // Every job up to the watermark is now queued or in the completed list:
   // those up to the highest queued one existed before the completed list
@@ -256,6 +280,61 @@ OsError TCupsServerWatch::Reconcile(TCupsSession& Session) {
   ended_ = std::move(ended);
   endedMax_ = ended_.empty() ? endedMax_ : std::max(endedMax_, *ended_.rbegin());
   return ERROR_SUCCESS;
+}
+
+std::set<size_t> TCupsServerWatch::BusyPrinters(const std::vector<SpoolJobState>& Queued) const {
+  std::set<size_t> busy;
+  for (const auto& j : Queued)
+    if (const auto at = PrinterAt(j.Info.PrinterName)) busy.insert(*at);
+  return busy;
+}
+
+std::optional<size_t> TCupsServerWatch::PrinterAt(const std::string& PrinterName) const {
+  const auto found = printerIndex_.find(LowerSpoolName(PrinterName.substr(PrinterName.rfind('\\') + 1)));
+  if (found == printerIndex_.end()) return std::nullopt;
+  return found->second;
+}
+
+// A job changes its printer's queue, not the server's list: only the
+// printers this look touched are counted, built and compared.
+void TCupsServerWatch::PublishTouched(const std::vector<SpoolJobState>& Queued,
+                                      const std::vector<SpoolJobState>& Finished) {
+  std::set<size_t> busy = BusyPrinters(Queued);
+  std::set<size_t> touched = std::move(touched_);
+  touched_.clear();
+  touched.insert(busy.begin(), busy.end());
+  touched.insert(busy_.begin(), busy_.end());
+  for (const auto& j : Finished)
+    if (const auto at = PrinterAt(j.Info.PrinterName)) touched.insert(*at);
+  busy_ = std::move(busy);
+
+  std::map<size_t, uint32_t> counts;
+  for (const auto& j : Queued)
+    if (const auto at = PrinterAt(j.Info.PrinterName)) ++counts[*at];
+  for (const size_t i : touched) {
+    const auto found = counts.find(i);
+    printers_[i].cJobs = found == counts.end() ? 0 : found->second;
+  }
+  const auto stateOf = [&](bool withFinished) {
+    std::map<size_t, SpoolPrinterState> states;
+    for (const size_t i : touched) states[i].Info = printers_[i];
+    for (const auto* list : {&Queued, &Finished}) {
+      if (list == &Finished && !withFinished) continue;
+      for (const auto& j : *list)
+        if (const auto at = PrinterAt(j.Info.PrinterName)) states[*at].Jobs.push_back(j);
+    }
+    std::vector<SpoolPrinterState> printers;
+    printers.reserve(states.size());
+    for (auto& [i, p] : states) {
+      uint32_t position = 0;
+      for (auto& j : p.Jobs) j.Info.Position = ++position;
+      printers.push_back(std::move(p));
+    }
+    return printers;
+  };
+  if (touched.empty()) return;
+  if (!Finished.empty()) hub_.PublishPrinters(server_, stateOf(true));
+  hub_.PublishPrinters(server_, stateOf(false));
 }
 
 OsError TCupsServerWatch::Subscribe(TCupsSession& Session) {
@@ -291,10 +370,16 @@ OsError TCupsServerWatch::PullEvents(TCupsSession& Session, bool& Events) {
     // read again, not the list.
     const std::string event = g.Text("notify-subscribed-event");
     const std::string queue = g.Text("printer-name");
-    if (event == "printer-state-changed" && !queue.empty())
-      changedPrinters_.insert(queue);
-    else if (event.rfind("printer-", 0) == 0)
+    if (event == "printer-state-changed" && !queue.empty()) {
+      if (g.Has("printer-state"))
+        eventStatus_[queue] = PrinterStatusFromIpp(g.Integer("printer-state", IPP_PSTATE_IDLE),
+                                                   g.Keywords("printer-state-reasons"),
+                                                   g.Boolean("printer-is-accepting-jobs", true));
+      else
+        changedPrinters_.insert(queue);
+    } else if (event.rfind("printer-", 0) == 0) {
       printersDue_ = true;
+    }
   }
   return ERROR_SUCCESS;
 }

@@ -60,6 +60,10 @@ class TCupsServerWatch {
   OsError PullEvents(TCupsSession& Session, bool& Events);
   OsError ReadChangedPrinters(TCupsSession& Session);
   void SetPrinters(std::vector<PrinterInfo2> Printers);
+  void PublishTouched(const std::vector<SpoolJobState>& Queued, const std::vector<SpoolJobState>& Finished);
+  // Positions in printers_ of the printers with jobs in Queued, and of one.
+  std::set<size_t> BusyPrinters(const std::vector<SpoolJobState>& Queued) const;
+  std::optional<size_t> PrinterAt(const std::string& PrinterName) const;
   void RenewWhenDue(TCupsSession& Session);
   void Unsubscribe(TCupsSession& Session);
 
@@ -87,6 +91,16 @@ class TCupsServerWatch {
   CupsPrinterIndex printerIndex_;
   bool printersDue_ = true;
   std::set<std::string> changedPrinters_;  // queue names
+  // A printer's state as its last event told it (every CUPS event of a
+  // printer carries its state): no request is needed to learn it.
+  std::unordered_map<std::string, uint32_t> eventStatus_;  // by queue name
+  // What the hub holds of printers_: false until a whole state is published
+  // after the list was read. Then a look publishes only the printers it
+  // touched: those read or told of again, and those with jobs now or at the
+  // last look (their positions in printers_).
+  bool published_ = false;
+  std::set<size_t> touched_;
+  std::set<size_t> busy_;
   std::atomic<bool> current_{false};
   int subscription_ = 0;
   int sequence_ = 0;

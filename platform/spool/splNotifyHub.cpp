@@ -9,6 +9,7 @@
 
 #include "splConstants.h"
 #include "splNames.h"
+#include "rtlAssert.h"
 
 namespace {
 
@@ -20,6 +21,11 @@ std::string ServerKey(const std::string& server) {
 }
 
 using FieldSet = std::bitset<32>;
+
+void Unlive(std::unordered_map<std::string, size_t>& live, const std::string& server) {
+  const auto found = live.find(server);
+  if (found != live.end() && --found->second == 0) live.erase(found);
+}
 
 }  // namespace
 
@@ -81,6 +87,7 @@ OsError TSpoolNotifyHub::Open(const std::string& Server, const std::string& Prin
   if (w->Fd < 0) return OsErrorFromErrno(errno);
   Change = nextHandle_++;
   byScope_[w->Server + '\n' + w->PrinterKey].push_back(w.get());
+  ++live_[w->Server];
   watches_.emplace(Change, std::move(w));
   return ERROR_SUCCESS;
 }
@@ -90,6 +97,7 @@ OsError TSpoolNotifyHub::Close(ChangeHandle Change) {
   const auto found = watches_.find(Change);
   if (found == watches_.end()) return ERROR_INVALID_HANDLE;
   ::close(found->second->Fd);
+  if (!found->second->Failed) Unlive(live_, found->second->Server);
   const auto scope = byScope_.find(found->second->Server + '\n' + found->second->PrinterKey);
   if (scope != byScope_.end()) {
     std::erase(scope->second, found->second.get());
@@ -206,6 +214,32 @@ void TSpoolNotifyHub::Publish(const std::string& Server, SpoolServerState State)
   const bool reindex = !SamePrinters(old->second.State, State);
   old->second.State = std::move(State);
   if (reindex) old->second.Reindex();
+  DeliverEvents(key, events);
+}
+
+void TSpoolNotifyHub::PublishPrinters(const std::string& Server, std::vector<SpoolPrinterState> Printers) {
+  const std::string key = ServerKey(Server);
+  std::lock_guard<std::mutex> guard(lock_);
+  const auto state = states_.find(key);
+  ORV_ASSERT(state != states_.end());
+  if (state == states_.end()) return;
+  ServerState& s = state->second;
+  std::vector<SpoolEvent> events;
+  for (auto& p : Printers) {
+    const auto found = s.Index.find(LowerSpoolName(p.Info.PrinterName));
+    SpoolEvent ev = DiffPrinterStates(found == s.Index.end() ? nullptr : &s.State.Printers[found->second], p);
+    if (ev.Change) events.push_back(std::move(ev));
+    if (found != s.Index.end()) {
+      s.State.Printers[found->second] = std::move(p);
+    } else {
+      s.Index.emplace(LowerSpoolName(p.Info.PrinterName), s.State.Printers.size());
+      s.State.Printers.push_back(std::move(p));
+    }
+  }
+  DeliverEvents(key, events);
+}
+
+void TSpoolNotifyHub::DeliverEvents(const std::string& key, const std::vector<SpoolEvent>& events) {
   if (events.empty()) return;
   // Each printer's events go to that printer's watches and the server's,
   // without a pass over every watch.
@@ -274,6 +308,7 @@ void TSpoolNotifyHub::Fail(const std::string& Server, OsError Error) {
   for (auto& [handle, w] : watches_) {
     if (w->Server != key || w->Failed) continue;
     w->Failed = Error;
+    Unlive(live_, key);
     Signal(*w);
   }
 }
@@ -281,6 +316,10 @@ void TSpoolNotifyHub::Fail(const std::string& Server, OsError Error) {
 size_t TSpoolNotifyHub::WatchCount(const std::string& Server) {
   const std::string key = ServerKey(Server);
   std::lock_guard<std::mutex> guard(lock_);
-  return static_cast<size_t>(std::count_if(watches_.begin(), watches_.end(),
-                                           [&](const auto& entry) { return entry.second->Server == key && !entry.second->Failed; }));
+  const auto found = live_.find(key);
+  const size_t count = found == live_.end() ? 0 : found->second;
+  ORV_ASSERT(count == static_cast<size_t>(std::count_if(watches_.begin(), watches_.end(), [&](const auto& entry) {
+               return entry.second->Server == key && !entry.second->Failed;
+             })));
+  return count;
 }

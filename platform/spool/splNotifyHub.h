@@ -34,6 +34,12 @@ class TSpoolNotifyHub {
   // later one is compared with its predecessor and the differences go to the
   // server's notifications.
   void Publish(const std::string& Server, SpoolServerState State);
+  // Only the given printers changed: each replaces the printer of its name
+  // in the server's last state (one not there is added), and what differs
+  // goes to the notifications as with Publish. The cost is that of the
+  // printers given, whatever the server's size. The server must have a
+  // published state.
+  void PublishPrinters(const std::string& Server, std::vector<SpoolPrinterState> Printers);
   bool HasState(const std::string& Server);
   // Reads of the server's published state in place of the server: false
   // when it has none. Printer: its level 2 and, with Jobs, its queue; Error
@@ -60,6 +66,8 @@ class TSpoolNotifyHub {
   void Deliver(Watch& w, const SpoolEvent& ev);
   void RefreshData(const Watch& w, std::vector<PrinterNotifyInfoData>& data) const;
   static void Signal(Watch& w);
+  // Hands each event to its printer's watches and to the server's.
+  void DeliverEvents(const std::string& ServerKey, const std::vector<SpoolEvent>& Events);
 
   // A server's state with its printers by lower-case name, so that a read
   // of one printer does not pass every printer.
@@ -77,6 +85,9 @@ class TSpoolNotifyHub {
   // printer empty for a whole server's), so a change reaches its watches
   // without a pass over all of them.
   std::unordered_map<std::string, std::vector<Watch*>> byScope_;
+  // The watches of each server that have not failed: WatchCount is asked
+  // at every look.
+  std::unordered_map<std::string, size_t> live_;
   ChangeHandle nextHandle_ = 1;
   size_t capacity_ = 100000;
 };

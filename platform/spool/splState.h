@@ -33,6 +33,9 @@ struct SpoolEvent {
 // A new printer or job reports all of its fields; a job that left the queue
 // reports its last status with JOB_STATUS_DELETED added.
 std::vector<SpoolEvent> DiffServerStates(const SpoolServerState& Before, const SpoolServerState& After);
+// The event of one printer (Before null: a new one); Change 0 when nothing
+// differs.
+SpoolEvent DiffPrinterStates(const SpoolPrinterState* Before, const SpoolPrinterState& After);
 
 // Every field of the record, in field-code order.
 void AppendPrinterData(const PrinterInfo2& Info, std::vector<PrinterNotifyInfoData>& Data);

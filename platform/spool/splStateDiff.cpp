@@ -157,6 +157,10 @@ void AppendJobData(const SpoolJobState& job, std::vector<PrinterNotifyInfoData>&
   d.push_back(NumberData(t, JOB_NOTIFY_FIELD_BYTES_PRINTED, id, job.BytesPrinted));
 }
 
+SpoolEvent DiffPrinterStates(const SpoolPrinterState* Before, const SpoolPrinterState& After) {
+  return DiffPrinter(Before, After);
+}
+
 const SpoolPrinterState* FindPrinterState(const SpoolServerState& State, const std::string& PrinterName) {
   for (const auto& p : State.Printers)
     if (SameSpoolName(p.Info.PrinterName, PrinterName)) return &p;

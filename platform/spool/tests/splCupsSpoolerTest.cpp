@@ -4,12 +4,14 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <cstdlib>
 #include <mutex>
 #include <optional>
 #include <regex>
 #include <thread>
 
+#include "splCupsSession.h"
 #include "splCupsSpooler.h"
 #include "splPrivateCupsd.h"
 #include "splSocketRelay.h"
@@ -224,6 +226,20 @@ size_t CountIn(const std::string& text, const std::string& word) {
   return count;
 }
 
+// One Print-Job request, as a program prints without the command-line
+// tools' own requests; the job id, 0 on failure.
+uint32_t PrintJob(TPrivateCupsd& cupsd, const std::string& queue, const std::string& file, const std::string& title) {
+  TCupsSession session(cupsd.Socket(), 631, 30000);
+  http_t* http = session.Connection();
+  if (!http) return 0;
+  IppPtr request = session.NewRequest(IPP_OP_PRINT_JOB, "/printers/" + queue);
+  ippAddString(request.get(), IPP_TAG_OPERATION, IPP_TAG_NAME, "job-name", nullptr, title.c_str());
+  IppPtr response(cupsDoFileRequest(http, request.release(), ("/printers/" + queue).c_str(), file.c_str()));
+  if (!response || ippGetStatusCode(response.get()) > IPP_STATUS_OK_CONFLICTING) return 0;
+  ipp_attribute_t* id = ippFindAttribute(response.get(), "job-id", IPP_TAG_INTEGER);
+  return id ? static_cast<uint32_t>(ippGetInteger(id, 0)) : 0;
+}
+
 // Jobs change queues, not the printer list: while watched, the server sends
 // its printer list again only when a printer's configuration changes, and
 // the reads of a watched server come from the watch, not from requests.
@@ -238,8 +254,9 @@ TEST_F(CupsSpoolerTest, AWatchedServersJobsNeverMakeItSendItsPrinterListAgain) {
   const uint32_t first = cupsd.Submit("q1", file, "first");
   ASSERT_TRUE(collector.Until([&] { return Finished(collector.Jobs[first]); }, 10000));
   const size_t listsBefore = lists();
+  const size_t printerReadsBefore = CountIn(cupsd.AccessLog(), "Get-Printer-Attributes");
   std::vector<uint32_t> ids;
-  for (int i = 0; i < 20; ++i) ids.push_back(cupsd.Submit("q1", file, "job " + std::to_string(i)));
+  for (int i = 0; i < 20; ++i) ids.push_back(PrintJob(cupsd, "q1", file, "job " + std::to_string(i)));
   ASSERT_TRUE(collector.Until(
       [&] { return std::all_of(ids.begin(), ids.end(), [&](uint32_t id) { return Finished(collector.Jobs[id]); }); },
       30000))
@@ -253,6 +270,12 @@ TEST_F(CupsSpoolerTest, AWatchedServersJobsNeverMakeItSendItsPrinterListAgain) {
   ASSERT_EQ(spooler->EnumPrinters(PRINTER_ENUM_LOCAL, "", printers), ERROR_SUCCESS);
   EXPECT_EQ(printers.size(), 6u);
   EXPECT_EQ(lists(), listsBefore) << cupsd.AccessLog();
+  // The printer's state came with its events, the last one idle.
+  EXPECT_EQ(CountIn(cupsd.AccessLog(), "Get-Printer-Attributes"), printerReadsBefore) << cupsd.AccessLog();
+  PrinterInfo2 q1;
+  ASSERT_EQ(spooler->GetPrinter(handle, q1), ERROR_SUCCESS);
+  EXPECT_EQ(q1.Status & PRINTER_STATUS_PRINTING, 0u);
+  EXPECT_EQ(q1.cJobs, 0u);
 
   // A configuration change is read in full, and shows.
   ASSERT_EQ(cupsd.Run({"lpadmin", "-h", cupsd.Socket(), "-p", "q3", "-L", "Room 9"}), 0);
@@ -265,6 +288,53 @@ TEST_F(CupsSpoolerTest, AWatchedServersJobsNeverMakeItSendItsPrinterListAgain) {
   ASSERT_NE(q3, printers.end());
   EXPECT_EQ(q3->Location, "Room 9");
   EXPECT_EQ(lists(), listsBefore + 1);
+}
+
+// A watched printer's state and queue as the server has them after each
+// change; the other printers of the server are not touched.
+TEST_F(CupsSpoolerTest, AWatchedPrintersStateFollowsTheServer) {
+  ASSERT_TRUE(cupsd.AddQueue("q2"));
+  const ChangeHandle change = Watch(Q1, PRINTER_CHANGE_SET_PRINTER | PRINTER_CHANGE_ADD_JOB, &options);
+  TNotifyCollector collector(*spooler, change);
+  const std::string file = cupsd.WriteFile("job.txt", 300);
+  PrinterHandle q1 = 0, q2 = 0;
+  ASSERT_EQ(spooler->OpenPrinter(Q1, 0, q1), ERROR_SUCCESS);
+  ASSERT_EQ(spooler->OpenPrinter("\\\\TESTHOST\\q2", 0, q2), ERROR_SUCCESS);
+  struct Step {
+    const char* what;
+    std::function<bool()> act;
+    uint32_t change;  // awaited
+    uint32_t paused;  // PRINTER_STATUS_PAUSED or 0
+    uint32_t jobs;
+  };
+  uint32_t held = 0;
+  const Step steps[] = {
+      {"stopped", [&] { return cupsd.DisableQueue("q1"); }, PRINTER_CHANGE_SET_PRINTER, PRINTER_STATUS_PAUSED, 0},
+      {"a job waits", [&] { return (held = cupsd.Submit("q1", file, "waits")) != 0; }, PRINTER_CHANGE_ADD_JOB,
+       PRINTER_STATUS_PAUSED, 1},
+      {"started, the job printed", [&] { return cupsd.EnableQueue("q1"); }, PRINTER_CHANGE_SET_PRINTER, 0, 0},
+  };
+  for (const Step& step : steps) {
+    SCOPED_TRACE(step.what);
+    collector.Changes = 0;
+    ASSERT_TRUE(step.act());
+    PrinterInfo2 info;
+    // The awaited change, then every change until the queue is as expected.
+    ASSERT_TRUE(collector.Until(
+        [&] {
+          return (collector.Changes & step.change) && spooler->GetPrinter(q1, info) == ERROR_SUCCESS &&
+                 (info.Status & PRINTER_STATUS_PAUSED) == step.paused && info.cJobs == step.jobs;
+        },
+        10000))
+        << collector.LastError() << " status " << info.Status << " jobs " << info.cJobs;
+    std::vector<JobInfo2> queued;
+    ASSERT_EQ(spooler->EnumJobs(q1, 0, 100, queued), ERROR_SUCCESS);
+    EXPECT_EQ(queued.size(), step.jobs);
+    PrinterInfo2 other;
+    ASSERT_EQ(spooler->GetPrinter(q2, other), ERROR_SUCCESS);
+    EXPECT_EQ(other.Status, 0u);
+    EXPECT_EQ(other.cJobs, 0u);
+  }
 }
 
 TEST_F(CupsSpoolerTest, ServerWatchSeesPrintersAndJobsComeAndGo) {
