@@ -19,6 +19,7 @@
 #include <mutex>
 #include <set>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "Queue.h"
@@ -207,9 +208,11 @@ private:
   void ShowServerPrinters(const std::string& serverName);
   void FillJobs(const std::string& printerName);
   void ClearList();
+  void IndexListPrinters();
   void FocusNode(PVirtualNode node);
   // Posted by the watch threads.
-  void PrinterJobsChanged(const std::string& printerName);
+  // Status and JobCount: the printer's as its watch has them.
+  void PrinterJobsChanged(const std::string& printerName, uint32_t status, uint32_t jobCount);
   void ServerRefreshed(const std::string& serverName);
   // A server's new printer list: the printers whose watches end (gone from
   // the list or excluded), and the update of the watches that stay and the
@@ -241,6 +244,8 @@ private:
 
   std::map<PVirtualNode, TPrinterRecord> treeRecords;
   std::vector<TPrinterRecord> listPrinters;
+  // Rows of listPrinters by Key: a printer's change updates its row alone.
+  std::unordered_map<std::string, size_t> listPrinterRows;
   std::vector<QueueJob> listJobs;
 
   // Servers whose refresh is posted and has not run yet: a burst of job

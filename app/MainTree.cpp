@@ -149,7 +149,10 @@ void TOrvelle_MainForm::OnServerChanged(TThreadCustom* serverThread) {
   // In the server's thread: nothing here touches a widget.
   auto* server = static_cast<TThreadServer*>(serverThread);
   const std::string serverName = server->Name();
-  if (server->PrinterChanged) {
+  // A job changed its printer's queue, which that printer's watch reports
+  // with the printer's new state and count: the server's list is as it was.
+  if (!server->PrinterChanged) return;
+  {
     std::vector<PrinterInfo2> printers;
     {
       THeldModel held(*server, server->GetPrinters());
@@ -237,13 +240,36 @@ void TOrvelle_MainForm::ServerRefreshed(const std::string& serverName) {
 
 void TOrvelle_MainForm::OnPrinterJobsChanged(TThreadCustom* printerThread) {
   // In the printer's thread: the list is refilled on the main thread.
-  TGuiRef<TOrvelle_MainForm>(life.Token()).Post([name = printerThread->Name()](TOrvelle_MainForm& form) {
-    form.PrinterJobsChanged(name);
-  });
+  auto* watch = static_cast<TThreadJobs*>(printerThread);
+  uint32_t status = 0, jobCount = 0;
+  {
+    THeldModel held(*watch, watch->GetQueue());
+    if (const PrinterQueue* queue = held.Get()) {
+      status = queue->Status;
+      jobCount = queue->JobCount;
+    }
+  }
+  TGuiRef<TOrvelle_MainForm>(life.Token()).Post(
+      [name = printerThread->Name(), status, jobCount](TOrvelle_MainForm& form) {
+        form.PrinterJobsChanged(name, status, jobCount);
+      });
 }
 
-void TOrvelle_MainForm::PrinterJobsChanged(const std::string& printerName) {
-  if (shuttingDown || listView != TListView::Jobs || !SameText(shownPrinter, printerName)) return;
+void TOrvelle_MainForm::PrinterJobsChanged(const std::string& printerName, uint32_t status, uint32_t jobCount) {
+  if (shuttingDown) return;
+  if (listView == TListView::Printers) {
+    // The printer's row, when its server's printers show: only what shows
+    // is painted again.
+    const auto row = listPrinterRows.find(printerName);
+    if (row == listPrinterRows.end()) return;
+    TPrinterRecord& record = listPrinters[row->second];
+    if (record.Status == status && record.Jobs == jobCount) return;
+    record.Status = status;
+    record.Jobs = jobCount;
+    TreeList->Viewport()->update();
+    return;
+  }
+  if (listView != TListView::Jobs || !SameText(shownPrinter, printerName)) return;
   const TPrinterRecord* record = TreeRecord(Tree->FocusedNode());
   if (!record || !SameText(record->Key, printerName)) return;
   FillJobs(printerName);
@@ -268,10 +294,16 @@ void TOrvelle_MainForm::FillJobs(const std::string& printerName) {
   TreeList->EndUpdate();
 }
 
+void TOrvelle_MainForm::IndexListPrinters() {
+  listPrinterRows.clear();
+  for (size_t i = 0; i < listPrinters.size(); ++i) listPrinterRows.emplace(listPrinters[i].Key, i);
+}
+
 void TOrvelle_MainForm::ClearList() {
   TreeList->Clear();
   listJobs.clear();
   listPrinters.clear();
+  listPrinterRows.clear();
 }
 
 void TOrvelle_MainForm::SwitchListView(TListView view) {
@@ -302,8 +334,24 @@ void TOrvelle_MainForm::ShowServerPrinters(const std::string& serverName) {
     THeldList held(ServerList());
     TThreadServer* server = FindServer(serverName);
     if (!server) return;
-    THeldModel heldModel(*server, server->GetPrinters());
-    if (const std::vector<PrinterInfo2>* model = heldModel.Get()) printers = *model;
+    {
+      THeldModel heldModel(*server, server->GetPrinters());
+      if (const std::vector<PrinterInfo2>* model = heldModel.Get()) printers = *model;
+    }
+    // The server's list is read again only when its printers change: their
+    // states and counts are their watches'.
+    std::unordered_map<std::string, PrinterInfo2*> byName;
+    for (PrinterInfo2& printer : printers) byName.emplace(printer.PrinterName, &printer);
+    THeldList heldPrinters(server->Printers());
+    for (int32_t i = 0; TThreadJobs* watch = server->GetPrinterThread(i); ++i) {
+      const auto found = byName.find(watch->Name());
+      if (found == byName.end()) continue;
+      THeldModel heldQueue(*watch, watch->GetQueue());
+      if (const PrinterQueue* queue = heldQueue.Get()) {
+        found->second->Status = queue->Status;
+        found->second->cJobs = queue->JobCount;
+      }
+    }
   }
   std::vector<TPrinterRecord> rows;
   // One row per printer node of the server, so a printer that failed to
@@ -329,6 +377,7 @@ void TOrvelle_MainForm::ShowServerPrinters(const std::string& serverName) {
       std::equal(rows.begin(), rows.end(), listPrinters.begin(),
                  [](const TPrinterRecord& a, const TPrinterRecord& b) { return a.Key == b.Key; })) {
     listPrinters = std::move(rows);
+    IndexListPrinters();
     if (PVirtualNode first = TreeList->GetFirst()) TreeList->InvalidateToBottom(first);
     return;
   }
@@ -337,6 +386,7 @@ void TOrvelle_MainForm::ShowServerPrinters(const std::string& serverName) {
   ClearList();
   SwitchListView(TListView::Printers);
   listPrinters = std::move(rows);
+  IndexListPrinters();
   TreeList->SetRootNodeCount(static_cast<uint32_t>(listPrinters.size()));
   TreeList->EndUpdate();
   if (!listPrinters.empty()) {

@@ -151,7 +151,12 @@ bool TThreadServer::HandleChange() {
   PrinterChanged = (change & (PRINTER_CHANGE_ADD_PRINTER | PRINTER_CHANGE_DELETE_PRINTER)) || Notify->WokenByApc();
   JobsChanged = (change & (PRINTER_CHANGE_ADD_JOB | PRINTER_CHANGE_DELETE_JOB)) != 0;
   RefreshAsked = Notify->WokenByApc();
-  return PrinterChanged || JobsChanged;
+  if (PrinterChanged) return true;
+  // A job changes its printer's queue, not this list: the printer's own
+  // watch reads it. Reading every printer again for each job would make a
+  // job's cost grow with the server's size.
+  if (JobsChanged) DoChange();
+  return false;
 }
 
 void TThreadServer::StopPrinterThreads() {

@@ -70,7 +70,9 @@ public:
   // watching; on this thread.
   void StopPrinterThread(const std::string& printerName);
 
-  // What the last change was about, for OnChange.
+  // What the last change was about, for OnChange. The printer list is read
+  // again only when PrinterChanged; a change of jobs alone leaves it as it
+  // was (its printers' watches read their queues).
   bool PrinterChanged = false;
   bool JobsChanged = false;
   // The change was a wake-up asking every watch to read again.

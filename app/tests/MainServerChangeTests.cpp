@@ -96,3 +96,58 @@ TEST_F(AppTest, RefreshKeepsTheWatchesButReadsEveryQueueAgainAndShowsThePrinters
   EXPECT_TRUE(Watching(first));
   EXPECT_TRUE(Watching(second));
 }
+
+// A server's printers show each printer's count and state as its watch has
+// them, row by row, without the server's list being read again; a list
+// shown anew takes them from the watches too.
+TEST_F(AppTest, TheServersPrinterRowsFollowTheirQueuesWithoutReadingTheListAgain) {
+  const std::string laser = AddPrinter(Local, UniqueQueue("Laser"));
+  const std::string ink = AddPrinter(Local, UniqueQueue("Ink"));
+  StartForm({laser, ink});
+  Focus(form->FindServerNode(Local));
+  ASSERT_EQ(form->ListView(), TListView::Printers);
+  const auto rowOf = [&](const std::string& printer) {
+    for (int row = 0; row < static_cast<int>(ListRowCount()); ++row)
+      if (ListText(row, 0).rfind(printer.substr(Local.size() + 1), 0) == 0) return row;
+    return -1;
+  };
+  ASSERT_GE(rowOf(laser), 0);
+  ASSERT_GE(rowOf(ink), 0);
+  // Counted from the first job on: the server's watch makes its first read
+  // as it starts.
+  uint64_t lists = 0;
+  uint32_t first = 0, second = 0;
+  struct Step {
+    const char* what;
+    std::function<void()> act;
+    const char* laserJobs;
+    uint32_t laserStatus;
+  };
+  const Step steps[] = {
+      {"a job arrives", [&] { first = spooler->SubmitJob(laser, SpoolingJob("one.pdf")); }, "1", 0},
+      {"another", [&] { second = spooler->SubmitJob(laser, SpoolingJob("two.pdf")); }, "2", 0},
+      {"the printer pauses", [&] { spooler->SetPrinterStatus(laser, PRINTER_STATUS_PAUSED); }, "2",
+       PRINTER_STATUS_PAUSED},
+      {"one ends", [&] { FinishJob(*spooler, laser, first); }, "1", PRINTER_STATUS_PAUSED},
+      {"shown anew", [&] {
+         Focus(form->FindPrinterNode(ink));
+         Focus(form->FindServerNode(Local));
+       }, "1", PRINTER_STATUS_PAUSED},
+      {"the other ends, the printer goes on", [&] {
+         FinishJob(*spooler, laser, second);
+         spooler->SetPrinterStatus(laser, 0);
+       }, "0", 0},
+  };
+  for (const Step& step : steps) {
+    SCOPED_TRACE(step.what);
+    step.act();
+    const std::string status = PrinterStatusText(0, step.laserStatus);
+    EXPECT_TRUE(PumpUntil([&] {
+      const int row = rowOf(laser);
+      return row >= 0 && ListText(row, 1) == step.laserJobs && ListText(row, 2) == status;
+    })) << ListText(rowOf(laser), 1) << " / " << ListText(rowOf(laser), 2);
+    EXPECT_EQ(ListText(rowOf(ink), 1), "0");
+    if (&step == steps) lists = spooler->CallCount(SpoolCall::EnumPrinters);
+  }
+  EXPECT_EQ(spooler->CallCount(SpoolCall::EnumPrinters), lists);
+}
