@@ -194,6 +194,7 @@ public:
   // Returns with the lock held: pair with UnlockList.
   std::vector<TBaseThread*>& LockList();
   void UnlockList() { lock.Release(); }
+  bool HeldByCurrentThread() const { return lock.HeldByCurrentThread(); }
 
 private:
   TCriticalSection lock;

@@ -6,6 +6,7 @@
 #include "SystemErrors.h"
 #include "osApc.h"
 #include "osErrors.h"
+#include "rtlAssert.h"
 #include "rtlStrUtils.h"
 #include "thrJobs.h"
 #include "thrServerAlerts.h"
@@ -37,12 +38,14 @@ TThreadServer* TServerList::AddServer(const std::string& name, PrinterHandle pri
 }
 
 TThreadCustom* TServerList::GetItem(int32_t index) {
+  ORV_ASSERT(HeldByCurrentThread());
   TListLock locked(*this);
   if (index < 0 || index >= static_cast<int32_t>(locked.Threads().size())) return nullptr;
   return static_cast<TThreadCustom*>(locked.Threads()[index]);
 }
 
 TThreadCustom* TServerList::FindByName(const std::string& name) {
+  ORV_ASSERT(HeldByCurrentThread());
   TListLock locked(*this);
   for (TBaseThread* thread : locked.Threads()) {
     auto* watch = static_cast<TThreadCustom*>(thread);

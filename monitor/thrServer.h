@@ -29,9 +29,10 @@ class TServerList : public TBaseThreadList {
 public:
   // A server thread, made suspended, with the list's event, and listed.
   TThreadServer* AddServer(const std::string& name, PrinterHandle printerHandle);
-  // Under the list's lock; null when absent. A thread found is safe to use
-  // only while the caller holds the list (LockList/UnlockList): it leaves the
-  // list before it is freed.
+  // Null when absent. The caller holds the list (THeldList, LockList): a
+  // thread leaves the list before it is freed, so a thread found is safe to
+  // use only while the list is held, and a find followed by an add is one
+  // step only under one hold. Asserted.
   TThreadCustom* GetItem(int32_t index);
   // Without regard to case.
   TThreadCustom* FindByName(const std::string& name);
@@ -61,7 +62,8 @@ public:
   std::vector<PrinterInfo2>* GetPrinters();
 
   TServerList& Printers() { return *printers; }
-  // Under Printers' lock; null when absent (GetPrinterThread: out of range).
+  // The caller holds Printers(); null when absent (GetPrinterThread: out of
+  // range).
   TThreadJobs* GetPrinterThread(int32_t index);
   TThreadJobs* FindPrinterThread(const std::string& printerName);
   // Stops every printer thread of this server (see above); on this thread.

@@ -93,7 +93,9 @@ void TWatchHarness::OnPrinterFound(TThreadEnumerateRemote*, const std::string& s
   if (IsExcluded(printer.PrinterName)) return;
   THeldList held(ServerList());
   auto* server = static_cast<TThreadServer*>(ServerList().FindByName(serverName));
-  if (server && !server->FindPrinterThread(printer.PrinterName)) StartPrinterWatch(*server, printer);
+  if (!server) return;
+  THeldList heldPrinters(server->Printers());
+  if (!server->FindPrinterThread(printer.PrinterName)) StartPrinterWatch(*server, printer);
 }
 
 void TWatchHarness::SetBeforePrinterWatch(std::function<void(const PrinterInfo2& printer)> hook) {
