@@ -1,8 +1,14 @@
 #include "ppDataPipeline.h"
 
+#include <algorithm>
 #include <cstdlib>
+#include <limits>
+
+#include <QImage>
 
 #include "ppErrors.h"
+#include "ppGraphics.h"
+#include "uiGraphicsBitmap.h"
 #include "rtlStrUtils.h"
 
 const TClassInfo& TppDataPipeline::StaticClassType() {
@@ -18,6 +24,58 @@ const TClassInfo& TppDataPipeline::StaticClassType() {
           .Default(0)
           .Property("SkipWhenNoRecords", &TppDataPipeline::SkipWhenNoRecords, &TppDataPipeline::SetSkipWhenNoRecords)
           .Default(1)
+          .Build();
+  return info;
+}
+
+const TClassInfo& TppField::StaticClassType() {
+  static const TClassInfo info = TClassBuilder<TppField>("TppField")
+                                     .Property("FieldName", &TppField::FieldName, &TppField::FieldName)
+                                     .Property("FieldAlias", &TppField::FieldAlias, &TppField::FieldAlias)
+                                     .Property("FieldLength", &TppField::FieldLength, &TppField::FieldLength)
+                                     .Property("DataType", &TppField::DataType, &TppField::DataType)
+                                     .Build();
+  return info;
+}
+
+TppField::TppField(TppDataPipeline* pipeline, const std::string& name, TppDataType type, int length)
+    : TppRelative(nullptr), FieldName(name), FieldAlias(name), DataType(type), FieldLength(length), pipeline(pipeline) {}
+
+Variant TppField::Value() const { return pipeline ? pipeline->GetFieldValue(FieldName) : Variant::Null(); }
+
+std::string TppField::AsString() const { return pipeline ? pipeline->GetFieldAsString(FieldName) : std::string(); }
+
+double TppField::AsDouble() const {
+  const Variant value = Value();
+  if (VarIsClear(value)) return std::numeric_limits<double>::quiet_NaN();
+  try {
+    return value.AsFloat();
+  } catch (const Exception&) {
+    return std::numeric_limits<double>::quiet_NaN();
+  }
+}
+
+bool TppField::IsNull() const { return VarIsClear(Value()); }
+
+TppField::~TppField() = default;
+
+TppPicture* TppField::AsPicture() {
+  if (!picture) picture = std::make_unique<TppPicture>();
+  picture->Clear();
+  const Variant value = Value();
+  if (!value.IsBytes()) return picture.get();
+  const std::vector<uint8_t> bytes = value.AsBytes();
+  QImage image;
+  if (!bytes.empty() && image.loadFromData(bytes.data(), static_cast<int>(bytes.size())))
+    picture->NewBitmap().SetImage(image);
+  return picture.get();
+}
+
+const TClassInfo& TppMasterFieldLink::StaticClassType() {
+  static const TClassInfo info =
+      TClassBuilder<TppMasterFieldLink>("TppMasterFieldLink")
+          .Property("MasterFieldName", &TppMasterFieldLink::MasterFieldName, &TppMasterFieldLink::MasterFieldName)
+          .Property("DetailFieldName", &TppMasterFieldLink::DetailFieldName, &TppMasterFieldLink::DetailFieldName)
           .Build();
   return info;
 }
@@ -61,8 +119,8 @@ int TppDataPipeline::Move(int n) {
 }
 
 bool TppDataPipeline::LinkMatches() {
-  for (const TLink& link : links)
-    if (master->GetFieldAsString(link.MasterField) != GetFieldAsString(link.DetailField)) return false;
+  for (const auto& link : links)
+    if (master->GetFieldAsString(link->MasterFieldName) != GetFieldAsString(link->DetailFieldName)) return false;
   return true;
 }
 
@@ -101,7 +159,7 @@ std::vector<uint8_t> TppDataPipeline::DataRecord() {
 }
 
 void TppDataPipeline::ReturnToDataRecord(const std::vector<uint8_t>& record) {
-  if (active && !record.empty()) DataGotoBookmark(record);
+  if (active && !record.empty() && DataGotoBookmark(record)) SendEventNotify(this, ppevGotoBookmark, nullptr);
 }
 
 bool TppDataPipeline::PastCurrentRecord() {
@@ -129,6 +187,7 @@ void TppDataPipeline::SkipEmptyMasters() {
 
 void TppDataPipeline::First() {
   FirstRaw();
+  if (Linked()) SendEventNotify(this, ppevMasterRecordPositionChange, nullptr);
   if (!active || DataIsEmpty()) return;
   SkipEmptyMasters();
   Event(ppevFirst, OnFirst);
@@ -195,6 +254,7 @@ void TppDataPipeline::SetPosition(const TppPipelinePosition& position) {
     dataOffset = position.DataOffset;
     moved = traversalCount > 0;
     pastEnd = position.AtEnd;
+    SendEventNotify(this, ppevGotoBookmark, nullptr);
     SendEventNotify(this, ppevRecordPositionChange, nullptr);
     return;
   }
@@ -227,7 +287,7 @@ void TppDataPipeline::SetMasterDataPipeline(TppDataPipeline* value) {
 }
 
 void TppDataPipeline::AddLink(const std::string& masterFieldName, const std::string& detailFieldName) {
-  links.push_back(TLink{masterFieldName, detailFieldName});
+  links.emplace_back(new TppMasterFieldLink(masterFieldName, detailFieldName));
 }
 
 void TppDataPipeline::Notify(TppCommunicator* sender, int operation) {
@@ -256,12 +316,28 @@ void TppDataPipeline::SetRangeEnd(TppRangeEndType value) {
 
 void TppDataPipeline::DefineField(const std::string& name, TppDataType type, int length) {
   if (!SupportsDataType(type)) throw EInvalidPropertyError("DataType not supported by " + ClassName());
-  fields.push_back(TppField{name, name, type, length});
+  const auto again = std::find_if(clearedFields.begin(), clearedFields.end(),
+                                  [&name](const auto& field) { return SameText(field->FieldName, name); });
+  if (again == clearedFields.end()) {
+    fields.emplace_back(new TppField(this, name, type, length));
+    return;
+  }
+  TppField& field = **again;
+  field.FieldName = field.FieldAlias = name;
+  field.DataType = type;
+  field.FieldLength = length;
+  fields.push_back(std::move(*again));
+  clearedFields.erase(again);
 }
 
-const TppField* TppDataPipeline::FindField(const std::string& name) const {
-  for (const TppField& field : fields)
-    if (SameText(field.FieldName, name)) return &field;
+void TppDataPipeline::ClearFields() {
+  for (auto& field : fields) clearedFields.push_back(std::move(field));
+  fields.clear();
+}
+
+TppField* TppDataPipeline::FindField(const std::string& name) const {
+  for (const auto& field : fields)
+    if (SameText(field->FieldName, name)) return field.get();
   return nullptr;
 }
 

@@ -25,7 +25,11 @@ RTL_ENUM_TYPE(TppRangeEndType, "reFirstRecord", "reLastRecord", "reCurrentRecord
 // Pipeline events sent to listeners (the communicator's ids).
 constexpr int ppevPipelineState = 36;
 constexpr int ppevRecordPositionChange = 37;
+// A detail pipeline moved to the records of its master's new record.
+constexpr int ppevMasterRecordPositionChange = 38;
 constexpr int ppevTraversal = 39;
+// The pipeline went back to a record it kept a bookmark of.
+constexpr int ppevGotoBookmark = 40;
 constexpr int ppevDataChange = 41;
 constexpr int ppevFirst = 42;
 constexpr int ppevNext = 43;
@@ -35,12 +39,45 @@ constexpr int ppevClose = 46;
 constexpr int ppevOpen = 47;
 constexpr int ppevBeforeOpen = 73;
 
-// A field descriptor of a pipeline.
-struct TppField {
+class TppDataPipeline;
+class TppPicture;
+
+// A field descriptor of a pipeline. Its typed readers ask the pipeline for
+// the current record's value by the field's name; made and freed by its
+// pipeline only.
+class TppField : public TppRelative {
+  RTL_DECLARE_CLASS(TppField, TppRelative)
+
+  TppField(TppDataPipeline* pipeline, const std::string& name, TppDataType type, int length);
+  ~TppField() override;
+
   std::string FieldName;
   std::string FieldAlias;
   TppDataType DataType = dtString;
   int FieldLength = 0;
+
+  TppDataPipeline* DataPipeline() const { return pipeline; }
+  // Null, not a number and empty when the pipeline has no current value.
+  Variant Value() const;
+  std::string AsString() const;
+  double AsDouble() const;
+  bool IsNull() const;
+  // The current value read as a picture, held by the field until the next
+  // read; empty when the value is no picture.
+  TppPicture* AsPicture();
+
+private:
+  TppDataPipeline* pipeline;
+  std::unique_ptr<TppPicture> picture;
+};
+
+// A pair of fields by which a detail pipeline follows its master.
+class TppMasterFieldLink : public TppRelative {
+  RTL_DECLARE_CLASS(TppMasterFieldLink, TppRelative)
+
+  TppMasterFieldLink(const std::string& masterFieldName, const std::string& detailFieldName)
+      : TppRelative(nullptr), MasterFieldName(masterFieldName), DetailFieldName(detailFieldName) {}
+  std::string MasterFieldName, DetailFieldName;
 };
 
 // A position in the data a pipeline can return to: which record (counted
@@ -113,13 +150,15 @@ class TppDataPipeline : public TppRelative {
   void SetMasterDataPipeline(TppDataPipeline* value);
   void AddLink(const std::string& masterFieldName, const std::string& detailFieldName);
   int LinkCount() const { return static_cast<int>(links.size()); }
+  TppMasterFieldLink* Links(int index) const { return links[static_cast<size_t>(index)].get(); }
 
   // Fields.
   int FieldCount() const { return static_cast<int>(fields.size()); }
-  const TppField& Field(int index) const { return fields[static_cast<size_t>(index)]; }
+  const TppField& Field(int index) const { return *fields[static_cast<size_t>(index)]; }
+  TppField* Fields(int index) const { return fields[static_cast<size_t>(index)].get(); }
   // Raises EInvalidPropertyError when the pipeline refuses the type.
   void DefineField(const std::string& name, TppDataType type, int length);
-  const TppField* FindField(const std::string& name) const;
+  TppField* FindField(const std::string& name) const;
   TppDataType GetFieldDataType(const std::string& name) const;
   std::string GetFieldAlias(const std::string& name) const;
   // Null when the pipeline is empty, closed or lacks the field.
@@ -182,17 +221,16 @@ protected:
   virtual bool DataSetFieldValue(const std::string& name, const Variant& value) { return false; }
   virtual bool DataWriteFieldToStream(const std::string& name, TStream& stream) { return false; }
   virtual bool DataReadFieldFromStream(const std::string& name, TStream& stream) { return false; }
-  void ClearFields() { fields.clear(); }
+  // Field objects outlive a rebuild (a script may hold one): a field
+  // defined again under its name is the same object.
+  void ClearFields();
 
 private:
-  struct TLink {
-    std::string MasterField, DetailField;
-  };
-
-  std::vector<TppField> fields;
+  std::vector<TObjectPtr<TppField>> fields;
+  std::vector<TObjectPtr<TppField>> clearedFields;
   TppDataPipeline* master = nullptr;
   std::vector<TppDataPipeline*> details;
-  std::vector<TLink> links;
+  std::vector<TObjectPtr<TppMasterFieldLink>> links;
   bool skipWhenNoRecords = true;
   int dataOffset = 0;
   std::vector<std::vector<uint8_t>> marks;

@@ -260,6 +260,7 @@ struct TAdapters {
   TraRTTI dataPipeline{TppDataPipeline::StaticClassType(), &relative};
   TraRTTI dbPipeline{TppDBPipeline::StaticClassType(), &dataPipeline};
   TraRTTI autoSearchField{TppAutoSearchField::StaticClassType(), &communicator};
+  TraRTTI field{TppField::StaticClassType(), &relative};
   TraRTTI printerSetup{TppPrinterSetup::StaticClassType(), &persistent};
   TraRTTI drawText{TppDrawText::StaticClassType(), &drawCommand};
   TraRTTI drawCommand{TppDrawCommand::StaticClassType(), &component};
@@ -272,7 +273,7 @@ struct TAdapters {
   void Register() {
     for (TraRTTI* a : {&object, &persistent, &component, &strings, &stringList, &font, &communicator, &relative,
                        &printable, &ppComponent, &stretchable, &subReport, &customText, &dbText, &dbCalc, &variable, &customMemo, &dbMemo, &customRichText, &memoryStream, &textAttributes, &paraAttributes, &customImage,
-                       &band, &detailBand, &groupBand, &groupHeaderBand, &group, &producer, &customReport, &report, &dataPipeline, &dbPipeline, &autoSearchField, &printerSetup, &drawCommand, &drawText, &page, &picture, &templateDBSettings, &reportTemplate})
+                       &band, &detailBand, &groupBand, &groupHeaderBand, &group, &producer, &customReport, &report, &dataPipeline, &dbPipeline, &autoSearchField, &field, &printerSetup, &drawCommand, &drawText, &page, &picture, &templateDBSettings, &reportTemplate})
       RegisterRTTIAdapter(*a);
   }
 };
@@ -742,6 +743,22 @@ TAdapters::TAdapters() {
                          if (get) Obj(a[1]) = list[static_cast<size_t>(Int(a[0]))];
                          return get;
                        }, true);
+
+  // A pipeline's fields and links as objects; a field reads the current
+  // record through its pipeline.
+  ReadIndexed(dataPipeline, "Fields", &TppDataPipeline::FieldCount, &TppDataPipeline::Fields);
+  ReadIndexed(dataPipeline, "Links", &TppDataPipeline::LinkCount, &TppDataPipeline::Links);
+  dataPipeline
+      .IndexedProperty("FieldObjects", {P("FieldName", daString), RObj(TppField::StaticClassType())},
+                       CALL(TppDataPipeline, if (get) Obj(a[1]) = self.FindField(Str(a[0]))), true)
+      .Event("OnMasterRecordPositionChange", ppevMasterRecordPositionChange)
+      .Event("OnGotoBookmark", ppevGotoBookmark);
+  Read(field, "DataPipeline", &TppField::DataPipeline);
+  Read(field, "Value", &TppField::Value);
+  Read(field, "AsString", &TppField::AsString);
+  Read(field, "AsDouble", &TppField::AsDouble);
+  Read(field, "IsNull", &TppField::IsNull);
+  field.ClassProperty("AsPicture", TppPicture::StaticClassType(), GETTER(TppField, Obj(&v) = self.AsPicture()));
 
   // The engine's view of the run.
   Read(customReport, "AbsolutePage", &TppCustomReport::AbsolutePageNo);

@@ -112,8 +112,7 @@ const TExposedNames pending[] = {
     {"TppCustomReport", "ReportDesigner"},
     {"TppReport",
      "ActiveReport AutoSearchDialog CacheManager PreviewForm"},
-    {"TppDataPipeline", "OnMasterRecordPositionChange OnGotoBookmark DataTraversed DataView Visible CurrentField FieldObjects Fields Links"},
-    {"TppField", "*"},
+    {"TppDataPipeline", "DataTraversed DataView Visible CurrentField"},
     {"TppDBPipeline", "RefreshAfterPost"},
     // One template class here: the report's.
     {"TppCustomTemplate", "*"},

@@ -190,6 +190,34 @@ TEST(ObjectAccessTest, ObjectSlotsTheHostFilledReadAsNil) {
   EXPECT_EQ(result, "True");
 }
 
+TEST(ObjectAccessTest, APipelinesFieldsAndLinksAreObjectsThatOutliveItsReopening) {
+  const struct {
+    const char* Declarations;
+    const char* Body;
+    const char* Expected;
+  } cases[] = {
+      {"R: String;", "DBPipeline1.Open; DBPipeline1.First; DBPipeline1.Next;"
+                     " R := DBPipeline1.Fields[0].FieldName + DBPipeline1.FieldObjects['owner'].AsString +"
+                     " FloatToStr(DBPipeline1.FieldObjects['PAGES'].AsDouble + 0.5) + DBPipeline1.Fields[1].DataPipeline.UserName;",
+       "OWNERB2.5DBPipeline1"},
+      {"R: Boolean;", "DBPipeline1.Open; R := DBPipeline1.FieldObjects['missing'] = nil;", "True"},
+      // Closed, a field has no value.
+      {"R: Boolean; F: TppField;", "DBPipeline1.Open; F := DBPipeline1.Fields[0]; DBPipeline1.Close; R := F.IsNull and (F.AsString = '');", "True"},
+      // Fields made again as the data opens are the objects a script holds.
+      {"R: String; F: TppField;", "DBPipeline1.Open; F := DBPipeline1.Fields[0]; DBPipeline1.Close; DBPipeline1.Open; DBPipeline1.First;"
+                                  " R := F.AsString; if F = DBPipeline1.Fields[0] then R := R + '=';", "A="},
+      {"R: String;", "R := DBPipeline1.Links[0].MasterFieldName + '>' + DBPipeline1.Links[0].DetailFieldName;", "ID>OWNER"},
+      {"R: Boolean;", "R := DBPipeline1.Fields[0].AsPicture.ClassName = 'TppPicture';", "True"},
+  };
+  for (const auto& c : cases) {
+    TScriptReport report;
+    report.Pipeline->AddLink("ID", "OWNER");
+    std::string result;
+    EXPECT_EQ(report.Run(c.Declarations, c.Body, &result), "") << c.Body;
+    EXPECT_EQ(result, c.Expected) << c.Body;
+  }
+}
+
 TEST(ObjectAccessTest, RichTextIsSearchedAndEditedThroughItsSelection) {
   TScriptReport r;
   auto* rich = r.Add<TppRichText>(r.Detail, mm(100), 0, mm(40), mm(5));
