@@ -32,5 +32,7 @@ function(orvelle_tests name)
   add_executable(${name}_tests ${sources})
   target_link_libraries(${name}_tests PRIVATE ${name} ${ARG_DEPS} GTest::gtest GTest::gtest_main GTest::gmock)
   orvelle_test_properties(test_properties)
-  gtest_discover_tests(${name}_tests DISCOVERY_TIMEOUT 60 PROPERTIES ${test_properties})
+  # Cases are named by their index: a case's printed value is often the raw
+  # bytes of a structure of pointers, which differ from build to build.
+  gtest_discover_tests(${name}_tests DISCOVERY_TIMEOUT 60 NO_PRETTY_VALUES PROPERTIES ${test_properties})
 endfunction()
