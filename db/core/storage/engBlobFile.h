@@ -143,7 +143,10 @@ public:
   // The first free block, or a new one at the end: pinned and reset.
   bool NewBlock(TReadContext* reader, TBlock*& block);
   // Whether a new chain may go straight to the end of the file: the free
-  // list is empty, and no transaction keeps its changes in memory.
+  // list is empty, and no transaction keeps its changes in memory. Not in
+  // a temporary table (an answer): nobody else reads it and it goes at its
+  // close, so its new chains wait in the cache and reach the disk in runs,
+  // without a write and a header write per value.
   bool AppendsChains() const;
   // Writes a new chain holding the value at the end of the file at once,
   // in runs, without cache entries (the bytes a chain of new blocks written

@@ -77,7 +77,7 @@ TBlock* TBlobFile::AppendBlock() {
   return block;
 }
 
-bool TBlobFile::AppendsChains() const { return FirstFree() == 0 && !table->HoldsTransactionLock(); }
+bool TBlobFile::AppendsChains() const { return FirstFree() == 0 && !table->HoldsTransactionLock() && !Temporary; }
 
 uint32_t TBlobFile::AppendChain(uint32_t sequence, const uint8_t* value, int32_t size) {
   ENG_ASSERT(AppendsChains() && size > 0);

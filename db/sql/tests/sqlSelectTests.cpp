@@ -304,6 +304,49 @@ TEST_F(SqlMemoTest, ACountOfAMemoIsAnInteger) {
   EXPECT_EQ(SqlError("SELECT pages, doc AS d FROM job ORDER BY d"), "Invalid BLOB column 'd' specified in ORDER BY clause");
 }
 
+// A canned answer's memos go through its temporary BLOB file's block cache
+// and reach the disk in runs as the cache fills: with a cache far smaller
+// than the values, every value comes back whole and in its row, in the
+// order of the walk, of a sort, or of a filter and a sort.
+TEST_F(SqlMemoTest, CannedMemosComeBackWholeThroughASmallCache) {
+  Exec("CREATE TABLE notes (id INTEGER, doc BLOB(1, 1))");
+  constexpr int RowCount = 12;
+  std::vector<std::string> docs;
+  for (int id = 1; id <= RowCount; ++id) {
+    docs.push_back("n" + std::to_string(id) + "-");
+    Exec("INSERT INTO notes VALUES (" + std::to_string(id) + ", '" + docs.back() + "')");
+  }
+  // Row n doubled n - 1 times: lengths from 3 bytes to past 6 KiB, across
+  // every block boundary on the way.
+  for (int k = 1; k < RowCount; ++k) {
+    Exec("UPDATE notes SET doc = doc || doc WHERE id > " + std::to_string(k));
+    for (int id = k + 1; id <= RowCount; ++id) docs[size_t(id - 1)] += docs[size_t(id - 1)];
+  }
+  TRows ascending;
+  for (int id = 1; id <= RowCount; ++id) ascending.push_back(std::to_string(id) + "|" + docs[size_t(id - 1)]);
+  const TRows descending(ascending.rbegin(), ascending.rend());
+  const TRows filtered(ascending.begin() + 4, ascending.end());
+  const TCacheSizes kept = session->CacheSizes;
+  session->CacheSizes.BlobBytes = 2048;
+  struct TCase {
+    const char* Statement;
+    const TRows& Expected;
+  };
+  const TCase cases[] = {{"SELECT id, doc FROM notes", ascending},
+                         {"SELECT id, doc FROM notes ORDER BY id DESC", descending},
+                         {"SELECT * FROM notes WHERE id > 4 ORDER BY id", filtered}};
+  for (const TCase& test : cases) {
+    SCOPED_TRACE(test.Statement);
+    TQueryStatement& statement = Prepare(test.Statement);
+    TTableCursor* answer = statement.Execute();
+    EXPECT_FALSE(statement.MainQuery().Live);
+    EXPECT_EQ(Rows(answer), test.Expected);
+    // Executed again, the emptied answer is filled anew.
+    EXPECT_EQ(Rows(statement.Execute()), test.Expected);
+  }
+  session->CacheSizes = kept;
+}
+
 }  // namespace
 
 namespace {
