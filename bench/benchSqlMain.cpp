@@ -9,7 +9,8 @@
 // the engines.
 //
 // Usage: bench_sql [--rows N[,N...]] [--quick] [--only TEXT] [--repeat N] [--inserts N]
-// (--only runs the lines whose label holds TEXT and --repeat runs each N
+// (--only runs the lines whose label holds TEXT, or is TEXT without its
+// final '$', and --repeat runs each N
 // times, giving the mean: for profiling one line.)
 
 #include <algorithm>
@@ -150,7 +151,9 @@ bool RunSize(int32_t total, int32_t inserts) {
     auto ours = MakeOurSqlSide(root + "/ours/");
     auto lite = MakeSqliteSqlSide(root + "/sqlite/jobs.db");
     for (const TLine& line : Lines(total)) {
-      if (!onlyLines.empty() && line.Label.find(onlyLines) == std::string::npos) continue;
+      if (!onlyLines.empty() && !(onlyLines.back() == '$' ? line.Label + "$" == onlyLines
+                                                          : line.Label.find(onlyLines) != std::string::npos))
+        continue;
       TSqlAnswer a, b;
       double tOurs = 0, tLite = 0;
       for (int32_t run = 0; run < repeats; ++run) {
