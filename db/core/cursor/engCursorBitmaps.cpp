@@ -219,9 +219,14 @@ bool TCursorFilterSet::AcceptsWrittenRecord(TFilter& filter, const uint8_t* reco
   }
 }
 
+namespace {
+// Records a filter hides that a read ahead in natural order goes across.
+constexpr int32_t MaxSkippedInReadAhead = 16;
+}  // namespace
+
 // A read ahead through an index takes the records that follow in the
-// leaf without a gap; in natural order, the records that follow among
-// those it will read.
+// leaf without a gap; in natural order, the records that follow up to the
+// last it will read, across gaps of at most MaxSkippedInReadAhead.
 int32_t TDataCursor::ReadAheadCount(uint32_t record, bool forward, int32_t limit) {
   if (!open || limit <= 1) return limit;
   const TRecordsBitmap* run = filtering.ReadAheadBits();
@@ -229,13 +234,19 @@ int32_t TDataCursor::ReadAheadCount(uint32_t record, bool forward, int32_t limit
     if (record != recordNumber) return 1;
     return std::max(1, std::min(limit, forward ? runForward : runBackward));
   }
+  // A few records it will not show between those it will go along: one
+  // read takes them all, where stopping at each cut a filtered walk into
+  // reads of a few records.
   int32_t count = 0;
+  int32_t span = 0;  // up to the last record it will read
   int64_t next = record;
-  while (count < limit && next >= 1 && next <= run->RecordCount() && run->IsSet(int32_t(next))) {
+  while (count < limit && next >= 1 && next <= run->RecordCount()) {
+    if (run->IsSet(int32_t(next))) span = count + 1;
+    else if (count + 1 - span > MaxSkippedInReadAhead) break;
     ++count;
     next += forward ? 1 : -1;
   }
-  return std::max(count, 1);
+  return std::max(span, 1);
 }
 
 // In index order, the records of the leaf's next entries; a filter's

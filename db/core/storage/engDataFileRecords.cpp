@@ -22,6 +22,8 @@ constexpr int32_t IdleSearchLimit = 64;
 constexpr int32_t MaxUpcomingRecords = 64;
 // Records the first read of a walk takes, at most.
 constexpr int32_t FirstWalkRecords = 16;
+// Records a walk may skip between two reads and still read ahead.
+constexpr uint32_t MaxWalkGap = 16;
 // Bytes one write of a run of records takes, at most: a file range written
 // in one large call stays one large block of the system's page cache, and
 // every later small write inside it pays for the whole block.
@@ -170,7 +172,13 @@ void TDataFile::ReadRecords(TReadContext* reader, uint32_t recordNumber, int dir
   // last one is a look-up: reading ahead would fill the cache with records
   // nobody asked for.
   const bool atEnd = forward ? recordNumber == 1 : recordNumber == PhysicalRecordCount();
-  const bool continues = forward ? recordNumber == lastReadEnd : recordNumber + 1 == lastReadFirst;
+  // A walk through a filter skips the records it does not show: a read a
+  // few records on from where the last ended still continues it (else each
+  // skipped record cut the read-ahead back to one record).
+  const bool continues = lastReadEnd != 0 && (forward ? recordNumber >= lastReadEnd &&
+                                                            recordNumber - lastReadEnd <= MaxWalkGap
+                                                      : recordNumber < lastReadFirst &&
+                                                            lastReadFirst - recordNumber <= MaxWalkGap + 1);
   if (readAhead && (atEnd || continues)) {
     // A walk reads more the longer it goes on: its first read a few
     // records (a reader after the last ten rows wants no more), each next

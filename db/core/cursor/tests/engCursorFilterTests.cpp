@@ -226,6 +226,37 @@ TEST_F(CursorFilterTest, IndexServedFiltersReadNoRecord) {
   EXPECT_EQ(Visible(), IdsWhere(400, [](int32_t id) { return id >= 10 && id < 20; }));
 }
 
+// A walk in natural order reads ahead across the few records a filter hides
+// between those it shows, not stopping at each: a filter hiding one record
+// in five costs no more reads than one hiding none. Across a long hidden
+// stretch it stops, and reads on where the shown records start again.
+TEST_F(CursorFilterTest, NaturalWalksReadAheadAcrossShortGaps) {
+  constexpr int Count = 2000;
+  Fill(Count);
+  cursor->SetIndexNo(NaturalOrderIndex);
+  struct TCase {
+    const char* Filter;
+    bool (*Accept)(int32_t id);
+  };
+  const TCase cases[] = {
+      {"GRP <> 0", [](int32_t id) { return id % 5 != 0; }},
+      {"GRP = 2", [](int32_t id) { return id % 5 == 2; }},
+      {"GRP = 2 OR ID > 1900", [](int32_t id) { return id % 5 == 2 || id > 1900; }},
+      {"ID < 100 OR ID > 1900", [](int32_t id) { return id < 100 || id > 1900; }},
+  };
+  TDataFile& data = cursor->Table()->DataFile();
+  for (const TCase& test : cases) {
+    SCOPED_TRACE(test.Filter);
+    TFilter* filter = Activate(test.Filter);
+    cursor->GetRecordCount();
+    data.DropCache();
+    const uint32_t reads = data.PhysicalReads();
+    EXPECT_EQ(Walk(*cursor), IdsWhere(Count, test.Accept));
+    EXPECT_LE(data.PhysicalReads() - reads, uint32_t(Count / 32));
+    cursor->DropFilter(filter);
+  }
+}
+
 // ---- value kinds, nulls and indexes -------------------------------------
 
 enum : uint16_t { fId = 1, fName, fNamePlain, fQty, fQtyPlain, fWord, fWordPlain, fSmall, fSmallPlain };
