@@ -60,10 +60,19 @@ constexpr TMessageText builtInMessages[] = {
     {64, "Remove from list"},
     {65, "Search"},
     {66, "indicates that this search value must be entered."},
+    // Designer pop-up captions of the printable components (the program's
+    // own wording).
+    {120, "Edit..."},
     // The template dialogs' captions; the wording of these is the
     // program's own.
     {134, "&Open"},
     {138, "&Save"},
+    // More designer pop-up captions.
+    {226, "AutoSize"},
+    {238, "Reprint On OverFlow"},
+    {240, "Shift With Parent"},
+    {243, "Stretch"},
+    {246, "Transparent"},
     // Without a text here a cache that cannot be written would end
     // generation with an empty error.
     {284, "The page cache cannot be written: memory and temporary files are exhausted."},
@@ -113,6 +122,7 @@ constexpr TMessageText builtInMessages[] = {
     // The print dialog's warning for a printer that cannot be printed to.
     {459, "The chosen printer cannot be used. Please choose another printer."},
     {494, "Do you want to replace it?"},
+    {502, "Mail Merge"},
     {523, "A template named <name> already exists."},
     // More bar-code data that is refused (the program's own wording).
     {645, "EAN-8 bar codes hold 7 or 8 digits."},
@@ -126,6 +136,8 @@ constexpr TMessageText builtInMessages[] = {
     {653, "Codabar bar codes begin and end with a start or stop letter, A to D."},
     {654, "A start or stop letter, A to D,"},
     {655, "may stand only at the beginning or the end of a Codabar bar code."},
+    // The bar code's default-property hint.
+    {694, "The data the bar code encodes"},
     {1010, "&Name"},
     {1011, "Type"},
     {1012, "Where"},
@@ -144,6 +156,8 @@ constexpr TMessageText builtInMessages[] = {
     {1034, "No Data Found"},
     {1035, "No data found for this report."},
     {1036, "has any value."},
+    // A stretchable component's designer pop-up caption.
+    {1130, "Keep Together"},
 };
 
 }  // namespace

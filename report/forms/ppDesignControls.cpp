@@ -3,6 +3,7 @@
 #include <QPainter>
 #include <algorithm>
 
+#include "ppDesignMenu.h"
 #include "ppMessages.h"
 #include "ppPrintable.h"
 #include "ppUnits.h"
@@ -37,6 +38,20 @@ void Show(QWidget* handle, int x, int y) {
 }  // namespace
 
 // ---- pop-up menu ----
+
+bool ppBuildDesignMenu(TppPopupMenu& menu, TObject* component) {
+  auto* source = dynamic_cast<TppDesignMenuSource*>(component);
+  if (!source) return false;
+  for (const TppDesignMenuItem& item : source->DesignMenuItems()) {
+    QAction* action = menu.AddItem(item.Order, item.Name, item.MessageNo);
+    if (!action) continue;
+    const TPropInfo* prop = component->ClassType().FindProperty(item.Name);
+    if (prop && prop->TypeName() == "Boolean") continue;  // AssignComponent switches it
+    QObject::connect(action, &QAction::triggered, &menu, [source, name = item.Name] { source->DesignCommand(name); });
+  }
+  menu.AssignComponent(component);
+  return true;
+}
 
 TppPopupMenu::TppPopupMenu(QWidget* parent) : QMenu(parent) {}
 

@@ -35,6 +35,11 @@ private:
   TObject* component = nullptr;
 };
 
+// The designer menu of a component that offers one: its items, check marks
+// on its Boolean properties, its commands run when chosen. False (and the
+// menu left as it was) when the component offers none.
+bool ppBuildDesignMenu(TppPopupMenu& menu, TObject* component);
+
 class TppBandPopupMenu : public TppPopupMenu {
 public:
   using TppPopupMenu::TppPopupMenu;

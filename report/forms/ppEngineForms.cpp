@@ -4,6 +4,7 @@
 #include "ppCancelDlg.h"
 #include "ppPreview.h"
 #include "ppPrintDlg.h"
+#include "ppRTFEditor.h"
 #include "ppTmplDlg.h"
 #include "ppViewer.h"
 
@@ -16,13 +17,14 @@ void ppRegisterEngineForms() {
   ppRegisterFormClass<TppCustomAutoSearchDialog, TppAutoSearchDialog>();
   ppRegisterFormClass<TppCustomTemplateDialog, TppTemplateDialog>();
   ppRegisterFormClass<TppCustomTemplateErrorDialog, TppTemplateErrorDialog>();
+  ppRegisterFormClass<TppCustomRTFEditor, TppRTFEditor>();
 }
 
 void ppUnRegisterEngineForms() {
   for (const char* name : {TppCustomPreviewer::AbstractName, TppCustomPrintDialog::AbstractName,
                            TppCustomCancelDialog::AbstractName, TppCustomNoDataDialog::AbstractName,
                            TppCustomAutoSearchDialog::AbstractName, TppCustomTemplateDialog::AbstractName,
-                           TppCustomTemplateErrorDialog::AbstractName})
+                           TppCustomTemplateErrorDialog::AbstractName, TppCustomRTFEditor::AbstractName})
     ppUnRegisterFormClass(name);
   ppUnRegisterDevice(TppScreenDevice::StaticClassType());
 }

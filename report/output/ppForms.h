@@ -29,6 +29,7 @@ class TppViewer;
 class TppDataPipeline;
 class TppAutoSearchField;
 class TStringList;
+class TStream;
 
 // The class library's modal results as the dialogs use them.
 enum : int {
@@ -144,6 +145,13 @@ public:
 class TppCustomRTFEditor : public TppForm {
 public:
   PP_ABSTRACT_FORM(TppCustomRTFEditor)
+  // Whether the text's "<name>" references are merged when it prints.
+  bool MailMerge = false;
+  // The text as RTF: read when the form is given it, written back on OK.
+  // Not owned.
+  TStream* EditorStream = nullptr;
+  // Reads EditorStream from its position into the editing control.
+  virtual void LoadFromEditorStream() = 0;
 };
 
 class TppCustomAutoSearchDialog : public TppForm {
@@ -312,8 +320,17 @@ public:
 class TppCustomBarCodeDialog : public TppForm {
 public:
   PP_ABSTRACT_FORM(TppCustomBarCodeDialog)
+  // The settings the dialog shows and, on OK, gives back (the bar width in
+  // thousandths of a millimetre).
   int BarCodeType = 0;
   std::string Data;
+  bool CalcCheckDigit = true;
+  int Orientation = 0;
+  int BarWidth = 254;
+  double WideBarRatio = 3.0;
+  std::string AddOnCode;
+  bool BearerBars = false;
+  bool AutoEncode = false;
 };
 
 class TppCustomCalcOrderDialog : public TppForm {

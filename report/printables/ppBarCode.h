@@ -6,11 +6,13 @@
 // on the report's printer.
 
 #include <string>
+#include <vector>
 
+#include "ppDesignMenu.h"
 #include "ppDrawBarCode.h"
 #include "ppPrintable.h"
 
-class TppCustomBarCode : public TppCustomComponent {
+class TppCustomBarCode : public TppCustomComponent, public TppDesignMenuSource {
   RTL_DECLARE_CLASS(TppCustomBarCode, TppCustomComponent)
 
   explicit TppCustomBarCode(TComponent* owner);
@@ -64,6 +66,14 @@ class TppCustomBarCode : public TppCustomComponent {
 
   void AdjustSize() override;
   void DefineProperties(TFiler& filer) override;
+
+  std::vector<TppDesignMenuItem> DesignMenuItems() const override;
+  // "Configure": the bar-code dialog registered for the program (none is
+  // by default) shows the settings; on OK they change in one update.
+  bool DesignCommand(const std::string& name) override;
+  // The symbol as the screen shows it, scaled over area; a dashed frame
+  // round area when the data breaks the symbology's rules.
+  void PaintDesignView(TCanvas& canvas, const TRect& area) override;
 
 protected:
   void PropertiesToDrawCommand(TppDrawCommand* command) override;

@@ -5,6 +5,7 @@
 
 #include "ppDataPipeline.h"
 #include "ppDrwCmd.h"
+#include "ppForms.h"
 #include "ppGraphics.h"
 #include "ppReport.h"
 #include "ppUnits.h"
@@ -277,6 +278,46 @@ void TppCustomRichText::Merge() {
   }
 }
 
+std::vector<TppDesignMenuItem> TppCustomRichText::DesignMenuItems() const {
+  const int order = ppComponentMenuOrder;
+  return {{order, "KeepTogether", 1130},
+          {order, "ReprintOnOverFlow", 238},
+          {order, "ShiftWithParent", 240},
+          {order, "Stretch", 243},
+          {order, "Transparent", 246}};
+}
+
+void TppCustomRichText::PaintDesignView(TCanvas& canvas, const TRect& area) {
+  const int width = area.Width();
+  const int height = area.Height();
+  if (width <= 0 || height <= 0) return;
+  const TRichTextBuffer& current = Text();
+  const bool stale = !designPicture || designPicture->Width() != width || designPicture->Height() != height ||
+                     designPicture->Canvas().PixelsPerInch() != canvas.PixelsPerInch() || designStamp != current.Stamp() ||
+                     designColor != Color() || designTransparent != Transparent();
+  if (stale) {
+    designPicture = std::make_unique<TBitmap>(canvas.PixelsPerInch());
+    designPicture->SetSize(width, height);
+    TCanvas& picture = designPicture->Canvas();
+    picture.Brush().SetStyle(bsSolid);
+    picture.Brush().SetColor(Transparent() ? clWhite : Color());
+    picture.FillRect(TRect{0, 0, width, height});
+    if (current.CharCount() > 1) {
+      // Lines break as they print, at the screen's resolution.
+      TMeasuringCanvas reference(ppScreenPixelsPerInch);
+      TRichTextLayout layout(current.Document(), picture, &reference);
+      layout.DrawRange(TRect{0, 0, width, height}, 0, -1);
+    }
+    designStamp = current.Stamp();
+    designColor = Color();
+    designTransparent = Transparent();
+  }
+  if (Transparent())
+    canvas.DrawMasked(area.Left, area.Top, *designPicture, clWhite, 100);
+  else
+    canvas.Draw(area.Left, area.Top, *designPicture);
+}
+
 void TppCustomRichText::InitGeneration() {
   inherited::InitGeneration();
   startCharPos = 0;
@@ -399,6 +440,33 @@ const TClassInfo& TppRichText::StaticClassType() {
 }
 
 TppRichText::TppRichText(TComponent* owner) : TppCustomRichText(owner) {}
+
+std::vector<TppDesignMenuItem> TppRichText::DesignMenuItems() const {
+  std::vector<TppDesignMenuItem> items = inherited::DesignMenuItems();
+  items.push_back({ppComponentMenuOrder, "Edit", 120});
+  items.push_back({ppComponentMenuOrder, "MailMerge", 502});
+  return items;
+}
+
+bool TppRichText::DesignCommand(const std::string& name) { return name == "Edit" && Edit(); }
+
+bool TppRichText::Edit() {
+  std::unique_ptr<TppCustomRTFEditor> editor = ppCreateForm<TppCustomRTFEditor>();
+  if (!editor) return false;
+  TppCustomReport* report = GetReport();
+  editor->SetReport(report);
+  editor->SetLanguageIndex(report ? report->LanguageIndex() : 0);
+  editor->MailMerge = MailMerge();
+  editorStream.Clear();
+  SaveToRTFStream(editorStream);
+  editorStream.SetPosition(0);
+  editor->EditorStream = &editorStream;
+  editor->LoadFromEditorStream();
+  if (editor->ShowModal() != ppmrOK) return false;
+  editorStream.SetPosition(0);
+  LoadFromRTFStream(editorStream);
+  return true;
+}
 
 const TClassInfo& TppDBRichText::StaticClassType() {
   static const TClassInfo info = TClassBuilder<TppDBRichText>("TppDBRichText")

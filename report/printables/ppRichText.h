@@ -10,13 +10,16 @@
 
 #include <functional>
 #include <memory>
+#include <vector>
 #include <string>
 
 #include "ppCtrls.h"
+#include "ppDesignMenu.h"
 #include "ppStretchable.h"
 #include "dbTypes.h"
 #include "rtlStreamObject.h"
 #include "rtlStreams.h"
+#include "uiGraphicsBitmap.h"
 #include "uiRichText.h"
 
 class TppCustomRichText;
@@ -72,7 +75,7 @@ private:
   void Change(const std::function<void(TRichParagraphFormat&)>& change);
 };
 
-class TppCustomRichText : public TppStretchable {
+class TppCustomRichText : public TppStretchable, public TppDesignMenuSource {
   RTL_DECLARE_CLASS(TppCustomRichText, TppStretchable)
 
   explicit TppCustomRichText(TComponent* owner);
@@ -121,6 +124,13 @@ class TppCustomRichText : public TppStretchable {
   // MailMerge is on and the report prints.
   const TRichTextBuffer& PrintedText() const { return mailMerge && merged ? *merged : text; }
 
+  std::vector<TppDesignMenuItem> DesignMenuItems() const override;
+  bool DesignCommand(const std::string&) override { return false; }
+  // The text from its start over area, drawn into a picture kept until the
+  // size, the text or its background changes; with Transparent only the
+  // text's ink covers what is below.
+  void PaintDesignView(TCanvas& canvas, const TRect& area) override;
+
   void InitGeneration() override;
   static constexpr int StateSize = TppStretchable::StateSize + 12;
   void CaptureState(uint8_t* record) const override;
@@ -152,6 +162,11 @@ private:
   std::string mergedValues;
   uint64_t rtfStamp = 0;
   std::string rtf;
+  // The design view's picture and what it was drawn from.
+  std::unique_ptr<TBitmap> designPicture;
+  uint64_t designStamp = 0;
+  int designColor = 0;
+  bool designTransparent = false;
 
   void Merge();
 };
@@ -159,6 +174,18 @@ private:
 class TppRichText : public TppCustomRichText {
   RTL_DECLARE_CLASS(TppRichText, TppCustomRichText)
   explicit TppRichText(TComponent* owner);
+
+  std::vector<TppDesignMenuItem> DesignMenuItems() const override;
+  // "Edit" opens the rich-text editor.
+  bool DesignCommand(const std::string& name) override;
+  // The editor registered for the program edits the text (it gets the
+  // report, its language, MailMerge and the text); answers whether the
+  // text came back changed by OK. Without an editor nothing happens.
+  bool Edit();
+
+private:
+  // The text on its way to the editor and back.
+  TMemoryStream editorStream;
 };
 
 class TppDBRichText : public TppCustomRichText {
