@@ -222,7 +222,25 @@ bool TppProducer::Preview() {
   return !cancelled;
 }
 
+void TppProducer::SaveText(std::string& text) {
+  if (OnSaveText) OnSaveText(this, text);
+  if (GetEventListenerCount() == 0) return;
+  TppEventParams params{Variant(text)};
+  SendEventNotify(this, ppevSaveText, &params);
+  text = VarIsClear(params[0]) ? std::string() : params[0].AsString();
+}
+
 bool TppProducer::Print() {
+  // Made, Print's device is the producer's until the job ends.
+  struct TProducing {
+    TppProducer& producer;
+    explicit TProducing(TppProducer& p) : producer(p) { producer.producing = true; }
+    ~TProducing() {
+      producer.producing = false;
+      producer.fileDevice = nullptr;
+      producer.printerDevice = nullptr;
+    }
+  } producingGuard(*this);
   ShowConversionNotice();
   if (deviceType == "Screen" && Preview()) return !cancelled;
   TppDialogRequest request;
@@ -255,8 +273,12 @@ bool TppProducer::Print() {
   TObjectPtr<TppDevice> device(dynamic_cast<TppDevice*>(deviceClass->Factory()(nullptr)));
   if (!device) return false;
   if (showPrintDialog) device->SetPageRequest(pages);
-  if (auto* file = dynamic_cast<TppFileDevice*>(device.get()))
+  if (auto* file = dynamic_cast<TppFileDevice*>(device.get())) {
     file->SetFileName(dynamic_cast<TppArchiveDevice*>(file) ? archiveFileName : textFileName);
+    fileDevice = file;
+  }
+  if (auto* text = dynamic_cast<TppTextFileDevice*>(device.get()))
+    text->OnSaveText = [this](TppTextFileDevice*, TComponent*, std::string& field) { SaveText(field); };
   TppPrinterSetup saved;
   saved.Assign(printerSetup.get());
   struct TRestoreSetup {
@@ -272,8 +294,10 @@ bool TppProducer::Print() {
   if (restoreSetup.changed) printerSetup->Assign(&chosen);
   // The printer device starts its document with the report's printer,
   // document name and copies.
-  if (auto* printerDevice = dynamic_cast<TppPrinterDevice*>(device.get()))
-    printerDevice->Printer().SetPrinterSetup(*printerSetup);
+  if (auto* printer = dynamic_cast<TppPrinterDevice*>(device.get())) {
+    printer->Printer().SetPrinterSetup(*printerSetup);
+    printerDevice = printer;
+  }
   device->SetPublisher(publisher.get());
   if (showCancelDialog) {
     bool ran = false;

@@ -19,6 +19,7 @@
 class TppCustomPreviewer;
 class TppDevice;
 class TppPageRequest;
+class TppPrinterDevice;
 class TppPrinterSetup;
 class TppPublisher;
 
@@ -26,6 +27,8 @@ class TppPublisher;
 // its job is ended or cancelled): the report's scripts start and finish.
 constexpr int ppevReportStart = 70;
 constexpr int ppevReportEnd = 71;
+// Sent after OnSaveText, with the text (by reference) as the parameter.
+constexpr int ppevSaveText = 9;
 
 class TppProducer : public TppRelative {
   RTL_DECLARE_CLASS(TppProducer, TppRelative)
@@ -49,6 +52,14 @@ class TppProducer : public TppRelative {
   bool EnableProcessMessages() const { return enableProcessMessages; }
   void SetEnableProcessMessages(bool value) { enableProcessMessages = value; }
   bool Printing() const { return printing; }
+  // Print runs: from its dialog to the job's end.
+  bool Producing() const { return producing; }
+  // The device Print made for its job, while the job runs; nullptr else.
+  TppFileDevice* FileDevice() const { return fileDevice; }
+  TppPrinterDevice* PrinterDevice() const { return printerDevice; }
+  // A text saved to a text file by the job's text file device: OnSaveText
+  // and then the listeners of event 9 may change it.
+  void SaveText(std::string& text);
   // The page on view; the print dialog offers it as the current page.
   int CurrentPage() const { return currentPage; }
   void SetCurrentPage(int value) { currentPage = value; }
@@ -163,6 +174,9 @@ private:
   QPointer<TppCustomPreviewer> previewForm;
   bool enableProcessMessages = true;
   bool printing = false;
+  bool producing = false;
+  TppFileDevice* fileDevice = nullptr;
+  TppPrinterDevice* printerDevice = nullptr;
   bool cancelled = false;
   std::string version = "1.0";
   int versionNo = 1000;

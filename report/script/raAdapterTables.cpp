@@ -29,6 +29,8 @@
 #include "ppTemplate.h"
 #include "ppVar.h"
 #include "ppUnits.h"
+#include "ppFileDevice.h"
+#include "ppPrinterDevice.h"
 #include "ppProducer.h"
 #include "ppPublisher.h"
 #include "ppEngine.h"
@@ -759,6 +761,13 @@ TAdapters::TAdapters() {
   Read(field, "AsDouble", &TppField::AsDouble);
   Read(field, "IsNull", &TppField::IsNull);
   field.ClassProperty("AsPicture", TppPicture::StaticClassType(), GETTER(TppField, Obj(&v) = self.AsPicture()));
+
+  // Print's job as it runs.
+  Read(producer, "Producing", &TppProducer::Producing);
+  Read(producer, "FileDevice", &TppProducer::FileDevice);
+  Read(producer, "PrinterDevice", &TppProducer::PrinterDevice);
+  Read(producer, "Icon", &TppProducer::Icon);
+  producer.Event("OnSaveText", ppevSaveText, {PVar("Text", daString)});
 
   // The engine's view of the run.
   Read(customReport, "AbsolutePage", &TppCustomReport::AbsolutePageNo);

@@ -108,7 +108,7 @@ const TExposedNames pending[] = {
     {"TppPrintable", "DefaultPropHint DefaultPropName DefaultPropEditType DesignControl LookupPipeline SelectionObject"},
     {"TppBand", "Caption CaptionIndex DrawPage LastBand mmTop spTop Rank"},
     {"TppGroupHeaderBand", "Generation SaveGeneration"},
-    {"TppProducer", "OnSaveText CancelDialog FileDevice Icon PreviewForm Printer PrintDialog Producing PrinterDevice ShowAutoSearchDialog"},
+    {"TppProducer", "CancelDialog PreviewForm Printer PrintDialog ShowAutoSearchDialog"},
     {"TppCustomReport", "ReportDesigner"},
     {"TppReport",
      "ActiveReport AutoSearchDialog CacheManager PreviewForm"},

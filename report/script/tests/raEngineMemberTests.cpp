@@ -1,13 +1,17 @@
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <functional>
+#include <iterator>
 
 #include "ppCtrls.h"
 #include "ppDrwCmd.h"
+#include "ppFileDevice.h"
 #include "ppGroup.h"
 #include "ppVar.h"
 #include "ppPrintablesKit.h"
 #include "raCodeModule.h"
+#include "rtlTestFolder.h"
 
 namespace {
 
@@ -160,6 +164,28 @@ TEST(EngineMemberTest, AGroupTellsScriptsItsBreakAsTheEngineFollowsIt) {
       {1, {{"Detail", "BeforePrint", "Label1.Caption := Group1.Description + '|' + Report.GroupHeader[0].Description + '|' + Label1.Description;"}},
        "1: [0]: OWNER|[0]: OWNER|Label1: Label1", grouped},
   });
+}
+
+TEST(EngineMemberTest, PrintsJobTellsScriptsItsDeviceAndLetsThemChangeSavedTexts) {
+  ppRegisterFileDevices();
+  TTestFolder folder;
+  const std::string fileName = folder.File("saved.txt");
+  TMemberReport r(Rows(2));
+  r.Detail->SetSave(true);
+  r.Label->SetSave(true);
+  r.Report->SetDeviceType("TextFile");
+  r.Report->SetTextFileName(fileName);
+  r.Report->SetShowPrintDialog(false);
+  r.Report->SetShowCancelDialog(false);
+  r.Handle({{"Detail", "BeforePrint",
+             "if Report.Producing and (Report.PrinterDevice = nil) then Label1.Caption := Report.FileDevice.ClassName;"},
+            {"Report", "OnSaveText", "Text := Text + '!';"}});
+  ASSERT_TRUE(r.Report->Print());
+  std::ifstream in(fileName);
+  const std::string saved((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(saved, "TppTextFileDevice!,TppTextFileDevice!");
+  EXPECT_FALSE(r.Report->Producing());
+  EXPECT_EQ(r.Report->FileDevice(), nullptr);
 }
 
 }  // namespace
