@@ -237,7 +237,9 @@ int Scale(TBench& bench, int queues, int idleSeconds, int steadySeconds) {
   if (!bench.Start(queues)) return 1;
   std::printf("queues %d\n", queues);
   const size_t before = bench.Requests();
+  const double cupsd0 = Sample(bench.cupsd.Pid()).CpuSeconds;
   const double without = LpBurst(bench, queues);
+  const double cupsdWithout = Sample(bench.cupsd.Pid()).CpuSeconds - cupsd0;
   const size_t requestsWithout = bench.Requests() - before;
   std::printf("  submit %d jobs without the program: %.2f s (%.1f ms a job, %zu requests)\n", queues, without,
               1000 * without / queues, requestsWithout);
@@ -260,12 +262,17 @@ int Scale(TBench& bench, int queues, int idleSeconds, int steadySeconds) {
 
   const int rowsBefore = bench.Rows();
   const size_t from = bench.Requests();
+  const TProcSample b0 = Sample(bench.program), d0 = Sample(bench.cupsd.Pid());
   const double with = LpBurst(bench, queues);
   const double rowsAfter = bench.WaitRows(rowsBefore + queues, 600);
+  const TProcSample b1 = Sample(bench.program), d1 = Sample(bench.cupsd.Pid());
   const size_t requestsWith = bench.Requests() - from;
   std::printf("  submit %d jobs with the program: %.2f s (%.1f ms a job), ratio %.2f; every job a row %.2f s after "
               "the last submit\n",
               queues, with, 1000 * with / queues, with / without, rowsAfter);
+  std::printf("  CPU during the burst: program %.2f ms a job, cupsd %.2f ms a job (without the program: %.2f)\n",
+              1000 * (b1.CpuSeconds - b0.CpuSeconds) / queues, 1000 * (d1.CpuSeconds - d0.CpuSeconds) / queues,
+              1000 * cupsdWithout / queues);
   std::printf("  requests during the burst: %zu, %.2f a job more than without the program\n", requestsWith,
               double(requestsWith) - double(requestsWithout) > 0
                   ? (double(requestsWith) - double(requestsWithout)) / queues
