@@ -10,6 +10,10 @@ namespace {
 
 // How often a waiting connect or request looks at the cancel flag.
 constexpr int WaitSliceMs = 200;
+// The first room for a response's body whose length is not told.
+constexpr size_t ReadSliceBytes = 4096;
+// The largest told length taken as the body's size at once.
+constexpr off_t MaxToldBodyBytes = 16 << 20;
 
 const char* NoPassword(const char*, http_t*, const char*, const char*, void*) { return nullptr; }
 
@@ -47,6 +51,8 @@ TCupsSession::~TCupsSession() {
 }
 
 const std::string& TCupsSession::ThreadLastErrorText() { return threadLastErrorText; }
+
+void TCupsSession::SetThreadLastErrorText(std::string Text) { threadLastErrorText = std::move(Text); }
 
 void TCupsSession::Disconnect() {
   if (http_) httpClose(http_);
@@ -172,10 +178,21 @@ IppPtr TCupsSession::Exchange(ipp_t* Request, const char* Resource) {
       while (status == HTTP_STATUS_CONTINUE);
     }
     if (status == HTTP_STATUS_OK) {
-      std::string body;
-      char chunk[32768];
+      // Into the body itself, sized by the answer's length where it has one:
+      // a large buffer on the stack or the heap would be touched, and kept,
+      // by every printer thread that asks the server once.
+      const off_t length = httpGetLength2(http_);
+      // A body read until the connection closes tells a huge length.
+      const bool told = length > 0 && length <= MaxToldBodyBytes;
+      std::string body(told ? static_cast<size_t>(length) + 1 : ReadSliceBytes, '\0');
+      size_t used = 0;
       ssize_t n;
-      while ((n = httpRead2(http_, chunk, sizeof chunk)) > 0) body.append(chunk, static_cast<size_t>(n));
+      do {
+        if (used == body.size()) body.resize(2 * body.size());
+        n = httpRead2(http_, body.data() + used, body.size() - used);
+        if (n > 0) used += static_cast<size_t>(n);
+      } while (n > 0);
+      body.resize(used);
       IppPtr response(ippNew());
       TMemoryReader reader{body};
       ipp_state_t state;

@@ -43,6 +43,8 @@ class TCupsSession {
   // The words of the last failure of any session this thread ended: a
   // spooler call's session is gone by the time its caller words the error.
   static const std::string& ThreadLastErrorText();
+  // Hands words of another thread's session to this thread's.
+  static void SetThreadLastErrorText(std::string Text);
   // The open connection for the library's own calls; null when none can be made.
   http_t* Connection();
 

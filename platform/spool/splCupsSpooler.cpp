@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <thread>
 
 #include "splCupsReader.h"
 #include "splNames.h"
@@ -91,7 +92,19 @@ OsError TCupsSpooler::ReadJobs(const std::string& Server, const std::string& Pri
 
 OsError TCupsSpooler::ReadJobHistory(const std::string& Server, const std::string& Printer,
                                      std::vector<JobInfo2>& Jobs) {
-  return ReadQueueJobs(*SessionFor(Server), Server, Printer, CupsJobs::Completed, Jobs);
+  // The client library keeps a 32 KB line on the stack of the thread that
+  // reads an answer. Each printer thread asks for its history once and then
+  // never talks to the server: asked on a thread of its own, the history
+  // leaves the printer thread's stack small, whatever the number of queues.
+  OsError result = ERROR_SUCCESS;
+  std::string words;
+  std::thread reader([&] {
+    result = ReadQueueJobs(*SessionFor(Server), Server, Printer, CupsJobs::Completed, Jobs);
+    words = TCupsSession::ThreadLastErrorText();
+  });
+  reader.join();
+  if (result) TCupsSession::SetThreadLastErrorText(std::move(words));
+  return result;
 }
 
 OsError TCupsSpooler::CheckOpen(const std::string& Server, const std::string& Printer, uint32_t Access) {

@@ -612,6 +612,34 @@ TEST_F(CupsSpoolerTest, FrozenDaemonTimesOut) {
   EXPECT_EQ(spooler->EnumPrinters(PRINTER_ENUM_LOCAL, "", printers), ERROR_SUCCESS);
 }
 
+// Every read of a printer that is not watched asks the server; once it is
+// gone, each says so in the library's words, also the history, which is
+// read on a thread of its own.
+TEST_F(CupsSpoolerTest, APrintersReadsOfAServerThatWentAreToldInTheLibrarysWords) {
+  PrinterHandle handle = 0;
+  ASSERT_EQ(spooler->OpenPrinter(Q1, 0, handle), ERROR_SUCCESS);
+  std::vector<JobInfo2> jobs;
+  ASSERT_EQ(spooler->EnumJobHistory(handle, jobs), ERROR_SUCCESS);
+  cupsd.Kill();
+  const std::pair<const char*, std::function<OsError()>> reads[] = {
+      {"history", [&] { return spooler->EnumJobHistory(handle, jobs); }},
+      {"queue", [&] { return spooler->EnumJobs(handle, 0, 100, jobs); }},
+      {"printer", [&] {
+         PrinterInfo2 info;
+         return spooler->GetPrinter(handle, info);
+       }},
+  };
+  for (const auto& [what, read] : reads) {
+    SCOPED_TRACE(what);
+    TCupsSession::SetThreadLastErrorText({});
+    const OsError error = read();
+    ASSERT_EQ(error, RPC_S_SERVER_UNAVAILABLE);
+    const std::string words = spooler->ErrorText(error);
+    EXPECT_FALSE(words.empty());
+    EXPECT_NE(words, SpoolErrorMessage(error)) << "the library's words, not our generic text";
+  }
+}
+
 TEST_F(CupsSpoolerTest, AServerThatCannotBeReachedIsToldInTheLibrarysWords) {
   CupsConfig config = cupsd.Config(Local);
   config.RemotePort = 1;  // nothing listens there
