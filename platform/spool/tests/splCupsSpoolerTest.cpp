@@ -319,17 +319,20 @@ TEST_F(CupsSpoolerTest, AWatchedPrintersStateFollowsTheServer) {
     collector.Changes = 0;
     ASSERT_TRUE(step.act());
     PrinterInfo2 info;
-    // The awaited change, then every change until the queue is as expected.
+    std::vector<JobInfo2> queued;
+    // The awaited change, then every change until the printer and its queue
+    // are as expected (a job that ended is told once more, as ended, before
+    // it leaves the queue).
     ASSERT_TRUE(collector.Until(
         [&] {
+          queued.clear();
           return (collector.Changes & step.change) && spooler->GetPrinter(q1, info) == ERROR_SUCCESS &&
-                 (info.Status & PRINTER_STATUS_PAUSED) == step.paused && info.cJobs == step.jobs;
+                 (info.Status & PRINTER_STATUS_PAUSED) == step.paused && info.cJobs == step.jobs &&
+                 spooler->EnumJobs(q1, 0, 100, queued) == ERROR_SUCCESS && queued.size() == step.jobs;
         },
         10000))
-        << collector.LastError() << " status " << info.Status << " jobs " << info.cJobs;
-    std::vector<JobInfo2> queued;
-    ASSERT_EQ(spooler->EnumJobs(q1, 0, 100, queued), ERROR_SUCCESS);
-    EXPECT_EQ(queued.size(), step.jobs);
+        << collector.LastError() << " status " << info.Status << " jobs " << info.cJobs << " queued "
+        << queued.size();
     PrinterInfo2 other;
     ASSERT_EQ(spooler->GetPrinter(q2, other), ERROR_SUCCESS);
     EXPECT_EQ(other.Status, 0u);
