@@ -12,6 +12,7 @@
 #include "raEnumTypes.h"
 
 #include "ppBands.h"
+#include "ppCache.h"
 #include "ppCtrls.h"
 #include "ppDBPipeline.h"
 #include "dbDataSource.h"
@@ -36,6 +37,7 @@
 #include "ppEngine.h"
 #include "ppDataPipeline.h"
 #include "rtlStreamObject.h"
+#include "rtlLists.h"
 #include "rtlStringList.h"
 
 namespace {
@@ -223,6 +225,18 @@ void RefuseWhilePrinting(TraRTTI& rtti, const char* name) {
   };
 }
 
+// The class library's list of objects as scripts make it ("TList"): it
+// lists, never owns, and gives back only objects a script put in it.
+class TraList : public TObject {
+  RTL_DECLARE_CLASS(TraList, TObject)
+  TList<TObject> Items;
+};
+
+const TClassInfo& TraList::StaticClassType() {
+  static const TClassInfo info = TClassBuilder<TraList>("TList").Build();
+  return info;
+}
+
 #define GETTER(T, expr) [](TObject& o, TraValue& v) { auto& self = As<T>(o); expr; return true; }
 #define SETTER(T, expr) [](TObject& o, const TraValue& v) { auto& self = As<T>(o); expr; return true; }
 #define CALL(T, body) [](TObject* o, TraValue* const* a, bool get) { auto& self = As<T>(o); (void)a; (void)get; body; return true; }
@@ -233,6 +247,7 @@ struct TAdapters {
   TraRTTI component{TComponent::StaticClassType(), &persistent};
   TraRTTI strings{TStrings::StaticClassType(), &persistent};
   TraRTTI stringList{TStringList::StaticClassType(), &strings};
+  TraRTTI list{TraList::StaticClassType(), &object};
   TraRTTI font{TppFont::StaticClassType(), &persistent};
   TraRTTI communicator{TppCommunicator::StaticClassType(), &component};
   TraRTTI relative{TppRelative::StaticClassType(), &communicator};
@@ -273,7 +288,7 @@ struct TAdapters {
 
   TAdapters();
   void Register() {
-    for (TraRTTI* a : {&object, &persistent, &component, &strings, &stringList, &font, &communicator, &relative,
+    for (TraRTTI* a : {&object, &persistent, &component, &strings, &stringList, &list, &font, &communicator, &relative,
                        &printable, &ppComponent, &stretchable, &subReport, &customText, &dbText, &dbCalc, &variable, &customMemo, &dbMemo, &customRichText, &memoryStream, &textAttributes, &paraAttributes, &customImage,
                        &band, &detailBand, &groupBand, &groupHeaderBand, &group, &producer, &customReport, &report, &dataPipeline, &dbPipeline, &autoSearchField, &field, &printerSetup, &drawCommand, &drawText, &page, &picture, &templateDBSettings, &reportTemplate})
       RegisterRTTIAdapter(*a);
@@ -411,6 +426,59 @@ TAdapters::TAdapters() {
                 Int(a[1]) = index;
               }))
       .Method("Sort", {}, CALL(TStringList, self.Sort()));
+
+  const TClassInfo& objectClass = TObject::StaticClassType();
+  list.Constructor("Create", {}, [](TObject*, TraValue* const* a, bool) {
+        auto* made = new TraList();
+        raNoteScriptCreated(made);
+        Obj(a[1]) = made;
+        return true;
+      })
+      .Property("Count", daInteger, GETTER(TraList, Int(&v) = self.Items.Count()))
+      .IndexedProperty("Items", {P("Index", daInteger), RObj(objectClass)}, CALL(TraList, {
+                         CheckIndex(Int(a[0]), self.Items.Count());
+                         if (get) {
+                           Obj(a[1]) = raSlotObject(self.Items.Items(Int(a[0])));
+                         } else {
+                           raNoteSlotObject(Obj(a[1]));
+                           self.Items.Delete(Int(a[0]));
+                           self.Items.Insert(Int(a[0]), Obj(a[1]));
+                         }
+                       }))
+      .Method("Add", {PObj("Item", objectClass), R(daInteger)}, CALL(TraList, {
+                raNoteSlotObject(Obj(a[0]));
+                Int(a[1]) = self.Items.Add(Obj(a[0]));
+              }))
+      .Method("Clear", {}, CALL(TraList, self.Items.Clear()))
+      .Method("Delete", {P("Index", daInteger)}, CALL(TraList, {
+                CheckIndex(Int(a[0]), self.Items.Count());
+                self.Items.Delete(Int(a[0]));
+              }))
+      .Method("Exchange", {P("Index1", daInteger), P("Index2", daInteger)}, CALL(TraList, {
+                CheckIndex(Int(a[0]), self.Items.Count());
+                CheckIndex(Int(a[1]), self.Items.Count());
+                self.Items.Exchange(Int(a[0]), Int(a[1]));
+              }))
+      .Method("First", {RObj(objectClass)}, CALL(TraList, {
+                CheckIndex(0, self.Items.Count());
+                Obj(a[0]) = raSlotObject(self.Items.First());
+              }))
+      .Method("Last", {RObj(objectClass)}, CALL(TraList, {
+                CheckIndex(self.Items.Count() - 1, self.Items.Count());
+                Obj(a[0]) = raSlotObject(self.Items.Last());
+              }))
+      .Method("IndexOf", {PObj("Item", objectClass), R(daInteger)}, CALL(TraList, Int(a[1]) = self.Items.IndexOf(Obj(a[0]))))
+      .Method("Insert", {P("Index", daInteger), PObj("Item", objectClass)}, CALL(TraList, {
+                if (Int(a[0]) != self.Items.Count()) CheckIndex(Int(a[0]), self.Items.Count());
+                raNoteSlotObject(Obj(a[1]));
+                self.Items.Insert(Int(a[0]), Obj(a[1]));
+              }))
+      .Method("Move", {P("CurIndex", daInteger), P("NewIndex", daInteger)}, CALL(TraList, {
+                CheckIndex(Int(a[0]), self.Items.Count());
+                CheckIndex(Int(a[1]), self.Items.Count());
+                self.Items.Move(Int(a[0]), Int(a[1]));
+              }))
+      .Method("Remove", {PObj("Item", objectClass), R(daInteger)}, CALL(TraList, Int(a[1]) = self.Items.Remove(Obj(a[0]))));
 
   // Font styles one flag at a time.
   struct TStyleEntry {
@@ -761,6 +829,10 @@ TAdapters::TAdapters() {
   Read(field, "AsDouble", &TppField::AsDouble);
   Read(field, "IsNull", &TppField::IsNull);
   field.ClassProperty("AsPicture", TppPicture::StaticClassType(), GETTER(TppField, Obj(&v) = self.AsPicture()));
+
+  // The cache that keeps each generated page's state of the report's objects.
+  report.ClassProperty("CacheManager", TppCacheManager::StaticClassType(),
+                       GETTER(TppReport, Obj(&v) = &self.Engine().Cache()));
 
   // Print's job as it runs.
   Read(producer, "Producing", &TppProducer::Producing);

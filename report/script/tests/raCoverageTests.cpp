@@ -110,14 +110,12 @@ const TExposedNames pending[] = {
     {"TppGroupHeaderBand", "Generation SaveGeneration"},
     {"TppProducer", "CancelDialog PreviewForm Printer PrintDialog ShowAutoSearchDialog"},
     {"TppCustomReport", "ReportDesigner"},
-    {"TppReport",
-     "ActiveReport AutoSearchDialog CacheManager PreviewForm"},
+    {"TppReport", "ActiveReport AutoSearchDialog PreviewForm"},
     {"TppDataPipeline", "DataTraversed DataView Visible CurrentField"},
     {"TppDBPipeline", "RefreshAfterPost"},
     // One template class here: the report's.
     {"TppCustomTemplate", "*"},
     {"TppTemplate", "*"},
-    {"TList", "*"},
     // Bitmaps here are no class-library objects and know no transparency.
     {"TGraphic", "*"},
     {"TBitmap", "*"},

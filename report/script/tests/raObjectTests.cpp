@@ -105,7 +105,12 @@ TEST(ObjectAccessTest, MembersReadWrittenAndCalledThroughTheClassManager) {
        " if Report.AutoSearchCriteriaByName('DBPipeline1', 'owner') = F then R := R + '=';", "1BB="},
       {"R: Boolean;", "R := (Report.Detail = Report.DetailBand) and (Report.Detail = Label1.Parent) and (Report.Title = nil) and (Report.MainReport = Report);", "True"},
       {"R: Integer;", "R := DBPipeline1.FieldCount;", "7"},
+      {"R: String;", "R := Report.CacheManager.ClassName;", "TppCacheManager"},
       {"R: String;", "Label1.Save := True; Report.Detail.Save := True; R := IntToStr(Report.Detail.SaveCount) + Report.Detail.Saves[0].UserName;", "1Label1"},
+      // A list of objects lists what the script put in it, in the order it says.
+      {"R: String; L: TList;", "L := TList.Create; L.Add(Label1); L.Add(Memo1); L.Insert(0, Report); L.Exchange(1, 2);"
+                               " L.Move(0, 2); L.Remove(Memo1); L.Items[0] := Memo1;"
+                               " R := IntToStr(L.Count) + L.First.ClassName + L.Last.ClassName + IntToStr(L.IndexOf(Report)); L.Free;", "2TppMemoTppReport1"},
       // A var parameter of a method comes back; the list the script made it may free.
       {"R: Integer; S: TStringList; Found: Boolean;",
        "S := TStringList.Create; S.Sorted := True; S.Add('b'); S.Add('d'); Found := S.Find('c', R); S.Free;", "1"},
@@ -139,6 +144,8 @@ TEST(ObjectAccessTest, ObjectsAreHandlesNotNumbersAndScriptsMayNotHarmTheirHost)
       {"", "Memo1.Lines.LoadFromFile('/etc/passwd');", "script: File access is not allowed to scripts"},
       {"", "Report.Template.FileName := '/tmp/ra-script-must-not-write.txt'; Report.Template.SaveToFile;", "script: File access is not allowed to scripts"},
       {"", "Memo1.Lines.Strings[3] := 'x';", "script: List index out of bounds"},
+      {"L: TList;", "L := TList.Create; L.Add(Label1); L.Delete(1);", "script: List index out of bounds (1)"},
+      {"L: TList;", "L := TList.Create; L.Last;", "script: List index out of bounds (-1)"},
       {"", "Report.PrinterSetup.Orientation := taCenter;", "script: Cannot write Orientation"},
       {"", "Report.Bands[9].Visible := False;", "script: List index out of bounds (9)"},
       {"", "Report.GroupHeader[0].Visible := False;", "script: List index out of bounds (0)"},
