@@ -158,6 +158,10 @@ public:
   // left out. Distinct and group fold records of equal key.
   void SortRecords(const TSortKeyField* keys, int keyCount, bool caseInsensitive, TSortDuplicates duplicates,
                    const TSortGroupCallbacks* callbacks);
+  // A file whose records and sort keys take at most this many bytes is
+  // sorted whole in memory; a larger one through runs of a work file.
+  static constexpr int64_t DefaultSortMemoryBytes = int64_t(64) << 20;
+  int64_t SortMemoryBytes = DefaultSortMemoryBytes;
 
   // Raises the first fault of the header, the descriptors or the record
   // area's length. With repair, sound whole records past the header's

@@ -1,12 +1,13 @@
-// Record sorting. A file whose records are all cached is sorted in memory;
-// any other is cut into blocks, each sorted into a run of a work file, and
-// the runs are merged. Either way the records go out in key order over the
+// Record sorting. A file whose records are all cached is sorted in memory,
+// so is one small enough to read whole; any other is cut into blocks, each
+// sorted into a run of a work file, and the runs are merged. Either way the records go out in key order over the
 // record area, renumbered, with equal keys folded when asked.
 
 #include "engDataSort.h"
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <queue>
 #include <string>
 #include <vector>
@@ -138,6 +139,8 @@ public:
   void Run() {
     if (AllCached())
       SortCached();
+    else if (FitsInMemory())
+      SortInMemory();
     else
       SortThroughWorkFile();
     Finish();
@@ -188,20 +191,29 @@ private:
     return int64_t(cached) == count && (count == 0 || file.cache.HighestKey() == count);
   }
 
+  bool FitsInMemory() const {
+    return int64_t(file.PhysicalRecordCount()) * (recordSize + key.Length() + int64_t(sizeof(uint32_t))) <=
+           file.SortMemoryBytes;
+  }
+
   void SortByKey(std::vector<TRecord*>& records) const {
-    if (records.size() > 1) QuickSort(records, 0, int32_t(records.size()) - 1);
+    if (records.size() > 1)
+      QuickSort(records, 0, int32_t(records.size()) - 1, [](TRecord* record) { return record->Key(); });
   }
 
   // Keys end with the row number, but row numbers a writer gave may repeat;
   // records of equal key then keep the order this partition has always
-  // given them, so a sorted file's bytes do not depend on the library.
-  void QuickSort(std::vector<TRecord*>& records, int32_t left, int32_t right) const {
-    auto compare = [this](TRecord* a, TRecord* b) { return key.Compare(a->Key(), b->Key(), true); };
+  // given them, so a sorted file's bytes do not depend on the library, nor
+  // on whether the records were cached, read whole or sorted in runs of a
+  // work file (the same partition over the same order of records).
+  template <typename TItem, typename TKeyOf>
+  void QuickSort(std::vector<TItem>& records, int32_t left, int32_t right, const TKeyOf& keyOf) const {
+    auto compare = [this, &keyOf](TItem a, TItem b) { return key.Compare(keyOf(a), keyOf(b), true); };
     int32_t i;
     do {
       i = left;
       int32_t j = right;
-      TRecord* pivot = records[size_t((left + right) >> 1)];
+      TItem pivot = records[size_t((left + right) >> 1)];
       do {
         while (compare(records[size_t(i)], pivot) < 0) ++i;
         while (compare(records[size_t(j)], pivot) > 0) --j;
@@ -211,7 +223,7 @@ private:
           --j;
         }
       } while (i <= j);
-      if (left < j) QuickSort(records, left, j);
+      if (left < j) QuickSort(records, left, j, keyOf);
       left = i;
     } while (i < right);
   }
@@ -230,6 +242,38 @@ private:
     }
     SortByKey(order);
     for (TRecord* record : order) Add(record->Buffer(), record->Key());
+  }
+
+  // The records are read in blocks, their keys built once into one array
+  // and the record numbers sorted by them: no work file written and read
+  // back, no merge.
+  void SortInMemory() {
+    file.FlushRecords();
+    file.DropCache();
+    const uint32_t count = file.PhysicalRecordCount();
+    const int32_t keyLength = key.Length();
+    // Not cleared: every byte is read or built before it is used.
+    std::unique_ptr<uint8_t[]> images(new uint8_t[size_t(count) * size_t(recordSize)]);
+    std::unique_ptr<uint8_t[]> keys(new uint8_t[size_t(count) * size_t(keyLength)]);
+    std::vector<uint32_t> live;
+    live.reserve(count);
+    const uint32_t blockRecords = uint32_t(std::max(SortBlockBytes / recordSize, 1));
+    for (uint32_t first = 0; first < count; first += blockRecords) {
+      const uint32_t n = std::min(blockRecords, count - first);
+      uint8_t* block = images.get() + size_t(first) * size_t(recordSize);
+      file.ReadAt(file.RecordOffset(first + 1), block, int32_t(n) * recordSize, false);
+      ++file.physicalReads;
+      for (uint32_t i = first; i < first + n; ++i) {
+        uint8_t* image = images.get() + size_t(i) * size_t(recordSize);
+        DecodeRecordImage(file, image, uint32_t(recordSize), i + 1);
+        if (image[RecordDeletedOffset] != 0) continue;
+        key.Build(image, keys.get() + size_t(i) * size_t(keyLength));
+        live.push_back(i);
+      }
+    }
+    auto keyOf = [&keys, keyLength](uint32_t i) { return keys.get() + size_t(i) * size_t(keyLength); };
+    if (live.size() > 1) QuickSort(live, 0, int32_t(live.size()) - 1, keyOf);
+    for (const uint32_t i : live) Add(images.get() + size_t(i) * size_t(recordSize), keyOf(i));
   }
 
   void SortThroughWorkFile() {

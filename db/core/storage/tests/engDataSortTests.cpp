@@ -82,12 +82,63 @@ TEST_F(DataSortTest, UncachedFileIsSortedThroughMergedRuns) {
   AppendRows(ids);
   WriteBack();
   Reopen();  // nothing cached: blocks of 8191 records make three runs
+  file->SortMemoryBytes = 0;
   Sort({Key(1, true)});
   EXPECT_EQ(file->PhysicalReads(), 3u);
   std::sort(ids.rbegin(), ids.rend());
   EXPECT_EQ(Ids(), ids);
   // The work file is gone.
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), {}), 1);
+}
+
+// An uncached file small enough is sorted whole in memory, in fewer reads
+// and without a work file; the bytes it leaves are those the runs of a
+// work file leave, in every mode, with repeated keys, deleted records and
+// encryption.
+TEST_F(DataSortTest, InMemoryAndMergedRunsLeaveTheSameBytes) {
+  struct TCase {
+    const char* Label;
+    TSortDuplicates Duplicates;
+    bool Descending;
+    bool Encrypted;
+  };
+  const TCase cases[] = {{"plain", TSortDuplicates::None, false, false},
+                         {"descending, encrypted", TSortDuplicates::None, true, true},
+                         {"distinct", TSortDuplicates::Distinct, false, false},
+                         {"group", TSortDuplicates::Group, true, true}};
+  for (const TCase& test : cases) {
+    SCOPED_TRACE(test.Label);
+    std::vector<uint8_t> results[2];
+    for (int inMemory = 0; inMemory < 2; ++inMemory) {
+      file.reset();
+      std::filesystem::remove_all(folder);
+      std::filesystem::create_directories(folder);
+      if (test.Encrypted) Create(OrderFields(), true, "pw");
+      else Create(OrderFields());
+      std::vector<int32_t> ids;
+      std::vector<std::string> names;
+      for (int32_t i = 1; i <= 20000; ++i) {
+        ids.push_back(i * 7919 % 2003);  // each key about ten times
+        names.push_back("n" + std::to_string(i));
+      }
+      AppendRows(ids, names);
+      for (uint32_t deleted : {5u, 8191u, 8192u, 19999u}) {
+        TRecord* record = Get(deleted);
+        record->SetDeleted(true);
+        file->ReleaseRecord(record);
+      }
+      WriteBack();
+      Reopen();
+      file->SortMemoryBytes = inMemory ? TDataFile::DefaultSortMemoryBytes : 0;
+      Sort({Key(1, test.Descending)}, test.Duplicates);
+      // Blocks of 8191 records make three runs; read whole, one block.
+      EXPECT_EQ(file->PhysicalReads(), inMemory ? 1u : 3u);
+      EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), {}), 1);
+      WriteBack();
+      results[inMemory] = DiskBytes();
+    }
+    EXPECT_EQ(results[0], results[1]);
+  }
 }
 
 TEST_F(DataSortTest, DistinctKeepsOneRecordPerKey) {
