@@ -4,7 +4,8 @@
 #include <cmath>
 #include <map>
 #include <mutex>
-#include <tuple>
+#include <unordered_map>
+#include <vector>
 
 #include <QFontMetrics>
 #include <QImage>
@@ -34,36 +35,51 @@ struct TGlyphImage {
 
 class TGlyphImages {
 public:
-  TGlyphImage Get(const QRawFont& raw, const std::string& fontKey, quint32 glyph, QRgb colour) {
+  // The images of a text's glyphs in one look-up of its font.
+  std::vector<TGlyphImage> Get(const QRawFont& raw, const std::string& fontKey, const QList<quint32>& glyphs,
+                               QRgb colour) {
     const std::lock_guard<std::mutex> lock(mutex);
-    auto key = std::make_tuple(fontKey, glyph, colour);
-    if (auto found = images.find(key); found != images.end()) return found->second;
-    TGlyphImage made;
-    const QPainterPath path = raw.pathForGlyph(glyph);
-    if (!path.isEmpty()) {
-      const QRect box = path.boundingRect().toAlignedRect().adjusted(-1, -1, 1, 1);
-      made.Image = QImage(box.size(), QImage::Format_ARGB32_Premultiplied);
-      made.Image.fill(Qt::transparent);
-      QPainter painter(&made.Image);
-      painter.setRenderHint(QPainter::Antialiasing);
-      painter.translate(-box.topLeft());
-      painter.fillPath(path, QColor::fromRgb(colour));
-      made.Offset = box.topLeft();
+    auto& images = fonts[fontKey];
+    std::vector<TGlyphImage> result;
+    result.reserve(static_cast<size_t>(glyphs.size()));
+    for (const quint32 glyph : glyphs) {
+      const uint64_t key = static_cast<uint64_t>(glyph) << 32 | colour;
+      auto found = images.find(key);
+      if (found == images.end()) {
+        const TGlyphImage made = Make(raw, glyph, colour);
+        bytes += static_cast<size_t>(made.Image.sizeInBytes());
+        found = images.emplace(key, made).first;
+      }
+      result.push_back(found->second);
     }
-    const size_t size = static_cast<size_t>(made.Image.sizeInBytes());
-    if (bytes + size > glyphImagesBytes) {
-      images.clear();
+    // The images handed out stay valid (they are shared); the store starts
+    // again once it holds too much.
+    if (bytes > glyphImagesBytes) {
+      fonts.clear();
       bytes = 0;
     }
-    bytes += size;
-    images.emplace(std::move(key), made);
-    return made;
+    return result;
   }
 
 private:
   std::mutex mutex;
-  std::map<std::tuple<std::string, quint32, QRgb>, TGlyphImage> images;
+  std::map<std::string, std::unordered_map<uint64_t, TGlyphImage>> fonts;
   size_t bytes = 0;
+
+  static TGlyphImage Make(const QRawFont& raw, quint32 glyph, QRgb colour) {
+    TGlyphImage made;
+    const QPainterPath path = raw.pathForGlyph(glyph);
+    if (path.isEmpty()) return made;
+    const QRect box = path.boundingRect().toAlignedRect().adjusted(-1, -1, 1, 1);
+    made.Image = QImage(box.size(), QImage::Format_ARGB32_Premultiplied);
+    made.Image.fill(Qt::transparent);
+    QPainter painter(&made.Image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.translate(-box.topLeft());
+    painter.fillPath(path, QColor::fromRgb(colour));
+    made.Offset = box.topLeft();
+    return made;
+  }
 };
 
 TGlyphImages& GlyphImages() {
@@ -260,10 +276,11 @@ void TQtCanvas::DrawTextAt(int x, int y, const std::string& text) {
     const std::string fontKey = Font().Name() + (Font().HasStyle(fsBold) ? "|b" : "|") +
                                 (Font().HasStyle(fsItalic) ? "i|" : "|") + std::to_string(raw.pixelSize());
     const QRgb colour = ToQColor(textColor).rgb();
-    for (qsizetype i = 0; i < glyphs.size(); ++i) {
-      const TGlyphImage glyph = GlyphImages().Get(raw, fontKey, glyphs[i], colour);
-      if (glyph.Image.isNull()) continue;
-      p.drawImage(QPoint(x + static_cast<int>(positions[i].x()), y + qtAscent) + glyph.Offset, glyph.Image);
+    const std::vector<TGlyphImage> images = GlyphImages().Get(raw, fontKey, glyphs, colour);
+    for (size_t i = 0; i < images.size(); ++i) {
+      if (images[i].Image.isNull()) continue;
+      p.drawImage(QPoint(x + static_cast<int>(positions[static_cast<qsizetype>(i)].x()), y + qtAscent) + images[i].Offset,
+                  images[i].Image);
     }
     return;
   }
