@@ -15,6 +15,8 @@ const TClassInfo& TppDBPipeline::StaticClassType() {
           .Default(0)
           .Property("OpenDataSource", &TppDBPipeline::OpenDataSource, &TppDBPipeline::SetOpenDataSource)
           .Default(1)
+          .Property("RefreshAfterPost", &TppDBPipeline::RefreshAfterPost, &TppDBPipeline::SetRefreshAfterPost)
+          .Default(0)
           .Build();
   return info;
 }
@@ -166,6 +168,7 @@ bool TppDBPipeline::DataEdit() {
 bool TppDBPipeline::DataPost() {
   if (!DataIsActive()) return false;
   DataSet()->Post();
+  if (refreshAfterPost) DataSet()->Refresh();
   return true;
 }
 

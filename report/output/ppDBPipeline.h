@@ -22,6 +22,9 @@ class TppDBPipeline : public TppDataPipeline {
   void SetOpenDataSource(bool value) { openDataSource = value; }
   bool CloseDataSource() const { return closeDataSource; }
   void SetCloseDataSource(bool value) { closeDataSource = value; }
+  // A posted record is read back from the data (its computed fields).
+  bool RefreshAfterPost() const { return refreshAfterPost; }
+  void SetRefreshAfterPost(bool value) { refreshAfterPost = value; }
 
   void Notification(TComponent* component, TOperation operation) override;
 
@@ -53,6 +56,7 @@ private:
   bool autoCreateFields = true;
   bool openDataSource = true;
   bool closeDataSource = false;
+  bool refreshAfterPost = false;
 
   TDataSet* DataSet() const;
   void CreateFields();

@@ -110,6 +110,20 @@ TEST_F(TemplateDatabaseTest, LayoutsGoIntoRecordsByNameAndComeBackTheSame) {
   EXPECT_EQ(table->RecordCount(), 3);
 }
 
+TEST_F(TemplateDatabaseTest, ARecordReadBackAfterEachPostStaysTheOneWritten) {
+  pipeline->SetRefreshAfterPost(true);
+  TppReport* usage = MakeReport(3);
+  UseTable(*usage, "Usage details");
+  usage->Template().Save();
+  usage->SetPageLimit(5);
+  usage->Template().Save();
+  EXPECT_EQ(table->RecordCount(), 1);
+  TppReport* loaded = new TppReport(owner.get());
+  UseTable(*loaded, "Usage details");
+  loaded->Template().Load();
+  EXPECT_EQ(loaded->PageLimit(), 5);
+}
+
 TEST_F(TemplateDatabaseTest, MissingRecordsAndUnfitFieldsAreClearErrorsThatChangeNothing) {
   TppReport* report = MakeReport(5);
   // The settings are part of the layout.

@@ -112,7 +112,6 @@ const TExposedNames pending[] = {
     {"TppCustomReport", "ReportDesigner"},
     {"TppReport", "ActiveReport AutoSearchDialog PreviewForm"},
     {"TppDataPipeline", "DataTraversed DataView Visible CurrentField"},
-    {"TppDBPipeline", "RefreshAfterPost"},
     // One template class here: the report's.
     {"TppCustomTemplate", "*"},
     {"TppTemplate", "*"},
