@@ -110,7 +110,7 @@ public:
   void Append(const TJobRow& row) override {
     Fill(row);
     if (cursor->OpenBlob(fDocument, record.data(), true, false, BlobOpenWrite) != 0 ||
-        cursor->WriteBlob(fDocument, record.data(), false, int32_t(row.Document.size()), row.Document.data(), 0) != 0)
+        cursor->WriteBlob(fDocument, record.data(), false, {reinterpret_cast<const uint8_t*>(row.Document.data()), row.Document.size()}, 0) != 0)
       throw std::runtime_error("memo not written");
     cursor->InsertRecord(record.data(), false);
   }
@@ -305,7 +305,7 @@ private:
         cursor->GetBlobSize(fDocument, buffer, false, size) != 0)
       throw std::runtime_error("memo not opened");
     text.resize(size_t(size));
-    const int32_t result = cursor->ReadBlob(fDocument, buffer, false, got, size, text.data(), 0);
+    const int32_t result = cursor->ReadBlob(fDocument, buffer, false, got, {reinterpret_cast<uint8_t*>(text.data()), size_t(size)}, 0);
     cursor->FreeBlob(fDocument, buffer, false);
     if (result != 0 || got != size) throw std::runtime_error("memo not read");
   }

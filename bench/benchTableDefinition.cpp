@@ -2,7 +2,6 @@
 
 #include "engDataHeader.h"
 #include "engDataLayout.h"
-#include "engIndexFile.h"
 #include "engKeyEncoding.h"
 #include "engLittleEndian.h"
 #include "engTableCursor.h"
@@ -20,22 +19,19 @@ void CreateBenchTable(TDataDirectory* directory, const std::string& name, const 
     desc[FieldDescDeclaredSizeOffset] = fields[i].Size;
     desc[FieldDescRequiredOffset] = fields[i].Required;
   }
-  std::vector<uint8_t> indexDescs(indexes.size() * IndexDescSize, 0);
-  for (size_t i = 0; i < indexes.size(); ++i) {
-    uint8_t* desc = indexDescs.data() + i * IndexDescSize;
-    PutShortString(desc + IdxDescName, indexes[i].Name, FieldNameLimit, false);
-    desc[IdxDescUnique] = indexes[i].Unique;
-    desc[IdxDescCaseInsensitive] = indexes[i].CaseInsensitive;
-    desc[IdxDescCompression] = indexes[i].Compression;
-    desc[IdxDescFieldCount] = uint8_t(indexes[i].Fields.size());
-    for (size_t f = 0; f < indexes[i].Fields.size(); ++f)
-      PutLE16(desc + IdxDescFieldNumbers + 2 * f, indexes[i].Fields[f]);
+  std::vector<TIndexDefinition> indexDefinitions;
+  for (const TBenchIndex& index : indexes) {
+    TIndexDefinition& definition = indexDefinitions.emplace_back();
+    definition.Name = index.Name;
+    definition.Unique = index.Unique;
+    definition.CaseInsensitive = index.CaseInsensitive;
+    definition.Compression = index.Compression;
+    definition.FieldNumbers.assign(index.Fields.begin(), index.Fields.end());
   }
   TTableDefinition definition;
   definition.FieldDescs = fieldDescs.data();
   definition.FieldCount = int32_t(fields.size());
-  definition.IndexDescs = indexDescs.data();
-  definition.IndexCount = int32_t(indexes.size());
+  definition.SetIndexes(indexDefinitions);
   definition.Description = description;
   definition.BlobBlockSize = blobBlockSize;
   const std::unique_ptr<TTableCursor> owned = NewTableCursor(directory);

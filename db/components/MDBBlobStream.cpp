@@ -62,7 +62,8 @@ int64_t TMDBBlobStream::Read(void* buffer, int64_t count) {
   TMDBSessionUse use(dataSet->DataSetSession());
   TTableCursor& cursor = *dataSet->Handle();
   int32_t countRead = 0;
-  const int32_t result = cursor.ReadBlob(fieldNo, record, false, countRead, ClampCount(count), buffer, position);
+  const std::span<uint8_t> destination(static_cast<uint8_t*>(buffer), size_t(ClampCount(count)));
+  const int32_t result = cursor.ReadBlob(fieldNo, record, false, countRead, destination, position);
   switch (result) {
     case 0:
     case EngErrEndOfBlob: position += countRead; return countRead;
@@ -76,7 +77,7 @@ int64_t TMDBBlobStream::Write(const void* buffer, int64_t count) {
   if (count > std::numeric_limits<int32_t>::max()) CheckWriteResult(EngErrBlobLength);
   TMDBSessionUse use(dataSet->DataSetSession());
   CheckWriteResult(
-      dataSet->Handle()->WriteBlob(fieldNo, record, false, static_cast<int32_t>(count), buffer, position));
+      dataSet->Handle()->WriteBlob(fieldNo, record, false, {static_cast<const uint8_t*>(buffer), size_t(count)}, position));
   position += static_cast<int32_t>(count);
   modified = true;
   return count;

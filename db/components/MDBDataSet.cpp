@@ -308,9 +308,9 @@ bool TMDBDataSet::GetFieldData(TField* field, void* buffer) {
   if (record == nullptr) return false;
   if (field->FieldNo() > 0) {
     TMDBSessionUse use(DataSetSession());
-    bool blank = true;
-    handle->GetField(field->FieldNo(), record, blank, buffer);
-    return !blank;
+    // Without a buffer the field is only asked whether it is blank.
+    const size_t size = buffer ? size_t(field->DataSize()) : 0;
+    return handle->ReadField(field->FieldNo(), record, {static_cast<uint8_t*>(buffer), size});
   }
   const TDataSetState state = State();
   if (state == dsBrowse || state == dsEdit || state == dsInsert || state == dsCalcFields)
@@ -338,7 +338,10 @@ void TMDBDataSet::SetFieldData(TField* field, const void* buffer) {
     field->Validate(buffer);
     if (field->FieldKind() != fkInternalCalc) {
       TMDBSessionUse use(DataSetSession());
-      handle->PutField(field->FieldNo(), record, false, buffer);
+      if (buffer)
+        handle->WriteField(field->FieldNo(), record, {static_cast<const uint8_t*>(buffer), size_t(field->DataSize())});
+      else
+        handle->WriteBlank(field->FieldNo(), record);
     }
   }
   if (state != dsCalcFields && state != dsFilter && state != dsNewValue) FieldChanged(field);
@@ -428,11 +431,6 @@ std::unique_ptr<TStream> TMDBDataSet::CreateBlobStream(TField* field, TBlobStrea
 
 // ---- filters ------------------------------------------------------------------------------
 
-bool TMDBDataSet::FilterCallback(void* context, const uint8_t* record, uint32_t /*recordNumber*/) {
-  auto* dataSet = static_cast<TMDBDataSet*>(context);
-  return dataSet->RecordFilterAccepts(const_cast<TRecordBuffer>(record));
-}
-
 void TMDBDataSet::BuildExprFilter() {
   TMDBSessionUse use(DataSetSession());
   TCursorFilterOptions options;
@@ -443,7 +441,8 @@ void TMDBDataSet::BuildExprFilter() {
 
 void TMDBDataSet::BuildFuncFilter() {
   TMDBSessionUse use(DataSetSession());
-  funcFilter = handle->AddFilter(&FilterCallback, this);
+  funcFilter = handle->AddFilter(
+      [this](const uint8_t* record, uint32_t) { return RecordFilterAccepts(const_cast<TRecordBuffer>(record)); });
 }
 
 void TMDBDataSet::DropFilter(TFilter*& filter) {

@@ -151,7 +151,6 @@ private:
   bool autoDisplayLabels = false;
   bool copyOnAppend = false;
 
-  static bool FilterCallback(void* context, const uint8_t* record, uint32_t recordNumber);
   void BuildExprFilter();
   void BuildFuncFilter();
   void SwitchFilters(bool on);

@@ -4,7 +4,6 @@
 #include <cstring>
 
 #include "engDataLayout.h"
-#include "engIndexFile.h"
 #include "engKeyCompare.h"
 #include "engLittleEndian.h"
 #include "rtlUtf8.h"
@@ -47,23 +46,7 @@ void AppendFieldDesc(const TMDBFieldDescSpec& spec, std::vector<uint8_t>& descs)
   PutShortString(desc + FieldDescDefaultOffset, spec.DefaultValue, FieldTextLimit);
 }
 
-void AppendIndexDesc(const TMDBIndexDescSpec& spec, std::vector<uint8_t>& descs) {
-  const size_t start = descs.size();
-  descs.resize(start + IndexDescSize, 0);
-  uint8_t* desc = descs.data() + start;
-  PutShortString(desc + IdxDescName, spec.Name, IdxDescNameLimit);
-  desc[IdxDescDescending] = spec.Descending ? 1 : 0;
-  desc[IdxDescCaseInsensitive] = spec.CaseInsensitive ? 1 : 0;
-  desc[IdxDescUnique] = spec.Unique ? 1 : 0;
-  desc[IdxDescCompression] = spec.Compression;
-  const size_t count = std::min<size_t>(spec.FieldNumbers.size(), MaxKeyFields);
-  desc[IdxDescFieldCount] = static_cast<uint8_t>(count);
-  for (size_t i = 0; i < MaxKeyFields; ++i) desc[IdxDescFieldDescending + i] = spec.Descending ? 1 : 0;
-  for (size_t i = 0; i < count; ++i) PutLE16(desc + IdxDescFieldNumbers + 2 * i, spec.FieldNumbers[i]);
-}
-
 std::string FieldDescName(const uint8_t* desc) { return GetShortString(desc + FieldDescNameOffset, FieldNameLimit); }
 
 std::string FieldDescText(const uint8_t* desc, int offset) { return GetShortString(desc + offset, FieldTextLimit); }
 
-std::string IndexDescName(const uint8_t* desc) { return GetShortString(desc + IdxDescName, IdxDescNameLimit); }

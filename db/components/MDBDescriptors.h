@@ -23,22 +23,9 @@ struct TMDBFieldDescSpec {
   std::string DefaultValue;
 };
 
-struct TMDBIndexDescSpec {
-  std::string Name;
-  std::vector<uint16_t> FieldNumbers;  // at most 16 are stored
-  bool Descending = false;
-  bool CaseInsensitive = false;
-  bool Unique = false;
-  uint8_t Compression = 0;
-};
-
 // Appends one 768-byte descriptor.
 void AppendFieldDesc(const TMDBFieldDescSpec& spec, std::vector<uint8_t>& descs);
-// Appends one 120-byte descriptor; a default spec is the empty primary
-// slot of a table kept in natural order.
-void AppendIndexDesc(const TMDBIndexDescSpec& spec, std::vector<uint8_t>& descs);
 
 // Readers of the descriptors a cursor hands out.
 std::string FieldDescName(const uint8_t* desc);
 std::string FieldDescText(const uint8_t* desc, int offset);
-std::string IndexDescName(const uint8_t* desc);

@@ -244,8 +244,9 @@ void TMDBQuery::Prepare() {
   auto prepared = std::make_unique<TQueryStatement>(Database()->Handle());
   prepared->SetRequestLive(requestLive);
   prepared->SetMaxRowCount(maxRowCount);
-  prepared->SetPasswordHandler(&TMDBSession::PasswordCallback, &DataSetSession());
-  prepared->SetProgressHandler(&TMDBQuery::ProgressCallback, this);
+  prepared->SetPasswordHandler([&session = DataSetSession()] { return session.PasswordRequest(); });
+  prepared->SetProgressHandler(
+      [this](int32_t current, int32_t percent, bool& abort) { ReportProgress(current, percent, abort); });
   int32_t position = 0;
   try {
     prepared->Prepare(statementText, position);
@@ -266,9 +267,8 @@ void TMDBQuery::UnPrepare() {
   SetDBFlag(dbfPrepared, false);
 }
 
-void TMDBQuery::ProgressCallback(void* context, int32_t current, int32_t percent, bool& abort) {
-  auto* query = static_cast<TMDBQuery*>(context);
-  if (query->OnQueryProgress) query->OnQueryProgress(query, current, uint16_t(percent), abort);
+void TMDBQuery::ReportProgress(int32_t current, int32_t percent, bool& abort) {
+  if (OnQueryProgress) OnQueryProgress(this, current, uint16_t(percent), abort);
 }
 
 void TMDBQuery::BindParams() {

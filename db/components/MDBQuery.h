@@ -129,7 +129,7 @@ private:
   // statements without one. Owned by the statement.
   TTableCursor* Execute();
   void BindParams();
-  static void ProgressCallback(void* context, int32_t current, int32_t percent, bool& abort);
+  void ReportProgress(int32_t current, int32_t percent, bool& abort);
 };
 
 // Replaces every parameter of text by "?" (and "::" by ":"); with names,

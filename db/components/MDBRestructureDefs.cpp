@@ -7,7 +7,6 @@
 #include "dbConsts.h"
 #include "dbFieldDefs.h"
 #include "engDataLayout.h"
-#include "engIndexFile.h"
 #include "engLittleEndian.h"
 #include "rtlStrUtils.h"
 #include "rtlTypeInfo.h"
@@ -192,27 +191,25 @@ void TRestructureIndexDefs::Update() {
   TMDBTableDescriptors current;
   table.ReadTableDescriptors(current);
   Clear();
-  for (int slot = 0; slot < current.IndexCount; ++slot) {
+  for (size_t slot = 0; slot < current.Indexes.size(); ++slot) {
     if (slot == 0 && current.PrimaryIsNatural) continue;
-    const uint8_t* desc = current.IndexDescs.data() + static_cast<size_t>(slot) * IndexDescSize;
+    const TIndexDefinition& index = current.Indexes[slot];
     std::string fields;
-    const int count = std::min<int>(desc[IdxDescFieldCount], MaxKeyFields);
-    for (int i = 0; i < count; ++i) {
-      const int fieldNo = GetLE16(desc + IdxDescFieldNumbers + 2 * i);
+    for (const uint16_t fieldNo : index.FieldNumbers) {
       if (fieldNo < 1 || fieldNo > fieldDefs.Count()) continue;
       if (!fields.empty()) fields += ';';
       fields += fieldDefs.Items(fieldNo - 1)->Name();
     }
     TIndexOptions options;
     if (slot == 0) options.Include(ixPrimary);
-    if (desc[IdxDescDescending] != 0) options.Include(ixDescending);
-    if (desc[IdxDescCaseInsensitive] != 0) options.Include(ixCaseInsensitive);
-    if (desc[IdxDescUnique] != 0) options.Include(ixUnique);
+    if (index.Descending) options.Include(ixDescending);
+    if (index.CaseInsensitive) options.Include(ixCaseInsensitive);
+    if (index.Unique) options.Include(ixUnique);
     std::unique_ptr<TRestructureIndexDef> def(new TRestructureIndexDef(*this));
-    def->name = IndexDescName(desc);
+    def->name = index.Name;
     def->fields = fields;
     def->options = options;
-    def->compression = desc[IdxDescCompression];
+    def->compression = index.Compression;
     items.push_back(std::move(def));
   }
   updated = true;
@@ -257,11 +254,12 @@ void BuildRestructureDescriptors(const TRestructureFieldDefs& fieldDefs, const T
                               [](const TRestructureIndexDef* def) { return def->Options().Contains(ixPrimary); });
   if (primary != order.end()) std::rotate(order.begin(), primary, primary + 1);
   const bool hasPrimary = !order.empty() && order.front()->Options().Contains(ixPrimary);
-  if (!hasPrimary) AppendIndexDesc({}, descriptors.IndexDescs);
+  if (!hasPrimary) descriptors.Indexes.emplace_back();
   for (const TRestructureIndexDef* def : order) {
-    TMDBIndexDescSpec spec;
+    TIndexDefinition spec;
     spec.Name = def->Name();
     spec.Descending = def->Options().Contains(ixDescending);
+    spec.FieldDescending.fill(spec.Descending);
     spec.CaseInsensitive = def->Options().Contains(ixCaseInsensitive);
     spec.Unique = def->Options().Contains(ixUnique);
     spec.Compression = def->Compression();
@@ -269,7 +267,6 @@ void BuildRestructureDescriptors(const TRestructureFieldDefs& fieldDefs, const T
       fieldDefs.FindFieldDef(fieldName);
       spec.FieldNumbers.push_back(numbers[static_cast<size_t>(fieldDefs.IndexOf(fieldName))]);
     }
-    AppendIndexDesc(spec, descriptors.IndexDescs);
+    descriptors.Indexes.push_back(std::move(spec));
   }
-  descriptors.IndexCount = static_cast<int>(order.size()) + (hasPrimary ? 0 : 1);
 }

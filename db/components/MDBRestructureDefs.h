@@ -9,14 +9,14 @@
 #include <vector>
 
 #include "dbTypes.h"
+#include "engIndexDefinition.h"
 #include "rtlClasses.h"
 
 // The table's current descriptors, as the lists load them.
 struct TMDBTableDescriptors {
   std::vector<uint8_t> FieldDescs;  // FieldCount descriptors of 768 bytes
   int FieldCount = 0;
-  std::vector<uint8_t> IndexDescs;  // slots 0 .. last secondary, 120 bytes each
-  int IndexCount = 0;
+  std::vector<TIndexDefinition> Indexes;  // slots 0 .. last secondary
   bool PrimaryIsNatural = true;
 };
 
@@ -164,8 +164,8 @@ private:
 struct TMDBRestructureDescriptors {
   std::vector<uint8_t> FieldDescs;
   int FieldCount = 0;
-  std::vector<uint8_t> IndexDescs;
-  int IndexCount = 0;
+  // The primary first; one without fields keeps natural order.
+  std::vector<TIndexDefinition> Indexes;
 };
 void BuildRestructureDescriptors(const TRestructureFieldDefs& fieldDefs, const TRestructureIndexDefs& indexDefs,
                                  TMDBRestructureDescriptors& descriptors);

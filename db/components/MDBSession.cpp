@@ -356,7 +356,6 @@ bool TMDBSession::PasswordRequest() {
   return continueOpen && passwordsAdded != addedBefore;
 }
 
-bool TMDBSession::PasswordCallback(void* session) { return static_cast<TMDBSession*>(session)->PasswordRequest(); }
 
 void TMDBSession::AddDatabase(TMDBDatabase* database) {
   TMDBSessionLockGuard guard;

@@ -60,8 +60,6 @@ class TMDBSession : public TComponent {
   // whether to try the open again. Only a password new to the session is
   // worth another try, so a handler that supplies none ends the asking.
   bool PasswordRequest();
-  // The engine's form of the callback, with the session as context.
-  static bool PasswordCallback(void* session);
 
   // The outermost call of a thread takes the process-wide session lock and
   // makes the engine session open and current; nested calls only count.

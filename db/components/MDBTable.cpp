@@ -11,8 +11,6 @@
 #include "MDBTb.h"
 #include "dbConsts.h"
 #include "engTableCursor.h"
-#include "engIndexFile.h"
-#include "engLittleEndian.h"
 #include "rtlStrUtils.h"
 #include "rtlTypeInfo.h"
 
@@ -135,7 +133,7 @@ std::unique_ptr<TTableCursor> TMDBTable::NewCursor(bool exclusiveOpen) {
   cursor->SetReadOnly(readOnly);
   cursor->SetInMemory(inMemory);
   cursor->SetComponentTable(true);
-  cursor->SetPasswordHandler(&TMDBSession::PasswordCallback, &DataSetSession());
+  cursor->SetPasswordHandler([&session = DataSetSession()] { return session.PasswordRequest(); });
   return cursor;
 }
 
@@ -207,10 +205,8 @@ void TMDBTable::ReadTableDescriptors(TMDBTableDescriptors& descriptors) {
     for (int i = 0; i < descriptors.FieldCount; ++i)
       cursor.GetFieldDesc(i + 1, descriptors.FieldDescs.data() + static_cast<size_t>(i) * FieldDescSize);
     descriptors.PrimaryIsNatural = cursor.PrimaryIsNatural();
-    descriptors.IndexCount = cursor.GetSecondaryIndexCount() + 1;
-    descriptors.IndexDescs.resize(static_cast<size_t>(descriptors.IndexCount) * IndexDescSize);
-    for (int i = 0; i < descriptors.IndexCount; ++i)
-      cursor.GetIndexDesc(i, descriptors.IndexDescs.data() + static_cast<size_t>(i) * IndexDescSize);
+    for (int i = 0; i <= cursor.GetSecondaryIndexCount(); ++i)
+      descriptors.Indexes.push_back(cursor.GetIndexDefinition(i));
   });
 }
 
@@ -230,24 +226,21 @@ void TMDBTable::UpdateIndexDefs() {
 void TMDBTable::FillIndexDefs(TTableCursor& cursor) {
   indexDefs.Clear();
   const int secondary = cursor.GetSecondaryIndexCount();
-  std::vector<uint8_t> desc(IndexDescSize);
   for (int slot = 0; slot <= secondary; ++slot) {
     if (slot == 0 && cursor.PrimaryIsNatural()) continue;
-    cursor.GetIndexDesc(slot, desc.data());
+    const TIndexDefinition index = cursor.GetIndexDefinition(slot);
     std::string fields;
-    const int count = std::min<int>(desc[IdxDescFieldCount], IndexFieldListSize);
-    for (int i = 0; i < count; ++i) {
-      const int fieldNo = GetLE16(desc.data() + IdxDescFieldNumbers + 2 * i);
+    for (const uint16_t fieldNo : index.FieldNumbers) {
       if (fieldNo < 1 || fieldNo > FieldDefs().Count()) continue;
       if (!fields.empty()) fields += ';';
       fields += FieldDefs().Items(fieldNo - 1)->Name();
     }
     TIndexOptions options;
     if (slot == 0) options.Include(ixPrimary);
-    if (desc[IdxDescDescending] != 0) options.Include(ixDescending);
-    if (desc[IdxDescCaseInsensitive] != 0) options.Include(ixCaseInsensitive);
-    if (desc[IdxDescUnique] != 0) options.Include(ixUnique);
-    indexDefs.Add(IndexDescName(desc.data()), fields, options);
+    if (index.Descending) options.Include(ixDescending);
+    if (index.CaseInsensitive) options.Include(ixCaseInsensitive);
+    if (index.Unique) options.Include(ixUnique);
+    indexDefs.Add(index.Name, fields, options);
   }
   indexDefs.SetUpdated(true);
 }

@@ -21,7 +21,7 @@ bool HasDeclaredSize(TFieldType type) { return type == ftString || type == ftByt
 
 // The definitions' descriptors, the primary index first.
 void BuildCreateDescriptors(const TFieldDefs& fieldDefs, const TIndexDefs& indexDefs, TTableDefinition& definition,
-                            std::vector<uint8_t>& fieldDescs, std::vector<uint8_t>& indexDescs) {
+                            std::vector<uint8_t>& fieldDescs) {
   for (int i = 0; i < fieldDefs.Count(); ++i) {
     const TFieldDef& def = *fieldDefs.Items(i);
     const TMDBEngineType engineType = EngineTypeOf(def.DataType());
@@ -41,11 +41,13 @@ void BuildCreateDescriptors(const TFieldDefs& fieldDefs, const TIndexDefs& index
                               [](const TIndexDef* def) { return def->Options().Contains(ixPrimary); });
   if (primary != order.end()) std::rotate(order.begin(), primary, primary + 1);
   const bool hasPrimary = !order.empty() && order.front()->Options().Contains(ixPrimary);
-  if (!hasPrimary) AppendIndexDesc({}, indexDescs);
+  std::vector<TIndexDefinition> indexes;
+  if (!hasPrimary) indexes.emplace_back();
   for (const TIndexDef* def : order) {
-    TMDBIndexDescSpec spec;
+    TIndexDefinition spec;
     spec.Name = def->Name();
     spec.Descending = def->Options().Contains(ixDescending);
+    spec.FieldDescending.fill(spec.Descending);
     spec.CaseInsensitive = def->Options().Contains(ixCaseInsensitive);
     spec.Unique = def->Options().Contains(ixUnique) || def->Options().Contains(ixPrimary);
     for (const std::string& name : SplitFieldNames(def->Fields())) {
@@ -54,12 +56,11 @@ void BuildCreateDescriptors(const TFieldDefs& fieldDefs, const TIndexDefs& index
       if (position < 0) throw EDatabaseError(SFieldNotFound, {name});
       spec.FieldNumbers.push_back(static_cast<uint16_t>(position + 1));
     }
-    AppendIndexDesc(spec, indexDescs);
+    indexes.push_back(std::move(spec));
   }
   definition.FieldDescs = fieldDescs.data();
   definition.FieldCount = fieldDefs.Count();
-  definition.IndexDescs = indexDescs.data();
-  definition.IndexCount = static_cast<int32_t>(order.size()) + (hasPrimary ? 0 : 1);
+  definition.SetIndexes(indexes);
 }
 
 }  // namespace
@@ -69,8 +70,7 @@ void TMDBTable::CreateTable() {
   if (FieldDefs().Count() == 0) InitFieldDefsFromFields();
   TTableDefinition definition;
   std::vector<uint8_t> fieldDescs;
-  std::vector<uint8_t> indexDescs;
-  BuildCreateDescriptors(FieldDefs(), indexDefs, definition, fieldDescs, indexDescs);
+  BuildCreateDescriptors(FieldDefs(), indexDefs, definition, fieldDescs);
   definition.UserMajorVersion = CreatedUserMajorVersion;
   definition.UserMinorVersion = CreatedUserMinorVersion;
   definition.BlobBlockSize = CreatedBlobBlockSize;
@@ -143,13 +143,11 @@ uint32_t TMDBTable::GetBlobBlockSize() {
 
 namespace {
 
-void RestructureProgress(void* context, int32_t done, int32_t percent) {
-  auto* table = static_cast<TMDBTable*>(context);
+void RestructureProgress(TMDBTable* table, int32_t done, int32_t percent) {
   if (table->OnRestructureProgress) table->OnRestructureProgress(table, done, static_cast<uint16_t>(percent));
 }
 
-void RestructureDataLost(void* context, int cause, const std::string& text, bool& stopAsking, bool& carryOn) {
-  auto* table = static_cast<TMDBTable*>(context);
+void RestructureDataLost(TMDBTable* table, int cause, const std::string& text, bool& stopAsking, bool& carryOn) {
   if (table->OnDataLost) table->OnDataLost(table, static_cast<TDataLossCause>(cause), text, carryOn, stopAsking);
 }
 
@@ -162,8 +160,7 @@ void TMDBTable::RestructureTable(const TMDBRestructureOptions& options) {
   TTableDefinition definition;
   definition.FieldDescs = descriptors.FieldDescs.data();
   definition.FieldCount = descriptors.FieldCount;
-  definition.IndexDescs = descriptors.IndexDescs.data();
-  definition.IndexCount = descriptors.IndexCount;
+  definition.SetIndexes(descriptors.Indexes);
   definition.LanguageId = options.LanguageID;
   definition.SortId = options.SortID;
   definition.UserMajorVersion = options.UserMajorVersion;
@@ -178,8 +175,10 @@ void TMDBTable::RestructureTable(const TMDBRestructureOptions& options) {
     TMDBSessionUse use(DataSetSession());
     std::unique_ptr<TTableCursor> cursor = NewCursor(true);
     cursor->SetReadOnly(false);
-    cursor->SetRestructureProgressHandler(&RestructureProgress, this);
-    cursor->SetDataLostHandler(&RestructureDataLost, this);
+    cursor->SetRestructureProgressHandler([this](int32_t done, int32_t percent) { RestructureProgress(this, done, percent); });
+    cursor->SetDataLostHandler([this](int cause, const std::string& text, bool& stopAsking, bool& carryOn) {
+      RestructureDataLost(this, cause, text, stopAsking, carryOn);
+    });
     cursor->RestructureTable(definition, options.DeleteBackup);
   }
   FieldDefs().SetUpdated(false);

@@ -21,7 +21,7 @@ struct TFieldValue {
 
 TFieldValue Read(TTableCursor& answer, const uint8_t* record, int fieldNo) {
   TFieldValue value;
-  answer.GetField(fieldNo, record, value.Blank, value.Bytes);
+  value.Blank = !answer.ReadField(fieldNo, record, value.Bytes);
   return value;
 }
 
@@ -34,9 +34,7 @@ T As(const TFieldValue& value) {
 
 template <typename T>
 void Put(TTableCursor& answer, uint8_t* record, int fieldNo, T value) {
-  uint8_t bytes[8] = {};
-  std::memcpy(bytes, &value, sizeof value);
-  answer.PutField(fieldNo, record, false, bytes);
+  answer.WriteField(fieldNo, record, value);
 }
 
 // A stored BCD (digits and a last digit for the scale, signed) as its
@@ -140,11 +138,11 @@ void AccumulateRow(const TDataQuery& query, TTableCursor& answer, uint8_t* group
     if (value.Blank) continue;
     const TFieldValue current = Read(answer, group, column.FieldNo);
     if (current.Blank) {
-      answer.PutField(column.FieldNo, group, false, value.Bytes);
+      answer.WriteField(column.FieldNo, group, value.Bytes);
     } else if (column.Aggregate == agMin || column.Aggregate == agMax) {
       const int order = Compare(type, value, current);
       if ((column.Aggregate == agMin && order < 0) || (column.Aggregate == agMax && order > 0))
-        answer.PutField(column.FieldNo, group, false, value.Bytes);
+        answer.WriteField(column.FieldNo, group, value.Bytes);
     } else {
       // COUNT holds 1 or 0 per row, so it adds like SUM.
       AddInto(column, type, answer, group, current, value);

@@ -76,7 +76,7 @@ void ReadFieldValue(TTableCursor& cursor, const uint8_t* record, const uint8_t* 
     check(cursor.GetBlobSize(fieldNo, copy.data(), tableNumbering, size));
     node.SetDataSize(size + 1);
     int32_t read = 0;
-    if (size > 0) check(cursor.ReadBlob(fieldNo, copy.data(), tableNumbering, read, size, node.Value, 0));
+    if (size > 0) check(cursor.ReadBlob(fieldNo, copy.data(), tableNumbering, read, {node.Value, size_t(size)}, 0));
     node.Value[size] = 0;
     node.DataSize = size;
     node.IsNull = size == 0;

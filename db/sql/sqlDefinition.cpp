@@ -9,7 +9,6 @@
 #include "engDataHeader.h"
 #include "engDataLayout.h"
 #include "engDirectory.h"
-#include "engIndexFile.h"
 #include "engKeyEncoding.h"
 #include "engLittleEndian.h"
 #include "engPaths.h"
@@ -57,7 +56,7 @@ public:
     cursor->SetTableName(name);
     cursor->SetExclusive(true);
     cursor->SetInMemory(query.InMemoryTarget);
-    cursor->SetPasswordHandler(query.PasswordProc, query.PasswordContext);
+    cursor->SetPasswordHandler(query.PasswordProc);
     return cursor;
   }
 
@@ -86,24 +85,23 @@ void FillFieldDesc(const TCreateField& field, uint8_t* desc) {
 
 // The field numbers of the index's columns among descs (any case); an
 // unknown column is the engine's index field error.
-std::vector<uint8_t> IndexDesc(const TCreateIndex& index, const uint8_t* descs, int count) {
-  std::vector<uint8_t> desc(IndexDescSize, 0);
-  PutShortString(desc.data() + IdxDescName, index.Name.substr(0, IdxDescNameLimit), IdxDescNameLimit, false);
-  desc[IdxDescDescending] = index.Descending;
-  desc[IdxDescCaseInsensitive] = index.CaseInsensitive;
-  desc[IdxDescUnique] = index.Unique;
-  desc[IdxDescCompression] = index.Compression;
+TIndexDefinition IndexDefinition(const TCreateIndex& index, const uint8_t* descs, int count) {
+  TIndexDefinition definition;
+  definition.Name = index.Name;
+  definition.Descending = index.Descending;
+  definition.CaseInsensitive = index.CaseInsensitive;
+  definition.Unique = index.Unique;
+  definition.Compression = index.Compression;
   const size_t columns = std::min(index.Columns.size(), size_t(MaxKeyFields));
-  desc[IdxDescFieldCount] = uint8_t(columns);
   for (size_t i = 0; i < columns; ++i) {
     int number = 0;
     for (int f = 0; f < count && number == 0; ++f)
       if (SameText(FieldNameOf(descs + size_t(f) * FieldDescSize), index.Columns[i]))
         number = FieldDescNumber(descs + size_t(f) * FieldDescSize);
     if (number == 0) RaiseSqlError("Column " + index.Columns[i] + " not found");
-    PutLE16(desc.data() + IdxDescFieldNumbers + 2 * i, uint16_t(number));
+    definition.FieldNumbers.push_back(uint16_t(number));
   }
-  return desc;
+  return definition;
 }
 
 void CreateTable(TDataQuery& query) {
@@ -114,13 +112,12 @@ void CreateTable(TDataQuery& query) {
     FillFieldDesc(*query.CreateFields[i], desc);
   }
   const int count = int(query.CreateFields.size());
-  std::vector<uint8_t> primary(IndexDescSize, 0);
-  if (!query.CreateIndexes.empty()) primary = IndexDesc(*query.CreateIndexes.front(), descs.data(), count);
+  TIndexDefinition primary;
+  if (!query.CreateIndexes.empty()) primary = IndexDefinition(*query.CreateIndexes.front(), descs.data(), count);
   TTableDefinition definition;
   definition.FieldDescs = descs.data();
   definition.FieldCount = count;
-  definition.IndexDescs = primary.data();
-  definition.IndexCount = 1;
+  definition.SetIndexes({primary});
   definition.LanguageId = query.LanguageId;
   definition.SortId = query.SortId;
   definition.BlobBlockSize = query.BlobBlockSize;
@@ -140,8 +137,7 @@ void CreateIndex(TDataQuery& query) {
   std::vector<uint8_t> descs(size_t(cursor->GetFieldCount()) * FieldDescSize, 0);
   for (int i = 1; i <= cursor->GetFieldCount(); ++i)
     cursor->GetTableFieldDesc(i, descs.data() + size_t(i - 1) * FieldDescSize);
-  const std::vector<uint8_t> desc = IndexDesc(*query.CreateIndexes.front(), descs.data(), cursor->GetFieldCount());
-  cursor->AddIndex(desc.data());
+  cursor->AddIndex(IndexDefinition(*query.CreateIndexes.front(), descs.data(), cursor->GetFieldCount()));
   cursor->Close(false);
 }
 
@@ -164,13 +160,10 @@ void AlterTable(TDataQuery& query) {
     highest = std::max(highest, FieldDescNumber(desc.data()));
     fields.push_back(std::move(desc));
   }
-  std::vector<std::vector<uint8_t>> indexes;
+  std::vector<TIndexDefinition> indexes;
   const int secondaries = cursor->GetSecondaryIndexCount();
-  for (int n = 0; n <= secondaries; ++n) {
-    std::vector<uint8_t> desc(IndexDescSize, 0);
-    if (n > 0 || !cursor->PrimaryIsNatural()) cursor->GetIndexDesc(n, desc.data());
-    indexes.push_back(std::move(desc));
-  }
+  for (int n = 0; n <= secondaries; ++n)
+    indexes.push_back(n > 0 || !cursor->PrimaryIsNatural() ? cursor->GetIndexDefinition(n) : TIndexDefinition{});
   TTableDefinition definition;
   definition.LanguageId = query.HasLanguage ? query.LanguageId : cursor->GetLanguageID();
   definition.SortId = query.HasSort ? query.SortId : query.HasLanguage ? uint16_t(0) : cursor->GetSortID();
@@ -231,20 +224,17 @@ void AlterTable(TDataQuery& query) {
   for (const auto& desc : fields) descs.insert(descs.end(), desc.begin(), desc.end());
 
   for (const auto& change : query.CreateIndexes) {
-    const bool hasPrimary = indexes.front()[IdxDescFieldCount] != 0;
+    const bool hasPrimary = !indexes.front().IsNatural();
     if (change->Drop) {
-      indexes.front().assign(IndexDescSize, 0);
+      indexes.front() = {};
       continue;
     }
     if (change->Add && hasPrimary) RaiseSqlError("Cannot REDEFINE the primary key using the ADD keyword");
-    indexes.front() = IndexDesc(*change, descs.data(), int(fields.size()));
+    indexes.front() = IndexDefinition(*change, descs.data(), int(fields.size()));
   }
-  std::vector<uint8_t> indexDescs;
-  for (const auto& desc : indexes) indexDescs.insert(indexDescs.end(), desc.begin(), desc.end());
   definition.FieldDescs = descs.data();
   definition.FieldCount = int32_t(fields.size());
-  definition.IndexDescs = indexDescs.data();
-  definition.IndexCount = int32_t(indexes.size());
+  definition.SetIndexes(indexes);
   cursor->RestructureTable(definition, query.NoBackup);
 }
 

@@ -120,7 +120,7 @@ bool StoreFieldValue(TTableCursor& cursor, uint8_t* record, int fieldNo, const T
   uint8_t copy[FieldDescSize];
   const uint8_t* desc = CursorFieldDesc(cursor, fieldNo, copy);
   if (value.IsNull) {
-    cursor.PutField(fieldNo, record, false, nullptr);
+    cursor.WriteBlank(fieldNo, record);
     return true;
   }
   const uint8_t type = desc[FieldDescTypeOffset];
@@ -131,7 +131,7 @@ bool StoreFieldValue(TTableCursor& cursor, uint8_t* record, int fieldNo, const T
     const int32_t size = value.DataType == dtString ? int32_t(std::strlen(value.AsText())) : value.DataSize;
     check(cursor.OpenBlob(fieldNo, record, true, false, BlobOpenWrite));
     check(cursor.TruncateBlob(fieldNo, record, false, 0));
-    if (size > 0) check(cursor.WriteBlob(fieldNo, record, false, size, value.Value, 0));
+    if (size > 0) check(cursor.WriteBlob(fieldNo, record, false, {value.Value, size_t(size)}, 0));
     return true;
   }
   const int width = FieldValueWidth(desc);
@@ -147,6 +147,6 @@ bool StoreFieldValue(TTableCursor& cursor, uint8_t* record, int fieldNo, const T
                                 cursor.LanguageId())) {
     return false;
   }
-  cursor.PutField(fieldNo, record, false, converted);
+  cursor.WriteField(fieldNo, record, converted);
   return true;
 }

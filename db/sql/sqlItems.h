@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "engExpToken.h"
-#include "engIndexPage.h"
+#include "engKeyCompare.h"
 #include "sqlJoinHash.h"
 
 class TTableCursor;

@@ -13,8 +13,6 @@
 #include "engExpEvalCondition.h"
 #include "engExpTreeQueries.h"
 #include "engExpTypeCheck.h"
-#include "engIndexFile.h"
-#include "engLittleEndian.h"
 #include "rtlAssert.h"
 #include "sqlColumns.h"
 #include "sqlCorrelation.h"
@@ -115,11 +113,8 @@ void PutColumnsFirst(TExpToken* node) {
 bool HasNoCaseIndexOn(TTableCursor& cursor, uint16_t fieldNo) {
   const int secondaries = cursor.GetSecondaryIndexCount();
   for (int n = cursor.PrimaryIsNatural() ? 1 : 0; n <= secondaries; ++n) {
-    uint8_t desc[IndexDescSize];
-    cursor.GetIndexDesc(n, desc);
-    if (desc[IdxDescFieldCount] > 0 && desc[IdxDescCaseInsensitive] &&
-        GetLE16(desc + IdxDescFieldNumbers) == fieldNo)
-      return true;
+    const TIndexDefinition index = cursor.GetIndexDefinition(n);
+    if (index.CaseInsensitive && index.StartsWith(fieldNo)) return true;
   }
   return false;
 }

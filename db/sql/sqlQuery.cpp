@@ -76,7 +76,7 @@ void TDataQuery::CollectParams(std::vector<TExpToken*>& params) const {
 bool TDataQuery::Progress(int32_t current, int32_t percent) {
   if (!ProgressProc) return false;
   bool abort = false;
-  ProgressProc(ProgressContext, current, percent, abort);
+  ProgressProc(current, percent, abort);
   return abort;
 }
 

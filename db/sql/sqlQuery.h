@@ -7,12 +7,13 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "engBlobLayout.h"
 #include "engExpSubSelect.h"
+#include "engTableCursor.h"
 #include "engExpToken.h"
 #include "rtlFormatSettings.h"
 #include "sqlItems.h"
@@ -45,8 +46,8 @@ inline constexpr int MaxResultTextSize = 250;
 inline constexpr size_t DefaultMaxFoldedBytes = size_t(16) << 20;
 
 // Called during row loops; setting abort stops the loop.
-using TSqlProgressProc = void (*)(void* context, int32_t current, int32_t percent, bool& abort);
-using TSqlPasswordProc = bool (*)(void* context);
+using TSqlProgressProc = std::function<void(int32_t current, int32_t percent, bool& abort)>;
+using TSqlPasswordProc = std::function<bool()>;
 
 // An ON condition as written, with the kind of its join.
 struct TJoinClause {
@@ -100,7 +101,7 @@ public:
   std::string Password;
   uint16_t LanguageId = 0;
   uint16_t SortId = 0;
-  uint16_t BlobBlockSize = DefaultBlobBlock;
+  uint16_t BlobBlockSize = uint16_t(DefaultBlobBlockSize);
   uint16_t UserMajorVersion = 1;
   uint16_t UserMinorVersion = 0;
   int32_t LastAutoInc = -1;
@@ -157,10 +158,8 @@ public:
 
   size_t MaxFoldedBytes = DefaultMaxFoldedBytes;
 
-  TSqlProgressProc ProgressProc = nullptr;
-  void* ProgressContext = nullptr;
-  TSqlPasswordProc PasswordProc = nullptr;
-  void* PasswordContext = nullptr;
+  TSqlProgressProc ProgressProc;
+  TSqlPasswordProc PasswordProc;
 
   void Prepare();
   void Execute();

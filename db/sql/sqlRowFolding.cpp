@@ -29,8 +29,7 @@ std::string TRowFolder::KeyOf(const uint8_t* row) {
   std::string key;
   for (size_t i = 0; i < keyFields.size(); ++i) {
     std::fill(field.begin(), field.end(), 0);
-    bool blank = true;
-    answer.GetField(keyFields[i], row, blank, field.data());
+    const bool blank = !answer.ReadField(keyFields[i], row, field);
     key += blank ? '\0' : '\1';
     if (!blank) key.append(reinterpret_cast<const char*>(field.data()), size_t(keyWidths[i]));
   }

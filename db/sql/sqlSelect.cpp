@@ -13,7 +13,6 @@
 #include "engErrorCodes.h"
 #include "engExpEvalCondition.h"
 #include "engExpTypeCheck.h"
-#include "engIndexFile.h"
 #include "engKeyEncoding.h"
 #include "engLittleEndian.h"
 #include "engStrings.h"
@@ -144,14 +143,11 @@ int FindOrderIndex(const TDataQuery& query, const TSourceTable& table) {
   TTableCursor& cursor = *table.Cursor;
   const int secondaries = cursor.GetSecondaryIndexCount();
   for (int n = cursor.PrimaryIsNatural() ? 1 : 0; n <= secondaries; ++n) {
-    uint8_t desc[IndexDescSize];
-    cursor.GetIndexDesc(n, desc);
-    if (desc[IdxDescFieldCount] != wanted.size()) continue;
-    bool fits = !text || bool(desc[IdxDescCaseInsensitive]) == query.OrderByNoCase;
-    for (size_t i = 0; fits && i < wanted.size(); ++i) {
-      const bool descending = desc[IdxDescDescending] || desc[IdxDescFieldDescending + i];
-      fits = GetLE16(desc + IdxDescFieldNumbers + 2 * i) == wanted[i].first && descending == wanted[i].second;
-    }
+    const TIndexDefinition index = cursor.GetIndexDefinition(n);
+    if (index.FieldNumbers.size() != wanted.size()) continue;
+    bool fits = !text || index.CaseInsensitive == query.OrderByNoCase;
+    for (size_t i = 0; fits && i < wanted.size(); ++i)
+      fits = index.FieldNumbers[i] == wanted[i].first && index.KeyDescending(i) == wanted[i].second;
     if (fits) return n;
   }
   return -1;
@@ -398,7 +394,7 @@ private:
     bool blank = true;
     const uint8_t* stored = TCursorFields::StoredFieldBytes(from, column.Source->Record.data(), blank);
     if (blank) {
-      answer.PutField(column.FieldNo, record.data(), false, nullptr);
+      answer.WriteBlank(column.FieldNo, record.data());
       return true;
     }
     const size_t width = from[FieldDescStoredSizeOffset];
@@ -408,15 +404,11 @@ private:
         from[FieldDescTypeOffset] == StringFieldType ? strnlen(reinterpret_cast<const char*>(stored), width) : width;
     if (from[FieldDescTypeOffset] == StringFieldType && length == width) return false;
     std::memcpy(value, stored, length);
-    answer.PutField(column.FieldNo, record.data(), false, value);
+    answer.WriteField(column.FieldNo, record.data(), value);
     return true;
   }
 
-  void PutInteger(int fieldNo, int32_t value) {
-    uint8_t bytes[4];
-    std::memcpy(bytes, &value, sizeof bytes);
-    answer.PutField(fieldNo, record.data(), false, bytes);
-  }
+  void PutInteger(int fieldNo, int32_t value) { answer.WriteField(fieldNo, record.data(), value); }
 };
 
 // Progress of a row loop: counted when the driving table moves on.
@@ -478,7 +470,7 @@ void TDataQuery::ExecuteSelect() {
     bool first = true;
     if (FastCount && !RowWhere && !RowJoins) {
       const int32_t count = NestingOrder.front()->Cursor->GetRecordCount();
-      answer.PutField(1, result.data(), false, &count);
+      answer.WriteField(1, result.data(), count);
       first = false;
     } else {
       ForEachJoinedRow(*this, [&] {
@@ -498,8 +490,7 @@ void TDataQuery::ExecuteSelect() {
     if (first)
       for (const auto& column : ResultFields)
         if (column->Aggregate == agCount) {
-          const int32_t zero = 0;
-          answer.PutField(column->FieldNo, result.data(), false, &zero);
+          answer.WriteField(column->FieldNo, result.data(), int32_t(0));
         }
     FinishAverages(*this, answer, result.data());
     if (MaxRowCount != 0) answer.InsertRecord(result.data(), false);

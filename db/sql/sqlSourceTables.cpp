@@ -76,9 +76,9 @@ void TDataQuery::OpenSourceTables(bool readOnly) {
     cursor->SetReadOnly(readOnly);
     cursor->SetInMemory(table.InMemory);
     cursor->SetSqlSourceTable(true);
-    cursor->SetPasswordHandler(PasswordProc, PasswordContext);
+    cursor->SetPasswordHandler(PasswordProc);
     cursor->Open();
-    cursor->SetPasswordHandler(nullptr, nullptr);
+    cursor->SetPasswordHandler(nullptr);
     table.FieldCount = cursor->GetFieldCount();
     table.FieldDescs.assign(size_t(table.FieldCount) * FieldDescSize, 0);
     for (int i = 1; i <= table.FieldCount; ++i)

@@ -27,21 +27,14 @@ void TQueryStatement::SetRequestLive(bool live) { MainQuery().LiveRequested = li
 
 void TQueryStatement::SetMaxRowCount(int32_t count) { MainQuery().MaxRowCount = count; }
 
-void TQueryStatement::SetPasswordHandler(TSqlPasswordProc proc, void* context) {
-  MainQuery().PasswordProc = proc;
-  MainQuery().PasswordContext = context;
-}
+void TQueryStatement::SetPasswordHandler(TSqlPasswordProc proc) { MainQuery().PasswordProc = std::move(proc); }
 
-void TQueryStatement::SetProgressHandler(TSqlProgressProc proc, void* context) {
-  MainQuery().ProgressProc = proc;
-  MainQuery().ProgressContext = context;
-}
+void TQueryStatement::SetProgressHandler(TSqlProgressProc proc) { MainQuery().ProgressProc = std::move(proc); }
 
 TDataQuery& TQueryStatement::AddQuery() {
   queries.push_back(std::make_unique<TDataQuery>(*this));
   TDataQuery& query = *queries.back();
   query.PasswordProc = MainQuery().PasswordProc;
-  query.PasswordContext = MainQuery().PasswordContext;
   return query;
 }
 
@@ -62,9 +55,7 @@ void TQueryStatement::Prepare(const std::string& text, int32_t& position) {
   fresh->LiveRequested = MainQuery().LiveRequested;
   fresh->MaxRowCount = MainQuery().MaxRowCount;
   fresh->ProgressProc = MainQuery().ProgressProc;
-  fresh->ProgressContext = MainQuery().ProgressContext;
   fresh->PasswordProc = MainQuery().PasswordProc;
-  fresh->PasswordContext = MainQuery().PasswordContext;
   while (queries.size() > 1) queries.pop_back();
   queries.front() = std::move(fresh);
   params.clear();

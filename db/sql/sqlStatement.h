@@ -35,8 +35,8 @@ public:
 
   void SetRequestLive(bool live);
   void SetMaxRowCount(int32_t count);
-  void SetPasswordHandler(TSqlPasswordProc proc, void* context);
-  void SetProgressHandler(TSqlProgressProc proc, void* context);
+  void SetPasswordHandler(TSqlPasswordProc proc);
+  void SetProgressHandler(TSqlProgressProc proc);
 
   // Parses and prepares the text; adds to position the offset where the
   // parser stopped (after a ";"), so that a script goes on from there.

@@ -100,26 +100,23 @@ void TDataCursor::SetNoAutoInc(bool value) {
 
 bool TDataCursor::IsReadOnly() const { return readOnly || tableIsReadOnly; }
 
-void TDataCursor::SetRepairHandler(TCursorMessageProc proc, void* context) {
-  repairProc = proc;
-  repairContext = context;
+void TDataCursor::SetRepairHandler(TCursorMessageProc proc) {
+  repairProc = std::move(proc);
 }
 
-void TDataCursor::SetIndexProgressHandler(TCursorProgressProc proc, void* context) {
-  progressProc = proc;
-  progressContext = context;
+void TDataCursor::SetIndexProgressHandler(TCursorProgressProc proc) {
+  progressProc = std::move(proc);
 }
 
-void TDataCursor::SetPasswordHandler(TCursorPasswordProc proc, void* context) {
-  passwordProc = proc;
-  passwordContext = context;
+void TDataCursor::SetPasswordHandler(TCursorPasswordProc proc) {
+  passwordProc = std::move(proc);
 }
 
 void TDataCursor::ReportRepair(const std::string& text) {
-  if (repairProc) repairProc(repairContext, text);
+  if (repairProc) repairProc(text);
 }
 
-bool TDataCursor::CallPasswordHandler() { return passwordProc && passwordProc(passwordContext); }
+bool TDataCursor::CallPasswordHandler() { return passwordProc && passwordProc(); }
 
 // ---- open and close --------------------------------------------------------
 

@@ -88,9 +88,9 @@ public:
   bool HasComputedFields() const override { return hasComputedFields; }
   void Open() override;
   void Close(bool closeTable) override;
-  void SetRepairHandler(TCursorMessageProc proc, void* context) override;
-  void SetIndexProgressHandler(TCursorProgressProc proc, void* context) override;
-  void SetPasswordHandler(TCursorPasswordProc proc, void* context) override;
+  void SetRepairHandler(TCursorMessageProc proc) override;
+  void SetIndexProgressHandler(TCursorProgressProc proc) override;
+  void SetPasswordHandler(TCursorPasswordProc proc) override;
   void CheckTableDefinition(TTableDefinition& definition, bool assignOffsets) override;
   void CreateTable(TTableDefinition& definition, bool overwrite) override;
   void DeleteTable() override;
@@ -139,7 +139,7 @@ public:
   TFilter* AddFilter(const std::string& text, const TCursorFilterOptions& options = {}) override;
   TFilter* AddFilter(TExpTreePtr condition, const TCursorFilterOptions& options = {}) override;
   TFilter* AddSharedFilter(TExpToken* condition, const TCursorFilterOptions& options = {}) override;
-  TFilter* AddFilter(TFilterCallback callback, void* context, const TCursorFilterOptions& options = {}) override;
+  TFilter* AddFilter(TFilterCallback callback, const TCursorFilterOptions& options = {}) override;
   void DropFilter(TFilter* filter) override;
   void ActivateFilter(TFilter* filter) override;
   void DeactivateFilter(TFilter* filter) override;
@@ -155,7 +155,7 @@ public:
   void RefreshPosition() override;
   void SetIndexNo(uint8_t n) override;
   void SetIndexName(const std::string& name) override;
-  void AddIndex(const uint8_t* indexDesc) override;
+  void AddIndex(const TIndexDefinition& index) override;
   void DeleteIndex(const std::string& name) override;
   int32_t GetRecord(uint8_t* buffer, bool lock) override;
   int32_t GetNextRecord(uint8_t* buffer) override;
@@ -184,9 +184,9 @@ public:
   void DeleteRecord(const uint8_t* record, bool reposition) override;
   int32_t OpenBlob(int fieldNo, uint8_t* record, bool release, bool tableNumbering, uint8_t mode) override;
   int32_t FreeBlob(int fieldNo, uint8_t* record, bool tableNumbering) override;
-  int32_t ReadBlob(int fieldNo, const uint8_t* record, bool tableNumbering, int32_t& countRead, int32_t count,
-                   void* destination, int32_t offset) override;
-  int32_t WriteBlob(int fieldNo, const uint8_t* record, bool tableNumbering, int32_t count, const void* source,
+  int32_t ReadBlob(int fieldNo, const uint8_t* record, bool tableNumbering, int32_t& countRead,
+                   std::span<uint8_t> destination, int32_t offset) override;
+  int32_t WriteBlob(int fieldNo, const uint8_t* record, bool tableNumbering, std::span<const uint8_t> source,
                     int32_t offset) override;
   int32_t TruncateBlob(int fieldNo, const uint8_t* record, bool tableNumbering, int32_t newSize) override;
   int32_t GetBlobSize(int fieldNo, const uint8_t* record, bool tableNumbering, int32_t& size) const override;
@@ -194,7 +194,7 @@ public:
   // For the engine's own layers (restructure, tests, the filter set).
   TDataTable* Table() const { return table; }
   bool CallPasswordHandler();
-  bool InRepairMode() const override { return repairProc != nullptr; }
+  bool InRepairMode() const override { return bool(repairProc); }
   void CheckFieldDefs(uint8_t* fieldDescs, int32_t count, uint16_t languageId, uint16_t sortId,
                       bool assignOffsets);
   void CheckIndexDefs(uint8_t* indexDescs, int32_t count, const uint8_t* fieldDescs, int32_t fieldCount,
@@ -379,12 +379,9 @@ private:
   bool computingFields = false;
   bool filling = false;
 
-  TCursorMessageProc repairProc = nullptr;
-  void* repairContext = nullptr;
-  TCursorProgressProc progressProc = nullptr;
-  void* progressContext = nullptr;
-  TCursorPasswordProc passwordProc = nullptr;
-  void* passwordContext = nullptr;
+  TCursorMessageProc repairProc;
+  TCursorProgressProc progressProc;
+  TCursorPasswordProc passwordProc;
 
   [[noreturn]] void Raise(uint16_t code, const std::string& fieldName = {}, const std::string& indexName = {}) const;
   void RequireClosed() const;
@@ -597,18 +594,16 @@ private:
 
   // ---- restructure (engRestructure*) -------------------------------------------
 public:
-  void SetRestructureProgressHandler(TCursorProgressProc proc, void* context) override;
-  void SetDataLostHandler(TDataLostProc proc, void* context) override;
+  void SetRestructureProgressHandler(TCursorProgressProc proc) override;
+  void SetDataLostHandler(TDataLostProc proc) override;
   // On a closed, exclusive, writable cursor; LimitValue is the new last
   // auto-increment value, -1 keeping the table's. The cursor ends closed.
   void RestructureTable(TTableDefinition& definition, bool deleteBackup) override;
 
 private:
   friend class TRestructure;
-  TCursorProgressProc restructureProgressProc = nullptr;
-  void* restructureProgressContext = nullptr;
-  TDataLostProc dataLostProc = nullptr;
-  void* dataLostContext = nullptr;
+  TCursorProgressProc restructureProgressProc;
+  TDataLostProc dataLostProc;
   // ---- end of restructure --------------------------------------------------------
 };
 

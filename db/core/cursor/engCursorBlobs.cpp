@@ -15,13 +15,16 @@ int32_t TDataCursor::FreeBlob(int fieldNo, uint8_t* record, bool tableNumbering)
 }
 
 int32_t TDataCursor::ReadBlob(int fieldNo, const uint8_t* record, bool tableNumbering, int32_t& countRead,
-                              int32_t count, void* destination, int32_t offset) {
-  return blobs.ReadBlob(fieldNo, record, tableNumbering, countRead, count, destination, offset);
+                              std::span<uint8_t> destination, int32_t offset) {
+  ENG_ASSERT(destination.size() <= size_t(INT32_MAX));
+  return blobs.ReadBlob(fieldNo, record, tableNumbering, countRead, int32_t(destination.size()), destination.data(),
+                        offset);
 }
 
-int32_t TDataCursor::WriteBlob(int fieldNo, const uint8_t* record, bool tableNumbering, int32_t count,
-                               const void* source, int32_t offset) {
-  return blobs.WriteBlob(fieldNo, record, tableNumbering, count, source, offset);
+int32_t TDataCursor::WriteBlob(int fieldNo, const uint8_t* record, bool tableNumbering,
+                               std::span<const uint8_t> source, int32_t offset) {
+  ENG_ASSERT(source.size() <= size_t(INT32_MAX));
+  return blobs.WriteBlob(fieldNo, record, tableNumbering, int32_t(source.size()), source.data(), offset);
 }
 
 int32_t TDataCursor::TruncateBlob(int fieldNo, const uint8_t* record, bool tableNumbering, int32_t newSize) {

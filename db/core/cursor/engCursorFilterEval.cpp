@@ -83,7 +83,7 @@ private:
     Check(cursor.GetBlobSize(node.FieldNo, buffer, true, size));
     node.SetDataSize(size + 1);
     int32_t read = 0;
-    Check(cursor.ReadBlob(node.FieldNo, buffer, true, read, size, node.Value, 0));
+    Check(cursor.ReadBlob(node.FieldNo, buffer, true, read, {node.Value, size_t(size)}, 0));
     node.Value[size] = 0;
   }
 
@@ -202,7 +202,7 @@ public:
   }
 
   bool Passes(const uint8_t* record, uint32_t number) {
-    if (filter.IsCallback) return filter.Callback && filter.Callback(filter.CallbackContext, record, number);
+    if (filter.IsCallback) return filter.Callback && filter.Callback(record, number);
     values.SetRecord(record);
     if (results && results->Active())
       return results->Result(cursor, record, [this] { return EvaluateCondition(context, *node); });

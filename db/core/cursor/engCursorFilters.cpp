@@ -118,26 +118,26 @@ void TDataCursor::RequireFilterRoom() const {
 TFilter* TDataCursor::AddFilter(const std::string& text, const TCursorFilterOptions& options) {
   RequireFilterRoom();
   TExpTreePtr prepared(PrepareFilterText(text, options));
-  auto filter = std::make_unique<TFilter>(*this, prepared.get(), true, nullptr, nullptr);
+  auto filter = std::make_unique<TFilter>(*this, prepared.get(), true, nullptr);
   prepared.release();
   return InsertFilter(std::move(filter), options);
 }
 
 TFilter* TDataCursor::AddFilter(TExpTreePtr condition, const TCursorFilterOptions& options) {
   RequireFilterRoom();
-  auto filter = std::make_unique<TFilter>(*this, condition.get(), true, nullptr, nullptr);
+  auto filter = std::make_unique<TFilter>(*this, condition.get(), true, nullptr);
   condition.release();
   return InsertFilter(std::move(filter), options);
 }
 
 TFilter* TDataCursor::AddSharedFilter(TExpToken* condition, const TCursorFilterOptions& options) {
   RequireFilterRoom();
-  return InsertFilter(std::make_unique<TFilter>(*this, condition, false, nullptr, nullptr), options);
+  return InsertFilter(std::make_unique<TFilter>(*this, condition, false, nullptr), options);
 }
 
-TFilter* TDataCursor::AddFilter(TFilterCallback callback, void* context, const TCursorFilterOptions& options) {
+TFilter* TDataCursor::AddFilter(TFilterCallback callback, const TCursorFilterOptions& options) {
   RequireFilterRoom();
-  return InsertFilter(std::make_unique<TFilter>(*this, nullptr, false, callback, context), options);
+  return InsertFilter(std::make_unique<TFilter>(*this, nullptr, false, std::move(callback)), options);
 }
 
 TFilter* TDataCursor::InsertFilter(std::unique_ptr<TFilter> filter, const TCursorFilterOptions& options) {

@@ -124,13 +124,13 @@ void TDataCursor::FreeIndexPages(uint8_t n) {
 // ---- adding and dropping indexes -------------------------------------------------
 
 void TDataCursor::ReportProgress(uint32_t done, uint32_t total) {
-  if (progressProc && total > 0) progressProc(progressContext, int32_t(done), int32_t(uint64_t(done) * 100 / total));
+  if (progressProc && total > 0) progressProc(int32_t(done), int32_t(uint64_t(done) * 100 / total));
 }
 
-void TDataCursor::AddIndex(const uint8_t* indexDesc) {
+void TDataCursor::AddIndex(const TIndexDefinition& index) {
   RequireExclusiveWritable();
   uint8_t desc[IndexDescSize];
-  std::memcpy(desc, indexDesc, IndexDescSize);
+  IndexDescFromDefinition(index, desc);
   const std::string name = GetShortString(desc + IdxDescName, IdxDescNameLimit);
   const int fields = std::min<int>(desc[IdxDescFieldCount], MaxKeyFields);
   int keyBytes = 0;

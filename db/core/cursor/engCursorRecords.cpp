@@ -81,9 +81,9 @@ void TDataCursor::CopyBlobInto(int fieldNo, uint8_t* buffer) {
   check(GetBlobSize(fieldNo, source, false, size));
   std::vector<uint8_t> value(static_cast<size_t>(size));
   int32_t countRead = 0;
-  check(ReadBlob(fieldNo, source, false, countRead, size, value.data(), 0));
+  check(blobs.ReadBlob(fieldNo, source, false, countRead, size, value.data(), 0));
   check(OpenBlob(fieldNo, buffer, true, false, BlobOpenWrite));
-  check(WriteBlob(fieldNo, buffer, false, size, value.data(), 0));
+  check(blobs.WriteBlob(fieldNo, buffer, false, size, value.data(), 0));
 }
 
 int32_t TDataCursor::CopyRecord(uint8_t* buffer) {

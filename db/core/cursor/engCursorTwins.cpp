@@ -57,7 +57,7 @@ void TDataCursor::CopyFiltersTo(TDataCursor& twin) const {
                                  .CostChoice = filter.CostChoice,
                                  .Dependent = filter.Dependent};
     TFilter* copy = filter.IsCallback
-                        ? twin.AddFilter(filter.Callback, filter.CallbackContext, options)
+                        ? twin.AddFilter(filter.Callback, options)
                         : twin.AddFilter(TExpTreePtr(CloneTokenTree(filter.Condition)), options);
     if (filter.Active) twin.ActivateFilter(copy);
   }

@@ -62,6 +62,29 @@ void TCursorFields::PutTableField(int fieldNo, uint8_t* buffer, const void* valu
   PutFieldValue(FieldDescFor(fieldNo, true, room), buffer, false, value);
 }
 
+bool TCursorFields::ReadField(int fieldNo, const uint8_t* buffer, std::span<uint8_t> value) const {
+  uint8_t room[FieldDescSize];
+  const uint8_t* fieldDesc = FieldDescFor(fieldNo, false, room);
+  ORV_ASSERT(value.empty() || value.size() >= size_t(FieldValueWidth(fieldDesc)));
+  bool blank = true;
+  GetFieldValue(fieldDesc, buffer, blank, value.empty() ? nullptr : value.data());
+  return !blank;
+}
+
+void TCursorFields::WriteField(int fieldNo, uint8_t* buffer, std::span<const uint8_t> value) {
+  uint8_t room[FieldDescSize];
+  const uint8_t* fieldDesc = FieldDescFor(fieldNo, false, room);
+  const size_t width = size_t(FieldValueWidth(fieldDesc));
+  ORV_ASSERT(value.size() >= width ||
+             (FieldType(fieldDesc) == dtString && std::memchr(value.data(), 0, value.size()) != nullptr));
+  PutFieldValue(fieldDesc, buffer, false, value.data());
+}
+
+void TCursorFields::WriteBlank(int fieldNo, uint8_t* buffer) {
+  uint8_t room[FieldDescSize];
+  PutFieldValue(FieldDescFor(fieldNo, false, room), buffer, false, nullptr);
+}
+
 void TCursorFields::GetOtherFieldValue(const uint8_t* fieldDesc, const uint8_t* buffer, bool& blank,
                                        void* value) const {
   if (IsAutoIncField(fieldDesc)) {

@@ -12,11 +12,14 @@
 
 #include <cstdint>
 #include <cstring>
+#include <span>
+#include <type_traits>
 #include <string>
 #include <utility>
 
 #include "engBuffer.h"
 #include "engDataLayout.h"
+#include "engIndexDefinition.h"
 #include "engLittleEndian.h"
 #include "engShortCopy.h"
 
@@ -44,6 +47,19 @@ public:
   void GetTableField(int fieldNo, const uint8_t* buffer, bool& blank, void* value) const;
   void PutField(int fieldNo, uint8_t* buffer, bool force, const void* value);
   void PutTableField(int fieldNo, uint8_t* buffer, const void* value);
+  // The same for the layers above the engine, whose values come with their
+  // length: a value shorter than the field's width (a text without its
+  // end within it) is refused by assertion instead of read past.
+  // ReadField answers false for a blank field; with an empty value it only
+  // answers that.
+  bool ReadField(int fieldNo, const uint8_t* buffer, std::span<uint8_t> value) const;
+  void WriteField(int fieldNo, uint8_t* buffer, std::span<const uint8_t> value);
+  template <typename T>
+    requires std::is_arithmetic_v<T>
+  void WriteField(int fieldNo, uint8_t* buffer, T value) {
+    WriteField(fieldNo, buffer, std::span(reinterpret_cast<const uint8_t*>(&value), sizeof value));
+  }
+  void WriteBlank(int fieldNo, uint8_t* buffer);
   // Inline for a field with a null byte and no BLOB: a caller reading
   // every field of every record it walks pays no call for it.
   void GetFieldValue(const uint8_t* fieldDesc, const uint8_t* buffer, bool& blank, void* value) const {
@@ -98,6 +114,8 @@ public:
   uint16_t GetBlobFieldCount() const;
   // 120 bytes; zeros for natural order.
   void GetIndexDesc(int indexNo, uint8_t* indexDesc) const;
+  // The index as a definition; no key fields for natural order.
+  TIndexDefinition GetIndexDefinition(int indexNo) const;
   // The index's IndexFieldListSize key field numbers, 0 after the last.
   void GetIndexFieldList(int indexNo, uint16_t* fieldNumbers) const;
   // Index 0 is natural record order: the table has no primary key.

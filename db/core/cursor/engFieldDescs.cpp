@@ -140,6 +140,12 @@ void TCursorFields::GetIndexDesc(int indexNo, uint8_t* indexDesc) const {
     indexFile->GetIndexDescriptor(indexNo, indexDesc);
 }
 
+TIndexDefinition TCursorFields::GetIndexDefinition(int indexNo) const {
+  uint8_t indexDesc[IndexDescSize];
+  GetIndexDesc(indexNo, indexDesc);
+  return IndexDefinitionFromDesc(indexDesc);
+}
+
 void TCursorFields::GetIndexFieldList(int indexNo, uint16_t* fieldNumbers) const {
   uint8_t indexDesc[IndexDescSize];
   GetIndexDesc(indexNo, indexDesc);

@@ -5,13 +5,12 @@
 #include "engExpToken.h"
 #include "engRecordsBitmap.h"
 
-TFilter::TFilter(TDataCursor& owner, TExpToken* tree, bool ownsTree, TFilterCallback callback, void* callbackContext)
+TFilter::TFilter(TDataCursor& owner, TExpToken* tree, bool ownsTree, TFilterCallback callback)
     : Owner(owner),
       Condition(tree),
       OwnsTree(ownsTree),
       IsCallback(tree == nullptr),
-      Callback(callback),
-      CallbackContext(callbackContext),
+      Callback(std::move(callback)),
       Bitmap(GetRecordsBitmap()) {}
 
 TFilter::~TFilter() {
@@ -22,6 +21,6 @@ TFilter::~TFilter() {
 void TFilter::Evaluate(TRecordsBitmap& bitmap) { Owner.filtering.EvaluateNode(*this, Condition, bitmap); }
 
 bool TFilter::Accepts(const uint8_t* record, uint32_t recordNumber) {
-  if (IsCallback) return Callback && Callback(CallbackContext, record, recordNumber);
+  if (IsCallback) return Callback && Callback(record, recordNumber);
   return Owner.filtering.RecordPasses(*this, Condition, record, recordNumber);
 }

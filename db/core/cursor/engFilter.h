@@ -4,6 +4,7 @@
 // The handle a cursor hands out for a filter is its TFilter.
 
 #include <cstdint>
+#include <functional>
 
 #include "engHeap.h"
 #include "rtlFormatSettings.h"
@@ -13,7 +14,7 @@ class TExpToken;
 class TRecordsBitmap;
 
 // True keeps the record. record is a buffer of the cursor's record size.
-using TFilterCallback = bool (*)(void* context, const uint8_t* record, uint32_t recordNumber);
+using TFilterCallback = std::function<bool(const uint8_t* record, uint32_t recordNumber)>;
 
 // Optimisation levels of a condition node.
 enum : uint8_t {
@@ -39,7 +40,7 @@ class TFilter : public TEngineObject {
 public:
   // A condition filter over tree (freed with the filter when ownsTree), or
   // a callback filter when tree is nil.
-  TFilter(TDataCursor& owner, TExpToken* tree, bool ownsTree, TFilterCallback callback, void* callbackContext);
+  TFilter(TDataCursor& owner, TExpToken* tree, bool ownsTree, TFilterCallback callback);
   ~TFilter() override;
   TFilter(const TFilter&) = delete;
   TFilter& operator=(const TFilter&) = delete;
@@ -49,7 +50,6 @@ public:
   bool OwnsTree;
   bool IsCallback;
   TFilterCallback Callback;
-  void* CallbackContext;
   bool Active = false;
   uint8_t OptimizeLevel = olNone;
   // Evaluated over what the filters before it let through.

@@ -17,14 +17,12 @@
 #include "engStrings.h"
 #include "engTable.h"
 
-void TDataCursor::SetRestructureProgressHandler(TCursorProgressProc proc, void* context) {
-  restructureProgressProc = proc;
-  restructureProgressContext = context;
+void TDataCursor::SetRestructureProgressHandler(TCursorProgressProc proc) {
+  restructureProgressProc = std::move(proc);
 }
 
-void TDataCursor::SetDataLostHandler(TDataLostProc proc, void* context) {
-  dataLostProc = proc;
-  dataLostContext = context;
+void TDataCursor::SetDataLostHandler(TDataLostProc proc) {
+  dataLostProc = std::move(proc);
 }
 
 void TDataCursor::RestructureTable(TTableDefinition& definition, bool deleteBackup) {
@@ -118,11 +116,11 @@ void TRestructure::StoreTableInfo(TDataCursor& target) {
 
 void TRestructure::ReportLoss(TRestructureLoss cause, const std::string& text) {
   if (stopAsking || !cursor.dataLostProc) return;
-  cursor.dataLostProc(cursor.dataLostContext, cause, text, stopAsking, carryOn);
+  cursor.dataLostProc(cause, text, stopAsking, carryOn);
 }
 
 void TRestructure::ReportProgress(uint32_t record, uint32_t total) {
   if (!cursor.restructureProgressProc || total == 0) return;
-  cursor.restructureProgressProc(cursor.restructureProgressContext, int32_t(record),
+  cursor.restructureProgressProc(int32_t(record),
                                  int32_t(uint64_t(record) * 100 / total));
 }

@@ -7,8 +7,11 @@
 // A cursor belongs to one session, and so to one thread at a time.
 
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <span>
 #include <string>
+#include <vector>
 
 #include "engDataSort.h"
 #include "engExpToken.h"
@@ -31,23 +34,32 @@ inline constexpr int FieldDescExpressionOffset = 352;  // a TExpToken pointer
 // A bookmark never exceeds the longest key (524 field bytes and a row number).
 inline constexpr int MaxBookmarkSize = 528;
 
-// The notification procedures a caller may give a cursor.
-using TCursorMessageProc = void (*)(void* context, const std::string& text);
-using TCursorProgressProc = void (*)(void* context, int32_t done, int32_t percent);
+// The notification procedures a caller may give a cursor; each carries
+// what it needs of its caller.
+using TCursorMessageProc = std::function<void(const std::string& text)>;
+using TCursorProgressProc = std::function<void(int32_t done, int32_t percent)>;
 // Answers whether opening an encrypted table should try again (after the
 // caller added a password to the session).
-using TCursorPasswordProc = bool (*)(void* context);
+using TCursorPasswordProc = std::function<bool()>;
 
 // A table definition handed to CreateTable and CheckTableDefinition.
 struct TTableDefinition {
+  TTableDefinition() = default;
+  // A copy points at its own index descriptors when the source kept them.
+  TTableDefinition(const TTableDefinition& other);
+  TTableDefinition& operator=(const TTableDefinition& other);
+
   uint8_t* FieldDescs = nullptr;  // FieldCount descriptors of 768 bytes
   int32_t FieldCount = 0;
-  uint8_t* IndexDescs = nullptr;  // IndexCount descriptors of 120 bytes, the primary first
+  // The engine's stored form of the indexes, the primary first: SetIndexes
+  // fills it from definitions; the engine completes it.
+  uint8_t* IndexDescs = nullptr;
   int32_t IndexCount = 0;
+  void SetIndexes(const std::vector<TIndexDefinition>& indexes);
   std::string Description;
   uint16_t LanguageId = 0;
   uint16_t SortId = 0;
-  uint32_t BlobBlockSize = 512;
+  uint32_t BlobBlockSize = DefaultBlobBlockSize;
   uint16_t UserMajorVersion = 0;
   uint16_t UserMinorVersion = 0;
   bool Encrypted = false;
@@ -57,6 +69,9 @@ struct TTableDefinition {
   int32_t LimitValue = 0;
   // A primary index without fields is natural record order.
   bool AllowNaturalPrimary = true;
+
+private:
+  std::vector<uint8_t> ownIndexDescs;
 };
 
 class TTableCursor : public TCursorFields {
@@ -64,8 +79,7 @@ public:
   // A record a restructure cannot carry over: the cause (TRestructureLoss),
   // a field or index name, and two flags the handler may change: stopAsking
   // ends the calls, carryOn false stops the restructure, table unchanged.
-  using TDataLostProc = void (*)(void* context, int cause, const std::string& text, bool& stopAsking,
-                                 bool& carryOn);
+  using TDataLostProc = std::function<void(int cause, const std::string& text, bool& stopAsking, bool& carryOn)>;
 
   virtual TDataDirectory* Directory() const = 0;
   virtual bool IsOpen() const = 0;
@@ -113,9 +127,9 @@ public:
   // Notifications: verify-and-repair findings (a cursor with one set is
   // in repair mode), index-build progress, password requests.
   // No caller in the engine: the components' table verification sets it.
-  virtual void SetRepairHandler(TCursorMessageProc proc, void* context) = 0;
-  virtual void SetIndexProgressHandler(TCursorProgressProc proc, void* context) = 0;
-  virtual void SetPasswordHandler(TCursorPasswordProc proc, void* context) = 0;
+  virtual void SetRepairHandler(TCursorMessageProc proc) = 0;
+  virtual void SetIndexProgressHandler(TCursorProgressProc proc) = 0;
+  virtual void SetPasswordHandler(TCursorPasswordProc proc) = 0;
 
   // ---- definitions -------------------------------------------------------
   // Checks (and completes) a definition before a table is created or
@@ -211,7 +225,7 @@ public:
   virtual TFilter* AddFilter(TExpTreePtr condition, const TCursorFilterOptions& options = {}) = 0;
   virtual TFilter* AddSharedFilter(TExpToken* condition, const TCursorFilterOptions& options = {}) = 0;
   // The caller's record test.
-  virtual TFilter* AddFilter(TFilterCallback callback, void* context, const TCursorFilterOptions& options = {}) = 0;
+  virtual TFilter* AddFilter(TFilterCallback callback, const TCursorFilterOptions& options = {}) = 0;
   // nil: every filter. A handle the cursor does not hold gives 10050 and
   // changes nothing.
   virtual void DropFilter(TFilter* filter) = 0;
@@ -238,7 +252,7 @@ public:
   // ---- indexes -----------------------------------------------------------
   virtual void SetIndexNo(uint8_t n) = 0;
   virtual void SetIndexName(const std::string& name) = 0;
-  virtual void AddIndex(const uint8_t* indexDesc) = 0;
+  virtual void AddIndex(const TIndexDefinition& index) = 0;
   virtual void DeleteIndex(const std::string& name) = 0;
 
   // ---- record reads, locks and twins (engCursorRecords, engCursorLocks,
@@ -311,14 +325,16 @@ public:
   // and numbering as TCursorBlobs has them.
   virtual int32_t OpenBlob(int fieldNo, uint8_t* record, bool release, bool tableNumbering, uint8_t mode) = 0;
   virtual int32_t FreeBlob(int fieldNo, uint8_t* record, bool tableNumbering) = 0;
-  virtual int32_t ReadBlob(int fieldNo, const uint8_t* record, bool tableNumbering, int32_t& countRead, int32_t count,
-                           void* destination, int32_t offset) = 0;
-  virtual int32_t WriteBlob(int fieldNo, const uint8_t* record, bool tableNumbering, int32_t count, const void* source,
+  // At most destination's size (up to 2 GB) from offset; countRead says
+  // how much came.
+  virtual int32_t ReadBlob(int fieldNo, const uint8_t* record, bool tableNumbering, int32_t& countRead,
+                           std::span<uint8_t> destination, int32_t offset) = 0;
+  virtual int32_t WriteBlob(int fieldNo, const uint8_t* record, bool tableNumbering, std::span<const uint8_t> source,
                             int32_t offset) = 0;
   virtual int32_t TruncateBlob(int fieldNo, const uint8_t* record, bool tableNumbering, int32_t newSize) = 0;
   virtual int32_t GetBlobSize(int fieldNo, const uint8_t* record, bool tableNumbering, int32_t& size) const = 0;
-  virtual void SetRestructureProgressHandler(TCursorProgressProc proc, void* context) = 0;
-  virtual void SetDataLostHandler(TDataLostProc proc, void* context) = 0;
+  virtual void SetRestructureProgressHandler(TCursorProgressProc proc) = 0;
+  virtual void SetDataLostHandler(TDataLostProc proc) = 0;
   // On a closed, exclusive, writable cursor; LimitValue is the new last
   // auto-increment value, -1 keeping the table's. The cursor ends closed.
   virtual void RestructureTable(TTableDefinition& definition, bool deleteBackup) = 0;

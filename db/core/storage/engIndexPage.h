@@ -45,13 +45,6 @@ enum : uint8_t {
   ptRootLeaf = 3,
 };
 
-enum : uint8_t {
-  kcNone = 0,
-  kcLeading = 1,
-  kcTrailing = 2,
-  kcFull = 3,
-};
-
 // What a page needs of the file that owns it while the tree changes shape.
 // Pages handed out carry one more use; each is given back with
 // ReleaseTreePage.

@@ -9,6 +9,15 @@ inline constexpr int MaxKeyFields = 16;
 inline constexpr uint8_t DeletedIndexNo = 31;  // "Sys Deleted"
 inline constexpr uint8_t StringFieldType = 1;
 
+// How an index's leaf pages compress their keys: at the start, at the end,
+// or both.
+enum : uint8_t {
+  kcNone = 0,
+  kcLeading = 1,
+  kcTrailing = 2,
+  kcFull = 3,
+};
+
 struct TKeyField {
   uint8_t FieldType = 0;
   uint8_t StoredSize = 0;  // value bytes, the null byte not counted

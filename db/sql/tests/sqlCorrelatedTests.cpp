@@ -62,9 +62,8 @@ TEST_F(SqlCorrelatedTest, RunsAgainOnlyWhenTheEnclosingValuesChange) {
     int Count = 0;
   } runs;
   TDataQuery& nested = statement.QueryAt(1);
-  nested.ProgressContext = &runs;
-  nested.ProgressProc = [](void* context, int32_t, int32_t percent, bool&) {
-    if (percent == 100) ++static_cast<TRuns*>(context)->Count;
+  nested.ProgressProc = [&runs](int32_t, int32_t percent, bool&) {
+    if (percent == 100) ++runs.Count;
   };
   EXPECT_EQ(Rows(statement.Execute()), (TRows{"10", "10", "10", "20", "20", "10"}));
   EXPECT_EQ(runs.Count, 4);  // 10, 20, 10, 30

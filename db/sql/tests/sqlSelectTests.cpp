@@ -248,13 +248,10 @@ TEST_F(SqlSelectTest, ProgressCanStopTheRowLoop) {
   struct TSeen {
     int Calls = 0;
   } seen;
-  statement.SetProgressHandler(
-      [](void* context, int32_t current, int32_t, bool& abort) {
-        auto* s = static_cast<TSeen*>(context);
-        ++s->Calls;
-        abort = current >= 2;
-      },
-      &seen);
+  statement.SetProgressHandler([&seen](int32_t current, int32_t, bool& abort) {
+    ++seen.Calls;
+    abort = current >= 2;
+  });
   EXPECT_EQ(Rows(statement.Execute()), (TRows{"Ann"}));
   EXPECT_GE(seen.Calls, 2);
 }

@@ -38,7 +38,7 @@ protected:
   void PutText(uint8_t* record, const std::vector<uint8_t>& text) {
     ASSERT_EQ(cursor->OpenBlob(fNotes, record, true, false, BlobOpenWrite), 0);
     ASSERT_EQ(cursor->TruncateBlob(fNotes, record, false, 0), 0);
-    ASSERT_EQ(cursor->WriteBlob(fNotes, record, false, int32_t(text.size()), text.data(), 0), 0);
+    ASSERT_EQ(cursor->WriteBlob(fNotes, record, false, {reinterpret_cast<const uint8_t*>(text.data()), text.size()}, 0), 0);
   }
   void InsertText(int32_t id, const std::vector<uint8_t>& text) {
     std::vector<uint8_t> record = Record(*cursor, {&id});
@@ -59,7 +59,7 @@ protected:
     EXPECT_EQ(cursor->GetBlobSize(fNotes, record.data(), false, size), 0);
     std::vector<uint8_t> text(size_t(std::max(size, 0)));
     int32_t got = 0;
-    EXPECT_EQ(cursor->ReadBlob(fNotes, record.data(), false, got, size, text.data(), 0), 0);
+    EXPECT_EQ(cursor->ReadBlob(fNotes, record.data(), false, got, {reinterpret_cast<uint8_t*>(text.data()), size_t(size)}, 0), 0);
     EXPECT_EQ(got, size);
     EXPECT_EQ(cursor->FreeBlob(fNotes, record.data(), false), 0);
     return text;
@@ -90,7 +90,7 @@ TEST_F(CursorBlobTest, OpenValueSizeDecidesBlankAndCloseDiscardsUnpostedChanges)
   bool blank = false;
   cursor->GetTableField(fNotes, record.data(), blank, nullptr);
   EXPECT_TRUE(blank);
-  ASSERT_EQ(cursor->WriteBlob(fNotes, record.data(), false, 3, "abc", 0), 0);
+  ASSERT_EQ(cursor->WriteBlob(fNotes, record.data(), false, {reinterpret_cast<const uint8_t*>("abc"), size_t(3)}, 0), 0);
   cursor->GetTableField(fNotes, record.data(), blank, nullptr);
   EXPECT_FALSE(blank);
   cursor->InsertRecord(record.data(), false);
@@ -214,7 +214,7 @@ TEST_F(CursorBlobTest, AnOpenThatFailsEndsItsOperationSoTheNextOneSeesAnotherUse
   std::vector<uint8_t> theirs = Record(*writer, {&id});
   const std::vector<uint8_t> text = Text(500, 3);
   ASSERT_EQ(writer->OpenBlob(fNotes, theirs.data(), true, false, BlobOpenWrite), 0);
-  ASSERT_EQ(writer->WriteBlob(fNotes, theirs.data(), false, int32_t(text.size()), text.data(), 0), 0);
+  ASSERT_EQ(writer->WriteBlob(fNotes, theirs.data(), false, {reinterpret_cast<const uint8_t*>(text.data()), text.size()}, 0), 0);
   writer->InsertRecord(theirs.data(), false);
   writer.reset();
   FreeEngineSession(otherSession);

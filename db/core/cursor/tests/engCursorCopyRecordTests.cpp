@@ -18,7 +18,7 @@ protected:
     EXPECT_EQ(cursor.GetBlobSize(fNotes, record, false, size), 0);
     std::vector<uint8_t> text(static_cast<size_t>(size));
     int32_t got = 0;
-    EXPECT_EQ(cursor.ReadBlob(fNotes, record, false, got, size, text.data(), 0), 0);
+    EXPECT_EQ(cursor.ReadBlob(fNotes, record, false, got, {reinterpret_cast<uint8_t*>(text.data()), size_t(size)}, 0), 0);
     EXPECT_EQ(cursor.FreeBlob(fNotes, record, false), 0);
     return text;
   }
@@ -37,7 +37,7 @@ TEST_F(CursorCopyRecordTest, CopyCarriesValuesAndAnOwnCopyOfEachBlob) {
   int32_t id = 1;
   std::vector<uint8_t> record = Record(cursor, {&id, "first"});
   ASSERT_EQ(cursor.OpenBlob(fNotes, record.data(), true, false, BlobOpenWrite), 0);
-  ASSERT_EQ(cursor.WriteBlob(fNotes, record.data(), false, int32_t(text.size()), text.data(), 0), 0);
+  ASSERT_EQ(cursor.WriteBlob(fNotes, record.data(), false, {reinterpret_cast<const uint8_t*>(text.data()), text.size()}, 0), 0);
   cursor.InsertRecord(record.data(), false);
   id = 2;
   cursor.InsertRecord(Record(cursor, {&id, "blank notes"}).data(), false);

@@ -30,8 +30,7 @@ int32_t FieldOf(TDataCursor& cursor, const uint8_t* record, int fieldNo) {
   return value;
 }
 
-bool KeepEvenIds(void* context, const uint8_t* record, uint32_t number) {
-  TCallbackLog& log = *static_cast<TCallbackLog*>(context);
+bool KeepEvenIds(TCallbackLog& log, const uint8_t* record, uint32_t number) {
   const int32_t id = FieldOf(*log.Cursor, record, 1);
   log.Numbers[id] = number;
   log.Groups.push_back(FieldOf(*log.Cursor, record, 3));
@@ -39,7 +38,8 @@ bool KeepEvenIds(void* context, const uint8_t* record, uint32_t number) {
 }
 
 TFilter* AddCallback(TDataCursor& cursor, TCallbackLog& log, bool dependent) {
-  return cursor.AddFilter(KeepEvenIds, &log, {.Dependent = dependent});
+  return cursor.AddFilter([&log](const uint8_t* record, uint32_t number) { return KeepEvenIds(log, record, number); },
+                          {.Dependent = dependent});
 }
 
 // ID 32 takes the slot that ID 3 left, so record numbers and IDs differ.
@@ -199,7 +199,7 @@ TEST_F(CursorFilterTest, AFilterOutlivesTheIndexThatServedIt) {
   EXPECT_NO_THROW(cursor->DeactivateFilter(filter));
   EXPECT_NO_THROW(cursor->ActivateFilter(filter));
   EXPECT_EQ(Visible(), (std::vector<int32_t>{2, 7, 12, 17, 22}));
-  cursor->AddIndex(IndexDescriptor({"ByGroup", {3}, false}).data());
+  cursor->AddIndex(IndexDefinitionFromDesc(IndexDescriptor({"ByGroup", {3}, false}).data()));
   EXPECT_EQ(filter->OptimizeLevel, olFull);
   EXPECT_EQ(Visible(), (std::vector<int32_t>{2, 7, 12, 17, 22}));
 }

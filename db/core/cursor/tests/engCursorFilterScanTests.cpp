@@ -64,8 +64,7 @@ TEST_F(CursorFilterScanTest, AScanOfAnExclusiveTableSeesItsUnwrittenChanges) {
   EXPECT_EQ(Visible(), (std::vector<int32_t>{32, 42, 52, 62, 72, 82, 92}));
 }
 
-bool KeepDoublesOfEvenIds(void* context, const uint8_t* record, uint32_t) {
-  auto& cursor = *static_cast<TDataCursor*>(context);
+bool KeepDoublesOfEvenIds(TDataCursor& cursor, const uint8_t* record) {
   int32_t doubled = 0;
   bool blank = true;
   cursor.GetField(4, record, blank, &doubled);
@@ -87,7 +86,7 @@ TEST_F(CursorFilterScanTest, ACallbackSeesTheCursorsComputedFields) {
   ASSERT_GT(cursor->CursorRecordSize(), cursor->GetRecordSize());
   ASSERT_TRUE(cursor->HasComputedFields());
 
-  cursor->ActivateFilter(cursor->AddFilter(KeepDoublesOfEvenIds, cursor, {}));
+  cursor->ActivateFilter(cursor->AddFilter([&on = *cursor](const uint8_t* record, uint32_t) { return KeepDoublesOfEvenIds(on, record); }));
   EXPECT_EQ(Visible(), (std::vector<int32_t>{2, 4, 6, 8, 10}));
 }
 

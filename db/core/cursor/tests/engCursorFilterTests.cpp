@@ -585,7 +585,7 @@ TEST_F(CursorFilterTest, MemoConditionReadsTheMemo) {
     std::vector<uint8_t> record = Record(*cursor, {&id});
     if (!note.empty()) {
       ASSERT_EQ(cursor->OpenBlob(2, record.data(), true, false, BlobOpenWrite), 0);
-      ASSERT_EQ(cursor->WriteBlob(2, record.data(), false, int32_t(note.size()), note.data(), 0), 0);
+      ASSERT_EQ(cursor->WriteBlob(2, record.data(), false, {reinterpret_cast<const uint8_t*>(note.data()), note.size()}, 0), 0);
     }
     cursor->InsertRecord(record.data(), false);
   };

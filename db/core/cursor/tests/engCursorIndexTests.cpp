@@ -83,17 +83,13 @@ TEST_F(CursorTest, AddingAUniqueIndexDropsLaterDuplicates) {
   for (auto [id, name] : std::vector<std::pair<int32_t, const char*>>{{1, "x"}, {2, "y"}, {3, "x"}, {4, "z"}})
     Append(shared, Person(shared, id, name));
   const std::vector<uint8_t> byName = IndexDescriptor({"ByName", {2}});
-  EXPECT_EQ(ErrorOf([&] { shared.AddIndex(byName.data()); }), EngErrNotExclusive);
+  EXPECT_EQ(ErrorOf([&] { shared.AddIndex(IndexDefinitionFromDesc(byName.data())); }), EngErrNotExclusive);
   shared.Close(false);
 
   TDataCursor& owner = OpenCursor("PEOPLE", true);
   std::vector<std::pair<int32_t, int32_t>> progress;
-  owner.SetIndexProgressHandler(
-      [](void* context, int32_t done, int32_t percent) {
-        static_cast<std::vector<std::pair<int32_t, int32_t>>*>(context)->emplace_back(done, percent);
-      },
-      &progress);
-  owner.AddIndex(byName.data());
+  owner.SetIndexProgressHandler([&progress](int32_t done, int32_t percent) { progress.emplace_back(done, percent); });
+  owner.AddIndex(IndexDefinitionFromDesc(byName.data()));
   EXPECT_EQ(progress, (std::vector<std::pair<int32_t, int32_t>>{{1, 25}, {2, 50}, {3, 75}, {4, 100}}));
   EXPECT_EQ(owner.GetRecordCount(), 3);
   EXPECT_EQ(Walk(owner), (std::vector<int32_t>{1, 2, 4}));
@@ -103,7 +99,7 @@ TEST_F(CursorTest, AddingAUniqueIndexDropsLaterDuplicates) {
   EXPECT_EQ(Walk(owner), (std::vector<int32_t>{1, 2, 4}));
 
   const std::vector<uint8_t> empty = IndexDescriptor({"Nothing", {}});
-  EXPECT_EQ(ErrorOf([&] { owner.AddIndex(empty.data()); }), EngErrKeySize);
+  EXPECT_EQ(ErrorOf([&] { owner.AddIndex(IndexDefinitionFromDesc(empty.data())); }), EngErrKeySize);
   EXPECT_EQ(ErrorOf([&] { owner.DeleteIndex("Missing"); }), EngErrIndexName);
   owner.SetIndexName("ByName");
   owner.DeleteIndex(" byname ");

@@ -142,7 +142,7 @@ TEST_F(CursorKeyFieldTest, ChangesAfterAnIndexGoesAndComesAgainBuildTheKeysOfEac
   expectGroupOrder();
 
   // "ByName" comes again, under the number "ByGrp" had.
-  owner.AddIndex(IndexDescriptor({"ByName", {2}}).data());
+  owner.AddIndex(IndexDefinitionFromDesc(IndexDescriptor({"ByName", {2}}).data()));
   for (int32_t id = 19; id <= 24; ++id) insert(id);
   remove(2);
   remove(20);
@@ -190,8 +190,8 @@ TEST_F(CursorKeyFieldTest, AnIndexAddedInADroppedIndexsPlaceLaysItsFreedPagesOut
     remove(owner, 7);
     remove(owner, 42);
     owner.DeleteIndex("ByGrp");
-    owner.AddIndex(IndexDescriptor({"ByName", {2}, unique}).data());
-    owner.AddIndex(IndexDescriptor({"ByGrp", {3}, false}).data());
+    owner.AddIndex(IndexDefinitionFromDesc(IndexDescriptor({"ByName", {2}, unique}).data()));
+    owner.AddIndex(IndexDefinitionFromDesc(IndexDescriptor({"ByGrp", {3}, false}).data()));
     for (int32_t id = 47; id <= 52; ++id) insert(owner, id);
     for (int32_t id : {2, 48, 9, 33, 41}) remove(owner, id);
     expectHeldAfterReopen(owner, table);
@@ -204,7 +204,7 @@ TEST_F(CursorKeyFieldTest, AnIndexAddedInADroppedIndexsPlaceLaysItsFreedPagesOut
   TDataCursor& owner = OpenCursor("AGAIN", true);
   for (int32_t id = 1; id <= 40; ++id) insert(owner, id);
   owner.DeleteIndex("ByName");
-  owner.AddIndex(IndexDescriptor({"ByName", {2}, false}).data());
+  owner.AddIndex(IndexDefinitionFromDesc(IndexDescriptor({"ByName", {2}, false}).data()));
   for (int32_t id = 41; id <= 46; ++id) insert(owner, id);
   for (int32_t id : {2, 17, 44}) remove(owner, id);
   expectHeldAfterReopen(owner, "AGAIN");

@@ -169,15 +169,12 @@ TEST_F(CursorTest, EncryptedTableOpensOnlyWithItsPassword) {
     int* Count;
     TDataSession* Session;
   } ask{&asked, session};
-  cursor.SetPasswordHandler(
-      [](void* context) {
-        auto* state = static_cast<TAsk*>(context);
-        // The first request gives up, the second supplies the password.
-        if (++*state->Count == 1) return false;
-        state->Session->AddPassword("secret");
-        return true;
-      },
-      &ask);
+  cursor.SetPasswordHandler([state = &ask] {
+    // The first request gives up, the second supplies the password.
+    if (++*state->Count == 1) return false;
+    state->Session->AddPassword("secret");
+    return true;
+  });
   EXPECT_EQ(ErrorOf([&] { cursor.Open(); }), EngErrPasswordRequired);
   EXPECT_FALSE(cursor.IsOpen());
   EXPECT_EQ(ErrorOf([&] { cursor.GetTableDescription(); }), 0);

@@ -280,7 +280,7 @@ protected:
       const std::string notes(size_t(id * 37 % 1500), char('a' + id % 26));
       if (!notes.empty()) {
         ASSERT_EQ(cursor.OpenBlob(4, record.data(), true, false, BlobOpenWrite), 0);
-        ASSERT_EQ(cursor.WriteBlob(4, record.data(), false, int32_t(notes.size()), notes.data(), 0), 0);
+        ASSERT_EQ(cursor.WriteBlob(4, record.data(), false, {reinterpret_cast<const uint8_t*>(notes.data()), notes.size()}, 0), 0);
       }
       cursor.InsertRecord(record.data(), false);
     }

@@ -66,15 +66,14 @@ protected:
     session->SetPrivateDirectory(workFolder);
   }
 
-  static void OnLoss(void* context, int cause, const std::string& text, bool& stopAsking, bool& carryOn) {
-    auto* test = static_cast<RestructureTest*>(context);
+  static void OnLoss(RestructureTest* test, int cause, const std::string& text, bool& stopAsking, bool& carryOn) {
     test->losses.push_back({cause, text});
     const int count = int(test->losses.size());
     if (count == test->stopAskingAfter) stopAsking = true;
     if (count == test->stopAfter) carryOn = false;
   }
-  static void OnProgress(void* context, int32_t record, int32_t percent) {
-    static_cast<RestructureTest*>(context)->progress.emplace_back(record, percent);
+  static void OnProgress(RestructureTest* test, int32_t record, int32_t percent) {
+    test->progress.emplace_back(record, percent);
   }
 
   // PEOPLE with the names given, IDs from 1, primary index on ID.
@@ -91,8 +90,10 @@ protected:
 
   void Restructure(TNewDefinition& definition, bool deleteBackup, TTableFileOps* fileOps = nullptr) {
     TDataCursor& cursor = NewCursor("PEOPLE", true);
-    cursor.SetDataLostHandler(OnLoss, this);
-    cursor.SetRestructureProgressHandler(OnProgress, this);
+    cursor.SetDataLostHandler([this](int cause, const std::string& text, bool& stopAsking, bool& carryOn) {
+      OnLoss(this, cause, text, stopAsking, carryOn);
+    });
+    cursor.SetRestructureProgressHandler([this](int32_t record, int32_t percent) { OnProgress(this, record, percent); });
     if (fileOps) TRestructure(cursor, definition.Get(), deleteBackup).Run(*fileOps);
     else cursor.RestructureTable(definition.Get(), deleteBackup);
     EXPECT_FALSE(cursor.IsOpen());

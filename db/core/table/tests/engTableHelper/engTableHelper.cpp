@@ -87,7 +87,7 @@ void ReadBlobs(TTableCursor& cursor) {
     if (cursor.GetBlobSize(field, record.data(), false, size) == 0 && size > 0) {
       std::vector<uint8_t> bytes(static_cast<size_t>(size));
       int32_t got = 0;
-      cursor.ReadBlob(field, record.data(), false, got, size, bytes.data(), 0);
+      cursor.ReadBlob(field, record.data(), false, got, bytes, 0);
     }
     cursor.FreeBlob(field, record.data(), false);
   }
@@ -159,7 +159,7 @@ private:
     changed.PutTableField(2, record.data(), name.c_str());
     changed.PutTableField(3, record.data(), &id);
     if (changed.OpenBlob(4, record.data(), true, false, BlobOpenWrite) == 0)
-      changed.WriteBlob(4, record.data(), false, int32_t(notes.size()), notes.data(), 0);
+      changed.WriteBlob(4, record.data(), false, {reinterpret_cast<const uint8_t*>(notes.data()), notes.size()}, 0);
     changed.InsertRecord(record.data(), false);
     changed.SetToBegin();
     if (changed.GetNextRecord(record.data()) != 0) return;
