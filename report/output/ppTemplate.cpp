@@ -151,28 +151,24 @@ void TppTemplateDBSettings::Assign(const TPersistent* source) {
   templateField = other->templateField;
 }
 
-const TClassInfo& TppReportTemplate::StaticClassType() {
+const TClassInfo& TppCustomTemplate::StaticClassType() {
   static const TClassInfo info =
-      TClassBuilder<TppReportTemplate>("TppReportTemplate")
-          .Property("DatabaseSettings", &TppReportTemplate::DatabaseSettingsObject,
-                    &TppReportTemplate::SetDatabaseSettings)
-          .Property("FileName", &TppReportTemplate::FileName, &TppReportTemplate::SetFileName)
-          .Property("Format", &TppReportTemplate::Format, &TppReportTemplate::SetFormat)
+      TClassBuilder<TppCustomTemplate>("TppCustomTemplate")
+          .Property("DatabaseSettings", &TppCustomTemplate::DatabaseSettingsObject,
+                    &TppCustomTemplate::SetDatabaseSettings)
+          .Property("FileName", &TppCustomTemplate::FileName, &TppCustomTemplate::SetFileName)
+          .Property("Format", &TppCustomTemplate::Format, &TppCustomTemplate::SetFormat)
           .Default(ftBinary)
-          .Property("Offset", &TppReportTemplate::Offset, &TppReportTemplate::SetOffset)
+          .Property("Offset", &TppCustomTemplate::Offset, &TppCustomTemplate::SetOffset)
           .Default(0)
-          .Property("SaveTo", &TppReportTemplate::SaveTo, &TppReportTemplate::SetSaveTo)
+          .Property("SaveTo", &TppCustomTemplate::SaveTo, &TppCustomTemplate::SetSaveTo)
           .Default(stFile)
           .Build();
   return info;
 }
 
-TppReportTemplate::TppReportTemplate(TppCustomReport* report) : report(report), databaseSettings(report) {}
-
-TComponent* TppReportTemplate::Root() const { return report->Owner() ? report->Owner() : report; }
-
-void TppReportTemplate::Assign(const TPersistent* source) {
-  const auto* other = dynamic_cast<const TppReportTemplate*>(source);
+void TppCustomTemplate::Assign(const TPersistent* source) {
+  const auto* other = dynamic_cast<const TppCustomTemplate*>(source);
   if (!other) {
     inherited::Assign(source);
     return;
@@ -183,6 +179,16 @@ void TppReportTemplate::Assign(const TPersistent* source) {
   format = other->format;
   saveTo = other->saveTo;
 }
+
+RTL_DEFINE_CLASS(TppTemplate)
+
+bool TppTemplate::ReadOnly() const { return OsPath::FileExists(fileName) && access(fileName.c_str(), W_OK) != 0; }
+
+RTL_DEFINE_CLASS(TppReportTemplate)
+
+TppReportTemplate::TppReportTemplate(TppCustomReport* report) : TppTemplate(report), report(report) {}
+
+TComponent* TppReportTemplate::Root() const { return report->Owner() ? report->Owner() : report; }
 
 bool TppReportTemplate::SignatureAt(TStream& stream, int64_t position, TppFormatType& found) {
   if (position < 0 || position >= stream.Size()) return false;
@@ -294,13 +300,19 @@ void TppReportTemplate::LoadFromFile() {
 }
 
 void TppReportTemplate::SaveToFile() {
-  if (OsPath::FileExists(fileName) && access(fileName.c_str(), W_OK) != 0)
+  if (ReadOnly())
     throw ETemplateSaveError(ppLoadMessage(ppmsgFileReadOnly));
   TMemoryStream memory;
   SaveToStream(memory);
   TFileStream file(fileName, fmCreate);
   memory.SetPosition(0);
   file.CopyFrom(memory, memory.Size());
+}
+
+void TppReportTemplate::New() {
+  if (report->Printing()) return;
+  report->ClearLayout();
+  report->CreateDefaultBands();
 }
 
 void TppReportTemplate::LoadFromDatabase() {

@@ -65,18 +65,17 @@ private:
   std::string name, nameField, templateField;
 };
 
-// The template of one report; its settings are streamed with the report.
-class TppReportTemplate : public TPersistent {
-  RTL_DECLARE_CLASS(TppReportTemplate, TPersistent)
+// What every template keeps: where its layout lives (a file or a record)
+// and in which form.
+class TppCustomTemplate : public TPersistent {
+  RTL_DECLARE_CLASS(TppCustomTemplate, TPersistent)
 
 public:
-  explicit TppReportTemplate(TppCustomReport* report);
+  // owner made the template; it also hears of the settings' pipeline being
+  // freed.
+  explicit TppCustomTemplate(TComponent* owner) : databaseSettings(owner), owner(owner) {}
 
-  TppCustomReport* Report() const { return report; }
-  // What the layout's events name methods of: the report's owner (the
-  // report itself when it has none). A method the root lacks is looked for
-  // among the report's own.
-  TComponent* Root() const;
+  TComponent* Owner() const { return owner; }
   const std::string& FileName() const { return fileName; }
   void SetFileName(const std::string& value) { fileName = value; }
   TppFormatType Format() const { return format; }
@@ -88,39 +87,89 @@ public:
   TppTemplateDBSettings& DatabaseSettings() { return databaseSettings; }
   TppTemplateDBSettings* DatabaseSettingsObject() const { return &databaseSettings; }
   void SetDatabaseSettings(TppTemplateDBSettings* value) { databaseSettings.Assign(value); }
+  // What the template holds, in the user's words.
+  const std::string& Description() const { return description; }
+  void SetDescription(const std::string& value) { description = value; }
   // FileName when saved to files, else the database settings' Name.
   std::string Name() const { return saveTo == stFile ? fileName : databaseSettings.Name(); }
-  static constexpr const char* FileExtension = "rtm";
-  static constexpr const char* FileFilter = "Report file (*.rtm)|*.rtm";
+  // Settings, file name, offset, format and target.
+  void Assign(const TPersistent* source) override;
+
+protected:
+  std::string fileName;
+  TppFormatType format = ftBinary;
+  int32_t offset = 0;
+  TppSaveToType saveTo = stFile;
+  mutable TppTemplateDBSettings databaseSettings;
+
+private:
+  TComponent* owner;
+  std::string description;
+};
+
+// A template that reads its layout into what it serves and writes it out.
+class TppTemplate : public TppCustomTemplate {
+  RTL_DECLARE_CLASS(TppTemplate, TppCustomTemplate)
+
+public:
+  using TppCustomTemplate::TppCustomTemplate;
+
+  // The component that owns what is read.
+  virtual TComponent* Root() const = 0;
+  virtual std::string FileExtension() const = 0;
+  virtual std::string FileFilter() const = 0;
+  // FileName names a file that exists and may not be written.
+  bool ReadOnly() const;
+
+  virtual void LoadFromFile() = 0;
+  virtual void SaveToFile() = 0;
+  virtual void LoadFromDatabase() = 0;
+  virtual void SaveToDatabase() = 0;
+  // Starts a layout afresh.
+  virtual void New() = 0;
+};
+
+// The template of one report; its settings are streamed with the report.
+class TppReportTemplate : public TppTemplate {
+  RTL_DECLARE_CLASS(TppReportTemplate, TppTemplate)
+
+public:
+  explicit TppReportTemplate(TppCustomReport* report);
+
+  TppCustomReport* Report() const { return report; }
+  // What the layout's events name methods of: the report's owner (the
+  // report itself when it has none). A method the root lacks is looked for
+  // among the report's own.
+  TComponent* Root() const override;
+  static constexpr const char* ReportFileExtension = "rtm";
+  static constexpr const char* ReportFileFilter = "Report file (*.rtm)|*.rtm";
+  std::string FileExtension() const override { return ReportFileExtension; }
+  std::string FileFilter() const override { return ReportFileFilter; }
 
   // Finds the layout (at Offset, at 0, or at the offset its first four
   // bytes hold), sets Format and Offset; EInvalidTemplateError without one.
   void DetectFormat(TStream& stream);
   void LoadFromStream(TStream& stream);
   void SaveToStream(TStream& stream);
-  void LoadFromFile();
-  void SaveToFile();
+  void LoadFromFile() override;
+  void SaveToFile() override;
   // ETemplateLoadError when the settings are incomplete or no record has
   // the name.
-  void LoadFromDatabase();
+  void LoadFromDatabase() override;
   // Nothing when the settings are incomplete; ETemplateSaveError when the
   // template field cannot hold a layout. A new name gets a new record.
-  void SaveToDatabase();
+  void SaveToDatabase() override;
+  // The report's bands, groups and components go; it gets its default
+  // bands. Refused while the report prints.
+  void New() override;
   // By SaveTo.
   void Load();
   void Save();
-  // Settings, file name, offset, format and target.
-  void Assign(const TPersistent* source) override;
   // A template of any report is reading or writing a layout now.
   static bool Operating() { return operations > 0; }
 
 private:
   TppCustomReport* report;
-  std::string fileName;
-  TppFormatType format = ftBinary;
-  int32_t offset = 0;
-  TppSaveToType saveTo = stFile;
-  mutable TppTemplateDBSettings databaseSettings;
   // Main thread only, as all of generation.
   static inline int operations = 0;
 

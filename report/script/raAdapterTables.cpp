@@ -284,13 +284,15 @@ struct TAdapters {
   TraRTTI page{TppPage::StaticClassType(), &component};
   TraRTTI picture{TppPicture::StaticClassType(), &persistent};
   TraRTTI templateDBSettings{TppTemplateDBSettings::StaticClassType(), &persistent};
-  TraRTTI reportTemplate{TppReportTemplate::StaticClassType(), &persistent};
+  TraRTTI customTemplate{TppCustomTemplate::StaticClassType(), &persistent};
+  TraRTTI layoutTemplate{TppTemplate::StaticClassType(), &customTemplate};
+  TraRTTI reportTemplate{TppReportTemplate::StaticClassType(), &layoutTemplate};
 
   TAdapters();
   void Register() {
     for (TraRTTI* a : {&object, &persistent, &component, &strings, &stringList, &list, &font, &communicator, &relative,
                        &printable, &ppComponent, &stretchable, &subReport, &customText, &dbText, &dbCalc, &variable, &customMemo, &dbMemo, &customRichText, &memoryStream, &textAttributes, &paraAttributes, &customImage,
-                       &band, &detailBand, &groupBand, &groupHeaderBand, &group, &producer, &customReport, &report, &dataPipeline, &dbPipeline, &autoSearchField, &field, &printerSetup, &drawCommand, &drawText, &page, &picture, &templateDBSettings, &reportTemplate})
+                       &band, &detailBand, &groupBand, &groupHeaderBand, &group, &producer, &customReport, &report, &dataPipeline, &dbPipeline, &autoSearchField, &field, &printerSetup, &drawCommand, &drawText, &page, &picture, &templateDBSettings, &customTemplate, &layoutTemplate, &reportTemplate})
       RegisterRTTIAdapter(*a);
   }
 };
@@ -901,37 +903,48 @@ TAdapters::TAdapters() {
   ReadWrite(templateDBSettings, "NameField", &TppTemplateDBSettings::NameField, &TppTemplateDBSettings::SetNameField);
   ReadWrite(templateDBSettings, "TemplateField", &TppTemplateDBSettings::TemplateField, &TppTemplateDBSettings::SetTemplateField);
   Read(reportTemplate, "Report", &TppReportTemplate::Report);
-  Read(reportTemplate, "Owner", &TppReportTemplate::Report);
-  Read(reportTemplate, "Root", &TppReportTemplate::Root);
-  Read(reportTemplate, "DatabaseSettings", &TppReportTemplate::DatabaseSettingsObject);
-  ReadWrite(reportTemplate, "FileName", &TppReportTemplate::FileName, &TppReportTemplate::SetFileName);
-  ReadWrite(reportTemplate, "Format", &TppReportTemplate::Format, &TppReportTemplate::SetFormat);
-  ReadWrite(reportTemplate, "Offset", &TppReportTemplate::Offset, &TppReportTemplate::SetOffset);
-  ReadWrite(reportTemplate, "SaveTo", &TppReportTemplate::SaveTo, &TppReportTemplate::SetSaveTo);
+  Read(customTemplate, "Owner", &TppCustomTemplate::Owner);
+  Read(customTemplate, "DatabaseSettings", &TppCustomTemplate::DatabaseSettingsObject);
+  ReadWrite(customTemplate, "Description", &TppCustomTemplate::Description, &TppCustomTemplate::SetDescription);
+  ReadWrite(customTemplate, "FileName", &TppCustomTemplate::FileName, &TppCustomTemplate::SetFileName);
+  ReadWrite(customTemplate, "Format", &TppCustomTemplate::Format, &TppCustomTemplate::SetFormat);
+  ReadWrite(customTemplate, "Offset", &TppCustomTemplate::Offset, &TppCustomTemplate::SetOffset);
+  ReadWrite(customTemplate, "SaveTo", &TppCustomTemplate::SaveTo, &TppCustomTemplate::SetSaveTo);
+  Read(layoutTemplate, "Root", &TppTemplate::Root);
+  Read(layoutTemplate, "FileExtension", &TppTemplate::FileExtension);
+  Read(layoutTemplate, "FileFilter", &TppTemplate::FileFilter);
+  Read(layoutTemplate, "ReadOnly", &TppTemplate::ReadOnly);
   // Loading replaces the report's components, the handlers' own objects
   // among them: refused while the report prints.
-  auto refuseWhilePrinting = [](TppReportTemplate& t) {
-    if (t.Report() && t.Report()->Printing()) throw EScriptError("A report cannot load a layout while it prints");
+  auto refuseWhilePrinting = [](TppTemplate& t) {
+    if (auto* report = dynamic_cast<TppCustomReport*>(t.Owner()); report && report->Printing())
+      throw EScriptError("A report cannot load a layout while it prints");
   };
-  reportTemplate
+  layoutTemplate
       .Method("LoadFromFile", {}, [refuseWhilePrinting](TObject* o, TraValue* const*, bool) {
-        auto& self = As<TppReportTemplate>(o);
+        auto& self = As<TppTemplate>(o);
         refuseWhilePrinting(self);
         raCheckFileAccess(self.FileName());
         self.LoadFromFile();
         return true;
       })
-      .Method("SaveToFile", {}, CALL(TppReportTemplate, {
+      .Method("SaveToFile", {}, CALL(TppTemplate, {
                 raCheckFileAccess(self.FileName());
                 self.SaveToFile();
               }))
       .Method("LoadFromDatabase", {}, [refuseWhilePrinting](TObject* o, TraValue* const*, bool) {
-        auto& self = As<TppReportTemplate>(o);
+        auto& self = As<TppTemplate>(o);
         refuseWhilePrinting(self);
         self.LoadFromDatabase();
         return true;
       })
-      .Method("SaveToDatabase", {}, CALL(TppReportTemplate, self.SaveToDatabase()));
+      .Method("New", {}, [refuseWhilePrinting](TObject* o, TraValue* const*, bool) {
+        auto& self = As<TppTemplate>(o);
+        refuseWhilePrinting(self);
+        self.New();
+        return true;
+      })
+      .Method("SaveToDatabase", {}, CALL(TppTemplate, self.SaveToDatabase()));
 
   Read(drawCommand, "RedrawPage", &TppDrawCommand::RedrawPage);
   // Read only: a script moving a command the engine is still placing would

@@ -112,9 +112,6 @@ const TExposedNames pending[] = {
     {"TppCustomReport", "ReportDesigner"},
     {"TppReport", "ActiveReport AutoSearchDialog PreviewForm"},
     {"TppDataPipeline", "DataTraversed DataView Visible CurrentField"},
-    // One template class here: the report's.
-    {"TppCustomTemplate", "*"},
-    {"TppTemplate", "*"},
     // Bitmaps here are no class-library objects and know no transparency.
     {"TGraphic", "*"},
     {"TBitmap", "*"},

@@ -106,6 +106,14 @@ TEST(ObjectAccessTest, MembersReadWrittenAndCalledThroughTheClassManager) {
       {"R: Boolean;", "R := (Report.Detail = Report.DetailBand) and (Report.Detail = Label1.Parent) and (Report.Title = nil) and (Report.MainReport = Report);", "True"},
       {"R: Integer;", "R := DBPipeline1.FieldCount;", "7"},
       {"R: String;", "R := Report.CacheManager.ClassName;", "TppCacheManager"},
+      // The report's template: a layout template, kept by the report.
+      {"R: String;", "Report.Template.Description := 'Usage'; R := Report.Template.Description + Report.Template.FileExtension +"
+                     " Report.Template.FileFilter + Report.Template.Owner.ClassName + Report.Template.Root.ClassName;",
+       "Usagertm" "Report file (*.rtm)|*.rtmTppReportTComponent"},
+      {"R: Boolean;", "Report.Template.FileName := 'no-such-layout.rtm'; R := Report.Template.ReadOnly;", "False"},
+      // A new layout: the default bands, nothing on them.
+      {"R: String;", "Report.Template.New; R := IntToStr(Report.BandCount) + IntToStr(Report.Detail.ObjectCount) + Report.Detail.ClassName;",
+       "30TppDetailBand"},
       {"R: String;", "Label1.Save := True; Report.Detail.Save := True; R := IntToStr(Report.Detail.SaveCount) + Report.Detail.Saves[0].UserName;", "1Label1"},
       // A list of objects lists what the script put in it, in the order it says.
       {"R: String; L: TList;", "L := TList.Create; L.Add(Label1); L.Add(Memo1); L.Insert(0, Report); L.Exchange(1, 2);"
