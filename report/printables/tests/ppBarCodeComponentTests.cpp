@@ -55,7 +55,9 @@ TEST(BarCodeComponent, EachSymbologyBringsItsSampleBarWidthAndSettings) {
     EXPECT_EQ(code->mmBarWidth(), c.BarWidth) << c.Type;
     EXPECT_EQ(code->AutoSize(), c.AutoSize) << c.Type;
     EXPECT_EQ(code->PrintHumanReadable(), c.PrintHumanReadable) << c.Type;
-    if (c.AutoEncode) EXPECT_TRUE(code->AutoEncode()) << c.Type;
+    if (c.AutoEncode) {
+      EXPECT_TRUE(code->AutoEncode()) << c.Type;
+    }
     // Every sample is valid, with and without the check digit computed.
     EXPECT_TRUE(code->CodeOK()) << c.Type;
     code->SetBarCodeType(bcCode128);
@@ -177,7 +179,9 @@ TEST(BarCodeComponent, TextsAreCheckedByTheRulesOfTheirSymbology) {
     EXPECT_EQ(code->CodeOK(), c.Message.empty()) << c.Type << " " << c.Text;
     EXPECT_EQ(messages.texts, c.Message.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.Message})
         << c.Type << " " << c.Text;
-    if (!c.Message.empty()) EXPECT_FALSE(messages.texts.front().empty());
+    if (!c.Message.empty()) {
+      EXPECT_FALSE(messages.texts.front().empty());
+    }
   }
 }
 
@@ -248,7 +252,9 @@ TEST(BarCodeComponent, PrintsItsDataOrItsFieldsValueAtTheMeasuredSize) {
     if (auto* b = dynamic_cast<TppDrawBarCode*>(c)) {
       EXPECT_TRUE(b->CodeOK) << b->Data;
       texts.push_back(b->Data);
-      if (b->BarCodeType == bcUPC_A) EXPECT_EQ(b->BarWidth, 330);
+      if (b->BarCodeType == bcUPC_A) {
+        EXPECT_EQ(b->BarWidth, 330);
+      }
     }
   });
   EXPECT_EQ(texts, (std::vector<std::string>{"01234567890", "Owner1", "01234567890", "Owner2"}));

@@ -143,7 +143,9 @@ TEST(DesignView, RichTextShowsItsTextAndBackgroundOrWhatIsBelow) {
       }
     EXPECT_EQ(ink > 0, c.Ink) << c.Rtf << " " << c.Transparent;
     // A second paragraph shows: the picture follows the text.
-    if (std::string(c.Rtf).find("Again") != std::string::npos) EXPECT_GT(ink, lastInk + 10);
+    if (std::string(c.Rtf).find("Again") != std::string::npos) {
+      EXPECT_GT(ink, lastInk + 10);
+    }
     lastInk = ink;
   }
 }
