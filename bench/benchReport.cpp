@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <malloc.h>
@@ -172,8 +173,11 @@ int main(int argc, char** argv) {
   qputenv("QT_QPA_PLATFORM", "offscreen");
   QGuiApplication application(argc, argv);
   ppRegisterReportClasses();
-  // "components": only the layout of the engine's own components.
+  // "components": only the layout of the engine's own components; then
+  // optionally one row count and one canvas (to profile a single run).
   const bool componentsOnly = argc > 1 && std::string(argv[1]) == "components";
+  const int onlyRows = componentsOnly && argc > 2 ? std::atoi(argv[2]) : 0;
+  const std::string onlyCanvas = componentsOnly && argc > 3 ? argv[3] : std::string();
   if (!componentsOnly) ReportCommandBytes();
   const std::string folder = (std::filesystem::temp_directory_path() / "orvelle-bench-report").string();
   TMeasuringCanvas measuring(600);
@@ -188,6 +192,7 @@ int main(int argc, char** argv) {
   };
   std::vector<TComponentRows> components;
   for (const int rows : {20000, 100000}) {
+    if (onlyRows > 0 && rows != onlyRows) continue;
     std::filesystem::remove_all(folder);
     std::filesystem::create_directories(folder);
     const Clock::time_point fill = Clock::now();
@@ -201,7 +206,10 @@ int main(int argc, char** argv) {
                   r.pages, r.pagesPerSecond, r.firstPageMs, r.page400Ms, r.page3Ms, r.kbPerCachedPage,
                   r.kbStateCacheOn, r.kbStateCacheOff, r.commandsPerPage, r.bytesPerCachedCommand);
     }
-    components.push_back({rows, RunComponentLayout(folder, "measuring"), RunComponentLayout(folder, "qt")});
+    const auto run = [&](const char* canvas) {
+      return onlyCanvas.empty() || onlyCanvas == canvas ? RunComponentLayout(folder, canvas) : TComponentRun{};
+    };
+    components.push_back({rows, run("measuring"), run("qt")});
   }
   // The same layout made of the engine's components, every page drawn.
   std::printf("\n%-8s %-10s %6s %10s %11s %14s\n", "rows", "canvas", "pages", "pages/s", "first ms", "slowest pg ms");

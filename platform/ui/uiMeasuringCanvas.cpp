@@ -18,29 +18,39 @@ std::string PointsText(const std::vector<TPoint>& points) {
 
 }  // namespace
 
-const TFontFace& TMeasuringCanvas::Face() {
-  const bool bold = Font().HasStyle(fsBold);
-  const bool italic = Font().HasStyle(fsItalic);
-  if (!face || faceName != Font().Name() || faceBold != bold || faceItalic != italic) {
-    face = &TFontFace::ForFont(Font());  // faces live as long as the process
-    faceName = Font().Name();
-    faceBold = bold;
-    faceItalic = italic;
+const TMeasuringCanvas::TFaceCache& TMeasuringCanvas::CurrentFace() {
+  const TFont& font = Font();
+  const TFontStyles style = font.Style() & (fsBold | fsItalic);
+  TFaceCache& c = faceCache;
+  if (c.Face && c.Size == font.Size() && c.Style == style && c.Name == font.Name()) return c;
+  c.Face = &TFontFace::ForFont(font);
+  c.Name = font.Name();
+  c.Size = font.Size();
+  c.Style = style;
+  c.Em = PixelsPerEm(font, PixelsPerInch());
+  c.Metrics = c.Face->Metrics(c.Em);
+  for (char32_t ch = 0; ch < c.Ascii.size(); ++ch) c.Ascii[ch] = c.Face->AdvancePixels(ch, c.Em);
+  return c;
+}
+
+int TMeasuringCanvas::Advance(const TFaceCache& face, const std::string& text, size_t& i) const {
+  const unsigned char lead = static_cast<unsigned char>(text[i]);
+  if (lead < face.Ascii.size()) {
+    ++i;
+    return face.Ascii[lead];
   }
-  return *face;
+  return face.Face->AdvancePixels(NextUtf8Char(text, i), face.Em);
 }
 
 TSize TMeasuringCanvas::MeasureText(const std::string& text) {
-  const TFontFace& face = Face();
-  const double em = PixelsPerEm(Font(), PixelsPerInch());
+  const TFaceCache& face = CurrentFace();
   int width = 0;
-  for (size_t i = 0; i < text.size();) width += face.AdvancePixels(NextUtf8Char(text, i), em);
-  return TSize{width, face.Metrics(em).Height};
+  for (size_t i = 0; i < text.size();) width += Advance(face, text, i);
+  return TSize{width, face.Metrics.Height};
 }
 
 int TMeasuringCanvas::FitCount(const std::string& text, int maxWidth) {
-  const TFontFace& face = Face();
-  const double em = PixelsPerEm(Font(), PixelsPerInch());
+  const TFaceCache& face = CurrentFace();
   // Justification widens blanks, so it is counted as the text goes.
   const int breaks = JustificationBreaks();
   const int share = breaks ? JustificationTotal() / breaks : 0;
@@ -49,18 +59,16 @@ int TMeasuringCanvas::FitCount(const std::string& text, int maxWidth) {
   int blanks = 0;
   size_t fitted = 0;
   for (size_t i = 0; i < text.size();) {
-    const char32_t ch = NextUtf8Char(text, i);
-    width += face.AdvancePixels(ch, em);
-    if (ch == ' ' && blanks < breaks) width += share + (blanks++ < remainder ? 1 : 0);
+    const bool blank = text[i] == ' ';
+    width += Advance(face, text, i);
+    if (blank && blanks < breaks) width += share + (blanks++ < remainder ? 1 : 0);
     if (width > maxWidth) break;
     fitted = i;
   }
   return static_cast<int>(fitted);
 }
 
-TTextMetric TMeasuringCanvas::TextMetrics() {
-  return Face().Metrics(PixelsPerEm(Font(), PixelsPerInch()));
-}
+TTextMetric TMeasuringCanvas::TextMetrics() { return CurrentFace().Metrics; }
 
 void TMeasuringCanvas::TextOut(int x, int y, const std::string& text) {
   Record("TextOut " + std::to_string(x) + "," + std::to_string(y) + " " + text);

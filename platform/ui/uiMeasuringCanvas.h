@@ -3,6 +3,7 @@
 // own advance widths, so every machine lays text out alike. It draws no
 // pixels; each drawing call is written to a log that tests read.
 
+#include <array>
 #include <string>
 #include <vector>
 
@@ -41,14 +42,22 @@ protected:
 
 private:
   std::vector<std::string> log;
-  // The face of the last font measured: finding it by name costs more
-  // than measuring a word.
-  const TFontFace* face = nullptr;
-  std::string faceName;
-  bool faceBold = false;
-  bool faceItalic = false;
+  // The face, metrics and ASCII advances of the font last measured: reports
+  // measure thousands of short texts in one font, and looking the face up
+  // and the characters' advances each time cost more than the sum itself.
+  struct TFaceCache {
+    std::string Name;
+    int Size = 0;
+    TFontStyles Style = 0;
+    const TFontFace* Face = nullptr;
+    double Em = 0;
+    TTextMetric Metrics;
+    std::array<int, 128> Ascii{};
+  };
+  TFaceCache faceCache;
 
-  const TFontFace& Face();
+  const TFaceCache& CurrentFace();
+  int Advance(const TFaceCache& face, const std::string& text, size_t& i) const;
 
   void Record(const std::string& line) { log.push_back(line); }
 };

@@ -1,5 +1,6 @@
 #include "ppDisplayFormat.h"
 
+#include <cmath>
 #include <initializer_list>
 #include <utility>
 
@@ -56,6 +57,19 @@ bool IsNumberType(TppDataType type) {
     case dtExtended:
     case dtCurrency:
     case dtLongint: return true;
+    default: return false;
+  }
+}
+
+bool IsNumberVariant(const Variant& value) {
+  switch (value.VarType()) {
+    case varSmallint:
+    case varInteger:
+    case varDouble:
+    case varByte:
+    case varWord:
+    case varLongWord:
+    case varInt64: return true;
     default: return false;
   }
 }
@@ -127,6 +141,14 @@ std::string TppDisplayFormat::Format(const std::string& mask, TppDataType dataTy
   if (!mask.empty()) return FormatFloat(mask, value.AsFloat(settings), settings);
   if (dataType == dtCurrency)
     return FloatToStrF(value.AsFloat(settings), ffCurrency, 15, settings.CurrencyDecimals, settings);
+  // Whole numbers below fifteen digits (counts, sizes, their sums) print as
+  // their digits in the general format: written directly, as every data row
+  // formats several.
+  if (IsNumberVariant(value)) {
+    const double number = value.AsFloat(settings);
+    if (std::abs(number) < 1e15 && number == std::trunc(number) && !(number == 0 && std::signbit(number)))
+      return std::to_string(static_cast<int64_t>(number));
+  }
   return FloatToStrF(value.AsFloat(settings), ffGeneral, 15, 0, settings);
 }
 

@@ -120,8 +120,7 @@ bool TppDBPipeline::DataIsEmpty() const { return !DataIsActive() || DataSet()->I
 
 Variant TppDBPipeline::DataFieldValue(const std::string& name) {
   const TField* field = DataIsActive() ? DataSet()->FindField(name) : nullptr;
-  if (!field || field->IsNull()) return Variant::Null();
-  return field->AsVariant();
+  return field ? field->AsVariant() : Variant::Null();
 }
 
 bool TppDBPipeline::DataGetBookmark(std::vector<uint8_t>& bookmark) {

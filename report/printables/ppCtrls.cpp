@@ -498,24 +498,27 @@ std::string TppDBCalc::TextSource() const {
 int TppDBCalc::TraversalCount() const {
   const TppDataPipeline* pipeline = DataPipeline();
   if (!pipeline && ResetGroup()) pipeline = ResetGroup()->DataPipeline();
-  if (!pipeline && GetReport()) pipeline = GetReport()->DataPipeline();
+  if (!pipeline) pipeline = ppDetailPipeline(GetReport());
   return pipeline ? pipeline->TraversalCount() : 0;
 }
 
 std::string TppDBCalc::LookAheadKey() const {
   int counter = 0;
+  int column = 0;
   if (ResetGroup()) {
     counter = ResetGroup()->BreakNo();
   } else {
     switch (BandType()) {
-      case btHeader:
       case btColumnHeader:
       case btColumnFooter:
+        if (const TppCustomReport* report = GetReport()) column = report->Engine().CurrentColumn();
+        [[fallthrough]];
+      case btHeader:
       case btFooter: counter = AbsolutePageNo(); break;
       default: break;
     }
   }
-  return TppLookAheadList::Key(counter);
+  return TppLookAheadList::Key(TppLookAheadList::ReportKey(*this), counter, column);
 }
 
 void TppDBCalc::PrepareLookAhead() {

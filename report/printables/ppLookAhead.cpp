@@ -1,6 +1,17 @@
 #include "ppLookAhead.h"
 
-#include "rtlFormat.h"
+#include <cstdio>
+
+#include "ppBands.h"
+#include "ppReport.h"
+#include "ppSubReport.h"
+
+const TppDataPipeline* ppDetailPipeline(const TppCustomReport* report) {
+  if (!report) return nullptr;
+  if (const auto* detail = dynamic_cast<const TppDetailBand*>(report->GetBand(btDetail)))
+    if (detail->DataPipeline()) return detail->DataPipeline();
+  return report->DataPipeline();
+}
 
 TppEventParams TppLookAheadList::ValueParams(const std::string& key, int traversalCount, const std::string& text) {
   return TppEventParams{Variant(key), Variant(traversalCount), Variant(text)};
@@ -17,17 +28,18 @@ void TppLookAheadList::Update(const std::string& key, int traversalCount, const 
   entry->SetLookAheadKey(key);
   entry->SetLookAhead(true);
   owner->AddEventNotify(entry->LookAheadLink());
+  indexOfKey.emplace(key, entries.size());
   entries.push_back(std::move(entry));
 }
 
 TppDrawVariable* TppLookAheadList::Find(const std::string& key) {
-  for (size_t i = 0; i < entries.size(); ++i) {
-    if (entries[i]->LookAheadKey() != key) continue;
-    for (size_t k = 0; k < i; ++k)
-      if (TppCommunicator* link = entries[k]->LookAheadLink()) owner->RemoveEventNotify(link);
-    return entries[i].get();
-  }
-  return nullptr;
+  const auto it = indexOfKey.find(key);
+  if (it == indexOfKey.end()) return nullptr;
+  const size_t found = it->second;
+  // Only the entries passed since the last look-up have to be told.
+  for (; finalEntries < found; ++finalEntries)
+    if (TppCommunicator* link = entries[finalEntries]->LookAheadLink()) owner->RemoveEventNotify(link);
+  return entries[found].get();
 }
 
 std::string TppLookAheadList::GetText(const std::string& key, const std::string& defaultText) {
@@ -43,14 +55,27 @@ void TppLookAheadList::ApplyTo(TppDrawVariable& text, const std::string& key, bo
   owner->AddEventNotify(text.LookAheadLink());
 }
 
-std::string TppLookAheadList::Key(int counter) { return Format("%8d", {counter}) + "|" + Format("%8d", {0}); }
+std::string TppLookAheadList::Key(const std::string& reportKey, int counter, int column) {
+  char numbers[32];
+  const int length = std::snprintf(numbers, sizeof numbers, "%8d|%8d", counter, column);
+  return reportKey + std::string(numbers, static_cast<size_t>(length));
+}
+
+std::string TppLookAheadList::ReportKey(const TppComponent& component) {
+  auto* child = dynamic_cast<TppChildReport*>(component.GetReport());
+  if (!child || !child->SubReport() || child->MainReport() == child) return {};
+  return child->SubReport()->CurrentExpansionKey();
+}
 
 void TppLookAheadList::UnregisterAll() {
   for (auto& entry : entries)
     if (TppCommunicator* link = entry->LookAheadLink()) owner->RemoveEventNotify(link);
+  finalEntries = entries.size();
 }
 
 void TppLookAheadList::Clear() {
   UnregisterAll();
   entries.clear();
+  indexOfKey.clear();
+  finalEntries = 0;
 }

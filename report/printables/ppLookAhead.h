@@ -6,11 +6,20 @@
 // event (67) until a later key arrives, when its value is final.
 
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "ppComm.h"
 #include "ppDrwCmd.h"
+#include "ppPrintable.h"
 #include "rtlClasses.h"
+
+class TppDataPipeline;
+class TppCustomReport;
+
+// The pipeline whose records a report's detail band prints: the band's own,
+// else the report's (nullptr without either).
+const TppDataPipeline* ppDetailPipeline(const TppCustomReport* report);
 
 class TppLookAheadList {
 public:
@@ -30,8 +39,12 @@ public:
   // the command also hears the owner's later values of its key.
   void ApplyTo(TppDrawVariable& text, const std::string& key, bool firstPass);
   // The key of the value counted by counter (a group's break, a page, a
-  // traversal) in the first column.
-  static std::string Key(int counter);
+  // traversal) in a column, within the report instance reportKey names.
+  static std::string Key(const std::string& reportKey, int counter, int column);
+  // What names the instance of the component's report: empty in the main
+  // report; in a child report, the instance of its subreport and of every
+  // report holding that one, so that each instance keeps its own values.
+  static std::string ReportKey(const TppComponent& component);
   void UnregisterAll();
   void Clear();
   int Count() const { return static_cast<int>(entries.size()); }
@@ -42,4 +55,7 @@ public:
 private:
   TppCommunicator* owner;
   std::vector<TObjectPtr<TppDrawVariable>> entries;
+  std::unordered_map<std::string, size_t> indexOfKey;
+  // The entries before this one no longer hear the owner.
+  size_t finalEntries = 0;
 };

@@ -398,7 +398,7 @@ std::string TppVariable::TextSource() const {
 
 int TppVariable::TraversalCount() const {
   const auto* pipeline = dynamic_cast<const TppDataPipeline*>(calcComponent);
-  if (!pipeline && GetReport()) pipeline = GetReport()->DataPipeline();
+  if (!pipeline) pipeline = ppDetailPipeline(GetReport());
   return pipeline ? pipeline->TraversalCount() : 0;
 }
 
@@ -422,7 +422,9 @@ std::string TppVariable::LookAheadKey() const {
       break;
     default: break;
   }
-  return TppLookAheadList::Key(counter);
+  const bool byColumn = resetType == veColumnStart || resetType == veColumnEnd;
+  const int column = byColumn && report ? report->Engine().CurrentColumn() : 0;
+  return TppLookAheadList::Key(TppLookAheadList::ReportKey(*this), counter, column);
 }
 
 void TppVariable::PrepareLookAhead() {

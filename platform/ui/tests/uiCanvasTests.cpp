@@ -60,6 +60,34 @@ TEST(MeasuringCanvas, WidthsComeFromTheFontFilesAndScaleWithResolution) {
   EXPECT_NEAR(high.TextWidth("Hello world"), 2 * low.TextWidth("Hello world"), 11);
 }
 
+// One canvas measuring in turn in several fonts measures each as a fresh
+// canvas in that font does: a change of name, size or style is seen.
+TEST(MeasuringCanvas, EachFontChangeMeasuresAsAFreshCanvas) {
+  struct Step {
+    const char* Font;
+    int Size;
+    TFontStyles Style;
+  };
+  const Step steps[] = {{"Arial", 10, 0},   {"Arial", 14, 0},          {"Arial", 14, fsBold},
+                        {"Arial", 14, fsBold | fsUnderline},            {"Courier New", 14, fsBold},
+                        {"Times New Roman", 9, fsItalic},               {"Arial", 10, 0}};
+  const std::string text = "Mixed W\xC3\xA9ights iii 123";
+  TMeasuringCanvas shared(300);
+  for (const Step& s : steps) {
+    SCOPED_TRACE(std::string(s.Font) + " " + std::to_string(s.Size) + " " + std::to_string(s.Style));
+    TMeasuringCanvas fresh(300);
+    for (TCanvas* canvas : {static_cast<TCanvas*>(&shared), static_cast<TCanvas*>(&fresh)}) {
+      canvas->Font().SetName(s.Font);
+      canvas->Font().SetSize(s.Size);
+      canvas->Font().SetStyle(s.Style);
+    }
+    EXPECT_EQ(shared.TextWidth(text), fresh.TextWidth(text));
+    EXPECT_EQ(shared.TextHeight(text), fresh.TextHeight(text));
+    EXPECT_EQ(shared.FitCount(text, 200), fresh.FitCount(text, 200));
+    EXPECT_EQ(shared.TextMetrics().AveCharWidth, fresh.TextMetrics().AveCharWidth);
+  }
+}
+
 TEST(MeasuringCanvas, FitCountIsTheLongestPrefixWithinTheWidth) {
   TMeasuringCanvas canvas(96);
   const std::string text = "Report page";

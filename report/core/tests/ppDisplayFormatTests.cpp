@@ -2,6 +2,7 @@
 
 #include "ppDisplayFormat.h"
 #include "rtlDateTime.h"
+#include "rtlFloatText.h"
 #include "rtlStringList.h"
 
 namespace {
@@ -54,6 +55,21 @@ TEST(DisplayFormat, FormatsByDataTypeAndMask) {
       {"", dtGraphic, Variant(5), ""},
   };
   for (const Case& c : cases) EXPECT_EQ(ppFormatDisplayValue(c.Mask, c.Type, c.Value, us), c.Expected) << c.Mask;
+}
+
+// Numbers without a mask print as the general format gives them, whole or
+// not, at the edges of fifteen digits and of the sign.
+TEST(DisplayFormat, UnmaskedNumbersPrintAsTheGeneralFormat) {
+  const TFormatSettings us = UsSettings();
+  const Variant values[] = {Variant(0),          Variant(-0.0),       Variant(0.0),
+                            Variant(7),          Variant(-1234),      Variant(int64_t{999999999999999}),
+                            Variant(1e15),       Variant(-1e15),      Variant(int64_t{1234567890123456789}),
+                            Variant(2.5),        Variant(-0.125),     Variant(123456789012345.0),
+                            Variant(1e-7),       Variant(uint32_t{4000000000u}), Variant(int16_t{-3})};
+  for (const Variant& v : values)
+    for (TppDataType type : {dtInteger, dtDouble, dtSingle, dtExtended, dtLongint})
+      EXPECT_EQ(ppFormatDisplayValue("", type, v, us), FloatToStrF(v.AsFloat(), ffGeneral, 15, 0, us))
+          << v.AsFloat() << " as type " << type;
 }
 
 TEST(DisplayFormat, BuiltInListsPerType) {
