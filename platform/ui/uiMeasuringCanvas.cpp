@@ -1,5 +1,6 @@
 #include "uiMeasuringCanvas.h"
 
+
 #include "uiFontMetrics.h"
 #include "uiGraphicsBitmap.h"
 
@@ -21,15 +22,17 @@ std::string PointsText(const std::vector<TPoint>& points) {
 const TMeasuringCanvas::TFaceCache& TMeasuringCanvas::CurrentFace() {
   const TFont& font = Font();
   const TFontStyles style = font.Style() & (fsBold | fsItalic);
-  TFaceCache& c = faceCache;
-  if (c.Face && c.Size == font.Size() && c.Style == style && c.Name == font.Name()) return c;
+  for (const TFaceCache& c : faces)
+    if (c.Size == font.Size() && c.Style == style && c.Name == font.Name()) return c;
+  if (faces.size() == maxFaces) faces.erase(faces.begin());
+  TFaceCache& c = faces.emplace_back();
   c.Face = &TFontFace::ForFont(font);
   c.Name = font.Name();
   c.Size = font.Size();
   c.Style = style;
   c.Em = PixelsPerEm(font, PixelsPerInch());
   c.Metrics = c.Face->Metrics(c.Em);
-  for (char32_t ch = 0; ch < c.Ascii.size(); ++ch) c.Ascii[ch] = c.Face->AdvancePixels(ch, c.Em);
+  c.Ascii.fill(-1);
   return c;
 }
 
@@ -37,7 +40,9 @@ int TMeasuringCanvas::Advance(const TFaceCache& face, const std::string& text, s
   const unsigned char lead = static_cast<unsigned char>(text[i]);
   if (lead < face.Ascii.size()) {
     ++i;
-    return face.Ascii[lead];
+    int& advance = face.Ascii[lead];
+    if (advance < 0) advance = face.Face->AdvancePixels(lead, face.Em);
+    return advance;
   }
   return face.Face->AdvancePixels(NextUtf8Char(text, i), face.Em);
 }

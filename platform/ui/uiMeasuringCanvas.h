@@ -42,9 +42,9 @@ protected:
 
 private:
   std::vector<std::string> log;
-  // The face, metrics and ASCII advances of the font last measured: reports
-  // measure thousands of short texts in one font, and looking the face up
-  // and the characters' advances each time cost more than the sum itself.
+  // The face, metrics and ASCII advances of the fonts measured last: reports
+  // measure thousands of short texts in a few fonts, and looking the face
+  // up and the characters' advances each time cost more than the sum.
   struct TFaceCache {
     std::string Name;
     int Size = 0;
@@ -52,9 +52,10 @@ private:
     const TFontFace* Face = nullptr;
     double Em = 0;
     TTextMetric Metrics;
-    std::array<int, 128> Ascii{};
+    mutable std::array<int, 128> Ascii{};  // -1 until measured
   };
-  TFaceCache faceCache;
+  std::vector<TFaceCache> faces;  // the oldest first
+  static constexpr size_t maxFaces = 8;
 
   const TFaceCache& CurrentFace();
   int Advance(const TFaceCache& face, const std::string& text, size_t& i) const;

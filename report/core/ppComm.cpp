@@ -42,10 +42,11 @@ void TppCommunicator::SendDestroyNotification() {
   // The receivers dropped their side without calling back.
   for (TppCommunicator* link : notifyLinks) {
     Erase(link->notifyLinks, this);
-    Erase(link->eventListeners, this);
+    link->DropListener(this);
   }
   notifyLinks.clear();
   eventListeners.clear();
+  ++listenersVersion;
 }
 
 void TppCommunicator::AddNotify(TppCommunicator* other) {
@@ -59,8 +60,8 @@ void TppCommunicator::RemoveNotify(TppCommunicator* other) {
   Erase(notifyLinks, other);
   Erase(other->notifyLinks, this);
   // A listener is always linked: without the link it listens no more.
-  Erase(eventListeners, other);
-  Erase(other->eventListeners, this);
+  DropListener(other);
+  other->DropListener(this);
 }
 
 TppCommunicator* TppCommunicator::GetNotifyLink(int index) const {
@@ -78,7 +79,13 @@ void TppCommunicator::SendNotify(TppCommunicator* sender, int operation) {
 
 void TppCommunicator::DropReferences(TppCommunicator* other) {
   Erase(notifyLinks, other);
-  Erase(eventListeners, other);
+  DropListener(other);
+}
+
+void TppCommunicator::DropListener(const TppCommunicator* listener) {
+  const size_t before = eventListeners.size();
+  Erase(eventListeners, listener);
+  if (eventListeners.size() != before) ++listenersVersion;
 }
 
 void TppCommunicator::Notify(TppCommunicator* sender, int operation) {
@@ -106,6 +113,7 @@ bool TppCommunicator::IsListener(const TppCommunicator* listener) const {
 
 void TppCommunicator::AddEventNotify(TppCommunicator* listener) {
   if (!listener || listener == this || IsListener(listener)) return;
+  ++listenersVersion;
   if (listener->GetSortKey().empty()) {
     eventListeners.push_back(listener);
   } else {
@@ -120,21 +128,41 @@ void TppCommunicator::AddEventNotify(TppCommunicator* listener) {
 
 void TppCommunicator::RemoveEventNotify(TppCommunicator* listener) {
   if (!IsListener(listener)) return;
-  Erase(eventListeners, listener);
+  DropListener(listener);
   RemoveNotify(listener);
 }
 
 void TppCommunicator::SendEventNotify(TppCommunicator* sender, int eventId, TppEventParams* params) {
   if (eventId < 0 || eventId >= ppEventIdCount) return;
-  std::vector<const TppCommunicator*> heard;
+  // Until a listener changes the list, the next one to hear is simply the
+  // next in it; after a change, the first registered one that has not
+  // heard the event yet. Most broadcasts (a record for each data text) keep
+  // the list, and a few listeners are remembered without allocating.
+  constexpr size_t inlineCount = 32;
+  const TppCommunicator* inlineHeard[inlineCount];
+  std::vector<const TppCommunicator*> moreHeard;
+  size_t heardCount = 0;
+  const auto heard = [&](const TppCommunicator* l) {
+    const TppCommunicator* const* end = inlineHeard + std::min(heardCount, inlineCount);
+    return std::find(static_cast<const TppCommunicator* const*>(inlineHeard), end, l) != end ||
+           std::find(moreHeard.begin(), moreHeard.end(), l) != moreHeard.end();
+  };
+  const uint32_t version = listenersVersion;
+  size_t index = 0;
   for (;;) {
-    // The first registered listener that has not heard this event yet.
-    auto next = std::find_if(eventListeners.begin(), eventListeners.end(), [&](const TppCommunicator* l) {
-      return std::find(heard.begin(), heard.end(), l) == heard.end();
-    });
-    if (next == eventListeners.end()) return;
-    TppCommunicator* listener = *next;
-    heard.push_back(listener);
+    TppCommunicator* listener = nullptr;
+    if (version == listenersVersion) {
+      if (index >= eventListeners.size()) return;
+      listener = eventListeners[index++];
+    } else {
+      auto next = std::find_if(eventListeners.begin(), eventListeners.end(),
+                               [&](const TppCommunicator* l) { return !heard(l); });
+      if (next == eventListeners.end()) return;
+      listener = *next;
+    }
+    if (heardCount < inlineCount) inlineHeard[heardCount] = listener;
+    else moreHeard.push_back(listener);
+    ++heardCount;
     if (listener->ListensTo(eventId)) listener->EventNotify(sender, eventId, params);
   }
 }

@@ -112,12 +112,16 @@ private:
   bool destroying = false;
   std::vector<TppCommunicator*> notifyLinks;
   std::vector<TppCommunicator*> eventListeners;
+  // Counts the changes of eventListeners, so that a broadcast walks the list
+  // straight on until a listener changes it.
+  uint32_t listenersVersion = 0;
   std::bitset<ppEventIdCount> eventSet;
   std::string userName;
   TppNotifyHandler notifyHandler;
   TppEventHandler eventHandler;
 
   void SendDestroyNotification();
+  void DropListener(const TppCommunicator* listener);
   bool IsListener(const TppCommunicator* listener) const;
   void DropReferences(TppCommunicator* other);
   std::string FreeUserName(const std::string& candidate);

@@ -23,8 +23,9 @@ public:
   TMeasureSurface(TppCanvasPrinter* printer, const TFont& font) : printer(printer) {
     canvas = printer ? printer->MeasuringCanvas() : nullptr;
     if (!canvas) {
-      own = std::make_unique<TMeasuringCanvas>(ppScreenPixelsPerInch);
-      canvas = own.get();
+      // One per thread, so that the fonts it has measured stay known.
+      static thread_local TMeasuringCanvas screen(ppScreenPixelsPerInch);
+      canvas = &screen;
       this->printer = nullptr;
     }
     canvas->Font() = font;
@@ -40,7 +41,6 @@ public:
 private:
   TppCanvasPrinter* printer;
   TCanvas* canvas = nullptr;
-  std::unique_ptr<TMeasuringCanvas> own;
 };
 
 bool IsBlank(const std::string& token) { return token.size() == 1 && token[0] == TppTextMarkups::Blank; }

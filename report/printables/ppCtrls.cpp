@@ -50,7 +50,7 @@ std::string TppCustomText::GetText() const {
   std::string text = TextSource();
   if (Loading()) return text;
   if (OnGetText) OnGetText(const_cast<TppCustomText*>(this), text);
-  if (GetEventListenerCount() > 0) {
+  if (LinksListenTo(ppevGetText)) {
     TppEventParams params{Variant(text)};
     const_cast<TppCustomText*>(this)->SendEventNotify(const_cast<TppCustomText*>(this), ppevGetText, &params);
     text = params[0].AsString();

@@ -70,7 +70,9 @@ TEST(MeasuringCanvas, EachFontChangeMeasuresAsAFreshCanvas) {
   };
   const Step steps[] = {{"Arial", 10, 0},   {"Arial", 14, 0},          {"Arial", 14, fsBold},
                         {"Arial", 14, fsBold | fsUnderline},            {"Courier New", 14, fsBold},
-                        {"Times New Roman", 9, fsItalic},               {"Arial", 10, 0}};
+                        {"Times New Roman", 9, fsItalic},               {"Arial", 10, 0},
+                        {"Arial", 6, 0},    {"Arial", 7, 0},           {"Arial", 8, 0},
+                        {"Arial", 9, 0},    {"Arial", 11, 0},          {"Arial", 14, fsBold}};
   const std::string text = "Mixed W\xC3\xA9ights iii 123";
   TMeasuringCanvas shared(300);
   for (const Step& s : steps) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -94,6 +95,45 @@ TEST(Communicator, BroadcastReachesEachListenerOnceWhateverChangesDuringIt) {
     sender->SendEventNotify(sender, 7, nullptr);
     for (size_t i = 0; i < listeners.size(); ++i) EXPECT_EQ(listeners[i]->heard, c.Expected[i]) << i;
     EXPECT_LE(late->heard, 1);
+  }
+}
+
+// Past the listeners a broadcast remembers in place, and with listeners
+// destroyed or sorted in ahead meanwhile.
+TEST(Communicator, ALongBroadcastSurvivesChangesPastItsFirstListeners) {
+  struct Case {
+    const char* Name;
+    int Actor;
+    int Target;  // destroyed by the actor; -1: a listener sorted first joins
+  };
+  const Case cases[] = {{"destroys a later one", 36, 37}, {"destroys an earlier one", 40, 3},
+                        {"destroys itself", 12, 12},      {"one joins ahead", 35, -1}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Name);
+    TObjectPtr<TComponent> owner(new TComponent(nullptr));
+    auto* sender = new TppProbe(owner.get());
+    std::vector<TppProbe*> listeners;
+    for (int i = 0; i < 45; ++i) {
+      char key[8];
+      std::snprintf(key, sizeof key, "k%03d", i);
+      listeners.push_back(new TppProbe(owner.get(), key));
+      sender->AddEventNotify(listeners.back());
+    }
+    auto* first = new TppProbe(owner.get(), "a");
+    std::vector<int> heard(listeners.size(), 0);
+    for (size_t i = 0; i < listeners.size(); ++i)
+      listeners[i]->action = [&, i] { heard[i] = listeners[i]->heard; };
+    listeners[static_cast<size_t>(c.Actor)]->action = [&] {
+      heard[static_cast<size_t>(c.Actor)] = 1;
+      if (c.Target < 0) sender->AddEventNotify(first);
+      else listeners[static_cast<size_t>(c.Target)]->Free();
+    };
+    sender->SendEventNotify(sender, 7, nullptr);
+    for (size_t i = 0; i < listeners.size(); ++i) {
+      const bool destroyedFirst = static_cast<int>(i) == c.Target && c.Target > c.Actor;
+      EXPECT_EQ(heard[i], destroyedFirst ? 0 : 1) << i;
+    }
+    EXPECT_EQ(first->heard, c.Target < 0 ? 1 : 0);
   }
 }
 
