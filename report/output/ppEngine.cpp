@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 
 #include "ppBands.h"
 #include "ppDevice.h"
@@ -245,9 +246,17 @@ void TppEngine::ServePageRequest(const TppPageRequest& request) {
     }
   } userRecord{*this, pipeline && IsTopReport() ? pipeline->DataRecord() : std::vector<uint8_t>{}};
   if (report->PassSetting() == psTwoPass && !allPagesGenerated) {
-    // Values printed ahead of where they are reached start afresh.
-    for (int i = 0; i < report->BandCount(); ++i)
-      for (int k = 0; k < report->Bands(i)->ObjectCount(); ++k) report->Bands(i)->Objects(k)->PrepareLookAhead();
+    // Values printed ahead of where they are reached start afresh, in the
+    // child reports too (their passes are this report's).
+    const std::function<void(TppCustomReport*)> prepare = [&prepare](TppCustomReport* r) {
+      for (int i = 0; i < r->BandCount(); ++i)
+        for (int k = 0; k < r->Bands(i)->ObjectCount(); ++k) {
+          TppPrintable* object = r->Bands(i)->Objects(k);
+          object->PrepareLookAhead();
+          if (auto* sub = dynamic_cast<TppSubReport*>(object); sub && sub->Report()) prepare(sub->Report());
+        }
+    };
+    prepare(report);
     calculationPass = true;
     AddState(ppesFirstPass);
     report->DoPassEvent(report->OnStartFirstPass, ppevStartFirstPass);

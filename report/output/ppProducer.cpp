@@ -21,11 +21,12 @@ namespace {
 // Printing from here to the end of the scope, however it ends.
 class TPrintingGuard {
 public:
-  explicit TPrintingGuard(bool& flag) : flag(flag) { flag = true; }
-  ~TPrintingGuard() { flag = false; }
+  explicit TPrintingGuard(bool& flag) : flag(flag), before(flag) { flag = true; }
+  ~TPrintingGuard() { flag = before; }
 
 private:
   bool& flag;
+  bool before;
 };
 }  // namespace
 
@@ -53,6 +54,9 @@ TppProducer::TppProducer(TComponent* owner)
       icon(std::make_unique<TppPicture>()) {
   publisher->OnPageRequest = [this](TppPublisher*, TppPageRequest& request) {
     if (OnPageRequest) OnPageRequest(this, &request);
+    // A page asked for on its own (a preview's) is printed as in a run:
+    // what computes only while printing computes for it too.
+    TPrintingGuard guard(printing);
     ServePageRequest(request);
   };
 }

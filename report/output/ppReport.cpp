@@ -297,7 +297,12 @@ TppCustomReport* TppCustomReport::MainReport() {
 
 int TppCustomReport::AbsolutePageNo() const { return engine->AbsolutePageNo(); }
 int TppCustomReport::AbsolutePageCount() const { return engine->AbsolutePageCount(); }
-bool TppCustomReport::FirstPass() const { return engine->FirstPass(); }
+bool TppCustomReport::FirstPass() const {
+  // A child report runs in the passes of the report that holds it.
+  const TppCustomReport* main = this;
+  while (main->parentReport) main = main->parentReport;
+  return main->engine->FirstPass();
+}
 int TppCustomReport::PageNo() const { return engine->PageNo(); }
 int TppCustomReport::PageCount() const { return engine->PageCount(); }
 int TppCustomReport::CurrentColumn() const { return engine->CurrentColumn(); }

@@ -209,8 +209,11 @@ void TppSubReport::Generate() {
     GenerateSection(band);
     return;
   }
-  // A band that goes on from the page before continues its instance.
-  if (DrillsDown() && !band->PartialGeneration() && !StartInstance()) return;
+  // A band that goes on from the page before continues its instance; a new
+  // one is counted, so that each instance's values are told apart.
+  const bool newInstance = !band->PartialGeneration();
+  if (DrillsDown() && newInstance && !StartInstance()) return;
+  if (!DrillsDown() && newInstance) ++instanceCount;
   if (DrillsDown() && !expanded) {
     SetDrawComponent(false);
     SetGenerationComplete(true);

@@ -440,9 +440,24 @@ void TppDBCalc::Clear() {
   count = 0;
 }
 
+void TppDBCalc::InitGeneration() {
+  // The marks of an earlier run refer to its pages.
+  pendingPage = false;
+  inherited::InitGeneration();
+}
+
 void TppDBCalc::RequestResetOnCompute() {
   inherited::RequestResetOnCompute();
   Clear();
+  const TppBandType band = BandType();
+  if (!pendingPage || (band != btFooter && band != btColumnFooter)) return;
+  pendingPage = false;
+  SaveStateRecord(AbsolutePageNo());
+}
+
+void TppDBCalc::SavePageState(int page) {
+  inherited::SavePageState(page);
+  pendingPage = true;
 }
 
 void TppDBCalc::Compute() {

@@ -156,6 +156,10 @@ class TppDBCalc : public TppDBText {
   static constexpr int StateSize = TppDBText::StateSize + 16;
   void CaptureState(uint8_t* record) const override;
   void ApplyState(const uint8_t* record) override;
+  // Saving a page's record marks it: a page or column footer's total reset
+  // after that is saved for the page again.
+  void SavePageState(int page) override;
+  void InitGeneration() override;
 
 protected:
   std::string TextSource() const override;
@@ -166,6 +170,7 @@ private:
   bool lookAhead = false;
   double value = 0;
   double count = 0;
+  bool pendingPage = false;
   std::unique_ptr<TppLookAheadList> lookAheadList;
 
   TppDataType ResultType() const;

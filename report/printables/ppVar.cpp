@@ -109,6 +109,7 @@ const TClassInfo& TppVariable::StaticClassType() {
                                      .Property("ResetType", &TppVariable::ResetType, &TppVariable::SetResetType)
                                      .Default(veReportEnd)
                                      .Property("CalcOrder", &TppVariable::CalcOrder, &TppVariable::SetCalcOrder)
+                                     .Default(-1)
                                      .Property("LookAhead", &TppVariable::LookAhead, &TppVariable::SetLookAhead)
                                      .Default(0)
                                      .Property("CalcComponent", &TppVariable::CalcComponent,
@@ -133,109 +134,150 @@ TppVariable::~TppVariable() {
 }
 
 void TppVariable::ClearValue() {
-  switch (dataType) {
-    case dtString:
-    case dtChar: value = Variant(std::string()); break;
-    case dtBoolean: value = Variant(false); break;
-    case dtDate:
-    case dtTime:
-    case dtDateTime: value = Variant::FromDate(Now()); break;
-    case dtInteger: value = Variant(0); break;
-    case dtCurrency: value = Variant(Currency::FromInt(0)); break;
-    default: value = Variant(0.0); break;
-  }
+  booleanValue = false;
+  charValue = 0;
+  currencyValue = Currency{};
+  dateTimeValue = Now();
+  doubleValue = 0;
+  extendedValue = 0;
+  integerValue = 0;
+  singleValue = 0;
+  stringValue.clear();
 }
 
 void TppVariable::SetDataType(TppDataType value) {
-  if (value <= dtString && value != dataType) {
-    dataType = value;
-    ClearValue();
-  }
+  // Each type keeps its field: changing the type changes what Value reads.
+  if (value <= dtString) dataType = value;
   PropertyChange();
   LayoutChanged();
 }
 
 Variant TppVariable::Value() const {
   switch (dataType) {
-    case dtBoolean: return Variant(value.AsBoolean());
+    case dtBoolean: return Variant(booleanValue);
     case dtDate:
     case dtTime:
-    case dtDateTime: return Variant::FromDate(value.AsDateTime());
-    case dtInteger: return Variant(value.AsInteger());
-    case dtSingle:
-    case dtDouble:
-    case dtExtended: return Variant(value.AsFloat());
-    case dtCurrency: return Variant(value.AsCurrency());
-    case dtChar: return Variant(value.AsString().substr(0, 1));
-    case dtString: return Variant(value.AsString());
+    case dtDateTime: return Variant::FromDate(dateTimeValue);
+    case dtInteger: return Variant(integerValue);
+    case dtSingle: return Variant(static_cast<double>(singleValue));
+    case dtDouble: return Variant(doubleValue);
+    case dtExtended: return Variant(static_cast<double>(extendedValue));
+    case dtCurrency: return Variant(currencyValue);
+    case dtChar: return Variant(charValue ? std::string(1, charValue) : std::string());
+    case dtString: return Variant(stringValue);
     default: return Variant();
+  }
+}
+
+void TppVariable::StoreValue(const Variant& v) {
+  switch (dataType) {
+    case dtBoolean: booleanValue = v.AsBoolean(); break;
+    case dtDate:
+    case dtTime:
+    case dtDateTime: dateTimeValue = v.AsDateTime(); break;
+    case dtInteger: integerValue = v.AsInteger(); break;
+    case dtSingle: singleValue = static_cast<float>(v.AsFloat()); break;
+    case dtDouble: doubleValue = v.AsFloat(); break;
+    case dtExtended: extendedValue = v.AsFloat(); break;
+    case dtCurrency: currencyValue = v.AsCurrency(); break;
+    case dtChar: {
+      const std::string text = v.AsString();
+      charValue = text.empty() ? 0 : text[0];
+      break;
+    }
+    case dtString: stringValue = v.AsString(); break;
+    default: break;
   }
 }
 
 void TppVariable::SetValue(const Variant& newValue) {
   if (VarIsClear(newValue)) return;
-  try {
-    value = newValue;
-    value = Value();  // converted to DataType now, so a bad value fails here
-  } catch (const Exception&) {
-    ClearValue();
-    throw;
-  }
+  StoreValue(newValue);
   LayoutChanged();
 }
 
-void TppVariable::SetAsInteger(int v) {
-  dataType = dtInteger;
-  value = Variant(v);
-  PropertyChange();
-  if (!ReportIsPrinting()) LayoutChanged();
-}
-
-void TppVariable::SetAsDouble(double v) {
-  dataType = dtDouble;
-  value = Variant(v);
-  PropertyChange();
-  LayoutChanged();
-}
-
-void TppVariable::SetAsString(const std::string& v) {
-  dataType = dtString;
-  value = Variant(v);
+void TppVariable::TakeType(TppDataType type) {
+  dataType = type;
   PropertyChange();
   LayoutChanged();
 }
 
 void TppVariable::SetAsBoolean(bool v) {
-  dataType = dtBoolean;
-  value = Variant(v);
-  PropertyChange();
-  LayoutChanged();
+  booleanValue = v;
+  TakeType(dtBoolean);
 }
 
-void TppVariable::SetAsDateTime(TDateTime v) {
-  dataType = dtDateTime;
-  value = Variant::FromDate(v);
-  PropertyChange();
-  LayoutChanged();
+void TppVariable::SetAsChar(char v) {
+  charValue = v;
+  TakeType(dtChar);
 }
 
 void TppVariable::SetAsCurrency(Currency v) {
-  dataType = dtCurrency;
-  value = Variant(v);
+  currencyValue = v;
+  TakeType(dtCurrency);
+}
+
+void TppVariable::SetAsDateTime(TDateTime v) {
+  dateTimeValue = v;
+  TakeType(dtDateTime);
+}
+
+void TppVariable::SetAsDate(TDateTime v) {
+  dateTimeValue = v;
+  TakeType(dtDate);
+}
+
+void TppVariable::SetAsTime(TDateTime v) {
+  dateTimeValue = v;
+  TakeType(dtTime);
+}
+
+void TppVariable::SetAsDouble(double v) {
+  doubleValue = v;
+  TakeType(dtDouble);
+}
+
+void TppVariable::SetAsExtended(long double v) {
+  extendedValue = v;
+  TakeType(dtExtended);
+}
+
+void TppVariable::SetAsInteger(int v) {
+  integerValue = v;
+  dataType = dtInteger;
   PropertyChange();
-  LayoutChanged();
+  // Counting while printing would lay the report out anew on every record.
+  if (!ReportIsPrinting()) LayoutChanged();
+}
+
+void TppVariable::SetAsSingle(float v) {
+  singleValue = v;
+  TakeType(dtSingle);
+}
+
+void TppVariable::SetAsString(const std::string& v) {
+  stringValue = v;
+  TakeType(dtString);
 }
 
 void TppVariable::SetCalcType(TppVarEventType v) {
   calcType = v;
+  ListenToMoments();
   PropertyChange();
   LayoutChanged();
 }
 
 void TppVariable::SetResetType(TppVarEventType v) {
   resetType = v;
+  ListenToMoments();
   PropertyChange();
   LayoutChanged();
+}
+
+void TppVariable::ListenToMoments() {
+  ClearEventSet();
+  SetListensTo(ppVarEventToEventID(calcType), true);
+  SetListensTo(ppVarEventToEventID(resetType), true);
 }
 
 void TppVariable::SetCalcComponent(TppCommunicator* v) {
@@ -301,9 +343,19 @@ void TppVariable::SetCalcOrder(int value) {
     calcOrder = value;
     return;
   }
-  const int count = static_cast<int>(BandVariableList(Band()).size());
-  calcOrder = std::clamp(value, 0, std::max(count - 1, 0));
+  MoveToCalcOrder(value);
   LayoutChanged();
+}
+
+void TppVariable::MoveToCalcOrder(int n) {
+  std::vector<TppVariable*> list = BandVariables(Band());
+  if (list.empty()) return;
+  n = std::clamp(n, 0, static_cast<int>(list.size()) - 1);
+  const auto here = std::find(list.begin(), list.end(), this);
+  if (here != list.end()) list.erase(here);
+  list.insert(list.begin() + n, this);
+  // Numbered anew, so that no two of the band's variables share a place.
+  for (size_t i = 0; i < list.size(); ++i) list[i]->calcOrder = static_cast<int>(i);
 }
 
 std::string TppVariable::GetSortKey() const {
@@ -345,9 +397,8 @@ void TppVariable::InitGeneration() {
   for (TppCommunicator* sender : {calcSender, resetSender})
     if (sender) sender->RemoveEventNotify(this);
   calcSender = resetSender = nullptr;
-  ClearEventSet();
-  SetListensTo(ppVarEventToEventID(calcType), true);
-  SetListensTo(ppVarEventToEventID(resetType), true);
+  pendingPage = false;
+  ListenToMoments();
   Listen(calcSender, SenderFor(calcType, calcComponent));
   Listen(resetSender, SenderFor(resetType, resetComponent));
   inherited::InitGeneration();
@@ -362,11 +413,12 @@ void TppVariable::RequestResetOnCompute() {
     OnReset(this, v);
     SetValue(v);
   }
-  if (GetEventListenerCount() > 0) {
-    TppEventParams params{v};
+  if (LinksListenTo(ppevReset)) {
+    TppEventParams params{Value()};
     SendEventNotify(this, ppevReset, &params);
     SetValue(params[0]);
   }
+  SavePendingPage(resetType);
 }
 
 void TppVariable::Compute() {
@@ -376,11 +428,12 @@ void TppVariable::Compute() {
     OnCalc(this, v);
     SetValue(v);
   }
-  if (GetEventListenerCount() > 0) {
+  if (LinksListenTo(ppevCalc)) {
     TppEventParams params{Value()};
     SendEventNotify(this, ppevCalc, &params);
     SetValue(params[0]);
   }
+  SavePendingPage(calcType);
   const TppCustomReport* report = GetReport();
   if (lookAheadList && report && report->FirstPass()) lookAheadList->Update(LookAheadKey(), TraversalCount(), GetText());
 }
@@ -444,6 +497,22 @@ void TppVariable::PropertiesToDrawCommand(TppDrawCommand* command) {
   lookAheadList->ApplyTo(*text, LookAheadKey(), report && report->FirstPass());
 }
 
+void TppVariable::SavePageState(int page) {
+  inherited::SavePageState(page);
+  pendingPage = true;
+}
+
+void TppVariable::SavePendingPage(TppVarEventType moment) {
+  if (!pendingPage || (moment != vePageEnd && moment != veColumnEnd)) return;
+  pendingPage = false;
+  if (const TppCustomReport* report = GetReport()) SaveStateRecord(report->AbsolutePageNo());
+}
+
+void TppVariable::TruncateFrom(int page) {
+  inherited::TruncateFrom(page);
+  if (page <= 0) longTexts.clear();
+}
+
 namespace {
 // The value in the page state: its type, a number and a text; a text that
 // does not fit is kept aside and the record holds its index (LongText set).
@@ -461,7 +530,7 @@ void TppVariable::CaptureState(uint8_t* record) const {
   s.DataType = dataType;
   s.ResetOnCompute = ResetOnCompute();
   if (dataType == dtString || dataType == dtChar) {
-    const std::string text = value.AsString();
+    const std::string text = Value().AsString();
     if (text.size() < sizeof s.Text && text.find('\0') == std::string::npos) {
       std::memcpy(s.Text, text.data(), text.size());
     } else {
@@ -469,12 +538,14 @@ void TppVariable::CaptureState(uint8_t* record) const {
       s.LongText = 1;
       s.Number = static_cast<double>(longTexts.size() - 1);
     }
-  } else if (dataType == dtBoolean) {
-    s.Number = value.AsBoolean() ? 1 : 0;
-  } else if (dataType == dtDate || dataType == dtTime || dataType == dtDateTime) {
-    s.Number = value.AsDateTime();
+  } else if (dataType == dtExtended) {
+    static_assert(sizeof(long double) <= sizeof s.Text);
+    std::memcpy(s.Text, &extendedValue, sizeof extendedValue);
+  } else if (dataType == dtCurrency) {
+    // The scaled whole number, exact in a double up to 2^53.
+    s.Number = static_cast<double>(currencyValue.Scaled);
   } else {
-    s.Number = value.AsFloat();
+    s.Number = Value().AsFloat();
   }
   std::memcpy(record + ppPrintableStateSize, &s, sizeof s);
 }
@@ -491,15 +562,20 @@ void TppVariable::ApplyState(const uint8_t* record) {
     case dtChar: {
       const size_t index = static_cast<size_t>(s.Number);
       ORV_ASSERT(!s.LongText || index < longTexts.size());
-      value = Variant(s.LongText && index < longTexts.size() ? longTexts[index] : std::string(s.Text));
+      const std::string text = s.LongText && index < longTexts.size() ? longTexts[index] : std::string(s.Text);
+      if (dataType == dtString) stringValue = text;
+      else charValue = text.empty() ? 0 : text[0];
       break;
     }
-    case dtBoolean: value = Variant(s.Number != 0); break;
+    case dtBoolean: booleanValue = s.Number != 0; break;
     case dtDate:
     case dtTime:
-    case dtDateTime: value = Variant::FromDate(s.Number); break;
-    case dtInteger: value = Variant(static_cast<int>(s.Number)); break;
-    default: value = Variant(s.Number); break;
+    case dtDateTime: dateTimeValue = s.Number; break;
+    case dtInteger: integerValue = static_cast<int>(s.Number); break;
+    case dtSingle: singleValue = static_cast<float>(s.Number); break;
+    case dtExtended: std::memcpy(&extendedValue, s.Text, sizeof extendedValue); break;
+    case dtCurrency: currencyValue.Scaled = static_cast<int64_t>(s.Number); break;
+    default: doubleValue = s.Number; break;
   }
 }
 

@@ -51,20 +51,36 @@ class TppVariable : public TppCustomVariable {
   TppDataType DataType() const { return dataType; }
   // Only dtBoolean to dtString are taken.
   void SetDataType(TppDataType value);
-  // The value in DataType's form; writing Empty or Null changes nothing.
+  // The field DataType chooses, as a Variant (a Char as a one-character
+  // text, empty while the character is NUL); other types give Empty.
+  // Writing converts into that field; Empty or Null changes nothing, and a
+  // value that does not convert leaves the field as it was.
   Variant Value() const;
   void SetValue(const Variant& value);
-  // Each stores the value and takes its type.
-  void SetAsInteger(int value);
-  void SetAsDouble(double value);
-  void SetAsString(const std::string& value);
+  // Each type keeps its own field. Reading gives the field; writing stores
+  // it and makes its type the variable's DataType.
+  bool AsBoolean() const { return booleanValue; }
   void SetAsBoolean(bool value);
-  void SetAsDateTime(TDateTime value);
+  char AsChar() const { return charValue; }
+  void SetAsChar(char value);
+  Currency AsCurrency() const { return currencyValue; }
   void SetAsCurrency(Currency value);
-  int AsInteger() const { return Value().AsInteger(); }
-  double AsDouble() const { return Value().AsFloat(); }
-  std::string AsString() const { return Value().AsString(); }
-  bool AsBoolean() const { return Value().AsBoolean(); }
+  TDateTime AsDateTime() const { return dateTimeValue; }
+  void SetAsDateTime(TDateTime value);
+  TDateTime AsDate() const { return dateTimeValue; }
+  void SetAsDate(TDateTime value);
+  TDateTime AsTime() const { return dateTimeValue; }
+  void SetAsTime(TDateTime value);
+  double AsDouble() const { return doubleValue; }
+  void SetAsDouble(double value);
+  long double AsExtended() const { return extendedValue; }
+  void SetAsExtended(long double value);
+  int AsInteger() const { return integerValue; }
+  void SetAsInteger(int value);
+  float AsSingle() const { return singleValue; }
+  void SetAsSingle(float value);
+  const std::string& AsString() const { return stringValue; }
+  void SetAsString(const std::string& value);
 
   TppVarEventType CalcType() const { return calcType; }
   void SetCalcType(TppVarEventType value);
@@ -81,7 +97,12 @@ class TppVariable : public TppCustomVariable {
   int CalcOrder() const;
   // The band's variables, in calculation order.
   static std::vector<TppVariable*> BandVariables(const TppBand* band);
+  // While loading (or without a band) the order is only kept; else the
+  // variable moves to it.
   void SetCalcOrder(int value);
+  // Takes the variable out of the band's calculation order and puts it
+  // back at n (clamped to the order's ends); the others keep their order.
+  void MoveToCalcOrder(int n);
   std::string GetSortKey() const override;
   bool LookAhead() const { return lookAhead; }
   void SetLookAhead(bool value);
@@ -100,6 +121,11 @@ class TppVariable : public TppCustomVariable {
   static constexpr int StateSize = ppPrintableStateSize + 48;
   void CaptureState(uint8_t* record) const override;
   void ApplyState(const uint8_t* record) override;
+  // Saving a page's record marks it, so that a value computed or reset at a
+  // page's or column's end after that is saved for the page again.
+  void SavePageState(int page) override;
+  // With the page records gone, so are the texts kept aside for them.
+  void TruncateFrom(int page) override;
 
 protected:
   TppDataType ValueDataType() const override { return dataType; }
@@ -108,7 +134,16 @@ protected:
 
 private:
   TppDataType dataType = dtString;
-  Variant value;
+  bool booleanValue = false;
+  char charValue = 0;
+  Currency currencyValue{};
+  TDateTime dateTimeValue = 0;  // dtDate, dtTime and dtDateTime
+  double doubleValue = 0;
+  long double extendedValue = 0;
+  int integerValue = 0;
+  float singleValue = 0;
+  std::string stringValue;
+  bool pendingPage = false;
   TppVarEventType calcType = veTraversal;
   TppVarEventType resetType = veReportEnd;
   TppCommunicator* calcComponent = nullptr;
@@ -117,13 +152,21 @@ private:
   TppCommunicator* calcSender = nullptr;
   TppCommunicator* resetSender = nullptr;
   int calcOrder = -1;
-  // Texts too long for the page record, kept for the run's page records
-  // (which refer to them by index) so that any page can be made again.
+  // Texts too long for the page record, kept while the page records that
+  // refer to them by index last, so that any page can be made again.
   mutable std::vector<std::string> longTexts;
   bool lookAhead = false;
   std::unique_ptr<TppLookAheadList> lookAheadList;
 
   void ClearValue();
+  // Stores the value in DataType's field (throws when it does not convert).
+  void StoreValue(const Variant& value);
+  void TakeType(TppDataType type);
+  // With a page's record saved and the moment a page's or column's end:
+  // the state goes into the current page's record again.
+  void SavePendingPage(TppVarEventType moment);
+  // It hears exactly the events of its calc and reset moments.
+  void ListenToMoments();
   TppCommunicator* SenderFor(TppVarEventType type, TppCommunicator* userComponent) const;
   void Listen(TppCommunicator*& current, TppCommunicator* sender);
   std::string LookAheadKey() const;

@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "ppCtrls.h"
 #include "ppGroup.h"
 #include "ppPrintablesKit.h"
+#include "ppSubReport.h"
 #include "ppVar.h"
 
 namespace {
@@ -353,6 +356,198 @@ TEST(VariableTest, EverySystemVariableKindPrintsItsValue) {
   last.back()->UpdateLookAheadDrawCommands(nullptr);
   for (size_t i = 0; i < variables.size(); ++i)
     EXPECT_EQ(TextsOf(last, variables[i]), std::vector<std::string>{cases[i].Expected}) << int(cases[i].Type);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(VariableTest, EachTypeKeepsItsOwnValueAndValueReadsTheOneDataTypeChooses) {
+  TppVariable variable(nullptr);
+  variable.SetAsInteger(5);
+  variable.SetAsString("abc");
+  variable.SetAsDouble(2.5);
+  variable.SetAsBoolean(true);
+  variable.SetAsChar('q');
+  variable.SetAsCurrency(Currency::FromInt(7));
+  variable.SetAsDate(46000);
+  variable.SetAsExtended(1.25L);
+  variable.SetAsSingle(0.5f);
+  EXPECT_EQ(variable.DataType(), dtSingle);
+  const struct {
+    TppDataType Type;
+    Variant Expected;
+  } cases[] = {
+      {dtInteger, Variant(5)},         {dtString, Variant("abc")},   {dtDouble, Variant(2.5)},
+      {dtBoolean, Variant(true)},      {dtChar, Variant("q")},       {dtCurrency, Variant(Currency::FromInt(7))},
+      {dtDate, Variant::FromDate(46000)}, {dtExtended, Variant(1.25)}, {dtSingle, Variant(0.5)},
+  };
+  for (const auto& c : cases) {
+    variable.SetDataType(c.Type);
+    EXPECT_EQ(variable.Value().AsString(), c.Expected.AsString()) << int(c.Type);
+    EXPECT_EQ(variable.Value().VarType(), c.Expected.VarType()) << int(c.Type);
+  }
+  // Written values convert into the chosen type's field only.
+  const struct {
+    TppDataType Type;
+    Variant Written;
+    std::string Read;
+  } writes[] = {{dtChar, Variant("xyz"), "x"}, {dtInteger, Variant("42"), "42"}, {dtString, Variant(3), "3"},
+                {dtBoolean, Variant(1), "True"}, {dtDouble, Variant("0.25"), "0.25"}};
+  for (const auto& w : writes) {
+    variable.SetDataType(w.Type);
+    variable.SetValue(w.Written);
+    EXPECT_EQ(variable.Value().AsString(), w.Read) << int(w.Type);
+  }
+  EXPECT_EQ(variable.AsInteger(), 42);
+  EXPECT_EQ(variable.AsString(), "3");
+  // A value that does not convert leaves the field as it was.
+  variable.SetDataType(dtInteger);
+  EXPECT_THROW(variable.SetValue(Variant("many")), Exception);
+  EXPECT_EQ(variable.AsInteger(), 42);
+}
+
+TEST(VariableTest, APageRecordGivesBackTheValueOfEveryType) {
+  const struct {
+    TppDataType Type;
+    std::function<void(TppVariable&)> Set;
+  } cases[] = {
+      {dtBoolean, [](TppVariable& v) { v.SetAsBoolean(true); }},
+      {dtChar, [](TppVariable& v) { v.SetAsChar('z'); }},
+      {dtCurrency, [](TppVariable& v) { v.SetAsCurrency(Currency{123456789012345}); }},
+      {dtDateTime, [](TppVariable& v) { v.SetAsDateTime(46000.75); }},
+      {dtExtended, [](TppVariable& v) { v.SetAsExtended(1.0L / 3); }},
+      {dtInteger, [](TppVariable& v) { v.SetAsInteger(-17); }},
+      {dtSingle, [](TppVariable& v) { v.SetAsSingle(0.1f); }},
+      {dtDouble, [](TppVariable& v) { v.SetAsDouble(1e300); }},
+  };
+  for (const auto& c : cases) {
+    TppVariable variable(nullptr);
+    c.Set(variable);
+    ASSERT_EQ(variable.DataType(), c.Type);
+    std::vector<uint8_t> record(static_cast<size_t>(variable.CacheRecordSize()));
+    variable.CaptureState(record.data());
+    const bool boolean = variable.AsBoolean();
+    const char character = variable.AsChar();
+    const int64_t currency = variable.AsCurrency().Scaled;
+    const TDateTime when = variable.AsDateTime();
+    const long double extended = variable.AsExtended();
+    const int integer = variable.AsInteger();
+    const float single = variable.AsSingle();
+    const double real = variable.AsDouble();
+    variable.SetAsString("other");
+    variable.SetDataType(c.Type);
+    switch (c.Type) {
+      case dtBoolean: variable.SetAsBoolean(false); break;
+      case dtChar: variable.SetAsChar('a'); break;
+      case dtCurrency: variable.SetAsCurrency(Currency{}); break;
+      case dtDateTime: variable.SetAsDateTime(1); break;
+      case dtExtended: variable.SetAsExtended(0); break;
+      case dtInteger: variable.SetAsInteger(0); break;
+      case dtSingle: variable.SetAsSingle(0); break;
+      default: variable.SetAsDouble(0); break;
+    }
+    variable.ApplyState(record.data());
+    EXPECT_EQ(variable.DataType(), c.Type);
+    EXPECT_EQ(variable.AsBoolean(), boolean) << int(c.Type);
+    EXPECT_EQ(variable.AsChar(), character) << int(c.Type);
+    EXPECT_EQ(variable.AsCurrency().Scaled, currency) << int(c.Type);
+    EXPECT_EQ(variable.AsDateTime(), when) << int(c.Type);
+    EXPECT_EQ(variable.AsExtended(), extended) << int(c.Type);
+    EXPECT_EQ(variable.AsInteger(), integer) << int(c.Type);
+    EXPECT_EQ(variable.AsSingle(), single) << int(c.Type);
+    EXPECT_EQ(variable.AsDouble(), real) << int(c.Type);
+  }
+}
+
+TEST(VariableTest, MovingToACalcOrderShiftsTheOthersAndKeepsEveryPlaceOnce) {
+  const struct {
+    int Moved;  // A, B, C, D = 0..3
+    int To;
+    std::string Order;
+  } cases[] = {{2, 0, "CABD"}, {0, 3, "BCDA"}, {3, 1, "ADBC"}, {1, 99, "ACDB"}, {2, -5, "CABD"}, {1, 1, "ABCD"}};
+  for (const auto& c : cases) {
+    TPrintablesFixture f(Rows(1));
+    std::vector<TppVariable*> variables;
+    std::string sequence;
+    for (const char* name : {"A", "B", "C", "D"}) {
+      auto* v = f.Add<TppVariable>(f.Detail, mm(45) * int(variables.size()), 0, mm(40), mm(5));
+      v->OnCalc = [&sequence, name](TObject*, Variant&) { sequence += name; };
+      variables.push_back(v);
+    }
+    variables[static_cast<size_t>(c.Moved)]->SetCalcOrder(c.To);
+    std::string byOrder(4, '?');
+    for (size_t i = 0; i < variables.size(); ++i) {
+      const int order = variables[i]->CalcOrder();
+      ASSERT_GE(order, 0);
+      ASSERT_LT(order, 4);
+      byOrder[static_cast<size_t>(order)] = static_cast<char>('A' + i);
+    }
+    EXPECT_EQ(byOrder, c.Order) << c.Moved << " to " << c.To;
+    f.PrintAll();
+    EXPECT_EQ(sequence, c.Order) << c.Moved << " to " << c.To;
+  }
+}
+
+// Each instance of a child report keeps its own look-ahead values: the
+// total every detail line of an instance shows ahead is that instance's.
+TEST(VariableTest, EachChildReportInstanceLooksAheadToItsOwnTotal) {
+  TPrintablesFixture f({{"A", 2, ""}, {"B", 5, ""}, {"C", 3, ""}});
+  TPrintablesFixture childRows(Rows(4));
+  f.Report->SetPassSetting(psTwoPass);
+  f.Detail->SetPrintHeight(phDynamic);
+  auto* sub = f.Add<TppSubReport>(f.Detail, 0, 0, mm(100), mm(10));
+  sub->SetDataPipeline(childRows.Pipeline);
+  TppChildReport* child = sub->Report();
+  child->SetPassSetting(psTwoPass);
+  TppBand* childDetail = child->GetBand(btDetail);
+  childDetail->SetmmHeight(mm(6));
+  auto* total = f.Add<TppVariable>(childDetail, 0, 0, mm(40), mm(5));
+  total->SetDataType(dtInteger);
+  total->SetResetType(veReportStart);
+  total->SetLookAhead(true);
+  // Four child rows, each adding the parent row's pages.
+  total->OnCalc = [&](TObject*, Variant& value) {
+    value = Variant(value.AsInteger() + f.Pipeline->GetFieldValue("PAGES").AsInteger());
+  };
+  const auto pages = f.PrintAll();
+  EXPECT_EQ(TextsOf(pages, total), (std::vector<std::string>{"8", "8", "8", "8", "20", "20", "20", "20", "12", "12",
+                                                            "12", "12"}));
+}
+
+}  // namespace
+
+namespace {
+
+// Footer totals reset by a group or at each page's end come out the same
+// when pages are made again out of order as in sequence.
+TEST(TextTest, FooterTotalsOfPagesMadeAgainOutOfOrderMatchTheSequence) {
+  const struct {
+    bool ByGroup;
+    TppVarEventType VariableReset;
+  } cases[] = {{true, vePageEnd}, {false, vePageEnd}, {true, veGroupEnd}};
+  for (const auto& c : cases) {
+    TPrintablesFixture f(Rows(120, 17));
+    TppGroup* group = f.AddGroup("OWNER", mm(10), mm(10));
+    auto* sum = f.Add<TppDBCalc>(f.Footer, 0, 0, mm(40), mm(5));
+    sum->SetDataPipeline(f.Pipeline);
+    sum->SetDataField("PAGES");
+    if (c.ByGroup) sum->SetResetGroup(group);
+    auto* subtotal = f.Add<TppVariable>(f.Footer, mm(50), 0, mm(40), mm(5));
+    subtotal->SetDataType(dtInteger);
+    subtotal->SetResetType(c.VariableReset);
+    if (c.VariableReset == veGroupEnd) subtotal->SetResetComponent(group);
+    subtotal->OnCalc = [&](TObject*, Variant& value) {
+      value = Variant(value.AsInteger() + f.Pipeline->GetFieldValue("PAGES").AsInteger());
+    };
+    const auto pages = f.PrintAll();
+    ASSERT_GT(pages.size(), 4u);
+    for (const int page : {4, 2, 3, 1, 5}) {
+      const auto single = f.Request(psSinglePage, page);
+      ASSERT_EQ(single.size(), 1u);
+      EXPECT_EQ(Texts(*single[0]), Texts(*pages[static_cast<size_t>(page - 1)])) << page << " " << c.ByGroup;
+    }
+  }
 }
 
 }  // namespace
