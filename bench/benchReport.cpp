@@ -212,11 +212,12 @@ int main(int argc, char** argv) {
     components.push_back({rows, run("measuring"), run("qt")});
   }
   // The same layout made of the engine's components, every page drawn.
-  std::printf("\n%-8s %-10s %6s %10s %11s %14s\n", "rows", "canvas", "pages", "pages/s", "first ms", "slowest pg ms");
+  std::printf("\n%-8s %-10s %6s %10s %11s %14s %12s\n", "rows", "canvas", "pages", "pages/s", "first ms",
+              "slowest pg ms", "rows read ms");
   for (const auto& [rows, measuringRun, qtRun] : components)
     for (const auto& [name, run] : {std::pair<const char*, TComponentRun>{"measuring", measuringRun}, {"qt", qtRun}})
-      std::printf("%-8d %-10s %6d %10.0f %11.1f %14.2f\n", rows, name, run.Pages, run.PagesPerSecond, run.FirstPageMs,
-                  run.SlowestPageMs);
+      std::printf("%-8d %-10s %6d %10.0f %11.1f %14.2f %12.1f\n", rows, name, run.Pages, run.PagesPerSecond,
+                  run.FirstPageMs, run.SlowestPageMs, run.DataMs);
   std::filesystem::remove_all(folder);
   return 0;
 }
