@@ -12,14 +12,15 @@
 namespace {
 
 bool IsOwnTable(const TDataQuery& query, const void* table) {
-  for (const auto& own : query.SourceTables)
+  for (const auto& own : query.Parsed.SourceTables)
     if (own.get() == table) return true;
   return false;
 }
 
 void LinkTree(TDataQuery& outer, const TExpToken* node) {
   for (; node; node = node->Next) {
-    if (node->Kind == nkSubSelect && node->NestedQuery) static_cast<TDataQuery*>(node->NestedQuery)->Outer = &outer;
+    if (node->Kind == nkSubSelect && node->NestedQuery)
+      static_cast<TDataQuery*>(node->NestedQuery)->Parsed.Outer = &outer;
     LinkTree(outer, node->First);
     LinkTree(outer, node->Second);
     LinkTree(outer, node->Third);
@@ -31,7 +32,7 @@ void LinkTree(TDataQuery& outer, const TExpToken* node) {
 // that correlation name, whether or not it has the column.
 const TDataQuery* VisibleOwner(const TDataQuery& query, const std::string& qualifier, const std::string& column,
                                TSourceTable*& table, uint16_t& fieldNo) {
-  for (const TDataQuery* at = &query; at; at = at->Outer) {
+  for (const TDataQuery* at = &query; at; at = at->Parsed.Outer) {
     table = at->FindSourceTable(qualifier, column, fieldNo);
     if (table && fieldNo > 0) return at;
     if (table && !qualifier.empty()) break;
@@ -50,9 +51,9 @@ void MarkTree(TDataQuery& query, const TExpToken* node) {
       uint16_t fieldNo = 0;
       const TDataQuery* owner = VisibleOwner(query, node->CorrelationName, node->Name, table, fieldNo);
       if (owner && owner != &query)
-        for (TDataQuery* between = &query; between != owner; between = between->Outer) {
-          between->Correlated = true;
-          between->OuterReferences.push_back({table, fieldNo});
+        for (TDataQuery* between = &query; between != owner; between = between->Parsed.Outer) {
+          between->Parsed.Correlated = true;
+          between->Plan.OuterReferences.push_back({table, fieldNo});
         }
     }
     MarkTree(query, node->First);
@@ -65,7 +66,7 @@ void MarkTree(TDataQuery& query, const TExpToken* node) {
 std::string OuterKey(TDataQuery& query) {
   std::string key;
   TSourceColumnValues values(EvaluationLanguage(query));
-  for (const TOuterReference& reference : query.OuterReferences) {
+  for (const TOuterReference& reference : query.Plan.OuterReferences) {
     TExpTreePtr value(NewToken());
     value->SourceTable = reference.Table;
     value->FieldNo = reference.FieldNo;
@@ -84,16 +85,16 @@ std::string OuterKey(TDataQuery& query) {
 void LinkNestedQueries(TQueryStatement& statement) {
   for (int i = 0; i < statement.QueryCount(); ++i) {
     TDataQuery& query = statement.QueryAt(i);
-    for (const TJoinClause& join : query.JoinClauses) LinkTree(query, join.Condition.get());
-    LinkTree(query, query.Where.get());
-    LinkTree(query, query.Having.get());
-    for (const auto& value : query.UpdateValues) LinkTree(query, value->Tree.get());
+    for (const TJoinClause& join : query.Parsed.JoinClauses) LinkTree(query, join.Condition.get());
+    LinkTree(query, query.Parsed.Where.get());
+    LinkTree(query, query.Parsed.Having.get());
+    for (const auto& value : query.Parsed.UpdateValues) LinkTree(query, value->Tree.get());
   }
   for (int i = 1; i < statement.QueryCount(); ++i) {
     TDataQuery& query = statement.QueryAt(i);
-    if (!query.Outer || query.Kind != qkSelect) continue;
-    for (const TJoinClause& join : query.JoinClauses) MarkTree(query, join.Condition.get());
-    MarkTree(query, query.Where.get());
+    if (!query.Parsed.Outer || query.Parsed.Kind != qkSelect) continue;
+    for (const TJoinClause& join : query.Parsed.JoinClauses) MarkTree(query, join.Condition.get());
+    MarkTree(query, query.Parsed.Where.get());
   }
 }
 
@@ -109,7 +110,7 @@ void BindOuterColumns(TDataQuery& query, TExpToken* node) {
     if (node->Kind == nkColumn && node->SourceTable && !IsOwnTable(query, node->SourceTable)) {
       // Only a correlated query reads enclosing tables, and only while
       // their rows stand.
-      ORV_ASSERT(query.Correlated);
+      ORV_ASSERT(query.Parsed.Correlated);
       TSourceColumnValues values(EvaluationLanguage(query));
       values.GetColumnValue(*node);
       node->Kind = nkConstant;
@@ -124,7 +125,7 @@ void BindOuterColumns(TDataQuery& query, TExpToken* node) {
 }
 
 void RefreshCorrelated(TDataQuery& query) {
-  if (query.Executed && OuterKey(query) == query.CorrelationKey) return;
+  if (query.Run.Executed && OuterKey(query) == query.Run.CorrelationKey) return;
   query.Execute();
-  query.CorrelationKey = OuterKey(query);
+  query.Run.CorrelationKey = OuterKey(query);
 }

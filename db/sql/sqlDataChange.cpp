@@ -42,12 +42,12 @@ bool HasParam(const TExpToken* node) {
 // The value checked against its column: a date text becomes a date, and
 // the types must compare with "=".
 TExpTreePtr CheckedValue(TDataQuery& query, const TUpdateField& column, const TUpdateValue& value) {
-  TSourceTable& table = *query.SourceTables.front();
+  TSourceTable& table = *query.Parsed.SourceTables.front();
   TExpTreePtr tree(CloneTokenTree(value.Tree.get()));
   TTableColumnResolver resolver(table);
   // An INSERT has no row to read: a quoted text that happens to name a
   // column stays the text it says.
-  TExpColumnResolver* columns = query.Kind == qkUpdate ? &resolver : nullptr;
+  TExpColumnResolver* columns = query.Parsed.Kind == qkUpdate ? &resolver : nullptr;
   TExpCheckContext check{EngErrSql, {}, UpdateValuesContext, columns, SourceFormatSettings(query)};
   // Column references of an UPDATE read the current record.
   std::function<void(TExpToken*)> bind = [&](TExpToken* node) {
@@ -85,9 +85,9 @@ class TChangeTransaction {
 public:
   TChangeTransaction(TDataQuery& query, TSourceTable& table)
       : query(query), directory(*table.Directory), started(!directory.InTransaction()),
-        interval(query.HasCommitInterval ? query.CommitInterval
-                                         : DefaultCommitInterval(table.Cursor->GetRecordSize())),
-        stepped(started || query.HasCommitInterval) {
+        interval(query.Parsed.HasCommitInterval ? query.Parsed.CommitInterval
+                                                : DefaultCommitInterval(table.Cursor->GetRecordSize())),
+        stepped(started || query.Parsed.HasCommitInterval) {
     if (started) directory.StartTransaction();
   }
   // Runs while the row's error travels on: a failing rollback must not end
@@ -104,16 +104,16 @@ public:
 
   void Changed() {
     ++counter;
-    if (!started) query.RecordCount = counter;
+    if (!started) query.Run.RecordCount = counter;
     if (stepped && counter % interval == 0) {
       directory.Commit(false);
-      query.RecordCount = counter;
+      query.Run.RecordCount = counter;
     }
   }
   void Finish() {
     if (started) directory.Commit(true);
     done = true;
-    query.RecordCount = counter;
+    query.Run.RecordCount = counter;
   }
 
 private:
@@ -128,7 +128,7 @@ private:
 
 void StoreValue(TDataQuery& query, TSourceTable& table, uint8_t* record, const TUpdateField& column,
                 const TExpToken& value, const std::string& valueText, const char* statement) {
-  if (!StoreFieldValue(*table.Cursor, record, column.FieldNo, value, query.EvalSettings))
+  if (!StoreFieldValue(*table.Cursor, record, column.FieldNo, value, query.Run.EvalSettings))
     RaiseSqlError("Type mismatch between column " + column.Name + " and constant value " + valueText + " in " +
                   statement + " statement");
 }
@@ -141,10 +141,10 @@ int32_t DefaultCommitInterval(int32_t recordSize) {
 
 void PrepareDataChange(TDataQuery& query) {
   query.OpenSourceTables(false);
-  TSourceTable& table = *query.SourceTables.front();
-  if (query.Kind == qkDelete) return;
+  TSourceTable& table = *query.Parsed.SourceTables.front();
+  if (query.Parsed.Kind == qkDelete) return;
   std::vector<std::unique_ptr<TUpdateField>> fields;
-  for (auto& field : query.UpdateFields) {
+  for (auto& field : query.Parsed.UpdateFields) {
     if (field->Name != "*") {
       fields.push_back(std::move(field));
       continue;
@@ -155,8 +155,8 @@ void PrepareDataChange(TDataQuery& query) {
       fields.push_back(std::move(each));
     }
   }
-  query.UpdateFields = std::move(fields);
-  for (auto& field : query.UpdateFields) {
+  query.Parsed.UpdateFields = std::move(fields);
+  for (auto& field : query.Parsed.UpdateFields) {
     const bool ownTable = field->Qualifier.empty() || SameText(field->Qualifier, table.CorrelationName);
     const int fieldNo = ownTable ? table.FindField(field->Name) : 0;
     if (fieldNo == 0)
@@ -170,34 +170,37 @@ void PrepareDataChange(TDataQuery& query) {
     field->Size = desc[FieldDescStoredSizeOffset];
     field->Scale = field->DataType == DecimalFieldType ? desc[FieldDescScaleCopyOffset] : 0;
   }
-  const size_t values = query.InsertFromSelect && query.SubSelect ? query.SubSelect->ResultFields.size()
-                                                                  : query.UpdateValues.size();
-  if (values != query.UpdateFields.size()) RaiseSqlError("The number of values must match the number of table columns");
-  if (query.InsertFromSelect) return;
+  const size_t values = query.Parsed.InsertFromSelect && query.Parsed.SubSelect
+                            ? query.Parsed.SubSelect->Parsed.ResultFields.size()
+                            : query.Parsed.UpdateValues.size();
+  if (values != query.Parsed.UpdateFields.size())
+    RaiseSqlError("The number of values must match the number of table columns");
+  if (query.Parsed.InsertFromSelect) return;
   // Values without parameters are checked now; the others once bound.
-  for (size_t i = 0; i < query.UpdateValues.size(); ++i)
-    if (!HasParam(query.UpdateValues[i]->Tree.get()))
-      CheckedValue(query, *query.UpdateFields[i], *query.UpdateValues[i]);
+  for (size_t i = 0; i < query.Parsed.UpdateValues.size(); ++i)
+    if (!HasParam(query.Parsed.UpdateValues[i]->Tree.get()))
+      CheckedValue(query, *query.Parsed.UpdateFields[i], *query.Parsed.UpdateValues[i]);
 }
 
 void ExecuteInsert(TDataQuery& query) {
-  TSourceTable& table = *query.SourceTables.front();
+  TSourceTable& table = *query.Parsed.SourceTables.front();
   TTableCursor& cursor = *table.Cursor;
-  query.RecordCount = 0;
-  cursor.SetNoAutoInc(query.NoAutoInc);
+  query.Run.RecordCount = 0;
+  cursor.SetNoAutoInc(query.Parsed.NoAutoInc);
   std::vector<uint8_t> record(cursor.CursorRecordSize(), 0);
   TSourceColumnValues columns(EvaluationLanguage(query));
   TExpEvalContext context = SourceEvalContext(query, &columns);
-  if (!query.InsertFromSelect) {
+  if (!query.Parsed.InsertFromSelect) {
     std::vector<TExpTreePtr> values;
-    for (size_t i = 0; i < query.UpdateValues.size(); ++i)
-      values.push_back(CheckedValue(query, *query.UpdateFields[i], *query.UpdateValues[i]));
+    for (size_t i = 0; i < query.Parsed.UpdateValues.size(); ++i)
+      values.push_back(CheckedValue(query, *query.Parsed.UpdateFields[i], *query.Parsed.UpdateValues[i]));
     TChangeTransaction transaction(query, table);
     cursor.ApplyDefaults(record.data());
     table.HasRow = false;  // no row: column references are NULL
     for (size_t i = 0; i < values.size(); ++i) {
       TExpTreePtr value(EvaluateExpression(context, *values[i]));
-      StoreValue(query, table, record.data(), *query.UpdateFields[i], *value, query.UpdateValues[i]->Text, "INSERT");
+      StoreValue(query, table, record.data(), *query.Parsed.UpdateFields[i], *value, query.Parsed.UpdateValues[i]->Text,
+                 "INSERT");
     }
     cursor.InsertRecord(record.data(), false);
     transaction.Changed();
@@ -206,8 +209,8 @@ void ExecuteInsert(TDataQuery& query) {
   }
   // From the nested SELECT's answer table, a copy taken before the first
   // row goes in, so a SELECT of the same table never reads its new rows.
-  TDataQuery& select = *query.SubSelect;
-  TTableCursor& source = *select.ResultCursor;
+  TDataQuery& select = *query.Parsed.SubSelect;
+  TTableCursor& source = *select.Run.ResultCursor;
   std::vector<uint8_t> row(source.CursorRecordSize(), 0);
   const int32_t total = source.GetRecordCount();
   TChangeTransaction transaction(query, table);
@@ -217,15 +220,15 @@ void ExecuteInsert(TDataQuery& query) {
     ++counter;
     if (query.Progress(counter, total > 0 ? int32_t(int64_t(counter) * 100 / total) : 100)) break;
     cursor.ApplyDefaults(record.data());
-    for (size_t i = 0; i < query.UpdateFields.size(); ++i) {
-      const TUpdateField& target = *query.UpdateFields[i];
+    for (size_t i = 0; i < query.Parsed.UpdateFields.size(); ++i) {
+      const TUpdateField& target = *query.Parsed.UpdateFields[i];
       uint8_t desc[FieldDescSize];
       source.GetFieldDesc(int(i + 1), desc);
       TExpTreePtr value(NewToken());
       TypeNodeFromField(desc, *value);
       ReadFieldValue(source, row.data(), desc, *value);
       ConvertTextValue(*value, source.LanguageId(), cursor.LanguageId());
-      StoreValue(query, table, record.data(), target, *value, select.ResultFields[i]->Name, "INSERT");
+      StoreValue(query, table, record.data(), target, *value, select.Parsed.ResultFields[i]->Name, "INSERT");
     }
     cursor.InsertRecord(record.data(), false);
     transaction.Changed();
@@ -235,16 +238,16 @@ void ExecuteInsert(TDataQuery& query) {
 }
 
 void ExecuteUpdateOrDelete(TDataQuery& query) {
-  TSourceTable& table = *query.SourceTables.front();
+  TSourceTable& table = *query.Parsed.SourceTables.front();
   TTableCursor& cursor = *table.Cursor;
-  query.RecordCount = 0;
-  const bool update = query.Kind == qkUpdate;
-  if (update) cursor.SetNoAutoInc(query.NoAutoInc);
+  query.Run.RecordCount = 0;
+  const bool update = query.Parsed.Kind == qkUpdate;
+  if (update) cursor.SetNoAutoInc(query.Parsed.NoAutoInc);
   std::vector<TExpTreePtr> values;
   if (update)
-    for (size_t i = 0; i < query.UpdateValues.size(); ++i)
-      values.push_back(CheckedValue(query, *query.UpdateFields[i], *query.UpdateValues[i]));
-  PlanConditions(query);
+    for (size_t i = 0; i < query.Parsed.UpdateValues.size(); ++i)
+      values.push_back(CheckedValue(query, *query.Parsed.UpdateFields[i], *query.Parsed.UpdateValues[i]));
+  query.Plan.Joins = PlanConditions(query);
   TSourceColumnValues columns(EvaluationLanguage(query));
   TExpEvalContext context = SourceEvalContext(query, &columns);
   const int32_t total = cursor.GetRecordCount();
@@ -282,8 +285,8 @@ void ExecuteUpdateOrDelete(TDataQuery& query) {
       for (const TExpTreePtr& value : values) computed.emplace_back(EvaluateExpression(context, *value));
       std::vector<uint8_t> changed(table.Record);
       for (size_t i = 0; i < computed.size(); ++i)
-        StoreValue(query, table, changed.data(), *query.UpdateFields[i], *computed[i], query.UpdateValues[i]->Text,
-                   "UPDATE");
+        StoreValue(query, table, changed.data(), *query.Parsed.UpdateFields[i], *computed[i],
+                   query.Parsed.UpdateValues[i]->Text, "UPDATE");
       cursor.ModifyRecord(changed.data(), true, false);
     } catch (...) {
       if (cursor.HoldsRecordLock(cursor.CurrentRecordNumber())) cursor.UnlockRecord(0);

@@ -31,18 +31,18 @@ std::string FieldNameOf(const uint8_t* desc) { return GetShortString(desc + Fiel
 class TTargetDirectory {
 public:
   explicit TTargetDirectory(TDataQuery& query) : session(*query.StatementDirectory()->Session()) {
-    if (query.InMemoryTarget) {
+    if (query.Parsed.InMemoryTarget) {
       directory = session.OpenDirectory("Memory", "");
       owned = true;
-      name = FilePart(query.TargetName);
-    } else if (HasFolderPart(query.TargetName)) {
-      const std::string folder = FolderPart(query.TargetName);
+      name = FilePart(query.Parsed.TargetName);
+    } else if (HasFolderPart(query.Parsed.TargetName)) {
+      const std::string folder = FolderPart(query.Parsed.TargetName);
       directory = session.OpenDirectory(folder, folder);
       owned = true;
-      name = FilePart(query.TargetName);
+      name = FilePart(query.Parsed.TargetName);
     } else {
       directory = query.StatementDirectory();
-      name = query.TargetName;
+      name = query.Parsed.TargetName;
     }
   }
   ~TTargetDirectory() {
@@ -55,8 +55,8 @@ public:
     auto cursor = NewTableCursor(directory);
     cursor->SetTableName(name);
     cursor->SetExclusive(true);
-    cursor->SetInMemory(query.InMemoryTarget);
-    cursor->SetPasswordHandler(query.PasswordProc);
+    cursor->SetInMemory(query.Parsed.InMemoryTarget);
+    cursor->SetPasswordHandler(query.Run.PasswordProc);
     return cursor;
   }
 
@@ -105,27 +105,28 @@ TIndexDefinition IndexDefinition(const TCreateIndex& index, const uint8_t* descs
 }
 
 void CreateTable(TDataQuery& query) {
-  std::vector<uint8_t> descs(query.CreateFields.size() * FieldDescSize, 0);
-  for (size_t i = 0; i < query.CreateFields.size(); ++i) {
+  std::vector<uint8_t> descs(query.Parsed.CreateFields.size() * FieldDescSize, 0);
+  for (size_t i = 0; i < query.Parsed.CreateFields.size(); ++i) {
     uint8_t* desc = descs.data() + i * FieldDescSize;
     PutLE16(desc + FieldDescNumberOffset, uint16_t(i + 1));
-    FillFieldDesc(*query.CreateFields[i], desc);
+    FillFieldDesc(*query.Parsed.CreateFields[i], desc);
   }
-  const int count = int(query.CreateFields.size());
+  const int count = int(query.Parsed.CreateFields.size());
   TIndexDefinition primary;
-  if (!query.CreateIndexes.empty()) primary = IndexDefinition(*query.CreateIndexes.front(), descs.data(), count);
+  if (!query.Parsed.CreateIndexes.empty())
+    primary = IndexDefinition(*query.Parsed.CreateIndexes.front(), descs.data(), count);
   TTableDefinition definition;
   definition.FieldDescs = descs.data();
   definition.FieldCount = count;
   definition.SetIndexes({primary});
-  definition.LanguageId = query.LanguageId;
-  definition.SortId = query.SortId;
-  definition.BlobBlockSize = query.BlobBlockSize;
-  definition.Description = query.Description;
-  definition.Encrypted = query.Encrypted;
-  definition.Password = query.Password;
-  definition.UserMajorVersion = query.UserMajorVersion;
-  definition.UserMinorVersion = query.UserMinorVersion;
+  definition.LanguageId = query.Parsed.LanguageId;
+  definition.SortId = query.Parsed.SortId;
+  definition.BlobBlockSize = query.Parsed.BlobBlockSize;
+  definition.Description = query.Parsed.Description;
+  definition.Encrypted = query.Parsed.Encrypted;
+  definition.Password = query.Parsed.Password;
+  definition.UserMajorVersion = query.Parsed.UserMajorVersion;
+  definition.UserMinorVersion = query.Parsed.UserMinorVersion;
   TTargetDirectory target(query);
   target.Cursor(query)->CreateTable(definition, false);
 }
@@ -137,7 +138,7 @@ void CreateIndex(TDataQuery& query) {
   std::vector<uint8_t> descs(size_t(cursor->GetFieldCount()) * FieldDescSize, 0);
   for (int i = 1; i <= cursor->GetFieldCount(); ++i)
     cursor->GetTableFieldDesc(i, descs.data() + size_t(i - 1) * FieldDescSize);
-  cursor->AddIndex(IndexDefinition(*query.CreateIndexes.front(), descs.data(), cursor->GetFieldCount()));
+  cursor->AddIndex(IndexDefinition(*query.Parsed.CreateIndexes.front(), descs.data(), cursor->GetFieldCount()));
   cursor->Close(false);
 }
 
@@ -165,18 +166,22 @@ void AlterTable(TDataQuery& query) {
   for (int n = 0; n <= secondaries; ++n)
     indexes.push_back(n > 0 || !cursor->PrimaryIsNatural() ? cursor->GetIndexDefinition(n) : TIndexDefinition{});
   TTableDefinition definition;
-  definition.LanguageId = query.HasLanguage ? query.LanguageId : cursor->GetLanguageID();
-  definition.SortId = query.HasSort ? query.SortId : query.HasLanguage ? uint16_t(0) : cursor->GetSortID();
-  definition.Description = query.HasDescription ? query.Description : cursor->GetTableDescription();
-  definition.BlobBlockSize = query.HasBlobBlockSize ? query.BlobBlockSize : cursor->GetBlobBlockSize();
-  definition.UserMajorVersion = query.HasMajorVersion ? query.UserMajorVersion : cursor->GetUserMajorVersion();
-  definition.UserMinorVersion = query.HasMinorVersion ? query.UserMinorVersion : cursor->GetUserMinorVersion();
-  definition.Encrypted = query.HasEncryption ? query.Encrypted : cursor->IsTableEncrypted();
-  definition.Password = query.HasEncryption ? query.Password : cursor->GetTablePassword();
-  definition.LimitValue = query.LastAutoInc;
+  definition.LanguageId = query.Parsed.HasLanguage ? query.Parsed.LanguageId : cursor->GetLanguageID();
+  definition.SortId = query.Parsed.HasSort       ? query.Parsed.SortId
+                      : query.Parsed.HasLanguage ? uint16_t(0)
+                                                 : cursor->GetSortID();
+  definition.Description = query.Parsed.HasDescription ? query.Parsed.Description : cursor->GetTableDescription();
+  definition.BlobBlockSize = query.Parsed.HasBlobBlockSize ? query.Parsed.BlobBlockSize : cursor->GetBlobBlockSize();
+  definition.UserMajorVersion =
+      query.Parsed.HasMajorVersion ? query.Parsed.UserMajorVersion : cursor->GetUserMajorVersion();
+  definition.UserMinorVersion =
+      query.Parsed.HasMinorVersion ? query.Parsed.UserMinorVersion : cursor->GetUserMinorVersion();
+  definition.Encrypted = query.Parsed.HasEncryption ? query.Parsed.Encrypted : cursor->IsTableEncrypted();
+  definition.Password = query.Parsed.HasEncryption ? query.Parsed.Password : cursor->GetTablePassword();
+  definition.LimitValue = query.Parsed.LastAutoInc;
   cursor->Close(false);
 
-  for (const auto& change : query.CreateFields) {
+  for (const auto& change : query.Parsed.CreateFields) {
     if (change->HasAt && (change->At < 1 || change->At > oldCount))
       RaiseSqlError("AT column position must be between 1 and " + std::to_string(oldCount));
     if (change->Drop) {
@@ -223,7 +228,7 @@ void AlterTable(TDataQuery& query) {
   std::vector<uint8_t> descs;
   for (const auto& desc : fields) descs.insert(descs.end(), desc.begin(), desc.end());
 
-  for (const auto& change : query.CreateIndexes) {
+  for (const auto& change : query.Parsed.CreateIndexes) {
     const bool hasPrimary = !indexes.front().IsNatural();
     if (change->Drop) {
       indexes.front() = {};
@@ -235,7 +240,7 @@ void AlterTable(TDataQuery& query) {
   definition.FieldDescs = descs.data();
   definition.FieldCount = int32_t(fields.size());
   definition.SetIndexes(indexes);
-  cursor->RestructureTable(definition, query.NoBackup);
+  cursor->RestructureTable(definition, query.Parsed.NoBackup);
 }
 
 void DropTable(TDataQuery& query) {
@@ -247,14 +252,14 @@ void DropIndex(TDataQuery& query) {
   TTargetDirectory target(query);
   auto cursor = target.Cursor(query);
   cursor->Open();
-  cursor->DeleteIndex(SameText(query.IndexName, PrimaryName) ? std::string() : query.IndexName);
+  cursor->DeleteIndex(SameText(query.Parsed.IndexName, PrimaryName) ? std::string() : query.Parsed.IndexName);
   cursor->Close(false);
 }
 
 }  // namespace
 
 void ExecuteDefinition(TDataQuery& query) {
-  switch (query.Kind) {
+  switch (query.Parsed.Kind) {
     case qkCreateTable:
       CreateTable(query);
       break;
@@ -273,5 +278,5 @@ void ExecuteDefinition(TDataQuery& query) {
     default:
       break;
   }
-  query.Executed = true;
+  query.Run.Executed = true;
 }

@@ -20,8 +20,8 @@
 #include "sqlStatement.h"
 
 uint16_t EvaluationLanguage(const TDataQuery& query) {
-  if (!query.SourceTables.empty() && query.SourceTables.front()->Cursor)
-    return query.SourceTables.front()->Cursor->LanguageId();
+  if (!query.Parsed.SourceTables.empty() && query.Parsed.SourceTables.front()->Cursor)
+    return query.Parsed.SourceTables.front()->Cursor->LanguageId();
   return 0;
 }
 
@@ -60,8 +60,8 @@ void ConvertTextValue(TExpToken& value, uint16_t from, uint16_t to) {
 }
 
 TFormatSettings SourceFormatSettings(const TDataQuery& query) {
-  if (!query.SourceTables.empty() && query.SourceTables.front()->Cursor) {
-    const TTableCursor& cursor = *query.SourceTables.front()->Cursor;
+  if (!query.Parsed.SourceTables.empty() && query.Parsed.SourceTables.front()->Cursor) {
+    const TTableCursor& cursor = *query.Parsed.SourceTables.front()->Cursor;
     return GetLocaleFormatSettings(cursor.LanguageId(), cursor.SortId());
   }
   const TDataSession* session = query.StatementDirectory()->Session();
@@ -71,17 +71,17 @@ TFormatSettings SourceFormatSettings(const TDataQuery& query) {
 TExpEvalContext SourceEvalContext(TDataQuery& query, TExpColumnValues* columns) {
   TExpEvalContext context;
   context.Columns = columns;
-  if (!query.SourceTables.empty() && query.SourceTables.front()->Cursor) {
-    context.LanguageId = query.SourceTables.front()->Cursor->LanguageId();
-    context.SortId = query.SourceTables.front()->Cursor->SortId();
+  if (!query.Parsed.SourceTables.empty() && query.Parsed.SourceTables.front()->Cursor) {
+    context.LanguageId = query.Parsed.SourceTables.front()->Cursor->LanguageId();
+    context.SortId = query.Parsed.SourceTables.front()->Cursor->SortId();
   }
   // Made once per language: rows evaluate under the same settings.
-  if (!query.HasEvalSettings || query.EvalLanguage != context.LanguageId) {
-    query.EvalSettings = GetLocaleFormatSettings(context.LanguageId, context.SortId);
-    query.EvalLanguage = context.LanguageId;
-    query.HasEvalSettings = true;
+  if (!query.Run.HasEvalSettings || query.Run.EvalLanguage != context.LanguageId) {
+    query.Run.EvalSettings = GetLocaleFormatSettings(context.LanguageId, context.SortId);
+    query.Run.EvalLanguage = context.LanguageId;
+    query.Run.HasEvalSettings = true;
   }
-  context.FormatSettings = &query.EvalSettings;
+  context.FormatSettings = &query.Run.EvalSettings;
   return context;
 }
 

@@ -179,7 +179,7 @@ TSourceTable& TSqlParser::ParseTableReference(const std::string& missing, const 
   SetTableName(*table, inMemory, Token().substr(0, SqlNameLimit));
   Next();
   TSourceTable& added = *table;
-  query.SourceTables.push_back(std::move(table));
+  query.Parsed.SourceTables.push_back(std::move(table));
   return added;
 }
 
@@ -194,7 +194,7 @@ void TSqlParser::ParseCorrelationName(TSourceTable& table, std::initializer_list
     Next();
   }
   if (table.CorrelationName.empty()) table.CorrelationName = DefaultCorrelation(table.TableName);
-  for (const auto& other : query.SourceTables)
+  for (const auto& other : query.Parsed.SourceTables)
     if (other.get() != &table && SameText(other->CorrelationName, table.CorrelationName))
       RaiseSqlError("Duplicate table correlation name '" + table.CorrelationName + "'" + " found in source tables");
 }
@@ -204,15 +204,15 @@ void TSqlParser::ParseLanguage(bool& hasLanguage, bool& hasSort) {
   const std::string language = Token();
   if (parser.TokenKind() != tkString || !IsValidLanguageName(language))
     RaiseSqlError("Invalid language constant '" + language + "'" + " specified after LANGUAGE keyword");
-  query.LanguageId = LanguageNameToID(language);
+  query.Parsed.LanguageId = LanguageNameToID(language);
   hasLanguage = true;
   Next();
   if (!Keyword("SORT")) return;
   Next();
   const std::string sort = Token();
-  if (parser.TokenKind() != tkString || !IsValidSortName(query.LanguageId, sort))
+  if (parser.TokenKind() != tkString || !IsValidSortName(query.Parsed.LanguageId, sort))
     RaiseSqlError("Invalid sort constant '" + sort + "'" + " specified after SORT keyword");
-  query.SortId = SortNameToID(query.LanguageId, sort);
+  query.Parsed.SortId = SortNameToID(query.Parsed.LanguageId, sort);
   hasSort = true;
   Next();
 }
@@ -225,8 +225,8 @@ void TSqlParser::ParseCommitInterval() {
   if (interval < 1)
     RaiseSqlError("COMMIT INTERVAL specified (" + std::to_string(interval) + ") is invalid, it must be " +
                   "greater than 0");
-  query.CommitInterval = int32_t(interval);
-  query.HasCommitInterval = true;
+  query.Parsed.CommitInterval = int32_t(interval);
+  query.Parsed.HasCommitInterval = true;
 }
 
 void TSqlParser::ParseColumnItems(std::vector<TColumnItem>& items, const std::string& clause, bool orderBy) {
@@ -270,30 +270,30 @@ void TSqlParser::ParseColumnItems(std::vector<TColumnItem>& items, const std::st
 // ---- dispatch -----------------------------------------------------------------
 
 void TSqlParser::Parse(bool nested) {
-  query.Nested = nested;
+  query.Parsed.Nested = nested;
   parser.ErrorCode = EngErrSql;
   parser.TableName.clear();
   if (Keyword("SELECT")) {
-    query.Kind = qkSelect;
+    query.Parsed.Kind = qkSelect;
     ParseSelect();
   } else if (nested) {
     Fail("SELECT, INSERT, UPDATE, DELETE, CREATE, ALTER, or DROP keyword expected, instead found '");
   } else if (Keyword("INSERT")) {
-    query.Kind = qkInsert;
+    query.Parsed.Kind = qkInsert;
     ParseInsert();
   } else if (Keyword("UPDATE")) {
-    query.Kind = qkUpdate;
+    query.Parsed.Kind = qkUpdate;
     ParseUpdate();
   } else if (Keyword("DELETE")) {
-    query.Kind = qkDelete;
+    query.Parsed.Kind = qkDelete;
     ParseDelete();
   } else if (Keyword("CREATE")) {
     Next();
     if (Keyword("TABLE")) {
-      query.Kind = qkCreateTable;
+      query.Parsed.Kind = qkCreateTable;
       ParseCreateTable();
     } else if (KeywordIn({"INDEX", "UNIQUE", "ASC", "ASCENDING", "DESC", "DESCENDING", "NOCASE"})) {
-      query.Kind = qkCreateIndex;
+      query.Parsed.Kind = qkCreateIndex;
       ParseCreateIndex();
     } else {
       Fail("TABLE or INDEX keyword expected, instead found '");
@@ -301,15 +301,15 @@ void TSqlParser::Parse(bool nested) {
   } else if (Keyword("ALTER")) {
     Next();
     if (!Keyword("TABLE")) Fail("TABLE keyword expected, instead found '");
-    query.Kind = qkAlterTable;
+    query.Parsed.Kind = qkAlterTable;
     ParseAlterTable();
   } else if (Keyword("DROP")) {
     Next();
     if (Keyword("TABLE")) {
-      query.Kind = qkDropTable;
+      query.Parsed.Kind = qkDropTable;
       ParseDropTable();
     } else if (Keyword("INDEX")) {
-      query.Kind = qkDropIndex;
+      query.Parsed.Kind = qkDropIndex;
       ParseDropIndex();
     } else {
       Fail("TABLE or INDEX keyword expected, instead found '");
@@ -325,7 +325,7 @@ void TSqlParser::ParseSelect() {
   Next();  // SELECT
   if (Keyword("ALL")) Next();
   if (Keyword("DISTINCT")) {
-    query.Distinct = true;
+    query.Parsed.Distinct = true;
     Next();
   }
   for (;;) {
@@ -338,13 +338,13 @@ void TSqlParser::ParseSelect() {
     if (Keyword("MEMORY")) {
       Next();
       if (!IsName()) Fail("Result table name expected in INTO MEMORY clause, instead found '");
-      query.InMemoryTarget = true;
+      query.Parsed.InMemoryTarget = true;
     } else if (!IsName()) {
       Fail("Result table name expected in INTO clause, instead found '");
     }
-    query.TargetName = Token().substr(0, SqlNameLimit);
-    query.HasInto = true;
-    query.LiveRequested = false;
+    query.Parsed.TargetName = Token().substr(0, SqlNameLimit);
+    query.Parsed.HasInto = true;
+    query.Parsed.LiveRequested = false;
     Next();
   }
   ExpectKeyword("FROM", "FROM keyword expected, instead found '");
@@ -352,48 +352,48 @@ void TSqlParser::ParseSelect() {
   if (Keyword("WHERE")) {
     Next();
     TExpTreePtr condition = ParseClause(WhereContext, "WHERE or JOIN clause is empty", WhereFlags);
-    query.Where = std::move(condition);
-    query.HasWhere = true;
+    query.Parsed.Where = std::move(condition);
+    query.Parsed.HasWhere = true;
   }
   if (Keyword("GROUP")) {
     Next();
     ExpectKeyword("BY", "BY keyword expected after GROUP keyword, instead found '");
-    ParseColumnItems(query.GroupBy, "GROUP BY clause", false);
-    query.Grouping = true;
+    ParseColumnItems(query.Parsed.GroupBy, "GROUP BY clause", false);
+    query.Parsed.Grouping = true;
   }
   if (Keyword("HAVING")) {
     Next();
-    query.Having = ParseClause("HAVING clause", "HAVING clause is empty", HavingFlags);
-    query.HasHaving = true;
+    query.Parsed.Having = ParseClause("HAVING clause", "HAVING clause is empty", HavingFlags);
+    query.Parsed.HasHaving = true;
   }
   if (Keyword("ORDER")) {
     Next();
     ExpectKeyword("BY", "BY keyword expected after ORDER keyword, instead found '");
-    ParseColumnItems(query.OrderBy, "ORDER BY clause", true);
-    query.HasOrderBy = true;
+    ParseColumnItems(query.Parsed.OrderBy, "ORDER BY clause", true);
+    query.Parsed.HasOrderBy = true;
     if (Keyword("NOCASE")) {
-      query.OrderByNoCase = true;
+      query.Parsed.OrderByNoCase = true;
       Next();
     }
   }
   if (Keyword("WITH")) {
     Next();
     ExpectKeyword("LOCKS", "LOCKS keyword expected after WITH keyword, instead found '");
-    query.WithLocks = true;
+    query.Parsed.WithLocks = true;
   }
-  if (Keyword("LANGUAGE")) ParseLanguage(query.HasLanguage, query.HasSort);
+  if (Keyword("LANGUAGE")) ParseLanguage(query.Parsed.HasLanguage, query.Parsed.HasSort);
   if (Keyword("ENCRYPTED")) {
     Next();
     ExpectKeyword("WITH", "WITH keyword expected after ENCRYPTED keyword, instead found '");
-    query.Password = ParseStringLiteral("Password expected after ENCRYPTED WITH keywords, instead found '");
-    query.Encrypted = !query.Password.empty();
-    query.HasEncryption = true;
+    query.Parsed.Password = ParseStringLiteral("Password expected after ENCRYPTED WITH keywords, instead found '");
+    query.Parsed.Encrypted = !query.Parsed.Password.empty();
+    query.Parsed.HasEncryption = true;
   }
   if (Keyword("NOJOINOPTIMIZE")) {
-    query.NoJoinOptimize = true;
+    query.Parsed.NoJoinOptimize = true;
     Next();
   }
-  if (!query.Nested) EndOfStatement("End of SELECT statement expected, instead found '");
+  if (!query.Parsed.Nested) EndOfStatement("End of SELECT statement expected, instead found '");
 }
 
 void TSqlParser::ParseResultColumn() {
@@ -411,7 +411,7 @@ void TSqlParser::ParseResultColumn() {
              item->Code <= fnAvg) {
     static constexpr uint8_t Kinds[] = {agSum, agCount, agMin, agMax, agAvg};
     column->Aggregate = Kinds[item->Code - fnSum];
-    if (column->Aggregate == agAvg) query.HasAverage = true;
+    if (column->Aggregate == agAvg) query.Parsed.HasAverage = true;
     if (ContainsAggregate(item->First)) RaiseSqlError("Aggregate functions cannot be nested");
     TExpToken* argument = item->First;
     if (argument && argument->Kind == nkColumn && argument->Name == "*") {
@@ -434,7 +434,7 @@ void TSqlParser::ParseResultColumn() {
     if (ContainsAggregate(item.get())) RaiseSqlError("Aggregate functions cannot be used within expressions");
     column->Computed = true;
     column->ExpressionText = source;
-    query.HasComputed = true;
+    query.Parsed.HasComputed = true;
   }
   if (!column->Tree && !column->CountStar) column->Tree = std::move(item);
   // The alias.
@@ -459,7 +459,7 @@ void TSqlParser::ParseResultColumn() {
     column->Name = Token();
     Next();
   }
-  query.ResultFields.push_back(std::move(column));
+  query.Parsed.ResultFields.push_back(std::move(column));
 }
 
 void TSqlParser::ParseFrom() {
@@ -468,13 +468,13 @@ void TSqlParser::ParseFrom() {
   static const std::initializer_list<const char*> insertStops = {
       "LEFT",  "RIGHT", "INNER",     "JOIN",     "WHERE",    "ORDER",
       "GROUP", "HAVING", "WITH",     "ENCRYPTED", "NOAUTOINC", "COMMIT"};
-  const bool underInsert = query.Nested && &query != &query.Statement.MainQuery() &&
-                           query.Statement.MainQuery().Kind == qkInsert;
+  const bool underInsert = query.Parsed.Nested && &query != &query.Statement.MainQuery() &&
+                           query.Statement.MainQuery().Parsed.Kind == qkInsert;
   bool afterJoin = false;
   for (;;) {
     TSourceTable& table =
         ParseTableReference("Table name expected after FROM keyword, instead found '", "Table name expected, instead found '");
-    table.Position = uint16_t(query.SourceTables.size());
+    table.Position = uint16_t(query.Parsed.SourceTables.size());
     ParseCorrelationName(table, underInsert ? insertStops : plainStops);
     // Joins after the table.
     for (;;) {
@@ -502,7 +502,7 @@ void TSqlParser::ParseFrom() {
       afterJoin = true;
     }
     if (!IsPunctuation(',')) return;
-    query.SeveralTables = true;
+    query.Parsed.SeveralTables = true;
     Next();
   }
 }
@@ -513,25 +513,25 @@ void TSqlParser::ParseJoin(uint8_t kind) {
       ParseTableReference("Table name expected after JOIN keyword, instead found '", "Table name expected, instead found '");
   if (kind == jkRight) {
     // The right-joined table goes first: it is the outer one.
-    auto owned = std::move(query.SourceTables.back());
-    query.SourceTables.pop_back();
-    query.SourceTables.insert(query.SourceTables.begin(), std::move(owned));
+    auto owned = std::move(query.Parsed.SourceTables.back());
+    query.Parsed.SourceTables.pop_back();
+    query.Parsed.SourceTables.insert(query.Parsed.SourceTables.begin(), std::move(owned));
   }
-  table.Position = uint16_t(query.SourceTables.size());
+  table.Position = uint16_t(query.Parsed.SourceTables.size());
   ParseCorrelationName(table, {"ON"});
   ExpectKeyword("ON", "ON keyword expected in JOIN clause, instead found '");
   TJoinClause clause;
   clause.Condition = ParseClause(WhereContext, "WHERE or JOIN clause is empty", JoinFlags);
   clause.Kind = kind;
-  query.JoinClauses.push_back(std::move(clause));
-  query.SeveralTables = true;
-  query.HasWhere = true;
+  query.Parsed.JoinClauses.push_back(std::move(clause));
+  query.Parsed.SeveralTables = true;
+  query.Parsed.HasWhere = true;
 }
 
 // ---- INSERT, UPDATE, DELETE -------------------------------------------------------
 
 void TSqlParser::ParseInsert() {
-  query.LiveRequested = true;
+  query.Parsed.LiveRequested = true;
   Next();  // INSERT
   ExpectKeyword("INTO", "INTO keyword expected, instead found '");
   if (!IsName()) Fail("Table name expected after INTO clause, instead found '");
@@ -546,7 +546,7 @@ void TSqlParser::ParseInsert() {
       auto field = std::make_unique<TUpdateField>();
       field->Name = column->Name;
       field->Qualifier = column->CorrelationName;
-      query.UpdateFields.push_back(std::move(field));
+      query.Parsed.UpdateFields.push_back(std::move(field));
       if (!IsPunctuation(',')) break;
       Next();
     }
@@ -554,7 +554,7 @@ void TSqlParser::ParseInsert() {
   } else {
     auto all = std::make_unique<TUpdateField>();
     all->Name = "*";
-    query.UpdateFields.push_back(std::move(all));
+    query.Parsed.UpdateFields.push_back(std::move(all));
   }
   if (Keyword("VALUES")) {
     Next();
@@ -564,22 +564,22 @@ void TSqlParser::ParseInsert() {
       value->Tree = ParseClause("value expression", "Value expression is empty", ValueFlags);
       parser.GetMarkedText(value->Text);
       value->Text = Trimmed(value->Text);
-      query.UpdateValues.push_back(std::move(value));
+      query.Parsed.UpdateValues.push_back(std::move(value));
       if (!IsPunctuation(',')) break;
       Next();
     }
     ExpectPunctuation(')', "Right parentheses expected after list of values, instead found '");
   } else if (Keyword("SELECT")) {
     TDataQuery& select = query.Statement.AddQuery();
-    select.LiveRequested = true;
+    select.Parsed.LiveRequested = true;
     TSqlParser(select, parser, text).Parse(true);
-    query.SubSelect = &select;
-    query.InsertFromSelect = true;
+    query.Parsed.SubSelect = &select;
+    query.Parsed.InsertFromSelect = true;
   } else {
     Fail("VALUES or SELECT  keyword expected, instead found '");
   }
   if (Keyword("NOAUTOINC")) {
-    query.NoAutoInc = true;
+    query.Parsed.NoAutoInc = true;
     Next();
   }
   ParseCommitInterval();
@@ -587,7 +587,7 @@ void TSqlParser::ParseInsert() {
 }
 
 void TSqlParser::ParseUpdate() {
-  query.LiveRequested = true;
+  query.Parsed.LiveRequested = true;
   Next();  // UPDATE
   TSourceTable& table =
       ParseTableReference("Table name expected, instead found '", "Table name expected, instead found '");
@@ -599,23 +599,23 @@ void TSqlParser::ParseUpdate() {
     auto field = std::make_unique<TUpdateField>();
     field->Name = column->Name;
     field->Qualifier = column->CorrelationName;
-    query.UpdateFields.push_back(std::move(field));
+    query.Parsed.UpdateFields.push_back(std::move(field));
     ExpectPunctuation('=', "Assignment (=) operator expected after column name, instead found '");
     auto value = std::make_unique<TUpdateValue>();
     value->Tree = ParseClause("value expression", "Value expression is empty", ValueFlags);
     parser.GetMarkedText(value->Text);
     value->Text = Trimmed(value->Text);
-    query.UpdateValues.push_back(std::move(value));
+    query.Parsed.UpdateValues.push_back(std::move(value));
     if (!IsPunctuation(',')) break;
     Next();
   }
   if (Keyword("WHERE")) {
     Next();
-    query.Where = ParseClause(WhereContext, "WHERE or JOIN clause is empty", WhereFlags);
-    query.HasWhere = true;
+    query.Parsed.Where = ParseClause(WhereContext, "WHERE or JOIN clause is empty", WhereFlags);
+    query.Parsed.HasWhere = true;
   }
   if (Keyword("NOAUTOINC")) {
-    query.NoAutoInc = true;
+    query.Parsed.NoAutoInc = true;
     Next();
   }
   ParseCommitInterval();
@@ -623,7 +623,7 @@ void TSqlParser::ParseUpdate() {
 }
 
 void TSqlParser::ParseDelete() {
-  query.LiveRequested = true;
+  query.Parsed.LiveRequested = true;
   Next();  // DELETE
   ExpectKeyword("FROM", "FROM keyword expected, instead found '");
   TSourceTable& table =
@@ -632,8 +632,8 @@ void TSqlParser::ParseDelete() {
   ParseCorrelationName(table, {"WHERE", "NOJOINOPTIMIZE", "COMMIT"});
   if (Keyword("WHERE")) {
     Next();
-    query.Where = ParseClause(WhereContext, "WHERE or JOIN clause is empty", WhereFlags);
-    query.HasWhere = true;
+    query.Parsed.Where = ParseClause(WhereContext, "WHERE or JOIN clause is empty", WhereFlags);
+    query.Parsed.HasWhere = true;
   }
   ParseCommitInterval();
   EndOfStatement("End of DELETE statement expected, instead found '");

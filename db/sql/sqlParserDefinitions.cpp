@@ -151,41 +151,40 @@ uint16_t TSqlParser::ParseUserVersion(const std::string& missing) {
 void TSqlParser::ParseTableOptions(bool alter) {
   if (Keyword("DESCRIPTION")) {
     Next();
-    query.Description = ParseStringLiteral("Description expected after DESCRIPTION keyword, instead found '");
-    query.HasDescription = true;
+    query.Parsed.Description = ParseStringLiteral("Description expected after DESCRIPTION keyword, instead found '");
+    query.Parsed.HasDescription = true;
   }
   if (Keyword("BLOB")) {
     Next();
     ExpectKeyword("BLOCK", "BLOCK keyword expected after BLOB keyword, instead found '");
     ExpectKeyword("SIZE", "SIZE keyword expected after BLOCK keyword, instead found '");
-    query.BlobBlockSize = uint16_t(ParseWholeNumber("BLOB block size", "BLOB block size is empty", 1, UINT16_MAX));
-    query.HasBlobBlockSize = true;
+    query.Parsed.BlobBlockSize =
+        uint16_t(ParseWholeNumber("BLOB block size", "BLOB block size is empty", 1, UINT16_MAX));
+    query.Parsed.HasBlobBlockSize = true;
   }
-  if (Keyword("LANGUAGE")) ParseLanguage(query.HasLanguage, query.HasSort);
+  if (Keyword("LANGUAGE")) ParseLanguage(query.Parsed.HasLanguage, query.Parsed.HasSort);
   if (Keyword("ENCRYPTED")) {
     Next();
     ExpectKeyword("WITH", "WITH keyword expected after ENCRYPTED keyword, instead found '");
-    query.Password = ParseStringLiteral("Password expected after ENCRYPTED WITH keywords, instead found '");
-    query.Encrypted = !query.Password.empty();
-    query.HasEncryption = true;
+    query.Parsed.Password = ParseStringLiteral("Password expected after ENCRYPTED WITH keywords, instead found '");
+    query.Parsed.Encrypted = !query.Parsed.Password.empty();
+    query.Parsed.HasEncryption = true;
   }
   if (Keyword("USER")) {
     Next();
     if (Keyword("MAJOR")) {
-      query.UserMajorVersion =
-          ParseUserVersion("VERSION keyword expected after MAJOR keyword, instead found '");
-      query.HasMajorVersion = true;
+      query.Parsed.UserMajorVersion = ParseUserVersion("VERSION keyword expected after MAJOR keyword, instead found '");
+      query.Parsed.HasMajorVersion = true;
       if (Keyword("USER")) {
         Next();
         if (!Keyword("MINOR")) Fail("MINOR keyword expected after USER keyword, instead found '");
-        query.UserMinorVersion =
+        query.Parsed.UserMinorVersion =
             ParseUserVersion("VERSION keyword expected after MINOR keyword, instead found '");
-        query.HasMinorVersion = true;
+        query.Parsed.HasMinorVersion = true;
       }
     } else if (Keyword("MINOR")) {
-      query.UserMinorVersion =
-          ParseUserVersion("VERSION keyword expected after MINOR keyword, instead found '");
-      query.HasMinorVersion = true;
+      query.Parsed.UserMinorVersion = ParseUserVersion("VERSION keyword expected after MINOR keyword, instead found '");
+      query.Parsed.HasMinorVersion = true;
     } else {
       Fail("MAJOR keyword expected after USER keyword, instead found '");
     }
@@ -194,11 +193,11 @@ void TSqlParser::ParseTableOptions(bool alter) {
   if (Keyword("LAST")) {
     Next();
     ExpectKeyword("AUTOINC", "AUTOINC keyword expected after LAST keyword, instead found '");
-    query.LastAutoInc = int32_t(
-        ParseWholeNumber("next auto-increment number", "Next auto-increment number is empty", 0, INT32_MAX));
+    query.Parsed.LastAutoInc =
+        int32_t(ParseWholeNumber("next auto-increment number", "Next auto-increment number is empty", 0, INT32_MAX));
   }
   if (Keyword("NOBACKUP")) {
-    query.NoBackup = true;
+    query.Parsed.NoBackup = true;
     Next();
   }
 }
@@ -207,9 +206,9 @@ void TSqlParser::ParseCreateTable() {
   Next();  // TABLE
   TSourceTable& table = ParseTableReference("Table name expected after CREATE TABLE keywords, instead found '",
                                             "Table name expected, instead found '");
-  query.TargetName = table.DatabaseName.empty() || table.InMemory ? table.TableName
-                                                                  : table.DatabaseName + table.TableName;
-  query.InMemoryTarget = table.InMemory;
+  query.Parsed.TargetName =
+      table.DatabaseName.empty() || table.InMemory ? table.TableName : table.DatabaseName + table.TableName;
+  query.Parsed.InMemoryTarget = table.InMemory;
   ExpectPunctuation('(', "Left parentheses expected before list of table columns, instead found '");
   static const std::initializer_list<const char*> listEnd = {
       "CONSTRAINT", "PRIMARY", "UNIQUE",      "ASC",  "ASCENDING", "DESC",      "DESCENDING",
@@ -218,14 +217,14 @@ void TSqlParser::ParseCreateTable() {
     auto field = std::make_unique<TCreateField>();
     ParseColumnDefinition(*field, false);
     ParseColumnOptions(*field, false);
-    query.CreateFields.push_back(std::move(field));
+    query.Parsed.CreateFields.push_back(std::move(field));
     if (!IsPunctuation(',')) break;
     Next();
   }
   if (KeywordIn({"CONSTRAINT", "PRIMARY", "UNIQUE", "ASC", "ASCENDING", "DESC", "DESCENDING", "NOCASE"})) {
     auto index = std::make_unique<TCreateIndex>();
     ParsePrimaryKey(*index);
-    query.CreateIndexes.push_back(std::move(index));
+    query.Parsed.CreateIndexes.push_back(std::move(index));
     if (IsPunctuation(',')) Next();
   }
   ParseTableOptions(false);
@@ -243,13 +242,13 @@ void TSqlParser::ParseCreateIndex() {
   ExpectKeyword("ON", "ON keyword expected after index name, instead found '");
   TSourceTable& table =
       ParseTableReference("Table name expected after ON keyword, instead found '", "Table name expected, instead found '");
-  query.TargetName = table.DatabaseName.empty() || table.InMemory ? table.TableName
-                                                                  : table.DatabaseName + table.TableName;
-  query.InMemoryTarget = table.InMemory;
+  query.Parsed.TargetName =
+      table.DatabaseName.empty() || table.InMemory ? table.TableName : table.DatabaseName + table.TableName;
+  query.Parsed.InMemoryTarget = table.InMemory;
   ParseIndexColumns(*index);
   ParseCompression(*index);
-  query.IndexName = index->Name;
-  query.CreateIndexes.push_back(std::move(index));
+  query.Parsed.IndexName = index->Name;
+  query.Parsed.CreateIndexes.push_back(std::move(index));
   EndOfStatement("End of CREATE INDEX statement expected, instead found '");
 }
 
@@ -269,7 +268,7 @@ void TSqlParser::ParseAlteration() {
       ExpectKeyword("KEY", "KEY keyword expected after PRIMARY keyword, instead found '");
       auto index = std::make_unique<TCreateIndex>();
       index->Drop = true;
-      query.CreateIndexes.push_back(std::move(index));
+      query.Parsed.CreateIndexes.push_back(std::move(index));
       return;
     }
     if (Keyword("COLUMN")) Next();
@@ -277,7 +276,7 @@ void TSqlParser::ParseAlteration() {
     ParseColumnDefinition(*field, true);
     field->OldName = field->Name;
     field->Drop = true;
-    query.CreateFields.push_back(std::move(field));
+    query.Parsed.CreateFields.push_back(std::move(field));
     return;
   }
   if (KeywordIn(keyWords)) {
@@ -285,7 +284,7 @@ void TSqlParser::ParseAlteration() {
     ParsePrimaryKey(*index);
     index->Add = !redefine;
     index->Redefine = redefine;
-    query.CreateIndexes.push_back(std::move(index));
+    query.Parsed.CreateIndexes.push_back(std::move(index));
     return;
   }
   if (Keyword("COLUMN")) Next();
@@ -309,16 +308,16 @@ void TSqlParser::ParseAlteration() {
     ParseColumnDefinition(*field, false);
   }
   ParseColumnOptions(*field, true);
-  query.CreateFields.push_back(std::move(field));
+  query.Parsed.CreateFields.push_back(std::move(field));
 }
 
 void TSqlParser::ParseAlterTable() {
   Next();  // TABLE
   TSourceTable& table = ParseTableReference("Table name expected after ALTER TABLE keywords, instead found '",
                                             "Table name expected, instead found '");
-  query.TargetName = table.DatabaseName.empty() || table.InMemory ? table.TableName
-                                                                  : table.DatabaseName + table.TableName;
-  query.InMemoryTarget = table.InMemory;
+  query.Parsed.TargetName =
+      table.DatabaseName.empty() || table.InMemory ? table.TableName : table.DatabaseName + table.TableName;
+  query.Parsed.InMemoryTarget = table.InMemory;
   while (KeywordIn({"ADD", "REDEFINE", "DROP"})) {
     ParseAlteration();
     if (!IsPunctuation(',')) break;
@@ -332,9 +331,9 @@ void TSqlParser::ParseDropTable() {
   Next();  // TABLE
   TSourceTable& table = ParseTableReference("Table name expected after TABLE keyword, instead found '",
                                             "Table name expected, instead found '");
-  query.TargetName = table.DatabaseName.empty() || table.InMemory ? table.TableName
-                                                                  : table.DatabaseName + table.TableName;
-  query.InMemoryTarget = table.InMemory;
+  query.Parsed.TargetName =
+      table.DatabaseName.empty() || table.InMemory ? table.TableName : table.DatabaseName + table.TableName;
+  query.Parsed.InMemoryTarget = table.InMemory;
   EndOfStatement("End of DROP TABLE statement expected, instead found '");
 }
 
@@ -353,10 +352,10 @@ void TSqlParser::ParseDropIndex() {
   auto table = std::make_unique<TSourceTable>();
   SetTableName(*table, inMemory, name->CorrelationName);
   table->Position = 1;
-  query.TargetName = table->DatabaseName.empty() || table->InMemory ? table->TableName
-                                                                    : table->DatabaseName + table->TableName;
-  query.InMemoryTarget = inMemory;
-  query.SourceTables.push_back(std::move(table));
-  query.IndexName = name->Name;
+  query.Parsed.TargetName =
+      table->DatabaseName.empty() || table->InMemory ? table->TableName : table->DatabaseName + table->TableName;
+  query.Parsed.InMemoryTarget = inMemory;
+  query.Parsed.SourceTables.push_back(std::move(table));
+  query.Parsed.IndexName = name->Name;
   EndOfStatement("End of DROP INDEX statement expected, instead found '");
 }

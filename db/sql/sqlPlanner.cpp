@@ -200,12 +200,13 @@ class TPlanner {
 public:
   explicit TPlanner(TDataQuery& query) : query(query) {}
 
-  void Run() {
+  TJoinPlan Run() {
     TakeConditions();
     ClassifyEdges();
     ChooseRoot();
     BuildTree();
     PlaceSingleTableConditions();
+    return std::move(plan);
   }
 
 private:
@@ -215,6 +216,7 @@ private:
   std::vector<TJoinEdge> edges;
   TExpTreePtr rowWhere;
   TExpTreePtr rowJoins;
+  TJoinPlan plan;
   std::set<TSourceTable*> leftTargets;
   // Tables that may be read into memory by key, with their one partner.
   std::map<TSourceTable*, TSourceTable*> hashPartners;
@@ -226,8 +228,8 @@ private:
     for (; node; node = node->Next) {
       if (node->Kind == nkColumn && !node->CorrelationName.empty()) {
         bool known = false;
-        for (const TDataQuery* at = &query; at && !known; at = at->Outer)
-          for (const auto& table : at->SourceTables)
+        for (const TDataQuery* at = &query; at && !known; at = at->Parsed.Outer)
+          for (const auto& table : at->Parsed.SourceTables)
             if (SameText(table->CorrelationName, node->CorrelationName)) known = true;
         if (!known)
           RaiseSqlError("Table correlation name '" + node->CorrelationName + "'" +
@@ -247,7 +249,7 @@ private:
     TypeCheckExpression(check, true, nullptr, copy.get());
     if (copy->DataType != dtBoolean) RaiseSqlError("WHERE or JOIN clause must be a boolean expression");
     ConvertTextConstants(copy.get(), EvaluationLanguage(query));
-    if (query.Correlated) BindOuterColumns(query, copy.get());
+    if (query.Parsed.Correlated) BindOuterColumns(query, copy.get());
     return copy;
   }
 
@@ -263,7 +265,7 @@ private:
       // A condition on no column holds for every row or for none: the first
       // table's filter decides it, also for a live result.
       if (tables.empty() && !HasSubSelect(part.get())) {
-        whereSingle.emplace_back(query.SourceTables.front().get(), std::move(part));
+        whereSingle.emplace_back(query.Parsed.SourceTables.front().get(), std::move(part));
         continue;
       }
       if (tables.size() >= 2 && IsComparison(part.get()) && ReferencesColumn(part->First) &&
@@ -284,11 +286,11 @@ private:
   }
 
   void TakeConditions() {
-    for (const TJoinClause& clause : query.JoinClauses) {
+    for (const TJoinClause& clause : query.Parsed.JoinClauses) {
       TExpTreePtr checked = Checked(*clause.Condition);
       Take(std::move(checked), clause.Kind == jkRight ? uint8_t(jkLeft) : clause.Kind, true);
     }
-    if (query.Where) Take(Checked(*query.Where), jkInner, false);
+    if (query.Parsed.Where) Take(Checked(*query.Parsed.Where), jkInner, false);
   }
 
   // A left join's outer table is the one listed first: the table of the
@@ -314,8 +316,8 @@ private:
   }
 
   size_t PositionInList(const TSourceTable* table) const {
-    for (size_t i = 0; i < query.SourceTables.size(); ++i)
-      if (query.SourceTables[i].get() == table) return i;
+    for (size_t i = 0; i < query.Parsed.SourceTables.size(); ++i)
+      if (query.Parsed.SourceTables[i].get() == table) return i;
     return 0;
   }
 
@@ -379,10 +381,10 @@ private:
   // A table read into memory by key does not drive when its partner is big:
   // the partner is read once in sequence instead of in pieces per key.
   void ChooseRoot() {
-    root = query.SourceTables.front().get();
-    if (query.SourceTables.size() < 2 || query.NoJoinOptimize) return;
+    root = query.Parsed.SourceTables.front().get();
+    if (query.Parsed.SourceTables.size() < 2 || query.Parsed.NoJoinOptimize) return;
     InstallSingles();
-    for (const auto& owned : query.SourceTables)
+    for (const auto& owned : query.Parsed.SourceTables)
       if (TSourceTable* partner = HashPartner(owned.get())) hashPartners[owned.get()] = partner;
     auto keyedBeside = [this](TSourceTable* table) {
       const auto found = hashPartners.find(table);
@@ -390,7 +392,7 @@ private:
     };
     const std::set<TSourceTable*> wanted = Reach(root);
     int32_t best = root->Cursor->GetRecordCount();
-    for (const auto& owned : query.SourceTables) {
+    for (const auto& owned : query.Parsed.SourceTables) {
       TSourceTable* table = owned.get();
       if (table == root || keyedBeside(table)) continue;
       const int32_t count = table->Cursor->GetRecordCount();
@@ -416,7 +418,7 @@ private:
   // Breadth first from the root; a condition between two tables already
   // joined would close a cycle and is tested row by row instead.
   void BuildTree() {
-    for (const auto& table : query.SourceTables) {
+    for (const auto& table : query.Parsed.SourceTables) {
       table->Joins.clear();
       table->JoinedFrom = nullptr;
       table->JoinedKind = jkNone;
@@ -456,21 +458,21 @@ private:
     for (size_t e = 0; e < edges.size(); ++e)
       if (!used[e]) rowWhere = AndTogether(std::move(rowWhere), std::move(edges[e].Condition));
     // Tables without a condition to the others pair with every row.
-    for (const auto& owned : query.SourceTables) {
+    for (const auto& owned : query.Parsed.SourceTables) {
       if (placed.count(owned.get())) continue;
       JoinTo(order.back(), owned.get(), jkNone);
       placed.insert(owned.get());
       order.push_back(owned.get());
     }
     // Nesting order: depth first, so that a table's subtree follows it.
-    query.NestingOrder.clear();
+    plan.NestingOrder.clear();
     std::function<void(TSourceTable*)> visit = [&](TSourceTable* table) {
-      query.NestingOrder.push_back(table);
+      plan.NestingOrder.push_back(table);
       for (const auto& join : table->Joins) visit(join->Target);
     };
     visit(root);
     // Every table is placed once: the nested loops read each exactly once.
-    ORV_ASSERT(query.NestingOrder.size() == query.SourceTables.size());
+    ORV_ASSERT(plan.NestingOrder.size() == query.Parsed.SourceTables.size());
   }
 
   void PlaceSingleTableConditions() {
@@ -479,8 +481,8 @@ private:
     // so that an unmatched row is judged on its blank fields.
     for (auto& [table, condition] : whereSingle)
       if (leftTargets.count(table)) rowJoins = AndTogether(std::move(rowJoins), std::move(condition));
-    query.RowWhere = std::move(rowWhere);
-    query.RowJoins = std::move(rowJoins);
+    plan.RowWhere = std::move(rowWhere);
+    plan.RowJoins = std::move(rowJoins);
   }
 };
 
@@ -522,7 +524,7 @@ void BindAndInstall(TDataQuery& query, TTableJoin& join) {
 }  // namespace
 
 void ClearPlan(TDataQuery& query) {
-  for (const auto& table : query.SourceTables) {
+  for (const auto& table : query.Parsed.SourceTables) {
     if (table->Cursor && table->Cursor->IsOpen() && (table->FilterCount > 0 || !table->Joins.empty() || table->JoinedFrom))
       table->Cursor->DropFilter(nullptr);
     table->FilterCount = 0;
@@ -530,21 +532,19 @@ void ClearPlan(TDataQuery& query) {
     table->JoinedFrom = nullptr;
     table->JoinedKind = jkNone;
   }
-  query.RowWhere.reset();
-  query.RowJoins.reset();
-  query.NestingOrder.clear();
+  query.Plan.Joins = {};
 }
 
-void PlanConditions(TDataQuery& query) {
+TJoinPlan PlanConditions(TDataQuery& query) {
   ClearPlan(query);
-  TPlanner(query).Run();
+  return TPlanner(query).Run();
 }
 
 bool RowPasses(TDataQuery& query) {
-  if (!query.RowWhere && !query.RowJoins) return true;
+  if (!query.Plan.Joins.RowWhere && !query.Plan.Joins.RowJoins) return true;
   TSourceColumnValues columns(EvaluationLanguage(query));
   const TExpEvalContext context = SourceEvalContext(query, &columns);
-  for (const TExpToken* condition : {query.RowWhere.get(), query.RowJoins.get()}) {
+  for (const TExpToken* condition : {query.Plan.Joins.RowWhere.get(), query.Plan.Joins.RowJoins.get()}) {
     if (!condition) continue;
     TExpTreePtr value(EvaluateExpression(context, *condition));
     if (value->IsNull || !value->AsBoolean()) return false;
@@ -569,7 +569,7 @@ size_t SubtreeEnd(const std::vector<TSourceTable*>& order, size_t index) {
 class TNestedLoop {
 public:
   TNestedLoop(TDataQuery& query, const std::function<bool()>& row)
-      : query(query), order(query.NestingOrder), row(row) {}
+      : query(query), order(query.Plan.Joins.NestingOrder), row(row) {}
 
   bool Loop(size_t index) {
     if (index >= order.size()) return row();
@@ -618,9 +618,9 @@ private:
 }  // namespace
 
 void ForEachJoinedRow(TDataQuery& query, const std::function<bool()>& row) {
-  if (query.NestingOrder.empty()) return;
+  if (query.Plan.Joins.NestingOrder.empty()) return;
   // Read before any join filter restricts the tables.
-  for (TSourceTable* table : query.NestingOrder)
+  for (TSourceTable* table : query.Plan.Joins.NestingOrder)
     if (table->JoinedFrom)
       for (auto& join : table->JoinedFrom->Joins)
         if (join->Target == table && join->Hashed && !join->Hash)

@@ -7,10 +7,12 @@
 
 #include <functional>
 
-class TDataQuery;
+#include "sqlQuery.h"
 
-// Drops what an earlier plan installed, then plans the query's conditions.
-void PlanConditions(TDataQuery& query);
+// Drops what an earlier plan installed, then plans the query's conditions:
+// the tables' own conditions become their cursors' filters, the rest is
+// the plan the caller keeps (TDataQuery::Plan.Joins) for the row loops.
+TJoinPlan PlanConditions(TDataQuery& query);
 // Drops the filters a plan installed on the source tables.
 void ClearPlan(TDataQuery& query);
 // Calls row for each joined row; row returns false to stop. The tables'

@@ -7,6 +7,7 @@
 #include "engDirectory.h"
 #include "engSession.h"
 #include "osSyncTicks.h"
+#include "rtlAssert.h"
 #include "sqlDataChange.h"
 #include "sqlDefinition.h"
 #include "sqlStatement.h"
@@ -21,18 +22,38 @@ TSourceTable::~TSourceTable() {
   if (OwnsDirectory && Directory) Directory->Session()->CloseDirectory(Directory);
 }
 
+void TParsedQuery::CheckInvariants(const TDataQuery& owner) const {
+  ORV_ASSERT(Kind <= qkDropIndex);
+  ORV_ASSERT(InsertFromSelect == (SubSelect != nullptr));
+  ORV_ASSERT(Outer != &owner && SubSelect != &owner);
+}
+
+void TQueryPlan::CheckInvariants(const TParsedQuery& parsed) const {
+  ORV_ASSERT(!Live || (parsed.SourceTables.size() == 1 && !parsed.Grouping && !parsed.Distinct && !parsed.HasInto));
+  ORV_ASSERT(Live || ResultIndex == NoResultIndex);
+  ORV_ASSERT(!AggregatesOnly || parsed.Grouping);
+  ORV_ASSERT(Joins.NestingOrder.empty() || Joins.NestingOrder.size() == parsed.SourceTables.size());
+}
+
+void TQueryRun::CheckInvariants(const TParsedQuery& parsed, const TQueryPlan& plan) const {
+  ORV_ASSERT(!ResultCursor || ResultCursor == Answer.get() ||
+             (plan.Live && ResultCursor == parsed.SourceTables.front()->Cursor.get()));
+  ORV_ASSERT(!AnswerDirectory || Answer);
+  ORV_ASSERT(Elapsed >= 0);
+}
+
 TDataQuery::TDataQuery(TQueryStatement& statement) : Statement(statement) {}
 
 TDataQuery::~TDataQuery() {
-  HavingChecked.reset();
-  RowWhere.reset();
-  RowJoins.reset();
-  if (Answer) {
-    Answer->Close(true);
-    Answer.reset();
+  Plan.HavingChecked.reset();
+  Plan.Joins.RowWhere.reset();
+  Plan.Joins.RowJoins.reset();
+  if (Run.Answer) {
+    Run.Answer->Close(true);
+    Run.Answer.reset();
   }
-  if (AnswerDirectory) AnswerDirectory->Session()->CloseDirectory(AnswerDirectory);
-  SourceTables.clear();
+  if (Run.AnswerDirectory) Run.AnswerDirectory->Session()->CloseDirectory(Run.AnswerDirectory);
+  Parsed.SourceTables.clear();
 }
 
 namespace {
@@ -53,20 +74,20 @@ void CollectTreeParams(const TExpToken* node, std::vector<TExpToken*>& params) {
 }  // namespace
 
 void TDataQuery::CollectParams(std::vector<TExpToken*>& params) const {
-  switch (Kind) {
+  switch (Parsed.Kind) {
     case qkSelect:
-      for (const TJoinClause& join : JoinClauses) CollectTreeParams(join.Condition.get(), params);
-      CollectTreeParams(Where.get(), params);
-      CollectTreeParams(Having.get(), params);
+      for (const TJoinClause& join : Parsed.JoinClauses) CollectTreeParams(join.Condition.get(), params);
+      CollectTreeParams(Parsed.Where.get(), params);
+      CollectTreeParams(Parsed.Having.get(), params);
       break;
     case qkInsert:
     case qkUpdate:
-      for (const auto& value : UpdateValues) CollectTreeParams(value->Tree.get(), params);
-      if (SubSelect) SubSelect->CollectParams(params);
-      CollectTreeParams(Where.get(), params);
+      for (const auto& value : Parsed.UpdateValues) CollectTreeParams(value->Tree.get(), params);
+      if (Parsed.SubSelect) Parsed.SubSelect->CollectParams(params);
+      CollectTreeParams(Parsed.Where.get(), params);
       break;
     case qkDelete:
-      CollectTreeParams(Where.get(), params);
+      CollectTreeParams(Parsed.Where.get(), params);
       break;
     default:
       break;
@@ -74,14 +95,14 @@ void TDataQuery::CollectParams(std::vector<TExpToken*>& params) const {
 }
 
 bool TDataQuery::Progress(int32_t current, int32_t percent) {
-  if (!ProgressProc) return false;
+  if (!Run.ProgressProc) return false;
   bool abort = false;
-  ProgressProc(current, percent, abort);
+  Run.ProgressProc(current, percent, abort);
   return abort;
 }
 
 void TDataQuery::Prepare() {
-  switch (Kind) {
+  switch (Parsed.Kind) {
     case qkSelect:
       PrepareSelect();
       break;
@@ -93,11 +114,13 @@ void TDataQuery::Prepare() {
     default:
       break;  // definition statements need the table only when they run
   }
+  Parsed.CheckInvariants(*this);
+  Plan.CheckInvariants(Parsed);
 }
 
 void TDataQuery::Execute() {
   const uint32_t before = GetTickCount();
-  switch (Kind) {
+  switch (Parsed.Kind) {
     case qkSelect:
       ExecuteSelect();
       break;
@@ -113,5 +136,7 @@ void TDataQuery::Execute() {
       break;
   }
   const uint32_t after = GetTickCount();
-  Elapsed = after > before ? double(after - before) / 1000.0 : 0;
+  Run.Elapsed = after > before ? double(after - before) / 1000.0 : 0;
+  Plan.CheckInvariants(Parsed);
+  Run.CheckInvariants(Parsed, Plan);
 }

@@ -1,9 +1,8 @@
 #pragma once
-// One query of an SQL statement, from parse to result: its kind, flags,
-// source tables, result columns, clause trees and options, the cursor of
-// its result and the time its last execution took. The parser fills the
-// clause part; preparation and execution (SELECT, data-changing and
-// definition statements) complete and use it.
+// One query of an SQL statement, from parse to result, in three parts: what
+// was parsed (TParsedQuery), what preparation and the planner decided
+// (TQueryPlan) and what an execution holds (TQueryRun): the answer, its
+// cursor, the counts and the time it took.
 
 #include <cstddef>
 #include <cstdint>
@@ -22,6 +21,7 @@ class TTableCursor;
 class TDataDirectory;
 class TFilter;
 class TQueryStatement;
+class TDataQuery;
 
 // Statement kinds.
 enum : uint8_t {
@@ -61,22 +61,17 @@ struct TOuterReference {
   uint16_t FieldNo = 0;
 };
 
-class TDataQuery final : public TExpNestedQuery {
-public:
-  explicit TDataQuery(TQueryStatement& statement);
-  ~TDataQuery();
-  TDataQuery(const TDataQuery&) = delete;
-  TDataQuery& operator=(const TDataQuery&) = delete;
-
-  TQueryStatement& Statement;
-
-  // ---- what the parser fills ------------------------------------------------
-  bool Executed = false;
+// What the parser made of the query's text, and what the caller asked
+// of it (a live result, a row limit). Preparation completes it where the
+// text leaves a choice to the tables (language, sort order) and resolves
+// the items of its lists against the source tables.
+// Invariants: Kind is one of the statement kinds; an INSERT's SELECT is
+// there exactly when InsertFromSelect says so; a query never encloses
+// itself.
+struct TParsedQuery {
   bool Nested = false;
   uint8_t Kind = qkNone;
-  double Elapsed = 0;
   bool LiveRequested = false;
-  int32_t RecordCount = 0;
   int32_t MaxRowCount = -1;
   bool Distinct = false;
   bool HasAverage = false;
@@ -127,39 +122,77 @@ public:
   // Reads the rows of an enclosing query (sqlCorrelation.h).
   bool Correlated = false;
 
-  // ---- what preparation and execution keep ----------------------------------
+  void CheckInvariants(const TDataQuery& owner) const;
+};
+
+// How the conditions are met for one execution (sqlPlanner.h): the tables
+// in the order their loops nest, and the row-by-row remainders.
+struct TJoinPlan {
+  std::vector<TSourceTable*> NestingOrder;
+  TExpTreePtr RowWhere;
+  TExpTreePtr RowJoins;
+};
+
+// What preparation and the planner decided.
+// Invariants: a live result reads one table through one of its indexes
+// and has no grouping, DISTINCT or INTO; any other result has no index; an
+// answer of aggregates only groups its rows into one; a join plan places
+// every source table once, or is empty before the first execution.
+struct TQueryPlan {
   bool Live = false;
   bool AggregatesOnly = false;
   bool FastCount = false;
   bool OrderGiven = false;  // the grouping or distinct sort gives the order
   bool HasBlobColumn = false;
   uint8_t ResultIndex = NoResultIndex;
-  TTableCursor* ResultCursor = nullptr;  // the live source or the answer
-  std::unique_ptr<TTableCursor> Answer;
   // Every field descriptor of an answer that keeps AVG's hidden counts,
   // whose cursor shows only the result columns once it is filled.
   std::vector<uint8_t> AnswerFieldDescs;
-  TDataDirectory* AnswerDirectory = nullptr;
-  TFilter* ResultFilter = nullptr;  // of ApplyResultFilter
-  TFilter* LiveFilter = nullptr;    // the WHERE filter of a live result
   // The HAVING condition, checked against the answer table's fields.
   TExpTreePtr HavingChecked;
-  // Per execution: the row-by-row remainders, the tables in nesting order.
-  TExpTreePtr RowWhere;
-  TExpTreePtr RowJoins;
-  std::vector<TSourceTable*> NestingOrder;
   // The enclosing tables' fields a correlated query reads, itself or
-  // through its own sub-selects, and their values at its last run.
+  // through its own sub-selects.
   std::vector<TOuterReference> OuterReferences;
+  TJoinPlan Joins;
+
+  void CheckInvariants(const TParsedQuery& parsed) const;
+};
+
+// What one execution holds and leaves: the answer table and its cursor,
+// the counts, and the caller's handlers.
+// Invariants: the result cursor is the answer's, or the source table's of
+// a live result; an answer directory is there only with the answer.
+struct TQueryRun {
+  bool Executed = false;
+  double Elapsed = 0;
+  int32_t RecordCount = 0;
+  TTableCursor* ResultCursor = nullptr;  // the live source or the answer
+  std::unique_ptr<TTableCursor> Answer;
+  TDataDirectory* AnswerDirectory = nullptr;
+  TFilter* ResultFilter = nullptr;  // of ApplyResultFilter
+  // The values of the plan's outer references at the last run.
   std::string CorrelationKey;
   TFormatSettings EvalSettings;
   uint16_t EvalLanguage = 0;
   bool HasEvalSettings = false;
-
   size_t MaxFoldedBytes = DefaultMaxFoldedBytes;
-
   TSqlProgressProc ProgressProc;
   TSqlPasswordProc PasswordProc;
+
+  void CheckInvariants(const TParsedQuery& parsed, const TQueryPlan& plan) const;
+};
+
+class TDataQuery final : public TExpNestedQuery {
+public:
+  explicit TDataQuery(TQueryStatement& statement);
+  ~TDataQuery();
+  TDataQuery(const TDataQuery&) = delete;
+  TDataQuery& operator=(const TDataQuery&) = delete;
+
+  TQueryStatement& Statement;
+  TParsedQuery Parsed;
+  TQueryPlan Plan;
+  TQueryRun Run;
 
   void Prepare();
   void Execute();

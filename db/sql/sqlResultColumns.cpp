@@ -89,7 +89,7 @@ uint8_t ResultFieldType(const TResultField& column) {
 void ResolveResultColumns(TDataQuery& query) {
   // "*" items become one column per field, in place.
   std::vector<std::unique_ptr<TResultField>> columns;
-  for (auto& column : query.ResultFields) {
+  for (auto& column : query.Parsed.ResultFields) {
     if (!column->AllColumns) {
       columns.push_back(std::move(column));
       continue;
@@ -104,25 +104,25 @@ void ResolveResultColumns(TDataQuery& query) {
       continue;
     }
     std::vector<TSourceTable*> byPosition;
-    for (auto& table : query.SourceTables) byPosition.push_back(table.get());
+    for (auto& table : query.Parsed.SourceTables) byPosition.push_back(table.get());
     std::stable_sort(byPosition.begin(), byPosition.end(),
                      [](const TSourceTable* a, const TSourceTable* b) { return a->Position < b->Position; });
     for (TSourceTable* table : byPosition)
       for (int i = 1; i <= table->FieldCount; ++i) columns.push_back(ColumnOfField(*table, i));
   }
-  query.ResultFields = std::move(columns);
-  if (query.ResultFields.size() > size_t(MaxResultColumns))
+  query.Parsed.ResultFields = std::move(columns);
+  if (query.Parsed.ResultFields.size() > size_t(MaxResultColumns))
     RaiseSqlError("Maximum number of columns (" + std::to_string(MaxResultColumns) + ") in result set exceeded");
 
   bool anyAggregate = false, anyPlain = false;
   TSourceColumnResolver resolver(query);
   const TExpCheckContext check{EngErrSql, {}, "source column expression", &resolver, SourceFormatSettings(query)};
   uint16_t fieldNo = 0;
-  for (auto& column : query.ResultFields) {
+  for (auto& column : query.Parsed.ResultFields) {
     column->FieldNo = uint16_t(++fieldNo);
     (column->Aggregate != agNone ? anyAggregate : anyPlain) = true;
     if (column->CountStar) {
-      column->Source = query.SourceTables.front().get();
+      column->Source = query.Parsed.SourceTables.front().get();
       column->DataType = dtInteger;
       column->Size = 4;
       if (column->GeneratedName) column->Name = std::string("Count Of ") + "*";
@@ -150,7 +150,7 @@ void ResolveResultColumns(TDataQuery& query) {
       if (column->GeneratedName && column->Aggregate == agNone) column->Name = tree->Name;
     } else {
       column->Computed = true;
-      if (column->Aggregate == agNone) query.HasComputed = true;
+      if (column->Aggregate == agNone) query.Parsed.HasComputed = true;
     }
     column->DataType = tree->DataType;
     column->SubType = tree->SubType == stAutoInc ? uint8_t(stNone) : tree->SubType;
@@ -161,15 +161,15 @@ void ResolveResultColumns(TDataQuery& query) {
         (column->DataType == dtBytes && size > MaxResultTextSize))
       RaiseSqlError("Column expression '" + (column->ExpressionText.empty() ? column->Name : column->ExpressionText) +
                     "'" + " exceeds the maximum allowable field size");
-    if (ResultFieldType(*column) == dtBlob) query.HasBlobColumn = true;
+    if (ResultFieldType(*column) == dtBlob) query.Plan.HasBlobColumn = true;
   }
-  if (anyAggregate && anyPlain && query.GroupBy.empty())
+  if (anyAggregate && anyPlain && query.Parsed.GroupBy.empty())
     RaiseSqlError("Invalid use of aggregate function(s), the necessary GROUP BY clause is missing");
 }
 
 void NameResultColumns(TDataQuery& query) {
   std::vector<std::string> taken;
-  for (auto& column : query.ResultFields) {
+  for (auto& column : query.Parsed.ResultFields) {
     std::string base;
     if (!column->GeneratedName) {
       base = column->Name;
@@ -210,11 +210,11 @@ std::vector<uint8_t> AnswerFieldDescs(const TDataQuery& query) {
     if (type == dtBlob) desc[FieldDescDeclaredSizeOffset] = 1;
     if (type == dtBcd) desc[FieldDescScaleOffset] = scale;
   };
-  for (const auto& column : query.ResultFields) {
+  for (const auto& column : query.Parsed.ResultFields) {
     const uint8_t type = ResultFieldType(*column);
     add(column->Name, type, type == column->DataType ? column->SubType : uint8_t(stNone), column->Size, column->Scale);
   }
-  for (const auto& column : query.ResultFields)
+  for (const auto& column : query.Parsed.ResultFields)
     if (column->Aggregate == agAvg)
       add(AvgCountPrefix + std::to_string(column->FieldNo), dtInteger, stNone, 4, 0);
   return descs;
@@ -223,50 +223,50 @@ std::vector<uint8_t> AnswerFieldDescs(const TDataQuery& query) {
 void CreateAnswerTable(TDataQuery& query) {
   TDataSession* session = query.StatementDirectory()->Session();
   std::string name;
-  if (query.InMemoryTarget) {
-    query.AnswerDirectory = session->OpenDirectory("Memory", "");
-    name = FilePart(query.TargetName);
-  } else if (query.HasInto && HasFolderPart(query.TargetName)) {
-    const std::string folder = FolderPart(query.TargetName);
-    query.AnswerDirectory = session->OpenDirectory(folder, folder);
-    name = FilePart(query.TargetName);
+  if (query.Parsed.InMemoryTarget) {
+    query.Run.AnswerDirectory = session->OpenDirectory("Memory", "");
+    name = FilePart(query.Parsed.TargetName);
+  } else if (query.Parsed.HasInto && HasFolderPart(query.Parsed.TargetName)) {
+    const std::string folder = FolderPart(query.Parsed.TargetName);
+    query.Run.AnswerDirectory = session->OpenDirectory(folder, folder);
+    name = FilePart(query.Parsed.TargetName);
   } else {
     const std::string folder = session->GetPrivateDirectory();
-    query.AnswerDirectory = session->OpenDirectory(folder, folder);
-    name = query.HasInto ? query.TargetName : query.AnswerDirectory->GetTempTableName(false);
+    query.Run.AnswerDirectory = session->OpenDirectory(folder, folder);
+    name = query.Parsed.HasInto ? query.Parsed.TargetName : query.Run.AnswerDirectory->GetTempTableName(false);
   }
   std::vector<uint8_t> descs = AnswerFieldDescs(query);
   TTableDefinition definition;
   definition.FieldDescs = descs.data();
   definition.FieldCount = int32_t(descs.size() / FieldDescSize);
-  definition.LanguageId = query.LanguageId;
-  definition.SortId = query.SortId;
-  definition.BlobBlockSize = query.BlobBlockSize;
-  definition.Description = query.Description;
-  definition.UserMajorVersion = query.UserMajorVersion;
-  definition.UserMinorVersion = query.UserMinorVersion;
-  definition.Encrypted = query.Encrypted;
-  definition.Password = query.Password;
-  const bool addedPassword = query.Encrypted && !session->PasswordExists(query.Password);
-  if (addedPassword) session->AddPassword(query.Password);
+  definition.LanguageId = query.Parsed.LanguageId;
+  definition.SortId = query.Parsed.SortId;
+  definition.BlobBlockSize = query.Parsed.BlobBlockSize;
+  definition.Description = query.Parsed.Description;
+  definition.UserMajorVersion = query.Parsed.UserMajorVersion;
+  definition.UserMinorVersion = query.Parsed.UserMinorVersion;
+  definition.Encrypted = query.Parsed.Encrypted;
+  definition.Password = query.Parsed.Password;
+  const bool addedPassword = query.Parsed.Encrypted && !session->PasswordExists(query.Parsed.Password);
+  if (addedPassword) session->AddPassword(query.Parsed.Password);
   try {
-    auto answer = NewTableCursor(query.AnswerDirectory);
+    auto answer = NewTableCursor(query.Run.AnswerDirectory);
     answer->SetTableName(name);
     answer->SetExclusive(true);
-    answer->SetInMemory(query.InMemoryTarget);
-    answer->SetTemporaryTable(!query.HasInto);
+    answer->SetInMemory(query.Parsed.InMemoryTarget);
+    answer->SetTemporaryTable(!query.Parsed.HasInto);
     answer->CreateTable(definition, true);
     answer->Open();
-    query.AnswerFieldDescs.clear();
-    if (query.HasAverage)
+    query.Plan.AnswerFieldDescs.clear();
+    if (query.Parsed.HasAverage)
       for (int position = 1; position <= answer->FieldListCount(); ++position) {
         const uint8_t* desc = answer->FieldDescAt(position);
-        query.AnswerFieldDescs.insert(query.AnswerFieldDescs.end(), desc, desc + FieldDescSize);
+        query.Plan.AnswerFieldDescs.insert(query.Plan.AnswerFieldDescs.end(), desc, desc + FieldDescSize);
       }
-    query.Answer = std::move(answer);
+    query.Run.Answer = std::move(answer);
   } catch (...) {
-    if (addedPassword) session->RemovePassword(query.Password);
+    if (addedPassword) session->RemovePassword(query.Parsed.Password);
     throw;
   }
-  if (addedPassword) session->RemovePassword(query.Password);
+  if (addedPassword) session->RemovePassword(query.Parsed.Password);
 }

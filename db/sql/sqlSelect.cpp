@@ -33,8 +33,8 @@ namespace {
 
 // The result column an ORDER BY or GROUP BY item names; 0 when none.
 int FindResultColumn(const TDataQuery& query, const TColumnItem& item) {
-  if (item.ColumnNo > 0) return item.ColumnNo <= query.ResultFields.size() ? item.ColumnNo : 0;
-  for (const auto& column : query.ResultFields) {
+  if (item.ColumnNo > 0) return item.ColumnNo <= query.Parsed.ResultFields.size() ? item.ColumnNo : 0;
+  for (const auto& column : query.Parsed.ResultFields) {
     if (!item.Qualifier.empty()) {
       if (SameText(column->SourceQualifier, item.Qualifier) &&
           (SameText(column->SourceName, item.Name) || SameText(column->Name, item.Name)))
@@ -44,7 +44,7 @@ int FindResultColumn(const TDataQuery& query, const TColumnItem& item) {
     }
   }
   if (item.Qualifier.empty())
-    for (const auto& column : query.ResultFields)
+    for (const auto& column : query.Parsed.ResultFields)
       if (!column->Computed && SameText(column->SourceName, item.Name)) return column->FieldNo;
   return 0;
 }
@@ -58,7 +58,7 @@ void ResolveItems(TDataQuery& query, std::vector<TColumnItem>& items, const std:
       RaiseInvalidColumn(item.Name, item.Qualifier, clause);
     }
     // COUNT is an integer whatever it counts: only a BLOB result is refused.
-    if (ResultFieldType(*query.ResultFields[size_t(found - 1)]) == dtBlob) {
+    if (ResultFieldType(*query.Parsed.ResultFields[size_t(found - 1)]) == dtBlob) {
       if (item.ColumnNo > 0)
         RaiseSqlError("Invalid column number '" + std::to_string(item.ColumnNo) + "'" + " specified in " + clause);
       RaiseSqlError("Invalid BLOB column '" + item.Name + "'" + " specified in " + clause);
@@ -77,7 +77,7 @@ public:
     item.Qualifier = node.CorrelationName;
     const int found = node.FieldNo > 0 && node.SourceTable == &query ? node.FieldNo : FindResultColumn(query, item);
     if (found == 0) return false;
-    const TResultField& column = *query.ResultFields[size_t(found - 1)];
+    const TResultField& column = *query.Parsed.ResultFields[size_t(found - 1)];
     node.FieldNo = uint16_t(found);
     node.SourceTable = nullptr;
     node.DataType = ResultFieldType(column);
@@ -101,7 +101,7 @@ void ReplaceHavingAggregates(const TDataQuery& query, TExpToken* node) {
       const uint8_t aggregate = Kinds[node->Code - fnSum];
       const bool star = node->First && node->First->Kind == nkColumn && node->First->Name == "*";
       int found = 0;
-      for (const auto& column : query.ResultFields) {
+      for (const auto& column : query.Parsed.ResultFields) {
         if (column->Aggregate != aggregate) continue;
         if (star ? column->CountStar : (column->Parsed && TokenTreesEqual(column->Parsed.get(), node->First))) {
           found = column->FieldNo;
@@ -118,7 +118,7 @@ void ReplaceHavingAggregates(const TDataQuery& query, TExpToken* node) {
       // Marks the reference as bound to that result column already, so the
       // resolver takes it as it is.
       node->SourceTable = const_cast<TDataQuery*>(&query);
-      node->Name = query.ResultFields[size_t(found - 1)]->Name;
+      node->Name = query.Parsed.ResultFields[size_t(found - 1)]->Name;
       continue;
     }
     ReplaceHavingAggregates(query, node->First);
@@ -132,10 +132,10 @@ void ReplaceHavingAggregates(const TDataQuery& query, TExpToken* node) {
 int FindOrderIndex(const TDataQuery& query, const TSourceTable& table) {
   std::vector<std::pair<uint16_t, bool>> wanted;
   bool text = false;
-  for (const TColumnItem& item : query.OrderBy) {
+  for (const TColumnItem& item : query.Parsed.OrderBy) {
     const int found = FindResultColumn(query, item);
     if (found == 0) return -1;
-    const TResultField& column = *query.ResultFields[size_t(found - 1)];
+    const TResultField& column = *query.Parsed.ResultFields[size_t(found - 1)];
     if (column.Computed || column.Aggregate != agNone || column.Source != &table) return -1;
     wanted.emplace_back(column.SourceFieldNo, item.Descending);
     text = text || column.DataType == dtString;
@@ -145,7 +145,7 @@ int FindOrderIndex(const TDataQuery& query, const TSourceTable& table) {
   for (int n = cursor.PrimaryIsNatural() ? 1 : 0; n <= secondaries; ++n) {
     const TIndexDefinition index = cursor.GetIndexDefinition(n);
     if (index.FieldNumbers.size() != wanted.size()) continue;
-    bool fits = !text || index.CaseInsensitive == query.OrderByNoCase;
+    bool fits = !text || index.CaseInsensitive == query.Parsed.OrderByNoCase;
     for (size_t i = 0; fits && i < wanted.size(); ++i)
       fits = index.FieldNumbers[i] == wanted[i].first && index.KeyDescending(i) == wanted[i].second;
     if (fits) return n;
@@ -165,7 +165,7 @@ class TReadLocks {
 public:
   TReadLocks(TDataQuery& query, bool take) {
     if (!take) return;
-    for (const auto& table : query.SourceTables) {
+    for (const auto& table : query.Parsed.SourceTables) {
       table->Cursor->BeginRead();
       locked.push_back(table->Cursor.get());
     }
@@ -202,40 +202,42 @@ private:
 }  // namespace
 
 void TDataQuery::PrepareSelect() {
-  if (Distinct && Grouping) Distinct = false;
-  OpenSourceTables(!LiveRequested);
-  const TTableCursor& first = *SourceTables.front()->Cursor;
-  if (!HasLanguage) LanguageId = first.LanguageId();
-  if (!HasSort) SortId = HasLanguage ? SortId : first.SortId();
+  if (Parsed.Distinct && Parsed.Grouping) Parsed.Distinct = false;
+  OpenSourceTables(!Parsed.LiveRequested);
+  const TTableCursor& first = *Parsed.SourceTables.front()->Cursor;
+  if (!Parsed.HasLanguage) Parsed.LanguageId = first.LanguageId();
+  if (!Parsed.HasSort) Parsed.SortId = Parsed.HasLanguage ? Parsed.SortId : first.SortId();
   ResolveResultColumns(*this);
   NameResultColumns(*this);
-  for (auto& column : ResultFields) ConvertTextConstants(column->Tree.get(), first.LanguageId());
-  if (!Grouping && HasHaving) RaiseSqlError("A GROUP BY clause must exist in order to use the HAVING clause");
-  if (!Grouping &&
-      std::all_of(ResultFields.begin(), ResultFields.end(), [](const auto& column) { return column->Aggregate != agNone; })) {
-    AggregatesOnly = true;
-    Grouping = true;
+  for (auto& column : Parsed.ResultFields) ConvertTextConstants(column->Tree.get(), first.LanguageId());
+  if (!Parsed.Grouping && Parsed.HasHaving)
+    RaiseSqlError("A GROUP BY clause must exist in order to use the HAVING clause");
+  if (!Parsed.Grouping && std::all_of(Parsed.ResultFields.begin(), Parsed.ResultFields.end(),
+                                      [](const auto& column) { return column->Aggregate != agNone; })) {
+    Plan.AggregatesOnly = true;
+    Parsed.Grouping = true;
   }
-  FastCount = SourceTables.size() == 1 && ResultFields.size() == 1 && ResultFields.front()->CountStar;
+  Plan.FastCount =
+      Parsed.SourceTables.size() == 1 && Parsed.ResultFields.size() == 1 && Parsed.ResultFields.front()->CountStar;
   int orderIndex = -1;
-  const bool single = SourceTables.size() == 1;
-  if (LiveRequested && single) {
-    orderIndex = HasOrderBy ? FindOrderIndex(*this, *SourceTables.front()) : int(NoResultIndex);
+  const bool single = Parsed.SourceTables.size() == 1;
+  if (Parsed.LiveRequested && single) {
+    orderIndex = Parsed.HasOrderBy ? FindOrderIndex(*this, *Parsed.SourceTables.front()) : int(NoResultIndex);
   }
   // Nested queries are always answer tables: the expression engine filters
   // them by value, whatever their source.
   // A computed memo has no room in a record (a BLOB field holds only a
   // reference), so a result that computes one is canned.
-  const bool computesBlob = std::any_of(ResultFields.begin(), ResultFields.end(), [](const auto& column) {
+  const bool computesBlob = std::any_of(Parsed.ResultFields.begin(), Parsed.ResultFields.end(), [](const auto& column) {
     return column->Computed && column->DataType == dtBlob;
   });
-  Live = LiveRequested && !HasInto && !Distinct && single && !Grouping && !HasHaving && orderIndex >= 0 &&
-         !Nested && Statement.QueryCount() == 1 && !computesBlob;
-  if (Live) {
-    ResultIndex = uint8_t(orderIndex);
-    TSourceTable& table = *SourceTables.front();
-    std::vector<uint8_t> descs(ResultFields.size() * FieldDescSize, 0);
-    for (const auto& column : ResultFields) {
+  Plan.Live = Parsed.LiveRequested && !Parsed.HasInto && !Parsed.Distinct && single && !Parsed.Grouping &&
+              !Parsed.HasHaving && orderIndex >= 0 && !Parsed.Nested && Statement.QueryCount() == 1 && !computesBlob;
+  if (Plan.Live) {
+    Plan.ResultIndex = uint8_t(orderIndex);
+    TSourceTable& table = *Parsed.SourceTables.front();
+    std::vector<uint8_t> descs(Parsed.ResultFields.size() * FieldDescSize, 0);
+    for (const auto& column : Parsed.ResultFields) {
       uint8_t* desc = descs.data() + size_t(column->FieldNo - 1) * FieldDescSize;
       if (!column->Computed) {
         std::memcpy(desc, table.FieldDesc(column->SourceFieldNo), FieldDescSize);
@@ -257,49 +259,53 @@ void TDataQuery::PrepareSelect() {
     // is told not to update filters.
     const bool noFilterUpdate = table.Cursor->NoFilterUpdate();
     table.Cursor->SetNoFilterUpdate(true);
-    table.Cursor->SetFieldMap(descs.data(), int32_t(ResultFields.size()), true);
+    table.Cursor->SetFieldMap(descs.data(), int32_t(Parsed.ResultFields.size()), true);
     table.Cursor->SetNoFilterUpdate(noFilterUpdate);
-    ResultCursor = table.Cursor.get();
+    Run.ResultCursor = table.Cursor.get();
     return;
   }
   // Canned.
-  uint16_t hidden = uint16_t(ResultFields.size());
-  for (auto& column : ResultFields)
+  uint16_t hidden = uint16_t(Parsed.ResultFields.size());
+  for (auto& column : Parsed.ResultFields)
     if (column->Aggregate == agAvg) column->AvgCountFieldNo = ++hidden;
-  if (OrderBy.size() > size_t(MaxResultColumns))
+  if (Parsed.OrderBy.size() > size_t(MaxResultColumns))
     RaiseSqlError("Maximum number of columns (" + std::to_string(MaxResultColumns) + ") in ORDER BY clause " + "exceeded");
-  if (GroupBy.size() > size_t(MaxResultColumns))
+  if (Parsed.GroupBy.size() > size_t(MaxResultColumns))
     RaiseSqlError("Maximum number of columns (" + std::to_string(MaxResultColumns) + ") in GROUP BY clause " + "exceeded");
-  ResolveItems(*this, OrderBy, "ORDER BY clause");
-  if (!AggregatesOnly) ResolveItems(*this, GroupBy, "GROUP BY clause");
-  if (Distinct) {
-    if (ResultFields.size() > size_t(MaxResultColumns))
+  ResolveItems(*this, Parsed.OrderBy, "ORDER BY clause");
+  if (!Plan.AggregatesOnly) ResolveItems(*this, Parsed.GroupBy, "GROUP BY clause");
+  if (Parsed.Distinct) {
+    if (Parsed.ResultFields.size() > size_t(MaxResultColumns))
       RaiseSqlError("Maximum number of columns (" + std::to_string(MaxResultColumns) + ") in DISTINCT clause " + "exceeded");
-    for (const auto& column : ResultFields)
+    for (const auto& column : Parsed.ResultFields)
       if (ResultFieldType(*column) == dtBlob)
         RaiseSqlError("Invalid BLOB column '" + column->Name + "'" + " specified in DISTINCT clause");
   }
   CreateAnswerTable(*this);
-  if (Having) {
-    HavingChecked.reset(CloneTokenTree(Having.get()));
-    ReplaceHavingAggregates(*this, HavingChecked.get());
+  if (Parsed.Having) {
+    Plan.HavingChecked.reset(CloneTokenTree(Parsed.Having.get()));
+    ReplaceHavingAggregates(*this, Plan.HavingChecked.get());
     TResultColumnResolver resolver(*this);
     TExpCheckContext check{EngErrSql, {}, "HAVING clause", &resolver, SourceFormatSettings(*this)};
-    TypeCheckExpression(check, true, nullptr, HavingChecked.get());
-    if (HavingChecked->DataType != dtBoolean) RaiseSqlError("HAVING clause must be a boolean expression");
+    TypeCheckExpression(check, true, nullptr, Plan.HavingChecked.get());
+    if (Plan.HavingChecked->DataType != dtBoolean) RaiseSqlError("HAVING clause must be a boolean expression");
     // It reads the answer's rows, in the answer's code page.
-    ConvertTextConstants(HavingChecked.get(), LanguageId);
+    ConvertTextConstants(Plan.HavingChecked.get(), Parsed.LanguageId);
   }
   auto allAscending = [this] {
-    return !OrderByNoCase &&
-           std::none_of(OrderBy.begin(), OrderBy.end(), [](const TColumnItem& item) { return item.Descending; });
+    return !Parsed.OrderByNoCase && std::none_of(Parsed.OrderBy.begin(), Parsed.OrderBy.end(),
+                                                 [](const TColumnItem& item) { return item.Descending; });
   };
-  if (HasOrderBy && !GroupBy.empty() && OrderBy.size() == GroupBy.size() && allAscending()) {
-    OrderGiven = true;
-    for (size_t i = 0; i < OrderBy.size(); ++i) OrderGiven = OrderGiven && OrderBy[i].ColumnNo == GroupBy[i].ColumnNo;
-  } else if (HasOrderBy && Distinct && OrderBy.size() == ResultFields.size() && allAscending()) {
-    OrderGiven = true;
-    for (size_t i = 0; i < OrderBy.size(); ++i) OrderGiven = OrderGiven && OrderBy[i].ColumnNo == i + 1;
+  if (Parsed.HasOrderBy && !Parsed.GroupBy.empty() && Parsed.OrderBy.size() == Parsed.GroupBy.size() &&
+      allAscending()) {
+    Plan.OrderGiven = true;
+    for (size_t i = 0; i < Parsed.OrderBy.size(); ++i)
+      Plan.OrderGiven = Plan.OrderGiven && Parsed.OrderBy[i].ColumnNo == Parsed.GroupBy[i].ColumnNo;
+  } else if (Parsed.HasOrderBy && Parsed.Distinct && Parsed.OrderBy.size() == Parsed.ResultFields.size() &&
+             allAscending()) {
+    Plan.OrderGiven = true;
+    for (size_t i = 0; i < Parsed.OrderBy.size(); ++i)
+      Plan.OrderGiven = Plan.OrderGiven && Parsed.OrderBy[i].ColumnNo == i + 1;
   }
 }
 
@@ -309,9 +315,9 @@ namespace {
 class TRowBuilder {
 public:
   explicit TRowBuilder(TDataQuery& query)
-      : query(query), answer(*query.Answer), record(answer.CursorRecordSize()),
+      : query(query), answer(*query.Run.Answer), record(answer.CursorRecordSize()),
         evaluationLanguage(EvaluationLanguage(query)) {
-    for (const auto& column : query.ResultFields) copiedAsStored.push_back(CopiesAsStored(*column));
+    for (const auto& column : query.Parsed.ResultFields) copiedAsStored.push_back(CopiesAsStored(*column));
   }
 
   uint8_t* Build() {
@@ -319,8 +325,8 @@ public:
     TSourceColumnValues columns(evaluationLanguage);
     const TExpEvalContext context = SourceEvalContext(query, &columns);
     const uint16_t answerLanguage = answer.LanguageId();
-    for (size_t i = 0; i < query.ResultFields.size(); ++i) {
-      const TResultField& column = *query.ResultFields[i];
+    for (size_t i = 0; i < query.Parsed.ResultFields.size(); ++i) {
+      const TResultField& column = *query.Parsed.ResultFields[i];
       if (copiedAsStored[i] && column.Source->HasRow && CopyStored(column)) continue;
       if (column.CountStar) {
         PutInteger(column.FieldNo, 1);
@@ -350,7 +356,7 @@ public:
         continue;
       }
       if (column.Aggregate == agAvg) PutInteger(column.AvgCountFieldNo, value->IsNull ? 0 : 1);
-      if (!StoreFieldValue(answer, record.data(), column.FieldNo, *value, query.EvalSettings))
+      if (!StoreFieldValue(answer, record.data(), column.FieldNo, *value, query.Run.EvalSettings))
         RaiseSqlError("Type mismatch between column " + column.Name + " and expression value in SELECT statement");
     }
     return record.data();
@@ -415,7 +421,7 @@ private:
 class TRowProgress {
 public:
   explicit TRowProgress(TDataQuery& query)
-      : query(query), driver(*query.NestingOrder.front()->Cursor), total(driver.GetRecordCount()) {}
+      : query(query), driver(*query.Plan.Joins.NestingOrder.front()->Cursor), total(driver.GetRecordCount()) {}
 
   // True when the handler asks to stop.
   bool Step() {
@@ -440,36 +446,36 @@ private:
 }  // namespace
 
 void TDataQuery::ExecuteSelect() {
-  if (Live) {
-    TTableCursor& cursor = *SourceTables.front()->Cursor;
-    PlanConditions(*this);
-    cursor.SetIndexNo(ResultIndex);
+  if (Plan.Live) {
+    TTableCursor& cursor = *Parsed.SourceTables.front()->Cursor;
+    Plan.Joins = PlanConditions(*this);
+    cursor.SetIndexNo(Plan.ResultIndex);
     cursor.SetToBegin();
-    RecordCount = cursor.GetRecordCount();
-    ResultCursor = &cursor;
-    Executed = true;
+    Run.RecordCount = cursor.GetRecordCount();
+    Run.ResultCursor = &cursor;
+    Run.Executed = true;
     return;
   }
-  TReadLocks locks(*this, WithLocks);
-  TTableCursor& answer = *Answer;
+  TReadLocks locks(*this, Parsed.WithLocks);
+  TTableCursor& answer = *Run.Answer;
   // What an earlier execution left: the nested query's value filter, or
   // the fill's own after a failure.
   if (answer.FilterCount() > 0) answer.DropFilter(nullptr);
-  ResultFilter = nullptr;
+  Run.ResultFilter = nullptr;
   // AVG's counts are fields of the answer while it is filled, and hidden
   // from whoever reads the result.
-  const int32_t answerFields = int32_t(AnswerFieldDescs.size() / FieldDescSize);
-  if (answerFields > 0) answer.SetFieldMap(AnswerFieldDescs.data(), answerFields, false);
+  const int32_t answerFields = int32_t(Plan.AnswerFieldDescs.size() / FieldDescSize);
+  if (answerFields > 0) answer.SetFieldMap(Plan.AnswerFieldDescs.data(), answerFields, false);
   answer.EmptyTable();
-  PlanConditions(*this);
+  Plan.Joins = PlanConditions(*this);
   TRowBuilder builder(*this);
   TRowProgress progress(*this);
-  if (AggregatesOnly) {
+  if (Plan.AggregatesOnly) {
     std::vector<uint8_t> result(answer.CursorRecordSize(), 0);
     answer.ClearRecord(result.data());
     bool first = true;
-    if (FastCount && !RowWhere && !RowJoins) {
-      const int32_t count = NestingOrder.front()->Cursor->GetRecordCount();
+    if (Plan.FastCount && !Plan.Joins.RowWhere && !Plan.Joins.RowJoins) {
+      const int32_t count = Plan.Joins.NestingOrder.front()->Cursor->GetRecordCount();
       answer.WriteField(1, result.data(), count);
       first = false;
     } else {
@@ -488,12 +494,12 @@ void TDataQuery::ExecuteSelect() {
     }
     // Over no rows every aggregate is blank but COUNT, which is 0.
     if (first)
-      for (const auto& column : ResultFields)
+      for (const auto& column : Parsed.ResultFields)
         if (column->Aggregate == agCount) {
           answer.WriteField(column->FieldNo, result.data(), int32_t(0));
         }
     FinishAverages(*this, answer, result.data());
-    if (MaxRowCount != 0) answer.InsertRecord(result.data(), false);
+    if (Parsed.MaxRowCount != 0) answer.InsertRecord(result.data(), false);
   } else {
     // The cursor's upkeep waits for the end of the fill: rows go in at a
     // cost that does not grow with the table.
@@ -503,7 +509,7 @@ void TDataQuery::ExecuteSelect() {
     ForEachJoinedRow(*this, [&] {
       if (progress.Step()) return false;
       if (!RowPasses(*this)) return true;
-      if (MaxRowCount >= 0 && rows >= MaxRowCount) return false;
+      if (Parsed.MaxRowCount >= 0 && rows >= Parsed.MaxRowCount) return false;
       uint8_t* row = builder.Build();
       if (!folder.Take(row)) answer.InsertRecord(row, false);
       ++rows;
@@ -511,49 +517,50 @@ void TDataQuery::ExecuteSelect() {
     });
     folder.Flush();
     fill.End();
-    if (Distinct) {
+    if (Parsed.Distinct) {
       std::vector<TSortKeyField> keys;
-      for (const auto& column : ResultFields) keys.push_back(SortKey(answer, column->FieldNo, false));
+      for (const auto& column : Parsed.ResultFields) keys.push_back(SortKey(answer, column->FieldNo, false));
       answer.SortRecords(keys.data(), int(keys.size()), false, TSortDuplicates::Distinct, nullptr);
-    } else if (Grouping) {
+    } else if (Parsed.Grouping) {
       std::vector<TSortKeyField> keys;
-      for (const TColumnItem& item : GroupBy) keys.push_back(SortKey(answer, item.ColumnNo, false));
+      for (const TColumnItem& item : Parsed.GroupBy) keys.push_back(SortKey(answer, item.ColumnNo, false));
       TSortGroupCallbacks callbacks;
       callbacks.Accumulate = [this, &answer](uint8_t* group, const uint8_t* record) {
         AccumulateRow(*this, answer, group, record);
       };
-      if (HasAverage) callbacks.Finish = [this, &answer](uint8_t* group) { FinishAverages(*this, answer, group); };
+      if (Parsed.HasAverage)
+        callbacks.Finish = [this, &answer](uint8_t* group) { FinishAverages(*this, answer, group); };
       const TFormatSettings answerSettings = GetLocaleFormatSettings(answer.LanguageId(), answer.SortId());
-      if (HavingChecked)
+      if (Plan.HavingChecked)
         callbacks.Keep = [this, &answer, &answerSettings](const uint8_t* group) {
           TRecordColumnValues columns(answer, group);
           const TExpEvalContext context{&columns, answer.LanguageId(), answer.SortId(), &answerSettings};
-          TExpTreePtr holds(EvaluateExpression(context, *HavingChecked));
+          TExpTreePtr holds(EvaluateExpression(context, *Plan.HavingChecked));
           return !holds->IsNull && holds->AsBoolean();
         };
       answer.SortRecords(keys.data(), int(keys.size()), false, TSortDuplicates::Group, &callbacks);
     }
-    if (HasOrderBy && !OrderGiven) {
+    if (Parsed.HasOrderBy && !Plan.OrderGiven) {
       std::vector<TSortKeyField> keys;
-      for (const TColumnItem& item : OrderBy) keys.push_back(SortKey(answer, item.ColumnNo, item.Descending));
-      answer.SortRecords(keys.data(), int(keys.size()), OrderByNoCase, TSortDuplicates::None, nullptr);
+      for (const TColumnItem& item : Parsed.OrderBy) keys.push_back(SortKey(answer, item.ColumnNo, item.Descending));
+      answer.SortRecords(keys.data(), int(keys.size()), Parsed.OrderByNoCase, TSortDuplicates::None, nullptr);
     }
   }
   progress.Finish();
-  if (answerFields > 0) answer.SetFieldMap(AnswerFieldDescs.data(), int32_t(ResultFields.size()), false);
+  if (answerFields > 0) answer.SetFieldMap(Plan.AnswerFieldDescs.data(), int32_t(Parsed.ResultFields.size()), false);
   answer.SetToBegin();
-  RecordCount = answer.GetRecordCount();
-  ResultCursor = &answer;
-  Executed = true;
+  Run.RecordCount = answer.GetRecordCount();
+  Run.ResultCursor = &answer;
+  Run.Executed = true;
 }
 
 // ---- the nested query's answers to the expression engine --------------------
 
-int TDataQuery::ResultColumnCount() { return int(ResultFields.size()); }
+int TDataQuery::ResultColumnCount() { return int(Parsed.ResultFields.size()); }
 
 bool TDataQuery::ResolveColumnType(TExpToken& node) {
-  if (ResultFields.empty()) return false;
-  const TResultField& column = *ResultFields.front();
+  if (Parsed.ResultFields.empty()) return false;
+  const TResultField& column = *Parsed.ResultFields.front();
   node.FieldNo = 1;
   node.DataType = ResultFieldType(column);
   node.SubType = node.DataType == column.DataType ? column.SubType : uint8_t(stNone);
@@ -563,8 +570,8 @@ bool TDataQuery::ResolveColumnType(TExpToken& node) {
 }
 
 bool TDataQuery::ApplyResultFilter(TExpToken& condition) {
-  if (Correlated) RefreshCorrelated(*this);
-  if (!Answer) return false;
+  if (Parsed.Correlated) RefreshCorrelated(*this);
+  if (!Run.Answer) return false;
   // The engine hands a comparison of the tested value with the column.
   ORV_ASSERT(condition.First && condition.Second);
   TExpTreePtr copy(CloneTokenTree(&condition));
@@ -576,18 +583,18 @@ bool TDataQuery::ApplyResultFilter(TExpToken& condition) {
   copy->First->SourceTable = nullptr;
   copy->First->CorrelationName.clear();
   copy->Second->Kind = nkConstant;
-  const uint16_t language = Answer->LanguageId();
+  const uint16_t language = Run.Answer->LanguageId();
   // The tested value comes in the enclosing query's code page.
-  if (Outer) ConvertTextValue(*copy->Second, EvaluationLanguage(*Outer), language);
-  const TFormatSettings settings = GetLocaleFormatSettings(language, Answer->SortId());
-  const TExpEvalContext context{nullptr, language, Answer->SortId(), &settings};
+  if (Parsed.Outer) ConvertTextValue(*copy->Second, EvaluationLanguage(*Parsed.Outer), language);
+  const TFormatSettings settings = GetLocaleFormatSettings(language, Run.Answer->SortId());
+  const TExpEvalContext context{nullptr, language, Run.Answer->SortId(), &settings};
   TExpTreePtr prepared(CopyConditionForTable(context, *copy, true, false));
-  if (!ResultFilter) {
-    ResultFilter = Answer->AddFilter(std::move(prepared));
-    Answer->ActivateFilter(ResultFilter);
+  if (!Run.ResultFilter) {
+    Run.ResultFilter = Run.Answer->AddFilter(std::move(prepared));
+    Run.Answer->ActivateFilter(Run.ResultFilter);
   } else {
-    Answer->UpdateFilter(prepared.get(), ResultFilter);
+    Run.Answer->UpdateFilter(prepared.get(), Run.ResultFilter);
     prepared.release();
   }
-  return Answer->GetRecordCount() > 0;
+  return Run.Answer->GetRecordCount() > 0;
 }

@@ -32,7 +32,7 @@ int TSourceTable::FindField(const std::string& name) const {
 TDataDirectory* TDataQuery::StatementDirectory() const { return Statement.Database(); }
 
 TSourceTable* TDataQuery::FindCorrelation(const std::string& name) const {
-  for (const auto& table : SourceTables)
+  for (const auto& table : Parsed.SourceTables)
     if (SameText(table->CorrelationName, name)) return table.get();
   return nullptr;
 }
@@ -45,9 +45,9 @@ TSourceTable* TDataQuery::FindSourceTable(const std::string& qualifier, const st
     if (table && !column.empty() && column != "*") fieldNo = uint16_t(table->FindField(column));
     return table;
   }
-  if (SourceTables.empty()) return nullptr;
-  if (column.empty() || column == "*") return SourceTables.front().get();
-  for (const auto& table : SourceTables) {
+  if (Parsed.SourceTables.empty()) return nullptr;
+  if (column.empty() || column == "*") return Parsed.SourceTables.front().get();
+  for (const auto& table : Parsed.SourceTables) {
     const int found = table->FindField(column);
     if (found > 0) {
       fieldNo = uint16_t(found);
@@ -59,7 +59,7 @@ TSourceTable* TDataQuery::FindSourceTable(const std::string& qualifier, const st
 
 void TDataQuery::OpenSourceTables(bool readOnly) {
   TDataSession* session = StatementDirectory()->Session();
-  for (const auto& owned : SourceTables) {
+  for (const auto& owned : Parsed.SourceTables) {
     TSourceTable& table = *owned;
     if (table.Cursor) continue;
     if (table.InMemory) {
@@ -76,7 +76,7 @@ void TDataQuery::OpenSourceTables(bool readOnly) {
     cursor->SetReadOnly(readOnly);
     cursor->SetInMemory(table.InMemory);
     cursor->SetSqlSourceTable(true);
-    cursor->SetPasswordHandler(PasswordProc);
+    cursor->SetPasswordHandler(Run.PasswordProc);
     cursor->Open();
     cursor->SetPasswordHandler(nullptr);
     table.FieldCount = cursor->GetFieldCount();
@@ -89,7 +89,7 @@ void TDataQuery::OpenSourceTables(bool readOnly) {
 }
 
 void TDataQuery::CloseSourceTables() {
-  for (const auto& table : SourceTables) {
+  for (const auto& table : Parsed.SourceTables) {
     if (table->Cursor) table->Cursor->Close(true);
     table->Cursor.reset();
   }

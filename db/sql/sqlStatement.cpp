@@ -23,18 +23,18 @@ TQueryStatement::~TQueryStatement() {
   while (!queries.empty()) queries.pop_back();
 }
 
-void TQueryStatement::SetRequestLive(bool live) { MainQuery().LiveRequested = live; }
+void TQueryStatement::SetRequestLive(bool live) { MainQuery().Parsed.LiveRequested = live; }
 
-void TQueryStatement::SetMaxRowCount(int32_t count) { MainQuery().MaxRowCount = count; }
+void TQueryStatement::SetMaxRowCount(int32_t count) { MainQuery().Parsed.MaxRowCount = count; }
 
-void TQueryStatement::SetPasswordHandler(TSqlPasswordProc proc) { MainQuery().PasswordProc = std::move(proc); }
+void TQueryStatement::SetPasswordHandler(TSqlPasswordProc proc) { MainQuery().Run.PasswordProc = std::move(proc); }
 
-void TQueryStatement::SetProgressHandler(TSqlProgressProc proc) { MainQuery().ProgressProc = std::move(proc); }
+void TQueryStatement::SetProgressHandler(TSqlProgressProc proc) { MainQuery().Run.ProgressProc = std::move(proc); }
 
 TDataQuery& TQueryStatement::AddQuery() {
   queries.push_back(std::make_unique<TDataQuery>(*this));
   TDataQuery& query = *queries.back();
-  query.PasswordProc = MainQuery().PasswordProc;
+  query.Run.PasswordProc = MainQuery().Run.PasswordProc;
   return query;
 }
 
@@ -52,10 +52,10 @@ void TQueryStatement::Prepare(const std::string& text, int32_t& position) {
   // A second Prepare starts from a fresh model that keeps only the
   // caller's requests.
   auto fresh = std::make_unique<TDataQuery>(*this);
-  fresh->LiveRequested = MainQuery().LiveRequested;
-  fresh->MaxRowCount = MainQuery().MaxRowCount;
-  fresh->ProgressProc = MainQuery().ProgressProc;
-  fresh->PasswordProc = MainQuery().PasswordProc;
+  fresh->Parsed.LiveRequested = MainQuery().Parsed.LiveRequested;
+  fresh->Parsed.MaxRowCount = MainQuery().Parsed.MaxRowCount;
+  fresh->Run.ProgressProc = MainQuery().Run.ProgressProc;
+  fresh->Run.PasswordProc = MainQuery().Run.PasswordProc;
   while (queries.size() > 1) queries.pop_back();
   queries.front() = std::move(fresh);
   params.clear();
@@ -96,13 +96,13 @@ TTableCursor* TQueryStatement::Execute() {
     TDataQuery& query = QueryAt(i);
     // The rows of INSERT ... SELECT are read by its INSERT; a correlated
     // query runs when the enclosing rows ask for it.
-    query.Executed = false;
-    if (!query.Correlated) query.Execute();
+    query.Run.Executed = false;
+    if (!query.Parsed.Correlated) query.Execute();
   }
   MainQuery().Execute();
-  return MainQuery().ResultCursor;
+  return MainQuery().Run.ResultCursor;
 }
 
-int32_t TQueryStatement::GetRecordCount() const { return queries.empty() ? 0 : queries.front()->RecordCount; }
+int32_t TQueryStatement::GetRecordCount() const { return queries.empty() ? 0 : queries.front()->Run.RecordCount; }
 
-double TQueryStatement::GetElapsed() const { return queries.empty() ? 0 : queries.front()->Elapsed; }
+double TQueryStatement::GetElapsed() const { return queries.empty() ? 0 : queries.front()->Run.Elapsed; }

@@ -33,7 +33,7 @@ TEST_F(SqlGroupingTest, AggregatesPerGroup) {
 
 TEST_F(SqlGroupingTest, GeneratedNamesOfAggregates) {
   TQueryStatement& statement = Prepare("SELECT SUM(amount), AVG(amount + 1), COUNT(*), MAX(amount) FROM sale");
-  const auto& columns = statement.MainQuery().ResultFields;
+  const auto& columns = statement.MainQuery().Parsed.ResultFields;
   EXPECT_EQ(columns[0]->Name, "Sum Of amount");
   EXPECT_EQ(columns[1]->Name, "Average Of Expr");
   EXPECT_EQ(columns[2]->Name, "Count Of *");
@@ -68,9 +68,9 @@ TEST_F(SqlGroupingTest, AggregatesOnlyGiveOneRowAlsoOverNoRows) {
   EXPECT_EQ(Query("SELECT COUNT(amount), SUM(amount), MAX(day) FROM sale WHERE who = 'nobody'"),
             (TRows{"0|NULL|NULL"}));
   TQueryStatement& statement = Prepare("SELECT COUNT(*) FROM sale");
-  EXPECT_TRUE(statement.MainQuery().FastCount);
+  EXPECT_TRUE(statement.MainQuery().Plan.FastCount);
   EXPECT_EQ(Rows(statement.Execute()), (TRows{"5"}));
-  EXPECT_EQ(statement.MainQuery().ResultFields.front()->Name, "Count Of *");
+  EXPECT_EQ(statement.MainQuery().Parsed.ResultFields.front()->Name, "Count Of *");
 }
 
 TEST_F(SqlGroupingTest, SumOfSmallIntegersIsAnIntegerColumn) {
@@ -104,7 +104,7 @@ TEST_F(SqlGroupingTest, DistinctAndItsOrder) {
   EXPECT_EQ(Query("SELECT DISTINCT who FROM sale"), (TRows{"Bob", "ann", "cy"}));
   EXPECT_EQ(Query("SELECT DISTINCT who FROM sale ORDER BY who DESC"), (TRows{"cy", "ann", "Bob"}));
   TQueryStatement& given = Prepare("SELECT DISTINCT who FROM sale ORDER BY who");
-  EXPECT_TRUE(given.MainQuery().OrderGiven);
+  EXPECT_TRUE(given.MainQuery().Plan.OrderGiven);
   EXPECT_EQ(Rows(given.Execute()), (TRows{"Bob", "ann", "cy"}));
   // DISTINCT with GROUP BY is dropped: the grouping already folds.
   EXPECT_EQ(Query("SELECT DISTINCT who, COUNT(*) FROM sale GROUP BY who"), (TRows{"Bob|2", "ann|2", "cy|1"}));
@@ -243,7 +243,7 @@ protected:
   TRows Grouped(size_t maxBytes, const std::string& having = "") {
     TQueryStatement& statement =
         Prepare("SELECT g, COUNT(*), COUNT(n), SUM(n), MAX(n), AVG(f) FROM t GROUP BY g" + having);
-    statement.MainQuery().MaxFoldedBytes = maxBytes;
+    statement.MainQuery().Run.MaxFoldedBytes = maxBytes;
     return Rows(statement.Execute());
   }
 };
@@ -263,11 +263,11 @@ TEST_F(SqlFoldingTest, GroupsFoldedInMemoryOrNotGiveTheSameTotals) {
 TEST_F(SqlFoldingTest, DistinctRowsFoldedInMemoryOrNot) {
   for (size_t maxBytes : {DefaultMaxFoldedBytes, size_t(500), size_t(0)}) {
     TQueryStatement& statement = Prepare("SELECT DISTINCT g FROM t");
-    statement.MainQuery().MaxFoldedBytes = maxBytes;
+    statement.MainQuery().Run.MaxFoldedBytes = maxBytes;
     EXPECT_EQ(Rows(statement.Execute()), (TRows{"G", "g0", "g1", "g2", "g3", "g4", "g5", "g6"})) << maxBytes;
     // The maximum row count still counts the rows gathered before folding.
     TQueryStatement& limited = Prepare("SELECT DISTINCT g FROM t");
-    limited.MainQuery().MaxFoldedBytes = maxBytes;
+    limited.MainQuery().Run.MaxFoldedBytes = maxBytes;
     limited.SetMaxRowCount(3);
     EXPECT_EQ(Rows(limited.Execute()), (TRows{"G", "g1", "g2"})) << maxBytes;
   }

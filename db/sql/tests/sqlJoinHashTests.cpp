@@ -54,9 +54,9 @@ protected:
 TEST_F(SqlJoinHashTest, TheBigTableDrivesAndTheSmallOneIsReadByKey) {
   ASSERT_GE(std::stoi(Query("SELECT COUNT(*) FROM big").front()), MinHashDriverRows);
   const TRows rows = Hashed("SELECT b.k, t.label FROM tag t JOIN big b ON b.code = t.code", [](TDataQuery& query) {
-    ASSERT_EQ(query.NestingOrder.size(), 2u);
-    EXPECT_EQ(query.NestingOrder[0]->CorrelationName, "b");
-    const TTableJoin* join = JoinInto(*query.NestingOrder[1]);
+    ASSERT_EQ(query.Plan.Joins.NestingOrder.size(), 2u);
+    EXPECT_EQ(query.Plan.Joins.NestingOrder[0]->CorrelationName, "b");
+    const TTableJoin* join = JoinInto(*query.Plan.Joins.NestingOrder[1]);
     ASSERT_NE(join, nullptr);
     EXPECT_NE(join->Hash, nullptr);
   });
@@ -71,27 +71,29 @@ TEST_F(SqlJoinHashTest, TheBigTableDrivesAndTheSmallOneIsReadByKey) {
 TEST_F(SqlJoinHashTest, SeveralKeysOfEveryFamily) {
   // A date, a small integer against an integer, and a computed outer side.
   Hashed("SELECT b.k, t.label FROM big b, tag t WHERE t.day = b.day AND t.small = b.small AND t.code = b.code",
-         [](TDataQuery& query) { EXPECT_NE(JoinInto(*query.NestingOrder[1])->Hash, nullptr); });
+         [](TDataQuery& query) { EXPECT_NE(JoinInto(*query.Plan.Joins.NestingOrder[1])->Hash, nullptr); });
   Hashed("SELECT b.k, t.label FROM big b JOIN tag t ON t.small = b.k - 5 WHERE b.k < 40",
          [](TDataQuery&) {});
   // Memo columns of the rows kept in memory are read through their table.
   Exec("CREATE TABLE note (code CHAR(10), body BLOB(1, 1))");
   Exec("INSERT INTO note VALUES ('c3', 'three, at some length to fill a block or two of the memo')");
   Exec("INSERT INTO note VALUES ('c7', 'seven')");
-  const TRows notes = Hashed("SELECT b.k, n.body FROM big b JOIN note n ON n.code = b.code WHERE b.k < 120",
-                             [](TDataQuery& query) { EXPECT_NE(JoinInto(*query.NestingOrder[1])->Hash, nullptr); });
+  const TRows notes =
+      Hashed("SELECT b.k, n.body FROM big b JOIN note n ON n.code = b.code WHERE b.k < 120",
+             [](TDataQuery& query) { EXPECT_NE(JoinInto(*query.Plan.Joins.NestingOrder[1])->Hash, nullptr); });
   EXPECT_EQ(notes.size(), 18u);
   EXPECT_EQ(notes.back(), "97|seven");
   // Conditions beside the key: a single-table filter on the inner table and
   // a row-by-row remainder.
-  Hashed("SELECT b.k, t.label FROM big b JOIN tag t ON t.code = b.code WHERE t.label <> 'L2' AND (b.k > 900 OR "
-         "t.small = 3)",
-         [](TDataQuery& query) { EXPECT_NE(JoinInto(*query.NestingOrder[1])->Hash, nullptr); });
+  Hashed(
+      "SELECT b.k, t.label FROM big b JOIN tag t ON t.code = b.code WHERE t.label <> 'L2' AND (b.k > 900 OR "
+      "t.small = 3)",
+      [](TDataQuery& query) { EXPECT_NE(JoinInto(*query.Plan.Joins.NestingOrder[1])->Hash, nullptr); });
 }
 
 TEST_F(SqlJoinHashTest, JoinsThatKeepTheirFilters) {
   auto filtered = [](TDataQuery& query) {
-    for (TSourceTable* table : query.NestingOrder) {
+    for (TSourceTable* table : query.Plan.Joins.NestingOrder) {
       const TTableJoin* join = JoinInto(*table);
       if (join) {
         EXPECT_EQ(join->Hash, nullptr) << table->CorrelationName;
@@ -106,9 +108,8 @@ TEST_F(SqlJoinHashTest, JoinsThatKeepTheirFilters) {
   Exec("INSERT INTO gtag VALUES ('c2', 'zwei')");
   Hashed("SELECT b.k, g.label FROM gtag g JOIN big b ON g.code = b.code", filtered);
   // Small beside small: the smallest drives as before.
-  Hashed("SELECT t.label, d.n FROM digit d JOIN tag t ON d.n = t.small", [](TDataQuery& query) {
-    EXPECT_EQ(query.NestingOrder[0]->CorrelationName, "t");
-  });
+  Hashed("SELECT t.label, d.n FROM digit d JOIN tag t ON d.n = t.small",
+         [](TDataQuery& query) { EXPECT_EQ(query.Plan.Joins.NestingOrder[0]->CorrelationName, "t"); });
 }
 
 }  // namespace

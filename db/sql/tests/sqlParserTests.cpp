@@ -31,52 +31,52 @@ TEST_F(SqlParserTest, AliasesAndCorrelationNames) {
   Exec("INSERT INTO t VALUES (1, 'x', NULL)");
   TQueryStatement& statement = Prepare("SELECT a first, b AS \"second\", x.c FROM t x WHERE x.a = 1");
   TDataQuery& query = statement.MainQuery();
-  ASSERT_EQ(query.ResultFields.size(), 3u);
-  EXPECT_EQ(query.ResultFields[0]->Name, "first");
-  EXPECT_EQ(query.ResultFields[1]->Name, "second");
-  EXPECT_EQ(query.ResultFields[2]->Name, "c");
-  EXPECT_EQ(query.SourceTables.front()->CorrelationName, "x");
+  ASSERT_EQ(query.Parsed.ResultFields.size(), 3u);
+  EXPECT_EQ(query.Parsed.ResultFields[0]->Name, "first");
+  EXPECT_EQ(query.Parsed.ResultFields[1]->Name, "second");
+  EXPECT_EQ(query.Parsed.ResultFields[2]->Name, "c");
+  EXPECT_EQ(query.Parsed.SourceTables.front()->CorrelationName, "x");
   // WHERE after a table name is never its correlation name.
-  EXPECT_EQ(Prepare("SELECT a FROM t WHERE a = 1").MainQuery().SourceTables.front()->CorrelationName, "t");
+  EXPECT_EQ(Prepare("SELECT a FROM t WHERE a = 1").MainQuery().Parsed.SourceTables.front()->CorrelationName, "t");
 }
 
 TEST_F(SqlParserTest, StatementKindsAndModelDefaults) {
-  EXPECT_EQ(Prepare("SELECT a FROM t").MainQuery().Kind, qkSelect);
+  EXPECT_EQ(Prepare("SELECT a FROM t").MainQuery().Parsed.Kind, qkSelect);
   TQueryStatement& insert = Prepare("INSERT INTO t VALUES (1, 'a', NULL)");
-  EXPECT_EQ(insert.MainQuery().Kind, qkInsert);
-  EXPECT_TRUE(insert.MainQuery().LiveRequested);
-  EXPECT_EQ(Prepare("UPDATE t SET a = 1").MainQuery().Kind, qkUpdate);
-  EXPECT_EQ(Prepare("DELETE FROM t").MainQuery().Kind, qkDelete);
-  EXPECT_EQ(Prepare("CREATE TABLE v (a INTEGER)").MainQuery().Kind, qkCreateTable);
-  EXPECT_EQ(Prepare("CREATE UNIQUE NOCASE INDEX ib ON t (b)").MainQuery().Kind, qkCreateIndex);
-  EXPECT_EQ(Prepare("ALTER TABLE t ADD e INTEGER").MainQuery().Kind, qkAlterTable);
-  EXPECT_EQ(Prepare("DROP TABLE t").MainQuery().Kind, qkDropTable);
-  EXPECT_EQ(Prepare("DROP INDEX t.ib").MainQuery().Kind, qkDropIndex);
+  EXPECT_EQ(insert.MainQuery().Parsed.Kind, qkInsert);
+  EXPECT_TRUE(insert.MainQuery().Parsed.LiveRequested);
+  EXPECT_EQ(Prepare("UPDATE t SET a = 1").MainQuery().Parsed.Kind, qkUpdate);
+  EXPECT_EQ(Prepare("DELETE FROM t").MainQuery().Parsed.Kind, qkDelete);
+  EXPECT_EQ(Prepare("CREATE TABLE v (a INTEGER)").MainQuery().Parsed.Kind, qkCreateTable);
+  EXPECT_EQ(Prepare("CREATE UNIQUE NOCASE INDEX ib ON t (b)").MainQuery().Parsed.Kind, qkCreateIndex);
+  EXPECT_EQ(Prepare("ALTER TABLE t ADD e INTEGER").MainQuery().Parsed.Kind, qkAlterTable);
+  EXPECT_EQ(Prepare("DROP TABLE t").MainQuery().Parsed.Kind, qkDropTable);
+  EXPECT_EQ(Prepare("DROP INDEX t.ib").MainQuery().Parsed.Kind, qkDropIndex);
   TDataQuery& query = Prepare("SELECT a FROM t").MainQuery();
-  EXPECT_EQ(query.MaxRowCount, -1);
-  EXPECT_EQ(query.BlobBlockSize, 512);
-  EXPECT_EQ(query.UserMajorVersion, 1);
-  EXPECT_EQ(query.LastAutoInc, -1);
+  EXPECT_EQ(query.Parsed.MaxRowCount, -1);
+  EXPECT_EQ(query.Parsed.BlobBlockSize, 512);
+  EXPECT_EQ(query.Parsed.UserMajorVersion, 1);
+  EXPECT_EQ(query.Parsed.LastAutoInc, -1);
 }
 
 TEST_F(SqlParserTest, RightJoinPutsItsTableFirst) {
   TDataQuery& query = Prepare("SELECT t.a FROM t RIGHT OUTER JOIN u ON t.a = u.a").MainQuery();
-  ASSERT_EQ(query.SourceTables.size(), 2u);
-  EXPECT_EQ(query.SourceTables[0]->CorrelationName, "u");
-  EXPECT_EQ(query.SourceTables[1]->CorrelationName, "t");
+  ASSERT_EQ(query.Parsed.SourceTables.size(), 2u);
+  EXPECT_EQ(query.Parsed.SourceTables[0]->CorrelationName, "u");
+  EXPECT_EQ(query.Parsed.SourceTables[1]->CorrelationName, "t");
 }
 
 TEST_F(SqlParserTest, FullOuterJoinIsRefusedButFullAfterATableIsItsName) {
   EXPECT_EQ(SqlError("SELECT t.a FROM t JOIN u ON t.a = u.a FULL JOIN t x ON x.a = u.a"),
             "Full outer joins are currently not supported in MDB SQL SELECT statements");
   TDataQuery& query = Prepare("SELECT FULL.a FROM t FULL JOIN u ON FULL.a = u.a").MainQuery();
-  EXPECT_EQ(query.SourceTables[0]->CorrelationName, "FULL");
+  EXPECT_EQ(query.Parsed.SourceTables[0]->CorrelationName, "FULL");
 }
 
 TEST_F(SqlParserTest, InsertWithoutColumnListTakesAllColumns) {
   TDataQuery& query = Prepare("INSERT INTO t VALUES (1, 'a', NULL)").MainQuery();
-  ASSERT_EQ(query.UpdateFields.size(), 3u);
-  EXPECT_EQ(query.UpdateFields[1]->Name, "b");
+  ASSERT_EQ(query.Parsed.UpdateFields.size(), 3u);
+  EXPECT_EQ(query.Parsed.UpdateFields[1]->Name, "b");
 }
 
 TEST_F(SqlParserTest, MessagesOfTheDispatch) {

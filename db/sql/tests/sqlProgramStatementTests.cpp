@@ -81,20 +81,20 @@ TEST_F(SqlProgramStatementTest, ReportQueryIsLiveOnlyWhenAnIndexServesTheOrder) 
   // The indexes ignore case: an order that heeds it is sorted in an answer.
   TQueryStatement& canned = Prepare(ReportSql("TRUE", "", "", "", "", "order by JobOwner"), true);
   canned.Execute();
-  EXPECT_FALSE(canned.MainQuery().Live);
+  EXPECT_FALSE(canned.MainQuery().Plan.Live);
   TQueryStatement& live = Prepare(ReportSql("TRUE", "", "", "", "", "order by JobOwner NOCASE"), true);
   TTableCursor* cursor = live.Execute();
-  EXPECT_TRUE(live.MainQuery().Live);
+  EXPECT_TRUE(live.MainQuery().Plan.Live);
   EXPECT_EQ(cursor->GetIndexName(), "ByOwner");
   EXPECT_EQ(live.GetRecordCount(), 4);
-  EXPECT_EQ(Ids(Rows(cursor)), Ids(Rows(canned.MainQuery().ResultCursor)));
+  EXPECT_EQ(Ids(Rows(cursor)), Ids(Rows(canned.MainQuery().Run.ResultCursor)));
 }
 
 TEST_F(SqlProgramStatementTest, TextEqualityOnAnIndexThatIgnoresCaseUsesItAndKeepsCase) {
   Add("2024-03-01", 6, "\\\\srv\\ink", "ANN", 9, "TRUE");
   TQueryStatement& statement = Prepare("select JobID from jobs where JobOwner = 'ann'");
   EXPECT_EQ(Rows(statement.Execute()), (TRows{"1", "4"}));
-  TTableCursor& source = *statement.MainQuery().SourceTables.front()->Cursor;
+  TTableCursor& source = *statement.MainQuery().Parsed.SourceTables.front()->Cursor;
   ASSERT_EQ(source.FilterCount(), 1);
   EXPECT_NE(source.FilterAt(0)->OptimizeLevel, olNone);
   EXPECT_EQ(Query("select JobID from jobs where JobOwner = 'ANN'"), (TRows{"6"}));

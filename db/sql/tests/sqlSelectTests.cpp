@@ -36,26 +36,26 @@ protected:
 TEST_F(SqlSelectTest, ConditionsOnOneTableBecomeItsFilter) {
   TQueryStatement& statement = Prepare("SELECT name FROM emp WHERE dept = 10 AND id > 1");
   EXPECT_EQ(Rows(statement.Execute()), (TRows{"Cy"}));
-  TTableCursor& source = *statement.MainQuery().SourceTables.front()->Cursor;
+  TTableCursor& source = *statement.MainQuery().Parsed.SourceTables.front()->Cursor;
   EXPECT_EQ(source.FilterCount(), 1);
   EXPECT_EQ(source.GetRecordCount(), 1);
-  EXPECT_FALSE(statement.MainQuery().RowWhere);
+  EXPECT_FALSE(statement.MainQuery().Plan.Joins.RowWhere);
 }
 
 TEST_F(SqlSelectTest, LiveResultIsTheSourceCursorAndCannedAnAnswerTable) {
   TQueryStatement& live = Prepare("SELECT id, name FROM emp WHERE dept = 10", true);
   TTableCursor* cursor = live.Execute();
-  EXPECT_EQ(cursor, live.MainQuery().SourceTables.front()->Cursor.get());
+  EXPECT_EQ(cursor, live.MainQuery().Parsed.SourceTables.front()->Cursor.get());
   EXPECT_EQ(Rows(cursor), (TRows{"1|Ann", "3|Cy"}));
   EXPECT_EQ(live.GetRecordCount(), 2);
   // Ordered by an index that serves it: still live, in that order.
   TQueryStatement& ordered = Prepare("SELECT name, dept FROM emp ORDER BY dept", true);
-  EXPECT_TRUE(ordered.MainQuery().Live);
+  EXPECT_TRUE(ordered.MainQuery().Plan.Live);
   EXPECT_EQ(Rows(ordered.Execute()), (TRows{"Ann|10", "Cy|10", "Bob|20", "Di|30"}));
   // No index on name: canned, in a temporary table of the private folder.
   TQueryStatement& canned = Prepare("SELECT name FROM emp ORDER BY name DESC", true);
   TTableCursor* answer = canned.Execute();
-  EXPECT_FALSE(canned.MainQuery().Live);
+  EXPECT_FALSE(canned.MainQuery().Plan.Live);
   EXPECT_TRUE(answer->IsTemporaryTable());
   EXPECT_EQ(Rows(answer), (TRows{"Di", "Cy", "Bob", "Ann"}));
 }
@@ -69,21 +69,21 @@ TEST_F(SqlSelectTest, ConditionsWithoutColumnsHoldForAllRowsOrNone) {
 TEST_F(SqlSelectTest, ComputedColumnsOfALiveResult) {
   TQueryStatement& statement = Prepare("SELECT id * 10 AS big, name || '!' FROM emp WHERE id < 3", true);
   TTableCursor* cursor = statement.Execute();
-  EXPECT_TRUE(statement.MainQuery().Live);
+  EXPECT_TRUE(statement.MainQuery().Plan.Live);
   EXPECT_EQ(Rows(cursor), (TRows{"10|Ann!", "20|Bob!"}));
 }
 
 TEST_F(SqlSelectTest, ColumnNamesAreMadeUnique) {
   TQueryStatement& statement = Prepare("SELECT name, name, id + 1, id + 2, COUNT(*) FROM emp GROUP BY name");
-  const auto& columns = statement.MainQuery().ResultFields;
+  const auto& columns = statement.MainQuery().Parsed.ResultFields;
   EXPECT_EQ(columns[0]->Name, "name");
   EXPECT_EQ(columns[1]->Name, "name_1");
   EXPECT_EQ(columns[2]->Name, "Expression");
   EXPECT_EQ(columns[3]->Name, "Expression_1");
   EXPECT_EQ(columns[4]->Name, "Count Of *");
   TQueryStatement& longName = Prepare("SELECT id AS abcdefghijklmnopqrstuvwxyz0123456789, name abcdefghijklmnopqrstuvwxyz0123 FROM emp");
-  EXPECT_EQ(longName.MainQuery().ResultFields[0]->Name, "abcdefghijklmnopqrstuvwxyz0123");
-  EXPECT_EQ(longName.MainQuery().ResultFields[1]->Name, "abcdefghijklmnopqrstuvwxyz01_1");
+  EXPECT_EQ(longName.MainQuery().Parsed.ResultFields[0]->Name, "abcdefghijklmnopqrstuvwxyz0123");
+  EXPECT_EQ(longName.MainQuery().Parsed.ResultFields[1]->Name, "abcdefghijklmnopqrstuvwxyz01_1");
 }
 
 TEST_F(SqlSelectTest, ValidationMessages) {
@@ -167,21 +167,21 @@ TEST_F(SqlSelectTest, InnerTablesAreRestrictedByBoundFilters) {
   TQueryStatement& statement = Prepare("SELECT e.name, d.title FROM emp e JOIN dept d ON e.dept = d.no NOJOINOPTIMIZE");
   EXPECT_EQ(Sorted(Rows(statement.Execute())), (TRows{"Ann|Sales", "Bob|Labs", "Cy|Sales"}));
   TDataQuery& query = statement.MainQuery();
-  EXPECT_EQ(query.NestingOrder.front()->CorrelationName, "e");
-  ASSERT_EQ(query.NestingOrder.size(), 2u);
-  EXPECT_EQ(query.NestingOrder[1]->JoinedKind, jkInner);
-  EXPECT_EQ(query.NestingOrder[1]->Cursor->FilterCount(), 1);
-  EXPECT_FALSE(query.RowWhere);
+  EXPECT_EQ(query.Plan.Joins.NestingOrder.front()->CorrelationName, "e");
+  ASSERT_EQ(query.Plan.Joins.NestingOrder.size(), 2u);
+  EXPECT_EQ(query.Plan.Joins.NestingOrder[1]->JoinedKind, jkInner);
+  EXPECT_EQ(query.Plan.Joins.NestingOrder[1]->Cursor->FilterCount(), 1);
+  EXPECT_FALSE(query.Plan.Joins.RowWhere);
 }
 
 TEST_F(SqlSelectTest, SmallestRestrictedTableDrives) {
   TQueryStatement& statement = Prepare("SELECT e.name FROM emp e JOIN dept d ON e.dept = d.no WHERE d.title = 'Labs'");
   EXPECT_EQ(Rows(statement.Execute()), (TRows{"Bob"}));
-  EXPECT_EQ(statement.MainQuery().NestingOrder.front()->CorrelationName, "d");
+  EXPECT_EQ(statement.MainQuery().Plan.Joins.NestingOrder.front()->CorrelationName, "d");
   TQueryStatement& fixed =
       Prepare("SELECT e.name FROM emp e JOIN dept d ON e.dept = d.no WHERE d.title = 'Labs' NOJOINOPTIMIZE");
   EXPECT_EQ(Rows(fixed.Execute()), (TRows{"Bob"}));
-  EXPECT_EQ(fixed.MainQuery().NestingOrder.front()->CorrelationName, "e");
+  EXPECT_EQ(fixed.MainQuery().Plan.Joins.NestingOrder.front()->CorrelationName, "e");
 }
 
 // A qualifier that names no table of the query, nor of one around it.
@@ -219,7 +219,7 @@ TEST_F(SqlSelectTest, ConditionsClosingACycleAreTestedRowByRow) {
       "SELECT e.name FROM emp e, dept d, site s WHERE e.dept = d.no AND d.no = s.dept AND s.dept = e.dept ORDER BY 1";
   TQueryStatement& statement = Prepare(text);
   EXPECT_EQ(Rows(statement.Execute()), (TRows{"Ann", "Bob", "Cy"}));
-  EXPECT_TRUE(statement.MainQuery().RowWhere);
+  EXPECT_TRUE(statement.MainQuery().Plan.Joins.RowWhere);
 }
 
 TEST_F(SqlSelectTest, WithLocksIntoAndMemoryTables) {
@@ -336,7 +336,7 @@ TEST_F(SqlMemoTest, CannedMemosComeBackWholeThroughASmallCache) {
     SCOPED_TRACE(test.Statement);
     TQueryStatement& statement = Prepare(test.Statement);
     TTableCursor* answer = statement.Execute();
-    EXPECT_FALSE(statement.MainQuery().Live);
+    EXPECT_FALSE(statement.MainQuery().Plan.Live);
     EXPECT_EQ(Rows(answer), test.Expected);
     // Executed again, the emptied answer is filled anew.
     EXPECT_EQ(Rows(statement.Execute()), test.Expected);
@@ -376,7 +376,7 @@ TEST_F(SqlTest, CannedPlainColumnsHoldTheSourcesValues) {
     SCOPED_TRACE(test.Statement);
     TQueryStatement& statement = Prepare(test.Statement);
     TTableCursor* answer = statement.Execute();
-    EXPECT_FALSE(statement.MainQuery().Live);
+    EXPECT_FALSE(statement.MainQuery().Plan.Live);
     EXPECT_EQ(Rows(answer), test.Expected);
   }
   // Beside a left join's missing row the copied columns are blank.
