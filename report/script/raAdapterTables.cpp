@@ -877,7 +877,14 @@ TAdapters::TAdapters() {
   Read(autoSearchField, "ValueCount", &TppAutoSearchField::ValueCount);
   ReadIndexed(autoSearchField, "Values", &TppAutoSearchField::ValueCount, &TppAutoSearchField::Values);
 
-  ReadWrite(report, "ShowAutoSearchDialog", &TppReport::ShowAutoSearchDialog, &TppReport::SetShowAutoSearchDialog);
+  // The report keeps the choice, beside its auto-search fields; another
+  // producer has no dialog to show.
+  producer.Property("ShowAutoSearchDialog", daBoolean,
+                    GETTER(TppProducer, {
+                      auto* report = dynamic_cast<TppReport*>(&self);
+                      SetBool(&v, report && report->ShowAutoSearchDialog());
+                    }),
+                    SETTER(TppProducer, if (auto* report = dynamic_cast<TppReport*>(&self)) report->SetShowAutoSearchDialog(BoolOf(v))));
   Read(report, "AutoSearchFieldCount", &TppReport::AutoSearchFieldCount);
   ReadIndexed(report, "AutoSearchFields", &TppReport::AutoSearchFieldCount, &TppReport::AutoSearchFields);
   Read(report, "AutoSearchDescription", &TppReport::AutoSearchDescription);

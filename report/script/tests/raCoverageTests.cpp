@@ -100,17 +100,28 @@ const TExposedNames exposed[] = {
     {"TBitmap", "TransparentColor TransparentMode"},
 };
 
-// Names not offered yet: the engine keeps no such member (dialogs, designer,
-// devices of another platform) or the adapter still lacks it. A name that
-// becomes offered fails below until it is taken off this list, so the list
-// stays the exact account of what is missing.
+// Names not offered: what they name is absent here, or nothing in this
+// system gives them a meaning. A name that becomes offered fails below
+// until it is taken off this list, so the list stays the exact account of
+// what is missing.
 const TExposedNames pending[] = {
+    // The designer's: its property editor, its controls, its selection;
+    // no designer runs here. The lookup pipeline has no use without it.
     {"TppPrintable", "DefaultPropHint DefaultPropName DefaultPropEditType DesignControl LookupPipeline SelectionObject"},
+    // A band's place and caption in the designer's window.
     {"TppBand", "Caption CaptionIndex DrawPage LastBand mmTop spTop Rank"},
+    // Named without a meaning for a group band.
     {"TppGroupHeaderBand", "Generation SaveGeneration"},
-    {"TppProducer", "CancelDialog PreviewForm Printer PrintDialog ShowAutoSearchDialog"},
+    // Dialogs and the preview are windows the dialog runner shows, no
+    // objects a script can hold; the printer is the printer device's own
+    // (PrinterDevice reaches the device).
+    {"TppProducer", "CancelDialog PreviewForm Printer PrintDialog"},
+    // The designer's window.
     {"TppCustomReport", "ReportDesigner"},
+    // Windows again; the active report is named without a meaning.
     {"TppReport", "ActiveReport AutoSearchDialog PreviewForm"},
+    // Data views are not used here; the other three are named without a
+    // meaning for a pipeline.
     {"TppDataPipeline", "DataTraversed DataView Visible CurrentField"},
     // Bitmaps here are no class-library objects and know no transparency.
     {"TGraphic", "*"},
