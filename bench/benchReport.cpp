@@ -212,12 +212,13 @@ int main(int argc, char** argv) {
     components.push_back({rows, run("measuring"), run("qt")});
   }
   // The same layout made of the engine's components, every page drawn.
-  std::printf("\n%-8s %-10s %6s %10s %11s %14s %12s\n", "rows", "canvas", "pages", "pages/s", "first ms",
-              "slowest pg ms", "rows read ms");
+  std::printf("\n%-8s %-10s %6s %10s %11s %14s %12s %12s %12s %12s\n", "rows", "canvas", "pages", "pages/s",
+              "first ms", "slowest pg ms", "rows read ms", "pages/cpu s", "first cpu ms", "read cpu ms");
   for (const auto& [rows, measuringRun, qtRun] : components)
     for (const auto& [name, run] : {std::pair<const char*, TComponentRun>{"measuring", measuringRun}, {"qt", qtRun}})
-      std::printf("%-8d %-10s %6d %10.0f %11.1f %14.2f %12.1f\n", rows, name, run.Pages, run.PagesPerSecond,
-                  run.FirstPageMs, run.SlowestPageMs, run.DataMs);
+      std::printf("%-8d %-10s %6d %10.0f %11.1f %14.2f %12.1f %12.0f %12.1f %12.1f\n", rows, name, run.Pages,
+                  run.PagesPerSecond, run.FirstPageMs, run.SlowestPageMs, run.DataMs, run.PagesPerCpuSecond,
+                  run.FirstPageCpuMs, run.DataCpuMs);
   std::filesystem::remove_all(folder);
   return 0;
 }
