@@ -61,6 +61,11 @@ public:
   uint16_t BlockSize() const { return blockSize; }
   int32_t BlockDataSize() const { return int32_t(blockSize) - BlockHeaderSize; }
 
+  // What a chain window's fill that follows no walk reads at most: the
+  // chains of the records after this one were most likely written after
+  // it, but a reader looking up scattered records (a filter's few rows)
+  // wants none of them, and each of its fills copied a whole read-ahead.
+  static constexpr int32_t LookupReadAheadBytes = 4096;
   // Reads the header. 8961 for a block size below 64.
   void Open() override;
   // Drops the cache without writing.

@@ -52,19 +52,23 @@ TBlock* TBlobFile::BlockFromWindow(uint32_t offset) {
   return block;
 }
 
-// As many blocks as the caller still needs, but never less than a
-// read-ahead: the chains of the records after this one were most likely
-// written after it. Never more than the cache may hold, nor past the end,
+// As many blocks as the caller still needs, but never less than a small
+// read-ahead. Never more than the cache may hold, nor past the end,
 // nor more than a scan's read-ahead: a long value too is read a window at
 // a time, so that the window is still in the processor's caches when the
 // chain copy takes it (one read of a whole 1 MB value went through memory
 // twice, and its read-back took a tenth longer). A fill that starts where
-// the last one ended reads twice as far ahead, up to the scan read-ahead:
+// the last one ended, or a little past, reads twice as far ahead, up to
+// the read-ahead and on to the scan read-ahead:
 // a walk over a table's BLOBs pays one read and one change check per
 // window, not per 64 KiB.
 void TBlobFile::FillChainWindow(uint32_t offset, int32_t blocksAhead) {
   ForgetChainWindow();
-  chainReadAhead = offset == chainFillEnd ? std::min(chainReadAhead * 2, scanReadAheadCount) : readAheadCount;
+  // A fill a little past where the last ended still follows a walk: the
+  // records between were skipped (a filter), not their chains' blocks read.
+  const bool follows = chainFillEnd != 0 && offset >= chainFillEnd && offset - chainFillEnd < LookupReadAheadBytes;
+  chainReadAhead = follows ? std::min(chainReadAhead * 2, scanReadAheadCount)
+                           : std::min(readAheadCount, std::max(LookupReadAheadBytes / int32_t(blockSize), 1));
   const int32_t toEnd = int32_t(BlocksIn(EndOffset() - offset));
   const int32_t count = std::max(
       std::min({std::max(blocksAhead, chainReadAhead), scanReadAheadCount, NormalCacheCapacity(), toEnd}), 1);

@@ -104,6 +104,37 @@ TEST_F(BlobFieldTest, ValuesRewrittenFarAheadOfAScanAreReadAnewThoughTheScansWin
   }
 }
 
+// A look-up reads a small window of blocks, not a whole read-ahead; a walk
+// along the values widens the window fill by fill, also when it skips
+// every other record as a filter would.
+TEST_F(BlobFieldTest, ALookUpReadsASmallWindowAndAWalkWidensIt) {
+  Create(64);
+  const int32_t data = DataSize();
+  constexpr int Count = 600;
+  const std::vector<uint32_t> firsts = PostValues(Count, [&](int i) { return Bytes(size_t(data), i); });
+  Reopen();
+  auto windowFrom = [this](uint32_t offset) {
+    const uint8_t* images = nullptr;
+    return BlobFile().WindowRun(offset, images);
+  };
+  auto readRecord = [this, data](uint32_t number) {
+    std::vector<uint8_t> record = Stored(number);
+    EXPECT_EQ(ReadValue(record, fFirstMemo), Bytes(size_t(data), int(number) - 1)) << number;
+  };
+  const int32_t lookUpBlocks = TBlobFile::LookupReadAheadBytes / 64;
+  for (uint32_t number : {300u, 20u, 555u}) {
+    readRecord(number);
+    EXPECT_GE(windowFrom(firsts[number - 1]), 1) << number;
+    EXPECT_LE(windowFrom(firsts[number - 1]), lookUpBlocks) << number;
+  }
+  int32_t widest = 0;
+  for (uint32_t number = 1; number <= Count; number += 2) {
+    readRecord(number);
+    widest = std::max(widest, windowFrom(firsts[number - 1]));
+  }
+  EXPECT_GE(widest, 4 * lookUpBlocks);
+}
+
 TEST_F(BlobFieldTest, NewValuesAppendedWholeReadBackAndReuseFreedBlocksFirst) {
   Create(64);
   const int32_t data = DataSize();
