@@ -107,7 +107,7 @@ public:
   }
   std::string TextConstant() { return "'" + Word() + (OneIn(2) ? std::to_string(Below(9)) : "") + "'"; }
   std::string DateConstant() {
-    char text[16];
+    char text[40];
     std::snprintf(text, sizeof text, "%04d-%02d-%02d", 2023 + Below(3), 1 + Below(12), 1 + Below(28));
     return text;
   }

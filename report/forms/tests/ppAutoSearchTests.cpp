@@ -91,7 +91,9 @@ TEST_F(ppAutoSearchTest, EntriesAreCheckedByTheFieldsType) {
     dialog->OKClick();
     EXPECT_EQ(dialog->ModalResult() == ppmrOK, c.ok) << c.field << " '" << c.entry << "'";
     EXPECT_EQ(panel->lblError->isHidden(), c.ok);
-    if (c.message) EXPECT_EQ(panel->lblError->text().toStdString(), ppLoadMessage(c.message));
+    if (c.message) {
+      EXPECT_EQ(panel->lblError->text().toStdString(), ppLoadMessage(c.message));
+    }
     EXPECT_EQ(field->SearchExpression(), c.ok ? c.entry : "");
   }
 }

@@ -105,7 +105,9 @@ TEST_F(ppPrintDialogTest, EntriesThatCannotPrintKeepTheDialogOpen) {
       continue;
     }
     ASSERT_EQ(boxes.Texts.size(), 1u) << c.copies;
-    if (c.message > 0) EXPECT_EQ(boxes.Texts[0], ppLoadMessage(c.message));
+    if (c.message > 0) {
+      EXPECT_EQ(boxes.Texts[0], ppLoadMessage(c.message));
+    }
   }
 }
 

@@ -56,8 +56,9 @@ TEST_F(ppTemplateDialogTest, OpenAndSaveCloseOnlyWhenTheNameFits) {
     dialog->OKClick();
     EXPECT_EQ(dialog->ModalResult() == ppmrOK, c.closes) << c.name;
     ASSERT_EQ(boxes.Texts.size(), c.boxes) << c.name;
-    if (c.boxes && c.mode == TppCustomTemplateDialog::tmOpen)
+    if (c.boxes && c.mode == TppCustomTemplateDialog::tmOpen) {
       EXPECT_EQ(boxes.Texts[0], ppLoadMessage(45) + " " + c.name);
+    }
   }
 }
 

@@ -422,8 +422,9 @@ void RunSeed(unsigned seed) {
   const auto again = f.Request(psAll);
   ASSERT_EQ(again.size(), pages.size()) << context;
   for (size_t i = 0; i < pages.size(); ++i)
-    if (layout.TwoPass || i + 1 < pages.size())
+    if (layout.TwoPass || i + 1 < pages.size()) {
       ASSERT_EQ(Outline(*again[i], layout.TwoPass), Outline(*pages[i], layout.TwoPass)) << context;
+    }
   CheckReport(layout, again, context + " (asked again)");
   std::vector<int> order(pages.size());
   for (size_t i = 0; i < order.size(); ++i) order[i] = static_cast<int>(i) + 1;

@@ -175,7 +175,9 @@ TEST_F(LayoutTest, AutoSizeComesBackAsItWasSaved) {
     const std::string context = std::string(c.DataAware ? "TppDBText" : "TppLabel") + " AutoSize " +
                                 (c.AutoSize ? "on" : "off") + "\n" + layout;
     EXPECT_EQ(layout.find("AutoSize") != std::string::npos, c.Written != nullptr) << context;
-    if (c.Written) EXPECT_NE(layout.find(c.Written), std::string::npos) << context;
+    if (c.Written) {
+      EXPECT_NE(layout.find(c.Written), std::string::npos) << context;
+    }
     TPrintablesFixture copy(Rows(1));
     Load(*copy.Report, layout);
     ASSERT_EQ(copy.Report->GetBand(btDetail)->ObjectCount(), 1) << context;

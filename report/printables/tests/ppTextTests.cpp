@@ -229,7 +229,9 @@ TEST(VariableTest, VariablesOfABandComputeInTheirCalcOrder) {
     for (size_t i = 0; i < variables.size(); ++i)
       if (c.Orders[i] >= 0) variables[i]->SetCalcOrder(c.Orders[i]);
     for (size_t i = 0; i < variables.size(); ++i)
-      if (c.Orders[i] >= 0) EXPECT_EQ(variables[i]->CalcOrder(), c.Orders[i]) << c.Sequence;
+      if (c.Orders[i] >= 0) {
+        EXPECT_EQ(variables[i]->CalcOrder(), c.Orders[i]) << c.Sequence;
+      }
     f.PrintAll();
     EXPECT_EQ(sequence, c.Sequence);
     // A second run follows an order changed since the first.
