@@ -118,9 +118,14 @@ void TppCustomText::SetSaveOrder(int value) {
     saveOrder = value;
     return;
   }
-  const int count = static_cast<int>(SavedTexts(Band()).size());
-  value = std::clamp(value, 0, std::max(count - 1, 0));
-  saveOrder = value;
+  // Out of the band's save order and back in at the place, the others
+  // numbered anew: a place already held is not shared.
+  std::vector<TppCustomText*> list = BandSaves(Band());
+  value = std::clamp(value, 0, std::max(static_cast<int>(list.size()) - 1, 0));
+  const auto here = std::find(list.begin(), list.end(), this);
+  if (here != list.end()) list.erase(here);
+  list.insert(list.begin() + value, this);
+  for (size_t i = 0; i < list.size(); ++i) list[i]->saveOrder = static_cast<int>(i);
   LayoutChanged();
 }
 

@@ -37,7 +37,8 @@ class TppCustomText : public TppCustomComponent {
   void SetSaveLength(int value);
   // The position among the band's saved texts; -1 without band or save.
   int SaveOrder() const;
-  // Out-of-range orders are clamped to the band's saved texts.
+  // Moves the text to the place among the band's saved texts (clamped to
+  // their ends); the others keep their order.
   void SetSaveOrder(int value);
   // The band's texts that save, in save order.
   static std::vector<TppCustomText*> BandSaves(const TppBand* band);

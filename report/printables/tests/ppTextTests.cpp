@@ -462,7 +462,7 @@ TEST(VariableTest, APageRecordGivesBackTheValueOfEveryType) {
   }
 }
 
-TEST(VariableTest, MovingToACalcOrderShiftsTheOthersAndKeepsEveryPlaceOnce) {
+TEST(VariableTest, MovingToACalcOrSaveOrderShiftsTheOthersAndKeepsEveryPlaceOnce) {
   const struct {
     int Moved;  // A, B, C, D = 0..3
     int To;
@@ -488,6 +488,23 @@ TEST(VariableTest, MovingToACalcOrderShiftsTheOthersAndKeepsEveryPlaceOnce) {
     EXPECT_EQ(byOrder, c.Order) << c.Moved << " to " << c.To;
     f.PrintAll();
     EXPECT_EQ(sequence, c.Order) << c.Moved << " to " << c.To;
+
+    // The band's saved texts move the same way in their save order.
+    std::vector<TppLabel*> texts;
+    for (int i = 0; i < 4; ++i) {
+      auto* text = f.Add<TppLabel>(f.Header, mm(45) * i, 0, mm(40), mm(5));
+      text->SetSave(true);
+      texts.push_back(text);
+    }
+    texts[static_cast<size_t>(c.Moved)]->SetSaveOrder(c.To);
+    std::string bySave(4, '?');
+    for (size_t i = 0; i < texts.size(); ++i) {
+      const int order = texts[i]->SaveOrder();
+      ASSERT_GE(order, 0);
+      ASSERT_LT(order, 4);
+      bySave[static_cast<size_t>(order)] = static_cast<char>('A' + i);
+    }
+    EXPECT_EQ(bySave, c.Order) << "save order: " << c.Moved << " to " << c.To;
   }
 }
 
