@@ -1,8 +1,10 @@
 #include "raAdapters.h"
 
 #include <algorithm>
+#include <unordered_map>
 #include <unordered_set>
 
+#include "ppRelatv.h"
 #include "rtlStrUtils.h"
 #include "rtlStringList.h"
 
@@ -316,8 +318,9 @@ void raCheckFileAccess(const std::string& fileName) {
 
 namespace {
 
-std::unordered_set<const TObject*>& Created() {
-  static std::unordered_set<const TObject*> created;
+// Each object a script made, with the pool that owns it (nullptr: none).
+std::unordered_map<const TObject*, TraObjectPool*>& Created() {
+  static std::unordered_map<const TObject*, TraObjectPool*> created;
   return created;
 }
 
@@ -326,12 +329,85 @@ std::unordered_set<const TObject*>& Freed() {
   return freed;
 }
 
+TraObjectPool*& CurrentPool() {
+  static TraObjectPool* current = nullptr;
+  return current;
+}
+
+// An owner frees its components and a parent in the report's tree its
+// children.
+bool HandedToReport(const TComponent& component) {
+  if (component.Owner() != nullptr || component.GetParentComponent() != nullptr) return true;
+  const auto* relative = dynamic_cast<const TppRelative*>(&component);
+  return relative && relative->Parent() != nullptr;
+}
+
 }  // namespace
+
+// Hears of the pool's components being freed by someone else (their owner
+// or parent), so that the pool never frees them twice.
+class TraObjectPool::TWatcher : public TComponent {
+public:
+  explicit TWatcher(TraObjectPool& pool) : TComponent(nullptr), pool(pool) {}
+  void Notification(TComponent* component, TOperation operation) override {
+    TComponent::Notification(component, operation);
+    if (operation == opRemove && component != nullptr && pool.Owns(component)) {
+      pool.Drop(component);
+      Created().erase(component);
+    }
+  }
+
+private:
+  TraObjectPool& pool;
+};
+
+TraObjectPool::TraObjectPool() : watcher(std::make_unique<TWatcher>(*this)) {}
+
+TraObjectPool::~TraObjectPool() { Clear(); }
+
+TraObjectPool* TraObjectPool::Current() { return CurrentPool(); }
+
+bool TraObjectPool::Owns(const TObject* object) const {
+  return std::find(objects.rbegin(), objects.rend(), object) != objects.rend();
+}
+
+void TraObjectPool::Adopt(TObject* object) {
+  objects.push_back(object);
+  if (auto* component = dynamic_cast<TComponent*>(object)) watcher->FreeNotification(component);
+}
+
+void TraObjectPool::Drop(const TObject* object) {
+  auto found = std::find(objects.rbegin(), objects.rend(), object);
+  if (found == objects.rend()) return;
+  objects.erase(std::next(found).base());
+  if (auto* component = dynamic_cast<const TComponent*>(object))
+    watcher->RemoveFreeNotification(const_cast<TComponent*>(component));
+}
+
+void TraObjectPool::Clear() {
+  // Freeing one may free others of the pool (a parent its children): the
+  // watcher drops those as they go, so take one at a time from the end.
+  while (!objects.empty()) {
+    TObject* object = objects.back();
+    Drop(object);
+    Created().erase(object);
+    auto* component = dynamic_cast<TComponent*>(object);
+    if (component && HandedToReport(*component)) continue;
+    Freed().insert(object);
+    object->Free();
+  }
+}
+
+TraObjectPoolScope::TraObjectPoolScope(TraObjectPool& pool) : previous(CurrentPool()) { CurrentPool() = &pool; }
+
+TraObjectPoolScope::~TraObjectPoolScope() { CurrentPool() = previous; }
 
 void raNoteScriptCreated(TObject* object) {
   if (!object) return;
-  Created().insert(object);
+  TraObjectPool* pool = CurrentPool();
+  Created()[object] = pool;
   Freed().erase(object);
+  if (pool) pool->Adopt(object);
 }
 
 bool raIsFreedByScript(const TObject* object) { return !Freed().empty() && Freed().count(object) > 0; }
@@ -358,9 +434,11 @@ TObject* raSlotObject(const void* pointer) {
 
 void raScriptFree(TObject* object) {
   if (!object) return;
-  if (!raIsScriptCreated(object))
+  auto created = Created().find(object);
+  if (created == Created().end())
     throw EScriptError("A script may free only the objects it created: " + object->ClassName());
-  Created().erase(object);
+  if (created->second) created->second->Drop(object);
+  Created().erase(created);
   SlotObjects().erase(object);
   Freed().insert(object);
   object->Free();

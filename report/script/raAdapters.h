@@ -151,6 +151,51 @@ TraFilePolicy& raFilePolicy();
 // EScriptError "File access is not allowed to scripts: <name>" when off.
 void raCheckFileAccess(const std::string& fileName);
 
+// The objects scripts create while a pool is current belong to that pool
+// until the script frees them: the language has no try/finally, so a
+// script that fails between Create and Free could not clean up itself.
+// Ending the pool frees what is left, last made first. A component handed
+// to the report (given an owner or a parent) belongs to the report from
+// then on and is left alone; one the report frees first leaves the pool.
+class TraObjectPool {
+public:
+  TraObjectPool();
+  ~TraObjectPool();
+  TraObjectPool(const TraObjectPool&) = delete;
+  TraObjectPool& operator=(const TraObjectPool&) = delete;
+
+  // Frees what the pool still owns; the pool stays usable.
+  void Clear();
+  int Count() const { return static_cast<int>(objects.size()); }
+  bool Owns(const TObject* object) const;
+
+  // The pool constructors put their objects in (nullptr: none).
+  static TraObjectPool* Current();
+
+private:
+  friend class TraObjectPoolScope;
+  friend void raNoteScriptCreated(TObject*);
+  friend void raScriptFree(TObject*);
+  class TWatcher;
+  std::vector<TObject*> objects;  // in the order made
+  std::unique_ptr<TWatcher> watcher;
+  void Adopt(TObject* object);
+  // Forgets the object without freeing it.
+  void Drop(const TObject* object);
+};
+
+// Makes a pool current for its lifetime.
+class TraObjectPoolScope {
+public:
+  explicit TraObjectPoolScope(TraObjectPool& pool);
+  ~TraObjectPoolScope();
+  TraObjectPoolScope(const TraObjectPoolScope&) = delete;
+  TraObjectPoolScope& operator=(const TraObjectPoolScope&) = delete;
+
+private:
+  TraObjectPool* previous;
+};
+
 // Objects a script created through a constructor: only those may it free.
 void raNoteScriptCreated(TObject* object);
 bool raIsScriptCreated(const TObject* object);

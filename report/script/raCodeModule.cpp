@@ -206,6 +206,8 @@ void TraCodeModule::ClearPrograms() {
   endProgram.reset();
   varSection.reset();
   constSection.reset();
+  // No variable holds what the programs made any more.
+  madeObjects.Clear();
 }
 
 TraCodeModule* TraCodeModule::CreateForReport(TppCustomReport* report) {
@@ -484,7 +486,12 @@ void TraCodeModule::ValidateEventHandlers() {
   for (TraCodeModule* module : SubReportModules()) module->ValidateEventHandlers();
 }
 
-void TraCodeModule::RunProgram(TraProgram& program) { program.Execute(RunOptions); }
+void TraCodeModule::RunProgram(TraProgram& program) {
+  // What a program makes may outlive its run in the module's variables
+  // (made at the start, freed at the end): the module owns it.
+  TraObjectPoolScope scope(madeObjects);
+  program.Execute(RunOptions);
+}
 
 void TraCodeModule::Start() {
   if (started) return;

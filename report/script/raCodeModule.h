@@ -166,6 +166,7 @@ private:
   std::unique_ptr<TraProgram> startProgram, endProgram;
   std::vector<std::unique_ptr<TraProgram>> routines;
   std::vector<std::unique_ptr<TraEventHandler>> handlers;
+  TraObjectPool madeObjects;
   bool compilingAll = false, started = false;
 
   void InstallHooks(TraProgram& program);

@@ -935,6 +935,11 @@ TraVariableValue* TraProgram::FindDeclared(const std::string& name) const {
 
 const TraValue* TraProgram::Execute(const TraRunOptions& options) {
   TraRun run(options);
+  if (TraObjectPool::Current()) return Run(run);
+  // A run on its own owns what it makes: whatever it did not free goes
+  // with it, also when it fails half-way.
+  TraObjectPool made;
+  TraObjectPoolScope scope(made);
   return Run(run);
 }
 

@@ -235,4 +235,34 @@ TEST(CodeModuleTest, AHandlerThatHarmsItsHostGetsAScriptErrorAndTheReportStays) 
   }
 }
 
+TEST(CodeModuleTest, WhatTheModulesProgramsMadeLivesWithTheModuleAndGoesWithIt) {
+  const struct {
+    const char* Handler;
+    bool Fails;
+    const char* EndCaption;  // Label1's caption after the run
+  } cases[] = {
+      // Made at the start, filled per row, read at the end and never freed.
+      {"  L.Add(DBPipeline1.GetFieldValue('JobOwner'));", false, "3"},
+      // A handler failing between Create and Free cannot clean up itself.
+      {"  S := TStringList.Create; S.Add('lost'); Report.Free; S.Free;", true, "0"},
+  };
+  for (const auto& c : cases) {
+    TModuleReport r;
+    r.Program(raVariableSectionChild, std::string("procedure GlobalVar;") + CRLF + "var" + CRLF + "  L, S: TStringList;");
+    r.Program(raStartProgramChild, std::string("procedure StartProgram;") + CRLF + "begin" + CRLF + "  L := TStringList.Create;" + CRLF + "end;");
+    r.Program(raEndProgramChild, std::string("procedure EndProgram;") + CRLF + "begin" + CRLF +
+                                     "  Label1.Caption := IntToStr(L.Count);" + CRLF + "end;");
+    r.Label->SetCaption("");
+    r.Handler("Detail", "BeforePrint", c.Handler);
+    if (c.Fails) {
+      EXPECT_THROW(r.PrintAll(), EScriptError) << c.Handler;
+    } else {
+      EXPECT_EQ(r.PrintAll().size(), 1u) << c.Handler;
+    }
+    EXPECT_EQ(r.Label->Caption(), c.EndCaption) << c.Handler;
+    EXPECT_EQ(TraObjectPool::Current(), nullptr);
+    // The fixture frees the module with the report: what is left goes then.
+  }
+}
+
 }  // namespace

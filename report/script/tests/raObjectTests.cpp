@@ -12,6 +12,7 @@
 #include "ppRichText.h"
 #include "ppShapes.h"
 #include "uiGraphicsBitmap.h"
+#include "raAdapters.h"
 #include "raEnumTypes.h"
 #include "raObjects.h"
 #include "raProgram.h"
@@ -166,6 +167,63 @@ TEST(ObjectAccessTest, ObjectsAreHandlesNotNumbersAndScriptsMayNotHarmTheirHost)
     EXPECT_EQ(report.Report->ClassName(), "TppReport");
   }
   EXPECT_FALSE(std::filesystem::exists("/tmp/ra-script-must-not-write.txt"));
+}
+
+TEST(ObjectAccessTest, WhatAScriptMadeAndLeftIsFreedWithItsRunAndWhatItHandedOverStays) {
+  const struct {
+    const char* Declarations;
+    const char* Body;
+    const char* ErrorStart;  // "" when the run ends well
+    int LeftInPool;          // objects the run made and neither freed nor lost
+    int NewReportComponents;
+    int NewBandChildren;
+  } cases[] = {
+      {"S: TStringList; L: TList; M: TMemoryStream;",
+       "S := TStringList.Create; L := TList.Create; M := TMemoryStream.Create; S.Add('x'); L.Add(S); Memo1.Lines.Strings[9] := 'x'; S.Free;",
+       "script: List index out of bounds", 3, 0, 0},
+      {"S: TStringList; L: TList;", "S := TStringList.Create; S.Free; L := TList.Create; L.Free;", "", 0, 0, 0},
+      {"S: TStringList;", "S := TStringList.Create; S.Add('never freed');", "", 1, 0, 0},
+      {"L: TppLabel;", "L := TppLabel.Create(Report); L.Caption := 'kept'; Memo1.Lines.Strings[9] := 'x';",
+       "script: List index out of bounds", 1, 1, 0},
+      {"L: TppLabel;", "L := TppLabel.Create(nil); L.Parent := Label1.Parent; Memo1.Lines.Strings[9] := 'x';",
+       "script: List index out of bounds", 1, 0, 1},
+      {"L: TppLabel;", "L := TppLabel.Create(nil); L.Caption := 'dropped'; Memo1.Lines.Strings[9] := 'x';",
+       "script: List index out of bounds", 1, 0, 0},
+      // A parent made by the script frees its children, first or last made.
+      {"L, M: TppLabel;", "L := TppLabel.Create(nil); M := TppLabel.Create(nil); M.Parent := L; Memo1.Lines.Strings[9] := 'x';",
+       "script: List index out of bounds", 2, 0, 0},
+      {"L, M: TppLabel;", "M := TppLabel.Create(nil); L := TppLabel.Create(nil); M.Parent := L; Memo1.Lines.Strings[9] := 'x';",
+       "script: List index out of bounds", 2, 0, 0},
+      {"L, M: TppLabel;", "L := TppLabel.Create(nil); M := TppLabel.Create(nil); M.Parent := L; L.Free;", "", 0, 0, 0},
+  };
+  for (const bool hostPool : {true, false}) {
+    for (const auto& c : cases) {
+      TScriptReport report;
+      const int components = report.Report->ComponentCount();
+      TppRelative* band = report.Label->Parent();
+      ASSERT_NE(band, nullptr);
+      const int children = band->ChildCount();
+      std::string error;
+      {
+        TraObjectPool pool;
+        if (hostPool) {
+          TraObjectPoolScope scope(pool);
+          error = report.Run(c.Declarations, c.Body);
+          EXPECT_EQ(pool.Count(), c.LeftInPool) << c.Body;
+        } else {
+          // On its own, the run owns what it makes.
+          error = report.Run(c.Declarations, c.Body);
+        }
+      }
+      EXPECT_EQ(TraObjectPool::Current(), nullptr);
+      EXPECT_EQ(error.rfind(c.ErrorStart, 0), 0u) << c.Body << " gave " << error;
+      if (!*c.ErrorStart) {
+        EXPECT_EQ(error, "") << c.Body;
+      }
+      EXPECT_EQ(report.Report->ComponentCount() - components, c.NewReportComponents) << c.Body;
+      EXPECT_EQ(band->ChildCount() - children, c.NewBandChildren) << c.Body;
+    }
+  }
 }
 
 TEST(ObjectAccessTest, PicturesReachFilesOnlyWhenTheHostAllowsIt) {
