@@ -1,7 +1,6 @@
 #include "Synchro.h"
 
 #include <cerrno>
-#include <cstdlib>
 
 void TCriticalSection::EnterPumping() { EnterPumpingTimeout(INFINITE); }
 
@@ -35,19 +34,6 @@ int32_t TIntCriticalSection::GetValueTimeout(uint32_t ms) {
   const int32_t result = value;
   Release();
   return result;
-}
-
-TGlobalPtrCriticalSection::~TGlobalPtrCriticalSection() { std::free(block); }
-
-void* TGlobalPtrCriticalSection::Get() {
-  Acquire();
-  return block;
-}
-
-void TGlobalPtrCriticalSection::Set(void* newBlock) {
-  Acquire();
-  std::free(block);
-  block = newBlock;
 }
 
 THandleObject::~THandleObject() { THandleObject::Close(); }

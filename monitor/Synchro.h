@@ -55,20 +55,25 @@ private:
   int32_t value;
 };
 
-// Holds an owned plain memory block (from std::malloc or std::calloc, freed
-// with std::free) under its lock. Get and Set return with the lock held:
+// Owns one object under its lock. Get and Set return with the lock held:
 // every caller pairs them with Release.
+template <class T>
 class TGlobalPtrCriticalSection : public TValueCriticalSection {
 public:
-  explicit TGlobalPtrCriticalSection(void* initial) : block(initial) {}
-  ~TGlobalPtrCriticalSection() override;
+  explicit TGlobalPtrCriticalSection(std::unique_ptr<T> initial = nullptr) : held(std::move(initial)) {}
 
-  void* Get();
-  // Frees the block held before.
-  void Set(void* newBlock);
+  T* Get() {
+    Acquire();
+    return held.get();
+  }
+  // Destroys the object held before.
+  void Set(std::unique_ptr<T> replacement) {
+    Acquire();
+    held = std::move(replacement);
+  }
 
 private:
-  void* block;
+  std::unique_ptr<T> held;
 };
 
 enum TWaitResult : int32_t { wrSignaled = 0, wrTimeout = 2, wrAbandoned = 3, wrError = 4 };

@@ -12,16 +12,12 @@ TThreadCustom::TThreadCustom(std::string threadName, ::PrinterHandle printerHand
 
 void TThreadCustom::Initialize() { FreeOnTerminate = true; }
 
-void* TThreadCustom::LockModel() { return modelHolder.Get(); }
+TThreadModel* TThreadCustom::LockModel() { return modelHolder.Get(); }
 
 void TThreadCustom::UnlockModel() { modelHolder.Release(); }
 
-void TThreadCustom::SetModel(void* model) {
-  // One hold across both steps: no reader ever meets a released model.
-  modelHolder.Acquire();
-  FreeModel();
-  modelHolder.Set(model);
-  modelHolder.Release();
+void TThreadCustom::ReplaceModel(std::unique_ptr<TThreadModel> model) {
+  modelHolder.Set(std::move(model));
   modelHolder.Release();
 }
 

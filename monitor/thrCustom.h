@@ -11,16 +11,15 @@
 // of or that live as long as the process.
 
 #include <cstdint>
-#include <cstdlib>
 #include <functional>
 #include <memory>
-#include <new>
 #include <string>
 #include <utility>
 
 #include "BaseThread.h"
 #include "PrnNotify.h"
 #include "Synchro.h"
+#include "rtlAssert.h"
 #include "splSpooler.h"
 
 // The tree's node record; the monitoring core only hands it back.
@@ -36,20 +35,18 @@ public:
   virtual void DeleteNode(TVirtualNode* node) noexcept = 0;
 };
 
-// A model object placed in the plain block that the model holder keeps.
-template <class TModel>
-void* NewModelBlock(TModel model) {
-  void* block = std::malloc(sizeof(TModel));
-  if (!block) throw std::bad_alloc();
-  return new (block) TModel(std::move(model));
-}
+// A thread's model: the base lets one holder own every thread's kind.
+class TThreadModel {
+public:
+  virtual ~TThreadModel() = default;
+};
 
-// Ends the life of the object in block (null: nothing); the block itself
-// stays the holder's to free.
 template <class TModel>
-void DestroyModelBlock(void* block) {
-  if (block) static_cast<TModel*>(block)->~TModel();
-}
+class TThreadModelOf : public TThreadModel {
+public:
+  explicit TThreadModelOf(TModel model) : Value(std::move(model)) {}
+  TModel Value;
+};
 
 class TThreadCustom : public TBaseThread {
 public:
@@ -65,8 +62,18 @@ public:
 
   // Takes the model lock and returns the model; end with UnlockModel,
   // or hand both to a THeldModel.
-  void* LockModel();
+  TThreadModel* LockModel();
   virtual void UnlockModel();
+  // LockModel for a thread whose model is a TModel; null before the first
+  // read.
+  template <class TModel>
+  TModel* LockModelOf() {
+    TThreadModel* held = LockModel();
+    if (!held) return nullptr;
+    auto* typed = static_cast<TThreadModelOf<TModel>*>(held);
+    ORV_ASSERT(dynamic_cast<TThreadModelOf<TModel>*>(held) == typed);
+    return &typed->Value;
+  }
 
   // The thread's node in the windows' tree, deleted at the thread's end.
   TVirtualNode* Node = nullptr;
@@ -78,8 +85,6 @@ public:
   TChangeEvent OnChange;
 
 protected:
-  // Releases what the model object holds (the holder frees its block).
-  virtual void FreeModel() {}
   // Makes Notify when it is missing.
   virtual void CreateNotify() = 0;
   virtual void RefreshAndNotify();
@@ -99,8 +104,11 @@ protected:
   void DoFinish() override;
   void Execute() override;
 
-  // Replaces the model (a block from NewModelBlock) under the model lock.
-  void SetModel(void* model);
+  // Replaces the model under the model lock; the one before is destroyed.
+  template <class TModel>
+  void SetModel(TModel model) {
+    ReplaceModel(std::make_unique<TThreadModelOf<TModel>>(std::move(model)));
+  }
   // OnChange, unless the thread was told to end.
   void DoChange();
 
@@ -109,12 +117,13 @@ protected:
 
 private:
   void DeleteNode();
+  void ReplaceModel(std::unique_ptr<TThreadModel> model);
 
   const std::string name;
   // Kept for the thread's life: it closes its handle even after the program
   // installed another spooler.
   const std::shared_ptr<TSpooler> spooler;
-  TGlobalPtrCriticalSection modelHolder{nullptr};
+  TGlobalPtrCriticalSection<TThreadModel> modelHolder;
 };
 
 // Holds for a scope the model lock that LockModel or a typed getter

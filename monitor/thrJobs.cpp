@@ -58,7 +58,7 @@ void TThreadJobs::SetServer(TThreadServer& server) {
   ListEvent = server.ListEvent;
 }
 
-PrinterQueue* TThreadJobs::GetQueue() { return static_cast<PrinterQueue*>(LockModel()); }
+PrinterQueue* TThreadJobs::GetQueue() { return LockModelOf<PrinterQueue>(); }
 
 void TThreadJobs::Initialize() {
   TThreadCustom::Initialize();
@@ -103,11 +103,6 @@ bool TThreadJobs::CanContinue() {
   return TThreadCustom::CanContinue();
 }
 
-void TThreadJobs::FreeModel() {
-  THeldModel held(*this, GetQueue());
-  DestroyModelBlock<PrinterQueue>(held.Get());
-}
-
 void TThreadJobs::Refresh() {
   PrinterQueue queue;
   queue.PrinterHandle = PrinterHandle;
@@ -117,7 +112,7 @@ void TThreadJobs::Refresh() {
   // read leaves a model without jobs; the next change reads again.
   if (!queue.Refresh() && THeldModel(*this, GetQueue()).Get()) return;
   hasJobs = queue.Count() > 0;
-  SetModel(NewModelBlock(std::move(queue)));
+  SetModel(std::move(queue));
 }
 
 void TThreadJobs::FirstRefresh() {

@@ -47,7 +47,6 @@ protected:
   void CreateNotify() override;
   void SetWaitHandles() override;
   bool CanContinue() override;
-  void FreeModel() override;
   void Refresh() override;
   void FirstRefresh() override;
   bool HandleChange() override;

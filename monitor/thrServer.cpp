@@ -76,15 +76,10 @@ TThreadServer::TThreadServer(std::string threadName, ::PrinterHandle printerHand
 }
 
 void TThreadServer::SetModel(std::vector<PrinterInfo2> model) {
-  TThreadCustom::SetModel(NewModelBlock(std::move(model)));
+  TThreadCustom::SetModel(std::move(model));
 }
 
-std::vector<PrinterInfo2>* TThreadServer::GetPrinters() { return static_cast<std::vector<PrinterInfo2>*>(LockModel()); }
-
-void TThreadServer::FreeModel() {
-  THeldModel held(*this, GetPrinters());
-  DestroyModelBlock<std::vector<PrinterInfo2>>(held.Get());
-}
+std::vector<PrinterInfo2>* TThreadServer::GetPrinters() { return LockModelOf<std::vector<PrinterInfo2>>(); }
 
 TThreadJobs* TThreadServer::GetPrinterThread(int32_t index) { return static_cast<TThreadJobs*>(printers->GetItem(index)); }
 

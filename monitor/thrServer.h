@@ -81,7 +81,6 @@ public:
   bool RefreshAsked = false;
 
 protected:
-  void FreeModel() override;
   void CreateNotify() override;
   void Refresh() override;
   void FirstRefresh() override;

@@ -2,8 +2,8 @@
 
 #include <atomic>
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
+#include <memory>
 
 #include "Synchro.h"
 #include "SystemErrors.h"
@@ -63,16 +63,32 @@ TEST(TIntCriticalSection, TimedReadTriesOnceAndGivesMinusOneWhenHeldElsewhere) {
   EXPECT_EQ(7, seen.load());
 }
 
-TEST(TGlobalPtrCriticalSection, ReturnsHeldAndFreesTheReplacedBlock) {
-  TGlobalPtrCriticalSection holder(std::calloc(1, 16));
-  void* second = std::calloc(1, 32);
-  holder.Set(second);
-  std::atomic<bool> enteredElsewhere{true};
-  OnOtherThread([&] { enteredElsewhere = holder.TryEnter(); });
-  EXPECT_FALSE(enteredElsewhere.load());
-  holder.Release();
-  EXPECT_EQ(second, holder.Get());
-  holder.Release();
+// Counts its instances alive, to see the holder destroy what it owns.
+class TCountedObject {
+public:
+  explicit TCountedObject(int& alive) : alive(alive) { ++alive; }
+  ~TCountedObject() { --alive; }
+
+private:
+  int& alive;
+};
+
+TEST(TGlobalPtrCriticalSection, ReturnsHeldAndOwnsWhatItHolds) {
+  int alive = 0;
+  {
+    TGlobalPtrCriticalSection<TCountedObject> holder(std::make_unique<TCountedObject>(alive));
+    auto second = std::make_unique<TCountedObject>(alive);
+    TCountedObject* secondAt = second.get();
+    holder.Set(std::move(second));
+    EXPECT_EQ(1, alive) << "the replaced object is destroyed";
+    std::atomic<bool> enteredElsewhere{true};
+    OnOtherThread([&] { enteredElsewhere = holder.TryEnter(); });
+    EXPECT_FALSE(enteredElsewhere.load());
+    holder.Release();
+    EXPECT_EQ(secondAt, holder.Get());
+    holder.Release();
+  }
+  EXPECT_EQ(0, alive) << "the holder destroys the last one";
 }
 
 TEST(THandleObject, WaitResultsAndTheErrorOfAClosedHandle) {
