@@ -29,18 +29,18 @@ void TStringList::Put(int index, const std::string& s) {
   Changed();
 }
 
-void* TStringList::GetObject(int index) const {
+TObject* TStringList::GetObject(int index) const {
   CheckIndex(index);
   return items[index].Object;
 }
 
-void TStringList::PutObject(int index, void* object) {
+void TStringList::PutObject(int index, TObject* object) {
   CheckIndex(index);
   items[index].Object = object;
   Changed();
 }
 
-void TStringList::InsertItem(int index, const std::string& s, void* object) {
+void TStringList::InsertItem(int index, const std::string& s, TObject* object) {
   items.insert(items.begin() + index, TStringItem{s, object});
   Changed();
 }

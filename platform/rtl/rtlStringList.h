@@ -23,8 +23,8 @@ class TStringList : public TStrings {
   int Count() const override { return static_cast<int>(items.size()); }
   std::string Get(int index) const override;
   void Put(int index, const std::string& s) override;
-  void* GetObject(int index) const override;
-  void PutObject(int index, void* object) override;
+  TObject* GetObject(int index) const override;
+  void PutObject(int index, TObject* object) override;
   void Insert(int index, const std::string& s) override;
   void Delete(int index) override;
   void Clear() override;
@@ -53,13 +53,13 @@ protected:
 private:
   struct TStringItem {
     std::string String;
-    void* Object = nullptr;
+    TObject* Object = nullptr;
   };
   std::vector<TStringItem> items;
   bool sorted = false;
   bool caseSensitive = false;
 
   void CheckIndex(int index) const;
-  void InsertItem(int index, const std::string& s, void* object);
+  void InsertItem(int index, const std::string& s, TObject* object);
   void Changed();
 };

@@ -24,14 +24,14 @@ private:
 void TStrings::Error(const char* message, int index) const { throw EStringListError(message, {index}); }
 
 void TStrings::Put(int index, const std::string& s) {
-  void* object = GetObject(index);
+  TObject* object = GetObject(index);
   Delete(index);
   InsertObject(index, s, object);
 }
 
-void* TStrings::GetObject(int index) const { return nullptr; }
+TObject* TStrings::GetObject(int index) const { return nullptr; }
 
-void TStrings::PutObject(int index, void* object) {}
+void TStrings::PutObject(int index, TObject* object) {}
 
 int TStrings::Add(const std::string& s) {
   int index = Count();
@@ -39,13 +39,13 @@ int TStrings::Add(const std::string& s) {
   return index;
 }
 
-int TStrings::AddObject(const std::string& s, void* object) {
+int TStrings::AddObject(const std::string& s, TObject* object) {
   int index = Add(s);
   PutObject(index, object);
   return index;
 }
 
-void TStrings::InsertObject(int index, const std::string& s, void* object) {
+void TStrings::InsertObject(int index, const std::string& s, TObject* object) {
   Insert(index, s);
   PutObject(index, object);
 }
@@ -56,7 +56,7 @@ int TStrings::IndexOf(const std::string& s) const {
   return -1;
 }
 
-int TStrings::IndexOfObject(void* object) const {
+int TStrings::IndexOfObject(const TObject* object) const {
   for (int i = 0; i < Count(); ++i)
     if (GetObject(i) == object) return i;
   return -1;
@@ -65,8 +65,8 @@ int TStrings::IndexOfObject(void* object) const {
 void TStrings::Exchange(int index1, int index2) {
   TUpdateBracket bracket(*this);
   std::string s1 = Get(index1), s2 = Get(index2);
-  void* object1 = GetObject(index1);
-  void* object2 = GetObject(index2);
+  TObject* object1 = GetObject(index1);
+  TObject* object2 = GetObject(index2);
   Put(index1, s2);
   PutObject(index1, object2);
   Put(index2, s1);
@@ -77,7 +77,7 @@ void TStrings::Move(int curIndex, int newIndex) {
   if (curIndex == newIndex) return;
   TUpdateBracket bracket(*this);
   std::string s = Get(curIndex);
-  void* object = GetObject(curIndex);
+  TObject* object = GetObject(curIndex);
   Delete(curIndex);
   InsertObject(newIndex, s, object);
 }

@@ -24,8 +24,9 @@ class TStrings : public TPersistent {
   virtual int Count() const = 0;
   virtual std::string Get(int index) const = 0;
   virtual void Put(int index, const std::string& s);
-  virtual void* GetObject(int index) const;
-  virtual void PutObject(int index, void* object);
+  // Each line may point at an object it does not own (nullptr: none).
+  virtual TObject* GetObject(int index) const;
+  virtual void PutObject(int index, TObject* object);
   virtual void Insert(int index, const std::string& s) = 0;
   virtual void Delete(int index) = 0;
   virtual void Clear() = 0;
@@ -34,9 +35,9 @@ class TStrings : public TPersistent {
   virtual void Exchange(int index1, int index2);
 
   std::string operator[](int index) const { return Get(index); }
-  int AddObject(const std::string& s, void* object);
-  void InsertObject(int index, const std::string& s, void* object);
-  int IndexOfObject(void* object) const;
+  int AddObject(const std::string& s, TObject* object);
+  void InsertObject(int index, const std::string& s, TObject* object);
+  int IndexOfObject(const TObject* object) const;
   void Move(int curIndex, int newIndex);
   void AddStrings(const TStrings& strings);
   using TPersistent::Assign;

@@ -65,7 +65,7 @@ std::string DeviceNameOf(const TClassInfo& deviceClass) {
   TStringList names;
   ppGetDeviceNames(names);
   for (int i = 0; i < names.Count(); ++i)
-    if (names.GetObject(i) == &deviceClass) return names.Get(i);
+    if (ppGetDeviceClass(names.Get(i)) == &deviceClass) return names.Get(i);
   return deviceClass.Name();
 }
 
@@ -529,7 +529,8 @@ void TppPrintDialog::FillPrintToFile() {
   TStringList devices;
   ppGetDeviceNames(devices);
   for (int i = 0; i < devices.Count(); ++i) {
-    const auto* deviceClass = static_cast<const TClassInfo*>(devices.GetObject(i));
+    const TClassInfo* deviceClass = ppGetDeviceClass(devices.Get(i));
+    if (!deviceClass) continue;
     const bool archive = ppIsArchiveDeviceClass(*deviceClass);
     if ((AllowPrintToArchive && archive) || (AllowPrintToFile && !archive && ppIsFileDeviceClass(*deviceClass)))
       cbxPrintToFileTypes->addItem(QString::fromStdString(DeviceDescription(*deviceClass)),

@@ -129,7 +129,7 @@ void ppUnRegisterDevice(const TClassInfo& deviceClass) {
 void ppGetDeviceNames(TStrings& list) {
   list.Clear();
   for (const TClassInfo* deviceClass : DeviceClasses())
-    list.AddObject(DeviceNameOf(*deviceClass), const_cast<TClassInfo*>(deviceClass));
+    list.Add(DeviceNameOf(*deviceClass));
 }
 
 const TClassInfo* ppGetDeviceClass(const std::string& deviceName) {

@@ -103,7 +103,7 @@ class TppRasterDevice : public TppDevice {
 // The device classes by type name ("Screen", "Printer", ...).
 void ppRegisterDevice(const TClassInfo& deviceClass);
 void ppUnRegisterDevice(const TClassInfo& deviceClass);
-// Each registered class's DeviceName, with the class as its object.
+// Each registered class's DeviceName; ppGetDeviceClass gives a name's class.
 void ppGetDeviceNames(TStrings& list);
 // nullptr when no registered class has the name (ignoring case).
 const TClassInfo* ppGetDeviceClass(const std::string& deviceName);

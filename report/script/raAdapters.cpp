@@ -417,8 +417,8 @@ bool raIsScriptCreated(const TObject* object) { return object && Created().count
 void raForgetFreedObjects() { Freed().clear(); }
 
 namespace {
-std::unordered_set<const void*>& SlotObjects() {
-  static std::unordered_set<const void*> objects;
+std::unordered_set<const TObject*>& SlotObjects() {
+  static std::unordered_set<const TObject*> objects;
   return objects;
 }
 }  // namespace
@@ -427,9 +427,9 @@ void raNoteSlotObject(TObject* object) {
   if (object) SlotObjects().insert(object);
 }
 
-TObject* raSlotObject(const void* pointer) {
-  if (!pointer || !SlotObjects().count(pointer)) return nullptr;
-  return const_cast<TObject*>(static_cast<const TObject*>(pointer));
+TObject* raSlotObject(TObject* object) {
+  if (!object || !SlotObjects().count(object)) return nullptr;
+  return object;
 }
 
 void raScriptFree(TObject* object) {

@@ -206,8 +206,8 @@ void raScriptFree(TObject* object);
 bool raIsFreedByScript(const TObject* object);
 // At the end of a run, when no script value holds them any more.
 void raForgetFreedObjects();
-// The untyped object slots of string lists: a script reads back only an
-// object a script put there (any other pointer reads as nil), so a slot
-// the host filled with its own data never becomes an object to a script.
+// The object slots of string lists: a script reads back only an object a
+// script put there (any other reads as nil), so an object the host keeps
+// beside its lines, which may be gone by then, never reaches a script.
 void raNoteSlotObject(TObject* object);
-TObject* raSlotObject(const void* pointer);
+TObject* raSlotObject(TObject* object);

@@ -108,13 +108,14 @@ TEST(StringList, SortedDuplicatesAndFind) {
 
 TEST(StringList, CustomSortMovesObjectsAlong) {
   TStringList list;
-  list.AddObject("b", reinterpret_cast<void*>(2));
-  list.AddObject("c", reinterpret_cast<void*>(3));
-  list.AddObject("a", reinterpret_cast<void*>(1));
+  TObject a, b, c;
+  list.AddObject("b", &b);
+  list.AddObject("c", &c);
+  list.AddObject("a", &a);
   list.CustomSort([](TStringList& l, int i, int j) { return CompareStr(l[j], l[i]); });
   EXPECT_EQ("c\r\nb\r\na\r\n", list.Text());
-  EXPECT_EQ(reinterpret_cast<void*>(1), list.GetObject(2));
-  EXPECT_EQ(1, list.IndexOfObject(reinterpret_cast<void*>(2)));
+  EXPECT_EQ(&a, list.GetObject(2));
+  EXPECT_EQ(1, list.IndexOfObject(&b));
 }
 
 TEST(StringList, NamesAndValues) {

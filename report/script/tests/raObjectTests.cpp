@@ -255,7 +255,7 @@ TEST(ObjectAccessTest, PicturesReachFilesOnlyWhenTheHostAllowsIt) {
 
 TEST(ObjectAccessTest, ObjectSlotsTheHostFilledReadAsNil) {
   TScriptReport report;
-  int hostData = 0;
+  TObject hostData;
   report.Memo->Lines()->AddObject("host", &hostData);
   std::string result;
   EXPECT_EQ(report.Run("R: Boolean;", "R := Memo1.Lines.Objects[0] = nil;", &result), "");
