@@ -23,7 +23,8 @@ TAboutBox::TAboutBox(QWidget* owner) : QDialog(owner) {
   auto* box = new QVBoxLayout(this);
   auto* icon = new QLabel(this);
   icon->setObjectName("icon");
-  icon->setPixmap(ProgramIcon().pixmap(32, 32));
+  // As many pixels as the screen has for the icon's 32 units.
+  icon->setPixmap(ProgramIcon().pixmap(QSize(32, 32), icon->devicePixelRatio()));
   box->addWidget(icon);
   for (int i = 0; i < 5; ++i) {
     Labels[i] = new QLabel(QString::fromLatin1(VersionKeys[i]), this);

@@ -3,6 +3,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
+#include <algorithm>
 #include <cmath>
 
 #include "uiCanvas.h"
@@ -44,11 +45,13 @@ private:
   double scaleY;
 };
 
-void Shape(TCanvas& canvas, TColor fill, TColor line) {
+// Outlines are one grid unit wide, so that they keep their weight when the
+// glyph is drawn with more pixels.
+void Shape(TCanvas& canvas, const TGlyphGrid& g, TColor fill, TColor line) {
   canvas.Brush().SetStyle(bsSolid);
   canvas.Brush().SetColor(fill);
   canvas.Pen().SetStyle(psSolid);
-  canvas.Pen().SetWidth(1);
+  canvas.Pen().SetWidth(std::max(1, g.X(1)));
   canvas.Pen().SetColor(line);
 }
 
@@ -56,14 +59,13 @@ void Shape(TCanvas& canvas, TColor fill, TColor line) {
 void Badge(TCanvas& canvas, const TGlyphGrid& g, bool right, TColor colour,
            const std::vector<std::pair<double, double>>& mark) {
   const double left = right ? 20 : 1;
-  Shape(canvas, colour, colour);
+  Shape(canvas, g, colour, colour);
   canvas.Ellipse(g.R(left, 20, left + 11, 31));
   std::vector<TPoint> points;
   for (const auto& [x, y] : mark) points.push_back(TPoint{g.X(left + x), g.Y(20 + y)});
   canvas.Pen().SetColor(clWhite);
   canvas.Pen().SetWidth(std::max(1, g.X(2)));
   canvas.Polyline(points);
-  canvas.Pen().SetWidth(1);
 }
 
 // A printer: the sheet waiting on top, the casing with its slot and lamp,
@@ -71,20 +73,20 @@ void Badge(TCanvas& canvas, const TGlyphGrid& g, bool right, TColor colour,
 // frame is the still image).
 void PaintPrinter(TCanvas& canvas, int width, int height, const TPrinterLook& look, int frame, int frames) {
   const TGlyphGrid g(width, height);
-  Shape(canvas, Paper, PaperLine);
+  Shape(canvas, g, Paper, PaperLine);
   canvas.Rectangle(g.R(9, 2, 23, 13));
-  Shape(canvas, Casing, Outline);
+  Shape(canvas, g, Casing, Outline);
   canvas.RoundRect(g.R(3, 10, 29, 24), g.X(4), g.Y(4));
-  Shape(canvas, CasingShade, CasingShade);
+  Shape(canvas, g, CasingShade, CasingShade);
   canvas.FillRect(g.R(4, 19, 28, 23));
-  Shape(canvas, Slot, Slot);
+  Shape(canvas, g, Slot, Slot);
   canvas.FillRect(g.R(8, 18, 24, 20));
-  Shape(canvas, Lamp, Lamp);
+  Shape(canvas, g, Lamp, Lamp);
   canvas.FillRect(g.R(23, 12, 26, 15));
   // The page out of the slot: a third of it at the first frame, all of it
   // at the last.
   const double out = 3 + 7.0 * frame / std::max(frames - 1, 1);
-  Shape(canvas, Paper, PaperLine);
+  Shape(canvas, g, Paper, PaperLine);
   canvas.Rectangle(g.R(10, 19, 22, 19 + out));
   canvas.Pen().SetColor(PaperLine);
   for (double line = 22; line + 1 < 19 + out; line += 3) {
@@ -98,11 +100,11 @@ void PaintPrinter(TCanvas& canvas, int width, int height, const TPrinterLook& lo
 
 void PaintServer(TCanvas& canvas, int width, int height) {
   const TGlyphGrid g(width, height);
-  Shape(canvas, ServerCase, Outline);
+  Shape(canvas, g, ServerCase, Outline);
   canvas.RoundRect(g.R(8, 1, 24, 31), g.X(3), g.Y(3));
-  Shape(canvas, ServerBay, ServerBay);
+  Shape(canvas, g, ServerBay, ServerBay);
   for (const double top : {5.0, 10.0, 15.0}) canvas.FillRect(g.R(11, top, 21, top + 3));
-  Shape(canvas, Lamp, Lamp);
+  Shape(canvas, g, Lamp, Lamp);
   canvas.FillRect(g.R(18, 25, 21, 28));
 }
 
@@ -110,7 +112,7 @@ void PaintServer(TCanvas& canvas, int width, int height) {
 
 QIcon ProgramIcon() {
   QIcon icon;
-  for (const int size : {16, 24, 32, 48, 64, 128, 256}) {
+  for (const int size : IconSizes) {
     QPixmap pixmap(size, size);
     pixmap.fill(Qt::transparent);
     QPainter painter(&pixmap);
@@ -143,7 +145,7 @@ QIcon ProgramIcon() {
 }
 
 std::unique_ptr<TImageList> TreeImages(int size, int animationFrames) {
-  auto images = std::make_unique<TImageList>(size, size);
+  auto images = std::make_unique<TImageList>(size, size, TreeImagePixelRatios);
   images->AddGlyph([](TCanvas& canvas, int width, int height) { PaintServer(canvas, width, height); });
   auto printer = [animationFrames](TPrinterLook look, int frame) {
     return [look, frame, animationFrames](TCanvas& canvas, int width, int height) {

@@ -8,8 +8,12 @@
 
 #include "uiImageList.h"
 
+// The sizes the program's icon is drawn at: each common size and its double
+// for high-density screens.
+inline constexpr int IconSizes[] = {16, 24, 32, 48, 64, 96, 128, 256};
+
 // The program's icon (window, tray, About box): a printer with a page and a
-// tally mark, at every size from 16 to 256 pixels.
+// tally mark, drawn anew at each of IconSizes.
 QIcon ProgramIcon();
 
 // The tree's images, in the order the tree's image indexes name them: 0 the
@@ -17,4 +21,6 @@ QIcon ProgramIcon();
 // from 6, 11, 16, 21, 26 and 31 (a page rising out of the printer). A
 // printer's state shows as a badge: shared a hand-over arrow, on the network
 // a cable, the default a check mark.
+// Each is kept at one and at two pixels per unit.
+inline constexpr int TreeImagePixelRatios = 2;
 std::unique_ptr<TImageList> TreeImages(int size, int animationFrames);

@@ -19,8 +19,14 @@ void TBaseVirtualTree::AnimateToggle(PVirtualNode Node, uint64_t Distance, bool 
   const int below = row.Bottom;
   const int travel = static_cast<int>(std::min<uint64_t>(Distance, static_cast<uint64_t>(height)));
   const QImage still = Viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
-  if (still.width() < width || still.height() < height) return;
+  if (still.deviceIndependentSize().width() < width || still.deviceIndependentSize().height() < height) return;
   const int steps = (travel + ToggleAnimationStep - 1) / ToggleAnimationStep;
+  // Source rectangles count the grab's pixels, more than one per unit on a
+  // high-density screen.
+  const qreal ratio = still.devicePixelRatio();
+  const auto pixels = [ratio](int left, int top, int w, int h) {
+    return QRectF(left * ratio, top * ratio, w * ratio, h * ratio);
+  };
   RunAnimationSteps(steps, ToggleStepPauseMs, apSleep, [&](int Step) {
     const int shift = std::min(travel, (Step + 1) * ToggleAnimationStep);
     QImage frame = still;
@@ -30,10 +36,10 @@ void TBaseVirtualTree::AnimateToggle(PVirtualNode Node, uint64_t Distance, bool 
       const int moved = std::max(0, height - below - shift);
       TRect uncovered;
       if (Opening) {
-        painter.drawImage(QPoint(0, below + shift), still, QRect(0, below, width, moved));
+        painter.drawImage(QPointF(0, below + shift), still, pixels(0, below, width, moved));
         uncovered = Rect(0, below, width, std::min(height, below + shift));
       } else {
-        painter.drawImage(QPoint(0, below), still, QRect(0, below + shift, width, moved));
+        painter.drawImage(QPointF(0, below), still, pixels(0, below + shift, width, moved));
         uncovered = Rect(0, std::max(below, height - shift), width, height);
       }
       EraseBackground(canvas, uncovered, uncovered.Top - offsetY);

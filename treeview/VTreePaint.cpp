@@ -264,6 +264,9 @@ void TBaseVirtualTree::PaintTree(TCanvas& Target, const TRect& Window, TPoint Or
   PreparePaint();
   DoBeforePaint(Target);
   if (!rowBuffer) rowBuffer = std::make_unique<TBitmap>(96);
+  // Rows are drawn at the target's pixel density, so that text and images
+  // on a high-density screen are not enlarged afterwards.
+  rowBuffer->SetPixelRatio(Target.PixelRatio());
   uint32_t top = 0;
   PVirtualNode node = nullptr;
   if (Window.Top >= 0) {
@@ -313,7 +316,9 @@ void TBaseVirtualTree::PaintTree(TCanvas& Target, const TRect& Window, TPoint Or
 void TBaseVirtualTree::PaintViewport(const QRect& Update) {
   QPainter painter(Viewport());
   if (!animationFrame.isNull()) {
-    painter.drawImage(Update, animationFrame, Update);
+    const qreal ratio = animationFrame.devicePixelRatio();
+    painter.drawImage(QRectF(Update), animationFrame,
+                      QRectF(Update.left() * ratio, Update.top() * ratio, Update.width() * ratio, Update.height() * ratio));
     return;
   }
   TQtCanvas canvas(painter, 96);

@@ -399,6 +399,30 @@ TEST_F(AppTest, TheAboutBoxShowsTheProgramsVersionBlock) {
     EXPECT_EQ(ProgramIcon().pixmap(size, size).width(), size) << "an icon drawn for every size";
 }
 
+// On a high-density screen each picture has twice the pixels each way, drawn
+// anew: a plain enlargement of the single-density one would look blurred or
+// blocky.
+TEST_F(AppTest, PicturesHaveDoubleDensityPixelsOfTheirOwn) {
+  auto enlarged = [](const QImage& single) {
+    return single.scaled(single.size() * 2, Qt::IgnoreAspectRatio, Qt::FastTransformation)
+        .convertToFormat(QImage::Format_RGB32);
+  };
+  const std::unique_ptr<TImageList> images = TreeImages(ImageSize, AnimationFrames);
+  ASSERT_EQ(images->PixelRatios(), 2);
+  for (int index = 0; index < images->Count(); ++index) {
+    const QImage twice = images->Image(index, 2).Image().convertToFormat(QImage::Format_RGB32);
+    ASSERT_EQ(twice.size(), QSize(ImageSize * 2, ImageSize * 2)) << index;
+    EXPECT_NE(twice, enlarged(images->Image(index, 1).Image())) << "tree image " << index;
+  }
+  for (const int size : {16, 32, 48}) {
+    const QPixmap twice = ProgramIcon().pixmap(QSize(size, size), 2.0);
+    ASSERT_EQ(twice.width(), size * 2) << size;
+    EXPECT_NE(twice.toImage().convertToFormat(QImage::Format_RGB32),
+              enlarged(ProgramIcon().pixmap(QSize(size, size), 1.0).toImage()))
+        << "icon of " << size;
+  }
+}
+
 TEST_F(AppTest, EveryPrinterStateHasAPictureOfItsOwnAndTheAnimationMoves) {
   const std::unique_ptr<TImageList> images = TreeImages(ImageSize, AnimationFrames);
   ASSERT_EQ(images->Count(), 36);

@@ -28,6 +28,9 @@ public:
   TPen& Pen() { return pen; }
   TBrush& Brush() { return brush; }
   int PixelsPerInch() const { return pixelsPerInch; }
+  // Device pixels per coordinate unit each way, rounded up (a high-density
+  // screen has 2): images drawn here may bring that many pixels per unit.
+  virtual int PixelRatio() const { return 1; }
 
   // Text. TextOut and TextRect fill the text's background with the brush
   // unless the brush style is bsClear.

@@ -148,6 +148,13 @@ TQtCanvas::TQtCanvas(QPainter& painter, int pixelsPerInch) : TCanvas(pixelsPerIn
 
 TQtCanvas::~TQtCanvas() { FinishPainting(); }
 
+int TQtCanvas::PixelRatio() const {
+  const QPaintDevice* target = painter ? painter->device() : device;
+  if (!target) return 1;
+  // 1.25 needs two pixels per unit to stay sharp; 2.0000001 does not need three.
+  return std::max(1, static_cast<int>(std::ceil(target->devicePixelRatio() - 0.01)));
+}
+
 QPainter& TQtCanvas::Painter() {
   if (!painter) {
     ownPainter = std::make_unique<QPainter>(device);
@@ -410,6 +417,7 @@ void TQtCanvas::StretchDraw(const TRect& rect, const TBitmap& bitmap) {
 
 void TQtCanvas::DrawMasked(int x, int y, const TBitmap& bitmap, TColor transparentColor, int opacityPercent) {
   QImage image = bitmap.Image().convertToFormat(QImage::Format_ARGB32);
+  image.setDevicePixelRatio(bitmap.PixelRatio());
   const QRgb mask = ToQColor(transparentColor).rgb() & 0xFFFFFF;
   for (int row = 0; row < image.height(); ++row) {
     auto* line = reinterpret_cast<QRgb*>(image.scanLine(row));

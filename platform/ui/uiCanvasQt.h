@@ -23,6 +23,7 @@ public:
   void TextRect(const TRect& rect, int x, int y, const std::string& text) override;
   void TextOutRotated(int x, int y, const std::string& text, int angleDegrees) override;
   TTextMetric TextMetrics() override;
+  int PixelRatio() const override;
 
   void Polyline(const std::vector<TPoint>& points) override;
   void Polygon(const std::vector<TPoint>& points) override;

@@ -2,6 +2,9 @@
 
 #include "uiCanvasQt.h"
 
+#include <algorithm>
+#include <cmath>
+
 TBitmap::TBitmap(int pixelsPerInch) : pixelsPerInch(pixelsPerInch) {}
 
 TBitmap::~TBitmap() = default;
@@ -10,20 +13,31 @@ void TBitmap::FinishPainting() const {
   if (canvas) canvas->FinishPainting();
 }
 
-void TBitmap::SetSize(int width, int height) {
+void TBitmap::Reshape(int width, int height, int ratio) {
   FinishPainting();
-  QImage resized(std::max(0, width), std::max(0, height), QImage::Format_RGB32);
+  QImage resized(std::max(0, width) * ratio, std::max(0, height) * ratio, QImage::Format_RGB32);
+  resized.setDevicePixelRatio(ratio);
   resized.fill(Qt::white);
   if (!image.isNull()) {
     QPainter p(&resized);
     p.drawImage(QPoint(0, 0), image);
   }
   image = std::move(resized);
+  pixelRatio = ratio;
+}
+
+void TBitmap::SetSize(int width, int height) { Reshape(width, height, pixelRatio); }
+
+void TBitmap::SetPixelRatio(int ratio) {
+  ratio = std::max(1, ratio);
+  if (ratio != pixelRatio) Reshape(Width(), Height(), ratio);
 }
 
 void TBitmap::Assign(const TBitmap& source) {
   FinishPainting();
   image = source.Image().copy();
+  image.setDevicePixelRatio(source.pixelRatio);
+  pixelRatio = source.pixelRatio;
 }
 
 TCanvas& TBitmap::Canvas() {
@@ -33,16 +47,18 @@ TCanvas& TBitmap::Canvas() {
 
 TColor TBitmap::Pixel(int x, int y) const {
   const QImage& pixels = Image();
-  if (!pixels.valid(x, y)) return clNone;
-  const QRgb rgb = pixels.pixel(x, y);
+  if (x < 0 || y < 0 || !pixels.valid(x * pixelRatio, y * pixelRatio)) return clNone;
+  const QRgb rgb = pixels.pixel(x * pixelRatio, y * pixelRatio);
   return RGBColor(qRed(rgb), qGreen(rgb), qBlue(rgb));
 }
 
 void TBitmap::SetPixel(int x, int y, TColor color) {
   FinishPainting();
-  if (!image.valid(x, y)) return;
+  if (x < 0 || y < 0 || !image.valid(x * pixelRatio, y * pixelRatio)) return;
   const TColor rgb = ColorToRGB(color);
-  image.setPixel(x, y, qRgb(GetRValue(rgb), GetGValue(rgb), GetBValue(rgb)));
+  const QRgb value = qRgb(GetRValue(rgb), GetGValue(rgb), GetBValue(rgb));
+  for (int dy = 0; dy < pixelRatio; ++dy)
+    for (int dx = 0; dx < pixelRatio; ++dx) image.setPixel(x * pixelRatio + dx, y * pixelRatio + dy, value);
 }
 
 const QImage& TBitmap::Image() const {
@@ -53,6 +69,8 @@ const QImage& TBitmap::Image() const {
 void TBitmap::SetImage(const QImage& source) {
   FinishPainting();
   image = source.convertToFormat(QImage::Format_RGB32);
+  pixelRatio = std::max(1, static_cast<int>(std::lround(source.devicePixelRatio())));
+  image.setDevicePixelRatio(pixelRatio);
 }
 
 bool TBitmap::LoadFromFile(const std::string& fileName) {

@@ -152,6 +152,48 @@ TEST_F(PaintedTree, ImagesAreCentredByTheNodesAlignment) {
   EXPECT_NE(Rgb(clBlue), image.pixel(22 + 1, top + 24));
 }
 
+TEST_F(PaintedTree, ImagesKeepTheirOwnPixelsOnAHighDensityTarget) {
+  // A blue square crossed by a one-pixel diagonal, drawn to the size given.
+  TImageList images(16, 16, 2);
+  images.AddGlyph([](TCanvas& c, int w, int h) {
+    c.Brush().SetColor(clBlue);
+    c.FillRect(Rect(0, 0, w, h));
+    c.Pen().SetColor(clBlack);
+    c.MoveTo(0, h - 1);
+    c.LineTo(w, -1);
+  });
+  tree.SetImages(&images);
+  tree.OnGetImageIndex = [](TBaseVirtualTree*, PVirtualNode, TVTImageKind kind, int, int& index) {
+    if (kind == ikNormal || kind == ikSelected) index = 0;
+  };
+  tree.RenderToImage();  // lays the tree out
+  auto render = [&](int ratio) {
+    TBitmap target;
+    target.SetPixelRatio(ratio);
+    target.SetSize(200, 120);
+    tree.PaintTree(target.Canvas(), Rect(0, 0, 200, 120), TPoint{0, 0}, TVTPaintOptions{});
+    return target.Image().copy();
+  };
+  const QImage single = render(1);
+  const QImage doubled = render(2);
+  ASSERT_EQ(QSize(400, 240), doubled.size());
+  // The image's top left in the middle row, in units.
+  int left = -1, top = -1;
+  for (int y = RowTop(3); y < RowTop(4) && top < 0; ++y)
+    for (int x = 0; x < 200 && top < 0; ++x)
+      if (single.pixel(x, y) == Rgb(clBlue)) left = x, top = y;
+  ASSERT_GE(top, 0);
+  const QImage& own = images.Image(0, 2).Image();
+  int enlarged = 0;
+  for (int y = 0; y < 32; ++y)
+    for (int x = 0; x < 32; ++x) {
+      const QRgb drawn = doubled.pixel(left * 2 + x, top * 2 + y);
+      ASSERT_EQ(own.pixel(x, y), drawn) << x << "," << y;
+      if (drawn == single.pixel(left + x / 2, top + y / 2)) ++enlarged;
+    }
+  EXPECT_LT(enlarged, 32 * 32) << "a 2x draw has pixels of its own, not the 1x ones doubled";
+}
+
 TEST_F(PaintedTree, LongTextsEndInAnEllipsisWithinTheirWidth) {
   TBitmap bitmap;
   bitmap.SetSize(1, 1);
