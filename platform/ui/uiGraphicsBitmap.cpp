@@ -3,7 +3,6 @@
 #include "uiCanvasQt.h"
 
 #include <algorithm>
-#include <cmath>
 
 TBitmap::TBitmap(int pixelsPerInch) : pixelsPerInch(pixelsPerInch) {}
 
@@ -66,11 +65,11 @@ const QImage& TBitmap::Image() const {
   return image;
 }
 
-void TBitmap::SetImage(const QImage& source) {
+void TBitmap::SetImage(const QImage& source, int pixelRatio) {
   FinishPainting();
   image = source.convertToFormat(QImage::Format_RGB32);
-  pixelRatio = std::max(1, static_cast<int>(std::lround(source.devicePixelRatio())));
-  image.setDevicePixelRatio(pixelRatio);
+  this->pixelRatio = std::max(1, pixelRatio);
+  image.setDevicePixelRatio(this->pixelRatio);
 }
 
 bool TBitmap::LoadFromFile(const std::string& fileName) {

@@ -35,9 +35,10 @@ public:
 
   // The pixels as drawn so far.
   const QImage& Image() const;
-  // Takes a copy of an image's pixels (converted to 32-bit RGB) and its
-  // pixel ratio (rounded to a whole number).
-  void SetImage(const QImage& source);
+  // Takes a copy of an image's pixels (converted to 32-bit RGB), pixelRatio
+  // of them per unit each way. A ratio the image carries is not taken: a
+  // picture file named "@2x" keeps its size in pixels as its size.
+  void SetImage(const QImage& source, int pixelRatio = 1);
   bool LoadFromFile(const std::string& fileName);
   bool SaveToFile(const std::string& fileName) const;
 

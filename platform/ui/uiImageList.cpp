@@ -40,10 +40,8 @@ int TImageList::AddGlyph(const std::function<void(TCanvas& canvas, int width, in
     canvas.FillRect(Rect(0, 0, width * ratio, height * ratio));
     paint(canvas, width * ratio, height * ratio);
     // The same pixels, taken as ratio pixels per unit.
-    QImage painted = pixels.Image();
-    painted.setDevicePixelRatio(ratio);
     auto glyph = std::make_unique<TBitmap>();
-    glyph->SetImage(painted);
+    glyph->SetImage(pixels.Image(), ratio);
     images[row].push_back(std::move(glyph));
   }
   return Count() - 1;
@@ -78,7 +76,7 @@ void TImageList::Draw(TCanvas& canvas, int x, int y, int index, TImageDrawStyle 
         }
       }
       TBitmap twin;
-      twin.SetImage(grey);
+      twin.SetImage(grey, image.PixelRatio());
       canvas.DrawMasked(x, y, twin, MaskColor, 100);
       break;
     }

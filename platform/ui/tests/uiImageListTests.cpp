@@ -119,6 +119,20 @@ TEST(Bitmap, KeepsItsSizeInUnitsAtAnyPixelRatio) {
   target.Canvas().Draw(1, 1, copy);
   EXPECT_EQ(clBlue, target.Pixel(5, 3));
   EXPECT_EQ(clWhite, target.Pixel(6, 3));
+  // A picture keeps its pixels as its size unless told otherwise, whatever
+  // ratio its file name gave it.
+  QImage picture(6, 4, QImage::Format_RGB32);
+  picture.setDevicePixelRatio(2);
+  const struct {
+    int Ratio;
+    int Width;
+  } pictures[] = {{1, 6}, {2, 3}};
+  for (const auto& p : pictures) {
+    TBitmap taken;
+    taken.SetImage(picture, p.Ratio);
+    EXPECT_EQ(p.Width, taken.Width()) << p.Ratio;
+    EXPECT_EQ(p.Ratio, taken.PixelRatio());
+  }
 }
 
 TEST(Bitmap, ACanvasTellsItsDevicesPixelRatio) {
