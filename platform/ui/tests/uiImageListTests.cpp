@@ -207,3 +207,24 @@ TEST(ImageList, AddedBitmapsAreEnlargedWithTheirMaskIntact) {
   const TColor grey = target.Pixel(0, 0);
   EXPECT_EQ(GetRValue(grey), GetBValue(grey));
 }
+
+TEST(Bitmap, TextOnAHighDensityBitmapHasPixelsOfItsOwn) {
+  // Small text and text large enough to be drawn from kept glyph images.
+  for (const int points : {10, 72}) {
+    auto draw = [points](int ratio) {
+      TBitmap bitmap;
+      bitmap.SetPixelRatio(ratio);
+      bitmap.SetSize(160, 120);
+      bitmap.Canvas().Font().SetName("Arial");
+      bitmap.Canvas().Font().SetSize(points);
+      bitmap.Canvas().Brush().SetStyle(bsClear);
+      bitmap.Canvas().TextOut(2, 2, "Sg");
+      return bitmap.Image().copy();
+    };
+    const QImage single = draw(1);
+    const QImage doubled = draw(2);
+    ASSERT_EQ(single.size() * 2, doubled.size());
+    const QImage enlarged = single.scaled(single.size() * 2, Qt::IgnoreAspectRatio, Qt::FastTransformation);
+    EXPECT_NE(enlarged.convertToFormat(QImage::Format_RGB32), doubled.convertToFormat(QImage::Format_RGB32)) << points;
+  }
+}
