@@ -32,6 +32,10 @@ public:
   // screen has 2): images drawn here may bring that many pixels per unit.
   virtual int PixelRatio() const { return 1; }
 
+  // A whole page is about to be drawn: a canvas that keeps a record of what
+  // it drew starts afresh, so a long run holds one page, not all of them.
+  virtual void StartPage() {}
+
   // Text. TextOut and TextRect fill the text's background with the brush
   // unless the brush style is bsClear.
   virtual void TextOut(int x, int y, const std::string& text) = 0;

@@ -1,7 +1,8 @@
 #pragma once
 // A canvas that needs no display: text is measured from the font files'
 // own advance widths, so every machine lays text out alike. It draws no
-// pixels; each drawing call is written to a log that tests read.
+// pixels; each drawing call of the page being drawn is written to a log that
+// tests read.
 
 #include <array>
 #include <string>
@@ -14,6 +15,7 @@ class TMeasuringCanvas : public TCanvas {
 public:
   explicit TMeasuringCanvas(int pixelsPerInch) : TCanvas(pixelsPerInch) {}
 
+  void StartPage() override { log.clear(); }
   void TextOut(int x, int y, const std::string& text) override;
   void TextRect(const TRect& rect, int x, int y, const std::string& text) override;
   void TextOutRotated(int x, int y, const std::string& text, int angleDegrees) override;
@@ -31,7 +33,7 @@ public:
   void StretchDraw(const TRect& rect, const TBitmap& bitmap) override;
   void DrawMasked(int x, int y, const TBitmap& bitmap, TColor transparentColor, int opacityPercent) override;
 
-  // One line per drawing call, e.g. "TextOut 10,20 Hello".
+  // One line per drawing call since the page began, e.g. "TextOut 10,20 Hello".
   const std::vector<std::string>& Log() const { return log; }
   void ClearLog() { log.clear(); }
 

@@ -99,6 +99,7 @@ int TppPagePainter::LineThickness(float weight) const {
 }
 
 void TppPagePainter::DrawPage(TppPage& page) {
+  canvas.StartPage();
   page.ForEachDrawCommand([](TppDrawCommand* command) {
     if (command->IsLookAhead()) command->LookAheadPending();
   });

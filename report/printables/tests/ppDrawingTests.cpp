@@ -88,6 +88,22 @@ TEST(DrawingTest, LinesAreAsThickAsTheirWeightAtTheDevicesResolution) {
   EXPECT_TRUE(Contains(canvas.Log(), expected)) << ::testing::PrintToString(canvas.Log());
 }
 
+TEST(DrawingTest, ACanvasDrawingPageAfterPageHoldsOnlyThePageDrawnLast) {
+  TPrintablesFixture f(Rows(1));
+  f.Add<TppLine>(f.Detail, 0, 0, mm(50), mm(5));
+  f.Add<TppShape>(f.Detail, 0, mm(5), mm(20), mm(10));
+  auto pages = f.PrintAll();
+  const std::vector<std::string> once = Drawn(*pages[0], 96);
+  ASSERT_FALSE(once.empty());
+  // A long run on one canvas: the record must not grow with the pages.
+  TMeasuringCanvas canvas(96);
+  TppPagePainter painter(canvas);
+  for (const int run : {1, 2, 1000}) {
+    for (int i = 0; i < run; ++i) painter.DrawPage(*pages[0]);
+    EXPECT_EQ(canvas.Log(), once) << run << " pages";
+  }
+}
+
 TEST(DrawingTest, ANewLineIsAThinTransparentTopLine) {
   TPrintablesFixture f(Rows(1));
   TppLine line(nullptr);
