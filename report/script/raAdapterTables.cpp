@@ -676,6 +676,26 @@ TAdapters::TAdapters() {
   ScreenPixels(printable, "spWidth", axHorizontal, &TppPrintable::mmWidth, &TppPrintable::SetmmWidth);
   ScreenPixels(printable, "spHeight", axVertical, &TppPrintable::mmHeight, &TppPrintable::SetmmHeight);
 
+  // A component's place in the report: its band (and so its band type and
+  // group), the region inside it, and the group that resets it.
+  ReadWrite(ppComponent, "Band", &TppComponent::Band, &TppComponent::SetBand);
+  ppComponent.Property("BandType", daInteger, GETTER(TppComponent, Int(&v) = static_cast<int>(self.BandType())));
+  Read(ppComponent, "GroupNo", &TppComponent::GroupNo);
+  Read(ppComponent, "Index", &TppComponent::Index);
+  // Its place among its parent's (region's or band's) objects.
+  Read(ppComponent, "ParentIndex", &TppRelative::Position);
+  ppComponent.ClassProperty("NextSibling", TppComponent::StaticClassType(), GETTER(TppComponent, {
+    TppBand* band = self.Band();
+    const int next = self.Index() + 1;
+    TppComponent* sibling = band && next > 0 && next < band->ObjectCount() ? band->Objects(next) : nullptr;
+    Obj(&v) = sibling && sibling->GetParentComponent() == self.GetParentComponent() ? sibling : nullptr;
+  }));
+  ReadWrite(ppComponent, "ParentDataPipeline", &TppComponent::ParentDataPipeline, &TppComponent::SetParentDataPipeline);
+  ReadWrite(ppComponent, "Region", &TppComponent::Region, &TppComponent::SetRegion);
+  ReadWrite(ppComponent, "ResetGroup", &TppComponent::ResetGroup, &TppComponent::SetResetGroup);
+  RefuseWhilePrinting(ppComponent, "Band");
+  RefuseWhilePrinting(ppComponent, "Region");
+
   Read(dbText, "AlreadyPrinted", &TppDBText::AlreadyPrinted);
   Read(dbText, "FirstPage", &TppDBText::FirstPage);
   Read(dbText, "PriorValue", &TppDBText::PriorValue);

@@ -213,7 +213,7 @@ TEST(CodeModuleTest, AFailedCompileRaisesAtStartAndTheNextRunStartsAfresh) {
 TEST(CodeModuleTest, AHandlerThatHarmsItsHostGetsAScriptErrorAndTheReportStays) {
   const char* const bodies[] = {"  Report.Free;", "  Label1.Free;", "  TStringList(Label1).SaveToFile('/tmp/ra-handler-file.txt');",
                                 "  Report.PrinterSetup.Free;", "  Label1.Parent := Label1.Parent;", "  Label1.Position := 0;",
-                                "  Report.Detail.Report := Report;"};
+                                "  Report.Detail.Report := Report;", "  Label1.Band := Label1.Band;"};
   for (const char* body : bodies) {
     TModuleReport r;
     std::filesystem::remove("/tmp/ra-handler-file.txt");

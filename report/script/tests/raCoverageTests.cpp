@@ -27,6 +27,7 @@ const TExposedNames exposed[] = {
      "LookupPipeline mmLeft mmHeight mmTop mmWidth OutOfSpace OverFlow ParentHeight ParentWidth ReprintOnOverFlow "
      "ResetOnCompute SelectionObject ShiftWithParent SpaceUsed spLeft spHeight spTop spWidth StretchWithParent Text Top "
      "Units Visible Width WordWrap ZOrder"},
+    {"TppComponent", "Band BandType Index NextSibling ParentIndex GroupNo Parent ParentDataPipeline Region ResetGroup"},
     {"TppCustomText", "OnGetText AutoSize CharWrap Color Description SaveOrder Save SaveLength Text Transparent"},
     {"TppDBText",
      "AlreadyPrinted FieldValue FirstPage PriorValue PriorValueSame BlankWhenZero ReprintOnSubsequent SuppressRepeatedValues"},

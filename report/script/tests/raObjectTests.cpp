@@ -79,6 +79,11 @@ TEST(ObjectAccessTest, MembersReadWrittenAndCalledThroughTheClassManager) {
       {"R: String; C: TppComponent;", "C := Label1; R := (C as TppLabel).ClassName + TppCustomText(C).ClassName;", "TppLabelTppLabel"},
       {"R: Boolean; C: TppComponent;", "C := Memo1; R := (C as TppLabel) = nil;", "True"},
       {"R: Boolean;", "Report.PrinterSetup.Orientation := poLandscape; R := Report.PrinterSetup.Orientation = poLandscape;", "True"},
+      {"R: String;", "R := Label1.Band.ClassName + IntToStr(Label1.BandType) + IntToStr(Label1.GroupNo);", "TppDetailBand4-1"},
+      {"R: String;", "R := Label1.NextSibling.ClassName + IntToStr(Memo1.Index) + IntToStr(Memo1.ParentIndex);", "TppMemo11"},
+      {"R: Boolean;", "R := (Memo1.NextSibling = nil) and (Label1.Region = nil) and (Label1.ResetGroup = nil);", "True"},
+      {"R: Boolean;", "Label1.ParentDataPipeline := False; R := Label1.ParentDataPipeline;", "False"},
+      {"R: Integer; L: TppLabel;", "L := TppLabel.Create(Report); L.Band := Label1.Band; R := L.Index + L.BandType;", "6"},
       {"R: String; L: TppLabel;", "L := TppLabel.Create(Report); L.Caption := 'new'; R := L.Caption + L.Owner.ClassName; L.Free;", "newTppReport"},
       // Object slots hold handles: what a script stored comes back, nothing else does.
       {"R: String;", "Memo1.Lines.AddObject('l', Label1); Memo1.Lines.InsertObject(0, 'm', Memo1); Memo1.Lines.Add('none');"
@@ -186,6 +191,8 @@ TEST(ObjectAccessTest, WhatAScriptMadeAndLeftIsFreedWithItsRunAndWhatItHandedOve
       {"L: TppLabel;", "L := TppLabel.Create(Report); L.Caption := 'kept'; Memo1.Lines.Strings[9] := 'x';",
        "script: List index out of bounds", 1, 1, 0},
       {"L: TppLabel;", "L := TppLabel.Create(nil); L.Parent := Label1.Parent; Memo1.Lines.Strings[9] := 'x';",
+       "script: List index out of bounds", 1, 0, 1},
+      {"L: TppLabel;", "L := TppLabel.Create(nil); L.Band := Label1.Band; Memo1.Lines.Strings[9] := 'x';",
        "script: List index out of bounds", 1, 0, 1},
       {"L: TppLabel;", "L := TppLabel.Create(nil); L.Caption := 'dropped'; Memo1.Lines.Strings[9] := 'x';",
        "script: List index out of bounds", 1, 0, 0},
