@@ -45,11 +45,11 @@ void FillRow(TTableCursor& cursor, std::vector<uint8_t>& record, int32_t n) {
   const std::string printer = "\\\\HOST\\queue" + std::to_string(id % 37);
   const int32_t pages = id % 500;
   const std::string owner = "user" + std::to_string(id % 211);
-  cursor.PutTableField(1, record.data(), &id);
-  cursor.PutTableField(2, record.data(), name.c_str());
-  cursor.PutTableField(3, record.data(), printer.c_str());
-  cursor.PutTableField(4, record.data(), &pages);
-  cursor.PutTableField(5, record.data(), owner.c_str());
+  cursor.Fields().PutTableField(1, record.data(), &id);
+  cursor.Fields().PutTableField(2, record.data(), name.c_str());
+  cursor.Fields().PutTableField(3, record.data(), printer.c_str());
+  cursor.Fields().PutTableField(4, record.data(), &pages);
+  cursor.Fields().PutTableField(5, record.data(), owner.c_str());
 }
 
 double SecondsSince(std::chrono::steady_clock::time_point start) {
@@ -68,7 +68,7 @@ int Run(const std::string& folder, int32_t rows) {
   TTableCursor& cursor = *owned;
   cursor.SetTableName("JOBS");
   cursor.Open();
-  std::vector<uint8_t> record(cursor.CursorRecordSize());
+  std::vector<uint8_t> record(cursor.Fields().CursorRecordSize());
 
   auto start = std::chrono::steady_clock::now();
   for (int32_t n = 1; n <= rows; ++n) {

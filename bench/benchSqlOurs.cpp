@@ -64,13 +64,13 @@ public:
     statement.Prepare(sql, position);
     TTableCursor* cursor = statement.Execute();
     TSqlAnswer answer;
-    std::vector<uint8_t> record(cursor->CursorRecordSize(), 0);
+    std::vector<uint8_t> record(cursor->Fields().CursorRecordSize(), 0);
     std::vector<std::string> values(columns.size());
     TExpTreePtr value(NewToken());
     cursor->SetToBegin();
     while (cursor->GetNextRecord(record.data()) == 0) {
       for (size_t i = 0; i < columns.size(); ++i) {
-        const uint8_t* desc = cursor->FieldDescAt(columns[i] + 1);
+        const uint8_t* desc = cursor->Fields().FieldDescAt(columns[i] + 1);
         TypeNodeFromField(desc, *value);
         ReadFieldValue(*cursor, record.data(), desc, *value);
         values[i] = ValueText(*value);

@@ -93,7 +93,7 @@ public:
     cursor->Open();
     // A cursor opens on the primary index, whatever order the last one had.
     currentOrder = TJobOrder::Primary;
-    record.assign(cursor->CursorRecordSize(), 0);
+    record.assign(cursor->Fields().CursorRecordSize(), 0);
   }
   void Close() override {
     if (cursor) cursor->Close(true);
@@ -109,8 +109,9 @@ public:
 
   void Append(const TJobRow& row) override {
     Fill(row);
-    if (cursor->OpenBlob(fDocument, record.data(), true, false, BlobOpenWrite) != 0 ||
-        cursor->WriteBlob(fDocument, record.data(), false, {reinterpret_cast<const uint8_t*>(row.Document.data()), row.Document.size()}, 0) != 0)
+    if (cursor->Blobs().OpenBlob(fDocument, record.data(), true, false, BlobOpenWrite) != 0 ||
+        cursor->Blobs().WriteBlob(fDocument, record.data(), false,
+                                  {reinterpret_cast<const uint8_t*>(row.Document.data()), row.Document.size()}, 0) != 0)
       throw std::runtime_error("memo not written");
     cursor->InsertRecord(record.data(), false);
   }
@@ -200,14 +201,14 @@ private:
   // The rows a filter of that text lets through; cost choice lets a wide
   // index range be taken through its complement.
   int64_t CountVisible(const std::string& text) {
-    TFilter* filter = cursor->AddFilter(text, {.CostChoice = true});
+    TFilter* filter = cursor->Filters().AddFilter(text, {.CostChoice = true});
     try {
-      cursor->ActivateFilter(filter);
+      cursor->Filters().ActivateFilter(filter);
       const int64_t count = cursor->GetRecordCount();
-      cursor->DropFilter(filter);
+      cursor->Filters().DropFilter(filter);
       return count;
     } catch (...) {
-      cursor->DropFilter(filter);
+      cursor->Filters().DropFilter(filter);
       throw;
     }
   }
@@ -217,7 +218,7 @@ private:
   bool FindByKey(TJobOrder order, const TJobRow& key) {
     const TBenchIndex& def = IndexOf(order).Index;
     SelectOrder(order);
-    cursor->ClearRecord(record.data());
+    cursor->Fields().ClearRecord(record.data());
     for (int field : def.Fields) PutField(field, key);
     return cursor->FindKey(record.data(), false, int(def.Fields.size()), 0, false, record.data());
   }
@@ -228,10 +229,12 @@ private:
     return FindByKey(TJobOrder::Primary, key);
   }
 
-  void Put(int field, const void* value) { cursor->PutFieldValue(cursor->FieldDescAt(field), record.data(), false, value); }
+  void Put(int field, const void* value) {
+    cursor->Fields().PutFieldValue(cursor->Fields().FieldDescAt(field), record.data(), false, value);
+  }
   void Get(const uint8_t* buffer, int field, void* value) const {
     bool blank = false;
-    cursor->GetFieldValue(cursor->FieldDescAt(field), buffer, blank, value);
+    cursor->Fields().GetFieldValue(cursor->Fields().FieldDescAt(field), buffer, blank, value);
   }
   int32_t GetInt(const uint8_t* buffer, int field) const {
     int32_t value = 0;
@@ -246,7 +249,7 @@ private:
 
   // Every stored field but the row number, which the table assigns.
   void Fill(const TJobRow& row) {
-    cursor->ClearRecord(record.data());
+    cursor->Fields().ClearRecord(record.data());
     for (int field : {fJobDate, fJobTime, fJobID, fMachineName, fPrinterName, fJobOwner, fPagesPrinted, fTotalPages,
                       fBytesPrinted, fJobSize, fJobStatus, fJobPrinted})
       PutField(field, row);
@@ -301,12 +304,13 @@ private:
   void ReadDocument(uint8_t* buffer, std::string& text) {
     int32_t size = 0;
     int32_t got = 0;
-    if (cursor->OpenBlob(fDocument, buffer, false, false, BlobOpenRead) != 0 ||
-        cursor->GetBlobSize(fDocument, buffer, false, size) != 0)
+    if (cursor->Blobs().OpenBlob(fDocument, buffer, false, false, BlobOpenRead) != 0 ||
+        cursor->Blobs().GetBlobSize(fDocument, buffer, false, size) != 0)
       throw std::runtime_error("memo not opened");
     text.resize(size_t(size));
-    const int32_t result = cursor->ReadBlob(fDocument, buffer, false, got, {reinterpret_cast<uint8_t*>(text.data()), size_t(size)}, 0);
-    cursor->FreeBlob(fDocument, buffer, false);
+    const int32_t result = cursor->Blobs().ReadBlob(fDocument, buffer, false, got,
+                                                    {reinterpret_cast<uint8_t*>(text.data()), size_t(size)}, 0);
+    cursor->Blobs().FreeBlob(fDocument, buffer, false);
     if (result != 0 || got != size) throw std::runtime_error("memo not read");
   }
 };

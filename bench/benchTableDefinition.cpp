@@ -38,5 +38,5 @@ void CreateBenchTable(TDataDirectory* directory, const std::string& name, const 
   TTableCursor& creator = *owned;
   creator.SetTableName(name);
   creator.SetExclusive(true);
-  creator.CreateTable(definition, true);
+  creator.Admin().CreateTable(definition, true);
 }

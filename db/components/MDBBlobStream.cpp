@@ -31,11 +31,11 @@ TMDBBlobStream::TMDBBlobStream(TField* blobField, TBlobStreamMode mode)
   TTableCursor& cursor = *dataSet->Handle();
   if (!field->Modified()) {
     if (mode == bmRead) {
-      CheckEngineResult(cursor.OpenBlob(fieldNo, record, false, false, BlobOpenRead), cursor.TableName());
+      CheckEngineResult(cursor.Blobs().OpenBlob(fieldNo, record, false, false, BlobOpenRead), cursor.TableName());
     } else {
       if (field->ReadOnly()) throw EDatabaseError(SFieldReadOnly, {field->DisplayName()});
       if (dataSet->State() != dsEdit && dataSet->State() != dsInsert) throw EDatabaseError(SNotEditing);
-      CheckEngineResult(cursor.OpenBlob(fieldNo, record, false, false, BlobOpenWrite), cursor.TableName());
+      CheckEngineResult(cursor.Blobs().OpenBlob(fieldNo, record, false, false, BlobOpenWrite), cursor.TableName());
     }
   }
   opened = true;
@@ -48,7 +48,7 @@ TMDBBlobStream::~TMDBBlobStream() {
     if (modified) field->SetModified(true);
     if (!field->Modified()) {
       TMDBSessionUse use(dataSet->DataSetSession());
-      dataSet->Handle()->FreeBlob(fieldNo, record, false);
+      dataSet->Handle()->Blobs().FreeBlob(fieldNo, record, false);
     }
     if (modified) dataSet->DataEvent(deFieldChange, reinterpret_cast<intptr_t>(field));
   } catch (const std::exception&) {
@@ -63,7 +63,7 @@ int64_t TMDBBlobStream::Read(void* buffer, int64_t count) {
   TTableCursor& cursor = *dataSet->Handle();
   int32_t countRead = 0;
   const std::span<uint8_t> destination(static_cast<uint8_t*>(buffer), size_t(ClampCount(count)));
-  const int32_t result = cursor.ReadBlob(fieldNo, record, false, countRead, destination, position);
+  const int32_t result = cursor.Blobs().ReadBlob(fieldNo, record, false, countRead, destination, position);
   switch (result) {
     case 0:
     case EngErrEndOfBlob: position += countRead; return countRead;
@@ -76,8 +76,8 @@ int64_t TMDBBlobStream::Write(const void* buffer, int64_t count) {
   if (!opened || count <= 0) return 0;
   if (count > std::numeric_limits<int32_t>::max()) CheckWriteResult(EngErrBlobLength);
   TMDBSessionUse use(dataSet->DataSetSession());
-  CheckWriteResult(
-      dataSet->Handle()->WriteBlob(fieldNo, record, false, {static_cast<const uint8_t*>(buffer), size_t(count)}, position));
+  CheckWriteResult(dataSet->Handle()->Blobs().WriteBlob(
+      fieldNo, record, false, {static_cast<const uint8_t*>(buffer), size_t(count)}, position));
   position += static_cast<int32_t>(count);
   modified = true;
   return count;
@@ -102,7 +102,8 @@ int64_t TMDBBlobStream::Size() {
   if (!opened) return 0;
   TMDBSessionUse use(dataSet->DataSetSession());
   int32_t size = 0;
-  CheckEngineResult(dataSet->Handle()->GetBlobSize(fieldNo, record, false, size), dataSet->Handle()->TableName());
+  CheckEngineResult(dataSet->Handle()->Blobs().GetBlobSize(fieldNo, record, false, size),
+                    dataSet->Handle()->TableName());
   return size;
 }
 
@@ -114,7 +115,7 @@ void TMDBBlobStream::SetSize(int64_t newSize) {
 void TMDBBlobStream::Truncate() {
   if (!opened) return;
   TMDBSessionUse use(dataSet->DataSetSession());
-  CheckWriteResult(dataSet->Handle()->TruncateBlob(fieldNo, record, false, position));
+  CheckWriteResult(dataSet->Handle()->Blobs().TruncateBlob(fieldNo, record, false, position));
   modified = true;
 }
 
@@ -124,7 +125,7 @@ void TMDBBlobStream::CheckWriteResult(int32_t result) {
   const std::string tableName = cursor.TableName();
   {
     TMDBSessionUse use(dataSet->DataSetSession());
-    cursor.FreeBlob(fieldNo, record, false);
+    cursor.Blobs().FreeBlob(fieldNo, record, false);
   }
   field->SetModified(false);
   opened = false;

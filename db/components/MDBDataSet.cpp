@@ -112,8 +112,8 @@ void TMDBDataSet::InternalInitFieldDefs() {
 void TMDBDataSet::FillFieldDefs(TTableCursor& cursor) {
   FieldDefs().Clear();
   std::vector<uint8_t> desc(FieldDescSize);
-  for (int fieldNo = 1; fieldNo <= cursor.FieldListCount(); ++fieldNo) {
-    cursor.GetFieldDesc(fieldNo, desc.data());
+  for (int fieldNo = 1; fieldNo <= cursor.Fields().FieldListCount(); ++fieldNo) {
+    cursor.Fields().GetFieldDesc(fieldNo, desc.data());
     TFieldType type = ftUnknown;
     int size = 0;
     if (!FieldTypeOf(desc.data(), type, size)) continue;
@@ -132,13 +132,14 @@ void TMDBDataSet::ReadIndexInfo() {
   indexFieldCount = 0;
   indexCaseInsensitive = false;
   if (handle->IsNaturalOrder() || handle->IsSqlSourceTable()) return;
-  indexCaseInsensitive = handle->IndexIsCaseInsensitive();
-  indexFieldCount = handle->KeyFieldCount();
-  handle->GetIndexFieldList(handle->GetIndexNo(), indexFieldNumbers.data());
+  const TIndexDefinition index = handle->Fields().GetIndexDefinition(handle->GetIndexNo());
+  indexCaseInsensitive = index.CaseInsensitive;
+  indexFieldCount = static_cast<int>(index.FieldNumbers.size());
+  handle->Fields().GetIndexFieldList(handle->GetIndexNo(), indexFieldNumbers.data());
 }
 
 void TMDBDataSet::ComputeBufferLayout() {
-  recordSize = handle->CursorRecordSize();
+  recordSize = handle->Fields().CursorRecordSize();
   bookmarkSize = static_cast<uint16_t>(handle->GetBookmarkSize());
   recordInfoOfs = static_cast<uint16_t>(recordSize + CalcFieldsSize());
   bookmarkOfs = static_cast<uint16_t>(recordInfoOfs + RecordInfoSize);
@@ -157,7 +158,7 @@ void TMDBDataSet::ApplyDisplayLabels() {
   for (int i = 0; i < FieldCount(); ++i) {
     TField* field = Fields(i);
     if (field->FieldNo() <= 0) continue;
-    handle->GetFieldDesc(field->FieldNo(), desc.data());
+    handle->Fields().GetFieldDesc(field->FieldNo(), desc.data());
     const std::string label = FieldDescText(desc.data(), FieldDescDescriptionOffset);
     if (!label.empty()) field->SetDisplayLabel(label);
   }
@@ -297,7 +298,7 @@ TRecordBuffer TMDBDataSet::OldValueBuffer() {
   if (oldValueBuffer.empty()) return nullptr;
   TMDBSessionUse use(DataSetSession());
   if (GetBookmarkFlag(ActiveBuffer()) != bfCurrent || !handle->OnRecord())
-    handle->ClearRecord(oldValueBuffer.data());
+    handle->Fields().ClearRecord(oldValueBuffer.data());
   else
     std::memcpy(oldValueBuffer.data(), handle->GetCurrentRecordBuffer(), recordSize);
   return oldValueBuffer.data();
@@ -310,7 +311,7 @@ bool TMDBDataSet::GetFieldData(TField* field, void* buffer) {
     TMDBSessionUse use(DataSetSession());
     // Without a buffer the field is only asked whether it is blank.
     const size_t size = buffer ? size_t(field->DataSize()) : 0;
-    return handle->ReadField(field->FieldNo(), record, {static_cast<uint8_t*>(buffer), size});
+    return handle->Fields().ReadField(field->FieldNo(), record, {static_cast<uint8_t*>(buffer), size});
   }
   const TDataSetState state = State();
   if (state == dsBrowse || state == dsEdit || state == dsInsert || state == dsCalcFields)
@@ -339,9 +340,10 @@ void TMDBDataSet::SetFieldData(TField* field, const void* buffer) {
     if (field->FieldKind() != fkInternalCalc) {
       TMDBSessionUse use(DataSetSession());
       if (buffer)
-        handle->WriteField(field->FieldNo(), record, {static_cast<const uint8_t*>(buffer), size_t(field->DataSize())});
+        handle->Fields().WriteField(field->FieldNo(), record,
+                                    {static_cast<const uint8_t*>(buffer), size_t(field->DataSize())});
       else
-        handle->WriteBlank(field->FieldNo(), record);
+        handle->Fields().WriteBlank(field->FieldNo(), record);
     }
   }
   if (state != dsCalcFields && state != dsFilter && state != dsNewValue) FieldChanged(field);
@@ -356,7 +358,7 @@ void TMDBDataSet::InitRecord(TRecordBuffer buffer) {
 
 void TMDBDataSet::InternalInitRecord(TRecordBuffer buffer) {
   TMDBSessionUse use(DataSetSession());
-  handle->ApplyDefaults(buffer);
+  handle->Checks().ApplyDefaults(buffer);
 }
 
 void TMDBDataSet::ClearCalcFields(TRecordBuffer buffer) {
@@ -410,7 +412,7 @@ void TMDBDataSet::FreeOpenBlobs(TRecordBuffer buffer) {
   for (int i = 0; i < FieldCount(); ++i) {
     TField* field = Fields(i);
     if (!field->IsBlob() || field->FieldNo() <= 0) continue;
-    const int32_t result = handle->FreeBlob(field->FieldNo(), buffer, false);
+    const int32_t result = handle->Blobs().FreeBlob(field->FieldNo(), buffer, false);
     if (result != EngErrBlobHandle) CheckEngineResult(result, handle->TableName());
   }
 }
@@ -436,12 +438,12 @@ void TMDBDataSet::BuildExprFilter() {
   TCursorFilterOptions options;
   options.CaseInsensitive = FilterOptions().Contains(foCaseInsensitive);
   options.NoPartialCompare = FilterOptions().Contains(foNoPartialCompare);
-  exprFilter = handle->AddFilter(Filter(), options);
+  exprFilter = handle->Filters().AddFilter(Filter(), options);
 }
 
 void TMDBDataSet::BuildFuncFilter() {
   TMDBSessionUse use(DataSetSession());
-  funcFilter = handle->AddFilter(
+  funcFilter = handle->Filters().AddFilter(
       [this](const uint8_t* record, uint32_t) { return RecordFilterAccepts(const_cast<TRecordBuffer>(record)); });
 }
 
@@ -450,7 +452,7 @@ void TMDBDataSet::DropFilter(TFilter*& filter) {
   TMDBSessionUse use(DataSetSession());
   TFilter* dropping = filter;
   filter = nullptr;
-  handle->DropFilter(dropping);
+  handle->Filters().DropFilter(dropping);
 }
 
 void TMDBDataSet::SwitchFilters(bool on) {
@@ -458,9 +460,9 @@ void TMDBDataSet::SwitchFilters(bool on) {
   for (TFilter* filter : {exprFilter, funcFilter}) {
     if (filter == nullptr) continue;
     if (on)
-      handle->ActivateFilter(filter);
+      handle->Filters().ActivateFilter(filter);
     else
-      handle->DeactivateFilter(filter);
+      handle->Filters().DeactivateFilter(filter);
   }
 }
 
@@ -486,7 +488,7 @@ void TMDBDataSet::SetFilterText(const std::string& value) {
       BuildExprFilter();
       if (Filtered()) {
         TMDBSessionUse use(DataSetSession());
-        handle->ActivateFilter(exprFilter);
+        handle->Filters().ActivateFilter(exprFilter);
       }
     }
     First();
@@ -510,7 +512,7 @@ void TMDBDataSet::SetOnFilterRecord(TFilterRecordEvent value) {
     BuildFuncFilter();
     if (Filtered()) {
       TMDBSessionUse use(DataSetSession());
-      handle->ActivateFilter(funcFilter);
+      handle->Filters().ActivateFilter(funcFilter);
     }
   }
   First();
@@ -535,7 +537,7 @@ TMDBDataSet::TKeySearch TMDBDataSet::LocateKey(const std::string& keyFields, con
     const TDataSetState saved = SetTempState(dsFilter);
     SetFilterBuffer(key);
     try {
-      handle->ClearRecord(key);
+      handle->Fields().ClearRecord(key);
       for (size_t i = 0; i < fields.size(); ++i) {
         Variant value = keyValues.IsArray() && !keyValues.IsBytes() ? keyValues.Element(int(i)) : keyValues;
         if (options.Contains(loPartialKey) && i + 1 == fields.size() && fields[i]->DataType() == ftString &&

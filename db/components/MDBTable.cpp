@@ -165,7 +165,7 @@ void TMDBTable::DestroyHandle() {
   if (inMemory && ComponentState().Contains(csDesigning)) {
     TDatabaseHold hold(*this, dbfTemporary);
     TMDBSessionUse use(DataSetSession());
-    NewCursor(true)->DeleteTable();
+    NewCursor(true)->Admin().DeleteTable();
   }
 }
 
@@ -200,13 +200,13 @@ void TMDBTable::InternalInitFieldDefs() {
 void TMDBTable::ReadTableDescriptors(TMDBTableDescriptors& descriptors) {
   WithOpenCursor([&descriptors](TTableCursor& cursor) {
     descriptors = {};
-    descriptors.FieldCount = cursor.FieldListCount();
+    descriptors.FieldCount = cursor.Fields().FieldListCount();
     descriptors.FieldDescs.resize(static_cast<size_t>(descriptors.FieldCount) * FieldDescSize);
     for (int i = 0; i < descriptors.FieldCount; ++i)
-      cursor.GetFieldDesc(i + 1, descriptors.FieldDescs.data() + static_cast<size_t>(i) * FieldDescSize);
-    descriptors.PrimaryIsNatural = cursor.PrimaryIsNatural();
-    for (int i = 0; i <= cursor.GetSecondaryIndexCount(); ++i)
-      descriptors.Indexes.push_back(cursor.GetIndexDefinition(i));
+      cursor.Fields().GetFieldDesc(i + 1, descriptors.FieldDescs.data() + static_cast<size_t>(i) * FieldDescSize);
+    descriptors.PrimaryIsNatural = cursor.Fields().PrimaryIsNatural();
+    for (int i = 0; i <= cursor.Fields().GetSecondaryIndexCount(); ++i)
+      descriptors.Indexes.push_back(cursor.Fields().GetIndexDefinition(i));
   });
 }
 
@@ -225,10 +225,10 @@ void TMDBTable::UpdateIndexDefs() {
 
 void TMDBTable::FillIndexDefs(TTableCursor& cursor) {
   indexDefs.Clear();
-  const int secondary = cursor.GetSecondaryIndexCount();
+  const int secondary = cursor.Fields().GetSecondaryIndexCount();
   for (int slot = 0; slot <= secondary; ++slot) {
-    if (slot == 0 && cursor.PrimaryIsNatural()) continue;
-    const TIndexDefinition index = cursor.GetIndexDefinition(slot);
+    if (slot == 0 && cursor.Fields().PrimaryIsNatural()) continue;
+    const TIndexDefinition index = cursor.Fields().GetIndexDefinition(slot);
     std::string fields;
     for (const uint16_t fieldNo : index.FieldNumbers) {
       if (fieldNo < 1 || fieldNo > FieldDefs().Count()) continue;
@@ -366,7 +366,7 @@ void TMDBTable::SetLinkRanges() {
     TKeyBuffer& key = KeyBuffer(side);
     {
       TMDBSessionUse use(DataSetSession());
-      Handle()->ClearRecord(key.Record.data());
+      Handle()->Fields().ClearRecord(key.Record.data());
     }
     SetCurrentKeyBuffer(side);
     const TDataSetState saved = SetTempState(dsSetKey);

@@ -78,14 +78,14 @@ void TMDBTable::CreateTable() {
   TMDBSessionUse use(DataSetSession());
   std::unique_ptr<TTableCursor> cursor = NewCursor(true);
   cursor->SetReadOnly(false);
-  cursor->CreateTable(definition, false);
+  cursor->Admin().CreateTable(definition, false);
 }
 
 void TMDBTable::DeleteTable() {
   CheckInactive();
   TDatabaseHold hold(*this, dbfTemporary);
   TMDBSessionUse use(DataSetSession());
-  NewCursor(true)->DeleteTable();
+  NewCursor(true)->Admin().DeleteTable();
 }
 
 void TMDBTable::RenameTable(const std::string& newName) {
@@ -93,7 +93,7 @@ void TMDBTable::RenameTable(const std::string& newName) {
   {
     TDatabaseHold hold(*this, dbfTemporary);
     TMDBSessionUse use(DataSetSession());
-    NewCursor(true)->RenameTable(EngineShortString(newName));
+    NewCursor(true)->Admin().RenameTable(EngineShortString(newName));
   }
   tableName = newName;
   DataEvent(dePropertyChange, 0);
@@ -105,7 +105,7 @@ void TMDBTable::EmptyTable() {
     CheckBrowseMode();
     {
       TMDBSessionUse use(DataSetSession());
-      Handle()->EmptyTable();
+      Handle()->Admin().EmptyTable();
     }
     ClearBuffers();
     DataEvent(deDataSetChange, 0);
@@ -115,7 +115,7 @@ void TMDBTable::EmptyTable() {
   std::unique_ptr<TTableCursor> cursor = NewCursor(true);
   cursor->Open();
   try {
-    cursor->EmptyTable();
+    cursor->Admin().EmptyTable();
   } catch (...) {
     cursor->Close(false);
     throw;
@@ -134,11 +134,11 @@ bool TMDBTable::Exists() {
 uint32_t TMDBTable::GetBlobBlockSize() {
   if (Handle() != nullptr) {
     TMDBSessionUse use(DataSetSession());
-    return Handle()->GetBlobBlockSize();
+    return Handle()->Admin().GetBlobBlockSize();
   }
   TDatabaseHold hold(*this, dbfTemporary);
   TMDBSessionUse use(DataSetSession());
-  return NewCursor(false)->GetBlobBlockSize();
+  return NewCursor(false)->Admin().GetBlobBlockSize();
 }
 
 namespace {
@@ -175,11 +175,12 @@ void TMDBTable::RestructureTable(const TMDBRestructureOptions& options) {
     TMDBSessionUse use(DataSetSession());
     std::unique_ptr<TTableCursor> cursor = NewCursor(true);
     cursor->SetReadOnly(false);
-    cursor->SetRestructureProgressHandler([this](int32_t done, int32_t percent) { RestructureProgress(this, done, percent); });
-    cursor->SetDataLostHandler([this](int cause, const std::string& text, bool& stopAsking, bool& carryOn) {
+    cursor->Admin().SetRestructureProgressHandler(
+        [this](int32_t done, int32_t percent) { RestructureProgress(this, done, percent); });
+    cursor->Admin().SetDataLostHandler([this](int cause, const std::string& text, bool& stopAsking, bool& carryOn) {
       RestructureDataLost(this, cause, text, stopAsking, carryOn);
     });
-    cursor->RestructureTable(definition, options.DeleteBackup);
+    cursor->Admin().RestructureTable(definition, options.DeleteBackup);
   }
   FieldDefs().SetUpdated(false);
   DataEvent(dePropertyChange, 0);

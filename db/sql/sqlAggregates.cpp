@@ -21,7 +21,7 @@ struct TFieldValue {
 
 TFieldValue Read(TTableCursor& answer, const uint8_t* record, int fieldNo) {
   TFieldValue value;
-  value.Blank = !answer.ReadField(fieldNo, record, value.Bytes);
+  value.Blank = !answer.Fields().ReadField(fieldNo, record, value.Bytes);
   return value;
 }
 
@@ -34,7 +34,7 @@ T As(const TFieldValue& value) {
 
 template <typename T>
 void Put(TTableCursor& answer, uint8_t* record, int fieldNo, T value) {
-  answer.WriteField(fieldNo, record, value);
+  answer.Fields().WriteField(fieldNo, record, value);
 }
 
 // A stored BCD (digits and a last digit for the scale, signed) as its
@@ -138,11 +138,11 @@ void AccumulateRow(const TDataQuery& query, TTableCursor& answer, uint8_t* group
     if (value.Blank) continue;
     const TFieldValue current = Read(answer, group, column.FieldNo);
     if (current.Blank) {
-      answer.WriteField(column.FieldNo, group, value.Bytes);
+      answer.Fields().WriteField(column.FieldNo, group, value.Bytes);
     } else if (column.Aggregate == agMin || column.Aggregate == agMax) {
       const int order = Compare(type, value, current);
       if ((column.Aggregate == agMin && order < 0) || (column.Aggregate == agMax && order > 0))
-        answer.WriteField(column.FieldNo, group, value.Bytes);
+        answer.Fields().WriteField(column.FieldNo, group, value.Bytes);
     } else {
       // COUNT holds 1 or 0 per row, so it adds like SUM.
       AddInto(column, type, answer, group, current, value);

@@ -50,7 +50,7 @@ void ReadFieldValue(TTableCursor& cursor, const uint8_t* record, const uint8_t* 
     node.SetDataSize(std::max(width, 8));
     std::memset(node.Value, 0, size_t(node.ValueCapacity));
     bool blank = true;
-    cursor.GetFieldValue(desc, record, blank, node.Value);
+    cursor.Fields().GetFieldValue(desc, record, blank, node.Value);
     node.IsNull = blank;
     node.SetDataSize(desc[FieldDescTypeOffset] == StringFieldType
                          ? int32_t(strnlen(reinterpret_cast<const char*>(node.Value), size_t(width))) + 1
@@ -58,7 +58,7 @@ void ReadFieldValue(TTableCursor& cursor, const uint8_t* record, const uint8_t* 
     return;
   }
   bool blank = true;
-  cursor.GetFieldValue(desc, record, blank, nullptr);
+  cursor.Fields().GetFieldValue(desc, record, blank, nullptr);
   if (blank) {
     node.SetNull();
     node.IsNull = true;
@@ -66,25 +66,26 @@ void ReadFieldValue(TTableCursor& cursor, const uint8_t* record, const uint8_t* 
   }
   // A BLOB is read whole through a handle of a copy of the record, so the
   // row itself keeps its reference.
-  std::vector<uint8_t> copy(record, record + cursor.CursorRecordSize());
+  std::vector<uint8_t> copy(record, record + cursor.Fields().CursorRecordSize());
   auto check = [&cursor](int32_t result) {
     if (result != 0) RaiseEngineError(uint16_t(result), cursor.TableName());
   };
-  check(cursor.OpenBlob(fieldNo, copy.data(), true, tableNumbering, BlobOpenRead));
+  check(cursor.Blobs().OpenBlob(fieldNo, copy.data(), true, tableNumbering, BlobOpenRead));
   try {
     int32_t size = 0;
-    check(cursor.GetBlobSize(fieldNo, copy.data(), tableNumbering, size));
+    check(cursor.Blobs().GetBlobSize(fieldNo, copy.data(), tableNumbering, size));
     node.SetDataSize(size + 1);
     int32_t read = 0;
-    if (size > 0) check(cursor.ReadBlob(fieldNo, copy.data(), tableNumbering, read, {node.Value, size_t(size)}, 0));
+    if (size > 0)
+      check(cursor.Blobs().ReadBlob(fieldNo, copy.data(), tableNumbering, read, {node.Value, size_t(size)}, 0));
     node.Value[size] = 0;
     node.DataSize = size;
     node.IsNull = size == 0;
   } catch (...) {
-    cursor.FreeBlob(fieldNo, copy.data(), tableNumbering);
+    cursor.Blobs().FreeBlob(fieldNo, copy.data(), tableNumbering);
     throw;
   }
-  cursor.FreeBlob(fieldNo, copy.data(), tableNumbering);
+  cursor.Blobs().FreeBlob(fieldNo, copy.data(), tableNumbering);
 }
 
 void TSourceColumnValues::GetColumnValue(TExpToken& node) {
@@ -96,5 +97,5 @@ void TSourceColumnValues::GetColumnValue(TExpToken& node) {
   }
   TTableCursor& cursor = *table->Cursor;
   ReadFieldValue(cursor, table->Record.data(), table->FieldDesc(node.FieldNo), node, TFieldNumbering::Table);
-  if (cursor.LanguageId() != languageId) ConvertTextValue(node, cursor.LanguageId(), languageId);
+  if (cursor.Fields().LanguageId() != languageId) ConvertTextValue(node, cursor.Fields().LanguageId(), languageId);
 }

@@ -75,7 +75,7 @@ TExpTreePtr CheckedValue(TDataQuery& query, const TUpdateField& column, const TU
     RaiseSqlError("Type mismatch between " + std::string(KindWord(&columnNode)) + " " + "'" + column.Name + "'" +
                   " and " + KindWord(tree.get()) + " " + "'" + value.Text + "'" + " in update values");
   }
-  ConvertTextConstants(tree.get(), table.Cursor->LanguageId());
+  ConvertTextConstants(tree.get(), table.Cursor->Fields().LanguageId());
   return tree;
 }
 
@@ -86,7 +86,7 @@ public:
   TChangeTransaction(TDataQuery& query, TSourceTable& table)
       : query(query), directory(*table.Directory), started(!directory.InTransaction()),
         interval(query.Parsed.HasCommitInterval ? query.Parsed.CommitInterval
-                                                : DefaultCommitInterval(table.Cursor->GetRecordSize())),
+                                                : DefaultCommitInterval(table.Cursor->Fields().GetRecordSize())),
         stepped(started || query.Parsed.HasCommitInterval) {
     if (started) directory.StartTransaction();
   }
@@ -187,7 +187,7 @@ void ExecuteInsert(TDataQuery& query) {
   TTableCursor& cursor = *table.Cursor;
   query.Run.RecordCount = 0;
   cursor.SetNoAutoInc(query.Parsed.NoAutoInc);
-  std::vector<uint8_t> record(cursor.CursorRecordSize(), 0);
+  std::vector<uint8_t> record(cursor.Fields().CursorRecordSize(), 0);
   TSourceColumnValues columns(EvaluationLanguage(query));
   TExpEvalContext context = SourceEvalContext(query, &columns);
   if (!query.Parsed.InsertFromSelect) {
@@ -195,7 +195,7 @@ void ExecuteInsert(TDataQuery& query) {
     for (size_t i = 0; i < query.Parsed.UpdateValues.size(); ++i)
       values.push_back(CheckedValue(query, *query.Parsed.UpdateFields[i], *query.Parsed.UpdateValues[i]));
     TChangeTransaction transaction(query, table);
-    cursor.ApplyDefaults(record.data());
+    cursor.Checks().ApplyDefaults(record.data());
     table.HasRow = false;  // no row: column references are NULL
     for (size_t i = 0; i < values.size(); ++i) {
       TExpTreePtr value(EvaluateExpression(context, *values[i]));
@@ -211,7 +211,7 @@ void ExecuteInsert(TDataQuery& query) {
   // row goes in, so a SELECT of the same table never reads its new rows.
   TDataQuery& select = *query.Parsed.SubSelect;
   TTableCursor& source = *select.Run.ResultCursor;
-  std::vector<uint8_t> row(source.CursorRecordSize(), 0);
+  std::vector<uint8_t> row(source.Fields().CursorRecordSize(), 0);
   const int32_t total = source.GetRecordCount();
   TChangeTransaction transaction(query, table);
   source.SetToBegin();
@@ -219,15 +219,15 @@ void ExecuteInsert(TDataQuery& query) {
   while (source.GetNextRecord(row.data()) == 0) {
     ++counter;
     if (query.Progress(counter, total > 0 ? int32_t(int64_t(counter) * 100 / total) : 100)) break;
-    cursor.ApplyDefaults(record.data());
+    cursor.Checks().ApplyDefaults(record.data());
     for (size_t i = 0; i < query.Parsed.UpdateFields.size(); ++i) {
       const TUpdateField& target = *query.Parsed.UpdateFields[i];
       uint8_t desc[FieldDescSize];
-      source.GetFieldDesc(int(i + 1), desc);
+      source.Fields().GetFieldDesc(int(i + 1), desc);
       TExpTreePtr value(NewToken());
       TypeNodeFromField(desc, *value);
       ReadFieldValue(source, row.data(), desc, *value);
-      ConvertTextValue(*value, source.LanguageId(), cursor.LanguageId());
+      ConvertTextValue(*value, source.Fields().LanguageId(), cursor.Fields().LanguageId());
       StoreValue(query, table, record.data(), target, *value, select.Parsed.ResultFields[i]->Name, "INSERT");
     }
     cursor.InsertRecord(record.data(), false);

@@ -128,17 +128,18 @@ void CreateTable(TDataQuery& query) {
   definition.UserMajorVersion = query.Parsed.UserMajorVersion;
   definition.UserMinorVersion = query.Parsed.UserMinorVersion;
   TTargetDirectory target(query);
-  target.Cursor(query)->CreateTable(definition, false);
+  target.Cursor(query)->Admin().CreateTable(definition, false);
 }
 
 void CreateIndex(TDataQuery& query) {
   TTargetDirectory target(query);
   auto cursor = target.Cursor(query);
   cursor->Open();
-  std::vector<uint8_t> descs(size_t(cursor->GetFieldCount()) * FieldDescSize, 0);
-  for (int i = 1; i <= cursor->GetFieldCount(); ++i)
-    cursor->GetTableFieldDesc(i, descs.data() + size_t(i - 1) * FieldDescSize);
-  cursor->AddIndex(IndexDefinition(*query.Parsed.CreateIndexes.front(), descs.data(), cursor->GetFieldCount()));
+  std::vector<uint8_t> descs(size_t(cursor->Fields().GetFieldCount()) * FieldDescSize, 0);
+  for (int i = 1; i <= cursor->Fields().GetFieldCount(); ++i)
+    cursor->Fields().GetTableFieldDesc(i, descs.data() + size_t(i - 1) * FieldDescSize);
+  cursor->Admin().AddIndex(
+      IndexDefinition(*query.Parsed.CreateIndexes.front(), descs.data(), cursor->Fields().GetFieldCount()));
   cursor->Close(false);
 }
 
@@ -152,32 +153,35 @@ void AlterTable(TDataQuery& query) {
   TTargetDirectory target(query);
   auto cursor = target.Cursor(query);
   cursor->Open();
-  const int oldCount = cursor->GetFieldCount();
+  const int oldCount = cursor->Fields().GetFieldCount();
   std::vector<std::vector<uint8_t>> fields;
   uint16_t highest = 0;
   for (int i = 1; i <= oldCount; ++i) {
     std::vector<uint8_t> desc(FieldDescSize, 0);
-    cursor->GetTableFieldDesc(i, desc.data());
+    cursor->Fields().GetTableFieldDesc(i, desc.data());
     highest = std::max(highest, FieldDescNumber(desc.data()));
     fields.push_back(std::move(desc));
   }
   std::vector<TIndexDefinition> indexes;
-  const int secondaries = cursor->GetSecondaryIndexCount();
+  const int secondaries = cursor->Fields().GetSecondaryIndexCount();
   for (int n = 0; n <= secondaries; ++n)
-    indexes.push_back(n > 0 || !cursor->PrimaryIsNatural() ? cursor->GetIndexDefinition(n) : TIndexDefinition{});
+    indexes.push_back(n > 0 || !cursor->Fields().PrimaryIsNatural() ? cursor->Fields().GetIndexDefinition(n)
+                                                                    : TIndexDefinition{});
   TTableDefinition definition;
-  definition.LanguageId = query.Parsed.HasLanguage ? query.Parsed.LanguageId : cursor->GetLanguageID();
+  definition.LanguageId = query.Parsed.HasLanguage ? query.Parsed.LanguageId : cursor->Admin().GetLanguageID();
   definition.SortId = query.Parsed.HasSort       ? query.Parsed.SortId
                       : query.Parsed.HasLanguage ? uint16_t(0)
-                                                 : cursor->GetSortID();
-  definition.Description = query.Parsed.HasDescription ? query.Parsed.Description : cursor->GetTableDescription();
-  definition.BlobBlockSize = query.Parsed.HasBlobBlockSize ? query.Parsed.BlobBlockSize : cursor->GetBlobBlockSize();
+                                                 : cursor->Admin().GetSortID();
+  definition.Description =
+      query.Parsed.HasDescription ? query.Parsed.Description : cursor->Admin().GetTableDescription();
+  definition.BlobBlockSize =
+      query.Parsed.HasBlobBlockSize ? query.Parsed.BlobBlockSize : cursor->Admin().GetBlobBlockSize();
   definition.UserMajorVersion =
-      query.Parsed.HasMajorVersion ? query.Parsed.UserMajorVersion : cursor->GetUserMajorVersion();
+      query.Parsed.HasMajorVersion ? query.Parsed.UserMajorVersion : cursor->Admin().GetUserMajorVersion();
   definition.UserMinorVersion =
-      query.Parsed.HasMinorVersion ? query.Parsed.UserMinorVersion : cursor->GetUserMinorVersion();
-  definition.Encrypted = query.Parsed.HasEncryption ? query.Parsed.Encrypted : cursor->IsTableEncrypted();
-  definition.Password = query.Parsed.HasEncryption ? query.Parsed.Password : cursor->GetTablePassword();
+      query.Parsed.HasMinorVersion ? query.Parsed.UserMinorVersion : cursor->Admin().GetUserMinorVersion();
+  definition.Encrypted = query.Parsed.HasEncryption ? query.Parsed.Encrypted : cursor->Admin().IsTableEncrypted();
+  definition.Password = query.Parsed.HasEncryption ? query.Parsed.Password : cursor->Admin().GetTablePassword();
   definition.LimitValue = query.Parsed.LastAutoInc;
   cursor->Close(false);
 
@@ -240,19 +244,19 @@ void AlterTable(TDataQuery& query) {
   definition.FieldDescs = descs.data();
   definition.FieldCount = int32_t(fields.size());
   definition.SetIndexes(indexes);
-  cursor->RestructureTable(definition, query.Parsed.NoBackup);
+  cursor->Admin().RestructureTable(definition, query.Parsed.NoBackup);
 }
 
 void DropTable(TDataQuery& query) {
   TTargetDirectory target(query);
-  target.Cursor(query)->DeleteTable();
+  target.Cursor(query)->Admin().DeleteTable();
 }
 
 void DropIndex(TDataQuery& query) {
   TTargetDirectory target(query);
   auto cursor = target.Cursor(query);
   cursor->Open();
-  cursor->DeleteIndex(SameText(query.Parsed.IndexName, PrimaryName) ? std::string() : query.Parsed.IndexName);
+  cursor->Admin().DeleteIndex(SameText(query.Parsed.IndexName, PrimaryName) ? std::string() : query.Parsed.IndexName);
   cursor->Close(false);
 }
 

@@ -21,7 +21,7 @@
 
 uint16_t EvaluationLanguage(const TDataQuery& query) {
   if (!query.Parsed.SourceTables.empty() && query.Parsed.SourceTables.front()->Cursor)
-    return query.Parsed.SourceTables.front()->Cursor->LanguageId();
+    return query.Parsed.SourceTables.front()->Cursor->Fields().LanguageId();
   return 0;
 }
 
@@ -62,7 +62,7 @@ void ConvertTextValue(TExpToken& value, uint16_t from, uint16_t to) {
 TFormatSettings SourceFormatSettings(const TDataQuery& query) {
   if (!query.Parsed.SourceTables.empty() && query.Parsed.SourceTables.front()->Cursor) {
     const TTableCursor& cursor = *query.Parsed.SourceTables.front()->Cursor;
-    return GetLocaleFormatSettings(cursor.LanguageId(), cursor.SortId());
+    return GetLocaleFormatSettings(cursor.Fields().LanguageId(), cursor.Fields().SortId());
   }
   const TDataSession* session = query.StatementDirectory()->Session();
   return GetLocaleFormatSettings(session->LanguageID, session->SortID);
@@ -72,8 +72,8 @@ TExpEvalContext SourceEvalContext(TDataQuery& query, TExpColumnValues* columns) 
   TExpEvalContext context;
   context.Columns = columns;
   if (!query.Parsed.SourceTables.empty() && query.Parsed.SourceTables.front()->Cursor) {
-    context.LanguageId = query.Parsed.SourceTables.front()->Cursor->LanguageId();
-    context.SortId = query.Parsed.SourceTables.front()->Cursor->SortId();
+    context.LanguageId = query.Parsed.SourceTables.front()->Cursor->Fields().LanguageId();
+    context.SortId = query.Parsed.SourceTables.front()->Cursor->Fields().SortId();
   }
   // Made once per language: rows evaluate under the same settings.
   if (!query.Run.HasEvalSettings || query.Run.EvalLanguage != context.LanguageId) {
@@ -92,8 +92,9 @@ void TRecordColumnValues::GetColumnValue(TExpToken& node) {
 
 const uint8_t* CursorFieldDesc(TTableCursor& cursor, int fieldNo, uint8_t* copy) {
   // Without a field map a field's number is its position: no copy needed.
-  if (!cursor.HasFieldMap() && fieldNo >= 1 && fieldNo <= cursor.FieldListCount()) return cursor.FieldDescAt(fieldNo);
-  cursor.GetFieldDesc(fieldNo, copy);
+  if (!cursor.Fields().HasFieldMap() && fieldNo >= 1 && fieldNo <= cursor.Fields().FieldListCount())
+    return cursor.Fields().FieldDescAt(fieldNo);
+  cursor.Fields().GetFieldDesc(fieldNo, copy);
   return copy;
 }
 
@@ -120,7 +121,7 @@ bool StoreFieldValue(TTableCursor& cursor, uint8_t* record, int fieldNo, const T
   uint8_t copy[FieldDescSize];
   const uint8_t* desc = CursorFieldDesc(cursor, fieldNo, copy);
   if (value.IsNull) {
-    cursor.WriteBlank(fieldNo, record);
+    cursor.Fields().WriteBlank(fieldNo, record);
     return true;
   }
   const uint8_t type = desc[FieldDescTypeOffset];
@@ -129,9 +130,9 @@ bool StoreFieldValue(TTableCursor& cursor, uint8_t* record, int fieldNo, const T
       if (result != 0) RaiseEngineError(uint16_t(result), cursor.TableName());
     };
     const int32_t size = value.DataType == dtString ? int32_t(std::strlen(value.AsText())) : value.DataSize;
-    check(cursor.OpenBlob(fieldNo, record, true, false, BlobOpenWrite));
-    check(cursor.TruncateBlob(fieldNo, record, false, 0));
-    if (size > 0) check(cursor.WriteBlob(fieldNo, record, false, {value.Value, size_t(size)}, 0));
+    check(cursor.Blobs().OpenBlob(fieldNo, record, true, false, BlobOpenWrite));
+    check(cursor.Blobs().TruncateBlob(fieldNo, record, false, 0));
+    if (size > 0) check(cursor.Blobs().WriteBlob(fieldNo, record, false, {value.Value, size_t(size)}, 0));
     return true;
   }
   const int width = FieldValueWidth(desc);
@@ -139,14 +140,14 @@ bool StoreFieldValue(TTableCursor& cursor, uint8_t* record, int fieldNo, const T
   uint8_t converted[256 + 8] = {};
   ORV_ASSERT(width >= 0 && size_t(width) < sizeof converted);
   const uint8_t scale = type == DecimalFieldType ? desc[FieldDescScaleCopyOffset] : 0;
-  if (!FitsWholeColumn(value, type, settings, cursor.LanguageId())) return false;
+  if (!FitsWholeColumn(value, type, settings, cursor.Fields().LanguageId())) return false;
   const bool same = value.DataType == type && (type != DecimalFieldType || value.Scale == scale) && type != dtString;
   if (same) {
     std::memcpy(converted, value.Value, size_t(width));
   } else if (!ConvertFieldValue(value.DataType, value.DataSize, value.Value, type, width, scale, converted, settings,
-                                cursor.LanguageId())) {
+                                cursor.Fields().LanguageId())) {
     return false;
   }
-  cursor.WriteField(fieldNo, record, converted);
+  cursor.Fields().WriteField(fieldNo, record, converted);
   return true;
 }

@@ -80,7 +80,7 @@ bool CanKeyComparison(const TExpToken& comparison, const TSourceTable& inner, bo
   const TKeyFamily family = FamilyOf(column.DataType);
   if (family == TKeyFamily::None || family != FamilyOf(other.DataType)) return false;
   // Texts compare as bytes only without a language.
-  return family != TKeyFamily::Text || (evaluationLanguage == 0 && inner.Cursor->LanguageId() == 0);
+  return family != TKeyFamily::Text || (evaluationLanguage == 0 && inner.Cursor->Fields().LanguageId() == 0);
 }
 
 std::unique_ptr<TJoinHash> BuildJoinHash(TDataQuery& query, TSourceTable& inner, const TExpToken& condition) {

@@ -111,9 +111,9 @@ void PutColumnsFirst(TExpToken* node) {
 
 // Whether an index that ignores case starts with the field.
 bool HasNoCaseIndexOn(TTableCursor& cursor, uint16_t fieldNo) {
-  const int secondaries = cursor.GetSecondaryIndexCount();
-  for (int n = cursor.PrimaryIsNatural() ? 1 : 0; n <= secondaries; ++n) {
-    const TIndexDefinition index = cursor.GetIndexDefinition(n);
+  const int secondaries = cursor.Fields().GetSecondaryIndexCount();
+  for (int n = cursor.Fields().PrimaryIsNatural() ? 1 : 0; n <= secondaries; ++n) {
+    const TIndexDefinition index = cursor.Fields().GetIndexDefinition(n);
     if (index.CaseInsensitive && index.StartsWith(fieldNo)) return true;
   }
   return false;
@@ -178,10 +178,10 @@ void AddNoCaseLeaves(TSourceTable& table, const TExpEvalContext& context, TExpTo
 TExpToken* PrepareTableCondition(TDataQuery& query, TSourceTable& table, const TExpToken& condition) {
   TExpTreePtr copy(CloneTokenTree(&condition));
   PutColumnsFirst(copy.get());
-  const uint16_t language = table.Cursor->LanguageId();
+  const uint16_t language = table.Cursor->Fields().LanguageId();
   ConvertTextConstants(copy.get(), EvaluationLanguage(query), language);
-  const TFormatSettings settings = GetLocaleFormatSettings(language, table.Cursor->SortId());
-  const TExpEvalContext context{nullptr, language, table.Cursor->SortId(), &settings};
+  const TFormatSettings settings = GetLocaleFormatSettings(language, table.Cursor->Fields().SortId());
+  const TExpEvalContext context{nullptr, language, table.Cursor->Fields().SortId(), &settings};
   TExpToken* root = copy.release();
   AddNoCaseLeaves(table, context, root);
   copy.reset(root);
@@ -190,8 +190,8 @@ TExpToken* PrepareTableCondition(TDataQuery& query, TSourceTable& table, const T
 
 void InstallTableFilter(TDataQuery& query, TSourceTable& table, const TExpToken& condition) {
   TExpTreePtr prepared(PrepareTableCondition(query, table, condition));
-  TFilter* filter = table.Cursor->AddFilter(std::move(prepared));
-  table.Cursor->ActivateFilter(filter);
+  TFilter* filter = table.Cursor->Filters().AddFilter(std::move(prepared));
+  table.Cursor->Filters().ActivateFilter(filter);
   if (!filter->Active) RaiseSqlError("Internal table filter error");
   ++table.FilterCount;
 }
@@ -513,10 +513,10 @@ void BindAndInstall(TDataQuery& query, TTableJoin& join) {
   TSourceTable& target = *join.Target;
   TExpTreePtr bound = BindJoin(query, target, *join.Condition);
   if (!join.Filter) {
-    join.Filter = target.Cursor->AddFilter(std::move(bound));
-    target.Cursor->ActivateFilter(join.Filter);
+    join.Filter = target.Cursor->Filters().AddFilter(std::move(bound));
+    target.Cursor->Filters().ActivateFilter(join.Filter);
   } else {
-    target.Cursor->UpdateFilter(bound.get(), join.Filter);
+    target.Cursor->Filters().UpdateFilter(bound.get(), join.Filter);
     bound.release();
   }
 }
@@ -526,7 +526,7 @@ void BindAndInstall(TDataQuery& query, TTableJoin& join) {
 void ClearPlan(TDataQuery& query) {
   for (const auto& table : query.Parsed.SourceTables) {
     if (table->Cursor && table->Cursor->IsOpen() && (table->FilterCount > 0 || !table->Joins.empty() || table->JoinedFrom))
-      table->Cursor->DropFilter(nullptr);
+      table->Cursor->Filters().DropFilter(nullptr);
     table->FilterCount = 0;
     table->Joins.clear();
     table->JoinedFrom = nullptr;

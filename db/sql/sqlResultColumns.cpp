@@ -255,12 +255,12 @@ void CreateAnswerTable(TDataQuery& query) {
     answer->SetExclusive(true);
     answer->SetInMemory(query.Parsed.InMemoryTarget);
     answer->SetTemporaryTable(!query.Parsed.HasInto);
-    answer->CreateTable(definition, true);
+    answer->Admin().CreateTable(definition, true);
     answer->Open();
     query.Plan.AnswerFieldDescs.clear();
     if (query.Parsed.HasAverage)
-      for (int position = 1; position <= answer->FieldListCount(); ++position) {
-        const uint8_t* desc = answer->FieldDescAt(position);
+      for (int position = 1; position <= answer->Fields().FieldListCount(); ++position) {
+        const uint8_t* desc = answer->Fields().FieldDescAt(position);
         query.Plan.AnswerFieldDescs.insert(query.Plan.AnswerFieldDescs.end(), desc, desc + FieldDescSize);
       }
     query.Run.Answer = std::move(answer);

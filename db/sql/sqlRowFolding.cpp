@@ -12,7 +12,7 @@
 TRowFolder::TRowFolder(TDataQuery& query, TTableCursor& answer)
     : query(query), answer(answer),
       active((query.Parsed.Distinct || query.Parsed.Grouping) && !query.Plan.AggregatesOnly),
-      recordSize(size_t(answer.CursorRecordSize())), maxBytes(query.Run.MaxFoldedBytes) {
+      recordSize(size_t(answer.Fields().CursorRecordSize())), maxBytes(query.Run.MaxFoldedBytes) {
   if (!active || query.Parsed.Distinct) return;
   int widest = 0;
   for (const TColumnItem& item : query.Parsed.GroupBy) {
@@ -30,7 +30,7 @@ std::string TRowFolder::KeyOf(const uint8_t* row) {
   std::string key;
   for (size_t i = 0; i < keyFields.size(); ++i) {
     std::fill(field.begin(), field.end(), 0);
-    const bool blank = !answer.ReadField(keyFields[i], row, field);
+    const bool blank = !answer.Fields().ReadField(keyFields[i], row, field);
     key += blank ? '\0' : '\1';
     if (!blank) key.append(reinterpret_cast<const char*>(field.data()), size_t(keyWidths[i]));
   }

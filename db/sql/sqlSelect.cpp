@@ -141,9 +141,9 @@ int FindOrderIndex(const TDataQuery& query, const TSourceTable& table) {
     text = text || column.DataType == dtString;
   }
   TTableCursor& cursor = *table.Cursor;
-  const int secondaries = cursor.GetSecondaryIndexCount();
-  for (int n = cursor.PrimaryIsNatural() ? 1 : 0; n <= secondaries; ++n) {
-    const TIndexDefinition index = cursor.GetIndexDefinition(n);
+  const int secondaries = cursor.Fields().GetSecondaryIndexCount();
+  for (int n = cursor.Fields().PrimaryIsNatural() ? 1 : 0; n <= secondaries; ++n) {
+    const TIndexDefinition index = cursor.Fields().GetIndexDefinition(n);
     if (index.FieldNumbers.size() != wanted.size()) continue;
     bool fits = !text || index.CaseInsensitive == query.Parsed.OrderByNoCase;
     for (size_t i = 0; fits && i < wanted.size(); ++i)
@@ -155,7 +155,7 @@ int FindOrderIndex(const TDataQuery& query, const TSourceTable& table) {
 
 TSortKeyField SortKey(TTableCursor& answer, int fieldNo, bool descending) {
   TSortKeyField key;
-  answer.GetFieldDesc(fieldNo, key.Desc);
+  answer.Fields().GetFieldDesc(fieldNo, key.Desc);
   key.Descending = descending;
   return key;
 }
@@ -183,7 +183,7 @@ private:
 // An answer table's fill, ended on every way out.
 class TAnswerFill {
 public:
-  explicit TAnswerFill(TTableCursor& answer) : answer(answer) { answer.BeginFill(); }
+  explicit TAnswerFill(TTableCursor& answer) : answer(answer) { answer.Admin().BeginFill(); }
   ~TAnswerFill() {
     try {
       End();
@@ -193,7 +193,7 @@ public:
   }
   TAnswerFill(const TAnswerFill&) = delete;
   TAnswerFill& operator=(const TAnswerFill&) = delete;
-  void End() { answer.EndFill(); }
+  void End() { answer.Admin().EndFill(); }
 
 private:
   TTableCursor& answer;
@@ -205,11 +205,11 @@ void TDataQuery::PrepareSelect() {
   if (Parsed.Distinct && Parsed.Grouping) Parsed.Distinct = false;
   OpenSourceTables(!Parsed.LiveRequested);
   const TTableCursor& first = *Parsed.SourceTables.front()->Cursor;
-  if (!Parsed.HasLanguage) Parsed.LanguageId = first.LanguageId();
-  if (!Parsed.HasSort) Parsed.SortId = Parsed.HasLanguage ? Parsed.SortId : first.SortId();
+  if (!Parsed.HasLanguage) Parsed.LanguageId = first.Fields().LanguageId();
+  if (!Parsed.HasSort) Parsed.SortId = Parsed.HasLanguage ? Parsed.SortId : first.Fields().SortId();
   ResolveResultColumns(*this);
   NameResultColumns(*this);
-  for (auto& column : Parsed.ResultFields) ConvertTextConstants(column->Tree.get(), first.LanguageId());
+  for (auto& column : Parsed.ResultFields) ConvertTextConstants(column->Tree.get(), first.Fields().LanguageId());
   if (!Parsed.Grouping && Parsed.HasHaving)
     RaiseSqlError("A GROUP BY clause must exist in order to use the HAVING clause");
   if (!Parsed.Grouping && std::all_of(Parsed.ResultFields.begin(), Parsed.ResultFields.end(),
@@ -315,16 +315,16 @@ namespace {
 class TRowBuilder {
 public:
   explicit TRowBuilder(TDataQuery& query)
-      : query(query), answer(*query.Run.Answer), record(answer.CursorRecordSize()),
+      : query(query), answer(*query.Run.Answer), record(answer.Fields().CursorRecordSize()),
         evaluationLanguage(EvaluationLanguage(query)) {
     for (const auto& column : query.Parsed.ResultFields) copiedAsStored.push_back(CopiesAsStored(*column));
   }
 
   uint8_t* Build() {
-    answer.ClearRecord(record.data());
+    answer.Fields().ClearRecord(record.data());
     TSourceColumnValues columns(evaluationLanguage);
     const TExpEvalContext context = SourceEvalContext(query, &columns);
-    const uint16_t answerLanguage = answer.LanguageId();
+    const uint16_t answerLanguage = answer.Fields().LanguageId();
     for (size_t i = 0; i < query.Parsed.ResultFields.size(); ++i) {
       const TResultField& column = *query.Parsed.ResultFields[i];
       if (copiedAsStored[i] && column.Source->HasRow && CopyStored(column)) continue;
@@ -341,7 +341,7 @@ public:
           value->DataType = column.DataType;
           value->SubType = column.SubType;
           value->Scale = column.Scale;
-          const uint16_t sourceLanguage = column.Source->Cursor->LanguageId();
+          const uint16_t sourceLanguage = column.Source->Cursor->Fields().LanguageId();
           if (sourceLanguage != answerLanguage) ConvertTextValue(*value, sourceLanguage, answerLanguage);
         } else {
           value->SetNull();
@@ -389,7 +389,8 @@ private:
     if (type != to[FieldDescTypeOffset] || type != column.DataType) return false;
     if (from[FieldDescStoredSizeOffset] != to[FieldDescStoredSizeOffset]) return false;
     if (type == DecimalFieldType && from[FieldDescScaleCopyOffset] != to[FieldDescScaleCopyOffset]) return false;
-    if (type == StringFieldType && column.Source->Cursor->LanguageId() != answer.LanguageId()) return false;
+    if (type == StringFieldType && column.Source->Cursor->Fields().LanguageId() != answer.Fields().LanguageId())
+      return false;
     return true;
   }
 
@@ -400,7 +401,7 @@ private:
     bool blank = true;
     const uint8_t* stored = TCursorFields::StoredFieldBytes(from, column.Source->Record.data(), blank);
     if (blank) {
-      answer.WriteBlank(column.FieldNo, record.data());
+      answer.Fields().WriteBlank(column.FieldNo, record.data());
       return true;
     }
     const size_t width = from[FieldDescStoredSizeOffset];
@@ -410,11 +411,11 @@ private:
         from[FieldDescTypeOffset] == StringFieldType ? strnlen(reinterpret_cast<const char*>(stored), width) : width;
     if (from[FieldDescTypeOffset] == StringFieldType && length == width) return false;
     std::memcpy(value, stored, length);
-    answer.WriteField(column.FieldNo, record.data(), value);
+    answer.Fields().WriteField(column.FieldNo, record.data(), value);
     return true;
   }
 
-  void PutInteger(int fieldNo, int32_t value) { answer.WriteField(fieldNo, record.data(), value); }
+  void PutInteger(int fieldNo, int32_t value) { answer.Fields().WriteField(fieldNo, record.data(), value); }
 };
 
 // Progress of a row loop: counted when the driving table moves on.
@@ -460,23 +461,23 @@ void TDataQuery::ExecuteSelect() {
   TTableCursor& answer = *Run.Answer;
   // What an earlier execution left: the nested query's value filter, or
   // the fill's own after a failure.
-  if (answer.FilterCount() > 0) answer.DropFilter(nullptr);
+  if (answer.Filters().FilterCount() > 0) answer.Filters().DropFilter(nullptr);
   Run.ResultFilter = nullptr;
   // AVG's counts are fields of the answer while it is filled, and hidden
   // from whoever reads the result.
   const int32_t answerFields = int32_t(Plan.AnswerFieldDescs.size() / FieldDescSize);
   if (answerFields > 0) answer.SetFieldMap(Plan.AnswerFieldDescs.data(), answerFields, false);
-  answer.EmptyTable();
+  answer.Admin().EmptyTable();
   Plan.Joins = PlanConditions(*this);
   TRowBuilder builder(*this);
   TRowProgress progress(*this);
   if (Plan.AggregatesOnly) {
-    std::vector<uint8_t> result(answer.CursorRecordSize(), 0);
-    answer.ClearRecord(result.data());
+    std::vector<uint8_t> result(answer.Fields().CursorRecordSize(), 0);
+    answer.Fields().ClearRecord(result.data());
     bool first = true;
     if (Plan.FastCount && !Plan.Joins.RowWhere && !Plan.Joins.RowJoins) {
       const int32_t count = Plan.Joins.NestingOrder.front()->Cursor->GetRecordCount();
-      answer.WriteField(1, result.data(), count);
+      answer.Fields().WriteField(1, result.data(), count);
       first = false;
     } else {
       ForEachJoinedRow(*this, [&] {
@@ -496,7 +497,7 @@ void TDataQuery::ExecuteSelect() {
     if (first)
       for (const auto& column : Parsed.ResultFields)
         if (column->Aggregate == agCount) {
-          answer.WriteField(column->FieldNo, result.data(), int32_t(0));
+          answer.Fields().WriteField(column->FieldNo, result.data(), int32_t(0));
         }
     FinishAverages(*this, answer, result.data());
     if (Parsed.MaxRowCount != 0) answer.InsertRecord(result.data(), false);
@@ -520,7 +521,7 @@ void TDataQuery::ExecuteSelect() {
     if (Parsed.Distinct) {
       std::vector<TSortKeyField> keys;
       for (const auto& column : Parsed.ResultFields) keys.push_back(SortKey(answer, column->FieldNo, false));
-      answer.SortRecords(keys.data(), int(keys.size()), false, TSortDuplicates::Distinct, nullptr);
+      answer.Admin().SortRecords(keys.data(), int(keys.size()), false, TSortDuplicates::Distinct, nullptr);
     } else if (Parsed.Grouping) {
       std::vector<TSortKeyField> keys;
       for (const TColumnItem& item : Parsed.GroupBy) keys.push_back(SortKey(answer, item.ColumnNo, false));
@@ -530,20 +531,22 @@ void TDataQuery::ExecuteSelect() {
       };
       if (Parsed.HasAverage)
         callbacks.Finish = [this, &answer](uint8_t* group) { FinishAverages(*this, answer, group); };
-      const TFormatSettings answerSettings = GetLocaleFormatSettings(answer.LanguageId(), answer.SortId());
+      const TFormatSettings answerSettings =
+          GetLocaleFormatSettings(answer.Fields().LanguageId(), answer.Fields().SortId());
       if (Plan.HavingChecked)
         callbacks.Keep = [this, &answer, &answerSettings](const uint8_t* group) {
           TRecordColumnValues columns(answer, group);
-          const TExpEvalContext context{&columns, answer.LanguageId(), answer.SortId(), &answerSettings};
+          const TExpEvalContext context{&columns, answer.Fields().LanguageId(), answer.Fields().SortId(),
+                                        &answerSettings};
           TExpTreePtr holds(EvaluateExpression(context, *Plan.HavingChecked));
           return !holds->IsNull && holds->AsBoolean();
         };
-      answer.SortRecords(keys.data(), int(keys.size()), false, TSortDuplicates::Group, &callbacks);
+      answer.Admin().SortRecords(keys.data(), int(keys.size()), false, TSortDuplicates::Group, &callbacks);
     }
     if (Parsed.HasOrderBy && !Plan.OrderGiven) {
       std::vector<TSortKeyField> keys;
       for (const TColumnItem& item : Parsed.OrderBy) keys.push_back(SortKey(answer, item.ColumnNo, item.Descending));
-      answer.SortRecords(keys.data(), int(keys.size()), Parsed.OrderByNoCase, TSortDuplicates::None, nullptr);
+      answer.Admin().SortRecords(keys.data(), int(keys.size()), Parsed.OrderByNoCase, TSortDuplicates::None, nullptr);
     }
   }
   progress.Finish();
@@ -583,17 +586,17 @@ bool TDataQuery::ApplyResultFilter(TExpToken& condition) {
   copy->First->SourceTable = nullptr;
   copy->First->CorrelationName.clear();
   copy->Second->Kind = nkConstant;
-  const uint16_t language = Run.Answer->LanguageId();
+  const uint16_t language = Run.Answer->Fields().LanguageId();
   // The tested value comes in the enclosing query's code page.
   if (Parsed.Outer) ConvertTextValue(*copy->Second, EvaluationLanguage(*Parsed.Outer), language);
-  const TFormatSettings settings = GetLocaleFormatSettings(language, Run.Answer->SortId());
-  const TExpEvalContext context{nullptr, language, Run.Answer->SortId(), &settings};
+  const TFormatSettings settings = GetLocaleFormatSettings(language, Run.Answer->Fields().SortId());
+  const TExpEvalContext context{nullptr, language, Run.Answer->Fields().SortId(), &settings};
   TExpTreePtr prepared(CopyConditionForTable(context, *copy, true, false));
   if (!Run.ResultFilter) {
-    Run.ResultFilter = Run.Answer->AddFilter(std::move(prepared));
-    Run.Answer->ActivateFilter(Run.ResultFilter);
+    Run.ResultFilter = Run.Answer->Filters().AddFilter(std::move(prepared));
+    Run.Answer->Filters().ActivateFilter(Run.ResultFilter);
   } else {
-    Run.Answer->UpdateFilter(prepared.get(), Run.ResultFilter);
+    Run.Answer->Filters().UpdateFilter(prepared.get(), Run.ResultFilter);
     prepared.release();
   }
   return Run.Answer->GetRecordCount() > 0;

@@ -79,11 +79,11 @@ void TDataQuery::OpenSourceTables(bool readOnly) {
     cursor->SetPasswordHandler(Run.PasswordProc);
     cursor->Open();
     cursor->SetPasswordHandler(nullptr);
-    table.FieldCount = cursor->GetFieldCount();
+    table.FieldCount = cursor->Fields().GetFieldCount();
     table.FieldDescs.assign(size_t(table.FieldCount) * FieldDescSize, 0);
     for (int i = 1; i <= table.FieldCount; ++i)
-      cursor->GetTableFieldDesc(i, table.FieldDescs.data() + size_t(i - 1) * FieldDescSize);
-    table.Record.assign(cursor->CursorRecordSize(), 0);
+      cursor->Fields().GetTableFieldDesc(i, table.FieldDescs.data() + size_t(i - 1) * FieldDescSize);
+    table.Record.assign(cursor->Fields().CursorRecordSize(), 0);
     table.Cursor = std::move(cursor);
   }
 }

@@ -130,7 +130,7 @@ TEST_F(DataSetTest, LocateOnAnUnindexedFieldFindsWhatTheEngineFilterFinds) {
     if (engineFound) {
       EXPECT_EQ(table->FieldByName("NAME")->AsString(), engineName);
     }
-    EXPECT_EQ(table->Handle()->FilterCount(), 0);
+    EXPECT_EQ(table->Handle()->Filters().FilterCount(), 0);
   }
 }
 
@@ -229,7 +229,7 @@ TEST_F(DataSetTest, ASearchWhoseFilterFailsLeavesNoFilterOn) {
     accept = true;
   }));
   EXPECT_THROW(table->FindFirst(), EDatabaseError);
-  EXPECT_FALSE(table->Handle()->FilteringOn());
+  EXPECT_FALSE(table->Handle()->Filters().FilteringOn());
   EXPECT_EQ(Column(*table, "ID"), (TStrings{"1", "2", "3", "4", "5"}));
 }
 

@@ -52,19 +52,63 @@ static_assert(MaxBookmarkSize == MaxIndexKeyLength, "a bookmark holds the longes
 // The files read for a cursor through its read context, never the cursor itself.
 class TDataCursor final : public TEngineObject,
                           public TTableCursor,
+                          public TCursorTableAdmin,
+                          public TCursorFilterAccess,
+                          public TCursorBlobAccess,
+                          public TCursorRecordChecks,
                           public TReadContext,
-                    private TBlobOperationBracket {
+                          private TBlobOperationBracket {
 public:
   explicit TDataCursor(TDataDirectory* directory);
   ~TDataCursor() override;
 
+  TCursorTableAdmin& Admin() override { return *this; }
+  TCursorFilterAccess& Filters() override { return *this; }
+  TCursorBlobAccess& Blobs() override { return *this; }
+  TCursorRecordChecks& Checks() override { return *this; }
+  // The engine works with the whole of its fields' access.
+  using TCursorFields::ClearRecord;
+  using TCursorFields::CopyFieldDescByPos;
+  using TCursorFields::CursorRecordSize;
+  using TCursorFields::FieldDescAt;
+  using TCursorFields::FieldListCount;
+  using TCursorFields::FindFieldDescByNo;
+  using TCursorFields::GetBlobFieldCount;
+  using TCursorFields::GetBlobRef;
+  using TCursorFields::GetField;
+  using TCursorFields::GetFieldCount;
+  using TCursorFields::GetFieldDesc;
+  using TCursorFields::GetFieldNo;
+  using TCursorFields::GetFieldValue;
+  using TCursorFields::GetIndexDefinition;
+  using TCursorFields::GetIndexDesc;
+  using TCursorFields::GetIndexFieldList;
+  using TCursorFields::GetRecordSize;
+  using TCursorFields::GetSecondaryIndexCount;
+  using TCursorFields::GetTableField;
+  using TCursorFields::GetTableFieldDesc;
+  using TCursorFields::HasFieldMap;
+  using TCursorFields::HasOwnFieldList;
+  using TCursorFields::LanguageId;
+  using TCursorFields::PrimaryIsNatural;
+  using TCursorFields::PutBlobReference;
+  using TCursorFields::PutField;
+  using TCursorFields::PutFieldValue;
+  using TCursorFields::PutTableField;
+  using TCursorFields::ReadField;
+  using TCursorFields::SetBlobRef;
+  using TCursorFields::SortId;
+  using TCursorFields::StoredFieldBytes;
+  using TCursorFields::WriteBlank;
+  using TCursorFields::WriteField;
+
   // TTableCursor: the operations engTableCursor.h describes.
-  TDataDirectory* Directory() const override { return directory; }
+  TDataDirectory* Directory() const { return directory; }
   bool IsOpen() const override { return open; }
   const std::string& TableName() const override { return tableName; }
   void SetTableName(const std::string& name) override;
   void SetExclusive(bool value) override;
-  void SetOverrideExclusive(bool value) override;
+  void SetOverrideExclusive(bool value);
   void SetReadOnly(bool value) override;
   void SetInMemory(bool value) override;
   void SetNoFilterUpdate(bool value) override;
@@ -72,20 +116,20 @@ public:
   void SetComponentTable(bool value) override;
   void SetSqlSourceTable(bool value) override;
   void SetNoAutoInc(bool value) override;
-  bool IsExclusive() const override { return exclusive; }
-  bool IsOverrideExclusive() const override { return overrideExclusive; }
+  bool IsExclusive() const { return exclusive; }
+  bool IsOverrideExclusive() const { return overrideExclusive; }
   bool IsReadOnly() const override;
-  bool IsInMemory() const override { return inMemory; }
+  bool IsInMemory() const { return inMemory; }
   bool NoFilterUpdate() const override { return noFilterUpdate; }
   bool IsTemporaryTable() const override { return temporaryTable; }
-  bool IsComponentTable() const override { return componentTable; }
+  bool IsComponentTable() const { return componentTable; }
   bool IsSqlSourceTable() const override { return sqlSourceTable; }
-  bool NoAutoInc() const override { return noAutoInc; }
-  bool TableIsReadOnly() const override { return tableIsReadOnly; }
-  bool HasValidityChecks() const override { return hasValidityChecks; }
-  bool HasDefaults() const override { return hasDefaults; }
-  bool HasAutoIncrement() const override { return hasAutoIncrement; }
-  bool HasComputedFields() const override { return hasComputedFields; }
+  bool NoAutoInc() const { return noAutoInc; }
+  bool TableIsReadOnly() const { return tableIsReadOnly; }
+  bool HasValidityChecks() const { return hasValidityChecks; }
+  bool HasDefaults() const { return hasDefaults; }
+  bool HasAutoIncrement() const { return hasAutoIncrement; }
+  bool HasComputedFields() const { return hasComputedFields; }
   void Open() override;
   void Close(bool closeTable) override;
   void SetRepairHandler(TCursorMessageProc proc) override;
@@ -111,14 +155,14 @@ public:
   std::string GetTablePassword() override;
   void SetFieldMap(const uint8_t* fieldDescs, int32_t count, bool assignOffsets) override;
   uint8_t GetIndexNo() const override { return indexNo; }
-  const std::string& GetIndexName() const override { return indexState.Name; }
-  uint16_t KeyLength() const override { return indexState.KeyLength; }
-  uint8_t KeyFieldCount() const override { return indexState.KeyFieldCount; }
-  bool IndexIsUnique() const override { return indexState.Unique; }
-  bool IndexIsDescending() const override { return indexState.Descending; }
-  bool IndexIsCaseInsensitive() const override { return indexState.CaseInsensitive; }
+  const std::string& GetIndexName() const { return indexState.Name; }
+  uint16_t KeyLength() const { return indexState.KeyLength; }
+  uint8_t KeyFieldCount() const { return indexState.KeyFieldCount; }
+  bool IndexIsUnique() const { return indexState.Unique; }
+  bool IndexIsDescending() const { return indexState.Descending; }
+  bool IndexIsCaseInsensitive() const { return indexState.CaseInsensitive; }
   bool IsNaturalOrder() const override;
-  bool SearchKey(const uint8_t* key, bool nearest, bool keepCrack) override;
+  bool SearchKey(const uint8_t* key, bool nearest, bool keepCrack);
   bool FindKey(const uint8_t* key, bool keyIsReady, int fieldCount, int partialLength, bool nearest,
                uint8_t* found) override;
   void MoveBy(int32_t n) override;
@@ -127,8 +171,8 @@ public:
   int32_t GetRecordCount() const override;
   int32_t GetSequenceNo() const override;
   void SetToSequenceNo(int32_t n) override;
-  bool AtBeginning() const override { return beforeFirst; }
-  bool AtEnd() const override { return afterLast; }
+  bool AtBeginning() const { return beforeFirst; }
+  bool AtEnd() const { return afterLast; }
   bool OnRecord() const override { return !beforeFirst && !afterLast; }
   uint32_t CurrentRecordNumber() const override { return OnRecord() ? recordNumber : 0; }
   const uint8_t* GetCurrentRecordBuffer() const override;
@@ -166,8 +210,8 @@ public:
   bool HoldsRecordLock(uint32_t recordNumber) const override;
   bool BeginRead() override;
   void EndRead() override;
-  bool BeginWrite() override;
-  void EndWrite() override;
+  bool BeginWrite();
+  void EndWrite();
   // Every table cursor is a TDataCursor.
   int32_t SyncWith(TTableCursor& other) override { return SyncWith(static_cast<TDataCursor&>(other)); }
   int32_t SyncWith(TDataCursor& other);

@@ -205,7 +205,7 @@ public:
     if (filter.IsCallback) return filter.Callback && filter.Callback(record, number);
     values.SetRecord(record);
     if (results && results->Active())
-      return results->Result(cursor, record, [this] { return EvaluateCondition(context, *node); });
+      return results->Result(cursor.Fields(), record, [this] { return EvaluateCondition(context, *node); });
     return EvaluateCondition(context, *node);
   }
 

@@ -74,69 +74,24 @@ private:
   std::vector<uint8_t> ownIndexDescs;
 };
 
-class TTableCursor : public TCursorFields {
+// The operations on a cursor's table as a whole: its creation, removal,
+// restructure and header values, its indexes and bulk fills. Reached
+// through TTableCursor::Admin.
+class TCursorTableAdmin {
 public:
   // A record a restructure cannot carry over: the cause (TRestructureLoss),
   // a field or index name, and two flags the handler may change: stopAsking
   // ends the calls, carryOn false stops the restructure, table unchanged.
   using TDataLostProc = std::function<void(int cause, const std::string& text, bool& stopAsking, bool& carryOn)>;
 
-  virtual TDataDirectory* Directory() const = 0;
-  virtual bool IsOpen() const = 0;
-
-  // ---- open-mode flags (0x272F while open) ----------------------------
-  // Kept as the data file's name: trimmed, with ".DAT".
-  virtual const std::string& TableName() const = 0;
-  virtual void SetTableName(const std::string& name) = 0;
-  virtual void SetExclusive(bool value) = 0;
-  virtual void SetOverrideExclusive(bool value) = 0;
-  virtual void SetReadOnly(bool value) = 0;
-  virtual void SetInMemory(bool value) = 0;
-  // Accepted at any time.
-  virtual void SetNoFilterUpdate(bool value) = 0;
-  // Refused on an open cursor only when the value changes.
-  virtual void SetTemporaryTable(bool value) = 0;
-  virtual void SetComponentTable(bool value) = 0;
-  virtual void SetSqlSourceTable(bool value) = 0;
-  // Only a table with an auto-increment field takes it.
-  virtual void SetNoAutoInc(bool value) = 0;
-  virtual bool IsExclusive() const = 0;
-  virtual bool IsOverrideExclusive() const = 0;
-  // Set by the caller, or by a table that cannot be written.
-  virtual bool IsReadOnly() const = 0;
-  virtual bool IsInMemory() const = 0;
-  virtual bool NoFilterUpdate() const = 0;
-  virtual bool IsTemporaryTable() const = 0;
-  virtual bool IsComponentTable() const = 0;
-  virtual bool IsSqlSourceTable() const = 0;
-  virtual bool NoAutoInc() const = 0;
-  virtual bool TableIsReadOnly() const = 0;
-  virtual bool HasValidityChecks() const = 0;
-  virtual bool HasDefaults() const = 0;
-  virtual bool HasAutoIncrement() const = 0;
-  virtual bool HasComputedFields() const = 0;
-
-  // ---- lifecycle ---------------------------------------------------------
-  // Opens or shares the table and stands before the first record of the
-  // primary index (natural order for an SQL source). A failure leaves the
-  // cursor closed.
-  virtual void Open() = 0;
-  // closeTable lets a temporary table's unsaved contents go.
-  virtual void Close(bool closeTable) = 0;
-
   // Notifications: verify-and-repair findings (a cursor with one set is
   // in repair mode), index-build progress, password requests.
   // No caller in the engine: the components' table verification sets it.
   virtual void SetRepairHandler(TCursorMessageProc proc) = 0;
   virtual void SetIndexProgressHandler(TCursorProgressProc proc) = 0;
-  virtual void SetPasswordHandler(TCursorPasswordProc proc) = 0;
-
-  // ---- definitions -------------------------------------------------------
   // Checks (and completes) a definition before a table is created or
   // restructured; assignOffsets lays the fields out in the record.
   virtual void CheckTableDefinition(TTableDefinition& definition, bool assignOffsets) = 0;
-
-  // ---- table-level operations --------------------------------------------
   // On the cursor's table name and kind; the cursor must be exclusive and
   // writable, and ends closed.
   virtual void CreateTable(TTableDefinition& definition, bool overwrite) = 0;
@@ -153,7 +108,6 @@ public:
                            const TSortGroupCallbacks* callbacks) = 0;
   virtual void SetTableInfo(const std::string& password, const std::string& description, uint16_t userMajor,
                             uint16_t userMinor, int32_t lastAutoInc) = 0;
-
   // Header values: from the open table, or from the data file on disk.
   virtual uint32_t GetBlobBlockSize() = 0;
   virtual uint16_t GetLanguageID() = 0;
@@ -164,56 +118,33 @@ public:
   virtual bool IsTableEncrypted() = 0;
   // Empty for a plain table.
   virtual std::string GetTablePassword() = 0;
+  virtual void AddIndex(const TIndexDefinition& index) = 0;
+  virtual void DeleteIndex(const std::string& name) = 0;
+  // From the open table, or the data file on disk.
+  virtual uint32_t GetPhysicalRecordCount() = 0;
+  // The BLOB file's end offset; 0 without BLOB fields.
+  virtual uint32_t GetBlobFileEnd() = 0;
+  // A fill of an exclusive table (an SQL answer): its record changes leave
+  // window, bitmaps and position as they were, and EndFill rebuilds them
+  // once, so n inserts cost n, not n times the table. Shared cursors are
+  // refused (10253).
+  virtual void BeginFill() = 0;
+  virtual void EndFill() = 0;
+  virtual void SetRestructureProgressHandler(TCursorProgressProc proc) = 0;
+  virtual void SetDataLostHandler(TDataLostProc proc) = 0;
+  // On a closed, exclusive, writable cursor; LimitValue is the new last
+  // auto-increment value, -1 keeping the table's. The cursor ends closed.
+  virtual void RestructureTable(TTableDefinition& definition, bool deleteBackup) = 0;
 
-  // ---- field map -----------------------------------------------------------
-  // Replaces the cursor's field list: fields marked not stored and fields
-  // beyond the table's are placed after the table's record.
-  virtual void SetFieldMap(const uint8_t* fieldDescs, int32_t count, bool assignOffsets) = 0;
+protected:
+  ~TCursorTableAdmin() = default;
+};
 
-  // ---- keys ------------------------------------------------------------------
-  virtual uint8_t GetIndexNo() const = 0;
-  virtual const std::string& GetIndexName() const = 0;
-  virtual uint16_t KeyLength() const = 0;
-  virtual uint8_t KeyFieldCount() const = 0;
-  virtual bool IndexIsUnique() const = 0;
-  virtual bool IndexIsDescending() const = 0;
-  virtual bool IndexIsCaseInsensitive() const = 0;
-  // Natural record order: index 255, or the primary index of a table
-  // without primary key.
-  virtual bool IsNaturalOrder() const = 0;
-
-  // ---- navigation --------------------------------------------------------
-  // Positions on the key, or on the nearest key after it; true for a hit.
-  virtual bool SearchKey(const uint8_t* key, bool nearest, bool keepCrack) = 0;
-  // key is a record buffer unless keyIsReady. fieldCount and
-  // partialLength make a partial key (0 and 0: the whole key). The
-  // record reached is copied to found when given.
-  virtual bool FindKey(const uint8_t* key, bool keyIsReady, int fieldCount, int partialLength, bool nearest,
-                       uint8_t* found) = 0;
-  virtual void MoveBy(int32_t n) = 0;
-  virtual void SetToBegin() = 0;
-  virtual void SetToEnd() = 0;
-  virtual int32_t GetRecordCount() const = 0;
-  virtual int32_t GetSequenceNo() const = 0;
-  virtual void SetToSequenceNo(int32_t n) = 0;
-  virtual bool AtBeginning() const = 0;
-  virtual bool AtEnd() const = 0;
-  virtual bool OnRecord() const = 0;
-  // The physical record of the position, 0 when none.
-  virtual uint32_t CurrentRecordNumber() const = 0;
-  // The current record (zeros when there is none), of the cursor's record size.
-  virtual const uint8_t* GetCurrentRecordBuffer() const = 0;
-
-  // A key range on the current index; keys are built from record buffers
-  // unless keyIsReady; a count of 0 fields (or nil) leaves that side open
-  // or takes every field. Natural order has no ranges.
-  virtual void SetRange(bool keyIsReady, const uint8_t* low, int lowFieldCount, const uint8_t* high,
-                        int highFieldCount) = 0;
-  virtual void ResetRange() = 0;
-  virtual bool RangeActive() const = 0;
-
-  // ---- filters (engCursorFilters, engCursorFilterEval, engCursorKeyStretch,
-  // engCursorOptimize) ----------------------------------------------------
+// A cursor's filters (engCursorFilters, engCursorFilterEval,
+// engCursorKeyStretch, engCursorOptimize). Reached through
+// TTableCursor::Filters.
+class TCursorFilterAccess {
+public:
   // Added inactive, at most MaxCursorFilters (9482). A dependent filter
   // goes last, any other before the first dependent one.
   // A condition text, parsed and checked against the table (10051), then
@@ -242,6 +173,136 @@ public:
   virtual TFilter* FilterAt(int32_t index) const = 0;
   virtual bool FilteringOn() const = 0;
 
+protected:
+  ~TCursorFilterAccess() = default;
+};
+
+// The BLOB fields of a cursor's records (engCursorBlobs). A record's open
+// BLOBs reach the BLOB file when the record is inserted, changed or
+// deleted; closing one before discards its changes. Results and numbering
+// as TCursorBlobs has them. Reached through TTableCursor::Blobs.
+class TCursorBlobAccess {
+public:
+  // A record's open BLOBs reach the BLOB file when the record is inserted,
+  // changed or deleted; closing one before discards its changes. Results
+  // and numbering as TCursorBlobs has them.
+  virtual int32_t OpenBlob(int fieldNo, uint8_t* record, bool release, bool tableNumbering, uint8_t mode) = 0;
+  virtual int32_t FreeBlob(int fieldNo, uint8_t* record, bool tableNumbering) = 0;
+  // At most destination's size (up to 2 GB) from offset; countRead says
+  // how much came.
+  virtual int32_t ReadBlob(int fieldNo, const uint8_t* record, bool tableNumbering, int32_t& countRead,
+                           std::span<uint8_t> destination, int32_t offset) = 0;
+  virtual int32_t WriteBlob(int fieldNo, const uint8_t* record, bool tableNumbering, std::span<const uint8_t> source,
+                            int32_t offset) = 0;
+  virtual int32_t TruncateBlob(int fieldNo, const uint8_t* record, bool tableNumbering, int32_t newSize) = 0;
+  virtual int32_t GetBlobSize(int fieldNo, const uint8_t* record, bool tableNumbering, int32_t& size) const = 0;
+
+protected:
+  ~TCursorBlobAccess() = default;
+};
+
+// The checks of a record before it is written (engCursorWriteChecks).
+// Reached through TTableCursor::Checks.
+class TCursorRecordChecks {
+public:
+  // Each change runs under the table's write lock and keeps every index
+  // and "Sys Deleted" in step; a shared table's headers are written back
+  // before it returns. Records are buffers of the cursor's record size.
+  // Zeros and the fields' default values (texts read by the table's rules).
+  virtual void ApplyDefaults(uint8_t* record) = 0;
+  // Raises the first field left blank though required (9732), or below its
+  // minimum (9730) or above its maximum (9731).
+  virtual void CheckConstraints(const uint8_t* record) = 0;
+  // Whether the field's value respects the limit text; limits are inclusive.
+  virtual bool CheckLimit(const std::string& limit, bool isMaximum, const uint8_t* fieldDesc, const uint8_t* value) = 0;
+
+protected:
+  ~TCursorRecordChecks() = default;
+};
+
+// What the layers above see of a cursor: opening and closing, moving,
+// ranges, bookmarks, record reads, locks and changes. Its fields (typed
+// reads and writes, descriptors), filters, BLOBs, record checks and its
+// table's own operations are collaborators reached through the accessors.
+class TTableCursor : protected TCursorFields {
+public:
+  TCursorFields& Fields() { return *this; }
+  const TCursorFields& Fields() const { return *this; }
+  virtual TCursorTableAdmin& Admin() = 0;
+  virtual TCursorFilterAccess& Filters() = 0;
+  virtual TCursorBlobAccess& Blobs() = 0;
+  virtual TCursorRecordChecks& Checks() = 0;
+
+  virtual bool IsOpen() const = 0;
+
+  // ---- open-mode flags (0x272F while open) ----------------------------
+  // Kept as the data file's name: trimmed, with ".DAT".
+  virtual const std::string& TableName() const = 0;
+  virtual void SetTableName(const std::string& name) = 0;
+  virtual void SetExclusive(bool value) = 0;
+  virtual void SetReadOnly(bool value) = 0;
+  virtual void SetInMemory(bool value) = 0;
+  // Accepted at any time.
+  virtual void SetNoFilterUpdate(bool value) = 0;
+  // Refused on an open cursor only when the value changes.
+  virtual void SetTemporaryTable(bool value) = 0;
+  virtual void SetComponentTable(bool value) = 0;
+  virtual void SetSqlSourceTable(bool value) = 0;
+  // Only a table with an auto-increment field takes it.
+  virtual void SetNoAutoInc(bool value) = 0;
+  // Set by the caller, or by a table that cannot be written.
+  virtual bool IsReadOnly() const = 0;
+  virtual bool NoFilterUpdate() const = 0;
+  virtual bool IsSqlSourceTable() const = 0;
+  virtual bool IsTemporaryTable() const = 0;
+
+  // ---- lifecycle ---------------------------------------------------------
+  // Opens or shares the table and stands before the first record of the
+  // primary index (natural order for an SQL source). A failure leaves the
+  // cursor closed.
+  virtual void Open() = 0;
+  // closeTable lets a temporary table's unsaved contents go.
+  virtual void Close(bool closeTable) = 0;
+
+  virtual void SetPasswordHandler(TCursorPasswordProc proc) = 0;
+
+  // ---- field map -----------------------------------------------------------
+  // Replaces the cursor's field list: fields marked not stored and fields
+  // beyond the table's are placed after the table's record.
+  virtual void SetFieldMap(const uint8_t* fieldDescs, int32_t count, bool assignOffsets) = 0;
+
+  // ---- keys ------------------------------------------------------------------
+  virtual uint8_t GetIndexNo() const = 0;
+  // Natural record order: index 255, or the primary index of a table
+  // without primary key.
+  virtual bool IsNaturalOrder() const = 0;
+
+  // ---- navigation --------------------------------------------------------
+  // key is a record buffer unless keyIsReady. fieldCount and
+  // partialLength make a partial key (0 and 0: the whole key). The
+  // record reached is copied to found when given.
+  virtual bool FindKey(const uint8_t* key, bool keyIsReady, int fieldCount, int partialLength, bool nearest,
+                       uint8_t* found) = 0;
+  virtual void MoveBy(int32_t n) = 0;
+  virtual void SetToBegin() = 0;
+  virtual void SetToEnd() = 0;
+  virtual int32_t GetRecordCount() const = 0;
+  virtual int32_t GetSequenceNo() const = 0;
+  virtual void SetToSequenceNo(int32_t n) = 0;
+  virtual bool OnRecord() const = 0;
+  // The physical record of the position, 0 when none.
+  virtual uint32_t CurrentRecordNumber() const = 0;
+  // The current record (zeros when there is none), of the cursor's record size.
+  virtual const uint8_t* GetCurrentRecordBuffer() const = 0;
+
+  // A key range on the current index; keys are built from record buffers
+  // unless keyIsReady; a count of 0 fields (or nil) leaves that side open
+  // or takes every field. Natural order has no ranges.
+  virtual void SetRange(bool keyIsReady, const uint8_t* low, int lowFieldCount, const uint8_t* high,
+                        int highFieldCount) = 0;
+  virtual void ResetRange() = 0;
+  virtual bool RangeActive() const = 0;
+
   // ---- bookmarks -----------------------------------------------------------
   virtual int GetBookmarkSize() const = 0;
   virtual void GetBookmark(uint8_t* bookmark) const = 0;
@@ -252,8 +313,6 @@ public:
   // ---- indexes -----------------------------------------------------------
   virtual void SetIndexNo(uint8_t n) = 0;
   virtual void SetIndexName(const std::string& name) = 0;
-  virtual void AddIndex(const TIndexDefinition& index) = 0;
-  virtual void DeleteIndex(const std::string& name) = 0;
 
   // ---- record reads, locks and twins (engCursorRecords, engCursorLocks,
   // engCursorTwins) ---------------------------------------------------------
@@ -275,40 +334,21 @@ public:
   // found (the cursor has resynchronised then).
   virtual bool BeginRead() = 0;
   virtual void EndRead() = 0;
-  virtual bool BeginWrite() = 0;
-  virtual void EndWrite() = 0;
   // Stands on the other cursor's record (or crack); 8710 when this cursor
   // cannot see that record.
   virtual int32_t SyncWith(TTableCursor& other) = 0;
   // A new open cursor on the same table, field map, index and range,
   // standing where this one stands. The caller frees it.
   virtual TTableCursor* Clone() = 0;
-  // From the open table, or the data file on disk.
-  virtual uint32_t GetPhysicalRecordCount() = 0;
-  // The BLOB file's end offset; 0 without BLOB fields.
-  virtual uint32_t GetBlobFileEnd() = 0;
   // ---- end of record reads, locks and twins ----------------------------------
 
-  // ---- record changes (engCursorWrite, engCursorWriteChecks) ---------------
+  // ---- record changes (engCursorWrite) -----------------------------------
   // Each change runs under the table's write lock and keeps every index
   // and "Sys Deleted" in step; a shared table's headers are written back
   // before it returns. Records are buffers of the cursor's record size.
-  // Zeros and the fields' default values (texts read by the table's rules).
-  virtual void ApplyDefaults(uint8_t* record) = 0;
-  // Raises the first field left blank though required (9732), or below its
-  // minimum (9730) or above its maximum (9731).
-  virtual void CheckConstraints(const uint8_t* record) = 0;
-  // Whether the field's value respects the limit text; limits are inclusive.
-  virtual bool CheckLimit(const std::string& limit, bool isMaximum, const uint8_t* fieldDesc, const uint8_t* value) = 0;
   // 9729 for a key a unique index holds already. With goToNew the cursor
   // stands on the new record afterwards.
   virtual void InsertRecord(uint8_t* record, bool goToNew) = 0;
-  // A fill of an exclusive table (an SQL answer): its record changes leave
-  // window, bitmaps and position as they were, and EndFill rebuilds them
-  // once, so n inserts cost n, not n times the table. Shared cursors are
-  // refused (10253).
-  virtual void BeginFill() = 0;
-  virtual void EndFill() = 0;
   // Writes the record over the current one, which this cursor may hold
   // locked for editing; unlock releases that lock afterwards.
   virtual void ModifyRecord(uint8_t* record, bool unlock, bool goTo) = 0;
@@ -317,27 +357,6 @@ public:
   // would count and step wrongly, so it always moves to the record that
   // takes its place, whatever reposition says.
   virtual void DeleteRecord(const uint8_t* record, bool reposition) = 0;
-  // ---- end of record changes -------------------------------------------------
-
-  // ---- BLOB fields (engCursorBlobs) -------------------------------------------
-  // A record's open BLOBs reach the BLOB file when the record is inserted,
-  // changed or deleted; closing one before discards its changes. Results
-  // and numbering as TCursorBlobs has them.
-  virtual int32_t OpenBlob(int fieldNo, uint8_t* record, bool release, bool tableNumbering, uint8_t mode) = 0;
-  virtual int32_t FreeBlob(int fieldNo, uint8_t* record, bool tableNumbering) = 0;
-  // At most destination's size (up to 2 GB) from offset; countRead says
-  // how much came.
-  virtual int32_t ReadBlob(int fieldNo, const uint8_t* record, bool tableNumbering, int32_t& countRead,
-                           std::span<uint8_t> destination, int32_t offset) = 0;
-  virtual int32_t WriteBlob(int fieldNo, const uint8_t* record, bool tableNumbering, std::span<const uint8_t> source,
-                            int32_t offset) = 0;
-  virtual int32_t TruncateBlob(int fieldNo, const uint8_t* record, bool tableNumbering, int32_t newSize) = 0;
-  virtual int32_t GetBlobSize(int fieldNo, const uint8_t* record, bool tableNumbering, int32_t& size) const = 0;
-  virtual void SetRestructureProgressHandler(TCursorProgressProc proc) = 0;
-  virtual void SetDataLostHandler(TDataLostProc proc) = 0;
-  // On a closed, exclusive, writable cursor; LimitValue is the new last
-  // auto-increment value, -1 keeping the table's. The cursor ends closed.
-  virtual void RestructureTable(TTableDefinition& definition, bool deleteBackup) = 0;
 };
 
 // A closed cursor on directory, for the caller to set up and open.

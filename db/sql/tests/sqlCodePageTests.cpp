@@ -35,7 +35,7 @@ protected:
     statement.Prepare(text, position);
     TTableCursor* answer = statement.Execute();
     TRows rows;
-    for (const std::string& row : Rows(answer)) rows.push_back(FieldTextToUtf8(answer->LanguageId(), row));
+    for (const std::string& row : Rows(answer)) rows.push_back(FieldTextToUtf8(answer->Fields().LanguageId(), row));
     std::sort(rows.begin(), rows.end());
     return rows;
   }
@@ -91,9 +91,9 @@ TEST_F(SqlCodePageTest, AnswerInTheLanguageAsked) {
   TQueryStatement& statement =
       Prepare("SELECT name, COUNT(*) FROM u GROUP BY name HAVING name <> 'Søren' LANGUAGE 'German (Standard)'");
   TTableCursor* answer = statement.Execute();
-  EXPECT_EQ(answer->LanguageId(), 0x0407);
+  EXPECT_EQ(answer->Fields().LanguageId(), 0x0407);
   TRows rows;
-  for (const std::string& row : Rows(answer)) rows.push_back(FieldTextToUtf8(answer->LanguageId(), row));
+  for (const std::string& row : Rows(answer)) rows.push_back(FieldTextToUtf8(answer->Fields().LanguageId(), row));
   std::sort(rows.begin(), rows.end());
   // A text the code page cannot hold comes as question marks.
   EXPECT_EQ(rows, (TRows{"??????|1", "Müller|1", "Plain|1"}));

@@ -12,9 +12,9 @@ protected:
     cursor->SetTableName(table);
     cursor->Open();
     std::vector<std::string> names;
-    for (int i = 1; i <= cursor->GetFieldCount(); ++i) {
+    for (int i = 1; i <= cursor->Fields().GetFieldCount(); ++i) {
       uint8_t desc[FieldDescSize];
-      cursor->GetTableFieldDesc(i, desc);
+      cursor->Fields().GetTableFieldDesc(i, desc);
       names.emplace_back(reinterpret_cast<const char*>(desc + FieldDescNameOffset + 1), desc[FieldDescNameOffset]);
     }
     cursor->Close(false);
@@ -24,7 +24,7 @@ protected:
     const auto cursor = NewTableCursor(directory);
     cursor->SetTableName(table);
     cursor->Open();
-    const int count = cursor->GetSecondaryIndexCount();
+    const int count = cursor->Fields().GetSecondaryIndexCount();
     cursor->Close(false);
     return count;
   }
@@ -38,10 +38,10 @@ TEST_F(SqlDefinitionTest, CreateTableWithOptionsAndPrimaryKey) {
   EXPECT_EQ(FieldNames("t"), (std::vector<std::string>{"id", "name", "price"}));
   const auto cursor = NewTableCursor(directory);
   cursor->SetTableName("t");
-  EXPECT_EQ(cursor->GetTableDescription(), "a table");
-  EXPECT_EQ(cursor->GetBlobBlockSize(), 1024u);
-  EXPECT_EQ(cursor->GetUserMajorVersion(), 3);
-  EXPECT_EQ(cursor->GetUserMinorVersion(), 4);
+  EXPECT_EQ(cursor->Admin().GetTableDescription(), "a table");
+  EXPECT_EQ(cursor->Admin().GetBlobBlockSize(), 1024u);
+  EXPECT_EQ(cursor->Admin().GetUserMajorVersion(), 3);
+  EXPECT_EQ(cursor->Admin().GetUserMinorVersion(), 4);
   Exec("INSERT INTO t (id) VALUES (1)");
   EXPECT_EQ(Query("SELECT name FROM t"), (TRows{"NOBODY"}));
   EXPECT_EQ(ErrorOf("INSERT INTO t (id) VALUES (1)").substr(0, 6), "9729: ");

@@ -46,7 +46,7 @@ protected:
       const auto cursor = NewTableCursor(directory);
       cursor->SetTableName(table);
       try {
-        cursor->DeleteTable();
+        cursor->Admin().DeleteTable();
       } catch (const EEngineError&) {
       }
     }

@@ -77,7 +77,7 @@ TEST_F(SqlGroupingTest, SumOfSmallIntegersIsAnIntegerColumn) {
   TQueryStatement& statement = Prepare("SELECT SUM(small) FROM sale");
   TTableCursor* answer = statement.Execute();
   uint8_t desc[FieldDescSize];
-  answer->GetFieldDesc(1, desc);
+  answer->Fields().GetFieldDesc(1, desc);
   EXPECT_EQ(desc[FieldDescTypeOffset], dtInteger);
   EXPECT_EQ(Rows(answer), (TRows{"15"}));
 }
@@ -157,14 +157,14 @@ TEST_F(SqlDecimalTest, DecimalSumsAreExactWhereDoublesRound) {
   InsertDecimal("b", 22);                   // 0.02
   TQueryStatement& statement = Prepare("SELECT who, SUM(v), MIN(v), MAX(v) FROM pay GROUP BY who");
   TTableCursor* answer = statement.Execute();
-  std::vector<uint8_t> record(answer->CursorRecordSize(), 0);
+  std::vector<uint8_t> record(answer->Fields().CursorRecordSize(), 0);
   std::vector<std::array<int64_t, 3>> rows;
   answer->SetToBegin();
   while (answer->GetNextRecord(record.data()) == 0) {
     std::array<int64_t, 3> row{};
     for (int field = 2; field <= 4; ++field) {
       bool blank = true;
-      answer->GetField(field, record.data(), blank, &row[size_t(field - 2)]);
+      answer->Fields().GetField(field, record.data(), blank, &row[size_t(field - 2)]);
     }
     rows.push_back(row);
   }

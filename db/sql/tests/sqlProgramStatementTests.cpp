@@ -85,7 +85,7 @@ TEST_F(SqlProgramStatementTest, ReportQueryIsLiveOnlyWhenAnIndexServesTheOrder) 
   TQueryStatement& live = Prepare(ReportSql("TRUE", "", "", "", "", "order by JobOwner NOCASE"), true);
   TTableCursor* cursor = live.Execute();
   EXPECT_TRUE(live.MainQuery().Plan.Live);
-  EXPECT_EQ(cursor->GetIndexName(), "ByOwner");
+  EXPECT_EQ(cursor->Fields().GetIndexDefinition(cursor->GetIndexNo()).Name, "ByOwner");
   EXPECT_EQ(live.GetRecordCount(), 4);
   EXPECT_EQ(Ids(Rows(cursor)), Ids(Rows(canned.MainQuery().Run.ResultCursor)));
 }
@@ -95,8 +95,8 @@ TEST_F(SqlProgramStatementTest, TextEqualityOnAnIndexThatIgnoresCaseUsesItAndKee
   TQueryStatement& statement = Prepare("select JobID from jobs where JobOwner = 'ann'");
   EXPECT_EQ(Rows(statement.Execute()), (TRows{"1", "4"}));
   TTableCursor& source = *statement.MainQuery().Parsed.SourceTables.front()->Cursor;
-  ASSERT_EQ(source.FilterCount(), 1);
-  EXPECT_NE(source.FilterAt(0)->OptimizeLevel, olNone);
+  ASSERT_EQ(source.Filters().FilterCount(), 1);
+  EXPECT_NE(source.Filters().FilterAt(0)->OptimizeLevel, olNone);
   EXPECT_EQ(Query("select JobID from jobs where JobOwner = 'ANN'"), (TRows{"6"}));
   EXPECT_EQ(Query("select JobID from jobs where JobOwner = 'Ann'"), TRows{});
 }

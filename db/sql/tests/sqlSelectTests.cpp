@@ -37,7 +37,7 @@ TEST_F(SqlSelectTest, ConditionsOnOneTableBecomeItsFilter) {
   TQueryStatement& statement = Prepare("SELECT name FROM emp WHERE dept = 10 AND id > 1");
   EXPECT_EQ(Rows(statement.Execute()), (TRows{"Cy"}));
   TTableCursor& source = *statement.MainQuery().Parsed.SourceTables.front()->Cursor;
-  EXPECT_EQ(source.FilterCount(), 1);
+  EXPECT_EQ(source.Filters().FilterCount(), 1);
   EXPECT_EQ(source.GetRecordCount(), 1);
   EXPECT_FALSE(statement.MainQuery().Plan.Joins.RowWhere);
 }
@@ -170,7 +170,7 @@ TEST_F(SqlSelectTest, InnerTablesAreRestrictedByBoundFilters) {
   EXPECT_EQ(query.Plan.Joins.NestingOrder.front()->CorrelationName, "e");
   ASSERT_EQ(query.Plan.Joins.NestingOrder.size(), 2u);
   EXPECT_EQ(query.Plan.Joins.NestingOrder[1]->JoinedKind, jkInner);
-  EXPECT_EQ(query.Plan.Joins.NestingOrder[1]->Cursor->FilterCount(), 1);
+  EXPECT_EQ(query.Plan.Joins.NestingOrder[1]->Cursor->Filters().FilterCount(), 1);
   EXPECT_FALSE(query.Plan.Joins.RowWhere);
 }
 
@@ -238,7 +238,7 @@ TEST_F(SqlSelectTest, WithLocksIntoAndMemoryTables) {
 TEST_F(SqlSelectTest, LanguageAndEncryptionOfTheAnswer) {
   TQueryStatement& statement = Prepare("SELECT name FROM emp e LANGUAGE 'ANSI Standard' ENCRYPTED WITH 'secret'");
   TTableCursor* answer = statement.Execute();
-  EXPECT_TRUE(answer->IsTableEncrypted());
+  EXPECT_TRUE(answer->Admin().IsTableEncrypted());
   EXPECT_EQ(Rows(answer).size(), 4u);
   EXPECT_FALSE(session->PasswordExists("secret"));
 }

@@ -92,12 +92,12 @@ protected:
   static TRows Rows(TTableCursor* cursor) {
     TRows rows;
     if (!cursor) return rows;
-    std::vector<uint8_t> record(cursor->CursorRecordSize(), 0);
+    std::vector<uint8_t> record(cursor->Fields().CursorRecordSize(), 0);
     cursor->SetToBegin();
     while (cursor->GetNextRecord(record.data()) == 0) {
       std::string row;
-      for (int position = 1; position <= cursor->FieldListCount(); ++position) {
-        const uint8_t* desc = cursor->FieldDescAt(position);
+      for (int position = 1; position <= cursor->Fields().FieldListCount(); ++position) {
+        const uint8_t* desc = cursor->Fields().FieldDescAt(position);
         TExpTreePtr value(NewToken());
         TypeNodeFromField(desc, *value);
         ReadFieldValue(*cursor, record.data(), desc, *value);
@@ -112,8 +112,8 @@ protected:
   // The names of the result's fields, as a grid or a report sees them.
   static std::string FieldNames(TTableCursor* cursor) {
     std::string names;
-    for (int position = 1; position <= cursor->FieldListCount(); ++position) {
-      const uint8_t* desc = cursor->FieldDescAt(position);
+    for (int position = 1; position <= cursor->Fields().FieldListCount(); ++position) {
+      const uint8_t* desc = cursor->Fields().FieldDescAt(position);
       if (!names.empty()) names += "|";
       names += std::string(reinterpret_cast<const char*>(desc + FieldDescNameOffset + 1), desc[FieldDescNameOffset]);
     }

@@ -73,36 +73,37 @@ std::vector<uint32_t> WalkOrder(TTableCursor& cursor, bool forward, size_t limit
 // is what a reader gets: the BLOB file's chains have their own repair.
 void ReadBlobs(TTableCursor& cursor) {
   std::vector<uint8_t> record(cursor.GetCurrentRecordBuffer(),
-                              cursor.GetCurrentRecordBuffer() + cursor.CursorRecordSize());
+                              cursor.GetCurrentRecordBuffer() + cursor.Fields().CursorRecordSize());
   uint8_t desc[FieldDescSize];
-  for (int field = 1; field <= cursor.GetFieldCount(); ++field) {
-    cursor.GetTableFieldDesc(field, desc);
+  for (int field = 1; field <= cursor.Fields().GetFieldCount(); ++field) {
+    cursor.Fields().GetTableFieldDesc(field, desc);
     if (desc[FieldDescTypeOffset] != BlobFieldType) continue;
     try {
-      if (cursor.OpenBlob(field, record.data(), false, false, BlobOpenRead) != 0) continue;
+      if (cursor.Blobs().OpenBlob(field, record.data(), false, false, BlobOpenRead) != 0) continue;
     } catch (const EEngineError&) {
       continue;
     }
     int32_t size = 0;
-    if (cursor.GetBlobSize(field, record.data(), false, size) == 0 && size > 0) {
+    if (cursor.Blobs().GetBlobSize(field, record.data(), false, size) == 0 && size > 0) {
       std::vector<uint8_t> bytes(static_cast<size_t>(size));
       int32_t got = 0;
-      cursor.ReadBlob(field, record.data(), false, got, bytes, 0);
+      cursor.Blobs().ReadBlob(field, record.data(), false, got, bytes, 0);
     }
-    cursor.FreeBlob(field, record.data(), false);
+    cursor.Blobs().FreeBlob(field, record.data(), false);
   }
 }
 
 // "" when every order holds the records of natural order, both ways alike.
 std::string WalkEveryOrder(TTableCursor& cursor) {
-  const size_t limit = size_t(cursor.GetPhysicalRecordCount()) + 1;
+  const size_t limit = size_t(cursor.Admin().GetPhysicalRecordCount()) + 1;
   cursor.SetIndexNo(NaturalOrderIndex);
   std::vector<uint32_t> natural = WalkOrder(cursor, true, limit);
   if (WalkOrder(cursor, false, limit) != natural) return "natural order both ways";
-  for (cursor.MoveBy(1); cursor.OnRecord(); cursor.MoveBy(1)) ReadBlobs(cursor);
+  std::vector<uint8_t> row(cursor.Fields().CursorRecordSize());
+  while (cursor.GetNextRecord(row.data()) == 0) ReadBlobs(cursor);
   std::sort(natural.begin(), natural.end());
-  for (int n = 0; n <= cursor.GetSecondaryIndexCount(); ++n) {
-    if (n == 0 && cursor.PrimaryIsNatural()) continue;
+  for (int n = 0; n <= cursor.Fields().GetSecondaryIndexCount(); ++n) {
+    if (n == 0 && cursor.Fields().PrimaryIsNatural()) continue;
     cursor.SetIndexNo(uint8_t(n));
     std::vector<uint32_t> forward = WalkOrder(cursor, true, limit);
     if (WalkOrder(cursor, false, limit) != forward) return "index " + std::to_string(n) + " both ways";
@@ -138,12 +139,12 @@ private:
   std::unique_ptr<TTableCursor> cursor;
 
   void InsertRow(int32_t id) {
-    std::vector<uint8_t> record(cursor->CursorRecordSize(), 0);
+    std::vector<uint8_t> record(cursor->Fields().CursorRecordSize(), 0);
     const std::string name = "N" + std::to_string(id);
     const int32_t group = id % 100;
-    cursor->PutTableField(1, record.data(), &id);
-    cursor->PutTableField(2, record.data(), name.c_str());
-    cursor->PutTableField(3, record.data(), &group);
+    cursor->Fields().PutTableField(1, record.data(), &id);
+    cursor->Fields().PutTableField(2, record.data(), name.c_str());
+    cursor->Fields().PutTableField(3, record.data(), &group);
     cursor->InsertRecord(record.data(), false);
   }
   std::list<OsFile> heldFiles;
@@ -152,19 +153,20 @@ private:
   // with a memo, the first row of natural order changed, the next deleted.
   static void ChangeRows(TTableCursor& changed, int32_t id) {
     changed.SetIndexNo(NaturalOrderIndex);
-    std::vector<uint8_t> record(changed.CursorRecordSize(), 0);
+    std::vector<uint8_t> record(changed.Fields().CursorRecordSize(), 0);
     const std::string name = "W" + std::to_string(id);
     const std::string notes(700, 'w');
-    changed.PutTableField(1, record.data(), &id);
-    changed.PutTableField(2, record.data(), name.c_str());
-    changed.PutTableField(3, record.data(), &id);
-    if (changed.OpenBlob(4, record.data(), true, false, BlobOpenWrite) == 0)
-      changed.WriteBlob(4, record.data(), false, {reinterpret_cast<const uint8_t*>(notes.data()), notes.size()}, 0);
+    changed.Fields().PutTableField(1, record.data(), &id);
+    changed.Fields().PutTableField(2, record.data(), name.c_str());
+    changed.Fields().PutTableField(3, record.data(), &id);
+    if (changed.Blobs().OpenBlob(4, record.data(), true, false, BlobOpenWrite) == 0)
+      changed.Blobs().WriteBlob(4, record.data(), false, {reinterpret_cast<const uint8_t*>(notes.data()), notes.size()},
+                                0);
     changed.InsertRecord(record.data(), false);
     changed.SetToBegin();
     if (changed.GetNextRecord(record.data()) != 0) return;
     const int32_t group = -id;
-    changed.PutTableField(3, record.data(), &group);
+    changed.Fields().PutTableField(3, record.data(), &group);
     changed.ModifyRecord(record.data(), false, false);
     changed.SetToBegin();
     changed.MoveBy(2);
@@ -214,8 +216,8 @@ private:
     filtered.SetTableName(name);
     filtered.Open();
     try {
-      TFilter* filter = filtered.AddFilter(FromHex(hex));
-      filtered.ActivateFilter(filter);
+      TFilter* filter = filtered.Filters().AddFilter(FromHex(hex));
+      filtered.Filters().ActivateFilter(filter);
       for (filtered.SetToBegin(), filtered.MoveBy(1); filtered.OnRecord(); filtered.MoveBy(1)) {
       }
     } catch (const EConvertError&) {
