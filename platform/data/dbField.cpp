@@ -196,9 +196,15 @@ void TField::SetVariantValue(const Variant&) { AccessError("Variant"); }
 std::string TField::GetText(bool) const { return {}; }
 void TField::SetTextValue(const std::string& value) { SetAsStringValue(value); }
 
+bool TField::GetVariantIfSet(Variant& value) const {
+  if (IsNull()) return false;
+  value = GetAsVariant();
+  return true;
+}
+
 Variant TField::AsVariant() const {
-  if (IsNull()) return Variant::Null();
-  return GetAsVariant();
+  Variant value;
+  return ReadValue(value) ? value : Variant::Null();
 }
 
 void TField::SetAsVariant(const Variant& value) {

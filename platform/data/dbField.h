@@ -109,6 +109,9 @@ class TField : public TComponent {
   void SetAsDateTime(TDateTime value) { SetAsDateTimeValue(value); }
   // Null for a blank field; setting Null or Empty clears it.
   Variant AsVariant() const;
+  // The value and whether there is one, from a single read of the record:
+  // false for a blank field, leaving value as it was.
+  bool ReadValue(Variant& value) const { return GetVariantIfSet(value); }
   void SetAsVariant(const Variant& value);
   Variant Value() const { return AsVariant(); }
   void SetValue(const Variant& value) { SetAsVariant(value); }
@@ -190,6 +193,9 @@ protected:
   virtual TDateTime GetAsDateTime() const;
   virtual void SetAsDateTimeValue(TDateTime value);
   virtual Variant GetAsVariant() const;
+  // Kinds whose value tells blank from set in the same read override this;
+  // the default asks twice.
+  virtual bool GetVariantIfSet(Variant& value) const;
   virtual void SetVariantValue(const Variant& value);
   // The text for display (displayText) or for editing; "" when blank.
   virtual std::string GetText(bool displayText) const;

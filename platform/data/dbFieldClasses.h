@@ -36,6 +36,9 @@ protected:
   TDateTime GetAsDateTime() const override;
   void SetAsDateTimeValue(TDateTime value) override;
   Variant GetAsVariant() const override;
+  bool GetVariantIfSet(Variant& value) const override;
+  // The text and whether there is one, from one read.
+  bool ReadText(std::string& text) const;
   void SetVariantValue(const Variant& value) override;
   std::string GetText(bool displayText) const override;
   void SetTextValue(const std::string& value) override;
@@ -96,6 +99,7 @@ protected:
   Currency GetAsCurrency() const override;
   void SetAsCurrencyValue(Currency value) override;
   Variant GetAsVariant() const override;
+  bool GetVariantIfSet(Variant& value) const override;
   void SetVariantValue(const Variant& value) override;
   std::string GetText(bool displayText) const override;
 
@@ -138,6 +142,7 @@ protected:
   int64_t ReadNative(const void* buffer) const override;
   void WriteNative(void* buffer, int64_t value) const override;
   Variant GetAsVariant() const override;
+  bool GetVariantIfSet(Variant& value) const override;
 };
 
 // ftFloat; with Currency set it shows money. MinValue and MaxValue both 0
@@ -167,6 +172,7 @@ protected:
   ::Currency GetAsCurrency() const override;
   void SetAsCurrencyValue(::Currency value) override;
   Variant GetAsVariant() const override;
+  bool GetVariantIfSet(Variant& value) const override;
   void SetVariantValue(const Variant& value) override;
   std::string GetText(bool displayText) const override;
 
@@ -236,6 +242,7 @@ protected:
   bool GetAsBoolean() const override;
   void SetAsBooleanValue(bool value) override;
   Variant GetAsVariant() const override;
+  bool GetVariantIfSet(Variant& value) const override;
   void SetVariantValue(const Variant& value) override;
   std::string GetText(bool displayText) const override;
   int DefaultDisplayWidth() const override;
@@ -268,6 +275,7 @@ protected:
   TDateTime GetAsDateTime() const override;
   void SetAsDateTimeValue(TDateTime value) override;
   Variant GetAsVariant() const override;
+  bool GetVariantIfSet(Variant& value) const override;
   void SetVariantValue(const Variant& value) override;
   std::string GetText(bool displayText) const override;
   int DefaultDisplayWidth() const override;

@@ -39,6 +39,13 @@ void TDateTimeField::SetAsFloatValue(double value) { SetAsDateTimeValue(value); 
 
 Variant TDateTimeField::GetAsVariant() const { return Variant::FromDate(GetAsDateTime()); }
 
+bool TDateTimeField::GetVariantIfSet(Variant& value) const {
+  TDateTime moment = 0;
+  if (!GetData(&moment, false)) return false;
+  value = Variant::FromDate(moment);
+  return true;
+}
+
 void TDateTimeField::SetVariantValue(const Variant& value) {
   if (value.VarType() == varString)
     SetAsStringValue(value.AsString());

@@ -127,6 +127,15 @@ void TIntegerField::SetAsCurrencyValue(Currency value) { CheckAndStore(Variant(v
 
 Variant TIntegerField::GetAsVariant() const { return Variant(GetAsInteger()); }
 
+bool TIntegerField::GetVariantIfSet(Variant& value) const {
+  int64_t number = 0;
+  if (!GetValue(number)) return false;
+  if (number < std::numeric_limits<int>::min() || number > std::numeric_limits<int>::max())
+    throw EDatabaseError(SFieldValueOverflow, {DisplayName()});
+  value = Variant(static_cast<int>(number));
+  return true;
+}
+
 void TIntegerField::SetVariantValue(const Variant& value) {
   if (value.VarType() == varString)
     SetAsStringValue(value.AsString());
@@ -171,6 +180,13 @@ int64_t TLargeintField::ReadNative(const void* buffer) const { return Load<int64
 void TLargeintField::WriteNative(void* buffer, int64_t value) const { Store(buffer, value); }
 
 Variant TLargeintField::GetAsVariant() const { return Variant(GetAsLargeInt()); }
+
+bool TLargeintField::GetVariantIfSet(Variant& value) const {
+  int64_t number = 0;
+  if (!GetValue(number)) return false;
+  value = Variant(number);
+  return true;
+}
 
 // ---- TFloatField ----
 
@@ -227,6 +243,13 @@ void TFloatField::SetAsLargeIntValue(int64_t value) { SetAsFloatValue(static_cas
 void TFloatField::SetAsCurrencyValue(::Currency value) { SetAsFloatValue(value.ToDouble()); }
 
 Variant TFloatField::GetAsVariant() const { return Variant(GetAsFloat()); }
+
+bool TFloatField::GetVariantIfSet(Variant& value) const {
+  double number = 0;
+  if (!GetData(&number)) return false;
+  value = Variant(number);
+  return true;
+}
 
 void TFloatField::SetVariantValue(const Variant& value) {
   if (value.VarType() == varString)

@@ -29,11 +29,17 @@ TStringField::TStringField(TComponent* owner) : TField(owner) {
   SetSizeValue(20);
 }
 
-std::string TStringField::GetAsString() const {
+bool TStringField::ReadText(std::string& text) const {
   std::vector<char> buffer(static_cast<size_t>(DataSize()) + 1, '\0');
-  if (!GetData(buffer.data())) return {};
-  std::string text(buffer.data(), strnlen(buffer.data(), static_cast<size_t>(DataSize())));
+  if (!GetData(buffer.data())) return false;
+  text.assign(buffer.data(), strnlen(buffer.data(), static_cast<size_t>(DataSize())));
   if (FixedChar()) text = TrimRight(text);
+  return true;
+}
+
+std::string TStringField::GetAsString() const {
+  std::string text;
+  ReadText(text);
   return text;
 }
 
@@ -87,6 +93,13 @@ TDateTime TStringField::GetAsDateTime() const {
 void TStringField::SetAsDateTimeValue(TDateTime value) { SetAsStringValue(DateTimeToStr(value, FormatSettings())); }
 
 Variant TStringField::GetAsVariant() const { return Variant(GetAsString()); }
+
+bool TStringField::GetVariantIfSet(Variant& value) const {
+  std::string text;
+  if (!ReadText(text)) return false;
+  value = Variant(std::move(text));
+  return true;
+}
 
 void TStringField::SetVariantValue(const Variant& value) { SetAsStringValue(value.AsString(FormatSettings())); }
 
@@ -153,6 +166,13 @@ void TBooleanField::SetAsStringValue(const std::string& value) {
 }
 
 Variant TBooleanField::GetAsVariant() const { return Variant(GetAsBoolean()); }
+
+bool TBooleanField::GetVariantIfSet(Variant& value) const {
+  uint16_t word = 0;
+  if (!GetData(&word)) return false;
+  value = Variant(word != 0);
+  return true;
+}
 
 void TBooleanField::SetVariantValue(const Variant& value) {
   if (value.VarType() == varString)

@@ -223,3 +223,48 @@ TEST(Fields, SmallNumbersTimesAndBytes) {
   data->Post();
   EXPECT_EQ(data->StoredCount(), 1);
 }
+
+TEST(Fields, AValueIsReadOnceWithWhetherItIsSet) {
+  std::unique_ptr<TMemoryDataSet, TObjectFree> data(new TMemoryDataSet());
+  const struct {
+    const char* Name;
+    TFieldType Type;
+    Variant Value;
+  } cases[] = {
+      {"TEXT", ftString, Variant(std::string("Ångström"))},
+      {"WHOLE", ftInteger, Variant(-42)},
+      {"SMALL", ftSmallint, Variant(7)},
+      {"LARGE", ftLargeint, Variant(int64_t{1} << 40)},
+      {"REAL", ftFloat, Variant(2.5)},
+      {"MONEY", ftCurrency, Variant(1.25)},
+      {"FLAG", ftBoolean, Variant(true)},
+      {"WHEN", ftDateTime, Variant::FromDate(EncodeDate(2024, 2, 29) + 0.5)},
+      {"DAY", ftDate, Variant::FromDate(EncodeDate(1999, 12, 31))},
+  };
+  for (const auto& c : cases) data->DefineField(c.Name, c.Type, c.Type == ftString ? 20 : 0);
+  data->Open();
+  data->Append();
+  for (const auto& c : cases) data->FieldByName(c.Name)->SetAsVariant(c.Value);
+  data->Post();
+  data->Append();
+  data->Post();
+  data->First();
+  for (const bool blank : {false, true}) {
+    for (const auto& c : cases) {
+      TField* field = data->FieldByName(c.Name);
+      Variant value(std::string("untouched"));
+      const int before = data->FieldReads;
+      EXPECT_EQ(field->ReadValue(value), !blank) << c.Name;
+      EXPECT_EQ(data->FieldReads - before, 1) << c.Name << (blank ? " blank" : " set");
+      if (blank) {
+        EXPECT_EQ(value.AsString(), "untouched") << c.Name;
+        EXPECT_TRUE(field->AsVariant().IsNull()) << c.Name;
+      } else {
+        EXPECT_EQ(value.VarType(), c.Value.VarType()) << c.Name;
+        EXPECT_EQ(value.AsString(), c.Value.AsString()) << c.Name;
+        EXPECT_EQ(field->AsVariant().AsString(), value.AsString()) << c.Name;
+      }
+    }
+    data->Next();
+  }
+}

@@ -209,6 +209,7 @@ void TMemoryDataSet::SetRecNo(int value) {
 }
 
 bool TMemoryDataSet::GetFieldData(TField* field, void* buffer) {
+  ++FieldReads;
   TRecordBuffer record = ActiveRecordBuffer();
   if (!record) return false;
   if (field->FieldNo() < 0) return GetCalcFieldData(field, record, imageSize, buffer);

@@ -52,6 +52,8 @@ class TMemoryDataSet : public TDataSet {
   // How often each operation ran; records read by GetRecord.
   int PostCalls = 0;
   int RecordReads = 0;
+  // Field values read from a record (blank or not).
+  mutable int FieldReads = 0;
 
   // The stored records in order, as texts of their first field.
   int StoredCount() const { return static_cast<int>(records.size()); }
