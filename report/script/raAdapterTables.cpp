@@ -514,8 +514,25 @@ TAdapters::TAdapters() {
       .Event("OnReset", ppevReset, {PVar("Value", daVariant)})
       .Property("Value", daVariant, GETTER(TppVariable, static_cast<TraVariantValue&>(v).Value = self.Value()),
                 SETTER(TppVariable, self.SetValue(static_cast<const TraVariantValue&>(v).Value)))
-      .Property("AsInteger", daInteger, GETTER(TppVariable, static_cast<TraIntegerValue&>(v).Value = self.AsInteger()))
-      .Property("AsString", daString, GETTER(TppVariable, static_cast<TraStringValue&>(v).Value = self.AsString()));
+      .Property("CalcOrder", daInteger, GETTER(TppVariable, static_cast<TraIntegerValue&>(v).Value = self.CalcOrder()),
+                SETTER(TppVariable, self.SetCalcOrder(IntOf(v))));
+  // Each typed reader and writer of the value, in the slot type of its kind.
+#define VARIABLE_AS(name, type, Slot)                                                         \
+  variable.Property("As" #name, type, GETTER(TppVariable, static_cast<Slot&>(v).Value = self.As##name()), \
+                    SETTER(TppVariable, self.SetAs##name(static_cast<const Slot&>(v).Value)))
+  VARIABLE_AS(Char, daChar, TraCharValue);
+  VARIABLE_AS(Currency, daCurrency, TraCurrencyValue);
+  VARIABLE_AS(DateTime, daDateTime, TraDayCountValue);
+  VARIABLE_AS(Date, daDate, TraDayCountValue);
+  VARIABLE_AS(Time, daTime, TraDayCountValue);
+  VARIABLE_AS(Double, daDouble, TraDoubleValue);
+  VARIABLE_AS(Extended, daExtended, TraExtendedValue);
+  VARIABLE_AS(Integer, daInteger, TraIntegerValue);
+  VARIABLE_AS(Single, daSingle, TraSingleValue);
+  VARIABLE_AS(String, daString, TraStringValue);
+#undef VARIABLE_AS
+  variable.Property("AsBoolean", daBoolean, GETTER(TppVariable, static_cast<TraBooleanValue&>(v).Set(self.AsBoolean())),
+                    SETTER(TppVariable, self.SetAsBoolean(BoolOf(v))));
   subReport.ClassProperty("Report", TppCustomReport::StaticClassType(),
                           GETTER(TppSubReport, static_cast<TraObjectValue&>(v).Object = self.Report()));
   customMemo.ClassProperty("Lines", stringsClass, GETTER(TppCustomMemo, static_cast<TraObjectValue&>(v).Object = self.Lines()));

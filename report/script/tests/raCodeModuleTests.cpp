@@ -89,6 +89,35 @@ TEST(CodeModuleTest, HandlersOnTheDetailBandAndAVariableRunWithTheReport) {
   EXPECT_EQ(r.LabelTexts(r.PrintAll()), (std::vector<std::string>{"A", "B", "C"}));
 }
 
+TEST(CodeModuleTest, AScriptReadsAndWritesAVariableThroughEachTypedAccessor) {
+  const struct {
+    TppDataType Type;
+    const char* Statements;
+    const char* Expected;  // the label's text
+  } cases[] = {
+      {dtInteger, "Variable1.AsInteger := 41; Label1.Caption := IntToStr(Variable1.AsInteger + 1);", "42"},
+      {dtString, "Variable1.AsString := 'ab'; Label1.Caption := Variable1.AsString + 'c';", "abc"},
+      {dtBoolean, "Variable1.AsBoolean := True; if Variable1.AsBoolean then Label1.Caption := 'yes';", "yes"},
+      {dtChar, "Variable1.AsChar := 'x'; Label1.Caption := Variable1.AsChar;", "x"},
+      {dtDouble, "Variable1.AsDouble := 1.25; Label1.Caption := FloatToStr(Variable1.AsDouble * 2);", "2.5"},
+      {dtExtended, "Variable1.AsExtended := 0.5; Label1.Caption := FloatToStr(Variable1.AsExtended + 1);", "1.5"},
+      {dtSingle, "Variable1.AsSingle := 0.25; Label1.Caption := FloatToStr(Variable1.AsSingle);", "0.25"},
+      {dtCurrency, "Variable1.AsCurrency := 2.5; Label1.Caption := FloatToStr(Variable1.AsCurrency * 2);", "5"},
+      {dtDate, "Variable1.AsDate := EncodeDate(2024, 2, 29); Label1.Caption := FormatDateTime('yyyy-mm-dd', Variable1.AsDate);",
+       "2024-02-29"},
+      {dtDateTime, "Variable1.AsDateTime := EncodeDate(2000, 1, 2); Label1.Caption := FormatDateTime('dd.mm.yyyy', Variable1.AsDateTime);",
+       "02.01.2000"},
+      {dtTime, "Variable1.AsTime := 0.5; Label1.Caption := FormatDateTime('hh:nn', Variable1.AsTime);", "12:00"},
+      {dtInteger, "Variable1.CalcOrder := 0; Label1.Caption := IntToStr(Variable1.CalcOrder);", "0"},
+  };
+  for (const auto& c : cases) {
+    TModuleReport r;
+    r.Variable->SetDataType(c.Type);
+    r.Handler("Detail", "BeforePrint", std::string("  ") + c.Statements);
+    EXPECT_EQ(r.LabelTexts(r.PrintAll()), (std::vector<std::string>{c.Expected, c.Expected, c.Expected})) << c.Statements;
+  }
+}
+
 TEST(CodeModuleTest, HeadingsAndDefaultBodiesFollowTheEventsParameters) {
   TModuleReport r;
   TraEventHandler* calc = r.Module->CreateEventHandler("Variable1", "OnCalc");
