@@ -166,7 +166,13 @@ void TppProducer::SetIcon(TppPicture* value) {
 void TppProducer::Cancel() {
   cancelled = true;
   StopGeneration();
-  if (OnCancel) OnCancel(this);
+  Fire(OnCancel, ppevCancel);
+}
+
+void TppProducer::Fire(TEvent<void(TObject*)>& handler, int eventId) {
+  if (handler) handler(this);
+  // The report's scripts hear it after the handler.
+  SendEventNotify(this, eventId, nullptr);
 }
 
 void TppProducer::ProcessMessages() {
@@ -204,7 +210,7 @@ bool TppProducer::Preview() {
   ppGiveReportIcon(*form);
   form->Init();
   previewForm = form.get();
-  if (OnPreviewFormCreate) OnPreviewFormCreate(this);
+  Fire(OnPreviewFormCreate, ppevPreviewFormCreate);
   if (!modalPreview) {
     // Closing frees the form.
     form->setAttribute(Qt::WA_DeleteOnClose);
@@ -221,7 +227,7 @@ bool TppProducer::Preview() {
     PrintToDevices();
   };
   form->ShowModal();
-  if (OnPreviewFormClose) OnPreviewFormClose(this);
+  Fire(OnPreviewFormClose, ppevPreviewFormClose);
   if (AfterPrint) AfterPrint(this);
   return !cancelled;
 }
@@ -265,9 +271,9 @@ bool TppProducer::Print() {
   chosen.Assign(printerSetup.get());
   request.PrinterSetup = &chosen;
   if (showPrintDialog) {
-    if (OnPrintDialogCreate) OnPrintDialogCreate(this);
+    Fire(OnPrintDialogCreate, ppevPrintDialogCreate);
     const bool ok = ppRunDialog(request) == drOK;
-    if (OnPrintDialogClose) OnPrintDialogClose(this);
+    Fire(OnPrintDialogClose, ppevPrintDialogClose);
     if (!ok) return false;
     textFileName = request.TextFileName;
     archiveFileName = request.ArchiveFileName;
@@ -326,9 +332,9 @@ bool TppProducer::Print() {
       TppDevice& device;
       ~TForgetTarget() { device.SetProgressTarget(nullptr); }
     } forgetTarget{*device};
-    if (OnCancelDialogCreate) OnCancelDialogCreate(this);
+    Fire(OnCancelDialogCreate, ppevCancelDialogCreate);
     ppRunDialog(cancelDialog);
-    if (OnCancelDialogClose) OnCancelDialogClose(this);
+    Fire(OnCancelDialogClose, ppevCancelDialogClose);
     if (!ran) {
       cancelDialog.Activate();
       if (cancelDialog.Close) cancelDialog.Close();

@@ -27,6 +27,15 @@ class TppPublisher;
 // its job is ended or cancelled): the report's scripts start and finish.
 constexpr int ppevReportStart = 70;
 constexpr int ppevReportEnd = 71;
+// Sent after the handler of the same name (OnCancel, OnCancelDialogCreate,
+// ...), without parameters.
+constexpr int ppevCancel = 2;
+constexpr int ppevCancelDialogCreate = 3;
+constexpr int ppevCancelDialogClose = 4;
+constexpr int ppevPreviewFormCreate = 5;
+constexpr int ppevPreviewFormClose = 6;
+constexpr int ppevPrintDialogCreate = 7;
+constexpr int ppevPrintDialogClose = 8;
 // Sent after OnSaveText, with the text (by reference) as the parameter.
 constexpr int ppevSaveText = 9;
 
@@ -156,6 +165,8 @@ protected:
   virtual void ConvertFromVersion(int versionNo) {}
 
 private:
+  // Calls the handler, then tells the listeners of the event.
+  void Fire(TEvent<void(TObject*)>& handler, int eventId);
   void ShowConversionNotice();
   // The registered preview form over the report; false when none is.
   bool Preview();

@@ -878,7 +878,14 @@ TAdapters::TAdapters() {
   Read(producer, "FileDevice", &TppProducer::FileDevice);
   Read(producer, "PrinterDevice", &TppProducer::PrinterDevice);
   Read(producer, "Icon", &TppProducer::Icon);
-  producer.Event("OnSaveText", ppevSaveText, {PVar("Text", daString)});
+  producer.Event("OnCancel", ppevCancel)
+      .Event("OnCancelDialogCreate", ppevCancelDialogCreate)
+      .Event("OnCancelDialogClose", ppevCancelDialogClose)
+      .Event("OnPreviewFormCreate", ppevPreviewFormCreate)
+      .Event("OnPreviewFormClose", ppevPreviewFormClose)
+      .Event("OnPrintDialogCreate", ppevPrintDialogCreate)
+      .Event("OnPrintDialogClose", ppevPrintDialogClose)
+      .Event("OnSaveText", ppevSaveText, {PVar("Text", daString)});
 
   // The engine's view of the run.
   Read(customReport, "AbsolutePage", &TppCustomReport::AbsolutePageNo);

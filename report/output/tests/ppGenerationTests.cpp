@@ -365,6 +365,55 @@ TEST(Producer, ACancelledPrintDialogPrintsNothing) {
   EXPECT_EQ(dialogs, 1);
 }
 
+TEST(Producer, TheReportsListenersHearItsDialogsAndItsCancelInOrder) {
+  const struct {
+    bool ShowPrintDialog;
+    TppDialogResult PrintDialogAnswer;
+    bool ShowCancelDialog;
+    bool CancelOnFirstPage;
+    std::vector<int> Heard;
+  } cases[] = {
+      // The run is the job: it starts after the print dialog, inside the cancel dialog.
+      {true, drOK, true, false,
+       {ppevPrintDialogCreate, ppevPrintDialogClose, ppevCancelDialogCreate, ppevReportStart, ppevReportEnd, ppevCancelDialogClose}},
+      {true, drCancel, true, false, {ppevPrintDialogCreate, ppevPrintDialogClose}},
+      {false, drOK, false, false, {ppevReportStart, ppevReportEnd}},
+      {false, drOK, false, true, {ppevReportStart, ppevCancel, ppevReportEnd}},
+  };
+  ppRegisterDevice(TRecordingDevice::StaticClassType());
+  for (const auto& c : cases) {
+    TReportFixture f(5);
+    f.Report->SetDeviceType("Recorder");
+    f.Report->SetShowPrintDialog(c.ShowPrintDialog);
+    f.Report->SetShowCancelDialog(c.ShowCancelDialog);
+    std::vector<int> heard;
+    TppCommunicator listener(nullptr);
+    for (int id : {ppevReportStart, ppevReportEnd, ppevCancel, ppevCancelDialogCreate, ppevCancelDialogClose,
+                   ppevPreviewFormCreate, ppevPreviewFormClose, ppevPrintDialogCreate, ppevPrintDialogClose})
+      listener.SetListensTo(id, true);
+    listener.SetEventHandler([&](TppCommunicator*, TppCommunicator* sender, int eventId, TppEventParams*) {
+      if (sender == f.Report) heard.push_back(eventId);
+    });
+    f.Report->AddEventNotify(&listener);
+    if (c.CancelOnFirstPage)
+      f.Report->OnEndPage = [&](TObject*) {
+        if (f.Report->AbsolutePageNo() == 1) f.Report->Cancel();
+      };
+    const TppDialogRunner previous = ppSetDialogRunner([&](TppDialogRequest& r) {
+      if (r.Kind == dkCancel) {
+        r.Activate();
+        return drOK;
+      }
+      return c.PrintDialogAnswer;
+    });
+    f.Report->Print();
+    ppSetDialogRunner(previous);
+    f.Report->RemoveEventNotify(&listener);
+    EXPECT_EQ(heard, c.Heard) << c.ShowPrintDialog << c.PrintDialogAnswer << c.ShowCancelDialog << c.CancelOnFirstPage;
+  }
+  ppUnRegisterDevice(TRecordingDevice::StaticClassType());
+}
+
 // Counts what a print job gives the devices of its class.
 class TCountingDevice : public TppDevice {
   RTL_DECLARE_CLASS(TCountingDevice, TppDevice)

@@ -264,6 +264,14 @@ TEST(CodeModuleTest, AHandlerThatHarmsItsHostGetsAScriptErrorAndTheReportStays) 
   }
 }
 
+TEST(CodeModuleTest, AHandlerOnTheReportsCancelRuns) {
+  TModuleReport r;
+  r.Handler("Report", "OnCancel", "  Label1.Caption := 'cancelled';");
+  ASSERT_TRUE(r.Module->CompileAll(false));
+  r.Report->Cancel();
+  EXPECT_EQ(r.Label->Caption(), "cancelled");
+}
+
 TEST(CodeModuleTest, WhatTheModulesProgramsMadeLivesWithTheModuleAndGoesWithIt) {
   const struct {
     const char* Handler;
