@@ -166,10 +166,6 @@ TSettingsKey* TSettingsDocument::FindKey(const std::string& path) {
   return nullptr;
 }
 
-const TSettingsKey* TSettingsDocument::FindKey(const std::string& path) const {
-  return const_cast<TSettingsDocument*>(this)->FindKey(path);
-}
-
 bool TSettingsDocument::KeyExists(const std::string& path) const {
   std::string normal = NormalizeKeyPath(path);
   if (normal.empty()) return true;  // the root

@@ -49,7 +49,6 @@ public:
   std::string Text() const;
 
   TSettingsKey* FindKey(const std::string& path);
-  const TSettingsKey* FindKey(const std::string& path) const;
   // A key exists when it, or a key below it, is stored.
   bool KeyExists(const std::string& path) const;
   TSettingsKey& AddKey(const std::string& path);

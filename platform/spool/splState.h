@@ -40,6 +40,3 @@ SpoolEvent DiffPrinterStates(const SpoolPrinterState* Before, const SpoolPrinter
 // Every field of the record, in field-code order.
 void AppendPrinterData(const PrinterInfo2& Info, std::vector<PrinterNotifyInfoData>& Data);
 void AppendJobData(const SpoolJobState& Job, std::vector<PrinterNotifyInfoData>& Data);
-
-// The printer of that name, or null.
-const SpoolPrinterState* FindPrinterState(const SpoolServerState& State, const std::string& PrinterName);

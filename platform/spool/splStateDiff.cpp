@@ -161,12 +161,6 @@ SpoolEvent DiffPrinterStates(const SpoolPrinterState* Before, const SpoolPrinter
   return DiffPrinter(Before, After);
 }
 
-const SpoolPrinterState* FindPrinterState(const SpoolServerState& State, const std::string& PrinterName) {
-  for (const auto& p : State.Printers)
-    if (SameSpoolName(p.Info.PrinterName, PrinterName)) return &p;
-  return nullptr;
-}
-
 namespace {
 
 // Printers keep their order from one state to the next: each is looked for
