@@ -54,7 +54,6 @@ class TMDBSession : public TComponent {
   void CloseDatabase(TMDBDatabase* database);
   TMDBDatabase* FindDatabase(const std::string& name) const;
   int DatabaseCount() const { return static_cast<int>(databases.size()); }
-  TMDBDatabase* Databases(int index) const { return databases.at(static_cast<size_t>(index)); }
 
   // Asked by the engine when an encrypted table's password is unknown:
   // whether to try the open again. Only a password new to the session is

@@ -149,8 +149,6 @@ void TBlobFile::ResetHeader() {
   HeaderOnDisk();
 }
 
-void TBlobFile::GetHeader(uint8_t* out) const { std::memcpy(out, header, BlobHeaderSize); }
-
 uint32_t TBlobFile::FirstFree() const { return GetLE32(header + BlbHdrFirstFree); }
 
 void TBlobFile::SetFirstFree(uint32_t offset) {

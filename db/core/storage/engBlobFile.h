@@ -89,7 +89,6 @@ public:
   void VerifyHeader();
   uint32_t GetChangeCount() const { return GetLE32(header + BlbHdrChangeCount); }
   bool HeaderModified() const { return header[BlbHdrModified] != 0; }
-  void GetHeader(uint8_t* out) const;
 
   uint32_t EndOffset() const { return GetLE32(header + BlbHdrEndOffset); }
   uint32_t FirstFree() const;

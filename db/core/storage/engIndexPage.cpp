@@ -253,14 +253,6 @@ void TPage::FitSlots(int count) {
   if (count > 0) Reserve(count);
 }
 
-void TPage::SetCount(uint16_t value) {
-  if (Count == value) return;
-  Materialize();
-  Count = value;
-  countsSummed = false;
-  Modified = 1;
-}
-
 void TPage::SetLeft(uint32_t value) {
   if (Left == value) return;
   Left = value;

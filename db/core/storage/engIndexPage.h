@@ -238,7 +238,6 @@ public:
   void Unpack();
   void Assign(const TPage& source);
 
-  void SetCount(uint16_t value);
   void SetLeft(uint32_t value);
   void SetRight(uint32_t value);
   void SetPageType(uint8_t value);
