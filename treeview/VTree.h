@@ -253,8 +253,6 @@ public:
   void SetSelected(PVirtualNode Node, bool Value);
   void ClearSelection();
   uint32_t SelectedCount() const { return static_cast<uint32_t>(selection.size()); }
-  // The selected nodes, sorted by address.
-  const std::vector<PVirtualNode>& Selection() const { return selection; }
   // The selected nodes in tree order.
   std::vector<PVirtualNode> GetSortedSelection(bool TopmostOnly) const;
   void SetCheckState(PVirtualNode Node, TCheckState Value);

@@ -215,10 +215,6 @@ int TVirtualTreeColumns::TotalWidth() const {
   return total;
 }
 
-int TVirtualTreeColumns::VisibleCount() const {
-  return static_cast<int>(std::count_if(items.begin(), items.end(), [](auto& c) { return c->Visible(); }));
-}
-
 int TVirtualTreeColumns::GetFirstVisibleColumn() const {
   for (int column : positions)
     if (items[static_cast<size_t>(column)]->Visible()) return column;

@@ -35,8 +35,6 @@ void TVTHeader::SetBackground(TColor Value) {
   Invalidate();
 }
 
-void TVTHeader::FontChanged() { Invalidate(); }
-
 void TVTHeader::SetHeight(int Value) {
   if (Value < 0) Value = 0;
   if (height == Value) return;

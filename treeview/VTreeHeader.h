@@ -136,7 +136,6 @@ public:
   int GetLastVisibleColumn() const;
   int GetNextVisibleColumn(int Column) const;
   int GetPreviousVisibleColumn(int Column) const;
-  int VisibleCount() const;
 
   // Every column with coParentBidiMode takes the tree's mode.
   void ParentBiDiModeChanged();
@@ -178,7 +177,6 @@ public:
   TColor Background() const { return background; }
   void SetBackground(TColor Value);
   TFont& Font() { return font; }
-  void FontChanged();
   int Height() const { return height; }
   void SetHeight(int Value);
   TVTHeaderOptions Options() const { return options; }

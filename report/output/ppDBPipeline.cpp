@@ -112,10 +112,6 @@ void TppDBPipeline::DataLast() {
 
 int TppDBPipeline::DataMoveBy(int n) { return DataIsActive() ? DataSet()->MoveBy(n) : 0; }
 
-bool TppDBPipeline::DataBOF() const { return !DataIsActive() || DataSet()->Bof(); }
-
-bool TppDBPipeline::DataEOF() const { return !DataIsActive() || DataSet()->Eof(); }
-
 bool TppDBPipeline::DataIsEmpty() const { return !DataIsActive() || DataSet()->IsEmpty(); }
 
 Variant TppDBPipeline::DataFieldValue(const std::string& name) {

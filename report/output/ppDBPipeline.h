@@ -35,8 +35,6 @@ protected:
   void DataFirst() override;
   void DataLast() override;
   int DataMoveBy(int n) override;
-  bool DataBOF() const override;
-  bool DataEOF() const override;
   bool DataIsEmpty() const override;
   Variant DataFieldValue(const std::string& name) override;
   bool DataGetBookmark(std::vector<uint8_t>& bookmark) override;

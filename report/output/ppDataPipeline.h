@@ -200,8 +200,6 @@ protected:
   virtual void DataLast() = 0;
   // Moves by n records; answers how many it moved (negative backwards).
   virtual int DataMoveBy(int n) = 0;
-  virtual bool DataBOF() const = 0;
-  virtual bool DataEOF() const = 0;
   virtual bool DataIsEmpty() const = 0;
   virtual Variant DataFieldValue(const std::string& name) = 0;
   virtual bool SupportsDataType(TppDataType type) const { return true; }

@@ -43,7 +43,6 @@ class TppTextFileDevice : public TppFileDevice {
   bool FirstPage() const { return firstPage; }
   int FieldNo() const { return fieldNo; }
   int RecordCount() const { return recordCount; }
-  bool FirstRecord() const { return firstRecord; }
 
 private:
   TppFileType fileType = ftComma;

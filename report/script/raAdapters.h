@@ -41,7 +41,6 @@ public:
   const TraParamRec& operator[](int index) const { return params[static_cast<size_t>(index)]; }
   // -1 when there is no such parameter (names compared ignoring case).
   int IndexOf(const std::string& name) const;
-  bool HasResult() const { return IndexOf("Result") >= 0; }
 
 private:
   std::vector<TraParamRec> params;

@@ -307,11 +307,6 @@ TraProgram* TraCodeModule::AddProgram(std::unique_ptr<TraProgram> program) {
   return added;
 }
 
-bool TraCodeModule::OwnsProgram(const TraProgram* program) const {
-  const auto all = AllPrograms();
-  return std::find(all.begin(), all.end(), program) != all.end();
-}
-
 std::unique_ptr<TraProgram> TraCodeModule::RemoveProgram(TraProgram* program) {
   std::unique_ptr<TraProgram> taken;
   const auto takeFrom = [&](auto& owner) {

@@ -110,8 +110,6 @@ class TraCodeModule : public TppCommunicator {
   TraVarProgram* VarSection() const { return varSection.get(); }
   TraProgram* StartProgram() const { return startProgram.get(); }
   TraProgram* EndProgram() const { return endProgram.get(); }
-  int RoutineCount() const { return static_cast<int>(routines.size()); }
-  TraProgram* Routine(int index) const { return routines[static_cast<size_t>(index)].get(); }
   int EventHandlerCount() const { return static_cast<int>(handlers.size()); }
   TraEventHandler* EventHandler(int index) const { return handlers[static_cast<size_t>(index)].get(); }
   // Sections, start, end, routines, handlers: the order of streams and counts.
@@ -176,5 +174,4 @@ private:
   void WriteProgramStream(TStream& stream);
   void ReadProgramStream(TStream& stream);
   void ClearPrograms();
-  bool OwnsProgram(const TraProgram* program) const;
 };

@@ -74,7 +74,6 @@ public:
   TraMemberAccess(std::unique_ptr<TraExpression> base, TraPropRec rec, std::vector<std::unique_ptr<TraExpression>> arguments);
   const TraValue* Evaluate(TraRun& run) override;
   const TClassInfo* ObjectClass() const override;
-  const TraPropRec& Rec() const { return rec; }
   // Writes value into the member (a property or an indexed property).
   void Write(TraRun& run, const TraValue& value);
 

@@ -24,7 +24,6 @@ public:
     if (--stepsLeft < 0) OutOfSteps();
     if (cancel && cancel->load(std::memory_order_relaxed)) Cancelled();
   }
-  int64_t StepsTaken() const { return budget - stepsLeft; }
 
 private:
   int64_t budget;

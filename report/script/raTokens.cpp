@@ -148,7 +148,6 @@ public:
   }
   size_t Position() const { return position; }
   void Advance(size_t count = 1) { position += count; }
-  void Rewind(size_t to) { position = to; }
   std::string_view Slice(size_t from) const { return text.substr(from, position - from); }
 
 private:
@@ -416,24 +415,6 @@ bool raReservedWord(std::string_view word, TraTokenType& kind) {
   if (!found || found->Kind == ttType) return false;
   kind = found->Kind;
   return true;
-}
-
-bool raTypeName(std::string_view word, TraDataType& type, std::string* typeName) {
-  char buffer[maxEntryLength];
-  std::string_view key;
-  if (!word.empty() && LowerKey(word, buffer, key)) {
-    const TWordEntry* found = WordList().Find(key);
-    if (found && found->Kind == ttType) {
-      type = found->Type;
-      return true;
-    }
-  }
-  if (const TEnumTypeInfo* info = raFindEnumType(word)) {
-    type = SameText(info->Name(), "Boolean") ? daBoolean : daEnum;
-    if (typeName) *typeName = info->Name();
-    return true;
-  }
-  return false;
 }
 
 void raRegisterEnumType(const TEnumTypeInfo& type) {

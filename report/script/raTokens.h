@@ -59,9 +59,6 @@ private:
 
 // A reserved word or symbol ("begin", ":=") of any case; false otherwise.
 bool raReservedWord(std::string_view word, TraTokenType& kind);
-// A type word: the built-in names, then registered enumerations (Boolean
-// gives daBoolean, others daEnum with typeName set to the enumeration's name).
-bool raTypeName(std::string_view word, TraDataType& type, std::string* typeName = nullptr);
 
 // Enumerations scripts may name, as types and by their values. Boolean is
 // always there; others join as their report classes are described.
