@@ -3,6 +3,7 @@
 #include <stdexcept>
 
 #include "osThreadContext.h"
+#include "rtlAssert.h"
 
 TOsCriticalSection::~TOsCriticalSection() {
   // Freed by its owner while held: the owner must not abandon it later.
@@ -28,6 +29,7 @@ void TOsCriticalSection::Leave() {
   TThreadContext& self = CurrentThreadContext();
   std::lock_guard guard(StateLock());
   if (owner != &self) throw std::logic_error("critical section left by a thread that does not own it");
+  ORV_ASSERT(depth >= 1);  // an owner holds the section at least once
   if (--depth > 0) return;
   owner = nullptr;
   self.NoteLockReleased(this);
@@ -56,6 +58,7 @@ TWaitable::TClaim TOsCriticalSection::ClaimLocked(const TThreadContext& taker) c
 }
 
 void TOsCriticalSection::TakeLocked(TThreadContext& taker) {
+  ORV_ASSERT(owner == nullptr || owner == &taker);  // claimed before taken
   if (owner != &taker) {
     owner = &taker;
     abandoned = false;

@@ -8,6 +8,7 @@
 #include <cctype>
 
 #include "splConstants.h"
+#include "rtlAssert.h"
 #include "splNames.h"
 #include "rtlAssert.h"
 
@@ -99,6 +100,7 @@ OsError TSpoolNotifyHub::Close(ChangeHandle Change) {
   ::close(found->second->Fd);
   if (!found->second->Failed) Unlive(live_, found->second->Server);
   const auto scope = byScope_.find(found->second->Server + '\n' + found->second->PrinterKey);
+  ORV_ASSERT(scope != byScope_.end());  // every open watch is listed under its scope
   if (scope != byScope_.end()) {
     std::erase(scope->second, found->second.get());
     if (scope->second.empty()) byScope_.erase(scope);

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "ppUtils.h"
+#include "rtlAssert.h"
 #include "rtlStrUtils.h"
 #include "rtlTypeInfo.h"
 
@@ -51,6 +52,8 @@ void TppCommunicator::SendDestroyNotification() {
 
 void TppCommunicator::AddNotify(TppCommunicator* other) {
   if (!other || other == this || Contains(notifyLinks, other)) return;
+  // A link made to a communicator on its way out would outlive it.
+  ORV_ASSERT(!destroying && !other->destroying);
   notifyLinks.push_back(other);
   if (!Contains(other->notifyLinks, this)) other->notifyLinks.push_back(this);
 }

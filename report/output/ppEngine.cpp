@@ -325,6 +325,10 @@ void TppEngine::ServeSingle(int pageNo) {
 
 void TppEngine::GeneratePage(int pageNo, bool output) {
   ORV_ASSERT(pageNo >= 1 && pageNo <= pagesSaved + 1);
+  // Pages are made only inside a request, after its run set-up, and the
+  // last page's second layout never nests.
+  ORV_ASSERT(busy && runSetUp);
+  ORV_ASSERT(!keepLastPageRoom);
   if (pageNo == 1) {
     StartRun();
   } else if (livePage != pageNo - 1) {
@@ -699,6 +703,8 @@ void TppEngine::CheckGenerationState() const {
   ORV_ASSERT(!singleRecordDone || dataFinished);
   ORV_ASSERT(bandState != bsDone || lastPage);
   ORV_ASSERT(!titlePending || !titles.empty());
+  ORV_ASSERT(!allPagesGenerated || absolutePageCount >= 1);
+  ORV_ASSERT(keepCommandCount >= 0 && livePage <= pagesSaved + 1);
   ORV_ASSERT(brokenGroup == 0 || (brokenGroup > 0 && brokenGroup < groupCount));
   switch (bandState) {
     case bsGroupHeaders: ORV_ASSERT(bandIndex >= brokenGroup && bandIndex <= groupCount); break;

@@ -5,6 +5,7 @@
 
 #include "ppBands.h"
 #include "ppDrwCmd.h"
+#include "rtlAssert.h"
 
 const TClassInfo& TppCustomRegion::StaticClassType() {
   static const TClassInfo info =
@@ -171,6 +172,7 @@ void TppCustomRegion::StretchContent() {
   if (keep && OverFlow()) {
     // The whole region starts on the next page, its objects where they
     // stand in it.
+    ORV_ASSERT(saved.size() == objects.size());  // generating never changes the objects
     for (size_t i = 0; i < objects.size(); ++i) {
       objects[i]->ApplyState(saved[i].data());
       objects[i]->SetDrawComponent(objects[i]->Visible());

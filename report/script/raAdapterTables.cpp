@@ -4,12 +4,12 @@
 // number its object sends it by and the parameters that travel with it.
 
 #include <algorithm>
-#include <cassert>
 #include <type_traits>
 
 #include "raAdapters.h"
 #include "raCodeModule.h"
 #include "raEnumTypes.h"
+#include "rtlAssert.h"
 
 #include "ppBands.h"
 #include "ppCache.h"
@@ -217,7 +217,7 @@ bool InPrintingReport(const TObject& object) {
 // report has printed.
 void RefuseWhilePrinting(TraRTTI& rtti, const char* name) {
   TraPropRec* rec = rtti.OwnMember(name);
-  assert(rec && rec->Set);
+  ORV_ASSERT(rec && rec->Set);
   TraPropRec& member = *rec;
   member.Set = [name = std::string(name), set = member.Set](TObject& o, const TraValue& v) {
     if (InPrintingReport(o)) throw EScriptError(name + " cannot change while the report prints");

@@ -4,6 +4,7 @@
 
 #include "raFunctions.h"
 #include "raObjects.h"
+#include "rtlAssert.h"
 #include "rtlStrUtils.h"
 #include "rtlTypeInfo.h"
 
@@ -804,6 +805,9 @@ void TraProgram::SourceChanged() {
 }
 
 void TraProgram::Discard(TraDiscarding how) {
+  // A running program's statements are in use: it never returns to
+  // uncompiled under itself.
+  ORV_ASSERT(!running);
   compiled = false;
   UnlinkCalls();
   statements.clear();

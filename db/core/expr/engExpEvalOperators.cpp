@@ -8,6 +8,7 @@
 #include "engExpEvalInternal.h"
 #include "engExpTypes.h"
 #include "engTextCompare.h"
+#include "rtlAssert.h"
 #include "rtlCurrency.h"
 
 namespace {
@@ -21,6 +22,7 @@ const char* TextOf(const TExpToken& node) { return reinterpret_cast<const char*>
 
 std::string OperatorName(uint8_t op) {
   static const char* const symbols[] = {"+", "-", "*", "/"};
+  ORV_ASSERT(op >= opAdd && op <= opDivide);
   return std::string("'") + symbols[op - opAdd] + "' operator";
 }
 
@@ -113,6 +115,8 @@ void MoveMoment(const TExpToken& moment, int64_t amount, TExpToken& result, cons
 }
 
 void DateTimeArithmetic(uint8_t op, const TExpToken& left, const TExpToken& right, TExpToken& result) {
+  // Moments only move or subtract: the checker refuses them to * and /.
+  ORV_ASSERT(op == opAdd || op == opSubtract);
   const std::string operation = OperatorName(op);
   const uint8_t lt = left.DataType, rt = right.DataType;
   if (op == opAdd) {
@@ -153,6 +157,7 @@ bool ApplyComparison(const TExpEvalContext& context, uint8_t op, const TExpToken
 }
 
 void ApplyArithmetic(uint8_t op, const TExpToken& left, const TExpToken& right, TExpToken& result) {
+  ORV_ASSERT(op >= opAdd && op <= opDivide);
   if (IsTextType(left.DataType, left.SubType) && IsTextType(right.DataType, right.SubType)) {
     Concatenate(left, right, result);
   } else if (left.IsNull || right.IsNull || (op == opDivide && FloatValue(right) == 0)) {

@@ -5,6 +5,7 @@
 #include "engBcd.h"
 #include "engExpEvalInternal.h"
 #include "engExpTypes.h"
+#include "rtlAssert.h"
 #include "rtlExceptions.h"
 
 namespace {
@@ -41,6 +42,10 @@ int64_t WholeValue(const TExpToken& node) {
     case dtBoolean:
       return node.AsWord();
     default:
+      // The checker lets only whole numbers, dates and times get here: a
+      // text, float or BCD read as 32 bits would be a wrong value, silently.
+      ORV_ASSERT(!IsTextType(node.DataType, node.SubType) && node.DataType != dtFloat && node.DataType != dtBcd &&
+                 node.DataType != dtTimeStamp && node.DataType != dtBytes);
       return node.AsInteger();
   }
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "rtlAssert.h"
 #include "rtlStrUtils.h"
 
 namespace {
@@ -172,6 +173,7 @@ TExpToken* TExpTokenStack::NewToken() {
 }
 
 void TExpTokenStack::ReleaseToken(TExpToken* node) {
+  ORV_ASSERT(node != nullptr);
   std::unique_ptr<TExpToken> owned(node);
   std::lock_guard guard(lock);
   freeTokens.Add(std::move(owned));
