@@ -15,6 +15,8 @@
 #include "osErrors.h"
 #include "osSyncTicks.h"
 #include "osSyncWait.h"
+#include "osThreadContext.h"
+#include "rtlAssert.h"
 #include "rtlFormat.h"
 #include "rtlStrUtils.h"
 #include "splConstants.h"
@@ -76,6 +78,9 @@ void TOrvelle_MainForm::StartEnumeration(const std::string& serverName, TListing
 
 bool TOrvelle_MainForm::OnServerFound(TThreadEnumerateRemote*, const std::string& serverName, int32_t,
                                       const std::vector<PrinterInfo2>& buffer) {
+  // The discovery hands its finds over by synchronous calls: the tree and
+  // the server list are the main thread's.
+  ORV_ASSERT(IsMainThread());
   if (shuttingDown || !IsMonitored(serverName)) return false;
   ShowStatus(" " + serverName);
   {
@@ -107,6 +112,7 @@ bool TOrvelle_MainForm::OnServerFound(TThreadEnumerateRemote*, const std::string
 
 void TOrvelle_MainForm::OnPrinterFound(TThreadEnumerateRemote*, const std::string& serverName,
                                        const PrinterInfo2& printer) {
+  ORV_ASSERT(IsMainThread());
   if (shuttingDown || !IsMonitored(printer.PrinterName)) return;
   ShowStatus(" " + printer.PrinterName);
   {
@@ -194,6 +200,7 @@ std::vector<std::string> TOrvelle_MainForm::LeavingPrinters(TThreadServer& serve
 
 void TOrvelle_MainForm::ApplyServerPrinters(TThreadServer& server, const std::vector<PrinterInfo2>& printers,
                                             bool reread) {
+  ORV_ASSERT(IsMainThread());
   if (shuttingDown || !FindServerNode(server.Name())) return;
   for (const PrinterInfo2& printer : printers) {
     if (!IsMonitored(printer.PrinterName)) continue;
@@ -218,6 +225,7 @@ void TOrvelle_MainForm::ApplyServerPrinters(TThreadServer& server, const std::ve
 }
 
 void TOrvelle_MainForm::ServerRefreshed(const std::string& serverName) {
+  ORV_ASSERT(IsMainThread());
   {
     std::lock_guard guard(refreshLock);
     refreshPending.erase(serverName);
@@ -256,6 +264,7 @@ void TOrvelle_MainForm::OnPrinterJobsChanged(TThreadCustom* printerThread) {
 }
 
 void TOrvelle_MainForm::PrinterJobsChanged(const std::string& printerName, uint32_t status, uint32_t jobCount) {
+  ORV_ASSERT(IsMainThread());
   if (shuttingDown) return;
   if (listView == TListView::Printers) {
     // The printer's row, when its server's printers show: only what shows

@@ -11,6 +11,8 @@
 #include "osDispatcher.h"
 #include "osProgram.h"
 #include "osSingleInstance.h"
+#include "osThreadContext.h"
+#include "rtlAssert.h"
 #include "rtlDateTimeText.h"
 #include "rtlFormat.h"
 #include "rtlStreams.h"
@@ -149,6 +151,7 @@ void TAlerter::ShowAlert(const TAlert& alert) {
 }
 
 void TAlerter::BindListView(TAlertView* view) {
+  ORV_ASSERT(IsMainThread());  // the view is a window's
   TLocked locked(*this);
   if (view == listView) return;
   listView = view;

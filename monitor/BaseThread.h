@@ -133,6 +133,8 @@ public:
   std::string ClassName() const;
   const TThreadHandle& Handle() const { return handle; }
   uint32_t ThreadID() const { return GetThreadId(handle); }
+  // What only the thread's own body may touch asserts this.
+  bool OnOwnThread() const { return GetCurrentThreadId() == ThreadID(); }
   int32_t Sequence() const { return sequence; }
   bool Suspended() const { return suspended; }
   double RunTimeLimit() const { return runTimeLimit; }

@@ -11,6 +11,7 @@
 #include "osApc.h"
 #include "osSyncTicks.h"
 #include "osSyncWait.h"
+#include "osThreadContext.h"
 #include "rtlAssert.h"
 #include "rtlFormat.h"
 #include "rtlStrUtils.h"
@@ -197,6 +198,9 @@ TFlushResult FlushJobList(bool terminating, const TJobWriter& writer) {
 }
 
 TFlushResult FlushPendingJobs(bool terminating) {
+  // The data thread flushes through the main thread, which owns the jobs
+  // table's components.
+  ORV_ASSERT(IsMainThread());
   TFlushResult result = FlushJobList(terminating, GetJobWriter());
   std::function<void(const std::string&)> status;
   {
@@ -243,6 +247,7 @@ void TDataThread::DoStart() {
 }
 
 void TDataThread::Step(uint32_t& interval, bool& done) {
+  ORV_ASSERT(OnOwnThread());
   bool left = false;
   {
     TJobListLock locked;

@@ -52,7 +52,7 @@ void TThreadCustom::DeleteNode() {
 
 void TThreadCustom::DoChange() {
   // The model changed on its own thread, which alone tells of it.
-  ORV_ASSERT(GetCurrentThreadId() == ThreadID());
+  ORV_ASSERT(OnOwnThread());
   if (OnChange && !Terminated()) OnChange(this);
 }
 

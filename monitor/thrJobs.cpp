@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "JobsTable.h"
+#include "rtlAssert.h"
 #include "thrServer.h"
 
 namespace {
@@ -123,6 +124,7 @@ void TThreadJobs::FirstRefresh() {
 }
 
 void TThreadJobs::TakeJobHistory() {
+  ORV_ASSERT(OnOwnThread());
   if (!historyDue) return;
   std::vector<JobInfo2> history;
   const OsError error = CurrentSpooler()->EnumJobHistory(PrinterHandle, history);
@@ -146,6 +148,8 @@ void TThreadJobs::HistoryTried() {
 }
 
 void TThreadJobs::ApplyToModel(const PrinterNotifyInfo& info) {
+  // The queue model changes on its printer's thread alone.
+  ORV_ASSERT(OnOwnThread());
   THeldModel held(*this, GetQueue());
   ApplyNotifyInfo(*held.Get(), info);
   hasJobs = held.Get()->Count() > 0;

@@ -145,6 +145,7 @@ void TThreadServer::RefreshAndNotify() {
 }
 
 bool TThreadServer::HandleChange() {
+  ORV_ASSERT(OnOwnThread());
   const uint32_t change = Notify->ChangeWord();
   PrinterChanged = (change & (PRINTER_CHANGE_ADD_PRINTER | PRINTER_CHANGE_DELETE_PRINTER)) || Notify->WokenByApc();
   JobsChanged = (change & (PRINTER_CHANGE_ADD_JOB | PRINTER_CHANGE_DELETE_JOB)) != 0;

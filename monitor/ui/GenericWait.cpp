@@ -9,6 +9,8 @@
 #include <QVBoxLayout>
 
 #include "BaseThread.h"
+#include "osThreadContext.h"
+#include "rtlAssert.h"
 #include "thrEnumRemote.h"
 
 namespace {
@@ -91,6 +93,8 @@ void TGenericWaitForm::reject() {}
 TGenericWaitForm* WaitForm() { return gWaitForm; }
 
 void ShowWaitForm(QWidget* owner, const std::string& message, int32_t maximum, TBaseThread* thread) {
+  // A window: workers reach it through synchronous calls only.
+  ORV_ASSERT(IsMainThread());
   if (!gWaitForm) {
     gWaitForm = new TGenericWaitForm(owner);
     gWaitForm->watchedThread = thread;
@@ -99,6 +103,7 @@ void ShowWaitForm(QWidget* owner, const std::string& message, int32_t maximum, T
 }
 
 void StepWaitForm(int32_t position) {
+  ORV_ASSERT(IsMainThread());
   if (gWaitForm) {
     QProgressBar& bar = *gWaitForm->ProgressBar1;
     if (bar.maximum() == 0 && position != 0) {
@@ -112,12 +117,15 @@ void StepWaitForm(int32_t position) {
 }
 
 void UpdateWaitText(const std::string& text) {
+  ORV_ASSERT(IsMainThread());
   if (gWaitForm) SetLabelText(*gWaitForm->Label2, text);
   QCoreApplication::processEvents();
 }
 
 void CloseWaitForm() {
+  ORV_ASSERT(IsMainThread());
   if (!gWaitForm) return;
+  ORV_ASSERT(gWaitForm->useCount >= 1);  // each show is closed once
   if (--gWaitForm->useCount > 0) return;
   if (gWaitForm->owner) gWaitForm->owner->setEnabled(true);
   if (gReactivate) gReactivate->activateWindow();

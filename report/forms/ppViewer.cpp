@@ -14,6 +14,8 @@
 #include "ppProducer.h"
 #include "ppPublisher.h"
 #include "ppUnits.h"
+#include "osThreadContext.h"
+#include "rtlAssert.h"
 #include "rtlConvert.h"
 #include "rtlStrUtils.h"
 #include "uiCanvasQt.h"
@@ -173,6 +175,7 @@ void TppScreenDevice::SetStatus(const std::string& value) {
 }
 
 void TppScreenDevice::ReceivePage(TppPage* page) {
+  ORV_ASSERT(IsMainThread());  // the preview's pages are drawn by its window
   inherited::ReceivePage(page);
   const std::string pageNo = std::to_string(page->AbsolutePageNo);
   if (page->Calculation)

@@ -4,6 +4,9 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include "osThreadContext.h"
+#include "rtlAssert.h"
+
 TMDBPasswordDialogView::TMDBPasswordDialogView(TMDBSession& session, QWidget* parent)
     : QDialog(parent), dialog(session) {
   setWindowTitle(tr("Enter password"));
@@ -80,6 +83,7 @@ void TMDBPasswordDialogView::OKClicked() {
 
 void InstallPasswordDialogView() {
   SetPasswordDialogRunner([](TMDBSession& session) {
+    ORV_ASSERT(IsMainThread());  // sessions ask elsewhere for no dialog
     TMDBPasswordDialogView view(session);
     return view.exec() == QDialog::Accepted;
   });
