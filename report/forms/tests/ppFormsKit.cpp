@@ -36,20 +36,10 @@ TKitReport::TKitReport(int rows, int rowsPerPage)
     Data->Post();
   }
   Data->First();
-  auto* source = new TDataSource(Owner.get());
-  source->SetDataSet(Data.get());
-  Pipeline = new TppDBPipeline(Owner.get());
-  Pipeline->SetUserName("plRows");
-  Pipeline->SetDataSource(source);
+  Pipeline = AddDataPipeline(Owner.get(), Data.get(), "plRows");
   Report = new TppReport(Owner.get());
   TppPrinterSetup* setup = Report->PrinterSetup();
-  setup->SetUnits(utMMThousandths);
-  setup->SetPaperWidth(215900);
-  setup->SetPaperHeight(279400);
-  setup->SetMarginTop(0);
-  setup->SetMarginBottom(0);
-  setup->SetMarginLeft(mm(10));
-  setup->SetMarginRight(mm(10));
+  SetPage(*setup, 215900, 279400, 0, mm(10));
   setup->SetDocumentName("Kit");
   Report->SetShowPrintDialog(false);
   Report->SetShowCancelDialog(false);

@@ -14,6 +14,7 @@
 #include "ppDBPipeline.h"
 #include "ppForms.h"
 #include "ppReport.h"
+#include "ppReportKit.h"
 #include "uiDialogs.h"
 
 class TKitText : public TppCustomComponent {
@@ -24,8 +25,6 @@ class TKitText : public TppCustomComponent {
 protected:
   void PropertiesToDrawCommand(TppDrawCommand* command) override;
 };
-
-constexpr int mm(int value) { return value * 1000; }
 
 // A report of `rows` rows, rowsPerPage of them to a Letter page; the
 // detail text prints field ID and counts its clicks.

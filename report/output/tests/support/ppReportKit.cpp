@@ -18,22 +18,31 @@ void TRecordingDevice::ReceivePage(TppPage* page) {
   Pages.push_back(std::move(copy));
 }
 
+TppDBPipeline* AddDataPipeline(TComponent* owner, TDataSet* data, const std::string& name) {
+  auto* source = new TDataSource(owner);
+  source->SetDataSet(data);
+  auto* pipeline = new TppDBPipeline(owner);
+  pipeline->SetUserName(name);
+  pipeline->SetDataSource(source);
+  return pipeline;
+}
+
+void SetPage(TppPrinterSetup& setup, int width, int height, int topAndBottom, int leftAndRight) {
+  setup.SetUnits(utMMThousandths);
+  setup.SetPaperWidth(width);
+  setup.SetPaperHeight(height);
+  setup.SetMarginTop(topAndBottom);
+  setup.SetMarginBottom(topAndBottom);
+  setup.SetMarginLeft(leftAndRight);
+  setup.SetMarginRight(leftAndRight);
+}
+
 TA4ReportFixture::TA4ReportFixture(std::unique_ptr<TMemoryDataSet, TObjectFree> data)
     : Data(std::move(data)), Owner(new TComponent(nullptr)) {
-  Source = new TDataSource(Owner.get());
-  Source->SetDataSet(Data.get());
-  Pipeline = new TppDBPipeline(Owner.get());
-  Pipeline->SetUserName("plJobs");
-  Pipeline->SetDataSource(Source);
+  Pipeline = AddDataPipeline(Owner.get(), Data.get(), "plJobs");
+  Source = Pipeline->DataSource();
   Report = new TppReport(Owner.get());
-  TppPrinterSetup* setup = Report->PrinterSetup();
-  setup->SetUnits(utMMThousandths);
-  setup->SetPaperHeight(mm(297));
-  setup->SetPaperWidth(mm(210));
-  setup->SetMarginTop(mm(10));
-  setup->SetMarginBottom(mm(10));
-  setup->SetMarginLeft(mm(10));
-  setup->SetMarginRight(mm(10));
+  SetPage(*Report->PrinterSetup(), mm(210), mm(297), mm(10), mm(10));
   Report->SetShowPrintDialog(false);
   Report->Clock = [] { return EncodeDate(2026, 3, 14) + 0.5; };
   Report->CreateDefaultBands();

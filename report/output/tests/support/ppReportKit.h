@@ -26,6 +26,11 @@ class TRecordingDevice : public TppDevice {
 // Millimetres in mm-thousandths.
 constexpr int mm(int value) { return value * 1000; }
 
+// A pipeline of owner's over data, named for the layouts that bind it.
+TppDBPipeline* AddDataPipeline(TComponent* owner, TDataSet* data, const std::string& name);
+// A page of width by height in mm-thousandths with its margins.
+void SetPage(TppPrinterSetup& setup, int width, int height, int topAndBottom, int leftAndRight);
+
 // The report reads the open dataset through pipeline "plJobs"; header and
 // footer are 20 mm, the detail band 10 mm; the report's clock stands at
 // noon on 14 March 2026.
