@@ -243,6 +243,18 @@ void TppGroup::FooterPrinted() {
   ++breakNo;
 }
 
+void TppGroup::SavePageState(int page) {
+  SaveStateRecord(page);
+  pagePriorValues[page] = priorValue;
+}
+
+void TppGroup::RestorePageState(int page) {
+  RestoreStateRecord(page);
+  if (auto saved = pagePriorValues.find(page); saved != pagePriorValues.end()) priorValue = saved->second;
+}
+
+void TppGroup::TruncateFrom(int page) { pagePriorValues.erase(pagePriorValues.lower_bound(page), pagePriorValues.end()); }
+
 void TppGroup::CaptureState(uint8_t* record) const {
   TStateRecord r{};
   r.HeaderPending = headerPending;

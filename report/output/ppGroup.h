@@ -7,6 +7,7 @@
 // name this group.
 
 #include <functional>
+#include <map>
 #include <string>
 
 #include "ppCache.h"
@@ -137,8 +138,9 @@ class TppGroup : public TppCacheable {
 
   void CaptureState(uint8_t* record) const override;
   void ApplyState(const uint8_t* record) override;
-  void SavePageState(int page) override { SaveStateRecord(page); }
-  void RestorePageState(int page) override { RestoreStateRecord(page); }
+  void SavePageState(int page) override;
+  void RestorePageState(int page) override;
+  void TruncateFrom(int page) override;
 
   // Each handler runs, then its event id goes to the group's listeners
   // (scripts): 28 before a break, 27 after it, and 31 with the break value
@@ -187,6 +189,9 @@ private:
 
   std::string breakValue;
   std::string priorValue;
+  // The prior value of each page's state: a text has no place in the
+  // fixed-size record, and a regenerated page must not show a later one.
+  std::map<int, std::string> pagePriorValues;
   TppBreakType breakType = btDataField;
   bool headerForOrphanedFooter = true;
   bool breaking = false;

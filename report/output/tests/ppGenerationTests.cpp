@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include "ppDrwCmd.h"
 #include "ppErrors.h"
 #include "ppEngine.h"
@@ -281,6 +283,27 @@ TEST(Requests, OutOfOrderPagesEqualASequentialRun) {
     const auto single = f.Request(psSinglePage, page);
     ASSERT_EQ(single.size(), 1u);
     EXPECT_EQ(PageBytes(*single[0]), PageBytes(*sequential[static_cast<size_t>(page - 1)])) << page;
+  }
+}
+
+TEST(Requests, ARegeneratedPageKnowsItsGroupsPriorValue) {
+  // Groups longer than a page: some pages hold no break and keep the
+  // prior value their start had.
+  for (const TppPassSettingType passes : {psOnePass, psTwoPass}) {
+    TReportFixture f(120, 30);
+    TppGroup* group = f.AddGroup("OWNER", mm(10), mm(10));
+    f.AddText(f.Detail, "ID", true);
+    f.Report->SetPassSetting(passes);
+    std::map<int, std::string> prior;
+    f.Report->OnEndPage = [&](TObject*) { prior[f.Report->AbsolutePageNo()] = group->PriorValue(); };
+    const auto sequential = f.PrintAll();
+    ASSERT_GT(sequential.size(), 4u);
+    const std::map<int, std::string> expected = prior;
+    for (const int page : {4, 2, 5, 1, 3}) {
+      prior.clear();
+      ASSERT_EQ(f.Request(psSinglePage, page).size(), 1u);
+      EXPECT_EQ(prior[page], expected.at(page)) << page << " " << passes;
+    }
   }
 }
 
