@@ -167,12 +167,14 @@ TEST_F(ProgramRun, JobsLostToAKillOrEndedWhileStoppedAreEachOneRowAfterTheRestar
   }
   ids.insert(ended.begin(), ended.end());
   ASSERT_EQ(ids.size(), 13u);
-  ASSERT_TRUE(WaitFor([&] { return JobsRowCountIn(DataFolder()) >= 13; }, 60000)) << JobsRowCountIn(DataFolder());
+  ASSERT_TRUE(WaitFor([&] { return JobsRowCountIn(DataFolder()) >= 13; }, 60000))
+      << JobsRowCountIn(DataFolder()) << " rows\n"
+      << ReadFile(folder.Path() + "/home/ALERTS.LOG") << ReadFile(folder.Path() + "/stderr.log");
   // An orderly stop while a job the program saw queued waits.
   const uint32_t waiting = cupsd.Submit("office", file, "waiting", true);
   ASSERT_TRUE(WaitForTwoLooks());
   ASSERT_EQ(kill(program, SIGTERM), 0);
-  ASSERT_EQ(WaitExit(program, 30000), 0);
+  ASSERT_EQ(WaitExit(program, 30000), 0) << ReadFile(folder.Path() + "/stderr.log");
   const std::vector<std::string> printedAtStop = JobsColumnIn(DataFolder(), "JobPrinted");
   EXPECT_EQ(std::count(printedAtStop.begin(), printedAtStop.end(), "False"), 1);
 
