@@ -15,6 +15,7 @@
 #include <functional>
 #include <memory>
 
+#include "benchCpuTime.h"
 #include "ppDrawBarCode.h"
 #include "uiCanvasQt.h"
 
@@ -47,24 +48,6 @@ const TKind kinds[] = {
     {"MSI", bcMSI, BARCODE_MSI_PLESSEY, "0139725", false},
 };
 
-// The processor time of this thread: both sides run on it alone, and on a
-// shared machine the wall clock counts the other programs' time as well.
-double ThreadMilliseconds() {
-  timespec now{};
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-  return now.tv_sec * 1e3 + now.tv_nsec / 1e6;
-}
-
-double BestMilliseconds(const std::function<void()>& run) {
-  double best = 1e30;
-  for (int round = 0; round < Rounds; ++round) {
-    const double start = ThreadMilliseconds();
-    run();
-    best = std::min(best, ThreadMilliseconds() - start);
-  }
-  return best;
-}
-
 double Ours(const TKind& kind, int& width, int& height) {
   TObjectPtr<TppDrawBarCode> command(new TppDrawBarCode(nullptr));
   command->BarCodeType = kind.Ours;
@@ -80,7 +63,7 @@ double Ours(const TKind& kind, int& width, int& height) {
   command->PrintAt(canvas, 0, 0);
   width = command->SymbolWidth();
   height = command->SymbolHeight();
-  return BestMilliseconds([&] {
+  return BestMilliseconds(Rounds, [&] {
     for (int n = 0; n < Count; ++n) command->PrintAt(canvas, 0, 0);
   });
 }
@@ -102,7 +85,7 @@ double Zint(const TKind& kind, int& width, int& height) {
   encode();
   width = symbol->bitmap_width;
   height = symbol->bitmap_height;
-  return BestMilliseconds([&] {
+  return BestMilliseconds(Rounds, [&] {
     for (int n = 0; n < Count; ++n) encode();
   });
 }

@@ -14,6 +14,7 @@
 #include <functional>
 #include <string>
 
+#include "benchCpuTime.h"
 #include "uiMeasuringCanvas.h"
 #include "uiRichText.h"
 #include "uiRichTextLayout.h"
@@ -25,24 +26,6 @@ constexpr size_t TargetBytes = 1 << 20;
 // A4 less 10 mm margins at 96 ppi.
 constexpr int PageWidth = 718;
 constexpr int PageHeight = 1047;
-
-// The processor time of this thread: both sides run on it alone, and on a
-// shared machine the wall clock counts the other programs' time as well.
-double ThreadMilliseconds() {
-  timespec now{};
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-  return now.tv_sec * 1e3 + now.tv_nsec / 1e6;
-}
-
-double BestMilliseconds(const std::function<void()>& run) {
-  double best = 1e30;
-  for (int round = 0; round < Rounds; ++round) {
-    const double start = ThreadMilliseconds();
-    run();
-    best = std::min(best, ThreadMilliseconds() - start);
-  }
-  return best;
-}
 
 // Paragraphs of words of varying length, every seventh word bold.
 std::string MakeRtf(std::string& plain) {
@@ -76,9 +59,9 @@ int main(int argc, char** argv) {
   font.SetSize(10);
 
   TRichDocument document;
-  const double read = BestMilliseconds([&] { document = ParseRichText(rtf, font); });
+  const double read = BestMilliseconds(Rounds, [&] { document = ParseRichText(rtf, font); });
   int ourPages = 0;
-  const double split = BestMilliseconds([&] {
+  const double split = BestMilliseconds(Rounds, [&] {
     TMeasuringCanvas canvas(96);
     canvas.Font() = font;
     TRichTextLayout layout(document, canvas);
@@ -92,7 +75,7 @@ int main(int argc, char** argv) {
   });
   int qtPages = 0;
   const QString text = QString::fromStdString(plain);
-  const double qt = BestMilliseconds([&] {
+  const double qt = BestMilliseconds(Rounds, [&] {
     QTextDocument doc;
     QFont qfont("Arial");
     qfont.setPointSize(10);
