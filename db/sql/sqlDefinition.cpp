@@ -115,18 +115,8 @@ void CreateTable(TDataQuery& query) {
   TIndexDefinition primary;
   if (!query.Parsed.CreateIndexes.empty())
     primary = IndexDefinition(*query.Parsed.CreateIndexes.front(), descs.data(), count);
-  TTableDefinition definition;
-  definition.FieldDescs = descs.data();
-  definition.FieldCount = count;
+  TTableDefinition definition = query.Parsed.NewTableDefinition(descs);
   definition.SetIndexes({primary});
-  definition.LanguageId = query.Parsed.LanguageId;
-  definition.SortId = query.Parsed.SortId;
-  definition.BlobBlockSize = query.Parsed.BlobBlockSize;
-  definition.Description = query.Parsed.Description;
-  definition.Encrypted = query.Parsed.Encrypted;
-  definition.Password = query.Parsed.Password;
-  definition.UserMajorVersion = query.Parsed.UserMajorVersion;
-  definition.UserMinorVersion = query.Parsed.UserMinorVersion;
   TTargetDirectory target(query);
   target.Cursor(query)->Admin().CreateTable(definition, false);
 }

@@ -4,6 +4,7 @@
 #include "sqlQuery.h"
 
 #include "engTableCursor.h"
+#include "engDataLayout.h"
 #include "engDirectory.h"
 #include "engSession.h"
 #include "osSyncTicks.h"
@@ -26,6 +27,21 @@ void TParsedQuery::CheckInvariants(const TDataQuery& owner) const {
   ORV_ASSERT(Kind <= qkDropIndex);
   ORV_ASSERT(InsertFromSelect == (SubSelect != nullptr));
   ORV_ASSERT(Outer != &owner && SubSelect != &owner);
+}
+
+TTableDefinition TParsedQuery::NewTableDefinition(std::vector<uint8_t>& fieldDescs) const {
+  TTableDefinition definition;
+  definition.FieldDescs = fieldDescs.data();
+  definition.FieldCount = int32_t(fieldDescs.size() / FieldDescSize);
+  definition.LanguageId = LanguageId;
+  definition.SortId = SortId;
+  definition.BlobBlockSize = BlobBlockSize;
+  definition.Description = Description;
+  definition.UserMajorVersion = UserMajorVersion;
+  definition.UserMinorVersion = UserMinorVersion;
+  definition.Encrypted = Encrypted;
+  definition.Password = Password;
+  return definition;
 }
 
 void TQueryPlan::CheckInvariants(const TParsedQuery& parsed) const {

@@ -22,6 +22,7 @@ class TDataDirectory;
 class TFilter;
 class TQueryStatement;
 class TDataQuery;
+struct TTableDefinition;
 
 // Statement kinds.
 enum : uint8_t {
@@ -123,6 +124,9 @@ struct TParsedQuery {
   bool Correlated = false;
 
   void CheckInvariants(const TDataQuery& owner) const;
+  // A table the statement creates (its own or an answer) with the options
+  // the statement gave, over these field descriptors (kept by the caller).
+  TTableDefinition NewTableDefinition(std::vector<uint8_t>& fieldDescs) const;
 };
 
 // How the conditions are met for one execution (sqlPlanner.h): the tables

@@ -236,17 +236,7 @@ void CreateAnswerTable(TDataQuery& query) {
     name = query.Parsed.HasInto ? query.Parsed.TargetName : query.Run.AnswerDirectory->GetTempTableName(false);
   }
   std::vector<uint8_t> descs = AnswerFieldDescs(query);
-  TTableDefinition definition;
-  definition.FieldDescs = descs.data();
-  definition.FieldCount = int32_t(descs.size() / FieldDescSize);
-  definition.LanguageId = query.Parsed.LanguageId;
-  definition.SortId = query.Parsed.SortId;
-  definition.BlobBlockSize = query.Parsed.BlobBlockSize;
-  definition.Description = query.Parsed.Description;
-  definition.UserMajorVersion = query.Parsed.UserMajorVersion;
-  definition.UserMinorVersion = query.Parsed.UserMinorVersion;
-  definition.Encrypted = query.Parsed.Encrypted;
-  definition.Password = query.Parsed.Password;
+  TTableDefinition definition = query.Parsed.NewTableDefinition(descs);
   const bool addedPassword = query.Parsed.Encrypted && !session->PasswordExists(query.Parsed.Password);
   if (addedPassword) session->AddPassword(query.Parsed.Password);
   try {
