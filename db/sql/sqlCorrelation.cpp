@@ -105,7 +105,7 @@ TSourceTable* FindVisibleSourceTable(const TDataQuery& query, const std::string&
   return table;
 }
 
-void BindOuterColumns(TDataQuery& query, TExpToken* node) {
+void BindOuterColumns(const TDataQuery& query, TExpToken* node) {
   for (; node; node = node->Next) {
     if (node->Kind == nkColumn && node->SourceTable && !IsOwnTable(query, node->SourceTable)) {
       // Only a correlated query reads enclosing tables, and only while

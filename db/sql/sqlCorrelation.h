@@ -26,7 +26,7 @@ TSourceTable* FindVisibleSourceTable(const TDataQuery& query, const std::string&
 
 // Every reference in tree to an enclosing query's table becomes a constant
 // holding its current value (in the query's evaluation code page).
-void BindOuterColumns(TDataQuery& query, TExpToken* tree);
+void BindOuterColumns(const TDataQuery& query, TExpToken* tree);
 
 // Runs a correlated query when it has not run for this execution of the
 // statement or the enclosing values it reads (its own references and those

@@ -247,7 +247,7 @@ void ExecuteUpdateOrDelete(TDataQuery& query) {
   if (update)
     for (size_t i = 0; i < query.Parsed.UpdateValues.size(); ++i)
       values.push_back(CheckedValue(query, *query.Parsed.UpdateFields[i], *query.Parsed.UpdateValues[i]));
-  query.Plan.Joins = PlanConditions(query);
+  PlanConditions(query);
   TSourceColumnValues columns(EvaluationLanguage(query));
   TExpEvalContext context = SourceEvalContext(query, &columns);
   const int32_t total = cursor.GetRecordCount();

@@ -11,7 +11,6 @@
 
 #include "engExpToken.h"
 #include "engKeyCompare.h"
-#include "sqlJoinHash.h"
 
 class TTableCursor;
 class TDataDirectory;
@@ -21,19 +20,6 @@ struct TSourceTable;
 // Join kinds; a RIGHT JOIN is registered as kind 3 and becomes a left join
 // once its table has been put first.
 enum : uint8_t { jkNone = 0, jkInner = 1, jkLeft = 2, jkRight = 3 };
-
-struct TTableJoin {
-  uint8_t Kind = jkNone;
-  TSourceTable* Target = nullptr;
-  // The conditions to the target, ANDed, each oriented with the target's
-  // side on the right.
-  TExpTreePtr Condition;
-  TFilter* Filter = nullptr;  // installed on the target's cursor
-  // The target is read into memory by its key (sqlJoinHash.h); Hash is
-  // nil until it is read, and stays nil when it does not fit.
-  bool Hashed = false;
-  std::unique_ptr<TJoinHash> Hash;
-};
 
 struct TSourceTable {
   uint16_t Position = 0;  // 1-based, order of the text
@@ -46,10 +32,6 @@ struct TSourceTable {
   std::unique_ptr<TTableCursor> Cursor;
   std::vector<uint8_t> Record;  // the current row
   bool HasRow = false;          // false: unmatched left join, fields blank
-  std::vector<std::unique_ptr<TTableJoin>> Joins;
-  TSourceTable* JoinedFrom = nullptr;  // the planner's tree
-  uint8_t JoinedKind = jkNone;
-  int32_t FilterCount = 0;  // single-table conditions installed
   // The table's own field descriptors, taken when it opens: names resolve
   // against them whatever field map the cursor is given later.
   std::vector<uint8_t> FieldDescs;

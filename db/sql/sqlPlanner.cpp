@@ -175,7 +175,7 @@ void AddNoCaseLeaves(TSourceTable& table, const TExpEvalContext& context, TExpTo
 
 // The condition copied for the table's filter; its texts move from the
 // query's code page to the table's.
-TExpToken* PrepareTableCondition(TDataQuery& query, TSourceTable& table, const TExpToken& condition) {
+TExpToken* PrepareTableCondition(const TDataQuery& query, TSourceTable& table, const TExpToken& condition) {
   TExpTreePtr copy(CloneTokenTree(&condition));
   PutColumnsFirst(copy.get());
   const uint16_t language = table.Cursor->Fields().LanguageId();
@@ -188,40 +188,67 @@ TExpToken* PrepareTableCondition(TDataQuery& query, TSourceTable& table, const T
   return CopyConditionForTable(context, *copy, true, false);
 }
 
-void InstallTableFilter(TDataQuery& query, TSourceTable& table, const TExpToken& condition) {
-  TExpTreePtr prepared(PrepareTableCondition(query, table, condition));
-  TFilter* filter = table.Cursor->Filters().AddFilter(std::move(prepared));
-  table.Cursor->Filters().ActivateFilter(filter);
-  if (!filter->Active) RaiseSqlError("Internal table filter error");
-  ++table.FilterCount;
+// Whether the choice of the driving table weighs the tables' rows: only
+// when there is a choice and the statement leaves it to the planner.
+bool WeighsRows(const TDataQuery& query) {
+  return query.Parsed.SourceTables.size() >= 2 && !query.Parsed.NoJoinOptimize;
 }
 
-class TPlanner {
-public:
-  explicit TPlanner(TDataQuery& query) : query(query) {}
+}  // namespace
 
-  TJoinPlan Run() {
-    TakeConditions();
-    ClassifyEdges();
-    ChooseRoot();
-    BuildTree();
-    PlaceSingleTableConditions();
-    return std::move(plan);
-  }
-
-private:
-  TDataQuery& query;
+struct TConditionPlanner::TSplit {
   // Conditions on one table: from an ON clause, or from WHERE.
   std::vector<std::pair<TSourceTable*, TExpTreePtr>> onSingle, whereSingle;
   std::vector<TJoinEdge> edges;
   TExpTreePtr rowWhere;
-  TExpTreePtr rowJoins;
-  TJoinPlan plan;
   std::set<TSourceTable*> leftTargets;
+  std::vector<TTableFilterPlan> tableFilters;
+};
+
+namespace {
+
+// The planner's decisions, read from the query and the tables' definitions;
+// the cursors' rows and filters are none of its business.
+class TPlanning {
+public:
+  TPlanning(const TDataQuery& query, TConditionPlanner::TSplit& split) : query(query), split(split) {}
+
+  void Split() {
+    TakeConditions();
+    ClassifyEdges();
+    DecideTableFilters();
+  }
+
+  TJoinPlan DecideJoins(const TTableRows& rows) {
+    ChooseRoot(rows);
+    BuildTree();
+    // A WHERE condition on a left join's inner table tests the joined row,
+    // so that an unmatched row is judged on its blank fields.
+    TExpTreePtr rowJoins;
+    for (auto& [table, condition] : split.whereSingle)
+      if (split.leftTargets.count(table)) rowJoins = AndTogether(std::move(rowJoins), std::move(condition));
+    plan.RowWhere = std::move(split.rowWhere);
+    plan.RowJoins = std::move(rowJoins);
+    return std::move(plan);
+  }
+
+private:
+  // A table's place in the tree being built.
+  struct TNode {
+    TSourceTable* From = nullptr;
+    uint8_t Kind = jkNone;
+    TExpTreePtr Condition;
+    bool Hashed = false;
+    std::vector<TSourceTable*> Children;
+  };
+
+  const TDataQuery& query;
+  TConditionPlanner::TSplit& split;
+  TJoinPlan plan;
   // Tables that may be read into memory by key, with their one partner.
   std::map<TSourceTable*, TSourceTable*> hashPartners;
+  std::map<TSourceTable*, TNode> nodes;
   TSourceTable* root = nullptr;
-  bool singlesInstalled = false;
 
   // A qualifier must name a table of this query or of an enclosing one.
   void CheckCorrelationNames(const TExpToken* node) const {
@@ -259,13 +286,13 @@ private:
     for (TExpTreePtr& part : parts) {
       const TTableSet tables = TablesOf(part.get());
       if (tables.size() == 1 && !HasSubSelect(part.get())) {
-        (fromJoin ? onSingle : whereSingle).emplace_back(*tables.begin(), std::move(part));
+        (fromJoin ? split.onSingle : split.whereSingle).emplace_back(*tables.begin(), std::move(part));
         continue;
       }
       // A condition on no column holds for every row or for none: the first
       // table's filter decides it, also for a live result.
       if (tables.empty() && !HasSubSelect(part.get())) {
-        whereSingle.emplace_back(query.Parsed.SourceTables.front().get(), std::move(part));
+        split.whereSingle.emplace_back(query.Parsed.SourceTables.front().get(), std::move(part));
         continue;
       }
       if (tables.size() >= 2 && IsComparison(part.get()) && ReferencesColumn(part->First) &&
@@ -277,11 +304,11 @@ private:
               "operand in WHERE or JOIN clause");
         if (*left.begin() != *right.begin() && !HasSubSelect(part.get())) {
           TJoinEdge edge{*left.begin(), *right.begin(), kind == jkLeft ? jkLeft : jkInner, std::move(part)};
-          edges.push_back(std::move(edge));
+          split.edges.push_back(std::move(edge));
           continue;
         }
       }
-      rowWhere = AndTogether(std::move(rowWhere), std::move(part));
+      split.rowWhere = AndTogether(std::move(split.rowWhere), std::move(part));
     }
   }
 
@@ -296,18 +323,18 @@ private:
   // A left join's outer table is the one listed first: the table of the
   // JOIN clause is the inner one, and a right-joined table was put first.
   void ClassifyEdges() {
-    for (TJoinEdge& edge : edges) {
+    for (TJoinEdge& edge : split.edges) {
       if (edge.Kind != jkLeft) continue;
       if (PositionInList(edge.Left) > PositionInList(edge.Right)) {
         std::swap(edge.Left, edge.Right);
         SwapOperands(*edge.Condition);
       }
     }
-    for (TJoinEdge& edge : edges)
-      if (edge.Kind == jkLeft) leftTargets.insert(edge.Right);
-    for (TSourceTable* target : leftTargets) {
+    for (TJoinEdge& edge : split.edges)
+      if (edge.Kind == jkLeft) split.leftTargets.insert(edge.Right);
+    for (TSourceTable* target : split.leftTargets) {
       std::set<TSourceTable*> partners;
-      for (const TJoinEdge& edge : edges)
+      for (const TJoinEdge& edge : split.edges)
         if (edge.Left == target || edge.Right == target) partners.insert(edge.Left == target ? edge.Right : edge.Left);
       if (partners.size() > 1)
         RaiseSqlError("Internal join error - table correlation name \"" + target->CorrelationName + "\"" +
@@ -315,10 +342,32 @@ private:
     }
   }
 
+  // One filter per table: its conditions ANDed, its ON conditions first. A
+  // WHERE condition on a left join's inner table waits for the joined row.
+  void DecideTableFilters() {
+    for (const auto& owned : query.Parsed.SourceTables) {
+      TSourceTable* table = owned.get();
+      TExpTreePtr combined;
+      for (auto& [on, condition] : split.onSingle)
+        if (on == table) combined = AndTogether(std::move(combined), TExpTreePtr(CloneTokenTree(condition.get())));
+      if (!split.leftTargets.count(table))
+        for (auto& [on, condition] : split.whereSingle)
+          if (on == table) combined = AndTogether(std::move(combined), TExpTreePtr(CloneTokenTree(condition.get())));
+      if (combined)
+        split.tableFilters.push_back({table, TExpTreePtr(PrepareTableCondition(query, *table, *combined))});
+    }
+  }
+
   size_t PositionInList(const TSourceTable* table) const {
     for (size_t i = 0; i < query.Parsed.SourceTables.size(); ++i)
       if (query.Parsed.SourceTables[i].get() == table) return i;
     return 0;
+  }
+
+  int32_t RowsOf(const TTableRows& rows, const TSourceTable* table) const {
+    const size_t position = PositionInList(table);
+    ORV_ASSERT(position < rows.size());
+    return rows[position];
   }
 
   // The tables a walk from start reaches along the conditions: inner ones
@@ -329,7 +378,7 @@ private:
     while (!queue.empty()) {
       TSourceTable* at = queue.front();
       queue.pop_front();
-      for (const TJoinEdge& edge : edges) {
+      for (const TJoinEdge& edge : split.edges) {
         TSourceTable* next = nullptr;
         if (edge.Left == at) next = edge.Right;
         if (edge.Right == at && edge.Kind == jkInner) next = edge.Left;
@@ -339,26 +388,14 @@ private:
     return seen;
   }
 
-  // One filter per table: its conditions ANDed.
-  void InstallSingles() {
-    std::map<TSourceTable*, TExpTreePtr> combined;
-    for (auto& [table, condition] : onSingle)
-      combined[table] = AndTogether(std::move(combined[table]), TExpTreePtr(CloneTokenTree(condition.get())));
-    for (auto& [table, condition] : whereSingle)
-      if (!leftTargets.count(table))
-        combined[table] = AndTogether(std::move(combined[table]), TExpTreePtr(CloneTokenTree(condition.get())));
-    for (auto& [table, condition] : combined) InstallTableFilter(query, *table, *condition);
-    singlesInstalled = true;
-  }
-
   // The table's one partner when the table may be read into memory by key
   // as the partner's inner table: an inner join only, every condition to
   // it an "=" that keys (sqlJoinHash.h), few records after its filters.
-  TSourceTable* HashPartner(TSourceTable* table) const {
-    if (leftTargets.count(table)) return nullptr;
+  TSourceTable* HashPartner(TSourceTable* table, const TTableRows& rows) const {
+    if (split.leftTargets.count(table)) return nullptr;
     const uint16_t language = EvaluationLanguage(query);
     TSourceTable* partner = nullptr;
-    for (const TJoinEdge& edge : edges) {
+    for (const TJoinEdge& edge : split.edges) {
       if (edge.Left != table && edge.Right != table) continue;
       TSourceTable* other = edge.Left == table ? edge.Right : edge.Left;
       if ((partner && partner != other) || edge.Kind != jkInner ||
@@ -366,12 +403,12 @@ private:
         return nullptr;
       partner = other;
     }
-    if (!partner || table->Cursor->GetRecordCount() > MaxHashedRows) return nullptr;
+    if (!partner || RowsOf(rows, table) > MaxHashedRows) return nullptr;
     return partner;
   }
 
   bool MayDrive(TSourceTable* table, const std::set<TSourceTable*>& wanted) const {
-    if (leftTargets.count(table) || !wanted.count(table)) return false;
+    if (split.leftTargets.count(table) || !wanted.count(table)) return false;
     const std::set<TSourceTable*> reached = Reach(table);
     return std::includes(reached.begin(), reached.end(), wanted.begin(), wanted.end());
   }
@@ -380,22 +417,21 @@ private:
   // left join's inner table and reaches every table the first one reaches.
   // A table read into memory by key does not drive when its partner is big:
   // the partner is read once in sequence instead of in pieces per key.
-  void ChooseRoot() {
+  void ChooseRoot(const TTableRows& rows) {
     root = query.Parsed.SourceTables.front().get();
-    if (query.Parsed.SourceTables.size() < 2 || query.Parsed.NoJoinOptimize) return;
-    InstallSingles();
+    if (!WeighsRows(query)) return;
     for (const auto& owned : query.Parsed.SourceTables)
-      if (TSourceTable* partner = HashPartner(owned.get())) hashPartners[owned.get()] = partner;
-    auto keyedBeside = [this](TSourceTable* table) {
+      if (TSourceTable* partner = HashPartner(owned.get(), rows)) hashPartners[owned.get()] = partner;
+    auto keyedBeside = [this, &rows](TSourceTable* table) {
       const auto found = hashPartners.find(table);
-      return found != hashPartners.end() && found->second->Cursor->GetRecordCount() >= MinHashDriverRows;
+      return found != hashPartners.end() && RowsOf(rows, found->second) >= MinHashDriverRows;
     };
     const std::set<TSourceTable*> wanted = Reach(root);
-    int32_t best = root->Cursor->GetRecordCount();
+    int32_t best = RowsOf(rows, root);
     for (const auto& owned : query.Parsed.SourceTables) {
       TSourceTable* table = owned.get();
       if (table == root || keyedBeside(table)) continue;
-      const int32_t count = table->Cursor->GetRecordCount();
+      const int32_t count = RowsOf(rows, table);
       if (count >= best || !MayDrive(table, wanted)) continue;
       best = count;
       root = table;
@@ -403,33 +439,28 @@ private:
     if (keyedBeside(root) && MayDrive(hashPartners[root], wanted)) root = hashPartners[root];
   }
 
-  TTableJoin& JoinTo(TSourceTable* from, TSourceTable* to, uint8_t kind) {
-    for (auto& join : from->Joins)
-      if (join->Target == to) return *join;
-    auto join = std::make_unique<TTableJoin>();
-    join->Kind = kind;
-    join->Target = to;
-    to->JoinedFrom = from;
-    to->JoinedKind = kind;
-    from->Joins.push_back(std::move(join));
-    return *from->Joins.back();
+  TNode& JoinTo(TSourceTable* from, TSourceTable* to, uint8_t kind) {
+    const auto found = nodes.find(to);
+    if (found != nodes.end() && found->second.From == from) return found->second;
+    TNode& node = nodes[to];
+    node.From = from;
+    node.Kind = kind;
+    nodes[from].Children.push_back(to);
+    return nodes[to];
   }
 
   // Breadth first from the root; a condition between two tables already
   // joined would close a cycle and is tested row by row instead.
   void BuildTree() {
-    for (const auto& table : query.Parsed.SourceTables) {
-      table->Joins.clear();
-      table->JoinedFrom = nullptr;
-      table->JoinedKind = jkNone;
-    }
+    nodes.clear();
+    nodes[root];
     std::set<TSourceTable*> placed{root};
     std::vector<TSourceTable*> order{root};
-    std::vector<bool> used(edges.size(), false);
+    std::vector<bool> used(split.edges.size(), false);
     for (size_t at = 0; at < order.size(); ++at) {
       TSourceTable* outer = order[at];
-      for (size_t e = 0; e < edges.size(); ++e) {
-        TJoinEdge& edge = edges[e];
+      for (size_t e = 0; e < split.edges.size(); ++e) {
+        TJoinEdge& edge = split.edges[e];
         if (used[e]) continue;
         TSourceTable* inner = nullptr;
         if (edge.Left == outer) {
@@ -441,13 +472,14 @@ private:
         }
         if (!inner) continue;
         used[e] = true;
-        if (placed.count(inner) && inner->JoinedFrom != outer) {
-          rowWhere = AndTogether(std::move(rowWhere), std::move(edge.Condition));
+        const auto joined = nodes.find(inner);
+        if (placed.count(inner) && (joined == nodes.end() || joined->second.From != outer)) {
+          split.rowWhere = AndTogether(std::move(split.rowWhere), std::move(edge.Condition));
           continue;
         }
         // The inner table's side goes first: it is what its filter tests.
         SwapOperands(*edge.Condition);
-        TTableJoin& join = JoinTo(outer, inner, edge.Kind);
+        TNode& join = JoinTo(outer, inner, edge.Kind);
         if (join.Kind == jkNone) join.Kind = edge.Kind;
         join.Hashed = hashPartners.count(inner) > 0 && hashPartners[inner] == outer;
         join.Condition = AndTogether(std::move(join.Condition), std::move(edge.Condition));
@@ -455,8 +487,8 @@ private:
       }
     }
     // Conditions no walk reached (both tables placed through others).
-    for (size_t e = 0; e < edges.size(); ++e)
-      if (!used[e]) rowWhere = AndTogether(std::move(rowWhere), std::move(edges[e].Condition));
+    for (size_t e = 0; e < split.edges.size(); ++e)
+      if (!used[e]) split.rowWhere = AndTogether(std::move(split.rowWhere), std::move(split.edges[e].Condition));
     // Tables without a condition to the others pair with every row.
     for (const auto& owned : query.Parsed.SourceTables) {
       if (placed.count(owned.get())) continue;
@@ -465,26 +497,72 @@ private:
       order.push_back(owned.get());
     }
     // Nesting order: depth first, so that a table's subtree follows it.
-    plan.NestingOrder.clear();
-    std::function<void(TSourceTable*)> visit = [&](TSourceTable* table) {
-      plan.NestingOrder.push_back(table);
-      for (const auto& join : table->Joins) visit(join->Target);
+    plan.Steps.clear();
+    std::function<void(TSourceTable*, int)> visit = [&](TSourceTable* table, int from) {
+      const size_t index = plan.Steps.size();
+      TNode& node = nodes[table];
+      TJoinStep step;
+      step.Table = table;
+      step.From = from;
+      step.Kind = node.Kind;
+      step.Condition = std::move(node.Condition);
+      step.Hashed = node.Hashed;
+      plan.Steps.push_back(std::move(step));
+      for (TSourceTable* child : node.Children) visit(child, int(index));
+      plan.Steps[index].SubtreeEnd = plan.Steps.size();
     };
-    visit(root);
-    // Every table is placed once: the nested loops read each exactly once.
-    ORV_ASSERT(plan.NestingOrder.size() == query.Parsed.SourceTables.size());
-  }
-
-  void PlaceSingleTableConditions() {
-    if (!singlesInstalled) InstallSingles();
-    // A WHERE condition on a left join's inner table tests the joined row,
-    // so that an unmatched row is judged on its blank fields.
-    for (auto& [table, condition] : whereSingle)
-      if (leftTargets.count(table)) rowJoins = AndTogether(std::move(rowJoins), std::move(condition));
-    plan.RowWhere = std::move(rowWhere);
-    plan.RowJoins = std::move(rowJoins);
+    visit(root, -1);
   }
 };
+
+}  // namespace
+
+TConditionPlanner::TConditionPlanner(const TDataQuery& query) : query(query), split(std::make_unique<TSplit>()) {
+  TPlanning(query, *split).Split();
+}
+
+TConditionPlanner::~TConditionPlanner() = default;
+
+std::vector<TTableFilterPlan> TConditionPlanner::TakeTableFilters() { return std::move(split->tableFilters); }
+
+bool TConditionPlanner::WeighsRows() const { return ::WeighsRows(query); }
+
+TJoinPlan TConditionPlanner::DecideJoins(const TTableRows& rows) {
+  return TPlanning(query, *split).DecideJoins(rows);
+}
+
+void TJoinPlan::CheckInvariants(size_t sourceTables) const {
+  ORV_ASSERT(Steps.empty() || Steps.size() == sourceTables);
+  std::set<const TSourceTable*> placed, filtered;
+  for (size_t i = 0; i < Steps.size(); ++i) {
+    const TJoinStep& step = Steps[i];
+    // Every table is placed once: the nested loops read each exactly once.
+    ORV_ASSERT(step.Table && placed.insert(step.Table).second);
+    ORV_ASSERT((i == 0) == (step.From < 0) && step.From < int(i));
+    ORV_ASSERT(step.SubtreeEnd > i && step.SubtreeEnd <= Steps.size());
+    ORV_ASSERT(step.From < 0 || Steps[size_t(step.From)].SubtreeEnd >= step.SubtreeEnd);
+    ORV_ASSERT((step.Kind != jkNone) == (step.Condition != nullptr));
+    ORV_ASSERT(!step.Hashed || step.Kind == jkInner);
+  }
+  for (const TTableFilterPlan& filter : TableFilters)
+    ORV_ASSERT(filter.Table && filter.Condition && filtered.insert(filter.Table).second);
+}
+
+void TJoinRun::CheckInvariants(const TJoinPlan& plan) const {
+  ORV_ASSERT(StepFilters.size() == StepHashes.size());
+  ORV_ASSERT(StepFilters.empty() || StepFilters.size() == plan.Steps.size());
+  for (size_t i = 0; i < StepFilters.size(); ++i) {
+    ORV_ASSERT(!StepFilters[i] || plan.Steps[i].Condition);
+    ORV_ASSERT(!StepHashes[i] || plan.Steps[i].Hashed);
+    ORV_ASSERT(!StepFilters[i] || std::count(Filtered.begin(), Filtered.end(), plan.Steps[i].Table) == 1);
+  }
+}
+
+namespace {
+
+void NoteFiltered(TJoinRun& run, TSourceTable& table) {
+  if (std::find(run.Filtered.begin(), run.Filtered.end(), &table) == run.Filtered.end()) run.Filtered.push_back(&table);
+}
 
 // The join's condition with the outer tables' current values in place:
 // each comparison's outer side (its second operand) is evaluated.
@@ -509,14 +587,17 @@ TExpTreePtr BindJoin(TDataQuery& query, TSourceTable& target, const TExpToken& c
   return TExpTreePtr(PrepareTableCondition(query, target, *bound));
 }
 
-void BindAndInstall(TDataQuery& query, TTableJoin& join) {
-  TSourceTable& target = *join.Target;
-  TExpTreePtr bound = BindJoin(query, target, *join.Condition);
-  if (!join.Filter) {
-    join.Filter = target.Cursor->Filters().AddFilter(std::move(bound));
-    target.Cursor->Filters().ActivateFilter(join.Filter);
+void BindAndInstall(TDataQuery& query, size_t index) {
+  const TJoinStep& step = query.Plan.Joins.Steps[index];
+  TSourceTable& target = *step.Table;
+  TExpTreePtr bound = BindJoin(query, target, *step.Condition);
+  TFilter*& filter = query.Run.Joins.StepFilters[index];
+  if (!filter) {
+    NoteFiltered(query.Run.Joins, target);
+    filter = target.Cursor->Filters().AddFilter(std::move(bound));
+    target.Cursor->Filters().ActivateFilter(filter);
   } else {
-    target.Cursor->Filters().UpdateFilter(bound.get(), join.Filter);
+    target.Cursor->Filters().UpdateFilter(bound.get(), filter);
     bound.release();
   }
 }
@@ -524,20 +605,34 @@ void BindAndInstall(TDataQuery& query, TTableJoin& join) {
 }  // namespace
 
 void ClearPlan(TDataQuery& query) {
-  for (const auto& table : query.Parsed.SourceTables) {
-    if (table->Cursor && table->Cursor->IsOpen() && (table->FilterCount > 0 || !table->Joins.empty() || table->JoinedFrom))
-      table->Cursor->Filters().DropFilter(nullptr);
-    table->FilterCount = 0;
-    table->Joins.clear();
-    table->JoinedFrom = nullptr;
-    table->JoinedKind = jkNone;
-  }
+  for (TSourceTable* table : query.Run.Joins.Filtered)
+    if (table->Cursor && table->Cursor->IsOpen()) table->Cursor->Filters().DropFilter(nullptr);
+  query.Run.Joins = {};
   query.Plan.Joins = {};
 }
 
-TJoinPlan PlanConditions(TDataQuery& query) {
+void PlanConditions(TDataQuery& query) {
   ClearPlan(query);
-  return TPlanner(query).Run();
+  TConditionPlanner planner(query);
+  std::vector<TTableFilterPlan> filters = planner.TakeTableFilters();
+  for (const TTableFilterPlan& planned : filters) {
+    TTableCursor& cursor = *planned.Table->Cursor;
+    NoteFiltered(query.Run.Joins, *planned.Table);
+    TFilter* filter = cursor.Filters().AddFilter(TExpTreePtr(CloneTokenTree(planned.Condition.get())));
+    cursor.Filters().ActivateFilter(filter);
+    if (!filter->Active) RaiseSqlError("Internal table filter error");
+  }
+  // The driving table is chosen by the rows the filters leave.
+  TTableRows rows;
+  if (planner.WeighsRows())
+    for (const auto& table : query.Parsed.SourceTables) rows.push_back(table->Cursor->GetRecordCount());
+  TJoinPlan plan = planner.DecideJoins(rows);
+  plan.TableFilters = std::move(filters);
+  plan.CheckInvariants(query.Parsed.SourceTables.size());
+  query.Plan.Joins = std::move(plan);
+  query.Run.Joins.StepFilters.assign(query.Plan.Joins.Steps.size(), nullptr);
+  query.Run.Joins.StepHashes.resize(query.Plan.Joins.Steps.size());
+  query.Run.Joins.CheckInvariants(query.Plan.Joins);
 }
 
 bool RowPasses(TDataQuery& query) {
@@ -554,37 +649,20 @@ bool RowPasses(TDataQuery& query) {
 
 namespace {
 
-// The tables after index that belong to the subtree of the table there.
-size_t SubtreeEnd(const std::vector<TSourceTable*>& order, size_t index) {
-  size_t end = index + 1;
-  while (end < order.size()) {
-    const TSourceTable* up = order[end]->JoinedFrom;
-    while (up && up != order[index]) up = up->JoinedFrom;
-    if (!up) break;
-    ++end;
-  }
-  return end;
-}
-
 class TNestedLoop {
 public:
   TNestedLoop(TDataQuery& query, const std::function<bool()>& row)
-      : query(query), order(query.Plan.Joins.NestingOrder), row(row) {}
+      : query(query), steps(query.Plan.Joins.Steps), run(query.Run.Joins), row(row) {}
 
   bool Loop(size_t index) {
-    if (index >= order.size()) return row();
-    TSourceTable& table = *order[index];
-    TTableJoin* join = nullptr;
-    if (table.JoinedFrom)
-      for (auto& candidate : table.JoinedFrom->Joins)
-        if (candidate->Target == &table) join = candidate.get();
-    // A table below the driving one hangs from the join that placed it.
-    ORV_ASSERT(!table.JoinedFrom || join);
+    if (index >= steps.size()) return row();
+    const TJoinStep& step = steps[index];
+    TSourceTable& table = *step.Table;
     // A table read into memory gives the rows of the outer row's key; an
     // outer row with a NULL key takes the filter below.
     std::string key;
-    if (join && join->Hash && OuterJoinKey(query, *join->Condition, key)) {
-      const auto [first, last] = join->Hash->Rows.equal_range(key);
+    if (run.StepHashes[index] && OuterJoinKey(query, *step.Condition, key)) {
+      const auto [first, last] = run.StepHashes[index]->Rows.equal_range(key);
       for (auto row = first; row != last; ++row) {
         std::memcpy(table.Record.data(), row->second.data(), table.Record.size());
         table.HasRow = true;
@@ -592,7 +670,7 @@ public:
       }
       return true;
     }
-    if (join && join->Kind != jkNone && join->Condition) BindAndInstall(query, *join);
+    if (step.Condition) BindAndInstall(query, index);
     TTableCursor& cursor = *table.Cursor;
     cursor.SetToBegin();
     bool matched = false;
@@ -601,29 +679,30 @@ public:
       table.HasRow = true;
       if (!Loop(index + 1)) return false;
     }
-    if (!matched && join && join->Kind == jkLeft) {
-      const size_t end = SubtreeEnd(order, index);
-      for (size_t i = index; i < end; ++i) order[i]->HasRow = false;
-      return Loop(end);
+    if (!matched && step.Kind == jkLeft) {
+      for (size_t i = index; i < step.SubtreeEnd; ++i) steps[i].Table->HasRow = false;
+      return Loop(step.SubtreeEnd);
     }
     return true;
   }
 
 private:
   TDataQuery& query;
-  const std::vector<TSourceTable*>& order;
+  const std::vector<TJoinStep>& steps;
+  TJoinRun& run;
   const std::function<bool()>& row;
 };
 
 }  // namespace
 
 void ForEachJoinedRow(TDataQuery& query, const std::function<bool()>& row) {
-  if (query.Plan.Joins.NestingOrder.empty()) return;
+  const std::vector<TJoinStep>& steps = query.Plan.Joins.Steps;
+  if (steps.empty()) return;
+  // The run holds a slot per step of the plan it walks.
+  ORV_ASSERT(query.Run.Joins.StepHashes.size() == steps.size());
   // Read before any join filter restricts the tables.
-  for (TSourceTable* table : query.Plan.Joins.NestingOrder)
-    if (table->JoinedFrom)
-      for (auto& join : table->JoinedFrom->Joins)
-        if (join->Target == table && join->Hashed && !join->Hash)
-          join->Hash = BuildJoinHash(query, *table, *join->Condition);
+  for (size_t i = 0; i < steps.size(); ++i)
+    if (steps[i].Hashed && !query.Run.Joins.StepHashes[i])
+      query.Run.Joins.StepHashes[i] = BuildJoinHash(query, *steps[i].Table, *steps[i].Condition);
   TNestedLoop(query, row).Loop(0);
 }

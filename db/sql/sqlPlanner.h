@@ -4,16 +4,55 @@
 // serve them), join conditions (a tree of joins rooted at the driving
 // table, each inner table restricted per outer row by a bound filter) and
 // the row-by-row remainders; then it walks the joined rows as nested loops.
+//
+// Deciding and doing are apart: TConditionPlanner reads the query and the
+// tables' definitions and produces values (the tables' filters, then the
+// join plan); only PlanConditions and the row walk touch the cursors, and
+// what they put there is recorded in the query's run (TJoinRun).
 
 #include <functional>
+#include <memory>
+#include <set>
+#include <utility>
+#include <vector>
 
 #include "sqlQuery.h"
 
-// Drops what an earlier plan installed, then plans the query's conditions:
-// the tables' own conditions become their cursors' filters, the rest is
-// the plan the caller keeps (TDataQuery::Plan.Joins) for the row loops.
-TJoinPlan PlanConditions(TDataQuery& query);
-// Drops the filters a plan installed on the source tables.
+// The rows of each source table under its own filter, by the table's
+// position in the FROM list (TParsedQuery::SourceTables).
+using TTableRows = std::vector<int32_t>;
+
+class TConditionPlanner {
+public:
+  // Checks and splits the conditions; the tables' filters are decided.
+  explicit TConditionPlanner(const TDataQuery& query);
+  ~TConditionPlanner();
+  TConditionPlanner(const TConditionPlanner&) = delete;
+  TConditionPlanner& operator=(const TConditionPlanner&) = delete;
+
+  // One filter per table that has conditions of its own, in the order of
+  // the FROM list.
+  std::vector<TTableFilterPlan> TakeTableFilters();
+  // Whether the choice of the driving table weighs the tables' rows.
+  bool WeighsRows() const;
+  // The join plan; rows are each table's under its filter (empty when
+  // WeighsRows is false).
+  TJoinPlan DecideJoins(const TTableRows& rows);
+
+  // What the planner keeps between its two decisions.
+  struct TSplit;
+
+private:
+  const TDataQuery& query;
+  std::unique_ptr<TSplit> split;
+};
+
+// Drops what the run installed for an earlier plan, plans the query's
+// conditions and installs the tables' filters: Plan.Joins holds the plan,
+// Run.Joins what went onto the cursors.
+void PlanConditions(TDataQuery& query);
+// Drops the filters the run installed on the source tables and the plan
+// they came from.
 void ClearPlan(TDataQuery& query);
 // Calls row for each joined row; row returns false to stop. The tables'
 // current rows are in their Record buffers (HasRow false: blank).

@@ -48,7 +48,7 @@ void TQueryPlan::CheckInvariants(const TParsedQuery& parsed) const {
   ORV_ASSERT(!Live || (parsed.SourceTables.size() == 1 && !parsed.Grouping && !parsed.Distinct && !parsed.HasInto));
   ORV_ASSERT(Live || ResultIndex == NoResultIndex);
   ORV_ASSERT(!AggregatesOnly || parsed.Grouping);
-  ORV_ASSERT(Joins.NestingOrder.empty() || Joins.NestingOrder.size() == parsed.SourceTables.size());
+  Joins.CheckInvariants(parsed.SourceTables.size());
 }
 
 void TQueryRun::CheckInvariants(const TParsedQuery& parsed, const TQueryPlan& plan) const {
@@ -56,6 +56,7 @@ void TQueryRun::CheckInvariants(const TParsedQuery& parsed, const TQueryPlan& pl
              (plan.Live && ResultCursor == parsed.SourceTables.front()->Cursor.get()));
   ORV_ASSERT(!AnswerDirectory || Answer);
   ORV_ASSERT(Elapsed >= 0);
+  Joins.CheckInvariants(plan.Joins);
 }
 
 TDataQuery::TDataQuery(TQueryStatement& statement) : Statement(statement) {}

@@ -16,6 +16,7 @@
 #include "engExpToken.h"
 #include "rtlFormatSettings.h"
 #include "sqlItems.h"
+#include "sqlJoinHash.h"
 
 class TTableCursor;
 class TDataDirectory;
@@ -129,19 +130,52 @@ struct TParsedQuery {
   TTableDefinition NewTableDefinition(std::vector<uint8_t>& fieldDescs) const;
 };
 
-// How the conditions are met for one execution (sqlPlanner.h): the tables
-// in the order their loops nest, and the row-by-row remainders.
+// A source table's own conditions, made ready for its cursor's filter
+// (columns first, texts in the table's code page).
+struct TTableFilterPlan {
+  TSourceTable* Table = nullptr;
+  TExpTreePtr Condition;
+};
+
+// A table's place in the nested loops of a join plan.
+struct TJoinStep {
+  TSourceTable* Table = nullptr;
+  // The step whose table this one is joined to: an earlier one; none
+  // (-1) for the driving table.
+  int From = -1;
+  // jkNone: every row pairs with every row of the tables before.
+  uint8_t Kind = jkNone;
+  // The conditions to the outer tables, ANDed, each with this table's side
+  // first; their outer sides are bound per outer row.
+  TExpTreePtr Condition;
+  // The table is read into memory by its key (sqlJoinHash.h) when it fits.
+  bool Hashed = false;
+  // One past the last step of this table's subtree: the steps an
+  // unmatched left join blanks.
+  size_t SubtreeEnd = 0;
+};
+
+// How the conditions are met for one execution (sqlPlanner.h): the tables'
+// own filters, the tables in the order their loops nest, and the
+// row-by-row remainders.
+// Invariants: the steps are empty, or place every source table once, the
+// driving table first and depth first after it (each step's From earlier,
+// its subtree ending within the plan); a step has a condition exactly when
+// it is joined by one, and only such a step is keyed; one filter per table.
 struct TJoinPlan {
-  std::vector<TSourceTable*> NestingOrder;
+  std::vector<TTableFilterPlan> TableFilters;
+  std::vector<TJoinStep> Steps;
   TExpTreePtr RowWhere;
   TExpTreePtr RowJoins;
+
+  void CheckInvariants(size_t sourceTables) const;
 };
 
 // What preparation and the planner decided.
 // Invariants: a live result reads one table through one of its indexes
 // and has no grouping, DISTINCT or INTO; any other result has no index; an
-// answer of aggregates only groups its rows into one; a join plan places
-// every source table once, or is empty before the first execution.
+// answer of aggregates only groups its rows into one; the join plan is
+// empty before the first execution (see TJoinPlan).
 struct TQueryPlan {
   bool Live = false;
   bool AggregatesOnly = false;
@@ -162,6 +196,22 @@ struct TQueryPlan {
   void CheckInvariants(const TParsedQuery& parsed) const;
 };
 
+// What the run put on the source cursors for the plan's joins.
+// Invariants: when a plan is installed there is one slot per step; a
+// step's filter or in-memory rows are there only for a step with a
+// condition; every cursor carrying a filter of the plan is listed.
+struct TJoinRun {
+  // The tables whose cursors carry the plan's filters, each once.
+  std::vector<TSourceTable*> Filtered;
+  // Per step: the bound join filter, installed at the first outer row.
+  std::vector<TFilter*> StepFilters;
+  // Per step: the table's rows by key; nil until read, and when they do
+  // not fit.
+  std::vector<std::unique_ptr<TJoinHash>> StepHashes;
+
+  void CheckInvariants(const TJoinPlan& plan) const;
+};
+
 // What one execution holds and leaves: the answer table and its cursor,
 // the counts, and the caller's handlers.
 // Invariants: the result cursor is the answer's, or the source table's of
@@ -174,6 +224,7 @@ struct TQueryRun {
   std::unique_ptr<TTableCursor> Answer;
   TDataDirectory* AnswerDirectory = nullptr;
   TFilter* ResultFilter = nullptr;  // of ApplyResultFilter
+  TJoinRun Joins;
   // The values of the plan's outer references at the last run.
   std::string CorrelationKey;
   TFormatSettings EvalSettings;

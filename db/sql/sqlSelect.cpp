@@ -422,7 +422,7 @@ private:
 class TRowProgress {
 public:
   explicit TRowProgress(TDataQuery& query)
-      : query(query), driver(*query.Plan.Joins.NestingOrder.front()->Cursor), total(driver.GetRecordCount()) {}
+      : query(query), driver(*query.Plan.Joins.Steps.front().Table->Cursor), total(driver.GetRecordCount()) {}
 
   // True when the handler asks to stop.
   bool Step() {
@@ -449,7 +449,7 @@ private:
 void TDataQuery::ExecuteSelect() {
   if (Plan.Live) {
     TTableCursor& cursor = *Parsed.SourceTables.front()->Cursor;
-    Plan.Joins = PlanConditions(*this);
+    PlanConditions(*this);
     cursor.SetIndexNo(Plan.ResultIndex);
     cursor.SetToBegin();
     Run.RecordCount = cursor.GetRecordCount();
@@ -468,7 +468,7 @@ void TDataQuery::ExecuteSelect() {
   const int32_t answerFields = int32_t(Plan.AnswerFieldDescs.size() / FieldDescSize);
   if (answerFields > 0) answer.SetFieldMap(Plan.AnswerFieldDescs.data(), answerFields, false);
   answer.Admin().EmptyTable();
-  Plan.Joins = PlanConditions(*this);
+  PlanConditions(*this);
   TRowBuilder builder(*this);
   TRowProgress progress(*this);
   if (Plan.AggregatesOnly) {
@@ -476,7 +476,7 @@ void TDataQuery::ExecuteSelect() {
     answer.Fields().ClearRecord(result.data());
     bool first = true;
     if (Plan.FastCount && !Plan.Joins.RowWhere && !Plan.Joins.RowJoins) {
-      const int32_t count = Plan.Joins.NestingOrder.front()->Cursor->GetRecordCount();
+      const int32_t count = Plan.Joins.Steps.front().Table->Cursor->GetRecordCount();
       answer.Fields().WriteField(1, result.data(), count);
       first = false;
     } else {

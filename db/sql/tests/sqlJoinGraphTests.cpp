@@ -46,8 +46,9 @@ protected:
     statement.Prepare(text, position);
     TRows rows = Rows(statement.Execute());
     const TDataQuery& query = statement.MainQuery();
-    const std::set<TSourceTable*> placed(query.Plan.Joins.NestingOrder.begin(), query.Plan.Joins.NestingOrder.end());
-    EXPECT_EQ(query.Plan.Joins.NestingOrder.size(), query.Parsed.SourceTables.size()) << text;
+    std::set<const TSourceTable*> placed;
+    for (const TJoinStep& step : query.Plan.Joins.Steps) placed.insert(step.Table);
+    EXPECT_EQ(query.Plan.Joins.Steps.size(), query.Parsed.SourceTables.size()) << text;
     EXPECT_EQ(placed.size(), query.Parsed.SourceTables.size()) << text;
     std::sort(rows.begin(), rows.end());
     return rows;

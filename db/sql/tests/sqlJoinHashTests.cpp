@@ -43,22 +43,23 @@ protected:
     return rows;
   }
 
-  static const TTableJoin* JoinInto(const TSourceTable& table) {
-    if (!table.JoinedFrom) return nullptr;
-    for (const auto& join : table.JoinedFrom->Joins)
-      if (join->Target == &table) return join.get();
-    return nullptr;
+  // The rows the run read into memory for the plan's step; nil when the
+  // step keeps its filter.
+  static const TJoinHash* HashOf(const TDataQuery& query, size_t step) {
+    return query.Run.Joins.StepHashes.at(step).get();
+  }
+  static const std::string& Driver(const TDataQuery& query) {
+    return query.Plan.Joins.Steps.front().Table->CorrelationName;
   }
 };
 
 TEST_F(SqlJoinHashTest, TheBigTableDrivesAndTheSmallOneIsReadByKey) {
   ASSERT_GE(std::stoi(Query("SELECT COUNT(*) FROM big").front()), MinHashDriverRows);
   const TRows rows = Hashed("SELECT b.k, t.label FROM tag t JOIN big b ON b.code = t.code", [](TDataQuery& query) {
-    ASSERT_EQ(query.Plan.Joins.NestingOrder.size(), 2u);
-    EXPECT_EQ(query.Plan.Joins.NestingOrder[0]->CorrelationName, "b");
-    const TTableJoin* join = JoinInto(*query.Plan.Joins.NestingOrder[1]);
-    ASSERT_NE(join, nullptr);
-    EXPECT_NE(join->Hash, nullptr);
+    ASSERT_EQ(query.Plan.Joins.Steps.size(), 2u);
+    EXPECT_EQ(Driver(query), "b");
+    EXPECT_TRUE(query.Plan.Joins.Steps[1].Hashed);
+    EXPECT_NE(HashOf(query, 1), nullptr);
   });
   // Codes c0..c8 (even) match, less the NULL codes of keys below 30 (an
   // outer NULL key is left to the filter, whatever it makes of NULL).
@@ -71,7 +72,7 @@ TEST_F(SqlJoinHashTest, TheBigTableDrivesAndTheSmallOneIsReadByKey) {
 TEST_F(SqlJoinHashTest, SeveralKeysOfEveryFamily) {
   // A date, a small integer against an integer, and a computed outer side.
   Hashed("SELECT b.k, t.label FROM big b, tag t WHERE t.day = b.day AND t.small = b.small AND t.code = b.code",
-         [](TDataQuery& query) { EXPECT_NE(JoinInto(*query.Plan.Joins.NestingOrder[1])->Hash, nullptr); });
+         [](TDataQuery& query) { EXPECT_NE(HashOf(query, 1), nullptr); });
   Hashed("SELECT b.k, t.label FROM big b JOIN tag t ON t.small = b.k - 5 WHERE b.k < 40",
          [](TDataQuery&) {});
   // Memo columns of the rows kept in memory are read through their table.
@@ -80,7 +81,7 @@ TEST_F(SqlJoinHashTest, SeveralKeysOfEveryFamily) {
   Exec("INSERT INTO note VALUES ('c7', 'seven')");
   const TRows notes =
       Hashed("SELECT b.k, n.body FROM big b JOIN note n ON n.code = b.code WHERE b.k < 120",
-             [](TDataQuery& query) { EXPECT_NE(JoinInto(*query.Plan.Joins.NestingOrder[1])->Hash, nullptr); });
+             [](TDataQuery& query) { EXPECT_NE(HashOf(query, 1), nullptr); });
   EXPECT_EQ(notes.size(), 18u);
   EXPECT_EQ(notes.back(), "97|seven");
   // Conditions beside the key: a single-table filter on the inner table and
@@ -88,17 +89,13 @@ TEST_F(SqlJoinHashTest, SeveralKeysOfEveryFamily) {
   Hashed(
       "SELECT b.k, t.label FROM big b JOIN tag t ON t.code = b.code WHERE t.label <> 'L2' AND (b.k > 900 OR "
       "t.small = 3)",
-      [](TDataQuery& query) { EXPECT_NE(JoinInto(*query.Plan.Joins.NestingOrder[1])->Hash, nullptr); });
+      [](TDataQuery& query) { EXPECT_NE(HashOf(query, 1), nullptr); });
 }
 
 TEST_F(SqlJoinHashTest, JoinsThatKeepTheirFilters) {
   auto filtered = [](TDataQuery& query) {
-    for (TSourceTable* table : query.Plan.Joins.NestingOrder) {
-      const TTableJoin* join = JoinInto(*table);
-      if (join) {
-        EXPECT_EQ(join->Hash, nullptr) << table->CorrelationName;
-      }
-    }
+    for (size_t step = 0; step < query.Plan.Joins.Steps.size(); ++step)
+      EXPECT_EQ(HashOf(query, step), nullptr) << query.Plan.Joins.Steps[step].Table->CorrelationName;
   };
   // Not an equality; a left join; texts where the query evaluates in a
   // language (its first table's).
@@ -109,7 +106,7 @@ TEST_F(SqlJoinHashTest, JoinsThatKeepTheirFilters) {
   Hashed("SELECT b.k, g.label FROM gtag g JOIN big b ON g.code = b.code", filtered);
   // Small beside small: the smallest drives as before.
   Hashed("SELECT t.label, d.n FROM digit d JOIN tag t ON d.n = t.small",
-         [](TDataQuery& query) { EXPECT_EQ(query.Plan.Joins.NestingOrder[0]->CorrelationName, "t"); });
+         [](TDataQuery& query) { EXPECT_EQ(Driver(query), "t"); });
 }
 
 }  // namespace

@@ -167,21 +167,53 @@ TEST_F(SqlSelectTest, InnerTablesAreRestrictedByBoundFilters) {
   TQueryStatement& statement = Prepare("SELECT e.name, d.title FROM emp e JOIN dept d ON e.dept = d.no NOJOINOPTIMIZE");
   EXPECT_EQ(Sorted(Rows(statement.Execute())), (TRows{"Ann|Sales", "Bob|Labs", "Cy|Sales"}));
   TDataQuery& query = statement.MainQuery();
-  EXPECT_EQ(query.Plan.Joins.NestingOrder.front()->CorrelationName, "e");
-  ASSERT_EQ(query.Plan.Joins.NestingOrder.size(), 2u);
-  EXPECT_EQ(query.Plan.Joins.NestingOrder[1]->JoinedKind, jkInner);
-  EXPECT_EQ(query.Plan.Joins.NestingOrder[1]->Cursor->Filters().FilterCount(), 1);
+  ASSERT_EQ(query.Plan.Joins.Steps.size(), 2u);
+  EXPECT_EQ(query.Plan.Joins.Steps[0].Table->CorrelationName, "e");
+  EXPECT_EQ(query.Plan.Joins.Steps[1].Kind, jkInner);
+  EXPECT_EQ(query.Plan.Joins.Steps[1].From, 0);
+  EXPECT_EQ(query.Plan.Joins.Steps[1].Table->Cursor->Filters().FilterCount(), 1);
+  EXPECT_NE(query.Run.Joins.StepFilters[1], nullptr);
   EXPECT_FALSE(query.Plan.Joins.RowWhere);
+}
+
+// The planner decides from the tables' definitions and the rows it is
+// given; it puts nothing on a cursor.
+TEST_F(SqlSelectTest, ThePlannerDecidesByTheRowsItIsGiven) {
+  const struct {
+    std::string Text;
+    TTableRows Rows;  // emp, dept, site
+    std::string Driver;
+  } cases[] = {
+      {"SELECT e.name FROM emp e JOIN dept d ON e.dept = d.no WHERE d.title = 'Labs'", {4, 1}, "d"},
+      {"SELECT e.name FROM emp e JOIN dept d ON e.dept = d.no WHERE d.title = 'Labs'", {1, 3}, "e"},
+      {"SELECT e.name FROM emp e LEFT JOIN dept d ON e.dept = d.no", {400, 1}, "e"},
+      {"SELECT e.name FROM emp e JOIN dept d ON e.dept = d.no NOJOINOPTIMIZE", {}, "e"},
+      {"SELECT s.city FROM emp e JOIN dept d ON e.dept = d.no JOIN site s ON s.dept = d.no", {9, 9, 2}, "s"},
+  };
+  for (const auto& check : cases) {
+    const TDataQuery& query = Prepare(check.Text).MainQuery();
+    TConditionPlanner planner(query);
+    const std::vector<TTableFilterPlan> filters = planner.TakeTableFilters();
+    EXPECT_EQ(planner.WeighsRows(), !check.Rows.empty()) << check.Text;
+    const TJoinPlan plan = planner.DecideJoins(check.Rows);
+    ASSERT_EQ(plan.Steps.size(), query.Parsed.SourceTables.size()) << check.Text;
+    EXPECT_EQ(plan.Steps.front().Table->CorrelationName, check.Driver) << check.Text;
+    for (const auto& table : query.Parsed.SourceTables) EXPECT_EQ(table->Cursor->Filters().FilterCount(), 0);
+    // Only the title condition is a table's own.
+    const bool titled = check.Text.find("title") != std::string::npos;
+    ASSERT_EQ(filters.size(), titled ? 1u : 0u) << check.Text;
+    if (titled) EXPECT_EQ(filters.front().Table->CorrelationName, "d");
+  }
 }
 
 TEST_F(SqlSelectTest, SmallestRestrictedTableDrives) {
   TQueryStatement& statement = Prepare("SELECT e.name FROM emp e JOIN dept d ON e.dept = d.no WHERE d.title = 'Labs'");
   EXPECT_EQ(Rows(statement.Execute()), (TRows{"Bob"}));
-  EXPECT_EQ(statement.MainQuery().Plan.Joins.NestingOrder.front()->CorrelationName, "d");
+  EXPECT_EQ(statement.MainQuery().Plan.Joins.Steps.front().Table->CorrelationName, "d");
   TQueryStatement& fixed =
       Prepare("SELECT e.name FROM emp e JOIN dept d ON e.dept = d.no WHERE d.title = 'Labs' NOJOINOPTIMIZE");
   EXPECT_EQ(Rows(fixed.Execute()), (TRows{"Bob"}));
-  EXPECT_EQ(fixed.MainQuery().Plan.Joins.NestingOrder.front()->CorrelationName, "e");
+  EXPECT_EQ(fixed.MainQuery().Plan.Joins.Steps.front().Table->CorrelationName, "e");
 }
 
 // A qualifier that names no table of the query, nor of one around it.
