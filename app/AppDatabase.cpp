@@ -29,10 +29,11 @@ bool CheckJobsDatabase(const std::function<void(const std::string& text, bool lo
   return OpenOrCreateDatabase(options);
 }
 
-void CreateDataModule() {
+std::string CreateDataModule() {
   FreeDataModule();
   Module() = std::make_unique<TDataModule1>(DataPath);
   SetDataModule1(Module().get());
+  return Module()->OpenRefusal();
 }
 
 void FreeDataModule() {

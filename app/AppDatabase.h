@@ -12,6 +12,8 @@
 // the user declined: the program ends.
 bool CheckJobsDatabase(const std::function<void(const std::string& text, bool loss)>& alert);
 // The data module over the data folder, installed as the jobs' writer.
-void CreateDataModule();
+// Answers why the jobs table stayed closed (another program held it; the
+// first write that finds it free opens it), empty when it is open.
+std::string CreateDataModule();
 // Uninstalls and frees it, and closes the default session.
 void FreeDataModule();

@@ -76,7 +76,8 @@ int RunProgram(int argc, char** argv, const TProgramOptions& options) {
     FinalizeAlerter();
     return 0;
   }
-  CreateDataModule();
+  if (const std::string refusal = CreateDataModule(); !refusal.empty())
+    GetAlerter()->Add(std::make_unique<EAlertInfo>(refusal));
   SetCurrentSpooler(std::make_shared<TCupsSpooler>(CupsConfigFromEnvironment()));
 
   int exitCode = 0;

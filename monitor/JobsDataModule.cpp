@@ -92,8 +92,7 @@ TDataModule1::TDataModule1(const std::string& dataPath) : owner(std::make_unique
   dsUsersSource->SetDataSet(users);
   dsPrintersSource = new TDataSource(owner.get());
   dsPrintersSource->SetDataSet(printers);
-  ReopenJobsTable(true);
-  ReopenJobsTable(false);
+  OpenAtStart();
 }
 
 TDataModule1::~TDataModule1() {
@@ -141,6 +140,37 @@ void TDataModule1::MDBTable1CalcFields(TDataSet*) {
   Table1strStatus->SetAsString(JobStatusText(static_cast<uint32_t>(Table1JobStatus->AsInteger()), false));
 }
 
+namespace {
+
+// Another program holds the table: a second copy on a shared folder, a
+// report reading it, a restarted copy's predecessor not quite gone.
+bool HeldElsewhere(const EMDBEngineError& e) {
+  if (e.ErrorCount() == 0) return false;
+  const int32_t code = e.Errors(0).ErrorCode();
+  return code == EngErrAccessDenied || code == EngErrLockFailure;
+}
+
+}  // namespace
+
+void TDataModule1::OpenAtStart() {
+  // Exclusive first, then shared. Neither refusal may end the start: the
+  // exclusive open only finds out that nobody else has the table open, and
+  // while another program holds it exclusively the data thread keeps the
+  // jobs and each flush opens the table again.
+  try {
+    ReopenJobsTable(true);
+  } catch (const EMDBEngineError& e) {
+    if (!HeldElsewhere(e)) throw;
+  }
+
+  try {
+    ReopenJobsTable(false);
+  } catch (const EMDBEngineError& e) {
+    if (!HeldElsewhere(e)) throw;
+    openRefusal = e.Message;
+  }
+}
+
 void TDataModule1::ReopenJobsTable(bool exclusive) {
   THeld held(lock);
   table1->Close();
@@ -151,7 +181,14 @@ void TDataModule1::ReopenJobsTable(bool exclusive) {
 void TDataModule1::EmptyJobsTable() {
   THeld held(lock);
   table1->Close();
-  table1->EmptyTable();
+  try {
+    table1->EmptyTable();
+  } catch (...) {
+    // Refused (another program has the table open): the rows stay, and so
+    // must the program's view of them.
+    table1->Open();
+    throw;
+  }
   table1->Open();
 }
 
@@ -167,6 +204,16 @@ bool JobEnded(uint32_t status) { return (status & (JOB_STATUS_PRINTED | JOB_STAT
 
 TJobWriteResult TDataModule1::WriteJobRecord(const QueueJob& job, const std::string& printerName) {
   THeld held(lock);
+  if (!table1->Active()) {
+    // Held by another program when the module opened it.
+    try {
+      table1->Open();
+      openRefusal.clear();
+    } catch (const EMDBEngineError& e) {
+      if (HeldElsewhere(e)) throw EJobsTableBusy(e.Message);
+      throw;
+    }
+  }
   table1->DisableControls();
   const std::string indexName = table1->IndexName();
   TJobWriteResult result = TJobWriteResult::Written;

@@ -46,7 +46,8 @@ inline constexpr const char* SRestructureLosses = "Database restructure lost dat
 class TDataModule1 {
 public:
   // dataPath: the folder of the jobs table. Opens the table exclusively,
-  // then shared.
+  // then shared; another program holding the table leaves it closed, and
+  // OpenRefusal saying why, until a write opens it.
   explicit TDataModule1(const std::string& dataPath);
   // Closes the table.
   ~TDataModule1();
@@ -54,6 +55,8 @@ public:
   TDataModule1& operator=(const TDataModule1&) = delete;
 
   void ReopenJobsTable(bool exclusive);
+  // Why the table stayed closed at the start; empty once it is open.
+  const std::string& OpenRefusal() const { return openRefusal; }
   void EmptyJobsTable();
   // One new row for job on printerName; raises when the row could not be
   // stored (the table keeps no part of it). A job is the same when its
@@ -104,8 +107,10 @@ private:
   TDataSource* dataSource1 = nullptr;
   TDataSource* dsUsersSource = nullptr;
   TDataSource* dsPrintersSource = nullptr;
+  std::string openRefusal;
 
   void CreatePersistentFields();
+  void OpenAtStart();
 };
 
 // The process's data module; nullptr while none exists. Setting one makes

@@ -4,7 +4,10 @@
 #include <set>
 
 #include "JobsDataModuleTestSupport.h"
+#include "JobsStore.h"
 #include "MDBTable.h"
+#include "MDBSessionList.h"
+#include "MDBSession.h"
 #include "dbField.h"
 #include "Queue.h"
 #include "osHelperProcess.h"
@@ -43,6 +46,38 @@ TEST_F(JobsWriterTest, AWriterKilledMidAppendLeavesATableTheNextStartOpensWithNo
   job.Submitted = 45001.25;
   EXPECT_EQ(module.WriteJobRecord(job, "\\\\HOST\\after"), TJobWriteResult::Written);
   EXPECT_EQ(module.Table1().RecordCount(), rows + 1);
+}
+
+// Another program has the jobs table open as the program starts (a second
+// copy on a shared folder, a report, a predecessor not quite gone): the
+// start goes on; a table the other holds stays closed, saying why, until a
+// write finds it free; a refused emptying leaves the rows shown.
+TEST_F(JobsWriterTest, AnotherProgramHoldingTheTableNeitherStopsTheStartNorLosesAJob) {
+  ASSERT_TRUE(CheckDatabase());
+  const struct {
+    std::string Command;
+    bool OpenAtStart;
+  } holders[] = {{"open", true}, {"own", false}};
+  uint32_t id = 0;
+  for (const auto& holder : holders) {
+    SCOPED_TRACE(holder.Command);
+    THelperProcess other(JOBS_WRITER_HELPER);
+    ASSERT_EQ(other.AskLine(holder.Command + " " + folder), "ok");
+    TDataModule1 module(folder);
+    EXPECT_EQ(module.Table1().Active(), holder.OpenAtStart);
+    EXPECT_EQ(module.OpenRefusal().empty(), holder.OpenAtStart) << module.OpenRefusal();
+    EXPECT_THROW(module.EmptyJobsTable(), Exception);
+    EXPECT_EQ(module.Table1().Active(), holder.OpenAtStart);
+    QueueJob job;
+    job.JobId = ++id;
+    job.Status = JOB_STATUS_PRINTED;
+    job.Submitted = 45002.5;
+    if (!holder.OpenAtStart) EXPECT_THROW(module.WriteJobRecord(job, "\\\\HOST\\held"), EJobsTableBusy);
+    ASSERT_EQ(other.AskLine("release"), "ok");
+    EXPECT_EQ(module.WriteJobRecord(job, "\\\\HOST\\held"), TJobWriteResult::Written);
+    EXPECT_TRUE(module.OpenRefusal().empty());
+    EXPECT_EQ(module.Table1().RecordCount(), int(id));
+  }
 }
 
 }  // namespace

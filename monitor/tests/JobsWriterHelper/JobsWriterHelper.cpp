@@ -8,7 +8,9 @@
 //   hold <folder> [ms]   the jobs table's write lock, taken through the
 //                        engine as another user's append takes it; with ms
 //                        "held", then after ms "released"
-//   release              gives the held lock up
+//   own <folder>         the jobs table opened exclusively, as another
+//                        program's restructure or emptying opens it
+//   release              gives the held lock or table up
 //   close
 
 #include <iostream>
@@ -46,10 +48,12 @@ void WriteRow(TDataModule1& module, uint32_t id) {
 // The jobs table opened through the engine with its write lock held.
 class THeldTable {
 public:
-  explicit THeldTable(const std::string& folder) {
+  THeldTable(const std::string& folder, bool exclusive) {
     StartEngine();
     directory = GetEngineSession()->OpenDirectory("", folder);
-    if (directory->OpenTable("JOBS", {}, table) != 0 || !table) throw Exception("cannot open JOBS in " + folder);
+    TTableOpenOptions options;
+    options.Exclusive = exclusive;
+    if (directory->OpenTable("JOBS", options, table) != 0 || !table) throw Exception("cannot open JOBS in " + folder);
     table->LockWrite();
   }
   ~THeldTable() {
@@ -75,12 +79,18 @@ std::string Run(std::unique_ptr<TDataModule1>& module, const std::string& line) 
     std::string folder;
     int ms = 0;
     args >> folder >> ms;
-    held = std::make_unique<THeldTable>(folder);
+    held = std::make_unique<THeldTable>(folder, false);
     if (ms <= 0) return "ok";
     std::cout << "held" << std::endl;
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));
     held.reset();
     return "released";
+  }
+  if (command == "own") {
+    std::string folder;
+    args >> folder;
+    held = std::make_unique<THeldTable>(folder, true);
+    return "ok";
   }
   if (command == "release") {
     held.reset();
