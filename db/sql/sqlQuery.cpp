@@ -11,6 +11,7 @@
 #include "rtlAssert.h"
 #include "sqlDataChange.h"
 #include "sqlDefinition.h"
+#include "sqlResultColumns.h"
 #include "sqlStatement.h"
 
 TSourceTable::TSourceTable() = default;
@@ -65,11 +66,7 @@ TDataQuery::~TDataQuery() {
   Plan.HavingChecked.reset();
   Plan.Joins.RowWhere.reset();
   Plan.Joins.RowJoins.reset();
-  if (Run.Answer) {
-    Run.Answer->Close(true);
-    Run.Answer.reset();
-  }
-  if (Run.AnswerDirectory) Run.AnswerDirectory->Session()->CloseDirectory(Run.AnswerDirectory);
+  DropAnswerTable(*this);
   Parsed.SourceTables.clear();
 }
 

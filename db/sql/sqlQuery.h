@@ -46,6 +46,13 @@ inline constexpr int MaxResultTextSize = 250;
 // What DISTINCT and GROUP BY fold in memory before the answer table's sort
 // (sqlRowFolding.h).
 inline constexpr size_t DefaultMaxFoldedBytes = size_t(16) << 20;
+// A result without INTO that cannot outgrow these (its rows bounded by the
+// one source table's filtered count, or by aggregates alone) is answered in
+// the in-memory database: creating and deleting three files cost more than
+// the whole of a small statement. BLOB values are not bounded by the record
+// size, so a result with BLOB columns takes fewer rows there.
+inline constexpr int64_t SmallAnswerBytes = int64_t(1) << 20;
+inline constexpr int64_t SmallBlobAnswerRows = 256;
 
 // Called during row loops; setting abort stops the loop.
 using TSqlProgressProc = std::function<void(int32_t current, int32_t percent, bool& abort)>;
@@ -223,6 +230,7 @@ struct TQueryRun {
   TTableCursor* ResultCursor = nullptr;  // the live source or the answer
   std::unique_ptr<TTableCursor> Answer;
   TDataDirectory* AnswerDirectory = nullptr;
+  bool AnswerInMemory = false;  // a temporary answer kept in memory
   TFilter* ResultFilter = nullptr;  // of ApplyResultFilter
   TJoinRun Joins;
   // The values of the plan's outer references at the last run.

@@ -220,12 +220,19 @@ std::vector<uint8_t> AnswerFieldDescs(const TDataQuery& query) {
   return descs;
 }
 
-void CreateAnswerTable(TDataQuery& query) {
+bool KeepsTemporaryAnswer(const TDataQuery& query) { return !query.Parsed.HasInto && !query.Parsed.Encrypted; }
+
+void CreateAnswerTable(TDataQuery& query, bool inMemory) {
+  ORV_ASSERT(!query.Run.Answer && !query.Run.AnswerDirectory);
+  ORV_ASSERT(!inMemory || KeepsTemporaryAnswer(query));
   TDataSession* session = query.StatementDirectory()->Session();
   std::string name;
   if (query.Parsed.InMemoryTarget) {
     query.Run.AnswerDirectory = session->OpenDirectory("Memory", "");
     name = FilePart(query.Parsed.TargetName);
+  } else if (inMemory) {
+    query.Run.AnswerDirectory = session->OpenDirectory("Memory", "");
+    name = query.Run.AnswerDirectory->GetTempTableName(true);
   } else if (query.Parsed.HasInto && HasFolderPart(query.Parsed.TargetName)) {
     const std::string folder = FolderPart(query.Parsed.TargetName);
     query.Run.AnswerDirectory = session->OpenDirectory(folder, folder);
@@ -243,9 +250,12 @@ void CreateAnswerTable(TDataQuery& query) {
     auto answer = NewTableCursor(query.Run.AnswerDirectory);
     answer->SetTableName(name);
     answer->SetExclusive(true);
-    answer->SetInMemory(query.Parsed.InMemoryTarget);
-    answer->SetTemporaryTable(!query.Parsed.HasInto);
+    answer->SetInMemory(query.Parsed.InMemoryTarget || inMemory);
+    // A file in memory lives only while it is open: made as a lasting
+    // table, it goes with its cursor's close once opened as temporary.
+    answer->SetTemporaryTable(!query.Parsed.HasInto && !inMemory);
     answer->Admin().CreateTable(definition, true);
+    answer->SetTemporaryTable(!query.Parsed.HasInto);
     answer->Open();
     query.Plan.AnswerFieldDescs.clear();
     if (query.Parsed.HasAverage)
@@ -254,9 +264,24 @@ void CreateAnswerTable(TDataQuery& query) {
         query.Plan.AnswerFieldDescs.insert(query.Plan.AnswerFieldDescs.end(), desc, desc + FieldDescSize);
       }
     query.Run.Answer = std::move(answer);
+    query.Run.AnswerInMemory = inMemory;
   } catch (...) {
     if (addedPassword) session->RemovePassword(query.Parsed.Password);
+    // A memory table made but not opened would stay for the process's life.
+    if (inMemory) query.Run.AnswerDirectory->DeleteTable(name, true);
     throw;
   }
   if (addedPassword) session->RemovePassword(query.Parsed.Password);
+}
+
+void DropAnswerTable(TDataQuery& query) {
+  query.Run.ResultFilter = nullptr;
+  if (query.Run.ResultCursor == query.Run.Answer.get()) query.Run.ResultCursor = nullptr;
+  if (query.Run.Answer) {
+    query.Run.Answer->Close(true);
+    query.Run.Answer.reset();
+  }
+  if (query.Run.AnswerDirectory) query.Run.AnswerDirectory->Session()->CloseDirectory(query.Run.AnswerDirectory);
+  query.Run.AnswerDirectory = nullptr;
+  query.Run.AnswerInMemory = false;
 }

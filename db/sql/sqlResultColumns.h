@@ -16,7 +16,12 @@ void NameResultColumns(TDataQuery& query);
 // The answer table's field descriptors: the result columns, then one
 // hidden count per AVG column.
 std::vector<uint8_t> AnswerFieldDescs(const TDataQuery& query);
-// The answer table created (empty, no index) and opened exclusively.
-void CreateAnswerTable(TDataQuery& query);
+// Whether the answer may live in memory: a temporary, unencrypted one.
+bool KeepsTemporaryAnswer(const TDataQuery& query);
+// The answer table created (empty, no index) and opened exclusively; in
+// the in-memory database when inMemory (only KeepsTemporaryAnswer).
+void CreateAnswerTable(TDataQuery& query, bool inMemory);
+// The answer closed (a temporary one goes) and its directory let go.
+void DropAnswerTable(TDataQuery& query);
 // The result column's field type in a table.
 uint8_t ResultFieldType(const TResultField& column);

@@ -281,7 +281,9 @@ void TDataQuery::PrepareSelect() {
       if (ResultFieldType(*column) == dtBlob)
         RaiseSqlError("Invalid BLOB column '" + column->Name + "'" + " specified in DISTINCT clause");
   }
-  CreateAnswerTable(*this);
+  // Placed for a small result; the execution moves it when its rows may
+  // be many.
+  CreateAnswerTable(*this, KeepsTemporaryAnswer(*this));
   if (Parsed.Having) {
     Plan.HavingChecked.reset(CloneTokenTree(Parsed.Having.get()));
     ReplaceHavingAggregates(*this, Plan.HavingChecked.get());
@@ -444,6 +446,22 @@ private:
   uint32_t last = 0;
 };
 
+// Whether the rows this execution can give fit SmallAnswerBytes: one
+// for aggregates alone, else at most the one source table's filtered count
+// (or the row limit). A join's rows are not bounded so cheaply.
+bool AnswerFitsInMemory(TDataQuery& query) {
+  int64_t rows = -1;
+  if (query.Plan.AggregatesOnly)
+    rows = 1;
+  else if (query.Plan.Joins.Steps.size() == 1)
+    rows = query.Plan.Joins.Steps.front().Table->Cursor->GetRecordCount();
+  const int64_t limit = query.Parsed.MaxRowCount;
+  if (limit >= 0) rows = rows < 0 ? limit : std::min(rows, limit);
+  if (rows < 0) return false;
+  if (query.Plan.HasBlobColumn && rows > SmallBlobAnswerRows) return false;
+  return rows * std::max<int64_t>(query.Run.Answer->Fields().CursorRecordSize(), 1) <= SmallAnswerBytes;
+}
+
 }  // namespace
 
 void TDataQuery::ExecuteSelect() {
@@ -458,17 +476,29 @@ void TDataQuery::ExecuteSelect() {
     return;
   }
   TReadLocks locks(*this, Parsed.WithLocks);
-  TTableCursor& answer = *Run.Answer;
-  // What an earlier execution left: the nested query's value filter, or
-  // the fill's own after a failure.
-  if (answer.Filters().FilterCount() > 0) answer.Filters().DropFilter(nullptr);
-  Run.ResultFilter = nullptr;
   // AVG's counts are fields of the answer while it is filled, and hidden
   // from whoever reads the result.
   const int32_t answerFields = int32_t(Plan.AnswerFieldDescs.size() / FieldDescSize);
-  if (answerFields > 0) answer.SetFieldMap(Plan.AnswerFieldDescs.data(), answerFields, false);
-  answer.Admin().EmptyTable();
+  auto clearAnswer = [&] {
+    TTableCursor& answer = *Run.Answer;
+    // What an earlier execution left: the nested query's value filter, or
+    // the fill's own after a failure.
+    if (answer.Filters().FilterCount() > 0) answer.Filters().DropFilter(nullptr);
+    Run.ResultFilter = nullptr;
+    if (answerFields > 0) answer.SetFieldMap(Plan.AnswerFieldDescs.data(), answerFields, false);
+    answer.Admin().EmptyTable();
+  };
+  // A move that failed in an earlier execution left no answer.
+  if (!Run.Answer) CreateAnswerTable(*this, false);
+  clearAnswer();
   PlanConditions(*this);
+  if (KeepsTemporaryAnswer(*this) && Run.AnswerInMemory != AnswerFitsInMemory(*this)) {
+    const bool inMemory = !Run.AnswerInMemory;
+    DropAnswerTable(*this);
+    CreateAnswerTable(*this, inMemory);
+    clearAnswer();
+  }
+  TTableCursor& answer = *Run.Answer;
   TRowBuilder builder(*this);
   TRowProgress progress(*this);
   if (Plan.AggregatesOnly) {

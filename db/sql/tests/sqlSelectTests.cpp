@@ -419,4 +419,70 @@ TEST_F(SqlTest, CannedPlainColumnsHoldTheSourcesValues) {
             (TRows{"1|-7|neg|-7", "2|32767|NULL|NULL", "3|NULL|NULL|NULL"}));
 }
 
+// A temporary answer whose rows are bounded small lives in memory, any
+// other in the private folder; either gives the same rows, follows the
+// bound from one execution to the next, and leaves nothing behind.
+TEST_F(SqlSelectTest, SmallAnswersLiveInMemoryAndLeaveNothing) {
+  Exec("CREATE TABLE digit (d INTEGER)");
+  for (int d = 0; d < 10; ++d) Exec("INSERT INTO digit VALUES (" + std::to_string(d) + ")");
+  Exec("CREATE TABLE big (id INTEGER, note CHAR(250), memo BLOB(1, 1))");
+  Exec("INSERT INTO big SELECT a.d * 1000 + b.d * 100 + c.d * 10 + e.d, 'n', 'm' FROM digit a, digit b, digit c, "
+       "digit e");
+  const int64_t rowsOverBytes = SmallAnswerBytes / 250 + 1;
+  ASSERT_LT(rowsOverBytes, 10000);
+  struct TCase {
+    std::string Statement;
+    size_t Rows;
+    bool InMemory;
+  };
+  const TCase cases[] = {
+      {"SELECT id, note FROM big WHERE id < 5 ORDER BY id DESC", 5, true},
+      {"SELECT id, note FROM big ORDER BY id DESC", 10000, false},
+      {"SELECT id, note FROM big WHERE id < " + std::to_string(rowsOverBytes), size_t(rowsOverBytes), false},
+      {"SELECT id, memo FROM big WHERE id < " + std::to_string(SmallBlobAnswerRows), size_t(SmallBlobAnswerRows), true},
+      {"SELECT id, memo FROM big WHERE id <= " + std::to_string(SmallBlobAnswerRows), size_t(SmallBlobAnswerRows + 1),
+       false},
+      {"SELECT COUNT(*), MAX(id) FROM big, digit", 1, true},
+      {"SELECT DISTINCT note FROM big", 1, false},
+      {"SELECT b.id FROM big b, digit g WHERE b.id = g.d", 10, false},
+  };
+  TDataDirectory* memory = session->OpenDirectory("Memory", "");
+  for (const TCase& test : cases) {
+    SCOPED_TRACE(test.Statement);
+    std::string name;
+    {
+      TQueryStatement statement(directory);
+      int32_t position = 0;
+      statement.Prepare(test.Statement, position);
+      const TRows rows = Rows(statement.Execute());
+      EXPECT_EQ(rows.size(), test.Rows);
+      if (test.Rows > 1 && test.Statement.find("DESC") != std::string::npos)
+        EXPECT_EQ(rows.front(), std::to_string(test.Rows - 1) + "|n");
+      EXPECT_EQ(statement.MainQuery().Run.AnswerInMemory, test.InMemory);
+      name = statement.MainQuery().Run.Answer->TableName();
+      EXPECT_EQ(memory->TableExists(name, true), test.InMemory);
+      EXPECT_EQ(directory->TableExists(name, false), !test.InMemory);
+    }
+    EXPECT_FALSE(memory->TableExists(name, true));
+    EXPECT_FALSE(directory->TableExists(name, false));
+  }
+  // One prepared statement follows its bound at every execution.
+  TQueryStatement& statement = Prepare("SELECT id, note FROM big WHERE id < ? ORDER BY id DESC");
+  for (const int32_t below : {3, 10000, 7, 10000}) {
+    TSqlParamValue bound;
+    bound.DataType = dtInteger;
+    bound.IsNull = false;
+    bound.Bytes.assign(reinterpret_cast<const char*>(&below), sizeof below);
+    statement.SetParams({bound});
+    const TRows rows = Rows(statement.Execute());
+    ASSERT_EQ(rows.size(), size_t(below));
+    EXPECT_EQ(rows.front(), std::to_string(below - 1) + "|n");
+    EXPECT_EQ(statement.MainQuery().Run.AnswerInMemory, below < 10000);
+  }
+  // A result INTO a table stays in the folder.
+  Exec("SELECT id INTO kept FROM big WHERE id < 3");
+  EXPECT_TRUE(directory->TableExists("kept", false));
+  session->CloseDirectory(memory);
+}
+
 }  // namespace
