@@ -325,7 +325,8 @@ public:
   uint8_t* Build() {
     answer.Fields().ClearRecord(record.data());
     TSourceColumnValues columns(evaluationLanguage);
-    const TExpEvalContext context = SourceEvalContext(query, &columns);
+    TExpEvalContext context = SourceEvalContext(query, &columns);
+    context.Scratch = &scratch;
     const uint16_t answerLanguage = answer.Fields().LanguageId();
     for (size_t i = 0; i < query.Parsed.ResultFields.size(); ++i) {
       const TResultField& column = *query.Parsed.ResultFields[i];
@@ -334,9 +335,9 @@ public:
         PutInteger(column.FieldNo, 1);
         continue;
       }
-      TExpTreePtr value;
+      TExpToken* const value = &computed;
       if (!column.Computed && column.Source) {
-        value.reset(NewToken());
+        value->Clear();
         if (column.Source->HasRow) {
           ReadFieldValue(*column.Source->Cursor, column.Source->Record.data(),
                          column.Source->FieldDesc(column.SourceFieldNo), *value, TFieldNumbering::Table);
@@ -350,7 +351,7 @@ public:
           value->IsNull = true;
         }
       } else {
-        value.reset(EvaluateExpression(context, *column.Tree));
+        EvaluateExpressionInto(context, *column.Tree, *value);
         if (evaluationLanguage != answerLanguage) ConvertTextValue(*value, evaluationLanguage, answerLanguage);
       }
       if (column.Aggregate == agCount) {
@@ -369,6 +370,10 @@ private:
   TTableCursor& answer;
   std::vector<uint8_t> record;
   uint16_t evaluationLanguage;
+  // A row's values: one node for every column in turn, and the nodes of
+  // their subexpressions, kept from row to row.
+  TExpScratch scratch;
+  TExpToken computed;
   // Per result column: its source field and answer field store a value
   // alike, so the stored bytes go across without a value in between.
   std::vector<bool> copiedAsStored;

@@ -258,21 +258,25 @@ TExpValue::~TExpValue() {
     ReleaseToken(owned);
 }
 
+void EvaluateExpressionInto(const TExpEvalContext& context, const TExpToken& node, TExpToken& result) {
+  // Nothing reads the texts of a value but a column's callback its names.
+  result.AssignValue(node);
+  result.Text.clear();
+  if (node.Kind == nkColumn) {
+    result.Name = node.Name;
+    result.CorrelationName = node.CorrelationName;
+  } else {
+    result.Name.clear();
+    result.CorrelationName.clear();
+  }
+  EvaluateInto(context, node, result);
+}
+
 TExpValue EvaluateValue(const TExpEvalContext& context, const TExpToken& node) {
   if (node.Kind == nkConstant) return TExpValue(node);
   TExpToken* lent = context.Scratch ? context.Scratch->Take() : NewToken();
   TExpValue value(lent, context.Scratch);
-  // Nothing reads the texts of a value but a column's callback its names.
-  lent->AssignValue(node);
-  lent->Text.clear();
-  if (node.Kind == nkColumn) {
-    lent->Name = node.Name;
-    lent->CorrelationName = node.CorrelationName;
-  } else {
-    lent->Name.clear();
-    lent->CorrelationName.clear();
-  }
-  EvaluateInto(context, node, *lent);
+  EvaluateExpressionInto(context, node, *lent);
   // The checker's type is the value's: the callers read it by that type.
   ORV_ASSERT(lent->IsNull || node.Kind == nkColumn || lent->DataType == node.DataType);
   return value;

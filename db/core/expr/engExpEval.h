@@ -96,6 +96,11 @@ bool EvaluateCondition(const TExpEvalContext& context, const TExpToken& node);
 // ReleaseToken.
 TExpToken* EvaluateExpression(const TExpEvalContext& context, const TExpToken& node);
 
+// The same value into a node the caller keeps, for a row loop that
+// evaluates one expression per row: result takes node's value and
+// description (its texts only as far as a column's callback reads them).
+void EvaluateExpressionInto(const TExpEvalContext& context, const TExpToken& node, TExpToken& result);
+
 // expression evaluated (normally without a record) and, when the result is
 // not NULL, not a string and of another type than target, converted to
 // target's type, subtype, size and scale. The caller releases the result.

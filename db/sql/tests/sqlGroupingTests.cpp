@@ -110,6 +110,21 @@ TEST_F(SqlGroupingTest, DistinctAndItsOrder) {
   EXPECT_EQ(Query("SELECT DISTINCT who, COUNT(*) FROM sale GROUP BY who"), (TRows{"Bob|2", "ann|2", "cy|1"}));
 }
 
+// Each row's computed values are worked out afresh: a NULL after a value,
+// a shorter text after a longer one, a group key computed per row.
+TEST_F(SqlGroupingTest, ComputedColumnsTakeNothingFromTheRowBefore) {
+  const std::pair<const char*, TRows> cases[] = {
+      {"SELECT who, amount + 1, UPPER(who) || '.', EXTRACT(MONTH FROM day) FROM sale",
+       {"ann|11|ANN.|1", "Bob|21|BOB.|1", "ann|31|ANN.|1", "cy|NULL|CY.|NULL", "Bob|6|BOB.|2"}},
+      {"SELECT amount * 2, who, price + amount FROM sale WHERE small > 1",
+       {"40|Bob|22.5", "60|ann|NULL", "NULL|cy|NULL", "10|Bob|5.5"}},
+      {"SELECT EXTRACT(YEAR FROM day) * 100 + EXTRACT(MONTH FROM day) AS m, SUM(amount), COUNT(*) FROM sale "
+       "GROUP BY m",
+       {"NULL|NULL|1", "202401|60|3", "202402|5|1"}},
+  };
+  for (const auto& [text, rows] : cases) EXPECT_EQ(Query(text), rows) << text;
+}
+
 TEST_F(SqlGroupingTest, OrderByWithNoCaseAndDirections) {
   EXPECT_EQ(Query("SELECT DISTINCT who FROM sale ORDER BY who NOCASE"), (TRows{"ann", "Bob", "cy"}));
   EXPECT_EQ(Query("SELECT who, amount FROM sale WHERE amount IS NOT NULL ORDER BY who ASC, amount DESC"),
