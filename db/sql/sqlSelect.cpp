@@ -3,6 +3,7 @@
 // ordering sorts), and what a nested SELECT answers the expression engine.
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <functional>
 
@@ -178,6 +179,54 @@ public:
 
 private:
   std::vector<TTableCursor*> locked;
+};
+
+// The row loop's reads share the source tables' shared locks: a record or
+// BLOB read from disk took them and gave them back (four lock calls for
+// each row's memo). A batch takes them once and gives them back after
+// ReadBatchTime, so a writer waits about one of its lock pauses at most.
+// No batch while a progress handler is set (it runs between rows and may
+// write the tables itself) nor when the statement holds its locks anyway.
+class TReadBatch {
+public:
+  static constexpr std::chrono::microseconds ReadBatchTime{1000};
+
+  explicit TReadBatch(TDataQuery& query)
+      : query(query), active(!query.Parsed.WithLocks && !query.Run.ProgressProc) {}
+  ~TReadBatch() {
+    try {
+      End();
+    } catch (...) {
+      // Only while an error travels: the table gives its locks back when closed.
+    }
+  }
+  TReadBatch(const TReadBatch&) = delete;
+  TReadBatch& operator=(const TReadBatch&) = delete;
+
+  // Between two rows: starts a batch, or a new one when this one is due.
+  void Row() {
+    if (!active) return;
+    const auto now = std::chrono::steady_clock::now();
+    if (!locked.empty() && now - started < ReadBatchTime) return;
+    End();
+    started = now;
+    for (const auto& table : query.Parsed.SourceTables) {
+      locked.push_back(table->Cursor.get());
+      table->Cursor->BeginRead();
+    }
+  }
+
+  void End() {
+    std::vector<TTableCursor*> held;
+    held.swap(locked);
+    for (TTableCursor* cursor : held) cursor->EndRead();
+  }
+
+private:
+  TDataQuery& query;
+  const bool active;
+  std::vector<TTableCursor*> locked;
+  std::chrono::steady_clock::time_point started;
 };
 
 // An answer table's fill, ended on every way out.
@@ -506,6 +555,7 @@ void TDataQuery::ExecuteSelect() {
   TTableCursor& answer = *Run.Answer;
   TRowBuilder builder(*this);
   TRowProgress progress(*this);
+  TReadBatch batch(*this);
   if (Plan.AggregatesOnly) {
     std::vector<uint8_t> result(answer.Fields().CursorRecordSize(), 0);
     answer.Fields().ClearRecord(result.data());
@@ -516,6 +566,7 @@ void TDataQuery::ExecuteSelect() {
       first = false;
     } else {
       ForEachJoinedRow(*this, [&] {
+        batch.Row();
         if (progress.Step()) return false;
         if (!RowPasses(*this)) return true;
         const uint8_t* row = builder.Build();
@@ -527,6 +578,7 @@ void TDataQuery::ExecuteSelect() {
         }
         return true;
       });
+      batch.End();
     }
     // Over no rows every aggregate is blank but COUNT, which is 0.
     if (first)
@@ -543,6 +595,7 @@ void TDataQuery::ExecuteSelect() {
     TRowFolder folder(*this, answer);
     int32_t rows = 0;
     ForEachJoinedRow(*this, [&] {
+      batch.Row();
       if (progress.Step()) return false;
       if (!RowPasses(*this)) return true;
       if (Parsed.MaxRowCount >= 0 && rows >= Parsed.MaxRowCount) return false;
@@ -551,6 +604,7 @@ void TDataQuery::ExecuteSelect() {
       ++rows;
       return true;
     });
+    batch.End();
     folder.Flush();
     fill.End();
     if (Parsed.Distinct) {

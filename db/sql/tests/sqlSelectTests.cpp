@@ -2,6 +2,7 @@
 // the source cursors, naming, limits, sub-selects and the join planner.
 
 #include <algorithm>
+#include <tuple>
 
 #include "sqlPlanner.h"
 #include "sqlTestSupport.h"
@@ -324,6 +325,41 @@ TEST_F(SqlMemoTest, TextFunctionsKeepAMemoWhole) {
 
 // COUNT is an integer whatever it counts, so a COUNT of a memo orders and
 // is distinct like any number; a memo result column itself is refused.
+// The row loop shares the source table's read locks from row to row and
+// gives them back: after a statement that ran, one that failed half way and
+// while a progress handler runs, a writer gets the table at once.
+TEST_F(SqlMemoTest, TheRowLoopLeavesTheTableToWriters) {
+  // Enough rows with memos for the loop to take its locks more than once.
+  for (int doubling = 0; doubling < 10; ++doubling) Exec("INSERT INTO job SELECT * FROM job");
+  const std::tuple<const char*, const char*, size_t> cases[] = {
+      {"SELECT pages, doc FROM job", "", 3072},
+      {"SELECT COUNT(doc), SUM(pages) FROM job WHERE doc LIKE '%1%'", "", 1},
+      {"SELECT pages, doc FROM job WHERE pages = 21", "", 1024},
+      {"SELECT pages * 150000000, doc FROM job", "overflow", 0},
+  };
+  for (const auto& [text, failure, rows] : cases) {
+    TQueryStatement& statement = Prepare(text);
+    try {
+      EXPECT_EQ(Rows(statement.Execute()).size(), rows) << text;
+      EXPECT_STREQ(failure, "") << text;
+    } catch (const Exception& error) {
+      EXPECT_NE(std::string(error.Message).find(failure), std::string::npos) << text << ": " << error.Message;
+      EXPECT_STRNE(failure, "") << text;
+    }
+    // The statement stays prepared, its tables open.
+    EXPECT_EQ(Exec("UPDATE job SET pages = 15 WHERE pages = 14 AND doc IS NULL"), 1024) << text;
+    EXPECT_EQ(Exec("UPDATE job SET pages = 14 WHERE pages = 15"), 1024) << text;
+    statements.pop_back();
+  }
+  TQueryStatement& watched = Prepare("SELECT pages, doc FROM job");
+  int writes = 0;
+  watched.SetProgressHandler([&](int32_t current, int32_t, bool&) {
+    if (current % 1000 == 0) writes += Exec("UPDATE job SET pages = 14 WHERE pages = 14 AND doc IS NULL") > 0;
+  });
+  EXPECT_EQ(Rows(watched.Execute()).size(), 3072u);
+  EXPECT_EQ(writes, 3);
+}
+
 TEST_F(SqlMemoTest, ACountOfAMemoIsAnInteger) {
   Exec("INSERT INTO job VALUES (14, 'again')");
   EXPECT_EQ(Query("SELECT pages, COUNT(doc) FROM job GROUP BY 1 ORDER BY 2"), (TRows{"21|1", "14|2"}));
