@@ -245,8 +245,6 @@ void TMDBQuery::Prepare() {
   prepared->SetRequestLive(requestLive);
   prepared->SetMaxRowCount(maxRowCount);
   prepared->SetPasswordHandler([&session = DataSetSession()] { return session.PasswordRequest(); });
-  prepared->SetProgressHandler(
-      [this](int32_t current, int32_t percent, bool& abort) { ReportProgress(current, percent, abort); });
   int32_t position = 0;
   try {
     prepared->Prepare(statementText, position);
@@ -283,6 +281,13 @@ TTableCursor* TMDBQuery::Execute() {
   ORV_ASSERT(statement != nullptr);
   TMDBSessionUse use(DataSetSession());
   BindParams();
+  // A statement without a handler runs its row loop without stopping
+  // between rows (it then keeps its read locks across them).
+  if (OnQueryProgress)
+    statement->SetProgressHandler(
+        [this](int32_t current, int32_t percent, bool& abort) { ReportProgress(current, percent, abort); });
+  else
+    statement->SetProgressHandler(nullptr);
   TTableCursor* result = statement->Execute();
   rowsAffected = statement->GetRecordCount();
   executionTime = statement->GetElapsed();

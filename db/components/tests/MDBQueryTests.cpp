@@ -81,6 +81,33 @@ TEST_F(QueryTest, DistinctListsAndParametersRunAsDatasets) {
   EXPECT_EQ(Column(*people, "NAME"), (TStrings{"Alice", "dave"}));
 }
 
+// The progress event is asked for at each execution: a handler assigned
+// after the query was prepared sees the rows and can stop the statement;
+// one taken away again sees nothing.
+TEST_F(QueryTest, QueryProgressReachesAHandlerAssignedAfterPreparing) {
+  OpenPeople()->Close();
+  TObjectPtr<TMDBQuery> query = NewQuery("select id, name from people order by id");
+  query->Prepare();
+  query->Open();
+  const int all = query->RecordCount();
+  ASSERT_GT(all, 2);
+  query->Close();
+  int calls = 0;
+  query->OnQueryProgress = [&calls](TObject*, int current, uint16_t, bool& abort) {
+    ++calls;
+    abort = current >= 2;
+  };
+  query->Open();
+  EXPECT_EQ(query->RecordCount(), 1);
+  EXPECT_GE(calls, 2);
+  query->Close();
+  query->OnQueryProgress = nullptr;
+  calls = 0;
+  query->Open();
+  EXPECT_EQ(query->RecordCount(), all);
+  EXPECT_EQ(calls, 0);
+}
+
 TEST_F(QueryTest, StatementsWithoutAResultChangeTheTable) {
   OpenPeople()->Close();
   TObjectPtr<TMDBQuery> update = NewQuery("update people set notes = :notes where id = :id");
