@@ -27,7 +27,7 @@ bool TSourceColumnResolver::ResolveColumn(TExpToken& node) {
   if (!table || fieldNo == 0) return false;
   node.SourceTable = table;
   node.FieldNo = fieldNo;
-  node.CorrelationName = table->CorrelationName;
+  node.CorrelationName = table->Reference.CorrelationName;
   TypeNodeFromField(table->FieldDesc(fieldNo), node);
   return true;
 }

@@ -12,7 +12,7 @@
 namespace {
 
 bool IsOwnTable(const TDataQuery& query, const void* table) {
-  for (const auto& own : query.Parsed.SourceTables)
+  for (const auto& own : query.Run.Tables)
     if (own.get() == table) return true;
   return false;
 }

@@ -42,7 +42,7 @@ bool HasParam(const TExpToken* node) {
 // The value checked against its column: a date text becomes a date, and
 // the types must compare with "=".
 TExpTreePtr CheckedValue(TDataQuery& query, const TUpdateField& column, const TUpdateValue& value) {
-  TSourceTable& table = *query.Parsed.SourceTables.front();
+  TSourceTable& table = *query.Run.Tables.front();
   TExpTreePtr tree(CloneTokenTree(value.Tree.get()));
   TTableColumnResolver resolver(table);
   // An INSERT has no row to read: a quoted text that happens to name a
@@ -141,7 +141,7 @@ int32_t DefaultCommitInterval(int32_t recordSize) {
 
 void PrepareDataChange(TDataQuery& query) {
   query.OpenSourceTables(false);
-  TSourceTable& table = *query.Parsed.SourceTables.front();
+  TSourceTable& table = *query.Run.Tables.front();
   if (query.Parsed.Kind == qkDelete) return;
   std::vector<std::unique_ptr<TUpdateField>> fields;
   for (auto& field : query.Parsed.UpdateFields) {
@@ -157,7 +157,7 @@ void PrepareDataChange(TDataQuery& query) {
   }
   query.Parsed.UpdateFields = std::move(fields);
   for (auto& field : query.Parsed.UpdateFields) {
-    const bool ownTable = field->Qualifier.empty() || SameText(field->Qualifier, table.CorrelationName);
+    const bool ownTable = field->Qualifier.empty() || SameText(field->Qualifier, table.Reference.CorrelationName);
     const int fieldNo = ownTable ? table.FindField(field->Name) : 0;
     if (fieldNo == 0)
       RaiseSqlError("Invalid column name '" + field->Name + "'" + " or table correlation name " + "'" +
@@ -183,7 +183,7 @@ void PrepareDataChange(TDataQuery& query) {
 }
 
 void ExecuteInsert(TDataQuery& query) {
-  TSourceTable& table = *query.Parsed.SourceTables.front();
+  TSourceTable& table = *query.Run.Tables.front();
   TTableCursor& cursor = *table.Cursor;
   query.Run.RecordCount = 0;
   cursor.SetNoAutoInc(query.Parsed.NoAutoInc);
@@ -238,7 +238,7 @@ void ExecuteInsert(TDataQuery& query) {
 }
 
 void ExecuteUpdateOrDelete(TDataQuery& query) {
-  TSourceTable& table = *query.Parsed.SourceTables.front();
+  TSourceTable& table = *query.Run.Tables.front();
   TTableCursor& cursor = *table.Cursor;
   query.Run.RecordCount = 0;
   const bool update = query.Parsed.Kind == qkUpdate;

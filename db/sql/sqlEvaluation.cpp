@@ -20,8 +20,8 @@
 #include "sqlStatement.h"
 
 uint16_t EvaluationLanguage(const TDataQuery& query) {
-  if (!query.Parsed.SourceTables.empty() && query.Parsed.SourceTables.front()->Cursor)
-    return query.Parsed.SourceTables.front()->Cursor->Fields().LanguageId();
+  if (!query.Run.Tables.empty() && query.Run.Tables.front()->Cursor)
+    return query.Run.Tables.front()->Cursor->Fields().LanguageId();
   return 0;
 }
 
@@ -60,8 +60,8 @@ void ConvertTextValue(TExpToken& value, uint16_t from, uint16_t to) {
 }
 
 TFormatSettings SourceFormatSettings(const TDataQuery& query) {
-  if (!query.Parsed.SourceTables.empty() && query.Parsed.SourceTables.front()->Cursor) {
-    const TTableCursor& cursor = *query.Parsed.SourceTables.front()->Cursor;
+  if (!query.Run.Tables.empty() && query.Run.Tables.front()->Cursor) {
+    const TTableCursor& cursor = *query.Run.Tables.front()->Cursor;
     return GetLocaleFormatSettings(cursor.Fields().LanguageId(), cursor.Fields().SortId());
   }
   const TDataSession* session = query.StatementDirectory()->Session();
@@ -71,9 +71,9 @@ TFormatSettings SourceFormatSettings(const TDataQuery& query) {
 TExpEvalContext SourceEvalContext(TDataQuery& query, TExpColumnValues* columns) {
   TExpEvalContext context;
   context.Columns = columns;
-  if (!query.Parsed.SourceTables.empty() && query.Parsed.SourceTables.front()->Cursor) {
-    context.LanguageId = query.Parsed.SourceTables.front()->Cursor->Fields().LanguageId();
-    context.SortId = query.Parsed.SourceTables.front()->Cursor->Fields().SortId();
+  if (!query.Run.Tables.empty() && query.Run.Tables.front()->Cursor) {
+    context.LanguageId = query.Run.Tables.front()->Cursor->Fields().LanguageId();
+    context.SortId = query.Run.Tables.front()->Cursor->Fields().SortId();
   }
   // Made once per language: rows evaluate under the same settings.
   if (!query.Run.HasEvalSettings || query.Run.EvalLanguage != context.LanguageId) {

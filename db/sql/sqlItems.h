@@ -12,39 +12,19 @@
 #include "engExpToken.h"
 #include "engKeyCompare.h"
 
-class TTableCursor;
-class TDataDirectory;
-class TFilter;
 struct TSourceTable;
 
 // Join kinds; a RIGHT JOIN is registered as kind 3 and becomes a left join
 // once its table has been put first.
 enum : uint8_t { jkNone = 0, jkInner = 1, jkLeft = 2, jkRight = 3 };
 
-struct TSourceTable {
+// A table as a clause names it.
+struct TTableReference {
   uint16_t Position = 0;  // 1-based, order of the text
   bool InMemory = false;
   std::string DatabaseName;  // "Memory", a folder, or empty: the statement's
   std::string TableName;
   std::string CorrelationName;
-  TDataDirectory* Directory = nullptr;
-  bool OwnsDirectory = false;  // opened for this table, closed with it
-  std::unique_ptr<TTableCursor> Cursor;
-  std::vector<uint8_t> Record;  // the current row
-  bool HasRow = false;          // false: unmatched left join, fields blank
-  // The table's own field descriptors, taken when it opens: names resolve
-  // against them whatever field map the cursor is given later.
-  std::vector<uint8_t> FieldDescs;
-  int FieldCount = 0;
-
-  TSourceTable();
-  ~TSourceTable();
-  TSourceTable(const TSourceTable&) = delete;
-  TSourceTable& operator=(const TSourceTable&) = delete;
-
-  // The field's number (any case), 0 when none.
-  int FindField(const std::string& name) const;
-  const uint8_t* FieldDesc(int fieldNo) const { return FieldDescs.data() + size_t(fieldNo - 1) * 768; }
 };
 
 // Aggregate kinds of a result column.

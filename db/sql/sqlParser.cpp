@@ -154,7 +154,7 @@ std::string TSqlParser::ParseStringLiteral(const std::string& prefix) {
   return value;
 }
 
-void TSqlParser::SetTableName(TSourceTable& table, bool inMemory, const std::string& name) {
+void TSqlParser::SetTableName(TTableReference& table, bool inMemory, const std::string& name) {
   table.InMemory = inMemory;
   if (inMemory) {
     table.DatabaseName = "Memory";
@@ -167,7 +167,7 @@ void TSqlParser::SetTableName(TSourceTable& table, bool inMemory, const std::str
   }
 }
 
-TSourceTable& TSqlParser::ParseTableReference(const std::string& missing, const std::string& missingAfterMemory) {
+TTableReference& TSqlParser::ParseTableReference(const std::string& missing, const std::string& missingAfterMemory) {
   if (!IsName()) Fail(missing);
   bool inMemory = false;
   if (Keyword("MEMORY")) {
@@ -175,15 +175,15 @@ TSourceTable& TSqlParser::ParseTableReference(const std::string& missing, const 
     if (!IsName()) Fail(missingAfterMemory);
     inMemory = true;
   }
-  auto table = std::make_unique<TSourceTable>();
+  auto table = std::make_unique<TTableReference>();
   SetTableName(*table, inMemory, Token().substr(0, SqlNameLimit));
   Next();
-  TSourceTable& added = *table;
-  query.Parsed.SourceTables.push_back(std::move(table));
+  TTableReference& added = *table;
+  query.Parsed.SourceTables.emplace_back(table.release());
   return added;
 }
 
-void TSqlParser::ParseCorrelationName(TSourceTable& table, std::initializer_list<const char*> stopWords) {
+void TSqlParser::ParseCorrelationName(TTableReference& table, std::initializer_list<const char*> stopWords) {
   if (Keyword("AS")) {
     Next();
     if (!IsName()) Fail("Symbol or string expected after AS keyword, instead found '");
@@ -472,7 +472,7 @@ void TSqlParser::ParseFrom() {
                            query.Statement.MainQuery().Parsed.Kind == qkInsert;
   bool afterJoin = false;
   for (;;) {
-    TSourceTable& table =
+    TTableReference& table =
         ParseTableReference("Table name expected after FROM keyword, instead found '", "Table name expected, instead found '");
     table.Position = uint16_t(query.Parsed.SourceTables.size());
     ParseCorrelationName(table, underInsert ? insertStops : plainStops);
@@ -509,7 +509,7 @@ void TSqlParser::ParseFrom() {
 
 void TSqlParser::ParseJoin(uint8_t kind) {
   Next();  // JOIN
-  TSourceTable& table =
+  TTableReference& table =
       ParseTableReference("Table name expected after JOIN keyword, instead found '", "Table name expected, instead found '");
   if (kind == jkRight) {
     // The right-joined table goes first: it is the outer one.
@@ -535,7 +535,7 @@ void TSqlParser::ParseInsert() {
   Next();  // INSERT
   ExpectKeyword("INTO", "INTO keyword expected, instead found '");
   if (!IsName()) Fail("Table name expected after INTO clause, instead found '");
-  TSourceTable& table = ParseTableReference("Table name expected after INTO keyword, instead found '",
+  TTableReference& table = ParseTableReference("Table name expected after INTO keyword, instead found '",
                                             "Table name expected after INTO keyword, instead found '");
   table.Position = 1;
   ParseCorrelationName(table, {"VALUES", "SELECT"});
@@ -589,7 +589,7 @@ void TSqlParser::ParseInsert() {
 void TSqlParser::ParseUpdate() {
   query.Parsed.LiveRequested = true;
   Next();  // UPDATE
-  TSourceTable& table =
+  TTableReference& table =
       ParseTableReference("Table name expected, instead found '", "Table name expected, instead found '");
   table.Position = 1;
   ParseCorrelationName(table, {"SET"});
@@ -626,7 +626,7 @@ void TSqlParser::ParseDelete() {
   query.Parsed.LiveRequested = true;
   Next();  // DELETE
   ExpectKeyword("FROM", "FROM keyword expected, instead found '");
-  TSourceTable& table =
+  TTableReference& table =
       ParseTableReference("Table name expected, instead found '", "Table name expected, instead found '");
   table.Position = 1;
   ParseCorrelationName(table, {"WHERE", "NOJOINOPTIMIZE", "COMMIT"});

@@ -51,10 +51,11 @@ private:
   int64_t ParseWholeNumber(const char* context, const char* emptyMessage, int64_t low, int64_t high);
   std::string ParseStringLiteral(const std::string& prefix);
   // [MEMORY] name: the kind's messages for a missing name.
-  TSourceTable& ParseTableReference(const std::string& missing, const std::string& missingAfterMemory);
-  void SetTableName(TSourceTable& table, bool inMemory, const std::string& name);
-  void AddSourceTable(std::unique_ptr<TSourceTable> table, bool atFront);
-  void ParseCorrelationName(TSourceTable& table, std::initializer_list<const char*> stopWords);
+  // The table goes into the query's list; it is the parser's to complete
+  // until the statement is parsed.
+  TTableReference& ParseTableReference(const std::string& missing, const std::string& missingAfterMemory);
+  void SetTableName(TTableReference& table, bool inMemory, const std::string& name);
+  void ParseCorrelationName(TTableReference& table, std::initializer_list<const char*> stopWords);
   void ParseLanguage(bool& hasLanguage, bool& hasSort);
   void ParseCommitInterval();
   void ParseColumnItems(std::vector<TColumnItem>& items, const std::string& clause, bool orderBy);

@@ -204,7 +204,7 @@ void TSqlParser::ParseTableOptions(bool alter) {
 
 void TSqlParser::ParseCreateTable() {
   Next();  // TABLE
-  TSourceTable& table = ParseTableReference("Table name expected after CREATE TABLE keywords, instead found '",
+  TTableReference& table = ParseTableReference("Table name expected after CREATE TABLE keywords, instead found '",
                                             "Table name expected, instead found '");
   query.Parsed.TargetName =
       table.DatabaseName.empty() || table.InMemory ? table.TableName : table.DatabaseName + table.TableName;
@@ -240,7 +240,7 @@ void TSqlParser::ParseCreateIndex() {
   index->Name = Token().substr(0, 255);
   Next();
   ExpectKeyword("ON", "ON keyword expected after index name, instead found '");
-  TSourceTable& table =
+  TTableReference& table =
       ParseTableReference("Table name expected after ON keyword, instead found '", "Table name expected, instead found '");
   query.Parsed.TargetName =
       table.DatabaseName.empty() || table.InMemory ? table.TableName : table.DatabaseName + table.TableName;
@@ -313,7 +313,7 @@ void TSqlParser::ParseAlteration() {
 
 void TSqlParser::ParseAlterTable() {
   Next();  // TABLE
-  TSourceTable& table = ParseTableReference("Table name expected after ALTER TABLE keywords, instead found '",
+  TTableReference& table = ParseTableReference("Table name expected after ALTER TABLE keywords, instead found '",
                                             "Table name expected, instead found '");
   query.Parsed.TargetName =
       table.DatabaseName.empty() || table.InMemory ? table.TableName : table.DatabaseName + table.TableName;
@@ -329,7 +329,7 @@ void TSqlParser::ParseAlterTable() {
 
 void TSqlParser::ParseDropTable() {
   Next();  // TABLE
-  TSourceTable& table = ParseTableReference("Table name expected after TABLE keyword, instead found '",
+  TTableReference& table = ParseTableReference("Table name expected after TABLE keyword, instead found '",
                                             "Table name expected, instead found '");
   query.Parsed.TargetName =
       table.DatabaseName.empty() || table.InMemory ? table.TableName : table.DatabaseName + table.TableName;
@@ -349,7 +349,7 @@ void TSqlParser::ParseDropIndex() {
   TExpTreePtr name(parser.ParsePrimary(pfAllColumns));
   if (name->Kind != nkColumn || name->CorrelationName.empty())
     RaiseSqlError("Table name expected after INDEX keyword, instead found '" + name->Text + "'");
-  auto table = std::make_unique<TSourceTable>();
+  auto table = std::make_unique<TTableReference>();
   SetTableName(*table, inMemory, name->CorrelationName);
   table->Position = 1;
   query.Parsed.TargetName =

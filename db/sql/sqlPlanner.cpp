@@ -292,7 +292,7 @@ private:
       // A condition on no column holds for every row or for none: the first
       // table's filter decides it, also for a live result.
       if (tables.empty() && !HasSubSelect(part.get())) {
-        split.whereSingle.emplace_back(query.Parsed.SourceTables.front().get(), std::move(part));
+        split.whereSingle.emplace_back(query.Run.Tables.front().get(), std::move(part));
         continue;
       }
       if (tables.size() >= 2 && IsComparison(part.get()) && ReferencesColumn(part->First) &&
@@ -337,7 +337,7 @@ private:
       for (const TJoinEdge& edge : split.edges)
         if (edge.Left == target || edge.Right == target) partners.insert(edge.Left == target ? edge.Right : edge.Left);
       if (partners.size() > 1)
-        RaiseSqlError("Internal join error - table correlation name \"" + target->CorrelationName + "\"" +
+        RaiseSqlError("Internal join error - table correlation name \"" + target->Reference.CorrelationName + "\"" +
                       " is target of multiple " + "join conditions in WHERE or JOIN clause");
     }
   }
@@ -345,7 +345,7 @@ private:
   // One filter per table: its conditions ANDed, its ON conditions first. A
   // WHERE condition on a left join's inner table waits for the joined row.
   void DecideTableFilters() {
-    for (const auto& owned : query.Parsed.SourceTables) {
+    for (const auto& owned : query.Run.Tables) {
       TSourceTable* table = owned.get();
       TExpTreePtr combined;
       for (auto& [on, condition] : split.onSingle)
@@ -359,8 +359,8 @@ private:
   }
 
   size_t PositionInList(const TSourceTable* table) const {
-    for (size_t i = 0; i < query.Parsed.SourceTables.size(); ++i)
-      if (query.Parsed.SourceTables[i].get() == table) return i;
+    for (size_t i = 0; i < query.Run.Tables.size(); ++i)
+      if (query.Run.Tables[i].get() == table) return i;
     return 0;
   }
 
@@ -418,9 +418,9 @@ private:
   // A table read into memory by key does not drive when its partner is big:
   // the partner is read once in sequence instead of in pieces per key.
   void ChooseRoot(const TTableRows& rows) {
-    root = query.Parsed.SourceTables.front().get();
+    root = query.Run.Tables.front().get();
     if (!WeighsRows(query)) return;
-    for (const auto& owned : query.Parsed.SourceTables)
+    for (const auto& owned : query.Run.Tables)
       if (TSourceTable* partner = HashPartner(owned.get(), rows)) hashPartners[owned.get()] = partner;
     auto keyedBeside = [this, &rows](TSourceTable* table) {
       const auto found = hashPartners.find(table);
@@ -428,7 +428,7 @@ private:
     };
     const std::set<TSourceTable*> wanted = Reach(root);
     int32_t best = RowsOf(rows, root);
-    for (const auto& owned : query.Parsed.SourceTables) {
+    for (const auto& owned : query.Run.Tables) {
       TSourceTable* table = owned.get();
       if (table == root || keyedBeside(table)) continue;
       const int32_t count = RowsOf(rows, table);
@@ -490,7 +490,7 @@ private:
     for (size_t e = 0; e < split.edges.size(); ++e)
       if (!used[e]) split.rowWhere = AndTogether(std::move(split.rowWhere), std::move(split.edges[e].Condition));
     // Tables without a condition to the others pair with every row.
-    for (const auto& owned : query.Parsed.SourceTables) {
+    for (const auto& owned : query.Run.Tables) {
       if (placed.count(owned.get())) continue;
       JoinTo(order.back(), owned.get(), jkNone);
       placed.insert(owned.get());
@@ -625,7 +625,7 @@ void PlanConditions(TDataQuery& query) {
   // The driving table is chosen by the rows the filters leave.
   TTableRows rows;
   if (planner.WeighsRows())
-    for (const auto& table : query.Parsed.SourceTables) rows.push_back(table->Cursor->GetRecordCount());
+    for (const auto& table : query.Run.Tables) rows.push_back(table->Cursor->GetRecordCount());
   TJoinPlan plan = planner.DecideJoins(rows);
   plan.TableFilters = std::move(filters);
   plan.CheckInvariants(query.Parsed.SourceTables.size());

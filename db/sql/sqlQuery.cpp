@@ -14,7 +14,7 @@
 #include "sqlResultColumns.h"
 #include "sqlStatement.h"
 
-TSourceTable::TSourceTable() = default;
+TSourceTable::TSourceTable(const TTableReference& reference) : Reference(reference) {}
 
 TSourceTable::~TSourceTable() {
   if (Cursor) {
@@ -22,6 +22,12 @@ TSourceTable::~TSourceTable() {
     Cursor.reset();
   }
   if (OwnsDirectory && Directory) Directory->Session()->CloseDirectory(Directory);
+}
+
+void TSourceTable::CheckInvariants() const {
+  ORV_ASSERT(Cursor && Directory);
+  ORV_ASSERT(FieldDescs.size() == size_t(FieldCount) * FieldDescSize);
+  ORV_ASSERT(!Record.empty());
 }
 
 void TParsedQuery::CheckInvariants(const TDataQuery& owner) const {
@@ -53,8 +59,13 @@ void TQueryPlan::CheckInvariants(const TParsedQuery& parsed) const {
 }
 
 void TQueryRun::CheckInvariants(const TParsedQuery& parsed, const TQueryPlan& plan) const {
+  ORV_ASSERT(Tables.empty() || Tables.size() == parsed.SourceTables.size());
+  for (size_t i = 0; i < Tables.size(); ++i) {
+    ORV_ASSERT(&Tables[i]->Reference == parsed.SourceTables[i].get());
+    Tables[i]->CheckInvariants();
+  }
   ORV_ASSERT(!ResultCursor || ResultCursor == Answer.get() ||
-             (plan.Live && ResultCursor == parsed.SourceTables.front()->Cursor.get()));
+             (plan.Live && ResultCursor == Tables.front()->Cursor.get()));
   ORV_ASSERT(!AnswerDirectory || Answer);
   ORV_ASSERT(Elapsed >= 0);
   Joins.CheckInvariants(plan.Joins);
@@ -67,7 +78,7 @@ TDataQuery::~TDataQuery() {
   Plan.Joins.RowWhere.reset();
   Plan.Joins.RowJoins.reset();
   DropAnswerTable(*this);
-  Parsed.SourceTables.clear();
+  Run.Tables.clear();
 }
 
 namespace {

@@ -113,7 +113,8 @@ struct TParsedQuery {
   bool HasEncryption = false, HasLanguage = false, HasSort = false, HasBlobBlockSize = false;
   bool HasDescription = false, HasMajorVersion = false, HasMinorVersion = false, HasCommitInterval = false;
 
-  std::vector<std::unique_ptr<TSourceTable>> SourceTables;
+  // Each made and named by the parser, unchanged after.
+  std::vector<std::unique_ptr<const TTableReference>> SourceTables;
   std::vector<std::unique_ptr<TResultField>> ResultFields;
   std::vector<std::unique_ptr<TUpdateField>> UpdateFields;
   std::vector<std::unique_ptr<TUpdateValue>> UpdateValues;
@@ -203,6 +204,35 @@ struct TQueryPlan {
   void CheckInvariants(const TParsedQuery& parsed) const;
 };
 
+// A source table opened for the query: its cursor, the field descriptors
+// names resolve against, and the current row of the row loops.
+// Invariants: once open, the cursor is there, the descriptors are one per
+// field, and the record has the cursor's record size as it opened (a live
+// result's field map changes the cursor's, but its rows are read by the
+// caller, not into this record).
+struct TSourceTable {
+  explicit TSourceTable(const TTableReference& reference);
+  ~TSourceTable();
+  TSourceTable(const TSourceTable&) = delete;
+  TSourceTable& operator=(const TSourceTable&) = delete;
+
+  const TTableReference& Reference;  // the query's parsed item
+  TDataDirectory* Directory = nullptr;
+  bool OwnsDirectory = false;  // opened for this table, closed with it
+  std::unique_ptr<TTableCursor> Cursor;
+  // The table's own field descriptors, taken when it opens: names resolve
+  // against them whatever field map the cursor is given later.
+  std::vector<uint8_t> FieldDescs;
+  int FieldCount = 0;
+  std::vector<uint8_t> Record;  // the current row
+  bool HasRow = false;          // false: unmatched left join, fields blank
+
+  // The field's number (any case), 0 when none.
+  int FindField(const std::string& name) const;
+  const uint8_t* FieldDesc(int fieldNo) const { return FieldDescs.data() + size_t(fieldNo - 1) * 768; }
+  void CheckInvariants() const;
+};
+
 // What the run put on the source cursors for the plan's joins.
 // Invariants: when a plan is installed there is one slot per step; a
 // step's filter or in-memory rows are there only for a step with a
@@ -219,11 +249,14 @@ struct TJoinRun {
   void CheckInvariants(const TJoinPlan& plan) const;
 };
 
-// What one execution holds and leaves: the answer table and its cursor,
-// the counts, and the caller's handlers.
-// Invariants: the result cursor is the answer's, or the source table's of
-// a live result; an answer directory is there only with the answer.
+// What one execution holds and leaves: the open source tables, the answer
+// table and its cursor, the counts, and the caller's handlers.
+// Invariants: the source tables are none or one per parsed table, in its
+// order; the result cursor is the answer's, or the source table's of a
+// live result; an answer directory is there only with the answer.
 struct TQueryRun {
+  // Opened by preparation, closed with the query.
+  std::vector<std::unique_ptr<TSourceTable>> Tables;
   bool Executed = false;
   double Elapsed = 0;
   int32_t RecordCount = 0;
@@ -276,7 +309,6 @@ public:
   // for "*" or an empty name. Nil when none.
   TSourceTable* FindSourceTable(const std::string& qualifier, const std::string& column, uint16_t& fieldNo) const;
   void OpenSourceTables(bool readOnly);
-  void CloseSourceTables();
   // The directory a name given in the statement lives in.
   TDataDirectory* StatementDirectory() const;
 

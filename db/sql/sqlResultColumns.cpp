@@ -33,7 +33,7 @@ std::string FieldNameOf(const uint8_t* desc) { return GetShortString(desc + Fiel
 
 std::unique_ptr<TResultField> ColumnOfField(TSourceTable& table, int fieldNo) {
   auto column = std::make_unique<TResultField>();
-  column->SourceQualifier = table.CorrelationName;
+  column->SourceQualifier = table.Reference.CorrelationName;
   column->SourceName = FieldNameOf(table.FieldDesc(fieldNo));
   column->Name = column->SourceName;
   column->Source = &table;
@@ -41,7 +41,7 @@ std::unique_ptr<TResultField> ColumnOfField(TSourceTable& table, int fieldNo) {
   TExpTreePtr reference(NewToken());
   reference->Kind = nkColumn;
   reference->Name = column->SourceName;
-  reference->CorrelationName = table.CorrelationName;
+  reference->CorrelationName = table.Reference.CorrelationName;
   reference->Text = column->SourceName;
   column->Tree = std::move(reference);
   return column;
@@ -104,9 +104,9 @@ void ResolveResultColumns(TDataQuery& query) {
       continue;
     }
     std::vector<TSourceTable*> byPosition;
-    for (auto& table : query.Parsed.SourceTables) byPosition.push_back(table.get());
+    for (auto& table : query.Run.Tables) byPosition.push_back(table.get());
     std::stable_sort(byPosition.begin(), byPosition.end(),
-                     [](const TSourceTable* a, const TSourceTable* b) { return a->Position < b->Position; });
+                     [](const TSourceTable* a, const TSourceTable* b) { return a->Reference.Position < b->Reference.Position; });
     for (TSourceTable* table : byPosition)
       for (int i = 1; i <= table->FieldCount; ++i) columns.push_back(ColumnOfField(*table, i));
   }
@@ -122,7 +122,7 @@ void ResolveResultColumns(TDataQuery& query) {
     column->FieldNo = uint16_t(++fieldNo);
     (column->Aggregate != agNone ? anyAggregate : anyPlain) = true;
     if (column->CountStar) {
-      column->Source = query.Parsed.SourceTables.front().get();
+      column->Source = query.Run.Tables.front().get();
       column->DataType = dtInteger;
       column->Size = 4;
       if (column->GeneratedName) column->Name = std::string("Count Of ") + "*";

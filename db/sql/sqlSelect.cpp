@@ -166,7 +166,7 @@ class TReadLocks {
 public:
   TReadLocks(TDataQuery& query, bool take) {
     if (!take) return;
-    for (const auto& table : query.Parsed.SourceTables) {
+    for (const auto& table : query.Run.Tables) {
       table->Cursor->BeginRead();
       locked.push_back(table->Cursor.get());
     }
@@ -253,7 +253,7 @@ private:
 void TDataQuery::PrepareSelect() {
   if (Parsed.Distinct && Parsed.Grouping) Parsed.Distinct = false;
   OpenSourceTables(!Parsed.LiveRequested);
-  const TTableCursor& first = *Parsed.SourceTables.front()->Cursor;
+  const TTableCursor& first = *Run.Tables.front()->Cursor;
   if (!Parsed.HasLanguage) Parsed.LanguageId = first.Fields().LanguageId();
   if (!Parsed.HasSort) Parsed.SortId = Parsed.HasLanguage ? Parsed.SortId : first.Fields().SortId();
   ResolveResultColumns(*this);
@@ -271,7 +271,7 @@ void TDataQuery::PrepareSelect() {
   int orderIndex = -1;
   const bool single = Parsed.SourceTables.size() == 1;
   if (Parsed.LiveRequested && single) {
-    orderIndex = Parsed.HasOrderBy ? FindOrderIndex(*this, *Parsed.SourceTables.front()) : int(NoResultIndex);
+    orderIndex = Parsed.HasOrderBy ? FindOrderIndex(*this, *Run.Tables.front()) : int(NoResultIndex);
   }
   // Nested queries are always answer tables: the expression engine filters
   // them by value, whatever their source.
@@ -284,7 +284,7 @@ void TDataQuery::PrepareSelect() {
               !Parsed.HasHaving && orderIndex >= 0 && !Parsed.Nested && Statement.QueryCount() == 1 && !computesBlob;
   if (Plan.Live) {
     Plan.ResultIndex = uint8_t(orderIndex);
-    TSourceTable& table = *Parsed.SourceTables.front();
+    TSourceTable& table = *Run.Tables.front();
     std::vector<uint8_t> descs(Parsed.ResultFields.size() * FieldDescSize, 0);
     for (const auto& column : Parsed.ResultFields) {
       uint8_t* desc = descs.data() + size_t(column->FieldNo - 1) * FieldDescSize;
@@ -520,7 +520,7 @@ bool AnswerFitsInMemory(TDataQuery& query) {
 
 void TDataQuery::ExecuteSelect() {
   if (Plan.Live) {
-    TTableCursor& cursor = *Parsed.SourceTables.front()->Cursor;
+    TTableCursor& cursor = *Run.Tables.front()->Cursor;
     PlanConditions(*this);
     cursor.SetIndexNo(Plan.ResultIndex);
     cursor.SetToBegin();

@@ -32,8 +32,8 @@ int TSourceTable::FindField(const std::string& name) const {
 TDataDirectory* TDataQuery::StatementDirectory() const { return Statement.Database(); }
 
 TSourceTable* TDataQuery::FindCorrelation(const std::string& name) const {
-  for (const auto& table : Parsed.SourceTables)
-    if (SameText(table->CorrelationName, name)) return table.get();
+  for (const auto& table : Run.Tables)
+    if (SameText(table->Reference.CorrelationName, name)) return table.get();
   return nullptr;
 }
 
@@ -45,9 +45,9 @@ TSourceTable* TDataQuery::FindSourceTable(const std::string& qualifier, const st
     if (table && !column.empty() && column != "*") fieldNo = uint16_t(table->FindField(column));
     return table;
   }
-  if (Parsed.SourceTables.empty()) return nullptr;
-  if (column.empty() || column == "*") return Parsed.SourceTables.front().get();
-  for (const auto& table : Parsed.SourceTables) {
+  if (Run.Tables.empty()) return nullptr;
+  if (column.empty() || column == "*") return Run.Tables.front().get();
+  for (const auto& table : Run.Tables) {
     const int found = table->FindField(column);
     if (found > 0) {
       fieldNo = uint16_t(found);
@@ -59,22 +59,23 @@ TSourceTable* TDataQuery::FindSourceTable(const std::string& qualifier, const st
 
 void TDataQuery::OpenSourceTables(bool readOnly) {
   TDataSession* session = StatementDirectory()->Session();
-  for (const auto& owned : Parsed.SourceTables) {
-    TSourceTable& table = *owned;
-    if (table.Cursor) continue;
-    if (table.InMemory) {
+  if (!Run.Tables.empty()) return;
+  for (const auto& reference : Parsed.SourceTables) {
+    Run.Tables.push_back(std::make_unique<TSourceTable>(*reference));
+    TSourceTable& table = *Run.Tables.back();
+    if (reference->InMemory) {
       table.Directory = session->OpenDirectory(MemoryDatabase, "");
       table.OwnsDirectory = true;
-    } else if (!table.DatabaseName.empty()) {
-      table.Directory = session->OpenDirectory(table.DatabaseName, table.DatabaseName);
+    } else if (!reference->DatabaseName.empty()) {
+      table.Directory = session->OpenDirectory(reference->DatabaseName, reference->DatabaseName);
       table.OwnsDirectory = true;
     } else {
       table.Directory = StatementDirectory();
     }
     auto cursor = NewTableCursor(table.Directory);
-    cursor->SetTableName(table.TableName);
+    cursor->SetTableName(reference->TableName);
     cursor->SetReadOnly(readOnly);
-    cursor->SetInMemory(table.InMemory);
+    cursor->SetInMemory(reference->InMemory);
     cursor->SetSqlSourceTable(true);
     cursor->SetPasswordHandler(Run.PasswordProc);
     cursor->Open();
@@ -85,12 +86,6 @@ void TDataQuery::OpenSourceTables(bool readOnly) {
       cursor->Fields().GetTableFieldDesc(i, table.FieldDescs.data() + size_t(i - 1) * FieldDescSize);
     table.Record.assign(cursor->Fields().CursorRecordSize(), 0);
     table.Cursor = std::move(cursor);
-  }
-}
-
-void TDataQuery::CloseSourceTables() {
-  for (const auto& table : Parsed.SourceTables) {
-    if (table->Cursor) table->Cursor->Close(true);
-    table->Cursor.reset();
+    table.CheckInvariants();
   }
 }

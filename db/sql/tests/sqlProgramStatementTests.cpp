@@ -94,7 +94,7 @@ TEST_F(SqlProgramStatementTest, TextEqualityOnAnIndexThatIgnoresCaseUsesItAndKee
   Add("2024-03-01", 6, "\\\\srv\\ink", "ANN", 9, "TRUE");
   TQueryStatement& statement = Prepare("select JobID from jobs where JobOwner = 'ann'");
   EXPECT_EQ(Rows(statement.Execute()), (TRows{"1", "4"}));
-  TTableCursor& source = *statement.MainQuery().Parsed.SourceTables.front()->Cursor;
+  TTableCursor& source = *statement.MainQuery().Run.Tables.front()->Cursor;
   ASSERT_EQ(source.Filters().FilterCount(), 1);
   EXPECT_NE(source.Filters().FilterAt(0)->OptimizeLevel, olNone);
   EXPECT_EQ(Query("select JobID from jobs where JobOwner = 'ANN'"), (TRows{"6"}));

@@ -37,7 +37,7 @@ protected:
 TEST_F(SqlSelectTest, ConditionsOnOneTableBecomeItsFilter) {
   TQueryStatement& statement = Prepare("SELECT name FROM emp WHERE dept = 10 AND id > 1");
   EXPECT_EQ(Rows(statement.Execute()), (TRows{"Cy"}));
-  TTableCursor& source = *statement.MainQuery().Parsed.SourceTables.front()->Cursor;
+  TTableCursor& source = *statement.MainQuery().Run.Tables.front()->Cursor;
   EXPECT_EQ(source.Filters().FilterCount(), 1);
   EXPECT_EQ(source.GetRecordCount(), 1);
   EXPECT_FALSE(statement.MainQuery().Plan.Joins.RowWhere);
@@ -46,7 +46,7 @@ TEST_F(SqlSelectTest, ConditionsOnOneTableBecomeItsFilter) {
 TEST_F(SqlSelectTest, LiveResultIsTheSourceCursorAndCannedAnAnswerTable) {
   TQueryStatement& live = Prepare("SELECT id, name FROM emp WHERE dept = 10", true);
   TTableCursor* cursor = live.Execute();
-  EXPECT_EQ(cursor, live.MainQuery().Parsed.SourceTables.front()->Cursor.get());
+  EXPECT_EQ(cursor, live.MainQuery().Run.Tables.front()->Cursor.get());
   EXPECT_EQ(Rows(cursor), (TRows{"1|Ann", "3|Cy"}));
   EXPECT_EQ(live.GetRecordCount(), 2);
   // Ordered by an index that serves it: still live, in that order.
@@ -169,7 +169,7 @@ TEST_F(SqlSelectTest, InnerTablesAreRestrictedByBoundFilters) {
   EXPECT_EQ(Sorted(Rows(statement.Execute())), (TRows{"Ann|Sales", "Bob|Labs", "Cy|Sales"}));
   TDataQuery& query = statement.MainQuery();
   ASSERT_EQ(query.Plan.Joins.Steps.size(), 2u);
-  EXPECT_EQ(query.Plan.Joins.Steps[0].Table->CorrelationName, "e");
+  EXPECT_EQ(query.Plan.Joins.Steps[0].Table->Reference.CorrelationName, "e");
   EXPECT_EQ(query.Plan.Joins.Steps[1].Kind, jkInner);
   EXPECT_EQ(query.Plan.Joins.Steps[1].From, 0);
   EXPECT_EQ(query.Plan.Joins.Steps[1].Table->Cursor->Filters().FilterCount(), 1);
@@ -198,23 +198,23 @@ TEST_F(SqlSelectTest, ThePlannerDecidesByTheRowsItIsGiven) {
     EXPECT_EQ(planner.WeighsRows(), !check.Rows.empty()) << check.Text;
     const TJoinPlan plan = planner.DecideJoins(check.Rows);
     ASSERT_EQ(plan.Steps.size(), query.Parsed.SourceTables.size()) << check.Text;
-    EXPECT_EQ(plan.Steps.front().Table->CorrelationName, check.Driver) << check.Text;
-    for (const auto& table : query.Parsed.SourceTables) EXPECT_EQ(table->Cursor->Filters().FilterCount(), 0);
+    EXPECT_EQ(plan.Steps.front().Table->Reference.CorrelationName, check.Driver) << check.Text;
+    for (const auto& table : query.Run.Tables) EXPECT_EQ(table->Cursor->Filters().FilterCount(), 0);
     // Only the title condition is a table's own.
     const bool titled = check.Text.find("title") != std::string::npos;
     ASSERT_EQ(filters.size(), titled ? 1u : 0u) << check.Text;
-    if (titled) EXPECT_EQ(filters.front().Table->CorrelationName, "d");
+    if (titled) EXPECT_EQ(filters.front().Table->Reference.CorrelationName, "d");
   }
 }
 
 TEST_F(SqlSelectTest, SmallestRestrictedTableDrives) {
   TQueryStatement& statement = Prepare("SELECT e.name FROM emp e JOIN dept d ON e.dept = d.no WHERE d.title = 'Labs'");
   EXPECT_EQ(Rows(statement.Execute()), (TRows{"Bob"}));
-  EXPECT_EQ(statement.MainQuery().Plan.Joins.Steps.front().Table->CorrelationName, "d");
+  EXPECT_EQ(statement.MainQuery().Plan.Joins.Steps.front().Table->Reference.CorrelationName, "d");
   TQueryStatement& fixed =
       Prepare("SELECT e.name FROM emp e JOIN dept d ON e.dept = d.no WHERE d.title = 'Labs' NOJOINOPTIMIZE");
   EXPECT_EQ(Rows(fixed.Execute()), (TRows{"Bob"}));
-  EXPECT_EQ(fixed.MainQuery().Plan.Joins.Steps.front().Table->CorrelationName, "e");
+  EXPECT_EQ(fixed.MainQuery().Plan.Joins.Steps.front().Table->Reference.CorrelationName, "e");
 }
 
 // A qualifier that names no table of the query, nor of one around it.
