@@ -210,7 +210,7 @@ public:
     if (!locked.empty() && now - started < ReadBatchTime) return;
     End();
     started = now;
-    for (const auto& table : query.Parsed.SourceTables) {
+    for (const auto& table : query.Run.Tables) {
       locked.push_back(table->Cursor.get());
       table->Cursor->BeginRead();
     }
