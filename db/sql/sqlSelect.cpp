@@ -606,7 +606,8 @@ void TDataQuery::ExecuteSelect() {
     });
     batch.End();
     folder.Flush();
-    fill.End();
+    // The fill ends after the sorts, which renumber its records and take
+    // the keys it held back in one pass.
     if (Parsed.Distinct) {
       std::vector<TSortKeyField> keys;
       for (const auto& column : Parsed.ResultFields) keys.push_back(SortKey(answer, column->FieldNo, false));
@@ -637,6 +638,7 @@ void TDataQuery::ExecuteSelect() {
       for (const TColumnItem& item : Parsed.OrderBy) keys.push_back(SortKey(answer, item.ColumnNo, item.Descending));
       answer.Admin().SortRecords(keys.data(), int(keys.size()), Parsed.OrderByNoCase, TSortDuplicates::None, nullptr);
     }
+    fill.End();
   }
   progress.Finish();
   if (answerFields > 0) answer.SetFieldMap(Plan.AnswerFieldDescs.data(), int32_t(Parsed.ResultFields.size()), false);

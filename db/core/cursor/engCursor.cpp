@@ -212,6 +212,7 @@ void TDataCursor::DeriveFieldFlags() {
 
 void TDataCursor::Close(bool closeTable) {
   if (!open) return;
+  ReleaseQuietly([this] { FlushDeferredKeys(); });
   // Open BLOBs go unposted: their changes are discarded.
   blobs.Detach();
   // The table may stay open for other cursors: a record lock left behind

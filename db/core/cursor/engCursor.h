@@ -422,6 +422,11 @@ private:
   bool movingForward = true;
   bool computingFields = false;
   bool filling = false;
+  // A fill's appended records whose "Sys Deleted" keys wait for its end
+  // (or the sort that renumbers them): the row numbers of the records from
+  // deferredFirst on, in order.
+  std::vector<int32_t> deferredRowNumbers;
+  uint32_t deferredFirst = 0;
 
   TCursorMessageProc repairProc;
   TCursorProgressProc progressProc;
@@ -570,6 +575,14 @@ private:
   // The B-tree of the current index.
   TIndexTree CurrentTree() const;
   void FreeIndexPages(uint8_t n);
+  // "Sys Deleted" (the current index) takes the key of each record in use
+  // from firstSlot on, rowNumbers[i] that of slot firstSlot + i: put in
+  // order and appended leaf by leaf when they all sort after its keys. Two
+  // records of one row number are refused (9729).
+  void AddDeletedKeysInUse(uint32_t firstSlot, const std::vector<int32_t>& rowNumbers);
+  // The fill's waiting keys go in: under the write lock, or taking it.
+  void InsertDeferredKeys();
+  void FlushDeferredKeys();
   void RemoveDuplicateRecord(uint8_t newIndex, TRecord* record);
   void InsertKeysOfRecords(uint8_t n, bool removeDuplicates);
   void ReportProgress(uint32_t done, uint32_t total);

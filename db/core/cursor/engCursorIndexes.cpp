@@ -18,6 +18,7 @@
 #include "engErrors.h"
 #include "engIndexFile.h"
 #include "engIndexTree.h"
+#include "engKeyEncoding.h"
 #include "engLittleEndian.h"
 #include "engRecordBuffer.h"
 #include "engScopeGuard.h"
@@ -218,6 +219,66 @@ void TDataCursor::DeleteIndex(const std::string& name) {
   filtering.UpdateState();
   RebuildWindowAndBitmaps();
   SetToBegin();
+}
+
+void TDataCursor::AddDeletedKeysInUse(uint32_t firstSlot, const std::vector<int32_t>& rowNumbers) {
+  ENG_ASSERT(indexNo == DeletedIndexNo && table->MayChangeFiles());
+  const size_t count = rowNumbers.size();
+  if (count == 0) return;
+  // Slots by row number: a fill gives them in order, a sort of a fill a
+  // permutation of a run of numbers, each put in its place; any other
+  // order is sorted.
+  std::vector<std::pair<int32_t, uint32_t>> order(count);
+  const auto [lowest, highest] = std::minmax_element(rowNumbers.begin(), rowNumbers.end());
+  const bool ascending = std::adjacent_find(rowNumbers.begin(), rowNumbers.end(),
+                                            [](int32_t a, int32_t b) { return a >= b; }) == rowNumbers.end();
+  if (ascending) {
+    for (size_t i = 0; i < count; ++i) order[i] = {rowNumbers[i], firstSlot + uint32_t(i)};
+  } else if (int64_t(*highest) - *lowest + 1 == int64_t(count)) {
+    for (size_t i = 0; i < count; ++i) {
+      auto& place = order[size_t(rowNumbers[i] - *lowest)];
+      if (place.second != 0) Raise(EngErrDuplicateKey);
+      place = {rowNumbers[i], firstSlot + uint32_t(i)};
+    }
+  } else {
+    for (size_t i = 0; i < count; ++i) order[i] = {rowNumbers[i], firstSlot + uint32_t(i)};
+    std::sort(order.begin(), order.end());
+    for (size_t i = 1; i < count; ++i)
+      if (order[i].first == order[i - 1].first) Raise(EngErrDuplicateKey);
+  }
+  const size_t keyLength = indexState.KeyLength;
+  std::vector<uint8_t> keys(count * keyLength, 0);
+  std::vector<uint32_t> slots(count);
+  for (size_t i = 0; i < count; ++i) {
+    EncodeInt32Key(order[i].first, keys.data() + i * keyLength + 1);
+    slots[i] = order[i].second;
+  }
+  if (CurrentTree().AppendInOrder(keys.data(), slots.data(), count)) return;
+  TTreePath place;
+  for (size_t i = 0; i < count; ++i) {
+    const uint8_t* key = keys.data() + i * keyLength;
+    if (CurrentTree().FindKey(key, place)) Raise(EngErrDuplicateKey);
+    CurrentTree().InsertAt(place, key, slots[i]);
+  }
+}
+
+void TDataCursor::InsertDeferredKeys() {
+  if (deferredRowNumbers.empty()) return;
+  // Gone from the list first: a failure leaves the tree short of keys,
+  // which the next open's check finds, never a key twice.
+  const std::vector<int32_t> rowNumbers = std::move(deferredRowNumbers);
+  deferredRowNumbers.clear();
+  const uint8_t previous = indexNo;
+  TScopeGuard restore([&] { SwitchToIndex(previous); });
+  SwitchToIndex(DeletedIndexNo);
+  AddDeletedKeysInUse(deferredFirst, rowNumbers);
+}
+
+void TDataCursor::FlushDeferredKeys() {
+  if (deferredRowNumbers.empty()) return;
+  table->LockWrite();
+  TScopeGuard unlock([this] { table->UnlockWrite(); });
+  InsertDeferredKeys();
 }
 
 void TDataCursor::RebuildDeletedIndex() {

@@ -92,6 +92,7 @@ void TDataCursor::BackupTable() {
 
 void TDataCursor::EmptyTable() {
   RequireExclusiveWritable();
+  deferredRowNumbers.clear();
   table->Empty();
   TakeChangeSnapshot();
   RebuildWindowAndBitmaps();
@@ -99,15 +100,31 @@ void TDataCursor::EmptyTable() {
 }
 
 // Sorting renumbers the records and leaves the deleted ones out, so the
-// deleted-records index is built again from the sorted file.
+// deleted-records index is built again, from the row numbers the sort
+// wrote (every record is in use), in one pass: no record is read back and
+// no key descends. A fill's waiting keys named the old places: the new
+// index takes every record.
 void TDataCursor::SortRecords(const TSortKeyField* keys, int keyCount, bool caseInsensitive,
                               TSortDuplicates duplicates, const TSortGroupCallbacks* callbacks) {
   RequireOpen();
   if (!exclusive) Raise(EngErrNotExclusive);
   if (IndexFile().GetSecondaryCount() != 0 || !PrimaryIsNatural()) return;
-  DataFile().SortRecords(keys, keyCount, caseInsensitive, duplicates, callbacks);
+  std::vector<int32_t> rowNumbers;
+  DataFile().SortRecords(keys, keyCount, caseInsensitive, duplicates, callbacks, &rowNumbers);
+  deferredRowNumbers.clear();
   FreeIndexPages(DeletedIndexNo);
-  RebuildDeletedIndex();
+  {
+    table->LockWrite();
+    TScopeGuard unlock([this] { table->UnlockWrite(); });
+    const uint8_t previous = indexNo;
+    TScopeGuard restore([&] { LoadIndexState(previous); });
+    SetPrimaryIsNatural();
+    LoadIndexState(DeletedIndexNo);
+    IndexFile().SetRecordCount(uint32_t(rowNumbers.size()));
+    AddDeletedKeysInUse(1, rowNumbers);
+    table->WriteHeaders({.ForceData = true, .ForceIndex = true});
+    TakeChangeSnapshot();
+  }
   RebuildWindowAndBitmaps();
   SetToBegin();
 }

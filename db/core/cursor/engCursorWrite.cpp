@@ -125,7 +125,9 @@ void TDataCursor::BeginFill() {
 void TDataCursor::EndFill() {
   if (!filling) return;
   filling = false;
-  if (open) Resynchronise();
+  if (!open) return;
+  FlushDeferredKeys();
+  Resynchronise();
 }
 
 void TDataCursor::FollowOwnChange(uint32_t number, const uint8_t* record, bool goTo) {
@@ -189,6 +191,8 @@ void TDataCursor::InsertRecord(uint8_t* record, bool goToNew) {
     change.Number = number;
     LockRecord(number);
     CheckConstraints(record);
+    // A row number the caller gives is checked against every one in use.
+    if (noAutoInc) InsertDeferredKeys();
     if (!noAutoInc) SetRecordAutoInc(record, AutoIncAfter(data.GetAutoIncValue()));
     TChangeKeys keys;
     BuildChangeKeys(record, nullptr, keys);
@@ -223,11 +227,19 @@ void TDataCursor::InsertRecord(uint8_t* record, bool goToNew) {
       if (entry.Placed) tree.InsertAt(entry.Place, entry.Key, number);
       else tree.InsertKey(entry.Key, number);
     }
-    uint8_t key[MaxIndexKeyLength];
-    SwitchToIndex(DeletedIndexNo);
-    BuildDeletedKey(stored->Buffer(), key);
-    if (append) InsertKey(key, number);
-    else CurrentTree().ReplaceKey(freeKey, key, number);
+    // A fill's appended record takes its key with the others at the end:
+    // its row number is above every one given before.
+    if (append && filling && !noAutoInc) {
+      if (deferredRowNumbers.empty()) deferredFirst = number;
+      ENG_ASSERT(number == deferredFirst + deferredRowNumbers.size());
+      deferredRowNumbers.push_back(GetRecordAutoInc(record));
+    } else {
+      uint8_t key[MaxIndexKeyLength];
+      SwitchToIndex(DeletedIndexNo);
+      BuildDeletedKey(stored->Buffer(), key);
+      if (append) InsertKey(key, number);
+      else CurrentTree().ReplaceKey(freeKey, key, number);
+    }
     IndexFile().IncRecordCount();
     stored.Release();
     FlushTable(true);
@@ -257,6 +269,7 @@ void TDataCursor::ModifyRecord(uint8_t* record, bool unlock, bool goTo) {
   TRecordChange change{number, lockedHere, unlock || lockedHere, record, goTo};
   RunRecordChange(change, [&] {
     if (number == 0) Raise(uint16_t(EngErrNoCurrentRecord));
+    InsertDeferredKeys();
     LockRecord(number);
     TDataFile& data = DataFile();
     THeldRecord stored(data);
@@ -300,6 +313,7 @@ void TDataCursor::DeleteRecord(const uint8_t* record, bool /*reposition*/) {
   TRecordChange change{number, true, true, nullptr, false};
   RunRecordChange(change, [&] {
     if (number == 0) Raise(uint16_t(EngErrNoCurrentRecord));
+    InsertDeferredKeys();
     TDataFile& data = DataFile();
     THeldRecord stored(data);
     stored.Read(number, TRecordRead::Alone);

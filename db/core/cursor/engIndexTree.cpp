@@ -310,6 +310,58 @@ int TIndexTree::SharedLevels(const TTreePath& from, const TTreePath& to) {
   return shared;
 }
 
+void TIndexTree::LastWay(std::vector<TPageRef>& way) {
+  way.clear();
+  uint32_t parent = 0;
+  for (uint32_t offset = file.GetRootOffset(indexNo); offset != 0;) {
+    if (way.size() > size_t(MaxTreeDepth)) Corrupt();
+    TPageRef page(&file, file.GetTreePage(indexNo, offset));
+    if (page->Free || page->Count == 0 || page->IsRoot() != (parent == 0)) Corrupt();
+    page->Parent = parent;
+    page->Last();
+    parent = offset;
+    offset = page->IsLeaf() ? 0 : page->CurrentPointer();
+    way.push_back(std::move(page));
+  }
+}
+
+// Between two splits of the last leaf only that leaf changes; a split sets
+// the counts of the pages it divides from their entries, so the branches'
+// last entries along the way are the only counts behind, each set from
+// the page below it, bottom up.
+bool TIndexTree::AppendInOrder(const uint8_t* keys, const uint32_t* records, size_t count) {
+  if (count == 0) return true;
+  std::vector<TPageRef> way;
+  LastWay(way);
+  size_t next = 0;
+  if (way.empty()) {
+    TTreePath empty;
+    InsertAtCounted(empty, keys, records[0], 0);
+    next = 1;
+    LastWay(way);
+  } else if (comparer.CompareKeys(keys, way.back()->KeyAt(way.back()->Count), keyLength) <= 0) {
+    return false;
+  }
+  while (next < count) {
+    TPage& leaf = *way.back();
+    if (!leaf.IsLeaf() || leaf.Right != 0) Corrupt();
+    do {
+      const uint8_t* key = keys + next * keyLength;
+      ENG_ASSERT(comparer.CompareKeys(key, leaf.KeyAt(leaf.Count), keyLength) > 0);
+      leaf.Last();
+      leaf.InsertEntry(key, records[next], 0);
+      ++next;
+    } while (next < count && leaf.Right == 0);
+    LastWay(way);
+    for (size_t level = way.size() - 1; level-- > 0;) {
+      TPage& branch = *way[level];
+      const uint32_t below = way[level + 1]->KeyCount();
+      if (branch.CurrentKeyCount() != below) branch.SetCurrentKeyCount(below);
+    }
+  }
+  return true;
+}
+
 void TIndexTree::FreePages() {
   const uint32_t root = file.GetRootOffset(indexNo);
   if (root != 0) FreePageTree(root, 0);

@@ -12,6 +12,7 @@
 #include <cstring>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "engIndexPage.h"
 
@@ -126,6 +127,12 @@ public:
                   TTreePath* newPlace = nullptr, TTreePath* oldWay = nullptr);
   // Every page of the tree goes to the free list; the index is empty after.
   void FreePages();
+  // Appends count keys (keyLength bytes each, in keys) with their records,
+  // ascending and each above every key the tree holds, leaf by leaf: a
+  // leaf takes its keys without a descent each, and the key counts of the
+  // branches above it are set once it is full. False, with nothing
+  // changed, when the first key is not above the tree's last.
+  bool AppendInOrder(const uint8_t* keys, const uint32_t* records, size_t count);
 
 private:
   TIndexFile& file;
@@ -175,4 +182,8 @@ private:
   static bool PlaceAfterDelete(TTreePath& place, const TTreePath& from, uint16_t removed, TTreePath& to);
   static int SharedLevels(const TTreePath& from, const TTreePath& to);
   void FreePageTree(uint32_t offset, int depth);
+  // The pages from the root down the last entries to the last leaf, each
+  // standing on its last entry with its parent link set; empty for an
+  // empty tree.
+  void LastWay(std::vector<TPageRef>& way);
 };

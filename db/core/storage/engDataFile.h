@@ -155,9 +155,10 @@ public:
   bool UnlockHeader();
 
   // Rewrites the records in key order, renumbered; deleted records are
-  // left out. Distinct and group fold records of equal key.
+  // left out. Distinct and group fold records of equal key. rowNumbers,
+  // when given, takes each written record's row number, by its new place.
   void SortRecords(const TSortKeyField* keys, int keyCount, bool caseInsensitive, TSortDuplicates duplicates,
-                   const TSortGroupCallbacks* callbacks);
+                   const TSortGroupCallbacks* callbacks, std::vector<int32_t>* rowNumbers = nullptr);
   // A file whose records and sort keys take at most this many bytes is
   // sorted whole in memory; a larger one through runs of a work file.
   static constexpr int64_t DefaultSortMemoryBytes = int64_t(64) << 20;

@@ -125,13 +125,15 @@ struct TSortRun {
 class TDataSorter {
 public:
   TDataSorter(TDataFile& file, const TSortKeyField* keys, int keyCount, bool caseInsensitive,
-              TSortDuplicates duplicates, const TSortGroupCallbacks* callbacks)
+              TSortDuplicates duplicates, const TSortGroupCallbacks* callbacks, std::vector<int32_t>* rowNumbers)
       : file(file),
         key(keys, keyCount, caseInsensitive, file.LanguageId(), file.SortId()),
         duplicates(duplicates),
         callbacks(callbacks ? *callbacks : TSortGroupCallbacks()),
-        recordSize(file.RecordSize()) {
+        recordSize(file.RecordSize()),
+        rowNumbers(rowNumbers) {
     CheckKeys(keys, keyCount);
+    if (rowNumbers) rowNumbers->clear();
     GrowFileBuffer(file.writeBuffer, recordSize, recordSize);
     bufferRecords = int32_t(file.writeBuffer.Size()) / recordSize;
   }
@@ -164,6 +166,7 @@ private:
   TSortDuplicates duplicates;
   TSortGroupCallbacks callbacks;
   int32_t recordSize;
+  std::vector<int32_t>* rowNumbers;
   int32_t bufferRecords = 0;
   int32_t buffered = 0;
   uint32_t written = 0;
@@ -404,6 +407,7 @@ private:
     uint8_t* slot = file.writeBuffer.Get() + size_t(buffered) * recordSize;
     std::memcpy(slot, record, size_t(recordSize));
     PutLE32(slot + RecordLinkOffset, ++written);
+    if (rowNumbers) rowNumbers->push_back(int32_t(GetLE32(slot + RecordAutoIncOffset)));
     if (file.IsEncrypted()) file.Encipher(slot, uint32_t(recordSize));
     if (++buffered == bufferRecords) WriteBuffered();
   }
@@ -431,7 +435,8 @@ private:
 };
 
 void TDataFile::SortRecords(const TSortKeyField* keys, int keyCount, bool caseInsensitive,
-                            TSortDuplicates duplicates, const TSortGroupCallbacks* callbacks) {
-  TDataSorter sorter(*this, keys, keyCount, caseInsensitive, duplicates, callbacks);
+                            TSortDuplicates duplicates, const TSortGroupCallbacks* callbacks,
+                            std::vector<int32_t>* rowNumbers) {
+  TDataSorter sorter(*this, keys, keyCount, caseInsensitive, duplicates, callbacks, rowNumbers);
   sorter.Run();
 }
