@@ -127,11 +127,11 @@ void AddInto(const TResultField& column, uint8_t type, TTableCursor& answer, uin
 
 void AccumulateRow(const TDataQuery& query, TTableCursor& answer, uint8_t* group, const uint8_t* record) {
   if (group == record) return;
-  for (const auto& owned : query.Parsed.ResultFields) {
+  for (const auto& owned : query.Plan.ResultFields) {
     const TResultField& column = *owned;
     if (column.Aggregate == agNone) continue;
     // AVG's hidden count follows the result columns.
-    ORV_ASSERT(column.Aggregate != agAvg || column.AvgCountFieldNo > query.Parsed.ResultFields.size());
+    ORV_ASSERT(column.Aggregate != agAvg || column.AvgCountFieldNo > query.Plan.ResultFields.size());
     uint8_t copy[FieldDescSize];
     const uint8_t type = CursorFieldDesc(answer, column.FieldNo, copy)[FieldDescTypeOffset];
     const TFieldValue value = Read(answer, record, column.FieldNo);
@@ -157,7 +157,7 @@ void AccumulateRow(const TDataQuery& query, TTableCursor& answer, uint8_t* group
 }
 
 void FinishAverages(const TDataQuery& query, TTableCursor& answer, uint8_t* group) {
-  for (const auto& column : query.Parsed.ResultFields) {
+  for (const auto& column : query.Plan.ResultFields) {
     if (column->Aggregate != agAvg) continue;
     const TFieldValue count = Read(answer, group, column->AvgCountFieldNo);
     const TFieldValue sum = Read(answer, group, column->FieldNo);

@@ -20,7 +20,7 @@ bool IsOwnTable(const TDataQuery& query, const void* table) {
 void LinkTree(TDataQuery& outer, const TExpToken* node) {
   for (; node; node = node->Next) {
     if (node->Kind == nkSubSelect && node->NestedQuery)
-      static_cast<TDataQuery*>(node->NestedQuery)->Parsed.Outer = &outer;
+      static_cast<TDataQuery*>(node->NestedQuery)->Plan.Outer = &outer;
     LinkTree(outer, node->First);
     LinkTree(outer, node->Second);
     LinkTree(outer, node->Third);
@@ -32,7 +32,7 @@ void LinkTree(TDataQuery& outer, const TExpToken* node) {
 // that correlation name, whether or not it has the column.
 const TDataQuery* VisibleOwner(const TDataQuery& query, const std::string& qualifier, const std::string& column,
                                TSourceTable*& table, uint16_t& fieldNo) {
-  for (const TDataQuery* at = &query; at; at = at->Parsed.Outer) {
+  for (const TDataQuery* at = &query; at; at = at->Plan.Outer) {
     table = at->FindSourceTable(qualifier, column, fieldNo);
     if (table && fieldNo > 0) return at;
     if (table && !qualifier.empty()) break;
@@ -51,8 +51,8 @@ void MarkTree(TDataQuery& query, const TExpToken* node) {
       uint16_t fieldNo = 0;
       const TDataQuery* owner = VisibleOwner(query, node->CorrelationName, node->Name, table, fieldNo);
       if (owner && owner != &query)
-        for (TDataQuery* between = &query; between != owner; between = between->Parsed.Outer) {
-          between->Parsed.Correlated = true;
+        for (TDataQuery* between = &query; between != owner; between = between->Plan.Outer) {
+          between->Plan.Correlated = true;
           between->Plan.OuterReferences.push_back({table, fieldNo});
         }
     }
@@ -92,7 +92,7 @@ void LinkNestedQueries(TQueryStatement& statement) {
   }
   for (int i = 1; i < statement.QueryCount(); ++i) {
     TDataQuery& query = statement.QueryAt(i);
-    if (!query.Parsed.Outer || query.Parsed.Kind != qkSelect) continue;
+    if (!query.Plan.Outer || query.Parsed.Kind != qkSelect) continue;
     for (const TJoinClause& join : query.Parsed.JoinClauses) MarkTree(query, join.Condition.get());
     MarkTree(query, query.Parsed.Where.get());
   }
@@ -110,7 +110,7 @@ void BindOuterColumns(const TDataQuery& query, TExpToken* node) {
     if (node->Kind == nkColumn && node->SourceTable && !IsOwnTable(query, node->SourceTable)) {
       // Only a correlated query reads enclosing tables, and only while
       // their rows stand.
-      ORV_ASSERT(query.Parsed.Correlated);
+      ORV_ASSERT(query.Plan.Correlated);
       TSourceColumnValues values(EvaluationLanguage(query));
       values.GetColumnValue(*node);
       node->Kind = nkConstant;

@@ -143,43 +143,42 @@ void PrepareDataChange(TDataQuery& query) {
   query.OpenSourceTables(false);
   TSourceTable& table = *query.Run.Tables.front();
   if (query.Parsed.Kind == qkDelete) return;
-  std::vector<std::unique_ptr<TUpdateField>> fields;
-  for (auto& field : query.Parsed.UpdateFields) {
-    if (field->Name != "*") {
-      fields.push_back(std::move(field));
+  // The target columns, "*" expanded, found in the table.
+  std::vector<TTargetItem> targets;
+  for (const TTargetItem& target : query.Parsed.TargetColumns) {
+    if (target.Name != "*") {
+      targets.push_back(target);
       continue;
     }
-    for (int i = 1; i <= table.FieldCount; ++i) {
-      auto each = std::make_unique<TUpdateField>();
-      each->Name = FieldNameOf(table.FieldDesc(i));
-      fields.push_back(std::move(each));
-    }
+    for (int i = 1; i <= table.FieldCount; ++i) targets.push_back({FieldNameOf(table.FieldDesc(i)), ""});
   }
-  query.Parsed.UpdateFields = std::move(fields);
-  for (auto& field : query.Parsed.UpdateFields) {
-    const bool ownTable = field->Qualifier.empty() || SameText(field->Qualifier, table.Reference.CorrelationName);
-    const int fieldNo = ownTable ? table.FindField(field->Name) : 0;
+  query.Plan.UpdateFields.clear();
+  for (const TTargetItem& target : targets) {
+    const bool ownTable = target.Qualifier.empty() || SameText(target.Qualifier, table.Reference.CorrelationName);
+    const int fieldNo = ownTable ? table.FindField(target.Name) : 0;
     if (fieldNo == 0)
-      RaiseSqlError("Invalid column name '" + field->Name + "'" + " or table correlation name " + "'" +
-                    field->Qualifier + "'" + " specified in table columns");
+      RaiseSqlError("Invalid column name '" + target.Name + "'" + " or table correlation name " + "'" +
+                    target.Qualifier + "'" + " specified in table columns");
     const uint8_t* desc = table.FieldDesc(fieldNo);
-    field->FieldNo = uint16_t(fieldNo);
-    field->Name = FieldNameOf(desc);
-    field->DataType = desc[FieldDescTypeOffset];
-    field->SubType = desc[FieldDescSubtypeOffset];
-    field->Size = desc[FieldDescStoredSizeOffset];
-    field->Scale = field->DataType == DecimalFieldType ? desc[FieldDescScaleCopyOffset] : 0;
+    TUpdateField field;
+    field.FieldNo = uint16_t(fieldNo);
+    field.Name = FieldNameOf(desc);
+    field.DataType = desc[FieldDescTypeOffset];
+    field.SubType = desc[FieldDescSubtypeOffset];
+    field.Size = desc[FieldDescStoredSizeOffset];
+    field.Scale = field.DataType == DecimalFieldType ? desc[FieldDescScaleCopyOffset] : 0;
+    query.Plan.UpdateFields.push_back(std::move(field));
   }
   const size_t values = query.Parsed.InsertFromSelect && query.Parsed.SubSelect
-                            ? query.Parsed.SubSelect->Parsed.ResultFields.size()
+                            ? query.Parsed.SubSelect->Plan.ResultFields.size()
                             : query.Parsed.UpdateValues.size();
-  if (values != query.Parsed.UpdateFields.size())
+  if (values != query.Plan.UpdateFields.size())
     RaiseSqlError("The number of values must match the number of table columns");
   if (query.Parsed.InsertFromSelect) return;
   // Values without parameters are checked now; the others once bound.
   for (size_t i = 0; i < query.Parsed.UpdateValues.size(); ++i)
     if (!HasParam(query.Parsed.UpdateValues[i]->Tree.get()))
-      CheckedValue(query, *query.Parsed.UpdateFields[i], *query.Parsed.UpdateValues[i]);
+      CheckedValue(query, query.Plan.UpdateFields[i], *query.Parsed.UpdateValues[i]);
 }
 
 void ExecuteInsert(TDataQuery& query) {
@@ -193,13 +192,13 @@ void ExecuteInsert(TDataQuery& query) {
   if (!query.Parsed.InsertFromSelect) {
     std::vector<TExpTreePtr> values;
     for (size_t i = 0; i < query.Parsed.UpdateValues.size(); ++i)
-      values.push_back(CheckedValue(query, *query.Parsed.UpdateFields[i], *query.Parsed.UpdateValues[i]));
+      values.push_back(CheckedValue(query, query.Plan.UpdateFields[i], *query.Parsed.UpdateValues[i]));
     TChangeTransaction transaction(query, table);
     cursor.Checks().ApplyDefaults(record.data());
     table.HasRow = false;  // no row: column references are NULL
     for (size_t i = 0; i < values.size(); ++i) {
       TExpTreePtr value(EvaluateExpression(context, *values[i]));
-      StoreValue(query, table, record.data(), *query.Parsed.UpdateFields[i], *value, query.Parsed.UpdateValues[i]->Text,
+      StoreValue(query, table, record.data(), query.Plan.UpdateFields[i], *value, query.Parsed.UpdateValues[i]->Text,
                  "INSERT");
     }
     cursor.InsertRecord(record.data(), false);
@@ -220,15 +219,15 @@ void ExecuteInsert(TDataQuery& query) {
     ++counter;
     if (query.Progress(counter, total > 0 ? int32_t(int64_t(counter) * 100 / total) : 100)) break;
     cursor.Checks().ApplyDefaults(record.data());
-    for (size_t i = 0; i < query.Parsed.UpdateFields.size(); ++i) {
-      const TUpdateField& target = *query.Parsed.UpdateFields[i];
+    for (size_t i = 0; i < query.Plan.UpdateFields.size(); ++i) {
+      const TUpdateField& target = query.Plan.UpdateFields[i];
       uint8_t desc[FieldDescSize];
       source.Fields().GetFieldDesc(int(i + 1), desc);
       TExpTreePtr value(NewToken());
       TypeNodeFromField(desc, *value);
       ReadFieldValue(source, row.data(), desc, *value);
       ConvertTextValue(*value, source.Fields().LanguageId(), cursor.Fields().LanguageId());
-      StoreValue(query, table, record.data(), target, *value, select.Parsed.ResultFields[i]->Name, "INSERT");
+      StoreValue(query, table, record.data(), target, *value, select.Plan.ResultFields[i]->Name, "INSERT");
     }
     cursor.InsertRecord(record.data(), false);
     transaction.Changed();
@@ -246,7 +245,7 @@ void ExecuteUpdateOrDelete(TDataQuery& query) {
   std::vector<TExpTreePtr> values;
   if (update)
     for (size_t i = 0; i < query.Parsed.UpdateValues.size(); ++i)
-      values.push_back(CheckedValue(query, *query.Parsed.UpdateFields[i], *query.Parsed.UpdateValues[i]));
+      values.push_back(CheckedValue(query, query.Plan.UpdateFields[i], *query.Parsed.UpdateValues[i]));
   PlanConditions(query);
   TSourceColumnValues columns(EvaluationLanguage(query));
   TExpEvalContext context = SourceEvalContext(query, &columns);
@@ -285,7 +284,7 @@ void ExecuteUpdateOrDelete(TDataQuery& query) {
       for (const TExpTreePtr& value : values) computed.emplace_back(EvaluateExpression(context, *value));
       std::vector<uint8_t> changed(table.Record);
       for (size_t i = 0; i < computed.size(); ++i)
-        StoreValue(query, table, changed.data(), *query.Parsed.UpdateFields[i], *computed[i],
+        StoreValue(query, table, changed.data(), query.Plan.UpdateFields[i], *computed[i],
                    query.Parsed.UpdateValues[i]->Text, "UPDATE");
       cursor.ModifyRecord(changed.data(), true, false);
     } catch (...) {

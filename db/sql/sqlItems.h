@@ -2,7 +2,12 @@
 // The entries of a query's clause lists: source tables and their joins,
 // result columns, ORDER BY and GROUP BY items, INSERT and UPDATE targets and
 // values, and the column and index definitions of CREATE and ALTER TABLE.
-// The parser fills them; preparation completes them.
+// The parser makes and fills them; from then on they are read only (the
+// query holds them const): preparation resolves them into the plan's own
+// (TResultField, TUpdateField, resolved TColumnItem lists in sqlQuery.h).
+// A clause's tree stays as parsed but for its parameter tokens, which
+// hold the values the caller binds; whoever evaluates a clause works on a
+// copy.
 
 #include <cstdint>
 #include <memory>
@@ -30,47 +35,33 @@ struct TTableReference {
 // Aggregate kinds of a result column.
 enum : uint8_t { agNone = 0, agSum = 1, agMin = 2, agMax = 3, agAvg = 4, agCount = 5 };
 
-struct TResultField {
-  std::string Name;
+// A result column as written: an expression, an aggregate of one, or a
+// "*" or "t.*" that preparation expands.
+struct TResultItem {
+  std::string Name;  // the alias, else the column's name
   std::string SourceQualifier;
   std::string SourceName;
-  uint16_t FieldNo = 0;  // in the result
   bool Computed = false;
-  uint8_t DataType = 0;
-  uint8_t SubType = 0;
-  int32_t Size = 0;
-  uint8_t Scale = 0;
   uint8_t Aggregate = agNone;
-  uint16_t AvgCountFieldNo = 0;
   bool CountStar = false;
   std::string ExpressionText;
   bool GeneratedName = true;
-  bool AllColumns = false;  // a "*" or "t.*" item before expansion
-  // The item as parsed: the whole expression, or the aggregate's argument
-  // (nil for COUNT(*)).
+  bool AllColumns = false;
+  // The whole expression, or the aggregate's argument (nil for COUNT(*)).
   TExpTreePtr Tree;
-  // The same before it was checked: HAVING's aggregates are matched to it.
-  TExpTreePtr Parsed;
-  // Where a plain column comes from.
-  TSourceTable* Source = nullptr;
-  uint16_t SourceFieldNo = 0;
 };
 
 struct TColumnItem {  // ORDER BY and GROUP BY
   std::string Name;
   std::string Qualifier;
-  uint16_t ColumnNo = 0;  // 1-based in the result, 0 = by name
+  uint16_t ColumnNo = 0;  // 1-based in the result, 0 = by name (the plan's: resolved)
   bool Descending = false;
 };
 
-struct TUpdateField {
+// A column an INSERT or UPDATE names ("*": all of the table's).
+struct TTargetItem {
   std::string Name;
   std::string Qualifier;
-  uint16_t FieldNo = 0;
-  uint8_t DataType = 0;
-  uint8_t SubType = 0;
-  int32_t Size = 0;
-  uint8_t Scale = 0;
 };
 
 struct TUpdateValue {

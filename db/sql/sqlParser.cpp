@@ -179,7 +179,7 @@ TTableReference& TSqlParser::ParseTableReference(const std::string& missing, con
   SetTableName(*table, inMemory, Token().substr(0, SqlNameLimit));
   Next();
   TTableReference& added = *table;
-  query.Parsed.SourceTables.emplace_back(table.release());
+  query.parsed.SourceTables.emplace_back(table.release());
   return added;
 }
 
@@ -194,7 +194,7 @@ void TSqlParser::ParseCorrelationName(TTableReference& table, std::initializer_l
     Next();
   }
   if (table.CorrelationName.empty()) table.CorrelationName = DefaultCorrelation(table.TableName);
-  for (const auto& other : query.Parsed.SourceTables)
+  for (const auto& other : query.parsed.SourceTables)
     if (other.get() != &table && SameText(other->CorrelationName, table.CorrelationName))
       RaiseSqlError("Duplicate table correlation name '" + table.CorrelationName + "'" + " found in source tables");
 }
@@ -204,15 +204,15 @@ void TSqlParser::ParseLanguage(bool& hasLanguage, bool& hasSort) {
   const std::string language = Token();
   if (parser.TokenKind() != tkString || !IsValidLanguageName(language))
     RaiseSqlError("Invalid language constant '" + language + "'" + " specified after LANGUAGE keyword");
-  query.Parsed.LanguageId = LanguageNameToID(language);
+  query.parsed.LanguageId = LanguageNameToID(language);
   hasLanguage = true;
   Next();
   if (!Keyword("SORT")) return;
   Next();
   const std::string sort = Token();
-  if (parser.TokenKind() != tkString || !IsValidSortName(query.Parsed.LanguageId, sort))
+  if (parser.TokenKind() != tkString || !IsValidSortName(query.parsed.LanguageId, sort))
     RaiseSqlError("Invalid sort constant '" + sort + "'" + " specified after SORT keyword");
-  query.Parsed.SortId = SortNameToID(query.Parsed.LanguageId, sort);
+  query.parsed.SortId = SortNameToID(query.parsed.LanguageId, sort);
   hasSort = true;
   Next();
 }
@@ -225,8 +225,8 @@ void TSqlParser::ParseCommitInterval() {
   if (interval < 1)
     RaiseSqlError("COMMIT INTERVAL specified (" + std::to_string(interval) + ") is invalid, it must be " +
                   "greater than 0");
-  query.Parsed.CommitInterval = int32_t(interval);
-  query.Parsed.HasCommitInterval = true;
+  query.parsed.CommitInterval = int32_t(interval);
+  query.parsed.HasCommitInterval = true;
 }
 
 void TSqlParser::ParseColumnItems(std::vector<TColumnItem>& items, const std::string& clause, bool orderBy) {
@@ -270,30 +270,30 @@ void TSqlParser::ParseColumnItems(std::vector<TColumnItem>& items, const std::st
 // ---- dispatch -----------------------------------------------------------------
 
 void TSqlParser::Parse(bool nested) {
-  query.Parsed.Nested = nested;
+  query.parsed.Nested = nested;
   parser.ErrorCode = EngErrSql;
   parser.TableName.clear();
   if (Keyword("SELECT")) {
-    query.Parsed.Kind = qkSelect;
+    query.parsed.Kind = qkSelect;
     ParseSelect();
   } else if (nested) {
     Fail("SELECT, INSERT, UPDATE, DELETE, CREATE, ALTER, or DROP keyword expected, instead found '");
   } else if (Keyword("INSERT")) {
-    query.Parsed.Kind = qkInsert;
+    query.parsed.Kind = qkInsert;
     ParseInsert();
   } else if (Keyword("UPDATE")) {
-    query.Parsed.Kind = qkUpdate;
+    query.parsed.Kind = qkUpdate;
     ParseUpdate();
   } else if (Keyword("DELETE")) {
-    query.Parsed.Kind = qkDelete;
+    query.parsed.Kind = qkDelete;
     ParseDelete();
   } else if (Keyword("CREATE")) {
     Next();
     if (Keyword("TABLE")) {
-      query.Parsed.Kind = qkCreateTable;
+      query.parsed.Kind = qkCreateTable;
       ParseCreateTable();
     } else if (KeywordIn({"INDEX", "UNIQUE", "ASC", "ASCENDING", "DESC", "DESCENDING", "NOCASE"})) {
-      query.Parsed.Kind = qkCreateIndex;
+      query.parsed.Kind = qkCreateIndex;
       ParseCreateIndex();
     } else {
       Fail("TABLE or INDEX keyword expected, instead found '");
@@ -301,15 +301,15 @@ void TSqlParser::Parse(bool nested) {
   } else if (Keyword("ALTER")) {
     Next();
     if (!Keyword("TABLE")) Fail("TABLE keyword expected, instead found '");
-    query.Parsed.Kind = qkAlterTable;
+    query.parsed.Kind = qkAlterTable;
     ParseAlterTable();
   } else if (Keyword("DROP")) {
     Next();
     if (Keyword("TABLE")) {
-      query.Parsed.Kind = qkDropTable;
+      query.parsed.Kind = qkDropTable;
       ParseDropTable();
     } else if (Keyword("INDEX")) {
-      query.Parsed.Kind = qkDropIndex;
+      query.parsed.Kind = qkDropIndex;
       ParseDropIndex();
     } else {
       Fail("TABLE or INDEX keyword expected, instead found '");
@@ -325,7 +325,7 @@ void TSqlParser::ParseSelect() {
   Next();  // SELECT
   if (Keyword("ALL")) Next();
   if (Keyword("DISTINCT")) {
-    query.Parsed.Distinct = true;
+    query.parsed.Distinct = true;
     Next();
   }
   for (;;) {
@@ -338,13 +338,13 @@ void TSqlParser::ParseSelect() {
     if (Keyword("MEMORY")) {
       Next();
       if (!IsName()) Fail("Result table name expected in INTO MEMORY clause, instead found '");
-      query.Parsed.InMemoryTarget = true;
+      query.parsed.InMemoryTarget = true;
     } else if (!IsName()) {
       Fail("Result table name expected in INTO clause, instead found '");
     }
-    query.Parsed.TargetName = Token().substr(0, SqlNameLimit);
-    query.Parsed.HasInto = true;
-    query.Parsed.LiveRequested = false;
+    query.parsed.TargetName = Token().substr(0, SqlNameLimit);
+    query.parsed.HasInto = true;
+    query.parsed.LiveRequested = false;
     Next();
   }
   ExpectKeyword("FROM", "FROM keyword expected, instead found '");
@@ -352,52 +352,51 @@ void TSqlParser::ParseSelect() {
   if (Keyword("WHERE")) {
     Next();
     TExpTreePtr condition = ParseClause(WhereContext, "WHERE or JOIN clause is empty", WhereFlags);
-    query.Parsed.Where = std::move(condition);
-    query.Parsed.HasWhere = true;
+    query.parsed.Where = std::move(condition);
   }
   if (Keyword("GROUP")) {
     Next();
     ExpectKeyword("BY", "BY keyword expected after GROUP keyword, instead found '");
-    ParseColumnItems(query.Parsed.GroupBy, "GROUP BY clause", false);
-    query.Parsed.Grouping = true;
+    ParseColumnItems(query.parsed.GroupBy, "GROUP BY clause", false);
+    query.parsed.Grouping = true;
   }
   if (Keyword("HAVING")) {
     Next();
-    query.Parsed.Having = ParseClause("HAVING clause", "HAVING clause is empty", HavingFlags);
-    query.Parsed.HasHaving = true;
+    query.parsed.Having = ParseClause("HAVING clause", "HAVING clause is empty", HavingFlags);
+    query.parsed.HasHaving = true;
   }
   if (Keyword("ORDER")) {
     Next();
     ExpectKeyword("BY", "BY keyword expected after ORDER keyword, instead found '");
-    ParseColumnItems(query.Parsed.OrderBy, "ORDER BY clause", true);
-    query.Parsed.HasOrderBy = true;
+    ParseColumnItems(query.parsed.OrderBy, "ORDER BY clause", true);
+    query.parsed.HasOrderBy = true;
     if (Keyword("NOCASE")) {
-      query.Parsed.OrderByNoCase = true;
+      query.parsed.OrderByNoCase = true;
       Next();
     }
   }
   if (Keyword("WITH")) {
     Next();
     ExpectKeyword("LOCKS", "LOCKS keyword expected after WITH keyword, instead found '");
-    query.Parsed.WithLocks = true;
+    query.parsed.WithLocks = true;
   }
-  if (Keyword("LANGUAGE")) ParseLanguage(query.Parsed.HasLanguage, query.Parsed.HasSort);
+  if (Keyword("LANGUAGE")) ParseLanguage(query.parsed.HasLanguage, query.parsed.HasSort);
   if (Keyword("ENCRYPTED")) {
     Next();
     ExpectKeyword("WITH", "WITH keyword expected after ENCRYPTED keyword, instead found '");
-    query.Parsed.Password = ParseStringLiteral("Password expected after ENCRYPTED WITH keywords, instead found '");
-    query.Parsed.Encrypted = !query.Parsed.Password.empty();
-    query.Parsed.HasEncryption = true;
+    query.parsed.Password = ParseStringLiteral("Password expected after ENCRYPTED WITH keywords, instead found '");
+    query.parsed.Encrypted = !query.parsed.Password.empty();
+    query.parsed.HasEncryption = true;
   }
   if (Keyword("NOJOINOPTIMIZE")) {
-    query.Parsed.NoJoinOptimize = true;
+    query.parsed.NoJoinOptimize = true;
     Next();
   }
-  if (!query.Parsed.Nested) EndOfStatement("End of SELECT statement expected, instead found '");
+  if (!query.parsed.Nested) EndOfStatement("End of SELECT statement expected, instead found '");
 }
 
 void TSqlParser::ParseResultColumn() {
-  auto column = std::make_unique<TResultField>();
+  auto column = std::make_unique<TResultItem>();
   TExpTreePtr item = ParseClause("source column expression", "Source column expression is empty", ResultColumnFlags);
   std::string source;
   parser.GetMarkedText(source);
@@ -411,7 +410,7 @@ void TSqlParser::ParseResultColumn() {
              item->Code <= fnAvg) {
     static constexpr uint8_t Kinds[] = {agSum, agCount, agMin, agMax, agAvg};
     column->Aggregate = Kinds[item->Code - fnSum];
-    if (column->Aggregate == agAvg) query.Parsed.HasAverage = true;
+    if (column->Aggregate == agAvg) query.parsed.HasAverage = true;
     if (ContainsAggregate(item->First)) RaiseSqlError("Aggregate functions cannot be nested");
     TExpToken* argument = item->First;
     if (argument && argument->Kind == nkColumn && argument->Name == "*") {
@@ -434,7 +433,6 @@ void TSqlParser::ParseResultColumn() {
     if (ContainsAggregate(item.get())) RaiseSqlError("Aggregate functions cannot be used within expressions");
     column->Computed = true;
     column->ExpressionText = source;
-    query.Parsed.HasComputed = true;
   }
   if (!column->Tree && !column->CountStar) column->Tree = std::move(item);
   // The alias.
@@ -459,7 +457,7 @@ void TSqlParser::ParseResultColumn() {
     column->Name = Token();
     Next();
   }
-  query.Parsed.ResultFields.push_back(std::move(column));
+  query.parsed.ResultItems.push_back(std::move(column));
 }
 
 void TSqlParser::ParseFrom() {
@@ -468,13 +466,13 @@ void TSqlParser::ParseFrom() {
   static const std::initializer_list<const char*> insertStops = {
       "LEFT",  "RIGHT", "INNER",     "JOIN",     "WHERE",    "ORDER",
       "GROUP", "HAVING", "WITH",     "ENCRYPTED", "NOAUTOINC", "COMMIT"};
-  const bool underInsert = query.Parsed.Nested && &query != &query.Statement.MainQuery() &&
+  const bool underInsert = query.parsed.Nested && &query != &query.Statement.MainQuery() &&
                            query.Statement.MainQuery().Parsed.Kind == qkInsert;
   bool afterJoin = false;
   for (;;) {
     TTableReference& table =
         ParseTableReference("Table name expected after FROM keyword, instead found '", "Table name expected, instead found '");
-    table.Position = uint16_t(query.Parsed.SourceTables.size());
+    table.Position = uint16_t(query.parsed.SourceTables.size());
     ParseCorrelationName(table, underInsert ? insertStops : plainStops);
     // Joins after the table.
     for (;;) {
@@ -502,7 +500,6 @@ void TSqlParser::ParseFrom() {
       afterJoin = true;
     }
     if (!IsPunctuation(',')) return;
-    query.Parsed.SeveralTables = true;
     Next();
   }
 }
@@ -513,25 +510,23 @@ void TSqlParser::ParseJoin(uint8_t kind) {
       ParseTableReference("Table name expected after JOIN keyword, instead found '", "Table name expected, instead found '");
   if (kind == jkRight) {
     // The right-joined table goes first: it is the outer one.
-    auto owned = std::move(query.Parsed.SourceTables.back());
-    query.Parsed.SourceTables.pop_back();
-    query.Parsed.SourceTables.insert(query.Parsed.SourceTables.begin(), std::move(owned));
+    auto owned = std::move(query.parsed.SourceTables.back());
+    query.parsed.SourceTables.pop_back();
+    query.parsed.SourceTables.insert(query.parsed.SourceTables.begin(), std::move(owned));
   }
-  table.Position = uint16_t(query.Parsed.SourceTables.size());
+  table.Position = uint16_t(query.parsed.SourceTables.size());
   ParseCorrelationName(table, {"ON"});
   ExpectKeyword("ON", "ON keyword expected in JOIN clause, instead found '");
   TJoinClause clause;
   clause.Condition = ParseClause(WhereContext, "WHERE or JOIN clause is empty", JoinFlags);
   clause.Kind = kind;
-  query.Parsed.JoinClauses.push_back(std::move(clause));
-  query.Parsed.SeveralTables = true;
-  query.Parsed.HasWhere = true;
+  query.parsed.JoinClauses.push_back(std::move(clause));
 }
 
 // ---- INSERT, UPDATE, DELETE -------------------------------------------------------
 
 void TSqlParser::ParseInsert() {
-  query.Parsed.LiveRequested = true;
+  query.parsed.LiveRequested = true;
   Next();  // INSERT
   ExpectKeyword("INTO", "INTO keyword expected, instead found '");
   if (!IsName()) Fail("Table name expected after INTO clause, instead found '");
@@ -543,18 +538,13 @@ void TSqlParser::ParseInsert() {
     Next();
     for (;;) {
       TExpTreePtr column = ParseTableColumn();
-      auto field = std::make_unique<TUpdateField>();
-      field->Name = column->Name;
-      field->Qualifier = column->CorrelationName;
-      query.Parsed.UpdateFields.push_back(std::move(field));
+      query.parsed.TargetColumns.push_back({column->Name, column->CorrelationName});
       if (!IsPunctuation(',')) break;
       Next();
     }
     ExpectPunctuation(')', "Right parentheses expected after list of table columns, instead found '");
   } else {
-    auto all = std::make_unique<TUpdateField>();
-    all->Name = "*";
-    query.Parsed.UpdateFields.push_back(std::move(all));
+    query.parsed.TargetColumns.push_back({"*", ""});
   }
   if (Keyword("VALUES")) {
     Next();
@@ -564,22 +554,22 @@ void TSqlParser::ParseInsert() {
       value->Tree = ParseClause("value expression", "Value expression is empty", ValueFlags);
       parser.GetMarkedText(value->Text);
       value->Text = Trimmed(value->Text);
-      query.Parsed.UpdateValues.push_back(std::move(value));
+      query.parsed.UpdateValues.push_back(std::move(value));
       if (!IsPunctuation(',')) break;
       Next();
     }
     ExpectPunctuation(')', "Right parentheses expected after list of values, instead found '");
   } else if (Keyword("SELECT")) {
     TDataQuery& select = query.Statement.AddQuery();
-    select.Parsed.LiveRequested = true;
+    select.parsed.LiveRequested = true;
     TSqlParser(select, parser, text).Parse(true);
-    query.Parsed.SubSelect = &select;
-    query.Parsed.InsertFromSelect = true;
+    query.parsed.SubSelect = &select;
+    query.parsed.InsertFromSelect = true;
   } else {
     Fail("VALUES or SELECT  keyword expected, instead found '");
   }
   if (Keyword("NOAUTOINC")) {
-    query.Parsed.NoAutoInc = true;
+    query.parsed.NoAutoInc = true;
     Next();
   }
   ParseCommitInterval();
@@ -587,7 +577,7 @@ void TSqlParser::ParseInsert() {
 }
 
 void TSqlParser::ParseUpdate() {
-  query.Parsed.LiveRequested = true;
+  query.parsed.LiveRequested = true;
   Next();  // UPDATE
   TTableReference& table =
       ParseTableReference("Table name expected, instead found '", "Table name expected, instead found '");
@@ -596,26 +586,22 @@ void TSqlParser::ParseUpdate() {
   ExpectKeyword("SET", "SET keyword expected, instead found '");
   for (;;) {
     TExpTreePtr column = ParseTableColumn();
-    auto field = std::make_unique<TUpdateField>();
-    field->Name = column->Name;
-    field->Qualifier = column->CorrelationName;
-    query.Parsed.UpdateFields.push_back(std::move(field));
+    query.parsed.TargetColumns.push_back({column->Name, column->CorrelationName});
     ExpectPunctuation('=', "Assignment (=) operator expected after column name, instead found '");
     auto value = std::make_unique<TUpdateValue>();
     value->Tree = ParseClause("value expression", "Value expression is empty", ValueFlags);
     parser.GetMarkedText(value->Text);
     value->Text = Trimmed(value->Text);
-    query.Parsed.UpdateValues.push_back(std::move(value));
+    query.parsed.UpdateValues.push_back(std::move(value));
     if (!IsPunctuation(',')) break;
     Next();
   }
   if (Keyword("WHERE")) {
     Next();
-    query.Parsed.Where = ParseClause(WhereContext, "WHERE or JOIN clause is empty", WhereFlags);
-    query.Parsed.HasWhere = true;
+    query.parsed.Where = ParseClause(WhereContext, "WHERE or JOIN clause is empty", WhereFlags);
   }
   if (Keyword("NOAUTOINC")) {
-    query.Parsed.NoAutoInc = true;
+    query.parsed.NoAutoInc = true;
     Next();
   }
   ParseCommitInterval();
@@ -623,7 +609,7 @@ void TSqlParser::ParseUpdate() {
 }
 
 void TSqlParser::ParseDelete() {
-  query.Parsed.LiveRequested = true;
+  query.parsed.LiveRequested = true;
   Next();  // DELETE
   ExpectKeyword("FROM", "FROM keyword expected, instead found '");
   TTableReference& table =
@@ -632,8 +618,7 @@ void TSqlParser::ParseDelete() {
   ParseCorrelationName(table, {"WHERE", "NOJOINOPTIMIZE", "COMMIT"});
   if (Keyword("WHERE")) {
     Next();
-    query.Parsed.Where = ParseClause(WhereContext, "WHERE or JOIN clause is empty", WhereFlags);
-    query.Parsed.HasWhere = true;
+    query.parsed.Where = ParseClause(WhereContext, "WHERE or JOIN clause is empty", WhereFlags);
   }
   ParseCommitInterval();
   EndOfStatement("End of DELETE statement expected, instead found '");

@@ -151,40 +151,40 @@ uint16_t TSqlParser::ParseUserVersion(const std::string& missing) {
 void TSqlParser::ParseTableOptions(bool alter) {
   if (Keyword("DESCRIPTION")) {
     Next();
-    query.Parsed.Description = ParseStringLiteral("Description expected after DESCRIPTION keyword, instead found '");
-    query.Parsed.HasDescription = true;
+    query.parsed.Description = ParseStringLiteral("Description expected after DESCRIPTION keyword, instead found '");
+    query.parsed.HasDescription = true;
   }
   if (Keyword("BLOB")) {
     Next();
     ExpectKeyword("BLOCK", "BLOCK keyword expected after BLOB keyword, instead found '");
     ExpectKeyword("SIZE", "SIZE keyword expected after BLOCK keyword, instead found '");
-    query.Parsed.BlobBlockSize =
+    query.parsed.BlobBlockSize =
         uint16_t(ParseWholeNumber("BLOB block size", "BLOB block size is empty", 1, UINT16_MAX));
-    query.Parsed.HasBlobBlockSize = true;
+    query.parsed.HasBlobBlockSize = true;
   }
-  if (Keyword("LANGUAGE")) ParseLanguage(query.Parsed.HasLanguage, query.Parsed.HasSort);
+  if (Keyword("LANGUAGE")) ParseLanguage(query.parsed.HasLanguage, query.parsed.HasSort);
   if (Keyword("ENCRYPTED")) {
     Next();
     ExpectKeyword("WITH", "WITH keyword expected after ENCRYPTED keyword, instead found '");
-    query.Parsed.Password = ParseStringLiteral("Password expected after ENCRYPTED WITH keywords, instead found '");
-    query.Parsed.Encrypted = !query.Parsed.Password.empty();
-    query.Parsed.HasEncryption = true;
+    query.parsed.Password = ParseStringLiteral("Password expected after ENCRYPTED WITH keywords, instead found '");
+    query.parsed.Encrypted = !query.parsed.Password.empty();
+    query.parsed.HasEncryption = true;
   }
   if (Keyword("USER")) {
     Next();
     if (Keyword("MAJOR")) {
-      query.Parsed.UserMajorVersion = ParseUserVersion("VERSION keyword expected after MAJOR keyword, instead found '");
-      query.Parsed.HasMajorVersion = true;
+      query.parsed.UserMajorVersion = ParseUserVersion("VERSION keyword expected after MAJOR keyword, instead found '");
+      query.parsed.HasMajorVersion = true;
       if (Keyword("USER")) {
         Next();
         if (!Keyword("MINOR")) Fail("MINOR keyword expected after USER keyword, instead found '");
-        query.Parsed.UserMinorVersion =
+        query.parsed.UserMinorVersion =
             ParseUserVersion("VERSION keyword expected after MINOR keyword, instead found '");
-        query.Parsed.HasMinorVersion = true;
+        query.parsed.HasMinorVersion = true;
       }
     } else if (Keyword("MINOR")) {
-      query.Parsed.UserMinorVersion = ParseUserVersion("VERSION keyword expected after MINOR keyword, instead found '");
-      query.Parsed.HasMinorVersion = true;
+      query.parsed.UserMinorVersion = ParseUserVersion("VERSION keyword expected after MINOR keyword, instead found '");
+      query.parsed.HasMinorVersion = true;
     } else {
       Fail("MAJOR keyword expected after USER keyword, instead found '");
     }
@@ -193,11 +193,11 @@ void TSqlParser::ParseTableOptions(bool alter) {
   if (Keyword("LAST")) {
     Next();
     ExpectKeyword("AUTOINC", "AUTOINC keyword expected after LAST keyword, instead found '");
-    query.Parsed.LastAutoInc =
+    query.parsed.LastAutoInc =
         int32_t(ParseWholeNumber("next auto-increment number", "Next auto-increment number is empty", 0, INT32_MAX));
   }
   if (Keyword("NOBACKUP")) {
-    query.Parsed.NoBackup = true;
+    query.parsed.NoBackup = true;
     Next();
   }
 }
@@ -206,9 +206,9 @@ void TSqlParser::ParseCreateTable() {
   Next();  // TABLE
   TTableReference& table = ParseTableReference("Table name expected after CREATE TABLE keywords, instead found '",
                                             "Table name expected, instead found '");
-  query.Parsed.TargetName =
+  query.parsed.TargetName =
       table.DatabaseName.empty() || table.InMemory ? table.TableName : table.DatabaseName + table.TableName;
-  query.Parsed.InMemoryTarget = table.InMemory;
+  query.parsed.InMemoryTarget = table.InMemory;
   ExpectPunctuation('(', "Left parentheses expected before list of table columns, instead found '");
   static const std::initializer_list<const char*> listEnd = {
       "CONSTRAINT", "PRIMARY", "UNIQUE",      "ASC",  "ASCENDING", "DESC",      "DESCENDING",
@@ -217,14 +217,14 @@ void TSqlParser::ParseCreateTable() {
     auto field = std::make_unique<TCreateField>();
     ParseColumnDefinition(*field, false);
     ParseColumnOptions(*field, false);
-    query.Parsed.CreateFields.push_back(std::move(field));
+    query.parsed.CreateFields.push_back(std::move(field));
     if (!IsPunctuation(',')) break;
     Next();
   }
   if (KeywordIn({"CONSTRAINT", "PRIMARY", "UNIQUE", "ASC", "ASCENDING", "DESC", "DESCENDING", "NOCASE"})) {
     auto index = std::make_unique<TCreateIndex>();
     ParsePrimaryKey(*index);
-    query.Parsed.CreateIndexes.push_back(std::move(index));
+    query.parsed.CreateIndexes.push_back(std::move(index));
     if (IsPunctuation(',')) Next();
   }
   ParseTableOptions(false);
@@ -242,13 +242,13 @@ void TSqlParser::ParseCreateIndex() {
   ExpectKeyword("ON", "ON keyword expected after index name, instead found '");
   TTableReference& table =
       ParseTableReference("Table name expected after ON keyword, instead found '", "Table name expected, instead found '");
-  query.Parsed.TargetName =
+  query.parsed.TargetName =
       table.DatabaseName.empty() || table.InMemory ? table.TableName : table.DatabaseName + table.TableName;
-  query.Parsed.InMemoryTarget = table.InMemory;
+  query.parsed.InMemoryTarget = table.InMemory;
   ParseIndexColumns(*index);
   ParseCompression(*index);
-  query.Parsed.IndexName = index->Name;
-  query.Parsed.CreateIndexes.push_back(std::move(index));
+  query.parsed.IndexName = index->Name;
+  query.parsed.CreateIndexes.push_back(std::move(index));
   EndOfStatement("End of CREATE INDEX statement expected, instead found '");
 }
 
@@ -268,7 +268,7 @@ void TSqlParser::ParseAlteration() {
       ExpectKeyword("KEY", "KEY keyword expected after PRIMARY keyword, instead found '");
       auto index = std::make_unique<TCreateIndex>();
       index->Drop = true;
-      query.Parsed.CreateIndexes.push_back(std::move(index));
+      query.parsed.CreateIndexes.push_back(std::move(index));
       return;
     }
     if (Keyword("COLUMN")) Next();
@@ -276,7 +276,7 @@ void TSqlParser::ParseAlteration() {
     ParseColumnDefinition(*field, true);
     field->OldName = field->Name;
     field->Drop = true;
-    query.Parsed.CreateFields.push_back(std::move(field));
+    query.parsed.CreateFields.push_back(std::move(field));
     return;
   }
   if (KeywordIn(keyWords)) {
@@ -284,7 +284,7 @@ void TSqlParser::ParseAlteration() {
     ParsePrimaryKey(*index);
     index->Add = !redefine;
     index->Redefine = redefine;
-    query.Parsed.CreateIndexes.push_back(std::move(index));
+    query.parsed.CreateIndexes.push_back(std::move(index));
     return;
   }
   if (Keyword("COLUMN")) Next();
@@ -308,16 +308,16 @@ void TSqlParser::ParseAlteration() {
     ParseColumnDefinition(*field, false);
   }
   ParseColumnOptions(*field, true);
-  query.Parsed.CreateFields.push_back(std::move(field));
+  query.parsed.CreateFields.push_back(std::move(field));
 }
 
 void TSqlParser::ParseAlterTable() {
   Next();  // TABLE
   TTableReference& table = ParseTableReference("Table name expected after ALTER TABLE keywords, instead found '",
                                             "Table name expected, instead found '");
-  query.Parsed.TargetName =
+  query.parsed.TargetName =
       table.DatabaseName.empty() || table.InMemory ? table.TableName : table.DatabaseName + table.TableName;
-  query.Parsed.InMemoryTarget = table.InMemory;
+  query.parsed.InMemoryTarget = table.InMemory;
   while (KeywordIn({"ADD", "REDEFINE", "DROP"})) {
     ParseAlteration();
     if (!IsPunctuation(',')) break;
@@ -331,9 +331,9 @@ void TSqlParser::ParseDropTable() {
   Next();  // TABLE
   TTableReference& table = ParseTableReference("Table name expected after TABLE keyword, instead found '",
                                             "Table name expected, instead found '");
-  query.Parsed.TargetName =
+  query.parsed.TargetName =
       table.DatabaseName.empty() || table.InMemory ? table.TableName : table.DatabaseName + table.TableName;
-  query.Parsed.InMemoryTarget = table.InMemory;
+  query.parsed.InMemoryTarget = table.InMemory;
   EndOfStatement("End of DROP TABLE statement expected, instead found '");
 }
 
@@ -352,10 +352,10 @@ void TSqlParser::ParseDropIndex() {
   auto table = std::make_unique<TTableReference>();
   SetTableName(*table, inMemory, name->CorrelationName);
   table->Position = 1;
-  query.Parsed.TargetName =
+  query.parsed.TargetName =
       table->DatabaseName.empty() || table->InMemory ? table->TableName : table->DatabaseName + table->TableName;
-  query.Parsed.InMemoryTarget = inMemory;
-  query.Parsed.SourceTables.push_back(std::move(table));
-  query.Parsed.IndexName = name->Name;
+  query.parsed.InMemoryTarget = inMemory;
+  query.parsed.SourceTables.push_back(std::move(table));
+  query.parsed.IndexName = name->Name;
   EndOfStatement("End of DROP INDEX statement expected, instead found '");
 }

@@ -255,7 +255,7 @@ private:
     for (; node; node = node->Next) {
       if (node->Kind == nkColumn && !node->CorrelationName.empty()) {
         bool known = false;
-        for (const TDataQuery* at = &query; at && !known; at = at->Parsed.Outer)
+        for (const TDataQuery* at = &query; at && !known; at = at->Plan.Outer)
           for (const auto& table : at->Parsed.SourceTables)
             if (SameText(table->CorrelationName, node->CorrelationName)) known = true;
         if (!known)
@@ -276,7 +276,7 @@ private:
     TypeCheckExpression(check, true, nullptr, copy.get());
     if (copy->DataType != dtBoolean) RaiseSqlError("WHERE or JOIN clause must be a boolean expression");
     ConvertTextConstants(copy.get(), EvaluationLanguage(query));
-    if (query.Parsed.Correlated) BindOuterColumns(query, copy.get());
+    if (query.Plan.Correlated) BindOuterColumns(query, copy.get());
     return copy;
   }
 

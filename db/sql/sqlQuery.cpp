@@ -33,7 +33,9 @@ void TSourceTable::CheckInvariants() const {
 void TParsedQuery::CheckInvariants(const TDataQuery& owner) const {
   ORV_ASSERT(Kind <= qkDropIndex);
   ORV_ASSERT(InsertFromSelect == (SubSelect != nullptr));
-  ORV_ASSERT(Outer != &owner && SubSelect != &owner);
+  ORV_ASSERT(SubSelect != &owner);
+  ORV_ASSERT(HasOrderBy == !OrderBy.empty());
+  ORV_ASSERT(Kind != qkSelect || Grouping == !GroupBy.empty());
 }
 
 TTableDefinition TParsedQuery::NewTableDefinition(std::vector<uint8_t>& fieldDescs) const {
@@ -51,10 +53,22 @@ TTableDefinition TParsedQuery::NewTableDefinition(std::vector<uint8_t>& fieldDes
   return definition;
 }
 
-void TQueryPlan::CheckInvariants(const TParsedQuery& parsed) const {
-  ORV_ASSERT(!Live || (parsed.SourceTables.size() == 1 && !parsed.Grouping && !parsed.Distinct && !parsed.HasInto));
+void TQueryPlan::CheckInvariants(const TDataQuery& owner) const {
+  const TParsedQuery& parsed = owner.Parsed;
+  ORV_ASSERT(!Live || (parsed.SourceTables.size() == 1 && !Grouping && !Distinct && !parsed.HasInto));
   ORV_ASSERT(Live || ResultIndex == NoResultIndex);
-  ORV_ASSERT(!AggregatesOnly || parsed.Grouping);
+  ORV_ASSERT(!AggregatesOnly || Grouping);
+  ORV_ASSERT(!parsed.Grouping || Grouping);
+  ORV_ASSERT(!Distinct || parsed.Distinct);
+  for (size_t i = 0; i < ResultFields.size(); ++i) {
+    ORV_ASSERT(ResultFields[i]->FieldNo == i + 1);
+    ORV_ASSERT((ResultFields[i]->AvgCountFieldNo == 0) || ResultFields[i]->AvgCountFieldNo > ResultFields.size());
+  }
+  for (const std::vector<TColumnItem>* items : {&OrderBy, &GroupBy})
+    for (const TColumnItem& item : *items) ORV_ASSERT(item.ColumnNo >= 1 && item.ColumnNo <= ResultFields.size());
+  for (const TUpdateField& field : UpdateFields) ORV_ASSERT(field.FieldNo >= 1);
+  ORV_ASSERT(Outer != &owner);
+  ORV_ASSERT(!Correlated || Outer);
   Joins.CheckInvariants(parsed.SourceTables.size());
 }
 
@@ -140,7 +154,7 @@ void TDataQuery::Prepare() {
       break;  // definition statements need the table only when they run
   }
   Parsed.CheckInvariants(*this);
-  Plan.CheckInvariants(Parsed);
+  Plan.CheckInvariants(*this);
 }
 
 void TDataQuery::Execute() {
@@ -162,6 +176,6 @@ void TDataQuery::Execute() {
   }
   const uint32_t after = GetTickCount();
   Run.Elapsed = after > before ? double(after - before) / 1000.0 : 0;
-  Plan.CheckInvariants(Parsed);
+  Plan.CheckInvariants(*this);
   Run.CheckInvariants(Parsed, Plan);
 }

@@ -64,30 +64,62 @@ struct TJoinClause {
   uint8_t Kind = jkInner;
 };
 
+// A result column as preparation resolved it: "*" expanded, named, typed,
+// bound to its source field or checked as an expression.
+struct TResultField {
+  std::string Name;
+  std::string SourceQualifier;
+  std::string SourceName;
+  uint16_t FieldNo = 0;  // in the result
+  bool Computed = false;
+  uint8_t DataType = 0;
+  uint8_t SubType = 0;
+  int32_t Size = 0;
+  uint8_t Scale = 0;
+  uint8_t Aggregate = agNone;
+  uint16_t AvgCountFieldNo = 0;
+  bool CountStar = false;
+  std::string ExpressionText;
+  bool GeneratedName = true;
+  // The checked expression, or the aggregate's argument (nil for COUNT(*)).
+  TExpTreePtr Tree;
+  // The same before it was checked: HAVING's aggregates are matched to it.
+  TExpTreePtr Parsed;
+  // Where a plain column comes from.
+  TSourceTable* Source = nullptr;
+  uint16_t SourceFieldNo = 0;
+};
+
+// A target column of INSERT or UPDATE, found in its table.
+struct TUpdateField {
+  std::string Name;
+  uint16_t FieldNo = 0;
+  uint8_t DataType = 0;
+  uint8_t SubType = 0;
+  int32_t Size = 0;
+  uint8_t Scale = 0;
+};
+
 // A field of an enclosing query's table.
 struct TOuterReference {
   TSourceTable* Table = nullptr;
   uint16_t FieldNo = 0;
 };
 
-// What the parser made of the query's text, and what the caller asked
-// of it (a live result, a row limit). Preparation completes it where the
-// text leaves a choice to the tables (language, sort order) and resolves
-// the items of its lists against the source tables.
+// What the parser made of the query's text, and whether the caller asked
+// for a live result. Only the parser and the statement write it, and only
+// until the statement is parsed: preparation reads it and produces the
+// plan and the run (TDataQuery holds it const for everyone else).
 // Invariants: Kind is one of the statement kinds; an INSERT's SELECT is
-// there exactly when InsertFromSelect says so; a query never encloses
-// itself.
+// there exactly when InsertFromSelect says so and is not the query itself;
+// ORDER BY and GROUP BY lists are there with their clause.
 struct TParsedQuery {
   bool Nested = false;
   uint8_t Kind = qkNone;
   bool LiveRequested = false;
-  int32_t MaxRowCount = -1;
   bool Distinct = false;
   bool HasAverage = false;
-  bool HasComputed = false;
-  bool SeveralTables = false;
   bool NoJoinOptimize = false;
-  bool HasWhere = false;
   bool HasOrderBy = false;
   bool OrderByNoCase = false;
   bool Grouping = false;
@@ -113,24 +145,19 @@ struct TParsedQuery {
   bool HasEncryption = false, HasLanguage = false, HasSort = false, HasBlobBlockSize = false;
   bool HasDescription = false, HasMajorVersion = false, HasMinorVersion = false, HasCommitInterval = false;
 
-  // Each made and named by the parser, unchanged after.
+  // The items, each completed by the parser before it is put here.
   std::vector<std::unique_ptr<const TTableReference>> SourceTables;
-  std::vector<std::unique_ptr<TResultField>> ResultFields;
-  std::vector<std::unique_ptr<TUpdateField>> UpdateFields;
-  std::vector<std::unique_ptr<TUpdateValue>> UpdateValues;
-  std::vector<std::unique_ptr<TCreateField>> CreateFields;
-  std::vector<std::unique_ptr<TCreateIndex>> CreateIndexes;
+  std::vector<std::unique_ptr<const TResultItem>> ResultItems;
+  std::vector<TTargetItem> TargetColumns;
+  std::vector<std::unique_ptr<const TUpdateValue>> UpdateValues;
+  std::vector<std::unique_ptr<const TCreateField>> CreateFields;
+  std::vector<std::unique_ptr<const TCreateIndex>> CreateIndexes;
   std::vector<TColumnItem> OrderBy;
   std::vector<TColumnItem> GroupBy;
   TExpTreePtr Where;  // the WHERE clause without the ON conditions
   std::vector<TJoinClause> JoinClauses;
   TExpTreePtr Having;
   TDataQuery* SubSelect = nullptr;  // INSERT ... SELECT
-  // The query whose clause holds this one (a sub-select's), nil for the
-  // main query and the SELECT of INSERT ... SELECT.
-  TDataQuery* Outer = nullptr;
-  // Reads the rows of an enclosing query (sqlCorrelation.h).
-  bool Correlated = false;
 
   void CheckInvariants(const TDataQuery& owner) const;
   // A table the statement creates (its own or an answer) with the options
@@ -179,12 +206,35 @@ struct TJoinPlan {
   void CheckInvariants(size_t sourceTables) const;
 };
 
-// What preparation and the planner decided.
-// Invariants: a live result reads one table through one of its indexes
-// and has no grouping, DISTINCT or INTO; any other result has no index; an
-// answer of aggregates only groups its rows into one; the join plan is
-// empty before the first execution (see TJoinPlan).
+// What preparation and the planner decided: the statement resolved
+// against the open tables, and how a result is made.
+// Invariants (once prepared): a live result reads one table through one of
+// its indexes and has no grouping, DISTINCT or INTO; any other result has
+// no index; an answer of aggregates only groups its rows into one; the
+// plan groups where the text does, and DISTINCT only where the text says
+// so; result columns are numbered 1.. in order, AVG's hidden counts after
+// them; a canned result's ORDER BY and GROUP BY items name result columns;
+// a data change names one field of its table per value; a query never
+// encloses itself, and only an enclosed query is correlated; the join plan
+// is empty before the first execution (see TJoinPlan).
 struct TQueryPlan {
+  // GROUP BY given, or aggregates only; DISTINCT only without it.
+  bool Grouping = false;
+  bool Distinct = false;
+  // The answer's: the statement's LANGUAGE, else the first table's.
+  uint16_t LanguageId = 0;
+  uint16_t SortId = 0;
+  std::vector<std::unique_ptr<TResultField>> ResultFields;
+  // ORDER BY and GROUP BY with their result column numbers.
+  std::vector<TColumnItem> OrderBy;
+  std::vector<TColumnItem> GroupBy;
+  // INSERT and UPDATE: one per value, "*" expanded.
+  std::vector<TUpdateField> UpdateFields;
+  // The query whose clause holds this one (a sub-select's), nil for the
+  // main query and the SELECT of INSERT ... SELECT.
+  TDataQuery* Outer = nullptr;
+  // Reads the rows of an enclosing query (sqlCorrelation.h).
+  bool Correlated = false;
   bool Live = false;
   bool AggregatesOnly = false;
   bool FastCount = false;
@@ -201,7 +251,7 @@ struct TQueryPlan {
   std::vector<TOuterReference> OuterReferences;
   TJoinPlan Joins;
 
-  void CheckInvariants(const TParsedQuery& parsed) const;
+  void CheckInvariants(const TDataQuery& owner) const;
 };
 
 // A source table opened for the query: its cursor, the field descriptors
@@ -257,6 +307,8 @@ struct TJoinRun {
 struct TQueryRun {
   // Opened by preparation, closed with the query.
   std::vector<std::unique_ptr<TSourceTable>> Tables;
+  // The caller's limit on the answer's rows; -1: none.
+  int32_t MaxRowCount = -1;
   bool Executed = false;
   double Elapsed = 0;
   int32_t RecordCount = 0;
@@ -279,6 +331,12 @@ struct TQueryRun {
 };
 
 class TDataQuery final : public TExpNestedQuery {
+  // The parser fills it, the statement passes the caller's requests into
+  // it; everyone else reads it through Parsed.
+  friend class TSqlParser;
+  friend class TQueryStatement;
+  TParsedQuery parsed;
+
 public:
   explicit TDataQuery(TQueryStatement& statement);
   ~TDataQuery();
@@ -286,7 +344,7 @@ public:
   TDataQuery& operator=(const TDataQuery&) = delete;
 
   TQueryStatement& Statement;
-  TParsedQuery Parsed;
+  const TParsedQuery& Parsed = parsed;
   TQueryPlan Plan;
   TQueryRun Run;
 

@@ -47,6 +47,21 @@ std::unique_ptr<TResultField> ColumnOfField(TSourceTable& table, int fieldNo) {
   return column;
 }
 
+// The item copied for resolving: the plan's column starts as written.
+std::unique_ptr<TResultField> ColumnOfItem(const TResultItem& item) {
+  auto column = std::make_unique<TResultField>();
+  column->Name = item.Name;
+  column->SourceQualifier = item.SourceQualifier;
+  column->SourceName = item.SourceName;
+  column->Computed = item.Computed;
+  column->Aggregate = item.Aggregate;
+  column->CountStar = item.CountStar;
+  column->ExpressionText = item.ExpressionText;
+  column->GeneratedName = item.GeneratedName;
+  if (item.Tree) column->Tree.reset(CloneTokenTree(item.Tree.get()));
+  return column;
+}
+
 const char* AggregateName(uint8_t aggregate) {
   switch (aggregate) {
     case agSum:
@@ -89,9 +104,9 @@ uint8_t ResultFieldType(const TResultField& column) {
 void ResolveResultColumns(TDataQuery& query) {
   // "*" items become one column per field, in place.
   std::vector<std::unique_ptr<TResultField>> columns;
-  for (auto& column : query.Parsed.ResultFields) {
+  for (const auto& column : query.Parsed.ResultItems) {
     if (!column->AllColumns) {
-      columns.push_back(std::move(column));
+      columns.push_back(ColumnOfItem(*column));
       continue;
     }
     if (!column->GeneratedName)
@@ -110,15 +125,15 @@ void ResolveResultColumns(TDataQuery& query) {
     for (TSourceTable* table : byPosition)
       for (int i = 1; i <= table->FieldCount; ++i) columns.push_back(ColumnOfField(*table, i));
   }
-  query.Parsed.ResultFields = std::move(columns);
-  if (query.Parsed.ResultFields.size() > size_t(MaxResultColumns))
+  query.Plan.ResultFields = std::move(columns);
+  if (query.Plan.ResultFields.size() > size_t(MaxResultColumns))
     RaiseSqlError("Maximum number of columns (" + std::to_string(MaxResultColumns) + ") in result set exceeded");
 
   bool anyAggregate = false, anyPlain = false;
   TSourceColumnResolver resolver(query);
   const TExpCheckContext check{EngErrSql, {}, "source column expression", &resolver, SourceFormatSettings(query)};
   uint16_t fieldNo = 0;
-  for (auto& column : query.Parsed.ResultFields) {
+  for (auto& column : query.Plan.ResultFields) {
     column->FieldNo = uint16_t(++fieldNo);
     (column->Aggregate != agNone ? anyAggregate : anyPlain) = true;
     if (column->CountStar) {
@@ -150,7 +165,6 @@ void ResolveResultColumns(TDataQuery& query) {
       if (column->GeneratedName && column->Aggregate == agNone) column->Name = tree->Name;
     } else {
       column->Computed = true;
-      if (column->Aggregate == agNone) query.Parsed.HasComputed = true;
     }
     column->DataType = tree->DataType;
     column->SubType = tree->SubType == stAutoInc ? uint8_t(stNone) : tree->SubType;
@@ -169,7 +183,7 @@ void ResolveResultColumns(TDataQuery& query) {
 
 void NameResultColumns(TDataQuery& query) {
   std::vector<std::string> taken;
-  for (auto& column : query.Parsed.ResultFields) {
+  for (auto& column : query.Plan.ResultFields) {
     std::string base;
     if (!column->GeneratedName) {
       base = column->Name;
@@ -210,11 +224,11 @@ std::vector<uint8_t> AnswerFieldDescs(const TDataQuery& query) {
     if (type == dtBlob) desc[FieldDescDeclaredSizeOffset] = 1;
     if (type == dtBcd) desc[FieldDescScaleOffset] = scale;
   };
-  for (const auto& column : query.Parsed.ResultFields) {
+  for (const auto& column : query.Plan.ResultFields) {
     const uint8_t type = ResultFieldType(*column);
     add(column->Name, type, type == column->DataType ? column->SubType : uint8_t(stNone), column->Size, column->Scale);
   }
-  for (const auto& column : query.Parsed.ResultFields)
+  for (const auto& column : query.Plan.ResultFields)
     if (column->Aggregate == agAvg)
       add(AvgCountPrefix + std::to_string(column->FieldNo), dtInteger, stNone, 4, 0);
   return descs;
@@ -244,6 +258,8 @@ void CreateAnswerTable(TDataQuery& query, bool inMemory) {
   }
   std::vector<uint8_t> descs = AnswerFieldDescs(query);
   TTableDefinition definition = query.Parsed.NewTableDefinition(descs);
+  definition.LanguageId = query.Plan.LanguageId;
+  definition.SortId = query.Plan.SortId;
   const bool addedPassword = query.Parsed.Encrypted && !session->PasswordExists(query.Parsed.Password);
   if (addedPassword) session->AddPassword(query.Parsed.Password);
   try {

@@ -11,11 +11,11 @@
 
 TRowFolder::TRowFolder(TDataQuery& query, TTableCursor& answer)
     : query(query), answer(answer),
-      active((query.Parsed.Distinct || query.Parsed.Grouping) && !query.Plan.AggregatesOnly),
+      active((query.Plan.Distinct || query.Plan.Grouping) && !query.Plan.AggregatesOnly),
       recordSize(size_t(answer.Fields().CursorRecordSize())), maxBytes(query.Run.MaxFoldedBytes) {
-  if (!active || query.Parsed.Distinct) return;
+  if (!active || query.Plan.Distinct) return;
   int widest = 0;
-  for (const TColumnItem& item : query.Parsed.GroupBy) {
+  for (const TColumnItem& item : query.Plan.GroupBy) {
     uint8_t copy[FieldDescSize];
     const int width = FieldValueWidth(CursorFieldDesc(answer, item.ColumnNo, copy));
     keyFields.push_back(item.ColumnNo);
@@ -43,7 +43,7 @@ bool TRowFolder::Take(const uint8_t* row) {
   const auto found = index.find(key);
   if (found != index.end()) {
     // A DISTINCT duplicate is simply dropped.
-    if (!query.Parsed.Distinct) AccumulateRow(query, answer, rows[found->second].data(), row);
+    if (!query.Plan.Distinct) AccumulateRow(query, answer, rows[found->second].data(), row);
     return true;
   }
   const size_t cost = key.size() + recordSize + 64;

@@ -34,8 +34,8 @@ namespace {
 
 // The result column an ORDER BY or GROUP BY item names; 0 when none.
 int FindResultColumn(const TDataQuery& query, const TColumnItem& item) {
-  if (item.ColumnNo > 0) return item.ColumnNo <= query.Parsed.ResultFields.size() ? item.ColumnNo : 0;
-  for (const auto& column : query.Parsed.ResultFields) {
+  if (item.ColumnNo > 0) return item.ColumnNo <= query.Plan.ResultFields.size() ? item.ColumnNo : 0;
+  for (const auto& column : query.Plan.ResultFields) {
     if (!item.Qualifier.empty()) {
       if (SameText(column->SourceQualifier, item.Qualifier) &&
           (SameText(column->SourceName, item.Name) || SameText(column->Name, item.Name)))
@@ -45,7 +45,7 @@ int FindResultColumn(const TDataQuery& query, const TColumnItem& item) {
     }
   }
   if (item.Qualifier.empty())
-    for (const auto& column : query.Parsed.ResultFields)
+    for (const auto& column : query.Plan.ResultFields)
       if (!column->Computed && SameText(column->SourceName, item.Name)) return column->FieldNo;
   return 0;
 }
@@ -59,7 +59,7 @@ void ResolveItems(TDataQuery& query, std::vector<TColumnItem>& items, const std:
       RaiseInvalidColumn(item.Name, item.Qualifier, clause);
     }
     // COUNT is an integer whatever it counts: only a BLOB result is refused.
-    if (ResultFieldType(*query.Parsed.ResultFields[size_t(found - 1)]) == dtBlob) {
+    if (ResultFieldType(*query.Plan.ResultFields[size_t(found - 1)]) == dtBlob) {
       if (item.ColumnNo > 0)
         RaiseSqlError("Invalid column number '" + std::to_string(item.ColumnNo) + "'" + " specified in " + clause);
       RaiseSqlError("Invalid BLOB column '" + item.Name + "'" + " specified in " + clause);
@@ -78,7 +78,7 @@ public:
     item.Qualifier = node.CorrelationName;
     const int found = node.FieldNo > 0 && node.SourceTable == &query ? node.FieldNo : FindResultColumn(query, item);
     if (found == 0) return false;
-    const TResultField& column = *query.Parsed.ResultFields[size_t(found - 1)];
+    const TResultField& column = *query.Plan.ResultFields[size_t(found - 1)];
     node.FieldNo = uint16_t(found);
     node.SourceTable = nullptr;
     node.DataType = ResultFieldType(column);
@@ -102,7 +102,7 @@ void ReplaceHavingAggregates(const TDataQuery& query, TExpToken* node) {
       const uint8_t aggregate = Kinds[node->Code - fnSum];
       const bool star = node->First && node->First->Kind == nkColumn && node->First->Name == "*";
       int found = 0;
-      for (const auto& column : query.Parsed.ResultFields) {
+      for (const auto& column : query.Plan.ResultFields) {
         if (column->Aggregate != aggregate) continue;
         if (star ? column->CountStar : (column->Parsed && TokenTreesEqual(column->Parsed.get(), node->First))) {
           found = column->FieldNo;
@@ -119,7 +119,7 @@ void ReplaceHavingAggregates(const TDataQuery& query, TExpToken* node) {
       // Marks the reference as bound to that result column already, so the
       // resolver takes it as it is.
       node->SourceTable = const_cast<TDataQuery*>(&query);
-      node->Name = query.Parsed.ResultFields[size_t(found - 1)]->Name;
+      node->Name = query.Plan.ResultFields[size_t(found - 1)]->Name;
       continue;
     }
     ReplaceHavingAggregates(query, node->First);
@@ -136,7 +136,7 @@ int FindOrderIndex(const TDataQuery& query, const TSourceTable& table) {
   for (const TColumnItem& item : query.Parsed.OrderBy) {
     const int found = FindResultColumn(query, item);
     if (found == 0) return -1;
-    const TResultField& column = *query.Parsed.ResultFields[size_t(found - 1)];
+    const TResultField& column = *query.Plan.ResultFields[size_t(found - 1)];
     if (column.Computed || column.Aggregate != agNone || column.Source != &table) return -1;
     wanted.emplace_back(column.SourceFieldNo, item.Descending);
     text = text || column.DataType == dtString;
@@ -251,23 +251,24 @@ private:
 }  // namespace
 
 void TDataQuery::PrepareSelect() {
-  if (Parsed.Distinct && Parsed.Grouping) Parsed.Distinct = false;
+  Plan.Grouping = Parsed.Grouping;
+  Plan.Distinct = Parsed.Distinct && !Parsed.Grouping;
   OpenSourceTables(!Parsed.LiveRequested);
   const TTableCursor& first = *Run.Tables.front()->Cursor;
-  if (!Parsed.HasLanguage) Parsed.LanguageId = first.Fields().LanguageId();
-  if (!Parsed.HasSort) Parsed.SortId = Parsed.HasLanguage ? Parsed.SortId : first.Fields().SortId();
+  Plan.LanguageId = Parsed.HasLanguage ? Parsed.LanguageId : first.Fields().LanguageId();
+  Plan.SortId = Parsed.HasSort || Parsed.HasLanguage ? Parsed.SortId : first.Fields().SortId();
   ResolveResultColumns(*this);
   NameResultColumns(*this);
-  for (auto& column : Parsed.ResultFields) ConvertTextConstants(column->Tree.get(), first.Fields().LanguageId());
-  if (!Parsed.Grouping && Parsed.HasHaving)
+  for (auto& column : Plan.ResultFields) ConvertTextConstants(column->Tree.get(), first.Fields().LanguageId());
+  if (!Plan.Grouping && Parsed.HasHaving)
     RaiseSqlError("A GROUP BY clause must exist in order to use the HAVING clause");
-  if (!Parsed.Grouping && std::all_of(Parsed.ResultFields.begin(), Parsed.ResultFields.end(),
+  if (!Plan.Grouping && std::all_of(Plan.ResultFields.begin(), Plan.ResultFields.end(),
                                       [](const auto& column) { return column->Aggregate != agNone; })) {
     Plan.AggregatesOnly = true;
-    Parsed.Grouping = true;
+    Plan.Grouping = true;
   }
   Plan.FastCount =
-      Parsed.SourceTables.size() == 1 && Parsed.ResultFields.size() == 1 && Parsed.ResultFields.front()->CountStar;
+      Parsed.SourceTables.size() == 1 && Plan.ResultFields.size() == 1 && Plan.ResultFields.front()->CountStar;
   int orderIndex = -1;
   const bool single = Parsed.SourceTables.size() == 1;
   if (Parsed.LiveRequested && single) {
@@ -277,16 +278,16 @@ void TDataQuery::PrepareSelect() {
   // them by value, whatever their source.
   // A computed memo has no room in a record (a BLOB field holds only a
   // reference), so a result that computes one is canned.
-  const bool computesBlob = std::any_of(Parsed.ResultFields.begin(), Parsed.ResultFields.end(), [](const auto& column) {
+  const bool computesBlob = std::any_of(Plan.ResultFields.begin(), Plan.ResultFields.end(), [](const auto& column) {
     return column->Computed && column->DataType == dtBlob;
   });
-  Plan.Live = Parsed.LiveRequested && !Parsed.HasInto && !Parsed.Distinct && single && !Parsed.Grouping &&
+  Plan.Live = Parsed.LiveRequested && !Parsed.HasInto && !Plan.Distinct && single && !Plan.Grouping &&
               !Parsed.HasHaving && orderIndex >= 0 && !Parsed.Nested && Statement.QueryCount() == 1 && !computesBlob;
   if (Plan.Live) {
     Plan.ResultIndex = uint8_t(orderIndex);
     TSourceTable& table = *Run.Tables.front();
-    std::vector<uint8_t> descs(Parsed.ResultFields.size() * FieldDescSize, 0);
-    for (const auto& column : Parsed.ResultFields) {
+    std::vector<uint8_t> descs(Plan.ResultFields.size() * FieldDescSize, 0);
+    for (const auto& column : Plan.ResultFields) {
       uint8_t* desc = descs.data() + size_t(column->FieldNo - 1) * FieldDescSize;
       if (!column->Computed) {
         std::memcpy(desc, table.FieldDesc(column->SourceFieldNo), FieldDescSize);
@@ -308,25 +309,27 @@ void TDataQuery::PrepareSelect() {
     // is told not to update filters.
     const bool noFilterUpdate = table.Cursor->NoFilterUpdate();
     table.Cursor->SetNoFilterUpdate(true);
-    table.Cursor->SetFieldMap(descs.data(), int32_t(Parsed.ResultFields.size()), true);
+    table.Cursor->SetFieldMap(descs.data(), int32_t(Plan.ResultFields.size()), true);
     table.Cursor->SetNoFilterUpdate(noFilterUpdate);
     Run.ResultCursor = table.Cursor.get();
     return;
   }
   // Canned.
-  uint16_t hidden = uint16_t(Parsed.ResultFields.size());
-  for (auto& column : Parsed.ResultFields)
+  uint16_t hidden = uint16_t(Plan.ResultFields.size());
+  for (auto& column : Plan.ResultFields)
     if (column->Aggregate == agAvg) column->AvgCountFieldNo = ++hidden;
   if (Parsed.OrderBy.size() > size_t(MaxResultColumns))
     RaiseSqlError("Maximum number of columns (" + std::to_string(MaxResultColumns) + ") in ORDER BY clause " + "exceeded");
   if (Parsed.GroupBy.size() > size_t(MaxResultColumns))
     RaiseSqlError("Maximum number of columns (" + std::to_string(MaxResultColumns) + ") in GROUP BY clause " + "exceeded");
-  ResolveItems(*this, Parsed.OrderBy, "ORDER BY clause");
-  if (!Plan.AggregatesOnly) ResolveItems(*this, Parsed.GroupBy, "GROUP BY clause");
-  if (Parsed.Distinct) {
-    if (Parsed.ResultFields.size() > size_t(MaxResultColumns))
+  Plan.OrderBy = Parsed.OrderBy;
+  ResolveItems(*this, Plan.OrderBy, "ORDER BY clause");
+  Plan.GroupBy = Parsed.GroupBy;
+  if (!Plan.AggregatesOnly) ResolveItems(*this, Plan.GroupBy, "GROUP BY clause");
+  if (Plan.Distinct) {
+    if (Plan.ResultFields.size() > size_t(MaxResultColumns))
       RaiseSqlError("Maximum number of columns (" + std::to_string(MaxResultColumns) + ") in DISTINCT clause " + "exceeded");
-    for (const auto& column : Parsed.ResultFields)
+    for (const auto& column : Plan.ResultFields)
       if (ResultFieldType(*column) == dtBlob)
         RaiseSqlError("Invalid BLOB column '" + column->Name + "'" + " specified in DISTINCT clause");
   }
@@ -341,22 +344,22 @@ void TDataQuery::PrepareSelect() {
     TypeCheckExpression(check, true, nullptr, Plan.HavingChecked.get());
     if (Plan.HavingChecked->DataType != dtBoolean) RaiseSqlError("HAVING clause must be a boolean expression");
     // It reads the answer's rows, in the answer's code page.
-    ConvertTextConstants(Plan.HavingChecked.get(), Parsed.LanguageId);
+    ConvertTextConstants(Plan.HavingChecked.get(), Plan.LanguageId);
   }
   auto allAscending = [this] {
-    return !Parsed.OrderByNoCase && std::none_of(Parsed.OrderBy.begin(), Parsed.OrderBy.end(),
+    return !Parsed.OrderByNoCase && std::none_of(Plan.OrderBy.begin(), Plan.OrderBy.end(),
                                                  [](const TColumnItem& item) { return item.Descending; });
   };
-  if (Parsed.HasOrderBy && !Parsed.GroupBy.empty() && Parsed.OrderBy.size() == Parsed.GroupBy.size() &&
+  if (Parsed.HasOrderBy && !Plan.GroupBy.empty() && Plan.OrderBy.size() == Plan.GroupBy.size() &&
       allAscending()) {
     Plan.OrderGiven = true;
-    for (size_t i = 0; i < Parsed.OrderBy.size(); ++i)
-      Plan.OrderGiven = Plan.OrderGiven && Parsed.OrderBy[i].ColumnNo == Parsed.GroupBy[i].ColumnNo;
-  } else if (Parsed.HasOrderBy && Parsed.Distinct && Parsed.OrderBy.size() == Parsed.ResultFields.size() &&
+    for (size_t i = 0; i < Plan.OrderBy.size(); ++i)
+      Plan.OrderGiven = Plan.OrderGiven && Plan.OrderBy[i].ColumnNo == Plan.GroupBy[i].ColumnNo;
+  } else if (Parsed.HasOrderBy && Plan.Distinct && Plan.OrderBy.size() == Plan.ResultFields.size() &&
              allAscending()) {
     Plan.OrderGiven = true;
-    for (size_t i = 0; i < Parsed.OrderBy.size(); ++i)
-      Plan.OrderGiven = Plan.OrderGiven && Parsed.OrderBy[i].ColumnNo == i + 1;
+    for (size_t i = 0; i < Plan.OrderBy.size(); ++i)
+      Plan.OrderGiven = Plan.OrderGiven && Plan.OrderBy[i].ColumnNo == i + 1;
   }
 }
 
@@ -368,7 +371,7 @@ public:
   explicit TRowBuilder(TDataQuery& query)
       : query(query), answer(*query.Run.Answer), record(answer.Fields().CursorRecordSize()),
         evaluationLanguage(EvaluationLanguage(query)) {
-    for (const auto& column : query.Parsed.ResultFields) copiedAsStored.push_back(CopiesAsStored(*column));
+    for (const auto& column : query.Plan.ResultFields) copiedAsStored.push_back(CopiesAsStored(*column));
   }
 
   uint8_t* Build() {
@@ -377,8 +380,8 @@ public:
     TExpEvalContext context = SourceEvalContext(query, &columns);
     context.Scratch = &scratch;
     const uint16_t answerLanguage = answer.Fields().LanguageId();
-    for (size_t i = 0; i < query.Parsed.ResultFields.size(); ++i) {
-      const TResultField& column = *query.Parsed.ResultFields[i];
+    for (size_t i = 0; i < query.Plan.ResultFields.size(); ++i) {
+      const TResultField& column = *query.Plan.ResultFields[i];
       if (copiedAsStored[i] && column.Source->HasRow && CopyStored(column)) continue;
       if (column.CountStar) {
         PutInteger(column.FieldNo, 1);
@@ -509,7 +512,7 @@ bool AnswerFitsInMemory(TDataQuery& query) {
     rows = 1;
   else if (query.Plan.Joins.Steps.size() == 1)
     rows = query.Plan.Joins.Steps.front().Table->Cursor->GetRecordCount();
-  const int64_t limit = query.Parsed.MaxRowCount;
+  const int64_t limit = query.Run.MaxRowCount;
   if (limit >= 0) rows = rows < 0 ? limit : std::min(rows, limit);
   if (rows < 0) return false;
   if (query.Plan.HasBlobColumn && rows > SmallBlobAnswerRows) return false;
@@ -582,12 +585,12 @@ void TDataQuery::ExecuteSelect() {
     }
     // Over no rows every aggregate is blank but COUNT, which is 0.
     if (first)
-      for (const auto& column : Parsed.ResultFields)
+      for (const auto& column : Plan.ResultFields)
         if (column->Aggregate == agCount) {
           answer.Fields().WriteField(column->FieldNo, result.data(), int32_t(0));
         }
     FinishAverages(*this, answer, result.data());
-    if (Parsed.MaxRowCount != 0) answer.InsertRecord(result.data(), false);
+    if (Run.MaxRowCount != 0) answer.InsertRecord(result.data(), false);
   } else {
     // The cursor's upkeep waits for the end of the fill: rows go in at a
     // cost that does not grow with the table.
@@ -598,7 +601,7 @@ void TDataQuery::ExecuteSelect() {
       batch.Row();
       if (progress.Step()) return false;
       if (!RowPasses(*this)) return true;
-      if (Parsed.MaxRowCount >= 0 && rows >= Parsed.MaxRowCount) return false;
+      if (Run.MaxRowCount >= 0 && rows >= Run.MaxRowCount) return false;
       uint8_t* row = builder.Build();
       if (!folder.Take(row)) answer.InsertRecord(row, false);
       ++rows;
@@ -608,13 +611,13 @@ void TDataQuery::ExecuteSelect() {
     folder.Flush();
     // The fill ends after the sorts, which renumber its records and take
     // the keys it held back in one pass.
-    if (Parsed.Distinct) {
+    if (Plan.Distinct) {
       std::vector<TSortKeyField> keys;
-      for (const auto& column : Parsed.ResultFields) keys.push_back(SortKey(answer, column->FieldNo, false));
+      for (const auto& column : Plan.ResultFields) keys.push_back(SortKey(answer, column->FieldNo, false));
       answer.Admin().SortRecords(keys.data(), int(keys.size()), false, TSortDuplicates::Distinct, nullptr);
-    } else if (Parsed.Grouping) {
+    } else if (Plan.Grouping) {
       std::vector<TSortKeyField> keys;
-      for (const TColumnItem& item : Parsed.GroupBy) keys.push_back(SortKey(answer, item.ColumnNo, false));
+      for (const TColumnItem& item : Plan.GroupBy) keys.push_back(SortKey(answer, item.ColumnNo, false));
       TSortGroupCallbacks callbacks;
       callbacks.Accumulate = [this, &answer](uint8_t* group, const uint8_t* record) {
         AccumulateRow(*this, answer, group, record);
@@ -635,13 +638,13 @@ void TDataQuery::ExecuteSelect() {
     }
     if (Parsed.HasOrderBy && !Plan.OrderGiven) {
       std::vector<TSortKeyField> keys;
-      for (const TColumnItem& item : Parsed.OrderBy) keys.push_back(SortKey(answer, item.ColumnNo, item.Descending));
+      for (const TColumnItem& item : Plan.OrderBy) keys.push_back(SortKey(answer, item.ColumnNo, item.Descending));
       answer.Admin().SortRecords(keys.data(), int(keys.size()), Parsed.OrderByNoCase, TSortDuplicates::None, nullptr);
     }
     fill.End();
   }
   progress.Finish();
-  if (answerFields > 0) answer.SetFieldMap(Plan.AnswerFieldDescs.data(), int32_t(Parsed.ResultFields.size()), false);
+  if (answerFields > 0) answer.SetFieldMap(Plan.AnswerFieldDescs.data(), int32_t(Plan.ResultFields.size()), false);
   answer.SetToBegin();
   Run.RecordCount = answer.GetRecordCount();
   Run.ResultCursor = &answer;
@@ -650,11 +653,11 @@ void TDataQuery::ExecuteSelect() {
 
 // ---- the nested query's answers to the expression engine --------------------
 
-int TDataQuery::ResultColumnCount() { return int(Parsed.ResultFields.size()); }
+int TDataQuery::ResultColumnCount() { return int(Plan.ResultFields.size()); }
 
 bool TDataQuery::ResolveColumnType(TExpToken& node) {
-  if (Parsed.ResultFields.empty()) return false;
-  const TResultField& column = *Parsed.ResultFields.front();
+  if (Plan.ResultFields.empty()) return false;
+  const TResultField& column = *Plan.ResultFields.front();
   node.FieldNo = 1;
   node.DataType = ResultFieldType(column);
   node.SubType = node.DataType == column.DataType ? column.SubType : uint8_t(stNone);
@@ -664,7 +667,7 @@ bool TDataQuery::ResolveColumnType(TExpToken& node) {
 }
 
 bool TDataQuery::ApplyResultFilter(TExpToken& condition) {
-  if (Parsed.Correlated) RefreshCorrelated(*this);
+  if (Plan.Correlated) RefreshCorrelated(*this);
   if (!Run.Answer) return false;
   // The engine hands a comparison of the tested value with the column.
   ORV_ASSERT(condition.First && condition.Second);
@@ -679,7 +682,7 @@ bool TDataQuery::ApplyResultFilter(TExpToken& condition) {
   copy->Second->Kind = nkConstant;
   const uint16_t language = Run.Answer->Fields().LanguageId();
   // The tested value comes in the enclosing query's code page.
-  if (Parsed.Outer) ConvertTextValue(*copy->Second, EvaluationLanguage(*Parsed.Outer), language);
+  if (Plan.Outer) ConvertTextValue(*copy->Second, EvaluationLanguage(*Plan.Outer), language);
   const TFormatSettings settings = GetLocaleFormatSettings(language, Run.Answer->Fields().SortId());
   const TExpEvalContext context{nullptr, language, Run.Answer->Fields().SortId(), &settings};
   TExpTreePtr prepared(CopyConditionForTable(context, *copy, true, false));

@@ -23,9 +23,9 @@ TQueryStatement::~TQueryStatement() {
   while (!queries.empty()) queries.pop_back();
 }
 
-void TQueryStatement::SetRequestLive(bool live) { MainQuery().Parsed.LiveRequested = live; }
+void TQueryStatement::SetRequestLive(bool live) { MainQuery().parsed.LiveRequested = live; }
 
-void TQueryStatement::SetMaxRowCount(int32_t count) { MainQuery().Parsed.MaxRowCount = count; }
+void TQueryStatement::SetMaxRowCount(int32_t count) { MainQuery().Run.MaxRowCount = count; }
 
 void TQueryStatement::SetPasswordHandler(TSqlPasswordProc proc) { MainQuery().Run.PasswordProc = std::move(proc); }
 
@@ -52,8 +52,8 @@ void TQueryStatement::Prepare(const std::string& text, int32_t& position) {
   // A second Prepare starts from a fresh model that keeps only the
   // caller's requests.
   auto fresh = std::make_unique<TDataQuery>(*this);
-  fresh->Parsed.LiveRequested = MainQuery().Parsed.LiveRequested;
-  fresh->Parsed.MaxRowCount = MainQuery().Parsed.MaxRowCount;
+  fresh->parsed.LiveRequested = MainQuery().Parsed.LiveRequested;
+  fresh->Run.MaxRowCount = MainQuery().Run.MaxRowCount;
   fresh->Run.ProgressProc = MainQuery().Run.ProgressProc;
   fresh->Run.PasswordProc = MainQuery().Run.PasswordProc;
   while (queries.size() > 1) queries.pop_back();
@@ -97,7 +97,7 @@ TTableCursor* TQueryStatement::Execute() {
     // The rows of INSERT ... SELECT are read by its INSERT; a correlated
     // query runs when the enclosing rows ask for it.
     query.Run.Executed = false;
-    if (!query.Parsed.Correlated) query.Execute();
+    if (!query.Plan.Correlated) query.Execute();
   }
   MainQuery().Execute();
   return MainQuery().Run.ResultCursor;

@@ -45,8 +45,8 @@ TEST_F(SqlCorrelatedTest, SubSelectReadsTheEnclosingRow) {
   EXPECT_EQ(SortedQuery("SELECT name FROM emp e WHERE dept NOT IN (SELECT g.dept FROM grade g WHERE g.low > e.pay)"),
             (TRows{"Bob", "Cy", "Di"}));
   TQueryStatement& statement = Prepare(text);
-  EXPECT_FALSE(statement.MainQuery().Parsed.Correlated);
-  EXPECT_TRUE(statement.QueryAt(1).Parsed.Correlated);
+  EXPECT_FALSE(statement.MainQuery().Plan.Correlated);
+  EXPECT_TRUE(statement.QueryAt(1).Plan.Correlated);
   // Run again after a change: the sub-select reads the rows as they are now.
   EXPECT_EQ(Rows(statement.Execute()).size(), 2u);
   Exec("UPDATE emp SET pay = 10 WHERE name = 'Cy'");
@@ -74,7 +74,7 @@ TEST_F(SqlCorrelatedTest, RunsAgainOnlyWhenTheEnclosingValuesChange) {
 
 TEST_F(SqlCorrelatedTest, UncorrelatedSubSelectsStillRunOnce) {
   TQueryStatement& statement = Prepare("SELECT name FROM emp WHERE dept IN (SELECT dept FROM grade WHERE low = 0)");
-  EXPECT_FALSE(statement.QueryAt(1).Parsed.Correlated);
+  EXPECT_FALSE(statement.QueryAt(1).Plan.Correlated);
   EXPECT_EQ(Rows(statement.Execute()), (TRows{"Bob", "Ed"}));
   EXPECT_EQ(SqlError("SELECT name FROM emp e WHERE dept IN (SELECT dept FROM grade g WHERE g.nope = e.dept)"),
             "Invalid column name 'nope' or table correlation name 'g' specified in WHERE or JOIN clause");
@@ -107,8 +107,8 @@ TEST_F(SqlCorrelatedTest, TwoLevelsDeep) {
   TQueryStatement& statement = Prepare(
       "SELECT name FROM emp e WHERE dept IN (SELECT d.no FROM dept d WHERE d.head IN "
       "(SELECT h.id FROM emp h WHERE h.pay > e.pay))");
-  EXPECT_TRUE(statement.QueryAt(1).Parsed.Correlated);
-  EXPECT_TRUE(statement.QueryAt(2).Parsed.Correlated);
+  EXPECT_TRUE(statement.QueryAt(1).Plan.Correlated);
+  EXPECT_TRUE(statement.QueryAt(2).Plan.Correlated);
 }
 
 TEST_F(SqlCorrelatedTest, DeleteAndUpdateWithCorrelatedConditions) {

@@ -33,7 +33,7 @@ TEST_F(SqlGroupingTest, AggregatesPerGroup) {
 
 TEST_F(SqlGroupingTest, GeneratedNamesOfAggregates) {
   TQueryStatement& statement = Prepare("SELECT SUM(amount), AVG(amount + 1), COUNT(*), MAX(amount) FROM sale");
-  const auto& columns = statement.MainQuery().Parsed.ResultFields;
+  const auto& columns = statement.MainQuery().Plan.ResultFields;
   EXPECT_EQ(columns[0]->Name, "Sum Of amount");
   EXPECT_EQ(columns[1]->Name, "Average Of Expr");
   EXPECT_EQ(columns[2]->Name, "Count Of *");
@@ -70,7 +70,7 @@ TEST_F(SqlGroupingTest, AggregatesOnlyGiveOneRowAlsoOverNoRows) {
   TQueryStatement& statement = Prepare("SELECT COUNT(*) FROM sale");
   EXPECT_TRUE(statement.MainQuery().Plan.FastCount);
   EXPECT_EQ(Rows(statement.Execute()), (TRows{"5"}));
-  EXPECT_EQ(statement.MainQuery().Parsed.ResultFields.front()->Name, "Count Of *");
+  EXPECT_EQ(statement.MainQuery().Plan.ResultFields.front()->Name, "Count Of *");
 }
 
 TEST_F(SqlGroupingTest, SumOfSmallIntegersIsAnIntegerColumn) {

@@ -93,3 +93,28 @@ TEST_F(SqlParamTest, NullAndMismatchedValues) {
 }
 
 }  // namespace
+
+namespace {
+
+// Each execution plans with the values bound for it: a second binding
+// takes the place of the first in the tables' filters and the joins.
+TEST_F(SqlParamTest, EachExecutionPlansWithItsOwnValues) {
+  const struct {
+    std::string Text;
+    int32_t First, Second;
+    TRows FirstRows, SecondRows;
+  } cases[] = {
+      {"SELECT y, SUM(x) FROM q WHERE x > ? GROUP BY y ORDER BY y", 1, 3, {"0|6", "1|3"}, {"0|4"}},
+      {"SELECT p.b FROM p JOIN q ON q.x = p.a AND q.x >= ? ORDER BY p.b", 4, 5, {"b4"}, {}},
+      {"SELECT p.b FROM p JOIN q ON q.x = p.a WHERE q.y = ? ORDER BY p.b", 1, 0, {"b1", "b3"}, {"b2", "b4"}},
+  };
+  for (const auto& check : cases) {
+    TQueryStatement& statement = Prepare(check.Text);
+    statement.SetParams({IntegerParam(check.First)});
+    EXPECT_EQ(Rows(statement.Execute()), check.FirstRows) << check.Text;
+    statement.SetParams({IntegerParam(check.Second)});
+    EXPECT_EQ(Rows(statement.Execute()), check.SecondRows) << check.Text;
+  }
+}
+
+}  // namespace

@@ -31,10 +31,13 @@ TEST_F(SqlParserTest, AliasesAndCorrelationNames) {
   Exec("INSERT INTO t VALUES (1, 'x', NULL)");
   TQueryStatement& statement = Prepare("SELECT a first, b AS \"second\", x.c FROM t x WHERE x.a = 1");
   TDataQuery& query = statement.MainQuery();
-  ASSERT_EQ(query.Parsed.ResultFields.size(), 3u);
-  EXPECT_EQ(query.Parsed.ResultFields[0]->Name, "first");
-  EXPECT_EQ(query.Parsed.ResultFields[1]->Name, "second");
-  EXPECT_EQ(query.Parsed.ResultFields[2]->Name, "c");
+  ASSERT_EQ(query.Plan.ResultFields.size(), 3u);
+  EXPECT_EQ(query.Plan.ResultFields[0]->Name, "first");
+  EXPECT_EQ(query.Plan.ResultFields[1]->Name, "second");
+  EXPECT_EQ(query.Plan.ResultFields[2]->Name, "c");
+  ASSERT_EQ(query.Parsed.ResultItems.size(), 3u);
+  EXPECT_FALSE(query.Parsed.ResultItems[1]->GeneratedName);
+  EXPECT_EQ(query.Parsed.ResultItems[2]->SourceQualifier, "x");
   EXPECT_EQ(query.Parsed.SourceTables.front()->CorrelationName, "x");
   // WHERE after a table name is never its correlation name.
   EXPECT_EQ(Prepare("SELECT a FROM t WHERE a = 1").MainQuery().Parsed.SourceTables.front()->CorrelationName, "t");
@@ -53,7 +56,7 @@ TEST_F(SqlParserTest, StatementKindsAndModelDefaults) {
   EXPECT_EQ(Prepare("DROP TABLE t").MainQuery().Parsed.Kind, qkDropTable);
   EXPECT_EQ(Prepare("DROP INDEX t.ib").MainQuery().Parsed.Kind, qkDropIndex);
   TDataQuery& query = Prepare("SELECT a FROM t").MainQuery();
-  EXPECT_EQ(query.Parsed.MaxRowCount, -1);
+  EXPECT_EQ(query.Run.MaxRowCount, -1);
   EXPECT_EQ(query.Parsed.BlobBlockSize, 512);
   EXPECT_EQ(query.Parsed.UserMajorVersion, 1);
   EXPECT_EQ(query.Parsed.LastAutoInc, -1);
@@ -75,8 +78,12 @@ TEST_F(SqlParserTest, FullOuterJoinIsRefusedButFullAfterATableIsItsName) {
 
 TEST_F(SqlParserTest, InsertWithoutColumnListTakesAllColumns) {
   TDataQuery& query = Prepare("INSERT INTO t VALUES (1, 'a', NULL)").MainQuery();
-  ASSERT_EQ(query.Parsed.UpdateFields.size(), 3u);
-  EXPECT_EQ(query.Parsed.UpdateFields[1]->Name, "b");
+  ASSERT_EQ(query.Plan.UpdateFields.size(), 3u);
+  EXPECT_EQ(query.Plan.UpdateFields[1].Name, "b");
+  EXPECT_EQ(query.Plan.UpdateFields[1].FieldNo, 2);
+  // The statement keeps what was written.
+  ASSERT_EQ(query.Parsed.TargetColumns.size(), 1u);
+  EXPECT_EQ(query.Parsed.TargetColumns.front().Name, "*");
 }
 
 TEST_F(SqlParserTest, MessagesOfTheDispatch) {

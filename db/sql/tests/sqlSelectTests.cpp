@@ -76,15 +76,15 @@ TEST_F(SqlSelectTest, ComputedColumnsOfALiveResult) {
 
 TEST_F(SqlSelectTest, ColumnNamesAreMadeUnique) {
   TQueryStatement& statement = Prepare("SELECT name, name, id + 1, id + 2, COUNT(*) FROM emp GROUP BY name");
-  const auto& columns = statement.MainQuery().Parsed.ResultFields;
+  const auto& columns = statement.MainQuery().Plan.ResultFields;
   EXPECT_EQ(columns[0]->Name, "name");
   EXPECT_EQ(columns[1]->Name, "name_1");
   EXPECT_EQ(columns[2]->Name, "Expression");
   EXPECT_EQ(columns[3]->Name, "Expression_1");
   EXPECT_EQ(columns[4]->Name, "Count Of *");
   TQueryStatement& longName = Prepare("SELECT id AS abcdefghijklmnopqrstuvwxyz0123456789, name abcdefghijklmnopqrstuvwxyz0123 FROM emp");
-  EXPECT_EQ(longName.MainQuery().Parsed.ResultFields[0]->Name, "abcdefghijklmnopqrstuvwxyz0123");
-  EXPECT_EQ(longName.MainQuery().Parsed.ResultFields[1]->Name, "abcdefghijklmnopqrstuvwxyz01_1");
+  EXPECT_EQ(longName.MainQuery().Plan.ResultFields[0]->Name, "abcdefghijklmnopqrstuvwxyz0123");
+  EXPECT_EQ(longName.MainQuery().Plan.ResultFields[1]->Name, "abcdefghijklmnopqrstuvwxyz01_1");
 }
 
 TEST_F(SqlSelectTest, ValidationMessages) {
