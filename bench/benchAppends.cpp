@@ -66,14 +66,14 @@ int Run(const std::string& folder, int32_t rows) {
   CreateBenchTable(directory, "JOBS", Fields, Indexes);
   const std::unique_ptr<TTableCursor> owned = NewTableCursor(directory);
   TTableCursor& cursor = *owned;
-  cursor.SetTableName("JOBS");
+  cursor.SetOpenOptions({.TableName = "JOBS"});
   cursor.Open();
   std::vector<uint8_t> record(cursor.Fields().CursorRecordSize());
 
   auto start = std::chrono::steady_clock::now();
   for (int32_t n = 1; n <= rows; ++n) {
     FillRow(cursor, record, n);
-    cursor.InsertRecord(record.data(), false);
+    cursor.InsertRecord(record.data());
   }
   Report("append (shared cursor)", rows, SecondsSince(start));
 
@@ -88,7 +88,7 @@ int Run(const std::string& folder, int32_t rows) {
     Report(what.c_str(), read, SecondsSince(start));
     if (read != rows) ++failures;
   }
-  cursor.Close(true);
+  cursor.Close(TTemporaryContents::Discard);
   if (failures) std::fprintf(stderr, "an index did not give back every row\n");
   return failures ? 1 : 0;
 }

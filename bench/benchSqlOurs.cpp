@@ -49,11 +49,11 @@ public:
     // table), so a statement's open is never the first one, which checks
     // every index tree.
     programTable = NewTableCursor(directory);
-    programTable->SetTableName("jobs");
+    programTable->SetOpenOptions({.TableName = "jobs"});
     programTable->Open();
   }
   ~TOurSqlSide() override {
-    programTable->Close(true);
+    programTable->Close(TTemporaryContents::Discard);
     programTable.reset();
     StopEngine();
   }

@@ -88,15 +88,14 @@ public:
   void Open(const std::string& table, bool batch) override {
     Close();
     cursor = NewTableCursor(directory);
-    cursor->SetTableName(table);
-    cursor->SetExclusive(batch);
+    cursor->SetOpenOptions({.TableName = table, .Exclusive = batch});
     cursor->Open();
     // A cursor opens on the primary index, whatever order the last one had.
     currentOrder = TJobOrder::Primary;
     record.assign(cursor->Fields().CursorRecordSize(), 0);
   }
   void Close() override {
-    if (cursor) cursor->Close(true);
+    if (cursor) cursor->Close(TTemporaryContents::Discard);
     cursor.reset();
   }
   // An exclusive table is the batch.
@@ -113,7 +112,7 @@ public:
         cursor->Blobs().WriteBlob(fDocument, record.data(), false,
                                   {reinterpret_cast<const uint8_t*>(row.Document.data()), row.Document.size()}, 0) != 0)
       throw std::runtime_error("memo not written");
-    cursor->InsertRecord(record.data(), false);
+    cursor->InsertRecord(record.data());
   }
 
   bool Find(TJobOrder index, const TJobRow& key, TJobRow& found) override {
@@ -164,14 +163,14 @@ public:
   bool ChangeOwner(int32_t recRef, const std::string& owner) override {
     if (!FindRecRef(recRef)) return false;
     Put(fJobOwner, owner.c_str());
-    cursor->ModifyRecord(record.data(), false, false);
+    cursor->ModifyRecord(record.data());
     return true;
   }
 
   bool Delete(int32_t recRef, TJobRow& deleted) override {
     if (!FindRecRef(recRef)) return false;
     Read(record.data(), deleted, true);
-    cursor->DeleteRecord(record.data(), false);
+    cursor->DeleteRecord(record.data());
     return true;
   }
 
@@ -220,7 +219,7 @@ private:
     SelectOrder(order);
     cursor->Fields().ClearRecord(record.data());
     for (int field : def.Fields) PutField(field, key);
-    return cursor->FindKey(record.data(), false, int(def.Fields.size()), 0, false, record.data());
+    return cursor->FindKey(record.data(), {.FieldCount = int(def.Fields.size())}, record.data());
   }
 
   bool FindRecRef(int32_t recRef) {

@@ -36,7 +36,6 @@ void CreateBenchTable(TDataDirectory* directory, const std::string& name, const 
   definition.BlobBlockSize = blobBlockSize;
   const std::unique_ptr<TTableCursor> owned = NewTableCursor(directory);
   TTableCursor& creator = *owned;
-  creator.SetTableName(name);
-  creator.SetExclusive(true);
+  creator.SetOpenOptions({.TableName = name, .Exclusive = true});
   creator.Admin().CreateTable(definition, true);
 }

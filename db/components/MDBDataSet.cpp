@@ -61,7 +61,7 @@ void TMDBDataSet::DestroyHandle() {
   if (!handle) return;
   TMDBSessionUse use(DataSetSession());
   std::unique_ptr<TTableCursor> closing = std::move(handle);
-  closing->Close(false);
+  closing->Close(TTemporaryContents::Keep);
 }
 
 // ---- opening and closing ---------------------------------------------------
@@ -131,7 +131,7 @@ void TMDBDataSet::ReadIndexInfo() {
   indexFieldNumbers.fill(0);
   indexFieldCount = 0;
   indexCaseInsensitive = false;
-  if (handle->IsNaturalOrder() || handle->IsSqlSourceTable()) return;
+  if (handle->IsNaturalOrder() || handle->OpenOptions().SqlSourceTable) return;
   const TIndexDefinition index = handle->Fields().GetIndexDefinition(handle->GetIndexNo());
   indexCaseInsensitive = index.CaseInsensitive;
   indexFieldCount = static_cast<int>(index.FieldNumbers.size());
@@ -170,7 +170,7 @@ TGetResult TMDBDataSet::GetRecord(TRecordBuffer buffer, TGetMode mode, bool doCh
   TMDBSessionUse use(DataSetSession());
   int32_t result = 0;
   switch (mode) {
-    case gmCurrent: result = handle->GetRecord(buffer, false); break;
+    case gmCurrent: result = handle->GetRecord(buffer); break;
     case gmNext: result = handle->GetNextRecord(buffer); break;
     case gmPrior: result = handle->GetPriorRecord(buffer); break;
   }
@@ -226,7 +226,7 @@ void TMDBDataSet::SetBookmarkFlag(TRecordBuffer buffer, TBookmarkFlag flag) {
 
 void TMDBDataSet::InternalGotoBookmark(const uint8_t* data) {
   TMDBSessionUse use(DataSetSession());
-  if (!handle->GotoBookmark(data, false, false)) throw EDatabaseError(SRecordNotFound);
+  if (!handle->GotoBookmark(data)) throw EDatabaseError(SRecordNotFound);
 }
 
 int TMDBDataSet::CompareBookmarkData(const TBookmark& bookmark1, const TBookmark& bookmark2) {
@@ -239,14 +239,14 @@ bool TMDBDataSet::BookmarkValid(const TBookmark& bookmark) {
   if (!handle || bookmark.size() != bookmarkSize) return false;
   TMDBSessionUse use(DataSetSession());
   CursorPosChanged();
-  return handle->GotoBookmark(bookmark.data(), false, false);
+  return handle->GotoBookmark(bookmark.data());
 }
 
 bool TMDBDataSet::GetCurrentRecord(TRecordBuffer buffer) {
   if (IsEmpty() || GetBookmarkFlag(ActiveBuffer()) != bfCurrent) return false;
   UpdateCursorPos();
   TMDBSessionUse use(DataSetSession());
-  return handle->GetRecord(buffer, false) == 0;
+  return handle->GetRecord(buffer) == 0;
 }
 
 int TMDBDataSet::RecordCount() {
@@ -297,7 +297,7 @@ TRecordBuffer TMDBDataSet::ActiveRecordBuffer() {
 TRecordBuffer TMDBDataSet::OldValueBuffer() {
   if (oldValueBuffer.empty()) return nullptr;
   TMDBSessionUse use(DataSetSession());
-  if (GetBookmarkFlag(ActiveBuffer()) != bfCurrent || !handle->OnRecord())
+  if (GetBookmarkFlag(ActiveBuffer()) != bfCurrent || handle->CurrentRecordNumber() == 0)
     handle->Fields().ClearRecord(oldValueBuffer.data());
   else
     std::memcpy(oldValueBuffer.data(), handle->GetCurrentRecordBuffer(), recordSize);
@@ -368,22 +368,22 @@ void TMDBDataSet::ClearCalcFields(TRecordBuffer buffer) {
 void TMDBDataSet::DoOnNewRecord() {
   if (copyOnAppend) {
     TMDBSessionUse use(DataSetSession());
-    if (handle->OnRecord()) CheckEngineResult(handle->CopyRecord(ActiveBuffer()), handle->TableName());
+    if (handle->CurrentRecordNumber() != 0) CheckEngineResult(handle->CopyRecord(ActiveBuffer()), handle->TableName());
   }
   TDataSet::DoOnNewRecord();
 }
 
 void TMDBDataSet::InternalEdit() {
   TMDBSessionUse use(DataSetSession());
-  CheckEngineResult(handle->GetRecord(ActiveBuffer(), true), handle->TableName());
+  CheckEngineResult(handle->GetRecord(ActiveBuffer(), TRecordPurpose::Edit), handle->TableName());
 }
 
 void TMDBDataSet::InternalPost() {
   TMDBSessionUse use(DataSetSession());
   if (State() == dsInsert)
-    handle->InsertRecord(ActiveBuffer(), true);
+    handle->InsertRecord(ActiveBuffer(), {.GoToRecord = true});
   else
-    handle->ModifyRecord(ActiveBuffer(), true, true);
+    handle->ModifyRecord(ActiveBuffer(), {.GoToRecord = true, .ReleaseLock = true});
   // The record's BLOB values are stored now; the cursor holds at most 64
   // open, so they are given back with the record.
   FreeOpenBlobs(ActiveBuffer());
@@ -419,12 +419,12 @@ void TMDBDataSet::FreeOpenBlobs(TRecordBuffer buffer) {
 
 void TMDBDataSet::InternalDelete() {
   TMDBSessionUse use(DataSetSession());
-  handle->DeleteRecord(ActiveBuffer(), true);
+  handle->DeleteRecord(ActiveBuffer());
 }
 
 void TMDBDataSet::InternalAddRecord(TRecordBuffer buffer, bool /*append*/) {
   TMDBSessionUse use(DataSetSession());
-  handle->InsertRecord(buffer, true);
+  handle->InsertRecord(buffer, {.GoToRecord = true});
 }
 
 std::unique_ptr<TStream> TMDBDataSet::CreateBlobStream(TField* field, TBlobStreamMode mode) {
@@ -558,7 +558,7 @@ TMDBDataSet::TKeySearch TMDBDataSet::LocateKey(const std::string& keyFields, con
   TMDBSessionUse use(DataSetSession());
   // A partial last field is searched by its text after the whole ones.
   const int wholeFields = static_cast<int>(fields.size()) - (partialLength > 0 ? 1 : 0);
-  const bool found = cursor->FindKey(key, false, wholeFields, partialLength, false, key);
+  const bool found = cursor->FindKey(key, {.FieldCount = wholeFields, .PartialLength = partialLength}, key);
   if (found && move && cursor != handle.get()) CheckEngineResult(handle->SyncWith(*cursor), handle->TableName());
   return found ? TKeySearch::Found : TKeySearch::NotFound;
 }

@@ -125,14 +125,14 @@ void TMDBTable::SetDatabaseName(const std::string& value) {
 
 // ---- cursors -----------------------------------------------------------------------
 
-std::unique_ptr<TTableCursor> TMDBTable::NewCursor(bool exclusiveOpen) {
+std::unique_ptr<TTableCursor> TMDBTable::NewCursor(TCursorAccess access) {
   if (tableName.empty()) throw EDatabaseError(SNoTableName);
   auto cursor = NewTableCursor(Database()->Handle());
-  cursor->SetTableName(EngineShortString(tableName));
-  cursor->SetExclusive(exclusiveOpen);
-  cursor->SetReadOnly(readOnly);
-  cursor->SetInMemory(inMemory);
-  cursor->SetComponentTable(true);
+  cursor->SetOpenOptions({.TableName = EngineShortString(tableName),
+                          .Exclusive = access != TCursorAccess::Shared,
+                          .ReadOnly = readOnly && access != TCursorAccess::ExclusiveWritable,
+                          .InMemory = inMemory,
+                          .ComponentTable = true});
   cursor->SetPasswordHandler([&session = DataSetSession()] { return session.PasswordRequest(); });
   return cursor;
 }
@@ -146,13 +146,13 @@ std::unique_ptr<TTableCursor> TMDBTable::CreateHandle() {
   indexDefs.SetUpdated(false);
   const std::string indexName = ResolveIndexName();
   TMDBSessionUse use(DataSetSession());
-  std::unique_ptr<TTableCursor> cursor = NewCursor(exclusive);
+  std::unique_ptr<TTableCursor> cursor = NewCursor(exclusive ? TCursorAccess::Exclusive : TCursorAccess::Shared);
   cursor->Open();
   try {
     readOnly = cursor->IsReadOnly();
     cursor->SetIndexName(indexName);
   } catch (...) {
-    cursor->Close(false);
+    cursor->Close(TTemporaryContents::Keep);
     throw;
   }
   return cursor;
@@ -165,7 +165,7 @@ void TMDBTable::DestroyHandle() {
   if (inMemory && ComponentState().Contains(csDesigning)) {
     TDatabaseHold hold(*this, dbfTemporary);
     TMDBSessionUse use(DataSetSession());
-    NewCursor(true)->Admin().DeleteTable();
+    NewCursor(TCursorAccess::Exclusive)->Admin().DeleteTable();
   }
 }
 
@@ -178,15 +178,15 @@ void TMDBTable::WithOpenCursor(const std::function<void(TTableCursor&)>& work) {
   if (tableName.empty()) throw EDatabaseError(SNoTableName);
   TDatabaseHold hold(*this, dbfTemporary);
   TMDBSessionUse use(DataSetSession());
-  std::unique_ptr<TTableCursor> cursor = NewCursor(false);
+  std::unique_ptr<TTableCursor> cursor = NewCursor(TCursorAccess::Shared);
   cursor->Open();
   try {
     work(*cursor);
   } catch (...) {
-    cursor->Close(false);
+    cursor->Close(TTemporaryContents::Keep);
     throw;
   }
-  cursor->Close(false);
+  cursor->Close(TTemporaryContents::Keep);
 }
 
 void TMDBTable::InternalInitFieldDefs() {
@@ -332,7 +332,7 @@ void TMDBTable::DestroyLookupCursor() {
   TMDBSessionUse use(DataSetSession());
   std::unique_ptr<TTableCursor> closing = std::move(lookupCursor);
   lookupKeyFields.clear();
-  closing->Close(false);
+  closing->Close(TTemporaryContents::Keep);
 }
 
 // ---- master and detail -------------------------------------------------------------------
@@ -394,7 +394,7 @@ void TMDBTable::ApplyRange() {
   if (Handle()->RangeActive() && same(start, appliedStart) && same(end, appliedEnd)) return;
   {
     TMDBSessionUse use(DataSetSession());
-    Handle()->SetRange(false, start.Record.data(), start.FieldCount, end.Record.data(), end.FieldCount);
+    Handle()->SetRange(start.Record.data(), start.FieldCount, end.Record.data(), end.FieldCount);
   }
   appliedStart = start;
   appliedEnd = end;

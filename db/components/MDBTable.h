@@ -163,8 +163,12 @@ private:
   TRestructureFieldDefs restructureFieldDefs;
   TRestructureIndexDefs restructureIndexDefs;
 
+  // How a cursor of the component takes its table: shared, exclusive, or
+  // exclusive and writable whatever ReadOnly says (to create or
+  // restructure the table).
+  enum class TCursorAccess { Shared, Exclusive, ExclusiveWritable };
   // A new cursor on the table, set up as the component's; not opened.
-  std::unique_ptr<TTableCursor> NewCursor(bool exclusiveOpen);
+  std::unique_ptr<TTableCursor> NewCursor(TCursorAccess access);
   // Runs work on the open cursor, or on a temporary opened one.
   void WithOpenCursor(const std::function<void(TTableCursor&)>& work);
   std::string ResolveIndexName();

@@ -76,8 +76,7 @@ void TMDBTable::CreateTable() {
   definition.BlobBlockSize = CreatedBlobBlockSize;
   TDatabaseHold hold(*this, dbfTemporary);
   TMDBSessionUse use(DataSetSession());
-  std::unique_ptr<TTableCursor> cursor = NewCursor(true);
-  cursor->SetReadOnly(false);
+  std::unique_ptr<TTableCursor> cursor = NewCursor(TCursorAccess::ExclusiveWritable);
   cursor->Admin().CreateTable(definition, false);
 }
 
@@ -85,7 +84,7 @@ void TMDBTable::DeleteTable() {
   CheckInactive();
   TDatabaseHold hold(*this, dbfTemporary);
   TMDBSessionUse use(DataSetSession());
-  NewCursor(true)->Admin().DeleteTable();
+  NewCursor(TCursorAccess::Exclusive)->Admin().DeleteTable();
 }
 
 void TMDBTable::RenameTable(const std::string& newName) {
@@ -93,7 +92,7 @@ void TMDBTable::RenameTable(const std::string& newName) {
   {
     TDatabaseHold hold(*this, dbfTemporary);
     TMDBSessionUse use(DataSetSession());
-    NewCursor(true)->Admin().RenameTable(EngineShortString(newName));
+    NewCursor(TCursorAccess::Exclusive)->Admin().RenameTable(EngineShortString(newName));
   }
   tableName = newName;
   DataEvent(dePropertyChange, 0);
@@ -112,15 +111,15 @@ void TMDBTable::EmptyTable() {
     return;
   }
   TMDBSessionUse use(DataSetSession());
-  std::unique_ptr<TTableCursor> cursor = NewCursor(true);
+  std::unique_ptr<TTableCursor> cursor = NewCursor(TCursorAccess::Exclusive);
   cursor->Open();
   try {
     cursor->Admin().EmptyTable();
   } catch (...) {
-    cursor->Close(false);
+    cursor->Close(TTemporaryContents::Keep);
     throw;
   }
-  cursor->Close(false);
+  cursor->Close(TTemporaryContents::Keep);
 }
 
 bool TMDBTable::Exists() {
@@ -138,7 +137,7 @@ uint32_t TMDBTable::GetBlobBlockSize() {
   }
   TDatabaseHold hold(*this, dbfTemporary);
   TMDBSessionUse use(DataSetSession());
-  return NewCursor(false)->Admin().GetBlobBlockSize();
+  return NewCursor(TCursorAccess::Shared)->Admin().GetBlobBlockSize();
 }
 
 namespace {
@@ -173,8 +172,7 @@ void TMDBTable::RestructureTable(const TMDBRestructureOptions& options) {
   {
     TDatabaseHold hold(*this, dbfTemporary);
     TMDBSessionUse use(DataSetSession());
-    std::unique_ptr<TTableCursor> cursor = NewCursor(true);
-    cursor->SetReadOnly(false);
+    std::unique_ptr<TTableCursor> cursor = NewCursor(TCursorAccess::ExclusiveWritable);
     cursor->Admin().SetRestructureProgressHandler(
         [this](int32_t done, int32_t percent) { RestructureProgress(this, done, percent); });
     cursor->Admin().SetDataLostHandler([this](int cause, const std::string& text, bool& stopAsking, bool& carryOn) {

@@ -201,7 +201,7 @@ void ExecuteInsert(TDataQuery& query) {
       StoreValue(query, table, record.data(), query.Plan.UpdateFields[i], *value, query.Parsed.UpdateValues[i]->Text,
                  "INSERT");
     }
-    cursor.InsertRecord(record.data(), false);
+    cursor.InsertRecord(record.data());
     transaction.Changed();
     transaction.Finish();
     return;
@@ -229,7 +229,7 @@ void ExecuteInsert(TDataQuery& query) {
       ConvertTextValue(*value, source.Fields().LanguageId(), cursor.Fields().LanguageId());
       StoreValue(query, table, record.data(), target, *value, select.Plan.ResultFields[i]->Name, "INSERT");
     }
-    cursor.InsertRecord(record.data(), false);
+    cursor.InsertRecord(record.data());
     transaction.Changed();
   }
   if (counter < total || total == 0) query.Progress(total, 100);
@@ -269,12 +269,12 @@ void ExecuteUpdateOrDelete(TDataQuery& query) {
   for (size_t at = 0; at < qualifying.size(); at += size_t(bookmarkSize)) {
     // A row another user changed out of the filter or deleted meanwhile is
     // no longer there to reach.
-    if (!cursor.GotoBookmark(qualifying.data() + at, false, false) ||
-        cursor.GetRecord(table.Record.data(), false) != 0)
+    if (!cursor.GotoBookmark(qualifying.data() + at) ||
+        cursor.GetRecord(table.Record.data()) != 0)
       continue;
     table.HasRow = true;
     if (!update) {
-      cursor.DeleteRecord(table.Record.data(), false);
+      cursor.DeleteRecord(table.Record.data());
       transaction.Changed();
       continue;
     }
@@ -286,7 +286,7 @@ void ExecuteUpdateOrDelete(TDataQuery& query) {
       for (size_t i = 0; i < computed.size(); ++i)
         StoreValue(query, table, changed.data(), query.Plan.UpdateFields[i], *computed[i],
                    query.Parsed.UpdateValues[i]->Text, "UPDATE");
-      cursor.ModifyRecord(changed.data(), true, false);
+      cursor.ModifyRecord(changed.data(), {.ReleaseLock = true});
     } catch (...) {
       if (cursor.HoldsRecordLock(cursor.CurrentRecordNumber())) cursor.UnlockRecord(0);
       throw;

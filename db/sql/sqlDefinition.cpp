@@ -53,9 +53,7 @@ public:
 
   std::unique_ptr<TTableCursor> Cursor(const TDataQuery& query) const {
     auto cursor = NewTableCursor(directory);
-    cursor->SetTableName(name);
-    cursor->SetExclusive(true);
-    cursor->SetInMemory(query.Parsed.InMemoryTarget);
+    cursor->SetOpenOptions({.TableName = name, .Exclusive = true, .InMemory = query.Parsed.InMemoryTarget});
     cursor->SetPasswordHandler(query.Run.PasswordProc);
     return cursor;
   }
@@ -130,7 +128,7 @@ void CreateIndex(TDataQuery& query) {
     cursor->Fields().GetTableFieldDesc(i, descs.data() + size_t(i - 1) * FieldDescSize);
   cursor->Admin().AddIndex(
       IndexDefinition(*query.Parsed.CreateIndexes.front(), descs.data(), cursor->Fields().GetFieldCount()));
-  cursor->Close(false);
+  cursor->Close(TTemporaryContents::Keep);
 }
 
 int FindByName(const std::vector<std::vector<uint8_t>>& fields, const std::string& name) {
@@ -173,7 +171,7 @@ void AlterTable(TDataQuery& query) {
   definition.Encrypted = query.Parsed.HasEncryption ? query.Parsed.Encrypted : cursor->Admin().IsTableEncrypted();
   definition.Password = query.Parsed.HasEncryption ? query.Parsed.Password : cursor->Admin().GetTablePassword();
   definition.LimitValue = query.Parsed.LastAutoInc;
-  cursor->Close(false);
+  cursor->Close(TTemporaryContents::Keep);
 
   for (const auto& change : query.Parsed.CreateFields) {
     if (change->HasAt && (change->At < 1 || change->At > oldCount))
@@ -247,7 +245,7 @@ void DropIndex(TDataQuery& query) {
   auto cursor = target.Cursor(query);
   cursor->Open();
   cursor->Admin().DeleteIndex(SameText(query.Parsed.IndexName, PrimaryName) ? std::string() : query.Parsed.IndexName);
-  cursor->Close(false);
+  cursor->Close(TTemporaryContents::Keep);
 }
 
 }  // namespace

@@ -18,7 +18,7 @@ TSourceTable::TSourceTable(const TTableReference& reference) : Reference(referen
 
 TSourceTable::~TSourceTable() {
   if (Cursor) {
-    Cursor->Close(true);
+    Cursor->Close(TTemporaryContents::Discard);
     Cursor.reset();
   }
   if (OwnsDirectory && Directory) Directory->Session()->CloseDirectory(Directory);

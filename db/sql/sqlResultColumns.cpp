@@ -264,14 +264,16 @@ void CreateAnswerTable(TDataQuery& query, bool inMemory) {
   if (addedPassword) session->AddPassword(query.Parsed.Password);
   try {
     auto answer = NewTableCursor(query.Run.AnswerDirectory);
-    answer->SetTableName(name);
-    answer->SetExclusive(true);
-    answer->SetInMemory(query.Parsed.InMemoryTarget || inMemory);
-    // A file in memory lives only while it is open: made as a lasting
-    // table, it goes with its cursor's close once opened as temporary.
-    answer->SetTemporaryTable(!query.Parsed.HasInto && !inMemory);
+    TCursorOpenOptions options{.TableName = name,
+                               .Exclusive = true,
+                               .InMemory = query.Parsed.InMemoryTarget || inMemory,
+                               // A file in memory lives only while it is open: made as a lasting
+                               // table, it goes with its cursor's close once opened as temporary.
+                               .TemporaryTable = !query.Parsed.HasInto && !inMemory};
+    answer->SetOpenOptions(options);
     answer->Admin().CreateTable(definition, true);
-    answer->SetTemporaryTable(!query.Parsed.HasInto);
+    options.TemporaryTable = !query.Parsed.HasInto;
+    answer->SetOpenOptions(options);
     answer->Open();
     query.Plan.AnswerFieldDescs.clear();
     if (query.Parsed.HasAverage)
@@ -294,7 +296,7 @@ void DropAnswerTable(TDataQuery& query) {
   query.Run.ResultFilter = nullptr;
   if (query.Run.ResultCursor == query.Run.Answer.get()) query.Run.ResultCursor = nullptr;
   if (query.Run.Answer) {
-    query.Run.Answer->Close(true);
+    query.Run.Answer->Close(TTemporaryContents::Discard);
     query.Run.Answer.reset();
   }
   if (query.Run.AnswerDirectory) query.Run.AnswerDirectory->Session()->CloseDirectory(query.Run.AnswerDirectory);

@@ -55,7 +55,7 @@ bool TRowFolder::Take(const uint8_t* row) {
 }
 
 void TRowFolder::Flush() {
-  for (std::vector<uint8_t>& row : rows) answer.InsertRecord(row.data(), false);
+  for (std::vector<uint8_t>& row : rows) answer.InsertRecord(row.data());
   rows.clear();
   index.clear();
   bytes = 0;

@@ -307,7 +307,7 @@ void TDataQuery::PrepareSelect() {
     }
     // The cursor keeps the not-stored mark of computed fields only while it
     // is told not to update filters.
-    const bool noFilterUpdate = table.Cursor->NoFilterUpdate();
+    const bool noFilterUpdate = table.Cursor->OpenOptions().NoFilterUpdate;
     table.Cursor->SetNoFilterUpdate(true);
     table.Cursor->SetFieldMap(descs.data(), int32_t(Plan.ResultFields.size()), true);
     table.Cursor->SetNoFilterUpdate(noFilterUpdate);
@@ -590,7 +590,7 @@ void TDataQuery::ExecuteSelect() {
           answer.Fields().WriteField(column->FieldNo, result.data(), int32_t(0));
         }
     FinishAverages(*this, answer, result.data());
-    if (Run.MaxRowCount != 0) answer.InsertRecord(result.data(), false);
+    if (Run.MaxRowCount != 0) answer.InsertRecord(result.data());
   } else {
     // The cursor's upkeep waits for the end of the fill: rows go in at a
     // cost that does not grow with the table.
@@ -603,7 +603,7 @@ void TDataQuery::ExecuteSelect() {
       if (!RowPasses(*this)) return true;
       if (Run.MaxRowCount >= 0 && rows >= Run.MaxRowCount) return false;
       uint8_t* row = builder.Build();
-      if (!folder.Take(row)) answer.InsertRecord(row, false);
+      if (!folder.Take(row)) answer.InsertRecord(row);
       ++rows;
       return true;
     });

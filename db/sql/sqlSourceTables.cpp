@@ -73,10 +73,10 @@ void TDataQuery::OpenSourceTables(bool readOnly) {
       table.Directory = StatementDirectory();
     }
     auto cursor = NewTableCursor(table.Directory);
-    cursor->SetTableName(reference->TableName);
-    cursor->SetReadOnly(readOnly);
-    cursor->SetInMemory(reference->InMemory);
-    cursor->SetSqlSourceTable(true);
+    cursor->SetOpenOptions({.TableName = reference->TableName,
+                            .ReadOnly = readOnly,
+                            .InMemory = reference->InMemory,
+                            .SqlSourceTable = true});
     cursor->SetPasswordHandler(Run.PasswordProc);
     cursor->Open();
     cursor->SetPasswordHandler(nullptr);

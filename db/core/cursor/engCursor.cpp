@@ -22,7 +22,7 @@
 TDataCursor::TDataCursor(TDataDirectory* directory)
     : directory(directory), parser(std::make_unique<TExpressionParser>(nullptr)) {}
 
-TDataCursor::~TDataCursor() { ReleaseQuietly([this] { Close(true); }); }
+TDataCursor::~TDataCursor() { ReleaseQuietly([this] { Close(TTemporaryContents::Discard); }); }
 
 std::unique_ptr<TTableCursor> NewTableCursor(TDataDirectory* directory) {
   return std::make_unique<TDataCursor>(directory);
@@ -52,14 +52,33 @@ TIndexFile& TDataCursor::IndexFile() const { return table->IndexFile(); }
 
 // ---- open-mode flags -------------------------------------------------------
 
-void TDataCursor::SetTableName(const std::string& name) {
-  RequireClosed();
-  tableName = ChangeFileExtension(name, ".DAT");
+void TDataCursor::SetOpenOptions(const TCursorOpenOptions& options) {
+  const std::string name = options.TableName.empty() ? std::string() : ChangeFileExtension(options.TableName, ".DAT");
+  // An open cursor keeps the table it opened and how; only the filter
+  // update mode may change while open.
+  if (open && (name != tableName || options.Exclusive != exclusive || options.ReadOnly != readOnly ||
+               options.InMemory != inMemory || options.TemporaryTable != temporaryTable ||
+               options.ComponentTable != componentTable || options.SqlSourceTable != sqlSourceTable))
+    Raise(EngErrTableInUse);
+  tableName = name;
+  exclusive = options.Exclusive;
+  readOnly = options.ReadOnly;
+  inMemory = options.InMemory;
+  noFilterUpdate = options.NoFilterUpdate;
+  temporaryTable = options.TemporaryTable;
+  componentTable = options.ComponentTable;
+  sqlSourceTable = options.SqlSourceTable;
 }
 
-void TDataCursor::SetExclusive(bool value) {
-  RequireClosed();
-  exclusive = value;
+TCursorOpenOptions TDataCursor::OpenOptions() const {
+  return {.TableName = tableName,
+          .Exclusive = exclusive,
+          .ReadOnly = readOnly,
+          .InMemory = inMemory,
+          .NoFilterUpdate = noFilterUpdate,
+          .TemporaryTable = temporaryTable,
+          .ComponentTable = componentTable,
+          .SqlSourceTable = sqlSourceTable};
 }
 
 void TDataCursor::SetOverrideExclusive(bool value) {
@@ -67,32 +86,7 @@ void TDataCursor::SetOverrideExclusive(bool value) {
   overrideExclusive = value;
 }
 
-void TDataCursor::SetReadOnly(bool value) {
-  RequireClosed();
-  readOnly = value;
-}
-
-void TDataCursor::SetInMemory(bool value) {
-  RequireClosed();
-  inMemory = value;
-}
-
 void TDataCursor::SetNoFilterUpdate(bool value) { noFilterUpdate = value; }
-
-void TDataCursor::SetTemporaryTable(bool value) {
-  if (value != temporaryTable) RequireClosed();
-  temporaryTable = value;
-}
-
-void TDataCursor::SetComponentTable(bool value) {
-  if (value != componentTable) RequireClosed();
-  componentTable = value;
-}
-
-void TDataCursor::SetSqlSourceTable(bool value) {
-  if (value != sqlSourceTable) RequireClosed();
-  sqlSourceTable = value;
-}
 
 void TDataCursor::SetNoAutoInc(bool value) {
   if (hasAutoIncrement) noAutoInc = value;
@@ -135,7 +129,7 @@ void TDataCursor::Open() {
   if (result < 0) Raise(uint16_t(-result));
   table = opened;
   open = true;
-  TScopeGuard closeOnFailure([this] { Close(false); });
+  TScopeGuard closeOnFailure([this] { Close(TTemporaryContents::Keep); });
   tableIsReadOnly = table->IsReadOnly();
   const bool repaired = RepairOnFirstOpen();
   AskForPassword();
@@ -210,7 +204,7 @@ void TDataCursor::DeriveFieldFlags() {
   if (!hasAutoIncrement) noAutoInc = false;
 }
 
-void TDataCursor::Close(bool closeTable) {
+void TDataCursor::Close(TTemporaryContents contents) {
   if (!open) return;
   ReleaseQuietly([this] { FlushDeferredKeys(); });
   // Open BLOBs go unposted: their changes are discarded.
@@ -243,7 +237,7 @@ void TDataCursor::Close(bool closeTable) {
   open = false;
   ClearIndexState();
   for (std::unique_ptr<TTakenIndexState>& state : takenIndexStates) state.reset();
-  const int32_t result = directory->CloseTable(closing, closeTable);
+  const int32_t result = directory->CloseTable(closing, contents == TTemporaryContents::Discard);
   if (result < 0) Raise(uint16_t(-result));
 }
 

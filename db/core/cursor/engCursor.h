@@ -105,33 +105,22 @@ public:
   // TTableCursor: the operations engTableCursor.h describes.
   TDataDirectory* Directory() const { return directory; }
   bool IsOpen() const override { return open; }
+  void SetOpenOptions(const TCursorOpenOptions& options) override;
+  TCursorOpenOptions OpenOptions() const override;
   const std::string& TableName() const override { return tableName; }
-  void SetTableName(const std::string& name) override;
-  void SetExclusive(bool value) override;
-  void SetOverrideExclusive(bool value);
-  void SetReadOnly(bool value) override;
-  void SetInMemory(bool value) override;
-  void SetNoFilterUpdate(bool value) override;
-  void SetTemporaryTable(bool value) override;
-  void SetComponentTable(bool value) override;
-  void SetSqlSourceTable(bool value) override;
-  void SetNoAutoInc(bool value) override;
-  bool IsExclusive() const { return exclusive; }
-  bool IsOverrideExclusive() const { return overrideExclusive; }
   bool IsReadOnly() const override;
-  bool IsInMemory() const { return inMemory; }
-  bool NoFilterUpdate() const override { return noFilterUpdate; }
-  bool IsTemporaryTable() const override { return temporaryTable; }
-  bool IsComponentTable() const { return componentTable; }
-  bool IsSqlSourceTable() const override { return sqlSourceTable; }
+  void SetNoFilterUpdate(bool value) override;
+  void SetNoAutoInc(bool value) override;
+  // A twin opens its table beside an exclusive owner.
+  void SetOverrideExclusive(bool value);
+  bool IsOverrideExclusive() const { return overrideExclusive; }
   bool NoAutoInc() const { return noAutoInc; }
-  bool TableIsReadOnly() const { return tableIsReadOnly; }
   bool HasValidityChecks() const { return hasValidityChecks; }
   bool HasDefaults() const { return hasDefaults; }
   bool HasAutoIncrement() const { return hasAutoIncrement; }
   bool HasComputedFields() const { return hasComputedFields; }
   void Open() override;
-  void Close(bool closeTable) override;
+  void Close(TTemporaryContents contents) override;
   void SetRepairHandler(TCursorMessageProc proc) override;
   void SetIndexProgressHandler(TCursorProgressProc proc) override;
   void SetPasswordHandler(TCursorPasswordProc proc) override;
@@ -163,8 +152,7 @@ public:
   bool IndexIsCaseInsensitive() const { return indexState.CaseInsensitive; }
   bool IsNaturalOrder() const override;
   bool SearchKey(const uint8_t* key, bool nearest, bool keepCrack);
-  bool FindKey(const uint8_t* key, bool keyIsReady, int fieldCount, int partialLength, bool nearest,
-               uint8_t* found) override;
+  bool FindKey(const uint8_t* record, const TKeySearch& search = {}, uint8_t* found = nullptr) override;
   void MoveBy(int32_t n) override;
   void SetToBegin() override;
   void SetToEnd() override;
@@ -173,11 +161,10 @@ public:
   void SetToSequenceNo(int32_t n) override;
   bool AtBeginning() const { return beforeFirst; }
   bool AtEnd() const { return afterLast; }
-  bool OnRecord() const override { return !beforeFirst && !afterLast; }
+  bool OnRecord() const { return !beforeFirst && !afterLast; }
   uint32_t CurrentRecordNumber() const override { return OnRecord() ? recordNumber : 0; }
   const uint8_t* GetCurrentRecordBuffer() const override;
-  void SetRange(bool keyIsReady, const uint8_t* low, int lowFieldCount, const uint8_t* high,
-                int highFieldCount) override;
+  void SetRange(const uint8_t* low, int lowFieldCount, const uint8_t* high, int highFieldCount) override;
   void ResetRange() override;
   bool RangeActive() const override { return rangeActive; }
   TFilter* AddFilter(const std::string& text, const TCursorFilterOptions& options = {}) override;
@@ -194,14 +181,14 @@ public:
   bool FilteringOn() const override { return filtering.On(); }
   int GetBookmarkSize() const override;
   void GetBookmark(uint8_t* bookmark) const override;
-  bool GotoBookmark(const uint8_t* bookmark, bool nearest, bool noBracket) override;
+  bool GotoBookmark(const uint8_t* bookmark, TKeyMatch match = TKeyMatch::Exact) override;
   int CompareBookmarks(const uint8_t* a, const uint8_t* b) const override;
   void RefreshPosition() override;
   void SetIndexNo(uint8_t n) override;
   void SetIndexName(const std::string& name) override;
   void AddIndex(const TIndexDefinition& index) override;
   void DeleteIndex(const std::string& name) override;
-  int32_t GetRecord(uint8_t* buffer, bool lock) override;
+  int32_t GetRecord(uint8_t* buffer, TRecordPurpose purpose = TRecordPurpose::View) override;
   int32_t GetNextRecord(uint8_t* buffer) override;
   int32_t GetPriorRecord(uint8_t* buffer) override;
   int32_t CopyRecord(uint8_t* buffer) override;
@@ -221,11 +208,11 @@ public:
   void ApplyDefaults(uint8_t* record) override;
   void CheckConstraints(const uint8_t* record) override;
   bool CheckLimit(const std::string& limit, bool isMaximum, const uint8_t* fieldDesc, const uint8_t* value) override;
-  void InsertRecord(uint8_t* record, bool goToNew) override;
+  void InsertRecord(uint8_t* record, const TRecordChangeOptions& options = {}) override;
   void BeginFill() override;
   void EndFill() override;
-  void ModifyRecord(uint8_t* record, bool unlock, bool goTo) override;
-  void DeleteRecord(const uint8_t* record, bool reposition) override;
+  void ModifyRecord(uint8_t* record, const TRecordChangeOptions& options = {}) override;
+  void DeleteRecord(const uint8_t* record) override;
   int32_t OpenBlob(int fieldNo, uint8_t* record, bool release, bool tableNumbering, uint8_t mode) override;
   int32_t FreeBlob(int fieldNo, uint8_t* record, bool tableNumbering) override;
   int32_t ReadBlob(int fieldNo, const uint8_t* record, bool tableNumbering, int32_t& countRead,
@@ -523,7 +510,7 @@ private:
   bool TryCountKeys(const uint8_t* key, bool inclusive, uint32_t& count);
   // A key's compared length: the given fields and a partial last one.
   int PartialKeyLength(int fieldCount, int partialLength) const;
-  void BuildRangeBound(bool keyIsReady, const uint8_t* given, int fieldCount, bool low, uint8_t* bound);
+  void BuildRangeBound(const uint8_t* record, int fieldCount, bool low, uint8_t* bound);
   void ReFindAfterIndexChange(const uint8_t* record, bool hadRecord, bool wasEof);
 
   // The range window, then the bitmaps (engCursorBitmaps).

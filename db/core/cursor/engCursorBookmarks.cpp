@@ -5,7 +5,6 @@
 #include "engCursor.h"
 #include "engLittleEndian.h"
 #include "engRecordsBitmap.h"
-#include "engScopeGuard.h"
 
 int TDataCursor::GetBookmarkSize() const { return IsNaturalOrder() ? 4 : indexState.KeyLength; }
 
@@ -44,13 +43,10 @@ void TDataCursor::GotoNaturalRecord(uint32_t wanted) {
 }
 
 // The record reached must carry the bookmark unless a near one will do.
-bool TDataCursor::GotoBookmark(const uint8_t* bookmark, bool nearest, bool noBracket) {
+bool TDataCursor::GotoBookmark(const uint8_t* bookmark, TKeyMatch match) {
   RequireOpen();
-  if (!noBracket) BeginOperation();
   {
-    TScopeGuard endOperation([&] {
-      if (!noBracket) EndOperation();
-    });
+    TOperationBracket bracket(*this);
     if (IsNaturalOrder()) {
       GotoNaturalRecord(GetLE32(bookmark));
       LoadCurrentRecord();
@@ -59,7 +55,7 @@ bool TDataCursor::GotoBookmark(const uint8_t* bookmark, bool nearest, bool noBra
     }
   }
   if (!SeesRecords() || !OnRecord()) return false;
-  if (nearest) return true;
+  if (match == TKeyMatch::Nearest) return true;
   uint8_t reached[MaxBookmarkSize];
   GetBookmark(reached);
   return CompareBookmarks(reached, bookmark) == 0;

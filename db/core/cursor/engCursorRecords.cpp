@@ -33,11 +33,11 @@ bool TDataCursor::RefreshInto(uint8_t* buffer) {
   return onRecord;
 }
 
-int32_t TDataCursor::GetRecord(uint8_t* buffer, bool lock) {
+int32_t TDataCursor::GetRecord(uint8_t* buffer, TRecordPurpose purpose) {
   RequireOpen();
   TOperationBracket bracket(*this);
   // Without a current record there is nothing to lock.
-  if (lock && OnRecord()) {
+  if (purpose == TRecordPurpose::Edit && OnRecord()) {
     const uint32_t locked = recordNumber;
     LockRecord(locked);
     if (buffer && !exclusive && std::memcmp(GetCurrentRecordBuffer(), buffer, GetRecordSize()) != 0) {

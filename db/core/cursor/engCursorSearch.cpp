@@ -65,22 +65,21 @@ bool TDataCursor::TrySearchKey(const uint8_t* key, bool, bool& found) {
   return true;
 }
 
-bool TDataCursor::FindKey(const uint8_t* key, bool keyIsReady, int fieldCount, int partialLength, bool nearest,
-                          uint8_t* found) {
+bool TDataCursor::FindKey(const uint8_t* record, const TKeySearch& search, uint8_t* found) {
   RequireOpen();
   if (IsNaturalOrder()) return false;
   TOperationBracket bracket(*this);
-  if (!key) return false;
+  if (!record) return false;
   uint8_t searchKey[MaxIndexKeyLength] = {};
-  if (keyIsReady) std::memcpy(searchKey, key, indexState.KeyLength);
-  else BuildKey(key, searchKey);
+  BuildKey(record, searchKey);
 
   bool result;
+  const int fieldCount = search.FieldCount;
   const bool wholeKey = fieldCount == 0 || fieldCount >= indexState.KeyFieldCount;
-  if (wholeKey && indexState.Unique && (fieldCount != 0 || partialLength == 0)) {
-    result = SearchKey(searchKey, nearest, false);
+  if (wholeKey && indexState.Unique && (fieldCount != 0 || search.PartialLength == 0)) {
+    result = SearchKey(searchKey, false, false);
   } else {
-    const int compared = PartialKeyLength(fieldCount, partialLength);
+    const int compared = PartialKeyLength(fieldCount, search.PartialLength);
     if (indexState.Descending) FillKeyHigh(searchKey, compared);
     else FillKeyLow(searchKey, compared);
     SearchKey(searchKey, true, false);
@@ -137,10 +136,9 @@ void TDataCursor::ComputeRangeWindow() {
 
 // One bound of a range: the given key, its tail after the fields given
 // filled towards the open side.
-void TDataCursor::BuildRangeBound(bool keyIsReady, const uint8_t* given, int fieldCount, bool low, uint8_t* bound) {
+void TDataCursor::BuildRangeBound(const uint8_t* record, int fieldCount, bool low, uint8_t* bound) {
   std::memset(bound, 0, MaxIndexKeyLength);
-  if (keyIsReady) std::memcpy(bound, given, indexState.KeyLength);
-  else BuildKey(given, bound);
+  BuildKey(record, bound);
   if ((fieldCount > 0 && fieldCount < indexState.KeyFieldCount) || !indexState.Unique) {
     const int compared = PartialKeyLength(fieldCount, 0);
     if (low != indexState.Descending) FillKeyLow(bound, compared);
@@ -148,15 +146,14 @@ void TDataCursor::BuildRangeBound(bool keyIsReady, const uint8_t* given, int fie
   }
 }
 
-void TDataCursor::SetRange(bool keyIsReady, const uint8_t* low, int lowFieldCount, const uint8_t* high,
-                           int highFieldCount) {
+void TDataCursor::SetRange(const uint8_t* low, int lowFieldCount, const uint8_t* high, int highFieldCount) {
   RequireOpen();
   if (IsNaturalOrder()) return;
   TOperationBracket bracket(*this);
   rangeLowOpen = low == nullptr;
   rangeHighOpen = high == nullptr;
-  if (low) BuildRangeBound(keyIsReady, low, lowFieldCount, true, rangeLow.Get());
-  if (high) BuildRangeBound(keyIsReady, high, highFieldCount, false, rangeHigh.Get());
+  if (low) BuildRangeBound(low, lowFieldCount, true, rangeLow.Get());
+  if (high) BuildRangeBound(high, highFieldCount, false, rangeHigh.Get());
   rangeActive = true;
   RebuildWindowAndBitmaps();
   SearchKey(currentKey, true, true);

@@ -75,14 +75,15 @@ TDataCursor* TDataCursor::Clone() {
   TScopeGuard removePassword([&] {
     if (addedPassword) session->RemovePassword(password);
   });
-  twin->SetTableName(tableName);
+  // Computed fields of the field map stay computed only with the filter
+  // update mode.
+  twin->SetOpenOptions({.TableName = tableName,
+                        .Exclusive = exclusive,
+                        .ReadOnly = readOnly,
+                        .InMemory = inMemory,
+                        .NoFilterUpdate = noFilterUpdate});
   // Lets the twin share a table this cursor holds exclusively.
-  twin->SetExclusive(exclusive);
   twin->SetOverrideExclusive(exclusive);
-  twin->SetReadOnly(readOnly);
-  twin->SetInMemory(inMemory);
-  // Computed fields of the field map stay computed only with it.
-  twin->SetNoFilterUpdate(noFilterUpdate);
   twin->Open();
   if (HasFieldMap()) {
     // A field map keeps its computed fields computed only while filters

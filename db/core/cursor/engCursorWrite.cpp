@@ -182,9 +182,9 @@ void TDataCursor::RunRecordChange(TRecordChange& change, const std::function<voi
   undo.Dismiss();
 }
 
-void TDataCursor::InsertRecord(uint8_t* record, bool goToNew) {
+void TDataCursor::InsertRecord(uint8_t* record, const TRecordChangeOptions& options) {
   const uint8_t currentIndex = indexNo;
-  TRecordChange change{0, true, true, record, goToNew};
+  TRecordChange change{0, true, true, record, options.GoToRecord};
   RunRecordChange(change, [&] {
     TDataFile& data = DataFile();
     const uint32_t number = data.NewRecordNumber();
@@ -249,7 +249,7 @@ void TDataCursor::InsertRecord(uint8_t* record, bool goToNew) {
     // descends instead of taking up the walk where it left it.
     const auto current = std::find_if(keys.Keys.begin(), keys.Keys.end(),
                                       [&](const TChangeKey& entry) { return entry.IndexNo == currentIndex; });
-    if (current != keys.Keys.end() && !goToNew && !filling && OnRecord() && !IsNaturalOrder()) {
+    if (current != keys.Keys.end() && !options.GoToRecord && !filling && OnRecord() && !IsNaturalOrder()) {
       SwitchToIndex(currentIndex);
       if (CompareKeys(current->Key, currentKey, indexState.KeyLength) < 0) ++logicalPosition;
       keptLeaf = runLeaf = 0;
@@ -260,13 +260,13 @@ void TDataCursor::InsertRecord(uint8_t* record, bool goToNew) {
   });
 }
 
-void TDataCursor::ModifyRecord(uint8_t* record, bool unlock, bool goTo) {
+void TDataCursor::ModifyRecord(uint8_t* record, const TRecordChangeOptions& options) {
   const uint32_t number = CurrentRecordNumber();
   const uint8_t currentIndex = indexNo;
   // The lock of a record read for editing is the caller's; one taken here
   // keeps other cursors and processes off the record for the change.
   const bool lockedHere = number != 0 && !HoldsRecordLock(number);
-  TRecordChange change{number, lockedHere, unlock || lockedHere, record, goTo};
+  TRecordChange change{number, lockedHere, options.ReleaseLock || lockedHere, record, options.GoToRecord};
   RunRecordChange(change, [&] {
     if (number == 0) Raise(uint16_t(EngErrNoCurrentRecord));
     InsertDeferredKeys();
@@ -307,7 +307,7 @@ void TDataCursor::ModifyRecord(uint8_t* record, bool unlock, bool goTo) {
   });
 }
 
-void TDataCursor::DeleteRecord(const uint8_t* record, bool /*reposition*/) {
+void TDataCursor::DeleteRecord(const uint8_t* record) {
   const uint32_t number = CurrentRecordNumber();
   const uint8_t currentIndex = indexNo;
   TRecordChange change{number, true, true, nullptr, false};

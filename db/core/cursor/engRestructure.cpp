@@ -41,7 +41,7 @@ void TRestructure::Run(TTableFileOps& fileOps) {
   if (!cursor.exclusive) cursor.Raise(EngErrNotExclusive);
   if (cursor.readOnly) cursor.Raise(EngErrAccessDenied);
   cursor.Open();
-  TScopeGuard close([this] { cursor.Close(true); });
+  TScopeGuard close([this] { cursor.Close(TTemporaryContents::Discard); });
   if (cursor.IsReadOnly()) cursor.Raise(EngErrAccessDenied);
   if (definition.LimitValue == -1) definition.LimitValue = cursor.DataFile().GetAutoIncValue();
   cursor.CheckTableDefinition(definition, true);

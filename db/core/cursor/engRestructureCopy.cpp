@@ -100,23 +100,22 @@ void TRestructure::CopyTable(TTableFileOps& fileOps) {
   const bool inMemory = cursor.inMemory;
   TCopySetting setting(cursor.directory->Session(), inMemory, definition);
   std::unique_ptr<TDataCursor> work(new TDataCursor(setting.Directory()));
-  work->SetTableName(setting.Directory()->GetTempTableName(inMemory));
-  work->SetExclusive(true);
-  work->SetInMemory(inMemory);
+  work->SetOpenOptions(
+      {.TableName = setting.Directory()->GetTempTableName(inMemory), .Exclusive = true, .InMemory = inMemory});
   TWorkDefinition workDefinition(definition);
   work->CreateTable(workDefinition.Definition, true);  // over the name just claimed
   const std::string workPath = TablePath(*setting.Directory(), work->tableName, inMemory);
   TScopeGuard discardWork([&] {
-    ReleaseQuietly([&] { work->Close(true); });
+    ReleaseQuietly([&] { work->Close(TTemporaryContents::Discard); });
     DeleteTableFiles(workPath, inMemory, fileOps);
   });
   work->Open();
   work->noAutoInc = true;
   CopyRecords(*work);
   StoreTableInfo(*work);
-  work->Close(true);
+  work->Close(TTemporaryContents::Discard);
   if (carryOn) {
-    cursor.Close(true);
+    cursor.Close(TTemporaryContents::Discard);
     ExchangeTableFiles(TablePath(*cursor.directory, cursor.tableName, inMemory), workPath, inMemory,
                        deleteBackup || inMemory, fileOps);
   }
@@ -196,7 +195,7 @@ bool TRestructure::ConvertValue(const uint8_t* oldDesc, const uint8_t* oldValue,
 
 void TRestructure::InsertCopy(TDataCursor& work, uint8_t* newRecord) {
   try {
-    work.InsertRecord(newRecord, false);
+    work.InsertRecord(newRecord);
     // The inserted record owns its chains now.
     carriedBlobs.clear();
   } catch (const Exception&) {

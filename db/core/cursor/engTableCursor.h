@@ -74,6 +74,48 @@ private:
   std::vector<uint8_t> ownIndexDescs;
 };
 
+// How a cursor opens its table.
+struct TCursorOpenOptions {
+  std::string TableName;
+  bool Exclusive = false;
+  bool ReadOnly = false;
+  bool InMemory = false;
+  // The cursor's own record changes leave its filters' bitmaps as they
+  // were (an SQL statement's source, which it walks while it writes).
+  bool NoFilterUpdate = false;
+  // A temporary table (an SQL answer) whose contents a close may discard.
+  bool TemporaryTable = false;
+  // A component's table is read in order, so its files read sequentially.
+  bool ComponentTable = false;
+  // An SQL statement's source table opens in natural order.
+  bool SqlSourceTable = false;
+};
+
+// What closing the last cursor of a temporary table does with its contents.
+enum class TTemporaryContents : uint8_t { Keep, Discard };
+
+// What GotoBookmark answers when no record carries the bookmark's key
+// (it stands on the next one either way): Exact false, Nearest true.
+enum class TKeyMatch : uint8_t { Exact, Nearest };
+
+// The part of the key a FindKey compares: the first FieldCount key fields
+// (0: all), the last of them cut to PartialLength bytes when not 0.
+struct TKeySearch {
+  int FieldCount = 0;
+  int PartialLength = 0;
+};
+
+// Why GetRecord reads the current record: to show it, or to change it.
+enum class TRecordPurpose : uint8_t { View, Edit };
+
+// Where a record change of the cursor's own leaves it.
+struct TRecordChangeOptions {
+  // Stand on the changed record afterwards.
+  bool GoToRecord = false;
+  // ModifyRecord: release the lock the record was read for editing with.
+  bool ReleaseLock = false;
+};
+
 // The operations on a cursor's table as a whole: its creation, removal,
 // restructure and header values, its indexes and bulk fills. Reached
 // through TTableCursor::Admin.
@@ -235,34 +277,25 @@ public:
 
   virtual bool IsOpen() const = 0;
 
-  // ---- open-mode flags (0x272F while open) ----------------------------
-  // Kept as the data file's name: trimmed, with ".DAT".
+  // ---- open options ------------------------------------------------------
+  // Set on a closed cursor (0x272F while open); the table name is kept as
+  // the data file's name: trimmed, with ".DAT".
+  virtual void SetOpenOptions(const TCursorOpenOptions& options) = 0;
+  virtual TCursorOpenOptions OpenOptions() const = 0;
   virtual const std::string& TableName() const = 0;
-  virtual void SetTableName(const std::string& name) = 0;
-  virtual void SetExclusive(bool value) = 0;
-  virtual void SetReadOnly(bool value) = 0;
-  virtual void SetInMemory(bool value) = 0;
-  // Accepted at any time.
-  virtual void SetNoFilterUpdate(bool value) = 0;
-  // Refused on an open cursor only when the value changes.
-  virtual void SetTemporaryTable(bool value) = 0;
-  virtual void SetComponentTable(bool value) = 0;
-  virtual void SetSqlSourceTable(bool value) = 0;
-  // Only a table with an auto-increment field takes it.
-  virtual void SetNoAutoInc(bool value) = 0;
   // Set by the caller, or by a table that cannot be written.
   virtual bool IsReadOnly() const = 0;
-  virtual bool NoFilterUpdate() const = 0;
-  virtual bool IsSqlSourceTable() const = 0;
-  virtual bool IsTemporaryTable() const = 0;
+  // The two modes accepted at any time.
+  virtual void SetNoFilterUpdate(bool value) = 0;
+  // Only a table with an auto-increment field takes it (once open).
+  virtual void SetNoAutoInc(bool value) = 0;
 
   // ---- lifecycle ---------------------------------------------------------
   // Opens or shares the table and stands before the first record of the
   // primary index (natural order for an SQL source). A failure leaves the
   // cursor closed.
   virtual void Open() = 0;
-  // closeTable lets a temporary table's unsaved contents go.
-  virtual void Close(bool closeTable) = 0;
+  virtual void Close(TTemporaryContents contents) = 0;
 
   virtual void SetPasswordHandler(TCursorPasswordProc proc) = 0;
 
@@ -278,35 +311,32 @@ public:
   virtual bool IsNaturalOrder() const = 0;
 
   // ---- navigation --------------------------------------------------------
-  // key is a record buffer unless keyIsReady. fieldCount and
-  // partialLength make a partial key (0 and 0: the whole key). The
-  // record reached is copied to found when given.
-  virtual bool FindKey(const uint8_t* key, bool keyIsReady, int fieldCount, int partialLength, bool nearest,
-                       uint8_t* found) = 0;
+  // The key of the record buffer, or the part search names; without a
+  // match the cursor stands on the next key. The record reached is copied
+  // to found when given.
+  virtual bool FindKey(const uint8_t* record, const TKeySearch& search = {}, uint8_t* found = nullptr) = 0;
   virtual void MoveBy(int32_t n) = 0;
   virtual void SetToBegin() = 0;
   virtual void SetToEnd() = 0;
   virtual int32_t GetRecordCount() const = 0;
   virtual int32_t GetSequenceNo() const = 0;
   virtual void SetToSequenceNo(int32_t n) = 0;
-  virtual bool OnRecord() const = 0;
-  // The physical record of the position, 0 when none.
+  // The physical record of the position, 0 off a record.
   virtual uint32_t CurrentRecordNumber() const = 0;
   // The current record (zeros when there is none), of the cursor's record size.
   virtual const uint8_t* GetCurrentRecordBuffer() const = 0;
 
-  // A key range on the current index; keys are built from record buffers
-  // unless keyIsReady; a count of 0 fields (or nil) leaves that side open
-  // or takes every field. Natural order has no ranges.
-  virtual void SetRange(bool keyIsReady, const uint8_t* low, int lowFieldCount, const uint8_t* high,
-                        int highFieldCount) = 0;
+  // A key range on the current index, its bounds the keys of record
+  // buffers; a count of 0 fields takes every field, a nil bound leaves
+  // that side open. Natural order has no ranges.
+  virtual void SetRange(const uint8_t* low, int lowFieldCount, const uint8_t* high, int highFieldCount) = 0;
   virtual void ResetRange() = 0;
   virtual bool RangeActive() const = 0;
 
   // ---- bookmarks -----------------------------------------------------------
   virtual int GetBookmarkSize() const = 0;
   virtual void GetBookmark(uint8_t* bookmark) const = 0;
-  virtual bool GotoBookmark(const uint8_t* bookmark, bool nearest, bool noBracket) = 0;
+  virtual bool GotoBookmark(const uint8_t* bookmark, TKeyMatch match = TKeyMatch::Exact) = 0;
   virtual int CompareBookmarks(const uint8_t* a, const uint8_t* b) const = 0;
   virtual void RefreshPosition() = 0;
 
@@ -316,9 +346,10 @@ public:
 
   // ---- record reads, locks and twins (engCursorRecords, engCursorLocks,
   // engCursorTwins) ---------------------------------------------------------
-  // Results: 0, or 8705, 8706, 8709 with a given buffer zero-filled. With
-  // lock, the current record is locked and must still equal buffer (8708).
-  virtual int32_t GetRecord(uint8_t* buffer, bool lock) = 0;
+  // Results: 0, or 8705, 8706, 8709 with a given buffer zero-filled. Read
+  // for editing, the current record is locked and must still equal buffer
+  // (8708).
+  virtual int32_t GetRecord(uint8_t* buffer, TRecordPurpose purpose = TRecordPurpose::View) = 0;
   virtual int32_t GetNextRecord(uint8_t* buffer) = 0;
   virtual int32_t GetPriorRecord(uint8_t* buffer) = 0;
   // A new record buffer with the current record's values; its BLOBs are
@@ -346,17 +377,16 @@ public:
   // Each change runs under the table's write lock and keeps every index
   // and "Sys Deleted" in step; a shared table's headers are written back
   // before it returns. Records are buffers of the cursor's record size.
-  // 9729 for a key a unique index holds already. With goToNew the cursor
-  // stands on the new record afterwards.
-  virtual void InsertRecord(uint8_t* record, bool goToNew) = 0;
+  // 9729 for a key a unique index holds already.
+  virtual void InsertRecord(uint8_t* record, const TRecordChangeOptions& options = {}) = 0;
   // Writes the record over the current one, which this cursor may hold
-  // locked for editing; unlock releases that lock afterwards.
-  virtual void ModifyRecord(uint8_t* record, bool unlock, bool goTo) = 0;
+  // locked for editing.
+  virtual void ModifyRecord(uint8_t* record, const TRecordChangeOptions& options = {}) = 0;
   // record is the current record as the caller last read it (8708 when it
   // differs, unless exclusive). Left on a record that is gone, a cursor
   // would count and step wrongly, so it always moves to the record that
-  // takes its place, whatever reposition says.
-  virtual void DeleteRecord(const uint8_t* record, bool reposition) = 0;
+  // takes its place.
+  virtual void DeleteRecord(const uint8_t* record) = 0;
 };
 
 // A closed cursor on directory, for the caller to set up and open.

@@ -9,7 +9,7 @@ protected:
   // The table's field names, in order, through a fresh cursor.
   std::vector<std::string> FieldNames(const std::string& table) {
     const auto cursor = NewTableCursor(directory);
-    cursor->SetTableName(table);
+    cursor->SetOpenOptions({.TableName = table});
     cursor->Open();
     std::vector<std::string> names;
     for (int i = 1; i <= cursor->Fields().GetFieldCount(); ++i) {
@@ -17,15 +17,15 @@ protected:
       cursor->Fields().GetTableFieldDesc(i, desc);
       names.emplace_back(reinterpret_cast<const char*>(desc + FieldDescNameOffset + 1), desc[FieldDescNameOffset]);
     }
-    cursor->Close(false);
+    cursor->Close(TTemporaryContents::Keep);
     return names;
   }
   int SecondaryIndexes(const std::string& table) {
     const auto cursor = NewTableCursor(directory);
-    cursor->SetTableName(table);
+    cursor->SetOpenOptions({.TableName = table});
     cursor->Open();
     const int count = cursor->Fields().GetSecondaryIndexCount();
-    cursor->Close(false);
+    cursor->Close(TTemporaryContents::Keep);
     return count;
   }
 };
@@ -37,7 +37,7 @@ TEST_F(SqlDefinitionTest, CreateTableWithOptionsAndPrimaryKey) {
        "DESCRIPTION 'a table' BLOB BLOCK SIZE 1024 USER MAJOR VERSION 3 USER MINOR VERSION 4)");
   EXPECT_EQ(FieldNames("t"), (std::vector<std::string>{"id", "name", "price"}));
   const auto cursor = NewTableCursor(directory);
-  cursor->SetTableName("t");
+  cursor->SetOpenOptions({.TableName = "t"});
   EXPECT_EQ(cursor->Admin().GetTableDescription(), "a table");
   EXPECT_EQ(cursor->Admin().GetBlobBlockSize(), 1024u);
   EXPECT_EQ(cursor->Admin().GetUserMajorVersion(), 3);

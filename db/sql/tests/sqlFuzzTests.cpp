@@ -44,7 +44,7 @@ protected:
   void Reset() {
     for (const char* table : {"t", "u", "v"}) {
       const auto cursor = NewTableCursor(directory);
-      cursor->SetTableName(table);
+      cursor->SetOpenOptions({.TableName = table});
       try {
         cursor->Admin().DeleteTable();
       } catch (const EEngineError&) {

@@ -57,7 +57,7 @@ TEST_F(SqlSelectTest, LiveResultIsTheSourceCursorAndCannedAnAnswerTable) {
   TQueryStatement& canned = Prepare("SELECT name FROM emp ORDER BY name DESC", true);
   TTableCursor* answer = canned.Execute();
   EXPECT_FALSE(canned.MainQuery().Plan.Live);
-  EXPECT_TRUE(answer->IsTemporaryTable());
+  EXPECT_TRUE(answer->OpenOptions().TemporaryTable);
   EXPECT_EQ(Rows(answer), (TRows{"Di", "Cy", "Bob", "Ann"}));
 }
 

@@ -30,7 +30,7 @@ protected:
 
   TBlobFile& Blobs() { return cursor->Table()->BlobFile(); }
   void Reopen() {
-    cursor->Close(false);
+    cursor->Close(TTemporaryContents::Keep);
     cursor = &OpenCursor("NOTES");
   }
 
@@ -43,13 +43,13 @@ protected:
   void InsertText(int32_t id, const std::vector<uint8_t>& text) {
     std::vector<uint8_t> record = Record(*cursor, {&id});
     PutText(record.data(), text);
-    cursor->InsertRecord(record.data(), false);
+    cursor->InsertRecord(record.data());
   }
   void ModifyText(int32_t id, const std::vector<uint8_t>& text) {
     ASSERT_TRUE(Find(*cursor, id));
     std::vector<uint8_t> record = Current(*cursor);
     PutText(record.data(), text);
-    cursor->ModifyRecord(record.data(), false, false);
+    cursor->ModifyRecord(record.data());
   }
   std::vector<uint8_t> ReadText(int32_t id) {
     EXPECT_TRUE(Find(*cursor, id));
@@ -93,7 +93,7 @@ TEST_F(CursorBlobTest, OpenValueSizeDecidesBlankAndCloseDiscardsUnpostedChanges)
   ASSERT_EQ(cursor->WriteBlob(fNotes, record.data(), false, {reinterpret_cast<const uint8_t*>("abc"), size_t(3)}, 0), 0);
   cursor->GetTableField(fNotes, record.data(), blank, nullptr);
   EXPECT_FALSE(blank);
-  cursor->InsertRecord(record.data(), false);
+  cursor->InsertRecord(record.data());
 
   ASSERT_TRUE(Find(*cursor, 1));
   std::vector<uint8_t> changed = Current(*cursor);
@@ -130,10 +130,10 @@ TEST_F(CursorBlobTest, DeletedRecordFreesItsChainForTheNextAppend) {
   ASSERT_EQ(Blobs().FirstFree(), 0u);
 
   ASSERT_TRUE(Find(*cursor, 1));
-  cursor->DeleteRecord(Current(*cursor).data(), false);
+  cursor->DeleteRecord(Current(*cursor).data());
   EXPECT_NE(Blobs().FirstFree(), 0u);
   ASSERT_TRUE(Find(*cursor, 2));
-  cursor->DeleteRecord(Current(*cursor).data(), false);
+  cursor->DeleteRecord(Current(*cursor).data());
   EXPECT_EQ(cursor->OpenBlobCount(), 0);
 
   // As many blocks as the first value had.
@@ -184,7 +184,7 @@ TEST_F(CursorBlobTest, AnOpenThatFailsEndsItsOperationSoTheNextOneSeesAnotherUse
   InsertText(1, Text(3000, 1));
   InsertText(2, Text(700, 2));
   const uint32_t first = FirstBlock(1);
-  cursor->Close(false);
+  cursor->Close(TTemporaryContents::Keep);
   {
     std::fstream file(folder + "/NOTES.BLB", std::ios::in | std::ios::out | std::ios::binary);
     uint8_t sequence[4];
@@ -208,14 +208,14 @@ TEST_F(CursorBlobTest, AnOpenThatFailsEndsItsOperationSoTheNextOneSeesAnotherUse
   TDataSession* otherSession = nullptr;
   CreateEngineSession(otherSession);
   TCursorPtr writer(new TDataCursor(otherSession->OpenDirectory("", folder)));
-  writer->SetTableName("NOTES");
+  writer->SetOpenOptions({.TableName = "NOTES"});
   writer->Open();
   int32_t id = 3;
   std::vector<uint8_t> theirs = Record(*writer, {&id});
   const std::vector<uint8_t> text = Text(500, 3);
   ASSERT_EQ(writer->OpenBlob(fNotes, theirs.data(), true, false, BlobOpenWrite), 0);
   ASSERT_EQ(writer->WriteBlob(fNotes, theirs.data(), false, {reinterpret_cast<const uint8_t*>(text.data()), text.size()}, 0), 0);
-  writer->InsertRecord(theirs.data(), false);
+  writer->InsertRecord(theirs.data());
   writer.reset();
   FreeEngineSession(otherSession);
 

@@ -42,7 +42,7 @@ TEST_F(CursorCacheTest, CachedRecordsStayWithinTheSessionsSizeAndServeAWalkDoneB
     cursor.SetIndexName("ByName");
     EXPECT_EQ(Walk(cursor).size(), size_t(Rows));
     EXPECT_EQ(Data(cursor).PhysicalReads(), reads);
-    cursor.Close(true);
+    cursor.Close(TTemporaryContents::Discard);
   }
   // Sizes are taken when the table opens.
   session->CacheSizes.RecordBytes = 2048;
@@ -148,12 +148,12 @@ TEST_F(CursorCacheTest, AScanSeesWhatAnotherCursorOfTheProcessChangedAheadOfIt) 
     while (ids.size() < size_t(Rows) / 3) ASSERT_TRUE(Step(cursor, ids, names));
     ASSERT_EQ(std::count(ids.begin(), ids.end(), test.gone) + std::count(ids.begin(), ids.end(), test.changed), 0);
     ASSERT_TRUE(Find(writer, test.gone));
-    writer.DeleteRecord(Current(writer).data(), false);
+    writer.DeleteRecord(Current(writer).data());
     --rows;
     ASSERT_TRUE(Find(writer, test.changed));
     const std::string name = "Changed" + std::to_string(test.changed);
     std::vector<uint8_t> record = Row(writer, test.changed, name, test.changed % 100);
-    writer.ModifyRecord(record.data(), false, false);
+    writer.ModifyRecord(record.data());
     // The step after the change looks first: the count is the files' own.
     ASSERT_TRUE(Step(cursor, ids, names));
     EXPECT_EQ(cursor.GetRecordCount(), rows);

@@ -38,9 +38,9 @@ TEST_F(CursorCopyRecordTest, CopyCarriesValuesAndAnOwnCopyOfEachBlob) {
   std::vector<uint8_t> record = Record(cursor, {&id, "first"});
   ASSERT_EQ(cursor.OpenBlob(fNotes, record.data(), true, false, BlobOpenWrite), 0);
   ASSERT_EQ(cursor.WriteBlob(fNotes, record.data(), false, {reinterpret_cast<const uint8_t*>(text.data()), text.size()}, 0), 0);
-  cursor.InsertRecord(record.data(), false);
+  cursor.InsertRecord(record.data());
   id = 2;
-  cursor.InsertRecord(Record(cursor, {&id, "blank notes"}).data(), false);
+  cursor.InsertRecord(Record(cursor, {&id, "blank notes"}).data());
 
   for (int32_t source : {1, 2}) {
     ASSERT_TRUE(Find(cursor, source));
@@ -49,7 +49,7 @@ TEST_F(CursorCopyRecordTest, CopyCarriesValuesAndAnOwnCopyOfEachBlob) {
     EXPECT_EQ(cursor.OpenBlobCount(), source == 1 ? 1 : 0);
     id = source + 10;
     cursor.PutTableField(fId, copy.data(), &id);
-    cursor.InsertRecord(copy.data(), false);
+    cursor.InsertRecord(copy.data());
   }
   EXPECT_EQ(Walk(cursor), (std::vector<int32_t>{1, 2, 11, 12}));
   for (int32_t copied : {1, 11}) {

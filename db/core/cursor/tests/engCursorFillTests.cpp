@@ -12,14 +12,14 @@ TEST_F(CursorTest, FillDefersUpkeepToItsEnd) {
   Create("fill", {{"A", IntType}}, {});
   TDataCursor& shared = OpenCursor("fill");
   EXPECT_THROW(shared.BeginFill(), EEngineError);
-  shared.Close(false);
+  shared.Close(TTemporaryContents::Keep);
   TDataCursor& cursor = OpenCursor("fill", true);
   std::vector<uint8_t> record(cursor.CursorRecordSize(), 0);
   cursor.BeginFill();
   for (int32_t value = 1; value <= 5; ++value) {
     cursor.ClearRecord(record.data());
     cursor.PutField(1, record.data(), false, &value);
-    cursor.InsertRecord(record.data(), false);
+    cursor.InsertRecord(record.data());
   }
   cursor.EndFill();
   EXPECT_EQ(cursor.GetRecordCount(), 5);
@@ -66,7 +66,7 @@ TEST_F(CursorTest, HeldBackKeysAndSortedBuildsLeaveSoundTrees) {
       auto insert = [&](int32_t value) {
         cursor.ClearRecord(record.data());
         cursor.PutField(1, record.data(), false, &value);
-        cursor.InsertRecord(record.data(), false);
+        cursor.InsertRecord(record.data());
         expected.push_back(value);
       };
       const int32_t total = test.Existing + test.Filled;
@@ -81,7 +81,7 @@ TEST_F(CursorTest, HeldBackKeysAndSortedBuildsLeaveSoundTrees) {
           cursor.EndFill();
           break;
         case TEnd::Close:
-          cursor.Close(true);
+          cursor.Close(TTemporaryContents::Discard);
           break;
         case TEnd::SortThenEnd:
           cursor.SortRecords(&key, 1, false, TSortDuplicates::None, nullptr);
@@ -95,7 +95,7 @@ TEST_F(CursorTest, HeldBackKeysAndSortedBuildsLeaveSoundTrees) {
           int32_t index = 0;
           for (cursor.MoveBy(1); cursor.OnRecord(); ++index) {
             if (index % 3 == 0) {
-              cursor.DeleteRecord(cursor.GetCurrentRecordBuffer(), false);
+              cursor.DeleteRecord(cursor.GetCurrentRecordBuffer());
             } else {
               kept.push_back(IdOf(cursor));
               cursor.MoveBy(1);

@@ -37,7 +37,7 @@ class CursorFilterBruteForceTest : public CursorWriteTest {
     for (int n = 0; n < rowCount / 12; ++n) {
       const int32_t id = random.Between(1, nextId - 1);
       if (!rows.count(id) || !Find(*cursor, id)) continue;
-      cursor->DeleteRecord(Current(*cursor).data(), true);
+      cursor->DeleteRecord(Current(*cursor).data());
       rows.erase(id);
     }
     for (int n = 0; n < rowCount / 24; ++n) InsertRow(RandomRow(random, nextId++), false);
@@ -47,7 +47,7 @@ class CursorFilterBruteForceTest : public CursorWriteTest {
 
   void InsertRow(const TRow& row, bool goToNew) {
     std::vector<uint8_t> record = RecordOf(row);
-    cursor->InsertRecord(record.data(), goToNew);
+    cursor->InsertRecord(record.data(), {.GoToRecord = goToNew});
     rows[row.Id] = row;
   }
 
@@ -252,7 +252,7 @@ class CursorFilterBruteForceTest : public CursorWriteTest {
         probe.Number[f] = base + random.Between(low, (order.Field == fId ? int(rows.size()) : column.High) + 3);
       }
       std::vector<uint8_t> key = RecordOf(probe);
-      const bool hit = cursor->FindKey(key.data(), false, 1, 0, true, nullptr);
+      const bool hit = cursor->FindKey(key.data(), {.FieldCount = 1});
       auto landing = std::find_if(forward.begin(), forward.end(),
                                   [&](int32_t id) { return CompareInOrder(order, rows.at(id), probe) >= 0; });
       if (landing == forward.end()) --landing;
@@ -277,7 +277,7 @@ class CursorFilterBruteForceTest : public CursorWriteTest {
     std::vector<uint8_t> bookmark(size_t(cursor->GetBookmarkSize()));
     cursor->GetBookmark(bookmark.data());
     cursor->SetToEnd();
-    if (!cursor->GotoBookmark(bookmark.data(), false, false) || !cursor->OnRecord() ||
+    if (!cursor->GotoBookmark(bookmark.data()) || !cursor->OnRecord() ||
         IdOf(*cursor) != forward[size_t(at)])
       return "bookmark of ID " + std::to_string(forward[size_t(at)]) + " did not lead back to it";
     return {};
@@ -536,11 +536,11 @@ TEST_F(CursorFilterBruteForceTest, OwnWritesUnderActiveFiltersKeepTheVisibleSet)
         if (action == 1) {
           TRow row = RandomRow(random, id);
           std::vector<uint8_t> record = RecordOf(row);
-          cursor->ModifyRecord(record.data(), false, random.Chance(50));
+          cursor->ModifyRecord(record.data(), {.GoToRecord = random.Chance(50)});
           rows[id] = row;
           change = "change of ID " + std::to_string(id);
         } else {
-          cursor->DeleteRecord(Current(*cursor).data(), true);
+          cursor->DeleteRecord(Current(*cursor).data());
           rows.erase(id);
           change = "delete of ID " + std::to_string(id);
         }

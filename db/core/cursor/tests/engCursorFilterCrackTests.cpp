@@ -103,7 +103,7 @@ TEST_F(CursorFilterCrackTest, EveryOperationFindsTheCrackAFilterChangeLeft) {
       {"three back", [](TDataCursor& on) { on.MoveBy(-3); }},
       {"a range", [&](TDataCursor& on) {
          if (on.IsNaturalOrder() || on.GetIndexName() != "") return;
-         on.SetRange(false, Record(on, {&low}).data(), 1, Record(on, {&high}).data(), 1);
+         on.SetRange(Record(on, {&low}).data(), 1, Record(on, {&high}).data(), 1);
        }},
       {"the range reset", [](TDataCursor& on) { on.ResetRange(); }},
       {"another order", [](TDataCursor& on) { on.SetIndexName("ByName"); }},
@@ -112,7 +112,7 @@ TEST_F(CursorFilterCrackTest, EveryOperationFindsTheCrackAFilterChangeLeft) {
       {"the bookmark gone to", [](TDataCursor& on) {
          std::vector<uint8_t> bookmark(size_t(on.GetBookmarkSize()));
          on.GetBookmark(bookmark.data());
-         on.GotoBookmark(bookmark.data(), true, false);
+         on.GotoBookmark(bookmark.data(), TKeyMatch::Nearest);
        }},
       {"a refresh", [](TDataCursor& on) { on.RefreshPosition(); }},
       {"an insert", [](TDataCursor& on) { Insert(on, 40, "N40", 2); }},
@@ -126,7 +126,7 @@ TEST_F(CursorFilterCrackTest, EveryOperationFindsTheCrackAFilterChangeLeft) {
             for (TDataCursor* on : {left, settled}) {
               on->DropFilter(nullptr);
               ASSERT_TRUE(Find(*on, 40));
-              on->DeleteRecord(Current(*on).data(), false);
+              on->DeleteRecord(Current(*on).data());
             }
         }
 }

@@ -46,7 +46,7 @@ TFilter* AddCallback(TDataCursor& cursor, TCallbackLog& log, bool dependent) {
 TEST_F(CursorFilterTest, CallbackFilterGetsItsContextAndTheRecordNumbers) {
   Fill(30);
   ASSERT_TRUE(Find(*cursor, 3));
-  cursor->DeleteRecord(Current(*cursor).data(), false);
+  cursor->DeleteRecord(Current(*cursor).data());
   Insert(*cursor, 32, "N32", 2);
   TCallbackLog log{cursor, {}, {}};
   TFilter* filter = AddCallback(*cursor, log, false);
@@ -99,7 +99,7 @@ TEST_F(CursorFilterTest, DependentFilterSeesOnlyWhatTheOthersLetThrough) {
   // Closing drops the filters.
   Activate("GRP = 2");
   Add("ID > 3");
-  cursor->Close(false);
+  cursor->Close(TTemporaryContents::Keep);
   cursor->Open();
   EXPECT_EQ(cursor->FilterCount(), 0);
   EXPECT_EQ(Visible().size(), 30u);
@@ -271,7 +271,7 @@ TEST_F(CursorFilterTest, CostChoiceOnADescendingIndexKeepsNullsOut) {
   for (int32_t id = 1; id <= 13; ++id) {
     const int32_t q = -id;
     std::vector<uint8_t> record = Record(*cursor, {&id, id <= 10 ? &q : nullptr});
-    cursor->InsertRecord(record.data(), false);
+    cursor->InsertRecord(record.data());
   }
   for (bool costChoice : {false, true}) {
     TFilter* filter = cursor->AddFilter("Q < 0", {.CostChoice = costChoice});
@@ -294,18 +294,18 @@ TEST_F(CursorFilterTest, OwnRecordChangesKeepTheFilteredRecords) {
     ASSERT_TRUE(StandOn(*cursor, 7));
     std::vector<uint8_t> record = Row(*cursor, 7, "N7", 3);
     // Asked to follow the record out of the filter, it stays on a visible one.
-    cursor->ModifyRecord(record.data(), false, true);
+    cursor->ModifyRecord(record.data(), {.GoToRecord = true});
     if (cursor->OnRecord()) {
       EXPECT_EQ(IdOf(*cursor) % 5, 2);
     }
     EXPECT_EQ(Visible(), (std::vector<int32_t>{2, 12, 17, 22}));
     ASSERT_TRUE(StandOn(*cursor, 12));
     record = Row(*cursor, 12, "Twelve", 2);
-    cursor->ModifyRecord(record.data(), false, true);
+    cursor->ModifyRecord(record.data(), {.GoToRecord = true});
     EXPECT_EQ(NameOf(*cursor), "Twelve");
 
     ASSERT_TRUE(StandOn(*cursor, 2));
-    cursor->DeleteRecord(Current(*cursor).data(), false);
+    cursor->DeleteRecord(Current(*cursor).data());
     EXPECT_EQ(cursor->GetRecordCount(), 3);
     // The slot set free is taken again by the next insert.
     Insert(*cursor, 32, "N32", 2);
@@ -325,15 +325,15 @@ TEST_F(CursorFilterTest, AnotherCursorsChangesAreSeenAfterResynchronising) {
     FillFilteredByGroupTwo(table);
     TDataCursor& other = OpenCursor(table);
     ASSERT_TRUE(Find(other, 7));
-    other.DeleteRecord(Current(other).data(), false);
+    other.DeleteRecord(Current(other).data());
     Insert(other, 42, "N42", 2);
     Insert(other, 43, "N43", 3);
     ASSERT_TRUE(Find(other, 3));
     std::vector<uint8_t> record = Row(other, 3, "N3", 2);
-    other.ModifyRecord(record.data(), false, false);
+    other.ModifyRecord(record.data());
     ASSERT_TRUE(Find(other, 12));
     record = Row(other, 12, "N12", 4);
-    other.ModifyRecord(record.data(), false, false);
+    other.ModifyRecord(record.data());
 
     std::vector<int32_t> ids = Visible();
     std::sort(ids.begin(), ids.end());
@@ -425,10 +425,10 @@ TEST_F(CursorFilterTest, CloneHasTheFiltersAndTheVisibleRecords) {
   cursor->ActivateFilter(AddCallback(*cursor, log, true));
   Activate("GRP <> 0");
   Add("ID > 30");
-  cursor->SetRange(false, Record(*cursor, {nullptr, "N1"}).data(), 1, Record(*cursor, {nullptr, "N3"}).data(), 1);
+  cursor->SetRange(Record(*cursor, {nullptr, "N1"}).data(), 1, Record(*cursor, {nullptr, "N3"}).data(), 1);
   const std::vector<int32_t> visible = Visible();
   EXPECT_EQ(visible, (std::vector<int32_t>{12, 14, 16, 18, 2, 22, 24, 26, 28}));
-  ASSERT_TRUE(cursor->FindKey(Record(*cursor, {nullptr, "N14"}).data(), false, 1, 0, false, nullptr));
+  ASSERT_TRUE(cursor->FindKey(Record(*cursor, {nullptr, "N14"}).data(), {.FieldCount = 1}));
 
   cursors.emplace_back(cursor->Clone());
   TDataCursor& clone = *cursors.back();

@@ -28,7 +28,7 @@ TEST_F(CursorFilterScanTest, AScanSeesWhatAnotherProcessWroteBeforeTheOperation)
     // The cursor's own walk leaves the records in the data file's cache.
     EXPECT_EQ(Walk(*cursor).size(), 20u);
     ASSERT_TRUE(Find(*cursor, 7));
-    cursor->DeleteRecord(Current(*cursor).data(), false);
+    cursor->DeleteRecord(Current(*cursor).data());
     TFilter* filter = Activate(NameEndsInTwo);
     EXPECT_EQ(cursor->GetRecordCount(), 1);
     cursor->DropFilter(filter);
@@ -56,9 +56,9 @@ TEST_F(CursorFilterScanTest, AScanOfAnExclusiveTableSeesItsUnwrittenChanges) {
   for (int id = 1; id <= 300; ++id) Insert(*cursor, id, "N" + std::to_string(id), id % 5);
   ASSERT_TRUE(Find(*cursor, 12));
   std::vector<uint8_t> record = Row(*cursor, 12, "X12", 2);
-  cursor->ModifyRecord(record.data(), false, false);
+  cursor->ModifyRecord(record.data());
   ASSERT_TRUE(Find(*cursor, 22));
-  cursor->DeleteRecord(Current(*cursor).data(), false);
+  cursor->DeleteRecord(Current(*cursor).data());
   cursor->SetIndexNo(NaturalOrderIndex);
   Activate(NameEndsInTwo);
   EXPECT_EQ(Visible(), (std::vector<int32_t>{32, 42, 52, 62, 72, 82, 92}));
@@ -104,7 +104,7 @@ TEST_F(CursorFilterScanTest, AConditionOnOneColumnGivesEachRecordItsValuesResult
     // Every seventh group is null.
     std::vector<uint8_t> record =
         Record(*cursor, {&id, name.c_str(), id % 7 == 0 ? nullptr : static_cast<const void*>(&group)});
-    cursor->InsertRecord(record.data(), false);
+    cursor->InsertRecord(record.data());
   }
   cursor->SetIndexNo(NaturalOrderIndex);
   auto visibleWith = [&](const std::string& text) {

@@ -99,7 +99,7 @@ TEST_F(CursorFilterTest, LowBoundRangeAndItsIntersectionWithAFilter) {
   Fill(60);
   cursor->SetIndexName("");
   int32_t low = 42;
-  cursor->SetRange(false, Record(*cursor, {&low}).data(), 1, nullptr, 0);
+  cursor->SetRange(Record(*cursor, {&low}).data(), 1, nullptr, 0);
   EXPECT_EQ(Visible(), IdsWhere(60, [](int32_t id) { return id >= 42; }));
   TFilter* filter = Activate("GRP = 3");
   EXPECT_EQ(Visible(), IdsWhere(60, [](int32_t id) { return id >= 42 && id % 5 == 3; }));
@@ -108,9 +108,9 @@ TEST_F(CursorFilterTest, LowBoundRangeAndItsIntersectionWithAFilter) {
   Insert(*cursor, 98, "inside", 3);
   Insert(*cursor, 99, "other group", 4);
   int32_t moving = 43;
-  ASSERT_TRUE(cursor->FindKey(Record(*cursor, {&moving}).data(), false, 1, 0, false, nullptr));
+  ASSERT_TRUE(cursor->FindKey(Record(*cursor, {&moving}).data(), {.FieldCount = 1}));
   std::vector<uint8_t> moved = Row(*cursor, -43, "N43", 3);
-  cursor->ModifyRecord(moved.data(), false, false);
+  cursor->ModifyRecord(moved.data());
   std::vector<int32_t> expected = IdsWhere(60, [](int32_t id) { return id >= 42 && id % 5 == 3 && id != 43; });
   expected.push_back(98);
   EXPECT_EQ(Visible(), expected);
@@ -150,16 +150,16 @@ TEST_F(CursorFilterTest, NavigationNeverVisitsANonMatchingRecord) {
   cursor->SetToEnd();
   cursor->MoveBy(-1);
   EXPECT_EQ(IdOf(*cursor), 299);
-  EXPECT_TRUE(cursor->GotoBookmark(mark.data(), false, false));
+  EXPECT_TRUE(cursor->GotoBookmark(mark.data()));
   EXPECT_EQ(IdOf(*cursor), marked);
   int32_t group = 3;
-  EXPECT_FALSE(cursor->FindKey(Record(*cursor, {nullptr, nullptr, &group}).data(), false, 1, 0, true, nullptr));
+  EXPECT_FALSE(cursor->FindKey(Record(*cursor, {nullptr, nullptr, &group}).data(), {.FieldCount = 1}));
   EXPECT_EQ(IdOf(*cursor), 4);
 
   cursor->SetIndexName("");
   int32_t hidden = 52;
-  EXPECT_FALSE(cursor->FindKey(Record(*cursor, {&hidden}).data(), false, 1, 0, false, nullptr));
-  EXPECT_FALSE(cursor->FindKey(Record(*cursor, {&hidden}).data(), false, 1, 0, true, nullptr));
+  EXPECT_FALSE(cursor->FindKey(Record(*cursor, {&hidden}).data(), {.FieldCount = 1}));
+  EXPECT_FALSE(cursor->FindKey(Record(*cursor, {&hidden}).data(), {.FieldCount = 1}));
   EXPECT_EQ(IdOf(*cursor), 54);
 
   TDataCursor& other = OpenCursor("JOBS");
@@ -192,9 +192,9 @@ TEST_F(CursorFilterTest, BookmarksOfHiddenRecordsLeadToANeighbour) {
       cursor->GetBookmark(marks.back().data());
     }
     TFilter* filter = Activate("GRP = 2");
-    cursor->GotoBookmark(marks[0].data(), true, false);
+    cursor->GotoBookmark(marks[0].data(), TKeyMatch::Nearest);
     EXPECT_EQ(IdOf(*cursor), 12);
-    cursor->GotoBookmark(marks[1].data(), true, false);
+    cursor->GotoBookmark(marks[1].data(), TKeyMatch::Nearest);
     EXPECT_EQ(IdOf(*cursor), 17);
     cursor->DropFilter(filter);
   }
@@ -315,7 +315,7 @@ protected:
     const int16_t small = int16_t(row.Small.value_or(0));
     for (uint16_t field : {fSmall, fSmallPlain})
       cursor->PutTableField(field, record.data(), row.Small ? &small : nullptr);
-    cursor->InsertRecord(record.data(), false);
+    cursor->InsertRecord(record.data());
   }
 
   template <typename Predicate>
@@ -395,7 +395,7 @@ TEST_F(CursorFilterKindsTest, LowBoundRangeOnADescendingIndex) {
   const uint16_t two = 2;
   std::vector<uint8_t> low(cursor->CursorRecordSize(), 0);
   cursor->PutTableField(fWord, low.data(), &two);
-  cursor->SetRange(false, low.data(), 1, nullptr, 0);
+  cursor->SetRange(low.data(), 1, nullptr, 0);
   std::vector<int32_t> ids = Visible();
   std::sort(ids.begin(), ids.end());
   EXPECT_EQ(ids, Expected([](const TKindRow& r) { return r.Word.value_or(0) <= 2; }));
@@ -431,7 +431,7 @@ TEST_F(CursorFilterKindsTest, NullKeysAreDecidedWithoutReadingRecords) {
 TEST_F(CursorFilterKindsTest, CountsRightAfterSwitchingOnAreTheRecordsWalked) {
   for (const int32_t id : {3, 14, 45, 77}) {
     ASSERT_TRUE(Find(*cursor, id));
-    cursor->DeleteRecord(Current(*cursor).data(), false);
+    cursor->DeleteRecord(Current(*cursor).data());
   }
   const char* texts[] = {"QTY = 1",         "QTY <> 1",        "QTY > 2",
                          "QTY < 2",         "QTY IS NULL",     "QTY IS NOT NULL",
@@ -449,7 +449,7 @@ TEST_F(CursorFilterKindsTest, CountsRightAfterSwitchingOnAreTheRecordsWalked) {
       if (ranged && *order) continue;  // one ranged order is enough
       if (std::string(order) == "natural") cursor->SetIndexNo(NaturalOrderIndex);
       else cursor->SetIndexName(order);
-      if (ranged) cursor->SetRange(false, Record(*cursor, {&low}).data(), 1, nullptr, 0);
+      if (ranged) cursor->SetRange(Record(*cursor, {&low}).data(), 1, nullptr, 0);
       for (const bool costChoice : {false, true}) {
         for (const char* text : texts) {
           SCOPED_TRACE(std::string(text) + " in order '" + order + "'" + (ranged ? " with a range" : "") +
@@ -522,7 +522,7 @@ TEST_F(CursorFilterTest, TextConstantsMeetALanguageTableInItsCodePage) {
     ASSERT_EQ(stored.find('\xC3'), std::string::npos);
     ++id;
     std::vector<uint8_t> record = Record(*cursor, {&id, stored.c_str(), stored.c_str()});
-    cursor->InsertRecord(record.data(), false);
+    cursor->InsertRecord(record.data());
   }
   // By keys on NAME, by reading NAMEPLAIN.
   auto expectBothWays = [this](const std::string& condition, bool caseInsensitive, const std::vector<int32_t>& ids) {
@@ -554,7 +554,7 @@ TEST_F(CursorFilterTest, DatesFollowTheSessionsLanguage) {
   for (int32_t id = 1; id <= 10; ++id) {
     const int32_t day = Jan31Of2004 + id - 5;
     std::vector<uint8_t> record = Record(*cursor, {&id, id == 10 ? nullptr : &day, id == 10 ? nullptr : &day});
-    cursor->InsertRecord(record.data(), false);
+    cursor->InsertRecord(record.data());
   }
   const std::vector<int32_t> fromJan31 = {5, 6, 7, 8, 9};
   for (const char* column : {"D", "DP"}) {
@@ -587,7 +587,7 @@ TEST_F(CursorFilterTest, MemoConditionReadsTheMemo) {
       ASSERT_EQ(cursor->OpenBlob(2, record.data(), true, false, BlobOpenWrite), 0);
       ASSERT_EQ(cursor->WriteBlob(2, record.data(), false, {reinterpret_cast<const uint8_t*>(note.data()), note.size()}, 0), 0);
     }
-    cursor->InsertRecord(record.data(), false);
+    cursor->InsertRecord(record.data());
   };
   const std::vector<std::string> notes = {"xxabcxx", "", "abc", std::string(5000, 'q') + "abc", "ab c", "ABC"};
   for (int32_t id = 1; id <= int32_t(notes.size()); ++id) insert(id, notes[size_t(id - 1)]);
@@ -598,7 +598,7 @@ TEST_F(CursorFilterTest, MemoConditionReadsTheMemo) {
   std::vector<uint8_t> record = Current(*cursor);
   ASSERT_EQ(cursor->OpenBlob(2, record.data(), true, false, BlobOpenWrite), 0);
   ASSERT_EQ(cursor->TruncateBlob(2, record.data(), false, 1), 0);
-  EXPECT_NO_THROW(cursor->ModifyRecord(record.data(), false, false));
+  EXPECT_NO_THROW(cursor->ModifyRecord(record.data()));
   EXPECT_EQ(Visible(), (std::vector<int32_t>{1, 4}));
   EXPECT_NO_THROW(insert(7, std::string(3000, 'r') + "abc"));
   EXPECT_NO_THROW(insert(8, "abd"));

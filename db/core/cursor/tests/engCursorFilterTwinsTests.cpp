@@ -95,7 +95,7 @@ protected:
         for (int twin = 0; twin < 2; ++twin)
           cursor->PutTableField(int(2 + 2 * column + twin), record.data(), isNull ? nullptr : values[column]);
       }
-      cursor->InsertRecord(record.data(), false);
+      cursor->InsertRecord(record.data());
     }
   }
 
@@ -125,7 +125,7 @@ protected:
     else cursor->SetIndexNo(NaturalOrderIndex);
     if (ranged) {
       int32_t low = RangeLow, high = RangeHigh;
-      cursor->SetRange(false, Record(*cursor, {&low}).data(), 1, Record(*cursor, {&high}).data(), 1);
+      cursor->SetRange(Record(*cursor, {&low}).data(), 1, Record(*cursor, {&high}).data(), 1);
     }
     TFilter* filter = Activate(text, caseInsensitive, false, costChoice);
     if (level) *level = filter->OptimizeLevel;

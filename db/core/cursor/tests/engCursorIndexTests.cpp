@@ -84,7 +84,7 @@ TEST_F(CursorTest, AddingAUniqueIndexDropsLaterDuplicates) {
     Append(shared, Person(shared, id, name));
   const std::vector<uint8_t> byName = IndexDescriptor({"ByName", {2}});
   EXPECT_EQ(ErrorOf([&] { shared.AddIndex(IndexDefinitionFromDesc(byName.data())); }), EngErrNotExclusive);
-  shared.Close(false);
+  shared.Close(TTemporaryContents::Keep);
 
   TDataCursor& owner = OpenCursor("PEOPLE", true);
   std::vector<std::pair<int32_t, int32_t>> progress;

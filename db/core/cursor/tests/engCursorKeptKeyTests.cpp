@@ -25,7 +25,7 @@ protected:
   }
   static void Remove(TDataCursor& writer, int32_t id) {
     ASSERT_TRUE(Find(writer, id));
-    writer.DeleteRecord(Current(writer).data(), false);
+    writer.DeleteRecord(Current(writer).data());
   }
 };
 
@@ -91,7 +91,7 @@ TEST_F(CursorKeptKeyTest, StepsBackFromTheEndSeeWhatOtherCursorsAndProcessesChan
   Insert(writer, 597, "N597", 1);
   ASSERT_TRUE(Find(writer, 596));
   std::vector<uint8_t> record = Row(writer, 596, "renamed", 1);
-  writer.ModifyRecord(record.data(), false, false);
+  writer.ModifyRecord(record.data());
   prior(597, 299);
   prior(596, 298, "renamed");
 

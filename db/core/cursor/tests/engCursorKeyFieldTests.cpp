@@ -48,11 +48,11 @@ protected:
     for (const auto& [id, row] : rows) {
       std::vector<uint8_t> key = Row(cursor, id, row.first, row.second);
       cursor.SetIndexName("ByName");
-      EXPECT_TRUE(cursor.FindKey(key.data(), false, 1, 0, false, nullptr)) << row.first;
+      EXPECT_TRUE(cursor.FindKey(key.data(), {.FieldCount = 1})) << row.first;
       EXPECT_EQ(IdOf(cursor), id);
       // Not unique: the first row of the group.
       cursor.SetIndexName("ByGrp");
-      EXPECT_TRUE(cursor.FindKey(key.data(), false, 1, 0, false, nullptr)) << id;
+      EXPECT_TRUE(cursor.FindKey(key.data(), {.FieldCount = 1})) << id;
       EXPECT_EQ(IntField(cursor, cursor.GetCurrentRecordBuffer(), 3), row.second);
     }
     cursor.Table()->IndexFile().VerifyIndexFile();
@@ -90,14 +90,14 @@ TEST_F(CursorKeyFieldTest, MappedAndPlainCursorsKeepEveryIndexInStepThroughTheir
     const int32_t group = 7 - id % 7;
     writer.PutTableField(2, record.data(), name.c_str());
     writer.PutTableField(3, record.data(), &group);
-    writer.ModifyRecord(record.data(), false, false);
+    writer.ModifyRecord(record.data());
     rows[id] = {name, group};
   }
   for (int32_t id = 5; id <= 40; id += 7) {
     TDataCursor& writer = id % 2 ? mapped : plain;
     ASSERT_TRUE(Find(writer, id));
     std::vector<uint8_t> record = Current(writer);
-    writer.DeleteRecord(record.data(), false);
+    writer.DeleteRecord(record.data());
     rows.erase(id);
   }
 
@@ -122,7 +122,7 @@ TEST_F(CursorKeyFieldTest, ChangesAfterAnIndexGoesAndComesAgainBuildTheKeysOfEac
   auto remove = [&](int32_t id) {
     ASSERT_TRUE(Find(owner, id));
     std::vector<uint8_t> record = Current(owner);
-    owner.DeleteRecord(record.data(), false);
+    owner.DeleteRecord(record.data());
     rows.erase(id);
   };
   auto expectGroupOrder = [&] {
@@ -166,12 +166,12 @@ TEST_F(CursorKeyFieldTest, AnIndexAddedInADroppedIndexsPlaceLaysItsFreedPagesOut
   auto remove = [&](TDataCursor& cursor, int32_t id) {
     ASSERT_TRUE(Find(cursor, id));
     std::vector<uint8_t> record = Current(cursor);
-    cursor.DeleteRecord(record.data(), false);
+    cursor.DeleteRecord(record.data());
     rows.erase(id);
   };
   auto expectHeldAfterReopen = [&](TDataCursor& owner, const std::string& table) {
     ExpectIndexesHold(owner, rows);
-    owner.Close(true);
+    owner.Close(TTemporaryContents::Discard);
     ExpectIndexesHold(OpenCursor(table, true), rows);
   };
 

@@ -15,25 +15,37 @@ bool Exists(const std::string& path) { return std::filesystem::exists(path); }
 TEST_F(CursorTest, NameTakesDatAndOpenModesChangeOnlyWhileClosed) {
   TDataCursor& cursor = NewCursor("people");
   EXPECT_EQ(cursor.TableName(), "people.DAT");
-  cursor.SetTableName("PEOPLE.DAT");
+  cursor.SetOpenOptions({.TableName = "PEOPLE.DAT"});
   EXPECT_EQ(cursor.TableName(), "PEOPLE.DAT");
+  EXPECT_EQ(cursor.OpenOptions().TableName, "PEOPLE.DAT");
 
   CreatePeople("PEOPLE", PrimaryOnId);
   cursor.Open();
-  EXPECT_EQ(ErrorOf([&] { cursor.SetExclusive(true); }), EngErrTableInUse);
-  EXPECT_FALSE(cursor.IsExclusive());
-  EXPECT_EQ(ErrorOf([&] { cursor.SetTableName("OTHER"); }), EngErrTableInUse);
-  EXPECT_EQ(ErrorOf([&] { cursor.SetSqlSourceTable(true); }), EngErrTableInUse);
-  EXPECT_EQ(ErrorOf([&] { cursor.SetSqlSourceTable(false); }), 0);
+  // While open, options that change how the table was opened are refused
+  // and change nothing; the same options and the filter update mode pass.
+  const std::vector<TCursorOpenOptions> refused = {
+      {.TableName = "PEOPLE", .Exclusive = true},    {.TableName = "OTHER"},
+      {.TableName = "PEOPLE", .ReadOnly = true},     {.TableName = "PEOPLE", .InMemory = true},
+      {.TableName = "PEOPLE", .TemporaryTable = true}, {.TableName = "PEOPLE", .ComponentTable = true},
+      {.TableName = "PEOPLE", .SqlSourceTable = true}};
+  for (const TCursorOpenOptions& options : refused) {
+    EXPECT_EQ(ErrorOf([&] { cursor.SetOpenOptions(options); }), EngErrTableInUse) << options.TableName;
+    EXPECT_FALSE(cursor.OpenOptions().Exclusive || cursor.OpenOptions().ReadOnly || cursor.OpenOptions().InMemory ||
+                 cursor.OpenOptions().TemporaryTable || cursor.OpenOptions().ComponentTable ||
+                 cursor.OpenOptions().SqlSourceTable);
+    EXPECT_EQ(cursor.TableName(), "PEOPLE.DAT");
+  }
+  EXPECT_EQ(ErrorOf([&] { cursor.SetOpenOptions({.TableName = "PEOPLE", .NoFilterUpdate = true}); }), 0);
+  EXPECT_TRUE(cursor.OpenOptions().NoFilterUpdate);
   EXPECT_EQ(ErrorOf([&] { cursor.DeleteTable(); }), EngErrTableInUse);
-  cursor.SetNoFilterUpdate(true);
-  EXPECT_TRUE(cursor.NoFilterUpdate());
+  cursor.SetNoFilterUpdate(false);
+  EXPECT_FALSE(cursor.OpenOptions().NoFilterUpdate);
   // No auto-increment field: the flag is not taken.
   cursor.SetNoAutoInc(true);
   EXPECT_FALSE(cursor.NoAutoInc());
-  cursor.Close(false);
-  cursor.SetExclusive(true);
-  EXPECT_TRUE(cursor.IsExclusive());
+  cursor.Close(TTemporaryContents::Keep);
+  cursor.SetOpenOptions({.TableName = "PEOPLE", .Exclusive = true});
+  EXPECT_TRUE(cursor.OpenOptions().Exclusive);
 }
 
 TEST_F(CursorTest, CreateNeedsExclusiveAndRefusesAnExistingTable) {
@@ -45,7 +57,7 @@ TEST_F(CursorTest, CreateNeedsExclusiveAndRefusesAnExistingTable) {
   const auto size = std::filesystem::file_size(PathOf("PEOPLE.DAT"));
   TDataCursor& writer = OpenCursor("PEOPLE");
   Append(writer, Person(writer, 1, "Ann"));
-  writer.Close(false);
+  writer.Close(TTemporaryContents::Keep);
   EXPECT_NE(std::filesystem::file_size(PathOf("PEOPLE.DAT")), size);
   const auto filled = std::filesystem::file_size(PathOf("PEOPLE.DAT"));
 
@@ -79,8 +91,8 @@ TEST_F(CursorTest, ExclusiveOpenKeepsOthersOutUnlessOverridden) {
   owner.SetToBegin();
   owner.MoveBy(1);
   EXPECT_EQ(IdOf(owner), 7);
-  twin.Close(false);
-  owner.Close(false);
+  twin.Close(TTemporaryContents::Keep);
+  owner.Close(TTemporaryContents::Keep);
   second.Open();
   EXPECT_EQ(second.GetRecordCount(), 1);
 }
@@ -90,7 +102,7 @@ TEST_F(CursorTest, EmptyTableNeedsExclusiveAndLeavesNoRecord) {
   TDataCursor& shared = OpenCursor("PEOPLE");
   for (int32_t id = 1; id <= 5; ++id) Append(shared, Person(shared, id, "x"));
   EXPECT_EQ(ErrorOf([&] { shared.EmptyTable(); }), EngErrNotExclusive);
-  shared.Close(false);
+  shared.Close(TTemporaryContents::Keep);
 
   TDataCursor& owner = OpenCursor("PEOPLE", true);
   EXPECT_EQ(owner.GetRecordCount(), 5);
@@ -119,7 +131,7 @@ TEST_F(CursorTest, DeleteRenameAndBackupWorkOnClosedCursors) {
   CreatePeople("STAFF", PrimaryOnId);
   TDataCursor& holder = OpenCursor("STAFF");
   EXPECT_EQ(ErrorOf([&] { staff.DeleteTable(); }), EngErrAccessDenied);
-  holder.Close(false);
+  holder.Close(TTemporaryContents::Keep);
   staff.DeleteTable();
   EXPECT_FALSE(Exists(PathOf("STAFF.DAT")) || Exists(PathOf("STAFF.IDX")));
   EXPECT_EQ(ErrorOf([&] { staff.Open(); }), 11010);
@@ -193,7 +205,7 @@ TEST_F(CursorTest, LostIndexFileIsRebuiltInNaturalOrder) {
     if (id == 2) second = number;
   }
   Remove(writer, second);
-  writer.Close(false);
+  writer.Close(TTemporaryContents::Keep);
   std::filesystem::remove(PathOf("PEOPLE.IDX"));
 
   TDataCursor& reader = OpenCursor("PEOPLE");

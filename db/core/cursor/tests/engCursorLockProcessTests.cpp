@@ -30,8 +30,8 @@ TEST_F(CursorTest, RecordLockedInAnotherProcessIsRefusedUntilItsHolderEnds) {
   }
   const auto start = std::chrono::steady_clock::now();
   std::vector<uint8_t> record(cursor.CursorRecordSize());
-  ASSERT_EQ(cursor.GetRecord(record.data(), false), 0);
-  EXPECT_EQ(cursor.GetRecord(record.data(), true), 0);
+  ASSERT_EQ(cursor.GetRecord(record.data()), 0);
+  EXPECT_EQ(cursor.GetRecord(record.data(), TRecordPurpose::Edit), 0);
   EXPECT_LT(MillisecondsSince(start), 300);
   EXPECT_TRUE(cursor.HoldsRecordLock(first));
 

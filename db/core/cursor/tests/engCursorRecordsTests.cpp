@@ -60,14 +60,14 @@ TEST_F(CursorRecordsTest, ReadsWalkBothWaysAndReportTheCracks) {
     const std::vector<int32_t> order = natural ? std::vector<int32_t>{30, 10, 50, 20, 40}
                                                : std::vector<int32_t>{10, 20, 30, 40, 50};
     std::vector<uint8_t> record = Buffer(cursor);
-    EXPECT_EQ(cursor.GetRecord(record.data(), false), EngErrBeginOfFile);
+    EXPECT_EQ(cursor.GetRecord(record.data()), EngErrBeginOfFile);
     EXPECT_TRUE(AllZero(record));
 
     std::vector<int32_t> forward;
     while (cursor.GetNextRecord(record.data()) == 0) forward.push_back(IdIn(cursor, record));
     EXPECT_EQ(forward, order);
     EXPECT_TRUE(AllZero(record));
-    EXPECT_EQ(cursor.GetRecord(nullptr, false), EngErrEndOfFile);
+    EXPECT_EQ(cursor.GetRecord(nullptr), EngErrEndOfFile);
 
     std::vector<int32_t> backward;
     int32_t result = 0;
@@ -78,7 +78,7 @@ TEST_F(CursorRecordsTest, ReadsWalkBothWaysAndReportTheCracks) {
     // The record read is the one on disk now, not the one last loaded.
     EXPECT_EQ(cursor.GetNextRecord(record.data()), 0);
     ChangeName(cursor, cursor.CurrentRecordNumber(), "changed");
-    EXPECT_EQ(cursor.GetRecord(record.data(), false), 0);
+    EXPECT_EQ(cursor.GetRecord(record.data()), 0);
     char name[32] = {};
     bool blank = true;
     cursor.GetTableField(2, record.data(), blank, name);
@@ -92,7 +92,7 @@ TEST_F(CursorRecordsTest, ReadsWalkBothWaysAndReportTheCracks) {
   CreatePeople("EMPTY", PrimaryOnId);
   TDataCursor& empty = OpenCursor("EMPTY");
   std::vector<uint8_t> record = Buffer(empty);
-  EXPECT_EQ(empty.GetRecord(record.data(), true), EngErrNoCurrentRecord);
+  EXPECT_EQ(empty.GetRecord(record.data(), TRecordPurpose::Edit), EngErrNoCurrentRecord);
   EXPECT_TRUE(AllZero(record));
   EXPECT_EQ(empty.GetNextRecord(nullptr), EngErrEndOfFile);
   EXPECT_EQ(empty.GetPriorRecord(nullptr), EngErrBeginOfFile);
@@ -110,7 +110,7 @@ TEST_F(CursorRecordsTest, RecordLocksBetweenCursorsOfOneProcess) {
   ASSERT_EQ(second.GetNextRecord(nullptr), 0);
   const uint32_t number = first.CurrentRecordNumber();
 
-  EXPECT_EQ(first.GetRecord(record.data(), true), 0);
+  EXPECT_EQ(first.GetRecord(record.data(), TRecordPurpose::Edit), 0);
   EXPECT_TRUE(first.HoldsRecordLock(number));
   // The lock's change check is over with the call: other processes' writers may go on.
   EXPECT_FALSE(first.Table()->HoldsChangeCheckLock());
@@ -118,7 +118,7 @@ TEST_F(CursorRecordsTest, RecordLocksBetweenCursorsOfOneProcess) {
   const auto start = std::chrono::steady_clock::now();
   EXPECT_EQ(ErrorOf([&] { second.LockRecord(0); }), EngErrRecordInUse);
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500));
-  EXPECT_EQ(ErrorOf([&] { second.GetRecord(nullptr, true); }), EngErrRecordInUse);
+  EXPECT_EQ(ErrorOf([&] { second.GetRecord(nullptr, TRecordPurpose::Edit); }), EngErrRecordInUse);
   // Nor may it release the lock the first cursor holds.
   EXPECT_EQ(ErrorOf([&] { second.UnlockRecord(number); }), EngErrUnlock);
   EXPECT_TRUE(first.Table()->HoldsRecordLock(number));
@@ -143,7 +143,7 @@ TEST_F(CursorRecordsTest, ClosingACursorReleasesItsRecordLocksWhileTheTableStays
   ASSERT_EQ(first.GetNextRecord(nullptr), 0);
   const uint32_t number = first.CurrentRecordNumber();
   first.LockRecord(number);
-  first.Close(false);
+  first.Close(TTemporaryContents::Keep);
   EXPECT_FALSE(second.Table()->HoldsRecordLock(number));
   EXPECT_EQ(ErrorOf([&] { second.LockRecord(number); }), 0);
   second.UnlockRecord(number);
@@ -157,7 +157,7 @@ TEST_F(CursorRecordsTest, ReadForEditingFailsOnAChangedRecordAndKeepsNoLock) {
   const uint32_t number = reader.CurrentRecordNumber();
   ChangeName(other, number, "other");
 
-  EXPECT_EQ(ErrorOf([&] { reader.GetRecord(record.data(), true); }), EngErrRecordChanged);
+  EXPECT_EQ(ErrorOf([&] { reader.GetRecord(record.data(), TRecordPurpose::Edit); }), EngErrRecordChanged);
   EXPECT_FALSE(reader.HoldsRecordLock(number));
   EXPECT_FALSE(reader.Table()->HoldsRecordLock(number));
   other.SetToBegin();
@@ -166,8 +166,8 @@ TEST_F(CursorRecordsTest, ReadForEditingFailsOnAChangedRecordAndKeepsNoLock) {
   other.UnlockRecord(0);
 
   // Read again, the record may be locked for editing.
-  ASSERT_EQ(reader.GetRecord(record.data(), false), 0);
-  EXPECT_EQ(reader.GetRecord(record.data(), true), 0);
+  ASSERT_EQ(reader.GetRecord(record.data()), 0);
+  EXPECT_EQ(reader.GetRecord(record.data(), TRecordPurpose::Edit), 0);
   EXPECT_TRUE(reader.HoldsRecordLock(number));
   reader.UnlockRecord(0);
 }
@@ -194,10 +194,7 @@ TEST_F(CursorRecordsTest, TableLockBracketsFollowChangesOfOthers) {
 TEST_F(CursorRecordsTest, TwinsStandWhereTheirOriginalStands) {
   TDataCursor& cursor = People();
   const int32_t low = 20, high = 40;
-  std::vector<uint8_t> lowKey(MaxIndexKeyLength), highKey(MaxIndexKeyLength);
-  cursor.BuildKey(Person(cursor, low, "").data(), lowKey.data());
-  cursor.BuildKey(Person(cursor, high, "").data(), highKey.data());
-  cursor.SetRange(true, lowKey.data(), 1, highKey.data(), 1);
+  cursor.SetRange(Person(cursor, low, "").data(), 1, Person(cursor, high, "").data(), 1);
   ASSERT_EQ(Walk(cursor), (std::vector<int32_t>{20, 30, 40}));
 
   // A twin of a cursor after its last record stands there too.
@@ -215,7 +212,7 @@ TEST_F(CursorRecordsTest, TwinsStandWhereTheirOriginalStands) {
   EXPECT_EQ(twin.GetIndexNo(), 0);
   EXPECT_EQ(IdOf(twin), 30);
   EXPECT_EQ(Walk(twin), (std::vector<int32_t>{20, 30, 40}));
-  EXPECT_TRUE(twin.GotoBookmark(mark.data(), false, false));
+  EXPECT_TRUE(twin.GotoBookmark(mark.data()));
   EXPECT_EQ(IdOf(twin), 30);
 
   // A record outside the twin's range is not found.
@@ -240,7 +237,7 @@ TEST_F(CursorRecordsTest, TwinsInNaturalOrderAndOfAnExclusiveCursor) {
   ASSERT_EQ(IdOf(cursor), 3);
   cursors.emplace_back(cursor.Clone());
   TDataCursor& twin = *cursors.back();
-  EXPECT_TRUE(twin.IsExclusive() && twin.IsOverrideExclusive());
+  EXPECT_TRUE(twin.OpenOptions().Exclusive && twin.IsOverrideExclusive());
   EXPECT_TRUE(twin.IsNaturalOrder());
   EXPECT_EQ(IdOf(twin), 3);
   EXPECT_EQ(twin.CurrentRecordNumber(), cursor.CurrentRecordNumber());

@@ -20,17 +20,17 @@ TEST_F(CursorTest, FindKeyExactNearestAndInNaturalOrder) {
   TDataCursor& cursor = OpenCursor("PEOPLE");
   for (int32_t id : {30, 10, 20}) Append(cursor, Person(cursor, id, "x"));
   std::vector<uint8_t> found(cursor.CursorRecordSize());
-  EXPECT_TRUE(cursor.FindKey(Person(cursor, 20, "").data(), false, 0, 0, false, found.data()));
+  EXPECT_TRUE(cursor.FindKey(Person(cursor, 20, "").data(), {}, found.data()));
   EXPECT_EQ(IdOf(cursor), 20);
   EXPECT_EQ(GetLE32(found.data() + 10), 20u);
-  EXPECT_FALSE(cursor.FindKey(Person(cursor, 25, "").data(), false, 0, 0, true, nullptr));
+  EXPECT_FALSE(cursor.FindKey(Person(cursor, 25, "").data(), {}));
   EXPECT_EQ(IdOf(cursor), 30);
-  EXPECT_FALSE(cursor.FindKey(Person(cursor, 99, "").data(), false, 0, 0, true, nullptr));
+  EXPECT_FALSE(cursor.FindKey(Person(cursor, 99, "").data(), {}));
   EXPECT_TRUE(cursor.AtEnd() && !cursor.AtBeginning());
 
   cursor.SetIndexNo(NaturalOrderIndex);
   cursor.SetToSequenceNo(2);
-  EXPECT_FALSE(cursor.FindKey(Person(cursor, 30, "").data(), false, 0, 0, false, nullptr));
+  EXPECT_FALSE(cursor.FindKey(Person(cursor, 30, "").data(), {}));
   EXPECT_EQ(IdOf(cursor), 10);
 }
 
@@ -41,10 +41,10 @@ TEST_F(CursorTest, FindKeyWithSomeFieldsOrAPartialText) {
     Append(parts, Triple(parts, a, b, c));
   int32_t value = 0;
   bool blank = true;
-  EXPECT_TRUE(parts.FindKey(Triple(parts, 1, 2, 99).data(), false, 2, 0, false, nullptr));
+  EXPECT_TRUE(parts.FindKey(Triple(parts, 1, 2, 99).data(), {.FieldCount = 2}));
   parts.GetTableField(3, parts.GetCurrentRecordBuffer(), blank, &value);
   EXPECT_EQ(value, 1);
-  EXPECT_FALSE(parts.FindKey(Triple(parts, 1, 3, 0).data(), false, 2, 0, true, nullptr));
+  EXPECT_FALSE(parts.FindKey(Triple(parts, 1, 3, 0).data(), {.FieldCount = 2}));
   parts.GetTableField(1, parts.GetCurrentRecordBuffer(), blank, &value);
   EXPECT_EQ(value, 2);
 
@@ -53,12 +53,12 @@ TEST_F(CursorTest, FindKeyWithSomeFieldsOrAPartialText) {
   int32_t id = 0;
   for (const char* name : {"Bob", "Anna", "andrew", "Andrew"}) Append(people, Person(people, ++id, name));
   people.SetIndexName("ByName");
-  EXPECT_TRUE(people.FindKey(Person(people, 0, "an").data(), false, 0, 2, false, nullptr));
+  EXPECT_TRUE(people.FindKey(Person(people, 0, "an").data(), {.PartialLength = 2}));
   EXPECT_EQ(NameOf(people), "andrew");
-  EXPECT_FALSE(people.FindKey(Person(people, 0, "ax").data(), false, 0, 2, false, nullptr));
+  EXPECT_FALSE(people.FindKey(Person(people, 0, "ax").data(), {.PartialLength = 2}));
   EXPECT_EQ(NameOf(people), "Bob");
   // Without a count the whole name is compared, whatever row numbers follow.
-  EXPECT_TRUE(people.FindKey(Person(people, 0, "ANDREW").data(), false, 0, 0, false, nullptr));
+  EXPECT_TRUE(people.FindKey(Person(people, 0, "ANDREW").data(), {}));
   EXPECT_EQ(IdOf(people), 3);
 }
 
@@ -66,7 +66,7 @@ TEST_F(CursorTest, RangesLimitWhatTheCursorSees) {
   CreatePeople("PEOPLE", {{"", {1}}, {"Down", {1}, true, true}});
   TDataCursor& cursor = OpenCursor("PEOPLE");
   for (int32_t id : {10, 20, 30, 40, 50}) Append(cursor, Person(cursor, id, "x"));
-  cursor.SetRange(false, Person(cursor, 20, "").data(), 0, nullptr, 0);
+  cursor.SetRange(Person(cursor, 20, "").data(), 0, nullptr, 0);
   EXPECT_EQ(Walk(cursor), (std::vector<int32_t>{20, 30, 40, 50}));
   EXPECT_EQ(cursor.GetRecordCount(), 4);
   cursor.SetToSequenceNo(2);
@@ -80,14 +80,14 @@ TEST_F(CursorTest, RangesLimitWhatTheCursorSees) {
 
   // Only an upper bound on a descending index: from its first key on.
   cursor.SetIndexName("Down");
-  cursor.SetRange(false, nullptr, 0, Person(cursor, 30, "").data(), 0);
+  cursor.SetRange(nullptr, 0, Person(cursor, 30, "").data(), 0);
   EXPECT_EQ(Walk(cursor), (std::vector<int32_t>{50, 40, 30}));
   EXPECT_EQ(Walk(cursor, false), (std::vector<int32_t>{30, 40, 50}));
   EXPECT_EQ(cursor.GetRecordCount(), 3);
-  cursor.SetRange(false, Person(cursor, 20, "").data(), 0, Person(cursor, 40, "").data(), 0);
+  cursor.SetRange(Person(cursor, 20, "").data(), 0, Person(cursor, 40, "").data(), 0);
   EXPECT_EQ(cursor.GetRecordCount(), 0);
   EXPECT_TRUE(cursor.AtBeginning() && cursor.AtEnd());
-  cursor.SetRange(false, Person(cursor, 40, "").data(), 0, Person(cursor, 20, "").data(), 0);
+  cursor.SetRange(Person(cursor, 40, "").data(), 0, Person(cursor, 20, "").data(), 0);
   EXPECT_EQ(Walk(cursor), (std::vector<int32_t>{40, 30, 20}));
 }
 
@@ -109,7 +109,7 @@ TEST_F(CursorTest, BookmarksInBothOrders) {
     EXPECT_EQ(cursor.CompareBookmarks(second.data(), third.data()), -1);
     EXPECT_EQ(cursor.CompareBookmarks(third.data(), third.data()), 0);
     cursor.SetToEnd();
-    EXPECT_TRUE(cursor.GotoBookmark(second.data(), false, false));
+    EXPECT_TRUE(cursor.GotoBookmark(second.data()));
     EXPECT_EQ(IdOf(cursor), 20);
   }
 
@@ -118,8 +118,8 @@ TEST_F(CursorTest, BookmarksInBothOrders) {
   std::vector<uint8_t> mark(5);
   cursor.GetBookmark(mark.data());
   Remove(cursor, slots[1]);
-  EXPECT_FALSE(cursor.GotoBookmark(mark.data(), false, false));
-  EXPECT_TRUE(cursor.GotoBookmark(mark.data(), true, false));
+  EXPECT_FALSE(cursor.GotoBookmark(mark.data()));
+  EXPECT_TRUE(cursor.GotoBookmark(mark.data(), TKeyMatch::Nearest));
   EXPECT_EQ(IdOf(cursor), 30);
 
   uint8_t three[4], seven[4];
@@ -127,7 +127,7 @@ TEST_F(CursorTest, BookmarksInBothOrders) {
   PutLE32(seven, 7);
   cursor.SetIndexNo(NaturalOrderIndex);
   EXPECT_EQ(cursor.CompareBookmarks(three, seven), -1);
-  EXPECT_TRUE(cursor.GotoBookmark(seven, true, false));
+  EXPECT_TRUE(cursor.GotoBookmark(seven, TKeyMatch::Nearest));
   EXPECT_EQ(IdOf(cursor), 40);
 }
 
@@ -161,8 +161,8 @@ TEST_F(CursorTest, CursorsOfOneProcessShareTheTable) {
   EXPECT_EQ(natural.GetSequenceNo(), 3);
   EXPECT_EQ(Walk(natural), (std::vector<int32_t>{2, 3, 0}));
 
-  first.Close(false);
-  second.Close(false);
+  first.Close(TTemporaryContents::Keep);
+  second.Close(TTemporaryContents::Keep);
   EXPECT_EQ(natural.Table()->UseCount(), 1);
 }
 
@@ -174,7 +174,7 @@ TEST_F(CursorTest, StrictChangeDetectionSeesAnotherTablesAppend) {
   CreateEngineSession(otherSession);
   TDataDirectory* otherDirectory = otherSession->OpenDirectory("", folder);
   TCursorPtr writer(new TDataCursor(otherDirectory));
-  writer->SetTableName("PEOPLE");
+  writer->SetOpenOptions({.TableName = "PEOPLE"});
   writer->Open();
   TDataCursor& reader = OpenCursor("PEOPLE");
   EXPECT_NE(reader.Table(), writer->Table());

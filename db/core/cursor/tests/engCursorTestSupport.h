@@ -81,8 +81,7 @@ protected:
   TDataCursor& NewCursor(const std::string& name, bool exclusive = false) {
     cursors.emplace_back(new TDataCursor(directory));
     TDataCursor& cursor = *cursors.back();
-    cursor.SetTableName(name);
-    cursor.SetExclusive(exclusive);
+    cursor.SetOpenOptions({.TableName = name, .Exclusive = exclusive});
     return cursor;
   }
   TDataCursor& OpenCursor(const std::string& name, bool exclusive = false) {

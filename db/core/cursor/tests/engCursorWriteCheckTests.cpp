@@ -63,7 +63,7 @@ TEST_F(CursorCheckTest, DefaultsFillANewRecordAtTheTimeTheyAreApplied) {
   TDataCursor& cursor = OpenChecked();
   std::vector<uint8_t> record = Defaults(cursor, 1, 5);
   SetClock([] { return TestNow + 3; });
-  cursor.InsertRecord(record.data(), true);
+  cursor.InsertRecord(record.data(), {.GoToRecord = true});
 
   const uint8_t* stored = cursor.GetCurrentRecordBuffer();
   char name[21] = {};
@@ -86,28 +86,28 @@ TEST_F(CursorCheckTest, DefaultsFillANewRecordAtTheTimeTheyAreApplied) {
 TEST_F(CursorCheckTest, ConstraintsNameTheFieldAndLimitsAreInclusive) {
   TDataCursor& cursor = OpenChecked();
   std::vector<uint8_t> record = Defaults(cursor, 1, 1);
-  cursor.InsertRecord(record.data(), false);
+  cursor.InsertRecord(record.data());
   record = Defaults(cursor, 2, 10);
   double rate = 2.5;
   cursor.PutTableField(fRate, record.data(), &rate);
-  cursor.InsertRecord(record.data(), false);
+  cursor.InsertRecord(record.data());
 
   record = Defaults(cursor, 3, 0);
-  EXPECT_EQ(MessageOf([&] { cursor.InsertRecord(record.data(), false); }),
+  EXPECT_EQ(MessageOf([&] { cursor.InsertRecord(record.data()); }),
             "The value for the field 'QTY' in table 'CHECKED.DAT' is below the minimum allowable value");
   record = Defaults(cursor, 3, 11);
-  EXPECT_EQ(MessageOf([&] { cursor.InsertRecord(record.data(), false); }),
+  EXPECT_EQ(MessageOf([&] { cursor.InsertRecord(record.data()); }),
             "The value for the field 'QTY' in table 'CHECKED.DAT' is above the maximum allowable value");
   // A blank number is held against its limits as 0.
   cursor.PutTableField(fQty, record.data(), nullptr);
-  EXPECT_EQ(ErrorOf([&] { cursor.InsertRecord(record.data(), false); }), EngErrBelowMinimum);
+  EXPECT_EQ(ErrorOf([&] { cursor.InsertRecord(record.data()); }), EngErrBelowMinimum);
   record = Defaults(cursor, 3, 5);
   rate = 2.51;
   cursor.PutTableField(fRate, record.data(), &rate);
-  EXPECT_EQ(ErrorOf([&] { cursor.InsertRecord(record.data(), false); }), EngErrAboveMaximum);
+  EXPECT_EQ(ErrorOf([&] { cursor.InsertRecord(record.data()); }), EngErrAboveMaximum);
   record = Defaults(cursor, 3, 5);
   cursor.PutTableField(fId, record.data(), nullptr);
-  EXPECT_EQ(MessageOf([&] { cursor.InsertRecord(record.data(), false); }),
+  EXPECT_EQ(MessageOf([&] { cursor.InsertRecord(record.data()); }),
             "A value must be provided for the field 'ID' in table 'CHECKED.DAT'");
 
   // Changes are checked as well, and nothing is stored when they fail.
@@ -115,7 +115,7 @@ TEST_F(CursorCheckTest, ConstraintsNameTheFieldAndLimitsAreInclusive) {
   record = Current(cursor);
   int32_t qty = 12;
   cursor.PutTableField(fQty, record.data(), &qty);
-  EXPECT_EQ(ErrorOf([&] { cursor.ModifyRecord(record.data(), false, false); }), EngErrAboveMaximum);
+  EXPECT_EQ(ErrorOf([&] { cursor.ModifyRecord(record.data()); }), EngErrAboveMaximum);
   EXPECT_EQ(IntField(cursor, Current(cursor).data(), fQty), 10);
   EXPECT_EQ(cursor.GetRecordCount(), 2);
 }

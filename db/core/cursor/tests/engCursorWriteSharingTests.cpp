@@ -24,7 +24,7 @@ TEST_F(CursorWriteTest, ThreeProcessesAppendingIntoOneTableKeepItWhole) {
   ASSERT_EQ(first.Ask("closecursor"), 0u);
   ASSERT_EQ(second.Ask("closecursor"), 0u);
 
-  cursor.Close(true);
+  cursor.Close(TTemporaryContents::Discard);
 
   TDataCursor& reader = OpenCursor("SHARED");
   for (int32_t base : {1, 1001, 2001})
@@ -62,7 +62,7 @@ TEST_F(CursorWriteTest, KeysAnotherProcessInsertedAreDuplicatesForTheNextWrites)
   const std::vector<uint8_t> index = ReadDiskFile(path + ".IDX");
 
   cursor.PutTableField(2, record.data(), "N500");
-  EXPECT_EQ(MessageOf([&] { cursor.ModifyRecord(record.data(), false, false); }),
+  EXPECT_EQ(MessageOf([&] { cursor.ModifyRecord(record.data()); }),
             "Duplicate key found in index 'ByName' of table 'RACE.DAT'");
   EXPECT_EQ(MessageOf([&] { Insert(cursor, 500, "Q", 1); }), "Duplicate key found in index '' of table 'RACE.DAT'");
   EXPECT_EQ(MessageOf([&] { Insert(cursor, 600, "N500", 1); }),
@@ -100,7 +100,7 @@ TEST_F(CursorWriteTest, AnotherProcessSeesEveryKeyOfAWriteWhenItReturns) {
     ASSERT_TRUE(Find(cursor, from));
     std::vector<uint8_t> record = Current(cursor);
     cursor.PutTableField(1, record.data(), &to);
-    cursor.ModifyRecord(record.data(), false, false);
+    cursor.ModifyRecord(record.data());
   };
   // The other process's rows are named "N<ID>", so only the ID can clash.
   Insert(cursor, 2000, "M2000", 1);
@@ -112,7 +112,7 @@ TEST_F(CursorWriteTest, AnotherProcessSeesEveryKeyOfAWriteWhenItReturns) {
   EXPECT_EQ(other.Ask("insert 6000 1"), unsigned(EngErrDuplicateKey));
   EXPECT_EQ(other.Ask("insert 3001 1"), 0u);
   ASSERT_TRUE(Find(cursor, 2001));
-  cursor.DeleteRecord(Current(cursor).data(), true);
+  cursor.DeleteRecord(Current(cursor).data());
   EXPECT_EQ(other.Ask("insert 2001 1"), 0u);
   EXPECT_EQ(MessageOf([&] { Insert(cursor, 2001, "M2001", 1); }),
             "Duplicate key found in index '' of table 'HELD.DAT'");
@@ -144,7 +144,7 @@ TEST_F(CursorWriteTest, AWriteRefusedByItsCheckHoldsNoPageForTheNextWrite) {
     ASSERT_TRUE(Find(cursor, id - 1));
     std::vector<uint8_t> record = Current(cursor);
     cursor.PutTableField(2, record.data(), ("M" + std::to_string(id + 1)).c_str());
-    EXPECT_EQ(ErrorOf([&] { cursor.ModifyRecord(record.data(), false, false); }), EngErrDuplicateKey);
+    EXPECT_EQ(ErrorOf([&] { cursor.ModifyRecord(record.data()); }), EngErrDuplicateKey);
     Insert(second, id, "S" + std::to_string(id), 1);
     // The other process's rows are named "N<ID>": only the ID can clash.
     EXPECT_EQ(other.Ask("insert " + std::to_string(id) + " 1"), unsigned(EngErrDuplicateKey)) << id;

@@ -63,17 +63,17 @@ protected:
   }
   static void Insert(TDataCursor& cursor, int32_t id, const std::string& name, int32_t group) {
     std::vector<uint8_t> record = Row(cursor, id, name, group);
-    cursor.InsertRecord(record.data(), false);
+    cursor.InsertRecord(record.data());
   }
   // Stands on the record of the ID through the primary index.
   static bool Find(TDataCursor& cursor, int32_t id) {
     cursor.SetIndexName("");
     int32_t value = id;
-    return cursor.FindKey(Record(cursor, {&value}).data(), false, 1, 0, false, nullptr);
+    return cursor.FindKey(Record(cursor, {&value}).data(), {.FieldCount = 1});
   }
   static std::vector<uint8_t> Current(TDataCursor& cursor) {
     std::vector<uint8_t> record(cursor.CursorRecordSize());
-    EXPECT_EQ(cursor.GetRecord(record.data(), false), 0);
+    EXPECT_EQ(cursor.GetRecord(record.data()), 0);
     return record;
   }
   static int32_t IntField(TDataCursor& cursor, const uint8_t* record, int fieldNo) {

@@ -95,13 +95,13 @@ TEST_F(CursorRandomWriteTest, RandomChangesKeepEveryIndexAndTheFilesInStep) {
       cursor.PutTableField(1, record.data(), &newId);
       cursor.PutTableField(2, record.data(), row.Name.c_str());
       cursor.PutTableField(3, record.data(), &row.Group);
-      cursor.ModifyRecord(record.data(), false, step % 3 == 0);
+      cursor.ModifyRecord(record.data(), {.GoToRecord = step % 3 == 0});
       model.erase(id);
       model[newId] = row;
     } else {
       const int32_t id = anyId();
       ASSERT_TRUE(Find(cursor, id));
-      cursor.DeleteRecord(Current(cursor).data(), true);
+      cursor.DeleteRecord(Current(cursor).data());
       model.erase(id);
     }
   }
@@ -109,7 +109,7 @@ TEST_F(CursorRandomWriteTest, RandomChangesKeepEveryIndexAndTheFilesInStep) {
   ExpectTableIs(cursor, model);
 
   // And again from the files alone.
-  cursor.Close(true);
+  cursor.Close(TTemporaryContents::Discard);
   TDataCursor& fresh = OpenCursor("RANDOM");
   ExpectTableIs(fresh, model);
   const uint32_t slots = fresh.GetPhysicalRecordCount();
@@ -123,18 +123,18 @@ TEST_F(CursorWriteTest, FreeRecordsAreReusedLastFreedFirstUnlessTheTableHasNoPri
   for (int32_t id = 1; id <= 6; ++id) Insert(keyed, id, "K" + std::to_string(id), 0);
   for (int32_t id : {3, 5}) {
     ASSERT_TRUE(Find(keyed, id));
-    keyed.DeleteRecord(Current(keyed).data(), true);
+    keyed.DeleteRecord(Current(keyed).data());
   }
   EXPECT_EQ(keyed.GetPhysicalRecordCount(), 6u);
   std::vector<uint8_t> record = Row(keyed, 7, "K7", 0);
-  keyed.InsertRecord(record.data(), true);
+  keyed.InsertRecord(record.data(), {.GoToRecord = true});
   EXPECT_EQ(keyed.CurrentRecordNumber(), 5u);
   EXPECT_EQ(IdOf(keyed), 7);
   record = Row(keyed, 8, "K8", 0);
-  keyed.InsertRecord(record.data(), true);
+  keyed.InsertRecord(record.data(), {.GoToRecord = true});
   EXPECT_EQ(keyed.CurrentRecordNumber(), 3u);
   record = Row(keyed, 9, "K9", 0);
-  keyed.InsertRecord(record.data(), true);
+  keyed.InsertRecord(record.data(), {.GoToRecord = true});
   EXPECT_EQ(keyed.CurrentRecordNumber(), 7u);
   keyed.SetIndexName("");
   EXPECT_EQ(Walk(keyed), (std::vector<int32_t>{1, 2, 4, 6, 7, 8, 9}));
@@ -144,9 +144,9 @@ TEST_F(CursorWriteTest, FreeRecordsAreReusedLastFreedFirstUnlessTheTableHasNoPri
   for (int32_t id = 1; id <= 3; ++id) Insert(plain, id, "P" + std::to_string(id), 0);
   plain.SetToBegin();
   plain.MoveBy(1);
-  plain.DeleteRecord(Current(plain).data(), true);
+  plain.DeleteRecord(Current(plain).data());
   record = Row(plain, 4, "P4", 0);
-  plain.InsertRecord(record.data(), true);
+  plain.InsertRecord(record.data(), {.GoToRecord = true});
   EXPECT_EQ(plain.CurrentRecordNumber(), 4u);
   EXPECT_EQ(plain.GetRecordCount(), 3);
   EXPECT_EQ(Walk(plain), (std::vector<int32_t>{2, 3, 4}));
@@ -168,7 +168,7 @@ TEST_F(CursorWriteTest, DuplicateKeysNameTheirIndexAndLeaveTheTableAsItWas) {
   ASSERT_TRUE(Find(cursor, 2));
   std::vector<uint8_t> record = Current(cursor);
   cursor.PutTableField(2, record.data(), "Ann");
-  EXPECT_EQ(ErrorOf([&] { cursor.ModifyRecord(record.data(), false, false); }), EngErrDuplicateKey);
+  EXPECT_EQ(ErrorOf([&] { cursor.ModifyRecord(record.data()); }), EngErrDuplicateKey);
 
   EXPECT_EQ(table->DataFile().ChangeCount(), dataChanges);
   EXPECT_EQ(table->IndexFile().GetChangeCount(), indexChanges);
@@ -215,7 +215,7 @@ TEST_F(CursorWriteTest, KeysBuiltOverAnEarlierWritesKeysAreTheRecordsAlone) {
     std::vector<uint8_t> record = Current(cursor);
     const std::string name = id > 1000 ? "t" + std::to_string(id) : "n" + std::to_string(id);
     cursor.PutTableField(2, record.data(), name.c_str());
-    cursor.ModifyRecord(record.data(), false, false);
+    cursor.ModifyRecord(record.data());
   }
   EXPECT_EQ(ErrorOf([&] { Insert(cursor, 5000, "n7", 1); }), EngErrDuplicateKey);
   Insert(cursor, 5001, longName, 1);
@@ -224,7 +224,7 @@ TEST_F(CursorWriteTest, KeysBuiltOverAnEarlierWritesKeysAreTheRecordsAlone) {
   for (int32_t id : ids) {
     const std::string name = id == 5001 ? longName : id > 1000 ? "t" + std::to_string(id) : "n" + std::to_string(id);
     const std::vector<uint8_t> key = Record(cursor, {nullptr, name.c_str()});
-    ASSERT_TRUE(cursor.FindKey(key.data(), false, 1, 0, false, nullptr)) << name;
+    ASSERT_TRUE(cursor.FindKey(key.data(), {.FieldCount = 1})) << name;
     EXPECT_EQ(IdOf(cursor), id) << name;
   }
   EXPECT_EQ(cursor.GetRecordCount(), int32_t(ids.size()));
@@ -247,7 +247,7 @@ TEST_F(CursorWriteTest, AChangeOntoANeighboursKeyIsADuplicate) {
       if (neighbour < 1 || neighbour > Rows) continue;
       std::vector<uint8_t> record = Current(cursor);
       cursor.PutTableField(2, record.data(), nameOf(neighbour).c_str());
-      duplicates += ErrorOf([&] { cursor.ModifyRecord(record.data(), false, false); }) == EngErrDuplicateKey;
+      duplicates += ErrorOf([&] { cursor.ModifyRecord(record.data()); }) == EngErrDuplicateKey;
     }
   }
   EXPECT_EQ(duplicates, 2 * (Rows - 1));
@@ -267,12 +267,12 @@ TEST_F(CursorWriteTest, AChangeTouchesOnlyTheIndexesWhoseKeysMoved) {
   std::vector<uint8_t> row = Record(wide, {nullptr, "a"});
   int32_t id = 1;
   wide.PutTableField(1, row.data(), &id);
-  wide.InsertRecord(row.data(), true);
+  wide.InsertRecord(row.data(), {.GoToRecord = true});
   const uint32_t indexChanges = wide.Table()->IndexFile().GetChangeCount();
   const uint32_t dataChanges = wide.Table()->DataFile().ChangeCount();
   row = Current(wide);
   wide.PutTableField(2, row.data(), "b");
-  wide.ModifyRecord(row.data(), false, false);
+  wide.ModifyRecord(row.data());
   EXPECT_EQ(wide.Table()->IndexFile().GetChangeCount(), indexChanges);
   EXPECT_GT(wide.Table()->DataFile().ChangeCount(), dataChanges);
 
@@ -283,7 +283,7 @@ TEST_F(CursorWriteTest, AChangeTouchesOnlyTheIndexesWhoseKeysMoved) {
   const int32_t autoInc = GetRecordAutoInc(record.data());
   int32_t group = 9;
   cursor.PutTableField(3, record.data(), &group);
-  cursor.ModifyRecord(record.data(), false, true);
+  cursor.ModifyRecord(record.data(), {.GoToRecord = true});
   EXPECT_EQ(IdOf(cursor), 1);
   EXPECT_EQ(cursor.GetSequenceNo(), 2);
   EXPECT_EQ(GetRecordAutoInc(cursor.GetCurrentRecordBuffer()), autoInc);
@@ -299,41 +299,41 @@ TEST_F(CursorWriteTest, TheCursorHoldingARecordLockMayChangeAndDeleteItOthersMay
 
   ASSERT_TRUE(Find(editor, 2));
   std::vector<uint8_t> record = Current(editor);
-  ASSERT_EQ(editor.GetRecord(record.data(), true), 0);
+  ASSERT_EQ(editor.GetRecord(record.data(), TRecordPurpose::Edit), 0);
   ASSERT_TRUE(Find(other, 2));
   std::vector<uint8_t> seen = Current(other);
   int32_t group = 20;
   other.PutTableField(3, seen.data(), &group);
-  EXPECT_EQ(ErrorOf([&] { other.ModifyRecord(seen.data(), false, false); }), EngErrRecordInUse);
-  EXPECT_EQ(ErrorOf([&] { other.DeleteRecord(Current(other).data(), true); }), EngErrRecordInUse);
+  EXPECT_EQ(ErrorOf([&] { other.ModifyRecord(seen.data()); }), EngErrRecordInUse);
+  EXPECT_EQ(ErrorOf([&] { other.DeleteRecord(Current(other).data()); }), EngErrRecordInUse);
 
   group = 21;
   editor.PutTableField(3, record.data(), &group);
-  editor.ModifyRecord(record.data(), false, true);
+  editor.ModifyRecord(record.data(), {.GoToRecord = true});
   EXPECT_TRUE(editor.HoldsRecordLock(2));
   // A buffer that is not the record as it stands now is refused.
-  EXPECT_EQ(ErrorOf([&] { editor.DeleteRecord(seen.data(), true); }), EngErrRecordChanged);
+  EXPECT_EQ(ErrorOf([&] { editor.DeleteRecord(seen.data()); }), EngErrRecordChanged);
   ASSERT_TRUE(Find(editor, 2));
-  ASSERT_EQ(editor.GetRecord(record.data(), true), 0);
-  editor.DeleteRecord(record.data(), true);
+  ASSERT_EQ(editor.GetRecord(record.data(), TRecordPurpose::Edit), 0);
+  editor.DeleteRecord(record.data());
   EXPECT_FALSE(editor.HoldsRecordLock(2));
   EXPECT_EQ(IdOf(editor), 3);
   EXPECT_EQ(Walk(other), (std::vector<int32_t>{1, 3}));
   EXPECT_EQ(other.GetRecordCount(), 2);
-  EXPECT_EQ(ErrorOf([&] { editor.DeleteRecord(record.data(), true); }), EngErrRecordChanged);
+  EXPECT_EQ(ErrorOf([&] { editor.DeleteRecord(record.data()); }), EngErrRecordChanged);
 }
 
 TEST_F(CursorWriteTest, ReadOnlyCursorsAndMissingRecordsAreRefused) {
   CreateGroups("REFUSE");
   TDataCursor& reader = NewCursor("REFUSE");
-  reader.SetReadOnly(true);
+  reader.SetOpenOptions({.TableName = "REFUSE", .ReadOnly = true});
   reader.Open();
   std::vector<uint8_t> record = Row(reader, 1, "R", 1);
-  EXPECT_EQ(ErrorOf([&] { reader.InsertRecord(record.data(), false); }), EngErrAccessDenied);
+  EXPECT_EQ(ErrorOf([&] { reader.InsertRecord(record.data()); }), EngErrAccessDenied);
   TDataCursor& writer = OpenCursor("REFUSE");
   writer.SetToBegin();
-  EXPECT_EQ(ErrorOf([&] { writer.ModifyRecord(record.data(), false, false); }), uint16_t(EngErrNoCurrentRecord));
-  EXPECT_EQ(ErrorOf([&] { writer.DeleteRecord(record.data(), false); }), uint16_t(EngErrNoCurrentRecord));
+  EXPECT_EQ(ErrorOf([&] { writer.ModifyRecord(record.data()); }), uint16_t(EngErrNoCurrentRecord));
+  EXPECT_EQ(ErrorOf([&] { writer.DeleteRecord(record.data()); }), uint16_t(EngErrNoCurrentRecord));
 }
 
 TEST_F(CursorWriteTest, RowNumbersGivenByTheCallerKeepTheCounterAheadAndStayUnique) {
@@ -342,7 +342,7 @@ TEST_F(CursorWriteTest, RowNumbersGivenByTheCallerKeepTheCounterAheadAndStayUniq
   std::vector<uint8_t> record(cursor.CursorRecordSize());
   int32_t id = 1;
   cursor.PutTableField(1, record.data(), &id);
-  cursor.InsertRecord(record.data(), true);
+  cursor.InsertRecord(record.data(), {.GoToRecord = true});
   EXPECT_EQ(GetRecordAutoInc(cursor.GetCurrentRecordBuffer()), 1);
 
   cursor.SetNoAutoInc(true);
@@ -350,23 +350,23 @@ TEST_F(CursorWriteTest, RowNumbersGivenByTheCallerKeepTheCounterAheadAndStayUniq
   id = 2;
   cursor.PutTableField(1, record.data(), &id);
   SetRecordAutoInc(record.data(), 50);
-  cursor.InsertRecord(record.data(), true);
+  cursor.InsertRecord(record.data(), {.GoToRecord = true});
   EXPECT_EQ(cursor.Table()->DataFile().GetAutoIncValue(), 50);
   id = 3;
   cursor.PutTableField(1, record.data(), &id);
-  EXPECT_EQ(MessageOf([&] { cursor.InsertRecord(record.data(), false); }),
+  EXPECT_EQ(MessageOf([&] { cursor.InsertRecord(record.data()); }),
             "Duplicate key found in index 'Sys Deleted' of table 'ROWS.DAT'");
   // A lower value changes the record only, not the counter.
   std::vector<uint8_t> current = Current(cursor);
   SetRecordAutoInc(current.data(), 7);
-  cursor.ModifyRecord(current.data(), false, true);
+  cursor.ModifyRecord(current.data(), {.GoToRecord = true});
   EXPECT_EQ(GetRecordAutoInc(cursor.GetCurrentRecordBuffer()), 7);
   EXPECT_EQ(cursor.Table()->DataFile().GetAutoIncValue(), 50);
 
   cursor.SetNoAutoInc(false);
   id = 4;
   cursor.PutTableField(1, record.data(), &id);
-  cursor.InsertRecord(record.data(), true);
+  cursor.InsertRecord(record.data(), {.GoToRecord = true});
   EXPECT_EQ(GetRecordAutoInc(cursor.GetCurrentRecordBuffer()), 51);
 }
 
@@ -382,13 +382,13 @@ TEST_F(CursorWriteTest, ARowNumberChangeMovesTheKeysThatEndWithIt) {
   cursor.PutTableField(3, record.data(), &group);
   for (int32_t id = 1; id <= 3; ++id) {
     cursor.PutTableField(1, record.data(), &id);
-    cursor.InsertRecord(record.data(), false);
+    cursor.InsertRecord(record.data());
   }
   cursor.SetNoAutoInc(true);
   ASSERT_TRUE(Find(cursor, 1));
   record = Current(cursor);
   SetRecordAutoInc(record.data(), 9);
-  cursor.ModifyRecord(record.data(), false, false);
+  cursor.ModifyRecord(record.data());
   cursor.SetIndexName("ByGrp");
   EXPECT_EQ(Walk(cursor), (std::vector<int32_t>{2, 3, 1}));
   EXPECT_TRUE(cursor.Table()->IndexesMatchData());
@@ -430,7 +430,7 @@ TEST_P(CursorKeyChangeTest, AChangedKeyLeavesEachIndexAsDeletingAndInsertingItWo
     names[id] = freshName() + "-" + std::to_string(id);
     for (TDataCursor* cursor : {&moved, &plain}) {
       std::vector<uint8_t> row = rowOf(*cursor, id, names[id]);
-      cursor->InsertRecord(row.data(), false);
+      cursor->InsertRecord(row.data());
     }
   }
   uint8_t oldKey[MaxIndexKeyLength];
@@ -462,7 +462,7 @@ TEST_P(CursorKeyChangeTest, AChangedKeyLeavesEachIndexAsDeletingAndInsertingItWo
     const std::string name = random() % 2 ? names[id] + "x" : freshName() + "-" + std::to_string(id);
     std::vector<uint8_t> record = Current(moved);
     moved.PutTableField(2, record.data(), name.c_str());
-    moved.ModifyRecord(record.data(), false, false);
+    moved.ModifyRecord(record.data());
     std::vector<uint8_t> newRow = oldRow;
     plain.PutTableField(2, newRow.data(), name.c_str());
     for (uint8_t n : nameIndexes) {
@@ -518,7 +518,7 @@ TEST_F(CursorWriteTest, AChangeKeepingTheCurrentKeyLeavesTheCursorOnTheRecord) {
     std::vector<uint8_t> record = Current(cursor);
     cursor.PutTableField(2, record.data(), name);
     cursor.PutTableField(3, record.data(), &group);
-    cursor.ModifyRecord(record.data(), false, goTo);
+    cursor.ModifyRecord(record.data(), {.GoToRecord = goTo});
   };
 
   cursor.SetIndexName("ByGrp");
@@ -548,8 +548,8 @@ TEST_F(CursorWriteTest, AChangeKeepingTheCurrentKeyLeavesTheCursorOnTheRecord) {
   expectInPlace();
 
   std::vector<uint8_t> bound = Record(cursor, {nullptr, nullptr, &group});
-  cursor.SetRange(false, bound.data(), 1, bound.data(), 1);
-  order.SetRange(false, bound.data(), 1, bound.data(), 1);
+  cursor.SetRange(bound.data(), 1, bound.data(), 1);
+  order.SetRange(bound.data(), 1, bound.data(), 1);
   cursor.SetToSequenceNo(3);
   const int32_t ranged = IdOf(cursor);
   Insert(twin, 101, "Twin again", group);
@@ -596,7 +596,7 @@ TEST_F(CursorWriteTest, ADeleteLeavesTheCursorOnTheRowAfterTheDeletedOne) {
     }
     EXPECT_EQ(IdOf(cursor), ids[at]);
   };
-  auto deleteCurrent = [&] { cursor.DeleteRecord(Current(cursor).data(), false); };
+  auto deleteCurrent = [&] { cursor.DeleteRecord(Current(cursor).data()); };
 
   for (const char* index : {"", "ByName", "ByGrp"}) {
     SCOPED_TRACE(index);
@@ -663,8 +663,8 @@ TEST_F(CursorWriteTest, ADeleteLeavesTheCursorOnTheRowAfterTheDeletedOne) {
   order.SetIndexName("ByGrp");
   const int32_t group = 4;
   std::vector<uint8_t> bound = Record(cursor, {nullptr, nullptr, &group});
-  cursor.SetRange(false, bound.data(), 1, bound.data(), 1);
-  order.SetRange(false, bound.data(), 1, bound.data(), 1);
+  cursor.SetRange(bound.data(), 1, bound.data(), 1);
+  order.SetRange(bound.data(), 1, bound.data(), 1);
   std::vector<int32_t> ranged = Walk(order);
   ASSERT_GT(ranged.size(), 3u);
   cursor.SetToSequenceNo(int32_t(ranged.size()) - 1);
@@ -726,7 +726,7 @@ TEST_P(CursorDeleteAfterLookUpTest, ADeleteRemovesExactlyItsKeysWhateverChangedT
         ASSERT_TRUE(Find(cursor, target));
       }
       ASSERT_EQ(IdOf(cursor), target);
-      cursor.DeleteRecord(Current(cursor).data(), false);
+      cursor.DeleteRecord(Current(cursor).data());
       model.erase(target);
       cursor.EndFill();
     }
@@ -755,7 +755,7 @@ TEST_P(CursorDeleteAfterLookUpTest, ADeleteRemovesExactlyItsKeysWhateverChangedT
     for (int32_t id = base; id < base + 9; ++id) model[id] = {"N" + std::to_string(id), id % 100};
   }
   ASSERT_EQ(helper.Ask("closecursor"), 0u);
-  cursor.DeleteRecord(record.data(), false);
+  cursor.DeleteRecord(record.data());
   model.erase(5000);
   ExpectTableIs(cursor, model);
 }

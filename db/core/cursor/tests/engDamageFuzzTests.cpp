@@ -282,11 +282,11 @@ protected:
         ASSERT_EQ(cursor.OpenBlob(4, record.data(), true, false, BlobOpenWrite), 0);
         ASSERT_EQ(cursor.WriteBlob(4, record.data(), false, {reinterpret_cast<const uint8_t*>(notes.data()), notes.size()}, 0), 0);
       }
-      cursor.InsertRecord(record.data(), false);
+      cursor.InsertRecord(record.data());
     }
     for (int32_t id = 3; id <= RowCount; id += 11) {
       ASSERT_TRUE(Find(cursor, id));
-      cursor.DeleteRecord(Current(cursor).data(), true);
+      cursor.DeleteRecord(Current(cursor).data());
     }
     cursors.clear();
   }

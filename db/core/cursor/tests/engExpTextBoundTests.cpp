@@ -27,7 +27,7 @@ protected:
     std::vector<uint8_t> record = Record(*cursor, {&id, name.c_str()});
     ASSERT_EQ(cursor->OpenBlob(fNotes, record.data(), true, false, BlobOpenWrite), 0);
     ASSERT_EQ(cursor->WriteBlob(fNotes, record.data(), false, {reinterpret_cast<const uint8_t*>(notes.data()), notes.size()}, 0), 0);
-    cursor->InsertRecord(record.data(), false);
+    cursor->InsertRecord(record.data());
   }
 
   std::vector<int32_t> Matching(const std::string& text) {

@@ -280,11 +280,11 @@ TEST_F(IndexDamageTest, TreesChangedAtRandomAreFoundSound) {
       const size_t at = random() % ids.size();
       ASSERT_TRUE(Find(cursor, ids[at]));
       if (action == 1) {
-        cursor.DeleteRecord(Current(cursor).data(), true);
+        cursor.DeleteRecord(Current(cursor).data());
         ids.erase(ids.begin() + long(at));
       } else {
         std::vector<uint8_t> record = Row(cursor, ids[at], Name(ids[at] + 1), ids[at] % 5);
-        cursor.ModifyRecord(record.data(), false, false);
+        cursor.ModifyRecord(record.data());
       }
     }
   }

@@ -23,8 +23,8 @@ TEST_F(RestructureTest, CopyCarriesBlobValues) {
     FieldNullByte(desc, record.data()) = 1;
     PutLE32(FieldValueBytes(desc, record.data()), uint32_t(value.FirstOffset));
     PutLE32(FieldValueBytes(desc, record.data()) + 4, value.Sequence);
-    cursor.InsertRecord(record.data(), false);
-    cursor.Close(true);
+    cursor.InsertRecord(record.data());
+    cursor.Close(TTemporaryContents::Discard);
   }
   TNewDefinition definition({{"ID", IntType}, {"MEMO", BlobFieldType, 8}, {"AGE", IntType}}, {1, 2, 3}, {{"", {1}}});
   Restructure(definition, true);

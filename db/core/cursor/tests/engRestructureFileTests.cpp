@@ -60,7 +60,7 @@ TEST_F(RestructureTest, FailureAtEachStepOfTheExchangeKeepsTheOldTable) {
     uint8_t desc[FieldDescSize];
     cursor.GetTableFieldDesc(2, desc);
     EXPECT_EQ(desc[FieldDescDeclaredSizeOffset], newInPlace ? 40 : 30);
-    cursor.Close(true);
+    cursor.Close(TTemporaryContents::Discard);
     if (!newInPlace) {
       EXPECT_FALSE(FileExists("PEOPLE.DBK") || FileExists("PEOPLE.IBK"));
     }

@@ -83,9 +83,9 @@ protected:
     int32_t id = 0;
     for (const std::string& name : names) {
       std::vector<uint8_t> record = Person(cursor, ++id, name.c_str());
-      cursor.InsertRecord(record.data(), false);
+      cursor.InsertRecord(record.data());
     }
-    cursor.Close(true);
+    cursor.Close(TTemporaryContents::Discard);
   }
 
   void Restructure(TNewDefinition& definition, bool deleteBackup, TTableFileOps* fileOps = nullptr) {
@@ -119,7 +119,7 @@ protected:
       }
       rows.push_back(row);
     }
-    cursor.Close(true);
+    cursor.Close(TTemporaryContents::Discard);
     return rows;
   }
 

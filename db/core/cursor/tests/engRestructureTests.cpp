@@ -51,7 +51,7 @@ TEST_F(RestructureTest, ProgressCountsEveryPhysicalRecord) {
   CreatePeopleWith({"Ann", "Bob", "Cy", "Di"});
   TDataCursor& cursor = OpenCursor("PEOPLE", true);
   Remove(cursor, 2);
-  cursor.Close(true);
+  cursor.Close(TTemporaryContents::Discard);
   TNewDefinition definition({{"ID", IntType}, {"NAME", StrType, 30}}, {1, 2}, {{"", {1}}});
   Restructure(definition, true);
   EXPECT_EQ(progress, (std::vector<std::pair<int32_t, int32_t>>{{1, 25}, {2, 50}, {3, 75}, {4, 100}}));
@@ -118,10 +118,10 @@ TEST_F(RestructureTest, RefusesCursorsThatAreOpenSharedOrReadOnly) {
   TDataCursor& shared = NewCursor("PEOPLE", false);
   EXPECT_EQ(ErrorOf([&] { shared.RestructureTable(definition.Get(), true); }), EngErrNotExclusive);
   TDataCursor& readOnly = NewCursor("PEOPLE", true);
-  readOnly.SetReadOnly(true);
+  readOnly.SetOpenOptions({.TableName = "PEOPLE", .Exclusive = true, .ReadOnly = true});
   EXPECT_EQ(ErrorOf([&] { readOnly.RestructureTable(definition.Get(), true); }), EngErrAccessDenied);
   TDataCursor& open = OpenCursor("PEOPLE", true);
   EXPECT_EQ(ErrorOf([&] { open.RestructureTable(definition.Get(), true); }), EngErrTableInUse);
-  open.Close(true);
+  open.Close(TTemporaryContents::Discard);
   EXPECT_EQ(TableRows(), (Rows{{"1", "Ann"}}));
 }

@@ -86,7 +86,7 @@ protected:
     cursor.SetIndexNo(0);
     cursor.SetToBegin();
     for (cursor.MoveBy(1); cursor.OnRecord(); cursor.MoveBy(1)) ids.push_back(IdOf(cursor));
-    cursor.Close(true);
+    cursor.Close(TTemporaryContents::Discard);
     return ids;
   }
 
@@ -107,14 +107,14 @@ TEST_F(SharingTest, AnExclusiveOpenKeepsTheOtherProcessOutAndASharedOneKeepsItOu
   EXPECT_EQ(other.Ask("delete " + folder + " ROWS"), EngErrAccessDenied);
   EXPECT_TRUE(std::filesystem::exists(PathOf("ROWS.DAT")));
 
-  mine.Close(true);
+  mine.Close(TTemporaryContents::Discard);
   ASSERT_EQ(other.Ask(CursorOn("shared")), 0u);
   EXPECT_EQ(ErrorOf([&] { mine.Open(); }), EngErrAccessDenied);
   EXPECT_FALSE(mine.IsOpen());
   EXPECT_EQ(ErrorOf([&] { mine.DeleteTable(); }), EngErrAccessDenied);
-  mine.SetExclusive(false);
+  mine.SetOpenOptions({.TableName = mine.TableName()});
   mine.Open();
-  mine.Close(true);
+  mine.Close(TTemporaryContents::Discard);
 
   ASSERT_EQ(other.Ask("closecursor"), 0u);
   mine.DeleteTable();
@@ -142,7 +142,7 @@ TEST_F(SharingTest, AnotherProcessesAppendsAreSeenAsTheChangeDetectionRulesSay) 
   ASSERT_EQ(cursor.GetNextRecord(nullptr), 0);
   ASSERT_EQ(other.Ask("insert 4 1"), 0u);
   std::vector<uint8_t> record(cursor.CursorRecordSize());
-  EXPECT_EQ(cursor.GetRecord(record.data(), false), 0);
+  EXPECT_EQ(cursor.GetRecord(record.data()), 0);
   EXPECT_EQ(cursor.GetRecordCount(), 3);
   // So does a record lock, which leaves the cursor on its record.
   cursor.LockRecord(0);
@@ -154,7 +154,7 @@ TEST_F(SharingTest, AnotherProcessesAppendsAreSeenAsTheChangeDetectionRulesSay) 
   // With strict detection every operation looks first.
   session->StrictChangeDetection = true;
   ASSERT_EQ(other.Ask("insert 5 2"), 0u);
-  EXPECT_EQ(cursor.GetRecord(record.data(), false), 0);
+  EXPECT_EQ(cursor.GetRecord(record.data()), 0);
   EXPECT_EQ(cursor.GetRecordCount(), 6);
   EXPECT_EQ(IdOf(cursor), 1);
   EXPECT_FALSE(cursor.Table()->HoldsChangeCheckLock());
@@ -214,7 +214,7 @@ TEST_F(SharingTest, AFirstOpenRepairsIndexesAndADataHeaderLeftBehindByTheirData)
   // The half record is gone: verification without repair passes.
   TDataCursor& cursor = OpenCursor("ROWS");
   EXPECT_NO_THROW(cursor.Table()->DataFile().VerifyDataFile());
-  cursor.Close(true);
+  cursor.Close(TTemporaryContents::Discard);
 
   // The old header's row-number counter lay behind the records taken in;
   // rows appended after the repair must not take their row numbers again.

@@ -62,7 +62,8 @@ std::vector<uint32_t> WalkOrder(TTableCursor& cursor, bool forward, size_t limit
   std::vector<uint32_t> records;
   if (forward) cursor.SetToBegin();
   else cursor.SetToEnd();
-  for (cursor.MoveBy(forward ? 1 : -1); cursor.OnRecord() && records.size() <= limit; cursor.MoveBy(forward ? 1 : -1))
+  const int32_t step = forward ? 1 : -1;
+  for (cursor.MoveBy(step); cursor.CurrentRecordNumber() != 0 && records.size() <= limit; cursor.MoveBy(step))
     records.push_back(GetRecordPhysicalNo(cursor.GetCurrentRecordBuffer()));
   if (!forward) std::reverse(records.begin(), records.end());
   return records;
@@ -145,7 +146,7 @@ private:
     cursor->Fields().PutTableField(1, record.data(), &id);
     cursor->Fields().PutTableField(2, record.data(), name.c_str());
     cursor->Fields().PutTableField(3, record.data(), &group);
-    cursor->InsertRecord(record.data(), false);
+    cursor->InsertRecord(record.data());
   }
   std::list<OsFile> heldFiles;
 
@@ -162,15 +163,15 @@ private:
     if (changed.Blobs().OpenBlob(4, record.data(), true, false, BlobOpenWrite) == 0)
       changed.Blobs().WriteBlob(4, record.data(), false, {reinterpret_cast<const uint8_t*>(notes.data()), notes.size()},
                                 0);
-    changed.InsertRecord(record.data(), false);
+    changed.InsertRecord(record.data());
     changed.SetToBegin();
     if (changed.GetNextRecord(record.data()) != 0) return;
     const int32_t group = -id;
     changed.Fields().PutTableField(3, record.data(), &group);
-    changed.ModifyRecord(record.data(), false, false);
+    changed.ModifyRecord(record.data());
     changed.SetToBegin();
     changed.MoveBy(2);
-    if (changed.OnRecord()) changed.DeleteRecord(changed.GetCurrentRecordBuffer(), true);
+    if (changed.CurrentRecordNumber() != 0) changed.DeleteRecord(changed.GetCurrentRecordBuffer());
   }
 
   // A table the first open refuses answers with the engine error; one it
@@ -182,8 +183,7 @@ private:
     for (int round = 0; round < 2; ++round) {
       const std::unique_ptr<TTableCursor> checkedCursor = NewTableCursor(folderDirectory);
       TTableCursor& checked = *checkedCursor;
-      checked.SetTableName(name);
-      checked.SetExclusive(mode == "exclusive");
+      checked.SetOpenOptions({.TableName = name, .Exclusive = mode == "exclusive"});
       try {
         checked.Open();
       } catch (const EEngineError& error) {
@@ -213,12 +213,12 @@ private:
     args >> folder >> name >> hex;
     const std::unique_ptr<TTableCursor> filteredCursor = NewTableCursor(GetEngineSession()->OpenDirectory("", folder));
     TTableCursor& filtered = *filteredCursor;
-    filtered.SetTableName(name);
+    filtered.SetOpenOptions({.TableName = name});
     filtered.Open();
     try {
       TFilter* filter = filtered.Filters().AddFilter(FromHex(hex));
       filtered.Filters().ActivateFilter(filter);
-      for (filtered.SetToBegin(), filtered.MoveBy(1); filtered.OnRecord(); filtered.MoveBy(1)) {
+      for (filtered.SetToBegin(), filtered.MoveBy(1); filtered.CurrentRecordNumber() != 0; filtered.MoveBy(1)) {
       }
     } catch (const EConvertError&) {
       // A value the text cannot convert: the documented refusal of a filter.
@@ -245,8 +245,7 @@ private:
       args >> folder >> name >> mode;
       directory = GetEngineSession()->OpenDirectory("", folder);
       cursor = NewTableCursor(directory);
-      cursor->SetTableName(name);
-      cursor->SetExclusive(mode == "exclusive");
+      cursor->SetOpenOptions({.TableName = name, .Exclusive = mode == "exclusive"});
       cursor->Open();
       return 0;
     }
