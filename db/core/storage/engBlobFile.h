@@ -147,16 +147,17 @@ public:
   // The first free block, or a new one at the end: pinned and reset.
   bool NewBlock(TReadContext* reader, TBlock*& block);
   // Whether a new chain may go straight to the end of the file: the free
-  // list is empty, and no transaction keeps its changes in memory. Not in
-  // a temporary table (an answer): nobody else reads it and it goes at its
-  // close, so its new chains wait in the cache and reach the disk in runs,
-  // without a write and a header write per value.
+  // list is empty, and no transaction keeps its changes in memory.
   bool AppendsChains() const;
   // Writes a new chain holding the value at the end of the file at once,
   // in runs, without cache entries (the bytes a chain of new blocks written
   // back would leave), and counts it in the end offset, on disk too before
   // any record can name the chain; its first block's offset. 9479, with
-  // nothing appended, when the file cannot hold it all.
+  // nothing appended, when the file cannot hold it all. A temporary
+  // table's (an answer's: nobody else reads it and it goes at its close)
+  // chains instead wait, one after another, in a run of images written
+  // when it is full, before any read or write-back of blocks, and at the
+  // flushes: no cache entry and no write per value.
   uint32_t AppendChain(uint32_t sequence, const uint8_t* value, int32_t size);
   // Puts the block at the head of the free list.
   void FreeBlock(TBlock* block);
@@ -207,6 +208,15 @@ private:
   TBlobFileTable* table;
   TEngineBuffer readBuffer;  // grown in steps, never shrunk
   TEngineBuffer writeBuffer;
+  // A temporary table's appended chains not yet written: pendingBytes of
+  // block images from pendingOffset on, the file's last blocks.
+  TEngineBuffer pendingImages;
+  uint32_t pendingOffset = 0;
+  int32_t pendingBytes = 0;
+  // Room for count images at offset in the pending run (written first when
+  // it does not follow on or would grow past a run).
+  uint8_t* PendingRoom(uint32_t offset, int32_t bytes);
+  void WritePending();
   uint32_t readWindowStart = 0;  // the blocks a read is placing
   int32_t readWindowLength = 0;
   uint8_t header[BlobHeaderSize] = {};

@@ -9,6 +9,7 @@
 #include "engBlobFile.h"
 #include "engDataIo.h"
 #include "engErrorCodes.h"
+#include "engFileBuffer.h"
 #include "engLittleEndian.h"
 #include "engScopeGuard.h"
 
@@ -77,7 +78,24 @@ TBlock* TBlobFile::AppendBlock() {
   return block;
 }
 
-bool TBlobFile::AppendsChains() const { return FirstFree() == 0 && !table->HoldsTransactionLock() && !Temporary; }
+bool TBlobFile::AppendsChains() const { return FirstFree() == 0 && !table->HoldsTransactionLock(); }
+
+uint8_t* TBlobFile::PendingRoom(uint32_t offset, int32_t bytes) {
+  if (pendingBytes > 0 && (offset != pendingOffset + uint32_t(pendingBytes) || pendingBytes + bytes > MaxRunBytes))
+    WritePending();
+  if (pendingBytes == 0) pendingOffset = offset;
+  GrowFileBuffer(pendingImages, int64_t(pendingBytes) + bytes, MaxRunBytes);
+  uint8_t* room = pendingImages.Get() + pendingBytes;
+  pendingBytes += bytes;
+  return room;
+}
+
+// A write that fails keeps the run for the next attempt.
+void TBlobFile::WritePending() {
+  if (pendingBytes == 0) return;
+  WriteFileAt(*this, table->TableName(), pendingOffset, pendingImages.Get(), pendingBytes);
+  pendingBytes = 0;
+}
 
 uint32_t TBlobFile::AppendChain(uint32_t sequence, const uint8_t* value, int32_t size) {
   ENG_ASSERT(AppendsChains() && size > 0);
@@ -91,8 +109,9 @@ uint32_t TBlobFile::AppendChain(uint32_t sequence, const uint8_t* value, int32_t
   int32_t written = 0;
   for (int64_t runFirst = 0; runFirst < blocks; runFirst += maxRun) {
     const int32_t count = int32_t(std::min<int64_t>(maxRun, blocks - runFirst));
-    uint8_t* images = Room(writeBuffer, count * int32_t(blockSize));
     const uint32_t runOffset = first + uint32_t(runFirst) * blockSize;
+    uint8_t* images = Temporary ? PendingRoom(runOffset, count * int32_t(blockSize))
+                                : Room(writeBuffer, count * int32_t(blockSize));
     for (int32_t i = 0; i < count; ++i) {
       const uint32_t offset = runOffset + uint32_t(i) * blockSize;
       ENG_ASSERT(!cache.Find(offset));  // past the end offset nothing is cached
@@ -113,12 +132,12 @@ uint32_t TBlobFile::AppendChain(uint32_t sequence, const uint8_t* value, int32_t
       written += used;
     }
     WriteThroughChainWindow(runOffset, count, images);
-    WriteFileAt(*this, table->TableName(), runOffset, images, count * int32_t(blockSize));
+    if (!Temporary) WriteFileAt(*this, table->TableName(), runOffset, images, count * int32_t(blockSize));
   }
   ENG_ASSERT(written == size);
   PutLE32(header + BlbHdrEndOffset, first + uint32_t(blocks) * blockSize);
   SetHeaderModified();
-  WriteHeaderBeforeRecords();
+  if (!Temporary) WriteHeaderBeforeRecords();
   table->SetDataChanged();
   return first;
 }
@@ -216,6 +235,7 @@ bool TBlobFile::InReadWindow(uint32_t offset) const {
 // of the disk file, and the asked block must be there.
 int32_t TBlobFile::ReadImages(uint32_t offset, int32_t count, uint8_t* images) {
   ENG_ASSERT(count >= 1);
+  WritePending();
   const int32_t length = count * int32_t(blockSize);
   const int32_t n = ReadFileAt(*this, table->TableName(), offset, images, length, true);
   if (n < length && ShortReadAllowed()) {
@@ -301,6 +321,7 @@ bool TBlobFile::WriteNoted(TPass due) {
 }
 
 bool TBlobFile::FlushNewBlocks() {
+  WritePending();
   const bool wrote = WriteNoted([this](const TBlock* block) {
     return block->Fresh() && block->UseCount() == 0 && !InReadWindow(block->Offset());
   });
@@ -311,6 +332,7 @@ bool TBlobFile::FlushNewBlocks() {
 }
 
 bool TBlobFile::FlushBlocks() {
+  WritePending();
   return WriteNoted([this](const TBlock* block) {
     return block->Modified() && block->UseCount() == 0 && !InReadWindow(block->Offset());
   });
@@ -336,7 +358,9 @@ void TBlobFile::WriteRun(int32_t first, int32_t last) {
   for (int32_t i = first; i <= last; ++i) BlockAt(flushList, i)->SetFresh(false);
 }
 
+// Unwritten runs go with the cache's unwritten blocks.
 void TBlobFile::DropCache() {
+  pendingBytes = 0;
   ForgetChainWindow();
   cache.ForEach([this](TBlock* block) {
     if (block->UseCount() > 0) {

@@ -369,10 +369,10 @@ TEST_F(SqlMemoTest, ACountOfAMemoIsAnInteger) {
   EXPECT_EQ(SqlError("SELECT pages, doc AS d FROM job ORDER BY d"), "Invalid BLOB column 'd' specified in ORDER BY clause");
 }
 
-// A canned answer's memos go through its temporary BLOB file's block cache
-// and reach the disk in runs as the cache fills: with a cache far smaller
-// than the values, every value comes back whole and in its row, in the
-// order of the walk, of a sort, or of a filter and a sort.
+// A canned answer's memos wait in runs of its temporary BLOB file written
+// before any read: with a cache far smaller than the values, every value
+// comes back whole and in its row, in the order of the walk, of a sort, or
+// of a filter and a sort.
 TEST_F(SqlMemoTest, CannedMemosComeBackWholeThroughASmallCache) {
   Exec("CREATE TABLE notes (id INTEGER, doc BLOB(1, 1))");
   constexpr int RowCount = 12;
@@ -410,6 +410,40 @@ TEST_F(SqlMemoTest, CannedMemosComeBackWholeThroughASmallCache) {
     EXPECT_EQ(Rows(statement.Execute()), test.Expected);
   }
   session->CacheSizes = kept;
+}
+
+// An answer in the private folder whose memos fill several runs, one of
+// them longer than a run: each comes back whole, also after the answer is
+// emptied and filled again.
+TEST_F(SqlMemoTest, MemosOfAnAnswerOnDiskComeBackWholeAcrossRuns) {
+  Exec("CREATE TABLE notes (id INTEGER, doc BLOB(1, 1))");
+  Exec("INSERT INTO notes VALUES (1, 'r')");
+  std::vector<std::string> docs = {"r"};
+  const std::string letters = "abcdefghi";
+  for (size_t step = 0; step < letters.size(); ++step) {
+    const size_t count = docs.size();
+    Exec("INSERT INTO notes SELECT id + " + std::to_string(count) + ", doc || '" + letters[step] + "' FROM notes");
+    for (size_t i = 0; i < count; ++i) docs.push_back(docs[i] + letters[step]);
+  }
+  constexpr int LongId = 7;
+  while (docs[LongId - 1].size() < (size_t(3) << 19)) {
+    Exec("UPDATE notes SET doc = doc || doc WHERE id = " + std::to_string(LongId));
+    docs[LongId - 1] += docs[LongId - 1];
+  }
+  TRows ascending;
+  for (size_t i = 0; i < docs.size(); ++i) ascending.push_back(std::to_string(i + 1) + "|" + docs[i]);
+  ASSERT_GT(int64_t(ascending.size()), SmallBlobAnswerRows);
+  const TRows descending(ascending.rbegin(), ascending.rend());
+  const std::pair<const char*, const TRows&> cases[] = {{"SELECT id, doc FROM notes", ascending},
+                                                        {"SELECT id, doc FROM notes ORDER BY id DESC", descending}};
+  for (const auto& [text, expected] : cases) {
+    SCOPED_TRACE(text);
+    TQueryStatement& statement = Prepare(text);
+    for (int run = 0; run < 2; ++run) {
+      EXPECT_EQ(Rows(statement.Execute()), expected);
+      EXPECT_FALSE(statement.MainQuery().Run.AnswerInMemory);
+    }
+  }
 }
 
 }  // namespace
