@@ -108,6 +108,10 @@ void TFileHandler::Flush() {
   if (file && !file->InMemory() && !static_cast<TPhysicalFile*>(file)->Flush()) Raise(EngErrWriteFailed);
 }
 
+uint32_t TFileHandler::DiskSyncs() const {
+  return file && !file->InMemory() ? static_cast<const TPhysicalFile*>(file)->Syncs() : 0;
+}
+
 void TFileHandler::FlushTogether(std::span<TFileHandler* const> handlers) {
   std::vector<TPhysicalFile*> disk;
   std::vector<TFileHandler*> owners;

@@ -53,6 +53,9 @@ public:
   // order) only then, on the calling thread. Memory files have nothing to
   // flush.
   static void FlushTogether(std::span<TFileHandler* const> handlers);
+  // The syncs this process asked of the disk for the file so far; 0 for a
+  // memory file.
+  uint32_t DiskSyncs() const;
 
   // Read and Write at offset, without a seek or the file's section; the
   // position afterwards is not defined.

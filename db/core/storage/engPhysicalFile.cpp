@@ -42,6 +42,7 @@ int32_t TPhysicalFile::CreateNew() {
   ReadOnly = false;
   OpenedReadOnly = false;
   position = 0;
+  unflushed.store(true);
   return TAbstractFile::CreateNew();
 }
 
@@ -58,6 +59,7 @@ int32_t TPhysicalFile::OpenHandle() {
     ReadOnly = ReadOnly || osFile.OpenedReadOnly();
     OpenedReadOnly = ReadOnly;
     position = 0;
+    unflushed.store(true);
   }
   return TAbstractFile::OpenHandle();
 }
@@ -99,9 +101,14 @@ int32_t TPhysicalFile::Write(int32_t, const void* buffer, int32_t count) {
   Guard guard(section);
   int32_t end;
   if (!TransferEnd(position, count, end)) return -1;
-  if (count == 0) return osFile.SetEnd(position) == ERROR_SUCCESS ? 0 : -1;
+  if (count == 0) {
+    const OsError error = osFile.SetEnd(position);
+    unflushed.store(true);
+    return error == ERROR_SUCCESS ? 0 : -1;
+  }
   size_t done = 0;
   const OsError error = osFile.Write(position, buffer, size_t(count), done);
+  unflushed.store(true);
   position += int32_t(done);
   return error == ERROR_SUCCESS ? int32_t(done) : -1;
 }
@@ -131,7 +138,9 @@ int32_t TPhysicalFile::WriteAt(int32_t number, int32_t offset, const void* buffe
   int32_t end;
   if (!TransferEnd(offset, count, end)) return -1;
   size_t done = 0;
-  return osFile.Write(offset, buffer, size_t(count), done) == ERROR_SUCCESS ? int32_t(done) : -1;
+  const OsError error = osFile.Write(offset, buffer, size_t(count), done);
+  unflushed.store(true);
+  return error == ERROR_SUCCESS ? int32_t(done) : -1;
 }
 
 // Without the section, which every change check would pay for twice: a lock
@@ -164,7 +173,9 @@ bool TPhysicalFile::PeekHead(void* buffer, int32_t count) {
 bool TPhysicalFile::StoreInPlace(int32_t offset, const void* window) {
   if (WriteThrough) return false;
   Guard guard(section);
-  return osFile.StoreInPlace(mapping, offset, window);
+  const bool stored = osFile.StoreInPlace(mapping, offset, window);
+  unflushed.store(true);
+  return stored;
 }
 
 // Only while no handle is open (a new file, the last close): no peek can
@@ -178,7 +189,11 @@ void TPhysicalFile::ForgetMappings() {
 
 bool TPhysicalFile::Flush() {
   Guard guard(section);
-  return osFile.Flush() == ERROR_SUCCESS;
+  if (!unflushed.exchange(false)) return true;
+  ++syncs;
+  if (osFile.Flush() == ERROR_SUCCESS) return true;
+  unflushed.store(true);
+  return false;
 }
 
 bool TPhysicalFile::ExistsOnDisk(const std::string& name) { return OsPath::FileExists(DiskPath(name)); }

@@ -39,8 +39,11 @@ public:
   bool StoreInPlace(int32_t offset, const void* window) override;
 
   // Writes the operating system's buffers of this file to disk; false when
-  // that fails.
+  // that fails. A file this process has not written since its last flush
+  // asks nothing of the disk.
   bool Flush();
+  // The syncs Flush asked of the disk so far.
+  uint32_t Syncs() const { return syncs.load(); }
 
   // The same operations for a disk file that has no file object.
   static bool ExistsOnDisk(const std::string& name);
@@ -59,6 +62,11 @@ private:
   // Mapped by the first store, again as the file grows past it, under the
   // section; unmapped with the head.
   OsWritableMapping mapping;
+  // Set after every write of this process (so a write racing a flush is
+  // either in that flush or leaves the mark for the next), cleared by a
+  // flush; set while nothing is known, from each opening of the handle.
+  std::atomic<bool> unflushed{true};
+  std::atomic<uint32_t> syncs{0};
 
   void ForgetMappings();
 

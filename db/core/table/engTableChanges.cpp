@@ -142,12 +142,16 @@ void TDataTable::ReloadFiles(bool trim, bool rereadHeaders) {
 void TDataTable::FlushFiles() {
   // Write-through files are on disk already.
   if (readOnly || Session()->ForceBufferFlush) return;
-  // The three syncs need no order among them: the commit is done when all
-  // are, so they overlap.
-  TFileHandler* files[3];
+  // A commit is durable once its records and BLOB values are: the index
+  // file is the system's to write back. After a power loss it may hold
+  // pages of any earlier state, which the first open's check (never taken
+  // from a record made before the system started) finds out of step with
+  // the records and builds again from them. The two syncs need no order
+  // between them: the commit is done when both are, so they overlap; a
+  // file not written since its last sync costs nothing.
+  TFileHandler* files[2];
   size_t count = 0;
   if (dataFile.IsOpen()) files[count++] = &dataFile;
-  if (indexFile.IsOpen()) files[count++] = &indexFile;
   if (HasBlobFile()) files[count++] = &blobFile;
   TFileHandler::FlushTogether({files, count});
 }

@@ -2,6 +2,7 @@
 // files, and disk transfers and head peeks from several threads at once.
 
 #include <atomic>
+#include <functional>
 #include <thread>
 
 #include "engFileTestSupport.h"
@@ -49,6 +50,47 @@ TEST_P(FilePositionedTest, TransfersAtAnOffsetActAsASeekAndATransfer) {
 }
 
 INSTANTIATE_TEST_SUITE_P(DiskAndMemory, FilePositionedTest, ::testing::Values(false, true));
+
+// A flush asks the disk for a sync only when this process wrote the file
+// since its last one, by whichever way it wrote; a new file counts as
+// written.
+TEST_F(FileLayerTest, AFlushSyncsOnlyAFileWrittenSinceTheLastOne) {
+  auto file = Handler("SYNC.DAT", false);
+  auto other = Handler("OTHER.DAT", false);
+  file->CreateFile();
+  other->CreateFile();
+  TFileHandler* both[] = {file.get(), other.get()};
+  TFileHandler::FlushTogether(both);
+  const struct {
+    const char* What;
+    std::function<void()> Change;
+    uint32_t Syncs, OtherSyncs;
+  } steps[] = {
+      {"nothing written", [] {}, 1, 1},
+      {"a write at an offset", [&] { file->WriteAt(10, "abc", 3); }, 2, 1},
+      {"a write at the position", [&] {
+         file->Seek(0, soFromEnd);
+         file->Write("de", 2);
+       }, 3, 1},
+      {"a cut", [&] { file->WriteAt(4, nullptr, 0); }, 4, 1},
+      {"the other file written", [&] { other->WriteAt(0, "x", 1); }, 4, 2},
+      {"both written", [&] {
+         file->WriteAt(0, "y", 1);
+         other->WriteAt(1, "z", 1);
+       }, 5, 3},
+  };
+  for (const auto& step : steps) {
+    step.Change();
+    TFileHandler::FlushTogether(both);
+    EXPECT_EQ(file->DiskSyncs(), step.Syncs) << step.What;
+    EXPECT_EQ(other->DiskSyncs(), step.OtherSyncs) << step.What;
+  }
+  auto memory = Handler("SYNC.MEM", true);
+  memory->CreateFile();
+  memory->WriteAt(0, "m", 1);
+  memory->Flush();
+  EXPECT_EQ(memory->DiskSyncs(), 0u);
+}
 
 // Tables of several sessions share one disk file object: their positioned
 // reads and writes and their peeks at the head run side by side with a seek
