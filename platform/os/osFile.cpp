@@ -21,6 +21,16 @@ int OpenFlags(bool writable, const OsFileOptions& options) {
   return (writable ? O_RDWR : O_RDONLY) | O_NONBLOCK | (options.writeThrough ? O_DSYNC : 0);
 }
 
+// Keeping the access time is the owner's right alone: anyone else opens
+// the file as usual.
+int OpenWith(const std::string& path, int flags, const OsFileOptions& options, mode_t mode = 0) {
+  if (options.keepAccessTime) {
+    const int fd = OsOpenFile(path, flags | O_NOATIME, mode);
+    if (fd >= 0 || errno != EPERM) return fd;
+  }
+  return OsOpenFile(path, flags, mode);
+}
+
 // Repeats a positioned transfer until count bytes moved, the end of the
 // file came (0), or an error other than an interruption.
 template <typename Transfer>
@@ -67,7 +77,7 @@ OsError OsFile::Open(const std::string& path, OsFileAccess access, OsFileShare s
   if (attributes.directory) return ERROR_ACCESS_DENIED;
 
   const bool writable = !attributes.readOnly;
-  const int fd = OsOpenFile(fullPath, OpenFlags(writable, options));
+  const int fd = OpenWith(fullPath, OpenFlags(writable, options), options);
   if (fd < 0) return OsErrorFromErrno(errno, fullPath);
   const OsFileOpenRequest request{fullPath, writable, share, options, false};
   if (const OsError error = OsFileRegistry::Instance().Attach(fd, request, state)) return error;
@@ -86,7 +96,7 @@ OsError OsFile::Create(const std::string& path, const OsFileOptions& options) {
   if (probe != ERROR_SUCCESS && probe != ERROR_FILE_NOT_FOUND) return probe;
 
   // Never O_TRUNC: the file is emptied only after the exclusive share lock.
-  const int fd = OsOpenFile(fullPath, OpenFlags(true, options) | O_CREAT, 0666);
+  const int fd = OpenWith(fullPath, OpenFlags(true, options) | O_CREAT, options, 0666);
   if (fd < 0) return OsErrorFromErrno(errno, fullPath);
   const OsFileOpenRequest request{fullPath, true, OsFileShare::Exclusive, options, true};
   return OsFileRegistry::Instance().Attach(fd, request, state);

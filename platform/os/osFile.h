@@ -46,6 +46,7 @@ struct OsFileOptions {
   bool deleteOnClose = false;  // remove the file when its last handle in this process closes
   bool writeThrough = false;   // each write reaches the disk before returning
   bool sequential = false;     // read-ahead hint; random access otherwise
+  bool keepAccessTime = false; // reads leave the access time (where this user owns the file)
 };
 
 class OsFile {

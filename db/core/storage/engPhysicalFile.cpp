@@ -29,8 +29,10 @@ std::string DiskPath(const std::string& name) {
 
 }  // namespace
 
+// A table's reads are many and small, and nothing reads the access times
+// of its files: a read does not stop to update one.
 OsFileOptions TPhysicalFile::Options(bool deleteOnClose) const {
-  return OsFileOptions{deleteOnClose, WriteThrough, SequentialAccess};
+  return OsFileOptions{deleteOnClose, WriteThrough, SequentialAccess, true};
 }
 
 int32_t TPhysicalFile::CreateNew() {

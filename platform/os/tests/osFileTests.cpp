@@ -1,5 +1,6 @@
 #include "osFile.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -109,6 +110,30 @@ TEST(OsFile, PositionedReadsWritesAndEnd) {
 
 // Creation leaves an empty file whatever was there: the cut is skipped only
 // where there is nothing to cut.
+// A file opened to keep its access time reads without moving it; opened
+// as usual, a read of a file last read two days ago moves it.
+TEST(OsFile, ReadsKeepTheAccessTimeWhenAsked) {
+  TTestFolder folder;
+  const std::string path = folder.Path() + "/KEPT.DAT";
+  WriteText(path, "hello");
+  for (const bool keep : {true, false}) {
+    struct stat before {};
+    ASSERT_EQ(stat(path.c_str(), &before), 0);
+    const timespec twoDaysAgo{before.st_mtim.tv_sec - 2 * 24 * 3600, 0};
+    const timespec times[2] = {twoDaysAgo, before.st_mtim};
+    ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+    OsFile file;
+    OsFileOptions options;
+    options.keepAccessTime = keep;
+    ASSERT_EQ(file.Open(path, OsFileAccess::ReadOnly, OsFileShare::Shared, options), ERROR_SUCCESS);
+    EXPECT_EQ(ReadAll(file), "hello");
+    file.Close();
+    struct stat after {};
+    ASSERT_EQ(stat(path.c_str(), &after), 0);
+    EXPECT_EQ(after.st_atim.tv_sec == twoDaysAgo.tv_sec, keep) << (keep ? "kept" : "as usual");
+  }
+}
+
 TEST(OsFile, CreateEmptiesWhateverWasThere) {
   struct TCase {
     const char* before;  // nullptr: no file
