@@ -16,12 +16,14 @@
 #include "engExpDateTime.h"
 #include "engKeyEncoding.h"
 #include "engStrings.h"
-#include "sqlColumns.h"
+#include "rtlAssert.h"
 #include "rtlStrUtils.h"
+#include "sqlColumns.h"
 #include "sqlErrors.h"
 #include "sqlEvaluation.h"
 #include "sqlPlanner.h"
 #include "sqlQuery.h"
+#include "sqlStatement.h"
 
 namespace {
 
@@ -43,7 +45,7 @@ bool HasParam(const TExpToken* node) {
 // the types must compare with "=".
 TExpTreePtr CheckedValue(TDataQuery& query, const TUpdateField& column, const TUpdateValue& value) {
   TSourceTable& table = *query.Run.Tables.front();
-  TExpTreePtr tree(CloneTokenTree(value.Tree.get()));
+  TExpTreePtr tree = query.Statement.CopyWithParams(*value.Tree);
   TTableColumnResolver resolver(table);
   // An INSERT has no row to read: a quoted text that happens to name a
   // column stays the text it says.
@@ -182,6 +184,9 @@ void PrepareDataChange(TDataQuery& query) {
 }
 
 void ExecuteInsert(TDataQuery& query) {
+  // Preparation opened the table and found a field for every value.
+  ORV_ASSERT(query.Run.Tables.size() == 1);
+  ORV_ASSERT(query.Parsed.InsertFromSelect || query.Plan.UpdateFields.size() == query.Parsed.UpdateValues.size());
   TSourceTable& table = *query.Run.Tables.front();
   TTableCursor& cursor = *table.Cursor;
   query.Run.RecordCount = 0;
@@ -237,6 +242,8 @@ void ExecuteInsert(TDataQuery& query) {
 }
 
 void ExecuteUpdateOrDelete(TDataQuery& query) {
+  ORV_ASSERT(query.Run.Tables.size() == 1);
+  ORV_ASSERT(query.Plan.UpdateFields.size() == query.Parsed.UpdateValues.size());
   TSourceTable& table = *query.Run.Tables.front();
   TTableCursor& cursor = *table.Cursor;
   query.Run.RecordCount = 0;

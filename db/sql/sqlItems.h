@@ -5,9 +5,9 @@
 // The parser makes and fills them; from then on they are read only (the
 // query holds them const): preparation resolves them into the plan's own
 // (TResultField, TUpdateField, resolved TColumnItem lists in sqlQuery.h).
-// A clause's tree stays as parsed but for its parameter tokens, which
-// hold the values the caller binds; whoever evaluates a clause works on a
-// copy.
+// A clause's tree stays as parsed, parameter tokens included: the
+// statement keeps the values the caller sets and puts them into the copy
+// each execution works on (TQueryStatement::CopyWithParams).
 
 #include <cstdint>
 #include <memory>

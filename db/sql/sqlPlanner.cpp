@@ -21,6 +21,7 @@
 #include "sqlJoinHash.h"
 #include "sqlParser.h"
 #include "sqlQuery.h"
+#include "sqlStatement.h"
 
 namespace {
 
@@ -270,7 +271,7 @@ private:
 
   TExpTreePtr Checked(const TExpToken& condition) {
     CheckCorrelationNames(&condition);
-    TExpTreePtr copy(CloneTokenTree(&condition));
+    TExpTreePtr copy = query.Statement.CopyWithParams(condition);
     TSourceColumnResolver resolver(query);
     TExpCheckContext check{EngErrSql, {}, WhereContext, &resolver, SourceFormatSettings(query)};
     TypeCheckExpression(check, true, nullptr, copy.get());

@@ -99,9 +99,9 @@ namespace {
 
 // Left before right, lists in order, a nested query's parameters where its
 // SELECT stands: the order of the text.
-void CollectTreeParams(const TExpToken* node, std::vector<TExpToken*>& params) {
+void CollectTreeParams(const TExpToken* node, std::vector<const TExpToken*>& params) {
   for (; node; node = node->Next) {
-    if (node->Kind == nkConstant && node->IsParam) params.push_back(const_cast<TExpToken*>(node));
+    if (node->Kind == nkConstant && node->IsParam) params.push_back(node);
     if (node->Kind == nkSubSelect && node->NestedQuery)
       static_cast<const TDataQuery*>(node->NestedQuery)->CollectParams(params);
     CollectTreeParams(node->First, params);
@@ -112,7 +112,7 @@ void CollectTreeParams(const TExpToken* node, std::vector<TExpToken*>& params) {
 
 }  // namespace
 
-void TDataQuery::CollectParams(std::vector<TExpToken*>& params) const {
+void TDataQuery::CollectParams(std::vector<const TExpToken*>& params) const {
   switch (Parsed.Kind) {
     case qkSelect:
       for (const TJoinClause& join : Parsed.JoinClauses) CollectTreeParams(join.Condition.get(), params);

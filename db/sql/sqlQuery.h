@@ -1,8 +1,10 @@
 #pragma once
 // One query of an SQL statement, from parse to result, in three parts: what
-// was parsed (TParsedQuery), what preparation and the planner decided
-// (TQueryPlan) and what an execution holds (TQueryRun): the answer, its
-// cursor, the counts and the time it took.
+// was parsed (TParsedQuery, read only once parsed), what preparation and the
+// planner decided (TQueryPlan) and what an execution holds (TQueryRun): the
+// open source tables and their current rows, what was installed on their
+// cursors, the answer, its cursor, the counts and the time it took. The
+// plan names tables by the run's open ones, which live as long as the query.
 
 #include <cstddef>
 #include <cstdint>
@@ -354,7 +356,7 @@ public:
   bool Progress(int32_t current, int32_t percent);
   // The parameter tokens of the query's clauses in the order of the text,
   // nested queries' at the place of their SELECT.
-  void CollectParams(std::vector<TExpToken*>& params) const;
+  void CollectParams(std::vector<const TExpToken*>& params) const;
 
   // TExpNestedQuery.
   int ResultColumnCount() override;

@@ -527,9 +527,15 @@ bool AnswerFitsInMemory(TDataQuery& query) {
 }  // namespace
 
 void TDataQuery::ExecuteSelect() {
+  // Preparation opened every source table and numbered the result.
+  ORV_ASSERT(Run.Tables.size() == Parsed.SourceTables.size() && !Plan.ResultFields.empty());
   if (Plan.Live) {
     TTableCursor& cursor = *Run.Tables.front()->Cursor;
     PlanConditions(*this);
+    // One table without sub-selects, its conditions all on its own cursor:
+    // the caller reads the cursor itself, so nothing may be left to test
+    // row by row.
+    ORV_ASSERT(Plan.Joins.Steps.size() == 1 && !Plan.Joins.RowWhere && !Plan.Joins.RowJoins);
     cursor.SetIndexNo(Plan.ResultIndex);
     cursor.SetToBegin();
     Run.RecordCount = cursor.GetRecordCount();

@@ -7,6 +7,7 @@
 #include "engSession.h"
 #include "engDirectory.h"
 #include "engExpEval.h"
+#include "rtlAssert.h"
 #include "rtlExceptions.h"
 #include "sqlCorrelation.h"
 #include "sqlErrors.h"
@@ -59,6 +60,7 @@ void TQueryStatement::Prepare(const std::string& text, int32_t& position) {
   while (queries.size() > 1) queries.pop_back();
   queries.front() = std::move(fresh);
   params.clear();
+  paramValues.clear();
   sourceText = text;
   const TDataSession* session = database->Session();
   parser->FormatSettings = GetLocaleFormatSettings(session->LanguageID, session->SortID);
@@ -85,10 +87,41 @@ void TQueryStatement::Prepare(const std::string& text, int32_t& position) {
 }
 
 void TQueryStatement::SetParams(const std::vector<TSqlParamValue>& values) {
+  paramValues.resize(params.size());
   for (size_t i = 0; i < values.size(); ++i) {
     if (i >= params.size()) RaiseSqlError("Internal parameter error");
-    AssignParamValue(*params[i], values[i]);
+    // Refused here, as the caller sets it, not when a run first reads it.
+    TExpToken check;
+    AssignParamValue(check, values[i]);
+    paramValues[i] = values[i];
   }
+}
+
+namespace {
+
+// Walks a tree and its copy side by side, giving each parameter token of
+// the copy the value set for its parsed token.
+void BindCopiedParams(const TExpToken* parsed, TExpToken* copy, const std::vector<const TExpToken*>& params,
+                      const std::vector<std::optional<TSqlParamValue>>& values) {
+  for (; parsed && copy; parsed = parsed->Next, copy = copy->Next) {
+    // A copy is the same tree, node for node.
+    ORV_ASSERT(parsed->Kind == copy->Kind && parsed->IsParam == copy->IsParam);
+    if (parsed->IsParam)
+      for (size_t i = 0; i < params.size() && i < values.size(); ++i)
+        if (params[i] == parsed && values[i]) AssignParamValue(*copy, *values[i]);
+    BindCopiedParams(parsed->First, copy->First, params, values);
+    BindCopiedParams(parsed->Second, copy->Second, params, values);
+    BindCopiedParams(parsed->Third, copy->Third, params, values);
+  }
+}
+
+}  // namespace
+
+TExpTreePtr TQueryStatement::CopyWithParams(const TExpToken& clause) const {
+  TExpTreePtr copy(CloneTokenTree(&clause));
+  // The clause's own Next belongs to a list above it.
+  BindCopiedParams(&clause, copy.get(), params, paramValues);
+  return copy;
 }
 
 TTableCursor* TQueryStatement::Execute() {

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -45,6 +46,9 @@ public:
   // Assigns values in order; a value beyond the statement's parameters is
   // "Internal parameter error" (the ones before it stay set).
   void SetParams(const std::vector<TSqlParamValue>& values);
+  // A copy of a parsed clause for one execution: its parameter tokens hold
+  // the values set last (a parameter never set stays as parsed).
+  TExpTreePtr CopyWithParams(const TExpToken& clause) const;
   // Sub-queries from the last to the second, then the main query; the
   // main query's result cursor (nil for statements without a result).
   TTableCursor* Execute();
@@ -61,6 +65,10 @@ private:
   TDataDirectory* database;
   std::unique_ptr<TExpressionParser> parser;
   std::vector<std::unique_ptr<TDataQuery>> queries;
-  std::vector<TExpToken*> params;  // not owned: nodes of the queries' trees
+  // The parsed parameter tokens in the order of the text (nodes of the
+  // queries' trees, never written) and the values the caller set, by the
+  // same place.
+  std::vector<const TExpToken*> params;
+  std::vector<std::optional<TSqlParamValue>> paramValues;
   std::string sourceText;
 };
