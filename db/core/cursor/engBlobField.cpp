@@ -136,6 +136,18 @@ int32_t TCursorBlobs::WriteBlob(int fieldNo, const uint8_t* record, bool tableNu
   return 0;
 }
 
+int32_t TCursorBlobs::ReadBlob(int fieldNo, const uint8_t* record, bool tableNumbering, int32_t& countRead,
+                               std::span<uint8_t> destination, int32_t offset) {
+  ENG_ASSERT(destination.size() <= size_t(INT32_MAX));
+  return ReadBlob(fieldNo, record, tableNumbering, countRead, int32_t(destination.size()), destination.data(), offset);
+}
+
+int32_t TCursorBlobs::WriteBlob(int fieldNo, const uint8_t* record, bool tableNumbering,
+                                std::span<const uint8_t> source, int32_t offset) {
+  ENG_ASSERT(source.size() <= size_t(INT32_MAX));
+  return WriteBlob(fieldNo, record, tableNumbering, int32_t(source.size()), source.data(), offset);
+}
+
 int32_t TCursorBlobs::TruncateBlob(int fieldNo, const uint8_t* record, bool tableNumbering, int32_t newSize) {
   TBlobBuffer* buffer = nullptr;
   if (const int32_t result = OpenBuffer(fieldNo, record, tableNumbering, buffer)) return result;

@@ -20,7 +20,7 @@
 #include "engTable.h"
 
 TDataCursor::TDataCursor(TDataDirectory* directory)
-    : directory(directory), parser(std::make_unique<TExpressionParser>(nullptr)) {}
+    : directory(directory) {}
 
 TDataCursor::~TDataCursor() { ReleaseQuietly([this] { Close(TTemporaryContents::Discard); }); }
 

@@ -53,8 +53,6 @@ static_assert(MaxBookmarkSize == MaxIndexKeyLength, "a bookmark holds the longes
 class TDataCursor final : public TEngineObject,
                           public TTableCursor,
                           public TCursorTableAdmin,
-                          public TCursorFilterAccess,
-                          public TCursorBlobAccess,
                           public TCursorRecordChecks,
                           public TReadContext,
                           private TBlobOperationBracket {
@@ -63,8 +61,8 @@ public:
   ~TDataCursor() override;
 
   TCursorTableAdmin& Admin() override { return *this; }
-  TCursorFilterAccess& Filters() override { return *this; }
-  TCursorBlobAccess& Blobs() override { return *this; }
+  TCursorFilterSet& Filters() override { return filtering; }
+  TCursorBlobs& Blobs() override { return blobs; }
   TCursorRecordChecks& Checks() override { return *this; }
   // The engine works with the whole of its fields' access.
   using TCursorFields::ClearRecord;
@@ -167,18 +165,6 @@ public:
   void SetRange(const uint8_t* low, int lowFieldCount, const uint8_t* high, int highFieldCount) override;
   void ResetRange() override;
   bool RangeActive() const override { return rangeActive; }
-  TFilter* AddFilter(const std::string& text, const TCursorFilterOptions& options = {}) override;
-  TFilter* AddFilter(TExpTreePtr condition, const TCursorFilterOptions& options = {}) override;
-  TFilter* AddSharedFilter(TExpToken* condition, const TCursorFilterOptions& options = {}) override;
-  TFilter* AddFilter(TFilterCallback callback, const TCursorFilterOptions& options = {}) override;
-  void DropFilter(TFilter* filter) override;
-  void ActivateFilter(TFilter* filter) override;
-  void DeactivateFilter(TFilter* filter) override;
-  void UpdateFilter(TExpToken* tree, TFilter* filter) override;
-  TExpToken* PrepareFilterText(const std::string& text, const TCursorFilterOptions& options = {}) override;
-  int32_t FilterCount() const override;
-  TFilter* FilterAt(int32_t index) const override;
-  bool FilteringOn() const override { return filtering.On(); }
   int GetBookmarkSize() const override;
   void GetBookmark(uint8_t* bookmark) const override;
   bool GotoBookmark(const uint8_t* bookmark, TKeyMatch match = TKeyMatch::Exact) override;
@@ -213,14 +199,6 @@ public:
   void EndFill() override;
   void ModifyRecord(uint8_t* record, const TRecordChangeOptions& options = {}) override;
   void DeleteRecord(const uint8_t* record) override;
-  int32_t OpenBlob(int fieldNo, uint8_t* record, bool release, bool tableNumbering, uint8_t mode) override;
-  int32_t FreeBlob(int fieldNo, uint8_t* record, bool tableNumbering) override;
-  int32_t ReadBlob(int fieldNo, const uint8_t* record, bool tableNumbering, int32_t& countRead,
-                   std::span<uint8_t> destination, int32_t offset) override;
-  int32_t WriteBlob(int fieldNo, const uint8_t* record, bool tableNumbering, std::span<const uint8_t> source,
-                    int32_t offset) override;
-  int32_t TruncateBlob(int fieldNo, const uint8_t* record, bool tableNumbering, int32_t newSize) override;
-  int32_t GetBlobSize(int fieldNo, const uint8_t* record, bool tableNumbering, int32_t& size) const override;
 
   // For the engine's own layers (restructure, tests, the filter set).
   TDataTable* Table() const { return table; }
@@ -386,7 +364,6 @@ private:
   // filtering is on: always in natural order.
   TCursorFilterSet filtering{*this};
   bool computingWindow = false;
-  std::unique_ptr<TExpressionParser> parser;
   // Records that follow the current key's in its leaf without a gap.
   int32_t runForward = 0;
   int32_t runBackward = 0;
@@ -520,9 +497,6 @@ private:
   int32_t UpcomingRecords(uint32_t record, bool forward, uint32_t* numbers, int32_t limit) override;
   void ReportRepair(const std::string& text) override;
 
-  // Filters.
-  void RequireFilterRoom() const;
-  TFilter* InsertFilter(std::unique_ptr<TFilter> filter, const TCursorFilterOptions& options);
   // After a change of the filters: filter state, bitmaps (of the one
   // filter rebuilt, or of all; none without evaluate), position.
   void AfterFilterChange(TFilter* rebuilt, bool evaluate);

@@ -55,9 +55,9 @@ TFilter* TCursorFilterSet::SoleRestriction() const {
   if (RangeApplies()) return nullptr;
   TFilter* sole = nullptr;
   for (int32_t i = 0; i < filters.Count(); ++i) {
-    if (!At(i)->Active) continue;
+    if (!FilterAt(i)->Active) continue;
     if (sole) return nullptr;
-    sole = At(i);
+    sole = FilterAt(i);
   }
   return sole && !sole->IsCallback ? sole : nullptr;
 }
@@ -85,7 +85,7 @@ bool TCursorFilterSet::TryBuild(TFilter* only) {
     if (RangeApplies() && !TryBuildInRange()) return false;
   }
   for (int32_t i = 0; i < filters.Count(); ++i) {
-    TFilter& filter = *At(i);
+    TFilter& filter = *FilterAt(i);
     if (!filter.Active) continue;
     // A filter left alone keeps its bitmap while the table keeps its size.
     if (only && &filter != only && filter.Bitmap->RecordCount() == slots) continue;
@@ -138,8 +138,8 @@ bool TCursorFilterSet::TryEvaluate(TFilter& filter) {
   if (RangeApplies()) bits.AndWith(*inRange);
   // A dependent filter reads only what the filters before it let through.
   if (filter.Dependent && filter.OptimizeLevel != olFull) {
-    for (int32_t i = 0; i < filters.Count() && At(i) != &filter; ++i)
-      if (At(i)->Active) bits.AndWith(*At(i)->Bitmap);
+    for (int32_t i = 0; i < filters.Count() && FilterAt(i) != &filter; ++i)
+      if (FilterAt(i)->Active) bits.AndWith(*FilterAt(i)->Bitmap);
   }
   try {
     filter.Evaluate(bits);
@@ -157,7 +157,7 @@ void TCursorFilterSet::CombineVisible() {
   visible->Assign(*inUse);
   if (RangeApplies()) visible->AndWith(*inRange);
   for (int32_t i = 0; i < filters.Count(); ++i)
-    if (At(i)->Active) visible->AndWith(*At(i)->Bitmap);
+    if (FilterAt(i)->Active) visible->AndWith(*FilterAt(i)->Bitmap);
   visibleCount = visible->CountSet();
 }
 
@@ -201,7 +201,7 @@ void TCursorFilterSet::KeepRecordBits(uint32_t number, bool present) {
   }
   put(*inUse, record != nullptr);
   for (int32_t i = 0; i < filters.Count(); ++i) {
-    TFilter& filter = *At(i);
+    TFilter& filter = *FilterAt(i);
     if (!filter.Active) continue;
     filter.Bitmap->SetRecordCount(slots);
     put(*filter.Bitmap, record && AcceptsWrittenRecord(filter, record, number));

@@ -6,6 +6,12 @@
 #include "engCursor.h"
 #include "engErrorCodes.h"
 #include "engExpCodes.h"
+#include "engExpParser.h"
+
+TCursorFilterSet::TCursorFilterSet(TDataCursor& cursor)
+    : cursor(cursor), parser(std::make_unique<TExpressionParser>(nullptr)) {}
+
+TCursorFilterSet::~TCursorFilterSet() = default;
 
 int32_t TCursorFilterSet::IndexOf(const TFilter* filter) const {
   const int32_t index = filters.IndexOf(filter);
@@ -17,7 +23,7 @@ TFilter* TCursorFilterSet::Insert(std::unique_ptr<TFilter> filter) {
   int32_t position = filters.Count();
   if (!filter->Dependent) {
     for (int32_t i = 0; i < filters.Count(); ++i)
-      if (At(i)->Dependent) {
+      if (FilterAt(i)->Dependent) {
         position = i;
         break;
       }
@@ -37,14 +43,14 @@ void TCursorFilterSet::Reset() {
 
 void TCursorFilterSet::ReassessLevels() {
   for (int32_t i = 0; i < filters.Count(); ++i) {
-    TFilter& filter = *At(i);
+    TFilter& filter = *FilterAt(i);
     if (!filter.IsCallback) filter.OptimizeLevel = cursor.CanOptimizeCondition(opAnd, filter.Condition, false);
   }
 }
 
 void TCursorFilterSet::UpdateState() {
   on = cursor.IsNaturalOrder();
-  for (int32_t i = 0; i < filters.Count() && !on; ++i) on = At(i)->Active;
+  for (int32_t i = 0; i < filters.Count() && !on; ++i) on = FilterAt(i)->Active;
 }
 
 bool TCursorFilterSet::IsVisible(uint32_t record) const {

@@ -5,11 +5,11 @@
 // records inside the range, every active filter's records, and the
 // visible records made of them.
 //
-// The cursor stays the facade: it hands out the filter handles, brackets
-// the operations and keeps its position; this class owns the filters and
-// bitmaps and answers which records the cursor sees. It reads keys and
-// records through the cursor (its walker, its index-served conditions),
-// whose friend it is.
+// It is the cursor's filter access (TTableCursor::Filters): it owns the
+// filters, their parser and the bitmaps, and answers which records the
+// cursor sees. It reads keys and records through the cursor (its walker,
+// its index-served conditions), whose friend it is, and leaves the
+// cursor's position to the cursor after each change of the filters.
 
 #include <cstdint>
 #include <memory>
@@ -17,19 +17,35 @@
 #include "engFilter.h"
 #include "engOwnedList.h"
 #include "engRecordsBitmap.h"
+#include "engTableCursor.h"
 
 class TDataCursor;
 class TExpToken;
+class TExpressionParser;
 
-class TCursorFilterSet {
+class TCursorFilterSet final : public TCursorFilterAccess {
 public:
-  explicit TCursorFilterSet(TDataCursor& cursor) : cursor(cursor) {}
+  explicit TCursorFilterSet(TDataCursor& cursor);
+  ~TCursorFilterSet();
   TCursorFilterSet(const TCursorFilterSet&) = delete;
   TCursorFilterSet& operator=(const TCursorFilterSet&) = delete;
 
+  // ---- the filter access (engCursorFilters) --------------------------------
+  TFilter* AddFilter(const std::string& text, const TCursorFilterOptions& options = {}) override;
+  TFilter* AddFilter(TExpTreePtr condition, const TCursorFilterOptions& options = {}) override;
+  TFilter* AddSharedFilter(TExpToken* condition, const TCursorFilterOptions& options = {}) override;
+  TFilter* AddFilter(TFilterCallback callback, const TCursorFilterOptions& options = {}) override;
+  void DropFilter(TFilter* filter) override;
+  void ActivateFilter(TFilter* filter) override;
+  void DeactivateFilter(TFilter* filter) override;
+  void UpdateFilter(TExpToken* tree, TFilter* filter) override;
+  TExpToken* PrepareFilterText(const std::string& text, const TCursorFilterOptions& options = {}) override;
+  int32_t FilterCount() const override { return filters.Count(); }
+  TFilter* FilterAt(int32_t index) const override { return filters.Get(index); }
+  // Filtering is on in natural order and while a filter is active.
+  bool FilteringOn() const override { return on; }
+
   // ---- the filters (engCursorFilterSet) ----------------------------------
-  int32_t Count() const { return filters.Count(); }
-  TFilter* At(int32_t index) const { return filters.Get(index); }
   // 10050 for a handle this cursor does not hold.
   int32_t IndexOf(const TFilter* filter) const;
   // A dependent filter goes last, any other before the first dependent one.
@@ -43,8 +59,6 @@ public:
   void ReassessLevels();
 
   // ---- what the cursor sees ----------------------------------------------
-  // Filtering is on in natural order and while a filter is active.
-  bool On() const { return on; }
   void UpdateState();
   // Exact whether or not the bitmaps are built yet.
   int32_t VisibleCount() const { return visibleCount; }
@@ -102,6 +116,8 @@ public:
 private:
   TDataCursor& cursor;
   TOwnedList<TFilter> filters;
+  // Reads the filter texts.
+  std::unique_ptr<TExpressionParser> parser;
   bool on = false;
   int32_t visibleCount = 0;
   TPooledBitmap visible;
@@ -113,6 +129,9 @@ private:
   mutable bool edgePending = false;
   // The order the edge was left in; another order voids it.
   uint8_t edgeIndexNo = 0;
+
+  void RequireFilterRoom() const;
+  TFilter* InsertFilter(std::unique_ptr<TFilter> filter, const TCursorFilterOptions& options);
 
   // The range narrows what the cursor sees (index order only).
   bool RangeApplies() const;

@@ -78,17 +78,13 @@ void ConvertTextConstants(TExpToken* node, uint16_t languageId, const std::strin
 
 }  // namespace
 
-int32_t TDataCursor::FilterCount() const { return filtering.Count(); }
-
-TFilter* TDataCursor::FilterAt(int32_t index) const { return filtering.At(index); }
-
-TExpToken* TDataCursor::PrepareFilterText(const std::string& text, const TCursorFilterOptions& options) {
+TExpToken* TCursorFilterSet::PrepareFilterText(const std::string& text, const TCursorFilterOptions& options) {
   if (text.find_first_not_of(" \t\r\n") == std::string::npos)
-    RaiseEngineError(EngErrFilter, tableName, {}, {}, "filter expression is empty");
-  const TDataSession* session = directory->Session();
+    RaiseEngineError(EngErrFilter, cursor.tableName, {}, {}, "filter expression is empty");
+  const TDataSession* session = cursor.directory->Session();
   const TFormatSettings settings = GetLocaleFormatSettings(session->LanguageID, session->SortID);
   parser->ErrorCode = EngErrFilter;
-  parser->TableName = tableName;
+  parser->TableName = cursor.tableName;
   parser->ContextName = FilterContext;
   parser->FormatSettings = settings;
   parser->SetText(text);
@@ -99,111 +95,111 @@ TExpToken* TDataCursor::PrepareFilterText(const std::string& text, const TCursor
     parsed.reset(parser->ParseOrExpression(FilterParseFlags));
   }
 
-  TCursorColumnResolver resolver(*this);
-  TExpCheckContext check{EngErrFilter, tableName, FilterContext, &resolver, settings};
+  TCursorColumnResolver resolver(cursor);
+  TExpCheckContext check{EngErrFilter, cursor.tableName, FilterContext, &resolver, settings};
   TypeCheckExpression(check, true, nullptr, parsed.get());
   if (parsed->DataType != dtBoolean)
-    RaiseEngineError(EngErrFilter, tableName, {}, {}, "filter expression must be a boolean expression");
+    RaiseEngineError(EngErrFilter, cursor.tableName, {}, {}, "filter expression must be a boolean expression");
   PutColumnFirst(parsed.get());
-  if (LanguageId() != 0) ConvertTextConstants(parsed.get(), LanguageId(), tableName);
-  const TExpEvalContext context{nullptr, LanguageId(), SortId(), &settings};
+  if (cursor.LanguageId() != 0) ConvertTextConstants(parsed.get(), cursor.LanguageId(), cursor.tableName);
+  const TExpEvalContext context{nullptr, cursor.LanguageId(), cursor.SortId(), &settings};
   return CopyConditionForTable(context, *parsed, options.NoPartialCompare, options.CaseInsensitive);
 }
 
-void TDataCursor::RequireFilterRoom() const {
-  RequireOpen();
-  if (filtering.Count() >= MaxCursorFilters) Raise(EngErrTooManyFilters);
+void TCursorFilterSet::RequireFilterRoom() const {
+  cursor.RequireOpen();
+  if (FilterCount() >= MaxCursorFilters) cursor.Raise(EngErrTooManyFilters);
 }
 
-TFilter* TDataCursor::AddFilter(const std::string& text, const TCursorFilterOptions& options) {
+TFilter* TCursorFilterSet::AddFilter(const std::string& text, const TCursorFilterOptions& options) {
   RequireFilterRoom();
   TExpTreePtr prepared(PrepareFilterText(text, options));
-  auto filter = std::make_unique<TFilter>(*this, prepared.get(), true, nullptr);
+  auto filter = std::make_unique<TFilter>(cursor, prepared.get(), true, nullptr);
   prepared.release();
   return InsertFilter(std::move(filter), options);
 }
 
-TFilter* TDataCursor::AddFilter(TExpTreePtr condition, const TCursorFilterOptions& options) {
+TFilter* TCursorFilterSet::AddFilter(TExpTreePtr condition, const TCursorFilterOptions& options) {
   RequireFilterRoom();
-  auto filter = std::make_unique<TFilter>(*this, condition.get(), true, nullptr);
+  auto filter = std::make_unique<TFilter>(cursor, condition.get(), true, nullptr);
   condition.release();
   return InsertFilter(std::move(filter), options);
 }
 
-TFilter* TDataCursor::AddSharedFilter(TExpToken* condition, const TCursorFilterOptions& options) {
+TFilter* TCursorFilterSet::AddSharedFilter(TExpToken* condition, const TCursorFilterOptions& options) {
   RequireFilterRoom();
-  return InsertFilter(std::make_unique<TFilter>(*this, condition, false, nullptr), options);
+  return InsertFilter(std::make_unique<TFilter>(cursor, condition, false, nullptr), options);
 }
 
-TFilter* TDataCursor::AddFilter(TFilterCallback callback, const TCursorFilterOptions& options) {
+TFilter* TCursorFilterSet::AddFilter(TFilterCallback callback, const TCursorFilterOptions& options) {
   RequireFilterRoom();
-  return InsertFilter(std::make_unique<TFilter>(*this, nullptr, false, std::move(callback)), options);
+  return InsertFilter(std::make_unique<TFilter>(cursor, nullptr, false, std::move(callback)), options);
 }
 
-TFilter* TDataCursor::InsertFilter(std::unique_ptr<TFilter> filter, const TCursorFilterOptions& options) {
+TFilter* TCursorFilterSet::InsertFilter(std::unique_ptr<TFilter> filter, const TCursorFilterOptions& options) {
   filter->Dependent = options.Dependent;
   filter->CostChoice = options.CostChoice;
   filter->CaseInsensitive = options.CaseInsensitive;
   filter->NoPartialCompare = options.NoPartialCompare;
-  const TDataSession* session = directory->Session();
+  const TDataSession* session = cursor.directory->Session();
   filter->FormatSettings = GetLocaleFormatSettings(session->LanguageID, session->SortID);
-  if (!filter->IsCallback) filter->OptimizeLevel = CanOptimizeCondition(opAnd, filter->Condition, false);
-  return filtering.Insert(std::move(filter));
+  if (!filter->IsCallback) filter->OptimizeLevel = cursor.CanOptimizeCondition(opAnd, filter->Condition, false);
+  return Insert(std::move(filter));
 }
 
-void TDataCursor::DropFilter(TFilter* filter) {
-  RequireOpen();
+void TCursorFilterSet::DropFilter(TFilter* filter) {
+  cursor.RequireOpen();
   if (filter) {
-    const int32_t index = filtering.IndexOf(filter);
+    const int32_t index = IndexOf(filter);
     const bool wasActive = filter->Active;
-    filtering.Delete(index);
-    if (wasActive) AfterFilterChange(nullptr, false);
+    Delete(index);
+    if (wasActive) cursor.AfterFilterChange(nullptr, false);
     return;
   }
-  filtering.DropAll();
-  AfterFilterChange(nullptr, false);
+  DropAll();
+  cursor.AfterFilterChange(nullptr, false);
 }
 
 // A filter that cannot be evaluated stays off, and the cursor shows what it
 // showed before.
-void TDataCursor::ActivateFilter(TFilter* filter) {
-  RequireOpen();
+void TCursorFilterSet::ActivateFilter(TFilter* filter) {
+  cursor.RequireOpen();
   std::vector<TFilter*> switched;
   if (filter) {
-    filtering.IndexOf(filter);
+    IndexOf(filter);
     if (!filter->Active) switched.push_back(filter);
   } else {
-    for (int32_t i = 0; i < filtering.Count(); ++i)
-      if (!filtering.At(i)->Active) switched.push_back(filtering.At(i));
+    for (int32_t i = 0; i < FilterCount(); ++i)
+      if (!FilterAt(i)->Active) switched.push_back(FilterAt(i));
   }
   if (switched.empty()) return;
   for (TFilter* each : switched) each->Active = true;
   TScopeGuard undo([&] {
     for (TFilter* each : switched) each->Active = false;
-    AfterFilterChange(nullptr, false);
+    cursor.AfterFilterChange(nullptr, false);
   });
-  AfterFilterChange(filter, true);
+  cursor.AfterFilterChange(filter, true);
   undo.Dismiss();
 }
 
-void TDataCursor::DeactivateFilter(TFilter* filter) {
-  RequireOpen();
+void TCursorFilterSet::DeactivateFilter(TFilter* filter) {
+  cursor.RequireOpen();
   if (filter) {
-    filtering.IndexOf(filter);
+    IndexOf(filter);
     if (!filter->Active) return;
     filter->Active = false;
   } else {
-    for (int32_t i = 0; i < filtering.Count(); ++i) filtering.At(i)->Active = false;
+    for (int32_t i = 0; i < FilterCount(); ++i) FilterAt(i)->Active = false;
   }
-  AfterFilterChange(nullptr, false);
+  cursor.AfterFilterChange(nullptr, false);
 }
 
 // The filter owns the new condition once the handle is accepted; when the
 // condition cannot be evaluated it is freed and the old one stays.
-void TDataCursor::UpdateFilter(TExpToken* tree, TFilter* filter) {
-  RequireOpen();
-  filtering.IndexOf(filter);
-  if (!filter->Active || filter->IsCallback) Raise(EngErrFilterHandle);
+void TCursorFilterSet::UpdateFilter(TExpToken* tree, TFilter* filter) {
+  cursor.RequireOpen();
+  IndexOf(filter);
+  if (!filter->Active || filter->IsCallback) cursor.Raise(EngErrFilterHandle);
   if (!tree) return;
   TExpTreePtr fresh(tree);
   TExpToken* const old = filter->Condition;
@@ -215,10 +211,10 @@ void TDataCursor::UpdateFilter(TExpToken* tree, TFilter* filter) {
     filter->Condition = old;
     filter->OwnsTree = ownedOld;
     filter->OptimizeLevel = oldLevel;
-    AfterFilterChange(filter, true);
+    cursor.AfterFilterChange(filter, true);
   });
-  filter->OptimizeLevel = CanOptimizeCondition(opAnd, filter->Condition, false);
-  AfterFilterChange(filter, true);
+  filter->OptimizeLevel = cursor.CanOptimizeCondition(opAnd, filter->Condition, false);
+  cursor.AfterFilterChange(filter, true);
   undo.Dismiss();
   fresh.release();
   if (ownedOld) {
@@ -237,9 +233,9 @@ void TDataCursor::AfterFilterChange(TFilter* rebuilt, bool evaluate) {
   uint8_t key[MaxIndexKeyLength];
   std::memcpy(key, currentKey, sizeof key);
   const uint32_t record = recordNumber;
-  const bool wasFiltering = filtering.On();
+  const bool wasFiltering = filtering.FilteringOn();
   filtering.UpdateState();
-  if (!evaluate && wasFiltering && filtering.On()) filtering.CombineVisible();
+  if (!evaluate && wasFiltering && filtering.FilteringOn()) filtering.CombineVisible();
   else if (evaluate) filtering.RebuildOrCount(rebuilt);
   else filtering.Rebuild(rebuilt);
   if (IsNaturalOrder()) {
@@ -249,7 +245,7 @@ void TDataCursor::AfterFilterChange(TFilter* rebuilt, bool evaluate) {
       GotoNaturalRecord(record);
       LoadCurrentRecord();
     }
-  } else if (!hadRecord && filtering.On() && filtering.SeesAny()) {
+  } else if (!hadRecord && filtering.FilteringOn() && filtering.SeesAny()) {
     // The crack's key is looked up when something reads it: a count after
     // a filter change never walks to the first visible key. Without
     // filtering the edge is one descent away.

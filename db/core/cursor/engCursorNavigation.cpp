@@ -134,12 +134,12 @@ void TDataCursor::ShiftUpcoming(const TLeafWalker& walker, bool forward, bool st
 // In index order a walk follows, which needs the bitmaps; natural order
 // asks for them itself (filtering.Visible()).
 bool TDataCursor::SeesRecords() const {
-  if (filtering.On() && !IsNaturalOrder()) filtering.EnsureBuilt();
+  if (filtering.FilteringOn() && !IsNaturalOrder()) filtering.EnsureBuilt();
   return filtering.SeesAny();
 }
 
 bool TDataCursor::RecordVisible(uint32_t record) const {
-  return !filtering.On() || filtering.IsVisible(record);
+  return !filtering.FilteringOn() || filtering.IsVisible(record);
 }
 
 TDataCursor::TEntryFit TDataCursor::FitOf(const TLeafWalker& walker) const {
@@ -390,7 +390,7 @@ void TDataCursor::KeepCrack(bool wasBof, bool wasEof) {
 // ---- counts and sequence numbers -------------------------------------------
 
 int32_t TDataCursor::GetRecordCount() const {
-  if (filtering.On()) return filtering.VisibleCount();
+  if (filtering.FilteringOn()) return filtering.VisibleCount();
   if (windowFirst < 1 || windowLast < 1) return 0;
   return windowLast - windowFirst + 1;
 }

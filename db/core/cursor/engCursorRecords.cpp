@@ -75,14 +75,14 @@ void TDataCursor::CopyBlobInto(int fieldNo, uint8_t* buffer) {
   auto check = [this](int32_t result) {
     if (result != 0) Raise(uint16_t(result));
   };
-  check(OpenBlob(fieldNo, source, true, false, BlobOpenRead));
-  TScopeGuard close([&] { check(FreeBlob(fieldNo, source, false)); });
+  check(blobs.OpenBlob(fieldNo, source, true, false, BlobOpenRead));
+  TScopeGuard close([&] { check(blobs.FreeBlob(fieldNo, source, false)); });
   int32_t size = 0;
-  check(GetBlobSize(fieldNo, source, false, size));
+  check(blobs.GetBlobSize(fieldNo, source, false, size));
   std::vector<uint8_t> value(static_cast<size_t>(size));
   int32_t countRead = 0;
   check(blobs.ReadBlob(fieldNo, source, false, countRead, size, value.data(), 0));
-  check(OpenBlob(fieldNo, buffer, true, false, BlobOpenWrite));
+  check(blobs.OpenBlob(fieldNo, buffer, true, false, BlobOpenWrite));
   check(blobs.WriteBlob(fieldNo, buffer, false, size, value.data(), 0));
 }
 

@@ -60,7 +60,7 @@ bool TDataCursor::TrySearchKey(const uint8_t* key, bool, bool& found) {
   // Past the last key: a filter leaves the cursor on the last record it
   // shows; without one it stands after the last key.
   if (!StepToAcceptable(walker, false, false, taken)) return false;
-  if (taken) SetIndexPosition(walker, false, !filtering.On());
+  if (taken) SetIndexPosition(walker, false, !filtering.FilteringOn());
   else SetEmptyPosition();
   return true;
 }

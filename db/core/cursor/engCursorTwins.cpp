@@ -50,16 +50,16 @@ void TDataCursor::CopyRangeTo(TDataCursor& twin) const {
 
 // In order, with their options; those active here are active there.
 void TDataCursor::CopyFiltersTo(TDataCursor& twin) const {
-  for (int32_t i = 0; i < filtering.Count(); ++i) {
-    const TFilter& filter = *filtering.At(i);
+  for (int32_t i = 0; i < filtering.FilterCount(); ++i) {
+    const TFilter& filter = *filtering.FilterAt(i);
     const TCursorFilterOptions options{.CaseInsensitive = filter.CaseInsensitive,
                                  .NoPartialCompare = filter.NoPartialCompare,
                                  .CostChoice = filter.CostChoice,
                                  .Dependent = filter.Dependent};
     TFilter* copy = filter.IsCallback
-                        ? twin.AddFilter(filter.Callback, options)
-                        : twin.AddFilter(TExpTreePtr(CloneTokenTree(filter.Condition)), options);
-    if (filter.Active) twin.ActivateFilter(copy);
+                        ? twin.filtering.AddFilter(filter.Callback, options)
+                        : twin.filtering.AddFilter(TExpTreePtr(CloneTokenTree(filter.Condition)), options);
+    if (filter.Active) twin.filtering.ActivateFilter(copy);
   }
 }
 

@@ -132,7 +132,7 @@ void TDataCursor::EndFill() {
 
 void TDataCursor::FollowOwnChange(uint32_t number, const uint8_t* record, bool goTo) {
   if (filling) return;
-  if (filtering.On()) {
+  if (filtering.FilteringOn()) {
     filtering.KeepRecordBits(number, record != nullptr);
     FindPositionAgain(false);
   } else {
@@ -168,7 +168,7 @@ void TDataCursor::RunRecordChange(TRecordChange& change, const std::function<voi
   // following every change made before it, and the change brought its
   // count of keys before it up to date. Only its record is read again,
   // without the descent a search would make.
-  const bool keepsPlace = change.KeptCurrentKey && !change.GoTo && !filling && !filtering.On() &&
+  const bool keepsPlace = change.KeptCurrentKey && !change.GoTo && !filling && !filtering.FilteringOn() &&
                           !filtering.EdgePending() && !IsNaturalOrder() && OnRecord();
   if (keepsPlace) {
     TakeChangeSnapshot();
@@ -326,7 +326,7 @@ void TDataCursor::DeleteRecord(const uint8_t* record) {
     // The key's descent searches each page from the entry the way to the
     // cursor's key took, as the look-up that placed the cursor left it.
     const bool onKey = OnRecord() && recordNumber == number && !IsNaturalOrder();
-    const bool mayTakeNext = onKey && !filling && !filtering.On() && !filtering.EdgePending();
+    const bool mayTakeNext = onKey && !filling && !filtering.FilteringOn() && !filtering.EdgePending();
     TEntryAfter next;
     ENG_ASSERT(table->MayChangeFiles());
     uint8_t key[MaxIndexKeyLength];

@@ -93,7 +93,7 @@ class CursorFilterBruteForceTest : public CursorWriteTest {
   }
 
   TFilter* Add(const std::string& text, const TCursorFilterOptions& options) {
-    return cursor->AddFilter(text, options);
+    return cursor->Filters().AddFilter(text, options);
   }
 
   const TOrder& RandomIndexOrder() { return IndexOrders()[size_t(random.Below(int(IndexOrders().size())))]; }
@@ -291,7 +291,7 @@ class CursorFilterBruteForceTest : public CursorWriteTest {
       if (condition.Level != LevelUnknown && filter->OptimizeLevel != condition.Level)
         failures.push_back(what + ": optimisation level " + std::to_string(filter->OptimizeLevel) + ", expected " +
                            std::to_string(condition.Level));
-      cursor->ActivateFilter(filter);
+      cursor->Filters().ActivateFilter(filter);
       const std::vector<int32_t> expected = Expected(condition.Holds);
       // Before any walk: a count the keys alone may have given.
       if (cursor->GetRecordCount() != int32_t(expected.size()))
@@ -310,7 +310,7 @@ class CursorFilterBruteForceTest : public CursorWriteTest {
   // was found so far.
   void DropFilters() {
     try {
-      cursor->DropFilter(nullptr);
+      cursor->Filters().DropFilter(nullptr);
     } catch (const Exception& error) {
       failures.push_back(std::string("dropping the filters: ") + error.ClassName() + " " + error.Message);
       ExpectNoFailures();
@@ -448,15 +448,15 @@ TEST_F(CursorFilterBruteForceTest, IndexServedConditionsReadNoRecord) {
     data.DropCache();
     const uint32_t reads = data.PhysicalReads();
     TFilter* filter = Add(condition.Text, options);
-    cursor->ActivateFilter(filter);
+    cursor->Filters().ActivateFilter(filter);
     EXPECT_EQ(data.PhysicalReads(), reads) << condition.Text << Describe(options);
     EXPECT_EQ(cursor->GetRecordCount(), int32_t(Expected(condition.Holds).size())) << condition.Text;
-    cursor->DropFilter(filter);
+    cursor->Filters().DropFilter(filter);
   }
   cursor->SetToBegin();
   data.DropCache();
   const uint32_t reads = data.PhysicalReads();
-  cursor->ActivateFilter(Add("GRP = 3", {}));
+  cursor->Filters().ActivateFilter(Add("GRP = 3", {}));
   EXPECT_GT(data.PhysicalReads(), reads);
 }
 
@@ -480,14 +480,14 @@ TEST_F(CursorFilterBruteForceTest, SeveralActiveFiltersShowTheirConjunction) {
         conditions.push_back(generator.Next(options));
         what += "{" + conditions.back().Text + Describe(options) + "} ";
         filters.push_back(Add(conditions.back().Text, options));
-        if (random.Chance(70)) cursor->ActivateFilter(filters.back());
+        if (random.Chance(70)) cursor->Filters().ActivateFilter(filters.back());
       }
-      cursor->ActivateFilter(nullptr);  // the rest at once
+      cursor->Filters().ActivateFilter(nullptr);  // the rest at once
       for (const TOrder& order : {Natural, RandomIndexOrder()})
         if (std::string failure = CheckView(order, Expected(allHold), true); !failure.empty())
           failures.push_back(what + "in " + OrderName(order) + ": " + failure);
       const size_t off = size_t(random.Below(int(filters.size())));
-      cursor->DeactivateFilter(filters[off]);
+      cursor->Filters().DeactivateFilter(filters[off]);
       conditions.erase(conditions.begin() + std::ptrdiff_t(off));
       if (std::string failure = CheckView(Natural, Expected(allHold), false); !failure.empty())
         failures.push_back(what + "with filter " + std::to_string(off + 1) + " off: " + failure);
@@ -511,7 +511,7 @@ TEST_F(CursorFilterBruteForceTest, OwnWritesUnderActiveFiltersKeepTheVisibleSet)
       TCursorFilterOptions options = RandomOptions();
       conditions.push_back(generator.Next(options));
       what += "{" + conditions.back().Text + Describe(options) + "} ";
-      cursor->ActivateFilter(Add(conditions.back().Text, options));
+      cursor->Filters().ActivateFilter(Add(conditions.back().Text, options));
     }
     auto expected = [&] {
       return Expected([&](const TRow& row) {
@@ -555,7 +555,7 @@ TEST_F(CursorFilterBruteForceTest, OwnWritesUnderActiveFiltersKeepTheVisibleSet)
     for (const TOrder& check : {Natural, RandomIndexOrder()})
       if (std::string failure = CheckView(check, expected(), true); !failure.empty())
         failures.push_back(what + "after the writes, in " + OrderName(check) + ": " + failure);
-    cursor->DropFilter(nullptr);
+    cursor->Filters().DropFilter(nullptr);
   }
   ExpectNoFailures();
 }
@@ -578,7 +578,7 @@ TEST_F(CursorFilterBruteForceTest, CloneOfAFilteredCursorSeesTheSameRecords) {
   for (int n = 0; n < 20; ++n) {
     const TCursorFilterOptions options = RandomOptions();
     const TCondition condition = generator.Next(options);
-    cursor->ActivateFilter(Add(condition.Text, options));
+    cursor->Filters().ActivateFilter(Add(condition.Text, options));
     const TOrder& order = n % 2 ? Natural : RandomIndexOrder();
     SelectOrder(*cursor, order);
     const std::vector<int32_t> walk = WalkIds(*cursor);
@@ -595,7 +595,7 @@ TEST_F(CursorFilterBruteForceTest, CloneOfAFilteredCursorSeesTheSameRecords) {
     EXPECT_EQ(WalkIds(*twin), walk) << what;
     EXPECT_EQ(Difference(Expected(condition.Holds), walk), "") << what;
     twin.reset();
-    cursor->DropFilter(nullptr);
+    cursor->Filters().DropFilter(nullptr);
   }
 }
 

@@ -51,7 +51,7 @@ protected:
                    const TStep& followUp) {
     SCOPED_TRACE(what + " in order '" + order + "' at the " + (atEnd ? "end" : "beginning"));
     for (TDataCursor* on : {left, settled}) {
-      on->DropFilter(nullptr);
+      on->Filters().DropFilter(nullptr);
       on->ResetRange();
       on->SetIndexName(order);
       if (atEnd) on->SetToEnd();
@@ -67,7 +67,7 @@ protected:
 
 TEST_F(CursorFilterCrackTest, EveryOperationFindsTheCrackAFilterChangeLeft) {
   auto activate = [](const std::string& text) {
-    return [text](TDataCursor& on) { on.ActivateFilter(on.AddFilter(text)); };
+    return [text](TDataCursor& on) { on.Filters().ActivateFilter(on.Filters().AddFilter(text)); };
   };
   auto then = [](const TStep& first, const TStep& second) {
     return [first, second](TDataCursor& on) {
@@ -83,15 +83,15 @@ TEST_F(CursorFilterCrackTest, EveryOperationFindsTheCrackAFilterChangeLeft) {
       {"two filters", then(activate("GRP = 2"), activate("ID > 10"))},
       // The crack the narrower view left lies past the first key of the wider.
       {"one of two filters dropped", [](TDataCursor& on) {
-         on.ActivateFilter(on.AddFilter("GRP = 2"));
-         TFilter* narrow = on.AddFilter("ID > 10 AND ID < 20");
-         on.ActivateFilter(narrow);
+         on.Filters().ActivateFilter(on.Filters().AddFilter("GRP = 2"));
+         TFilter* narrow = on.Filters().AddFilter("ID > 10 AND ID < 20");
+         on.Filters().ActivateFilter(narrow);
          if (on.AtEnd()) on.SetToEnd();
          else on.SetToBegin();
-         on.DropFilter(narrow);
+         on.Filters().DropFilter(narrow);
        }},
-      {"a filter dropped", then(activate("GRP = 2"), [](TDataCursor& on) { on.DropFilter(nullptr); })},
-      {"a filter switched off", then(activate("GRP = 2"), [](TDataCursor& on) { on.DeactivateFilter(nullptr); })},
+      {"a filter dropped", then(activate("GRP = 2"), [](TDataCursor& on) { on.Filters().DropFilter(nullptr); })},
+      {"a filter switched off", then(activate("GRP = 2"), [](TDataCursor& on) { on.Filters().DeactivateFilter(nullptr); })},
   };
   const int32_t low = 9;
   const int32_t high = 21;
@@ -124,7 +124,7 @@ TEST_F(CursorFilterCrackTest, EveryOperationFindsTheCrackAFilterChangeLeft) {
           ExpectAlike(changeName + ", then " + followName, order, atEnd, change, followUp);
           if (followName == "an insert")
             for (TDataCursor* on : {left, settled}) {
-              on->DropFilter(nullptr);
+              on->Filters().DropFilter(nullptr);
               ASSERT_TRUE(Find(*on, 40));
               on->DeleteRecord(Current(*on).data());
             }

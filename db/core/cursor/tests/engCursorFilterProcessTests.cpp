@@ -38,7 +38,7 @@ bool KeepEvenIds(TCallbackLog& log, const uint8_t* record, uint32_t number) {
 }
 
 TFilter* AddCallback(TDataCursor& cursor, TCallbackLog& log, bool dependent) {
-  return cursor.AddFilter([&log](const uint8_t* record, uint32_t number) { return KeepEvenIds(log, record, number); },
+  return cursor.Filters().AddFilter([&log](const uint8_t* record, uint32_t number) { return KeepEvenIds(log, record, number); },
                           {.Dependent = dependent});
 }
 
@@ -52,7 +52,7 @@ TEST_F(CursorFilterTest, CallbackFilterGetsItsContextAndTheRecordNumbers) {
   TFilter* filter = AddCallback(*cursor, log, false);
   EXPECT_TRUE(filter->IsCallback);
   EXPECT_EQ(filter->OptimizeLevel, olNone);
-  cursor->ActivateFilter(filter);
+  cursor->Filters().ActivateFilter(filter);
   std::vector<int32_t> even = IdsWhere(30, [](int32_t id) { return id % 2 == 0; });
   even.push_back(32);
   EXPECT_EQ(Visible(), even);
@@ -70,30 +70,30 @@ TEST_F(CursorFilterTest, DependentFilterSeesOnlyWhatTheOthersLetThrough) {
   TFilter* dependent = AddCallback(*cursor, log, true);
   TFilter* group = Add("GRP = 2");
   TFilter* small = Add("ID <= 25");
-  ASSERT_EQ(cursor->FilterCount(), 3);
-  EXPECT_EQ(cursor->FilterAt(0), group);
-  EXPECT_EQ(cursor->FilterAt(1), small);
-  EXPECT_EQ(cursor->FilterAt(2), dependent);
+  ASSERT_EQ(cursor->Filters().FilterCount(), 3);
+  EXPECT_EQ(cursor->Filters().FilterAt(0), group);
+  EXPECT_EQ(cursor->Filters().FilterAt(1), small);
+  EXPECT_EQ(cursor->Filters().FilterAt(2), dependent);
 
-  cursor->ActivateFilter(nullptr);
+  cursor->Filters().ActivateFilter(nullptr);
   EXPECT_TRUE(group->Active && small->Active && dependent->Active);
   EXPECT_EQ(Visible(), (std::vector<int32_t>{2, 12, 22}));
   EXPECT_EQ(log.Groups, (std::vector<int32_t>{2, 2, 2, 2, 2}));
 
-  cursor->DeactivateFilter(nullptr);
+  cursor->Filters().DeactivateFilter(nullptr);
   EXPECT_FALSE(group->Active || small->Active || dependent->Active);
-  EXPECT_FALSE(cursor->FilteringOn());
+  EXPECT_FALSE(cursor->Filters().FilteringOn());
   EXPECT_EQ(Visible().size(), 30u);
-  cursor->ActivateFilter(group);
+  cursor->Filters().ActivateFilter(group);
   EXPECT_EQ(Visible(), IdsWhere(30, [](int32_t id) { return id % 5 == 2; }));
-  cursor->ActivateFilter(small);
+  cursor->Filters().ActivateFilter(small);
   log.Groups.clear();
-  cursor->ActivateFilter(dependent);
+  cursor->Filters().ActivateFilter(dependent);
   EXPECT_EQ(log.Groups, (std::vector<int32_t>{2, 2, 2, 2, 2}));
   EXPECT_EQ(Visible(), (std::vector<int32_t>{2, 12, 22}));
-  cursor->DropFilter(nullptr);
-  EXPECT_EQ(cursor->FilterCount(), 0);
-  EXPECT_FALSE(cursor->FilteringOn());
+  cursor->Filters().DropFilter(nullptr);
+  EXPECT_EQ(cursor->Filters().FilterCount(), 0);
+  EXPECT_FALSE(cursor->Filters().FilteringOn());
   EXPECT_EQ(Visible().size(), 30u);
 
   // Closing drops the filters.
@@ -101,7 +101,7 @@ TEST_F(CursorFilterTest, DependentFilterSeesOnlyWhatTheOthersLetThrough) {
   Add("ID > 3");
   cursor->Close(TTemporaryContents::Keep);
   cursor->Open();
-  EXPECT_EQ(cursor->FilterCount(), 0);
+  EXPECT_EQ(cursor->Filters().FilterCount(), 0);
   EXPECT_EQ(Visible().size(), 30u);
 }
 
@@ -109,39 +109,39 @@ TEST_F(CursorFilterTest, UpdateReplacesTheConditionAndKeepsThePositionWhenVisibl
   Fill(40);
   TFilter* filter = Activate("ID > 10");
   ASSERT_TRUE(Find(*cursor, 15));
-  cursor->UpdateFilter(Condition("GRP = 0").release(), filter);
+  cursor->Filters().UpdateFilter(Condition("GRP = 0").release(), filter);
   EXPECT_EQ(filter->OptimizeLevel, olFull);
   EXPECT_EQ(IdOf(*cursor), 15);
   EXPECT_EQ(Visible(), IdsWhere(40, [](int32_t id) { return id % 5 == 0; }));
 
   ASSERT_TRUE(Find(*cursor, 15));
-  cursor->UpdateFilter(Condition("NAME LIKE '%1%'").release(), filter);
+  cursor->Filters().UpdateFilter(Condition("NAME LIKE '%1%'").release(), filter);
   EXPECT_EQ(filter->OptimizeLevel, olNone);
   EXPECT_EQ(IdOf(*cursor), 15);
-  cursor->UpdateFilter(Condition("GRP = 1").release(), filter);
+  cursor->Filters().UpdateFilter(Condition("GRP = 1").release(), filter);
   EXPECT_EQ(IdOf(*cursor), 16);
-  cursor->UpdateFilter(nullptr, filter);
+  cursor->Filters().UpdateFilter(nullptr, filter);
   EXPECT_EQ(Visible(), IdsWhere(40, [](int32_t id) { return id % 5 == 1; }));
 
   // A ready condition, as a statement hands it over; one the caller keeps
   // stays the caller's when an update replaces it.
   TFilter* ready =
-      cursor->AddFilter(Condition("ID < 20"));
+      cursor->Filters().AddFilter(Condition("ID < 20"));
   EXPECT_EQ(ready->OptimizeLevel, olFull);
-  cursor->ActivateFilter(ready);
+  cursor->Filters().ActivateFilter(ready);
   EXPECT_EQ(Visible(), (std::vector<int32_t>{1, 6, 11, 16}));
   TExpTreePtr kept = Condition("ID < 30");
-  TFilter* borrowed = cursor->AddSharedFilter(kept.get());
-  cursor->ActivateFilter(borrowed);
-  cursor->UpdateFilter(Condition("ID <> 11").release(), borrowed);
+  TFilter* borrowed = cursor->Filters().AddSharedFilter(kept.get());
+  cursor->Filters().ActivateFilter(borrowed);
+  cursor->Filters().UpdateFilter(Condition("ID <> 11").release(), borrowed);
   EXPECT_EQ(Visible(), (std::vector<int32_t>{1, 6, 16}));
-  cursor->DropFilter(borrowed);
+  cursor->Filters().DropFilter(borrowed);
 
   TCallbackLog log{cursor, {}, {}};
   TFilter* callback = AddCallback(*cursor, log, false);
-  cursor->ActivateFilter(callback);
+  cursor->Filters().ActivateFilter(callback);
   TExpTreePtr tree = Condition("GRP = 2");
-  EXPECT_EQ(ErrorOf([&] { cursor->UpdateFilter(tree.get(), callback); }), EngErrFilterHandle);
+  EXPECT_EQ(ErrorOf([&] { cursor->Filters().UpdateFilter(tree.get(), callback); }), EngErrFilterHandle);
 }
 
 // A condition that fails on a record fails its activation; the cursor
@@ -150,19 +150,19 @@ TEST_F(CursorFilterTest, AFilterWhoseEvaluationFailsIsLeftOff) {
   Fill(20);
   TFilter* group = Activate("GRP = 1");
   TFilter* failing = Add("ID > 3 AND CAST(NAME AS INTEGER) > 0");
-  EXPECT_ANY_THROW(cursor->ActivateFilter(failing));
+  EXPECT_ANY_THROW(cursor->Filters().ActivateFilter(failing));
   EXPECT_FALSE(failing->Active);
   EXPECT_EQ(Visible(), (std::vector<int32_t>{1, 6, 11, 16}));
   // Once the handle is accepted the filter owns the tree, also when it fails.
-  EXPECT_ANY_THROW(cursor->UpdateFilter(Condition("ID > 3 AND CAST(NAME AS INTEGER) > 0").release(), group));
+  EXPECT_ANY_THROW(cursor->Filters().UpdateFilter(Condition("ID > 3 AND CAST(NAME AS INTEGER) > 0").release(), group));
   EXPECT_TRUE(group->Active);
   EXPECT_EQ(Visible(), (std::vector<int32_t>{1, 6, 11, 16}));
-  cursor->DeactivateFilter(group);
+  cursor->Filters().DeactivateFilter(group);
   EXPECT_EQ(Visible().size(), 20u);
   TFilter* parsed = Activate("CAST(SUBSTRING(NAME FROM 2) AS INTEGER) > 15");
   EXPECT_EQ(Visible(), (std::vector<int32_t>{16, 17, 18, 19, 20}));
-  cursor->DropFilter(parsed);
-  EXPECT_ANY_THROW(cursor->ActivateFilter(nullptr));
+  cursor->Filters().DropFilter(parsed);
+  EXPECT_ANY_THROW(cursor->Filters().ActivateFilter(nullptr));
   EXPECT_FALSE(failing->Active);
   EXPECT_EQ(Visible().size(), 20u);
 }
@@ -178,7 +178,7 @@ TEST_F(CursorFilterTest, AnOwnInsertTheFilterCannotTestIsStillDone) {
   std::vector<int32_t> ids = Visible();
   std::erase(ids, 11);
   EXPECT_EQ(ids, (std::vector<int32_t>{6, 7, 8, 9, 10}));
-  cursor->DeactivateFilter(filter);
+  cursor->Filters().DeactivateFilter(filter);
   EXPECT_EQ(Visible().size(), 11u);
 }
 
@@ -196,8 +196,8 @@ TEST_F(CursorFilterTest, AFilterOutlivesTheIndexThatServedIt) {
   EXPECT_NO_THROW(Insert(*cursor, 22, "N22", 2));
   EXPECT_NO_THROW(Insert(*cursor, 23, "N23", 3));
   EXPECT_EQ(Visible(), (std::vector<int32_t>{2, 7, 12, 17, 22}));
-  EXPECT_NO_THROW(cursor->DeactivateFilter(filter));
-  EXPECT_NO_THROW(cursor->ActivateFilter(filter));
+  EXPECT_NO_THROW(cursor->Filters().DeactivateFilter(filter));
+  EXPECT_NO_THROW(cursor->Filters().ActivateFilter(filter));
   EXPECT_EQ(Visible(), (std::vector<int32_t>{2, 7, 12, 17, 22}));
   cursor->AddIndex(IndexDefinitionFromDesc(IndexDescriptor({"ByGroup", {3}, false}).data()));
   EXPECT_EQ(filter->OptimizeLevel, olFull);
@@ -218,7 +218,7 @@ TEST_F(CursorFilterTest, AnEmptiedTableIsFilteredFromScratch) {
     Insert(*cursor, 7, "N7", 2);
     Insert(*cursor, 8, "N8", 3);
     EXPECT_EQ(Visible(), (std::vector<int32_t>{7}));
-    cursor->DropFilter(filter);
+    cursor->Filters().DropFilter(filter);
     EXPECT_EQ(Visible().size(), 2u);
     cursor->EmptyTable();
   }
@@ -229,11 +229,11 @@ TEST_F(CursorFilterTest, CostChoiceSelectsWhatTheKeysSelect) {
   for (const char* text : {"ID > 5", "ID <= 55", "GRP <> 3", "GRP NOT IN (1, 2)", "ID BETWEEN 3 AND 58", "ID = 7"}) {
     TFilter* plain = Activate(text);
     const std::vector<int32_t> expected = Visible();
-    cursor->DropFilter(plain);
-    TFilter* costly = cursor->AddFilter(text, {.CostChoice = true});
-    cursor->ActivateFilter(costly);
+    cursor->Filters().DropFilter(plain);
+    TFilter* costly = cursor->Filters().AddFilter(text, {.CostChoice = true});
+    cursor->Filters().ActivateFilter(costly);
     EXPECT_EQ(Visible(), expected) << text;
-    cursor->DropFilter(costly);
+    cursor->Filters().DropFilter(costly);
   }
 }
 
@@ -252,7 +252,7 @@ TEST_F(CursorFilterTest, NothingVisibleLeavesOnlyTheEmptyPosition) {
     cursor->SetToSequenceNo(1);
     EXPECT_FALSE(cursor->OnRecord());
     EXPECT_TRUE(Visible().empty());
-    cursor->DropFilter(filter);
+    cursor->Filters().DropFilter(filter);
   }
 }
 
@@ -274,10 +274,10 @@ TEST_F(CursorFilterTest, CostChoiceOnADescendingIndexKeepsNullsOut) {
     cursor->InsertRecord(record.data());
   }
   for (bool costChoice : {false, true}) {
-    TFilter* filter = cursor->AddFilter("Q < 0", {.CostChoice = costChoice});
-    cursor->ActivateFilter(filter);
+    TFilter* filter = cursor->Filters().AddFilter("Q < 0", {.CostChoice = costChoice});
+    cursor->Filters().ActivateFilter(filter);
     EXPECT_EQ(Visible(), IdsWhere(13, [](int32_t id) { return id <= 10; })) << costChoice;
-    cursor->DropFilter(filter);
+    cursor->Filters().DropFilter(filter);
   }
 }
 
@@ -375,7 +375,7 @@ TEST_F(CursorFilterTest, CountsFromKeysAndLaterBitmapsSeeAnotherProcessesInserts
   EXPECT_EQ(cursor->GetRecordCount(), 5);
   ASSERT_EQ(helper.Ask("insert 202 1"), 0u);
   EXPECT_EQ(Visible(), (std::vector<int32_t>{2, 7, 12, 17, 102, 202}));
-  cursor->DropFilter(filter);
+  cursor->Filters().DropFilter(filter);
   ASSERT_EQ(helper.Ask("insert 302 1"), 0u);
   Activate("GRP = 2");
   EXPECT_EQ(cursor->GetRecordCount(), 7);
@@ -406,7 +406,7 @@ TEST_F(CursorFilterTest, FiltersBuiltWhileAnotherProcessInsertsKeepTheirConditio
       EXPECT_GT(IdOf(*cursor), last);
       last = IdOf(*cursor);
     }
-    cursor->DropFilter(filter);
+    cursor->Filters().DropFilter(filter);
   }
   EXPECT_EQ(helper.Receive(), 0u);
   ASSERT_EQ(helper.Ask("closecursor"), 0u);
@@ -422,7 +422,7 @@ TEST_F(CursorFilterTest, CloneHasTheFiltersAndTheVisibleRecords) {
   Fill(40);
   cursor->SetIndexName("ByName");
   TCallbackLog log{cursor, {}, {}};
-  cursor->ActivateFilter(AddCallback(*cursor, log, true));
+  cursor->Filters().ActivateFilter(AddCallback(*cursor, log, true));
   Activate("GRP <> 0");
   Add("ID > 30");
   cursor->SetRange(Record(*cursor, {nullptr, "N1"}).data(), 1, Record(*cursor, {nullptr, "N3"}).data(), 1);
@@ -432,16 +432,16 @@ TEST_F(CursorFilterTest, CloneHasTheFiltersAndTheVisibleRecords) {
 
   cursors.emplace_back(cursor->Clone());
   TDataCursor& clone = *cursors.back();
-  ASSERT_EQ(clone.FilterCount(), 3);
+  ASSERT_EQ(clone.Filters().FilterCount(), 3);
   for (int32_t i = 0; i < 3; ++i) {
-    EXPECT_NE(clone.FilterAt(i), cursor->FilterAt(i));
-    EXPECT_EQ(clone.FilterAt(i)->Active, cursor->FilterAt(i)->Active) << i;
-    EXPECT_EQ(clone.FilterAt(i)->Dependent, cursor->FilterAt(i)->Dependent) << i;
+    EXPECT_NE(clone.Filters().FilterAt(i), cursor->Filters().FilterAt(i));
+    EXPECT_EQ(clone.Filters().FilterAt(i)->Active, cursor->Filters().FilterAt(i)->Active) << i;
+    EXPECT_EQ(clone.Filters().FilterAt(i)->Dependent, cursor->Filters().FilterAt(i)->Dependent) << i;
   }
   EXPECT_EQ(IdOf(clone), 14);
   EXPECT_EQ(clone.GetRecordCount(), cursor->GetRecordCount());
   EXPECT_EQ(Walk(clone), visible);
-  clone.DropFilter(nullptr);
+  clone.Filters().DropFilter(nullptr);
   EXPECT_EQ(Walk(clone).size(), 23u);
   EXPECT_EQ(Walk(*cursor), visible);
 }

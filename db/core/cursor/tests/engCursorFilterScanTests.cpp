@@ -31,7 +31,7 @@ TEST_F(CursorFilterScanTest, AScanSeesWhatAnotherProcessWroteBeforeTheOperation)
     cursor->DeleteRecord(Current(*cursor).data());
     TFilter* filter = Activate(NameEndsInTwo);
     EXPECT_EQ(cursor->GetRecordCount(), 1);
-    cursor->DropFilter(filter);
+    cursor->Filters().DropFilter(filter);
 
     TableHelperProcess helper;
     ASSERT_EQ(helper.Ask("cursor " + folder + " " + (strict ? "STRICT" : "LOOSE") + " shared"), 0u);
@@ -86,7 +86,7 @@ TEST_F(CursorFilterScanTest, ACallbackSeesTheCursorsComputedFields) {
   ASSERT_GT(cursor->CursorRecordSize(), cursor->GetRecordSize());
   ASSERT_TRUE(cursor->HasComputedFields());
 
-  cursor->ActivateFilter(cursor->AddFilter([&on = *cursor](const uint8_t* record, uint32_t) { return KeepDoublesOfEvenIds(on, record); }));
+  cursor->Filters().ActivateFilter(cursor->Filters().AddFilter([&on = *cursor](const uint8_t* record, uint32_t) { return KeepDoublesOfEvenIds(on, record); }));
   EXPECT_EQ(Visible(), (std::vector<int32_t>{2, 4, 6, 8, 10}));
 }
 
@@ -110,7 +110,7 @@ TEST_F(CursorFilterScanTest, AConditionOnOneColumnGivesEachRecordItsValuesResult
   auto visibleWith = [&](const std::string& text) {
     TFilter* filter = Activate(text);
     std::vector<int32_t> ids = Visible();
-    cursor->DropFilter(filter);
+    cursor->Filters().DropFilter(filter);
     return ids;
   };
   // Functions of the column: no index serves them, the records are read.

@@ -39,19 +39,19 @@ protected:
 
   TFilter* Add(const std::string& text, bool caseInsensitive = false, bool noPartialCompare = false,
                bool costChoice = false) {
-    return cursor->AddFilter(text, {.CaseInsensitive = caseInsensitive,
+    return cursor->Filters().AddFilter(text, {.CaseInsensitive = caseInsensitive,
                                     .NoPartialCompare = noPartialCompare,
                                     .CostChoice = costChoice});
   }
   TFilter* Activate(const std::string& text, bool caseInsensitive = false, bool noPartialCompare = false,
                     bool costChoice = false) {
     TFilter* filter = Add(text, caseInsensitive, noPartialCompare, costChoice);
-    cursor->ActivateFilter(filter);
+    cursor->Filters().ActivateFilter(filter);
     return filter;
   }
 
   // A condition prepared for the cursor's table, as UpdateFilter takes it.
-  TExpTreePtr Condition(const std::string& text) { return TExpTreePtr(cursor->PrepareFilterText(text)); }
+  TExpTreePtr Condition(const std::string& text) { return TExpTreePtr(cursor->Filters().PrepareFilterText(text)); }
 
   // The IDs forward; the backward walk and the count must agree with it,
   // and in natural order the sequence numbers of the first, middle and

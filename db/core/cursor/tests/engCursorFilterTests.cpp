@@ -24,7 +24,7 @@ TEST_F(CursorFilterTest, IndexServedComparisonSelectsTheMatchingRecords) {
   std::vector<int32_t> ids = Walk(*cursor);
   ASSERT_EQ(ids.size(), 10u);
   for (int32_t id : ids) EXPECT_EQ(id % 5, 2);
-  cursor->DropFilter(filter);
+  cursor->Filters().DropFilter(filter);
   EXPECT_EQ(cursor->GetRecordCount(), 50);
 }
 
@@ -42,7 +42,7 @@ TEST_F(CursorFilterTest, BadFilterTextsFailWithTheirTextsAndAddNothing) {
   EXPECT_EQ(ErrorOf([&] { Add("NOPE = 1"); }), EngErrFilter);
   EXPECT_EQ(ErrorOf([&] { Add("GRP IN (SELECT GRP FROM JOBS)"); }), EngErrFilter);
   EXPECT_EQ(MessageOf([&] { Add("GRP = ?"); }), prefix + "Parameters are not allowed in filter expression");
-  EXPECT_EQ(cursor->FilterCount(), 0);
+  EXPECT_EQ(cursor->Filters().FilterCount(), 0);
 }
 
 TEST_F(CursorFilterTest, SixtyFourFiltersTogetherAndNoSixtyFifth) {
@@ -50,8 +50,8 @@ TEST_F(CursorFilterTest, SixtyFourFiltersTogetherAndNoSixtyFifth) {
   for (int n = 1; n <= MaxCursorFilters; ++n) Add("ID <> " + std::to_string(n));
   EXPECT_EQ(ErrorOf([&] { Add("GRP = 1"); }), EngErrTooManyFilters);
   EXPECT_EQ(MessageOf([&] { Add("GRP = 1"); }), "Too many filters defined for table 'JOBS.DAT'");
-  EXPECT_EQ(cursor->FilterCount(), MaxCursorFilters);
-  cursor->ActivateFilter(nullptr);
+  EXPECT_EQ(cursor->Filters().FilterCount(), MaxCursorFilters);
+  cursor->Filters().ActivateFilter(nullptr);
   EXPECT_EQ(Visible(), (std::vector<int32_t>{65, 66, 67, 68, 69, 70}));
 }
 
@@ -62,21 +62,21 @@ TEST_F(CursorFilterTest, UnknownHandlesAndInactiveUpdatesFailAndChangeNothing) {
   TFilter* active = Activate("GRP = 1");
   TFilter* inactive = Add("ID < 10");
   TDataCursor& other = OpenCursor("JOBS");
-  TFilter* foreign = other.AddFilter("GRP = 2");
+  TFilter* foreign = other.Filters().AddFilter("GRP = 2");
   TExpTreePtr tree = Condition("GRP = 3");
 
-  EXPECT_EQ(ErrorOf([&] { cursor->DropFilter(foreign); }), EngErrFilterHandle);
-  EXPECT_EQ(MessageOf([&] { cursor->ActivateFilter(foreign); }),
+  EXPECT_EQ(ErrorOf([&] { cursor->Filters().DropFilter(foreign); }), EngErrFilterHandle);
+  EXPECT_EQ(MessageOf([&] { cursor->Filters().ActivateFilter(foreign); }),
             "Invalid filter handle specified for table 'JOBS.DAT'");
-  EXPECT_EQ(ErrorOf([&] { cursor->DeactivateFilter(foreign); }), EngErrFilterHandle);
-  EXPECT_EQ(ErrorOf([&] { cursor->UpdateFilter(tree.get(), foreign); }), EngErrFilterHandle);
-  EXPECT_EQ(ErrorOf([&] { cursor->UpdateFilter(tree.get(), inactive); }), EngErrFilterHandle);
+  EXPECT_EQ(ErrorOf([&] { cursor->Filters().DeactivateFilter(foreign); }), EngErrFilterHandle);
+  EXPECT_EQ(ErrorOf([&] { cursor->Filters().UpdateFilter(tree.get(), foreign); }), EngErrFilterHandle);
+  EXPECT_EQ(ErrorOf([&] { cursor->Filters().UpdateFilter(tree.get(), inactive); }), EngErrFilterHandle);
 
-  ASSERT_EQ(cursor->FilterCount(), 2);
+  ASSERT_EQ(cursor->Filters().FilterCount(), 2);
   EXPECT_TRUE(active->Active);
   EXPECT_FALSE(inactive->Active);
   EXPECT_FALSE(foreign->Active);
-  EXPECT_EQ(other.FilterCount(), 1);
+  EXPECT_EQ(other.Filters().FilterCount(), 1);
   EXPECT_EQ(Visible(), (std::vector<int32_t>{1, 6, 11, 16}));
   EXPECT_EQ(Walk(other).size(), 20u);
 }
@@ -88,11 +88,11 @@ TEST_F(CursorFilterTest, ConstantOnTheLeftSelectsAsTheColumnFirstForm) {
     TFilter* filter = Activate(text);
     EXPECT_EQ(Visible(), above) << text;
     EXPECT_EQ(filter->OptimizeLevel, olFull) << text;
-    cursor->DropFilter(filter);
+    cursor->Filters().DropFilter(filter);
   }
   TFilter* filter = Activate("2 >= GRP");
   EXPECT_EQ(Visible(), IdsWhere(40, [](int32_t id) { return id % 5 <= 2; }));
-  cursor->DropFilter(filter);
+  cursor->Filters().DropFilter(filter);
 }
 
 TEST_F(CursorFilterTest, LowBoundRangeAndItsIntersectionWithAFilter) {
@@ -119,7 +119,7 @@ TEST_F(CursorFilterTest, LowBoundRangeAndItsIntersectionWithAFilter) {
   expected.insert(expected.begin(), {-43, -2});
   expected.push_back(98);
   EXPECT_EQ(Visible(), expected);
-  cursor->DropFilter(filter);
+  cursor->Filters().DropFilter(filter);
   EXPECT_EQ(Visible().size(), 63u);
 }
 
@@ -196,7 +196,7 @@ TEST_F(CursorFilterTest, BookmarksOfHiddenRecordsLeadToANeighbour) {
     EXPECT_EQ(IdOf(*cursor), 12);
     cursor->GotoBookmark(marks[1].data(), TKeyMatch::Nearest);
     EXPECT_EQ(IdOf(*cursor), 17);
-    cursor->DropFilter(filter);
+    cursor->Filters().DropFilter(filter);
   }
 }
 
@@ -214,7 +214,7 @@ TEST_F(CursorFilterTest, IndexServedFiltersReadNoRecord) {
     EXPECT_EQ(filter->OptimizeLevel, olFull) << text;
     cursor->GetRecordCount();
     EXPECT_EQ(data.PhysicalReads(), reads) << text;
-    cursor->DropFilter(filter);
+    cursor->Filters().DropFilter(filter);
   }
   Activate("ID >= 10 AND ID < 20");
   EXPECT_EQ(cursor->GetRecordCount(), 10);
@@ -253,7 +253,7 @@ TEST_F(CursorFilterTest, NaturalWalksReadAheadAcrossShortGaps) {
     const uint32_t reads = data.PhysicalReads();
     EXPECT_EQ(Walk(*cursor), IdsWhere(Count, test.Accept));
     EXPECT_LE(data.PhysicalReads() - reads, uint32_t(Count / 32));
-    cursor->DropFilter(filter);
+    cursor->Filters().DropFilter(filter);
   }
 }
 
@@ -334,7 +334,7 @@ protected:
                     bool costChoice = false) {
     TFilter* filter = Activate(text, caseInsensitive, noPartialCompare, costChoice);
     TSelection selection{Visible(), filter->OptimizeLevel};
-    cursor->DropFilter(filter);
+    cursor->Filters().DropFilter(filter);
     return selection;
   }
   // The condition on the indexed column (served by keys, with and without
@@ -405,7 +405,7 @@ TEST_F(CursorFilterKindsTest, LowBoundRangeOnADescendingIndex) {
   EXPECT_EQ(ids, Expected([](const TKindRow& r) {
               return r.Word && *r.Word > 0 && *r.Word <= 2 && (!r.Qty || *r.Qty != 0);
             }));
-  cursor->DropFilter(filter);
+  cursor->Filters().DropFilter(filter);
 }
 
 // Whether nulls pass is decided once, not by reading the records that
@@ -420,7 +420,7 @@ TEST_F(CursorFilterKindsTest, NullKeysAreDecidedWithoutReadingRecords) {
     EXPECT_EQ(filter->OptimizeLevel, olFull) << text;
     cursor->GetRecordCount();
     EXPECT_EQ(data.PhysicalReads(), reads) << text;
-    cursor->DropFilter(filter);
+    cursor->Filters().DropFilter(filter);
   }
 }
 
@@ -458,12 +458,12 @@ TEST_F(CursorFilterKindsTest, CountsRightAfterSwitchingOnAreTheRecordsWalked) {
           const int32_t counted = cursor->GetRecordCount();
           EXPECT_EQ(counted, int32_t(Visible().size()));
           // A second filter, and a write, after a count that built nothing.
-          cursor->DeactivateFilter(filter);
-          cursor->ActivateFilter(filter);
+          cursor->Filters().DeactivateFilter(filter);
+          cursor->Filters().ActivateFilter(filter);
           TFilter* second = Activate("ID > 40");
           EXPECT_EQ(cursor->GetRecordCount(), int32_t(Visible().size()));
-          cursor->DropFilter(second);
-          cursor->DropFilter(filter);
+          cursor->Filters().DropFilter(second);
+          cursor->Filters().DropFilter(filter);
         }
       }
       if (ranged) cursor->ResetRange();
@@ -530,7 +530,7 @@ TEST_F(CursorFilterTest, TextConstantsMeetALanguageTableInItsCodePage) {
       TFilter* filter = Activate(column + condition, caseInsensitive);
       EXPECT_EQ(filter->OptimizeLevel, std::string(column) == "NAME" ? olFull : olNone) << column << condition;
       EXPECT_EQ(Visible(), ids) << column << condition;
-      cursor->DropFilter(filter);
+      cursor->Filters().DropFilter(filter);
     }
   };
   expectBothWays(" = 'Müller'", false, {1, 2, 5});
@@ -539,7 +539,7 @@ TEST_F(CursorFilterTest, TextConstantsMeetALanguageTableInItsCodePage) {
   TFilter* upper = Activate("UPPER(NAME) = 'MÜLLER'");
   EXPECT_EQ(upper->OptimizeLevel, olFull);
   EXPECT_EQ(Visible(), (std::vector<int32_t>{1, 2, 5, 6, 7}));
-  cursor->DropFilter(upper);
+  cursor->Filters().DropFilter(upper);
   // Lower case sorts before upper case.
   Activate("NAME > 'Möller' AND NAMEPLAIN < 'Müller'");
   EXPECT_EQ(Visible(), (std::vector<int32_t>{3, 7}));
@@ -562,16 +562,16 @@ TEST_F(CursorFilterTest, DatesFollowTheSessionsLanguage) {
     session->LanguageID = 0;
     TFilter* filter = Activate(std::string(column) + " >= '2004-01-31'");
     EXPECT_EQ(Visible(), fromJan31);
-    cursor->DropFilter(filter);
+    cursor->Filters().DropFilter(filter);
     session->LanguageID = 0x0409;
     EXPECT_EQ(ErrorOf([&] { Add(std::string(column) + " >= '2004-01-31'"); }), EngErrFilter);
     filter = Activate(std::string(column) + " >= '1/31/2004'");
     EXPECT_EQ(filter->OptimizeLevel, std::string(column) == "D" ? olFull : olNone);
     EXPECT_EQ(Visible(), fromJan31);
-    cursor->DropFilter(filter);
+    cursor->Filters().DropFilter(filter);
     filter = Activate(std::string(column) + " = '2/1/2004' OR " + column + " IS NULL");
     EXPECT_EQ(Visible(), (std::vector<int32_t>{6, 10}));
-    cursor->DropFilter(filter);
+    cursor->Filters().DropFilter(filter);
   }
   session->LanguageID = 0;
 }
@@ -584,8 +584,8 @@ TEST_F(CursorFilterTest, MemoConditionReadsTheMemo) {
   auto insert = [this](int32_t id, const std::string& note) {
     std::vector<uint8_t> record = Record(*cursor, {&id});
     if (!note.empty()) {
-      ASSERT_EQ(cursor->OpenBlob(2, record.data(), true, false, BlobOpenWrite), 0);
-      ASSERT_EQ(cursor->WriteBlob(2, record.data(), false, {reinterpret_cast<const uint8_t*>(note.data()), note.size()}, 0), 0);
+      ASSERT_EQ(cursor->Blobs().OpenBlob(2, record.data(), true, false, BlobOpenWrite), 0);
+      ASSERT_EQ(cursor->Blobs().WriteBlob(2, record.data(), false, {reinterpret_cast<const uint8_t*>(note.data()), note.size()}, 0), 0);
     }
     cursor->InsertRecord(record.data());
   };
@@ -596,8 +596,8 @@ TEST_F(CursorFilterTest, MemoConditionReadsTheMemo) {
   EXPECT_EQ(Visible(), (std::vector<int32_t>{1, 3, 4}));
   ASSERT_TRUE(Find(*cursor, 3));
   std::vector<uint8_t> record = Current(*cursor);
-  ASSERT_EQ(cursor->OpenBlob(2, record.data(), true, false, BlobOpenWrite), 0);
-  ASSERT_EQ(cursor->TruncateBlob(2, record.data(), false, 1), 0);
+  ASSERT_EQ(cursor->Blobs().OpenBlob(2, record.data(), true, false, BlobOpenWrite), 0);
+  ASSERT_EQ(cursor->Blobs().TruncateBlob(2, record.data(), false, 1), 0);
   EXPECT_NO_THROW(cursor->ModifyRecord(record.data()));
   EXPECT_EQ(Visible(), (std::vector<int32_t>{1, 4}));
   EXPECT_NO_THROW(insert(7, std::string(3000, 'r') + "abc"));

@@ -130,7 +130,7 @@ protected:
     TFilter* filter = Activate(text, caseInsensitive, false, costChoice);
     if (level) *level = filter->OptimizeLevel;
     std::vector<int32_t> ids = Visible();
-    cursor->DropFilter(filter);
+    cursor->Filters().DropFilter(filter);
     if (ranged) cursor->ResetRange();
     std::sort(ids.begin(), ids.end());
     return ids;

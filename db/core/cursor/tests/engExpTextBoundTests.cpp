@@ -25,16 +25,16 @@ protected:
 
   void InsertMemo(int32_t id, const std::string& name, const std::string& notes) {
     std::vector<uint8_t> record = Record(*cursor, {&id, name.c_str()});
-    ASSERT_EQ(cursor->OpenBlob(fNotes, record.data(), true, false, BlobOpenWrite), 0);
-    ASSERT_EQ(cursor->WriteBlob(fNotes, record.data(), false, {reinterpret_cast<const uint8_t*>(notes.data()), notes.size()}, 0), 0);
+    ASSERT_EQ(cursor->Blobs().OpenBlob(fNotes, record.data(), true, false, BlobOpenWrite), 0);
+    ASSERT_EQ(cursor->Blobs().WriteBlob(fNotes, record.data(), false, {reinterpret_cast<const uint8_t*>(notes.data()), notes.size()}, 0), 0);
     cursor->InsertRecord(record.data());
   }
 
   std::vector<int32_t> Matching(const std::string& text) {
-    TFilter* filter = cursor->AddFilter(text);
-    cursor->ActivateFilter(filter);
+    TFilter* filter = cursor->Filters().AddFilter(text);
+    cursor->Filters().ActivateFilter(filter);
     std::vector<int32_t> ids = Walk(*cursor);
-    cursor->DropFilter(filter);
+    cursor->Filters().DropFilter(filter);
     return ids;
   }
 };
