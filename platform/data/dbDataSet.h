@@ -123,7 +123,6 @@ class TDataSet : public TComponent {
   virtual bool CanModify() const { return true; }
   // "Cannot modify a read-only dataset" unless CanModify.
   void CheckCanModify() const;
-  void ClearFields();
 
   // Fields.
   int FieldCount() const { return static_cast<int>(fields.size()); }

@@ -206,14 +206,6 @@ void TDataSet::Delete() {
   DoAfterScroll();
 }
 
-void TDataSet::ClearFields() {
-  if (!EditMode(state)) throw EDatabaseError(SNotEditing);
-  DataEvent(deCheckBrowseMode, 0);
-  InternalInitRecord(ActiveBuffer());
-  if (state != dsSetKey) GetCalcFields(ActiveBuffer());
-  DataEvent(deRecordChange, 0);
-}
-
 // ---- Field data ----
 
 TRecordBuffer TDataSet::ActiveRecordBuffer() {

@@ -4,8 +4,8 @@
 // source passes every data event of its dataset on to them. A link asks for
 // as many record buffers as it shows (BufferCount); the dataset's ring is
 // the largest any link asks for, and each link sees its own window of it
-// (FirstRecord .. FirstRecord + BufferCount - 1) that follows the active
-// record.
+// (BufferCount records from the link's first record) that follows the
+// active record.
 
 #include <functional>
 #include <string>
@@ -94,7 +94,6 @@ class TDataLink : public TPersistent {
   void SetActiveRecord(int value);
   // Records of the window that hold data.
   int RecordCount() const;
-  int FirstRecord() const { return firstRecord; }
 
   // Puts the dataset into edit state (through the source's AutoEdit).
   bool Edit();

@@ -90,8 +90,6 @@ void TField::SetDisplayWidth(int value) {
 
 int TField::DefaultDisplayWidth() const { return 10; }
 
-bool TField::IsIndexField() const { return dataSet && dataSet->IsIndexField(this); }
-
 bool TField::CanModify() const {
   if (readOnly || !dataSet) return false;
   if (fieldKind != fkData && fieldKind != fkInternalCalc) return false;

@@ -51,7 +51,6 @@ class TField : public TComponent {
   TFieldType DataType() const { return dataType; }
   TFieldKind FieldKind() const { return fieldKind; }
   void SetFieldKind(TFieldKind value);
-  bool Calculated() const { return fieldKind == fkCalculated; }
   void SetCalculated(bool value) { SetFieldKind(value ? fkCalculated : fkData); }
   // The dataset's field number while bound (from 1); -1 for a calculated
   // field, 0 while unbound.
@@ -75,8 +74,6 @@ class TField : public TComponent {
   void SetAlignment(TAlignment value);
   int DisplayWidth() const;
   void SetDisplayWidth(int value);
-  // Whether the field belongs to the dataset's current index.
-  bool IsIndexField() const;
   // Not read-only, its dataset can modify, and a data or internal field.
   virtual bool CanModify() const;
   virtual bool IsBlob() const { return false; }
@@ -97,7 +94,6 @@ class TField : public TComponent {
   void SetAsString(const std::string& value) { SetAsStringValue(value); }
   int AsInteger() const { return GetAsInteger(); }
   void SetAsInteger(int value) { SetAsIntegerValue(value); }
-  int64_t AsLargeInt() const { return GetAsLargeInt(); }
   void SetAsLargeInt(int64_t value) { SetAsLargeIntValue(value); }
   double AsFloat() const { return GetAsFloat(); }
   void SetAsFloat(double value) { SetAsFloatValue(value); }
@@ -135,8 +131,6 @@ class TField : public TComponent {
   // Called with the new value readable through the field before it is
   // stored; raising keeps the old value.
   void Validate(const void* buffer);
-  // A field whose value the framework is validating reads that value.
-  bool Validating() const { return validating; }
 
   // Lookup fields (FieldKind fkLookup): the value of LookupResultField in
   // the record of LookupDataSet whose LookupKeyFields ("A;B") hold the
@@ -226,6 +220,7 @@ private:
   bool required = false;
   bool readOnly = false;
   bool visible = true;
+  // A field whose value the framework is validating reads that value.
   bool validating = false;
   const void* validateBuffer = nullptr;
   TFormatSettings formatSettings;

@@ -35,11 +35,3 @@ bool GetExitCodeThread(const TThreadHandle& thread, uint32_t& exitCode) {
 }
 
 uint32_t GetThreadId(const TThreadHandle& thread) { return thread ? thread->Id() : 0; }
-
-bool SetThreadPriority(const TThreadHandle& thread, int priority) {
-  if (!thread) return false;
-  thread->priority = priority;
-  return true;
-}
-
-int GetThreadPriority(const TThreadHandle& thread) { return thread ? thread->priority.load() : 0; }

@@ -26,8 +26,3 @@ uint32_t SuspendThread(const TThreadHandle& thread);
 // body's result once the thread has ended, STILL_ACTIVE before.
 bool GetExitCodeThread(const TThreadHandle& thread, uint32_t& exitCode);
 uint32_t GetThreadId(const TThreadHandle& thread);
-
-// Priorities are recorded and read back but change nothing: Linux gives an
-// unprivileged process no thread priorities worth mapping.
-bool SetThreadPriority(const TThreadHandle& thread, int priority);
-int GetThreadPriority(const TThreadHandle& thread);

@@ -41,9 +41,6 @@ public:
   // STILL_ACTIVE until the end.
   uint32_t ExitCode() const;
 
-  // Kept for the platform's thread calls; it changes no scheduling.
-  std::atomic<int> priority{0};
-
 private:
   friend class TOsCriticalSection;
   // Touched only by the thread itself.

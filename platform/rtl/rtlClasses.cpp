@@ -370,10 +370,6 @@ void TComponent::SetAncestor(bool value) {
 
 void TComponent::SetInline(bool value) { SetState(csInline, value); }
 
-void TComponent::Updating() { SetState(csUpdating, true); }
-
-void TComponent::Updated() { SetState(csUpdating, false); }
-
 void TComponent::SetReading(bool value) { SetState(csReading, value); }
 void TComponent::SetWriting(bool value) { SetState(csWriting, value); }
 void TComponent::SetLoading(bool value) { SetState(csLoading, value); }

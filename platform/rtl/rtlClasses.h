@@ -165,9 +165,6 @@ class TComponent : public TPersistent {
   void SetInline(bool value);
   // Sets csDestroying here and in every owned component.
   void Destroying();
-  // Marks the component and its owned ones as being updated.
-  virtual void Updating();
-  virtual void Updated();
 
   int Tag() const { return tag; }
   void SetTag(int value) { tag = value; }

@@ -64,7 +64,6 @@ class TCollection : public TPersistent {
   TCollection(const TClassInfo& itemClass, TItemFactory factory);
   ~TCollection() override;
 
-  const TClassInfo& ItemClass() const { return itemClass; }
   int Count() const { return static_cast<int>(items.size()); }
   // EListError "List index out of bounds (n)" for a bad index.
   TCollectionItem* Items(int index) const;

@@ -28,7 +28,6 @@ public:
   std::string_view TokenText() const { return tokenText; }
   // 0, or the suffix letter of a float ('s', 'c' or 'd', lower case).
   char FloatType() const { return floatType; }
-  int SourceLine() const { return line; }
 
   void NextToken();
   bool IsSymbol(char symbol) const;

@@ -70,8 +70,6 @@ public:
 
   TComponent* Owner() const { return owner; }
   TComponent* Parent() const { return parent; }
-  // The name of the property being read while DefineProperties runs.
-  const std::string& PropName() const { return propName; }
 
   void DefineProperty(const std::string& name, const TReaderProc& readData,
                       const TWriterProc& writeData, bool hasData) override;
@@ -127,6 +125,7 @@ private:
 
   TComponent* owner = nullptr;
   TComponent* parent = nullptr;
+  // The name of the property being read while DefineProperties runs.
   std::string propName;
   bool propertyHandled = false;
   int nesting = 0;

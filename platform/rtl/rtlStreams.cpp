@@ -101,11 +101,6 @@ void TMemoryStream::LoadFromFile(const std::string& fileName) {
   LoadFromStream(file);
 }
 
-void TMemoryStream::SaveToFile(const std::string& fileName) {
-  TFileStream file(fileName, fmCreate);
-  SaveToStream(file);
-}
-
 TStringStream::TStringStream(const std::string& text) {
   WriteBuffer(text.data(), static_cast<int64_t>(text.size()));
   SetPosition(0);

@@ -50,7 +50,6 @@ public:
   void LoadFromStream(TStream& stream);
   void SaveToStream(TStream& stream);
   void LoadFromFile(const std::string& fileName);
-  void SaveToFile(const std::string& fileName);
 
 protected:
   std::vector<uint8_t> data;

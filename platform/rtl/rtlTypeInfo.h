@@ -186,8 +186,6 @@ public:
   // Class properties: the class the value must belong to.
   const TClassInfo* PropClass() const { return propClass; }
   const TIdentMap* Idents() const { return idents; }
-  // Method properties: the signature of the handlers it takes.
-  const std::type_info* EventSignature() const { return eventSignature; }
 
   // Ordinal defaults; a property without one is always written.
   bool HasDefault() const { return defaultValue.has_value(); }
@@ -215,7 +213,6 @@ private:
   const TEnumTypeInfo* enumType = nullptr;
   const TClassInfo* propClass = nullptr;
   const TIdentMap* idents = nullptr;
-  const std::type_info* eventSignature = nullptr;
   std::optional<int64_t> defaultValue;
   TGetter getter;
   TSetter setter;
@@ -238,13 +235,10 @@ public:
   // True for this class and its descendants.
   bool InheritsFrom(const TClassInfo& ancestor) const;
 
-  // The class's own published properties, in declaration order.
-  const std::vector<TPropInfo>& OwnProperties() const { return properties; }
   // Every published property, the ancestors' first.
   std::vector<const TPropInfo*> Properties() const;
   // Searched from this class up, ignoring case; nullptr when none.
   const TPropInfo* FindProperty(std::string_view propName) const;
-  const std::vector<TMethodInfo>& OwnMethods() const { return methods; }
   const TMethodInfo* FindMethod(std::string_view methodName) const;
 
 private:
@@ -539,7 +533,6 @@ TClassBuilder<T>& TClassBuilder<T>::Event(std::string propName, TEvent<Sig> T::*
   info.name = std::move(propName);
   info.kind = tkMethod;
   info.typeName = "TMethod";
-  info.eventSignature = &TEvent<Sig>::Signature();
   info.getter = [event](TObject& o) -> TPropValue { return (static_cast<T&>(o).*event).Method(); };
   info.setter = [event](TObject& o, const TPropValue& v) {
     const TMethod* m = std::get_if<TMethod>(&v);
@@ -558,7 +551,6 @@ TClassBuilder<T>& TClassBuilder<T>::Event(std::string propName, const TEvent<Sig
   info.name = std::move(propName);
   info.kind = tkMethod;
   info.typeName = "TMethod";
-  info.eventSignature = &TEvent<Sig>::Signature();
   info.getter = [getter](TObject& o) -> TPropValue { return (static_cast<T&>(o).*getter)().Method(); };
   info.setter = [setter](TObject& o, const TPropValue& v) {
     const TMethod* m = std::get_if<TMethod>(&v);

@@ -76,8 +76,6 @@ void TWriter::Enter() {
   }
 }
 
-void TWriter::WriteComponent(TComponent* component) { WriteComponentAs(component, nullptr, {}, 0); }
-
 void TWriter::WriteComponentAs(TComponent* component, TComponent* componentAncestor,
                                TFilerFlags flags, int childPos) {
   ORV_ASSERT(component != nullptr);

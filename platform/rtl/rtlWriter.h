@@ -36,11 +36,6 @@ public:
   // WriteRootComponent). An ancestor of another class is refused
   // (EWriteError).
   void WriteDescendent(TComponent* root, TComponent* ancestor);
-  // The ancestor of the root while writing a descendant.
-  TComponent* RootAncestor() const { return rootAncestor; }
-  // One component (prefix, class, name, properties, children); the
-  // component is in csWriting meanwhile. WriteState does the data part.
-  void WriteComponent(TComponent* component);
   // The properties, the end of the list, the children and their end.
   void WriteData(TComponent* instance);
   void WriteSignature();
@@ -81,6 +76,8 @@ private:
   int nesting = 0;
   TComponent* rootAncestor = nullptr;
 
+  // One component (prefix, class, name, properties, children); the
+  // component is in csWriting meanwhile. WriteState does the data part.
   void WriteComponentAs(TComponent* component, TComponent* componentAncestor, TFilerFlags flags,
                         int childPos);
   void WriteChildren(TComponent* instance, TComponent* instanceAncestor);
