@@ -42,7 +42,6 @@ class TStringList : public TStrings {
 
   bool Sorted() const { return sorted; }
   void SetSorted(bool value);
-  bool CaseSensitive() const { return caseSensitive; }
   void SetCaseSensitive(bool value);
   TDuplicates Duplicates = dupIgnore;
 

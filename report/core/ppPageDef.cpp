@@ -1,6 +1,5 @@
 #include "ppPageDef.h"
 
-#include "ppUnits.h"
 #include "rtlTypeInfo.h"
 
 RTL_DEFINE_CLASS(TppPageDef)
@@ -25,8 +24,4 @@ bool TppPageDef::SameAs(const TppPageDef& other) const {
 
 TRect TppPageDef::mmPrintableRect() const {
   return Rect(marginLeft, marginTop, pageWidth - marginRight, pageHeight - marginBottom);
-}
-
-int TppPageDef::spPrintableWidth() const {
-  return static_cast<int>(ppMMThousandthsToUnits(mmPrintableWidth(), utScreenPixels, axHorizontal));
 }

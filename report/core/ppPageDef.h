@@ -31,7 +31,6 @@ class TppPageDef : public TPersistent {
   int mmPrintableHeight() const { return pageHeight - (marginTop + marginBottom); }
   int mmPrintableWidth() const { return pageWidth - (marginLeft + marginRight); }
   TRect mmPrintableRect() const;
-  int spPrintableWidth() const;
 
 private:
   int pageHeight = 0;

@@ -412,8 +412,6 @@ void raNoteScriptCreated(TObject* object) {
 
 bool raIsFreedByScript(const TObject* object) { return !Freed().empty() && Freed().count(object) > 0; }
 
-bool raIsScriptCreated(const TObject* object) { return object && Created().count(object) > 0; }
-
 void raForgetFreedObjects() { Freed().clear(); }
 
 namespace {

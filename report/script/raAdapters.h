@@ -197,7 +197,6 @@ private:
 
 // Objects a script created through a constructor: only those may it free.
 void raNoteScriptCreated(TObject* object);
-bool raIsScriptCreated(const TObject* object);
 // Frees an object the script created; EScriptError for any other. The
 // address is remembered, so that a value still holding it is refused
 // rather than followed.
