@@ -612,7 +612,7 @@ void TOrvelle_MainForm::DeletePrinter1Click() {
   // at the same place.
   while (listed() || (node && Tree->ContainsNode(node))) {
     ProcessMessages();
-    WaitForObjects({}, 2, TWaitOptions{false, true});
+    WaitForObjects({}, 2, TWaitOptions{.serveDispatcher = true});
   }
   shownPrinter.clear();
   ClearList();

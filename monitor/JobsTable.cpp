@@ -280,7 +280,7 @@ uint32_t TDataThread::TellRecovered() {
 void TDataThread::Sleep(uint32_t ms, int32_t stateWhileSleeping) {
   SetState(stateWhileSleeping);
   TWaitable* const terminate[] = {AppTerminateEvent().Handle()};
-  WaitForObjects(terminate, ms, TWaitOptions{true, false});
+  WaitForObjects(terminate, ms, TWaitOptions{.alertable = true});
   SetState(tsRunning);
 }
 

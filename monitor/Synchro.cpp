@@ -60,7 +60,7 @@ TWaitResult THandleObject::WaitFor(uint32_t timeout) {
 bool THandleObject::IsSignalled() { return WaitFor(0) == wrSignaled; }
 
 TEvent::TEvent(bool manualReset, bool initialState)
-    : THandleObject(std::make_unique<TOsEvent>(manualReset, initialState)) {}
+    : THandleObject(std::make_unique<TOsEvent>(TOsEventOptions{.manualReset = manualReset, .initiallySet = initialState})) {}
 
 TOsEvent* TEvent::Event() {
   if (!handle) errno = EBADF;

@@ -41,7 +41,7 @@ bool PumpUntil(const std::function<bool()>& condition, int limitMs) {
     if (clock.elapsed() > limitMs) return false;
     QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
     MainDispatcher().ProcessPending();
-    WaitForObjects({}, 1, TWaitOptions{false, true});
+    WaitForObjects({}, 1, TWaitOptions{.serveDispatcher = true});
   }
   return true;
 }

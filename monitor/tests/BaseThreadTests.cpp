@@ -78,8 +78,8 @@ protected:
 TEST_F(BaseThreadTest, WakeApcCutsTheTimedLoopsSleepShort) {
   auto* thread = TBaseThread::Create<TThreadProbe>(true);
   std::atomic<int> rounds{0};
-  TOsEvent stepped(false, false);
-  TOsEvent terminated(true, false);
+  TOsEvent stepped({.manualReset = false});
+  TOsEvent terminated({.manualReset = true});
   std::atomic<bool> terminateRanOnMain{false};
   thread->UseTimedLoop = true;
   thread->Interval = INFINITE;
@@ -113,7 +113,7 @@ TEST_F(BaseThreadTest, WakeApcCutsTheTimedLoopsSleepShort) {
 TEST_F(BaseThreadTest, SynchronizeIsServedWhileTheMainThreadWaitsForALock) {
   TIntCriticalSection counter(5);
   TCriticalSection section;
-  TOsEvent holding(true, false);
+  TOsEvent holding({.manualReset = true});
   std::atomic<int> ranOnMain{0};
   auto* thread = TBaseThread::Create<TThreadProbe>(true);
   thread->onExecute = [&](TThreadProbe& self) {
@@ -165,9 +165,9 @@ TEST_F(BaseThreadTest, ShutdownEndsEveryThreadAndSetsTheNoThreadsEvent) {
 }
 
 TEST_F(BaseThreadTest, ThreadThatIgnoresStopIsAbandonedAndUncounted) {
-  TOsEvent running(true, false);
-  TOsEvent release(true, false);
-  TOsEvent destroyed(true, false);
+  TOsEvent running({.manualReset = true});
+  TOsEvent release({.manualReset = true});
+  TOsEvent destroyed({.manualReset = true});
   auto* thread = TBaseThread::Create<TThreadProbe>(true);
   thread->onExecute = [&](TThreadProbe&) {
     running.Set();

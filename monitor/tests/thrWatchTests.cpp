@@ -128,7 +128,7 @@ TEST_F(WatchThreadsTest, AForcedOverflowRereadsTheQueueAndLosesNothing) {
   const std::string printer = printers[0];
   // Once armed, the printer thread is held in its change callback while the
   // spooler changes and then drops what it had collected.
-  TOsEvent held(true, false), release(true, false);
+  TOsEvent held({.manualReset = true}), release({.manualReset = true});
   std::atomic<bool> hold{false};
   harness->AfterJobsChanged = [&](TThreadJobs& thread) {
     if (thread.Name() != printer || !hold.exchange(false)) return;
@@ -296,7 +296,7 @@ TEST_F(WatchThreadsTest, AServerThreadReportsAtItsFirstReadOnlyPrintersChangedSi
 
 TEST_F(WatchThreadsTest, APrinterThreadThatDoesNotStopInTimeIsAbandonedAndTheServerEnds) {
   const std::string stuck = printers[0];
-  TOsEvent held(true, false), release(true, false);
+  TOsEvent held({.manualReset = true}), release({.manualReset = true});
   std::atomic<bool> armed{false}, hold{true};
   std::atomic<int> callsAfterRelease{0};
   harness->AfterJobsChanged = [&](TThreadJobs& thread) {

@@ -32,7 +32,7 @@ void TMainDispatcher::Send(std::function<void()> task) {
   struct TCall {
     std::function<void()> task;
     std::exception_ptr error;
-    TOsEvent done{true, false};
+    TOsEvent done{{.manualReset = true}};
   };
   auto call = std::make_shared<TCall>();
   call->task = std::move(task);

@@ -4,9 +4,16 @@
 
 #include "osSyncWait.h"
 
+// A manual-reset event stays set for every waiter until Reset; an
+// auto-reset one lets one waiter through and resets.
+struct TOsEventOptions {
+  bool manualReset = false;
+  bool initiallySet = false;
+};
+
 class TOsEvent : public TWaitable {
 public:
-  TOsEvent(bool manualReset, bool initialState) : manualReset(manualReset), signalled(initialState) {}
+  explicit TOsEvent(TOsEventOptions options) : manualReset(options.manualReset), signalled(options.initiallySet) {}
 
   void Set();
   void Reset();

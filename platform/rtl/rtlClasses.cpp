@@ -357,10 +357,10 @@ void TComponent::SetState(TComponentStateFlag flag, bool value) {
   state = static_cast<uint16_t>(changed.Bits());
 }
 
-void TComponent::SetDesigning(bool value, bool setChildren) {
+void TComponent::SetDesigning(bool value, TDesignReach reach) {
   SetState(csDesigning, value);
-  if (setChildren)
-    for (TComponent* c : OwnedComponents()) c->SetDesigning(value, true);
+  if (reach == TDesignReach::WithOwned)
+    for (TComponent* c : OwnedComponents()) c->SetDesigning(value);
 }
 
 void TComponent::SetAncestor(bool value) {

@@ -159,8 +159,10 @@ class TComponent : public TPersistent {
   void RemoveFreeNotification(TComponent* component);
 
   TComponentState ComponentState() const { return TComponentState::FromBits(state); }
-  // The flags of csDesigning and csAncestor reach the owned components too.
-  void SetDesigning(bool value, bool setChildren = true);
+  // The flags of csDesigning and csAncestor reach the owned components too,
+  // csDesigning unless asked for this component alone.
+  enum class TDesignReach { WithOwned, ThisOnly };
+  void SetDesigning(bool value, TDesignReach reach = TDesignReach::WithOwned);
   void SetAncestor(bool value);
   void SetInline(bool value);
   // Sets csDestroying here and in every owned component.

@@ -103,7 +103,7 @@ TEST_F(GenericWaitTest, TheFormAppearsAtItsFirstTickAndHoldsItsOwnerUntilTheLast
 }
 
 TEST_F(GenericWaitTest, AbortIsOfferedForAStalledThreadAndAbandonsIt) {
-  TOsEvent running(true, false), release(true, false);
+  TOsEvent running({.manualReset = true}), release({.manualReset = true});
   auto* thread = TBaseThread::Create<TDeafThread>(true);
   thread->FreeOnTerminate = true;
   thread->Running = &running;

@@ -7,7 +7,7 @@
 #include "osTestWait.h"
 
 TEST(OsApc, CutsAnAlertableSleepShortAndRunsOnTheTargetThread) {
-  TOsEvent sleeping(true, false);
+  TOsEvent sleeping({.manualReset = true});
   std::atomic<uint32_t> slept{0};
   std::atomic<uint32_t> ranOn{0};
   TThreadHandle thread = StartThread([&] {
@@ -22,7 +22,7 @@ TEST(OsApc, CutsAnAlertableSleepShortAndRunsOnTheTargetThread) {
 }
 
 TEST(OsApc, WaitsUntilTheTargetWaitsAlertably) {
-  TOsEvent queued(true, false);
+  TOsEvent queued({.manualReset = true});
   std::atomic<int> calls{0};
   std::atomic<int> callsAfterPlainWaits{-1};
   std::atomic<uint32_t> plainWait{0}, plainSleep{1}, alertableWait{0};
@@ -30,7 +30,7 @@ TEST(OsApc, WaitsUntilTheTargetWaitsAlertably) {
     plainWait = WaitForSingleObject(&queued, TestTimeoutMs);
     plainSleep = SleepEx(0, false);
     callsAfterPlainWaits = calls.load();
-    TOsEvent never(true, false);
+    TOsEvent never({.manualReset = true});
     alertableWait = WaitForSingleObjectEx(&never, TestTimeoutMs, true);
   });
   ASSERT_TRUE(QueueUserAPC([&] { ++calls; }, thread));

@@ -62,7 +62,7 @@ TEST(OsDispatcher, SendBlocksUntilTheMainThreadRanTheTaskAndRaisesItsException) 
 TEST(OsDispatcher, MainThreadWaitServesTasksAndTheHook) {
   int hookCalls = 0;
   SetProcessMessagesHook([&] { ++hookCalls; });
-  TOsEvent served(true, false);
+  TOsEvent served({.manualReset = true});
   MainDispatcher().Post([&] { served.Set(); });
   EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(&served, TestTimeoutMs));
   EXPECT_EQ(1, hookCalls);

@@ -35,8 +35,8 @@ TEST(OsThread, HeldThreadRunsOnlyAfterResumeAndReportsItsExitCode) {
 }
 
 TEST(OsWait, ReportsTimeoutFailureAndTheIndexOfTheSignalledObject) {
-  TOsEvent first(true, false);
-  TOsEvent second(true, false);
+  TOsEvent first({.manualReset = true});
+  TOsEvent second({.manualReset = true});
   EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(&first, 0));
   EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(&first, 20));
 
@@ -70,7 +70,7 @@ TEST(OsWait, DescriptorObjectIsSignalledWhileItsDescriptorIsReadable) {
 }
 
 TEST(OsEvent, AutoResetLetsOneWaiterThroughPerSignal) {
-  TOsEvent event(false, true);
+  TOsEvent event({.initiallySet = true});
   EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(&event, 0));
   EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(&event, 0));
 
@@ -94,7 +94,7 @@ TEST(OsEvent, AutoResetLetsOneWaiterThroughPerSignal) {
 }
 
 TEST(OsEvent, ManualResetStaysSetAndPulseLeavesItReset) {
-  TOsEvent event(true, false);
+  TOsEvent event({.manualReset = true});
   event.Pulse();
   EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(&event, 0));
   event.Set();

@@ -120,9 +120,9 @@ TEST_F(ppAutoSearchTest, DesignersMoveTabsAndErrorsFollowThem) {
   kit.Report->CreateAutoSearchCriteria("plRows", "ID", soEqual, "", true);
   kit.Report->CreateAutoSearchCriteria("plOther", "X", soEqual, "1", false);
   EXPECT_EQ(Dialog()->TabMenu(), nullptr);
-  kit.Report->SetDesigning(true, false);
+  kit.Report->SetDesigning(true, TComponent::TDesignReach::ThisOnly);
   auto dialog = Dialog();
-  kit.Report->SetDesigning(false, false);
+  kit.Report->SetDesigning(false, TComponent::TDesignReach::ThisOnly);
   ASSERT_NE(dialog->TabMenu(), nullptr);
   QTabWidget& tabs = *dialog->Tabs();
   EXPECT_EQ(dialog->actMoveTabLeft->text().toStdString(), ppLoadMessage(1025));

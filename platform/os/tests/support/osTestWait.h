@@ -19,7 +19,7 @@ inline bool WaitUntil(const std::function<bool()>& condition, uint32_t limitMs =
   const uint32_t start = GetTickCount();
   while (!condition()) {
     if (GetTickCount() - start > limitMs) return false;
-    WaitForObjects({}, LookIntervalMs, TWaitOptions{false, IsMainThread()});
+    WaitForObjects({}, LookIntervalMs, TWaitOptions{.serveDispatcher = IsMainThread()});
   }
   return true;
 }
