@@ -108,15 +108,16 @@ std::unique_ptr<TJoinHash> BuildJoinHash(TDataQuery& query, TSourceTable& inner,
   return hash;
 }
 
-bool OuterJoinKey(TDataQuery& query, const TExpToken& condition, std::string& key) {
-  key.clear();
+bool OuterJoinKey(TDataQuery& query, const TExpToken& condition, TJoinHash& hash) {
+  hash.Key.clear();
   TSourceColumnValues columns(EvaluationLanguage(query));
-  const TExpEvalContext context = SourceEvalContext(query, &columns);
+  TExpEvalContext context = SourceEvalContext(query, &columns);
+  context.Scratch = &hash.Scratch;
   bool keyed = true;
   ForEachComparison(condition, [&](const TExpToken& comparison) {
     if (!keyed) return;
-    TExpTreePtr value(EvaluateExpression(context, *comparison.Second));
-    keyed = AppendKey(*value, key);
+    EvaluateExpressionInto(context, *comparison.Second, hash.Value);
+    keyed = AppendKey(hash.Value, hash.Key);
   });
   return keyed;
 }

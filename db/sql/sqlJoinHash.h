@@ -15,8 +15,10 @@
 #include <unordered_map>
 #include <vector>
 
+#include "engExpEval.h"
+#include "engExpToken.h"
+
 class TDataQuery;
-class TExpToken;
 struct TSourceTable;
 
 // Inner tables of at most this many records (after their own filters).
@@ -29,6 +31,11 @@ inline constexpr size_t MaxHashedBytes = size_t(16) << 20;
 
 struct TJoinHash {
   std::unordered_multimap<std::string, std::vector<uint8_t>> Rows;
+  // The current outer row's key and the nodes its values are worked out
+  // in, kept from row to row.
+  std::string Key;
+  TExpToken Value;
+  TExpScratch Scratch;
 };
 
 // Whether the comparison (inner column on one side, the partner's
@@ -40,5 +47,6 @@ bool CanKeyComparison(const TExpToken& comparison, const TSourceTable& inner, bo
 // column first); nil when they do not fit MaxHashedBytes.
 std::unique_ptr<TJoinHash> BuildJoinHash(TDataQuery& query, TSourceTable& inner, const TExpToken& condition);
 
-// The outer row's key for the condition; false when a part is NULL.
-bool OuterJoinKey(TDataQuery& query, const TExpToken& condition, std::string& key);
+// The outer row's key for the condition, into hash.Key; false when a part
+// is NULL.
+bool OuterJoinKey(TDataQuery& query, const TExpToken& condition, TJoinHash& hash);

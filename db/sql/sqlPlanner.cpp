@@ -661,9 +661,9 @@ public:
     TSourceTable& table = *step.Table;
     // A table read into memory gives the rows of the outer row's key; an
     // outer row with a NULL key takes the filter below.
-    std::string key;
-    if (run.StepHashes[index] && OuterJoinKey(query, *step.Condition, key)) {
-      const auto [first, last] = run.StepHashes[index]->Rows.equal_range(key);
+    TJoinHash* hash = run.StepHashes[index].get();
+    if (hash && OuterJoinKey(query, *step.Condition, *hash)) {
+      const auto [first, last] = hash->Rows.equal_range(hash->Key);
       for (auto row = first; row != last; ++row) {
         std::memcpy(table.Record.data(), row->second.data(), table.Record.size());
         table.HasRow = true;
