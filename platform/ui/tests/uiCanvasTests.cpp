@@ -1,22 +1,14 @@
 #include <gtest/gtest.h>
 
-
 #include "uiCanvasQt.h"
 #include "uiGraphicsBitmap.h"
 #include "uiMeasuringCanvas.h"
 #include "uiTestSupport.h"
 
-namespace {
-
 // Qt painting (here, in the printer and rich-text tests) needs an
-// application object: the layer's one offscreen application, made before
-// any test runs and ended by the kit.
-class QtEnvironment : public ::testing::Environment {
-public:
-  void SetUp() override { TestApplication(); }
-};
-
-const auto* const qtEnvironment = ::testing::AddGlobalTestEnvironment(new QtEnvironment);
+// application object: the kit's offscreen application, made before any test
+// runs.
+namespace {
 
 int SumOfAdvances(TCanvas& canvas, const std::string& text) {
   int width = 0;
