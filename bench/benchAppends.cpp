@@ -45,11 +45,11 @@ void FillRow(TTableCursor& cursor, std::vector<uint8_t>& record, int32_t n) {
   const std::string printer = "\\\\HOST\\queue" + std::to_string(id % 37);
   const int32_t pages = id % 500;
   const std::string owner = "user" + std::to_string(id % 211);
-  cursor.Fields().PutTableField(1, record.data(), &id);
-  cursor.Fields().PutTableField(2, record.data(), name.c_str());
-  cursor.Fields().PutTableField(3, record.data(), printer.c_str());
-  cursor.Fields().PutTableField(4, record.data(), &pages);
-  cursor.Fields().PutTableField(5, record.data(), owner.c_str());
+  cursor.Fields().WriteField(1, record.data(), id);
+  cursor.Fields().WriteField(2, record.data(), name);
+  cursor.Fields().WriteField(3, record.data(), printer);
+  cursor.Fields().WriteField(4, record.data(), pages);
+  cursor.Fields().WriteField(5, record.data(), owner);
 }
 
 double SecondsSince(std::chrono::steady_clock::time_point start) {

@@ -7,7 +7,6 @@
 #include "benchSqlSide.h"
 #include "benchStorageData.h"
 #include "engTableCursor.h"
-#include "engDataLayout.h"
 #include "engDirectory.h"
 #include "engEngine.h"
 #include "engExpCodes.h"
@@ -70,9 +69,9 @@ public:
     cursor->SetToBegin();
     while (cursor->GetNextRecord(record.data()) == 0) {
       for (size_t i = 0; i < columns.size(); ++i) {
-        const uint8_t* desc = cursor->Fields().FieldDescAt(columns[i] + 1);
-        TypeNodeFromField(desc, *value);
-        ReadFieldValue(*cursor, record.data(), desc, *value);
+        const TFieldDefinition& field = *cursor->Fields().FieldAt(columns[i] + 1);
+        TypeNodeFromField(field, *value);
+        ReadFieldValue(*cursor, record.data(), field, *value);
         values[i] = ValueText(*value);
       }
       ++answer.Rows;

@@ -1,6 +1,7 @@
 // The workloads' operations over our engine: a cursor on the jobs table,
-// shared, or exclusive for a batch. Field values go through the cursor's
-// descriptors by position, as a dataset layer caching them would.
+// shared, or exclusive for a batch. Field values are read through the
+// cursor's field definitions by position, as a dataset layer caching them
+// would.
 
 #include <cstring>
 #include <filesystem>
@@ -11,12 +12,9 @@
 #include "benchTableDefinition.h"
 #include "engBlobBuffer.h"
 #include "engCheckedTables.h"
-#include "engDataLayout.h"
 #include "engDirectory.h"
 #include "engEngine.h"
 #include "engFieldTypes.h"
-#include "engIndexFile.h"
-#include "engIndexPage.h"
 #include "engLittleEndian.h"
 #include "engSession.h"
 #include "engTableCursor.h"
@@ -162,7 +160,7 @@ public:
 
   bool ChangeOwner(int32_t recRef, const std::string& owner) override {
     if (!FindRecRef(recRef)) return false;
-    Put(fJobOwner, owner.c_str());
+    Put(fJobOwner, owner);
     cursor->ModifyRecord(record.data());
     return true;
   }
@@ -228,16 +226,18 @@ private:
     return FindByKey(TJobOrder::Primary, key);
   }
 
-  void Put(int field, const void* value) {
-    cursor->Fields().PutFieldValue(cursor->Fields().FieldDescAt(field), record.data(), false, value);
+  template <typename T>
+  void Put(int field, const T& value) {
+    cursor->Fields().WriteField(field, record.data(), value);
   }
-  void Get(const uint8_t* buffer, int field, void* value) const {
-    bool blank = false;
-    cursor->Fields().GetFieldValue(cursor->Fields().FieldDescAt(field), buffer, blank, value);
+  template <typename T>
+  void Get(const uint8_t* buffer, int field, T& value) const {
+    cursor->Fields().ReadValue(*cursor->Fields().FieldAt(field), buffer,
+                               {reinterpret_cast<uint8_t*>(&value), sizeof value});
   }
   int32_t GetInt(const uint8_t* buffer, int field) const {
     int32_t value = 0;
-    Get(buffer, field, &value);
+    Get(buffer, field, value);
     return value;
   }
   std::string GetText(const uint8_t* buffer, int field) const {
@@ -257,21 +257,21 @@ private:
   // One field of the row; the memo goes through its BLOB calls instead.
   void PutField(int field, const TJobRow& row) {
     switch (field) {
-      case fRecRef: return Put(field, &row.RecRef);
-      case fJobDate: return Put(field, &row.JobDate);
-      case fJobTime: return Put(field, &row.JobTime);
-      case fJobID: return Put(field, &row.JobID);
-      case fMachineName: return Put(field, row.MachineName.c_str());
-      case fPrinterName: return Put(field, row.PrinterName.c_str());
-      case fJobOwner: return Put(field, row.JobOwner.c_str());
-      case fPagesPrinted: return Put(field, &row.PagesPrinted);
-      case fTotalPages: return Put(field, &row.TotalPages);
-      case fBytesPrinted: return Put(field, &row.BytesPrinted);
-      case fJobSize: return Put(field, &row.JobSize);
-      case fJobStatus: return Put(field, &row.JobStatus);
+      case fRecRef: return Put(field, row.RecRef);
+      case fJobDate: return Put(field, row.JobDate);
+      case fJobTime: return Put(field, row.JobTime);
+      case fJobID: return Put(field, row.JobID);
+      case fMachineName: return Put(field, row.MachineName);
+      case fPrinterName: return Put(field, row.PrinterName);
+      case fJobOwner: return Put(field, row.JobOwner);
+      case fPagesPrinted: return Put(field, row.PagesPrinted);
+      case fTotalPages: return Put(field, row.TotalPages);
+      case fBytesPrinted: return Put(field, row.BytesPrinted);
+      case fJobSize: return Put(field, row.JobSize);
+      case fJobStatus: return Put(field, row.JobStatus);
       case fJobPrinted: {
         const uint16_t printed = row.JobPrinted;
-        return Put(field, &printed);
+        return Put(field, printed);
       }
     }
     throw std::logic_error("not a field of a row: " + std::to_string(field));
@@ -291,7 +291,7 @@ private:
     row.JobSize = GetInt(buffer, fJobSize);
     row.JobStatus = GetInt(buffer, fJobStatus);
     uint16_t printed = 0;
-    Get(buffer, fJobPrinted, &printed);
+    Get(buffer, fJobPrinted, printed);
     row.JobPrinted = printed != 0;
     // Callers reuse one row from read to read: the memo's string is
     // resized, not cleared, as resizing zeroes only what it grows by and a

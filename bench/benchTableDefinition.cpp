@@ -1,23 +1,19 @@
 #include "benchTableDefinition.h"
 
-#include "engDataHeader.h"
-#include "engDataLayout.h"
-#include "engKeyEncoding.h"
-#include "engLittleEndian.h"
 #include "engTableCursor.h"
 
 void CreateBenchTable(TDataDirectory* directory, const std::string& name, const std::vector<TBenchField>& fields,
                       const std::vector<TBenchIndex>& indexes, uint32_t blobBlockSize,
                       const std::string& description) {
-  std::vector<uint8_t> fieldDescs(fields.size() * FieldDescSize, 0);
+  TTableDefinition definition;
   for (size_t i = 0; i < fields.size(); ++i) {
-    uint8_t* desc = fieldDescs.data() + i * FieldDescSize;
-    PutLE16(desc + FieldDescNumberOffset, uint16_t(i + 1));
-    PutShortString(desc + FieldDescNameOffset, fields[i].Name, FieldNameLimit, false);
-    desc[FieldDescTypeOffset] = fields[i].Type;
-    desc[FieldDescSubtypeOffset] = fields[i].Subtype;
-    desc[FieldDescDeclaredSizeOffset] = fields[i].Size;
-    desc[FieldDescRequiredOffset] = fields[i].Required;
+    TFieldDefinition& field = definition.Fields.emplace_back();
+    field.Number = uint16_t(i + 1);
+    field.Name = fields[i].Name;
+    field.Type = fields[i].Type;
+    field.Subtype = fields[i].Subtype;
+    field.DeclaredSize = fields[i].Size;
+    field.Required = fields[i].Required;
   }
   std::vector<TIndexDefinition> indexDefinitions;
   for (const TBenchIndex& index : indexes) {
@@ -28,9 +24,6 @@ void CreateBenchTable(TDataDirectory* directory, const std::string& name, const 
     definition.Compression = index.Compression;
     definition.FieldNumbers.assign(index.Fields.begin(), index.Fields.end());
   }
-  TTableDefinition definition;
-  definition.FieldDescs = fieldDescs.data();
-  definition.FieldCount = int32_t(fields.size());
   definition.SetIndexes(indexDefinitions);
   definition.Description = description;
   definition.BlobBlockSize = blobBlockSize;

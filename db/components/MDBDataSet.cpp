@@ -111,13 +111,12 @@ void TMDBDataSet::InternalInitFieldDefs() {
 
 void TMDBDataSet::FillFieldDefs(TTableCursor& cursor) {
   FieldDefs().Clear();
-  std::vector<uint8_t> desc(FieldDescSize);
   for (int fieldNo = 1; fieldNo <= cursor.Fields().FieldListCount(); ++fieldNo) {
-    cursor.Fields().GetFieldDesc(fieldNo, desc.data());
+    const TFieldDefinition& field = cursor.Fields().FieldDefinition(fieldNo);
     TFieldType type = ftUnknown;
     int size = 0;
-    if (!FieldTypeOf(desc.data(), type, size)) continue;
-    const std::string baseName = FieldDescName(desc.data());
+    if (!FieldTypeOf(field, type, size)) continue;
+    const std::string baseName = field.Name;
     std::string name = baseName;
     for (int suffix = 1; FieldDefs().IndexOf(name) >= 0; ++suffix)
       name = Format(SDuplicateFieldDefName, {baseName, suffix});
@@ -154,12 +153,10 @@ void TMDBDataSet::ClearKeyBuffer(TKeyIndex index) {
 }
 
 void TMDBDataSet::ApplyDisplayLabels() {
-  std::vector<uint8_t> desc(FieldDescSize);
   for (int i = 0; i < FieldCount(); ++i) {
     TField* field = Fields(i);
     if (field->FieldNo() <= 0) continue;
-    handle->Fields().GetFieldDesc(field->FieldNo(), desc.data());
-    const std::string label = FieldDescText(desc.data(), FieldDescDescriptionOffset);
+    const std::string label = handle->Fields().FieldDefinition(field->FieldNo()).Description;
     if (!label.empty()) field->SetDisplayLabel(label);
   }
 }

@@ -1,6 +1,5 @@
 #include "MDBFieldTypes.h"
 
-#include "engDataLayout.h"
 
 namespace {
 
@@ -76,11 +75,11 @@ TMDBEngineType EngineTypeOf(TFieldType type) {
   }
 }
 
-bool FieldTypeOf(const uint8_t* fieldDesc, TFieldType& type, int& size) {
-  const uint8_t subtype = fieldDesc[FieldDescSubtypeOffset];
-  const uint8_t declared = fieldDesc[FieldDescDeclaredSizeOffset];
+bool FieldTypeOf(const TFieldDefinition& field, TFieldType& type, int& size) {
+  const uint8_t subtype = field.Subtype;
+  const uint8_t declared = field.DeclaredSize;
   size = 0;
-  switch (fieldDesc[FieldDescTypeOffset]) {
+  switch (field.Type) {
     case EngineCode::String:
       type = ftString;
       size = declared;
@@ -101,7 +100,7 @@ bool FieldTypeOf(const uint8_t* fieldDesc, TFieldType& type, int& size) {
     case EngineCode::Float: type = subtype == Subtype::Money ? ftCurrency : ftFloat; return true;
     case EngineCode::Decimal:
       type = ftBCD;
-      size = fieldDesc[FieldDescScaleOffset];
+      size = field.Scale;
       return true;
     case EngineCode::Bytes:
       type = ftBytes;

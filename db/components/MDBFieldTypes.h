@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "dbTypes.h"
+#include "engFieldDefinition.h"
 
 struct TMDBEngineType {
   uint8_t Type = 0;
@@ -15,9 +16,9 @@ struct TMDBEngineType {
 // Every type without an engine counterpart gives 0, 0.
 TMDBEngineType EngineTypeOf(TFieldType type);
 
-// The field type and size of an engine field descriptor; false for engine
-// types that have no field type (the field is left out).
-bool FieldTypeOf(const uint8_t* fieldDesc, TFieldType& type, int& size);
+// The field type and size of an engine field; false for engine types that
+// have no field type (the field is left out).
+bool FieldTypeOf(const TFieldDefinition& field, TFieldType& type, int& size);
 
 // The precision the framework gives decimal fields read from a table.
 inline constexpr int EngineBcdPrecision = 20;

@@ -6,8 +6,6 @@
 #include "MDBFieldTypes.h"
 #include "dbConsts.h"
 #include "dbFieldDefs.h"
-#include "engDataLayout.h"
-#include "engLittleEndian.h"
 #include "rtlStrUtils.h"
 #include "rtlTypeInfo.h"
 
@@ -107,22 +105,21 @@ void TRestructureFieldDefs::Update() {
   TMDBTableDescriptors current;
   table.ReadTableDescriptors(current);
   Clear();
-  for (int i = 0; i < current.FieldCount; ++i) {
-    const uint8_t* desc = current.FieldDescs.data() + static_cast<size_t>(i) * FieldDescSize;
+  for (const TFieldDefinition& field : current.Fields) {
     TFieldType type = ftUnknown;
     int size = 0;
-    if (!FieldTypeOf(desc, type, size)) continue;
+    if (!FieldTypeOf(field, type, size)) continue;
     std::unique_ptr<TRestructureFieldDef> def(new TRestructureFieldDef(*this));
-    def->name = FieldDescName(desc);
-    def->fieldNo = GetLE16(desc + FieldDescNumberOffset);
+    def->name = field.Name;
+    def->fieldNo = field.Number;
     def->dataType = type;
     def->size = static_cast<uint16_t>(size);
-    def->required = desc[FieldDescRequiredOffset] != 0;
-    def->charCase = desc[FieldDescCaseOffset];
-    def->description = FieldDescText(desc, FieldDescDescriptionOffset);
-    def->minValue = FieldDescText(desc, FieldDescMinOffset);
-    def->maxValue = FieldDescText(desc, FieldDescMaxOffset);
-    def->defaultValue = FieldDescText(desc, FieldDescDefaultOffset);
+    def->required = field.Required;
+    def->charCase = field.CharCase;
+    def->description = field.Description;
+    def->minValue = field.Minimum;
+    def->maxValue = field.Maximum;
+    def->defaultValue = field.Default;
     items.push_back(std::move(def));
   }
   updated = true;
@@ -230,23 +227,22 @@ void BuildRestructureDescriptors(const TRestructureFieldDefs& fieldDefs, const T
   for (int i = 0; i < fieldDefs.Count(); ++i) {
     const TRestructureFieldDef& def = *fieldDefs.Items(i);
     const TMDBEngineType engineType = EngineTypeOf(def.DataType());
-    TMDBFieldDescSpec spec;
-    spec.FieldNo = numbers[static_cast<size_t>(i)];
-    spec.Name = def.Name();
-    spec.EngineType = engineType.Type;
-    spec.Subtype = engineType.Subtype;
+    TFieldDefinition field;
+    field.Number = numbers[static_cast<size_t>(i)];
+    field.Name = def.Name();
+    field.Type = engineType.Type;
+    field.Subtype = engineType.Subtype;
     if (def.DataType() == ftString || def.DataType() == ftBytes || def.DataType() == ftVarBytes)
-      spec.DeclaredSize = static_cast<uint8_t>(def.Size());
-    if (def.DataType() == ftBCD) spec.Scale = static_cast<uint8_t>(def.Size());
-    spec.Required = def.Required();
-    spec.CharCase = def.CharCase();
-    spec.Description = def.Description();
-    spec.MinValue = def.MinValue();
-    spec.MaxValue = def.MaxValue();
-    spec.DefaultValue = def.DefaultValue();
-    AppendFieldDesc(spec, descriptors.FieldDescs);
+      field.DeclaredSize = static_cast<uint8_t>(def.Size());
+    if (def.DataType() == ftBCD) field.Scale = static_cast<uint8_t>(def.Size());
+    field.Required = def.Required();
+    field.CharCase = def.CharCase();
+    field.Description = def.Description();
+    field.Minimum = def.MinValue();
+    field.Maximum = def.MaxValue();
+    field.Default = def.DefaultValue();
+    AppendFieldDefinition(std::move(field), descriptors.Fields);
   }
-  descriptors.FieldCount = fieldDefs.Count();
 
   std::vector<const TRestructureIndexDef*> order;
   for (int i = 0; i < indexDefs.Count(); ++i) order.push_back(indexDefs.Items(i));

@@ -9,13 +9,13 @@
 #include <vector>
 
 #include "dbTypes.h"
+#include "engFieldDefinition.h"
 #include "engIndexDefinition.h"
 #include "rtlClasses.h"
 
 // The table's current descriptors, as the lists load them.
 struct TMDBTableDescriptors {
-  std::vector<uint8_t> FieldDescs;  // FieldCount descriptors of 768 bytes
-  int FieldCount = 0;
+  std::vector<TFieldDefinition> Fields;
   std::vector<TIndexDefinition> Indexes;  // slots 0 .. last secondary
   bool PrimaryIsNatural = true;
 };
@@ -162,8 +162,7 @@ private:
 // the primary index first (an empty natural-order slot when none is
 // primary). "Field '%s' not found" for an index field no definition has.
 struct TMDBRestructureDescriptors {
-  std::vector<uint8_t> FieldDescs;
-  int FieldCount = 0;
+  std::vector<TFieldDefinition> Fields;
   // The primary first; one without fields keeps natural order.
   std::vector<TIndexDefinition> Indexes;
 };

@@ -200,10 +200,8 @@ void TMDBTable::InternalInitFieldDefs() {
 void TMDBTable::ReadTableDescriptors(TMDBTableDescriptors& descriptors) {
   WithOpenCursor([&descriptors](TTableCursor& cursor) {
     descriptors = {};
-    descriptors.FieldCount = cursor.Fields().FieldListCount();
-    descriptors.FieldDescs.resize(static_cast<size_t>(descriptors.FieldCount) * FieldDescSize);
-    for (int i = 0; i < descriptors.FieldCount; ++i)
-      cursor.Fields().GetFieldDesc(i + 1, descriptors.FieldDescs.data() + static_cast<size_t>(i) * FieldDescSize);
+    for (int i = 1; i <= cursor.Fields().FieldListCount(); ++i)
+      descriptors.Fields.push_back(cursor.Fields().FieldDefinition(i));
     descriptors.PrimaryIsNatural = cursor.Fields().PrimaryIsNatural();
     for (int i = 0; i <= cursor.Fields().GetSecondaryIndexCount(); ++i)
       descriptors.Indexes.push_back(cursor.Fields().GetIndexDefinition(i));

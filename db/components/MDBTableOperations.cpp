@@ -20,20 +20,19 @@ constexpr uint32_t CreatedBlobBlockSize = 512;
 bool HasDeclaredSize(TFieldType type) { return type == ftString || type == ftBytes || type == ftVarBytes; }
 
 // The definitions' descriptors, the primary index first.
-void BuildCreateDescriptors(const TFieldDefs& fieldDefs, const TIndexDefs& indexDefs, TTableDefinition& definition,
-                            std::vector<uint8_t>& fieldDescs) {
+void BuildCreateDescriptors(const TFieldDefs& fieldDefs, const TIndexDefs& indexDefs, TTableDefinition& definition) {
   for (int i = 0; i < fieldDefs.Count(); ++i) {
     const TFieldDef& def = *fieldDefs.Items(i);
     const TMDBEngineType engineType = EngineTypeOf(def.DataType());
-    TMDBFieldDescSpec spec;
-    spec.FieldNo = static_cast<uint16_t>(i + 1);
-    spec.Name = def.Name();
-    spec.EngineType = engineType.Type;
-    spec.Subtype = engineType.Subtype;
-    if (HasDeclaredSize(def.DataType())) spec.DeclaredSize = static_cast<uint8_t>(std::clamp(def.Size(), 0, 255));
-    if (def.DataType() == ftBCD) spec.Scale = static_cast<uint8_t>(std::clamp(def.Size(), 0, 255));
-    spec.Required = def.Required();
-    AppendFieldDesc(spec, fieldDescs);
+    TFieldDefinition field;
+    field.Number = static_cast<uint16_t>(i + 1);
+    field.Name = def.Name();
+    field.Type = engineType.Type;
+    field.Subtype = engineType.Subtype;
+    if (HasDeclaredSize(def.DataType())) field.DeclaredSize = static_cast<uint8_t>(std::clamp(def.Size(), 0, 255));
+    if (def.DataType() == ftBCD) field.Scale = static_cast<uint8_t>(std::clamp(def.Size(), 0, 255));
+    field.Required = def.Required();
+    AppendFieldDefinition(std::move(field), definition.Fields);
   }
   std::vector<const TIndexDef*> order;
   for (int i = 0; i < indexDefs.Count(); ++i) order.push_back(indexDefs.Items(i));
@@ -58,8 +57,6 @@ void BuildCreateDescriptors(const TFieldDefs& fieldDefs, const TIndexDefs& index
     }
     indexes.push_back(std::move(spec));
   }
-  definition.FieldDescs = fieldDescs.data();
-  definition.FieldCount = fieldDefs.Count();
   definition.SetIndexes(indexes);
 }
 
@@ -69,8 +66,7 @@ void TMDBTable::CreateTable() {
   CheckInactive();
   if (FieldDefs().Count() == 0) InitFieldDefsFromFields();
   TTableDefinition definition;
-  std::vector<uint8_t> fieldDescs;
-  BuildCreateDescriptors(FieldDefs(), indexDefs, definition, fieldDescs);
+  BuildCreateDescriptors(FieldDefs(), indexDefs, definition);
   definition.UserMajorVersion = CreatedUserMajorVersion;
   definition.UserMinorVersion = CreatedUserMinorVersion;
   definition.BlobBlockSize = CreatedBlobBlockSize;
@@ -157,8 +153,7 @@ void TMDBTable::RestructureTable(const TMDBRestructureOptions& options) {
   TMDBRestructureDescriptors descriptors;
   BuildRestructureDescriptors(restructureFieldDefs, restructureIndexDefs, descriptors);
   TTableDefinition definition;
-  definition.FieldDescs = descriptors.FieldDescs.data();
-  definition.FieldCount = descriptors.FieldCount;
+  definition.Fields = std::move(descriptors.Fields);
   definition.SetIndexes(descriptors.Indexes);
   definition.LanguageId = options.LanguageID;
   definition.SortId = options.SortID;

@@ -4,8 +4,6 @@
 #include <limits>
 
 #include "engTableCursor.h"
-#include "engDataLayout.h"
-#include "engKeyEncoding.h"
 #include "engExpCodes.h"
 #include "rtlAssert.h"
 #include "sqlErrors.h"
@@ -132,8 +130,7 @@ void AccumulateRow(const TDataQuery& query, TTableCursor& answer, uint8_t* group
     if (column.Aggregate == agNone) continue;
     // AVG's hidden count follows the result columns.
     ORV_ASSERT(column.Aggregate != agAvg || column.AvgCountFieldNo > query.Plan.ResultFields.size());
-    uint8_t copy[FieldDescSize];
-    const uint8_t type = CursorFieldDesc(answer, column.FieldNo, copy)[FieldDescTypeOffset];
+    const uint8_t type = answer.Fields().FieldDefinition(column.FieldNo).Type;
     const TFieldValue value = Read(answer, record, column.FieldNo);
     if (value.Blank) continue;
     const TFieldValue current = Read(answer, group, column.FieldNo);

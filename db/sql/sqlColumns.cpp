@@ -6,19 +6,16 @@
 
 #include "engBlobBuffer.h"
 #include "engTableCursor.h"
-#include "engDataHeader.h"
-#include "engDataLayout.h"
 #include "engErrors.h"
-#include "engKeyEncoding.h"
 #include "sqlCorrelation.h"
 #include "sqlEvaluation.h"
 #include "sqlQuery.h"
 
-void TypeNodeFromField(const uint8_t* desc, TExpToken& node) {
-  node.DataType = desc[FieldDescTypeOffset];
-  node.SubType = desc[FieldDescSubtypeOffset];
-  node.SetDataSize(node.DataType == BlobFieldType ? 4 : desc[FieldDescStoredSizeOffset]);
-  node.Scale = node.DataType == DecimalFieldType ? desc[FieldDescScaleCopyOffset] : 0;
+void TypeNodeFromField(const TFieldDefinition& field, TExpToken& node) {
+  node.DataType = field.Type;
+  node.SubType = field.Subtype;
+  node.SetDataSize(field.IsBlob() ? 4 : field.StoredSize);
+  node.Scale = field.Type == dtBcd ? field.StoredScale : 0;
 }
 
 bool TSourceColumnResolver::ResolveColumn(TExpToken& node) {
@@ -28,7 +25,7 @@ bool TSourceColumnResolver::ResolveColumn(TExpToken& node) {
   node.SourceTable = table;
   node.FieldNo = fieldNo;
   node.CorrelationName = table->Reference.CorrelationName;
-  TypeNodeFromField(table->FieldDesc(fieldNo), node);
+  TypeNodeFromField(table->Field(fieldNo), node);
   return true;
 }
 
@@ -37,29 +34,25 @@ bool TTableColumnResolver::ResolveColumn(TExpToken& node) {
   const int fieldNo = table.FindField(node.Name);
   if (fieldNo <= 0) return false;
   node.FieldNo = uint16_t(fieldNo);
-  TypeNodeFromField(table.FieldDesc(fieldNo), node);
+  TypeNodeFromField(table.Field(fieldNo), node);
   return true;
 }
 
-void ReadFieldValue(TTableCursor& cursor, const uint8_t* record, const uint8_t* desc, TExpToken& node,
+void ReadFieldValue(TTableCursor& cursor, const uint8_t* record, const TFieldDefinition& field, TExpToken& node,
                     TFieldNumbering numbering) {
   const bool tableNumbering = numbering == TFieldNumbering::Table;
-  const int fieldNo = FieldDescNumber(desc);
-  if (desc[FieldDescTypeOffset] != BlobFieldType) {
-    const int width = FieldValueWidth(desc);
+  const int fieldNo = field.Number;
+  if (!field.IsBlob()) {
+    const int width = field.ValueWidth();
     node.SetDataSize(std::max(width, 8));
     std::memset(node.Value, 0, size_t(node.ValueCapacity));
-    bool blank = true;
-    cursor.Fields().GetFieldValue(desc, record, blank, node.Value);
-    node.IsNull = blank;
-    node.SetDataSize(desc[FieldDescTypeOffset] == StringFieldType
+    node.IsNull = !cursor.Fields().ReadValue(field, record, {node.Value, size_t(node.ValueCapacity)});
+    node.SetDataSize(field.Type == dtString
                          ? int32_t(strnlen(reinterpret_cast<const char*>(node.Value), size_t(width))) + 1
                          : width);
     return;
   }
-  bool blank = true;
-  cursor.Fields().GetFieldValue(desc, record, blank, nullptr);
-  if (blank) {
+  if (!cursor.Fields().ReadValue(field, record, {})) {
     node.SetNull();
     node.IsNull = true;
     return;
@@ -96,6 +89,6 @@ void TSourceColumnValues::GetColumnValue(TExpToken& node) {
     return;
   }
   TTableCursor& cursor = *table->Cursor;
-  ReadFieldValue(cursor, table->Record.data(), table->FieldDesc(node.FieldNo), node, TFieldNumbering::Table);
+  ReadFieldValue(cursor, table->Record.data(), table->Field(node.FieldNo), node, TFieldNumbering::Table);
   if (cursor.Fields().LanguageId() != languageId) ConvertTextValue(node, cursor.Fields().LanguageId(), languageId);
 }

@@ -7,13 +7,14 @@
 
 #include "engExpEval.h"
 #include "engExpTypeCheck.h"
+#include "engFieldDefinition.h"
 
 class TTableCursor;
 class TDataQuery;
 struct TSourceTable;
 
 // Gives the node the field's type, subtype, size and scale.
-void TypeNodeFromField(const uint8_t* fieldDesc, TExpToken& node);
+void TypeNodeFromField(const TFieldDefinition& field, TExpToken& node);
 
 // Binds references to the query's source tables (SourceTable and the
 // table's field number).
@@ -48,11 +49,11 @@ private:
   uint16_t languageId;
 };
 
-// Whose numbering a descriptor's field number follows: the cursor's own
-// (a result's field list), or the table's (a source table's descriptor,
-// also on a live result's cursor, whose field map numbers its columns).
+// Whose numbering a field's number follows: the cursor's own (a result's
+// field list), or the table's (a source table's field, also on a live
+// result's cursor, whose field map numbers its columns).
 enum class TFieldNumbering { Cursor, Table };
 
 // The field of the record into node, a BLOB read whole.
-void ReadFieldValue(TTableCursor& cursor, const uint8_t* record, const uint8_t* fieldDesc, TExpToken& node,
+void ReadFieldValue(TTableCursor& cursor, const uint8_t* record, const TFieldDefinition& field, TExpToken& node,
                     TFieldNumbering numbering = TFieldNumbering::Cursor);

@@ -70,7 +70,7 @@ std::string OuterKey(TDataQuery& query) {
     TExpTreePtr value(NewToken());
     value->SourceTable = reference.Table;
     value->FieldNo = reference.FieldNo;
-    TypeNodeFromField(reference.Table->FieldDesc(reference.FieldNo), *value);
+    TypeNodeFromField(reference.Table->Field(reference.FieldNo), *value);
     values.GetColumnValue(*value);
     const int32_t size = value->IsNull ? 0 : value->DataSize;
     key += value->IsNull ? 'N' : 'V';

@@ -5,16 +5,13 @@
 #include <vector>
 
 #include "engTableCursor.h"
-#include "engDataHeader.h"
 #include "engCursorRecords.h"
-#include "engDataLayout.h"
 #include "engDirectory.h"
 #include "engErrorCodes.h"
 #include "engExpTypeCheck.h"
 #include "engExpTypeChecker.h"
 #include "engExpTypes.h"
 #include "engExpDateTime.h"
-#include "engKeyEncoding.h"
 #include "engStrings.h"
 #include "rtlAssert.h"
 #include "rtlStrUtils.h"
@@ -30,8 +27,6 @@ namespace {
 constexpr int32_t CommitBytes = 262140;
 constexpr int32_t MaxDefaultCommitInterval = 8191;
 constexpr const char* UpdateValuesContext = "update values";
-
-std::string FieldNameOf(const uint8_t* desc) { return GetShortString(desc + FieldDescNameOffset, FieldNameLimit); }
 
 bool HasParam(const TExpToken* node) {
   for (; node; node = node->Next)
@@ -152,7 +147,7 @@ void PrepareDataChange(TDataQuery& query) {
       targets.push_back(target);
       continue;
     }
-    for (int i = 1; i <= table.FieldCount; ++i) targets.push_back({FieldNameOf(table.FieldDesc(i)), ""});
+    for (int i = 1; i <= table.FieldCount; ++i) targets.push_back({table.Field(i).Name, ""});
   }
   query.Plan.UpdateFields.clear();
   for (const TTargetItem& target : targets) {
@@ -161,14 +156,14 @@ void PrepareDataChange(TDataQuery& query) {
     if (fieldNo == 0)
       RaiseSqlError("Invalid column name '" + target.Name + "'" + " or table correlation name " + "'" +
                     target.Qualifier + "'" + " specified in table columns");
-    const uint8_t* desc = table.FieldDesc(fieldNo);
+    const TFieldDefinition& definition = table.Field(fieldNo);
     TUpdateField field;
     field.FieldNo = uint16_t(fieldNo);
-    field.Name = FieldNameOf(desc);
-    field.DataType = desc[FieldDescTypeOffset];
-    field.SubType = desc[FieldDescSubtypeOffset];
-    field.Size = desc[FieldDescStoredSizeOffset];
-    field.Scale = field.DataType == DecimalFieldType ? desc[FieldDescScaleCopyOffset] : 0;
+    field.Name = definition.Name;
+    field.DataType = definition.Type;
+    field.SubType = definition.Subtype;
+    field.Size = definition.StoredSize;
+    field.Scale = field.DataType == dtBcd ? definition.StoredScale : 0;
     query.Plan.UpdateFields.push_back(std::move(field));
   }
   const size_t values = query.Parsed.InsertFromSelect && query.Parsed.SubSelect
@@ -226,11 +221,10 @@ void ExecuteInsert(TDataQuery& query) {
     cursor.Checks().ApplyDefaults(record.data());
     for (size_t i = 0; i < query.Plan.UpdateFields.size(); ++i) {
       const TUpdateField& target = query.Plan.UpdateFields[i];
-      uint8_t desc[FieldDescSize];
-      source.Fields().GetFieldDesc(int(i + 1), desc);
+      const TFieldDefinition& field = source.Fields().FieldDefinition(int(i + 1));
       TExpTreePtr value(NewToken());
-      TypeNodeFromField(desc, *value);
-      ReadFieldValue(source, row.data(), desc, *value);
+      TypeNodeFromField(field, *value);
+      ReadFieldValue(source, row.data(), field, *value);
       ConvertTextValue(*value, source.Fields().LanguageId(), cursor.Fields().LanguageId());
       StoreValue(query, table, record.data(), target, *value, select.Plan.ResultFields[i]->Name, "INSERT");
     }

@@ -6,15 +6,10 @@
 #include <vector>
 
 #include "engTableCursor.h"
-#include "engDataHeader.h"
-#include "engDataLayout.h"
 #include "engDirectory.h"
-#include "engKeyEncoding.h"
-#include "engLittleEndian.h"
 #include "engPaths.h"
 #include "engSession.h"
 #include "engStrings.h"
-#include "rtlStrUtils.h"
 #include "rtlStrUtils.h"
 #include "sqlErrors.h"
 #include "sqlPaths.h"
@@ -23,8 +18,6 @@
 namespace {
 
 constexpr const char* PrimaryName = "PRIMARY";
-
-std::string FieldNameOf(const uint8_t* desc) { return GetShortString(desc + FieldDescNameOffset, FieldNameLimit); }
 
 // The target's directory, opened for the statement when it is not the
 // statement's own, and closed with it.
@@ -65,25 +58,26 @@ private:
   std::string name;
 };
 
-void FillFieldDesc(const TCreateField& field, uint8_t* desc) {
-  PutShortString(desc + FieldDescNameOffset, field.Name.substr(0, FieldNameLimit), FieldNameLimit, false);
-  PutShortString(desc + FieldDescDescriptionOffset, field.Description.substr(0, FieldTextLimit), FieldTextLimit, false);
-  desc[FieldDescTypeOffset] = field.DataType;
-  desc[FieldDescSubtypeOffset] = field.SubType;
-  desc[FieldDescDeclaredSizeOffset] = field.DataType == dtString || field.DataType == dtBytes
-                                          ? uint8_t(std::clamp(field.Size, 0, 255))
-                                          : field.DataType == dtBlob ? 1 : 0;
-  desc[FieldDescScaleOffset] = field.DataType == dtBcd ? field.Scale : 0;
-  desc[FieldDescRequiredOffset] = field.Required;
-  desc[FieldDescCaseOffset] = field.CharCase;
-  PutShortString(desc + FieldDescMinOffset, field.Minimum.substr(0, FieldTextLimit), FieldTextLimit, false);
-  PutShortString(desc + FieldDescMaxOffset, field.Maximum.substr(0, FieldTextLimit), FieldTextLimit, false);
-  PutShortString(desc + FieldDescDefaultOffset, field.Default.substr(0, FieldTextLimit), FieldTextLimit, false);
+// Names and texts longer than a table keeps are cut.
+void FillField(const TCreateField& field, TFieldDefinition& target) {
+  target.Name = field.Name.substr(0, FieldNameLimit);
+  target.Description = field.Description.substr(0, FieldTextLimit);
+  target.Type = field.DataType;
+  target.Subtype = field.SubType;
+  target.DeclaredSize = field.DataType == dtString || field.DataType == dtBytes ? uint8_t(std::clamp(field.Size, 0, 255))
+                        : field.DataType == dtBlob                             ? 1
+                                                                               : 0;
+  target.Scale = field.DataType == dtBcd ? field.Scale : 0;
+  target.Required = field.Required;
+  target.CharCase = field.CharCase;
+  target.Minimum = field.Minimum.substr(0, FieldTextLimit);
+  target.Maximum = field.Maximum.substr(0, FieldTextLimit);
+  target.Default = field.Default.substr(0, FieldTextLimit);
 }
 
-// The field numbers of the index's columns among descs (any case); an
+// The field numbers of the index's columns among fields (any case); an
 // unknown column is the engine's index field error.
-TIndexDefinition IndexDefinition(const TCreateIndex& index, const uint8_t* descs, int count) {
+TIndexDefinition IndexDefinition(const TCreateIndex& index, const std::vector<TFieldDefinition>& fields) {
   TIndexDefinition definition;
   definition.Name = index.Name;
   definition.Descending = index.Descending;
@@ -93,9 +87,8 @@ TIndexDefinition IndexDefinition(const TCreateIndex& index, const uint8_t* descs
   const size_t columns = std::min(index.Columns.size(), size_t(MaxKeyFields));
   for (size_t i = 0; i < columns; ++i) {
     int number = 0;
-    for (int f = 0; f < count && number == 0; ++f)
-      if (SameText(FieldNameOf(descs + size_t(f) * FieldDescSize), index.Columns[i]))
-        number = FieldDescNumber(descs + size_t(f) * FieldDescSize);
+    for (size_t f = 0; f < fields.size() && number == 0; ++f)
+      if (SameText(fields[f].Name, index.Columns[i])) number = fields[f].Number;
     if (number == 0) RaiseSqlError("Column " + index.Columns[i] + " not found");
     definition.FieldNumbers.push_back(uint16_t(number));
   }
@@ -103,17 +96,14 @@ TIndexDefinition IndexDefinition(const TCreateIndex& index, const uint8_t* descs
 }
 
 void CreateTable(TDataQuery& query) {
-  std::vector<uint8_t> descs(query.Parsed.CreateFields.size() * FieldDescSize, 0);
-  for (size_t i = 0; i < query.Parsed.CreateFields.size(); ++i) {
-    uint8_t* desc = descs.data() + i * FieldDescSize;
-    PutLE16(desc + FieldDescNumberOffset, uint16_t(i + 1));
-    FillFieldDesc(*query.Parsed.CreateFields[i], desc);
+  std::vector<TFieldDefinition> fields(query.Parsed.CreateFields.size());
+  for (size_t i = 0; i < fields.size(); ++i) {
+    fields[i].Number = uint16_t(i + 1);
+    FillField(*query.Parsed.CreateFields[i], fields[i]);
   }
-  const int count = int(query.Parsed.CreateFields.size());
   TIndexDefinition primary;
-  if (!query.Parsed.CreateIndexes.empty())
-    primary = IndexDefinition(*query.Parsed.CreateIndexes.front(), descs.data(), count);
-  TTableDefinition definition = query.Parsed.NewTableDefinition(descs);
+  if (!query.Parsed.CreateIndexes.empty()) primary = IndexDefinition(*query.Parsed.CreateIndexes.front(), fields);
+  TTableDefinition definition = query.Parsed.NewTableDefinition(std::move(fields));
   definition.SetIndexes({primary});
   TTargetDirectory target(query);
   target.Cursor(query)->Admin().CreateTable(definition, false);
@@ -123,17 +113,15 @@ void CreateIndex(TDataQuery& query) {
   TTargetDirectory target(query);
   auto cursor = target.Cursor(query);
   cursor->Open();
-  std::vector<uint8_t> descs(size_t(cursor->Fields().GetFieldCount()) * FieldDescSize, 0);
-  for (int i = 1; i <= cursor->Fields().GetFieldCount(); ++i)
-    cursor->Fields().GetTableFieldDesc(i, descs.data() + size_t(i - 1) * FieldDescSize);
-  cursor->Admin().AddIndex(
-      IndexDefinition(*query.Parsed.CreateIndexes.front(), descs.data(), cursor->Fields().GetFieldCount()));
+  std::vector<TFieldDefinition> fields;
+  for (int i = 1; i <= cursor->Fields().GetFieldCount(); ++i) fields.push_back(cursor->Fields().TableFieldDefinition(i));
+  cursor->Admin().AddIndex(IndexDefinition(*query.Parsed.CreateIndexes.front(), fields));
   cursor->Close(TTemporaryContents::Keep);
 }
 
-int FindByName(const std::vector<std::vector<uint8_t>>& fields, const std::string& name) {
+int FindByName(const std::vector<TFieldDefinition>& fields, const std::string& name) {
   for (size_t i = 0; i < fields.size(); ++i)
-    if (SameText(FieldNameOf(fields[i].data()), name)) return int(i);
+    if (SameText(fields[i].Name, name)) return int(i);
   return -1;
 }
 
@@ -142,13 +130,11 @@ void AlterTable(TDataQuery& query) {
   auto cursor = target.Cursor(query);
   cursor->Open();
   const int oldCount = cursor->Fields().GetFieldCount();
-  std::vector<std::vector<uint8_t>> fields;
+  std::vector<TFieldDefinition> fields;
   uint16_t highest = 0;
   for (int i = 1; i <= oldCount; ++i) {
-    std::vector<uint8_t> desc(FieldDescSize, 0);
-    cursor->Fields().GetTableFieldDesc(i, desc.data());
-    highest = std::max(highest, FieldDescNumber(desc.data()));
-    fields.push_back(std::move(desc));
+    fields.push_back(cursor->Fields().TableFieldDefinition(i));
+    highest = std::max(highest, fields.back().Number);
   }
   std::vector<TIndexDefinition> indexes;
   const int secondaries = cursor->Fields().GetSecondaryIndexCount();
@@ -182,43 +168,35 @@ void AlterTable(TDataQuery& query) {
       fields.erase(fields.begin() + at);
       continue;
     }
-    std::vector<uint8_t> desc(FieldDescSize, 0);
+    TFieldDefinition field;
     int at = int(fields.size());
     if (change->Redefine) {
       at = FindByName(fields, change->OldName);
       if (at < 0) RaiseSqlError("Column " + change->OldName + " not found");
-      desc = fields[size_t(at)];
+      field = fields[size_t(at)];
       fields.erase(fields.begin() + at);
       if (change->HasType) {
-        PutShortString(desc.data() + FieldDescNameOffset, change->Name.substr(0, FieldNameLimit), FieldNameLimit, false);
-        desc[FieldDescTypeOffset] = change->DataType;
-        desc[FieldDescSubtypeOffset] = change->SubType;
-        desc[FieldDescDeclaredSizeOffset] =
+        field.Name = change->Name.substr(0, FieldNameLimit);
+        field.Type = change->DataType;
+        field.Subtype = change->SubType;
+        field.DeclaredSize =
             change->DataType == dtString ? uint8_t(std::clamp(change->Size, 0, 255)) : change->DataType == dtBlob ? 1 : 0;
-        desc[FieldDescScaleOffset] = change->DataType == dtBcd ? change->Scale : 0;
+        field.Scale = change->DataType == dtBcd ? change->Scale : 0;
       }
     } else {
       if (FindByName(fields, change->Name) >= 0) RaiseSqlError("Column " + change->Name + " already exists");
-      PutLE16(desc.data() + FieldDescNumberOffset, ++highest);
-      FillFieldDesc(*change, desc.data());
+      field.Number = ++highest;
+      FillField(*change, field);
     }
-    if (change->HasDescription)
-      PutShortString(desc.data() + FieldDescDescriptionOffset, change->Description.substr(0, FieldTextLimit),
-                     FieldTextLimit, false);
-    if (change->HasRequired) desc[FieldDescRequiredOffset] = change->Required;
-    if (change->HasCharCase) desc[FieldDescCaseOffset] = change->CharCase;
-    if (change->HasMinimum)
-      PutShortString(desc.data() + FieldDescMinOffset, change->Minimum.substr(0, FieldTextLimit), FieldTextLimit, false);
-    if (change->HasMaximum)
-      PutShortString(desc.data() + FieldDescMaxOffset, change->Maximum.substr(0, FieldTextLimit), FieldTextLimit, false);
-    if (change->HasDefault)
-      PutShortString(desc.data() + FieldDescDefaultOffset, change->Default.substr(0, FieldTextLimit), FieldTextLimit,
-                     false);
+    if (change->HasDescription) field.Description = change->Description.substr(0, FieldTextLimit);
+    if (change->HasRequired) field.Required = change->Required;
+    if (change->HasCharCase) field.CharCase = change->CharCase;
+    if (change->HasMinimum) field.Minimum = change->Minimum.substr(0, FieldTextLimit);
+    if (change->HasMaximum) field.Maximum = change->Maximum.substr(0, FieldTextLimit);
+    if (change->HasDefault) field.Default = change->Default.substr(0, FieldTextLimit);
     if (change->HasAt) at = std::min(change->At - 1, int(fields.size()));
-    fields.insert(fields.begin() + at, std::move(desc));
+    fields.insert(fields.begin() + at, std::move(field));
   }
-  std::vector<uint8_t> descs;
-  for (const auto& desc : fields) descs.insert(descs.end(), desc.begin(), desc.end());
 
   for (const auto& change : query.Parsed.CreateIndexes) {
     const bool hasPrimary = !indexes.front().IsNatural();
@@ -227,10 +205,9 @@ void AlterTable(TDataQuery& query) {
       continue;
     }
     if (change->Add && hasPrimary) RaiseSqlError("Cannot REDEFINE the primary key using the ADD keyword");
-    indexes.front() = IndexDefinition(*change, descs.data(), int(fields.size()));
+    indexes.front() = IndexDefinition(*change, fields);
   }
-  definition.FieldDescs = descs.data();
-  definition.FieldCount = int32_t(fields.size());
+  definition.Fields = std::move(fields);
   definition.SetIndexes(indexes);
   cursor->Admin().RestructureTable(definition, query.Parsed.NoBackup);
 }

@@ -6,12 +6,10 @@
 
 #include "engBlobBuffer.h"
 #include "engTableCursor.h"
-#include "engDataLayout.h"
 #include "engDirectory.h"
 #include "engErrors.h"
 #include "engExpEvalConvert.h"
 #include "engFieldText.h"
-#include "engKeyEncoding.h"
 #include "engSession.h"
 #include "osLocale.h"
 #include "rtlAssert.h"
@@ -86,16 +84,7 @@ TExpEvalContext SourceEvalContext(TDataQuery& query, TExpColumnValues* columns) 
 }
 
 void TRecordColumnValues::GetColumnValue(TExpToken& node) {
-  uint8_t copy[FieldDescSize];
-  ReadFieldValue(cursor, record, CursorFieldDesc(cursor, node.FieldNo, copy), node);
-}
-
-const uint8_t* CursorFieldDesc(TTableCursor& cursor, int fieldNo, uint8_t* copy) {
-  // Without a field map a field's number is its position: no copy needed.
-  if (!cursor.Fields().HasFieldMap() && fieldNo >= 1 && fieldNo <= cursor.Fields().FieldListCount())
-    return cursor.Fields().FieldDescAt(fieldNo);
-  cursor.Fields().GetFieldDesc(fieldNo, copy);
-  return copy;
+  ReadFieldValue(cursor, record, cursor.Fields().FieldDefinition(node.FieldNo), node);
 }
 
 namespace {
@@ -118,14 +107,13 @@ bool FitsWholeColumn(const TExpToken& value, uint8_t type, const TFormatSettings
 
 bool StoreFieldValue(TTableCursor& cursor, uint8_t* record, int fieldNo, const TExpToken& value,
                      const TFormatSettings& settings) {
-  uint8_t copy[FieldDescSize];
-  const uint8_t* desc = CursorFieldDesc(cursor, fieldNo, copy);
+  const TFieldDefinition& field = cursor.Fields().FieldDefinition(fieldNo);
   if (value.IsNull) {
     cursor.Fields().WriteBlank(fieldNo, record);
     return true;
   }
-  const uint8_t type = desc[FieldDescTypeOffset];
-  if (type == BlobFieldType) {
+  const uint8_t type = field.Type;
+  if (field.IsBlob()) {
     auto check = [&cursor](int32_t result) {
       if (result != 0) RaiseEngineError(uint16_t(result), cursor.TableName());
     };
@@ -135,13 +123,13 @@ bool StoreFieldValue(TTableCursor& cursor, uint8_t* record, int fieldNo, const T
     if (size > 0) check(cursor.Blobs().WriteBlob(fieldNo, record, false, {value.Value, size_t(size)}, 0));
     return true;
   }
-  const int width = FieldValueWidth(desc);
+  const int width = field.ValueWidth();
   // A stored value never exceeds 255 bytes.
   uint8_t converted[256 + 8] = {};
   ORV_ASSERT(width >= 0 && size_t(width) < sizeof converted);
-  const uint8_t scale = type == DecimalFieldType ? desc[FieldDescScaleCopyOffset] : 0;
+  const uint8_t scale = type == dtBcd ? field.StoredScale : 0;
   if (!FitsWholeColumn(value, type, settings, cursor.Fields().LanguageId())) return false;
-  const bool same = value.DataType == type && (type != DecimalFieldType || value.Scale == scale) && type != dtString;
+  const bool same = value.DataType == type && (type != dtBcd || value.Scale == scale) && type != dtString;
   if (same) {
     std::memcpy(converted, value.Value, size_t(width));
   } else if (!ConvertFieldValue(value.DataType, value.DataSize, value.Value, type, width, scale, converted, settings,

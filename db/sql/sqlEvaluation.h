@@ -43,10 +43,6 @@ private:
   const uint8_t* record;
 };
 
-// The cursor's descriptor of the field: its own when it can be handed out,
-// else copied into copy (FieldDescSize bytes).
-const uint8_t* CursorFieldDesc(TTableCursor& cursor, int fieldNo, uint8_t* copy);
-
 // Stores the value into the field (cursor numbering): NULL blanks it, a
 // BLOB field takes the bytes in a new BLOB, another type is converted;
 // false when the value does not convert.

@@ -4,7 +4,6 @@
 #include "sqlQuery.h"
 
 #include "engTableCursor.h"
-#include "engDataLayout.h"
 #include "engDirectory.h"
 #include "engSession.h"
 #include "osSyncTicks.h"
@@ -26,7 +25,7 @@ TSourceTable::~TSourceTable() {
 
 void TSourceTable::CheckInvariants() const {
   ORV_ASSERT(Cursor && Directory);
-  ORV_ASSERT(FieldDescs.size() == size_t(FieldCount) * FieldDescSize);
+  ORV_ASSERT(Fields.size() == size_t(FieldCount));
   ORV_ASSERT(!Record.empty());
 }
 
@@ -38,10 +37,9 @@ void TParsedQuery::CheckInvariants(const TDataQuery& owner) const {
   ORV_ASSERT(Kind != qkSelect || Grouping == !GroupBy.empty());
 }
 
-TTableDefinition TParsedQuery::NewTableDefinition(std::vector<uint8_t>& fieldDescs) const {
+TTableDefinition TParsedQuery::NewTableDefinition(std::vector<TFieldDefinition> fields) const {
   TTableDefinition definition;
-  definition.FieldDescs = fieldDescs.data();
-  definition.FieldCount = int32_t(fieldDescs.size() / FieldDescSize);
+  definition.Fields = std::move(fields);
   definition.LanguageId = LanguageId;
   definition.SortId = SortId;
   definition.BlobBlockSize = BlobBlockSize;

@@ -163,8 +163,8 @@ struct TParsedQuery {
 
   void CheckInvariants(const TDataQuery& owner) const;
   // A table the statement creates (its own or an answer) with the options
-  // the statement gave, over these field descriptors (kept by the caller).
-  TTableDefinition NewTableDefinition(std::vector<uint8_t>& fieldDescs) const;
+  // the statement gave, over these fields.
+  TTableDefinition NewTableDefinition(std::vector<TFieldDefinition> fields) const;
 };
 
 // A source table's own conditions, made ready for its cursor's filter
@@ -243,9 +243,9 @@ struct TQueryPlan {
   bool OrderGiven = false;  // the grouping or distinct sort gives the order
   bool HasBlobColumn = false;
   uint8_t ResultIndex = NoResultIndex;
-  // Every field descriptor of an answer that keeps AVG's hidden counts,
-  // whose cursor shows only the result columns once it is filled.
-  std::vector<uint8_t> AnswerFieldDescs;
+  // Every field of an answer that keeps AVG's hidden counts, whose cursor
+  // shows only the result columns once it is filled.
+  std::vector<TFieldDefinition> AnswerFields;
   // The HAVING condition, checked against the answer table's fields.
   TExpTreePtr HavingChecked;
   // The enclosing tables' fields a correlated query reads, itself or
@@ -256,9 +256,9 @@ struct TQueryPlan {
   void CheckInvariants(const TDataQuery& owner) const;
 };
 
-// A source table opened for the query: its cursor, the field descriptors
-// names resolve against, and the current row of the row loops.
-// Invariants: once open, the cursor is there, the descriptors are one per
+// A source table opened for the query: its cursor, the fields names
+// resolve against, and the current row of the row loops.
+// Invariants: once open, the cursor is there, the fields are one per
 // field, and the record has the cursor's record size as it opened (a live
 // result's field map changes the cursor's, but its rows are read by the
 // caller, not into this record).
@@ -272,16 +272,16 @@ struct TSourceTable {
   TDataDirectory* Directory = nullptr;
   bool OwnsDirectory = false;  // opened for this table, closed with it
   std::unique_ptr<TTableCursor> Cursor;
-  // The table's own field descriptors, taken when it opens: names resolve
-  // against them whatever field map the cursor is given later.
-  std::vector<uint8_t> FieldDescs;
+  // The table's own fields, taken when it opens: names resolve against
+  // them whatever field map the cursor is given later.
+  std::vector<TFieldDefinition> Fields;
   int FieldCount = 0;
   std::vector<uint8_t> Record;  // the current row
   bool HasRow = false;          // false: unmatched left join, fields blank
 
   // The field's number (any case), 0 when none.
   int FindField(const std::string& name) const;
-  const uint8_t* FieldDesc(int fieldNo) const { return FieldDescs.data() + size_t(fieldNo - 1) * 768; }
+  const TFieldDefinition& Field(int fieldNo) const { return Fields[size_t(fieldNo - 1)]; }
   void CheckInvariants() const;
 };
 

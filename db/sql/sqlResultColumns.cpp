@@ -4,15 +4,11 @@
 #include <cstring>
 
 #include "engTableCursor.h"
-#include "engDataHeader.h"
-#include "engDataLayout.h"
 #include "engDirectory.h"
 #include "engErrorCodes.h"
 #include "engExpTypeCheck.h"
 #include "engExpShortText.h"
 #include "engExpTypes.h"
-#include "engKeyEncoding.h"
-#include "engLittleEndian.h"
 #include "engPaths.h"
 #include "engSession.h"
 #include "engStrings.h"
@@ -29,12 +25,10 @@ namespace {
 constexpr const char* SourceColumns = "source columns";
 constexpr const char* AvgCountPrefix = "Sys__Avg__Count";
 
-std::string FieldNameOf(const uint8_t* desc) { return GetShortString(desc + FieldDescNameOffset, FieldNameLimit); }
-
 std::unique_ptr<TResultField> ColumnOfField(TSourceTable& table, int fieldNo) {
   auto column = std::make_unique<TResultField>();
   column->SourceQualifier = table.Reference.CorrelationName;
-  column->SourceName = FieldNameOf(table.FieldDesc(fieldNo));
+  column->SourceName = table.Field(fieldNo).Name;
   column->Name = column->SourceName;
   column->Source = &table;
   column->SourceFieldNo = uint16_t(fieldNo);
@@ -210,19 +204,17 @@ void NameResultColumns(TDataQuery& query) {
   }
 }
 
-std::vector<uint8_t> AnswerFieldDescs(const TDataQuery& query) {
-  std::vector<uint8_t> descs;
-  int number = 0;
+std::vector<TFieldDefinition> AnswerFields(const TDataQuery& query) {
+  std::vector<TFieldDefinition> fields;
   auto add = [&](const std::string& name, uint8_t type, uint8_t subType, int32_t size, uint8_t scale) {
-    descs.resize(descs.size() + FieldDescSize, 0);
-    uint8_t* desc = descs.data() + descs.size() - FieldDescSize;
-    PutLE16(desc + FieldDescNumberOffset, uint16_t(++number));
-    PutShortString(desc + FieldDescNameOffset, name, FieldNameLimit, false);
-    desc[FieldDescTypeOffset] = type;
-    desc[FieldDescSubtypeOffset] = subType;
-    if (type == dtString) desc[FieldDescDeclaredSizeOffset] = uint8_t(std::clamp(size - 1, 1, 250));
-    if (type == dtBlob) desc[FieldDescDeclaredSizeOffset] = 1;
-    if (type == dtBcd) desc[FieldDescScaleOffset] = scale;
+    TFieldDefinition& field = fields.emplace_back();
+    field.Number = uint16_t(fields.size());
+    field.Name = name.substr(0, FieldNameLimit);
+    field.Type = type;
+    field.Subtype = subType;
+    if (type == dtString) field.DeclaredSize = uint8_t(std::clamp(size - 1, 1, 250));
+    if (type == dtBlob) field.DeclaredSize = 1;
+    if (type == dtBcd) field.Scale = scale;
   };
   for (const auto& column : query.Plan.ResultFields) {
     const uint8_t type = ResultFieldType(*column);
@@ -231,7 +223,7 @@ std::vector<uint8_t> AnswerFieldDescs(const TDataQuery& query) {
   for (const auto& column : query.Plan.ResultFields)
     if (column->Aggregate == agAvg)
       add(AvgCountPrefix + std::to_string(column->FieldNo), dtInteger, stNone, 4, 0);
-  return descs;
+  return fields;
 }
 
 bool KeepsTemporaryAnswer(const TDataQuery& query) { return !query.Parsed.HasInto && !query.Parsed.Encrypted; }
@@ -256,8 +248,7 @@ void CreateAnswerTable(TDataQuery& query, bool inMemory) {
     query.Run.AnswerDirectory = session->OpenDirectory(folder, folder);
     name = query.Parsed.HasInto ? query.Parsed.TargetName : query.Run.AnswerDirectory->GetTempTableName(false);
   }
-  std::vector<uint8_t> descs = AnswerFieldDescs(query);
-  TTableDefinition definition = query.Parsed.NewTableDefinition(descs);
+  TTableDefinition definition = query.Parsed.NewTableDefinition(AnswerFields(query));
   definition.LanguageId = query.Plan.LanguageId;
   definition.SortId = query.Plan.SortId;
   const bool addedPassword = query.Parsed.Encrypted && !session->PasswordExists(query.Parsed.Password);
@@ -275,12 +266,8 @@ void CreateAnswerTable(TDataQuery& query, bool inMemory) {
     options.TemporaryTable = !query.Parsed.HasInto;
     answer->SetOpenOptions(options);
     answer->Open();
-    query.Plan.AnswerFieldDescs.clear();
-    if (query.Parsed.HasAverage)
-      for (int position = 1; position <= answer->Fields().FieldListCount(); ++position) {
-        const uint8_t* desc = answer->Fields().FieldDescAt(position);
-        query.Plan.AnswerFieldDescs.insert(query.Plan.AnswerFieldDescs.end(), desc, desc + FieldDescSize);
-      }
+    query.Plan.AnswerFields.clear();
+    if (query.Parsed.HasAverage) query.Plan.AnswerFields = answer->Fields().FieldDefinitions();
     query.Run.Answer = std::move(answer);
     query.Run.AnswerInMemory = inMemory;
   } catch (...) {

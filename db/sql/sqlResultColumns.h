@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "engFieldDefinition.h"
+
 class TTableCursor;
 class TDataQuery;
 struct TResultField;
@@ -13,9 +15,9 @@ struct TResultField;
 void ResolveResultColumns(TDataQuery& query);
 // Column names: alias or generated, cut to 30, made unique with "_n".
 void NameResultColumns(TDataQuery& query);
-// The answer table's field descriptors: the result columns, then one
-// hidden count per AVG column.
-std::vector<uint8_t> AnswerFieldDescs(const TDataQuery& query);
+// The answer table's fields: the result columns, then one hidden count per
+// AVG column.
+std::vector<TFieldDefinition> AnswerFields(const TDataQuery& query);
 // Whether the answer may live in memory: a temporary, unencrypted one.
 bool KeepsTemporaryAnswer(const TDataQuery& query);
 // The answer table created (empty, no index) and opened exclusively; in

@@ -4,7 +4,6 @@
 #include <cstring>
 
 #include "engTableCursor.h"
-#include "engFieldAccess.h"
 #include "sqlAggregates.h"
 #include "sqlEvaluation.h"
 #include "sqlQuery.h"
@@ -16,8 +15,7 @@ TRowFolder::TRowFolder(TDataQuery& query, TTableCursor& answer)
   if (!active || query.Plan.Distinct) return;
   int widest = 0;
   for (const TColumnItem& item : query.Plan.GroupBy) {
-    uint8_t copy[FieldDescSize];
-    const int width = FieldValueWidth(CursorFieldDesc(answer, item.ColumnNo, copy));
+    const int width = answer.Fields().FieldDefinition(item.ColumnNo).ValueWidth();
     keyFields.push_back(item.ColumnNo);
     keyWidths.push_back(width);
     widest = std::max(widest, width);

@@ -8,14 +8,9 @@
 #include <functional>
 
 #include "engTableCursor.h"
-#include "engDataHeader.h"
-#include "engDataLayout.h"
-#include "engDataSort.h"
 #include "engErrorCodes.h"
 #include "engExpEvalCondition.h"
 #include "engExpTypeCheck.h"
-#include "engKeyEncoding.h"
-#include "engLittleEndian.h"
 #include "engStrings.h"
 #include "rtlAssert.h"
 #include "rtlStrUtils.h"
@@ -154,13 +149,6 @@ int FindOrderIndex(const TDataQuery& query, const TSourceTable& table) {
   return -1;
 }
 
-TSortKeyField SortKey(TTableCursor& answer, int fieldNo, bool descending) {
-  TSortKeyField key;
-  answer.Fields().GetFieldDesc(fieldNo, key.Desc);
-  key.Descending = descending;
-  return key;
-}
-
 // Read locks on every source table for the build, released on every way out.
 class TReadLocks {
 public:
@@ -291,30 +279,29 @@ void TDataQuery::PrepareSelect() {
   if (Plan.Live) {
     Plan.ResultIndex = uint8_t(orderIndex);
     TSourceTable& table = *Run.Tables.front();
-    std::vector<uint8_t> descs(Plan.ResultFields.size() * FieldDescSize, 0);
+    std::vector<TFieldDefinition> fields(Plan.ResultFields.size());
     for (const auto& column : Plan.ResultFields) {
-      uint8_t* desc = descs.data() + size_t(column->FieldNo - 1) * FieldDescSize;
+      TFieldDefinition& field = fields[size_t(column->FieldNo - 1)];
       if (!column->Computed) {
-        std::memcpy(desc, table.FieldDesc(column->SourceFieldNo), FieldDescSize);
+        field = table.Field(column->SourceFieldNo);
       } else {
-        desc[FieldDescTypeOffset] = column->DataType;
-        desc[FieldDescSubtypeOffset] = column->SubType;
-        if (column->DataType == dtString) desc[FieldDescDeclaredSizeOffset] = uint8_t(std::clamp(column->Size - 1, 1, 250));
-        if (column->DataType == dtBcd) desc[FieldDescScaleOffset] = column->Scale;
-        desc[FieldDescStoredSizeOffset] = uint8_t(std::clamp(column->Size, 1, 255));
-        desc[FieldDescScaleCopyOffset] = column->Scale;
-        desc[FieldDescNotStoredOffset] = 1;
-        const TExpToken* expression = column->Tree.get();
-        std::memcpy(desc + FieldDescExpressionOffset, &expression, sizeof expression);
+        field.Type = column->DataType;
+        field.Subtype = column->SubType;
+        if (column->DataType == dtString) field.DeclaredSize = uint8_t(std::clamp(column->Size - 1, 1, 250));
+        if (column->DataType == dtBcd) field.Scale = column->Scale;
+        field.StoredSize = uint8_t(std::clamp(column->Size, 1, 255));
+        field.StoredScale = column->Scale;
+        field.NotStored = true;
+        field.Expression = ShareExpression(column->Tree.get());
       }
-      PutLE16(desc + FieldDescNumberOffset, column->FieldNo);
-      PutShortString(desc + FieldDescNameOffset, column->Name, FieldNameLimit, false);
+      field.Number = column->FieldNo;
+      field.Name = column->Name.substr(0, FieldNameLimit);
     }
     // The cursor keeps the not-stored mark of computed fields only while it
     // is told not to update filters.
     const bool noFilterUpdate = table.Cursor->OpenOptions().NoFilterUpdate;
     table.Cursor->SetNoFilterUpdate(true);
-    table.Cursor->SetFieldMap(descs.data(), int32_t(Plan.ResultFields.size()), true);
+    table.Cursor->SetFieldMap(std::move(fields), true);
     table.Cursor->SetNoFilterUpdate(noFilterUpdate);
     Run.ResultCursor = table.Cursor.get();
     return;
@@ -397,7 +384,7 @@ public:
         value->Clear();
         if (column.Source->HasRow) {
           ReadFieldValue(*column.Source->Cursor, column.Source->Record.data(),
-                         column.Source->FieldDesc(column.SourceFieldNo), *value, TFieldNumbering::Table);
+                         column.Source->Field(column.SourceFieldNo), *value, TFieldNumbering::Table);
           value->DataType = column.DataType;
           value->SubType = column.SubType;
           value->Scale = column.Scale;
@@ -441,19 +428,15 @@ private:
   // their values elsewhere and go the long way.
   bool CopiesAsStored(const TResultField& column) const {
     if (column.Computed || !column.Source || column.Aggregate != agNone || column.CountStar) return false;
-    const uint8_t* from = column.Source->FieldDesc(column.SourceFieldNo);
-    uint8_t copy[FieldDescSize];
-    const uint8_t* to = CursorFieldDesc(answer, column.FieldNo, copy);
-    const uint8_t type = from[FieldDescTypeOffset];
-    auto madeElsewhere = [](const uint8_t* desc) {
-      return desc[FieldDescTypeOffset] == BlobFieldType ||
-             (desc[FieldDescTypeOffset] == AutoIncFieldType && desc[FieldDescSubtypeOffset] == AutoIncSubtype);
-    };
+    const TFieldDefinition& from = column.Source->Field(column.SourceFieldNo);
+    const TFieldDefinition& to = answer.Fields().FieldDefinition(column.FieldNo);
+    const uint8_t type = from.Type;
+    auto madeElsewhere = [](const TFieldDefinition& field) { return field.IsBlob() || field.IsAutoInc(); };
     if (madeElsewhere(from) || madeElsewhere(to)) return false;
-    if (type != to[FieldDescTypeOffset] || type != column.DataType) return false;
-    if (from[FieldDescStoredSizeOffset] != to[FieldDescStoredSizeOffset]) return false;
-    if (type == DecimalFieldType && from[FieldDescScaleCopyOffset] != to[FieldDescScaleCopyOffset]) return false;
-    if (type == StringFieldType && column.Source->Cursor->Fields().LanguageId() != answer.Fields().LanguageId())
+    if (type != to.Type || type != column.DataType) return false;
+    if (from.StoredSize != to.StoredSize) return false;
+    if (type == dtBcd && from.StoredScale != to.StoredScale) return false;
+    if (type == dtString && column.Source->Cursor->Fields().LanguageId() != answer.Fields().LanguageId())
       return false;
     return true;
   }
@@ -461,19 +444,18 @@ private:
   // False when the value needs the long way after all: a text without its
   // end in the field is cut as a conversion cuts it.
   bool CopyStored(const TResultField& column) {
-    const uint8_t* from = column.Source->FieldDesc(column.SourceFieldNo);
+    const TFieldDefinition& from = column.Source->Field(column.SourceFieldNo);
     bool blank = true;
-    const uint8_t* stored = TCursorFields::StoredFieldBytes(from, column.Source->Record.data(), blank);
+    const uint8_t* stored = TCursorFields::StoredValueBytes(from, column.Source->Record.data(), blank);
     if (blank) {
       answer.Fields().WriteBlank(column.FieldNo, record.data());
       return true;
     }
-    const size_t width = from[FieldDescStoredSizeOffset];
+    const size_t width = from.StoredSize;
     uint8_t value[256 + 8] = {};
     ORV_ASSERT(width < sizeof value);
-    const size_t length =
-        from[FieldDescTypeOffset] == StringFieldType ? strnlen(reinterpret_cast<const char*>(stored), width) : width;
-    if (from[FieldDescTypeOffset] == StringFieldType && length == width) return false;
+    const size_t length = from.Type == dtString ? strnlen(reinterpret_cast<const char*>(stored), width) : width;
+    if (from.Type == dtString && length == width) return false;
     std::memcpy(value, stored, length);
     answer.Fields().WriteField(column.FieldNo, record.data(), value);
     return true;
@@ -546,14 +528,13 @@ void TDataQuery::ExecuteSelect() {
   TReadLocks locks(*this, Parsed.WithLocks);
   // AVG's counts are fields of the answer while it is filled, and hidden
   // from whoever reads the result.
-  const int32_t answerFields = int32_t(Plan.AnswerFieldDescs.size() / FieldDescSize);
   auto clearAnswer = [&] {
     TTableCursor& answer = *Run.Answer;
     // What an earlier execution left: the nested query's value filter, or
     // the fill's own after a failure.
     if (answer.Filters().FilterCount() > 0) answer.Filters().DropFilter(nullptr);
     Run.ResultFilter = nullptr;
-    if (answerFields > 0) answer.SetFieldMap(Plan.AnswerFieldDescs.data(), answerFields, false);
+    if (!Plan.AnswerFields.empty()) answer.SetFieldMap(Plan.AnswerFields, false);
     answer.Admin().EmptyTable();
   };
   // A move that failed in an earlier execution left no answer.
@@ -623,12 +604,12 @@ void TDataQuery::ExecuteSelect() {
     // The fill ends after the sorts, which renumber its records and take
     // the keys it held back in one pass.
     if (Plan.Distinct) {
-      std::vector<TSortKeyField> keys;
-      for (const auto& column : Plan.ResultFields) keys.push_back(SortKey(answer, column->FieldNo, false));
-      answer.Admin().SortRecords(keys.data(), int(keys.size()), false, TSortDuplicates::Distinct, nullptr);
+      std::vector<TSortField> keys;
+      for (const auto& column : Plan.ResultFields) keys.push_back({column->FieldNo, false});
+      answer.Admin().SortRecords(keys, false, TSortDuplicates::Distinct, nullptr);
     } else if (Plan.Grouping) {
-      std::vector<TSortKeyField> keys;
-      for (const TColumnItem& item : Plan.GroupBy) keys.push_back(SortKey(answer, item.ColumnNo, false));
+      std::vector<TSortField> keys;
+      for (const TColumnItem& item : Plan.GroupBy) keys.push_back({item.ColumnNo, false});
       TSortGroupCallbacks callbacks;
       callbacks.Accumulate = [this, &answer](uint8_t* group, const uint8_t* record) {
         AccumulateRow(*this, answer, group, record);
@@ -645,17 +626,20 @@ void TDataQuery::ExecuteSelect() {
           TExpTreePtr holds(EvaluateExpression(context, *Plan.HavingChecked));
           return !holds->IsNull && holds->AsBoolean();
         };
-      answer.Admin().SortRecords(keys.data(), int(keys.size()), false, TSortDuplicates::Group, &callbacks);
+      answer.Admin().SortRecords(keys, false, TSortDuplicates::Group, &callbacks);
     }
     if (Parsed.HasOrderBy && !Plan.OrderGiven) {
-      std::vector<TSortKeyField> keys;
-      for (const TColumnItem& item : Plan.OrderBy) keys.push_back(SortKey(answer, item.ColumnNo, item.Descending));
-      answer.Admin().SortRecords(keys.data(), int(keys.size()), Parsed.OrderByNoCase, TSortDuplicates::None, nullptr);
+      std::vector<TSortField> keys;
+      for (const TColumnItem& item : Plan.OrderBy) keys.push_back({item.ColumnNo, item.Descending});
+      answer.Admin().SortRecords(keys, Parsed.OrderByNoCase, TSortDuplicates::None, nullptr);
     }
     fill.End();
   }
   progress.Finish();
-  if (answerFields > 0) answer.SetFieldMap(Plan.AnswerFieldDescs.data(), int32_t(Plan.ResultFields.size()), false);
+  // The result columns come first.
+  if (!Plan.AnswerFields.empty())
+    answer.SetFieldMap({Plan.AnswerFields.begin(), Plan.AnswerFields.begin() + ptrdiff_t(Plan.ResultFields.size())},
+                       false);
   answer.SetToBegin();
   Run.RecordCount = answer.GetRecordCount();
   Run.ResultCursor = &answer;

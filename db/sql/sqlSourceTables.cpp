@@ -4,11 +4,7 @@
 #include <algorithm>
 
 #include "engTableCursor.h"
-#include "engDataHeader.h"
-#include "engDataLayout.h"
 #include "engDirectory.h"
-#include "engFieldAccess.h"
-#include "engLittleEndian.h"
 #include "engSession.h"
 #include "engStrings.h"
 #include "rtlStrUtils.h"
@@ -19,13 +15,11 @@ namespace {
 
 constexpr const char* MemoryDatabase = "Memory";
 
-std::string FieldNameOf(const uint8_t* desc) { return GetShortString(desc + FieldDescNameOffset, FieldNameLimit); }
-
 }  // namespace
 
 int TSourceTable::FindField(const std::string& name) const {
   for (int i = 1; i <= FieldCount; ++i)
-    if (SameText(FieldNameOf(FieldDesc(i)), name)) return i;
+    if (SameText(Field(i).Name, name)) return i;
   return 0;
 }
 
@@ -81,9 +75,8 @@ void TDataQuery::OpenSourceTables(bool readOnly) {
     cursor->Open();
     cursor->SetPasswordHandler(nullptr);
     table.FieldCount = cursor->Fields().GetFieldCount();
-    table.FieldDescs.assign(size_t(table.FieldCount) * FieldDescSize, 0);
-    for (int i = 1; i <= table.FieldCount; ++i)
-      cursor->Fields().GetTableFieldDesc(i, table.FieldDescs.data() + size_t(i - 1) * FieldDescSize);
+    table.Fields.clear();
+    for (int i = 1; i <= table.FieldCount; ++i) table.Fields.push_back(cursor->Fields().TableFieldDefinition(i));
     table.Record.assign(cursor->Fields().CursorRecordSize(), 0);
     table.Cursor = std::move(cursor);
     table.CheckInvariants();

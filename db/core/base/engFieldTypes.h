@@ -23,3 +23,6 @@ enum : uint8_t {
   ftReserved14 = 14,
 };
 }  // namespace EngineFieldTypes
+
+// The subtype that makes an integer field the table's auto-increment field.
+inline constexpr uint8_t AutoIncSubtype = 29;

@@ -68,6 +68,9 @@ public:
   using TCursorFields::ClearRecord;
   using TCursorFields::CopyFieldDescByPos;
   using TCursorFields::CursorRecordSize;
+  using TCursorFields::FieldAt;
+  using TCursorFields::FieldDefinition;
+  using TCursorFields::FieldDefinitions;
   using TCursorFields::FieldDescAt;
   using TCursorFields::FieldListCount;
   using TCursorFields::FindFieldDescByNo;
@@ -96,7 +99,10 @@ public:
   using TCursorFields::ReadField;
   using TCursorFields::SetBlobRef;
   using TCursorFields::SortId;
+  using TCursorFields::ReadValue;
   using TCursorFields::StoredFieldBytes;
+  using TCursorFields::StoredValueBytes;
+  using TCursorFields::TableFieldDefinition;
   using TCursorFields::WriteBlank;
   using TCursorFields::WriteField;
 
@@ -128,7 +134,7 @@ public:
   void RenameTable(const std::string& newName) override;
   void BackupTable() override;
   void EmptyTable() override;
-  void SortRecords(const TSortKeyField* keys, int keyCount, bool caseInsensitive, TSortDuplicates duplicates,
+  void SortRecords(std::span<const TSortField> keys, bool caseInsensitive, TSortDuplicates duplicates,
                    const TSortGroupCallbacks* callbacks) override;
   void SetTableInfo(const std::string& password, const std::string& description, uint16_t userMajor,
                     uint16_t userMinor, int32_t lastAutoInc) override;
@@ -140,7 +146,7 @@ public:
   std::string GetTableDescription() override;
   bool IsTableEncrypted() override;
   std::string GetTablePassword() override;
-  void SetFieldMap(const uint8_t* fieldDescs, int32_t count, bool assignOffsets) override;
+  void SetFieldMap(std::vector<TFieldDefinition> fields, bool assignOffsets) override;
   uint8_t GetIndexNo() const override { return indexNo; }
   const std::string& GetIndexName() const { return indexState.Name; }
   uint16_t KeyLength() const { return indexState.KeyLength; }
@@ -193,7 +199,8 @@ public:
   uint32_t GetBlobFileEnd() override;
   void ApplyDefaults(uint8_t* record) override;
   void CheckConstraints(const uint8_t* record) override;
-  bool CheckLimit(const std::string& limit, bool isMaximum, const uint8_t* fieldDesc, const uint8_t* value) override;
+  bool CheckLimit(const std::string& limit, bool isMaximum, const TFieldDefinition& field,
+                  std::span<const uint8_t> value) override;
   void InsertRecord(uint8_t* record, const TRecordChangeOptions& options = {}) override;
   void BeginFill() override;
   void EndFill() override;
@@ -204,6 +211,7 @@ public:
   TDataTable* Table() const { return table; }
   bool CallPasswordHandler();
   bool InRepairMode() const override { return bool(repairProc); }
+  void CheckFieldNameLengths(const std::vector<TFieldDefinition>& fields);
   void CheckFieldDefs(uint8_t* fieldDescs, int32_t count, uint16_t languageId, uint16_t sortId,
                       bool assignOffsets);
   void CheckIndexDefs(uint8_t* indexDescs, int32_t count, const uint8_t* fieldDescs, int32_t fieldCount,

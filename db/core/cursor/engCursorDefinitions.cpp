@@ -9,6 +9,7 @@
 #include "engDataFile.h"
 #include "engDataHeader.h"
 #include "engErrorCodes.h"
+#include "engFieldDescCodec.h"
 #include "engIndexFile.h"
 #include "engLanguages.h"
 #include "engLittleEndian.h"
@@ -51,14 +52,30 @@ void TDataCursor::CheckTableDefinition(TTableDefinition& definition, bool assign
   }
   if (definition.LanguageId != 0 && !IsValidLocale(MakeLCID(definition.LanguageId, definition.SortId)))
     Raise(EngErrNoLanguageDriver);
-  if (definition.FieldCount > MaxDataFields || definition.FieldCount < 0 || definition.LimitValue < -1)
-    Raise(EngErrFieldLimits);
+  if (definition.Fields.size() > size_t(MaxDataFields) || definition.LimitValue < -1) Raise(EngErrFieldLimits);
   if (definition.IndexCount > MaxIndexDefinitions || definition.IndexCount < 0) Raise(EngErrIndexLimits);
   if (definition.BlobBlockSize < MinBlobBlockSize) Raise(EngErrBlobLimits);
-  CheckFieldDefs(definition.FieldDescs, definition.FieldCount, definition.LanguageId, definition.SortId,
-                 assignOffsets);
-  CheckIndexDefs(definition.IndexDescs, definition.IndexCount, definition.FieldDescs, definition.FieldCount,
+  const int32_t fieldCount = int32_t(definition.Fields.size());
+  CheckFieldNameLengths(definition.Fields);
+  std::vector<uint8_t> fieldDescs = FieldDescsFromDefinitions(definition.Fields);
+  CheckFieldDefs(fieldDescs.data(), fieldCount, definition.LanguageId, definition.SortId, assignOffsets);
+  CheckIndexDefs(definition.IndexDescs, definition.IndexCount, fieldDescs.data(), fieldCount,
                  definition.AllowNaturalPrimary);
+  // The checked and completed stored part; what a field map adds stays.
+  for (int32_t i = 0; i < fieldCount; ++i) {
+    TFieldDefinition& field = definition.Fields[size_t(i)];
+    TFieldDefinition checked = FieldDefinitionFromDesc(fieldDescs.data() + size_t(i) * FieldDescSize);
+    checked.Origin = std::move(field.Origin);
+    checked.Expression = std::move(field.Expression);
+    field = std::move(checked);
+  }
+}
+
+// The descriptor keeps no more than a name may have: a longer one would
+// be cut there, and is refused instead.
+void TDataCursor::CheckFieldNameLengths(const std::vector<TFieldDefinition>& fields) {
+  for (const TFieldDefinition& field : fields)
+    if (field.Name.size() > size_t(MaxFieldNameLength)) Raise(EngErrFieldName, Trim(field.Name));
 }
 
 void TDataCursor::CheckFieldDefs(uint8_t* fieldDescs, int32_t count, uint16_t languageId, uint16_t,

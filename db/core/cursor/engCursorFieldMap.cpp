@@ -12,6 +12,7 @@
 #include "engErrorCodes.h"
 #include "engErrors.h"
 #include "engExpEval.h"
+#include "engFieldDescCodec.h"
 #include "engLittleEndian.h"
 #include "engPaths.h"
 #include "engRecordBuffer.h"
@@ -25,12 +26,6 @@ std::string FieldName(const uint8_t* desc) { return GetShortString(desc + FieldD
 std::string PlainTableName(const std::string& name) {
   const size_t separator = name.find_last_of("/\\:");
   return StripFileExt(separator == std::string::npos ? name : name.substr(separator + 1));
-}
-
-const TExpToken* FieldExpression(const uint8_t* desc) {
-  const TExpToken* expression = nullptr;
-  std::memcpy(&expression, desc + FieldDescExpressionOffset, sizeof expression);
-  return expression;
 }
 
 }  // namespace
@@ -63,10 +58,12 @@ private:
   const uint8_t* buffer;
 };
 
-void TDataCursor::SetFieldMap(const uint8_t* fieldDescs, int32_t count, bool assignOffsets) {
+void TDataCursor::SetFieldMap(std::vector<TFieldDefinition> fields, bool assignOffsets) {
   RequireOpen();
-  if (count < 0 || count > MaxDataFields) Raise(EngErrFieldLimits);
-  std::vector<uint8_t> descs(fieldDescs, fieldDescs + size_t(count) * FieldDescSize);
+  const int32_t count = int32_t(fields.size());
+  if (fields.size() > size_t(MaxDataFields)) Raise(EngErrFieldLimits);
+  CheckFieldNameLengths(fields);
+  std::vector<uint8_t> descs = FieldDescsFromDefinitions(fields);
   CheckFieldDefs(descs.data(), count, LanguageId(), SortId(), false);
   int32_t recordSize = DataFile().RecordSize();
   const int tableFields = DataFile().FieldCount();
@@ -85,9 +82,14 @@ void TDataCursor::SetFieldMap(const uint8_t* fieldDescs, int32_t count, bool ass
       recordSize = std::max(recordSize, end);
     }
     computed = computed || notStored;
-    PutShortString(desc + FieldDescOriginOffset, origin + FieldName(desc), FieldOriginLimit, LanguageId() == 0);
   }
-  SetFieldList(descs.data(), count, true);
+  for (int32_t i = 0; i < count; ++i) {
+    TFieldDefinition checked = FieldDefinitionFromDesc(descs.data() + size_t(i) * FieldDescSize);
+    checked.Origin = origin + checked.Name;
+    checked.Expression = std::move(fields[size_t(i)].Expression);
+    fields[size_t(i)] = std::move(checked);
+  }
+  SetFieldList(std::move(fields), true);
   RefreshKeyFieldDescs();
   SetCursorRecordSize(uint16_t(recordSize));
   hasComputedFields = computed;
@@ -109,7 +111,7 @@ void TDataCursor::ComputeFields(uint8_t* buffer) {
   context.FormatSettings = &settings;
   for (int position = 1; position <= FieldListCount(); ++position) {
     const uint8_t* desc = FieldDescAt(position);
-    const TExpToken* expression = FieldExpression(desc);
+    const TExpToken* expression = FieldAt(position)->Expression.get();
     if (!IsNotStoredField(desc) || !expression) continue;
     TExpTreePtr value(EvaluateExpression(context, *expression));
     PutFieldValue(desc, buffer, true, value->IsNull ? nullptr : value->Value);

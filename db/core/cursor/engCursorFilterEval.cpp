@@ -159,7 +159,7 @@ public:
 
   // The result for record's value: remembered, or evaluated and kept.
   template <typename Evaluate>
-  bool Result(const TCursorFields& fields, const uint8_t* record, Evaluate evaluate) {
+  bool Result(const TDataCursor& fields, const uint8_t* record, Evaluate evaluate) {
     uint64_t bytes = 0;
     bool blank = true;
     fields.GetFieldValue(desc.data(), record, blank, &bytes);
@@ -205,7 +205,7 @@ public:
     if (filter.IsCallback) return filter.Callback && filter.Callback(record, number);
     values.SetRecord(record);
     if (results && results->Active())
-      return results->Result(cursor.Fields(), record, [this] { return EvaluateCondition(context, *node); });
+      return results->Result(cursor, record, [this] { return EvaluateCondition(context, *node); });
     return EvaluateCondition(context, *node);
   }
 

@@ -10,6 +10,7 @@
 #include "engDataHeader.h"
 #include "engDataSort.h"
 #include "engDirectory.h"
+#include "engFieldDescCodec.h"
 #include "engErrorCodes.h"
 #include "engErrors.h"
 #include "engFileHandler.h"
@@ -53,8 +54,9 @@ void TDataCursor::CreateTable(TTableDefinition& definition, bool overwrite) {
   if (!overwrite && directory->TableExists(tableName, inMemory)) Raise(EngErrTableExists);
   TDataTable* created = nullptr;
   TTableFilesDefinition files;
-  files.FieldDescs = definition.FieldDescs;
-  files.FieldCount = definition.FieldCount;
+  const std::vector<uint8_t> fieldDescs = FieldDescsFromDefinitions(definition.Fields);
+  files.FieldDescs = fieldDescs.data();
+  files.FieldCount = int32_t(definition.Fields.size());
   files.IndexDescs = definition.IndexDescs;
   files.IndexCount = definition.IndexCount;
   files.BlobBlockSize = definition.BlobBlockSize;
@@ -104,13 +106,18 @@ void TDataCursor::EmptyTable() {
 // wrote (every record is in use), in one pass: no record is read back and
 // no key descends. A fill's waiting keys named the old places: the new
 // index takes every record.
-void TDataCursor::SortRecords(const TSortKeyField* keys, int keyCount, bool caseInsensitive,
-                              TSortDuplicates duplicates, const TSortGroupCallbacks* callbacks) {
+void TDataCursor::SortRecords(std::span<const TSortField> keys, bool caseInsensitive, TSortDuplicates duplicates,
+                              const TSortGroupCallbacks* callbacks) {
   RequireOpen();
   if (!exclusive) Raise(EngErrNotExclusive);
   if (IndexFile().GetSecondaryCount() != 0 || !PrimaryIsNatural()) return;
+  std::vector<TSortKeyField> keyFields(keys.size());
+  for (size_t i = 0; i < keys.size(); ++i) {
+    GetFieldDesc(keys[i].FieldNo, keyFields[i].Desc);
+    keyFields[i].Descending = keys[i].Descending;
+  }
   std::vector<int32_t> rowNumbers;
-  DataFile().SortRecords(keys, keyCount, caseInsensitive, duplicates, callbacks, &rowNumbers);
+  DataFile().SortRecords(keyFields.data(), int(keyFields.size()), caseInsensitive, duplicates, callbacks, &rowNumbers);
   deferredRowNumbers.clear();
   FreeIndexPages(DeletedIndexNo);
   {

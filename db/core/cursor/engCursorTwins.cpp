@@ -89,7 +89,7 @@ TDataCursor* TDataCursor::Clone() {
     // A field map keeps its computed fields computed only while filters
     // are not updated; an SQL result's cursor is told so only for the map.
     twin->SetNoFilterUpdate(true);
-    twin->SetFieldMap(FieldDescAt(1), FieldListCount(), false);
+    twin->SetFieldMap(FieldDefinitions(), false);
     twin->SetNoFilterUpdate(noFilterUpdate);
   }
   if (indexNo == NaturalOrderIndex) twin->SetIndexNo(NaturalOrderIndex);

@@ -15,6 +15,7 @@
 #include "engErrorCodes.h"
 #include "engExpDateTime.h"
 #include "engExpEval.h"
+#include "engFieldDescCodec.h"
 #include "engFieldTypes.h"
 #include "engKeyEncoding.h"
 #include "engLittleEndian.h"
@@ -209,9 +210,12 @@ void TDataCursor::CheckConstraints(const uint8_t* record) {
   }
 }
 
-bool TDataCursor::CheckLimit(const std::string& limit, bool isMaximum, const uint8_t* fieldDesc,
-                             const uint8_t* value) {
-  return WithinLimit(LanguageId(), SortId(), limit, isMaximum, fieldDesc, value,
+bool TDataCursor::CheckLimit(const std::string& limit, bool isMaximum, const TFieldDefinition& field,
+                             std::span<const uint8_t> value) {
+  ORV_ASSERT(value.size() >= size_t(field.ValueWidth()));
+  uint8_t fieldDesc[FieldDescSize];
+  FieldDescFromDefinition(field, fieldDesc);
+  return WithinLimit(LanguageId(), SortId(), limit, isMaximum, fieldDesc, value.data(),
                      GetLocaleFormatSettings(LanguageId(), SortId()));
 }
 

@@ -105,6 +105,25 @@ void TCursorFields::GetOtherFieldValue(const uint8_t* fieldDesc, const uint8_t* 
   if (value) std::memcpy(value, valueBytes, blob ? sizeof(int32_t) : size_t(fieldDesc[FieldDescStoredSizeOffset]));
 }
 
+void TCursorFields::ReadOtherValue(const TFieldDefinition& field, const uint8_t* buffer, bool& blank,
+                                   uint8_t* value) const {
+  if (field.IsAutoInc()) {
+    blank = false;
+    if (value) std::memcpy(value, buffer + RecordAutoIncOffset, sizeof(int32_t));
+    return;
+  }
+  const uint8_t* nullByte = buffer + field.RecordOffset;
+  const uint8_t* valueBytes = nullByte + 1;
+  if (field.IsBlob() && BlobReference(valueBytes) < 0) {
+    // As GetOtherFieldValue reads it.
+    int32_t size = 0;
+    blank = FindOpenBlobSize(BlobReference(valueBytes), size) && size == 0;
+  } else {
+    blank = *nullByte == 0;
+  }
+  if (value) std::memcpy(value, valueBytes, field.IsBlob() ? sizeof(int32_t) : size_t(field.StoredSize));
+}
+
 void TCursorFields::PutFieldValue(const uint8_t* fieldDesc, uint8_t* buffer, bool force, const void* value) {
   const bool computed = IsNotStoredField(fieldDesc);
   if (computed && !force) return;

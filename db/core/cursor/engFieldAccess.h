@@ -1,14 +1,11 @@
 #pragma once
 // A cursor's access to single field values in record buffers, by its own
-// field numbering or by the table's, and the field and index descriptors
-// behind it. The cursor derives from this class: it attaches the table's
+// field numbering or by the table's, and the field and index definitions
+// behind them. The cursor derives from this class: it attaches the table's
 // files when it opens, may put a field map of its own in place of the
 // table's fields, and answers the hooks for what lives elsewhere in it.
-//
-// Values travel exactly as the record stores them (little-endian numbers,
-// stored BCD, day numbers, zero-terminated text in the table's character
-// set); only strings, Booleans and BLOB references are treated on the way
-// in. Ranges and types are the caller's to check.
+// The layers above read and write typed values and definitions; the
+// descriptor bytes behind them are the engine's.
 
 #include <cstdint>
 #include <cstring>
@@ -16,9 +13,12 @@
 #include <type_traits>
 #include <string>
 #include <utility>
+#include <vector>
 
+#include "engAssert.h"
 #include "engBuffer.h"
 #include "engDataLayout.h"
+#include "engFieldDefinition.h"
 #include "engIndexDefinition.h"
 #include "engLittleEndian.h"
 #include "engShortCopy.h"
@@ -29,8 +29,7 @@ class TIndexFile;
 inline constexpr uint8_t NaturalOrderIndex = 255;
 inline constexpr int IndexFieldListSize = 16;
 
-// The bytes a value of the field takes in a caller's buffer: 4 for a BLOB
-// field (its reference) and an auto-increment field, else its stored size.
+// The engine's FieldDefinition::ValueWidth of a descriptor.
 int FieldValueWidth(const uint8_t* fieldDesc);
 
 class TCursorFields {
@@ -40,18 +39,11 @@ public:
   TCursorFields& operator=(const TCursorFields&) = delete;
   virtual ~TCursorFields();
 
-  // Field values; value holds FieldValueWidth bytes. Getting without a
-  // value only reports blank. Putting nullptr makes the field blank. An
-  // unknown field number raises engine error 9985.
-  void GetField(int fieldNo, const uint8_t* buffer, bool& blank, void* value) const;
-  void GetTableField(int fieldNo, const uint8_t* buffer, bool& blank, void* value) const;
-  void PutField(int fieldNo, uint8_t* buffer, bool force, const void* value);
-  void PutTableField(int fieldNo, uint8_t* buffer, const void* value);
-  // The same for the layers above the engine, whose values come with their
-  // length: a value shorter than the field's width (a text without its
-  // end within it) is refused by assertion instead of read past.
-  // ReadField answers false for a blank field; with an empty value it only
-  // answers that.
+  // Field values by the cursor's numbering. A value shorter than the
+  // field's width (a text without its end within it) is refused by
+  // assertion instead of read past. ReadField answers false for a blank
+  // field; with an empty value it only answers that. An unknown field
+  // number raises engine error 9985.
   bool ReadField(int fieldNo, const uint8_t* buffer, std::span<uint8_t> value) const;
   void WriteField(int fieldNo, uint8_t* buffer, std::span<const uint8_t> value);
   template <typename T>
@@ -59,9 +51,99 @@ public:
   void WriteField(int fieldNo, uint8_t* buffer, T value) {
     WriteField(fieldNo, buffer, std::span(reinterpret_cast<const uint8_t*>(&value), sizeof value));
   }
+  // A text with its end.
+  void WriteField(int fieldNo, uint8_t* buffer, const std::string& text) {
+    WriteField(fieldNo, buffer, std::span(reinterpret_cast<const uint8_t*>(text.c_str()), text.size() + 1));
+  }
   void WriteBlank(int fieldNo, uint8_t* buffer);
-  // Inline for a field with a null byte and no BLOB: a caller reading
-  // every field of every record it walks pays no call for it.
+  // The same read by one of the cursor's field definitions (FieldAt,
+  // FieldDefinition), so that a caller reading every field of every record
+  // it walks looks nothing up: inline for a field with a null byte and no
+  // BLOB. value holds the field's ValueWidth bytes, or is empty.
+  bool ReadValue(const TFieldDefinition& field, const uint8_t* buffer, std::span<uint8_t> value) const {
+    ORV_ASSERT(value.empty() || value.size() >= size_t(field.ValueWidth()));
+    bool blank = true;
+    const uint8_t* stored = StoredValueBytes(field, buffer, blank);
+    if (!stored) {
+      ReadOtherValue(field, buffer, blank, value.empty() ? nullptr : value.data());
+    } else if (!value.empty()) {
+      CopyInWords(value.data(), stored, field.StoredSize);
+    }
+    return !blank;
+  }
+  // The value bytes ReadValue copies, where buffer holds them, and the
+  // blank flag; nullptr (blank untouched) for a BLOB field and the
+  // auto-increment field, whose values ReadValue makes.
+  static const uint8_t* StoredValueBytes(const TFieldDefinition& field, const uint8_t* buffer, bool& blank) {
+    if (field.IsBlob() || field.IsAutoInc()) return nullptr;
+    const uint8_t* nullByte = buffer + field.RecordOffset;
+    blank = *nullByte == 0;
+    return nullByte + 1;
+  }
+
+  // The BLOB sequence number of a BLOB field (value bytes 4 to 7), by table
+  // numbering when asked, else the cursor's.
+  uint32_t GetBlobRef(int fieldNo, const uint8_t* buffer, bool tableNumbering) const;
+  void SetBlobRef(int fieldNo, uint8_t* buffer, bool tableNumbering, uint32_t sequence);
+
+  // The cursor's fields, in its own numbering by position (from 1);
+  // nullptr outside. Inline: a caller reading a record's fields by
+  // position looks them up once per field and record.
+  const TFieldDefinition* FieldAt(int position) const {
+    if (position < 1 || position > fieldCount) return nullptr;
+    return &fieldDefinitions[size_t(position - 1)];
+  }
+  // All of them, in that order.
+  const std::vector<TFieldDefinition>& FieldDefinitions() const { return fieldDefinitions; }
+  // By the cursor's numbering: by position, or with a field map by the
+  // number each field holds. 9985 when there is none. Valid until the
+  // cursor's field list changes (it opens, closes or takes a field map).
+  const TFieldDefinition& FieldDefinition(int fieldNo) const;
+  // By the table's numbering, from the data file (by position, or with a
+  // field map by stored number), or from the cursor's own list when it
+  // keeps one. 9985 when there is none.
+  TFieldDefinition TableFieldDefinition(int fieldNo) const;
+  // The table's number of the named field (any case), or the number it
+  // holds in the cursor's own list when the cursor keeps one; 0 when none.
+  int GetFieldNo(const std::string& name) const;
+
+  // From the table's headers; 0 (and an empty index) while detached.
+  uint16_t GetRecordSize() const;
+  uint16_t GetFieldCount() const;
+  uint16_t GetBlobFieldCount() const;
+  // The index as a definition; no key fields for natural order.
+  TIndexDefinition GetIndexDefinition(int indexNo) const;
+  // The index's IndexFieldListSize key field numbers, 0 after the last.
+  void GetIndexFieldList(int indexNo, uint16_t* fieldNumbers) const;
+  // Index 0 is natural record order: the table has no primary key.
+  bool PrimaryIsNatural() const;
+  // The secondary indexes, numbered 1 to this count after the primary 0.
+  int GetSecondaryIndexCount() const;
+
+  // Zeros over the cursor's record size.
+  void ClearRecord(uint8_t* buffer) const;
+
+  uint16_t LanguageId() const { return languageId; }
+  uint16_t SortId() const { return sortId; }
+  int FieldListCount() const { return fieldCount; }
+  uint16_t CursorRecordSize() const { return cursorRecordSize; }
+  bool HasFieldMap() const { return fieldMap; }
+  bool HasOwnFieldList() const { return ownFieldList; }
+
+protected:
+  // The engine's own access, by the descriptors the data file stores.
+  // Values travel exactly as the record stores them (little-endian
+  // numbers, stored BCD, day numbers, zero-terminated text in the table's
+  // character set); only strings, Booleans and BLOB references are treated
+  // on the way in. Ranges and types are the caller's to check.
+  // value holds FieldValueWidth bytes. Getting without a value only
+  // reports blank. Putting nullptr makes the field blank.
+  void GetField(int fieldNo, const uint8_t* buffer, bool& blank, void* value) const;
+  void GetTableField(int fieldNo, const uint8_t* buffer, bool& blank, void* value) const;
+  void PutField(int fieldNo, uint8_t* buffer, bool force, const void* value);
+  void PutTableField(int fieldNo, uint8_t* buffer, const void* value);
+  // Inline for a field with a null byte and no BLOB: a walk reading every
+  // field of every record pays no call for it.
   void GetFieldValue(const uint8_t* fieldDesc, const uint8_t* buffer, bool& blank, void* value) const {
     const uint8_t* stored = StoredFieldBytes(fieldDesc, buffer, blank);
     if (!stored) {
@@ -70,9 +152,6 @@ public:
       CopyInWords(static_cast<uint8_t*>(value), stored, fieldDesc[FieldDescStoredSizeOffset]);
     }
   }
-  // The value bytes GetFieldValue copies, where buffer holds them, and the
-  // blank flag; nullptr (blank untouched) for a BLOB field and the
-  // auto-increment field, whose values GetFieldValue makes.
   static const uint8_t* StoredFieldBytes(const uint8_t* fieldDesc, const uint8_t* buffer, bool& blank) {
     const uint8_t type = fieldDesc[FieldDescTypeOffset];
     if (type == BlobFieldType || (type == AutoIncFieldType && fieldDesc[FieldDescSubtypeOffset] == AutoIncSubtype))
@@ -90,66 +169,28 @@ public:
   // BLOB calls put one at every open and free.
   void PutBlobReference(const uint8_t* fieldDesc, uint8_t* buffer, int32_t reference, bool hasValue);
 
-  // The BLOB sequence number of a BLOB field (value bytes 4 to 7), by table
-  // numbering when asked, else the cursor's.
-  uint32_t GetBlobRef(int fieldNo, const uint8_t* buffer, bool tableNumbering) const;
-  void SetBlobRef(int fieldNo, uint8_t* buffer, bool tableNumbering, uint32_t sequence);
-
-  // Descriptors by the cursor's numbering: by position, or with a field
-  // map by the field number each descriptor holds. 9985 when there is none.
+  // Descriptors by the cursor's numbering and the table's, as
+  // FieldDefinition and TableFieldDefinition find them.
   void GetFieldDesc(int fieldNo, uint8_t* fieldDesc) const;
-  // By the table's numbering, from the data file (by position, or with a
-  // field map by stored number), or from the cursor's own list when it
-  // keeps one. 9985 when there is none.
   void GetTableFieldDesc(int fieldNo, uint8_t* fieldDesc) const;
   bool CopyFieldDescByPos(int position, uint8_t* fieldDesc) const;
   bool FindFieldDescByNo(int fieldNo, uint8_t* fieldDesc) const;
-  // The table's number of the named field (any case), or the number it
-  // holds in the cursor's own list when the cursor keeps one; 0 when none.
-  int GetFieldNo(const std::string& name) const;
-
-  // From the table's headers; 0 (and an empty index) while detached.
-  uint16_t GetRecordSize() const;
-  uint16_t GetFieldCount() const;
-  uint16_t GetBlobFieldCount() const;
   // 120 bytes; zeros for natural order.
   void GetIndexDesc(int indexNo, uint8_t* indexDesc) const;
-  // The index as a definition; no key fields for natural order.
-  TIndexDefinition GetIndexDefinition(int indexNo) const;
-  // The index's IndexFieldListSize key field numbers, 0 after the last.
-  void GetIndexFieldList(int indexNo, uint16_t* fieldNumbers) const;
-  // Index 0 is natural record order: the table has no primary key.
-  bool PrimaryIsNatural() const;
-  // The secondary indexes, numbered 1 to this count after the primary 0.
-  int GetSecondaryIndexCount() const;
-
-  // Zeros over the cursor's record size.
-  void ClearRecord(uint8_t* buffer) const;
-
-  uint16_t LanguageId() const { return languageId; }
-  uint16_t SortId() const { return sortId; }
-  // The cursor's fields, in its own numbering by position (from 1).
-  int FieldListCount() const { return fieldCount; }
-  // Inline: a caller reading a record's fields by position looks its
-  // descriptors up once per field and record.
   uint8_t* FieldDescAt(int position) { return const_cast<uint8_t*>(std::as_const(*this).FieldDescAt(position)); }
   const uint8_t* FieldDescAt(int position) const {
     if (position < 1 || position > fieldCount) return nullptr;
     return fieldDescs.Get() + size_t(position - 1) * FieldDescSize;
   }
-  uint16_t CursorRecordSize() const { return cursorRecordSize; }
-  bool HasFieldMap() const { return fieldMap; }
-  bool HasOwnFieldList() const { return ownFieldList; }
 
-protected:
   // Takes the table's locale, record size and a copy of every descriptor.
   void AttachFields(TDataFile& dataFile, TIndexFile& indexFile);
   // Frees the copies and clears locale and sizes.
   void DetachFields();
-  // Copies count descriptors in place of the cursor's list; fieldMap makes
-  // the cursor's numbering the numbers the descriptors hold. More than
-  // 1024 raises 9492.
-  void SetFieldList(const uint8_t* fieldDescs, int count, bool isFieldMap);
+  // Puts fields in place of the cursor's list (their stored part checked
+  // and complete); fieldMap makes the cursor's numbering the numbers the
+  // fields hold. More than 1024 raises 9492.
+  void SetFieldList(std::vector<TFieldDefinition> fields, bool isFieldMap);
   void SetCursorRecordSize(uint16_t size) { cursorRecordSize = size; }
   void SetOwnFieldList(bool value) { ownFieldList = value; }
 
@@ -164,12 +205,17 @@ protected:
   virtual void ComputeFields(uint8_t* buffer) = 0;
 
 private:
+  // The BLOB handles of a cursor keep their fields' references.
+  friend class TCursorBlobs;
+
   TDataFile* dataFile = nullptr;
   TIndexFile* indexFile = nullptr;
   uint16_t languageId = 0;
   uint16_t sortId = 0;
   int fieldCount = 0;
   TEngineBuffer fieldDescs;  // fieldCount copies
+  // The same fields typed, in the same order, for the layers above.
+  std::vector<TFieldDefinition> fieldDefinitions;
   uint16_t cursorRecordSize = 0;
   bool fieldMap = false;
   bool ownFieldList = false;
@@ -185,6 +231,8 @@ private:
   const uint8_t* FindFieldByNo(int fieldNo) const;
   // GetFieldValue for a BLOB field and the auto-increment field.
   void GetOtherFieldValue(const uint8_t* fieldDesc, const uint8_t* buffer, bool& blank, void* value) const;
+  // ReadValue for the same.
+  void ReadOtherValue(const TFieldDefinition& field, const uint8_t* buffer, bool& blank, uint8_t* value) const;
   // The cursor's descriptor of a field number, nullptr when none.
   const uint8_t* CursorFieldDesc(int fieldNo) const;
   [[noreturn]] void RaiseFieldNumber(int fieldNo) const;

@@ -7,6 +7,7 @@
 #include "engDataFile.h"
 #include "engErrors.h"
 #include "engExpCodes.h"
+#include "engFieldDescCodec.h"
 #include "engHeap.h"
 #include "engIndexFile.h"
 #include "engLittleEndian.h"
@@ -29,6 +30,7 @@ void TCursorFields::AttachFields(TDataFile& data, TIndexFile& index) {
   for (int position = 1; position <= count; ++position)
     data.GetFieldDesc(position, copies.Get() + size_t(position - 1) * FieldDescSize);
   FreeFieldDescs();
+  fieldDefinitions = FieldDefinitionsFromDescs(copies.Get(), count);
   fieldDescs = std::move(copies);
   fieldCount = count;
   fieldMap = false;
@@ -49,19 +51,21 @@ void TCursorFields::DetachFields() {
   cursorRecordSize = 0;
 }
 
-void TCursorFields::SetFieldList(const uint8_t* descs, int count, bool isFieldMap) {
-  if (count < 0 || count > MaxDataFields) RaiseEngineError(EngErrFieldLimits, FieldsTableName());
-  const size_t length = size_t(count) * FieldDescSize;
-  TEngineBuffer copies(length);
-  if (length > 0) std::memcpy(copies.Get(), descs, length);
+void TCursorFields::SetFieldList(std::vector<TFieldDefinition> fields, bool isFieldMap) {
+  const int count = int(fields.size());
+  if (count > MaxDataFields) RaiseEngineError(EngErrFieldLimits, FieldsTableName());
+  TEngineBuffer copies(size_t(count) * FieldDescSize);
+  for (int i = 0; i < count; ++i) FieldDescFromDefinition(fields[size_t(i)], copies.Get() + size_t(i) * FieldDescSize);
   FreeFieldDescs();
   fieldDescs = std::move(copies);
+  fieldDefinitions = std::move(fields);
   fieldCount = count;
   fieldMap = isFieldMap;
 }
 
 void TCursorFields::FreeFieldDescs() {
   fieldDescs.Reset();
+  fieldDefinitions.clear();
   fieldCount = 0;
 }
 
@@ -95,6 +99,19 @@ void TCursorFields::GetFieldDesc(int fieldNo, uint8_t* fieldDesc) const {
   const uint8_t* found = CursorFieldDesc(fieldNo);
   if (!found) RaiseFieldNumber(fieldNo);
   std::memcpy(fieldDesc, found, FieldDescSize);
+}
+
+const TFieldDefinition& TCursorFields::FieldDefinition(int fieldNo) const {
+  const uint8_t* found = CursorFieldDesc(fieldNo);
+  if (!found) RaiseFieldNumber(fieldNo);
+  return fieldDefinitions[size_t(found - fieldDescs.Get()) / FieldDescSize];
+}
+
+TFieldDefinition TCursorFields::TableFieldDefinition(int fieldNo) const {
+  if (ownFieldList) return FieldDefinition(fieldNo);
+  uint8_t fieldDesc[FieldDescSize];
+  GetTableFieldDesc(fieldNo, fieldDesc);
+  return FieldDefinitionFromDesc(fieldDesc);
 }
 
 void TCursorFields::GetTableFieldDesc(int fieldNo, uint8_t* fieldDesc) const {

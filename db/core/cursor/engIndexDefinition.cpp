@@ -46,8 +46,7 @@ TTableDefinition::TTableDefinition(const TTableDefinition& other) { *this = othe
 TTableDefinition& TTableDefinition::operator=(const TTableDefinition& other) {
   if (this == &other) return *this;
   const bool keptOwn = other.IndexDescs && other.IndexDescs == other.ownIndexDescs.data();
-  FieldDescs = other.FieldDescs;
-  FieldCount = other.FieldCount;
+  Fields = other.Fields;
   IndexCount = other.IndexCount;
   ownIndexDescs = other.ownIndexDescs;
   IndexDescs = keptOwn ? ownIndexDescs.data() : other.IndexDescs;

@@ -9,6 +9,7 @@
 #include "engDataHeader.h"
 #include "engErrorCodes.h"
 #include "engErrors.h"
+#include "engFieldDescCodec.h"
 #include "engIndexFile.h"
 #include "engKeyEncoding.h"
 #include "engLittleEndian.h"
@@ -45,6 +46,7 @@ void TRestructure::Run(TTableFileOps& fileOps) {
   if (cursor.IsReadOnly()) cursor.Raise(EngErrAccessDenied);
   if (definition.LimitValue == -1) definition.LimitValue = cursor.DataFile().GetAutoIncValue();
   cursor.CheckTableDefinition(definition, true);
+  fieldDescs = FieldDescsFromDefinitions(definition.Fields);
   switch (ChooseWay()) {
     case TWay::Copy: CopyTable(fileOps); break;
     case TWay::RebuildIndexes: RebuildIndexes(); break;
@@ -66,12 +68,12 @@ bool TRestructure::RecordLayoutChanged() {
   TDataFile& data = cursor.DataFile();
   if (definition.Encrypted != data.IsEncrypted() || definition.BlobBlockSize != data.BlobBlockSize() ||
       definition.LanguageId != cursor.LanguageId() || definition.SortId != cursor.SortId() ||
-      definition.FieldCount != data.FieldCount())
+      NewFieldCount() != data.FieldCount())
     return true;
   uint8_t oldDesc[FieldDescSize];
-  for (int position = 1; position <= definition.FieldCount; ++position) {
+  for (int position = 1; position <= NewFieldCount(); ++position) {
     data.GetFieldDesc(position, oldDesc);
-    if (TDataCursor::FieldDefChanged(oldDesc, definition.FieldDescs + size_t(position - 1) * FieldDescSize))
+    if (TDataCursor::FieldDefChanged(oldDesc, NewFieldDesc(position)))
       return true;
   }
   return false;
@@ -89,7 +91,7 @@ bool TRestructure::IndexChanged(int n) {
   if (n >= OldIndexCount()) return true;
   uint8_t oldDesc[IndexDescSize];
   cursor.IndexFile().GetIndexDescriptor(n, oldDesc);
-  return cursor.IndexDefChanged(oldDesc, NewIndexDesc(n), definition.FieldDescs, definition.FieldCount);
+  return cursor.IndexDefChanged(oldDesc, NewIndexDesc(n), fieldDescs.data(), NewFieldCount());
 }
 
 // Names and texts only: the records and keys stay as they are.
@@ -103,8 +105,7 @@ void TRestructure::UpdateInPlace() {
     indexes.SetIndexNameAndFields(n, GetShortString(desc + IdxDescName, IdxDescNameLimit), numbers);
   }
   TDataFile& data = cursor.DataFile();
-  for (int position = 1; position <= definition.FieldCount; ++position)
-    data.UpdateFieldDesc(position, definition.FieldDescs + size_t(position - 1) * FieldDescSize);
+  for (int position = 1; position <= NewFieldCount(); ++position) data.UpdateFieldDesc(position, NewFieldDesc(position));
   StoreTableInfo(cursor);
 }
 

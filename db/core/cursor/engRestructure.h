@@ -36,6 +36,8 @@ private:
 
   TDataCursor& cursor;
   TTableDefinition& definition;
+  // The new definition's fields as the data file stores them, once checked.
+  std::vector<uint8_t> fieldDescs;
   bool deleteBackup;
   // Of the new definition's language, for the values carried over.
   TFormatSettings settings;
@@ -52,6 +54,8 @@ private:
   TWay ChooseWay();
   bool RecordLayoutChanged();
   int OldIndexCount();
+  int NewFieldCount() const { return int(definition.Fields.size()); }
+  const uint8_t* NewFieldDesc(int position) const { return fieldDescs.data() + size_t(position - 1) * FieldDescSize; }
   // The new descriptor of index n, or nullptr beyond the new count.
   uint8_t* NewIndexDesc(int n) const;
   bool IndexChanged(int n);

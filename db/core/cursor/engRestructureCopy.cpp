@@ -64,21 +64,19 @@ std::string FieldNameOf(const uint8_t* fieldDesc) {
 // The new definition's position of the field of that stored number, 0
 // when it has none.
 int NewPosition(const TTableDefinition& definition, uint16_t number) {
-  for (int position = 1; position <= definition.FieldCount; ++position)
-    if (FieldDescNumber(definition.FieldDescs + size_t(position - 1) * FieldDescSize) == number) return position;
+  for (size_t i = 0; i < definition.Fields.size(); ++i)
+    if (definition.Fields[i].Number == number) return int(i + 1);
   return 0;
 }
 
 // The work table is created with its fields numbered by position (as a
 // table file must hold them) and its index keys following them.
 struct TWorkDefinition {
-  std::vector<uint8_t> Fields;
   std::vector<uint8_t> Indexes;
   TTableDefinition Definition;
 
   explicit TWorkDefinition(const TTableDefinition& source)
-      : Fields(source.FieldDescs, source.FieldDescs + size_t(source.FieldCount) * FieldDescSize),
-        Indexes(source.IndexDescs, source.IndexDescs + size_t(source.IndexCount) * IndexDescSize),
+      : Indexes(source.IndexDescs, source.IndexDescs + size_t(source.IndexCount) * IndexDescSize),
         Definition(source) {
     for (int32_t n = 0; n < source.IndexCount; ++n) {
       uint8_t* desc = Indexes.data() + size_t(n) * IndexDescSize;
@@ -87,9 +85,7 @@ struct TWorkDefinition {
         PutLE16(number, uint16_t(NewPosition(source, GetLE16(number))));
       }
     }
-    for (int32_t position = 1; position <= source.FieldCount; ++position)
-      PutLE16(Fields.data() + size_t(position - 1) * FieldDescSize + FieldDescNumberOffset, uint16_t(position));
-    Definition.FieldDescs = Fields.data();
+    for (size_t i = 0; i < Definition.Fields.size(); ++i) Definition.Fields[i].Number = uint16_t(i + 1);
     Definition.IndexDescs = Indexes.data();
   }
 };

@@ -13,23 +13,16 @@
 #include <string>
 #include <vector>
 
-#include "engDataSort.h"
 #include "engExpToken.h"
 #include "engFieldAccess.h"
 #include "engFilter.h"
+#include "engSortOptions.h"
 
 class TDataDirectory;
 
 inline constexpr int MaxCursorFilters = 64;
 inline constexpr int MaxFieldNameLength = 30;
 inline constexpr int MaxIndexDefinitions = 32;
-
-// In-memory field descriptors of a field map: where a field came from
-// (table name, ".", field name) and the expression of a computed field.
-// Table files leave these bytes zero.
-inline constexpr int FieldDescOriginOffset = 248;  // short string
-inline constexpr int FieldOriginLimit = 100;
-inline constexpr int FieldDescExpressionOffset = 352;  // a TExpToken pointer
 
 // A bookmark never exceeds the longest key (524 field bytes and a row number).
 inline constexpr int MaxBookmarkSize = 528;
@@ -42,6 +35,12 @@ using TCursorProgressProc = std::function<void(int32_t done, int32_t percent)>;
 // caller added a password to the session).
 using TCursorPasswordProc = std::function<bool()>;
 
+// A key field of a record sort, by the cursor's numbering.
+struct TSortField {
+  int FieldNo = 0;
+  bool Descending = false;
+};
+
 // A table definition handed to CreateTable and CheckTableDefinition.
 struct TTableDefinition {
   TTableDefinition() = default;
@@ -49,8 +48,9 @@ struct TTableDefinition {
   TTableDefinition(const TTableDefinition& other);
   TTableDefinition& operator=(const TTableDefinition& other);
 
-  uint8_t* FieldDescs = nullptr;  // FieldCount descriptors of 768 bytes
-  int32_t FieldCount = 0;
+  // In stored order; their numbers are what restructuring matches old and
+  // new fields by. CheckTableDefinition completes them.
+  std::vector<TFieldDefinition> Fields;
   // The engine's stored form of the indexes, the primary first: SetIndexes
   // fills it from definitions; the engine completes it.
   uint8_t* IndexDescs = nullptr;
@@ -146,7 +146,7 @@ public:
   virtual void EmptyTable() = 0;
   // Only on a table without indexes (natural order); duplicates and
   // callbacks fold records of equal key.
-  virtual void SortRecords(const TSortKeyField* keys, int keyCount, bool caseInsensitive, TSortDuplicates duplicates,
+  virtual void SortRecords(std::span<const TSortField> keys, bool caseInsensitive, TSortDuplicates duplicates,
                            const TSortGroupCallbacks* callbacks) = 0;
   virtual void SetTableInfo(const std::string& password, const std::string& description, uint16_t userMajor,
                             uint16_t userMinor, int32_t lastAutoInc) = 0;
@@ -256,7 +256,9 @@ public:
   // minimum (9730) or above its maximum (9731).
   virtual void CheckConstraints(const uint8_t* record) = 0;
   // Whether the field's value respects the limit text; limits are inclusive.
-  virtual bool CheckLimit(const std::string& limit, bool isMaximum, const uint8_t* fieldDesc, const uint8_t* value) = 0;
+  // value holds the field's ValueWidth bytes.
+  virtual bool CheckLimit(const std::string& limit, bool isMaximum, const TFieldDefinition& field,
+                          std::span<const uint8_t> value) = 0;
 
 protected:
   ~TCursorRecordChecks() = default;
@@ -301,8 +303,9 @@ public:
 
   // ---- field map -----------------------------------------------------------
   // Replaces the cursor's field list: fields marked not stored and fields
-  // beyond the table's are placed after the table's record.
-  virtual void SetFieldMap(const uint8_t* fieldDescs, int32_t count, bool assignOffsets) = 0;
+  // beyond the table's are placed after the table's record (assignOffsets;
+  // else where the fields say). The cursor sets each field's Origin.
+  virtual void SetFieldMap(std::vector<TFieldDefinition> fields, bool assignOffsets) = 0;
 
   // ---- keys ------------------------------------------------------------------
   virtual uint8_t GetIndexNo() const = 0;

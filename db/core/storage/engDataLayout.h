@@ -6,6 +6,8 @@
 
 #include <cstdint>
 
+#include "engFieldLimits.h"
+#include "engFieldTypes.h"
 #include "engKeyEncoding.h"
 
 inline constexpr int32_t DataHeaderSize = 127;
@@ -61,12 +63,9 @@ inline constexpr int FieldDescMinOffset = 94;         // short string
 inline constexpr int FieldDescMaxOffset = 145;        // short string
 inline constexpr int FieldDescDefaultOffset = 196;    // short string
 inline constexpr int FieldDescNotStoredOffset = 247;
-inline constexpr int FieldNameLimit = 30;
-inline constexpr int FieldTextLimit = 50;
 
 inline constexpr uint8_t BlobFieldType = 3;
 inline constexpr uint8_t AutoIncFieldType = 6;
-inline constexpr uint8_t AutoIncSubtype = 29;
 inline constexpr uint8_t DecimalFieldType = 8;
 
 // Record.

@@ -1,28 +1,14 @@
 #pragma once
-// What record sorting is given: the key fields, how equal keys are folded,
-// and for grouping the callbacks that fold a record into its group.
+// What record sorting is given: the key fields (engSortOptions.h has how
+// equal keys are folded).
 
 #include <cstdint>
-#include <functional>
 
 #include "engDataLayout.h"
+#include "engSortOptions.h"
 
 // One key field: a copy of the field's descriptor and its direction.
 struct TSortKeyField {
   uint8_t Desc[FieldDescSize] = {};
   bool Descending = false;
-};
-
-enum class TSortDuplicates { None, Distinct, Group };
-
-// Records are plain record buffers of the table's record size. The group
-// record is the group's first record as it goes to the output.
-struct TSortGroupCallbacks {
-  // Called with the group record and itself for a group's first record,
-  // then with the group record and each further record of equal key.
-  std::function<void(uint8_t* group, const uint8_t* record)> Accumulate;
-  // Optional: the finished group.
-  std::function<void(uint8_t* group)> Finish;
-  // Optional: false drops the finished group from the output.
-  std::function<bool(const uint8_t* group)> Keep;
 };

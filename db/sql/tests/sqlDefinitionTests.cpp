@@ -12,11 +12,7 @@ protected:
     cursor->SetOpenOptions({.TableName = table});
     cursor->Open();
     std::vector<std::string> names;
-    for (int i = 1; i <= cursor->Fields().GetFieldCount(); ++i) {
-      uint8_t desc[FieldDescSize];
-      cursor->Fields().GetTableFieldDesc(i, desc);
-      names.emplace_back(reinterpret_cast<const char*>(desc + FieldDescNameOffset + 1), desc[FieldDescNameOffset]);
-    }
+    for (int i = 1; i <= cursor->Fields().GetFieldCount(); ++i) names.push_back(cursor->Fields().TableFieldDefinition(i).Name);
     cursor->Close(TTemporaryContents::Keep);
     return names;
   }

@@ -76,9 +76,7 @@ TEST_F(SqlGroupingTest, AggregatesOnlyGiveOneRowAlsoOverNoRows) {
 TEST_F(SqlGroupingTest, SumOfSmallIntegersIsAnIntegerColumn) {
   TQueryStatement& statement = Prepare("SELECT SUM(small) FROM sale");
   TTableCursor* answer = statement.Execute();
-  uint8_t desc[FieldDescSize];
-  answer->Fields().GetFieldDesc(1, desc);
-  EXPECT_EQ(desc[FieldDescTypeOffset], dtInteger);
+  EXPECT_EQ(answer->Fields().FieldDefinition(1).Type, dtInteger);
   EXPECT_EQ(Rows(answer), (TRows{"15"}));
 }
 
@@ -178,8 +176,8 @@ TEST_F(SqlDecimalTest, DecimalSumsAreExactWhereDoublesRound) {
   while (answer->GetNextRecord(record.data()) == 0) {
     std::array<int64_t, 3> row{};
     for (int field = 2; field <= 4; ++field) {
-      bool blank = true;
-      answer->Fields().GetField(field, record.data(), blank, &row[size_t(field - 2)]);
+      answer->Fields().ReadField(
+          field, record.data(), {reinterpret_cast<uint8_t*>(&row[size_t(field - 2)]), sizeof row[size_t(field - 2)]});
     }
     rows.push_back(row);
   }

@@ -12,7 +12,6 @@
 #include <vector>
 
 #include "engTableCursor.h"
-#include "engDataLayout.h"
 #include "engDirectory.h"
 #include "engEngine.h"
 #include "engErrors.h"
@@ -97,10 +96,10 @@ protected:
     while (cursor->GetNextRecord(record.data()) == 0) {
       std::string row;
       for (int position = 1; position <= cursor->Fields().FieldListCount(); ++position) {
-        const uint8_t* desc = cursor->Fields().FieldDescAt(position);
+        const TFieldDefinition& field = *cursor->Fields().FieldAt(position);
         TExpTreePtr value(NewToken());
-        TypeNodeFromField(desc, *value);
-        ReadFieldValue(*cursor, record.data(), desc, *value);
+        TypeNodeFromField(field, *value);
+        ReadFieldValue(*cursor, record.data(), field, *value);
         if (!row.empty()) row += "|";
         row += ValueText(*value);
       }
@@ -113,9 +112,8 @@ protected:
   static std::string FieldNames(TTableCursor* cursor) {
     std::string names;
     for (int position = 1; position <= cursor->Fields().FieldListCount(); ++position) {
-      const uint8_t* desc = cursor->Fields().FieldDescAt(position);
       if (!names.empty()) names += "|";
-      names += std::string(reinterpret_cast<const char*>(desc + FieldDescNameOffset + 1), desc[FieldDescNameOffset]);
+      names += cursor->Fields().FieldAt(position)->Name;
     }
     return names;
   }

@@ -23,6 +23,8 @@ public:
   int Operations = 0;
 
   TBlobTestCursor() : Blobs(&Reader, *this, *this) {}
+  using TCursorFields::FieldDescAt;
+  using TCursorFields::GetField;
 
   void Attach(TDataTable& table) {
     Table = &table;

@@ -153,10 +153,10 @@ TEST_F(CursorBlobTest, OpeningAndFreeingAValueRecomputesTheCursorsComputedFields
   InsertText(21, Text(100, 1));
   // DOUBLE = ID * 2, a field of the cursor alone.
   TExpTreePtr product = DoubledIdExpression();
-  std::vector<uint8_t> map = Descriptors({{"ID", IntType}, {"NOTES", BlobFieldType}, {"DOUBLE", IntType}});
+  std::vector<TFieldDefinition> map = Definitions({{"ID", IntType}, {"NOTES", BlobFieldType}, {"DOUBLE", IntType}});
   MakeComputedField(map, 2, product.get());
   cursor->SetNoFilterUpdate(true);
-  cursor->SetFieldMap(map.data(), 3, true);
+  cursor->SetFieldMap(map, true);
   ASSERT_TRUE(Find(*cursor, 21));
   std::vector<uint8_t> record = Current(*cursor);
   auto doubled = [&] {

@@ -1,6 +1,8 @@
 // Checks of table definitions, and the definition comparison that
 // restructuring relies on.
 
+#include <functional>
+
 #include "engCursorTestSupport.h"
 #include "engErrorCodes.h"
 
@@ -9,6 +11,7 @@ namespace {
 class CursorDefinitionTest : public CursorTest {
 protected:
   std::vector<uint8_t> fields;
+  int32_t fieldCount = 0;
   std::vector<uint8_t> indexes;
   TTableDefinition definition;
 
@@ -19,14 +22,22 @@ protected:
       const std::vector<uint8_t> desc = IndexDescriptor(spec);
       indexes.insert(indexes.end(), desc.begin(), desc.end());
     }
-    definition.FieldDescs = fields.data();
-    definition.FieldCount = int32_t(fieldSpecs.size());
+    fieldCount = int32_t(fieldSpecs.size());
     definition.IndexDescs = indexes.data();
     definition.IndexCount = int32_t(indexSpecs.size());
   }
-  uint16_t Check() {
+  // patch changes the definitions the descriptors give.
+  uint16_t Check(const std::function<void(std::vector<TFieldDefinition>&)>& patch = {}) {
+    // The descriptors the test patched, as definitions and back, the
+    // completion included.
+    const int32_t patched = int32_t(fields.size() / FieldDescSize);
+    definition.Fields = FieldDefinitionsFromDescs(fields.data(), std::min(fieldCount, patched));
+    definition.Fields.resize(size_t(fieldCount));
+    if (patch) patch(definition.Fields);
     TDataCursor& cursor = NewCursor("DEFS");
-    return ErrorOf([&] { cursor.CheckTableDefinition(definition, true); });
+    const uint16_t code = ErrorOf([&] { cursor.CheckTableDefinition(definition, true); });
+    if (code == 0) fields = FieldDescsFromDefinitions(definition.Fields);
+    return code;
   }
   uint8_t* Field(int i) { return fields.data() + size_t(i) * FieldDescSize; }
   uint8_t* Index(int i) { return indexes.data() + size_t(i) * IndexDescSize; }
@@ -36,9 +47,9 @@ protected:
 
 TEST_F(CursorDefinitionTest, TableLimitsComeBeforeAnyField) {
   Define({{"", 0}});  // a field that would fail on its own
-  definition.FieldCount = 1025;
+  fieldCount = 1025;
   EXPECT_EQ(Check(), EngErrFieldLimits);
-  definition.FieldCount = 1;
+  fieldCount = 1;
   definition.LimitValue = -2;
   EXPECT_EQ(Check(), EngErrFieldLimits);
   definition.LimitValue = -1;
@@ -82,9 +93,8 @@ TEST_F(CursorDefinitionTest, FieldNamesNumbersTypesAndTexts) {
   Define({{"1st", IntType}});
   EXPECT_EQ(Check(), EngErrFieldName);
   Define({{"A", IntType}});
-  Field(0)[FieldDescNameOffset] = 31;  // one character more than a name may have
-  std::memset(Field(0) + FieldDescNameOffset + 1, 'A', 30);
-  EXPECT_EQ(Check(), EngErrFieldName);
+  // One character more than a name may have.
+  EXPECT_EQ(Check([](auto& fields) { fields[0].Name = std::string(31, 'A'); }), EngErrFieldName);
   Define({{"Long", StrType, 250}});
   EXPECT_EQ(Check(), 0);
   Define({{"Long", StrType, 251}});

@@ -4,7 +4,6 @@
 #include <filesystem>
 
 #include "engCursorTestSupport.h"
-#include "engDataSort.h"
 
 namespace {
 
@@ -73,9 +72,7 @@ TEST_F(CursorTest, HeldBackKeysAndSortedBuildsLeaveSoundTrees) {
       for (int32_t n = 0; n < test.Existing; ++n) insert(n * 7919 % total);
       cursor.BeginFill();
       for (int32_t n = test.Existing; n < total; ++n) insert(n * 7919 % total);
-      TSortKeyField key;
-      cursor.GetTableFieldDesc(1, key.Desc);
-      key.Descending = test.Descending;
+      const TSortField key{1, test.Descending};
       switch (test.End) {
         case TEnd::EndFill:
           cursor.EndFill();
@@ -84,7 +81,7 @@ TEST_F(CursorTest, HeldBackKeysAndSortedBuildsLeaveSoundTrees) {
           cursor.Close(TTemporaryContents::Discard);
           break;
         case TEnd::SortThenEnd:
-          cursor.SortRecords(&key, 1, false, TSortDuplicates::None, nullptr);
+          cursor.SortRecords({&key, 1}, false, TSortDuplicates::None, nullptr);
           cursor.EndFill();
           break;
         case TEnd::EndDeleteSort: {
@@ -102,7 +99,7 @@ TEST_F(CursorTest, HeldBackKeysAndSortedBuildsLeaveSoundTrees) {
             }
           }
           expected = kept;
-          cursor.SortRecords(&key, 1, false, TSortDuplicates::None, nullptr);
+          cursor.SortRecords({&key, 1}, false, TSortDuplicates::None, nullptr);
           break;
         }
       }

@@ -77,12 +77,12 @@ TEST_F(CursorFilterScanTest, ACallbackSeesTheCursorsComputedFields) {
   Fill(10);
   // DOUBLE = ID * 2, a field of the cursor alone.
   TExpTreePtr product = DoubledIdExpression();
-  std::vector<uint8_t> map =
-      Descriptors({{"ID", IntType}, {"NAME", StrType, 20}, {"GRP", IntType}, {"DOUBLE", IntType}});
+  std::vector<TFieldDefinition> map =
+      Definitions({{"ID", IntType}, {"NAME", StrType, 20}, {"GRP", IntType}, {"DOUBLE", IntType}});
   MakeComputedField(map, 3, product.get());
   // Only a cursor whose filters are not kept up to date computes fields.
   cursor->SetNoFilterUpdate(true);
-  cursor->SetFieldMap(map.data(), 4, true);
+  cursor->SetFieldMap(map, true);
   ASSERT_GT(cursor->CursorRecordSize(), cursor->GetRecordSize());
   ASSERT_TRUE(cursor->HasComputedFields());
 

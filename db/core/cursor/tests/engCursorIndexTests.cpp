@@ -131,9 +131,8 @@ TEST_F(CursorTest, SortingANaturalTableKeepsItsRecordsInUse) {
   for (int32_t id : {5, 3, 9, 1, 7}) slots.push_back(Append(cursor, Person(cursor, id, "r")));
   Remove(cursor, slots[2]);
   cursor.RefreshPosition();
-  TSortKeyField key;
-  cursor.GetTableFieldDesc(1, key.Desc);
-  cursor.SortRecords(&key, 1, false, TSortDuplicates::None, nullptr);
+  const TSortField key{1, false};
+  cursor.SortRecords({&key, 1}, false, TSortDuplicates::None, nullptr);
   EXPECT_EQ(Walk(cursor), (std::vector<int32_t>{1, 3, 5, 7}));
   EXPECT_EQ(cursor.GetRecordCount(), 4);
   cursor.SetToSequenceNo(4);
@@ -148,16 +147,14 @@ TEST_F(CursorTest, FieldMapComputesFieldsAfterTheRecord) {
   // DOUBLE = ID * 2, a field of the cursor alone.
   TExpTreePtr product = DoubledIdExpression();
 
-  std::vector<uint8_t> map = Descriptors({{"ID", IntType}, {"NAME", StrType, 20}, {"DOUBLE", IntType}});
+  std::vector<TFieldDefinition> map = Definitions({{"ID", IntType}, {"NAME", StrType, 20}, {"DOUBLE", IntType}});
   MakeComputedField(map, 2, product.get());
   cursor.SetNoFilterUpdate(true);
-  cursor.SetFieldMap(map.data(), 3, true);
+  cursor.SetFieldMap(map, true);
   EXPECT_TRUE(cursor.HasComputedFields());
   EXPECT_EQ(cursor.CursorRecordSize(), cursor.GetRecordSize() + 5);
 
-  uint8_t desc[FieldDescSize];
-  cursor.GetFieldDesc(3, desc);
-  EXPECT_EQ(GetShortString(desc + FieldDescOriginOffset, FieldOriginLimit), "PEOPLE.DOUBLE");
+  EXPECT_EQ(cursor.FieldDefinition(3).Origin, "PEOPLE.DOUBLE");
   cursor.SetToEnd();
   cursor.MoveBy(-1);
   int32_t value = 0;

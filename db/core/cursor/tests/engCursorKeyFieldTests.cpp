@@ -66,11 +66,11 @@ TEST_F(CursorKeyFieldTest, MappedAndPlainCursorsKeepEveryIndexInStepThroughTheir
   CreateGroups("KEYS");
   TDataCursor& mapped = OpenCursor("KEYS");
   TExpTreePtr product = DoubledIdExpression();
-  std::vector<uint8_t> map =
-      Descriptors({{"ID", IntType}, {"NAME", StrType, 20}, {"GRP", IntType}, {"DOUBLE", IntType}});
+  std::vector<TFieldDefinition> map =
+      Definitions({{"ID", IntType}, {"NAME", StrType, 20}, {"GRP", IntType}, {"DOUBLE", IntType}});
   MakeComputedField(map, 3, product.get());
   mapped.SetNoFilterUpdate(true);
-  mapped.SetFieldMap(map.data(), 4, true);
+  mapped.SetFieldMap(map, true);
   TDataCursor& plain = OpenCursor("KEYS");
 
   TRows rows;

@@ -62,8 +62,7 @@ TEST_F(CursorTest, CreateNeedsExclusiveAndRefusesAnExistingTable) {
   const auto filled = std::filesystem::file_size(PathOf("PEOPLE.DAT"));
 
   std::vector<uint8_t> fields = Descriptors({{"ID", IntType}});
-  definition.FieldDescs = fields.data();
-  definition.FieldCount = 1;
+  definition.Fields = FieldDefinitionsFromDescs(fields.data(), 1);
   TDataCursor& again = NewCursor("PEOPLE", true);
   EXPECT_EQ(ErrorOf([&] { again.CreateTable(definition, false); }), EngErrTableExists);
   EXPECT_EQ(std::filesystem::file_size(PathOf("PEOPLE.DAT")), filled);
@@ -141,8 +140,7 @@ TEST_F(CursorTest, DeleteRenameAndBackupWorkOnClosedCursors) {
 TEST_F(CursorTest, HeaderValuesComeFromTheFileOfAClosedTable) {
   std::vector<uint8_t> fields = Descriptors({{"ID", IntType}, {"MEMO", BlobFieldType}});
   TTableDefinition definition;
-  definition.FieldDescs = fields.data();
-  definition.FieldCount = 2;
+  definition.Fields = FieldDefinitionsFromDescs(fields.data(), 2);
   definition.Description = "Staff list";
   definition.LanguageId = 0x0407;
   definition.SortId = 1;
@@ -167,8 +165,7 @@ TEST_F(CursorTest, HeaderValuesComeFromTheFileOfAClosedTable) {
 TEST_F(CursorTest, EncryptedTableOpensOnlyWithItsPassword) {
   std::vector<uint8_t> fields = Descriptors({{"ID", IntType}});
   TTableDefinition definition;
-  definition.FieldDescs = fields.data();
-  definition.FieldCount = 1;
+  definition.Fields = FieldDefinitionsFromDescs(fields.data(), 1);
   definition.Encrypted = true;
   definition.Password = "secret";
   definition.Description = "hidden";

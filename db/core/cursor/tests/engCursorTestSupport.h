@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "engCursor.h"
+#include "engFieldDescCodec.h"
 #include "engDataFile.h"
 #include "engDataTestSupport.h"
 #include "engDirectory.h"
@@ -43,6 +44,12 @@ struct TIndexSpec {
   std::vector<uint8_t> FieldDescending = {};
   uint8_t Compression = kcNone;
 };
+
+// The fields as a cursor's field map takes them.
+inline std::vector<TFieldDefinition> Definitions(const std::vector<TFieldSpec>& fields) {
+  const std::vector<uint8_t> descs = Descriptors(fields);
+  return FieldDefinitionsFromDescs(descs.data(), int(fields.size()));
+}
 
 inline std::vector<uint8_t> IndexDescriptor(const TIndexSpec& spec) {
   std::vector<uint8_t> desc(IndexDescSize, 0);
@@ -99,8 +106,7 @@ protected:
       indexDescs.insert(indexDescs.end(), desc.begin(), desc.end());
     }
     TTableDefinition definition;
-    definition.FieldDescs = fieldDescs.data();
-    definition.FieldCount = int32_t(fields.size());
+    definition.Fields = FieldDefinitionsFromDescs(fieldDescs.data(), int32_t(fields.size()));
     definition.IndexDescs = indexDescs.data();
     definition.IndexCount = int32_t(indexes.size());
     definition.LanguageId = languageId;
@@ -254,8 +260,7 @@ inline TExpTreePtr DoubledIdExpression() {
 }
 
 // Field `field` (from 0) of a field map becomes computed by `expression`.
-inline void MakeComputedField(std::vector<uint8_t>& map, int field, const TExpToken* expression) {
-  uint8_t* desc = map.data() + field * FieldDescSize;
-  desc[FieldDescNotStoredOffset] = 1;
-  std::memcpy(desc + FieldDescExpressionOffset, &expression, sizeof expression);
+inline void MakeComputedField(std::vector<TFieldDefinition>& map, int field, const TExpToken* expression) {
+  map[size_t(field)].NotStored = true;
+  map[size_t(field)].Expression = ShareExpression(expression);
 }

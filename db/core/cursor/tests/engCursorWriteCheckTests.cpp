@@ -122,24 +122,24 @@ TEST_F(CursorCheckTest, ConstraintsNameTheFieldAndLimitsAreInclusive) {
 
 TEST_F(CursorCheckTest, LimitsCompareByTheFieldType) {
   TDataCursor& cursor = OpenChecked();
-  uint8_t desc[FieldDescSize] = {};
-  cursor.GetTableFieldDesc(fName, desc);
   auto text = [](const char* value) {
     std::vector<uint8_t> bytes(21, 0);
     std::memcpy(bytes.data(), value, std::strlen(value));
     return bytes;
   };
-  EXPECT_TRUE(cursor.CheckLimit("b", false, desc, text("b").data()));
-  EXPECT_FALSE(cursor.CheckLimit("b", false, desc, text("B").data()));
-  EXPECT_FALSE(cursor.CheckLimit("b", true, desc, text("ba").data()));
-  cursor.GetTableFieldDesc(fDay, desc);
+  auto bytesOf = [](const auto& value) { return std::span(reinterpret_cast<const uint8_t*>(&value), sizeof value); };
+  TFieldDefinition field = cursor.TableFieldDefinition(fName);
+  EXPECT_TRUE(cursor.CheckLimit("b", false, field, text("b")));
+  EXPECT_FALSE(cursor.CheckLimit("b", false, field, text("B")));
+  EXPECT_FALSE(cursor.CheckLimit("b", true, field, text("ba")));
+  field = cursor.TableFieldDefinition(fDay);
   const int32_t yesterday = DateTimeToDayNumber(TestNow) - 1;
-  EXPECT_FALSE(cursor.CheckLimit("DATE", false, desc, reinterpret_cast<const uint8_t*>(&yesterday)));
-  EXPECT_TRUE(cursor.CheckLimit("DATE", true, desc, reinterpret_cast<const uint8_t*>(&yesterday)));
-  cursor.GetTableFieldDesc(fFlag, desc);
+  EXPECT_FALSE(cursor.CheckLimit("DATE", false, field, bytesOf(yesterday)));
+  EXPECT_TRUE(cursor.CheckLimit("DATE", true, field, bytesOf(yesterday)));
+  field = cursor.TableFieldDefinition(fFlag);
   const uint16_t flag = 0;
-  EXPECT_TRUE(cursor.CheckLimit("TRUE", false, desc, reinterpret_cast<const uint8_t*>(&flag)));
-  cursor.GetTableFieldDesc(fQty, desc);
+  EXPECT_TRUE(cursor.CheckLimit("TRUE", false, field, bytesOf(flag)));
+  field = cursor.TableFieldDefinition(fQty);
   const int32_t qty = 3;
-  EXPECT_THROW(cursor.CheckLimit("three", false, desc, reinterpret_cast<const uint8_t*>(&qty)), EConvertError);
+  EXPECT_THROW(cursor.CheckLimit("three", false, field, bytesOf(qty)), EConvertError);
 }

@@ -51,8 +51,7 @@ protected:
   void CreateWithDescriptors(const std::string& name, std::vector<uint8_t> fieldDescs) {
     const std::vector<uint8_t> index = IndexDescriptor({"", {1}});
     TTableDefinition definition;
-    definition.FieldDescs = fieldDescs.data();
-    definition.FieldCount = int32_t(fieldDescs.size() / FieldDescSize);
+    definition.Fields = FieldDefinitionsFromDescs(fieldDescs.data(), int32_t(fieldDescs.size() / FieldDescSize));
     definition.IndexDescs = const_cast<uint8_t*>(index.data());
     definition.IndexCount = 1;
     NewCursor(name, true).CreateTable(definition, false);

@@ -9,6 +9,7 @@
 
 #include "engDataTestSupport.h"
 #include "engFieldAccess.h"
+#include "engFieldDescCodec.h"
 #include "engIndexFile.h"
 
 class TTestCursor : public TCursorFields {
@@ -20,10 +21,28 @@ public:
   TTestCursor() { hasComputedFields = true; }
 
   using TCursorFields::AttachFields;
+  using TCursorFields::CopyFieldDescByPos;
   using TCursorFields::DetachFields;
+  using TCursorFields::FieldDescAt;
+  using TCursorFields::FindFieldDescByNo;
+  using TCursorFields::GetField;
+  using TCursorFields::GetFieldDesc;
+  using TCursorFields::GetFieldValue;
+  using TCursorFields::GetIndexDesc;
+  using TCursorFields::GetTableField;
+  using TCursorFields::GetTableFieldDesc;
+  using TCursorFields::PutBlobReference;
+  using TCursorFields::PutField;
+  using TCursorFields::PutFieldValue;
+  using TCursorFields::PutTableField;
   using TCursorFields::SetCursorRecordSize;
   using TCursorFields::SetFieldList;
   using TCursorFields::SetOwnFieldList;
+  using TCursorFields::StoredFieldBytes;
+  // Descriptors as the data file stores them.
+  void SetFieldList(const uint8_t* descs, int count, bool isFieldMap) {
+    TCursorFields::SetFieldList(FieldDefinitionsFromDescs(descs, count), isFieldMap);
+  }
 
 protected:
   std::string FieldsTableName() const override { return "ORDERS.DAT"; }

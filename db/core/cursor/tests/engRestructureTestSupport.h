@@ -43,8 +43,7 @@ struct TNewDefinition {
     std::memcpy(desc + 1, text.data(), text.size());
   }
   TTableDefinition& Get() {
-    Definition.FieldDescs = Fields.data();
-    Definition.FieldCount = FieldCount;
+    Definition.Fields = FieldDefinitionsFromDescs(Fields.data(), FieldCount);
     Definition.IndexDescs = Indexes.data();
     Definition.IndexCount = IndexCount;
     return Definition;

@@ -75,10 +75,8 @@ std::vector<uint32_t> WalkOrder(TTableCursor& cursor, bool forward, size_t limit
 void ReadBlobs(TTableCursor& cursor) {
   std::vector<uint8_t> record(cursor.GetCurrentRecordBuffer(),
                               cursor.GetCurrentRecordBuffer() + cursor.Fields().CursorRecordSize());
-  uint8_t desc[FieldDescSize];
   for (int field = 1; field <= cursor.Fields().GetFieldCount(); ++field) {
-    cursor.Fields().GetTableFieldDesc(field, desc);
-    if (desc[FieldDescTypeOffset] != BlobFieldType) continue;
+    if (!cursor.Fields().TableFieldDefinition(field).IsBlob()) continue;
     try {
       if (cursor.Blobs().OpenBlob(field, record.data(), false, false, BlobOpenRead) != 0) continue;
     } catch (const EEngineError&) {
@@ -143,9 +141,9 @@ private:
     std::vector<uint8_t> record(cursor->Fields().CursorRecordSize(), 0);
     const std::string name = "N" + std::to_string(id);
     const int32_t group = id % 100;
-    cursor->Fields().PutTableField(1, record.data(), &id);
-    cursor->Fields().PutTableField(2, record.data(), name.c_str());
-    cursor->Fields().PutTableField(3, record.data(), &group);
+    cursor->Fields().WriteField(1, record.data(), id);
+    cursor->Fields().WriteField(2, record.data(), name);
+    cursor->Fields().WriteField(3, record.data(), group);
     cursor->InsertRecord(record.data());
   }
   std::list<OsFile> heldFiles;
@@ -157,9 +155,9 @@ private:
     std::vector<uint8_t> record(changed.Fields().CursorRecordSize(), 0);
     const std::string name = "W" + std::to_string(id);
     const std::string notes(700, 'w');
-    changed.Fields().PutTableField(1, record.data(), &id);
-    changed.Fields().PutTableField(2, record.data(), name.c_str());
-    changed.Fields().PutTableField(3, record.data(), &id);
+    changed.Fields().WriteField(1, record.data(), id);
+    changed.Fields().WriteField(2, record.data(), name);
+    changed.Fields().WriteField(3, record.data(), id);
     if (changed.Blobs().OpenBlob(4, record.data(), true, false, BlobOpenWrite) == 0)
       changed.Blobs().WriteBlob(4, record.data(), false, {reinterpret_cast<const uint8_t*>(notes.data()), notes.size()},
                                 0);
@@ -167,7 +165,7 @@ private:
     changed.SetToBegin();
     if (changed.GetNextRecord(record.data()) != 0) return;
     const int32_t group = -id;
-    changed.Fields().PutTableField(3, record.data(), &group);
+    changed.Fields().WriteField(3, record.data(), group);
     changed.ModifyRecord(record.data());
     changed.SetToBegin();
     changed.MoveBy(2);
