@@ -17,7 +17,7 @@ TIntCriticalSection& RunningThreads() {
 }
 
 TEvent& NoThreadsEvent() {
-  static TEvent* const event = new TEvent(true, true);
+  static TEvent* const event = new TEvent(/*manualReset=*/true, /*initialState=*/true);
   return *event;
 }
 

@@ -117,5 +117,5 @@ private:
 // Manual reset, initially clear.
 class TSimpleEvent : public TEvent {
 public:
-  TSimpleEvent() : TEvent(true, false) {}
+  TSimpleEvent() : TEvent(/*manualReset=*/true, /*initialState=*/false) {}
 };
