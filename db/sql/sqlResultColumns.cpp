@@ -1,6 +1,7 @@
 #include "sqlResultColumns.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 
 #include "engTableCursor.h"
@@ -226,6 +227,22 @@ std::vector<TFieldDefinition> AnswerFields(const TDataQuery& query) {
   return fields;
 }
 
+namespace {
+
+// Every session's answers share the process's in-memory database: a name
+// found free and taken after could go to another thread in between (the
+// temporary names restart their count per thread, whose numbers run
+// together), so each answer takes the process's next number.
+std::string MemoryAnswerName(const TDataDirectory& memory) {
+  static std::atomic<uint32_t> last{0};
+  for (;;) {
+    std::string name = "SQL" + std::to_string(++last) + ".DAT";
+    if (!memory.TableExists(name, true)) return name;
+  }
+}
+
+}  // namespace
+
 bool KeepsTemporaryAnswer(const TDataQuery& query) { return !query.Parsed.HasInto && !query.Parsed.Encrypted; }
 
 void CreateAnswerTable(TDataQuery& query, bool inMemory) {
@@ -238,7 +255,7 @@ void CreateAnswerTable(TDataQuery& query, bool inMemory) {
     name = FilePart(query.Parsed.TargetName);
   } else if (inMemory) {
     query.Run.AnswerDirectory = session->OpenDirectory("Memory", "");
-    name = query.Run.AnswerDirectory->GetTempTableName(true);
+    name = MemoryAnswerName(*query.Run.AnswerDirectory);
   } else if (query.Parsed.HasInto && HasFolderPart(query.Parsed.TargetName)) {
     const std::string folder = FolderPart(query.Parsed.TargetName);
     query.Run.AnswerDirectory = session->OpenDirectory(folder, folder);

@@ -2,6 +2,7 @@
 // the source cursors, naming, limits, sub-selects and the join planner.
 
 #include <algorithm>
+#include <thread>
 #include <tuple>
 
 #include "sqlPlanner.h"
@@ -553,6 +554,43 @@ TEST_F(SqlSelectTest, SmallAnswersLiveInMemoryAndLeaveNothing) {
   Exec("SELECT id INTO kept FROM big WHERE id < 3");
   EXPECT_TRUE(directory->TableExists("kept", false));
   session->CloseDirectory(memory);
+}
+
+// Threads of sessions of their own run small statements at once: their
+// answers share the process's in-memory database and never each other's
+// table.
+TEST_F(SqlSelectTest, SmallAnswersOfThreadsAtOnceKeepApart) {
+  constexpr int Threads = 4;
+  constexpr int Rounds = 60;
+  std::vector<std::string> failures(Threads);
+  std::vector<std::thread> threads;
+  for (int t = 0; t < Threads; ++t) {
+    threads.emplace_back([&, t] {
+      TDataSession* own = nullptr;
+      CreateEngineSession(own);
+      try {
+        own->SetPrivateDirectory(folder + "/");
+        TDataDirectory* mine = own->OpenDirectory("", folder);
+        const int32_t dept = t % 2 == 0 ? 10 : 20;
+        const TRows expected = dept == 10 ? TRows{"Cy", "Ann"} : TRows{"Bob"};
+        for (int round = 0; round < Rounds && failures[size_t(t)].empty(); ++round) {
+          TQueryStatement statement(mine);
+          int32_t position = 0;
+          statement.Prepare("SELECT name FROM emp WHERE dept = " + std::to_string(dept) + " ORDER BY name DESC",
+                            position);
+          const TRows rows = Rows(statement.Execute());
+          if (!statement.MainQuery().Run.AnswerInMemory) failures[size_t(t)] = "answer on disk";
+          if (rows != expected) failures[size_t(t)] = "round " + std::to_string(round) + ": other rows";
+        }
+        own->CloseDirectory(mine);
+      } catch (const std::exception& error) {
+        failures[size_t(t)] = error.what();
+      }
+      FreeEngineSession(own);
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  for (const std::string& failure : failures) EXPECT_EQ(failure, "");
 }
 
 }  // namespace
