@@ -106,8 +106,8 @@ public:
 
   void Append(const TJobRow& row) override {
     Fill(row);
-    if (cursor->Blobs().OpenBlob(fDocument, record.data(), true, false, BlobOpenWrite) != 0 ||
-        cursor->Blobs().WriteBlob(fDocument, record.data(), false,
+    if (cursor->Blobs().OpenBlob(fDocument, record.data(), {.Mode = BlobOpenWrite, .Release = true}) != 0 ||
+        cursor->Blobs().WriteBlob(fDocument, record.data(), TFieldNumbering::Cursor,
                                   {reinterpret_cast<const uint8_t*>(row.Document.data()), row.Document.size()}, 0) != 0)
       throw std::runtime_error("memo not written");
     cursor->InsertRecord(record.data());
@@ -303,13 +303,13 @@ private:
   void ReadDocument(uint8_t* buffer, std::string& text) {
     int32_t size = 0;
     int32_t got = 0;
-    if (cursor->Blobs().OpenBlob(fDocument, buffer, false, false, BlobOpenRead) != 0 ||
-        cursor->Blobs().GetBlobSize(fDocument, buffer, false, size) != 0)
+    if (cursor->Blobs().OpenBlob(fDocument, buffer, {.Mode = BlobOpenRead}) != 0 ||
+        cursor->Blobs().GetBlobSize(fDocument, buffer, TFieldNumbering::Cursor, size) != 0)
       throw std::runtime_error("memo not opened");
     text.resize(size_t(size));
-    const int32_t result = cursor->Blobs().ReadBlob(fDocument, buffer, false, got,
+    const int32_t result = cursor->Blobs().ReadBlob(fDocument, buffer, TFieldNumbering::Cursor, got,
                                                     {reinterpret_cast<uint8_t*>(text.data()), size_t(size)}, 0);
-    cursor->Blobs().FreeBlob(fDocument, buffer, false);
+    cursor->Blobs().FreeBlob(fDocument, buffer, TFieldNumbering::Cursor);
     if (result != 0 || got != size) throw std::runtime_error("memo not read");
   }
 };

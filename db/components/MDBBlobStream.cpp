@@ -31,11 +31,11 @@ TMDBBlobStream::TMDBBlobStream(TField* blobField, TBlobStreamMode mode)
   TTableCursor& cursor = *dataSet->Handle();
   if (!field->Modified()) {
     if (mode == bmRead) {
-      CheckEngineResult(cursor.Blobs().OpenBlob(fieldNo, record, false, false, BlobOpenRead), cursor.TableName());
+      CheckEngineResult(cursor.Blobs().OpenBlob(fieldNo, record, {.Mode = BlobOpenRead}), cursor.TableName());
     } else {
       if (field->ReadOnly()) throw EDatabaseError(SFieldReadOnly, {field->DisplayName()});
       if (dataSet->State() != dsEdit && dataSet->State() != dsInsert) throw EDatabaseError(SNotEditing);
-      CheckEngineResult(cursor.Blobs().OpenBlob(fieldNo, record, false, false, BlobOpenWrite), cursor.TableName());
+      CheckEngineResult(cursor.Blobs().OpenBlob(fieldNo, record, {.Mode = BlobOpenWrite}), cursor.TableName());
     }
   }
   opened = true;
@@ -48,7 +48,7 @@ TMDBBlobStream::~TMDBBlobStream() {
     if (modified) field->SetModified(true);
     if (!field->Modified()) {
       TMDBSessionUse use(dataSet->DataSetSession());
-      dataSet->Handle()->Blobs().FreeBlob(fieldNo, record, false);
+      dataSet->Handle()->Blobs().FreeBlob(fieldNo, record, TFieldNumbering::Cursor);
     }
     if (modified) dataSet->DataEvent(deFieldChange, reinterpret_cast<intptr_t>(field));
   } catch (const std::exception&) {
@@ -63,7 +63,8 @@ int64_t TMDBBlobStream::Read(void* buffer, int64_t count) {
   TTableCursor& cursor = *dataSet->Handle();
   int32_t countRead = 0;
   const std::span<uint8_t> destination(static_cast<uint8_t*>(buffer), size_t(ClampCount(count)));
-  const int32_t result = cursor.Blobs().ReadBlob(fieldNo, record, false, countRead, destination, position);
+  const int32_t result =
+      cursor.Blobs().ReadBlob(fieldNo, record, TFieldNumbering::Cursor, countRead, destination, position);
   switch (result) {
     case 0:
     case EngErrEndOfBlob: position += countRead; return countRead;
@@ -77,7 +78,7 @@ int64_t TMDBBlobStream::Write(const void* buffer, int64_t count) {
   if (count > std::numeric_limits<int32_t>::max()) CheckWriteResult(EngErrBlobLength);
   TMDBSessionUse use(dataSet->DataSetSession());
   CheckWriteResult(dataSet->Handle()->Blobs().WriteBlob(
-      fieldNo, record, false, {static_cast<const uint8_t*>(buffer), size_t(count)}, position));
+      fieldNo, record, TFieldNumbering::Cursor, {static_cast<const uint8_t*>(buffer), size_t(count)}, position));
   position += static_cast<int32_t>(count);
   modified = true;
   return count;
@@ -102,7 +103,7 @@ int64_t TMDBBlobStream::Size() {
   if (!opened) return 0;
   TMDBSessionUse use(dataSet->DataSetSession());
   int32_t size = 0;
-  CheckEngineResult(dataSet->Handle()->Blobs().GetBlobSize(fieldNo, record, false, size),
+  CheckEngineResult(dataSet->Handle()->Blobs().GetBlobSize(fieldNo, record, TFieldNumbering::Cursor, size),
                     dataSet->Handle()->TableName());
   return size;
 }
@@ -115,7 +116,7 @@ void TMDBBlobStream::SetSize(int64_t newSize) {
 void TMDBBlobStream::Truncate() {
   if (!opened) return;
   TMDBSessionUse use(dataSet->DataSetSession());
-  CheckWriteResult(dataSet->Handle()->Blobs().TruncateBlob(fieldNo, record, false, position));
+  CheckWriteResult(dataSet->Handle()->Blobs().TruncateBlob(fieldNo, record, TFieldNumbering::Cursor, position));
   modified = true;
 }
 
@@ -125,7 +126,7 @@ void TMDBBlobStream::CheckWriteResult(int32_t result) {
   const std::string tableName = cursor.TableName();
   {
     TMDBSessionUse use(dataSet->DataSetSession());
-    cursor.Blobs().FreeBlob(fieldNo, record, false);
+    cursor.Blobs().FreeBlob(fieldNo, record, TFieldNumbering::Cursor);
   }
   field->SetModified(false);
   opened = false;

@@ -409,7 +409,7 @@ void TMDBDataSet::FreeOpenBlobs(TRecordBuffer buffer) {
   for (int i = 0; i < FieldCount(); ++i) {
     TField* field = Fields(i);
     if (!field->IsBlob() || field->FieldNo() <= 0) continue;
-    const int32_t result = handle->Blobs().FreeBlob(field->FieldNo(), buffer, false);
+    const int32_t result = handle->Blobs().FreeBlob(field->FieldNo(), buffer, TFieldNumbering::Cursor);
     if (result != EngErrBlobHandle) CheckEngineResult(result, handle->TableName());
   }
 }

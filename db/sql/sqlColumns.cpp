@@ -40,7 +40,6 @@ bool TTableColumnResolver::ResolveColumn(TExpToken& node) {
 
 void ReadFieldValue(TTableCursor& cursor, const uint8_t* record, const TFieldDefinition& field, TExpToken& node,
                     TFieldNumbering numbering) {
-  const bool tableNumbering = numbering == TFieldNumbering::Table;
   const int fieldNo = field.Number;
   if (!field.IsBlob()) {
     const int width = field.ValueWidth();
@@ -63,22 +62,21 @@ void ReadFieldValue(TTableCursor& cursor, const uint8_t* record, const TFieldDef
   auto check = [&cursor](int32_t result) {
     if (result != 0) RaiseEngineError(uint16_t(result), cursor.TableName());
   };
-  check(cursor.Blobs().OpenBlob(fieldNo, copy.data(), true, tableNumbering, BlobOpenRead));
+  check(cursor.Blobs().OpenBlob(fieldNo, copy.data(), {.Mode = BlobOpenRead, .Release = true, .Numbering = numbering}));
   try {
     int32_t size = 0;
-    check(cursor.Blobs().GetBlobSize(fieldNo, copy.data(), tableNumbering, size));
+    check(cursor.Blobs().GetBlobSize(fieldNo, copy.data(), numbering, size));
     node.SetDataSize(size + 1);
     int32_t read = 0;
-    if (size > 0)
-      check(cursor.Blobs().ReadBlob(fieldNo, copy.data(), tableNumbering, read, {node.Value, size_t(size)}, 0));
+    if (size > 0) check(cursor.Blobs().ReadBlob(fieldNo, copy.data(), numbering, read, {node.Value, size_t(size)}, 0));
     node.Value[size] = 0;
     node.DataSize = size;
     node.IsNull = size == 0;
   } catch (...) {
-    cursor.Blobs().FreeBlob(fieldNo, copy.data(), tableNumbering);
+    cursor.Blobs().FreeBlob(fieldNo, copy.data(), numbering);
     throw;
   }
-  cursor.Blobs().FreeBlob(fieldNo, copy.data(), tableNumbering);
+  cursor.Blobs().FreeBlob(fieldNo, copy.data(), numbering);
 }
 
 void TSourceColumnValues::GetColumnValue(TExpToken& node) {

@@ -8,8 +8,8 @@
 #include "engExpEval.h"
 #include "engExpTypeCheck.h"
 #include "engFieldDefinition.h"
+#include "engTableCursor.h"
 
-class TTableCursor;
 class TDataQuery;
 struct TSourceTable;
 
@@ -49,11 +49,9 @@ private:
   uint16_t languageId;
 };
 
-// Whose numbering a field's number follows: the cursor's own (a result's
-// field list), or the table's (a source table's field, also on a live
-// result's cursor, whose field map numbers its columns).
-enum class TFieldNumbering { Cursor, Table };
-
+// A field's number follows the cursor's numbering (a result's field list)
+// or the table's (a source table's field, also on a live result's cursor,
+// whose field map numbers its columns).
 // The field of the record into node, a BLOB read whole.
 void ReadFieldValue(TTableCursor& cursor, const uint8_t* record, const TFieldDefinition& field, TExpToken& node,
                     TFieldNumbering numbering = TFieldNumbering::Cursor);

@@ -55,13 +55,13 @@ void TCursorBlobs::Detach() {
   table = nullptr;
 }
 
-int32_t TCursorBlobs::OpenBlob(int fieldNo, uint8_t* record, bool release, bool tableNumbering, uint8_t mode) {
+int32_t TCursorBlobs::OpenBlob(int fieldNo, uint8_t* record, const TBlobOpenOptions& options) {
   bracket.BeginBlobOperation();
   // Not a scope guard: its count of exceptions in flight, taken twice, was
   // a fifth of the bracket on a walk that opens a value per record.
   int32_t result = 0;
   try {
-    result = OpenField(fieldNo, record, release, tableNumbering, mode);
+    result = OpenField(fieldNo, record, options.Release, options.Numbering == TFieldNumbering::Table, options.Mode);
   } catch (...) {
     ReleaseQuietly([this] { bracket.EndBlobOperation(); });
     throw;
@@ -99,9 +99,9 @@ int32_t TCursorBlobs::OpenField(int fieldNo, uint8_t* record, bool release, bool
   return 0;
 }
 
-int32_t TCursorBlobs::FreeBlob(int fieldNo, uint8_t* record, bool tableNumbering) {
+int32_t TCursorBlobs::FreeBlob(int fieldNo, uint8_t* record, TFieldNumbering numbering) {
   uint8_t scratch[FieldDescSize];
-  const uint8_t* fieldDesc = FieldDesc(fieldNo, tableNumbering, scratch);
+  const uint8_t* fieldDesc = FieldDesc(fieldNo, numbering == TFieldNumbering::Table, scratch);
   if (!IsBlobField(fieldDesc)) return EngErrBlobField;
   const int32_t index = IndexOfReference(FieldReference(fieldDesc, record));
   if (index < 0) return EngErrBlobHandle;
@@ -111,11 +111,11 @@ int32_t TCursorBlobs::FreeBlob(int fieldNo, uint8_t* record, bool tableNumbering
   return 0;
 }
 
-int32_t TCursorBlobs::ReadBlob(int fieldNo, const uint8_t* record, bool tableNumbering, int32_t& countRead,
+int32_t TCursorBlobs::ReadBlob(int fieldNo, const uint8_t* record, TFieldNumbering numbering, int32_t& countRead,
                                int32_t count, void* destination, int32_t offset) {
   countRead = 0;
   TBlobBuffer* buffer = nullptr;
-  if (const int32_t result = OpenBuffer(fieldNo, record, tableNumbering, buffer)) return result;
+  if (const int32_t result = OpenBuffer(fieldNo, record, numbering == TFieldNumbering::Table, buffer)) return result;
   if (const int32_t result = CheckSpan(offset, count)) return result;
   const bool withinValue = offset + count <= buffer->Size();
   countRead = std::min(count, std::max(buffer->Size() - offset, 0));
@@ -123,10 +123,10 @@ int32_t TCursorBlobs::ReadBlob(int fieldNo, const uint8_t* record, bool tableNum
   return withinValue ? 0 : EngErrEndOfBlob;
 }
 
-int32_t TCursorBlobs::WriteBlob(int fieldNo, const uint8_t* record, bool tableNumbering, int32_t count,
+int32_t TCursorBlobs::WriteBlob(int fieldNo, const uint8_t* record, TFieldNumbering numbering, int32_t count,
                                 const void* source, int32_t offset) {
   TBlobBuffer* buffer = nullptr;
-  if (const int32_t result = OpenBuffer(fieldNo, record, tableNumbering, buffer)) return result;
+  if (const int32_t result = OpenBuffer(fieldNo, record, numbering == TFieldNumbering::Table, buffer)) return result;
   if (const int32_t result = CheckSpan(offset, count)) return result;
   if (offset + count > buffer->Size()) buffer->SetSize(offset + count);
   if (count > 0) {
@@ -136,30 +136,30 @@ int32_t TCursorBlobs::WriteBlob(int fieldNo, const uint8_t* record, bool tableNu
   return 0;
 }
 
-int32_t TCursorBlobs::ReadBlob(int fieldNo, const uint8_t* record, bool tableNumbering, int32_t& countRead,
+int32_t TCursorBlobs::ReadBlob(int fieldNo, const uint8_t* record, TFieldNumbering numbering, int32_t& countRead,
                                std::span<uint8_t> destination, int32_t offset) {
   ENG_ASSERT(destination.size() <= size_t(INT32_MAX));
-  return ReadBlob(fieldNo, record, tableNumbering, countRead, int32_t(destination.size()), destination.data(), offset);
+  return ReadBlob(fieldNo, record, numbering, countRead, int32_t(destination.size()), destination.data(), offset);
 }
 
-int32_t TCursorBlobs::WriteBlob(int fieldNo, const uint8_t* record, bool tableNumbering,
+int32_t TCursorBlobs::WriteBlob(int fieldNo, const uint8_t* record, TFieldNumbering numbering,
                                 std::span<const uint8_t> source, int32_t offset) {
   ENG_ASSERT(source.size() <= size_t(INT32_MAX));
-  return WriteBlob(fieldNo, record, tableNumbering, int32_t(source.size()), source.data(), offset);
+  return WriteBlob(fieldNo, record, numbering, int32_t(source.size()), source.data(), offset);
 }
 
-int32_t TCursorBlobs::TruncateBlob(int fieldNo, const uint8_t* record, bool tableNumbering, int32_t newSize) {
+int32_t TCursorBlobs::TruncateBlob(int fieldNo, const uint8_t* record, TFieldNumbering numbering, int32_t newSize) {
   TBlobBuffer* buffer = nullptr;
-  if (const int32_t result = OpenBuffer(fieldNo, record, tableNumbering, buffer)) return result;
+  if (const int32_t result = OpenBuffer(fieldNo, record, numbering == TFieldNumbering::Table, buffer)) return result;
   if (newSize < 0) return EngErrBlobLength;
   buffer->SetSize(newSize);
   return 0;
 }
 
-int32_t TCursorBlobs::GetBlobSize(int fieldNo, const uint8_t* record, bool tableNumbering, int32_t& size) const {
+int32_t TCursorBlobs::GetBlobSize(int fieldNo, const uint8_t* record, TFieldNumbering numbering, int32_t& size) const {
   size = 0;
   TBlobBuffer* buffer = nullptr;
-  if (const int32_t result = OpenBuffer(fieldNo, record, tableNumbering, buffer)) return result;
+  if (const int32_t result = OpenBuffer(fieldNo, record, numbering == TFieldNumbering::Table, buffer)) return result;
   size = buffer->Size();
   return 0;
 }

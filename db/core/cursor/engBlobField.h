@@ -49,25 +49,25 @@ public:
   // field takes the buffer's negated handle. An open one only takes the
   // release flag. 10753, 9998 for a negative value that is no open BLOB
   // of this cursor, 9494 with 64 open.
-  int32_t OpenBlob(int fieldNo, uint8_t* record, bool release, bool tableNumbering, uint8_t mode) override;
+  int32_t OpenBlob(int fieldNo, uint8_t* record, const TBlobOpenOptions& options) override;
   // Closes it, discarding its changes: the field takes back the offset
   // of its first block. 10753, 10030 when the field holds no open BLOB.
-  int32_t FreeBlob(int fieldNo, uint8_t* record, bool tableNumbering) override;
+  int32_t FreeBlob(int fieldNo, uint8_t* record, TFieldNumbering numbering) override;
   // Reading past the end copies what there is and gives 8711. A negative
   // offset gives 9998, a negative count or one that carries the end past
   // 2^31 - 1 gives 10029, with nothing copied.
-  int32_t ReadBlob(int fieldNo, const uint8_t* record, bool tableNumbering, int32_t& countRead, int32_t count,
+  int32_t ReadBlob(int fieldNo, const uint8_t* record, TFieldNumbering numbering, int32_t& countRead, int32_t count,
                    void* destination, int32_t offset);
-  int32_t ReadBlob(int fieldNo, const uint8_t* record, bool tableNumbering, int32_t& countRead,
+  int32_t ReadBlob(int fieldNo, const uint8_t* record, TFieldNumbering numbering, int32_t& countRead,
                    std::span<uint8_t> destination, int32_t offset) override;
   // Grows the value when the bytes end past it. Offset and count as for reads.
-  int32_t WriteBlob(int fieldNo, const uint8_t* record, bool tableNumbering, int32_t count, const void* source,
+  int32_t WriteBlob(int fieldNo, const uint8_t* record, TFieldNumbering numbering, int32_t count, const void* source,
                     int32_t offset);
-  int32_t WriteBlob(int fieldNo, const uint8_t* record, bool tableNumbering, std::span<const uint8_t> source,
+  int32_t WriteBlob(int fieldNo, const uint8_t* record, TFieldNumbering numbering, std::span<const uint8_t> source,
                     int32_t offset) override;
   // A negative size gives 10029.
-  int32_t TruncateBlob(int fieldNo, const uint8_t* record, bool tableNumbering, int32_t newSize) override;
-  int32_t GetBlobSize(int fieldNo, const uint8_t* record, bool tableNumbering, int32_t& size) const override;
+  int32_t TruncateBlob(int fieldNo, const uint8_t* record, TFieldNumbering numbering, int32_t newSize) override;
+  int32_t GetBlobSize(int fieldNo, const uint8_t* record, TFieldNumbering numbering, int32_t& size) const override;
 
   bool FindOpenBlob(const TBlobBuffer* buffer) const;
   // The size of the open BLOB whose negated handle is reference.

@@ -70,7 +70,9 @@ void TCursorBlobs::FreeRecordBlobs(uint8_t* record) {
       fields.GetTableFieldDesc(fieldNo, copy);
       Raise(uint16_t(result), copy);
     };
-    if (const int32_t result = OpenBlob(fieldNo, record, true, true, BlobOpenWrite)) fail(result);
-    if (const int32_t result = TruncateBlob(fieldNo, record, true, 0)) fail(result);
+    if (const int32_t result =
+            OpenBlob(fieldNo, record, {.Mode = BlobOpenWrite, .Release = true, .Numbering = TFieldNumbering::Table}))
+      fail(result);
+    if (const int32_t result = TruncateBlob(fieldNo, record, TFieldNumbering::Table, 0)) fail(result);
   }
 }

@@ -80,10 +80,10 @@ private:
 
   void ReadOpenBlob(TExpToken& node, const uint8_t* buffer) {
     int32_t size = 0;
-    Check(cursor.Blobs().GetBlobSize(node.FieldNo, buffer, true, size));
+    Check(cursor.Blobs().GetBlobSize(node.FieldNo, buffer, TFieldNumbering::Table, size));
     node.SetDataSize(size + 1);
     int32_t read = 0;
-    Check(cursor.Blobs().ReadBlob(node.FieldNo, buffer, true, read, {node.Value, size_t(size)}, 0));
+    Check(cursor.Blobs().ReadBlob(node.FieldNo, buffer, TFieldNumbering::Table, read, {node.Value, size_t(size)}, 0));
     node.Value[size] = 0;
   }
 
@@ -95,8 +95,9 @@ private:
       return;
     }
     std::vector<uint8_t> copy(record, record + cursor.CursorRecordSize());
-    Check(cursor.Blobs().OpenBlob(node.FieldNo, copy.data(), false, true, BlobOpenRead));
-    TScopeGuard close([&] { Check(cursor.Blobs().FreeBlob(node.FieldNo, copy.data(), true)); });
+    Check(cursor.Blobs().OpenBlob(node.FieldNo, copy.data(),
+                                  {.Mode = BlobOpenRead, .Numbering = TFieldNumbering::Table}));
+    TScopeGuard close([&] { Check(cursor.Blobs().FreeBlob(node.FieldNo, copy.data(), TFieldNumbering::Table)); });
     ReadOpenBlob(node, copy.data());
   }
 };

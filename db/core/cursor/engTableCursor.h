@@ -219,6 +219,19 @@ protected:
   ~TCursorFilterAccess() = default;
 };
 
+// Whose numbers the field numbers of the BLOB operations are: the cursor's
+// (those of its field map) or the table's.
+enum class TFieldNumbering : uint8_t { Cursor, Table };
+
+// How OpenBlob opens a field's value: its mode (BlobOpenRead or
+// BlobOpenWrite), whether the record change that writes it frees it, and
+// the numbering of the field number.
+struct TBlobOpenOptions {
+  uint8_t Mode = 0;
+  bool Release = false;
+  TFieldNumbering Numbering = TFieldNumbering::Cursor;
+};
+
 // The BLOB fields of a cursor's records (engCursorBlobs). A record's open
 // BLOBs reach the BLOB file when the record is inserted, changed or
 // deleted; closing one before discards its changes. Results and numbering
@@ -228,16 +241,16 @@ public:
   // A record's open BLOBs reach the BLOB file when the record is inserted,
   // changed or deleted; closing one before discards its changes. Results
   // and numbering as TCursorBlobs has them.
-  virtual int32_t OpenBlob(int fieldNo, uint8_t* record, bool release, bool tableNumbering, uint8_t mode) = 0;
-  virtual int32_t FreeBlob(int fieldNo, uint8_t* record, bool tableNumbering) = 0;
+  virtual int32_t OpenBlob(int fieldNo, uint8_t* record, const TBlobOpenOptions& options) = 0;
+  virtual int32_t FreeBlob(int fieldNo, uint8_t* record, TFieldNumbering numbering) = 0;
   // At most destination's size (up to 2 GB) from offset; countRead says
   // how much came.
-  virtual int32_t ReadBlob(int fieldNo, const uint8_t* record, bool tableNumbering, int32_t& countRead,
+  virtual int32_t ReadBlob(int fieldNo, const uint8_t* record, TFieldNumbering numbering, int32_t& countRead,
                            std::span<uint8_t> destination, int32_t offset) = 0;
-  virtual int32_t WriteBlob(int fieldNo, const uint8_t* record, bool tableNumbering, std::span<const uint8_t> source,
-                            int32_t offset) = 0;
-  virtual int32_t TruncateBlob(int fieldNo, const uint8_t* record, bool tableNumbering, int32_t newSize) = 0;
-  virtual int32_t GetBlobSize(int fieldNo, const uint8_t* record, bool tableNumbering, int32_t& size) const = 0;
+  virtual int32_t WriteBlob(int fieldNo, const uint8_t* record, TFieldNumbering numbering,
+                            std::span<const uint8_t> source, int32_t offset) = 0;
+  virtual int32_t TruncateBlob(int fieldNo, const uint8_t* record, TFieldNumbering numbering, int32_t newSize) = 0;
+  virtual int32_t GetBlobSize(int fieldNo, const uint8_t* record, TFieldNumbering numbering, int32_t& size) const = 0;
 
 protected:
   ~TCursorBlobAccess() = default;

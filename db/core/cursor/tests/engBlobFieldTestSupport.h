@@ -127,25 +127,28 @@ protected:
 
   // Opens the field for writing (for release) and fills it piece by piece.
   void WriteValue(std::vector<uint8_t>& record, int fieldNo, const std::vector<uint8_t>& value, int32_t piece = 1000) {
-    ASSERT_EQ(blobs.OpenBlob(fieldNo, record.data(), true, false, BlobOpenWrite), 0);
-    ASSERT_EQ(blobs.TruncateBlob(fieldNo, record.data(), false, 0), 0);
+    ASSERT_EQ(blobs.OpenBlob(fieldNo, record.data(), {.Mode = BlobOpenWrite, .Release = true}), 0);
+    ASSERT_EQ(blobs.TruncateBlob(fieldNo, record.data(), TFieldNumbering::Cursor, 0), 0);
     for (size_t done = 0; done < value.size(); done += size_t(piece)) {
       const int32_t count = int32_t(std::min(value.size() - done, size_t(piece)));
-      ASSERT_EQ(blobs.WriteBlob(fieldNo, record.data(), false, count, value.data() + done, int32_t(done)), 0);
+      ASSERT_EQ(
+          blobs.WriteBlob(fieldNo, record.data(), TFieldNumbering::Cursor, count, value.data() + done, int32_t(done)),
+          0);
     }
   }
   // Opens the field for reading, reads it piece by piece and frees it.
   std::vector<uint8_t> ReadValue(std::vector<uint8_t>& record, int fieldNo) {
-    EXPECT_EQ(blobs.OpenBlob(fieldNo, record.data(), false, false, BlobOpenRead), 0);
+    EXPECT_EQ(blobs.OpenBlob(fieldNo, record.data(), {.Mode = BlobOpenRead}), 0);
     int32_t size = -1;
-    EXPECT_EQ(blobs.GetBlobSize(fieldNo, record.data(), false, size), 0);
+    EXPECT_EQ(blobs.GetBlobSize(fieldNo, record.data(), TFieldNumbering::Cursor, size), 0);
     std::vector<uint8_t> value(size_t(std::max(size, 0)));
     for (int32_t done = 0; done < size; done += 777) {
       int32_t got = 0;
       const int32_t count = std::min(777, size - done);
-      EXPECT_EQ(blobs.ReadBlob(fieldNo, record.data(), false, got, count, value.data() + done, done), 0);
+      EXPECT_EQ(blobs.ReadBlob(fieldNo, record.data(), TFieldNumbering::Cursor, got, count, value.data() + done, done),
+                0);
     }
-    EXPECT_EQ(blobs.FreeBlob(fieldNo, record.data(), false), 0);
+    EXPECT_EQ(blobs.FreeBlob(fieldNo, record.data(), TFieldNumbering::Cursor), 0);
     return value;
   }
 

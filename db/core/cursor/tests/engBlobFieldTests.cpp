@@ -55,19 +55,19 @@ TEST_F(BlobFieldTest, OpenAndFreeLeaveTheNullByteAsTheValueHasBytes) {
     const int32_t stored = Reference(*record, fFirstMemo);
     const uint32_t sequence = GetLE32(FieldValueBytes(desc, r) + BlobFieldSequenceOffset);
     EXPECT_EQ(FieldNullByte(desc, r), hasBytes ? 1 : 0);
-    ASSERT_EQ(blobs.OpenBlob(fFirstMemo, r, false, false, BlobOpenRead), 0);
+    ASSERT_EQ(blobs.OpenBlob(fFirstMemo, r, {.Mode = BlobOpenRead}), 0);
     EXPECT_LT(Reference(*record, fFirstMemo), 0);
     EXPECT_EQ(FieldNullByte(desc, r), hasBytes ? 1 : 0);
-    ASSERT_EQ(blobs.FreeBlob(fFirstMemo, r, false), 0);
+    ASSERT_EQ(blobs.FreeBlob(fFirstMemo, r, TFieldNumbering::Cursor), 0);
     EXPECT_EQ(Reference(*record, fFirstMemo), stored);
     EXPECT_EQ(FieldNullByte(desc, r), hasBytes ? 1 : 0);
     EXPECT_EQ(GetLE32(FieldValueBytes(desc, r) + BlobFieldSequenceOffset), sequence);
   }
   // A value emptied while open is blank; freed, its stored chain speaks again.
-  ASSERT_EQ(blobs.OpenBlob(fFirstMemo, full.data(), false, false, BlobOpenWrite), 0);
-  ASSERT_EQ(blobs.TruncateBlob(fFirstMemo, full.data(), false, 0), 0);
+  ASSERT_EQ(blobs.OpenBlob(fFirstMemo, full.data(), {.Mode = BlobOpenWrite}), 0);
+  ASSERT_EQ(blobs.TruncateBlob(fFirstMemo, full.data(), TFieldNumbering::Cursor, 0), 0);
   EXPECT_TRUE(Blank(full, fFirstMemo));
-  ASSERT_EQ(blobs.FreeBlob(fFirstMemo, full.data(), false), 0);
+  ASSERT_EQ(blobs.FreeBlob(fFirstMemo, full.data(), TFieldNumbering::Cursor), 0);
   EXPECT_FALSE(Blank(full, fFirstMemo));
 }
 
@@ -89,27 +89,27 @@ TEST_F(BlobFieldTest, ReadsPastTheEndCopyWhatThereIsAndWritesGrowTheValue) {
   uint8_t* r = record.data();
   uint8_t out[10] = {};
   int32_t got = -1;
-  EXPECT_EQ(blobs.ReadBlob(fFirstMemo, r, false, got, 10, out, 95), EngErrEndOfBlob);
+  EXPECT_EQ(blobs.ReadBlob(fFirstMemo, r, TFieldNumbering::Cursor, got, 10, out, 95), EngErrEndOfBlob);
   EXPECT_EQ(got, 5);
   EXPECT_EQ(std::vector<uint8_t>(out, out + 5), std::vector<uint8_t>(value.begin() + 95, value.end()));
-  EXPECT_EQ(blobs.ReadBlob(fFirstMemo, r, false, got, 10, out, 99), EngErrEndOfBlob);
+  EXPECT_EQ(blobs.ReadBlob(fFirstMemo, r, TFieldNumbering::Cursor, got, 10, out, 99), EngErrEndOfBlob);
   EXPECT_EQ(got, 1);
-  EXPECT_EQ(blobs.ReadBlob(fFirstMemo, r, false, got, 10, out, 100), EngErrEndOfBlob);
+  EXPECT_EQ(blobs.ReadBlob(fFirstMemo, r, TFieldNumbering::Cursor, got, 10, out, 100), EngErrEndOfBlob);
   EXPECT_EQ(got, 0);
-  EXPECT_EQ(blobs.ReadBlob(fFirstMemo, r, false, got, 5, out, 95), 0);
+  EXPECT_EQ(blobs.ReadBlob(fFirstMemo, r, TFieldNumbering::Cursor, got, 5, out, 95), 0);
   EXPECT_EQ(got, 5);
 
   // A write past the end leaves zeros in the gap; truncating cuts, growing again pads with zeros.
   const uint8_t tail[2] = {7, 8};
-  EXPECT_EQ(blobs.WriteBlob(fFirstMemo, r, false, 2, tail, 110), 0);
+  EXPECT_EQ(blobs.WriteBlob(fFirstMemo, r, TFieldNumbering::Cursor, 2, tail, 110), 0);
   int32_t size = 0;
-  EXPECT_EQ(blobs.GetBlobSize(fFirstMemo, r, false, size), 0);
+  EXPECT_EQ(blobs.GetBlobSize(fFirstMemo, r, TFieldNumbering::Cursor, size), 0);
   EXPECT_EQ(size, 112);
-  EXPECT_EQ(blobs.ReadBlob(fFirstMemo, r, false, got, 3, out, 109), 0);
+  EXPECT_EQ(blobs.ReadBlob(fFirstMemo, r, TFieldNumbering::Cursor, got, 3, out, 109), 0);
   EXPECT_EQ(std::vector<uint8_t>(out, out + 3), (std::vector<uint8_t>{0, 7, 8}));
-  EXPECT_EQ(blobs.TruncateBlob(fFirstMemo, r, false, 110), 0);
-  EXPECT_EQ(blobs.TruncateBlob(fFirstMemo, r, false, 112), 0);
-  EXPECT_EQ(blobs.ReadBlob(fFirstMemo, r, false, got, 3, out, 109), 0);
+  EXPECT_EQ(blobs.TruncateBlob(fFirstMemo, r, TFieldNumbering::Cursor, 110), 0);
+  EXPECT_EQ(blobs.TruncateBlob(fFirstMemo, r, TFieldNumbering::Cursor, 112), 0);
+  EXPECT_EQ(blobs.ReadBlob(fFirstMemo, r, TFieldNumbering::Cursor, got, 3, out, 109), 0);
   EXPECT_EQ(std::vector<uint8_t>(out, out + 3), (std::vector<uint8_t>{0, 0, 0}));
 }
 
@@ -119,7 +119,7 @@ TEST_F(BlobFieldTest, NegativeAndOverflowingOffsetsAndCountsAreRefusedAndChangeN
   WriteValue(record, fFirstMemo, Bytes(100, 1));
   Post(record);
   record = Stored(1);
-  ASSERT_EQ(blobs.OpenBlob(fFirstMemo, record.data(), false, false, BlobOpenWrite), 0);
+  ASSERT_EQ(blobs.OpenBlob(fFirstMemo, record.data(), {.Mode = BlobOpenWrite}), 0);
   uint8_t* r = record.data();
   uint8_t bytes[16] = {};
   int32_t got = -1;
@@ -130,14 +130,14 @@ TEST_F(BlobFieldTest, NegativeAndOverflowingOffsetsAndCountsAreRefusedAndChangeN
                {1, INT_MAX, EngErrBlobLength}, {50, INT_MIN, EngErrBlobLength}};
   for (const auto& span : spans) {
     SCOPED_TRACE(testing::Message() << span.offset << " " << span.count);
-    EXPECT_EQ(blobs.ReadBlob(fFirstMemo, r, false, got, span.count, bytes, span.offset), span.code);
+    EXPECT_EQ(blobs.ReadBlob(fFirstMemo, r, TFieldNumbering::Cursor, got, span.count, bytes, span.offset), span.code);
     EXPECT_EQ(got, 0);
-    EXPECT_EQ(blobs.WriteBlob(fFirstMemo, r, false, span.count, bytes, span.offset), span.code);
+    EXPECT_EQ(blobs.WriteBlob(fFirstMemo, r, TFieldNumbering::Cursor, span.count, bytes, span.offset), span.code);
   }
-  EXPECT_EQ(blobs.TruncateBlob(fFirstMemo, r, false, -1), EngErrBlobLength);
-  EXPECT_EQ(blobs.TruncateBlob(fFirstMemo, r, false, INT_MIN), EngErrBlobLength);
+  EXPECT_EQ(blobs.TruncateBlob(fFirstMemo, r, TFieldNumbering::Cursor, -1), EngErrBlobLength);
+  EXPECT_EQ(blobs.TruncateBlob(fFirstMemo, r, TFieldNumbering::Cursor, INT_MIN), EngErrBlobLength);
   // Reading up to the last possible byte is a read past the end, not a refusal.
-  EXPECT_EQ(blobs.ReadBlob(fFirstMemo, r, false, got, 0, bytes, INT_MAX), EngErrEndOfBlob);
+  EXPECT_EQ(blobs.ReadBlob(fFirstMemo, r, TFieldNumbering::Cursor, got, 0, bytes, INT_MAX), EngErrEndOfBlob);
   EXPECT_EQ(ReadValue(record, fFirstMemo), Bytes(100, 1));
 }
 
@@ -151,23 +151,25 @@ TEST_F(BlobFieldTest, FreeingOneOfSeveralOpenBlobsClosesThatOneAndLeavesTheOther
   std::vector<int32_t> stored;
   for (int i = 0; i < 3; ++i) {
     stored.push_back(Reference(record, fFirstMemo + i));
-    ASSERT_EQ(blobs.OpenBlob(fFirstMemo + i, record.data(), false, false, BlobOpenRead), 0);
+    ASSERT_EQ(blobs.OpenBlob(fFirstMemo + i, record.data(), {.Mode = BlobOpenRead}), 0);
   }
   // The middle one of the three goes; its field takes its chain back.
-  ASSERT_EQ(blobs.FreeBlob(fFirstMemo + 1, record.data(), false), 0);
+  ASSERT_EQ(blobs.FreeBlob(fFirstMemo + 1, record.data(), TFieldNumbering::Cursor), 0);
   EXPECT_EQ(blobs.OpenBlobCount(), 2);
   EXPECT_EQ(Reference(record, fFirstMemo + 1), stored[1]);
-  EXPECT_EQ(blobs.FreeBlob(fFirstMemo + 1, record.data(), false), EngErrBlobHandle);
+  EXPECT_EQ(blobs.FreeBlob(fFirstMemo + 1, record.data(), TFieldNumbering::Cursor), EngErrBlobHandle);
   for (int i : {0, 2}) {
     SCOPED_TRACE(i);
     const std::vector<uint8_t> expected = Bytes(size_t(100 + i * 50), i);
     std::vector<uint8_t> value(expected.size());
     int32_t got = 0;
-    EXPECT_EQ(blobs.ReadBlob(fFirstMemo + i, record.data(), false, got, int32_t(value.size()), value.data(), 0), 0);
+    EXPECT_EQ(blobs.ReadBlob(fFirstMemo + i, record.data(), TFieldNumbering::Cursor, got, int32_t(value.size()),
+                             value.data(), 0),
+              0);
     EXPECT_EQ(value, expected);
   }
-  ASSERT_EQ(blobs.FreeBlob(fFirstMemo + 2, record.data(), false), 0);
-  ASSERT_EQ(blobs.FreeBlob(fFirstMemo, record.data(), false), 0);
+  ASSERT_EQ(blobs.FreeBlob(fFirstMemo + 2, record.data(), TFieldNumbering::Cursor), 0);
+  ASSERT_EQ(blobs.FreeBlob(fFirstMemo, record.data(), TFieldNumbering::Cursor), 0);
   EXPECT_EQ(blobs.OpenBlobCount(), 0);
   EXPECT_EQ(ReadValue(record, fFirstMemo + 1), Bytes(150, 1));
 }
@@ -179,33 +181,33 @@ TEST_F(BlobFieldTest, FieldsThatAreNoBlobOrHoldNoOpenBlobAreRefused) {
   const auto results = [&](int fieldNo, std::vector<uint8_t>& r) {
     uint8_t byte = 0;
     int32_t got = -1, size = -1;
-    std::vector<int32_t> codes{blobs.ReadBlob(fieldNo, r.data(), true, got, 1, &byte, 0),
-                               blobs.WriteBlob(fieldNo, r.data(), false, 1, &byte, 0),
-                               blobs.TruncateBlob(fieldNo, r.data(), false, 0),
-                               blobs.GetBlobSize(fieldNo, r.data(), false, size),
-                               blobs.FreeBlob(fieldNo, r.data(), false)};
+    std::vector<int32_t> codes{blobs.ReadBlob(fieldNo, r.data(), TFieldNumbering::Table, got, 1, &byte, 0),
+                               blobs.WriteBlob(fieldNo, r.data(), TFieldNumbering::Cursor, 1, &byte, 0),
+                               blobs.TruncateBlob(fieldNo, r.data(), TFieldNumbering::Cursor, 0),
+                               blobs.GetBlobSize(fieldNo, r.data(), TFieldNumbering::Cursor, size),
+                               blobs.FreeBlob(fieldNo, r.data(), TFieldNumbering::Cursor)};
     EXPECT_EQ(got, 0);
     EXPECT_EQ(size, 0);
     return codes;
   };
-  EXPECT_EQ(blobs.OpenBlob(fMemoId, record.data(), false, false, BlobOpenRead), EngErrBlobField);
+  EXPECT_EQ(blobs.OpenBlob(fMemoId, record.data(), {.Mode = BlobOpenRead}), EngErrBlobField);
   EXPECT_EQ(results(fMemoId, record), std::vector<int32_t>(5, EngErrBlobField));
   EXPECT_EQ(results(fFirstMemo, record), std::vector<int32_t>(5, EngErrBlobHandle));
 
   // A handle that outlived its BLOB names no other one opened later.
-  ASSERT_EQ(blobs.OpenBlob(fFirstMemo, record.data(), false, false, BlobOpenWrite), 0);
+  ASSERT_EQ(blobs.OpenBlob(fFirstMemo, record.data(), {.Mode = BlobOpenWrite}), 0);
   std::vector<uint8_t> stale = record;
-  ASSERT_EQ(blobs.FreeBlob(fFirstMemo, record.data(), false), 0);
-  ASSERT_EQ(blobs.OpenBlob(fFirstMemo, record.data(), false, false, BlobOpenWrite), 0);
-  EXPECT_EQ(blobs.OpenBlob(fFirstMemo, stale.data(), false, false, BlobOpenRead), EngErrBlobOffset);
+  ASSERT_EQ(blobs.FreeBlob(fFirstMemo, record.data(), TFieldNumbering::Cursor), 0);
+  ASSERT_EQ(blobs.OpenBlob(fFirstMemo, record.data(), {.Mode = BlobOpenWrite}), 0);
+  EXPECT_EQ(blobs.OpenBlob(fFirstMemo, stale.data(), {.Mode = BlobOpenRead}), EngErrBlobOffset);
   EXPECT_EQ(results(fFirstMemo, stale), std::vector<int32_t>(5, EngErrBlobHandle));
 }
 
 TEST_F(BlobFieldTest, OpeningTwiceKeepsOneBufferAndSixtyFourIsTheLimit) {
   Create();
   std::vector<uint8_t> once = NewRecord();
-  ASSERT_EQ(blobs.OpenBlob(fFirstMemo, once.data(), false, false, BlobOpenRead), 0);
-  ASSERT_EQ(blobs.OpenBlob(fFirstMemo, once.data(), true, false, BlobOpenRead), 0);
+  ASSERT_EQ(blobs.OpenBlob(fFirstMemo, once.data(), {.Mode = BlobOpenRead}), 0);
+  ASSERT_EQ(blobs.OpenBlob(fFirstMemo, once.data(), {.Mode = BlobOpenRead, .Release = true}), 0);
   EXPECT_EQ(blobs.OpenBlobCount(), 1);
   // The second open's release flag holds.
   blobs.FreeOpenBlobs(false);
@@ -214,13 +216,13 @@ TEST_F(BlobFieldTest, OpeningTwiceKeepsOneBufferAndSixtyFourIsTheLimit) {
   std::vector<std::vector<uint8_t>> records(MaxOpenBlobs / MemoCount + 1, NewRecord());
   for (int i = 0; i < MaxOpenBlobs; ++i) {
     uint8_t* r = records[size_t(i / MemoCount)].data();
-    ASSERT_EQ(blobs.OpenBlob(fFirstMemo + i % MemoCount, r, false, false, BlobOpenRead), 0);
+    ASSERT_EQ(blobs.OpenBlob(fFirstMemo + i % MemoCount, r, {.Mode = BlobOpenRead}), 0);
   }
   std::vector<uint8_t>& last = records.back();
-  EXPECT_EQ(blobs.OpenBlob(fFirstMemo, last.data(), false, false, BlobOpenRead), EngErrTooManyBlobs);
+  EXPECT_EQ(blobs.OpenBlob(fFirstMemo, last.data(), {.Mode = BlobOpenRead}), EngErrTooManyBlobs);
   EXPECT_EQ(Reference(last, fFirstMemo), 0);
-  ASSERT_EQ(blobs.FreeBlob(fFirstMemo, records[0].data(), false), 0);
-  EXPECT_EQ(blobs.OpenBlob(fFirstMemo, last.data(), false, false, BlobOpenRead), 0);
+  ASSERT_EQ(blobs.FreeBlob(fFirstMemo, records[0].data(), TFieldNumbering::Cursor), 0);
+  EXPECT_EQ(blobs.OpenBlob(fFirstMemo, last.data(), {.Mode = BlobOpenRead}), 0);
   blobs.FreeOpenBlobs(true);
   EXPECT_EQ(blobs.OpenBlobCount(), 0);
 }
@@ -236,20 +238,20 @@ TEST_F(BlobFieldTest, AFreedBlobsBufferServesTheNextOpenWithNothingOfItsValueLef
   // A new value written past its start: the bytes before read as zeros,
   // not as what the freed value held there.
   std::vector<uint8_t> fresh = NewRecord();
-  ASSERT_EQ(blobs.OpenBlob(fFirstMemo, fresh.data(), true, false, BlobOpenWrite), 0);
+  ASSERT_EQ(blobs.OpenBlob(fFirstMemo, fresh.data(), {.Mode = BlobOpenWrite, .Release = true}), 0);
   const std::vector<uint8_t> tail = Bytes(10, 6);
-  ASSERT_EQ(blobs.WriteBlob(fFirstMemo, fresh.data(), false, 10, tail.data(), 200), 0);
+  ASSERT_EQ(blobs.WriteBlob(fFirstMemo, fresh.data(), TFieldNumbering::Cursor, 10, tail.data(), 200), 0);
   std::vector<uint8_t> expected(210, 0);
   std::copy(tail.begin(), tail.end(), expected.begin() + 200);
   std::vector<uint8_t> value(210, 0xEE);
   int32_t got = 0;
-  EXPECT_EQ(blobs.ReadBlob(fFirstMemo, fresh.data(), false, got, 210, value.data(), 0), 0);
+  EXPECT_EQ(blobs.ReadBlob(fFirstMemo, fresh.data(), TFieldNumbering::Cursor, got, 210, value.data(), 0), 0);
   EXPECT_EQ(value, expected);
   // Shrunk and grown again: the bytes between come back as zeros too.
-  ASSERT_EQ(blobs.TruncateBlob(fFirstMemo, fresh.data(), false, 195), 0);
-  ASSERT_EQ(blobs.TruncateBlob(fFirstMemo, fresh.data(), false, 210), 0);
+  ASSERT_EQ(blobs.TruncateBlob(fFirstMemo, fresh.data(), TFieldNumbering::Cursor, 195), 0);
+  ASSERT_EQ(blobs.TruncateBlob(fFirstMemo, fresh.data(), TFieldNumbering::Cursor, 210), 0);
   std::fill(expected.begin() + 195, expected.end(), 0);
-  EXPECT_EQ(blobs.ReadBlob(fFirstMemo, fresh.data(), false, got, 210, value.data(), 0), 0);
+  EXPECT_EQ(blobs.ReadBlob(fFirstMemo, fresh.data(), TFieldNumbering::Cursor, got, 210, value.data(), 0), 0);
   EXPECT_EQ(value, expected);
   Post(fresh);
 

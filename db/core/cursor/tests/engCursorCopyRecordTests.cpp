@@ -13,13 +13,15 @@ enum : int { fId = 1, fName = 2, fNotes = 3 };
 class CursorCopyRecordTest : public CursorWriteTest {
 protected:
   std::vector<uint8_t> ReadNotes(TDataCursor& cursor, uint8_t* record) {
-    EXPECT_EQ(cursor.Blobs().OpenBlob(fNotes, record, false, false, BlobOpenRead), 0);
+    EXPECT_EQ(cursor.Blobs().OpenBlob(fNotes, record, {.Mode = BlobOpenRead}), 0);
     int32_t size = 0;
-    EXPECT_EQ(cursor.Blobs().GetBlobSize(fNotes, record, false, size), 0);
+    EXPECT_EQ(cursor.Blobs().GetBlobSize(fNotes, record, TFieldNumbering::Cursor, size), 0);
     std::vector<uint8_t> text(static_cast<size_t>(size));
     int32_t got = 0;
-    EXPECT_EQ(cursor.Blobs().ReadBlob(fNotes, record, false, got, {reinterpret_cast<uint8_t*>(text.data()), size_t(size)}, 0), 0);
-    EXPECT_EQ(cursor.Blobs().FreeBlob(fNotes, record, false), 0);
+    EXPECT_EQ(cursor.Blobs().ReadBlob(fNotes, record, TFieldNumbering::Cursor, got,
+                                      {reinterpret_cast<uint8_t*>(text.data()), size_t(size)}, 0),
+              0);
+    EXPECT_EQ(cursor.Blobs().FreeBlob(fNotes, record, TFieldNumbering::Cursor), 0);
     return text;
   }
 };
@@ -36,8 +38,10 @@ TEST_F(CursorCopyRecordTest, CopyCarriesValuesAndAnOwnCopyOfEachBlob) {
   const std::vector<uint8_t> text(1500, 'x');
   int32_t id = 1;
   std::vector<uint8_t> record = Record(cursor, {&id, "first"});
-  ASSERT_EQ(cursor.Blobs().OpenBlob(fNotes, record.data(), true, false, BlobOpenWrite), 0);
-  ASSERT_EQ(cursor.Blobs().WriteBlob(fNotes, record.data(), false, {reinterpret_cast<const uint8_t*>(text.data()), text.size()}, 0), 0);
+  ASSERT_EQ(cursor.Blobs().OpenBlob(fNotes, record.data(), {.Mode = BlobOpenWrite, .Release = true}), 0);
+  ASSERT_EQ(cursor.Blobs().WriteBlob(fNotes, record.data(), TFieldNumbering::Cursor,
+                                     {reinterpret_cast<const uint8_t*>(text.data()), text.size()}, 0),
+            0);
   cursor.InsertRecord(record.data());
   id = 2;
   cursor.InsertRecord(Record(cursor, {&id, "blank notes"}).data());

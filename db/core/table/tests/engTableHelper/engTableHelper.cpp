@@ -78,17 +78,17 @@ void ReadBlobs(TTableCursor& cursor) {
   for (int field = 1; field <= cursor.Fields().GetFieldCount(); ++field) {
     if (!cursor.Fields().TableFieldDefinition(field).IsBlob()) continue;
     try {
-      if (cursor.Blobs().OpenBlob(field, record.data(), false, false, BlobOpenRead) != 0) continue;
+      if (cursor.Blobs().OpenBlob(field, record.data(), {.Mode = BlobOpenRead}) != 0) continue;
     } catch (const EEngineError&) {
       continue;
     }
     int32_t size = 0;
-    if (cursor.Blobs().GetBlobSize(field, record.data(), false, size) == 0 && size > 0) {
+    if (cursor.Blobs().GetBlobSize(field, record.data(), TFieldNumbering::Cursor, size) == 0 && size > 0) {
       std::vector<uint8_t> bytes(static_cast<size_t>(size));
       int32_t got = 0;
-      cursor.Blobs().ReadBlob(field, record.data(), false, got, bytes, 0);
+      cursor.Blobs().ReadBlob(field, record.data(), TFieldNumbering::Cursor, got, bytes, 0);
     }
-    cursor.Blobs().FreeBlob(field, record.data(), false);
+    cursor.Blobs().FreeBlob(field, record.data(), TFieldNumbering::Cursor);
   }
 }
 
@@ -158,9 +158,9 @@ private:
     changed.Fields().WriteField(1, record.data(), id);
     changed.Fields().WriteField(2, record.data(), name);
     changed.Fields().WriteField(3, record.data(), id);
-    if (changed.Blobs().OpenBlob(4, record.data(), true, false, BlobOpenWrite) == 0)
-      changed.Blobs().WriteBlob(4, record.data(), false, {reinterpret_cast<const uint8_t*>(notes.data()), notes.size()},
-                                0);
+    if (changed.Blobs().OpenBlob(4, record.data(), {.Mode = BlobOpenWrite, .Release = true}) == 0)
+      changed.Blobs().WriteBlob(4, record.data(), TFieldNumbering::Cursor,
+                                {reinterpret_cast<const uint8_t*>(notes.data()), notes.size()}, 0);
     changed.InsertRecord(record.data());
     changed.SetToBegin();
     if (changed.GetNextRecord(record.data()) != 0) return;
