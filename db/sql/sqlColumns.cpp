@@ -80,7 +80,7 @@ void ReadFieldValue(TTableCursor& cursor, const uint8_t* record, const TFieldDef
 }
 
 void TSourceColumnValues::GetColumnValue(TExpToken& node) {
-  auto* table = static_cast<TSourceTable*>(node.SourceTable);
+  TSourceTable* table = BoundSourceTable(node);
   if (!table || !table->HasRow || node.FieldNo == 0) {
     node.SetNull();
     node.IsNull = true;

@@ -11,7 +11,7 @@
 
 namespace {
 
-bool IsOwnTable(const TDataQuery& query, const void* table) {
+bool IsOwnTable(const TDataQuery& query, const TSourceTable* table) {
   for (const auto& own : query.Run.Tables)
     if (own.get() == table) return true;
   return false;
@@ -107,7 +107,7 @@ TSourceTable* FindVisibleSourceTable(const TDataQuery& query, const std::string&
 
 void BindOuterColumns(const TDataQuery& query, TExpToken* node) {
   for (; node; node = node->Next) {
-    if (node->Kind == nkColumn && node->SourceTable && !IsOwnTable(query, node->SourceTable)) {
+    if (node->Kind == nkColumn && node->SourceTable && !IsOwnTable(query, BoundSourceTable(*node))) {
       // Only a correlated query reads enclosing tables, and only while
       // their rows stand.
       ORV_ASSERT(query.Plan.Correlated);

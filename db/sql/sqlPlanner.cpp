@@ -30,7 +30,7 @@ using TTableSet = std::set<TSourceTable*>;
 // The node and everything below it (its own Next belongs to a list above).
 void CollectTables(const TExpToken* node, TTableSet& tables) {
   if (!node) return;
-  if (node->Kind == nkColumn && node->SourceTable) tables.insert(static_cast<TSourceTable*>(node->SourceTable));
+  if (node->Kind == nkColumn && node->SourceTable) tables.insert(BoundSourceTable(*node));
   for (const TExpToken* child : {node->First, node->Second, node->Third})
     for (; child; child = child->Next) CollectTables(child, tables);
 }

@@ -262,7 +262,7 @@ struct TQueryPlan {
 // field, and the record has the cursor's record size as it opened (a live
 // result's field map changes the cursor's, but its rows are read by the
 // caller, not into this record).
-struct TSourceTable {
+struct TSourceTable final : TExpColumnSource {
   explicit TSourceTable(const TTableReference& reference);
   ~TSourceTable();
   TSourceTable(const TSourceTable&) = delete;
@@ -284,6 +284,10 @@ struct TSourceTable {
   const TFieldDefinition& Field(int fieldNo) const { return Fields[size_t(fieldNo - 1)]; }
   void CheckInvariants() const;
 };
+
+// The table a column reference is bound to, nil when none: the SQL layer
+// binds references only to its source tables.
+inline TSourceTable* BoundSourceTable(const TExpToken& node) { return static_cast<TSourceTable*>(node.SourceTable); }
 
 // What the run put on the source cursors for the plan's joins.
 // Invariants: when a plan is installed there is one slot per step; a

@@ -153,7 +153,7 @@ void ResolveResultColumns(TDataQuery& query) {
     // An expression that is a column after all is a plain column.
     if (tree->Kind == nkColumn && tree->SourceTable) {
       column->Computed = false;
-      column->Source = static_cast<TSourceTable*>(tree->SourceTable);
+      column->Source = BoundSourceTable(*tree);
       column->SourceFieldNo = tree->FieldNo;
       column->SourceName = tree->Name;
       column->SourceQualifier = tree->CorrelationName;

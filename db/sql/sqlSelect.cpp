@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstring>
 #include <functional>
+#include <set>
 
 #include "engTableCursor.h"
 #include "engErrorCodes.h"
@@ -63,15 +64,20 @@ void ResolveItems(TDataQuery& query, std::vector<TColumnItem>& items, const std:
   }
 }
 
+// HAVING's references that stand for an aggregate, already bound to the
+// result column that computes it.
+using TBoundAggregates = std::set<const TExpToken*>;
+
 // Resolves HAVING's names against the result columns.
 class TResultColumnResolver final : public TExpColumnResolver {
 public:
-  explicit TResultColumnResolver(const TDataQuery& query) : query(query) {}
+  TResultColumnResolver(const TDataQuery& query, const TBoundAggregates& aggregates)
+      : query(query), aggregates(aggregates) {}
   bool ResolveColumn(TExpToken& node) override {
     TColumnItem item;
     item.Name = node.Name;
     item.Qualifier = node.CorrelationName;
-    const int found = node.FieldNo > 0 && node.SourceTable == &query ? node.FieldNo : FindResultColumn(query, item);
+    const int found = aggregates.contains(&node) ? node.FieldNo : FindResultColumn(query, item);
     if (found == 0) return false;
     const TResultField& column = *query.Plan.ResultFields[size_t(found - 1)];
     node.FieldNo = uint16_t(found);
@@ -86,11 +92,12 @@ public:
 
 private:
   const TDataQuery& query;
+  const TBoundAggregates& aggregates;
 };
 
 // Each aggregate of HAVING becomes a reference to the result column that
 // computes the same.
-void ReplaceHavingAggregates(const TDataQuery& query, TExpToken* node) {
+void ReplaceHavingAggregates(const TDataQuery& query, TExpToken* node, TBoundAggregates& replaced) {
   for (; node; node = node->Next) {
     if (node->Kind == nkFunction && node->Code >= fnSum && node->Code <= fnAvg) {
       static constexpr uint8_t Kinds[] = {agSum, agCount, agMin, agMax, agAvg};
@@ -111,15 +118,14 @@ void ReplaceHavingAggregates(const TDataQuery& query, TExpToken* node) {
       node->Kind = nkColumn;
       node->Code = 0;
       node->FieldNo = uint16_t(found);
-      // Marks the reference as bound to that result column already, so the
-      // resolver takes it as it is.
-      node->SourceTable = const_cast<TDataQuery*>(&query);
+      // Bound to that result column already: the resolver takes it as it is.
+      replaced.insert(node);
       node->Name = query.Plan.ResultFields[size_t(found - 1)]->Name;
       continue;
     }
-    ReplaceHavingAggregates(query, node->First);
-    ReplaceHavingAggregates(query, node->Second);
-    ReplaceHavingAggregates(query, node->Third);
+    ReplaceHavingAggregates(query, node->First, replaced);
+    ReplaceHavingAggregates(query, node->Second, replaced);
+    ReplaceHavingAggregates(query, node->Third, replaced);
   }
 }
 
@@ -330,8 +336,9 @@ void TDataQuery::PrepareSelect() {
   CreateAnswerTable(*this, KeepsTemporaryAnswer(*this));
   if (Parsed.Having) {
     Plan.HavingChecked.reset(CloneTokenTree(Parsed.Having.get()));
-    ReplaceHavingAggregates(*this, Plan.HavingChecked.get());
-    TResultColumnResolver resolver(*this);
+    TBoundAggregates aggregates;
+    ReplaceHavingAggregates(*this, Plan.HavingChecked.get(), aggregates);
+    TResultColumnResolver resolver(*this, aggregates);
     TExpCheckContext check{EngErrSql, {}, "HAVING clause", &resolver, SourceFormatSettings(*this)};
     TypeCheckExpression(check, true, nullptr, Plan.HavingChecked.get());
     if (Plan.HavingChecked->DataType != dtBoolean) RaiseSqlError("HAVING clause must be a boolean expression");

@@ -22,6 +22,14 @@ static_assert(std::endian::native == std::endian::little, "values are held in th
 
 class TExpNestedQuery;
 
+// Where a column reference reads its value from, as the caller's column
+// resolver bound it (the SQL layer's source tables). The engine only
+// carries, copies and compares it; the resolver's owner says what it is.
+class TExpColumnSource {
+protected:
+  ~TExpColumnSource() = default;
+};
+
 class TExpToken : public TEngineObject {
 public:
   // Capacity of a fresh node's value buffer and the step it grows by.
@@ -39,7 +47,7 @@ public:
   std::string Name;  // column name, at most 255 characters
   uint16_t FieldNo = 0;
   std::string CorrelationName;
-  void* SourceTable = nullptr;  // set by the SQL column resolver
+  TExpColumnSource* SourceTable = nullptr;  // not owned; set by the column resolver
   TExpNestedQuery* NestedQuery = nullptr;  // not owned
   uint8_t* Value = nullptr;
   bool IsNull = false;
