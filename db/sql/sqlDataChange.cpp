@@ -59,7 +59,7 @@ TExpTreePtr CheckedValue(TDataQuery& query, const TUpdateField& column, const TU
   bind(tree.get());
   const bool dateColumn = IsDateTimeType(column.DataType);
   if (dateColumn && tree->Kind == nkConstant && tree->DataType == dtString && !tree->IsNull) {
-    if (!TextToDateTimeValue(tree->AsText(), column.DataType, check.FormatSettings, tree->Value))
+    if (!TextToDateTimeValue(tree->AsText(), column.DataType, check.FormatSettings, {tree->Value, 8}))
       RaiseSqlError("Date, time, or timestamp expression expected, instead found '" + value.Text + "'" +
                     " in update values");
     tree->DataType = column.DataType;

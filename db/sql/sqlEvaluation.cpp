@@ -96,7 +96,8 @@ bool FitsWholeColumn(const TExpToken& value, uint8_t type, const TFormatSettings
   if (type != dtSmallInt && type != dtInteger && type != dtWord) return true;
   if (value.DataType == type) return true;
   double number = 0;
-  if (!ConvertFieldValue(value.DataType, value.DataSize, value.Value, dtFloat, 8, 0, &number, settings, languageId))
+  if (!ConvertFieldValue(value.DataType, {value.Value, size_t(value.DataSize)}, dtFloat,
+                         {reinterpret_cast<uint8_t*>(&number), sizeof number}, 0, settings, languageId))
     return true;  // the conversion itself refuses it
   const double least = type == dtInteger ? INT32_MIN : type == dtWord ? 0 : INT16_MIN;
   const double most = type == dtInteger ? INT32_MAX : type == dtWord ? UINT16_MAX : INT16_MAX;
@@ -133,8 +134,8 @@ bool StoreFieldValue(TTableCursor& cursor, uint8_t* record, int fieldNo, const T
   const bool same = value.DataType == type && (type != dtBcd || value.Scale == scale) && type != dtString;
   if (same) {
     std::memcpy(converted, value.Value, size_t(width));
-  } else if (!ConvertFieldValue(value.DataType, value.DataSize, value.Value, type, width, scale, converted, settings,
-                                cursor.Fields().LanguageId())) {
+  } else if (!ConvertFieldValue(value.DataType, {value.Value, size_t(value.DataSize)}, type, {converted, size_t(width)},
+                                scale, settings, cursor.Fields().LanguageId())) {
     return false;
   }
   cursor.Fields().WriteField(fieldNo, record, converted);

@@ -178,15 +178,15 @@ void TRestructure::CopyFields(TDataCursor& work, uint32_t oldRecordNo, const uin
 // characters does not fit.
 bool TRestructure::ConvertValue(const uint8_t* oldDesc, const uint8_t* oldValue, const uint8_t* newDesc,
                                 uint8_t* value) {
-  auto convert = [&](int32_t targetSize, uint8_t* target) {
-    return ConvertFieldValue(oldDesc[FieldDescTypeOffset], FieldValueWidth(oldDesc), oldValue,
-                             newDesc[FieldDescTypeOffset], targetSize, newDesc[FieldDescScaleOffset], target, settings,
+  auto convert = [&](std::span<uint8_t> target) {
+    return ConvertFieldValue(oldDesc[FieldDescTypeOffset], {oldValue, size_t(FieldValueWidth(oldDesc))},
+                             newDesc[FieldDescTypeOffset], target, newDesc[FieldDescScaleOffset], settings,
                              definition.LanguageId);
   };
-  if (!convert(FieldValueWidth(newDesc), value)) return false;
+  if (!convert({value, size_t(FieldValueWidth(newDesc))})) return false;
   if (newDesc[FieldDescTypeOffset] != StringFieldType) return true;
   uint8_t whole[MaxValueBytes] = {};
-  return convert(MaxValueBytes, whole) && std::strcmp(reinterpret_cast<char*>(whole), reinterpret_cast<char*>(value)) == 0;
+  return convert(whole) && std::strcmp(reinterpret_cast<char*>(whole), reinterpret_cast<char*>(value)) == 0;
 }
 
 void TRestructure::InsertCopy(TDataCursor& work, uint8_t* newRecord) {

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "engExpCodes.h"
+#include "rtlAssert.h"
 #include "rtlDateTimeText.h"
 
 namespace {
@@ -49,7 +50,8 @@ TDateTime TimeStampToDateTime(double timeStamp) {
   return CombineDateTime(dayNumber - DateTimeDayOffset, milliseconds / MSecsPerDay);
 }
 
-bool TextToDateTimeValue(const std::string& text, uint8_t dataType, const TFormatSettings& settings, void* value) {
+bool TextToDateTimeValue(const std::string& text, uint8_t dataType, const TFormatSettings& settings,
+                         std::span<uint8_t> value) {
   TDateTime dateTime;
   int32_t whole;
   switch (dataType) {
@@ -64,12 +66,14 @@ bool TextToDateTimeValue(const std::string& text, uint8_t dataType, const TForma
     case dtTimeStamp: {
       if (!TryStrToDateTime(text, dateTime, settings)) return false;
       double stamp = DateTimeToTimeStamp(dateTime);
-      memcpy(value, &stamp, sizeof stamp);
+      ORV_ASSERT(value.size() >= sizeof stamp);
+      memcpy(value.data(), &stamp, sizeof stamp);
       return true;
     }
     default:
       return false;
   }
-  memcpy(value, &whole, sizeof whole);
+  ORV_ASSERT(value.size() >= sizeof whole);
+  memcpy(value.data(), &whole, sizeof whole);
   return true;
 }

@@ -5,6 +5,7 @@
 // plus the milliseconds. TDateTime values are rounded to milliseconds first.
 
 #include <cstdint>
+#include <span>
 #include <string>
 
 #include "rtlDateTime.h"
@@ -19,6 +20,8 @@ TDateTime TimeOfDayToDateTime(int32_t milliseconds);
 TDateTime TimeStampToDateTime(double timeStamp);
 
 // Reads a date, time or timestamp text (a timestamp may also be a date or a
-// time alone) by the settings into value, which holds 8 bytes: int32 for
-// dates and times, double for timestamps. False when the text is none.
-bool TextToDateTimeValue(const std::string& text, uint8_t dataType, const TFormatSettings& settings, void* value);
+// time alone) by the settings into value: int32 for dates and times, double
+// for timestamps, at the start of value, which holds at least that many
+// bytes. False when the text is none.
+bool TextToDateTimeValue(const std::string& text, uint8_t dataType, const TFormatSettings& settings,
+                         std::span<uint8_t> value);

@@ -91,7 +91,9 @@ void StoreFieldText(std::string_view text, void* target, int32_t size, uint16_t 
 }
 
 bool ToMoment(const TValue& source, uint8_t targetType, void* target, const TFormatSettings& settings) {
-  if (source.Type == dtString) return TextToDateTimeValue(std::string(source.Text()), targetType, settings, target);
+  if (source.Type == dtString)
+    return TextToDateTimeValue(std::string(source.Text()), targetType, settings,
+                               {static_cast<uint8_t*>(target), targetType == dtTimeStamp ? 8u : 4u});
   if (source.Type == targetType) {
     std::memcpy(target, source.Bytes, targetType == dtTimeStamp ? 8 : 4);
     return true;
@@ -259,12 +261,12 @@ bool Convert(const TValue& source, uint8_t targetType, int32_t targetSize, uint8
 
 }  // namespace
 
-bool ConvertFieldValue(uint8_t sourceType, int32_t sourceSize, const void* source, uint8_t targetType,
-                       int32_t targetSize, uint8_t targetScale, void* target, const TFormatSettings& settings,
+bool ConvertFieldValue(uint8_t sourceType, std::span<const uint8_t> source, uint8_t targetType,
+                       std::span<uint8_t> target, uint8_t targetScale, const TFormatSettings& settings,
                        uint16_t languageId) {
   try {
-    return Convert({sourceType, sourceSize, static_cast<const uint8_t*>(source)}, targetType, targetSize, targetScale,
-                   target, settings, languageId);
+    return Convert({sourceType, int32_t(source.size()), source.data()}, targetType, int32_t(target.size()),
+                   targetScale, target.data(), settings, languageId);
   } catch (const EConvertError&) {
     return false;
   }

@@ -4,18 +4,19 @@
 // in-memory conversions that pre-convert a condition's constants.
 
 #include <cstdint>
+#include <span>
 
 #include "engExpToken.h"
 #include "rtlFormatSettings.h"
 
-// source holds sourceSize bytes in sourceType's encoding (a string up to its
-// zero byte); target receives targetSize bytes in targetType's encoding (a
-// string at most targetSize - 1 characters and a zero byte, cut at a
-// character boundary under language 0). False when the types do not convert
+// source holds a value in sourceType's encoding (a string up to its zero
+// byte); target receives its size in bytes in targetType's encoding (a
+// string at most one character less and a zero byte, cut at a character
+// boundary under language 0). False when the types do not convert
 // or the value does not: a text that is no value of the type, a float
 // outside the range of whole numbers, a number with too many digits for BCD.
-bool ConvertFieldValue(uint8_t sourceType, int32_t sourceSize, const void* source, uint8_t targetType,
-                       int32_t targetSize, uint8_t targetScale, void* target, const TFormatSettings& settings,
+bool ConvertFieldValue(uint8_t sourceType, std::span<const uint8_t> source, uint8_t targetType,
+                       std::span<uint8_t> target, uint8_t targetScale, const TFormatSettings& settings,
                        uint16_t languageId);
 
 // Whole numbers among themselves (truncated or widened), from float and BCD

@@ -42,8 +42,9 @@ void Cast(const TExpEvalContext& context, const TExpToken& node, TExpToken& resu
     uint8_t work[CastWorkSize + 1] = {};
     const int32_t size = std::clamp(std::min(operand->DataSize, operand->ValueCapacity), 0, CastWorkSize);
     std::memcpy(work, operand->Value, size);
-    if (!ConvertFieldValue(operand->DataType, size, work, result.DataType, result.DataSize, result.Scale, result.Value,
-                           *context.FormatSettings, context.LanguageId))
+    if (!ConvertFieldValue(operand->DataType, {work, size_t(size)}, result.DataType,
+                           {result.Value, size_t(result.DataSize)}, result.Scale, *context.FormatSettings,
+                           context.LanguageId))
       RaiseCastError(*operand, result.DataType);
     result.IsNull = false;
   }

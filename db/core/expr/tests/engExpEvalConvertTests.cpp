@@ -25,7 +25,8 @@ protected:
 
   std::optional<std::vector<uint8_t>> Convert(uint8_t type, const void* value, int32_t size, TTarget target) {
     std::vector<uint8_t> out(target.Size + 8, 0xEE);
-    if (!ConvertFieldValue(type, size, value, target.Type, target.Size, target.Scale, out.data(), settings, languageId))
+    if (!ConvertFieldValue(type, {static_cast<const uint8_t*>(value), size_t(size)}, target.Type,
+                           {out.data(), size_t(target.Size)}, target.Scale, settings, languageId))
       return std::nullopt;
     return out;
   }
