@@ -13,12 +13,9 @@
 #include <vector>
 
 #include "benchTableDefinition.h"
-#include "engDataLayout.h"
 #include "engDirectory.h"
 #include "engEngine.h"
 #include "engErrors.h"
-#include "engIndexFile.h"
-#include "engKeyEncoding.h"
 #include "engLittleEndian.h"
 #include "engSession.h"
 #include "engTableCursor.h"

@@ -11,7 +11,6 @@
 #include "engEngine.h"
 #include "engExpCodes.h"
 #include "engExpToken.h"
-#include "engKeyEncoding.h"
 #include "engSession.h"
 #include "sqlColumns.h"
 #include "sqlStatement.h"

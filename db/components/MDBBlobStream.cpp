@@ -8,7 +8,6 @@
 #include "dbConsts.h"
 #include "dbFieldClasses.h"
 #include "engBlobBuffer.h"
-#include "engBlobLayout.h"
 #include "engTableCursor.h"
 #include "engErrorCodes.h"
 

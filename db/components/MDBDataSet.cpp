@@ -15,7 +15,6 @@
 #include "engBlobBuffer.h"
 #include "engTableCursor.h"
 #include "engCursorRecords.h"
-#include "engDataLayout.h"
 #include "engErrorCodes.h"
 #include "engFilter.h"
 #include "rtlTypeInfo.h"
