@@ -14,7 +14,7 @@
 #include "engDataHeader.h"
 #include "engErrorCodes.h"
 #include "engErrors.h"
-#include "engFieldAccess.h"
+#include "engFieldBytes.h"
 #include "engLittleEndian.h"
 #include "engRecordBuffer.h"
 #include "engTable.h"

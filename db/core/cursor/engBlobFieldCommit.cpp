@@ -5,7 +5,7 @@
 #include "engDataFile.h"
 #include "engDataLayout.h"
 #include "engErrorCodes.h"
-#include "engFieldAccess.h"
+#include "engFieldBytes.h"
 #include "engTable.h"
 
 void TCursorBlobs::AssignBlobSequences(uint8_t* record, bool tableNumbering) {

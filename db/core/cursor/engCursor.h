@@ -23,7 +23,7 @@
 #include "engCursorFilterSet.h"
 #include "engDataSort.h"
 #include "engExpToken.h"
-#include "engFieldAccess.h"
+#include "engFieldBytes.h"
 #include "engFilter.h"
 #include "engHeap.h"
 #include "engIndexFile.h"

@@ -1,4 +1,5 @@
 #include "engFieldAccess.h"
+#include "engFieldBytes.h"
 
 #include <cstring>
 

@@ -17,7 +17,6 @@
 
 #include "engAssert.h"
 #include "engBuffer.h"
-#include "engDataLayout.h"
 #include "engFieldDefinition.h"
 #include "engIndexDefinition.h"
 #include "engLittleEndian.h"
@@ -144,22 +143,10 @@ protected:
   void PutTableField(int fieldNo, uint8_t* buffer, const void* value);
   // Inline for a field with a null byte and no BLOB: a walk reading every
   // field of every record pays no call for it.
-  void GetFieldValue(const uint8_t* fieldDesc, const uint8_t* buffer, bool& blank, void* value) const {
-    const uint8_t* stored = StoredFieldBytes(fieldDesc, buffer, blank);
-    if (!stored) {
-      GetOtherFieldValue(fieldDesc, buffer, blank, value);
-    } else if (value) {
-      CopyInWords(static_cast<uint8_t*>(value), stored, fieldDesc[FieldDescStoredSizeOffset]);
-    }
-  }
-  static const uint8_t* StoredFieldBytes(const uint8_t* fieldDesc, const uint8_t* buffer, bool& blank) {
-    const uint8_t type = fieldDesc[FieldDescTypeOffset];
-    if (type == BlobFieldType || (type == AutoIncFieldType && fieldDesc[FieldDescSubtypeOffset] == AutoIncSubtype))
-      return nullptr;
-    const uint8_t* nullByte = buffer + GetLE16(fieldDesc + FieldDescRecordOffset);
-    blank = *nullByte == 0;
-    return nullByte + 1;
-  }
+  // Inline (engFieldBytes.h) for a field with a null byte and no BLOB: a
+  // walk reading every field of every record pays no call for it.
+  inline void GetFieldValue(const uint8_t* fieldDesc, const uint8_t* buffer, bool& blank, void* value) const;
+  inline static const uint8_t* StoredFieldBytes(const uint8_t* fieldDesc, const uint8_t* buffer, bool& blank);
   // A field marked not stored is written only with force; any other write
   // recomputes the cursor's computed fields, when it has any.
   void PutFieldValue(const uint8_t* fieldDesc, uint8_t* buffer, bool force, const void* value);
@@ -177,11 +164,8 @@ protected:
   bool FindFieldDescByNo(int fieldNo, uint8_t* fieldDesc) const;
   // 120 bytes; zeros for natural order.
   void GetIndexDesc(int indexNo, uint8_t* indexDesc) const;
-  uint8_t* FieldDescAt(int position) { return const_cast<uint8_t*>(std::as_const(*this).FieldDescAt(position)); }
-  const uint8_t* FieldDescAt(int position) const {
-    if (position < 1 || position > fieldCount) return nullptr;
-    return fieldDescs.Get() + size_t(position - 1) * FieldDescSize;
-  }
+  inline uint8_t* FieldDescAt(int position);
+  inline const uint8_t* FieldDescAt(int position) const;
 
   // Takes the table's locale, record size and a copy of every descriptor.
   void AttachFields(TDataFile& dataFile, TIndexFile& indexFile);

@@ -8,7 +8,7 @@
 #include <memory>
 #include <string>
 
-#include "engFieldLimits.h"
+#include "engTableLimits.h"
 #include "engFieldTypes.h"
 
 class TExpToken;

@@ -1,5 +1,6 @@
 #include "engErrorCodes.h"
 #include "engFieldAccess.h"
+#include "engFieldBytes.h"
 
 #include <cstring>
 #include <utility>

@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "engFieldLimits.h"
+#include "engTableLimits.h"
 #include "engFieldTypes.h"
 #include "engKeyEncoding.h"
 
@@ -17,7 +17,6 @@ inline constexpr int MaxBlobFields = 64;
 inline constexpr int32_t MaxRecordSize = 65535;
 inline constexpr uint8_t DataFileFormat = 4;
 inline constexpr int64_t DataEngineVersion = 20800;  // 2.08 with four decimals
-inline constexpr uint32_t DefaultBlobBlockSize = 512;
 // Appending record number MaxRecordNumber or above, or letting the record
 // area pass MaxRecordAreaBytes, finds the table full.
 inline constexpr uint32_t MaxRecordNumber = 100000000;

@@ -11,7 +11,7 @@
 #include "engBlobField.h"
 #include "engBlobTestSupport.h"
 #include "engErrorCodes.h"
-#include "engFieldAccess.h"
+#include "engFieldBytes.h"
 #include "engRecordBuffer.h"
 #include "engTableTestSupport.h"
 

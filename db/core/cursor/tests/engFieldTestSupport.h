@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "engDataTestSupport.h"
-#include "engFieldAccess.h"
+#include "engFieldBytes.h"
 #include "engFieldDescCodec.h"
 #include "engIndexFile.h"
 
