@@ -155,7 +155,11 @@ public:
   bool IndexIsDescending() const { return indexState.Descending; }
   bool IndexIsCaseInsensitive() const { return indexState.CaseInsensitive; }
   bool IsNaturalOrder() const override;
-  bool SearchKey(const uint8_t* key, bool nearest, bool keepCrack);
+  // Stands on the key, or without a match on the next one; the result says
+  // whether it matched. With TCrack::Keep a cursor that stood before the
+  // first (or after the last) record it sees goes back to that crack.
+  enum class TCrack : uint8_t { Leave, Keep };
+  bool SearchKey(const uint8_t* key, TCrack crack = TCrack::Leave);
   bool FindKey(const uint8_t* record, const TKeySearch& search = {}, uint8_t* found = nullptr) override;
   void MoveBy(int32_t n) override;
   void SetToBegin() override;
@@ -483,7 +487,7 @@ private:
   // change; the caller then resynchronises and tries again.
   bool StepToAcceptable(TLeafWalker& walker, bool forward, bool takeCurrent, bool& found);
   bool TryPlaceAtEdge(bool first, bool& found);
-  bool TrySearchKey(const uint8_t* key, bool nearest, bool& found);
+  bool TrySearchKey(const uint8_t* key, bool& found);
   bool TryMoveIndex(int32_t n);
   void MoveNatural(int32_t n);
   void SetNaturalEnd();

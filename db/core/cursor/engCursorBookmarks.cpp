@@ -51,7 +51,7 @@ bool TDataCursor::GotoBookmark(const uint8_t* bookmark, TKeyMatch match) {
       GotoNaturalRecord(GetLE32(bookmark));
       LoadCurrentRecord();
     } else {
-      SearchKey(bookmark, true, false);
+      SearchKey(bookmark);
     }
   }
   if (!SeesRecords() || !OnRecord()) return false;

@@ -256,6 +256,6 @@ void TDataCursor::AfterFilterChange(TFilter* rebuilt, bool evaluate) {
   } else if (!hadRecord) {
     SetToBegin();
   } else {
-    SearchKey(key, true, false);
+    SearchKey(key);
   }
 }

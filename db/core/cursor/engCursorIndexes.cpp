@@ -73,7 +73,7 @@ void TDataCursor::ReFindAfterIndexChange(const uint8_t* record, bool hadRecord, 
   }
   uint8_t key[MaxIndexKeyLength];
   BuildKey(record, key);
-  SearchKey(key, true, false);
+  SearchKey(key);
 }
 
 void TDataCursor::SetIndexName(const std::string& name) {

@@ -9,15 +9,15 @@
 #include "engScopeGuard.h"
 #include "engTable.h"
 
-bool TDataCursor::SearchKey(const uint8_t* key, bool nearest, bool keepCrack) {
+bool TDataCursor::SearchKey(const uint8_t* key, TCrack crack) {
   RequireOpen();
   TOperationBracket bracket(*this);
   const bool wasBof = beforeFirst && !afterLast;
   const bool wasEof = afterLast && !beforeFirst;
   bool found = false;
   if (!IsNaturalOrder()) {
-    while (!TrySearchKey(key, nearest, found)) AfterChangeSeen();
-    if (keepCrack && OnRecord()) KeepCrack(wasBof, wasEof);
+    while (!TrySearchKey(key, found)) AfterChangeSeen();
+    if (crack == TCrack::Keep && OnRecord()) KeepCrack(wasBof, wasEof);
   }
   LoadCurrentRecord();
   return found;
@@ -25,7 +25,7 @@ bool TDataCursor::SearchKey(const uint8_t* key, bool nearest, bool keepCrack) {
 
 // Without a hit the cursor stands on the nearest key after the one
 // searched.
-bool TDataCursor::TrySearchKey(const uint8_t* key, bool, bool& found) {
+bool TDataCursor::TrySearchKey(const uint8_t* key, bool& found) {
   found = false;
   if (!SeesRecords()) {
     SetEmptyPosition();
@@ -77,12 +77,12 @@ bool TDataCursor::FindKey(const uint8_t* record, const TKeySearch& search, uint8
   const int fieldCount = search.FieldCount;
   const bool wholeKey = fieldCount == 0 || fieldCount >= indexState.KeyFieldCount;
   if (wholeKey && indexState.Unique && (fieldCount != 0 || search.PartialLength == 0)) {
-    result = SearchKey(searchKey, false, false);
+    result = SearchKey(searchKey);
   } else {
     const int compared = PartialKeyLength(fieldCount, search.PartialLength);
     if (indexState.Descending) FillKeyHigh(searchKey, compared);
     else FillKeyLow(searchKey, compared);
-    SearchKey(searchKey, true, false);
+    SearchKey(searchKey);
     result = SeesRecords() && OnRecord() && std::memcmp(currentKey, searchKey, size_t(compared)) == 0;
   }
   if (found && currentRecord) std::memcpy(found, currentRecord->Buffer(), CursorRecordSize());
@@ -156,7 +156,7 @@ void TDataCursor::SetRange(const uint8_t* low, int lowFieldCount, const uint8_t*
   if (high) BuildRangeBound(high, highFieldCount, false, rangeHigh.Get());
   rangeActive = true;
   RebuildWindowAndBitmaps();
-  SearchKey(currentKey, true, true);
+  SearchKey(currentKey, TCrack::Keep);
 }
 
 void TDataCursor::ResetRange() {
@@ -166,5 +166,5 @@ void TDataCursor::ResetRange() {
   rangeActive = false;
   rangeLowOpen = rangeHighOpen = true;
   RebuildWindowAndBitmaps();
-  SearchKey(currentKey, true, true);
+  SearchKey(currentKey, TCrack::Keep);
 }

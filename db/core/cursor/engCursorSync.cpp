@@ -115,6 +115,6 @@ void TDataCursor::FindPositionAgain(bool rebuildBitmaps) {
     GotoNaturalRecord(recordNumber);
     LoadCurrentRecord();
   } else {
-    SearchKey(bookmark, true, true);
+    SearchKey(bookmark, TCrack::Keep);
   }
 }

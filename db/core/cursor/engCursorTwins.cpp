@@ -32,7 +32,7 @@ int32_t TDataCursor::SyncWith(TDataCursor& other) {
   } else {
     uint8_t key[MaxIndexKeyLength] = {};
     BuildKey(other.GetCurrentRecordBuffer(), key);
-    found = SearchKey(key, false, false);
+    found = SearchKey(key);
   }
   return found ? 0 : EngErrRecordNotFound;
 }

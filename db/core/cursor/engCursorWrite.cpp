@@ -146,7 +146,7 @@ void TDataCursor::FollowOwnChange(uint32_t number, const uint8_t* record, bool g
   }
   uint8_t key[MaxIndexKeyLength];
   BuildKey(record, key);
-  SearchKey(key, true, false);
+  SearchKey(key);
 }
 
 // Every change runs inside this bracket: the write lock, and on the way

@@ -72,7 +72,7 @@ TEST_F(CursorTest, RangesLimitWhatTheCursorSees) {
   cursor.SetToSequenceNo(2);
   EXPECT_EQ(IdOf(cursor), 30);
   EXPECT_EQ(cursor.GetSequenceNo(), 2);
-  EXPECT_FALSE(cursor.SearchKey(std::vector<uint8_t>(cursor.KeyLength(), 0).data(), true, false));
+  EXPECT_FALSE(cursor.SearchKey(std::vector<uint8_t>(cursor.KeyLength(), 0).data()));
   EXPECT_EQ(IdOf(cursor), 20);
   cursor.ResetRange();
   EXPECT_EQ(cursor.GetRecordCount(), 5);

@@ -61,7 +61,7 @@ protected:
     if (indexNo != NaturalOrderIndex) {
       int notFound = 0;
       for (size_t i = 0; i < keys.size(); ++i)
-        if (!cursor.SearchKey(keys[i].data(), false, false) || cursor.CurrentRecordNumber() != records[i]) ++notFound;
+        if (!cursor.SearchKey(keys[i].data()) || cursor.CurrentRecordNumber() != records[i]) ++notFound;
       EXPECT_EQ(notFound, 0);
     }
     return records;
