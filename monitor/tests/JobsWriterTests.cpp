@@ -72,7 +72,9 @@ TEST_F(JobsWriterTest, AnotherProgramHoldingTheTableNeitherStopsTheStartNorLoses
     job.JobId = ++id;
     job.Status = JOB_STATUS_PRINTED;
     job.Submitted = 45002.5;
-    if (!holder.OpenAtStart) EXPECT_THROW(module.WriteJobRecord(job, "\\\\HOST\\held"), EJobsTableBusy);
+    if (!holder.OpenAtStart) {
+      EXPECT_THROW(module.WriteJobRecord(job, "\\\\HOST\\held"), EJobsTableBusy);
+    }
     ASSERT_EQ(other.AskLine("release"), "ok");
     EXPECT_EQ(module.WriteJobRecord(job, "\\\\HOST\\held"), TJobWriteResult::Written);
     EXPECT_TRUE(module.OpenRefusal().empty());

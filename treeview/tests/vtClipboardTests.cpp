@@ -187,7 +187,9 @@ TEST_F(Clipboard, TheDataObjectOffersItsFormatsThroughTheEnumerator) {
     tree.SetSelected(a, true);
     std::unique_ptr<QMimeData> data(tree.CreateDataObject());
     for (const std::string& format : c.offered)
-      if (format != "text/plain") EXPECT_TRUE(data->hasFormat(QString::fromStdString(format))) << format;
+      if (format != "text/plain") {
+        EXPECT_TRUE(data->hasFormat(QString::fromStdString(format))) << format;
+      }
     EXPECT_EQ(c.formats.Contains(ofNative), data->hasFormat("Virtual Tree Resource"));
   }
 }

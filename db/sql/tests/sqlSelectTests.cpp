@@ -204,7 +204,9 @@ TEST_F(SqlSelectTest, ThePlannerDecidesByTheRowsItIsGiven) {
     // Only the title condition is a table's own.
     const bool titled = check.Text.find("title") != std::string::npos;
     ASSERT_EQ(filters.size(), titled ? 1u : 0u) << check.Text;
-    if (titled) EXPECT_EQ(filters.front().Table->Reference.CorrelationName, "d");
+    if (titled) {
+      EXPECT_EQ(filters.front().Table->Reference.CorrelationName, "d");
+    }
   }
 }
 
@@ -527,8 +529,9 @@ TEST_F(SqlSelectTest, SmallAnswersLiveInMemoryAndLeaveNothing) {
       statement.Prepare(test.Statement, position);
       const TRows rows = Rows(statement.Execute());
       EXPECT_EQ(rows.size(), test.Rows);
-      if (test.Rows > 1 && test.Statement.find("DESC") != std::string::npos)
+      if (test.Rows > 1 && test.Statement.find("DESC") != std::string::npos) {
         EXPECT_EQ(rows.front(), std::to_string(test.Rows - 1) + "|n");
+      }
       EXPECT_EQ(statement.MainQuery().Run.AnswerInMemory, test.InMemory);
       name = statement.MainQuery().Run.Answer->TableName();
       EXPECT_EQ(memory->TableExists(name, true), test.InMemory);

@@ -154,7 +154,9 @@ TEST_F(PrinterDeviceCups, CopiesAreMadeOneWayOnly) {
     // One document: one more completed job line.
     const std::string after = CompletedJobs(cupsd, queue);
     EXPECT_EQ(std::count(after.begin(), after.end(), '\n'), std::count(before.begin(), before.end(), '\n') + 1);
-    if (std::string(c.ServerCopies) == "1") EXPECT_EQ(PdfPageSizes(Printed(job)).size(), c.Pages.size());
+    if (std::string(c.ServerCopies) == "1") {
+      EXPECT_EQ(PdfPageSizes(Printed(job)).size(), c.Pages.size());
+    }
   }
 }
 
