@@ -9,7 +9,7 @@
 #include <memory>
 #include <vector>
 
-#include "engAssert.h"
+#include "rtlAssert.h"
 
 template <typename T>
 class TOwnedList {
@@ -23,7 +23,7 @@ public:
   void Reserve(int32_t capacity) { items.reserve(size_t(capacity)); }
 
   T* Get(int32_t index) const {
-    ENG_ASSERT(index >= 0 && index < Count());
+    ORV_ASSERT(index >= 0 && index < Count());
     return items[size_t(index)].get();
   }
   T* operator[](int32_t index) const { return Get(index); }
@@ -34,7 +34,7 @@ public:
     return items.back().get();
   }
   T* Insert(int32_t index, std::unique_ptr<T> item) {
-    ENG_ASSERT(index >= 0 && index <= Count());
+    ORV_ASSERT(index >= 0 && index <= Count());
     return items.insert(items.begin() + index, std::move(item))->get();
   }
   // Takes over an item handed back as a raw pointer (a pool's return).
@@ -49,13 +49,13 @@ public:
   void Delete(int32_t index) { Extract(index).reset(); }
   // Hands the item back to the caller, who owns it from now on.
   std::unique_ptr<T> Extract(int32_t index) {
-    ENG_ASSERT(index >= 0 && index < Count());
+    ORV_ASSERT(index >= 0 && index < Count());
     std::unique_ptr<T> item = std::move(items[size_t(index)]);
     items.erase(items.begin() + index);
     return item;
   }
   std::unique_ptr<T> ExtractLast() {
-    ENG_ASSERT(!items.empty());
+    ORV_ASSERT(!items.empty());
     std::unique_ptr<T> item = std::move(items.back());
     items.pop_back();
     return item;

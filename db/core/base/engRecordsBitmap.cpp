@@ -4,7 +4,7 @@
 #include <bit>
 #include <cstring>
 
-#include "engAssert.h"
+#include "rtlAssert.h"
 
 namespace {
 
@@ -57,7 +57,7 @@ void TRecordsBitmap::SetBit(int32_t recordNumber) {
 void TRecordsBitmap::ClearBit(int32_t recordNumber) { bits[WordOf(recordNumber)] &= ~MaskOf(recordNumber); }
 
 void TRecordsBitmap::ClearAll() {
-  ENG_ASSERT(!knownClear || CountSet() == 0);
+  ORV_ASSERT(!knownClear || CountSet() == 0);
   if (knownClear) return;
   if (allocatedBytes > 0) memset(bits, 0, allocatedBytes);
   knownClear = true;

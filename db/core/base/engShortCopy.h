@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "engAssert.h"
+#include "rtlAssert.h"
 
 // count lies between one and two words: the first and the last word,
 // which overlap where count is below two words.
@@ -25,7 +25,7 @@ inline void CopyEnds(uint8_t* to, const uint8_t* from, size_t count) {
 // count does.
 constexpr size_t CopyWord = 16;
 inline void CopyWords(uint8_t* to, const uint8_t* from, size_t count) {
-  ENG_ASSERT(count > CopyWord);
+  ORV_ASSERT(count > CopyWord);
   for (size_t at = 0; at + CopyWord < count; at += CopyWord) std::memcpy(to + at, from + at, CopyWord);
   std::memcpy(to + count - CopyWord, from + count - CopyWord, CopyWord);
 }

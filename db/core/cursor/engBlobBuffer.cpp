@@ -5,7 +5,7 @@
 #include <cstring>
 #include <limits>
 
-#include "engAssert.h"
+#include "rtlAssert.h"
 #include "engBlobFile.h"
 #include "engBlobTrail.h"
 #include "engErrorCodes.h"
@@ -98,7 +98,7 @@ void TBlobBuffer::Recycle() {
 }
 
 void TBlobBuffer::Reserve(int32_t count) {
-  ENG_ASSERT(count >= size);
+  ORV_ASSERT(count >= size);
   if (count <= capacity) return;
   auto larger = std::make_unique_for_overwrite<uint8_t[]>(size_t(count));
   if (size > 0) std::memcpy(larger.get(), bytes.get(), size_t(size));
@@ -159,7 +159,7 @@ public:
       // Every block the chain has gone on from was full, and so is every
       // block before the value's last: those are counted ahead, and the
       // loop tests no block for the value's end.
-      ENG_ASSERT(at == blocks * size);
+      ORV_ASSERT(at == blocks * size);
       const int32_t fullEnd = std::min(run, taken + std::max(blocksBeforeLast - blocks, 0));
       const int32_t from = taken;
       while (taken < fullEnd && GetLE32(image + BlkNext) == offset + blockSize &&
@@ -246,7 +246,7 @@ bool TBlobBuffer::WalkChain(TChainCopy& copy, uint32_t first, int32_t leading, i
   trail.AddRun(first, leading);
   TBlockView block;
   for (bool more = true; more;) {
-    ENG_ASSERT(trail.Count() <= file.BlocksInFile());  // each block once
+    ORV_ASSERT(trail.Count() <= file.BlocksInFile());  // each block once
     if (!file.IsBlockOffset(next) || trail.Contains(next)) file.RaiseBlobError(EngErrBlocksCorrupt);
     const uint8_t* images = nullptr;
     const int32_t run = next > trail.Highest() ? file.WindowRun(next, images) : 0;

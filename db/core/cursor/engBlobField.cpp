@@ -8,7 +8,7 @@
 #include <limits>
 #include <memory>
 
-#include "engAssert.h"
+#include "rtlAssert.h"
 #include "engBlobLayout.h"
 #include "engDataFile.h"
 #include "engDataHeader.h"
@@ -81,7 +81,7 @@ int32_t TCursorBlobs::OpenField(int fieldNo, uint8_t* record, bool release, bool
     open->Release = release;
     return 0;
   }
-  ENG_ASSERT(buffers.Count() <= MaxOpenBlobs);
+  ORV_ASSERT(buffers.Count() <= MaxOpenBlobs);
   if (buffers.Count() >= MaxOpenBlobs) return EngErrTooManyBlobs;
   std::unique_ptr<TBlobBuffer> loading =
       spare ? std::move(spare) : std::make_unique<TBlobBuffer>(reader, &table->BlobFile());
@@ -138,13 +138,13 @@ int32_t TCursorBlobs::WriteBlob(int fieldNo, const uint8_t* record, TFieldNumber
 
 int32_t TCursorBlobs::ReadBlob(int fieldNo, const uint8_t* record, TFieldNumbering numbering, int32_t& countRead,
                                std::span<uint8_t> destination, int32_t offset) {
-  ENG_ASSERT(destination.size() <= size_t(INT32_MAX));
+  ORV_ASSERT(destination.size() <= size_t(INT32_MAX));
   return ReadBlob(fieldNo, record, numbering, countRead, int32_t(destination.size()), destination.data(), offset);
 }
 
 int32_t TCursorBlobs::WriteBlob(int fieldNo, const uint8_t* record, TFieldNumbering numbering,
                                 std::span<const uint8_t> source, int32_t offset) {
-  ENG_ASSERT(source.size() <= size_t(INT32_MAX));
+  ORV_ASSERT(source.size() <= size_t(INT32_MAX));
   return WriteBlob(fieldNo, record, numbering, int32_t(source.size()), source.data(), offset);
 }
 

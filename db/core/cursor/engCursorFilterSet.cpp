@@ -2,7 +2,7 @@
 
 #include "engCursorFilterSet.h"
 
-#include "engAssert.h"
+#include "rtlAssert.h"
 #include "engCursor.h"
 #include "engErrorCodes.h"
 #include "engExpCodes.h"
@@ -54,7 +54,7 @@ void TCursorFilterSet::UpdateState() {
 }
 
 bool TCursorFilterSet::IsVisible(uint32_t record) const {
-  ENG_ASSERT(!buildPending);
+  ORV_ASSERT(!buildPending);
   return record >= 1 && record <= uint32_t(visible->RecordCount()) && visible->IsSet(int32_t(record));
 }
 
@@ -74,14 +74,14 @@ bool TCursorFilterSet::SeesAny() const {
 void TCursorFilterSet::EnsureBuilt() const {
   if (!buildPending) return;
   TCursorFilterSet& self = cursor.filtering;
-  ENG_ASSERT(&self == this);
+  ORV_ASSERT(&self == this);
   TOperationBracket bracket(cursor);
   // The bracket may have met another user's change and rebuilt already.
   if (buildPending) self.Rebuild();
 }
 
 void TCursorFilterSet::DeferEdge(bool atEnd) {
-  ENG_ASSERT(!cursor.IsNaturalOrder());
+  ORV_ASSERT(!cursor.IsNaturalOrder());
   edgePending = true;
   edgeIndexNo = cursor.indexNo;
   cursor.keptLeaf = cursor.runLeaf = 0;

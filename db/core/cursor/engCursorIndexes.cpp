@@ -10,7 +10,7 @@
 
 #include "engCursor.h"
 
-#include "engAssert.h"
+#include "rtlAssert.h"
 #include "engCursorWalk.h"
 #include "engDataFile.h"
 #include "engDataHeader.h"
@@ -103,13 +103,13 @@ bool TDataCursor::KeyExists(const uint8_t* key) {
 
 void TDataCursor::InsertKey(const uint8_t* key, uint32_t record) {
   RequireOpen();
-  ENG_ASSERT(table->MayChangeFiles());
+  ORV_ASSERT(table->MayChangeFiles());
   CurrentTree().InsertKey(key, record);
 }
 
 void TDataCursor::DeleteKey(const uint8_t* key) {
   RequireOpen();
-  ENG_ASSERT(table->MayChangeFiles());
+  ORV_ASSERT(table->MayChangeFiles());
   CurrentTree().DeleteKey(key);
 }
 
@@ -163,7 +163,7 @@ void TDataCursor::AddIndex(const TIndexDefinition& index) {
 // non-unique index ends with the row number, so meeting it twice means
 // rows share their number: refused too, since walks need distinct keys.
 void TDataCursor::InsertKeysOfRecords(uint8_t n, bool removeDuplicates) {
-  ENG_ASSERT(table->MayChangeFiles());
+  ORV_ASSERT(table->MayChangeFiles());
   LoadIndexState(n);
   const uint32_t slots = DataFile().PhysicalRecordCount();
   uint8_t key[MaxIndexKeyLength];
@@ -222,7 +222,7 @@ void TDataCursor::DeleteIndex(const std::string& name) {
 }
 
 void TDataCursor::AddDeletedKeysInUse(uint32_t firstSlot, const std::vector<int32_t>& rowNumbers) {
-  ENG_ASSERT(indexNo == DeletedIndexNo && table->MayChangeFiles());
+  ORV_ASSERT(indexNo == DeletedIndexNo && table->MayChangeFiles());
   const size_t count = rowNumbers.size();
   if (count == 0) return;
   // Slots by row number: a fill gives them in order, a sort of a fill a
@@ -307,7 +307,7 @@ void TDataCursor::RebuildIndexes(const std::function<void()>& prepare) {
   prepare();
   LoadIndexState(DeletedIndexNo);
   IndexFile().SetRecordCount(0);
-  ENG_ASSERT(table->MayChangeFiles());
+  ORV_ASSERT(table->MayChangeFiles());
   uint8_t key[MaxIndexKeyLength];
   TTreePath place;
   const uint32_t slots = DataFile().PhysicalRecordCount();

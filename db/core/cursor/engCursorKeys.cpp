@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "engCursor.h"
-#include "engAssert.h"
+#include "rtlAssert.h"
 #include "engDataFile.h"
 #include "engDataHeader.h"
 #include "engErrorCodes.h"
@@ -101,7 +101,7 @@ void TDataCursor::LoadIndexState(uint8_t n) {
 // Copied key field descriptors are taken anew at every load, and with them
 // the state.
 bool TDataCursor::TakeKnownIndexState(uint8_t n, const uint8_t* desc) {
-  ENG_ASSERT(n < std::size(takenIndexStates));
+  ORV_ASSERT(n < std::size(takenIndexStates));
   const TTakenIndexState* taken = takenIndexStates[n].get();
   if (!taken || CopiesKeyFieldDescs(*this) || std::memcmp(taken->Definition, desc, IdxDescRoot) != 0)
     return false;
@@ -121,7 +121,7 @@ bool TDataCursor::TakeKnownIndexState(uint8_t n, const uint8_t* desc) {
 
 void TDataCursor::KeepIndexState(const uint8_t* desc) {
   if (CopiesKeyFieldDescs(*this)) return;
-  ENG_ASSERT(indexNo < std::size(takenIndexStates));
+  ORV_ASSERT(indexNo < std::size(takenIndexStates));
   std::unique_ptr<TTakenIndexState>& known = takenIndexStates[indexNo];
   if (!known) known = std::make_unique<TTakenIndexState>();
   std::memcpy(known->Definition, desc, IdxDescRoot);
@@ -136,7 +136,7 @@ void TDataCursor::BuildDeletedKey(const uint8_t* record, uint8_t* key) {
 }
 
 const uint8_t* TDataCursor::KeyFieldDesc(int i) const {
-  ENG_ASSERT(i >= 0 && i < indexState.KeyFieldCount);
+  ORV_ASSERT(i >= 0 && i < indexState.KeyFieldCount);
   if (CopiesKeyFieldDescs(*this)) return KeyFieldSlot(keyFieldDescs, i);
   const uint8_t* fieldDesc = DataFile().FieldDescAt(indexState.KeyFieldNumbers[i]);
   // A field the file does not have raises as taking its copy would.
@@ -165,7 +165,7 @@ void TDataCursor::BuildKey(const uint8_t* record, uint8_t* key) {
     BuildDeletedKey(record, key);
     return;
   }
-  ENG_ASSERT(KeyFieldDescsCurrent());
+  ORV_ASSERT(KeyFieldDescsCurrent());
   std::memset(key, 0, indexState.KeyLength);
   uint8_t value[256];
   int offset = 0;

@@ -10,7 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "engAssert.h"
+#include "rtlAssert.h"
 #include "engCursor.h"
 #include "engCursorWalk.h"
 #include "engDataFile.h"
@@ -284,7 +284,7 @@ bool TDataCursor::TryMoveIndex(int32_t n) {
       const int order = CompareKeys(walker.Key(), currentKey, indexState.KeyLength);
       return forward ? order < 0 || (order == 0 && !beforeFirst) : order > 0 || (order == 0 && !afterLast);
     };
-    if (stepsFromKept) ENG_ASSERT(!outOfOrder());
+    if (stepsFromKept) ORV_ASSERT(!outOfOrder());
     else if (outOfOrder()) walker.Corrupt();
     takeCurrent = false;
     stepsFromKept = true;

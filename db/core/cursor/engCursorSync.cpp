@@ -2,7 +2,7 @@
 // every cursor operation, the change snapshot, and resynchronising.
 
 #include "engCursor.h"
-#include "engAssert.h"
+#include "rtlAssert.h"
 #include "engDataFile.h"
 #include "engDirectory.h"
 #include "engErrorCodes.h"
@@ -78,7 +78,7 @@ void TDataCursor::RefreshPosition() {
 void TDataCursor::NoteRestart() {
   // Only a check made under a lock that keeps writers out reports a
   // change, and that lock stays until the operation ends.
-  ENG_ASSERT(table->HoldsChangeCheckLock() || table->HoldsReadLock() || table->HoldsWriteLock());
+  ORV_ASSERT(table->HoldsChangeCheckLock() || table->HoldsReadLock() || table->HoldsWriteLock());
   if (++restarts > MaxRestarts) Raise(EngErrLockFailure);
 }
 

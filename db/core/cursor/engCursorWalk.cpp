@@ -3,7 +3,7 @@
 #include <cstring>
 #include <utility>
 
-#include "engAssert.h"
+#include "rtlAssert.h"
 #include "engCursor.h"
 #include "engErrorCodes.h"
 #include "engErrors.h"
@@ -53,7 +53,7 @@ void TLeafWalker::Land(int at) {
 
 // Every descent checks its depth before it goes on, so the way has room.
 bool TLeafWalker::DescendToChild() {
-  ENG_ASSERT(way.Levels <= MaxTreeDepth);
+  ORV_ASSERT(way.Levels <= MaxTreeDepth);
   NoteLevel(page->SecondPosition);
   TPageRef child;
   if (!Fetch(page->CurrentPointer(true), child)) return false;

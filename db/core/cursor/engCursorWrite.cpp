@@ -8,7 +8,7 @@
 
 #include "engCursorWrite.h"
 
-#include "engAssert.h"
+#include "rtlAssert.h"
 #include "engCursor.h"
 #include "engCursorRecords.h"
 #include "engDataFile.h"
@@ -33,12 +33,12 @@ TIndexTree TreeOf(TIndexFile& file, const TChangeKey& key, const std::string& ta
 }  // namespace
 
 void THeldRecord::Read(uint32_t number, TRecordRead how) {
-  ENG_ASSERT(!record);
+  ORV_ASSERT(!record);
   file.GetRecord(nullptr, number, 1, false, how == TRecordRead::WithFollowing, record);
 }
 
 bool THeldRecord::TakeNew() {
-  ENG_ASSERT(!record);
+  ORV_ASSERT(!record);
   return file.NewRecord(nullptr, record);
 }
 
@@ -220,7 +220,7 @@ void TDataCursor::InsertRecord(uint8_t* record, const TRecordChangeOptions& opti
 
     // A key whose place the check found goes in without a second descent:
     // nothing has changed that index since.
-    ENG_ASSERT(table->MayChangeFiles());
+    ORV_ASSERT(table->MayChangeFiles());
     for (TChangeKey& entry : keys.Keys) {
       if (entry.IndexNo == DeletedIndexNo) continue;  // the stored record's key, below
       TIndexTree tree = TreeOf(IndexFile(), entry, tableName);
@@ -231,7 +231,7 @@ void TDataCursor::InsertRecord(uint8_t* record, const TRecordChangeOptions& opti
     // its row number is above every one given before.
     if (append && filling && !noAutoInc) {
       if (deferredRowNumbers.empty()) deferredFirst = number;
-      ENG_ASSERT(number == deferredFirst + deferredRowNumbers.size());
+      ORV_ASSERT(number == deferredFirst + deferredRowNumbers.size());
       deferredRowNumbers.push_back(GetRecordAutoInc(record));
     } else {
       uint8_t key[MaxIndexKeyLength];
@@ -286,7 +286,7 @@ void TDataCursor::ModifyRecord(uint8_t* record, const TRecordChangeOptions& opti
     // The bytes decide here, not the comparison: a key that compares equal
     // to the old one but differs in its bytes is stored anew. The place the
     // check found for a key stays good: each index changes once.
-    ENG_ASSERT(table->MayChangeFiles());
+    ORV_ASSERT(table->MayChangeFiles());
     bool keyChanged = false;
     // The cursor on the record keeps its key when the change moves no key
     // of the cursor's index.
@@ -328,7 +328,7 @@ void TDataCursor::DeleteRecord(const uint8_t* record) {
     const bool onKey = OnRecord() && recordNumber == number && !IsNaturalOrder();
     const bool mayTakeNext = onKey && !filling && !filtering.FilteringOn() && !filtering.EdgePending();
     TEntryAfter next;
-    ENG_ASSERT(table->MayChangeFiles());
+    ORV_ASSERT(table->MayChangeFiles());
     uint8_t key[MaxIndexKeyLength];
     for (int n = 0; n <= IndexFile().GetSecondaryCount(); ++n) {
       if (!KeepsKeysIn(n)) continue;

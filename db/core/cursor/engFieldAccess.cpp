@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-#include "engAssert.h"
+#include "rtlAssert.h"
 #include "engBlobLayout.h"
 #include "engDataFile.h"
 #include "engDataHeader.h"
@@ -171,7 +171,7 @@ void TCursorFields::PutFieldValue(const uint8_t* fieldDesc, uint8_t* buffer, boo
 }
 
 void TCursorFields::PutBlobReference(const uint8_t* fieldDesc, uint8_t* buffer, int32_t reference, bool hasValue) {
-  ENG_ASSERT(FieldType(fieldDesc) == dtBlob);
+  ORV_ASSERT(FieldType(fieldDesc) == dtBlob);
   // A BLOB field's value bytes follow its null byte.
   uint8_t* nullByte = buffer + FieldRecordOffset(fieldDesc);
   PutLE32(nullByte + 1, uint32_t(reference));

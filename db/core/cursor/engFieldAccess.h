@@ -15,7 +15,7 @@
 #include <utility>
 #include <vector>
 
-#include "engAssert.h"
+#include "rtlAssert.h"
 #include "engBuffer.h"
 #include "engFieldDefinition.h"
 #include "engIndexDefinition.h"

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <utility>
 
-#include "engAssert.h"
+#include "rtlAssert.h"
 #include "engErrorCodes.h"
 #include "engErrors.h"
 #include "engIndexFile.h"
@@ -160,7 +160,7 @@ TPage* TIndexTree::PathPage(TTreePath& path, int level) {
   TPage* page = nullptr;
   if (level < path.heldLevels) std::swap(page, path.held[level]);
   if (!page) page = file.GetTreePage(indexNo, path.offsets[level]);
-  ENG_ASSERT(page->Offset == path.offsets[level]);
+  ORV_ASSERT(page->Offset == path.offsets[level]);
   page->Parent = level == 0 ? 0 : path.offsets[level - 1];
   page->Position = path.positions[level];
   return page;
@@ -194,7 +194,7 @@ void TIndexTree::CountAlong(TTreePath& path, int fromLevel, int delta) {
 // above fromLevel are given back before a split climbs them.
 void TIndexTree::InsertAtCounted(TTreePath& path, const uint8_t* key, uint32_t recordNumber, int fromLevel) {
   if (path.Empty()) {
-    ENG_ASSERT(file.GetRootOffset(indexNo) == 0);
+    ORV_ASSERT(file.GetRootOffset(indexNo) == 0);
     TPageRef page(&file, file.NewPage(indexNo));
     page->SetPageType(ptRootLeaf);
     page->Position = 0;
@@ -202,7 +202,7 @@ void TIndexTree::InsertAtCounted(TTreePath& path, const uint8_t* key, uint32_t r
     file.SetRootOffset(indexNo, page->Offset);
     return;
   }
-  ENG_ASSERT(file.GetRootOffset(indexNo) == path.offsets[0]);
+  ORV_ASSERT(file.GetRootOffset(indexNo) == path.offsets[0]);
   CountAlong(path, fromLevel, 1);
   TPageRef page(&file, PathPage(path, path.levels - 1));
   path.Release();
@@ -290,7 +290,7 @@ void TIndexTree::ReplaceKey(const uint8_t* oldKey, const uint8_t* newKey, uint32
   StandOnWay(from, removed == 1 ? leaf : shared);
   [[maybe_unused]] const uint16_t before = page->Count;
   page->DeleteEntry();
-  ENG_ASSERT(page->Count == before - 1 && !page->Free);
+  ORV_ASSERT(page->Count == before - 1 && !page->Free);
   page.Reset();
   if (!placed) HoldWay(newKey, to);
   const int common = placed ? shared : SharedLevels(from, to);
@@ -347,7 +347,7 @@ bool TIndexTree::AppendInOrder(const uint8_t* keys, const uint32_t* records, siz
     if (!leaf.IsLeaf() || leaf.Right != 0) Corrupt();
     do {
       const uint8_t* key = keys + next * keyLength;
-      ENG_ASSERT(comparer.CompareKeys(key, leaf.KeyAt(leaf.Count), keyLength) > 0);
+      ORV_ASSERT(comparer.CompareKeys(key, leaf.KeyAt(leaf.Count), keyLength) > 0);
       leaf.Last();
       leaf.InsertEntry(key, records[next], 0);
       ++next;

@@ -115,7 +115,7 @@ void TBlobFile::WriteHeader(bool force) {
 }
 
 void TBlobFile::WriteHeaderBytes(const uint8_t* plain, uint32_t from, uint32_t count) {
-  ENG_ASSERT(from + count <= BlobHeaderSize);
+  ORV_ASSERT(from + count <= BlobHeaderSize);
   uint8_t* image = Room(writeBuffer, BlobHeaderSize);
   std::memcpy(image, plain, BlobHeaderSize);
   // The cipher is a stream from the header's first byte.

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "engAssert.h"
+#include "rtlAssert.h"
 #include "engBlobFile.h"
 #include "engDataIo.h"
 #include "engErrorCodes.h"
@@ -19,7 +19,7 @@ constexpr int32_t TransactionGrowth = 255;
 constexpr int32_t MaxRunBytes = 1048576;
 
 TBlock* BlockAt(const std::vector<TBlock*>& list, int32_t index) {
-  ENG_ASSERT(index >= 0 && size_t(index) < list.size());
+  ORV_ASSERT(index >= 0 && size_t(index) < list.size());
   return list[size_t(index)];
 }
 
@@ -98,7 +98,7 @@ void TBlobFile::WritePending() {
 }
 
 uint32_t TBlobFile::AppendChain(uint32_t sequence, const uint8_t* value, int32_t size) {
-  ENG_ASSERT(AppendsChains() && size > 0);
+  ORV_ASSERT(AppendsChains() && size > 0);
   const uint32_t first = EndOffset();
   if (first < BlobHeaderSize || (first - BlobHeaderSize) % blockSize != 0) RaiseBlobError(EngErrHeaderCorrupt);
   const int32_t dataSize = BlockDataSize();
@@ -114,7 +114,7 @@ uint32_t TBlobFile::AppendChain(uint32_t sequence, const uint8_t* value, int32_t
                                 : Room(writeBuffer, count * int32_t(blockSize));
     for (int32_t i = 0; i < count; ++i) {
       const uint32_t offset = runOffset + uint32_t(i) * blockSize;
-      ENG_ASSERT(!cache.Find(offset));  // past the end offset nothing is cached
+      ORV_ASSERT(!cache.Find(offset));  // past the end offset nothing is cached
       const int32_t used = std::min(dataSize, size - written);
       const bool last = written + used == size;
       uint8_t* image = images + size_t(i) * blockSize;
@@ -134,7 +134,7 @@ uint32_t TBlobFile::AppendChain(uint32_t sequence, const uint8_t* value, int32_t
     WriteThroughChainWindow(runOffset, count, images);
     if (!Temporary) WriteFileAt(*this, table->TableName(), runOffset, images, count * int32_t(blockSize));
   }
-  ENG_ASSERT(written == size);
+  ORV_ASSERT(written == size);
   PutLE32(header + BlbHdrEndOffset, first + uint32_t(blocks) * blockSize);
   SetHeaderModified();
   if (!Temporary) WriteHeaderBeforeRecords();
@@ -234,7 +234,7 @@ bool TBlobFile::InReadWindow(uint32_t offset) const {
 // changes may be ahead of the disk; elsewhere a read-ahead ends at the end
 // of the disk file, and the asked block must be there.
 int32_t TBlobFile::ReadImages(uint32_t offset, int32_t count, uint8_t* images) {
-  ENG_ASSERT(count >= 1);
+  ORV_ASSERT(count >= 1);
   WritePending();
   const int32_t length = count * int32_t(blockSize);
   const int32_t n = ReadFileAt(*this, table->TableName(), offset, images, length, true);
@@ -315,7 +315,7 @@ bool TBlobFile::WriteNoted(TPass due) {
     first = last + 1;
   }
   flushList.clear();
-  ENG_ASSERT(!cache.Any(due));  // no block changed without a pin
+  ORV_ASSERT(!cache.Any(due));  // no block changed without a pin
   table->SetDataChanged();
   return true;
 }
@@ -326,7 +326,7 @@ bool TBlobFile::FlushNewBlocks() {
     return block->Fresh() && block->UseCount() == 0 && !InReadWindow(block->Offset());
   });
   // The end offset written counts every block appended: none may wait.
-  ENG_ASSERT(!cache.Any([](const TBlock* block) { return block->Fresh(); }));
+  ORV_ASSERT(!cache.Any([](const TBlock* block) { return block->Fresh(); }));
   if (headerBehindNewBlocks) WriteHeaderBeforeRecords();
   return wrote;
 }
@@ -339,7 +339,7 @@ bool TBlobFile::FlushBlocks() {
 }
 
 void TBlobFile::WriteRun(int32_t first, int32_t last) {
-  ENG_ASSERT(first >= 0 && first <= last && last < int32_t(flushList.size()));
+  ORV_ASSERT(first >= 0 && first <= last && last < int32_t(flushList.size()));
   const int32_t count = last - first + 1;
   uint8_t* images = Room(writeBuffer, count * int32_t(blockSize));
   for (int32_t i = 0; i < count; ++i) BlockAt(flushList, first + i)->Save(images + i * int32_t(blockSize));

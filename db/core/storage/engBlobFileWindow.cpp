@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "engAssert.h"
+#include "rtlAssert.h"
 #include "engBlobFile.h"
 #include "engErrorCodes.h"
 #include "engLittleEndian.h"
@@ -26,7 +26,7 @@ bool TBlobFile::ViewBlockFromFile(TReadContext* reader, uint32_t offset, int32_t
     if (reader && table->CheckChangesBeforeRead(reader)) return false;
     FillChainWindow(offset, blocksAhead);
     image = ChainWindowImage(offset);
-    ENG_ASSERT(image);  // the window starts at the asked block
+    ORV_ASSERT(image);  // the window starts at the asked block
   }
   view = ViewOf(offset, image);
   return true;
@@ -75,7 +75,7 @@ void TBlobFile::FillChainWindow(uint32_t offset, int32_t blocksAhead) {
   // The window is allocated once, at a scan's read-ahead, without clearing
   // bytes: pages that no fill reaches are never touched.
   const size_t room = size_t(scanReadAheadCount) * blockSize;
-  ENG_ASSERT(size_t(count) * blockSize <= room);
+  ORV_ASSERT(size_t(count) * blockSize <= room);
   if (chainWindowRoom < room) {
     chainWindow.reset();
     chainWindowRoom = 0;

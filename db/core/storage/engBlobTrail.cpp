@@ -14,7 +14,7 @@ uint32_t Mix(uint32_t x) {
 
 }  // namespace
 
-TBlockTrail::TBlockTrail(uint32_t step) : step(step) { ENG_ASSERT(step > 0); }
+TBlockTrail::TBlockTrail(uint32_t step) : step(step) { ORV_ASSERT(step > 0); }
 
 bool TBlockTrail::Indexed(uint32_t offset) const {
   CatchUp();

@@ -12,7 +12,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "engAssert.h"
+#include "rtlAssert.h"
 
 class TBlockTrail {
 public:
@@ -27,7 +27,7 @@ public:
   bool Contains(uint32_t offset) const { return offset <= highest && Indexed(offset); }
   // A block offset (never 0) not yet on the trail.
   void Add(uint32_t offset) {
-    ENG_ASSERT(offset != 0 && !Contains(offset));
+    ORV_ASSERT(offset != 0 && !Contains(offset));
     TRun& last = rest.empty() ? head : rest.back();
     if (count > 0 && offset == last.First + uint32_t(last.Blocks) * step)
       ++last.Blocks;
@@ -39,7 +39,7 @@ public:
   // blocks consecutive blocks from first, all above every offset on the
   // trail.
   void AddRun(uint32_t first, int32_t blocks) {
-    ENG_ASSERT(first != 0 && blocks > 0 && (count == 0 || first > highest));
+    ORV_ASSERT(first != 0 && blocks > 0 && (count == 0 || first > highest));
     TRun& last = rest.empty() ? head : rest.back();
     if (count > 0 && first == last.First + uint32_t(last.Blocks) * step)
       last.Blocks += blocks;

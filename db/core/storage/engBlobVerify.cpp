@@ -9,7 +9,7 @@
 #include <limits>
 #include <utility>
 
-#include "engAssert.h"
+#include "rtlAssert.h"
 #include "engBlobFile.h"
 #include "engErrorCodes.h"
 #include "engScopeGuard.h"
@@ -97,7 +97,7 @@ void TBlobFile::FreeChainFrom(TReadContext* reader, bool verifyOnly, bool force,
     }
     ReleaseBlock(std::exchange(current, nextBlock));
     trail.Add(next);
-    ENG_ASSERT(trail.Count() <= limit);  // the walk's bound
+    ORV_ASSERT(trail.Count() <= limit);  // the walk's bound
     hint = std::max(hint - 1, 1);
   }
   releaseCurrent.Dismiss();

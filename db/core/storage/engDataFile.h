@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "engAssert.h"
+#include "rtlAssert.h"
 #include "engBuffer.h"
 #include "engDataHeader.h"
 #include "engDataRecord.h"
@@ -207,7 +207,7 @@ private:
 
   [[noreturn]] void RaiseData(uint16_t code) const;
   uint8_t* Desc(int position) const {
-    ENG_ASSERT(position >= 1 && position <= FieldCount());
+    ORV_ASSERT(position >= 1 && position <= FieldCount());
     return descriptors.Get() + size_t(position - 1) * FieldDescSize;
   }
   int64_t RecordAreaOffset() const { return DataHeaderSize + int64_t(FieldCount()) * FieldDescSize; }

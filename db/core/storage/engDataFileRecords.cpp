@@ -6,7 +6,7 @@
 #include <array>
 #include <cstring>
 
-#include "engAssert.h"
+#include "rtlAssert.h"
 #include "engDataFile.h"
 #include "engErrorCodes.h"
 #include "engFileBuffer.h"
@@ -293,7 +293,7 @@ bool TDataFile::FlushRecords() {
     runStart = i;
   }
   flushList.clear();
-  ENG_ASSERT(!cache.Any(due));  // no record changed without a pin
+  ORV_ASSERT(!cache.Any(due));  // no record changed without a pin
   return true;
 }
 

@@ -49,7 +49,7 @@ public:
         slotCapacity(uint16_t(std::min<int64_t>(RoundUp(recordSize, SlotAlignment), UINT16_MAX))),
         stride(int32_t(LeastBytes(recordSize))),
         capacity(int32_t(this->block.Size() / size_t(stride))) {
-    ENG_ASSERT(capacity >= 1);
+    ORV_ASSERT(capacity >= 1);
   }
   ~TRecordSlab() {
     for (int32_t i = 0; i < count; ++i) Object(i)->~TRecord();
@@ -69,7 +69,7 @@ public:
   bool Full() const { return count == capacity; }
   // The next record of the slab; not full.
   TRecord* Make(TDataFile* dataFile) {
-    ENG_ASSERT(!Full());
+    ORV_ASSERT(!Full());
     uint8_t* slot = reinterpret_cast<uint8_t*>(Object(count)) + ObjectBytes;
 #if defined(__SANITIZE_ADDRESS__)
     ASAN_POISON_MEMORY_REGION(slot + slotCapacity, size_t(stride - ObjectBytes - slotCapacity));
@@ -178,7 +178,7 @@ void TRecord::CopyFields(const uint8_t* source) {
 TRecordStack::TRecordStack(TDataFile* dataFile) : dataFile(dataFile) {}
 
 TRecordStack::~TRecordStack() {
-  ENG_ASSERT(IdleCount() == MadeCount());  // a record outliving its slab
+  ORV_ASSERT(IdleCount() == MadeCount());  // a record outliving its slab
   // A record still held somewhere keeps its slab, as a record not given
   // back used to keep its block: the heap may not lend that memory again.
   if (IdleCount() != MadeCount())
@@ -217,6 +217,6 @@ TRecord* TRecordStack::TakeUncleared() {
 }
 
 void TRecordStack::Return(TRecord* record) {
-  ENG_ASSERT(record && int32_t(idle.size()) < made);
+  ORV_ASSERT(record && int32_t(idle.size()) < made);
   idle.push_back(record);
 }

@@ -9,7 +9,7 @@
 #include <memory>
 #include <vector>
 
-#include "engAssert.h"
+#include "rtlAssert.h"
 #include "engBuffer.h"
 #include "engDataLayout.h"
 #include "engHeap.h"
@@ -114,7 +114,7 @@ public:
   bool Holds(uint32_t number) const { return number >= first && number - first < uint32_t(count); }
   // number lies in the run.
   const uint8_t* Record(uint32_t number) const {
-    ENG_ASSERT(Holds(number));
+    ORV_ASSERT(Holds(number));
     return images.Get() + size_t(number - first) * size;
   }
   bool IsDeleted(uint32_t number) const { return Record(number)[RecordDeletedOffset] != 0; }

@@ -24,7 +24,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "engAssert.h"
+#include "rtlAssert.h"
 #include "engHeap.h"
 
 template <typename TEntry>
@@ -41,7 +41,7 @@ public:
   // wider steps (page and block offsets) keep the default, which spreads
   // every key. Only while the cache is empty.
   void KeepRunsTogether() {
-    ENG_ASSERT(count == 0);
+    ORV_ASSERT(count == 0);
     runsTogether = true;
   }
   bool Full() const { return Count() >= Capacity; }
@@ -56,7 +56,7 @@ public:
       const TSlot& slot = slots[i];
       if (!slot.entry) return nullptr;
       if (slot.key == key) {
-        ENG_ASSERT(slot.entry->CacheKey() == key);  // keys stay while cached
+        ORV_ASSERT(slot.entry->CacheKey() == key);  // keys stay while cached
         return slot.entry;
       }
     }
@@ -64,7 +64,7 @@ public:
 
   // Adds the entry, whose key is not cached yet, as the most recently used.
   void Insert(TEntry* entry) {
-    ENG_ASSERT(!Find(entry->CacheKey()));  // one entry per key
+    ORV_ASSERT(!Find(entry->CacheKey()));  // one entry per key
     if ((count + 1) * 2 > slots.size()) Grow();
     size_t i = Home(entry->CacheKey());
     while (slots[i].entry) i = (i + 1) & mask;

@@ -4,7 +4,7 @@
 #include <thread>
 #include <vector>
 
-#include "engAssert.h"
+#include "rtlAssert.h"
 #include "engErrorCodes.h"
 #include "engErrors.h"
 #include "engFileList.h"
@@ -76,7 +76,7 @@ void TFileHandler::CopyFile(const std::string& newName) {
 
 int32_t TFileHandler::Read(void* buffer, int32_t count, bool allowShort) {
   if (!file) Raise(EngErrReadFailed);
-  ENG_ASSERT(open && handle >= 1);
+  ORV_ASSERT(open && handle >= 1);
   const int32_t n = file->Read(handle, buffer, count);
   if (n < 0 || (!allowShort && n < count)) Raise(EngErrReadFailed);
   return n;
@@ -84,14 +84,14 @@ int32_t TFileHandler::Read(void* buffer, int32_t count, bool allowShort) {
 
 void TFileHandler::Write(const void* buffer, int32_t count) {
   if (!file) Raise(EngErrWriteFailed);
-  ENG_ASSERT(open && handle >= 1);
+  ORV_ASSERT(open && handle >= 1);
   const int32_t written = file->Write(handle, buffer, count);
   if (written < 0 || written < count) Raise(EngErrWriteFailed);
 }
 
 int32_t TFileHandler::ReadAt(int64_t offset, void* buffer, int32_t count, bool allowShort) {
   if (!file || offset < 0 || offset > INT32_MAX) Raise(EngErrReadFailed);
-  ENG_ASSERT(open && handle >= 1);
+  ORV_ASSERT(open && handle >= 1);
   const int32_t n = file->ReadAt(handle, int32_t(offset), buffer, count);
   if (n < 0 || (!allowShort && n < count)) Raise(EngErrReadFailed);
   return n;
@@ -99,7 +99,7 @@ int32_t TFileHandler::ReadAt(int64_t offset, void* buffer, int32_t count, bool a
 
 void TFileHandler::WriteAt(int64_t offset, const void* buffer, int32_t count) {
   if (!file || offset < 0 || offset > INT32_MAX) Raise(EngErrWriteFailed);
-  ENG_ASSERT(open && handle >= 1);
+  ORV_ASSERT(open && handle >= 1);
   const int32_t written = file->WriteAt(handle, int32_t(offset), buffer, count);
   if (written < 0 || written < count) Raise(EngErrWriteFailed);
 }
@@ -140,7 +140,7 @@ void TFileHandler::FlushTogether(std::span<TFileHandler* const> handlers) {
 
 int32_t TFileHandler::Seek(int32_t offset, int32_t origin) {
   if (!file) return 0;
-  ENG_ASSERT(open && handle >= 1);
+  ORV_ASSERT(open && handle >= 1);
   return file->Seek(handle, offset, origin);
 }
 
@@ -156,20 +156,20 @@ int32_t TFileHandler::FileSize() {
 
 bool TFileHandler::LockRange(int32_t offset, int32_t length, bool lock) {
   if (!file) return false;
-  ENG_ASSERT(open && handle >= 1);
+  ORV_ASSERT(open && handle >= 1);
   return lock ? file->LockRange(offset, length) : file->UnlockRange(offset, length);
 }
 
 bool TFileHandler::UnlockRun(int32_t offset, int32_t length) {
   if (!file) return false;
-  ENG_ASSERT(open && handle >= 1);
+  ORV_ASSERT(open && handle >= 1);
   return file->UnlockRun(offset, length);
 }
 
 bool TFileHandler::PeekHead(void* buffer, int32_t count) { return file && file->PeekHead(buffer, count); }
 
 bool TFileHandler::StoreInPlace(int64_t offset, const void* window) {
-  ENG_ASSERT(!file || (open && handle >= 1));
+  ORV_ASSERT(!file || (open && handle >= 1));
   return file && offset >= 0 && offset <= INT32_MAX && file->StoreInPlace(int32_t(offset), window);
 }
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "engAssert.h"
+#include "rtlAssert.h"
 #include "engBuffer.h"
 #include "engEntryCache.h"
 #include "engFileHandler.h"
@@ -181,11 +181,11 @@ private:
   void ResetCounters();
   void TakeHeader(const uint8_t* image);
   uint8_t* Slot(int slot) {
-    ENG_ASSERT(slot >= 0 && slot < IndexSlotCount);
+    ORV_ASSERT(slot >= 0 && slot < IndexSlotCount);
     return header + 14 + slot * IndexDescSize;  // 14: first slot
   }
   const uint8_t* Slot(int slot) const {
-    ENG_ASSERT(slot >= 0 && slot < IndexSlotCount);
+    ORV_ASSERT(slot >= 0 && slot < IndexSlotCount);
     return header + 14 + slot * IndexDescSize;
   }
   void SetModified();

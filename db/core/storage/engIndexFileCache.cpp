@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "engAssert.h"
+#include "rtlAssert.h"
 #include "engErrorCodes.h"
 #include "engFileBuffer.h"
 #include "engIndexFile.h"
@@ -43,7 +43,7 @@ int32_t TIndexFile::LeastCachedPages() const { return MinCachedPages * (GetSecon
 bool TIndexFile::CacheHasRoom() const { return cache.Count() < LeastCachedPages() || cachedBytes < byteLimit; }
 
 void TIndexFile::Admit(TPage* page) {
-  ENG_ASSERT(!page->Packed());
+  ORV_ASSERT(!page->Packed());
   cache.Insert(page);
   page->ChargedBytes = page->Footprint();
   cachedBytes += page->ChargedBytes;
@@ -55,7 +55,7 @@ void TIndexFile::Evict(TPage* page) {
   cache.Remove(page);
   cachedBytes -= page->ChargedBytes;
   page->ChargedBytes = 0;
-  ENG_ASSERT(cachedBytes >= 0);
+  ORV_ASSERT(cachedBytes >= 0);
 }
 
 // A page a walk still holds stays its own until released: handed to the
@@ -139,7 +139,7 @@ void TIndexFile::Recharge(TPage* page) {
 }
 
 void TIndexFile::ChainLeaf(TPage* page) {
-  ENG_ASSERT(!page->InLeafChain && !page->Packed());
+  ORV_ASSERT(!page->InLeafChain && !page->Packed());
   page->UnpackedNewer = nullptr;
   page->UnpackedOlder = unpackedLeavesNewest;
   if (unpackedLeavesNewest) unpackedLeavesNewest->UnpackedNewer = page;
@@ -150,13 +150,13 @@ void TIndexFile::ChainLeaf(TPage* page) {
 }
 
 void TIndexFile::UnchainLeaf(TPage* page) {
-  ENG_ASSERT(page->InLeafChain);
+  ORV_ASSERT(page->InLeafChain);
   (page->UnpackedNewer ? page->UnpackedNewer->UnpackedOlder : unpackedLeavesNewest) = page->UnpackedOlder;
   (page->UnpackedOlder ? page->UnpackedOlder->UnpackedNewer : unpackedLeavesOldest) = page->UnpackedNewer;
   page->UnpackedNewer = page->UnpackedOlder = nullptr;
   page->InLeafChain = false;
   unpackedLeafBytes -= page->ChargedBytes;
-  ENG_ASSERT(unpackedLeafBytes >= 0);
+  ORV_ASSERT(unpackedLeafBytes >= 0);
 }
 
 // Pages change type while held (a split, a collapsed root, a freed page
@@ -202,7 +202,7 @@ void TIndexFile::PackOldLeaves() {
 // The removed index's pages go with its descriptor to the parked slot; the
 // pages of the slots after it move down with theirs.
 void TIndexFile::RenumberCachedPages(int removed, int last) {
-  ENG_ASSERT(removed >= 1 && removed <= last && last <= MaxSecondaryIndexes);
+  ORV_ASSERT(removed >= 1 && removed <= last && last <= MaxSecondaryIndexes);
   cache.ForEach([removed, last](TPage* page) {
     if (page->IndexNo == removed)
       page->IndexNo = uint8_t(last);
@@ -283,13 +283,13 @@ bool TIndexFile::GetPage(TReadContext* reader, uint8_t indexNo, uint32_t offset,
 TPage* TIndexFile::GetTreePage(uint8_t indexNo, uint32_t offset) {
   TPage* page;
   GetPage(nullptr, indexNo, offset, false, page);
-  ENG_ASSERT(MatchesSlot(*page));
+  ORV_ASSERT(MatchesSlot(*page));
   return page;
 }
 
 void TIndexFile::ReleasePage(TPage* page) {
   if (!page) return;
-  ENG_ASSERT(page->UseCount > 0);  // every release matches a pin
+  ORV_ASSERT(page->UseCount > 0);  // every release matches a pin
   if (page->UseCount > 0) --page->UseCount;
   if (page->Orphaned) {
     if (page->UseCount == 0) pageStack.Return(orphans.Extract(orphans.IndexOf(page)).release());
@@ -302,7 +302,7 @@ void TIndexFile::ReleasePage(TPage* page) {
     cache.NoteForWriteBack(page);
     page->NotedForWriteBack = true;
   }
-  ENG_ASSERT(!page->Packed());  // held pages are unpacked
+  ORV_ASSERT(!page->Packed());  // held pages are unpacked
   if (page->WalkedLeaf && page->UseCount == 0 && !page->Modified) cache.MoveToOldest(page);
   Recharge(page);
   FollowPageShape(page);
@@ -362,7 +362,7 @@ void TIndexFile::FlushPages() {
   cache.Noted(due, flushList);  // by ascending offset
   WriteListedPages();
   cache.WrittenBack();
-  ENG_ASSERT(!cache.Any(due));  // no page changed without a pin
+  ORV_ASSERT(!cache.Any(due));  // no page changed without a pin
 }
 
 // When no page is idle: the least recently used modified pages, a part of
@@ -430,7 +430,7 @@ void TIndexFile::WriteListedPages() {
     for (int32_t i = first; i <= last; ++i) {
       PageAt(flushList, i)->Modified = 0;
       PageAt(flushList, i)->NotedForWriteBack = false;
-      ENG_ASSERT(FileHoldsPage(PageAt(flushList, i)));
+      ORV_ASSERT(FileHoldsPage(PageAt(flushList, i)));
     }
     first = last + 1;
   }
@@ -455,7 +455,7 @@ bool TIndexFile::NearRoot(const TPage* page) {
 // call, which reports what fails.
 bool TIndexFile::StoreCountsInPlace(uint32_t offset, uint32_t from, uint32_t to) {
   if (to - from > OsWritableMapping::StoreWidth) return false;
-  ENG_ASSERT(to >= OsWritableMapping::StoreWidth && to <= IndexPageSize && offset + IndexPageSize <= GetEndOffset());
+  ORV_ASSERT(to >= OsWritableMapping::StoreWidth && to <= IndexPageSize && offset + IndexPageSize <= GetEndOffset());
   const uint32_t start = to - uint32_t(OsWritableMapping::StoreWidth);
   return StoreInPlace(offset + start, writeBuffer.Get() + start);
 }

@@ -6,7 +6,7 @@
 #include <memory>
 #include <vector>
 
-#include "engAssert.h"
+#include "rtlAssert.h"
 #include "engErrorCodes.h"
 #include "engErrors.h"
 #include "engLittleEndian.h"
@@ -71,7 +71,7 @@ void TSpareSlots::Give(uint8_t*& block, int32_t& capacity) {
 
 // The buffer given up last is likeliest still in the processor's caches.
 bool TSpareSlots::Take(int32_t least, int32_t most, uint8_t*& block, int32_t& capacity) {
-  ENG_ASSERT(capacity == 0);
+  ORV_ASSERT(capacity == 0);
   int best = count - 1;
   while (best >= 0 && (buffers[best].capacity < least || buffers[best].capacity > most)) --best;
   if (best < 0) return false;
@@ -173,7 +173,7 @@ void TPage::Clear() {
 }
 
 void TPage::Assign(const TPage& source) {
-  ENG_ASSERT(!source.packed);
+  ORV_ASSERT(!source.packed);
   if (source.Decoding()) source.Decode(0, source.Count - 1);
   DropPackedEntries();
   Position = source.Position;
@@ -283,7 +283,7 @@ const uint8_t* TPage::DecodeEntryAt(int position) const {
 }
 
 uint8_t* TPage::EntryAt(int position) {
-  ENG_ASSERT(!packed);
+  ORV_ASSERT(!packed);
   if (position < 1 || position > Count) Corrupt();
   return Slot(position - 1);
 }
@@ -344,7 +344,7 @@ uint32_t TPage::KeysBefore(bool second) const {
 // slot bytes only compressed leaves use (never stored), summed again on
 // the first count after a change.
 void TPage::SumKeyCounts() const {
-  ENG_ASSERT(!IsLeaf() && !Decoding());
+  ORV_ASSERT(!IsLeaf() && !Decoding());
   uint32_t sum = 0;
   for (int i = 0; i < Count; ++i) {
     uint8_t* slot = entries + size_t(i) * EntrySize();
@@ -444,7 +444,7 @@ bool AllZero(const uint8_t* bytes, uint32_t count) {
 }  // namespace
 
 void TPage::Load(const uint8_t* image, bool fresh) {
-  ENG_ASSERT(!packed);  // a cleared page
+  ORV_ASSERT(!packed);  // a cleared page
   memcpy(HeaderImage, image, PageHeaderSize);
   countsSummed = false;
   Position = 1;
@@ -493,7 +493,7 @@ void TPage::Load(const uint8_t* image, bool fresh) {
 // A page that stores every key byte: the slot fields it does not store
 // are zero.
 void TPage::UnpackEntries(const uint8_t* data, uint32_t usedBytes) {
-  ENG_ASSERT(!IsCompressedLeaf());
+  ORV_ASSERT(!IsCompressedLeaf());
   const int k = KeyLength;
   Reserve(Count + 1);
   const uint32_t stored = IsLeaf() ? k + 4u : k + 8u;
@@ -542,7 +542,7 @@ inline bool ReadPackedEntry(const uint8_t* p, const uint8_t* end, uint8_t compre
 // again, and a copy call per entry cost more than its few words, however
 // long the key.
 inline void CopyEntryBytes(uint8_t* to, const uint8_t* from, size_t count) {
-  ENG_ASSERT(count >= 5);
+  ORV_ASSERT(count >= 5);
   CopyInWords(to, from, count);
 }
 
@@ -604,7 +604,7 @@ uint8_t* PackRuns(const uint8_t* key, int at, int keyLength, uint8_t* p) {
       literalEnd += LeadingNonzeroCount(key + literalEnd, keyLength - literalEnd);
       if (literalEnd == keyLength) break;
       const int run = LeadingZeroCount(key + literalEnd, keyLength - literalEnd);
-      ENG_ASSERT(run > 0);
+      ORV_ASSERT(run > 0);
       if (run >= LeastZeroRun || literalEnd + run == keyLength) {
         zeros = run;
         break;
@@ -714,9 +714,9 @@ void TPage::CheckPackedEntries(const uint8_t* data, uint32_t usedBytes) const {
 // Every byte of a decoded slot is set: the bytes a compressed key lost are
 // zeros, the key count zero.
 void TPage::DecodeThrough(int count) const {
-  ENG_ASSERT(packedEntries && !packed && count <= Count);
-  ENG_ASSERT(decodedFrom == 0 || decoded > decodedFrom);  // the slot before is decoded
-  ENG_ASSERT(capacity >= int32_t(Count + 1) * int32_t(EntrySize()));
+  ORV_ASSERT(packedEntries && !packed && count <= Count);
+  ORV_ASSERT(decodedFrom == 0 || decoded > decodedFrom);  // the slot before is decoded
+  ORV_ASSERT(capacity >= int32_t(Count + 1) * int32_t(EntrySize()));
   const int k = KeyLength;
   const uint32_t size = EntrySize();
   const uint8_t* p = packedEntries + decodedBytes;
@@ -768,7 +768,7 @@ bool TPage::DecodeLeafEntry(const uint8_t*& p, const uint8_t* end, bool first, u
 // begin before first, else from the first entry (each entry's shared
 // bytes come from the one before).
 void TPage::Decode(int first, int last) const {
-  ENG_ASSERT(first <= last && last < Count);
+  ORV_ASSERT(first <= last && last < Count);
   if (first >= decodedFrom && last < decoded) return;
   if (first < decodedFrom) {
     const int end = std::max<int>(last + 1, decoded);
@@ -783,7 +783,7 @@ void TPage::Decode(int first, int last) const {
 }
 
 void TPage::MaterializeSlots() {
-  ENG_ASSERT(!packed);  // entries change only on a held page
+  ORV_ASSERT(!packed);  // entries change only on a held page
   if (Decoding()) Decode(0, Count - 1);
   DropPackedEntries();
 }
@@ -810,7 +810,7 @@ void TPage::Store(uint8_t* image) {
     // Kept, the next change of the leaf is made in the stored bytes too
     // (SpliceIn, SpliceOut), and packing it gives up only its slots.
     if (IsCompressedLeaf()) {
-      ENG_ASSERT(stored == UsedBytes);
+      ORV_ASSERT(stored == UsedBytes);
       KeepStoredEntries(image + PageHeaderSize, stored);
       decoded = Count;
       decodedBytes = uint16_t(stored);
@@ -818,7 +818,7 @@ void TPage::Store(uint8_t* image) {
       decodedFromBytes = 0;
     }
   } else if (IsLeaf()) {
-    ENG_ASSERT(packed || StoredEntriesCurrent());
+    ORV_ASSERT(packed || StoredEntriesCurrent());
     memcpy(image + PageHeaderSize, packedEntries, packedSize);
   } else {
     stored = StorePackedBranch(image + PageHeaderSize);
@@ -828,7 +828,7 @@ void TPage::Store(uint8_t* image) {
 }
 
 void TPage::StoreKeyCounts(uint8_t* image, uint32_t& from, uint32_t& to, uint32_t lead) {
-  ENG_ASSERT(Modified == KeyCountsChanged && !IsLeaf() && !Decoding() && countsFrom >= 1 && countsTo <= Count);
+  ORV_ASSERT(Modified == KeyCountsChanged && !IsLeaf() && !Decoding() && countsFrom >= 1 && countsTo <= Count);
   const uint32_t stored = KeyLength + 8u;
   from = PageHeaderSize + (countsFrom - 1u) * stored + KeyLength + SlotKeyCount;
   to = from + (countsTo - countsFrom) * stored + 4u;
@@ -847,7 +847,7 @@ void TPage::StoreKeyCounts(uint8_t* image, uint32_t& from, uint32_t& to, uint32_
     for (int i = first; i < countsFrom; ++i) {
       const uint32_t start = PageHeaderSize + i * stored;
       const uint32_t skip = held > start ? held - start : 0;
-      ENG_ASSERT(skip < stored);
+      ORV_ASSERT(skip < stored);
       CopyFew(image + start + skip, entries + size_t(i) * EntrySize() + skip, stored - skip);
     }
   }
@@ -881,7 +881,7 @@ bool TPage::WorthPacking() const {
 // A branch packed in memory (PackBranchKey); the page stores every key
 // byte.
 uint32_t TPage::PackBranch(uint8_t* data) const {
-  ENG_ASSERT(!IsLeaf() && !Decoding());
+  ORV_ASSERT(!IsLeaf() && !Decoding());
   const int k = KeyLength;
   uint8_t* p = data;
   for (int i = 0; i < Count; ++i) {
@@ -971,14 +971,14 @@ bool TPage::StoredEntriesCurrent() const {
 // (pages are read once and then left alone by look-ups and scans). A free
 // page keeps its entries too: its count stays as it was when freed.
 void TPage::Pack() {
-  ENG_ASSERT(!packed && UseCount == 0);
+  ORV_ASSERT(!packed && UseCount == 0);
   if (!packedEntries) {
     uint8_t image[PackedFormRoom];
     const uint32_t size = PackedForm(image);  // an idle page never overflows
-    ENG_ASSERT(!IsLeaf() || size == StoredEntryBytes());
+    ORV_ASSERT(!IsLeaf() || size == StoredEntryBytes());
     KeepStoredEntries(image, size);
   }
-  ENG_ASSERT(StoredEntriesCurrent());
+  ORV_ASSERT(StoredEntriesCurrent());
   packed = true;
   tailsRead = 0;
   decoded = 0;
@@ -990,7 +990,7 @@ void TPage::Pack() {
 
 // A page that cannot take its slots stays packed.
 void TPage::Unpack() {
-  ENG_ASSERT(packed && decoded == 0);
+  ORV_ASSERT(packed && decoded == 0);
   FitSlots(Count + 1);
   packed = false;
   countsSummed = false;
@@ -999,7 +999,7 @@ void TPage::Unpack() {
 // Entries that would not fit the page are damage (8965), found before a
 // byte past the page is written.
 uint32_t TPage::PackEntries(uint8_t* data) const {
-  ENG_ASSERT(!Decoding());
+  ORV_ASSERT(!Decoding());
   const int k = KeyLength;
   if (!IsCompressedLeaf()) {
     // A slot begins with what the page stores: key and record number in a
@@ -1107,7 +1107,7 @@ bool TPage::SplicesChanges() const { return packedEntries && !packed && IsCompre
 // Where the entry index0 begins in the stored entries: on from the first
 // decoded one or back from the end of them, whichever passes fewer slots.
 uint32_t TPage::StoredOffset(int index0) const {
-  ENG_ASSERT(index0 >= decodedFrom && index0 <= decoded);
+  ORV_ASSERT(index0 >= decodedFrom && index0 <= decoded);
   const uint32_t size = EntrySize();
   uint32_t at = decodedFromBytes;
   if (index0 - decodedFrom < decoded - index0) {
@@ -1121,7 +1121,7 @@ uint32_t TPage::StoredOffset(int index0) const {
 
 // The stored bytes from..to become the count bytes given.
 void TPage::ReplaceStoredBytes(uint32_t from, uint32_t to, const uint8_t* bytes, uint32_t count) {
-  ENG_ASSERT(from <= to && to <= packedSize);
+  ORV_ASSERT(from <= to && to <= packedSize);
   const uint32_t size = packedSize - (to - from) + count;
   if (size > packedCapacity) {
     const uint32_t capacity = (size + StoredBytesStep - 1) / StoredBytesStep * StoredBytesStep;
@@ -1135,7 +1135,7 @@ void TPage::ReplaceStoredBytes(uint32_t from, uint32_t to, const uint8_t* bytes,
 }
 
 void TPage::SpliceIn(int index0, const uint8_t* slot) {
-  ENG_ASSERT(UsedBytes == packedSize && index0 <= Count);
+  ORV_ASSERT(UsedBytes == packedSize && index0 <= Count);
   const int following = index0 < Count ? 1 : 0;
   // The entry before and the one after decoded.
   if (Count > 0) Decode(std::max(index0 - 1, 0), index0 + following - 1);
@@ -1160,11 +1160,11 @@ void TPage::SpliceIn(int index0, const uint8_t* slot) {
   ReplaceStoredBytes(from, to, bytes, count);
   decodedBytes = uint16_t(decodedBytes + count - (to - from));
   RestartsAfterSpliceIn(index0, from, newBytes, int32_t(count) - int32_t(to - from));
-  ENG_ASSERT(StoredEntriesCurrent());
+  ORV_ASSERT(StoredEntriesCurrent());
 }
 
 void TPage::SpliceOut(int index0) {
-  ENG_ASSERT(UsedBytes == packedSize && index0 < Count);
+  ORV_ASSERT(UsedBytes == packedSize && index0 < Count);
   const int following = index0 + 1 < Count ? 1 : 0;
   Decode(std::max(index0 - 1, 0), index0 + following);
   const uint32_t size = EntrySize();
@@ -1184,7 +1184,7 @@ void TPage::SpliceOut(int index0) {
   ReplaceStoredBytes(from, to, bytes, count);
   decodedBytes = uint16_t(decodedBytes + count - (to - from));
   RestartsAfterSpliceOut(index0, from, int32_t(count) - int32_t(to - from));
-  ENG_ASSERT(StoredEntriesCurrent());
+  ORV_ASSERT(StoredEntriesCurrent());
 }
 
 // A point stays with its entry: the points after an entry put in move one
@@ -1340,7 +1340,7 @@ void TPage::SizeRestartRoom(size_t points, size_t keyBytes) const {
 // decoded so far stay decoded.
 bool TPage::SplitStoredEntries(TPage& right, int from0) {
   if (!SplicesChanges() || right.Count != 0 || right.packedEntries) return false;
-  ENG_ASSERT(right.IsCompressedLeaf() && right.KeyLength == KeyLength && from0 > 0 && from0 < Count);
+  ORV_ASSERT(right.IsCompressedLeaf() && right.KeyLength == KeyLength && from0 > 0 && from0 < Count);
   Decode(0, Count - 1);
   const uint32_t size = EntrySize();
   const int k = KeyLength;
@@ -1387,7 +1387,7 @@ bool TPage::SplitStoredEntries(TPage& right, int from0) {
   decoded = Count;
   decodedBytes = uint16_t(at);
   Modified = 1;
-  ENG_ASSERT(StoredEntriesCurrent() && right.StoredEntriesCurrent());
+  ORV_ASSERT(StoredEntriesCurrent() && right.StoredEntriesCurrent());
   return true;
 }
 
@@ -1414,7 +1414,7 @@ void TPage::MoveSlots(TPage& target, int from0, int count, int to0) {
 // ---- searches ------------------------------------------------------------
 
 int TKeyOrder::BasicSearch(bool& found) const {
-  ENG_ASSERT(page.Count > 0);  // an empty page is refused first
+  ORV_ASSERT(page.Count > 0);  // an empty page is refused first
   found = false;
   int low = 1;
   int high = page.Count;
@@ -1621,7 +1621,7 @@ void TPage::ScanStoredEntries(const uint8_t* key, int length, bool reversed, int
 template <uint8_t Mode, bool UniqueKeys>
 void TPage::ScanStoredEntriesOf(const uint8_t* key, int length, bool reversed, int& notBelowFound,
                                 int& aboveFound) const {
-  ENG_ASSERT(packedEntries && !packed && Compression == Mode && bool(Unique) == UniqueKeys);
+  ORV_ASSERT(packedEntries && !packed && Compression == Mode && bool(Unique) == UniqueKeys);
   const uint32_t size = EntrySize();
   const int k = KeyLength;
   const int count = Count;
@@ -1736,13 +1736,13 @@ void TPage::ScanStoredEntriesOf(const uint8_t* key, int length, bool reversed, i
     first = Count - 1;
     position = Count;
   }
-  ENG_ASSERT(decodedFrom == first);
+  ORV_ASSERT(decodedFrom == first);
   decoded = uint16_t(std::min<int>(position, Count));
   decodedBytes = uint16_t(p - packedEntries);
   if (first == 0) decodedFromBytes = 0;
   notBelowFound = notBelow;
   aboveFound = above;
-  ENG_ASSERT(StoredEntriesCurrent());
+  ORV_ASSERT(StoredEntriesCurrent());
 }
 
 // A descent reads of a branch only the order of key against its entries,
@@ -1753,7 +1753,7 @@ void TPage::ScanStoredEntriesOf(const uint8_t* key, int length, bool reversed, i
 // comparison, and its runs are stepped over whole. Every read stays
 // within the entry's own bytes.
 void TPage::ScanPackedBranch(const uint8_t* key, int length, bool reversed, int& notBelow, int& above) const {
-  ENG_ASSERT(packedEntries && !packed && !IsLeaf());
+  ORV_ASSERT(packedEntries && !packed && !IsLeaf());
   const int k = KeyLength;
   const uint8_t* p = packedEntries;
   const uint8_t* end = packedEntries + packedSize;
@@ -1789,7 +1789,7 @@ void TPage::ScanPackedBranch(const uint8_t* key, int length, bool reversed, int&
     }
   }
   if (notBelow == 0) notBelow = above;
-  ENG_ASSERT(TailsCurrent());
+  ORV_ASSERT(TailsCurrent());
 }
 
 bool TPage::TailsCurrent() const {
@@ -1819,7 +1819,7 @@ int TPage::RestartBelow(const uint8_t* key, int length, bool reversed, int& matc
     if (point.Runs) {
       [[maybe_unused]] const bool whole =
           OrderAgainstRuns(key, length, 0, bytes, bytes + point.KeyBytes, KeyLength, at, order);
-      ENG_ASSERT(whole);
+      ORV_ASSERT(whole);
     } else {
       TPackedEntry entry;
       entry.Tail = RestartTail();
@@ -1838,7 +1838,7 @@ int TPage::RestartBelow(const uint8_t* key, int length, bool reversed, int& matc
   }
   if (low > 0) {
     [[maybe_unused]] const bool whole = RestartKey(restarts[size_t(low - 1)], pointKey);
-    ENG_ASSERT(whole);
+    ORV_ASSERT(whole);
   }
   return low - 1;
 }

@@ -19,7 +19,7 @@
 #include <string>
 #include <vector>
 
-#include "engAssert.h"
+#include "rtlAssert.h"
 #include "engHeap.h"
 #include "engOwnedList.h"
 #include "engKeyCompare.h"
@@ -399,7 +399,7 @@ private:
   // Inline where the entry lies decoded: a scan reads each entry's key and
   // record several times a step.
   const uint8_t* EntryAt(int position) const {
-    ENG_ASSERT(!packed);  // entries are read only from a held page
+    ORV_ASSERT(!packed);  // entries are read only from a held page
     if (position >= 1 && position <= Count && EntryDecoded(position)) return Slot(position - 1);
     return DecodeEntryAt(position);
   }
@@ -409,7 +409,7 @@ private:
   // The child (record) and key count of the entry at position, read
   // without decoding its key where its tail is read (tailsRead).
   const uint8_t* TailAt(int position) const {
-    ENG_ASSERT(tailsRead == 0 || (!packed && !IsLeaf() && tailsRead <= Count));
+    ORV_ASSERT(tailsRead == 0 || (!packed && !IsLeaf() && tailsRead <= Count));
     if (position >= 1 && position <= tailsRead) return Slot(position - 1) + KeyLength;
     return KeyAt(position) + KeyLength;
   }

@@ -6,7 +6,7 @@
 #include <random>
 #include <thread>
 
-#include "engAssert.h"
+#include "rtlAssert.h"
 #include "osApc.h"
 
 namespace {
@@ -57,7 +57,7 @@ int TLockWaitSettings::TriesFor(uint32_t pauseMs) const {
 }
 
 void TSessionLockWait::Enter(const TLockWaitSettings& given) {
-  ENG_ASSERT(innermostLockWait != this);
+  ORV_ASSERT(innermostLockWait != this);
   // Field by field: the caller has just stored them one by one, and a copy
   // of the whole (padded) struct would wait for those stores to drain.
   settings.RetryCount = given.RetryCount;
@@ -67,7 +67,7 @@ void TSessionLockWait::Enter(const TLockWaitSettings& given) {
 }
 
 void TSessionLockWait::Leave() {
-  ENG_ASSERT(innermostLockWait == this);
+  ORV_ASSERT(innermostLockWait == this);
   innermostLockWait = outer;
 }
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "engAssert.h"
+#include "rtlAssert.h"
 #include "engOsErrors.h"
 #include "osPath.h"
 #include "rtlStrUtils.h"
@@ -183,7 +183,7 @@ bool TPhysicalFile::StoreInPlace(int32_t offset, const void* window) {
 // Only while no handle is open (a new file, the last close): no peek can
 // be reading the mapping.
 void TPhysicalFile::ForgetMappings() {
-  ENG_ASSERT(openCount == 0);
+  ORV_ASSERT(openCount == 0);
   head.Unmap();
   mapping.Unmap();
   headState.store(OsFileHeadMap::Empty, std::memory_order_relaxed);

@@ -10,7 +10,7 @@
 #include <thread>
 #include <vector>
 
-#include "engAssert.h"
+#include "rtlAssert.h"
 #include "engFileTable.h"
 #include "engHeap.h"
 #include "engLockRetry.h"
@@ -67,16 +67,16 @@ public:
 #if defined(ORV_ASSERTIONS)
     std::thread::id current{};
     if (!user.compare_exchange_strong(current, std::this_thread::get_id()))
-      ENG_ASSERT(current == std::this_thread::get_id());
+      ORV_ASSERT(current == std::this_thread::get_id());
 #endif
     // Locks that other users hold are waited for as this session's settings say.
     if (++useDepth == 1) lockWait.Enter({LockRetryCount, LockWaitTime});
   }
   void LeaveUse() {
 #if defined(ORV_ASSERTIONS)
-    ENG_ASSERT(user.load() == std::this_thread::get_id());
+    ORV_ASSERT(user.load() == std::this_thread::get_id());
 #endif
-    ENG_ASSERT(useDepth > 0);
+    ORV_ASSERT(useDepth > 0);
     if (--useDepth > 0) return;
     lockWait.Leave();
 #if defined(ORV_ASSERTIONS)

@@ -4,7 +4,7 @@
 
 #include "engTable.h"
 
-#include "engAssert.h"
+#include "rtlAssert.h"
 #include "engBlobLayout.h"
 #include "engDataLayout.h"
 #include "engIndexFileLayout.h"
@@ -78,7 +78,7 @@ void TDataTable::Commit(bool release) {
     UnlockWrite();
   });
   LockWrite();
-  ENG_ASSERT(MayChangeFiles());
+  ORV_ASSERT(MayChangeFiles());
   WriteHeaders({.TrimCaches = release, .ForceData = true, .ForceIndex = true});
   FlushFiles();
   undo.Dismiss();
@@ -100,7 +100,7 @@ void TDataTable::WriteHeaders(const THeaderWriteOptions& options) {
     if (HasBlobFile()) blobFile.MarkChanged();
     return;
   }
-  ENG_ASSERT(MayChangeFiles());
+  ORV_ASSERT(MayChangeFiles());
   // New BLOB chains go to disk before any record can name them.
   if (HasBlobFile()) blobFile.FlushNewBlocks();
   if (dataFile.IsOpen()) {

@@ -9,7 +9,7 @@
 
 #include <algorithm>
 
-#include "engAssert.h"
+#include "rtlAssert.h"
 #include "engLockRetry.h"
 #include "engScopeGuard.h"
 #include "engSession.h"
@@ -140,7 +140,7 @@ bool TDataTable::TakeSharedLock(bool& held, uint16_t& indexLock, uint16_t& blobL
 }
 
 bool TDataTable::ReleaseSharedLock(bool& held, uint16_t& indexLock, uint16_t& blobLock) {
-  ENG_ASSERT(held && indexLock != 0);
+  ORV_ASSERT(held && indexLock != 0);
   bool released = true;
   if (blobLock != 0 && !blobFile.UnlockShared(blobLock)) released = false;
   if (!indexFile.UnlockIndexShared(indexLock)) released = false;
@@ -190,7 +190,7 @@ bool TDataTable::LockWrite() {
 }
 
 bool TDataTable::ReleaseWriteLock() {
-  ENG_ASSERT(writeLockHeld);
+  ORV_ASSERT(writeLockHeld);
   bool released = true;
   if (HasBlobFile() && !blobFile.UnlockExclusive()) released = false;
   if (!indexFile.UnlockIndexExclusive()) released = false;

@@ -2,7 +2,7 @@
 
 #include <memory>
 
-#include "engAssert.h"
+#include "rtlAssert.h"
 #include "engOwnedList.h"
 
 namespace {
@@ -13,13 +13,13 @@ TEST(EngineAssertion, StopsTheRunAtABrokenInvariantAndNamesIt) {
   list.Add(std::make_unique<int>(0));
   EXPECT_DEATH(list.Get(1), "invariant broken: index >= 0 && index < Count\\(\\)");
   int checked = 0;
-  ENG_ASSERT(++checked == 1);
+  ORV_ASSERT(++checked == 1);
   EXPECT_EQ(checked, 1);
 }
 #else
 TEST(EngineAssertion, CostsNothingWhenOff) {
   int evaluated = 0;
-  ENG_ASSERT(++evaluated == 1);
+  ORV_ASSERT(++evaluated == 1);
   EXPECT_EQ(evaluated, 0);
 }
 #endif
