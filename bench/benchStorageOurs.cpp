@@ -30,7 +30,7 @@ enum : int {
 
 constexpr uint8_t MemoSubtype = 22;
 const std::vector<TBenchField> JobFields = {
-    {"_RecRef", ftInteger, AutoIncSubtype, 0, true}, {"JobDate", ftDate, 0, 0, true},
+    {"_RecRef", ftInteger, stAutoInc, 0, true}, {"JobDate", ftDate, 0, 0, true},
     {"JobTime", ftTime, 0, 0, true},                  {"JobID", ftInteger, 0, 0, true},
     {"MachineName", ftString, 0, 40, false},          {"PrinterName", ftString, 0, 250, false},
     {"JobOwner", ftString, 0, 40, false},             {"PagesPrinted", ftInteger, 0, 0, false},
@@ -106,7 +106,7 @@ public:
 
   void Append(const TJobRow& row) override {
     Fill(row);
-    if (cursor->Blobs().OpenBlob(fDocument, record.data(), {.Mode = BlobOpenWrite, .Release = true}) != 0 ||
+    if (cursor->Blobs().OpenBlob(fDocument, record.data(), {.Release = true}) != 0 ||
         cursor->Blobs().WriteBlob(fDocument, record.data(), TFieldNumbering::Cursor,
                                   {reinterpret_cast<const uint8_t*>(row.Document.data()), row.Document.size()}, 0) != 0)
       throw std::runtime_error("memo not written");
@@ -303,7 +303,7 @@ private:
   void ReadDocument(uint8_t* buffer, std::string& text) {
     int32_t size = 0;
     int32_t got = 0;
-    if (cursor->Blobs().OpenBlob(fDocument, buffer, {.Mode = BlobOpenRead}) != 0 ||
+    if (cursor->Blobs().OpenBlob(fDocument, buffer, {}) != 0 ||
         cursor->Blobs().GetBlobSize(fDocument, buffer, TFieldNumbering::Cursor, size) != 0)
       throw std::runtime_error("memo not opened");
     text.resize(size_t(size));

@@ -30,11 +30,11 @@ TMDBBlobStream::TMDBBlobStream(TField* blobField, TBlobStreamMode mode)
   TTableCursor& cursor = *dataSet->Handle();
   if (!field->Modified()) {
     if (mode == bmRead) {
-      CheckEngineResult(cursor.Blobs().OpenBlob(fieldNo, record, {.Mode = BlobOpenRead}), cursor.TableName());
+      CheckEngineResult(cursor.Blobs().OpenBlob(fieldNo, record, {}), cursor.TableName());
     } else {
       if (field->ReadOnly()) throw EDatabaseError(SFieldReadOnly, {field->DisplayName()});
       if (dataSet->State() != dsEdit && dataSet->State() != dsInsert) throw EDatabaseError(SNotEditing);
-      CheckEngineResult(cursor.Blobs().OpenBlob(fieldNo, record, {.Mode = BlobOpenWrite}), cursor.TableName());
+      CheckEngineResult(cursor.Blobs().OpenBlob(fieldNo, record, {}), cursor.TableName());
     }
   }
   opened = true;

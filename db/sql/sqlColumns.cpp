@@ -62,7 +62,7 @@ void ReadFieldValue(TTableCursor& cursor, const uint8_t* record, const TFieldDef
   auto check = [&cursor](int32_t result) {
     if (result != 0) RaiseEngineError(uint16_t(result), cursor.TableName());
   };
-  check(cursor.Blobs().OpenBlob(fieldNo, copy.data(), {.Mode = BlobOpenRead, .Release = true, .Numbering = numbering}));
+  check(cursor.Blobs().OpenBlob(fieldNo, copy.data(), {.Release = true, .Numbering = numbering}));
   try {
     int32_t size = 0;
     check(cursor.Blobs().GetBlobSize(fieldNo, copy.data(), numbering, size));

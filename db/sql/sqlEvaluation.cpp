@@ -119,7 +119,7 @@ bool StoreFieldValue(TTableCursor& cursor, uint8_t* record, int fieldNo, const T
       if (result != 0) RaiseEngineError(uint16_t(result), cursor.TableName());
     };
     const int32_t size = value.DataType == dtString ? int32_t(std::strlen(value.AsText())) : value.DataSize;
-    check(cursor.Blobs().OpenBlob(fieldNo, record, {.Mode = BlobOpenWrite, .Release = true}));
+    check(cursor.Blobs().OpenBlob(fieldNo, record, {.Release = true}));
     check(cursor.Blobs().TruncateBlob(fieldNo, record, TFieldNumbering::Cursor, 0));
     if (size > 0)
       check(cursor.Blobs().WriteBlob(fieldNo, record, TFieldNumbering::Cursor, {value.Value, size_t(size)}, 0));

@@ -24,5 +24,11 @@ enum : uint8_t {
 };
 }  // namespace EngineFieldTypes
 
-// The subtype that makes an integer field the table's auto-increment field.
-inline constexpr uint8_t AutoIncSubtype = 29;
+// Field subtype codes, stored beside the type in a field descriptor; an
+// expression's value carries the same codes.
+enum : uint8_t {
+  stNone = 0,
+  stMoney = 21,    // with ftFloat
+  stMemo = 22,     // with ftBlob
+  stAutoInc = 29,  // with ftInteger: the table's auto-increment field
+};

@@ -92,7 +92,6 @@ void TBlobBuffer::Recycle() {
   PhysicalRecordNo = 0;
   FieldNo = 0;
   FirstOffset = 0;
-  OpenMode = 0;
   Release = false;
   size = 0;
 }

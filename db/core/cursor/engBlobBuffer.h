@@ -14,9 +14,6 @@ class TBlobFile;
 class TChainCopy;
 struct TBlockView;
 
-inline constexpr uint8_t BlobOpenRead = 1;
-inline constexpr uint8_t BlobOpenWrite = 2;
-
 class TBlobBuffer : public TEngineObject {
 public:
   // Blocks are read for reader (the cursor), which the table's change check knows.
@@ -56,7 +53,6 @@ public:
   uint32_t PhysicalRecordNo = 0;
   uint16_t FieldNo = 0;
   int32_t FirstOffset = 0;  // 0 while the value has no chain
-  uint8_t OpenMode = 0;
   bool Release = false;  // freed by the cursor's next record change
 
 private:

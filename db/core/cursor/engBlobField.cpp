@@ -61,7 +61,7 @@ int32_t TCursorBlobs::OpenBlob(int fieldNo, uint8_t* record, const TBlobOpenOpti
   // a fifth of the bracket on a walk that opens a value per record.
   int32_t result = 0;
   try {
-    result = OpenField(fieldNo, record, options.Release, options.Numbering == TFieldNumbering::Table, options.Mode);
+    result = OpenField(fieldNo, record, options);
   } catch (...) {
     ReleaseQuietly([this] { bracket.EndBlobOperation(); });
     throw;
@@ -70,15 +70,15 @@ int32_t TCursorBlobs::OpenBlob(int fieldNo, uint8_t* record, const TBlobOpenOpti
   return result;
 }
 
-int32_t TCursorBlobs::OpenField(int fieldNo, uint8_t* record, bool release, bool tableNumbering, uint8_t mode) {
+int32_t TCursorBlobs::OpenField(int fieldNo, uint8_t* record, const TBlobOpenOptions& options) {
   uint8_t scratch[FieldDescSize];
-  const uint8_t* fieldDesc = FieldDesc(fieldNo, tableNumbering, scratch);
+  const uint8_t* fieldDesc = FieldDesc(fieldNo, options.Numbering == TFieldNumbering::Table, scratch);
   if (!IsBlobField(fieldDesc)) return EngErrBlobField;
   const int32_t reference = FieldReference(fieldDesc, record);
   if (reference < 0) {
     TBlobBuffer* open = FindByReference(reference);
     if (!open) return EngErrBlobOffset;
-    open->Release = release;
+    open->Release = options.Release;
     return 0;
   }
   ORV_ASSERT(buffers.Count() <= MaxOpenBlobs);
@@ -88,8 +88,7 @@ int32_t TCursorBlobs::OpenField(int fieldNo, uint8_t* record, bool release, bool
   loading->Handle = NewHandle();
   loading->FieldNo = uint16_t(fieldNo);
   loading->FirstOffset = reference;
-  loading->OpenMode = mode;
-  loading->Release = release;
+  loading->Release = options.Release;
   loading->Sequence = GetLE32(FieldValueBytes(fieldDesc, record) + BlobFieldSequenceOffset);
   loading->PhysicalRecordNo = GetRecordPhysicalNo(record);
   // Listed only once loaded: a failed load leaves nothing open.

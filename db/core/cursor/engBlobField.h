@@ -109,7 +109,7 @@ private:
   int32_t IndexOfReference(int32_t reference) const;
   int32_t NewHandle() const;
   void FreeBuffer(int32_t index);
-  int32_t OpenField(int fieldNo, uint8_t* record, bool release, bool tableNumbering, uint8_t mode);
+  int32_t OpenField(int fieldNo, uint8_t* record, const TBlobOpenOptions& options);
   // The field's descriptor: the cursor's own, or a copy in scratch
   // (FieldDescSize bytes).
   const uint8_t* FieldDesc(int fieldNo, bool tableNumbering, uint8_t* scratch) const;

@@ -71,7 +71,7 @@ void TCursorBlobs::FreeRecordBlobs(uint8_t* record) {
       Raise(uint16_t(result), copy);
     };
     if (const int32_t result =
-            OpenBlob(fieldNo, record, {.Mode = BlobOpenWrite, .Release = true, .Numbering = TFieldNumbering::Table}))
+            OpenBlob(fieldNo, record, {.Release = true, .Numbering = TFieldNumbering::Table}))
       fail(result);
     if (const int32_t result = TruncateBlob(fieldNo, record, TFieldNumbering::Table, 0)) fail(result);
   }

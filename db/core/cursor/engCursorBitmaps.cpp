@@ -183,7 +183,7 @@ void TCursorFilterSet::KeepRecordBits(uint32_t number, bool present) {
   const int32_t slots = int32_t(data.PhysicalRecordCount());
   if (number > uint32_t(slots)) return;
   TRecord* stored = nullptr;
-  if (present && !data.GetRecord(&cursor, number, 1, true, false, stored)) {
+  if (present && !data.GetRecord(&cursor, number, {.CursorSized = true}, stored)) {
     Rebuild();
     return;
   }

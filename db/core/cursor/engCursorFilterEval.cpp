@@ -96,7 +96,7 @@ private:
     }
     std::vector<uint8_t> copy(record, record + cursor.CursorRecordSize());
     Check(cursor.Blobs().OpenBlob(node.FieldNo, copy.data(),
-                                  {.Mode = BlobOpenRead, .Numbering = TFieldNumbering::Table}));
+                                  {.Numbering = TFieldNumbering::Table}));
     TScopeGuard close([&] { Check(cursor.Blobs().FreeBlob(node.FieldNo, copy.data(), TFieldNumbering::Table)); });
     ReadOpenBlob(node, copy.data());
   }

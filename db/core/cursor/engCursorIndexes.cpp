@@ -170,7 +170,7 @@ void TDataCursor::InsertKeysOfRecords(uint8_t n, bool removeDuplicates) {
   TTreePath place;
   for (uint32_t slot = 1; slot <= slots; ++slot) {
     TRecord* record = nullptr;
-    DataFile().GetRecord(nullptr, slot, 1, false, true, record);
+    DataFile().GetRecord(nullptr, slot, {.ReadAhead = true}, record);
     {
       TScopeGuard release([this, record] { DataFile().ReleaseRecord(record); });
       if (!record->IsDeleted()) {
@@ -313,7 +313,7 @@ void TDataCursor::RebuildIndexes(const std::function<void()>& prepare) {
   const uint32_t slots = DataFile().PhysicalRecordCount();
   for (uint32_t slot = 1; slot <= slots; ++slot) {
     TRecord* record = nullptr;
-    DataFile().GetRecord(nullptr, slot, 1, false, true, record);
+    DataFile().GetRecord(nullptr, slot, {.ReadAhead = true}, record);
     if (!record->IsDeleted()) IndexFile().IncRecordCount();
     BuildDeletedKey(record->Buffer(), key);
     DataFile().ReleaseRecord(record);

@@ -197,14 +197,15 @@ bool TDataCursor::LoadCurrentRecord() {
     return false;
   }
   TRecord* record = nullptr;
-  if (!DataFile().GetRecord(this, recordNumber, movingForward ? 1 : -1, true, true, record)) {
+  const TRecordReadOptions walk{.Forward = movingForward, .ReadAhead = true, .CursorSized = true};
+  if (!DataFile().GetRecord(this, recordNumber, walk, record)) {
     // Another user's change: the cursor finds its place again, which
     // loads the record of that place.
     if (!resynchronising) {
       Resynchronise();
       return false;
     }
-    if (!DataFile().GetRecord(this, recordNumber, 1, true, false, record)) {
+    if (!DataFile().GetRecord(this, recordNumber, {.CursorSized = true}, record)) {
       ClearRecord(currentRecord->Buffer());
       return false;
     }

@@ -75,14 +75,14 @@ void TDataCursor::CopyBlobInto(int fieldNo, uint8_t* buffer) {
   auto check = [this](int32_t result) {
     if (result != 0) Raise(uint16_t(result));
   };
-  check(blobs.OpenBlob(fieldNo, source, {.Mode = BlobOpenRead, .Release = true}));
+  check(blobs.OpenBlob(fieldNo, source, {.Release = true}));
   TScopeGuard close([&] { check(blobs.FreeBlob(fieldNo, source, TFieldNumbering::Cursor)); });
   int32_t size = 0;
   check(blobs.GetBlobSize(fieldNo, source, TFieldNumbering::Cursor, size));
   std::vector<uint8_t> value(static_cast<size_t>(size));
   int32_t countRead = 0;
   check(blobs.ReadBlob(fieldNo, source, TFieldNumbering::Cursor, countRead, size, value.data(), 0));
-  check(blobs.OpenBlob(fieldNo, buffer, {.Mode = BlobOpenWrite, .Release = true}));
+  check(blobs.OpenBlob(fieldNo, buffer, {.Release = true}));
   check(blobs.WriteBlob(fieldNo, buffer, TFieldNumbering::Cursor, size, value.data(), 0));
 }
 

@@ -34,7 +34,7 @@ TIndexTree TreeOf(TIndexFile& file, const TChangeKey& key, const std::string& ta
 
 void THeldRecord::Read(uint32_t number, TRecordRead how) {
   ORV_ASSERT(!record);
-  file.GetRecord(nullptr, number, 1, false, how == TRecordRead::WithFollowing, record);
+  file.GetRecord(nullptr, number, {.ReadAhead = how == TRecordRead::WithFollowing}, record);
 }
 
 bool THeldRecord::TakeNew() {

@@ -22,7 +22,7 @@ inline void TCursorFields::GetFieldValue(const uint8_t* fieldDesc, const uint8_t
 
 inline const uint8_t* TCursorFields::StoredFieldBytes(const uint8_t* fieldDesc, const uint8_t* buffer, bool& blank) {
   const uint8_t type = fieldDesc[FieldDescTypeOffset];
-  if (type == BlobFieldType || (type == AutoIncFieldType && fieldDesc[FieldDescSubtypeOffset] == AutoIncSubtype))
+  if (type == BlobFieldType || (type == AutoIncFieldType && fieldDesc[FieldDescSubtypeOffset] == stAutoInc))
     return nullptr;
   const uint8_t* nullByte = buffer + GetLE16(fieldDesc + FieldDescRecordOffset);
   blank = *nullByte == 0;

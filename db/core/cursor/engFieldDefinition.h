@@ -46,7 +46,7 @@ struct TFieldDefinition {
 
   // The auto-increment field keeps its value in the record's header; a
   // BLOB field keeps a reference to it.
-  bool IsAutoInc() const { return Type == EngineFieldTypes::ftInteger && Subtype == AutoIncSubtype; }
+  bool IsAutoInc() const { return Type == EngineFieldTypes::ftInteger && Subtype == stAutoInc; }
   bool IsBlob() const { return Type == EngineFieldTypes::ftBlob; }
   // The bytes a value of the field takes in a caller's buffer: 4 for a
   // BLOB field (its reference) and the auto-increment field, else its

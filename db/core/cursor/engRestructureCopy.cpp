@@ -170,7 +170,7 @@ void TRestructure::CopyFields(TDataCursor& work, uint32_t oldRecordNo, const uin
       continue;
     }
     work.PutFieldValue(newDesc, newRecord, true, value);
-    if (newDesc[FieldDescSubtypeOffset] == AutoIncSubtype) autoIncGiven = true;
+    if (newDesc[FieldDescSubtypeOffset] == stAutoInc) autoIncGiven = true;
   }
 }
 

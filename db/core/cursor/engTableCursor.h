@@ -223,11 +223,10 @@ protected:
 // (those of its field map) or the table's.
 enum class TFieldNumbering : uint8_t { Cursor, Table };
 
-// How OpenBlob opens a field's value: its mode (BlobOpenRead or
-// BlobOpenWrite), whether the record change that writes it frees it, and
-// the numbering of the field number.
+// How OpenBlob opens a field's value: whether the record change that
+// writes it frees it, and the numbering of the field number. Reading and
+// writing need no mode: an open value takes both.
 struct TBlobOpenOptions {
-  uint8_t Mode = 0;
   bool Release = false;
   TFieldNumbering Numbering = TFieldNumbering::Cursor;
 };

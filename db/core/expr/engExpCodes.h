@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "engFieldTypes.h"
+
 // Node kinds.
 enum : uint8_t {
   nkUnary = 1,
@@ -90,12 +92,6 @@ enum : uint8_t {
   dtTime = 10,
   dtTimeStamp = 11,
   dtWord = 12,
-};
-enum : uint8_t {
-  stNone = 0,
-  stMoney = 21,    // with dtFloat
-  stMemo = 22,     // with dtBlob
-  stAutoInc = 29,  // with dtInteger
 };
 
 // The day number of 30 December 1899, where TDateTime counts from.

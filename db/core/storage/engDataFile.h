@@ -52,6 +52,15 @@ struct TDataFileDefinition {
   uint16_t UserMinorVersion = 0;
 };
 
+// How GetRecord reads a record the cache does not hold: the way a walk
+// goes, whether the read may take the next records along, and whether the
+// reader's ReadAheadCount (the records its cursor shows) bounds how many.
+struct TRecordReadOptions {
+  bool Forward = true;
+  bool ReadAhead = false;
+  bool CursorSized = false;
+};
+
 class TDataFile : public TFileHandler {
 public:
   explicit TDataFile(TDataFileTable* table);
@@ -124,9 +133,7 @@ public:
 
   // Records. GetRecord hands out the cached record with one more use; false
   // when reading met other users' changes (the caller starts over).
-  // direction 1 reads ahead forward, any other backward.
-  bool GetRecord(TReadContext* reader, uint32_t recordNumber, int direction, bool cursorSized, bool readAhead,
-                 TRecord*& record);
+  bool GetRecord(TReadContext* reader, uint32_t recordNumber, const TRecordReadOptions& options, TRecord*& record);
   void ReleaseRecord(TRecord* record);
   // Reads up to count records from first on into run, in one read, for a
   // pass that visits each once: a record the cache holds as it stands
@@ -234,7 +241,7 @@ private:
 
   // The cache.
   TRecord* AppendRecord();
-  void ReadRecords(TReadContext* reader, uint32_t recordNumber, int direction, bool cursorSized, bool readAhead);
+  void ReadRecords(TReadContext* reader, uint32_t recordNumber, const TRecordReadOptions& options);
   // Reads the records the reader names as its next ones that are not cached.
   void ReadUpcoming(TReadContext* reader, uint32_t recordNumber, bool forward);
   // walked: the record comes with a walk, which uses it once.

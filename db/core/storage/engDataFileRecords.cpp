@@ -31,8 +31,8 @@ constexpr int32_t MostBytesPerWrite = 256 * 1024;
 
 }  // namespace
 
-bool TDataFile::GetRecord(TReadContext* reader, uint32_t recordNumber, int direction, bool cursorSized,
-                          bool readAhead, TRecord*& record) {
+bool TDataFile::GetRecord(TReadContext* reader, uint32_t recordNumber, const TRecordReadOptions& options,
+                          TRecord*& record) {
   record = nullptr;
   if (recordNumber == 0 || recordNumber > NextRecordNumber()) RaiseData(EngErrRecordsCorrupt);
   TRecord* found;
@@ -43,16 +43,16 @@ bool TDataFile::GetRecord(TReadContext* reader, uint32_t recordNumber, int direc
     ++cacheHits;
   } else {
     if (reader && table->CheckChangesBeforeRead(reader)) return false;
-    ReadRecords(reader, recordNumber, direction, cursorSized, readAhead);
+    ReadRecords(reader, recordNumber, options);
     found = cache.Find(recordNumber);
     if (!found) RaiseData(EngErrRecordsCorrupt);
-    upcoming = reader && cursorSized && readAhead;
+    upcoming = reader && options.CursorSized && options.ReadAhead;
   }
   cache.MoveToNewest(found);
   found->Passed = false;
   found->AddUse();
   record = found;
-  if (upcoming) ReadUpcoming(reader, recordNumber, direction == 1);
+  if (upcoming) ReadUpcoming(reader, recordNumber, options.Forward);
   return true;
 }
 
@@ -163,9 +163,8 @@ TRecord* TDataFile::AppendRecord() {
   return record;
 }
 
-void TDataFile::ReadRecords(TReadContext* reader, uint32_t recordNumber, int direction, bool cursorSized,
-                            bool readAhead) {
-  const bool forward = direction == 1;
+void TDataFile::ReadRecords(TReadContext* reader, uint32_t recordNumber, const TRecordReadOptions& options) {
+  const bool forward = options.Forward;
   int32_t count = 1;
   int32_t reach = 1;
   // A read that neither starts at an end of the file nor continues the
@@ -179,7 +178,7 @@ void TDataFile::ReadRecords(TReadContext* reader, uint32_t recordNumber, int dir
                                                             recordNumber - lastReadEnd <= MaxWalkGap
                                                       : recordNumber < lastReadFirst &&
                                                             lastReadFirst - recordNumber <= MaxWalkGap + 1);
-  if (readAhead && (atEnd || continues)) {
+  if (options.ReadAhead && (atEnd || continues)) {
     // A walk reads more the longer it goes on: its first read a few
     // records (a reader after the last ten rows wants no more), each next
     // one twice what the last could take, up to the block. Twice what the
@@ -190,8 +189,9 @@ void TDataFile::ReadRecords(TReadContext* reader, uint32_t recordNumber, int dir
     // Backward, the block ends at the record and cannot start before record 1.
     const int64_t available = forward ? int64_t(PhysicalRecordCount()) - recordNumber + 1 : recordNumber;
     reach = int32_t(std::min({int64_t(readAheadCount), available, grown}));
-    count = cursorSized ? std::clamp(reader ? reader->ReadAheadCount(recordNumber, forward, reach) : reach, 1, reach)
-                        : reach;
+    count = options.CursorSized
+                ? std::clamp(reader ? reader->ReadAheadCount(recordNumber, forward, reach) : reach, 1, reach)
+                : reach;
   }
   const uint32_t first = forward ? recordNumber : recordNumber - uint32_t(count) + 1;
   const int32_t size = RecordSize();
@@ -349,7 +349,7 @@ uint32_t TDataFile::NewRecordNumber() const {
 bool TDataFile::NewRecord(TReadContext* reader, TRecord*& record) {
   const uint32_t number = NewRecordNumber();
   const bool append = number == NextRecordNumber();
-  if (!GetRecord(reader, number, 1, false, false, record)) return false;
+  if (!GetRecord(reader, number, {}, record)) return false;
   uint32_t firstFree = 0;
   if (!append) {
     // A free-list entry that is in use, or that links outside the file or

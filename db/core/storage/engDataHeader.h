@@ -53,7 +53,7 @@ public:
 uint16_t FieldDescNumber(const uint8_t* desc);
 inline uint16_t FieldRecordOffset(const uint8_t* desc) { return GetLE16(desc + FieldDescRecordOffset); }
 inline bool IsAutoIncField(const uint8_t* desc) {
-  return desc[FieldDescTypeOffset] == AutoIncFieldType && desc[FieldDescSubtypeOffset] == AutoIncSubtype;
+  return desc[FieldDescTypeOffset] == AutoIncFieldType && desc[FieldDescSubtypeOffset] == stAutoInc;
 }
 inline bool IsNotStoredField(const uint8_t* desc) { return desc[FieldDescNotStoredOffset] != 0; }
 // Neither an auto-increment field (which lives in the record header) nor

@@ -40,7 +40,7 @@ uint32_t TDataTable::CountRecordsInUse() {
   uint32_t count = 0;
   for (uint32_t slot = 1; slot <= dataFile.PhysicalRecordCount(); ++slot) {
     TRecord* record = nullptr;
-    dataFile.GetRecord(nullptr, slot, 1, false, true, record);
+    dataFile.GetRecord(nullptr, slot, {.ReadAhead = true}, record);
     if (!record->IsDeleted()) ++count;
     dataFile.ReleaseRecord(record);
   }

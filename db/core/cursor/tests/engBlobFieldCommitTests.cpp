@@ -29,7 +29,7 @@ TEST_F(BlobFieldTest, RewritesReuseTheChainTakeFreedBlocksAndFreeWhatIsLeft) {
   Reopen();
   record = Stored(1);
   const uint8_t byte = 0xEE;
-  ASSERT_EQ(blobs.OpenBlob(fFirstMemo, record.data(), {.Mode = BlobOpenWrite, .Release = true}), 0);
+  ASSERT_EQ(blobs.OpenBlob(fFirstMemo, record.data(), {.Release = true}), 0);
   ASSERT_EQ(blobs.WriteBlob(fFirstMemo, record.data(), TFieldNumbering::Cursor, 1, &byte, 0), 0);
   Post(record);
   std::vector<uint8_t> expected = Bytes(100, 2);
@@ -114,7 +114,7 @@ TEST_F(BlobFieldTest, ValuesCommittedByTheTablesNumberingKeepToTheirOwnFields) {
   const std::vector<uint8_t> sixth = Bytes(40, 9);
   for (const auto& [fieldNo, value] : {std::pair{fFirstMemo + 1, &second}, std::pair{fFirstMemo + 5, &sixth}}) {
     ASSERT_EQ(blobs.OpenBlob(fieldNo, record.data(),
-                             {.Mode = BlobOpenWrite, .Release = true, .Numbering = TFieldNumbering::Table}),
+                             {.Release = true, .Numbering = TFieldNumbering::Table}),
               0);
     ASSERT_EQ(blobs.WriteBlob(fieldNo, record.data(), TFieldNumbering::Table, int32_t(value->size()), value->data(), 0),
               0);
@@ -131,7 +131,7 @@ TEST_F(BlobFieldTest, ValuesCommittedByTheTablesNumberingKeepToTheirOwnFields) {
   EXPECT_EQ(ReadValue(record, fFirstMemo + 5), sixth);
   int32_t size = -1;
   ASSERT_EQ(blobs.OpenBlob(fFirstMemo + 5, record.data(),
-                           {.Mode = BlobOpenRead, .Release = true, .Numbering = TFieldNumbering::Table}),
+                           {.Release = true, .Numbering = TFieldNumbering::Table}),
             0);
   EXPECT_EQ(blobs.GetBlobSize(fFirstMemo + 5, record.data(), TFieldNumbering::Table, size), 0);
   EXPECT_EQ(size, int32_t(sixth.size()));
@@ -143,7 +143,7 @@ TEST_F(BlobFieldTest, OnlyTheBlobsARecordHoldsAreCommittedWithIt) {
   WriteValue(other, fFirstMemo, Bytes(100, 3));
   Post(other);
   other = Stored(1);
-  ASSERT_EQ(blobs.OpenBlob(fFirstMemo, other.data(), {.Mode = BlobOpenWrite}), 0);
+  ASSERT_EQ(blobs.OpenBlob(fFirstMemo, other.data(), {}), 0);
   const std::vector<uint8_t> value = Bytes(900, 4);
   ASSERT_EQ(blobs.WriteBlob(fFirstMemo, other.data(), TFieldNumbering::Cursor, 900, value.data(), 0), 0);
   // A record posted meanwhile takes neither the changed value nor its chain.
@@ -177,7 +177,7 @@ TEST_F(BlobFieldTest, ADamagedChainFailsTheOpenAndLeavesNothingOpen) {
   for (uint32_t number = 1; number <= 5; ++number) {
     SCOPED_TRACE(number);
     std::vector<uint8_t> record = Stored(number);
-    EXPECT_EQ(RaisedCode([&] { blobs.OpenBlob(fFirstMemo, record.data(), {.Mode = BlobOpenRead}); }),
+    EXPECT_EQ(RaisedCode([&] { blobs.OpenBlob(fFirstMemo, record.data(), {}); }),
               DamagedChainCodes[number - 1]);
     EXPECT_EQ(uint32_t(Reference(record, fFirstMemo)), firsts[number - 1]);
     EXPECT_EQ(blobs.OpenBlobCount(), 0);
@@ -237,7 +237,7 @@ TEST_F(BlobFieldTest, ChainsThatTurnBackDownTheFileAreReadAndOnesThatLoopIntoARu
   std::vector<uint8_t> record = Stored(numbers[1]);
   EXPECT_EQ(ReadValue(record, fFirstMemo), expected);
   record = Stored(numbers[2]);
-  EXPECT_EQ(RaisedCode([&] { blobs.OpenBlob(fFirstMemo, record.data(), {.Mode = BlobOpenRead}); }),
+  EXPECT_EQ(RaisedCode([&] { blobs.OpenBlob(fFirstMemo, record.data(), {}); }),
             EngErrBlocksCorrupt);
   EXPECT_EQ(blobs.OpenBlobCount(), 0);
 }

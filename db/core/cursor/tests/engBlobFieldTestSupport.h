@@ -109,7 +109,7 @@ protected:
     TRecord* stored = nullptr;
     const uint32_t number = GetRecordPhysicalNo(record.data());
     const bool append = number == table->DataFile().NextRecordNumber();
-    ASSERT_TRUE(table->DataFile().GetRecord(nullptr, number, 1, false, false, stored));
+    ASSERT_TRUE(table->DataFile().GetRecord(nullptr, number, {}, stored));
     if (append) stored->Clear(true);
     stored->CopyFields(record.data());
     stored->SetModified(true);
@@ -119,7 +119,7 @@ protected:
   }
   std::vector<uint8_t> Stored(uint32_t number) {
     TRecord* stored = nullptr;
-    EXPECT_TRUE(table->DataFile().GetRecord(nullptr, number, 1, false, false, stored));
+    EXPECT_TRUE(table->DataFile().GetRecord(nullptr, number, {}, stored));
     std::vector<uint8_t> record(stored->Buffer(), stored->Buffer() + cursor.CursorRecordSize());
     table->DataFile().ReleaseRecord(stored);
     return record;
@@ -127,7 +127,7 @@ protected:
 
   // Opens the field for writing (for release) and fills it piece by piece.
   void WriteValue(std::vector<uint8_t>& record, int fieldNo, const std::vector<uint8_t>& value, int32_t piece = 1000) {
-    ASSERT_EQ(blobs.OpenBlob(fieldNo, record.data(), {.Mode = BlobOpenWrite, .Release = true}), 0);
+    ASSERT_EQ(blobs.OpenBlob(fieldNo, record.data(), {.Release = true}), 0);
     ASSERT_EQ(blobs.TruncateBlob(fieldNo, record.data(), TFieldNumbering::Cursor, 0), 0);
     for (size_t done = 0; done < value.size(); done += size_t(piece)) {
       const int32_t count = int32_t(std::min(value.size() - done, size_t(piece)));
@@ -138,7 +138,7 @@ protected:
   }
   // Opens the field for reading, reads it piece by piece and frees it.
   std::vector<uint8_t> ReadValue(std::vector<uint8_t>& record, int fieldNo) {
-    EXPECT_EQ(blobs.OpenBlob(fieldNo, record.data(), {.Mode = BlobOpenRead}), 0);
+    EXPECT_EQ(blobs.OpenBlob(fieldNo, record.data(), {}), 0);
     int32_t size = -1;
     EXPECT_EQ(blobs.GetBlobSize(fieldNo, record.data(), TFieldNumbering::Cursor, size), 0);
     std::vector<uint8_t> value(size_t(std::max(size, 0)));

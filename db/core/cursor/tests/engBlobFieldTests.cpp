@@ -55,7 +55,7 @@ TEST_F(BlobFieldTest, OpenAndFreeLeaveTheNullByteAsTheValueHasBytes) {
     const int32_t stored = Reference(*record, fFirstMemo);
     const uint32_t sequence = GetLE32(FieldValueBytes(desc, r) + BlobFieldSequenceOffset);
     EXPECT_EQ(FieldNullByte(desc, r), hasBytes ? 1 : 0);
-    ASSERT_EQ(blobs.OpenBlob(fFirstMemo, r, {.Mode = BlobOpenRead}), 0);
+    ASSERT_EQ(blobs.OpenBlob(fFirstMemo, r, {}), 0);
     EXPECT_LT(Reference(*record, fFirstMemo), 0);
     EXPECT_EQ(FieldNullByte(desc, r), hasBytes ? 1 : 0);
     ASSERT_EQ(blobs.FreeBlob(fFirstMemo, r, TFieldNumbering::Cursor), 0);
@@ -64,7 +64,7 @@ TEST_F(BlobFieldTest, OpenAndFreeLeaveTheNullByteAsTheValueHasBytes) {
     EXPECT_EQ(GetLE32(FieldValueBytes(desc, r) + BlobFieldSequenceOffset), sequence);
   }
   // A value emptied while open is blank; freed, its stored chain speaks again.
-  ASSERT_EQ(blobs.OpenBlob(fFirstMemo, full.data(), {.Mode = BlobOpenWrite}), 0);
+  ASSERT_EQ(blobs.OpenBlob(fFirstMemo, full.data(), {}), 0);
   ASSERT_EQ(blobs.TruncateBlob(fFirstMemo, full.data(), TFieldNumbering::Cursor, 0), 0);
   EXPECT_TRUE(Blank(full, fFirstMemo));
   ASSERT_EQ(blobs.FreeBlob(fFirstMemo, full.data(), TFieldNumbering::Cursor), 0);
@@ -119,7 +119,7 @@ TEST_F(BlobFieldTest, NegativeAndOverflowingOffsetsAndCountsAreRefusedAndChangeN
   WriteValue(record, fFirstMemo, Bytes(100, 1));
   Post(record);
   record = Stored(1);
-  ASSERT_EQ(blobs.OpenBlob(fFirstMemo, record.data(), {.Mode = BlobOpenWrite}), 0);
+  ASSERT_EQ(blobs.OpenBlob(fFirstMemo, record.data(), {}), 0);
   uint8_t* r = record.data();
   uint8_t bytes[16] = {};
   int32_t got = -1;
@@ -151,7 +151,7 @@ TEST_F(BlobFieldTest, FreeingOneOfSeveralOpenBlobsClosesThatOneAndLeavesTheOther
   std::vector<int32_t> stored;
   for (int i = 0; i < 3; ++i) {
     stored.push_back(Reference(record, fFirstMemo + i));
-    ASSERT_EQ(blobs.OpenBlob(fFirstMemo + i, record.data(), {.Mode = BlobOpenRead}), 0);
+    ASSERT_EQ(blobs.OpenBlob(fFirstMemo + i, record.data(), {}), 0);
   }
   // The middle one of the three goes; its field takes its chain back.
   ASSERT_EQ(blobs.FreeBlob(fFirstMemo + 1, record.data(), TFieldNumbering::Cursor), 0);
@@ -190,24 +190,24 @@ TEST_F(BlobFieldTest, FieldsThatAreNoBlobOrHoldNoOpenBlobAreRefused) {
     EXPECT_EQ(size, 0);
     return codes;
   };
-  EXPECT_EQ(blobs.OpenBlob(fMemoId, record.data(), {.Mode = BlobOpenRead}), EngErrBlobField);
+  EXPECT_EQ(blobs.OpenBlob(fMemoId, record.data(), {}), EngErrBlobField);
   EXPECT_EQ(results(fMemoId, record), std::vector<int32_t>(5, EngErrBlobField));
   EXPECT_EQ(results(fFirstMemo, record), std::vector<int32_t>(5, EngErrBlobHandle));
 
   // A handle that outlived its BLOB names no other one opened later.
-  ASSERT_EQ(blobs.OpenBlob(fFirstMemo, record.data(), {.Mode = BlobOpenWrite}), 0);
+  ASSERT_EQ(blobs.OpenBlob(fFirstMemo, record.data(), {}), 0);
   std::vector<uint8_t> stale = record;
   ASSERT_EQ(blobs.FreeBlob(fFirstMemo, record.data(), TFieldNumbering::Cursor), 0);
-  ASSERT_EQ(blobs.OpenBlob(fFirstMemo, record.data(), {.Mode = BlobOpenWrite}), 0);
-  EXPECT_EQ(blobs.OpenBlob(fFirstMemo, stale.data(), {.Mode = BlobOpenRead}), EngErrBlobOffset);
+  ASSERT_EQ(blobs.OpenBlob(fFirstMemo, record.data(), {}), 0);
+  EXPECT_EQ(blobs.OpenBlob(fFirstMemo, stale.data(), {}), EngErrBlobOffset);
   EXPECT_EQ(results(fFirstMemo, stale), std::vector<int32_t>(5, EngErrBlobHandle));
 }
 
 TEST_F(BlobFieldTest, OpeningTwiceKeepsOneBufferAndSixtyFourIsTheLimit) {
   Create();
   std::vector<uint8_t> once = NewRecord();
-  ASSERT_EQ(blobs.OpenBlob(fFirstMemo, once.data(), {.Mode = BlobOpenRead}), 0);
-  ASSERT_EQ(blobs.OpenBlob(fFirstMemo, once.data(), {.Mode = BlobOpenRead, .Release = true}), 0);
+  ASSERT_EQ(blobs.OpenBlob(fFirstMemo, once.data(), {}), 0);
+  ASSERT_EQ(blobs.OpenBlob(fFirstMemo, once.data(), {.Release = true}), 0);
   EXPECT_EQ(blobs.OpenBlobCount(), 1);
   // The second open's release flag holds.
   blobs.FreeOpenBlobs(false);
@@ -216,13 +216,13 @@ TEST_F(BlobFieldTest, OpeningTwiceKeepsOneBufferAndSixtyFourIsTheLimit) {
   std::vector<std::vector<uint8_t>> records(MaxOpenBlobs / MemoCount + 1, NewRecord());
   for (int i = 0; i < MaxOpenBlobs; ++i) {
     uint8_t* r = records[size_t(i / MemoCount)].data();
-    ASSERT_EQ(blobs.OpenBlob(fFirstMemo + i % MemoCount, r, {.Mode = BlobOpenRead}), 0);
+    ASSERT_EQ(blobs.OpenBlob(fFirstMemo + i % MemoCount, r, {}), 0);
   }
   std::vector<uint8_t>& last = records.back();
-  EXPECT_EQ(blobs.OpenBlob(fFirstMemo, last.data(), {.Mode = BlobOpenRead}), EngErrTooManyBlobs);
+  EXPECT_EQ(blobs.OpenBlob(fFirstMemo, last.data(), {}), EngErrTooManyBlobs);
   EXPECT_EQ(Reference(last, fFirstMemo), 0);
   ASSERT_EQ(blobs.FreeBlob(fFirstMemo, records[0].data(), TFieldNumbering::Cursor), 0);
-  EXPECT_EQ(blobs.OpenBlob(fFirstMemo, last.data(), {.Mode = BlobOpenRead}), 0);
+  EXPECT_EQ(blobs.OpenBlob(fFirstMemo, last.data(), {}), 0);
   blobs.FreeOpenBlobs(true);
   EXPECT_EQ(blobs.OpenBlobCount(), 0);
 }
@@ -238,7 +238,7 @@ TEST_F(BlobFieldTest, AFreedBlobsBufferServesTheNextOpenWithNothingOfItsValueLef
   // A new value written past its start: the bytes before read as zeros,
   // not as what the freed value held there.
   std::vector<uint8_t> fresh = NewRecord();
-  ASSERT_EQ(blobs.OpenBlob(fFirstMemo, fresh.data(), {.Mode = BlobOpenWrite, .Release = true}), 0);
+  ASSERT_EQ(blobs.OpenBlob(fFirstMemo, fresh.data(), {.Release = true}), 0);
   const std::vector<uint8_t> tail = Bytes(10, 6);
   ASSERT_EQ(blobs.WriteBlob(fFirstMemo, fresh.data(), TFieldNumbering::Cursor, 10, tail.data(), 200), 0);
   std::vector<uint8_t> expected(210, 0);

@@ -24,11 +24,11 @@ public:
   std::vector<uint8_t> Read(uint32_t number) {
     table->LockChangeCheck();
     TRecord* stored = nullptr;
-    EXPECT_TRUE(table->DataFile().GetRecord(&cursor.Reader, number, 1, false, false, stored));
+    EXPECT_TRUE(table->DataFile().GetRecord(&cursor.Reader, number, {}, stored));
     std::vector<uint8_t> record(stored->Buffer(), stored->Buffer() + cursor.CursorRecordSize());
     table->DataFile().ReleaseRecord(stored);
     std::vector<uint8_t> value;
-    EXPECT_EQ(cursor.Blobs.OpenBlob(fFirstMemo, record.data(), {.Mode = BlobOpenRead}), 0);
+    EXPECT_EQ(cursor.Blobs.OpenBlob(fFirstMemo, record.data(), {}), 0);
     int32_t size = 0;
     EXPECT_EQ(cursor.Blobs.GetBlobSize(fFirstMemo, record.data(), TFieldNumbering::Cursor, size), 0);
     value.resize(size_t(size));
@@ -194,7 +194,7 @@ TEST_F(BlobFieldTest, LongChainsReadWholeAcrossTheWindowsEndsAndEveryBlockOfThem
   for (uint32_t number = 1; number <= 40; ++number) {
     std::vector<uint8_t> record = Stored(number);
     if (number == 7 || number == 8) {
-      EXPECT_EQ(RaisedCode([&] { blobs.OpenBlob(fFirstMemo, record.data(), {.Mode = BlobOpenRead}); }),
+      EXPECT_EQ(RaisedCode([&] { blobs.OpenBlob(fFirstMemo, record.data(), {}); }),
                 number == 7 ? EngErrRecordChanged : EngErrEndOfBlob);
       EXPECT_EQ(blobs.OpenBlobCount(), 0);
     } else {
@@ -228,7 +228,7 @@ TEST_F(BlobFieldTest, ValuesOfManyWindowsReadWholeAndEveryWindowsBlocksAreChecke
     if (number == 1) {
       EXPECT_EQ(ReadValue(record, fFirstMemo), value(0));
     } else {
-      EXPECT_EQ(RaisedCode([&] { blobs.OpenBlob(fFirstMemo, record.data(), {.Mode = BlobOpenRead}); }),
+      EXPECT_EQ(RaisedCode([&] { blobs.OpenBlob(fFirstMemo, record.data(), {}); }),
                 number == 2 ? EngErrRecordChanged : EngErrEndOfBlob);
       EXPECT_EQ(blobs.OpenBlobCount(), 0);
     }
@@ -263,7 +263,7 @@ TEST_F(BlobFieldTest, LinksInsideARunOfConsecutiveBlocksAreFollowedWhereverTheyL
     SCOPED_TRACE(number);
     std::vector<uint8_t> record = Stored(number);
     if (number <= 2) {
-      EXPECT_EQ(RaisedCode([&] { blobs.OpenBlob(fFirstMemo, record.data(), {.Mode = BlobOpenRead}); }),
+      EXPECT_EQ(RaisedCode([&] { blobs.OpenBlob(fFirstMemo, record.data(), {}); }),
                 number == 1 ? EngErrBlocksCorrupt : EngErrEndOfBlob);
       EXPECT_EQ(blobs.OpenBlobCount(), 0);
     } else {

@@ -36,7 +36,7 @@ protected:
 
   // Opens the record's value for release and replaces it with text.
   void PutText(uint8_t* record, const std::vector<uint8_t>& text) {
-    ASSERT_EQ(cursor->Blobs().OpenBlob(fNotes, record, {.Mode = BlobOpenWrite, .Release = true}), 0);
+    ASSERT_EQ(cursor->Blobs().OpenBlob(fNotes, record, {.Release = true}), 0);
     ASSERT_EQ(cursor->Blobs().TruncateBlob(fNotes, record, TFieldNumbering::Cursor, 0), 0);
     ASSERT_EQ(cursor->Blobs().WriteBlob(fNotes, record, TFieldNumbering::Cursor,
                                         {reinterpret_cast<const uint8_t*>(text.data()), text.size()}, 0),
@@ -56,7 +56,7 @@ protected:
   std::vector<uint8_t> ReadText(int32_t id) {
     EXPECT_TRUE(Find(*cursor, id));
     std::vector<uint8_t> record = Current(*cursor);
-    EXPECT_EQ(cursor->Blobs().OpenBlob(fNotes, record.data(), {.Mode = BlobOpenRead}), 0);
+    EXPECT_EQ(cursor->Blobs().OpenBlob(fNotes, record.data(), {}), 0);
     int32_t size = -1;
     EXPECT_EQ(cursor->Blobs().GetBlobSize(fNotes, record.data(), TFieldNumbering::Cursor, size), 0);
     std::vector<uint8_t> text(size_t(std::max(size, 0)));
@@ -90,7 +90,7 @@ TEST_F(CursorBlobTest, InsertedValueIsReadBackAfterReopenAndReleasedBlobsClose) 
 TEST_F(CursorBlobTest, OpenValueSizeDecidesBlankAndCloseDiscardsUnpostedChanges) {
   int32_t id = 1;
   std::vector<uint8_t> record = Record(*cursor, {&id});
-  ASSERT_EQ(cursor->Blobs().OpenBlob(fNotes, record.data(), {.Mode = BlobOpenWrite, .Release = true}), 0);
+  ASSERT_EQ(cursor->Blobs().OpenBlob(fNotes, record.data(), {.Release = true}), 0);
   bool blank = false;
   cursor->GetTableField(fNotes, record.data(), blank, nullptr);
   EXPECT_TRUE(blank);
@@ -175,7 +175,7 @@ TEST_F(CursorBlobTest, OpeningAndFreeingAValueRecomputesTheCursorsComputedFields
   const int32_t forced = 5;
   cursor->PutField(3, record.data(), true, &forced);
   ASSERT_EQ(doubled(), 5);
-  ASSERT_EQ(cursor->Blobs().OpenBlob(fNotes, record.data(), {.Mode = BlobOpenRead}), 0);
+  ASSERT_EQ(cursor->Blobs().OpenBlob(fNotes, record.data(), {}), 0);
   EXPECT_EQ(doubled(), 42);
   cursor->PutField(3, record.data(), true, &forced);
   ASSERT_EQ(cursor->Blobs().FreeBlob(fNotes, record.data(), TFieldNumbering::Cursor), 0);
@@ -204,7 +204,7 @@ TEST_F(CursorBlobTest, AnOpenThatFailsEndsItsOperationSoTheNextOneSeesAnotherUse
     SCOPED_TRACE(attempt);
     ASSERT_TRUE(Find(*cursor, 1));
     std::vector<uint8_t> record = Current(*cursor);
-    EXPECT_EQ(RaisedCode([&] { cursor->Blobs().OpenBlob(fNotes, record.data(), {.Mode = BlobOpenRead}); }),
+    EXPECT_EQ(RaisedCode([&] { cursor->Blobs().OpenBlob(fNotes, record.data(), {}); }),
               EngErrRecordChanged);
     EXPECT_EQ(cursor->OpenBlobCount(), 0);
     EXPECT_FALSE(cursor->Table()->HoldsChangeCheckLock());
@@ -219,7 +219,7 @@ TEST_F(CursorBlobTest, AnOpenThatFailsEndsItsOperationSoTheNextOneSeesAnotherUse
   int32_t id = 3;
   std::vector<uint8_t> theirs = Record(*writer, {&id});
   const std::vector<uint8_t> text = Text(500, 3);
-  ASSERT_EQ(writer->Blobs().OpenBlob(fNotes, theirs.data(), {.Mode = BlobOpenWrite, .Release = true}), 0);
+  ASSERT_EQ(writer->Blobs().OpenBlob(fNotes, theirs.data(), {.Release = true}), 0);
   ASSERT_EQ(writer->Blobs().WriteBlob(fNotes, theirs.data(), TFieldNumbering::Cursor,
                                       {reinterpret_cast<const uint8_t*>(text.data()), text.size()}, 0),
             0);

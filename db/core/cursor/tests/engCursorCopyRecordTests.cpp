@@ -13,7 +13,7 @@ enum : int { fId = 1, fName = 2, fNotes = 3 };
 class CursorCopyRecordTest : public CursorWriteTest {
 protected:
   std::vector<uint8_t> ReadNotes(TDataCursor& cursor, uint8_t* record) {
-    EXPECT_EQ(cursor.Blobs().OpenBlob(fNotes, record, {.Mode = BlobOpenRead}), 0);
+    EXPECT_EQ(cursor.Blobs().OpenBlob(fNotes, record, {}), 0);
     int32_t size = 0;
     EXPECT_EQ(cursor.Blobs().GetBlobSize(fNotes, record, TFieldNumbering::Cursor, size), 0);
     std::vector<uint8_t> text(static_cast<size_t>(size));
@@ -38,7 +38,7 @@ TEST_F(CursorCopyRecordTest, CopyCarriesValuesAndAnOwnCopyOfEachBlob) {
   const std::vector<uint8_t> text(1500, 'x');
   int32_t id = 1;
   std::vector<uint8_t> record = Record(cursor, {&id, "first"});
-  ASSERT_EQ(cursor.Blobs().OpenBlob(fNotes, record.data(), {.Mode = BlobOpenWrite, .Release = true}), 0);
+  ASSERT_EQ(cursor.Blobs().OpenBlob(fNotes, record.data(), {.Release = true}), 0);
   ASSERT_EQ(cursor.Blobs().WriteBlob(fNotes, record.data(), TFieldNumbering::Cursor,
                                      {reinterpret_cast<const uint8_t*>(text.data()), text.size()}, 0),
             0);

@@ -113,7 +113,7 @@ TEST_F(CursorDefinitionTest, FieldNamesNumbersTypesAndTexts) {
 }
 
 TEST_F(CursorDefinitionTest, AutoIncrementLivesInTheRecordHeader) {
-  Define({{"NAME", StrType, 4}, {"ID", IntType, 0, AutoIncSubtype}, {"QTY", IntType}});
+  Define({{"NAME", StrType, 4}, {"ID", IntType, 0, stAutoInc}, {"QTY", IntType}});
   ASSERT_EQ(Check(), 0);
   EXPECT_EQ(GetLE16(Field(1) + FieldDescRecordOffset), RecordAutoIncOffset);
   EXPECT_EQ(GetLE16(Field(2) + FieldDescRecordOffset), 9 + 5 + 1);

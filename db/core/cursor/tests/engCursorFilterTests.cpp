@@ -584,7 +584,7 @@ TEST_F(CursorFilterTest, MemoConditionReadsTheMemo) {
   auto insert = [this](int32_t id, const std::string& note) {
     std::vector<uint8_t> record = Record(*cursor, {&id});
     if (!note.empty()) {
-      ASSERT_EQ(cursor->Blobs().OpenBlob(2, record.data(), {.Mode = BlobOpenWrite, .Release = true}), 0);
+      ASSERT_EQ(cursor->Blobs().OpenBlob(2, record.data(), {.Release = true}), 0);
       ASSERT_EQ(cursor->Blobs().WriteBlob(2, record.data(), TFieldNumbering::Cursor,
                                           {reinterpret_cast<const uint8_t*>(note.data()), note.size()}, 0),
                 0);
@@ -598,7 +598,7 @@ TEST_F(CursorFilterTest, MemoConditionReadsTheMemo) {
   EXPECT_EQ(Visible(), (std::vector<int32_t>{1, 3, 4}));
   ASSERT_TRUE(Find(*cursor, 3));
   std::vector<uint8_t> record = Current(*cursor);
-  ASSERT_EQ(cursor->Blobs().OpenBlob(2, record.data(), {.Mode = BlobOpenWrite, .Release = true}), 0);
+  ASSERT_EQ(cursor->Blobs().OpenBlob(2, record.data(), {.Release = true}), 0);
   ASSERT_EQ(cursor->Blobs().TruncateBlob(2, record.data(), TFieldNumbering::Cursor, 1), 0);
   EXPECT_NO_THROW(cursor->ModifyRecord(record.data()));
   EXPECT_EQ(Visible(), (std::vector<int32_t>{1, 4}));

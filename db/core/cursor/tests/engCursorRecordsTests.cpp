@@ -16,7 +16,7 @@ void ChangeName(TDataCursor& cursor, uint32_t number, const char* name) {
   TDataTable* table = cursor.Table();
   table->LockWrite();
   TRecord* record = nullptr;
-  table->DataFile().GetRecord(nullptr, number, 1, false, false, record);
+  table->DataFile().GetRecord(nullptr, number, {}, record);
   cursor.PutTableField(2, record->Buffer(), name);
   record->SetModified(true);
   table->DataFile().ReleaseRecord(record);

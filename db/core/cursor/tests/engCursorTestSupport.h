@@ -137,7 +137,7 @@ protected:
     table->LockWrite();
     const uint32_t number = data.NextRecordNumber();
     TRecord* record = nullptr;
-    data.GetRecord(nullptr, number, 1, false, false, record);
+    data.GetRecord(nullptr, number, {}, record);
     record->Clear(true);
     record->CopyFields(fields.data());
     record->SetModified(true);
@@ -167,7 +167,7 @@ protected:
     const uint8_t current = cursor.GetIndexNo();
     table->LockWrite();
     TRecord* record = nullptr;
-    data.GetRecord(nullptr, number, 1, false, false, record);
+    data.GetRecord(nullptr, number, {}, record);
     uint8_t key[MaxIndexKeyLength];
     for (int n = 0; n <= table->IndexFile().GetSecondaryCount(); ++n) {
       if (n == 0 && cursor.PrimaryIsNatural()) continue;

@@ -337,7 +337,7 @@ TEST_F(CursorWriteTest, ReadOnlyCursorsAndMissingRecordsAreRefused) {
 }
 
 TEST_F(CursorWriteTest, RowNumbersGivenByTheCallerKeepTheCounterAheadAndStayUnique) {
-  Create("ROWS", {{"ID", IntType}, {"ROW", IntType, 0, AutoIncSubtype}}, {{"", {1}}});
+  Create("ROWS", {{"ID", IntType}, {"ROW", IntType, 0, stAutoInc}}, {{"", {1}}});
   TDataCursor& cursor = OpenCursor("ROWS");
   std::vector<uint8_t> record(cursor.CursorRecordSize());
   int32_t id = 1;
@@ -374,7 +374,7 @@ TEST_F(CursorWriteTest, RowNumbersGivenByTheCallerKeepTheCounterAheadAndStayUniq
 // non-unique key ends with the row number: a caller who gives row numbers
 // moves it by changing the row number alone.
 TEST_F(CursorWriteTest, ARowNumberChangeMovesTheKeysThatEndWithIt) {
-  Create("RENUMBER", {{"ID", IntType}, {"ROW", IntType, 0, AutoIncSubtype}, {"GRP", IntType}},
+  Create("RENUMBER", {{"ID", IntType}, {"ROW", IntType, 0, stAutoInc}, {"GRP", IntType}},
          {{"", {1}}, {"ByGrp", {3}, false}});
   TDataCursor& cursor = OpenCursor("RENUMBER");
   std::vector<uint8_t> record(cursor.CursorRecordSize());

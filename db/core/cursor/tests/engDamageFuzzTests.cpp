@@ -279,7 +279,7 @@ protected:
       std::vector<uint8_t> record = Record(cursor, {&id, name.c_str(), &group});
       const std::string notes(size_t(id * 37 % 1500), char('a' + id % 26));
       if (!notes.empty()) {
-        ASSERT_EQ(cursor.Blobs().OpenBlob(4, record.data(), {.Mode = BlobOpenWrite, .Release = true}), 0);
+        ASSERT_EQ(cursor.Blobs().OpenBlob(4, record.data(), {.Release = true}), 0);
         ASSERT_EQ(cursor.Blobs().WriteBlob(4, record.data(), TFieldNumbering::Cursor,
                                            {reinterpret_cast<const uint8_t*>(notes.data()), notes.size()}, 0),
                   0);

@@ -25,7 +25,7 @@ protected:
 
   void InsertMemo(int32_t id, const std::string& name, const std::string& notes) {
     std::vector<uint8_t> record = Record(*cursor, {&id, name.c_str()});
-    ASSERT_EQ(cursor->Blobs().OpenBlob(fNotes, record.data(), {.Mode = BlobOpenWrite, .Release = true}), 0);
+    ASSERT_EQ(cursor->Blobs().OpenBlob(fNotes, record.data(), {.Release = true}), 0);
     ASSERT_EQ(cursor->Blobs().WriteBlob(fNotes, record.data(), TFieldNumbering::Cursor,
                                         {reinterpret_cast<const uint8_t*>(notes.data()), notes.size()}, 0),
               0);

@@ -97,9 +97,9 @@ TEST_F(DataCacheTest, ReadAheadGrowsAlongAWalkUpToOneBlock) {
   file->DropCache();
   reader.ReadAhead = 3;
   TRecord* record;
-  ASSERT_TRUE(file->GetRecord(&reader, 99, 1, true, true, record));
+  ASSERT_TRUE(file->GetRecord(&reader, 99, {.ReadAhead = true, .CursorSized = true}, record));
   file->ReleaseRecord(record);
-  ASSERT_TRUE(file->GetRecord(&reader, 100, 1, true, true, record));
+  ASSERT_TRUE(file->GetRecord(&reader, 100, {.ReadAhead = true, .CursorSized = true}, record));
   file->ReleaseRecord(record);
   EXPECT_EQ(file->CachedRecordCount(), 4);
 }
@@ -134,7 +134,8 @@ TEST_F(DataCacheTest, AWalkKeepsItsReadSizeAcrossLeafEnds) {
   TLeafReader leaves(leafEntries);
   auto walk = [&](uint32_t number, int direction) {
     TRecord* record = nullptr;
-    ASSERT_TRUE(file->GetRecord(&leaves, number, direction, true, true, record));
+    const TRecordReadOptions walk{.Forward = direction == 1, .ReadAhead = true, .CursorSized = true};
+    ASSERT_TRUE(file->GetRecord(&leaves, number, walk, record));
     ASSERT_EQ(GetId(record->Buffer()), int32_t(number));
     file->ReleaseRecord(record);
   };
@@ -163,7 +164,7 @@ TEST_F(DataCacheTest, OtherUsersChangesMakeAReadStartOver) {
   file->DropCache();
   table.ReportChanges = true;
   TRecord* record = nullptr;
-  EXPECT_FALSE(file->GetRecord(&reader, 4, 1, false, true, record));
+  EXPECT_FALSE(file->GetRecord(&reader, 4, {.ReadAhead = true}, record));
   EXPECT_EQ(record, nullptr);
   table.ReportChanges = false;
   file->ReleaseRecord(Get(4));
@@ -185,7 +186,7 @@ TEST_F(DataCacheTest, ShortReadsAreAcceptedOnlyForUnwrittenChanges) {
   TRecord* record = nullptr;
   // Reads that continue a walk, so that they read ahead past the file's end.
   file->ReleaseRecord(Get(9, 1, true));
-  EXPECT_EQ(RaisedCode([&] { file->GetRecord(nullptr, 10, 1, false, true, record); }), 9217);
+  EXPECT_EQ(RaisedCode([&] { file->GetRecord(nullptr, 10, {.ReadAhead = true}, record); }), 9217);
   // An exclusive table writes its appended records only when its cache fills.
   table.Exclusive = true;
   table.Changed = true;
@@ -194,11 +195,11 @@ TEST_F(DataCacheTest, ShortReadsAreAcceptedOnlyForUnwrittenChanges) {
   table.Changed = false;
   file->DropCache();
   file->ReleaseRecord(Get(9, 1, true));
-  EXPECT_EQ(RaisedCode([&] { file->GetRecord(nullptr, 10, 1, false, true, record); }), 9217);
+  EXPECT_EQ(RaisedCode([&] { file->GetRecord(nullptr, 10, {.ReadAhead = true}, record); }), 9217);
   table.TransactionLock = true;
   table.Changed = true;
   file->ReleaseRecord(Get(10, 1, true));
-  EXPECT_EQ(RaisedCode([&] { file->GetRecord(nullptr, 12, 1, false, true, record); }), 8962);
+  EXPECT_EQ(RaisedCode([&] { file->GetRecord(nullptr, 12, {.ReadAhead = true}, record); }), 8962);
 }
 
 TEST_F(DataCacheTest, FullCacheFlushesThenFailsOutsideTransactions) {

@@ -112,8 +112,8 @@ TEST_F(DataRecordTest, DamagedFreeListNeverHandsOutALiveRecord) {
 TEST_F(DataRecordTest, RecordNumbersOutsideTheFileAreRefused) {
   Append(2);
   TRecord* record = nullptr;
-  EXPECT_EQ(RaisedCode([&] { file->GetRecord(nullptr, 0, 1, false, false, record); }), 8962);
-  EXPECT_EQ(RaisedCode([&] { file->GetRecord(nullptr, 4, 1, false, false, record); }), 8962);
+  EXPECT_EQ(RaisedCode([&] { file->GetRecord(nullptr, 0, {}, record); }), 8962);
+  EXPECT_EQ(RaisedCode([&] { file->GetRecord(nullptr, 4, {}, record); }), 8962);
   EXPECT_EQ(record, nullptr);
 }
 

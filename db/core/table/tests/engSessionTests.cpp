@@ -135,7 +135,7 @@ TEST_F(SessionTest, TheMemoryDirectoryKeepsItsTablesApartFromTheDisk) {
   table = OpenTable(memory, "work.dat", false, true);
   ASSERT_NE(table, nullptr);
   TRecord* record = nullptr;
-  ASSERT_TRUE(table->DataFile().GetRecord(nullptr, 1, 1, false, false, record));
+  ASSERT_TRUE(table->DataFile().GetRecord(nullptr, 1, {}, record));
   EXPECT_EQ(GetId(record->Buffer()), 7);
   table->DataFile().ReleaseRecord(record);
   ASSERT_EQ(memory->CloseTable(table, false), 0);

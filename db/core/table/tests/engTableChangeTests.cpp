@@ -68,7 +68,7 @@ TEST_F(TableChangeTest, AChangedBlobHeaderAloneKeepsTheRecordCache) {
   AppendRecord(theirs, 1);
   EXPECT_TRUE(mine->CheckForChanges());
   TRecord* record = nullptr;
-  ASSERT_TRUE(mine->DataFile().GetRecord(nullptr, 1, 1, false, false, record));
+  ASSERT_TRUE(mine->DataFile().GetRecord(nullptr, 1, {}, record));
   mine->DataFile().ReleaseRecord(record);
   ASSERT_EQ(mine->DataFile().CachedRecordCount(), 1);
 
@@ -129,11 +129,11 @@ TEST_F(TableChangeTest, AReadForACursorThatMeetsAChangeStartsOver) {
   TTestReader reader;
   TReadContext* cursor = &reader;
   TRecord* record = nullptr;
-  EXPECT_FALSE(mine->DataFile().GetRecord(cursor, 1, 1, false, false, record));
+  EXPECT_FALSE(mine->DataFile().GetRecord(cursor, 1, {}, record));
   // The check's lock stays for the cursor's operation to release.
   EXPECT_TRUE(mine->HoldsChangeCheckLock());
   mine->UnlockChangeCheck();
-  ASSERT_TRUE(mine->DataFile().GetRecord(cursor, 2, 1, false, false, record));
+  ASSERT_TRUE(mine->DataFile().GetRecord(cursor, 2, {}, record));
   EXPECT_EQ(GetId(record->Buffer()), 2);
   mine->DataFile().ReleaseRecord(record);
   mine->UnlockChangeCheck();

@@ -135,7 +135,7 @@ TEST_F(TableFileTest, AFailedWriteBackAtCloseIsReportedAndLeavesTheTableAsItWasO
   // An exclusive table keeps its new records until it closes.
   for (int32_t id = 1; id <= 20; ++id) {
     TRecord* record = nullptr;
-    ASSERT_TRUE(table->DataFile().GetRecord(nullptr, table->DataFile().NextRecordNumber(), 1, false, false, record));
+    ASSERT_TRUE(table->DataFile().GetRecord(nullptr, table->DataFile().NextRecordNumber(), {}, record));
     record->Clear(true);
     PutId(record, id);
     table->DataFile().ReleaseRecord(record);
@@ -178,7 +178,7 @@ TEST_F(TableFileTest, AnEncryptedTableKeepsItsTextsAndRecordsScrambledOnDisk) {
   AppendRecord(table, 1);
   TRecord* record = nullptr;
   table->ReloadFiles(true, false);
-  ASSERT_TRUE(table->DataFile().GetRecord(nullptr, 1, 1, false, false, record));
+  ASSERT_TRUE(table->DataFile().GetRecord(nullptr, 1, {}, record));
   EXPECT_EQ(GetId(record->Buffer()), 1);
   table->DataFile().ReleaseRecord(record);
 

@@ -148,7 +148,7 @@ protected:
 
   TRecord* Get(uint32_t number, int direction = 1, bool readAhead = false) {
     TRecord* record = nullptr;
-    EXPECT_TRUE(file->GetRecord(&reader, number, direction, false, readAhead, record));
+    EXPECT_TRUE(file->GetRecord(&reader, number, {.Forward = direction == 1, .ReadAhead = readAhead}, record));
     return record;
   }
 

@@ -78,7 +78,7 @@ void ReadBlobs(TTableCursor& cursor) {
   for (int field = 1; field <= cursor.Fields().GetFieldCount(); ++field) {
     if (!cursor.Fields().TableFieldDefinition(field).IsBlob()) continue;
     try {
-      if (cursor.Blobs().OpenBlob(field, record.data(), {.Mode = BlobOpenRead}) != 0) continue;
+      if (cursor.Blobs().OpenBlob(field, record.data(), {}) != 0) continue;
     } catch (const EEngineError&) {
       continue;
     }
@@ -158,7 +158,7 @@ private:
     changed.Fields().WriteField(1, record.data(), id);
     changed.Fields().WriteField(2, record.data(), name);
     changed.Fields().WriteField(3, record.data(), id);
-    if (changed.Blobs().OpenBlob(4, record.data(), {.Mode = BlobOpenWrite, .Release = true}) == 0)
+    if (changed.Blobs().OpenBlob(4, record.data(), {.Release = true}) == 0)
       changed.Blobs().WriteBlob(4, record.data(), TFieldNumbering::Cursor,
                                 {reinterpret_cast<const uint8_t*>(notes.data()), notes.size()}, 0);
     changed.InsertRecord(record.data());

@@ -111,7 +111,7 @@ protected:
   static void AppendRecord(TDataTable* table, int32_t id) {
     table->LockWrite();
     TRecord* record = nullptr;
-    ASSERT_TRUE(table->DataFile().GetRecord(nullptr, table->DataFile().NextRecordNumber(), 1, false, false, record));
+    ASSERT_TRUE(table->DataFile().GetRecord(nullptr, table->DataFile().NextRecordNumber(), {}, record));
     record->Clear(true);
     PutId(record, id);
     table->DataFile().ReleaseRecord(record);
