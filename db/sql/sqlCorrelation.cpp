@@ -85,16 +85,16 @@ std::string OuterKey(TDataQuery& query) {
 void LinkNestedQueries(TQueryStatement& statement) {
   for (int i = 0; i < statement.QueryCount(); ++i) {
     TDataQuery& query = statement.QueryAt(i);
-    for (const TJoinClause& join : query.Parsed.JoinClauses) LinkTree(query, join.Condition.get());
-    LinkTree(query, query.Parsed.Where.get());
-    LinkTree(query, query.Parsed.Having.get());
-    for (const auto& value : query.Parsed.UpdateValues) LinkTree(query, value->Tree.get());
+    for (const TJoinClause& join : query.Parsed.Condition.Joins) LinkTree(query, join.Condition.get());
+    LinkTree(query, query.Parsed.Condition.Where.get());
+    LinkTree(query, query.Parsed.Grouping.Having.get());
+    for (const auto& value : query.Parsed.Change.Values) LinkTree(query, value->Tree.get());
   }
   for (int i = 1; i < statement.QueryCount(); ++i) {
     TDataQuery& query = statement.QueryAt(i);
     if (!query.Plan.Outer || query.Parsed.Kind != qkSelect) continue;
-    for (const TJoinClause& join : query.Parsed.JoinClauses) MarkTree(query, join.Condition.get());
-    MarkTree(query, query.Parsed.Where.get());
+    for (const TJoinClause& join : query.Parsed.Condition.Joins) MarkTree(query, join.Condition.get());
+    MarkTree(query, query.Parsed.Condition.Where.get());
   }
 }
 

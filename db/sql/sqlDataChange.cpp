@@ -82,9 +82,9 @@ class TChangeTransaction {
 public:
   TChangeTransaction(TDataQuery& query, TSourceTable& table)
       : query(query), directory(*table.Directory), started(!directory.InTransaction()),
-        interval(query.Parsed.HasCommitInterval ? query.Parsed.CommitInterval
+        interval(query.Parsed.Options.HasCommitInterval ? query.Parsed.Options.CommitInterval
                                                 : DefaultCommitInterval(table.Cursor->Fields().GetRecordSize())),
-        stepped(started || query.Parsed.HasCommitInterval) {
+        stepped(started || query.Parsed.Options.HasCommitInterval) {
     if (started) directory.StartTransaction();
   }
   // Runs while the row's error travels on: a failing rollback must not end
@@ -142,7 +142,7 @@ void PrepareDataChange(TDataQuery& query) {
   if (query.Parsed.Kind == qkDelete) return;
   // The target columns, "*" expanded, found in the table.
   std::vector<TTargetItem> targets;
-  for (const TTargetItem& target : query.Parsed.TargetColumns) {
+  for (const TTargetItem& target : query.Parsed.Change.Columns) {
     if (target.Name != "*") {
       targets.push_back(target);
       continue;
@@ -166,39 +166,39 @@ void PrepareDataChange(TDataQuery& query) {
     field.Scale = field.DataType == dtBcd ? definition.StoredScale : 0;
     query.Plan.UpdateFields.push_back(std::move(field));
   }
-  const size_t values = query.Parsed.InsertFromSelect && query.Parsed.SubSelect
-                            ? query.Parsed.SubSelect->Plan.ResultFields.size()
-                            : query.Parsed.UpdateValues.size();
+  const size_t values = query.Parsed.Change.SubSelect && query.Parsed.Change.SubSelect
+                            ? query.Parsed.Change.SubSelect->Plan.ResultFields.size()
+                            : query.Parsed.Change.Values.size();
   if (values != query.Plan.UpdateFields.size())
     RaiseSqlError("The number of values must match the number of table columns");
-  if (query.Parsed.InsertFromSelect) return;
+  if (query.Parsed.Change.SubSelect) return;
   // Values without parameters are checked now; the others once bound.
-  for (size_t i = 0; i < query.Parsed.UpdateValues.size(); ++i)
-    if (!HasParam(query.Parsed.UpdateValues[i]->Tree.get()))
-      CheckedValue(query, query.Plan.UpdateFields[i], *query.Parsed.UpdateValues[i]);
+  for (size_t i = 0; i < query.Parsed.Change.Values.size(); ++i)
+    if (!HasParam(query.Parsed.Change.Values[i]->Tree.get()))
+      CheckedValue(query, query.Plan.UpdateFields[i], *query.Parsed.Change.Values[i]);
 }
 
 void ExecuteInsert(TDataQuery& query) {
   // Preparation opened the table and found a field for every value.
   ORV_ASSERT(query.Run.Tables.size() == 1);
-  ORV_ASSERT(query.Parsed.InsertFromSelect || query.Plan.UpdateFields.size() == query.Parsed.UpdateValues.size());
+  ORV_ASSERT(query.Parsed.Change.SubSelect || query.Plan.UpdateFields.size() == query.Parsed.Change.Values.size());
   TSourceTable& table = *query.Run.Tables.front();
   TTableCursor& cursor = *table.Cursor;
   query.Run.RecordCount = 0;
-  cursor.SetNoAutoInc(query.Parsed.NoAutoInc);
+  cursor.SetNoAutoInc(query.Parsed.Options.NoAutoInc);
   std::vector<uint8_t> record(cursor.Fields().CursorRecordSize(), 0);
   TSourceColumnValues columns(EvaluationLanguage(query));
   TExpEvalContext context = SourceEvalContext(query, &columns);
-  if (!query.Parsed.InsertFromSelect) {
+  if (!query.Parsed.Change.SubSelect) {
     std::vector<TExpTreePtr> values;
-    for (size_t i = 0; i < query.Parsed.UpdateValues.size(); ++i)
-      values.push_back(CheckedValue(query, query.Plan.UpdateFields[i], *query.Parsed.UpdateValues[i]));
+    for (size_t i = 0; i < query.Parsed.Change.Values.size(); ++i)
+      values.push_back(CheckedValue(query, query.Plan.UpdateFields[i], *query.Parsed.Change.Values[i]));
     TChangeTransaction transaction(query, table);
     cursor.Checks().ApplyDefaults(record.data());
     table.HasRow = false;  // no row: column references are NULL
     for (size_t i = 0; i < values.size(); ++i) {
       TExpTreePtr value(EvaluateExpression(context, *values[i]));
-      StoreValue(query, table, record.data(), query.Plan.UpdateFields[i], *value, query.Parsed.UpdateValues[i]->Text,
+      StoreValue(query, table, record.data(), query.Plan.UpdateFields[i], *value, query.Parsed.Change.Values[i]->Text,
                  "INSERT");
     }
     cursor.InsertRecord(record.data());
@@ -208,7 +208,7 @@ void ExecuteInsert(TDataQuery& query) {
   }
   // From the nested SELECT's answer table, a copy taken before the first
   // row goes in, so a SELECT of the same table never reads its new rows.
-  TDataQuery& select = *query.Parsed.SubSelect;
+  TDataQuery& select = *query.Parsed.Change.SubSelect;
   TTableCursor& source = *select.Run.ResultCursor;
   std::vector<uint8_t> row(source.Fields().CursorRecordSize(), 0);
   const int32_t total = source.GetRecordCount();
@@ -237,16 +237,16 @@ void ExecuteInsert(TDataQuery& query) {
 
 void ExecuteUpdateOrDelete(TDataQuery& query) {
   ORV_ASSERT(query.Run.Tables.size() == 1);
-  ORV_ASSERT(query.Plan.UpdateFields.size() == query.Parsed.UpdateValues.size());
+  ORV_ASSERT(query.Plan.UpdateFields.size() == query.Parsed.Change.Values.size());
   TSourceTable& table = *query.Run.Tables.front();
   TTableCursor& cursor = *table.Cursor;
   query.Run.RecordCount = 0;
   const bool update = query.Parsed.Kind == qkUpdate;
-  if (update) cursor.SetNoAutoInc(query.Parsed.NoAutoInc);
+  if (update) cursor.SetNoAutoInc(query.Parsed.Options.NoAutoInc);
   std::vector<TExpTreePtr> values;
   if (update)
-    for (size_t i = 0; i < query.Parsed.UpdateValues.size(); ++i)
-      values.push_back(CheckedValue(query, query.Plan.UpdateFields[i], *query.Parsed.UpdateValues[i]));
+    for (size_t i = 0; i < query.Parsed.Change.Values.size(); ++i)
+      values.push_back(CheckedValue(query, query.Plan.UpdateFields[i], *query.Parsed.Change.Values[i]));
   PlanConditions(query);
   TSourceColumnValues columns(EvaluationLanguage(query));
   TExpEvalContext context = SourceEvalContext(query, &columns);
@@ -286,7 +286,7 @@ void ExecuteUpdateOrDelete(TDataQuery& query) {
       std::vector<uint8_t> changed(table.Record);
       for (size_t i = 0; i < computed.size(); ++i)
         StoreValue(query, table, changed.data(), query.Plan.UpdateFields[i], *computed[i],
-                   query.Parsed.UpdateValues[i]->Text, "UPDATE");
+                   query.Parsed.Change.Values[i]->Text, "UPDATE");
       cursor.ModifyRecord(changed.data(), {.ReleaseLock = true});
     } catch (...) {
       if (cursor.HoldsRecordLock(cursor.CurrentRecordNumber())) cursor.UnlockRecord(0);

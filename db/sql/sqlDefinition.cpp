@@ -24,18 +24,18 @@ constexpr const char* PrimaryName = "PRIMARY";
 class TTargetDirectory {
 public:
   explicit TTargetDirectory(TDataQuery& query) : session(*query.StatementDirectory()->Session()) {
-    if (query.Parsed.InMemoryTarget) {
+    if (query.Parsed.Target.InMemory) {
       directory = session.OpenDirectory("Memory", "");
       owned = true;
-      name = FilePart(query.Parsed.TargetName);
-    } else if (HasFolderPart(query.Parsed.TargetName)) {
-      const std::string folder = FolderPart(query.Parsed.TargetName);
+      name = FilePart(query.Parsed.Target.Name);
+    } else if (HasFolderPart(query.Parsed.Target.Name)) {
+      const std::string folder = FolderPart(query.Parsed.Target.Name);
       directory = session.OpenDirectory(folder, folder);
       owned = true;
-      name = FilePart(query.Parsed.TargetName);
+      name = FilePart(query.Parsed.Target.Name);
     } else {
       directory = query.StatementDirectory();
-      name = query.Parsed.TargetName;
+      name = query.Parsed.Target.Name;
     }
   }
   ~TTargetDirectory() {
@@ -46,7 +46,7 @@ public:
 
   std::unique_ptr<TTableCursor> Cursor(const TDataQuery& query) const {
     auto cursor = NewTableCursor(directory);
-    cursor->SetOpenOptions({.TableName = name, .Exclusive = true, .InMemory = query.Parsed.InMemoryTarget});
+    cursor->SetOpenOptions({.TableName = name, .Exclusive = true, .InMemory = query.Parsed.Target.InMemory});
     cursor->SetPasswordHandler(query.Run.PasswordProc);
     return cursor;
   }
@@ -96,14 +96,15 @@ TIndexDefinition IndexDefinition(const TCreateIndex& index, const std::vector<TF
 }
 
 void CreateTable(TDataQuery& query) {
-  std::vector<TFieldDefinition> fields(query.Parsed.CreateFields.size());
+  std::vector<TFieldDefinition> fields(query.Parsed.Definition.Fields.size());
   for (size_t i = 0; i < fields.size(); ++i) {
     fields[i].Number = uint16_t(i + 1);
-    FillField(*query.Parsed.CreateFields[i], fields[i]);
+    FillField(*query.Parsed.Definition.Fields[i], fields[i]);
   }
   TIndexDefinition primary;
-  if (!query.Parsed.CreateIndexes.empty()) primary = IndexDefinition(*query.Parsed.CreateIndexes.front(), fields);
-  TTableDefinition definition = query.Parsed.NewTableDefinition(std::move(fields));
+  const auto& indexes = query.Parsed.Definition.Indexes;
+  if (!indexes.empty()) primary = IndexDefinition(*indexes.front(), fields);
+  TTableDefinition definition = query.Parsed.Options.NewTableDefinition(std::move(fields));
   definition.SetIndexes({primary});
   TTargetDirectory target(query);
   target.Cursor(query)->Admin().CreateTable(definition, false);
@@ -115,7 +116,7 @@ void CreateIndex(TDataQuery& query) {
   cursor->Open();
   std::vector<TFieldDefinition> fields;
   for (int i = 1; i <= cursor->Fields().GetFieldCount(); ++i) fields.push_back(cursor->Fields().TableFieldDefinition(i));
-  cursor->Admin().AddIndex(IndexDefinition(*query.Parsed.CreateIndexes.front(), fields));
+  cursor->Admin().AddIndex(IndexDefinition(*query.Parsed.Definition.Indexes.front(), fields));
   cursor->Close(TTemporaryContents::Keep);
 }
 
@@ -141,25 +142,26 @@ void AlterTable(TDataQuery& query) {
   for (int n = 0; n <= secondaries; ++n)
     indexes.push_back(n > 0 || !cursor->Fields().PrimaryIsNatural() ? cursor->Fields().GetIndexDefinition(n)
                                                                     : TIndexDefinition{});
+  const TParsedOptions& options = query.Parsed.Options;
   TTableDefinition definition;
-  definition.LanguageId = query.Parsed.HasLanguage ? query.Parsed.LanguageId : cursor->Admin().GetLanguageID();
-  definition.SortId = query.Parsed.HasSort       ? query.Parsed.SortId
-                      : query.Parsed.HasLanguage ? uint16_t(0)
-                                                 : cursor->Admin().GetSortID();
+  definition.LanguageId = options.HasLanguage ? options.LanguageId : cursor->Admin().GetLanguageID();
+  definition.SortId = options.HasSort       ? options.SortId
+                      : options.HasLanguage ? uint16_t(0)
+                                            : cursor->Admin().GetSortID();
   definition.Description =
-      query.Parsed.HasDescription ? query.Parsed.Description : cursor->Admin().GetTableDescription();
+      options.HasDescription ? options.Description : cursor->Admin().GetTableDescription();
   definition.BlobBlockSize =
-      query.Parsed.HasBlobBlockSize ? query.Parsed.BlobBlockSize : cursor->Admin().GetBlobBlockSize();
+      options.HasBlobBlockSize ? options.BlobBlockSize : cursor->Admin().GetBlobBlockSize();
   definition.UserMajorVersion =
-      query.Parsed.HasMajorVersion ? query.Parsed.UserMajorVersion : cursor->Admin().GetUserMajorVersion();
+      options.HasMajorVersion ? options.UserMajorVersion : cursor->Admin().GetUserMajorVersion();
   definition.UserMinorVersion =
-      query.Parsed.HasMinorVersion ? query.Parsed.UserMinorVersion : cursor->Admin().GetUserMinorVersion();
-  definition.Encrypted = query.Parsed.HasEncryption ? query.Parsed.Encrypted : cursor->Admin().IsTableEncrypted();
-  definition.Password = query.Parsed.HasEncryption ? query.Parsed.Password : cursor->Admin().GetTablePassword();
-  definition.LimitValue = query.Parsed.LastAutoInc;
+      options.HasMinorVersion ? options.UserMinorVersion : cursor->Admin().GetUserMinorVersion();
+  definition.Encrypted = options.HasEncryption ? options.Encrypted : cursor->Admin().IsTableEncrypted();
+  definition.Password = options.HasEncryption ? options.Password : cursor->Admin().GetTablePassword();
+  definition.LimitValue = options.LastAutoInc;
   cursor->Close(TTemporaryContents::Keep);
 
-  for (const auto& change : query.Parsed.CreateFields) {
+  for (const auto& change : query.Parsed.Definition.Fields) {
     if (change->HasAt && (change->At < 1 || change->At > oldCount))
       RaiseSqlError("AT column position must be between 1 and " + std::to_string(oldCount));
     if (change->Drop) {
@@ -198,7 +200,7 @@ void AlterTable(TDataQuery& query) {
     fields.insert(fields.begin() + at, std::move(field));
   }
 
-  for (const auto& change : query.Parsed.CreateIndexes) {
+  for (const auto& change : query.Parsed.Definition.Indexes) {
     const bool hasPrimary = !indexes.front().IsNatural();
     if (change->Drop) {
       indexes.front() = {};
@@ -209,7 +211,7 @@ void AlterTable(TDataQuery& query) {
   }
   definition.Fields = std::move(fields);
   definition.SetIndexes(indexes);
-  cursor->Admin().RestructureTable(definition, query.Parsed.NoBackup);
+  cursor->Admin().RestructureTable(definition, query.Parsed.Options.NoBackup);
 }
 
 void DropTable(TDataQuery& query) {
@@ -221,7 +223,8 @@ void DropIndex(TDataQuery& query) {
   TTargetDirectory target(query);
   auto cursor = target.Cursor(query);
   cursor->Open();
-  cursor->Admin().DeleteIndex(SameText(query.Parsed.IndexName, PrimaryName) ? std::string() : query.Parsed.IndexName);
+  const std::string& index = query.Parsed.Target.IndexName;
+  cursor->Admin().DeleteIndex(SameText(index, PrimaryName) ? std::string() : index);
   cursor->Close(TTemporaryContents::Keep);
 }
 

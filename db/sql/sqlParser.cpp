@@ -179,7 +179,7 @@ TTableReference& TSqlParser::ParseTableReference(const std::string& missing, con
   SetTableName(*table, inMemory, Token().substr(0, SqlNameLimit));
   Next();
   TTableReference& added = *table;
-  query.parsed.SourceTables.emplace_back(table.release());
+  query.parsed.Sources.Tables.emplace_back(table.release());
   return added;
 }
 
@@ -194,7 +194,7 @@ void TSqlParser::ParseCorrelationName(TTableReference& table, std::initializer_l
     Next();
   }
   if (table.CorrelationName.empty()) table.CorrelationName = DefaultCorrelation(table.TableName);
-  for (const auto& other : query.parsed.SourceTables)
+  for (const auto& other : query.parsed.Sources.Tables)
     if (other.get() != &table && SameText(other->CorrelationName, table.CorrelationName))
       RaiseSqlError("Duplicate table correlation name '" + table.CorrelationName + "'" + " found in source tables");
 }
@@ -204,15 +204,15 @@ void TSqlParser::ParseLanguage(bool& hasLanguage, bool& hasSort) {
   const std::string language = Token();
   if (parser.TokenKind() != tkString || !IsValidLanguageName(language))
     RaiseSqlError("Invalid language constant '" + language + "'" + " specified after LANGUAGE keyword");
-  query.parsed.LanguageId = LanguageNameToID(language);
+  query.parsed.Options.LanguageId = LanguageNameToID(language);
   hasLanguage = true;
   Next();
   if (!Keyword("SORT")) return;
   Next();
   const std::string sort = Token();
-  if (parser.TokenKind() != tkString || !IsValidSortName(query.parsed.LanguageId, sort))
+  if (parser.TokenKind() != tkString || !IsValidSortName(query.parsed.Options.LanguageId, sort))
     RaiseSqlError("Invalid sort constant '" + sort + "'" + " specified after SORT keyword");
-  query.parsed.SortId = SortNameToID(query.parsed.LanguageId, sort);
+  query.parsed.Options.SortId = SortNameToID(query.parsed.Options.LanguageId, sort);
   hasSort = true;
   Next();
 }
@@ -225,8 +225,8 @@ void TSqlParser::ParseCommitInterval() {
   if (interval < 1)
     RaiseSqlError("COMMIT INTERVAL specified (" + std::to_string(interval) + ") is invalid, it must be " +
                   "greater than 0");
-  query.parsed.CommitInterval = int32_t(interval);
-  query.parsed.HasCommitInterval = true;
+  query.parsed.Options.CommitInterval = int32_t(interval);
+  query.parsed.Options.HasCommitInterval = true;
 }
 
 void TSqlParser::ParseColumnItems(std::vector<TColumnItem>& items, const std::string& clause, bool orderBy) {
@@ -325,7 +325,7 @@ void TSqlParser::ParseSelect() {
   Next();  // SELECT
   if (Keyword("ALL")) Next();
   if (Keyword("DISTINCT")) {
-    query.parsed.Distinct = true;
+    query.parsed.Select.Distinct = true;
     Next();
   }
   for (;;) {
@@ -338,12 +338,12 @@ void TSqlParser::ParseSelect() {
     if (Keyword("MEMORY")) {
       Next();
       if (!IsName()) Fail("Result table name expected in INTO MEMORY clause, instead found '");
-      query.parsed.InMemoryTarget = true;
+      query.parsed.Target.InMemory = true;
     } else if (!IsName()) {
       Fail("Result table name expected in INTO clause, instead found '");
     }
-    query.parsed.TargetName = Token().substr(0, SqlNameLimit);
-    query.parsed.HasInto = true;
+    query.parsed.Target.Name = Token().substr(0, SqlNameLimit);
+    query.parsed.Target.Into = true;
     query.parsed.LiveRequested = false;
     Next();
   }
@@ -352,44 +352,42 @@ void TSqlParser::ParseSelect() {
   if (Keyword("WHERE")) {
     Next();
     TExpTreePtr condition = ParseClause(WhereContext, "WHERE or JOIN clause is empty", WhereFlags);
-    query.parsed.Where = std::move(condition);
+    query.parsed.Condition.Where = std::move(condition);
   }
   if (Keyword("GROUP")) {
     Next();
     ExpectKeyword("BY", "BY keyword expected after GROUP keyword, instead found '");
-    ParseColumnItems(query.parsed.GroupBy, "GROUP BY clause", false);
-    query.parsed.Grouping = true;
+    ParseColumnItems(query.parsed.Grouping.Items, "GROUP BY clause", false);
   }
   if (Keyword("HAVING")) {
     Next();
-    query.parsed.Having = ParseClause("HAVING clause", "HAVING clause is empty", HavingFlags);
-    query.parsed.HasHaving = true;
+    query.parsed.Grouping.Having = ParseClause("HAVING clause", "HAVING clause is empty", HavingFlags);
   }
   if (Keyword("ORDER")) {
     Next();
     ExpectKeyword("BY", "BY keyword expected after ORDER keyword, instead found '");
-    ParseColumnItems(query.parsed.OrderBy, "ORDER BY clause", true);
-    query.parsed.HasOrderBy = true;
+    ParseColumnItems(query.parsed.Ordering.Items, "ORDER BY clause", true);
     if (Keyword("NOCASE")) {
-      query.parsed.OrderByNoCase = true;
+      query.parsed.Ordering.NoCase = true;
       Next();
     }
   }
   if (Keyword("WITH")) {
     Next();
     ExpectKeyword("LOCKS", "LOCKS keyword expected after WITH keyword, instead found '");
-    query.parsed.WithLocks = true;
+    query.parsed.Options.WithLocks = true;
   }
-  if (Keyword("LANGUAGE")) ParseLanguage(query.parsed.HasLanguage, query.parsed.HasSort);
+  if (Keyword("LANGUAGE")) ParseLanguage(query.parsed.Options.HasLanguage, query.parsed.Options.HasSort);
   if (Keyword("ENCRYPTED")) {
     Next();
     ExpectKeyword("WITH", "WITH keyword expected after ENCRYPTED keyword, instead found '");
-    query.parsed.Password = ParseStringLiteral("Password expected after ENCRYPTED WITH keywords, instead found '");
-    query.parsed.Encrypted = !query.parsed.Password.empty();
-    query.parsed.HasEncryption = true;
+    query.parsed.Options.Password =
+        ParseStringLiteral("Password expected after ENCRYPTED WITH keywords, instead found '");
+    query.parsed.Options.Encrypted = !query.parsed.Options.Password.empty();
+    query.parsed.Options.HasEncryption = true;
   }
   if (Keyword("NOJOINOPTIMIZE")) {
-    query.parsed.NoJoinOptimize = true;
+    query.parsed.Sources.NoJoinOptimize = true;
     Next();
   }
   if (!query.parsed.Nested) EndOfStatement("End of SELECT statement expected, instead found '");
@@ -410,7 +408,7 @@ void TSqlParser::ParseResultColumn() {
              item->Code <= fnAvg) {
     static constexpr uint8_t Kinds[] = {agSum, agCount, agMin, agMax, agAvg};
     column->Aggregate = Kinds[item->Code - fnSum];
-    if (column->Aggregate == agAvg) query.parsed.HasAverage = true;
+    if (column->Aggregate == agAvg) query.parsed.Select.HasAverage = true;
     if (ContainsAggregate(item->First)) RaiseSqlError("Aggregate functions cannot be nested");
     TExpToken* argument = item->First;
     if (argument && argument->Kind == nkColumn && argument->Name == "*") {
@@ -457,7 +455,7 @@ void TSqlParser::ParseResultColumn() {
     column->Name = Token();
     Next();
   }
-  query.parsed.ResultItems.push_back(std::move(column));
+  query.parsed.Select.Items.push_back(std::move(column));
 }
 
 void TSqlParser::ParseFrom() {
@@ -472,7 +470,7 @@ void TSqlParser::ParseFrom() {
   for (;;) {
     TTableReference& table =
         ParseTableReference("Table name expected after FROM keyword, instead found '", "Table name expected, instead found '");
-    table.Position = uint16_t(query.parsed.SourceTables.size());
+    table.Position = uint16_t(query.parsed.Sources.Tables.size());
     ParseCorrelationName(table, underInsert ? insertStops : plainStops);
     // Joins after the table.
     for (;;) {
@@ -510,17 +508,17 @@ void TSqlParser::ParseJoin(uint8_t kind) {
       ParseTableReference("Table name expected after JOIN keyword, instead found '", "Table name expected, instead found '");
   if (kind == jkRight) {
     // The right-joined table goes first: it is the outer one.
-    auto owned = std::move(query.parsed.SourceTables.back());
-    query.parsed.SourceTables.pop_back();
-    query.parsed.SourceTables.insert(query.parsed.SourceTables.begin(), std::move(owned));
+    auto owned = std::move(query.parsed.Sources.Tables.back());
+    query.parsed.Sources.Tables.pop_back();
+    query.parsed.Sources.Tables.insert(query.parsed.Sources.Tables.begin(), std::move(owned));
   }
-  table.Position = uint16_t(query.parsed.SourceTables.size());
+  table.Position = uint16_t(query.parsed.Sources.Tables.size());
   ParseCorrelationName(table, {"ON"});
   ExpectKeyword("ON", "ON keyword expected in JOIN clause, instead found '");
   TJoinClause clause;
   clause.Condition = ParseClause(WhereContext, "WHERE or JOIN clause is empty", JoinFlags);
   clause.Kind = kind;
-  query.parsed.JoinClauses.push_back(std::move(clause));
+  query.parsed.Condition.Joins.push_back(std::move(clause));
 }
 
 // ---- INSERT, UPDATE, DELETE -------------------------------------------------------
@@ -538,13 +536,13 @@ void TSqlParser::ParseInsert() {
     Next();
     for (;;) {
       TExpTreePtr column = ParseTableColumn();
-      query.parsed.TargetColumns.push_back({column->Name, column->CorrelationName});
+      query.parsed.Change.Columns.push_back({column->Name, column->CorrelationName});
       if (!IsPunctuation(',')) break;
       Next();
     }
     ExpectPunctuation(')', "Right parentheses expected after list of table columns, instead found '");
   } else {
-    query.parsed.TargetColumns.push_back({"*", ""});
+    query.parsed.Change.Columns.push_back({"*", ""});
   }
   if (Keyword("VALUES")) {
     Next();
@@ -554,7 +552,7 @@ void TSqlParser::ParseInsert() {
       value->Tree = ParseClause("value expression", "Value expression is empty", ValueFlags);
       parser.GetMarkedText(value->Text);
       value->Text = Trimmed(value->Text);
-      query.parsed.UpdateValues.push_back(std::move(value));
+      query.parsed.Change.Values.push_back(std::move(value));
       if (!IsPunctuation(',')) break;
       Next();
     }
@@ -563,13 +561,12 @@ void TSqlParser::ParseInsert() {
     TDataQuery& select = query.Statement.AddQuery();
     select.parsed.LiveRequested = true;
     TSqlParser(select, parser, text).Parse(true);
-    query.parsed.SubSelect = &select;
-    query.parsed.InsertFromSelect = true;
+    query.parsed.Change.SubSelect = &select;
   } else {
     Fail("VALUES or SELECT  keyword expected, instead found '");
   }
   if (Keyword("NOAUTOINC")) {
-    query.parsed.NoAutoInc = true;
+    query.parsed.Options.NoAutoInc = true;
     Next();
   }
   ParseCommitInterval();
@@ -586,22 +583,22 @@ void TSqlParser::ParseUpdate() {
   ExpectKeyword("SET", "SET keyword expected, instead found '");
   for (;;) {
     TExpTreePtr column = ParseTableColumn();
-    query.parsed.TargetColumns.push_back({column->Name, column->CorrelationName});
+    query.parsed.Change.Columns.push_back({column->Name, column->CorrelationName});
     ExpectPunctuation('=', "Assignment (=) operator expected after column name, instead found '");
     auto value = std::make_unique<TUpdateValue>();
     value->Tree = ParseClause("value expression", "Value expression is empty", ValueFlags);
     parser.GetMarkedText(value->Text);
     value->Text = Trimmed(value->Text);
-    query.parsed.UpdateValues.push_back(std::move(value));
+    query.parsed.Change.Values.push_back(std::move(value));
     if (!IsPunctuation(',')) break;
     Next();
   }
   if (Keyword("WHERE")) {
     Next();
-    query.parsed.Where = ParseClause(WhereContext, "WHERE or JOIN clause is empty", WhereFlags);
+    query.parsed.Condition.Where = ParseClause(WhereContext, "WHERE or JOIN clause is empty", WhereFlags);
   }
   if (Keyword("NOAUTOINC")) {
-    query.parsed.NoAutoInc = true;
+    query.parsed.Options.NoAutoInc = true;
     Next();
   }
   ParseCommitInterval();
@@ -618,7 +615,7 @@ void TSqlParser::ParseDelete() {
   ParseCorrelationName(table, {"WHERE", "NOJOINOPTIMIZE", "COMMIT"});
   if (Keyword("WHERE")) {
     Next();
-    query.parsed.Where = ParseClause(WhereContext, "WHERE or JOIN clause is empty", WhereFlags);
+    query.parsed.Condition.Where = ParseClause(WhereContext, "WHERE or JOIN clause is empty", WhereFlags);
   }
   ParseCommitInterval();
   EndOfStatement("End of DELETE statement expected, instead found '");

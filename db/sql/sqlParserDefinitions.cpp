@@ -151,40 +151,44 @@ uint16_t TSqlParser::ParseUserVersion(const std::string& missing) {
 void TSqlParser::ParseTableOptions(bool alter) {
   if (Keyword("DESCRIPTION")) {
     Next();
-    query.parsed.Description = ParseStringLiteral("Description expected after DESCRIPTION keyword, instead found '");
-    query.parsed.HasDescription = true;
+    query.parsed.Options.Description =
+        ParseStringLiteral("Description expected after DESCRIPTION keyword, instead found '");
+    query.parsed.Options.HasDescription = true;
   }
   if (Keyword("BLOB")) {
     Next();
     ExpectKeyword("BLOCK", "BLOCK keyword expected after BLOB keyword, instead found '");
     ExpectKeyword("SIZE", "SIZE keyword expected after BLOCK keyword, instead found '");
-    query.parsed.BlobBlockSize =
+    query.parsed.Options.BlobBlockSize =
         uint16_t(ParseWholeNumber("BLOB block size", "BLOB block size is empty", 1, UINT16_MAX));
-    query.parsed.HasBlobBlockSize = true;
+    query.parsed.Options.HasBlobBlockSize = true;
   }
-  if (Keyword("LANGUAGE")) ParseLanguage(query.parsed.HasLanguage, query.parsed.HasSort);
+  if (Keyword("LANGUAGE")) ParseLanguage(query.parsed.Options.HasLanguage, query.parsed.Options.HasSort);
   if (Keyword("ENCRYPTED")) {
     Next();
     ExpectKeyword("WITH", "WITH keyword expected after ENCRYPTED keyword, instead found '");
-    query.parsed.Password = ParseStringLiteral("Password expected after ENCRYPTED WITH keywords, instead found '");
-    query.parsed.Encrypted = !query.parsed.Password.empty();
-    query.parsed.HasEncryption = true;
+    query.parsed.Options.Password =
+        ParseStringLiteral("Password expected after ENCRYPTED WITH keywords, instead found '");
+    query.parsed.Options.Encrypted = !query.parsed.Options.Password.empty();
+    query.parsed.Options.HasEncryption = true;
   }
   if (Keyword("USER")) {
     Next();
     if (Keyword("MAJOR")) {
-      query.parsed.UserMajorVersion = ParseUserVersion("VERSION keyword expected after MAJOR keyword, instead found '");
-      query.parsed.HasMajorVersion = true;
+      query.parsed.Options.UserMajorVersion =
+          ParseUserVersion("VERSION keyword expected after MAJOR keyword, instead found '");
+      query.parsed.Options.HasMajorVersion = true;
       if (Keyword("USER")) {
         Next();
         if (!Keyword("MINOR")) Fail("MINOR keyword expected after USER keyword, instead found '");
-        query.parsed.UserMinorVersion =
+        query.parsed.Options.UserMinorVersion =
             ParseUserVersion("VERSION keyword expected after MINOR keyword, instead found '");
-        query.parsed.HasMinorVersion = true;
+        query.parsed.Options.HasMinorVersion = true;
       }
     } else if (Keyword("MINOR")) {
-      query.parsed.UserMinorVersion = ParseUserVersion("VERSION keyword expected after MINOR keyword, instead found '");
-      query.parsed.HasMinorVersion = true;
+      query.parsed.Options.UserMinorVersion =
+          ParseUserVersion("VERSION keyword expected after MINOR keyword, instead found '");
+      query.parsed.Options.HasMinorVersion = true;
     } else {
       Fail("MAJOR keyword expected after USER keyword, instead found '");
     }
@@ -193,11 +197,11 @@ void TSqlParser::ParseTableOptions(bool alter) {
   if (Keyword("LAST")) {
     Next();
     ExpectKeyword("AUTOINC", "AUTOINC keyword expected after LAST keyword, instead found '");
-    query.parsed.LastAutoInc =
+    query.parsed.Options.LastAutoInc =
         int32_t(ParseWholeNumber("next auto-increment number", "Next auto-increment number is empty", 0, INT32_MAX));
   }
   if (Keyword("NOBACKUP")) {
-    query.parsed.NoBackup = true;
+    query.parsed.Options.NoBackup = true;
     Next();
   }
 }
@@ -206,9 +210,9 @@ void TSqlParser::ParseCreateTable() {
   Next();  // TABLE
   TTableReference& table = ParseTableReference("Table name expected after CREATE TABLE keywords, instead found '",
                                             "Table name expected, instead found '");
-  query.parsed.TargetName =
+  query.parsed.Target.Name =
       table.DatabaseName.empty() || table.InMemory ? table.TableName : table.DatabaseName + table.TableName;
-  query.parsed.InMemoryTarget = table.InMemory;
+  query.parsed.Target.InMemory = table.InMemory;
   ExpectPunctuation('(', "Left parentheses expected before list of table columns, instead found '");
   static const std::initializer_list<const char*> listEnd = {
       "CONSTRAINT", "PRIMARY", "UNIQUE",      "ASC",  "ASCENDING", "DESC",      "DESCENDING",
@@ -217,14 +221,14 @@ void TSqlParser::ParseCreateTable() {
     auto field = std::make_unique<TCreateField>();
     ParseColumnDefinition(*field, false);
     ParseColumnOptions(*field, false);
-    query.parsed.CreateFields.push_back(std::move(field));
+    query.parsed.Definition.Fields.push_back(std::move(field));
     if (!IsPunctuation(',')) break;
     Next();
   }
   if (KeywordIn({"CONSTRAINT", "PRIMARY", "UNIQUE", "ASC", "ASCENDING", "DESC", "DESCENDING", "NOCASE"})) {
     auto index = std::make_unique<TCreateIndex>();
     ParsePrimaryKey(*index);
-    query.parsed.CreateIndexes.push_back(std::move(index));
+    query.parsed.Definition.Indexes.push_back(std::move(index));
     if (IsPunctuation(',')) Next();
   }
   ParseTableOptions(false);
@@ -242,13 +246,13 @@ void TSqlParser::ParseCreateIndex() {
   ExpectKeyword("ON", "ON keyword expected after index name, instead found '");
   TTableReference& table =
       ParseTableReference("Table name expected after ON keyword, instead found '", "Table name expected, instead found '");
-  query.parsed.TargetName =
+  query.parsed.Target.Name =
       table.DatabaseName.empty() || table.InMemory ? table.TableName : table.DatabaseName + table.TableName;
-  query.parsed.InMemoryTarget = table.InMemory;
+  query.parsed.Target.InMemory = table.InMemory;
   ParseIndexColumns(*index);
   ParseCompression(*index);
-  query.parsed.IndexName = index->Name;
-  query.parsed.CreateIndexes.push_back(std::move(index));
+  query.parsed.Target.IndexName = index->Name;
+  query.parsed.Definition.Indexes.push_back(std::move(index));
   EndOfStatement("End of CREATE INDEX statement expected, instead found '");
 }
 
@@ -268,7 +272,7 @@ void TSqlParser::ParseAlteration() {
       ExpectKeyword("KEY", "KEY keyword expected after PRIMARY keyword, instead found '");
       auto index = std::make_unique<TCreateIndex>();
       index->Drop = true;
-      query.parsed.CreateIndexes.push_back(std::move(index));
+      query.parsed.Definition.Indexes.push_back(std::move(index));
       return;
     }
     if (Keyword("COLUMN")) Next();
@@ -276,7 +280,7 @@ void TSqlParser::ParseAlteration() {
     ParseColumnDefinition(*field, true);
     field->OldName = field->Name;
     field->Drop = true;
-    query.parsed.CreateFields.push_back(std::move(field));
+    query.parsed.Definition.Fields.push_back(std::move(field));
     return;
   }
   if (KeywordIn(keyWords)) {
@@ -284,7 +288,7 @@ void TSqlParser::ParseAlteration() {
     ParsePrimaryKey(*index);
     index->Add = !redefine;
     index->Redefine = redefine;
-    query.parsed.CreateIndexes.push_back(std::move(index));
+    query.parsed.Definition.Indexes.push_back(std::move(index));
     return;
   }
   if (Keyword("COLUMN")) Next();
@@ -308,16 +312,16 @@ void TSqlParser::ParseAlteration() {
     ParseColumnDefinition(*field, false);
   }
   ParseColumnOptions(*field, true);
-  query.parsed.CreateFields.push_back(std::move(field));
+  query.parsed.Definition.Fields.push_back(std::move(field));
 }
 
 void TSqlParser::ParseAlterTable() {
   Next();  // TABLE
   TTableReference& table = ParseTableReference("Table name expected after ALTER TABLE keywords, instead found '",
                                             "Table name expected, instead found '");
-  query.parsed.TargetName =
+  query.parsed.Target.Name =
       table.DatabaseName.empty() || table.InMemory ? table.TableName : table.DatabaseName + table.TableName;
-  query.parsed.InMemoryTarget = table.InMemory;
+  query.parsed.Target.InMemory = table.InMemory;
   while (KeywordIn({"ADD", "REDEFINE", "DROP"})) {
     ParseAlteration();
     if (!IsPunctuation(',')) break;
@@ -331,9 +335,9 @@ void TSqlParser::ParseDropTable() {
   Next();  // TABLE
   TTableReference& table = ParseTableReference("Table name expected after TABLE keyword, instead found '",
                                             "Table name expected, instead found '");
-  query.parsed.TargetName =
+  query.parsed.Target.Name =
       table.DatabaseName.empty() || table.InMemory ? table.TableName : table.DatabaseName + table.TableName;
-  query.parsed.InMemoryTarget = table.InMemory;
+  query.parsed.Target.InMemory = table.InMemory;
   EndOfStatement("End of DROP TABLE statement expected, instead found '");
 }
 
@@ -352,10 +356,10 @@ void TSqlParser::ParseDropIndex() {
   auto table = std::make_unique<TTableReference>();
   SetTableName(*table, inMemory, name->CorrelationName);
   table->Position = 1;
-  query.parsed.TargetName =
+  query.parsed.Target.Name =
       table->DatabaseName.empty() || table->InMemory ? table->TableName : table->DatabaseName + table->TableName;
-  query.parsed.InMemoryTarget = inMemory;
-  query.parsed.SourceTables.push_back(std::move(table));
-  query.parsed.IndexName = name->Name;
+  query.parsed.Target.InMemory = inMemory;
+  query.parsed.Sources.Tables.push_back(std::move(table));
+  query.parsed.Target.IndexName = name->Name;
   EndOfStatement("End of DROP INDEX statement expected, instead found '");
 }

@@ -192,7 +192,7 @@ TExpToken* PrepareTableCondition(const TDataQuery& query, TSourceTable& table, c
 // Whether the choice of the driving table weighs the tables' rows: only
 // when there is a choice and the statement leaves it to the planner.
 bool WeighsRows(const TDataQuery& query) {
-  return query.Parsed.SourceTables.size() >= 2 && !query.Parsed.NoJoinOptimize;
+  return query.Parsed.Sources.Tables.size() >= 2 && !query.Parsed.Sources.NoJoinOptimize;
 }
 
 }  // namespace
@@ -257,7 +257,7 @@ private:
       if (node->Kind == nkColumn && !node->CorrelationName.empty()) {
         bool known = false;
         for (const TDataQuery* at = &query; at && !known; at = at->Plan.Outer)
-          for (const auto& table : at->Parsed.SourceTables)
+          for (const auto& table : at->Parsed.Sources.Tables)
             if (SameText(table->CorrelationName, node->CorrelationName)) known = true;
         if (!known)
           RaiseSqlError("Table correlation name '" + node->CorrelationName + "'" +
@@ -314,11 +314,11 @@ private:
   }
 
   void TakeConditions() {
-    for (const TJoinClause& clause : query.Parsed.JoinClauses) {
+    for (const TJoinClause& clause : query.Parsed.Condition.Joins) {
       TExpTreePtr checked = Checked(*clause.Condition);
       Take(std::move(checked), clause.Kind == jkRight ? uint8_t(jkLeft) : clause.Kind, true);
     }
-    if (query.Parsed.Where) Take(Checked(*query.Parsed.Where), jkInner, false);
+    if (query.Parsed.Condition.Where) Take(Checked(*query.Parsed.Condition.Where), jkInner, false);
   }
 
   // A left join's outer table is the one listed first: the table of the
@@ -629,7 +629,7 @@ void PlanConditions(TDataQuery& query) {
     for (const auto& table : query.Run.Tables) rows.push_back(table->Cursor->GetRecordCount());
   TJoinPlan plan = planner.DecideJoins(rows);
   plan.TableFilters = std::move(filters);
-  plan.CheckInvariants(query.Parsed.SourceTables.size());
+  plan.CheckInvariants(query.Parsed.Sources.Tables.size());
   query.Plan.Joins = std::move(plan);
   query.Run.Joins.StepFilters.assign(query.Plan.Joins.Steps.size(), nullptr);
   query.Run.Joins.StepHashes.resize(query.Plan.Joins.Steps.size());

@@ -19,7 +19,7 @@
 #include "sqlQuery.h"
 
 // The rows of each source table under its own filter, by the table's
-// position in the FROM list (TParsedQuery::SourceTables).
+// position in the FROM list (TParsedSources::Tables).
 using TTableRows = std::vector<int32_t>;
 
 class TConditionPlanner {

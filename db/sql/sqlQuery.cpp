@@ -8,6 +8,7 @@
 #include "engSession.h"
 #include "osSyncTicks.h"
 #include "rtlAssert.h"
+#include "rtlStrUtils.h"
 #include "sqlDataChange.h"
 #include "sqlDefinition.h"
 #include "sqlResultColumns.h"
@@ -29,15 +30,47 @@ void TSourceTable::CheckInvariants() const {
   ORV_ASSERT(!Record.empty());
 }
 
-void TParsedQuery::CheckInvariants(const TDataQuery& owner) const {
-  ORV_ASSERT(Kind <= qkDropIndex);
-  ORV_ASSERT(InsertFromSelect == (SubSelect != nullptr));
-  ORV_ASSERT(SubSelect != &owner);
-  ORV_ASSERT(HasOrderBy == !OrderBy.empty());
-  ORV_ASSERT(Kind != qkSelect || Grouping == !GroupBy.empty());
+void TParsedSources::CheckInvariants(bool numbered) const {
+  // A right-joined table goes first but keeps the position of its place in
+  // the text: the positions are 1..n in some order.
+  std::vector<bool> seen(Tables.size() + 1, false);
+  for (const auto& table : Tables) {
+    ORV_ASSERT(!numbered || (table->Position >= 1 && table->Position <= Tables.size() && !seen[table->Position]));
+    if (numbered) seen[table->Position] = true;
+    for (const auto& other : Tables)
+      ORV_ASSERT(other == table || !SameText(other->CorrelationName, table->CorrelationName));
+  }
 }
 
-TTableDefinition TParsedQuery::NewTableDefinition(std::vector<TFieldDefinition> fields) const {
+void TParsedSelectList::CheckInvariants() const {
+  bool average = false;
+  for (const auto& item : Items) {
+    ORV_ASSERT(item->AllColumns || item->CountStar || item->Tree);
+    ORV_ASSERT(item->Aggregate <= agCount && (!item->CountStar || item->Aggregate == agCount));
+    average = average || item->Aggregate == agAvg;
+  }
+  ORV_ASSERT(HasAverage == average);
+}
+
+void TParsedCondition::CheckInvariants() const {
+  for (const TJoinClause& join : Joins) ORV_ASSERT(join.Condition && join.Kind >= jkInner && join.Kind <= jkRight);
+}
+
+void TParsedQuery::CheckInvariants(const TDataQuery& owner) const {
+  ORV_ASSERT(Kind <= qkDropIndex);
+  Select.CheckInvariants();
+  Sources.CheckInvariants(Kind <= qkDelete);
+  Condition.CheckInvariants();
+  if (Kind == qkSelect) ORV_ASSERT(Change.Columns.empty() && Change.Values.empty() && !Change.SubSelect);
+  if (Kind != qkSelect) ORV_ASSERT(Select.Items.empty() && !Grouping.Given() && !Grouping.Having && !Ordering.Given());
+  if (Kind != qkCreateTable && Kind != qkAlterTable && Kind != qkCreateIndex)
+    ORV_ASSERT(Definition.Fields.empty() && Definition.Indexes.empty());
+  ORV_ASSERT(!Change.SubSelect || (Kind == qkInsert && Change.SubSelect != &owner));
+  ORV_ASSERT(!Target.Into || !Target.Name.empty());
+  ORV_ASSERT(!Options.Encrypted || !Options.Password.empty());
+}
+
+TTableDefinition TParsedOptions::NewTableDefinition(std::vector<TFieldDefinition> fields) const {
   TTableDefinition definition;
   definition.Fields = std::move(fields);
   definition.LanguageId = LanguageId;
@@ -53,11 +86,11 @@ TTableDefinition TParsedQuery::NewTableDefinition(std::vector<TFieldDefinition> 
 
 void TQueryPlan::CheckInvariants(const TDataQuery& owner) const {
   const TParsedQuery& parsed = owner.Parsed;
-  ORV_ASSERT(!Live || (parsed.SourceTables.size() == 1 && !Grouping && !Distinct && !parsed.HasInto));
+  ORV_ASSERT(!Live || (parsed.Sources.Tables.size() == 1 && !Grouping && !Distinct && !parsed.Target.Into));
   ORV_ASSERT(Live || ResultIndex == NoResultIndex);
   ORV_ASSERT(!AggregatesOnly || Grouping);
-  ORV_ASSERT(!parsed.Grouping || Grouping);
-  ORV_ASSERT(!Distinct || parsed.Distinct);
+  ORV_ASSERT(!parsed.Grouping.Given() || Grouping);
+  ORV_ASSERT(!Distinct || parsed.Select.Distinct);
   for (size_t i = 0; i < ResultFields.size(); ++i) {
     ORV_ASSERT(ResultFields[i]->FieldNo == i + 1);
     ORV_ASSERT((ResultFields[i]->AvgCountFieldNo == 0) || ResultFields[i]->AvgCountFieldNo > ResultFields.size());
@@ -67,13 +100,13 @@ void TQueryPlan::CheckInvariants(const TDataQuery& owner) const {
   for (const TUpdateField& field : UpdateFields) ORV_ASSERT(field.FieldNo >= 1);
   ORV_ASSERT(Outer != &owner);
   ORV_ASSERT(!Correlated || Outer);
-  Joins.CheckInvariants(parsed.SourceTables.size());
+  Joins.CheckInvariants(parsed.Sources.Tables.size());
 }
 
 void TQueryRun::CheckInvariants(const TParsedQuery& parsed, const TQueryPlan& plan) const {
-  ORV_ASSERT(Tables.empty() || Tables.size() == parsed.SourceTables.size());
+  ORV_ASSERT(Tables.empty() || Tables.size() == parsed.Sources.Tables.size());
   for (size_t i = 0; i < Tables.size(); ++i) {
-    ORV_ASSERT(&Tables[i]->Reference == parsed.SourceTables[i].get());
+    ORV_ASSERT(&Tables[i]->Reference == parsed.Sources.Tables[i].get());
     Tables[i]->CheckInvariants();
   }
   ORV_ASSERT(!ResultCursor || ResultCursor == Answer.get() ||
@@ -113,18 +146,18 @@ void CollectTreeParams(const TExpToken* node, std::vector<const TExpToken*>& par
 void TDataQuery::CollectParams(std::vector<const TExpToken*>& params) const {
   switch (Parsed.Kind) {
     case qkSelect:
-      for (const TJoinClause& join : Parsed.JoinClauses) CollectTreeParams(join.Condition.get(), params);
-      CollectTreeParams(Parsed.Where.get(), params);
-      CollectTreeParams(Parsed.Having.get(), params);
+      for (const TJoinClause& join : Parsed.Condition.Joins) CollectTreeParams(join.Condition.get(), params);
+      CollectTreeParams(Parsed.Condition.Where.get(), params);
+      CollectTreeParams(Parsed.Grouping.Having.get(), params);
       break;
     case qkInsert:
     case qkUpdate:
-      for (const auto& value : Parsed.UpdateValues) CollectTreeParams(value->Tree.get(), params);
-      if (Parsed.SubSelect) Parsed.SubSelect->CollectParams(params);
-      CollectTreeParams(Parsed.Where.get(), params);
+      for (const auto& value : Parsed.Change.Values) CollectTreeParams(value->Tree.get(), params);
+      if (Parsed.Change.SubSelect) Parsed.Change.SubSelect->CollectParams(params);
+      CollectTreeParams(Parsed.Condition.Where.get(), params);
       break;
     case qkDelete:
-      CollectTreeParams(Parsed.Where.get(), params);
+      CollectTreeParams(Parsed.Condition.Where.get(), params);
       break;
     default:
       break;

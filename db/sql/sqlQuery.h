@@ -108,32 +108,71 @@ struct TOuterReference {
   uint16_t FieldNo = 0;
 };
 
-// What the parser made of the query's text, and whether the caller asked
-// for a live result. Only the parser and the statement write it, and only
-// until the statement is parsed: preparation reads it and produces the
-// plan and the run (TDataQuery holds it const for everyone else).
-// Invariants: Kind is one of the statement kinds; an INSERT's SELECT is
-// there exactly when InsertFromSelect says so and is not the query itself;
-// ORDER BY and GROUP BY lists are there with their clause.
-struct TParsedQuery {
-  bool Nested = false;
-  uint8_t Kind = qkNone;
-  bool LiveRequested = false;
+// The tables a query reads, in the order their positions number them (a
+// right-joined table put first).
+// Invariants: the tables a query reads (numbered) have the positions 1..n,
+// each once; correlation names differ.
+struct TParsedSources {
+  std::vector<std::unique_ptr<const TTableReference>> Tables;
+  bool NoJoinOptimize = false;
+
+  void CheckInvariants(bool numbered) const;
+};
+
+// The result columns as written.
+// Invariants: an item is "*", COUNT(*) or has its tree; HasAverage says
+// whether an AVG is among them.
+struct TParsedSelectList {
+  std::vector<std::unique_ptr<const TResultItem>> Items;
   bool Distinct = false;
   bool HasAverage = false;
-  bool NoJoinOptimize = false;
-  bool HasOrderBy = false;
-  bool OrderByNoCase = false;
-  bool Grouping = false;
-  bool HasHaving = false;
-  bool InMemoryTarget = false;
-  bool InsertFromSelect = false;
+
+  void CheckInvariants() const;
+};
+
+// WHERE and the ON conditions.
+// Invariants: every ON clause has its condition and a join kind.
+struct TParsedCondition {
+  TExpTreePtr Where;  // without the ON conditions
+  std::vector<TJoinClause> Joins;
+
+  void CheckInvariants() const;
+};
+
+// GROUP BY and HAVING as written (HAVING without GROUP BY is refused by
+// preparation, not by the parser).
+struct TParsedGrouping {
+  std::vector<TColumnItem> Items;
+  TExpTreePtr Having;
+
+  bool Given() const { return !Items.empty(); }
+};
+
+// ORDER BY as written.
+struct TParsedOrdering {
+  std::vector<TColumnItem> Items;
+  bool NoCase = false;
+
+  bool Given() const { return !Items.empty(); }
+};
+
+// The table the statement makes or names: the INTO table of a SELECT, the
+// table of a definition statement, the index DROP INDEX drops.
+// Invariants: INTO names its table.
+struct TParsedTarget {
+  std::string Name;
+  std::string IndexName;
+  bool Into = false;
+  bool InMemory = false;
+};
+
+// The options a statement gives for the tables it makes or changes and
+// for its own run; each Has* says the option was written.
+// Invariants: an encrypted table has its password.
+struct TParsedOptions {
   bool WithLocks = false;
-  bool HasInto = false;
   bool NoAutoInc = false;
   bool NoBackup = false;
-  std::string TargetName;
-  std::string IndexName;
   std::string Description;
   bool Encrypted = false;
   std::string Password;
@@ -147,24 +186,49 @@ struct TParsedQuery {
   bool HasEncryption = false, HasLanguage = false, HasSort = false, HasBlobBlockSize = false;
   bool HasDescription = false, HasMajorVersion = false, HasMinorVersion = false, HasCommitInterval = false;
 
-  // The items, each completed by the parser before it is put here.
-  std::vector<std::unique_ptr<const TTableReference>> SourceTables;
-  std::vector<std::unique_ptr<const TResultItem>> ResultItems;
-  std::vector<TTargetItem> TargetColumns;
-  std::vector<std::unique_ptr<const TUpdateValue>> UpdateValues;
-  std::vector<std::unique_ptr<const TCreateField>> CreateFields;
-  std::vector<std::unique_ptr<const TCreateIndex>> CreateIndexes;
-  std::vector<TColumnItem> OrderBy;
-  std::vector<TColumnItem> GroupBy;
-  TExpTreePtr Where;  // the WHERE clause without the ON conditions
-  std::vector<TJoinClause> JoinClauses;
-  TExpTreePtr Having;
-  TDataQuery* SubSelect = nullptr;  // INSERT ... SELECT
+  // A table the statement creates (its own or an answer) with these
+  // options, over these fields.
+  TTableDefinition NewTableDefinition(std::vector<TFieldDefinition> fields) const;
+};
+
+// INSERT, UPDATE and DELETE: the columns named, the values given, and the
+// SELECT of INSERT ... SELECT.
+struct TParsedDataChange {
+  std::vector<TTargetItem> Columns;
+  std::vector<std::unique_ptr<const TUpdateValue>> Values;
+  TDataQuery* SubSelect = nullptr;
+};
+
+// CREATE TABLE, ALTER TABLE and CREATE INDEX: the columns and indexes.
+struct TParsedDefinition {
+  std::vector<std::unique_ptr<const TCreateField>> Fields;
+  std::vector<std::unique_ptr<const TCreateIndex>> Indexes;
+};
+
+// What the parser made of the query's text, and whether the caller asked
+// for a live result. Only the parser and the statement write it, and only
+// until the statement is parsed: preparation reads it and produces the
+// plan and the run (TDataQuery holds it const for everyone else). Each
+// item is completed by the parser before it is put here.
+// Invariants: Kind is one of the statement kinds; each part holds what its
+// kind allows (a SELECT no data change or definition, a data change no
+// select list, grouping or ordering); an INSERT's SELECT is not the query
+// itself; and each part's own (above).
+struct TParsedQuery {
+  uint8_t Kind = qkNone;
+  bool Nested = false;
+  bool LiveRequested = false;
+  TParsedSelectList Select;
+  TParsedSources Sources;
+  TParsedCondition Condition;
+  TParsedGrouping Grouping;
+  TParsedOrdering Ordering;
+  TParsedTarget Target;
+  TParsedOptions Options;
+  TParsedDataChange Change;
+  TParsedDefinition Definition;
 
   void CheckInvariants(const TDataQuery& owner) const;
-  // A table the statement creates (its own or an answer) with the options
-  // the statement gave, over these fields.
-  TTableDefinition NewTableDefinition(std::vector<TFieldDefinition> fields) const;
 };
 
 // A source table's own conditions, made ready for its cursor's filter

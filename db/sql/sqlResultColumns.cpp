@@ -99,7 +99,7 @@ uint8_t ResultFieldType(const TResultField& column) {
 void ResolveResultColumns(TDataQuery& query) {
   // "*" items become one column per field, in place.
   std::vector<std::unique_ptr<TResultField>> columns;
-  for (const auto& column : query.Parsed.ResultItems) {
+  for (const auto& column : query.Parsed.Select.Items) {
     if (!column->AllColumns) {
       columns.push_back(ColumnOfItem(*column));
       continue;
@@ -172,7 +172,7 @@ void ResolveResultColumns(TDataQuery& query) {
                     "'" + " exceeds the maximum allowable field size");
     if (ResultFieldType(*column) == dtBlob) query.Plan.HasBlobColumn = true;
   }
-  if (anyAggregate && anyPlain && query.Parsed.GroupBy.empty())
+  if (anyAggregate && anyPlain && query.Parsed.Grouping.Items.empty())
     RaiseSqlError("Invalid use of aggregate function(s), the necessary GROUP BY clause is missing");
 }
 
@@ -243,57 +243,59 @@ std::string MemoryAnswerName(const TDataDirectory& memory) {
 
 }  // namespace
 
-bool KeepsTemporaryAnswer(const TDataQuery& query) { return !query.Parsed.HasInto && !query.Parsed.Encrypted; }
+bool KeepsTemporaryAnswer(const TDataQuery& query) {
+  return !query.Parsed.Target.Into && !query.Parsed.Options.Encrypted;
+}
 
 void CreateAnswerTable(TDataQuery& query, bool inMemory) {
   ORV_ASSERT(!query.Run.Answer && !query.Run.AnswerDirectory);
   ORV_ASSERT(!inMemory || KeepsTemporaryAnswer(query));
   TDataSession* session = query.StatementDirectory()->Session();
   std::string name;
-  if (query.Parsed.InMemoryTarget) {
+  if (query.Parsed.Target.InMemory) {
     query.Run.AnswerDirectory = session->OpenDirectory("Memory", "");
-    name = FilePart(query.Parsed.TargetName);
+    name = FilePart(query.Parsed.Target.Name);
   } else if (inMemory) {
     query.Run.AnswerDirectory = session->OpenDirectory("Memory", "");
     name = MemoryAnswerName(*query.Run.AnswerDirectory);
-  } else if (query.Parsed.HasInto && HasFolderPart(query.Parsed.TargetName)) {
-    const std::string folder = FolderPart(query.Parsed.TargetName);
+  } else if (query.Parsed.Target.Into && HasFolderPart(query.Parsed.Target.Name)) {
+    const std::string folder = FolderPart(query.Parsed.Target.Name);
     query.Run.AnswerDirectory = session->OpenDirectory(folder, folder);
-    name = FilePart(query.Parsed.TargetName);
+    name = FilePart(query.Parsed.Target.Name);
   } else {
     const std::string folder = session->GetPrivateDirectory();
     query.Run.AnswerDirectory = session->OpenDirectory(folder, folder);
-    name = query.Parsed.HasInto ? query.Parsed.TargetName : query.Run.AnswerDirectory->GetTempTableName(false);
+    name = query.Parsed.Target.Into ? query.Parsed.Target.Name : query.Run.AnswerDirectory->GetTempTableName(false);
   }
-  TTableDefinition definition = query.Parsed.NewTableDefinition(AnswerFields(query));
+  TTableDefinition definition = query.Parsed.Options.NewTableDefinition(AnswerFields(query));
   definition.LanguageId = query.Plan.LanguageId;
   definition.SortId = query.Plan.SortId;
-  const bool addedPassword = query.Parsed.Encrypted && !session->PasswordExists(query.Parsed.Password);
-  if (addedPassword) session->AddPassword(query.Parsed.Password);
+  const bool addedPassword = query.Parsed.Options.Encrypted && !session->PasswordExists(query.Parsed.Options.Password);
+  if (addedPassword) session->AddPassword(query.Parsed.Options.Password);
   try {
     auto answer = NewTableCursor(query.Run.AnswerDirectory);
     TCursorOpenOptions options{.TableName = name,
                                .Exclusive = true,
-                               .InMemory = query.Parsed.InMemoryTarget || inMemory,
+                               .InMemory = query.Parsed.Target.InMemory || inMemory,
                                // A file in memory lives only while it is open: made as a lasting
                                // table, it goes with its cursor's close once opened as temporary.
-                               .TemporaryTable = !query.Parsed.HasInto && !inMemory};
+                               .TemporaryTable = !query.Parsed.Target.Into && !inMemory};
     answer->SetOpenOptions(options);
     answer->Admin().CreateTable(definition, true);
-    options.TemporaryTable = !query.Parsed.HasInto;
+    options.TemporaryTable = !query.Parsed.Target.Into;
     answer->SetOpenOptions(options);
     answer->Open();
     query.Plan.AnswerFields.clear();
-    if (query.Parsed.HasAverage) query.Plan.AnswerFields = answer->Fields().FieldDefinitions();
+    if (query.Parsed.Select.HasAverage) query.Plan.AnswerFields = answer->Fields().FieldDefinitions();
     query.Run.Answer = std::move(answer);
     query.Run.AnswerInMemory = inMemory;
   } catch (...) {
-    if (addedPassword) session->RemovePassword(query.Parsed.Password);
+    if (addedPassword) session->RemovePassword(query.Parsed.Options.Password);
     // A memory table made but not opened would stay for the process's life.
     if (inMemory) query.Run.AnswerDirectory->DeleteTable(name, true);
     throw;
   }
-  if (addedPassword) session->RemovePassword(query.Parsed.Password);
+  if (addedPassword) session->RemovePassword(query.Parsed.Options.Password);
 }
 
 void DropAnswerTable(TDataQuery& query) {

@@ -134,7 +134,7 @@ void ReplaceHavingAggregates(const TDataQuery& query, TExpToken* node, TBoundAgg
 int FindOrderIndex(const TDataQuery& query, const TSourceTable& table) {
   std::vector<std::pair<uint16_t, bool>> wanted;
   bool text = false;
-  for (const TColumnItem& item : query.Parsed.OrderBy) {
+  for (const TColumnItem& item : query.Parsed.Ordering.Items) {
     const int found = FindResultColumn(query, item);
     if (found == 0) return -1;
     const TResultField& column = *query.Plan.ResultFields[size_t(found - 1)];
@@ -147,7 +147,7 @@ int FindOrderIndex(const TDataQuery& query, const TSourceTable& table) {
   for (int n = cursor.Fields().PrimaryIsNatural() ? 1 : 0; n <= secondaries; ++n) {
     const TIndexDefinition index = cursor.Fields().GetIndexDefinition(n);
     if (index.FieldNumbers.size() != wanted.size()) continue;
-    bool fits = !text || index.CaseInsensitive == query.Parsed.OrderByNoCase;
+    bool fits = !text || index.CaseInsensitive == query.Parsed.Ordering.NoCase;
     for (size_t i = 0; fits && i < wanted.size(); ++i)
       fits = index.FieldNumbers[i] == wanted[i].first && index.KeyDescending(i) == wanted[i].second;
     if (fits) return n;
@@ -187,7 +187,7 @@ public:
   static constexpr uint32_t RowsBetweenClockReadings = 16;
 
   explicit TReadBatch(TDataQuery& query)
-      : query(query), active(!query.Parsed.WithLocks && !query.Run.ProgressProc) {}
+      : query(query), active(!query.Parsed.Options.WithLocks && !query.Run.ProgressProc) {}
   ~TReadBatch() {
     try {
       End();
@@ -250,16 +250,16 @@ private:
 }  // namespace
 
 void TDataQuery::PrepareSelect() {
-  Plan.Grouping = Parsed.Grouping;
-  Plan.Distinct = Parsed.Distinct && !Parsed.Grouping;
+  Plan.Grouping = Parsed.Grouping.Given();
+  Plan.Distinct = Parsed.Select.Distinct && !Parsed.Grouping.Given();
   OpenSourceTables(!Parsed.LiveRequested);
   const TTableCursor& first = *Run.Tables.front()->Cursor;
-  Plan.LanguageId = Parsed.HasLanguage ? Parsed.LanguageId : first.Fields().LanguageId();
-  Plan.SortId = Parsed.HasSort || Parsed.HasLanguage ? Parsed.SortId : first.Fields().SortId();
+  Plan.LanguageId = Parsed.Options.HasLanguage ? Parsed.Options.LanguageId : first.Fields().LanguageId();
+  Plan.SortId = Parsed.Options.HasSort || Parsed.Options.HasLanguage ? Parsed.Options.SortId : first.Fields().SortId();
   ResolveResultColumns(*this);
   NameResultColumns(*this);
   for (auto& column : Plan.ResultFields) ConvertTextConstants(column->Tree.get(), first.Fields().LanguageId());
-  if (!Plan.Grouping && Parsed.HasHaving)
+  if (!Plan.Grouping && Parsed.Grouping.Having)
     RaiseSqlError("A GROUP BY clause must exist in order to use the HAVING clause");
   if (!Plan.Grouping && std::all_of(Plan.ResultFields.begin(), Plan.ResultFields.end(),
                                       [](const auto& column) { return column->Aggregate != agNone; })) {
@@ -267,11 +267,11 @@ void TDataQuery::PrepareSelect() {
     Plan.Grouping = true;
   }
   Plan.FastCount =
-      Parsed.SourceTables.size() == 1 && Plan.ResultFields.size() == 1 && Plan.ResultFields.front()->CountStar;
+      Parsed.Sources.Tables.size() == 1 && Plan.ResultFields.size() == 1 && Plan.ResultFields.front()->CountStar;
   int orderIndex = -1;
-  const bool single = Parsed.SourceTables.size() == 1;
+  const bool single = Parsed.Sources.Tables.size() == 1;
   if (Parsed.LiveRequested && single) {
-    orderIndex = Parsed.HasOrderBy ? FindOrderIndex(*this, *Run.Tables.front()) : int(NoResultIndex);
+    orderIndex = Parsed.Ordering.Given() ? FindOrderIndex(*this, *Run.Tables.front()) : int(NoResultIndex);
   }
   // Nested queries are always answer tables: the expression engine filters
   // them by value, whatever their source.
@@ -280,8 +280,9 @@ void TDataQuery::PrepareSelect() {
   const bool computesBlob = std::any_of(Plan.ResultFields.begin(), Plan.ResultFields.end(), [](const auto& column) {
     return column->Computed && column->DataType == dtBlob;
   });
-  Plan.Live = Parsed.LiveRequested && !Parsed.HasInto && !Plan.Distinct && single && !Plan.Grouping &&
-              !Parsed.HasHaving && orderIndex >= 0 && !Parsed.Nested && Statement.QueryCount() == 1 && !computesBlob;
+  Plan.Live = Parsed.LiveRequested && !Parsed.Target.Into && !Plan.Distinct && single && !Plan.Grouping &&
+              !Parsed.Grouping.Having && orderIndex >= 0 && !Parsed.Nested && Statement.QueryCount() == 1 &&
+              !computesBlob;
   if (Plan.Live) {
     Plan.ResultIndex = uint8_t(orderIndex);
     TSourceTable& table = *Run.Tables.front();
@@ -316,13 +317,13 @@ void TDataQuery::PrepareSelect() {
   uint16_t hidden = uint16_t(Plan.ResultFields.size());
   for (auto& column : Plan.ResultFields)
     if (column->Aggregate == agAvg) column->AvgCountFieldNo = ++hidden;
-  if (Parsed.OrderBy.size() > size_t(MaxResultColumns))
+  if (Parsed.Ordering.Items.size() > size_t(MaxResultColumns))
     RaiseSqlError("Maximum number of columns (" + std::to_string(MaxResultColumns) + ") in ORDER BY clause " + "exceeded");
-  if (Parsed.GroupBy.size() > size_t(MaxResultColumns))
+  if (Parsed.Grouping.Items.size() > size_t(MaxResultColumns))
     RaiseSqlError("Maximum number of columns (" + std::to_string(MaxResultColumns) + ") in GROUP BY clause " + "exceeded");
-  Plan.OrderBy = Parsed.OrderBy;
+  Plan.OrderBy = Parsed.Ordering.Items;
   ResolveItems(*this, Plan.OrderBy, "ORDER BY clause");
-  Plan.GroupBy = Parsed.GroupBy;
+  Plan.GroupBy = Parsed.Grouping.Items;
   if (!Plan.AggregatesOnly) ResolveItems(*this, Plan.GroupBy, "GROUP BY clause");
   if (Plan.Distinct) {
     if (Plan.ResultFields.size() > size_t(MaxResultColumns))
@@ -334,8 +335,8 @@ void TDataQuery::PrepareSelect() {
   // Placed for a small result; the execution moves it when its rows may
   // be many.
   CreateAnswerTable(*this, KeepsTemporaryAnswer(*this));
-  if (Parsed.Having) {
-    Plan.HavingChecked.reset(CloneTokenTree(Parsed.Having.get()));
+  if (Parsed.Grouping.Having) {
+    Plan.HavingChecked.reset(CloneTokenTree(Parsed.Grouping.Having.get()));
     TBoundAggregates aggregates;
     ReplaceHavingAggregates(*this, Plan.HavingChecked.get(), aggregates);
     TResultColumnResolver resolver(*this, aggregates);
@@ -346,15 +347,15 @@ void TDataQuery::PrepareSelect() {
     ConvertTextConstants(Plan.HavingChecked.get(), Plan.LanguageId);
   }
   auto allAscending = [this] {
-    return !Parsed.OrderByNoCase && std::none_of(Plan.OrderBy.begin(), Plan.OrderBy.end(),
+    return !Parsed.Ordering.NoCase && std::none_of(Plan.OrderBy.begin(), Plan.OrderBy.end(),
                                                  [](const TColumnItem& item) { return item.Descending; });
   };
-  if (Parsed.HasOrderBy && !Plan.GroupBy.empty() && Plan.OrderBy.size() == Plan.GroupBy.size() &&
+  if (Parsed.Ordering.Given() && !Plan.GroupBy.empty() && Plan.OrderBy.size() == Plan.GroupBy.size() &&
       allAscending()) {
     Plan.OrderGiven = true;
     for (size_t i = 0; i < Plan.OrderBy.size(); ++i)
       Plan.OrderGiven = Plan.OrderGiven && Plan.OrderBy[i].ColumnNo == Plan.GroupBy[i].ColumnNo;
-  } else if (Parsed.HasOrderBy && Plan.Distinct && Plan.OrderBy.size() == Plan.ResultFields.size() &&
+  } else if (Parsed.Ordering.Given() && Plan.Distinct && Plan.OrderBy.size() == Plan.ResultFields.size() &&
              allAscending()) {
     Plan.OrderGiven = true;
     for (size_t i = 0; i < Plan.OrderBy.size(); ++i)
@@ -517,7 +518,7 @@ bool AnswerFitsInMemory(TDataQuery& query) {
 
 void TDataQuery::ExecuteSelect() {
   // Preparation opened every source table and numbered the result.
-  ORV_ASSERT(Run.Tables.size() == Parsed.SourceTables.size() && !Plan.ResultFields.empty());
+  ORV_ASSERT(Run.Tables.size() == Parsed.Sources.Tables.size() && !Plan.ResultFields.empty());
   if (Plan.Live) {
     TTableCursor& cursor = *Run.Tables.front()->Cursor;
     PlanConditions(*this);
@@ -532,7 +533,7 @@ void TDataQuery::ExecuteSelect() {
     Run.Executed = true;
     return;
   }
-  TReadLocks locks(*this, Parsed.WithLocks);
+  TReadLocks locks(*this, Parsed.Options.WithLocks);
   // AVG's counts are fields of the answer while it is filled, and hidden
   // from whoever reads the result.
   auto clearAnswer = [&] {
@@ -621,7 +622,7 @@ void TDataQuery::ExecuteSelect() {
       callbacks.Accumulate = [this, &answer](uint8_t* group, const uint8_t* record) {
         AccumulateRow(*this, answer, group, record);
       };
-      if (Parsed.HasAverage)
+      if (Parsed.Select.HasAverage)
         callbacks.Finish = [this, &answer](uint8_t* group) { FinishAverages(*this, answer, group); };
       const TFormatSettings answerSettings =
           GetLocaleFormatSettings(answer.Fields().LanguageId(), answer.Fields().SortId());
@@ -635,10 +636,10 @@ void TDataQuery::ExecuteSelect() {
         };
       answer.Admin().SortRecords(keys, false, TSortDuplicates::Group, &callbacks);
     }
-    if (Parsed.HasOrderBy && !Plan.OrderGiven) {
+    if (Parsed.Ordering.Given() && !Plan.OrderGiven) {
       std::vector<TSortField> keys;
       for (const TColumnItem& item : Plan.OrderBy) keys.push_back({item.ColumnNo, item.Descending});
-      answer.Admin().SortRecords(keys, Parsed.OrderByNoCase, TSortDuplicates::None, nullptr);
+      answer.Admin().SortRecords(keys, Parsed.Ordering.NoCase, TSortDuplicates::None, nullptr);
     }
     fill.End();
   }

@@ -54,7 +54,7 @@ TSourceTable* TDataQuery::FindSourceTable(const std::string& qualifier, const st
 void TDataQuery::OpenSourceTables(bool readOnly) {
   TDataSession* session = StatementDirectory()->Session();
   if (!Run.Tables.empty()) return;
-  for (const auto& reference : Parsed.SourceTables) {
+  for (const auto& reference : Parsed.Sources.Tables) {
     Run.Tables.push_back(std::make_unique<TSourceTable>(*reference));
     TSourceTable& table = *Run.Tables.back();
     if (reference->InMemory) {

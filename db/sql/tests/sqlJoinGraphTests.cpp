@@ -48,8 +48,8 @@ protected:
     const TDataQuery& query = statement.MainQuery();
     std::set<const TSourceTable*> placed;
     for (const TJoinStep& step : query.Plan.Joins.Steps) placed.insert(step.Table);
-    EXPECT_EQ(query.Plan.Joins.Steps.size(), query.Parsed.SourceTables.size()) << text;
-    EXPECT_EQ(placed.size(), query.Parsed.SourceTables.size()) << text;
+    EXPECT_EQ(query.Plan.Joins.Steps.size(), query.Parsed.Sources.Tables.size()) << text;
+    EXPECT_EQ(placed.size(), query.Parsed.Sources.Tables.size()) << text;
     std::sort(rows.begin(), rows.end());
     return rows;
   }

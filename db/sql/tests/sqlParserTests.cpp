@@ -35,12 +35,12 @@ TEST_F(SqlParserTest, AliasesAndCorrelationNames) {
   EXPECT_EQ(query.Plan.ResultFields[0]->Name, "first");
   EXPECT_EQ(query.Plan.ResultFields[1]->Name, "second");
   EXPECT_EQ(query.Plan.ResultFields[2]->Name, "c");
-  ASSERT_EQ(query.Parsed.ResultItems.size(), 3u);
-  EXPECT_FALSE(query.Parsed.ResultItems[1]->GeneratedName);
-  EXPECT_EQ(query.Parsed.ResultItems[2]->SourceQualifier, "x");
-  EXPECT_EQ(query.Parsed.SourceTables.front()->CorrelationName, "x");
+  ASSERT_EQ(query.Parsed.Select.Items.size(), 3u);
+  EXPECT_FALSE(query.Parsed.Select.Items[1]->GeneratedName);
+  EXPECT_EQ(query.Parsed.Select.Items[2]->SourceQualifier, "x");
+  EXPECT_EQ(query.Parsed.Sources.Tables.front()->CorrelationName, "x");
   // WHERE after a table name is never its correlation name.
-  EXPECT_EQ(Prepare("SELECT a FROM t WHERE a = 1").MainQuery().Parsed.SourceTables.front()->CorrelationName, "t");
+  EXPECT_EQ(Prepare("SELECT a FROM t WHERE a = 1").MainQuery().Parsed.Sources.Tables.front()->CorrelationName, "t");
 }
 
 TEST_F(SqlParserTest, StatementKindsAndModelDefaults) {
@@ -57,23 +57,23 @@ TEST_F(SqlParserTest, StatementKindsAndModelDefaults) {
   EXPECT_EQ(Prepare("DROP INDEX t.ib").MainQuery().Parsed.Kind, qkDropIndex);
   TDataQuery& query = Prepare("SELECT a FROM t").MainQuery();
   EXPECT_EQ(query.Run.MaxRowCount, -1);
-  EXPECT_EQ(query.Parsed.BlobBlockSize, 512);
-  EXPECT_EQ(query.Parsed.UserMajorVersion, 1);
-  EXPECT_EQ(query.Parsed.LastAutoInc, -1);
+  EXPECT_EQ(query.Parsed.Options.BlobBlockSize, 512);
+  EXPECT_EQ(query.Parsed.Options.UserMajorVersion, 1);
+  EXPECT_EQ(query.Parsed.Options.LastAutoInc, -1);
 }
 
 TEST_F(SqlParserTest, RightJoinPutsItsTableFirst) {
   TDataQuery& query = Prepare("SELECT t.a FROM t RIGHT OUTER JOIN u ON t.a = u.a").MainQuery();
-  ASSERT_EQ(query.Parsed.SourceTables.size(), 2u);
-  EXPECT_EQ(query.Parsed.SourceTables[0]->CorrelationName, "u");
-  EXPECT_EQ(query.Parsed.SourceTables[1]->CorrelationName, "t");
+  ASSERT_EQ(query.Parsed.Sources.Tables.size(), 2u);
+  EXPECT_EQ(query.Parsed.Sources.Tables[0]->CorrelationName, "u");
+  EXPECT_EQ(query.Parsed.Sources.Tables[1]->CorrelationName, "t");
 }
 
 TEST_F(SqlParserTest, FullOuterJoinIsRefusedButFullAfterATableIsItsName) {
   EXPECT_EQ(SqlError("SELECT t.a FROM t JOIN u ON t.a = u.a FULL JOIN t x ON x.a = u.a"),
             "Full outer joins are currently not supported in MDB SQL SELECT statements");
   TDataQuery& query = Prepare("SELECT FULL.a FROM t FULL JOIN u ON FULL.a = u.a").MainQuery();
-  EXPECT_EQ(query.Parsed.SourceTables[0]->CorrelationName, "FULL");
+  EXPECT_EQ(query.Parsed.Sources.Tables[0]->CorrelationName, "FULL");
 }
 
 TEST_F(SqlParserTest, InsertWithoutColumnListTakesAllColumns) {
@@ -82,8 +82,8 @@ TEST_F(SqlParserTest, InsertWithoutColumnListTakesAllColumns) {
   EXPECT_EQ(query.Plan.UpdateFields[1].Name, "b");
   EXPECT_EQ(query.Plan.UpdateFields[1].FieldNo, 2);
   // The statement keeps what was written.
-  ASSERT_EQ(query.Parsed.TargetColumns.size(), 1u);
-  EXPECT_EQ(query.Parsed.TargetColumns.front().Name, "*");
+  ASSERT_EQ(query.Parsed.Change.Columns.size(), 1u);
+  EXPECT_EQ(query.Parsed.Change.Columns.front().Name, "*");
 }
 
 TEST_F(SqlParserTest, MessagesOfTheDispatch) {

@@ -198,7 +198,7 @@ TEST_F(SqlSelectTest, ThePlannerDecidesByTheRowsItIsGiven) {
     const std::vector<TTableFilterPlan> filters = planner.TakeTableFilters();
     EXPECT_EQ(planner.WeighsRows(), !check.Rows.empty()) << check.Text;
     const TJoinPlan plan = planner.DecideJoins(check.Rows);
-    ASSERT_EQ(plan.Steps.size(), query.Parsed.SourceTables.size()) << check.Text;
+    ASSERT_EQ(plan.Steps.size(), query.Parsed.Sources.Tables.size()) << check.Text;
     EXPECT_EQ(plan.Steps.front().Table->Reference.CorrelationName, check.Driver) << check.Text;
     for (const auto& table : query.Run.Tables) EXPECT_EQ(table->Cursor->Filters().FilterCount(), 0);
     // Only the title condition is a table's own.
