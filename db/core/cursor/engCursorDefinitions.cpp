@@ -53,13 +53,13 @@ void TDataCursor::CheckTableDefinition(TTableDefinition& definition, bool assign
   if (definition.LanguageId != 0 && !IsValidLocale(MakeLCID(definition.LanguageId, definition.SortId)))
     Raise(EngErrNoLanguageDriver);
   if (definition.Fields.size() > size_t(MaxDataFields) || definition.LimitValue < -1) Raise(EngErrFieldLimits);
-  if (definition.IndexCount > MaxIndexDefinitions || definition.IndexCount < 0) Raise(EngErrIndexLimits);
+  if (definition.IndexDescs.Count() > MaxIndexDefinitions) Raise(EngErrIndexLimits);
   if (definition.BlobBlockSize < MinBlobBlockSize) Raise(EngErrBlobLimits);
   const int32_t fieldCount = int32_t(definition.Fields.size());
   CheckFieldNameLengths(definition.Fields);
   std::vector<uint8_t> fieldDescs = FieldDescsFromDefinitions(definition.Fields);
   CheckFieldDefs(fieldDescs.data(), fieldCount, definition.LanguageId, definition.SortId, assignOffsets);
-  CheckIndexDefs(definition.IndexDescs, definition.IndexCount, fieldDescs.data(), fieldCount,
+  CheckIndexDefs(definition.IndexDescs.Data(), definition.IndexDescs.Count(), fieldDescs.data(), fieldCount,
                  definition.AllowNaturalPrimary);
   // The checked and completed stored part; what a field map adds stays.
   for (int32_t i = 0; i < fieldCount; ++i) {

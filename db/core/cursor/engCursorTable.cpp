@@ -57,8 +57,8 @@ void TDataCursor::CreateTable(TTableDefinition& definition, bool overwrite) {
   const std::vector<uint8_t> fieldDescs = FieldDescsFromDefinitions(definition.Fields);
   files.FieldDescs = fieldDescs.data();
   files.FieldCount = int32_t(definition.Fields.size());
-  files.IndexDescs = definition.IndexDescs;
-  files.IndexCount = definition.IndexCount;
+  files.IndexDescs = definition.IndexDescs.Data();
+  files.IndexCount = definition.IndexDescs.Count();
   files.BlobBlockSize = definition.BlobBlockSize;
   files.Description = definition.Description;
   files.Password = definition.Password;

@@ -5,6 +5,7 @@
 #include "engDataHeader.h"
 #include "engIndexFile.h"
 #include "engLittleEndian.h"
+#include "rtlAssert.h"
 #include "engTableCursor.h"
 
 TIndexDefinition IndexDefinitionFromDesc(const uint8_t* desc) {
@@ -41,30 +42,22 @@ std::vector<uint8_t> IndexDescsFromDefinitions(const std::vector<TIndexDefinitio
   return descs;
 }
 
-TTableDefinition::TTableDefinition(const TTableDefinition& other) { *this = other; }
+TIndexDescList::TIndexDescList(std::vector<uint8_t> descs) : bytes(std::move(descs)) {
+  ORV_ASSERT(bytes.size() % IndexDescSize == 0);
+}
 
-TTableDefinition& TTableDefinition::operator=(const TTableDefinition& other) {
-  if (this == &other) return *this;
-  const bool keptOwn = other.IndexDescs && other.IndexDescs == other.ownIndexDescs.data();
-  Fields = other.Fields;
-  IndexCount = other.IndexCount;
-  ownIndexDescs = other.ownIndexDescs;
-  IndexDescs = keptOwn ? ownIndexDescs.data() : other.IndexDescs;
-  Description = other.Description;
-  LanguageId = other.LanguageId;
-  SortId = other.SortId;
-  BlobBlockSize = other.BlobBlockSize;
-  UserMajorVersion = other.UserMajorVersion;
-  UserMinorVersion = other.UserMinorVersion;
-  Encrypted = other.Encrypted;
-  Password = other.Password;
-  LimitValue = other.LimitValue;
-  AllowNaturalPrimary = other.AllowNaturalPrimary;
-  return *this;
+int32_t TIndexDescList::Count() const { return int32_t(bytes.size() / IndexDescSize); }
+
+uint8_t* TIndexDescList::At(int32_t n) {
+  ORV_ASSERT(n >= 0 && n < Count());
+  return bytes.data() + size_t(n) * IndexDescSize;
+}
+
+const uint8_t* TIndexDescList::At(int32_t n) const {
+  ORV_ASSERT(n >= 0 && n < Count());
+  return bytes.data() + size_t(n) * IndexDescSize;
 }
 
 void TTableDefinition::SetIndexes(const std::vector<TIndexDefinition>& indexes) {
-  ownIndexDescs = IndexDescsFromDefinitions(indexes);
-  IndexDescs = ownIndexDescs.empty() ? nullptr : ownIndexDescs.data();
-  IndexCount = int32_t(indexes.size());
+  IndexDescs = TIndexDescList(IndexDescsFromDefinitions(indexes));
 }

@@ -56,10 +56,10 @@ void TRestructure::Run(TTableFileOps& fileOps) {
 
 TRestructure::TWay TRestructure::ChooseWay() {
   if (RecordLayoutChanged()) return TWay::Copy;
-  const bool newPrimaryHasKeys = definition.IndexCount > 0 && NewIndexDesc(0)[IdxDescFieldCount] != 0;
-  if (definition.IndexCount != OldIndexCount() || (newPrimaryHasKeys && cursor.PrimaryIsNatural()))
+  const bool newPrimaryHasKeys = definition.IndexDescs.Count() > 0 && NewIndexDesc(0)[IdxDescFieldCount] != 0;
+  if (definition.IndexDescs.Count() != OldIndexCount() || (newPrimaryHasKeys && cursor.PrimaryIsNatural()))
     return TWay::RebuildIndexes;
-  for (int n = 0; n < definition.IndexCount; ++n)
+  for (int n = 0; n < definition.IndexDescs.Count(); ++n)
     if (IndexChanged(n)) return TWay::RebuildIndexes;
   return TWay::InPlace;
 }
@@ -82,7 +82,7 @@ bool TRestructure::RecordLayoutChanged() {
 int TRestructure::OldIndexCount() { return cursor.IndexFile().GetSecondaryCount() + 1; }
 
 uint8_t* TRestructure::NewIndexDesc(int n) const {
-  return n < definition.IndexCount ? definition.IndexDescs + size_t(n) * IndexDescSize : nullptr;
+  return n < definition.IndexDescs.Count() ? definition.IndexDescs.At(n) : nullptr;
 }
 
 // A natural primary index holds no keys to compare.
@@ -97,7 +97,7 @@ bool TRestructure::IndexChanged(int n) {
 // Names and texts only: the records and keys stay as they are.
 void TRestructure::UpdateInPlace() {
   TIndexFile& indexes = cursor.IndexFile();
-  for (int n = 0; n < definition.IndexCount; ++n) {
+  for (int n = 0; n < definition.IndexDescs.Count(); ++n) {
     const uint8_t* desc = NewIndexDesc(n);
     uint16_t numbers[MaxKeyFields] = {};
     for (int i = 0; i < desc[IdxDescFieldCount] && i < MaxKeyFields; ++i)

@@ -72,21 +72,17 @@ int NewPosition(const TTableDefinition& definition, uint16_t number) {
 // The work table is created with its fields numbered by position (as a
 // table file must hold them) and its index keys following them.
 struct TWorkDefinition {
-  std::vector<uint8_t> Indexes;
   TTableDefinition Definition;
 
-  explicit TWorkDefinition(const TTableDefinition& source)
-      : Indexes(source.IndexDescs, source.IndexDescs + size_t(source.IndexCount) * IndexDescSize),
-        Definition(source) {
-    for (int32_t n = 0; n < source.IndexCount; ++n) {
-      uint8_t* desc = Indexes.data() + size_t(n) * IndexDescSize;
+  explicit TWorkDefinition(const TTableDefinition& source) : Definition(source) {
+    for (int32_t n = 0; n < Definition.IndexDescs.Count(); ++n) {
+      uint8_t* desc = Definition.IndexDescs.At(n);
       for (int i = 0; i < desc[IdxDescFieldCount] && i < MaxKeyFields; ++i) {
         uint8_t* number = desc + IdxDescFieldNumbers + 2 * i;
         PutLE16(number, uint16_t(NewPosition(source, GetLE16(number))));
       }
     }
     for (size_t i = 0; i < Definition.Fields.size(); ++i) Definition.Fields[i].Number = uint16_t(i + 1);
-    Definition.IndexDescs = Indexes.data();
   }
 };
 

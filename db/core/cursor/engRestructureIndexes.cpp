@@ -42,7 +42,7 @@ void TRestructure::RebuildIndexes() {
 std::vector<bool> TRestructure::ReplaceChangedIndexes() {
   TIndexFile& indexes = cursor.IndexFile();
   const int oldCount = OldIndexCount();
-  const int newCount = definition.IndexCount;
+  const int newCount = definition.IndexDescs.Count();
   std::vector<bool> changed(size_t(std::max(oldCount, newCount)), false);
   for (int n = 0; n < newCount; ++n) changed[size_t(n)] = IndexChanged(n);
   const bool newPrimaryHasKeys = newCount > 0 && NewIndexDesc(0)[IdxDescFieldCount] != 0;

@@ -41,20 +41,32 @@ struct TSortField {
   bool Descending = false;
 };
 
+// A table's indexes in the engine's stored form, the primary first: whole
+// descriptors, each as the index file keeps it, one after the other.
+class TIndexDescList {
+public:
+  TIndexDescList() = default;
+  // descs holds whole descriptors (asserted).
+  explicit TIndexDescList(std::vector<uint8_t> descs);
+  int32_t Count() const;
+  // Descriptor n, 0 <= n < Count() (asserted).
+  uint8_t* At(int32_t n);
+  const uint8_t* At(int32_t n) const;
+  // The first descriptor, the others after it; nil when there is none.
+  uint8_t* Data() { return bytes.empty() ? nullptr : bytes.data(); }
+  const uint8_t* Data() const { return bytes.empty() ? nullptr : bytes.data(); }
+
+private:
+  std::vector<uint8_t> bytes;
+};
+
 // A table definition handed to CreateTable and CheckTableDefinition.
 struct TTableDefinition {
-  TTableDefinition() = default;
-  // A copy points at its own index descriptors when the source kept them.
-  TTableDefinition(const TTableDefinition& other);
-  TTableDefinition& operator=(const TTableDefinition& other);
-
   // In stored order; their numbers are what restructuring matches old and
   // new fields by. CheckTableDefinition completes them.
   std::vector<TFieldDefinition> Fields;
-  // The engine's stored form of the indexes, the primary first: SetIndexes
-  // fills it from definitions; the engine completes it.
-  uint8_t* IndexDescs = nullptr;
-  int32_t IndexCount = 0;
+  // SetIndexes fills it from definitions; the engine completes it.
+  TIndexDescList IndexDescs;
   void SetIndexes(const std::vector<TIndexDefinition>& indexes);
   std::string Description;
   uint16_t LanguageId = 0;
@@ -69,9 +81,6 @@ struct TTableDefinition {
   int32_t LimitValue = 0;
   // A primary index without fields is natural record order.
   bool AllowNaturalPrimary = true;
-
-private:
-  std::vector<uint8_t> ownIndexDescs;
 };
 
 // How a cursor opens its table.

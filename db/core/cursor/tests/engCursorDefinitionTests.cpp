@@ -12,19 +12,17 @@ class CursorDefinitionTest : public CursorTest {
 protected:
   std::vector<uint8_t> fields;
   int32_t fieldCount = 0;
-  std::vector<uint8_t> indexes;
   TTableDefinition definition;
 
   void Define(const std::vector<TFieldSpec>& fieldSpecs, const std::vector<TIndexSpec>& indexSpecs = {}) {
     fields = Descriptors(fieldSpecs);
-    indexes.clear();
+    std::vector<uint8_t> indexes;
     for (const TIndexSpec& spec : indexSpecs) {
       const std::vector<uint8_t> desc = IndexDescriptor(spec);
       indexes.insert(indexes.end(), desc.begin(), desc.end());
     }
     fieldCount = int32_t(fieldSpecs.size());
-    definition.IndexDescs = indexes.data();
-    definition.IndexCount = int32_t(indexSpecs.size());
+    definition.IndexDescs = TIndexDescList(std::move(indexes));
   }
   // patch changes the definitions the descriptors give.
   uint16_t Check(const std::function<void(std::vector<TFieldDefinition>&)>& patch = {}) {
@@ -40,7 +38,7 @@ protected:
     return code;
   }
   uint8_t* Field(int i) { return fields.data() + size_t(i) * FieldDescSize; }
-  uint8_t* Index(int i) { return indexes.data() + size_t(i) * IndexDescSize; }
+  uint8_t* Index(int i) { return definition.IndexDescs.At(i); }
 };
 
 }  // namespace
@@ -53,9 +51,9 @@ TEST_F(CursorDefinitionTest, TableLimitsComeBeforeAnyField) {
   definition.LimitValue = -2;
   EXPECT_EQ(Check(), EngErrFieldLimits);
   definition.LimitValue = -1;
-  definition.IndexCount = 33;
+  definition.IndexDescs = TIndexDescList(std::vector<uint8_t>(size_t(MaxIndexDefinitions + 1) * IndexDescSize));
   EXPECT_EQ(Check(), EngErrIndexLimits);
-  definition.IndexCount = 0;
+  definition.IndexDescs = {};
   definition.BlobBlockSize = 63;
   EXPECT_EQ(Check(), EngErrBlobLimits);
   definition.BlobBlockSize = 64;

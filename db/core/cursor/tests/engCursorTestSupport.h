@@ -107,8 +107,7 @@ protected:
     }
     TTableDefinition definition;
     definition.Fields = FieldDefinitionsFromDescs(fieldDescs.data(), int32_t(fields.size()));
-    definition.IndexDescs = indexDescs.data();
-    definition.IndexCount = int32_t(indexes.size());
+    definition.IndexDescs = TIndexDescList(std::move(indexDescs));
     definition.LanguageId = languageId;
     TDataCursor& cursor = NewCursor(name, true);
     cursor.CreateTable(definition, false);

@@ -49,11 +49,9 @@ protected:
   // A table of the given descriptors (patched by the test) and a primary
   // index on the first field.
   void CreateWithDescriptors(const std::string& name, std::vector<uint8_t> fieldDescs) {
-    const std::vector<uint8_t> index = IndexDescriptor({"", {1}});
     TTableDefinition definition;
     definition.Fields = FieldDefinitionsFromDescs(fieldDescs.data(), int32_t(fieldDescs.size() / FieldDescSize));
-    definition.IndexDescs = const_cast<uint8_t*>(index.data());
-    definition.IndexCount = 1;
+    definition.IndexDescs = TIndexDescList(IndexDescriptor({"", {1}}));
     NewCursor(name, true).CreateTable(definition, false);
   }
 

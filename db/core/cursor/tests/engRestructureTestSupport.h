@@ -23,12 +23,11 @@ struct TNewDefinition {
   std::vector<uint8_t> Fields;
   int32_t FieldCount = 0;
   std::vector<uint8_t> Indexes;
-  int32_t IndexCount = 0;
   TTableDefinition Definition;
 
   TNewDefinition(const std::vector<TFieldSpec>& fields, const std::vector<uint16_t>& numbers,
                  const std::vector<TIndexSpec>& indexes)
-      : Fields(Descriptors(fields)), FieldCount(int32_t(fields.size())), IndexCount(int32_t(indexes.size())) {
+      : Fields(Descriptors(fields)), FieldCount(int32_t(fields.size())) {
     for (size_t i = 0; i < numbers.size(); ++i) PutLE16(Fields.data() + i * FieldDescSize, numbers[i]);
     for (const TIndexSpec& spec : indexes) {
       const std::vector<uint8_t> desc = IndexDescriptor(spec);
@@ -44,8 +43,7 @@ struct TNewDefinition {
   }
   TTableDefinition& Get() {
     Definition.Fields = FieldDefinitionsFromDescs(Fields.data(), FieldCount);
-    Definition.IndexDescs = Indexes.data();
-    Definition.IndexCount = IndexCount;
+    Definition.IndexDescs = TIndexDescList(Indexes);
     return Definition;
   }
 };
