@@ -3,6 +3,8 @@
 
 #include "sqlQuery.h"
 
+#include <algorithm>
+
 #include "engTableCursor.h"
 #include "engDirectory.h"
 #include "engSession.h"
@@ -86,14 +88,32 @@ TTableDefinition TParsedOptions::NewTableDefinition(std::vector<TFieldDefinition
 
 void TQueryPlan::CheckInvariants(const TDataQuery& owner) const {
   const TParsedQuery& parsed = owner.Parsed;
-  ORV_ASSERT(!Live || (parsed.Sources.Tables.size() == 1 && !Grouping && !Distinct && !parsed.Target.Into));
+  const auto& tables = owner.Run.Tables;
+  auto ownTable = [&tables](const TSourceTable* table) {
+    return std::any_of(tables.begin(), tables.end(), [table](const auto& own) { return own.get() == table; });
+  };
+  ORV_ASSERT(!Live || (parsed.Sources.Tables.size() == 1 && !Grouping && !Distinct && !parsed.Target.Into &&
+                       !parsed.Grouping.Having && !HavingChecked && !OrderGiven && OrderBy.empty() &&
+                       GroupBy.empty()));
   ORV_ASSERT(Live || ResultIndex == NoResultIndex);
+  // The index a live result reads by is one its table has.
+  if (Live && ResultIndex != NoResultIndex) {
+    const TCursorFields& fields = tables.front()->Cursor->Fields();
+    ORV_ASSERT(ResultIndex <= fields.GetSecondaryIndexCount() && (ResultIndex > 0 || !fields.PrimaryIsNatural()));
+  }
   ORV_ASSERT(!AggregatesOnly || Grouping);
   ORV_ASSERT(!parsed.Grouping.Given() || Grouping);
   ORV_ASSERT(!Distinct || parsed.Select.Distinct);
+  ORV_ASSERT(!OrderGiven || (parsed.Ordering.Given() && (Grouping || Distinct)));
   for (size_t i = 0; i < ResultFields.size(); ++i) {
-    ORV_ASSERT(ResultFields[i]->FieldNo == i + 1);
-    ORV_ASSERT((ResultFields[i]->AvgCountFieldNo == 0) || ResultFields[i]->AvgCountFieldNo > ResultFields.size());
+    const TResultField& column = *ResultFields[i];
+    ORV_ASSERT(column.FieldNo == i + 1);
+    ORV_ASSERT((column.AvgCountFieldNo == 0) || column.AvgCountFieldNo > ResultFields.size());
+    // Every plain column was resolved to a field of one of the query's own
+    // tables.
+    ORV_ASSERT(!column.Source || ownTable(column.Source));
+    ORV_ASSERT(column.Computed || column.CountStar ||
+               (column.Source && column.SourceFieldNo >= 1 && column.SourceFieldNo <= column.Source->FieldCount));
   }
   for (const std::vector<TColumnItem>* items : {&OrderBy, &GroupBy})
     for (const TColumnItem& item : *items) ORV_ASSERT(item.ColumnNo >= 1 && item.ColumnNo <= ResultFields.size());
@@ -101,6 +121,8 @@ void TQueryPlan::CheckInvariants(const TDataQuery& owner) const {
   ORV_ASSERT(Outer != &owner);
   ORV_ASSERT(!Correlated || Outer);
   Joins.CheckInvariants(parsed.Sources.Tables.size());
+  for (const TJoinStep& step : Joins.Steps) ORV_ASSERT(ownTable(step.Table));
+  for (const TTableFilterPlan& filter : Joins.TableFilters) ORV_ASSERT(ownTable(filter.Table));
 }
 
 void TQueryRun::CheckInvariants(const TParsedQuery& parsed, const TQueryPlan& plan) const {
@@ -112,6 +134,7 @@ void TQueryRun::CheckInvariants(const TParsedQuery& parsed, const TQueryPlan& pl
   ORV_ASSERT(!ResultCursor || ResultCursor == Answer.get() ||
              (plan.Live && ResultCursor == Tables.front()->Cursor.get()));
   ORV_ASSERT(!AnswerDirectory || Answer);
+  ORV_ASSERT(AnswerFields.empty() || Answer);
   ORV_ASSERT(Elapsed >= 0);
   Joins.CheckInvariants(plan.Joins);
 }

@@ -272,17 +272,24 @@ struct TJoinPlan {
   void CheckInvariants(size_t sourceTables) const;
 };
 
-// What preparation and the planner decided: the statement resolved
-// against the open tables, and how a result is made.
+// What preparation and the planner decided, as a value: for a SELECT
+// PlanSelect (sqlSelectPlan.h) makes it from the parsed text and the
+// source tables' definitions, and each execution adds the join plan
+// (sqlPlanner.h); the run installs it. Its column references are bound to
+// the query's source tables (the expression engine reads a column through
+// its table), which live as long as the query.
 // Invariants (once prepared): a live result reads one table through one of
-// its indexes and has no grouping, DISTINCT or INTO; any other result has
-// no index; an answer of aggregates only groups its rows into one; the
-// plan groups where the text does, and DISTINCT only where the text says
-// so; result columns are numbered 1.. in order, AVG's hidden counts after
-// them; a canned result's ORDER BY and GROUP BY items name result columns;
-// a data change names one field of its table per value; a query never
-// encloses itself, and only an enclosed query is correlated; the join plan
-// is empty before the first execution (see TJoinPlan).
+// its indexes (or in natural order) and has no grouping, DISTINCT, INTO,
+// HAVING or sort of its own; any other result has no index; an answer of
+// aggregates only groups its rows into one; the plan groups where the text
+// does, and DISTINCT only where the text says so; the grouping or distinct
+// sort gives the order only of an ORDER BY; result columns are numbered
+// 1.. in order, AVG's hidden counts after them; a plain column reads a
+// field of one of the query's own tables; a canned result's ORDER BY and
+// GROUP BY items name result columns; a data change names one field of its
+// table per value; a query never encloses itself, and only an enclosed
+// query is correlated; the join plan is empty before the first execution
+// (see TJoinPlan) and places only the query's own tables.
 struct TQueryPlan {
   // GROUP BY given, or aggregates only; DISTINCT only without it.
   bool Grouping = false;
@@ -307,9 +314,6 @@ struct TQueryPlan {
   bool OrderGiven = false;  // the grouping or distinct sort gives the order
   bool HasBlobColumn = false;
   uint8_t ResultIndex = NoResultIndex;
-  // Every field of an answer that keeps AVG's hidden counts, whose cursor
-  // shows only the result columns once it is filled.
-  std::vector<TFieldDefinition> AnswerFields;
   // The HAVING condition, checked against the answer table's fields.
   TExpTreePtr HavingChecked;
   // The enclosing tables' fields a correlated query reads, itself or
@@ -386,6 +390,9 @@ struct TQueryRun {
   std::unique_ptr<TTableCursor> Answer;
   TDataDirectory* AnswerDirectory = nullptr;
   bool AnswerInMemory = false;  // a temporary answer kept in memory
+  // Every field of an answer that keeps AVG's hidden counts, whose cursor
+  // shows only the result columns once it is filled.
+  std::vector<TFieldDefinition> AnswerFields;
   TFilter* ResultFilter = nullptr;  // of ApplyResultFilter
   TJoinRun Joins;
   // The values of the plan's outer references at the last run.
@@ -442,5 +449,8 @@ public:
 
 private:
   void PrepareSelect();
+  // The plan installed: a live result's field map on its source cursor,
+  // or a canned result's answer table.
+  void StartSelect();
   void ExecuteSelect();
 };

@@ -96,7 +96,7 @@ uint8_t ResultFieldType(const TResultField& column) {
   return column.DataType;
 }
 
-void ResolveResultColumns(TDataQuery& query) {
+void ResolveResultColumns(const TDataQuery& query, TQueryPlan& plan) {
   // "*" items become one column per field, in place.
   std::vector<std::unique_ptr<TResultField>> columns;
   for (const auto& column : query.Parsed.Select.Items) {
@@ -120,15 +120,15 @@ void ResolveResultColumns(TDataQuery& query) {
     for (TSourceTable* table : byPosition)
       for (int i = 1; i <= table->FieldCount; ++i) columns.push_back(ColumnOfField(*table, i));
   }
-  query.Plan.ResultFields = std::move(columns);
-  if (query.Plan.ResultFields.size() > size_t(MaxResultColumns))
+  plan.ResultFields = std::move(columns);
+  if (plan.ResultFields.size() > size_t(MaxResultColumns))
     RaiseSqlError("Maximum number of columns (" + std::to_string(MaxResultColumns) + ") in result set exceeded");
 
   bool anyAggregate = false, anyPlain = false;
   TSourceColumnResolver resolver(query);
   const TExpCheckContext check{EngErrSql, {}, "source column expression", &resolver, SourceFormatSettings(query)};
   uint16_t fieldNo = 0;
-  for (auto& column : query.Plan.ResultFields) {
+  for (auto& column : plan.ResultFields) {
     column->FieldNo = uint16_t(++fieldNo);
     (column->Aggregate != agNone ? anyAggregate : anyPlain) = true;
     if (column->CountStar) {
@@ -170,15 +170,15 @@ void ResolveResultColumns(TDataQuery& query) {
         (column->DataType == dtBytes && size > MaxResultTextSize))
       RaiseSqlError("Column expression '" + (column->ExpressionText.empty() ? column->Name : column->ExpressionText) +
                     "'" + " exceeds the maximum allowable field size");
-    if (ResultFieldType(*column) == dtBlob) query.Plan.HasBlobColumn = true;
+    if (ResultFieldType(*column) == dtBlob) plan.HasBlobColumn = true;
   }
   if (anyAggregate && anyPlain && query.Parsed.Grouping.Items.empty())
     RaiseSqlError("Invalid use of aggregate function(s), the necessary GROUP BY clause is missing");
 }
 
-void NameResultColumns(TDataQuery& query) {
+void NameResultColumns(TQueryPlan& plan) {
   std::vector<std::string> taken;
-  for (auto& column : query.Plan.ResultFields) {
+  for (auto& column : plan.ResultFields) {
     std::string base;
     if (!column->GeneratedName) {
       base = column->Name;
@@ -285,8 +285,8 @@ void CreateAnswerTable(TDataQuery& query, bool inMemory) {
     options.TemporaryTable = !query.Parsed.Target.Into;
     answer->SetOpenOptions(options);
     answer->Open();
-    query.Plan.AnswerFields.clear();
-    if (query.Parsed.Select.HasAverage) query.Plan.AnswerFields = answer->Fields().FieldDefinitions();
+    query.Run.AnswerFields.clear();
+    if (query.Parsed.Select.HasAverage) query.Run.AnswerFields = answer->Fields().FieldDefinitions();
     query.Run.Answer = std::move(answer);
     query.Run.AnswerInMemory = inMemory;
   } catch (...) {

@@ -11,10 +11,13 @@
 class TTableCursor;
 class TDataQuery;
 struct TResultField;
+struct TQueryPlan;
 
-void ResolveResultColumns(TDataQuery& query);
+// The plan's result columns from the query's select list, checked against
+// its source tables.
+void ResolveResultColumns(const TDataQuery& query, TQueryPlan& plan);
 // Column names: alias or generated, cut to 30, made unique with "_n".
-void NameResultColumns(TDataQuery& query);
+void NameResultColumns(TQueryPlan& plan);
 // The answer table's fields: the result columns, then one hidden count per
 // AVG column.
 std::vector<TFieldDefinition> AnswerFields(const TDataQuery& query);

@@ -1,5 +1,5 @@
-// SELECT: preparation (columns, clauses, live or canned, the answer table)
-// and execution (filters and joins, the row loop, grouping, distinct and
+// SELECT: preparation (the plan decided, then the run's cursors and answer
+// table made ready for it) and execution (filters and joins, the row loop, grouping, distinct and
 // ordering sorts), and what a nested SELECT answers the expression engine.
 
 #include <algorithm>
@@ -24,136 +24,10 @@
 #include "sqlQuery.h"
 #include "sqlResultColumns.h"
 #include "sqlRowFolding.h"
+#include "sqlSelectPlan.h"
 #include "sqlStatement.h"
 
 namespace {
-
-// The result column an ORDER BY or GROUP BY item names; 0 when none.
-int FindResultColumn(const TDataQuery& query, const TColumnItem& item) {
-  if (item.ColumnNo > 0) return item.ColumnNo <= query.Plan.ResultFields.size() ? item.ColumnNo : 0;
-  for (const auto& column : query.Plan.ResultFields) {
-    if (!item.Qualifier.empty()) {
-      if (SameText(column->SourceQualifier, item.Qualifier) &&
-          (SameText(column->SourceName, item.Name) || SameText(column->Name, item.Name)))
-        return column->FieldNo;
-    } else if (SameText(column->Name, item.Name)) {
-      return column->FieldNo;
-    }
-  }
-  if (item.Qualifier.empty())
-    for (const auto& column : query.Plan.ResultFields)
-      if (!column->Computed && SameText(column->SourceName, item.Name)) return column->FieldNo;
-  return 0;
-}
-
-void ResolveItems(TDataQuery& query, std::vector<TColumnItem>& items, const std::string& clause) {
-  for (TColumnItem& item : items) {
-    const int found = FindResultColumn(query, item);
-    if (found == 0) {
-      if (item.ColumnNo > 0)
-        RaiseSqlError("Invalid column number '" + std::to_string(item.ColumnNo) + "'" + " specified in " + clause);
-      RaiseInvalidColumn(item.Name, item.Qualifier, clause);
-    }
-    // COUNT is an integer whatever it counts: only a BLOB result is refused.
-    if (ResultFieldType(*query.Plan.ResultFields[size_t(found - 1)]) == dtBlob) {
-      if (item.ColumnNo > 0)
-        RaiseSqlError("Invalid column number '" + std::to_string(item.ColumnNo) + "'" + " specified in " + clause);
-      RaiseSqlError("Invalid BLOB column '" + item.Name + "'" + " specified in " + clause);
-    }
-    item.ColumnNo = uint16_t(found);
-  }
-}
-
-// HAVING's references that stand for an aggregate, already bound to the
-// result column that computes it.
-using TBoundAggregates = std::set<const TExpToken*>;
-
-// Resolves HAVING's names against the result columns.
-class TResultColumnResolver final : public TExpColumnResolver {
-public:
-  TResultColumnResolver(const TDataQuery& query, const TBoundAggregates& aggregates)
-      : query(query), aggregates(aggregates) {}
-  bool ResolveColumn(TExpToken& node) override {
-    TColumnItem item;
-    item.Name = node.Name;
-    item.Qualifier = node.CorrelationName;
-    const int found = aggregates.contains(&node) ? node.FieldNo : FindResultColumn(query, item);
-    if (found == 0) return false;
-    const TResultField& column = *query.Plan.ResultFields[size_t(found - 1)];
-    node.FieldNo = uint16_t(found);
-    node.SourceTable = nullptr;
-    node.DataType = ResultFieldType(column);
-    node.SubType = node.DataType == column.DataType ? column.SubType : uint8_t(stNone);
-    node.SetDataSize(node.DataType == dtFloat || node.DataType == dtTimeStamp ? 8 : column.Size);
-    if (node.DataType == dtInteger) node.SetDataSize(4);
-    node.Scale = column.Scale;
-    return true;
-  }
-
-private:
-  const TDataQuery& query;
-  const TBoundAggregates& aggregates;
-};
-
-// Each aggregate of HAVING becomes a reference to the result column that
-// computes the same.
-void ReplaceHavingAggregates(const TDataQuery& query, TExpToken* node, TBoundAggregates& replaced) {
-  for (; node; node = node->Next) {
-    if (node->Kind == nkFunction && node->Code >= fnSum && node->Code <= fnAvg) {
-      static constexpr uint8_t Kinds[] = {agSum, agCount, agMin, agMax, agAvg};
-      const uint8_t aggregate = Kinds[node->Code - fnSum];
-      const bool star = node->First && node->First->Kind == nkColumn && node->First->Name == "*";
-      int found = 0;
-      for (const auto& column : query.Plan.ResultFields) {
-        if (column->Aggregate != aggregate) continue;
-        if (star ? column->CountStar : (column->Parsed && TokenTreesEqual(column->Parsed.get(), node->First))) {
-          found = column->FieldNo;
-          break;
-        }
-      }
-      if (found == 0) RaiseSqlError("Expression in HAVING clause not found in source columns");
-      TExpToken* argument = node->First;
-      node->First = nullptr;
-      FreeTokenTree(argument);
-      node->Kind = nkColumn;
-      node->Code = 0;
-      node->FieldNo = uint16_t(found);
-      // Bound to that result column already: the resolver takes it as it is.
-      replaced.insert(node);
-      node->Name = query.Plan.ResultFields[size_t(found - 1)]->Name;
-      continue;
-    }
-    ReplaceHavingAggregates(query, node->First, replaced);
-    ReplaceHavingAggregates(query, node->Second, replaced);
-    ReplaceHavingAggregates(query, node->Third, replaced);
-  }
-}
-
-// The index whose fields, directions and case serve the ORDER BY; -1 when
-// none does.
-int FindOrderIndex(const TDataQuery& query, const TSourceTable& table) {
-  std::vector<std::pair<uint16_t, bool>> wanted;
-  bool text = false;
-  for (const TColumnItem& item : query.Parsed.Ordering.Items) {
-    const int found = FindResultColumn(query, item);
-    if (found == 0) return -1;
-    const TResultField& column = *query.Plan.ResultFields[size_t(found - 1)];
-    if (column.Computed || column.Aggregate != agNone || column.Source != &table) return -1;
-    wanted.emplace_back(column.SourceFieldNo, item.Descending);
-    text = text || column.DataType == dtString;
-  }
-  TTableCursor& cursor = *table.Cursor;
-  const int secondaries = cursor.Fields().GetSecondaryIndexCount();
-  for (int n = cursor.Fields().PrimaryIsNatural() ? 1 : 0; n <= secondaries; ++n) {
-    const TIndexDefinition index = cursor.Fields().GetIndexDefinition(n);
-    if (index.FieldNumbers.size() != wanted.size()) continue;
-    bool fits = !text || index.CaseInsensitive == query.Parsed.Ordering.NoCase;
-    for (size_t i = 0; fits && i < wanted.size(); ++i)
-      fits = index.FieldNumbers[i] == wanted[i].first && index.KeyDescending(i) == wanted[i].second;
-    if (fits) return n;
-  }
-  return -1;
-}
 
 // Read locks on every source table for the build, released on every way out.
 class TReadLocks {
@@ -250,117 +124,47 @@ private:
 }  // namespace
 
 void TDataQuery::PrepareSelect() {
-  Plan.Grouping = Parsed.Grouping.Given();
-  Plan.Distinct = Parsed.Select.Distinct && !Parsed.Grouping.Given();
+  // The run's cursors: the planner reads the tables' definitions through
+  // them.
   OpenSourceTables(!Parsed.LiveRequested);
-  const TTableCursor& first = *Run.Tables.front()->Cursor;
-  Plan.LanguageId = Parsed.Options.HasLanguage ? Parsed.Options.LanguageId : first.Fields().LanguageId();
-  Plan.SortId = Parsed.Options.HasSort || Parsed.Options.HasLanguage ? Parsed.Options.SortId : first.Fields().SortId();
-  ResolveResultColumns(*this);
-  NameResultColumns(*this);
-  for (auto& column : Plan.ResultFields) ConvertTextConstants(column->Tree.get(), first.Fields().LanguageId());
-  if (!Plan.Grouping && Parsed.Grouping.Having)
-    RaiseSqlError("A GROUP BY clause must exist in order to use the HAVING clause");
-  if (!Plan.Grouping && std::all_of(Plan.ResultFields.begin(), Plan.ResultFields.end(),
-                                      [](const auto& column) { return column->Aggregate != agNone; })) {
-    Plan.AggregatesOnly = true;
-    Plan.Grouping = true;
-  }
-  Plan.FastCount =
-      Parsed.Sources.Tables.size() == 1 && Plan.ResultFields.size() == 1 && Plan.ResultFields.front()->CountStar;
-  int orderIndex = -1;
-  const bool single = Parsed.Sources.Tables.size() == 1;
-  if (Parsed.LiveRequested && single) {
-    orderIndex = Parsed.Ordering.Given() ? FindOrderIndex(*this, *Run.Tables.front()) : int(NoResultIndex);
-  }
-  // Nested queries are always answer tables: the expression engine filters
-  // them by value, whatever their source.
-  // A computed memo has no room in a record (a BLOB field holds only a
-  // reference), so a result that computes one is canned.
-  const bool computesBlob = std::any_of(Plan.ResultFields.begin(), Plan.ResultFields.end(), [](const auto& column) {
-    return column->Computed && column->DataType == dtBlob;
-  });
-  Plan.Live = Parsed.LiveRequested && !Parsed.Target.Into && !Plan.Distinct && single && !Plan.Grouping &&
-              !Parsed.Grouping.Having && orderIndex >= 0 && !Parsed.Nested && Statement.QueryCount() == 1 &&
-              !computesBlob;
-  if (Plan.Live) {
-    Plan.ResultIndex = uint8_t(orderIndex);
-    TSourceTable& table = *Run.Tables.front();
-    std::vector<TFieldDefinition> fields(Plan.ResultFields.size());
-    for (const auto& column : Plan.ResultFields) {
-      TFieldDefinition& field = fields[size_t(column->FieldNo - 1)];
-      if (!column->Computed) {
-        field = table.Field(column->SourceFieldNo);
-      } else {
-        field.Type = column->DataType;
-        field.Subtype = column->SubType;
-        if (column->DataType == dtString) field.DeclaredSize = uint8_t(std::clamp(column->Size - 1, 1, 250));
-        if (column->DataType == dtBcd) field.Scale = column->Scale;
-        field.StoredSize = uint8_t(std::clamp(column->Size, 1, 255));
-        field.StoredScale = column->Scale;
-        field.NotStored = true;
-        field.Expression = ShareExpression(column->Tree.get());
-      }
-      field.Number = column->FieldNo;
-      field.Name = column->Name.substr(0, FieldNameLimit);
-    }
-    // The cursor keeps the not-stored mark of computed fields only while it
-    // is told not to update filters.
-    const bool noFilterUpdate = table.Cursor->OpenOptions().NoFilterUpdate;
-    table.Cursor->SetNoFilterUpdate(true);
-    table.Cursor->SetFieldMap(std::move(fields), true);
-    table.Cursor->SetNoFilterUpdate(noFilterUpdate);
-    Run.ResultCursor = table.Cursor.get();
+  Plan = PlanSelect(*this);
+  Plan.CheckInvariants(*this);
+  StartSelect();
+}
+
+void TDataQuery::StartSelect() {
+  if (!Plan.Live) {
+    // Placed for a small result; the execution moves it when its rows may
+    // be many.
+    CreateAnswerTable(*this, KeepsTemporaryAnswer(*this));
     return;
   }
-  // Canned.
-  uint16_t hidden = uint16_t(Plan.ResultFields.size());
-  for (auto& column : Plan.ResultFields)
-    if (column->Aggregate == agAvg) column->AvgCountFieldNo = ++hidden;
-  if (Parsed.Ordering.Items.size() > size_t(MaxResultColumns))
-    RaiseSqlError("Maximum number of columns (" + std::to_string(MaxResultColumns) + ") in ORDER BY clause " + "exceeded");
-  if (Parsed.Grouping.Items.size() > size_t(MaxResultColumns))
-    RaiseSqlError("Maximum number of columns (" + std::to_string(MaxResultColumns) + ") in GROUP BY clause " + "exceeded");
-  Plan.OrderBy = Parsed.Ordering.Items;
-  ResolveItems(*this, Plan.OrderBy, "ORDER BY clause");
-  Plan.GroupBy = Parsed.Grouping.Items;
-  if (!Plan.AggregatesOnly) ResolveItems(*this, Plan.GroupBy, "GROUP BY clause");
-  if (Plan.Distinct) {
-    if (Plan.ResultFields.size() > size_t(MaxResultColumns))
-      RaiseSqlError("Maximum number of columns (" + std::to_string(MaxResultColumns) + ") in DISTINCT clause " + "exceeded");
-    for (const auto& column : Plan.ResultFields)
-      if (ResultFieldType(*column) == dtBlob)
-        RaiseSqlError("Invalid BLOB column '" + column->Name + "'" + " specified in DISTINCT clause");
+  TSourceTable& table = *Run.Tables.front();
+  std::vector<TFieldDefinition> fields(Plan.ResultFields.size());
+  for (const auto& column : Plan.ResultFields) {
+    TFieldDefinition& field = fields[size_t(column->FieldNo - 1)];
+    if (!column->Computed) {
+      field = table.Field(column->SourceFieldNo);
+    } else {
+      field.Type = column->DataType;
+      field.Subtype = column->SubType;
+      if (column->DataType == dtString) field.DeclaredSize = uint8_t(std::clamp(column->Size - 1, 1, 250));
+      if (column->DataType == dtBcd) field.Scale = column->Scale;
+      field.StoredSize = uint8_t(std::clamp(column->Size, 1, 255));
+      field.StoredScale = column->Scale;
+      field.NotStored = true;
+      field.Expression = ShareExpression(column->Tree.get());
+    }
+    field.Number = column->FieldNo;
+    field.Name = column->Name.substr(0, FieldNameLimit);
   }
-  // Placed for a small result; the execution moves it when its rows may
-  // be many.
-  CreateAnswerTable(*this, KeepsTemporaryAnswer(*this));
-  if (Parsed.Grouping.Having) {
-    Plan.HavingChecked.reset(CloneTokenTree(Parsed.Grouping.Having.get()));
-    TBoundAggregates aggregates;
-    ReplaceHavingAggregates(*this, Plan.HavingChecked.get(), aggregates);
-    TResultColumnResolver resolver(*this, aggregates);
-    TExpCheckContext check{EngErrSql, {}, "HAVING clause", &resolver, SourceFormatSettings(*this)};
-    TypeCheckExpression(check, true, nullptr, Plan.HavingChecked.get());
-    if (Plan.HavingChecked->DataType != dtBoolean) RaiseSqlError("HAVING clause must be a boolean expression");
-    // It reads the answer's rows, in the answer's code page.
-    ConvertTextConstants(Plan.HavingChecked.get(), Plan.LanguageId);
-  }
-  auto allAscending = [this] {
-    return !Parsed.Ordering.NoCase && std::none_of(Plan.OrderBy.begin(), Plan.OrderBy.end(),
-                                                 [](const TColumnItem& item) { return item.Descending; });
-  };
-  if (Parsed.Ordering.Given() && !Plan.GroupBy.empty() && Plan.OrderBy.size() == Plan.GroupBy.size() &&
-      allAscending()) {
-    Plan.OrderGiven = true;
-    for (size_t i = 0; i < Plan.OrderBy.size(); ++i)
-      Plan.OrderGiven = Plan.OrderGiven && Plan.OrderBy[i].ColumnNo == Plan.GroupBy[i].ColumnNo;
-  } else if (Parsed.Ordering.Given() && Plan.Distinct && Plan.OrderBy.size() == Plan.ResultFields.size() &&
-             allAscending()) {
-    Plan.OrderGiven = true;
-    for (size_t i = 0; i < Plan.OrderBy.size(); ++i)
-      Plan.OrderGiven = Plan.OrderGiven && Plan.OrderBy[i].ColumnNo == i + 1;
-  }
+  // The cursor keeps the not-stored mark of computed fields only while it
+  // is told not to update filters.
+  const bool noFilterUpdate = table.Cursor->OpenOptions().NoFilterUpdate;
+  table.Cursor->SetNoFilterUpdate(true);
+  table.Cursor->SetFieldMap(std::move(fields), true);
+  table.Cursor->SetNoFilterUpdate(noFilterUpdate);
+  Run.ResultCursor = table.Cursor.get();
 }
 
 namespace {
@@ -542,7 +346,7 @@ void TDataQuery::ExecuteSelect() {
     // the fill's own after a failure.
     if (answer.Filters().FilterCount() > 0) answer.Filters().DropFilter(nullptr);
     Run.ResultFilter = nullptr;
-    if (!Plan.AnswerFields.empty()) answer.SetFieldMap(Plan.AnswerFields, false);
+    if (!Run.AnswerFields.empty()) answer.SetFieldMap(Run.AnswerFields, false);
     answer.Admin().EmptyTable();
   };
   // A move that failed in an earlier execution left no answer.
@@ -645,8 +449,8 @@ void TDataQuery::ExecuteSelect() {
   }
   progress.Finish();
   // The result columns come first.
-  if (!Plan.AnswerFields.empty())
-    answer.SetFieldMap({Plan.AnswerFields.begin(), Plan.AnswerFields.begin() + ptrdiff_t(Plan.ResultFields.size())},
+  if (!Run.AnswerFields.empty())
+    answer.SetFieldMap({Run.AnswerFields.begin(), Run.AnswerFields.begin() + ptrdiff_t(Plan.ResultFields.size())},
                        false);
   answer.SetToBegin();
   Run.RecordCount = answer.GetRecordCount();

@@ -269,6 +269,11 @@ TEST_F(SqlSelectTest, WithLocksIntoAndMemoryTables) {
   Prepare("SELECT id INTO MEMORY ids FROM emp").Execute();
   statements.pop_back();
   EXPECT_EQ(Query("SELECT COUNT(*) FROM MEMORY ids"), (TRows{"4"}));
+  // A statement refused at preparation leaves no INTO table behind.
+  EXPECT_EQ(SqlError("SELECT dept INTO refused FROM emp GROUP BY dept HAVING 1"),
+            "HAVING clause must be a boolean expression");
+  EXPECT_FALSE(directory->TableExists("refused.DAT", false));
+  EXPECT_TRUE(directory->TableExists("kept.DAT", false));
 }
 
 TEST_F(SqlSelectTest, LanguageAndEncryptionOfTheAnswer) {
