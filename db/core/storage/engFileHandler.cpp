@@ -1,5 +1,9 @@
 #include "engFileHandler.h"
 
+#include <algorithm>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -16,6 +20,94 @@ TFileList& Files() {
   if (!FileList) RaiseEngineError(EngErrNotInitialized);
   return *FileList;
 }
+
+// One sync handed to the sync helper; its caller owns it and waits for it.
+struct TSyncJob {
+  TPhysicalFile* File = nullptr;
+  bool Taken = false;  // by the helper, or back by its caller
+  bool Done = false;
+  bool Flushed = false;
+};
+
+// A thread kept for the syncs of a commit. A thread made per commit began
+// its sync a scheduling delay after the caller's, often once the caller's
+// had ended, so the two waited on the disk one after the other; a waiting
+// thread woken by the commit starts its sync beside the caller's. Jobs it
+// has not taken when the caller is done with its own file the caller runs
+// itself, so several committing threads never wait on one another's
+// files, and without a helper (none could be started, or the process is
+// ending) every sync runs on its caller.
+class TSyncHelper {
+public:
+  static TSyncHelper& Get() {
+    static TSyncHelper helper;
+    return helper;
+  }
+
+  void Offer(std::span<TSyncJob> jobs) {
+    {
+      std::lock_guard lock(mutex);
+      if (stopping || !thread.joinable()) return;
+      for (TSyncJob& job : jobs) queue.push_back(&job);
+    }
+    work.notify_one();
+  }
+
+  void Finish(std::span<TSyncJob> jobs) {
+    std::unique_lock lock(mutex);
+    for (TSyncJob& job : jobs) {
+      if (job.Taken) continue;
+      job.Taken = true;
+      queue.erase(std::remove(queue.begin(), queue.end(), &job), queue.end());
+      lock.unlock();
+      job.Flushed = job.File->Flush();
+      lock.lock();
+      job.Done = true;
+    }
+    finished.wait(lock, [&] { return std::all_of(jobs.begin(), jobs.end(), [](const TSyncJob& job) { return job.Done; }); });
+  }
+
+private:
+  std::mutex mutex;
+  std::condition_variable work, finished;
+  std::deque<TSyncJob*> queue;
+  bool stopping = false;
+  // Last, so that it starts after and is joined before the members it uses.
+  std::jthread thread;
+
+  TSyncHelper() {
+    try {
+      thread = std::jthread([this] { Run(); });
+    } catch (const std::system_error&) {
+      // No thread to be had: every sync runs on its caller.
+    }
+  }
+
+  ~TSyncHelper() {
+    {
+      std::lock_guard lock(mutex);
+      stopping = true;
+    }
+    work.notify_all();
+  }
+
+  void Run() {
+    std::unique_lock lock(mutex);
+    for (;;) {
+      work.wait(lock, [this] { return stopping || !queue.empty(); });
+      if (stopping) return;
+      TSyncJob* job = queue.front();
+      queue.pop_front();
+      job->Taken = true;
+      lock.unlock();
+      const bool flushed = job->File->Flush();
+      lock.lock();
+      job->Flushed = flushed;
+      job->Done = true;
+      finished.notify_all();
+    }
+  }
+};
 
 }  // namespace
 
@@ -116,26 +208,21 @@ void TFileHandler::FlushTogether(std::span<TFileHandler* const> handlers) {
   std::vector<TPhysicalFile*> disk;
   std::vector<TFileHandler*> owners;
   for (TFileHandler* handler : handlers)
-    if (handler->file && !handler->file->InMemory()) {
+    if (handler->file && !handler->file->InMemory() && static_cast<TPhysicalFile*>(handler->file)->Unflushed()) {
       disk.push_back(static_cast<TPhysicalFile*>(handler->file));
       owners.push_back(handler);
     }
-  // Set by one thread each, read after every helper has joined.
-  std::vector<char> flushed(disk.size(), 0);
-  {
-    std::vector<std::jthread> helpers;
-    for (size_t i = 1; i < disk.size(); ++i) {
-      try {
-        helpers.emplace_back([&flushed, &disk, i] { flushed[i] = disk[i]->Flush(); });
-      } catch (const std::system_error&) {
-        // No thread to be had: this file's sync waits its turn.
-        flushed[i] = disk[i]->Flush();
-      }
-    }
-    if (!disk.empty()) flushed[0] = disk[0]->Flush();
-  }
-  for (size_t i = 0; i < disk.size(); ++i)
-    if (!flushed[i]) owners[i]->Raise(EngErrWriteFailed);
+  if (disk.empty()) return;
+  // The caller syncs the first file, the helper the others beside it.
+  std::vector<TSyncJob> jobs(disk.size() - 1);
+  for (size_t i = 1; i < disk.size(); ++i) jobs[i - 1].File = disk[i];
+  TSyncHelper& helper = TSyncHelper::Get();
+  helper.Offer(jobs);
+  const bool first = disk[0]->Flush();
+  helper.Finish(jobs);
+  if (!first) owners[0]->Raise(EngErrWriteFailed);
+  for (size_t i = 1; i < disk.size(); ++i)
+    if (!jobs[i - 1].Flushed) owners[i]->Raise(EngErrWriteFailed);
 }
 
 int32_t TFileHandler::Seek(int32_t offset, int32_t origin) {

@@ -48,10 +48,11 @@ public:
   virtual void Write(const void* buffer, int32_t count);
   virtual void Flush();
   // Flush of several files at once: each sync waits on the disk, so they
-  // run side by side and overlap; it returns when every one is done and
+  // run side by side and overlap (the caller syncs the first file written,
+  // a kept helper thread the others); it returns when every one is done and
   // raises 9218's write failure (for the first that failed in the list's
-  // order) only then, on the calling thread. Memory files have nothing to
-  // flush.
+  // order) only then, on the calling thread. Memory files and files not
+  // written since their last flush have nothing to flush.
   static void FlushTogether(std::span<TFileHandler* const> handlers);
   // The syncs this process asked of the disk for the file so far; 0 for a
   // memory file.

@@ -42,6 +42,8 @@ public:
   // that fails. A file this process has not written since its last flush
   // asks nothing of the disk.
   bool Flush();
+  // Written by this process since its last flush (or not known to be clean).
+  bool Unflushed() const { return unflushed.load(); }
   // The syncs Flush asked of the disk so far.
   uint32_t Syncs() const { return syncs.load(); }
 
