@@ -125,19 +125,24 @@ public:
   bool HasComputedFields() const { return hasComputedFields; }
   void Open() override;
   void Close(TTemporaryContents contents) override;
-  void SetRepairHandler(TCursorMessageProc proc) override;
-  void SetIndexProgressHandler(TCursorProgressProc proc) override;
+  // Notifications: verify-and-repair findings (a cursor with one set is
+  // in repair mode) and index-build progress.
+  void SetRepairHandler(TCursorMessageProc proc);
+  void SetIndexProgressHandler(TCursorProgressProc proc);
   void SetPasswordHandler(TCursorPasswordProc proc) override;
-  void CheckTableDefinition(TTableDefinition& definition, bool assignOffsets) override;
+  // Checks (and completes) a definition before a table is created or
+  // restructured; assignOffsets lays the fields out in the record.
+  void CheckTableDefinition(TTableDefinition& definition, bool assignOffsets);
   void CreateTable(TTableDefinition& definition, bool overwrite) override;
   void DeleteTable() override;
   void RenameTable(const std::string& newName) override;
-  void BackupTable() override;
+  // Moves the files aside to ".DBK", ".IBK" and ".BBK".
+  void BackupTable();
   void EmptyTable() override;
   void SortRecords(std::span<const TSortField> keys, bool caseInsensitive, TSortDuplicates duplicates,
                    const TSortGroupCallbacks* callbacks) override;
   void SetTableInfo(const std::string& password, const std::string& description, uint16_t userMajor,
-                    uint16_t userMinor, int32_t lastAutoInc) override;
+                    uint16_t userMinor, int32_t lastAutoInc);
   uint32_t GetBlobBlockSize() override;
   uint16_t GetLanguageID() override;
   uint16_t GetSortID() override;
@@ -199,12 +204,18 @@ public:
   int32_t SyncWith(TTableCursor& other) override { return SyncWith(static_cast<TDataCursor&>(other)); }
   int32_t SyncWith(TDataCursor& other);
   TDataCursor* Clone() override;
-  uint32_t GetPhysicalRecordCount() override;
-  uint32_t GetBlobFileEnd() override;
+  // From the open table, or the data file on disk.
+  uint32_t GetPhysicalRecordCount();
+  // The BLOB file's end offset; 0 without BLOB fields.
+  uint32_t GetBlobFileEnd();
   void ApplyDefaults(uint8_t* record) override;
-  void CheckConstraints(const uint8_t* record) override;
+  // Raises the first field left blank though required (9732), or below its
+  // minimum (9730) or above its maximum (9731).
+  void CheckConstraints(const uint8_t* record);
+  // Whether the field's value respects the limit text; limits are inclusive.
+  // value holds the field's ValueWidth bytes.
   bool CheckLimit(const std::string& limit, bool isMaximum, const TFieldDefinition& field,
-                  std::span<const uint8_t> value) override;
+                  std::span<const uint8_t> value);
   void InsertRecord(uint8_t* record, const TRecordChangeOptions& options = {}) override;
   void BeginFill() override;
   void EndFill() override;

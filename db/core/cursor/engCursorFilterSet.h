@@ -33,13 +33,17 @@ public:
   // ---- the filter access (engCursorFilters) --------------------------------
   TFilter* AddFilter(const std::string& text, const TCursorFilterOptions& options = {}) override;
   TFilter* AddFilter(TExpTreePtr condition, const TCursorFilterOptions& options = {}) override;
-  TFilter* AddSharedFilter(TExpToken* condition, const TCursorFilterOptions& options = {}) override;
+  // A condition already checked and copied for this table (PrepareFilterText)
+  // that the caller keeps alive until the filter is dropped.
+  TFilter* AddSharedFilter(TExpToken* condition, const TCursorFilterOptions& options = {});
   TFilter* AddFilter(TFilterCallback callback, const TCursorFilterOptions& options = {}) override;
   void DropFilter(TFilter* filter) override;
   void ActivateFilter(TFilter* filter) override;
   void DeactivateFilter(TFilter* filter) override;
   void UpdateFilter(TExpToken* tree, TFilter* filter) override;
-  TExpToken* PrepareFilterText(const std::string& text, const TCursorFilterOptions& options = {}) override;
+  // A filter text parsed, checked and copied for this table as AddFilter
+  // does (10051); the caller owns the tree, which UpdateFilter takes.
+  TExpToken* PrepareFilterText(const std::string& text, const TCursorFilterOptions& options = {});
   int32_t FilterCount() const override { return filters.Count(); }
   TFilter* FilterAt(int32_t index) const override { return filters.Get(index); }
   // Filtering is on in natural order and while a filter is active.

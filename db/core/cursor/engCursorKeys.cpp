@@ -23,7 +23,7 @@ namespace {
 // file keeps them: a record change switches through every index, and
 // copying each key field's descriptor at every switch cost an eighth of an
 // append. The other two ways find descriptors otherwise and keep copies.
-bool CopiesKeyFieldDescs(const TCursorFields& fields) { return fields.HasFieldMap() || fields.HasOwnFieldList(); }
+bool CopiesKeyFieldDescs(const TDataCursor& fields) { return fields.HasFieldMap() || fields.HasOwnFieldList(); }
 
 uint8_t* KeyFieldSlot(const TEngineBuffer& slots, int i) { return slots.Get() + size_t(i) * FieldDescSize; }
 

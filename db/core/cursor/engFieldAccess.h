@@ -80,11 +80,6 @@ public:
     return nullByte + 1;
   }
 
-  // The BLOB sequence number of a BLOB field (value bytes 4 to 7), by table
-  // numbering when asked, else the cursor's.
-  uint32_t GetBlobRef(int fieldNo, const uint8_t* buffer, bool tableNumbering) const;
-  void SetBlobRef(int fieldNo, uint8_t* buffer, bool tableNumbering, uint32_t sequence);
-
   // The cursor's fields, in its own numbering by position (from 1);
   // nullptr outside. Inline: a caller reading a record's fields by
   // position looks them up once per field and record.
@@ -102,14 +97,10 @@ public:
   // field map by stored number), or from the cursor's own list when it
   // keeps one. 9985 when there is none.
   TFieldDefinition TableFieldDefinition(int fieldNo) const;
-  // The table's number of the named field (any case), or the number it
-  // holds in the cursor's own list when the cursor keeps one; 0 when none.
-  int GetFieldNo(const std::string& name) const;
 
   // From the table's headers; 0 (and an empty index) while detached.
   uint16_t GetRecordSize() const;
   uint16_t GetFieldCount() const;
-  uint16_t GetBlobFieldCount() const;
   // The index as a definition; no key fields for natural order.
   TIndexDefinition GetIndexDefinition(int indexNo) const;
   // The index's IndexFieldListSize key field numbers, 0 after the last.
@@ -126,10 +117,20 @@ public:
   uint16_t SortId() const { return sortId; }
   int FieldListCount() const { return fieldCount; }
   uint16_t CursorRecordSize() const { return cursorRecordSize; }
+
+protected:
+  // The BLOB sequence number of a BLOB field (value bytes 4 to 7), by table
+  // numbering when asked, else the cursor's.
+  uint32_t GetBlobRef(int fieldNo, const uint8_t* buffer, bool tableNumbering) const;
+  void SetBlobRef(int fieldNo, uint8_t* buffer, bool tableNumbering, uint32_t sequence);
+
+  // The table's number of the named field (any case), or the number it
+  // holds in the cursor's own list when the cursor keeps one; 0 when none.
+  int GetFieldNo(const std::string& name) const;
+  uint16_t GetBlobFieldCount() const;
   bool HasFieldMap() const { return fieldMap; }
   bool HasOwnFieldList() const { return ownFieldList; }
 
-protected:
   // The engine's own access, by the descriptors the data file stores.
   // Values travel exactly as the record stores them (little-endian
   // numbers, stored BCD, day numbers, zero-terminated text in the table's

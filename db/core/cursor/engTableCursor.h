@@ -135,30 +135,18 @@ public:
   // ends the calls, carryOn false stops the restructure, table unchanged.
   using TDataLostProc = std::function<void(int cause, const std::string& text, bool& stopAsking, bool& carryOn)>;
 
-  // Notifications: verify-and-repair findings (a cursor with one set is
-  // in repair mode), index-build progress, password requests.
-  // No caller in the engine: the components' table verification sets it.
-  virtual void SetRepairHandler(TCursorMessageProc proc) = 0;
-  virtual void SetIndexProgressHandler(TCursorProgressProc proc) = 0;
-  // Checks (and completes) a definition before a table is created or
-  // restructured; assignOffsets lays the fields out in the record.
-  virtual void CheckTableDefinition(TTableDefinition& definition, bool assignOffsets) = 0;
   // On the cursor's table name and kind; the cursor must be exclusive and
   // writable, and ends closed.
   virtual void CreateTable(TTableDefinition& definition, bool overwrite) = 0;
   // On a closed cursor.
   virtual void DeleteTable() = 0;
   virtual void RenameTable(const std::string& newName) = 0;
-  // Moves the files aside to ".DBK", ".IBK" and ".BBK".
-  virtual void BackupTable() = 0;
   // On an open exclusive cursor.
   virtual void EmptyTable() = 0;
   // Only on a table without indexes (natural order); duplicates and
   // callbacks fold records of equal key.
   virtual void SortRecords(std::span<const TSortField> keys, bool caseInsensitive, TSortDuplicates duplicates,
                            const TSortGroupCallbacks* callbacks) = 0;
-  virtual void SetTableInfo(const std::string& password, const std::string& description, uint16_t userMajor,
-                            uint16_t userMinor, int32_t lastAutoInc) = 0;
   // Header values: from the open table, or from the data file on disk.
   virtual uint32_t GetBlobBlockSize() = 0;
   virtual uint16_t GetLanguageID() = 0;
@@ -171,10 +159,6 @@ public:
   virtual std::string GetTablePassword() = 0;
   virtual void AddIndex(const TIndexDefinition& index) = 0;
   virtual void DeleteIndex(const std::string& name) = 0;
-  // From the open table, or the data file on disk.
-  virtual uint32_t GetPhysicalRecordCount() = 0;
-  // The BLOB file's end offset; 0 without BLOB fields.
-  virtual uint32_t GetBlobFileEnd() = 0;
   // A fill of an exclusive table (an SQL answer): its record changes leave
   // window, bitmaps and position as they were, and EndFill rebuilds them
   // once, so n inserts cost n, not n times the table. Shared cursors are
@@ -201,11 +185,9 @@ public:
   // A condition text, parsed and checked against the table (10051), then
   // copied for it with the options' case and partial-compare rules.
   virtual TFilter* AddFilter(const std::string& text, const TCursorFilterOptions& options = {}) = 0;
-  // A condition already checked and copied for this table (PrepareFilterText):
-  // owned by the filter, or, shared, kept alive by the caller until the
-  // filter is dropped.
+  // A condition already checked and copied for this table, owned by the
+  // filter.
   virtual TFilter* AddFilter(TExpTreePtr condition, const TCursorFilterOptions& options = {}) = 0;
-  virtual TFilter* AddSharedFilter(TExpToken* condition, const TCursorFilterOptions& options = {}) = 0;
   // The caller's record test.
   virtual TFilter* AddFilter(TFilterCallback callback, const TCursorFilterOptions& options = {}) = 0;
   // nil: every filter. A handle the cursor does not hold gives 10050 and
@@ -217,9 +199,6 @@ public:
   // the handle is accepted; 10050 for an inactive one. Nothing without a
   // tree.
   virtual void UpdateFilter(TExpToken* tree, TFilter* filter) = 0;
-  // A filter text parsed, checked and copied for this table as AddFilter
-  // does (10051); the caller owns the tree, which UpdateFilter takes.
-  virtual TExpToken* PrepareFilterText(const std::string& text, const TCursorFilterOptions& options = {}) = 0;
   virtual int32_t FilterCount() const = 0;
   virtual TFilter* FilterAt(int32_t index) const = 0;
   virtual bool FilteringOn() const = 0;
@@ -268,18 +247,8 @@ protected:
 // Reached through TTableCursor::Checks.
 class TCursorRecordChecks {
 public:
-  // Each change runs under the table's write lock and keeps every index
-  // and "Sys Deleted" in step; a shared table's headers are written back
-  // before it returns. Records are buffers of the cursor's record size.
   // Zeros and the fields' default values (texts read by the table's rules).
   virtual void ApplyDefaults(uint8_t* record) = 0;
-  // Raises the first field left blank though required (9732), or below its
-  // minimum (9730) or above its maximum (9731).
-  virtual void CheckConstraints(const uint8_t* record) = 0;
-  // Whether the field's value respects the limit text; limits are inclusive.
-  // value holds the field's ValueWidth bytes.
-  virtual bool CheckLimit(const std::string& limit, bool isMaximum, const TFieldDefinition& field,
-                          std::span<const uint8_t> value) = 0;
 
 protected:
   ~TCursorRecordChecks() = default;

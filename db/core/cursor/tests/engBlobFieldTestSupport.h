@@ -24,6 +24,7 @@ public:
 
   TBlobTestCursor() : Blobs(&Reader, *this, *this) {}
   using TCursorFields::FieldDescAt;
+  using TCursorFields::GetBlobRef;
   using TCursorFields::GetField;
 
   void Attach(TDataTable& table) {

@@ -35,6 +35,7 @@
 #include <vector>
 
 #include "engBlobBuffer.h"
+#include "engCursor.h"
 #include "engDataFile.h"
 #include "engDataLayout.h"
 #include "engDirectory.h"
@@ -94,7 +95,8 @@ void ReadBlobs(TTableCursor& cursor) {
 
 // "" when every order holds the records of natural order, both ways alike.
 std::string WalkEveryOrder(TTableCursor& cursor) {
-  const size_t limit = size_t(cursor.Admin().GetPhysicalRecordCount()) + 1;
+  // Every table cursor is the engine's, which knows the slots in the file.
+  const size_t limit = size_t(static_cast<TDataCursor&>(cursor).GetPhysicalRecordCount()) + 1;
   cursor.SetIndexNo(NaturalOrderIndex);
   std::vector<uint32_t> natural = WalkOrder(cursor, true, limit);
   if (WalkOrder(cursor, false, limit) != natural) return "natural order both ways";
