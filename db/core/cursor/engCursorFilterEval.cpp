@@ -263,8 +263,11 @@ void TCursorFilterSet::ScanRecords(TFilter& filter, const TExpToken* node, TReco
   int32_t counter = 0;
   while (bits.FindNext(number, 1, counter)) {
     const uint32_t record = uint32_t(number);
+    // A record in memory is taken alone: records a condition's keys picked
+    // out lie far apart, and the last statement over them kept them.
     if (!run.Holds(record))
-      RequireUnchanged(data.ReadRecordRun(&cursor, record, RunLength(bits, number, data.ReadAheadRecords()), run));
+      RequireUnchanged(data.ReadRecordRun(
+          &cursor, record, data.HoldsRecord(record) ? 1 : RunLength(bits, number, data.ReadAheadRecords()), run));
     if (run.IsDeleted(record)) {
       bits.ClearBit(number);
       continue;

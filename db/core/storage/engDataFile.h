@@ -138,10 +138,13 @@ public:
   // Reads up to count records from first on into run, in one read, for a
   // pass that visits each once: a record the cache holds as it stands
   // there (with changes not yet written), the others from the file without
-  // entering the cache, which keeps what other readers use. The run stops
+  // entering the cache, which keeps what other readers use (a run of a few
+  // records is taken for look-ups and enters it). The run stops
   // at the last record and holds at most one read-ahead block. False when
   // reading met other users' changes (the caller starts over).
   bool ReadRecordRun(TReadContext* reader, uint32_t first, int32_t count, TRecordRun& run);
+  // Whether the cache holds the record (a run of it alone reads nothing).
+  bool HoldsRecord(uint32_t recordNumber) const { return cache.Find(recordNumber) != nullptr; }
   uint32_t NewRecordNumber() const;
   // The record an insert fills: the first free one or a new one at the end.
   bool NewRecord(TReadContext* reader, TRecord*& record);
@@ -246,6 +249,8 @@ private:
   void ReadUpcoming(TReadContext* reader, uint32_t recordNumber, bool forward);
   // walked: the record comes with a walk, which uses it once.
   void PlaceRecord(uint32_t recordNumber, const uint8_t* image, bool walked);
+  // A record a run of look-ups read, already decoded; one the cache holds stays.
+  void KeepLookUp(uint32_t recordNumber, const uint8_t* decoded);
   TRecord* TakeCacheEntry();
   bool InReadAhead(uint32_t recordNumber) const;
   void WriteRun(int32_t first, int32_t last);

@@ -24,6 +24,8 @@ constexpr int32_t MaxUpcomingRecords = 64;
 constexpr int32_t FirstWalkRecords = 16;
 // Records a walk may skip between two reads and still read ahead.
 constexpr uint32_t MaxWalkGap = 16;
+// Records a run of look-ups takes, at most.
+constexpr int32_t MostLookUpRecords = 32;
 // Bytes one write of a run of records takes, at most: a file range written
 // in one large call stays one large block of the system's page cache, and
 // every later small write inside it pays for the whole block.
@@ -99,13 +101,20 @@ bool TDataFile::ReadRecordRun(TReadContext* reader, uint32_t first, int32_t coun
                                       readAheadCount));
   const int32_t size = RecordSize();
   GrowFileBuffer(run.images, int64_t(count) * size, BufferStep);
+  // A short run is a reader's look-ups (the keys of a condition picked its
+  // records out from far apart), not a pass: its records are kept as a
+  // look-up's are, so that the same statement run again finds them in
+  // memory, and it looks for other users' changes first even when memory
+  // serves it, as its read from the file did. A transaction's cache only
+  // grows.
+  const bool lookUps = count <= MostLookUpRecords;
   // Cached records at the run's end are not read: they may be ones not
   // written yet, past the file's end.
   int32_t uncached = count;
   while (uncached > 0 && cache.Find(first + uint32_t(uncached) - 1)) --uncached;
   int32_t read = 0;
+  if (reader && (uncached > 0 || lookUps) && table->CheckChangesBeforeRead(reader)) return false;
   if (uncached > 0) {
-    if (reader && table->CheckChangesBeforeRead(reader)) return false;
     const bool allowShort =
         (Temporary || table->HoldsTransactionLock() || table->IsExclusive()) && table->DataChanged();
     read = ReadFileBytes(RecordOffset(first), run.images.Get(), uncached * size, allowShort) / size;
@@ -125,7 +134,21 @@ bool TDataFile::ReadRecordRun(TReadContext* reader, uint32_t first, int32_t coun
   run.first = first;
   run.count = count;
   run.size = uint16_t(size);
+  // Kept only once the run is whole: taking an entry may write back and
+  // give up a cached record the run still had to copy.
+  if (read > 0 && lookUps && !table->HoldsTransactionLock())
+    for (int32_t i = 0; i < read; ++i) KeepLookUp(first + uint32_t(i), run.images.Get() + size_t(i) * size);
   return true;
+}
+
+void TDataFile::KeepLookUp(uint32_t recordNumber, const uint8_t* decoded) {
+  if (cache.Find(recordNumber)) return;
+  TRecord* record = TakeCacheEntry();
+  record->SetRecordNumber(recordNumber);
+  ORV_ASSERT(record->Size() >= RecordSize());
+  std::memcpy(record->Buffer(), decoded, RecordSize());
+  record->SetModified(false);
+  cache.Insert(record);
 }
 
 // A record changes only while a holder has it, so writing back needs to

@@ -167,4 +167,52 @@ TEST_F(CursorCacheTest, AScanSeesWhatAnotherCursorOfTheProcessChangedAheadOfIt) 
   }
 }
 
+// An exact-case name over an index that ignores case: the index's stretch
+// picks the rows of every case out, and each is read for the exact test.
+// Those reads are kept in memory for the next evaluation, which must still
+// tell the cases apart and still see another process's insert and this
+// process's change of case.
+TEST_F(CursorCacheTest, ExactCaseRowsPickedByACaseIgnoringIndexComeFromMemoryAndSeeChanges) {
+  Create("ROWS", {{"ID", IntType}, {"NAME", StrType, 20}, {"GRP", IntType}},
+         {{"", {1}}, {.Name = "ByName", .Fields = {2}, .Unique = false, .CaseInsensitive = true}});
+  TDataCursor& cursor = OpenCursor("ROWS");
+  // Every 40th row is named N1005 or n1005 by turns; far apart, each is read alone.
+  for (int32_t id = 1; id <= 400; ++id)
+    Insert(cursor, id, id % 40 != 0 ? "N" + std::to_string(id) : id % 80 == 0 ? "N1005" : "n1005", id % 100);
+  struct TCase {
+    const char* name;
+    std::vector<int32_t> ids;
+  };
+  const TCase cases[] = {{"N1005", {80, 160, 240, 320, 400}}, {"n1005", {40, 120, 200, 280, 360}}};
+  auto select = [&](const std::string& name) {
+    TFilter* filter = cursor.Filters().AddFilter("UPPER(NAME) = 'N1005' AND NAME = '" + name + "'", {});
+    cursor.Filters().ActivateFilter(filter);
+    const int32_t count = cursor.GetRecordCount();
+    std::vector<int32_t> ids = Walk(cursor);
+    EXPECT_EQ(size_t(count), ids.size());
+    cursor.Filters().DropFilter(filter);
+    return ids;
+  };
+  for (const TCase& test : cases) {
+    SCOPED_TRACE(test.name);
+    EXPECT_EQ(select(test.name), test.ids);
+    const uint32_t reads = Data(cursor).PhysicalReads();
+    EXPECT_EQ(select(test.name), test.ids);
+    ASSERT_EQ(Data(cursor).PhysicalReads(), reads);  // the second came from memory
+  }
+
+  TableHelperProcess other;
+  ASSERT_EQ(other.Ask("cursor " + folder + " ROWS shared"), 0u);
+  ASSERT_EQ(other.Ask("insert 1005 1"), 0u);  // named N1005
+  EXPECT_EQ(select("N1005"), (std::vector<int32_t>{80, 160, 240, 320, 400, 1005}));
+  ASSERT_EQ(other.Ask("closecursor"), 0u);
+
+  TDataCursor& writer = OpenCursor("ROWS");
+  ASSERT_TRUE(Find(writer, 80));
+  std::vector<uint8_t> record = Row(writer, 80, "n1005", 80);
+  writer.ModifyRecord(record.data());
+  EXPECT_EQ(select("N1005"), (std::vector<int32_t>{160, 240, 320, 400, 1005}));
+  EXPECT_EQ(select("n1005"), (std::vector<int32_t>{40, 80, 120, 200, 280, 360}));
+}
+
 }  // namespace
