@@ -346,8 +346,8 @@ private:
   // One filter per table: its conditions ANDed, its ON conditions first. A
   // WHERE condition on a left join's inner table waits for the joined row.
   void DecideTableFilters() {
-    for (const auto& owned : query.Run.Tables) {
-      TSourceTable* table = owned.get();
+    for (size_t source = 0; source < query.Run.Tables.size(); ++source) {
+      TSourceTable* table = query.Run.Tables[source].get();
       TExpTreePtr combined;
       for (auto& [on, condition] : split.onSingle)
         if (on == table) combined = AndTogether(std::move(combined), TExpTreePtr(CloneTokenTree(condition.get())));
@@ -355,7 +355,7 @@ private:
         for (auto& [on, condition] : split.whereSingle)
           if (on == table) combined = AndTogether(std::move(combined), TExpTreePtr(CloneTokenTree(condition.get())));
       if (combined)
-        split.tableFilters.push_back({table, TExpTreePtr(PrepareTableCondition(query, *table, *combined))});
+        split.tableFilters.push_back({source, TExpTreePtr(PrepareTableCondition(query, *table, *combined))});
     }
   }
 
@@ -503,7 +503,7 @@ private:
       const size_t index = plan.Steps.size();
       TNode& node = nodes[table];
       TJoinStep step;
-      step.Table = table;
+      step.Source = PositionInList(table);
       step.From = from;
       step.Kind = node.Kind;
       step.Condition = std::move(node.Condition);
@@ -534,11 +534,11 @@ TJoinPlan TConditionPlanner::DecideJoins(const TTableRows& rows) {
 
 void TJoinPlan::CheckInvariants(size_t sourceTables) const {
   ORV_ASSERT(Steps.empty() || Steps.size() == sourceTables);
-  std::set<const TSourceTable*> placed, filtered;
+  std::set<size_t> placed, filtered;
   for (size_t i = 0; i < Steps.size(); ++i) {
     const TJoinStep& step = Steps[i];
     // Every table is placed once: the nested loops read each exactly once.
-    ORV_ASSERT(step.Table && placed.insert(step.Table).second);
+    ORV_ASSERT(step.Source < sourceTables && placed.insert(step.Source).second);
     ORV_ASSERT((i == 0) == (step.From < 0) && step.From < int(i));
     ORV_ASSERT(step.SubtreeEnd > i && step.SubtreeEnd <= Steps.size());
     ORV_ASSERT(step.From < 0 || Steps[size_t(step.From)].SubtreeEnd >= step.SubtreeEnd);
@@ -546,7 +546,7 @@ void TJoinPlan::CheckInvariants(size_t sourceTables) const {
     ORV_ASSERT(!step.Hashed || step.Kind == jkInner);
   }
   for (const TTableFilterPlan& filter : TableFilters)
-    ORV_ASSERT(filter.Table && filter.Condition && filtered.insert(filter.Table).second);
+    ORV_ASSERT(filter.Source < sourceTables && filter.Condition && filtered.insert(filter.Source).second);
 }
 
 void TJoinRun::CheckInvariants(const TJoinPlan& plan) const {
@@ -555,14 +555,14 @@ void TJoinRun::CheckInvariants(const TJoinPlan& plan) const {
   for (size_t i = 0; i < StepFilters.size(); ++i) {
     ORV_ASSERT(!StepFilters[i] || plan.Steps[i].Condition);
     ORV_ASSERT(!StepHashes[i] || plan.Steps[i].Hashed);
-    ORV_ASSERT(!StepFilters[i] || std::count(Filtered.begin(), Filtered.end(), plan.Steps[i].Table) == 1);
+    ORV_ASSERT(!StepFilters[i] || std::count(Filtered.begin(), Filtered.end(), plan.Steps[i].Source) == 1);
   }
 }
 
 namespace {
 
-void NoteFiltered(TJoinRun& run, TSourceTable& table) {
-  if (std::find(run.Filtered.begin(), run.Filtered.end(), &table) == run.Filtered.end()) run.Filtered.push_back(&table);
+void NoteFiltered(TJoinRun& run, size_t source) {
+  if (std::find(run.Filtered.begin(), run.Filtered.end(), source) == run.Filtered.end()) run.Filtered.push_back(source);
 }
 
 // The join's condition with the outer tables' current values in place:
@@ -590,11 +590,11 @@ TExpTreePtr BindJoin(TDataQuery& query, TSourceTable& target, const TExpToken& c
 
 void BindAndInstall(TDataQuery& query, size_t index) {
   const TJoinStep& step = query.Plan.Joins.Steps[index];
-  TSourceTable& target = *step.Table;
+  TSourceTable& target = *query.Run.Tables[step.Source];
   TExpTreePtr bound = BindJoin(query, target, *step.Condition);
   TFilter*& filter = query.Run.Joins.StepFilters[index];
   if (!filter) {
-    NoteFiltered(query.Run.Joins, target);
+    NoteFiltered(query.Run.Joins, step.Source);
     filter = target.Cursor->Filters().AddFilter(std::move(bound));
     target.Cursor->Filters().ActivateFilter(filter);
   } else {
@@ -606,8 +606,10 @@ void BindAndInstall(TDataQuery& query, size_t index) {
 }  // namespace
 
 void ClearPlan(TDataQuery& query) {
-  for (TSourceTable* table : query.Run.Joins.Filtered)
-    if (table->Cursor && table->Cursor->IsOpen()) table->Cursor->Filters().DropFilter(nullptr);
+  for (const size_t source : query.Run.Joins.Filtered) {
+    const TSourceTable& table = *query.Run.Tables[source];
+    if (table.Cursor && table.Cursor->IsOpen()) table.Cursor->Filters().DropFilter(nullptr);
+  }
   query.Run.Joins = {};
   query.Plan.Joins = {};
 }
@@ -617,8 +619,8 @@ void PlanConditions(TDataQuery& query) {
   TConditionPlanner planner(query);
   std::vector<TTableFilterPlan> filters = planner.TakeTableFilters();
   for (const TTableFilterPlan& planned : filters) {
-    TTableCursor& cursor = *planned.Table->Cursor;
-    NoteFiltered(query.Run.Joins, *planned.Table);
+    TTableCursor& cursor = *query.Run.Tables[planned.Source]->Cursor;
+    NoteFiltered(query.Run.Joins, planned.Source);
     TFilter* filter = cursor.Filters().AddFilter(TExpTreePtr(CloneTokenTree(planned.Condition.get())));
     cursor.Filters().ActivateFilter(filter);
     if (!filter->Active) RaiseSqlError("Internal table filter error");
@@ -658,7 +660,7 @@ public:
   bool Loop(size_t index) {
     if (index >= steps.size()) return row();
     const TJoinStep& step = steps[index];
-    TSourceTable& table = *step.Table;
+    TSourceTable& table = *query.Run.Tables[step.Source];
     // A table read into memory gives the rows of the outer row's key; an
     // outer row with a NULL key takes the filter below.
     TJoinHash* hash = run.StepHashes[index].get();
@@ -681,7 +683,7 @@ public:
       if (!Loop(index + 1)) return false;
     }
     if (!matched && step.Kind == jkLeft) {
-      for (size_t i = index; i < step.SubtreeEnd; ++i) steps[i].Table->HasRow = false;
+      for (size_t i = index; i < step.SubtreeEnd; ++i) query.Run.Tables[steps[i].Source]->HasRow = false;
       return Loop(step.SubtreeEnd);
     }
     return true;
@@ -704,6 +706,6 @@ void ForEachJoinedRow(TDataQuery& query, const std::function<bool()>& row) {
   // Read before any join filter restricts the tables.
   for (size_t i = 0; i < steps.size(); ++i)
     if (steps[i].Hashed && !query.Run.Joins.StepHashes[i])
-      query.Run.Joins.StepHashes[i] = BuildJoinHash(query, *steps[i].Table, *steps[i].Condition);
+      query.Run.Joins.StepHashes[i] = BuildJoinHash(query, *query.Run.Tables[steps[i].Source], *steps[i].Condition);
   TNestedLoop(query, row).Loop(0);
 }

@@ -121,8 +121,6 @@ void TQueryPlan::CheckInvariants(const TDataQuery& owner) const {
   ORV_ASSERT(Outer != &owner);
   ORV_ASSERT(!Correlated || Outer);
   Joins.CheckInvariants(parsed.Sources.Tables.size());
-  for (const TJoinStep& step : Joins.Steps) ORV_ASSERT(ownTable(step.Table));
-  for (const TTableFilterPlan& filter : Joins.TableFilters) ORV_ASSERT(ownTable(filter.Table));
 }
 
 void TQueryRun::CheckInvariants(const TParsedQuery& parsed, const TQueryPlan& plan) const {

@@ -234,13 +234,13 @@ struct TParsedQuery {
 // A source table's own conditions, made ready for its cursor's filter
 // (columns first, texts in the table's code page).
 struct TTableFilterPlan {
-  TSourceTable* Table = nullptr;
+  size_t Source = 0;  // the table's place in the FROM list
   TExpTreePtr Condition;
 };
 
 // A table's place in the nested loops of a join plan.
 struct TJoinStep {
-  TSourceTable* Table = nullptr;
+  size_t Source = 0;  // the table's place in the FROM list
   // The step whose table this one is joined to: an earlier one; none
   // (-1) for the driving table.
   int From = -1;
@@ -289,7 +289,7 @@ struct TJoinPlan {
 // GROUP BY items name result columns; a data change names one field of its
 // table per value; a query never encloses itself, and only an enclosed
 // query is correlated; the join plan is empty before the first execution
-// (see TJoinPlan) and places only the query's own tables.
+// (see TJoinPlan), which names tables by their place in the FROM list.
 struct TQueryPlan {
   // GROUP BY given, or aggregates only; DISTINCT only without it.
   bool Grouping = false;
@@ -362,8 +362,9 @@ inline TSourceTable* BoundSourceTable(const TExpToken& node) { return static_cas
 // step's filter or in-memory rows are there only for a step with a
 // condition; every cursor carrying a filter of the plan is listed.
 struct TJoinRun {
-  // The tables whose cursors carry the plan's filters, each once.
-  std::vector<TSourceTable*> Filtered;
+  // The tables (places in the FROM list) whose cursors carry the plan's
+  // filters, each once.
+  std::vector<size_t> Filtered;
   // Per step: the bound join filter, installed at the first outer row.
   std::vector<TFilter*> StepFilters;
   // Per step: the table's rows by key; nil until read, and when they do
@@ -379,7 +380,8 @@ struct TJoinRun {
 // order; the result cursor is the answer's, or the source table's of a
 // live result; an answer directory is there only with the answer.
 struct TQueryRun {
-  // Opened by preparation, closed with the query.
+  // Opened by preparation, closed with the query; the plan names them by
+  // their place in the FROM list.
   std::vector<std::unique_ptr<TSourceTable>> Tables;
   // The caller's limit on the answer's rows; -1: none.
   int32_t MaxRowCount = -1;

@@ -280,7 +280,7 @@ private:
 class TRowProgress {
 public:
   explicit TRowProgress(TDataQuery& query)
-      : query(query), driver(*query.Plan.Joins.Steps.front().Table->Cursor), total(driver.GetRecordCount()) {}
+      : query(query), driver(*query.Run.Tables[query.Plan.Joins.Steps.front().Source]->Cursor), total(driver.GetRecordCount()) {}
 
   // True when the handler asks to stop.
   bool Step() {
@@ -310,7 +310,7 @@ bool AnswerFitsInMemory(TDataQuery& query) {
   if (query.Plan.AggregatesOnly)
     rows = 1;
   else if (query.Plan.Joins.Steps.size() == 1)
-    rows = query.Plan.Joins.Steps.front().Table->Cursor->GetRecordCount();
+    rows = query.Run.Tables[query.Plan.Joins.Steps.front().Source]->Cursor->GetRecordCount();
   const int64_t limit = query.Run.MaxRowCount;
   if (limit >= 0) rows = rows < 0 ? limit : std::min(rows, limit);
   if (rows < 0) return false;
@@ -368,7 +368,7 @@ void TDataQuery::ExecuteSelect() {
     answer.Fields().ClearRecord(result.data());
     bool first = true;
     if (Plan.FastCount && !Plan.Joins.RowWhere && !Plan.Joins.RowJoins) {
-      const int32_t count = Plan.Joins.Steps.front().Table->Cursor->GetRecordCount();
+      const int32_t count = Run.Tables[Plan.Joins.Steps.front().Source]->Cursor->GetRecordCount();
       answer.Fields().WriteField(1, result.data(), count);
       first = false;
     } else {

@@ -46,8 +46,8 @@ protected:
     statement.Prepare(text, position);
     TRows rows = Rows(statement.Execute());
     const TDataQuery& query = statement.MainQuery();
-    std::set<const TSourceTable*> placed;
-    for (const TJoinStep& step : query.Plan.Joins.Steps) placed.insert(step.Table);
+    std::set<size_t> placed;
+    for (const TJoinStep& step : query.Plan.Joins.Steps) placed.insert(step.Source);
     EXPECT_EQ(query.Plan.Joins.Steps.size(), query.Parsed.Sources.Tables.size()) << text;
     EXPECT_EQ(placed.size(), query.Parsed.Sources.Tables.size()) << text;
     std::sort(rows.begin(), rows.end());

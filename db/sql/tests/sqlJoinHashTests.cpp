@@ -49,7 +49,7 @@ protected:
     return query.Run.Joins.StepHashes.at(step).get();
   }
   static const std::string& Driver(const TDataQuery& query) {
-    return query.Plan.Joins.Steps.front().Table->Reference.CorrelationName;
+    return query.Parsed.Sources.Tables[query.Plan.Joins.Steps.front().Source]->CorrelationName;
   }
 };
 
@@ -95,7 +95,7 @@ TEST_F(SqlJoinHashTest, SeveralKeysOfEveryFamily) {
 TEST_F(SqlJoinHashTest, JoinsThatKeepTheirFilters) {
   auto filtered = [](TDataQuery& query) {
     for (size_t step = 0; step < query.Plan.Joins.Steps.size(); ++step)
-      EXPECT_EQ(HashOf(query, step), nullptr) << query.Plan.Joins.Steps[step].Table->Reference.CorrelationName;
+      EXPECT_EQ(HashOf(query, step), nullptr) << query.Parsed.Sources.Tables[query.Plan.Joins.Steps[step].Source]->CorrelationName;
   };
   // Not an equality; a left join; texts where the query evaluates in a
   // language (its first table's).

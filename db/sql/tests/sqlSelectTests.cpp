@@ -170,10 +170,10 @@ TEST_F(SqlSelectTest, InnerTablesAreRestrictedByBoundFilters) {
   EXPECT_EQ(Sorted(Rows(statement.Execute())), (TRows{"Ann|Sales", "Bob|Labs", "Cy|Sales"}));
   TDataQuery& query = statement.MainQuery();
   ASSERT_EQ(query.Plan.Joins.Steps.size(), 2u);
-  EXPECT_EQ(query.Plan.Joins.Steps[0].Table->Reference.CorrelationName, "e");
+  EXPECT_EQ(query.Parsed.Sources.Tables[query.Plan.Joins.Steps[0].Source]->CorrelationName, "e");
   EXPECT_EQ(query.Plan.Joins.Steps[1].Kind, jkInner);
   EXPECT_EQ(query.Plan.Joins.Steps[1].From, 0);
-  EXPECT_EQ(query.Plan.Joins.Steps[1].Table->Cursor->Filters().FilterCount(), 1);
+  EXPECT_EQ(query.Run.Tables[query.Plan.Joins.Steps[1].Source]->Cursor->Filters().FilterCount(), 1);
   EXPECT_NE(query.Run.Joins.StepFilters[1], nullptr);
   EXPECT_FALSE(query.Plan.Joins.RowWhere);
 }
@@ -199,13 +199,13 @@ TEST_F(SqlSelectTest, ThePlannerDecidesByTheRowsItIsGiven) {
     EXPECT_EQ(planner.WeighsRows(), !check.Rows.empty()) << check.Text;
     const TJoinPlan plan = planner.DecideJoins(check.Rows);
     ASSERT_EQ(plan.Steps.size(), query.Parsed.Sources.Tables.size()) << check.Text;
-    EXPECT_EQ(plan.Steps.front().Table->Reference.CorrelationName, check.Driver) << check.Text;
+    EXPECT_EQ(query.Parsed.Sources.Tables[plan.Steps.front().Source]->CorrelationName, check.Driver) << check.Text;
     for (const auto& table : query.Run.Tables) EXPECT_EQ(table->Cursor->Filters().FilterCount(), 0);
     // Only the title condition is a table's own.
     const bool titled = check.Text.find("title") != std::string::npos;
     ASSERT_EQ(filters.size(), titled ? 1u : 0u) << check.Text;
     if (titled) {
-      EXPECT_EQ(filters.front().Table->Reference.CorrelationName, "d");
+      EXPECT_EQ(query.Parsed.Sources.Tables[filters.front().Source]->CorrelationName, "d");
     }
   }
 }
@@ -213,11 +213,11 @@ TEST_F(SqlSelectTest, ThePlannerDecidesByTheRowsItIsGiven) {
 TEST_F(SqlSelectTest, SmallestRestrictedTableDrives) {
   TQueryStatement& statement = Prepare("SELECT e.name FROM emp e JOIN dept d ON e.dept = d.no WHERE d.title = 'Labs'");
   EXPECT_EQ(Rows(statement.Execute()), (TRows{"Bob"}));
-  EXPECT_EQ(statement.MainQuery().Plan.Joins.Steps.front().Table->Reference.CorrelationName, "d");
+  EXPECT_EQ(statement.MainQuery().Parsed.Sources.Tables[statement.MainQuery().Plan.Joins.Steps.front().Source]->CorrelationName, "d");
   TQueryStatement& fixed =
       Prepare("SELECT e.name FROM emp e JOIN dept d ON e.dept = d.no WHERE d.title = 'Labs' NOJOINOPTIMIZE");
   EXPECT_EQ(Rows(fixed.Execute()), (TRows{"Bob"}));
-  EXPECT_EQ(fixed.MainQuery().Plan.Joins.Steps.front().Table->Reference.CorrelationName, "e");
+  EXPECT_EQ(fixed.MainQuery().Parsed.Sources.Tables[fixed.MainQuery().Plan.Joins.Steps.front().Source]->CorrelationName, "e");
 }
 
 // A qualifier that names no table of the query, nor of one around it.
