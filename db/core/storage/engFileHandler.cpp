@@ -4,6 +4,7 @@
 #include <condition_variable>
 #include <deque>
 #include <mutex>
+#include <new>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -48,7 +49,15 @@ public:
     {
       std::lock_guard lock(mutex);
       if (stopping || !thread.joinable()) return;
-      for (TSyncJob& job : jobs) queue.push_back(&job);
+      const size_t before = queue.size();
+      try {
+        for (TSyncJob& job : jobs) queue.push_back(&job);
+      } catch (const std::bad_alloc&) {
+        // No room to queue them all: none is handed over, the caller runs
+        // them itself.
+        queue.resize(before);
+        return;
+      }
     }
     work.notify_one();
   }
