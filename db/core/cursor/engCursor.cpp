@@ -193,14 +193,10 @@ void TDataCursor::TakeTableValues() {
 }
 
 void TDataCursor::DeriveFieldFlags() {
-  hasValidityChecks = hasDefaults = hasAutoIncrement = hasComputedFields = false;
-  for (int position = 1; position <= FieldListCount(); ++position) {
-    const uint8_t* desc = FieldDescAt(position);
-    if (desc[FieldDescRequiredOffset] || desc[FieldDescMinOffset] || desc[FieldDescMaxOffset])
-      hasValidityChecks = true;
-    if (desc[FieldDescDefaultOffset]) hasDefaults = true;
-    if (IsAutoIncField(desc)) hasAutoIncrement = true;
-  }
+  hasAutoIncrement = hasComputedFields = false;
+  for (int position = 1; position <= FieldListCount(); ++position)
+    if (IsAutoIncField(FieldDescAt(position))) hasAutoIncrement = true;
+  checks.Derive();
   if (!hasAutoIncrement) noAutoInc = false;
 }
 
@@ -227,6 +223,7 @@ void TDataCursor::Close(TTemporaryContents contents) {
   charMap[0] = 0;
   dataChanges = indexChanges = blobChanges = 0;
   hasComputedFields = false;
+  checks.Clear();
   tableIsReadOnly = false;
   if (operationDepth > 0) directory->Session()->LeaveUse();
   operationDepth = 0;

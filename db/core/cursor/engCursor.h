@@ -21,6 +21,7 @@
 #include "engBuffer.h"
 #include "engCharMaps.h"
 #include "engCursorFilterSet.h"
+#include "engCursorWriteChecks.h"
 #include "engDataSort.h"
 #include "engExpToken.h"
 #include "engFieldBytes.h"
@@ -53,7 +54,6 @@ static_assert(MaxBookmarkSize == MaxIndexKeyLength, "a bookmark holds the longes
 class TDataCursor final : public TEngineObject,
                           public TTableCursor,
                           public TCursorTableAdmin,
-                          public TCursorRecordChecks,
                           public TReadContext,
                           private TBlobOperationBracket {
 public:
@@ -63,7 +63,7 @@ public:
   TCursorTableAdmin& Admin() override { return *this; }
   TCursorFilterSet& Filters() override { return filtering; }
   TCursorBlobs& Blobs() override { return blobs; }
-  TCursorRecordChecks& Checks() override { return *this; }
+  TCursorWriteChecks& Checks() override { return checks; }
   // The engine works with the whole of its fields' access.
   using TCursorFields::ClearRecord;
   using TCursorFields::CopyFieldDescByPos;
@@ -119,8 +119,6 @@ public:
   void SetOverrideExclusive(bool value);
   bool IsOverrideExclusive() const { return overrideExclusive; }
   bool NoAutoInc() const { return noAutoInc; }
-  bool HasValidityChecks() const { return hasValidityChecks; }
-  bool HasDefaults() const { return hasDefaults; }
   bool HasAutoIncrement() const { return hasAutoIncrement; }
   bool HasComputedFields() const { return hasComputedFields; }
   void Open() override;
@@ -208,14 +206,6 @@ public:
   uint32_t GetPhysicalRecordCount();
   // The BLOB file's end offset; 0 without BLOB fields.
   uint32_t GetBlobFileEnd();
-  void ApplyDefaults(uint8_t* record) override;
-  // Raises the first field left blank though required (9732), or below its
-  // minimum (9730) or above its maximum (9731).
-  void CheckConstraints(const uint8_t* record);
-  // Whether the field's value respects the limit text; limits are inclusive.
-  // value holds the field's ValueWidth bytes.
-  bool CheckLimit(const std::string& limit, bool isMaximum, const TFieldDefinition& field,
-                  std::span<const uint8_t> value);
   void InsertRecord(uint8_t* record, const TRecordChangeOptions& options = {}) override;
   void BeginFill() override;
   void EndFill() override;
@@ -293,6 +283,7 @@ private:
   friend class TCursorTableLink;
   friend class TFilter;
   friend class TCursorFilterSet;
+  friend class TCursorWriteChecks;
 
   TDataDirectory* directory;
   TDataTable* table = nullptr;
@@ -310,8 +301,6 @@ private:
   bool sqlSourceTable = false;
   // Derived on open.
   bool tableIsReadOnly = false;
-  bool hasValidityChecks = false;
-  bool hasDefaults = false;
   bool hasAutoIncrement = false;
   bool noAutoInc = false;
 
@@ -386,6 +375,7 @@ private:
   // Navigation sees only the records of the visible bitmap while
   // filtering is on: always in natural order.
   TCursorFilterSet filtering{*this};
+  TCursorWriteChecks checks{*this};
   bool computingWindow = false;
   // Records that follow the current key's in its leaf without a gap.
   int32_t runForward = 0;

@@ -190,7 +190,7 @@ void TDataCursor::InsertRecord(uint8_t* record, const TRecordChangeOptions& opti
     const uint32_t number = data.NewRecordNumber();
     change.Number = number;
     LockRecord(number);
-    CheckConstraints(record);
+    checks.CheckConstraints(record);
     // A row number the caller gives is checked against every one in use.
     if (noAutoInc) InsertDeferredKeys();
     if (!noAutoInc) SetRecordAutoInc(record, AutoIncAfter(data.GetAutoIncValue()));
@@ -275,7 +275,7 @@ void TDataCursor::ModifyRecord(uint8_t* record, const TRecordChangeOptions& opti
     THeldRecord stored(data);
     stored.Read(number, TRecordRead::Alone);
     if (stored->IsDeleted()) Raise(EngErrRecordChanged);
-    CheckConstraints(record);
+    checks.CheckConstraints(record);
     if (!noAutoInc) SetRecordAutoInc(record, stored->AutoIncValue());
     else if (GetRecordAutoInc(record) > data.GetAutoIncValue()) data.SetAutoIncValue(GetRecordAutoInc(record));
     SetRecordPhysicalNo(record, number);

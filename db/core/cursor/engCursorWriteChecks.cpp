@@ -9,6 +9,7 @@
 #include "engBcd.h"
 #include "engCursor.h"
 #include "engCursorWrite.h"
+#include "engCursorWriteChecks.h"
 #include "engDataFile.h"
 #include "engDataHeader.h"
 #include "engDataLayout.h"
@@ -157,17 +158,32 @@ bool WithinLimit(uint16_t languageId, uint16_t sortId, const std::string& limit,
 
 }  // namespace
 
-void TDataCursor::ApplyDefaults(uint8_t* record) {
-  RequireOpen();
-  std::memset(record, 0, GetRecordSize());
+void TCursorWriteChecks::Derive() {
+  hasValidityChecks = hasDefaults = false;
+  for (int position = 1; position <= cursor.FieldListCount(); ++position) {
+    const uint8_t* desc = cursor.FieldDescAt(position);
+    if (desc[FieldDescRequiredOffset] || desc[FieldDescMinOffset] || desc[FieldDescMaxOffset])
+      hasValidityChecks = true;
+    if (desc[FieldDescDefaultOffset]) hasDefaults = true;
+  }
+  derived = true;
+}
+
+void TCursorWriteChecks::Clear() { derived = hasValidityChecks = hasDefaults = false; }
+
+void TCursorWriteChecks::ApplyDefaults(uint8_t* record) {
+  cursor.RequireOpen();
+  ORV_ASSERT(derived);
+  std::memset(record, 0, cursor.GetRecordSize());
   if (!hasDefaults) return;
-  const TFormatSettings settings = GetLocaleFormatSettings(LanguageId(), SortId());
+  const TFormatSettings settings = GetLocaleFormatSettings(cursor.LanguageId(), cursor.SortId());
   uint8_t fieldDesc[FieldDescSize];
   uint8_t value[ValueBufferSize];
-  for (int fieldNo = 1; fieldNo <= GetFieldCount(); ++fieldNo) {
-    GetTableFieldDesc(fieldNo, fieldDesc);
+  for (int fieldNo = 1; fieldNo <= cursor.GetFieldCount(); ++fieldNo) {
+    cursor.GetTableFieldDesc(fieldNo, fieldDesc);
     const std::string text = DescText(fieldDesc, FieldDescDefaultOffset);
-    if (!text.empty() && TextToFieldValue(text, fieldDesc, settings, value)) PutTableField(fieldNo, record, value);
+    if (!text.empty() && TextToFieldValue(text, fieldDesc, settings, value))
+      cursor.PutTableField(fieldNo, record, value);
   }
 }
 
@@ -176,46 +192,51 @@ void TDataCursor::ApplyDefaults(uint8_t* record) {
 // unless the cursor numbers fields its own way), and the number and date
 // rules are made only for a field with a limit (most tables mark fields
 // required only).
-void TDataCursor::CheckConstraints(const uint8_t* record) {
-  RequireOpen();
+void TCursorWriteChecks::CheckConstraints(const uint8_t* record) {
+  cursor.RequireOpen();
+  ORV_ASSERT(derived);
   if (!hasValidityChecks) return;
-  const bool descsInPlace = !HasFieldMap() && !HasOwnFieldList();
+  const bool descsInPlace = !cursor.HasFieldMap() && !cursor.HasOwnFieldList();
+  const uint16_t languageId = cursor.LanguageId();
+  const uint16_t sortId = cursor.SortId();
   std::optional<TFormatSettings> settings;
   uint8_t copy[FieldDescSize];
   uint8_t value[ValueBufferSize];
-  for (int fieldNo = 1; fieldNo <= GetFieldCount(); ++fieldNo) {
-    const uint8_t* fieldDesc = descsInPlace ? DataFile().FieldDescAt(fieldNo) : nullptr;
+  for (int fieldNo = 1; fieldNo <= cursor.GetFieldCount(); ++fieldNo) {
+    const uint8_t* fieldDesc = descsInPlace ? cursor.DataFile().FieldDescAt(fieldNo) : nullptr;
     if (!fieldDesc) {
-      GetTableFieldDesc(fieldNo, copy);
+      cursor.GetTableFieldDesc(fieldNo, copy);
       fieldDesc = copy;
     }
     const bool required = fieldDesc[FieldDescRequiredOffset] != 0;
     const bool hasMinimum = fieldDesc[FieldDescMinOffset] != 0;  // the text's length byte
     const bool hasMaximum = fieldDesc[FieldDescMaxOffset] != 0;
     if (!required && !hasMinimum && !hasMaximum) continue;
-    auto fail = [&](uint16_t code) { Raise(code, GetShortString(fieldDesc + FieldDescNameOffset, FieldNameLimit)); };
+    auto fail = [&](uint16_t code) {
+      cursor.Raise(code, GetShortString(fieldDesc + FieldDescNameOffset, FieldNameLimit));
+    };
     std::memset(value, 0, sizeof value);
     bool blank = true;
-    GetFieldValue(fieldDesc, record, blank, value);
+    cursor.GetFieldValue(fieldDesc, record, blank, value);
     if (required && blank) fail(EngErrValueRequired);
     if (!hasMinimum && !hasMaximum) continue;
-    if (!settings) settings = GetLocaleFormatSettings(LanguageId(), SortId());
+    if (!settings) settings = GetLocaleFormatSettings(languageId, sortId);
     // A blank field is held against the limits as its zero value.
-    if (hasMinimum && !WithinLimit(LanguageId(), SortId(), DescText(fieldDesc, FieldDescMinOffset), false,
-                                   fieldDesc, value, *settings))
+    if (hasMinimum && !WithinLimit(languageId, sortId, DescText(fieldDesc, FieldDescMinOffset), false, fieldDesc,
+                                   value, *settings))
       fail(EngErrBelowMinimum);
-    if (hasMaximum && !WithinLimit(LanguageId(), SortId(), DescText(fieldDesc, FieldDescMaxOffset), true,
-                                   fieldDesc, value, *settings))
+    if (hasMaximum && !WithinLimit(languageId, sortId, DescText(fieldDesc, FieldDescMaxOffset), true, fieldDesc,
+                                   value, *settings))
       fail(EngErrAboveMaximum);
   }
 }
 
-bool TDataCursor::CheckLimit(const std::string& limit, bool isMaximum, const TFieldDefinition& field,
-                             std::span<const uint8_t> value) {
+bool TCursorWriteChecks::CheckLimit(const std::string& limit, bool isMaximum, const TFieldDefinition& field,
+                                    std::span<const uint8_t> value) const {
   ORV_ASSERT(value.size() >= size_t(field.ValueWidth()));
   uint8_t fieldDesc[FieldDescSize];
   FieldDescFromDefinition(field, fieldDesc);
-  return WithinLimit(LanguageId(), SortId(), limit, isMaximum, fieldDesc, value.data(),
-                     GetLocaleFormatSettings(LanguageId(), SortId()));
+  return WithinLimit(cursor.LanguageId(), cursor.SortId(), limit, isMaximum, fieldDesc, value.data(),
+                     GetLocaleFormatSettings(cursor.LanguageId(), cursor.SortId()));
 }
 

@@ -124,7 +124,7 @@ void TRestructure::CopyRecords(TDataCursor& work) {
       THeldRecord old(data);
       old.Read(r, TRecordRead::WithFollowing);
       if (!old->IsDeleted()) {
-        work.ApplyDefaults(newRecord.data());
+        work.Checks().ApplyDefaults(newRecord.data());
         bool autoIncGiven = false;
         CopyFields(work, r, old->Buffer(), newRecord.data(), autoIncGiven);
         if (carryOn) {

@@ -50,7 +50,7 @@ protected:
 
   static std::vector<uint8_t> Defaults(TDataCursor& cursor, int32_t id, int32_t qty) {
     std::vector<uint8_t> record(cursor.CursorRecordSize(), 0xEE);
-    cursor.ApplyDefaults(record.data());
+    cursor.Checks().ApplyDefaults(record.data());
     cursor.PutTableField(fId, record.data(), &id);
     cursor.PutTableField(fQty, record.data(), &qty);
     return record;
@@ -129,17 +129,17 @@ TEST_F(CursorCheckTest, LimitsCompareByTheFieldType) {
   };
   auto bytesOf = [](const auto& value) { return std::span(reinterpret_cast<const uint8_t*>(&value), sizeof value); };
   TFieldDefinition field = cursor.TableFieldDefinition(fName);
-  EXPECT_TRUE(cursor.CheckLimit("b", false, field, text("b")));
-  EXPECT_FALSE(cursor.CheckLimit("b", false, field, text("B")));
-  EXPECT_FALSE(cursor.CheckLimit("b", true, field, text("ba")));
+  EXPECT_TRUE(cursor.Checks().CheckLimit("b", false, field, text("b")));
+  EXPECT_FALSE(cursor.Checks().CheckLimit("b", false, field, text("B")));
+  EXPECT_FALSE(cursor.Checks().CheckLimit("b", true, field, text("ba")));
   field = cursor.TableFieldDefinition(fDay);
   const int32_t yesterday = DateTimeToDayNumber(TestNow) - 1;
-  EXPECT_FALSE(cursor.CheckLimit("DATE", false, field, bytesOf(yesterday)));
-  EXPECT_TRUE(cursor.CheckLimit("DATE", true, field, bytesOf(yesterday)));
+  EXPECT_FALSE(cursor.Checks().CheckLimit("DATE", false, field, bytesOf(yesterday)));
+  EXPECT_TRUE(cursor.Checks().CheckLimit("DATE", true, field, bytesOf(yesterday)));
   field = cursor.TableFieldDefinition(fFlag);
   const uint16_t flag = 0;
-  EXPECT_TRUE(cursor.CheckLimit("TRUE", false, field, bytesOf(flag)));
+  EXPECT_TRUE(cursor.Checks().CheckLimit("TRUE", false, field, bytesOf(flag)));
   field = cursor.TableFieldDefinition(fQty);
   const int32_t qty = 3;
-  EXPECT_THROW(cursor.CheckLimit("three", false, field, bytesOf(qty)), EConvertError);
+  EXPECT_THROW(cursor.Checks().CheckLimit("three", false, field, bytesOf(qty)), EConvertError);
 }

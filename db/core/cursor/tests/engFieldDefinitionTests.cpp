@@ -125,7 +125,7 @@ TEST_F(FieldDefinitionTest, ARestructuredTableGivesBackItsNewFieldsAndKeepsItsVa
     {
       TDataCursor& writer = OpenCursor(table, true);
       std::vector<uint8_t> record(writer.CursorRecordSize(), 0);
-      writer.ApplyDefaults(record.data());
+      writer.Checks().ApplyDefaults(record.data());
       writer.WriteField(2, record.data(), std::string("Smith"));
       writer.InsertRecord(record.data());
       writer.Close(TTemporaryContents::Keep);
