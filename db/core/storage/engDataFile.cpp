@@ -51,6 +51,11 @@ TDataFile::~TDataFile() { DropCache(); }
 void TDataFile::RaiseData(uint16_t code) const { RaiseEngineError(code, table->TableName()); }
 
 int32_t TDataFile::ReadFileBytes(int64_t offset, void* buffer, int32_t count, bool allowShort) {
+  if (HeldRecordCount() > 0 && offset + count > HeldOffset()) {
+    int32_t got = 0;
+    if (ReadHeld(offset, static_cast<uint8_t*>(buffer), count, allowShort, got)) return got;
+    WriteHeld();
+  }
   return ReadFileAt(*this, table->TableName(), offset, buffer, count, allowShort);
 }
 
@@ -72,10 +77,13 @@ void TDataFile::Open() {
   CheckDescriptors();
   closeOnFailure.Dismiss();
   cacheHits = readAheadReads = physicalReads = physicalWrites = 0;
+  diskRecords = UnknownDiskRecords;
+  DropHeld();
   SetCacheLimits();
 }
 
 void TDataFile::Close() {
+  if (IsOpen()) WriteHeld();
   DropCache();
   FreeDescriptors();
   TFileHandler::Close();
@@ -114,6 +122,7 @@ void TDataFile::CreateDataFile(const TDataFileDefinition& definition) {
   if (recordSize > MaxRecordSize) RaiseData(EngErrRecordTooBig);
 
   DropCache();
+  DropHeld();
   FreeDescriptors();
   header = TDataHeader();
   header.Put16(DatHdrLanguageId, definition.LanguageId);
@@ -136,6 +145,7 @@ void TDataFile::CreateDataFile(const TDataFileDefinition& definition) {
   SetHeaderModified();
   descriptorsModified = true;
   TFileHandler::CreateFile();
+  diskRecords = 0;
   cacheHits = readAheadReads = physicalReads = physicalWrites = 0;
   SetCacheLimits();
 }
@@ -178,7 +188,9 @@ void TDataFile::MarkChanged() {
 }
 
 void TDataFile::ResetHeader() {
+  DropHeld();
   CutAt(RecordAreaOffset());
+  diskRecords = 0;
   header.Put32(DatHdrChangeCount, 0);
   header.Put32(DatHdrFirstFree, 0);
   header.Put32(DatHdrNextRecord, 1);

@@ -9,6 +9,7 @@
 // (records), a file of another format 12035.
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -61,6 +62,30 @@ struct TRecordReadOptions {
   bool CursorSized = false;
 };
 
+// Record images side by side in blocks of PerBlock records each, as the
+// file holds them: a sort's records in memory, or a temporary table's
+// appended records not written yet. Blocks rather than one array, so that
+// the images grow without being copied.
+class TRecordImages {
+public:
+  TRecordImages() = default;
+  TRecordImages(uint16_t recordSize, int32_t blockBytes);
+  uint32_t Count() const { return count; }
+  uint8_t* At(uint32_t i) const {
+    ORV_ASSERT(i < count);
+    return blocks[i / perBlock].get() + size_t(i % perBlock) * recordSize;
+  }
+  // Room for the next image, counted.
+  uint8_t* Add();
+  uint32_t PerBlock() const { return perBlock; }
+
+private:
+  std::vector<std::unique_ptr<uint8_t[]>> blocks;
+  uint32_t perBlock = 1;
+  uint16_t recordSize = 0;
+  uint32_t count = 0;
+};
+
 class TDataFile : public TFileHandler {
 public:
   explicit TDataFile(TDataFileTable* table);
@@ -68,7 +93,7 @@ public:
 
   // Reads and checks the header and the descriptors.
   void Open() override;
-  // Drops the cache without writing.
+  // Drops the cache without writing (the held records are written).
   void Close() override;
 
   // Sets up a new file's header and descriptors (marked modified, for the
@@ -149,8 +174,19 @@ public:
   // The record an insert fills: the first free one or a new one at the end.
   bool NewRecord(TReadContext* reader, TRecord*& record);
   void FreeRecord(TRecord* record);
-  // True when any record was written.
+  // True when any record was written. A temporary file's records appended
+  // past its end are held in memory instead (HeldRecordCount), up to
+  // SortMemoryBytes of them: reads take them from there, and they are
+  // written before any other write, at the file's close, or when more
+  // would not fit. A sort of a file whose records are all held takes them
+  // as they are and leaves them held in their new order: a sorted answer
+  // is neither written and read back for its sort nor written after it.
   bool FlushRecords();
+  uint32_t HeldRecordCount() const { return heldOrdered ? uint32_t(heldOrder.size()) : held.Count(); }
+  // The held records of a temporary table discarded at its close: never
+  // written.
+  void DropHeld();
+  // Drops the cache without writing; the held records stay.
   void DropCache();
   void TrimCache();
   TRecordStack& RecordStack() { return recordStack; }
@@ -210,6 +246,15 @@ private:
   TEntryCache<TRecord> cache;
   std::vector<TRecord*> flushList;
   TRecordStack recordStack;
+  // The records the file holds on disk, while known (after the file was
+  // made or emptied in this process); the held appends follow them.
+  static constexpr uint32_t UnknownDiskRecords = UINT32_MAX;
+  uint32_t diskRecords = UnknownDiskRecords;
+  // Held record diskRecords + 1 + i is image i, or with heldOrdered image
+  // heldOrder[i].
+  TRecordImages held;
+  std::vector<uint32_t> heldOrder;
+  bool heldOrdered = false;
   uint32_t cacheHits = 0;
   uint32_t readAheadReads = 0;
   uint32_t physicalReads = 0;
@@ -254,5 +299,19 @@ private:
   TRecord* TakeCacheEntry();
   bool InReadAhead(uint32_t recordNumber) const;
   void WriteRun(int32_t first, int32_t last);
+  // Whether count records from first on go to the held records.
+  bool HoldsRun(uint32_t first, int32_t count) const;
+  const uint8_t* HeldImage(uint32_t i) const { return held.At(heldOrdered ? heldOrder[i] : i); }
+  int64_t HeldOffset() const { return RecordOffset(diskRecords + 1); }
+  // Copies held records for a read at offset; false when the read is not
+  // one of whole held records, or runs past them where it may not.
+  bool ReadHeld(int64_t offset, uint8_t* buffer, int32_t count, bool allowShort, int32_t& got) const;
+  void WriteHeld();
+  // The held records, when they are the file's every record in the order
+  // of their numbers (it holds none on disk); else they are written and
+  // the result is empty.
+  TRecordImages TakeHeld();
+  // After a sort of the images TakeHeld gave: record i + 1 is image order[i].
+  void HoldInOrder(TRecordImages images, std::vector<uint32_t> order);
   void LetGo(TRecord* record);
 };

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <utility>
 
 #include "rtlAssert.h"
 #include "engDataFile.h"
@@ -323,6 +324,17 @@ bool TDataFile::FlushRecords() {
 void TDataFile::WriteRun(int32_t first, int32_t last) {
   const int32_t size = RecordSize();
   const int32_t count = last - first + 1;
+  const uint32_t firstNumber = flushList[size_t(first)]->RecordNumber();
+  if (HoldsRun(firstNumber, count)) {
+    if (held.Count() == 0) held = TRecordImages(RecordSize(), MostBytesPerWrite);
+    for (int32_t i = first; i <= last; ++i) {
+      flushList[size_t(i)]->StoreToImage(held.Add());
+      if (heldOrdered) heldOrder.push_back(held.Count() - 1);
+    }
+    table->SetDataChanged();
+    return;
+  }
+  WriteHeld();
   GrowFileBuffer(writeBuffer, int64_t(count) * size, BufferStep);
   auto recordAt = [this](int32_t i) { return flushList[size_t(i)]; };
   // Not on disk until the write succeeds: the records keep their changes
@@ -331,10 +343,91 @@ void TDataFile::WriteRun(int32_t first, int32_t last) {
     for (int32_t i = first; i <= last; ++i) recordAt(i)->SetModified(true);
   });
   for (int32_t i = 0; i < count; ++i) recordAt(first + i)->StoreToImage(writeBuffer.Get() + size_t(i) * size);
-  WriteFileBytes(RecordOffset(recordAt(first)->RecordNumber()), writeBuffer.Get(), count * size);
+  WriteFileBytes(RecordOffset(firstNumber), writeBuffer.Get(), count * size);
   keepChanges.Dismiss();
   ++physicalWrites;
+  if (diskRecords != UnknownDiskRecords) diskRecords = std::max(diskRecords, firstNumber + uint32_t(count) - 1);
   table->SetDataChanged();
+}
+
+TRecordImages::TRecordImages(uint16_t recordSize, int32_t blockBytes)
+    : perBlock(uint32_t(std::max(blockBytes / std::max<int32_t>(recordSize, 1), 1))), recordSize(recordSize) {}
+
+uint8_t* TRecordImages::Add() {
+  if (count == blocks.size() * perBlock)
+    // Not cleared: every image is written whole before it is read.
+    blocks.push_back(std::unique_ptr<uint8_t[]>(new uint8_t[size_t(perBlock) * recordSize]));
+  return At(count++);
+}
+
+// Only appends that follow on from the file's last records, or from the
+// held ones: a record changed again after it was held, or any other write,
+// writes the held ones first, so the file never has a record both held
+// and on disk. An enciphered file's images would need deciphering to be
+// put in order: its records are written as they come.
+bool TDataFile::HoldsRun(uint32_t first, int32_t count) const {
+  return Temporary && !InMemory && !IsEncrypted() && diskRecords != UnknownDiskRecords &&
+         first == diskRecords + HeldRecordCount() + 1 &&
+         (int64_t(held.Count()) + count) * RecordSize() <= SortMemoryBytes;
+}
+
+bool TDataFile::ReadHeld(int64_t offset, uint8_t* buffer, int32_t count, bool allowShort, int32_t& got) const {
+  const int32_t size = RecordSize();
+  const int64_t from = offset - HeldOffset();
+  if (from < 0 || from % size != 0 || count % size != 0) return false;
+  const int64_t first = from / size;
+  const int64_t wanted = count / size;
+  const int64_t available = std::max<int64_t>(int64_t(HeldRecordCount()) - first, 0);
+  // Past the held records the file ends: a short read, as the file's own.
+  if (wanted > available && !allowShort) return false;
+  const int64_t n = std::min(wanted, available);
+  for (int64_t i = 0; i < n; ++i)
+    std::memcpy(buffer + size_t(i) * size_t(size), HeldImage(uint32_t(first + i)), size_t(size));
+  got = int32_t(n * size);
+  return true;
+}
+
+void TDataFile::WriteHeld() {
+  const uint32_t count = HeldRecordCount();
+  if (count == 0) {
+    DropHeld();
+    return;
+  }
+  ORV_ASSERT(diskRecords != UnknownDiskRecords);
+  const int32_t size = RecordSize();
+  const uint32_t longest = uint32_t(std::max(1, MostBytesPerWrite / size));
+  GrowFileBuffer(writeBuffer, int64_t(std::min(count, longest)) * size, BufferStep);
+  for (uint32_t first = 0; first < count; first += longest) {
+    const uint32_t n = std::min(longest, count - first);
+    for (uint32_t i = 0; i < n; ++i)
+      std::memcpy(writeBuffer.Get() + size_t(i) * size_t(size), HeldImage(first + i), size_t(size));
+    WriteFileBytes(RecordOffset(diskRecords + 1 + first), writeBuffer.Get(), int32_t(n) * size);
+    ++physicalWrites;
+  }
+  diskRecords += count;
+  DropHeld();
+}
+
+TRecordImages TDataFile::TakeHeld() {
+  if (diskRecords != 0 || heldOrdered || held.Count() != PhysicalRecordCount()) {
+    WriteHeld();
+    return {};
+  }
+  heldOrder.clear();
+  return std::exchange(held, TRecordImages());
+}
+
+void TDataFile::HoldInOrder(TRecordImages images, std::vector<uint32_t> order) {
+  ORV_ASSERT(diskRecords == 0 && held.Count() == 0);
+  held = std::move(images);
+  heldOrder = std::move(order);
+  heldOrdered = true;
+}
+
+void TDataFile::DropHeld() {
+  held = TRecordImages();
+  heldOrder = std::vector<uint32_t>();
+  heldOrdered = false;
 }
 
 void TDataFile::LetGo(TRecord* record) {

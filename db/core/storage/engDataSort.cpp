@@ -148,6 +148,7 @@ public:
     Finish();
     // The cached records carry their old numbers.
     file.DropCache();
+    if (holding) file.HoldInOrder(std::move(images), std::move(order));
   }
 
 private:
@@ -175,6 +176,11 @@ private:
   std::vector<uint8_t> lastKey;
   bool hasGroup = false;
   bool hasLast = false;
+  // The records were all held and stay so: images in their old order, and
+  // the order they go out in.
+  bool holding = false;
+  TRecordImages images;
+  std::vector<uint32_t> order;
 
   std::string TableName() const { return file.table->TableName(); }
 
@@ -237,50 +243,62 @@ private:
   }
 
   void SortCached() {
-    std::vector<TRecord*> order;
+    // Every record is here as it stands; the held ones are older copies.
+    file.DropHeld();
+    std::vector<TRecord*> sorted;
     for (TRecord* record : file.cache.InKeyOrder()) {
       if (record->IsDeleted()) continue;
       TakeKey(record);
-      order.push_back(record);
+      sorted.push_back(record);
     }
-    SortByKey(order);
-    for (TRecord* record : order) Add(record->Buffer(), record->Key());
+    SortByKey(sorted);
+    for (TRecord* record : sorted) Add(record->Buffer(), record->Key());
   }
 
-  // The records are read in blocks, their keys built once into one array
-  // and the record numbers sorted by them: no work file written and read
-  // back, no merge.
+  // The records are taken as the fill held them, or read in blocks; their
+  // keys built once into one array and the record numbers sorted by them:
+  // no work file written and read back, no merge. Held records whose sort
+  // makes no new record stay held, in their new order.
   void SortInMemory() {
     file.FlushRecords();
+    images = file.TakeHeld();
     file.DropCache();
     const uint32_t count = file.PhysicalRecordCount();
+    holding = images.Count() == count && count > 0 && duplicates != TSortDuplicates::Group;
+    if (images.Count() != count) images = ReadImages(count);
     const int32_t keyLength = key.Length();
-    // Not cleared: every byte is read or built before it is used.
-    std::unique_ptr<uint8_t[]> images(new uint8_t[size_t(count) * size_t(recordSize)]);
+    // Not cleared: every byte is built before it is used.
     std::unique_ptr<uint8_t[]> keys(new uint8_t[size_t(count) * size_t(keyLength)]);
     std::vector<uint32_t> live;
     live.reserve(count);
-    const uint32_t blockRecords = uint32_t(std::max(SortBlockBytes / recordSize, 1));
-    for (uint32_t first = 0; first < count; first += blockRecords) {
-      const uint32_t n = std::min(blockRecords, count - first);
-      uint8_t* block = images.get() + size_t(first) * size_t(recordSize);
-      file.ReadAt(file.RecordOffset(first + 1), block, int32_t(n) * recordSize, false);
-      ++file.physicalReads;
-      for (uint32_t i = first; i < first + n; ++i) {
-        uint8_t* image = images.get() + size_t(i) * size_t(recordSize);
-        DecodeRecordImage(file, image, uint32_t(recordSize), i + 1);
-        if (image[RecordDeletedOffset] != 0) continue;
-        key.Build(image, keys.get() + size_t(i) * size_t(keyLength));
-        live.push_back(i);
-      }
+    for (uint32_t i = 0; i < count; ++i) {
+      uint8_t* image = images.At(i);
+      DecodeRecordImage(file, image, uint32_t(recordSize), i + 1);
+      if (image[RecordDeletedOffset] != 0) continue;
+      key.Build(image, keys.get() + size_t(i) * size_t(keyLength));
+      live.push_back(i);
     }
     auto keyOf = [&keys, keyLength](uint32_t i) { return keys.get() + size_t(i) * size_t(keyLength); };
     if (live.size() > 1) QuickSort(live, 0, int32_t(live.size()) - 1, keyOf);
-    for (const uint32_t i : live) Add(images.get() + size_t(i) * size_t(recordSize), keyOf(i));
+    if (holding) order.reserve(live.size());
+    for (const uint32_t i : live) Add(images.At(i), keyOf(i), i);
+  }
+
+  TRecordImages ReadImages(uint32_t count) {
+    TRecordImages images(uint16_t(recordSize), SortBlockBytes);
+    for (uint32_t first = 0; first < count; first += images.PerBlock()) {
+      const uint32_t n = std::min(images.PerBlock(), count - first);
+      uint8_t* block = images.Add();
+      for (uint32_t i = 1; i < n; ++i) images.Add();
+      file.ReadAt(file.RecordOffset(first + 1), block, int32_t(n) * recordSize, false);
+      ++file.physicalReads;
+    }
+    return images;
   }
 
   void SortThroughWorkFile() {
     file.FlushRecords();
+    file.WriteHeld();
     file.DropCache();
     TSortWorkFile work(file.table->PrivateDirectory(), file.InMemory);
     std::vector<TSortRun> runs;
@@ -370,16 +388,17 @@ private:
     }
   }
 
-  void Add(const uint8_t* record, const uint8_t* recordKey) {
+  // index: the record's image, when the records stay held.
+  void Add(const uint8_t* record, const uint8_t* recordKey, uint32_t index = 0) {
     switch (duplicates) {
       case TSortDuplicates::None:
-        Emit(record);
+        Emit(record, index);
         return;
       case TSortDuplicates::Distinct:
         if (hasLast && key.Compare(recordKey, lastKey.data(), false) == 0) return;
         lastKey.assign(recordKey, recordKey + key.Length());
         hasLast = true;
-        Emit(record);
+        Emit(record, index);
         return;
       case TSortDuplicates::Group:
         if (hasGroup && key.Compare(recordKey, groupKey.data(), false) == 0) {
@@ -403,7 +422,14 @@ private:
   }
 
   // The record goes to the output renumbered to its new place.
-  void Emit(const uint8_t* record) {
+  void Emit(const uint8_t* record, uint32_t index = 0) {
+    if (holding) {
+      uint8_t* image = images.At(index);
+      PutLE32(image + RecordLinkOffset, ++written);
+      if (rowNumbers) rowNumbers->push_back(int32_t(GetLE32(image + RecordAutoIncOffset)));
+      order.push_back(index);
+      return;
+    }
     uint8_t* slot = file.writeBuffer.Get() + size_t(buffered) * recordSize;
     std::memcpy(slot, record, size_t(recordSize));
     PutLE32(slot + RecordLinkOffset, ++written);
@@ -423,13 +449,15 @@ private:
     CloseGroup();
     WriteBuffered();
     // Folded duplicates and left-out deleted records shorten the file.
+    // Held records leave nothing on disk to cut.
     if (duplicates != TSortDuplicates::None || written != file.PhysicalRecordCount()) {
-      file.CutAt(file.RecordOffset(written + 1));
+      if (!holding) file.CutAt(file.RecordOffset(written + 1));
       file.header.Put32(DatHdrNextRecord, written + 1);
       file.header.Put32(DatHdrFirstFree, 0);
       file.SetHeaderModified();
       file.table->SetIndexRecordCount(written);
     }
+    if (file.diskRecords != TDataFile::UnknownDiskRecords) file.diskRecords = holding ? 0 : written;
     file.table->SetDataChanged();
   }
 };

@@ -86,6 +86,7 @@ void TDataFile::VerifyDataFile(bool repair) {
 // records taken in, so the repair moves it too: else the next append gives
 // a row number twice.
 void TDataFile::VerifyRecordArea(bool repair) {
+  WriteHeld();
   const int64_t area = int64_t(FileSize()) - RecordAreaOffset();
   if (area < 0) RaiseData(EngErrHeaderCorrupt);
   const int64_t whole = area / RecordSize();

@@ -115,8 +115,12 @@ void TDataTable::ReleaseFiles(bool discardTemporary) {
   TScopeGuard clearCursorLocks([this] { cursorLocks.ClearAll(); });
   TScopeGuard unlockRecords([this] { UnlockAllRecords(false); });
   if (exclusive && !readOnly) {
-    if (temporary && discardTemporary) ReloadFiles(true, false);
-    else WriteHeaders({.TrimCaches = true});
+    if (temporary && discardTemporary) {
+      dataFile.DropHeld();
+      ReloadFiles(true, false);
+    } else {
+      WriteHeaders({.TrimCaches = true});
+    }
   }
 }
 

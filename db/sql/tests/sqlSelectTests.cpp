@@ -422,7 +422,8 @@ TEST_F(SqlMemoTest, CannedMemosComeBackWholeThroughASmallCache) {
 
 // An answer in the private folder whose memos fill several runs, one of
 // them longer than a run: each comes back whole, also after the answer is
-// emptied and filled again.
+// emptied and filled again. Its records outgrow a small record cache, so
+// they wait in memory for the sort and stay there in their new order.
 TEST_F(SqlMemoTest, MemosOfAnAnswerOnDiskComeBackWholeAcrossRuns) {
   Exec("CREATE TABLE notes (id INTEGER, doc BLOB(1, 1))");
   Exec("INSERT INTO notes VALUES (1, 'r')");
@@ -444,6 +445,8 @@ TEST_F(SqlMemoTest, MemosOfAnAnswerOnDiskComeBackWholeAcrossRuns) {
   const TRows descending(ascending.rbegin(), ascending.rend());
   const std::pair<const char*, const TRows&> cases[] = {{"SELECT id, doc FROM notes", ascending},
                                                         {"SELECT id, doc FROM notes ORDER BY id DESC", descending}};
+  const TCacheSizes kept = session->CacheSizes;
+  session->CacheSizes.RecordBytes = 2048;
   for (const auto& [text, expected] : cases) {
     SCOPED_TRACE(text);
     TQueryStatement& statement = Prepare(text);
@@ -452,6 +455,7 @@ TEST_F(SqlMemoTest, MemosOfAnAnswerOnDiskComeBackWholeAcrossRuns) {
       EXPECT_FALSE(statement.MainQuery().Run.AnswerInMemory);
     }
   }
+  session->CacheSizes = kept;
 }
 
 }  // namespace

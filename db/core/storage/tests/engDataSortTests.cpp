@@ -141,6 +141,73 @@ TEST_F(DataSortTest, InMemoryAndMergedRunsLeaveTheSameBytes) {
   }
 }
 
+// A temporary file's appended records wait in memory; a sort takes them
+// from there and leaves them there in their new order. Read back, changed,
+// appended to and at last written, they are what a file written all along
+// holds, in every mode, and when they outgrow the sort's memory.
+TEST_F(DataSortTest, HeldRecordsOfATemporaryFileEndAsWrittenOnes) {
+  struct TCase {
+    const char* Label;
+    TSortDuplicates Duplicates;
+    bool Descending;
+    int64_t SortMemoryBytes;
+    bool StaysHeld;
+  };
+  const int64_t all = TDataFile::DefaultSortMemoryBytes;
+  const TCase cases[] = {{"plain", TSortDuplicates::None, false, all, true},
+                         {"descending", TSortDuplicates::None, true, all, true},
+                         {"distinct", TSortDuplicates::Distinct, false, all, true},
+                         {"group", TSortDuplicates::Group, false, all, false},
+                         {"more than the sort's memory", TSortDuplicates::None, false, 5000 * OrderRecordSize, false}};
+  for (const TCase& test : cases) {
+    SCOPED_TRACE(test.Label);
+    std::vector<uint8_t> bytes[2];
+    std::vector<std::pair<int32_t, std::string>> rows[2];
+    for (int temporary = 0; temporary < 2; ++temporary) {
+      file.reset();
+      std::filesystem::remove_all(folder);
+      std::filesystem::create_directories(folder);
+      temporaryFiles = temporary == 1;
+      Create(OrderFields());
+      file->SortMemoryBytes = test.SortMemoryBytes;
+      std::vector<int32_t> ids;
+      std::vector<std::string> names;
+      for (int32_t i = 1; i <= 20000; ++i) {
+        ids.push_back(i * 7919 % 2003);  // each key about ten times
+        names.push_back("n" + std::to_string(i));
+      }
+      AppendRows(ids, names);
+      for (uint32_t deleted : {19000u, 19999u}) {  // not yet held
+        TRecord* record = Get(deleted);
+        record->SetDeleted(true);
+        file->ReleaseRecord(record);
+      }
+      const uint32_t transfersBefore = file->PhysicalReads() + file->PhysicalWrites();
+      Sort({Key(1, test.Descending)}, test.Duplicates);
+      const bool held = temporary == 1 && test.StaysHeld;
+      EXPECT_EQ(file->HeldRecordCount() > 0, held);
+      if (held) {
+        EXPECT_EQ(file->PhysicalReads() + file->PhysicalWrites(), transfersBefore);
+      }
+      rows[temporary] = Rows();
+      TRecord* changed = Get(3);
+      PutName(changed, "changed");
+      file->ReleaseRecord(changed);
+      WriteBack();
+      AppendRows({7, 8, 9}, {"a", "b", "c"});
+      WriteBack();
+      const auto after = Rows();
+      rows[temporary].insert(rows[temporary].end(), after.begin(), after.end());
+      Reopen();
+      EXPECT_EQ(file->HeldRecordCount(), 0u);
+      bytes[temporary] = DiskBytes();
+    }
+    temporaryFiles = false;
+    EXPECT_EQ(rows[0], rows[1]);
+    EXPECT_EQ(bytes[0], bytes[1]);
+  }
+}
+
 TEST_F(DataSortTest, DistinctKeepsOneRecordPerKey) {
   Create(OrderFields());
   std::vector<int32_t> ids;

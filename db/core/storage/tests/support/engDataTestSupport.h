@@ -89,6 +89,8 @@ protected:
   TTestReader reader;
   std::unique_ptr<TDataFile> file;
   TClockFunction previousClock = nullptr;
+  // Files made by NewDataFile are a temporary table's.
+  bool temporaryFiles = false;
 
   void SetUp() override {
     FileLayerTest::SetUp();
@@ -106,6 +108,7 @@ protected:
   std::unique_ptr<TDataFile> NewDataFile() {
     auto dataFile = std::make_unique<TDataFile>(&table);
     dataFile->FileName = Path();
+    dataFile->Temporary = temporaryFiles;
     return dataFile;
   }
 
