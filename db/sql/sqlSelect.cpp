@@ -7,6 +7,7 @@
 #include <cstring>
 #include <functional>
 #include <set>
+#include <span>
 
 #include "engTableCursor.h"
 #include "engErrorCodes.h"
@@ -263,13 +264,10 @@ private:
       answer.Fields().WriteBlank(column.FieldNo, record.data());
       return true;
     }
+    // The stored bytes serve as the value itself: a text ends inside them.
     const size_t width = from.StoredSize;
-    uint8_t value[256 + 8] = {};
-    ORV_ASSERT(width < sizeof value);
-    const size_t length = from.Type == dtString ? strnlen(reinterpret_cast<const char*>(stored), width) : width;
-    if (from.Type == dtString && length == width) return false;
-    std::memcpy(value, stored, length);
-    answer.Fields().WriteField(column.FieldNo, record.data(), value);
+    if (from.Type == dtString && strnlen(reinterpret_cast<const char*>(stored), width) == width) return false;
+    answer.Fields().WriteField(column.FieldNo, record.data(), std::span<const uint8_t>(stored, width));
     return true;
   }
 
