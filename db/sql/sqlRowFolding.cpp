@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "engExpCodes.h"
 #include "engTableCursor.h"
 #include "sqlAggregates.h"
 #include "sqlEvaluation.h"
@@ -12,6 +13,13 @@ TRowFolder::TRowFolder(TDataQuery& query, TTableCursor& answer)
     : query(query), answer(answer),
       active((query.Plan.Distinct || query.Plan.Grouping) && !query.Plan.AggregatesOnly),
       recordSize(size_t(answer.Fields().CursorRecordSize())), maxBytes(query.Run.MaxFoldedBytes) {
+  if (active && query.Plan.Distinct) {
+    bySource = std::all_of(query.Plan.ResultFields.begin(), query.Plan.ResultFields.end(), [](const auto& column) {
+      if (column->Computed || !column->Source || column->Aggregate != agNone || column->CountStar) return false;
+      const TFieldDefinition& field = column->Source->Field(column->SourceFieldNo);
+      return !field.IsBlob() && !field.IsAutoInc();
+    });
+  }
   if (!active || query.Plan.Distinct) return;
   int widest = 0;
   for (const TColumnItem& item : query.Plan.GroupBy) {
@@ -35,6 +43,46 @@ std::string TRowFolder::KeyOf(const uint8_t* row) {
   return key;
 }
 
+bool TRowFolder::SourceKeyOf(std::string& key) const {
+  key.clear();
+  for (const auto& column : query.Plan.ResultFields) {
+    const TSourceTable& table = *column->Source;
+    if (!table.HasRow) {
+      key += '\2';
+      continue;
+    }
+    const TFieldDefinition& field = table.Field(column->SourceFieldNo);
+    bool blank = true;
+    const uint8_t* stored = TCursorFields::StoredValueBytes(field, table.Record.data(), blank);
+    if (!stored) return false;
+    if (blank) {
+      key += '\0';
+      continue;
+    }
+    key += '\1';
+    // A text is read up to its end: what follows in the field builds nothing.
+    const char* bytes = reinterpret_cast<const char*>(stored);
+    if (field.Type == dtString) {
+      key.append(bytes, strnlen(bytes, field.StoredSize));
+      key += '\0';
+    } else {
+      key.append(bytes, field.StoredSize);
+    }
+  }
+  return true;
+}
+
+bool TRowFolder::SourceSeen() {
+  if (!bySource || !SourceKeyOf(sourceKey)) return false;
+  if (sourceKeys.contains(sourceKey)) return true;
+  // Past the bound the row goes the long way: Take keeps or writes it.
+  const size_t cost = sourceKey.size() + 64;
+  if (bytes + cost > maxBytes) return false;
+  bytes += cost;
+  sourceKeys.insert(sourceKey);
+  return false;
+}
+
 bool TRowFolder::Take(const uint8_t* row) {
   if (!active) return false;
   std::string key = KeyOf(row);
@@ -56,5 +104,6 @@ void TRowFolder::Flush() {
   for (std::vector<uint8_t>& row : rows) answer.InsertRecord(row.data());
   rows.clear();
   index.clear();
+  sourceKeys.clear();
   bytes = 0;
 }

@@ -7,11 +7,16 @@
 // under any comparison, and a group's partial totals add like its rows.
 // Memory is bounded: past the bound, rows of new keys go to the answer
 // table as they come.
+//
+// A DISTINCT over plain columns knows a duplicate before its row is built:
+// equal stored bytes in the source fields build equal rows, so a row whose
+// source values were met already is dropped unbuilt.
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 class TTableCursor;
@@ -25,6 +30,9 @@ public:
   TRowFolder(const TRowFolder&) = delete;
   TRowFolder& operator=(const TRowFolder&) = delete;
 
+  // True when the current source row builds a row already taken: the
+  // caller drops it without building it.
+  bool SourceSeen();
   // True when the row was folded (or kept to be written by Flush); false
   // when the caller inserts it.
   bool Take(const uint8_t* row);
@@ -43,6 +51,13 @@ private:
   std::vector<uint8_t> field;   // one key field's value
   std::unordered_map<std::string, size_t> index;
   std::vector<std::vector<uint8_t>> rows;
+  // DISTINCT over plain columns only: the source values of the rows taken.
+  bool bySource = false;
+  std::string sourceKey;
+  std::unordered_set<std::string> sourceKeys;
 
   std::string KeyOf(const uint8_t* row);
+  // The current source row's values of the result columns; false when a
+  // column has no stored bytes to key by.
+  bool SourceKeyOf(std::string& key) const;
 };

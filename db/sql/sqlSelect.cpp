@@ -404,9 +404,10 @@ void TDataQuery::ExecuteSelect() {
       if (progress.Step()) return false;
       if (!RowPasses(*this)) return true;
       if (Run.MaxRowCount >= 0 && rows >= Run.MaxRowCount) return false;
+      ++rows;
+      if (folder.SourceSeen()) return true;
       uint8_t* row = builder.Build();
       if (!folder.Take(row)) answer.InsertRecord(row);
-      ++rows;
       return true;
     });
     batch.End();
