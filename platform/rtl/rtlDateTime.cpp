@@ -111,6 +111,8 @@ void DecodeDate(TDateTime value, int& year, int& month, int& day) {
   CivilFromDays(days - UnixEpochDays, year, month, day);
 }
 
+void DecodeDays(int64_t days, int& year, int& month, int& day) { CivilFromDays(days - UnixEpochDays, year, month, day); }
+
 void DecodeTime(TDateTime value, int& hour, int& min, int& sec, int& msec) {
   int64_t days, msecOfDay;
   SplitDateTime(value, days, msecOfDay);

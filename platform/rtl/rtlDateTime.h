@@ -28,6 +28,11 @@ bool TryEncodeDateTime(int year, int month, int day, int hour, int min, int sec,
 TDateTime CombineDateTime(TDateTime date, TDateTime time);
 
 void DecodeDate(TDateTime value, int& year, int& month, int& day);
+// The date of a whole day count (the whole part of a TDateTime) in integer
+// steps: what DecodeDate gives for that whole value, while the value times
+// a day's milliseconds stays exact in a double (MaxExactDecodeDays).
+void DecodeDays(int64_t days, int& year, int& month, int& day);
+inline constexpr int64_t MaxExactDecodeDays = 100000000;
 void DecodeTime(TDateTime value, int& hour, int& min, int& sec, int& msec);
 void DecodeDateTime(TDateTime value, int& year, int& month, int& day, int& hour, int& min, int& sec, int& msec);
 

@@ -52,7 +52,13 @@ void Cast(const TExpEvalContext& context, const TExpToken& node, TExpToken& resu
 
 int64_t ExtractPart(uint8_t code, const TExpToken& operand) {
   int year = 0, month = 0, day = 0, dayOfWeek = 0, hour = 0, minute = 0, second = 0, millisecond = 0;
-  if (operand.DataType == dtTime) {
+  const int64_t days = operand.DataType == dtDate ? static_cast<int64_t>(DayNumberToDateTime(operand.AsInteger())) : 0;
+  // A date's year, month and day in integer steps (a month total extracts
+  // two parts of every row's date); its time of day is midnight.
+  if (operand.DataType == dtDate && code != fnExtractDayOfWeek && days >= -MaxExactDecodeDays &&
+      days <= MaxExactDecodeDays) {
+    DecodeDays(days, year, month, day);
+  } else if (operand.DataType == dtTime) {
     DecodeTime(TimeOfDayToDateTime(operand.AsInteger()), hour, minute, second, millisecond);
   } else {
     const TDateTime value = operand.DataType == dtDate ? DayNumberToDateTime(operand.AsInteger())
@@ -79,7 +85,7 @@ int64_t ExtractPart(uint8_t code, const TExpToken& operand) {
 }
 
 int64_t Absolute(const TExpToken& operand) {
-  static const std::string operation = "ABS function";
+  static constexpr std::string_view operation = "ABS function";
   int64_t value = operand.DataType == dtFloat || operand.DataType == dtBcd ? RoundToWhole(FloatValue(operand), operation)
                                                                          : WholeValue(operand);
   if (value == INT64_MIN) RaiseOverflow(operation);

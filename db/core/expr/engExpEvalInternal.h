@@ -29,12 +29,12 @@ double FloatValue(const TExpToken& node);
 int64_t CurrencyUnits(const TExpToken& node);
 // Stores value in the result's whole-number, date or time encoding; raises
 // when it does not fit.
-void StoreWhole(TExpToken& result, int64_t value, const std::string& operation);
+void StoreWhole(TExpToken& result, int64_t value, std::string_view operation);
 // Units of 1/10000 stored as BCD at the given scale; raises when the
 // stored form cannot hold them.
-void StoreCurrencyUnits(TExpToken& result, int64_t units, uint8_t scale, const std::string& operation);
+void StoreCurrencyUnits(TExpToken& result, int64_t units, uint8_t scale, std::string_view operation);
 // The nearest whole number, ties to even; raises beyond 64 bits.
-int64_t RoundToWhole(double value, const std::string& operation);
+int64_t RoundToWhole(double value, std::string_view operation);
 // Sizes of text values count their zero byte and stay within 32 bits.
 inline constexpr int64_t MaxTextValueSize = INT32_MAX;
 // The text and its zero byte; the size grows when the text needs more, and
@@ -46,4 +46,4 @@ void StoreTextOrNull(TExpToken& result, std::string_view text);
 void TakeValue(TExpToken& result, const TExpToken& source);
 
 // operation names what overflowed: "'*' operator", "ABS function".
-[[noreturn]] void RaiseOverflow(const std::string& operation);
+[[noreturn]] void RaiseOverflow(std::string_view operation);

@@ -20,10 +20,12 @@ int Sign(T a, T b) {
 
 const char* TextOf(const TExpToken& node) { return reinterpret_cast<const char*>(node.Value); }
 
-std::string OperatorName(uint8_t op) {
-  static const char* const symbols[] = {"+", "-", "*", "/"};
+// Named only when a result overflows, but asked for at every operation:
+// no text is made for it.
+std::string_view OperatorName(uint8_t op) {
+  static constexpr std::string_view names[] = {"'+' operator", "'-' operator", "'*' operator", "'/' operator"};
   ORV_ASSERT(op >= opAdd && op <= opDivide);
-  return std::string("'") + symbols[op - opAdd] + "' operator";
+  return names[op - opAdd];
 }
 
 // A date as the timestamp of its midnight.
@@ -31,7 +33,7 @@ double TimeStampOf(const TExpToken& node) {
   return node.DataType == dtTimeStamp ? node.AsFloat() : static_cast<double>(node.AsInteger()) * MSecsPerDayInt;
 }
 
-void SplitTimeStamp(double timeStamp, int64_t& day, int64_t& milliseconds, const std::string& operation) {
+void SplitTimeStamp(double timeStamp, int64_t& day, int64_t& milliseconds, std::string_view operation) {
   double wholeDays = std::floor(timeStamp / MSecsPerDayInt);
   day = RoundToWhole(wholeDays, operation);
   milliseconds = RoundToWhole(timeStamp - wholeDays * MSecsPerDayInt, operation);
@@ -105,7 +107,7 @@ void WholeArithmetic(uint8_t op, const TExpToken& left, const TExpToken& right, 
 }
 
 // Dates move by days, times by milliseconds, timestamps by days.
-void MoveMoment(const TExpToken& moment, int64_t amount, TExpToken& result, const std::string& operation) {
+void MoveMoment(const TExpToken& moment, int64_t amount, TExpToken& result, std::string_view operation) {
   if (moment.DataType == dtTimeStamp) {
     result.SetFloat(moment.AsFloat() + static_cast<double>(amount) * MSecsPerDayInt);
     result.IsNull = false;
@@ -117,7 +119,7 @@ void MoveMoment(const TExpToken& moment, int64_t amount, TExpToken& result, cons
 void DateTimeArithmetic(uint8_t op, const TExpToken& left, const TExpToken& right, TExpToken& result) {
   // Moments only move or subtract: the checker refuses them to * and /.
   ORV_ASSERT(op == opAdd || op == opSubtract);
-  const std::string operation = OperatorName(op);
+  const std::string_view operation = OperatorName(op);
   const uint8_t lt = left.DataType, rt = right.DataType;
   if (op == opAdd) {
     const bool momentLeft = IsDateTimeType(lt);
@@ -174,7 +176,7 @@ void ApplyArithmetic(uint8_t op, const TExpToken& left, const TExpToken& right, 
 }
 
 void NegateValue(const TExpToken& operand, TExpToken& result) {
-  static const std::string operation = "'-' operator";
+  static constexpr std::string_view operation = "'-' operator";
   switch (operand.DataType) {
     case dtFloat:
     case dtTimeStamp:

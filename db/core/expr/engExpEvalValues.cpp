@@ -13,13 +13,13 @@ namespace {
 constexpr double TwoToThe63 = 9223372036854775808.0;
 constexpr int64_t MaxUnits = std::numeric_limits<int64_t>::max() - Currency::Scale;
 
-void CheckRange(int64_t value, int64_t low, int64_t high, const std::string& operation) {
+void CheckRange(int64_t value, int64_t low, int64_t high, std::string_view operation) {
   if (value < low || value > high) RaiseOverflow(operation);
 }
 
 // The stored form needs one more digit than the value at its scale, and
 // rounding to that scale must stay inside 64 bits.
-void CheckBcdRange(int64_t units, uint8_t scale, const std::string& operation) {
+void CheckBcdRange(int64_t units, uint8_t scale, std::string_view operation) {
   int64_t unit = 1;
   for (int i = scale; i < 4; ++i) unit *= 10;
   constexpr int64_t maxDigits = (std::numeric_limits<int64_t>::max() - 9) / 10 - 1;
@@ -67,7 +67,7 @@ int64_t CurrencyUnits(const TExpToken& node) {
   return WholeValue(node) * Currency::Scale;
 }
 
-void StoreWhole(TExpToken& result, int64_t value, const std::string& operation) {
+void StoreWhole(TExpToken& result, int64_t value, std::string_view operation) {
   switch (result.DataType) {
     case dtSmallInt:
       CheckRange(value, INT16_MIN, INT16_MAX, operation);
@@ -85,13 +85,13 @@ void StoreWhole(TExpToken& result, int64_t value, const std::string& operation) 
   result.IsNull = false;
 }
 
-void StoreCurrencyUnits(TExpToken& result, int64_t units, uint8_t scale, const std::string& operation) {
+void StoreCurrencyUnits(TExpToken& result, int64_t units, uint8_t scale, std::string_view operation) {
   CheckBcdRange(units, scale, operation);
   result.SetBcd(CurrencyToStoredBcd(Currency::FromScaled(units), scale));
   result.IsNull = false;
 }
 
-int64_t RoundToWhole(double value, const std::string& operation) {
+int64_t RoundToWhole(double value, std::string_view operation) {
   double rounded = std::nearbyint(value);
   if (!(rounded >= -TwoToThe63 && rounded < TwoToThe63)) RaiseOverflow(operation);
   return static_cast<int64_t>(rounded);
@@ -131,4 +131,6 @@ void TakeValue(TExpToken& result, const TExpToken& source) {
     result.DataSize = source.DataSize;
 }
 
-void RaiseOverflow(const std::string& operation) { throw EConvertError("Numeric overflow in " + operation); }
+void RaiseOverflow(std::string_view operation) {
+  throw EConvertError("Numeric overflow in " + std::string(operation));
+}

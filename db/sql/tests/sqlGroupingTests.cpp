@@ -108,6 +108,21 @@ TEST_F(SqlGroupingTest, DistinctAndItsOrder) {
   EXPECT_EQ(Query("SELECT DISTINCT who, COUNT(*) FROM sale GROUP BY who"), (TRows{"Bob|2", "ann|2", "cy|1"}));
 }
 
+// Month totals by an expression over a date: months of different years
+// apart, a leap day in its month, NULL dates in a group of their own.
+TEST_F(SqlGroupingTest, TotalsByMonthOfADate) {
+  Exec("INSERT INTO sale VALUES ('dee', 1, 1.0, '2023-12-31', 6)");
+  Exec("INSERT INTO sale VALUES ('dee', 2, 1.0, '2024-02-29', 7)");
+  Exec("INSERT INTO sale VALUES ('dee', 4, 1.0, '2023-01-15', 8)");
+  Exec("INSERT INTO sale VALUES ('eve', 8, 1.0, NULL, 9)");
+  EXPECT_EQ(Query("SELECT EXTRACT(YEAR FROM day) * 100 + EXTRACT(MONTH FROM day) AS m, SUM(amount), COUNT(*) "
+                  "FROM sale GROUP BY m"),
+            (TRows{"NULL|8|2", "202301|4|1", "202312|1|1", "202401|60|3", "202402|7|2"}));
+  EXPECT_EQ(Query("SELECT EXTRACT(DAY FROM day), EXTRACT(DAYOFWEEK FROM day), EXTRACT(HOUR FROM day) FROM sale "
+                  "WHERE small = 7"),
+            (TRows{"29|5|0"}));
+}
+
 // A DISTINCT over plain columns drops a row unbuilt when its source values
 // were met before: values that only look alike when run together, case
 // variants, a NULL beside an empty text or a zero, a number whose first

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <vector>
 
 #include "rtlConvert.h"
 #include "rtlDateTime.h"
@@ -41,6 +42,19 @@ TEST(DateTime, EncodeDecodeRoundTrips) {
   EXPECT_EQ("1-1-1", Ymd(-693593.0));
   EXPECT_EQ("9999-12-31", Ymd(2958465.0));
   EXPECT_EQ("2024-2-29", Ymd(EncodeDate(2024, 2, 29)));
+}
+
+// The integer decoding of whole days gives what the general one gives, at
+// month, year and century ends, before 1899, and out to its bound.
+TEST(DateTime, WholeDaysDecodeAsTheirDateTimes) {
+  std::vector<int64_t> days = {-MaxExactDecodeDays, -693594, -693593, -36522, -1, 0, 1, 59, 60, 61, 45351,
+                               2958465, 2958466, MaxExactDecodeDays};
+  for (int64_t day = EncodeDate(1999, 12, 1); day <= EncodeDate(2001, 3, 31); ++day) days.push_back(day);
+  for (int64_t day : days) {
+    int y, m, d;
+    DecodeDays(day, y, m, d);
+    EXPECT_EQ(std::to_string(y) + "-" + std::to_string(m) + "-" + std::to_string(d), Ymd(double(day))) << day;
+  }
 }
 
 TEST(DateTime, LeapYearsAndInvalidDates) {
