@@ -676,6 +676,18 @@ public:
     if (step.Condition) BindAndInstall(query, index);
     TTableCursor& cursor = *table.Cursor;
     cursor.SetToBegin();
+    // The driving table is read several records a step, unless a progress
+    // handler counts its rows (it counts the cursor's moves).
+    if (index == 0 && !query.Run.ProgressProc) {
+      while (cursor.GetNextRecords(batch) == 0) {
+        for (int32_t i = 0; i < batch.Count(); ++i) {
+          std::memcpy(table.Record.data(), batch.Record(i), std::min(table.Record.size(), batch.RecordSize()));
+          table.HasRow = true;
+          if (!Loop(index + 1)) return false;
+        }
+      }
+      return true;
+    }
     bool matched = false;
     while (cursor.GetNextRecord(table.Record.data()) == 0) {
       matched = true;
@@ -694,6 +706,7 @@ private:
   const std::vector<TJoinStep>& steps;
   TJoinRun& run;
   const std::function<bool()>& row;
+  TRecordBatch batch;
 };
 
 }  // namespace

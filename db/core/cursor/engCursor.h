@@ -22,6 +22,7 @@
 #include "engCharMaps.h"
 #include "engCursorFilterSet.h"
 #include "engCursorWriteChecks.h"
+#include "engDataRecord.h"
 #include "engDataSort.h"
 #include "engExpToken.h"
 #include "engFieldBytes.h"
@@ -190,6 +191,7 @@ public:
   int32_t GetRecord(uint8_t* buffer, TRecordPurpose purpose = TRecordPurpose::View) override;
   int32_t GetNextRecord(uint8_t* buffer) override;
   int32_t GetPriorRecord(uint8_t* buffer) override;
+  int32_t GetNextRecords(TRecordBatch& batch) override;
   int32_t CopyRecord(uint8_t* buffer) override;
   void LockRecord(uint32_t recordNumber) override;
   void UnlockRecord(uint32_t recordNumber) override;
@@ -370,6 +372,8 @@ private:
   int32_t windowLast = 0;
 
   TRecord* currentRecord = nullptr;
+  // The records one step of GetNextRecords read.
+  TRecordRun scanRun;
   TRecord* workRecord = nullptr;
 
   // Navigation sees only the records of the visible bitmap while

@@ -254,6 +254,23 @@ protected:
   ~TCursorRecordChecks() = default;
 };
 
+// Records handed out together by GetNextRecords, each of the cursor's
+// record size, with its physical record number; valid until the next call.
+class TRecordBatch {
+public:
+  int32_t Count() const { return count; }
+  const uint8_t* Record(int32_t i) const { return images.data() + size_t(i) * size; }
+  uint32_t RecordNumber(int32_t i) const { return numbers[size_t(i)]; }
+  size_t RecordSize() const { return size; }
+
+private:
+  friend class TDataCursor;
+  std::vector<uint8_t> images;
+  std::vector<uint32_t> numbers;
+  size_t size = 0;
+  int32_t count = 0;
+};
+
 // What the layers above see of a cursor: opening and closing, moving,
 // ranges, bookmarks, record reads, locks and changes. Its fields (typed
 // reads and writes, descriptors), filters, BLOBs, record checks and its
@@ -345,6 +362,12 @@ public:
   virtual int32_t GetRecord(uint8_t* buffer, TRecordPurpose purpose = TRecordPurpose::View) = 0;
   virtual int32_t GetNextRecord(uint8_t* buffer) = 0;
   virtual int32_t GetPriorRecord(uint8_t* buffer) = 0;
+  // Steps forward over several records at once: in natural order the
+  // visible records that one read of the data file takes, read beside the
+  // table's record cache (a scan passes each record once), else one record
+  // as GetNextRecord. The cursor stands on the last one handed out. Results
+  // as GetNextRecord's, with no record in the batch when not 0.
+  virtual int32_t GetNextRecords(TRecordBatch& batch) = 0;
   // A new record buffer with the current record's values; its BLOBs are
   // copies, open in the buffer's fields until the buffer is inserted.
   virtual int32_t CopyRecord(uint8_t* buffer) = 0;

@@ -248,3 +248,73 @@ TEST_F(CursorRecordsTest, TwinsInNaturalOrderAndOfAnExclusiveCursor) {
   twin.LockRecord(0);
   twin.UnlockRecord(0);
 }
+
+// A scan's steps over several records hand out what single steps do, in
+// the same order: records a filter hides in short and long gaps left out,
+// a change another cursor made between two steps seen, the cursor left on
+// the last record handed out, and in index order one record a step.
+TEST_F(CursorRecordsTest, StepsOverSeveralRecordsHandOutWhatSingleStepsDo) {
+  Create("MANY", {{"ID", IntType}, {"NAME", StrType, 20}}, {});
+  TDataCursor& cursor = OpenCursor("MANY");
+  constexpr int32_t Count = 5000;
+  for (int32_t id = 1; id <= Count; ++id) cursor.InsertRecord(Person(cursor, id, "n").data());
+  // Hidden: every third record, and runs of 40 (longer than a read goes
+  // across) from 1000 and 3000.
+  cursor.Filters().ActivateFilter(cursor.Filters().AddFilter([&cursor](const uint8_t* record, uint32_t) {
+    int32_t id = 0;
+    bool blank = true;
+    cursor.GetTableField(1, record, blank, &id);
+    return id % 3 != 0 && !(id >= 1000 && id < 1040) && !(id >= 3000 && id < 3040);
+  }));
+  const std::vector<int32_t> expected = Walk(cursor);
+  ASSERT_EQ(expected.size(), size_t(Count - Count / 3 - 27 - 26));
+
+  TDataCursor& other = OpenCursor("MANY");
+  TRecordBatch batch;
+  std::vector<int32_t> ids;
+  std::vector<std::string> names;
+  int32_t batches = 0;
+  cursor.SetToBegin();
+  while (cursor.GetNextRecords(batch) == 0) {
+    ++batches;
+    ASSERT_GT(batch.Count(), 0);
+    for (int32_t i = 0; i < batch.Count(); ++i) {
+      std::vector<uint8_t> record(batch.Record(i), batch.Record(i) + cursor.CursorRecordSize());
+      ids.push_back(IdIn(cursor, record));
+      char name[32] = {};
+      bool blank = true;
+      cursor.GetTableField(2, record.data(), blank, name);
+      names.push_back(name);
+    }
+    // The cursor stands on the last record handed out.
+    EXPECT_EQ(cursor.CurrentRecordNumber(), batch.RecordNumber(batch.Count() - 1));
+    EXPECT_EQ(IdOf(cursor), ids.back());
+    if (batches == 1) ChangeName(other, 4000, "changed");
+  }
+  EXPECT_EQ(batch.Count(), 0);
+  EXPECT_EQ(ids, expected);
+  EXPECT_GT(batches, 1);
+  EXPECT_LT(batches, int32_t(expected.size()) / 8);
+  EXPECT_EQ(names[size_t(std::find(ids.begin(), ids.end(), 4000) - ids.begin())], "changed");
+  EXPECT_EQ(cursor.GetRecord(nullptr), EngErrEndOfFile);
+
+  // From the middle, a single step goes on after the batch's last record.
+  cursor.SetToBegin();
+  ASSERT_EQ(cursor.GetNextRecords(batch), 0);
+  const size_t handed = size_t(batch.Count());
+  std::vector<uint8_t> record = Buffer(cursor);
+  ASSERT_EQ(cursor.GetNextRecord(record.data()), 0);
+  EXPECT_EQ(IdIn(cursor, record), expected[handed]);
+
+  // Index order: one record a step, in the index's order.
+  CreatePeople("PEOPLE", PrimaryOnId);
+  TDataCursor& people = OpenCursor("PEOPLE");
+  for (int32_t id : {30, 10, 50, 20, 40}) Append(people, Person(people, id, "n"));
+  people.SetToBegin();
+  ids.clear();
+  while (people.GetNextRecords(batch) == 0) {
+    ASSERT_EQ(batch.Count(), 1);
+    ids.push_back(IdIn(people, std::vector<uint8_t>(batch.Record(0), batch.Record(0) + people.CursorRecordSize())));
+  }
+  EXPECT_EQ(ids, (std::vector<int32_t>{10, 20, 30, 40, 50}));
+}
