@@ -222,13 +222,14 @@ void TFileHandler::FlushTogether(std::span<TFileHandler* const> handlers) {
       owners.push_back(handler);
     }
   if (disk.empty()) return;
-  // The caller syncs the first file, the helper the others beside it.
+  // The caller syncs the first file, the helper the others beside it; one
+  // file wakes no helper (a table without BLOB fields never starts one).
   std::vector<TSyncJob> jobs(disk.size() - 1);
   for (size_t i = 1; i < disk.size(); ++i) jobs[i - 1].File = disk[i];
-  TSyncHelper& helper = TSyncHelper::Get();
-  helper.Offer(jobs);
+  TSyncHelper* helper = jobs.empty() ? nullptr : &TSyncHelper::Get();
+  if (helper) helper->Offer(jobs);
   const bool first = disk[0]->Flush();
-  helper.Finish(jobs);
+  if (helper) helper->Finish(jobs);
   if (!first) owners[0]->Raise(EngErrWriteFailed);
   for (size_t i = 1; i < disk.size(); ++i)
     if (!jobs[i - 1].Flushed) owners[i]->Raise(EngErrWriteFailed);
