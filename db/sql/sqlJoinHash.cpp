@@ -1,6 +1,7 @@
 #include "sqlJoinHash.h"
 
 #include <cstring>
+#include <optional>
 
 #include "engTableCursor.h"
 #include "engExpEval.h"
@@ -108,15 +109,51 @@ std::unique_ptr<TJoinHash> BuildJoinHash(TDataQuery& query, TSourceTable& inner,
   return hash;
 }
 
+namespace {
+
+// The key of an outer side that is a bare text column of a table in the
+// evaluation's language, straight from the stored bytes of the current
+// row, as AppendKey makes it from the evaluated value (the text up to its
+// end within the field, then a zero byte): false when it is another kind
+// of side, which is evaluated.
+bool AppendStoredTextKey(const TExpToken& side, uint16_t evaluationLanguage, std::string& key, bool& keyed) {
+  if (side.Kind != nkColumn || side.DataType != dtString || side.FieldNo == 0) return false;
+  const TSourceTable* table = BoundSourceTable(side);
+  if (!table || table->Cursor->Fields().LanguageId() != evaluationLanguage) return false;
+  const TFieldDefinition& field = table->Field(side.FieldNo);
+  if (field.Type != dtString) return false;
+  if (!table->HasRow) {
+    keyed = false;
+    return true;
+  }
+  bool blank = true;
+  const uint8_t* stored = TCursorFields::StoredValueBytes(field, table->Record.data(), blank);
+  if (!stored) return false;
+  keyed = !blank;
+  if (keyed) {
+    const char* text = reinterpret_cast<const char*>(stored);
+    key.append(text, strnlen(text, field.StoredSize));
+    key += '\0';
+  }
+  return true;
+}
+
+}  // namespace
+
 bool OuterJoinKey(TDataQuery& query, const TExpToken& condition, TJoinHash& hash) {
   hash.Key.clear();
-  TSourceColumnValues columns(EvaluationLanguage(query));
-  TExpEvalContext context = SourceEvalContext(query, &columns);
-  context.Scratch = &hash.Scratch;
+  const uint16_t language = EvaluationLanguage(query);
+  std::optional<TSourceColumnValues> columns;
+  std::optional<TExpEvalContext> context;
   bool keyed = true;
   ForEachComparison(condition, [&](const TExpToken& comparison) {
-    if (!keyed) return;
-    EvaluateExpressionInto(context, *comparison.Second, hash.Value);
+    if (!keyed || AppendStoredTextKey(*comparison.Second, language, hash.Key, keyed)) return;
+    if (!context) {
+      columns.emplace(language);
+      context = SourceEvalContext(query, &*columns);
+      context->Scratch = &hash.Scratch;
+    }
+    EvaluateExpressionInto(*context, *comparison.Second, hash.Value);
     keyed = AppendKey(hash.Value, hash.Key);
   });
   return keyed;

@@ -92,6 +92,29 @@ TEST_F(SqlJoinHashTest, SeveralKeysOfEveryFamily) {
       [](TDataQuery& query) { EXPECT_NE(HashOf(query, 1), nullptr); });
 }
 
+// An outer text column is keyed from its stored bytes: a key filling its
+// field and one a character shorter, case variants and codes without a
+// partner give the rows the filters give.
+TEST_F(SqlJoinHashTest, OuterTextKeysFromTheirRecords) {
+  Exec("UPDATE big SET code = 'abcdefghij' WHERE k >= 500 AND k < 505");
+  Exec("UPDATE big SET code = 'abcdefghi' WHERE k >= 505 AND k < 508");
+  Exec("UPDATE big SET code = 'C4' WHERE k >= 600 AND k < 620");
+  Exec("INSERT INTO tag (code, label) VALUES ('abcdefghij', 'full')");
+  Exec("INSERT INTO tag (code, label) VALUES ('abcdefghi', 'short')");
+  Exec("INSERT INTO tag (code, label) VALUES ('C4', 'upper')");
+  Exec("INSERT INTO tag (code, label) VALUES ('zz', 'none')");
+  const TRows rows = Hashed("SELECT b.k, t.label FROM tag t JOIN big b ON b.code = t.code",
+                            [](TDataQuery& query) { EXPECT_NE(HashOf(query, 1), nullptr); });
+  auto count = [&rows](const std::string& label) {
+    return std::count_if(rows.begin(), rows.end(),
+                         [&](const std::string& row) { return row.ends_with("|" + label); });
+  };
+  EXPECT_EQ(count("full"), 5);
+  EXPECT_EQ(count("short"), 3);
+  EXPECT_EQ(count("upper"), 20);
+  EXPECT_EQ(count("none"), 0);
+}
+
 TEST_F(SqlJoinHashTest, JoinsThatKeepTheirFilters) {
   auto filtered = [](TDataQuery& query) {
     for (size_t step = 0; step < query.Plan.Joins.Steps.size(); ++step)
