@@ -72,14 +72,55 @@ bool TRowFolder::SourceKeyOf(std::string& key) const {
   return true;
 }
 
+namespace {
+
+// Eight bytes a step: the keys are short and every row hashes one.
+uint64_t KeyHash(const std::string& key) {
+  uint64_t hash = 0x9E3779B97F4A7C15ull ^ key.size();
+  size_t at = 0;
+  for (; at + 8 <= key.size(); at += 8) {
+    uint64_t word;
+    std::memcpy(&word, key.data() + at, 8);
+    hash = (hash ^ word) * 0xFF51AFD7ED558CCDull;
+    hash ^= hash >> 32;
+  }
+  uint64_t tail = 0;
+  std::memcpy(&tail, key.data() + at, key.size() - at);
+  hash = (hash ^ tail) * 0xC4CEB9FE1A85EC53ull;
+  return hash ^ (hash >> 29);
+}
+
+}  // namespace
+
 bool TRowFolder::SourceSeen() {
   if (!bySource || !SourceKeyOf(sourceKey)) return false;
-  if (sourceKeys.contains(sourceKey)) return true;
+  const uint64_t hash = KeyHash(sourceKey);
+  if (sourceSlots.empty()) sourceSlots.assign(256, 0);
+  const size_t mask = sourceSlots.size() - 1;
+  size_t slot = size_t(hash) & mask;
+  for (; sourceSlots[slot] != 0; slot = (slot + 1) & mask) {
+    const TSourceKey& held = sourceKeys[sourceSlots[slot] - 1];
+    if (held.Hash == hash && held.Length == sourceKey.size() &&
+        std::memcmp(sourceKeyBytes.data() + held.Offset, sourceKey.data(), held.Length) == 0)
+      return true;
+  }
   // Past the bound the row goes the long way: Take keeps or writes it.
-  const size_t cost = sourceKey.size() + 64;
+  const size_t cost = sourceKey.size() + sizeof(TSourceKey) + 2 * sizeof(uint32_t);
   if (bytes + cost > maxBytes) return false;
   bytes += cost;
-  sourceKeys.insert(sourceKey);
+  sourceKeys.push_back({hash, sourceKeyBytes.size(), sourceKey.size()});
+  sourceKeyBytes += sourceKey;
+  sourceSlots[slot] = uint32_t(sourceKeys.size());
+  // At most half the slots taken: probes stay short.
+  if (sourceKeys.size() * 2 > sourceSlots.size()) {
+    sourceSlots.assign(sourceSlots.size() * 2, 0);
+    const size_t wider = sourceSlots.size() - 1;
+    for (size_t i = 0; i < sourceKeys.size(); ++i) {
+      size_t at = size_t(sourceKeys[i].Hash) & wider;
+      while (sourceSlots[at] != 0) at = (at + 1) & wider;
+      sourceSlots[at] = uint32_t(i + 1);
+    }
+  }
   return false;
 }
 
@@ -105,5 +146,7 @@ void TRowFolder::Flush() {
   rows.clear();
   index.clear();
   sourceKeys.clear();
+  sourceKeyBytes.clear();
+  sourceSlots.clear();
   bytes = 0;
 }

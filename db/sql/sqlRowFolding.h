@@ -16,7 +16,6 @@
 #include <cstdint>
 #include <string>
 #include <unordered_map>
-#include <unordered_set>
 #include <vector>
 
 class TTableCursor;
@@ -51,10 +50,19 @@ private:
   std::vector<uint8_t> field;   // one key field's value
   std::unordered_map<std::string, size_t> index;
   std::vector<std::vector<uint8_t>> rows;
-  // DISTINCT over plain columns only: the source values of the rows taken.
+  // DISTINCT over plain columns only: the source values of the rows taken,
+  // end to end in one text, found by their hashes in open slots (a set of
+  // strings hashed and compared every row took a quarter of the scan).
+  struct TSourceKey {
+    uint64_t Hash = 0;
+    size_t Offset = 0;
+    size_t Length = 0;
+  };
   bool bySource = false;
   std::string sourceKey;
-  std::unordered_set<std::string> sourceKeys;
+  std::string sourceKeyBytes;
+  std::vector<TSourceKey> sourceKeys;
+  std::vector<uint32_t> sourceSlots;  // 0: empty; else a key's index + 1
 
   std::string KeyOf(const uint8_t* row);
   // The current source row's values of the result columns; false when a

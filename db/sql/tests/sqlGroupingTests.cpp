@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdio>
 #include <map>
+#include <set>
 #include <tuple>
 
 #include "sqlTestSupport.h"
@@ -328,6 +329,12 @@ TEST_F(SqlFoldingTest, DistinctRowsFoldedInMemoryOrNot) {
     limited.MainQuery().Run.MaxFoldedBytes = maxBytes;
     limited.SetMaxRowCount(3);
     EXPECT_EQ(Rows(limited.Execute()), (TRows{"G", "g1", "g2"})) << maxBytes;
+    // Hundreds of values: the values met grow their room several times.
+    TQueryStatement& many = Prepare("SELECT DISTINCT n, g FROM t");
+    many.MainQuery().Run.MaxFoldedBytes = maxBytes;
+    const TRows rows = Rows(many.Execute());
+    EXPECT_EQ(rows.size(), size_t(RowCount - RowCount / 13 - 1 + 8)) << maxBytes;
+    EXPECT_EQ(std::set<std::string>(rows.begin(), rows.end()).size(), rows.size()) << maxBytes;
   }
 }
 
