@@ -89,9 +89,6 @@ TTableDefinition TParsedOptions::NewTableDefinition(std::vector<TFieldDefinition
 void TQueryPlan::CheckInvariants(const TDataQuery& owner) const {
   const TParsedQuery& parsed = owner.Parsed;
   const auto& tables = owner.Run.Tables;
-  auto ownTable = [&tables](const TSourceTable* table) {
-    return std::any_of(tables.begin(), tables.end(), [table](const auto& own) { return own.get() == table; });
-  };
   ORV_ASSERT(!Live || (parsed.Sources.Tables.size() == 1 && !Grouping && !Distinct && !parsed.Target.Into &&
                        !parsed.Grouping.Having && !HavingChecked && !OrderGiven && OrderBy.empty() &&
                        GroupBy.empty()));
@@ -111,9 +108,10 @@ void TQueryPlan::CheckInvariants(const TDataQuery& owner) const {
     ORV_ASSERT((column.AvgCountFieldNo == 0) || column.AvgCountFieldNo > ResultFields.size());
     // Every plain column was resolved to a field of one of the query's own
     // tables.
-    ORV_ASSERT(!column.Source || ownTable(column.Source));
+    ORV_ASSERT(column.Source >= -1 && column.Source < int(tables.size()));
     ORV_ASSERT(column.Computed || column.CountStar ||
-               (column.Source && column.SourceFieldNo >= 1 && column.SourceFieldNo <= column.Source->FieldCount));
+               (column.Source >= 0 && column.SourceFieldNo >= 1 &&
+                column.SourceFieldNo <= tables[size_t(column.Source)]->FieldCount));
   }
   for (const std::vector<TColumnItem>* items : {&OrderBy, &GroupBy})
     for (const TColumnItem& item : *items) ORV_ASSERT(item.ColumnNo >= 1 && item.ColumnNo <= ResultFields.size());
@@ -126,7 +124,7 @@ void TQueryPlan::CheckInvariants(const TDataQuery& owner) const {
 void TQueryRun::CheckInvariants(const TParsedQuery& parsed, const TQueryPlan& plan) const {
   ORV_ASSERT(Tables.empty() || Tables.size() == parsed.Sources.Tables.size());
   for (size_t i = 0; i < Tables.size(); ++i) {
-    ORV_ASSERT(&Tables[i]->Reference == parsed.Sources.Tables[i].get());
+    ORV_ASSERT(&Tables[i]->Reference == parsed.Sources.Tables[i].get() && Tables[i]->Place == i);
     Tables[i]->CheckInvariants();
   }
   ORV_ASSERT(!ResultCursor || ResultCursor == Answer.get() ||

@@ -87,8 +87,9 @@ struct TResultField {
   TExpTreePtr Tree;
   // The same before it was checked: HAVING's aggregates are matched to it.
   TExpTreePtr Parsed;
-  // Where a plain column comes from.
-  TSourceTable* Source = nullptr;
+  // Where a plain column comes from: its table's place in the FROM list
+  // (the first table's for COUNT(*)), -1 for a computed column.
+  int Source = -1;
   uint16_t SourceFieldNo = 0;
 };
 
@@ -337,6 +338,7 @@ struct TSourceTable final : TExpColumnSource {
   TSourceTable& operator=(const TSourceTable&) = delete;
 
   const TTableReference& Reference;  // the query's parsed item
+  size_t Place = 0;                  // in the FROM list
   TDataDirectory* Directory = nullptr;
   bool OwnsDirectory = false;  // opened for this table, closed with it
   std::unique_ptr<TTableCursor> Cursor;

@@ -31,7 +31,7 @@ std::unique_ptr<TResultField> ColumnOfField(TSourceTable& table, int fieldNo) {
   column->SourceQualifier = table.Reference.CorrelationName;
   column->SourceName = table.Field(fieldNo).Name;
   column->Name = column->SourceName;
-  column->Source = &table;
+  column->Source = int(table.Place);
   column->SourceFieldNo = uint16_t(fieldNo);
   TExpTreePtr reference(NewToken());
   reference->Kind = nkColumn;
@@ -132,7 +132,7 @@ void ResolveResultColumns(const TDataQuery& query, TQueryPlan& plan) {
     column->FieldNo = uint16_t(++fieldNo);
     (column->Aggregate != agNone ? anyAggregate : anyPlain) = true;
     if (column->CountStar) {
-      column->Source = query.Run.Tables.front().get();
+      column->Source = 0;
       column->DataType = dtInteger;
       column->Size = 4;
       if (column->GeneratedName) column->Name = std::string("Count Of ") + "*";
@@ -153,7 +153,7 @@ void ResolveResultColumns(const TDataQuery& query, TQueryPlan& plan) {
     // An expression that is a column after all is a plain column.
     if (tree->Kind == nkColumn && tree->SourceTable) {
       column->Computed = false;
-      column->Source = BoundSourceTable(*tree);
+      column->Source = int(BoundSourceTable(*tree)->Place);
       column->SourceFieldNo = tree->FieldNo;
       column->SourceName = tree->Name;
       column->SourceQualifier = tree->CorrelationName;

@@ -14,9 +14,10 @@ TRowFolder::TRowFolder(TDataQuery& query, TTableCursor& answer)
       active((query.Plan.Distinct || query.Plan.Grouping) && !query.Plan.AggregatesOnly),
       recordSize(size_t(answer.Fields().CursorRecordSize())), maxBytes(query.Run.MaxFoldedBytes) {
   if (active && query.Plan.Distinct) {
-    bySource = std::all_of(query.Plan.ResultFields.begin(), query.Plan.ResultFields.end(), [](const auto& column) {
-      if (column->Computed || !column->Source || column->Aggregate != agNone || column->CountStar) return false;
-      const TFieldDefinition& field = column->Source->Field(column->SourceFieldNo);
+    const auto& columns = query.Plan.ResultFields;
+    bySource = std::all_of(columns.begin(), columns.end(), [&query](const auto& column) {
+      if (column->Computed || column->Source < 0 || column->Aggregate != agNone || column->CountStar) return false;
+      const TFieldDefinition& field = query.Run.Tables[size_t(column->Source)]->Field(column->SourceFieldNo);
       return !field.IsBlob() && !field.IsAutoInc();
     });
   }
@@ -46,7 +47,7 @@ std::string TRowFolder::KeyOf(const uint8_t* row) {
 bool TRowFolder::SourceKeyOf(std::string& key) const {
   key.clear();
   for (const auto& column : query.Plan.ResultFields) {
-    const TSourceTable& table = *column->Source;
+    const TSourceTable& table = *query.Run.Tables[size_t(column->Source)];
     if (!table.HasRow) {
       key += '\2';
       continue;

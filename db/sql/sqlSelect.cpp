@@ -176,7 +176,10 @@ public:
   explicit TRowBuilder(TDataQuery& query)
       : query(query), answer(*query.Run.Answer), record(answer.Fields().CursorRecordSize()),
         evaluationLanguage(EvaluationLanguage(query)) {
-    for (const auto& column : query.Plan.ResultFields) copiedAsStored.push_back(CopiesAsStored(*column));
+    for (const auto& column : query.Plan.ResultFields) {
+      sources.push_back(column->Source >= 0 ? query.Run.Tables[size_t(column->Source)].get() : nullptr);
+      copiedAsStored.push_back(CopiesAsStored(*column, sources.back()));
+    }
   }
 
   uint8_t* Build() {
@@ -187,21 +190,22 @@ public:
     const uint16_t answerLanguage = answer.Fields().LanguageId();
     for (size_t i = 0; i < query.Plan.ResultFields.size(); ++i) {
       const TResultField& column = *query.Plan.ResultFields[i];
-      if (copiedAsStored[i] && column.Source->HasRow && CopyStored(column)) continue;
+      TSourceTable* const source = sources[i];
+      if (copiedAsStored[i] && source->HasRow && CopyStored(column, *source)) continue;
       if (column.CountStar) {
         PutInteger(column.FieldNo, 1);
         continue;
       }
       TExpToken* const value = &computed;
-      if (!column.Computed && column.Source) {
+      if (!column.Computed && source) {
         value->Clear();
-        if (column.Source->HasRow) {
-          ReadFieldValue(*column.Source->Cursor, column.Source->Record.data(),
-                         column.Source->Field(column.SourceFieldNo), *value, TFieldNumbering::Table);
+        if (source->HasRow) {
+          ReadFieldValue(*source->Cursor, source->Record.data(), source->Field(column.SourceFieldNo), *value,
+                         TFieldNumbering::Table);
           value->DataType = column.DataType;
           value->SubType = column.SubType;
           value->Scale = column.Scale;
-          const uint16_t sourceLanguage = column.Source->Cursor->Fields().LanguageId();
+          const uint16_t sourceLanguage = source->Cursor->Fields().LanguageId();
           if (sourceLanguage != answerLanguage) ConvertTextValue(*value, sourceLanguage, answerLanguage);
         } else {
           value->SetNull();
@@ -231,17 +235,19 @@ private:
   // their subexpressions, kept from row to row.
   TExpScratch scratch;
   TExpToken computed;
-  // Per result column: its source field and answer field store a value
-  // alike, so the stored bytes go across without a value in between.
+  // Per result column: the open table a plain column reads (nil for a
+  // computed one), and whether its source field and answer field store a
+  // value alike, so the stored bytes go across without a value in between.
+  std::vector<TSourceTable*> sources;
   std::vector<bool> copiedAsStored;
 
   // A plain column whose answer field has its source field's type, size,
   // scale and code page: reading it into a value and storing that value
   // would give back the stored bytes. BLOBs and auto-increment fields make
   // their values elsewhere and go the long way.
-  bool CopiesAsStored(const TResultField& column) const {
-    if (column.Computed || !column.Source || column.Aggregate != agNone || column.CountStar) return false;
-    const TFieldDefinition& from = column.Source->Field(column.SourceFieldNo);
+  bool CopiesAsStored(const TResultField& column, const TSourceTable* source) const {
+    if (column.Computed || !source || column.Aggregate != agNone || column.CountStar) return false;
+    const TFieldDefinition& from = source->Field(column.SourceFieldNo);
     const TFieldDefinition& to = answer.Fields().FieldDefinition(column.FieldNo);
     const uint8_t type = from.Type;
     auto madeElsewhere = [](const TFieldDefinition& field) { return field.IsBlob() || field.IsAutoInc(); };
@@ -249,17 +255,17 @@ private:
     if (type != to.Type || type != column.DataType) return false;
     if (from.StoredSize != to.StoredSize) return false;
     if (type == dtBcd && from.StoredScale != to.StoredScale) return false;
-    if (type == dtString && column.Source->Cursor->Fields().LanguageId() != answer.Fields().LanguageId())
+    if (type == dtString && source->Cursor->Fields().LanguageId() != answer.Fields().LanguageId())
       return false;
     return true;
   }
 
   // False when the value needs the long way after all: a text without its
   // end in the field is cut as a conversion cuts it.
-  bool CopyStored(const TResultField& column) {
-    const TFieldDefinition& from = column.Source->Field(column.SourceFieldNo);
+  bool CopyStored(const TResultField& column, const TSourceTable& source) {
+    const TFieldDefinition& from = source.Field(column.SourceFieldNo);
     bool blank = true;
-    const uint8_t* stored = TCursorFields::StoredValueBytes(from, column.Source->Record.data(), blank);
+    const uint8_t* stored = TCursorFields::StoredValueBytes(from, source.Record.data(), blank);
     if (blank) {
       answer.Fields().WriteBlank(column.FieldNo, record.data());
       return true;

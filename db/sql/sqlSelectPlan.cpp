@@ -131,7 +131,7 @@ int FindOrderIndex(const TDataQuery& query, const TQueryPlan& plan, const TSourc
     const int found = FindResultColumn(plan, item);
     if (found == 0) return -1;
     const TResultField& column = *plan.ResultFields[size_t(found - 1)];
-    if (column.Computed || column.Aggregate != agNone || column.Source != &table) return -1;
+    if (column.Computed || column.Aggregate != agNone || column.Source != int(table.Place)) return -1;
     wanted.emplace_back(column.SourceFieldNo, item.Descending);
     text = text || column.DataType == dtString;
   }

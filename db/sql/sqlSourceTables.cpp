@@ -57,6 +57,7 @@ void TDataQuery::OpenSourceTables(bool readOnly) {
   for (const auto& reference : Parsed.Sources.Tables) {
     Run.Tables.push_back(std::make_unique<TSourceTable>(*reference));
     TSourceTable& table = *Run.Tables.back();
+    table.Place = Run.Tables.size() - 1;
     if (reference->InMemory) {
       table.Directory = session->OpenDirectory(MemoryDatabase, "");
       table.OwnsDirectory = true;
