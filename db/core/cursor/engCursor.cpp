@@ -134,10 +134,7 @@ void TDataCursor::Open() {
   const bool repaired = RepairOnFirstOpen();
   AskForPassword();
   TakeTableValues();
-  currentRecord = DataFile().RecordStack().Take();
-  workRecord = DataFile().RecordStack().Take();
-  currentRecord->SetSize(CursorRecordSize());
-  workRecord->SetSize(CursorRecordSize());
+  currentRecord.Take(DataFile(), CursorRecordSize());
   rangeLow = TEngineBuffer(MaxIndexKeyLength);
   rangeHigh = TEngineBuffer(MaxIndexKeyLength);
   rangeActive = false;
@@ -215,9 +212,7 @@ void TDataCursor::Close(TTemporaryContents contents) {
   rangeHigh.Reset();
   rangeActive = false;
   windowFirst = windowLast = 0;
-  if (currentRecord) DataFile().RecordStack().Return(currentRecord);
-  if (workRecord) DataFile().RecordStack().Return(workRecord);
-  currentRecord = workRecord = nullptr;
+  currentRecord.Release();
   SetEmptyPosition();
   DetachFields();
   charMap[0] = 0;

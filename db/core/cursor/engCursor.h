@@ -21,6 +21,7 @@
 #include "engBuffer.h"
 #include "engCharMaps.h"
 #include "engCursorFilterSet.h"
+#include "engCursorRecord.h"
 #include "engCursorWriteChecks.h"
 #include "engDataRecord.h"
 #include "engDataSort.h"
@@ -371,10 +372,10 @@ private:
   int32_t windowFirst = 0;
   int32_t windowLast = 0;
 
-  TRecord* currentRecord = nullptr;
+  // Held while open.
+  TCursorRecord currentRecord;
   // The records one step of GetNextRecords read.
   TRecordRun scanRun;
-  TRecord* workRecord = nullptr;
 
   // Navigation sees only the records of the visible bitmap while
   // filtering is on: always in natural order.

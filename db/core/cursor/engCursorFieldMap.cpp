@@ -93,8 +93,7 @@ void TDataCursor::SetFieldMap(std::vector<TFieldDefinition> fields, bool assignO
   RefreshKeyFieldDescs();
   SetCursorRecordSize(uint16_t(recordSize));
   hasComputedFields = computed;
-  currentRecord->SetSize(CursorRecordSize());
-  workRecord->SetSize(CursorRecordSize());
+  currentRecord.Resize(CursorRecordSize());
   LoadCurrentRecord();
 }
 

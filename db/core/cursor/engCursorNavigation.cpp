@@ -190,10 +190,10 @@ bool TDataCursor::TryPlaceAtEdge(bool first, bool& found) {
 }
 
 bool TDataCursor::LoadCurrentRecord() {
-  if (!currentRecord) return false;
-  if (currentRecord->Size() != CursorRecordSize()) currentRecord->SetSize(CursorRecordSize());
+  if (!currentRecord.Held()) return false;
+  currentRecord.Resize(CursorRecordSize());
   if (!OnRecord()) {
-    ClearRecord(currentRecord->Buffer());
+    ClearRecord(currentRecord.Buffer());
     return false;
   }
   TRecord* record = nullptr;
@@ -206,23 +206,18 @@ bool TDataCursor::LoadCurrentRecord() {
       return false;
     }
     if (!DataFile().GetRecord(this, recordNumber, {.CursorSized = true}, record)) {
-      ClearRecord(currentRecord->Buffer());
+      ClearRecord(currentRecord.Buffer());
       return false;
     }
   }
-  currentRecord->CopyFrom(*record);
-  // The computed fields' bytes after the record start blank.
-  const uint16_t copied = std::min(currentRecord->Size(), record->Size());
-  if (copied < CursorRecordSize())
-    std::memset(currentRecord->Buffer() + copied, 0, size_t(CursorRecordSize() - copied));
-  currentRecord->SetModified(false);
+  currentRecord.CopyFrom(*record);
   DataFile().ReleaseRecord(record);
-  if (HasComputedFields()) ComputeFields(currentRecord->Buffer());
+  if (HasComputedFields()) ComputeFields(currentRecord.Buffer());
   return true;
 }
 
 const uint8_t* TDataCursor::GetCurrentRecordBuffer() const {
-  return currentRecord ? currentRecord->Buffer() : nullptr;
+  return currentRecord.Held() ? currentRecord.Buffer() : nullptr;
 }
 
 // ---- moving ----------------------------------------------------------------

@@ -71,7 +71,7 @@ int32_t TDataCursor::GetPriorRecord(uint8_t* buffer) {
 }
 
 void TDataCursor::CopyBlobInto(int fieldNo, uint8_t* buffer) {
-  uint8_t* source = currentRecord->Buffer();
+  uint8_t* source = currentRecord.Buffer();
   auto check = [this](int32_t result) {
     if (result != 0) Raise(uint16_t(result));
   };
@@ -91,7 +91,7 @@ int32_t TDataCursor::CopyRecord(uint8_t* buffer) {
   TOperationBracket bracket(*this);
   ClearRecord(buffer);
   if (!RefreshInto(nullptr)) return CrackResult();
-  const uint8_t* current = currentRecord->Buffer();
+  const uint8_t* current = currentRecord.Buffer();
   for (int position = 1; position <= FieldListCount(); ++position) {
     const uint8_t* desc = FieldDescAt(position);
     bool blank = true;

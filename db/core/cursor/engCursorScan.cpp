@@ -93,12 +93,7 @@ int32_t TDataCursor::GetNextRecords(TRecordBatch& batch) {
     }
     SetNaturalPosition(uint32_t(last), lastCounter, false, false);
     // The current record is the last one handed out, as a step leaves it.
-    if (currentRecord) {
-      if (currentRecord->Size() != size) currentRecord->SetSize(uint16_t(size));
-      std::memcpy(currentRecord->Buffer(), batch.Record(batch.count - 1), size);
-      currentRecord->SetRecordNumber(uint32_t(last));
-      currentRecord->SetModified(false);
-    }
+    if (currentRecord.Held()) currentRecord.CopyImage(batch.Record(batch.count - 1), uint16_t(size), uint32_t(last));
     return 0;
   }
 }

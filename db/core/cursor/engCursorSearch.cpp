@@ -85,7 +85,7 @@ bool TDataCursor::FindKey(const uint8_t* record, const TKeySearch& search, uint8
     SearchKey(searchKey);
     result = SeesRecords() && OnRecord() && std::memcmp(currentKey, searchKey, size_t(compared)) == 0;
   }
-  if (found && currentRecord) std::memcpy(found, currentRecord->Buffer(), CursorRecordSize());
+  if (found && currentRecord.Held()) std::memcpy(found, currentRecord.Buffer(), CursorRecordSize());
   return result;
 }
 
