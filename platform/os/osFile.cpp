@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdint>
 #include <utility>
@@ -47,6 +48,8 @@ OsError TransferAll(size_t count, size_t& done, Transfer transfer) {
   }
   return ERROR_SUCCESS;
 }
+
+std::atomic<OsFile::SyncFault> syncFault{nullptr};
 
 }  // namespace
 
@@ -146,10 +149,22 @@ OsError OsFile::SetEnd(int64_t size) {
   return result == 0 ? ERROR_SUCCESS : OsErrorFromErrno(errno);
 }
 
+// A sync that failed may have left the pages it could not write dropped or
+// marked clean, so the next sync would succeed without them: the file stays
+// failed while this descriptor lives, and a caller that wants to try again
+// reopens it and writes what the file really holds.
 OsError OsFile::Flush() {
   if (!state) return ERROR_INVALID_HANDLE;
-  return ::fdatasync(state->fd) == 0 ? ERROR_SUCCESS : OsErrorFromErrno(errno);
+  if (const OsError failed = state->syncError.load()) return failed;
+  OsError error = ::fdatasync(state->fd) == 0 ? ERROR_SUCCESS : OsErrorFromErrno(errno);
+  if (error == ERROR_SUCCESS)
+    if (const SyncFault fault = syncFault.load()) error = fault(state->path);
+  if (error == ERROR_SUCCESS) return ERROR_SUCCESS;
+  OsError first = ERROR_SUCCESS;
+  return state->syncError.compare_exchange_strong(first, error) ? error : first;
 }
+
+void OsFile::SetSyncFault(SyncFault fault) { syncFault.store(fault); }
 
 OsError OsFile::Size(int64_t& size) const {
   size = 0;

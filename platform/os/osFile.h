@@ -84,7 +84,9 @@ public:
   [[nodiscard]] OsError Write(int64_t offset, const void* buffer, size_t count, size_t& done);
   // Makes the file size bytes long.
   [[nodiscard]] OsError SetEnd(int64_t size);
-  // Writes the file's data through to the disk.
+  // Writes the file's data through to the disk. Once a sync of the file
+  // failed, every later one gives that error without asking the disk, until
+  // the file's last handle in the process closed and it is opened again.
   [[nodiscard]] OsError Flush();
   [[nodiscard]] OsError Size(int64_t& size) const;
   // Maps the file's first page into head (osFileHead.h).
@@ -96,6 +98,12 @@ public:
   // The size past which this process may not write to files (its file-size
   // limit): a write call there fails, a store through a mapping would not.
   static int64_t SizeLimit();
+
+  // For tests: called with the file's full path after every sync the disk
+  // accepted; an error it returns stands for the disk's answer. Null, as
+  // outside tests, leaves every sync to the disk.
+  using SyncFault = OsError (*)(const std::string& path);
+  static void SetSyncFault(SyncFault fault);
 
   // Exclusive byte-range lock, as Windows LockFile: fails at once with
   // ERROR_LOCK_VIOLATION when the range overlaps a range locked by this

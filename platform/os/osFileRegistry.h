@@ -6,6 +6,7 @@
 
 #include <sys/types.h>
 
+#include <atomic>
 #include <compare>
 #include <functional>
 #include <map>
@@ -30,6 +31,8 @@ struct OsFileState {
   bool exclusive = false;
   bool deleteOnClose = false;  // registry mutex
   int openCount = 0;           // registry mutex
+  // The first failed sync's error, kept until the descriptor closes.
+  std::atomic<OsError> syncError{ERROR_SUCCESS};
   OsFileRangeTable ranges;
 };
 

@@ -39,8 +39,9 @@ public:
   bool StoreInPlace(int32_t offset, const void* window) override;
 
   // Writes the operating system's buffers of this file to disk; false when
-  // that fails. A file this process has not written since its last flush
-  // asks nothing of the disk.
+  // that fails, and at every later flush until the file is closed and opened
+  // again. A file this process has not written since its last flush asks
+  // nothing of the disk.
   bool Flush();
   // Written by this process since its last flush (or not known to be clean).
   bool Unflushed() const { return unflushed.load(); }

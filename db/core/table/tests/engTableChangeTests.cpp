@@ -14,6 +14,7 @@ namespace {
 class TableChangeTest : public TableTest {
 protected:
   TDataSession* other = nullptr;
+  TDataDirectory* theirDirectory = nullptr;
   TDataTable* mine = nullptr;
   TDataTable* theirs = nullptr;
 
@@ -21,7 +22,8 @@ protected:
     CreateTable("ORDERS", withBlob);
     CreateEngineSession(other);
     mine = OpenTable("ORDERS");
-    theirs = OpenTable(other->OpenDirectory("", folder), "ORDERS");
+    theirDirectory = other->OpenDirectory("", folder);
+    theirs = OpenTable(theirDirectory, "ORDERS");
   }
   void TearDown() override {
     FreeEngineSession(other);
@@ -166,6 +168,52 @@ TEST_F(TableChangeTest, TransactionsWriteOnlyAtCommitAndDropTheirChangesOnRollba
 
   table = OpenTable("ORDERS");
   EXPECT_EQ(table->DataFile().PhysicalRecordCount(), 2u);
+}
+
+// A failed sync may leave the records it could not write marked clean, so
+// a commit tried again would report success for records never on disk:
+// the file fails every commit until no session has it open and it is
+// opened again, whichever thread ran the failed sync.
+TEST_F(TableChangeTest, ACommitWhoseSyncFailedFailsAgainUntilTheFileIsReopened) {
+  struct Case {
+    const char* file;
+    const char* syncedBy;
+  };
+  const Case cases[] = {{"ORDERS.DAT", "the committing thread"},
+                        {"ORDERS.BLB", "the sync helper (the second file)"}};
+  ShareTable(true);
+  uint32_t records = 0;
+  const auto commit = [](TDataTable* table) { return RaisedCode([&] { table->Commit(false); }); };
+  for (const Case& test : cases) {
+    SCOPED_TRACE(std::string(test.file) + ", synced by " + test.syncedBy);
+    TSyncFaults faults;
+    mine->StartTransaction();
+    AppendRecord(mine, int32_t(++records));
+    ASSERT_EQ(commit(mine), 0);
+    AppendRecord(mine, int32_t(++records));
+    faults.FailNextSync(PathOf(test.file));
+    EXPECT_EQ(commit(mine), EngErrWriteFailed);
+    EXPECT_TRUE(faults.Spent());
+    EXPECT_EQ(commit(mine), EngErrWriteFailed);
+    mine->Rollback();
+
+    // Their table keeps the file open: reopening mine is no fresh start.
+    ASSERT_EQ(directory->CloseTable(mine, false), 0);
+    mine = OpenTable("ORDERS");
+    mine->StartTransaction();
+    EXPECT_EQ(commit(mine), EngErrWriteFailed);
+    mine->Rollback();
+
+    ASSERT_EQ(directory->CloseTable(mine, false), 0);
+    ASSERT_EQ(theirDirectory->CloseTable(theirs, false), 0);
+    mine = OpenTable("ORDERS");
+    EXPECT_EQ(mine->DataFile().PhysicalRecordCount(), records);
+    mine->StartTransaction();
+    AppendRecord(mine, int32_t(++records));
+    EXPECT_EQ(RaisedCode([&] { mine->Commit(true); }), 0);
+    theirs = OpenTable(theirDirectory, "ORDERS");
+    EXPECT_EQ(theirs->DataFile().PhysicalRecordCount(), records);
+  }
 }
 
 }  // namespace

@@ -4,15 +4,19 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
 #include "engErrors.h"
 #include "engFileHandler.h"
 #include "engLibrary.h"
+#include "osFile.h"
 #include "osSettingsTestFolder.h"
 
 class FileLayerTest : public ::testing::Test {
@@ -55,3 +59,48 @@ uint16_t RaisedCode(Call call) {
   }
   return 0;
 }
+
+// Makes the next sync of the files named fail with EIO while it lives. The
+// disk has taken the data by then, as a failed sync leaves the pages it
+// could not write marked clean: a sync asked again would succeed.
+class TSyncFaults {
+public:
+  TSyncFaults() { OsFile::SetSyncFault(&Answer); }
+  ~TSyncFaults() {
+    OsFile::SetSyncFault(nullptr);
+    std::lock_guard lock(Mutex());
+    Pending().clear();
+  }
+  TSyncFaults(const TSyncFaults&) = delete;
+  TSyncFaults& operator=(const TSyncFaults&) = delete;
+
+  void FailNextSync(const std::string& path) {
+    std::lock_guard lock(Mutex());
+    Pending().push_back(path);
+  }
+  // Every failure asked for has happened.
+  bool Spent() const {
+    std::lock_guard lock(Mutex());
+    return Pending().empty();
+  }
+
+private:
+  static std::mutex& Mutex() {
+    static std::mutex mutex;
+    return mutex;
+  }
+  static std::vector<std::string>& Pending() {
+    static std::vector<std::string> paths;
+    return paths;
+  }
+  static OsError Answer(const std::string& path) {
+    std::lock_guard lock(Mutex());
+    const auto failing = std::find_if(Pending().begin(), Pending().end(), [&](const std::string& target) {
+      std::error_code error;
+      return std::filesystem::equivalent(path, target, error);
+    });
+    if (failing == Pending().end()) return ERROR_SUCCESS;
+    Pending().erase(failing);
+    return OsErrorFromErrno(EIO);
+  }
+};
