@@ -529,6 +529,10 @@ private:
   // false (bits untouched) when they are not two value stretches of one
   // index that meet in one.
   bool FillBitmapFromBoth(const TExpToken& first, const TExpToken& second, TRecordsBitmap& bits);
+  // An "=" on an index's first field and a BETWEEN on its second, ANDed,
+  // as the one stretch of that index's keys they meet in; false (bits
+  // untouched) when no index has the two fields so.
+  bool FillBitmapFromPair(const TExpToken& equal, const TExpToken& range, TRecordsBitmap& bits);
   // The keys an index-served condition leaf selects.
   uint32_t CountKeysOfCondition(const TExpToken& node);
   void BuildNullStretch(const TExpToken& column, TKeyStretch& stretch);

@@ -283,6 +283,46 @@ void TCursorFilterSet::ScanRecords(TFilter& filter, const TExpToken* node, TReco
   }
 }
 
+namespace {
+
+// The conditions an AND (and the ANDs under it) joins, in the order they
+// are evaluated.
+void CollectConjuncts(const TExpToken& node, std::vector<const TExpToken*>& parts) {
+  if (node.Kind == nkBinary && node.Code == opAnd && node.First && node.Second) {
+    CollectConjuncts(*node.First, parts);
+    CollectConjuncts(*node.Second, parts);
+    return;
+  }
+  parts.push_back(&node);
+}
+
+bool IsServedLeaf(const TExpToken& node) { return IsIndexLeaf(node) && node.OptimizeLevel != olNone; }
+
+}  // namespace
+
+// An "=" on one column and a BETWEEN on another that one index holds in
+// that order (an owner and a month of dates) meet in one short stretch of
+// its keys, where each alone walks its own long one; the other conditions
+// then narrow what the stretch let through.
+bool TCursorFilterSet::EvaluatePair(TFilter& filter, const TExpToken& node, TRecordsBitmap& bits) {
+  std::vector<const TExpToken*> parts;
+  CollectConjuncts(node, parts);
+  for (size_t i = 0; i < parts.size(); ++i) {
+    if (!IsServedLeaf(*parts[i]) || parts[i]->Code != opEqual) continue;
+    for (size_t j = 0; j < parts.size(); ++j) {
+      if (j == i || !IsServedLeaf(*parts[j]) || parts[j]->Code != opBetween) continue;
+      TPooledBitmap selected;
+      selected->SetRecordCount(bits.RecordCount());
+      if (!cursor.FillBitmapFromPair(*parts[i], *parts[j], *selected)) continue;
+      bits.AndWith(*selected);
+      for (size_t k = 0; k < parts.size(); ++k)
+        if (k != i && k != j) EvaluateNode(filter, parts[k], bits);
+      return true;
+    }
+  }
+  return false;
+}
+
 void TCursorFilterSet::EvaluateNode(TFilter& filter, const TExpToken* node, TRecordsBitmap& bits) {
   if (filter.IsCallback || !node || node->OptimizeLevel == olNone) {
     ScanRecords(filter, node, bits);
@@ -311,6 +351,7 @@ void TCursorFilterSet::EvaluateNode(TFilter& filter, const TExpToken* node, TRec
       break;
     }
     case opAnd: {
+      if (EvaluatePair(filter, *node, bits)) break;
       const TExpToken& first = *node->First;
       const TExpToken& second = *node->Second;
       if (IsIndexLeaf(first) && IsIndexLeaf(second) && first.OptimizeLevel != olNone &&

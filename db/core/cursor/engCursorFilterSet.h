@@ -115,6 +115,9 @@ public:
   // ---- evaluation (engCursorFilterEval) ------------------------------------
   // Narrows bits to the records the node accepts.
   void EvaluateNode(TFilter& filter, const TExpToken* node, TRecordsBitmap& bits);
+  // The AND node's conditions with an "=" and a BETWEEN taken together on a
+  // two-field index; false (bits untouched) when no such pair is served.
+  bool EvaluatePair(TFilter& filter, const TExpToken& node, TRecordsBitmap& bits);
   bool RecordPasses(TFilter& filter, const TExpToken* node, const uint8_t* record, uint32_t number);
 
 private:

@@ -19,6 +19,8 @@
 #include "engErrors.h"
 #include "engExpCodes.h"
 #include "engExpToken.h"
+#include "engExpTypes.h"
+#include "engFieldAccess.h"
 #include "engIndexFile.h"
 #include "engKeyEncoding.h"
 #include "engRecordsBitmap.h"
@@ -336,6 +338,70 @@ bool TDataCursor::FillBitmapFromBoth(const TExpToken& first, const TExpToken& se
   TKeyStretch both;
   if (!IntersectValueStretches(*this, firstStretches[0], secondStretches[0], both)) return false;
   if (NullSatisfies(first) && NullSatisfies(second)) return false;
+  bits.ClearAll();
+  RequireUnchanged(TryFillFromStretch(both, bits));
+  return true;
+}
+
+// The keys of one first-field value are in the order of the second field,
+// so (value, low) to (value, high) holds exactly the rows of both leaves.
+// Taken only where that order is the bytes' order: no language (whose
+// collation weighs case after the whole key), no descending field, a second
+// field that is no text (its key would take the index's case flag), and
+// leaves that hold for no null.
+bool TDataCursor::FillBitmapFromPair(const TExpToken& equal, const TExpToken& range, TRecordsBitmap& bits) {
+  const bool equalShape = (equal.Kind == nkBinary || (equal.Kind == nkStringCompare && equal.CompareLength == 0)) &&
+                          equal.Code == opEqual && equal.Second && !equal.Second->IsNull;
+  if (!equalShape || range.Kind != nkPredicate || range.Code != opBetween || !range.First ||
+      range.First->Kind != nkColumn || !range.Second || !range.Second->Next || range.Second->IsNull ||
+      range.Second->Next->IsNull || LanguageId() != 0)
+    return false;
+  const TExpToken* first = ColumnOf(equal.First);
+  const TExpToken& second = *range.First;
+  if (!first || first->Kind != nkColumn || first->FieldNo == 0 || second.FieldNo == 0 ||
+      IsTextType(second.DataType, second.SubType))
+    return false;
+  const bool wantsNoCase = first != equal.First || (equal.Kind == nkStringCompare && equal.CaseInsensitive);
+  const bool firstIsText = IsTextType(first->DataType, first->SubType);
+  int index = -1;
+  const int last = IndexFile().GetSecondaryCount();
+  for (int n = 0; n <= last && index < 0; ++n) {
+    if (!KeepsKeysIn(n)) continue;
+    uint16_t fields[IndexFieldListSize];
+    GetIndexFieldList(n, fields);
+    if (fields[0] != first->FieldNo || fields[1] != second.FieldNo) continue;
+    uint8_t desc[IndexDescSize];
+    GetIndexDesc(n, desc);
+    if (firstIsText && (desc[IdxDescCaseInsensitive] != 0) != wantsNoCase) continue;
+    index = n;
+  }
+  if (index < 0 || NullSatisfies(equal) || NullSatisfies(range)) return false;
+  TIndexSwitch onIndex(*this, uint8_t(index));
+  if (indexState.Descending || indexState.KeyFieldCount < 2 || indexState.Comparer.Fields[0].Descending ||
+      indexState.Comparer.Fields[1].Descending)
+    return false;
+  std::vector<TKeyStretch> stretches;
+  bool negated = false;
+  BuildConditionStretches(equal, stretches, negated);
+  const int firstLength = indexState.Comparer.Fields[0].StoredSize + 1;
+  const int secondLength = indexState.Comparer.Fields[1].StoredSize + 1;
+  if (negated || stretches.size() != 1 || !stretches[0].SkipNulls || stretches[0].Length != firstLength ||
+      firstLength + secondLength > indexState.KeyLength)
+    return false;
+  uint8_t fieldDesc[FieldDescSize];
+  GetTableFieldDesc(second.FieldNo, fieldDesc);
+  if (fieldDesc[FieldDescStoredSizeOffset] + 1 != secondLength) return false;
+  TKeyStretch both = stretches[0];
+  both.Length = firstLength + secondLength;
+  auto bound = [&](const TExpToken& constant, uint8_t* key) {
+    uint8_t segment[MaxIndexKeyLength] = {};
+    segment[0] = 1;
+    BuildKeySegment(fieldDesc, constant.Value, segment, indexState.CaseInsensitive, false, LanguageId(), SortId());
+    std::memcpy(key + firstLength, segment, size_t(secondLength));
+  };
+  bound(*range.Second, both.From);
+  bound(*range.Second->Next, both.To);
+  both.FromInclusive = both.ToInclusive = true;
   bits.ClearAll();
   RequireUnchanged(TryFillFromStretch(both, bits));
   return true;

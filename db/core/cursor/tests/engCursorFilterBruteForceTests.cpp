@@ -6,6 +6,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <functional>
+#include <optional>
 #include <iterator>
 #include <memory>
 
@@ -28,9 +32,11 @@ class CursorFilterBruteForceTest : public CursorWriteTest {
   int32_t nextId = 1;
   std::vector<std::string> failures;
 
-  void Build(uint16_t languageId, int rowCount, bool exclusive = false) {
+  void Build(uint16_t languageId, int rowCount, bool exclusive = false, const std::vector<TIndexSpec>& more = {}) {
     withLanguage = languageId != 0;
-    Create("BRUTE", TableFields(), TableIndexes(), languageId);
+    std::vector<TIndexSpec> indexes = TableIndexes();
+    indexes.insert(indexes.end(), more.begin(), more.end());
+    Create("BRUTE", TableFields(), indexes, languageId);
     cursor = &OpenCursor("BRUTE", exclusive);
     for (int n = 0; n < rowCount; ++n) InsertRow(RandomRow(random, nextId++), false);
     // Deleted slots, some taken again, so natural order is not ID order.
@@ -430,6 +436,53 @@ TEST_F(CursorFilterBruteForceTest, EdgeConstantsSelectWhatEvaluationSelects) {
       {"UPPER(NAME) >= 'b'", [](const TRow&) { return false; }, olNone},
   };
   for (const TCondition& condition : conditions) CheckCondition(condition, {}, {Natural});
+  ExpectNoFailures();
+}
+
+// A name and a range of days that a two-field index holds in that order
+// are answered by one stretch of its keys: every case of a name, the
+// range's ends, an empty range, the type's extreme days and null days, the
+// pair written in either order and among other conditions.
+TEST_F(CursorFilterBruteForceTest, AnEqualNameAndADayRangeOnATwoFieldIndexSelectWhatEvaluationSelects) {
+  Build(0, 2000, false,
+        {{.Name = "ByNameDayCI", .Fields = {fName, fDay}, .Unique = false, .CaseInsensitive = true},
+         {.Name = "ByNameDay", .Fields = {fName, fDay}, .Unique = false}});
+  auto dayText = [](int32_t day) {
+    using namespace std::chrono;
+    const year_month_day date{sys_days{year{1} / 1 / 1} + days{day - 1}};
+    char text[16];
+    std::snprintf(text, sizeof text, "'%04d-%02u-%02u'", int(date.year()), unsigned(date.month()), unsigned(date.day()));
+    return std::string(text);
+  };
+  struct TName {
+    std::string text;
+    std::function<bool(const std::optional<std::string>&)> holds;
+  };
+  const std::vector<TName> names = {
+      {"UPPER(NAME) = 'AB'", [](const auto& name) { return name && Upper(*name) == "AB"; }},
+      {"UPPER(NAME) = 'ABCDEFGHIJKL'", [](const auto& name) { return name && Upper(*name) == "ABCDEFGHIJKL"; }},
+      {"NAME = 'aB'", [](const auto& name) { return name && *name == "aB"; }},
+      {"NAME = 'zz'", [](const auto&) { return false; }}};
+  const std::vector<std::pair<int32_t, int32_t>> days = {
+      {FirstDay + 10, FirstDay + 20}, {FirstDay, FirstDay},        {FirstDay + 90, FirstDay + 90},
+      {FirstDay + 20, FirstDay + 10}, {1, 3652059},                {FirstDay + 5, 3652059},
+      {1, FirstDay + 3}};
+  for (const TName& name : names)
+    for (const auto& [low, high] : days) {
+      const std::string range = "DAY BETWEEN " + dayText(low) + " AND " + dayText(high);
+      auto inRange = [low = low, high = high](const TRow& row) {
+        return row.Number[fDay] && *row.Number[fDay] >= low && *row.Number[fDay] <= high;
+      };
+      auto both = [&name, inRange](const TRow& row) { return name.holds(row.Text[fName]) && inRange(row); };
+      const std::vector<TCondition> conditions = {
+          {name.text + " AND " + range, both, olFull},
+          {range + " AND " + name.text, both, olFull},
+          {"GRP = 3 AND " + name.text + " AND " + range,
+           [both](const TRow& row) { return row.Number[fGroup] == 3.0 && both(row); }, olPartial},
+          {name.text + " AND (" + range + " AND NUM > 10)",
+           [both](const TRow& row) { return both(row) && row.Number[fNum].value_or(0) > 10; }, olFull}};
+      for (const TCondition& condition : conditions) CheckCondition(condition, {}, {Natural, RandomIndexOrder()});
+    }
   ExpectNoFailures();
 }
 
