@@ -458,6 +458,66 @@ TEST_F(SqlMemoTest, MemosOfAnAnswerOnDiskComeBackWholeAcrossRuns) {
   session->CacheSizes = kept;
 }
 
+// Memos of every length around a block's edges, from a source whose blocks
+// are the smallest a table may have, come back whole from a canned answer
+// in memory or on disk, sorted or not, and from an INTO table. The answer's
+// blocks stay the query's size whatever its source's are: a caller reads it.
+TEST_F(SqlMemoTest, MemosAroundBlockEdgesComeBackWholeInTheQuerysBlocks) {
+  Exec("CREATE TABLE edges (id INTEGER, doc BLOB(1, 1) BLOB BLOCK SIZE 64)");
+  // Payload of a block: its size less the 18 bytes of its header.
+  const size_t small = 64 - 18, usual = DefaultBlobBlockSize - 18;
+  const size_t lengths[] = {0, 1, small - 1, small, small + 1, 2 * small, 2 * small + 1,
+                            usual - 1, usual, usual + 1, 2 * usual, 2 * usual + 1, 4000};
+  constexpr size_t Chunk = 100;
+  TRows ascending;
+  for (size_t row = 0; row < std::size(lengths); ++row) {
+    const int id = int(row) + 1;
+    // Each byte depends on its place and its row, so a block out of place
+    // or another row's block shows.
+    std::string doc(lengths[row], ' ');
+    for (size_t i = 0; i < doc.size(); ++i) doc[i] = char('a' + (i * 7 + size_t(id)) % 26);
+    Exec("INSERT INTO edges VALUES (" + std::to_string(id) + ", '" + doc.substr(0, Chunk) + "')");
+    for (size_t at = Chunk; at < doc.size(); at += Chunk)
+      Exec("UPDATE edges SET doc = doc || '" + doc.substr(at, Chunk) + "' WHERE id = " + std::to_string(id));
+    ascending.push_back(std::to_string(id) + "|" + (doc.empty() ? "NULL" : doc));
+  }
+  EXPECT_EQ(Prepare("SELECT id FROM edges", true).Execute()->Admin().GetBlobBlockSize(), 64u);
+  statements.clear();
+  const TRows edgesOnly = ascending;
+  // Rows without memos make the whole table's answer too large for memory.
+  Exec("INSERT INTO edges VALUES (100, NULL)");
+  for (int doubled = 1; doubled <= SmallBlobAnswerRows; doubled *= 2)
+    Exec("INSERT INTO edges SELECT id + " + std::to_string(doubled) + ", doc FROM edges WHERE id >= 100");
+  for (const std::string& row : Query("SELECT id FROM edges WHERE id >= 100 ORDER BY id"))
+    ascending.push_back(row + "|NULL");
+  ASSERT_GT(int64_t(ascending.size()), SmallBlobAnswerRows);
+  const TRows descending(edgesOnly.rbegin(), edgesOnly.rend());
+  struct TCase {
+    const char* Statement;
+    const TRows& Expected;
+    bool InMemory;
+  };
+  const TCase cases[] = {{"SELECT id, doc FROM edges WHERE id < 100", edgesOnly, true},
+                         {"SELECT id, doc FROM edges WHERE id < 100 ORDER BY id DESC", descending, true},
+                         {"SELECT id, doc FROM edges", ascending, false}};
+  for (const TCase& test : cases) {
+    SCOPED_TRACE(test.Statement);
+    TQueryStatement& statement = Prepare(test.Statement);
+    TTableCursor* answer = statement.Execute();
+    EXPECT_FALSE(statement.MainQuery().Plan.Live);
+    EXPECT_EQ(statement.MainQuery().Run.AnswerInMemory, test.InMemory);
+    EXPECT_EQ(answer->Admin().GetBlobBlockSize(), DefaultBlobBlockSize);
+    EXPECT_EQ(Rows(answer), test.Expected);
+  }
+  Prepare("SELECT id, doc INTO kept FROM edges WHERE id < 100").Execute();
+  statements.clear();
+  TQueryStatement& kept = Prepare("SELECT id, doc FROM kept", true);
+  TTableCursor* table = kept.Execute();
+  EXPECT_TRUE(kept.MainQuery().Plan.Live);
+  EXPECT_EQ(table->Admin().GetBlobBlockSize(), DefaultBlobBlockSize);
+  EXPECT_EQ(Rows(table), edgesOnly);
+}
+
 }  // namespace
 
 namespace {
