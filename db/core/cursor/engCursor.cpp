@@ -216,7 +216,7 @@ void TDataCursor::Close(TTemporaryContents contents) {
   SetEmptyPosition();
   DetachFields();
   charMap[0] = 0;
-  dataChanges = indexChanges = blobChanges = 0;
+  snapshot.Clear();
   hasComputedFields = false;
   checks.Clear();
   tableIsReadOnly = false;

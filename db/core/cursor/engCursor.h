@@ -22,6 +22,7 @@
 #include "engCharMaps.h"
 #include "engCursorFilterSet.h"
 #include "engCursorRecord.h"
+#include "engCursorSnapshot.h"
 #include "engCursorWriteChecks.h"
 #include "engDataRecord.h"
 #include "engDataSort.h"
@@ -309,9 +310,7 @@ private:
 
   TCharMap charMap = {};
   // The table's change counters as last seen.
-  uint32_t dataChanges = 0;
-  uint32_t indexChanges = 0;
-  uint32_t blobChanges = 0;
+  TChangeSnapshot snapshot;
 
   // What the cursor works with from one index: its descriptor's values and
   // the comparer its key fields give. One structure, so that a kept state is
@@ -545,7 +544,6 @@ private:
   bool NullSatisfies(const TExpToken& node);
 
   // Change detection.
-  bool SnapshotDiffers() const;
   bool SkipsSnapshotCheck() const;
   void NoteRestart();
   // A read met another user's change: resynchronise before starting over.

@@ -14,7 +14,7 @@
 #include "engTable.h"
 
 bool TDataCursor::FollowChanges(bool changed) {
-  if (!changed && !SkipsSnapshotCheck() && SnapshotDiffers()) changed = true;
+  if (!changed && !SkipsSnapshotCheck() && snapshot.Differs(*table)) changed = true;
   if (changed) Resynchronise();
   return changed;
 }

@@ -252,7 +252,7 @@ bool TDataCursor::TryMoveIndex(int32_t n) {
   // to the table since made the cursor find its place again, which
   // remembered it anew; only a fill writes without that.
   bool resumed = false;
-  if (keptLeaf != 0 && !filling && !SnapshotDiffers() &&
+  if (keptLeaf != 0 && !filling && !snapshot.Differs(*table) &&
       !walker.Resume(keptLeaf, keptEntry, currentKey, recordNumber, uint32_t(logicalPosition), resumed))
     return false;
   if (resumed) exact = true;

@@ -20,17 +20,28 @@ constexpr int MaxRestarts = 8;
 
 }  // namespace
 
-void TDataCursor::TakeChangeSnapshot() {
-  if (!open) return;
-  dataChanges = DataFile().ChangeCount();
-  indexChanges = IndexFile().GetChangeCount();
-  blobChanges = table->HasBlobFile() ? table->BlobFile().GetChangeCount() : 0;
+void TChangeSnapshot::Take(TDataTable& table) {
+  takenOf = &table;
+  dataChanges = table.DataFile().ChangeCount();
+  indexChanges = table.IndexFile().GetChangeCount();
+  blobChanges = table.HasBlobFile() ? table.BlobFile().GetChangeCount() : 0;
 }
 
-bool TDataCursor::SnapshotDiffers() const {
-  const uint32_t blob = table->HasBlobFile() ? table->BlobFile().GetChangeCount() : 0;
-  return dataChanges != table->DataFile().ChangeCount() || indexChanges != table->IndexFile().GetChangeCount() ||
+void TChangeSnapshot::Clear() {
+  takenOf = nullptr;
+  dataChanges = indexChanges = blobChanges = 0;
+}
+
+bool TChangeSnapshot::Differs(TDataTable& table) const {
+  ORV_ASSERT(takenOf == nullptr || takenOf == &table);
+  const uint32_t blob = table.HasBlobFile() ? table.BlobFile().GetChangeCount() : 0;
+  return dataChanges != table.DataFile().ChangeCount() || indexChanges != table.IndexFile().GetChangeCount() ||
          blobChanges != blob;
+}
+
+void TDataCursor::TakeChangeSnapshot() {
+  if (!open) return;
+  snapshot.Take(*table);
 }
 
 // Nobody else can change a table that this cursor alone holds exclusively,
@@ -51,10 +62,10 @@ bool TDataCursor::BeginOperation() {
   const bool strict = directory->Session()->StrictChangeDetection;
   // Comparing the snapshot cannot fail: without strict detection an
   // unchanged table needs no guard (its set-up was a tenth of the bracket).
-  if (!strict && (SkipsSnapshotCheck() || !SnapshotDiffers())) return false;
+  if (!strict && (SkipsSnapshotCheck() || !snapshot.Differs(*table))) return false;
   TScopeGuard end([this] { EndOperation(); });
   // Without strict detection only a snapshot that differs comes this far.
-  const bool changed = !strict || table->LockChangeCheck() || (!SkipsSnapshotCheck() && SnapshotDiffers());
+  const bool changed = !strict || table->LockChangeCheck() || (!SkipsSnapshotCheck() && snapshot.Differs(*table));
   if (changed) Resynchronise();
   end.Dismiss();
   return changed;
