@@ -129,6 +129,8 @@ void TQueryRun::CheckInvariants(const TParsedQuery& parsed, const TQueryPlan& pl
   }
   ORV_ASSERT(!ResultCursor || ResultCursor == Answer.get() ||
              (plan.Live && ResultCursor == Tables.front()->Cursor.get()));
+  if (parsed.Kind == qkSelect && Executed)
+    ORV_ASSERT(ResultCursor && ResultCursor == (plan.Live ? Tables.front()->Cursor.get() : Answer.get()));
   ORV_ASSERT(!AnswerDirectory || Answer);
   ORV_ASSERT(AnswerFields.empty() || Answer);
   ORV_ASSERT(Elapsed >= 0);

@@ -379,8 +379,10 @@ struct TJoinRun {
 // What one execution holds and leaves: the open source tables, the answer
 // table and its cursor, the counts, and the caller's handlers.
 // Invariants: the source tables are none or one per parsed table, in its
-// order; the result cursor is the answer's, or the source table's of a
-// live result; an answer directory is there only with the answer.
+// order, each knowing its place; the result cursor is the answer's, or the
+// source table's of a live result, and an executed SELECT has the one its
+// plan says; an answer directory and the answer's fields are there only
+// with the answer.
 struct TQueryRun {
   // Opened by preparation, closed with the query; the plan names them by
   // their place in the FROM list.
