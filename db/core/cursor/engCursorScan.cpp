@@ -21,6 +21,7 @@ int32_t TDataCursor::GetNextRecords(TRecordBatch& batch) {
   const size_t size = CursorRecordSize();
   batch.size = size;
   batch.count = 0;
+  batch.read = nullptr;
   auto single = [&]() -> int32_t {
     batch.images.resize(size);
     batch.numbers.resize(1);
@@ -76,7 +77,10 @@ int32_t TDataCursor::GetNextRecords(TRecordBatch& batch) {
     }
     const size_t stored = data.RecordSize();
     const int32_t taken = scanRun.Count();
-    batch.images.resize(size * size_t(taken));
+    // Records as stored are what the cursor shows: the batch shows them
+    // where the read put them.
+    const bool inPlace = size == stored && !HasComputedFields();
+    if (!inPlace) batch.images.resize(size * size_t(taken));
     batch.numbers.resize(size_t(taken));
     int32_t last = record;
     int32_t lastCounter = counter;
@@ -84,12 +88,18 @@ int32_t TDataCursor::GetNextRecords(TRecordBatch& batch) {
       const int32_t number = record + i;
       if (i > 0 && !visible.IsSet(number)) continue;
       if (i > 0) ++lastCounter;
-      uint8_t* image = batch.images.data() + size * size_t(batch.count);
-      std::memcpy(image, scanRun.Record(uint32_t(number)), std::min(stored, size));
-      if (size > stored) std::memset(image + stored, 0, size - stored);
-      if (HasComputedFields()) ComputeFields(image);
+      if (!inPlace) {
+        uint8_t* image = batch.images.data() + size * size_t(batch.count);
+        std::memcpy(image, scanRun.Record(uint32_t(number)), std::min(stored, size));
+        if (size > stored) std::memset(image + stored, 0, size - stored);
+        if (HasComputedFields()) ComputeFields(image);
+      }
       batch.numbers[size_t(batch.count++)] = uint32_t(number);
       last = number;
+    }
+    if (inPlace) {
+      batch.read = scanRun.Record(uint32_t(record));
+      batch.readFirst = uint32_t(record);
     }
     SetNaturalPosition(uint32_t(last), lastCounter, false, false);
     // The current record is the last one handed out, as a step leaves it.

@@ -259,13 +259,19 @@ protected:
 class TRecordBatch {
 public:
   int32_t Count() const { return count; }
-  const uint8_t* Record(int32_t i) const { return images.data() + size_t(i) * size; }
+  const uint8_t* Record(int32_t i) const {
+    return read ? read + size_t(numbers[size_t(i)] - readFirst) * size : images.data() + size_t(i) * size;
+  }
   uint32_t RecordNumber(int32_t i) const { return numbers[size_t(i)]; }
   size_t RecordSize() const { return size; }
 
 private:
   friend class TDataCursor;
   std::vector<uint8_t> images;
+  // Records of the cursor's own size are shown where its read put them
+  // (record readFirst first), not copied; nil: in images.
+  const uint8_t* read = nullptr;
+  uint32_t readFirst = 0;
   std::vector<uint32_t> numbers;
   size_t size = 0;
   int32_t count = 0;

@@ -306,6 +306,25 @@ TEST_F(CursorRecordsTest, StepsOverSeveralRecordsHandOutWhatSingleStepsDo) {
   ASSERT_EQ(cursor.GetNextRecord(record.data()), 0);
   EXPECT_EQ(IdIn(cursor, record), expected[handed]);
 
+  // A computed field of the cursor's own is worked out for each record
+  // handed out, as a step works it out.
+  TExpTreePtr product = DoubledIdExpression();
+  std::vector<TFieldDefinition> map = Definitions({{"ID", IntType}, {"NAME", StrType, 20}, {"DOUBLE", IntType}});
+  MakeComputedField(map, 2, product.get());
+  cursor.SetNoFilterUpdate(true);
+  cursor.SetFieldMap(map, true);
+  ASSERT_TRUE(cursor.HasComputedFields());
+  cursor.SetToBegin();
+  size_t checked = 0;
+  while (cursor.GetNextRecords(batch) == 0)
+    for (int32_t i = 0; i < batch.Count(); ++i, ++checked) {
+      int32_t doubled = 0;
+      bool blank = true;
+      cursor.GetField(3, batch.Record(i), blank, &doubled);
+      EXPECT_EQ(doubled, 2 * int32_t(batch.RecordNumber(i))) << batch.RecordNumber(i);
+    }
+  EXPECT_EQ(checked, expected.size());
+
   // Index order: one record a step, in the index's order.
   CreatePeople("PEOPLE", PrimaryOnId);
   TDataCursor& people = OpenCursor("PEOPLE");
