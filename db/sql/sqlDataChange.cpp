@@ -136,10 +136,11 @@ int32_t DefaultCommitInterval(int32_t recordSize) {
   return std::max(1, std::min(CommitBytes / std::max(recordSize, 1), MaxDefaultCommitInterval));
 }
 
-void PrepareDataChange(TDataQuery& query) {
-  query.OpenSourceTables(false);
-  TSourceTable& table = *query.Run.Tables.front();
-  if (query.Parsed.Kind == qkDelete) return;
+TDataChangePlan PlanDataChange(const TDataQuery& query) {
+  ORV_ASSERT(query.Run.Tables.size() == 1);
+  const TSourceTable& table = *query.Run.Tables.front();
+  TDataChangePlan plan;
+  if (query.Parsed.Kind == qkDelete) return plan;
   // The target columns, "*" expanded, found in the table.
   std::vector<TTargetItem> targets;
   for (const TTargetItem& target : query.Parsed.Change.Columns) {
@@ -149,7 +150,6 @@ void PrepareDataChange(TDataQuery& query) {
     }
     for (int i = 1; i <= table.FieldCount; ++i) targets.push_back({table.Field(i).Name, ""});
   }
-  query.Plan.UpdateFields.clear();
   for (const TTargetItem& target : targets) {
     const bool ownTable = target.Qualifier.empty() || SameText(target.Qualifier, table.Reference.CorrelationName);
     const int fieldNo = ownTable ? table.FindField(target.Name) : 0;
@@ -164,25 +164,31 @@ void PrepareDataChange(TDataQuery& query) {
     field.SubType = definition.Subtype;
     field.Size = definition.StoredSize;
     field.Scale = field.DataType == dtBcd ? definition.StoredScale : 0;
-    query.Plan.UpdateFields.push_back(std::move(field));
+    plan.Fields.push_back(std::move(field));
   }
-  const size_t values = query.Parsed.Change.SubSelect && query.Parsed.Change.SubSelect
-                            ? query.Parsed.Change.SubSelect->Plan.ResultFields.size()
-                            : query.Parsed.Change.Values.size();
-  if (values != query.Plan.UpdateFields.size())
-    RaiseSqlError("The number of values must match the number of table columns");
-  if (query.Parsed.Change.SubSelect) return;
+  const size_t values = query.Parsed.Change.SubSelect ? query.Parsed.Change.SubSelect->Plan.ResultFields.size()
+                                                      : query.Parsed.Change.Values.size();
+  if (values != plan.Fields.size()) RaiseSqlError("The number of values must match the number of table columns");
+  plan.CheckInvariants(query.Parsed, table);
+  return plan;
+}
+
+void PrepareDataChange(TDataQuery& query) {
+  query.OpenSourceTables(false);
+  query.Plan.Change = PlanDataChange(query);
+  if (query.Parsed.Kind == qkDelete || query.Parsed.Change.SubSelect) return;
   // Values without parameters are checked now; the others once bound.
   for (size_t i = 0; i < query.Parsed.Change.Values.size(); ++i)
     if (!HasParam(query.Parsed.Change.Values[i]->Tree.get()))
-      CheckedValue(query, query.Plan.UpdateFields[i], *query.Parsed.Change.Values[i]);
+      CheckedValue(query, query.Plan.Change.Fields[i], *query.Parsed.Change.Values[i]);
 }
 
 void ExecuteInsert(TDataQuery& query) {
   // Preparation opened the table and found a field for every value.
   ORV_ASSERT(query.Run.Tables.size() == 1);
-  ORV_ASSERT(query.Parsed.Change.SubSelect || query.Plan.UpdateFields.size() == query.Parsed.Change.Values.size());
   TSourceTable& table = *query.Run.Tables.front();
+  const TDataChangePlan& plan = query.Plan.Change;
+  plan.CheckInvariants(query.Parsed, table);
   TTableCursor& cursor = *table.Cursor;
   query.Run.RecordCount = 0;
   cursor.SetNoAutoInc(query.Parsed.Options.NoAutoInc);
@@ -192,13 +198,13 @@ void ExecuteInsert(TDataQuery& query) {
   if (!query.Parsed.Change.SubSelect) {
     std::vector<TExpTreePtr> values;
     for (size_t i = 0; i < query.Parsed.Change.Values.size(); ++i)
-      values.push_back(CheckedValue(query, query.Plan.UpdateFields[i], *query.Parsed.Change.Values[i]));
+      values.push_back(CheckedValue(query, plan.Fields[i], *query.Parsed.Change.Values[i]));
     TChangeTransaction transaction(query, table);
     cursor.Checks().ApplyDefaults(record.data());
     table.HasRow = false;  // no row: column references are NULL
     for (size_t i = 0; i < values.size(); ++i) {
       TExpTreePtr value(EvaluateExpression(context, *values[i]));
-      StoreValue(query, table, record.data(), query.Plan.UpdateFields[i], *value, query.Parsed.Change.Values[i]->Text,
+      StoreValue(query, table, record.data(), plan.Fields[i], *value, query.Parsed.Change.Values[i]->Text,
                  "INSERT");
     }
     cursor.InsertRecord(record.data());
@@ -219,8 +225,8 @@ void ExecuteInsert(TDataQuery& query) {
     ++counter;
     if (query.Progress(counter, total > 0 ? int32_t(int64_t(counter) * 100 / total) : 100)) break;
     cursor.Checks().ApplyDefaults(record.data());
-    for (size_t i = 0; i < query.Plan.UpdateFields.size(); ++i) {
-      const TUpdateField& target = query.Plan.UpdateFields[i];
+    for (size_t i = 0; i < plan.Fields.size(); ++i) {
+      const TUpdateField& target = plan.Fields[i];
       const TFieldDefinition& field = source.Fields().FieldDefinition(int(i + 1));
       TExpTreePtr value(NewToken());
       TypeNodeFromField(field, *value);
@@ -237,8 +243,9 @@ void ExecuteInsert(TDataQuery& query) {
 
 void ExecuteUpdateOrDelete(TDataQuery& query) {
   ORV_ASSERT(query.Run.Tables.size() == 1);
-  ORV_ASSERT(query.Plan.UpdateFields.size() == query.Parsed.Change.Values.size());
   TSourceTable& table = *query.Run.Tables.front();
+  const TDataChangePlan& plan = query.Plan.Change;
+  plan.CheckInvariants(query.Parsed, table);
   TTableCursor& cursor = *table.Cursor;
   query.Run.RecordCount = 0;
   const bool update = query.Parsed.Kind == qkUpdate;
@@ -246,7 +253,7 @@ void ExecuteUpdateOrDelete(TDataQuery& query) {
   std::vector<TExpTreePtr> values;
   if (update)
     for (size_t i = 0; i < query.Parsed.Change.Values.size(); ++i)
-      values.push_back(CheckedValue(query, query.Plan.UpdateFields[i], *query.Parsed.Change.Values[i]));
+      values.push_back(CheckedValue(query, plan.Fields[i], *query.Parsed.Change.Values[i]));
   PlanConditions(query);
   TSourceColumnValues columns(EvaluationLanguage(query));
   TExpEvalContext context = SourceEvalContext(query, &columns);
@@ -285,7 +292,7 @@ void ExecuteUpdateOrDelete(TDataQuery& query) {
       for (const TExpTreePtr& value : values) computed.emplace_back(EvaluateExpression(context, *value));
       std::vector<uint8_t> changed(table.Record);
       for (size_t i = 0; i < computed.size(); ++i)
-        StoreValue(query, table, changed.data(), query.Plan.UpdateFields[i], *computed[i],
+        StoreValue(query, table, changed.data(), plan.Fields[i], *computed[i],
                    query.Parsed.Change.Values[i]->Text, "UPDATE");
       cursor.ModifyRecord(changed.data(), {.ReleaseLock = true});
     } catch (...) {

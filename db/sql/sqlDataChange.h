@@ -5,7 +5,14 @@
 #include <cstdint>
 
 class TDataQuery;
+struct TDataChangePlan;
 
+// The fields the change writes, from its parsed columns and the table the
+// run opened for it; raises the statement's error for a column the table
+// lacks or a count of values that differs from the columns'.
+TDataChangePlan PlanDataChange(const TDataQuery& query);
+// Opens the table, installs the plan and checks the values that need no
+// parameters.
 void PrepareDataChange(TDataQuery& query);
 void ExecuteInsert(TDataQuery& query);
 void ExecuteUpdateOrDelete(TDataQuery& query);

@@ -86,6 +86,21 @@ TTableDefinition TParsedOptions::NewTableDefinition(std::vector<TFieldDefinition
   return definition;
 }
 
+void TDataChangePlan::CheckInvariants(const TParsedQuery& parsed, const TSourceTable& table) const {
+  if (parsed.Kind == qkDelete) {
+    ORV_ASSERT(Fields.empty());
+    return;
+  }
+  ORV_ASSERT(Fields.size() == (parsed.Change.SubSelect ? parsed.Change.SubSelect->Plan.ResultFields.size()
+                                                       : parsed.Change.Values.size()));
+  for (const TUpdateField& field : Fields) {
+    ORV_ASSERT(field.FieldNo >= 1 && field.FieldNo <= table.FieldCount);
+    const TFieldDefinition& definition = table.Field(field.FieldNo);
+    ORV_ASSERT(field.Name == definition.Name && field.DataType == definition.Type &&
+               field.SubType == definition.Subtype && field.Size == definition.StoredSize);
+  }
+}
+
 void TQueryPlan::CheckInvariants(const TDataQuery& owner) const {
   const TParsedQuery& parsed = owner.Parsed;
   const auto& tables = owner.Run.Tables;
@@ -115,7 +130,12 @@ void TQueryPlan::CheckInvariants(const TDataQuery& owner) const {
   }
   for (const std::vector<TColumnItem>* items : {&OrderBy, &GroupBy})
     for (const TColumnItem& item : *items) ORV_ASSERT(item.ColumnNo >= 1 && item.ColumnNo <= ResultFields.size());
-  for (const TUpdateField& field : UpdateFields) ORV_ASSERT(field.FieldNo >= 1);
+  if (parsed.Kind == qkInsert || parsed.Kind == qkUpdate || parsed.Kind == qkDelete) {
+    ORV_ASSERT(tables.size() == 1);
+    Change.CheckInvariants(parsed, *tables.front());
+  } else {
+    ORV_ASSERT(Change.Fields.empty());
+  }
   ORV_ASSERT(Outer != &owner);
   ORV_ASSERT(!Correlated || Outer);
   Joins.CheckInvariants(parsed.Sources.Tables.size());

@@ -273,6 +273,22 @@ struct TJoinPlan {
   void CheckInvariants(size_t sourceTables) const;
 };
 
+// Where an INSERT or UPDATE writes, decided once at preparation from its
+// parsed columns and its table's definition (sqlDataChange.h): per value,
+// or per result column of INSERT ... SELECT, in order, the table's field it
+// goes to, "*" expanded. A DELETE writes none. The rows an UPDATE or
+// DELETE visits are those its table's filter passes (the join plan, made
+// per execution).
+// Invariants: every field is one of the table's (1..its field count),
+// named, typed and sized as the table defines it; there is one field per
+// value given, or per result column of the SELECT; a DELETE has none. A
+// field named twice is written twice, the last value staying.
+struct TDataChangePlan {
+  std::vector<TUpdateField> Fields;
+
+  void CheckInvariants(const TParsedQuery& parsed, const TSourceTable& table) const;
+};
+
 // What preparation and the planner decided, as a value: for a SELECT
 // PlanSelect (sqlSelectPlan.h) makes it from the parsed text and the
 // source tables' definitions, and each execution adds the join plan
@@ -287,8 +303,8 @@ struct TJoinPlan {
 // sort gives the order only of an ORDER BY; result columns are numbered
 // 1.. in order, AVG's hidden counts after them; a plain column reads a
 // field of one of the query's own tables; a canned result's ORDER BY and
-// GROUP BY items name result columns; a data change names one field of its
-// table per value; a query never encloses itself, and only an enclosed
+// GROUP BY items name result columns; a data change's are its own (see
+// TDataChangePlan); a query never encloses itself, and only an enclosed
 // query is correlated; the join plan is empty before the first execution
 // (see TJoinPlan), which names tables by their place in the FROM list.
 struct TQueryPlan {
@@ -302,8 +318,8 @@ struct TQueryPlan {
   // ORDER BY and GROUP BY with their result column numbers.
   std::vector<TColumnItem> OrderBy;
   std::vector<TColumnItem> GroupBy;
-  // INSERT and UPDATE: one per value, "*" expanded.
-  std::vector<TUpdateField> UpdateFields;
+  // INSERT, UPDATE and DELETE: PlanDataChange's.
+  TDataChangePlan Change;
   // The query whose clause holds this one (a sub-select's), nil for the
   // main query and the SELECT of INSERT ... SELECT.
   TDataQuery* Outer = nullptr;

@@ -117,6 +117,27 @@ TEST_F(SqlDataChangeTest, DeleteWalksEveryQualifyingRecord) {
   EXPECT_EQ(Query("SELECT COUNT(*) FROM item"), (TRows{"0"}));
 }
 
+// Which field each value goes to: columns in any order, qualified by the
+// table's own name, named twice (the last value stays); the mismatches are
+// refused before a row is written.
+TEST_F(SqlDataChangeTest, EachValueGoesToTheFieldItsColumnNames) {
+  EXPECT_EQ(Exec("INSERT INTO item (qty, name) VALUES (3, 'a')"), 1);
+  EXPECT_EQ(Exec("INSERT INTO item i (i.qty, name, qty) VALUES (4, 'b', 5)"), 1);
+  EXPECT_EQ(Exec("INSERT INTO item (name, qty) SELECT name || 'c', qty * 10 FROM item WHERE qty = 3"), 1);
+  EXPECT_EQ(Exec("UPDATE item SET qty = 6, qty = qty + 1 WHERE name = 'a'"), 1);
+  EXPECT_EQ(Query("SELECT name, qty FROM item ORDER BY name"), (TRows{"a|4", "ac|30", "b|5"}));
+  const std::pair<const char*, const char*> refused[] = {
+      {"INSERT INTO item i (x.qty) VALUES (1)",
+       "Invalid column name 'qty' or table correlation name 'x' specified in table columns"},
+      {"INSERT INTO item (name, qty) SELECT name FROM item",
+       "The number of values must match the number of table columns"},
+      {"INSERT INTO item SELECT name, qty FROM item",
+       "The number of values must match the number of table columns"},
+  };
+  for (const auto& [sql, message] : refused) EXPECT_EQ(SqlError(sql), message) << sql;
+  EXPECT_EQ(Query("SELECT COUNT(*) FROM item"), (TRows{"3"}));
+}
+
 TEST_F(SqlDataChangeTest, InsertFromASelectOfTheSameTableReadsACopy) {
   for (int i = 1; i <= 3; ++i) Exec("INSERT INTO item (name, qty) VALUES ('n', " + std::to_string(i) + ")");
   EXPECT_EQ(Exec("INSERT INTO item (name, qty) SELECT name, qty + 100 FROM item"), 3);

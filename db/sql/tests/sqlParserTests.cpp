@@ -78,9 +78,9 @@ TEST_F(SqlParserTest, FullOuterJoinIsRefusedButFullAfterATableIsItsName) {
 
 TEST_F(SqlParserTest, InsertWithoutColumnListTakesAllColumns) {
   TDataQuery& query = Prepare("INSERT INTO t VALUES (1, 'a', NULL)").MainQuery();
-  ASSERT_EQ(query.Plan.UpdateFields.size(), 3u);
-  EXPECT_EQ(query.Plan.UpdateFields[1].Name, "b");
-  EXPECT_EQ(query.Plan.UpdateFields[1].FieldNo, 2);
+  ASSERT_EQ(query.Plan.Change.Fields.size(), 3u);
+  EXPECT_EQ(query.Plan.Change.Fields[1].Name, "b");
+  EXPECT_EQ(query.Plan.Change.Fields[1].FieldNo, 2);
   // The statement keeps what was written.
   ASSERT_EQ(query.Parsed.Change.Columns.size(), 1u);
   EXPECT_EQ(query.Parsed.Change.Columns.front().Name, "*");
