@@ -17,6 +17,9 @@ namespace {
 
 constexpr int32_t TransactionGrowth = 255;
 constexpr int32_t MaxRunBytes = 1048576;
+// A temporary answer usually holds a few memos: its pending run starts
+// small and doubles, so a short statement does not clear a whole run's room.
+constexpr int32_t FirstPendingRoom = 16384;
 
 TBlock* BlockAt(const std::vector<TBlock*>& list, int32_t index) {
   ORV_ASSERT(index >= 0 && size_t(index) < list.size());
@@ -84,7 +87,10 @@ uint8_t* TBlobFile::PendingRoom(uint32_t offset, int32_t bytes) {
   if (pendingBytes > 0 && (offset != pendingOffset + uint32_t(pendingBytes) || pendingBytes + bytes > MaxRunBytes))
     WritePending();
   if (pendingBytes == 0) pendingOffset = offset;
-  GrowFileBuffer(pendingImages, int64_t(pendingBytes) + bytes, MaxRunBytes);
+  const int64_t needed = int64_t(pendingBytes) + bytes;
+  int64_t grown = std::max<int64_t>(FirstPendingRoom, int64_t(pendingImages.Size()));
+  while (grown < needed) grown *= 2;
+  GrowFileBuffer(pendingImages, std::min(grown, std::max<int64_t>(needed, MaxRunBytes)), 1);
   uint8_t* room = pendingImages.Get() + pendingBytes;
   pendingBytes += bytes;
   return room;

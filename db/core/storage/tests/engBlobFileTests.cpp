@@ -244,3 +244,32 @@ TEST_F(BlobFileTest, BlocksHeldWhileTheCacheIsDroppedStayValid) {
 }
 
 }  // namespace
+
+// A temporary file gathers appended chains in one pending run that grows as
+// chains come: each byte must reach the disk where its chain says, whether
+// the run grew, stayed or was written out at its limit on the way.
+TEST_F(BlobFileTest, TemporaryAppendedChainsReachTheDiskThroughTheGrowingRun) {
+  file = NewBlobFile(512);
+  file->Temporary = true;
+  file->CreateFile();
+  file->WriteHeader(false);
+  const std::vector<size_t> sizes = {10, 494, 20000, 5, 40000, 70000, 1500000, 3000};
+  std::vector<uint32_t> firsts;
+  for (size_t i = 0; i < sizes.size(); ++i) {
+    const std::vector<uint8_t> value = Bytes(sizes[i], int(i) + 7);
+    firsts.push_back(file->AppendChain(uint32_t(i + 1), value.data(), int32_t(value.size())));
+  }
+  WriteBack();
+  const std::vector<uint8_t> disk = DiskBytes();
+  ASSERT_EQ(disk.size(), file->EndOffset());
+  for (size_t i = 0; i < sizes.size(); ++i) {
+    const std::vector<uint8_t> value = Bytes(sizes[i], int(i) + 7);
+    std::vector<uint8_t> stored;
+    for (uint32_t offset = firsts[i]; offset != 0; offset = Le32(disk, offset + BlkNext)) {
+      const size_t used = GetLE16(disk.data() + offset + BlkBytesUsed);
+      stored.insert(stored.end(), disk.begin() + offset + BlockHeaderSize, disk.begin() + offset + BlockHeaderSize + used);
+    }
+    EXPECT_EQ(stored, value) << sizes[i];
+    EXPECT_EQ(ReadBlob(firsts[i]), value) << sizes[i];
+  }
+}
