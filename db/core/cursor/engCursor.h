@@ -22,6 +22,7 @@
 #include "engCharMaps.h"
 #include "engCursorFilterSet.h"
 #include "engCursorRecord.h"
+#include "engCursorReadAhead.h"
 #include "engCursorSnapshot.h"
 #include "engCursorWriteChecks.h"
 #include "engDataRecord.h"
@@ -381,21 +382,8 @@ private:
   TCursorFilterSet filtering{*this};
   TCursorWriteChecks checks{*this};
   bool computingWindow = false;
-  // Records that follow the current key's in its leaf without a gap.
-  int32_t runForward = 0;
-  int32_t runBackward = 0;
-  // The entry the runs were counted from: leaf offset, entry and record.
-  uint32_t runLeaf = 0;
-  int runEntry = 0;
-  uint32_t runRecord = 0;
-  // The records of the next entries of the current key's leaf, each way:
-  // a read of the current record takes them along.
-  static constexpr int UpcomingLimit = 32;
-  uint32_t upcoming[2][UpcomingLimit] = {};
-  int upcomingCount[2] = {};
-  // Whether each list was taken at the runs' entry (it was needed there).
-  bool upcomingListed[2] = {};
-  bool upcomingWalk = false;  // the position is one step from the last
+  // The current key's leaf, as it sizes the read-ahead.
+  TLeafReadAhead readAhead;
 
   int operationDepth = 0;
   int restarts = 0;
@@ -471,9 +459,6 @@ private:
   // keptWay standing on keptEntry, or nullptr when it leads to another leaf
   // than keptLeaf.
   const TTreeWay* WayToKeptKey();
-  // Moves one list of next records with a step of one entry from the
-  // record left.
-  void ShiftUpcoming(const TLeafWalker& walker, bool forward, bool steppedForward, uint32_t left);
   // Loads the record under the cursor into currentRecord; true when it
   // holds that record now (false off a record, or when a change met on the
   // way moved the cursor).

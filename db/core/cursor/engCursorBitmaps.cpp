@@ -232,7 +232,7 @@ int32_t TDataCursor::ReadAheadCount(uint32_t record, bool forward, int32_t limit
   const TRecordsBitmap* run = filtering.ReadAheadBits();
   if (!run) {
     if (record != recordNumber) return 1;
-    return std::max(1, std::min(limit, forward ? runForward : runBackward));
+    return std::max(1, std::min(limit, readAhead.Run(forward)));
   }
   // A few records it will not show between those it will go along: one
   // read takes them all, where stopping at each cut a filtered walk into
@@ -252,10 +252,12 @@ int32_t TDataCursor::ReadAheadCount(uint32_t record, bool forward, int32_t limit
 // In index order, the records of the leaf's next entries; a filter's
 // bitmap leaves out those it will not show.
 int32_t TDataCursor::UpcomingRecords(uint32_t record, bool forward, uint32_t* numbers, int32_t limit) {
-  if (!open || !upcomingWalk || record != recordNumber || IsNaturalOrder() || filtering.BuildPending()) return 0;
+  if (!open || !readAhead.Walking() || record != recordNumber || IsNaturalOrder() || filtering.BuildPending())
+    return 0;
+  const uint32_t* upcoming = readAhead.List(forward);
   int32_t count = 0;
-  for (int i = 0; i < upcomingCount[forward] && count < limit; ++i)
-    if (RecordVisible(upcoming[forward][i])) numbers[count++] = upcoming[forward][i];
+  for (int i = 0; i < readAhead.ListCount(forward) && count < limit; ++i)
+    if (RecordVisible(upcoming[i])) numbers[count++] = upcoming[i];
   return count;
 }
 

@@ -84,13 +84,11 @@ void TCursorFilterSet::DeferEdge(bool atEnd) {
   ORV_ASSERT(!cursor.IsNaturalOrder());
   edgePending = true;
   edgeIndexNo = cursor.indexNo;
-  cursor.keptLeaf = cursor.runLeaf = 0;
+  cursor.keptLeaf = 0;
   cursor.beforeFirst = !atEnd;
   cursor.afterLast = atEnd;
   cursor.movingForward = !atEnd;
-  cursor.runForward = cursor.runBackward = 0;
-  cursor.upcomingCount[0] = cursor.upcomingCount[1] = 0;
-  cursor.upcomingWalk = false;
+  cursor.readAhead.DropPosition();
 }
 
 // What the cursor's SetToBegin (SetToEnd) would have found when the edge

@@ -19,30 +19,22 @@
 #include "engShortCopy.h"
 #include "engTable.h"
 
-namespace {
-
-// Records a read ahead may take through an index at most.
-constexpr int32_t MaxRecordRun = 8191;
-
-}  // namespace
-
 // ---- positions -------------------------------------------------------------
 
 void TDataCursor::SetEmptyPosition() {
   filtering.DropEdge();
-  keptLeaf = runLeaf = 0;
+  keptLeaf = 0;
   std::memset(currentKey, 0, sizeof currentKey);
   recordNumber = 0;
   logicalPosition = 0;
   beforeFirst = afterLast = true;
-  runForward = runBackward = 0;
-  upcomingCount[0] = upcomingCount[1] = 0;
-  upcomingWalk = false;
+  readAhead.DropPosition();
 }
 
 void TDataCursor::SetNaturalPosition(uint32_t record, int32_t logical, bool bof, bool eof) {
   filtering.DropEdge();
-  keptLeaf = runLeaf = 0;
+  keptLeaf = 0;
+  readAhead.LeaveLeaf();
   recordNumber = record;
   logicalPosition = logical;
   beforeFirst = bof;
@@ -62,49 +54,8 @@ void TDataCursor::SetIndexPosition(const TLeafWalker& walker, bool bof, bool eof
   logicalPosition = int32_t(walker.Logical());
   beforeFirst = bof;
   afterLast = eof;
-  if (runs == TRunCount::AtFirstStep) {
-    runForward = runBackward = 0;
-    runLeaf = 0;
-    upcomingCount[0] = upcomingCount[1] = 0;
-    upcomingListed[0] = upcomingListed[1] = false;
-    upcomingWalk = false;
-    return;
-  }
-  const uint32_t lastLeaf = runLeaf;
-  const uint32_t lastRecord = runRecord;
-  // An entry inside the runs last counted, of the same leaf, holding the
-  // record the runs put there: the runs move with it instead of being
-  // counted again over the whole leaf (a walk, a step back from the end to
-  // the last key, the end again a few keys after a walk back). They only
-  // size the read-ahead, so a leaf changed so that the same record sits at
-  // the same distance costs at most a read-ahead of another size.
-  const int64_t moved = int64_t(walker.Entry()) - runEntry;
-  if (keptLeaf != 0 && keptLeaf == runLeaf && -moved < runBackward && moved < runForward &&
-      int64_t(record) == int64_t(runRecord) + moved) {
-    runForward = int32_t(std::min<int64_t>(runForward - moved, MaxRecordRun));
-    runBackward = int32_t(std::min<int64_t>(runBackward + moved, MaxRecordRun));
-  } else {
-    runForward = walker.RecordRun(true, MaxRecordRun);
-    runBackward = walker.RecordRun(false, MaxRecordRun);
-  }
-  runLeaf = keptLeaf;
-  runEntry = walker.Entry();
-  runRecord = record;
-  // Only a position one step from the last is a walk; after a search the
-  // leaf's next entries are no better a guess than any others. Inside a
-  // long run the read-ahead takes the records already.
-  upcomingWalk = runs == TRunCount::OnStep || (upcomingCount[1] > 0 && upcoming[1][0] == record) ||
-                 (upcomingCount[0] > 0 && upcoming[0][0] == record);
-  // One entry on in the same leaf, the lists move by one entry too. A fill
-  // changes leaves without the cursor finding its place again: it counts.
-  const bool oneStep = keptLeaf != 0 && keptLeaf == lastLeaf && (moved == 1 || moved == -1) && !filling;
-  for (const bool forward : {false, true}) {
-    const bool needed = (forward ? runForward : runBackward) < UpcomingLimit;
-    if (!needed) upcomingCount[forward] = 0;
-    else if (oneStep && upcomingListed[forward]) ShiftUpcoming(walker, forward, moved > 0, lastRecord);
-    else upcomingCount[forward] = walker.LeafRecords(forward, upcoming[forward], UpcomingLimit);
-    upcomingListed[forward] = needed;
-  }
+  if (runs == TRunCount::AtFirstStep) readAhead.CountAtFirstStep();
+  else readAhead.CountAt(walker, runs == TRunCount::OnStep, filling);
 }
 
 const TTreeWay* TDataCursor::WayToKeptKey() {
@@ -112,23 +63,6 @@ const TTreeWay* TDataCursor::WayToKeptKey() {
   if (leaf < 0 || keptLeaf == 0 || keptWay.Offsets[leaf] != keptLeaf) return nullptr;
   keptWay.Positions[leaf] = uint16_t(keptEntry);
   return &keptWay;
-}
-
-// The list ahead loses the entry stepped onto and gains one at its far
-// end; the list behind gains the entry stepped off.
-void TDataCursor::ShiftUpcoming(const TLeafWalker& walker, bool forward, bool steppedForward, uint32_t left) {
-  uint32_t* list = upcoming[forward];
-  int& count = upcomingCount[forward];
-  if (forward == steppedForward) {
-    const bool full = count == UpcomingLimit;
-    if (count > 0) std::memmove(list, list + 1, sizeof(uint32_t) * size_t(--count));
-    uint32_t far = 0;
-    if (full && walker.RecordBeside(forward ? UpcomingLimit : -UpcomingLimit, far)) list[count++] = far;
-  } else {
-    count = std::min(count + 1, UpcomingLimit);
-    std::memmove(list + 1, list, sizeof(uint32_t) * size_t(count - 1));
-    list[0] = left;
-  }
 }
 
 // In index order a walk follows, which needs the bitmaps; natural order
@@ -298,7 +232,7 @@ bool TDataCursor::TryMoveIndex(int32_t n) {
   // Ran off the end: the crack lies beyond the last key reached.
   beforeFirst = !forward;
   afterLast = forward;
-  runForward = runBackward = 0;
+  readAhead.EndRuns();
   return true;
 }
 

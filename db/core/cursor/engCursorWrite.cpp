@@ -252,9 +252,8 @@ void TDataCursor::InsertRecord(uint8_t* record, const TRecordChangeOptions& opti
     if (current != keys.Keys.end() && !options.GoToRecord && !filling && OnRecord() && !IsNaturalOrder()) {
       SwitchToIndex(currentIndex);
       if (CompareKeys(current->Key, currentKey, indexState.KeyLength) < 0) ++logicalPosition;
-      keptLeaf = runLeaf = 0;
-      upcomingCount[0] = upcomingCount[1] = 0;
-      upcomingWalk = false;
+      keptLeaf = 0;
+      readAhead.LeafMayHaveChanged();
       change.KeptCurrentKey = true;
     }
   });
@@ -360,11 +359,8 @@ void TDataCursor::DeleteRecord(const uint8_t* record) {
     std::memcpy(currentKey, next.Key, indexState.KeyLength);
     recordNumber = next.Record;
     beforeFirst = afterLast = false;
-    keptLeaf = runLeaf = 0;
-    runForward = runBackward = 0;
-    upcomingCount[0] = upcomingCount[1] = 0;
-    upcomingListed[0] = upcomingListed[1] = false;
-    upcomingWalk = false;
+    keptLeaf = 0;
+    readAhead.CountAtFirstStep();
     change.KeptCurrentKey = true;
   });
 }
