@@ -108,6 +108,20 @@ int32_t TRecordsBitmap::CountSet() const {
   return total;
 }
 
+int32_t TRecordsBitmap::SetRunLength(int32_t recordNumber, int32_t limit, int32_t maxGap) const {
+  ORV_ASSERT(recordNumber >= 1 && recordNumber <= recordCount);
+  int32_t length = 1;
+  for (int32_t i = 1, gap = 0; i < limit && recordNumber + i <= recordCount; ++i) {
+    if (IsSet(recordNumber + i)) {
+      length = i + 1;
+      gap = 0;
+    } else if (++gap > maxGap) {
+      break;
+    }
+  }
+  return length;
+}
+
 int32_t TRecordsBitmap::CountSetBefore(int32_t recordNumber) const {
   int32_t last = std::min(recordNumber - 1, recordCount);
   if (last < 1) return 0;

@@ -30,6 +30,10 @@ public:
   void SetBit(int32_t recordNumber);
   void ClearBit(int32_t recordNumber);
 
+  // The records from recordNumber on that one read of them takes: those set,
+  // across gaps of at most maxGap records not set, at most limit of them.
+  int32_t SetRunLength(int32_t recordNumber, int32_t limit, int32_t maxGap) const;
+
   void ClearAll();
   void SetAll();
   // Both bitmaps belong to one table; words the other lacks count as clear.

@@ -27,11 +27,6 @@
 
 namespace {
 
-// A run a filter's scan reads spans gaps of at most this many records it
-// does not ask for: one read of a few records more is cheaper than a read
-// for every stretch.
-constexpr int32_t MaxRunGap = 16;
-
 // The fields of the record being tested; a BLOB is read whole. The
 // descriptors of the columns met are kept for the records that follow.
 class TRecordColumnValues final : public TExpColumnValues {
@@ -220,21 +215,6 @@ private:
   std::unique_ptr<TResultsByValue> results;
 };
 
-// The records from number on that one read takes: those set in bits,
-// across gaps of at most MaxRunGap records, at most limit.
-int32_t RunLength(const TRecordsBitmap& bits, int32_t number, int32_t limit) {
-  int32_t length = 1;
-  for (int32_t i = 1, gap = 0; i < limit && number + i <= bits.RecordCount(); ++i) {
-    if (bits.IsSet(number + i)) {
-      length = i + 1;
-      gap = 0;
-    } else if (++gap > MaxRunGap) {
-      break;
-    }
-  }
-  return length;
-}
-
 }  // namespace
 
 bool TCursorFilterSet::RecordPasses(TFilter& filter, const TExpToken* node, const uint8_t* record,
@@ -267,7 +247,9 @@ void TCursorFilterSet::ScanRecords(TFilter& filter, const TExpToken* node, TReco
     // out lie far apart, and the last statement over them kept them.
     if (!run.Holds(record))
       RequireUnchanged(data.ReadRecordRun(
-          &cursor, record, data.HoldsRecord(record) ? 1 : RunLength(bits, number, data.ReadAheadRecords()), run));
+          &cursor, record, data.HoldsRecord(record) ? 1
+                                          : bits.SetRunLength(number, data.ReadAheadRecords(), TDataFile::MaxReadGap),
+          run));
     if (run.IsDeleted(record)) {
       bits.ClearBit(number);
       continue;

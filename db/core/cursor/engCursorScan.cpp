@@ -9,12 +9,6 @@
 #include "engDataFile.h"
 #include "engErrorCodes.h"
 
-namespace {
-// Records the cursor does not show that one read goes across, as a walk's
-// read ahead does.
-constexpr int32_t MaxScanGap = 16;
-}  // namespace
-
 int32_t TDataCursor::GetNextRecords(TRecordBatch& batch) {
   RequireOpen();
   TOperationBracket bracket(*this);
@@ -60,15 +54,7 @@ int32_t TDataCursor::GetNextRecords(TRecordBatch& batch) {
     if (uint32_t(record) > data.PhysicalRecordCount()) return single();
     const int32_t limit = int32_t(std::min<int64_t>(data.ReadAheadRecords(),
                                                     int64_t(data.PhysicalRecordCount()) - record + 1));
-    int32_t length = 1;
-    for (int32_t i = 1, gap = 0; i < limit && record + i <= visible.RecordCount(); ++i) {
-      if (visible.IsSet(record + i)) {
-        length = i + 1;
-        gap = 0;
-      } else if (++gap > MaxScanGap) {
-        break;
-      }
-    }
+    const int32_t length = visible.SetRunLength(record, limit, TDataFile::MaxReadGap);
     if (!data.ReadRecordRun(this, uint32_t(record), length, scanRun)) {
       // Another user's change: the cursor finds its place again and the
       // step starts over from there.

@@ -217,6 +217,10 @@ public:
 
   // The most records one read-ahead takes.
   int32_t ReadAheadRecords() const { return readAheadCount; }
+  // A read of records a pass asks for goes across at most this many it does
+  // not ask for: one read of a few records more is cheaper than a read for
+  // every stretch.
+  static constexpr int32_t MaxReadGap = 16;
 
   uint32_t CacheHits() const { return cacheHits; }
   uint32_t ReadAheadReads() const { return readAheadReads; }

@@ -40,6 +40,29 @@ TEST(RecordsBitmap, CountsStopAtTheRecordCount) {
   EXPECT_FALSE(bitmap->IsSet(32));
 }
 
+// A run ends at its last set record before a gap longer than allowed, at
+// the limit, or at the record count, never on a clear record.
+TEST(RecordsBitmap, SetRunsSpanShortGapsOnly) {
+  struct TCase {
+    std::vector<int32_t> set;
+    int32_t from, limit, maxGap, length;
+  };
+  const TCase cases[] = {
+      {{5}, 5, 16, 2, 1},                 // alone
+      {{5, 6, 7}, 5, 16, 2, 3},           // no gap
+      {{5, 8}, 5, 16, 2, 4},              // a gap of two, allowed
+      {{5, 9}, 5, 16, 2, 1},              // a gap of three, not
+      {{5, 8, 12}, 5, 16, 2, 4},          // the second gap ends it
+      {{5, 6, 7, 8, 9}, 5, 3, 2, 3},      // the limit
+      {{38, 40}, 38, 16, 2, 3},           // the record count (40)
+      {{1, 3, 5, 20}, 1, 16, 1, 5},       // trailing clear records are not taken
+  };
+  for (const TCase& test : cases) {
+    std::unique_ptr<TRecordsBitmap> bitmap(Bitmap(40, test.set));
+    EXPECT_EQ(bitmap->SetRunLength(test.from, test.limit, test.maxGap), test.length) << test.from << "," << test.limit;
+  }
+}
+
 TEST(RecordsBitmap, CombinesWithAndOrAssign) {
   std::unique_ptr<TRecordsBitmap> a(Bitmap(100, {1, 32, 33, 64, 100}));
   std::unique_ptr<TRecordsBitmap> b(Bitmap(100, {32, 64, 65, 99}));
