@@ -25,6 +25,18 @@ protected:
     }
   }
 
+  // 20,000 records, each ID about ten times, each name once: more than one
+  // run of a small sort memory.
+  void AppendManyRows() {
+    std::vector<int32_t> ids;
+    std::vector<std::string> names;
+    for (int32_t i = 1; i <= 20000; ++i) {
+      ids.push_back(i * 7919 % 2003);
+      names.push_back("n" + std::to_string(i));
+    }
+    AppendRows(ids, names);
+  }
+
   std::vector<std::pair<int32_t, std::string>> Rows() {
     std::vector<std::pair<int32_t, std::string>> rows;
     for (uint32_t n = 1; n <= file->PhysicalRecordCount(); ++n) {
@@ -115,13 +127,7 @@ TEST_F(DataSortTest, InMemoryAndMergedRunsLeaveTheSameBytes) {
       std::filesystem::create_directories(folder);
       if (test.Encrypted) Create(OrderFields(), true, "pw");
       else Create(OrderFields());
-      std::vector<int32_t> ids;
-      std::vector<std::string> names;
-      for (int32_t i = 1; i <= 20000; ++i) {
-        ids.push_back(i * 7919 % 2003);  // each key about ten times
-        names.push_back("n" + std::to_string(i));
-      }
-      AppendRows(ids, names);
+      AppendManyRows();
       for (uint32_t deleted : {5u, 8191u, 8192u, 19999u}) {
         TRecord* record = Get(deleted);
         record->SetDeleted(true);
@@ -170,13 +176,7 @@ TEST_F(DataSortTest, HeldRecordsOfATemporaryFileEndAsWrittenOnes) {
       temporaryFiles = temporary == 1;
       Create(OrderFields());
       file->SortMemoryBytes = test.SortMemoryBytes;
-      std::vector<int32_t> ids;
-      std::vector<std::string> names;
-      for (int32_t i = 1; i <= 20000; ++i) {
-        ids.push_back(i * 7919 % 2003);  // each key about ten times
-        names.push_back("n" + std::to_string(i));
-      }
-      AppendRows(ids, names);
+      AppendManyRows();
       for (uint32_t deleted : {19000u, 19999u}) {  // not yet held
         TRecord* record = Get(deleted);
         record->SetDeleted(true);
