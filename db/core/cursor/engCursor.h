@@ -447,15 +447,19 @@ private:
 
   // Positions.
   enum class TEntryFit { Take, Pass, Stop };
+  // Where a position stands against the records the cursor shows: on one,
+  // or at the crack before the first or after the last (an empty cursor is
+  // at both, SetEmptyPosition).
+  enum class TCrackSide : uint8_t { None, BeforeFirst, AfterLast };
   void SetEmptyPosition();
-  void SetNaturalPosition(uint32_t record, int32_t logical, bool bof, bool eof);
+  void SetNaturalPosition(uint32_t record, int32_t logical, TCrackSide crack = TCrackSide::None);
   // The runs and next records of the leaf sized the read-ahead of a walk:
   // counted at once, or, after a search (which a walk seldom follows), by
   // the first step that needs them. OnStep: counted at once for the landing
   // of a walk's step of one record, whose read takes the next records along
   // even where the step went on into another leaf.
   enum class TRunCount { Now, OnStep, AtFirstStep };
-  void SetIndexPosition(const TLeafWalker& walker, bool bof, bool eof, TRunCount runs = TRunCount::Now);
+  void SetIndexPosition(const TLeafWalker& walker, TCrackSide crack = TCrackSide::None, TRunCount runs = TRunCount::Now);
   // keptWay standing on keptEntry, or nullptr when it leads to another leaf
   // than keptLeaf.
   const TTreeWay* WayToKeptKey();
@@ -484,7 +488,7 @@ private:
   bool TrySetSequenceIndex(int32_t n);
   void SetSequenceNatural(int32_t n);
   void GotoNaturalRecord(uint32_t record);
-  void KeepCrack(bool wasBof, bool wasEof);
+  void KeepCrack(TCrackSide was);
   // The keys below key, or not above it with inclusive.
   bool TryCountKeys(const uint8_t* key, bool inclusive, uint32_t& count);
   // A key's compared length: the given fields and a partial last one.

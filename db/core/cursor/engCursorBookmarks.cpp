@@ -39,7 +39,7 @@ void TDataCursor::GotoNaturalRecord(uint32_t wanted) {
       filtering.Visible().FindPrior(record, 1, counter);
     }
   }
-  SetNaturalPosition(uint32_t(record), filtering.Visible().CountSetBefore(record) + 1, false, false);
+  SetNaturalPosition(uint32_t(record), filtering.Visible().CountSetBefore(record) + 1);
 }
 
 // The record reached must carry the bookmark unless a near one will do.

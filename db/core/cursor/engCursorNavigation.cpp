@@ -31,17 +31,17 @@ void TDataCursor::SetEmptyPosition() {
   readAhead.DropPosition();
 }
 
-void TDataCursor::SetNaturalPosition(uint32_t record, int32_t logical, bool bof, bool eof) {
+void TDataCursor::SetNaturalPosition(uint32_t record, int32_t logical, TCrackSide crack) {
   filtering.DropEdge();
   keptLeaf = 0;
   readAhead.LeaveLeaf();
   recordNumber = record;
   logicalPosition = logical;
-  beforeFirst = bof;
-  afterLast = eof;
+  beforeFirst = crack == TCrackSide::BeforeFirst;
+  afterLast = crack == TCrackSide::AfterLast;
 }
 
-void TDataCursor::SetIndexPosition(const TLeafWalker& walker, bool bof, bool eof, TRunCount runs) {
+void TDataCursor::SetIndexPosition(const TLeafWalker& walker, TCrackSide crack, TRunCount runs) {
   filtering.DropEdge();
   const uint32_t record = walker.Record();
   CopyFew(currentKey, walker.Key(), size_t(indexState.KeyLength));
@@ -52,8 +52,8 @@ void TDataCursor::SetIndexPosition(const TLeafWalker& walker, bool bof, bool eof
   if (walker.Way().Levels > 0) keptWay = walker.Way();
   recordNumber = record;
   logicalPosition = int32_t(walker.Logical());
-  beforeFirst = bof;
-  afterLast = eof;
+  beforeFirst = crack == TCrackSide::BeforeFirst;
+  afterLast = crack == TCrackSide::AfterLast;
   if (runs == TRunCount::AtFirstStep) readAhead.CountAtFirstStep();
   else readAhead.CountAt(walker, runs == TRunCount::OnStep, filling);
 }
@@ -119,7 +119,7 @@ bool TDataCursor::TryPlaceAtEdge(bool first, bool& found) {
   }
   if (walker.IndexEmpty()) return true;
   if (!StepToAcceptable(walker, first, true, found)) return false;
-  if (found) SetIndexPosition(walker, false, false);
+  if (found) SetIndexPosition(walker);
   return true;
 }
 
@@ -220,7 +220,7 @@ bool TDataCursor::TryMoveIndex(int32_t n) {
     stepsFromKept = true;
     --remaining;
     if (remaining == 0) {
-      SetIndexPosition(walker, false, false, runs);
+      SetIndexPosition(walker, TCrackSide::None, runs);
       return true;
     }
     std::memcpy(currentKey, walker.Key(), indexState.KeyLength);
@@ -238,7 +238,7 @@ bool TDataCursor::TryMoveIndex(int32_t n) {
 
 // After the last visible record.
 void TDataCursor::SetNaturalEnd() {
-  SetNaturalPosition(uint32_t(filtering.Visible().RecordCount()) + 1, filtering.VisibleCount() + 1, false, true);
+  SetNaturalPosition(uint32_t(filtering.Visible().RecordCount()) + 1, filtering.VisibleCount() + 1, TCrackSide::AfterLast);
 }
 
 void TDataCursor::MoveNatural(int32_t n) {
@@ -261,9 +261,9 @@ void TDataCursor::MoveNatural(int32_t n) {
     if (!RecordVisible(recordNumber)) counter = visible.CountSetBefore(record) + (n > 0 ? 0 : 1);
   }
   const bool found = n > 0 ? visible.FindNext(record, n, counter) : visible.FindPrior(record, -n, counter);
-  if (found) SetNaturalPosition(uint32_t(record), counter, false, false);
+  if (found) SetNaturalPosition(uint32_t(record), counter);
   else if (n > 0) SetNaturalEnd();
-  else SetNaturalPosition(0, 0, true, false);
+  else SetNaturalPosition(0, 0, TCrackSide::BeforeFirst);
 }
 
 void TDataCursor::SetToBegin() {
@@ -273,7 +273,7 @@ void TDataCursor::SetToBegin() {
   if (!SeesRecords()) {
     SetEmptyPosition();
   } else if (IsNaturalOrder()) {
-    SetNaturalPosition(0, 0, true, false);
+    SetNaturalPosition(0, 0, TCrackSide::BeforeFirst);
   } else {
     bool found = false;
     while (!TryPlaceAtEdge(true, found)) AfterChangeSeen();
@@ -305,9 +305,9 @@ void TDataCursor::SetToEnd() {
 // it (another user added them, a new range shows them) the cursor goes to
 // the crack at that edge of what it now sees, so the next step in from
 // the edge hands out every record, the new ones first.
-void TDataCursor::KeepCrack(bool wasBof, bool wasEof) {
-  if (!wasBof && !wasEof) return;
-  const bool first = wasBof;
+void TDataCursor::KeepCrack(TCrackSide was) {
+  if (was == TCrackSide::None) return;
+  const bool first = was == TCrackSide::BeforeFirst;
   while (!TryMoveIndex(first ? -1 : 1)) AfterChangeSeen();
   if (!OnRecord()) return;
   bool found = false;
@@ -348,14 +348,14 @@ void TDataCursor::SetSequenceNatural(int32_t n) {
   if (filtering.VisibleCount() == 0) {
     SetEmptyPosition();
   } else if (n < 1) {
-    SetNaturalPosition(0, 0, true, false);
+    SetNaturalPosition(0, 0, TCrackSide::BeforeFirst);
   } else if (n > filtering.VisibleCount()) {
     SetNaturalEnd();
   } else {
     int32_t record = 0;
     int32_t counter = 0;
     filtering.Visible().FindNext(record, n, counter);
-    SetNaturalPosition(uint32_t(record), n, false, false);
+    SetNaturalPosition(uint32_t(record), n);
   }
 }
 
@@ -386,6 +386,6 @@ bool TDataCursor::TrySetSequenceIndex(int32_t n) {
     if (!walker.ToLogical(uint32_t(windowFirst + n - 1))) return false;
     if (!StepToAcceptable(walker, false, true, found)) return false;
   }
-  if (found) SetIndexPosition(walker, false, false);
+  if (found) SetIndexPosition(walker);
   return true;
 }

@@ -87,7 +87,7 @@ int32_t TDataCursor::GetNextRecords(TRecordBatch& batch) {
       batch.read = scanRun.Record(uint32_t(record));
       batch.readFirst = uint32_t(record);
     }
-    SetNaturalPosition(uint32_t(last), lastCounter, false, false);
+    SetNaturalPosition(uint32_t(last), lastCounter);
     // The current record is the last one handed out, as a step leaves it.
     if (currentRecord.Held()) currentRecord.CopyImage(batch.Record(batch.count - 1), uint16_t(size), uint32_t(last));
     return 0;

@@ -12,12 +12,13 @@
 bool TDataCursor::SearchKey(const uint8_t* key, TCrack crack) {
   RequireOpen();
   TOperationBracket bracket(*this);
-  const bool wasBof = beforeFirst && !afterLast;
-  const bool wasEof = afterLast && !beforeFirst;
+  const TCrackSide was = beforeFirst == afterLast ? TCrackSide::None
+                         : beforeFirst           ? TCrackSide::BeforeFirst
+                                                 : TCrackSide::AfterLast;
   bool found = false;
   if (!IsNaturalOrder()) {
     while (!TrySearchKey(key, found)) AfterChangeSeen();
-    if (crack == TCrack::Keep && OnRecord()) KeepCrack(wasBof, wasEof);
+    if (crack == TCrack::Keep && OnRecord()) KeepCrack(was);
   }
   LoadCurrentRecord();
   return found;
@@ -54,13 +55,13 @@ bool TDataCursor::TrySearchKey(const uint8_t* key, bool& found) {
   if (!StepToAcceptable(walker, true, true, taken)) return false;
   if (taken) {
     found = hit && walker.Logical() == hitPosition;
-    SetIndexPosition(walker, false, false, TRunCount::AtFirstStep);
+    SetIndexPosition(walker, TCrackSide::None, TRunCount::AtFirstStep);
     return true;
   }
   // Past the last key: a filter leaves the cursor on the last record it
   // shows; without one it stands after the last key.
   if (!StepToAcceptable(walker, false, false, taken)) return false;
-  if (taken) SetIndexPosition(walker, false, !filtering.FilteringOn());
+  if (taken) SetIndexPosition(walker, filtering.FilteringOn() ? TCrackSide::None : TCrackSide::AfterLast);
   else SetEmptyPosition();
   return true;
 }
