@@ -510,7 +510,8 @@ private:
   // Index-served conditions (engCursorKeyStretch, engCursorOptimize).
   // The index whose first field is the column a condition tests, with the
   // case flag it asks for; -1 when none.
-  int FindConditionIndex(const TExpToken& node) const;
+  // secondField, when not 0: the index's second field must be that one.
+  int FindConditionIndex(const TExpToken& node, uint16_t secondField = 0) const;
   // The records of an index-served condition leaf, into bits.
   void FillBitmapFromCondition(const TExpToken& node, bool costChoice, TRecordsBitmap& bits);
   // Both conditions, ANDed, as one stretch of their common index's keys;

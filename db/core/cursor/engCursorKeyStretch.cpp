@@ -356,25 +356,9 @@ bool TDataCursor::FillBitmapFromPair(const TExpToken& equal, const TExpToken& ra
       range.First->Kind != nkColumn || !range.Second || !range.Second->Next || range.Second->IsNull ||
       range.Second->Next->IsNull || LanguageId() != 0)
     return false;
-  const TExpToken* first = ColumnOf(equal.First);
   const TExpToken& second = *range.First;
-  if (!first || first->Kind != nkColumn || first->FieldNo == 0 || second.FieldNo == 0 ||
-      IsTextType(second.DataType, second.SubType))
-    return false;
-  const bool wantsNoCase = first != equal.First || (equal.Kind == nkStringCompare && equal.CaseInsensitive);
-  const bool firstIsText = IsTextType(first->DataType, first->SubType);
-  int index = -1;
-  const int last = IndexFile().GetSecondaryCount();
-  for (int n = 0; n <= last && index < 0; ++n) {
-    if (!KeepsKeysIn(n)) continue;
-    uint16_t fields[IndexFieldListSize];
-    GetIndexFieldList(n, fields);
-    if (fields[0] != first->FieldNo || fields[1] != second.FieldNo) continue;
-    uint8_t desc[IndexDescSize];
-    GetIndexDesc(n, desc);
-    if (firstIsText && (desc[IdxDescCaseInsensitive] != 0) != wantsNoCase) continue;
-    index = n;
-  }
+  if (second.FieldNo == 0 || IsTextType(second.DataType, second.SubType)) return false;
+  const int index = FindConditionIndex(equal, second.FieldNo);
   if (index < 0 || NullSatisfies(equal) || NullSatisfies(range)) return false;
   TIndexSwitch onIndex(*this, uint8_t(index));
   if (indexState.Descending || indexState.KeyFieldCount < 2 || indexState.Comparer.Fields[0].Descending ||

@@ -42,7 +42,7 @@ bool IsServedPredicate(uint8_t op) {
 // The case flag a leaf asks of its index: UPPER asks for a case-insensitive
 // one, a string comparison with options for its own flag, anything else for
 // a case-keeping one; null tests and fields that are not strings take any.
-int TDataCursor::FindConditionIndex(const TExpToken& node) const {
+int TDataCursor::FindConditionIndex(const TExpToken& node, uint16_t secondField) const {
   const TExpToken* column = TestedColumn(node.First);
   if (!column) return -1;
   const bool nullTest = node.Kind == nkUnary;
@@ -54,7 +54,7 @@ int TDataCursor::FindConditionIndex(const TExpToken& node) const {
     if (!KeepsKeysIn(n)) continue;
     uint16_t fields[IndexFieldListSize];
     GetIndexFieldList(n, fields);
-    if (fields[0] != column->FieldNo) continue;
+    if (fields[0] != column->FieldNo || (secondField != 0 && fields[1] != secondField)) continue;
     if (!anyCase) {
       uint8_t desc[IndexDescSize];
       GetIndexDesc(n, desc);
