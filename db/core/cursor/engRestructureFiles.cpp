@@ -11,11 +11,11 @@
 
 namespace {
 
-struct TFileKind {
+struct TTableFileExtensions {
   const char* Ext;
   const char* BackupExt;
 };
-constexpr TFileKind TableFileKinds[] = {{".DAT", ".DBK"}, {".IDX", ".IBK"}, {".BLB", ".BBK"}};
+constexpr TTableFileExtensions TableFileKinds[] = {{".DAT", ".DBK"}, {".IDX", ".IBK"}, {".BLB", ".BBK"}};
 constexpr int KindCount = 3;
 
 void Check(int32_t result, const std::string& tableName) {
@@ -93,7 +93,7 @@ void ExchangeTableFiles(const std::string& oldTable, const std::string& newTable
 
 void DeleteTableFiles(const std::string& table, bool inMemory, TTableFileOps& ops) {
   int32_t firstFailure = 0;
-  for (const TFileKind& kind : TableFileKinds) {
+  for (const TTableFileExtensions& kind : TableFileKinds) {
     const std::string name = ChangeFileExtension(table, kind.Ext);
     const int32_t result = ops.Exists(name, inMemory) ? ops.Delete(name, inMemory) : 0;
     if (firstFailure == 0) firstFailure = result;

@@ -156,7 +156,7 @@ void TFileHandler::Close() {
 
 void TFileHandler::CreateFile() {
   TAbstractFile* created;
-  const int32_t result = Files().CreateFile(FileName, InMemory, Temporary, created);
+  const int32_t result = Files().CreateFile(FileName, {.Kind = FileKindOf(InMemory), .Temporary = Temporary}, created);
   Check(result);
   file = created;
   handle = result;

@@ -66,13 +66,14 @@ void TFileList::RemoveFile(int32_t index) {
   files.Delete(index);
 }
 
-int32_t TFileList::CreateFile(const std::string& name, bool inMemory, bool temporary, TAbstractFile*& file) {
+int32_t TFileList::CreateFile(const std::string& name, const TFileCreateOptions& options, TAbstractFile*& file) {
   Guard guard(section);
-  return CreateLocked(name, inMemory, temporary, file);
+  return CreateLocked(name, options, file);
 }
 
-int32_t TFileList::CreateLocked(const std::string& name, bool inMemory, bool temporary, TAbstractFile*& file) {
+int32_t TFileList::CreateLocked(const std::string& name, const TFileCreateOptions& options, TAbstractFile*& file) {
   file = nullptr;
+  const bool inMemory = options.Kind == TFileKind::Memory;
   if (OsPath::ExpandFileName(Trim(name)).empty()) return -EngErrInvalidName;
   int32_t index = Find(name, inMemory);
   const bool added = index < 0;
@@ -83,7 +84,7 @@ int32_t TFileList::CreateLocked(const std::string& name, bool inMemory, bool tem
   }
   TAbstractFile* created = Get(index);
   created->Exclusive = true;
-  created->Temporary = temporary;
+  created->Temporary = options.Temporary;
   const int32_t result = created->CreateNew();
   if (result < 0) {
     // A file that could not be created must not be listed as existing.
@@ -194,7 +195,7 @@ int32_t TFileList::Copy(TAbstractFile* sourceFile, int32_t sourceHandle, const s
                         bool targetInMemory) {
   Guard guard(section);
   TAbstractFile* target;
-  const int32_t targetHandle = CreateLocked(targetName, targetInMemory, false, target);
+  const int32_t targetHandle = CreateLocked(targetName, {.Kind = FileKindOf(targetInMemory)}, target);
   if (targetHandle < 0) return targetHandle;
   TScopeGuard closeTarget([&] { CloseLocked(target, targetInMemory, targetHandle); });
   TFileSection sourceSection(sourceFile);

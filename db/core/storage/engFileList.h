@@ -27,6 +27,18 @@ struct TFileOpenOptions {
   bool Exclusive = false;
 };
 
+// Which of the two file objects a name stands for: a file on disk or one
+// held in the process's memory.
+enum class TFileKind : uint8_t { Disk, Memory };
+
+inline TFileKind FileKindOf(bool inMemory) { return inMemory ? TFileKind::Memory : TFileKind::Disk; }
+
+// How a file is created. A temporary file is removed by its last close.
+struct TFileCreateOptions {
+  TFileKind Kind = TFileKind::Disk;
+  bool Temporary = false;
+};
+
 // A copy's source: read straight through, and held alone while it is read.
 inline TFileOpenOptions CopySourceOptions(bool inMemory) {
   return {.InMemory = inMemory, .Sequential = true, .Exclusive = true};
@@ -37,7 +49,7 @@ public:
   ~TFileList() override;
 
   // Creates (or empties) the file and holds it exclusively.
-  int32_t CreateFile(const std::string& name, bool inMemory, bool temporary, TAbstractFile*& file);
+  int32_t CreateFile(const std::string& name, const TFileCreateOptions& options, TAbstractFile*& file);
   int32_t OpenFile(const std::string& name, const TFileOpenOptions& options, bool& openedReadOnly,
                    TAbstractFile*& file);
   // The last close of a temporary file removes it.
@@ -61,7 +73,7 @@ private:
   int32_t Find(const std::string& name, bool inMemory, const TAbstractFile* except = nullptr) const;
   int32_t AddFile(const std::string& name, bool inMemory);
   void RemoveFile(int32_t index);
-  int32_t CreateLocked(const std::string& name, bool inMemory, bool temporary, TAbstractFile*& file);
+  int32_t CreateLocked(const std::string& name, const TFileCreateOptions& options, TAbstractFile*& file);
   int32_t OpenLocked(const std::string& name, const TFileOpenOptions& options, bool& openedReadOnly,
                      TAbstractFile*& file);
   int32_t CloseLocked(TAbstractFile* file, bool inMemory, int32_t handle);
