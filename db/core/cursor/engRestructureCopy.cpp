@@ -109,7 +109,7 @@ void TRestructure::CopyTable(TTableFileOps& fileOps) {
   if (carryOn) {
     cursor.Close(TTemporaryContents::Discard);
     ExchangeTableFiles(TablePath(*cursor.directory, cursor.tableName, inMemory), workPath, inMemory,
-                       deleteBackup || inMemory, fileOps);
+                       deleteBackup || inMemory ? TBackupFiles::Delete : TBackupFiles::Keep, fileOps);
   }
   discardWork.Dismiss();
   if (!carryOn) DeleteTableFiles(workPath, inMemory, fileOps);

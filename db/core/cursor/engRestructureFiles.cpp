@@ -56,8 +56,8 @@ int32_t TTableFileOps::Delete(const std::string& name, bool inMemory) { return F
 
 bool TTableFileOps::Exists(const std::string& name, bool inMemory) { return FileList->Exists(name, inMemory); }
 
-void ExchangeTableFiles(const std::string& oldTable, const std::string& newTable, bool inMemory, bool deleteBackup,
-                        TTableFileOps& ops) {
+void ExchangeTableFiles(const std::string& oldTable, const std::string& newTable, bool inMemory,
+                        TBackupFiles backups, TTableFileOps& ops) {
   bool backedUp[KindCount] = {};
   bool movedIn[KindCount] = {};
   auto oldName = [&](int k) { return ChangeFileExtension(oldTable, TableFileKinds[k].Ext); };
@@ -82,7 +82,7 @@ void ExchangeTableFiles(const std::string& oldTable, const std::string& newTable
     Check(MoveFile(ops, source, oldName(k), inMemory, movedIn[k]), oldTable);
   }
   undo.Dismiss();
-  if (!deleteBackup) return;
+  if (backups == TBackupFiles::Keep) return;
   int32_t firstFailure = 0;
   for (int k = 0; k < KindCount; ++k) {
     const int32_t result = backedUp[k] ? ops.Delete(backupName(k), inMemory) : 0;

@@ -21,11 +21,13 @@ public:
 
 // A rename across file systems.
 
+// What becomes of the old files' backups once the new files are in place.
+enum class TBackupFiles : uint8_t { Keep, Delete };
+
 // oldTable and newTable name the data files (".DAT"), with their paths
 // unless in memory. Raises the first failure after the old files are back.
-// With deleteBackup the backups go once the new files are in place.
-void ExchangeTableFiles(const std::string& oldTable, const std::string& newTable, bool inMemory, bool deleteBackup,
-                        TTableFileOps& ops);
+void ExchangeTableFiles(const std::string& oldTable, const std::string& newTable, bool inMemory,
+                        TBackupFiles backups, TTableFileOps& ops);
 
 // Deletes whichever of the table's files exist, each attempted; raises the
 // first failure.
