@@ -119,8 +119,11 @@ TPage* TIndexFile::TakeCacheEntry(uint8_t indexNo) {
 
 void TIndexFile::SetUpForSlot(TPage* page, uint8_t indexNo) {
   const uint8_t* d = Slot(indexNo);
-  page->Setup(this, indexNo, GetLE16(d + IdxDescKeyLength), d[IdxDescDescending], d[IdxDescUnique],
-              d[IdxDescCompression]);
+  page->Setup(this, indexNo,
+              {.KeyLength = GetLE16(d + IdxDescKeyLength),
+               .Descending = d[IdxDescDescending] != 0,
+               .Unique = d[IdxDescUnique] != 0,
+               .Compression = d[IdxDescCompression]});
 }
 
 // The descriptor's flags are read as every reader of them reads a flag:

@@ -133,18 +133,17 @@ void TPage::Raise(uint16_t code) const { RaiseEngineError(code, Owner->ErrorTabl
 
 void TPage::Corrupt() const { Raise(EngErrPageCorrupt); }
 
-void TPage::Setup(TIndexPageOwner* owner, uint8_t indexNo, uint16_t keyLength, bool descending,
-                  bool unique, uint8_t compression) {
+void TPage::Setup(TIndexPageOwner* owner, uint8_t indexNo, const TPageShape& shape) {
   Owner = owner;
   // A non-unique key ends in a 4-byte row number, so it needs more than 4.
-  if (keyLength < 1 || keyLength > MaxIndexKeyLength || compression > kcFull ||
-      (!unique && keyLength <= 4))
+  if (shape.KeyLength < 1 || shape.KeyLength > MaxIndexKeyLength || shape.Compression > kcFull ||
+      (!shape.Unique && shape.KeyLength <= 4))
     Raise(EngErrHeaderCorrupt);
   IndexNo = indexNo;
-  KeyLength = keyLength;
-  Descending = descending;
-  Unique = unique;
-  Compression = compression;
+  KeyLength = shape.KeyLength;
+  Descending = shape.Descending;
+  Unique = shape.Unique;
+  Compression = shape.Compression;
 }
 
 // Entries past Count are never read, and every entry a page takes is

@@ -146,6 +146,14 @@ enum class TBitmapWalk : uint8_t {
   LimitPassed,  // the next entry lies beyond the limit key
 };
 
+// What every page of one index shares.
+struct TPageShape {
+  uint16_t KeyLength = 0;
+  bool Descending = false;
+  bool Unique = false;
+  uint8_t Compression = kcNone;
+};
+
 class TPage : public TEngineObject {
 public:
   TIndexPageOwner* Owner = nullptr;
@@ -208,8 +216,7 @@ public:
 
   // Takes the index's values; a key length or compression the page cannot
   // hold is refused (8961).
-  void Setup(TIndexPageOwner* owner, uint8_t indexNo, uint16_t keyLength, bool descending,
-             bool unique, uint8_t compression);
+  void Setup(TIndexPageOwner* owner, uint8_t indexNo, const TPageShape& shape);
   // A slot buffer that does not fit the entries read goes to the owner's
   // spares, and a fitting one is taken from there.
   void Load(const uint8_t* image, bool fresh);

@@ -371,7 +371,7 @@ TEST(IndexPageDecodingOthers, ALeafSharingLessThanItCouldIsSearchedRight) {
     PutLE16(image + 11, uint16_t(p - image - PageHeaderSize));
     TMemoryPageOwner owner;
     TPage page;
-    page.Setup(&owner, TestIndex, length, false, true, kcLeading);
+    page.Setup(&owner, TestIndex, {.KeyLength = uint16_t(length), .Unique = true, .Compression = kcLeading});
     page.Load(image, false);
     const TKeyComparer compare = TestComparer(false);
     for (int i = 0; i < entries; ++i) {
@@ -420,7 +420,7 @@ TEST(IndexPageDecodingOthers, ABranchPackedWithoutItsZerosSearchesAndStoresAsRea
   const TKeyComparer compare = TestComparer(false);
   auto loaded = [&] {
     auto page = std::make_unique<TPage>();
-    page->Setup(&owner, TestIndex, length, false, true, kcNone);
+    page->Setup(&owner, TestIndex, {.KeyLength = uint16_t(length), .Unique = true});
     page->Load(image, false);
     return page;
   };
@@ -498,7 +498,7 @@ TEST(IndexPageDecodingOthers, ABranchSearchedInItsPackedEntriesReadsAsTheBranchA
     const TKeyComparer compare = TestComparer(descending);
     auto loaded = [&](bool pack) {
       auto page = std::make_unique<TPage>();
-      page->Setup(&owner, TestIndex, length, descending, true, kcNone);
+      page->Setup(&owner, TestIndex, {.KeyLength = uint16_t(length), .Descending = descending, .Unique = true});
       page->Load(image, false);
       if (pack) {
         page->Pack();

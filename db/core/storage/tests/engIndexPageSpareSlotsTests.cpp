@@ -71,7 +71,9 @@ std::vector<TPageImage> TreeImages(const TShape& shape) {
 }
 
 void SetUpFor(TPage& page, TIndexPageOwner& owner, const TShape& shape) {
-  page.Setup(&owner, TestIndex, shape.keyLength, false, shape.unique, shape.compression);
+  page.Setup(&owner, TestIndex, {.KeyLength = uint16_t(shape.keyLength),
+                                 .Unique = shape.unique,
+                                 .Compression = shape.compression});
 }
 
 // Reads every entry, the keys before each position and the stored image

@@ -73,7 +73,7 @@ long FirstDifference(const TImage& a, const TImage& b) {
 std::unique_ptr<TPage> Loaded(TIndexPageOwner& owner, const TImage& image, int length, bool unique,
                               uint8_t compression) {
   auto page = std::make_unique<TPage>();
-  page->Setup(&owner, TestIndex, uint16_t(length), false, unique, compression);
+  page->Setup(&owner, TestIndex, {.KeyLength = uint16_t(length), .Unique = unique, .Compression = compression});
   page->Load(image.data(), false);
   return page;
 }
@@ -149,7 +149,7 @@ TEST_P(IndexPageSplicing, ALeafChangedInItsStoredEntriesStoresWhatAWholeLeafStor
   const auto [compression, unique, length] = GetParam();
   TMemoryPageOwner owner;
   TPage leaf;
-  leaf.Setup(&owner, TestIndex, uint16_t(length), false, unique, compression);
+  leaf.Setup(&owner, TestIndex, {.KeyLength = uint16_t(length), .Unique = unique, .Compression = compression});
   leaf.SetPageType(ptRootLeaf);
   // Every other key, so that others go in between; two thirds full.
   std::set<uint32_t> present;

@@ -283,7 +283,7 @@ TEST(IndexPage, PagesFilledToTheEndStoreBackTheirBytesAndNoMore) {
       }
       TMemoryPageOwner owner;
       TPage page;
-      page.Setup(&owner, TestIndex, uint16_t(k), false, true, kcNone);
+      page.Setup(&owner, TestIndex, {.KeyLength = uint16_t(k), .Unique = true});
       page.Load(image, false);
       uint8_t again[IndexPageSize + 32];
       memset(again, 0xEE, sizeof again);
@@ -409,7 +409,7 @@ TEST(IndexPage, APageReusedForAnotherIndexReadsBackOnlyItsOwnKeys) {
 
   TPage& reused = *used;
   reused.Clear();
-  reused.Setup(&small.owner, TestIndex, 40, false, false, kcFull);
+  reused.Setup(&small.owner, TestIndex, {.KeyLength = 40, .Compression = kcFull});
   reused.Load(image, false);
   ASSERT_EQ(reused.Count, 20);
   for (int i = 1; i <= reused.Count; ++i) {
@@ -426,7 +426,7 @@ TEST(IndexPage, DamagedPagesAreRefusedWithoutCrashing) {
   uint8_t image[IndexPageSize] = {};
   auto loadAs = [&](uint16_t keyLength, bool unique, uint8_t compression) {
     TPage page;
-    page.Setup(&owner, TestIndex, keyLength, false, unique, compression);
+    page.Setup(&owner, TestIndex, {.KeyLength = uint16_t(keyLength), .Unique = unique, .Compression = compression});
     page.Load(image, false);
   };
 
@@ -455,7 +455,7 @@ TEST(IndexPage, DamagedPagesAreRefusedWithoutCrashing) {
   ExpectPageError(8961, [&] { loadAs(10, true, 4); });
 
   TPage empty;
-  empty.Setup(&owner, TestIndex, 10, false, true, kcNone);
+  empty.Setup(&owner, TestIndex, {.KeyLength = 10, .Unique = true});
   ExpectPageError(8965, [&] { empty.Search(ByteComparer(), image, 10); });
 }
 

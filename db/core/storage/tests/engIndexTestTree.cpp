@@ -98,7 +98,10 @@ uint32_t TTestTree::CheckPage(uint32_t offset, int depth, bool isRoot,
   page->Store(image);
   page->Modified = modified;
   TPage copy;
-  copy.Setup(&owner, indexNo, page->KeyLength, page->Descending, page->Unique, page->Compression);
+  copy.Setup(&owner, indexNo, {.KeyLength = uint16_t(page->KeyLength),
+                               .Descending = page->Descending != 0,
+                               .Unique = page->Unique != 0,
+                               .Compression = page->Compression});
   copy.Load(image, false);
   ExpectSameEntries(*page, copy);
 
@@ -173,7 +176,9 @@ TPage* TMemoryPageOwner::NewTreePage(uint8_t indexNo) {
     pages[endOffset] = page;
     endOffset += IndexPageSize;
   }
-  page->Setup(this, indexNo, values.keyLength, false, values.unique, values.compression);
+  page->Setup(this, indexNo, {.KeyLength = uint16_t(values.keyLength),
+                              .Unique = values.unique,
+                              .Compression = values.compression});
   page->Modified = 1;
   ++page->UseCount;
   return page;

@@ -30,7 +30,10 @@ inline TKeyComparer TestComparer(bool descending = false) {
 inline std::unique_ptr<TPage> LoadedTestLeaf(TIndexPageOwner& owner, const uint8_t* image, uint16_t keyLength,
                                              bool descending, bool unique, uint8_t compression) {
   auto page = std::make_unique<TPage>();
-  page->Setup(&owner, TestIndex, keyLength, descending, unique, compression);
+  page->Setup(&owner, TestIndex, {.KeyLength = uint16_t(keyLength),
+                                  .Descending = descending,
+                                  .Unique = unique,
+                                  .Compression = compression});
   page->Load(image, false);
   return page;
 }
