@@ -179,8 +179,9 @@ void TBaseVirtualTree::UpdateVerticalScrollBar() {
     bar.Position = -offsetY;
     bar.Line = static_cast<int>(DefaultNodeHeight());
   }
-  const bool allowed = scrollBarOptions.ScrollBars == ssVertical || scrollBarOptions.ScrollBars == ssBoth;
-  SetScrollBar(Qt::Vertical, bar, allowed, scrollBarOptions.AlwaysVisible);
+  bar.Allowed = scrollBarOptions.ScrollBars == ssVertical || scrollBarOptions.ScrollBars == ssBoth;
+  bar.AlwaysVisible = scrollBarOptions.AlwaysVisible;
+  SetScrollBar(Qt::Vertical, bar);
   const int lowest = std::min(0, ClientHeight() - range);
   if (offsetY < lowest) SetOffsetY(lowest);
 }
@@ -196,8 +197,9 @@ void TBaseVirtualTree::UpdateHorizontalScrollBar() {
     bar.Position = -offsetX;
     bar.Line = static_cast<int>(indent);
   }
-  const bool allowed = scrollBarOptions.ScrollBars == ssHorizontal || scrollBarOptions.ScrollBars == ssBoth;
-  SetScrollBar(Qt::Horizontal, bar, allowed, scrollBarOptions.AlwaysVisible);
+  bar.Allowed = scrollBarOptions.ScrollBars == ssHorizontal || scrollBarOptions.ScrollBars == ssBoth;
+  bar.AlwaysVisible = scrollBarOptions.AlwaysVisible;
+  SetScrollBar(Qt::Horizontal, bar);
   const int lowest = std::min(0, ClientWidth() - range);
   if (offsetX < lowest) SetOffsetX(lowest);
 }

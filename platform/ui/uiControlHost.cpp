@@ -102,8 +102,7 @@ void TControlHost::SetHeaderHeight(int height) {
   LayoutChildren();
 }
 
-void TControlHost::SetScrollBar(Qt::Orientation orientation, const TScrollBarSettings& settings,
-                                bool allowed, bool alwaysVisible) {
+void TControlHost::SetScrollBar(Qt::Orientation orientation, const TScrollBarSettings& settings) {
   QScrollBar* bar = orientation == Qt::Vertical ? vertical : horizontal;
   const bool scrolls = settings.Maximum > settings.Page && settings.Page > 0;
   settingBars = true;
@@ -117,7 +116,7 @@ void TControlHost::SetScrollBar(Qt::Orientation orientation, const TScrollBarSet
     bar->setValue(0);
   }
   settingBars = false;
-  const bool show = allowed && (scrolls || alwaysVisible);
+  const bool show = settings.Allowed && (scrolls || settings.AlwaysVisible);
   bar->setEnabled(scrolls);
   if (show != !bar->isHidden()) {
     bar->setVisible(show);

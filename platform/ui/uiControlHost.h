@@ -17,6 +17,8 @@ struct TScrollBarSettings {
   int Page = 0;
   int Position = 0;
   int Line = 1;
+  bool Allowed = true;         // false: the bar never shows
+  bool AlwaysVisible = false;  // shown, disabled, even with nothing to scroll
 };
 
 // Help contexts: a number that names a page of the application's help, 0
@@ -65,8 +67,7 @@ public:
   // A bar is shown when it has something to scroll, or always when
   // alwaysVisible (then disabled while there is nothing to scroll); allowed
   // false hides it whatever else holds.
-  void SetScrollBar(Qt::Orientation orientation, const TScrollBarSettings& settings, bool allowed,
-                    bool alwaysVisible);
+  void SetScrollBar(Qt::Orientation orientation, const TScrollBarSettings& settings);
 
   TBiDiMode BiDiMode() const { return biDiMode; }
   void SetBiDiMode(TBiDiMode mode);
