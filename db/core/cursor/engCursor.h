@@ -24,6 +24,7 @@
 #include "engCursorRecord.h"
 #include "engCursorReadAhead.h"
 #include "engCursorSnapshot.h"
+#include "engCursorWrite.h"
 #include "engCursorWriteChecks.h"
 #include "engDataRecord.h"
 #include "engDataSort.h"
@@ -40,7 +41,6 @@
 #include "engTableCursor.h"
 #include "engRecordsBitmap.h"
 
-struct TChangeKeys;
 class TDataDirectory;
 class TDataTable;
 class TDataFile;
@@ -602,7 +602,14 @@ private:
     // before it: it needs no search.
     bool KeptCurrentKey = false;
   };
-  void RunRecordChange(TRecordChange& change, const std::function<void()>& work);
+  // A template, not a std::function: an insert's work captures more than
+  // one fits without taking it from the heap, once per record written.
+  template <typename TWork>
+  void RunRecordChange(TRecordChange& change, TWork&& work);
+  // The keys of the last change, lent to the next one: each change takes
+  // two or more keys of a few KB each (two keys and two tree paths), and a
+  // fill writes a record a row.
+  std::vector<TChangeKey> spareChangeKeys;
   // After this cursor's own change of record number (record nil: deleted):
   // where it now stands, and what it sees.
   void FollowOwnChange(uint32_t number, const uint8_t* record, bool goTo);

@@ -30,6 +30,23 @@ TIndexTree TreeOf(TIndexFile& file, const TChangeKey& key, const std::string& ta
   return TIndexTree(file, key.IndexNo, key.Comparer, key.Length, tableName);
 }
 
+// Lends a change the key storage the cursor's last change left, and takes
+// it back emptied (every tree path given back) however the change ends.
+class TLentChangeKeys {
+public:
+  explicit TLentChangeKeys(std::vector<TChangeKey>& spare) : spare(spare) { Keys.Keys.swap(spare); }
+  ~TLentChangeKeys() {
+    Keys.Keys.clear();
+    Keys.Keys.swap(spare);
+  }
+  TLentChangeKeys(const TLentChangeKeys&) = delete;
+  TLentChangeKeys& operator=(const TLentChangeKeys&) = delete;
+  TChangeKeys Keys;
+
+private:
+  std::vector<TChangeKey>& spare;
+};
+
 }  // namespace
 
 void THeldRecord::Read(uint32_t number, TRecordRead how) {
@@ -152,7 +169,8 @@ void TDataCursor::FollowOwnChange(uint32_t number, const uint8_t* record, bool g
 // Every change runs inside this bracket: the write lock, and on the way
 // out the current index put back; a failure releases the record lock the
 // change took itself, a success the lock the change asks to release.
-void TDataCursor::RunRecordChange(TRecordChange& change, const std::function<void()>& work) {
+template <typename TWork>
+void TDataCursor::RunRecordChange(TRecordChange& change, TWork&& work) {
   RequireOpen();
   if (IsReadOnly()) Raise(EngErrAccessDenied);
   BeginWrite();
@@ -189,12 +207,17 @@ void TDataCursor::InsertRecord(uint8_t* record, const TRecordChangeOptions& opti
     TDataFile& data = DataFile();
     const uint32_t number = data.NewRecordNumber();
     change.Number = number;
-    LockRecord(number);
+    // A fill's table is exclusive: outside a transaction a record lock
+    // there is only the cursor's mark, taken and dropped again within this
+    // change (and the write's start followed every change). A number some
+    // cursor marked already goes the whole way, which refuses or keeps it.
+    if (!filling || table->HoldsTransactionLock() || table->HasCursorLock(number)) LockRecord(number);
     checks.CheckConstraints(record);
     // A row number the caller gives is checked against every one in use.
     if (noAutoInc) InsertDeferredKeys();
     if (!noAutoInc) SetRecordAutoInc(record, AutoIncAfter(data.GetAutoIncValue()));
-    TChangeKeys keys;
+    TLentChangeKeys lent(spareChangeKeys);
+    TChangeKeys& keys = lent.Keys;
     BuildChangeKeys(record, nullptr, keys);
     if (!noFilterUpdate || sqlSourceTable) CheckKeysAreFree(keys);
 
@@ -278,7 +301,8 @@ void TDataCursor::ModifyRecord(uint8_t* record, const TRecordChangeOptions& opti
     if (!noAutoInc) SetRecordAutoInc(record, stored->AutoIncValue());
     else if (GetRecordAutoInc(record) > data.GetAutoIncValue()) data.SetAutoIncValue(GetRecordAutoInc(record));
     SetRecordPhysicalNo(record, number);
-    TChangeKeys keys;
+    TLentChangeKeys lent(spareChangeKeys);
+    TChangeKeys& keys = lent.Keys;
     BuildChangeKeys(record, stored->Buffer(), keys);
     if (!noFilterUpdate || sqlSourceTable) CheckKeysAreFree(keys);
 

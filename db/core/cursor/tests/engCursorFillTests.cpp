@@ -33,6 +33,29 @@ TEST_F(CursorTest, FillDefersUpkeepToItsEnd) {
   EXPECT_EQ(expected, 6);
 }
 
+// A fill's inserts leave the record locks as a plain insert does: a lock
+// the cursor holds on a record stays, one it took on the number the next
+// insert gets is released by that insert, and no new record stays locked.
+TEST_F(CursorTest, AFillsInsertsLeaveRecordLocksAsPlainInsertsDo) {
+  Create("fill", {{"A", IntType}}, {});
+  TDataCursor& cursor = OpenCursor("fill", true);
+  std::vector<uint8_t> record(cursor.CursorRecordSize(), 0);
+  auto insert = [&](int32_t value) {
+    cursor.ClearRecord(record.data());
+    cursor.PutField(1, record.data(), false, &value);
+    cursor.InsertRecord(record.data());
+  };
+  insert(1);
+  cursor.LockRecord(1);
+  cursor.LockRecord(3);
+  cursor.BeginFill();
+  for (int32_t value = 2; value <= 5; ++value) insert(value);
+  cursor.EndFill();
+  EXPECT_TRUE(cursor.HoldsRecordLock(1));
+  for (uint32_t number = 2; number <= 5; ++number) EXPECT_FALSE(cursor.HoldsRecordLock(number)) << number;
+  EXPECT_EQ(Walk(cursor), (std::vector<int32_t>{1, 2, 3, 4, 5}));
+}
+
 // The keys a fill holds back reach "Sys Deleted" at its end, at a close, or
 // through the sort that renumbers the records; trees built so, leaf by
 // leaf, pass the check a read-only open makes of every tree (their order,
