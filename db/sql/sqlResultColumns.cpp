@@ -274,25 +274,17 @@ void CreateAnswerTable(TDataQuery& query, bool inMemory) {
   if (addedPassword) session->AddPassword(query.Parsed.Options.Password);
   try {
     auto answer = NewTableCursor(query.Run.AnswerDirectory);
-    TCursorOpenOptions options{.TableName = name,
-                               .Exclusive = true,
-                               .InMemory = query.Parsed.Target.InMemory || inMemory,
-                               // A file in memory lives only while it is open: made as a lasting
-                               // table, it goes with its cursor's close once opened as temporary.
-                               .TemporaryTable = !query.Parsed.Target.Into && !inMemory};
-    answer->SetOpenOptions(options);
-    answer->Admin().CreateTable(definition, true);
-    options.TemporaryTable = !query.Parsed.Target.Into;
-    answer->SetOpenOptions(options);
-    answer->Open();
+    answer->SetOpenOptions({.TableName = name,
+                            .Exclusive = true,
+                            .InMemory = query.Parsed.Target.InMemory || inMemory,
+                            .TemporaryTable = !query.Parsed.Target.Into});
+    answer->Admin().CreateTableAndOpen(definition, true);
     query.Run.AnswerFields.clear();
     if (query.Parsed.Select.HasAverage) query.Run.AnswerFields = answer->Fields().FieldDefinitions();
     query.Run.Answer = std::move(answer);
     query.Run.AnswerInMemory = inMemory;
   } catch (...) {
     if (addedPassword) session->RemovePassword(query.Parsed.Options.Password);
-    // A memory table made but not opened would stay for the process's life.
-    if (inMemory) query.Run.AnswerDirectory->DeleteTable(name, true);
     throw;
   }
   if (addedPassword) session->RemovePassword(query.Parsed.Options.Password);

@@ -127,11 +127,17 @@ void TDataCursor::Open() {
                                   .SqlSource = sqlSourceTable};
   const int32_t result = directory->OpenTable(tableName, options, opened);
   if (result < 0) Raise(uint16_t(-result));
-  table = opened;
+  TakeTable(opened, TTableArrival::Opened);
+}
+
+// A table this cursor has just made needs neither the repair pass nor the
+// check of its trees: its files are as the creation wrote them.
+void TDataCursor::TakeTable(TDataTable* taken, TTableArrival arrival) {
+  table = taken;
   open = true;
   TScopeGuard closeOnFailure([this] { Close(TTemporaryContents::Keep); });
   tableIsReadOnly = table->IsReadOnly();
-  const bool repaired = RepairOnFirstOpen();
+  const bool repaired = arrival == TTableArrival::Opened && RepairOnFirstOpen();
   AskForPassword();
   TakeTableValues();
   currentRecord.Take(DataFile(), CursorRecordSize());

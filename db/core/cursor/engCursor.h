@@ -136,6 +136,7 @@ public:
   // restructured; assignOffsets lays the fields out in the record.
   void CheckTableDefinition(TTableDefinition& definition, bool assignOffsets);
   void CreateTable(TTableDefinition& definition, bool overwrite) override;
+  void CreateTableAndOpen(TTableDefinition& definition, bool overwrite) override;
   void DeleteTable() override;
   void RenameTable(const std::string& newName) override;
   // Moves the files aside to ".DBK", ".IBK" and ".BBK".
@@ -409,6 +410,12 @@ private:
   TIndexFile& IndexFile() const;
 
   // Lifecycle steps.
+  // How the table reached the cursor: opened, or made a moment before by
+  // this cursor in memory, where nothing else can have touched it.
+  enum class TTableArrival : uint8_t { Opened, Created };
+  void TakeTable(TDataTable* taken, TTableArrival arrival);
+  // The files of a new table, open and with a use count of 1.
+  TDataTable* CreateTableFiles(TTableDefinition& definition, bool overwrite);
   void AskForPassword();
   void TakeTableValues();
   void DeriveFieldFlags();

@@ -46,6 +46,46 @@ private:
 }  // namespace
 
 void TDataCursor::CreateTable(TTableDefinition& definition, bool overwrite) {
+  TDataTable* created = CreateTableFiles(definition, overwrite);
+  const int32_t result = directory->CloseTable(created, false);
+  if (result < 0) Raise(uint16_t(-result));
+}
+
+// A table in memory is taken over as made: no other process can reach it,
+// and between the creation and this no call of this process could. Any
+// other is closed and opened again, as other processes may see it.
+void TDataCursor::CreateTableAndOpen(TTableDefinition& definition, bool overwrite) {
+  if (inMemory && !definition.Encrypted && !componentTable) {
+    TDataTable* created = CreateTableFiles(definition, overwrite);
+    {
+      TScopeGuard closeOnFailure([this, created] { ReleaseQuietly([&] { directory->CloseTable(created, true); }); });
+      directory->KeepCreatedTable(created, {.Exclusive = exclusive,
+                                            .InMemory = inMemory,
+                                            .Temporary = temporaryTable,
+                                            .NoFilterUpdate = noFilterUpdate,
+                                            .SqlSource = sqlSourceTable});
+      closeOnFailure.Dismiss();
+    }
+    TakeTable(created, TTableArrival::Created);
+    return;
+  }
+  // A temporary table in memory would go with the close: it is made
+  // lasting and becomes temporary with the open.
+  const bool temporary = temporaryTable;
+  if (inMemory) temporaryTable = false;
+  {
+    TScopeGuard restore([this, temporary] { temporaryTable = temporary; });
+    CreateTable(definition, overwrite);
+  }
+  // Made lasting for the open alone, it would stay for the process's life.
+  TScopeGuard dropOnFailure([this] {
+    if (inMemory && temporaryTable) directory->DeleteTable(tableName, true);
+  });
+  Open();
+  dropOnFailure.Dismiss();
+}
+
+TDataTable* TDataCursor::CreateTableFiles(TTableDefinition& definition, bool overwrite) {
   RequireClosed();
   if (!exclusive) Raise(EngErrNotExclusive);
   if (readOnly) Raise(EngErrAccessDenied);
@@ -67,11 +107,10 @@ void TDataCursor::CreateTable(TTableDefinition& definition, bool overwrite) {
   files.SortId = definition.SortId;
   files.UserMajorVersion = definition.UserMajorVersion;
   files.UserMinorVersion = definition.UserMinorVersion;
-  int32_t result = directory->CreateTable(tableName, {.InMemory = inMemory, .Temporary = temporaryTable}, files,
-                                          created);
+  const int32_t result =
+      directory->CreateTable(tableName, {.InMemory = inMemory, .Temporary = temporaryTable}, files, created);
   if (result < 0) Raise(uint16_t(-result));
-  result = directory->CloseTable(created, false);
-  if (result < 0) Raise(uint16_t(-result));
+  return created;
 }
 
 void TDataCursor::DeleteTable() {

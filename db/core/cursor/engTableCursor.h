@@ -138,6 +138,10 @@ public:
   // On the cursor's table name and kind; the cursor must be exclusive and
   // writable, and ends closed.
   virtual void CreateTable(TTableDefinition& definition, bool overwrite) = 0;
+  // CreateTable, then Open with the cursor's options: the cursor ends open
+  // on the new table. A temporary table in memory, which lives only while
+  // open, is made temporary by the open.
+  virtual void CreateTableAndOpen(TTableDefinition& definition, bool overwrite) = 0;
   // On a closed cursor.
   virtual void DeleteTable() = 0;
   virtual void RenameTable(const std::string& newName) = 0;

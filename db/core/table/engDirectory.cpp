@@ -10,6 +10,7 @@
 #include "engTable.h"
 #include "osFile.h"
 #include "osThreadContext.h"
+#include "rtlAssert.h"
 #include "rtlStrUtils.h"
 
 namespace {
@@ -67,6 +68,16 @@ int32_t TDataDirectory::CreateTable(const std::string& tableName, const TTableCr
   releaseOnFailure.Dismiss();
   table = created;
   return 0;
+}
+
+void TDataDirectory::KeepCreatedTable(TDataTable* table, const TTableOpenOptions& options) {
+  ORV_ASSERT(table->IsInMemory() && options.InMemory && table->IsOpen() && table->UseCount() == 1 &&
+             table->IsExclusive() == options.Exclusive && tables.IndexOf(table) >= 0);
+  table->SetTemporary(options.Temporary);
+  table->SetSequentialAccess(options.SequentialAccess);
+  table->SetNoFilterUpdate(options.NoFilterUpdate);
+  table->SetSqlSource(options.SqlSource);
+  if (transactionActive) table->StartTransaction();
 }
 
 int32_t TDataDirectory::OpenTable(const std::string& tableName, const TTableOpenOptions& options,

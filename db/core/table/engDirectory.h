@@ -59,6 +59,10 @@ public:
   // with a use count of 1, for the caller to close with CloseTable.
   int32_t CreateTable(const std::string& tableName, const TTableCreateOptions& options,
                       const TTableFilesDefinition& definition, TDataTable*& table);
+  // Keeps a table CreateTable has just made in memory (where no one else
+  // can have reached it since) for its creator as OpenTable would have
+  // opened it with these options; a running transaction takes it in.
+  void KeepCreatedTable(TDataTable* table, const TTableOpenOptions& options);
   // Opens the table, or shares the open one; -11013 when either side is
   // exclusive and OverrideExclusive is not set.
   int32_t OpenTable(const std::string& tableName, const TTableOpenOptions& options, TDataTable*& table);

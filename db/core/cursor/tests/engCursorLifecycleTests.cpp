@@ -212,3 +212,47 @@ TEST_F(CursorTest, LostIndexFileIsRebuiltInNaturalOrder) {
   EXPECT_EQ(reader.Table()->IndexFile().GetRecordCount(), 3u);
   EXPECT_EQ(Walk(reader), (std::vector<int32_t>{10, 30, 40}));
 }
+
+// A table in memory is taken over as made; any other is opened again. Either
+// way the cursor must stand where an open would leave it: the table
+// exclusive, its records written and read back through the cursor, and a
+// temporary one gone with the close (after the transaction that holds it).
+TEST_F(CursorTest, CreateAndOpenLeavesTheCursorOnTheNewTableAsAnOpenWould) {
+  struct TCase {
+    bool InMemory, Temporary, InTransaction;
+  };
+  const TCase cases[] = {{true, true, false}, {true, false, false}, {true, true, true},
+                         {false, true, false}, {false, false, false}};
+  int n = 0;
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(n);
+    const std::string name = "MADE" + std::to_string(n++);
+    std::vector<uint8_t> fields = Descriptors({{"ID", IntType}, {"NAME", StrType, 20}});
+    TTableDefinition definition;
+    definition.Fields = FieldDefinitionsFromDescs(fields.data(), 2);
+    TDataCursor& made = NewCursor(name);
+    made.SetOpenOptions(
+        {.TableName = name, .Exclusive = true, .InMemory = c.InMemory, .TemporaryTable = c.Temporary});
+    if (c.InTransaction) directory->StartTransaction();
+    made.CreateTableAndOpen(definition, false);
+    ASSERT_TRUE(made.IsOpen());
+    EXPECT_EQ(made.GetFieldCount(), 2);
+    EXPECT_EQ(made.GetRecordCount(), 0);
+    for (int32_t id : {3, 1, 2}) {
+      std::vector<uint8_t> record = Person(made, id, "x");
+      made.InsertRecord(record.data());
+    }
+    EXPECT_EQ(made.GetRecordCount(), 3);
+    EXPECT_EQ(Walk(made), (std::vector<int32_t>{3, 1, 2}));
+    TDataCursor& other = NewCursor(name);
+    other.SetOpenOptions({.TableName = name, .InMemory = c.InMemory});
+    EXPECT_EQ(ErrorOf([&] { other.Open(); }), EngErrAccessDenied);
+    made.Close(TTemporaryContents::Discard);
+    if (c.InTransaction) directory->Commit(true);
+    EXPECT_EQ(directory->TableExists(name, c.InMemory), !c.Temporary);
+    if (c.Temporary) continue;
+    other.Open();
+    EXPECT_EQ(Walk(other), (std::vector<int32_t>{3, 1, 2}));
+    other.Close(TTemporaryContents::Keep);
+  }
+}
