@@ -15,6 +15,38 @@ constexpr uint32_t MaskOf(int32_t recordNumber) { return 1u << ((recordNumber - 
 // The bits of records 1 .. n of a word (n from 1 to 32).
 constexpr uint32_t LowBits(int32_t n) { return n >= 32 ? ~0u : (1u << n) - 1; }
 
+// A cursor counts its visible records again after each write, over every
+// word of the table: without an instruction for it (the baseline x86-64
+// has none) each word was a library call, most of a single-row insert's
+// time in a table of a million records. Processors that have it count
+// with it, two words at a time.
+#if defined(__x86_64__) && defined(__GNUC__)
+#define ORV_COUNT_WITH_INSTRUCTION 1
+__attribute__((target("popcnt"))) int32_t CountWithInstruction(const uint32_t* words, int32_t count) {
+  int64_t total = 0;
+  int32_t w = 0;
+  for (; w + 1 < count; w += 2) {
+    uint64_t pair;
+    std::memcpy(&pair, words + w, sizeof pair);
+    total += __builtin_popcountll(pair);
+  }
+  if (w < count) total += __builtin_popcount(words[w]);
+  return int32_t(total);
+}
+#endif
+
+// The set bits of words 0 .. count - 1.
+int32_t CountWords(const uint32_t* words, int32_t count) {
+#ifdef ORV_COUNT_WITH_INSTRUCTION
+  static const bool instruction = __builtin_cpu_supports("popcnt");
+  if (instruction) return CountWithInstruction(words, count);
+#endif
+  int32_t total = 0;
+  for (int32_t w = 0; w < count; ++w)
+    if (words[w] != 0) total += std::popcount(words[w]);
+  return total;
+}
+
 }  // namespace
 
 TRecordsBitmap::~TRecordsBitmap() { EngineFreeMem(bits); }
@@ -102,10 +134,8 @@ uint32_t TRecordsBitmap::MeaningfulWord(int32_t word) const {
 }
 
 int32_t TRecordsBitmap::CountSet() const {
-  int32_t total = 0;
-  for (int32_t w = 0; w < wordCount; ++w)
-    if (bits[w] != 0) total += std::popcount(MeaningfulWord(w));
-  return total;
+  if (wordCount == 0) return 0;
+  return CountWords(bits, wordCount - 1) + std::popcount(MeaningfulWord(wordCount - 1));
 }
 
 int32_t TRecordsBitmap::SetRunLength(int32_t recordNumber, int32_t limit, int32_t maxGap) const {
@@ -125,10 +155,7 @@ int32_t TRecordsBitmap::SetRunLength(int32_t recordNumber, int32_t limit, int32_
 int32_t TRecordsBitmap::CountSetBefore(int32_t recordNumber) const {
   int32_t last = std::min(recordNumber - 1, recordCount);
   if (last < 1) return 0;
-  int32_t total = std::popcount(bits[WordOf(last)] & LowBits(((last - 1) & 31) + 1));
-  for (int32_t w = WordOf(last) - 1; w >= 0; --w)
-    if (bits[w] != 0) total += std::popcount(bits[w]);
-  return total;
+  return std::popcount(bits[WordOf(last)] & LowBits(((last - 1) & 31) + 1)) + CountWords(bits, WordOf(last));
 }
 
 bool TRecordsBitmap::FindNext(int32_t& recordNumber, int32_t steps, int32_t& counter) const {

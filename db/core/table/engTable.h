@@ -202,6 +202,11 @@ private:
   TBlobFile blobFile;
   bool indexRecreated = false;
   TRecordsBitmap heldLocks;
+  // How many records heldLocks holds, and none below heldLow: a release of
+  // them all walks from the first to the last, not over every record of a
+  // large table (a commit of one inserted row holds one lock at its end).
+  int32_t heldCount = 0;
+  uint32_t heldLow = 0;
   TRecordsBitmap cursorLocks;
   TRecordsBitmap deferredUnlocks;
   bool readLockHeld = false;
@@ -228,6 +233,8 @@ private:
   // Lock bookkeeping.
   bool TableLocksSkipped() const { return exclusive || filesReadOnly; }
   void GrowLockBitmaps(uint32_t recordNumber);
+  void MarkHeld(uint32_t recordNumber);
+  void ClearHeld(uint32_t recordNumber);
   bool TryRecordLock(uint32_t recordNumber);
   bool TakeSharedLock(bool& held, uint16_t& indexLock, uint16_t& blobLock);
   // Each release tries every lock it holds; false when one would not unlock.

@@ -27,6 +27,18 @@ void TDataTable::GrowLockBitmaps(uint32_t recordNumber) {
     if (needed > bitmap->RecordCount()) bitmap->SetRecordCount(int32_t(needed));
 }
 
+void TDataTable::MarkHeld(uint32_t recordNumber) {
+  if (heldLocks.IsSet(int32_t(recordNumber))) return;
+  heldLocks.SetBit(int32_t(recordNumber));
+  if (heldCount++ == 0 || recordNumber < heldLow) heldLow = recordNumber;
+}
+
+void TDataTable::ClearHeld(uint32_t recordNumber) {
+  ORV_ASSERT(heldCount > 0 && heldLocks.IsSet(int32_t(recordNumber)));
+  heldLocks.ClearBit(int32_t(recordNumber));
+  --heldCount;
+}
+
 bool TDataTable::TryRecordLock(uint32_t recordNumber) {
   const TDataSession* session = Session();
   return RetryLock([&] { return dataFile.LockRecord(recordNumber); }, 1 + session->LockRetryCount,
@@ -50,7 +62,7 @@ bool TDataTable::LockRecord(uint32_t recordNumber) {
     if (tookChangeCheck) ReleaseQuietly([this] { UnlockChangeCheck(); });
     Raise(EngErrRecordInUse);
   }
-  heldLocks.SetBit(int32_t(recordNumber));
+  MarkHeld(recordNumber);
   deferredUnlocks.ClearBit(int32_t(recordNumber));
   return changed;
 }
@@ -66,7 +78,7 @@ void TDataTable::UnlockRecord(uint32_t recordNumber) {
   }
   if (!heldLocks.IsSet(int32_t(recordNumber))) Raise(EngErrUnlock);
   if (!dataFile.UnlockRecord(recordNumber)) Raise(EngErrUnlock);
-  heldLocks.ClearBit(int32_t(recordNumber));
+  ClearHeld(recordNumber);
 }
 
 void TDataTable::UnlockAllRecords(bool deferredOnly) {
@@ -86,14 +98,14 @@ void TDataTable::UnlockAllRecords(bool deferredOnly) {
         if (!dataFile.UnlockRecord(number)) failed = true;
     runCount = 0;
   };
-  int32_t recordNumber = 0;
+  int32_t recordNumber = int32_t(heldLow) - 1;
   int32_t counter = 0;
-  while (heldLocks.FindNext(recordNumber, 1, counter)) {
+  for (int32_t left = heldCount; left > 0 && heldLocks.FindNext(recordNumber, 1, counter); --left) {
     if (deferredOnly && !deferredUnlocks.IsSet(recordNumber)) continue;
     if (uint32_t(recordNumber) != runFirst + runCount) releaseRun();
     if (runCount == 0) runFirst = uint32_t(recordNumber);
     ++runCount;
-    heldLocks.ClearBit(recordNumber);
+    ClearHeld(uint32_t(recordNumber));
     deferredUnlocks.ClearBit(recordNumber);
   }
   releaseRun();

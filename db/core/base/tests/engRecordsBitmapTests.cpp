@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -38,6 +39,26 @@ TEST(RecordsBitmap, CountsStopAtTheRecordCount) {
   bitmap->ClearBit(32);
   EXPECT_EQ(bitmap->CountSetBefore(34), 32);
   EXPECT_FALSE(bitmap->IsSet(32));
+}
+
+// Counts over many words, odd and even numbers of them, with the bits
+// past the record count set by Invert, against the bits one by one.
+TEST(RecordsBitmap, CountsOfScatteredBitsMatchTheBitsOneByOne) {
+  uint32_t seed = 12345;
+  for (int32_t records : {1, 31, 32, 33, 64, 65, 95, 97, 128, 4099, 100001}) {
+    std::unique_ptr<TRecordsBitmap> bitmap(Bitmap(records));
+    for (int32_t n = 1; n <= records; ++n) {
+      seed = seed * 1103515245u + 12345u;
+      if ((seed >> 16) % 3 == 0) bitmap->SetBit(n);
+    }
+    bitmap->Invert();
+    const std::vector<int32_t> set = SetRecords(*bitmap);
+    EXPECT_EQ(bitmap->CountSet(), int32_t(set.size())) << records;
+    for (int32_t before : {1, 2, 32, 33, 64, 65, 66, records / 2, records, records + 1}) {
+      const auto below = std::lower_bound(set.begin(), set.end(), before) - set.begin();
+      EXPECT_EQ(bitmap->CountSetBefore(before), int32_t(below)) << records << " before " << before;
+    }
+  }
 }
 
 // A run ends at its last set record before a gap longer than allowed, at

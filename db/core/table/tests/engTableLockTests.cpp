@@ -128,6 +128,18 @@ TEST_F(TableLockTest, CommitReleasesExactlyTheDeferredRecordsForAnotherProcess) 
   EXPECT_FALSE(refused(0));  // the byte between the records and the header
   EXPECT_FALSE(helper.Ask(Probe("ORDERS.DAT", HeaderLockByte, 1)) == LockViolation);
 
+  // Records locked after the others, below them and far above them, are
+  // released as well, and those still held stay so.
+  table->StartTransaction();
+  for (uint32_t record : {900, 1}) EXPECT_FALSE(table->LockRecord(record));
+  for (uint32_t record : {1, 900}) table->UnlockRecord(record);
+  table->Commit(true);
+  for (uint32_t record : {1, 900}) {
+    EXPECT_FALSE(refused(record)) << record;
+    EXPECT_FALSE(table->HoldsRecordLock(record));
+  }
+  for (uint32_t record : {2, 6}) EXPECT_TRUE(refused(record)) << record;
+
   // A lock gone from under the table fails the release, and only that one:
   // its neighbours in the run are freed all the same.
   table->StartTransaction();
