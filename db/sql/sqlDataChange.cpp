@@ -38,14 +38,10 @@ bool HasParam(const TExpToken* node) {
 
 // The value checked against its column: a date text becomes a date, and
 // the types must compare with "=".
-TExpTreePtr CheckedValue(TDataQuery& query, const TUpdateField& column, const TUpdateValue& value) {
+TExpTreePtr CheckedValue(TDataQuery& query, const TExpCheckContext& check, const TUpdateField& column,
+                         const TUpdateValue& value) {
   TSourceTable& table = *query.Run.Tables.front();
   TExpTreePtr tree = query.Statement.CopyWithParams(*value.Tree);
-  TTableColumnResolver resolver(table);
-  // An INSERT has no row to read: a quoted text that happens to name a
-  // column stays the text it says.
-  TExpColumnResolver* columns = query.Parsed.Kind == qkUpdate ? &resolver : nullptr;
-  TExpCheckContext check{EngErrSql, {}, UpdateValuesContext, columns, SourceFormatSettings(query)};
   // Column references of an UPDATE read the current record.
   std::function<void(TExpToken*)> bind = [&](TExpToken* node) {
     for (; node; node = node->Next) {
@@ -74,6 +70,25 @@ TExpTreePtr CheckedValue(TDataQuery& query, const TUpdateField& column, const TU
   }
   ConvertTextConstants(tree.get(), table.Cursor->Fields().LanguageId());
   return tree;
+}
+
+// The statement's values checked, in order; without withParams those that
+// wait for parameters are left out. They share one check context: its
+// format settings are some forty texts, made once per statement run and
+// not once per value of every single-row INSERT.
+std::vector<TExpTreePtr> CheckedValues(TDataQuery& query, bool withParams) {
+  TTableColumnResolver resolver(*query.Run.Tables.front());
+  // An INSERT has no row to read: a quoted text that happens to name a
+  // column stays the text it says.
+  TExpColumnResolver* columns = query.Parsed.Kind == qkUpdate ? &resolver : nullptr;
+  const TExpCheckContext check{EngErrSql, {}, UpdateValuesContext, columns, SourceFormatSettings(query)};
+  std::vector<TExpTreePtr> values;
+  for (size_t i = 0; i < query.Parsed.Change.Values.size(); ++i) {
+    const TUpdateValue& value = *query.Parsed.Change.Values[i];
+    if (withParams || !HasParam(value.Tree.get()))
+      values.push_back(CheckedValue(query, check, query.Plan.Change.Fields[i], value));
+  }
+  return values;
 }
 
 // The statement's transaction: its own when the directory had none, with
@@ -178,9 +193,7 @@ void PrepareDataChange(TDataQuery& query) {
   query.Plan.Change = PlanDataChange(query);
   if (query.Parsed.Kind == qkDelete || query.Parsed.Change.SubSelect) return;
   // Values without parameters are checked now; the others once bound.
-  for (size_t i = 0; i < query.Parsed.Change.Values.size(); ++i)
-    if (!HasParam(query.Parsed.Change.Values[i]->Tree.get()))
-      CheckedValue(query, query.Plan.Change.Fields[i], *query.Parsed.Change.Values[i]);
+  CheckedValues(query, false);
 }
 
 void ExecuteInsert(TDataQuery& query) {
@@ -196,9 +209,7 @@ void ExecuteInsert(TDataQuery& query) {
   TSourceColumnValues columns(EvaluationLanguage(query));
   TExpEvalContext context = SourceEvalContext(query, &columns);
   if (!query.Parsed.Change.SubSelect) {
-    std::vector<TExpTreePtr> values;
-    for (size_t i = 0; i < query.Parsed.Change.Values.size(); ++i)
-      values.push_back(CheckedValue(query, plan.Fields[i], *query.Parsed.Change.Values[i]));
+    const std::vector<TExpTreePtr> values = CheckedValues(query, true);
     TChangeTransaction transaction(query, table);
     cursor.Checks().ApplyDefaults(record.data());
     table.HasRow = false;  // no row: column references are NULL
@@ -251,9 +262,7 @@ void ExecuteUpdateOrDelete(TDataQuery& query) {
   const bool update = query.Parsed.Kind == qkUpdate;
   if (update) cursor.SetNoAutoInc(query.Parsed.Options.NoAutoInc);
   std::vector<TExpTreePtr> values;
-  if (update)
-    for (size_t i = 0; i < query.Parsed.Change.Values.size(); ++i)
-      values.push_back(CheckedValue(query, plan.Fields[i], *query.Parsed.Change.Values[i]));
+  if (update) values = CheckedValues(query, true);
   PlanConditions(query);
   TSourceColumnValues columns(EvaluationLanguage(query));
   TExpEvalContext context = SourceEvalContext(query, &columns);

@@ -98,6 +98,11 @@ TEST_F(SqlDataChangeTest, ValueChecks) {
   EXPECT_EQ(Query("SELECT COUNT(*) FROM item"), (TRows{"0"}));
   // A required column left blank is the engine's constraint error.
   EXPECT_EQ(ErrorOf("INSERT INTO item (qty) VALUES (1)").substr(0, 6), "9732: ");
+  // Date texts are read by the table's language, for every value.
+  Exec("CREATE TABLE g (a DATE, b DATE, LANGUAGE 'German (Standard)')");
+  EXPECT_EQ(Exec("INSERT INTO g VALUES ('24.12.2025', '01.02.2026')"), 1);
+  EXPECT_EQ(Exec("UPDATE g SET b = '02.03.2026'"), 1);
+  EXPECT_EQ(Query("SELECT EXTRACT(MONTH FROM a), EXTRACT(DAY FROM b) FROM g"), (TRows{"12|2"}));
 }
 
 TEST_F(SqlDataChangeTest, UpdateReadsTheCurrentRecord) {
