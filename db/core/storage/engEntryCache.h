@@ -51,6 +51,7 @@ public:
   // The cached entry of that key; nullptr when it is not cached.
   TEntry* Find(uint32_t key) const {
     if (newest && newest->CacheKey() == key) return newest;
+    if (following && following->CacheKey() == key) return following;
     if (slots.empty()) return nullptr;
     for (size_t i = Home(key);; i = (i + 1) & mask) {
       const TSlot& slot = slots[i];
@@ -76,6 +77,7 @@ public:
   // Takes the entry out of the chain, and out of the cache when it is
   // listed there; false when it was not.
   bool Remove(TEntry* entry) {
+    if (entry == following) following = nullptr;
     const bool listed = Unlist(entry);
     Unchain(entry);
     return listed;
@@ -83,6 +85,7 @@ public:
 
   void MoveToNewest(TEntry* entry) {
     if (entry == newest) return;
+    following = entry->Newer;
     Unchain(entry);
     ChainAsNewest(entry);
   }
@@ -180,7 +183,7 @@ public:
     count = 0;
     noted.clear();
     chosenKeys.clear();
-    newest = oldest = nullptr;
+    newest = oldest = following = nullptr;
   }
 
 private:
@@ -275,6 +278,11 @@ private:
   }
   TEntry* newest = nullptr;
   TEntry* oldest = nullptr;
+  // The entry that came next after the last one made the newest: entries
+  // used in the order they came (a walk over records appended in order)
+  // are found here without a probe of the slots, a miss of the
+  // processor's caches for every few records of a large cache.
+  TEntry* following = nullptr;
 
   void Unchain(TEntry* entry) {
     if (entry->Newer)

@@ -75,6 +75,40 @@ TEST_P(EntryCacheHomes, FindsEveryKeyThroughGrowthAndRemovals) {
 
 INSTANTIATE_TEST_SUITE_P(SpreadOrRuns, EntryCacheHomes, testing::Bool());
 
+// A walk uses entries in the order they came, each made the newest in
+// turn: every one is found as itself, also where the entry that came next
+// left the cache (and another took its key) or moved, and nothing is found
+// once the cache is cleared.
+TEST(EntryCacheWalk, EntriesUsedInTheOrderTheyCameAreFoundAsThemselves) {
+  TEntryCache<TCachedEntry> cache;
+  cache.KeepRunsTogether();
+  std::vector<std::unique_ptr<TCachedEntry>> entries;
+  auto make = [&](uint32_t key) {
+    entries.push_back(std::make_unique<TCachedEntry>());
+    entries.back()->key = key;
+    cache.Insert(entries.back().get());
+    return entries.back().get();
+  };
+  std::map<uint32_t, TCachedEntry*> cached;
+  for (uint32_t key = 1; key <= 200; ++key) cached[key] = make(key);
+  for (uint32_t key = 1; key <= 200; ++key) {
+    TCachedEntry* found = cache.Find(key);
+    ASSERT_EQ(cached[key], found) << key;
+    cache.MoveToNewest(found);
+    if (key % 7 == 0 && key < 200) {
+      // The next entry leaves, and a new one of its key comes in.
+      ASSERT_TRUE(cache.Remove(cached[key + 1]));
+      ASSERT_EQ(nullptr, cache.Find(key + 1));
+      cached[key + 1] = make(key + 1);
+    } else if (key % 11 == 0 && key < 200) {
+      cache.MoveToOldest(cached[key + 1]);
+    }
+  }
+  for (uint32_t key = 1; key <= 200; ++key) ASSERT_EQ(cached[key], cache.Find(key)) << key;
+  cache.Clear();
+  for (uint32_t key = 1; key <= 200; ++key) ASSERT_EQ(nullptr, cache.Find(key)) << key;
+}
+
 // The write-back's list: every entry noted, changed, given back and still
 // cached comes once, in ascending key order, whatever the order and repeats
 // of its notes; one still in use waits for the next call; idle and removed
