@@ -7,6 +7,7 @@
 #include <bit>
 #include <cstring>
 
+#include "rtlAssert.h"
 #include "engDataIo.h"
 #include "engErrorCodes.h"
 #include "engErrors.h"
@@ -39,8 +40,10 @@ uint8_t* TBlobFile::Room(TEngineBuffer& buffer, int32_t length) {
 void TBlobFile::RaiseBlobError(uint16_t code) const { RaiseEngineError(code, table->TableName()); }
 
 void TBlobFile::SetBlockSize(uint16_t size) {
+  ORV_ASSERT(held.Empty());
   blockSize = size == 0 ? DefaultBlobBlock : size;
   blockShift = std::has_single_bit(blockSize) ? std::countr_zero(blockSize) : -1;
+  DropHeld();
 }
 
 int32_t TBlobFile::NormalCacheCapacity() const {
@@ -62,12 +65,14 @@ void TBlobFile::Open() {
   TScopeGuard closeOnFailure([this] { TFileHandler::Close(); });
   ReadHeader();
   closeOnFailure.Dismiss();
+  DropHeld();
   SetCacheLimits();
 }
 
 void TBlobFile::Close() {
   if (!IsOpen()) return;
   DropCache();
+  WriteHeld();
   chainWindow.reset();
   chainWindowRoom = 0;
   TFileHandler::Close();
@@ -77,6 +82,7 @@ void TBlobFile::CreateFile() {
   if (blockSize < MinBlobBlockSize) RaiseBlobError(EngErrBlobLimits);
   TFileHandler::CreateFile();
   DropCache();
+  DropHeld();
   std::memset(header, 0, sizeof header);
   header[BlbHdrFormat] = BlobFileFormat;
   PutLE32(header + BlbHdrFirstFree, 0);
@@ -142,6 +148,7 @@ bool TBlobFile::HeaderChanged() {
 void TBlobFile::ResetHeader() {
   CutFileAt(*this, table->TableName(), BlobHeaderSize);
   DropCache();
+  DropHeld();
   header[BlbHdrFormat] = BlobFileFormat;
   PutLE32(header + BlbHdrEndOffset, BlobHeaderSize);
   PutLE32(header + BlbHdrFirstFree, 0);

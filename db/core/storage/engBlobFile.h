@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "engBlobBlock.h"
+#include "engBlobHeldChains.h"
 #include "engBlobLayout.h"
 #include "engBlobTrail.h"
 #include "engEntryCache.h"
@@ -154,11 +155,19 @@ public:
   // back would leave), and counts it in the end offset, on disk too before
   // any record can name the chain; its first block's offset. 9479, with
   // nothing appended, when the file cannot hold it all. A temporary
-  // table's (an answer's: nobody else reads it and it goes at its close)
-  // chains instead wait, one after another, in a run of images written
-  // when it is full, before any read or write-back of blocks, and at the
-  // flushes: no cache entry and no write per value.
+  // table's (an answer's: nobody else reads it, and it is mostly deleted
+  // unread at its close) chains are held in memory instead, as their
+  // values, up to HeldBytes of them: reads take their blocks from there,
+  // a flush keeps them as written, and they are written before any
+  // write-back of blocks, at the file's close, at a check of its length, or
+  // when more would not fit. Dropping the cache drops the ones held since
+  // the last flush; a discarded temporary table drops them all (DropHeld).
   uint32_t AppendChain(uint32_t sequence, const uint8_t* value, int32_t size);
+  static constexpr int64_t DefaultHeldBytes = int64_t(64) << 20;
+  int64_t HeldBytes = DefaultHeldBytes;
+  // The held chains of a temporary table discarded at its close: never
+  // written.
+  void DropHeld() { held = THeldChains(blockSize); }
   // Puts the block at the head of the free list.
   void FreeBlock(TBlock* block);
 
@@ -208,15 +217,12 @@ private:
   TBlobFileTable* table;
   TEngineBuffer readBuffer;  // grown in steps, never shrunk
   TEngineBuffer writeBuffer;
-  // A temporary table's appended chains not yet written: pendingBytes of
-  // block images from pendingOffset on, the file's last blocks.
-  TEngineBuffer pendingImages;
-  uint32_t pendingOffset = 0;
-  int32_t pendingBytes = 0;
-  // Room for count images at offset in the pending run (written first when
-  // it does not follow on or would grow past a run).
-  uint8_t* PendingRoom(uint32_t offset, int32_t bytes);
-  void WritePending();
+  // A temporary table's appended chains not written yet.
+  THeldChains held;
+  // The images of count held blocks from offset, as the file stores them.
+  void HeldImages(uint32_t offset, int32_t count, uint8_t* images);
+  // A write that fails keeps them for the next attempt.
+  void WriteHeld();
   uint32_t readWindowStart = 0;  // the blocks a read is placing
   int32_t readWindowLength = 0;
   uint8_t header[BlobHeaderSize] = {};

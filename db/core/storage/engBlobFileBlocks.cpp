@@ -9,7 +9,6 @@
 #include "engBlobFile.h"
 #include "engDataIo.h"
 #include "engErrorCodes.h"
-#include "engFileBuffer.h"
 #include "engLittleEndian.h"
 #include "engScopeGuard.h"
 
@@ -17,9 +16,6 @@ namespace {
 
 constexpr int32_t TransactionGrowth = 255;
 constexpr int32_t MaxRunBytes = 1048576;
-// A temporary answer usually holds a few memos: its pending run starts
-// small and doubles, so a short statement does not clear a whole run's room.
-constexpr int32_t FirstPendingRoom = 16384;
 
 TBlock* BlockAt(const std::vector<TBlock*>& list, int32_t index) {
   ORV_ASSERT(index >= 0 && size_t(index) < list.size());
@@ -83,24 +79,28 @@ TBlock* TBlobFile::AppendBlock() {
 
 bool TBlobFile::AppendsChains() const { return FirstFree() == 0 && !table->HoldsTransactionLock(); }
 
-uint8_t* TBlobFile::PendingRoom(uint32_t offset, int32_t bytes) {
-  if (pendingBytes > 0 && (offset != pendingOffset + uint32_t(pendingBytes) || pendingBytes + bytes > MaxRunBytes))
-    WritePending();
-  if (pendingBytes == 0) pendingOffset = offset;
-  const int64_t needed = int64_t(pendingBytes) + bytes;
-  int64_t grown = std::max<int64_t>(FirstPendingRoom, int64_t(pendingImages.Size()));
-  while (grown < needed) grown *= 2;
-  GrowFileBuffer(pendingImages, std::min(grown, std::max<int64_t>(needed, MaxRunBytes)), 1);
-  uint8_t* room = pendingImages.Get() + pendingBytes;
-  pendingBytes += bytes;
-  return room;
+void TBlobFile::HeldImages(uint32_t offset, int32_t count, uint8_t* images) {
+  held.Images(offset, count, images);
+  if (!table->IsEncrypted()) return;
+  for (int32_t i = 0; i < count; ++i) {
+    uint8_t* image = images + size_t(i) * blockSize;
+    table->Encipher(image, BlockHeaderSize);
+    table->Encipher(image + BlockHeaderSize, uint32_t(BlockDataSize()));
+  }
 }
 
-// A write that fails keeps the run for the next attempt.
-void TBlobFile::WritePending() {
-  if (pendingBytes == 0) return;
-  WriteFileAt(*this, table->TableName(), pendingOffset, pendingImages.Get(), pendingBytes);
-  pendingBytes = 0;
+void TBlobFile::WriteHeld() {
+  if (held.Empty()) return;
+  const int32_t maxRun = std::max(MaxRunBytes / int32_t(blockSize), 1);
+  const uint32_t end = held.End();
+  for (uint32_t offset = held.Start(); offset < end;) {
+    const int32_t count = int32_t(std::min<uint32_t>(uint32_t(maxRun), BlocksIn(end - offset)));
+    uint8_t* images = Room(writeBuffer, count * int32_t(blockSize));
+    HeldImages(offset, count, images);
+    WriteFileAt(*this, table->TableName(), offset, images, count * int32_t(blockSize));
+    offset += uint32_t(count) * blockSize;
+  }
+  DropHeld();
 }
 
 uint32_t TBlobFile::AppendChain(uint32_t sequence, const uint8_t* value, int32_t size) {
@@ -111,36 +111,28 @@ uint32_t TBlobFile::AppendChain(uint32_t sequence, const uint8_t* value, int32_t
   const int64_t blocks = (int64_t(size) + dataSize - 1) / dataSize;
   // The whole chain fits, or nothing is appended.
   if (int64_t(first) + (blocks - 1) * blockSize > MaxBlobFileEnd) RaiseBlobError(EngErrTableFull);
-  const int32_t maxRun = std::max(MaxRunBytes / int32_t(blockSize), 1);
-  int32_t written = 0;
-  for (int64_t runFirst = 0; runFirst < blocks; runFirst += maxRun) {
-    const int32_t count = int32_t(std::min<int64_t>(maxRun, blocks - runFirst));
-    const uint32_t runOffset = first + uint32_t(runFirst) * blockSize;
-    uint8_t* images = Temporary ? PendingRoom(runOffset, count * int32_t(blockSize))
-                                : Room(writeBuffer, count * int32_t(blockSize));
-    for (int32_t i = 0; i < count; ++i) {
-      const uint32_t offset = runOffset + uint32_t(i) * blockSize;
-      ORV_ASSERT(!cache.Find(offset));  // past the end offset nothing is cached
-      const int32_t used = std::min(dataSize, size - written);
-      const bool last = written + used == size;
-      uint8_t* image = images + size_t(i) * blockSize;
-      PutLE32(image + BlkPrevious, offset == first ? 0 : offset - blockSize);
-      PutLE32(image + BlkNext, last ? 0 : offset + blockSize);
-      PutLE16(image + BlkBytesUsed, uint16_t(used));
-      PutLE32(image + BlkSequence, sequence);
-      PutLE32(image + BlkTotalSize, offset == first ? uint32_t(size) : 0);
-      std::memcpy(image + BlockHeaderSize, value + written, size_t(used));
-      std::memset(image + BlockHeaderSize + used, 0, size_t(dataSize - used));
-      if (table->IsEncrypted()) {
-        table->Encipher(image, BlockHeaderSize);
-        table->Encipher(image + BlockHeaderSize, uint32_t(dataSize));
+  if (Temporary && size <= HeldBytes) {
+    if (!held.Empty() && (first != held.End() || held.Bytes() + size > HeldBytes)) WriteHeld();
+    held.Add(first, sequence, value, size);
+  } else {
+    const int32_t maxRun = std::max(MaxRunBytes / int32_t(blockSize), 1);
+    for (int64_t runFirst = 0; runFirst < blocks; runFirst += maxRun) {
+      const int32_t count = int32_t(std::min<int64_t>(maxRun, blocks - runFirst));
+      const uint32_t runOffset = first + uint32_t(runFirst) * blockSize;
+      uint8_t* images = Room(writeBuffer, count * int32_t(blockSize));
+      for (int32_t i = 0; i < count; ++i) {
+        ORV_ASSERT(!cache.Find(runOffset + uint32_t(i) * blockSize));  // past the end offset nothing is cached
+        uint8_t* image = images + size_t(i) * blockSize;
+        PutChainBlock(image, blockSize, first, runFirst + i, sequence, value, size);
+        if (table->IsEncrypted()) {
+          table->Encipher(image, BlockHeaderSize);
+          table->Encipher(image + BlockHeaderSize, uint32_t(dataSize));
+        }
       }
-      written += used;
+      WriteThroughChainWindow(runOffset, count, images);
+      WriteFileAt(*this, table->TableName(), runOffset, images, count * int32_t(blockSize));
     }
-    WriteThroughChainWindow(runOffset, count, images);
-    if (!Temporary) WriteFileAt(*this, table->TableName(), runOffset, images, count * int32_t(blockSize));
   }
-  ORV_ASSERT(written == size);
   PutLE32(header + BlbHdrEndOffset, first + uint32_t(blocks) * blockSize);
   SetHeaderModified();
   if (!Temporary) WriteHeaderBeforeRecords();
@@ -241,7 +233,14 @@ bool TBlobFile::InReadWindow(uint32_t offset) const {
 // of the disk file, and the asked block must be there.
 int32_t TBlobFile::ReadImages(uint32_t offset, int32_t count, uint8_t* images) {
   ORV_ASSERT(count >= 1);
-  WritePending();
+  // Held blocks are made from the held values; a read across an edge of
+  // them stops at it.
+  if (held.Holds(offset, 1)) {
+    count = std::min<int32_t>(count, int32_t(BlocksIn(held.End() - offset)));
+    HeldImages(offset, count, images);
+    return count;
+  }
+  if (held.Overlaps(offset, count)) count = int32_t(BlocksIn(held.Start() - offset));
   const int32_t length = count * int32_t(blockSize);
   const int32_t n = ReadFileAt(*this, table->TableName(), offset, images, length, true);
   if (n < length && ShortReadAllowed()) {
@@ -310,6 +309,8 @@ template <typename TPass>
 bool TBlobFile::WriteNoted(TPass due) {
   cache.Noted(due, flushList);
   if (flushList.empty()) return false;
+  // A block written back may be one of the held ones, read and changed.
+  WriteHeld();
   const int32_t listed = int32_t(flushList.size());
   const int32_t maxRun = std::max(MaxRunBytes / int32_t(blockSize), 1);
   for (int32_t first = 0; first < listed;) {
@@ -327,7 +328,7 @@ bool TBlobFile::WriteNoted(TPass due) {
 }
 
 bool TBlobFile::FlushNewBlocks() {
-  WritePending();
+  held.Keep();
   const bool wrote = WriteNoted([this](const TBlock* block) {
     return block->Fresh() && block->UseCount() == 0 && !InReadWindow(block->Offset());
   });
@@ -338,7 +339,7 @@ bool TBlobFile::FlushNewBlocks() {
 }
 
 bool TBlobFile::FlushBlocks() {
-  WritePending();
+  held.Keep();
   return WriteNoted([this](const TBlock* block) {
     return block->Modified() && block->UseCount() == 0 && !InReadWindow(block->Offset());
   });
@@ -364,9 +365,9 @@ void TBlobFile::WriteRun(int32_t first, int32_t last) {
   for (int32_t i = first; i <= last; ++i) BlockAt(flushList, i)->SetFresh(false);
 }
 
-// Unwritten runs go with the cache's unwritten blocks.
+// Chains held since the last flush go with the cache's unwritten blocks.
 void TBlobFile::DropCache() {
-  pendingBytes = 0;
+  held.DropUnkept();
   ForgetChainWindow();
   cache.ForEach([this](TBlock* block) {
     if (block->UseCount() > 0) {

@@ -29,6 +29,8 @@ int32_t BlocksForLength(uint32_t length, int32_t dataSize) {
 
 void TBlobFile::VerifyHeader() {
   if (header[BlbHdrFormat] != BlobFileFormat) RaiseBlobError(EngErrWrongVersion);
+  // The file's length counts the held chains.
+  WriteHeld();
   const uint32_t end = EndOffset();
   if (end < BlobHeaderSize || (end - BlobHeaderSize) % blockSize != 0 || int64_t(end) > FileSize())
     RaiseBlobError(EngErrHeaderCorrupt);

@@ -117,6 +117,7 @@ void TDataTable::ReleaseFiles(bool discardTemporary) {
   if (exclusive && !readOnly) {
     if (temporary && discardTemporary) {
       dataFile.DropHeld();
+      blobFile.DropHeld();
       ReloadFiles(true, false);
     } else {
       WriteHeaders({.TrimCaches = true});
