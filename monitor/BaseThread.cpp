@@ -11,6 +11,7 @@
 
 #include "osApc.h"
 #include "osDispatcher.h"
+#include "rtlAssert.h"
 #include "rtlFormat.h"
 
 // What the thread's body and an abandoning thread still reach once the
@@ -251,8 +252,9 @@ void TBaseThread::Suspend() {
 }
 
 void TBaseThread::Sleep(uint32_t ms, int32_t stateWhileSleeping) {
+  ORV_ASSERT(OnOwnThread());
   if (terminatedLatched) {
-    SleepEx(ms, true);
+    SleepEx(ms, AlertableSleep);
     return;
   }
   lastSleep = ms;
@@ -261,7 +263,7 @@ void TBaseThread::Sleep(uint32_t ms, int32_t stateWhileSleeping) {
     savedState = state.load();
     state = stateWhileSleeping;
   }
-  SleepEx(ms, true);
+  SleepEx(ms, AlertableSleep);
   if (showsState) state = savedState.load();
 }
 

@@ -98,8 +98,9 @@ public:
   virtual void Resume();
   // Takes effect at the thread's next wait.
   virtual void Suspend();
-  // Alertable: a queued asynchronous call ends it early. Sleeps over 50 ms
-  // show stateWhileSleeping meanwhile.
+  // Alertable unless AlertableSleep is off: a queued asynchronous call ends
+  // it early. Sleeps over 50 ms show stateWhileSleeping meanwhile. On the
+  // thread itself.
   virtual void Sleep(uint32_t ms, int32_t stateWhileSleeping);
   virtual std::string GetName();
   virtual std::string GetDisplayName();
@@ -157,6 +158,9 @@ protected:
 
   // An exception caught in a synchronous call or in the body.
   std::exception_ptr PendingException;
+  // Off for a thread whose queued calls each ask for work that only its
+  // own wait does: a sleep that ran one would drop the request.
+  bool AlertableSleep = true;
 
 private:
   struct TShared;

@@ -10,7 +10,13 @@
 TThreadCustom::TThreadCustom(std::string threadName, ::PrinterHandle printerHandle)
     : PrinterHandle(printerHandle), name(std::move(threadName)), spooler(CurrentSpooler()) {}
 
-void TThreadCustom::Initialize() { FreeOnTerminate = true; }
+void TThreadCustom::Initialize() {
+  FreeOnTerminate = true;
+  // A WakeApc asks for a read: run by the start's pause or by a server's
+  // wait for its printer threads, it would end that pause and be gone, and
+  // the read never made. Left queued, it ends the next watch wait.
+  AlertableSleep = false;
+}
 
 TThreadModel* TThreadCustom::LockModel() { return modelHolder.Get(); }
 

@@ -6,7 +6,10 @@
 //
 // Stopping is cooperative: the wait ends on the application terminate
 // event, on the shared list event, on the subclass's own stop event or on a
-// queued WakeApc. A thread that was abandoned (it did not stop in time)
+// queued WakeApc. Queued calls run in that wait alone (the thread's sleeps
+// are not alertable): a WakeApc asks the thread to read its model again,
+// and the wait it ends is followed by that read, which starts after the
+// call was queued. A thread that was abandoned (it did not stop in time)
 // calls no OnChange any more and reaches only objects it shares ownership
 // of or that live as long as the process.
 

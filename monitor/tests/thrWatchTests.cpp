@@ -294,6 +294,70 @@ TEST_F(WatchThreadsTest, AServerThreadReportsAtItsFirstReadOnlyPrintersChangedSi
   harness->TakePendingJobs(added);
 }
 
+// A wake-up (F5) asks a server's thread to read its printers again, and so
+// its printers' threads. Queued while the thread is not in its watch wait,
+// it must wait there, not be spent by a pause on the way: while the thread
+// waits for a printer thread to stop, and before it starts (its start's
+// pause).
+TEST_F(WatchThreadsTest, AWakeUpQueuedWhileTheServerThreadIsElsewhereStillMakesItReadAgain) {
+  const std::string laser = printers[0], ink = printers[1];
+  TOsEvent held({.manualReset = true}), release({.manualReset = true});
+  std::atomic<bool> hold{false};
+  harness->AfterJobsChanged = [&](TThreadJobs& thread) {
+    if (thread.Name() != laser || !hold.exchange(false)) return;
+    held.Set();
+    WaitForSingleObject(&release, INFINITE);
+  };
+  StartWatching(Local, {laser, ink});
+  // The server's own watch is open, and its first read made, once a job's
+  // arrival reaches it.
+  ASSERT_TRUE(harness->WaitUntil([&] {
+    spooler->RemoveJob(ink, spooler->SubmitJob(ink, SampleJob("probe", 1, 1)));
+    return harness->WaitUntil([&] { return harness->ServerChanges(Local, false) > 0; }, 250);
+  }));
+  {
+    SCOPED_TRACE("while a printer thread stops");
+    hold = true;
+    spooler->SetPrinterStatus(laser, PRINTER_STATUS_PAUSED);
+    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(&held, 20000));
+    // A printer added: the server stops its printer threads and waits for
+    // the held one, sleeping between looks.
+    const int changes = harness->ServerChanges(Local, true);
+    AddPrinter(Local, "added");
+    EXPECT_TRUE(harness->WaitUntil([&] {
+      THeldList heldServers(ServerList());
+      TThreadCustom* server = ServerList().FindByName(Local);
+      return server && server->State() == TBaseThread::tsSleeping;
+    }));
+    ServerList().WakeAll();
+    // Long enough for a look or two while the printer thread is still held.
+    harness->WaitUntil([] { return false; }, 300);
+    release.Set();
+    EXPECT_TRUE(harness->WaitUntil([&] { return harness->ServerChanges(Local, true) == changes + 2; }));
+  }
+  {
+    SCOPED_TRACE("before the thread starts");
+    std::vector<PrinterInfo2> enumerated;
+    ASSERT_EQ(ERROR_SUCCESS, spooler->EnumPrinters(PRINTER_ENUM_NAME, Remote, enumerated));
+    PrinterHandle handle = 0;
+    ASSERT_EQ(ERROR_SUCCESS, spooler->OpenPrinter(Remote, 0, handle));
+    {
+      THeldList heldServers(ServerList());
+      TThreadServer* server = ServerList().AddServer(Remote, handle);
+      server->OnChange = [this](TThreadCustom* sender) { harness->OnServerChanged(sender); };
+      // The list its first read finds: that read alone reports nothing.
+      server->SetModel(enumerated);
+      ServerList().WakeAll();
+      server->Resume();
+    }
+    EXPECT_TRUE(harness->WaitUntil([&] { return harness->ServerChanges(Remote, true) == 1; }));
+  }
+  EXPECT_TRUE(harness->Alerts().empty());
+
+  ASSERT_TRUE(harness->ShutdownMonitoring(20000));
+  for (const std::string& printer : printers) harness->TakePendingJobs(printer);
+}
+
 TEST_F(WatchThreadsTest, APrinterThreadThatDoesNotStopInTimeIsAbandonedAndTheServerEnds) {
   const std::string stuck = printers[0];
   TOsEvent held({.manualReset = true}), release({.manualReset = true});
