@@ -141,11 +141,7 @@ void TDataCursor::TakeTable(TDataTable* taken, TTableArrival arrival) {
   AskForPassword();
   TakeTableValues();
   currentRecord.Take(DataFile(), CursorRecordSize());
-  rangeLow = TEngineBuffer(MaxIndexKeyLength);
-  rangeHigh = TEngineBuffer(MaxIndexKeyLength);
-  rangeActive = false;
-  windowFirst = 1;
-  windowLast = int32_t(IndexFile().GetRecordCount());
+  range.Open(int32_t(IndexFile().GetRecordCount()));
   SetEmptyPosition();
   if (table->IndexRecreated() && table->UseCount() == 1) RebuildDeletedIndex();
   else if (table->UseCount() == 1 && repaired && !CheckIndexTrees()) {
@@ -214,10 +210,7 @@ void TDataCursor::Close(TTemporaryContents contents) {
     ReleaseQuietly([&] { UnlockRecord(number); });
   lockedRecords.clear();
   filtering.Reset();
-  rangeLow.Reset();
-  rangeHigh.Reset();
-  rangeActive = false;
-  windowFirst = windowLast = 0;
+  range.Close();
   currentRecord.Release();
   SetEmptyPosition();
   DetachFields();

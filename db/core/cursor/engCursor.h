@@ -21,6 +21,7 @@
 #include "engBuffer.h"
 #include "engCharMaps.h"
 #include "engCursorFilterSet.h"
+#include "engCursorPosition.h"
 #include "engCursorRecord.h"
 #include "engCursorReadAhead.h"
 #include "engCursorSnapshot.h"
@@ -175,14 +176,14 @@ public:
   int32_t GetRecordCount() const override;
   int32_t GetSequenceNo() const override;
   void SetToSequenceNo(int32_t n) override;
-  bool AtBeginning() const { return beforeFirst; }
-  bool AtEnd() const { return afterLast; }
-  bool OnRecord() const { return !beforeFirst && !afterLast; }
-  uint32_t CurrentRecordNumber() const override { return OnRecord() ? recordNumber : 0; }
+  bool AtBeginning() const { return position.AtBeginning(); }
+  bool AtEnd() const { return position.AtEnd(); }
+  bool OnRecord() const { return position.OnRecord(); }
+  uint32_t CurrentRecordNumber() const override { return OnRecord() ? position.Record() : 0; }
   const uint8_t* GetCurrentRecordBuffer() const override;
   void SetRange(const uint8_t* low, int lowFieldCount, const uint8_t* high, int highFieldCount) override;
   void ResetRange() override;
-  bool RangeActive() const override { return rangeActive; }
+  bool RangeActive() const override { return range.Active(); }
   int GetBookmarkSize() const override;
   void GetBookmark(uint8_t* bookmark) const override;
   bool GotoBookmark(const uint8_t* bookmark, TKeyMatch match = TKeyMatch::Exact) override;
@@ -348,30 +349,10 @@ private:
   };
   std::unique_ptr<TTakenIndexState> takenIndexStates[IndexSlotCount];
 
-  // Position: the key (index order) or record (natural order) stood on.
-  uint8_t currentKey[MaxIndexKeyLength] = {};
-  // Where the walk last found currentKey (leaf offset, 0: not known, and
-  // entry), for the next step to look there before descending again.
-  uint32_t keptLeaf = 0;
-  int keptEntry = 0;
-  // The way the last descent that placed the cursor took, its leaf level
-  // where the descent landed; it leads to currentKey while that leaf is
-  // keptLeaf (WayToKeptKey).
-  TTreeWay keptWay;
-  uint32_t recordNumber = 0;
-  int32_t logicalPosition = 0;
-  bool beforeFirst = true;
-  bool afterLast = true;
-
-  // Range and its window of logical positions.
-  bool rangeActive = false;
-  // A side given no bound reaches to that end of the index.
-  bool rangeLowOpen = true;
-  bool rangeHighOpen = true;
-  TEngineBuffer rangeLow;  // MaxIndexKeyLength bytes while open
-  TEngineBuffer rangeHigh;
-  int32_t windowFirst = 0;
-  int32_t windowLast = 0;
+  // The key (index order) or record (natural order) stood on.
+  TCursorPosition position;
+  // The key range and its window of logical positions.
+  TCursorRange range;
 
   // Held while open.
   TCursorRecord currentRecord;
@@ -454,22 +435,16 @@ private:
 
   // Positions.
   enum class TEntryFit { Take, Pass, Stop };
-  // Where a position stands against the records the cursor shows: on one,
-  // or at the crack before the first or after the last (an empty cursor is
-  // at both, SetEmptyPosition).
-  enum class TCrackSide : uint8_t { None, BeforeFirst, AfterLast };
   void SetEmptyPosition();
-  void SetNaturalPosition(uint32_t record, int32_t logical, TCrackSide crack = TCrackSide::None);
+  void SetNaturalPosition(uint32_t record, int32_t logical, TCursorPlace place = TCursorPlace::OnRecord);
   // The runs and next records of the leaf sized the read-ahead of a walk:
   // counted at once, or, after a search (which a walk seldom follows), by
   // the first step that needs them. OnStep: counted at once for the landing
   // of a walk's step of one record, whose read takes the next records along
   // even where the step went on into another leaf.
   enum class TRunCount { Now, OnStep, AtFirstStep };
-  void SetIndexPosition(const TLeafWalker& walker, TCrackSide crack = TCrackSide::None, TRunCount runs = TRunCount::Now);
-  // keptWay standing on keptEntry, or nullptr when it leads to another leaf
-  // than keptLeaf.
-  const TTreeWay* WayToKeptKey();
+  void SetIndexPosition(const TLeafWalker& walker, TCursorPlace place = TCursorPlace::OnRecord,
+                        TRunCount runs = TRunCount::Now);
   // Loads the record under the cursor into currentRecord; true when it
   // holds that record now (false off a record, or when a change met on the
   // way moved the cursor).
@@ -495,13 +470,13 @@ private:
   bool TrySetSequenceIndex(int32_t n);
   void SetSequenceNatural(int32_t n);
   void GotoNaturalRecord(uint32_t record);
-  void KeepCrack(TCrackSide was);
+  void KeepCrack(TCursorPlace was);
   // The keys below key, or not above it with inclusive.
   bool TryCountKeys(const uint8_t* key, bool inclusive, uint32_t& count);
   // A key's compared length: the given fields and a partial last one.
   int PartialKeyLength(int fieldCount, int partialLength) const;
   void BuildRangeBound(const uint8_t* record, int fieldCount, bool low, uint8_t* bound);
-  void ReFindAfterIndexChange(const uint8_t* record, bool hadRecord, bool wasEof);
+  void ReFindAfterIndexChange(const uint8_t* record, TCursorPlace was);
 
   // The range window, then the bitmaps (engCursorBitmaps).
   void RebuildWindowAndBitmaps();

@@ -29,7 +29,7 @@ void TDataCursor::RebuildWindowAndBitmaps() {
   filtering.Rebuild();
 }
 
-bool TCursorFilterSet::RangeApplies() const { return cursor.rangeActive && !cursor.IsNaturalOrder(); }
+bool TCursorFilterSet::RangeApplies() const { return cursor.range.Active() && !cursor.IsNaturalOrder(); }
 
 void TCursorFilterSet::Rebuild(TFilter* only) {
   // No filter's bitmap survives a count that skipped building them.
@@ -118,12 +118,15 @@ bool TCursorFilterSet::TryBuildInUse() {
 bool TCursorFilterSet::TryBuildInRange() {
   TKeyStretch stretch;
   stretch.Length = cursor.indexState.KeyLength;
-  stretch.HasFrom = !cursor.rangeLowOpen;
-  stretch.HasTo = !cursor.rangeHighOpen;
-  std::memcpy(stretch.From, cursor.rangeLow.Get(), cursor.indexState.KeyLength);
-  std::memcpy(stretch.To, cursor.rangeHigh.Get(), cursor.indexState.KeyLength);
-  if (cursor.LanguageId() == 0 && cursor.windowLast >= cursor.windowFirst &&
-      int64_t(cursor.windowLast - cursor.windowFirst + 1) * 2 > int64_t(cursor.IndexFile().GetRecordCount())) {
+  const TCursorRange& range = cursor.range;
+  stretch.HasFrom = range.HasLow();
+  stretch.HasTo = range.HasHigh();
+  if (stretch.HasFrom) std::memcpy(stretch.From, range.Low(), cursor.indexState.KeyLength);
+  if (stretch.HasTo) std::memcpy(stretch.To, range.High(), cursor.indexState.KeyLength);
+  const int32_t first = range.WindowFirst();
+  const int32_t last = range.WindowLast();
+  if (cursor.LanguageId() == 0 && last >= first &&
+      int64_t(last - first + 1) * 2 > int64_t(cursor.IndexFile().GetRecordCount())) {
     if (!cursor.TryFillOutsideStretch(stretch, *inRange)) return false;
     inRange->Invert();
     return true;
@@ -231,7 +234,7 @@ int32_t TDataCursor::ReadAheadCount(uint32_t record, bool forward, int32_t limit
   if (!open || limit <= 1) return limit;
   const TRecordsBitmap* run = filtering.ReadAheadBits();
   if (!run) {
-    if (record != recordNumber) return 1;
+    if (record != position.Record()) return 1;
     return std::max(1, std::min(limit, readAhead.Run(forward)));
   }
   // A few records it will not show between those it will go along: one
@@ -252,7 +255,7 @@ int32_t TDataCursor::ReadAheadCount(uint32_t record, bool forward, int32_t limit
 // In index order, the records of the leaf's next entries; a filter's
 // bitmap leaves out those it will not show.
 int32_t TDataCursor::UpcomingRecords(uint32_t record, bool forward, uint32_t* numbers, int32_t limit) {
-  if (!open || !readAhead.Walking() || record != recordNumber || IsNaturalOrder() || filtering.BuildPending())
+  if (!open || !readAhead.Walking() || record != position.Record() || IsNaturalOrder() || filtering.BuildPending())
     return 0;
   const uint32_t* upcoming = readAhead.List(forward);
   int32_t count = 0;

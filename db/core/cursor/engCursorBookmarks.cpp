@@ -10,8 +10,8 @@ int TDataCursor::GetBookmarkSize() const { return IsNaturalOrder() ? 4 : indexSt
 
 void TDataCursor::GetBookmark(uint8_t* bookmark) const {
   filtering.SettleEdge();
-  if (IsNaturalOrder()) PutLE32(bookmark, recordNumber);
-  else std::memcpy(bookmark, currentKey, indexState.KeyLength);
+  if (IsNaturalOrder()) PutLE32(bookmark, position.Record());
+  else std::memcpy(bookmark, position.Key(), indexState.KeyLength);
 }
 
 int TDataCursor::CompareBookmarks(const uint8_t* a, const uint8_t* b) const {

@@ -65,7 +65,7 @@ const TRecordsBitmap& TCursorFilterSet::Visible() const {
 
 bool TCursorFilterSet::SeesAny() const {
   if (on) return visibleCount > 0;
-  return cursor.windowLast >= 1 && cursor.windowLast >= cursor.windowFirst;
+  return !cursor.range.WindowEmpty();
 }
 
 // This set is the cursor's own (cursor.filtering), so building through
@@ -84,9 +84,7 @@ void TCursorFilterSet::DeferEdge(bool atEnd) {
   ORV_ASSERT(!cursor.IsNaturalOrder());
   edgePending = true;
   edgeIndexNo = cursor.indexNo;
-  cursor.keptLeaf = 0;
-  cursor.beforeFirst = !atEnd;
-  cursor.afterLast = atEnd;
+  cursor.position.ToCrackUnplaced(atEnd ? TCursorPlace::AfterLast : TCursorPlace::BeforeFirst);
   cursor.movingForward = !atEnd;
   cursor.readAhead.DropPosition();
 }
@@ -99,7 +97,7 @@ void TCursorFilterSet::SettleEdge() const {
   edgePending = false;
   // The cursor changed its order, and finds its place in the new one.
   if (cursor.indexNo != edgeIndexNo) return;
-  const bool atEnd = cursor.afterLast;
+  const bool atEnd = cursor.position.AtEnd();
   TOperationBracket bracket(cursor);
   if (!cursor.SeesRecords()) {
     cursor.SetEmptyPosition();
@@ -108,6 +106,5 @@ void TCursorFilterSet::SettleEdge() const {
   bool found = false;
   while (!cursor.TryPlaceAtEdge(!atEnd, found)) cursor.AfterChangeSeen();
   if (!found) cursor.SetEmptyPosition();
-  else if (atEnd) cursor.afterLast = true;
-  else cursor.beforeFirst = true;
+  else cursor.position.ToCrack(atEnd ? TCursorPlace::AfterLast : TCursorPlace::BeforeFirst);
 }

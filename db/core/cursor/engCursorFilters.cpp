@@ -228,11 +228,11 @@ void TCursorFilterSet::UpdateFilter(TExpToken* tree, TFilter* filter) {
 // keep their bitmaps, which are current while filtering stays on.
 void TDataCursor::AfterFilterChange(TFilter* rebuilt, bool evaluate) {
   TOperationBracket bracket(*this);
-  const bool wasEof = afterLast && !beforeFirst;
+  const bool wasEof = position.Place() == TCursorPlace::AfterLast;
   const bool hadRecord = OnRecord();
   uint8_t key[MaxIndexKeyLength];
-  std::memcpy(key, currentKey, sizeof key);
-  const uint32_t record = recordNumber;
+  std::memcpy(key, position.Key(), sizeof key);
+  const uint32_t record = position.Record();
   const bool wasFiltering = filtering.FilteringOn();
   filtering.UpdateState();
   if (!evaluate && wasFiltering && filtering.FilteringOn()) filtering.CombineVisible();

@@ -48,21 +48,20 @@ void TDataCursor::SetIndexNo(uint8_t n) {
   if (outermost) restarts = 0;
   TScopeGuard endOperation([this] { EndOperation(); });
   if (outermost && table->LockChangeCheck()) Resynchronise();
-  const bool hadRecord = OnRecord();
-  const bool wasEof = afterLast && !beforeFirst;
+  const TCursorPlace was = position.Place();
   std::vector<uint8_t> record(GetCurrentRecordBuffer(), GetCurrentRecordBuffer() + CursorRecordSize());
-  rangeActive = false;
-  rangeLowOpen = rangeHighOpen = true;
+  range.Reset();
   LoadIndexState(n);
   filtering.UpdateState();
   RebuildWindowAndBitmaps();
-  ReFindAfterIndexChange(record.data(), hadRecord, wasEof);
+  ReFindAfterIndexChange(record.data(), was);
 }
 
-// The record the cursor stood on, found again in the new order.
-void TDataCursor::ReFindAfterIndexChange(const uint8_t* record, bool hadRecord, bool wasEof) {
-  if (!hadRecord) {
-    if (wasEof) SetToEnd();
+// The record the cursor stood on, found again in the new order; from a
+// crack, the crack at that end (an empty cursor's at the beginning).
+void TDataCursor::ReFindAfterIndexChange(const uint8_t* record, TCursorPlace was) {
+  if (was != TCursorPlace::OnRecord) {
+    if (was == TCursorPlace::AfterLast) SetToEnd();
     else SetToBegin();
     return;
   }

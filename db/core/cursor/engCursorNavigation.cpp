@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <cstring>
 
 #include "rtlAssert.h"
 #include "engCursor.h"
@@ -16,53 +15,27 @@
 #include "engDataFile.h"
 #include "engIndexFile.h"
 #include "engRecordsBitmap.h"
-#include "engShortCopy.h"
 #include "engTable.h"
 
 // ---- positions -------------------------------------------------------------
 
 void TDataCursor::SetEmptyPosition() {
   filtering.DropEdge();
-  keptLeaf = 0;
-  std::memset(currentKey, 0, sizeof currentKey);
-  recordNumber = 0;
-  logicalPosition = 0;
-  beforeFirst = afterLast = true;
+  position.SetEmpty();
   readAhead.DropPosition();
 }
 
-void TDataCursor::SetNaturalPosition(uint32_t record, int32_t logical, TCrackSide crack) {
+void TDataCursor::SetNaturalPosition(uint32_t record, int32_t logical, TCursorPlace place) {
   filtering.DropEdge();
-  keptLeaf = 0;
   readAhead.LeaveLeaf();
-  recordNumber = record;
-  logicalPosition = logical;
-  beforeFirst = crack == TCrackSide::BeforeFirst;
-  afterLast = crack == TCrackSide::AfterLast;
+  position.SetNatural(record, logical, place);
 }
 
-void TDataCursor::SetIndexPosition(const TLeafWalker& walker, TCrackSide crack, TRunCount runs) {
+void TDataCursor::SetIndexPosition(const TLeafWalker& walker, TCursorPlace place, TRunCount runs) {
   filtering.DropEdge();
-  const uint32_t record = walker.Record();
-  CopyFew(currentKey, walker.Key(), size_t(indexState.KeyLength));
-  keptLeaf = walker.PageOffset();
-  keptEntry = walker.Entry();
-  // A walk resumed on its leaf made no descent: the way kept last still
-  // leads there if the leaf is the same.
-  if (walker.Way().Levels > 0) keptWay = walker.Way();
-  recordNumber = record;
-  logicalPosition = int32_t(walker.Logical());
-  beforeFirst = crack == TCrackSide::BeforeFirst;
-  afterLast = crack == TCrackSide::AfterLast;
+  position.SetIndex(walker, indexState.KeyLength, place);
   if (runs == TRunCount::AtFirstStep) readAhead.CountAtFirstStep();
   else readAhead.CountAt(walker, runs == TRunCount::OnStep, filling);
-}
-
-const TTreeWay* TDataCursor::WayToKeptKey() {
-  const int leaf = keptWay.Levels - 1;
-  if (leaf < 0 || keptLeaf == 0 || keptWay.Offsets[leaf] != keptLeaf) return nullptr;
-  keptWay.Positions[leaf] = uint16_t(keptEntry);
-  return &keptWay;
 }
 
 // In index order a walk follows, which needs the bitmaps; natural order
@@ -105,14 +78,12 @@ bool TDataCursor::TryPlaceAtEdge(bool first, bool& found) {
   found = false;
   TLeafWalker walker(*this, indexNo, indexState.Comparer);
   bool hit = false;
-  const bool fromLow = rangeActive && !rangeLowOpen;
-  const bool fromHigh = rangeActive && !rangeHighOpen;
   if (first) {
-    if (!(fromLow ? walker.ToKey(rangeLow.Get(), indexState.KeyLength, TLeafSearchEnd::FirstNotBelow, hit)
-                  : walker.ToFirst()))
+    if (!(range.HasLow() ? walker.ToKey(range.Low(), indexState.KeyLength, TLeafSearchEnd::FirstNotBelow, hit)
+                         : walker.ToFirst()))
       return false;
-  } else if (fromHigh) {
-    if (!walker.ToKey(rangeHigh.Get(), indexState.KeyLength, TLeafSearchEnd::PastLower, hit)) return false;
+  } else if (range.HasHigh()) {
+    if (!walker.ToKey(range.High(), indexState.KeyLength, TLeafSearchEnd::PastLower, hit)) return false;
     if (!hit && !walker.Prior()) return false;
   } else if (!walker.ToLast()) {
     return false;
@@ -132,14 +103,14 @@ bool TDataCursor::LoadCurrentRecord() {
   }
   TRecord* record = nullptr;
   const TRecordReadOptions walk{.Forward = movingForward, .ReadAhead = true, .CursorSized = true};
-  if (!DataFile().GetRecord(this, recordNumber, walk, record)) {
+  if (!DataFile().GetRecord(this, position.Record(), walk, record)) {
     // Another user's change: the cursor finds its place again, which
     // loads the record of that place.
     if (!resynchronising) {
       Resynchronise();
       return false;
     }
-    if (!DataFile().GetRecord(this, recordNumber, {.CursorSized = true}, record)) {
+    if (!DataFile().GetRecord(this, position.Record(), {.CursorSized = true}, record)) {
       ClearRecord(currentRecord.Buffer());
       return false;
     }
@@ -176,7 +147,7 @@ bool TDataCursor::MoveAndLoad(int32_t n) {
 
 bool TDataCursor::TryMoveIndex(int32_t n) {
   filtering.SettleEdge();
-  if (!SeesRecords() || (beforeFirst && afterLast)) {
+  if (!SeesRecords() || position.IsEmpty()) {
     SetEmptyPosition();
     return true;
   }
@@ -186,18 +157,21 @@ bool TDataCursor::TryMoveIndex(int32_t n) {
   // to the table since made the cursor find its place again, which
   // remembered it anew; only a fill writes without that.
   bool resumed = false;
-  if (keptLeaf != 0 && !filling && !snapshot.Differs(*table) &&
-      !walker.Resume(keptLeaf, keptEntry, currentKey, recordNumber, uint32_t(logicalPosition), resumed))
+  const uint8_t* kept = position.Key();
+  if (position.KeptLeaf() != 0 && !filling && !snapshot.Differs(*table) &&
+      !walker.Resume(position.KeptLeaf(), position.KeptEntry(), kept, position.Record(), uint32_t(position.Logical()),
+                     resumed))
     return false;
   if (resumed) exact = true;
-  else if (!walker.ToKey(currentKey, indexState.KeyLength, TLeafSearchEnd::PastLower, exact)) return false;
+  else if (!walker.ToKey(kept, indexState.KeyLength, TLeafSearchEnd::PastLower, exact)) return false;
   if (walker.IndexEmpty()) {
     SetEmptyPosition();
     return true;
   }
   const bool forward = n > 0;
   // The walk stands on the kept key, or on the entry after the gap it left.
-  bool takeCurrent = forward ? (!exact || beforeFirst) : (exact && afterLast);
+  const TCursorPlace from = position.Place();
+  bool takeCurrent = forward ? (!exact || from == TCursorPlace::BeforeFirst) : (exact && from == TCursorPlace::AfterLast);
   // A landing reached by steps from an entry holding the kept key is past
   // it: the walker checks every step against the key it left.
   bool stepsFromKept = exact && !takeCurrent;
@@ -211,8 +185,9 @@ bool TDataCursor::TryMoveIndex(int32_t n) {
     // Only the kept key itself may be taken again, from the crack next to
     // it: anything else that is no step past it would repeat forever.
     auto outOfOrder = [&] {
-      const int order = CompareKeys(walker.Key(), currentKey, indexState.KeyLength);
-      return forward ? order < 0 || (order == 0 && !beforeFirst) : order > 0 || (order == 0 && !afterLast);
+      const int order = CompareKeys(walker.Key(), kept, indexState.KeyLength);
+      return forward ? order < 0 || (order == 0 && from != TCursorPlace::BeforeFirst)
+                     : order > 0 || (order == 0 && from != TCursorPlace::AfterLast);
     };
     if (stepsFromKept) ORV_ASSERT(!outOfOrder());
     else if (outOfOrder()) walker.Corrupt();
@@ -220,25 +195,21 @@ bool TDataCursor::TryMoveIndex(int32_t n) {
     stepsFromKept = true;
     --remaining;
     if (remaining == 0) {
-      SetIndexPosition(walker, TCrackSide::None, runs);
+      SetIndexPosition(walker, TCursorPlace::OnRecord, runs);
       return true;
     }
-    std::memcpy(currentKey, walker.Key(), indexState.KeyLength);
-    keptLeaf = walker.PageOffset();
-    keptEntry = walker.Entry();
-    recordNumber = walker.Record();
-    logicalPosition = int32_t(walker.Logical());
+    position.PassEntry(walker, indexState.KeyLength);
   }
   // Ran off the end: the crack lies beyond the last key reached.
-  beforeFirst = !forward;
-  afterLast = forward;
+  position.ToCrack(forward ? TCursorPlace::AfterLast : TCursorPlace::BeforeFirst);
   readAhead.EndRuns();
   return true;
 }
 
 // After the last visible record.
 void TDataCursor::SetNaturalEnd() {
-  SetNaturalPosition(uint32_t(filtering.Visible().RecordCount()) + 1, filtering.VisibleCount() + 1, TCrackSide::AfterLast);
+  SetNaturalPosition(uint32_t(filtering.Visible().RecordCount()) + 1, filtering.VisibleCount() + 1,
+                     TCursorPlace::AfterLast);
 }
 
 void TDataCursor::MoveNatural(int32_t n) {
@@ -249,21 +220,21 @@ void TDataCursor::MoveNatural(int32_t n) {
   }
   int32_t record;
   int32_t counter;
-  if (beforeFirst) {
+  if (position.AtBeginning()) {
     record = counter = 0;
-  } else if (afterLast) {
+  } else if (position.AtEnd()) {
     record = visible.RecordCount() + 1;
     counter = filtering.VisibleCount() + 1;
   } else {
-    record = int32_t(recordNumber);
-    counter = logicalPosition;
+    record = int32_t(position.Record());
+    counter = position.Logical();
     // A record that left the visible set leaves a gap ranked by what precedes it.
-    if (!RecordVisible(recordNumber)) counter = visible.CountSetBefore(record) + (n > 0 ? 0 : 1);
+    if (!RecordVisible(position.Record())) counter = visible.CountSetBefore(record) + (n > 0 ? 0 : 1);
   }
   const bool found = n > 0 ? visible.FindNext(record, n, counter) : visible.FindPrior(record, -n, counter);
   if (found) SetNaturalPosition(uint32_t(record), counter);
   else if (n > 0) SetNaturalEnd();
-  else SetNaturalPosition(0, 0, TCrackSide::BeforeFirst);
+  else SetNaturalPosition(0, 0, TCursorPlace::BeforeFirst);
 }
 
 void TDataCursor::SetToBegin() {
@@ -273,11 +244,11 @@ void TDataCursor::SetToBegin() {
   if (!SeesRecords()) {
     SetEmptyPosition();
   } else if (IsNaturalOrder()) {
-    SetNaturalPosition(0, 0, TCrackSide::BeforeFirst);
+    SetNaturalPosition(0, 0, TCursorPlace::BeforeFirst);
   } else {
     bool found = false;
     while (!TryPlaceAtEdge(true, found)) AfterChangeSeen();
-    if (found) beforeFirst = true;
+    if (found) position.ToCrack(TCursorPlace::BeforeFirst);
     else SetEmptyPosition();
   }
   LoadCurrentRecord();
@@ -294,7 +265,7 @@ void TDataCursor::SetToEnd() {
   } else {
     bool found = false;
     while (!TryPlaceAtEdge(false, found)) AfterChangeSeen();
-    if (found) afterLast = true;
+    if (found) position.ToCrack(TCursorPlace::AfterLast);
     else SetEmptyPosition();
   }
   LoadCurrentRecord();
@@ -305,31 +276,29 @@ void TDataCursor::SetToEnd() {
 // it (another user added them, a new range shows them) the cursor goes to
 // the crack at that edge of what it now sees, so the next step in from
 // the edge hands out every record, the new ones first.
-void TDataCursor::KeepCrack(TCrackSide was) {
-  if (was == TCrackSide::None) return;
-  const bool first = was == TCrackSide::BeforeFirst;
+void TDataCursor::KeepCrack(TCursorPlace was) {
+  if (was != TCursorPlace::BeforeFirst && was != TCursorPlace::AfterLast) return;
+  const bool first = was == TCursorPlace::BeforeFirst;
   while (!TryMoveIndex(first ? -1 : 1)) AfterChangeSeen();
   if (!OnRecord()) return;
   bool found = false;
   while (!TryPlaceAtEdge(first, found)) AfterChangeSeen();
   if (!found) SetEmptyPosition();
-  else if (first) beforeFirst = true;
-  else afterLast = true;
+  else position.ToCrack(was);
 }
 
 // ---- counts and sequence numbers -------------------------------------------
 
 int32_t TDataCursor::GetRecordCount() const {
   if (filtering.FilteringOn()) return filtering.VisibleCount();
-  if (windowFirst < 1 || windowLast < 1) return 0;
-  return windowLast - windowFirst + 1;
+  return range.WindowCount();
 }
 
 int32_t TDataCursor::GetSequenceNo() const {
-  if (IsNaturalOrder()) return logicalPosition;
+  if (IsNaturalOrder()) return position.Logical();
   filtering.SettleEdge();
-  if (logicalPosition < 1) return 0;
-  return logicalPosition - windowFirst + 1;
+  if (position.Logical() < 1) return 0;
+  return position.Logical() - range.WindowFirst() + 1;
 }
 
 // The n-th record the cursor sees, in natural order as in index order.
@@ -348,7 +317,7 @@ void TDataCursor::SetSequenceNatural(int32_t n) {
   if (filtering.VisibleCount() == 0) {
     SetEmptyPosition();
   } else if (n < 1) {
-    SetNaturalPosition(0, 0, TCrackSide::BeforeFirst);
+    SetNaturalPosition(0, 0, TCursorPlace::BeforeFirst);
   } else if (n > filtering.VisibleCount()) {
     SetNaturalEnd();
   } else {
@@ -371,19 +340,19 @@ bool TDataCursor::TrySetSequenceIndex(int32_t n) {
     return true;
   }
   if (GetSequenceNo() > n) {
-    beforeFirst = true;
+    position.ToCrack(TCursorPlace::BeforeFirst);
     return true;
   }
   if (!TryPlaceAtEdge(false, found)) return false;
   if (GetSequenceNo() < n) {
-    afterLast = true;
+    position.ToCrack(TCursorPlace::AfterLast);
     return true;
   }
   TLeafWalker walker(*this, indexNo, indexState.Comparer);
-  if (!walker.ToLogical(uint32_t(windowFirst + n - 1))) return false;
+  if (!walker.ToLogical(uint32_t(range.WindowFirst() + n - 1))) return false;
   if (!StepToAcceptable(walker, true, true, found)) return false;
   if (!found) {
-    if (!walker.ToLogical(uint32_t(windowFirst + n - 1))) return false;
+    if (!walker.ToLogical(uint32_t(range.WindowFirst() + n - 1))) return false;
     if (!StepToAcceptable(walker, false, true, found)) return false;
   }
   if (found) SetIndexPosition(walker);

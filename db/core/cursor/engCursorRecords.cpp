@@ -16,9 +16,16 @@
 #include "engTable.h"
 
 int32_t TDataCursor::CrackResult() const {
-  if (beforeFirst && afterLast) return EngErrNoCurrentRecord;
-  if (beforeFirst) return EngErrBeginOfFile;
-  if (afterLast) return EngErrEndOfFile;
+  switch (position.Place()) {
+    case TCursorPlace::Empty:
+      return EngErrNoCurrentRecord;
+    case TCursorPlace::BeforeFirst:
+      return EngErrBeginOfFile;
+    case TCursorPlace::AfterLast:
+      return EngErrEndOfFile;
+    case TCursorPlace::OnRecord:
+      break;
+  }
   return 0;
 }
 
@@ -38,7 +45,7 @@ int32_t TDataCursor::GetRecord(uint8_t* buffer, TRecordPurpose purpose) {
   TOperationBracket bracket(*this);
   // Without a current record there is nothing to lock.
   if (purpose == TRecordPurpose::Edit && OnRecord()) {
-    const uint32_t locked = recordNumber;
+    const uint32_t locked = position.Record();
     LockRecord(locked);
     if (buffer && !exclusive && std::memcmp(GetCurrentRecordBuffer(), buffer, GetRecordSize()) != 0) {
       UnlockRecord(locked);
@@ -60,14 +67,14 @@ int32_t TDataCursor::GetNextRecord(uint8_t* buffer) {
   RequireOpen();
   TOperationBracket bracket(*this);
   if (StepInto(1, buffer)) return 0;
-  return afterLast ? EngErrEndOfFile : CrackResult();
+  return AtEnd() ? EngErrEndOfFile : CrackResult();
 }
 
 int32_t TDataCursor::GetPriorRecord(uint8_t* buffer) {
   RequireOpen();
   TOperationBracket bracket(*this);
   if (StepInto(-1, buffer)) return 0;
-  return beforeFirst ? EngErrBeginOfFile : CrackResult();
+  return AtBeginning() ? EngErrBeginOfFile : CrackResult();
 }
 
 void TDataCursor::CopyBlobInto(int fieldNo, uint8_t* buffer) {

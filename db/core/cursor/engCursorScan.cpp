@@ -19,8 +19,8 @@ int32_t TDataCursor::GetNextRecords(TRecordBatch& batch) {
   auto single = [&]() -> int32_t {
     batch.images.resize(size);
     batch.numbers.resize(1);
-    if (!StepInto(1, batch.images.data())) return afterLast ? EngErrEndOfFile : CrackResult();
-    batch.numbers[0] = recordNumber;
+    if (!StepInto(1, batch.images.data())) return AtEnd() ? EngErrEndOfFile : CrackResult();
+    batch.numbers[0] = position.Record();
     batch.count = 1;
     return 0;
   };
@@ -35,13 +35,13 @@ int32_t TDataCursor::GetNextRecords(TRecordBatch& batch) {
     }
     int32_t record = 0;
     int32_t counter = 0;
-    if (afterLast) {
+    if (AtEnd()) {
       record = visible.RecordCount() + 1;
       counter = filtering.VisibleCount() + 1;
-    } else if (!beforeFirst) {
-      record = int32_t(recordNumber);
-      counter = logicalPosition;
-      if (!RecordVisible(recordNumber)) counter = visible.CountSetBefore(record);
+    } else if (!AtBeginning()) {
+      record = int32_t(position.Record());
+      counter = position.Logical();
+      if (!RecordVisible(position.Record())) counter = visible.CountSetBefore(record);
     }
     if (!visible.FindNext(record, 1, counter)) {
       SetNaturalEnd();

@@ -12,9 +12,7 @@
 bool TDataCursor::SearchKey(const uint8_t* key, TCrack crack) {
   RequireOpen();
   TOperationBracket bracket(*this);
-  const TCrackSide was = beforeFirst == afterLast ? TCrackSide::None
-                         : beforeFirst           ? TCrackSide::BeforeFirst
-                                                 : TCrackSide::AfterLast;
+  const TCursorPlace was = position.Place();
   bool found = false;
   if (!IsNaturalOrder()) {
     while (!TrySearchKey(key, found)) AfterChangeSeen();
@@ -55,13 +53,13 @@ bool TDataCursor::TrySearchKey(const uint8_t* key, bool& found) {
   if (!StepToAcceptable(walker, true, true, taken)) return false;
   if (taken) {
     found = hit && walker.Logical() == hitPosition;
-    SetIndexPosition(walker, TCrackSide::None, TRunCount::AtFirstStep);
+    SetIndexPosition(walker, TCursorPlace::OnRecord, TRunCount::AtFirstStep);
     return true;
   }
   // Past the last key: a filter leaves the cursor on the last record it
   // shows; without one it stands after the last key.
   if (!StepToAcceptable(walker, false, false, taken)) return false;
-  if (taken) SetIndexPosition(walker, filtering.FilteringOn() ? TCrackSide::None : TCrackSide::AfterLast);
+  if (taken) SetIndexPosition(walker, filtering.FilteringOn() ? TCursorPlace::OnRecord : TCursorPlace::AfterLast);
   else SetEmptyPosition();
   return true;
 }
@@ -84,7 +82,7 @@ bool TDataCursor::FindKey(const uint8_t* record, const TKeySearch& search, uint8
     if (indexState.Descending) FillKeyHigh(searchKey, compared);
     else FillKeyLow(searchKey, compared);
     SearchKey(searchKey);
-    result = SeesRecords() && OnRecord() && std::memcmp(currentKey, searchKey, size_t(compared)) == 0;
+    result = SeesRecords() && OnRecord() && std::memcmp(position.Key(), searchKey, size_t(compared)) == 0;
   }
   if (found && currentRecord.Held()) std::memcpy(found, currentRecord.Buffer(), CursorRecordSize());
   return result;
@@ -93,11 +91,11 @@ bool TDataCursor::FindKey(const uint8_t* record, const TKeySearch& search, uint8
 // ---- ranges ------------------------------------------------------------------
 
 bool TDataCursor::BelowRange(const uint8_t* key) const {
-  return rangeActive && !rangeLowOpen && CompareKeys(key, rangeLow.Get(), indexState.KeyLength) < 0;
+  return range.HasLow() && CompareKeys(key, range.Low(), indexState.KeyLength) < 0;
 }
 
 bool TDataCursor::AboveRange(const uint8_t* key) const {
-  return rangeActive && !rangeHighOpen && CompareKeys(key, rangeHigh.Get(), indexState.KeyLength) > 0;
+  return range.HasHigh() && CompareKeys(key, range.High(), indexState.KeyLength) > 0;
 }
 
 bool TDataCursor::TryCountKeys(const uint8_t* key, bool inclusive, uint32_t& count) {
@@ -112,13 +110,12 @@ bool TDataCursor::TryCountKeys(const uint8_t* key, bool inclusive, uint32_t& cou
 void TDataCursor::ComputeRangeWindow() {
   if (!open) return;
   TOperationBracket bracket(*this);
-  if (IsNaturalOrder() || !rangeActive) {
-    windowFirst = 1;
-    windowLast = int32_t(IndexFile().GetRecordCount());
+  if (IsNaturalOrder() || !range.Active()) {
+    range.SetWhole(int32_t(IndexFile().GetRecordCount()));
     return;
   }
-  if (!rangeLowOpen && !rangeHighOpen && CompareKeys(rangeLow.Get(), rangeHigh.Get(), indexState.KeyLength) > 0) {
-    windowFirst = windowLast = 0;
+  if (range.HasLow() && range.HasHigh() && CompareKeys(range.Low(), range.High(), indexState.KeyLength) > 0) {
+    range.SetInverted();
     return;
   }
   if (computingWindow) return;
@@ -127,12 +124,10 @@ void TDataCursor::ComputeRangeWindow() {
   uint32_t upTo = IndexFile().GetRecordCount();
   TScopeGuard computed([this] { computingWindow = false; });
   // A change met on the way has dropped the stale pages: count again.
-  while ((!rangeLowOpen && !TryCountKeys(rangeLow.Get(), false, below)) ||
-         (!rangeHighOpen && !TryCountKeys(rangeHigh.Get(), true, upTo)))
+  while ((range.HasLow() && !TryCountKeys(range.Low(), false, below)) ||
+         (range.HasHigh() && !TryCountKeys(range.High(), true, upTo)))
     NoteRestart();
-  windowFirst = int32_t(below) + 1;
-  windowLast = int32_t(upTo);
-  if (windowLast < windowFirst) windowFirst = windowLast = 0;
+  range.SetWindow(below, upTo);
 }
 
 // One bound of a range: the given key, its tail after the fields given
@@ -151,21 +146,18 @@ void TDataCursor::SetRange(const uint8_t* low, int lowFieldCount, const uint8_t*
   RequireOpen();
   if (IsNaturalOrder()) return;
   TOperationBracket bracket(*this);
-  rangeLowOpen = low == nullptr;
-  rangeHighOpen = high == nullptr;
-  if (low) BuildRangeBound(low, lowFieldCount, true, rangeLow.Get());
-  if (high) BuildRangeBound(high, highFieldCount, false, rangeHigh.Get());
-  rangeActive = true;
+  if (low) BuildRangeBound(low, lowFieldCount, true, range.LowToBuild());
+  if (high) BuildRangeBound(high, highFieldCount, false, range.HighToBuild());
+  range.Set(low != nullptr, high != nullptr);
   RebuildWindowAndBitmaps();
-  SearchKey(currentKey, TCrack::Keep);
+  SearchKey(position.Key(), TCrack::Keep);
 }
 
 void TDataCursor::ResetRange() {
   RequireOpen();
   if (IsNaturalOrder()) return;
   TOperationBracket bracket(*this);
-  rangeActive = false;
-  rangeLowOpen = rangeHighOpen = true;
+  range.Reset();
   RebuildWindowAndBitmaps();
-  SearchKey(currentKey, TCrack::Keep);
+  SearchKey(position.Key(), TCrack::Keep);
 }

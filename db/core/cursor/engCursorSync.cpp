@@ -106,9 +106,7 @@ void TDataCursor::FindPositionAgain(bool rebuildBitmaps) {
   TScopeGuard done([this] { resynchronising = false; });
   uint8_t bookmark[MaxBookmarkSize];
   GetBookmark(bookmark);
-  const bool wasEmpty = beforeFirst && afterLast;
-  const bool wasBof = beforeFirst && !afterLast;
-  const bool wasEof = afterLast && !beforeFirst;
+  const TCursorPlace was = position.Place();
   TakeChangeSnapshot();
   if (rebuildBitmaps) {
     RebuildWindowAndBitmaps();
@@ -116,14 +114,14 @@ void TDataCursor::FindPositionAgain(bool rebuildBitmaps) {
     TOperationBracket bracket(*this);
     ComputeRangeWindow();
   }
-  if (wasEmpty) {
+  if (was == TCursorPlace::Empty) {
     SetToBegin();
-  } else if (IsNaturalOrder() && wasBof) {
+  } else if (IsNaturalOrder() && was == TCursorPlace::BeforeFirst) {
     SetToBegin();
-  } else if (IsNaturalOrder() && wasEof) {
+  } else if (IsNaturalOrder() && was == TCursorPlace::AfterLast) {
     SetToEnd();
   } else if (IsNaturalOrder()) {
-    GotoNaturalRecord(recordNumber);
+    GotoNaturalRecord(position.Record());
     LoadCurrentRecord();
   } else {
     SearchKey(bookmark, TCrack::Keep);

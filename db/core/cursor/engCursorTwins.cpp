@@ -26,9 +26,9 @@ int32_t TDataCursor::SyncWith(TDataCursor& other) {
   }
   bool found = false;
   if (IsNaturalOrder()) {
-    GotoNaturalRecord(other.recordNumber);
+    GotoNaturalRecord(other.position.Record());
     LoadCurrentRecord();
-    found = OnRecord() && recordNumber == other.recordNumber;
+    found = OnRecord() && position.Record() == other.position.Record();
   } else {
     uint8_t key[MaxIndexKeyLength] = {};
     BuildKey(other.GetCurrentRecordBuffer(), key);
@@ -38,13 +38,9 @@ int32_t TDataCursor::SyncWith(TDataCursor& other) {
 }
 
 void TDataCursor::CopyRangeTo(TDataCursor& twin) const {
-  if (!rangeActive || IsNaturalOrder()) return;
+  if (!range.Active() || IsNaturalOrder()) return;
   TOperationBracket bracket(twin);
-  twin.rangeLowOpen = rangeLowOpen;
-  twin.rangeHighOpen = rangeHighOpen;
-  std::memcpy(twin.rangeLow.Get(), rangeLow.Get(), MaxIndexKeyLength);
-  std::memcpy(twin.rangeHigh.Get(), rangeHigh.Get(), MaxIndexKeyLength);
-  twin.rangeActive = true;
+  twin.range.CopyFrom(range);
   twin.RebuildWindowAndBitmaps();
 }
 

@@ -274,8 +274,7 @@ void TDataCursor::InsertRecord(uint8_t* record, const TRecordChangeOptions& opti
                                       [&](const TChangeKey& entry) { return entry.IndexNo == currentIndex; });
     if (current != keys.Keys.end() && !options.GoToRecord && !filling && OnRecord() && !IsNaturalOrder()) {
       SwitchToIndex(currentIndex);
-      if (CompareKeys(current->Key, currentKey, indexState.KeyLength) < 0) ++logicalPosition;
-      keptLeaf = 0;
+      position.AfterKeyInserted(CompareKeys(current->Key, position.Key(), indexState.KeyLength) < 0);
       readAhead.LeafMayHaveChanged();
       change.KeptCurrentKey = true;
     }
@@ -313,7 +312,7 @@ void TDataCursor::ModifyRecord(uint8_t* record, const TRecordChangeOptions& opti
     bool keyChanged = false;
     // The cursor on the record keeps its key when the change moves no key
     // of the cursor's index.
-    change.KeptCurrentKey = OnRecord() && recordNumber == number;
+    change.KeptCurrentKey = OnRecord() && position.Record() == number;
     for (TChangeKey& entry : keys.Keys) {
       if (std::memcmp(entry.Key, entry.OldKey, entry.Length) == 0) continue;
       if (entry.IndexNo == currentIndex) change.KeptCurrentKey = false;
@@ -348,7 +347,7 @@ void TDataCursor::DeleteRecord(const uint8_t* record) {
     // key that was its leaf's last leaves the search to find that entry.
     // The key's descent searches each page from the entry the way to the
     // cursor's key took, as the look-up that placed the cursor left it.
-    const bool onKey = OnRecord() && recordNumber == number && !IsNaturalOrder();
+    const bool onKey = OnRecord() && position.Record() == number && !IsNaturalOrder();
     const bool mayTakeNext = onKey && !filling && !filtering.FilteringOn() && !filtering.EdgePending();
     TEntryAfter next;
     ORV_ASSERT(table->MayChangeFiles());
@@ -357,8 +356,9 @@ void TDataCursor::DeleteRecord(const uint8_t* record) {
       if (!KeepsKeysIn(n)) continue;
       SwitchToIndex(uint8_t(n));
       BuildKey(stored->Buffer(), key);
-      const bool current = onKey && n == currentIndex && std::memcmp(key, currentKey, indexState.KeyLength) == 0;
-      CurrentTree().DeleteKey(key, current && mayTakeNext ? &next : nullptr, current ? WayToKeptKey() : nullptr);
+      const bool current = onKey && n == currentIndex && std::memcmp(key, position.Key(), indexState.KeyLength) == 0;
+      CurrentTree().DeleteKey(key, current && mayTakeNext ? &next : nullptr,
+                              current ? position.WayToKeptKey() : nullptr);
     }
     SwitchToIndex(DeletedIndexNo);
     uint8_t deletedKey[MaxIndexKeyLength];
@@ -380,10 +380,7 @@ void TDataCursor::DeleteRecord(const uint8_t* record) {
     SwitchToIndex(currentIndex);
     if (BelowRange(next.Key) || AboveRange(next.Key)) return;
     filtering.DropEdge();
-    std::memcpy(currentKey, next.Key, indexState.KeyLength);
-    recordNumber = next.Record;
-    beforeFirst = afterLast = false;
-    keptLeaf = 0;
+    position.TakeFollowingKey(next.Key, indexState.KeyLength, next.Record);
     readAhead.CountAtFirstStep();
     change.KeptCurrentKey = true;
   });
