@@ -452,17 +452,22 @@ private:
   // MoveBy's step and load, inside an operation already bracketed.
   bool MoveAndLoad(int32_t n);
   bool SeesRecords() const;
-  bool BelowRange(const uint8_t* key) const;
-  bool AboveRange(const uint8_t* key) const;
   bool RecordVisible(uint32_t record) const;
   // Whether the cursor may stand on the walker's entry, must pass it (a
   // record it does not see), or has left its range.
   TEntryFit FitOf(const TLeafWalker& walker) const;
-  // Steps (or, with takeCurrent, starts) to the next entry to stand on.
+  // How a walk looks for the next entry to stand on: its direction, and
+  // whether the entry the walker stands on may be that one (else it steps
+  // off it first).
+  struct TStepOptions {
+    bool Forward = true;
+    bool TakeCurrent = false;
+  };
   // Each Try... and step returns false when a read met another user's
   // change; the caller then resynchronises and tries again.
-  bool StepToAcceptable(TLeafWalker& walker, bool forward, bool takeCurrent, bool& found);
-  bool TryPlaceAtEdge(bool first, bool& found);
+  bool StepToAcceptable(TLeafWalker& walker, const TStepOptions& options, bool& found);
+  enum class TEdge : uint8_t { First, Last };
+  bool TryPlaceAtEdge(TEdge edge, bool& found);
   bool TrySearchKey(const uint8_t* key, bool& found);
   bool TryMoveIndex(int32_t n);
   void MoveNatural(int32_t n);

@@ -198,7 +198,7 @@ void TCursorFilterSet::KeepRecordBits(uint32_t number, bool present) {
   if (record && RangeApplies()) {
     uint8_t key[MaxIndexKeyLength];
     cursor.BuildKey(record, key);
-    put(*inRange, !cursor.BelowRange(key) && !cursor.AboveRange(key));
+    put(*inRange, !cursor.range.Outside(key, cursor.indexState.Comparer, cursor.indexState.KeyLength));
   } else {
     put(*inRange, false);
   }

@@ -104,7 +104,8 @@ void TCursorFilterSet::SettleEdge() const {
     return;
   }
   bool found = false;
-  while (!cursor.TryPlaceAtEdge(!atEnd, found)) cursor.AfterChangeSeen();
+  const TDataCursor::TEdge edge = atEnd ? TDataCursor::TEdge::Last : TDataCursor::TEdge::First;
+  while (!cursor.TryPlaceAtEdge(edge, found)) cursor.AfterChangeSeen();
   if (!found) cursor.SetEmptyPosition();
   else cursor.position.ToCrack(atEnd ? TCursorPlace::AfterLast : TCursorPlace::BeforeFirst);
 }

@@ -51,13 +51,14 @@ bool TDataCursor::RecordVisible(uint32_t record) const {
 
 TDataCursor::TEntryFit TDataCursor::FitOf(const TLeafWalker& walker) const {
   if (!walker.OnEntry()) return TEntryFit::Stop;
-  if (BelowRange(walker.Key()) || AboveRange(walker.Key())) return TEntryFit::Stop;
+  if (range.Outside(walker.Key(), indexState.Comparer, indexState.KeyLength)) return TEntryFit::Stop;
   return RecordVisible(walker.Record()) ? TEntryFit::Take : TEntryFit::Pass;
 }
 
-bool TDataCursor::StepToAcceptable(TLeafWalker& walker, bool forward, bool takeCurrent, bool& found) {
+bool TDataCursor::StepToAcceptable(TLeafWalker& walker, const TStepOptions& options, bool& found) {
   found = false;
-  if (!takeCurrent && !(forward ? walker.Next() : walker.Prior())) return false;
+  const bool forward = options.Forward;
+  if (!options.TakeCurrent && !(forward ? walker.Next() : walker.Prior())) return false;
   for (;;) {
     switch (FitOf(walker)) {
       case TEntryFit::Take:
@@ -74,8 +75,9 @@ bool TDataCursor::StepToAcceptable(TLeafWalker& walker, bool forward, bool takeC
 
 // The first (or last) key the cursor may stand on: from the range's low
 // (high) key, or from the end of the index.
-bool TDataCursor::TryPlaceAtEdge(bool first, bool& found) {
+bool TDataCursor::TryPlaceAtEdge(TEdge edge, bool& found) {
   found = false;
+  const bool first = edge == TEdge::First;
   TLeafWalker walker(*this, indexNo, indexState.Comparer);
   bool hit = false;
   if (first) {
@@ -89,7 +91,7 @@ bool TDataCursor::TryPlaceAtEdge(bool first, bool& found) {
     return false;
   }
   if (walker.IndexEmpty()) return true;
-  if (!StepToAcceptable(walker, first, true, found)) return false;
+  if (!StepToAcceptable(walker, {.Forward = first, .TakeCurrent = true}, found)) return false;
   if (found) SetIndexPosition(walker);
   return true;
 }
@@ -180,7 +182,7 @@ bool TDataCursor::TryMoveIndex(int32_t n) {
   int32_t remaining = std::abs(n);
   while (remaining > 0) {
     bool found = false;
-    if (!StepToAcceptable(walker, forward, takeCurrent, found)) return false;
+    if (!StepToAcceptable(walker, {.Forward = forward, .TakeCurrent = takeCurrent}, found)) return false;
     if (!found) break;
     // Only the kept key itself may be taken again, from the crack next to
     // it: anything else that is no step past it would repeat forever.
@@ -247,7 +249,7 @@ void TDataCursor::SetToBegin() {
     SetNaturalPosition(0, 0, TCursorPlace::BeforeFirst);
   } else {
     bool found = false;
-    while (!TryPlaceAtEdge(true, found)) AfterChangeSeen();
+    while (!TryPlaceAtEdge(TEdge::First, found)) AfterChangeSeen();
     if (found) position.ToCrack(TCursorPlace::BeforeFirst);
     else SetEmptyPosition();
   }
@@ -264,7 +266,7 @@ void TDataCursor::SetToEnd() {
     SetNaturalEnd();
   } else {
     bool found = false;
-    while (!TryPlaceAtEdge(false, found)) AfterChangeSeen();
+    while (!TryPlaceAtEdge(TEdge::Last, found)) AfterChangeSeen();
     if (found) position.ToCrack(TCursorPlace::AfterLast);
     else SetEmptyPosition();
   }
@@ -282,7 +284,7 @@ void TDataCursor::KeepCrack(TCursorPlace was) {
   while (!TryMoveIndex(first ? -1 : 1)) AfterChangeSeen();
   if (!OnRecord()) return;
   bool found = false;
-  while (!TryPlaceAtEdge(first, found)) AfterChangeSeen();
+  while (!TryPlaceAtEdge(first ? TEdge::First : TEdge::Last, found)) AfterChangeSeen();
   if (!found) SetEmptyPosition();
   else position.ToCrack(was);
 }
@@ -334,7 +336,7 @@ bool TDataCursor::TrySetSequenceIndex(int32_t n) {
     return true;
   }
   bool found = false;
-  if (!TryPlaceAtEdge(true, found)) return false;
+  if (!TryPlaceAtEdge(TEdge::First, found)) return false;
   if (!found) {
     SetEmptyPosition();
     return true;
@@ -343,17 +345,17 @@ bool TDataCursor::TrySetSequenceIndex(int32_t n) {
     position.ToCrack(TCursorPlace::BeforeFirst);
     return true;
   }
-  if (!TryPlaceAtEdge(false, found)) return false;
+  if (!TryPlaceAtEdge(TEdge::Last, found)) return false;
   if (GetSequenceNo() < n) {
     position.ToCrack(TCursorPlace::AfterLast);
     return true;
   }
   TLeafWalker walker(*this, indexNo, indexState.Comparer);
   if (!walker.ToLogical(uint32_t(range.WindowFirst() + n - 1))) return false;
-  if (!StepToAcceptable(walker, true, true, found)) return false;
+  if (!StepToAcceptable(walker, {.Forward = true, .TakeCurrent = true}, found)) return false;
   if (!found) {
     if (!walker.ToLogical(uint32_t(range.WindowFirst() + n - 1))) return false;
-    if (!StepToAcceptable(walker, false, true, found)) return false;
+    if (!StepToAcceptable(walker, {.Forward = false, .TakeCurrent = true}, found)) return false;
   }
   if (found) SetIndexPosition(walker);
   return true;

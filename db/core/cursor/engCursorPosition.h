@@ -13,6 +13,7 @@
 #include "engCursorWalk.h"
 #include "engIndexPage.h"
 #include "engIndexTree.h"
+#include "engKeyCompare.h"
 #include "engShortCopy.h"
 
 // Where a position stands against the records the cursor shows: on one,
@@ -200,6 +201,17 @@ public:
   const uint8_t* High() const {
     ORV_ASSERT(HasHigh());
     return high.Get();
+  }
+  // Whether key lies below the low bound (above the high one) in the order
+  // of comparer over length bytes; never on a side without a bound.
+  bool Below(const uint8_t* key, const TKeyComparer& comparer, int length) const {
+    return HasLow() && comparer.CompareKeys(key, low.Get(), length) < 0;
+  }
+  bool Above(const uint8_t* key, const TKeyComparer& comparer, int length) const {
+    return HasHigh() && comparer.CompareKeys(key, high.Get(), length) > 0;
+  }
+  bool Outside(const uint8_t* key, const TKeyComparer& comparer, int length) const {
+    return Below(key, comparer, length) || Above(key, comparer, length);
   }
   // Where a new range's bounds are built (MaxIndexKeyLength bytes), then
   // made the range by Set.

@@ -31,13 +31,13 @@ bool TDataCursor::TrySearchKey(const uint8_t* key, bool& found) {
     return true;
   }
   bool edgeFound = false;
-  if (BelowRange(key)) {
-    if (!TryPlaceAtEdge(true, edgeFound)) return false;
+  if (range.Below(key, indexState.Comparer, indexState.KeyLength)) {
+    if (!TryPlaceAtEdge(TEdge::First, edgeFound)) return false;
     if (!edgeFound) SetEmptyPosition();
     return true;
   }
-  if (AboveRange(key)) {
-    if (!TryPlaceAtEdge(false, edgeFound)) return false;
+  if (range.Above(key, indexState.Comparer, indexState.KeyLength)) {
+    if (!TryPlaceAtEdge(TEdge::Last, edgeFound)) return false;
     if (!edgeFound) SetEmptyPosition();
     return true;
   }
@@ -50,7 +50,7 @@ bool TDataCursor::TrySearchKey(const uint8_t* key, bool& found) {
   }
   const uint32_t hitPosition = walker.Logical();
   bool taken = false;
-  if (!StepToAcceptable(walker, true, true, taken)) return false;
+  if (!StepToAcceptable(walker, {.Forward = true, .TakeCurrent = true}, taken)) return false;
   if (taken) {
     found = hit && walker.Logical() == hitPosition;
     SetIndexPosition(walker, TCursorPlace::OnRecord, TRunCount::AtFirstStep);
@@ -58,7 +58,7 @@ bool TDataCursor::TrySearchKey(const uint8_t* key, bool& found) {
   }
   // Past the last key: a filter leaves the cursor on the last record it
   // shows; without one it stands after the last key.
-  if (!StepToAcceptable(walker, false, false, taken)) return false;
+  if (!StepToAcceptable(walker, {.Forward = false, .TakeCurrent = false}, taken)) return false;
   if (taken) SetIndexPosition(walker, filtering.FilteringOn() ? TCursorPlace::OnRecord : TCursorPlace::AfterLast);
   else SetEmptyPosition();
   return true;
@@ -89,14 +89,6 @@ bool TDataCursor::FindKey(const uint8_t* record, const TKeySearch& search, uint8
 }
 
 // ---- ranges ------------------------------------------------------------------
-
-bool TDataCursor::BelowRange(const uint8_t* key) const {
-  return range.HasLow() && CompareKeys(key, range.Low(), indexState.KeyLength) < 0;
-}
-
-bool TDataCursor::AboveRange(const uint8_t* key) const {
-  return range.HasHigh() && CompareKeys(key, range.High(), indexState.KeyLength) > 0;
-}
 
 bool TDataCursor::TryCountKeys(const uint8_t* key, bool inclusive, uint32_t& count) {
   TLeafWalker walker(*this, indexNo, indexState.Comparer);

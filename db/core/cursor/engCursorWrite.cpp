@@ -378,7 +378,7 @@ void TDataCursor::DeleteRecord(const uint8_t* record) {
     // cursor at the range's edge.
     if (!next.Found) return;
     SwitchToIndex(currentIndex);
-    if (BelowRange(next.Key) || AboveRange(next.Key)) return;
+    if (range.Outside(next.Key, indexState.Comparer, indexState.KeyLength)) return;
     filtering.DropEdge();
     position.TakeFollowingKey(next.Key, indexState.KeyLength, next.Record);
     readAhead.CountAtFirstStep();
