@@ -101,7 +101,9 @@ void TRecordsBitmap::SetAll() {
 }
 
 void TRecordsBitmap::AndWith(const TRecordsBitmap& other) {
-  for (int32_t w = 0; w < wordCount; ++w) bits[w] &= w < other.wordCount ? other.bits[w] : 0u;
+  const int32_t common = std::min(wordCount, other.wordCount);
+  for (int32_t w = 0; w < common; ++w) bits[w] &= other.bits[w];
+  if (common < wordCount) std::fill(bits + common, bits + wordCount, 0u);
 }
 
 void TRecordsBitmap::OrWith(const TRecordsBitmap& other) {
@@ -163,11 +165,11 @@ bool TRecordsBitmap::FindNext(int32_t& recordNumber, int32_t steps, int32_t& cou
   int32_t next = std::max(recordNumber, 0) + 1;
   while (next <= recordCount) {
     int32_t w = WordOf(next);
-    uint32_t word = MeaningfulWord(w) & ~LowBits((next - 1) & 31);
-    if (word == 0) {
-      next = (w + 1) * 32 + 1;
-      continue;
-    }
+    uint32_t word = bits[w] & ~LowBits((next - 1) & 31);
+    // Sparse results are mostly zero words: passed in a loop of their own.
+    while (word == 0 && ++w < wordCount) word = bits[w];
+    if (w == wordCount - 1) word &= LowBits(recordCount - w * 32);
+    if (word == 0) break;
     int32_t found = w * 32 + std::countr_zero(word) + 1;
     recordNumber = found;
     ++counter;

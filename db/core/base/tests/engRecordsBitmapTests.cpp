@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <string>
 #include <memory>
 #include <vector>
 
@@ -124,6 +125,64 @@ TEST(RecordsBitmap, FindsSetBitsInBothDirections) {
   EXPECT_FALSE(bitmap->FindPrior(record, 1, counter));
   EXPECT_EQ(record, 3);
   EXPECT_EQ(counter, 0);
+}
+
+// Counting, searching and AND over whole bitmaps against a plain model:
+// sparse, dense and inverted patterns (bits beyond the record count set),
+// counts on and off word boundaries, and an AND with a shorter bitmap.
+TEST(RecordsBitmap, CountsSearchesAndAndsAgreeWithAModel) {
+  uint32_t seed = 12345;
+  auto next = [&seed] { return seed = seed * 1103515245u + 12345u, (seed >> 16) & 0x7FFF; };
+  for (int32_t records : {1, 31, 32, 33, 95, 96, 1000, 4099}) {
+    for (int density : {0, 1, 50, 100}) {  // per 100 records; 100 = SetAll then cleared a few
+      for (bool inverted : {false, true}) {
+        std::unique_ptr<TRecordsBitmap> bitmap(Bitmap(records));
+        std::vector<bool> model(size_t(records) + 1, false);
+        if (density == 100) bitmap->SetAll();
+        for (int32_t n = 1; n <= records; ++n) {
+          const bool on = density == 100 ? next() % 50 != 0 : int(next() % 100) < density;
+          on ? bitmap->SetBit(n) : bitmap->ClearBit(n);
+          model[size_t(n)] = on;
+        }
+        if (inverted) {
+          bitmap->Invert();
+          for (int32_t n = 1; n <= records; ++n) model[size_t(n)] = !model[size_t(n)];
+        }
+        SCOPED_TRACE(std::to_string(records) + " records, density " + std::to_string(density) +
+                     (inverted ? ", inverted" : ""));
+        std::vector<int32_t> expected;
+        for (int32_t n = 1; n <= records; ++n)
+          if (model[size_t(n)]) expected.push_back(n);
+        EXPECT_EQ(bitmap->CountSet(), int32_t(expected.size()));
+        for (int32_t n : {0, 1, 2, 32, 33, records / 2, records, records + 1})
+          EXPECT_EQ(bitmap->CountSetBefore(n), std::count_if(expected.begin(), expected.end(),
+                                                             [n](int32_t e) { return e < n; }))
+              << n;
+        std::vector<int32_t> forward, backward;
+        int32_t record = 0, counter = 0;
+        while (bitmap->FindNext(record, 1, counter)) forward.push_back(record);
+        EXPECT_EQ(forward, expected);
+        record = records + 1;
+        while (bitmap->FindPrior(record, 1, counter)) backward.insert(backward.begin(), record);
+        EXPECT_EQ(backward, expected);
+        // Stepping several at once lands where single steps do.
+        if (expected.size() >= 3) {
+          record = 0;
+          EXPECT_TRUE(bitmap->FindNext(record, 3, counter));
+          EXPECT_EQ(record, expected[2]);
+        }
+        // An AND with a shorter bitmap keeps only the records both hold.
+        const int32_t shorter = records / 3 + 1;
+        std::unique_ptr<TRecordsBitmap> other(Bitmap(shorter));
+        other->SetAll();
+        bitmap->AndWith(*other);
+        const int32_t kept = int32_t(std::count_if(expected.begin(), expected.end(), [&](int32_t e) {
+          return e <= other->WordCount() * 32;
+        }));
+        EXPECT_EQ(bitmap->CountSet(), kept);
+      }
+    }
+  }
 }
 
 TEST(RecordsBitmap, RecordsAddedAfterSetAllOrInvertStartClear) {
