@@ -28,7 +28,7 @@ constexpr int32_t MaxCachedBlocks = 1 << 20;
 }  // namespace
 
 TBlobFile::TBlobFile(TBlobFileTable* table)
-    : table(table), readBuffer(size_t(BufferSize)), writeBuffer(size_t(BufferSize)), blockStack(this) {}
+    : table(table), blockStack(this) {}
 
 TBlobFile::~TBlobFile() { DropCache(); }
 

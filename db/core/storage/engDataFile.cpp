@@ -18,7 +18,6 @@
 
 namespace {
 
-constexpr int32_t BufferReserve = 65535;
 constexpr int32_t ReadAheadBytes = 65535;
 constexpr int32_t MaxCachedRecords = 1 << 20;
 
@@ -41,7 +40,7 @@ constexpr TDescSpan UpdatableDescParts[] = {
 }  // namespace
 
 TDataFile::TDataFile(TDataFileTable* table)
-    : table(table), readBuffer(BufferReserve), writeBuffer(BufferReserve), recordStack(this) {
+    : table(table), recordStack(this) {
   // Record numbers come in runs (walks, read-ahead, appends).
   cache.KeepRunsTogether();
 }

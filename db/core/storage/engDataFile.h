@@ -230,6 +230,10 @@ public:
 private:
   friend class TDataSorter;
 
+  // The buffers are taken at their first transfer, of at least this: a
+  // table opened for a look costs no clearing of memory it never uses.
+  static constexpr int32_t BufferReserve = 65535;
+
   TDataFileTable* table;
   TEngineBuffer readBuffer;
   TEngineBuffer writeBuffer;

@@ -134,6 +134,7 @@ public:
         rowNumbers(rowNumbers) {
     CheckKeys(keys, keyCount);
     if (rowNumbers) rowNumbers->clear();
+    GrowFileBuffer(file.writeBuffer, TDataFile::BufferReserve, TDataFile::BufferReserve);
     GrowFileBuffer(file.writeBuffer, recordSize, recordSize);
     bufferRecords = int32_t(file.writeBuffer.Size()) / recordSize;
   }

@@ -24,7 +24,7 @@ constexpr int32_t SharedLockTop = 2147483647;
 
 }  // namespace
 
-TIndexFile::TIndexFile(TIndexFileTable* table) : table(table), readBuffer(BufferReserve), writeBuffer(BufferReserve) {}
+TIndexFile::TIndexFile(TIndexFileTable* table) : table(table) {}
 
 TIndexFile::~TIndexFile() { DropPages(true); }
 
@@ -98,6 +98,7 @@ void TIndexFile::TakeHeader(const uint8_t* image) {
 }
 
 void TIndexFile::ReadHeader() {
+  GrowFileBuffer(readBuffer, IndexHeaderSize, BufferReserve);
   ReadImage(0, readBuffer.Get(), IndexHeaderSize, false);
   if (table->IsEncrypted()) table->Decipher(readBuffer.Get(), IndexHeaderSize);
   TakeHeader(readBuffer.Get());
@@ -106,6 +107,7 @@ void TIndexFile::ReadHeader() {
 void TIndexFile::WriteHeader(bool force) {
   if (!header[HdrModified] && !force) return;
   PutLE32(header + HdrChangeCount, GetChangeCount() + 1);
+  GrowFileBuffer(writeBuffer, IndexHeaderSize, BufferReserve);
   memcpy(writeBuffer.Get(), header, IndexHeaderSize);
   if (table->IsEncrypted()) table->Encipher(writeBuffer.Get(), IndexHeaderSize);
   WriteImage(0, writeBuffer.Get(), IndexHeaderSize);

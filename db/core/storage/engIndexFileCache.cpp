@@ -259,6 +259,7 @@ bool TIndexFile::GetPage(TReadContext* reader, uint8_t indexNo, uint32_t offset,
     ++cacheHits;
   } else {
     if (reader && table->CheckChangesBeforeRead(reader)) return false;
+    GrowFileBuffer(readBuffer, IndexPageSize, BufferStep);
     uint8_t* image = readBuffer.Get();
     if (fresh) {
       memset(image, 0, IndexPageSize);
