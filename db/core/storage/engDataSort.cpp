@@ -55,6 +55,10 @@ public:
   }
 
   int32_t Length() const { return fieldsLength + RowNumberBytes; }
+  int32_t FieldsLength() const { return fieldsLength; }
+  // Keys compare as their bytes do, the row number after the fields: no
+  // text collated by a language.
+  bool ComparesAsBytes() const { return languageId == 0; }
 
   void Build(const uint8_t* record, uint8_t* out) const {
     for (int i = 0; i < count; ++i) {
@@ -177,6 +181,11 @@ private:
   std::vector<uint8_t> lastKey;
   bool hasGroup = false;
   bool hasLast = false;
+  // Keys of a sort in memory without the bytes every key has alike: the
+  // first compactFields bytes from the fields, the rest from the row
+  // number; 0 while keys are whole.
+  int32_t compactLength = 0;
+  int32_t compactFields = 0;
   // The records were all held and stay so: images in their old order, and
   // the order they go out in.
   bool holding = false;
@@ -206,6 +215,59 @@ private:
            file.SortMemoryBytes;
   }
 
+  int32_t KeyLength() const { return compactLength > 0 ? compactLength : key.Length(); }
+  int CompareKeys(const uint8_t* a, const uint8_t* b, bool withRowNumber) const {
+    if (compactLength == 0) return key.Compare(a, b, withRowNumber);
+    const int c = std::memcmp(a, b, size_t(withRowNumber ? compactLength : compactFields));
+    return (c > 0) - (c < 0);
+  }
+
+  // Bytes at a place where every key has the same byte decide no order:
+  // keys without them compare as the whole keys do, and equal fields stay
+  // equal. A text key is mostly its padding (a printer's name of a dozen
+  // letters in 250 bytes), which every compare of two equal names went
+  // through; a key as short as kept whole is left so.
+  void CompactKeys(uint8_t* keys, const std::vector<uint32_t>& live, int32_t keyLength) {
+    if (!key.ComparesAsBytes() || live.size() < 2) return;
+    const uint8_t* first = keys + size_t(live.front()) * size_t(keyLength);
+    std::vector<uint8_t> differs(size_t(keyLength), 0);
+    for (const uint32_t i : live) {
+      const uint8_t* k = keys + size_t(i) * size_t(keyLength);
+      for (int32_t p = 0; p < keyLength; ++p) differs[size_t(p)] |= uint8_t(k[p] ^ first[p]);
+    }
+    // Runs of places that differ somewhere, none across the fields' end.
+    struct TPiece {
+      int32_t From, Length;
+    };
+    std::vector<TPiece> pieces;
+    int32_t fields = 0, length = 0;
+    for (int32_t p = 0; p < keyLength;) {
+      if (!differs[size_t(p)]) {
+        ++p;
+        continue;
+      }
+      const int32_t end = p < key.FieldsLength() ? key.FieldsLength() : keyLength;
+      int32_t q = p;
+      while (q < end && differs[size_t(q)]) ++q;
+      pieces.push_back({p, q - p});
+      length += q - p;
+      if (p < key.FieldsLength()) fields += q - p;
+      p = q;
+    }
+    if (length == 0 || length * 4 > keyLength * 3) return;
+    // In place: every key's compact bytes lie at or before its whole ones.
+    for (const uint32_t i : live) {
+      const uint8_t* from = keys + size_t(i) * size_t(keyLength);
+      uint8_t* to = keys + size_t(i) * size_t(length);
+      for (const TPiece& piece : pieces) {
+        std::memmove(to, from + piece.From, size_t(piece.Length));
+        to += piece.Length;
+      }
+    }
+    compactLength = length;
+    compactFields = fields;
+  }
+
   void SortByKey(std::vector<TRecord*>& records) const {
     if (records.size() > 1)
       QuickSort(records, 0, int32_t(records.size()) - 1, [](TRecord* record) { return record->Key(); });
@@ -218,7 +280,7 @@ private:
   // work file (the same partition over the same order of records).
   template <typename TItem, typename TKeyOf>
   void QuickSort(std::vector<TItem>& records, int32_t left, int32_t right, const TKeyOf& keyOf) const {
-    auto compare = [this, &keyOf](TItem a, TItem b) { return key.Compare(keyOf(a), keyOf(b), true); };
+    auto compare = [this, &keyOf](TItem a, TItem b) { return CompareKeys(keyOf(a), keyOf(b), true); };
     int32_t i;
     do {
       i = left;
@@ -279,7 +341,9 @@ private:
       key.Build(image, keys.get() + size_t(i) * size_t(keyLength));
       live.push_back(i);
     }
-    auto keyOf = [&keys, keyLength](uint32_t i) { return keys.get() + size_t(i) * size_t(keyLength); };
+    CompactKeys(keys.get(), live, keyLength);
+    const int32_t stride = KeyLength();
+    auto keyOf = [&keys, stride](uint32_t i) { return keys.get() + size_t(i) * size_t(stride); };
     if (live.size() > 1) QuickSort(live, 0, int32_t(live.size()) - 1, keyOf);
     if (holding) order.reserve(live.size());
     for (const uint32_t i : live) Add(images.At(i), keyOf(i), i);
@@ -396,19 +460,19 @@ private:
         Emit(record, index);
         return;
       case TSortDuplicates::Distinct:
-        if (hasLast && key.Compare(recordKey, lastKey.data(), false) == 0) return;
-        lastKey.assign(recordKey, recordKey + key.Length());
+        if (hasLast && CompareKeys(recordKey, lastKey.data(), false) == 0) return;
+        lastKey.assign(recordKey, recordKey + KeyLength());
         hasLast = true;
         Emit(record, index);
         return;
       case TSortDuplicates::Group:
-        if (hasGroup && key.Compare(recordKey, groupKey.data(), false) == 0) {
+        if (hasGroup && CompareKeys(recordKey, groupKey.data(), false) == 0) {
           if (callbacks.Accumulate) callbacks.Accumulate(group.data(), record);
           return;
         }
         CloseGroup();
         group.assign(record, record + recordSize);
-        groupKey.assign(recordKey, recordKey + key.Length());
+        groupKey.assign(recordKey, recordKey + KeyLength());
         hasGroup = true;
         if (callbacks.Accumulate) callbacks.Accumulate(group.data(), group.data());
         return;
