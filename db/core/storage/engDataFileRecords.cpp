@@ -441,8 +441,7 @@ void TDataFile::LetGo(TRecord* record) {
 }
 
 void TDataFile::DropCache() {
-  cache.ForEach([this](TRecord* record) { LetGo(record); });
-  cache.Clear();
+  cache.TakeAll([this](TRecord* record) { LetGo(record); });
 }
 
 void TDataFile::TrimCache() {

@@ -174,16 +174,29 @@ public:
     return highest;
   }
 
+  // Forgets every entry, handing each to take (which must not change the
+  // cache) along the chain, oldest first: entries that came in order (an
+  // answer's records) lie in memory in that order, which the slots scatter.
+  template <typename TTake>
+  void TakeAll(TTake take) {
+    size_t taken = 0;
+    for (TEntry* entry = oldest; entry; ++taken) {
+      TEntry* const newer = entry->Newer;
+      entry->Newer = entry->Older = nullptr;
+      take(entry);
+      entry = newer;
+    }
+    ORV_ASSERT(taken == count);  // every entry listed is chained
+    std::fill(slots.begin(), slots.end(), TSlot{});
+    Forget();
+  }
   // Forgets every entry; the caller has taken them.
   void Clear() {
     for (TSlot& slot : slots) {
       if (slot.entry) slot.entry->Newer = slot.entry->Older = nullptr;
       slot = {};
     }
-    count = 0;
-    noted.clear();
-    chosenKeys.clear();
-    newest = oldest = following = nullptr;
+    Forget();
   }
 
 private:
@@ -283,6 +296,13 @@ private:
   // are found here without a probe of the slots, a miss of the
   // processor's caches for every few records of a large cache.
   TEntry* following = nullptr;
+
+  void Forget() {
+    count = 0;
+    noted.clear();
+    chosenKeys.clear();
+    newest = oldest = following = nullptr;
+  }
 
   void Unchain(TEntry* entry) {
     if (entry->Newer)

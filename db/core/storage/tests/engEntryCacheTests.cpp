@@ -77,8 +77,8 @@ INSTANTIATE_TEST_SUITE_P(SpreadOrRuns, EntryCacheHomes, testing::Bool());
 
 // A walk uses entries in the order they came, each made the newest in
 // turn: every one is found as itself, also where the entry that came next
-// left the cache (and another took its key) or moved, and nothing is found
-// once the cache is cleared.
+// left the cache (and another took its key) or moved. Taking them all
+// hands each cached entry over once, and leaves the cache empty and usable.
 TEST(EntryCacheWalk, EntriesUsedInTheOrderTheyCameAreFoundAsThemselves) {
   TEntryCache<TCachedEntry> cache;
   cache.KeepRunsTogether();
@@ -105,8 +105,20 @@ TEST(EntryCacheWalk, EntriesUsedInTheOrderTheyCameAreFoundAsThemselves) {
     }
   }
   for (uint32_t key = 1; key <= 200; ++key) ASSERT_EQ(cached[key], cache.Find(key)) << key;
-  cache.Clear();
+  std::vector<TCachedEntry*> taken;
+  cache.TakeAll([&](TCachedEntry* entry) { taken.push_back(entry); });
+  std::vector<TCachedEntry*> expected;
+  for (const auto& [key, entry] : cached) expected.push_back(entry);
+  std::sort(taken.begin(), taken.end());
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(expected, taken);
+  EXPECT_EQ(0, cache.Count());
+  EXPECT_EQ(nullptr, cache.Oldest());
   for (uint32_t key = 1; key <= 200; ++key) ASSERT_EQ(nullptr, cache.Find(key)) << key;
+  TCachedEntry* again = make(5);
+  EXPECT_EQ(again, cache.Find(5));
+  EXPECT_EQ(again, cache.Oldest());
+  cache.Clear();
 }
 
 // The write-back's list: every entry noted, changed, given back and still
