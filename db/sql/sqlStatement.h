@@ -29,7 +29,6 @@ public:
   TQueryStatement& operator=(const TQueryStatement&) = delete;
 
   TDataDirectory* Database() const { return database; }
-  TExpressionParser& Parser() { return *parser; }
   TDataQuery& MainQuery() { return *queries.front(); }
   int QueryCount() const { return int(queries.size()); }
   TDataQuery& QueryAt(int index) { return *queries[size_t(index)]; }

@@ -36,11 +36,6 @@ bool IsValidFloat(const std::string& text, const TFormatSettings& settings) {
   return TryStrToFloat(text, value, settings);
 }
 
-bool IsValidCurrency(const std::string& text, const TFormatSettings& settings) {
-  Currency value;
-  return TryStrToCurr(text, value, settings);
-}
-
 bool IsValidDate(const std::string& text, const TFormatSettings& settings) {
   TDateTime value;
   return TryStrToDate(text, value, settings);

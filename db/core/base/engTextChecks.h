@@ -12,7 +12,6 @@ bool IsValidInteger(const std::string& text);
 bool IsValidSmallInt(const std::string& text);  // -32768 .. 32767
 bool IsValidBoolean(const std::string& text);
 bool IsValidFloat(const std::string& text, const TFormatSettings& settings);
-bool IsValidCurrency(const std::string& text, const TFormatSettings& settings);
 bool IsValidDate(const std::string& text, const TFormatSettings& settings);
 bool IsValidDateTime(const std::string& text, const TFormatSettings& settings);
 bool IsValidTime(const std::string& text, const TFormatSettings& settings);

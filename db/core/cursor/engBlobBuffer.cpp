@@ -22,7 +22,6 @@ public:
   TPinnedBlock& operator=(const TPinnedBlock&) = delete;
 
   TBlock* operator->() const { return block; }
-  TBlock* Get() const { return block; }
 
   // Releases the block held and takes the one at offset; false (holding
   // none) when the read met another user's change.

@@ -124,7 +124,6 @@ public:
   void SetOverrideExclusive(bool value);
   bool IsOverrideExclusive() const { return overrideExclusive; }
   bool NoAutoInc() const { return noAutoInc; }
-  bool HasAutoIncrement() const { return hasAutoIncrement; }
   bool HasComputedFields() const { return hasComputedFields; }
   void Open() override;
   void Close(TTemporaryContents contents) override;
@@ -160,9 +159,6 @@ public:
   const std::string& GetIndexName() const { return indexState.Name; }
   uint16_t KeyLength() const { return indexState.KeyLength; }
   uint8_t KeyFieldCount() const { return indexState.KeyFieldCount; }
-  bool IndexIsUnique() const { return indexState.Unique; }
-  bool IndexIsDescending() const { return indexState.Descending; }
-  bool IndexIsCaseInsensitive() const { return indexState.CaseInsensitive; }
   bool IsNaturalOrder() const override;
   // Stands on the key, or without a match on the next one; the result says
   // whether it matched. With TCrack::Keep a cursor that stood before the

@@ -21,7 +21,6 @@ namespace {
 
 constexpr uint8_t LengthTakingTypes[] = {1, 9, 15};  // string, bytes and the one more sized kind
 constexpr uint8_t MaxDeclaredLength = 250;
-constexpr int IndexDescLimitBytes = IdxDescFieldNumbers + 2 * MaxKeyFields;
 
 bool TakesLength(uint8_t type) {
   for (uint8_t t : LengthTakingTypes)

@@ -53,11 +53,6 @@ uint8_t* TIndexDescList::At(int32_t n) {
   return bytes.data() + size_t(n) * IndexDescSize;
 }
 
-const uint8_t* TIndexDescList::At(int32_t n) const {
-  ORV_ASSERT(n >= 0 && n < Count());
-  return bytes.data() + size_t(n) * IndexDescSize;
-}
-
 void TTableDefinition::SetIndexes(const std::vector<TIndexDefinition>& indexes) {
   IndexDescs = TIndexDescList(IndexDescsFromDefinitions(indexes));
 }

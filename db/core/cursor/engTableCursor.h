@@ -51,7 +51,6 @@ public:
   int32_t Count() const;
   // Descriptor n, 0 <= n < Count() (asserted).
   uint8_t* At(int32_t n);
-  const uint8_t* At(int32_t n) const;
   // The first descriptor, the others after it; nil when there is none.
   uint8_t* Data() { return bytes.empty() ? nullptr : bytes.data(); }
   const uint8_t* Data() const { return bytes.empty() ? nullptr : bytes.data(); }

@@ -75,7 +75,6 @@ TEST(TextChecks, FollowRangesAndSettings) {
   EXPECT_FALSE(IsValidBoolean("0"));
   EXPECT_TRUE(IsValidFloat("1,5", comma));
   EXPECT_FALSE(IsValidFloat("1.5", comma));
-  EXPECT_TRUE(IsValidCurrency("12.3456", TFormatSettings()));
   EXPECT_TRUE(IsValidDate("2024-02-29", TFormatSettings()));
   EXPECT_FALSE(IsValidDate("2023-02-29", TFormatSettings()));
   EXPECT_TRUE(IsValidTime("23:59:59", TFormatSettings()));
