@@ -26,7 +26,6 @@ RTL_EXCEPTION_CLASS(EDuplicates, ECOLLECTION);
 RTL_EXCEPTION_CLASS(ELongRealloc, ECOLLECTION);
 RTL_EXCEPTION_CLASS(ELongOverflow, ELongRealloc);
 
-inline constexpr const char* SLongFreeError = "Couldn't free memory block.";
 inline constexpr const char* SLongRangeError = "Index not within established range.";
 inline constexpr const char* SDuplicates = "Duplicates not allowed.";
 inline constexpr const char* SLongRealloc = "Couldn't (re)alloc memory block.";

@@ -121,17 +121,6 @@ void TVirtualTreeColumns::Clear() {
   Changed();
 }
 
-void TVirtualTreeColumns::Delete(int Index) {
-  if (Index < 0 || Index >= Count()) return;
-  items.erase(items.begin() + Index);
-  // Positions keep their order; indexes above the removed one move down.
-  positions.erase(std::find(positions.begin(), positions.end(), Index));
-  for (int& p : positions)
-    if (p > Index) --p;
-  hoverColumn = pressedColumn = dragColumn = dropTarget = -2;
-  Changed();
-}
-
 void TVirtualTreeColumns::Assign(const TVirtualTreeColumns& Source) {
   items.clear();
   for (const auto& c : Source.items) {

@@ -122,7 +122,6 @@ public:
   TVirtualTreeColumn* Add();
   TVirtualTreeColumn& Items(int Index) const { return *items.at(static_cast<size_t>(Index)); }
   void Clear();
-  void Delete(int Index);
   void Assign(const TVirtualTreeColumns& Source);
 
   // Column index at a display position; -2 when out of range.

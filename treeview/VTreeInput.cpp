@@ -16,8 +16,6 @@ namespace {
 // Timer 2: how long a second click on the focused node waits before the
 // edit starts (a double click cancels it meanwhile).
 constexpr int EditDelay = 1000;
-// Timer 1: how long a drag hovers over a node before it opens.
-constexpr int AutoExpandDelay = 1000;
 // Mouse wheel: rows per notch.
 constexpr int WheelRows = 3;
 

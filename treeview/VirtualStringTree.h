@@ -92,7 +92,6 @@ private:
 
   std::string defaultText = "Node";
   TVSTOptions stringOptions{soSaveCaptions};
-  TDrawInfo drawInfo;
   int ellipsisWidth = 0;
   int textHeight = 0;
   TBitmap measureBitmap;  // its canvas measures texts

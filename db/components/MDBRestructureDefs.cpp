@@ -176,12 +176,6 @@ int TRestructureIndexDefs::IndexOf(const std::string& name) const {
   return -1;
 }
 
-void TRestructureIndexDefs::Assign(const TRestructureIndexDefs& source) {
-  if (&source == this) return;
-  Clear();
-  for (const auto& def : source.items) Add(def->name, def->fields, def->compression, def->options);
-}
-
 void TRestructureIndexDefs::Update() {
   if (updated) return;
   fieldDefs.Update();

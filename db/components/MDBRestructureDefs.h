@@ -141,7 +141,6 @@ class TRestructureIndexDefs : public TObject {
   int Count() const { return static_cast<int>(items.size()); }
   TRestructureIndexDef* Items(int index) const;
   int IndexOf(const std::string& name) const;
-  void Assign(const TRestructureIndexDefs& source);
 
   // Loads the table's current indexes (and first its fields) unless
   // already loaded since the last change.

@@ -148,8 +148,6 @@ class TFieldDataLink : public TDataLink {
   bool CanModify() const;
   // Tells the link the control changed its value (and starts editing).
   void Modified();
-  // Drops the control's change and shows the field's value again.
-  void Reset();
   bool IsModified() const { return modified; }
 
   TNotifyEvent OnDataChange;

@@ -25,8 +25,6 @@ bool TFieldDataLink::CanModify() const { return !ReadOnly() && field && field->C
 
 void TFieldDataLink::Modified() { modified = true; }
 
-void TFieldDataLink::Reset() { RecordChanged(nullptr); }
-
 void TFieldDataLink::ActiveChanged() {
   UpdateField();
   if (OnActiveChange) OnActiveChange(this);

@@ -48,7 +48,6 @@ enum TFieldType : uint8_t {
   ftIDispatch,    // 34
   ftGuid          // 35
 };
-inline constexpr int FieldTypeCount = ftGuid + 1;
 
 RTL_ENUM_TYPE(TFieldType, "ftUnknown", "ftString", "ftSmallint", "ftInteger", "ftWord", "ftBoolean", "ftFloat",
               "ftCurrency", "ftBCD", "ftDate", "ftTime", "ftDateTime", "ftBytes", "ftVarBytes", "ftAutoInc", "ftBlob",

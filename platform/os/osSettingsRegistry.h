@@ -10,9 +10,6 @@
 
 #include "osSettingsDocument.h"
 
-using HKEY = uintptr_t;
-inline constexpr HKEY HKEY_CURRENT_USER = 0x80000001;
-
 enum TRegDataType { rdUnknown, rdString, rdExpandString, rdInteger, rdBinary };
 
 struct TRegDataInfo {
@@ -27,7 +24,6 @@ public:
   TRegistry(const TRegistry&) = delete;
   TRegistry& operator=(const TRegistry&) = delete;
 
-  const HKEY RootKey = HKEY_CURRENT_USER;
   // The open key's path without a leading backslash; empty when none is open.
   const std::string& CurrentPath() const { return currentPath; }
 

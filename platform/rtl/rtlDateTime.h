@@ -8,9 +8,6 @@
 
 using TDateTime = double;
 
-constexpr double HoursPerDay = 24;
-constexpr double MinsPerDay = HoursPerDay * 60;
-constexpr double SecsPerDay = MinsPerDay * 60;
 constexpr int64_t MSecsPerDay = 86400000;
 
 bool IsLeapYear(int year);

@@ -92,10 +92,6 @@ void TMemoryStream::LoadFromStream(TStream& stream) {
   position = 0;
 }
 
-void TMemoryStream::SaveToStream(TStream& stream) {
-  if (!data.empty()) stream.WriteBuffer(data.data(), Size());
-}
-
 void TMemoryStream::LoadFromFile(const std::string& fileName) {
   TFileStream file(fileName, fmOpenRead);
   LoadFromStream(file);

@@ -48,7 +48,6 @@ public:
   const uint8_t* Memory() const { return data.data(); }
   void Clear();
   void LoadFromStream(TStream& stream);
-  void SaveToStream(TStream& stream);
   void LoadFromFile(const std::string& fileName);
 
 protected:

@@ -19,13 +19,10 @@ inline constexpr uint32_t PRINTER_ENUM_CONTAINER = 0x8000;
 inline constexpr uint32_t PRINTER_ENUM_ICON8 = 0x800000;
 
 // OpenPrinter access rights.
-inline constexpr uint32_t SERVER_ACCESS_ADMINISTER = 0x1;
-inline constexpr uint32_t SERVER_ACCESS_ENUMERATE = 0x2;
 inline constexpr uint32_t PRINTER_ACCESS_ADMINISTER = 0x4;
 inline constexpr uint32_t PRINTER_ACCESS_USE = 0x8;
 inline constexpr uint32_t STANDARD_RIGHTS_REQUIRED = 0xF0000;
 inline constexpr uint32_t PRINTER_ALL_ACCESS = STANDARD_RIGHTS_REQUIRED | PRINTER_ACCESS_ADMINISTER | PRINTER_ACCESS_USE;
-inline constexpr uint32_t SERVER_ALL_ACCESS = STANDARD_RIGHTS_REQUIRED | SERVER_ACCESS_ADMINISTER | SERVER_ACCESS_ENUMERATE;
 
 // PRINTER_INFO_2 Attributes.
 inline constexpr uint32_t PRINTER_ATTRIBUTE_QUEUED = 0x1;

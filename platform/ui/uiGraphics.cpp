@@ -58,7 +58,3 @@ int TFont::Height(int pixelsPerInch) const {
   return -static_cast<int>(std::lround(size * static_cast<double>(pixelsPerInch) / 72.0));
 }
 
-void TFont::SetHeight(int height, int pixelsPerInch) {
-  if (pixelsPerInch <= 0) return;
-  size = static_cast<int>(std::lround(std::abs(height) * 72.0 / pixelsPerInch));
-}

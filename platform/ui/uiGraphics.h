@@ -106,8 +106,6 @@ public:
   // The class library's negative height: the em height in pixels at a
   // resolution, rounded half away from zero.
   int Height(int pixelsPerInch) const;
-  // Sets the point size from a height at a resolution (negative: em height).
-  void SetHeight(int height, int pixelsPerInch);
 
   void Assign(const TFont& source) { *this = source; }
   friend bool operator==(const TFont&, const TFont&) = default;

@@ -9,10 +9,6 @@ TImageList::TImageList(int width, int height, int pixelRatios)
 
 TImageList::~TImageList() = default;
 
-void TImageList::Clear() {
-  for (auto& row : images) row.clear();
-}
-
 int TImageList::Add(const TBitmap& image) {
   for (size_t row = 0; row < images.size(); ++row) {
     auto copy = std::make_unique<TBitmap>();

@@ -37,7 +37,6 @@ public:
   // ratio: width and height are the pixels to fill, the list's size times
   // the ratio.
   int AddGlyph(const std::function<void(TCanvas& canvas, int width, int height)>& paint);
-  void Clear();
 
   // Draws image index with its top left at (x, y), from the pixels that
   // suit the canvas's pixel ratio; an index out of range draws nothing.

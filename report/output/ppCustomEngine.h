@@ -60,11 +60,6 @@ class TppCustomEngine : public TppCacheable {
   virtual bool LastPageKnown() const = 0;
   virtual bool IsLastPage() const = 0;
 
-  // Called after each page is generated (the report's end-of-page and page
-  // limit test) and when a page is started.
-  std::function<void()> OnPageEnd;
-  std::function<void()> OnPageStart;
-
 protected:
   TppPage* page;
   int absolutePageNo = 0;

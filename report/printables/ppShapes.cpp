@@ -251,14 +251,6 @@ void TppCustomImage::SetDirectDraw(bool value) {
   PictureChanged();
 }
 
-bool TppCustomImage::LoadFromFile(const std::string& fileName) {
-  QImage image;
-  if (!image.load(QString::fromStdString(fileName))) return false;
-  picture->NewBitmap().SetImage(image);
-  PictureChanged();
-  return true;
-}
-
 void TppCustomImage::PictureChanged() {
   if (Reading(*this)) return;
   const TBitmap* bitmap = picture->Bitmap();

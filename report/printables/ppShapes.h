@@ -95,9 +95,6 @@ class TppCustomImage : public TppCustomComponent {
   void SetStretch(bool value);
   bool DirectDraw() const { return directDraw; }
   void SetDirectDraw(bool value);
-  // Reads a picture file in any format the platform reads; false (picture
-  // unchanged) when it cannot.
-  bool LoadFromFile(const std::string& fileName);
   // The picture changed: with AutoSize the component takes its size.
   void PictureChanged();
   void InitGeneration() override;

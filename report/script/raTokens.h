@@ -25,8 +25,6 @@ public:
   std::string Text;
   int32_t IntegerValue = 0;
   long double FloatValue = 0;
-  int64_t CurrencyValue = 0;  // scaled by 10000
-  char CharValue = ' ';
   // Type words naming an enumeration (or Boolean) keep the word here.
   std::string TypeName;
   int EndLine = 0;  // comments: the line on which the comment ends
