@@ -87,6 +87,6 @@ void TSourceColumnValues::GetColumnValue(TExpToken& node) {
     return;
   }
   TTableCursor& cursor = *table->Cursor;
-  ReadFieldValue(cursor, table->Record.data(), table->Field(node.FieldNo), node, TFieldNumbering::Table);
+  ReadFieldValue(cursor, table->Row(), table->Field(node.FieldNo), node, TFieldNumbering::Table);
   if (cursor.Fields().LanguageId() != languageId) ConvertTextValue(node, cursor.Fields().LanguageId(), languageId);
 }

@@ -275,6 +275,7 @@ void ExecuteUpdateOrDelete(TDataQuery& query) {
   TChangeTransaction transaction(query, table);
   int32_t counter = 0;
   cursor.SetToBegin();
+  table.Shown = nullptr;
   while (cursor.GetNextRecord(table.Record.data()) == 0) {
     table.HasRow = true;
     ++counter;

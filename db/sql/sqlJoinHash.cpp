@@ -92,6 +92,7 @@ std::unique_ptr<TJoinHash> BuildJoinHash(TDataQuery& query, TSourceTable& inner,
   std::string key;
   cursor.SetToBegin();
   inner.HasRow = true;
+  inner.Shown = nullptr;
   while (cursor.GetNextRecord(inner.Record.data()) == 0) {
     key.clear();
     bool keyed = true;
@@ -127,7 +128,7 @@ bool AppendStoredTextKey(const TExpToken& side, uint16_t evaluationLanguage, std
     return true;
   }
   bool blank = true;
-  const uint8_t* stored = TCursorFields::StoredValueBytes(field, table->Record.data(), blank);
+  const uint8_t* stored = TCursorFields::StoredValueBytes(field, table->Row(), blank);
   if (!stored) return false;
   keyed = !blank;
   if (keyed) {

@@ -652,6 +652,18 @@ bool RowPasses(TDataQuery& query) {
 
 namespace {
 
+// The table's row goes back to its own buffer when the loop over it ends.
+class TShownRow {
+public:
+  explicit TShownRow(TSourceTable& table) : table(table) {}
+  ~TShownRow() { table.Shown = nullptr; }
+  TShownRow(const TShownRow&) = delete;
+  TShownRow& operator=(const TShownRow&) = delete;
+
+private:
+  TSourceTable& table;
+};
+
 class TNestedLoop {
 public:
   TNestedLoop(TDataQuery& query, const std::function<bool()>& row)
@@ -664,10 +676,13 @@ public:
     // A table read into memory gives the rows of the outer row's key; an
     // outer row with a NULL key takes the filter below.
     TJoinHash* hash = run.StepHashes[index].get();
+    // A row shown where it lies is valid only inside this loop.
+    TShownRow shown(table);
     if (hash && OuterJoinKey(query, *step.Condition, *hash)) {
       const auto [first, last] = hash->Rows.equal_range(hash->Key);
       for (auto row = first; row != last; ++row) {
-        std::memcpy(table.Record.data(), row->second.data(), table.Record.size());
+        ORV_ASSERT(row->second.size() == table.Record.size());
+        table.Shown = row->second.data();
         table.HasRow = true;
         if (!Loop(index + 1)) return false;
       }
@@ -677,17 +692,24 @@ public:
     TTableCursor& cursor = *table.Cursor;
     cursor.SetToBegin();
     // The driving table is read several records a step, unless a progress
-    // handler counts its rows (it counts the cursor's moves).
+    // handler counts its rows (it counts the cursor's moves). A record
+    // stays where the batch shows it until the cursor's next step.
     if (index == 0 && !query.Run.ProgressProc) {
       while (cursor.GetNextRecords(batch) == 0) {
         for (int32_t i = 0; i < batch.Count(); ++i) {
-          std::memcpy(table.Record.data(), batch.Record(i), std::min(table.Record.size(), batch.RecordSize()));
+          if (batch.RecordSize() == table.Record.size()) {
+            table.Shown = batch.Record(i);
+          } else {
+            table.Shown = nullptr;
+            std::memcpy(table.Record.data(), batch.Record(i), std::min(table.Record.size(), batch.RecordSize()));
+          }
           table.HasRow = true;
           if (!Loop(index + 1)) return false;
         }
       }
       return true;
     }
+    table.Shown = nullptr;
     bool matched = false;
     while (cursor.GetNextRecord(table.Record.data()) == 0) {
       matched = true;

@@ -54,7 +54,7 @@ bool TRowFolder::SourceKeyOf(std::string& key) const {
     }
     const TFieldDefinition& field = table.Field(column->SourceFieldNo);
     bool blank = true;
-    const uint8_t* stored = TCursorFields::StoredValueBytes(field, table.Record.data(), blank);
+    const uint8_t* stored = TCursorFields::StoredValueBytes(field, table.Row(), blank);
     if (!stored) return false;
     if (blank) {
       key += '\0';

@@ -200,7 +200,7 @@ public:
       if (!column.Computed && source) {
         value->Clear();
         if (source->HasRow) {
-          ReadFieldValue(*source->Cursor, source->Record.data(), source->Field(column.SourceFieldNo), *value,
+          ReadFieldValue(*source->Cursor, source->Row(), source->Field(column.SourceFieldNo), *value,
                          TFieldNumbering::Table);
           value->DataType = column.DataType;
           value->SubType = column.SubType;
@@ -265,7 +265,7 @@ private:
   bool CopyStored(const TResultField& column, const TSourceTable& source) {
     const TFieldDefinition& from = source.Field(column.SourceFieldNo);
     bool blank = true;
-    const uint8_t* stored = TCursorFields::StoredValueBytes(from, source.Record.data(), blank);
+    const uint8_t* stored = TCursorFields::StoredValueBytes(from, source.Row(), blank);
     if (blank) {
       answer.Fields().WriteBlank(column.FieldNo, record.data());
       return true;

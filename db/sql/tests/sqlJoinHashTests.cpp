@@ -115,6 +115,29 @@ TEST_F(SqlJoinHashTest, OuterTextKeysFromTheirRecords) {
   EXPECT_EQ(count("none"), 0);
 }
 
+// Rows are read where the scan's batches and the table in memory hold
+// them: over a table of wide records (many batches), every joined row and
+// every distinct value is the one of its own record.
+TEST_F(SqlJoinHashTest, RowsReadWhereTheyLieAreTheirOwnRecords) {
+  Exec("CREATE TABLE wide (k INTEGER, code CHAR(10), pad CHAR(250))");
+  Exec("INSERT INTO wide SELECT a.n * 1000 + b.n * 100 + c.n * 10 + d.n, 'c' || CAST(d.n AS CHAR(2)), "
+       "'p' || CAST(a.n * 1000 + b.n * 100 + c.n * 10 + d.n AS CHAR(8)) FROM digit a, digit b, digit c, digit d "
+       "WHERE a.n < 3");
+  const TRows rows = Hashed("SELECT w.k, w.pad, t.label FROM wide w JOIN tag t ON t.code = w.code",
+                            [](TDataQuery& query) { EXPECT_NE(HashOf(query, 1), nullptr); });
+  ASSERT_EQ(rows.size(), 1500u);
+  for (const std::string& row : rows) {
+    const int k = std::stoi(row);
+    EXPECT_EQ(row, std::to_string(k) + "|p" + std::to_string(k) + "|L" + std::to_string(k % 10)) << row;
+  }
+  EXPECT_EQ(Sorted(Query("SELECT DISTINCT code FROM wide")),
+            (TRows{"c0", "c1", "c2", "c3", "c4", "c5", "c6", "c7", "c8", "c9"}));
+  TRows last;
+  for (int k = 2990; k < 3000; ++k) last.push_back("p" + std::to_string(k));
+  EXPECT_EQ(Sorted(Query("SELECT DISTINCT pad FROM wide WHERE k >= 2990")), last);
+  EXPECT_EQ(Query("SELECT DISTINCT pad FROM wide").size(), 3000u);
+}
+
 TEST_F(SqlJoinHashTest, JoinsThatKeepTheirFilters) {
   auto filtered = [](TDataQuery& query) {
     for (size_t step = 0; step < query.Plan.Joins.Steps.size(); ++step)
