@@ -74,7 +74,9 @@ int32_t TFileList::CreateFile(const std::string& name, const TFileCreateOptions&
 int32_t TFileList::CreateLocked(const std::string& name, const TFileCreateOptions& options, TAbstractFile*& file) {
   file = nullptr;
   const bool inMemory = options.Kind == TFileKind::Memory;
-  if (OsPath::ExpandFileName(Trim(name)).empty()) return -EngErrInvalidName;
+  // A file in memory lies in no folder: its name is not made absolute,
+  // which asks the system for the current folder at every creation.
+  if (inMemory ? Trim(name).empty() : OsPath::ExpandFileName(Trim(name)).empty()) return -EngErrInvalidName;
   int32_t index = Find(name, inMemory);
   const bool added = index < 0;
   if (added) {

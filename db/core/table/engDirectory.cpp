@@ -52,7 +52,9 @@ void TDataDirectory::ReleaseIfUnused(TDataTable* table) {
 int32_t TDataDirectory::CreateTable(const std::string& tableName, const TTableCreateOptions& options,
                                     const TTableFilesDefinition& definition, TDataTable*& table) {
   table = nullptr;
-  if (Trim(FullNameWithoutExt(tableName)).empty()) return InvalidName;
+  // Only a blank name has nothing left once made absolute; a table in
+  // memory lies in no folder, so its name is not made so.
+  if (Trim(options.InMemory ? tableName : FullNameWithoutExt(tableName)).empty()) return InvalidName;
   TDataTable* created = FindTable(tableName, options.InMemory);
   if (created && created->UseCount() > 0) return AccessDenied;
   if (!created) {

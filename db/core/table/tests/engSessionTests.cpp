@@ -143,6 +143,31 @@ TEST_F(SessionTest, TheMemoryDirectoryKeepsItsTablesApartFromTheDisk) {
   EXPECT_FALSE(memory->TableExists("WORK", true));
 }
 
+// A table in memory lies in no folder: a blank name is refused, any other
+// is taken as given, also while the process's current folder is gone.
+TEST_F(SessionTest, MemoryTableNamesAreCheckedWithoutTheCurrentFolder) {
+  TDataDirectory* memory = session->OpenDirectory("MEMORY", "");
+  const std::vector<uint8_t> fields = Fields(false);
+  const std::vector<uint8_t> index = PrimaryOnId();
+  const std::string home = std::filesystem::current_path().string();
+  const std::string gone = folder + "/gone";
+  std::filesystem::create_directory(gone);
+  std::filesystem::current_path(gone);
+  std::filesystem::remove(gone);
+  for (const std::string name : {"", "   ", ".DAT", "..", "a b", "x"}) {
+    TDataTable* table = nullptr;
+    const int32_t result = memory->CreateTable(name, {.InMemory = true}, FilesOf(fields, index), table);
+    const bool blank = name.find_first_not_of(' ') == std::string::npos;
+    EXPECT_EQ(result, blank ? -11010 : 0) << '"' << name << '"';
+    if (result == 0) {
+      EXPECT_EQ(memory->CloseTable(table, true), 0);
+      EXPECT_TRUE(memory->TableExists(name, true)) << name;
+      EXPECT_EQ(memory->DeleteTable(name, true), 0);
+    }
+  }
+  std::filesystem::current_path(home);
+}
+
 TEST_F(SessionTest, TemporaryNamesAreFreeNames) {
   const std::string prefix = std::to_string(GetCurrentThreadId()).substr(0, 5);
   EXPECT_EQ(directory->GetTempTableName(false), prefix + "0.DAT");
