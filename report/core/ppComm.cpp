@@ -51,7 +51,12 @@ void TppCommunicator::SendDestroyNotification() {
 }
 
 void TppCommunicator::AddNotify(TppCommunicator* other) {
-  if (!other || other == this || Contains(notifyLinks, other)) return;
+  if (!other || other == this) return;
+  const bool linked = Contains(notifyLinks, other);
+  // Links are symmetric but while one side is on its way out (its removal
+  // notice lets the others drop their side first).
+  ORV_ASSERT(destroying || other->destroying || linked == Contains(other->notifyLinks, this));
+  if (linked) return;
   // A link made to a communicator on its way out would outlive it.
   ORV_ASSERT(!destroying && !other->destroying);
   notifyLinks.push_back(other);

@@ -9,6 +9,7 @@
 #include "ppErrors.h"
 #include "ppGraphics.h"
 #include "uiGraphicsBitmap.h"
+#include "rtlAssert.h"
 #include "rtlStrUtils.h"
 
 const TClassInfo& TppDataPipeline::StaticClassType() {
@@ -247,6 +248,7 @@ TppPipelinePosition TppDataPipeline::GetPosition(bool mark) {
 }
 
 void TppDataPipeline::SetPosition(const TppPipelinePosition& position) {
+  ORV_ASSERT(position.TraversalCount >= 0);  // a count of records passed, as GetPosition made it
   if (!active) return;
   if (position.Mark >= 0 && position.Mark < static_cast<int>(marks.size()) &&
       DataGotoBookmark(marks[static_cast<size_t>(position.Mark)])) {

@@ -8,6 +8,7 @@
 #include "ppMessages.h"
 #include "ppReport.h"
 #include "ppUnits.h"
+#include "rtlAssert.h"
 #include "rtlFiler.h"
 #include "rtlReader.h"
 
@@ -94,6 +95,9 @@ void TppGroup::DetachBand(const TppBand* band) {
 
 void TppGroup::SetReport(TppCustomReport* value) {
   if (value == report) return;
+  // Its header and footer go wherever the group goes, so they must name it.
+  ORV_ASSERT(!header || header->Group() == this);
+  ORV_ASSERT(!footer || footer->Group() == this);
   if (header) header->SetReport(nullptr);
   if (footer) footer->SetReport(nullptr);
   if (report) report->RemoveGroup(this);

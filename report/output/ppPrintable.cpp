@@ -12,6 +12,7 @@
 #include "ppReport.h"
 #include "ppGroup.h"
 #include "ppUnits.h"
+#include "rtlAssert.h"
 #include "rtlFiler.h"
 #include "rtlReader.h"
 #include "rtlStrUtils.h"
@@ -382,6 +383,8 @@ void TppComponent::SetBand(TppBand* value) {
   if (value == band) return;
   band = nullptr;
   SetParent(value);
+  // The band's objects are its children: membership and Band() agree.
+  ORV_ASSERT(Parent() == value);
   band = value;
   if (band) {
     SetUnits(band->Report() ? band->Report()->Units() : Units());

@@ -9,6 +9,7 @@
 #include "ppMessages.h"
 #include "ppReport.h"
 #include "ppUnits.h"
+#include "rtlAssert.h"
 #include "rtlFiler.h"
 #include "rtlReader.h"
 #include "rtlWriter.h"
@@ -99,12 +100,16 @@ void TppStretchable::SetShiftRelativeTo(TppStretchable* value) {
 }
 
 void TppStretchable::AddShifter(TppStretchable* component) {
+  // Listed exactly while it shifts relative to this one.
+  ORV_ASSERT(component->ShiftRelativeTo() == this);
+  ORV_ASSERT(std::count(shifters.begin(), shifters.end(), component) == 0);
   shifters.push_back(component);
   if (!stretch) SetStretch(true);
   AddNotify(component);
 }
 
 void TppStretchable::RemoveShifter(TppStretchable* component) {
+  ORV_ASSERT(std::count(shifters.begin(), shifters.end(), component) == 1);
   shifters.erase(std::remove(shifters.begin(), shifters.end(), component), shifters.end());
   savedShifters.erase(std::remove(savedShifters.begin(), savedShifters.end(), component), savedShifters.end());
   RemoveNotify(component);

@@ -4,11 +4,13 @@
 #include <unistd.h>
 
 #include "osPath.h"
+#include "osThreadContext.h"
 #include "ppDataPipeline.h"
 #include "ppForms.h"
 #include "ppMessages.h"
 #include "ppReport.h"
 #include "rtlObjectText.h"
+#include "rtlAssert.h"
 #include "rtlReader.h"
 #include "rtlStreams.h"
 #include "rtlStrUtils.h"
@@ -85,7 +87,10 @@ bool HoldsReport(TMemoryStream& binary) {
 // Counts a template's reading or writing while it runs.
 class TOperationGuard {
 public:
-  explicit TOperationGuard(int& count) : count(count) { ++count; }
+  explicit TOperationGuard(int& count) : count(count) {
+    ORV_ASSERT(IsMainThread());  // the count is the main thread's, as all of generation
+    ++count;
+  }
   ~TOperationGuard() { --count; }
   TOperationGuard(const TOperationGuard&) = delete;
   TOperationGuard& operator=(const TOperationGuard&) = delete;
