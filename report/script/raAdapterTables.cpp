@@ -43,14 +43,14 @@
 namespace {
 
 // Slots by declared type: the class manager made each of the parameter's own type.
-int32_t& Int(TraValue* v) { return static_cast<TraIntegerValue*>(v)->Value; }
-std::string& Str(TraValue* v) { return static_cast<TraStringValue*>(v)->Value; }
-Variant& Var(TraValue* v) { return static_cast<TraVariantValue*>(v)->Value; }
-TObject*& Obj(TraValue* v) { return static_cast<TraObjectValue*>(v)->Object; }
-bool Bool(const TraValue* v) { return static_cast<const TraBooleanValue*>(v)->Value(); }
-void SetBool(TraValue* v, bool value) { static_cast<TraBooleanValue*>(v)->Set(value); }
-int32_t IntOf(const TraValue& v) { return static_cast<const TraIntegerValue&>(v).Value; }
-bool BoolOf(const TraValue& v) { return static_cast<const TraBooleanValue&>(v).Value(); }
+int32_t& Int(TraValue* v) { return SlotAs<TraIntegerValue>(*v).Value; }
+std::string& Str(TraValue* v) { return SlotAs<TraStringValue>(*v).Value; }
+Variant& Var(TraValue* v) { return SlotAs<TraVariantValue>(*v).Value; }
+TObject*& Obj(TraValue* v) { return SlotAs<TraObjectValue>(*v).Object; }
+bool Bool(const TraValue* v) { return SlotAs<TraBooleanValue>(*v).Value(); }
+void SetBool(TraValue* v, bool value) { SlotAs<TraBooleanValue>(*v).Set(value); }
+int32_t IntOf(const TraValue& v) { return SlotAs<TraIntegerValue>(v).Value; }
+bool BoolOf(const TraValue& v) { return SlotAs<TraBooleanValue>(v).Value(); }
 
 TraParamRec P(const char* name, TraDataType type) { return {name, type}; }
 TraParamRec PVar(const char* name, TraDataType type) { return {name, type, nullptr, {}, false, true}; }
@@ -80,29 +80,29 @@ void CheckIndex(int index, int count) {
 // member once instead of spelling out its conversion.
 template <typename V>
 void ToSlot(TraValue& slot, const V& value) {
-  if constexpr (std::is_same_v<V, bool>) static_cast<TraBooleanValue&>(slot).Set(value);
+  if constexpr (std::is_same_v<V, bool>) SlotAs<TraBooleanValue>(slot).Set(value);
   else if constexpr (std::is_enum_v<V>) {
-    auto& e = static_cast<TraEnumValue&>(slot);
+    auto& e = SlotAs<TraEnumValue>(slot);
     e.Type = &EnumTypeInfo(V{});
     e.Ord = static_cast<uint8_t>(value);
-  } else if constexpr (std::is_integral_v<V>) static_cast<TraIntegerValue&>(slot).Value = static_cast<int32_t>(value);
-  else if constexpr (std::is_floating_point_v<V>) static_cast<TraDoubleValue&>(slot).Value = value;
-  else if constexpr (std::is_same_v<V, std::string>) static_cast<TraStringValue&>(slot).Value = value;
-  else if constexpr (std::is_same_v<V, Variant>) static_cast<TraVariantValue&>(slot).Value = value;
-  else static_cast<TraObjectValue&>(slot).Object = const_cast<std::remove_const_t<std::remove_pointer_t<V>>*>(value);
+  } else if constexpr (std::is_integral_v<V>) SlotAs<TraIntegerValue>(slot).Value = static_cast<int32_t>(value);
+  else if constexpr (std::is_floating_point_v<V>) SlotAs<TraDoubleValue>(slot).Value = value;
+  else if constexpr (std::is_same_v<V, std::string>) SlotAs<TraStringValue>(slot).Value = value;
+  else if constexpr (std::is_same_v<V, Variant>) SlotAs<TraVariantValue>(slot).Value = value;
+  else SlotAs<TraObjectValue>(slot).Object = const_cast<std::remove_const_t<std::remove_pointer_t<V>>*>(value);
 }
 
 // False when the slot holds an object of another class than the member takes.
 template <typename V>
 bool FromSlot(const TraValue& slot, V& out) {
   if constexpr (std::is_same_v<V, bool>) out = BoolOf(slot);
-  else if constexpr (std::is_enum_v<V>) out = static_cast<V>(static_cast<const TraEnumValue&>(slot).Ord);
+  else if constexpr (std::is_enum_v<V>) out = static_cast<V>(SlotAs<TraEnumValue>(slot).Ord);
   else if constexpr (std::is_integral_v<V>) out = static_cast<V>(IntOf(slot));
-  else if constexpr (std::is_floating_point_v<V>) out = static_cast<V>(static_cast<const TraDoubleValue&>(slot).Value);
-  else if constexpr (std::is_same_v<V, std::string>) out = static_cast<const TraStringValue&>(slot).Value;
-  else if constexpr (std::is_same_v<V, Variant>) out = static_cast<const TraVariantValue&>(slot).Value;
+  else if constexpr (std::is_floating_point_v<V>) out = static_cast<V>(SlotAs<TraDoubleValue>(slot).Value);
+  else if constexpr (std::is_same_v<V, std::string>) out = SlotAs<TraStringValue>(slot).Value;
+  else if constexpr (std::is_same_v<V, Variant>) out = SlotAs<TraVariantValue>(slot).Value;
   else {
-    TObject* object = static_cast<const TraObjectValue&>(slot).Object;
+    TObject* object = SlotAs<TraObjectValue>(slot).Object;
     out = dynamic_cast<V>(object);
     if (object && !out) return false;
   }

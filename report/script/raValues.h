@@ -12,6 +12,7 @@
 #include <string>
 
 #include "raTypes.h"
+#include "rtlAssert.h"
 #include "rtlCurrency.h"
 #include "rtlDateTime.h"
 #include "rtlExceptions.h"
@@ -54,6 +55,20 @@ private:
 
 // Integer, the floats, currency and the three date types: operators and
 // comparisons work on them as extended numbers.
+// A slot as the value class of its declared type. Whoever makes a slot
+// makes it of its declared type, so another class here is our fault, not
+// the script's.
+template <typename T>
+T& SlotAs(TraValue& slot) {
+  ORV_ASSERT(dynamic_cast<T*>(&slot) != nullptr);
+  return static_cast<T&>(slot);
+}
+template <typename T>
+const T& SlotAs(const TraValue& slot) {
+  ORV_ASSERT(dynamic_cast<const T*>(&slot) != nullptr);
+  return static_cast<const T&>(slot);
+}
+
 class TraNumericValue : public TraValue {
 public:
   virtual long double Number() const = 0;
