@@ -6,6 +6,8 @@
 #include "ReportOptions.h"
 #include "ReportRun.h"
 #include "ReportViewer.h"
+#include "osThreadContext.h"
+#include "rtlAssert.h"
 #include "rtlStringList.h"
 
 namespace {
@@ -20,6 +22,7 @@ public:
   explicit TViewerRun(std::unique_ptr<TStringList> parameterList) : parameters(std::move(parameterList)) {}
 
   void Prepare() override {
+    ORV_ASSERT(IsMainThread());  // the viewer is a window
     auto* made = new TReportViewer(MainForm(), std::move(parameters));
     LastViewer() = made;
     made->Prepare();
@@ -29,10 +32,12 @@ public:
 
   // The viewer stays while its query runs: closing it only hides it.
   void Open() override {
+    ORV_ASSERT(!IsMainThread());  // a long query never holds the windows up
     if (viewer) viewer->OpenQuery();
   }
 
   void Finish() override {
+    ORV_ASSERT(IsMainThread());
     if (!viewer) return;
     TReportViewer* finished = viewer;
     viewer = nullptr;

@@ -5,6 +5,7 @@
 
 #include "osSyncEvent.h"
 #include "osThreadContext.h"
+#include "rtlAssert.h"
 
 namespace {
 
@@ -85,4 +86,7 @@ void ProcessMessages() {
   if (const auto& hook = ProcessMessagesHook()) hook();
 }
 
-void SetProcessMessagesHook(std::function<void()> hook) { ProcessMessagesHook() = std::move(hook); }
+void SetProcessMessagesHook(std::function<void()> hook) {
+  ORV_ASSERT(IsMainThread());  // only the main thread reads it
+  ProcessMessagesHook() = std::move(hook);
+}

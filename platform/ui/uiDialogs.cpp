@@ -4,6 +4,9 @@
 #include <QInputDialog>
 #include <QMessageBox>
 
+#include "osThreadContext.h"
+#include "rtlAssert.h"
+
 namespace {
 
 TModalResult QtMessageBox(const TMessageBoxRequest& request) {
@@ -54,8 +57,12 @@ void SetInputQueryRunner(TInputQueryRunner runner) {
   InputQueryRunner() = runner ? std::move(runner) : TInputQueryRunner(QtInputQuery);
 }
 
-TModalResult ShowMessageBox(const TMessageBoxRequest& request) { return MessageBoxRunner()(request); }
+TModalResult ShowMessageBox(const TMessageBoxRequest& request) {
+  ORV_ASSERT(IsMainThread());  // a worker's question is an alert the windows show
+  return MessageBoxRunner()(request);
+}
 
 bool InputQuery(const std::string& caption, const std::string& prompt, std::string& value) {
+  ORV_ASSERT(IsMainThread());
   return InputQueryRunner()(TInputQueryRequest{caption, prompt}, value);
 }
