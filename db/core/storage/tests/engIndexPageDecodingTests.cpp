@@ -61,7 +61,8 @@ TLeafImage StoredLeaf(uint8_t compression, bool unique, bool descending, uint32_
 
 std::unique_ptr<TPage> LoadedLeaf(TIndexPageOwner& owner, const TLeafImage& image, uint8_t compression, bool unique,
                                   bool descending) {
-  return LoadedTestLeaf(owner, image.bytes, KeyLength, descending, unique, compression);
+  return LoadedTestLeaf(owner, image.bytes,
+                        {.KeyLength = KeyLength, .Descending = descending, .Unique = unique, .Compression = compression});
 }
 
 enum class TSearchKind { Plain, ForInsert, LastNotAbove, FirstNotBelow, PastLower };

@@ -80,7 +80,11 @@ TImage FullLeaf(const TLeafKind& kind, uint32_t& count) {
 }
 
 std::unique_ptr<TPage> Loaded(TIndexPageOwner& owner, const TImage& image, const TLeafKind& kind) {
-  return LoadedTestLeaf(owner, image.data(), uint16_t(kind.length), kind.descending, kind.unique, kind.compression);
+  return LoadedTestLeaf(owner, image.data(),
+                        {.KeyLength = uint16_t(kind.length),
+                         .Descending = kind.descending,
+                         .Unique = kind.unique,
+                         .Compression = kind.compression});
 }
 
 TSearchEnd SearchBothWays(TPage& page, const TKeyComparer& compare, const uint8_t* key, int length, bool counting) {

@@ -27,13 +27,9 @@ inline TKeyComparer TestComparer(bool descending = false) {
 }
 
 // A page object holding a stored leaf, as a read leaves it.
-inline std::unique_ptr<TPage> LoadedTestLeaf(TIndexPageOwner& owner, const uint8_t* image, uint16_t keyLength,
-                                             bool descending, bool unique, uint8_t compression) {
+inline std::unique_ptr<TPage> LoadedTestLeaf(TIndexPageOwner& owner, const uint8_t* image, const TPageShape& shape) {
   auto page = std::make_unique<TPage>();
-  page->Setup(&owner, TestIndex, {.KeyLength = uint16_t(keyLength),
-                                  .Descending = descending,
-                                  .Unique = unique,
-                                  .Compression = compression});
+  page->Setup(&owner, TestIndex, shape);
   page->Load(image, false);
   return page;
 }
