@@ -133,21 +133,24 @@ bool ReadsOneColumnOnly(const TExpToken& node, uint16_t& fieldNo) {
   return true;
 }
 
-// The results of a condition that reads one column of at most eight bytes,
-// by that column's value (null or not, and its bytes): a Boolean, a status
-// or a date takes a few values over many records, and each is evaluated
-// once per scan. Results are only remembered, so a condition that fails
-// on a value fails on every record holding it, as before.
+// The results of a condition that reads one column of at most 64 bytes, by
+// that column's value (null or not, and its bytes): a Boolean, a status, a
+// date or a name takes a few values over many records (the records of one
+// owner picked out by a case-ignoring index and tested for the exact case),
+// and each is evaluated once per scan. Results are only remembered, so a
+// condition that fails on a value fails on every record holding it, as
+// before; bytes a value leaves unused only make the same value miss.
 class TResultsByValue {
 public:
-  static constexpr int MostValueBytes = 8;
+  static constexpr int MostValueBytes = 64;
 
   // Nothing remembered when the condition is no such function.
   TResultsByValue(TDataCursor& cursor, const TExpToken& node) {
     uint16_t fieldNo = 0;
     if (!ReadsOneColumnOnly(node, fieldNo) || fieldNo == 0) return;
     cursor.GetTableFieldDesc(fieldNo, desc.data());
-    if (desc[FieldDescTypeOffset] == BlobFieldType || FieldValueWidth(desc.data()) > MostValueBytes) return;
+    width = FieldValueWidth(desc.data());
+    if (desc[FieldDescTypeOffset] == BlobFieldType || width > MostValueBytes) return;
     active = true;
   }
 
@@ -156,11 +159,18 @@ public:
   // The result for record's value: remembered, or evaluated and kept.
   template <typename Evaluate>
   bool Result(const TDataCursor& fields, const uint8_t* record, Evaluate evaluate) {
-    uint64_t bytes = 0;
+    TValueBytes bytes{};
     bool blank = true;
-    fields.GetFieldValue(desc.data(), record, blank, &bytes);
-    TSlot& slot = slots[(bytes * 0x9E3779B97F4A7C15ull + uint64_t(blank)) >> (64 - SlotBits)];
-    if (slot.Used && slot.Bytes == bytes && slot.Blank == blank) return slot.Passes;
+    fields.GetFieldValue(desc.data(), record, blank, bytes.data());
+    uint64_t hash = blank ? 1 : 0;
+    for (int i = 0; i < width; i += 8) {
+      uint64_t chunk;
+      std::memcpy(&chunk, bytes.data() + i, sizeof chunk);
+      hash = (hash ^ chunk) * 0x9E3779B97F4A7C15ull;
+    }
+    TSlot& slot = slots[hash >> (64 - SlotBits)];
+    if (slot.Used && slot.Blank == blank && std::memcmp(slot.Bytes.data(), bytes.data(), size_t(width)) == 0)
+      return slot.Passes;
     const bool passes = evaluate();
     slot = TSlot{bytes, blank, true, passes};
     return passes;
@@ -168,14 +178,17 @@ public:
 
 private:
   static constexpr int SlotBits = 6;
+  // Whole 8-byte chunks past the widest value, read by the hash.
+  using TValueBytes = std::array<uint8_t, MostValueBytes + 8>;
   struct TSlot {
-    uint64_t Bytes = 0;
+    TValueBytes Bytes{};
     bool Blank = false;
     bool Used = false;
     bool Passes = false;
   };
 
   std::array<uint8_t, FieldDescSize> desc{};
+  int width = 0;
   std::array<TSlot, size_t(1) << SlotBits> slots{};
   bool active = false;
 };

@@ -127,4 +127,42 @@ TEST_F(CursorFilterScanTest, AConditionOnOneColumnGivesEachRecordItsValuesResult
   }
 }
 
+// Names repeat in several cases: a remembered result must follow the
+// value's exact bytes (a case variant or a null is a value of its own),
+// also when more values than it remembers share its slots.
+TEST_F(CursorFilterScanTest, ANameConditionGivesEachCaseVariantItsOwnResult) {
+  // Names indexed without case: the exact condition reads the records.
+  Create("NAMES", {{"ID", IntType}, {"NAME", StrType, 20}, {"GRP", IntType}},
+         {{"", {1}}, {"ByName", {2}, false, false, true}});
+  cursor = &OpenCursor("NAMES");
+  const char* const cases[] = {"owner", "Owner", "OWNER"};
+  auto nameOf = [&](int32_t id) { return std::string(cases[id % 3]) + std::to_string(id % 100); };
+  constexpr int Rows = 900;
+  for (int32_t id = 1; id <= Rows; ++id) {
+    const int32_t group = 1;
+    const std::string name = nameOf(id);
+    std::vector<uint8_t> record = Record(*cursor, {&id, id % 11 == 0 ? nullptr : name.c_str(), &group});
+    cursor->InsertRecord(record.data());
+  }
+  cursor->SetIndexNo(NaturalOrderIndex);
+  auto visibleWith = [&](const std::string& text) {
+    TFilter* filter = Activate(text);
+    std::vector<int32_t> ids = Visible();
+    cursor->Filters().DropFilter(filter);
+    return ids;
+  };
+  EXPECT_EQ(visibleWith("NAME = 'Owner7'"),
+            IdsWhere(Rows, [](int32_t id) { return id % 11 != 0 && id % 3 == 1 && id % 100 == 7; }));
+  EXPECT_EQ(visibleWith("UPPER(NAME) = 'OWNER7'"),
+            IdsWhere(Rows, [](int32_t id) { return id % 11 != 0 && id % 100 == 7; }));
+  EXPECT_EQ(visibleWith("NAME IS NULL"), IdsWhere(Rows, [](int32_t id) { return id % 11 == 0; }));
+  for (const char* text : {"NAME = 'owner12'", "NAME <> 'OWNER3'", "NAME > 'Owner5'", "UPPER(NAME) = 'OWNER12'",
+                           "SUBSTRING(NAME FROM 1 FOR 2) = 'Ow'"}) {
+    SCOPED_TRACE(text);
+    const std::vector<int32_t> ids = visibleWith(text);
+    EXPECT_FALSE(ids.empty());
+    EXPECT_EQ(ids, visibleWith(std::string("(") + text + ") AND ID = ID"));
+  }
+}
+
 }  // namespace
