@@ -43,8 +43,11 @@ void ReadFieldValue(TTableCursor& cursor, const uint8_t* record, const TFieldDef
   const int fieldNo = field.Number;
   if (!field.IsBlob()) {
     const int width = field.ValueWidth();
-    node.SetDataSize(std::max(width, 8));
-    std::memset(node.Value, 0, size_t(node.ValueCapacity));
+    node.SetDataSize(std::max(width, 8) + 1);
+    // What the value's reads look at: the field's width and the end of a
+    // text that fills it, and a whole number's widest read. Clearing the
+    // node's whole buffer (256 bytes or more) was most of a field's read.
+    std::memset(node.Value, 0, size_t(std::max(width, 8) + 1));
     node.IsNull = !cursor.Fields().ReadValue(field, record, {node.Value, size_t(node.ValueCapacity)});
     node.SetDataSize(field.Type == dtString
                          ? int32_t(strnlen(reinterpret_cast<const char*>(node.Value), size_t(width))) + 1

@@ -35,6 +35,36 @@ protected:
   }
 };
 
+// One node reads field after field of a row, as a caller reading an
+// answer back does: each value is its field's alone, whatever a wider or
+// longer field left in the node before it.
+TEST_F(SqlSelectTest, OneNodeReadsEachFieldAsItself) {
+  Exec("CREATE TABLE mixed (longer CHAR(30), shorter CHAR(4), small SMALLINT, big INTEGER, x FLOAT, d DATE)");
+  Exec("INSERT INTO mixed VALUES ('abcdefghijklmnopqrstuvwxyz0123', 'wxyz', -5, -70000, 2.5, '2024-02-03')");
+  Exec("INSERT INTO mixed VALUES ('A', NULL, 7, NULL, NULL, NULL)");
+  TQueryStatement& statement = Prepare("SELECT longer, shorter, small, longer, big, x, longer, d, small FROM mixed");
+  TTableCursor* cursor = statement.Execute();
+  std::vector<uint8_t> record(cursor->Fields().CursorRecordSize(), 0);
+  TExpTreePtr value(NewToken());
+  TRows rows;
+  cursor->SetToBegin();
+  while (cursor->GetNextRecord(record.data()) == 0) {
+    std::string row;
+    for (int position = 1; position <= cursor->Fields().FieldListCount(); ++position) {
+      const TFieldDefinition& field = *cursor->Fields().FieldAt(position);
+      TypeNodeFromField(field, *value);
+      ReadFieldValue(*cursor, record.data(), field, *value);
+      row += (position > 1 ? "|" : "") + ValueText(*value);
+    }
+    rows.push_back(row);
+  }
+  EXPECT_EQ(rows, Query("SELECT longer, shorter, small, longer, big, x, longer, d, small FROM mixed"));
+  ASSERT_EQ(rows.size(), 2u);
+  EXPECT_TRUE(rows[0].starts_with("abcdefghijklmnopqrstuvwxyz0123|wxyz|-5|abcdefghijklmnopqrstuvwxyz0123|-70000|"))
+      << rows[0];
+  EXPECT_TRUE(rows[1].starts_with("A|NULL|7|A|NULL|NULL|A|NULL|7")) << rows[1];
+}
+
 TEST_F(SqlSelectTest, ConditionsOnOneTableBecomeItsFilter) {
   TQueryStatement& statement = Prepare("SELECT name FROM emp WHERE dept = 10 AND id > 1");
   EXPECT_EQ(Rows(statement.Execute()), (TRows{"Cy"}));
