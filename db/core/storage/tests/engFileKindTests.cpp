@@ -8,7 +8,7 @@ class FileKindTest : public FileLayerTest, public ::testing::WithParamInterface<
 protected:
   bool InMemory() const { return GetParam(); }
   std::unique_ptr<TFileHandler> Handler(const std::string& name, bool exclusive = false) {
-    return FileLayerTest::Handler(name, InMemory(), exclusive);
+    return FileLayerTest::Handler(name, FileKindOf(InMemory()), exclusive);
   }
 };
 

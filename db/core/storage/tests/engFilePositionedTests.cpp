@@ -15,7 +15,7 @@ protected:
 };
 
 TEST_P(FilePositionedTest, TransfersAtAnOffsetActAsASeekAndATransfer) {
-  auto file = Handler("AT.DAT", InMemory());
+  auto file = Handler("AT.DAT", FileKindOf(InMemory()));
   file->CreateFile();
   const std::vector<char> bytes = Pattern(300, 3);
   file->WriteAt(100, bytes.data(), 300);
@@ -55,8 +55,8 @@ INSTANTIATE_TEST_SUITE_P(DiskAndMemory, FilePositionedTest, ::testing::Values(fa
 // since its last one, by whichever way it wrote; a new file counts as
 // written.
 TEST_F(FileLayerTest, AFlushSyncsOnlyAFileWrittenSinceTheLastOne) {
-  auto file = Handler("SYNC.DAT", false);
-  auto other = Handler("OTHER.DAT", false);
+  auto file = Handler("SYNC.DAT", TFileKind::Disk);
+  auto other = Handler("OTHER.DAT", TFileKind::Disk);
   file->CreateFile();
   other->CreateFile();
   TFileHandler* both[] = {file.get(), other.get()};
@@ -85,7 +85,7 @@ TEST_F(FileLayerTest, AFlushSyncsOnlyAFileWrittenSinceTheLastOne) {
     EXPECT_EQ(file->DiskSyncs(), step.Syncs) << step.What;
     EXPECT_EQ(other->DiskSyncs(), step.OtherSyncs) << step.What;
   }
-  auto memory = Handler("SYNC.MEM", true);
+  auto memory = Handler("SYNC.MEM", TFileKind::Memory);
   memory->CreateFile();
   memory->WriteAt(0, "m", 1);
   memory->Flush();
@@ -107,7 +107,7 @@ TEST_F(FileLayerTest, CommitsOfSeveralThreadsSyncEachWrittenFileOnce) {
       std::vector<std::unique_ptr<TFileHandler>> files;
       std::vector<TFileHandler*> list;
       for (int n = 0; n < kFiles; ++n) {
-        files.push_back(Handler("C" + std::to_string(t) + "F" + std::to_string(n) + ".DAT", false));
+        files.push_back(Handler("C" + std::to_string(t) + "F" + std::to_string(n) + ".DAT", TFileKind::Disk));
         files.back()->CreateFile();
         list.push_back(files.back().get());
       }
@@ -134,7 +134,7 @@ TEST_F(FileLayerTest, PositionedTransfersOfSeveralThreadsStayApart) {
   constexpr int kThreads = 4;
   constexpr int32_t kSlice = 4096;
   constexpr int kRounds = 200;
-  auto keeper = Handler("SHARED.DAT", false);
+  auto keeper = Handler("SHARED.DAT", TFileKind::Disk);
   keeper->CreateFile();
   keeper->Close();
   keeper->Open();
@@ -144,7 +144,7 @@ TEST_F(FileLayerTest, PositionedTransfersOfSeveralThreadsStayApart) {
   std::vector<std::thread> threads;
   for (int t = 0; t < kThreads; ++t) {
     threads.emplace_back([&, t] {
-      auto file = Handler("SHARED.DAT", false);
+      auto file = Handler("SHARED.DAT", TFileKind::Disk);
       file->Open();
       const int32_t offset = kSlice * (t + 1);
       std::vector<char> back(kSlice);

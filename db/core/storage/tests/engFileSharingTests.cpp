@@ -29,20 +29,20 @@ using FileSharingTest = FileLayerTest;
 TEST_F(FileSharingTest, ExclusiveAndSharedOpenersExcludeEachOther) {
   for (bool inMemory : {false, true}) {
     SCOPED_TRACE(inMemory ? "memory" : "disk");
-    auto creator = Handler("SHARE.DAT", inMemory);
+    auto creator = Handler("SHARE.DAT", FileKindOf(inMemory));
     creator->CreateFile();
-    auto shared = Handler("share.dat", inMemory);
+    auto shared = Handler("share.dat", FileKindOf(inMemory));
     shared->FileName = " " + shared->FileName + " ";
     EXPECT_EQ(RaisedCode([&] { shared->Open(); }), 11013) << "the creator holds the file exclusively";
     creator->Close();
 
-    auto exclusive = Handler("SHARE.DAT", inMemory, true);
+    auto exclusive = Handler("SHARE.DAT", FileKindOf(inMemory), true);
     exclusive->Open();
     EXPECT_EQ(RaisedCode([&] { shared->Open(); }), 11013);
     exclusive->Close();
 
     shared->Open();
-    auto second = Handler("Share.Dat", inMemory);
+    auto second = Handler("Share.Dat", FileKindOf(inMemory));
     second->Open();
     EXPECT_EQ(RaisedCode([&] { exclusive->Open(); }), 11013);
     EXPECT_FALSE(exclusive->IsOpen());
@@ -54,10 +54,10 @@ TEST_F(FileSharingTest, ExclusiveAndSharedOpenersExcludeEachOther) {
 
 TEST_F(FileSharingTest, MemoryAndDiskFilesOfOneNameAreSeparate) {
   const std::string name = folder + "/BOTH.DAT";
-  auto memory = Handler(name, true);
+  auto memory = Handler(name, TFileKind::Memory);
   memory->CreateFile();
   memory->Write("memory", 6);
-  auto disk = Handler("BOTH.DAT", false);
+  auto disk = Handler("BOTH.DAT", TFileKind::Disk);
   EXPECT_FALSE(disk->Exists());
   disk->CreateFile();
   disk->Write("disk", 4);
@@ -71,7 +71,7 @@ TEST_F(FileSharingTest, MemoryAndDiskFilesOfOneNameAreSeparate) {
 TEST_F(FileSharingTest, ReadOnlyDiskFileOpensForReading) {
   WriteDiskFile(folder + "/RO.DAT", "data");
   chmod((folder + "/RO.DAT").c_str(), 0444);
-  auto file = Handler("RO.DAT", false);
+  auto file = Handler("RO.DAT", TFileKind::Disk);
   file->Open();
   EXPECT_TRUE(file->OpenedReadOnly());
   char buffer[4];
@@ -82,7 +82,7 @@ TEST_F(FileSharingTest, ReadOnlyDiskFileOpensForReading) {
 
 TEST_F(FileSharingTest, DiskNamesAreFoundIgnoringCase) {
   WriteDiskFile(folder + "/orders.dat", "abc");
-  auto file = Handler("ORDERS.DAT", false);
+  auto file = Handler("ORDERS.DAT", TFileKind::Disk);
   EXPECT_TRUE(file->Exists());
   file->Open();
   EXPECT_EQ(file->FileSize(), 3);
@@ -93,7 +93,7 @@ TEST_F(FileSharingTest, DiskNamesAreFoundIgnoringCase) {
 }
 
 TEST_F(FileSharingTest, ClosedDiskFileIsLookedUpOnDiskAgain) {
-  auto file = Handler("GONE.DAT", false);
+  auto file = Handler("GONE.DAT", TFileKind::Disk);
   file->CreateFile();
   file->Close();
   EXPECT_TRUE(file->Exists());
@@ -103,7 +103,7 @@ TEST_F(FileSharingTest, ClosedDiskFileIsLookedUpOnDiskAgain) {
 }
 
 TEST_F(FileSharingTest, TemporaryDiskFileLeavesTheDiskWithItsLastHandle) {
-  auto file = Handler("SORT.TMP", false);
+  auto file = Handler("SORT.TMP", TFileKind::Disk);
   file->CreateFile();
   file->Close();
   file->Temporary = true;
@@ -114,10 +114,10 @@ TEST_F(FileSharingTest, TemporaryDiskFileLeavesTheDiskWithItsLastHandle) {
 }
 
 TEST_F(FileSharingTest, MemoryFileIsNotRenamedOntoAnother) {
-  auto first = Handler("A.DAT", true);
+  auto first = Handler("A.DAT", TFileKind::Memory);
   first->CreateFile();
   first->Close();
-  auto second = Handler("B.DAT", true);
+  auto second = Handler("B.DAT", TFileKind::Memory);
   second->CreateFile();
   second->Write("b", 1);
   second->Close();
@@ -128,14 +128,14 @@ TEST_F(FileSharingTest, MemoryFileIsNotRenamedOntoAnother) {
 
 TEST_F(FileSharingTest, UniqueMemoryNamesSkipListedFiles) {
   const std::string taken = GetUniqueFileName("MEMORY", ".TMP", true);
-  auto file = Handler(taken, true);
+  auto file = Handler(taken, TFileKind::Memory);
   file->CreateFile();
   EXPECT_NE(GetUniqueFileName("MEMORY", ".TMP", true), taken);
 }
 
 // The disk position is one per process: a seek and its write stay together.
 TEST_F(FileSharingTest, ThreadsSeekAndWriteInsideTheFileSection) {
-  auto creator = Handler("THREADS.DAT", false);
+  auto creator = Handler("THREADS.DAT", TFileKind::Disk);
   creator->CreateFile();
   creator->Close();
   constexpr int32_t Blocks = 4000;
@@ -143,7 +143,7 @@ TEST_F(FileSharingTest, ThreadsSeekAndWriteInsideTheFileSection) {
   std::vector<std::thread> threads;
   for (char tag : {'a', 'b'}) {
     threads.emplace_back([this, tag, &ready] {
-      auto file = Handler("THREADS.DAT", false);
+      auto file = Handler("THREADS.DAT", TFileKind::Disk);
       file->Open();
       ready.arrive_and_wait();
       for (int32_t block = tag - 'a'; block < Blocks; block += 2) {

@@ -112,7 +112,7 @@ TEST_F(SessionTest, ATableLeftDuringATransactionIsClosedWhenTheTransactionEnds) 
     EXPECT_EQ(directory->FindTable("ITEMS", false), kept);
 
     // No handle or lock is left behind: another user gets it exclusively.
-    TDataTable* theirs = OpenTable(otherDirectory, "ORDERS", true);
+    TDataTable* theirs = OpenTable(otherDirectory, "ORDERS", {.Exclusive = true});
     ASSERT_NE(theirs, nullptr);
     EXPECT_EQ(theirs->DataFile().PhysicalRecordCount(), 1u);  // the committed record
     EXPECT_EQ(otherDirectory->CloseTable(theirs, false), 0);
@@ -123,16 +123,16 @@ TEST_F(SessionTest, ATableLeftDuringATransactionIsClosedWhenTheTransactionEnds) 
 
 TEST_F(SessionTest, TheMemoryDirectoryKeepsItsTablesApartFromTheDisk) {
   TDataDirectory* memory = session->OpenDirectory("MEMORY", "");
-  CreateTable(memory, "WORK", false, true);
+  CreateTable(memory, "WORK", false, {.InMemory = true});
   EXPECT_TRUE(memory->TableExists("WORK", true));
   EXPECT_FALSE(memory->TableExists("WORK", false));
   EXPECT_FALSE(std::filesystem::exists("WORK.DAT"));
 
-  TDataTable* table = OpenTable(memory, "WORK", false, true);
+  TDataTable* table = OpenTable(memory, "WORK", {.InMemory = true});
   ASSERT_NE(table, nullptr);
   AppendRecord(table, 7);
   ASSERT_EQ(memory->CloseTable(table, false), 0);
-  table = OpenTable(memory, "work.dat", false, true);
+  table = OpenTable(memory, "work.dat", {.InMemory = true});
   ASSERT_NE(table, nullptr);
   TRecord* record = nullptr;
   ASSERT_TRUE(table->DataFile().GetRecord(nullptr, 1, {}, record));

@@ -15,6 +15,7 @@
 
 #include "engErrors.h"
 #include "engFileHandler.h"
+#include "engFileList.h"
 #include "engLibrary.h"
 #include "osFile.h"
 #include "osSettingsTestFolder.h"
@@ -27,8 +28,9 @@ protected:
   void SetUp() override { StartEngineLibrary(); }
   void TearDown() override { StopEngineLibrary(); }
 
-  std::unique_ptr<TFileHandler> Handler(const std::string& name, bool inMemory, bool exclusive = false) {
+  std::unique_ptr<TFileHandler> Handler(const std::string& name, TFileKind kind, bool exclusive = false) {
     auto handler = std::make_unique<TFileHandler>();
+    const bool inMemory = kind == TFileKind::Memory;
     handler->FileName = inMemory ? name : folder + "/" + name;
     handler->InMemory = inMemory;
     handler->Exclusive = exclusive;

@@ -86,24 +86,24 @@ protected:
   }
 
   // Creates the table in dir and closes it again.
-  void CreateTable(TDataDirectory* dir, const std::string& name, bool withBlob, bool inMemory = false) {
+  void CreateTable(TDataDirectory* dir, const std::string& name, bool withBlob,
+                   const TTableCreateOptions& options = {}) {
     const std::vector<uint8_t> fields = Fields(withBlob);
     const std::vector<uint8_t> index = PrimaryOnId();
     TDataTable* table = nullptr;
-    ASSERT_EQ(dir->CreateTable(name, {.InMemory = inMemory}, FilesOf(fields, index), table), 0);
+    ASSERT_EQ(dir->CreateTable(name, options, FilesOf(fields, index), table), 0);
     ASSERT_EQ(dir->CloseTable(table, true), 0);
   }
   void CreateTable(const std::string& name, bool withBlob = false) { CreateTable(directory, name, withBlob); }
 
-  TDataTable* OpenTable(TDataDirectory* dir, const std::string& name, bool exclusive = false,
-                        bool inMemory = false) {
+  TDataTable* OpenTable(TDataDirectory* dir, const std::string& name, const TTableOpenOptions& options = {}) {
     TDataTable* table = nullptr;
-    const int32_t result = dir->OpenTable(name, {.Exclusive = exclusive, .InMemory = inMemory}, table);
+    const int32_t result = dir->OpenTable(name, options, table);
     EXPECT_EQ(result, 0);
     return table;
   }
   TDataTable* OpenTable(const std::string& name, bool exclusive = false) {
-    return OpenTable(directory, name, exclusive);
+    return OpenTable(directory, name, {.Exclusive = exclusive});
   }
 
   // Appends a record with this ID and writes the table back, as a cursor
