@@ -37,15 +37,11 @@ protected:
     return ids;
   }
 
-  TFilter* Add(const std::string& text, bool caseInsensitive = false, bool noPartialCompare = false,
-               bool costChoice = false) {
-    return cursor->Filters().AddFilter(text, {.CaseInsensitive = caseInsensitive,
-                                    .NoPartialCompare = noPartialCompare,
-                                    .CostChoice = costChoice});
+  TFilter* Add(const std::string& text, const TCursorFilterOptions& options = {}) {
+    return cursor->Filters().AddFilter(text, options);
   }
-  TFilter* Activate(const std::string& text, bool caseInsensitive = false, bool noPartialCompare = false,
-                    bool costChoice = false) {
-    TFilter* filter = Add(text, caseInsensitive, noPartialCompare, costChoice);
+  TFilter* Activate(const std::string& text, const TCursorFilterOptions& options = {}) {
+    TFilter* filter = Add(text, options);
     cursor->Filters().ActivateFilter(filter);
     return filter;
   }

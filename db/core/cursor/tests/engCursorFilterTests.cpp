@@ -330,9 +330,8 @@ protected:
     std::vector<int32_t> Ids;
     uint8_t Level;
   };
-  TSelection Select(const std::string& text, bool caseInsensitive = false, bool noPartialCompare = false,
-                    bool costChoice = false) {
-    TFilter* filter = Activate(text, caseInsensitive, noPartialCompare, costChoice);
+  TSelection Select(const std::string& text, const TCursorFilterOptions& options = {}) {
+    TFilter* filter = Activate(text, options);
     TSelection selection{Visible(), filter->OptimizeLevel};
     cursor->Filters().DropFilter(filter);
     return selection;
@@ -345,7 +344,7 @@ protected:
     const TSelection byKeys = Select(indexed);
     EXPECT_EQ(byKeys.Ids, expected) << indexed;
     EXPECT_EQ(byKeys.Level, indexedLevel) << indexed;
-    EXPECT_EQ(Select(indexed, false, false, true).Ids, expected) << indexed << " by cost";
+    EXPECT_EQ(Select(indexed, {.CostChoice = true}).Ids, expected) << indexed << " by cost";
     const TSelection byRecords = Select(plain);
     EXPECT_EQ(byRecords.Ids, expected) << plain;
     EXPECT_EQ(byRecords.Level, olNone) << plain;
@@ -454,7 +453,7 @@ TEST_F(CursorFilterKindsTest, CountsRightAfterSwitchingOnAreTheRecordsWalked) {
         for (const char* text : texts) {
           SCOPED_TRACE(std::string(text) + " in order '" + order + "'" + (ranged ? " with a range" : "") +
                        (costChoice ? " by cost" : ""));
-          TFilter* filter = Activate(text, false, false, costChoice);
+          TFilter* filter = Activate(text, {.CostChoice = costChoice});
           const int32_t counted = cursor->GetRecordCount();
           EXPECT_EQ(counted, int32_t(Visible().size()));
           // A second filter, and a write, after a count that built nothing.
@@ -486,18 +485,18 @@ TEST_F(CursorFilterKindsTest, CaseOptionsAndPrefixComparisons) {
       return false;
     });
   };
-  const TSelection anyCase = Select("NAME = 'smith'", true);
+  const TSelection anyCase = Select("NAME = 'smith'", {.CaseInsensitive = true});
   EXPECT_EQ(anyCase.Ids, named({"SMITH", "Smith", "smith"}));
   EXPECT_EQ(anyCase.Level, olFull);
-  EXPECT_EQ(Select("NAMEPLAIN = 'smith'", true).Ids, anyCase.Ids);
+  EXPECT_EQ(Select("NAMEPLAIN = 'smith'", {.CaseInsensitive = true}).Ids, anyCase.Ids);
   EXPECT_EQ(Select("NAME = 'smith'").Ids, named({"smith"}));
 
   const TSelection prefix = Select("NAME = 'Smi*'");
   EXPECT_EQ(prefix.Ids, named({"Smith", "Smithers", "Smi*"}));
   EXPECT_EQ(prefix.Level, olFull);
   EXPECT_EQ(Select("NAMEPLAIN = 'Smi*'").Ids, prefix.Ids);
-  EXPECT_EQ(Select("NAME = 'Smi*'", false, true).Ids, named({"Smi*"}));
-  EXPECT_EQ(Select("NAME = 'smi*'", true).Ids, named({"SMITH", "Smith", "smith", "Smithers", "Smi*"}));
+  EXPECT_EQ(Select("NAME = 'Smi*'", {.NoPartialCompare = true}).Ids, named({"Smi*"}));
+  EXPECT_EQ(Select("NAME = 'smi*'", {.CaseInsensitive = true}).Ids, named({"SMITH", "Smith", "smith", "Smithers", "Smi*"}));
 
   const TSelection upper = Select("UPPER(NAME) = 'SMITH'");
   EXPECT_EQ(upper.Ids, named({"SMITH", "Smith", "smith"}));
@@ -527,7 +526,7 @@ TEST_F(CursorFilterTest, TextConstantsMeetALanguageTableInItsCodePage) {
   // By keys on NAME, by reading NAMEPLAIN.
   auto expectBothWays = [this](const std::string& condition, bool caseInsensitive, const std::vector<int32_t>& ids) {
     for (const char* column : {"NAME", "NAMEPLAIN"}) {
-      TFilter* filter = Activate(column + condition, caseInsensitive);
+      TFilter* filter = Activate(column + condition, {.CaseInsensitive = caseInsensitive});
       EXPECT_EQ(filter->OptimizeLevel, std::string(column) == "NAME" ? olFull : olNone) << column << condition;
       EXPECT_EQ(Visible(), ids) << column << condition;
       cursor->Filters().DropFilter(filter);

@@ -127,7 +127,7 @@ protected:
       int32_t low = RangeLow, high = RangeHigh;
       cursor->SetRange(Record(*cursor, {&low}).data(), 1, Record(*cursor, {&high}).data(), 1);
     }
-    TFilter* filter = Activate(text, caseInsensitive, false, costChoice);
+    TFilter* filter = Activate(text, {.CaseInsensitive = caseInsensitive, .CostChoice = costChoice});
     if (level) *level = filter->OptimizeLevel;
     std::vector<int32_t> ids = Visible();
     cursor->Filters().DropFilter(filter);
