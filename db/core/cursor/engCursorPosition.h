@@ -5,8 +5,10 @@
 // number (natural order) it stands on, with what it last learnt of where
 // that key lies in the tree, and finds its way back from there.
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <iterator>
 
 #include "rtlAssert.h"
 #include "engBuffer.h"
@@ -59,7 +61,7 @@ public:
   const TTreeWay* WayToKeptKey() {
     const int leaf = keptWay.Levels - 1;
     if (leaf < 0 || keptLeaf == 0 || keptWay.Offsets[leaf] != keptLeaf) return nullptr;
-    keptWay.Positions[leaf] = uint16_t(keptEntry);
+    keptWay.Positions[leaf] = keptEntry;
     return &keptWay;
   }
 
@@ -87,7 +89,8 @@ public:
     ORV_ASSERT(where != TCursorPlace::Empty && walker.OnEntry());
     CopyFew(key, walker.Key(), size_t(keyLength));
     keptLeaf = walker.PageOffset();
-    keptEntry = walker.Entry();
+    ORV_ASSERT(walker.Entry() <= UINT16_MAX);
+    keptEntry = uint16_t(walker.Entry());
     // A walk resumed on its leaf made no descent: the way kept last still
     // leads there if the leaf is the same.
     if (walker.Way().Levels > 0) keptWay = walker.Way();
@@ -102,7 +105,8 @@ public:
     ORV_ASSERT(place != TCursorPlace::Empty && walker.OnEntry());
     std::memcpy(key, walker.Key(), keyLength);
     keptLeaf = walker.PageOffset();
-    keptEntry = walker.Entry();
+    ORV_ASSERT(walker.Entry() <= UINT16_MAX);
+    keptEntry = uint16_t(walker.Entry());
     record = walker.Record();
     logical = int32_t(walker.Logical());
     CheckInvariant();
@@ -143,16 +147,21 @@ public:
 private:
   uint8_t key[MaxIndexKeyLength] = {};
   uint32_t keptLeaf = 0;
-  int keptEntry = 0;
+  // An entry of a leaf, as a tree way keeps it; with the place it fills
+  // one word, so the range after the position in a cursor starts without
+  // padding.
+  uint16_t keptEntry = 0;
+  TCursorPlace place = TCursorPlace::Empty;
   // Its leaf level is where the descent landed; it leads to the key while
   // that leaf is keptLeaf.
   TTreeWay keptWay;
   uint32_t record = 0;
   int32_t logical = 0;
-  TCursorPlace place = TCursorPlace::Empty;
 
   void CheckInvariant() const {
-    ORV_ASSERT(place != TCursorPlace::Empty || (record == 0 && logical == 0 && keptLeaf == 0 && key[0] == 0));
+    ORV_ASSERT(place != TCursorPlace::Empty ||
+               (record == 0 && logical == 0 && keptLeaf == 0 &&
+                std::all_of(std::begin(key), std::end(key), [](uint8_t byte) { return byte == 0; })));
     ORV_ASSERT(keptLeaf == 0 || (place != TCursorPlace::Empty && keptEntry >= 1));
     ORV_ASSERT(place != TCursorPlace::OnRecord || logical >= 1);
   }
