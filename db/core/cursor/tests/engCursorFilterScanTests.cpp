@@ -107,23 +107,17 @@ TEST_F(CursorFilterScanTest, AConditionOnOneColumnGivesEachRecordItsValuesResult
     cursor->InsertRecord(record.data());
   }
   cursor->SetIndexNo(NaturalOrderIndex);
-  auto visibleWith = [&](const std::string& text) {
-    TFilter* filter = Activate(text);
-    std::vector<int32_t> ids = Visible();
-    cursor->Filters().DropFilter(filter);
-    return ids;
-  };
   // Functions of the column: no index serves them, the records are read.
-  EXPECT_EQ(visibleWith("ABS(GRP) = 0"), IdsWhere(Rows, [](int32_t id) { return id % 7 != 0 && id % 5 == 0; }));
-  EXPECT_EQ(visibleWith("ABS(GRP) IS NULL"), IdsWhere(Rows, [](int32_t id) { return id % 7 == 0; }));
+  EXPECT_EQ(VisibleWith("ABS(GRP) = 0"), IdsWhere(Rows, [](int32_t id) { return id % 7 != 0 && id % 5 == 0; }));
+  EXPECT_EQ(VisibleWith("ABS(GRP) IS NULL"), IdsWhere(Rows, [](int32_t id) { return id % 7 == 0; }));
   // Two columns: the value of one decides nothing alone.
-  EXPECT_EQ(visibleWith("ABS(GRP) = ID - 5"), (std::vector<int32_t>{5, 6, 8, 9}));
+  EXPECT_EQ(VisibleWith("ABS(GRP) = ID - 5"), (std::vector<int32_t>{5, 6, 8, 9}));
   for (const char* text : {"ABS(GRP) = 0", "ABS(GRP) <> 0", "ABS(GRP) IS NULL", "ABS(GRP) + 1 IN (2, 4)",
                            "ABS(GRP) < 3", "NOT (ABS(GRP) >= 1)", "UPPER(NAME) = 'N12'"}) {
     SCOPED_TRACE(text);
-    const std::vector<int32_t> ids = visibleWith(text);
+    const std::vector<int32_t> ids = VisibleWith(text);
     EXPECT_FALSE(ids.empty());
-    EXPECT_EQ(ids, visibleWith(std::string("(") + text + ") AND ID = ID"));
+    EXPECT_EQ(ids, VisibleWith(std::string("(") + text + ") AND ID = ID"));
   }
 }
 
@@ -145,23 +139,17 @@ TEST_F(CursorFilterScanTest, ANameConditionGivesEachCaseVariantItsOwnResult) {
     cursor->InsertRecord(record.data());
   }
   cursor->SetIndexNo(NaturalOrderIndex);
-  auto visibleWith = [&](const std::string& text) {
-    TFilter* filter = Activate(text);
-    std::vector<int32_t> ids = Visible();
-    cursor->Filters().DropFilter(filter);
-    return ids;
-  };
-  EXPECT_EQ(visibleWith("NAME = 'Owner7'"),
+  EXPECT_EQ(VisibleWith("NAME = 'Owner7'"),
             IdsWhere(Rows, [](int32_t id) { return id % 11 != 0 && id % 3 == 1 && id % 100 == 7; }));
-  EXPECT_EQ(visibleWith("UPPER(NAME) = 'OWNER7'"),
+  EXPECT_EQ(VisibleWith("UPPER(NAME) = 'OWNER7'"),
             IdsWhere(Rows, [](int32_t id) { return id % 11 != 0 && id % 100 == 7; }));
-  EXPECT_EQ(visibleWith("NAME IS NULL"), IdsWhere(Rows, [](int32_t id) { return id % 11 == 0; }));
+  EXPECT_EQ(VisibleWith("NAME IS NULL"), IdsWhere(Rows, [](int32_t id) { return id % 11 == 0; }));
   for (const char* text : {"NAME = 'owner12'", "NAME <> 'OWNER3'", "NAME > 'Owner5'", "UPPER(NAME) = 'OWNER12'",
                            "SUBSTRING(NAME FROM 1 FOR 2) = 'Ow'"}) {
     SCOPED_TRACE(text);
-    const std::vector<int32_t> ids = visibleWith(text);
+    const std::vector<int32_t> ids = VisibleWith(text);
     EXPECT_FALSE(ids.empty());
-    EXPECT_EQ(ids, visibleWith(std::string("(") + text + ") AND ID = ID"));
+    EXPECT_EQ(ids, VisibleWith(std::string("(") + text + ") AND ID = ID"));
   }
 }
 

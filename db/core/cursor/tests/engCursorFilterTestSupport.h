@@ -68,4 +68,12 @@ protected:
     }
     return ids;
   }
+  // The IDs a condition alone lets through, as Visible finds them; the
+  // condition is dropped again.
+  std::vector<int32_t> VisibleWith(const std::string& text) {
+    TFilter* filter = Activate(text);
+    std::vector<int32_t> ids = Visible();
+    cursor->Filters().DropFilter(filter);
+    return ids;
+  }
 };
