@@ -77,6 +77,22 @@ bool TPrinterChangeNotify::WaitForChange() {
   }
 }
 
+bool TPrinterChangeNotify::FetchSignalled() {
+  FreeInfo();
+  changeWord = 0;
+  wokenByApc = false;
+  TWaitable* const notification = handle.get();
+  if (WaitForObjects({&notification, 1}, 0, TWaitOptions{}) != WAIT_OBJECT_0) return false;
+  FetchNext(options);
+  if (notifyInfo && (notifyInfo->Flags & PRINTER_NOTIFY_INFO_DISCARDED) && options) {
+    PrinterNotifyOptions refresh = *options;
+    refresh.Flags = PRINTER_NOTIFY_OPTIONS_REFRESH;
+    FreeInfo();
+    FetchNext(&refresh);
+  }
+  return notifyInfo.has_value();
+}
+
 void TPrinterChangeNotify::DoRefresh() {
   if (OnRefresh) OnRefresh(this);
 }

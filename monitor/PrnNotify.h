@@ -43,6 +43,10 @@ public:
   // or a queued asynchronous call (WokenByApc) ended the wait. An ESysError
   // when the wait or a fetch fails.
   bool WaitForChange();
+  // Without waiting: fetches a change the spooler has signalled and nobody
+  // fetched yet. True when it brought field data (NotifyInfo); after data
+  // was discarded, the full data that replaces it.
+  bool FetchSignalled();
   void DoRefresh();
   void FreeInfo();
 

@@ -92,6 +92,8 @@ void TThreadCustom::Execute() {
     SetWaitHandles();
     const bool woken = Notify->WaitForChange() || Notify->WokenByApc();
     const bool canContinue = CanContinue();
+    if (!canContinue) KeepLastChanges();
     if (woken && canContinue && HandleChange()) RefreshAndNotify();
   }
+  KeepLastChanges();
 }

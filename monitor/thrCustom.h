@@ -98,6 +98,10 @@ protected:
   virtual void FirstRefresh() { Refresh(); }
   // After a change or a wake-up; true when a refresh is due.
   virtual bool HandleChange() = 0;
+  // When the thread may not go on (it is told to end, or to pause for the
+  // list) and at its end: a change fetched and one signalled and not yet
+  // fetched would be freed unapplied, so what must not be lost is kept here.
+  virtual void KeepLastChanges() {}
   virtual bool CanContinue();
   virtual void SetWaitHandles();
 

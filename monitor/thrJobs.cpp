@@ -168,6 +168,14 @@ bool TThreadJobs::HandleChange() {
   return false;
 }
 
+void TThreadJobs::KeepLastChanges() {
+  if (!Notify || !THeldModel(*this, GetQueue()).Get()) return;
+  if (const PrinterNotifyInfo* info = Notify->NotifyInfo()) ApplyToModel(*info);
+  // Applied once: the info is freed before the next fetch or wait.
+  if (Notify->FetchSignalled()) ApplyToModel(*Notify->NotifyInfo());
+  Notify->FreeInfo();
+}
+
 void TThreadJobs::NotifyRefresh() {
   if (Terminated()) return;
   Refresh();

@@ -50,6 +50,9 @@ protected:
   void Refresh() override;
   void FirstRefresh() override;
   bool HandleChange() override;
+  // A job heard of as the end began still reaches its pending entry, so
+  // that the last flush records it.
+  void KeepLastChanges() override;
   void NotifyRefresh() override;
 
 private:

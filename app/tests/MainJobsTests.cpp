@@ -3,7 +3,9 @@
 #include <QFontMetrics>
 #include <QHeaderView>
 #include <QLabel>
+#include <chrono>
 #include <filesystem>
+#include <thread>
 
 #include "AppDatabase.h"
 #include "MainJobs.h"
@@ -141,4 +143,22 @@ TEST_F(AppTest, ShutdownWithJobsInFlightWritesEveryJobExactlyOnce) {
   std::sort(written.begin(), written.end());
   std::sort(documents.begin(), documents.end());
   EXPECT_EQ(written, documents);
+}
+
+TEST_F(AppTest, AJobHeardOfAsTheEndBeginsIsWrittenAtShutdown) {
+  const std::string printer = AddPrinter(Local, UniqueQueue("Late"));
+  StartForm({printer});
+  // The watch stalls on the pending list over the first job while the
+  // second is queued and the end begins: the second job's notice is there,
+  // signalled and unfetched, when the watch finds it must end.
+  WithPendingListHeld([&] {
+    spooler->SubmitJob(printer, SpoolingJob("first"));
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    spooler->SubmitJob(printer, SpoolingJob("second"));
+    SignalEnd();
+  });
+  form->ShutdownMonitoring();
+  std::vector<std::string> written = JobsColumn("Doc");
+  std::sort(written.begin(), written.end());
+  EXPECT_EQ(written, (std::vector<std::string>{"first", "second"}));
 }

@@ -7,6 +7,7 @@
 
 #include "AppDatabase.h"
 #include "AppMonitor.h"
+#include "JobsTable.h"
 #include "Program.h"
 #include "VirtualStringTree.h"
 #include "osDispatcher.h"
@@ -59,6 +60,13 @@ bool WithPrinterThread(const std::string& printer, const std::function<void(TThr
   ServerList().UnlockList();
   return found;
 }
+
+void WithPendingListHeld(const std::function<void()>& use) {
+  TJobListLock held;
+  use();
+}
+
+void SignalEnd() { SignalAppTerminate(); }
 
 void FinishJob(TSimulatedSpooler& spooler, const std::string& printer, uint32_t id) {
   spooler.ProgressJob(printer, id, 2, 1024);

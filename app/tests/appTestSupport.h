@@ -31,6 +31,12 @@ class TThreadJobs;
 // lists are held; false when no server lists one.
 bool WithPrinterThread(const std::string& printer, const std::function<void(TThreadJobs&)>& use);
 
+// Holds the pending-job list while use runs: a watch thread applying a
+// change waits for it.
+void WithPendingListHeld(const std::function<void()>& use);
+// The application's end signalled, as the orderly shutdown begins it.
+void SignalEnd();
+
 // Prints the job all through and takes it off the queue, as a finished job goes.
 void FinishJob(TSimulatedSpooler& spooler, const std::string& printer, uint32_t id);
 
