@@ -1,6 +1,8 @@
 // The road of a job: the simulated spooler, the watch threads, the pending
 // list, the data thread and the jobs table of a scratch data folder.
 
+#include <gmock/gmock.h>
+
 #include <algorithm>
 #include <atomic>
 #include <cmath>
@@ -333,7 +335,8 @@ TEST_F(JobsRoadTest, AServerThatStopsAnsweringIsOneAlertAndItsJobsArriveOnceWhen
 
   spooler->SetServerReachable(remote, true);
   ASSERT_TRUE(WaitForRows(3));
-  ASSERT_TRUE(harness->WaitUntil([&] { return harness->Alerts().size() == 2; }));
+  ASSERT_TRUE(harness->WaitUntil([&] { return harness->Alerts().size() == 2; }))
+      << testing::PrintToString(harness->Alerts());
   EXPECT_EQ(harness->Alerts()[1].rfind("EAlertInfo: ", 0), 0u) << harness->Alerts()[1];
   const uint32_t after = spooler->SubmitJob(printers[1], SampleJob("after", 1, 10));
   spooler->PrintJob(printers[1], after);
@@ -344,7 +347,7 @@ TEST_F(JobsRoadTest, AServerThatStopsAnsweringIsOneAlertAndItsJobsArriveOnceWhen
   for (const std::string& row : database->Rows({"PrinterName", "Document", "JobPrinted"})) rows.insert(row);
   EXPECT_EQ(rows, (std::multiset<std::string>{printers[0] + "|local|True", printers[1] + "|before|True",
                                               printers[1] + "|unseen|True", printers[1] + "|after|True"}));
-  EXPECT_EQ(harness->Alerts().size(), 2u);
+  EXPECT_THAT(harness->Alerts(), testing::SizeIs(2u));
 }
 
 TEST_F(JobsRoadTest, AnOutagePastTheLimitEndsThatServersThreadsWithASeriousAlert) {
