@@ -20,6 +20,21 @@ protected:
                 AddPrinter(Remote, "label")};
   }
 
+  // Once armed, a printer's thread is held in its change callback: held is
+  // set while it waits there for release.
+  struct TChangeHold {
+    TOsEvent held{TOsEventOptions{.manualReset = true}};
+    TOsEvent release{TOsEventOptions{.manualReset = true}};
+    std::atomic<bool> armed{false};
+  };
+  void HoldChangesOf(const std::string& printer, TChangeHold& hold) {
+    harness->AfterJobsChanged = [&hold, printer](TThreadJobs& thread) {
+      if (thread.Name() != printer || !hold.armed.exchange(false)) return;
+      hold.held.Set();
+      WaitForSingleObject(&hold.release, INFINITE);
+    };
+  }
+
   uint64_t Calls(SpoolCall call) const { return spooler->CallCount(call); }
 };
 
@@ -128,13 +143,8 @@ TEST_F(WatchThreadsTest, AForcedOverflowRereadsTheQueueAndLosesNothing) {
   const std::string printer = printers[0];
   // Once armed, the printer thread is held in its change callback while the
   // spooler changes and then drops what it had collected.
-  TOsEvent held({.manualReset = true}), release({.manualReset = true});
-  std::atomic<bool> hold{false};
-  harness->AfterJobsChanged = [&](TThreadJobs& thread) {
-    if (thread.Name() != printer || !hold.exchange(false)) return;
-    held.Set();
-    WaitForSingleObject(&release, INFINITE);
-  };
+  TChangeHold hold;
+  HoldChangesOf(printer, hold);
   StartWatching(Local, {printers[0], printers[1]});
   const JobInfo2 first = SampleJob("first.txt", 8, 8192);
   const JobInfo2 gone = SampleJob("gone.txt", 1, 100);
@@ -142,9 +152,9 @@ TEST_F(WatchThreadsTest, AForcedOverflowRereadsTheQueueAndLosesNothing) {
   const uint32_t goneId = spooler->SubmitJob(printer, gone);
   ASSERT_TRUE(harness->WaitUntil([&] { return harness->PendingJob(printer, goneId).has_value(); }));
 
-  hold = true;
+  hold.armed = true;
   spooler->SetJobStatus(printer, firstId, JOB_STATUS_PRINTING);
-  ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(&held, 20000));
+  ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(&hold.held, 20000));
   spooler->ProgressJob(printer, firstId, 5, 4096);
   const JobInfo2 later = SampleJob("later.txt", 2, 3000);
   const uint32_t laterId = spooler->SubmitJob(printer, later);
@@ -152,7 +162,7 @@ TEST_F(WatchThreadsTest, AForcedOverflowRereadsTheQueueAndLosesNothing) {
   spooler->RemoveJob(printer, goneId);
   spooler->ForceOverflow(Local);
   const uint64_t fullReads = Calls(SpoolCall::EnumJobs);
-  release.Set();
+  hold.release.Set();
 
   ASSERT_TRUE(harness->WaitUntil([&] {
     const auto entry = harness->PendingJob(printer, laterId);
@@ -301,13 +311,8 @@ TEST_F(WatchThreadsTest, AServerThreadReportsAtItsFirstReadOnlyPrintersChangedSi
 // pause).
 TEST_F(WatchThreadsTest, AWakeUpQueuedWhileTheServerThreadIsElsewhereStillMakesItReadAgain) {
   const std::string laser = printers[0], ink = printers[1];
-  TOsEvent held({.manualReset = true}), release({.manualReset = true});
-  std::atomic<bool> hold{false};
-  harness->AfterJobsChanged = [&](TThreadJobs& thread) {
-    if (thread.Name() != laser || !hold.exchange(false)) return;
-    held.Set();
-    WaitForSingleObject(&release, INFINITE);
-  };
+  TChangeHold hold;
+  HoldChangesOf(laser, hold);
   StartWatching(Local, {laser, ink});
   // The server's own watch is open, and its first read made, once a job's
   // arrival reaches it.
@@ -317,9 +322,9 @@ TEST_F(WatchThreadsTest, AWakeUpQueuedWhileTheServerThreadIsElsewhereStillMakesI
   }));
   {
     SCOPED_TRACE("while a printer thread stops");
-    hold = true;
+    hold.armed = true;
     spooler->SetPrinterStatus(laser, PRINTER_STATUS_PAUSED);
-    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(&held, 20000));
+    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(&hold.held, 20000));
     // A printer added: the server stops its printer threads and waits for
     // the held one, sleeping between looks.
     const int changes = harness->ServerChanges(Local, true);
@@ -332,7 +337,7 @@ TEST_F(WatchThreadsTest, AWakeUpQueuedWhileTheServerThreadIsElsewhereStillMakesI
     ServerList().WakeAll();
     // Long enough for a look or two while the printer thread is still held.
     harness->WaitUntil([] { return false; }, 300);
-    release.Set();
+    hold.release.Set();
     EXPECT_TRUE(harness->WaitUntil([&] { return harness->ServerChanges(Local, true) == changes + 2; }));
   }
   {
