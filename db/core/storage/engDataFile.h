@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -176,7 +177,8 @@ public:
   void FreeRecord(TRecord* record);
   // True when any record was written. A temporary file's records appended
   // past its end are held in memory instead (HeldRecordCount), up to
-  // SortMemoryBytes of them: reads take them from there, and they are
+  // SortMemoryBytes of them: an append is built where it is held, reads
+  // take them from there, a change to one is made there, and they are
   // written before any other write, at the file's close, or when more
   // would not fit. A sort of a file whose records are all held takes them
   // as they are and leaves them held in their new order: a sorted answer
@@ -263,6 +265,9 @@ private:
   TRecordImages held;
   std::vector<uint32_t> heldOrder;
   bool heldOrdered = false;
+  // The appended record its holder builds in its held image (no cache
+  // entry taken for it and flushed there later), while held.
+  std::optional<TRecord> heldAppend;
   uint32_t cacheHits = 0;
   uint32_t readAheadReads = 0;
   uint32_t physicalReads = 0;
@@ -307,9 +312,12 @@ private:
   TRecord* TakeCacheEntry();
   bool InReadAhead(uint32_t recordNumber) const;
   void WriteRun(int32_t first, int32_t last);
-  // Whether count records from first on go to the held records.
+  // Whether count records from first on go to the held records: each one
+  // held already or the next appended.
   bool HoldsRun(uint32_t first, int32_t count) const;
-  const uint8_t* HeldImage(uint32_t i) const { return held.At(heldOrdered ? heldOrder[i] : i); }
+  uint8_t* HeldImage(uint32_t i) const { return held.At(heldOrdered ? heldOrder[i] : i); }
+  // Room for the next held record, counted.
+  uint8_t* AddHeld();
   int64_t HeldOffset() const { return RecordOffset(diskRecords + 1); }
   // Copies held records for a read at offset; false when the read is not
   // one of whole held records, or runs past them where it may not.

@@ -51,7 +51,7 @@ bool TDataFile::GetRecord(TReadContext* reader, uint32_t recordNumber, const TRe
     if (!found) RaiseData(EngErrRecordsCorrupt);
     upcoming = reader && options.CursorSized && options.ReadAhead;
   }
-  cache.MoveToNewest(found);
+  if (!heldAppend || found != &*heldAppend) cache.MoveToNewest(found);
   found->Passed = false;
   found->AddUse();
   record = found;
@@ -161,7 +161,10 @@ void TDataFile::KeepLookUp(uint32_t recordNumber, const uint8_t* decoded) {
 void TDataFile::ReleaseRecord(TRecord* record) {
   if (!record) return;
   record->ReleaseUse();
-  if (record->Orphaned) {
+  if (heldAppend && record == &*heldAppend) {
+    // Its bytes are where the held records keep it already.
+    if (record->UseCount() == 0) heldAppend.reset();
+  } else if (record->Orphaned) {
     if (record->UseCount() == 0) recordStack.Return(record);
   } else if (record->Modified()) {
     cache.NoteForWriteBack(record);
@@ -176,12 +179,23 @@ TRecord* TDataFile::AppendRecord() {
   const uint32_t number = NextRecordNumber();
   if (number >= MaxRecordNumber || int64_t(RecordSize()) * number > MaxRecordAreaBytes)
     RaiseData(EngErrTableFull);
-  TRecord* record = TakeCacheEntry();
-  std::memset(record->Buffer(), 0, record->Size());
-  record->SetRecordNumber(number);
+  TRecord* record;
+  // A transaction's appends stay in its cache until it ends.
+  if (!heldAppend && !table->HoldsTransactionLock() && HoldsRun(number, 1)) {
+    // Built where it is held: a fill's rows neither take cache entries
+    // nor go through them to the held records.
+    uint8_t* image = AddHeld();
+    std::memset(image, 0, RecordSize());
+    record = &heldAppend.emplace(this, image, RecordSize());
+    record->SetRecordNumber(number);
+  } else {
+    record = TakeCacheEntry();
+    std::memset(record->Buffer(), 0, record->Size());
+    record->SetRecordNumber(number);
+    cache.Insert(record);
+  }
   // Written even if no field is ever filled, so the file never has a hole.
   record->SetModified(true);
-  cache.Insert(record);
   header.Put32(DatHdrNextRecord, number + 1);
   SetHeaderModified();
   return record;
@@ -326,10 +340,10 @@ void TDataFile::WriteRun(int32_t first, int32_t last) {
   const int32_t count = last - first + 1;
   const uint32_t firstNumber = flushList[size_t(first)]->RecordNumber();
   if (HoldsRun(firstNumber, count)) {
-    if (held.Count() == 0) held = TRecordImages(RecordSize(), MostBytesPerWrite);
     for (int32_t i = first; i <= last; ++i) {
-      flushList[size_t(i)]->StoreToImage(held.Add());
-      if (heldOrdered) heldOrder.push_back(held.Count() - 1);
+      const uint32_t number = flushList[size_t(i)]->RecordNumber();
+      const uint32_t heldEnd = diskRecords + HeldRecordCount();
+      flushList[size_t(i)]->StoreToImage(number <= heldEnd ? HeldImage(number - diskRecords - 1) : AddHeld());
     }
     table->SetDataChanged();
     return;
@@ -353,6 +367,14 @@ void TDataFile::WriteRun(int32_t first, int32_t last) {
 TRecordImages::TRecordImages(uint16_t recordSize, int32_t blockBytes)
     : perBlock(uint32_t(std::max(blockBytes / std::max<int32_t>(recordSize, 1), 1))), recordSize(recordSize) {}
 
+uint8_t* TDataFile::AddHeld() {
+  if (held.Count() == 0) held = TRecordImages(RecordSize(), MostBytesPerWrite);
+  uint8_t* image = held.Add();
+  if (heldOrdered) heldOrder.push_back(held.Count() - 1);
+  table->SetDataChanged();
+  return image;
+}
+
 uint8_t* TRecordImages::Add() {
   if (count == blocks.size() * perBlock)
     // Not cleared: every image is written whole before it is read.
@@ -360,15 +382,17 @@ uint8_t* TRecordImages::Add() {
   return At(count++);
 }
 
-// Only appends that follow on from the file's last records, or from the
-// held ones: a record changed again after it was held, or any other write,
-// writes the held ones first, so the file never has a record both held
-// and on disk. An enciphered file's images would need deciphering to be
-// put in order: its records are written as they come.
+// Only held records and appends that follow on from the file's last
+// records, or from the held ones: any other write writes the held ones
+// first, so the file never has a record both held and on disk. An
+// enciphered file's images would need deciphering to be put in order: its
+// records are written as they come.
 bool TDataFile::HoldsRun(uint32_t first, int32_t count) const {
-  return Temporary && !InMemory && !IsEncrypted() && diskRecords != UnknownDiskRecords &&
-         first == diskRecords + HeldRecordCount() + 1 &&
-         (int64_t(held.Count()) + count) * RecordSize() <= SortMemoryBytes;
+  if (!Temporary || InMemory || IsEncrypted() || diskRecords == UnknownDiskRecords) return false;
+  const uint32_t heldEnd = diskRecords + HeldRecordCount();
+  if (first <= diskRecords || first > heldEnd + 1) return false;
+  const int64_t added = std::max<int64_t>(int64_t(first) + count - 1 - heldEnd, 0);
+  return (int64_t(held.Count()) + added) * RecordSize() <= SortMemoryBytes;
 }
 
 bool TDataFile::ReadHeld(int64_t offset, uint8_t* buffer, int32_t count, bool allowShort, int32_t& got) const {
@@ -388,6 +412,7 @@ bool TDataFile::ReadHeld(int64_t offset, uint8_t* buffer, int32_t count, bool al
 }
 
 void TDataFile::WriteHeld() {
+  ORV_ASSERT(!heldAppend);  // its image is not whole yet
   const uint32_t count = HeldRecordCount();
   if (count == 0) {
     DropHeld();
@@ -425,6 +450,7 @@ void TDataFile::HoldInOrder(TRecordImages images, std::vector<uint32_t> order) {
 }
 
 void TDataFile::DropHeld() {
+  ORV_ASSERT(!heldAppend);
   held = TRecordImages();
   heldOrder = std::vector<uint32_t>();
   heldOrdered = false;

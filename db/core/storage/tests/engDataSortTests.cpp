@@ -166,7 +166,8 @@ TEST_F(DataSortTest, InMemoryAndMergedRunsLeaveTheSameBytes) {
   }
 }
 
-// A temporary file's appended records wait in memory; a sort takes them
+// A temporary file's appended records wait in memory, built there or
+// flushed there from the cache, and are changed there; a sort takes them
 // from there and leaves them there in their new order. Read back, changed,
 // appended to and at last written, they are what a file written all along
 // holds, in every mode, and when they outgrow the sort's memory.
@@ -196,7 +197,17 @@ TEST_F(DataSortTest, HeldRecordsOfATemporaryFileEndAsWrittenOnes) {
       Create(OrderFields());
       file->SortMemoryBytes = test.SortMemoryBytes;
       AppendManyRows();
-      for (uint32_t deleted : {19000u, 19999u}) {  // not yet held
+      // Two new records at once: the second is not built where it is
+      // held, nor the ones after it until a flush puts it there.
+      TRecord* pair[2];
+      for (TRecord*& record : pair) ASSERT_TRUE(file->NewRecord(nullptr, record));
+      for (TRecord* record : pair) record->Clear(true);
+      PutId(pair[0], 5);
+      PutId(pair[1], 6);
+      file->ReleaseRecord(pair[1]);
+      file->ReleaseRecord(pair[0]);
+      AppendRows({4, 3}, {"x", "y"});
+      for (uint32_t deleted : {19000u, 20001u}) {
         TRecord* record = Get(deleted);
         record->SetDeleted(true);
         file->ReleaseRecord(record);
