@@ -6,6 +6,7 @@
 #include "engDataSort.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <memory>
 #include <queue>
@@ -28,6 +29,24 @@ namespace {
 constexpr int32_t SortBlockBytes = 2097120;
 constexpr int32_t MaxSortBlockRecords = 8191;
 constexpr int RowNumberBytes = 4;
+constexpr int32_t KeyWordBytes = 8;
+
+int32_t WholeWords(int32_t bytes) { return (bytes + KeyWordBytes - 1) / KeyWordBytes * KeyWordBytes; }
+
+// Eight key bytes as a number that orders as the bytes do.
+inline uint64_t LoadKeyWord(const uint8_t* bytes) {
+  uint64_t word;
+  std::memcpy(&word, bytes, sizeof word);
+  if constexpr (std::endian::native == std::endian::little) word = __builtin_bswap64(word);
+  return word;
+}
+
+// Bytes of the whole key that a compact key keeps, and whether they belong
+// to the fields or to the row number.
+struct TKeyPiece {
+  int32_t From, Length;
+  bool InFields;
+};
 
 // A record's sort key: per key field its null byte and order-preserving
 // value, then the record's row number, so that equal keys keep one order.
@@ -182,10 +201,13 @@ private:
   bool hasGroup = false;
   bool hasLast = false;
   // Keys of a sort in memory without the bytes every key has alike: the
-  // first compactFields bytes from the fields, the rest from the row
-  // number; 0 while keys are whole.
+  // bytes from the fields, zero-filled to whole words, then those from the
+  // row number, likewise; held as words that order as the bytes do. 0
+  // while keys are whole.
   int32_t compactLength = 0;
   int32_t compactFields = 0;
+  std::vector<TKeyPiece> pieces;
+  std::vector<uint8_t> compactBytes;
   // The records were all held and stay so: images in their old order, and
   // the order they go out in.
   bool holding = false;
@@ -218,84 +240,136 @@ private:
   int32_t KeyLength() const { return compactLength > 0 ? compactLength : key.Length(); }
   int CompareKeys(const uint8_t* a, const uint8_t* b, bool withRowNumber) const {
     if (compactLength == 0) return key.Compare(a, b, withRowNumber);
-    const int c = std::memcmp(a, b, size_t(withRowNumber ? compactLength : compactFields));
-    return (c > 0) - (c < 0);
+    // Compact keys are words already in order as numbers.
+    const int32_t length = withRowNumber ? compactLength : compactFields;
+    for (int32_t at = 0; at < length; at += KeyWordBytes) {
+      uint64_t x, y;
+      std::memcpy(&x, a + at, KeyWordBytes);
+      std::memcpy(&y, b + at, KeyWordBytes);
+      if (x != y) return x < y ? -1 : 1;
+    }
+    return 0;
   }
 
   // Bytes at a place where every key has the same byte decide no order:
   // keys without them compare as the whole keys do, and equal fields stay
   // equal. A text key is mostly its padding (a printer's name of a dozen
   // letters in 250 bytes), which every compare of two equal names went
-  // through; a key as short as kept whole is left so.
-  void CompactKeys(uint8_t* keys, const std::vector<uint32_t>& live, int32_t keyLength) {
-    if (!key.ComparesAsBytes() || live.size() < 2) return;
-    const uint8_t* first = keys + size_t(live.front()) * size_t(keyLength);
-    std::vector<uint8_t> differs(size_t(keyLength), 0);
-    for (const uint32_t i : live) {
-      const uint8_t* k = keys + size_t(i) * size_t(keyLength);
-      for (int32_t p = 0; p < keyLength; ++p) differs[size_t(p)] |= uint8_t(k[p] ^ first[p]);
-    }
-    // Runs of places that differ somewhere, none across the fields' end.
-    struct TPiece {
-      int32_t From, Length;
-    };
-    std::vector<TPiece> pieces;
+  // through; a key as short as kept whole is left so. differs holds, per
+  // place of the whole key, a byte other than 0 where two keys differ.
+  void PlanCompactKeys(const uint8_t* differs) {
+    const int32_t keyLength = key.Length();
+    std::vector<TKeyPiece> found;
     int32_t fields = 0, length = 0;
     for (int32_t p = 0; p < keyLength;) {
       if (!differs[size_t(p)]) {
         ++p;
         continue;
       }
+      // Runs of places that differ somewhere, none across the fields' end.
       const int32_t end = p < key.FieldsLength() ? key.FieldsLength() : keyLength;
       int32_t q = p;
       while (q < end && differs[size_t(q)]) ++q;
-      pieces.push_back({p, q - p});
+      found.push_back({p, q - p, p < key.FieldsLength()});
       length += q - p;
       if (p < key.FieldsLength()) fields += q - p;
       p = q;
     }
     if (length == 0 || length * 4 > keyLength * 3) return;
-    // In place: every key's compact bytes lie at or before its whole ones.
-    for (const uint32_t i : live) {
-      const uint8_t* from = keys + size_t(i) * size_t(keyLength);
-      uint8_t* to = keys + size_t(i) * size_t(length);
-      for (const TPiece& piece : pieces) {
-        std::memmove(to, from + piece.From, size_t(piece.Length));
-        to += piece.Length;
+    pieces = std::move(found);
+    compactFields = WholeWords(fields);
+    compactLength = compactFields + WholeWords(length - fields);
+  }
+
+  // Writes the compact form of the whole key to out, as words that order
+  // as its bytes do.
+  void Compact(const uint8_t* whole, uint64_t* out) {
+    uint8_t* bytes = compactBytes.data();
+    std::memset(bytes, 0, size_t(compactLength));
+    uint8_t* to = bytes;
+    bool inFields = true;
+    for (const TKeyPiece& piece : pieces) {
+      if (inFields && !piece.InFields) {
+        to = bytes + compactFields;
+        inFields = false;
       }
+      std::memcpy(to, whole + piece.From, size_t(piece.Length));
+      to += piece.Length;
     }
-    compactLength = length;
-    compactFields = fields;
+    for (int32_t at = 0; at < compactLength; at += KeyWordBytes) *out++ = LoadKeyWord(bytes + at);
   }
 
   void SortByKey(std::vector<TRecord*>& records) const {
-    if (records.size() > 1)
-      QuickSort(records, 0, int32_t(records.size()) - 1, [](TRecord* record) { return record->Key(); });
+    auto keyOf = [](TRecord* record) { return record->Key(); };
+    TKeyedItems<TRecord*, decltype(keyOf)> items{*this, records, keyOf};
+    if (records.size() > 1) QuickSort(items, 0, int32_t(records.size()) - 1);
   }
+
+  // Items ordered by keys that stay where they are built.
+  template <typename TItem, typename TKeyOf>
+  struct TKeyedItems {
+    using TPivot = TItem;
+    const TDataSorter& sorter;
+    std::vector<TItem>& items;
+    const TKeyOf& keyOf;
+    TItem Pivot(int32_t i) const { return items[size_t(i)]; }
+    int Compare(int32_t i, TItem pivot) const { return sorter.CompareKeys(keyOf(items[size_t(i)]), keyOf(pivot), true); }
+    void Swap(int32_t i, int32_t j) { std::swap(items[size_t(i)], items[size_t(j)]); }
+  };
+
+  // Keys ordered with their records' indexes beside them: a compact key is
+  // a few words, and the partition walks them in place instead of reaching
+  // each through its index (a cache miss most times in an answer of many
+  // megabytes). Each entry is the key's words, then the index.
+  class TKeyEntries {
+  public:
+    using TPivot = const uint64_t*;
+    TKeyEntries(size_t count, int32_t keyBytes)
+        : words(size_t(keyBytes / KeyWordBytes)), stride(words + 1), entries(count * stride), pivot(words) {}
+    uint64_t* Key(size_t i) { return entries.data() + i * stride; }
+    uint32_t Index(size_t i) const { return uint32_t(entries[i * stride + words]); }
+    void SetIndex(size_t i, uint32_t index) { entries[i * stride + words] = index; }
+    // A copy, used only until the partition it is taken for ends.
+    const uint64_t* Pivot(int32_t i) {
+      std::copy_n(Key(size_t(i)), words, pivot.begin());
+      return pivot.data();
+    }
+    int Compare(int32_t i, const uint64_t* other) const {
+      const uint64_t* k = entries.data() + size_t(i) * stride;
+      for (size_t w = 0; w < words; ++w)
+        if (k[w] != other[w]) return k[w] < other[w] ? -1 : 1;
+      return 0;
+    }
+    void Swap(int32_t i, int32_t j) { std::swap_ranges(Key(size_t(i)), Key(size_t(i)) + stride, Key(size_t(j))); }
+
+  private:
+    size_t words, stride;
+    std::vector<uint64_t> entries;
+    std::vector<uint64_t> pivot;
+  };
 
   // Keys end with the row number, but row numbers a writer gave may repeat;
   // records of equal key then keep the order this partition has always
   // given them, so a sorted file's bytes do not depend on the library, nor
   // on whether the records were cached, read whole or sorted in runs of a
   // work file (the same partition over the same order of records).
-  template <typename TItem, typename TKeyOf>
-  void QuickSort(std::vector<TItem>& records, int32_t left, int32_t right, const TKeyOf& keyOf) const {
-    auto compare = [this, &keyOf](TItem a, TItem b) { return CompareKeys(keyOf(a), keyOf(b), true); };
+  template <typename TItems>
+  void QuickSort(TItems& items, int32_t left, int32_t right) const {
     int32_t i;
     do {
       i = left;
       int32_t j = right;
-      TItem pivot = records[size_t((left + right) >> 1)];
+      const typename TItems::TPivot pivot = items.Pivot((left + right) >> 1);
       do {
-        while (compare(records[size_t(i)], pivot) < 0) ++i;
-        while (compare(records[size_t(j)], pivot) > 0) --j;
+        while (items.Compare(i, pivot) < 0) ++i;
+        while (items.Compare(j, pivot) > 0) --j;
         if (i <= j) {
-          std::swap(records[size_t(i)], records[size_t(j)]);
+          items.Swap(i, j);
           ++i;
           --j;
         }
       } while (i <= j);
-      if (left < j) QuickSort(records, left, j, keyOf);
+      if (left < j) QuickSort(items, left, j);
       left = i;
     } while (i < right);
   }
@@ -319,8 +393,11 @@ private:
   }
 
   // The records are taken as the fill held them, or read in blocks; their
-  // keys built once into one array and the record numbers sorted by them:
-  // no work file written and read back, no merge. Held records whose sort
+  // keys built into one array and the record numbers sorted by them: no
+  // work file written and read back, no merge. Where keys compare as bytes
+  // each is built twice into one scratch key, once to find the bytes every
+  // key has alike and once for its compact form, so the whole keys (most
+  // of them padding) never take memory at once. Held records whose sort
   // makes no new record stay held, in their new order.
   void SortInMemory() {
     file.FlushRecords();
@@ -329,22 +406,55 @@ private:
     const uint32_t count = file.PhysicalRecordCount();
     holding = images.Count() == count && count > 0 && duplicates != TSortDuplicates::Group;
     if (images.Count() != count) images = ReadImages(count);
-    const int32_t keyLength = key.Length();
-    // Not cleared: every byte is built before it is used.
-    std::unique_ptr<uint8_t[]> keys(new uint8_t[size_t(count) * size_t(keyLength)]);
     std::vector<uint32_t> live;
     live.reserve(count);
+    const int32_t keyLength = key.Length();
+    // Whole words, the tail zero in both: a word at a time.
+    const size_t words = size_t(WholeWords(keyLength)) / KeyWordBytes;
+    std::vector<uint64_t> first, scratch, differs;
+    const bool compacting = key.ComparesAsBytes() && count > 1;
+    if (compacting) {
+      first.resize(words);
+      scratch.resize(words);
+      differs.resize(words);
+    }
     for (uint32_t i = 0; i < count; ++i) {
       uint8_t* image = images.At(i);
       DecodeRecordImage(file, image, uint32_t(recordSize), i + 1);
       if (image[RecordDeletedOffset] != 0) continue;
-      key.Build(image, keys.get() + size_t(i) * size_t(keyLength));
       live.push_back(i);
+      if (!compacting) continue;
+      if (live.size() == 1) {
+        key.Build(image, reinterpret_cast<uint8_t*>(first.data()));
+        continue;
+      }
+      key.Build(image, reinterpret_cast<uint8_t*>(scratch.data()));
+      for (size_t w = 0; w < words; ++w) differs[w] |= scratch[w] ^ first[w];
     }
-    CompactKeys(keys.get(), live, keyLength);
-    const int32_t stride = KeyLength();
-    auto keyOf = [&keys, stride](uint32_t i) { return keys.get() + size_t(i) * size_t(stride); };
-    if (live.size() > 1) QuickSort(live, 0, int32_t(live.size()) - 1, keyOf);
+    if (compacting && live.size() > 1) PlanCompactKeys(reinterpret_cast<const uint8_t*>(differs.data()));
+    if (compactLength > 0) {
+      compactBytes.resize(size_t(compactLength));
+      TKeyEntries entries(live.size(), compactLength);
+      uint8_t* whole = reinterpret_cast<uint8_t*>(scratch.data());
+      for (size_t n = 0; n < live.size(); ++n) {
+        key.Build(images.At(live[n]), whole);
+        Compact(whole, entries.Key(n));
+        entries.SetIndex(n, live[n]);
+      }
+      QuickSort(entries, 0, int32_t(live.size()) - 1);
+      if (holding) order.reserve(live.size());
+      for (size_t n = 0; n < live.size(); ++n) {
+        const uint32_t i = entries.Index(n);
+        Add(images.At(i), reinterpret_cast<const uint8_t*>(entries.Key(n)), i);
+      }
+      return;
+    }
+    // Not cleared: every byte is built before it is used.
+    std::unique_ptr<uint8_t[]> keys(new uint8_t[size_t(count) * size_t(keyLength)]);
+    auto keyOf = [&keys, keyLength](uint32_t i) { return keys.get() + size_t(i) * size_t(keyLength); };
+    for (const uint32_t i : live) key.Build(images.At(i), keyOf(i));
+    TKeyedItems<uint32_t, decltype(keyOf)> items{*this, live, keyOf};
+    if (live.size() > 1) QuickSort(items, 0, int32_t(live.size()) - 1);
     if (holding) order.reserve(live.size());
     for (const uint32_t i : live) Add(images.At(i), keyOf(i), i);
   }
