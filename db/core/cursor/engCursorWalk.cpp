@@ -181,11 +181,16 @@ void TLeafWalker::KeepLeftKey() {
 
 // Keys of one index are distinct (a non-unique key ends with its row
 // number), so a step that does not move on in key order runs over keys
-// or links out of order.
+// or links out of order. A step inside one page moves on when the page's
+// keys are in order, which the page checks once for all its steps; a step
+// into another page compares the keys it went between.
 void TLeafWalker::CheckStepOrder(int direction) const {
   if (!leftOnEntry || !OnEntry()) return;
-  const uint8_t* left = leftKeyCopied ? leftKey : page->KeyAt(leftEntry);
-  const int order = comparer.CompareKeys(Key(), left, page->KeyLength);
+  if (!leftKeyCopied) {
+    if (!page->KeysInOrder(comparer)) Corrupt();
+    return;
+  }
+  const int order = comparer.CompareKeys(Key(), leftKey, page->KeyLength);
   if (order == 0 || (order > 0) != (direction > 0)) Corrupt();
 }
 

@@ -301,7 +301,10 @@ void TIndexFile::ReleasePage(TPage* page) {
   }
   // The write-back looks only at pages given back changed, so reads never
   // add to the list it sorts.
-  if (page->Modified) page->ChangedSinceRead = true;
+  if (page->Modified) {
+    page->ChangedSinceRead = true;
+    page->KeysChanged();
+  }
   if (page->Modified && !page->NotedForWriteBack) {
     cache.NoteForWriteBack(page);
     page->NotedForWriteBack = true;

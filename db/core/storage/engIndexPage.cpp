@@ -158,6 +158,7 @@ void TPage::Clear() {
   NotedForWriteBack = false;
   WalkedLeaf = false;
   ChangedSinceRead = false;
+  keysOrdered = false;
   countsSummed = false;
   Position = 1;
   SecondPosition = 1;
@@ -194,6 +195,7 @@ void TPage::Assign(const TPage& source) {
   Reserve(source.Count);
   if (source.Count > 0) memcpy(entries, source.entries, size_t(source.Count) * EntrySize());
   countsSummed = false;
+  keysOrdered = false;
 }
 
 // A page that stores every key byte holds at most its page's entries and
@@ -446,6 +448,7 @@ void TPage::Load(const uint8_t* image, bool fresh) {
   ORV_ASSERT(!packed);  // a cleared page
   memcpy(HeaderImage, image, PageHeaderSize);
   countsSummed = false;
+  keysOrdered = false;
   Position = 1;
   SecondPosition = 1;
   Parent = 0;
@@ -1894,6 +1897,14 @@ bool TPage::SearchCounting(const TKeyComparer& compare, const uint8_t* key, int 
 
 // Each entry's record is read once: a walk counts the runs of a whole leaf
 // each time it enters one.
+bool TPage::KeysInOrder(const TKeyComparer& comparer) const {
+  if (keysOrdered) return true;
+  for (int position = 2; position <= Count; ++position)
+    if (comparer.CompareKeys(KeyAt(position), KeyAt(position - 1), KeyLength) <= 0) return false;
+  keysOrdered = true;
+  return true;
+}
+
 int TPage::RecordRun(bool forward, int limit) const {
   const int position = SecondPosition;
   if (position < 1 || position > Count || limit < 1) return 0;

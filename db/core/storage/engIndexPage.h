@@ -310,6 +310,15 @@ public:
   // has no branch to spare.
   bool LeafKeepsShapeOnDelete() const;
 
+  // Whether every key stands strictly after the one before it in the
+  // comparer's order (the index's one order). A walk's steps inside the
+  // page rely on it, so it is checked once while the page holds the
+  // entries it was read with: damage comes with a read, and the tree's own
+  // changes keep the order; a page given back changed forgets the check
+  // (KeysChanged), as does one that takes another image.
+  bool KeysInOrder(const TKeyComparer& comparer) const;
+  void KeysChanged() { keysOrdered = false; }
+
   // Entries from the current leaf entry on whose record numbers run on
   // without a gap, the current one included, at most limit.
   int RecordRun(bool forward, int limit) const;
@@ -324,6 +333,8 @@ public:
 
 private:
   uint8_t* entries = nullptr;
+  // KeysInOrder found them so, and they did not change since.
+  mutable bool keysOrdered = false;
   int32_t capacity = 0;
   // The positions whose key counts changed while Modified is
   // KeyCountsChanged.
