@@ -24,6 +24,7 @@
 #include "engLittleEndian.h"
 #include "engRecordsBitmap.h"
 #include "engScopeGuard.h"
+#include "engTable.h"
 
 namespace {
 
@@ -242,7 +243,9 @@ bool TDataCursor::NullSatisfies(const TExpToken& node) {
 
 // The records in question are read in runs beside the data file's cache:
 // a scan visits each once, and placing every one in the cache would push
-// out what the cursor's reads keep there.
+// out what the cursor's reads keep there. A record the cache holds is
+// tested where it lies: records a condition's keys picked out lie far
+// apart, and the last statement over them kept them there.
 void TCursorFilterSet::ScanRecords(TFilter& filter, const TExpToken* node, TRecordsBitmap& bits) {
   TDataFile& data = cursor.DataFile();
   TRecordTest test(cursor, filter, node);
@@ -256,18 +259,30 @@ void TCursorFilterSet::ScanRecords(TFilter& filter, const TExpToken* node, TReco
   int32_t counter = 0;
   while (bits.FindNext(number, 1, counter)) {
     const uint32_t record = uint32_t(number);
-    // A record in memory is taken alone: records a condition's keys picked
-    // out lie far apart, and the last statement over them kept them.
-    if (!run.Holds(record))
+    // Held while it is tested; a callback may read the table itself and
+    // push records out of the cache, so it gets a copy.
+    TRecord* held = nullptr;
+    TScopeGuard release([&data, &held] { data.ReleaseRecord(held); });
+    const uint8_t* image = nullptr;
+    if (run.Holds(record)) {
+      image = run.Record(record);
+    } else if (data.HoldsRecord(record) && !filter.IsCallback) {
+      // Other users' changes are looked for first, as a read from the file
+      // would.
+      RequireUnchanged(!cursor.Table()->CheckChangesBeforeRead(&cursor));
+      RequireUnchanged(data.GetRecord(&cursor, record, {}, held));
+      image = held->Buffer();
+    } else {
       RequireUnchanged(data.ReadRecordRun(
-          &cursor, record, data.HoldsRecord(record) ? 1
-                                          : bits.SetRunLength(number, data.ReadAheadRecords(), TDataFile::MaxReadGap),
+          &cursor, record,
+          data.HoldsRecord(record) ? 1 : bits.SetRunLength(number, data.ReadAheadRecords(), TDataFile::MaxReadGap),
           run));
-    if (run.IsDeleted(record)) {
+      image = run.Record(record);
+    }
+    if (image[RecordDeletedOffset] != 0) {
       bits.ClearBit(number);
       continue;
     }
-    const uint8_t* image = run.Record(record);
     if (!widened.empty()) {
       std::memcpy(widened.data(), image, stored);
       std::memset(widened.data() + stored, 0, widened.size() - stored);

@@ -153,4 +153,53 @@ TEST_F(CursorFilterScanTest, ANameConditionGivesEachCaseVariantItsOwnResult) {
   }
 }
 
+// The exact test of a case-ignoring index's stretch reads its records from
+// the file the first time and tests them where the cache keeps them after:
+// both give what the records hold, also once some were changed or deleted
+// while cached.
+TEST_F(CursorFilterScanTest, AStretchsRecordsTestedInTheCacheGiveWhatTheFileGives) {
+  Create("CASES", {{"ID", IntType}, {"NAME", StrType, 20}, {"GRP", IntType}},
+         {{"", {1}}, {"ByName", {2}, false, false, true}});
+  const char* const cases[] = {"owner", "Owner", "OWNER"};
+  std::vector<std::string> names;
+  constexpr int Rows = 600;
+  {
+    TDataCursor& writer = OpenCursor("CASES");
+    for (int32_t id = 1; id <= Rows; ++id) {
+      names.push_back(id % 11 == 0 ? std::string() : std::string(cases[id % 3]) + std::to_string(id % 50));
+      const int32_t group = 1;
+      std::vector<uint8_t> record =
+          Record(writer, {&id, names.back().empty() ? nullptr : names.back().c_str(), &group});
+      writer.InsertRecord(record.data());
+    }
+    cursors.clear();
+  }
+  // Opened again: nothing of the table in memory.
+  cursor = &OpenCursor("CASES");
+  const std::string condition = "UPPER(NAME) = 'OWNER7' AND NAME = 'Owner7'";
+  auto expected = [&names] {
+    std::vector<int32_t> ids;
+    for (int32_t id = 1; id <= Rows; ++id)
+      if (names[size_t(id - 1)] == "Owner7") ids.push_back(id);
+    return ids;
+  };
+  cursor->SetIndexNo(NaturalOrderIndex);
+  ASSERT_EQ(expected().size(), 4u);
+  EXPECT_EQ(VisibleWith(condition), expected());
+  EXPECT_EQ(VisibleWith(condition), expected());
+  // 57 was "owner7", 7 and 157 "Owner7".
+  for (const auto& [id, name] : std::vector<std::pair<int32_t, std::string>>{{57, "Owner7"}, {7, "OWNER7"}}) {
+    ASSERT_TRUE(Find(*cursor, id));
+    std::vector<uint8_t> record = Row(*cursor, id, name, 1);
+    cursor->ModifyRecord(record.data());
+    names[size_t(id - 1)] = name;
+  }
+  ASSERT_TRUE(Find(*cursor, 157));
+  cursor->DeleteRecord(Current(*cursor).data());
+  names[156] = "";
+  cursor->SetIndexNo(NaturalOrderIndex);
+  EXPECT_EQ(VisibleWith(condition), expected());
+  EXPECT_EQ(expected(), (std::vector<int32_t>{57, 307, 457}));
+}
+
 }  // namespace
