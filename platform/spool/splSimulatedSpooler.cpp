@@ -295,7 +295,13 @@ OsError TSimulatedSpooler::CheckOpen(const std::string& Server, const std::strin
 OsError TSimulatedSpooler::PrepareWatch(const std::string& Server) {
   std::lock_guard<std::mutex> guard(lock_);
   SimServer* s = nullptr;
-  return Reach(Server, &s);
+  const OsError error = Reach(Server, &s);
+  // As with CUPS, a server already watched needs no answer for one more
+  // watch: it hears what the open ones hear, the outage included.
+  if (error == RPC_S_SERVER_UNAVAILABLE && FindServer(Server) && Hub().WatchCount(Server) > 0 &&
+      Hub().HasState(Server))
+    return ERROR_SUCCESS;
+  return error;
 }
 
 OsError TSimulatedSpooler::DoGetDefaultPrinter(std::string& Name) {

@@ -20,9 +20,9 @@ class TSimulatedSpooler : public TSpoolerBase {
   explicit TSimulatedSpooler(std::string LocalServer);
 
   void AddServer(const std::string& Server);
-  // Unreachable: every call on the server fails with RPC_S_SERVER_UNAVAILABLE;
-  // its open notifications stay open and hear nothing while the script goes
-  // on. Reachable again: they hear of the jobs that left the queues
+  // Unreachable: every call on the server fails with RPC_S_SERVER_UNAVAILABLE
+  // but a new notification while others are open; its open notifications
+  // stay open and hear nothing while the script goes on. Reachable again: they hear of the jobs that left the queues
   // meanwhile (first with their last fields), then the server as it is now.
   // Each change of reachability of a watched server is a server notice,
   // Text that of an outage.

@@ -336,8 +336,17 @@ TEST_F(SimulatedSpoolerTest, AnUnreachableServerKeepsItsNotificationsAndTellsWha
   EXPECT_EQ(notices[0].Text, "Connection refused");
   std::vector<JobInfo2> jobs;
   EXPECT_EQ(spooler.EnumJobs(handle, 0, 10, jobs), RPC_S_SERVER_UNAVAILABLE);
+  // A watched server takes one more watch, as the CUPS watch does; one
+  // nobody watches must answer first.
   ChangeHandle again = 0;
-  EXPECT_EQ(spooler.FindFirstPrinterChangeNotification(handle, PRINTER_CHANGE_ALL, nullptr, again),
+  EXPECT_EQ(spooler.FindFirstPrinterChangeNotification(handle, PRINTER_CHANGE_ALL, nullptr, again), ERROR_SUCCESS);
+  spooler.AddServer("\\\\QUIET");
+  spooler.AddPrinter(Printer("\\\\QUIET\\Idle"));
+  PrinterHandle quiet = 0;
+  ASSERT_EQ(spooler.OpenPrinter("\\\\QUIET\\Idle", 0, quiet), ERROR_SUCCESS);
+  spooler.SetServerReachable("\\\\QUIET", false);
+  ChangeHandle unwatched = 0;
+  EXPECT_EQ(spooler.FindFirstPrinterChangeNotification(quiet, PRINTER_CHANGE_ALL, nullptr, unwatched),
             RPC_S_SERVER_UNAVAILABLE);
   std::vector<PrinterInfo1> servers;
   ASSERT_EQ(spooler.EnumPrinters(PRINTER_ENUM_REMOTE, "", servers), ERROR_SUCCESS);
@@ -365,6 +374,8 @@ TEST_F(SimulatedSpoolerTest, AnUnreachableServerKeepsItsNotificationsAndTellsWha
   EXPECT_EQ(collector.Jobs[unseen].Text(JOB_NOTIFY_FIELD_DOCUMENT), "unseen");
   EXPECT_EQ(collector.Jobs[queued].Status(), JOB_STATUS_SPOOLING);
   EXPECT_TRUE(collector.Changes & PRINTER_CHANGE_DELETE_JOB);
+  EXPECT_TRUE(WaitSignalled(spooler, again, 1000));
+  EXPECT_EQ(spooler.FindClosePrinterChangeNotification(again), ERROR_SUCCESS);
   ASSERT_EQ(spooler.EnumJobs(handle, 0, 10, jobs), ERROR_SUCCESS);
   ASSERT_EQ(jobs.size(), 1u);
   EXPECT_EQ(jobs[0].JobId, queued);
