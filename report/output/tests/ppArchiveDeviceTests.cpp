@@ -109,6 +109,9 @@ TEST(ArchiveDevice, ZeroPagesAreTheHeaderAlone) {
 
 TEST(ArchiveDevice, PagesReadBackEqualWithTheirIndex) {
   TTestFolder folder;
+  // Other tests running beside this one make and remove page files of their
+  // own in the shared temporary folder.
+  const TScopedEnv temporary("TMPDIR", folder.Path());
   const int before = PageDataFiles();
   std::vector<TObjectPtr<TppPage>> pages;
   for (int n = 1; n <= 3; ++n) pages.push_back(MakePage(n, 3));
