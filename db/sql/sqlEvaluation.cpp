@@ -106,6 +106,10 @@ bool FitsWholeColumn(const TExpToken& value, uint8_t type, const TFormatSettings
 
 }  // namespace
 
+int32_t BlobValueSize(const TExpToken& value) {
+  return value.DataType == dtString ? int32_t(std::strlen(value.AsText())) : value.DataSize;
+}
+
 bool StoreFieldValue(TTableCursor& cursor, uint8_t* record, int fieldNo, const TExpToken& value,
                      const TFormatSettings& settings) {
   const TFieldDefinition& field = cursor.Fields().FieldDefinition(fieldNo);
@@ -118,7 +122,7 @@ bool StoreFieldValue(TTableCursor& cursor, uint8_t* record, int fieldNo, const T
     auto check = [&cursor](int32_t result) {
       if (result != 0) RaiseEngineError(uint16_t(result), cursor.TableName());
     };
-    const int32_t size = value.DataType == dtString ? int32_t(std::strlen(value.AsText())) : value.DataSize;
+    const int32_t size = BlobValueSize(value);
     check(cursor.Blobs().OpenBlob(fieldNo, record, {.Release = true}));
     check(cursor.Blobs().TruncateBlob(fieldNo, record, TFieldNumbering::Cursor, 0));
     if (size > 0)

@@ -43,6 +43,9 @@ private:
   const uint8_t* record;
 };
 
+// The bytes a BLOB field takes from the value (not NULL): a text's up to
+// its end, other values' whole.
+int32_t BlobValueSize(const TExpToken& value);
 // Stores the value into the field (cursor numbering): NULL blanks it, a
 // BLOB field takes the bytes in a new BLOB, another type is converted;
 // false when the value does not convert.

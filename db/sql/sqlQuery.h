@@ -48,13 +48,15 @@ inline constexpr int MaxResultTextSize = 250;
 // What DISTINCT and GROUP BY fold in memory before the answer table's sort
 // (sqlRowFolding.h).
 inline constexpr size_t DefaultMaxFoldedBytes = size_t(16) << 20;
-// A result without INTO that cannot outgrow these (its rows bounded by the
-// one source table's filtered count, or by aggregates alone) is answered in
-// the in-memory database: creating and deleting three files cost more than
-// the whole of a small statement. BLOB values are not bounded by the record
-// size, so a result with BLOB columns takes fewer rows there.
+// A result without INTO whose records cannot outgrow SmallAnswerBytes (its
+// rows bounded by the one source table's filtered count, or by aggregates
+// alone) is answered in the in-memory database: creating and deleting three
+// files cost more than the whole of a small statement. A record holds no
+// BLOB's length, so BLOB bytes are counted as the fill stores them: once the
+// records and BLOBs pass SmallAnswerFillBytes the answer moves to the private
+// folder and the fill goes on there.
 inline constexpr int64_t SmallAnswerBytes = int64_t(1) << 20;
-inline constexpr int64_t SmallBlobAnswerRows = 256;
+inline constexpr int64_t SmallAnswerFillBytes = int64_t(4) << 20;
 
 // Called during row loops; setting abort stops the loop.
 using TSqlProgressProc = std::function<void(int32_t current, int32_t percent, bool& abort)>;
@@ -428,6 +430,8 @@ struct TQueryRun {
   uint16_t EvalLanguage = 0;
   bool HasEvalSettings = false;
   size_t MaxFoldedBytes = DefaultMaxFoldedBytes;
+  // What an answer begun in memory may take before it moves to disk.
+  int64_t MaxAnswerFillBytes = SmallAnswerFillBytes;
   TSqlProgressProc ProgressProc;
   TSqlPasswordProc PasswordProc;
 

@@ -3,17 +3,21 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <utility>
 
 #include "engTableCursor.h"
 #include "engDirectory.h"
 #include "engErrorCodes.h"
+#include "engErrors.h"
 #include "engExpTypeCheck.h"
 #include "engExpShortText.h"
 #include "engExpTypes.h"
 #include "engPaths.h"
+#include "engScopeGuard.h"
 #include "engSession.h"
 #include "engStrings.h"
 #include "sqlColumns.h"
+#include "rtlAssert.h"
 #include "rtlStrUtils.h"
 #include "sqlErrors.h"
 #include "sqlPaths.h"
@@ -288,6 +292,58 @@ void CreateAnswerTable(TDataQuery& query, bool inMemory) {
     throw;
   }
   if (addedPassword) session->RemovePassword(query.Parsed.Options.Password);
+}
+
+namespace {
+
+// Every record of from, in natural order, appended to to (both laid out by
+// AnswerFields): the bytes as they are, each BLOB read whole and stored as a
+// new value of to's.
+void CopyAnswerRecords(TTableCursor& from, TTableCursor& to, const TFormatSettings& settings) {
+  const size_t size = size_t(from.Fields().CursorRecordSize());
+  ORV_ASSERT(size_t(to.Fields().CursorRecordSize()) == size && from.IsNaturalOrder());
+  std::vector<int> blobs;
+  for (int fieldNo = 1; fieldNo <= int(from.Fields().FieldDefinitions().size()); ++fieldNo)
+    if (from.Fields().FieldDefinition(fieldNo).IsBlob()) blobs.push_back(fieldNo);
+  std::vector<uint8_t> record(size), copy(size);
+  TExpToken value;
+  from.SetToBegin();
+  for (;;) {
+    const int32_t result = from.GetNextRecord(record.data());
+    if (result == EngErrEndOfFile) break;
+    if (result != 0) RaiseEngineError(uint16_t(result), from.TableName());
+    std::memcpy(copy.data(), record.data(), size);
+    for (const int fieldNo : blobs) {
+      const TFieldDefinition& field = from.Fields().FieldDefinition(fieldNo);
+      to.Fields().WriteBlank(fieldNo, copy.data());
+      ReadFieldValue(from, record.data(), field, value);
+      if (value.IsNull) continue;
+      value.DataType = field.Type;
+      StoreFieldValue(to, copy.data(), fieldNo, value, settings);
+    }
+    to.InsertRecord(copy.data());
+  }
+}
+
+}  // namespace
+
+void MoveAnswerToDisk(TDataQuery& query) {
+  ORV_ASSERT(query.Run.AnswerInMemory && query.Run.Answer && !query.Run.ResultFilter);
+  std::unique_ptr<TTableCursor> memory = std::move(query.Run.Answer);
+  TDataDirectory* const memoryDirectory = std::exchange(query.Run.AnswerDirectory, nullptr);
+  query.Run.AnswerInMemory = false;
+  if (query.Run.ResultCursor == memory.get()) query.Run.ResultCursor = nullptr;
+  TScopeGuard dropMemory([&] {
+    memory->Close(TTemporaryContents::Discard);
+    memoryDirectory->Session()->CloseDirectory(memoryDirectory);
+  });
+  TScopeGuard dropDisk([&] { DropAnswerTable(query); });
+  CreateAnswerTable(query, false);
+  TTableCursor& disk = *query.Run.Answer;
+  disk.Admin().BeginFill();
+  CopyAnswerRecords(*memory, disk, query.Run.EvalSettings);
+  disk.Admin().EndFill();
+  dropDisk.Dismiss();
 }
 
 void DropAnswerTable(TDataQuery& query) {

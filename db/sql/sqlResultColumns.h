@@ -28,5 +28,9 @@ bool KeepsTemporaryAnswer(const TDataQuery& query);
 void CreateAnswerTable(TDataQuery& query, bool inMemory);
 // The answer closed (a temporary one goes) and its directory let go.
 void DropAnswerTable(TDataQuery& query);
+// An answer in memory, its fill ended, made again in the private folder
+// with the same records in the same order, BLOBs copied; the memory one
+// goes. A failure leaves no answer and no files.
+void MoveAnswerToDisk(TDataQuery& query);
 // The result column's field type in a table.
 uint8_t ResultFieldType(const TResultField& column);

@@ -5,12 +5,13 @@
 
 #include "engExpCodes.h"
 #include "engTableCursor.h"
+#include "rtlAssert.h"
 #include "sqlAggregates.h"
 #include "sqlEvaluation.h"
 #include "sqlQuery.h"
 
 TRowFolder::TRowFolder(TDataQuery& query, TTableCursor& answer)
-    : query(query), answer(answer),
+    : query(query), answer(&answer),
       active((query.Plan.Distinct || query.Plan.Grouping) && !query.Plan.AggregatesOnly),
       recordSize(size_t(answer.Fields().CursorRecordSize())), maxBytes(query.Run.MaxFoldedBytes) {
   if (active && query.Plan.Distinct) {
@@ -37,7 +38,7 @@ std::string TRowFolder::KeyOf(const uint8_t* row) {
   std::string key;
   for (size_t i = 0; i < keyFields.size(); ++i) {
     std::fill(field.begin(), field.end(), 0);
-    const bool blank = !answer.Fields().ReadField(keyFields[i], row, field);
+    const bool blank = !answer->Fields().ReadField(keyFields[i], row, field);
     key += blank ? '\0' : '\1';
     if (!blank) key.append(reinterpret_cast<const char*>(field.data()), size_t(keyWidths[i]));
   }
@@ -131,7 +132,7 @@ bool TRowFolder::Take(const uint8_t* row) {
   const auto found = index.find(key);
   if (found != index.end()) {
     // A DISTINCT duplicate is simply dropped.
-    if (!query.Plan.Distinct) AccumulateRow(query, answer, rows[found->second].data(), row);
+    if (!query.Plan.Distinct) AccumulateRow(query, *answer, rows[found->second].data(), row);
     return true;
   }
   const size_t cost = key.size() + recordSize + 64;
@@ -143,11 +144,16 @@ bool TRowFolder::Take(const uint8_t* row) {
 }
 
 void TRowFolder::Flush() {
-  for (std::vector<uint8_t>& row : rows) answer.InsertRecord(row.data());
+  for (std::vector<uint8_t>& row : rows) answer->InsertRecord(row.data());
   rows.clear();
   index.clear();
   sourceKeys.clear();
   sourceKeyBytes.clear();
   sourceSlots.clear();
   bytes = 0;
+}
+
+void TRowFolder::Retarget(TTableCursor& next) {
+  ORV_ASSERT(rows.empty() && size_t(next.Fields().CursorRecordSize()) == recordSize);
+  answer = &next;
 }

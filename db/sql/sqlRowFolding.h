@@ -37,10 +37,12 @@ public:
   bool Take(const uint8_t* row);
   // Inserts the kept rows into the answer table.
   void Flush();
+  // Of an answer that moved (flushed first) to a table laid out alike.
+  void Retarget(TTableCursor& next);
 
 private:
   TDataQuery& query;
-  TTableCursor& answer;
+  TTableCursor* answer;
   bool active;
   size_t recordSize;
   size_t maxBytes;

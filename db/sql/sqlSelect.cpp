@@ -8,11 +8,13 @@
 #include <functional>
 #include <set>
 #include <span>
+#include <utility>
 
 #include "engTableCursor.h"
 #include "engErrorCodes.h"
 #include "engExpEvalCondition.h"
 #include "engExpTypeCheck.h"
+#include "engScopeGuard.h"
 #include "engStrings.h"
 #include "rtlAssert.h"
 #include "rtlStrUtils.h"
@@ -106,7 +108,7 @@ private:
 // An answer table's fill, ended on every way out.
 class TAnswerFill {
 public:
-  explicit TAnswerFill(TTableCursor& answer) : answer(answer) { answer.Admin().BeginFill(); }
+  explicit TAnswerFill(TTableCursor& answer) { Begin(answer); }
   ~TAnswerFill() {
     try {
       End();
@@ -116,10 +118,18 @@ public:
   }
   TAnswerFill(const TAnswerFill&) = delete;
   TAnswerFill& operator=(const TAnswerFill&) = delete;
-  void End() { answer.Admin().EndFill(); }
+  // Of an answer that moved: the fill goes on in its new table.
+  void Begin(TTableCursor& next) {
+    ORV_ASSERT(!answer);
+    next.Admin().BeginFill();
+    answer = &next;
+  }
+  void End() {
+    if (TTableCursor* const ended = std::exchange(answer, nullptr)) ended->Admin().EndFill();
+  }
 
 private:
-  TTableCursor& answer;
+  TTableCursor* answer = nullptr;
 };
 
 }  // namespace
@@ -174,15 +184,28 @@ namespace {
 class TRowBuilder {
 public:
   explicit TRowBuilder(TDataQuery& query)
-      : query(query), answer(*query.Run.Answer), record(answer.Fields().CursorRecordSize()),
-        evaluationLanguage(EvaluationLanguage(query)) {
+      : query(query), answer(query.Run.Answer.get()), record(answer->Fields().CursorRecordSize()),
+        evaluationLanguage(EvaluationLanguage(query)), blobBlockSize(answer->Admin().GetBlobBlockSize()) {
     for (const auto& column : query.Plan.ResultFields) {
       sources.push_back(column->Source >= 0 ? query.Run.Tables[size_t(column->Source)].get() : nullptr);
       copiedAsStored.push_back(CopiesAsStored(*column, sources.back()));
+      blobColumns.push_back(answer->Fields().FieldDefinition(column->FieldNo).IsBlob());
     }
   }
 
+  // Of an answer that moved to a table laid out alike.
+  void Retarget(TTableCursor& next) {
+    ORV_ASSERT(next.Fields().CursorRecordSize() == answer->Fields().CursorRecordSize());
+    answer = &next;
+  }
+  // What the rows built so far may take in the answer: their records, and
+  // each BLOB's bytes with a block's more for its chain's headers and its
+  // last block's rest.
+  int64_t BytesBuilt() const { return rowsBuilt * int64_t(record.size()) + blobBytes; }
+
   uint8_t* Build() {
+    ++rowsBuilt;
+    TTableCursor& answer = *this->answer;
     answer.Fields().ClearRecord(record.data());
     TSourceColumnValues columns(evaluationLanguage);
     TExpEvalContext context = SourceEvalContext(query, &columns);
@@ -222,15 +245,19 @@ public:
       if (column.Aggregate == agAvg) PutInteger(column.AvgCountFieldNo, value->IsNull ? 0 : 1);
       if (!StoreFieldValue(answer, record.data(), column.FieldNo, *value, query.Run.EvalSettings))
         RaiseSqlError("Type mismatch between column " + column.Name + " and expression value in SELECT statement");
+      if (blobColumns[i] && !value->IsNull) blobBytes += BlobValueSize(*value) + blobBlockSize;
     }
     return record.data();
   }
 
 private:
   TDataQuery& query;
-  TTableCursor& answer;
+  TTableCursor* answer;
   std::vector<uint8_t> record;
   uint16_t evaluationLanguage;
+  int64_t blobBlockSize;
+  int64_t rowsBuilt = 0;
+  int64_t blobBytes = 0;
   // A row's values: one node for every column in turn, and the nodes of
   // their subexpressions, kept from row to row.
   TExpScratch scratch;
@@ -240,6 +267,7 @@ private:
   // value alike, so the stored bytes go across without a value in between.
   std::vector<TSourceTable*> sources;
   std::vector<bool> copiedAsStored;
+  std::vector<bool> blobColumns;
 
   // A plain column whose answer field has its source field's type, size,
   // scale and code page: reading it into a value and storing that value
@@ -248,14 +276,14 @@ private:
   bool CopiesAsStored(const TResultField& column, const TSourceTable* source) const {
     if (column.Computed || !source || column.Aggregate != agNone || column.CountStar) return false;
     const TFieldDefinition& from = source->Field(column.SourceFieldNo);
-    const TFieldDefinition& to = answer.Fields().FieldDefinition(column.FieldNo);
+    const TFieldDefinition& to = answer->Fields().FieldDefinition(column.FieldNo);
     const uint8_t type = from.Type;
     auto madeElsewhere = [](const TFieldDefinition& field) { return field.IsBlob() || field.IsAutoInc(); };
     if (madeElsewhere(from) || madeElsewhere(to)) return false;
     if (type != to.Type || type != column.DataType) return false;
     if (from.StoredSize != to.StoredSize) return false;
     if (type == dtBcd && from.StoredScale != to.StoredScale) return false;
-    if (type == dtString && source->Cursor->Fields().LanguageId() != answer.Fields().LanguageId())
+    if (type == dtString && source->Cursor->Fields().LanguageId() != answer->Fields().LanguageId())
       return false;
     return true;
   }
@@ -267,17 +295,17 @@ private:
     bool blank = true;
     const uint8_t* stored = TCursorFields::StoredValueBytes(from, source.Row(), blank);
     if (blank) {
-      answer.Fields().WriteBlank(column.FieldNo, record.data());
+      answer->Fields().WriteBlank(column.FieldNo, record.data());
       return true;
     }
     // The stored bytes serve as the value itself: a text ends inside them.
     const size_t width = from.StoredSize;
     if (from.Type == dtString && strnlen(reinterpret_cast<const char*>(stored), width) == width) return false;
-    answer.Fields().WriteField(column.FieldNo, record.data(), std::span<const uint8_t>(stored, width));
+    answer->Fields().WriteField(column.FieldNo, record.data(), std::span<const uint8_t>(stored, width));
     return true;
   }
 
-  void PutInteger(int fieldNo, int32_t value) { answer.Fields().WriteField(fieldNo, record.data(), value); }
+  void PutInteger(int fieldNo, int32_t value) { answer->Fields().WriteField(fieldNo, record.data(), value); }
 };
 
 // Progress of a row loop: counted when the driving table moves on.
@@ -318,7 +346,6 @@ bool AnswerFitsInMemory(TDataQuery& query) {
   const int64_t limit = query.Run.MaxRowCount;
   if (limit >= 0) rows = rows < 0 ? limit : std::min(rows, limit);
   if (rows < 0) return false;
-  if (query.Plan.HasBlobColumn && rows > SmallBlobAnswerRows) return false;
   return rows * std::max<int64_t>(query.Run.Answer->Fields().CursorRecordSize(), 1) <= SmallAnswerBytes;
 }
 
@@ -363,11 +390,11 @@ void TDataQuery::ExecuteSelect() {
     CreateAnswerTable(*this, inMemory);
     clearAnswer();
   }
-  TTableCursor& answer = *Run.Answer;
   TRowBuilder builder(*this);
   TRowProgress progress(*this);
   TReadBatch batch(*this);
   if (Plan.AggregatesOnly) {
+    TTableCursor& answer = *Run.Answer;
     std::vector<uint8_t> result(answer.Fields().CursorRecordSize(), 0);
     answer.Fields().ClearRecord(result.data());
     bool first = true;
@@ -400,10 +427,19 @@ void TDataQuery::ExecuteSelect() {
     FinishAverages(*this, answer, result.data());
     if (Run.MaxRowCount != 0) answer.InsertRecord(result.data());
   } else {
+    // An answer that moves to disk during this fill and then fails leaves
+    // nothing behind; the next execution makes a new one.
+    bool moved = false;
+    TScopeGuard dropMoved([&] {
+      if (moved) DropAnswerTable(*this);
+    });
     // The cursor's upkeep waits for the end of the fill: rows go in at a
     // cost that does not grow with the table.
-    TAnswerFill fill(answer);
-    TRowFolder folder(*this, answer);
+    TAnswerFill fill(*Run.Answer);
+    TRowFolder folder(*this, *Run.Answer);
+    // Only BLOB values can take an answer in memory past its bound: its
+    // records were bounded before it was placed there.
+    const bool mayMove = Run.AnswerInMemory && Plan.HasBlobColumn;
     int32_t rows = 0;
     ForEachJoinedRow(*this, [&] {
       batch.Row();
@@ -413,11 +449,26 @@ void TDataQuery::ExecuteSelect() {
       ++rows;
       if (folder.SourceSeen()) return true;
       uint8_t* row = builder.Build();
-      if (!folder.Take(row)) answer.InsertRecord(row);
+      if (!folder.Take(row)) Run.Answer->InsertRecord(row);
+      if (mayMove && !moved && builder.BytesBuilt() > Run.MaxAnswerFillBytes) {
+        // The rows folded so far go in first: the sorts fold what comes
+        // after them as they fold any records.
+        folder.Flush();
+        fill.End();
+        // The copy reads none of the source tables: their locks wait for
+        // the next row.
+        batch.End();
+        moved = true;
+        MoveAnswerToDisk(*this);
+        fill.Begin(*Run.Answer);
+        builder.Retarget(*Run.Answer);
+        folder.Retarget(*Run.Answer);
+      }
       return true;
     });
     batch.End();
     folder.Flush();
+    TTableCursor& answer = *Run.Answer;
     // The fill ends after the sorts, which renumber its records and take
     // the keys it held back in one pass.
     if (Plan.Distinct) {
@@ -451,8 +502,10 @@ void TDataQuery::ExecuteSelect() {
       answer.Admin().SortRecords(keys, Parsed.Ordering.NoCase, TSortDuplicates::None, nullptr);
     }
     fill.End();
+    dropMoved.Dismiss();
   }
   progress.Finish();
+  TTableCursor& answer = *Run.Answer;
   // The result columns come first.
   if (!Run.AnswerFields.empty())
     answer.SetFieldMap({Run.AnswerFields.begin(), Run.AnswerFields.begin() + ptrdiff_t(Plan.ResultFields.size())},

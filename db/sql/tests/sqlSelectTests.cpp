@@ -2,6 +2,8 @@
 // the source cursors, naming, limits, sub-selects and the join planner.
 
 #include <algorithm>
+#include <filesystem>
+#include <stdexcept>
 #include <thread>
 #include <tuple>
 
@@ -331,6 +333,14 @@ TEST_F(SqlSelectTest, ProgressCanStopTheRowLoop) {
 
 namespace {
 
+// The names of a folder's files, sorted.
+std::vector<std::string> FilesIn(const std::string& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) names.push_back(entry.path().filename());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
 class SqlMemoTest : public SqlTest {
 protected:
   void SetUp() override {
@@ -464,14 +474,15 @@ TEST_F(SqlMemoTest, MemosOfAnAnswerOnDiskComeBackWholeAcrossRuns) {
     Exec("INSERT INTO notes SELECT id + " + std::to_string(count) + ", doc || '" + letters[step] + "' FROM notes");
     for (size_t i = 0; i < count; ++i) docs.push_back(docs[i] + letters[step]);
   }
+  // Past the bound of an answer in memory: the answer moves to the folder.
   constexpr int LongId = 7;
-  while (docs[LongId - 1].size() < (size_t(3) << 19)) {
+  constexpr int64_t Bound = int64_t(1) << 20;
+  while (int64_t(docs[LongId - 1].size()) <= Bound) {
     Exec("UPDATE notes SET doc = doc || doc WHERE id = " + std::to_string(LongId));
     docs[LongId - 1] += docs[LongId - 1];
   }
   TRows ascending;
   for (size_t i = 0; i < docs.size(); ++i) ascending.push_back(std::to_string(i + 1) + "|" + docs[i]);
-  ASSERT_GT(int64_t(ascending.size()), SmallBlobAnswerRows);
   const TRows descending(ascending.rbegin(), ascending.rend());
   const std::pair<const char*, const TRows&> cases[] = {{"SELECT id, doc FROM notes", ascending},
                                                         {"SELECT id, doc FROM notes ORDER BY id DESC", descending}};
@@ -480,6 +491,7 @@ TEST_F(SqlMemoTest, MemosOfAnAnswerOnDiskComeBackWholeAcrossRuns) {
   for (const auto& [text, expected] : cases) {
     SCOPED_TRACE(text);
     TQueryStatement& statement = Prepare(text);
+    statement.MainQuery().Run.MaxAnswerFillBytes = Bound;
     for (int run = 0; run < 2; ++run) {
       EXPECT_EQ(Rows(statement.Execute()), expected);
       EXPECT_FALSE(statement.MainQuery().Run.AnswerInMemory);
@@ -488,64 +500,129 @@ TEST_F(SqlMemoTest, MemosOfAnAnswerOnDiskComeBackWholeAcrossRuns) {
   session->CacheSizes = kept;
 }
 
-// Memos of every length around a block's edges, from a source whose blocks
-// are the smallest a table may have, come back whole from a canned answer
-// in memory or on disk, sorted or not, and from an INTO table. The answer's
-// blocks stay the query's size whatever its source's are: a caller reads it.
-TEST_F(SqlMemoTest, MemosAroundBlockEdgesComeBackWholeInTheQuerysBlocks) {
-  Exec("CREATE TABLE edges (id INTEGER, doc BLOB(1, 1) BLOB BLOCK SIZE 64)");
+// Memos of every length around a block's edges, nulls among them, from a
+// source whose blocks are the smallest a table may have, come back whole
+// from a canned answer that stays in memory, one whose memos outgrow memory
+// half way through its fill (the rows before copied to the private folder,
+// the rest written there), sorted or not, from an encrypted source, and from
+// one made on disk from the start; every answer has the same fields. The
+// answer's blocks stay the query's size whatever its source's are.
+TEST_F(SqlMemoTest, AnAnswerWhoseMemosOutgrowMemoryMovesToDiskWithTheSameRows) {
+  Exec("CREATE TABLE edges (id INTEGER, serial AUTOINC, doc BLOB(1, 1) BLOB BLOCK SIZE 64)");
   // Payload of a block: its size less the 18 bytes of its header.
   const size_t small = 64 - 18, usual = DefaultBlobBlockSize - 18;
-  const size_t lengths[] = {0, 1, small - 1, small, small + 1, 2 * small, 2 * small + 1,
-                            usual - 1, usual, usual + 1, 2 * usual, 2 * usual + 1, 4000};
+  // Past the bound (lowered for the test): the row that moves the answer,
+  // in the middle.
+  constexpr int64_t Bound = 16 << 10;
+  const size_t big = size_t(Bound) + 1;
+  const size_t lengths[] = {0,   1,         small - 1, small,     small + 1, 2 * small,     2 * small + 1, big,
+                            0, usual - 1, usual,     usual + 1, 2 * usual, 2 * usual + 1, 4000};
+  constexpr int BigId = 8;
   constexpr size_t Chunk = 100;
   TRows ascending;
   for (size_t row = 0; row < std::size(lengths); ++row) {
     const int id = int(row) + 1;
     // Each byte depends on its place and its row, so a block out of place
     // or another row's block shows.
-    std::string doc(lengths[row], ' ');
+    std::string doc(std::min(lengths[row], size_t(4000)), ' ');
     for (size_t i = 0; i < doc.size(); ++i) doc[i] = char('a' + (i * 7 + size_t(id)) % 26);
-    Exec("INSERT INTO edges VALUES (" + std::to_string(id) + ", '" + doc.substr(0, Chunk) + "')");
+    Exec("INSERT INTO edges (id, doc) VALUES (" + std::to_string(id) + ", '" + doc.substr(0, Chunk) + "')");
     for (size_t at = Chunk; at < doc.size(); at += Chunk)
       Exec("UPDATE edges SET doc = doc || '" + doc.substr(at, Chunk) + "' WHERE id = " + std::to_string(id));
-    ascending.push_back(std::to_string(id) + "|" + (doc.empty() ? "NULL" : doc));
+    while (doc.size() < lengths[row]) {
+      Exec("UPDATE edges SET doc = doc || doc WHERE id = " + std::to_string(id));
+      doc += doc;
+    }
+    ascending.push_back(std::to_string(id) + "|" + std::to_string(id) + "|" + (doc.empty() ? "NULL" : doc));
   }
-  EXPECT_EQ(Prepare("SELECT id FROM edges", true).Execute()->Admin().GetBlobBlockSize(), 64u);
-  statements.clear();
-  const TRows edgesOnly = ascending;
-  // Rows without memos make the whole table's answer too large for memory.
-  Exec("INSERT INTO edges VALUES (100, NULL)");
-  for (int doubled = 1; doubled <= SmallBlobAnswerRows; doubled *= 2)
-    Exec("INSERT INTO edges SELECT id + " + std::to_string(doubled) + ", doc FROM edges WHERE id >= 100");
-  for (const std::string& row : Query("SELECT id FROM edges WHERE id >= 100 ORDER BY id"))
-    ascending.push_back(row + "|NULL");
-  ASSERT_GT(int64_t(ascending.size()), SmallBlobAnswerRows);
-  const TRows descending(edgesOnly.rbegin(), edgesOnly.rend());
+  ASSERT_GT(int64_t(ascending[BigId - 1].size()), Bound);
+  TRows withoutBig = ascending;
+  withoutBig.erase(withoutBig.begin() + (BigId - 1));
+  const TRows descending(ascending.rbegin(), ascending.rend());
+  Exec("SELECT id, serial, doc INTO enc FROM edges ENCRYPTED WITH 'secret'");
+  session->AddPassword("secret");
+  Exec("CREATE TABLE one (k INTEGER)");
+  Exec("INSERT INTO one VALUES (1)");
+  const std::string bigId = std::to_string(BigId);
   struct TCase {
-    const char* Statement;
+    std::string Statement;
     const TRows& Expected;
     bool InMemory;
   };
-  const TCase cases[] = {{"SELECT id, doc FROM edges WHERE id < 100", edgesOnly, true},
-                         {"SELECT id, doc FROM edges WHERE id < 100 ORDER BY id DESC", descending, true},
-                         {"SELECT id, doc FROM edges", ascending, false}};
+  const TCase cases[] = {
+      {"SELECT id, serial, doc FROM edges WHERE id <> " + bigId, withoutBig, true},
+      {"SELECT id, serial, doc FROM edges", ascending, false},
+      {"SELECT id, serial, doc FROM edges ORDER BY id DESC", descending, false},
+      {"SELECT id, serial, doc FROM enc ORDER BY id", ascending, false},
+      // A join's rows are not bounded beforehand: on disk from the start.
+      {"SELECT e.id, e.serial, e.doc FROM edges e JOIN one o ON o.k = 1 ORDER BY e.id", ascending, false},
+  };
+  auto fields = [](TTableCursor* answer) {
+    std::string kinds;
+    for (const TFieldDefinition& field : answer->Fields().FieldDefinitions())
+      kinds += field.Name + ":" + std::to_string(field.Type) + "/" + std::to_string(field.StoredSize) + " ";
+    return kinds;
+  };
+  std::string firstFields;
+  const auto filesBefore = FilesIn(folder);
+  TDataDirectory* memory = session->OpenDirectory("Memory", "");
   for (const TCase& test : cases) {
     SCOPED_TRACE(test.Statement);
-    TQueryStatement& statement = Prepare(test.Statement);
-    TTableCursor* answer = statement.Execute();
-    EXPECT_FALSE(statement.MainQuery().Plan.Live);
-    EXPECT_EQ(statement.MainQuery().Run.AnswerInMemory, test.InMemory);
-    EXPECT_EQ(answer->Admin().GetBlobBlockSize(), DefaultBlobBlockSize);
-    EXPECT_EQ(Rows(answer), test.Expected);
+    std::string name;
+    {
+      TQueryStatement statement(directory);
+      int32_t position = 0;
+      statement.Prepare(test.Statement, position);
+      statement.MainQuery().Run.MaxAnswerFillBytes = Bound;
+      // Executed again, the answer begins in memory again.
+      for (int run = 0; run < 2; ++run) {
+        TTableCursor* answer = statement.Execute();
+        EXPECT_FALSE(statement.MainQuery().Plan.Live);
+        EXPECT_EQ(statement.MainQuery().Run.AnswerInMemory, test.InMemory);
+        EXPECT_EQ(answer->Admin().GetBlobBlockSize(), DefaultBlobBlockSize);
+        EXPECT_EQ(Rows(answer), test.Expected);
+        if (firstFields.empty()) firstFields = fields(answer);
+        EXPECT_EQ(fields(answer), firstFields);
+      }
+      name = statement.MainQuery().Run.Answer->TableName();
+    }
+    EXPECT_FALSE(memory->TableExists(name, true));
+    EXPECT_EQ(FilesIn(folder), filesBefore);
   }
-  Prepare("SELECT id, doc INTO kept FROM edges WHERE id < 100").Execute();
+  session->CloseDirectory(memory);
+}
+
+// A fill that fails after its answer moved to the private folder leaves no
+// file there and no answer; the next execution makes one and fills it.
+TEST_F(SqlMemoTest, AFillFailingAfterItsAnswerMovedLeavesNoFiles) {
+  Exec("CREATE TABLE notes (id INTEGER, doc BLOB(1, 1))");
+  TRows expected;
+  for (int id = 1; id <= 5; ++id) {
+    Exec("INSERT INTO notes VALUES (" + std::to_string(id) + ", 'note " + std::to_string(id) + "')");
+    expected.push_back(std::to_string(id) + "|note " + std::to_string(id));
+  }
+  constexpr int64_t Bound = 16 << 10;
+  std::string& big = expected[1];
+  while (int64_t(big.size()) <= Bound) {
+    Exec("UPDATE notes SET doc = doc || doc WHERE id = 2");
+    big += big.substr(2);
+  }
+  const TRows descending(expected.rbegin(), expected.rend());
+  const auto filesBefore = FilesIn(folder);
+  TQueryStatement& statement = Prepare("SELECT id, doc FROM notes ORDER BY id DESC");
+  statement.MainQuery().Run.MaxAnswerFillBytes = Bound;
+  // Row 2 moves the answer; the handler fails before row 4.
+  statement.SetProgressHandler([](int32_t current, int32_t, bool&) {
+    if (current >= 4) throw std::runtime_error("stopped");
+  });
+  EXPECT_THROW(statement.Execute(), std::runtime_error);
+  EXPECT_FALSE(statement.MainQuery().Run.Answer);
+  EXPECT_EQ(FilesIn(folder), filesBefore);
+  statement.SetProgressHandler(nullptr);
+  EXPECT_EQ(Rows(statement.Execute()), descending);
+  EXPECT_FALSE(statement.MainQuery().Run.AnswerInMemory);
   statements.clear();
-  TQueryStatement& kept = Prepare("SELECT id, doc FROM kept", true);
-  TTableCursor* table = kept.Execute();
-  EXPECT_TRUE(kept.MainQuery().Plan.Live);
-  EXPECT_EQ(table->Admin().GetBlobBlockSize(), DefaultBlobBlockSize);
-  EXPECT_EQ(Rows(table), edgesOnly);
+  EXPECT_EQ(FilesIn(folder), filesBefore);
 }
 
 }  // namespace
@@ -611,9 +688,7 @@ TEST_F(SqlSelectTest, SmallAnswersLiveInMemoryAndLeaveNothing) {
       {"SELECT id, note FROM big WHERE id < 5 ORDER BY id DESC", 5, true},
       {"SELECT id, note FROM big ORDER BY id DESC", 10000, false},
       {"SELECT id, note FROM big WHERE id < " + std::to_string(rowsOverBytes), size_t(rowsOverBytes), false},
-      {"SELECT id, memo FROM big WHERE id < " + std::to_string(SmallBlobAnswerRows), size_t(SmallBlobAnswerRows), true},
-      {"SELECT id, memo FROM big WHERE id <= " + std::to_string(SmallBlobAnswerRows), size_t(SmallBlobAnswerRows + 1),
-       false},
+      {"SELECT id, memo FROM big WHERE id < 2000", 2000, true},
       {"SELECT COUNT(*), MAX(id) FROM big, digit", 1, true},
       {"SELECT DISTINCT note FROM big", 1, false},
       {"SELECT b.id FROM big b, digit g WHERE b.id = g.d", 10, false},
