@@ -166,16 +166,21 @@ void TCursorFilterSet::CombineVisible() {
 
 // The bits of one record this cursor wrote are set again from the record
 // as stored (the caller's buffer may still name BLOBs the write has
-// closed); the visible records are counted again, never adjusted by guess.
+// closed). The visible bitmap is the others combined in every other
+// record, so its count moves by what this record's bit did: counting the
+// whole bitmap again grew with the table.
 void TCursorFilterSet::KeepRecordBits(uint32_t number, bool present) {
   if (!on || number == 0) return;
   // A crack left for later is found as it was before the write, when the
   // record written was not among the visible ones (only an insert can
-  // stand at a crack).
+  // stand at a crack). The cleared bit leaves the count behind: the
+  // bitmaps are combined again whole.
+  bool recombine = false;
   if (edgePending) {
     EnsureBuilt();
     if (number <= uint32_t(visible->RecordCount())) visible->ClearBit(int32_t(number));
     SettleEdge();
+    recombine = true;
   }
   // Built now, the bitmaps hold the write already.
   if (buildPending) {
@@ -192,6 +197,8 @@ void TCursorFilterSet::KeepRecordBits(uint32_t number, bool present) {
   }
   TScopeGuard release([&data, stored] { data.ReleaseRecord(stored); });
   const uint8_t* record = stored ? stored->Buffer() : nullptr;
+  // Records cut off the end take their bits with them.
+  if (visible->RecordCount() > slots) recombine = true;
   for (TRecordsBitmap* bits : {visible.Get(), inRange.Get(), inUse.Get()}) bits->SetRecordCount(slots);
   const int32_t bit = int32_t(number);
   auto put = [bit](TRecordsBitmap& bits, bool on) { on ? bits.SetBit(bit) : bits.ClearBit(bit); };
@@ -203,13 +210,23 @@ void TCursorFilterSet::KeepRecordBits(uint32_t number, bool present) {
     put(*inRange, false);
   }
   put(*inUse, record != nullptr);
+  bool shown = record != nullptr && (!RangeApplies() || inRange->IsSet(bit));
   for (int32_t i = 0; i < filters.Count(); ++i) {
     TFilter& filter = *FilterAt(i);
     if (!filter.Active) continue;
     filter.Bitmap->SetRecordCount(slots);
-    put(*filter.Bitmap, record && AcceptsWrittenRecord(filter, record, number));
+    const bool accepted = record && AcceptsWrittenRecord(filter, record, number);
+    put(*filter.Bitmap, accepted);
+    shown = shown && accepted;
   }
-  CombineVisible();
+  if (recombine) {
+    CombineVisible();
+    return;
+  }
+  const bool wasShown = visible->IsSet(bit);
+  put(*visible, shown);
+  visibleCount += int32_t(shown) - int32_t(wasShown);
+  ORV_ASSERT(visibleCount == visible->CountSet());
 }
 
 // The write is done whatever the test says: a record the filter cannot

@@ -3,7 +3,7 @@
 // last saw them: a cursor that finds them moved knows that another cursor
 // or process changed the table since, and finds its place again.
 
-#include <cstdint>
+#include "engChangeCounts.h"
 
 class TDataTable;
 
@@ -13,11 +13,11 @@ class TChangeSnapshot {
 public:
   void Take(TDataTable& table);
   void Clear();
-  bool Differs(TDataTable& table) const;
+  // A snapshot the process's last commit left behind is taken over the
+  // commit (TDataTable::CarryOverCommit) and does not differ.
+  bool Differs(TDataTable& table);
 
 private:
   const TDataTable* takenOf = nullptr;
-  uint32_t dataChanges = 0;
-  uint32_t indexChanges = 0;
-  uint32_t blobChanges = 0;
+  TChangeCounts counts;
 };

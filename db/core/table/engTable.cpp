@@ -68,6 +68,7 @@ void TDataTable::Open() {
   useCount = 1;
   if (open) return;
   indexRecreated = false;
+  commitCarries = false;
   open = true;
   BuildFileNames();
   TScopeGuard closeOnFailure([this] { Close(true); });

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "engBlobFile.h"
+#include "engChangeCounts.h"
 #include "engDataFile.h"
 #include "engHeap.h"
 #include "engIndexFile.h"
@@ -128,6 +129,14 @@ public:
   // table no other user can open.
   bool MayChangeFiles() const { return writeLockHeld || TableLocksSkipped(); }
 
+  TChangeCounts ChangeCounts() const;
+  // A cursor that had seen the counts just before this process's last
+  // commit has seen every change after it too, while the counts are still
+  // those the commit left: the commit wrote the headers and changed no
+  // record or key. Then seen becomes the counts now, and the answer is true.
+  // Not on an exclusive table, whose changes mark nothing before the commit.
+  bool CarryOverCommit(TChangeCounts& seen) const;
+
   // True when another user changed the table since this process looked;
   // the caches that the change made stale are dropped.
   bool CheckForChanges();
@@ -219,6 +228,10 @@ private:
   uint16_t changeCheckBlobLock = 0;
   bool transactionActive = false;
   bool dataChanged = false;
+  // The counts before and after the last commit's header writes.
+  bool commitCarries = false;
+  TChangeCounts committedFrom;
+  TChangeCounts committedTo;
 
   [[noreturn]] void Raise(uint16_t code) const;
   // The name with ext, behind the directory's path unless in memory.

@@ -26,6 +26,16 @@ bool HeadCountIs(TFileHandler& file, uint32_t count) {
 
 }  // namespace
 
+TChangeCounts TDataTable::ChangeCounts() const {
+  return {dataFile.ChangeCount(), indexFile.GetChangeCount(), HasBlobFile() ? blobFile.GetChangeCount() : 0};
+}
+
+bool TDataTable::CarryOverCommit(TChangeCounts& seen) const {
+  if (!commitCarries || seen != committedFrom || ChangeCounts() != committedTo) return false;
+  seen = committedTo;
+  return true;
+}
+
 TCacheSizes TDataTable::CacheSizes() const { return Session()->CacheSizes; }
 
 bool TDataTable::CheckForChanges() {
@@ -79,9 +89,16 @@ void TDataTable::Commit(bool release) {
   });
   LockWrite();
   ORV_ASSERT(MayChangeFiles());
+  // Every change inside the transaction marked the files changed (on a
+  // shared table), and the transaction lock kept other writers out: the
+  // counts now are those of every record and key the commit writes.
+  commitCarries = false;
+  committedFrom = ChangeCounts();
   WriteHeaders({.TrimCaches = release, .ForceData = true, .ForceIndex = true});
   FlushFiles();
   undo.Dismiss();
+  committedTo = ChangeCounts();
+  commitCarries = !exclusive;
   if (release) {
     UnlockWrite();
     UnlockTransaction();
