@@ -9,9 +9,10 @@
 
 namespace {
 
-// Values go end to end into pieces of this size; a value of more than a
-// quarter of one takes a piece of its own, so no piece is mostly waste.
-constexpr int64_t PieceBytes = int64_t(1) << 20;
+// Values go end to end into pieces of this size, the pool's, so that the
+// next answer's values find them in memory; a value of more than a quarter
+// of one takes a piece of its own, so no piece is mostly waste.
+constexpr int64_t PieceBytes = int64_t(PooledBlockBytes);
 
 }  // namespace
 
@@ -52,13 +53,11 @@ bool THeldChains::Overlaps(uint32_t offset, int32_t count) const {
 
 uint8_t* THeldChains::Room(int32_t size) {
   if (size > PieceBytes / 4) {
-    pieces.push_back(std::make_unique_for_overwrite<uint8_t[]>(size_t(size)));
-    return pieces.back().get();
+    return pieces.emplace_back(size_t(size)).Get();
   }
   if (pieceUsed + size > pieceRoom) {
     // The piece being filled stays last, behind any value's own piece.
-    pieces.push_back(std::make_unique_for_overwrite<uint8_t[]>(size_t(PieceBytes)));
-    current = pieces.back().get();
+    current = pieces.emplace_back(size_t(PieceBytes)).Get();
     pieceRoom = PieceBytes;
     pieceUsed = 0;
   }

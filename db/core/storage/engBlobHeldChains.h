@@ -7,8 +7,9 @@
 // disk, when they are read or written.
 
 #include <cstdint>
-#include <memory>
 #include <vector>
+
+#include "engBlockPool.h"
 
 class THeldChains {
 public:
@@ -46,7 +47,7 @@ private:
   std::vector<TChain> chains;  // by offset, each starting where the last ends
   size_t kept = 0;
   // The values, end to end in pieces that never move.
-  std::vector<std::unique_ptr<uint8_t[]>> pieces;
+  std::vector<TPooledBlock> pieces;
   uint8_t* current = nullptr;  // the piece being filled
   int64_t pieceRoom = 0;
   int64_t pieceUsed = 0;

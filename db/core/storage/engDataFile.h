@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "rtlAssert.h"
+#include "engBlockPool.h"
 #include "engBuffer.h"
 #include "engDataHeader.h"
 #include "engDataRecord.h"
@@ -66,7 +67,8 @@ struct TRecordReadOptions {
 // Record images side by side in blocks of PerBlock records each, as the
 // file holds them: a sort's records in memory, or a temporary table's
 // appended records not written yet. Blocks rather than one array, so that
-// the images grow without being copied.
+// the images grow without being copied; blocks of PooledBlockBytes are
+// kept for the next images when these go.
 class TRecordImages {
 public:
   TRecordImages() = default;
@@ -74,14 +76,15 @@ public:
   uint32_t Count() const { return count; }
   uint8_t* At(uint32_t i) const {
     ORV_ASSERT(i < count);
-    return blocks[i / perBlock].get() + size_t(i % perBlock) * recordSize;
+    return blocks[i / perBlock].Get() + size_t(i % perBlock) * recordSize;
   }
   // Room for the next image, counted.
   uint8_t* Add();
   uint32_t PerBlock() const { return perBlock; }
 
 private:
-  std::vector<std::unique_ptr<uint8_t[]>> blocks;
+  std::vector<TPooledBlock> blocks;
+  size_t blockBytes = 0;
   uint32_t perBlock = 1;
   uint16_t recordSize = 0;
   uint32_t count = 0;

@@ -365,10 +365,12 @@ void TDataFile::WriteRun(int32_t first, int32_t last) {
 }
 
 TRecordImages::TRecordImages(uint16_t recordSize, int32_t blockBytes)
-    : perBlock(uint32_t(std::max(blockBytes / std::max<int32_t>(recordSize, 1), 1))), recordSize(recordSize) {}
+    : perBlock(uint32_t(std::max(blockBytes / std::max<int32_t>(recordSize, 1), 1))), recordSize(recordSize) {
+  this->blockBytes = std::max(size_t(blockBytes), size_t(perBlock) * recordSize);
+}
 
 uint8_t* TDataFile::AddHeld() {
-  if (held.Count() == 0) held = TRecordImages(RecordSize(), MostBytesPerWrite);
+  if (held.Count() == 0) held = TRecordImages(RecordSize(), int32_t(PooledBlockBytes));
   uint8_t* image = held.Add();
   if (heldOrdered) heldOrder.push_back(held.Count() - 1);
   table->SetDataChanged();
@@ -378,7 +380,7 @@ uint8_t* TDataFile::AddHeld() {
 uint8_t* TRecordImages::Add() {
   if (count == blocks.size() * perBlock)
     // Not cleared: every image is written whole before it is read.
-    blocks.push_back(std::unique_ptr<uint8_t[]>(new uint8_t[size_t(perBlock) * recordSize]));
+    blocks.emplace_back(blockBytes);
   return At(count++);
 }
 

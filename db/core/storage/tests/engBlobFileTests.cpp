@@ -250,7 +250,8 @@ TEST_F(BlobFileTest, BlocksHeldWhileTheCacheIsDroppedStayValid) {
 // written at once leaves on disk: read back before and after a flush and a
 // dropped cache, and on disk after the close, with an overflow, a value too
 // large to hold and a held block read, changed and written back on the way,
-// byte for byte what a file that is not temporary holds, enciphered or not.
+// byte for byte what a file that is not temporary holds, enciphered or not,
+// its values held in blocks an earlier file left, whatever they hold.
 TEST_F(BlobFileTest, TemporaryHeldChainsReadAndReachTheDiskAsWrittenChainsDo) {
   const std::vector<size_t> sizes = {10, 494, 495, 20000, 5, 988, 70000, 300000, 3000, 1, 989};
   const std::vector<uint8_t> changed = Bytes(494, 99);
@@ -258,6 +259,7 @@ TEST_F(BlobFileTest, TemporaryHeldChainsReadAndReachTheDiskAsWrittenChainsDo) {
     table.Encrypted = encrypted;
     std::vector<std::vector<uint8_t>> disks;
     for (const bool temporary : {false, true}) {
+      PoisonBlockPool();
       file = NewBlobFile(512);
       file->Temporary = temporary;
       file->HeldBytes = 100000;

@@ -166,8 +166,9 @@ TEST_F(DataSortTest, InMemoryAndMergedRunsLeaveTheSameBytes) {
   }
 }
 
-// A temporary file's appended records wait in memory, built there or
-// flushed there from the cache, and are changed there; a sort takes them
+// A temporary file's appended records wait in memory (in blocks an
+// earlier file left, whatever they hold), built there or flushed there
+// from the cache, and are changed there; a sort takes them
 // from there and leaves them there in their new order. Read back, changed,
 // appended to and at last written, they are what a file written all along
 // holds, in every mode, and when they outgrow the sort's memory.
@@ -194,6 +195,7 @@ TEST_F(DataSortTest, HeldRecordsOfATemporaryFileEndAsWrittenOnes) {
       std::filesystem::remove_all(folder);
       std::filesystem::create_directories(folder);
       temporaryFiles = temporary == 1;
+      PoisonBlockPool();
       Create(OrderFields());
       file->SortMemoryBytes = test.SortMemoryBytes;
       AppendManyRows();

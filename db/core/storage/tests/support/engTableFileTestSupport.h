@@ -2,13 +2,23 @@
 // What the data and BLOB file tests share: a scripted table serving the
 // part every table file asks of it, and the file's bytes on disk.
 
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <string>
 #include <vector>
 
+#include "engBlockPool.h"
 #include "engFileTable.h"
 #include "engFileTestSupport.h"
+
+// Fills the block pool with blocks of a byte no test writes: an image held
+// in one shows every byte its maker left unwritten.
+inline void PoisonBlockPool() {
+  std::vector<TPooledBlock> blocks;
+  for (int64_t held = 0; held < PoolKeptBytes; held += int64_t(PooledBlockBytes))
+    std::memset(blocks.emplace_back(PooledBlockBytes).Get(), 0x5A, PooledBlockBytes);
+}
 
 class TFakeFileTable : public virtual TFileTable {
 public:
