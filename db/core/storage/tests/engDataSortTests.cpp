@@ -63,8 +63,8 @@ protected:
   }
 
   void Sort(const std::vector<TSortKeyField>& keys, TSortDuplicates duplicates = TSortDuplicates::None,
-            const TSortGroupCallbacks* callbacks = nullptr) {
-    file->SortRecords(keys.data(), int(keys.size()), false, duplicates, callbacks);
+            const TSortGroupCallbacks* callbacks = nullptr, std::vector<int32_t>* rowNumbers = nullptr) {
+    file->SortRecords(keys.data(), int(keys.size()), false, duplicates, callbacks, rowNumbers);
     file->WriteHeader(false);
   }
 };
@@ -108,7 +108,9 @@ TEST_F(DataSortTest, UncachedFileIsSortedThroughMergedRuns) {
 // work file leave, in every mode, with repeated keys, deleted records and
 // encryption, and on keys whose bytes are mostly alike in every record
 // (numbers far below their range, names far shorter than their field),
-// which a sort in memory compares without those bytes.
+// which both compare without those bytes; so are names whose first letter
+// is alike within each run but not across them. Either way the records
+// come out in key order.
 TEST_F(DataSortTest, InMemoryAndMergedRunsLeaveTheSameBytes) {
   struct TCase {
     const char* Label;
@@ -116,6 +118,7 @@ TEST_F(DataSortTest, InMemoryAndMergedRunsLeaveTheSameBytes) {
     bool Descending;
     bool Encrypted;
     bool ByName = false;
+    bool LetterPerRun = false;
   };
   const TCase cases[] = {{"plain", TSortDuplicates::None, false, false},
                          {"descending, encrypted", TSortDuplicates::None, true, true},
@@ -123,7 +126,9 @@ TEST_F(DataSortTest, InMemoryAndMergedRunsLeaveTheSameBytes) {
                          {"group", TSortDuplicates::Group, true, true},
                          {"name, then id", TSortDuplicates::None, false, false, true},
                          {"name descending, then id, distinct", TSortDuplicates::Distinct, true, false, true},
-                         {"name descending, then id, group", TSortDuplicates::Group, true, false, true}};
+                         {"name descending, then id, group", TSortDuplicates::Group, true, false, true},
+                         {"a letter per run, then id", TSortDuplicates::None, false, true, true, true},
+                         {"a letter per run descending, distinct", TSortDuplicates::Distinct, true, false, true, true}};
   for (const TCase& test : cases) {
     SCOPED_TRACE(test.Label);
     std::vector<uint8_t> results[2];
@@ -144,9 +149,11 @@ TEST_F(DataSortTest, InMemoryAndMergedRunsLeaveTheSameBytes) {
       file->SortMemoryBytes = inMemory ? TDataFile::DefaultSortMemoryBytes : 0;
       if (test.ByName) {
         // Names repeat, so that distinct and group have records to fold.
-        for (uint32_t n = 1; n <= 20000; n += 3) {
+        for (uint32_t n = 1; n <= 20000; n += test.LetterPerRun ? 1 : 3) {
           TRecord* record = Get(n);
-          if (!record->IsDeleted()) PutName(record, "n" + std::to_string(n % 1000));
+          const std::string letter(1, char('p' + (n - 1) / 8191));
+          if (!record->IsDeleted())
+            PutName(record, test.LetterPerRun ? letter + std::to_string(n % 700) : "n" + std::to_string(n % 1000));
           file->ReleaseRecord(record);
         }
         WriteBack();
@@ -159,6 +166,19 @@ TEST_F(DataSortTest, InMemoryAndMergedRunsLeaveTheSameBytes) {
       // Blocks of 8191 records make three runs; read whole, one block.
       EXPECT_EQ(file->PhysicalReads(), inMemory ? 1u : 3u);
       EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), {}), 1);
+      auto keyOf = [&](const std::pair<int32_t, std::string>& row) {
+        return test.ByName ? std::make_pair(row.second, row.first) : std::make_pair(std::string(), row.first);
+      };
+      const auto rows = Rows();
+      for (size_t i = 1; i < rows.size(); ++i) {
+        const auto before = keyOf(rows[i - 1]), after = keyOf(rows[i]);
+        // Only the first field's direction is asked for by name.
+        const bool ordered = test.ByName && before.first != after.first
+                                 ? (test.Descending ? before.first > after.first : before.first < after.first)
+                                 : (test.Descending && !test.ByName ? before.second >= after.second
+                                                                    : before.second <= after.second);
+        ASSERT_TRUE(ordered && (test.Duplicates == TSortDuplicates::None || before != after)) << i;
+      }
       WriteBack();
       results[inMemory] = DiskBytes();
     }
@@ -171,7 +191,8 @@ TEST_F(DataSortTest, InMemoryAndMergedRunsLeaveTheSameBytes) {
 // from the cache, and are changed there; a sort takes them
 // from there and leaves them there in their new order. Read back, changed,
 // appended to and at last written, they are what a file written all along
-// holds, in every mode, and when they outgrow the sort's memory.
+// holds, in every mode, and when they outgrow the sort's memory; the row
+// numbers the sort tells in the new order are the same too.
 TEST_F(DataSortTest, HeldRecordsOfATemporaryFileEndAsWrittenOnes) {
   struct TCase {
     const char* Label;
@@ -190,6 +211,7 @@ TEST_F(DataSortTest, HeldRecordsOfATemporaryFileEndAsWrittenOnes) {
     SCOPED_TRACE(test.Label);
     std::vector<uint8_t> bytes[2];
     std::vector<std::pair<int32_t, std::string>> rows[2];
+    std::vector<int32_t> rowNumbers[2];  // in the new order, as the sort tells them
     for (int temporary = 0; temporary < 2; ++temporary) {
       file.reset();
       std::filesystem::remove_all(folder);
@@ -215,7 +237,7 @@ TEST_F(DataSortTest, HeldRecordsOfATemporaryFileEndAsWrittenOnes) {
         file->ReleaseRecord(record);
       }
       const uint32_t transfersBefore = file->PhysicalReads() + file->PhysicalWrites();
-      Sort({Key(1, test.Descending)}, test.Duplicates);
+      Sort({Key(1, test.Descending)}, test.Duplicates, nullptr, &rowNumbers[temporary]);
       const bool held = temporary == 1 && test.StaysHeld;
       EXPECT_EQ(file->HeldRecordCount() > 0, held);
       if (held) {
@@ -236,6 +258,7 @@ TEST_F(DataSortTest, HeldRecordsOfATemporaryFileEndAsWrittenOnes) {
     }
     temporaryFiles = false;
     EXPECT_EQ(rows[0], rows[1]);
+    EXPECT_EQ(rowNumbers[0], rowNumbers[1]);
     EXPECT_EQ(bytes[0], bytes[1]);
   }
 }
