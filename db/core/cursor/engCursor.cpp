@@ -171,6 +171,7 @@ bool TDataCursor::RepairOnFirstOpen() {
 // made empty is left alone: its trees are built next.
 bool TDataCursor::CheckIndexTrees() {
   if (table->IndexRecreated()) return true;
+  FlushDeferredKeys();
   table->LockChangeCheck();
   TScopeGuard unlock([this] { table->UnlockChangeCheck(); });
   return IndexTreesSound();
@@ -201,7 +202,9 @@ void TDataCursor::DeriveFieldFlags() {
 
 void TDataCursor::Close(TTemporaryContents contents) {
   if (!open) return;
-  ReleaseQuietly([this] { FlushDeferredKeys(); });
+  // A temporary table's files go with its last close, unread: another
+  // cursor still on it builds the keys when it needs them.
+  if (!table->IsTemporary()) ReleaseQuietly([this] { FlushDeferredKeys(); });
   // Open BLOBs go unposted: their changes are discarded.
   blobs.Detach();
   // The table may stay open for other cursors: a record lock left behind

@@ -369,11 +369,6 @@ private:
   bool movingForward = true;
   bool computingFields = false;
   bool filling = false;
-  // A fill's appended records whose "Sys Deleted" keys wait for its end
-  // (or the sort that renumbers them): the row numbers of the records from
-  // deferredFirst on, in order.
-  std::vector<int32_t> deferredRowNumbers;
-  uint32_t deferredFirst = 0;
 
   TCursorMessageProc repairProc;
   TCursorProgressProc progressProc;
@@ -534,7 +529,9 @@ private:
   // order and appended leaf by leaf when they all sort after its keys. Two
   // records of one row number are refused (9729).
   void AddDeletedKeysInUse(uint32_t firstSlot, const std::vector<int32_t>& rowNumbers);
-  // The fill's waiting keys go in: under the write lock, or taking it.
+  // The table's waiting "Sys Deleted" keys go in (TDataTable::
+  // WaitingDeletedKeys): under the write lock, or taking it. Whatever
+  // reads or changes that index's keys of records in use calls one first.
   void InsertDeferredKeys();
   void FlushDeferredKeys();
   void RemoveDuplicateRecord(uint8_t newIndex, TRecord* record);

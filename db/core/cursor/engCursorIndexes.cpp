@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstring>
 #include <functional>
+#include <utility>
 #include <vector>
 
 #include "engCursor.h"
@@ -129,6 +130,8 @@ void TDataCursor::ReportProgress(uint32_t done, uint32_t total) {
 
 void TDataCursor::AddIndex(const TIndexDefinition& index) {
   RequireExclusiveWritable();
+  // A unique index's duplicate leaves the table through "Sys Deleted".
+  FlushDeferredKeys();
   uint8_t desc[IndexDescSize];
   IndexDescFromDefinition(index, desc);
   const std::string name = GetShortString(desc + IdxDescName, IdxDescNameLimit);
@@ -262,19 +265,19 @@ void TDataCursor::AddDeletedKeysInUse(uint32_t firstSlot, const std::vector<int3
 }
 
 void TDataCursor::InsertDeferredKeys() {
-  if (deferredRowNumbers.empty()) return;
+  TDataTable::TWaitingDeletedKeys& waiting = table->WaitingDeletedKeys();
+  if (waiting.RowNumbers.empty()) return;
   // Gone from the list first: a failure leaves the tree short of keys,
   // which the next open's check finds, never a key twice.
-  const std::vector<int32_t> rowNumbers = std::move(deferredRowNumbers);
-  deferredRowNumbers.clear();
+  const TDataTable::TWaitingDeletedKeys keys = std::exchange(waiting, {});
   const uint8_t previous = indexNo;
   TScopeGuard restore([&] { SwitchToIndex(previous); });
   SwitchToIndex(DeletedIndexNo);
-  AddDeletedKeysInUse(deferredFirst, rowNumbers);
+  AddDeletedKeysInUse(keys.FirstSlot, keys.RowNumbers);
 }
 
 void TDataCursor::FlushDeferredKeys() {
-  if (deferredRowNumbers.empty()) return;
+  if (table->WaitingDeletedKeys().RowNumbers.empty()) return;
   table->LockWrite();
   TScopeGuard unlock([this] { table->UnlockWrite(); });
   InsertDeferredKeys();
@@ -301,6 +304,8 @@ void TDataCursor::RebuildAllIndexes() {
 void TDataCursor::RebuildIndexes(const std::function<void()>& prepare) {
   table->LockWrite();
   TScopeGuard unlock([this] { table->UnlockWrite(); });
+  // Every slot's key comes from its record below.
+  table->WaitingDeletedKeys() = {};
   const uint8_t previous = indexNo;
   TScopeGuard restore([&] { LoadIndexState(previous); });
   prepare();

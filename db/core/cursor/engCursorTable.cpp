@@ -133,7 +133,6 @@ void TDataCursor::BackupTable() {
 
 void TDataCursor::EmptyTable() {
   RequireExclusiveWritable();
-  deferredRowNumbers.clear();
   table->Empty();
   TakeChangeSnapshot();
   RebuildWindowAndBitmaps();
@@ -144,7 +143,7 @@ void TDataCursor::EmptyTable() {
 // deleted-records index is built again, from the row numbers the sort
 // wrote (every record is in use), in one pass: no record is read back and
 // no key descends. A fill's waiting keys named the old places: the new
-// index takes every record.
+// index takes every record, a temporary table's when first needed.
 void TDataCursor::SortRecords(std::span<const TSortField> keys, bool caseInsensitive, TSortDuplicates duplicates,
                               const TSortGroupCallbacks* callbacks) {
   RequireOpen();
@@ -157,7 +156,7 @@ void TDataCursor::SortRecords(std::span<const TSortField> keys, bool caseInsensi
   }
   std::vector<int32_t> rowNumbers;
   DataFile().SortRecords(keyFields.data(), int(keyFields.size()), caseInsensitive, duplicates, callbacks, &rowNumbers);
-  deferredRowNumbers.clear();
+  table->WaitingDeletedKeys() = {};
   FreeIndexPages(DeletedIndexNo);
   {
     table->LockWrite();
@@ -167,7 +166,8 @@ void TDataCursor::SortRecords(std::span<const TSortField> keys, bool caseInsensi
     SetPrimaryIsNatural();
     LoadIndexState(DeletedIndexNo);
     IndexFile().SetRecordCount(uint32_t(rowNumbers.size()));
-    AddDeletedKeysInUse(1, rowNumbers);
+    if (table->IsTemporary()) table->WaitingDeletedKeys() = {1, std::move(rowNumbers)};
+    else AddDeletedKeysInUse(1, rowNumbers);
     table->WriteHeaders({.ForceData = true, .ForceIndex = true});
     TakeChangeSnapshot();
   }
@@ -184,6 +184,8 @@ void TDataCursor::DropIndexPages(uint8_t n) {
 
 void TDataCursor::BackupIndex() {
   RequireExclusiveWritable();
+  // The copy is restored in place of the tree the keys would go to.
+  FlushDeferredKeys();
   table->BackupIndex();
 }
 

@@ -143,7 +143,9 @@ void TDataCursor::EndFill() {
   if (!filling) return;
   filling = false;
   if (!open) return;
-  FlushDeferredKeys();
+  // A temporary table's keys wait until needed: most answers are read,
+  // never deleted from, and then discarded.
+  if (!table->IsTemporary()) FlushDeferredKeys();
   Resynchronise();
 }
 
@@ -213,8 +215,9 @@ void TDataCursor::InsertRecord(uint8_t* record, const TRecordChangeOptions& opti
     // cursor marked already goes the whole way, which refuses or keeps it.
     if (!filling || table->HoldsTransactionLock() || table->HasCursorLock(number)) LockRecord(number);
     checks.CheckConstraints(record);
-    // A row number the caller gives is checked against every one in use.
-    if (noAutoInc) InsertDeferredKeys();
+    // A row number the caller gives is checked against every one in use;
+    // outside a fill the new key goes in beside the ones waiting.
+    if (noAutoInc || !filling) InsertDeferredKeys();
     if (!noAutoInc) SetRecordAutoInc(record, AutoIncAfter(data.GetAutoIncValue()));
     TLentChangeKeys lent(spareChangeKeys);
     TChangeKeys& keys = lent.Keys;
@@ -252,10 +255,11 @@ void TDataCursor::InsertRecord(uint8_t* record, const TRecordChangeOptions& opti
     }
     // A fill's appended record takes its key with the others at the end:
     // its row number is above every one given before.
+    TDataTable::TWaitingDeletedKeys& waiting = table->WaitingDeletedKeys();
     if (append && filling && !noAutoInc) {
-      if (deferredRowNumbers.empty()) deferredFirst = number;
-      ORV_ASSERT(number == deferredFirst + deferredRowNumbers.size());
-      deferredRowNumbers.push_back(GetRecordAutoInc(record));
+      if (waiting.RowNumbers.empty()) waiting.FirstSlot = number;
+      ORV_ASSERT(number == waiting.FirstSlot + waiting.RowNumbers.size());
+      waiting.RowNumbers.push_back(GetRecordAutoInc(record));
     } else {
       uint8_t key[MaxIndexKeyLength];
       SwitchToIndex(DeletedIndexNo);

@@ -44,6 +44,8 @@ void TRestructure::Run(TTableFileOps& fileOps) {
   cursor.Open();
   TScopeGuard close([this] { cursor.Close(TTemporaryContents::Discard); });
   if (cursor.IsReadOnly()) cursor.Raise(EngErrAccessDenied);
+  // Every way reads or replaces "Sys Deleted" whole.
+  cursor.FlushDeferredKeys();
   if (definition.LimitValue == -1) definition.LimitValue = cursor.DataFile().GetAutoIncValue();
   cursor.CheckTableDefinition(definition, true);
   fieldDescs = FieldDescsFromDefinitions(definition.Fields);

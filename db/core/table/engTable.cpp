@@ -3,6 +3,7 @@
 
 #include "engTable.h"
 
+#include "rtlAssert.h"
 #include "engDirectory.h"
 #include "engErrors.h"
 #include "engPaths.h"
@@ -121,12 +122,15 @@ void TDataTable::ReleaseFiles(bool discardTemporary) {
       blobFile.DropHeld();
       ReloadFiles(true, false);
     } else {
+      // Lasting files hold every key: the last cursor's close put them in.
+      ORV_ASSERT(waitingDeletedKeys.RowNumbers.empty() || temporary);
       WriteHeaders({.TrimCaches = true});
     }
   }
 }
 
 void TDataTable::CloseFiles() {
+  waitingDeletedKeys = {};
   indexFile.Close();
   blobFile.Close();
   dataFile.Close();

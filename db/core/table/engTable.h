@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "engBlobFile.h"
 #include "engChangeCounts.h"
@@ -191,6 +192,18 @@ public:
   // writer.
   bool IndexesMatchData();
 
+  // Appended records whose "Sys Deleted" keys (in use, row number) wait
+  // until a cursor needs that index: slots from FirstSlot on, RowNumbers[i]
+  // that of slot FirstSlot + i. A fill gathers them and puts them in at its
+  // end, a temporary table's when first needed, so an answer nobody deletes
+  // from and that is then discarded never builds them. Dropped with the
+  // cached pages (a discard, a rollback, an emptying).
+  struct TWaitingDeletedKeys {
+    uint32_t FirstSlot = 0;
+    std::vector<int32_t> RowNumbers;
+  };
+  TWaitingDeletedKeys& WaitingDeletedKeys() { return waitingDeletedKeys; }
+
 private:
   uint32_t CountRecordsInUse();
   bool CountTreeKeys(uint8_t n, uint32_t offset, uint32_t slots, int depth, uint32_t& pagesLeft, uint32_t& count);
@@ -209,6 +222,7 @@ private:
   TDataFile dataFile;
   TIndexFile indexFile;
   TBlobFile blobFile;
+  TWaitingDeletedKeys waitingDeletedKeys;
   bool indexRecreated = false;
   TRecordsBitmap heldLocks;
   // How many records heldLocks holds, and none below heldLow: a release of

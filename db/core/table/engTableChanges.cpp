@@ -139,6 +139,8 @@ void TDataTable::WriteHeaders(const THeaderWriteOptions& options) {
 }
 
 void TDataTable::ReloadFiles(bool trim, bool rereadHeaders) {
+  // The keys would name records the dropped caches may have held.
+  waitingDeletedKeys = {};
   if (dataFile.IsOpen()) {
     dataFile.DropCache();
     if (trim) dataFile.TrimCache();

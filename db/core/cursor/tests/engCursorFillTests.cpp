@@ -151,4 +151,104 @@ TEST_F(CursorTest, HeldBackKeysAndSortedBuildsLeaveSoundTrees) {
   }
 }
 
+// A temporary table's fill leaves its "Sys Deleted" keys waiting: an answer
+// read and then discarded never builds them. A change that needs them,
+// through the filling cursor or a twin, builds them first; the trees then
+// hold exactly the records in use, and walks give every record left.
+TEST_F(CursorTest, ATemporaryFillsWaitingKeysGoInBeforeAChangeNeedsThem) {
+  enum class TChange { Delete, DeleteThroughTwin, InsertThenDelete, AddUniqueIndex };
+  const struct {
+    const char* Label;
+    bool Sorted;  // descending, before the fill's end
+    TChange Change;
+  } cases[] = {{"delete every third", false, TChange::Delete},
+               {"delete through a twin", false, TChange::DeleteThroughTwin},
+               {"insert, then delete", false, TChange::InsertThenDelete},
+               {"unique index drops duplicates", false, TChange::AddUniqueIndex},
+               {"sorted, then delete every third", true, TChange::Delete},
+               {"sorted, insert, then delete", true, TChange::InsertThenDelete}};
+  constexpr int32_t Filled = 3000;
+  int table = 0;
+  for (const auto& test : cases) {
+    SCOPED_TRACE(test.Label);
+    const std::string name = "ANSWER" + std::to_string(++table);
+    TTableDefinition definition;
+    definition.Fields = Definitions({{"A", IntType}, {"B", IntType}});
+    TDataCursor& cursor = NewCursor(name, true);
+    cursor.SetOpenOptions({.TableName = name, .Exclusive = true, .TemporaryTable = true});
+    cursor.CreateTableAndOpen(definition, false);
+    std::vector<uint8_t> record(cursor.CursorRecordSize(), 0);
+    std::vector<int32_t> expected;
+    auto insert = [&](int32_t a) {
+      const int32_t b = a % 1000;
+      record = Record(cursor, {&a, &b});
+      cursor.InsertRecord(record.data());
+      expected.push_back(a);
+    };
+    cursor.BeginFill();
+    for (int32_t n = 0; n < Filled; ++n) insert(n * 7919 % Filled);
+    if (test.Sorted) {
+      const TSortField key{1, true};
+      cursor.SortRecords({&key, 1}, false, TSortDuplicates::None, nullptr);
+      std::sort(expected.rbegin(), expected.rend());
+    }
+    cursor.EndFill();
+    ASSERT_EQ(cursor.Table()->WaitingDeletedKeys().RowNumbers.size(), size_t(Filled));
+    EXPECT_EQ(Walk(cursor), expected);
+
+    // Every third record of the walk goes, through the cursor given.
+    auto deleteEveryThird = [&](TDataCursor& deleting) {
+      std::vector<int32_t> kept;
+      deleting.SetToBegin();
+      int32_t index = 0;
+      for (deleting.MoveBy(1); deleting.OnRecord(); ++index) {
+        if (index % 3 == 0) {
+          deleting.DeleteRecord(deleting.GetCurrentRecordBuffer());
+        } else {
+          kept.push_back(IdOf(deleting));
+          deleting.MoveBy(1);
+        }
+      }
+      expected = kept;
+    };
+    std::unique_ptr<TDataCursor> twin;
+    switch (test.Change) {
+      case TChange::Delete:
+        deleteEveryThird(cursor);
+        break;
+      case TChange::DeleteThroughTwin:
+        twin.reset(cursor.Clone());
+        deleteEveryThird(*twin);
+        break;
+      case TChange::InsertThenDelete:
+        insert(Filled);
+        insert(Filled + 1);
+        deleteEveryThird(cursor);
+        break;
+      case TChange::AddUniqueIndex: {
+        const std::vector<uint8_t> byB = IndexDescriptor({"ByB", {2}, true});
+        cursor.AddIndex(IndexDefinitionFromDesc(byB.data()));
+        std::vector<int32_t> firsts;
+        std::vector<bool> seen(1000, false);
+        for (int32_t a : expected) {
+          if (seen[size_t(a % 1000)]) continue;
+          seen[size_t(a % 1000)] = true;
+          firsts.push_back(a);
+        }
+        expected = firsts;
+        break;
+      }
+    }
+    TDataCursor& changed = twin ? *twin : cursor;
+    EXPECT_TRUE(changed.Table()->WaitingDeletedKeys().RowNumbers.empty());
+    EXPECT_TRUE(changed.Table()->IndexesMatchData());
+    EXPECT_EQ(changed.GetRecordCount(), int32_t(expected.size()));
+    EXPECT_EQ(Walk(changed), expected);
+    EXPECT_EQ(Walk(changed, false), std::vector<int32_t>(expected.rbegin(), expected.rend()));
+    twin.reset();
+    cursor.Close(TTemporaryContents::Discard);
+    EXPECT_FALSE(directory->TableExists(name, false));
+  }
+}
+
 }  // namespace
