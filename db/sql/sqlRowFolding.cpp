@@ -1,6 +1,7 @@
 #include "sqlRowFolding.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 #include "engExpCodes.h"
@@ -21,6 +22,12 @@ TRowFolder::TRowFolder(TDataQuery& query, TTableCursor& answer)
       const TFieldDefinition& field = query.Run.Tables[size_t(column->Source)]->Field(column->SourceFieldNo);
       return !field.IsBlob() && !field.IsAutoInc();
     });
+    if (bySource)
+      for (const auto& column : columns) {
+        const TSourceTable& table = *query.Run.Tables[size_t(column->Source)];
+        const TFieldDefinition& field = table.Field(column->SourceFieldNo);
+        sourceParts.push_back({.Table = &table, .Field = &field, .Text = field.Type == dtString});
+      }
   }
   if (!active || query.Plan.Distinct) return;
   int widest = 0;
@@ -45,73 +52,125 @@ std::string TRowFolder::KeyOf(const uint8_t* row) {
   return key;
 }
 
-bool TRowFolder::SourceKeyOf(std::string& key) const {
-  key.clear();
-  for (const auto& column : query.Plan.ResultFields) {
-    const TSourceTable& table = *query.Run.Tables[size_t(column->Source)];
-    if (!table.HasRow) {
-      key += '\2';
-      continue;
-    }
-    const TFieldDefinition& field = table.Field(column->SourceFieldNo);
-    bool blank = true;
-    const uint8_t* stored = TCursorFields::StoredValueBytes(field, table.Row(), blank);
-    if (!stored) return false;
-    if (blank) {
-      key += '\0';
-      continue;
-    }
-    key += '\1';
-    // A text is read up to its end: what follows in the field builds nothing.
-    const char* bytes = reinterpret_cast<const char*>(stored);
-    if (field.Type == dtString) {
-      key.append(bytes, strnlen(bytes, field.StoredSize));
-      key += '\0';
-    } else {
-      key.append(bytes, field.StoredSize);
-    }
-  }
-  return true;
-}
-
 namespace {
 
 // Eight bytes a step: the keys are short and every row hashes one.
-uint64_t KeyHash(const std::string& key) {
-  uint64_t hash = 0x9E3779B97F4A7C15ull ^ key.size();
+uint64_t MixWord(uint64_t hash, uint64_t word) {
+  hash = (hash ^ word) * 0xFF51AFD7ED558CCDull;
+  return hash ^ (hash >> 32);
+}
+
+uint64_t LowBytes(size_t count) { return count == 0 ? 0 : ~uint64_t(0) >> (64 - 8 * count); }
+
+// The bytes a word at a time; the last word holds what is left.
+uint64_t MixBytes(uint64_t hash, const uint8_t* bytes, size_t count) {
   size_t at = 0;
-  for (; at + 8 <= key.size(); at += 8) {
+  for (; at + 8 <= count; at += 8) {
     uint64_t word;
-    std::memcpy(&word, key.data() + at, 8);
-    hash = (hash ^ word) * 0xFF51AFD7ED558CCDull;
-    hash ^= hash >> 32;
+    std::memcpy(&word, bytes + at, 8);
+    hash = MixWord(hash, word);
   }
   uint64_t tail = 0;
-  std::memcpy(&tail, key.data() + at, key.size() - at);
-  hash = (hash ^ tail) * 0xC4CEB9FE1A85EC53ull;
-  return hash ^ (hash >> 29);
+  std::memcpy(&tail, bytes + at, count - at);
+  return MixWord(hash, tail);
+}
+
+// Mixes a text's bytes up to its end (its first zero byte, or width) and
+// gives its length: one pass over the words that also finds the end.
+size_t MixText(uint64_t& hash, const uint8_t* text, size_t width) {
+  if constexpr (std::endian::native != std::endian::little) {
+    const size_t length = strnlen(reinterpret_cast<const char*>(text), width);
+    hash = MixBytes(hash, text, length);
+    return length;
+  }
+  constexpr uint64_t Ones = 0x0101010101010101ull;
+  constexpr uint64_t Highs = 0x8080808080808080ull;
+  size_t at = 0;
+  for (; at + 8 <= width; at += 8) {
+    uint64_t word;
+    std::memcpy(&word, text + at, 8);
+    // The lowest flagged byte is the word's first zero byte.
+    const uint64_t zeros = (word - Ones) & ~word & Highs;
+    if (zeros != 0) {
+      const size_t inWord = size_t(std::countr_zero(zeros)) / 8;
+      hash = MixWord(hash, word & LowBytes(inWord));
+      return at + inWord;
+    }
+    hash = MixWord(hash, word);
+  }
+  // Fewer than eight bytes left: the zero past them ends the text if none
+  // of them does.
+  uint64_t word = 0;
+  std::memcpy(&word, text + at, width - at);
+  const uint64_t zeros = (word - Ones) & ~word & Highs;
+  const size_t inWord = zeros != 0 ? std::min(size_t(std::countr_zero(zeros)) / 8, width - at) : width - at;
+  hash = MixWord(hash, word & LowBytes(inWord));
+  return at + inWord;
 }
 
 }  // namespace
 
+uint64_t TRowFolder::ReadSourceParts(size_t& length) {
+  uint64_t hash = 0x9E3779B97F4A7C15ull;
+  length = 0;
+  for (TSourcePart& part : sourceParts) {
+    part.Length = 0;
+    if (!part.Table->HasRow) {
+      part.Flag = 2;
+    } else {
+      const uint8_t* nullByte = part.Table->Row() + part.Field->RecordOffset;
+      part.Flag = *nullByte == 0 ? 0 : 1;
+      part.Bytes = nullByte + 1;
+    }
+    hash = MixWord(hash, part.Flag);
+    ++length;
+    if (part.Flag != 1) continue;
+    if (part.Text) {
+      part.Length = MixText(hash, part.Bytes, part.Field->StoredSize);
+      length += part.Length + 1;
+    } else {
+      part.Length = part.Field->StoredSize;
+      hash = MixBytes(hash, part.Bytes, part.Length);
+      length += part.Length;
+    }
+  }
+  return hash ^ (hash >> 29);
+}
+
+bool TRowFolder::SourcePartsEqual(const char* held) const {
+  for (const TSourcePart& part : sourceParts) {
+    if (uint8_t(*held++) != part.Flag) return false;
+    if (part.Flag != 1) continue;
+    if (std::memcmp(held, part.Bytes, part.Length) != 0) return false;
+    held += part.Length;
+    if (part.Text && *held++ != '\0') return false;
+  }
+  return true;
+}
+
 bool TRowFolder::SourceSeen() {
-  if (!bySource || !SourceKeyOf(sourceKey)) return false;
-  const uint64_t hash = KeyHash(sourceKey);
+  if (!bySource) return false;
+  size_t length = 0;
+  const uint64_t hash = ReadSourceParts(length);
   if (sourceSlots.empty()) sourceSlots.assign(256, 0);
   const size_t mask = sourceSlots.size() - 1;
   size_t slot = size_t(hash) & mask;
   for (; sourceSlots[slot] != 0; slot = (slot + 1) & mask) {
     const TSourceKey& held = sourceKeys[sourceSlots[slot] - 1];
-    if (held.Hash == hash && held.Length == sourceKey.size() &&
-        std::memcmp(sourceKeyBytes.data() + held.Offset, sourceKey.data(), held.Length) == 0)
+    if (held.Hash == hash && held.Length == length && SourcePartsEqual(sourceKeyBytes.data() + held.Offset))
       return true;
   }
   // Past the bound the row goes the long way: Take keeps or writes it.
-  const size_t cost = sourceKey.size() + sizeof(TSourceKey) + 2 * sizeof(uint32_t);
+  const size_t cost = length + sizeof(TSourceKey) + 2 * sizeof(uint32_t);
   if (bytes + cost > maxBytes) return false;
   bytes += cost;
-  sourceKeys.push_back({hash, sourceKeyBytes.size(), sourceKey.size()});
-  sourceKeyBytes += sourceKey;
+  sourceKeys.push_back({hash, sourceKeyBytes.size(), length});
+  for (const TSourcePart& part : sourceParts) {
+    sourceKeyBytes += char(part.Flag);
+    if (part.Flag != 1) continue;
+    sourceKeyBytes.append(reinterpret_cast<const char*>(part.Bytes), part.Length);
+    if (part.Text) sourceKeyBytes += '\0';
+  }
   sourceSlots[slot] = uint32_t(sourceKeys.size());
   // At most half the slots taken: probes stay short.
   if (sourceKeys.size() * 2 > sourceSlots.size()) {

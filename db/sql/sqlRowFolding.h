@@ -20,6 +20,8 @@
 
 class TTableCursor;
 class TDataQuery;
+struct TFieldDefinition;
+struct TSourceTable;
 
 class TRowFolder {
 public:
@@ -54,20 +56,34 @@ private:
   std::vector<std::vector<uint8_t>> rows;
   // DISTINCT over plain columns only: the source values of the rows taken,
   // end to end in one text, found by their hashes in open slots (a set of
-  // strings hashed and compared every row took a quarter of the scan).
+  // strings hashed and compared every row took a quarter of the scan). A
+  // row's values are hashed and compared where the row lies; only a new
+  // one is copied. Each value is a flag (0 blank, 1 set, 2 no row), then a
+  // set value's bytes: a text up to its end and a zero byte, else its
+  // stored bytes.
   struct TSourceKey {
     uint64_t Hash = 0;
     size_t Offset = 0;
     size_t Length = 0;
   };
+  // A result column's source field, and its value in the current row.
+  struct TSourcePart {
+    const TSourceTable* Table = nullptr;
+    const TFieldDefinition* Field = nullptr;
+    bool Text = false;
+    uint8_t Flag = 0;
+    const uint8_t* Bytes = nullptr;
+    size_t Length = 0;
+  };
   bool bySource = false;
-  std::string sourceKey;
+  std::vector<TSourcePart> sourceParts;
   std::string sourceKeyBytes;
   std::vector<TSourceKey> sourceKeys;
   std::vector<uint32_t> sourceSlots;  // 0: empty; else a key's index + 1
 
   std::string KeyOf(const uint8_t* row);
-  // The current source row's values of the result columns; false when a
-  // column has no stored bytes to key by.
-  bool SourceKeyOf(std::string& key) const;
+  // Takes the current source row's values into sourceParts: their hash
+  // and the length of their key.
+  uint64_t ReadSourceParts(size_t& length);
+  bool SourcePartsEqual(const char* held) const;
 };

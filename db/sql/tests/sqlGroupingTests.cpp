@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <cstring>
 #include <map>
 #include <set>
 #include <tuple>
@@ -152,6 +153,34 @@ TEST_F(SqlGroupingTest, DistinctKnowsDuplicatesBeforeBuildingThem) {
             (TRows{"NULL|c", "Ab|c", "a|bc", "ab|c", "abcd|C", "abcd|c"}));
   // The unmatched rows' NULL and 'ab''s stored NULL are one row.
   EXPECT_EQ(Query("SELECT DISTINCT e.x FROM d LEFT JOIN e ON e.a = d.a"), (TRows{"NULL", "7"}));
+
+  // Texts ending on either side of an eight-byte boundary, one filling its
+  // field, and one an update left shorter over a longer text: only the
+  // bytes up to a text's end tell it apart.
+  Exec("CREATE TABLE w (k INTEGER, t CHAR(17))");
+  const char* texts[] = {"abcdefg", "abcdefgh", "abcdefghi", "abcdefghijklmnop", "abcdefghijklmnopq",
+                         "abcdefghijklmnopq", "abcdefgh", "abcdefghijklmno", "abcdefghi"};
+  for (int k = 0; k < int(std::size(texts)); ++k)
+    Exec("INSERT INTO w VALUES (" + std::to_string(k) + ", '" + texts[k] + "')");
+  Exec("UPDATE w SET t = 'abcdefgh' WHERE k = 5");
+  Exec("UPDATE w SET t = 'abcdefg' WHERE k = 8");
+  {
+    // Bytes after a text's end, as another program may leave them.
+    const auto cursor = NewTableCursor(directory);
+    cursor->SetOpenOptions({.TableName = "w"});
+    cursor->Open();
+    std::vector<uint8_t> record(cursor->Fields().CursorRecordSize(), 0);
+    cursor->Fields().ClearRecord(record.data());
+    cursor->Fields().WriteField(1, record.data(), int32_t(9));
+    cursor->Fields().WriteField(2, record.data(), std::string("abcdefgh"));
+    const TFieldDefinition& t = *cursor->Fields().FieldAt(2);
+    std::memset(record.data() + t.RecordOffset + 10, 'z', size_t(t.StoredSize) - 9);
+    cursor->InsertRecord(record.data());
+    cursor->Close(TTemporaryContents::Keep);
+  }
+  EXPECT_EQ(Query("SELECT DISTINCT t FROM w"), Query("SELECT t FROM w GROUP BY t"));
+  EXPECT_EQ(Query("SELECT DISTINCT t FROM w"), (TRows{"abcdefg", "abcdefgh", "abcdefghi", "abcdefghijklmno",
+                                                      "abcdefghijklmnop", "abcdefghijklmnopq"}));
 }
 
 // Each row's computed values are worked out afresh: a NULL after a value,
