@@ -56,8 +56,10 @@ private:
 // BLOB read from disk took them and gave them back (four lock calls for
 // each row's memo). A batch takes them once and gives them back after
 // ReadBatchTime, so a writer waits about one of its lock pauses at most.
-// No batch while a progress handler is set (it runs between rows and may
-// write the tables itself) nor when the statement holds its locks anyway.
+// The first batch begins before the filters are built, whose reads share
+// it too. No batch while a progress handler is set (it runs between rows
+// and may write the tables itself) nor when the statement holds its locks
+// anyway.
 class TReadBatch {
 public:
   static constexpr std::chrono::microseconds ReadBatchTime{1000};
@@ -75,6 +77,11 @@ public:
   TReadBatch(const TReadBatch&) = delete;
   TReadBatch& operator=(const TReadBatch&) = delete;
 
+  // Before the filters: the first batch.
+  void Begin() {
+    if (active && locked.empty()) Take(std::chrono::steady_clock::now());
+  }
+
   // Between two rows: starts a batch, or a new one when this one is due.
   void Row() {
     if (!active) return;
@@ -84,11 +91,7 @@ public:
     const auto now = std::chrono::steady_clock::now();
     if (!locked.empty() && now - started < ReadBatchTime) return;
     End();
-    started = now;
-    for (const auto& table : query.Run.Tables) {
-      locked.push_back(table->Cursor.get());
-      table->Cursor->BeginRead();
-    }
+    Take(now);
   }
 
   void End() {
@@ -101,6 +104,15 @@ private:
   TDataQuery& query;
   const bool active;
   std::vector<TTableCursor*> locked;
+
+  void Take(std::chrono::steady_clock::time_point now) {
+    started = now;
+    for (const auto& table : query.Run.Tables) {
+      locked.push_back(table->Cursor.get());
+      table->Cursor->BeginRead();
+    }
+  }
+
   std::chrono::steady_clock::time_point started;
   uint32_t rows = 0;
 };
@@ -383,16 +395,19 @@ void TDataQuery::ExecuteSelect() {
   // A move that failed in an earlier execution left no answer.
   if (!Run.Answer) CreateAnswerTable(*this, false);
   clearAnswer();
+  TReadBatch batch(*this);
+  batch.Begin();
   PlanConditions(*this);
   if (KeepsTemporaryAnswer(*this) && Run.AnswerInMemory != AnswerFitsInMemory(*this)) {
     const bool inMemory = !Run.AnswerInMemory;
+    // Files are made and deleted without the source tables' locks.
+    batch.End();
     DropAnswerTable(*this);
     CreateAnswerTable(*this, inMemory);
     clearAnswer();
   }
   TRowBuilder builder(*this);
   TRowProgress progress(*this);
-  TReadBatch batch(*this);
   if (Plan.AggregatesOnly) {
     TTableCursor& answer = *Run.Answer;
     std::vector<uint8_t> result(answer.Fields().CursorRecordSize(), 0);

@@ -7,6 +7,7 @@
 #include <thread>
 #include <tuple>
 
+#include "engTableTestSupport.h"
 #include "sqlPlanner.h"
 #include "sqlTestSupport.h"
 
@@ -771,3 +772,61 @@ TEST_F(SqlSelectTest, SmallAnswersOfThreadsAtOnceKeepApart) {
 }
 
 }  // namespace
+
+namespace {
+
+// A statement's filter and row loop share one hold of the source's read
+// locks, given back when it ends: a writer of another process finds the
+// table free between executions (it gives up at once otherwise) and is
+// seen by the next one, as is a writer of another session; appending
+// without a pause during executions, it is seen whole, every row it
+// committed before a state the statement read and none half-written.
+TEST_F(SqlTest, AnotherProcesssAppendsAreSeenWholeWithinAndBetweenExecutions) {
+  Exec("CREATE TABLE rows (ID INTEGER, NAME CHAR(20), GRP INTEGER)");
+  // The rows the writers append: ID n, NAME "Nn", GRP n mod 100.
+  auto upTo = [](int32_t last) {
+    TRows rows;
+    for (int32_t id = 1; id <= last; ++id)
+      if (id % 100 < 50) rows.push_back(std::to_string(id) + "|N" + std::to_string(id) + "|" + std::to_string(id % 100));
+    return rows;
+  };
+  TQueryStatement& statement = Prepare("SELECT ID, NAME, GRP FROM rows WHERE GRP < 50");
+  EXPECT_EQ(Rows(statement.Execute()), TRows{});
+  TableHelperProcess writer;
+  ASSERT_EQ(writer.Ask("retry 0 0"), 0u);
+  ASSERT_EQ(writer.Ask("cursor " + folder + " rows shared"), 0u);
+  ASSERT_EQ(writer.Ask("insert 1 100"), 0u);
+  EXPECT_EQ(Rows(statement.Execute()), upTo(100));
+  ASSERT_EQ(writer.Ask("insert 101 100"), 0u);
+  EXPECT_EQ(Rows(statement.Execute()), upTo(200));
+
+  TDataSession* other = nullptr;
+  CreateEngineSession(other);
+  {
+    TQueryStatement insert(other->OpenDirectory("", folder));
+    int32_t position = 0;
+    insert.Prepare("INSERT INTO rows VALUES (201, 'N201', 1)", position);
+    insert.Execute();
+  }
+  FreeEngineSession(other);
+  EXPECT_EQ(Rows(statement.Execute()), upTo(201));
+
+  ASSERT_EQ(writer.Ask("retry 50 100"), 0u);
+  ASSERT_EQ(writer.Ask("insertendless 202 1"), 0u);
+  // Until the writer has gone two hundreds past: rows of groups 50 to 99
+  // are appended unseen.
+  int32_t seen = 201;
+  for (int run = 0; seen < 400; ++run) {
+    ASSERT_LT(run, 100000) << "the writer stopped after " << seen;
+    const TRows rows = Rows(statement.Execute());
+    ASSERT_FALSE(rows.empty());
+    const int32_t last = std::stoi(rows.back().substr(0, rows.back().find('|')));
+    ASSERT_GE(last, seen);
+    ASSERT_EQ(rows, upTo(last)) << "run " << run;
+    seen = last;
+  }
+  writer.Kill();
+}
+
+}  // namespace
+
