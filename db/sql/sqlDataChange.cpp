@@ -95,12 +95,12 @@ std::vector<TExpTreePtr> CheckedValues(TDataQuery& query, bool withParams) {
 // writes every commit interval; rolled back when a row fails.
 class TChangeTransaction {
 public:
-  TChangeTransaction(TDataQuery& query, TSourceTable& table)
+  TChangeTransaction(TDataQuery& query, TSourceTable& table, const TTransactionOptions& options = {})
       : query(query), directory(*table.Directory), started(!directory.InTransaction()),
         interval(query.Parsed.Options.HasCommitInterval ? query.Parsed.Options.CommitInterval
                                                 : DefaultCommitInterval(table.Cursor->Fields().GetRecordSize())),
         stepped(started || query.Parsed.Options.HasCommitInterval) {
-    if (started) directory.StartTransaction();
+    if (started) directory.StartTransaction(options);
   }
   // Runs while the row's error travels on: a failing rollback must not end
   // the program, and the first error is the one the caller needs.
@@ -210,7 +210,7 @@ void ExecuteInsert(TDataQuery& query) {
   TExpEvalContext context = SourceEvalContext(query, &columns);
   if (!query.Parsed.Change.SubSelect) {
     const std::vector<TExpTreePtr> values = CheckedValues(query, true);
-    TChangeTransaction transaction(query, table);
+    TChangeTransaction transaction(query, table, {.SingleChange = true});
     cursor.Checks().ApplyDefaults(record.data());
     table.HasRow = false;  // no row: column references are NULL
     for (size_t i = 0; i < values.size(); ++i) {

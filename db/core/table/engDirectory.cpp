@@ -79,7 +79,7 @@ void TDataDirectory::KeepCreatedTable(TDataTable* table, const TTableOpenOptions
   table->SetSequentialAccess(options.SequentialAccess);
   table->SetNoFilterUpdate(options.NoFilterUpdate);
   table->SetSqlSource(options.SqlSource);
-  if (transactionActive) table->StartTransaction();
+  if (transactionActive) table->StartTransaction(transactionOptions);
 }
 
 int32_t TDataDirectory::OpenTable(const std::string& tableName, const TTableOpenOptions& options,
@@ -115,7 +115,7 @@ int32_t TDataDirectory::OpenTable(const std::string& tableName, const TTableOpen
     if (found) ReleaseIfUnused(found);
   });
   opening->Open();
-  if (transactionActive) opening->StartTransaction();
+  if (transactionActive) opening->StartTransaction(transactionOptions);
   closeOnFailure.Dismiss();
   if (created) tables.Add(std::move(created));
   table = opening;
@@ -182,15 +182,16 @@ std::string TDataDirectory::GetTempTableName(bool inMemory) const {
   }
 }
 
-void TDataDirectory::StartTransaction() {
+void TDataDirectory::StartTransaction(const TTransactionOptions& options) {
   if (transactionActive) return;
   int32_t started = 0;
   TScopeGuard rollBackStarted([&] {
     while (started > 0) ReleaseQuietly([&] { Table(--started)->Rollback(); });
   });
-  for (; started < tables.Count(); ++started) Table(started)->StartTransaction();
+  for (; started < tables.Count(); ++started) Table(started)->StartTransaction(options);
   rollBackStarted.Dismiss();
   transactionActive = true;
+  transactionOptions = options;
 }
 
 void TDataDirectory::Rollback() {

@@ -10,6 +10,7 @@
 
 #include "engHeap.h"
 #include "engOwnedList.h"
+#include "engTransactionOptions.h"
 
 class TDataSession;
 class TDataTable;
@@ -80,7 +81,7 @@ public:
 
   // A transaction over every registered table; a table opened meanwhile
   // joins it. A table whose last user left is closed when it ends.
-  void StartTransaction();
+  void StartTransaction(const TTransactionOptions& options = {});
   void Rollback();
   // Without release the changes are written and the transaction goes on.
   void Commit(bool release);
@@ -94,6 +95,7 @@ private:
   TOwnedList<TDataTable> tables;
   uint32_t useCount = 0;
   bool transactionActive = false;
+  TTransactionOptions transactionOptions;
 
   TDataTable* Table(int32_t index) const { return tables.Get(index); }
   // Frees a table that has no user and no transaction.

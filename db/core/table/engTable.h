@@ -18,6 +18,7 @@
 #include "engHeap.h"
 #include "engIndexFile.h"
 #include "engRecordsBitmap.h"
+#include "engTransactionOptions.h"
 
 class TDataCursor;
 class TDataDirectory;
@@ -142,7 +143,7 @@ public:
   // the caches that the change made stale are dropped.
   bool CheckForChanges();
 
-  void StartTransaction();
+  void StartTransaction(const TTransactionOptions& options = {});
   void Rollback();
   // With release the transaction ends; without it the changes are written
   // and the transaction goes on.
@@ -241,6 +242,8 @@ private:
   uint16_t changeCheckIndexLock = 0;
   uint16_t changeCheckBlobLock = 0;
   bool transactionActive = false;
+  // The transaction makes one change: its write lock waits for the commit.
+  bool writeLockToCommit = false;
   bool dataChanged = false;
   // The counts before and after the last commit's header writes.
   bool commitCarries = false;

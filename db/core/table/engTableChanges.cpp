@@ -4,6 +4,8 @@
 
 #include "engTable.h"
 
+#include <utility>
+
 #include "rtlAssert.h"
 #include "engBlobLayout.h"
 #include "engDataLayout.h"
@@ -62,10 +64,11 @@ bool TDataTable::CheckForChanges() {
   return true;
 }
 
-void TDataTable::StartTransaction() {
+void TDataTable::StartTransaction(const TTransactionOptions& options) {
   if (readOnly || transactionActive) return;
   if (exclusive) WriteHeaders({});
   transactionActive = true;
+  writeLockToCommit = options.SingleChange;
   TScopeGuard undo([this] { transactionActive = false; });
   LockTransaction();
   undo.Dismiss();
@@ -75,6 +78,10 @@ void TDataTable::Rollback() {
   if (readOnly || !transactionActive) return;
   transactionActive = false;
   TScopeGuard unlock([this] { UnlockTransaction(); });
+  // A single change's write lock, kept for a commit that did not come.
+  TScopeGuard unlockWrite([this, kept = std::exchange(writeLockToCommit, false)] {
+    if (kept) UnlockWrite();
+  });
   ReloadFiles(true, true);
 }
 
@@ -100,6 +107,7 @@ void TDataTable::Commit(bool release) {
   committedTo = ChangeCounts();
   commitCarries = !exclusive;
   if (release) {
+    writeLockToCommit = false;
     UnlockWrite();
     UnlockTransaction();
   } else {

@@ -212,7 +212,7 @@ bool TDataTable::ReleaseWriteLock() {
 }
 
 void TDataTable::UnlockWrite() {
-  if (!writeLockHeld || TableLocksSkipped()) return;
+  if (!writeLockHeld || TableLocksSkipped() || (transactionActive && writeLockToCommit)) return;
   if (!ReleaseWriteLock()) Raise(EngErrLockFailure);
 }
 

@@ -2,6 +2,7 @@
 // INSERT ... SELECT, commit intervals and the statement's transaction.
 
 #include <filesystem>
+#include <memory>
 #include <utility>
 
 #include "sqlDataChange.h"
@@ -175,6 +176,39 @@ TEST_F(SqlDataChangeTest, CommitStepsKeepWhatWasWritten) {
   Exec("DELETE FROM u WHERE k <> 3");
   EXPECT_EQ(ErrorOf("INSERT INTO u SELECT k FROM src").substr(0, 6), "9729: ");
   EXPECT_EQ(Query("SELECT k FROM u ORDER BY k"), (TRows{"3"}));
+}
+
+// A single-row INSERT keeps the table's write lock from its row to its
+// commit. Another session, which meets this one only through the locks as
+// another process would, must find the table free as soon as each
+// statement returns, after one refused by a duplicate key too, while the
+// statements keep the table open; each session sees the other's rows.
+TEST_F(SqlDataChangeTest, ASingleRowInsertLeavesTheTableFreeWhenItReturns) {
+  Exec("CREATE TABLE u (k INTEGER, v INTEGER, PRIMARY KEY (k))");
+  TDataSession* other = nullptr;
+  CreateEngineSession(other);
+  const std::unique_ptr<TDataSession, void (*)(TDataSession*)> owned(other, FreeEngineSession);
+  other->LockRetryCount = 1;
+  other->LockWaitTime = 5;
+  other->SetPrivateDirectory(folder + "/");
+  TDataDirectory* otherDirectory = other->OpenDirectory("", folder);
+  auto otherExec = [&](const std::string& text) {
+    TQueryStatement statement(otherDirectory);
+    int32_t position = 0;
+    statement.Prepare(text, position);
+    return Rows(statement.Execute());
+  };
+  for (int k = 1; k <= 4; ++k) {
+    SCOPED_TRACE(k);
+    const std::string row = std::to_string(k);
+    Prepare("INSERT INTO u VALUES (" + row + ", " + row + ")").Execute();
+    TQueryStatement& duplicate = Prepare("INSERT INTO u VALUES (" + row + ", 0)");
+    EXPECT_THROW(duplicate.Execute(), EEngineError);
+    EXPECT_NO_THROW(otherExec("INSERT INTO u VALUES (" + std::to_string(100 + k) + ", " + row + ")"));
+    EXPECT_EQ(Query("SELECT COUNT(*) FROM u"), (TRows{std::to_string(2 * k)}));
+    EXPECT_EQ(otherExec("SELECT SUM(v) FROM u"), (TRows{std::to_string(k * (k + 1))}));
+  }
+  statements.clear();
 }
 
 TEST_F(SqlDataChangeTest, AnOpenTransactionIsLeftToItsOwner) {
