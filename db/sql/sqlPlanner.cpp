@@ -551,6 +551,9 @@ void TJoinPlan::CheckInvariants(size_t sourceTables) const {
 
 void TJoinRun::CheckInvariants(const TJoinPlan& plan) const {
   ORV_ASSERT(StepFilters.size() == StepHashes.size());
+  // The row test is the one table's: the loop over the driving table
+  // applies it.
+  ORV_ASSERT(!RowTest || (plan.Steps.size() == 1 && Filtered.size() == 1));
   ORV_ASSERT(StepFilters.empty() || StepFilters.size() == plan.Steps.size());
   for (size_t i = 0; i < StepFilters.size(); ++i) {
     ORV_ASSERT(!StepFilters[i] || plan.Steps[i].Condition);
@@ -606,6 +609,7 @@ void BindAndInstall(TDataQuery& query, size_t index) {
 }  // namespace
 
 void ClearPlan(TDataQuery& query) {
+  query.Run.Joins.RowTest.reset();
   for (const size_t source : query.Run.Joins.Filtered) {
     const TSourceTable& table = *query.Run.Tables[source];
     if (table.Cursor && table.Cursor->IsOpen()) table.Cursor->Filters().DropFilter(nullptr);
@@ -614,7 +618,7 @@ void ClearPlan(TDataQuery& query) {
   query.Plan.Joins = {};
 }
 
-void PlanConditions(TDataQuery& query) {
+void PlanConditions(TDataQuery& query, const TConditionInstall& install) {
   ClearPlan(query);
   TConditionPlanner planner(query);
   std::vector<TTableFilterPlan> filters = planner.TakeTableFilters();
@@ -622,6 +626,13 @@ void PlanConditions(TDataQuery& query) {
     TTableCursor& cursor = *query.Run.Tables[planned.Source]->Cursor;
     NoteFiltered(query.Run.Joins, planned.Source);
     TFilter* filter = cursor.Filters().AddFilter(TExpTreePtr(CloneTokenTree(planned.Condition.get())));
+    // Every record would be read by the filter's scan and the ones it lets
+    // through again by the loop: the loop reads them once and tests them.
+    if (install.TestUnservedInRowLoop && query.Run.Tables.size() == 1 && !query.Run.ProgressProc &&
+        !filter->IsCallback && filter->OptimizeLevel == olNone) {
+      query.Run.Joins.RowTest = filter->NewRecordTest();
+      continue;
+    }
     cursor.Filters().ActivateFilter(filter);
     if (!filter->Active) RaiseSqlError("Internal table filter error");
   }
@@ -697,6 +708,7 @@ public:
     if (index == 0 && !query.Run.ProgressProc) {
       while (cursor.GetNextRecords(batch) == 0) {
         for (int32_t i = 0; i < batch.Count(); ++i) {
+          if (run.RowTest && !run.RowTest->Passes(batch.Record(i), batch.RecordNumber(i))) continue;
           if (batch.RecordSize() == table.Record.size()) {
             table.Shown = batch.Record(i);
           } else {
@@ -709,6 +721,8 @@ public:
       }
       return true;
     }
+    // Made only for a loop read in batches.
+    ORV_ASSERT(!run.RowTest);
     table.Shown = nullptr;
     bool matched = false;
     while (cursor.GetNextRecord(table.Record.data()) == 0) {

@@ -47,10 +47,21 @@ private:
   std::unique_ptr<TSplit> split;
 };
 
+// How PlanConditions installs the tables' filters.
+struct TConditionInstall {
+  // The filter of a query's one table that no index serves (no part of it)
+  // is left off its cursor and tested as the row loop reads each record
+  // (TJoinRun::RowTest), instead of a scan that reads every record ahead
+  // of the loop. Only for a caller that neither counts the filtered rows
+  // before the loop nor shows the cursor, and that reads it without a
+  // progress handler (which counts the cursor's moves).
+  bool TestUnservedInRowLoop = false;
+};
+
 // Drops what the run installed for an earlier plan, plans the query's
 // conditions and installs the tables' filters: Plan.Joins holds the plan,
 // Run.Joins what went onto the cursors.
-void PlanConditions(TDataQuery& query);
+void PlanConditions(TDataQuery& query, const TConditionInstall& install = {});
 // Drops the filters the run installed on the source tables and the plan
 // they came from.
 void ClearPlan(TDataQuery& query);

@@ -395,6 +395,10 @@ struct TJoinRun {
   // Per step: the table's rows by key; nil until read, and when they do
   // not fit.
   std::vector<std::unique_ptr<TJoinHash>> StepHashes;
+  // The one table's filter that no index serves, left off its cursor and
+  // tested as the row loop reads each record (TConditionInstall); nil
+  // otherwise.
+  std::unique_ptr<TFilterRecordTest> RowTest;
 
   void CheckInvariants(const TJoinPlan& plan) const;
 };

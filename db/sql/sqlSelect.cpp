@@ -346,19 +346,25 @@ private:
   uint32_t last = 0;
 };
 
-// Whether the rows this execution can give fit SmallAnswerBytes: one
-// for aggregates alone, else at most the one source table's filtered count
-// (or the row limit). A join's rows are not bounded so cheaply.
+// Whether the records of rows rows (-1: not bounded), at most the row
+// limit, fit SmallAnswerBytes.
+bool RowsFitInMemory(TDataQuery& query, int64_t rows) {
+  const int64_t limit = query.Run.MaxRowCount;
+  if (limit >= 0) rows = rows < 0 ? limit : std::min(rows, limit);
+  if (rows < 0) return false;
+  return rows * std::max<int64_t>(query.Run.Answer->Fields().CursorRecordSize(), 1) <= SmallAnswerBytes;
+}
+
+// Whether the rows this execution can give fit: one for aggregates alone,
+// else at most the one source table's filtered count (or the row limit).
+// A join's rows are not bounded so cheaply.
 bool AnswerFitsInMemory(TDataQuery& query) {
   int64_t rows = -1;
   if (query.Plan.AggregatesOnly)
     rows = 1;
   else if (query.Plan.Joins.Steps.size() == 1)
     rows = query.Run.Tables[query.Plan.Joins.Steps.front().Source]->Cursor->GetRecordCount();
-  const int64_t limit = query.Run.MaxRowCount;
-  if (limit >= 0) rows = rows < 0 ? limit : std::min(rows, limit);
-  if (rows < 0) return false;
-  return rows * std::max<int64_t>(query.Run.Answer->Fields().CursorRecordSize(), 1) <= SmallAnswerBytes;
+  return RowsFitInMemory(query, rows);
 }
 
 }  // namespace
@@ -397,8 +403,13 @@ void TDataQuery::ExecuteSelect() {
   clearAnswer();
   TReadBatch batch(*this);
   batch.Begin();
-  PlanConditions(*this);
-  if (KeepsTemporaryAnswer(*this) && Run.AnswerInMemory != AnswerFitsInMemory(*this)) {
+  // A count is an answer of its own only from the filter's bitmap.
+  PlanConditions(*this, {.TestUnservedInRowLoop = !(Plan.AggregatesOnly && Plan.FastCount)});
+  // A filter tested in the row loop leaves the rows uncounted until they
+  // are read: their answer begins in memory and moves to disk once their
+  // records outgrow it, so it ends where their count would have put it.
+  const bool rowsUncounted = Run.Joins.RowTest && !Plan.AggregatesOnly;
+  if (KeepsTemporaryAnswer(*this) && Run.AnswerInMemory != (rowsUncounted || AnswerFitsInMemory(*this))) {
     const bool inMemory = !Run.AnswerInMemory;
     // Files are made and deleted without the source tables' locks.
     batch.End();
@@ -452,9 +463,23 @@ void TDataQuery::ExecuteSelect() {
     // cost that does not grow with the table.
     TAnswerFill fill(*Run.Answer);
     TRowFolder folder(*this, *Run.Answer);
-    // Only BLOB values can take an answer in memory past its bound: its
+    // Only BLOB values can take an answer in memory past its bound when its
     // records were bounded before it was placed there.
-    const bool mayMove = Run.AnswerInMemory && Plan.HasBlobColumn;
+    const bool mayMove = Run.AnswerInMemory && (Plan.HasBlobColumn || rowsUncounted);
+    auto moveToDisk = [&] {
+      // The rows folded so far go in first: the sorts fold what comes
+      // after them as they fold any records.
+      folder.Flush();
+      fill.End();
+      // The copy reads none of the source tables: their locks wait for
+      // the next row.
+      batch.End();
+      moved = true;
+      MoveAnswerToDisk(*this);
+      fill.Begin(*Run.Answer);
+      builder.Retarget(*Run.Answer);
+      folder.Retarget(*Run.Answer);
+    };
     int32_t rows = 0;
     ForEachJoinedRow(*this, [&] {
       batch.Row();
@@ -462,23 +487,12 @@ void TDataQuery::ExecuteSelect() {
       if (!RowPasses(*this)) return true;
       if (Run.MaxRowCount >= 0 && rows >= Run.MaxRowCount) return false;
       ++rows;
+      // Past the rows a count would have let into memory, folded or not.
+      if (mayMove && !moved && rowsUncounted && !RowsFitInMemory(*this, rows)) moveToDisk();
       if (folder.SourceSeen()) return true;
       uint8_t* row = builder.Build();
       if (!folder.Take(row)) Run.Answer->InsertRecord(row);
-      if (mayMove && !moved && builder.BytesBuilt() > Run.MaxAnswerFillBytes) {
-        // The rows folded so far go in first: the sorts fold what comes
-        // after them as they fold any records.
-        folder.Flush();
-        fill.End();
-        // The copy reads none of the source tables: their locks wait for
-        // the next row.
-        batch.End();
-        moved = true;
-        MoveAnswerToDisk(*this);
-        fill.Begin(*Run.Answer);
-        builder.Retarget(*Run.Answer);
-        folder.Retarget(*Run.Answer);
-      }
+      if (mayMove && !moved && builder.BytesBuilt() > Run.MaxAnswerFillBytes) moveToDisk();
       return true;
     });
     batch.End();

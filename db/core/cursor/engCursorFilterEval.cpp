@@ -196,7 +196,7 @@ private:
 
 // Tests records against a filter, one after the other: the evaluation's
 // nodes and the columns' descriptors serve every record.
-class TRecordTest {
+class TRecordTest final : public TFilterRecordTest {
 public:
   TRecordTest(TDataCursor& cursor, TFilter& filter, const TExpToken* node)
       : cursor(cursor),
@@ -211,7 +211,7 @@ public:
     if (!filter.IsCallback && node) results = std::make_unique<TResultsByValue>(cursor, *node);
   }
 
-  bool Passes(const uint8_t* record, uint32_t number) {
+  bool Passes(const uint8_t* record, uint32_t number) override {
     if (filter.IsCallback) return filter.Callback && filter.Callback(record, number);
     values.SetRecord(record);
     if (results && results->Active())
@@ -230,6 +230,12 @@ private:
 };
 
 }  // namespace
+
+std::unique_ptr<TFilterRecordTest> TFilter::NewRecordTest() {
+  auto test = std::make_unique<TRecordTest>(Owner, *this, Condition);
+  test->RememberResults();
+  return test;
+}
 
 bool TCursorFilterSet::RecordPasses(TFilter& filter, const TExpToken* node, const uint8_t* record,
                                     uint32_t number) {

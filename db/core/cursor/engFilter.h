@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 
 #include "engHeap.h"
 #include "rtlFormatSettings.h"
@@ -34,6 +35,18 @@ struct TCursorFilterOptions {
   bool CostChoice = false;
   // Evaluated over what the filters before it let through.
   bool Dependent = false;
+};
+
+// Tests records against one filter one after the other, as the filter's
+// scan tests them: its evaluation's nodes, the columns' descriptors and
+// the results it remembers by a column's value serve every record. For a
+// caller that reads the records itself (of the cursor's record size) and
+// leaves the filter off: no scan reads them ahead of it. The filter
+// outlives the test.
+class TFilterRecordTest {
+public:
+  virtual ~TFilterRecordTest() = default;
+  virtual bool Passes(const uint8_t* record, uint32_t recordNumber) = 0;
 };
 
 class TFilter : public TEngineObject {
@@ -67,4 +80,6 @@ public:
   void Evaluate(TRecordsBitmap& bitmap);
   // The test of one record, read by the caller.
   bool Accepts(const uint8_t* record, uint32_t recordNumber);
+  // A test of the records a caller reads, one after the other.
+  std::unique_ptr<TFilterRecordTest> NewRecordTest();
 };
