@@ -278,6 +278,7 @@ private:
 struct TSortRun {
   int64_t Offset;
   uint32_t Count;
+  int64_t Bytes;
 };
 
 }  // namespace
@@ -315,12 +316,13 @@ public:
 private:
   // A run of the work file being merged.
   struct TRunReader {
-    int64_t Offset;
-    uint32_t Remaining;  // records not yet read from the work file
+    int64_t Offset;      // of the run's bytes not yet read
+    int64_t Bytes;       // those bytes
+    uint32_t Remaining;  // records not yet taken
     std::vector<uint8_t> Chunk;
-    int32_t ChunkCount = 0;
-    int32_t Position = 0;
-    std::vector<uint64_t> Key;  // its current record's, whole words
+    size_t At = 0, End = 0;  // the chunk's bytes not yet taken
+    std::vector<uint8_t> Record;  // the current one
+    std::vector<uint64_t> Key;    // its key, whole words
   };
 
   TDataFile& file;
@@ -534,6 +536,66 @@ private:
     return images;
   }
 
+  // A record as a run of the work file holds it: a bit for each of its
+  // words that is not zero, those words, then its bytes after the last
+  // whole word. An answer's record is mostly the padding of its text
+  // fields (more than half its words zero), and the work file's pages, new
+  // to the system at every sort, were the larger part of a sort's time. An
+  // enciphered file's runs hold its images whole, enciphered.
+  bool PackRuns() const { return !file.IsEncrypted(); }
+  int32_t RecordWords() const { return recordSize / KeyWordBytes; }
+  int32_t WordBitsBytes() const { return (RecordWords() + 7) / 8; }
+  int32_t MaxPackedBytes() const { return PackRuns() ? WordBitsBytes() + recordSize : recordSize; }
+
+  int32_t Pack(const uint8_t* record, uint8_t* out) const {
+    if (!PackRuns()) {
+      std::memcpy(out, record, size_t(recordSize));
+      file.Encipher(out, uint32_t(recordSize));
+      return recordSize;
+    }
+    uint8_t* bits = out;
+    std::memset(bits, 0, size_t(WordBitsBytes()));
+    uint8_t* to = out + WordBitsBytes();
+    const int32_t words = RecordWords();
+    // Without a branch a word: each is written, and kept when not zero
+    // (a zero word's room is at most what the record's bytes take).
+    for (int32_t w = 0; w < words; ++w) {
+      uint64_t word;
+      std::memcpy(&word, record + size_t(w) * KeyWordBytes, KeyWordBytes);
+      const unsigned kept = word != 0;
+      bits[w / 8] = uint8_t(bits[w / 8] | kept << (w % 8));
+      std::memcpy(to, &word, KeyWordBytes);
+      to += kept * KeyWordBytes;
+    }
+    const size_t tail = size_t(recordSize - words * KeyWordBytes);
+    std::memcpy(to, record + size_t(words) * KeyWordBytes, tail);
+    return int32_t(to + tail - out);
+  }
+
+  // The bytes the packed record at in took.
+  int32_t Unpack(const uint8_t* in, uint8_t* record) const {
+    if (!PackRuns()) {
+      std::memcpy(record, in, size_t(recordSize));
+      file.Decipher(record, uint32_t(recordSize));
+      return recordSize;
+    }
+    const uint8_t* bits = in;
+    const uint8_t* from = in + WordBitsBytes();
+    const int32_t words = RecordWords();
+    for (int32_t w = 0; w < words; ++w) {
+      uint8_t* to = record + size_t(w) * KeyWordBytes;
+      if (bits[w / 8] & 1u << (w % 8)) {
+        std::memcpy(to, from, KeyWordBytes);
+        from += KeyWordBytes;
+      } else {
+        std::memset(to, 0, KeyWordBytes);
+      }
+    }
+    const size_t tail = size_t(recordSize - words * KeyWordBytes);
+    std::memcpy(record + size_t(words) * KeyWordBytes, from, tail);
+    return int32_t(from + tail - in);
+  }
+
   // Each block sorted by compact keys of its own, the merge by compact keys
   // of all the blocks' differences.
   void SortThroughWorkFile() {
@@ -544,26 +606,29 @@ private:
     std::vector<TSortRun> runs;
     const uint32_t count = file.PhysicalRecordCount();
     const int32_t blockRecords = std::min(SortBlockBytes / recordSize, MaxSortBlockRecords);
-    std::vector<uint8_t> block(size_t(blockRecords) * recordSize), sorted(block.size());
+    std::vector<uint8_t> block(size_t(blockRecords) * recordSize), sorted(size_t(blockRecords) * MaxPackedBytes());
     const bool compacting = key.ComparesAsBytes();
     TKeyDifferences differences(compacting ? key.Length() : 0);
     int64_t workEnd = 0;
     for (uint32_t first = 1; first <= count; first += uint32_t(blockRecords)) {
       const int32_t n = int32_t(std::min<uint32_t>(uint32_t(blockRecords), count - first + 1));
-      const int32_t live = SortBlock(first, n, block.data(), sorted.data(), compacting ? &differences : nullptr);
+      int32_t bytes = 0;
+      const int32_t live =
+          SortBlock(first, n, block.data(), sorted.data(), bytes, compacting ? &differences : nullptr);
       if (live == 0) continue;
-      WriteFileAt(work.handler, TableName(), workEnd, sorted.data(), live * recordSize);
-      runs.push_back({workEnd, uint32_t(live)});
-      workEnd += int64_t(live) * recordSize;
+      WriteFileAt(work.handler, TableName(), workEnd, sorted.data(), bytes);
+      runs.push_back({workEnd, uint32_t(live), bytes});
+      workEnd += bytes;
     }
     if (compacting) compact = TCompactForm(differences, key.Length(), key.FieldsLength());
     Merge(work.handler, runs);
   }
 
-  // Reads n records from first on and writes the ones in use to sorted in
-  // key order, as file images; their number. Their keys' differences join
+  // Reads n records from first on and packs the ones in use into sorted in
+  // key order (bytes of it); their number. Their keys' differences join
   // all where given.
-  int32_t SortBlock(uint32_t first, int32_t n, uint8_t* block, uint8_t* sorted, TKeyDifferences* all) {
+  int32_t SortBlock(uint32_t first, int32_t n, uint8_t* block, uint8_t* sorted, int32_t& bytes,
+                    TKeyDifferences* all) {
     file.ReadAt(file.RecordOffset(first), block, n * recordSize, false);
     ++file.physicalReads;
     auto imageOf = [this, block](uint32_t i) { return block + size_t(i) * size_t(recordSize); };
@@ -571,12 +636,8 @@ private:
     std::vector<uint32_t> live = CollectLive(uint32_t(n), imageOf, first, all ? &differences : nullptr);
     const TCompactForm form = all ? TCompactForm(differences, key.Length(), key.FieldsLength()) : TCompactForm();
     if (all) all->Join(differences);
-    uint8_t* to = sorted;
-    SortImages(live, imageOf, form, [&](uint32_t i, const uint8_t*) {
-      std::memcpy(to, imageOf(i), size_t(recordSize));
-      if (file.IsEncrypted()) file.Encipher(to, uint32_t(recordSize));
-      to += recordSize;
-    });
+    bytes = 0;
+    SortImages(live, imageOf, form, [&](uint32_t i, const uint8_t*) { bytes += Pack(imageOf(i), sorted + bytes); });
     return int32_t(live.size());
   }
 
@@ -591,30 +652,31 @@ private:
   }
 
   // Moves the reader to its next record; false when the run is exhausted.
-  bool Advance(TFileHandler& work, TRunReader& run, int32_t chunkRecords) {
-    if (++run.Position < run.ChunkCount) {
-      BuildKey(Current(run), run.Key);
-      return true;
-    }
+  // The chunk is filled again whenever what is left of it might end inside
+  // a record.
+  bool Advance(TFileHandler& work, TRunReader& run) {
     if (run.Remaining == 0) return false;
-    run.ChunkCount = int32_t(std::min<uint32_t>(run.Remaining, uint32_t(chunkRecords)));
-    const int32_t bytes = run.ChunkCount * recordSize;
-    run.Chunk.resize(size_t(bytes));
-    ReadFileAt(work, TableName(), run.Offset, run.Chunk.data(), bytes, false);
-    if (file.IsEncrypted())
-      for (int32_t i = 0; i < run.ChunkCount; ++i) file.Decipher(run.Chunk.data() + size_t(i) * recordSize, recordSize);
-    run.Offset += bytes;
-    run.Remaining -= uint32_t(run.ChunkCount);
-    run.Position = 0;
-    BuildKey(Current(run), run.Key);
+    if (run.End - run.At < size_t(MaxPackedBytes()) && run.Bytes > 0) {
+      std::memmove(run.Chunk.data(), run.Chunk.data() + run.At, run.End - run.At);
+      run.End -= run.At;
+      run.At = 0;
+      const int32_t bytes = int32_t(std::min<int64_t>(run.Bytes, int64_t(run.Chunk.size() - run.End)));
+      ReadFileAt(work, TableName(), run.Offset, run.Chunk.data() + run.End, bytes, false);
+      run.Offset += bytes;
+      run.Bytes -= bytes;
+      run.End += size_t(bytes);
+    }
+    run.At += size_t(Unpack(run.Chunk.data() + run.At, run.Record.data()));
+    ORV_ASSERT(run.At <= run.End);
+    --run.Remaining;
+    BuildKey(run.Record.data(), run.Key);
     return true;
   }
 
-  const uint8_t* Current(const TRunReader& run) const { return run.Chunk.data() + size_t(run.Position) * recordSize; }
-
   void Merge(TFileHandler& work, const std::vector<TSortRun>& runs) {
     if (runs.empty()) return;
-    const int32_t chunkRecords = std::max<int32_t>(1, SortBlockBytes / recordSize / int32_t(runs.size()));
+    const size_t chunkBytes =
+        size_t(std::max<int64_t>(2 * int64_t(MaxPackedBytes()), SortBlockBytes / int64_t(runs.size())));
     std::vector<TRunReader> readers(runs.size());
     auto keyOf = [&](size_t i) { return reinterpret_cast<const uint8_t*>(readers[i].Key.data()); };
     auto later = [&](size_t a, size_t b) {
@@ -624,16 +686,20 @@ private:
     std::priority_queue<size_t, std::vector<size_t>, decltype(later)> lowest(later);
     wholeKey.resize(size_t(WholeWords(key.Length()) / KeyWordBytes));
     for (size_t i = 0; i < runs.size(); ++i) {
-      readers[i].Offset = runs[i].Offset;
-      readers[i].Remaining = runs[i].Count;
-      readers[i].Key.resize(size_t(WholeWords(KeyLength()) / KeyWordBytes));
-      if (Advance(work, readers[i], chunkRecords)) lowest.push(i);
+      TRunReader& reader = readers[i];
+      reader.Offset = runs[i].Offset;
+      reader.Bytes = runs[i].Bytes;
+      reader.Remaining = runs[i].Count;
+      reader.Chunk.resize(std::min(chunkBytes, size_t(runs[i].Bytes)));
+      reader.Record.resize(size_t(recordSize));
+      reader.Key.resize(size_t(WholeWords(KeyLength()) / KeyWordBytes));
+      if (Advance(work, reader)) lowest.push(i);
     }
     while (!lowest.empty()) {
       const size_t i = lowest.top();
       lowest.pop();
-      Add(Current(readers[i]), keyOf(i));
-      if (Advance(work, readers[i], chunkRecords)) lowest.push(i);
+      Add(readers[i].Record.data(), keyOf(i));
+      if (Advance(work, readers[i])) lowest.push(i);
     }
   }
 
