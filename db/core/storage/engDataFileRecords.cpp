@@ -388,9 +388,11 @@ uint8_t* TRecordImages::Add() {
 // records, or from the held ones: any other write writes the held ones
 // first, so the file never has a record both held and on disk. An
 // enciphered file's images would need deciphering to be put in order: its
-// records are written as they come.
+// records are written as they come. A temporary file in memory holds them
+// too: writing them into its content cost a copy and the content's growth,
+// and its sort wrote them all again.
 bool TDataFile::HoldsRun(uint32_t first, int32_t count) const {
-  if (!Temporary || InMemory || IsEncrypted() || diskRecords == UnknownDiskRecords) return false;
+  if (!Temporary || IsEncrypted() || diskRecords == UnknownDiskRecords) return false;
   const uint32_t heldEnd = diskRecords + HeldRecordCount();
   if (first <= diskRecords || first > heldEnd + 1) return false;
   const int64_t added = std::max<int64_t>(int64_t(first) + count - 1 - heldEnd, 0);
