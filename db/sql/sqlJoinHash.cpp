@@ -10,6 +10,7 @@
 #include "sqlEvaluation.h"
 #include "sqlItems.h"
 #include "sqlQuery.h"
+#include "sqlWordHash.h"
 
 namespace {
 
@@ -107,17 +108,54 @@ std::unique_ptr<TJoinHash> BuildJoinHash(TDataQuery& query, TSourceTable& inner,
     if (bytes > MaxHashedBytes) return nullptr;
     hash->Rows.emplace(key, inner.Record);
   }
+  hash->IndexKeys();
   return hash;
 }
 
 namespace {
 
-// The key of an outer side that is a bare text column of a table in the
+uint64_t KeyHash(std::string_view key) {
+  return FinishWordHash(MixBytes(WordHashSeed ^ key.size(), reinterpret_cast<const uint8_t*>(key.data()), key.size()));
+}
+
+}  // namespace
+
+void TJoinHash::IndexKeys() {
+  KeyRows.clear();
+  for (auto row = Rows.cbegin(); row != Rows.cend();) {
+    const TRange range = Rows.equal_range(row->first);
+    KeyRows.push_back({KeyHash(row->first), row->first, range});
+    row = range.second;
+  }
+  size_t slots = 16;
+  while (slots < KeyRows.size() * 2) slots *= 2;
+  Slots.assign(slots, 0);
+  for (size_t i = 0; i < KeyRows.size(); ++i) {
+    size_t at = size_t(KeyRows[i].Hash) & (slots - 1);
+    while (Slots[at] != 0) at = (at + 1) & (slots - 1);
+    Slots[at] = uint32_t(i + 1);
+  }
+}
+
+TJoinHash::TRange TJoinHash::Find(std::string_view key) const {
+  const uint64_t hash = KeyHash(key);
+  const size_t mask = Slots.size() - 1;
+  for (size_t at = size_t(hash) & mask; Slots[at] != 0; at = (at + 1) & mask) {
+    const TKeyRows& held = KeyRows[Slots[at] - 1];
+    if (held.Hash == hash && held.Key == key) return held.Range;
+  }
+  return {Rows.cend(), Rows.cend()};
+}
+
+namespace {
+
+// The text of an outer side that is a bare text column of a table in the
 // evaluation's language, straight from the stored bytes of the current
-// row, as AppendKey makes it from the evaluated value (the text up to its
-// end within the field, then a zero byte): false when it is another kind
-// of side, which is evaluated.
-bool AppendStoredTextKey(const TExpToken& side, uint16_t evaluationLanguage, std::string& key, bool& keyed) {
+// row: its bytes up to its end within the field (length), and whether the
+// field holds that end. False when it is another kind of side, which is
+// evaluated; keyed false for NULL.
+bool StoredTextOf(const TExpToken& side, uint16_t evaluationLanguage, std::string_view& text, bool& ended,
+                  bool& keyed) {
   if (side.Kind != nkColumn || side.DataType != dtString || side.FieldNo == 0) return false;
   const TSourceTable* table = BoundSourceTable(side);
   if (!table || table->Cursor->Fields().LanguageId() != evaluationLanguage) return false;
@@ -132,23 +170,41 @@ bool AppendStoredTextKey(const TExpToken& side, uint16_t evaluationLanguage, std
   if (!stored) return false;
   keyed = !blank;
   if (keyed) {
-    const char* text = reinterpret_cast<const char*>(stored);
-    key.append(text, strnlen(text, field.StoredSize));
-    key += '\0';
+    const char* bytes = reinterpret_cast<const char*>(stored);
+    text = std::string_view(bytes, strnlen(bytes, field.StoredSize));
+    ended = text.size() < field.StoredSize;
   }
   return true;
 }
 
 }  // namespace
 
+// AppendKey's key from the stored bytes where it can: the text up to its
+// end, then a zero byte. A lone text column whose end lies in its field is
+// the key where the row holds it, that zero byte included.
 bool OuterJoinKey(TDataQuery& query, const TExpToken& condition, TJoinHash& hash) {
-  hash.Key.clear();
   const uint16_t language = EvaluationLanguage(query);
+  std::string_view text;
+  bool ended = false;
+  bool keyed = true;
+  if (!(condition.Kind == nkBinary && condition.Code == opAnd) &&
+      StoredTextOf(*condition.Second, language, text, ended, keyed) && (!keyed || ended)) {
+    hash.Probe = std::string_view(text.data(), text.size() + 1);
+    return keyed;
+  }
+  hash.Key.clear();
   std::optional<TSourceColumnValues> columns;
   std::optional<TExpEvalContext> context;
-  bool keyed = true;
+  keyed = true;
   ForEachComparison(condition, [&](const TExpToken& comparison) {
-    if (!keyed || AppendStoredTextKey(*comparison.Second, language, hash.Key, keyed)) return;
+    if (!keyed) return;
+    if (StoredTextOf(*comparison.Second, language, text, ended, keyed)) {
+      if (keyed) {
+        hash.Key.append(text);
+        hash.Key += '\0';
+      }
+      return;
+    }
     if (!context) {
       columns.emplace(language);
       context = SourceEvalContext(query, &*columns);
@@ -157,5 +213,6 @@ bool OuterJoinKey(TDataQuery& query, const TExpToken& condition, TJoinHash& hash
     EvaluateExpressionInto(*context, *comparison.Second, hash.Value);
     keyed = AppendKey(hash.Value, hash.Key);
   });
+  hash.Probe = hash.Key;
   return keyed;
 }

@@ -10,6 +10,7 @@
 #include "sqlAggregates.h"
 #include "sqlEvaluation.h"
 #include "sqlQuery.h"
+#include "sqlWordHash.h"
 
 TRowFolder::TRowFolder(TDataQuery& query, TTableCursor& answer)
     : query(query), answer(&answer),
@@ -54,26 +55,7 @@ std::string TRowFolder::KeyOf(const uint8_t* row) {
 
 namespace {
 
-// Eight bytes a step: the keys are short and every row hashes one.
-uint64_t MixWord(uint64_t hash, uint64_t word) {
-  hash = (hash ^ word) * 0xFF51AFD7ED558CCDull;
-  return hash ^ (hash >> 32);
-}
-
 uint64_t LowBytes(size_t count) { return count == 0 ? 0 : ~uint64_t(0) >> (64 - 8 * count); }
-
-// The bytes a word at a time; the last word holds what is left.
-uint64_t MixBytes(uint64_t hash, const uint8_t* bytes, size_t count) {
-  size_t at = 0;
-  for (; at + 8 <= count; at += 8) {
-    uint64_t word;
-    std::memcpy(&word, bytes + at, 8);
-    hash = MixWord(hash, word);
-  }
-  uint64_t tail = 0;
-  std::memcpy(&tail, bytes + at, count - at);
-  return MixWord(hash, tail);
-}
 
 // Mixes a text's bytes up to its end (its first zero byte, or width) and
 // gives its length: one pass over the words that also finds the end.
@@ -111,7 +93,7 @@ size_t MixText(uint64_t& hash, const uint8_t* text, size_t width) {
 }  // namespace
 
 uint64_t TRowFolder::ReadSourceParts(size_t& length) {
-  uint64_t hash = 0x9E3779B97F4A7C15ull;
+  uint64_t hash = WordHashSeed;
   length = 0;
   for (TSourcePart& part : sourceParts) {
     part.Length = 0;
@@ -134,7 +116,7 @@ uint64_t TRowFolder::ReadSourceParts(size_t& length) {
       length += part.Length;
     }
   }
-  return hash ^ (hash >> 29);
+  return FinishWordHash(hash);
 }
 
 bool TRowFolder::SourcePartsEqual(const char* held) const {

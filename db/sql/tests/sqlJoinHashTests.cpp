@@ -93,14 +93,16 @@ TEST_F(SqlJoinHashTest, SeveralKeysOfEveryFamily) {
 }
 
 // An outer text column is keyed from its stored bytes: a key filling its
-// field and one a character shorter, case variants and codes without a
-// partner give the rows the filters give.
+// field and one a character shorter (looked up where the row holds it),
+// two inner rows of one key, case variants and codes without a partner
+// give the rows the filters give.
 TEST_F(SqlJoinHashTest, OuterTextKeysFromTheirRecords) {
   Exec("UPDATE big SET code = 'abcdefghij' WHERE k >= 500 AND k < 505");
   Exec("UPDATE big SET code = 'abcdefghi' WHERE k >= 505 AND k < 508");
   Exec("UPDATE big SET code = 'C4' WHERE k >= 600 AND k < 620");
   Exec("INSERT INTO tag (code, label) VALUES ('abcdefghij', 'full')");
   Exec("INSERT INTO tag (code, label) VALUES ('abcdefghi', 'short')");
+  Exec("INSERT INTO tag (code, label) VALUES ('abcdefghi', 'twin')");
   Exec("INSERT INTO tag (code, label) VALUES ('C4', 'upper')");
   Exec("INSERT INTO tag (code, label) VALUES ('zz', 'none')");
   const TRows rows = Hashed("SELECT b.k, t.label FROM tag t JOIN big b ON b.code = t.code",
@@ -111,6 +113,7 @@ TEST_F(SqlJoinHashTest, OuterTextKeysFromTheirRecords) {
   };
   EXPECT_EQ(count("full"), 5);
   EXPECT_EQ(count("short"), 3);
+  EXPECT_EQ(count("twin"), 3);
   EXPECT_EQ(count("upper"), 20);
   EXPECT_EQ(count("none"), 0);
 }
