@@ -205,9 +205,10 @@ public:
     }
   }
 
-  // Of an answer that moved to a table laid out alike.
+  // Of an answer that moved to a table laid out alike (the one it leaves is
+  // already gone).
   void Retarget(TTableCursor& next) {
-    ORV_ASSERT(next.Fields().CursorRecordSize() == answer->Fields().CursorRecordSize());
+    ORV_ASSERT(size_t(next.Fields().CursorRecordSize()) == record.size());
     answer = &next;
   }
   // What the rows built so far may take in the answer: their records, and
