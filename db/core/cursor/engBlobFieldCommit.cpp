@@ -2,19 +2,25 @@
 
 #include "engBlobField.h"
 
+#include "engBlobLayout.h"
 #include "engDataFile.h"
 #include "engDataLayout.h"
 #include "engErrorCodes.h"
 #include "engFieldBytes.h"
+#include "engLittleEndian.h"
+#include "engRecordBuffer.h"
 #include "engTable.h"
 
 void TCursorBlobs::AssignBlobSequences(uint8_t* record, bool tableNumbering) {
   uint8_t scratch[FieldDescSize];
   for (int32_t i = 0; i < buffers.Count(); ++i) {
     TBlobBuffer& buffer = *Buffer(i);
-    if (!buffer.Modified || !HeldDesc(buffer, record, tableNumbering, scratch)) continue;
+    if (!buffer.Modified) continue;
+    const uint8_t* fieldDesc = HeldDesc(buffer, record, tableNumbering, scratch);
+    if (!fieldDesc) continue;
     buffer.Sequence = table->DataFile().NextBlobSequence();
-    fields.SetBlobRef(buffer.FieldNo, record, tableNumbering, buffer.Sequence);
+    // Through the descriptor just found: a second look-up copied it whole.
+    PutLE32(FieldValueBytes(fieldDesc, record) + BlobFieldSequenceOffset, buffer.Sequence);
   }
 }
 
