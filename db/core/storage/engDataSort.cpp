@@ -20,6 +20,7 @@
 #include "engFileBuffer.h"
 #include "engFileList.h"
 #include "engKeyCompare.h"
+#include "engKeyEncoding.h"
 #include "engLittleEndian.h"
 #include "engScopeGuard.h"
 #include "engTextCompare.h"
@@ -49,7 +50,9 @@ struct TKeyPiece {
 };
 
 // A record's sort key: per key field its null byte and order-preserving
-// value, then the record's row number, so that equal keys keep one order.
+// value, then the record's row number, so that records of equal keys keep
+// the order their rows were given in (an answer's, the order it was
+// filled), as an index that is not unique keeps them.
 class TSortKey {
 public:
   TSortKey(const TSortKeyField* keys, int count, bool caseInsensitive, uint16_t languageId, uint16_t sortId)
@@ -92,7 +95,8 @@ public:
                       sortId);
       out += desc[FieldDescStoredSizeOffset] + 1;
     }
-    std::memcpy(out, record + RecordAutoIncOffset, RowNumberBytes);
+    // Most significant byte first: compared as bytes, the numbers' order.
+    EncodeInt32Key(int32_t(GetLE32(record + RecordAutoIncOffset)), out);
   }
 
   int Compare(const uint8_t* a, const uint8_t* b, bool withRowNumber) const {
