@@ -31,6 +31,11 @@ void TDataCursor::RebuildWindowAndBitmaps() {
 
 bool TCursorFilterSet::RangeApplies() const { return cursor.range.Active() && !cursor.IsNaturalOrder(); }
 
+bool TCursorFilterSet::HoldAcrossOrders() const {
+  return on && !buildPending && !building && !RangeApplies() &&
+         visible->RecordCount() == int32_t(cursor.DataFile().PhysicalRecordCount());
+}
+
 void TCursorFilterSet::Rebuild(TFilter* only) {
   // No filter's bitmap survives a count that skipped building them.
   if (buildPending) only = nullptr;

@@ -78,6 +78,9 @@ public:
   // through the cursor, whose part this set is, so the const readers of
   // the cursor may settle them.
   bool BuildPending() const { return buildPending; }
+  // The bitmaps hold as built for any order without a range: filtering
+  // is on, built for the table's present size, and no range narrows it.
+  bool HoldAcrossOrders() const;
   void EnsureBuilt() const;
   // The cursor stands at the before-first (or after-last) crack of what
   // it sees, next to a key not looked up yet.
@@ -138,6 +141,8 @@ private:
   uint8_t edgeIndexNo = 0;
 
   void RequireFilterRoom() const;
+  // Whether an active dependent filter comes after the one at index.
+  bool DependentAfter(int32_t index) const;
   TFilter* InsertFilter(std::unique_ptr<TFilter> filter, const TCursorFilterOptions& options);
 
   // The range narrows what the cursor sees (index order only).

@@ -152,8 +152,9 @@ void TCursorFilterSet::DropFilter(TFilter* filter) {
   if (filter) {
     const int32_t index = IndexOf(filter);
     const bool wasActive = filter->Active;
+    const bool dependentAfter = DependentAfter(index);
     Delete(index);
-    if (wasActive) cursor.AfterFilterChange(nullptr, false);
+    if (wasActive) cursor.AfterFilterChange(nullptr, dependentAfter);
     return;
   }
   DropAll();
@@ -184,14 +185,24 @@ void TCursorFilterSet::ActivateFilter(TFilter* filter) {
 
 void TCursorFilterSet::DeactivateFilter(TFilter* filter) {
   cursor.RequireOpen();
+  bool dependentAfter = false;
   if (filter) {
-    IndexOf(filter);
+    const int32_t index = IndexOf(filter);
     if (!filter->Active) return;
     filter->Active = false;
+    dependentAfter = DependentAfter(index);
   } else {
     for (int32_t i = 0; i < FilterCount(); ++i) FilterAt(i)->Active = false;
   }
-  cursor.AfterFilterChange(nullptr, false);
+  cursor.AfterFilterChange(nullptr, dependentAfter);
+}
+
+// A dependent filter's bitmap holds only what the active filters before it
+// passed: one of those switched off or dropped leaves it too narrow.
+bool TCursorFilterSet::DependentAfter(int32_t index) const {
+  for (int32_t i = index + 1; i < FilterCount(); ++i)
+    if (FilterAt(i)->Active && FilterAt(i)->Dependent) return true;
+  return false;
 }
 
 // The filter owns the new condition once the handle is accepted; when the

@@ -51,10 +51,20 @@ void TDataCursor::SetIndexNo(uint8_t n) {
   if (outermost && table->LockChangeCheck()) Resynchronise();
   const TCursorPlace was = position.Place();
   std::vector<uint8_t> record(GetCurrentRecordBuffer(), GetCurrentRecordBuffer() + CursorRecordSize());
+  const bool bitmapsHold = filtering.HoldAcrossOrders();
   range.Reset();
   LoadIndexState(n);
   filtering.UpdateState();
-  RebuildWindowAndBitmaps();
+  // Without a range before or after, the records in use and those each
+  // filter passes are the same in the new order: only its window is new
+  // (evaluating the filters again was a scan of the table per change).
+  if (bitmapsHold && filtering.FilteringOn()) {
+    TOperationBracket bracket(*this);
+    filtering.SettleEdge();
+    ComputeRangeWindow();
+  } else {
+    RebuildWindowAndBitmaps();
+  }
   ReFindAfterIndexChange(record.data(), was);
 }
 
