@@ -6,6 +6,8 @@
 #include <deque>
 #include <map>
 #include <set>
+#include <span>
+#include <string_view>
 #include <vector>
 
 #include "engTableCursor.h"
@@ -532,6 +534,112 @@ TJoinPlan TConditionPlanner::DecideJoins(const TTableRows& rows) {
   return TPlanning(query, *split).DecideJoins(rows);
 }
 
+namespace {
+
+// An index walk reads every key of its stretch and the records of those
+// the filter passes; a scan passes over the records the filter left out
+// by their bitmap, and sorts the rest. Measured on the jobs table
+// (bench_sql): the walk wins while its keys are at most this many per row
+// it gives.
+constexpr int32_t MaxKeysWalkedPerRow = 4;
+// The records a walk over the whole index reads before it judges a
+// filter it tests itself by the share that passed.
+constexpr int64_t WalkProbeRecords = 1024;
+
+bool IsLeafComparison(const TExpToken& node) {
+  return (node.Kind == nkBinary || node.Kind == nkStringCompare) && node.Code >= opEqual &&
+         node.Code <= opLessEqual && node.First && node.Second;
+}
+
+// The column a condition leaf tests, itself or upper-cased; nil when the
+// leaf is none an index could serve.
+const TExpToken* TestedColumn(const TExpToken& node) {
+  const bool leaf = IsLeafComparison(node) || (node.Kind == nkPredicate && node.First) ||
+                    (node.Kind == nkUnary && node.Code == opIsNull && node.First);
+  if (!leaf) return nullptr;
+  const TExpToken* tested = node.First;
+  if (tested->Kind == nkFunction && tested->Code == fnUpper && tested->First) tested = tested->First;
+  return tested->Kind == nkColumn ? tested : nullptr;
+}
+
+// Types whose index order is their values' order and whose constants the
+// filter holds in stored form: a bound taken from the filter keeps every
+// row it passes within the stretch.
+bool BoundableType(uint8_t type) {
+  return type == dtDate || type == dtTime || type == dtInteger || type == dtSmallInt || type == dtWord;
+}
+
+struct TWalkBounds {
+  const TExpToken* Low = nullptr;
+  const TExpToken* High = nullptr;
+  // A leaf another index serves: its few rows sort cheaper than the walk.
+  bool ServedElsewhere = false;
+};
+
+void CollectWalkBounds(const TExpToken& node, TTableCursor& cursor, uint8_t orderIndex, TWalkBounds& bounds) {
+  if (node.Kind == nkBinary && node.Code == opAnd && node.First && node.Second) {
+    CollectWalkBounds(*node.First, cursor, orderIndex, bounds);
+    CollectWalkBounds(*node.Second, cursor, orderIndex, bounds);
+    return;
+  }
+  const TExpToken* column = TestedColumn(node);
+  if (!column) return;
+  const uint16_t first = cursor.Fields().GetIndexDefinition(orderIndex).FieldNumbers.front();
+  if (column->FieldNo != first) {
+    const int secondaries = cursor.Fields().GetSecondaryIndexCount();
+    for (int n = cursor.Fields().PrimaryIsNatural() ? 1 : 0; n <= secondaries; ++n)
+      if (n != orderIndex && cursor.Fields().GetIndexDefinition(n).StartsWith(column->FieldNo))
+        bounds.ServedElsewhere = true;
+    return;
+  }
+  if (node.First != column || !BoundableType(column->DataType)) return;
+  auto constant = [column](const TExpToken* value) {
+    return value && value->Kind == nkConstant && !value->IsNull && value->Value &&
+                   value->DataType == column->DataType && value->DataSize == column->DataSize
+               ? value
+               : nullptr;
+  };
+  const TExpToken* low = nullptr;
+  const TExpToken* high = nullptr;
+  if (node.Kind == nkPredicate && node.Code == opBetween && node.Second) {
+    low = constant(node.Second);
+    high = constant(node.Second->Next);
+  } else if (IsLeafComparison(node)) {
+    const TExpToken* value = constant(node.Second);
+    if (node.Code == opEqual || node.Code == opGreater || node.Code == opGreaterEqual) low = value;
+    if (node.Code == opEqual || node.Code == opLess || node.Code == opLessEqual) high = value;
+  }
+  // Any one leaf's bounds hold every row the AND passes.
+  if (!bounds.Low) bounds.Low = low;
+  if (!bounds.High) bounds.High = high;
+}
+
+}  // namespace
+
+TOrderWalk TConditionPlanner::PlanOrderWalk(const std::vector<TTableFilterPlan>& filters) const {
+  TOrderWalk walk;
+  if (query.Plan.OrderIndex == NoResultIndex || query.Parsed.Sources.Tables.size() != 1 ||
+      query.Run.MaxRowCount >= 0 || query.Run.ProgressProc)
+    return walk;
+  TTableCursor& cursor = *query.Run.Tables.front()->Cursor;
+  TWalkBounds bounds;
+  for (const TTableFilterPlan& filter : filters)
+    CollectWalkBounds(*filter.Condition, cursor, query.Plan.OrderIndex, bounds);
+  if (bounds.ServedElsewhere) return walk;
+  walk.Walk = true;
+  // A descending first field would put the bounds the other way round.
+  if (cursor.Fields().GetIndexDefinition(query.Plan.OrderIndex).KeyDescending(0)) return walk;
+  if (bounds.Low) walk.Low.reset(CloneTokenTree(bounds.Low));
+  if (bounds.High) walk.High.reset(CloneTokenTree(bounds.High));
+  return walk;
+}
+
+bool TConditionPlanner::WalkPays(const TOrderWalk& walk, int32_t rows, int32_t allRows) const {
+  // A stretch of the order's first field serves the condition and the
+  // order at once; without one every key is walked.
+  return walk.Walk && (walk.Low || walk.High || int64_t(rows) * MaxKeysWalkedPerRow >= allRows);
+}
+
 void TJoinPlan::CheckInvariants(size_t sourceTables) const {
   ORV_ASSERT(Steps.empty() || Steps.size() == sourceTables);
   std::set<size_t> placed, filtered;
@@ -547,6 +655,8 @@ void TJoinPlan::CheckInvariants(size_t sourceTables) const {
   }
   for (const TTableFilterPlan& filter : TableFilters)
     ORV_ASSERT(filter.Source < sourceTables && filter.Condition && filtered.insert(filter.Source).second);
+  ORV_ASSERT(!Order.Walk || (sourceTables == 1 && Steps.size() == 1));
+  ORV_ASSERT(Order.Walk || (!Order.Low && !Order.High));
 }
 
 void TJoinRun::CheckInvariants(const TJoinPlan& plan) const {
@@ -554,6 +664,7 @@ void TJoinRun::CheckInvariants(const TJoinPlan& plan) const {
   // The row test is the one table's: the loop over the driving table
   // applies it.
   ORV_ASSERT(!RowTest || (plan.Steps.size() == 1 && Filtered.size() == 1));
+  ORV_ASSERT(!Ordered || plan.Order.Walk);
   ORV_ASSERT(StepFilters.empty() || StepFilters.size() == plan.Steps.size());
   for (size_t i = 0; i < StepFilters.size(); ++i) {
     ORV_ASSERT(!StepFilters[i] || plan.Steps[i].Condition);
@@ -606,6 +717,35 @@ void BindAndInstall(TDataQuery& query, size_t index) {
   }
 }
 
+// The driving table on the walk's index and within its stretch; the run
+// notes it, to put the table back in natural order.
+void InstallOrder(TDataQuery& query, const TOrderWalk& walk) {
+  TTableCursor& cursor = *query.Run.Tables.front()->Cursor;
+  ORV_ASSERT(walk.Walk && !query.Run.Joins.Ordered && cursor.IsNaturalOrder());
+  query.Run.Joins.NaturalIndex = cursor.GetIndexNo();
+  query.Run.Joins.Ordered = true;
+  cursor.SetIndexNo(query.Plan.OrderIndex);
+  if (!walk.Low && !walk.High) return;
+  const uint16_t field = cursor.Fields().GetIndexDefinition(query.Plan.OrderIndex).FieldNumbers.front();
+  std::vector<uint8_t> low(cursor.Fields().CursorRecordSize()), high(low.size());
+  auto bound = [&](const TExpToken* value, std::vector<uint8_t>& record) -> const uint8_t* {
+    if (!value) return nullptr;
+    cursor.Fields().ClearRecord(record.data());
+    cursor.Fields().WriteField(field, record.data(), std::span<const uint8_t>(value->Value, size_t(value->DataSize)));
+    return record.data();
+  };
+  cursor.SetRange(bound(walk.Low.get(), low), 1, bound(walk.High.get(), high), 1);
+}
+
+void RestoreNaturalOrder(TDataQuery& query) {
+  if (!query.Run.Joins.Ordered) return;
+  query.Run.Joins.Ordered = false;
+  TTableCursor& cursor = *query.Run.Tables.front()->Cursor;
+  if (!cursor.IsOpen()) return;
+  if (cursor.RangeActive()) cursor.ResetRange();
+  cursor.SetIndexNo(query.Run.Joins.NaturalIndex);
+}
+
 }  // namespace
 
 void ClearPlan(TDataQuery& query) {
@@ -614,6 +754,8 @@ void ClearPlan(TDataQuery& query) {
     const TSourceTable& table = *query.Run.Tables[source];
     if (table.Cursor && table.Cursor->IsOpen()) table.Cursor->Filters().DropFilter(nullptr);
   }
+  // Without its filters the table goes back to natural order at no cost.
+  RestoreNaturalOrder(query);
   query.Run.Joins = {};
   query.Plan.Joins = {};
 }
@@ -622,6 +764,12 @@ void PlanConditions(TDataQuery& query, const TConditionInstall& install) {
   ClearPlan(query);
   TConditionPlanner planner(query);
   std::vector<TTableFilterPlan> filters = planner.TakeTableFilters();
+  // A walk within a stretch takes its index and range before the filters,
+  // which are then evaluated over the stretch alone; one over the whole
+  // index only when the rows the filters leave make it pay.
+  TOrderWalk order = planner.PlanOrderWalk(filters);
+  const int32_t allRows = order.Walk ? query.Run.Tables.front()->Cursor->GetRecordCount() : 0;
+  if (order.Walk && (order.Low || order.High)) InstallOrder(query, order);
   for (const TTableFilterPlan& planned : filters) {
     TTableCursor& cursor = *query.Run.Tables[planned.Source]->Cursor;
     NoteFiltered(query.Run.Joins, planned.Source);
@@ -641,6 +789,13 @@ void PlanConditions(TDataQuery& query, const TConditionInstall& install) {
   if (planner.WeighsRows())
     for (const auto& table : query.Run.Tables) rows.push_back(table->Cursor->GetRecordCount());
   TJoinPlan plan = planner.DecideJoins(rows);
+  if (order.Walk && !query.Run.Joins.Ordered) {
+    if (planner.WalkPays(order, query.Run.Tables.front()->Cursor->GetRecordCount(), allRows))
+      InstallOrder(query, order);
+    else
+      order = {};
+  }
+  plan.Order = std::move(order);
   plan.TableFilters = std::move(filters);
   plan.CheckInvariants(query.Parsed.Sources.Tables.size());
   query.Plan.Joins = std::move(plan);
@@ -757,4 +912,118 @@ void ForEachJoinedRow(TDataQuery& query, const std::function<bool()>& row) {
     if (steps[i].Hashed && !query.Run.Joins.StepHashes[i])
       query.Run.Joins.StepHashes[i] = BuildJoinHash(query, *query.Run.Tables[steps[i].Source], *steps[i].Condition);
   TNestedLoop(query, row).Loop(0);
+}
+
+namespace {
+
+// Proves, row by row, that an index walk gives rows of equal ORDER BY
+// values as the sort gives them: in the order a natural-order fill took
+// them, that is, by record number. Two rows in a row that go back in
+// record number must then differ in an ordered value. Values are compared
+// as stored where equal keys mean equal bytes (numbers, dates, times,
+// Booleans, and texts compared with case under no language); other values
+// that go back are taken as equal.
+class TOrderTies {
+public:
+  TOrderTies(const TDataQuery& query, const TSourceTable& table)
+      : exactText(table.Cursor->Fields().LanguageId() == 0 && !query.Parsed.Ordering.NoCase) {
+    size_t width = 0;
+    for (const TColumnItem& item : query.Plan.OrderBy) {
+      const TResultField& column = *query.Plan.ResultFields[size_t(item.ColumnNo - 1)];
+      fields.push_back(&table.Field(column.SourceFieldNo));
+      width += 1 + size_t(fields.back()->StoredSize);
+    }
+    last.resize(width);
+  }
+
+  // False when the record (its number) breaks the order of the ties.
+  bool Take(uint32_t number, const uint8_t* record) {
+    const bool agrees = !hasLast || number > lastNumber || Differs(record);
+    uint8_t* to = last.data();
+    for (const TFieldDefinition* field : fields) {
+      std::memcpy(to, record + field->RecordOffset, 1 + size_t(field->StoredSize));
+      to += 1 + field->StoredSize;
+    }
+    lastNumber = number;
+    hasLast = true;
+    return agrees;
+  }
+
+private:
+  const bool exactText;
+  std::vector<const TFieldDefinition*> fields;
+  std::vector<uint8_t> last;  // the last row's null bytes and values
+  uint32_t lastNumber = 0;
+  bool hasLast = false;
+
+  bool Differs(const uint8_t* record) const {
+    const uint8_t* was = last.data();
+    for (const TFieldDefinition* field : fields) {
+      const uint8_t* is = record + field->RecordOffset;
+      const size_t width = field->StoredSize;
+      if ((was[0] == 0) != (is[0] == 0)) return true;
+      if (is[0] != 0 && ComparesAsStored(*field)) {
+        if (field->Type != dtString) {
+          if (std::memcmp(was + 1, is + 1, width) != 0) return true;
+        } else {
+          const auto* a = reinterpret_cast<const char*>(was + 1);
+          const auto* b = reinterpret_cast<const char*>(is + 1);
+          if (std::string_view(a, strnlen(a, width)) != std::string_view(b, strnlen(b, width))) return true;
+        }
+      }
+      was += 1 + width;
+    }
+    return false;
+  }
+
+  bool ComparesAsStored(const TFieldDefinition& field) const {
+    switch (field.Type) {
+      case dtDate:
+      case dtTime:
+      case dtInteger:
+      case dtSmallInt:
+      case dtWord:
+      case dtBoolean:
+        return true;
+      case dtString:
+        return exactText;
+      default:
+        return false;
+    }
+  }
+};
+
+}  // namespace
+
+bool ForEachRowInIndexOrder(TDataQuery& query, const std::function<bool()>& row) {
+  const TJoinPlan& plan = query.Plan.Joins;
+  ORV_ASSERT(plan.Order.Walk && plan.Steps.size() == 1 && query.Plan.OrderIndex != NoResultIndex);
+  TSourceTable& table = *query.Run.Tables[plan.Steps.front().Source];
+  TTableCursor& cursor = *table.Cursor;
+  ORV_ASSERT(query.Run.Joins.Ordered && cursor.GetIndexNo() == query.Plan.OrderIndex);
+  TShownRow shown(table);
+  table.Shown = nullptr;
+  TOrderTies ties(query, table);
+  // A filter no index serves is tested here, on each record the walk
+  // reads; over the whole index its first records tell whether it lets
+  // through enough of them for the walk to pay (the filter gave no count).
+  TFilterRecordTest* const test = query.Run.Joins.RowTest.get();
+  const bool probing = test && !plan.Order.Low && !plan.Order.High;
+  int64_t walked = 0, passed = 0;
+  cursor.SetToBegin();
+  while (cursor.GetNextRecord(table.Record.data()) == 0) {
+    const uint32_t number = cursor.CurrentRecordNumber();
+    const bool passes = !test || test->Passes(table.Record.data(), number);
+    ++walked;
+    if (passes) ++passed;
+    const bool unpaid = probing && walked == WalkProbeRecords && passed * MaxKeysWalkedPerRow < walked;
+    if (unpaid || (passes && !ties.Take(number, table.Record.data()))) {
+      RestoreNaturalOrder(query);
+      return false;
+    }
+    if (!passes) continue;
+    table.HasRow = true;
+    if (!row()) return true;
+  }
+  return true;
 }

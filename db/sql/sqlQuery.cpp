@@ -113,6 +113,8 @@ void TQueryPlan::CheckInvariants(const TDataQuery& owner) const {
     const TCursorFields& fields = tables.front()->Cursor->Fields();
     ORV_ASSERT(ResultIndex <= fields.GetSecondaryIndexCount() && (ResultIndex > 0 || !fields.PrimaryIsNatural()));
   }
+  ORV_ASSERT(OrderIndex == NoResultIndex ||
+             (!Live && parsed.Sources.Tables.size() == 1 && !Grouping && !Distinct && parsed.Ordering.Given()));
   ORV_ASSERT(!AggregatesOnly || Grouping);
   ORV_ASSERT(!parsed.Grouping.Given() || Grouping);
   ORV_ASSERT(!Distinct || parsed.Select.Distinct);

@@ -265,12 +265,25 @@ struct TJoinStep {
 // Invariants: the steps are empty, or place every source table once, the
 // driving table first and depth first after it (each step's From earlier,
 // its subtree ending within the plan); a step has a condition exactly when
-// it is joined by one, and only such a step is keyed; one filter per table.
+// it is joined by one, and only such a step is keyed; one filter per table;
+// only a single table is walked in an index's order, and only within
+// bounds of its filter.
+// The driving table read in the order of the plan's OrderIndex, so that
+// the answer needs no sort: within the stretch of keys whose first field
+// lies between two constants of the table's filter (each nil: open), in
+// the field's stored form.
+struct TOrderWalk {
+  bool Walk = false;
+  TExpTreePtr Low;
+  TExpTreePtr High;
+};
+
 struct TJoinPlan {
   std::vector<TTableFilterPlan> TableFilters;
   std::vector<TJoinStep> Steps;
   TExpTreePtr RowWhere;
   TExpTreePtr RowJoins;
+  TOrderWalk Order;
 
   void CheckInvariants(size_t sourceTables) const;
 };
@@ -300,7 +313,8 @@ struct TDataChangePlan {
 // Invariants (once prepared): a live result reads one table through one of
 // its indexes (or in natural order) and has no grouping, DISTINCT, INTO,
 // HAVING or sort of its own; any other result has no index; an answer of
-// aggregates only groups its rows into one; the plan groups where the text
+// aggregates only groups its rows into one; an order index is a canned
+// single table's without grouping or DISTINCT; the plan groups where the text
 // does, and DISTINCT only where the text says so; the grouping or distinct
 // sort gives the order only of an ORDER BY; result columns are numbered
 // 1.. in order, AVG's hidden counts after them; a plain column reads a
@@ -333,6 +347,10 @@ struct TQueryPlan {
   bool OrderGiven = false;  // the grouping or distinct sort gives the order
   bool HasBlobColumn = false;
   uint8_t ResultIndex = NoResultIndex;
+  // A canned answer's: the index of its one table whose order is the
+  // ORDER BY's, ties included (sqlSelectPlan.cpp); NoResultIndex when none.
+  // Whether an execution walks it instead of sorting is the join plan's.
+  uint8_t OrderIndex = NoResultIndex;
   // The HAVING condition, checked against the answer table's fields.
   TExpTreePtr HavingChecked;
   // The enclosing tables' fields a correlated query reads, itself or
@@ -399,6 +417,10 @@ struct TJoinRun {
   // tested as the row loop reads each record (TConditionInstall); nil
   // otherwise.
   std::unique_ptr<TFilterRecordTest> RowTest;
+  // The driving table is on the plan's order index (and its stretch), and
+  // goes back to this index, its natural order, with the plan.
+  bool Ordered = false;
+  uint8_t NaturalIndex = NoResultIndex;
 
   void CheckInvariants(const TJoinPlan& plan) const;
 };

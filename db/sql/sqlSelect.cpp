@@ -482,7 +482,7 @@ void TDataQuery::ExecuteSelect() {
       folder.Retarget(*Run.Answer);
     };
     int32_t rows = 0;
-    ForEachJoinedRow(*this, [&] {
+    auto fillRow = [&] {
       batch.Row();
       if (progress.Step()) return false;
       if (!RowPasses(*this)) return true;
@@ -495,7 +495,22 @@ void TDataQuery::ExecuteSelect() {
       if (!folder.Take(row)) Run.Answer->InsertRecord(row);
       if (mayMove && !moved && builder.BytesBuilt() > Run.MaxAnswerFillBytes) moveToDisk();
       return true;
-    });
+    };
+    // Rows taken in the order index's order need no sort. When their ties
+    // came otherwise than the sort leaves them, they are taken again.
+    bool inOrder = false;
+    if (Plan.Joins.Order.Walk) {
+      ORV_ASSERT(!Plan.Distinct && !Plan.Grouping);
+      inOrder = ForEachRowInIndexOrder(*this, fillRow);
+      if (!inOrder) {
+        batch.End();
+        fill.End();
+        rows = 0;
+        clearAnswer();
+        fill.Begin(*Run.Answer);
+      }
+    }
+    if (!inOrder) ForEachJoinedRow(*this, fillRow);
     batch.End();
     folder.Flush();
     TTableCursor& answer = *Run.Answer;
@@ -526,7 +541,7 @@ void TDataQuery::ExecuteSelect() {
         };
       answer.Admin().SortRecords(keys, false, TSortDuplicates::Group, &callbacks);
     }
-    if (Parsed.Ordering.Given() && !Plan.OrderGiven) {
+    if (Parsed.Ordering.Given() && !Plan.OrderGiven && !inOrder) {
       std::vector<TSortField> keys;
       for (const TColumnItem& item : Plan.OrderBy) keys.push_back({item.ColumnNo, item.Descending});
       answer.Admin().SortRecords(keys, Parsed.Ordering.NoCase, TSortDuplicates::None, nullptr);

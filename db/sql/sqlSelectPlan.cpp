@@ -148,6 +148,63 @@ int FindOrderIndex(const TDataQuery& query, const TQueryPlan& plan, const TSourc
   return -1;
 }
 
+// The index whose order is a canned answer's ORDER BY, ties included; -1
+// when none is. The answer's sort builds each row's key from the answer's
+// copy of the field by the rules an index key is built by (engine key
+// encoding: null byte, then the value's order bytes, directions per field,
+// the answer's language and case rule), and orders equal keys by the
+// answer's row numbers, that is, in the order the rows were filled. So an
+// index serves when its leading fields are the ORDER BY's, each in its
+// direction, under the answer's language and sort, with the case rule of
+// the ORDER BY when a text is ordered, and each ordered field reaches the
+// answer as stored (its type and size unchanged). Equal keys the index
+// holds by row number, or by fields after the ordered ones; the walk
+// proves they come as a natural-order fill gives them, or falls back
+// (sqlPlanner.h). A whole-index descending order reverses the row numbers
+// too, so it never gives the ties as the fill does.
+int FindCannedOrderIndex(const TDataQuery& query, const TQueryPlan& plan, const TSourceTable& table) {
+  const TParsedQuery& parsed = query.Parsed;
+  if (parsed.Sources.Tables.size() != 1 || plan.Grouping || plan.Distinct || parsed.Grouping.Having ||
+      parsed.Target.Into || parsed.Nested || !parsed.Ordering.Given())
+    return -1;
+  TTableCursor& cursor = *table.Cursor;
+  if (plan.LanguageId != cursor.Fields().LanguageId() || plan.SortId != cursor.Fields().SortId()) return -1;
+  std::vector<std::pair<uint16_t, bool>> wanted;
+  bool text = false;
+  for (const TColumnItem& item : parsed.Ordering.Items) {
+    const int found = FindResultColumn(plan, item);
+    if (found == 0) return -1;
+    const TResultField& column = *plan.ResultFields[size_t(found - 1)];
+    if (column.Computed || column.Aggregate != agNone || column.CountStar || column.Source != int(table.Place))
+      return -1;
+    const TFieldDefinition& field = table.Field(column.SourceFieldNo);
+    // The answer's field as AnswerFields makes it: the source's type, a
+    // text of the source's size; BCD's and the row number's keys are
+    // made from other bytes than the answer's copy holds.
+    const uint8_t type = ResultFieldType(column);
+    if (field.IsBlob() || field.IsAutoInc() || type != field.Type || type == dtBcd) return -1;
+    if (type == dtString && uint8_t(std::clamp(column.Size - 1, 1, 250)) != field.DeclaredSize) return -1;
+    wanted.emplace_back(column.SourceFieldNo, item.Descending);
+    text = text || type == dtString;
+  }
+  int best = -1;
+  size_t bestLength = 0;
+  const int secondaries = cursor.Fields().GetSecondaryIndexCount();
+  for (int n = cursor.Fields().PrimaryIsNatural() ? 1 : 0; n <= secondaries; ++n) {
+    const TIndexDefinition index = cursor.Fields().GetIndexDefinition(n);
+    if (index.Descending || index.FieldNumbers.size() < wanted.size()) continue;
+    bool fits = !text || index.CaseInsensitive == parsed.Ordering.NoCase;
+    for (size_t i = 0; fits && i < wanted.size(); ++i)
+      fits = index.FieldNumbers[i] == wanted[i].first && index.KeyDescending(i) == wanted[i].second;
+    // The shortest: fewer fields after the ordered ones, fewer ties to prove.
+    if (fits && (best < 0 || index.FieldNumbers.size() < bestLength)) {
+      best = n;
+      bestLength = index.FieldNumbers.size();
+    }
+  }
+  return best;
+}
+
 }  // namespace
 
 TQueryPlan PlanSelect(const TDataQuery& query) {
@@ -204,6 +261,7 @@ TQueryPlan PlanSelect(const TDataQuery& query) {
     RaiseSqlError("Maximum number of columns (" + std::to_string(MaxResultColumns) + ") in GROUP BY clause " + "exceeded");
   plan.OrderBy = parsed.Ordering.Items;
   ResolveItems(plan, plan.OrderBy, "ORDER BY clause");
+  if (const int index = FindCannedOrderIndex(query, plan, first); index >= 0) plan.OrderIndex = uint8_t(index);
   plan.GroupBy = parsed.Grouping.Items;
   if (!plan.AggregatesOnly) ResolveItems(plan, plan.GroupBy, "GROUP BY clause");
   if (plan.Distinct) {
