@@ -340,6 +340,10 @@ void MoveAnswerToDisk(TDataQuery& query) {
   TScopeGuard dropDisk([&] { DropAnswerTable(query); });
   CreateAnswerTable(query, false);
   TTableCursor& disk = *query.Run.Answer;
+  // Emptied as a fresh answer is before its fill: a file just opened may
+  // hold records nobody has counted, so its appends would go to disk, and
+  // its sort would read them back, instead of being held.
+  disk.Admin().EmptyTable();
   disk.Admin().BeginFill();
   CopyAnswerRecords(*memory, disk, query.Run.EvalSettings);
   disk.Admin().EndFill();
