@@ -6,7 +6,6 @@
 #include <deque>
 #include <map>
 #include <set>
-#include <span>
 #include <string_view>
 #include <vector>
 
@@ -536,14 +535,14 @@ TJoinPlan TConditionPlanner::DecideJoins(const TTableRows& rows) {
 
 namespace {
 
-// An index walk reads every key of its stretch and the records of those
-// the filter passes; a scan passes over the records the filter left out
-// by their bitmap, and sorts the rest. Measured on the jobs table
-// (bench_sql): the walk wins while its keys are at most this many per row
-// it gives.
+// An index walk reads every key and, one at a time, the records the
+// filter passes; a scan reads those records in runs and sorts them.
+// Measured on the jobs table (bench_sql): the walk wins while its keys
+// are at most this many per row it gives (a month of dates, one key in
+// forty, sorts cheaper even when the walk keeps to the month's stretch).
 constexpr int32_t MaxKeysWalkedPerRow = 4;
-// The records a walk over the whole index reads before it judges a
-// filter it tests itself by the share that passed.
+// The records a walk reads before it judges a filter it tests itself by
+// the share that passed.
 constexpr int64_t WalkProbeRecords = 1024;
 
 bool IsLeafComparison(const TExpToken& node) {
@@ -562,82 +561,39 @@ const TExpToken* TestedColumn(const TExpToken& node) {
   return tested->Kind == nkColumn ? tested : nullptr;
 }
 
-// Types whose index order is their values' order and whose constants the
-// filter holds in stored form: a bound taken from the filter keeps every
-// row it passes within the stretch.
-bool BoundableType(uint8_t type) {
-  return type == dtDate || type == dtTime || type == dtInteger || type == dtSmallInt || type == dtWord;
-}
-
-struct TWalkBounds {
-  const TExpToken* Low = nullptr;
-  const TExpToken* High = nullptr;
-  // A leaf another index serves: its few rows sort cheaper than the walk.
-  bool ServedElsewhere = false;
-};
-
-void CollectWalkBounds(const TExpToken& node, TTableCursor& cursor, uint8_t orderIndex, TWalkBounds& bounds) {
-  if (node.Kind == nkBinary && node.Code == opAnd && node.First && node.Second) {
-    CollectWalkBounds(*node.First, cursor, orderIndex, bounds);
-    CollectWalkBounds(*node.Second, cursor, orderIndex, bounds);
-    return;
-  }
+// Whether an index other than the order index starts with a column a
+// leaf of the filter tests: it narrows the rows, which then sort cheaper
+// than the order index is walked.
+bool ServedElsewhere(const TExpToken& node, const std::vector<uint16_t>& otherFirstFields) {
+  if (node.Kind == nkBinary && node.Code == opAnd && node.First && node.Second)
+    return ServedElsewhere(*node.First, otherFirstFields) || ServedElsewhere(*node.Second, otherFirstFields);
   const TExpToken* column = TestedColumn(node);
-  if (!column) return;
-  const uint16_t first = cursor.Fields().GetIndexDefinition(orderIndex).FieldNumbers.front();
-  if (column->FieldNo != first) {
-    const int secondaries = cursor.Fields().GetSecondaryIndexCount();
-    for (int n = cursor.Fields().PrimaryIsNatural() ? 1 : 0; n <= secondaries; ++n)
-      if (n != orderIndex && cursor.Fields().GetIndexDefinition(n).StartsWith(column->FieldNo))
-        bounds.ServedElsewhere = true;
-    return;
-  }
-  if (node.First != column || !BoundableType(column->DataType)) return;
-  auto constant = [column](const TExpToken* value) {
-    return value && value->Kind == nkConstant && !value->IsNull && value->Value &&
-                   value->DataType == column->DataType && value->DataSize == column->DataSize
-               ? value
-               : nullptr;
-  };
-  const TExpToken* low = nullptr;
-  const TExpToken* high = nullptr;
-  if (node.Kind == nkPredicate && node.Code == opBetween && node.Second) {
-    low = constant(node.Second);
-    high = constant(node.Second->Next);
-  } else if (IsLeafComparison(node)) {
-    const TExpToken* value = constant(node.Second);
-    if (node.Code == opEqual || node.Code == opGreater || node.Code == opGreaterEqual) low = value;
-    if (node.Code == opEqual || node.Code == opLess || node.Code == opLessEqual) high = value;
-  }
-  // Any one leaf's bounds hold every row the AND passes.
-  if (!bounds.Low) bounds.Low = low;
-  if (!bounds.High) bounds.High = high;
+  return column && std::find(otherFirstFields.begin(), otherFirstFields.end(), column->FieldNo) !=
+                       otherFirstFields.end();
 }
 
 }  // namespace
 
-TOrderWalk TConditionPlanner::PlanOrderWalk(const std::vector<TTableFilterPlan>& filters) const {
-  TOrderWalk walk;
+bool TConditionPlanner::MayWalkOrder(const std::vector<TTableFilterPlan>& filters) const {
   if (query.Plan.OrderIndex == NoResultIndex || query.Parsed.Sources.Tables.size() != 1 ||
       query.Run.MaxRowCount >= 0 || query.Run.ProgressProc)
-    return walk;
-  TTableCursor& cursor = *query.Run.Tables.front()->Cursor;
-  TWalkBounds bounds;
-  for (const TTableFilterPlan& filter : filters)
-    CollectWalkBounds(*filter.Condition, cursor, query.Plan.OrderIndex, bounds);
-  if (bounds.ServedElsewhere) return walk;
-  walk.Walk = true;
-  // A descending first field would put the bounds the other way round.
-  if (cursor.Fields().GetIndexDefinition(query.Plan.OrderIndex).KeyDescending(0)) return walk;
-  if (bounds.Low) walk.Low.reset(CloneTokenTree(bounds.Low));
-  if (bounds.High) walk.High.reset(CloneTokenTree(bounds.High));
-  return walk;
+    return false;
+  const TCursorFields& fields = query.Run.Tables.front()->Cursor->Fields();
+  // A condition on the order's first field is a stretch of the order
+  // itself: the count of its rows decides.
+  const uint16_t orderFirst = fields.GetIndexDefinition(query.Plan.OrderIndex).FieldNumbers.front();
+  std::vector<uint16_t> otherFirstFields;
+  for (int n = fields.PrimaryIsNatural() ? 1 : 0; n <= fields.GetSecondaryIndexCount(); ++n) {
+    const TIndexDefinition index = fields.GetIndexDefinition(n);
+    if (!index.IsNatural() && !index.StartsWith(orderFirst)) otherFirstFields.push_back(index.FieldNumbers.front());
+  }
+  return std::none_of(filters.begin(), filters.end(), [&](const TTableFilterPlan& filter) {
+    return ServedElsewhere(*filter.Condition, otherFirstFields);
+  });
 }
 
-bool TConditionPlanner::WalkPays(const TOrderWalk& walk, int32_t rows, int32_t allRows) const {
-  // A stretch of the order's first field serves the condition and the
-  // order at once; without one every key is walked.
-  return walk.Walk && (walk.Low || walk.High || int64_t(rows) * MaxKeysWalkedPerRow >= allRows);
+bool TConditionPlanner::WalkPays(int32_t rows, int32_t allRows) const {
+  return int64_t(rows) * MaxKeysWalkedPerRow >= allRows;
 }
 
 void TJoinPlan::CheckInvariants(size_t sourceTables) const {
@@ -655,8 +611,7 @@ void TJoinPlan::CheckInvariants(size_t sourceTables) const {
   }
   for (const TTableFilterPlan& filter : TableFilters)
     ORV_ASSERT(filter.Source < sourceTables && filter.Condition && filtered.insert(filter.Source).second);
-  ORV_ASSERT(!Order.Walk || (sourceTables == 1 && Steps.size() == 1));
-  ORV_ASSERT(Order.Walk || (!Order.Low && !Order.High));
+  ORV_ASSERT(!WalkOrder || (sourceTables == 1 && Steps.size() == 1));
 }
 
 void TJoinRun::CheckInvariants(const TJoinPlan& plan) const {
@@ -664,7 +619,7 @@ void TJoinRun::CheckInvariants(const TJoinPlan& plan) const {
   // The row test is the one table's: the loop over the driving table
   // applies it.
   ORV_ASSERT(!RowTest || (plan.Steps.size() == 1 && Filtered.size() == 1));
-  ORV_ASSERT(!Ordered || plan.Order.Walk);
+  ORV_ASSERT(!Ordered || plan.WalkOrder);
   ORV_ASSERT(StepFilters.empty() || StepFilters.size() == plan.Steps.size());
   for (size_t i = 0; i < StepFilters.size(); ++i) {
     ORV_ASSERT(!StepFilters[i] || plan.Steps[i].Condition);
@@ -717,24 +672,15 @@ void BindAndInstall(TDataQuery& query, size_t index) {
   }
 }
 
-// The driving table on the walk's index and within its stretch; the run
-// notes it, to put the table back in natural order.
-void InstallOrder(TDataQuery& query, const TOrderWalk& walk) {
+// The driving table on the order index; the run notes it, to put the
+// table back in natural order.
+void InstallOrder(TDataQuery& query) {
   TTableCursor& cursor = *query.Run.Tables.front()->Cursor;
-  ORV_ASSERT(walk.Walk && !query.Run.Joins.Ordered && cursor.IsNaturalOrder());
+  ORV_ASSERT(!query.Run.Joins.Ordered && cursor.IsNaturalOrder());
   query.Run.Joins.NaturalIndex = cursor.GetIndexNo();
   query.Run.Joins.Ordered = true;
+  // The filters' bitmaps hold in any order: nothing is evaluated again.
   cursor.SetIndexNo(query.Plan.OrderIndex);
-  if (!walk.Low && !walk.High) return;
-  const uint16_t field = cursor.Fields().GetIndexDefinition(query.Plan.OrderIndex).FieldNumbers.front();
-  std::vector<uint8_t> low(cursor.Fields().CursorRecordSize()), high(low.size());
-  auto bound = [&](const TExpToken* value, std::vector<uint8_t>& record) -> const uint8_t* {
-    if (!value) return nullptr;
-    cursor.Fields().ClearRecord(record.data());
-    cursor.Fields().WriteField(field, record.data(), std::span<const uint8_t>(value->Value, size_t(value->DataSize)));
-    return record.data();
-  };
-  cursor.SetRange(bound(walk.Low.get(), low), 1, bound(walk.High.get(), high), 1);
 }
 
 void RestoreNaturalOrder(TDataQuery& query) {
@@ -742,7 +688,6 @@ void RestoreNaturalOrder(TDataQuery& query) {
   query.Run.Joins.Ordered = false;
   TTableCursor& cursor = *query.Run.Tables.front()->Cursor;
   if (!cursor.IsOpen()) return;
-  if (cursor.RangeActive()) cursor.ResetRange();
   cursor.SetIndexNo(query.Run.Joins.NaturalIndex);
 }
 
@@ -764,12 +709,10 @@ void PlanConditions(TDataQuery& query, const TConditionInstall& install) {
   ClearPlan(query);
   TConditionPlanner planner(query);
   std::vector<TTableFilterPlan> filters = planner.TakeTableFilters();
-  // A walk within a stretch takes its index and range before the filters,
-  // which are then evaluated over the stretch alone; one over the whole
-  // index only when the rows the filters leave make it pay.
-  TOrderWalk order = planner.PlanOrderWalk(filters);
-  const int32_t allRows = order.Walk ? query.Run.Tables.front()->Cursor->GetRecordCount() : 0;
-  if (order.Walk && (order.Low || order.High)) InstallOrder(query, order);
+  // The order index is walked only when the rows the filters leave make
+  // it pay (counted after them).
+  const bool mayWalkOrder = planner.MayWalkOrder(filters);
+  const int32_t allRows = mayWalkOrder ? query.Run.Tables.front()->Cursor->GetRecordCount() : 0;
   for (const TTableFilterPlan& planned : filters) {
     TTableCursor& cursor = *query.Run.Tables[planned.Source]->Cursor;
     NoteFiltered(query.Run.Joins, planned.Source);
@@ -789,13 +732,10 @@ void PlanConditions(TDataQuery& query, const TConditionInstall& install) {
   if (planner.WeighsRows())
     for (const auto& table : query.Run.Tables) rows.push_back(table->Cursor->GetRecordCount());
   TJoinPlan plan = planner.DecideJoins(rows);
-  if (order.Walk && !query.Run.Joins.Ordered) {
-    if (planner.WalkPays(order, query.Run.Tables.front()->Cursor->GetRecordCount(), allRows))
-      InstallOrder(query, order);
-    else
-      order = {};
+  if (mayWalkOrder && planner.WalkPays(query.Run.Tables.front()->Cursor->GetRecordCount(), allRows)) {
+    InstallOrder(query);
+    plan.WalkOrder = true;
   }
-  plan.Order = std::move(order);
   plan.TableFilters = std::move(filters);
   plan.CheckInvariants(query.Parsed.Sources.Tables.size());
   query.Plan.Joins = std::move(plan);
@@ -997,7 +937,7 @@ private:
 
 bool ForEachRowInIndexOrder(TDataQuery& query, const std::function<bool()>& row) {
   const TJoinPlan& plan = query.Plan.Joins;
-  ORV_ASSERT(plan.Order.Walk && plan.Steps.size() == 1 && query.Plan.OrderIndex != NoResultIndex);
+  ORV_ASSERT(plan.WalkOrder && plan.Steps.size() == 1 && query.Plan.OrderIndex != NoResultIndex);
   TSourceTable& table = *query.Run.Tables[plan.Steps.front().Source];
   TTableCursor& cursor = *table.Cursor;
   ORV_ASSERT(query.Run.Joins.Ordered && cursor.GetIndexNo() == query.Plan.OrderIndex);
@@ -1005,10 +945,10 @@ bool ForEachRowInIndexOrder(TDataQuery& query, const std::function<bool()>& row)
   table.Shown = nullptr;
   TOrderTies ties(query, table);
   // A filter no index serves is tested here, on each record the walk
-  // reads; over the whole index its first records tell whether it lets
-  // through enough of them for the walk to pay (the filter gave no count).
+  // reads; its first records tell whether it lets through enough of them
+  // for the walk to pay (the filter gave no count).
   TFilterRecordTest* const test = query.Run.Joins.RowTest.get();
-  const bool probing = test && !plan.Order.Low && !plan.Order.High;
+  const bool probing = test != nullptr;
   int64_t walked = 0, passed = 0;
   cursor.SetToBegin();
   while (cursor.GetNextRecord(table.Record.data()) == 0) {

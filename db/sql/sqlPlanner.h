@@ -40,16 +40,16 @@ public:
   TJoinPlan DecideJoins(const TTableRows& rows);
 
   // Whether the driving table may be read in the order of the plan's
-  // OrderIndex instead of sorted afterwards, and within which bounds of
-  // its filter (filters, TakeTableFilters'). None with a row limit (it
-  // takes the first rows of natural order) or a progress handler (a
-  // fall-back would count the rows twice), nor when another index serves
-  // a condition of the filter (its few rows sort cheaper).
-  TOrderWalk PlanOrderWalk(const std::vector<TTableFilterPlan>& filters) const;
-  // Whether that walk pays: rows is the table's under its filter, allRows
+  // OrderIndex instead of sorted afterwards (filters: TakeTableFilters').
+  // Not with a row limit (it takes the first rows of natural order) or a
+  // progress handler (a fall-back would count the rows twice), nor when
+  // another index serves a condition of the filter (its rows sort cheaper
+  // than the order index is walked).
+  bool MayWalkOrder(const std::vector<TTableFilterPlan>& filters) const;
+  // Whether the walk pays: rows is the table's under its filter, allRows
   // its records (a filter tested in the row loop counts nothing: the walk
   // judges it by its first records).
-  bool WalkPays(const TOrderWalk& walk, int32_t rows, int32_t allRows) const;
+  bool WalkPays(int32_t rows, int32_t allRows) const;
 
   // What the planner keeps between its two decisions.
   struct TSplit;
@@ -81,11 +81,11 @@ void ClearPlan(TDataQuery& query);
 // current rows are in their Record buffers (HasRow false: blank).
 void ForEachJoinedRow(TDataQuery& query, const std::function<bool()>& row);
 // The same for the one table of a plan that walks its order index
-// (TJoinPlan::Order): the rows in that index's order. False when two rows
+// (TJoinPlan::WalkOrder): the rows in that index's order. False when two rows
 // of equal ORDER BY values came in another order than a natural-order
 // fill sorted gives them, or when the row test lets through too few of
-// the first records of a walk over the whole index: the table is back in
-// natural order, and the caller discards what row took and fills again.
+// the walk's first records: the table is back in natural order, and the
+// caller discards what row took and fills again.
 bool ForEachRowInIndexOrder(TDataQuery& query, const std::function<bool()>& row);
 // The row-by-row remainders for the current joined row.
 bool RowPasses(TDataQuery& query);

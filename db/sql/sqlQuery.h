@@ -266,24 +266,15 @@ struct TJoinStep {
 // driving table first and depth first after it (each step's From earlier,
 // its subtree ending within the plan); a step has a condition exactly when
 // it is joined by one, and only such a step is keyed; one filter per table;
-// only a single table is walked in an index's order, and only within
-// bounds of its filter.
-// The driving table read in the order of the plan's OrderIndex, so that
-// the answer needs no sort: within the stretch of keys whose first field
-// lies between two constants of the table's filter (each nil: open), in
-// the field's stored form.
-struct TOrderWalk {
-  bool Walk = false;
-  TExpTreePtr Low;
-  TExpTreePtr High;
-};
-
+// only a single table is walked in an index's order.
 struct TJoinPlan {
   std::vector<TTableFilterPlan> TableFilters;
   std::vector<TJoinStep> Steps;
   TExpTreePtr RowWhere;
   TExpTreePtr RowJoins;
-  TOrderWalk Order;
+  // The driving table is read in the order of the plan's OrderIndex, so
+  // that the answer needs no sort.
+  bool WalkOrder = false;
 
   void CheckInvariants(size_t sourceTables) const;
 };
@@ -417,8 +408,8 @@ struct TJoinRun {
   // tested as the row loop reads each record (TConditionInstall); nil
   // otherwise.
   std::unique_ptr<TFilterRecordTest> RowTest;
-  // The driving table is on the plan's order index (and its stretch), and
-  // goes back to this index, its natural order, with the plan.
+  // The driving table is on the plan's order index, and goes back to this
+  // index, its natural order, with the plan.
   bool Ordered = false;
   uint8_t NaturalIndex = NoResultIndex;
 

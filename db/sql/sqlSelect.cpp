@@ -499,7 +499,7 @@ void TDataQuery::ExecuteSelect() {
     // Rows taken in the order index's order need no sort. When their ties
     // came otherwise than the sort leaves them, they are taken again.
     bool inOrder = false;
-    if (Plan.Joins.Order.Walk) {
+    if (Plan.Joins.WalkOrder) {
       ORV_ASSERT(!Plan.Distinct && !Plan.Grouping);
       inOrder = ForEachRowInIndexOrder(*this, fillRow);
       if (!inOrder) {
