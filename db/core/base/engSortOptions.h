@@ -7,6 +7,10 @@
 
 enum class TSortDuplicates { None, Distinct, Group };
 
+// The bytes of records and keys a sort takes in memory; a larger file is
+// sorted through runs of a work file.
+inline constexpr int64_t DefaultSortMemoryBytes = int64_t(64) << 20;
+
 // Records are plain record buffers of the table's record size. The group
 // record is the group's first record as it goes to the output.
 struct TSortGroupCallbacks {

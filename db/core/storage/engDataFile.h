@@ -212,7 +212,6 @@ public:
                    const TSortGroupCallbacks* callbacks, std::vector<int32_t>* rowNumbers = nullptr);
   // A file whose records and sort keys take at most this many bytes is
   // sorted whole in memory; a larger one through runs of a work file.
-  static constexpr int64_t DefaultSortMemoryBytes = int64_t(64) << 20;
   int64_t SortMemoryBytes = DefaultSortMemoryBytes;
 
   // Raises the first fault of the header, the descriptors or the record

@@ -149,7 +149,7 @@ TEST_F(DataSortTest, InMemoryAndMergedRunsLeaveTheSameBytes) {
       }
       WriteBack();
       Reopen();
-      file->SortMemoryBytes = inMemory ? TDataFile::DefaultSortMemoryBytes : 0;
+      file->SortMemoryBytes = inMemory ? DefaultSortMemoryBytes : 0;
       if (test.ByName) {
         // Names repeat, so that distinct and group have records to fold.
         for (uint32_t n = 1; n <= 20000; n += test.LetterPerRun ? 1 : 3) {
@@ -161,7 +161,7 @@ TEST_F(DataSortTest, InMemoryAndMergedRunsLeaveTheSameBytes) {
         }
         WriteBack();
         Reopen();
-        file->SortMemoryBytes = inMemory ? TDataFile::DefaultSortMemoryBytes : 0;
+        file->SortMemoryBytes = inMemory ? DefaultSortMemoryBytes : 0;
         Sort({Key(2, test.Descending), Key(1)}, test.Duplicates);
       } else {
         Sort({Key(1, test.Descending)}, test.Duplicates);
@@ -206,7 +206,7 @@ TEST_F(DataSortTest, HeldRecordsOfATemporaryFileEndAsWrittenOnes) {
     int64_t SortMemoryBytes;
     bool StaysHeld;
   };
-  const int64_t all = TDataFile::DefaultSortMemoryBytes;
+  const int64_t all = DefaultSortMemoryBytes;
   const TCase cases[] = {{"plain", TSortDuplicates::None, false, all, true},
                          {"descending", TSortDuplicates::None, true, all, true},
                          {"distinct", TSortDuplicates::Distinct, false, all, true},
@@ -296,7 +296,7 @@ TEST_F(DataSortTest, EqualKeysKeepTheOrderOfTheirRowNumbers) {
       WriteBack();
       Reopen();
     }
-    file->SortMemoryBytes = test.InMemory ? TDataFile::DefaultSortMemoryBytes : 0;
+    file->SortMemoryBytes = test.InMemory ? DefaultSortMemoryBytes : 0;
     Sort({Key(1, test.Descending)});
     int32_t lastId = test.Descending ? 3 : -1, lastRow = 0;
     for (uint32_t n = 1; n <= file->PhysicalRecordCount(); ++n) {
