@@ -57,7 +57,7 @@ void ConvertTextValue(TExpToken& value, uint16_t from, uint16_t to) {
   value.DataSize = int32_t(converted.size());
 }
 
-TFormatSettings SourceFormatSettings(const TDataQuery& query) {
+const TFormatSettings& SourceFormatSettings(const TDataQuery& query) {
   if (!query.Run.Tables.empty() && query.Run.Tables.front()->Cursor) {
     const TTableCursor& cursor = *query.Run.Tables.front()->Cursor;
     return GetLocaleFormatSettings(cursor.Fields().LanguageId(), cursor.Fields().SortId());

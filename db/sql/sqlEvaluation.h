@@ -27,7 +27,7 @@ void ConvertTextValue(TExpToken& value, uint16_t from, uint16_t to);
 
 // The number and date rules clause texts are read by: the first source
 // table's language (language 0: yyyy-mm-dd and hh:nn:ss).
-TFormatSettings SourceFormatSettings(const TDataQuery& query);
+const TFormatSettings& SourceFormatSettings(const TDataQuery& query);
 // Text comparisons by the first source table's language and sort; the
 // settings live in the query.
 TExpEvalContext SourceEvalContext(TDataQuery& query, TExpColumnValues* columns);

@@ -182,7 +182,7 @@ TExpToken* PrepareTableCondition(const TDataQuery& query, TSourceTable& table, c
   PutColumnsFirst(copy.get());
   const uint16_t language = table.Cursor->Fields().LanguageId();
   ConvertTextConstants(copy.get(), EvaluationLanguage(query), language);
-  const TFormatSettings settings = GetLocaleFormatSettings(language, table.Cursor->Fields().SortId());
+  const TFormatSettings& settings = GetLocaleFormatSettings(language, table.Cursor->Fields().SortId());
   const TExpEvalContext context{nullptr, language, table.Cursor->Fields().SortId(), &settings};
   TExpToken* root = copy.release();
   AddNoCaseLeaves(table, context, root);

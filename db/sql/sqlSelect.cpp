@@ -529,7 +529,7 @@ void TDataQuery::ExecuteSelect() {
       };
       if (Parsed.Select.HasAverage)
         callbacks.Finish = [this, &answer](uint8_t* group) { FinishAverages(*this, answer, group); };
-      const TFormatSettings answerSettings =
+      const TFormatSettings& answerSettings =
           GetLocaleFormatSettings(answer.Fields().LanguageId(), answer.Fields().SortId());
       if (Plan.HavingChecked)
         callbacks.Keep = [this, &answer, &answerSettings](const uint8_t* group) {
@@ -593,7 +593,7 @@ bool TDataQuery::ApplyResultFilter(TExpToken& condition) {
   const uint16_t language = Run.Answer->Fields().LanguageId();
   // The tested value comes in the enclosing query's code page.
   if (Plan.Outer) ConvertTextValue(*copy->Second, EvaluationLanguage(*Plan.Outer), language);
-  const TFormatSettings settings = GetLocaleFormatSettings(language, Run.Answer->Fields().SortId());
+  const TFormatSettings& settings = GetLocaleFormatSettings(language, Run.Answer->Fields().SortId());
   const TExpEvalContext context{nullptr, language, Run.Answer->Fields().SortId(), &settings};
   TExpTreePtr prepared(CopyConditionForTable(context, *copy, true, false));
   if (!Run.ResultFilter) {

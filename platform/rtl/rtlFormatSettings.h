@@ -42,6 +42,8 @@ struct TFormatSettings {
 
 // The rules of a Windows language id; unknown ids and 0 give the neutral rules.
 TFormatSettings FormatSettingsForLanguage(uint16_t languageId);
+// The same rules, built once per language and kept for the process.
+const TFormatSettings& SharedFormatSettingsForLanguage(uint16_t languageId);
 
 // The neutral rules, built once.
 const TFormatSettings& NeutralFormatSettings();

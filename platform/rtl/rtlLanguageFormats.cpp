@@ -1,5 +1,8 @@
 #include <algorithm>
 #include <iterator>
+#include <map>
+#include <memory>
+#include <mutex>
 
 #include "rtlFormatSettings.h"
 
@@ -179,4 +182,16 @@ TFormatSettings FormatSettingsForLanguage(uint16_t languageId) {
     settings.TimePMString = row->TimePMString;
   }
   return settings;
+}
+
+// The table above is fixed, so one language's rules are the same value for
+// the whole process: small statements spent a twentieth of their time
+// building them again. Never freed, so that closing at exit may still ask.
+const TFormatSettings& SharedFormatSettingsForLanguage(uint16_t languageId) {
+  static std::mutex guard;
+  static auto* const built = new std::map<uint16_t, std::unique_ptr<const TFormatSettings>>;
+  const std::lock_guard<std::mutex> hold(guard);
+  std::unique_ptr<const TFormatSettings>& settings = (*built)[languageId];
+  if (!settings) settings = std::make_unique<const TFormatSettings>(FormatSettingsForLanguage(languageId));
+  return *settings;
 }

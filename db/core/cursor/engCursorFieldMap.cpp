@@ -102,7 +102,7 @@ void TDataCursor::ComputeFields(uint8_t* buffer) {
   computingFields = true;
   TScopeGuard computed([this] { computingFields = false; });
   TComputedColumns columns(*this, buffer);
-  const TFormatSettings settings = GetLocaleFormatSettings(LanguageId(), SortId());
+  const TFormatSettings& settings = GetLocaleFormatSettings(LanguageId(), SortId());
   TExpEvalContext context;
   context.Columns = &columns;
   context.LanguageId = LanguageId();

@@ -82,7 +82,7 @@ TExpToken* TCursorFilterSet::PrepareFilterText(const std::string& text, const TC
   if (text.find_first_not_of(" \t\r\n") == std::string::npos)
     RaiseEngineError(EngErrFilter, cursor.tableName, {}, {}, "filter expression is empty");
   const TDataSession* session = cursor.directory->Session();
-  const TFormatSettings settings = GetLocaleFormatSettings(session->LanguageID, session->SortID);
+  const TFormatSettings& settings = GetLocaleFormatSettings(session->LanguageID, session->SortID);
   parser->ErrorCode = EngErrFilter;
   parser->TableName = cursor.tableName;
   parser->ContextName = FilterContext;

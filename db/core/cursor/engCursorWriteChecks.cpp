@@ -3,7 +3,6 @@
 // Texts convert by the table's own number and date rules.
 
 #include <cstring>
-#include <optional>
 #include <string>
 
 #include "engBcd.h"
@@ -176,7 +175,7 @@ void TCursorWriteChecks::ApplyDefaults(uint8_t* record) {
   ORV_ASSERT(derived);
   std::memset(record, 0, cursor.GetRecordSize());
   if (!hasDefaults) return;
-  const TFormatSettings settings = GetLocaleFormatSettings(cursor.LanguageId(), cursor.SortId());
+  const TFormatSettings& settings = GetLocaleFormatSettings(cursor.LanguageId(), cursor.SortId());
   uint8_t fieldDesc[FieldDescSize];
   uint8_t value[ValueBufferSize];
   for (int fieldNo = 1; fieldNo <= cursor.GetFieldCount(); ++fieldNo) {
@@ -199,7 +198,7 @@ void TCursorWriteChecks::CheckConstraints(const uint8_t* record) {
   const bool descsInPlace = !cursor.HasFieldMap() && !cursor.HasOwnFieldList();
   const uint16_t languageId = cursor.LanguageId();
   const uint16_t sortId = cursor.SortId();
-  std::optional<TFormatSettings> settings;
+  const TFormatSettings* settings = nullptr;
   uint8_t copy[FieldDescSize];
   uint8_t value[ValueBufferSize];
   for (int fieldNo = 1; fieldNo <= cursor.GetFieldCount(); ++fieldNo) {
@@ -220,7 +219,7 @@ void TCursorWriteChecks::CheckConstraints(const uint8_t* record) {
     cursor.GetFieldValue(fieldDesc, record, blank, value);
     if (required && blank) fail(EngErrValueRequired);
     if (!hasMinimum && !hasMaximum) continue;
-    if (!settings) settings = GetLocaleFormatSettings(languageId, sortId);
+    if (!settings) settings = &GetLocaleFormatSettings(languageId, sortId);
     // A blank field is held against the limits as its zero value.
     if (hasMinimum && !WithinLimit(languageId, sortId, DescText(fieldDesc, FieldDescMinOffset), false, fieldDesc,
                                    value, *settings))

@@ -108,6 +108,6 @@ TExpToken* EvaluateAsType(const TExpEvalContext& context, const TExpToken& targe
 
 // The number, currency and date-time rules of a table's language; the sort
 // order does not change them.
-inline TFormatSettings GetLocaleFormatSettings(uint16_t languageId, uint16_t /*sortId*/) {
-  return FormatSettingsForLanguage(languageId);
+inline const TFormatSettings& GetLocaleFormatSettings(uint16_t languageId, uint16_t /*sortId*/) {
+  return SharedFormatSettingsForLanguage(languageId);
 }

@@ -138,6 +138,26 @@ TEST(DateTimeText, OtherLanguages) {
   EXPECT_EQ("2024-03-05 14:07:09", DateTimeToStr(value, unknown));
 }
 
+// The rules kept for the process are each language's own, asked in any
+// order: a kept value handed to the wrong language reads dates wrongly.
+TEST(DateTimeText, KeptRulesAreEachLanguagesOwn) {
+  const TDateTime value = EncodeDateTime(2024, 3, 5, 14, 7, 9, 0);
+  const struct {
+    uint16_t Language;
+    const char* Date;
+  } cases[] = {{0x0407, "05.03.2024"}, {0x0409, "3/5/2024"}, {0, "2024-03-05"},
+               {0x040E, "2024. 03. 05."}, {0x7FFF, "2024-03-05"}};
+  for (int round = 0; round < 2; ++round)
+    for (const auto& each : cases) {
+      SCOPED_TRACE(each.Language);
+      const TFormatSettings& kept = SharedFormatSettingsForLanguage(each.Language);
+      EXPECT_EQ(&kept, &SharedFormatSettingsForLanguage(each.Language));
+      EXPECT_EQ(DateToStr(value, kept), each.Date);
+      EXPECT_EQ(DateTimeToStr(value, kept), DateTimeToStr(value, FormatSettingsForLanguage(each.Language)));
+      EXPECT_EQ(StrToDate(each.Date, kept), std::trunc(value));
+    }
+}
+
 TEST(DateTimeText, Parsing) {
   ClockGuard clock;
   TFormatSettings german = FormatSettingsForLanguage(0x0407);
