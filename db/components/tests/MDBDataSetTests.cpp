@@ -347,3 +347,23 @@ TEST_F(DataSetTest, LookupFieldsReadAnotherTable) {
   EXPECT_EQ(people->FieldByName("NAME")->AsString(), first);
   orders->Close();
 }
+
+// The lookup cursor of a table opened exclusively is a twin of its own,
+// filter and all: a record posted or deleted after the twin was made is
+// found, or not, as the table now holds it.
+TEST_F(DataSetTest, LocateByAnotherIndexOfAnExclusiveTableSeesLaterChanges) {
+  TObjectPtr<TMDBTable> table = CreatePeople();
+  table->SetExclusive(true);
+  table->Open();
+  for (const TPerson& person : SamplePeople()) Append(*table, person);
+  table->SetFilterText("AMOUNT > 1");
+  table->SetFiltered(true);
+  const Variant zoe = Variant::ArrayOf({Variant("Lima"), Variant("Zoe")});
+  EXPECT_FALSE(table->Locate("CITY;NAME", zoe, TLocateOptions()));
+  Append(*table, {9, "Zoe", "Lima", 1.5});
+  table->First();
+  ASSERT_TRUE(table->Locate("CITY;NAME", zoe, TLocateOptions()));
+  EXPECT_EQ(table->FieldByName("ID")->AsInteger(), 9);
+  table->Delete();
+  EXPECT_FALSE(table->Locate("CITY;NAME", zoe, TLocateOptions()));
+}

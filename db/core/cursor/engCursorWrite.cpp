@@ -125,8 +125,9 @@ void TDataCursor::CheckKeysAreFree(TChangeKeys& keys) {
 }
 
 void TDataCursor::FlushTable(bool forceIndex) {
-  if (exclusive || table->FilesReadOnly()) return;
-  table->WriteHeaders({.ForceData = true, .ForceIndex = forceIndex});
+  if (table->FilesReadOnly()) return;
+  if (exclusive) table->NoteHeldChange();
+  else table->WriteHeaders({.ForceData = true, .ForceIndex = forceIndex});
   TakeChangeSnapshot();
 }
 

@@ -132,11 +132,14 @@ public:
   bool MayChangeFiles() const { return writeLockHeld || TableLocksSkipped(); }
 
   TChangeCounts ChangeCounts() const;
+  // A change to a table held exclusively, whose headers wait for the commit
+  // or close: the twins sharing it in this process see it by this count.
+  void NoteHeldChange() { ++heldChanges; }
   // A cursor that had seen the counts just before this process's last
   // commit has seen every change after it too, while the counts are still
   // those the commit left: the commit wrote the headers and changed no
   // record or key. Then seen becomes the counts now, and the answer is true.
-  // Not on an exclusive table, whose changes mark nothing before the commit.
+  // Not on an exclusive table, whose changes write no header before it.
   bool CarryOverCommit(TChangeCounts& seen) const;
 
   // True when another user changed the table since this process looked;
@@ -245,6 +248,7 @@ private:
   // The transaction makes one change: its write lock waits for the commit.
   bool writeLockToCommit = false;
   bool dataChanged = false;
+  uint32_t heldChanges = 0;
   // The counts before and after the last commit's header writes.
   bool commitCarries = false;
   TChangeCounts committedFrom;

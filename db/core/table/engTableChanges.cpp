@@ -29,7 +29,8 @@ bool HeadCountIs(TFileHandler& file, uint32_t count) {
 }  // namespace
 
 TChangeCounts TDataTable::ChangeCounts() const {
-  return {dataFile.ChangeCount(), indexFile.GetChangeCount(), HasBlobFile() ? blobFile.GetChangeCount() : 0};
+  return {dataFile.ChangeCount(), indexFile.GetChangeCount(), HasBlobFile() ? blobFile.GetChangeCount() : 0,
+          heldChanges};
 }
 
 bool TDataTable::CarryOverCommit(TChangeCounts& seen) const {
@@ -77,6 +78,9 @@ void TDataTable::StartTransaction(const TTransactionOptions& options) {
 void TDataTable::Rollback() {
   if (readOnly || !transactionActive) return;
   transactionActive = false;
+  // The headers read back carry the counts from before the undone changes,
+  // which the twins of a table held exclusively may have seen.
+  ++heldChanges;
   TScopeGuard unlock([this] { UnlockTransaction(); });
   // A single change's write lock, kept for a commit that did not come.
   TScopeGuard unlockWrite([this, kept = std::exchange(writeLockToCommit, false)] {
