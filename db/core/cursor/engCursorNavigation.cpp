@@ -103,6 +103,15 @@ bool TDataCursor::LoadCurrentRecord() {
     ClearRecord(currentRecord.Buffer());
     return false;
   }
+  // A record held in this process's memory is copied from where it is
+  // held, with nothing run between the look-up and the copy that could
+  // move it: no cache entry is taken (and none given up) for it. No other
+  // process can have changed it.
+  if (const uint8_t* held = DataFile().HeldRecordImage(position.Record())) {
+    currentRecord.CopyStored(held, DataFile().RecordSize(), position.Record());
+    if (HasComputedFields()) ComputeFields(currentRecord.Buffer());
+    return true;
+  }
   TRecord* record = nullptr;
   const TRecordReadOptions walk{.Forward = movingForward, .ReadAhead = true, .CursorSized = true};
   if (!DataFile().GetRecord(this, position.Record(), walk, record)) {

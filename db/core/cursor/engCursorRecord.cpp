@@ -49,6 +49,15 @@ void TCursorRecord::CopyFrom(const TRecord& stored) {
   record->SetModified(false);
 }
 
+void TCursorRecord::CopyStored(const uint8_t* image, uint16_t storedSize, uint32_t number) {
+  ORV_ASSERT(Held());
+  const uint16_t copied = std::min(record->Size(), storedSize);
+  std::memcpy(record->Buffer(), image, copied);
+  std::memset(record->Buffer() + copied, 0, size_t(record->Size() - copied));
+  record->SetRecordNumber(number);
+  record->SetModified(false);
+}
+
 void TCursorRecord::CopyImage(const uint8_t* image, uint16_t size, uint32_t number) {
   Resize(size);
   std::memcpy(record->Buffer(), image, size);

@@ -27,6 +27,9 @@ public:
   const uint8_t* Buffer() const;
   // A record read from the file; bytes past it (computed fields) blank.
   void CopyFrom(const TRecord& stored);
+  // A stored record's image of storedSize bytes, as CopyFrom takes a
+  // cached record.
+  void CopyStored(const uint8_t* image, uint16_t storedSize, uint32_t number);
   // A whole image of record number, computed fields included, made at
   // size bytes.
   void CopyImage(const uint8_t* image, uint16_t size, uint32_t number);

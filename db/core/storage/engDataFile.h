@@ -172,6 +172,11 @@ public:
   // at the last record and holds at most one read-ahead block. False when
   // reading met other users' changes (the caller starts over).
   bool ReadRecordRun(TReadContext* reader, uint32_t first, int32_t count, TRecordRun& run);
+  // The held image of a record no cache entry stands for (a cached one
+  // may carry changes not stored there yet), null when it is not held
+  // whole. Any later call into the file may move or drop it (a flush, a
+  // write, a sort, the close): the caller copies it out at once.
+  const uint8_t* HeldRecordImage(uint32_t recordNumber) const;
   // Whether the cache holds the record (a run of it alone reads nothing).
   bool HoldsRecord(uint32_t recordNumber) const { return cache.Find(recordNumber) != nullptr; }
   uint32_t NewRecordNumber() const;

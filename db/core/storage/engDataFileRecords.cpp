@@ -415,6 +415,14 @@ bool TDataFile::ReadHeld(int64_t offset, uint8_t* buffer, int32_t count, bool al
   return true;
 }
 
+const uint8_t* TDataFile::HeldRecordImage(uint32_t recordNumber) const {
+  if (HeldRecordCount() == 0 || recordNumber <= diskRecords || IsEncrypted()) return nullptr;
+  const uint32_t i = recordNumber - diskRecords - 1;
+  // The append being built is not whole yet.
+  if (i >= HeldRecordCount() || (heldAppend && heldAppend->RecordNumber() == recordNumber)) return nullptr;
+  return cache.Find(recordNumber) ? nullptr : HeldImage(i);
+}
+
 void TDataFile::WriteHeld() {
   ORV_ASSERT(!heldAppend);  // its image is not whole yet
   const uint32_t count = HeldRecordCount();

@@ -251,4 +251,83 @@ TEST_F(CursorTest, ATemporaryFillsWaitingKeysGoInBeforeAChangeNeedsThem) {
   }
 }
 
+// A reader walking an answer whose records are held in memory gets each
+// record as it stands when it reads it: a change not yet stored where the
+// record is held, a flush between two reads, and appends that push the
+// held records out to the file (their blocks going back to the pool) hand
+// it neither an old image nor one from memory given up.
+TEST_F(CursorTest, ReadsOfHeldRecordsSeeChangesFlushesAndOverflow) {
+  enum class TBetween { Change, ChangeThenFlush, Overflow };
+  const struct {
+    const char* Label;
+    TBetween Between;
+  } cases[] = {{"change not stored yet", TBetween::Change},
+               {"change, then flush", TBetween::ChangeThenFlush},
+               {"appends overflow the held records", TBetween::Overflow}};
+  constexpr int32_t Filled = 2000;
+  int table = 0;
+  for (const auto& test : cases) {
+    SCOPED_TRACE(test.Label);
+    const std::string name = "HELD" + std::to_string(++table);
+    TTableDefinition definition;
+    definition.Fields = Definitions({{"A", IntType}, {"B", IntType}});
+    TDataCursor& cursor = NewCursor(name, true);
+    cursor.SetOpenOptions({.TableName = name, .Exclusive = true, .InMemory = true, .TemporaryTable = true});
+    cursor.CreateTableAndOpen(definition, true);
+    TDataFile& file = cursor.Table()->DataFile();
+    int32_t count = 0;
+    auto insert = [&] {
+      const int32_t a = ++count;
+      std::vector<uint8_t> record = Record(cursor, {&a, &a});
+      cursor.InsertRecord(record.data());
+    };
+    cursor.BeginFill();
+    for (int32_t n = 0; n < Filled; ++n) insert();
+    cursor.EndFill();
+    ASSERT_EQ(file.HeldRecordCount(), uint32_t(Filled));
+    // Room for a few appends more: the overflow comes during the walk.
+    file.SortMemoryBytes = int64_t(Filled + 100) * file.RecordSize();
+    // Record number's B becomes -A, in the cache, not where it is held.
+    auto change = [&](uint32_t number) {
+      TRecord* stored = nullptr;
+      ASSERT_TRUE(file.GetRecord(nullptr, number, {}, stored));
+      const int32_t a = int32_t(number), b = -a;
+      stored->CopyFields(Record(cursor, {&a, &b}).data());
+      file.ReleaseRecord(stored);
+    };
+    std::unique_ptr<TDataCursor> reader(cursor.Clone());
+    reader->SetToBegin();
+    std::vector<uint8_t> got(reader->CursorRecordSize());
+    bool overflowed = false;
+    int32_t expected = 0;
+    while (reader->GetNextRecord(got.data()) == 0) {
+      ++expected;
+      int32_t a = 0, b = 0;
+      bool blank = true;
+      reader->GetField(1, got.data(), blank, &a);
+      reader->GetField(2, got.data(), blank, &b);
+      ASSERT_EQ(a, expected);
+      const bool changed = test.Between != TBetween::Overflow && a > 1 && a <= Filled;
+      ASSERT_EQ(b, changed ? -a : a);
+      switch (test.Between) {
+        case TBetween::Change:
+        case TBetween::ChangeThenFlush:
+          if (a < Filled) change(uint32_t(a + 1));
+          if (test.Between == TBetween::ChangeThenFlush) file.FlushRecords();
+          break;
+        case TBetween::Overflow:
+          if (a % 50 == 0 && count < 2 * Filled) {
+            for (int n = 0; n < 50; ++n) insert();
+            file.FlushRecords();
+            overflowed = overflowed || file.HeldRecordCount() == 0;
+          }
+          break;
+      }
+    }
+    // Past the records written out from where they were held.
+    EXPECT_GE(expected, Filled);
+    EXPECT_EQ(overflowed, test.Between == TBetween::Overflow);
+  }
+}
+
 }  // namespace
