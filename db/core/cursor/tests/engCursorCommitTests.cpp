@@ -1,3 +1,4 @@
+#include <array>
 #include <memory>
 #include <string>
 #include <vector>
@@ -20,6 +21,17 @@ struct TView {
 // exclusively), or, between two commits, a cursor of another session or
 // another process.
 enum class TOtherWriter { None, SameTransaction, ExclusiveTwin, OtherSession, OtherProcess };
+
+// The views both tests walk: natural order with and without a filter, a
+// range over the whole table with one, and ranges on the name and group
+// indexes, the last with a filter that keeps out one record.
+std::array<TView, 5> Views(const char* withoutOne) {
+  return {{{nullptr, false, nullptr},
+           {nullptr, false, "GRP < 50"},
+           {"", false, "GRP >= 20"},
+           {"ByName", true, nullptr},
+           {"ByGrp", true, withoutOne}}};
+}
 
 }  // namespace
 
@@ -65,11 +77,7 @@ protected:
 // its range and filter, and whoever else wrote in between, in its
 // transaction or between its commits.
 TEST_F(CursorCommitTest, ACursorCommittingItsWritesSeesWhatAFreshCursorSees) {
-  const TView views[] = {{nullptr, false, nullptr},
-                         {nullptr, false, "GRP < 50"},
-                         {"", false, "GRP >= 20"},
-                         {"ByName", true, nullptr},
-                         {"ByGrp", true, "ID <> 1004"}};
+  const std::array<TView, 5> views = Views("ID <> 1004");
   const TOtherWriter others[] = {TOtherWriter::None, TOtherWriter::SameTransaction, TOtherWriter::ExclusiveTwin,
                                  TOtherWriter::OtherSession, TOtherWriter::OtherProcess};
   int n = 0;
@@ -141,11 +149,7 @@ TEST_F(CursorCommitTest, ACursorCommittingItsWritesSeesWhatAFreshCursorSees) {
 // insert, modify and delete, made outside any transaction, must reach the
 // other's count, walks both ways, key search, range and filter at once.
 TEST_F(CursorCommitTest, TwinsOfAnExclusiveTableSeeEachOthersChanges) {
-  const TView views[] = {{nullptr, false, nullptr},
-                         {nullptr, false, "GRP < 50"},
-                         {"", false, "GRP >= 20"},
-                         {"ByName", true, nullptr},
-                         {"ByGrp", true, "ID <> 40"}};
+  const std::array<TView, 5> views = Views("ID <> 40");
   int n = 0;
   for (const TView& view : views) {
     for (const bool cloned : {true, false}) {
