@@ -139,9 +139,9 @@ void TMDBDataSet::ReadIndexInfo() {
 void TMDBDataSet::ComputeBufferLayout() {
   recordSize = handle->Fields().CursorRecordSize();
   bookmarkSize = static_cast<uint16_t>(handle->GetBookmarkSize());
-  recordInfoOfs = static_cast<uint16_t>(recordSize + CalcFieldsSize());
-  bookmarkOfs = static_cast<uint16_t>(recordInfoOfs + RecordInfoSize);
-  bufferSize = static_cast<size_t>(bookmarkOfs) + bookmarkSize;
+  recordInfoOfs = size_t(recordSize) + size_t(CalcFieldsSize());
+  bookmarkOfs = recordInfoOfs + RecordInfoSize;
+  bufferSize = bookmarkOfs + bookmarkSize;
 }
 
 void TMDBDataSet::ClearKeyBuffer(TKeyIndex index) {

@@ -143,9 +143,11 @@ private:
   std::array<TKeyBuffer, KeyBufferCount> keyBuffers;
   TKeyIndex currentKeyBuffer = kiLookup;
   int indexFieldCount = 0;
+  // The record may be as large as the engine allows, so the offsets of what
+  // follows it can pass 16 bits.
   uint16_t recordSize = 0;
-  uint16_t recordInfoOfs = 0;
-  uint16_t bookmarkOfs = 0;
+  size_t recordInfoOfs = 0;
+  size_t bookmarkOfs = 0;
   uint16_t bookmarkSize = 0;
   size_t bufferSize = 0;
   bool autoDisplayLabels = false;

@@ -77,6 +77,41 @@ TEST_F(DataSetTest, CalculatedFieldsFollowTheRecordAndItsEdits) {
   EXPECT_EQ(table->Lookup("ID", Variant(5), "LABEL").AsString(), "eve/Oslo");
 }
 
+// A record near the engine's largest with calculated fields after it: the
+// dataset's buffer must hold both and the bookmark behind them.
+TEST_F(DataSetTest, CalculatedFieldsOfARecordNearTheLargestStayWhole) {
+  TObjectPtr<TMDBTable> table = NewTable("WIDE.DAT");
+  constexpr int WideFields = 260;
+  for (int i = 0; i < WideFields; ++i) table->FieldDefs().Add("F" + std::to_string(i), ftString, 250);
+  table->CreateTable();
+  table->FieldDefs().Update();
+  for (int i = 0; i < table->FieldDefs().Count(); ++i) table->FieldDefs()[i]->CreateField(table.get());
+  auto* label = new TStringField(table.get());
+  label->SetFieldName("LABEL");
+  label->SetSize(2000);
+  label->SetFieldKind(fkCalculated);
+  label->SetDataSet(table.get());
+  table->OnCalcFields = [](TDataSet* dataSet) {
+    dataSet->FieldByName("LABEL")->SetAsString(std::string(2000, 'c') + dataSet->FieldByName("F0")->AsString());
+  };
+  table->Open();
+  for (const char* first : {"a", "b", "c"}) {
+    table->Append();
+    table->FieldByName("F0")->SetAsString(first);
+    table->FieldByName("F" + std::to_string(WideFields - 1))->SetAsString(std::string(250, 'z'));
+    table->Post();
+  }
+  EXPECT_EQ(Column(*table, "F0"), (TStrings{"a", "b", "c"}));
+  table->First();
+  table->Next();
+  const TBookmark second = table->GetBookmark();
+  table->Last();
+  table->GotoBookmark(second);
+  EXPECT_EQ(table->FieldByName("F0")->AsString(), "b");
+  EXPECT_EQ(table->FieldByName("LABEL")->AsString().size(), 2000u);
+  EXPECT_EQ(table->FieldByName("F" + std::to_string(WideFields - 1))->AsString(), std::string(250, 'z'));
+}
+
 TEST_F(DataSetTest, LocateUsesTheIndexOrReadsTheRecords) {
   TObjectPtr<TMDBTable> table = OpenPeople();
   table->SetIndexName("ByName");
