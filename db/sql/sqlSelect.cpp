@@ -12,6 +12,7 @@
 
 #include "engTableCursor.h"
 #include "engErrorCodes.h"
+#include "engErrors.h"
 #include "engExpEvalCondition.h"
 #include "engExpTypeCheck.h"
 #include "engScopeGuard.h"
@@ -201,6 +202,7 @@ public:
     for (const auto& column : query.Plan.ResultFields) {
       sources.push_back(column->Source >= 0 ? query.Run.Tables[size_t(column->Source)].get() : nullptr);
       copiedAsStored.push_back(CopiesAsStored(*column, sources.back()));
+      copiedAsChain.push_back(query.Run.CopiesBlobChains && CopiesAsChain(*column, sources.back()));
       blobColumns.push_back(answer->Fields().FieldDefinition(column->FieldNo).IsBlob());
     }
   }
@@ -228,6 +230,10 @@ public:
       const TResultField& column = *query.Plan.ResultFields[i];
       TSourceTable* const source = sources[i];
       if (copiedAsStored[i] && source->HasRow && CopyStored(column, *source)) continue;
+      if (copiedAsChain[i] && source->HasRow) {
+        CopyChain(column, *source);
+        continue;
+      }
       if (column.CountStar) {
         PutInteger(column.FieldNo, 1);
         continue;
@@ -280,6 +286,9 @@ private:
   // value alike, so the stored bytes go across without a value in between.
   std::vector<TSourceTable*> sources;
   std::vector<bool> copiedAsStored;
+  // Per result column: a plain BLOB column whose value goes from its
+  // source's chain into the answer's new value, without a value between.
+  std::vector<bool> copiedAsChain;
   std::vector<bool> blobColumns;
 
   // A plain column whose answer field has its source field's type, size,
@@ -316,6 +325,39 @@ private:
     if (from.Type == dtString && strnlen(reinterpret_cast<const char*>(stored), width) == width) return false;
     answer->Fields().WriteField(column.FieldNo, record.data(), std::span<const uint8_t>(stored, width));
     return true;
+  }
+
+  // A BLOB field read whole and stored again, as ReadFieldValue and
+  // StoreFieldValue would take it, when the value needs no conversion: the
+  // same bytes in both tables' code page.
+  bool CopiesAsChain(const TResultField& column, const TSourceTable* source) const {
+    if (column.Computed || !source || column.Aggregate != agNone || column.CountStar) return false;
+    if (column.DataType != dtBlob) return false;
+    if (!source->Field(column.SourceFieldNo).IsBlob() || !answer->Fields().FieldDefinition(column.FieldNo).IsBlob())
+      return false;
+    return source->Cursor->Fields().LanguageId() == answer->Fields().LanguageId();
+  }
+
+  // A null or empty value is a blank field, as the value read whole and
+  // stored leaves it; any other is a new value of the answer with the
+  // source's bytes.
+  void CopyChain(const TResultField& column, const TSourceTable& source) {
+    const TFieldDefinition& from = source.Field(column.SourceFieldNo);
+    TTableCursor& cursor = *source.Cursor;
+    if (!cursor.Fields().ReadValue(from, source.Row(), {})) {
+      answer->Fields().WriteBlank(column.FieldNo, record.data());
+      return;
+    }
+    int32_t length = 0;
+    if (const int32_t result =
+            answer->Blobs().CopyBlob(column.FieldNo, record.data(), cursor.Blobs(), from.Number, source.Row(), length))
+      RaiseEngineError(uint16_t(result), cursor.TableName());
+    if (length == 0) {
+      answer->Blobs().FreeBlob(column.FieldNo, record.data(), TFieldNumbering::Cursor);
+      answer->Fields().WriteBlank(column.FieldNo, record.data());
+      return;
+    }
+    blobBytes += length + blobBlockSize;
   }
 
   void PutInteger(int fieldNo, int32_t value) { answer->Fields().WriteField(fieldNo, record.data(), value); }

@@ -104,12 +104,30 @@ void TBlobBuffer::Reserve(int32_t count) {
   capacity = count;
 }
 
+uint8_t* TBlobBuffer::Overwrite(int32_t length) {
+  ORV_ASSERT(length >= 0);
+  size = 0;
+  Reserve(length);
+  size = length;
+  Modified = true;
+  return bytes.get();
+}
+
 void TBlobBuffer::Load() {
   if (FirstOffset == 0) return;
-  // A change found on the way dropped the caches; the walk starts again
-  // under the change-check lock that the finding left held.
-  while (!LoadChain()) {
-  }
+  // The buffer's own bytes are the room; a load that starts over keeps
+  // none of the first pass.
+  class TOwnRoom final : public TBlobValueRoom {
+  public:
+    explicit TOwnRoom(TBlobBuffer& buffer) : buffer(buffer) {}
+    uint8_t* Room(int32_t length) override { return buffer.Overwrite(length); }
+
+  private:
+    TBlobBuffer& buffer;
+  } room(*this);
+  size = 0;
+  size = LoadChainValue(reader, *blobFile, uint32_t(FirstOffset), Sequence, room);
+  Modified = false;
 }
 
 // The value's bytes as a chain walk copies them in, block by block: the
@@ -197,25 +215,46 @@ private:
   int32_t blocks = 0;  // taken
 };
 
-bool TBlobBuffer::LoadChain() {
-  TBlobFile& file = *blobFile;
+namespace {
+
+// One pass of a chain's load at a time, until one meets no other user's
+// change.
+class TChainLoad {
+public:
+  TChainLoad(TReadContext* reader, TBlobFile& file, uint32_t first, uint32_t sequence, TBlobValueRoom& room)
+      : reader(reader), file(file), first(first), sequence(sequence), room(room) {}
+
+  // The value's length, or -1 when the pass met another user's change.
+  int32_t Pass();
+
+private:
+  TReadContext* reader;
+  TBlobFile& file;
+  const uint32_t first;
+  const uint32_t sequence;
+  TBlobValueRoom& room;
+
+  // The rest of the chain from next, after the leading blocks from first
+  // were copied, with every check; false when a read met another user's
+  // change.
+  bool WalkChain(TChainCopy& copy, int32_t leading, int32_t chainBlocks, uint32_t next);
+};
+
+int32_t TChainLoad::Pass() {
   const uint32_t blockSize = file.BlockSize();
-  const uint32_t first = uint32_t(FirstOffset);
   if (!file.IsBlockOffset(first)) file.RaiseBlobError(EngErrBlocksCorrupt);
   // The chain is read ahead a window at a time, in runs of consecutive
   // blocks, and its blocks take no cache entries.
   TBlockView block;
-  if (!file.ViewBlock(reader, first, 1, block)) return false;
-  if (block.Sequence != Sequence) file.RaiseBlobError(EngErrRecordChanged);
+  if (!file.ViewBlock(reader, first, 1, block)) return -1;
+  if (block.Sequence != sequence) file.RaiseBlobError(EngErrRecordChanged);
   // The length comes from the file: no more than its blocks can hold.
   const uint32_t total = block.TotalSize;
   const int32_t chainBlocks = BlocksFor(total, file.BlockDataSize());
   if (total > uint32_t(std::numeric_limits<int32_t>::max()) || chainBlocks > file.BlocksInFile())
     file.RaiseBlobError(EngErrEndOfBlob);
   const int32_t length = int32_t(total);
-  size = 0;
-  Reserve(length);
-  TChainCopy copy(file, bytes.get(), length, chainBlocks, Sequence);
+  TChainCopy copy(file, room.Room(length), length, chainBlocks, sequence);
   uint32_t next = 0;
   bool more = copy.Take(block, next);
   // A value appended whole runs on through the blocks after its first, and
@@ -229,16 +268,12 @@ bool TBlobBuffer::LoadChain() {
     const int32_t run = file.WindowRun(next, images);
     leading += copy.TakeRun(images, run, blockSize, next, more);
   }
-  const bool whole = !more || WalkChain(copy, first, leading, chainBlocks, next);
-  size = copy.Filled();
-  if (!whole) return false;
-  Modified = false;
-  if (size != length) file.RaiseBlobError(EngErrEndOfBlob);
-  return true;
+  if (more && !WalkChain(copy, leading, chainBlocks, next)) return -1;
+  if (copy.Filled() != length) file.RaiseBlobError(EngErrEndOfBlob);
+  return length;
 }
 
-bool TBlobBuffer::WalkChain(TChainCopy& copy, uint32_t first, int32_t leading, int32_t chainBlocks, uint32_t next) {
-  TBlobFile& file = *blobFile;
+bool TChainLoad::WalkChain(TChainCopy& copy, int32_t leading, int32_t chainBlocks, uint32_t next) {
   const uint32_t blockSize = file.BlockSize();
   TBlockTrail trail(blockSize);
   trail.AddRun(first, leading);
@@ -263,6 +298,17 @@ bool TBlobBuffer::WalkChain(TChainCopy& copy, uint32_t first, int32_t leading, i
     trail.AddRun(runFirst, copy.TakeRun(images, run, blockSize, next, more));
   }
   return true;
+}
+
+}  // namespace
+
+int32_t LoadChainValue(TReadContext* reader, TBlobFile& file, uint32_t first, uint32_t sequence,
+                       TBlobValueRoom& room) {
+  TChainLoad load(reader, file, first, sequence, room);
+  // A change found on the way dropped the caches; the walk starts again
+  // under the change-check lock that the finding left held.
+  for (;;)
+    if (const int32_t length = load.Pass(); length >= 0) return length;
 }
 
 void TBlobBuffer::Save() {

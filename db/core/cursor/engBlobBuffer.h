@@ -9,10 +9,15 @@
 
 #include "engHeap.h"
 #include "engReadContext.h"
+#include "engTableCursor.h"
 
 class TBlobFile;
-class TChainCopy;
-struct TBlockView;
+
+// Reads the value of the chain at first, owned by sequence, for reader
+// into room, starting over whenever a block read meets another user's
+// change; its length. The errors of TBlobBuffer::Load.
+int32_t LoadChainValue(TReadContext* reader, TBlobFile& file, uint32_t first, uint32_t sequence,
+                       TBlobValueRoom& room);
 
 class TBlobBuffer : public TEngineObject {
 public:
@@ -33,6 +38,9 @@ public:
   void Recycle();
   uint8_t* GetData() { return bytes.get(); }
   const uint8_t* GetData() const { return bytes.get(); }
+  // The value becomes length bytes that the caller writes whole, without
+  // being cleared first; marks the buffer modified.
+  uint8_t* Overwrite(int32_t length);
 
   // Reads the value from the chain at FirstOffset, starting over whenever
   // a block read meets another user's change. 8708 for a block of another
@@ -65,12 +73,6 @@ private:
   int32_t size = 0;
   int32_t capacity = 0;
 
-  // One pass of Load; false when it met another user's change.
-  bool LoadChain();
-  // The rest of the chain from next, after the leading blocks from first
-  // were copied, with every check; false when a read met another user's
-  // change.
-  bool WalkChain(TChainCopy& copy, uint32_t first, int32_t leading, int32_t chainBlocks, uint32_t next);
   // Room for at least count bytes, keeping the first size.
   void Reserve(int32_t count);
 };

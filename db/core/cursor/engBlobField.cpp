@@ -61,7 +61,8 @@ int32_t TCursorBlobs::OpenBlob(int fieldNo, uint8_t* record, const TBlobOpenOpti
   // a fifth of the bracket on a walk that opens a value per record.
   int32_t result = 0;
   try {
-    result = OpenField(fieldNo, record, options);
+    TBlobBuffer* opened = nullptr;
+    result = OpenField(fieldNo, record, options, opened);
   } catch (...) {
     ReleaseQuietly([this] { bracket.EndBlobOperation(); });
     throw;
@@ -70,7 +71,82 @@ int32_t TCursorBlobs::OpenBlob(int fieldNo, uint8_t* record, const TBlobOpenOpti
   return result;
 }
 
-int32_t TCursorBlobs::OpenField(int fieldNo, uint8_t* record, const TBlobOpenOptions& options) {
+int32_t TCursorBlobs::CopyBlob(int fieldNo, uint8_t* record, TCursorBlobAccess& source, int sourceFieldNo,
+                               const uint8_t* sourceRecord, int32_t& length) {
+  length = 0;
+  TBlobBuffer* buffer = nullptr;
+  bracket.BeginBlobOperation();
+  int32_t result = 0;
+  try {
+    result = OpenField(fieldNo, record, {.Release = true}, buffer);
+  } catch (...) {
+    ReleaseQuietly([this] { bracket.EndBlobOperation(); });
+    throw;
+  }
+  bracket.EndBlobOperation();
+  if (result != 0) return result;
+  // The source's bytes go straight into the open value: its reads come
+  // under the source's own bracket, after this cursor's has ended.
+  class TBufferRoom final : public TBlobValueRoom {
+  public:
+    explicit TBufferRoom(TBlobBuffer& buffer) : buffer(buffer) {}
+    uint8_t* Room(int32_t size) override { return buffer.Overwrite(size); }
+
+  private:
+    TBlobBuffer& buffer;
+  } room(*buffer);
+  try {
+    result = source.ReadWholeBlob(sourceFieldNo, sourceRecord, TFieldNumbering::Table, room, length);
+  } catch (...) {
+    FreeBlob(fieldNo, record, TFieldNumbering::Cursor);
+    throw;
+  }
+  if (result != 0) {
+    length = 0;
+    FreeBlob(fieldNo, record, TFieldNumbering::Cursor);
+    return result;
+  }
+  // As the bytes written into it would.
+  if (length == 0) buffer->SetSize(0);
+  return 0;
+}
+
+int32_t TCursorBlobs::ReadWholeBlob(int fieldNo, const uint8_t* record, TFieldNumbering numbering,
+                                    TBlobValueRoom& room, int32_t& length) {
+  length = 0;
+  bracket.BeginBlobOperation();
+  int32_t result = 0;
+  try {
+    result = ReadWholeField(fieldNo, record, numbering == TFieldNumbering::Table, room, length);
+  } catch (...) {
+    ReleaseQuietly([this] { bracket.EndBlobOperation(); });
+    throw;
+  }
+  bracket.EndBlobOperation();
+  return result;
+}
+
+int32_t TCursorBlobs::ReadWholeField(int fieldNo, const uint8_t* record, bool tableNumbering, TBlobValueRoom& room,
+                                     int32_t& length) {
+  uint8_t scratch[FieldDescSize];
+  const uint8_t* fieldDesc = FieldDesc(fieldNo, tableNumbering, scratch);
+  if (!IsBlobField(fieldDesc)) return EngErrBlobField;
+  const int32_t reference = FieldReference(fieldDesc, record);
+  if (reference < 0) {
+    const TBlobBuffer* open = FindByReference(reference);
+    if (!open) return EngErrBlobOffset;
+    length = open->Size();
+    if (length > 0) std::memcpy(room.Room(length), open->GetData(), size_t(length));
+    return 0;
+  }
+  if (reference == 0) return 0;
+  // What OpenField's load reads, from the same first block and sequence.
+  length = LoadChainValue(reader, table->BlobFile(), uint32_t(reference),
+                          GetLE32(FieldValueBytes(fieldDesc, record) + BlobFieldSequenceOffset), room);
+  return 0;
+}
+
+int32_t TCursorBlobs::OpenField(int fieldNo, uint8_t* record, const TBlobOpenOptions& options, TBlobBuffer*& opened) {
   uint8_t scratch[FieldDescSize];
   const uint8_t* fieldDesc = FieldDesc(fieldNo, options.Numbering == TFieldNumbering::Table, scratch);
   if (!IsBlobField(fieldDesc)) return EngErrBlobField;
@@ -79,6 +155,7 @@ int32_t TCursorBlobs::OpenField(int fieldNo, uint8_t* record, const TBlobOpenOpt
     TBlobBuffer* open = FindByReference(reference);
     if (!open) return EngErrBlobOffset;
     open->Release = options.Release;
+    opened = open;
     return 0;
   }
   ORV_ASSERT(buffers.Count() <= MaxOpenBlobs);
@@ -93,8 +170,8 @@ int32_t TCursorBlobs::OpenField(int fieldNo, uint8_t* record, const TBlobOpenOpt
   loading->PhysicalRecordNo = GetRecordPhysicalNo(record);
   // Listed only once loaded: a failed load leaves nothing open.
   loading->Load();
-  const TBlobBuffer* buffer = buffers.Add(std::move(loading));
-  fields.PutBlobReference(fieldDesc, record, -buffer->Handle, buffer->Size() > 0);
+  opened = buffers.Add(std::move(loading));
+  fields.PutBlobReference(fieldDesc, record, -opened->Handle, opened->Size() > 0);
   return 0;
 }
 

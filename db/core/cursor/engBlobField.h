@@ -68,6 +68,13 @@ public:
   // A negative size gives 10029.
   int32_t TruncateBlob(int fieldNo, const uint8_t* record, TFieldNumbering numbering, int32_t newSize) override;
   int32_t GetBlobSize(int fieldNo, const uint8_t* record, TFieldNumbering numbering, int32_t& size) const override;
+  // 10753, 9998 for a negative value that is no open BLOB of this cursor.
+  int32_t ReadWholeBlob(int fieldNo, const uint8_t* record, TFieldNumbering numbering, TBlobValueRoom& room,
+                        int32_t& length) override;
+  // OpenBlob's results, then source's ReadWholeBlob's; a failed read
+  // leaves the field as it was.
+  int32_t CopyBlob(int fieldNo, uint8_t* record, TCursorBlobAccess& source, int sourceFieldNo,
+                   const uint8_t* sourceRecord, int32_t& length) override;
 
   bool FindOpenBlob(const TBlobBuffer* buffer) const;
   // The size of the open BLOB whose negated handle is reference.
@@ -109,7 +116,9 @@ private:
   int32_t IndexOfReference(int32_t reference) const;
   int32_t NewHandle() const;
   void FreeBuffer(int32_t index);
-  int32_t OpenField(int fieldNo, uint8_t* record, const TBlobOpenOptions& options);
+  int32_t OpenField(int fieldNo, uint8_t* record, const TBlobOpenOptions& options, TBlobBuffer*& opened);
+  int32_t ReadWholeField(int fieldNo, const uint8_t* record, bool tableNumbering, TBlobValueRoom& room,
+                         int32_t& length);
   // The field's descriptor: the cursor's own, or a copy in scratch
   // (FieldDescSize bytes).
   const uint8_t* FieldDesc(int fieldNo, bool tableNumbering, uint8_t* scratch) const;

@@ -222,6 +222,17 @@ struct TBlobOpenOptions {
   TFieldNumbering Numbering = TFieldNumbering::Cursor;
 };
 
+// Where ReadWholeBlob puts a value: room for its length bytes, asked once
+// the length is known, and again (the bytes written again) when the read
+// starts over.
+class TBlobValueRoom {
+public:
+  virtual uint8_t* Room(int32_t length) = 0;
+
+protected:
+  ~TBlobValueRoom() = default;
+};
+
 // The BLOB fields of a cursor's records (engCursorBlobs). A record's open
 // BLOBs reach the BLOB file when the record is inserted, changed or
 // deleted; closing one before discards its changes. Results and numbering
@@ -241,6 +252,19 @@ public:
                             std::span<const uint8_t> source, int32_t offset) = 0;
   virtual int32_t TruncateBlob(int fieldNo, const uint8_t* record, TFieldNumbering numbering, int32_t newSize) = 0;
   virtual int32_t GetBlobSize(int fieldNo, const uint8_t* record, TFieldNumbering numbering, int32_t& size) const = 0;
+  // The field's whole value read straight into room, from its chain or
+  // from the BLOB open in it: the bytes OpenBlob and a read of them give,
+  // under the same checks, without a buffer or a handle. length 0 (room
+  // not asked) when the field holds none.
+  virtual int32_t ReadWholeBlob(int fieldNo, const uint8_t* record, TFieldNumbering numbering, TBlobValueRoom& room,
+                                int32_t& length) = 0;
+  // Opens the field (cursor numbering) for release and makes its value
+  // the whole of source's field (table numbering) in sourceRecord, read by
+  // source's ReadWholeBlob into the open BLOB itself: what OpenBlob,
+  // TruncateBlob to 0 and WriteBlob of those bytes would leave. length is
+  // the value's; an empty one leaves the field's BLOB open and empty.
+  virtual int32_t CopyBlob(int fieldNo, uint8_t* record, TCursorBlobAccess& source, int sourceFieldNo,
+                           const uint8_t* sourceRecord, int32_t& length) = 0;
 
 protected:
   ~TCursorBlobAccess() = default;

@@ -3,10 +3,13 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <stdexcept>
 #include <thread>
 #include <tuple>
 
+#include "engDataLayout.h"
 #include "engTableTestSupport.h"
 #include "sqlPlanner.h"
 #include "sqlTestSupport.h"
@@ -591,6 +594,154 @@ TEST_F(SqlMemoTest, AnAnswerWhoseMemosOutgrowMemoryMovesToDiskWithTheSameRows) {
     EXPECT_EQ(FilesIn(folder), filesBefore);
   }
   session->CloseDirectory(memory);
+}
+
+// Memo columns filled straight from their source's chains give the answer
+// a value-by-value fill gives it: every field, every record's bytes (each
+// value's first block and sequence number) and, for a table made on disk,
+// its files byte for byte. Values around both block sizes' edges, nulls and
+// empty ones, in two memo columns selected out of their order; sorted, from
+// an encrypted source, moved to disk mid-fill, joined, and with another
+// session changing rows the fill has not reached.
+TEST_F(SqlMemoTest, MemosCopiedAsChainsFillAnswersAsValuesDo) {
+  Exec("CREATE TABLE src (id INTEGER, a BLOB(1, 1), b BLOB(1, 1) BLOB BLOCK SIZE 64)");
+  const size_t small = 64 - 18, usual = DefaultBlobBlockSize - 18;
+  const size_t lengths[] = {1,         small - 1, small,         small + 1,     2 * small, 2 * small + 1, 0,
+                            usual - 1, usual,     usual + 1,     2 * usual + 1, 5000,      3,             40};
+  constexpr int RowCount = int(std::size(lengths));
+  // Each byte depends on its place, its row and its column, so a block of
+  // another value, or out of place, shows.
+  auto text = [](size_t length, int id, int column) {
+    std::string doc(length, ' ');
+    for (size_t i = 0; i < length; ++i) doc[i] = char('a' + (i * 7 + size_t(id) * 3 + size_t(column)) % 26);
+    return doc;
+  };
+  auto put = [this](TDataDirectory* in, const std::string& column, int id, const std::string& doc) {
+    constexpr size_t Chunk = 100;
+    auto run = [in](const std::string& sql) {
+      TQueryStatement statement(in);
+      int32_t position = 0;
+      statement.Prepare(sql, position);
+      statement.Execute();
+    };
+    const std::string where = " WHERE id = " + std::to_string(id);
+    run("UPDATE src SET " + column + " = " + (doc.empty() ? "NULL" : "'" + doc.substr(0, Chunk) + "'") + where);
+    for (size_t at = Chunk; at < doc.size(); at += Chunk)
+      run("UPDATE src SET " + column + " = " + column + " || '" + doc.substr(at, Chunk) + "'" + where);
+  };
+  // a from the lengths, b from them backwards; row 4's b set to an empty
+  // text, row 9's a null.
+  std::vector<std::string> a, b;
+  for (int id = 1; id <= RowCount; ++id) {
+    Exec("INSERT INTO src (id) VALUES (" + std::to_string(id) + ")");
+    a.push_back(id == 9 ? "" : text(lengths[id - 1], id, 0));
+    b.push_back(text(lengths[RowCount - id], id, 1));
+    put(directory, "a", id, a.back());
+    put(directory, "b", id, b.back());
+  }
+  Exec("UPDATE src SET b = '' WHERE id = 4");
+  b[3].clear();
+  auto row = [](int id, const std::string& x, const std::string& y) {
+    return std::to_string(id) + "|" + (x.empty() ? "NULL" : x) + "|" + (y.empty() ? "NULL" : y);
+  };
+  Exec("SELECT id, a, b INTO enc FROM src ENCRYPTED WITH 'secret'");
+  session->AddPassword("secret");
+  Exec("CREATE TABLE one (k INTEGER)");
+  Exec("INSERT INTO one VALUES (1)");
+  // What another session writes into row 11 when the fill reaches row 3;
+  // every fill begins with the row put back.
+  const int Changed = 11;
+  const std::string changedA = text(3 * small + 5, 99, 0), changedB = "";
+  TRows plain, changed;
+  for (int id = 1; id <= RowCount; ++id) {
+    plain.push_back(row(id, a[size_t(id - 1)], b[size_t(id - 1)]));
+    changed.push_back(id == Changed ? row(id, changedA, changedB) : plain.back());
+  }
+  const TRows descending(plain.rbegin(), plain.rend());
+  TRows reordered;  // b, id, a
+  for (int id = 1; id <= RowCount; ++id)
+    reordered.push_back((b[size_t(id - 1)].empty() ? "NULL" : b[size_t(id - 1)]) + "|" + std::to_string(id) + "|" +
+                        (a[size_t(id - 1)].empty() ? "NULL" : a[size_t(id - 1)]));
+  TDataSession* other = nullptr;
+  CreateEngineSession(other);
+  TDataDirectory* otherDirectory = other->OpenDirectory("", folder);
+  struct TCase {
+    std::string Statement;
+    const TRows& Expected;
+    int64_t FillBound;  // 0: the usual one
+    bool ChangedMidFill;
+    std::string Into;  // a table made on disk, compared file by file
+  };
+  const TCase cases[] = {
+      {"SELECT b, id, a FROM src", reordered, 0, false, ""},
+      {"SELECT id, a, b FROM src ORDER BY id DESC", descending, 0, false, ""},
+      {"SELECT id, a, b FROM src", plain, 4 << 10, false, ""},
+      {"SELECT id, a, b FROM enc ORDER BY id", plain, 4 << 10, false, ""},
+      {"SELECT e.id, e.a, e.b FROM src e JOIN one o ON o.k = 1", plain, 0, false, ""},
+      {"SELECT id, a, b FROM src", changed, 0, true, ""},
+      {"SELECT id, a, b FROM src ORDER BY id", changed, 4 << 10, true, ""},
+      {"SELECT id, a, b INTO copied FROM src", plain, 0, false, "copied"},
+  };
+  for (const TCase& test : cases) {
+    SCOPED_TRACE(test.Statement);
+    struct TFill {
+      TRows Rows;
+      std::vector<std::vector<uint8_t>> Records;
+      std::vector<std::string> Files;
+    } fills[2];
+    for (const bool chains : {true, false}) {
+      SCOPED_TRACE(chains ? "chains" : "values");
+      TFill& fill = fills[chains ? 0 : 1];
+      put(directory, "a", Changed, a[Changed - 1]);
+      put(directory, "b", Changed, b[Changed - 1]);
+      auto statement = std::make_unique<TQueryStatement>(directory);
+      int32_t position = 0;
+      statement->Prepare(test.Statement, position);
+      TDataQuery& query = statement->MainQuery();
+      query.Run.CopiesBlobChains = chains;
+      if (test.FillBound > 0) query.Run.MaxAnswerFillBytes = test.FillBound;
+      if (test.ChangedMidFill)
+        statement->SetProgressHandler([&](int32_t current, int32_t, bool&) {
+          if (current != 3) return;
+          put(otherDirectory, "a", Changed, changedA);
+          put(otherDirectory, "b", Changed, changedB);
+        });
+      TTableCursor* answer = statement->Execute();
+      // Past the lowered bound, with rows to go.
+      if (test.FillBound > 0) {
+        EXPECT_FALSE(query.Run.AnswerInMemory);
+      }
+      // The table made is read where it lies.
+      if (!test.Into.empty()) {
+        statement.reset();
+        answer = Prepare("SELECT * FROM " + test.Into, true).Execute();
+      }
+      fill.Rows = Rows(answer);
+      EXPECT_EQ(fill.Rows, test.Expected);
+      std::vector<uint8_t> record(answer->Fields().CursorRecordSize(), 0);
+      answer->SetToBegin();
+      while (answer->GetNextRecord(record.data()) == 0) fill.Records.push_back(record);
+      if (!test.Into.empty()) {
+        statements.clear();
+        for (const std::string& name : FilesIn(folder)) {
+          if (name.rfind(test.Into + ".", 0) != 0) continue;
+          std::ifstream in(folder + "/" + name, std::ios::binary);
+          std::string bytes(std::istreambuf_iterator<char>(in), {});
+          // The data file's header holds when it was written.
+          if (name == test.Into + ".DAT" && bytes.size() >= DatHdrWriteTime + sizeof(double))
+            std::fill_n(bytes.begin() + DatHdrWriteTime, sizeof(double), '\0');
+          fill.Files.push_back(name + ":" + bytes);
+        }
+        EXPECT_GE(fill.Files.size(), 2u);
+        Exec("DROP TABLE " + test.Into);
+      }
+    }
+    EXPECT_EQ(fills[0].Rows, fills[1].Rows);
+    EXPECT_EQ(fills[0].Records, fills[1].Records);
+    EXPECT_EQ(fills[0].Files, fills[1].Files);
+  }
+  other->CloseDirectory(otherDirectory);
+  FreeEngineSession(other);
 }
 
 // A fill that fails after its answer moved to the private folder leaves no
