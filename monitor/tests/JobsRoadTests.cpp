@@ -5,7 +5,9 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cmath>
+#include <future>
 #include <set>
 
 #include "DMTestDatabase.h"
@@ -348,6 +350,84 @@ TEST_F(JobsRoadTest, AServerThatStopsAnsweringIsOneAlertAndItsJobsArriveOnceWhen
   EXPECT_EQ(rows, (std::multiset<std::string>{printers[0] + "|local|True", printers[1] + "|before|True",
                                               printers[1] + "|unseen|True", printers[1] + "|after|True"}));
   EXPECT_THAT(harness->Alerts(), testing::SizeIs(2u));
+}
+
+// The server stops answering after the windows made its threads and before
+// any of them opened its watch: the same outage as a later loss, not the
+// end of its printers' watching.
+TEST_F(JobsRoadTest, AServerDownAtItsFirstWatchIsOneOutageAndItsJobsArriveOnceWhenItAnswers) {
+  const std::string remote = UniqueName("\\\\REMOTE");
+  spooler->AddServer(remote);
+  printers = {AddPrinter(remote, "plotter"), AddPrinter(remote, "laser")};
+  const uint32_t queued = spooler->SubmitJob(printers[0], SampleJob("queued", 2, 100));
+  // Every watch waits until all threads are made and the server is down.
+  std::promise<void> down;
+  const std::shared_future<void> isDown = down.get_future().share();
+  spooler->OnCall(SpoolCall::FindFirstPrinterChangeNotification,
+                  [isDown] { isDown.wait_for(std::chrono::seconds(20)); });
+  harness->StartEnumeration(remote);
+  ASSERT_TRUE(harness->WaitUntil([&] { return harness->EnumerationsEnded() && PrinterThreadCount() == 2; }));
+  std::vector<int32_t> firstThreads;
+  for (const std::string& printer : printers) firstThreads.push_back(harness->ListedThread(remote, printer));
+  spooler->SetServerReachable(remote, false, "No route to host");
+  down.set_value();
+  ASSERT_TRUE(harness->WaitUntil([&] { return !harness->Alerts().empty(); }));
+  ASSERT_EQ(harness->Alerts()[0], "EAlertWarning: " + Format(SServerUnreachable, {remote, "No route to host"}));
+  // Past their first watch and read: the printers' first histories were
+  // tried, the server's list read (after the enumeration's).
+  ASSERT_TRUE(harness->WaitUntil(
+      [&] { return JobHistoriesDue() == 0 && spooler->CallCount(SpoolCall::EnumPrinters) >= 2; }));
+  EXPECT_EQ(ServerList().Count(), 1);
+  EXPECT_EQ(PrinterThreadCount(), 2);
+
+  // While away: the queued job ends, one begins and ends unseen, one waits.
+  spooler->PrintJob(printers[0], queued);
+  spooler->RemoveJob(printers[0], queued);
+  const uint32_t unseen = spooler->SubmitJob(printers[1], SampleJob("unseen", 1, 50));
+  spooler->PrintJob(printers[1], unseen);
+  spooler->RemoveJob(printers[1], unseen);
+  const uint32_t waiting = spooler->SubmitJob(printers[0], SampleJob("waiting", 1, 10));
+
+  // When it answers, its printers are news to the server's watch: the
+  // windows watch them anew.
+  spooler->SetServerReachable(remote, true);
+  ASSERT_TRUE(harness->WaitUntil([&] {
+    for (size_t i = 0; i < printers.size(); ++i) {
+      const int32_t listed = harness->ListedThread(remote, printers[i]);
+      if (listed == 0 || listed == firstThreads[i] || harness->LatestCaller(printers[i]) != listed) return false;
+    }
+    return true;
+  }));
+  for (const std::string& printer : printers) {
+    uint32_t status = 0;
+    ASSERT_TRUE(harness->WaitUntilWatched(printer, [&] {
+      status ^= PRINTER_STATUS_PAUSED;
+      spooler->SetPrinterStatus(printer, status);
+    })) << printer;
+    spooler->SetPrinterStatus(printer, 0);
+  }
+  spooler->PrintJob(printers[0], waiting);
+  spooler->RemoveJob(printers[0], waiting);
+  const uint32_t after = spooler->SubmitJob(printers[1], SampleJob("after", 1, 10));
+  spooler->PrintJob(printers[1], after);
+  spooler->RemoveJob(printers[1], after);
+  ASSERT_TRUE(WaitForRows(4));
+  ASSERT_TRUE(harness->ShutdownMonitoring(60000));
+  std::multiset<std::string> rows;
+  for (const std::string& row : database->Rows({"PrinterName", "Document", "JobPrinted"})) rows.insert(row);
+  EXPECT_EQ(rows, (std::multiset<std::string>{printers[0] + "|queued|True", printers[1] + "|unseen|True",
+                                              printers[0] + "|waiting|True", printers[1] + "|after|True"}));
+  // The jobs that ended while away come from the history, told together
+  // unless a printer's watch heard the news a second after the other's.
+  const std::vector<std::string> alerts = harness->Alerts();
+  ASSERT_GE(alerts.size(), 3u) << testing::PrintToString(alerts);
+  const std::string reachable = Format(SServerReachable, {remote, 0});
+  EXPECT_EQ(alerts[1].rfind("EAlertInfo: " + reachable.substr(0, reachable.find(" 0 ")), 0), 0u) << alerts[1];
+  const std::vector<std::string> recovered(alerts.begin() + 2, alerts.end());
+  const std::string one = "EAlertInfo: " + Format(SJobsRecovered, {1});
+  EXPECT_TRUE(recovered == std::vector<std::string>{"EAlertInfo: " + Format(SJobsRecovered, {2})} ||
+              recovered == (std::vector<std::string>{one, one}))
+      << testing::PrintToString(alerts);
 }
 
 TEST_F(JobsRoadTest, AnOutagePastTheLimitEndsThatServersThreadsWithASeriousAlert) {

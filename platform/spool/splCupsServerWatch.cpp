@@ -67,14 +67,22 @@ TCupsServerWatch::~TCupsServerWatch() {
 
 OsError TCupsServerWatch::Prepare() {
   std::lock_guard<std::mutex> guard(lookLock_);
-  if (hub_.WatchCount(server_) == 0 || !hub_.HasState(server_)) {
+  if (!baselineDue_ && (hub_.WatchCount(server_) == 0 || !hub_.HasState(server_))) {
     TCupsSession session(host_, port_, config_.RequestTimeoutMs);
     SpoolServerState baseline;
-    if (const OsError e = ReadBaseline(session, baseline)) return e;
+    const OsError e = ReadBaseline(session, baseline);
+    if (e && e != RPC_S_SERVER_UNAVAILABLE && e != ERROR_TIMEOUT) return e;
     hub_.ForgetState(server_);
-    hub_.Publish(server_, std::move(baseline));
-    lookDue_ = true;
-    current_ = true;
+    if (e) {
+      // Not an end but an outage, as when a watched server stops answering:
+      // the looks tell it and read the baseline when the server answers.
+      baselineDue_ = true;
+      current_ = false;
+    } else {
+      hub_.Publish(server_, std::move(baseline));
+      lookDue_ = true;
+      current_ = true;
+    }
   }
   if (!thread_.joinable()) thread_ = std::thread([this] { Run(); });
   return ERROR_SUCCESS;
@@ -136,6 +144,13 @@ std::optional<SpoolServerNotice> TCupsServerWatch::LookAndJudge(TCupsSession& Se
 }
 
 OsError TCupsServerWatch::Look(TCupsSession& Session) {
+  if (baselineDue_) {
+    SpoolServerState baseline;
+    if (const OsError e = ReadBaseline(Session, baseline)) return e;
+    hub_.Publish(server_, std::move(baseline));
+    baselineDue_ = false;
+    lookDue_ = true;
+  }
   bool due = lookDue_;
   if (!subscription_ && !pollOnly_) {
     const OsError e = Subscribe(Session);

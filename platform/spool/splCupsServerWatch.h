@@ -13,7 +13,11 @@
 // the poll interval doubling to RetryMaxMs apart, and when the server
 // answers reads every queue and the completed jobs from the watermark, so
 // the jobs that ended while it was away are reported once each. Past
-// OutageLimitMs the server's notifications fail.
+// OutageLimitMs the server's notifications fail. A server that does not
+// answer when its first notification opens is the same outage: the
+// notification opens on nothing, and the look that finds the server again
+// reads the baseline, all of which is news to it (the jobs that ended
+// meanwhile are in the completed-jobs history).
 
 #include <atomic>
 #include <chrono>
@@ -42,7 +46,8 @@ class TCupsServerWatch {
   TCupsServerWatch& operator=(const TCupsServerWatch&) = delete;
 
   // Before a new notification opens: when nothing watches the server yet,
-  // reads its state as the new baseline; starts the thread once.
+  // reads its state as the new baseline, or leaves that to the looks while
+  // the server does not answer; starts the thread once.
   OsError Prepare();
   // The last look succeeded: the hub's state of the server is as current as
   // a request would be (a poll interval old at most).
@@ -83,6 +88,8 @@ class TCupsServerWatch {
   std::set<uint32_t> ended_;
   uint32_t endedMax_ = 0;
   bool lookDue_ = false;
+  // The hub holds no state of the server: the next look reads the baseline.
+  bool baselineDue_ = false;
   // The printers as last read. A job's events change queues, not the
   // printer list: the whole list is read again only when a printer came,
   // went or changed its configuration (or no events say what changed),

@@ -83,7 +83,6 @@ OsError TSpoolNotifyHub::Open(const std::string& Server, const std::string& Prin
       }
   }
   std::lock_guard<std::mutex> guard(lock_);
-  if (!states_.count(w->Server)) return RPC_S_SERVER_UNAVAILABLE;
   w->Fd = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
   if (w->Fd < 0) return OsErrorFromErrno(errno);
   Change = nextHandle_++;
@@ -210,6 +209,7 @@ void TSpoolNotifyHub::Publish(const std::string& Server, SpoolServerState State)
     ServerState& added = states_[key];
     added.State = std::move(State);
     added.Reindex();
+    if (live_.count(key)) DeliverEvents(key, DiffServerStates(SpoolServerState{}, added.State));
     return;
   }
   const std::vector<SpoolEvent> events = DiffServerStates(old->second.State, State);

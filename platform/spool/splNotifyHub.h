@@ -23,14 +23,17 @@ class TSpoolNotifyHub {
   TSpoolNotifyHub(const TSpoolNotifyHub&) = delete;
   TSpoolNotifyHub& operator=(const TSpoolNotifyHub&) = delete;
 
-  // Printer empty: the whole server. The server must have a published state.
+  // Printer empty: the whole server. A server with no published state yet
+  // (it did not answer when its first watch opened) is watched as one that
+  // has nothing: its first state is news to the watch.
   OsError Open(const std::string& Server, const std::string& Printer, uint32_t Filter,
                const PrinterNotifyOptions* Options, ChangeHandle& Change);
   OsError Close(ChangeHandle Change);
   int Fd(ChangeHandle Change);
   OsError Next(ChangeHandle Change, bool Refresh, uint32_t& ChangeWord, std::optional<PrinterNotifyInfo>& Info);
 
-  // The first state of a server is its baseline and reports nothing; each
+  // The first state of a server is its baseline and reports nothing, but to
+  // the notifications opened before it, to which all of it is new; each
   // later one is compared with its predecessor and the differences go to the
   // server's notifications.
   void Publish(const std::string& Server, SpoolServerState State);

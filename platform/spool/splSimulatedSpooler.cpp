@@ -78,16 +78,23 @@ void TSimulatedSpooler::SetServerReachable(const std::string& Server, bool Reach
       notice = {s.Name, SpoolServerCondition::Unreachable, RPC_S_SERVER_UNAVAILABLE, Text, {}};
     } else {
       notice = {s.Name, SpoolServerCondition::Reachable, ERROR_SUCCESS, {}, {}};
-      // As the CUPS watch finds them in the completed-jobs history: the
-      // jobs that ended while away, with their last fields, then the
-      // server as it is.
-      std::vector<SimPrinter> now = s.Printers;
-      for (SpoolJobState& ended : s.EndedWhileAway)
-        if (SimPrinter* p = FindPrinter(s, ended.Info.PrinterName)) p->State.Jobs.push_back(std::move(ended));
-      s.EndedWhileAway.clear();
-      Publish(s);
-      s.Printers = std::move(now);
-      Publish(s);
+      if (!Hub().HasState(s.Name)) {
+        // Watched from nothing: as the CUPS watch's baseline, the server as
+        // it is; what ended meanwhile is in the history, not news.
+        s.EndedWhileAway.clear();
+        Publish(s);
+      } else {
+        // As the CUPS watch finds them in the completed-jobs history: the
+        // jobs that ended while away, with their last fields, then the
+        // server as it is.
+        std::vector<SimPrinter> now = s.Printers;
+        for (SpoolJobState& ended : s.EndedWhileAway)
+          if (SimPrinter* p = FindPrinter(s, ended.Info.PrinterName)) p->State.Jobs.push_back(std::move(ended));
+        s.EndedWhileAway.clear();
+        Publish(s);
+        s.Printers = std::move(now);
+        Publish(s);
+      }
     }
     tell = s.OutageTold;
   }
@@ -101,6 +108,7 @@ void TSimulatedSpooler::GiveUpServer(const std::string& Server) {
     SimServer& s = ServerOrThrow(Server);
     if (s.Reachable) throw std::invalid_argument("Server is reachable: " + Server);
     Hub().Fail(s.Name, RPC_S_SERVER_UNAVAILABLE);
+    s.OutageTold = false;
     notice = {s.Name, SpoolServerCondition::GivenUp, RPC_S_SERVER_UNAVAILABLE, s.OutageText, {}};
   }
   NotifyServer(notice);
@@ -217,8 +225,22 @@ void TSimulatedSpooler::FailCall(SpoolCall Call, OsError Error, unsigned Times) 
   failures_[Call] = {Error, Times};
 }
 
+void TSimulatedSpooler::OnCall(SpoolCall Call, std::function<void()> Hook) {
+  std::lock_guard<std::mutex> guard(lock_);
+  if (Hook)
+    hooks_[Call] = std::move(Hook);
+  else
+    hooks_.erase(Call);
+}
+
 OsError TSimulatedSpooler::BeginCall(SpoolCall Call) {
   TSpoolerBase::BeginCall(Call);
+  std::function<void()> hook;
+  {
+    std::lock_guard<std::mutex> guard(lock_);
+    if (const auto found = hooks_.find(Call); found != hooks_.end()) hook = found->second;
+  }
+  if (hook) hook();
   std::lock_guard<std::mutex> guard(lock_);
   const auto found = failures_.find(Call);
   if (found == failures_.end()) return ERROR_SUCCESS;
@@ -293,15 +315,24 @@ OsError TSimulatedSpooler::CheckOpen(const std::string& Server, const std::strin
 }
 
 OsError TSimulatedSpooler::PrepareWatch(const std::string& Server) {
-  std::lock_guard<std::mutex> guard(lock_);
-  SimServer* s = nullptr;
-  const OsError error = Reach(Server, &s);
-  // As with CUPS, a server already watched needs no answer for one more
-  // watch: it hears what the open ones hear, the outage included.
-  if (error == RPC_S_SERVER_UNAVAILABLE && FindServer(Server) && Hub().WatchCount(Server) > 0 &&
-      Hub().HasState(Server))
-    return ERROR_SUCCESS;
-  return error;
+  SpoolServerNotice notice;
+  {
+    std::lock_guard<std::mutex> guard(lock_);
+    SimServer* s = FindServer(Server);
+    if (!s) return RPC_S_SERVER_UNAVAILABLE;
+    if (s->Reachable) return ERROR_SUCCESS;
+    // As with CUPS, a server that does not answer is watched all the same.
+    // One watched already is heard as the open watches hear it, the outage
+    // included. One nobody watches is watched from nothing until it answers,
+    // and its outage is told now.
+    if (Hub().WatchCount(s->Name) > 0) return ERROR_SUCCESS;
+    Hub().ForgetState(s->Name);
+    if (s->OutageTold) return ERROR_SUCCESS;
+    s->OutageTold = true;
+    notice = {s->Name, SpoolServerCondition::Unreachable, RPC_S_SERVER_UNAVAILABLE, s->OutageText, {}};
+  }
+  NotifyServer(notice);
+  return ERROR_SUCCESS;
 }
 
 OsError TSimulatedSpooler::DoGetDefaultPrinter(std::string& Name) {

@@ -21,14 +21,19 @@ class TSimulatedSpooler : public TSpoolerBase {
 
   void AddServer(const std::string& Server);
   // Unreachable: every call on the server fails with RPC_S_SERVER_UNAVAILABLE
-  // but a new notification while others are open; its open notifications
-  // stay open and hear nothing while the script goes on. Reachable again: they hear of the jobs that left the queues
-  // meanwhile (first with their last fields), then the server as it is now.
-  // Each change of reachability of a watched server is a server notice,
-  // Text that of an outage.
+  // but a new notification; its open notifications stay open and hear
+  // nothing while the script goes on. Reachable again: they hear of the jobs
+  // that left the queues meanwhile (first with their last fields), then the
+  // server as it is now. A notification opened while nothing watched the
+  // server watches it from nothing, as the CUPS watch does when it cannot
+  // read a baseline: its outage is a notice from then on, and the server as
+  // it is when it answers is all news (the jobs that ended meanwhile are in
+  // the history). Each change of reachability of a watched server is a
+  // server notice, Text that of an outage.
   void SetServerReachable(const std::string& Server, bool Reachable, const std::string& Text = "Connection refused");
   // An unreachable server past the outage limit: its notifications fail
-  // with RPC_S_SERVER_UNAVAILABLE, and a GivenUp notice tells so.
+  // with RPC_S_SERVER_UNAVAILABLE, and a GivenUp notice tells so. That ends
+  // the outage: a later notification begins another.
   void GiveUpServer(const std::string& Server);
 
   // Info.PrinterName is "\\HOST\queue" on a known server; ServerName and cJobs
@@ -61,6 +66,11 @@ class TSimulatedSpooler : public TSpoolerBase {
 
   // The next Times calls of that kind fail with Error before doing anything.
   void FailCall(SpoolCall Call, OsError Error, unsigned Times = 1);
+  // Hook runs at the start of every call of that kind, on the calling
+  // thread, with no lock of the spooler held (it may script the spooler or
+  // wait); an empty one is removed. For a test that must act at one point
+  // of another thread's road.
+  void OnCall(SpoolCall Call, std::function<void()> Hook);
 
  protected:
   OsError BeginCall(SpoolCall Call) override;
@@ -110,4 +120,5 @@ class TSimulatedSpooler : public TSpoolerBase {
   std::vector<SimServer> servers_;
   std::string defaultPrinter_;
   std::map<SpoolCall, Failure> failures_;
+  std::map<SpoolCall, std::function<void()>> hooks_;
 };

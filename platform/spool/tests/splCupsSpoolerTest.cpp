@@ -565,9 +565,54 @@ TEST_F(CupsSpoolerTest, AnOutagePastItsLimitFailsTheNotificationsAndCallsNeverHa
   EXPECT_EQ(told[0].Condition, SpoolServerCondition::Unreachable);
   EXPECT_EQ(told[1].Condition, SpoolServerCondition::GivenUp);
   EXPECT_GE(told[1].Outage.count(), config.OutageLimitMs);
+  // A later watch is another outage: it opens at once, and is told.
+  const auto opening = std::chrono::steady_clock::now();
   ChangeHandle again = 0;
-  EXPECT_EQ(spooler->FindFirstPrinterChangeNotification(handle, PRINTER_CHANGE_ALL, nullptr, again),
-            RPC_S_SERVER_UNAVAILABLE);
+  EXPECT_EQ(spooler->FindFirstPrinterChangeNotification(handle, PRINTER_CHANGE_ALL, nullptr, again), ERROR_SUCCESS);
+  EXPECT_LT(std::chrono::steady_clock::now() - opening, std::chrono::seconds(2));
+  ASSERT_TRUE(notices.WaitCount(3, 10000));
+  EXPECT_EQ(notices.Notices()[2].Condition, SpoolServerCondition::Unreachable);
+}
+
+// A server down when its first watch opens is the same outage as a later
+// stop: the watch opens, the outage is told once, and when the server
+// answers all it has is news to the watch.
+TEST_F(CupsSpoolerTest, AServerDownAtItsFirstWatchIsOneOutageAndAllItHasIsNewsWhenItAnswers) {
+  TNoticeLog notices;
+  CupsConfig config = cupsd.Config(Local);
+  config.RetryMaxMs = 200;
+  spooler = std::make_unique<TCupsSpooler>(config);
+  notices.Attach(*spooler);
+  PrinterHandle server = 0, printer = 0;
+  ASSERT_EQ(spooler->OpenPrinter(Local, 0, server), ERROR_SUCCESS);
+  ASSERT_EQ(spooler->OpenPrinter(Q1, 0, printer), ERROR_SUCCESS);
+  cupsd.Stop();
+  const uint32_t filter =
+      PRINTER_CHANGE_ADD_PRINTER | PRINTER_CHANGE_DELETE_PRINTER | PRINTER_CHANGE_ADD_JOB | PRINTER_CHANGE_DELETE_JOB;
+  ChangeHandle serverWatch = 0, printerWatch = 0;
+  ASSERT_EQ(spooler->FindFirstPrinterChangeNotification(server, filter, nullptr, serverWatch), ERROR_SUCCESS);
+  ASSERT_EQ(spooler->FindFirstPrinterChangeNotification(printer, PRINTER_CHANGE_DELETE_JOB, &options, printerWatch),
+            ERROR_SUCCESS);
+  ASSERT_TRUE(notices.WaitCount(1, 10000));
+  EXPECT_FALSE(WaitSignalled(*spooler, serverWatch, 0));
+
+  ASSERT_TRUE(cupsd.Start()) << cupsd.Error();
+  const uint32_t held = cupsd.Submit("q1", cupsd.WriteFile("held.txt", 100), "Held", true);
+  ASSERT_NE(held, 0u);
+  ASSERT_TRUE(WaitSignalled(*spooler, serverWatch, 20000));
+  uint32_t changeWord = 0;
+  std::optional<PrinterNotifyInfo> info;
+  ASSERT_EQ(spooler->FindNextPrinterChangeNotification(serverWatch, changeWord, nullptr, info), ERROR_SUCCESS);
+  EXPECT_TRUE(changeWord & PRINTER_CHANGE_ADD_PRINTER) << changeWord;
+  TNotifyCollector collector(*spooler, printerWatch);
+  ASSERT_TRUE(collector.Until([&] { return collector.Jobs.count(held) != 0; }, 20000)) << collector.LastError();
+  EXPECT_EQ(collector.Jobs[held].Text(JOB_NOTIFY_FIELD_DOCUMENT), "Held");
+  ASSERT_TRUE(notices.WaitCount(2, 10000));
+  const std::vector<SpoolServerNotice> told = notices.Notices();
+  ASSERT_EQ(told.size(), 2u);
+  EXPECT_EQ(told[0].Condition, SpoolServerCondition::Unreachable);
+  EXPECT_EQ(told[0].Error, RPC_S_SERVER_UNAVAILABLE);
+  EXPECT_EQ(told[1].Condition, SpoolServerCondition::Reachable);
 }
 
 TEST_F(CupsSpoolerTest, ClosingDuringAFrozenDaemonDoesNotWaitForTheRequestTimeout) {

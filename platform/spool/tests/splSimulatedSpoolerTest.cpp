@@ -336,18 +336,10 @@ TEST_F(SimulatedSpoolerTest, AnUnreachableServerKeepsItsNotificationsAndTellsWha
   EXPECT_EQ(notices[0].Text, "Connection refused");
   std::vector<JobInfo2> jobs;
   EXPECT_EQ(spooler.EnumJobs(handle, 0, 10, jobs), RPC_S_SERVER_UNAVAILABLE);
-  // A watched server takes one more watch, as the CUPS watch does; one
-  // nobody watches must answer first.
+  // A watched server takes one more watch, as the CUPS watch does.
   ChangeHandle again = 0;
   EXPECT_EQ(spooler.FindFirstPrinterChangeNotification(handle, PRINTER_CHANGE_ALL, nullptr, again), ERROR_SUCCESS);
-  spooler.AddServer("\\\\QUIET");
-  spooler.AddPrinter(Printer("\\\\QUIET\\Idle"));
-  PrinterHandle quiet = 0;
-  ASSERT_EQ(spooler.OpenPrinter("\\\\QUIET\\Idle", 0, quiet), ERROR_SUCCESS);
-  spooler.SetServerReachable("\\\\QUIET", false);
-  ChangeHandle unwatched = 0;
-  EXPECT_EQ(spooler.FindFirstPrinterChangeNotification(quiet, PRINTER_CHANGE_ALL, nullptr, unwatched),
-            RPC_S_SERVER_UNAVAILABLE);
+  EXPECT_EQ(notices.size(), 1u);
   std::vector<PrinterInfo1> servers;
   ASSERT_EQ(spooler.EnumPrinters(PRINTER_ENUM_REMOTE, "", servers), ERROR_SUCCESS);
   EXPECT_EQ(servers.size(), 1u);
@@ -392,6 +384,63 @@ TEST_F(SimulatedSpoolerTest, AnUnreachableServerKeepsItsNotificationsAndTellsWha
   std::optional<PrinterNotifyInfo> info;
   EXPECT_EQ(spooler.FindNextPrinterChangeNotification(remote, changeWord, nullptr, info), RPC_S_SERVER_UNAVAILABLE);
   EXPECT_FALSE(WaitSignalled(spooler, local, 0));
+}
+
+// One nobody watches is watched all the same, as the CUPS watch does: from
+// nothing, its outage told, and what it has when it answers all news; what
+// ended meanwhile is in its history. Given up, a later watch is another
+// outage.
+TEST_F(SimulatedSpoolerTest, AServerDownAtItsFirstWatchIsWatchedFromNothingUntilItAnswers) {
+  std::vector<SpoolServerNotice> notices;
+  spooler.SetServerNoticeHandler([&](const SpoolServerNotice& n) { notices.push_back(n); });
+  const std::string quiet = "\\\\QUIET", idle = "\\\\QUIET\\Idle";
+  spooler.AddServer(quiet);
+  spooler.AddPrinter(Printer(idle));
+  PrinterHandle server = 0, printer = 0;
+  ASSERT_EQ(spooler.OpenPrinter(quiet, 0, server), ERROR_SUCCESS);
+  ASSERT_EQ(spooler.OpenPrinter(idle, 0, printer), ERROR_SUCCESS);
+  const uint32_t ended = spooler.SubmitJob(idle, Job("ended"));
+  spooler.SetServerReachable(quiet, false, "No route to host");
+  EXPECT_TRUE(notices.empty());
+  const uint32_t filter =
+      PRINTER_CHANGE_ADD_PRINTER | PRINTER_CHANGE_DELETE_PRINTER | PRINTER_CHANGE_ADD_JOB | PRINTER_CHANGE_DELETE_JOB;
+  ChangeHandle serverWatch = 0, printerWatch = 0;
+  ASSERT_EQ(spooler.FindFirstPrinterChangeNotification(server, filter, nullptr, serverWatch), ERROR_SUCCESS);
+  ASSERT_EQ(spooler.FindFirstPrinterChangeNotification(printer, PRINTER_CHANGE_DELETE_JOB, &options, printerWatch),
+            ERROR_SUCCESS);
+  ASSERT_EQ(notices.size(), 1u);
+  EXPECT_EQ(notices[0].Condition, SpoolServerCondition::Unreachable);
+  EXPECT_EQ(notices[0].Text, "No route to host");
+  spooler.PrintJob(idle, ended);
+  spooler.RemoveJob(idle, ended);
+  const uint32_t waiting = spooler.SubmitJob(idle, Job("waiting"));
+  EXPECT_FALSE(WaitSignalled(spooler, serverWatch, 0));
+  EXPECT_FALSE(WaitSignalled(spooler, printerWatch, 0));
+
+  spooler.SetServerReachable(quiet, true);
+  ASSERT_EQ(notices.size(), 2u);
+  EXPECT_EQ(notices[1].Condition, SpoolServerCondition::Reachable);
+  ASSERT_TRUE(WaitSignalled(spooler, serverWatch, 0));
+  uint32_t changeWord = 0;
+  std::optional<PrinterNotifyInfo> info;
+  ASSERT_EQ(spooler.FindNextPrinterChangeNotification(serverWatch, changeWord, nullptr, info), ERROR_SUCCESS);
+  EXPECT_EQ(changeWord, uint32_t(PRINTER_CHANGE_ADD_PRINTER | PRINTER_CHANGE_ADD_JOB));
+  TNotifyCollector collector(spooler, printerWatch);
+  ASSERT_TRUE(collector.Until([&] { return collector.Jobs.count(waiting) != 0; }, 1000)) << collector.LastError();
+  EXPECT_EQ(collector.Jobs[waiting].Text(JOB_NOTIFY_FIELD_DOCUMENT), "waiting");
+  EXPECT_EQ(collector.Jobs.count(ended), 0u);
+  std::vector<JobInfo2> history;
+  ASSERT_EQ(spooler.EnumJobHistory(printer, history), ERROR_SUCCESS);
+  ASSERT_EQ(history.size(), 1u);
+  EXPECT_EQ(history[0].JobId, ended);
+
+  spooler.SetServerReachable(quiet, false);
+  spooler.GiveUpServer(quiet);
+  ASSERT_EQ(notices.size(), 4u);
+  ChangeHandle later = 0;
+  EXPECT_EQ(spooler.FindFirstPrinterChangeNotification(server, filter, nullptr, later), ERROR_SUCCESS);
+  ASSERT_EQ(notices.size(), 5u);
+  EXPECT_EQ(notices[4].Condition, SpoolServerCondition::Unreachable);
 }
 
 TEST_F(SimulatedSpoolerTest, InjectedFailuresAreCountedCalls) {
