@@ -293,13 +293,17 @@ private:
 
   // A plain column whose answer field has its source field's type, size,
   // scale and code page: reading it into a value and storing that value
-  // would give back the stored bytes. BLOBs and auto-increment fields make
-  // their values elsewhere and go the long way.
+  // would give back the stored bytes. BLOBs make their values elsewhere and
+  // go the long way; an auto-increment field's value, kept in its record's
+  // header, is copied as an integer's stored bytes into an answer's plain
+  // integer.
   bool CopiesAsStored(const TResultField& column, const TSourceTable* source) const {
     if (column.Computed || !source || column.Aggregate != agNone || column.CountStar) return false;
     const TFieldDefinition& from = source->Field(column.SourceFieldNo);
     const TFieldDefinition& to = answer->Fields().FieldDefinition(column.FieldNo);
     const uint8_t type = from.Type;
+    if (from.IsAutoInc() && !to.IsBlob() && !to.IsAutoInc())
+      return type == dtInteger && to.Type == dtInteger && column.DataType == dtInteger;
     auto madeElsewhere = [](const TFieldDefinition& field) { return field.IsBlob() || field.IsAutoInc(); };
     if (madeElsewhere(from) || madeElsewhere(to)) return false;
     if (type != to.Type || type != column.DataType) return false;
@@ -314,6 +318,12 @@ private:
   // end in the field is cut as a conversion cuts it.
   bool CopyStored(const TResultField& column, const TSourceTable& source) {
     const TFieldDefinition& from = source.Field(column.SourceFieldNo);
+    if (from.IsAutoInc()) {
+      uint8_t number[sizeof(int32_t)];
+      source.Cursor->Fields().ReadValue(from, source.Row(), number);
+      answer->Fields().WriteField(column.FieldNo, record.data(), number);
+      return true;
+    }
     bool blank = true;
     const uint8_t* stored = TCursorFields::StoredValueBytes(from, source.Row(), blank);
     if (blank) {

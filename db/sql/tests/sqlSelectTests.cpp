@@ -599,12 +599,13 @@ TEST_F(SqlMemoTest, AnAnswerWhoseMemosOutgrowMemoryMovesToDiskWithTheSameRows) {
 // Memo columns filled straight from their source's chains give the answer
 // a value-by-value fill gives it: every field, every record's bytes (each
 // value's first block and sequence number) and, for a table made on disk,
-// its files byte for byte. Values around both block sizes' edges, nulls and
-// empty ones, in two memo columns selected out of their order; sorted, from
+// its files byte for byte (and an auto-increment column's numbers, copied
+// as stored). Values around both block sizes' edges, nulls and empty ones,
+// in two memo columns selected out of their order; sorted, from
 // an encrypted source, moved to disk mid-fill, joined, and with another
 // session changing rows the fill has not reached.
 TEST_F(SqlMemoTest, MemosCopiedAsChainsFillAnswersAsValuesDo) {
-  Exec("CREATE TABLE src (id INTEGER, a BLOB(1, 1), b BLOB(1, 1) BLOB BLOCK SIZE 64)");
+  Exec("CREATE TABLE src (id INTEGER, a BLOB(1, 1), serial AUTOINC, b BLOB(1, 1) BLOB BLOCK SIZE 64)");
   const size_t small = 64 - 18, usual = DefaultBlobBlockSize - 18;
   const size_t lengths[] = {1,         small - 1, small,         small + 1,     2 * small, 2 * small + 1, 0,
                             usual - 1, usual,     usual + 1,     2 * usual + 1, 5000,      3,             40};
@@ -641,10 +642,12 @@ TEST_F(SqlMemoTest, MemosCopiedAsChainsFillAnswersAsValuesDo) {
   }
   Exec("UPDATE src SET b = '' WHERE id = 4");
   b[3].clear();
+  // id, a, serial (the row's number, as rows were inserted), b.
   auto row = [](int id, const std::string& x, const std::string& y) {
-    return std::to_string(id) + "|" + (x.empty() ? "NULL" : x) + "|" + (y.empty() ? "NULL" : y);
+    return std::to_string(id) + "|" + (x.empty() ? "NULL" : x) + "|" + std::to_string(id) + "|" +
+           (y.empty() ? "NULL" : y);
   };
-  Exec("SELECT id, a, b INTO enc FROM src ENCRYPTED WITH 'secret'");
+  Exec("SELECT id, a, serial, b INTO enc FROM src ENCRYPTED WITH 'secret'");
   session->AddPassword("secret");
   Exec("CREATE TABLE one (k INTEGER)");
   Exec("INSERT INTO one VALUES (1)");
@@ -658,10 +661,10 @@ TEST_F(SqlMemoTest, MemosCopiedAsChainsFillAnswersAsValuesDo) {
     changed.push_back(id == Changed ? row(id, changedA, changedB) : plain.back());
   }
   const TRows descending(plain.rbegin(), plain.rend());
-  TRows reordered;  // b, id, a
+  TRows reordered;  // b, id, a, serial
   for (int id = 1; id <= RowCount; ++id)
     reordered.push_back((b[size_t(id - 1)].empty() ? "NULL" : b[size_t(id - 1)]) + "|" + std::to_string(id) + "|" +
-                        (a[size_t(id - 1)].empty() ? "NULL" : a[size_t(id - 1)]));
+                        (a[size_t(id - 1)].empty() ? "NULL" : a[size_t(id - 1)]) + "|" + std::to_string(id));
   TDataSession* other = nullptr;
   CreateEngineSession(other);
   TDataDirectory* otherDirectory = other->OpenDirectory("", folder);
@@ -673,14 +676,14 @@ TEST_F(SqlMemoTest, MemosCopiedAsChainsFillAnswersAsValuesDo) {
     std::string Into;  // a table made on disk, compared file by file
   };
   const TCase cases[] = {
-      {"SELECT b, id, a FROM src", reordered, 0, false, ""},
-      {"SELECT id, a, b FROM src ORDER BY id DESC", descending, 0, false, ""},
-      {"SELECT id, a, b FROM src", plain, 4 << 10, false, ""},
-      {"SELECT id, a, b FROM enc ORDER BY id", plain, 4 << 10, false, ""},
-      {"SELECT e.id, e.a, e.b FROM src e JOIN one o ON o.k = 1", plain, 0, false, ""},
-      {"SELECT id, a, b FROM src", changed, 0, true, ""},
-      {"SELECT id, a, b FROM src ORDER BY id", changed, 4 << 10, true, ""},
-      {"SELECT id, a, b INTO copied FROM src", plain, 0, false, "copied"},
+      {"SELECT b, id, a, serial FROM src", reordered, 0, false, ""},
+      {"SELECT id, a, serial, b FROM src ORDER BY id DESC", descending, 0, false, ""},
+      {"SELECT id, a, serial, b FROM src", plain, 4 << 10, false, ""},
+      {"SELECT id, a, serial, b FROM enc ORDER BY id", plain, 4 << 10, false, ""},
+      {"SELECT e.id, e.a, e.serial, e.b FROM src e JOIN one o ON o.k = 1", plain, 0, false, ""},
+      {"SELECT id, a, serial, b FROM src", changed, 0, true, ""},
+      {"SELECT id, a, serial, b FROM src ORDER BY id", changed, 4 << 10, true, ""},
+      {"SELECT id, a, serial, b INTO copied FROM src", plain, 0, false, "copied"},
   };
   for (const TCase& test : cases) {
     SCOPED_TRACE(test.Statement);
