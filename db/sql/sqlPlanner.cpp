@@ -709,6 +709,51 @@ void ClearPlan(TDataQuery& query) {
   query.Plan.Joins = {};
 }
 
+namespace {
+
+// The top-level conditions an AND (and the ANDs under it) joins.
+void CollectConjuncts(const TExpToken& node, std::vector<const TExpToken*>& parts) {
+  if (node.Kind == nkBinary && node.Code == opAnd && node.First && node.Second) {
+    CollectConjuncts(*node.First, parts);
+    CollectConjuncts(*node.Second, parts);
+    return;
+  }
+  parts.push_back(&node);
+}
+
+// A filter an index serves in part, added but not active: the conditions
+// an index serves go onto the cursor and the others, which the filter's
+// scan would read the records those let through for, are tested as the row
+// loop reads them. Only when those records are at most mostRows (the rows
+// are counted as the loop reads them): past it the whole filter goes on
+// the cursor, whose scan counts the rows. False, with nothing installed,
+// when no condition is left to the loop.
+bool TestRestInRowLoop(TDataQuery& query, TTableCursor& cursor, TFilter*& filter, int64_t mostRows) {
+  std::vector<const TExpToken*> parts;
+  CollectConjuncts(*filter->Condition, parts);
+  TExpTreePtr served, rest;
+  for (const TExpToken* part : parts) {
+    TExpTreePtr& side = part->OptimizeLevel == olNone ? rest : served;
+    side = AndTogether(std::move(side), TExpTreePtr(CloneTokenTree(part)));
+  }
+  if (!served || !rest) return false;
+  TFilter* narrowed = cursor.Filters().AddFilter(std::move(served));
+  cursor.Filters().ActivateFilter(narrowed);
+  if (!narrowed->Active) RaiseSqlError("Internal table filter error");
+  if (cursor.GetRecordCount() > mostRows) {
+    cursor.Filters().UpdateFilter(CloneTokenTree(filter->Condition), narrowed);
+    cursor.Filters().DropFilter(filter);
+    filter = narrowed;
+    return true;
+  }
+  cursor.Filters().DropFilter(filter);
+  filter = cursor.Filters().AddFilter(std::move(rest));
+  query.Run.Joins.RowTest = filter->NewRecordTest();
+  return true;
+}
+
+}  // namespace
+
 void PlanConditions(TDataQuery& query, const TConditionInstall& install) {
   ClearPlan(query);
   TConditionPlanner planner(query);
@@ -723,11 +768,15 @@ void PlanConditions(TDataQuery& query, const TConditionInstall& install) {
     TFilter* filter = cursor.Filters().AddFilter(TExpTreePtr(CloneTokenTree(planned.Condition.get())));
     // Every record would be read by the filter's scan and the ones it lets
     // through again by the loop: the loop reads them once and tests them.
-    if (install.TestUnservedInRowLoop && query.Run.Tables.size() == 1 && !query.Run.ProgressProc &&
-        !filter->IsCallback && filter->OptimizeLevel == olNone) {
+    const bool loopMayTest = install.TestUnservedInRowLoop && query.Run.Tables.size() == 1 &&
+                             !query.Run.ProgressProc && !filter->IsCallback;
+    if (loopMayTest && filter->OptimizeLevel == olNone) {
       query.Run.Joins.RowTest = filter->NewRecordTest();
       continue;
     }
+    if (loopMayTest && filter->OptimizeLevel == olPartial &&
+        TestRestInRowLoop(query, cursor, filter, install.MostRowsServedInPart))
+      continue;
     cursor.Filters().ActivateFilter(filter);
     if (!filter->Active) RaiseSqlError("Internal table filter error");
   }

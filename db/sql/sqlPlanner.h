@@ -69,6 +69,11 @@ struct TConditionInstall {
   // before the loop nor shows the cursor, and that reads it without a
   // progress handler (which counts the cursor's moves).
   bool TestUnservedInRowLoop = false;
+  // With TestUnservedInRowLoop, a filter an index serves in part likewise
+  // leaves the conditions no index serves to the row loop, when the
+  // records the served ones let through are at most this many; else its
+  // scan tests them and counts the rows.
+  int64_t MostRowsServedInPart = -1;
 };
 
 // Drops what the run installed for an earlier plan, plans the query's

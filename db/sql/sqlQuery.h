@@ -404,9 +404,9 @@ struct TJoinRun {
   // Per step: the table's rows by key; nil until read, and when they do
   // not fit.
   std::vector<std::unique_ptr<TJoinHash>> StepHashes;
-  // The one table's filter that no index serves, left off its cursor and
-  // tested as the row loop reads each record (TConditionInstall); nil
-  // otherwise.
+  // The one table's filter that no index serves, or the conditions of it
+  // no index serves while the others are on its cursor, tested as the row
+  // loop reads each record (TConditionInstall); nil otherwise.
   std::unique_ptr<TFilterRecordTest> RowTest;
   // The driving table is on the plan's order index, and goes back to this
   // index, its natural order, with the plan.

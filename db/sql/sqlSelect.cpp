@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstring>
 #include <functional>
+#include <limits>
 #include <set>
 #include <span>
 #include <utility>
@@ -420,6 +421,22 @@ bool AnswerFitsInMemory(TDataQuery& query) {
   return RowsFitInMemory(query, rows);
 }
 
+// The most records a filter's indexed conditions may let through for its
+// other conditions to be tested in the row loop (TConditionInstall): as
+// many as an answer in memory holds, and a quarter more for the rows the
+// loop's test turns away (a month's jobs not printed are a tenth). Rows
+// counted only in the loop begin in memory and are copied to disk once
+// past what it holds; past this bound they most likely are, and the
+// filter's scan, which counts them, places them on disk at once. Not
+// bounded for rows that never begin in memory.
+int64_t MostRowsServedInPart(TDataQuery& query) {
+  if (query.Plan.AggregatesOnly || !KeepsTemporaryAnswer(query) ||
+      (query.Run.MaxRowCount >= 0 && RowsFitInMemory(query, query.Run.MaxRowCount)))
+    return std::numeric_limits<int64_t>::max();
+  const int64_t bytes = SmallAnswerBytes + SmallAnswerBytes / 4;
+  return bytes / std::max<int64_t>(query.Run.Answer->Fields().CursorRecordSize(), 1);
+}
+
 }  // namespace
 
 void TDataQuery::ExecuteSelect() {
@@ -457,7 +474,8 @@ void TDataQuery::ExecuteSelect() {
   TReadBatch batch(*this);
   batch.Begin();
   // A count is an answer of its own only from the filter's bitmap.
-  PlanConditions(*this, {.TestUnservedInRowLoop = !(Plan.AggregatesOnly && Plan.FastCount)});
+  PlanConditions(*this, {.TestUnservedInRowLoop = !(Plan.AggregatesOnly && Plan.FastCount),
+                         .MostRowsServedInPart = MostRowsServedInPart(*this)});
   // A filter tested in the row loop leaves the rows uncounted until they
   // are read: their answer begins in memory and moves to disk once their
   // records outgrow it, so it ends where their count would have put it.

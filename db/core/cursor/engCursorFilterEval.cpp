@@ -229,9 +229,46 @@ private:
   std::unique_ptr<TResultsByValue> results;
 };
 
+// The conditions an AND (and the ANDs under it) joins, in the order they
+// are evaluated.
+void CollectConjuncts(const TExpToken& node, std::vector<const TExpToken*>& parts) {
+  if (node.Kind == nkBinary && node.Code == opAnd && node.First && node.Second) {
+    CollectConjuncts(*node.First, parts);
+    CollectConjuncts(*node.Second, parts);
+    return;
+  }
+  parts.push_back(&node);
+}
+
+// Tests records against the conditions an AND joins, each in turn with a
+// test of its own, as a filter's scans test them: a condition of one short
+// column then remembers its results by value, which the AND, reading two
+// columns, would not (an owner's exact case and whether the job printed).
+class TConjunctsTest final : public TFilterRecordTest {
+public:
+  TConjunctsTest(TDataCursor& cursor, TFilter& filter, const std::vector<const TExpToken*>& parts) {
+    for (const TExpToken* part : parts) {
+      tests.push_back(std::make_unique<TRecordTest>(cursor, filter, part));
+      tests.back()->RememberResults();
+    }
+  }
+
+  bool Passes(const uint8_t* record, uint32_t number) override {
+    for (const auto& test : tests)
+      if (!test->Passes(record, number)) return false;
+    return true;
+  }
+
+private:
+  std::vector<std::unique_ptr<TRecordTest>> tests;
+};
+
 }  // namespace
 
 std::unique_ptr<TFilterRecordTest> TFilter::NewRecordTest() {
+  std::vector<const TExpToken*> parts;
+  if (!IsCallback && Condition) CollectConjuncts(*Condition, parts);
+  if (parts.size() > 1) return std::make_unique<TConjunctsTest>(Owner, *this, parts);
   auto test = std::make_unique<TRecordTest>(Owner, *this, Condition);
   test->RememberResults();
   return test;
@@ -300,17 +337,6 @@ void TCursorFilterSet::ScanRecords(TFilter& filter, const TExpToken* node, TReco
 }
 
 namespace {
-
-// The conditions an AND (and the ANDs under it) joins, in the order they
-// are evaluated.
-void CollectConjuncts(const TExpToken& node, std::vector<const TExpToken*>& parts) {
-  if (node.Kind == nkBinary && node.Code == opAnd && node.First && node.Second) {
-    CollectConjuncts(*node.First, parts);
-    CollectConjuncts(*node.Second, parts);
-    return;
-  }
-  parts.push_back(&node);
-}
 
 bool IsServedLeaf(const TExpToken& node) { return IsIndexLeaf(node) && node.OptimizeLevel != olNone; }
 

@@ -94,9 +94,14 @@ TEST_F(SqlProgramStatementTest, TextEqualityOnAnIndexThatIgnoresCaseUsesItAndKee
   Add("2024-03-01", 6, "\\\\srv\\ink", "ANN", 9, "TRUE");
   TQueryStatement& statement = Prepare("select JobID from jobs where JobOwner = 'ann'");
   EXPECT_EQ(Rows(statement.Execute()), (TRows{"1", "4"}));
+  // The index serves the active filter; the exact case may be left to the
+  // row loop.
   TTableCursor& source = *statement.MainQuery().Run.Tables.front()->Cursor;
-  ASSERT_EQ(source.Filters().FilterCount(), 1);
-  EXPECT_NE(source.Filters().FilterAt(0)->OptimizeLevel, olNone);
+  std::vector<TFilter*> active;
+  for (int32_t i = 0; i < source.Filters().FilterCount(); ++i)
+    if (source.Filters().FilterAt(i)->Active) active.push_back(source.Filters().FilterAt(i));
+  ASSERT_EQ(active.size(), 1u);
+  EXPECT_NE(active.front()->OptimizeLevel, olNone);
   EXPECT_EQ(Query("select JobID from jobs where JobOwner = 'ANN'"), (TRows{"6"}));
   EXPECT_EQ(Query("select JobID from jobs where JobOwner = 'Ann'"), TRows{});
 }

@@ -968,6 +968,103 @@ TEST_F(SqlSelectTest, ConditionsNoIndexServesGiveInTheRowLoopWhatTheirBitmapGive
   EXPECT_NE(tested.Rows.size(), size_t(5 * Total / 7));
 }
 
+// A filter an index serves in part keeps the served conditions on the
+// cursor and finishes the others in the row loop, as long as the records
+// the served ones let through would fit an answer in memory with a quarter
+// to spare; a progress handler keeps the filter's scan. Both give the same
+// rows in the same order, the answer ending in the same place: dates on a
+// range's edges and null, owners in case variants against a case-ignoring
+// index, nulls, a memo tested in the loop, two served conditions and an
+// unserved one, answers that fit, that outgrow memory half way (the bound's
+// rows nearly all pass) and past the bound, and after another session
+// changed the table between preparation and execution.
+TEST_F(SqlSelectTest, FiltersAnIndexServesInPartFinishInTheRowLoopAsTheirScanWould) {
+  Exec("CREATE TABLE jobs (id INTEGER, day DATE, owner CHAR(12), ok BOOLEAN, note CHAR(220), doc BLOB(1, 1))");
+  Exec("CREATE INDEX byday ON jobs (day)");
+  Exec("CREATE NOCASE INDEX byowner ON jobs (owner)");
+  for (const char* row :
+       {"1, '2025-02-28', 'Ann', TRUE, 'x', 'a1'", "2, '2025-03-01', 'ann', TRUE, 'x', NULL",
+        "3, '2025-03-31', 'ANN', NULL, NULL, 'a3'", "4, '2025-04-01', NULL, TRUE, 'x', 'n4'",
+        "5, NULL, 'Ann', TRUE, 'x', NULL", "6, '2025-03-15', 'Ann', FALSE, 'x', 'b6'",
+        "7, '2025-03-31', 'Bob', TRUE, 'x', 'a7'", "8, '2025-03-02', 'Ann', TRUE, 'y', 'a8'"})
+    Exec(std::string("INSERT INTO jobs VALUES (") + row + ")");
+  constexpr int Copies = 1024;
+  for (int rows = 8; rows < 8 * Copies; rows *= 2)
+    Exec("INSERT INTO jobs SELECT id + " + std::to_string(rows) + ", day, owner, ok, note, doc FROM jobs");
+  const std::string month = " day BETWEEN '2025-03-01' AND '2025-03-31'";
+  struct TCase {
+    std::string Text;
+    size_t Rows;
+    bool RowLoop;  // the rest tested in the loop
+    bool InMemory;
+  };
+  const TCase cases[] = {
+      {"SELECT id, day, owner, doc FROM jobs WHERE ok = TRUE AND" + month + " ORDER BY owner, day, id",
+       3 * Copies, true, true},
+      {"SELECT id, day, doc FROM jobs WHERE ok = TRUE AND owner = 'Ann' ORDER BY day, id", 3 * Copies, true, true},
+      {"SELECT owner, COUNT(*), MIN(id) FROM jobs WHERE day >= '2025-03-31' AND ok IS NULL GROUP BY owner", 1,
+       true, true},
+      {"SELECT DISTINCT owner, day FROM jobs WHERE owner = 'ann' AND day < '2025-03-02' AND note = 'x'", 1, true,
+       true},
+      {"SELECT id FROM jobs WHERE doc LIKE 'a%' AND" + month, 3 * Copies, true, true},
+      // 5,120 records of the month; the rows' records: 230 bytes.
+      {"SELECT id, note FROM jobs WHERE ok = TRUE AND" + month, 3 * Copies, true, true},
+      {"SELECT id, note FROM jobs WHERE (ok IS NOT NULL OR note IS NULL) AND" + month + " ORDER BY id",
+       5 * Copies, true, false},
+      {"SELECT id, note FROM jobs WHERE ok = TRUE AND day >= '2025-02-28'", 5 * Copies, false, false},
+  };
+  struct TRun {
+    TRows Rows;
+    bool InMemory = false;
+  };
+  auto run = [&](TQueryStatement& statement, bool rowLoop) {
+    TRun result;
+    result.Rows = Rows(statement.Execute());
+    result.InMemory = statement.MainQuery().Run.AnswerInMemory;
+    EXPECT_EQ(statement.MainQuery().Run.Joins.RowTest != nullptr, rowLoop);
+    return result;
+  };
+  for (const TCase& each : cases) {
+    SCOPED_TRACE(each.Text);
+    TQueryStatement& plain = Prepare(each.Text);
+    TQueryStatement& counted = Prepare(each.Text);
+    counted.SetProgressHandler([](int32_t, int32_t, bool&) {});
+    const TRun tested = run(plain, each.RowLoop);
+    const TRun scanned = run(counted, false);
+    EXPECT_EQ(tested.Rows, scanned.Rows);
+    EXPECT_EQ(tested.Rows.size(), each.Rows);
+    EXPECT_EQ(tested.InMemory, scanned.InMemory);
+    EXPECT_EQ(tested.InMemory, each.InMemory);
+  }
+  EXPECT_EQ(Query(cases[2].Text), (TRows{"ANN|" + std::to_string(Copies) + "|3"}));
+  EXPECT_EQ(Query(cases[3].Text), (TRows{"ann|2025-03-01"}));
+
+  // Prepared, then another session moves rows across the month's edges,
+  // changes an owner's case and whether jobs printed, and deletes some.
+  TQueryStatement& plain = Prepare(cases[0].Text);
+  TQueryStatement& counted = Prepare(cases[0].Text);
+  counted.SetProgressHandler([](int32_t, int32_t, bool&) {});
+  TDataSession* other = nullptr;
+  CreateEngineSession(other);
+  TDataDirectory* otherDirectory = other->OpenDirectory("", folder);
+  for (const char* change : {"UPDATE jobs SET day = '2025-04-01' WHERE id < 2000 AND owner = 'Bob'",
+                             "UPDATE jobs SET day = '2025-03-01', ok = TRUE WHERE id > 6000 AND day = '2025-02-28'",
+                             "UPDATE jobs SET owner = 'bOB', ok = TRUE WHERE id > 4000 AND owner = 'ANN'",
+                             "DELETE FROM jobs WHERE id BETWEEN 3000 AND 3500"}) {
+    TQueryStatement statement(otherDirectory);
+    int32_t position = 0;
+    statement.Prepare(change, position);
+    statement.Execute();
+  }
+  other->CloseDirectory(otherDirectory);
+  FreeEngineSession(other);
+  const TRun tested = run(plain, true);
+  EXPECT_EQ(tested.Rows, run(counted, false).Rows);
+  EXPECT_EQ(tested.Rows.size(),
+            Query("SELECT id FROM jobs WHERE ok = TRUE AND day >= '2025-03-01' AND day <= '2025-03-31'").size());
+  EXPECT_NE(tested.Rows.size(), size_t(3 * Copies));
+}
+
 // Threads of sessions of their own run small statements at once: their
 // answers share the process's in-memory database and never each other's
 // table.
