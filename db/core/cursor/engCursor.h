@@ -568,6 +568,12 @@ private:
   // Writes the headers back for other processes (unless exclusive or
   // read-only on disk) and takes the counters as seen.
   void FlushTable(bool forceIndex);
+  // An insert's stored record, filled from the caller's (engCursorWrite.cpp).
+  void StoreNewRecord(THeldRecord& stored, uint8_t* record, uint32_t number, uint8_t* freeKey);
+  // A fill's appended record's "Sys Deleted" key, left waiting.
+  void WaitDeletedKey(uint32_t number, const uint8_t* record);
+  // A fill's row appended the short way; false when it needs InsertRecord's.
+  bool AppendToFill(uint8_t* record);
   // One record change: the record it locks (released on failure when the
   // change took the lock, after success when asked), the record as it now
   // stands (nil: deleted) and whether the cursor goes to it.

@@ -203,7 +203,69 @@ void TDataCursor::RunRecordChange(TRecordChange& change, TWork&& work) {
   undo.Dismiss();
 }
 
+// The new record's stored copy: taken at number, the caller's record copied
+// in with the auto-increment value due, its BLOBs committed and its number
+// given back in the caller's record. freeKey (when asked for) receives the
+// "Sys Deleted" key the record had as a free one.
+void TDataCursor::StoreNewRecord(THeldRecord& stored, uint8_t* record, uint32_t number, uint8_t* freeKey) {
+  TDataFile& data = DataFile();
+  if (!stored.TakeNew() || stored->RecordNumber() != number) Raise(EngErrRecordsCorrupt);
+  if (freeKey) BuildDeletedKey(stored->Buffer(), freeKey);
+  stored->Clear(false);
+  if (noAutoInc) {
+    const int32_t given = GetRecordAutoInc(record);
+    const int32_t next = AutoIncAfter(data.GetAutoIncValue());
+    data.SetAutoIncValue(given > next ? given : next);
+  } else {
+    data.NextAutoIncValue();
+  }
+  stored->CopyFields(record);
+  stored->SetAutoIncValue(GetRecordAutoInc(record));
+  CommitRecordBlobs(stored.Get());
+  SetRecordPhysicalNo(record, number);
+}
+
+// A fill's appended record takes its key with the others at the end: its
+// row number is above every one given before.
+void TDataCursor::WaitDeletedKey(uint32_t number, const uint8_t* record) {
+  TDataTable::TWaitingDeletedKeys& waiting = table->WaitingDeletedKeys();
+  if (waiting.RowNumbers.empty()) waiting.FirstSlot = number;
+  ORV_ASSERT(number == waiting.FirstSlot + waiting.RowNumbers.size());
+  waiting.RowNumbers.push_back(GetRecordAutoInc(record));
+}
+
+// A fill's row (the answer's, a record a row) appended to a table whose
+// records keep keys in no index but "Sys Deleted", and whose "Sys Deleted"
+// key waits with the fill's: there is no key to build, check or place, no
+// record lock to take and no index to put back, which were most of the
+// insert's own work. False, with nothing changed, for a row that needs the
+// whole way: given row numbers, an index, a free record to reuse, a
+// transaction, or a number some cursor marked.
+bool TDataCursor::AppendToFill(uint8_t* record) {
+  ORV_ASSERT(filling);
+  RequireOpen();
+  if (noAutoInc || KeepsKeysIn(0) || IndexFile().GetSecondaryCount() != 0) return false;
+  if (IsReadOnly()) Raise(EngErrAccessDenied);
+  BeginWrite();
+  TScopeGuard endWrite([this] { EndWrite(); });
+  TDataFile& data = DataFile();
+  const uint32_t number = data.NextRecordNumber();
+  if (data.NewRecordNumber() != number || table->HoldsTransactionLock() || table->HasCursorLock(number))
+    return false;
+  checks.CheckConstraints(record);
+  SetRecordAutoInc(record, AutoIncAfter(data.GetAutoIncValue()));
+  THeldRecord stored(data);
+  StoreNewRecord(stored, record, number, nullptr);
+  ORV_ASSERT(table->MayChangeFiles());
+  WaitDeletedKey(number, record);
+  IndexFile().IncRecordCount();
+  stored.Release();
+  FlushTable(true);
+  return true;
+}
+
 void TDataCursor::InsertRecord(uint8_t* record, const TRecordChangeOptions& options) {
+  if (filling && AppendToFill(record)) return;
   const uint8_t currentIndex = indexNo;
   TRecordChange change{0, true, true, record, options.GoToRecord};
   RunRecordChange(change, [&] {
@@ -229,21 +291,8 @@ void TDataCursor::InsertRecord(uint8_t* record, const TRecordChangeOptions& opti
     // leaves the indexes untouched.
     const bool append = number == data.NextRecordNumber();
     THeldRecord stored(data);
-    if (!stored.TakeNew() || stored->RecordNumber() != number) Raise(EngErrRecordsCorrupt);
     uint8_t freeKey[MaxIndexKeyLength];
-    BuildDeletedKey(stored->Buffer(), freeKey);
-    stored->Clear(false);
-    if (noAutoInc) {
-      const int32_t given = GetRecordAutoInc(record);
-      const int32_t next = AutoIncAfter(data.GetAutoIncValue());
-      data.SetAutoIncValue(given > next ? given : next);
-    } else {
-      data.NextAutoIncValue();
-    }
-    stored->CopyFields(record);
-    stored->SetAutoIncValue(GetRecordAutoInc(record));
-    CommitRecordBlobs(stored.Get());
-    SetRecordPhysicalNo(record, number);
+    StoreNewRecord(stored, record, number, freeKey);
 
     // A key whose place the check found goes in without a second descent:
     // nothing has changed that index since.
@@ -254,13 +303,8 @@ void TDataCursor::InsertRecord(uint8_t* record, const TRecordChangeOptions& opti
       if (entry.Placed) tree.InsertAt(entry.Place, entry.Key, number);
       else tree.InsertKey(entry.Key, number);
     }
-    // A fill's appended record takes its key with the others at the end:
-    // its row number is above every one given before.
-    TDataTable::TWaitingDeletedKeys& waiting = table->WaitingDeletedKeys();
     if (append && filling && !noAutoInc) {
-      if (waiting.RowNumbers.empty()) waiting.FirstSlot = number;
-      ORV_ASSERT(number == waiting.FirstSlot + waiting.RowNumbers.size());
-      waiting.RowNumbers.push_back(GetRecordAutoInc(record));
+      WaitDeletedKey(number, record);
     } else {
       uint8_t key[MaxIndexKeyLength];
       SwitchToIndex(DeletedIndexNo);

@@ -331,3 +331,87 @@ TEST_F(CursorTest, ReadsOfHeldRecordsSeeChangesFlushesAndOverflow) {
 }
 
 }  // namespace
+
+// A fill's rows go in the short way while nothing but "Sys Deleted" keeps
+// keys, and the whole way where a row needs it: a number this cursor or a
+// twin marked, a delete in between. Either way the records, their row
+// numbers and the refusals are those of plain inserts into a twin table,
+// and a row its checks refuse (a required field blank) is refused.
+TEST_F(CursorTest, AFillsAppendsLeaveWhatPlainInsertsLeave) {
+  enum class TStep { Insert, InsertBlank, LockNextThenInsert, TwinLocksNextThenInsert, DeleteSecond };
+  const TStep steps[] = {TStep::Insert,      TStep::Insert,       TStep::InsertBlank,
+                         TStep::Insert,      TStep::LockNextThenInsert, TStep::Insert,
+                         TStep::DeleteSecond, TStep::Insert,     TStep::TwinLocksNextThenInsert,
+                         TStep::Insert,      TStep::InsertBlank,  TStep::Insert};
+  std::vector<uint8_t> descs = Descriptors({{"A", IntType}, {"B", StrType, 20}});
+  descs[FieldDescRequiredOffset] = 1;  // A
+  struct TResult {
+    std::vector<int32_t> Walked;
+    std::vector<uint16_t> Errors;
+    std::vector<char> Records;
+  };
+  auto run = [&](const std::string& name, bool fill) {
+    TTableDefinition definition;
+    definition.Fields = FieldDefinitionsFromDescs(descs.data(), 2);
+    NewCursor(name, true).CreateTable(definition, false);
+    TDataCursor& cursor = OpenCursor(name, true);
+    std::unique_ptr<TDataCursor> twin(cursor.Clone());
+    TResult result;
+    int32_t next = 0;
+    auto insert = [&](bool blank) {
+      const int32_t a = ++next;
+      const std::string b = "row " + std::to_string(a);
+      std::vector<uint8_t> record = Record(cursor, {blank ? nullptr : &a, b.c_str()});
+      result.Errors.push_back(ErrorOf([&] { cursor.InsertRecord(record.data()); }));
+    };
+    if (fill) cursor.BeginFill();
+    for (const TStep step : steps)
+      for (int row = 0; row < 40; ++row) {
+        const uint32_t number = uint32_t(cursor.Table()->DataFile().NextRecordNumber());
+        switch (step) {
+          case TStep::Insert:
+            insert(false);
+            break;
+          case TStep::InsertBlank:
+            insert(row % 7 == 3);
+            break;
+          case TStep::LockNextThenInsert:
+            if (row % 5 == 0) cursor.LockRecord(number);
+            insert(false);
+            result.Errors.push_back(uint16_t(cursor.HoldsRecordLock(number)));
+            break;
+          case TStep::TwinLocksNextThenInsert:
+            if (row % 5 == 0) twin->LockRecord(number);
+            insert(false);
+            if (row % 5 == 0) twin->UnlockRecord(number);
+            break;
+          case TStep::DeleteSecond:
+            // Through the twin: the filling cursor keeps no window.
+            if (row == 0) {
+              twin->SetToBegin();
+              twin->MoveBy(2);
+              twin->DeleteRecord(twin->GetCurrentRecordBuffer());
+            }
+            insert(false);
+            break;
+        }
+      }
+    if (fill) cursor.EndFill();
+    twin.reset();
+    EXPECT_TRUE(cursor.Table()->IndexesMatchData());
+    result.Walked = Walk(cursor);
+    cursor.Close(TTemporaryContents::Keep);
+    result.Records = FileBytes(name + ".DAT");
+    // When it was written is the one difference the two may have.
+    std::fill_n(result.Records.begin() + DatHdrWriteTime, sizeof(double), 0);
+    return result;
+  };
+  const TResult plain = run("PLAIN", false);
+  const TResult filled = run("FILLED", true);
+  EXPECT_EQ(filled.Errors, plain.Errors);
+  EXPECT_EQ(filled.Walked, plain.Walked);
+  EXPECT_EQ(filled.Records, plain.Records);
+  // The refusals happened: blanks and the twin's numbers.
+  EXPECT_EQ(std::count(plain.Errors.begin(), plain.Errors.end(), 0), ptrdiff_t(plain.Errors.size()) - 8 - 12);
+  EXPECT_EQ(plain.Walked.size(), size_t(12 * 40 - 12 - 8 - 1));
+}
