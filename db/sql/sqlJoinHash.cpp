@@ -114,8 +114,11 @@ std::unique_ptr<TJoinHash> BuildJoinHash(TDataQuery& query, TSourceTable& inner,
 
 namespace {
 
+// Its words, then its length: a text key's words are found and mixed
+// where an outer row holds its text, before its length is known.
 uint64_t KeyHash(std::string_view key) {
-  return FinishWordHash(MixBytes(WordHashSeed ^ key.size(), reinterpret_cast<const uint8_t*>(key.data()), key.size()));
+  const uint64_t words = MixWords(WordHashSeed, reinterpret_cast<const uint8_t*>(key.data()), key.size());
+  return FinishWordHash(MixWord(words, key.size()));
 }
 
 }  // namespace
@@ -137,8 +140,9 @@ void TJoinHash::IndexKeys() {
   }
 }
 
-TJoinHash::TRange TJoinHash::Find(std::string_view key) const {
-  const uint64_t hash = KeyHash(key);
+TJoinHash::TRange TJoinHash::Find() const {
+  const std::string_view key = Probe;
+  const uint64_t hash = ProbeHash;
   const size_t mask = Slots.size() - 1;
   for (size_t at = size_t(hash) & mask; Slots[at] != 0; at = (at + 1) & mask) {
     const TKeyRows& held = KeyRows[Slots[at] - 1];
@@ -149,12 +153,11 @@ TJoinHash::TRange TJoinHash::Find(std::string_view key) const {
 
 namespace {
 
-// The text of an outer side that is a bare text column of a table in the
-// evaluation's language, straight from the stored bytes of the current
-// row: its bytes up to its end within the field (length), and whether the
-// field holds that end. False when it is another kind of side, which is
-// evaluated; keyed false for NULL.
-bool StoredTextOf(const TExpToken& side, uint16_t evaluationLanguage, std::string_view& text, bool& ended,
+// The stored bytes of an outer side that is a bare text column of a table
+// in the evaluation's language: the current row's field, width bytes,
+// with keyed false for NULL. False when it is another kind of side, which
+// is evaluated.
+bool StoredTextOf(const TExpToken& side, uint16_t evaluationLanguage, const uint8_t*& bytes, size_t& width,
                   bool& keyed) {
   if (side.Kind != nkColumn || side.DataType != dtString || side.FieldNo == 0) return false;
   const TSourceTable* table = BoundSourceTable(side);
@@ -166,14 +169,10 @@ bool StoredTextOf(const TExpToken& side, uint16_t evaluationLanguage, std::strin
     return true;
   }
   bool blank = true;
-  const uint8_t* stored = TCursorFields::StoredValueBytes(field, table->Row(), blank);
-  if (!stored) return false;
+  bytes = TCursorFields::StoredValueBytes(field, table->Row(), blank);
+  if (!bytes) return false;
   keyed = !blank;
-  if (keyed) {
-    const char* bytes = reinterpret_cast<const char*>(stored);
-    text = std::string_view(bytes, strnlen(bytes, field.StoredSize));
-    ended = text.size() < field.StoredSize;
-  }
+  width = field.StoredSize;
   return true;
 }
 
@@ -181,16 +180,23 @@ bool StoredTextOf(const TExpToken& side, uint16_t evaluationLanguage, std::strin
 
 // AppendKey's key from the stored bytes where it can: the text up to its
 // end, then a zero byte. A lone text column whose end lies in its field is
-// the key where the row holds it, that zero byte included.
+// the key where the row holds it, that zero byte included, hashed in the
+// pass that finds its end.
 bool OuterJoinKey(TDataQuery& query, const TExpToken& condition, TJoinHash& hash) {
   const uint16_t language = EvaluationLanguage(query);
-  std::string_view text;
-  bool ended = false;
+  const uint8_t* bytes = nullptr;
+  size_t width = 0;
   bool keyed = true;
   if (!(condition.Kind == nkBinary && condition.Code == opAnd) &&
-      StoredTextOf(*condition.Second, language, text, ended, keyed) && (!keyed || ended)) {
-    hash.Probe = std::string_view(text.data(), text.size() + 1);
-    return keyed;
+      StoredTextOf(*condition.Second, language, bytes, width, keyed)) {
+    if (!keyed) return false;
+    uint64_t words = WordHashSeed;
+    const size_t length = MixText(words, bytes, width);
+    if (length < width) {
+      hash.Probe = std::string_view(reinterpret_cast<const char*>(bytes), length + 1);
+      hash.ProbeHash = FinishWordHash(MixWord(words, length + 1));
+      return true;
+    }
   }
   hash.Key.clear();
   std::optional<TSourceColumnValues> columns;
@@ -198,9 +204,9 @@ bool OuterJoinKey(TDataQuery& query, const TExpToken& condition, TJoinHash& hash
   keyed = true;
   ForEachComparison(condition, [&](const TExpToken& comparison) {
     if (!keyed) return;
-    if (StoredTextOf(*comparison.Second, language, text, ended, keyed)) {
+    if (StoredTextOf(*comparison.Second, language, bytes, width, keyed)) {
       if (keyed) {
-        hash.Key.append(text);
+        hash.Key.append(reinterpret_cast<const char*>(bytes), strnlen(reinterpret_cast<const char*>(bytes), width));
         hash.Key += '\0';
       }
       return;
@@ -214,5 +220,6 @@ bool OuterJoinKey(TDataQuery& query, const TExpToken& condition, TJoinHash& hash
     keyed = AppendKey(hash.Value, hash.Key);
   });
   hash.Probe = hash.Key;
+  hash.ProbeHash = KeyHash(hash.Key);
   return keyed;
 }

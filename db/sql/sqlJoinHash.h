@@ -46,17 +46,18 @@ struct TJoinHash {
   };
   std::vector<TKeyRows> KeyRows;
   std::vector<uint32_t> Slots;  // 0: empty; else a KeyRows index + 1
-  // The current outer row's key (the row's own bytes, or Key) and the nodes
-  // its values are worked out in, kept from row to row.
+  // The current outer row's key (the row's own bytes, or Key) and its hash,
+  // and the nodes its values are worked out in, kept from row to row.
   std::string_view Probe;
+  uint64_t ProbeHash = 0;
   std::string Key;
   TExpToken Value;
   TExpScratch Scratch;
 
   // Indexes Rows' keys, once Rows is whole.
   void IndexKeys();
-  // The rows of key, in Rows' order; empty when none.
-  TRange Find(std::string_view key) const;
+  // The rows of Probe's key, in Rows' order; empty when none.
+  TRange Find() const;
 };
 
 // Whether the comparison (inner column on one side, the partner's
@@ -68,6 +69,6 @@ bool CanKeyComparison(const TExpToken& comparison, const TSourceTable& inner, bo
 // column first); nil when they do not fit MaxHashedBytes.
 std::unique_ptr<TJoinHash> BuildJoinHash(TDataQuery& query, TSourceTable& inner, const TExpToken& condition);
 
-// The outer row's key for the condition, into hash.Probe; false when a
-// part is NULL.
+// The outer row's key for the condition, into hash.Probe and its hash into
+// hash.ProbeHash; false when a part is NULL.
 bool OuterJoinKey(TDataQuery& query, const TExpToken& condition, TJoinHash& hash);

@@ -839,7 +839,7 @@ public:
     // A row shown where it lies is valid only inside this loop.
     TShownRow shown(table);
     if (hash && OuterJoinKey(query, *step.Condition, *hash)) {
-      const auto [first, last] = hash->Find(hash->Probe);
+      const auto [first, last] = hash->Find();
       for (auto row = first; row != last; ++row) {
         ORV_ASSERT(row->second.size() == table.Record.size());
         table.Shown = row->second.data();

@@ -1,7 +1,6 @@
 #include "sqlRowFolding.h"
 
 #include <algorithm>
-#include <bit>
 #include <cstring>
 
 #include "engExpCodes.h"
@@ -53,45 +52,6 @@ std::string TRowFolder::KeyOf(const uint8_t* row) {
   return key;
 }
 
-namespace {
-
-uint64_t LowBytes(size_t count) { return count == 0 ? 0 : ~uint64_t(0) >> (64 - 8 * count); }
-
-// Mixes a text's bytes up to its end (its first zero byte, or width) and
-// gives its length: one pass over the words that also finds the end.
-size_t MixText(uint64_t& hash, const uint8_t* text, size_t width) {
-  if constexpr (std::endian::native != std::endian::little) {
-    const size_t length = strnlen(reinterpret_cast<const char*>(text), width);
-    hash = MixBytes(hash, text, length);
-    return length;
-  }
-  constexpr uint64_t Ones = 0x0101010101010101ull;
-  constexpr uint64_t Highs = 0x8080808080808080ull;
-  size_t at = 0;
-  for (; at + 8 <= width; at += 8) {
-    uint64_t word;
-    std::memcpy(&word, text + at, 8);
-    // The lowest flagged byte is the word's first zero byte.
-    const uint64_t zeros = (word - Ones) & ~word & Highs;
-    if (zeros != 0) {
-      const size_t inWord = size_t(std::countr_zero(zeros)) / 8;
-      hash = MixWord(hash, word & LowBytes(inWord));
-      return at + inWord;
-    }
-    hash = MixWord(hash, word);
-  }
-  // Fewer than eight bytes left: the zero past them ends the text if none
-  // of them does.
-  uint64_t word = 0;
-  std::memcpy(&word, text + at, width - at);
-  const uint64_t zeros = (word - Ones) & ~word & Highs;
-  const size_t inWord = zeros != 0 ? std::min(size_t(std::countr_zero(zeros)) / 8, width - at) : width - at;
-  hash = MixWord(hash, word & LowBytes(inWord));
-  return at + inWord;
-}
-
-}  // namespace
-
 uint64_t TRowFolder::ReadSourceParts(size_t& length) {
   uint64_t hash = WordHashSeed;
   length = 0;
@@ -112,7 +72,7 @@ uint64_t TRowFolder::ReadSourceParts(size_t& length) {
       length += part.Length + 1;
     } else {
       part.Length = part.Field->StoredSize;
-      hash = MixBytes(hash, part.Bytes, part.Length);
+      hash = MixWords(hash, part.Bytes, part.Length);
       length += part.Length;
     }
   }

@@ -3,6 +3,8 @@
 // in memory and probes every row (DISTINCT's source values, a hashed join's
 // keys): no division and no byte loop.
 
+#include <algorithm>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -12,17 +14,55 @@ inline uint64_t MixWord(uint64_t hash, uint64_t word) {
   return hash ^ (hash >> 32);
 }
 
-// The bytes a word at a time; the last word holds what is left.
-inline uint64_t MixBytes(uint64_t hash, const uint8_t* bytes, size_t count) {
+// The bytes a word at a time, the last word's rest zero; no word for none
+// left.
+inline uint64_t MixWords(uint64_t hash, const uint8_t* bytes, size_t count) {
   size_t at = 0;
   for (; at + 8 <= count; at += 8) {
     uint64_t word;
     std::memcpy(&word, bytes + at, 8);
     hash = MixWord(hash, word);
   }
+  if (at == count) return hash;
   uint64_t tail = 0;
   std::memcpy(&tail, bytes + at, count - at);
   return MixWord(hash, tail);
+}
+
+// Mixes a text's bytes up to its end (its first zero byte, or width) and
+// gives its length: one pass over the words that also finds the end. A
+// text that ends within width is mixed as MixWords mixes its bytes and
+// that zero byte.
+inline size_t MixText(uint64_t& hash, const uint8_t* text, size_t width) {
+  if constexpr (std::endian::native != std::endian::little) {
+    const size_t length = strnlen(reinterpret_cast<const char*>(text), width);
+    hash = MixWords(hash, text, std::min(length + 1, width));
+    return length;
+  }
+  constexpr uint64_t Ones = 0x0101010101010101ull;
+  constexpr uint64_t Highs = 0x8080808080808080ull;
+  auto lowBytes = [](size_t count) { return count == 0 ? 0 : ~uint64_t(0) >> (64 - 8 * count); };
+  size_t at = 0;
+  for (; at + 8 <= width; at += 8) {
+    uint64_t word;
+    std::memcpy(&word, text + at, 8);
+    // The lowest flagged byte is the word's first zero byte.
+    const uint64_t zeros = (word - Ones) & ~word & Highs;
+    if (zeros != 0) {
+      const size_t inWord = size_t(std::countr_zero(zeros)) / 8;
+      hash = MixWord(hash, word & lowBytes(inWord));
+      return at + inWord;
+    }
+    hash = MixWord(hash, word);
+  }
+  // Fewer than eight bytes left: the zero past them ends the text if none
+  // of them does.
+  uint64_t word = 0;
+  std::memcpy(&word, text + at, width - at);
+  const uint64_t zeros = (word - Ones) & ~word & Highs;
+  const size_t inWord = zeros != 0 ? std::min(size_t(std::countr_zero(zeros)) / 8, width - at) : width - at;
+  hash = MixWord(hash, word & lowBytes(inWord));
+  return at + inWord;
 }
 
 inline constexpr uint64_t WordHashSeed = 0x9E3779B97F4A7C15ull;

@@ -3,6 +3,8 @@
 // (NOJOINOPTIMIZE keeps the filters), NULL keys and all.
 
 #include <algorithm>
+#include <cstring>
+#include <iterator>
 
 #include "sqlJoinHash.h"
 #include "sqlTestSupport.h"
@@ -116,6 +118,57 @@ TEST_F(SqlJoinHashTest, OuterTextKeysFromTheirRecords) {
   EXPECT_EQ(count("twin"), 3);
   EXPECT_EQ(count("upper"), 20);
   EXPECT_EQ(count("none"), 0);
+}
+
+// Outer texts ending on either side of an eight-byte boundary, one filling
+// its field, ones an update left shorter over a longer text, ones with
+// bytes after their end (as another program may leave them) and NULLs:
+// each finds exactly the inner rows of its text, two of one key included,
+// hashed in the pass over its words that finds its end.
+TEST_F(SqlJoinHashTest, OuterTextsEndingAtWordEdges) {
+  Exec("CREATE TABLE edge (k INTEGER, code CHAR(17))");
+  Exec("INSERT INTO edge (k) SELECT a.n * 100 + b.n * 10 + c.n FROM digit a, digit b, digit c");
+  Exec("CREATE TABLE edgetag (code CHAR(17), label CHAR(10))");
+  const struct {
+    const char* Text;
+    const char* Label;
+    int Rows;  // outer rows of the text
+  } keys[] = {{"abcdefg", "7", 50 + 10},           {"abcdefgh", "8", 50 + 10 + 1}, {"abcdefghi", "9", 50},
+              {"abcdefghijklmno", "15", 50 + 1}, {"abcdefghijklmnop", "16", 50}, {"abcdefghijklmnopq", "17", 50}};
+  for (int i = 0; i < int(std::size(keys)); ++i) {
+    Exec("UPDATE edge SET code = '" + std::string(keys[i].Text) + "' WHERE k >= " + std::to_string(i * 100) +
+         " AND k < " + std::to_string(i * 100 + 50));
+    Exec("INSERT INTO edgetag VALUES ('" + std::string(keys[i].Text) + "', '" + keys[i].Label + "')");
+  }
+  Exec("INSERT INTO edgetag VALUES ('abcdefghi', '9 twin')");
+  Exec("INSERT INTO edgetag VALUES ('abcdef', 'prefix')");
+  Exec("UPDATE edge SET code = 'abcdefghijklmnopq' WHERE k >= 700 AND k < 720");
+  Exec("UPDATE edge SET code = 'abcdefgh' WHERE k >= 700 AND k < 710");
+  Exec("UPDATE edge SET code = 'abcdefg' WHERE k >= 710 AND k < 720");
+  {
+    const auto cursor = NewTableCursor(directory);
+    cursor->SetOpenOptions({.TableName = "edge"});
+    cursor->Open();
+    const TFieldDefinition& code = *cursor->Fields().FieldAt(2);
+    for (const std::string text : {"abcdefgh", "abcdefghijklmno"}) {
+      std::vector<uint8_t> record(cursor->Fields().CursorRecordSize(), 0);
+      cursor->Fields().ClearRecord(record.data());
+      cursor->Fields().WriteField(1, record.data(), int32_t(2000 + text.size()));
+      cursor->Fields().WriteField(2, record.data(), text);
+      std::memset(record.data() + code.RecordOffset + 2 + text.size(), 'z', size_t(code.StoredSize) - 1 - text.size());
+      cursor->InsertRecord(record.data());
+    }
+    cursor->Close(TTemporaryContents::Keep);
+  }
+  const TRows rows = Hashed("SELECT e.k, t.label FROM edgetag t JOIN edge e ON e.code = t.code",
+                            [](TDataQuery& query) { EXPECT_NE(HashOf(query, 1), nullptr); });
+  auto count = [&rows](const std::string& label) {
+    return std::count_if(rows.begin(), rows.end(), [&](const std::string& row) { return row.ends_with("|" + label); });
+  };
+  for (const auto& key : keys) EXPECT_EQ(count(key.Label), key.Rows) << key.Text;
+  EXPECT_EQ(count("9 twin"), 50);
+  EXPECT_EQ(count("prefix"), 0);
+  EXPECT_EQ(rows.size(), size_t(60 + 61 + 50 + 51 + 50 + 50 + 50));
 }
 
 // Rows are read where the scan's batches and the table in memory hold
