@@ -460,7 +460,8 @@ private:
   enum class TEdge : uint8_t { First, Last };
   bool TryPlaceAtEdge(TEdge edge, bool& found);
   bool TrySearchKey(const uint8_t* key, bool& found);
-  bool TryMoveIndex(int32_t n);
+  // Leaves walker on the entry the cursor landed on, when it landed on one.
+  bool TryMoveIndex(TLeafWalker& walker, int32_t n);
   void MoveNatural(int32_t n);
   void SetNaturalEnd();
   bool TrySetSequenceIndex(int32_t n);
@@ -551,6 +552,11 @@ private:
   // without a current record after the step.
   bool StepInto(int32_t n, uint8_t* buffer);
   int32_t CrackResult() const;
+  // GetNextRecords in index order.
+  int32_t NextIndexRecords(TRecordBatch& batch);
+  // The current record as a batch of one, when the cursor holds it (a
+  // step's load that met a change loads again).
+  int32_t HandOutCurrent(TRecordBatch& batch, bool loaded);
   void CopyRangeTo(TDataCursor& twin) const;
   void CopyFiltersTo(TDataCursor& twin) const;
   void CopyBlobInto(int fieldNo, uint8_t* buffer);

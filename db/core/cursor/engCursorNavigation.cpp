@@ -150,19 +150,19 @@ bool TDataCursor::MoveAndLoad(int32_t n) {
     if (IsNaturalOrder()) {
       MoveNatural(n);
     } else {
-      while (!TryMoveIndex(n)) AfterChangeSeen();
+      TLeafWalker walker(*this, indexNo, indexState.Comparer);
+      while (!TryMoveIndex(walker, n)) AfterChangeSeen();
     }
   }
   return LoadCurrentRecord();
 }
 
-bool TDataCursor::TryMoveIndex(int32_t n) {
+bool TDataCursor::TryMoveIndex(TLeafWalker& walker, int32_t n) {
   filtering.SettleEdge();
   if (!SeesRecords() || position.IsEmpty()) {
     SetEmptyPosition();
     return true;
   }
-  TLeafWalker walker(*this, indexNo, indexState.Comparer);
   bool exact = false;
   // Back where the kept key was last found, without a descent. Any change
   // to the table since made the cursor find its place again, which
@@ -290,7 +290,8 @@ void TDataCursor::SetToEnd() {
 void TDataCursor::KeepCrack(TCursorPlace was) {
   if (was != TCursorPlace::BeforeFirst && was != TCursorPlace::AfterLast) return;
   const bool first = was == TCursorPlace::BeforeFirst;
-  while (!TryMoveIndex(first ? -1 : 1)) AfterChangeSeen();
+  TLeafWalker walker(*this, indexNo, indexState.Comparer);
+  while (!TryMoveIndex(walker, first ? -1 : 1)) AfterChangeSeen();
   if (!OnRecord()) return;
   bool found = false;
   while (!TryPlaceAtEdge(first ? TEdge::First : TEdge::Last, found)) AfterChangeSeen();

@@ -1,11 +1,16 @@
 // A scan's step over several records: one read of the data file hands out
 // the visible records it took, without placing each in the table's record
-// cache, copying it to the current record and again to the caller.
+// cache, copying it to the current record and again to the caller. In
+// index order the step takes the rest of the leaf it lands in, as far as
+// the records of its entries lie close together (a table appended in key
+// order has them side by side).
 
 #include <algorithm>
 #include <cstring>
 
+#include "rtlAssert.h"
 #include "engCursor.h"
+#include "engCursorWalk.h"
 #include "engDataFile.h"
 #include "engErrorCodes.h"
 
@@ -24,7 +29,7 @@ int32_t TDataCursor::GetNextRecords(TRecordBatch& batch) {
     batch.count = 1;
     return 0;
   };
-  if (!IsNaturalOrder()) return single();
+  if (!IsNaturalOrder()) return NextIndexRecords(batch);
   movingForward = true;
   for (;;) {
     const TRecordsBitmap& visible = filtering.Visible();
@@ -92,4 +97,83 @@ int32_t TDataCursor::GetNextRecords(TRecordBatch& batch) {
     if (currentRecord.Held()) currentRecord.CopyImage(batch.Record(batch.count - 1), uint16_t(size), uint32_t(last));
     return 0;
   }
+}
+
+int32_t TDataCursor::HandOutCurrent(TRecordBatch& batch, bool loaded) {
+  if (!loaded && !RefreshInto(nullptr)) return AtEnd() ? EngErrEndOfFile : CrackResult();
+  batch.images.resize(batch.size);
+  std::memcpy(batch.images.data(), GetCurrentRecordBuffer(), batch.size);
+  batch.numbers.resize(1);
+  batch.numbers[0] = position.Record();
+  batch.count = 1;
+  return 0;
+}
+
+// Under the same checks as a step of one: the landing's page reads look
+// for other users' changes, and so does the run's read of what memory does
+// not hold; a record changed in memory (cached, or held) is taken from
+// there. Records past the file's end (one being appended) are the cache's,
+// and a lone record is read as a step reads it, through the cache.
+int32_t TDataCursor::NextIndexRecords(TRecordBatch& batch) {
+  movingForward = true;
+  TLeafWalker walker(*this, indexNo, indexState.Comparer);
+  while (!TryMoveIndex(walker, 1)) AfterChangeSeen();
+  if (!OnRecord()) {
+    LoadCurrentRecord();
+    return AtEnd() ? EngErrEndOfFile : CrackResult();
+  }
+  TDataFile& data = DataFile();
+  const uint32_t onFile = data.PhysicalRecordCount();
+  const uint32_t first = walker.Record();
+  if (first > onFile) return HandOutCurrent(batch, LoadCurrentRecord());
+  // Each record taken lies within the read's gap of those taken before, so
+  // the run read holds at most that gap for each record handed out.
+  const uint32_t limit = uint32_t(data.ReadAheadRecords());
+  const int after = walker.EntriesAfterInLeaf();
+  batch.numbers.resize(size_t(after) + 1);
+  batch.numbers[0] = first;
+  int32_t taken = 1;
+  int lastTaken = 0;
+  uint32_t low = first, high = first;
+  for (int distance = 1; distance <= after; ++distance) {
+    if (range.Outside(walker.KeyAfter(distance), indexState.Comparer, indexState.KeyLength)) break;
+    uint32_t number = 0;
+    walker.RecordBeside(distance, number);
+    if (!RecordVisible(number)) continue;
+    if (number > onFile || number + TDataFile::MaxReadGap < low || number > high + TDataFile::MaxReadGap) break;
+    const uint32_t newLow = std::min(low, number), newHigh = std::max(high, number);
+    if (newHigh - newLow >= limit) break;
+    low = newLow;
+    high = newHigh;
+    batch.numbers[size_t(taken++)] = number;
+    lastTaken = distance;
+  }
+  if (taken == 1) return HandOutCurrent(batch, LoadCurrentRecord());
+  const int32_t length = int32_t(high - low + 1);
+  if (!data.ReadRecordRun(this, low, length, scanRun)) {
+    // Another user's change: the cursor finds the landing's key again and
+    // hands out what stands there, as a step's load does.
+    AfterChangeSeen();
+    return HandOutCurrent(batch, false);
+  }
+  ORV_ASSERT(scanRun.First() == low && scanRun.Count() == length);
+  const size_t size = batch.size;
+  const size_t stored = data.RecordSize();
+  batch.count = taken;
+  if (size == stored && !HasComputedFields()) {
+    batch.read = scanRun.Record(low);
+    batch.readFirst = low;
+  } else {
+    batch.images.resize(size * size_t(taken));
+    for (int32_t i = 0; i < taken; ++i) {
+      uint8_t* image = batch.images.data() + size * size_t(i);
+      std::memcpy(image, scanRun.Record(batch.numbers[size_t(i)]), std::min(stored, size));
+      if (size > stored) std::memset(image + stored, 0, size - stored);
+      if (HasComputedFields()) ComputeFields(image);
+    }
+  }
+  walker.AdvanceInLeaf(lastTaken);
+  SetIndexPosition(walker, TCursorPlace::OnRecord, TRunCount::AtFirstStep);
+  if (currentRecord.Held()) currentRecord.CopyImage(batch.Record(taken - 1), uint16_t(size), position.Record());
+  return 0;
 }

@@ -245,3 +245,16 @@ int TLeafWalker::RecordRun(bool forward, int limit) const {
   page->SecondPosition = uint16_t(entry);
   return page->RecordRun(forward, limit);
 }
+
+const uint8_t* TLeafWalker::KeyAfter(int distance) const {
+  ORV_ASSERT(distance >= 1 && distance <= EntriesAfterInLeaf());
+  return page->KeyAt(entry + distance);
+}
+
+void TLeafWalker::AdvanceInLeaf(int distance) {
+  ORV_ASSERT(distance >= 0 && distance <= EntriesAfterInLeaf());
+  if (distance == 0) return;
+  if (!page->KeysInOrder(comparer)) Corrupt();
+  entry += distance;
+  logical += uint32_t(distance);
+}

@@ -68,6 +68,14 @@ public:
   // The records of the entries after this one in the leaf (before it,
   // backward), at most limit; their count.
   int LeafRecords(bool forward, uint32_t* records, int limit) const;
+  // The entries after the one stood on in its leaf, read without a step.
+  int EntriesAfterInLeaf() const { return OnEntry() ? page->Count - entry : 0; }
+  // The key distance entries after the one stood on (1 ..
+  // EntriesAfterInLeaf).
+  const uint8_t* KeyAfter(int distance) const;
+  // Stands distance entries on in the same leaf, as that many steps would
+  // (the leaf's key order checked as theirs is).
+  void AdvanceInLeaf(int distance);
 
 private:
   TDataCursor& cursor;

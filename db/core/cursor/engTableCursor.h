@@ -395,11 +395,13 @@ public:
   virtual int32_t GetRecord(uint8_t* buffer, TRecordPurpose purpose = TRecordPurpose::View) = 0;
   virtual int32_t GetNextRecord(uint8_t* buffer) = 0;
   virtual int32_t GetPriorRecord(uint8_t* buffer) = 0;
-  // Steps forward over several records at once: in natural order the
-  // visible records that one read of the data file takes, read beside the
-  // table's record cache (a scan passes each record once), else one record
-  // as GetNextRecord. The cursor stands on the last one handed out. Results
-  // as GetNextRecord's, with no record in the batch when not 0.
+  // Steps forward over several records at once: the visible records that
+  // one read of the data file takes, read beside the table's record cache
+  // (a scan passes each record once): in natural order those of the read,
+  // in index order those of the rest of one leaf whose records lie close
+  // together; else one record as GetNextRecord. The cursor stands on the
+  // last one handed out. Results as GetNextRecord's, with no record in the
+  // batch when not 0.
   virtual int32_t GetNextRecords(TRecordBatch& batch) = 0;
   // A new record buffer with the current record's values; its BLOBs are
   // copies, open in the buffer's fields until the buffer is inserted.
