@@ -535,14 +535,14 @@ TJoinPlan TConditionPlanner::DecideJoins(const TTableRows& rows) {
 
 namespace {
 
-// An index walk reads every key and, one at a time, the records the
-// filter passes; a scan reads those records in runs and sorts them.
-// Measured on the jobs table (bench_sql): the walk pays only where the
-// answer is sorted through a work file (90,000 rows sorted in memory:
-// 75 ms, walked: 83 ms; 900,000 sorted through runs: about 1,280 ms,
-// walked: about 1,210), and only while its keys are at most this many
-// per row it gives (a month of dates, one key in forty, sorts cheaper
-// even when the walk keeps to the month's stretch).
+// An index walk reads every key and the records of each leaf's keys in
+// runs, as far as they lie close together; a scan reads the records the
+// filter passes in runs and sorts them. Measured on the jobs table
+// (bench_sql, records appended in date order): walking the date index
+// costs no more than the sort at 9,000 rows and less from 90,000 on
+// (90,000: 59-61 ms against 65-68 sorted in memory), and only while its
+// keys are at most this many per row it gives (a month of dates, one key
+// in forty, walked over the whole index: 4.3 ms against 2.1 sorted).
 constexpr int32_t MaxKeysWalkedPerRow = 4;
 // The records a walk reads before it judges a filter it tests itself by
 // the share that passed.
@@ -595,9 +595,8 @@ bool TConditionPlanner::MayWalkOrder(const std::vector<TTableFilterPlan>& filter
   });
 }
 
-bool TConditionPlanner::WalkPays(int32_t rows, int32_t allRows, int32_t answerRecordSize) const {
-  return int64_t(rows) * answerRecordSize > query.Run.InMemorySortBytes &&
-         int64_t(rows) * MaxKeysWalkedPerRow >= allRows;
+bool TConditionPlanner::WalkPays(int32_t rows, int32_t allRows) const {
+  return int64_t(rows) * MaxKeysWalkedPerRow >= allRows;
 }
 
 void TJoinPlan::CheckInvariants(size_t sourceTables) const {
@@ -785,8 +784,7 @@ void PlanConditions(TDataQuery& query, const TConditionInstall& install) {
   if (planner.WeighsRows())
     for (const auto& table : query.Run.Tables) rows.push_back(table->Cursor->GetRecordCount());
   TJoinPlan plan = planner.DecideJoins(rows);
-  if (mayWalkOrder && planner.WalkPays(query.Run.Tables.front()->Cursor->GetRecordCount(), allRows,
-                                       query.Run.Answer->Fields().CursorRecordSize())) {
+  if (mayWalkOrder && planner.WalkPays(query.Run.Tables.front()->Cursor->GetRecordCount(), allRows)) {
     InstallOrder(query);
     plan.WalkOrder = true;
   }
@@ -1005,19 +1003,31 @@ bool ForEachRowInIndexOrder(TDataQuery& query, const std::function<bool()>& row)
   const bool probing = test != nullptr;
   int64_t walked = 0, passed = 0;
   cursor.SetToBegin();
-  while (cursor.GetNextRecord(table.Record.data()) == 0) {
-    const uint32_t number = cursor.CurrentRecordNumber();
-    const bool passes = !test || test->Passes(table.Record.data(), number);
-    ++walked;
-    if (passes) ++passed;
-    const bool unpaid = probing && walked == WalkProbeRecords && passed * MaxKeysWalkedPerRow < walked;
-    if (unpaid || (passes && !ties.Take(number, table.Record.data()))) {
-      RestoreNaturalOrder(query);
-      return false;
+  // Several records a step, each shown where the batch holds it until the
+  // cursor's next step.
+  TRecordBatch batch;
+  while (cursor.GetNextRecords(batch) == 0) {
+    for (int32_t i = 0; i < batch.Count(); ++i) {
+      const uint32_t number = batch.RecordNumber(i);
+      const uint8_t* record = batch.Record(i);
+      const bool passes = !test || test->Passes(record, number);
+      ++walked;
+      if (passes) ++passed;
+      const bool unpaid = probing && walked == WalkProbeRecords && passed * MaxKeysWalkedPerRow < walked;
+      if (unpaid || (passes && !ties.Take(number, record))) {
+        RestoreNaturalOrder(query);
+        return false;
+      }
+      if (!passes) continue;
+      if (batch.RecordSize() == table.Record.size()) {
+        table.Shown = record;
+      } else {
+        table.Shown = nullptr;
+        std::memcpy(table.Record.data(), record, std::min(table.Record.size(), batch.RecordSize()));
+      }
+      table.HasRow = true;
+      if (!row()) return true;
     }
-    if (!passes) continue;
-    table.HasRow = true;
-    if (!row()) return true;
   }
   return true;
 }

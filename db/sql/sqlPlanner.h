@@ -48,9 +48,8 @@ public:
   bool MayWalkOrder(const std::vector<TTableFilterPlan>& filters) const;
   // Whether the walk pays: rows is the table's under its filter, allRows
   // its records (a filter tested in the row loop counts nothing: the walk
-  // judges it by its first records), answerRecordSize the bytes of each
-  // answer row: only an answer sorted through a work file is worth it.
-  bool WalkPays(int32_t rows, int32_t allRows, int32_t answerRecordSize) const;
+  // judges it by its first records).
+  bool WalkPays(int32_t rows, int32_t allRows) const;
 
   // What the planner keeps between its two decisions.
   struct TSplit;

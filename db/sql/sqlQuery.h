@@ -452,9 +452,6 @@ struct TQueryRun {
   // A memo column's value goes from its source's chain straight into the
   // answer's new value; off (tests), through a value read whole and stored.
   bool CopiesBlobChains = true;
-  // An answer whose records may take more is sorted through a work file;
-  // below it an index walk is never cheaper than the sort.
-  int64_t InMemorySortBytes = DefaultSortMemoryBytes;
   TSqlProgressProc ProgressProc;
   TSqlPasswordProc PasswordProc;
 
