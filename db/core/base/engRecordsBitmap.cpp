@@ -47,6 +47,19 @@ int32_t CountWords(const uint32_t* words, int32_t count) {
   return total;
 }
 
+// Words first .. last - 1 held ([first, last), empty when last <= first).
+struct TWordSpan {
+  int32_t First = 0;
+  int32_t Last = 0;
+
+  bool Empty() const { return Last <= First; }
+  TWordSpan Hull(TWordSpan other) const {
+    if (Empty()) return other;
+    if (other.Empty()) return *this;
+    return {std::min(First, other.First), std::max(Last, other.Last)};
+  }
+};
+
 }  // namespace
 
 TRecordsBitmap::~TRecordsBitmap() { EngineFreeMem(bits); }
@@ -60,12 +73,46 @@ void TRecordsBitmap::SetRecordCount(int32_t count) {
   recordCount = count;
   wordCount = words;
   bitCapacity = words * 32;
+  high = std::min(high, words);
+  if (low >= high) low = high = 0;
   if (count > oldCount) ClearRecords(oldCount + 1, count);
+}
+
+void TRecordsBitmap::Cover(int32_t first, int32_t last) {
+  ORV_ASSERT(first >= 0 && first <= last && last < wordCount);
+  if (low >= high) {
+    std::fill(bits + first, bits + last + 1, fill);
+    low = first;
+    high = last + 1;
+    return;
+  }
+  if (first < low) {
+    std::fill(bits + first, bits + low, fill);
+    low = first;
+  }
+  if (last >= high) {
+    std::fill(bits + high, bits + last + 1, fill);
+    high = last + 1;
+  }
 }
 
 void TRecordsBitmap::ClearRecords(int32_t first, int32_t last) {
   int32_t firstWord = WordOf(first);
   int32_t lastWord = WordOf(last);
+  if (fill != 0) {
+    Cover(firstWord, lastWord);
+  } else {
+    // Words not held are clear already.
+    if (low >= high || lastWord < low || firstWord >= high) return;
+    if (firstWord < low) {
+      firstWord = low;
+      first = low * 32 + 1;
+    }
+    if (lastWord >= high) {
+      lastWord = high - 1;
+      last = high * 32;
+    }
+  }
   uint32_t below = LowBits((first - 1) & 31);
   uint32_t through = LowBits(((last - 1) & 31) + 1);
   if (firstWord == lastWord) {
@@ -78,66 +125,121 @@ void TRecordsBitmap::ClearRecords(int32_t first, int32_t last) {
 }
 
 bool TRecordsBitmap::IsSet(int32_t recordNumber) const {
-  return (bits[WordOf(recordNumber)] & MaskOf(recordNumber)) != 0;
+  return (Word(WordOf(recordNumber)) & MaskOf(recordNumber)) != 0;
 }
 
 void TRecordsBitmap::SetBit(int32_t recordNumber) {
-  bits[WordOf(recordNumber)] |= MaskOf(recordNumber);
-  knownClear = false;
+  const int32_t word = WordOf(recordNumber);
+  if (fill != 0 && (word < low || word >= high)) return;
+  Cover(word, word);
+  bits[word] |= MaskOf(recordNumber);
 }
 
-void TRecordsBitmap::ClearBit(int32_t recordNumber) { bits[WordOf(recordNumber)] &= ~MaskOf(recordNumber); }
+void TRecordsBitmap::ClearBit(int32_t recordNumber) {
+  const int32_t word = WordOf(recordNumber);
+  if (fill == 0 && (word < low || word >= high)) return;
+  Cover(word, word);
+  bits[word] &= ~MaskOf(recordNumber);
+}
 
 void TRecordsBitmap::ClearAll() {
-  ORV_ASSERT(!knownClear || CountSet() == 0);
-  if (knownClear) return;
-  if (allocatedBytes > 0) memset(bits, 0, allocatedBytes);
-  knownClear = true;
+  low = high = 0;
+  fill = 0;
 }
 
 void TRecordsBitmap::SetAll() {
-  if (allocatedBytes > 0) memset(bits, 0xFF, allocatedBytes);
-  knownClear = false;
+  low = high = 0;
+  fill = ~0u;
 }
 
+template <typename TCombine>
+void TRecordsBitmap::Combine(const TRecordsBitmap& other, uint32_t newFill, int32_t first, int32_t last,
+                             TCombine combine) {
+  if (last <= first) {
+    low = high = 0;
+    fill = newFill;
+    return;
+  }
+  ORV_ASSERT(first >= 0 && last <= wordCount);
+  // Each word is read before it is written, so other may be this bitmap.
+  const int32_t oldLow = low, oldHigh = high;
+  const uint32_t oldFill = fill;
+  for (int32_t w = first; w < last; ++w) {
+    const uint32_t mine = w >= oldLow && w < oldHigh ? bits[w] : oldFill;
+    const uint32_t theirs = w < other.wordCount ? other.Word(w) : 0u;
+    bits[w] = combine(mine, theirs);
+  }
+  low = first;
+  high = last;
+  fill = newFill;
+}
+
+// Words other lacks count as clear. Only words either holds can differ
+// from the fills' AND, and past other's words a set fill becomes clear.
 void TRecordsBitmap::AndWith(const TRecordsBitmap& other) {
   const int32_t common = std::min(wordCount, other.wordCount);
-  for (int32_t w = 0; w < common; ++w) bits[w] &= other.bits[w];
-  if (common < wordCount) std::fill(bits + common, bits + wordCount, 0u);
+  const TWordSpan mine{low, high};
+  const TWordSpan theirs{std::min(other.low, common), std::min(other.high, common)};
+  const TWordSpan tail{common, wordCount};
+  const auto both = [](uint32_t a, uint32_t b) { return a & b; };
+  if (fill == 0) return Combine(other, 0, mine.First, mine.Last, both);
+  if (other.fill == 0) return Combine(other, 0, theirs.First, theirs.Last, both);
+  const TWordSpan span = mine.Hull(theirs).Hull(tail);
+  Combine(other, ~0u, span.First, span.Last, both);
 }
 
+// Words other lacks leave this bitmap's as they are.
 void TRecordsBitmap::OrWith(const TRecordsBitmap& other) {
-  int32_t common = std::min(wordCount, other.wordCount);
-  for (int32_t w = 0; w < common; ++w) bits[w] |= other.bits[w];
-  knownClear = knownClear && other.knownClear;
+  const int32_t common = std::min(wordCount, other.wordCount);
+  const TWordSpan mine{low, high};
+  const TWordSpan theirs{std::min(other.low, common), std::min(other.high, common)};
+  const auto either = [](uint32_t a, uint32_t b) { return a | b; };
+  if (fill != 0) return Combine(other, ~0u, mine.First, mine.Last, either);
+  if (other.fill == 0) {
+    const TWordSpan span = mine.Hull(theirs);
+    return Combine(other, 0, span.First, span.Last, either);
+  }
+  const TWordSpan span = mine.Hull(theirs).Hull({common, wordCount});
+  Combine(other, ~0u, span.First, span.Last, either);
 }
 
 void TRecordsBitmap::Invert() {
-  for (int32_t w = 0; w < wordCount; ++w) bits[w] = ~bits[w];
-  knownClear = false;
+  for (int32_t w = low; w < high; ++w) bits[w] = ~bits[w];
+  fill = ~fill;
 }
 
 void TRecordsBitmap::Assign(const TRecordsBitmap& other) {
-  if (other.allocatedBytes > allocatedBytes) GrowBuffer(other.allocatedBytes, RecordsBitmapMemoryStep, bits, allocatedBytes);
-  if (other.allocatedBytes > 0) memcpy(bits, other.bits, other.allocatedBytes);
-  if (allocatedBytes > other.allocatedBytes)
-    memset(reinterpret_cast<char*>(bits) + other.allocatedBytes, 0, allocatedBytes - other.allocatedBytes);
+  if (other.wordCount * 4 > allocatedBytes)
+    GrowBuffer(other.wordCount * 4, RecordsBitmapMemoryStep, bits, allocatedBytes);
+  if (other.high > other.low)
+    std::memcpy(bits + other.low, other.bits + other.low, size_t(other.high - other.low) * sizeof(uint32_t));
   recordCount = other.recordCount;
   bitCapacity = other.bitCapacity;
   wordCount = other.wordCount;
-  knownClear = other.knownClear;
+  low = other.low;
+  high = other.high;
+  fill = other.fill;
 }
 
 // A word with the bits beyond the record count masked off.
 uint32_t TRecordsBitmap::MeaningfulWord(int32_t word) const {
-  uint32_t value = bits[word];
+  uint32_t value = Word(word);
   if (word == wordCount - 1) value &= LowBits(recordCount - word * 32);
   return value;
 }
 
 int32_t TRecordsBitmap::CountSet() const {
   if (wordCount == 0) return 0;
-  return CountWords(bits, wordCount - 1) + std::popcount(MeaningfulWord(wordCount - 1));
+  const int32_t last = wordCount - 1;
+  int32_t total = std::popcount(MeaningfulWord(last));
+  const int32_t end = std::min(high, last);
+  int32_t held = 0;
+  if (low < end) {
+    total += CountWords(bits + low, end - low);
+    held = end - low;
+  }
+  if (fill != 0) total += (last - held) * 32;
+  return total;
 }
 
 int32_t TRecordsBitmap::SetRunLength(int32_t recordNumber, int32_t limit, int32_t maxGap) const {
@@ -157,7 +259,52 @@ int32_t TRecordsBitmap::SetRunLength(int32_t recordNumber, int32_t limit, int32_
 int32_t TRecordsBitmap::CountSetBefore(int32_t recordNumber) const {
   int32_t last = std::min(recordNumber - 1, recordCount);
   if (last < 1) return 0;
-  return std::popcount(bits[WordOf(last)] & LowBits(((last - 1) & 31) + 1)) + CountWords(bits, WordOf(last));
+  const int32_t lastWord = WordOf(last);
+  int32_t total = std::popcount(Word(lastWord) & LowBits(((last - 1) & 31) + 1));
+  const int32_t end = std::min(high, lastWord);
+  int32_t held = 0;
+  if (low < end) {
+    total += CountWords(bits + low, end - low);
+    held = end - low;
+  }
+  if (fill != 0) total += (lastWord - held) * 32;
+  return total;
+}
+
+int32_t TRecordsBitmap::NextNonZeroWord(int32_t word) const {
+  while (word < wordCount) {
+    if (word >= low && word < high) {
+      // Sparse results are mostly zero words: passed in a loop of their own.
+      while (word < high && bits[word] == 0) ++word;
+      if (word < high) return word;
+      continue;
+    }
+    if (fill != 0) return word;
+    if (word < low) {
+      word = low;
+      if (low >= high) break;
+      continue;
+    }
+    break;
+  }
+  return wordCount;
+}
+
+int32_t TRecordsBitmap::PriorNonZeroWord(int32_t word) const {
+  while (word >= 0) {
+    if (word >= low && word < high) {
+      while (word >= low && bits[word] == 0) --word;
+      if (word >= low) return word;
+      continue;
+    }
+    if (fill != 0) return word;
+    if (word >= high && high > low) {
+      word = high - 1;
+      continue;
+    }
+    break;
+  }
+  return -1;
 }
 
 bool TRecordsBitmap::FindNext(int32_t& recordNumber, int32_t steps, int32_t& counter) const {
@@ -165,9 +312,12 @@ bool TRecordsBitmap::FindNext(int32_t& recordNumber, int32_t steps, int32_t& cou
   int32_t next = std::max(recordNumber, 0) + 1;
   while (next <= recordCount) {
     int32_t w = WordOf(next);
-    uint32_t word = bits[w] & ~LowBits((next - 1) & 31);
-    // Sparse results are mostly zero words: passed in a loop of their own.
-    while (word == 0 && ++w < wordCount) word = bits[w];
+    uint32_t word = Word(w) & ~LowBits((next - 1) & 31);
+    if (word == 0) {
+      w = NextNonZeroWord(w + 1);
+      if (w >= wordCount) break;
+      word = Word(w);
+    }
     if (w == wordCount - 1) word &= LowBits(recordCount - w * 32);
     if (word == 0) break;
     int32_t found = w * 32 + std::countr_zero(word) + 1;
@@ -184,10 +334,11 @@ bool TRecordsBitmap::FindPrior(int32_t& recordNumber, int32_t steps, int32_t& co
   int32_t prior = std::min(recordNumber - 1, recordCount);
   while (prior >= 1) {
     int32_t w = WordOf(prior);
-    uint32_t word = bits[w] & LowBits(((prior - 1) & 31) + 1);
+    uint32_t word = Word(w) & LowBits(((prior - 1) & 31) + 1);
     if (word == 0) {
-      prior = w * 32;
-      continue;
+      w = PriorNonZeroWord(w - 1);
+      if (w < 0) break;
+      word = Word(w);
     }
     int32_t found = w * 32 + (31 - std::countl_zero(word)) + 1;
     recordNumber = found;

@@ -54,17 +54,31 @@ public:
 private:
   uint32_t* bits = nullptr;
   int32_t allocatedBytes = 0;
-  // True while no record's bit can be set: every operation since the last
-  // ClearAll only cleared bits or added records (which start clear). A
-  // cursor without filters clears its bitmaps after every write, and a
-  // memset over a million records' words was a few percent of each write.
-  bool knownClear = true;
   int32_t recordCount = 0;
   int32_t bitCapacity = 0;
   int32_t wordCount = 0;
+  // Only words low .. high - 1 are held in bits; every other word is fill,
+  // all clear or all set. A statement that picks a few records of a large
+  // table (one owner's month) sets bits in a short stretch, and the records
+  // in use are all but the few deleted: clearing, copying, combining,
+  // counting and searching every word of a million records grew a small
+  // statement's time with the table.
+  int32_t low = 0;
+  int32_t high = 0;
+  uint32_t fill = 0;
 
+  uint32_t Word(int32_t word) const { return word >= low && word < high ? bits[word] : fill; }
   uint32_t MeaningfulWord(int32_t word) const;
+  // Words first .. last become held, with the fill's value where they were not.
+  void Cover(int32_t first, int32_t last);
   void ClearRecords(int32_t first, int32_t last);
+  // Words from (down from) word on that hold a set bit; wordCount (-1) when none.
+  int32_t NextNonZeroWord(int32_t word) const;
+  int32_t PriorNonZeroWord(int32_t word) const;
+  // Words first .. last - 1 become held as combine(this word, other's
+  // word), every other word newFill.
+  template <typename TCombine>
+  void Combine(const TRecordsBitmap& other, uint32_t newFill, int32_t first, int32_t last, TCombine combine);
 };
 
 class TRecordsBitmapStack : public TEngineObject {

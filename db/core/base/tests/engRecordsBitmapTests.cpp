@@ -185,6 +185,132 @@ TEST(RecordsBitmap, CountsSearchesAndAndsAgreeWithAModel) {
   }
 }
 
+// A bitmap keeps only the stretch of words that differs from an all-clear
+// or all-set rest: every operation in any order, on narrow stretches of
+// set or cleared bits, at both ends and across growth and shrinking,
+// against a plain model of each record's bit.
+TEST(RecordsBitmap, OperationsInAnyOrderAgreeWithAModel) {
+  uint32_t seed = 777;
+  auto next = [&seed](uint32_t bound) {
+    seed = seed * 1103515245u + 12345u;
+    return bound == 0 ? 0u : ((seed >> 8) % bound);
+  };
+  using TModel = std::vector<bool>;  // index 0 unused
+  auto check = [&](const TRecordsBitmap& bitmap, const TModel& model, const std::string& where) {
+    SCOPED_TRACE(where);
+    const int32_t records = int32_t(model.size()) - 1;
+    ASSERT_EQ(bitmap.RecordCount(), records);
+    std::vector<int32_t> expected;
+    for (int32_t n = 1; n <= records; ++n) {
+      ASSERT_EQ(bitmap.IsSet(n), bool(model[size_t(n)])) << n;
+      if (model[size_t(n)]) expected.push_back(n);
+    }
+    EXPECT_EQ(bitmap.CountSet(), int32_t(expected.size()));
+    for (int i = 0; i < 4; ++i) {
+      const int32_t before = int32_t(next(uint32_t(records) + 3));
+      EXPECT_EQ(bitmap.CountSetBefore(before),
+                std::lower_bound(expected.begin(), expected.end(), before) - expected.begin())
+          << before;
+    }
+    std::vector<int32_t> forward, backward;
+    int32_t record = 0, counter = 0;
+    while (bitmap.FindNext(record, 1, counter)) forward.push_back(record);
+    EXPECT_EQ(forward, expected);
+    record = records + 1;
+    while (bitmap.FindPrior(record, 1, counter)) backward.insert(backward.begin(), record);
+    EXPECT_EQ(backward, expected);
+    EXPECT_EQ(counter, 0);
+    if (!expected.empty()) {
+      const size_t from = next(uint32_t(expected.size()));
+      const int32_t steps = int32_t(next(5)) + 1;
+      record = from == 0 ? 0 : expected[from - 1];
+      const bool reached = bitmap.FindNext(record, steps, counter);
+      EXPECT_EQ(reached, from + size_t(steps) <= expected.size());
+      if (reached) {
+        EXPECT_EQ(record, expected[from + size_t(steps) - 1]);
+      }
+      const int32_t start = expected[from];
+      int32_t length = 1;
+      for (int32_t i = 1, gap = 0; i < 16 && start + i <= records; ++i) {
+        if (model[size_t(start + i)]) {
+          length = i + 1;
+          gap = 0;
+        } else if (++gap > 2) {
+          break;
+        }
+      }
+      EXPECT_EQ(bitmap.SetRunLength(start, 16, 2), length);
+    }
+  };
+  for (int32_t records : {0, 1, 31, 33, 64, 200, 3000}) {
+    std::unique_ptr<TRecordsBitmap> a(Bitmap(records)), b(Bitmap(records));
+    TModel ma(size_t(records) + 1, false), mb(size_t(records) + 1, false);
+    for (int step = 0; step < 300; ++step) {
+      const uint32_t op = next(13);
+      const bool onA = next(2) == 0;
+      TRecordsBitmap& bitmap = onA ? *a : *b;
+      TModel& model = onA ? ma : mb;
+      const int32_t count = int32_t(model.size()) - 1;
+      switch (op) {
+        case 0:
+        case 1:
+        case 2: {  // a short run of bits set or cleared somewhere
+          if (count == 0) break;
+          const int32_t first = int32_t(next(uint32_t(count))) + 1;
+          const int32_t last = std::min(count, first + int32_t(next(70)));
+          for (int32_t n = first; n <= last; n += 1 + int32_t(next(3))) {
+            op == 2 ? bitmap.ClearBit(n) : bitmap.SetBit(n);
+            model[size_t(n)] = op != 2;
+          }
+          break;
+        }
+        case 3:
+          bitmap.ClearAll();
+          model.assign(model.size(), false);
+          break;
+        case 4:
+          bitmap.SetAll();
+          model.assign(model.size(), true);
+          model[0] = false;
+          break;
+        case 5:
+          bitmap.Invert();
+          for (size_t n = 1; n < model.size(); ++n) model[n] = !model[n];
+          break;
+        case 6:
+          bitmap.Assign(onA ? *b : *a);
+          model = onA ? mb : ma;
+          break;
+        case 7:
+        case 8:
+          bitmap.AndWith(onA ? *b : *a);
+          for (size_t n = 1; n < model.size(); ++n) model[n] = model[n] && (onA ? mb : ma)[n];
+          break;
+        case 9:
+          bitmap.OrWith(onA ? *b : *a);
+          for (size_t n = 1; n < model.size(); ++n) model[n] = model[n] || (onA ? mb : ma)[n];
+          break;
+        case 10:
+          bitmap.AndWith(bitmap);
+          break;
+        default: {  // both grow or shrink alike; records added start clear
+          const int32_t resized = std::max(0, count + int32_t(next(140)) - 60);
+          a->SetRecordCount(resized);
+          b->SetRecordCount(resized);
+          ma.resize(size_t(resized) + 1, false);
+          mb.resize(size_t(resized) + 1, false);
+          break;
+        }
+      }
+      const std::string where = std::to_string(records) + " records, step " + std::to_string(step) + ", op " +
+                                std::to_string(op);
+      check(*a, ma, where + " a");
+      check(*b, mb, where + " b");
+      if (HasFatalFailure()) return;
+    }
+  }
+}
+
 TEST(RecordsBitmap, RecordsAddedAfterSetAllOrInvertStartClear) {
   std::unique_ptr<TRecordsBitmap> bitmap(Bitmap(33));
   bitmap->SetAll();
