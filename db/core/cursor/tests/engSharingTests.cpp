@@ -161,6 +161,40 @@ TEST_F(SharingTest, AnotherProcessesAppendsAreSeenAsTheChangeDetectionRulesSay) 
   EXPECT_EQ(Walk(cursor), IdsFrom(1, 6));
 }
 
+// A step over several records in index order whose leaf the process holds
+// in memory, stale since another process added keys to it, finds the
+// change where it reads the leaf's records from the file, as a single step
+// finds it where it reads its record: no key added is passed over.
+TEST_F(SharingTest, StepsOverSeveralRecordsInIndexOrderSeeAnotherProcessesKeysWhereTheyReadTheFile) {
+  CreateRows();
+  {
+    TDataCursor& writer = OpenCursor("ROWS");
+    for (int32_t id = 1; id <= 3000; ++id)
+      if (id <= 1000 || id > 2000) Insert(writer, id, "N" + std::to_string(id), id % 100);
+    // Closed: the next open starts with nothing held in memory.
+    cursors.clear();
+  }
+  TDataCursor& cursor = OpenCursor("ROWS");
+  cursor.SetIndexNo(0);
+  auto walk = [&cursor] {
+    std::vector<int32_t> ids;
+    TRecordBatch batch;
+    cursor.SetToBegin();
+    while (cursor.GetNextRecords(batch) == 0)
+      for (int32_t i = 0; i < batch.Count(); ++i) ids.push_back(IntField(cursor, batch.Record(i), 1));
+    return ids;
+  };
+  std::vector<int32_t> expected = IdsFrom(1, 1000);
+  const std::vector<int32_t> later = IdsFrom(2001, 1000);
+  expected.insert(expected.end(), later.begin(), later.end());
+  // The leaves stay in memory; the records, read in long runs, do not.
+  ASSERT_EQ(walk(), expected);
+  TableHelperProcess other;
+  ASSERT_EQ(other.Ask(CursorOn("shared")), 0u);
+  ASSERT_EQ(other.Ask("insert 1001 1000"), 0u);
+  EXPECT_EQ(walk(), IdsFrom(1, 3000));
+}
+
 TEST_F(SharingTest, TwoProcessesAppendingAtOnceLeaveEveryRowOnceInEveryIndex) {
   CreateRows();
   constexpr int32_t Rows = 10000;
