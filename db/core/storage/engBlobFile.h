@@ -66,7 +66,11 @@ public:
   // chains of the records after this one were most likely written after
   // it, but a reader looking up scattered records (a filter's few rows)
   // wants none of them, and each of its fills copied a whole read-ahead.
+  // In blocks too: a value of a few small blocks wants no more (a longer
+  // one's first block tells its length, and the rest comes in one more
+  // fill), and 4 KiB of 64-byte blocks spent half their fill copying.
   static constexpr int32_t LookupReadAheadBytes = 4096;
+  static constexpr int32_t LookupReadAheadBlocks = 8;
   // Reads the header. 8961 for a block size below 64.
   void Open() override;
   // Drops the cache without writing.
@@ -241,8 +245,9 @@ private:
   uint32_t chainWindowStart = 0;
   int32_t chainWindowBlocks = 0;
   // Where the last fill ended, and the read-ahead of the next fill: it
-  // doubles while fills follow on from each other (a scan), up to
-  // scanReadAheadCount, and starts again from readAheadCount anywhere else.
+  // doubles while fills follow on from each other (a scan), from at least
+  // LookupReadAheadBytes up to scanReadAheadCount, and starts again from a
+  // look-up's anywhere else.
   uint32_t chainFillEnd = 0;
   int32_t chainReadAhead = 1;
   // The free list on disk from its head runs through blocks that are free

@@ -67,8 +67,9 @@ void TBlobFile::FillChainWindow(uint32_t offset, int32_t blocksAhead) {
   // A fill a little past where the last ended still follows a walk: the
   // records between were skipped (a filter), not their chains' blocks read.
   const bool follows = chainFillEnd != 0 && offset >= chainFillEnd && offset - chainFillEnd < LookupReadAheadBytes;
-  chainReadAhead = follows ? std::min(chainReadAhead * 2, scanReadAheadCount)
-                           : std::min(readAheadCount, std::max(LookupReadAheadBytes / int32_t(blockSize), 1));
+  const int32_t byteReach = std::min(readAheadCount, std::max(LookupReadAheadBytes / int32_t(blockSize), 1));
+  chainReadAhead = follows ? std::min(std::max(chainReadAhead, byteReach) * 2, scanReadAheadCount)
+                           : std::min(byteReach, LookupReadAheadBlocks);
   const int32_t toEnd = int32_t(BlocksIn(EndOffset() - offset));
   const int32_t count = std::max(
       std::min({std::max(blocksAhead, chainReadAhead), scanReadAheadCount, NormalCacheCapacity(), toEnd}), 1);

@@ -121,7 +121,7 @@ TEST_F(BlobFieldTest, ALookUpReadsASmallWindowAndAWalkWidensIt) {
     std::vector<uint8_t> record = Stored(number);
     EXPECT_EQ(ReadValue(record, fFirstMemo), Bytes(size_t(data), int(number) - 1)) << number;
   };
-  const int32_t lookUpBlocks = TBlobFile::LookupReadAheadBytes / 64;
+  const int32_t lookUpBlocks = TBlobFile::LookupReadAheadBlocks;
   for (uint32_t number : {300u, 20u, 555u}) {
     readRecord(number);
     EXPECT_GE(windowFrom(firsts[number - 1]), 1) << number;
@@ -133,6 +133,32 @@ TEST_F(BlobFieldTest, ALookUpReadsASmallWindowAndAWalkWidensIt) {
     widest = std::max(widest, windowFrom(firsts[number - 1]));
   }
   EXPECT_GE(widest, 4 * lookUpBlocks);
+}
+
+// A look-up's small window ends inside the values longer than it: values
+// of every length around its edge (and one far past it), each after a
+// value more than a walk's gap long, looked up from the last to the first
+// so that no fill follows another, read whole, and read whole again.
+TEST_F(BlobFieldTest, LookedUpValuesAroundALookUpsWindowReadWhole) {
+  Create(64);
+  const int32_t data = DataSize();
+  const int32_t window = TBlobFile::LookupReadAheadBlocks;
+  std::vector<int32_t> sizes{1, 40 * window * data};
+  for (int32_t blocks = window - 1; blocks <= window + 1; ++blocks)
+    for (int32_t extra : {-1, 0, 1}) sizes.push_back(blocks * data + extra);
+  const int32_t gapBlocks = TBlobFile::LookupReadAheadBytes / 64 + 2;
+  auto value = [&](int i) {
+    return i % 2 == 0 ? Bytes(size_t(gapBlocks * data), i) : Bytes(size_t(sizes[size_t(i / 2)]), i);
+  };
+  const int count = 2 * int(sizes.size());
+  PostValues(count, value);
+  for (int pass = 0; pass < 2; ++pass) {
+    Reopen();
+    for (int i = count - 1; i >= 1; i -= 2) {
+      std::vector<uint8_t> record = Stored(uint32_t(i + 1));
+      EXPECT_EQ(ReadValue(record, fFirstMemo), value(i)) << sizes[size_t(i / 2)];
+    }
+  }
 }
 
 TEST_F(BlobFieldTest, NewValuesAppendedWholeReadBackAndReuseFreedBlocksFirst) {
