@@ -89,11 +89,13 @@ bool TDataCursor::TryFindEdge(const uint8_t* bound, int length, bool strict, uin
     const int order = CompareKeys(key, bound, length);
     return strict ? order > 0 : order >= 0;
   };
-  // The probe's tail sorts first in index order, so that it lands at the
-  // edge rather than past the keys equal to the bound.
+  // The probe lands at the edge: its tail sorts first in index order when
+  // the keys equal to the bound are inside, last when they are passed (the
+  // end of an inclusive stretch), so the walk below takes a step or two
+  // where from the first of them it compared every key of the stretch.
   uint8_t probe[MaxIndexKeyLength];
   std::memcpy(probe, bound, indexState.KeyLength);
-  if (indexState.Descending) FillKeyHigh(probe, length);
+  if (indexState.Descending != strict) FillKeyHigh(probe, length);
   else FillKeyLow(probe, length);
   TLeafWalker walker(*this, indexNo, indexState.Comparer);
   bool hit = false;
