@@ -580,6 +580,7 @@ private:
   void WaitDeletedKey(uint32_t number, const uint8_t* record);
   // A fill's row appended the short way; false when it needs InsertRecord's.
   bool AppendToFill(uint8_t* record);
+  bool AppendFilled(uint8_t* record);
   // One record change: the record it locks (released on failure when the
   // change took the lock, after success when asked), the record as it now
   // stands (nil: deleted) and whether the cursor goes to it.

@@ -64,6 +64,8 @@ void TDataCursor::EndRead() {
 bool TDataCursor::BeginWrite() {
   RequireOpen();
   const bool changed = table->LockWrite();
+  // A table held exclusively took no lock: there is none to give back.
+  if (table->TableLocksSkipped()) return FollowChanges(changed);
   TScopeGuard unlock([this] { table->UnlockWrite(); });
   const bool followed = FollowChanges(changed);
   unlock.Dismiss();

@@ -247,7 +247,15 @@ bool TDataCursor::AppendToFill(uint8_t* record) {
   if (noAutoInc || KeepsKeysIn(0) || IndexFile().GetSecondaryCount() != 0) return false;
   if (IsReadOnly()) Raise(EngErrAccessDenied);
   BeginWrite();
+  // A table held exclusively (as a fill's is) took no write lock: there is
+  // none to give back, on any way out.
+  if (table->TableLocksSkipped()) return AppendFilled(record);
   TScopeGuard endWrite([this] { EndWrite(); });
+  return AppendFilled(record);
+}
+
+// AppendToFill's row inside the write bracket.
+bool TDataCursor::AppendFilled(uint8_t* record) {
   TDataFile& data = DataFile();
   const uint32_t number = data.NextRecordNumber();
   if (data.NewRecordNumber() != number || table->HoldsTransactionLock() || table->HasCursorLock(number))

@@ -130,6 +130,9 @@ public:
   // Records and index trees change only under the write lock, or on a
   // table no other user can open.
   bool MayChangeFiles() const { return writeLockHeld || TableLocksSkipped(); }
+  // Lock calls take and give back nothing: the table is held exclusively,
+  // or its files are read-only.
+  bool TableLocksSkipped() const { return exclusive || filesReadOnly; }
 
   TChangeCounts ChangeCounts() const;
   // A change to a table held exclusively, whose headers wait for the commit
@@ -265,7 +268,6 @@ private:
   void CloseFiles();
 
   // Lock bookkeeping.
-  bool TableLocksSkipped() const { return exclusive || filesReadOnly; }
   void GrowLockBitmaps(uint32_t recordNumber);
   void MarkHeld(uint32_t recordNumber);
   void ClearHeld(uint32_t recordNumber);
