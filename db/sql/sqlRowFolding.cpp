@@ -11,17 +11,23 @@
 #include "sqlQuery.h"
 #include "sqlWordHash.h"
 
+bool DistinctFoldsBySource(const TDataQuery& query) {
+  if (!query.Plan.Distinct || query.Plan.AggregatesOnly) return false;
+  const auto& columns = query.Plan.ResultFields;
+  return std::all_of(columns.begin(), columns.end(), [&query](const auto& column) {
+    if (column->Computed || column->Source < 0 || column->Aggregate != agNone || column->CountStar) return false;
+    const TFieldDefinition& field = query.Run.Tables[size_t(column->Source)]->Field(column->SourceFieldNo);
+    return !field.IsBlob() && !field.IsAutoInc();
+  });
+}
+
 TRowFolder::TRowFolder(TDataQuery& query, TTableCursor& answer)
     : query(query), answer(&answer),
       active((query.Plan.Distinct || query.Plan.Grouping) && !query.Plan.AggregatesOnly),
       recordSize(size_t(answer.Fields().CursorRecordSize())), maxBytes(query.Run.MaxFoldedBytes) {
   if (active && query.Plan.Distinct) {
     const auto& columns = query.Plan.ResultFields;
-    bySource = std::all_of(columns.begin(), columns.end(), [&query](const auto& column) {
-      if (column->Computed || column->Source < 0 || column->Aggregate != agNone || column->CountStar) return false;
-      const TFieldDefinition& field = query.Run.Tables[size_t(column->Source)]->Field(column->SourceFieldNo);
-      return !field.IsBlob() && !field.IsAutoInc();
-    });
+    bySource = DistinctFoldsBySource(query);
     if (bySource)
       for (const auto& column : columns) {
         const TSourceTable& table = *query.Run.Tables[size_t(column->Source)];

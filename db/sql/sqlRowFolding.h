@@ -23,6 +23,10 @@ class TDataQuery;
 struct TFieldDefinition;
 struct TSourceTable;
 
+// Whether the query is a DISTINCT whose duplicates TRowFolder::SourceSeen
+// knows from their source values (plain columns only, no BLOB).
+bool DistinctFoldsBySource(const TDataQuery& query);
+
 class TRowFolder {
 public:
   // Folds only for DISTINCT and GROUP BY queries that are not

@@ -480,7 +480,12 @@ void TDataQuery::ExecuteSelect() {
   // are read: their answer begins in memory and moves to disk once their
   // records outgrow it, so it ends where their count would have put it.
   const bool rowsUncounted = Run.Joins.RowTest && !Plan.AggregatesOnly;
-  if (KeepsTemporaryAnswer(*this) && Run.AnswerInMemory != (rowsUncounted || AnswerFitsInMemory(*this))) {
+  // A DISTINCT that knows its duplicates from their source values counts
+  // the rows it keeps, most often few: its answer begins in memory too and
+  // moves to disk once they outgrow it.
+  const bool rowsFolded = DistinctFoldsBySource(*this);
+  if (KeepsTemporaryAnswer(*this) &&
+      Run.AnswerInMemory != (rowsUncounted || rowsFolded || AnswerFitsInMemory(*this))) {
     const bool inMemory = !Run.AnswerInMemory;
     // Files are made and deleted without the source tables' locks.
     batch.End();
@@ -536,7 +541,7 @@ void TDataQuery::ExecuteSelect() {
     TRowFolder folder(*this, *Run.Answer);
     // Only BLOB values can take an answer in memory past its bound when its
     // records were bounded before it was placed there.
-    const bool mayMove = Run.AnswerInMemory && (Plan.HasBlobColumn || rowsUncounted);
+    const bool mayMove = Run.AnswerInMemory && (Plan.HasBlobColumn || rowsUncounted || rowsFolded);
     auto moveToDisk = [&] {
       // The rows folded so far go in first: the sorts fold what comes
       // after them as they fold any records.
@@ -552,6 +557,7 @@ void TDataQuery::ExecuteSelect() {
       folder.Retarget(*Run.Answer);
     };
     int32_t rows = 0;
+    int32_t keptRows = 0;  // of a DISTINCT folded by its source values
     auto fillRow = [&] {
       batch.Row();
       if (progress.Step()) return false;
@@ -559,8 +565,10 @@ void TDataQuery::ExecuteSelect() {
       if (Run.MaxRowCount >= 0 && rows >= Run.MaxRowCount) return false;
       ++rows;
       // Past the rows a count would have let into memory, folded or not.
-      if (mayMove && !moved && rowsUncounted && !RowsFitInMemory(*this, rows)) moveToDisk();
+      if (mayMove && !moved && rowsUncounted && !rowsFolded && !RowsFitInMemory(*this, rows)) moveToDisk();
       if (folder.SourceSeen()) return true;
+      if (rowsFolded) ++keptRows;
+      if (mayMove && !moved && rowsFolded && !RowsFitInMemory(*this, keptRows)) moveToDisk();
       uint8_t* row = builder.Build();
       if (!folder.Take(row)) Run.Answer->InsertRecord(row);
       if (mayMove && !moved && builder.BytesBuilt() > Run.MaxAnswerFillBytes) moveToDisk();
