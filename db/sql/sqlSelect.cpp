@@ -122,7 +122,7 @@ private:
 // An answer table's fill, ended on every way out.
 class TAnswerFill {
 public:
-  explicit TAnswerFill(TTableCursor& answer) { Begin(answer); }
+  TAnswerFill(TTableCursor& answer, TFillOptions options) : options(std::move(options)) { Begin(answer); }
   ~TAnswerFill() {
     try {
       End();
@@ -135,7 +135,7 @@ public:
   // Of an answer that moved: the fill goes on in its new table.
   void Begin(TTableCursor& next) {
     ORV_ASSERT(!answer);
-    next.Admin().BeginFill();
+    next.Admin().BeginFill(options);
     answer = &next;
   }
   void End() {
@@ -143,6 +143,7 @@ public:
   }
 
 private:
+  TFillOptions options;
   TTableCursor* answer = nullptr;
 };
 
@@ -535,9 +536,19 @@ void TDataQuery::ExecuteSelect() {
     TScopeGuard dropMoved([&] {
       if (moved) DropAnswerTable(*this);
     });
+    // The ORDER BY's sort, when it is the answer's one sort, forms its
+    // runs from the rows that outgrow memory as the fill goes.
+    std::vector<TSortField> orderKeys;
+    for (const TColumnItem& item : Plan.OrderBy) orderKeys.push_back({item.ColumnNo, item.Descending});
+    const bool sorted = Parsed.Ordering.Given() && !Plan.OrderGiven;
+    TFillOptions fillOptions;
+    if (sorted && !Plan.Distinct && !Plan.Grouping && !Plan.Joins.WalkOrder) {
+      fillOptions.SortKeys = orderKeys;
+      fillOptions.SortCaseInsensitive = Parsed.Ordering.NoCase;
+    }
     // The cursor's upkeep waits for the end of the fill: rows go in at a
     // cost that does not grow with the table.
-    TAnswerFill fill(*Run.Answer);
+    TAnswerFill fill(*Run.Answer, fillOptions);
     TRowFolder folder(*this, *Run.Answer);
     // Only BLOB values can take an answer in memory past its bound when its
     // records were bounded before it was placed there.
@@ -619,11 +630,8 @@ void TDataQuery::ExecuteSelect() {
         };
       answer.Admin().SortRecords(keys, false, TSortDuplicates::Group, &callbacks);
     }
-    if (Parsed.Ordering.Given() && !Plan.OrderGiven && !inOrder) {
-      std::vector<TSortField> keys;
-      for (const TColumnItem& item : Plan.OrderBy) keys.push_back({item.ColumnNo, item.Descending});
-      answer.Admin().SortRecords(keys, Parsed.Ordering.NoCase, TSortDuplicates::None, nullptr);
-    }
+    if (sorted && !inOrder)
+      answer.Admin().SortRecords(orderKeys, Parsed.Ordering.NoCase, TSortDuplicates::None, nullptr);
     fill.End();
     dropMoved.Dismiss();
   }

@@ -210,7 +210,7 @@ public:
   // The BLOB file's end offset; 0 without BLOB fields.
   uint32_t GetBlobFileEnd();
   void InsertRecord(uint8_t* record, const TRecordChangeOptions& options = {}) override;
-  void BeginFill() override;
+  void BeginFill(const TFillOptions& options = {}) override;
   void EndFill() override;
   void ModifyRecord(uint8_t* record, const TRecordChangeOptions& options = {}) override;
   void DeleteRecord(const uint8_t* record) override;

@@ -134,9 +134,19 @@ void TDataCursor::FlushTable(bool forceIndex) {
 // The cursor keeps its bitmaps current with the one record it wrote, so
 // that its counts and steps see the change at once, and finds its place
 // again; without filtering it builds its window again from the files.
-void TDataCursor::BeginFill() {
+void TDataCursor::BeginFill(const TFillOptions& options) {
   RequireOpen();
   if (!exclusive) Raise(EngErrNotExclusive);
+  // Only a sort SortRecords makes: of a temporary table in natural order.
+  if (!options.SortKeys.empty() && table->IsTemporary() && IndexFile().GetSecondaryCount() == 0 &&
+      PrimaryIsNatural()) {
+    std::vector<TSortKeyField> keyFields(options.SortKeys.size());
+    for (size_t i = 0; i < keyFields.size(); ++i) {
+      GetFieldDesc(options.SortKeys[i].FieldNo, keyFields[i].Desc);
+      keyFields[i].Descending = options.SortKeys[i].Descending;
+    }
+    DataFile().SortOnOverflow(keyFields.data(), int(keyFields.size()), options.SortCaseInsensitive);
+  }
   filling = true;
 }
 
@@ -144,6 +154,8 @@ void TDataCursor::EndFill() {
   if (!filling) return;
   filling = false;
   if (!open) return;
+  // Runs no sort took go to the file.
+  DataFile().SortOnOverflow(nullptr, 0, false);
   // A temporary table's keys wait until needed: most answers are read,
   // never deleted from, and then discarded.
   if (!table->IsTemporary()) FlushDeferredKeys();

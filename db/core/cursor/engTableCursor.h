@@ -41,6 +41,13 @@ struct TSortField {
   bool Descending = false;
 };
 
+// What a fill knows of the table's use after it: the keys of the one sort
+// it ends with (none: no sort, or not known).
+struct TFillOptions {
+  std::vector<TSortField> SortKeys;
+  bool SortCaseInsensitive = false;
+};
+
 // A table's indexes in the engine's stored form, the primary first: whole
 // descriptors, each as the index file keeps it, one after the other.
 class TIndexDescList {
@@ -165,8 +172,10 @@ public:
   // A fill of an exclusive table (an SQL answer): its record changes leave
   // window, bitmaps and position as they were, and EndFill rebuilds them
   // once, so n inserts cost n, not n times the table. Shared cursors are
-  // refused (10253).
-  virtual void BeginFill() = 0;
+  // refused (10253). A temporary table told the sort the fill ends with
+  // sorts the records that outgrow its memory as they go (SortRecords'
+  // rules), and that sort takes them as they were sorted.
+  virtual void BeginFill(const TFillOptions& options = {}) = 0;
   virtual void EndFill() = 0;
   virtual void SetRestructureProgressHandler(TCursorProgressProc proc) = 0;
   virtual void SetDataLostHandler(TDataLostProc proc) = 0;

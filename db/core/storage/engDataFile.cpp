@@ -50,6 +50,7 @@ TDataFile::~TDataFile() { DropCache(); }
 void TDataFile::RaiseData(uint16_t code) const { RaiseEngineError(code, table->TableName()); }
 
 int32_t TDataFile::ReadFileBytes(int64_t offset, void* buffer, int32_t count, bool allowShort) {
+  if (HasSortRuns() && offset + count > RecordAreaOffset() && offset < HeldOffset()) SpillRuns();
   if (HeldRecordCount() > 0 && offset + count > HeldOffset()) {
     int32_t got = 0;
     if (ReadHeld(offset, static_cast<uint8_t*>(buffer), count, allowShort, got)) return got;
@@ -59,10 +60,14 @@ int32_t TDataFile::ReadFileBytes(int64_t offset, void* buffer, int32_t count, bo
 }
 
 void TDataFile::WriteFileBytes(int64_t offset, const void* buffer, int32_t count) {
+  if (HasSortRuns() && offset + count > RecordAreaOffset()) SpillRuns();
   WriteFileAt(*this, table->TableName(), offset, buffer, count);
 }
 
-void TDataFile::CutAt(int64_t offset) { CutFileAt(*this, table->TableName(), offset); }
+void TDataFile::CutAt(int64_t offset) {
+  SpillRuns();
+  CutFileAt(*this, table->TableName(), offset);
+}
 
 void TDataFile::Open() {
   if (IsOpen()) return;

@@ -25,6 +25,13 @@
 #include "engFileTable.h"
 #include "engOwnedList.h"
 
+// The runs a sort announced before a fill forms as held records overflow
+// (engDataSort.cpp).
+class TSortRuns;
+struct TSortRunsDeleter {
+  void operator()(TSortRuns* runs) const;
+};
+
 // What the data file needs of the table that owns it.
 class TDataFileTable : public virtual TFileTable {
 public:
@@ -193,8 +200,8 @@ public:
   // is neither written and read back for its sort nor written after it.
   bool FlushRecords();
   uint32_t HeldRecordCount() const { return heldOrdered ? uint32_t(heldOrder.size()) : held.Count(); }
-  // The held records of a temporary table discarded at its close: never
-  // written.
+  // The held records of a temporary table discarded at its close, and the
+  // runs of its announced sort: never written.
   void DropHeld();
   // Drops the cache without writing; the held records stay.
   void DropCache();
@@ -218,6 +225,15 @@ public:
   // A file whose records and sort keys take at most this many bytes is
   // sorted whole in memory; a larger one through runs of a work file.
   int64_t SortMemoryBytes = DefaultSortMemoryBytes;
+  // The sort a temporary file's fill will end with (keyCount 0: none, and
+  // the runs formed so far go to the file). While the file holds no record
+  // on disk, held records that outgrow SortMemoryBytes are sorted into a
+  // run of a work file instead of written, and that sort merges the runs
+  // with the last held ones into the file: the records are written once,
+  // not written, read back and written again. Anything else that reaches
+  // the records of the runs (a read, a write, a cut, the close, another
+  // sort) first writes them to their places, as if they had never left.
+  void SortOnOverflow(const TSortKeyField* keys, int keyCount, bool caseInsensitive);
 
   // Raises the first fault of the header, the descriptors or the record
   // area's length. With repair, sound whole records past the header's
@@ -275,6 +291,9 @@ private:
   // The appended record its holder builds in its held image (no cache
   // entry taken for it and flushed there later), while held.
   std::optional<TRecord> heldAppend;
+  // The sort announced for the fill, and its runs: records 1 .. diskRecords
+  // are in them, not on disk, while they hold any.
+  std::unique_ptr<TSortRuns, TSortRunsDeleter> sortRuns;
   uint32_t cacheHits = 0;
   uint32_t readAheadReads = 0;
   uint32_t physicalReads = 0;
@@ -330,6 +349,17 @@ private:
   // one of whole held records, or runs past them where it may not.
   bool ReadHeld(int64_t offset, uint8_t* buffer, int32_t count, bool allowShort, int32_t& got) const;
   void WriteHeld();
+  // The held images forgotten, not written.
+  void ForgetHeld();
+  // Whether records 1 .. diskRecords are in runs of the announced sort.
+  bool HasSortRuns() const;
+  // Held records that overflow go to a run when the announced sort takes
+  // them: the file holds none on disk, and number is the next append.
+  bool RunsTakeOverflow(uint32_t number) const;
+  // Sorts the held records into a run of the announced sort.
+  void RunHeld();
+  // Writes the runs' records to their places; the announced sort ends.
+  void SpillRuns();
   // The held records, when they are the file's every record in the order
   // of their numbers (it holds none on disk); else they are written and
   // the result is empty.

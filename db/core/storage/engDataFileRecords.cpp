@@ -180,6 +180,7 @@ TRecord* TDataFile::AppendRecord() {
   if (number >= MaxRecordNumber || int64_t(RecordSize()) * number > MaxRecordAreaBytes)
     RaiseData(EngErrTableFull);
   TRecord* record;
+  if (!heldAppend && !table->HoldsTransactionLock() && RunsTakeOverflow(number)) RunHeld();
   // A transaction's appends stay in its cache until it ends.
   if (!heldAppend && !table->HoldsTransactionLock() && HoldsRun(number, 1)) {
     // Built where it is held: a fill's rows neither take cache entries
@@ -425,9 +426,11 @@ const uint8_t* TDataFile::HeldRecordImage(uint32_t recordNumber) const {
 
 void TDataFile::WriteHeld() {
   ORV_ASSERT(!heldAppend);  // its image is not whole yet
+  // The records before the held ones first: the file never has a hole.
+  SpillRuns();
   const uint32_t count = HeldRecordCount();
   if (count == 0) {
-    DropHeld();
+    ForgetHeld();
     return;
   }
   ORV_ASSERT(diskRecords != UnknownDiskRecords);
@@ -442,7 +445,7 @@ void TDataFile::WriteHeld() {
     ++physicalWrites;
   }
   diskRecords += count;
-  DropHeld();
+  ForgetHeld();
 }
 
 TRecordImages TDataFile::TakeHeld() {
@@ -462,6 +465,11 @@ void TDataFile::HoldInOrder(TRecordImages images, std::vector<uint32_t> order) {
 }
 
 void TDataFile::DropHeld() {
+  ForgetHeld();
+  sortRuns.reset();
+}
+
+void TDataFile::ForgetHeld() {
   ORV_ASSERT(!heldAppend);
   held = TRecordImages();
   heldOrder = std::vector<uint32_t>();

@@ -9,6 +9,7 @@
 #include <bit>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <queue>
 #include <string>
 #include <vector>
@@ -285,13 +286,54 @@ struct TSortRun {
   int64_t Bytes;
 };
 
+// A run formed where a fill held its records: records First .. First +
+// Order.size() - 1, packed, those in use in key order (Live), then the
+// deleted ones; its k-th record is record First + Order[k].
+struct THeldRun {
+  TSortRun Live;
+  int64_t Bytes;
+  uint32_t First;
+  std::vector<uint32_t> Order;
+};
+
 }  // namespace
+
+// The sort a fill announced, and the runs its overflowing held records
+// formed, in the order of their records.
+class TSortRuns {
+public:
+  TSortRuns(const TSortKeyField* keys, int keyCount, bool caseInsensitive)
+      : Keys(keys, keys + keyCount), CaseInsensitive(caseInsensitive) {}
+
+  bool Sorts(const TSortKeyField* keys, int keyCount, bool caseInsensitive) const {
+    if (caseInsensitive != CaseInsensitive || size_t(keyCount) != Keys.size()) return false;
+    for (int i = 0; i < keyCount; ++i)
+      if (keys[i].Descending != Keys[size_t(i)].Descending ||
+          std::memcmp(keys[i].Desc, Keys[size_t(i)].Desc, FieldDescSize) != 0)
+        return false;
+    return true;
+  }
+
+  std::vector<TSortKeyField> Keys;
+  bool CaseInsensitive;
+  std::unique_ptr<TSortWorkFile> Work;  // made with the first run
+  std::vector<THeldRun> Runs;
+  // Where the runs' keys differ, for the merge's compact keys.
+  std::optional<TKeyDifferences> Differences;
+  int64_t End = 0;       // of the work file's runs
+  uint32_t Records = 0;  // in the runs, deleted ones too
+};
+
+void TSortRunsDeleter::operator()(TSortRuns* runs) const { delete runs; }
 
 class TDataSorter {
 public:
   TDataSorter(TDataFile& file, const TSortKeyField* keys, int keyCount, bool caseInsensitive,
               TSortDuplicates duplicates, const TSortGroupCallbacks* callbacks, std::vector<int32_t>* rowNumbers)
       : file(file),
+        keyFields(keys),
+        keyCount(keyCount),
+        caseInsensitive(caseInsensitive),
         key(keys, keyCount, caseInsensitive, file.LanguageId(), file.SortId()),
         duplicates(duplicates),
         callbacks(callbacks ? *callbacks : TSortGroupCallbacks()),
@@ -305,24 +347,100 @@ public:
   }
 
   void Run() {
-    if (AllCached())
-      SortCached();
-    else if (FitsInMemory())
-      SortInMemory();
-    else
-      SortThroughWorkFile();
+    if (TakesRuns()) {
+      SortFromRuns();
+    } else {
+      file.SpillRuns();
+      SortAsFound();
+    }
     Finish();
     // The cached records carry their old numbers.
     file.DropCache();
     if (holding) file.HoldInOrder(std::move(images), std::move(order));
   }
 
+  // Sorts the held records into runs of the work file, after those before
+  // them, a block's worth each: a block's images are reached in key order
+  // within the processor's caches, where a run of all held records paid a
+  // cache miss for most records it packed. The images stay as they are.
+  void FormRuns(TSortRuns& runs, const TRecordImages& held, uint32_t first) {
+    const size_t runsBefore = runs.Runs.size();
+    const int64_t endBefore = runs.End;
+    // Runs of a failed call hold records that stay held.
+    TScopeGuard undo([&] {
+      runs.Runs.resize(runsBefore);
+      runs.End = endBefore;
+    });
+    if (!runs.Work) runs.Work = std::make_unique<TSortWorkFile>(file.table->PrivateDirectory(), file.InMemory);
+    const bool compacting = key.ComparesAsBytes();
+    if (!runs.Differences) runs.Differences.emplace(compacting ? key.Length() : 0);
+    const uint32_t blockRecords = uint32_t(std::min(SortBlockBytes / recordSize, MaxSortBlockRecords));
+    std::vector<uint8_t> packed(size_t(blockRecords) * size_t(MaxPackedBytes()));
+    for (uint32_t start = 0; start < held.Count(); start += blockRecords) {
+      const uint32_t count = std::min(blockRecords, held.Count() - start);
+      auto imageOf = [&held, start](uint32_t i) { return held.At(start + i); };
+      TKeyDifferences differences(compacting ? key.Length() : 0);
+      std::vector<uint32_t> live = CollectLive(count, imageOf, first + start, compacting ? &differences : nullptr);
+      const TCompactForm form =
+          compacting ? TCompactForm(differences, key.Length(), key.FieldsLength()) : TCompactForm();
+      THeldRun run{{runs.End, uint32_t(live.size()), 0}, 0, first + start, {}};
+      run.Order.reserve(count);
+      int32_t bytes = 0;
+      auto put = [&](uint32_t i) {
+        bytes += Pack(imageOf(i), packed.data() + bytes);
+        run.Order.push_back(i);
+      };
+      SortImages(live, imageOf, form, [&](uint32_t i, const uint8_t*) { put(i); });
+      run.Live.Bytes = bytes;
+      // Kept for their places only, should the records go to the file.
+      for (uint32_t i = 0; i < count; ++i)
+        if (imageOf(i)[RecordDeletedOffset] != 0) put(i);
+      WriteFileAt(runs.Work->handler, TableName(), runs.End, packed.data(), bytes);
+      run.Bytes = bytes;
+      runs.Differences->Join(differences);
+      runs.End += bytes;
+      runs.Runs.push_back(std::move(run));
+    }
+    undo.Dismiss();
+    runs.Records += held.Count();
+  }
+
+  // Writes each run's records to their places in the file.
+  void Spill(const TSortRuns& runs) {
+    TRunReader reader;
+    reader.Chunk.resize(size_t(std::max(SortBlockBytes, 2 * MaxPackedBytes())));
+    for (const THeldRun& run : runs.Runs) {
+      const uint32_t count = uint32_t(run.Order.size());
+      TRecordImages placed{uint16_t(recordSize), int32_t(PooledBlockBytes)};
+      for (uint32_t i = 0; i < count; ++i) placed.Add();
+      reader.Offset = run.Live.Offset;
+      reader.Bytes = run.Bytes;
+      reader.At = reader.End = 0;
+      for (const uint32_t place : run.Order) UnpackNext(runs.Work->handler, reader, placed.At(place));
+      for (uint32_t i = 0; i < count; i += placed.PerBlock()) {
+        const uint32_t n = std::min(placed.PerBlock(), count - i);
+        file.WriteAt(file.RecordOffset(run.First + i), placed.At(i), int32_t(n) * recordSize);
+        ++file.physicalWrites;
+      }
+    }
+  }
+
 private:
+  // The records found in the file, in the cache or held.
+  void SortAsFound() {
+    if (AllCached())
+      SortCached();
+    else if (FitsInMemory())
+      SortInMemory();
+    else
+      SortThroughWorkFile();
+  }
+
   // A run of the work file being merged.
   struct TRunReader {
-    int64_t Offset;      // of the run's bytes not yet read
-    int64_t Bytes;       // those bytes
-    uint32_t Remaining;  // records not yet taken
+    int64_t Offset = 0;      // of the run's bytes not yet read
+    int64_t Bytes = 0;       // those bytes
+    uint32_t Remaining = 0;  // records not yet taken
     std::vector<uint8_t> Chunk;
     size_t At = 0, End = 0;  // the chunk's bytes not yet taken
     std::vector<uint8_t> Record;  // the current one
@@ -330,6 +448,9 @@ private:
   };
 
   TDataFile& file;
+  const TSortKeyField* keyFields;
+  int keyCount;
+  bool caseInsensitive;
   TSortKey key;
   TSortDuplicates duplicates;
   TSortGroupCallbacks callbacks;
@@ -625,7 +746,9 @@ private:
       workEnd += bytes;
     }
     if (compacting) compact = TCompactForm(differences, key.Length(), key.FieldsLength());
-    Merge(work.handler, runs);
+    std::vector<TRunReader> readers;
+    for (const TSortRun& run : runs) readers.push_back(FileReader(run, ChunkBytes(runs.size())));
+    Merge(work.handler, readers);
   }
 
   // Reads n records from first on and packs the ones in use into sorted in
@@ -655,11 +778,9 @@ private:
     compact.Build(reinterpret_cast<const uint8_t*>(wholeKey.data()), out.data());
   }
 
-  // Moves the reader to its next record; false when the run is exhausted.
-  // The chunk is filled again whenever what is left of it might end inside
-  // a record.
-  bool Advance(TFileHandler& work, TRunReader& run) {
-    if (run.Remaining == 0) return false;
+  // Unpacks the run's next record into record. The chunk is filled again
+  // whenever what is left of it might end inside a record.
+  void UnpackNext(TFileHandler& work, TRunReader& run, uint8_t* record) {
     if (run.End - run.At < size_t(MaxPackedBytes()) && run.Bytes > 0) {
       std::memmove(run.Chunk.data(), run.Chunk.data() + run.At, run.End - run.At);
       run.End -= run.At;
@@ -670,18 +791,38 @@ private:
       run.Bytes -= bytes;
       run.End += size_t(bytes);
     }
-    run.At += size_t(Unpack(run.Chunk.data() + run.At, run.Record.data()));
+    run.At += size_t(Unpack(run.Chunk.data() + run.At, record));
     ORV_ASSERT(run.At <= run.End);
+  }
+
+  // Moves the reader to its next record; false when the run is exhausted.
+  bool Advance(TFileHandler& work, TRunReader& run) {
+    if (run.Remaining == 0) return false;
+    UnpackNext(work, run, run.Record.data());
     --run.Remaining;
     BuildKey(run.Record.data(), run.Key);
     return true;
   }
 
-  void Merge(TFileHandler& work, const std::vector<TSortRun>& runs) {
-    if (runs.empty()) return;
-    const size_t chunkBytes =
-        size_t(std::max<int64_t>(2 * int64_t(MaxPackedBytes()), SortBlockBytes / int64_t(runs.size())));
-    std::vector<TRunReader> readers(runs.size());
+  // A reader of the work file's run.
+  TRunReader FileReader(const TSortRun& run, size_t chunkBytes) const {
+    TRunReader reader;
+    reader.Offset = run.Offset;
+    reader.Bytes = run.Bytes;
+    reader.Remaining = run.Count;
+    reader.Chunk.resize(std::min(chunkBytes, size_t(run.Bytes)));
+    reader.Record.resize(size_t(recordSize));
+    return reader;
+  }
+
+  // What the merge reads of each of runs at a time.
+  size_t ChunkBytes(size_t runs) const {
+    const int64_t share = SortBlockBytes / int64_t(std::max<size_t>(runs, 1));
+    return size_t(std::max<int64_t>(2 * int64_t(MaxPackedBytes()), share));
+  }
+
+  // Equal keys go out in the readers' order.
+  void Merge(TFileHandler& work, std::vector<TRunReader>& readers) {
     auto keyOf = [&](size_t i) { return reinterpret_cast<const uint8_t*>(readers[i].Key.data()); };
     auto later = [&](size_t a, size_t b) {
       const int c = CompareKeys(keyOf(a), keyOf(b), true);
@@ -689,15 +830,9 @@ private:
     };
     std::priority_queue<size_t, std::vector<size_t>, decltype(later)> lowest(later);
     wholeKey.resize(size_t(WholeWords(key.Length()) / KeyWordBytes));
-    for (size_t i = 0; i < runs.size(); ++i) {
-      TRunReader& reader = readers[i];
-      reader.Offset = runs[i].Offset;
-      reader.Bytes = runs[i].Bytes;
-      reader.Remaining = runs[i].Count;
-      reader.Chunk.resize(std::min(chunkBytes, size_t(runs[i].Bytes)));
-      reader.Record.resize(size_t(recordSize));
-      reader.Key.resize(size_t(WholeWords(KeyLength()) / KeyWordBytes));
-      if (Advance(work, reader)) lowest.push(i);
+    for (size_t i = 0; i < readers.size(); ++i) {
+      readers[i].Key.resize(size_t(WholeWords(KeyLength()) / KeyWordBytes));
+      if (Advance(work, readers[i])) lowest.push(i);
     }
     while (!lowest.empty()) {
       const size_t i = lowest.top();
@@ -705,6 +840,33 @@ private:
       Add(readers[i].Record.data(), keyOf(i));
       if (Advance(work, readers[i])) lowest.push(i);
     }
+  }
+
+  // The file's records are the runs' and the held ones after them, with
+  // no change the cache holds, and the runs are this sort's.
+  bool TakesRuns() {
+    if (!file.HasSortRuns()) return false;
+    // A cached change goes into its held image; one to a record of a run
+    // sends the runs to the file.
+    file.FlushRecords();
+    return file.HasSortRuns() && file.sortRuns->Sorts(keyFields, keyCount, caseInsensitive) &&
+           !file.heldOrdered && !file.heldAppend &&
+           file.PhysicalRecordCount() == file.diskRecords + file.held.Count();
+  }
+
+  // The runs the fill formed merged with those of its last held records:
+  // the records go to the file once.
+  void SortFromRuns() {
+    // No work file is left, however the merge ends.
+    TScopeGuard dropRuns([this] { file.sortRuns.reset(); });
+    TSortRuns& runs = *file.sortRuns;
+    FormRuns(runs, file.held, file.diskRecords + 1);
+    file.ForgetHeld();
+    file.DropCache();
+    if (key.ComparesAsBytes()) compact = TCompactForm(*runs.Differences, key.Length(), key.FieldsLength());
+    std::vector<TRunReader> readers;
+    for (const THeldRun& run : runs.Runs) readers.push_back(FileReader(run.Live, ChunkBytes(runs.Runs.size())));
+    Merge(runs.Work->handler, readers);
   }
 
   // index: the record's image, when the records stay held.
@@ -785,4 +947,45 @@ void TDataFile::SortRecords(const TSortKeyField* keys, int keyCount, bool caseIn
                             std::vector<int32_t>* rowNumbers) {
   TDataSorter sorter(*this, keys, keyCount, caseInsensitive, duplicates, callbacks, rowNumbers);
   sorter.Run();
+}
+
+bool TDataFile::HasSortRuns() const { return sortRuns && !sortRuns->Runs.empty(); }
+
+void TDataFile::SortOnOverflow(const TSortKeyField* keys, int keyCount, bool caseInsensitive) {
+  SpillRuns();
+  if (keyCount == 0) return;
+  // Keys a sort would refuse are refused now.
+  TDataSorter check(*this, keys, keyCount, caseInsensitive, TSortDuplicates::None, nullptr, nullptr);
+  sortRuns.reset(new TSortRuns(keys, keyCount, caseInsensitive));
+}
+
+bool TDataFile::RunsTakeOverflow(uint32_t number) const {
+  if (!sortRuns || !Temporary || IsEncrypted() || heldOrdered || held.Count() == 0) return false;
+  if (diskRecords != sortRuns->Records || number != diskRecords + held.Count() + 1) return false;
+  return (int64_t(held.Count()) + 1) * RecordSize() > SortMemoryBytes;
+}
+
+void TDataFile::RunHeld() {
+  // Changes the cache holds go into their images first (one to a record
+  // of a run sends the runs to the file: then the held ones follow them).
+  FlushRecords();
+  if (!sortRuns || diskRecords != sortRuns->Records || heldOrdered || held.Count() == 0) return;
+  TSortRuns& runs = *sortRuns;
+  TDataSorter sorter(*this, runs.Keys.data(), int(runs.Keys.size()), runs.CaseInsensitive, TSortDuplicates::None,
+                     nullptr, nullptr);
+  sorter.FormRuns(runs, held, diskRecords + 1);
+  diskRecords += held.Count();
+  ForgetHeld();
+}
+
+void TDataFile::SpillRuns() {
+  if (!sortRuns) return;
+  if (!sortRuns->Runs.empty()) {
+    const TSortRuns& runs = *sortRuns;
+    TDataSorter sorter(*this, runs.Keys.data(), int(runs.Keys.size()), runs.CaseInsensitive, TSortDuplicates::None,
+                       nullptr, nullptr);
+    sorter.Spill(runs);
+    table->SetDataChanged();
+  }
+  sortRuns.reset();
 }

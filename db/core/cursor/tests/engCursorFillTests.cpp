@@ -154,19 +154,24 @@ TEST_F(CursorTest, HeldBackKeysAndSortedBuildsLeaveSoundTrees) {
 // A temporary table's fill leaves its "Sys Deleted" keys waiting: an answer
 // read and then discarded never builds them. A change that needs them,
 // through the filling cursor or a twin, builds them first; the trees then
-// hold exactly the records in use, and walks give every record left.
+// hold exactly the records in use, and walks give every record left. So
+// with a fill told its sort, whose records outgrow memory into runs that
+// the sort merges without reading the table's file.
 TEST_F(CursorTest, ATemporaryFillsWaitingKeysGoInBeforeAChangeNeedsThem) {
   enum class TChange { Delete, DeleteThroughTwin, InsertThenDelete, AddUniqueIndex };
   const struct {
     const char* Label;
     bool Sorted;  // descending, before the fill's end
     TChange Change;
+    bool Told = false;  // the fill is told the sort, and its records outgrow memory
   } cases[] = {{"delete every third", false, TChange::Delete},
                {"delete through a twin", false, TChange::DeleteThroughTwin},
                {"insert, then delete", false, TChange::InsertThenDelete},
                {"unique index drops duplicates", false, TChange::AddUniqueIndex},
                {"sorted, then delete every third", true, TChange::Delete},
-               {"sorted, insert, then delete", true, TChange::InsertThenDelete}};
+               {"sorted, insert, then delete", true, TChange::InsertThenDelete},
+               {"sorted from the fill's runs, then delete every third", true, TChange::Delete, true},
+               {"sorted from the fill's runs, insert, then delete", true, TChange::InsertThenDelete, true}};
   constexpr int32_t Filled = 3000;
   int table = 0;
   for (const auto& test : cases) {
@@ -185,11 +190,21 @@ TEST_F(CursorTest, ATemporaryFillsWaitingKeysGoInBeforeAChangeNeedsThem) {
       cursor.InsertRecord(record.data());
       expected.push_back(a);
     };
-    cursor.BeginFill();
+    const TSortField key{1, true};
+    TDataFile& file = cursor.Table()->DataFile();
+    if (test.Told) {
+      // Emptied as an answer is: its appends are held, and then run.
+      cursor.EmptyTable();
+      file.SortMemoryBytes = 700 * file.RecordSize();
+    }
+    cursor.BeginFill({.SortKeys = test.Told ? std::vector{key} : std::vector<TSortField>{}});
     for (int32_t n = 0; n < Filled; ++n) insert(n * 7919 % Filled);
     if (test.Sorted) {
-      const TSortField key{1, true};
+      const uint32_t reads = file.PhysicalReads();
       cursor.SortRecords({&key, 1}, false, TSortDuplicates::None, nullptr);
+      if (test.Told) {
+        EXPECT_EQ(file.PhysicalReads(), reads);
+      }
       std::sort(expected.rbegin(), expected.rend());
     }
     cursor.EndFill();

@@ -26,16 +26,27 @@ protected:
   }
 
   // 20,000 records (or count), each ID about ten times (or more), each
-  // name once: more than one run of a small sort memory.
-  void AppendManyRows(int32_t count = 20000) {
+  // name once: more than one run of a small sort memory. Rows from first on.
+  static int32_t ManyRowsId(int32_t row) { return row * 7919 % 2003; }
+  void AppendManyRows(int32_t count = 20000, int32_t first = 1) {
     std::vector<int32_t> ids;
     std::vector<std::string> names;
-    for (int32_t i = 1; i <= count; ++i) {
-      ids.push_back(i * 7919 % 2003);
+    for (int32_t i = first; i < first + count; ++i) {
+      ids.push_back(ManyRowsId(i));
       names.push_back("n" + std::to_string(i));
     }
     AppendRows(ids, names);
   }
+
+  void Delete(uint32_t number) {
+    TRecord* record = Get(number);
+    record->SetDeleted(true);
+    file->ReleaseRecord(record);
+  }
+
+  // The files in the folder: the data file, and a sort's work file while
+  // it has one.
+  int64_t FilesInFolder() const { return std::distance(std::filesystem::directory_iterator(folder), {}); }
 
   std::vector<std::pair<int32_t, std::string>> Rows() {
     std::vector<std::pair<int32_t, std::string>> rows;
@@ -111,7 +122,13 @@ TEST_F(DataSortTest, UncachedFileIsSortedThroughMergedRuns) {
 // which both compare without those bytes; so are names whose first letter
 // is alike within each run but not across them, and runs longer than what
 // the merge reads of each at a time (records are packed in runs, so a read
-// may end inside one). Either way the records come out in key order.
+// may end inside one). Either way the records come out in key order. So do
+// the records of a temporary file whose fill was told the sort: its held
+// records that overflow (8,500 at a time here, a block's 8,191 and the
+// rest: runs that end elsewhere than the file's blocks, the deleted
+// records among them) are sorted into runs as they go, and the sort merges
+// those with the runs of the last held ones, reading nothing of the file
+// (an enciphered file holds nothing, and is sorted as any other).
 TEST_F(DataSortTest, InMemoryAndMergedRunsLeaveTheSameBytes) {
   struct TCase {
     const char* Label;
@@ -132,45 +149,71 @@ TEST_F(DataSortTest, InMemoryAndMergedRunsLeaveTheSameBytes) {
                          {"a letter per run, then id", TSortDuplicates::None, false, true, true, true},
                          {"a letter per run descending, distinct", TSortDuplicates::Distinct, true, false, true, true},
                          {"runs longer than a read", TSortDuplicates::None, false, false, false, false, 120000}};
+  const std::vector<uint32_t> deletions = {5u, 8191u, 8192u, 19999u};
   for (const TCase& test : cases) {
     SCOPED_TRACE(test.Label);
-    std::vector<uint8_t> results[2];
-    for (int inMemory = 0; inMemory < 2; ++inMemory) {
+    std::vector<uint8_t> results[3];
+    // Names repeat, so that distinct and group have records to fold.
+    auto renamed = [&](uint32_t n) {
+      return test.ByName && n <= 20000 && (test.LetterPerRun || n % 3 == 1) &&
+             std::find(deletions.begin(), deletions.end(), n) == deletions.end();
+    };
+    auto newName = [&](uint32_t n) {
+      const std::string letter(1, char('p' + (n - 1) / 8191));
+      return test.LetterPerRun ? letter + std::to_string(n % 700) : "n" + std::to_string(n % 1000);
+    };
+    // Merged runs of blocks, sorted whole in memory, runs formed in the fill.
+    for (int mode = 0; mode < 3; ++mode) {
+      const bool inMemory = mode == 1, formed = mode == 2;
+      SCOPED_TRACE(mode);
       file.reset();
       std::filesystem::remove_all(folder);
       std::filesystem::create_directories(folder);
+      temporaryFiles = formed;
       if (test.Encrypted) Create(OrderFields(), true, "pw");
       else Create(OrderFields());
-      AppendManyRows(test.Rows);
-      for (uint32_t deleted : {5u, 8191u, 8192u, 19999u}) {
-        TRecord* record = Get(deleted);
-        record->SetDeleted(true);
-        file->ReleaseRecord(record);
-      }
-      WriteBack();
-      Reopen();
-      file->SortMemoryBytes = inMemory ? DefaultSortMemoryBytes : 0;
-      if (test.ByName) {
-        // Names repeat, so that distinct and group have records to fold.
-        for (uint32_t n = 1; n <= 20000; n += test.LetterPerRun ? 1 : 3) {
-          TRecord* record = Get(n);
-          const std::string letter(1, char('p' + (n - 1) / 8191));
-          if (!record->IsDeleted())
-            PutName(record, test.LetterPerRun ? letter + std::to_string(n % 700) : "n" + std::to_string(n % 1000));
-          file->ReleaseRecord(record);
+      std::vector<TSortKeyField> keys = {Key(test.ByName ? 2 : 1, test.Descending)};
+      if (test.ByName) keys.push_back(Key(1));
+      uint32_t readsBefore = 0;
+      if (formed) {
+        file->SortMemoryBytes = 8500 * OrderRecordSize;
+        file->SortOnOverflow(keys.data(), int(keys.size()), false);
+        // The final names from the start, each deletion while its record is held.
+        for (uint32_t n = 1; n <= uint32_t(test.Rows); ++n) {
+          AppendRows({ManyRowsId(int32_t(n))}, {renamed(n) ? newName(n) : "n" + std::to_string(n)});
+          if (std::find(deletions.begin(), deletions.end(), n) != deletions.end()) Delete(n);
         }
+        EXPECT_EQ(FilesInFolder(), test.Encrypted ? 1 : 2);
+        readsBefore = file->PhysicalReads();
+        Sort(keys, test.Duplicates);
+        if (!test.Encrypted) {
+          EXPECT_EQ(file->PhysicalReads(), readsBefore);
+        }
+      } else {
+        AppendManyRows(test.Rows);
+        for (uint32_t deleted : deletions) Delete(deleted);
         WriteBack();
         Reopen();
         file->SortMemoryBytes = inMemory ? DefaultSortMemoryBytes : 0;
-        Sort({Key(2, test.Descending), Key(1)}, test.Duplicates);
-      } else {
-        Sort({Key(1, test.Descending)}, test.Duplicates);
+        if (test.ByName) {
+          for (uint32_t n = 1; n <= 20000; ++n) {
+            if (!renamed(n)) continue;
+            TRecord* record = Get(n);
+            PutName(record, newName(n));
+            file->ReleaseRecord(record);
+          }
+          WriteBack();
+          Reopen();
+          file->SortMemoryBytes = inMemory ? DefaultSortMemoryBytes : 0;
+        }
+        Sort(keys, test.Duplicates);
+        // Blocks of 8191 records make runs (three of 20,000); read whole,
+        // blocks of 2 MB (one).
+        const uint32_t records = uint32_t(test.Rows);
+        EXPECT_EQ(file->PhysicalReads(),
+                  inMemory ? (records * OrderRecordSize + 2097119) / 2097120 : (records + 8190) / 8191);
       }
-      // Blocks of 8191 records make runs (three of 20,000); read whole,
-      // blocks of 2 MB (one).
-      const uint32_t records = uint32_t(test.Rows);
-      EXPECT_EQ(file->PhysicalReads(), inMemory ? (records * OrderRecordSize + 2097119) / 2097120 : (records + 8190) / 8191);
-      EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), {}), 1);
+      EXPECT_EQ(FilesInFolder(), 1);
       auto keyOf = [&](const std::pair<int32_t, std::string>& row) {
         return test.ByName ? std::make_pair(row.second, row.first) : std::make_pair(std::string(), row.first);
       };
@@ -185,9 +228,13 @@ TEST_F(DataSortTest, InMemoryAndMergedRunsLeaveTheSameBytes) {
         ASSERT_TRUE(ordered && (test.Duplicates == TSortDuplicates::None || before != after)) << i;
       }
       WriteBack();
-      results[inMemory] = DiskBytes();
+      results[mode] = DiskBytes();
     }
+    temporaryFiles = false;
     EXPECT_EQ(results[0], results[1]);
+    // The header counts the writes of the header.
+    ASSERT_EQ(results[0].size(), results[2].size());
+    EXPECT_TRUE(std::equal(results[0].begin() + DataHeaderSize, results[0].end(), results[2].begin() + DataHeaderSize));
   }
 }
 
@@ -197,21 +244,39 @@ TEST_F(DataSortTest, InMemoryAndMergedRunsLeaveTheSameBytes) {
 // from there and leaves them there in their new order. Read back, changed,
 // appended to and at last written, they are what a file written all along
 // holds, in every mode, and when they outgrow the sort's memory; the row
-// numbers the sort tells in the new order are the same too.
+// numbers the sort tells in the new order are the same too. With the sort
+// told before the fill, records that outgrow it go to runs of a work file
+// (a run lost, doubled or out of place shows in the rows, the row numbers
+// and the bytes), and the sort takes them from there; a read of a record
+// in a run, a sort by other keys, or the fill's end without a sort first
+// puts the runs' records in their places, and no work file is left.
 TEST_F(DataSortTest, HeldRecordsOfATemporaryFileEndAsWrittenOnes) {
+  // What the fill is told, and what comes between it and the sort.
+  enum class TRuns { None, Taken, RecordRead, OtherKeys, Unsorted };
   struct TCase {
     const char* Label;
     TSortDuplicates Duplicates;
     bool Descending;
     int64_t SortMemoryBytes;
     bool StaysHeld;
+    TRuns Runs = TRuns::None;
   };
   const int64_t all = DefaultSortMemoryBytes;
+  // Two blocks' runs at a time: 8,191 and 809 records.
+  const int64_t runBytes = 9000 * OrderRecordSize;
   const TCase cases[] = {{"plain", TSortDuplicates::None, false, all, true},
                          {"descending", TSortDuplicates::None, true, all, true},
                          {"distinct", TSortDuplicates::Distinct, false, all, true},
                          {"group", TSortDuplicates::Group, false, all, false},
-                         {"more than the sort's memory", TSortDuplicates::None, false, 5000 * OrderRecordSize, false}};
+                         {"more than the sort's memory", TSortDuplicates::None, false, 5000 * OrderRecordSize, false},
+                         {"runs formed in the fill", TSortDuplicates::None, false, runBytes, false, TRuns::Taken},
+                         {"runs, descending", TSortDuplicates::None, true, runBytes, false, TRuns::Taken},
+                         {"runs, distinct", TSortDuplicates::Distinct, false, runBytes, false, TRuns::Taken},
+                         {"runs, one record read first", TSortDuplicates::None, false, runBytes, false,
+                          TRuns::RecordRead},
+                         {"runs of other keys", TSortDuplicates::None, false, runBytes, false, TRuns::OtherKeys},
+                         {"runs, the fill ended unsorted", TSortDuplicates::None, false, runBytes, true,
+                          TRuns::Unsorted}};
   for (const TCase& test : cases) {
     SCOPED_TRACE(test.Label);
     std::vector<uint8_t> bytes[2];
@@ -225,7 +290,14 @@ TEST_F(DataSortTest, HeldRecordsOfATemporaryFileEndAsWrittenOnes) {
       PoisonBlockPool();
       Create(OrderFields());
       file->SortMemoryBytes = test.SortMemoryBytes;
-      AppendManyRows();
+      if (test.Runs != TRuns::None) {
+        const TSortKeyField told = Key(test.Runs == TRuns::OtherKeys ? 2 : 1, test.Descending);
+        file->SortOnOverflow(&told, 1, false);
+      }
+      // A record deleted while it is held: the run it goes to keeps it.
+      AppendManyRows(100);
+      Delete(10);
+      AppendManyRows(19900, 101);
       // Two new records at once: the second is not built where it is
       // held, nor the ones after it until a flush puts it there.
       TRecord* pair[2];
@@ -241,12 +313,25 @@ TEST_F(DataSortTest, HeldRecordsOfATemporaryFileEndAsWrittenOnes) {
         record->SetDeleted(true);
         file->ReleaseRecord(record);
       }
-      const uint32_t transfersBefore = file->PhysicalReads() + file->PhysicalWrites();
-      Sort({Key(1, test.Descending)}, test.Duplicates, nullptr, &rowNumbers[temporary]);
+      const bool formed = temporary == 1 && test.Runs != TRuns::None;
+      EXPECT_EQ(FilesInFolder(), formed ? 2 : 1);
+      if (test.Runs == TRuns::RecordRead) file->ReleaseRecord(Get(2));
+      const uint32_t readsBefore = file->PhysicalReads();
+      const uint32_t transfersBefore = readsBefore + file->PhysicalWrites();
+      if (test.Runs == TRuns::Unsorted) {
+        file->SortOnOverflow(nullptr, 0, false);
+        WriteBack();
+      } else {
+        Sort({Key(1, test.Descending)}, test.Duplicates, nullptr, &rowNumbers[temporary]);
+      }
+      EXPECT_EQ(FilesInFolder(), 1);
       const bool held = temporary == 1 && test.StaysHeld;
       EXPECT_EQ(file->HeldRecordCount() > 0, held);
-      if (held) {
+      if (held && test.Runs == TRuns::None) {
         EXPECT_EQ(file->PhysicalReads() + file->PhysicalWrites(), transfersBefore);
+      }
+      if (formed && test.Runs == TRuns::Taken) {
+        EXPECT_EQ(file->PhysicalReads(), readsBefore);
       }
       rows[temporary] = Rows();
       TRecord* changed = Get(3);
