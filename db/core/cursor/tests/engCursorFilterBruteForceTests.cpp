@@ -613,6 +613,74 @@ TEST_F(CursorFilterBruteForceTest, OwnWritesUnderActiveFiltersKeepTheVisibleSet)
   ExpectNoFailures();
 }
 
+// A cursor opened before others wrote (another cursor of the process, the
+// same in a transaction that writes its headers at the commit, another
+// session, or the cursor itself) sees their inserts, deletes and changes
+// in the filter it switches on afterwards and in its unfiltered natural
+// order: records added past the bitmaps' old size, deleted ones gone,
+// whether or not the table grew.
+TEST_F(CursorFilterBruteForceTest, WritesBetweenTheOpenAndAFilterAreSeen) {
+  Build(0, 1500);
+  // Another session's writes are seen at the next look at the files'
+  // headers, which strict detection makes at every operation.
+  session->StrictChangeDetection = true;
+  TDataCursor* const writerOfTheProcess = cursor;
+  TDataSession* other = nullptr;
+  CreateEngineSession(other);
+  TCursorPtr otherSession(new TDataCursor(other->OpenDirectory("", folder)));
+  otherSession->SetOpenOptions({.TableName = "BRUTE"});
+  otherSession->Open();
+  TConditionGenerator generator = Generator();
+  const char* const writers[] = {"another cursor", "a transaction", "another session", "the cursor itself"};
+  for (int round = 0; round < 12; ++round) {
+    // In natural order the open builds the records in use.
+    TDataCursor& reader = OpenCursor("BRUTE");
+    reader.SetIndexNo(NaturalOrderIndex);
+    EXPECT_EQ(reader.GetRecordCount(), int32_t(rows.size()));
+    const int kind = round % 4;
+    TDataCursor& writer = kind == 2 ? *otherSession : kind == 3 ? reader : *writerOfTheProcess;
+    if (kind == 1) directory->StartTransaction();
+    // More inserts than a word of the bitmaps holds, so the table outgrows
+    // them, or none: deletes and changes that leave its size as it was.
+    const int inserts = round / 4 == 1 ? 0 : 70;
+    for (int n = 0; n < inserts; ++n) {
+      const TRow row = RandomRow(random, nextId++);
+      writer.InsertRecord(RecordOf(row).data());
+      rows[row.Id] = row;
+    }
+    for (int n = 0; n < 40; ++n) {
+      const int32_t id = random.Between(1, nextId - 1);
+      if (!rows.count(id) || !Find(writer, id)) continue;
+      if (n % 2 == 0) {
+        writer.DeleteRecord(Current(writer).data());
+        rows.erase(id);
+      } else {
+        const TRow row = RandomRow(random, id);
+        writer.ModifyRecord(RecordOf(row).data());
+        rows[id] = row;
+      }
+    }
+    if (kind == 1) directory->Commit(true);
+    const std::string what = std::string("after writes by ") + writers[kind] + ", round " + std::to_string(round);
+    cursor = &reader;
+    const TCursorFilterOptions options = RandomOptions();
+    const size_t before = failures.size();
+    CheckCondition(generator.Next(options), options, {Natural, RandomIndexOrder()});
+    for (size_t i = before; i < failures.size(); ++i) failures[i] = what + ": " + failures[i];
+    // A count is the one the last move saw.
+    if (std::string failure = Difference(Expected([](const TRow&) { return true; }), WalkIds(reader));
+        !failure.empty())
+      failures.push_back(what + ", unfiltered: " + failure);
+    if (reader.GetRecordCount() != int32_t(rows.size()))
+      failures.push_back(what + ", unfiltered: record count " + std::to_string(reader.GetRecordCount()) +
+                         ", expected " + std::to_string(rows.size()));
+    cursor = writerOfTheProcess;
+  }
+  otherSession.reset();
+  FreeEngineSession(other);
+  ExpectNoFailures();
+}
+
 // A table held exclusively keeps the newest of many own inserts in its
 // record cache; filters that read records must find them there.
 TEST_F(CursorFilterBruteForceTest, FiltersOnATableHeldExclusively) {
