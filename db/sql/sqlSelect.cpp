@@ -332,9 +332,17 @@ private:
       answer->Fields().WriteBlank(column.FieldNo, record.data());
       return true;
     }
-    // The stored bytes serve as the value itself: a text ends inside them.
+    // The stored bytes serve as the value itself: a text ends inside them,
+    // and goes into its field, clear since the row began, as its bytes.
     const size_t width = from.StoredSize;
-    if (from.Type == dtString && strnlen(reinterpret_cast<const char*>(stored), width) == width) return false;
+    if (from.Type == dtString) {
+      const char* text = reinterpret_cast<const char*>(stored);
+      const size_t length = strnlen(text, width);
+      if (length == width) return false;
+      if (answer->Fields().WriteTextToClear(answer->Fields().FieldDefinition(column.FieldNo), record.data(), text,
+                                            length))
+        return true;
+    }
     answer->Fields().WriteField(column.FieldNo, record.data(), std::span<const uint8_t>(stored, width));
     return true;
   }

@@ -7,6 +7,7 @@
 // The layers above read and write typed values and definitions; the
 // descriptor bytes behind them are the engine's.
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <span>
@@ -55,6 +56,24 @@ public:
     WriteField(fieldNo, buffer, std::span(reinterpret_cast<const uint8_t*>(text.c_str()), text.size() + 1));
   }
   void WriteBlank(int fieldNo, uint8_t* buffer);
+  // A text of length bytes (no zero among them, fewer than the field's
+  // stored size) into a field of buffer that is as ClearRecord left it:
+  // what WriteField stores, trailing blanks dropped, without clearing
+  // bytes that are clear already. False, with nothing written, where
+  // WriteField must store it: a field that changes the text's case, or a
+  // cursor that computes fields.
+  bool WriteTextToClear(const TFieldDefinition& field, uint8_t* buffer, const char* text, size_t length) {
+    if (field.Type != EngineFieldTypes::ftString || field.CharCase != 0 || field.NotStored || hasComputedFields ||
+        length >= field.StoredSize)
+      return false;
+    uint8_t* nullByte = buffer + field.RecordOffset;
+    ORV_ASSERT(*nullByte == 0 && std::all_of(nullByte + 1, nullByte + 1 + field.StoredSize,
+                                             [](uint8_t byte) { return byte == 0; }));
+    while (length > 0 && text[length - 1] == ' ') --length;
+    std::memcpy(nullByte + 1, text, length);
+    *nullByte = length > 0 ? 1 : 0;
+    return true;
+  }
   // The same read by one of the cursor's field definitions (FieldAt,
   // FieldDefinition), so that a caller reading every field of every record
   // it walks looks nothing up: inline for a field with a null byte and no
