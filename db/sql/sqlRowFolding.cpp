@@ -1,7 +1,6 @@
 #include "sqlRowFolding.h"
 
 #include <algorithm>
-#include <cstring>
 
 #include "engExpCodes.h"
 #include "engTableCursor.h"
@@ -89,7 +88,7 @@ bool TRowFolder::SourcePartsEqual(const char* held) const {
   for (const TSourcePart& part : sourceParts) {
     if (uint8_t(*held++) != part.Flag) return false;
     if (part.Flag != 1) continue;
-    if (std::memcmp(held, part.Bytes, part.Length) != 0) return false;
+    if (!BytesAlike(held, part.Bytes, part.Length)) return false;
     held += part.Length;
     if (part.Text && *held++ != '\0') return false;
   }

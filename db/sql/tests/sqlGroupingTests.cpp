@@ -9,6 +9,7 @@
 #include <tuple>
 
 #include "sqlTestSupport.h"
+#include "sqlWordHash.h"
 
 namespace {
 
@@ -364,6 +365,24 @@ TEST_F(SqlFoldingTest, DistinctRowsFoldedInMemoryOrNot) {
     const TRows rows = Rows(many.Execute());
     EXPECT_EQ(rows.size(), size_t(RowCount - RowCount / 13 - 1 + 8)) << maxBytes;
     EXPECT_EQ(std::set<std::string>(rows.begin(), rows.end()).size(), rows.size()) << maxBytes;
+  }
+}
+
+// The fold's comparison of a held key with a row's bytes: every length up
+// to past two words, with one byte changed at every place (and each byte's
+// bits in turn), tells them apart; a copy is alike.
+TEST(SqlWordHashTest, BytesAlikeFindsADifferenceAtAnyPlace) {
+  for (size_t count = 0; count <= 20; ++count) {
+    std::vector<char> held(count);
+    std::vector<uint8_t> row(count);
+    for (size_t i = 0; i < count; ++i) held[i] = char(row[i] = uint8_t('a' + i));
+    EXPECT_TRUE(BytesAlike(held.data(), row.data(), count)) << count;
+    for (size_t at = 0; at < count; ++at)
+      for (int bit = 0; bit < 8; ++bit) {
+        row[at] ^= uint8_t(1 << bit);
+        EXPECT_FALSE(BytesAlike(held.data(), row.data(), count)) << count << " at " << at << " bit " << bit;
+        row[at] ^= uint8_t(1 << bit);
+      }
   }
 }
 
