@@ -48,15 +48,21 @@ inline constexpr int MaxResultTextSize = 250;
 // What DISTINCT and GROUP BY fold in memory before the answer table's sort
 // (sqlRowFolding.h).
 inline constexpr size_t DefaultMaxFoldedBytes = size_t(16) << 20;
-// A result without INTO whose records cannot outgrow SmallAnswerBytes (its
-// rows bounded by the one source table's filtered count, or by aggregates
-// alone) is answered in the in-memory database: creating and deleting three
-// files cost more than the whole of a small statement. A record holds no
-// BLOB's length, so BLOB bytes are counted as the fill stores them: once the
-// records and BLOBs pass SmallAnswerFillBytes the answer moves to the private
-// folder and the fill goes on there.
-inline constexpr int64_t SmallAnswerBytes = int64_t(1) << 20;
-inline constexpr int64_t SmallAnswerFillBytes = int64_t(4) << 20;
+// A result without INTO whose rows are bounded beforehand (by aggregates
+// alone, or by the one source table's filtered count) is answered in the
+// in-memory database when their records fit a quarter of
+// SmallAnswerFillBytes: creating and deleting three files cost more than a
+// small statement, and an answer in the private folder holds its records
+// and new BLOBs in memory all the same. A record holds no BLOB's length, so
+// BLOB bytes are counted as the fill stores them: once the records and
+// BLOBs pass SmallAnswerFillBytes the answer moves to the private folder
+// and the fill goes on there. Rows counted only as they come (a filter
+// tested in the row loop, a DISTINCT's kept rows) whose table's count does
+// not bound them so begin in memory too and move past
+// UncountedAnswerFillBytes (records past a quarter of it): such a move
+// copies what came before, and most such answers make one.
+inline constexpr int64_t SmallAnswerFillBytes = int64_t(32) << 20;
+inline constexpr int64_t UncountedAnswerFillBytes = int64_t(4) << 20;
 
 // Called during row loops; setting abort stops the loop.
 using TSqlProgressProc = std::function<void(int32_t current, int32_t percent, bool& abort)>;
@@ -447,7 +453,8 @@ struct TQueryRun {
   uint16_t EvalLanguage = 0;
   bool HasEvalSettings = false;
   size_t MaxFoldedBytes = DefaultMaxFoldedBytes;
-  // What an answer begun in memory may take before it moves to disk.
+  // What an answer begun in memory may take before it moves to disk (its
+  // records a quarter of it); tests lower it.
   int64_t MaxAnswerFillBytes = SmallAnswerFillBytes;
   // A memo column's value goes from its source's chain straight into the
   // answer's new value; off (tests), through a value read whole and stored.

@@ -410,16 +410,18 @@ private:
 };
 
 // Whether the records of rows rows (-1: not bounded), at most the row
-// limit, fit SmallAnswerBytes.
-bool RowsFitInMemory(TDataQuery& query, int64_t rows) {
+// limit, fit an answer in memory whose fill may take fillBytes: a quarter
+// of it.
+bool RowsFitInMemory(TDataQuery& query, int64_t rows, int64_t fillBytes) {
   const int64_t limit = query.Run.MaxRowCount;
   if (limit >= 0) rows = rows < 0 ? limit : std::min(rows, limit);
   if (rows < 0) return false;
-  return rows * std::max<int64_t>(query.Run.Answer->Fields().CursorRecordSize(), 1) <= SmallAnswerBytes;
+  return rows * std::max<int64_t>(query.Run.Answer->Fields().CursorRecordSize(), 1) <= fillBytes / 4;
 }
 
 // Whether the rows this execution can give fit: one for aggregates alone,
-// else at most the one source table's filtered count (or the row limit).
+// else at most the one source table's filtered count (or the row limit);
+// rows the row loop tests, at most the count before its test.
 // A join's rows are not bounded so cheaply.
 bool AnswerFitsInMemory(TDataQuery& query) {
   int64_t rows = -1;
@@ -427,22 +429,25 @@ bool AnswerFitsInMemory(TDataQuery& query) {
     rows = 1;
   else if (query.Plan.Joins.Steps.size() == 1)
     rows = query.Run.Tables[query.Plan.Joins.Steps.front().Source]->Cursor->GetRecordCount();
-  return RowsFitInMemory(query, rows);
+  return RowsFitInMemory(query, rows, query.Run.MaxAnswerFillBytes);
 }
 
 // The most records a filter's indexed conditions may let through for its
 // other conditions to be tested in the row loop (TConditionInstall): as
-// many as an answer in memory holds, and a quarter more for the rows the
-// loop's test turns away (a month's jobs not printed are a tenth). Rows
-// counted only in the loop begin in memory and are copied to disk once
-// past what it holds; past this bound they most likely are, and the
-// filter's scan, which counts them, places them on disk at once. Not
-// bounded for rows that never begin in memory.
+// many as an answer in memory holds, where they are placed as counted rows
+// are; and at least as many as the rows counted only in the loop hold
+// before they are copied to disk, with a quarter more for the rows the
+// loop's test turns away (a month's jobs not printed are a tenth). Past
+// this bound they most likely are copied, and the filter's scan, which
+// counts them, places them on disk at once. Not bounded for rows that
+// never begin in memory.
 int64_t MostRowsServedInPart(TDataQuery& query) {
+  const int64_t fillBytes = query.Run.MaxAnswerFillBytes;
   if (query.Plan.AggregatesOnly || !KeepsTemporaryAnswer(query) ||
-      (query.Run.MaxRowCount >= 0 && RowsFitInMemory(query, query.Run.MaxRowCount)))
+      (query.Run.MaxRowCount >= 0 && RowsFitInMemory(query, query.Run.MaxRowCount, fillBytes)))
     return std::numeric_limits<int64_t>::max();
-  const int64_t bytes = SmallAnswerBytes + SmallAnswerBytes / 4;
+  const int64_t uncounted = std::min(fillBytes, UncountedAnswerFillBytes) / 4;
+  const int64_t bytes = std::max(fillBytes / 4, uncounted + uncounted / 4);
   return bytes / std::max<int64_t>(query.Run.Answer->Fields().CursorRecordSize(), 1);
 }
 
@@ -485,16 +490,17 @@ void TDataQuery::ExecuteSelect() {
   // A count is an answer of its own only from the filter's bitmap.
   PlanConditions(*this, {.TestUnservedInRowLoop = !(Plan.AggregatesOnly && Plan.FastCount),
                          .MostRowsServedInPart = MostRowsServedInPart(*this)});
-  // A filter tested in the row loop leaves the rows uncounted until they
-  // are read: their answer begins in memory and moves to disk once their
-  // records outgrow it, so it ends where their count would have put it.
-  const bool rowsUncounted = Run.Joins.RowTest && !Plan.AggregatesOnly;
+  // Rows whose count before the row loop's test fits are placed as counted
+  // ones. Beyond, a filter tested in the row loop leaves the rows uncounted
+  // until they are read: their answer begins in memory and moves to disk
+  // once they outgrow the smaller bound of rows counted as they come.
+  const bool fits = KeepsTemporaryAnswer(*this) && AnswerFitsInMemory(*this);
+  const bool rowsUncounted = Run.Joins.RowTest && !Plan.AggregatesOnly && !fits;
   // A DISTINCT that knows its duplicates from their source values counts
   // the rows it keeps, most often few: its answer begins in memory too and
-  // moves to disk once they outgrow it.
-  const bool rowsFolded = DistinctFoldsBySource(*this);
-  if (KeepsTemporaryAnswer(*this) &&
-      Run.AnswerInMemory != (rowsUncounted || rowsFolded || AnswerFitsInMemory(*this))) {
+  // moves to disk once they outgrow that bound.
+  const bool rowsFolded = DistinctFoldsBySource(*this) && !fits;
+  if (KeepsTemporaryAnswer(*this) && Run.AnswerInMemory != (rowsUncounted || rowsFolded || fits)) {
     const bool inMemory = !Run.AnswerInMemory;
     // Files are made and deleted without the source tables' locks.
     batch.End();
@@ -561,6 +567,10 @@ void TDataQuery::ExecuteSelect() {
     // Only BLOB values can take an answer in memory past its bound when its
     // records were bounded before it was placed there.
     const bool mayMove = Run.AnswerInMemory && (Plan.HasBlobColumn || rowsUncounted || rowsFolded);
+    // Rows counted as they come move early: a move copies what came before.
+    const int64_t fillBound = rowsUncounted || rowsFolded
+                                  ? std::min(Run.MaxAnswerFillBytes, UncountedAnswerFillBytes)
+                                  : Run.MaxAnswerFillBytes;
     auto moveToDisk = [&] {
       // The rows folded so far go in first: the sorts fold what comes
       // after them as they fold any records.
@@ -584,13 +594,14 @@ void TDataQuery::ExecuteSelect() {
       if (Run.MaxRowCount >= 0 && rows >= Run.MaxRowCount) return false;
       ++rows;
       // Past the rows a count would have let into memory, folded or not.
-      if (mayMove && !moved && rowsUncounted && !rowsFolded && !RowsFitInMemory(*this, rows)) moveToDisk();
+      if (mayMove && !moved && rowsUncounted && !rowsFolded && !RowsFitInMemory(*this, rows, fillBound))
+        moveToDisk();
       if (folder.SourceSeen()) return true;
       if (rowsFolded) ++keptRows;
-      if (mayMove && !moved && rowsFolded && !RowsFitInMemory(*this, keptRows)) moveToDisk();
+      if (mayMove && !moved && rowsFolded && !RowsFitInMemory(*this, keptRows, fillBound)) moveToDisk();
       uint8_t* row = builder.Build();
       if (!folder.Take(row)) Run.Answer->InsertRecord(row);
-      if (mayMove && !moved && builder.BytesBuilt() > Run.MaxAnswerFillBytes) moveToDisk();
+      if (mayMove && !moved && builder.BytesBuilt() > fillBound) moveToDisk();
       return true;
     };
     // Rows taken in the order index's order need no sort. When their ties

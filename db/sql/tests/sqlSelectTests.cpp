@@ -825,53 +825,69 @@ TEST_F(SqlTest, CannedPlainColumnsHoldTheSourcesValues) {
 
 // A temporary answer whose rows are bounded small, or a DISTINCT's whose
 // kept rows stay small, lives in memory, any other in the private folder;
-// either gives the same rows, follows the bound from one execution to the
-// next, and leaves nothing behind.
+// either gives the same rows in the same order, follows the bound from one
+// execution to the next, and leaves nothing behind. Each statement runs
+// under the bound a program has and under the smaller one of rows counted
+// as they come, where more of them go to disk. Rows the row loop tests
+// whose table's count bounds them small are placed as counted ones.
 TEST_F(SqlSelectTest, SmallAnswersLiveInMemoryAndLeaveNothing) {
   Exec("CREATE TABLE digit (d INTEGER)");
   for (int d = 0; d < 10; ++d) Exec("INSERT INTO digit VALUES (" + std::to_string(d) + ")");
   Exec("CREATE TABLE big (id INTEGER, note CHAR(250), memo BLOB(1, 1))");
   Exec("INSERT INTO big SELECT a.d * 1000 + b.d * 100 + c.d * 10 + e.d, 'n', 'm' FROM digit a, digit b, digit c, "
        "digit e");
-  const int64_t rowsOverBytes = SmallAnswerBytes / 250 + 1;
+  constexpr int64_t SmallBound = UncountedAnswerFillBytes;
+  const int64_t rowsOverBytes = SmallBound / 4 / 250 + 1;
   ASSERT_LT(rowsOverBytes, 10000);
+  // Every answer below fits the bound a program has, memos and all.
+  ASSERT_GT(SmallAnswerFillBytes / 4, 10000 * (250 + 64));
+  ASSERT_GT(SmallAnswerFillBytes, 10000 * (250 + 64 + DefaultBlobBlockSize));
   struct TCase {
     std::string Statement;
     size_t Rows;
-    bool InMemory;
+    bool InMemory;       // under the bound a program has
+    bool InSmallMemory;  // under SmallBound
   };
   const TCase cases[] = {
-      {"SELECT id, note FROM big WHERE id < 5 ORDER BY id DESC", 5, true},
-      {"SELECT id, note FROM big ORDER BY id DESC", 10000, false},
-      {"SELECT id, note FROM big WHERE id < " + std::to_string(rowsOverBytes), size_t(rowsOverBytes), false},
-      {"SELECT id, memo FROM big WHERE id < 2000", 2000, true},
-      {"SELECT COUNT(*), MAX(id) FROM big, digit", 1, true},
-      {"SELECT DISTINCT note FROM big", 1, true},
-      {"SELECT b.id FROM big b, digit g WHERE b.id = g.d", 10, false},
+      {"SELECT id, note FROM big WHERE id < 5 ORDER BY id DESC", 5, true, true},
+      {"SELECT id, note, memo FROM big ORDER BY id DESC", 10000, true, false},
+      {"SELECT id, note FROM big WHERE id < " + std::to_string(rowsOverBytes), size_t(rowsOverBytes), true, false},
+      {"SELECT id, memo FROM big WHERE id < 2000", 2000, true, true},
+      {"SELECT COUNT(*), MAX(id) FROM big, digit", 1, true, true},
+      {"SELECT DISTINCT note FROM big", 1, true, true},
+      {"SELECT b.id FROM big b, digit g WHERE b.id = g.d", 10, false, false},
   };
   TDataDirectory* memory = session->OpenDirectory("Memory", "");
   for (const TCase& test : cases) {
     SCOPED_TRACE(test.Statement);
-    std::string name;
-    {
-      TQueryStatement statement(directory);
-      int32_t position = 0;
-      statement.Prepare(test.Statement, position);
-      const TRows rows = Rows(statement.Execute());
-      EXPECT_EQ(rows.size(), test.Rows);
-      if (test.Rows > 1 && test.Statement.find("DESC") != std::string::npos) {
-        EXPECT_EQ(rows.front(), std::to_string(test.Rows - 1) + "|n");
+    TRows first;
+    for (const int64_t bound : {SmallAnswerFillBytes, SmallBound}) {
+      const bool inMemory = bound == SmallBound ? test.InSmallMemory : test.InMemory;
+      std::string name;
+      {
+        TQueryStatement statement(directory);
+        int32_t position = 0;
+        statement.Prepare(test.Statement, position);
+        statement.MainQuery().Run.MaxAnswerFillBytes = bound;
+        const TRows rows = Rows(statement.Execute());
+        EXPECT_EQ(rows.size(), test.Rows);
+        if (first.empty()) first = rows;
+        EXPECT_EQ(rows, first);
+        if (test.Rows > 1 && test.Statement.find("DESC") != std::string::npos) {
+          EXPECT_EQ(rows.front().substr(0, rows.front().find('|')), std::to_string(test.Rows - 1));
+        }
+        EXPECT_EQ(statement.MainQuery().Run.AnswerInMemory, inMemory);
+        name = statement.MainQuery().Run.Answer->TableName();
+        EXPECT_EQ(memory->TableExists(name, true), inMemory);
+        EXPECT_EQ(directory->TableExists(name, false), !inMemory);
       }
-      EXPECT_EQ(statement.MainQuery().Run.AnswerInMemory, test.InMemory);
-      name = statement.MainQuery().Run.Answer->TableName();
-      EXPECT_EQ(memory->TableExists(name, true), test.InMemory);
-      EXPECT_EQ(directory->TableExists(name, false), !test.InMemory);
+      EXPECT_FALSE(memory->TableExists(name, true));
+      EXPECT_FALSE(directory->TableExists(name, false));
     }
-    EXPECT_FALSE(memory->TableExists(name, true));
-    EXPECT_FALSE(directory->TableExists(name, false));
   }
   // One prepared statement follows its bound at every execution.
   TQueryStatement& statement = Prepare("SELECT id, note FROM big WHERE id < ? ORDER BY id DESC");
+  statement.MainQuery().Run.MaxAnswerFillBytes = SmallBound;
   for (const int32_t below : {3, 10000, 7, 10000}) {
     TSqlParamValue bound;
     bound.DataType = dtInteger;
@@ -903,7 +919,9 @@ TEST_F(SqlSelectTest, ADistinctBeginsInMemoryAndMovesOnceItsKeptRowsOutgrowIt) {
        "'w' || CAST(a.h * 1000 + b.d * 100 + c.d * 10 + e.d AS CHAR(4)), 'u' || CAST(e.h AS CHAR(1)) "
        "FROM digit a, digit b, digit c, digit e");
   Exec("UPDATE wide SET t = NULL, u = NULL WHERE k < 3");
-  ASSERT_GT(5000 * 250, SmallAnswerBytes);
+  // Under the bound of rows counted as they come: the table's count does
+  // not bound them so.
+  ASSERT_GT(5000 * 250, UncountedAnswerFillBytes / 4);
   struct TCase {
     std::string Statement;
     std::string Same;  // gives the same rows
@@ -923,6 +941,7 @@ TEST_F(SqlSelectTest, ADistinctBeginsInMemoryAndMovesOnceItsKeptRowsOutgrowIt) {
       TQueryStatement statement(directory);
       int32_t position = 0;
       statement.Prepare(test.Statement, position);
+      statement.MainQuery().Run.MaxAnswerFillBytes = UncountedAnswerFillBytes;
       for (int run = 0; run < 2; ++run) {
         const TRows rows = Rows(statement.Execute());
         EXPECT_EQ(statement.MainQuery().Run.AnswerInMemory, test.InMemory);
@@ -937,8 +956,10 @@ TEST_F(SqlSelectTest, ADistinctBeginsInMemoryAndMovesOnceItsKeptRowsOutgrowIt) {
 // A condition no index serves is tested as the row loop reads each record,
 // with no scan building its bitmap first; a progress handler (which counts
 // the loop's moves) keeps the bitmap. Both give the same rows in the same
-// order, the answer kept in the same place: with nulls, case variants and
-// memos, answers begun in memory whose records outgrow it half way (5,120
+// order, the answer kept in the same place (under the bound of rows counted
+// as they come, so that the row loop's answers begin in memory): with
+// nulls, case variants and memos, answers begun in memory whose records
+// outgrow it half way (5,120
 // rows of a 250-byte text) and ones they fit (6,144 source rows folded into
 // five distinct ones), and after another session changed the table
 // between preparation and execution.
@@ -975,6 +996,8 @@ TEST_F(SqlSelectTest, ConditionsNoIndexServesGiveInTheRowLoopWhatTheirBitmapGive
     TQueryStatement& plain = Prepare(text);
     TQueryStatement& counted = Prepare(text);
     counted.SetProgressHandler([](int32_t, int32_t, bool&) {});
+    for (TQueryStatement* statement : {&plain, &counted})
+      statement->MainQuery().Run.MaxAnswerFillBytes = UncountedAnswerFillBytes;
     const TRun tested = run(plain, true);
     const TRun scanned = run(counted, false);
     EXPECT_EQ(tested.Rows, scanned.Rows);
@@ -995,6 +1018,8 @@ TEST_F(SqlSelectTest, ConditionsNoIndexServesGiveInTheRowLoopWhatTheirBitmapGive
   TQueryStatement& plain = Prepare(statements[0]);
   TQueryStatement& counted = Prepare(statements[0]);
   counted.SetProgressHandler([](int32_t, int32_t, bool&) {});
+  for (TQueryStatement* statement : {&plain, &counted})
+    statement->MainQuery().Run.MaxAnswerFillBytes = UncountedAnswerFillBytes;
   TDataSession* other = nullptr;
   CreateEngineSession(other);
   TDataDirectory* otherDirectory = other->OpenDirectory("", folder);
@@ -1018,7 +1043,9 @@ TEST_F(SqlSelectTest, ConditionsNoIndexServesGiveInTheRowLoopWhatTheirBitmapGive
 // cursor and finishes the others in the row loop, as long as the records
 // the served ones let through would fit an answer in memory with a quarter
 // to spare; a progress handler keeps the filter's scan. Both give the same
-// rows in the same order, the answer ending in the same place: dates on a
+// rows in the same order, the answer ending in the same place (under the
+// bound of rows counted as they come, where those of the loop begin in
+// memory and the scan's count places them): dates on a
 // range's edges and null, owners in case variants against a case-ignoring
 // index, nulls, a memo tested in the loop, two served conditions and an
 // unserved one, answers that fit, that outgrow memory half way (the bound's
@@ -1075,6 +1102,8 @@ TEST_F(SqlSelectTest, FiltersAnIndexServesInPartFinishInTheRowLoopAsTheirScanWou
     TQueryStatement& plain = Prepare(each.Text);
     TQueryStatement& counted = Prepare(each.Text);
     counted.SetProgressHandler([](int32_t, int32_t, bool&) {});
+    for (TQueryStatement* statement : {&plain, &counted})
+      statement->MainQuery().Run.MaxAnswerFillBytes = UncountedAnswerFillBytes;
     const TRun tested = run(plain, each.RowLoop);
     const TRun scanned = run(counted, false);
     EXPECT_EQ(tested.Rows, scanned.Rows);
@@ -1090,6 +1119,8 @@ TEST_F(SqlSelectTest, FiltersAnIndexServesInPartFinishInTheRowLoopAsTheirScanWou
   TQueryStatement& plain = Prepare(cases[0].Text);
   TQueryStatement& counted = Prepare(cases[0].Text);
   counted.SetProgressHandler([](int32_t, int32_t, bool&) {});
+  for (TQueryStatement* statement : {&plain, &counted})
+    statement->MainQuery().Run.MaxAnswerFillBytes = UncountedAnswerFillBytes;
   TDataSession* other = nullptr;
   CreateEngineSession(other);
   TDataDirectory* otherDirectory = other->OpenDirectory("", folder);
