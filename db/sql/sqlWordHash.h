@@ -85,5 +85,7 @@ bool WordsAlike(const char* a, const uint8_t* b, size_t count) {
 inline bool BytesAlike(const char* a, const uint8_t* b, size_t count) {
   if (count >= 8 && count <= 16) return WordsAlike<uint64_t>(a, b, count);
   if (count >= 4 && count < 8) return WordsAlike<uint32_t>(a, b, count);
-  return std::memcmp(a, b, count) == 0;
+  // No bytes are alike wherever they point, and memcmp may not be given a
+  // null pointer even for none.
+  return count == 0 || std::memcmp(a, b, count) == 0;
 }
