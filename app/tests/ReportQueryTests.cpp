@@ -83,12 +83,13 @@ TEST_F(ReportQueryTest, PreviewAndPrintOpensTheChosenQueryInItsThreadAndFillsThe
   QPointer<TReportViewer> closed = viewer;
   EXPECT_TRUE(PumpUntil([&] { return closed.isNull(); }));
 
-  // Cancelling the options starts nothing.
+  // Cancelling the options starts nothing. The closed viewer's thread may
+  // still be on its way out, so the count may only fall.
   SetReportOptionsRunner([](TReportOptions&) { return QDialog::Rejected; });
   const int32_t threads = RunningThreadCount();
   form->btnPreviewClick();
   EXPECT_EQ(LastReportViewer(), nullptr);
-  EXPECT_EQ(RunningThreadCount(), threads);
+  EXPECT_LE(RunningThreadCount(), threads);
 }
 
 TEST_F(ReportQueryTest, AFailingQueryOrABadDateIsAnAlertAndTheProgramGoesOn) {
