@@ -437,7 +437,8 @@ TEST_F(JobsRoadTest, AnOutagePastTheLimitEndsThatServersThreadsWithASeriousAlert
   StartWatching("", printers);
   spooler->SetServerReachable(remote, false, "No route to host");
   spooler->GiveUpServer(remote);
-  ASSERT_TRUE(harness->WaitUntil([&] { return PrinterThreadCount() == 1 && ServerList().Count() == 1; }));
+  ASSERT_TRUE(harness->WaitUntil([&] { return PrinterThreadCount() == 1 && ServerList().Count() == 1; }))
+      << PrinterThreadCount() << " " << ServerList().Count() << " " << testing::PrintToString(harness->Alerts());
   const std::vector<std::string> alerts = harness->Alerts();
   ASSERT_GE(alerts.size(), 2u);
   EXPECT_EQ(alerts[0].rfind("EAlertWarning: ", 0), 0u) << alerts[0];

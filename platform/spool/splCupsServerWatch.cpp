@@ -71,7 +71,8 @@ OsError TCupsServerWatch::Prepare() {
     TCupsSession session(host_, port_, config_.RequestTimeoutMs);
     SpoolServerState baseline;
     const OsError e = ReadBaseline(session, baseline);
-    if (e && e != RPC_S_SERVER_UNAVAILABLE && e != ERROR_TIMEOUT) return e;
+    if (e && (givenUp_ || (e != RPC_S_SERVER_UNAVAILABLE && e != ERROR_TIMEOUT))) return e;
+    givenUp_ = false;
     hub_.ForgetState(server_);
     if (e) {
       // Not an end but an outage, as when a watched server stops answering:
@@ -139,6 +140,7 @@ std::optional<SpoolServerNotice> TCupsServerWatch::LookAndJudge(TCupsSession& Se
   if (outage_.Failed(now))
     return SpoolServerNotice{server_, SpoolServerCondition::Unreachable, e, Session.LastErrorText(), {}};
   if (!outage_.Expired(now)) return std::nullopt;
+  givenUp_ = true;
   hub_.Fail(server_, e);
   return SpoolServerNotice{server_, SpoolServerCondition::GivenUp, e, Session.LastErrorText(), outage_.End(now)};
 }

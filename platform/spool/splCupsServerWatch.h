@@ -90,6 +90,10 @@ class TCupsServerWatch {
   bool lookDue_ = false;
   // The hub holds no state of the server: the next look reads the baseline.
   bool baselineDue_ = false;
+  // The outage passed its limit: a new notification is refused until the
+  // server answers, so that a thread that opens one late does not keep
+  // watching a server whose printers were told unwatched.
+  bool givenUp_ = false;
   // The printers as last read. A job's events change queues, not the
   // printer list: the whole list is read again only when a printer came,
   // went or changed its configuration (or no events say what changed),

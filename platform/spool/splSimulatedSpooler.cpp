@@ -59,7 +59,7 @@ void TSimulatedSpooler::AddServer(const std::string& Server) {
   if (!name || !name->Queue.empty()) throw std::invalid_argument("Not a server name: " + Server);
   std::lock_guard<std::mutex> guard(lock_);
   if (FindServer(Server)) throw std::invalid_argument("Server exists: " + Server);
-  servers_.push_back({Server, true, 1, {}, {}, {}, false});
+  servers_.push_back({Server, true, 1, {}, {}, {}, false, false});
   Publish(servers_.back());
 }
 
@@ -77,6 +77,7 @@ void TSimulatedSpooler::SetServerReachable(const std::string& Server, bool Reach
       s.OutageText = Text;
       notice = {s.Name, SpoolServerCondition::Unreachable, RPC_S_SERVER_UNAVAILABLE, Text, {}};
     } else {
+      s.GivenUp = false;
       notice = {s.Name, SpoolServerCondition::Reachable, ERROR_SUCCESS, {}, {}};
       if (!Hub().HasState(s.Name)) {
         // Watched from nothing: as the CUPS watch's baseline, the server as
@@ -109,6 +110,7 @@ void TSimulatedSpooler::GiveUpServer(const std::string& Server) {
     if (s.Reachable) throw std::invalid_argument("Server is reachable: " + Server);
     Hub().Fail(s.Name, RPC_S_SERVER_UNAVAILABLE);
     s.OutageTold = false;
+    s.GivenUp = true;
     notice = {s.Name, SpoolServerCondition::GivenUp, RPC_S_SERVER_UNAVAILABLE, s.OutageText, {}};
   }
   NotifyServer(notice);
@@ -321,6 +323,7 @@ OsError TSimulatedSpooler::PrepareWatch(const std::string& Server) {
     SimServer* s = FindServer(Server);
     if (!s) return RPC_S_SERVER_UNAVAILABLE;
     if (s->Reachable) return ERROR_SUCCESS;
+    if (s->GivenUp) return RPC_S_SERVER_UNAVAILABLE;
     // As with CUPS, a server that does not answer is watched all the same.
     // One watched already is heard as the open watches hear it, the outage
     // included. One nobody watches is watched from nothing until it answers,

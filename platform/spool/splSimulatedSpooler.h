@@ -99,6 +99,8 @@ class TSimulatedSpooler : public TSpoolerBase {
     std::vector<SpoolJobState> EndedWhileAway;
     std::string OutageText;
     bool OutageTold = false;  // the outage was a notice, so its end is one
+    // Past the outage limit: new watches are refused until it answers.
+    bool GivenUp = false;
   };
   struct Failure {
     OsError Error;
