@@ -125,8 +125,8 @@ public:
   // window (or forget it) and dropping the cache forgets it, so it never
   // shows older bytes than the cache.
   bool ViewBlock(TReadContext* reader, uint32_t offset, int32_t blocksAhead, TBlockView& view) {
-    // Inline for a walk along the window with nothing cached.
-    if (cache.Count() == 0 && IsBlockOffset(offset)) {
+    // Inline for a walk along the window while the cache holds no change.
+    if (!CacheHoldsChanges() && IsBlockOffset(offset)) {
       if (const uint8_t* image = ChainWindowImage(offset)) {
         view = ViewOf(offset, image);
         return true;
@@ -135,10 +135,10 @@ public:
     return ViewBlockFromFile(reader, offset, blocksAhead, view);
   }
   // The images of consecutive blocks from offset that the chain window
-  // holds, when nothing is cached (the cache may hold newer ones): how many
-  // (0 for none), images set to the first.
+  // holds, while the cache holds no change (else it may hold newer ones):
+  // how many (0 for none), images set to the first.
   int32_t WindowRun(uint32_t offset, const uint8_t*& images) const {
-    if (cache.Count() != 0 || !IsBlockOffset(offset)) return 0;
+    if (CacheHoldsChanges() || !IsBlockOffset(offset)) return 0;
     const uint8_t* image = ChainWindowImage(offset);
     if (!image) return 0;
     images = image;
@@ -202,6 +202,13 @@ public:
   // Back to the normal capacity, giving up idle blocks of the highest offsets.
   void TrimCache();
   int32_t CachedBlockCount() const { return cache.Count(); }
+  // Whether a cached block may differ from the window's image of it: a
+  // block is lent out (its holder may be changing it), or one was lent
+  // since the cache last held no change (after a write-back of every
+  // change with none lent, or a drop). Unchanged blocks (a look-up's kept)
+  // are the bytes the window holds: every write goes through to the
+  // window, and other users' changes drop both.
+  bool CacheHoldsChanges() const { return lentBlocks > 0 || changesUnwritten; }
   int32_t CacheCapacity() const { return cache.Capacity; }
 
   // Byte-range locks of the multi-user protocol, each tried 8193 times.
@@ -233,6 +240,8 @@ private:
   uint16_t blockSize = DefaultBlobBlock;
   int blockShift = -1;  // log2 of the block size when it is a power of two
   TEntryCache<TBlock> cache;
+  int32_t lentBlocks = 0;  // handed out pinned and not given back
+  bool changesUnwritten = false;
   std::vector<TBlock*> flushList;
   TOwnedList<TBlock> orphans;  // dropped from the cache while pinned
   TBlockStack blockStack;
@@ -318,6 +327,9 @@ private:
     return index < uint32_t(chainWindowBlocks) ? chainWindow.get() + size_t(index) * blockSize : nullptr;
   }
   void FillChainWindow(uint32_t offset, int32_t blocksAhead);
+  // The window just filled by a look-up, into the cache as unchanged blocks.
+  void KeepLookUpBlocks();
+  static constexpr int32_t IdleSearchLimit = 64;
   // The block at offset taken into the cache from the window, pinned by
   // none; nullptr when the window does not hold it.
   TBlock* BlockFromWindow(uint32_t offset);

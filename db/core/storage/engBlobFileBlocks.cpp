@@ -48,12 +48,16 @@ bool TBlobFile::GetBlock(TReadContext* reader, uint32_t offset, TBlock*& block, 
     }
   }
   block->Pin();
+  ++lentBlocks;
+  changesUnwritten = true;
   cache.NoteForWriteBack(block);
   return true;
 }
 
 void TBlobFile::ReleaseBlock(TBlock* block) {
   if (!block) return;
+  ORV_ASSERT(lentBlocks > 0);
+  if (lentBlocks > 0) --lentBlocks;
   block->Unpin();
   if (block->Orphaned && block->UseCount() == 0) {
     TBlock* returned = orphans.Extract(orphans.IndexOf(block)).release();
@@ -340,9 +344,12 @@ bool TBlobFile::FlushNewBlocks() {
 
 bool TBlobFile::FlushBlocks() {
   held.Keep();
-  return WriteNoted([this](const TBlock* block) {
+  const bool wrote = WriteNoted([this](const TBlock* block) {
     return block->Modified() && block->UseCount() == 0 && !InReadWindow(block->Offset());
   });
+  // Every change was written: what the cache holds is what the disk holds.
+  if (lentBlocks == 0 && readWindowLength == 0) changesUnwritten = false;
+  return wrote;
 }
 
 void TBlobFile::WriteRun(int32_t first, int32_t last) {
@@ -369,6 +376,7 @@ void TBlobFile::WriteRun(int32_t first, int32_t last) {
 void TBlobFile::DropCache() {
   held.DropUnkept();
   ForgetChainWindow();
+  changesUnwritten = false;  // a block still lent is counted until given back
   cache.ForEach([this](TBlock* block) {
     if (block->UseCount() > 0) {
       block->Orphaned = true;

@@ -16,6 +16,10 @@ bool TBlobFile::ViewBlockFromFile(TReadContext* reader, uint32_t offset, int32_t
   if (!IsBlockOffset(offset)) RaiseBlobError(EngErrBlocksCorrupt);
   if (cache.Count() > 0) {
     if (TBlock* block = cache.Find(offset)) {
+      // An unchanged block may be a look-up's kept from an earlier
+      // statement: other users' changes are looked for first, as its read
+      // from the file would have (a change found drops it).
+      if (block->Idle() && reader && table->CheckChangesBeforeRead(reader)) return false;
       cache.MoveToNewest(block);
       view = {block->Offset(), block->Next(), block->BytesUsed(), block->Sequence(), block->TotalSize(), block->Data()};
       return true;
@@ -95,6 +99,32 @@ void TBlobFile::FillChainWindow(uint32_t offset, int32_t blocksAhead) {
   chainWindowStart = offset;
   chainWindowBlocks = read;
   chainFillEnd = offset + uint32_t(read) * blockSize;
+  if (!follows) KeepLookUpBlocks();
+}
+
+// A look-up's blocks are kept in the cache as the data file keeps a
+// look-up's records: a statement run again (scattered rows' memos) finds
+// them in memory, where the window would have given them up at the next
+// fill. Only idle entries make room, so a read never writes back; a
+// transaction's cache only grows, and an answer's values are read once.
+void TBlobFile::KeepLookUpBlocks() {
+  if (Temporary || table->HoldsTransactionLock()) return;
+  for (int32_t i = 0; i < chainWindowBlocks; ++i) {
+    const uint32_t offset = chainWindowStart + uint32_t(i) * blockSize;
+    if (cache.Find(offset)) continue;  // the cache's may be newer
+    TBlock* block = nullptr;
+    if (cache.Count() < cache.Capacity) {
+      block = blockStack.Take();
+    } else {
+      block = cache.LeastRecentlyIdle(IdleSearchLimit);
+      if (!block) return;
+      if (!cache.Remove(block)) RaiseBlobError(EngErrBlocksCorrupt);
+      block->Reset();
+    }
+    block->SetOffset(offset);
+    block->LoadDeciphered(chainWindow.get() + size_t(i) * blockSize);
+    cache.Insert(block);
+  }
 }
 
 void TBlobFile::ForgetChainWindow() {

@@ -1,8 +1,11 @@
 // BLOB values read ahead along their chains, as another user of the table
 // sees them: read-ahead never hides a change that the change check finds.
 
+#include <fstream>
+
 #include "engBlobFieldTestSupport.h"
 #include "engBlobTestSupport.h"
+#include "engBlobLayout.h"
 #include "engErrorCodes.h"
 #include "engSession.h"
 
@@ -159,6 +162,138 @@ TEST_F(BlobFieldTest, LookedUpValuesAroundALookUpsWindowReadWhole) {
       EXPECT_EQ(ReadValue(record, fFirstMemo), value(i)) << sizes[size_t(i / 2)];
     }
   }
+}
+
+// A look-up's blocks stay in the cache from one statement to the next, yet
+// no read ever gets older bytes than the file holds: after another user's
+// rewrite in place (a session of its own, another process), a rollback, a
+// drop of the cache, or a change of the reader's own not yet written, the
+// changed value looked up again and a walk along every value after it read
+// the bytes as they stand, and so do both once the change is written.
+TEST_F(BlobFieldTest, ValuesReadAfterTheirLookedUpBlocksWereKeptAreNeverStale) {
+  enum class TChange { OtherSession, OtherProcess, Rollback, DroppedCache, OwnUnwritten };
+  Create(64);
+  const int32_t data = DataSize();
+  constexpr int Count = 60;
+  const size_t size = size_t(3 * data);  // within a look-up's window
+  std::vector<std::vector<uint8_t>> values;
+  for (int i = 0; i < Count; ++i) values.push_back(Bytes(size, i));
+  {
+    // Inserted as a program would, keys and all: the other process opens
+    // the table with its indexes.
+    Close();
+    std::unique_ptr<TTableCursor> writer = NewTableCursor(directory);
+    writer->SetOpenOptions({.TableName = "MEMOS"});
+    writer->Open();
+    for (int i = 0; i < Count; ++i) {
+      std::vector<uint8_t> record(writer->Fields().CursorRecordSize(), 0);
+      writer->Fields().WriteField(fMemoId, record.data(), int32_t(i + 1));
+      ASSERT_EQ(writer->Blobs().OpenBlob(fFirstMemo, record.data(), {.Release = true}), 0);
+      ASSERT_EQ(writer->Blobs().WriteBlob(fFirstMemo, record.data(), TFieldNumbering::Cursor, values[size_t(i)], 0),
+                0);
+      writer->InsertRecord(record.data());
+    }
+    writer.reset();
+    Open();
+  }
+  std::vector<uint32_t> firsts;
+  for (uint32_t number = 1; number <= Count; ++number)
+    firsts.push_back(uint32_t(Reference(Stored(number), fFirstMemo)));
+  TDataSession* otherSession = nullptr;
+  CreateEngineSession(otherSession);
+  std::unique_ptr<TTableCursor> other = NewTableCursor(otherSession->OpenDirectory("", folder));
+  other->SetOpenOptions({.TableName = "MEMOS"});
+  other->Open();
+  TableHelperProcess process;
+  ASSERT_EQ(process.Ask("cursor " + folder + " MEMOS shared"), 0u);
+
+  // A row read as a cursor operation reads it, inside the change check.
+  auto lookUp = [&](uint32_t number) {
+    table->LockChangeCheck();
+    std::vector<uint8_t> record = Stored(number);
+    table->UnlockChangeCheck();
+    return record;
+  };
+  auto expectAll = [&](const char* stage) {
+    for (uint32_t number = 1; number <= Count; ++number) {
+      std::vector<uint8_t> record = lookUp(number);
+      EXPECT_EQ(ReadValue(record, fFirstMemo), values[number - 1]) << stage << " " << number;
+    }
+  };
+  const TChange changes[] = {TChange::OtherSession, TChange::OtherProcess, TChange::Rollback, TChange::DroppedCache,
+                             TChange::OwnUnwritten};
+  uint32_t changed = 5;
+  for (const TChange change : changes) {
+    SCOPED_TRACE(int(change));
+    changed += 11;
+    // Scattered look-ups, from the last back, each keeping its blocks.
+    for (uint32_t number = Count; number >= 7; number -= 7) {
+      std::vector<uint8_t> record = lookUp(number);
+      ASSERT_EQ(ReadValue(record, fFirstMemo), values[number - 1]);
+    }
+    std::vector<uint8_t> record = lookUp(changed);
+    ASSERT_EQ(ReadValue(record, fFirstMemo), values[changed - 1]);
+    ASSERT_GT(BlobFile().CachedBlockCount(), 0);
+    std::vector<uint8_t>& value = values[changed - 1];
+    switch (change) {
+      case TChange::OtherSession: {
+        value = Bytes(size, 100 + int(changed));
+        other->SetToBegin();
+        std::vector<uint8_t> rewritten(other->Fields().CursorRecordSize(), 0);
+        for (uint32_t n = 0; n < changed; ++n) ASSERT_EQ(other->GetNextRecord(rewritten.data()), 0);
+        ASSERT_EQ(other->Blobs().OpenBlob(fFirstMemo, rewritten.data(), {.Release = true}), 0);
+        ASSERT_EQ(other->Blobs().WriteBlob(fFirstMemo, rewritten.data(), TFieldNumbering::Cursor, value, 0), 0);
+        other->ModifyRecord(rewritten.data());
+        break;
+      }
+      case TChange::OtherProcess:
+        value.assign(size, uint8_t(changed));
+        ASSERT_EQ(process.Ask("rewritememo " + std::to_string(changed) + " " + std::to_string(size) + " " +
+                              std::to_string(changed)),
+                  0u);
+        break;
+      case TChange::Rollback: {
+        directory->StartTransaction();
+        WriteValue(record, fFirstMemo, Bytes(size, 200));
+        Post(record);
+        ASSERT_EQ(ReadValue(record, fFirstMemo), Bytes(size, 200));
+        directory->Rollback();
+        break;
+      }
+      case TChange::DroppedCache: {
+        // The bytes on disk change with no change counted: only the drop
+        // can make the next read see them.
+        const uint32_t at = firsts[changed - 1] + uint32_t(64 + BlockHeaderSize);
+        std::fstream file(PathOf("MEMOS.BLB"), std::ios::in | std::ios::out | std::ios::binary);
+        const std::vector<uint8_t> patch = Bytes(size_t(data), 300);
+        file.seekp(at);
+        file.write(reinterpret_cast<const char*>(patch.data()), std::streamsize(patch.size()));
+        file.close();
+        std::copy(patch.begin(), patch.end(), value.begin() + data);
+        BlobFile().DropCache();
+        break;
+      }
+      case TChange::OwnUnwritten: {
+        TBlock* block = nullptr;
+        ASSERT_TRUE(BlobFile().GetBlock(nullptr, firsts[changed - 1] + 64, block, 1, false));
+        const std::vector<uint8_t> patch = Bytes(size_t(data), 400);
+        block->WriteData(0, data, patch.data());
+        BlobFile().ReleaseBlock(block);
+        std::copy(patch.begin(), patch.end(), value.begin() + data);
+        break;
+      }
+    }
+    record = lookUp(changed);
+    EXPECT_EQ(ReadValue(record, fFirstMemo), value);
+    expectAll("walked");
+    table->LockWrite();
+    table->WriteHeaders({.ForceData = true, .ForceIndex = true});
+    table->UnlockWrite();
+    expectAll("written");
+  }
+  ASSERT_EQ(process.Ask("closecursor"), 0u);
+  other.reset();
+  FreeEngineSession(otherSession);
 }
 
 TEST_F(BlobFieldTest, NewValuesAppendedWholeReadBackAndReuseFreedBlocksFirst) {

@@ -249,6 +249,24 @@ private:
       cursor->Open();
       return 0;
     }
+    if (command == "rewritememo") {
+      // The cursor's record in natural order place number: its first BLOB
+      // field (after the ID) rewritten whole with length bytes of one value.
+      int64_t fill = 0;
+      args >> number >> length >> fill;
+      cursor->SetIndexNo(NaturalOrderIndex);
+      cursor->SetToBegin();
+      std::vector<uint8_t> record(cursor->Fields().CursorRecordSize(), 0);
+      for (int64_t n = 0; n < number; ++n)
+        if (const int32_t error = cursor->GetNextRecord(record.data()); error != 0) return error;
+      const std::vector<uint8_t> value(static_cast<size_t>(length), static_cast<uint8_t>(fill));
+      if (const int32_t error = cursor->Blobs().OpenBlob(2, record.data(), {.Release = true}); error != 0) return error;
+      if (const int32_t error = cursor->Blobs().WriteBlob(2, record.data(), TFieldNumbering::Cursor, value, 0);
+          error != 0)
+        return error;
+      cursor->ModifyRecord(record.data());
+      return 0;
+    }
     if (command == "closecursor") {
       cursor.reset();
       return 0;
