@@ -710,16 +710,6 @@ void ClearPlan(TDataQuery& query) {
 
 namespace {
 
-// The top-level conditions an AND (and the ANDs under it) joins.
-void CollectConjuncts(const TExpToken& node, std::vector<const TExpToken*>& parts) {
-  if (node.Kind == nkBinary && node.Code == opAnd && node.First && node.Second) {
-    CollectConjuncts(*node.First, parts);
-    CollectConjuncts(*node.Second, parts);
-    return;
-  }
-  parts.push_back(&node);
-}
-
 // A filter an index serves in part, added but not active: the conditions
 // an index serves go onto the cursor and the others, which the filter's
 // scan would read the records those let through for, are tested as the row

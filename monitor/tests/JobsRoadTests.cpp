@@ -398,14 +398,7 @@ TEST_F(JobsRoadTest, AServerDownAtItsFirstWatchIsOneOutageAndItsJobsArriveOnceWh
     }
     return true;
   }));
-  for (const std::string& printer : printers) {
-    uint32_t status = 0;
-    ASSERT_TRUE(harness->WaitUntilWatched(printer, [&] {
-      status ^= PRINTER_STATUS_PAUSED;
-      spooler->SetPrinterStatus(printer, status);
-    })) << printer;
-    spooler->SetPrinterStatus(printer, 0);
-  }
+  ASSERT_NO_FATAL_FAILURE(WaitUntilEachWatched(printers));
   spooler->PrintJob(printers[0], waiting);
   spooler->RemoveJob(printers[0], waiting);
   const uint32_t after = spooler->SubmitJob(printers[1], SampleJob("after", 1, 10));

@@ -61,6 +61,11 @@ protected:
     ASSERT_TRUE(harness->WaitUntil([&] {
       return harness->EnumerationsEnded() && PrinterThreadCount() == static_cast<int32_t>(printers.size());
     }));
+    WaitUntilEachWatched(printers);
+  }
+
+  // Each printer's watch hears a change: its status is toggled until it does.
+  void WaitUntilEachWatched(const std::vector<std::string>& printers) {
     for (const std::string& printer : printers) {
       uint32_t status = 0;
       ASSERT_TRUE(harness->WaitUntilWatched(printer, [&] {

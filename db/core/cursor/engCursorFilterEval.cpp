@@ -20,6 +20,7 @@
 #include "engErrors.h"
 #include "engExpCodes.h"
 #include "engExpEval.h"
+#include "engExpTreeQueries.h"
 #include "engKeyEncoding.h"
 #include "engLittleEndian.h"
 #include "engRecordsBitmap.h"
@@ -228,17 +229,6 @@ private:
   TExpEvalContext context;
   std::unique_ptr<TResultsByValue> results;
 };
-
-// The conditions an AND (and the ANDs under it) joins, in the order they
-// are evaluated.
-void CollectConjuncts(const TExpToken& node, std::vector<const TExpToken*>& parts) {
-  if (node.Kind == nkBinary && node.Code == opAnd && node.First && node.Second) {
-    CollectConjuncts(*node.First, parts);
-    CollectConjuncts(*node.Second, parts);
-    return;
-  }
-  parts.push_back(&node);
-}
 
 // Tests records against the conditions an AND joins, each in turn with a
 // test of its own, as a filter's scans test them: a condition of one short

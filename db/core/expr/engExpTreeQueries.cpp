@@ -48,3 +48,12 @@ bool ReferencesColumn(const TExpToken* node) {
 bool ContainsAggregate(const TExpToken* node) {
   return AnyNode(node, [](const TExpToken* n) { return n->Kind == nkFunction && n->Code >= fnSum && n->Code <= fnAvg; });
 }
+
+void CollectConjuncts(const TExpToken& node, std::vector<const TExpToken*>& parts) {
+  if (node.Kind == nkBinary && node.Code == opAnd && node.First && node.Second) {
+    CollectConjuncts(*node.First, parts);
+    CollectConjuncts(*node.Second, parts);
+    return;
+  }
+  parts.push_back(&node);
+}

@@ -1,6 +1,8 @@
 #pragma once
 // Questions the filter optimiser and the join planner ask of a tree.
 
+#include <vector>
+
 #include "engExpToken.h"
 
 // An OR, or a NOT over a condition that is not disjunctive.
@@ -12,3 +14,6 @@ bool IsUnderNot(const TExpToken* node);
 bool ReferencesColumn(const TExpToken* node);
 // The tree holds SUM, COUNT, MIN, MAX or AVG, searched as ReferencesColumn.
 bool ContainsAggregate(const TExpToken* node);
+// The conditions an AND (and the ANDs under it) joins, in the order they
+// are evaluated, appended to parts.
+void CollectConjuncts(const TExpToken& node, std::vector<const TExpToken*>& parts);

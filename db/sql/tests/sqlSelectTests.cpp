@@ -1020,19 +1020,9 @@ TEST_F(SqlSelectTest, ConditionsNoIndexServesGiveInTheRowLoopWhatTheirBitmapGive
   counted.SetProgressHandler([](int32_t, int32_t, bool&) {});
   for (TQueryStatement* statement : {&plain, &counted})
     statement->MainQuery().Run.MaxAnswerFillBytes = UncountedAnswerFillBytes;
-  TDataSession* other = nullptr;
-  CreateEngineSession(other);
-  TDataDirectory* otherDirectory = other->OpenDirectory("", folder);
-  for (const char* change : {"UPDATE printed SET ok = TRUE WHERE id < 3000 AND ok = FALSE",
-                             "UPDATE printed SET ok = FALSE, owner = 'bOB' WHERE id > 7000 AND ok IS NULL",
-                             "DELETE FROM printed WHERE id BETWEEN 4000 AND 4200"}) {
-    TQueryStatement statement(otherDirectory);
-    int32_t position = 0;
-    statement.Prepare(change, position);
-    statement.Execute();
-  }
-  other->CloseDirectory(otherDirectory);
-  FreeEngineSession(other);
+  ExecInAnotherSession({"UPDATE printed SET ok = TRUE WHERE id < 3000 AND ok = FALSE",
+                        "UPDATE printed SET ok = FALSE, owner = 'bOB' WHERE id > 7000 AND ok IS NULL",
+                        "DELETE FROM printed WHERE id BETWEEN 4000 AND 4200"});
   const TRun tested = run(plain, true);
   EXPECT_EQ(tested.Rows, run(counted, false).Rows);
   EXPECT_EQ(tested.Rows.size(), Query("SELECT id FROM printed WHERE ok IS NULL OR NOT ok").size());
@@ -1121,20 +1111,10 @@ TEST_F(SqlSelectTest, FiltersAnIndexServesInPartFinishInTheRowLoopAsTheirScanWou
   counted.SetProgressHandler([](int32_t, int32_t, bool&) {});
   for (TQueryStatement* statement : {&plain, &counted})
     statement->MainQuery().Run.MaxAnswerFillBytes = UncountedAnswerFillBytes;
-  TDataSession* other = nullptr;
-  CreateEngineSession(other);
-  TDataDirectory* otherDirectory = other->OpenDirectory("", folder);
-  for (const char* change : {"UPDATE jobs SET day = '2025-04-01' WHERE id < 2000 AND owner = 'Bob'",
-                             "UPDATE jobs SET day = '2025-03-01', ok = TRUE WHERE id > 6000 AND day = '2025-02-28'",
-                             "UPDATE jobs SET owner = 'bOB', ok = TRUE WHERE id > 4000 AND owner = 'ANN'",
-                             "DELETE FROM jobs WHERE id BETWEEN 3000 AND 3500"}) {
-    TQueryStatement statement(otherDirectory);
-    int32_t position = 0;
-    statement.Prepare(change, position);
-    statement.Execute();
-  }
-  other->CloseDirectory(otherDirectory);
-  FreeEngineSession(other);
+  ExecInAnotherSession({"UPDATE jobs SET day = '2025-04-01' WHERE id < 2000 AND owner = 'Bob'",
+                        "UPDATE jobs SET day = '2025-03-01', ok = TRUE WHERE id > 6000 AND day = '2025-02-28'",
+                        "UPDATE jobs SET owner = 'bOB', ok = TRUE WHERE id > 4000 AND owner = 'ANN'",
+                        "DELETE FROM jobs WHERE id BETWEEN 3000 AND 3500"});
   const TRun tested = run(plain, true);
   EXPECT_EQ(tested.Rows, run(counted, false).Rows);
   EXPECT_EQ(tested.Rows.size(),
@@ -1208,15 +1188,7 @@ TEST_F(SqlTest, AnotherProcesssAppendsAreSeenWholeWithinAndBetweenExecutions) {
   ASSERT_EQ(writer.Ask("insert 101 100"), 0u);
   EXPECT_EQ(Rows(statement.Execute()), upTo(200));
 
-  TDataSession* other = nullptr;
-  CreateEngineSession(other);
-  {
-    TQueryStatement insert(other->OpenDirectory("", folder));
-    int32_t position = 0;
-    insert.Prepare("INSERT INTO rows VALUES (201, 'N201', 1)", position);
-    insert.Execute();
-  }
-  FreeEngineSession(other);
+  ExecInAnotherSession({"INSERT INTO rows VALUES (201, 'N201', 1)"});
   EXPECT_EQ(Rows(statement.Execute()), upTo(201));
 
   ASSERT_EQ(writer.Ask("retry 50 100"), 0u);

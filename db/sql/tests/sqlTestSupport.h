@@ -88,6 +88,22 @@ protected:
     return statement;
   }
 
+  // Runs each statement in a session of its own, which meets this one only
+  // through the files and their locks, as another process would.
+  void ExecInAnotherSession(const std::vector<std::string>& texts) {
+    TDataSession* other = nullptr;
+    CreateEngineSession(other);
+    const std::unique_ptr<TDataSession, void (*)(TDataSession*)> owned(other, FreeEngineSession);
+    TDataDirectory* otherDirectory = other->OpenDirectory("", folder);
+    for (const std::string& text : texts) {
+      TQueryStatement statement(otherDirectory);
+      int32_t position = 0;
+      statement.Prepare(text, position);
+      statement.Execute();
+    }
+    other->CloseDirectory(otherDirectory);
+  }
+
   static TRows Rows(TTableCursor* cursor) {
     TRows rows;
     if (!cursor) return rows;
