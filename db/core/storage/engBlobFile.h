@@ -327,8 +327,9 @@ private:
     return index < uint32_t(chainWindowBlocks) ? chainWindow.get() + size_t(index) * blockSize : nullptr;
   }
   void FillChainWindow(uint32_t offset, int32_t blocksAhead);
-  // The window just filled by a look-up, into the cache as unchanged blocks.
-  void KeepLookUpBlocks();
+  // The first count blocks of the window just filled by a look-up, into
+  // the cache as unchanged blocks.
+  void KeepLookUpBlocks(int32_t count);
   static constexpr int32_t IdleSearchLimit = 64;
   // The block at offset taken into the cache from the window, pinned by
   // none; nullptr when the window does not hold it.

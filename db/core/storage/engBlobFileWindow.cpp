@@ -99,7 +99,18 @@ void TBlobFile::FillChainWindow(uint32_t offset, int32_t blocksAhead) {
   chainWindowStart = offset;
   chainWindowBlocks = read;
   chainFillEnd = offset + uint32_t(read) * blockSize;
-  if (!follows) KeepLookUpBlocks();
+  if (!follows) {
+    // The blocks the value wants, not the whole fill: the rest are other
+    // values' that a reader of scattered rows mostly never asks for, and
+    // past the cache's room keeping them pushed out blocks asked for again.
+    int32_t wanted = blocksAhead;
+    if (wanted <= 1) {
+      const uint32_t total = GetLE32(images + BlkTotalSize);
+      wanted = int32_t(std::min<uint32_t>((total + uint32_t(BlockDataSize()) - 1) / uint32_t(BlockDataSize()),
+                                          uint32_t(read)));
+    }
+    KeepLookUpBlocks(std::clamp(wanted, 1, read));
+  }
 }
 
 // A look-up's blocks are kept in the cache as the data file keeps a
@@ -107,9 +118,10 @@ void TBlobFile::FillChainWindow(uint32_t offset, int32_t blocksAhead) {
 // them in memory, where the window would have given them up at the next
 // fill. Only idle entries make room, so a read never writes back; a
 // transaction's cache only grows, and an answer's values are read once.
-void TBlobFile::KeepLookUpBlocks() {
+void TBlobFile::KeepLookUpBlocks(int32_t count) {
   if (Temporary || table->HoldsTransactionLock()) return;
-  for (int32_t i = 0; i < chainWindowBlocks; ++i) {
+  ORV_ASSERT(count <= chainWindowBlocks);
+  for (int32_t i = 0; i < count; ++i) {
     const uint32_t offset = chainWindowStart + uint32_t(i) * blockSize;
     if (cache.Find(offset)) continue;  // the cache's may be newer
     TBlock* block = nullptr;
