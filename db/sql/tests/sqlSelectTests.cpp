@@ -35,6 +35,20 @@ protected:
     Exec("INSERT INTO site VALUES (20, 'Rome')");
   }
 
+  // An execution's rows and where its answer was kept, having checked
+  // whether its row loop tested the filter.
+  struct TRun {
+    TRows Rows;
+    bool InMemory = false;
+  };
+  static TRun Run(TQueryStatement& statement, bool rowLoop) {
+    TRun result;
+    result.Rows = Rows(statement.Execute());
+    result.InMemory = statement.MainQuery().Run.AnswerInMemory;
+    EXPECT_EQ(statement.MainQuery().Run.Joins.RowTest != nullptr, rowLoop);
+    return result;
+  }
+
   static TRows Sorted(TRows rows) {
     std::sort(rows.begin(), rows.end());
     return rows;
@@ -980,17 +994,6 @@ TEST_F(SqlSelectTest, ConditionsNoIndexServesGiveInTheRowLoopWhatTheirBitmapGive
       "SELECT DISTINCT owner, note FROM printed WHERE owner <> 'bob'",
       "SELECT id FROM printed WHERE doc LIKE 'a%' AND id > 7000",
   };
-  struct TRun {
-    TRows Rows;
-    bool InMemory = false;
-  };
-  auto run = [&](TQueryStatement& statement, bool rowLoop) {
-    TRun result;
-    result.Rows = Rows(statement.Execute());
-    result.InMemory = statement.MainQuery().Run.AnswerInMemory;
-    EXPECT_EQ(statement.MainQuery().Run.Joins.RowTest != nullptr, rowLoop);
-    return result;
-  };
   auto bothWays = [&](const char* text, size_t rows, bool inMemory) {
     SCOPED_TRACE(text);
     TQueryStatement& plain = Prepare(text);
@@ -998,8 +1001,8 @@ TEST_F(SqlSelectTest, ConditionsNoIndexServesGiveInTheRowLoopWhatTheirBitmapGive
     counted.SetProgressHandler([](int32_t, int32_t, bool&) {});
     for (TQueryStatement* statement : {&plain, &counted})
       statement->MainQuery().Run.MaxAnswerFillBytes = UncountedAnswerFillBytes;
-    const TRun tested = run(plain, true);
-    const TRun scanned = run(counted, false);
+    const TRun tested = Run(plain, true);
+    const TRun scanned = Run(counted, false);
     EXPECT_EQ(tested.Rows, scanned.Rows);
     EXPECT_EQ(tested.Rows.size(), rows);
     EXPECT_EQ(tested.InMemory, scanned.InMemory);
@@ -1023,8 +1026,8 @@ TEST_F(SqlSelectTest, ConditionsNoIndexServesGiveInTheRowLoopWhatTheirBitmapGive
   ExecInAnotherSession({"UPDATE printed SET ok = TRUE WHERE id < 3000 AND ok = FALSE",
                         "UPDATE printed SET ok = FALSE, owner = 'bOB' WHERE id > 7000 AND ok IS NULL",
                         "DELETE FROM printed WHERE id BETWEEN 4000 AND 4200"});
-  const TRun tested = run(plain, true);
-  EXPECT_EQ(tested.Rows, run(counted, false).Rows);
+  const TRun tested = Run(plain, true);
+  EXPECT_EQ(tested.Rows, Run(counted, false).Rows);
   EXPECT_EQ(tested.Rows.size(), Query("SELECT id FROM printed WHERE ok IS NULL OR NOT ok").size());
   EXPECT_NE(tested.Rows.size(), size_t(5 * Total / 7));
 }
@@ -1076,17 +1079,6 @@ TEST_F(SqlSelectTest, FiltersAnIndexServesInPartFinishInTheRowLoopAsTheirScanWou
        5 * Copies, true, false},
       {"SELECT id, note FROM jobs WHERE ok = TRUE AND day >= '2025-02-28'", 5 * Copies, false, false},
   };
-  struct TRun {
-    TRows Rows;
-    bool InMemory = false;
-  };
-  auto run = [&](TQueryStatement& statement, bool rowLoop) {
-    TRun result;
-    result.Rows = Rows(statement.Execute());
-    result.InMemory = statement.MainQuery().Run.AnswerInMemory;
-    EXPECT_EQ(statement.MainQuery().Run.Joins.RowTest != nullptr, rowLoop);
-    return result;
-  };
   for (const TCase& each : cases) {
     SCOPED_TRACE(each.Text);
     TQueryStatement& plain = Prepare(each.Text);
@@ -1094,8 +1086,8 @@ TEST_F(SqlSelectTest, FiltersAnIndexServesInPartFinishInTheRowLoopAsTheirScanWou
     counted.SetProgressHandler([](int32_t, int32_t, bool&) {});
     for (TQueryStatement* statement : {&plain, &counted})
       statement->MainQuery().Run.MaxAnswerFillBytes = UncountedAnswerFillBytes;
-    const TRun tested = run(plain, each.RowLoop);
-    const TRun scanned = run(counted, false);
+    const TRun tested = Run(plain, each.RowLoop);
+    const TRun scanned = Run(counted, false);
     EXPECT_EQ(tested.Rows, scanned.Rows);
     EXPECT_EQ(tested.Rows.size(), each.Rows);
     EXPECT_EQ(tested.InMemory, scanned.InMemory);
@@ -1115,8 +1107,8 @@ TEST_F(SqlSelectTest, FiltersAnIndexServesInPartFinishInTheRowLoopAsTheirScanWou
                         "UPDATE jobs SET day = '2025-03-01', ok = TRUE WHERE id > 6000 AND day = '2025-02-28'",
                         "UPDATE jobs SET owner = 'bOB', ok = TRUE WHERE id > 4000 AND owner = 'ANN'",
                         "DELETE FROM jobs WHERE id BETWEEN 3000 AND 3500"});
-  const TRun tested = run(plain, true);
-  EXPECT_EQ(tested.Rows, run(counted, false).Rows);
+  const TRun tested = Run(plain, true);
+  EXPECT_EQ(tested.Rows, Run(counted, false).Rows);
   EXPECT_EQ(tested.Rows.size(),
             Query("SELECT id FROM jobs WHERE ok = TRUE AND day >= '2025-03-01' AND day <= '2025-03-31'").size());
   EXPECT_NE(tested.Rows.size(), size_t(3 * Copies));
