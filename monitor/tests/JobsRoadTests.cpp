@@ -47,6 +47,20 @@ protected:
     return harness->WaitUntil([&] { return database->RowCount() >= count; });
   }
 
+  // A one-page job that prints and leaves the queue.
+  void PrintOne(const std::string& printer, const std::string& document) {
+    const uint32_t job = spooler->SubmitJob(printer, SampleJob(document, 1, 10));
+    spooler->PrintJob(printer, job);
+    spooler->RemoveJob(printer, job);
+  }
+
+  // The jobs table's rows as printer, document and whether it printed.
+  std::multiset<std::string> RecordedJobs() const {
+    std::multiset<std::string> rows;
+    for (const std::string& row : database->Rows({"PrinterName", "Document", "JobPrinted"})) rows.insert(row);
+    return rows;
+  }
+
   static std::string Row(TDateTime submitted, uint32_t id, const std::string& printer, const std::string& owner,
                          uint32_t pages, uint32_t total, uint32_t bytes, uint32_t size, const std::string& document,
                          uint32_t status, bool printed, const std::string& machine = "\\\\DESK7") {
@@ -340,15 +354,11 @@ TEST_F(JobsRoadTest, AServerThatStopsAnsweringIsOneAlertAndItsJobsArriveOnceWhen
   ASSERT_TRUE(harness->WaitUntil([&] { return harness->Alerts().size() == 2; }))
       << testing::PrintToString(harness->Alerts());
   EXPECT_EQ(harness->Alerts()[1].rfind("EAlertInfo: ", 0), 0u) << harness->Alerts()[1];
-  const uint32_t after = spooler->SubmitJob(printers[1], SampleJob("after", 1, 10));
-  spooler->PrintJob(printers[1], after);
-  spooler->RemoveJob(printers[1], after);
+  PrintOne(printers[1], "after");
   ASSERT_TRUE(WaitForRows(4));
   ASSERT_TRUE(harness->ShutdownMonitoring(60000));
-  std::multiset<std::string> rows;
-  for (const std::string& row : database->Rows({"PrinterName", "Document", "JobPrinted"})) rows.insert(row);
-  EXPECT_EQ(rows, (std::multiset<std::string>{printers[0] + "|local|True", printers[1] + "|before|True",
-                                              printers[1] + "|unseen|True", printers[1] + "|after|True"}));
+  EXPECT_EQ(RecordedJobs(), (std::multiset<std::string>{printers[0] + "|local|True", printers[1] + "|before|True",
+                                                        printers[1] + "|unseen|True", printers[1] + "|after|True"}));
   EXPECT_THAT(harness->Alerts(), testing::SizeIs(2u));
 }
 
@@ -401,15 +411,11 @@ TEST_F(JobsRoadTest, AServerDownAtItsFirstWatchIsOneOutageAndItsJobsArriveOnceWh
   ASSERT_NO_FATAL_FAILURE(WaitUntilEachWatched(printers));
   spooler->PrintJob(printers[0], waiting);
   spooler->RemoveJob(printers[0], waiting);
-  const uint32_t after = spooler->SubmitJob(printers[1], SampleJob("after", 1, 10));
-  spooler->PrintJob(printers[1], after);
-  spooler->RemoveJob(printers[1], after);
+  PrintOne(printers[1], "after");
   ASSERT_TRUE(WaitForRows(4));
   ASSERT_TRUE(harness->ShutdownMonitoring(60000));
-  std::multiset<std::string> rows;
-  for (const std::string& row : database->Rows({"PrinterName", "Document", "JobPrinted"})) rows.insert(row);
-  EXPECT_EQ(rows, (std::multiset<std::string>{printers[0] + "|queued|True", printers[1] + "|unseen|True",
-                                              printers[0] + "|waiting|True", printers[1] + "|after|True"}));
+  EXPECT_EQ(RecordedJobs(), (std::multiset<std::string>{printers[0] + "|queued|True", printers[1] + "|unseen|True",
+                                                        printers[0] + "|waiting|True", printers[1] + "|after|True"}));
   // The jobs that ended while away come from the history, told together
   // unless a printer's watch heard the news a second after the other's.
   const std::vector<std::string> alerts = harness->Alerts();
