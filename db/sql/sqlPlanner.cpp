@@ -812,6 +812,18 @@ private:
   TSourceTable& table;
 };
 
+// The batch's record i becomes the table's row: shown where the batch holds
+// it (until the cursor's next step) when it has the row's size, else copied.
+void ShowBatchRecord(TSourceTable& table, const TRecordBatch& batch, int32_t i) {
+  if (batch.RecordSize() == table.Record.size()) {
+    table.Shown = batch.Record(i);
+  } else {
+    table.Shown = nullptr;
+    std::memcpy(table.Record.data(), batch.Record(i), std::min(table.Record.size(), batch.RecordSize()));
+  }
+  table.HasRow = true;
+}
+
 class TNestedLoop {
 public:
   TNestedLoop(TDataQuery& query, const std::function<bool()>& row)
@@ -846,13 +858,7 @@ public:
       while (cursor.GetNextRecords(batch) == 0) {
         for (int32_t i = 0; i < batch.Count(); ++i) {
           if (run.RowTest && !run.RowTest->Passes(batch.Record(i), batch.RecordNumber(i))) continue;
-          if (batch.RecordSize() == table.Record.size()) {
-            table.Shown = batch.Record(i);
-          } else {
-            table.Shown = nullptr;
-            std::memcpy(table.Record.data(), batch.Record(i), std::min(table.Record.size(), batch.RecordSize()));
-          }
-          table.HasRow = true;
+          ShowBatchRecord(table, batch, i);
           if (!Loop(index + 1)) return false;
         }
       }
@@ -1009,13 +1015,7 @@ bool ForEachRowInIndexOrder(TDataQuery& query, const std::function<bool()>& row)
         return false;
       }
       if (!passes) continue;
-      if (batch.RecordSize() == table.Record.size()) {
-        table.Shown = record;
-      } else {
-        table.Shown = nullptr;
-        std::memcpy(table.Record.data(), record, std::min(table.Record.size(), batch.RecordSize()));
-      }
-      table.HasRow = true;
+      ShowBatchRecord(table, batch, i);
       if (!row()) return true;
     }
   }

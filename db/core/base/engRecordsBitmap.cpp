@@ -228,18 +228,22 @@ uint32_t TRecordsBitmap::MeaningfulWord(int32_t word) const {
   return value;
 }
 
+int32_t TRecordsBitmap::CountWordsBefore(int32_t word) const {
+  const int32_t end = std::min(high, word);
+  int32_t total = 0;
+  int32_t held = 0;
+  if (low < end) {
+    total = CountWords(bits + low, end - low);
+    held = end - low;
+  }
+  if (fill != 0) total += (word - held) * 32;
+  return total;
+}
+
 int32_t TRecordsBitmap::CountSet() const {
   if (wordCount == 0) return 0;
   const int32_t last = wordCount - 1;
-  int32_t total = std::popcount(MeaningfulWord(last));
-  const int32_t end = std::min(high, last);
-  int32_t held = 0;
-  if (low < end) {
-    total += CountWords(bits + low, end - low);
-    held = end - low;
-  }
-  if (fill != 0) total += (last - held) * 32;
-  return total;
+  return std::popcount(MeaningfulWord(last)) + CountWordsBefore(last);
 }
 
 int32_t TRecordsBitmap::SetRunLength(int32_t recordNumber, int32_t limit, int32_t maxGap) const {
@@ -260,15 +264,7 @@ int32_t TRecordsBitmap::CountSetBefore(int32_t recordNumber) const {
   int32_t last = std::min(recordNumber - 1, recordCount);
   if (last < 1) return 0;
   const int32_t lastWord = WordOf(last);
-  int32_t total = std::popcount(Word(lastWord) & LowBits(((last - 1) & 31) + 1));
-  const int32_t end = std::min(high, lastWord);
-  int32_t held = 0;
-  if (low < end) {
-    total += CountWords(bits + low, end - low);
-    held = end - low;
-  }
-  if (fill != 0) total += (lastWord - held) * 32;
-  return total;
+  return std::popcount(Word(lastWord) & LowBits(((last - 1) & 31) + 1)) + CountWordsBefore(lastWord);
 }
 
 int32_t TRecordsBitmap::NextNonZeroWord(int32_t word) const {

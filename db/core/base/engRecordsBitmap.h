@@ -69,6 +69,8 @@ private:
 
   uint32_t Word(int32_t word) const { return word >= low && word < high ? bits[word] : fill; }
   uint32_t MeaningfulWord(int32_t word) const;
+  // The bits set in the words before word.
+  int32_t CountWordsBefore(int32_t word) const;
   // Words first .. last become held, with the fill's value where they were not.
   void Cover(int32_t first, int32_t last);
   void ClearRecords(int32_t first, int32_t last);

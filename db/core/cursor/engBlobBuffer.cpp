@@ -117,14 +117,7 @@ void TBlobBuffer::Load() {
   if (FirstOffset == 0) return;
   // The buffer's own bytes are the room; a load that starts over keeps
   // none of the first pass.
-  class TOwnRoom final : public TBlobValueRoom {
-  public:
-    explicit TOwnRoom(TBlobBuffer& buffer) : buffer(buffer) {}
-    uint8_t* Room(int32_t length) override { return buffer.Overwrite(length); }
-
-  private:
-    TBlobBuffer& buffer;
-  } room(*this);
+  TBlobBufferRoom room(*this);
   size = 0;
   size = LoadChainValue(reader, *blobFile, uint32_t(FirstOffset), Sequence, room);
   Modified = false;

@@ -76,3 +76,13 @@ private:
   // Room for at least count bytes, keeping the first size.
   void Reserve(int32_t count);
 };
+
+// Room for a value in a buffer, which takes it whole as its new value.
+class TBlobBufferRoom final : public TBlobValueRoom {
+public:
+  explicit TBlobBufferRoom(TBlobBuffer& buffer) : buffer(buffer) {}
+  uint8_t* Room(int32_t length) override { return buffer.Overwrite(length); }
+
+private:
+  TBlobBuffer& buffer;
+};

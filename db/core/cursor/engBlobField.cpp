@@ -87,14 +87,7 @@ int32_t TCursorBlobs::CopyBlob(int fieldNo, uint8_t* record, TCursorBlobAccess& 
   if (result != 0) return result;
   // The source's bytes go straight into the open value: its reads come
   // under the source's own bracket, after this cursor's has ended.
-  class TBufferRoom final : public TBlobValueRoom {
-  public:
-    explicit TBufferRoom(TBlobBuffer& buffer) : buffer(buffer) {}
-    uint8_t* Room(int32_t size) override { return buffer.Overwrite(size); }
-
-  private:
-    TBlobBuffer& buffer;
-  } room(*buffer);
+  TBlobBufferRoom room(*buffer);
   try {
     result = source.ReadWholeBlob(sourceFieldNo, sourceRecord, TFieldNumbering::Table, room, length);
   } catch (...) {
