@@ -189,6 +189,13 @@ public:
   uint32_t NewRecordNumber() const;
   // The record an insert fills: the first free one or a new one at the end.
   bool NewRecord(TReadContext* reader, TRecord*& record);
+  // NewRecord, the record's fields and auto-increment value copied in and
+  // given back, in one step for an append whose every byte the caller has
+  // (record: the file's record size, from byte 0): it goes where the held
+  // records keep it, with no record taken, cleared and given back. False,
+  // with no record added, when the next record is not a held append (the
+  // caller takes it through NewRecord).
+  bool AppendHeldRecord(const uint8_t* record);
   void FreeRecord(TRecord* record);
   // True when any record was written. A temporary file's records appended
   // past its end are held in memory instead (HeldRecordCount), up to
@@ -328,6 +335,14 @@ private:
 
   // The cache.
   TRecord* AppendRecord();
+  // The number the next append takes; the table is full when there is none.
+  uint32_t NextAppendNumber() const;
+  // Room for the append of number among the held records (a run of the
+  // announced sort taken first when they outgrow memory); null when it
+  // goes to the cache instead.
+  uint8_t* HeldAppendImage(uint32_t number);
+  // The header after the append of number.
+  void NoteAppended(uint32_t number);
   void ReadRecords(TReadContext* reader, uint32_t recordNumber, const TRecordReadOptions& options);
   // Reads the records the reader names as its next ones that are not cached.
   void ReadUpcoming(TReadContext* reader, uint32_t recordNumber, bool forward);

@@ -10,6 +10,7 @@
 #include "rtlAssert.h"
 #include "engDataFile.h"
 #include "engErrorCodes.h"
+#include "engLittleEndian.h"
 #include "engFileBuffer.h"
 #include "engScopeGuard.h"
 #include "rtlExceptions.h"
@@ -175,17 +176,31 @@ void TDataFile::ReleaseRecord(TRecord* record) {
   }
 }
 
-TRecord* TDataFile::AppendRecord() {
+uint32_t TDataFile::NextAppendNumber() const {
   const uint32_t number = NextRecordNumber();
   if (number >= MaxRecordNumber || int64_t(RecordSize()) * number > MaxRecordAreaBytes)
     RaiseData(EngErrTableFull);
-  TRecord* record;
-  if (!heldAppend && !table->HoldsTransactionLock() && RunsTakeOverflow(number)) RunHeld();
+  return number;
+}
+
+uint8_t* TDataFile::HeldAppendImage(uint32_t number) {
   // A transaction's appends stay in its cache until it ends.
-  if (!heldAppend && !table->HoldsTransactionLock() && HoldsRun(number, 1)) {
+  if (heldAppend || table->HoldsTransactionLock()) return nullptr;
+  if (RunsTakeOverflow(number)) RunHeld();
+  return HoldsRun(number, 1) ? AddHeld() : nullptr;
+}
+
+void TDataFile::NoteAppended(uint32_t number) {
+  header.Put32(DatHdrNextRecord, number + 1);
+  SetHeaderModified();
+}
+
+TRecord* TDataFile::AppendRecord() {
+  const uint32_t number = NextAppendNumber();
+  TRecord* record;
+  if (uint8_t* image = HeldAppendImage(number)) {
     // Built where it is held: a fill's rows neither take cache entries
     // nor go through them to the held records.
-    uint8_t* image = AddHeld();
     std::memset(image, 0, RecordSize());
     record = &heldAppend.emplace(this, image, RecordSize());
     record->SetRecordNumber(number);
@@ -197,9 +212,23 @@ TRecord* TDataFile::AppendRecord() {
   }
   // Written even if no field is ever filled, so the file never has a hole.
   record->SetModified(true);
-  header.Put32(DatHdrNextRecord, number + 1);
-  SetHeaderModified();
+  NoteAppended(number);
   return record;
+}
+
+bool TDataFile::AppendHeldRecord(const uint8_t* record) {
+  if (NewRecordNumber() != NextRecordNumber()) return false;
+  const uint32_t number = NextAppendNumber();
+  uint8_t* image = HeldAppendImage(number);
+  if (!image) return false;
+  ORV_ASSERT(RecordSize() >= RecordFirstFieldOffset);
+  image[RecordDeletedOffset] = 0;
+  PutLE32(image + RecordLinkOffset, number);
+  std::memcpy(image + RecordAutoIncOffset, record + RecordAutoIncOffset, size_t(RecordSize() - RecordAutoIncOffset));
+  // As NewRecord leaves the header after an append.
+  header.Put32(DatHdrFirstFree, 0);
+  NoteAppended(number);
+  return true;
 }
 
 void TDataFile::ReadRecords(TReadContext* reader, uint32_t recordNumber, const TRecordReadOptions& options) {

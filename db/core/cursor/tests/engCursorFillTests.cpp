@@ -351,7 +351,9 @@ TEST_F(CursorTest, ReadsOfHeldRecordsSeeChangesFlushesAndOverflow) {
 // keys, and the whole way where a row needs it: a number this cursor or a
 // twin marked, a delete in between. Either way the records, their row
 // numbers and the refusals are those of plain inserts into a twin table,
-// and a row its checks refuse (a required field blank) is refused.
+// and a row its checks refuse (a required field blank) is refused; in a
+// temporary table too, whose appends are held in memory (the short way
+// writes them there whole) until its close writes them.
 TEST_F(CursorTest, AFillsAppendsLeaveWhatPlainInsertsLeave) {
   enum class TStep { Insert, InsertBlank, LockNextThenInsert, TwinLocksNextThenInsert, DeleteSecond };
   const TStep steps[] = {TStep::Insert,      TStep::Insert,       TStep::InsertBlank,
@@ -365,11 +367,20 @@ TEST_F(CursorTest, AFillsAppendsLeaveWhatPlainInsertsLeave) {
     std::vector<uint16_t> Errors;
     std::vector<char> Records;
   };
-  auto run = [&](const std::string& name, bool fill) {
+  auto run = [&](const std::string& name, bool fill, bool temporary) {
     TTableDefinition definition;
     definition.Fields = FieldDefinitionsFromDescs(descs.data(), 2);
-    NewCursor(name, true).CreateTable(definition, false);
-    TDataCursor& cursor = OpenCursor(name, true);
+    TDataCursor& cursor = NewCursor(name, true);
+    if (temporary) {
+      cursor.SetOpenOptions({.TableName = name, .Exclusive = true, .TemporaryTable = true});
+      cursor.CreateTableAndOpen(definition, true);
+      // As an answer is emptied before each fill: its records are known
+      // to be none on disk, so appends are held.
+      cursor.EmptyTable();
+    } else {
+      cursor.CreateTable(definition, false);
+      cursor.Open();
+    }
     std::unique_ptr<TDataCursor> twin(cursor.Clone());
     TResult result;
     int32_t next = 0;
@@ -413,20 +424,44 @@ TEST_F(CursorTest, AFillsAppendsLeaveWhatPlainInsertsLeave) {
       }
     if (fill) cursor.EndFill();
     twin.reset();
-    EXPECT_TRUE(cursor.Table()->IndexesMatchData());
+    TDataFile& file = cursor.Table()->DataFile();
+    EXPECT_EQ(file.HeldRecordCount() > 0, temporary);
+    // A temporary table's "Sys Deleted" keys wait past its fill.
+    if (!temporary) EXPECT_TRUE(cursor.Table()->IndexesMatchData());
     result.Walked = Walk(cursor);
+    if (temporary) {
+      // Its files go at its close: the held images are what it would write,
+      // with the header's counts.
+      file.FlushRecords();
+      file.DropCache();
+      for (uint32_t number = 1; number <= file.PhysicalRecordCount(); ++number) {
+        const uint8_t* image = file.HeldRecordImage(number);
+        EXPECT_NE(image, nullptr) << number;
+        if (image) result.Records.insert(result.Records.end(), image, image + file.RecordSize());
+      }
+      for (const uint32_t count : {file.NextRecordNumber(), file.FirstFreeRecord(), uint32_t(file.GetAutoIncValue())})
+        result.Records.insert(result.Records.end(), reinterpret_cast<const char*>(&count),
+                              reinterpret_cast<const char*>(&count) + sizeof count);
+      cursor.Close(TTemporaryContents::Discard);
+      return result;
+    }
     cursor.Close(TTemporaryContents::Keep);
     result.Records = FileBytes(name + ".DAT");
     // When it was written is the one difference the two may have.
     std::fill_n(result.Records.begin() + DatHdrWriteTime, sizeof(double), 0);
     return result;
   };
-  const TResult plain = run("PLAIN", false);
-  const TResult filled = run("FILLED", true);
-  EXPECT_EQ(filled.Errors, plain.Errors);
-  EXPECT_EQ(filled.Walked, plain.Walked);
-  EXPECT_EQ(filled.Records, plain.Records);
-  // The refusals happened: blanks and the twin's numbers.
-  EXPECT_EQ(std::count(plain.Errors.begin(), plain.Errors.end(), 0), ptrdiff_t(plain.Errors.size()) - 8 - 12);
-  EXPECT_EQ(plain.Walked.size(), size_t(12 * 40 - 12 - 8 - 1));
+  for (const bool temporary : {false, true}) {
+    SCOPED_TRACE(temporary ? "temporary" : "lasting");
+    const std::string kind = temporary ? "TEMP" : "";
+    // The fill first: its held images come from memory no table used.
+    const TResult filled = run("FILLED" + kind, true, temporary);
+    const TResult plain = run("PLAIN" + kind, false, temporary);
+    EXPECT_EQ(filled.Errors, plain.Errors);
+    EXPECT_EQ(filled.Walked, plain.Walked);
+    EXPECT_EQ(filled.Records, plain.Records);
+    // The refusals happened: blanks and the twin's numbers.
+    EXPECT_EQ(std::count(plain.Errors.begin(), plain.Errors.end(), 0), ptrdiff_t(plain.Errors.size()) - 8 - 12);
+    EXPECT_EQ(plain.Walked.size(), size_t(12 * 40 - 12 - 8 - 1));
+  }
 }
