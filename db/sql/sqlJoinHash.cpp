@@ -3,6 +3,7 @@
 #include <cstring>
 #include <optional>
 
+#include "rtlAssert.h"
 #include "engTableCursor.h"
 #include "engExpEval.h"
 #include "engExpToken.h"
@@ -146,34 +147,40 @@ TJoinHash::TRange TJoinHash::Find() const {
   const size_t mask = Slots.size() - 1;
   for (size_t at = size_t(hash) & mask; Slots[at] != 0; at = (at + 1) & mask) {
     const TKeyRows& held = KeyRows[Slots[at] - 1];
-    if (held.Hash == hash && held.Key == key) return held.Range;
+    if (held.Hash == hash && held.Key.size() == key.size() &&
+        BytesAlike(held.Key.data(), reinterpret_cast<const uint8_t*>(key.data()), key.size()))
+      return held.Range;
   }
   return {Rows.cend(), Rows.cend()};
 }
 
 namespace {
 
-// The stored bytes of an outer side that is a bare text column of a table
-// in the evaluation's language: the current row's field, width bytes,
-// with keyed false for NULL. False when it is another kind of side, which
-// is evaluated.
-bool StoredTextOf(const TExpToken& side, uint16_t evaluationLanguage, const uint8_t*& bytes, size_t& width,
-                  bool& keyed) {
+// The field of an outer side that is a bare text column of a table in the
+// evaluation's language, whose stored bytes are its value; false when it
+// is another kind of side, which is evaluated.
+bool StoredTextColumn(const TExpToken& side, uint16_t evaluationLanguage, const TSourceTable*& table,
+                      const TFieldDefinition*& field) {
   if (side.Kind != nkColumn || side.DataType != dtString || side.FieldNo == 0) return false;
-  const TSourceTable* table = BoundSourceTable(side);
+  table = BoundSourceTable(side);
   if (!table || table->Cursor->Fields().LanguageId() != evaluationLanguage) return false;
-  const TFieldDefinition& field = table->Field(side.FieldNo);
-  if (field.Type != dtString) return false;
-  if (!table->HasRow) {
+  field = &table->Field(side.FieldNo);
+  return field->Type == dtString;
+}
+
+// The current row's bytes of such a column, width bytes, with keyed false
+// for NULL.
+void StoredTextOf(const TSourceTable& table, const TFieldDefinition& field, const uint8_t*& bytes, size_t& width,
+                  bool& keyed) {
+  if (!table.HasRow) {
     keyed = false;
-    return true;
+    return;
   }
   bool blank = true;
-  bytes = TCursorFields::StoredValueBytes(field, table->Row(), blank);
-  if (!bytes) return false;
+  bytes = TCursorFields::StoredValueBytes(field, table.Row(), blank);
+  ORV_ASSERT(bytes);  // a text field's value lies in the record
   keyed = !blank;
   width = field.StoredSize;
-  return true;
 }
 
 }  // namespace
@@ -187,8 +194,14 @@ bool OuterJoinKey(TDataQuery& query, const TExpToken& condition, TJoinHash& hash
   const uint8_t* bytes = nullptr;
   size_t width = 0;
   bool keyed = true;
-  if (!(condition.Kind == nkBinary && condition.Code == opAnd) &&
-      StoredTextOf(*condition.Second, language, bytes, width, keyed)) {
+  using TOuterSide = TJoinHash::TOuterSide;
+  if (hash.OuterSide == TOuterSide::Unknown)
+    hash.OuterSide = !(condition.Kind == nkBinary && condition.Code == opAnd) &&
+                             StoredTextColumn(*condition.Second, language, hash.OuterTable, hash.OuterField)
+                         ? TOuterSide::StoredText
+                         : TOuterSide::Other;
+  if (hash.OuterSide == TOuterSide::StoredText) {
+    StoredTextOf(*hash.OuterTable, *hash.OuterField, bytes, width, keyed);
     if (!keyed) return false;
     uint64_t words = WordHashSeed;
     const size_t length = MixText(words, bytes, width);
@@ -204,7 +217,10 @@ bool OuterJoinKey(TDataQuery& query, const TExpToken& condition, TJoinHash& hash
   keyed = true;
   ForEachComparison(condition, [&](const TExpToken& comparison) {
     if (!keyed) return;
-    if (StoredTextOf(*comparison.Second, language, bytes, width, keyed)) {
+    const TSourceTable* table = nullptr;
+    const TFieldDefinition* field = nullptr;
+    if (StoredTextColumn(*comparison.Second, language, table, field)) {
+      StoredTextOf(*table, *field, bytes, width, keyed);
       if (keyed) {
         hash.Key.append(reinterpret_cast<const char*>(bytes), strnlen(reinterpret_cast<const char*>(bytes), width));
         hash.Key += '\0';

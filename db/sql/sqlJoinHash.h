@@ -21,6 +21,7 @@
 #include "engExpToken.h"
 
 class TDataQuery;
+struct TFieldDefinition;
 struct TSourceTable;
 
 // Inner tables of at most this many records (after their own filters).
@@ -53,6 +54,13 @@ struct TJoinHash {
   std::string Key;
   TExpToken Value;
   TExpScratch Scratch;
+  // Whether the outer side is a lone text column read where the row holds
+  // it, found at the first outer row (its table and field stay for the
+  // statement's execution, which builds the table anew).
+  enum class TOuterSide : uint8_t { Unknown, StoredText, Other };
+  TOuterSide OuterSide = TOuterSide::Unknown;
+  const TSourceTable* OuterTable = nullptr;
+  const TFieldDefinition* OuterField = nullptr;
 
   // Indexes Rows' keys, once Rows is whole.
   void IndexKeys();

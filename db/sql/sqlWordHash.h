@@ -85,6 +85,21 @@ bool WordsAlike(const char* a, const uint8_t* b, size_t count) {
 inline bool BytesAlike(const char* a, const uint8_t* b, size_t count) {
   if (count >= 8 && count <= 16) return WordsAlike<uint64_t>(a, b, count);
   if (count >= 4 && count < 8) return WordsAlike<uint32_t>(a, b, count);
+  // A printer's or a path's name: whole words, then the last word, which
+  // overlaps the one before.
+  if (count > 16 && count <= 64) {
+    uint64_t differ = 0;
+    for (size_t at = 0; at + 8 < count; at += 8) {
+      uint64_t x, y;
+      std::memcpy(&x, a + at, 8);
+      std::memcpy(&y, b + at, 8);
+      differ |= x ^ y;
+    }
+    uint64_t x, y;
+    std::memcpy(&x, a + count - 8, 8);
+    std::memcpy(&y, b + count - 8, 8);
+    return (differ | (x ^ y)) == 0;
+  }
   // No bytes are alike wherever they point, and memcmp may not be given a
   // null pointer even for none.
   return count == 0 || std::memcmp(a, b, count) == 0;

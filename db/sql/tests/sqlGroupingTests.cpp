@@ -368,11 +368,12 @@ TEST_F(SqlFoldingTest, DistinctRowsFoldedInMemoryOrNot) {
   }
 }
 
-// The fold's comparison of a held key with a row's bytes: every length up
-// to past two words, with one byte changed at every place (and each byte's
-// bits in turn), tells them apart; a copy is alike.
+// The comparison of a held key with a row's bytes (the fold's, the hashed
+// join's): every length up to past the longest compared by words, with one
+// byte changed at every place (and each byte's bits in turn), tells them
+// apart; a copy is alike.
 TEST(SqlWordHashTest, BytesAlikeFindsADifferenceAtAnyPlace) {
-  for (size_t count = 0; count <= 20; ++count) {
+  for (size_t count = 0; count <= 70; ++count) {
     std::vector<char> held(count);
     std::vector<uint8_t> row(count);
     for (size_t i = 0; i < count; ++i) held[i] = char(row[i] = uint8_t('a' + i));

@@ -35,12 +35,14 @@ protected:
   }
 
   // The rows with the tables read into memory, checked against the rows
-  // of the per-row filters; the plan is handed to check.
+  // of the per-row filters and those of a second execution (which reads
+  // the tables again); the plan is handed to check.
   template <typename Check>
   TRows Hashed(const std::string& text, Check check) {
     TQueryStatement& statement = Prepare(text);
     const TRows rows = Sorted(Rows(statement.Execute()));
     check(statement.MainQuery());
+    EXPECT_EQ(Sorted(Rows(statement.Execute())), rows) << text;
     EXPECT_EQ(rows, Sorted(Query(text + " NOJOINOPTIMIZE"))) << text;
     return rows;
   }
