@@ -21,6 +21,7 @@
 #include "rtlAssert.h"
 #include "rtlStrUtils.h"
 #include "sqlAggregates.h"
+#include "sqlClockPace.h"
 #include "sqlColumns.h"
 #include "sqlCorrelation.h"
 #include "sqlErrors.h"
@@ -65,7 +66,6 @@ private:
 class TReadBatch {
 public:
   static constexpr std::chrono::microseconds ReadBatchTime{1000};
-  static constexpr uint32_t RowsBetweenClockReadings = 16;
 
   explicit TReadBatch(TDataQuery& query)
       : query(query), active(!query.Parsed.Options.WithLocks && !query.Run.ProgressProc) {}
@@ -87,10 +87,10 @@ public:
   // Between two rows: starts a batch, or a new one when this one is due.
   void Row() {
     if (!active) return;
-    // The clock is read every few rows: on a virtual machine a reading
-    // costs as much as a row of a plain scan.
-    if (!locked.empty() && ++rows % RowsBetweenClockReadings != 0) return;
+    if (!locked.empty() && !pace.Row()) return;
     const auto now = std::chrono::steady_clock::now();
+    if (!locked.empty()) pace.Read(now - lastReading, ReadBatchTime);
+    lastReading = now;
     if (!locked.empty() && now - started < ReadBatchTime) return;
     End();
     Take(now);
@@ -108,7 +108,7 @@ private:
   std::vector<TTableCursor*> locked;
 
   void Take(std::chrono::steady_clock::time_point now) {
-    started = now;
+    started = lastReading = now;
     for (const auto& table : query.Run.Tables) {
       locked.push_back(table->Cursor.get());
       table->Cursor->BeginRead();
@@ -116,7 +116,8 @@ private:
   }
 
   std::chrono::steady_clock::time_point started;
-  uint32_t rows = 0;
+  std::chrono::steady_clock::time_point lastReading;
+  TClockPace pace;
 };
 
 // An answer table's fill, ended on every way out.

@@ -11,6 +11,7 @@
 
 #include "engDataLayout.h"
 #include "engTableTestSupport.h"
+#include "sqlClockPace.h"
 #include "sqlPlanner.h"
 #include "sqlTestSupport.h"
 
@@ -1200,5 +1201,57 @@ TEST_F(SqlTest, AnotherProcesssAppendsAreSeenWholeWithinAndBetweenExecutions) {
   writer.Kill();
 }
 
-}  // namespace
+// The row loop's clock readings over rows of a pace that changes: fast
+// rows are read further apart (fewer readings), never more than a
+// sixteenth of a batch apart once the pace is known, and rows that turn
+// slow are read the fewest rows apart from the first reading after the
+// change, so a lock batch outlasts its time by the rows of one gap.
+TEST(SqlClockPaceTest, ReadingsFollowTheRowsPace) {
+  using std::chrono::nanoseconds;
+  const nanoseconds batch = std::chrono::microseconds(1000);
+  const struct {
+    const char* Label;
+    nanoseconds First, Then;  // each row's time, for 100,000 rows each
+  } cases[] = {{"fast", nanoseconds(50), nanoseconds(50)},
+               {"fast, then slow", nanoseconds(50), nanoseconds(20000)},
+               {"slow, then fast", nanoseconds(20000), nanoseconds(50)},
+               {"near a sixteenth of the batch", nanoseconds(3000), nanoseconds(4000)}};
+  constexpr int Rows = 100000;
+  for (const auto& test : cases) {
+    SCOPED_TRACE(test.Label);
+    TClockPace pace;
+    nanoseconds now{0}, last{0}, longestBefore{0}, change{0}, longestAfter{0};
+    int readings = 0, readingsBefore = 0;
+    for (int row = 0; row < 2 * Rows; ++row) {
+      now += row < Rows ? test.First : test.Then;
+      if (!pace.Row()) continue;
+      const nanoseconds since = now - last;
+      pace.Read(since, batch);
+      last = now;
+      ++readings;
+      if (row < Rows) {
+        readingsBefore = readings;
+        // The first few readings learn the pace.
+        if (readings > 4) longestBefore = std::max(longestBefore, since);
+      } else if (readings == readingsBefore + 1) {
+        change = since;  // may hold rows of both paces
+      } else {
+        longestAfter = std::max(longestAfter, since);
+      }
+    }
+    // Never further apart than a sixteenth of the batch, or than the
+    // fewest rows at the pace they come at.
+    EXPECT_LE(longestBefore, std::max(batch / 16, TClockPace::FewestRows * test.First));
+    EXPECT_LE(change, TClockPace::MostRows * std::max(test.First, test.Then));
+    EXPECT_LE(longestAfter, std::max(batch / 16, TClockPace::FewestRows * test.Then));
+    // Fast rows are read the most rows apart.
+    if (test.First == nanoseconds(50)) {
+      EXPECT_LE(readingsBefore, Rows / int(TClockPace::MostRows) + 3);
+    }
+    if (test.Then == nanoseconds(50)) {
+      EXPECT_LE(readings - readingsBefore, Rows / int(TClockPace::MostRows) + 3);
+    }
+  }
+}
 
+}  // namespace
