@@ -427,7 +427,9 @@ TEST_F(CursorTest, AFillsAppendsLeaveWhatPlainInsertsLeave) {
     TDataFile& file = cursor.Table()->DataFile();
     EXPECT_EQ(file.HeldRecordCount() > 0, temporary);
     // A temporary table's "Sys Deleted" keys wait past its fill.
-    if (!temporary) EXPECT_TRUE(cursor.Table()->IndexesMatchData());
+    if (!temporary) {
+      EXPECT_TRUE(cursor.Table()->IndexesMatchData());
+    }
     result.Walked = Walk(cursor);
     if (temporary) {
       // Its files go at its close: the held images are what it would write,
