@@ -14,6 +14,7 @@
 #include "engExpEvalCondition.h"
 #include "engExpTreeQueries.h"
 #include "engExpTypeCheck.h"
+#include "engExpTypes.h"
 #include "rtlAssert.h"
 #include "sqlColumns.h"
 #include "sqlCorrelation.h"
@@ -623,6 +624,7 @@ void TJoinRun::CheckInvariants(const TJoinPlan& plan) const {
   // applies it.
   ORV_ASSERT(!RowTest || (plan.Steps.size() == 1 && Filtered.size() == 1));
   ORV_ASSERT(!Ordered || plan.WalkOrder);
+  ORV_ASSERT(!StretchFilter || (plan.WalkOrder && plan.Steps.size() == 1));
   ORV_ASSERT(StepFilters.empty() || StepFilters.size() == plan.Steps.size());
   for (size_t i = 0; i < StepFilters.size(); ++i) {
     ORV_ASSERT(!StepFilters[i] || plan.Steps[i].Condition);
@@ -686,12 +688,33 @@ void InstallOrder(TDataQuery& query) {
   cursor.SetIndexNo(query.Plan.OrderIndex);
 }
 
+// The stretch's BETWEEN as the range of the order index, whose first
+// field it tests: its bounds are records holding the two constants there.
+void InstallStretchRange(TDataQuery& query) {
+  TTableCursor& cursor = *query.Run.Tables.front()->Cursor;
+  const TExpToken& between = *query.Run.Joins.StretchFilter->Condition;
+  ORV_ASSERT(query.Run.Joins.Ordered && between.Kind == nkPredicate && between.Code == opBetween);
+  const int fieldNo = between.First->FieldNo;
+  std::vector<uint8_t> low(size_t(cursor.Fields().CursorRecordSize())), high(low.size());
+  cursor.Fields().ClearRecord(low.data());
+  cursor.Fields().ClearRecord(high.data());
+  if (!StoreFieldValue(cursor, low.data(), fieldNo, *between.Second, query.Run.EvalSettings) ||
+      !StoreFieldValue(cursor, high.data(), fieldNo, *between.Second->Next, query.Run.EvalSettings))
+    RaiseSqlError("Internal table filter error");
+  cursor.SetRange(low.data(), 1, high.data(), 1);
+}
+
 void RestoreNaturalOrder(TDataQuery& query) {
   if (!query.Run.Joins.Ordered) return;
   query.Run.Joins.Ordered = false;
   TTableCursor& cursor = *query.Run.Tables.front()->Cursor;
   if (!cursor.IsOpen()) return;
+  // The range goes with the order index: its condition is a filter again.
   cursor.SetIndexNo(query.Run.Joins.NaturalIndex);
+  if (TFilter* const stretch = query.Run.Joins.StretchFilter) {
+    cursor.Filters().ActivateFilter(stretch);
+    if (!stretch->Active) RaiseSqlError("Internal table filter error");
+  }
 }
 
 }  // namespace
@@ -702,6 +725,7 @@ void ClearPlan(TDataQuery& query) {
     const TSourceTable& table = *query.Run.Tables[source];
     if (table.Cursor && table.Cursor->IsOpen()) table.Cursor->Filters().DropFilter(nullptr);
   }
+  query.Run.Joins.StretchFilter = nullptr;
   // Without its filters the table goes back to natural order at no cost.
   RestoreNaturalOrder(query);
   query.Run.Joins = {};
@@ -741,6 +765,55 @@ bool TestRestInRowLoop(TDataQuery& query, TTableCursor& cursor, TFilter*& filter
   return true;
 }
 
+// A BETWEEN of two constants on the first field of the order index, which
+// serves it: the index ascending there and the field no text, so that the
+// keys between the bounds' keys are exactly the records it passes (nulls
+// come before every value).
+bool IsOrderStretch(const TDataQuery& query, const TTableCursor& cursor, const TExpToken& node) {
+  if (node.OptimizeLevel == olNone || node.Kind != nkPredicate || node.Code != opBetween || !node.First ||
+      node.First->Kind != nkColumn || !node.Second || !node.Second->Next)
+    return false;
+  const TIndexDefinition order = cursor.Fields().GetIndexDefinition(query.Plan.OrderIndex);
+  const TExpToken& column = *node.First;
+  if (!order.StartsWith(column.FieldNo) || order.KeyDescending(0)) return false;
+  const TFieldDefinition& field = cursor.Fields().FieldDefinition(column.FieldNo);
+  if (IsTextType(field.Type, field.Subtype) || field.IsBlob()) return false;
+  for (const TExpToken* bound : {node.Second, node.Second->Next})
+    if (bound->Kind != nkConstant || bound->IsNull || bound->DataType != field.Type) return false;
+  return true;
+}
+
+// A filter of the walked table whose conditions an index serves are one
+// stretch of the order index (IsOrderStretch): that condition waits as an
+// inactive filter of its own for the walk to take it as its range, and
+// the others, which no index serves, are tested as the row loop reads each
+// record. A scan of the stretch ahead of the loop and a sort after it are
+// both spared, whatever the stretch's size. False, with nothing
+// installed, for any other filter.
+bool TakeStretchForWalk(TDataQuery& query, TTableCursor& cursor, TFilter*& filter) {
+  std::vector<const TExpToken*> parts;
+  CollectConjuncts(*filter->Condition, parts);
+  const TExpToken* stretch = nullptr;
+  TExpTreePtr rest;
+  for (const TExpToken* part : parts) {
+    if (part->OptimizeLevel == olNone) {
+      rest = AndTogether(std::move(rest), TExpTreePtr(CloneTokenTree(part)));
+      continue;
+    }
+    if (stretch || !IsOrderStretch(query, cursor, *part)) return false;
+    stretch = part;
+  }
+  if (!stretch) return false;
+  query.Run.Joins.StretchFilter = cursor.Filters().AddFilter(TExpTreePtr(CloneTokenTree(stretch)));
+  cursor.Filters().DropFilter(filter);
+  filter = nullptr;
+  if (rest) {
+    filter = cursor.Filters().AddFilter(std::move(rest));
+    query.Run.Joins.RowTest = filter->NewRecordTest();
+  }
+  return true;
+}
+
 }  // namespace
 
 void PlanConditions(TDataQuery& query, const TConditionInstall& install) {
@@ -763,6 +836,7 @@ void PlanConditions(TDataQuery& query, const TConditionInstall& install) {
       query.Run.Joins.RowTest = filter->NewRecordTest();
       continue;
     }
+    if (loopMayTest && mayWalkOrder && TakeStretchForWalk(query, cursor, filter)) continue;
     if (loopMayTest && filter->OptimizeLevel == olPartial &&
         TestRestInRowLoop(query, cursor, filter, install.MostRowsServedInPart))
       continue;
@@ -774,7 +848,11 @@ void PlanConditions(TDataQuery& query, const TConditionInstall& install) {
   if (planner.WeighsRows())
     for (const auto& table : query.Run.Tables) rows.push_back(table->Cursor->GetRecordCount());
   TJoinPlan plan = planner.DecideJoins(rows);
-  if (mayWalkOrder && planner.WalkPays(query.Run.Tables.front()->Cursor->GetRecordCount(), allRows)) {
+  if (query.Run.Joins.StretchFilter) {
+    InstallOrder(query);
+    InstallStretchRange(query);
+    plan.WalkOrder = true;
+  } else if (mayWalkOrder && planner.WalkPays(query.Run.Tables.front()->Cursor->GetRecordCount(), allRows)) {
     InstallOrder(query);
     plan.WalkOrder = true;
   }
@@ -996,7 +1074,8 @@ bool ForEachRowInIndexOrder(TDataQuery& query, const std::function<bool()>& row)
   // reads; its first records tell whether it lets through enough of them
   // for the walk to pay (the filter gave no count).
   TFilterRecordTest* const test = query.Run.Joins.RowTest.get();
-  const bool probing = test != nullptr;
+  // A walk kept to a stretch reads what a scan of the stretch would.
+  const bool probing = test != nullptr && !query.Run.Joins.StretchFilter;
   int64_t walked = 0, passed = 0;
   cursor.SetToBegin();
   // Several records a step, each shown where the batch holds it until the

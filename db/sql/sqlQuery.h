@@ -418,6 +418,11 @@ struct TJoinRun {
   // index, its natural order, with the plan.
   bool Ordered = false;
   uint8_t NaturalIndex = NoResultIndex;
+  // The one table's condition that is a stretch of the order index, taken
+  // as the cursor's range there instead of a filter, so that the walk
+  // reads the stretch alone; the filter waits inactive, and holds in
+  // natural order when the walk is given up. Nil otherwise.
+  TFilter* StretchFilter = nullptr;
 
   void CheckInvariants(const TJoinPlan& plan) const;
 };

@@ -489,14 +489,20 @@ void TDataQuery::ExecuteSelect() {
   TReadBatch batch(*this);
   batch.Begin();
   // A count is an answer of its own only from the filter's bitmap.
+  const int64_t mostRowsServedInPart = MostRowsServedInPart(*this);
   PlanConditions(*this, {.TestUnservedInRowLoop = !(Plan.AggregatesOnly && Plan.FastCount),
-                         .MostRowsServedInPart = MostRowsServedInPart(*this)});
+                         .MostRowsServedInPart = mostRowsServedInPart});
   // Rows whose count before the row loop's test fits are placed as counted
   // ones. Beyond, a filter tested in the row loop leaves the rows uncounted
   // until they are read: their answer begins in memory and moves to disk
-  // once they outgrow the smaller bound of rows counted as they come.
+  // once they outgrow the smaller bound of rows counted as they come. A
+  // walk kept to a stretch tests its rows in the loop however many the
+  // stretch holds: past the bound of rows served in part they most likely
+  // move, and go to disk at once, as the filter's scan would place them.
   const bool fits = KeepsTemporaryAnswer(*this) && AnswerFitsInMemory(*this);
-  const bool rowsUncounted = Run.Joins.RowTest && !Plan.AggregatesOnly && !fits;
+  const bool stretchPastBound =
+      Run.Joins.StretchFilter && Run.Tables.front()->Cursor->GetRecordCount() > mostRowsServedInPart;
+  const bool rowsUncounted = Run.Joins.RowTest && !Plan.AggregatesOnly && !fits && !stretchPastBound;
   // A DISTINCT that knows its duplicates from their source values counts
   // the rows it keeps, most often few: its answer begins in memory too and
   // moves to disk once they outgrow that bound.

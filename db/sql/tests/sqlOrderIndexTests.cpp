@@ -174,4 +174,115 @@ TEST_F(SqlOrderIndexTest, IndexOrderedAnswersAreTheSortedOnes) {
   EXPECT_TRUE(outOfOrder);
 }
 
+
+// A BETWEEN on the order index's first field is that index's range: the
+// walk reads the stretch alone, the other conditions tested as it reads
+// each record, and nothing is sorted. Where the ties of a reused table
+// break the walk's order, the stretch holds as a filter in natural order.
+TEST_F(SqlOrderIndexTest, ARangeOfTheOrderIndexWalkedAloneGivesTheSortedRows) {
+  struct TTables {
+    const char* Label;
+    const char* Indexed;
+    const char* Plain;
+    TFill Fill;
+  };
+  const TTables tables[] = {{"cycled", "ix", "plain", TFill::Cycled},
+                            {"reused", "ixr", "plainr", TFill::Reused},
+                            {"in date order", "ixd", "plaind", TFill::InDateOrder}};
+  for (const TTables& pair : tables) {
+    MakeTable(pair.Indexed, true, pair.Fill);
+    MakeTable(pair.Plain, false, pair.Fill);
+  }
+  // Where the answer goes: its records against the bound of what an answer
+  // in memory holds, the served stretch's records (S) at R bytes each.
+  enum class TBound { Program, StretchFits, StretchJustPast, StretchFarPast };
+  struct TCase {
+    const char* Label;
+    std::string Statement;  // "{T}" for the table
+    bool Stretch;           // the walk takes the BETWEEN as its range
+    TBound Bound = TBound::Program;
+  };
+  const std::string middle = "d BETWEEN '2025-01-02' AND '2025-01-06'";
+  const TCase cases[] = {
+      {"inside, the edges' dates included", "SELECT id, d, name FROM {T} WHERE " + middle + " ORDER BY d", true},
+      {"every date, nulls left out", "SELECT id, d FROM {T} WHERE d BETWEEN '2025-01-01' AND '2025-01-07' ORDER BY d",
+       true},
+      {"bounds past both ends", "SELECT id, d FROM {T} WHERE d BETWEEN '2024-01-01' AND '2026-01-01' ORDER BY d", true},
+      {"one date", "SELECT id, d, k FROM {T} WHERE d BETWEEN '2025-01-04' AND '2025-01-04' ORDER BY d", true},
+      {"empty: bounds turned round", "SELECT id, d FROM {T} WHERE d BETWEEN '2025-01-05' AND '2025-01-03' ORDER BY d",
+       true},
+      {"empty: between two dates", "SELECT id, d FROM {T} WHERE d BETWEEN '2025-01-08' AND '2025-02-28' ORDER BY d",
+       true},
+      {"empty: below every date, where the nulls' keys are",
+       "SELECT id, d FROM {T} WHERE d BETWEEN '1900-01-01' AND '2024-12-31' ORDER BY d", true},
+      {"other conditions tested in the loop",
+       "SELECT id, d, name FROM {T} WHERE k < 6 AND " + middle + " AND k <> 3 ORDER BY d", true},
+      {"a loop test that passes nothing", "SELECT id, d FROM {T} WHERE k > 20 AND " + middle + " ORDER BY d", true},
+      {"descending key field: sorted", "SELECT id, d FROM {T} WHERE " + middle + " ORDER BY d DESC", false},
+      {"no ORDER BY: natural order", "SELECT id, d, name FROM {T} WHERE " + middle, false},
+      {"an OR beside the range: sorted",
+       "SELECT id, d FROM {T} WHERE " + middle + " AND (d = '2025-01-02' OR d = '2025-01-05') ORDER BY d", false},
+      {"stretch fits memory", "SELECT id, d, name FROM {T} WHERE k >= 0 AND " + middle + " ORDER BY d", true,
+       TBound::StretchFits},
+      {"stretch just past: moves at its last row",
+       "SELECT id, d, name FROM {T} WHERE k >= 0 AND " + middle + " ORDER BY d", true, TBound::StretchJustPast},
+      {"stretch far past: on disk at once", "SELECT id, d, name FROM {T} WHERE k >= 0 AND " + middle + " ORDER BY d",
+       true, TBound::StretchFarPast},
+  };
+  auto text = [](std::string statement, const std::string& table) {
+    return statement.replace(statement.find("{T}"), 3, table);
+  };
+  auto shape = [](TTableCursor* cursor) {
+    std::string types;
+    for (int position = 1; position <= cursor->Fields().FieldListCount(); ++position)
+      types += std::to_string(cursor->Fields().FieldAt(position)->Type) + " ";
+    return FieldNames(cursor) + " " + types;
+  };
+  for (const TCase& test : cases) {
+    SCOPED_TRACE(test.Label);
+    for (const TTables& pair : tables) {
+      SCOPED_TRACE(pair.Label);
+      TQueryStatement& plain = Prepare(text(test.Statement, pair.Plain));
+      const TRows sorted = Rows(plain.Execute());
+      TQueryStatement& statement = Prepare(text(test.Statement, pair.Indexed));
+      TDataQuery& query = statement.MainQuery();
+      if (test.Bound != TBound::Program) {
+        const int64_t stretch = std::stoll(
+            Query(text("SELECT COUNT(*) FROM {T} WHERE " + middle, pair.Plain)).front());
+        const int64_t bytes = stretch * query.Run.Answer->Fields().CursorRecordSize();
+        query.Run.MaxAnswerFillBytes = test.Bound == TBound::StretchFits       ? 4 * bytes
+                                       : test.Bound == TBound::StretchJustPast ? 4 * bytes - 4
+                                                                               : 2 * bytes;
+      }
+      for (int execution = 0; execution < 2; ++execution) {
+        TTableCursor* answer = statement.Execute();
+        EXPECT_EQ(Rows(answer), sorted);
+        EXPECT_EQ(shape(answer), shape(plain.MainQuery().Run.ResultCursor));
+        EXPECT_EQ(query.Plan.Live, plain.MainQuery().Plan.Live);
+        EXPECT_EQ(query.Run.Joins.StretchFilter != nullptr, test.Stretch);
+        if (test.Stretch && pair.Fill != TFill::Reused) {
+          EXPECT_TRUE(query.Run.Joins.Ordered);
+        }
+      }
+    }
+  }
+  // Rows moved across the range's edges, deleted inside it and added in
+  // it by another session between two executions, each twin alike.
+  for (const TTables& pair : tables) {
+    SCOPED_TRACE(pair.Label);
+    const std::string walked = "SELECT id, d, name FROM {T} WHERE k < 8 AND " + middle + " ORDER BY d";
+    TQueryStatement& statement = Prepare(text(walked, pair.Indexed));
+    EXPECT_EQ(Rows(statement.Execute()), Query(text(walked, pair.Plain)));
+    for (const char* table : {pair.Indexed, pair.Plain}) {
+      const std::string name = table;
+      ExecInAnotherSession({"UPDATE " + name + " SET d = '2025-01-06' WHERE k = 1 AND d = '2025-01-07'",
+                            "UPDATE " + name + " SET d = '2025-01-01' WHERE k = 2 AND d = '2025-01-02'",
+                            "DELETE FROM " + name + " WHERE k = 3 AND d = '2025-01-04'",
+                            "INSERT INTO " + name + " VALUES (40001, 4, '2025-01-03', 'new')",
+                            "INSERT INTO " + name + " VALUES (40002, 9, '2025-01-03', 'new')"});
+    }
+    EXPECT_EQ(Rows(statement.Execute()), Query(text(walked, pair.Plain)));
+  }
+}
+
 }  // namespace
