@@ -58,12 +58,19 @@ protected:
 
 // One node reads field after field of a row, as a caller reading an
 // answer back does: each value is its field's alone, whatever a wider or
-// longer field left in the node before it.
+// longer field left in the node before it. Texts that fill their fields
+// end just where the node's cleared span might: at widths about a whole
+// number's widest read and about twice it.
 TEST_F(SqlSelectTest, OneNodeReadsEachFieldAsItself) {
-  Exec("CREATE TABLE mixed (longer CHAR(30), shorter CHAR(4), small SMALLINT, big INTEGER, x FLOAT, d DATE)");
-  Exec("INSERT INTO mixed VALUES ('abcdefghijklmnopqrstuvwxyz0123', 'wxyz', -5, -70000, 2.5, '2024-02-03')");
-  Exec("INSERT INTO mixed VALUES ('A', NULL, 7, NULL, NULL, NULL)");
-  TQueryStatement& statement = Prepare("SELECT longer, shorter, small, longer, big, x, longer, d, small FROM mixed");
+  Exec("CREATE TABLE mixed (longer CHAR(30), shorter CHAR(4), small SMALLINT, big INTEGER, x FLOAT, d DATE, "
+       "b7 CHAR(7), b8 CHAR(8), b9 CHAR(9), b15 CHAR(15), b16 CHAR(16), b17 CHAR(17))");
+  Exec("INSERT INTO mixed VALUES ('abcdefghijklmnopqrstuvwxyz0123', 'wxyz', -5, -70000, 2.5, '2024-02-03', "
+       "'1234567', '12345678', '123456789', '123456789abcdef', '123456789abcdefg', '123456789abcdefgh')");
+  Exec("INSERT INTO mixed VALUES ('A', NULL, 7, NULL, NULL, NULL, 'q', NULL, '', 'r', 's', NULL)");
+  const std::string select =
+      "SELECT longer, shorter, small, longer, big, x, longer, d, small, longer, b7, longer, b8, longer, b9, "
+      "longer, b15, longer, b16, longer, b17, b16, b15, b9, b8, b7 FROM mixed";
+  TQueryStatement& statement = Prepare(select);
   TTableCursor* cursor = statement.Execute();
   std::vector<uint8_t> record(cursor->Fields().CursorRecordSize(), 0);
   TExpTreePtr value(NewToken());
@@ -79,9 +86,13 @@ TEST_F(SqlSelectTest, OneNodeReadsEachFieldAsItself) {
     }
     rows.push_back(row);
   }
-  EXPECT_EQ(rows, Query("SELECT longer, shorter, small, longer, big, x, longer, d, small FROM mixed"));
+  EXPECT_EQ(rows, Query(select));
   ASSERT_EQ(rows.size(), 2u);
-  EXPECT_TRUE(rows[0].starts_with("abcdefghijklmnopqrstuvwxyz0123|wxyz|-5|abcdefghijklmnopqrstuvwxyz0123|-70000|"))
+  const std::string longer = "abcdefghijklmnopqrstuvwxyz0123";
+  EXPECT_TRUE(rows[0].starts_with(longer + "|wxyz|-5|" + longer + "|-70000|")) << rows[0];
+  EXPECT_TRUE(rows[0].ends_with("|" + longer + "|1234567|" + longer + "|12345678|" + longer + "|123456789|" + longer +
+                                "|123456789abcdef|" + longer + "|123456789abcdefg|" + longer +
+                                "|123456789abcdefgh|123456789abcdefg|123456789abcdef|123456789|12345678|1234567"))
       << rows[0];
   EXPECT_TRUE(rows[1].starts_with("A|NULL|7|A|NULL|NULL|A|NULL|7")) << rows[1];
 }
