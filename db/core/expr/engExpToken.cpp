@@ -1,6 +1,7 @@
 #include "engExpToken.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 
 #include "rtlAssert.h"
@@ -9,6 +10,9 @@
 namespace {
 
 constexpr int32_t PoolCapacity = 1024;
+// The nodes a tree's copy or release moves to or from the pool under one
+// hold of its lock.
+constexpr size_t TokenBatch = 32;
 
 template <typename Visit>
 void ForEachChild(TExpToken* node, Visit visit) {
@@ -18,16 +22,6 @@ void ForEachChild(TExpToken* node, Visit visit) {
       visit(element);
       element = next;
     }
-}
-
-// Links each copy in at once, so that a raise leaves no copy unowned.
-void CloneChain(const TExpToken* chain, TExpToken* parent, TExpToken*& link) {
-  TExpToken** tail = &link;
-  for (const TExpToken* element = chain; element; element = element->Next) {
-    *tail = CloneTokenTree(element);
-    (*tail)->Parent = parent;
-    tail = &(*tail)->Next;
-  }
 }
 
 bool ChainsEqual(const TExpToken* a, const TExpToken* b) {
@@ -179,6 +173,22 @@ void TExpTokenStack::ReleaseToken(TExpToken* node) {
   freeTokens.Add(std::move(owned));
 }
 
+int32_t TExpTokenStack::TakeTokens(std::span<TExpToken*> nodes) {
+  std::lock_guard guard(lock);
+  int32_t taken = 0;
+  for (; size_t(taken) < nodes.size() && !freeTokens.Empty(); ++taken)
+    nodes[size_t(taken)] = freeTokens.ExtractLast().release();
+  return taken;
+}
+
+void TExpTokenStack::ReleaseTokens(std::span<TExpToken* const> nodes) {
+  std::lock_guard guard(lock);
+  for (TExpToken* node : nodes) {
+    ORV_ASSERT(node != nullptr);
+    freeTokens.Adopt(node);
+  }
+}
+
 TExpTokenStack* ExpTokenStack = nullptr;
 
 TExpToken* NewToken() { return ExpTokenStack ? ExpTokenStack->NewToken() : new TExpToken; }
@@ -192,22 +202,112 @@ void ReleaseToken(TExpToken*& node) {
   node = nullptr;
 }
 
+namespace {
+
+// A tree's nodes gathered for the pool a batch at a time. A node goes in
+// after its children, and nothing of it is read once it is in.
+class TTokenReturns {
+public:
+  TTokenReturns() = default;
+  ~TTokenReturns() { Flush(); }
+  TTokenReturns(const TTokenReturns&) = delete;
+  TTokenReturns& operator=(const TTokenReturns&) = delete;
+
+  void AddTree(TExpToken* root) {
+    ForEachChild(root, [this](TExpToken* child) { AddTree(child); });
+    if (count == TokenBatch) Flush();
+    nodes[count++] = root;
+  }
+
+private:
+  std::array<TExpToken*, TokenBatch> nodes;
+  size_t count = 0;
+
+  void Flush() {
+    if (ExpTokenStack)
+      ExpTokenStack->ReleaseTokens({nodes.data(), count});
+    else
+      for (size_t i = 0; i < count; ++i) delete nodes[i];
+    count = 0;
+  }
+};
+
+size_t CountNodes(const TExpToken* root) {
+  size_t count = 1;
+  for (const TExpToken* child : {root->First, root->Second, root->Third})
+    for (const TExpToken* element = child; element; element = element->Next) count += CountNodes(element);
+  return count;
+}
+
+// Cleared nodes for a copy of a tree of a known size, drawn from the pool a
+// batch at a time; what is left unused goes back.
+class TTokenSupply {
+public:
+  explicit TTokenSupply(size_t wanted) : wanted(wanted) {}
+  ~TTokenSupply() {
+    if (next < count) ExpTokenStack->ReleaseTokens({nodes.data() + next, count - next});
+  }
+  TTokenSupply(const TTokenSupply&) = delete;
+  TTokenSupply& operator=(const TTokenSupply&) = delete;
+
+  TExpToken* Take() {
+    if (next == count) Refill();
+    if (wanted > 0) --wanted;
+    if (next == count) return new TExpToken;
+    TExpToken* node = nodes[next++];
+    node->Clear();
+    return node;
+  }
+
+private:
+  std::array<TExpToken*, TokenBatch> nodes;
+  size_t wanted;
+  size_t count = 0;
+  size_t next = 0;
+
+  void Refill() {
+    next = count = 0;
+    if (!ExpTokenStack || wanted == 0) return;
+    count = size_t(ExpTokenStack->TakeTokens({nodes.data(), std::min(wanted, nodes.size())}));
+  }
+};
+
+TExpToken* CloneFrom(const TExpToken* root, TTokenSupply& supply);
+
+// Links each copy in at once, so that a raise leaves no copy unowned.
+void CloneChainFrom(const TExpToken* chain, TExpToken* parent, TExpToken*& link, TTokenSupply& supply) {
+  TExpToken** tail = &link;
+  for (const TExpToken* element = chain; element; element = element->Next) {
+    *tail = CloneFrom(element, supply);
+    (*tail)->Parent = parent;
+    tail = &(*tail)->Next;
+  }
+}
+
+TExpToken* CloneFrom(const TExpToken* root, TTokenSupply& supply) {
+  TExpTreePtr copy(supply.Take());
+  copy->Assign(*root);
+  copy->Parent = copy->Next = nullptr;
+  copy->First = copy->Second = copy->Third = nullptr;
+  CloneChainFrom(root->First, copy.get(), copy->First, supply);
+  CloneChainFrom(root->Second, copy.get(), copy->Second, supply);
+  CloneChainFrom(root->Third, copy.get(), copy->Third, supply);
+  return copy.release();
+}
+
+}  // namespace
+
 void FreeTokenTree(TExpToken*& root) {
   if (!root) return;
-  ForEachChild(root, [](TExpToken* child) { FreeTokenTree(child); });
-  ReleaseToken(root);
+  TTokenReturns returns;
+  returns.AddTree(root);
+  root = nullptr;
 }
 
 TExpToken* CloneTokenTree(const TExpToken* root) {
   if (!root) return nullptr;
-  TExpTreePtr copy(NewToken());
-  copy->Assign(*root);
-  copy->Parent = copy->Next = nullptr;
-  copy->First = copy->Second = copy->Third = nullptr;
-  CloneChain(root->First, copy.get(), copy->First);
-  CloneChain(root->Second, copy.get(), copy->Second);
-  CloneChain(root->Third, copy.get(), copy->Third);
-  return copy.release();
+  TTokenSupply supply(CountNodes(root));
+  return CloneFrom(root, supply);
 }
 
 bool TokenTreesEqual(const TExpToken* a, const TExpToken* b) {

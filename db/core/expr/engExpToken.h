@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -124,6 +125,11 @@ public:
 
   TExpToken* NewToken();
   void ReleaseToken(TExpToken* node);
+  // Under one hold of the lock: a tree's nodes come and go together, and a
+  // statement copies and frees hundreds of them. Take fills nodes from the
+  // pool as far as it has them (uncleared) and returns how many it filled.
+  int32_t TakeTokens(std::span<TExpToken*> nodes);
+  void ReleaseTokens(std::span<TExpToken* const> nodes);
 
 private:
   std::mutex lock;

@@ -4,6 +4,7 @@
 #include "engBlobFile.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cstring>
 
@@ -122,7 +123,10 @@ void TBlobFile::WriteHeader(bool force) {
 
 void TBlobFile::WriteHeaderBytes(const uint8_t* plain, uint32_t from, uint32_t count) {
   ORV_ASSERT(from + count <= BlobHeaderSize);
-  uint8_t* image = Room(writeBuffer, BlobHeaderSize);
+  // On the stack: the shared write buffer would be made at its full
+  // reserve (and cleared) for a table that writes nothing else.
+  std::array<uint8_t, BlobHeaderSize> header;
+  uint8_t* image = header.data();
   std::memcpy(image, plain, BlobHeaderSize);
   // The cipher is a stream from the header's first byte.
   if (table->IsEncrypted()) table->Encipher(image, BlobHeaderSize);

@@ -218,10 +218,12 @@ void TDataFile::ReadFieldDescriptors() {
 void TDataFile::WriteFieldDescriptors() {
   if (!descriptorsModified) return;
   const int32_t length = FieldCount() * FieldDescSize;
-  if (length > 0) {
+  if (length > 0 && !IsEncrypted()) {
+    WriteFileBytes(DataHeaderSize, descriptors.Get(), length);
+  } else if (length > 0) {
     GrowFileBuffer(writeBuffer, length, BufferReserve);
     std::memcpy(writeBuffer.Get(), descriptors.Get(), size_t(length));
-    if (IsEncrypted()) Encipher(writeBuffer.Get(), uint32_t(length));
+    Encipher(writeBuffer.Get(), uint32_t(length));
     WriteFileBytes(DataHeaderSize, writeBuffer.Get(), length);
   }
   descriptorsModified = false;

@@ -26,6 +26,10 @@ constexpr int32_t SlotAlignment = 16;
 // the heap could not give back (peak memory 4.5 MB higher at a million
 // rows).
 constexpr int64_t SlabBytes = 64 * 1024;
+// A file's first slab: many files never hold more than a few records at
+// once (a small answer's, a cursor's current one), and a slab is cleared
+// whole when it is made.
+constexpr int64_t FirstSlabBytes = 4 * 1024;
 #if defined(__SANITIZE_ADDRESS__)
 // Poisoned bytes after each slot, so that an overrun of a record's buffer
 // is caught as it was with a block of its own.
@@ -194,7 +198,8 @@ TRecord* TRecordStack::Take() {
 TRecord* TRecordStack::Make() {
   if (slabs.empty() || slabs.back()->Full()) {
     const uint16_t recordSize = dataFile->RecordSize();
-    TEngineBuffer block(size_t(std::max(SlabBytes, TRecordSlab::LeastBytes(recordSize))));
+    const int64_t bytes = slabs.empty() ? FirstSlabBytes : SlabBytes;
+    TEngineBuffer block(size_t(std::max(bytes, TRecordSlab::LeastBytes(recordSize))));
     slabs.push_back(std::make_unique<TRecordSlab>(std::move(block), recordSize));
   }
   ++made;

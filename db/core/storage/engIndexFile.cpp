@@ -4,6 +4,7 @@
 #include "engIndexFile.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 
 #include "engErrorCodes.h"
@@ -107,10 +108,12 @@ void TIndexFile::ReadHeader() {
 void TIndexFile::WriteHeader(bool force) {
   if (!header[HdrModified] && !force) return;
   PutLE32(header + HdrChangeCount, GetChangeCount() + 1);
-  GrowFileBuffer(writeBuffer, IndexHeaderSize, BufferReserve);
-  memcpy(writeBuffer.Get(), header, IndexHeaderSize);
-  if (table->IsEncrypted()) table->Encipher(writeBuffer.Get(), IndexHeaderSize);
-  WriteImage(0, writeBuffer.Get(), IndexHeaderSize);
+  // On the stack: the shared write buffer would be made at its full
+  // reserve (and cleared) for a table that writes no page.
+  std::array<uint8_t, IndexHeaderSize> image;
+  memcpy(image.data(), header, IndexHeaderSize);
+  if (table->IsEncrypted()) table->Encipher(image.data(), IndexHeaderSize);
+  WriteImage(0, image.data(), IndexHeaderSize);
   header[HdrModified] = 0;
 }
 

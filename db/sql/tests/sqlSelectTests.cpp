@@ -856,6 +856,64 @@ TEST_F(SqlTest, CannedPlainColumnsHoldTheSourcesValues) {
 // under the bound a program has and under the smaller one of rows counted
 // as they come, where more of them go to disk. Rows the row loop tests
 // whose table's count bounds them small are placed as counted ones.
+// One session's statements in turn: sources read by a few look-ups and
+// then whole, answers of a few records and of more than their file's first
+// block holds, kept in memory, on disk and enciphered, each read back
+// through a statement of its own with the names and values selected.
+TEST_F(SqlSelectTest, AnswersOfEverySizeAndPlaceReadBackWhatWasSelected) {
+  Exec("CREATE TABLE src (id INTEGER, name CHAR(40))");
+  Exec("CREATE INDEX byid ON src (id)");
+  TRows all;
+  for (int id = 1; id <= 300; ++id) {
+    Exec("INSERT INTO src VALUES (" + std::to_string(id) + ", 'n" + std::to_string(id) + "')");
+    all.push_back(std::to_string(id) + "|n" + std::to_string(id));
+  }
+  const TRows over100(all.begin() + 100, all.end());
+  struct TCase {
+    std::string Statement;
+    std::string ReadBack;  // empty: the statement's own answer is read
+    TRows Expected;
+  };
+  const TCase cases[] = {
+      {"SELECT id, name FROM src WHERE id = 150", "", {all[149]}},
+      {"SELECT id, name FROM src WHERE id BETWEEN 10 AND 12", "", {all[9], all[10], all[11]}},
+      {"SELECT id, name FROM src", "", all},
+      {"SELECT id, name FROM src WHERE id = 299 OR id = 3 ORDER BY id", "", {all[2], all[298]}},
+      {"SELECT id, name INTO MEMORY kept FROM src", "SELECT id, name FROM MEMORY kept", all},
+      {"SELECT id, name INTO ondisk FROM src WHERE id > 100", "SELECT * FROM ondisk", over100},
+      {"SELECT id, name INTO sealed FROM src ENCRYPTED WITH 'secret'", "SELECT * FROM sealed", all},
+  };
+  for (const TCase& test : cases) {
+    SCOPED_TRACE(test.Statement);
+    for (int run = 0; run < 2; ++run) {
+      std::string names;
+      TRows rows;
+      {
+        TQueryStatement statement(directory);
+        int32_t position = 0;
+        statement.Prepare(test.Statement, position);
+        TTableCursor* answer = statement.Execute();
+        if (test.ReadBack.empty()) {
+          names = FieldNames(answer);
+          rows = Rows(answer);
+        }
+      }
+      if (!test.ReadBack.empty()) {
+        session->AddPassword("secret");
+        TQueryStatement statement(directory);
+        int32_t position = 0;
+        statement.Prepare(test.ReadBack, position);
+        TTableCursor* answer = statement.Execute();
+        names = FieldNames(answer);
+        rows = Rows(answer);
+        session->RemovePassword("secret");
+      }
+      EXPECT_EQ(names, "id|name");
+      EXPECT_EQ(rows, test.Expected);
+    }
+  }
+}
+
 TEST_F(SqlSelectTest, SmallAnswersLiveInMemoryAndLeaveNothing) {
   Exec("CREATE TABLE digit (d INTEGER)");
   for (int d = 0; d < 10; ++d) Exec("INSERT INTO digit VALUES (" + std::to_string(d) + ")");

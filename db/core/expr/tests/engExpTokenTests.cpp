@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <string>
+#include <vector>
+
 #include "engExpTestSupport.h"
 #include "engExpToken.h"
 #include "engLibrary.h"
@@ -38,18 +42,63 @@ TEST_F(ExpTokenPoolTest, ReleasedNodesComeBackCleared) {
   ReleaseToken(node);  // nil is ignored
 }
 
-TEST_F(ExpTokenPoolTest, TreesAreReleasedWholeAndReused) {
-  Parse("a IN (1, 2 + b, 3) AND SUBSTRING(c FROM 1 FOR 2) = 'x'");
-  TExpToken* root = tree.release();
-  FreeTokenTree(root);
-  EXPECT_EQ(root, nullptr);
-  // Its fourteen nodes went back to the pool and are drawn again first.
-  std::vector<TExpToken*> drawn;
-  for (int i = 0; i < 14; ++i) drawn.push_back(NewToken());
-  TExpToken* fresh = NewToken();
-  for (TExpToken* node : drawn) EXPECT_NE(node, fresh);
-  drawn.push_back(fresh);
-  for (TExpToken*& node : drawn) ReleaseToken(node);
+// Every node of a tree and of its copy, each once.
+void CollectNodes(TExpToken* root, std::vector<TExpToken*>& nodes) {
+  nodes.push_back(root);
+  for (TExpToken* child : {root->First, root->Second, root->Third})
+    for (TExpToken* element = child; element; element = element->Next) CollectNodes(element, nodes);
+}
+
+// Each parent link names the node whose chain holds it.
+void ExpectLinked(const TExpToken* root) {
+  for (const TExpToken* child : {root->First, root->Second, root->Third})
+    for (const TExpToken* element = child; element; element = element->Next) {
+      EXPECT_EQ(element->Parent, root);
+      ExpectLinked(element);
+    }
+}
+
+std::string LongList(int count) {
+  std::string list = "a IN (0";
+  for (int i = 1; i < count; ++i) list += ", " + std::to_string(i) + " + b";
+  return list + ")";
+}
+
+// Trees smaller and larger than the pool moves at a time: a copy is the same
+// tree of fresh nodes drawn from the pool, and a tree freed gives every node
+// back once, to be drawn again before any new one.
+TEST_F(ExpTokenPoolTest, TreesAreCopiedAndReleasedWholeAndReused) {
+  const std::string texts[] = {"a", "a IN (1, 2 + b, 3) AND SUBSTRING(c FROM 1 FOR 2) = 'x'", LongList(20),
+                               LongList(200)};
+  for (const std::string& text : texts) {
+    SCOPED_TRACE(text);
+    TExpTreePtr original(Parse(text));
+    tree.release();
+    TExpToken* copy = CloneTokenTree(original.get());
+    EXPECT_TRUE(TokenTreesEqual(copy, original.get()));
+    EXPECT_EQ(Render(copy), Render(original.get()));
+    EXPECT_EQ(copy->Parent, nullptr);
+    EXPECT_EQ(copy->Next, nullptr);
+    ExpectLinked(copy);
+    std::vector<TExpToken*> mine, theirs;
+    CollectNodes(copy, mine);
+    CollectNodes(original.get(), theirs);
+    ASSERT_EQ(mine.size(), theirs.size());
+    for (TExpToken* node : mine) EXPECT_EQ(std::count(theirs.begin(), theirs.end(), node), 0);
+    FreeTokenTree(copy);
+    EXPECT_EQ(copy, nullptr);
+    std::vector<TExpToken*> drawn;
+    for (size_t i = 0; i < mine.size(); ++i) drawn.push_back(NewToken());
+    TExpToken* fresh = NewToken();
+    std::vector<TExpToken*> sortedMine = mine, sortedDrawn = drawn;
+    std::sort(sortedMine.begin(), sortedMine.end());
+    std::sort(sortedDrawn.begin(), sortedDrawn.end());
+    EXPECT_EQ(sortedDrawn, sortedMine);
+    for (TExpToken* node : drawn) EXPECT_EQ(node->Kind, 0);
+    EXPECT_EQ(std::count(mine.begin(), mine.end(), fresh), 0);
+    drawn.push_back(fresh);
+    for (TExpToken*& node : drawn) ReleaseToken(node);
+  }
 }
 
 TEST_F(ExpTokenPoolTest, CloneAndCompare) {
