@@ -79,7 +79,7 @@ void TDataCursor::CheckFieldNameLengths(const std::vector<TFieldDefinition>& fie
 
 void TDataCursor::CheckFieldDefs(uint8_t* fieldDescs, int32_t count, uint16_t languageId, uint16_t,
                                  bool assignOffsets) {
-  const TFormatSettings settings = FormatSettingsForLanguage(languageId);
+  const TFormatSettings& settings = SharedFormatSettingsForLanguage(languageId);
   int32_t offset = RecordFirstFieldOffset;
   for (int32_t i = 0; i < count; ++i) {
     uint8_t* desc = fieldDescs + size_t(i) * FieldDescSize;

@@ -204,7 +204,7 @@ public:
         filter(filter),
         node(node),
         values(cursor),
-        context{&values, cursor.LanguageId(), cursor.SortId(), &filter.FormatSettings, &scratch} {}
+        context{&values, cursor.LanguageId(), cursor.SortId(), filter.FormatSettings, &scratch} {}
 
   // For a scan: the results of a condition of one short column are
   // remembered by its value.

@@ -142,7 +142,7 @@ TFilter* TCursorFilterSet::InsertFilter(std::unique_ptr<TFilter> filter, const T
   filter->CaseInsensitive = options.CaseInsensitive;
   filter->NoPartialCompare = options.NoPartialCompare;
   const TDataSession* session = cursor.directory->Session();
-  filter->FormatSettings = GetLocaleFormatSettings(session->LanguageID, session->SortID);
+  filter->FormatSettings = &GetLocaleFormatSettings(session->LanguageID, session->SortID);
   if (!filter->IsCallback) filter->OptimizeLevel = cursor.CanOptimizeCondition(opAnd, filter->Condition, false);
   return Insert(std::move(filter));
 }

@@ -72,8 +72,9 @@ public:
   bool CostChoice = false;
   bool CaseInsensitive = false;
   bool NoPartialCompare = false;
-  // The session's, for conversions inside the condition.
-  TFormatSettings FormatSettings;
+  // The session's, for conversions inside the condition: the rules kept
+  // for the process, which a filter made per statement would copy whole.
+  const TFormatSettings* FormatSettings = &NeutralFormatSettings();
   TRecordsBitmap* Bitmap;
 
   // Narrows bitmap (the records to consider) to the records accepted.
