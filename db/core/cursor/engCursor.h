@@ -616,6 +616,8 @@ private:
   // A record object's open BLOBs written and put into it, with table
   // numbering; those opened for release are freed after.
   void CommitRecordBlobs(TRecord* record);
+  // The same for a stored image (a held append) that no record object holds.
+  void CommitRecordBlobs(uint8_t* buffer);
   // The chains of a record object that leaves the table are freed.
   void FreeRecordBlobs(TRecord* record);
   // ---- end of BLOB fields -----------------------------------------------------------

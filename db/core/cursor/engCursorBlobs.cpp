@@ -14,9 +14,10 @@ void TDataCursor::BeginBlobOperation() {
 
 void TDataCursor::EndBlobOperation() { EndOperation(); }
 
-void TDataCursor::CommitRecordBlobs(TRecord* record) {
+void TDataCursor::CommitRecordBlobs(TRecord* record) { CommitRecordBlobs(record->Buffer()); }
+
+void TDataCursor::CommitRecordBlobs(uint8_t* buffer) {
   if (!table->HasBlobFile()) return;
-  uint8_t* buffer = record->Buffer();
   blobs.AssignBlobSequences(buffer, true);
   blobs.WriteOpenBlobs(buffer, true);
   blobs.SaveOpenBlobs(buffer, true);

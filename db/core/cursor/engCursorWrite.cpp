@@ -275,11 +275,12 @@ bool TDataCursor::AppendFilled(uint8_t* record) {
   checks.CheckConstraints(record);
   SetRecordAutoInc(record, AutoIncAfter(data.GetAutoIncValue()));
   ORV_ASSERT(table->MayChangeFiles());
-  // Without BLOBs to commit in the stored copy, an answer's row goes
-  // straight to where its records are held: taking the held record, its
-  // clearing, and giving it back were half of the row's append.
-  if (!table->HasBlobFile() && data.AppendHeldRecord(record)) {
+  // An answer's row goes straight to where its records are held, its
+  // BLOBs committed there: taking the held record, its clearing, and giving
+  // it back were half of the row's append.
+  if (uint8_t* image = data.AppendHeldRecord(record)) {
     data.NextAutoIncValue();
+    CommitRecordBlobs(image);
     SetRecordPhysicalNo(record, number);
   } else {
     THeldRecord stored(data);

@@ -192,10 +192,12 @@ public:
   // NewRecord, the record's fields and auto-increment value copied in and
   // given back, in one step for an append whose every byte the caller has
   // (record: the file's record size, from byte 0): it goes where the held
-  // records keep it, with no record taken, cleared and given back. False,
-  // with no record added, when the next record is not a held append (the
-  // caller takes it through NewRecord).
-  bool AppendHeldRecord(const uint8_t* record);
+  // records keep it, with no record taken, cleared and given back. The
+  // held image, which stays where it is until the next append or write of
+  // this file (its BLOB references are put there); null, with no record
+  // added, when the next record is not a held append (the caller takes it
+  // through NewRecord).
+  uint8_t* AppendHeldRecord(const uint8_t* record);
   void FreeRecord(TRecord* record);
   // True when any record was written. A temporary file's records appended
   // past its end are held in memory instead (HeldRecordCount), up to

@@ -218,11 +218,11 @@ TRecord* TDataFile::AppendRecord() {
   return record;
 }
 
-bool TDataFile::AppendHeldRecord(const uint8_t* record) {
-  if (NewRecordNumber() != NextRecordNumber()) return false;
+uint8_t* TDataFile::AppendHeldRecord(const uint8_t* record) {
+  if (NewRecordNumber() != NextRecordNumber()) return nullptr;
   const uint32_t number = NextAppendNumber();
   uint8_t* image = HeldAppendImage(number);
-  if (!image) return false;
+  if (!image) return nullptr;
   ORV_ASSERT(RecordSize() >= RecordFirstFieldOffset);
   image[RecordDeletedOffset] = 0;
   PutLE32(image + RecordLinkOffset, number);
@@ -230,7 +230,7 @@ bool TDataFile::AppendHeldRecord(const uint8_t* record) {
   // As NewRecord leaves the header after an append.
   header.Put32(DatHdrFirstFree, 0);
   NoteAppended(number);
-  return true;
+  return image;
 }
 
 void TDataFile::ReadRecords(TReadContext* reader, uint32_t recordNumber, const TRecordReadOptions& options) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <utility>
 
 #include "engCursorTestSupport.h"
 
@@ -353,30 +354,48 @@ TEST_F(CursorTest, ReadsOfHeldRecordsSeeChangesFlushesAndOverflow) {
 // numbers and the refusals are those of plain inserts into a twin table,
 // and a row its checks refuse (a required field blank) is refused; in a
 // temporary table too, whose appends are held in memory (the short way
-// writes them there whole) until its close writes them.
+// writes them there whole, its memos committed in place) until its close
+// writes them, and one whose held records outgrow their memory mid-fill.
+// The memos' chains, sequences and freed blocks (a deleted row's) are
+// those of plain inserts too.
 TEST_F(CursorTest, AFillsAppendsLeaveWhatPlainInsertsLeave) {
   enum class TStep { Insert, InsertBlank, LockNextThenInsert, TwinLocksNextThenInsert, DeleteSecond };
   const TStep steps[] = {TStep::Insert,      TStep::Insert,       TStep::InsertBlank,
                          TStep::Insert,      TStep::LockNextThenInsert, TStep::Insert,
                          TStep::DeleteSecond, TStep::Insert,     TStep::TwinLocksNextThenInsert,
                          TStep::Insert,      TStep::InsertBlank,  TStep::Insert};
-  std::vector<uint8_t> descs = Descriptors({{"A", IntType}, {"B", StrType, 20}});
+  enum class TKind { Lasting, Temporary, TemporaryPastMemory };
+  constexpr int MemoField = 3;
+  constexpr uint32_t HeldRecordsPastMemory = 100;
+  std::vector<uint8_t> descs = Descriptors({{"A", IntType}, {"B", StrType, 20}, {"C", BlobFieldType}});
   descs[FieldDescRequiredOffset] = 1;  // A
+  struct TMemoRoom final : TBlobValueRoom {
+    std::vector<uint8_t> Bytes;
+    uint8_t* Room(int32_t length) override {
+      Bytes.assign(size_t(length), 0);
+      return Bytes.data();
+    }
+  };
   struct TResult {
     std::vector<int32_t> Walked;
     std::vector<uint16_t> Errors;
     std::vector<char> Records;
+    std::vector<std::vector<uint8_t>> Memos;
   };
-  auto run = [&](const std::string& name, bool fill, bool temporary) {
+  auto run = [&](const std::string& name, bool fill, TKind kind) {
+    const bool temporary = kind != TKind::Lasting;
     TTableDefinition definition;
-    definition.Fields = FieldDefinitionsFromDescs(descs.data(), 2);
+    definition.Fields = FieldDefinitionsFromDescs(descs.data(), 3);
     TDataCursor& cursor = NewCursor(name, true);
+    TCursorBlobAccess& blobs = cursor.Blobs();
     if (temporary) {
       cursor.SetOpenOptions({.TableName = name, .Exclusive = true, .TemporaryTable = true});
       cursor.CreateTableAndOpen(definition, true);
       // As an answer is emptied before each fill: its records are known
       // to be none on disk, so appends are held.
       cursor.EmptyTable();
+      TDataFile& file = cursor.Table()->DataFile();
+      if (kind == TKind::TemporaryPastMemory) file.SortMemoryBytes = int64_t(HeldRecordsPastMemory) * file.RecordSize();
     } else {
       cursor.CreateTable(definition, false);
       cursor.Open();
@@ -388,7 +407,16 @@ TEST_F(CursorTest, AFillsAppendsLeaveWhatPlainInsertsLeave) {
       const int32_t a = ++next;
       const std::string b = "row " + std::to_string(a);
       std::vector<uint8_t> record = Record(cursor, {blank ? nullptr : &a, b.c_str()});
+      // None, short, and over several blocks.
+      const std::vector<uint8_t> memo(size_t(a % 9 == 0 ? 0 : a * 97 % 1500), uint8_t(a));
+      if (!memo.empty()) {
+        ASSERT_EQ(blobs.OpenBlob(MemoField, record.data(), {.Release = true}), 0);
+        ASSERT_EQ(blobs.WriteBlob(MemoField, record.data(), TFieldNumbering::Cursor, memo, 0), 0);
+      }
       result.Errors.push_back(ErrorOf([&] { cursor.InsertRecord(record.data()); }));
+      if (result.Errors.back() != 0 && !memo.empty()) {
+        EXPECT_EQ(blobs.FreeBlob(MemoField, record.data(), TFieldNumbering::Cursor), 0);
+      }
     };
     if (fill) cursor.BeginFill();
     for (const TStep step : steps)
@@ -425,18 +453,33 @@ TEST_F(CursorTest, AFillsAppendsLeaveWhatPlainInsertsLeave) {
     if (fill) cursor.EndFill();
     twin.reset();
     TDataFile& file = cursor.Table()->DataFile();
-    EXPECT_EQ(file.HeldRecordCount() > 0, temporary);
+    // Past their memory the rest of the records went to disk.
+    if (kind == TKind::TemporaryPastMemory) EXPECT_LE(file.HeldRecordCount(), HeldRecordsPastMemory);
+    else EXPECT_EQ(file.HeldRecordCount() > 0, temporary);
+    EXPECT_GT(file.PhysicalRecordCount(), HeldRecordsPastMemory);
     // A temporary table's "Sys Deleted" keys wait past its fill.
     if (!temporary) {
       EXPECT_TRUE(cursor.Table()->IndexesMatchData());
     }
     result.Walked = Walk(cursor);
+    // Every row as read, its memo's reference among its bytes, and the memo.
+    cursor.SetToBegin();
+    for (cursor.MoveBy(1); cursor.OnRecord(); cursor.MoveBy(1)) {
+      std::vector<uint8_t> record(cursor.GetCurrentRecordBuffer(),
+                                  cursor.GetCurrentRecordBuffer() + cursor.CursorRecordSize());
+      result.Records.insert(result.Records.end(), record.begin(), record.end());
+      TMemoRoom room;
+      int32_t length = -1;
+      EXPECT_EQ(blobs.ReadWholeBlob(MemoField, record.data(), TFieldNumbering::Cursor, room, length), 0);
+      EXPECT_EQ(size_t(length), room.Bytes.size());
+      result.Memos.push_back(room.Bytes);
+    }
     if (temporary) {
       // Its files go at its close: the held images are what it would write,
       // with the header's counts.
       file.FlushRecords();
       file.DropCache();
-      for (uint32_t number = 1; number <= file.PhysicalRecordCount(); ++number) {
+      for (uint32_t number = 1; kind == TKind::Temporary && number <= file.PhysicalRecordCount(); ++number) {
         const uint8_t* image = file.HeldRecordImage(number);
         EXPECT_NE(image, nullptr) << number;
         if (image) result.Records.insert(result.Records.end(), image, image + file.RecordSize());
@@ -448,20 +491,30 @@ TEST_F(CursorTest, AFillsAppendsLeaveWhatPlainInsertsLeave) {
       return result;
     }
     cursor.Close(TTemporaryContents::Keep);
-    result.Records = FileBytes(name + ".DAT");
+    std::vector<char> data = FileBytes(name + ".DAT");
     // When it was written is the one difference the two may have.
-    std::fill_n(result.Records.begin() + DatHdrWriteTime, sizeof(double), 0);
+    std::fill_n(data.begin() + DatHdrWriteTime, sizeof(double), 0);
+    const std::vector<char> chains = FileBytes(name + ".BLB");
+    EXPECT_FALSE(chains.empty());
+    for (const std::vector<char>* bytes : {&std::as_const(data), &chains})
+      result.Records.insert(result.Records.end(), bytes->begin(), bytes->end());
     return result;
   };
-  for (const bool temporary : {false, true}) {
-    SCOPED_TRACE(temporary ? "temporary" : "lasting");
-    const std::string kind = temporary ? "TEMP" : "";
+  for (const TKind kind : {TKind::Lasting, TKind::Temporary, TKind::TemporaryPastMemory}) {
+    const std::string suffix = kind == TKind::Lasting ? "" : kind == TKind::Temporary ? "TEMP" : "PAST";
+    SCOPED_TRACE(suffix);
     // The fill first: its held images come from memory no table used.
-    const TResult filled = run("FILLED" + kind, true, temporary);
-    const TResult plain = run("PLAIN" + kind, false, temporary);
+    const TResult filled = run("FILLED" + suffix, true, kind);
+    const TResult plain = run("PLAIN" + suffix, false, kind);
     EXPECT_EQ(filled.Errors, plain.Errors);
     EXPECT_EQ(filled.Walked, plain.Walked);
     EXPECT_EQ(filled.Records, plain.Records);
+    EXPECT_EQ(filled.Memos, plain.Memos);
+    // Rows kept their memos: the first row's, and one of several blocks.
+    for (const size_t length : {97u, 13u * 97u})
+      EXPECT_NE(std::find(plain.Memos.begin(), plain.Memos.end(), std::vector<uint8_t>(length, uint8_t(length / 97))),
+                plain.Memos.end())
+          << length;
     // The refusals happened: blanks and the twin's numbers.
     EXPECT_EQ(std::count(plain.Errors.begin(), plain.Errors.end(), 0), ptrdiff_t(plain.Errors.size()) - 8 - 12);
     EXPECT_EQ(plain.Walked.size(), size_t(12 * 40 - 12 - 8 - 1));
