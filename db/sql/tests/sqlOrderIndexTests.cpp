@@ -3,6 +3,7 @@
 // natural-order fill, ties included, checked against a twin table without
 // indexes that is filled by the same statements.
 
+#include <array>
 #include <memory>
 #include <string>
 #include <vector>
@@ -63,6 +64,23 @@ protected:
     Exec("DELETE FROM " + name + " WHERE id < 5000");
     Exec("INSERT INTO " + name + " SELECT 20000 + a.n * 10 + y.n, a.n, y.day, 'cy' FROM digit a, days y");
   }
+  // Each kind of table twice, with the indexes and without, filled alike.
+  struct TTables {
+    const char* Label;
+    const char* Indexed;
+    const char* Plain;
+    TFill Fill;
+  };
+  std::array<TTables, 3> MakeTwinTables() {
+    const std::array<TTables, 3> tables = {{{"cycled", "ix", "plain", TFill::Cycled},
+                                            {"reused", "ixr", "plainr", TFill::Reused},
+                                            {"in date order", "ixd", "plaind", TFill::InDateOrder}}};
+    for (const TTables& pair : tables) {
+      MakeTable(pair.Indexed, true, pair.Fill);
+      MakeTable(pair.Plain, false, pair.Fill);
+    }
+    return tables;
+  }
 };
 
 TEST_F(SqlOrderIndexTest, IndexOrderedAnswersAreTheSortedOnes) {
@@ -86,19 +104,7 @@ TEST_F(SqlOrderIndexTest, IndexOrderedAnswersAreTheSortedOnes) {
       {"order ignoring case: ties unproven", "SELECT id, name FROM {T} ORDER BY name NOCASE", true, false},
       {"distinct", "SELECT DISTINCT d FROM {T} ORDER BY d", false, false},
   };
-  struct TTables {
-    const char* Label;
-    const char* Indexed;
-    const char* Plain;
-    TFill Fill;
-  };
-  const TTables tables[] = {{"cycled", "ix", "plain", TFill::Cycled},
-                            {"reused", "ixr", "plainr", TFill::Reused},
-                            {"in date order", "ixd", "plaind", TFill::InDateOrder}};
-  for (const TTables& pair : tables) {
-    MakeTable(pair.Indexed, true, pair.Fill);
-    MakeTable(pair.Plain, false, pair.Fill);
-  }
+  const std::array<TTables, 3> tables = MakeTwinTables();
   auto text = [](std::string statement, const std::string& table) {
     return statement.replace(statement.find("{T}"), 3, table);
   };
@@ -180,19 +186,7 @@ TEST_F(SqlOrderIndexTest, IndexOrderedAnswersAreTheSortedOnes) {
 // each record, and nothing is sorted. Where the ties of a reused table
 // break the walk's order, the stretch holds as a filter in natural order.
 TEST_F(SqlOrderIndexTest, ARangeOfTheOrderIndexWalkedAloneGivesTheSortedRows) {
-  struct TTables {
-    const char* Label;
-    const char* Indexed;
-    const char* Plain;
-    TFill Fill;
-  };
-  const TTables tables[] = {{"cycled", "ix", "plain", TFill::Cycled},
-                            {"reused", "ixr", "plainr", TFill::Reused},
-                            {"in date order", "ixd", "plaind", TFill::InDateOrder}};
-  for (const TTables& pair : tables) {
-    MakeTable(pair.Indexed, true, pair.Fill);
-    MakeTable(pair.Plain, false, pair.Fill);
-  }
+  const std::array<TTables, 3> tables = MakeTwinTables();
   // Where the answer goes: its records against the bound of what an answer
   // in memory holds, the served stretch's records (S) at R bytes each.
   enum class TBound { Program, StretchFits, StretchJustPast, StretchFarPast };
