@@ -55,7 +55,7 @@ TExpTreePtr CheckedValue(TDataQuery& query, const TExpCheckContext& check, const
   bind(tree.get());
   const bool dateColumn = IsDateTimeType(column.DataType);
   if (dateColumn && tree->Kind == nkConstant && tree->DataType == dtString && !tree->IsNull) {
-    if (!TextToDateTimeValue(tree->AsText(), column.DataType, check.FormatSettings, {tree->Value, 8}))
+    if (!TextToDateTimeValue(tree->AsText(), column.DataType, *check.FormatSettings, {tree->Value, 8}))
       RaiseSqlError("Date, time, or timestamp expression expected, instead found '" + value.Text + "'" +
                     " in update values");
     tree->DataType = column.DataType;
@@ -81,7 +81,7 @@ std::vector<TExpTreePtr> CheckedValues(TDataQuery& query, bool withParams) {
   // An INSERT has no row to read: a quoted text that happens to name a
   // column stays the text it says.
   TExpColumnResolver* columns = query.Parsed.Kind == qkUpdate ? &resolver : nullptr;
-  const TExpCheckContext check{EngErrSql, {}, UpdateValuesContext, columns, SourceFormatSettings(query)};
+  const TExpCheckContext check{EngErrSql, {}, UpdateValuesContext, columns, &SourceFormatSettings(query)};
   std::vector<TExpTreePtr> values;
   for (size_t i = 0; i < query.Parsed.Change.Values.size(); ++i) {
     const TUpdateValue& value = *query.Parsed.Change.Values[i];
@@ -140,7 +140,7 @@ private:
 
 void StoreValue(TDataQuery& query, TSourceTable& table, uint8_t* record, const TUpdateField& column,
                 const TExpToken& value, const std::string& valueText, const char* statement) {
-  if (!StoreFieldValue(*table.Cursor, record, column.FieldNo, value, query.Run.EvalSettings))
+  if (!StoreFieldValue(*table.Cursor, record, column.FieldNo, value, *query.Run.EvalSettings))
     RaiseSqlError("Type mismatch between column " + column.Name + " and constant value " + valueText + " in " +
                   statement + " statement");
 }

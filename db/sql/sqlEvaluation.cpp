@@ -73,13 +73,13 @@ TExpEvalContext SourceEvalContext(TDataQuery& query, TExpColumnValues* columns) 
     context.LanguageId = query.Run.Tables.front()->Cursor->Fields().LanguageId();
     context.SortId = query.Run.Tables.front()->Cursor->Fields().SortId();
   }
-  // Made once per language: rows evaluate under the same settings.
+  // Looked up once per language: rows evaluate under the same settings.
   if (!query.Run.HasEvalSettings || query.Run.EvalLanguage != context.LanguageId) {
-    query.Run.EvalSettings = GetLocaleFormatSettings(context.LanguageId, context.SortId);
+    query.Run.EvalSettings = &GetLocaleFormatSettings(context.LanguageId, context.SortId);
     query.Run.EvalLanguage = context.LanguageId;
     query.Run.HasEvalSettings = true;
   }
-  context.FormatSettings = &query.Run.EvalSettings;
+  context.FormatSettings = query.Run.EvalSettings;
   return context;
 }
 

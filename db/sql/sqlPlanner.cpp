@@ -275,7 +275,7 @@ private:
     CheckCorrelationNames(&condition);
     TExpTreePtr copy = query.Statement.CopyWithParams(condition);
     TSourceColumnResolver resolver(query);
-    TExpCheckContext check{EngErrSql, {}, WhereContext, &resolver, SourceFormatSettings(query)};
+    TExpCheckContext check{EngErrSql, {}, WhereContext, &resolver, &SourceFormatSettings(query)};
     TypeCheckExpression(check, true, nullptr, copy.get());
     if (copy->DataType != dtBoolean) RaiseSqlError("WHERE or JOIN clause must be a boolean expression");
     ConvertTextConstants(copy.get(), EvaluationLanguage(query));
@@ -698,8 +698,8 @@ void InstallStretchRange(TDataQuery& query) {
   std::vector<uint8_t> low(size_t(cursor.Fields().CursorRecordSize())), high(low.size());
   cursor.Fields().ClearRecord(low.data());
   cursor.Fields().ClearRecord(high.data());
-  if (!StoreFieldValue(cursor, low.data(), fieldNo, *between.Second, query.Run.EvalSettings) ||
-      !StoreFieldValue(cursor, high.data(), fieldNo, *between.Second->Next, query.Run.EvalSettings))
+  if (!StoreFieldValue(cursor, low.data(), fieldNo, *between.Second, *query.Run.EvalSettings) ||
+      !StoreFieldValue(cursor, high.data(), fieldNo, *between.Second->Next, *query.Run.EvalSettings))
     RaiseSqlError("Internal table filter error");
   cursor.SetRange(low.data(), 1, high.data(), 1);
 }

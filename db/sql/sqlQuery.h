@@ -454,7 +454,8 @@ struct TQueryRun {
   TJoinRun Joins;
   // The values of the plan's outer references at the last run.
   std::string CorrelationKey;
-  TFormatSettings EvalSettings;
+  // The source's language's, kept for the process.
+  const TFormatSettings* EvalSettings = &NeutralFormatSettings();
   uint16_t EvalLanguage = 0;
   bool HasEvalSettings = false;
   size_t MaxFoldedBytes = DefaultMaxFoldedBytes;

@@ -130,7 +130,7 @@ void ResolveResultColumns(const TDataQuery& query, TQueryPlan& plan) {
 
   bool anyAggregate = false, anyPlain = false;
   TSourceColumnResolver resolver(query);
-  const TExpCheckContext check{EngErrSql, {}, "source column expression", &resolver, SourceFormatSettings(query)};
+  const TExpCheckContext check{EngErrSql, {}, "source column expression", &resolver, &SourceFormatSettings(query)};
   uint16_t fieldNo = 0;
   for (auto& column : plan.ResultFields) {
     column->FieldNo = uint16_t(++fieldNo);
@@ -345,7 +345,7 @@ void MoveAnswerToDisk(TDataQuery& query) {
   // its sort would read them back, instead of being held.
   disk.Admin().EmptyTable();
   disk.Admin().BeginFill();
-  CopyAnswerRecords(*memory, disk, query.Run.EvalSettings);
+  CopyAnswerRecords(*memory, disk, *query.Run.EvalSettings);
   disk.Admin().EndFill();
   dropDisk.Dismiss();
 }

@@ -265,7 +265,7 @@ public:
         continue;
       }
       if (column.Aggregate == agAvg) PutInteger(column.AvgCountFieldNo, value->IsNull ? 0 : 1);
-      if (!StoreFieldValue(answer, record.data(), column.FieldNo, *value, query.Run.EvalSettings))
+      if (!StoreFieldValue(answer, record.data(), column.FieldNo, *value, *query.Run.EvalSettings))
         RaiseSqlError("Type mismatch between column " + column.Name + " and expression value in SELECT statement");
       if (blobColumns[i] && !value->IsNull) blobBytes += BlobValueSize(*value) + blobBlockSize;
     }

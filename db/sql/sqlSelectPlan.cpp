@@ -276,7 +276,7 @@ TQueryPlan PlanSelect(const TDataQuery& query) {
     TBoundAggregates aggregates;
     ReplaceHavingAggregates(plan, plan.HavingChecked.get(), aggregates);
     TResultColumnResolver resolver(plan, aggregates);
-    TExpCheckContext check{EngErrSql, {}, "HAVING clause", &resolver, SourceFormatSettings(query)};
+    TExpCheckContext check{EngErrSql, {}, "HAVING clause", &resolver, &SourceFormatSettings(query)};
     TypeCheckExpression(check, true, nullptr, plan.HavingChecked.get());
     if (plan.HavingChecked->DataType != dtBoolean) RaiseSqlError("HAVING clause must be a boolean expression");
     // It reads the answer's rows, in the answer's code page.

@@ -63,7 +63,7 @@ void TQueryStatement::Prepare(const std::string& text, int32_t& position) {
   paramValues.clear();
   sourceText = text;
   const TDataSession* session = database->Session();
-  parser->FormatSettings = GetLocaleFormatSettings(session->LanguageID, session->SortID);
+  parser->FormatSettings = &GetLocaleFormatSettings(session->LanguageID, session->SortID);
   parser->ErrorCode = EngErrSql;
   parser->SetText(text);
   int32_t stoppedAt = 0;

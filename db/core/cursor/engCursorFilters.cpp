@@ -86,7 +86,7 @@ TExpToken* TCursorFilterSet::PrepareFilterText(const std::string& text, const TC
   parser->ErrorCode = EngErrFilter;
   parser->TableName = cursor.tableName;
   parser->ContextName = FilterContext;
-  parser->FormatSettings = settings;
+  parser->FormatSettings = &settings;
   parser->SetText(text);
   TExpTreePtr parsed;
   {
@@ -96,7 +96,7 @@ TExpToken* TCursorFilterSet::PrepareFilterText(const std::string& text, const TC
   }
 
   TCursorColumnResolver resolver(cursor);
-  TExpCheckContext check{EngErrFilter, cursor.tableName, FilterContext, &resolver, settings};
+  TExpCheckContext check{EngErrFilter, cursor.tableName, FilterContext, &resolver, &settings};
   TypeCheckExpression(check, true, nullptr, parsed.get());
   if (parsed->DataType != dtBoolean)
     RaiseEngineError(EngErrFilter, cursor.tableName, {}, {}, "filter expression must be a boolean expression");

@@ -322,7 +322,7 @@ TExpTreePtr TExpressionParser::ParseNumber() {
   } else {
     node->DataType = dtFloat;
     node->SetDataSize(8);
-    node->SetFloat(StrToFloat(digits, FormatSettings));
+    node->SetFloat(StrToFloat(digits, *FormatSettings));
   }
   NextToken();
   return node;

@@ -55,9 +55,9 @@ public:
   uint16_t ErrorCode = 0;
   std::string TableName;
   std::string ContextName;
-  // The table's language's: numbers are scanned and converted by its
-  // decimal separator.
-  TFormatSettings FormatSettings;
+  // The table's language's, kept for the process: numbers are scanned and
+  // converted by its decimal separator.
+  const TFormatSettings* FormatSettings = &NeutralFormatSettings();
 
   // Takes a copy of the text and goes to its start (token kind 0); call
   // NextToken for the first token.

@@ -72,7 +72,7 @@ uint8_t TExpressionParser::NextToken() {
     tokenKind = tkBracketName;
   } else if (IsDigit(c)) {
     ScanNumber();
-  } else if (c == FormatSettings.DecimalSeparator && IsDigit(At(position + 1))) {
+  } else if (c == FormatSettings->DecimalSeparator && IsDigit(At(position + 1))) {
     ScanFraction();
   } else {
     if (c != '\0') ++position;
@@ -111,12 +111,12 @@ void TExpressionParser::ScanNumber() {
   tokenKind = tkInteger;
   while (IsDigit(At(position))) ++position;
   char c = At(position);
-  if (c != FormatSettings.DecimalSeparator && !IsExponent(c) && c != '+' && c != '-') return;
+  if (c != FormatSettings->DecimalSeparator && !IsExponent(c) && c != '+' && c != '-') return;
   tokenKind = tkNumber;
   for (;;) {
     c = At(position);
     bool sign = (c == '+' || c == '-') && IsExponent(At(position - 1));
-    if (!IsDigit(c) && c != FormatSettings.DecimalSeparator && !IsExponent(c) && !sign) return;
+    if (!IsDigit(c) && c != FormatSettings->DecimalSeparator && !IsExponent(c) && !sign) return;
     ++position;
   }
 }

@@ -151,7 +151,7 @@ void TExpTypeChecker::ResolveColumn(TExpToken* node) {
 }
 
 void TExpTypeChecker::ConvertDateText(TExpToken* text, const TExpToken* other) {
-  if (!TextToDateTimeValue(text->Text, other->DataType, context.FormatSettings, {text->Value, 8}))
+  if (!TextToDateTimeValue(text->Text, other->DataType, *context.FormatSettings, {text->Value, 8}))
     Raise("Date, time, or timestamp expression expected, instead found '" + text->Text + "'" + " in " +
           context.ContextName);
   text->IsNull = false;

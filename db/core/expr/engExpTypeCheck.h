@@ -29,8 +29,9 @@ struct TExpCheckContext {
   std::string TableName;
   std::string ContextName;
   TExpColumnResolver* Resolver = nullptr;  // nil: no name is a column
-  // The table's language's: date and time texts are read by them.
-  TFormatSettings FormatSettings;
+  // The table's language's, kept for the process: date and time texts are
+  // read by them.
+  const TFormatSettings* FormatSettings = &NeutralFormatSettings();
 };
 
 // Checks and types the tree under node in place; raises on the first error.

@@ -100,3 +100,46 @@ TEST_F(SqlCodePageTest, AnswerInTheLanguageAsked) {
 }
 
 }  // namespace
+
+// Numbers in a statement's text are scanned by the session's language,
+// date texts compared with a column read by the source table's, and values
+// made text by the source table's: one after the other, in whichever order
+// the languages come, each statement by its own rules.
+TEST_F(SqlCodePageTest, NumbersFollowTheSessionAndDatesTheTable) {
+  for (const char* table : {"ud", "gd"}) {
+    const std::string german = std::string(table) == "gd" ? ", LANGUAGE 'German (Standard)'" : "";
+    Exec(std::string("CREATE TABLE ") + table + " (n INTEGER, d DATE, x FLOAT" + german + ")");
+    const bool dotted = !german.empty();
+    for (int n = 1; n <= 3; ++n) {
+      const std::string day = std::to_string(28 + n);
+      const std::string date = dotted ? day + ".01.2004" : "2004-01-" + day;
+      Exec(std::string("INSERT INTO ") + table + " VALUES (" + std::to_string(n) + ", '" + date + "', " +
+           std::to_string(n) + ".25)");
+    }
+  }
+  struct TCase {
+    uint16_t Session;
+    const char* Text;
+    TRows Rows;  // empty: refused
+  } cases[] = {
+      {0, "SELECT n FROM ud WHERE d >= '2004-01-30' AND x > 1.5", {"2", "3"}},
+      {0x0407, "SELECT n FROM ud WHERE d >= '2004-01-30' AND x > 2,5", {"3"}},
+      {0x0407, "SELECT n FROM gd WHERE d >= '30.01.2004' AND x > 1,5", {"2", "3"}},
+      {0, "SELECT n FROM gd WHERE d >= '30.01.2004' AND x > 2.5", {"3"}},
+      {0x0407, "SELECT n FROM ud WHERE d >= '30.01.2004'", {}},
+      {0, "SELECT n FROM gd WHERE d >= '2004-01-30'", {}},
+      {0x0407, "SELECT CAST(d AS CHAR(10)) FROM ud WHERE n = 2", {"2004-01-30"}},
+      {0, "SELECT CAST(d AS CHAR(10)) FROM gd WHERE n = 2", {"30.01.2004"}},
+      {0x0409, "SELECT n, CAST(d AS CHAR(10)) FROM gd WHERE x < 2.0", {"1|29.01.2004"}},
+  };
+  for (const TCase& test : cases) {
+    SCOPED_TRACE(test.Text);
+    session->LanguageID = test.Session;
+    if (test.Rows.empty()) {
+      EXPECT_NE(ErrorOf(test.Text), "");
+    } else {
+      EXPECT_EQ(Utf8Query(test.Text), test.Rows);
+    }
+  }
+  session->LanguageID = 0;
+}

@@ -93,7 +93,7 @@ protected:
   }
 
   void UseLanguage(uint16_t languageId) {
-    parser.FormatSettings = FormatSettingsForLanguage(languageId);
+    parser.FormatSettings = &SharedFormatSettingsForLanguage(languageId);
     context.FormatSettings = parser.FormatSettings;
   }
 

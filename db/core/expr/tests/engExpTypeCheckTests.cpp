@@ -154,15 +154,15 @@ TEST_F(ExpTypeCheckTest, DateTextsBecomeValuesOnce) {
 
 TEST_F(ExpTypeCheckTest, DateTimeValueConversions) {
   uint8_t value[8];
-  ASSERT_TRUE(TextToDateTimeValue("2004-01-31", dtTimeStamp, context.FormatSettings, value));
+  ASSERT_TRUE(TextToDateTimeValue("2004-01-31", dtTimeStamp, *context.FormatSettings, value));
   double stamp;
   memcpy(&stamp, value, sizeof stamp);
   EXPECT_DOUBLE_EQ(stamp, Jan31Of2004 * 86400000.0);
-  ASSERT_TRUE(TextToDateTimeValue("06:00", dtTimeStamp, context.FormatSettings, value));
+  ASSERT_TRUE(TextToDateTimeValue("06:00", dtTimeStamp, *context.FormatSettings, value));
   memcpy(&stamp, value, sizeof stamp);
   EXPECT_DOUBLE_EQ(stamp, 693594 * 86400000.0 + 21600000);
-  EXPECT_FALSE(TextToDateTimeValue("06:00", dtDate, context.FormatSettings, value));
-  EXPECT_FALSE(TextToDateTimeValue("2004-01-31", dtInteger, context.FormatSettings, value));
+  EXPECT_FALSE(TextToDateTimeValue("06:00", dtDate, *context.FormatSettings, value));
+  EXPECT_FALSE(TextToDateTimeValue("2004-01-31", dtInteger, *context.FormatSettings, value));
   // Before 1899-12-30 the time of day still counts forward from midnight.
   TDateTime early = EncodeDateTime(1899, 12, 29, 6, 0, 0, 0);
   EXPECT_EQ(DateTimeToDayNumber(early), 693593);
