@@ -133,8 +133,9 @@ public:
   void SetIndexProgressHandler(TCursorProgressProc proc);
   void SetPasswordHandler(TCursorPasswordProc proc) override;
   // Checks (and completes) a definition before a table is created or
-  // restructured; assignOffsets lays the fields out in the record.
-  void CheckTableDefinition(TTableDefinition& definition, bool assignOffsets);
+  // restructured; assignOffsets lays the fields out in the record. Gives
+  // the completed fields' descriptors.
+  std::vector<uint8_t> CheckTableDefinition(TTableDefinition& definition, bool assignOffsets);
   void CreateTable(TTableDefinition& definition, bool overwrite) override;
   void CreateTableAndOpen(TTableDefinition& definition, bool overwrite) override;
   void DeleteTable() override;

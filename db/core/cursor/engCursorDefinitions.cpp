@@ -44,7 +44,7 @@ const uint8_t* FindFieldByNumber(const uint8_t* fieldDescs, int32_t count, uint1
 
 }  // namespace
 
-void TDataCursor::CheckTableDefinition(TTableDefinition& definition, bool assignOffsets) {
+std::vector<uint8_t> TDataCursor::CheckTableDefinition(TTableDefinition& definition, bool assignOffsets) {
   if (definition.Encrypted) {
     const size_t length = Trim(definition.Password).size();
     if (length < 1 || length > size_t(PasswordLimit)) Raise(EngErrPassword);
@@ -68,6 +68,7 @@ void TDataCursor::CheckTableDefinition(TTableDefinition& definition, bool assign
     checked.Expression = std::move(field.Expression);
     field = std::move(checked);
   }
+  return fieldDescs;
 }
 
 // The descriptor keeps no more than a name may have: a longer one would
