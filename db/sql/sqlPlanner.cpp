@@ -176,10 +176,10 @@ void AddNoCaseLeaves(TSourceTable& table, const TExpEvalContext& context, TExpTo
   slot = both;
 }
 
-// The condition copied for the table's filter; its texts move from the
-// query's code page to the table's.
-TExpToken* PrepareTableCondition(const TDataQuery& query, TSourceTable& table, const TExpToken& condition) {
-  TExpTreePtr copy(CloneTokenTree(&condition));
+// The condition, the caller's own, made the table's filter's; its texts
+// move from the query's code page to the table's.
+TExpToken* PrepareTableCondition(const TDataQuery& query, TSourceTable& table, TExpTreePtr condition) {
+  TExpTreePtr copy = std::move(condition);
   PutColumnsFirst(copy.get());
   const uint16_t language = table.Cursor->Fields().LanguageId();
   ConvertTextConstants(copy.get(), EvaluationLanguage(query), language);
@@ -346,18 +346,20 @@ private:
   }
 
   // One filter per table: its conditions ANDed, its ON conditions first. A
-  // WHERE condition on a left join's inner table waits for the joined row.
+  // WHERE condition on a left join's inner table waits for the joined row
+  // (DecideJoins); the others go into the filters whole, as nothing else
+  // reads them.
   void DecideTableFilters() {
     for (size_t source = 0; source < query.Run.Tables.size(); ++source) {
       TSourceTable* table = query.Run.Tables[source].get();
       TExpTreePtr combined;
       for (auto& [on, condition] : split.onSingle)
-        if (on == table) combined = AndTogether(std::move(combined), TExpTreePtr(CloneTokenTree(condition.get())));
+        if (on == table) combined = AndTogether(std::move(combined), std::move(condition));
       if (!split.leftTargets.count(table))
         for (auto& [on, condition] : split.whereSingle)
-          if (on == table) combined = AndTogether(std::move(combined), TExpTreePtr(CloneTokenTree(condition.get())));
+          if (on == table) combined = AndTogether(std::move(combined), std::move(condition));
       if (combined)
-        split.tableFilters.push_back({source, TExpTreePtr(PrepareTableCondition(query, *table, *combined))});
+        split.tableFilters.push_back({source, TExpTreePtr(PrepareTableCondition(query, *table, std::move(combined)))});
     }
   }
 
@@ -659,7 +661,7 @@ TExpTreePtr BindJoin(TDataQuery& query, TSourceTable& target, const TExpToken& c
     FreeTokenTree(old);
   };
   bind(bound.get());
-  return TExpTreePtr(PrepareTableCondition(query, target, *bound));
+  return TExpTreePtr(PrepareTableCondition(query, target, std::move(bound)));
 }
 
 void BindAndInstall(TDataQuery& query, size_t index) {
