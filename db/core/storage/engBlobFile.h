@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -117,13 +118,14 @@ public:
   void ReleaseBlock(TBlock* block);
   // Reading a whole chain ahead without a cache entry per block: the block
   // at offset as it stands, from the cache when it holds the block, else
-  // from the chain window, which a miss refills with one read of the
-  // consecutive blocks from offset, as many as blocksAhead (the blocks the
-  // caller still needs, itself included), the read-ahead and the window
-  // allow. A miss looks for other users' changes first, as GetBlock does,
-  // and is false (no view) when it found some. Writes go through to the
-  // window (or forget it) and dropping the cache forgets it, so it never
-  // shows older bytes than the cache.
+  // from the chain window or a kept one, else from a refill of the window
+  // with one read of the consecutive blocks from offset, as many as
+  // blocksAhead (the blocks the caller still needs, itself included), the
+  // read-ahead and the window allow. Leaving the window looks for other
+  // users' changes first, as GetBlock does before a read, and is false (no
+  // view) when it found some. Writes go through to the windows (or forget
+  // them) and dropping the cache forgets them, so they never show older
+  // bytes than the cache.
   bool ViewBlock(TReadContext* reader, uint32_t offset, int32_t blocksAhead, TBlockView& view) {
     // Inline for a walk along the window while the cache holds no change.
     if (!CacheHoldsChanges() && IsBlockOffset(offset)) {
@@ -247,16 +249,36 @@ private:
   TBlockStack blockStack;
   int32_t readAheadCount = 1;      // blocks a read takes at least
   int32_t scanReadAheadCount = 1;  // the most a chain window's read-ahead grows to
-  // Deciphered images of consecutive blocks, in room bytes that are never
-  // cleared: a fill reads every byte it shows.
-  std::unique_ptr<uint8_t[]> chainWindow;
-  size_t chainWindowRoom = 0;
+  // The window a chain read walks along: deciphered images of consecutive
+  // blocks, a fill's or a kept one's.
+  const uint8_t* chainWindowImages = nullptr;
   uint32_t chainWindowStart = 0;
   int32_t chainWindowBlocks = 0;
-  // Where the last fill ended, and the read-ahead of the next fill: it
-  // doubles while fills follow on from each other (a scan), from at least
-  // LookupReadAheadBytes up to scanReadAheadCount, and starts again from a
-  // look-up's anywhere else.
+  // The room of a fill that is not kept, in bytes that are never cleared: a
+  // fill reads every byte it shows.
+  std::unique_ptr<uint8_t[]> chainWindow;
+  size_t chainWindowRoom = 0;
+  // The windows a walk along chains filled, kept by their first block's
+  // offset (none overlaps another) while the cache's bytes allow: a report
+  // run again walks the same chains, and read them from the file every
+  // time. Walk is the walk that last used the window, LastUse when; a fill
+  // makes room by dropping the least recently used windows of other walks
+  // (a walk longer than the room would otherwise drop, window by window,
+  // the ones its next run needs first), or is not kept.
+  struct TKeptWindow {
+    std::unique_ptr<uint8_t[]> Images;
+    int32_t Blocks = 0;
+    uint32_t Walk = 0;
+    uint64_t LastUse = 0;
+  };
+  std::map<uint32_t, TKeptWindow> keptWindows;
+  int64_t keptWindowBytes = 0;
+  uint32_t chainWalk = 0;
+  uint64_t windowUses = 0;
+  // Where the last window walked ends, and the read-ahead of the next fill:
+  // it doubles while fills follow on from each other (a scan), from at
+  // least LookupReadAheadBytes up to scanReadAheadCount, and starts again
+  // from a look-up's anywhere else.
   uint32_t chainFillEnd = 0;
   int32_t chainReadAhead = 1;
   // The free list on disk from its head runs through blocks that are free
@@ -324,9 +346,22 @@ private:
   const uint8_t* ChainWindowImage(uint32_t offset) const {
     if (chainWindowBlocks == 0 || offset < chainWindowStart) return nullptr;
     const uint32_t index = BlocksIn(offset - chainWindowStart);
-    return index < uint32_t(chainWindowBlocks) ? chainWindow.get() + size_t(index) * blockSize : nullptr;
+    return index < uint32_t(chainWindowBlocks) ? chainWindowImages + size_t(index) * blockSize : nullptr;
+  }
+  // Whether a fill at offset goes on where the last window walked ended, or
+  // a little past it (the records between were skipped, not their chains'
+  // blocks read).
+  bool FollowsWalk(uint32_t offset) const {
+    return chainFillEnd != 0 && offset >= chainFillEnd && offset - chainFillEnd < LookupReadAheadBytes;
   }
   void FillChainWindow(uint32_t offset, int32_t blocksAhead);
+  // The kept window holding offset made the one walked; false when none
+  // holds it.
+  bool WalkKeptWindow(uint32_t offset);
+  // Room for a kept window of count blocks, made by dropping windows of
+  // other walks; empty when there is none.
+  std::unique_ptr<uint8_t[]> KeptWindowRoom(int32_t count);
+  void DropKeptWindow(std::map<uint32_t, TKeptWindow>::iterator window);
   // The first count blocks of the window just filled by a look-up, into
   // the cache as unchanged blocks.
   void KeepLookUpBlocks(int32_t count);

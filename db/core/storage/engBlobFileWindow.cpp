@@ -2,10 +2,13 @@
 // of consecutive blocks in one read into the chain window, from which a
 // chain read copies its data. Blocks the cache holds (changed or not yet
 // written among them) are taken from the cache, so the window only stands
-// in for blocks the cache would have read from disk.
+// in for blocks the cache would have read from disk. A walk's windows are
+// kept, as far as the cache's bytes allow, for the next walk over the same
+// chains.
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 
 #include "rtlAssert.h"
 #include "engBlobFile.h"
@@ -27,13 +30,57 @@ bool TBlobFile::ViewBlockFromFile(TReadContext* reader, uint32_t offset, int32_t
   }
   const uint8_t* image = ChainWindowImage(offset);
   if (!image) {
+    // A kept window stands in for a read from the file, as a look-up's
+    // kept blocks do: other users' changes are looked for first.
     if (reader && table->CheckChangesBeforeRead(reader)) return false;
-    FillChainWindow(offset, blocksAhead);
+    if (!WalkKeptWindow(offset)) FillChainWindow(offset, blocksAhead);
     image = ChainWindowImage(offset);
-    ORV_ASSERT(image);  // the window starts at the asked block
+    ORV_ASSERT(image);  // the window holds the asked block
   }
   view = ViewOf(offset, image);
   return true;
+}
+
+bool TBlobFile::WalkKeptWindow(uint32_t offset) {
+  auto window = keptWindows.upper_bound(offset);
+  if (window == keptWindows.begin()) return false;
+  --window;
+  TKeptWindow& kept = window->second;
+  if (BlocksIn(offset - window->first) >= uint32_t(kept.Blocks)) return false;
+  if (!FollowsWalk(offset)) ++chainWalk;
+  kept.Walk = chainWalk;
+  kept.LastUse = ++windowUses;
+  chainWindowImages = kept.Images.get();
+  chainWindowStart = window->first;
+  chainWindowBlocks = kept.Blocks;
+  chainFillEnd = window->first + uint32_t(kept.Blocks) * blockSize;
+  return true;
+}
+
+std::unique_ptr<uint8_t[]> TBlobFile::KeptWindowRoom(int32_t count) {
+  const int64_t bytes = int64_t(count) * blockSize;
+  const int64_t limit = int64_t(NormalCacheCapacity()) * blockSize;
+  if (bytes > limit) return nullptr;
+  while (keptWindowBytes + bytes > limit) {
+    auto oldest = keptWindows.end();
+    for (auto window = keptWindows.begin(); window != keptWindows.end(); ++window)
+      if (window->second.Walk != chainWalk &&
+          (oldest == keptWindows.end() || window->second.LastUse < oldest->second.LastUse))
+        oldest = window;
+    if (oldest == keptWindows.end()) return nullptr;
+    DropKeptWindow(oldest);
+  }
+  return std::make_unique_for_overwrite<uint8_t[]>(size_t(bytes));
+}
+
+void TBlobFile::DropKeptWindow(std::map<uint32_t, TKeptWindow>::iterator window) {
+  if (chainWindowImages == window->second.Images.get()) {
+    chainWindowImages = nullptr;
+    chainWindowStart = 0;
+    chainWindowBlocks = 0;
+  }
+  keptWindowBytes -= int64_t(window->second.Blocks) * blockSize;
+  keptWindows.erase(window);
 }
 
 // The window holds what the cache would have held had it read the blocks
@@ -67,27 +114,40 @@ TBlock* TBlobFile::BlockFromWindow(uint32_t offset) {
 // a walk over a table's BLOBs pays one read and one change check per
 // window, not per 64 KiB.
 void TBlobFile::FillChainWindow(uint32_t offset, int32_t blocksAhead) {
-  ForgetChainWindow();
-  // A fill a little past where the last ended still follows a walk: the
-  // records between were skipped (a filter), not their chains' blocks read.
-  const bool follows = chainFillEnd != 0 && offset >= chainFillEnd && offset - chainFillEnd < LookupReadAheadBytes;
+  chainWindowImages = nullptr;
+  chainWindowStart = 0;
+  chainWindowBlocks = 0;
+  const bool follows = FollowsWalk(offset);
+  if (!follows) ++chainWalk;
   const int32_t byteReach = std::min(readAheadCount, std::max(LookupReadAheadBytes / int32_t(blockSize), 1));
   chainReadAhead = follows ? std::min(std::max(chainReadAhead, byteReach) * 2, scanReadAheadCount)
                            : std::min(byteReach, LookupReadAheadBlocks);
   const int32_t toEnd = int32_t(BlocksIn(EndOffset() - offset));
-  const int32_t count = std::max(
+  int32_t count = std::max(
       std::min({std::max(blocksAhead, chainReadAhead), scanReadAheadCount, NormalCacheCapacity(), toEnd}), 1);
-  // The window is allocated once, at a scan's read-ahead, without clearing
-  // bytes: pages that no fill reaches are never touched.
-  const size_t room = size_t(scanReadAheadCount) * blockSize;
-  ORV_ASSERT(size_t(count) * blockSize <= room);
-  if (chainWindowRoom < room) {
-    chainWindow.reset();
-    chainWindowRoom = 0;
-    chainWindow = std::make_unique_for_overwrite<uint8_t[]>(room);
-    chainWindowRoom = room;
+  // No kept window holds offset: the fill stops where the next one starts,
+  // whose blocks need no read.
+  if (const auto next = keptWindows.upper_bound(offset); next != keptWindows.end())
+    count = std::min(count, int32_t(BlocksIn(next->first - offset)));
+  // A walk's fills are kept (a look-up's wanted blocks go to the cache
+  // instead); a temporary table's are read once, and a transaction's
+  // reads see its own changes first.
+  std::unique_ptr<uint8_t[]> kept;
+  if (follows && !Temporary && !table->HoldsTransactionLock()) kept = KeptWindowRoom(count);
+  uint8_t* images = kept.get();
+  if (!images) {
+    // Allocated once, at a scan's read-ahead, without clearing bytes: pages
+    // that no fill reaches are never touched.
+    const size_t room = size_t(scanReadAheadCount) * blockSize;
+    ORV_ASSERT(size_t(count) * blockSize <= room);
+    if (chainWindowRoom < room) {
+      chainWindow.reset();
+      chainWindowRoom = 0;
+      chainWindow = std::make_unique_for_overwrite<uint8_t[]>(room);
+      chainWindowRoom = room;
+    }
+    images = chainWindow.get();
   }
-  uint8_t* images = chainWindow.get();
   const int32_t read = ReadImages(offset, count, images);
   if (table->IsEncrypted()) {
     for (int32_t i = 0; i < read; ++i) {
@@ -96,6 +156,16 @@ void TBlobFile::FillChainWindow(uint32_t offset, int32_t blocksAhead) {
       table->Decipher(image + BlockHeaderSize, uint32_t(BlockDataSize()));
     }
   }
+  if (kept) {
+    ORV_ASSERT(!keptWindows.contains(offset));
+    keptWindowBytes += int64_t(read) * blockSize;
+    TKeptWindow& window = keptWindows[offset];
+    window.Images = std::move(kept);
+    window.Blocks = read;
+    window.Walk = chainWalk;
+    window.LastUse = ++windowUses;
+  }
+  chainWindowImages = images;
   chainWindowStart = offset;
   chainWindowBlocks = read;
   chainFillEnd = offset + uint32_t(read) * blockSize;
@@ -134,31 +204,58 @@ void TBlobFile::KeepLookUpBlocks(int32_t count) {
       block->Reset();
     }
     block->SetOffset(offset);
-    block->LoadDeciphered(chainWindow.get() + size_t(i) * blockSize);
+    block->LoadDeciphered(chainWindowImages + size_t(i) * blockSize);
     cache.Insert(block);
   }
 }
 
 void TBlobFile::ForgetChainWindow() {
+  chainWindowImages = nullptr;
   chainWindowStart = 0;
   chainWindowBlocks = 0;
+  keptWindows.clear();
+  keptWindowBytes = 0;
 }
+
+namespace {
+
+// The bytes [from, to) that count blocks at offset share with a window of
+// blocks images at start; false when they share none.
+bool SharedSpan(uint32_t offset, int32_t count, uint32_t start, int32_t blocks, uint32_t blockSize, int64_t& from,
+                int64_t& to) {
+  from = std::max<int64_t>(offset, start);
+  to = std::min(int64_t(offset) + int64_t(count) * blockSize, int64_t(start) + int64_t(blocks) * blockSize);
+  return blocks > 0 && from < to;
+}
+
+}  // namespace
 
 void TBlobFile::WriteThroughChainWindow(uint32_t offset, int32_t count, const uint8_t* images) {
   if (table->IsEncrypted()) {
     ForgetChainWindow(offset, count);
     return;
   }
-  const uint32_t windowEnd = chainWindowStart + uint32_t(chainWindowBlocks) * blockSize;
-  const uint32_t end = offset + uint32_t(count) * blockSize;
-  if (chainWindowBlocks == 0 || offset >= windowEnd || end <= chainWindowStart) return;
-  const uint32_t from = std::max(offset, chainWindowStart);
-  const uint32_t to = std::min(end, windowEnd);
-  std::memcpy(chainWindow.get() + (from - chainWindowStart), images + (from - offset), to - from);
+  auto writeOver = [&](uint8_t* window, uint32_t start, int32_t blocks) {
+    int64_t from = 0, to = 0;
+    if (SharedSpan(offset, count, start, blocks, blockSize, from, to))
+      std::memcpy(window + (from - start), images + (from - offset), size_t(to - from));
+  };
+  // The window walked is a kept one, or the fill's room.
+  for (auto& [start, kept] : keptWindows) writeOver(kept.Images.get(), start, kept.Blocks);
+  if (chainWindowImages == chainWindow.get()) writeOver(chainWindow.get(), chainWindowStart, chainWindowBlocks);
 }
 
 void TBlobFile::ForgetChainWindow(uint32_t offset, int32_t count) {
-  const int64_t end = int64_t(offset) + int64_t(count) * blockSize;
-  const int64_t windowEnd = int64_t(chainWindowStart) + int64_t(chainWindowBlocks) * blockSize;
-  if (chainWindowBlocks > 0 && offset < windowEnd && end > chainWindowStart) ForgetChainWindow();
+  int64_t from = 0, to = 0;
+  for (auto window = keptWindows.begin(); window != keptWindows.end();) {
+    const auto next = std::next(window);
+    if (SharedSpan(offset, count, window->first, window->second.Blocks, blockSize, from, to))
+      DropKeptWindow(window);
+    window = next;
+  }
+  if (SharedSpan(offset, count, chainWindowStart, chainWindowBlocks, blockSize, from, to)) {
+    chainWindowImages = nullptr;
+    chainWindowStart = 0;
+    chainWindowBlocks = 0;
+  }
 }

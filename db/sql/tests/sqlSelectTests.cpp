@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <stdexcept>
 #include <thread>
 #include <tuple>
@@ -768,6 +769,101 @@ TEST_F(SqlMemoTest, MemosCopiedAsChainsFillAnswersAsValuesDo) {
     EXPECT_EQ(fills[0].Rows, fills[1].Rows);
     EXPECT_EQ(fills[0].Records, fills[1].Records);
     EXPECT_EQ(fills[0].Files, fills[1].Files);
+  }
+  other->CloseDirectory(otherDirectory);
+  FreeEngineSession(other);
+}
+
+// A statement run again walks its source's memos again, and takes them from
+// the windows its last run read instead of from the file: whatever another
+// session or this one changed between the two runs (a memo rewritten at its
+// length, made longer, shorter or null, a row deleted, one added), each run
+// answers the rows as they stand, in order and with the same fields.
+TEST_F(SqlMemoTest, MemosReadAgainByAStatementRunAgainAreTheCurrentOnes) {
+  Exec("CREATE TABLE notes (id INTEGER, doc BLOB(1, 1) BLOB BLOCK SIZE 64)");
+  // Each byte depends on its place and on the value's seed.
+  auto text = [](size_t length, int seed) {
+    std::string doc(length, ' ');
+    for (size_t i = 0; i < length; ++i) doc[i] = char('a' + (i * 7 + size_t(seed) * 3) % 26);
+    return doc;
+  };
+  // About 1,100 blocks of 64 bytes: a walk over them fills several windows.
+  std::map<int, std::string> docs;
+  for (int id = 1; id <= 600; ++id) {
+    docs[id] = text(1 + size_t(id * 37) % 150, id);
+    Exec("INSERT INTO notes VALUES (" + std::to_string(id) + ", '" + docs[id] + "')");
+  }
+  TDataSession* other = nullptr;
+  CreateEngineSession(other);
+  TDataDirectory* otherDirectory = other->OpenDirectory("", folder);
+  auto run = [](TDataDirectory* in, const std::string& sql) {
+    TQueryStatement statement(in);
+    int32_t position = 0;
+    statement.Prepare(sql, position);
+    statement.Execute();
+  };
+  struct TChange {
+    int Id;
+    int Length;  // -1: null, -2: the row deleted; a new id adds a row
+  };
+  struct TCase {
+    const char* Name;
+    bool ByOther;
+    std::vector<TChange> Changes;
+  };
+  const TCase cases[] = {
+      {"nothing", true, {}},
+      {"rewritten at their lengths, shorter, null", true, {{40, -3}, {250, 1}, {251, -1}, {520, -3}}},
+      {"longer, deleted, added", true, {{120, 400}, {330, -2}, {601, 90}, {599, 2000}}},
+      {"by this session", false, {{41, -3}, {121, 5}, {400, -1}, {450, -2}, {602, 70}}},
+  };
+  auto expected = [&](int from) {
+    TRows rows;
+    for (const auto& [id, doc] : docs)
+      if (id > from) rows.push_back(std::to_string(id) + "|" + (doc.empty() ? "NULL" : doc));
+    return rows;
+  };
+  const std::string statements[] = {"SELECT id, doc FROM notes", "SELECT * FROM notes WHERE id > 30 ORDER BY id"};
+  int seed = 1000;
+  for (const TCase& test : cases) {
+    SCOPED_TRACE(test.Name);
+    for (const std::string& sql : statements) {
+      SCOPED_TRACE(sql);
+      const int from = sql.find("WHERE") == std::string::npos ? 0 : 30;
+      TQueryStatement& statement = Prepare(sql);
+      TTableCursor* answer = statement.Execute();
+      EXPECT_EQ(Rows(answer), expected(from));
+      std::string fields;
+      for (const TFieldDefinition& field : answer->Fields().FieldDefinitions())
+        fields += field.Name + ":" + std::to_string(field.Type) + " ";
+      TDataDirectory* in = test.ByOther ? otherDirectory : directory;
+      for (const TChange& change : test.Changes) {
+        const std::string where = " WHERE id = " + std::to_string(change.Id);
+        if (change.Length == -2) {
+          run(in, "DELETE FROM notes" + where);
+          docs.erase(change.Id);
+          continue;
+        }
+        // -3: the same length, other bytes.
+        const size_t length = change.Length == -3 ? docs[change.Id].size() : size_t(std::max(change.Length, 0));
+        std::string doc = change.Length == -1 ? "" : text(length, ++seed);
+        const std::string value = doc.empty() ? "NULL" : "'" + doc.substr(0, 100) + "'";
+        if (!docs.contains(change.Id)) run(in, "INSERT INTO notes VALUES (" + std::to_string(change.Id) + ", " + value + ")");
+        else run(in, "UPDATE notes SET doc = " + value + where);
+        for (size_t at = 100; at < doc.size(); at += 100)
+          run(in, "UPDATE notes SET doc = doc || '" + doc.substr(at, 100) + "'" + where);
+        docs[change.Id] = doc;
+      }
+      for (int again = 0; again < 2; ++again) {
+        answer = statement.Execute();
+        EXPECT_EQ(Rows(answer), expected(from));
+        std::string fieldsAgain;
+        for (const TFieldDefinition& field : answer->Fields().FieldDefinitions())
+          fieldsAgain += field.Name + ":" + std::to_string(field.Type) + " ";
+        EXPECT_EQ(fieldsAgain, fields);
+        EXPECT_FALSE(statement.MainQuery().Plan.Live);
+      }
+    }
   }
   other->CloseDirectory(otherDirectory);
   FreeEngineSession(other);

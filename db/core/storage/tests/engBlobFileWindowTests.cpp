@@ -2,6 +2,8 @@
 // straight to the end of the file: the same values and the same bytes as
 // through the cache, and never an older block than the cache would give.
 
+#include <functional>
+
 #include "engBlobTestSupport.h"
 #include "engErrorCodes.h"
 
@@ -281,6 +283,87 @@ TEST_F(BlobWindowTest, WritesGoThroughToTheWindowSoTheNextValuesNeedNoRead) {
     if (encrypted) EXPECT_GT(table.ChangeChecks, readsBefore);
     else EXPECT_EQ(table.ChangeChecks, readsBefore);
     file->Close();
+  }
+}
+
+// Walks over the same chains again take the windows an earlier walk kept
+// instead of reading the file: every value is still the one the cache
+// reads, after nothing happened between, after a write of ours (through to
+// the windows, or forgetting them when enciphered), after another writer's
+// change that the check before leaving a window reports, and when walks
+// over other values, or over more than the windows' room, took the room.
+TEST_F(BlobWindowTest, WalksOverTheSameChainsAgainSeeWhatTheCacheSees) {
+  struct TCase {
+    const char* Name;
+    // What happens after the first walk over the values [0, 200); it may
+    // change expected.
+    std::function<void(std::vector<std::vector<uint8_t>>& expected)> Between;
+  };
+  const int32_t data = 64 - BlockHeaderSize;
+  std::vector<uint32_t> firsts;
+  std::unique_ptr<TBlobFile> other;
+  auto walk = [&](const std::vector<std::vector<uint8_t>>& expected, size_t from, size_t to) {
+    for (size_t i = from; i < to; ++i) ASSERT_EQ(ViewChain(firsts[i], &reader), expected[i]) << i;
+  };
+  auto rewriteFirstBlock = [&](TBlobFile& by, std::vector<uint8_t>& value, uint32_t first, int seed) {
+    TBlock* block = nullptr;
+    ASSERT_TRUE(by.GetBlock(nullptr, first, block, 1, false));
+    const int32_t count = std::min(int32_t(value.size()), data);
+    const std::vector<uint8_t> bytes = Bytes(size_t(count), seed);
+    block->WriteData(0, count, bytes.data());
+    by.ReleaseBlock(block);
+    by.FlushBlocks();
+    by.WriteHeader(true);
+    std::copy(bytes.begin(), bytes.end(), value.begin());
+  };
+  const TCase cases[] = {
+      {"again", [](auto&) {}},
+      {"ours rewritten", [&](auto& expected) { rewriteFirstBlock(*file, expected[120], firsts[120], 90); }},
+      {"theirs, reported by the check",
+       [&](auto& expected) {
+         rewriteFirstBlock(*other, expected[30], firsts[30], 91);
+         rewriteFirstBlock(*other, expected[150], firsts[150], 92);
+         table.ReportChanges = true;
+         TBlockView block;
+         EXPECT_FALSE(file->ViewBlock(&reader, firsts[100], 1, block));
+         // As the table's change check does.
+         table.ReportChanges = false;
+         ASSERT_TRUE(file->HeaderChanged());
+         file->DropCache();
+       }},
+      {"other walks took the room",
+       [&](auto& expected) {
+         walk(expected, 400, 600);
+         walk(expected, 0, 200);
+         walk(expected, 400, 600);
+       }},
+      {"a walk longer than the room", [&](auto& expected) { walk(expected, 0, 600); }},
+  };
+  for (const bool encrypted : {false, true}) {
+    for (const TCase& c : cases) {
+      SCOPED_TRACE(std::string(c.Name) + (encrypted ? ", enciphered" : ", plain"));
+      table.Encrypted = encrypted;
+      // About 1,050 blocks, where the cache and the windows' room hold 512.
+      table.Caches.BlobBytes = 512 * 64;
+      Create(64);
+      std::vector<std::vector<uint8_t>> expected;
+      firsts.clear();
+      for (int i = 0; i < 600; ++i) {
+        expected.push_back(Bytes(size_t(1 + (i * 37) % 150), i));
+        firsts.push_back(file->AppendChain(uint32_t(i + 1), expected.back().data(), int32_t(expected.back().size())));
+      }
+      WriteBack();
+      other = ShareWithSecondOpener();
+      walk(expected, 0, 200);
+      c.Between(expected);
+      walk(expected, 0, 200);
+      walk(expected, 0, 600);
+      walk(expected, 0, 200);
+      other.reset();
+      Reopen();
+      for (size_t i = 0; i < firsts.size(); ++i) ASSERT_EQ(ReadBlob(firsts[i]), expected[i]) << i;
+      file->Close();
+    }
   }
 }
 
