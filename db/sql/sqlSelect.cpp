@@ -208,6 +208,7 @@ public:
       copiedAsChain.push_back(query.Run.CopiesBlobChains && CopiesAsChain(*column, sources.back()));
       blobColumns.push_back(answer->Fields().FieldDefinition(column->FieldNo).IsBlob());
     }
+    FindAnswerFields();
   }
 
   // Of an answer that moved to a table laid out alike (the one it leaves is
@@ -215,6 +216,7 @@ public:
   void Retarget(TTableCursor& next) {
     ORV_ASSERT(size_t(next.Fields().CursorRecordSize()) == record.size());
     answer = &next;
+    FindAnswerFields();
   }
   // What the rows built so far may take in the answer: their records, and
   // each BLOB's bytes with a block's more for its chain's headers and its
@@ -232,7 +234,7 @@ public:
     for (size_t i = 0; i < query.Plan.ResultFields.size(); ++i) {
       const TResultField& column = *query.Plan.ResultFields[i];
       TSourceTable* const source = sources[i];
-      if (copiedAsStored[i] && source->HasRow && CopyStored(column, *source)) continue;
+      if (copiedAsStored[i] && source->HasRow && CopyStored(column, *answerFields[i], *source)) continue;
       if (copiedAsChain[i] && source->HasRow) {
         CopyChain(column, *source);
         continue;
@@ -293,6 +295,15 @@ private:
   // source's chain into the answer's new value, without a value between.
   std::vector<bool> copiedAsChain;
   std::vector<bool> blobColumns;
+  // Per result column, its field in the answer: valid while the answer's
+  // field list stands, which a fill does not change.
+  std::vector<const TFieldDefinition*> answerFields;
+
+  void FindAnswerFields() {
+    answerFields.clear();
+    for (const auto& column : query.Plan.ResultFields)
+      answerFields.push_back(&answer->Fields().FieldDefinition(column->FieldNo));
+  }
 
   // A plain column whose answer field has its source field's type, size,
   // scale and code page: reading it into a value and storing that value
@@ -319,12 +330,13 @@ private:
 
   // False when the value needs the long way after all: a text without its
   // end in the field is cut as a conversion cuts it.
-  bool CopyStored(const TResultField& column, const TSourceTable& source) {
+  bool CopyStored(const TResultField& column, const TFieldDefinition& to, const TSourceTable& source) {
     const TFieldDefinition& from = source.Field(column.SourceFieldNo);
     if (from.IsAutoInc()) {
       uint8_t number[sizeof(int32_t)];
       source.Cursor->Fields().ReadValue(from, source.Row(), number);
-      answer->Fields().WriteField(column.FieldNo, record.data(), number);
+      if (!answer->Fields().WriteStoredValue(to, record.data(), number))
+        answer->Fields().WriteField(column.FieldNo, record.data(), number);
       return true;
     }
     bool blank = true;
@@ -340,9 +352,9 @@ private:
       const char* text = reinterpret_cast<const char*>(stored);
       const size_t length = strnlen(text, width);
       if (length == width) return false;
-      if (answer->Fields().WriteTextToClear(answer->Fields().FieldDefinition(column.FieldNo), record.data(), text,
-                                            length))
-        return true;
+      if (answer->Fields().WriteTextToClear(to, record.data(), text, length)) return true;
+    } else if (answer->Fields().WriteStoredValue(to, record.data(), stored)) {
+      return true;
     }
     answer->Fields().WriteField(column.FieldNo, record.data(), std::span<const uint8_t>(stored, width));
     return true;

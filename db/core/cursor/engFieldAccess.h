@@ -74,6 +74,26 @@ public:
     *nullByte = length > 0 ? 1 : 0;
     return true;
   }
+  // A value held as value bytes (the field's ValueWidth of them) into a
+  // field of buffer that is neither a text, a BLOB nor the auto-increment
+  // field: what WriteField stores (a Boolean as 0 or 1), without looking
+  // the field up. False, with nothing written, where WriteField must store
+  // it: a field of those kinds or not stored, or a cursor that computes
+  // fields.
+  bool WriteStoredValue(const TFieldDefinition& field, uint8_t* buffer, const uint8_t* value) {
+    if (field.Type == EngineFieldTypes::ftString || field.IsBlob() || field.IsAutoInc() || field.NotStored ||
+        hasComputedFields)
+      return false;
+    uint8_t* nullByte = buffer + field.RecordOffset;
+    if (field.Type == EngineFieldTypes::ftBoolean) {
+      const uint16_t word = GetLE16(value);
+      PutLE16(nullByte + 1, word > 1 ? 1 : word);
+    } else {
+      CopyInWords(nullByte + 1, value, field.StoredSize);
+    }
+    *nullByte = 1;
+    return true;
+  }
   // The same read by one of the cursor's field definitions (FieldAt,
   // FieldDefinition), so that a caller reading every field of every record
   // it walks looks nothing up: inline for a field with a null byte and no
