@@ -93,7 +93,8 @@ struct TResultField {
   bool GeneratedName = true;
   // The checked expression, or the aggregate's argument (nil for COUNT(*)).
   TExpTreePtr Tree;
-  // The same before it was checked: HAVING's aggregates are matched to it.
+  // The same before it was checked, kept for an aggregate's column of a
+  // query with HAVING (nil otherwise): HAVING's aggregates are matched to it.
   TExpTreePtr Parsed;
   // Where a plain column comes from: its table's place in the FROM list
   // (the first table's for COUNT(*)), -1 for a computed column.

@@ -148,7 +148,8 @@ void ResolveResultColumns(const TDataQuery& query, TQueryPlan& plan) {
       TSourceTable* table = query.FindSourceTable(tree->CorrelationName, tree->Name, sourceField);
       if (!table || sourceField == 0) RaiseInvalidColumn(tree->Name, tree->CorrelationName, SourceColumns);
     }
-    column->Parsed.reset(CloneTokenTree(tree));
+    // Only HAVING reads it, for its aggregates.
+    if (column->Aggregate != agNone && query.Parsed.Grouping.Having) column->Parsed.reset(CloneTokenTree(tree));
     TypeCheckExpression(check, false, nullptr, tree);
     if (column->Aggregate != agNone && column->Aggregate != agCount && !IsNumberType(tree->DataType) &&
         !IsDateTimeType(tree->DataType))
