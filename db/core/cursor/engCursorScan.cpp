@@ -60,7 +60,7 @@ int32_t TDataCursor::GetNextRecords(TRecordBatch& batch) {
     const int32_t limit = int32_t(std::min<int64_t>(data.ReadAheadRecords(),
                                                     int64_t(data.PhysicalRecordCount()) - record + 1));
     const int32_t length = visible.SetRunLength(record, limit, TDataFile::MaxReadGap);
-    if (!data.ReadRecordRun(this, uint32_t(record), length, scanRun)) {
+    if (!data.ReadRecordRun(this, uint32_t(record), length, scanRun, &visible)) {
       // Another user's change: the cursor finds its place again and the
       // step starts over from there.
       AfterChangeSeen();

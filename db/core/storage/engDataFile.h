@@ -24,6 +24,7 @@
 #include "engFileHandler.h"
 #include "engFileTable.h"
 #include "engOwnedList.h"
+#include "engRecordsBitmap.h"
 
 // The runs a sort announced before a fill forms as held records overflow
 // (engDataSort.cpp).
@@ -177,8 +178,13 @@ public:
   // entering the cache, which keeps what other readers use (a run of a few
   // records is taken for look-ups and enters it). The run stops
   // at the last record and holds at most one read-ahead block. False when
-  // reading met other users' changes (the caller starts over).
-  bool ReadRecordRun(TReadContext* reader, uint32_t first, int32_t count, TRecordRun& run);
+  // reading met other users' changes (the caller starts over). With wanted,
+  // only the run's records it sets are the caller's (the others' images are
+  // unspecified): the file is read only across those the cache does not
+  // hold, not at all when it holds them all, and a short run enters only
+  // those into the cache.
+  bool ReadRecordRun(TReadContext* reader, uint32_t first, int32_t count, TRecordRun& run,
+                     const TRecordsBitmap* wanted = nullptr);
   // The held image of a record no cache entry stands for (a cached one
   // may carry changes not stored there yet), null when it is not held
   // whole. Any later call into the file may move or drop it (a flush, a

@@ -96,7 +96,8 @@ void TDataFile::ReadUpcoming(TReadContext* reader, uint32_t recordNumber, bool f
   }
 }
 
-bool TDataFile::ReadRecordRun(TReadContext* reader, uint32_t first, int32_t count, TRecordRun& run) {
+bool TDataFile::ReadRecordRun(TReadContext* reader, uint32_t first, int32_t count, TRecordRun& run,
+                              const TRecordsBitmap* wanted) {
   run.count = 0;
   if (first == 0 || first > PhysicalRecordCount()) RaiseData(EngErrRecordsCorrupt);
   count = int32_t(std::clamp<int64_t>(std::min<int64_t>(count, int64_t(PhysicalRecordCount()) - first + 1), 1,
@@ -110,29 +111,43 @@ bool TDataFile::ReadRecordRun(TReadContext* reader, uint32_t first, int32_t coun
   // look-up's are, so that the same statement run again finds them in
   // memory, and it looks for other users' changes first even when memory
   // serves it, as its read from the file did. A transaction's cache only
-  // grows.
+  // grows. Only the wanted records are kept: the gaps a run reads across
+  // would push the wanted ones out of the cache before the next execution.
   const bool lookUps = count <= MostLookUpRecords;
-  // Cached records at the run's end are not read: they may be ones not
-  // written yet, past the file's end.
-  int32_t uncached = count;
-  while (uncached > 0 && cache.Find(first + uint32_t(uncached) - 1)) --uncached;
+  auto isWanted = [wanted](uint32_t number) {
+    return !wanted || (int64_t(number) <= wanted->RecordCount() && wanted->IsSet(int32_t(number)));
+  };
+  // The file is read from the first to the last wanted record the cache
+  // does not hold (cached records at the run's end may be ones not written
+  // yet, past the file's end); when it holds every one, not at all.
+  int32_t low = 0;
+  int32_t high = count;
+  while (high > 0 && (!isWanted(first + uint32_t(high) - 1) || cache.Find(first + uint32_t(high) - 1))) --high;
+  while (low < high && (!isWanted(first + uint32_t(low)) || cache.Find(first + uint32_t(low)))) ++low;
   int32_t read = 0;
-  if (reader && (uncached > 0 || lookUps) && table->CheckChangesBeforeRead(reader)) return false;
-  if (uncached > 0) {
+  if (reader && (high > low || lookUps || wanted) && table->CheckChangesBeforeRead(reader)) return false;
+  uint8_t* const images = run.images.Get();
+  if (high > low) {
     const bool allowShort =
         (Temporary || table->HoldsTransactionLock() || table->IsExclusive()) && table->DataChanged();
-    read = ReadFileBytes(RecordOffset(first), run.images.Get(), uncached * size, allowShort) / size;
+    read = ReadFileBytes(RecordOffset(first + uint32_t(low)), images + size_t(low) * size, (high - low) * size,
+                         allowShort) /
+           size;
     ++physicalReads;
-    if (uncached > 1) ++readAheadReads;
+    if (high - low > 1) ++readAheadReads;
   }
   for (int32_t i = 0; i < count; ++i) {
-    uint8_t* image = run.images.Get() + size_t(i) * size;
+    uint8_t* image = images + size_t(i) * size;
     const uint32_t number = first + uint32_t(i);
     if (const TRecord* cached = cache.Find(number)) {
       std::memcpy(image, cached->Buffer(), size_t(size));
       continue;
     }
-    if (i >= read) RaiseData(EngErrRecordsCorrupt);
+    if (i < low || i >= high) {
+      ORV_ASSERT(!isWanted(number));
+      continue;
+    }
+    if (i - low >= read) RaiseData(EngErrRecordsCorrupt);
     DecodeRecordImage(*this, image, uint32_t(size), number);
   }
   run.first = first;
@@ -141,7 +156,8 @@ bool TDataFile::ReadRecordRun(TReadContext* reader, uint32_t first, int32_t coun
   // Kept only once the run is whole: taking an entry may write back and
   // give up a cached record the run still had to copy.
   if (read > 0 && lookUps && !table->HoldsTransactionLock())
-    for (int32_t i = 0; i < read; ++i) KeepLookUp(first + uint32_t(i), run.images.Get() + size_t(i) * size);
+    for (int32_t i = low; i < low + read; ++i)
+      if (isWanted(first + uint32_t(i))) KeepLookUp(first + uint32_t(i), images + size_t(i) * size);
   return true;
 }
 

@@ -10,6 +10,8 @@
 #include <thread>
 #include <tuple>
 
+#include "engCursor.h"
+#include "engDataFile.h"
 #include "engDataLayout.h"
 #include "engTableTestSupport.h"
 #include "sqlClockPace.h"
@@ -1364,6 +1366,94 @@ TEST_F(SqlTest, AnotherProcesssAppendsAreSeenWholeWithinAndBetweenExecutions) {
     seen = last;
   }
   writer.Kill();
+}
+
+// A filter's scan of scattered rows reads across short gaps, keeps in
+// memory only the rows it wants and reads nothing for a stretch whose
+// wanted rows memory holds, so a statement run again on a table kept open
+// is served from memory. Another process's and another session's inserts,
+// changes and deletes between executions are seen all the same: every
+// answer is what a fresh session reads, and what the changes made.
+TEST_F(SqlTest, ScatteredRowsServedFromMemoryShowOtherUsersChangesBetweenExecutions) {
+  constexpr int32_t Filled = 1500;
+  Exec("CREATE TABLE rows (ID INTEGER, NAME CHAR(20), GRP INTEGER)");
+  Exec("CREATE INDEX ByGrp ON rows (GRP)");
+  TableHelperProcess other;
+  ASSERT_EQ(other.Ask("cursor " + folder + " rows shared"), 0u);
+  ASSERT_EQ(other.Ask("insert 1 " + std::to_string(Filled)), 0u);  // ID n, NAME "Nn", GRP n mod 100
+  // Groups 7 and 12 as one: stretches of six records, the first and last
+  // wanted, 95 records apart.
+  Exec("UPDATE rows SET GRP = 7 WHERE GRP = 12");
+  std::map<int32_t, std::string> model;  // ID -> "NAME|GRP" of the rows in group 7
+  for (int32_t id = 1; id <= Filled; ++id)
+    if (id % 100 == 7 || id % 100 == 12) model[id] = "N" + std::to_string(id) + "|7";
+  const std::string text = "SELECT ID, NAME, GRP FROM rows WHERE GRP = 7";
+  auto fresh = [&] {
+    TDataSession* reader = nullptr;
+    CreateEngineSession(reader);
+    const std::unique_ptr<TDataSession, void (*)(TDataSession*)> owned(reader, FreeEngineSession);
+    reader->SetPrivateDirectory(folder + "/");
+    TDataDirectory* readerDirectory = reader->OpenDirectory("", folder);
+    TRows rows;
+    {
+      TQueryStatement statement(readerDirectory);
+      int32_t position = 0;
+      statement.Prepare(text, position);
+      rows = Rows(statement.Execute());
+    }
+    reader->CloseDirectory(readerDirectory);
+    return rows;
+  };
+  auto modelled = [&] {
+    TRows rows;
+    for (const auto& [id, rest] : model) rows.push_back(std::to_string(id) + "|" + rest);
+    return rows;
+  };
+  // The program keeps the table open between statements (its grid).
+  const std::unique_ptr<TTableCursor> held = NewTableCursor(directory);
+  held->SetOpenOptions({.TableName = "rows"});
+  held->Open();
+  const TDataFile& data = static_cast<TDataCursor&>(*held).Table()->DataFile();
+  TQueryStatement& statement = Prepare(text);
+  auto check = [&](const char* when, bool fromMemory) {
+    SCOPED_TRACE(when);
+    const uint32_t reads = data.PhysicalReads();
+    TRows rows = Rows(statement.Execute());
+    EXPECT_EQ(rows, fresh());
+    std::sort(rows.begin(), rows.end(), [](const std::string& a, const std::string& b) {
+      return std::stoi(a) < std::stoi(b);
+    });
+    EXPECT_EQ(rows, modelled());
+    if (fromMemory) {
+      EXPECT_EQ(data.PhysicalReads(), reads);
+    } else {
+      EXPECT_GT(data.PhysicalReads(), reads);
+    }
+  };
+  check("first", false);
+  check("again", true);
+
+  ASSERT_EQ(other.Ask("insert 1501 10"), 0u);
+  model[1507] = "N1507|7";
+  ASSERT_EQ(other.Ask("setgroup 109 7"), 0u);  // a record of a stretch's gap
+  model[109] = "N109|7";
+  ASSERT_EQ(other.Ask("deleteid 207"), 0u);
+  model.erase(207);
+  ASSERT_EQ(other.Ask("setgroup 312 8"), 0u);
+  model.erase(312);
+  check("after another process's changes", false);
+  check("again after them", true);
+
+  ExecInAnotherSession({"UPDATE rows SET NAME = 'changed' WHERE ID = 407", "UPDATE rows SET GRP = 7 WHERE ID = 510",
+                        "UPDATE rows SET GRP = 9 WHERE ID = 612", "DELETE FROM rows WHERE ID = 707",
+                        "INSERT INTO rows VALUES (2000, 'N2000', 7)"});
+  model[407] = "changed|7";
+  model[510] = "N510|7";
+  model.erase(612);
+  model.erase(707);
+  model[2000] = "N2000|7";
+  check("after another session's changes", false);
+  check("again after those", true);
 }
 
 // The row loop's clock readings over rows of a pace that changes: fast

@@ -332,6 +332,81 @@ TEST_F(DataCacheTest, ARunReadsBesideTheCacheAndShowsUnwrittenChanges) {
   }
 }
 
+// A run told which of its records the reader wants reads the file only
+// across the wanted ones memory lacks, and not at all when memory holds
+// them all; every wanted record shows as a run of all records shows it
+// (unwritten changes included); a short run enters only its wanted records
+// into the cache, a long one none; and other users' changes are looked for
+// first even when memory serves the whole run.
+TEST_F(DataCacheTest, ARunOfWantedRecordsReadsOnlyWhatMemoryLacks) {
+  struct TCase {
+    const char* Label;
+    std::vector<uint32_t> Cached;  // looked up before the run
+    std::vector<uint32_t> Wanted;  // empty: every record, no bitmap
+    uint32_t First;
+    int32_t Count;
+    uint32_t Reads;
+    int32_t CachedAfter;
+    uint32_t Changed = 0;  // a cached record changed in memory, not written
+    uint32_t Freed = 0;    // a cached record freed in memory, not written
+  };
+  const TCase cases[] = {
+      {"a short run, nothing cached", {}, {10, 14, 30}, 10, 21, 1, 3},
+      {"a short run, every wanted record cached", {10, 14, 30}, {10, 14, 30}, 10, 21, 0, 3, 14},
+      {"its ends cached, a wanted one between not", {10, 30}, {10, 14, 30}, 10, 21, 1, 3, 30},
+      {"its first cached, the rest not", {10}, {10, 15, 30}, 10, 21, 1, 3},
+      {"a record between cached, not wanted", {20}, {10, 30}, 10, 21, 1, 3, 20},
+      {"a freed record wanted from memory", {10, 15}, {10, 15}, 10, 6, 0, 2, 0, 15},
+      {"a long run, nothing cached", {}, {10, 50, 90}, 10, 81, 1, 0},
+      {"a long run, every wanted record cached", {10, 50, 90}, {10, 50, 90}, 10, 81, 0, 3, 50},
+      {"every record, no bitmap", {12}, {}, 10, 5, 1, 5, 12},
+      {"the file's last records", {}, {290, 300}, 290, 20, 1, 2},
+  };
+  Create(OrderFields());
+  Append(300);
+  WriteBack();
+  for (const TCase& test : cases) {
+    SCOPED_TRACE(test.Label);
+    // Closed without writing: the changes of the case before are gone.
+    Reopen();
+    for (const uint32_t number : test.Cached) {
+      TRecord* record = Get(number);
+      if (number == test.Changed) PutName(record, "changed");
+      if (number == test.Freed) file->FreeRecord(record);
+      file->ReleaseRecord(record);
+    }
+    TRecordsBitmap wanted;
+    wanted.SetRecordCount(300);
+    for (const uint32_t number : test.Wanted) wanted.SetBit(int32_t(number));
+    const uint32_t reads = file->PhysicalReads();
+    const int checks = table.ChangeChecks;
+    TRecordRun run;
+    ASSERT_TRUE(file->ReadRecordRun(&reader, test.First, test.Count, run, test.Wanted.empty() ? nullptr : &wanted));
+    EXPECT_EQ(file->PhysicalReads(), reads + test.Reads);
+    EXPECT_EQ(table.ChangeChecks, checks + 1);
+    EXPECT_EQ(file->CachedRecordCount(), test.CachedAfter);
+    ASSERT_EQ(run.First(), test.First);
+    ASSERT_EQ(run.Count(), std::min<int32_t>(test.Count, int32_t(301 - test.First)));
+    // What a run of every record shows, from the same cache and file.
+    TRecordRun whole;
+    ASSERT_TRUE(file->ReadRecordRun(nullptr, test.First, test.Count, whole));
+    for (uint32_t number = test.First; number < test.First + uint32_t(run.Count()); ++number) {
+      if (!test.Wanted.empty() && !wanted.IsSet(int32_t(number))) continue;
+      SCOPED_TRACE(number);
+      EXPECT_EQ(std::vector<uint8_t>(run.Record(number), run.Record(number) + OrderRecordSize),
+                std::vector<uint8_t>(whole.Record(number), whole.Record(number) + OrderRecordSize));
+      EXPECT_EQ(GetId(run.Record(number)), int32_t(number));
+      EXPECT_EQ(GetName(run.Record(number)), number == test.Changed ? "changed" : "");
+      EXPECT_EQ(run.IsDeleted(number), number == test.Freed);
+    }
+    if (test.Wanted.empty()) continue;
+    // Another user's change seen first: no record is handed out.
+    table.ReportChanges = true;
+    EXPECT_FALSE(file->ReadRecordRun(&reader, test.First, test.Count, run, &wanted));
+    table.ReportChanges = false;
+  }
+}
+
 // Write-back finds the records given back changed, however long their
 // holder kept them and whatever was read meanwhile.
 TEST_F(DataCacheTest, ARecordChangedWhileHeldIsWrittenBackOnceGivenBack) {

@@ -13,6 +13,8 @@
 //   insert <firstId> <count>     rows ID, "N<ID>", ID % 100, one insert each
 //   insertendless <firstId> <count>   answers after count rows, then goes on
 //                                     inserting until the process is killed
+//   setgroup <id> <group>   deleteid <id>    the row of that ID (found in
+//                                     natural order) changed or deleted
 // On any table, for the tests of damaged files and hostile filters:
 //   check <folder> <table> [shared|exclusive] [write]
 //                            opens it (the repair pass runs), walks every
@@ -30,6 +32,7 @@
 #include <iostream>
 #include <list>
 #include <memory>
+#include <span>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -266,6 +269,26 @@ private:
         return error;
       cursor->ModifyRecord(record.data());
       return 0;
+    }
+    if (command == "setgroup" || command == "deleteid") {
+      args >> number >> length;
+      cursor->SetIndexNo(NaturalOrderIndex);
+      cursor->SetToBegin();
+      std::vector<uint8_t> record(cursor->Fields().CursorRecordSize(), 0);
+      for (;;) {
+        if (const int32_t error = cursor->GetNextRecord(record.data()); error != 0) return error;
+        int32_t id = 0;
+        if (!cursor->Fields().ReadField(1, record.data(), std::span(reinterpret_cast<uint8_t*>(&id), sizeof id)) ||
+            id != number)
+          continue;
+        if (command == "deleteid") {
+          cursor->DeleteRecord(record.data());
+          return 0;
+        }
+        cursor->Fields().WriteField(3, record.data(), int32_t(length));
+        cursor->ModifyRecord(record.data());
+        return 0;
+      }
     }
     if (command == "closecursor") {
       cursor.reset();
