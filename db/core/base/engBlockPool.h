@@ -12,6 +12,11 @@
 
 inline constexpr size_t PooledBlockBytes = size_t(256) * 1024;
 inline constexpr int64_t PoolKeptBytes = int64_t(64) << 20;
+// What a temporary table holds of its appends once it has written some
+// for want of memory (an answer past its memory): parts this small stay in
+// the processor's caches from their fill to their write, where parts of
+// the whole memory went out to main memory and came back for the write.
+inline constexpr int64_t HeldPartBytes = int64_t(4) << 20;
 
 // An owning block, not cleared: its bytes are whatever its last owner
 // left. Given back to the pool (or the heap) when its owner goes.

@@ -173,7 +173,10 @@ public:
   int64_t HeldBytes = DefaultHeldBytes;
   // The held chains of a temporary table discarded at its close: never
   // written.
-  void DropHeld() { held = THeldChains(blockSize); }
+  void DropHeld() {
+    held = THeldChains(blockSize);
+    heldInParts = false;
+  }
   // Puts the block at the head of the free list.
   void FreeBlock(TBlock* block);
 
@@ -232,10 +235,15 @@ private:
   TEngineBuffer writeBuffer;
   // A temporary table's appended chains not written yet.
   THeldChains held;
+  // Whether some went out for want of HeldBytes: then HeldPartBytes are
+  // held at most.
+  bool heldInParts = false;
   // The images of count held blocks from offset, as the file stores them.
   void HeldImages(uint32_t offset, int32_t count, uint8_t* images);
   // A write that fails keeps them for the next attempt.
   void WriteHeld();
+  // Writes the held chains; they stay held until dropped.
+  void WriteHeldImages();
   uint32_t readWindowStart = 0;  // the blocks a read is placing
   int32_t readWindowLength = 0;
   uint8_t header[BlobHeaderSize] = {};

@@ -94,6 +94,11 @@ void TBlobFile::HeldImages(uint32_t offset, int32_t count, uint8_t* images) {
 }
 
 void TBlobFile::WriteHeld() {
+  WriteHeldImages();
+  DropHeld();
+}
+
+void TBlobFile::WriteHeldImages() {
   if (held.Empty()) return;
   const int32_t maxRun = std::max(MaxRunBytes / int32_t(blockSize), 1);
   const uint32_t end = held.End();
@@ -104,7 +109,6 @@ void TBlobFile::WriteHeld() {
     WriteFileAt(*this, table->TableName(), offset, images, count * int32_t(blockSize));
     offset += uint32_t(count) * blockSize;
   }
-  DropHeld();
 }
 
 uint32_t TBlobFile::AppendChain(uint32_t sequence, const uint8_t* value, int32_t size) {
@@ -116,7 +120,17 @@ uint32_t TBlobFile::AppendChain(uint32_t sequence, const uint8_t* value, int32_t
   // The whole chain fits, or nothing is appended.
   if (int64_t(first) + (blocks - 1) * blockSize > MaxBlobFileEnd) RaiseBlobError(EngErrTableFull);
   if (Temporary && size <= HeldBytes) {
-    if (!held.Empty() && (first != held.End() || held.Bytes() + size > HeldBytes)) WriteHeld();
+    const int64_t bound = heldInParts ? std::min(HeldBytes, HeldPartBytes) : HeldBytes;
+    if (!held.Empty() && first != held.End()) {
+      WriteHeld();
+    } else if (!held.Empty() && held.Bytes() + size > bound) {
+      // An answer's values past the held bytes go out in parts, each held
+      // in the memory the last one took (not given back and faulted in
+      // again).
+      WriteHeldImages();
+      heldInParts = true;
+      held.Restart(std::min(HeldBytes, HeldPartBytes));
+    }
     held.Add(first, sequence, value, size);
   } else {
     const int32_t maxRun = std::max(MaxRunBytes / int32_t(blockSize), 1);

@@ -57,7 +57,12 @@ uint8_t* THeldChains::Room(int32_t size) {
   }
   if (pieceUsed + size > pieceRoom) {
     // The piece being filled stays last, behind any value's own piece.
-    current = pieces.emplace_back(size_t(PieceBytes)).Get();
+    if (spare.empty()) {
+      current = pieces.emplace_back(size_t(PieceBytes)).Get();
+    } else {
+      current = pieces.emplace_back(std::move(spare.back())).Get();
+      spare.pop_back();
+    }
     pieceRoom = PieceBytes;
     pieceUsed = 0;
   }
@@ -90,6 +95,19 @@ void THeldChains::Images(uint32_t offset, int32_t count, uint8_t* images) const 
                   chain->Size);
     ++index;
   }
+}
+
+void THeldChains::Restart(int64_t keptBytes) {
+  for (TPooledBlock& piece : pieces)
+    if (piece.Size() == size_t(PieceBytes) && int64_t(spare.size()) * PieceBytes < keptBytes)
+      spare.push_back(std::move(piece));
+  pieces.clear();
+  chains.clear();
+  kept = 0;
+  current = nullptr;
+  pieceRoom = 0;
+  pieceUsed = 0;
+  bytes = 0;
 }
 
 void THeldChains::DropUnkept() {

@@ -35,6 +35,9 @@ public:
   void Keep() { kept = chains.size(); }
   // Drops the chains added since the last Keep.
   void DropUnkept();
+  // Drops every chain (written by then); the memory of their values takes
+  // the next ones, up to keptBytes of it.
+  void Restart(int64_t keptBytes);
 
 private:
   struct TChain {
@@ -48,6 +51,8 @@ private:
   size_t kept = 0;
   // The values, end to end in pieces that never move.
   std::vector<TPooledBlock> pieces;
+  // Pieces of dropped chains, for the next values.
+  std::vector<TPooledBlock> spare;
   uint8_t* current = nullptr;  // the piece being filled
   int64_t pieceRoom = 0;
   int64_t pieceUsed = 0;

@@ -89,6 +89,13 @@ public:
   // Room for the next image, counted.
   uint8_t* Add();
   uint32_t PerBlock() const { return perBlock; }
+  uint16_t RecordSize() const { return recordSize; }
+  // Counts none again; the first keptBlocks blocks stay for the next
+  // images, the others go.
+  void Restart(size_t keptBlocks) {
+    count = 0;
+    if (blocks.size() > keptBlocks) blocks.resize(keptBlocks);
+  }
 
 private:
   std::vector<TPooledBlock> blocks;
@@ -364,6 +371,9 @@ private:
   // Whether count records from first on go to the held records: each one
   // held already or the next appended.
   bool HoldsRun(uint32_t first, int32_t count) const;
+  // The bytes of records held at most: SortMemoryBytes, or once some went
+  // to disk for want of it (and no announced sort takes them) HeldPartBytes.
+  int64_t HeldBound() const;
   uint8_t* HeldImage(uint32_t i) const { return held.At(heldOrdered ? heldOrder[i] : i); }
   // Room for the next held record, counted.
   uint8_t* AddHeld();
@@ -372,6 +382,14 @@ private:
   // one of whole held records, or runs past them where it may not.
   bool ReadHeld(int64_t offset, uint8_t* buffer, int32_t count, bool allowShort, int32_t& got) const;
   void WriteHeld();
+  // Whether the append of number follows the held records and would pass
+  // their memory.
+  bool HeldFullAt(uint32_t number) const;
+  // Writes the held records to make room for the appends that follow:
+  // their memory takes the next ones.
+  void WriteHeldForMore();
+  // Writes the held records after the ones on disk, images kept.
+  void WriteHeldImages();
   // The held images forgotten, not written.
   void ForgetHeld();
   // Whether records 1 .. diskRecords are in runs of the announced sort.

@@ -205,6 +205,7 @@ uint8_t* TDataFile::HeldAppendImage(uint32_t number) {
   // A transaction's appends stay in its cache until it ends.
   if (heldAppend || table->HoldsTransactionLock()) return nullptr;
   if (RunsTakeOverflow(number)) RunHeld();
+  else if (HeldFullAt(number)) WriteHeldForMore();
   return HoldsRun(number, 1) ? AddHeld() : nullptr;
 }
 
@@ -418,7 +419,8 @@ TRecordImages::TRecordImages(uint16_t recordSize, int32_t blockBytes)
 }
 
 uint8_t* TDataFile::AddHeld() {
-  if (held.Count() == 0) held = TRecordImages(RecordSize(), int32_t(PooledBlockBytes));
+  if (held.Count() == 0 && held.RecordSize() != RecordSize())
+    held = TRecordImages(RecordSize(), int32_t(PooledBlockBytes));
   uint8_t* image = held.Add();
   if (heldOrdered) heldOrder.push_back(held.Count() - 1);
   table->SetDataChanged();
@@ -444,7 +446,11 @@ bool TDataFile::HoldsRun(uint32_t first, int32_t count) const {
   const uint32_t heldEnd = diskRecords + HeldRecordCount();
   if (first <= diskRecords || first > heldEnd + 1) return false;
   const int64_t added = std::max<int64_t>(int64_t(first) + count - 1 - heldEnd, 0);
-  return (int64_t(held.Count()) + added) * RecordSize() <= SortMemoryBytes;
+  return (int64_t(held.Count()) + added) * RecordSize() <= HeldBound();
+}
+
+int64_t TDataFile::HeldBound() const {
+  return diskRecords > 0 && !sortRuns ? std::min(SortMemoryBytes, HeldPartBytes) : SortMemoryBytes;
 }
 
 bool TDataFile::ReadHeld(int64_t offset, uint8_t* buffer, int32_t count, bool allowShort, int32_t& got) const {
@@ -475,24 +481,58 @@ void TDataFile::WriteHeld() {
   ORV_ASSERT(!heldAppend);  // its image is not whole yet
   // The records before the held ones first: the file never has a hole.
   SpillRuns();
+  WriteHeldImages();
+  ForgetHeld();
+}
+
+bool TDataFile::HeldFullAt(uint32_t number) const {
+  if (!Temporary || IsEncrypted() || diskRecords == UnknownDiskRecords || held.Count() == 0) return false;
+  return number == diskRecords + HeldRecordCount() + 1 &&
+         (int64_t(held.Count()) + 1) * RecordSize() > HeldBound();
+}
+
+// An answer past its memory is written in parts, each built where the last
+// one was held: otherwise every append after the first part went through a
+// cache entry (taken, cleared, filled, flushed into the next held image),
+// and each part's memory was given back and faulted in again.
+void TDataFile::WriteHeldForMore() {
+  ORV_ASSERT(!heldAppend);
+  SpillRuns();
+  WriteHeldImages();
+  // The blocks the next parts fill; HeldBound is HeldPartBytes from now on.
+  const int64_t partRecords = HeldBound() / std::max<int32_t>(RecordSize(), 1);
+  held.Restart(size_t(partRecords / held.PerBlock() + 1));
+  heldOrder.clear();
+  heldOrdered = false;
+}
+
+void TDataFile::WriteHeldImages() {
   const uint32_t count = HeldRecordCount();
-  if (count == 0) {
-    ForgetHeld();
-    return;
-  }
+  if (count == 0) return;
   ORV_ASSERT(diskRecords != UnknownDiskRecords);
   const int32_t size = RecordSize();
   const uint32_t longest = uint32_t(std::max(1, MostBytesPerWrite / size));
-  GrowFileBuffer(writeBuffer, int64_t(std::min(count, longest)) * size, BufferStep);
-  for (uint32_t first = 0; first < count; first += longest) {
-    const uint32_t n = std::min(longest, count - first);
-    for (uint32_t i = 0; i < n; ++i)
-      std::memcpy(writeBuffer.Get() + size_t(i) * size_t(size), HeldImage(first + i), size_t(size));
-    WriteFileBytes(RecordOffset(diskRecords + 1 + first), writeBuffer.Get(), int32_t(n) * size);
-    ++physicalWrites;
+  if (heldOrdered) {
+    GrowFileBuffer(writeBuffer, int64_t(std::min(count, longest)) * size, BufferStep);
+    for (uint32_t first = 0; first < count; first += longest) {
+      const uint32_t n = std::min(longest, count - first);
+      for (uint32_t i = 0; i < n; ++i)
+        std::memcpy(writeBuffer.Get() + size_t(i) * size_t(size), HeldImage(first + i), size_t(size));
+      WriteFileBytes(RecordOffset(diskRecords + 1 + first), writeBuffer.Get(), int32_t(n) * size);
+      ++physicalWrites;
+    }
+  } else {
+    // In their numbers' order a block's records lie side by side, as the
+    // file holds them: written from where they are held.
+    const uint32_t perBlock = held.PerBlock();
+    for (uint32_t first = 0; first < count;) {
+      const uint32_t n = std::min({longest, perBlock - first % perBlock, count - first});
+      WriteFileBytes(RecordOffset(diskRecords + 1 + first), HeldImage(first), int32_t(n) * size);
+      ++physicalWrites;
+      first += n;
+    }
   }
   diskRecords += count;
-  ForgetHeld();
 }
 
 TRecordImages TDataFile::TakeHeld() {

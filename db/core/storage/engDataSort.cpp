@@ -982,7 +982,8 @@ void TDataFile::RunHeld() {
                      nullptr, nullptr);
   sorter.FormRuns(runs, held, diskRecords + 1);
   diskRecords += held.Count();
-  ForgetHeld();
+  // Their memory takes the next appends, as a part written does.
+  held.Restart(SIZE_MAX);
 }
 
 void TDataFile::SpillRuns() {

@@ -248,12 +248,14 @@ TEST_F(BlobFileTest, BlocksHeldWhileTheCacheIsDroppedStayValid) {
 // A temporary file holds its appended chains in memory as their values, up
 // to its held bytes. Every block made from them must be the block a chain
 // written at once leaves on disk: read back before and after a flush and a
-// dropped cache, and on disk after the close, with an overflow, a value too
-// large to hold and a held block read, changed and written back on the way,
-// byte for byte what a file that is not temporary holds, enciphered or not,
-// its values held in blocks an earlier file left, whatever they hold.
+// dropped cache, and on disk after the close, with overflows (the held
+// chains written twice for want of room, the next ones held where theirs
+// were), a value too large to hold and a held block read, changed and
+// written back on the way, byte for byte what a file that is not temporary
+// holds, enciphered or not, its values held in blocks an earlier file left,
+// whatever they hold.
 TEST_F(BlobFileTest, TemporaryHeldChainsReadAndReachTheDiskAsWrittenChainsDo) {
-  const std::vector<size_t> sizes = {10, 494, 495, 20000, 5, 988, 70000, 300000, 3000, 1, 989};
+  const std::vector<size_t> sizes = {10, 494, 495, 20000, 5, 988, 70000, 8000, 60000, 50000, 300000, 3000, 1, 989};
   const std::vector<uint8_t> changed = Bytes(494, 99);
   for (const bool encrypted : {false, true}) {
     table.Encrypted = encrypted;
