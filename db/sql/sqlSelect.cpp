@@ -203,12 +203,12 @@ public:
       : query(query), answer(query.Run.Answer.get()), record(answer->Fields().CursorRecordSize()),
         evaluationLanguage(EvaluationLanguage(query)), blobBlockSize(answer->Admin().GetBlobBlockSize()) {
     for (const auto& column : query.Plan.ResultFields) {
-      sources.push_back(column->Source >= 0 ? query.Run.Tables[size_t(column->Source)].get() : nullptr);
-      copiedAsStored.push_back(CopiesAsStored(*column, sources.back()));
-      copiedAsChain.push_back(query.Run.CopiesBlobChains && CopiesAsChain(*column, sources.back()));
-      blobColumns.push_back(answer->Fields().FieldDefinition(column->FieldNo).IsBlob());
+      TColumnCopy& copy = copies.emplace_back();
+      copy.Column = column.get();
+      copy.Source = column->Source >= 0 ? query.Run.Tables[size_t(column->Source)].get() : nullptr;
+      copy.Blob = answer->Fields().FieldDefinition(column->FieldNo).IsBlob();
     }
-    FindAnswerFields();
+    PlanCopies();
   }
 
   // Of an answer that moved to a table laid out alike (the one it leaves is
@@ -216,7 +216,7 @@ public:
   void Retarget(TTableCursor& next) {
     ORV_ASSERT(size_t(next.Fields().CursorRecordSize()) == record.size());
     answer = &next;
-    FindAnswerFields();
+    PlanCopies();
   }
   // What the rows built so far may take in the answer: their records, and
   // each BLOB's bytes with a block's more for its chain's headers and its
@@ -231,11 +231,13 @@ public:
     TExpEvalContext context = SourceEvalContext(query, &columns);
     context.Scratch = &scratch;
     const uint16_t answerLanguage = answer.Fields().LanguageId();
-    for (size_t i = 0; i < query.Plan.ResultFields.size(); ++i) {
-      const TResultField& column = *query.Plan.ResultFields[i];
-      TSourceTable* const source = sources[i];
-      if (copiedAsStored[i] && source->HasRow && CopyStored(column, *answerFields[i], *source)) continue;
-      if (copiedAsChain[i] && source->HasRow) {
+    const TCursorFields& fields = answer.Fields();
+    for (const TColumnCopy& copy : copies) {
+      const TResultField& column = *copy.Column;
+      TSourceTable* const source = copy.Source;
+      if (copy.Way == TCopyWay::Stored && source->HasRow && fields.CopyStored(copy.Stored, source->Row(), record.data()))
+        continue;
+      if (copy.Way == TCopyWay::Chain && source->HasRow) {
         CopyChain(column, *source);
         continue;
       }
@@ -269,7 +271,7 @@ public:
       if (column.Aggregate == agAvg) PutInteger(column.AvgCountFieldNo, value->IsNull ? 0 : 1);
       if (!StoreFieldValue(answer, record.data(), column.FieldNo, *value, *query.Run.EvalSettings))
         RaiseSqlError("Type mismatch between column " + column.Name + " and expression value in SELECT statement");
-      if (blobColumns[i] && !value->IsNull) blobBytes += BlobValueSize(*value) + blobBlockSize;
+      if (copy.Blob && !value->IsNull) blobBytes += BlobValueSize(*value) + blobBlockSize;
     }
     return record.data();
   }
@@ -286,31 +288,40 @@ private:
   // their subexpressions, kept from row to row.
   TExpScratch scratch;
   TExpToken computed;
-  // Per result column: the open table a plain column reads (nil for a
-  // computed one), and whether its source field and answer field store a
-  // value alike, so the stored bytes go across without a value in between.
-  std::vector<TSourceTable*> sources;
-  std::vector<bool> copiedAsStored;
-  // Per result column: a plain BLOB column whose value goes from its
-  // source's chain into the answer's new value, without a value between.
-  std::vector<bool> copiedAsChain;
-  std::vector<bool> blobColumns;
-  // Per result column, its field in the answer: valid while the answer's
-  // field list stands, which a fill does not change.
-  std::vector<const TFieldDefinition*> answerFields;
+  // How a result column's value goes into the answer's record: its source
+  // field's stored bytes (the fields store a value alike, so reading it and
+  // storing it would give back those bytes), a BLOB's chain read straight
+  // into the answer's new value, or a value read or computed and stored.
+  enum class TCopyWay : uint8_t { Value, Stored, Chain };
+  struct TColumnCopy {
+    const TResultField* Column = nullptr;
+    TSourceTable* Source = nullptr;  // the open table a plain column reads; nil for a computed one
+    TCopyWay Way = TCopyWay::Value;
+    bool Blob = false;  // the answer's field
+    TCursorFields::TStoredCopy Stored;
+  };
+  // Per result column, looked up once per fill, again when the answer
+  // moves to disk: valid while the answer's field list stands, which a fill
+  // does not change.
+  std::vector<TColumnCopy> copies;
 
-  void FindAnswerFields() {
-    answerFields.clear();
-    for (const auto& column : query.Plan.ResultFields)
-      answerFields.push_back(&answer->Fields().FieldDefinition(column->FieldNo));
+  void PlanCopies() {
+    for (TColumnCopy& copy : copies) {
+      const TResultField& column = *copy.Column;
+      copy.Way = TCopyWay::Value;
+      if (CopiesAsStored(column, copy.Source) &&
+          TCursorFields::PlanStoredCopy(copy.Source->Field(column.SourceFieldNo),
+                                        answer->Fields().FieldDefinition(column.FieldNo), copy.Stored))
+        copy.Way = TCopyWay::Stored;
+      else if (query.Run.CopiesBlobChains && CopiesAsChain(column, copy.Source))
+        copy.Way = TCopyWay::Chain;
+    }
   }
 
   // A plain column whose answer field has its source field's type, size,
-  // scale and code page: reading it into a value and storing that value
-  // would give back the stored bytes. BLOBs make their values elsewhere and
-  // go the long way; an auto-increment field's value, kept in its record's
-  // header, is copied as an integer's stored bytes into an answer's plain
-  // integer.
+  // scale and code page. BLOBs make their values elsewhere and go the long
+  // way; an auto-increment field's value, kept in its record's header, is
+  // copied as an integer's stored bytes into an answer's plain integer.
   bool CopiesAsStored(const TResultField& column, const TSourceTable* source) const {
     if (column.Computed || !source || column.Aggregate != agNone || column.CountStar) return false;
     const TFieldDefinition& from = source->Field(column.SourceFieldNo);
@@ -325,38 +336,6 @@ private:
     if (type == dtBcd && from.StoredScale != to.StoredScale) return false;
     if (type == dtString && source->Cursor->Fields().LanguageId() != answer->Fields().LanguageId())
       return false;
-    return true;
-  }
-
-  // False when the value needs the long way after all: a text without its
-  // end in the field is cut as a conversion cuts it.
-  bool CopyStored(const TResultField& column, const TFieldDefinition& to, const TSourceTable& source) {
-    const TFieldDefinition& from = source.Field(column.SourceFieldNo);
-    if (from.IsAutoInc()) {
-      uint8_t number[sizeof(int32_t)];
-      source.Cursor->Fields().ReadValue(from, source.Row(), number);
-      if (!answer->Fields().WriteStoredValue(to, record.data(), number))
-        answer->Fields().WriteField(column.FieldNo, record.data(), number);
-      return true;
-    }
-    bool blank = true;
-    const uint8_t* stored = TCursorFields::StoredValueBytes(from, source.Row(), blank);
-    if (blank) {
-      answer->Fields().WriteBlank(column.FieldNo, record.data());
-      return true;
-    }
-    // The stored bytes serve as the value itself: a text ends inside them,
-    // and goes into its field, clear since the row began, as its bytes.
-    const size_t width = from.StoredSize;
-    if (from.Type == dtString) {
-      const char* text = reinterpret_cast<const char*>(stored);
-      const size_t length = strnlen(text, width);
-      if (length == width) return false;
-      if (answer->Fields().WriteTextToClear(to, record.data(), text, length)) return true;
-    } else if (answer->Fields().WriteStoredValue(to, record.data(), stored)) {
-      return true;
-    }
-    answer->Fields().WriteField(column.FieldNo, record.data(), std::span<const uint8_t>(stored, width));
     return true;
   }
 

@@ -81,6 +81,25 @@ void TCursorFields::WriteField(int fieldNo, uint8_t* buffer, std::span<const uin
   PutFieldValue(fieldDesc, buffer, false, value.data());
 }
 
+bool TCursorFields::PlanStoredCopy(const TFieldDefinition& from, const TFieldDefinition& to, TStoredCopy& copy) {
+  using TKind = TStoredCopy::TKind;
+  if (from.IsBlob() || from.NotStored || to.IsBlob() || to.IsAutoInc() || to.NotStored) return false;
+  copy.To = to.RecordOffset;
+  copy.Width = to.StoredSize;
+  if (from.IsAutoInc()) {
+    copy.Kind = TKind::RowNumber;
+    return to.Type == EngineFieldTypes::ftInteger && to.StoredSize == sizeof(int32_t);
+  }
+  if (from.Type != to.Type || from.StoredSize != to.StoredSize) return false;
+  copy.From = from.RecordOffset;
+  if (to.Type == EngineFieldTypes::ftString) {
+    copy.Kind = TKind::Text;
+    return to.CharCase == 0;
+  }
+  copy.Kind = to.Type == EngineFieldTypes::ftBoolean ? TKind::Flag : TKind::Bytes;
+  return true;
+}
+
 void TCursorFields::WriteBlank(int fieldNo, uint8_t* buffer) {
   uint8_t room[FieldDescSize];
   PutFieldValue(FieldDescFor(fieldNo, false, room), buffer, false, nullptr);

@@ -18,6 +18,7 @@
 
 #include "rtlAssert.h"
 #include "engBuffer.h"
+#include "engDataLayout.h"
 #include "engFieldDefinition.h"
 #include "engIndexDefinition.h"
 #include "engLittleEndian.h"
@@ -56,40 +57,56 @@ public:
     WriteField(fieldNo, buffer, std::span(reinterpret_cast<const uint8_t*>(text.c_str()), text.size() + 1));
   }
   void WriteBlank(int fieldNo, uint8_t* buffer);
-  // A text of length bytes (no zero among them, fewer than the field's
-  // stored size) into a field of buffer that is as ClearRecord left it:
-  // what WriteField stores, trailing blanks dropped, without clearing
-  // bytes that are clear already. False, with nothing written, where
-  // WriteField must store it: a field that changes the text's case, or a
-  // cursor that computes fields.
-  bool WriteTextToClear(const TFieldDefinition& field, uint8_t* buffer, const char* text, size_t length) {
-    if (field.Type != EngineFieldTypes::ftString || field.CharCase != 0 || field.NotStored || hasComputedFields ||
-        length >= field.StoredSize)
-      return false;
-    uint8_t* nullByte = buffer + field.RecordOffset;
-    ORV_ASSERT(*nullByte == 0 && std::all_of(nullByte + 1, nullByte + 1 + field.StoredSize,
+  // A plain field's value copied from a record of another table whose
+  // field stores values alike (type, stored size and scale, code page) into
+  // this cursor's field of a record as ClearRecord left it: what reading
+  // the value and writing it with WriteField (WriteBlank when blank) store,
+  // with both fields looked up once. Valid while both field lists stand.
+  struct TStoredCopy {
+    enum class TKind : uint8_t { Text, Flag, Bytes, RowNumber };
+    uint16_t From = 0;  // the source field's null byte (RowNumber: none)
+    uint16_t To = 0;    // the target field's null byte
+    uint8_t Width = 0;  // the value's stored bytes
+    TKind Kind = TKind::Bytes;
+  };
+  // False where only WriteField stores the value as it must: a target field
+  // that changes a text's case, is not stored, a BLOB or the auto-increment
+  // field, or a source field that is a BLOB.
+  static bool PlanStoredCopy(const TFieldDefinition& from, const TFieldDefinition& to, TStoredCopy& copy);
+  // False, with nothing written, where WriteField must store it after all:
+  // a text that fills its field (WriteField cuts it as a conversion does),
+  // or a cursor that computes fields.
+  bool CopyStored(const TStoredCopy& copy, const uint8_t* source, uint8_t* buffer) const {
+    if (hasComputedFields) return false;
+    uint8_t* const nullByte = buffer + copy.To;
+    ORV_ASSERT(*nullByte == 0 && std::all_of(nullByte + 1, nullByte + 1 + copy.Width,
                                              [](uint8_t byte) { return byte == 0; }));
-    while (length > 0 && text[length - 1] == ' ') --length;
-    std::memcpy(nullByte + 1, text, length);
-    *nullByte = length > 0 ? 1 : 0;
-    return true;
-  }
-  // A value held as value bytes (the field's ValueWidth of them) into a
-  // field of buffer that is neither a text, a BLOB nor the auto-increment
-  // field: what WriteField stores (a Boolean as 0 or 1), without looking
-  // the field up. False, with nothing written, where WriteField must store
-  // it: a field of those kinds or not stored, or a cursor that computes
-  // fields.
-  bool WriteStoredValue(const TFieldDefinition& field, uint8_t* buffer, const uint8_t* value) {
-    if (field.Type == EngineFieldTypes::ftString || field.IsBlob() || field.IsAutoInc() || field.NotStored ||
-        hasComputedFields)
-      return false;
-    uint8_t* nullByte = buffer + field.RecordOffset;
-    if (field.Type == EngineFieldTypes::ftBoolean) {
-      const uint16_t word = GetLE16(value);
-      PutLE16(nullByte + 1, word > 1 ? 1 : word);
-    } else {
-      CopyInWords(nullByte + 1, value, field.StoredSize);
+    if (copy.Kind == TStoredCopy::TKind::RowNumber) {
+      CopyFew(nullByte + 1, source + RecordAutoIncOffset, sizeof(int32_t));
+      *nullByte = 1;
+      return true;
+    }
+    const uint8_t* const from = source + copy.From;
+    // A blank value leaves the cleared field as it is.
+    if (*from == 0) return true;
+    const uint8_t* const value = from + 1;
+    switch (copy.Kind) {
+      case TStoredCopy::TKind::Text: {
+        size_t length = strnlen(reinterpret_cast<const char*>(value), copy.Width);
+        if (length == copy.Width) return false;
+        while (length > 0 && value[length - 1] == ' ') --length;
+        CopyFew(nullByte + 1, value, length);
+        *nullByte = length > 0 ? 1 : 0;
+        return true;
+      }
+      case TStoredCopy::TKind::Flag: {
+        const uint16_t word = GetLE16(value);
+        PutLE16(nullByte + 1, word > 1 ? 1 : word);
+        break;
+      }
+      default:
+        CopyInWords(nullByte + 1, value, copy.Width);
+        break;
     }
     *nullByte = 1;
     return true;

@@ -920,17 +920,70 @@ TEST_F(SqlTest, CannedPlainColumnsHoldTheSourcesValues) {
   Exec("INSERT INTO every (word, flag, small, whole, real, money, day, moment, stamp, note) VALUES "
        "('\xC3\xA9\xC3\xA9', FALSE, 32767, -2147483647, -0.125, -0.001, '0001-01-01', '00:00:00', NULL, NULL)");
   Exec("INSERT INTO every (word) VALUES (NULL)");
+  Exec("INSERT INTO every (word, flag, small, whole, real, money, day, moment) VALUES "
+       "('', FALSE, 0, 0, 0, 0, NULL, '00:00:00')");
   const TRows stored = Query("SELECT * FROM every", true);
-  ASSERT_EQ(stored.size(), 3u);
+  ASSERT_EQ(stored.size(), 4u);
+  // The source's records by their id, and the field each answer field
+  // comes from.
+  const auto source = NewTableCursor(directory);
+  source->SetOpenOptions({.TableName = "every"});
+  source->Open();
+  const TCursorFields& from = source->Fields();
+  std::vector<std::vector<uint8_t>> records;
+  for (source->SetToBegin();;) {
+    std::vector<uint8_t> record(from.CursorRecordSize());
+    if (source->GetNextRecord(record.data()) != 0) break;
+    records.push_back(std::move(record));
+  }
+  auto sourceField = [&](const std::string& name) {
+    for (int position = 1; position <= from.FieldListCount(); ++position)
+      if (from.FieldAt(position)->Name == (name == "again" ? "word" : name)) return position;
+    return 0;
+  };
+  // Each answer record's fields (BLOBs aside), null bytes and value bytes,
+  // as the source's values read and written one by one into a cleared record.
+  auto expectWrittenAlike = [&](TTableCursor& answer) {
+    TCursorFields& to = answer.Fields();
+    std::vector<uint8_t> record(to.CursorRecordSize()), expected(to.CursorRecordSize());
+    const int idField = [&] {
+      for (int position = 1; position <= to.FieldListCount(); ++position)
+        if (to.FieldAt(position)->Name == "id") return position;
+      return 0;
+    }();
+    ASSERT_NE(idField, 0);
+    for (answer.SetToBegin(); answer.GetNextRecord(record.data()) == 0;) {
+      int32_t id = 0;
+      ASSERT_TRUE(to.ReadField(idField, record.data(), {reinterpret_cast<uint8_t*>(&id), sizeof id}));
+      ASSERT_TRUE(id >= 1 && size_t(id) <= records.size());
+      to.ClearRecord(expected.data());
+      for (int position = 1; position <= to.FieldListCount(); ++position) {
+        const TFieldDefinition& field = *to.FieldAt(position);
+        if (field.IsBlob()) continue;
+        const int sourcePosition = sourceField(field.Name);
+        ASSERT_NE(sourcePosition, 0) << field.Name;
+        std::vector<uint8_t> value(size_t(from.FieldAt(sourcePosition)->ValueWidth()));
+        if (from.ReadField(sourcePosition, records[size_t(id - 1)].data(), value))
+          to.WriteField(position, expected.data(), value);
+        else
+          to.WriteBlank(position, expected.data());
+        const auto bytes = [&](const std::vector<uint8_t>& image) {
+          return std::vector<uint8_t>(image.begin() + field.RecordOffset,
+                                      image.begin() + field.RecordOffset + 1 + field.StoredSize);
+        };
+        EXPECT_EQ(bytes(record), bytes(expected)) << "row " << id << ", " << field.Name;
+      }
+    }
+  };
   struct TCase {
     const char* Statement;
     TRows Expected;
   };
   const TCase cases[] = {
       {"SELECT * FROM every ORDER BY id", stored},
-      {"SELECT * FROM every WHERE id <> 2 ORDER BY id LANGUAGE 'ANSI Standard'", {stored[0], stored[2]}},
+      {"SELECT * FROM every WHERE id <> 2 ORDER BY id LANGUAGE 'ANSI Standard'", {stored[0], stored[2], stored[3]}},
       {"SELECT word, id, word AS again, note FROM every ORDER BY id",
-       {"abcde|1|abcde|memo", "\xC3\xA9\xC3\xA9|2|\xC3\xA9\xC3\xA9|NULL", "NULL|3|NULL|NULL"}},
+       {"abcde|1|abcde|memo", "\xC3\xA9\xC3\xA9|2|\xC3\xA9\xC3\xA9|NULL", "NULL|3|NULL|NULL", "NULL|4|NULL|NULL"}},
   };
   for (const TCase& test : cases) {
     SCOPED_TRACE(test.Statement);
@@ -938,13 +991,15 @@ TEST_F(SqlTest, CannedPlainColumnsHoldTheSourcesValues) {
     TTableCursor* answer = statement.Execute();
     EXPECT_FALSE(statement.MainQuery().Plan.Live);
     EXPECT_EQ(Rows(answer), test.Expected);
+    expectWrittenAlike(*answer);
   }
+  source->Close(TTemporaryContents::Discard);
   // Beside a left join's missing row the copied columns are blank.
   Exec("CREATE TABLE other (small SMALLINT, label CHAR(4))");
   Exec("INSERT INTO other VALUES (-7, 'neg')");
   EXPECT_EQ(Query("SELECT e.id, e.small, o.label, o.small FROM every e LEFT JOIN other o ON o.small = e.small "
                   "ORDER BY e.id"),
-            (TRows{"1|-7|neg|-7", "2|32767|NULL|NULL", "3|NULL|NULL|NULL"}));
+            (TRows{"1|-7|neg|-7", "2|32767|NULL|NULL", "3|NULL|NULL|NULL", "4|0|NULL|NULL"}));
 }
 
 // A temporary answer whose rows are bounded small, or a DISTINCT's whose
