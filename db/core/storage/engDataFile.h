@@ -189,7 +189,8 @@ public:
   // only the run's records it sets are the caller's (the others' images are
   // unspecified): the file is read only across those the cache does not
   // hold, not at all when it holds them all, and a short run enters only
-  // those into the cache.
+  // those into the cache. Short runs in ascending order are one pass: one
+  // larger than the cache keeps what fits rather than pushing out its own.
   bool ReadRecordRun(TReadContext* reader, uint32_t first, int32_t count, TRecordRun& run,
                      const TRecordsBitmap* wanted = nullptr);
   // The held image of a record no cache entry stands for (a cached one
@@ -295,6 +296,10 @@ private:
   // cut it: a walk whose leaf ends inside a read goes on at the size it
   // had reached, not at a first read's few records again.
   int32_t lastReadReach = 0;
+  // The pass of look-up runs going on (see ReadRecordRun), and the first
+  // record of its last run.
+  uint32_t lookUpPass = 1;
+  uint32_t lastLookUpFirst = 0;
   TDataHeader header;
   bool descriptorsModified = false;
   TEngineBuffer descriptors;  // FieldCount() descriptors; empty without fields

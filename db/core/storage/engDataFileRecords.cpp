@@ -114,6 +114,12 @@ bool TDataFile::ReadRecordRun(TReadContext* reader, uint32_t first, int32_t coun
   // grows. Only the wanted records are kept: the gaps a run reads across
   // would push the wanted ones out of the cache before the next execution.
   const bool lookUps = count <= MostLookUpRecords;
+  // Look-up runs in ascending order are one pass (a filtered scan); one
+  // that starts at or before the last one's first record begins the next.
+  if (lookUps) {
+    if (first <= lastLookUpFirst) ++lookUpPass;
+    lastLookUpFirst = first;
+  }
   auto isWanted = [wanted](uint32_t number) {
     return !wanted || (int64_t(number) <= wanted->RecordCount() && wanted->IsSet(int32_t(number)));
   };
@@ -139,8 +145,13 @@ bool TDataFile::ReadRecordRun(TReadContext* reader, uint32_t first, int32_t coun
   for (int32_t i = 0; i < count; ++i) {
     uint8_t* image = images + size_t(i) * size;
     const uint32_t number = first + uint32_t(i);
-    if (const TRecord* cached = cache.Find(number)) {
+    if (TRecord* cached = cache.Find(number)) {
       std::memcpy(image, cached->Buffer(), size_t(size));
+      if (lookUps && isWanted(number)) {
+        cached->LookUpPass = lookUpPass;
+        cached->Passed = false;
+        cache.MoveToNewest(cached);
+      }
       continue;
     }
     if (i < low || i >= high) {
@@ -163,11 +174,21 @@ bool TDataFile::ReadRecordRun(TReadContext* reader, uint32_t first, int32_t coun
 
 void TDataFile::KeepLookUp(uint32_t recordNumber, const uint8_t* decoded) {
   if (cache.Find(recordNumber)) return;
+  // A pass larger than the cache keeps what fits instead of pushing out
+  // what it kept itself: its next execution asks for the same records in
+  // the same order, and a cache cycled through keeps none of them to it.
+  // Records of earlier passes still go first, so a new working set takes
+  // their place.
+  if (cache.Full()) {
+    const TRecord* next = cache.LeastRecentlyIdle(IdleSearchLimit);
+    if (next && next->LookUpPass == lookUpPass && !next->Passed) return;
+  }
   TRecord* record = TakeCacheEntry();
   record->SetRecordNumber(recordNumber);
   ORV_ASSERT(record->Size() >= RecordSize());
   std::memcpy(record->Buffer(), decoded, RecordSize());
   record->SetModified(false);
+  record->LookUpPass = lookUpPass;
   cache.Insert(record);
 }
 
@@ -339,6 +360,7 @@ TRecord* TDataFile::TakeCacheEntry() {
     cache.Remove(passed);
     passed->SetSize(RecordSize());
     passed->Passed = false;
+    passed->LookUpPass = 0;
     return passed;
   }
   if (!cache.Full()) return recordStack.TakeUncleared();
@@ -353,6 +375,7 @@ TRecord* TDataFile::TakeCacheEntry() {
       idle->SetSize(RecordSize());
       idle->Walked = false;
       idle->Passed = false;
+      idle->LookUpPass = 0;
       return idle;
     }
     if (flushed || table->HoldsTransactionLock()) break;

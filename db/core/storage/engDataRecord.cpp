@@ -218,6 +218,7 @@ TRecord* TRecordStack::TakeUncleared() {
   record->Orphaned = false;
   record->Walked = false;
   record->Passed = false;
+  record->LookUpPass = 0;
   return record;
 }
 

@@ -85,6 +85,8 @@ public:
   // Given back by the walk's reader and not asked for since: the first
   // entry taken again, before the cache grows.
   bool Passed = false;
+  // The pass of look-ups that last kept or used it (0: none).
+  uint32_t LookUpPass = 0;
 
 private:
   TDataFile* dataFile;

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <map>
 #include <stdexcept>
@@ -1509,6 +1510,134 @@ TEST_F(SqlTest, ScatteredRowsServedFromMemoryShowOtherUsersChangesBetweenExecuti
   model[2000] = "N2000|7";
   check("after another session's changes", false);
   check("again after those", true);
+}
+
+// A filter's scan that wants more scattered rows than the record cache
+// holds keeps what fits instead of cycling the cache: run again, it finds
+// those rows in memory; a statement wanting other rows takes their place
+// within an execution; the cache never grows past its bound. Other users'
+// inserts, changes and deletes between executions, and this session's own,
+// are seen all the same: every answer is what a fresh session reads, and
+// what the changes made.
+TEST_F(SqlTest, AScanLargerThanTheRecordCacheKeepsWhatFitsAcrossExecutions) {
+  constexpr int32_t Filled = 3000;
+  constexpr int64_t CacheBytes = 600;
+  const TCacheSizes defaults = session->CacheSizes;
+  session->CacheSizes.RecordBytes = CacheBytes;
+  Exec("CREATE TABLE rows (ID INTEGER, NAME CHAR(20), GRP INTEGER)");
+  Exec("CREATE INDEX ByGrp ON rows (GRP)");
+  TableHelperProcess other;
+  ASSERT_EQ(other.Ask("cursor " + folder + " rows shared"), 0u);
+  // ID n, NAME "Nn", GRP n mod 100: a group's 30 rows lie 100 records
+  // apart, each read alone.
+  ASSERT_EQ(other.Ask("insert 1 " + std::to_string(Filled)), 0u);
+  std::map<int32_t, std::pair<std::string, int32_t>> model;  // ID -> NAME, GRP
+  for (int32_t id = 1; id <= Filled; ++id) model[id] = {"N" + std::to_string(id), id % 100};
+  auto text = [](int32_t group) { return "SELECT ID, NAME, GRP FROM rows WHERE GRP = " + std::to_string(group); };
+  auto fresh = [&](int32_t group) {
+    TDataSession* reader = nullptr;
+    CreateEngineSession(reader);
+    const std::unique_ptr<TDataSession, void (*)(TDataSession*)> owned(reader, FreeEngineSession);
+    reader->SetPrivateDirectory(folder + "/");
+    TDataDirectory* readerDirectory = reader->OpenDirectory("", folder);
+    TRows rows;
+    {
+      TQueryStatement statement(readerDirectory);
+      int32_t position = 0;
+      statement.Prepare(text(group), position);
+      rows = Rows(statement.Execute());
+    }
+    reader->CloseDirectory(readerDirectory);
+    return rows;
+  };
+  auto modelled = [&](int32_t group) {
+    TRows rows;
+    for (const auto& [id, row] : model)
+      if (row.second == group) rows.push_back(std::to_string(id) + "|" + row.first + "|" + std::to_string(group));
+    return rows;
+  };
+  // The program keeps the table open between statements (its grid).
+  const std::unique_ptr<TTableCursor> held = NewTableCursor(directory);
+  held->SetOpenOptions({.TableName = "rows"});
+  held->Open();
+  const TDataFile& data = static_cast<TDataCursor&>(*held).Table()->DataFile();
+  const int32_t capacity = int32_t(CacheBytes / data.RecordSize());
+  ASSERT_GE(capacity, 8);
+  ASSERT_LE(capacity, 20);  // a group's rows do not fit
+  std::map<int32_t, TQueryStatement*> statements;
+  for (const int32_t group : {7, 23}) statements[group] = &Prepare(text(group));
+
+  enum class TMemory { None, Kept, Unmeasured };
+  const struct {
+    const char* Label;
+    int32_t Group;
+    std::function<void()> Change;
+    TMemory Memory;
+  } steps[] = {
+      {"first", 7, nullptr, TMemory::None},
+      {"again", 7, nullptr, TMemory::Kept},
+      {"once more", 7, nullptr, TMemory::Kept},
+      {"after another process's insert, changes and delete", 7,
+       [&] {
+         ASSERT_EQ(other.Ask("insert 3001 100"), 0u);
+         for (int32_t id = 3001; id <= 3100; ++id) model[id] = {"N" + std::to_string(id), id % 100};
+         ASSERT_EQ(other.Ask("setgroup 107 8"), 0u);  // a row memory holds
+         model[107].second = 8;
+         ASSERT_EQ(other.Ask("setgroup 1 7"), 0u);
+         model[1].second = 7;
+         ASSERT_EQ(other.Ask("deleteid 207"), 0u);
+         model.erase(207);
+       },
+       TMemory::Unmeasured},
+      {"again after them", 7, nullptr, TMemory::Kept},
+      {"after this session's own change and delete", 7,
+       [&] {
+         Exec("UPDATE rows SET NAME = 'mine' WHERE ID = 307");
+         model[307].first = "mine";
+         Exec("DELETE FROM rows WHERE ID = 407");
+         model.erase(407);
+       },
+       TMemory::Unmeasured},
+      {"again after those", 7, nullptr, TMemory::Kept},
+      {"other rows", 23, nullptr, TMemory::None},
+      {"the other rows again: they took memory's place", 23, nullptr, TMemory::Kept},
+      {"the first rows again", 7, nullptr, TMemory::None},
+      {"and again", 7, nullptr, TMemory::Kept},
+      {"after another session's changes", 7,
+       [&] {
+         ExecInAnotherSession({"UPDATE rows SET NAME = 'changed' WHERE ID = 507", "UPDATE rows SET GRP = 7 WHERE ID = 2950",
+                               "DELETE FROM rows WHERE ID = 607", "INSERT INTO rows VALUES (5000, 'N5000', 7)"});
+         model[507].first = "changed";
+         model[2950].second = 7;
+         model.erase(607);
+         model[5000] = {"N5000", 7};
+       },
+       TMemory::Unmeasured},
+      {"again after those", 7, nullptr, TMemory::Kept},
+  };
+  for (const auto& step : steps) {
+    SCOPED_TRACE(step.Label);
+    if (step.Change) step.Change();
+    const uint32_t before = data.PhysicalReads();
+    TRows rows = Rows(statements[step.Group]->Execute());
+    const int64_t reads = int64_t(data.PhysicalReads() - before);
+    const int64_t wanted = int64_t(rows.size());
+    EXPECT_LE(data.CachedRecordCount(), capacity);
+    EXPECT_EQ(rows, fresh(step.Group));
+    std::sort(rows.begin(), rows.end(), [](const std::string& a, const std::string& b) {
+      return std::stoi(a) < std::stoi(b);
+    });
+    EXPECT_EQ(rows, modelled(step.Group));
+    // Each row not in memory is a read of its own.
+    if (step.Memory == TMemory::None) {
+      EXPECT_LT(wanted - reads, capacity / 2);
+    } else if (step.Memory == TMemory::Kept) {
+      // What fits comes from memory, the rest from the file.
+      EXPECT_GE(wanted - reads, capacity / 2);
+      EXPECT_GT(reads, 0);
+    }
+  }
+  session->CacheSizes = defaults;
 }
 
 // The row loop's clock readings over rows of a pace that changes: fast
