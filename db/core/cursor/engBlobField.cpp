@@ -29,6 +29,8 @@ int32_t FieldReference(const uint8_t* fieldDesc, const uint8_t* record) {
 }
 
 constexpr int32_t SpareBlobRoom = 65536;
+// The handles a cursor takes from the process's count at a time.
+constexpr uint32_t HandleBlock = 64;
 
 // 0, or the code refusing an offset and count of a BLOB's bytes.
 int32_t CheckSpan(int32_t offset, int32_t count) {
@@ -255,10 +257,18 @@ int32_t TCursorBlobs::IndexOfReference(int32_t reference) const {
 
 // Handles count up through the process, so a handle left in a record
 // after its BLOB was closed does not name the next one opened.
-int32_t TCursorBlobs::NewHandle() const {
+// Unique across the process's cursors until the count wraps, as a handle
+// taken one at a time was: a record passed to another cursor names none of
+// its BLOBs.
+int32_t TCursorBlobs::NewHandle() {
   static std::atomic<uint32_t> counter{0};
   for (;;) {
-    const int32_t handle = int32_t(counter.fetch_add(1) % uint32_t(std::numeric_limits<int32_t>::max())) + 1;
+    if (handlesLeft == 0) {
+      nextHandle = counter.fetch_add(HandleBlock);
+      handlesLeft = HandleBlock;
+    }
+    --handlesLeft;
+    const int32_t handle = int32_t(nextHandle++ % uint32_t(std::numeric_limits<int32_t>::max())) + 1;
     if (!FindByReference(-handle)) return handle;
   }
 }

@@ -109,12 +109,17 @@ private:
   // SpareBlobRoom bytes, for the next open: a walk over a table opens and
   // frees one BLOB per record.
   std::unique_ptr<TBlobBuffer> spare;
+  // The handles of the block this cursor took last from the process's
+  // count, the next one and how many are left: an atomic step for every
+  // open was a fiftieth of a fill that copies a memo per row.
+  uint32_t nextHandle = 0;
+  uint32_t handlesLeft = 0;
 
   TBlobBuffer* Buffer(int32_t index) const { return buffers.Get(index); }
   TBlobBuffer* FindByReference(int32_t reference) const;
   // Its place among the open buffers, or -1.
   int32_t IndexOfReference(int32_t reference) const;
-  int32_t NewHandle() const;
+  int32_t NewHandle();
   void FreeBuffer(int32_t index);
   int32_t OpenField(int fieldNo, uint8_t* record, const TBlobOpenOptions& options, TBlobBuffer*& opened);
   int32_t ReadWholeField(int fieldNo, const uint8_t* record, bool tableNumbering, TBlobValueRoom& room,

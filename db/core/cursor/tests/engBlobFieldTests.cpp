@@ -201,6 +201,22 @@ TEST_F(BlobFieldTest, FieldsThatAreNoBlobOrHoldNoOpenBlobAreRefused) {
   ASSERT_EQ(blobs.OpenBlob(fFirstMemo, record.data(), {}), 0);
   EXPECT_EQ(blobs.OpenBlob(fFirstMemo, stale.data(), {}), EngErrBlobOffset);
   EXPECT_EQ(results(fFirstMemo, stale), std::vector<int32_t>(5, EngErrBlobHandle));
+  // Nor does a BLOB another cursor holds open, while each holds many.
+  TBlobTestCursor other;
+  other.Attach(*table);
+  std::vector<std::vector<uint8_t>> mine, theirs;
+  for (int i = 0; i < 40; ++i) {
+    mine.push_back(NewRecord());
+    theirs.push_back(NewRecord());
+    ASSERT_EQ(blobs.OpenBlob(fFirstMemo, mine.back().data(), {}), 0);
+    ASSERT_EQ(other.Blobs.OpenBlob(fFirstMemo, theirs.back().data(), {}), 0);
+  }
+  for (size_t i = 0; i < mine.size(); ++i) {
+    EXPECT_EQ(blobs.OpenBlob(fFirstMemo, theirs[i].data(), {}), EngErrBlobOffset);
+    EXPECT_EQ(other.Blobs.OpenBlob(fFirstMemo, mine[i].data(), {}), EngErrBlobOffset);
+  }
+  blobs.FreeOpenBlobs(true);
+  other.Detach();
 }
 
 TEST_F(BlobFieldTest, OpeningTwiceKeepsOneBufferAndSixtyFourIsTheLimit) {
