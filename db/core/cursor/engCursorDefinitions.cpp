@@ -1,7 +1,10 @@
 // Checks of a table definition before a table is created or restructured,
 // and the comparison of old and new definitions that restructuring uses.
 
+#include <algorithm>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "engBlobLayout.h"
 #include "engCursor.h"
@@ -82,6 +85,9 @@ void TDataCursor::CheckFieldDefs(uint8_t* fieldDescs, int32_t count, uint16_t la
                                  bool assignOffsets) {
   const TFormatSettings& settings = SharedFormatSettingsForLanguage(languageId);
   int32_t offset = RecordFirstFieldOffset;
+  // The names as stored, read once: each field is compared with all before it.
+  std::vector<std::string> storedNames;
+  storedNames.reserve(size_t(std::max(count, 0)));
   for (int32_t i = 0; i < count; ++i) {
     uint8_t* desc = fieldDescs + size_t(i) * FieldDescSize;
     const bool nameTooLong = desc[FieldDescNameOffset] > MaxFieldNameLength;
@@ -90,9 +96,10 @@ void TDataCursor::CheckFieldDefs(uint8_t* fieldDescs, int32_t count, uint16_t la
     if (name.empty() || nameTooLong || !IsIdentStartChar(name[0])) Raise(EngErrFieldName, name);
     for (int32_t j = 0; j < i; ++j) {
       const uint8_t* other = fieldDescs + size_t(j) * FieldDescSize;
-      if (SameText(FieldName(other), name)) Raise(EngErrFieldName, name);
+      if (SameText(storedNames[size_t(j)], name)) Raise(EngErrFieldName, name);
       if (FieldDescNumber(other) == FieldDescNumber(desc)) Raise(EngErrFieldDefinition, name);
     }
+    storedNames.push_back(FieldName(desc));
     const uint8_t type = desc[FieldDescTypeOffset];
     if (type == 0) Raise(EngErrFieldDefinition, name);
     if (!TakesLength(type)) desc[FieldDescDeclaredSizeOffset] = 0;

@@ -114,7 +114,10 @@ TExpToken* TExpressionParser::ParseNotExpression(uint8_t flags) {
 TExpToken* TExpressionParser::ParsePredicate(uint8_t flags) {
   TExpTreePtr tested(ParseAdditive(flags));
   uint8_t code = 0;
-  std::string symbol = TokenText();
+  // Most predicates are a bare operand: the symbol's text is taken only
+  // for a comparison that has one.
+  std::string symbol;
+  if (tokenKind == '=' || tokenKind == '<' || tokenKind == '>') symbol = TokenText();
   switch (tokenKind) {
     case '=':
       code = opEqual;
@@ -229,11 +232,13 @@ TExpToken* TExpressionParser::ParseAdditive(uint8_t flags) {
   TExpTreePtr left(ParseTerm(flags));
   for (;;) {
     uint8_t code;
-    std::string symbol = TokenText();
+    std::string symbol;
     if (tokenKind == '+') {
       code = opAdd;
+      symbol = TokenText();
     } else if (tokenKind == '-') {
       code = opSubtract;
+      symbol = TokenText();
     } else if (tokenKind == '|') {
       NextToken();
       if (tokenKind != '|')

@@ -16,7 +16,7 @@ constexpr int32_t GrowStep = 4096;
 
 }  // namespace
 
-void TMemoryFile::Extend(int32_t newSize) {
+void TMemoryFile::Extend(int32_t newSize, int32_t writtenFrom) {
   if (newSize <= size) return;
   // Doubling keeps a file written in small appends from copying itself
   // once per step.
@@ -25,7 +25,10 @@ void TMemoryFile::Extend(int32_t newSize) {
     GrowFileBuffer(content, std::max<int64_t>(newSize, doubled), GrowStep);
   }
   // A shrunk file keeps its buffer: old bytes beyond the end must not return.
-  std::memset(content.Get() + size, 0, size_t(newSize - size));
+  // Those a write is about to fill are its own, so only the gap before it
+  // is cleared.
+  const int32_t cleared = std::clamp(writtenFrom, size, newSize);
+  std::memset(content.Get() + size, 0, size_t(cleared - size));
 }
 
 int32_t TMemoryFile::CreateNew() {
@@ -50,11 +53,7 @@ int32_t TMemoryFile::Write(int32_t number, const void* buffer, int32_t count) {
   int32_t end;
   if (!entry || !TransferEnd(entry->Position, count, end)) return -1;
   const int32_t start = entry->Position;
-  if (count == 0) {
-    Extend(end);
-  } else {
-    Extend(end);
-    std::memcpy(content.Get() + start, buffer, size_t(count));
-  }
+  Extend(end, start);
+  if (count > 0) std::memcpy(content.Get() + start, buffer, size_t(count));
   return TAbstractFile::Write(number, buffer, count);
 }

@@ -21,6 +21,7 @@ private:
   TEngineBuffer content;
 
   // Grows the content to newSize bytes; bytes between the old end and
-  // newSize read as zero, as on a disk file.
-  void Extend(int32_t newSize);
+  // newSize read as zero, as on a disk file, except from writtenFrom on,
+  // which the caller fills.
+  void Extend(int32_t newSize, int32_t writtenFrom);
 };

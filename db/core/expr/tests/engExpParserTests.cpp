@@ -96,28 +96,42 @@ TEST_F(ExpParserTest, PrecedenceAndAssociativity) {
 }
 
 TEST_F(ExpParserTest, OperatorCodesAndTypes) {
+  // The symbol is the operator's words as written (messages quote it).
   struct Case {
     const char* text;
     uint8_t kind, code, type;
+    const char* symbol;
   } cases[] = {
-      {"a = b", nkBinary, opEqual, dtBoolean},         {"a <> b", nkBinary, opNotEqual, dtBoolean},
-      {"a > b", nkBinary, opGreater, dtBoolean},       {"a < b", nkBinary, opLess, dtBoolean},
-      {"a >= b", nkBinary, opGreaterEqual, dtBoolean}, {"a <= b", nkBinary, opLessEqual, dtBoolean},
-      {"NOT a", nkUnary, opNot, dtBoolean},            {"a AND b", nkBinary, opAnd, dtBoolean},
-      {"a OR b", nkBinary, opOr, dtBoolean},           {"-1", nkUnary, opNegate, dtInteger},
-      {"+1.5", nkUnary, opUnaryPlus, dtFloat},         {"1 + a", nkBinary, opAdd, dtInteger},
-      {"a || b", nkBinary, opAdd, dtNone},             {"2.5 - a", nkBinary, opSubtract, dtFloat},
-      {"a * b", nkBinary, opMultiply, dtNone},         {"a / b", nkBinary, opDivide, dtNone},
-      {"a LIKE 'x%'", nkPredicate, opLike, dtBoolean}, {"a NOT LIKE 'x'", nkPredicate, opNotLike, dtBoolean},
-      {"a IN (1)", nkPredicate, opIn, dtBoolean},      {"a NOT IN (1)", nkPredicate, opNotIn, dtBoolean},
-      {"a BETWEEN 1 AND 2", nkPredicate, opBetween, dtBoolean},
-      {"a NOT BETWEEN 1 AND 2", nkPredicate, opNotBetween, dtBoolean},
+      {"a = b", nkBinary, opEqual, dtBoolean, "="},
+      {"a <> b", nkBinary, opNotEqual, dtBoolean, "< >"},
+      {"a > b", nkBinary, opGreater, dtBoolean, ">"},
+      {"a < b", nkBinary, opLess, dtBoolean, "<"},
+      {"a >= b", nkBinary, opGreaterEqual, dtBoolean, "> ="},
+      {"a <= b", nkBinary, opLessEqual, dtBoolean, "< ="},
+      {"NOT a", nkUnary, opNot, dtBoolean, "NOT"},
+      {"a and b", nkBinary, opAnd, dtBoolean, "and"},
+      {"a OR b", nkBinary, opOr, dtBoolean, "OR"},
+      {"-1", nkUnary, opNegate, dtInteger, "-"},
+      {"+1.5", nkUnary, opUnaryPlus, dtFloat, "+"},
+      {"1 + a", nkBinary, opAdd, dtInteger, "+"},
+      {"a || b", nkBinary, opAdd, dtNone, "||"},
+      {"2.5 - a", nkBinary, opSubtract, dtFloat, "-"},
+      {"a * b", nkBinary, opMultiply, dtNone, "*"},
+      {"a / b", nkBinary, opDivide, dtNone, "/"},
+      {"'x' + 'y' = 'xy'", nkBinary, opEqual, dtBoolean, "="},
+      {"a LIKE 'x%'", nkPredicate, opLike, dtBoolean, "LIKE"},
+      {"a NOT LIKE 'x'", nkPredicate, opNotLike, dtBoolean, "NOT LIKE"},
+      {"a IN (1)", nkPredicate, opIn, dtBoolean, "IN"},
+      {"a NOT IN (1)", nkPredicate, opNotIn, dtBoolean, "NOT IN"},
+      {"a BETWEEN 1 AND 2", nkPredicate, opBetween, dtBoolean, "BETWEEN"},
+      {"a NOT BETWEEN 1 AND 2", nkPredicate, opNotBetween, dtBoolean, "NOT BETWEEN"},
   };
   for (const Case& c : cases) {
     TExpToken* root = Parse(c.text);
     EXPECT_EQ(root->Kind, c.kind) << c.text;
     EXPECT_EQ(root->Code, c.code) << c.text;
     EXPECT_EQ(root->DataType, c.type) << c.text;
+    EXPECT_EQ(root->Text, c.symbol) << c.text;
   }
 }
 

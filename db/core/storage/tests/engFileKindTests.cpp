@@ -1,5 +1,7 @@
 // Behaviour shared by disk and memory files.
 
+#include <algorithm>
+
 #include "engFileTestSupport.h"
 
 namespace {
@@ -33,6 +35,20 @@ TEST_P(FileKindTest, EndOfFileIsSetByWritingNothingAndGapsReadAsZero) {
   file->Seek(70, soFromBeginning);
   file->Write(nullptr, 0);
   EXPECT_EQ(ReadAll(*file), [&] { content.resize(70); return content; }());
+
+  // Shrunk below the bytes written before: a write across the end, then
+  // one past it, leave only the written bytes and zeros beyond the end.
+  file->Seek(20, soFromBeginning);
+  file->Write(nullptr, 0);
+  file->Seek(18, soFromBeginning);
+  file->Write("xyz", 3);
+  file->Seek(56, soFromBeginning);
+  file->Write("pq", 2);
+  std::vector<char> expected(bytes.begin(), bytes.begin() + 10);
+  expected.resize(58, 0);
+  std::copy_n("xyz", 3, expected.begin() + 18);
+  std::copy_n("pq", 2, expected.begin() + 56);
+  EXPECT_EQ(ReadAll(*file), expected);
 }
 
 TEST_P(FileKindTest, ShortReadRaisesUnlessAllowed) {
