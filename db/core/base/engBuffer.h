@@ -1,7 +1,8 @@
 #pragma once
 // An owning block of the engine's heap, counted in its statistics: zeroed
-// when made and given back when its owner goes, also when a later step of
-// filling it fails. Members hold one of these instead of a raw block.
+// when made (unless its maker fills it whole) and given back when its owner
+// goes, also when a later step of filling it fails. Members hold one of
+// these instead of a raw block.
 
 #include <cstddef>
 #include <cstdint>
@@ -13,6 +14,13 @@ class TEngineBuffer {
 public:
   TEngineBuffer() = default;
   explicit TEngineBuffer(size_t size) : data(static_cast<uint8_t*>(EngineAllocMem(size))), size(size) {}
+  // A block whose maker writes every byte before any is read (EngineAllocUncleared).
+  static TEngineBuffer Uncleared(size_t size) {
+    TEngineBuffer buffer;
+    buffer.data = static_cast<uint8_t*>(EngineAllocUncleared(size));
+    buffer.size = size;
+    return buffer;
+  }
   TEngineBuffer(TEngineBuffer&& other) noexcept
       : data(std::exchange(other.data, nullptr)), size(std::exchange(other.size, 0)) {}
   TEngineBuffer& operator=(TEngineBuffer&& other) noexcept {

@@ -53,12 +53,27 @@ size_t WithHeader(size_t size) {
 
 }  // namespace
 
-void* EngineAllocMem(size_t size) {
-  auto* header = static_cast<TBlockHeader*>(calloc(WithHeader(size), 1));
+namespace {
+
+void* Counted(TBlockHeader* header, size_t size) {
   if (!header) RaiseEngineError(EngErrOutOfMemory);
   header->size = size;
   AddToTotal(static_cast<int64_t>(size));
   return header + 1;
+}
+
+}  // namespace
+
+void* EngineAllocMem(size_t size) { return Counted(static_cast<TBlockHeader*>(calloc(WithHeader(size), 1)), size); }
+
+void* EngineAllocUncleared(size_t size) {
+  void* block = Counted(static_cast<TBlockHeader*>(malloc(WithHeader(size))), size);
+#if defined(ORV_ASSERTIONS)
+  // A byte read before its maker wrote it shows as this, not as a zero
+  // that happened to be there.
+  memset(block, 0xA5, size);
+#endif
+  return block;
 }
 
 void* EngineReallocMem(void* block, size_t size) {

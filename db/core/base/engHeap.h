@@ -8,6 +8,9 @@
 
 // A zero-filled block; size 0 gives a valid empty block.
 void* EngineAllocMem(size_t size);
+// The same block left as the C heap gives it, for a maker that writes every
+// byte before any is read: the fill would be thrown away.
+void* EngineAllocUncleared(size_t size);
 // Keeps the old bytes; bytes beyond them start zero. A null block allocates;
 // size 0 keeps a valid empty block.
 void* EngineReallocMem(void* block, size_t size);

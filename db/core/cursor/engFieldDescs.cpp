@@ -27,7 +27,7 @@ TCursorFields::~TCursorFields() { FreeFieldDescs(); }
 
 void TCursorFields::AttachFields(TDataFile& data, TIndexFile& index) {
   const int count = data.FieldCount();
-  TEngineBuffer copies(size_t(count) * FieldDescSize);
+  TEngineBuffer copies = TEngineBuffer::Uncleared(size_t(count) * FieldDescSize);
   for (int position = 1; position <= count; ++position)
     data.GetFieldDesc(position, copies.Get() + size_t(position - 1) * FieldDescSize);
   FreeFieldDescs();

@@ -142,7 +142,7 @@ void TDataFile::CreateDataFile(const TDataFileDefinition& definition) {
   header.Put16(DatHdrRecordSize, uint16_t(recordSize));
   if (fieldCount > 0) {
     const size_t length = size_t(fieldCount) * FieldDescSize;
-    descriptors = TEngineBuffer(length);
+    descriptors = TEngineBuffer::Uncleared(length);
     std::memcpy(descriptors.Get(), descs, length);
   }
   CheckDescriptors();

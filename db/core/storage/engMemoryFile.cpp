@@ -4,8 +4,6 @@
 #include <cstring>
 #include <limits>
 
-#include "engFileBuffer.h"
-
 namespace {
 
 using Guard = std::lock_guard<std::recursive_mutex>;
@@ -22,7 +20,14 @@ void TMemoryFile::Extend(int32_t newSize, int32_t writtenFrom) {
   // once per step.
   if (size_t(newSize) > content.Size()) {
     const int64_t doubled = std::min<int64_t>(2 * int64_t(content.Size()), std::numeric_limits<int32_t>::max());
-    GrowFileBuffer(content, std::max<int64_t>(newSize, doubled), GrowStep);
+    const int64_t wanted = std::max<int64_t>(newSize, doubled);
+    // Every byte past the end is cleared or written before it is content,
+    // so the grown block is not cleared when made.
+    const int64_t rounded =
+        std::min<int64_t>((wanted + GrowStep - 1) / GrowStep * GrowStep, std::numeric_limits<int32_t>::max());
+    TEngineBuffer grown = TEngineBuffer::Uncleared(size_t(rounded));
+    if (size > 0) std::memcpy(grown.Get(), content.Get(), size_t(size));
+    content = std::move(grown);
   }
   // A shrunk file keeps its buffer: old bytes beyond the end must not return.
   // Those a write is about to fill are its own, so only the gap before it

@@ -36,18 +36,22 @@ TEST_P(FileKindTest, EndOfFileIsSetByWritingNothingAndGapsReadAsZero) {
   file->Write(nullptr, 0);
   EXPECT_EQ(ReadAll(*file), [&] { content.resize(70); return content; }());
 
-  // Shrunk below the bytes written before: a write across the end, then
-  // one past it, leave only the written bytes and zeros beyond the end.
+  // Shrunk below the bytes written before: a write across the end, one
+  // past it and one far past it leave only the written bytes, and zeros
+  // between them.
   file->Seek(20, soFromBeginning);
   file->Write(nullptr, 0);
   file->Seek(18, soFromBeginning);
   file->Write("xyz", 3);
   file->Seek(56, soFromBeginning);
   file->Write("pq", 2);
+  file->Seek(70000, soFromBeginning);
+  file->Write("end", 3);
   std::vector<char> expected(bytes.begin(), bytes.begin() + 10);
-  expected.resize(58, 0);
+  expected.resize(70003, 0);
   std::copy_n("xyz", 3, expected.begin() + 18);
   std::copy_n("pq", 2, expected.begin() + 56);
+  std::copy_n("end", 3, expected.begin() + 70000);
   EXPECT_EQ(ReadAll(*file), expected);
 }
 
