@@ -3,8 +3,10 @@
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
+#include <array>
 #include <atomic>
 #include <cerrno>
 #include <cstdint>
@@ -133,6 +135,35 @@ OsError OsFile::Write(int64_t offset, const void* buffer, size_t count, size_t& 
   const auto* bytes = static_cast<const char*>(buffer);
   const OsError error = TransferAll(count, done, [&](size_t moved) {
     return ::pwrite(state->fd, bytes + moved, count - moved, offset + static_cast<off_t>(moved));
+  });
+  // A write that moves nothing without an error means no room is left.
+  return error == ERROR_SUCCESS && done < count ? ERROR_DISK_FULL : error;
+}
+
+OsError OsFile::WriteGathered(int64_t offset, std::span<const std::span<const uint8_t>> pieces, size_t& done) {
+  done = 0;
+  if (!state) return ERROR_INVALID_HANDLE;
+  if (readOnly) return ERROR_ACCESS_DENIED;
+  if (offset < 0) return ERROR_INVALID_PARAMETER;
+  size_t count = 0;
+  for (const std::span<const uint8_t>& piece : pieces) count += piece.size();
+  // Every system takes this many pieces a call; more go in the next.
+  constexpr size_t MostPiecesPerCall = 16;
+  std::array<iovec, MostPiecesPerCall> vectors;
+  const OsError error = TransferAll(count, done, [&](size_t moved) {
+    // The pieces from the first byte not written yet on.
+    size_t used = 0;
+    size_t skipped = moved;
+    for (const std::span<const uint8_t>& piece : pieces) {
+      if (used == vectors.size()) break;
+      if (skipped >= piece.size()) {
+        skipped -= piece.size();
+        continue;
+      }
+      vectors[used++] = {const_cast<uint8_t*>(piece.data() + skipped), piece.size() - skipped};
+      skipped = 0;
+    }
+    return ::pwritev(state->fd, vectors.data(), int(used), offset + static_cast<off_t>(moved));
   });
   // A write that moves nothing without an error means no room is left.
   return error == ERROR_SUCCESS && done < count ? ERROR_DISK_FULL : error;

@@ -29,6 +29,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 
 #include "osErrors.h"
@@ -82,6 +83,10 @@ public:
   [[nodiscard]] OsError Read(int64_t offset, void* buffer, size_t count, size_t& done) const;
   // Writes count bytes at offset, extending the file as needed.
   [[nodiscard]] OsError Write(int64_t offset, const void* buffer, size_t count, size_t& done);
+  // Writes the pieces end to end from offset, as one Write of their joined
+  // bytes would, without joining them: one call of the system for as many
+  // pieces as it takes at once.
+  [[nodiscard]] OsError WriteGathered(int64_t offset, std::span<const std::span<const uint8_t>> pieces, size_t& done);
   // Makes the file size bytes long.
   [[nodiscard]] OsError SetEnd(int64_t size);
   // Writes the file's data through to the disk. Once a sync of the file

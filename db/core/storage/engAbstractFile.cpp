@@ -126,6 +126,23 @@ int32_t TAbstractFile::WriteAt(int32_t number, int32_t offset, const void* buffe
   return Write(number, buffer, count);
 }
 
+int32_t TAbstractFile::WriteGatheredAt(int32_t number, int32_t offset,
+                                       std::span<const std::span<const uint8_t>> pieces) {
+  int64_t written = 0;
+  for (const std::span<const uint8_t>& piece : pieces) {
+    // A write of nothing would cut the file there.
+    if (piece.empty()) continue;
+    int32_t at;
+    if (piece.size() > size_t(std::numeric_limits<int32_t>::max()) || !TransferEnd(offset, int32_t(written), at))
+      return -1;
+    const int32_t moved = WriteAt(number, at, piece.data(), int32_t(piece.size()));
+    if (moved < 0) return -1;
+    written += moved;
+    if (size_t(moved) < piece.size()) break;
+  }
+  return int32_t(written);
+}
+
 bool TAbstractFile::LockRange(int32_t offset, int32_t length) {
   Guard guard(section);
   int32_t end;

@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <mutex>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -76,6 +77,9 @@ public:
   // section holds per read were a measurable part of a look-up.
   virtual int32_t ReadAt(int32_t number, int32_t offset, void* buffer, int32_t count);
   virtual int32_t WriteAt(int32_t number, int32_t offset, const void* buffer, int32_t count);
+  // WriteAt of the pieces end to end from offset: the bytes moved, -1 on a
+  // failure. A disk file writes them in as few calls as the system allows.
+  virtual int32_t WriteGatheredAt(int32_t number, int32_t offset, std::span<const std::span<const uint8_t>> pieces);
   // Exclusive byte-range lock: fails on any overlap with a held range.
   virtual bool LockRange(int32_t offset, int32_t length);
   // Releases the held range with exactly this start and length.

@@ -64,6 +64,13 @@ void TDataFile::WriteFileBytes(int64_t offset, const void* buffer, int32_t count
   WriteFileAt(*this, table->TableName(), offset, buffer, count);
 }
 
+void TDataFile::WriteFileGathered(int64_t offset, std::span<const std::span<const uint8_t>> pieces) {
+  int64_t count = 0;
+  for (const std::span<const uint8_t>& piece : pieces) count += int64_t(piece.size());
+  if (HasSortRuns() && offset + count > RecordAreaOffset()) SpillRuns();
+  WriteFileGatheredAt(*this, table->TableName(), offset, pieces);
+}
+
 void TDataFile::CutAt(int64_t offset) {
   SpillRuns();
   CutFileAt(*this, table->TableName(), offset);

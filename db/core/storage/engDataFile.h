@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -339,6 +340,7 @@ private:
   // (the handler's own ReadAt and WriteAt name the file).
   int32_t ReadFileBytes(int64_t offset, void* buffer, int32_t count, bool allowShort);
   void WriteFileBytes(int64_t offset, const void* buffer, int32_t count);
+  void WriteFileGathered(int64_t offset, std::span<const std::span<const uint8_t>> pieces);
   // Sets the end of the file.
   void CutAt(int64_t offset);
   void VerifyRecordArea(bool repair);

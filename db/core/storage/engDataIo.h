@@ -4,6 +4,7 @@
 // 32-bit position are refused with 8962 before anything moves.
 
 #include <cstdint>
+#include <span>
 #include <string>
 
 #include "engFileHandler.h"
@@ -13,5 +14,8 @@ int32_t ReadFileAt(TFileHandler& file, const std::string& tableName, int64_t off
                    bool allowShort);
 void WriteFileAt(TFileHandler& file, const std::string& tableName, int64_t offset, const void* buffer,
                  int32_t count);
+// WriteFileAt of the pieces end to end.
+void WriteFileGatheredAt(TFileHandler& file, const std::string& tableName, int64_t offset,
+                         std::span<const std::span<const uint8_t>> pieces);
 // Sets the end of the file at offset.
 void CutFileAt(TFileHandler& file, const std::string& tableName, int64_t offset);

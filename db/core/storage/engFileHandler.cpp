@@ -205,6 +205,15 @@ void TFileHandler::WriteAt(int64_t offset, const void* buffer, int32_t count) {
   if (written < 0 || written < count) Raise(EngErrWriteFailed);
 }
 
+void TFileHandler::WriteGatheredAt(int64_t offset, std::span<const std::span<const uint8_t>> pieces) {
+  if (!file || offset < 0 || offset > INT32_MAX) Raise(EngErrWriteFailed);
+  ORV_ASSERT(open && handle >= 1);
+  int64_t count = 0;
+  for (const std::span<const uint8_t>& piece : pieces) count += int64_t(piece.size());
+  const int32_t written = file->WriteGatheredAt(handle, int32_t(offset), pieces);
+  if (written < 0 || written < count) Raise(EngErrWriteFailed);
+}
+
 void TFileHandler::Flush() {
   if (file && !file->InMemory() && !static_cast<TPhysicalFile*>(file)->Flush()) Raise(EngErrWriteFailed);
 }

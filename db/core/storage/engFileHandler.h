@@ -62,6 +62,9 @@ public:
   // position afterwards is not defined.
   int32_t ReadAt(int64_t offset, void* buffer, int32_t count, bool allowShort);
   void WriteAt(int64_t offset, const void* buffer, int32_t count);
+  // WriteAt of the pieces end to end from offset, in as few writes as the
+  // file allows.
+  void WriteGatheredAt(int64_t offset, std::span<const std::span<const uint8_t>> pieces);
   // The new position (origin soFromBeginning, soFromCurrent or soFromEnd;
   // from the end the position is the size minus offset); 0 when closed.
   int32_t Seek(int32_t offset, int32_t origin);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <limits>
 
 #include "rtlAssert.h"
 #include "engOsErrors.h"
@@ -141,6 +142,18 @@ int32_t TPhysicalFile::WriteAt(int32_t number, int32_t offset, const void* buffe
   if (!TransferEnd(offset, count, end)) return -1;
   size_t done = 0;
   const OsError error = osFile.Write(offset, buffer, size_t(count), done);
+  unflushed.store(true);
+  return error == ERROR_SUCCESS ? int32_t(done) : -1;
+}
+
+int32_t TPhysicalFile::WriteGatheredAt(int32_t, int32_t offset, std::span<const std::span<const uint8_t>> pieces) {
+  size_t count = 0;
+  for (const std::span<const uint8_t>& piece : pieces) count += piece.size();
+  int32_t end;
+  if (count > size_t(std::numeric_limits<int32_t>::max()) || !TransferEnd(offset, int32_t(count), end)) return -1;
+  if (count == 0) return 0;
+  size_t done = 0;
+  const OsError error = osFile.WriteGathered(offset, pieces, done);
   unflushed.store(true);
   return error == ERROR_SUCCESS ? int32_t(done) : -1;
 }

@@ -29,6 +29,7 @@ public:
   int32_t Seek(int32_t number, int32_t offset, int32_t origin) override;
   int32_t ReadAt(int32_t number, int32_t offset, void* buffer, int32_t count) override;
   int32_t WriteAt(int32_t number, int32_t offset, const void* buffer, int32_t count) override;
+  int32_t WriteGatheredAt(int32_t number, int32_t offset, std::span<const std::span<const uint8_t>> pieces) override;
   bool LockRange(int32_t offset, int32_t length) override;
   bool UnlockRange(int32_t offset, int32_t length) override;
   bool UnlockRun(int32_t offset, int32_t length) override;

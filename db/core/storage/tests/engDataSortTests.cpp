@@ -269,6 +269,8 @@ TEST_F(DataSortTest, HeldRecordsOfATemporaryFileEndAsWrittenOnes) {
                          {"distinct", TSortDuplicates::Distinct, false, all, true},
                          {"group", TSortDuplicates::Group, false, all, false},
                          {"more than the sort's memory", TSortDuplicates::None, false, 5000 * OrderRecordSize, false},
+                         {"more than the sort's memory, a part in three blocks", TSortDuplicates::None, false,
+                          16000 * OrderRecordSize, false},
                          {"runs formed in the fill", TSortDuplicates::None, false, runBytes, false, TRuns::Taken},
                          {"runs, descending", TSortDuplicates::None, true, runBytes, false, TRuns::Taken},
                          {"runs, distinct", TSortDuplicates::Distinct, false, runBytes, false, TRuns::Taken},

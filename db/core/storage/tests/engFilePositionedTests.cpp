@@ -3,6 +3,7 @@
 
 #include <atomic>
 #include <functional>
+#include <span>
 #include <thread>
 
 #include "engFileTestSupport.h"
@@ -47,6 +48,50 @@ TEST_P(FilePositionedTest, TransfersAtAnOffsetActAsASeekAndATransfer) {
     EXPECT_EQ(std::string(head, 4), "next");
   }
   EXPECT_EQ(ReadAll(*file), std::vector<char>({'n', 'e', 'x', 't'}));
+}
+
+// Pieces written end to end leave the bytes one write of them joined
+// leaves, however many pieces there are and of whatever sizes; no pieces
+// leave the file alone (a write of nothing would cut it).
+TEST_P(FilePositionedTest, GatheredWritesLeaveWhatOneWriteOfTheJoinedBytesLeaves) {
+  std::vector<int32_t> many;
+  for (int32_t i = 0; i < 70; ++i) many.push_back(1 + i % 7);
+  const struct {
+    const char* What;
+    int32_t Offset;
+    std::vector<int32_t> Sizes;
+  } cases[] = {
+      {"one piece past the end", 200, {300}},
+      {"sizes of every kind, an empty one among them", 150, {1, 0, 517, 64, 3}},
+      {"more pieces than one system call takes", 7, many},
+      {"inside the file", 10, {5, 0, 5}},
+      {"past a gap", 260, {2, 2}},
+      {"no pieces", 40, {}},
+      {"only empty pieces", 40, {0, 0}},
+  };
+  int number = 0;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.What);
+    ++number;
+    auto gathered = Handler("GATHERED" + std::to_string(number) + ".DAT", FileKindOf(InMemory()));
+    auto joined = Handler("JOINED" + std::to_string(number) + ".DAT", FileKindOf(InMemory()));
+    const std::vector<char> start = Pattern(200, 1);
+    for (TFileHandler* file : {gathered.get(), joined.get()}) {
+      file->CreateFile();
+      file->WriteAt(0, start.data(), int32_t(start.size()));
+    }
+    std::vector<std::vector<uint8_t>> pieces;
+    std::vector<uint8_t> bytes;
+    for (size_t i = 0; i < c.Sizes.size(); ++i) {
+      const std::vector<char> piece = Pattern(c.Sizes[i], int(i) + 2);
+      pieces.emplace_back(piece.begin(), piece.end());
+      bytes.insert(bytes.end(), piece.begin(), piece.end());
+    }
+    const std::vector<std::span<const uint8_t>> spans(pieces.begin(), pieces.end());
+    gathered->WriteGatheredAt(c.Offset, spans);
+    if (!bytes.empty()) joined->WriteAt(c.Offset, bytes.data(), int32_t(bytes.size()));
+    EXPECT_EQ(ReadAll(*gathered), ReadAll(*joined));
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(DiskAndMemory, FilePositionedTest, ::testing::Values(false, true));
