@@ -1444,22 +1444,7 @@ TEST_F(SqlTest, ScatteredRowsServedFromMemoryShowOtherUsersChangesBetweenExecuti
   for (int32_t id = 1; id <= Filled; ++id)
     if (id % 100 == 7 || id % 100 == 12) model[id] = "N" + std::to_string(id) + "|7";
   const std::string text = "SELECT ID, NAME, GRP FROM rows WHERE GRP = 7";
-  auto fresh = [&] {
-    TDataSession* reader = nullptr;
-    CreateEngineSession(reader);
-    const std::unique_ptr<TDataSession, void (*)(TDataSession*)> owned(reader, FreeEngineSession);
-    reader->SetPrivateDirectory(folder + "/");
-    TDataDirectory* readerDirectory = reader->OpenDirectory("", folder);
-    TRows rows;
-    {
-      TQueryStatement statement(readerDirectory);
-      int32_t position = 0;
-      statement.Prepare(text, position);
-      rows = Rows(statement.Execute());
-    }
-    reader->CloseDirectory(readerDirectory);
-    return rows;
-  };
+  auto fresh = [&] { return RowsOfAFreshSession(text); };
   auto modelled = [&] {
     TRows rows;
     for (const auto& [id, rest] : model) rows.push_back(std::to_string(id) + "|" + rest);
@@ -1534,22 +1519,7 @@ TEST_F(SqlTest, AScanLargerThanTheRecordCacheKeepsWhatFitsAcrossExecutions) {
   std::map<int32_t, std::pair<std::string, int32_t>> model;  // ID -> NAME, GRP
   for (int32_t id = 1; id <= Filled; ++id) model[id] = {"N" + std::to_string(id), id % 100};
   auto text = [](int32_t group) { return "SELECT ID, NAME, GRP FROM rows WHERE GRP = " + std::to_string(group); };
-  auto fresh = [&](int32_t group) {
-    TDataSession* reader = nullptr;
-    CreateEngineSession(reader);
-    const std::unique_ptr<TDataSession, void (*)(TDataSession*)> owned(reader, FreeEngineSession);
-    reader->SetPrivateDirectory(folder + "/");
-    TDataDirectory* readerDirectory = reader->OpenDirectory("", folder);
-    TRows rows;
-    {
-      TQueryStatement statement(readerDirectory);
-      int32_t position = 0;
-      statement.Prepare(text(group), position);
-      rows = Rows(statement.Execute());
-    }
-    reader->CloseDirectory(readerDirectory);
-    return rows;
-  };
+  auto fresh = [&](int32_t group) { return RowsOfAFreshSession(text(group)); };
   auto modelled = [&](int32_t group) {
     TRows rows;
     for (const auto& [id, row] : model)

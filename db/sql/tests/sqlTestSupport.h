@@ -104,6 +104,25 @@ protected:
     other->CloseDirectory(otherDirectory);
   }
 
+  // The rows a session opened afresh on the folder answers, with nothing
+  // of this one's caches: what a statement run again must equal.
+  TRows RowsOfAFreshSession(const std::string& text) {
+    TDataSession* reader = nullptr;
+    CreateEngineSession(reader);
+    const std::unique_ptr<TDataSession, void (*)(TDataSession*)> owned(reader, FreeEngineSession);
+    reader->SetPrivateDirectory(folder + "/");
+    TDataDirectory* readerDirectory = reader->OpenDirectory("", folder);
+    TRows rows;
+    {
+      TQueryStatement statement(readerDirectory);
+      int32_t position = 0;
+      statement.Prepare(text, position);
+      rows = Rows(statement.Execute());
+    }
+    reader->CloseDirectory(readerDirectory);
+    return rows;
+  }
+
   static TRows Rows(TTableCursor* cursor) {
     TRows rows;
     if (!cursor) return rows;
