@@ -22,7 +22,7 @@ bool DistinctFoldsBySource(const TDataQuery& query) {
 
 TRowFolder::TRowFolder(TDataQuery& query, TTableCursor& answer)
     : query(query), answer(&answer),
-      active((query.Plan.Distinct || query.Plan.Grouping) && !query.Plan.AggregatesOnly),
+      active((query.Plan.Distinct || query.Plan.Grouping) && !query.Plan.AggregatesOnly && !query.Plan.HasBlobColumn),
       recordSize(size_t(answer.Fields().CursorRecordSize())), maxBytes(query.Run.MaxFoldedBytes) {
   if (active && query.Plan.Distinct) {
     const auto& columns = query.Plan.ResultFields;

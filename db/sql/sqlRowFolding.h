@@ -30,7 +30,12 @@ bool DistinctFoldsBySource(const TDataQuery& query);
 class TRowFolder {
 public:
   // Folds only for DISTINCT and GROUP BY queries that are not
-  // aggregates-only; otherwise every row is the caller's.
+  // aggregates-only; otherwise every row is the caller's. Nor with a BLOB
+  // column (a group's memo, not grouped): a built row's value is a BLOB
+  // open in the answer until the row's insert commits it, and every insert
+  // frees the open BLOBs of rows not inserted, so a row kept for later
+  // would lose its value. Such rows go to the answer as they come, and the
+  // group sort keeps each group's first.
   TRowFolder(TDataQuery& query, TTableCursor& answer);
   TRowFolder(const TRowFolder&) = delete;
   TRowFolder& operator=(const TRowFolder&) = delete;

@@ -451,6 +451,22 @@ TEST_F(SqlMemoTest, ACountOfAMemoIsAnInteger) {
   EXPECT_EQ(SqlError("SELECT pages, doc AS d FROM job ORDER BY d"), "Invalid BLOB column 'd' specified in ORDER BY clause");
 }
 
+// A memo column that is not grouped takes each group's first row's memo,
+// with few groups and with more than a cursor may hold BLOBs open.
+TEST_F(SqlMemoTest, AGroupTakesItsFirstRowsMemo) {
+  Exec("INSERT INTO job VALUES (21, 'second')");
+  EXPECT_EQ(Query("SELECT pages, doc, COUNT(*) FROM job GROUP BY pages"),
+            (TRows{"14|invoice 12|2", "21|padded   164|2"}));
+  Exec("CREATE TABLE many (g INTEGER, doc BLOB(1, 1))");
+  TRows expected;
+  for (const char* which : {"first", "later"})
+    for (int g = 1; g <= 100; ++g)
+      Exec("INSERT INTO many VALUES (" + std::to_string(g) + ", '" + which + " " + std::to_string(g) + "')");
+  for (int g = 1; g <= 100; ++g) expected.push_back(std::to_string(g) + "|2|first " + std::to_string(g));
+  EXPECT_EQ(Query("SELECT g, COUNT(*), doc FROM many GROUP BY g ORDER BY g"), expected);
+  EXPECT_EQ(Query("SELECT g, COUNT(*), doc FROM many GROUP BY g HAVING COUNT(*) = 2"), expected);
+}
+
 // A canned answer's memos wait in runs of its temporary BLOB file written
 // before any read: with a cache far smaller than the values, every value
 // comes back whole and in its row, in the order of the walk, of a sort, or
