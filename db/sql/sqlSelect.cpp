@@ -304,8 +304,13 @@ private:
   // moves to disk: valid while the answer's field list stands, which a fill
   // does not change.
   std::vector<TColumnCopy> copies;
+  // A BLOB copied from its chain is appended to the answer's BLOB file as
+  // the row is built, not opened in the answer and committed by the
+  // insert (PlanCopies).
+  bool appendsChains = false;
 
   void PlanCopies() {
+    bool blobValues = false;
     for (TColumnCopy& copy : copies) {
       const TResultField& column = *copy.Column;
       copy.Way = TCopyWay::Value;
@@ -315,7 +320,19 @@ private:
         copy.Way = TCopyWay::Stored;
       else if (query.Run.CopiesBlobChains && CopiesAsChain(column, copy.Source))
         copy.Way = TCopyWay::Chain;
+      blobValues = blobValues || (copy.Blob && copy.Way == TCopyWay::Value);
     }
+    // A chain appended while its row is built is named by the row's record
+    // only once the record is inserted. Every row the fill builds is
+    // inserted at once, unless a fold takes it (aggregates, DISTINCT and
+    // GROUP BY, which keep to the long way) or the fill fails, which leaves
+    // its answer to be emptied or discarded unread. The row limit refuses a
+    // row before it is built. A BLOB value stored the long way takes its
+    // sequence and chain at the insert, after the ones appended here: those
+    // would come first whatever the columns' order, so then every BLOB of
+    // the row waits for the insert, as a fill of values leaves them.
+    const TQueryPlan& plan = query.Plan;
+    appendsChains = !plan.AggregatesOnly && !plan.Distinct && !plan.Grouping && !blobValues;
   }
 
   // A plain column whose answer field has its source field's type, size,
@@ -361,11 +378,18 @@ private:
       return;
     }
     int32_t length = 0;
-    if (const int32_t result =
-            answer->Blobs().CopyBlob(column.FieldNo, record.data(), cursor.Blobs(), from.Number, source.Row(), length))
-      RaiseEngineError(uint16_t(result), cursor.TableName());
+    TCursorBlobAccess& blobs = answer->Blobs();
+    if (appendsChains && blobs.AppendsBlobCopies()) {
+      if (const int32_t result =
+              blobs.AppendBlobCopy(column.FieldNo, record.data(), cursor.Blobs(), from.Number, source.Row(), length))
+        RaiseEngineError(uint16_t(result), cursor.TableName());
+    } else {
+      if (const int32_t result =
+              blobs.CopyBlob(column.FieldNo, record.data(), cursor.Blobs(), from.Number, source.Row(), length))
+        RaiseEngineError(uint16_t(result), cursor.TableName());
+      if (length == 0) blobs.FreeBlob(column.FieldNo, record.data(), TFieldNumbering::Cursor);
+    }
     if (length == 0) {
-      answer->Blobs().FreeBlob(column.FieldNo, record.data(), TFieldNumbering::Cursor);
       answer->Fields().WriteBlank(column.FieldNo, record.data());
       return;
     }

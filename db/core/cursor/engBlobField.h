@@ -75,6 +75,11 @@ public:
   // leaves the field as it was.
   int32_t CopyBlob(int fieldNo, uint8_t* record, TCursorBlobAccess& source, int sourceFieldNo,
                    const uint8_t* sourceRecord, int32_t& length) override;
+  bool AppendsBlobCopies() const override;
+  // OpenBlob's 10753 for a field that is no BLOB, then source's
+  // ReadWholeBlob's results; a failed read appends nothing.
+  int32_t AppendBlobCopy(int fieldNo, uint8_t* record, TCursorBlobAccess& source, int sourceFieldNo,
+                         const uint8_t* sourceRecord, int32_t& length) override;
 
   bool FindOpenBlob(const TBlobBuffer* buffer) const;
   // The size of the open BLOB whose negated handle is reference.
@@ -114,7 +119,14 @@ private:
   // open was a fiftieth of a fill that copies a memo per row.
   uint32_t nextHandle = 0;
   uint32_t handlesLeft = 0;
+  // AppendBlobCopy's value between its read and its append, the room kept
+  // for the next one up to SpareBlobRoom bytes.
+  std::unique_ptr<uint8_t[]> copyRoom;
+  int32_t copyRoomSize = 0;
 
+  class TCopyRoom;
+  // Appends value as the chain of the field in record, which names it.
+  void Append(const uint8_t* fieldDesc, uint8_t* record, const uint8_t* value, int32_t length);
   TBlobBuffer* Buffer(int32_t index) const { return buffers.Get(index); }
   TBlobBuffer* FindByReference(int32_t reference) const;
   // Its place among the open buffers, or -1.

@@ -16,8 +16,10 @@ void TDataCursor::EndBlobOperation() { EndOperation(); }
 
 void TDataCursor::CommitRecordBlobs(TRecord* record) { CommitRecordBlobs(record->Buffer()); }
 
+// Each step acts on open BLOBs only: with none, none has work (a fill
+// whose memos were appended as its rows were built commits none).
 void TDataCursor::CommitRecordBlobs(uint8_t* buffer) {
-  if (!table->HasBlobFile()) return;
+  if (blobs.OpenBlobCount() == 0 || !table->HasBlobFile()) return;
   blobs.AssignBlobSequences(buffer, true);
   blobs.WriteOpenBlobs(buffer, true);
   blobs.SaveOpenBlobs(buffer, true);

@@ -274,6 +274,20 @@ public:
   // the value's; an empty one leaves the field's BLOB open and empty.
   virtual int32_t CopyBlob(int fieldNo, uint8_t* record, TCursorBlobAccess& source, int sourceFieldNo,
                            const uint8_t* sourceRecord, int32_t& length) = 0;
+  // Whether AppendBlobCopy may take a value now: the table is a temporary
+  // one held exclusively (an answer: nobody else reads its files, and a
+  // fill that fails leaves it to be emptied or discarded) whose BLOB file
+  // appends new chains at its end.
+  virtual bool AppendsBlobCopies() const = 0;
+  // The whole of source's field (table numbering) in sourceRecord made the
+  // committed value of the field (cursor numbering, holding no open BLOB)
+  // of a record about to be inserted: its chain appended at once with the
+  // data file's next sequence number, and the field naming both, as
+  // CopyBlob and the record's insert would leave them, without an open
+  // BLOB. length is the value's; an empty one appends nothing and leaves
+  // the field as it was. Only while AppendsBlobCopies.
+  virtual int32_t AppendBlobCopy(int fieldNo, uint8_t* record, TCursorBlobAccess& source, int sourceFieldNo,
+                                 const uint8_t* sourceRecord, int32_t& length) = 0;
 
 protected:
   ~TCursorBlobAccess() = default;

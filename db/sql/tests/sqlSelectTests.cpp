@@ -648,8 +648,10 @@ TEST_F(SqlMemoTest, AnAnswerWhoseMemosOutgrowMemoryMovesToDiskWithTheSameRows) {
 // its files byte for byte (and an auto-increment column's numbers, copied
 // as stored). Values around both block sizes' edges, nulls and empty ones,
 // in two memo columns selected out of their order; sorted, from
-// an encrypted source, moved to disk mid-fill, joined, and with another
-// session changing rows the fill has not reached.
+// an encrypted source, moved to disk mid-fill, joined, with another
+// session changing rows the fill has not reached, cut by the row limit,
+// and failing after a row's memos were copied (the rows before it as the
+// failed fill leaves them).
 TEST_F(SqlMemoTest, MemosCopiedAsChainsFillAnswersAsValuesDo) {
   Exec("CREATE TABLE src (id INTEGER, a BLOB(1, 1), serial AUTOINC, b BLOB(1, 1) BLOB BLOCK SIZE 64)");
   const size_t small = 64 - 18, usual = DefaultBlobBlockSize - 18;
@@ -707,6 +709,14 @@ TEST_F(SqlMemoTest, MemosCopiedAsChainsFillAnswersAsValuesDo) {
     changed.push_back(id == Changed ? row(id, changedA, changedB) : plain.back());
   }
   const TRows descending(plain.rbegin(), plain.rend());
+  const TRows firstFive(plain.begin(), plain.begin() + 5), firstTwelve(plain.begin(), plain.begin() + 12);
+  // A column after the memos overflows from row Overflowing on: the fill
+  // fails after that row's memos were copied, and its answer holds the
+  // rows before.
+  const int Overflowing = 11;
+  TRows beforeOverflow;
+  for (int id = 1; id < Overflowing; ++id)
+    beforeOverflow.push_back(plain[size_t(id - 1)] + "|" + std::to_string(id * 200000000));
   TRows reordered;  // b, id, a, serial
   for (int id = 1; id <= RowCount; ++id)
     reordered.push_back((b[size_t(id - 1)].empty() ? "NULL" : b[size_t(id - 1)]) + "|" + std::to_string(id) + "|" +
@@ -720,6 +730,8 @@ TEST_F(SqlMemoTest, MemosCopiedAsChainsFillAnswersAsValuesDo) {
     int64_t FillBound;  // 0: the usual one
     bool ChangedMidFill;
     std::string Into;  // a table made on disk, compared file by file
+    int32_t RowLimit = -1;
+    bool Fails = false;  // the answer as the failed fill left it
   };
   const TCase cases[] = {
       {"SELECT b, id, a, serial FROM src", reordered, 0, false, ""},
@@ -730,6 +742,9 @@ TEST_F(SqlMemoTest, MemosCopiedAsChainsFillAnswersAsValuesDo) {
       {"SELECT id, a, serial, b FROM src", changed, 0, true, ""},
       {"SELECT id, a, serial, b FROM src ORDER BY id", changed, 4 << 10, true, ""},
       {"SELECT id, a, serial, b INTO copied FROM src", plain, 0, false, "copied"},
+      {"SELECT id, a, serial, b FROM src", firstFive, 0, false, "", 5},
+      {"SELECT id, a, serial, b FROM src", firstTwelve, 4 << 10, false, "", 12},
+      {"SELECT id, a, serial, b, id * 200000000 FROM src", beforeOverflow, 0, false, "", -1, true},
   };
   for (const TCase& test : cases) {
     SCOPED_TRACE(test.Statement);
@@ -749,13 +764,27 @@ TEST_F(SqlMemoTest, MemosCopiedAsChainsFillAnswersAsValuesDo) {
       TDataQuery& query = statement->MainQuery();
       query.Run.CopiesBlobChains = chains;
       if (test.FillBound > 0) query.Run.MaxAnswerFillBytes = test.FillBound;
+      statement->SetMaxRowCount(test.RowLimit);
       if (test.ChangedMidFill)
         statement->SetProgressHandler([&](int32_t current, int32_t, bool&) {
           if (current != 3) return;
           put(otherDirectory, "a", Changed, changedA);
           put(otherDirectory, "b", Changed, changedB);
         });
-      TTableCursor* answer = statement->Execute();
+      TTableCursor* answer = nullptr;
+      if (test.Fails) {
+        std::string failure;
+        try {
+          statement->Execute();
+        } catch (const Exception& error) {
+          failure = error.Message;
+        }
+        EXPECT_NE(failure.find("overflow"), std::string::npos) << failure;
+        answer = query.Run.Answer.get();
+        ASSERT_NE(answer, nullptr);
+      } else {
+        answer = statement->Execute();
+      }
       // Past the lowered bound, with rows to go.
       if (test.FillBound > 0) {
         EXPECT_FALSE(query.Run.AnswerInMemory);
