@@ -250,6 +250,7 @@ int32_t TChainLoad::Pass() {
   TChainCopy copy(file, room.Room(length), length, chainBlocks, sequence);
   uint32_t next = 0;
   bool more = copy.Take(block, next);
+  file.NoteChainRead(first, chainBlocks);
   // A value appended whole runs on through the blocks after its first, and
   // the window mostly holds them: they are copied in a tight loop. A chain
   // that only ever steps to the next block cannot return to one it passed,

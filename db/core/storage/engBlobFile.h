@@ -146,6 +146,13 @@ public:
     images = image;
     return chainWindowBlocks - int32_t(BlocksIn(offset - chainWindowStart));
   }
+  // A chain read of blocks from first began: it counts towards how much of
+  // the window its walk wants, and a look-up's window keeps its blocks.
+  void NoteChainRead(uint32_t first, int32_t blocks) {
+    if (!ChainWindowImage(first)) return;
+    chainWindowWanted += blocks;
+    if (chainWindowLookUp && first != chainWindowStart) KeepLookUpBlocks(first, blocks);
+  }
   // The block at offset as its deciphered image holds it.
   static TBlockView ViewOf(uint32_t offset, const uint8_t* image) {
     return {offset, GetLE32(image + BlkNext), GetLE16(image + BlkBytesUsed), GetLE32(image + BlkSequence),
@@ -207,6 +214,8 @@ public:
   // Back to the normal capacity, giving up idle blocks of the highest offsets.
   void TrimCache();
   int32_t CachedBlockCount() const { return cache.Count(); }
+  // Reads of blocks from the file, counted from the file's making.
+  uint32_t PhysicalReads() const { return physicalReads; }
   // Whether a cached block may differ from the window's image of it: a
   // block is lent out (its holder may be changing it), or one was lent
   // since the cache last held no change (after a write-back of every
@@ -289,6 +298,18 @@ private:
   // from a look-up's anywhere else.
   uint32_t chainFillEnd = 0;
   int32_t chainReadAhead = 1;
+  uint32_t physicalReads = 0;
+  // The blocks of the chains read from the window (NoteChainRead), and
+  // whether a look-up filled it. A fill weighs them against the blocks
+  // from the last window's start to its own offset: the share of what it
+  // passes that the walk wants, in 256ths and averaged over fills (-1
+  // before the first), whose reads grow only while it wants at least a
+  // sixteenth (WalkDensityToGrow).
+  int32_t chainWindowWanted = 0;
+  bool chainWindowLookUp = false;
+  int32_t walkDensity = -1;
+  static constexpr int32_t FullWalkDensity = 256;
+  static constexpr int32_t WalkDensityToGrow = FullWalkDensity / 16;
   // The free list on disk from its head runs through blocks that are free
   // there, up to the first block a new chain took from it: from here on it
   // still does, so a header written before the records names this head.
@@ -370,9 +391,9 @@ private:
   // other walks; empty when there is none.
   std::unique_ptr<uint8_t[]> KeptWindowRoom(int32_t count);
   void DropKeptWindow(std::map<uint32_t, TKeptWindow>::iterator window);
-  // The first count blocks of the window just filled by a look-up, into
-  // the cache as unchanged blocks.
-  void KeepLookUpBlocks(int32_t count);
+  // The window's blocks from `from` (count of them, as far as the window
+  // goes) into the cache as unchanged blocks.
+  void KeepLookUpBlocks(uint32_t from, int32_t count);
   static constexpr int32_t IdleSearchLimit = 64;
   // The block at offset taken into the cache from the window, pinned by
   // none; nullptr when the window does not hold it.

@@ -261,6 +261,7 @@ int32_t TBlobFile::ReadImages(uint32_t offset, int32_t count, uint8_t* images) {
   if (held.Overlaps(offset, count)) count = int32_t(BlocksIn(held.Start() - offset));
   const int32_t length = count * int32_t(blockSize);
   const int32_t n = ReadFileAt(*this, table->TableName(), offset, images, length, true);
+  ++physicalReads;
   if (n < length && ShortReadAllowed()) {
     std::memset(images + n, 0, size_t(length - n));
   } else if (n < length) {

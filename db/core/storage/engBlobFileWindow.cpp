@@ -54,6 +54,8 @@ bool TBlobFile::WalkKeptWindow(uint32_t offset) {
   chainWindowStart = window->first;
   chainWindowBlocks = kept.Blocks;
   chainFillEnd = window->first + uint32_t(kept.Blocks) * blockSize;
+  chainWindowWanted = 0;
+  chainWindowLookUp = false;
   return true;
 }
 
@@ -112,12 +114,24 @@ TBlock* TBlobFile::BlockFromWindow(uint32_t offset) {
 // the last one ended, or a little past, reads twice as far ahead, up to
 // the read-ahead and on to the scan read-ahead:
 // a walk over a table's BLOBs pays one read and one change check per
-// window, not per 64 KiB.
+// window, not per 64 KiB. Only while the walk wants enough of what it
+// passes: a filter's scattered rows (a printer's jobs, one in fifty) lie
+// a few KiB apart, windows grown over them read half the file for a
+// fiftieth of it, and the windows kept (as many as their room holds)
+// missed most of what the next execution asked for. Read as look-ups,
+// the values' own blocks are kept, and they fit.
 void TBlobFile::FillChainWindow(uint32_t offset, int32_t blocksAhead) {
+  if (chainWindowBlocks > 0 && offset > chainWindowStart) {
+    const int64_t passed = BlocksIn(offset - chainWindowStart);
+    const int32_t share =
+        int32_t(std::min<int64_t>(int64_t(chainWindowWanted) * FullWalkDensity / passed, FullWalkDensity));
+    walkDensity = walkDensity < 0 ? share : (15 * walkDensity + share) / 16;
+  }
   chainWindowImages = nullptr;
   chainWindowStart = 0;
   chainWindowBlocks = 0;
-  const bool follows = FollowsWalk(offset);
+  chainWindowWanted = 0;
+  const bool follows = FollowsWalk(offset) && (walkDensity < 0 || walkDensity >= WalkDensityToGrow);
   if (!follows) ++chainWalk;
   const int32_t byteReach = std::min(readAheadCount, std::max(LookupReadAheadBytes / int32_t(blockSize), 1));
   chainReadAhead = follows ? std::min(std::max(chainReadAhead, byteReach) * 2, scanReadAheadCount)
@@ -169,6 +183,7 @@ void TBlobFile::FillChainWindow(uint32_t offset, int32_t blocksAhead) {
   chainWindowStart = offset;
   chainWindowBlocks = read;
   chainFillEnd = offset + uint32_t(read) * blockSize;
+  chainWindowLookUp = !follows;
   if (!follows) {
     // The blocks the value wants, not the whole fill: the rest are other
     // values' that a reader of scattered rows mostly never asks for, and
@@ -179,19 +194,22 @@ void TBlobFile::FillChainWindow(uint32_t offset, int32_t blocksAhead) {
       wanted = int32_t(std::min<uint32_t>((total + uint32_t(BlockDataSize()) - 1) / uint32_t(BlockDataSize()),
                                           uint32_t(read)));
     }
-    KeepLookUpBlocks(std::clamp(wanted, 1, read));
+    KeepLookUpBlocks(offset, std::clamp(wanted, 1, read));
   }
 }
 
 // A look-up's blocks are kept in the cache as the data file keeps a
 // look-up's records: a statement run again (scattered rows' memos) finds
 // them in memory, where the window would have given them up at the next
-// fill. Only idle entries make room, so a read never writes back; a
+// fill; so are the other values a reader takes from the same window.
+// Only idle entries make room, so a read never writes back; a
 // transaction's cache only grows, and an answer's values are read once.
-void TBlobFile::KeepLookUpBlocks(int32_t count) {
+void TBlobFile::KeepLookUpBlocks(uint32_t from, int32_t count) {
   if (Temporary || table->HoldsTransactionLock()) return;
-  ORV_ASSERT(count <= chainWindowBlocks);
-  for (int32_t i = 0; i < count; ++i) {
+  ORV_ASSERT(ChainWindowImage(from));
+  const int32_t first = int32_t(BlocksIn(from - chainWindowStart));
+  count = std::min(count, chainWindowBlocks - first);
+  for (int32_t i = first; i < first + count; ++i) {
     const uint32_t offset = chainWindowStart + uint32_t(i) * blockSize;
     if (cache.Find(offset)) continue;  // the cache's may be newer
     TBlock* block = nullptr;

@@ -138,6 +138,94 @@ TEST_F(BlobFieldTest, ALookUpReadsASmallWindowAndAWalkWidensIt) {
   EXPECT_GE(widest, 4 * lookUpBlocks);
 }
 
+// A walk that wants a small share of the values it passes (a filter's
+// scattered rows) reads them as look-ups and keeps their blocks: the same
+// walk run again reads nothing from the file, yet after another process
+// rewrote one of its values every walk reads the bytes as they stand. A
+// walk that wants more widens its window as before.
+TEST_F(BlobFieldTest, AScatteredWalkKeepsItsValuesAndADenseWalkWidensItsWindow) {
+  Create(64);
+  const int32_t data = DataSize();
+  constexpr uint32_t Count = 2000;
+  // One to three blocks each, as a print job's document name takes.
+  std::vector<std::vector<uint8_t>> values;
+  for (uint32_t i = 0; i < Count; ++i) values.push_back(Bytes(size_t((1 + i % 3) * data - i % 5), int(i)));
+  {
+    // Inserted as a program would, keys and all: the other process opens
+    // the table with its indexes.
+    Close();
+    std::unique_ptr<TTableCursor> writer = NewTableCursor(directory);
+    writer->SetOpenOptions({.TableName = "MEMOS"});
+    writer->Open();
+    directory->StartTransaction();
+    for (uint32_t i = 0; i < Count; ++i) {
+      std::vector<uint8_t> record(writer->Fields().CursorRecordSize(), 0);
+      writer->Fields().WriteField(fMemoId, record.data(), int32_t(i + 1));
+      ASSERT_EQ(writer->Blobs().OpenBlob(fFirstMemo, record.data(), {.Release = true}), 0);
+      ASSERT_EQ(writer->Blobs().WriteBlob(fFirstMemo, record.data(), TFieldNumbering::Cursor, values[i], 0), 0);
+      writer->InsertRecord(record.data());
+    }
+    directory->Commit(true);
+    writer.reset();
+    Open();
+  }
+  TableHelperProcess process;
+  ASSERT_EQ(process.Ask("cursor " + folder + " MEMOS shared"), 0u);
+  const int32_t lookUpBlocks = TBlobFile::LookupReadAheadBlocks;
+  struct TCase {
+    uint32_t Step;  // Run records from every Step-th one
+    uint32_t Run;
+    bool Scattered;
+  };
+  // Every twentieth or thirtieth value lies less than a look-up's reach
+  // past the window before it: as a walk's, that window would grow. Pairs
+  // share a look-up's window.
+  const TCase cases[] = {{1, 1, false}, {2, 1, false}, {5, 1, false}, {20, 1, true}, {30, 1, true}, {40, 2, true}};
+  uint32_t changes = 0;
+  for (const TCase& walk : cases) {
+    SCOPED_TRACE(walk.Step);
+    Reopen();
+    // Each row read as a cursor operation reads it, inside the change
+    // check; the widest window any value came from.
+    auto walkOnce = [&](const char* stage) {
+      int32_t widest = 0;
+      for (uint32_t start = walk.Step; start <= Count; start += walk.Step)
+        for (uint32_t number = start; number < start + walk.Run && number <= Count; ++number) {
+          table->LockChangeCheck();
+          std::vector<uint8_t> record = Stored(number);
+          table->UnlockChangeCheck();
+          EXPECT_EQ(ReadValue(record, fFirstMemo), values[number - 1]) << stage << " " << number;
+          const uint8_t* images = nullptr;
+          widest = std::max(widest, BlobFile().WindowRun(uint32_t(Reference(record, fFirstMemo)), images));
+        }
+      return widest;
+    };
+    const int32_t widest = walkOnce("first");
+    if (walk.Scattered) {
+      EXPECT_LE(widest, lookUpBlocks);
+    } else {
+      EXPECT_GE(widest, 4 * lookUpBlocks);
+    }
+    const uint32_t reads = BlobFile().PhysicalReads();
+    walkOnce("again");
+    if (walk.Scattered) EXPECT_EQ(BlobFile().PhysicalReads(), reads);
+
+    // Rewritten in place by another process: a value of the walk, and the
+    // one after it.
+    for (const uint32_t number : {walk.Step * 3, walk.Step * 3 + 1}) {
+      std::vector<uint8_t>& value = values[number - 1];
+      const uint8_t fill = uint8_t(++changes);
+      value.assign(value.size(), fill);
+      ASSERT_EQ(process.Ask("rewritememo " + std::to_string(number) + " " + std::to_string(value.size()) + " " +
+                            std::to_string(fill)),
+                0u);
+    }
+    walkOnce("changed");
+    walkOnce("changed, again");
+  }
+  ASSERT_EQ(process.Ask("closecursor"), 0u);
+}
+
 // A look-up's small window ends inside the values longer than it: values
 // of every length around its edge (and one far past it), each after a
 // value more than a walk's gap long, looked up from the last to the first
