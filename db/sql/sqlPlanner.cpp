@@ -604,7 +604,7 @@ bool TConditionPlanner::WalkPays(int32_t rows, int32_t allRows) const {
 
 void TJoinPlan::CheckInvariants(size_t sourceTables) const {
   ORV_ASSERT(Steps.empty() || Steps.size() == sourceTables);
-  std::set<size_t> placed, filtered;
+  std::set<size_t> placed;
   for (size_t i = 0; i < Steps.size(); ++i) {
     const TJoinStep& step = Steps[i];
     // Every table is placed once: the nested loops read each exactly once.
@@ -615,8 +615,6 @@ void TJoinPlan::CheckInvariants(size_t sourceTables) const {
     ORV_ASSERT((step.Kind != jkNone) == (step.Condition != nullptr));
     ORV_ASSERT(!step.Hashed || step.Kind == jkInner);
   }
-  for (const TTableFilterPlan& filter : TableFilters)
-    ORV_ASSERT(filter.Source < sourceTables && filter.Condition && filtered.insert(filter.Source).second);
   ORV_ASSERT(!WalkOrder || (sourceTables == 1 && Steps.size() == 1));
 }
 
@@ -826,10 +824,12 @@ void PlanConditions(TDataQuery& query, const TConditionInstall& install) {
   // it pay (counted after them).
   const bool mayWalkOrder = planner.MayWalkOrder(filters);
   const int32_t allRows = mayWalkOrder ? query.Run.Tables.front()->Cursor->GetRecordCount() : 0;
-  for (const TTableFilterPlan& planned : filters) {
+  for (TTableFilterPlan& planned : filters) {
     TTableCursor& cursor = *query.Run.Tables[planned.Source]->Cursor;
+    // One filter per table: the planner joined each table's conditions.
+    ORV_ASSERT(std::count(query.Run.Joins.Filtered.begin(), query.Run.Joins.Filtered.end(), planned.Source) == 0);
     NoteFiltered(query.Run.Joins, planned.Source);
-    TFilter* filter = cursor.Filters().AddFilter(TExpTreePtr(CloneTokenTree(planned.Condition.get())));
+    TFilter* filter = cursor.Filters().AddFilter(std::move(planned.Condition));
     // Every record would be read by the filter's scan and the ones it lets
     // through again by the loop: the loop reads them once and tests them.
     const bool loopMayTest = install.TestUnservedInRowLoop && query.Run.Tables.size() == 1 &&
@@ -858,7 +858,6 @@ void PlanConditions(TDataQuery& query, const TConditionInstall& install) {
     InstallOrder(query);
     plan.WalkOrder = true;
   }
-  plan.TableFilters = std::move(filters);
   plan.CheckInvariants(query.Parsed.Sources.Tables.size());
   query.Plan.Joins = std::move(plan);
   query.Run.Joins.StepFilters.assign(query.Plan.Joins.Steps.size(), nullptr);

@@ -266,16 +266,15 @@ struct TJoinStep {
   size_t SubtreeEnd = 0;
 };
 
-// How the conditions are met for one execution (sqlPlanner.h): the tables'
-// own filters, the tables in the order their loops nest, and the
-// row-by-row remainders.
+// How the conditions are met for one execution (sqlPlanner.h): the tables
+// in the order their loops nest, and the row-by-row remainders (the
+// tables' own filters are on their cursors).
 // Invariants: the steps are empty, or place every source table once, the
 // driving table first and depth first after it (each step's From earlier,
 // its subtree ending within the plan); a step has a condition exactly when
-// it is joined by one, and only such a step is keyed; one filter per table;
-// only a single table is walked in an index's order.
+// it is joined by one, and only such a step is keyed; only a single table
+// is walked in an index's order.
 struct TJoinPlan {
-  std::vector<TTableFilterPlan> TableFilters;
   std::vector<TJoinStep> Steps;
   TExpTreePtr RowWhere;
   TExpTreePtr RowJoins;

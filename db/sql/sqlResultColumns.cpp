@@ -212,6 +212,10 @@ void NameResultColumns(TQueryPlan& plan) {
 
 std::vector<TFieldDefinition> AnswerFields(const TDataQuery& query) {
   std::vector<TFieldDefinition> fields;
+  const auto& columns = query.Plan.ResultFields;
+  fields.reserve(columns.size() + size_t(std::count_if(columns.begin(), columns.end(), [](const auto& column) {
+                                    return column->Aggregate == agAvg;
+                                  })));
   auto add = [&](const std::string& name, uint8_t type, uint8_t subType, int32_t size, uint8_t scale) {
     TFieldDefinition& field = fields.emplace_back();
     field.Number = uint16_t(fields.size());

@@ -77,6 +77,7 @@ void TDataQuery::OpenSourceTables(bool readOnly) {
     cursor->SetPasswordHandler(nullptr);
     table.FieldCount = cursor->Fields().GetFieldCount();
     table.Fields.clear();
+    table.Fields.reserve(size_t(table.FieldCount));
     for (int i = 1; i <= table.FieldCount; ++i) table.Fields.push_back(cursor->Fields().TableFieldDefinition(i));
     table.Record.assign(cursor->Fields().CursorRecordSize(), 0);
     table.Cursor = std::move(cursor);

@@ -109,7 +109,9 @@ const TFieldDefinition& TCursorFields::FieldDefinition(int fieldNo) const {
 }
 
 TFieldDefinition TCursorFields::TableFieldDefinition(int fieldNo) const {
-  if (ownFieldList) return FieldDefinition(fieldNo);
+  // Without a field map the cursor's list is the data file's, decoded as
+  // the cursor attached: a statement's source table reads every field so.
+  if (ownFieldList || !fieldMap) return FieldDefinition(fieldNo);
   uint8_t fieldDesc[FieldDescSize];
   GetTableFieldDesc(fieldNo, fieldDesc);
   return FieldDefinitionFromDesc(fieldDesc);
