@@ -220,6 +220,8 @@ public:
   TDataTable* Table() const { return table; }
   bool CallPasswordHandler();
   bool InRepairMode() const override { return bool(repairProc); }
+  // CheckTableDefinition's work for a definition not checked just before.
+  std::vector<uint8_t> CheckWholeDefinition(TTableDefinition& definition, bool assignOffsets);
   void CheckFieldNameLengths(const std::vector<TFieldDefinition>& fields);
   void CheckFieldDefs(uint8_t* fieldDescs, int32_t count, uint16_t languageId, uint16_t sortId,
                       bool assignOffsets);

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -45,9 +46,106 @@ const uint8_t* FindFieldByNumber(const uint8_t* fieldDescs, int32_t count, uint1
   return nullptr;
 }
 
+// The last definition this process checked whole and what the check made
+// of it. An SQL statement makes its answer table with the same definition
+// at every execution; a check depends on nothing but the definition and
+// the two flags it is asked with (the language's rules are the process's),
+// so an equal one is completed alike. An encrypted definition is never
+// kept: its password is checked each time.
+class TLastCheckedDefinition {
+public:
+  // True, with definition completed and descs set, when it equals the last.
+  bool Complete(TTableDefinition& definition, bool assignOffsets, bool noFilterUpdate, std::vector<uint8_t>& descs) {
+    if (definition.Encrypted) return false;
+    std::lock_guard<std::mutex> hold(lock);
+    if (!valid || !Equal(definition, assignOffsets, noFilterUpdate)) return false;
+    for (size_t i = 0; i < completed.size(); ++i) AssignStored(definition.Fields[i], completed[i]);
+    definition.IndexDescs = completedIndexes;
+    descs = fieldDescs;
+    return true;
+  }
+
+  void Keep(const TTableDefinition& given, bool assignOffsets, bool noFilterUpdate,
+            const TTableDefinition& checked, const std::vector<uint8_t>& descs) {
+    if (given.Encrypted) return;
+    std::lock_guard<std::mutex> hold(lock);
+    valid = false;
+    this->given = given;
+    for (TFieldDefinition& field : this->given.Fields) {
+      field.Origin.clear();
+      field.Expression.reset();
+    }
+    this->assignOffsets = assignOffsets;
+    this->noFilterUpdate = noFilterUpdate;
+    completed = checked.Fields;
+    for (TFieldDefinition& field : completed) {
+      field.Origin.clear();
+      field.Expression.reset();
+    }
+    completedIndexes = checked.IndexDescs;
+    fieldDescs = descs;
+    valid = true;
+  }
+
+private:
+  std::mutex lock;
+  bool valid = false;
+  TTableDefinition given;
+  bool assignOffsets = false;
+  bool noFilterUpdate = false;
+  std::vector<TFieldDefinition> completed;
+  TIndexDescList completedIndexes;
+  std::vector<uint8_t> fieldDescs;
+
+  // Everything a check reads of a definition.
+  bool Equal(const TTableDefinition& other, bool otherAssignOffsets, bool otherNoFilterUpdate) const {
+    if (otherAssignOffsets != assignOffsets || otherNoFilterUpdate != noFilterUpdate ||
+        other.LanguageId != given.LanguageId || other.SortId != given.SortId ||
+        other.BlobBlockSize != given.BlobBlockSize || other.LimitValue != given.LimitValue ||
+        other.AllowNaturalPrimary != given.AllowNaturalPrimary || other.Fields.size() != given.Fields.size() ||
+        other.IndexDescs.Count() != given.IndexDescs.Count())
+      return false;
+    for (size_t i = 0; i < given.Fields.size(); ++i)
+      if (!other.Fields[i].SameStored(given.Fields[i])) return false;
+    const size_t indexBytes = size_t(given.IndexDescs.Count()) * IndexDescSize;
+    return indexBytes == 0 || std::memcmp(other.IndexDescs.Data(), given.IndexDescs.Data(), indexBytes) == 0;
+  }
+
+  // The stored part of checked into field, which equals what the check
+  // was given; what a field map adds stays. Texts are assigned only where
+  // the check changed them (a name trimmed, a text cut at its limit).
+  static void AssignStored(TFieldDefinition& field, const TFieldDefinition& checked) {
+    for (auto text : {&TFieldDefinition::Name, &TFieldDefinition::Description, &TFieldDefinition::Minimum,
+                      &TFieldDefinition::Maximum, &TFieldDefinition::Default})
+      if (field.*text != checked.*text) field.*text = checked.*text;
+    field.Number = checked.Number;
+    field.Type = checked.Type;
+    field.Subtype = checked.Subtype;
+    field.DeclaredSize = checked.DeclaredSize;
+    field.Scale = checked.Scale;
+    field.Required = checked.Required;
+    field.CharCase = checked.CharCase;
+    field.StoredSize = checked.StoredSize;
+    field.StoredScale = checked.StoredScale;
+    field.RecordOffset = checked.RecordOffset;
+    field.NotStored = checked.NotStored;
+  }
+};
+
+TLastCheckedDefinition lastChecked;
+
 }  // namespace
 
 std::vector<uint8_t> TDataCursor::CheckTableDefinition(TTableDefinition& definition, bool assignOffsets) {
+  std::vector<uint8_t> fieldDescs;
+  if (lastChecked.Complete(definition, assignOffsets, noFilterUpdate, fieldDescs)) return fieldDescs;
+  const TTableDefinition given = definition.Encrypted ? TTableDefinition{} : definition;
+  fieldDescs = CheckWholeDefinition(definition, assignOffsets);
+  lastChecked.Keep(given, assignOffsets, noFilterUpdate, definition, fieldDescs);
+  return fieldDescs;
+}
+
+std::vector<uint8_t> TDataCursor::CheckWholeDefinition(TTableDefinition& definition, bool assignOffsets) {
   if (definition.Encrypted) {
     const size_t length = Trim(definition.Password).size();
     if (length < 1 || length > size_t(PasswordLimit)) Raise(EngErrPassword);

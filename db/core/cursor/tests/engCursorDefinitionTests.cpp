@@ -1,6 +1,7 @@
 // Checks of table definitions, and the definition comparison that
 // restructuring relies on.
 
+#include <cstring>
 #include <functional>
 
 #include "engCursorTestSupport.h"
@@ -188,4 +189,109 @@ TEST_F(CursorDefinitionTest, IndexChangesIncludeFieldOrderAndFields) {
   EXPECT_FALSE(TDataCursor::FieldDefChanged(a.data(), b.data()));
   b[FieldDescRequiredOffset] = 1;
   EXPECT_TRUE(TDataCursor::FieldDefChanged(a.data(), b.data()));
+}
+
+// A definition checked right after an equal one is completed as the first
+// was, to the byte; one that differs from it in anything the check reads
+// is checked on its own, and refused or completed by its own content.
+TEST_F(CursorDefinitionTest, ADefinitionCheckedAgainIsCompletedAndRefusedByItsOwnContent) {
+  const std::vector<TFieldSpec> specs = {
+      {" Name ", StrType, 10}, {"Id", IntType, 0, stAutoInc}, {"Qty", IntType}, {"Day", 11}};
+  auto given = [&] {
+    TTableDefinition made;
+    made.Fields = Definitions(specs);
+    made.Fields[2].Default = "12";
+    made.Fields[2].Description = std::string(FieldTextLimit + 5, 'd');
+    made.Fields[3].NotStored = true;
+    made.IndexDescs = TIndexDescList(IndexDescriptor({"", {2}}));
+    return made;
+  };
+  struct TOutcome {
+    uint16_t Code = 0;
+    TTableDefinition Completed;
+    std::vector<uint8_t> Descs;
+  };
+  auto check = [&](TTableDefinition definition, bool assignOffsets = true, bool noFilterUpdate = false) {
+    TOutcome outcome;
+    TDataCursor& cursor = NewCursor("DEFS");
+    cursor.SetNoFilterUpdate(noFilterUpdate);
+    outcome.Code = ErrorOf([&] { outcome.Descs = cursor.CheckTableDefinition(definition, assignOffsets); });
+    outcome.Completed = std::move(definition);
+    return outcome;
+  };
+  auto expectSame = [](const TOutcome& a, const TOutcome& b, const std::string& name) {
+    ASSERT_EQ(a.Code, b.Code) << name;
+    EXPECT_EQ(a.Descs, b.Descs) << name;
+    ASSERT_EQ(a.Completed.Fields.size(), b.Completed.Fields.size()) << name;
+    for (size_t i = 0; i < a.Completed.Fields.size(); ++i)
+      EXPECT_TRUE(a.Completed.Fields[i].SameStored(b.Completed.Fields[i])) << name << " field " << i + 1;
+    ASSERT_EQ(a.Completed.IndexDescs.Count(), b.Completed.IndexDescs.Count()) << name;
+    if (a.Completed.IndexDescs.Count() > 0)
+      EXPECT_EQ(std::memcmp(a.Completed.IndexDescs.Data(), b.Completed.IndexDescs.Data(),
+                            size_t(a.Completed.IndexDescs.Count()) * IndexDescSize),
+                0)
+          << name;
+  };
+
+  const TOutcome first = check(given());
+  ASSERT_EQ(first.Code, 0);
+  EXPECT_EQ(first.Completed.Fields[0].Name, "Name");
+  EXPECT_EQ(first.Completed.Fields[2].Description.size(), size_t(FieldTextLimit));
+  // Again, with what a field map adds kept.
+  TTableDefinition again = given();
+  again.Fields[3].Origin = "T.DAY";
+  const TOutcome second = check(again);
+  expectSame(first, second, "again");
+  EXPECT_EQ(second.Completed.Fields[3].Origin, "T.DAY");
+
+  struct TCase {
+    const char* Name;
+    std::function<void(TTableDefinition&)> Change;
+    uint16_t Code;
+    bool AssignOffsets = true;
+    bool NoFilterUpdate = false;
+  };
+  const TCase cases[] = {
+      {"a name taken twice", [](auto& d) { d.Fields[3].Name = "qty"; }, EngErrFieldName},
+      {"a text too long", [](auto& d) { d.Fields[0].DeclaredSize = 251; }, EngErrFieldDefinition},
+      {"a default that is no number", [](auto& d) { d.Fields[2].Default = "12x"; }, EngErrFieldCheckText},
+      {"a number taken twice", [](auto& d) { d.Fields[3].Number = 3; }, EngErrFieldDefinition},
+      {"no such language", [](auto& d) { d.LanguageId = 0x7777; }, EngErrNoLanguageDriver},
+      {"an index on no field",
+       [](auto& d) {
+         std::vector<uint8_t> descs = IndexDescriptor({"", {2}});
+         const std::vector<uint8_t> ghost = IndexDescriptor({"Ghost", {9}});
+         descs.insert(descs.end(), ghost.begin(), ghost.end());
+         d.IndexDescs = TIndexDescList(std::move(descs));
+       },
+       EngErrIndexField},
+      {"natural order forbidden",
+       [](auto& d) {
+         d.IndexDescs = TIndexDescList(IndexDescriptor({"", {}}));
+         d.AllowNaturalPrimary = false;
+       },
+       EngErrKeySize},
+      {"a small BLOB block", [](auto& d) { d.BlobBlockSize = 63; }, EngErrBlobLimits},
+      {"a limit below -1", [](auto& d) { d.LimitValue = -2; }, EngErrFieldLimits},
+      {"a wider text", [](auto& d) { d.Fields[0].DeclaredSize = 20; }, 0},
+      {"offsets kept as given", [](auto&) {}, 0, false},
+      {"a computed field kept computed", [](auto&) {}, 0, true, true},
+  };
+  for (const TCase& test : cases) {
+    // The equal definition just before, so that any check it left behind
+    // would answer.
+    expectSame(check(given()), first, test.Name);
+    TTableDefinition changed = given();
+    test.Change(changed);
+    const TOutcome outcome = check(changed, test.AssignOffsets, test.NoFilterUpdate);
+    EXPECT_EQ(outcome.Code, test.Code) << test.Name;
+    if (test.Code != 0) continue;
+    // What the same definition gives when nothing was checked before it.
+    TTableDefinition alone = given();
+    test.Change(alone);
+    TTableDefinition other = given();
+    other.Fields[1].Name = "Other";
+    check(other);
+    expectSame(outcome, check(alone, test.AssignOffsets, test.NoFilterUpdate), test.Name);
+  }
 }
