@@ -183,6 +183,7 @@ void ResolveResultColumns(const TDataQuery& query, TQueryPlan& plan) {
 
 void NameResultColumns(TQueryPlan& plan) {
   std::vector<std::string> taken;
+  taken.reserve(plan.ResultFields.size());
   for (auto& column : plan.ResultFields) {
     std::string base;
     if (!column->GeneratedName) {

@@ -16,7 +16,8 @@ TIndexDefinition IndexDefinitionFromDesc(const uint8_t* desc) {
   def.Unique = desc[IdxDescUnique] != 0;
   def.Compression = desc[IdxDescCompression];
   const int count = std::min<int>(desc[IdxDescFieldCount], MaxKeyFields);
-  for (int i = 0; i < count; ++i) def.FieldNumbers.push_back(GetLE16(desc + IdxDescFieldNumbers + 2 * i));
+  def.FieldNumbers.resize(size_t(count));
+  for (int i = 0; i < count; ++i) def.FieldNumbers[size_t(i)] = GetLE16(desc + IdxDescFieldNumbers + 2 * i);
   for (int i = 0; i < MaxKeyFields; ++i) def.FieldDescending[size_t(i)] = desc[IdxDescFieldDescending + i] != 0;
   def.KeyLength = GetLE16(desc + IdxDescKeyLength);
   return def;
