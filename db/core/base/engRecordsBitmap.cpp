@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <initializer_list>
 
 #include "rtlAssert.h"
 
@@ -162,12 +163,32 @@ void TRecordsBitmap::Combine(const TRecordsBitmap& other, uint32_t newFill, int3
   }
   ORV_ASSERT(first >= 0 && last <= wordCount);
   // Each word is read before it is written, so other may be this bitmap.
+  // Stretch by stretch between the edges of either's held words: a filter
+  // of a thousandth of a large table holds words across all of it, and a
+  // test of both sides per word made combining it with a fill the
+  // statement's largest part.
   const int32_t oldLow = low, oldHigh = high;
   const uint32_t oldFill = fill;
-  for (int32_t w = first; w < last; ++w) {
-    const uint32_t mine = w >= oldLow && w < oldHigh ? bits[w] : oldFill;
-    const uint32_t theirs = w < other.wordCount ? other.Word(w) : 0u;
-    bits[w] = combine(mine, theirs);
+  const int32_t theirLow = other.low, theirHigh = other.high, theirCount = other.wordCount;
+  const uint32_t theirFill = other.fill;
+  const uint32_t* const theirs = other.bits;
+  for (int32_t w = first; w < last;) {
+    int32_t end = last;
+    for (const int32_t edge : {oldLow, oldHigh, theirLow, theirHigh, theirCount})
+      if (edge > w && edge < end) end = edge;
+    const bool mineHeld = w >= oldLow && w < oldHigh;
+    const bool theirsHeld = w >= theirLow && w < theirHigh && w < theirCount;
+    const uint32_t theirValue = w < theirCount ? theirFill : 0u;
+    if (mineHeld && theirsHeld) {
+      for (; w < end; ++w) bits[w] = combine(bits[w], theirs[w]);
+    } else if (mineHeld) {
+      for (; w < end; ++w) bits[w] = combine(bits[w], theirValue);
+    } else if (theirsHeld) {
+      for (; w < end; ++w) bits[w] = combine(oldFill, theirs[w]);
+    } else {
+      std::fill(bits + w, bits + end, combine(oldFill, theirValue));
+      w = end;
+    }
   }
   low = first;
   high = last;
