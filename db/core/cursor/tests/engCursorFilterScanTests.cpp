@@ -116,6 +116,45 @@ TEST_F(CursorFilterScanTest, AConditionOnOneColumnGivesEachRecordItsValuesResult
                        "NOT (ABS(GRP) >= 1)", "UPPER(NAME) = 'N12'"});
 }
 
+// A value of a word or less is remembered by the bytes the record holds:
+// every short kind of column, with more values than it remembers, values
+// that differ only in their last byte, nulls whose bytes match a value's,
+// and text that fills its word. Each condition must let through what it
+// lets through when evaluated for every record (joined with a test of a
+// second column).
+TEST_F(CursorFilterScanTest, AConditionOnAShortColumnGivesEachRecordItsValuesResult) {
+  using namespace EngineFieldTypes;
+  Create("WORDS",
+         {{"ID", IntType}, {"BO", ftBoolean}, {"SM", ftSmallInt}, {"IV", IntType}, {"DA", ftDate},
+          {"FL", ftFloat}, {"TX", StrType, 7}},
+         {{"", {1}}});
+  cursor = &OpenCursor("WORDS");
+  constexpr int Rows = 700;
+  const char* const texts[] = {"a", "A", "abcdefg", "abcdefG", "bcdefga", ""};
+  for (int32_t id = 1; id <= Rows; ++id) {
+    const uint16_t flag = uint16_t(id % 2);
+    // High bytes that differ over the same low byte.
+    const int16_t small = int16_t((id % 7 - 3) * 256);
+    const int32_t high = (id % 5) << 24 | 7;
+    // More days than the results' slots.
+    const int32_t day = Jan31Of2004 + id % 150;
+    const double real = (id % 9 - 4) * 0.5 * (id % 2 ? 1.0 : -1.0);
+    const char* text = texts[id % std::size(texts)];
+    // Nulls come with zero bytes, as a cleared record holds them.
+    const bool null = id % 11 == 0;
+    std::vector<uint8_t> record = Record(
+        *cursor, {&id, null ? nullptr : &flag, null ? nullptr : &small, id % 13 == 0 ? nullptr : &high,
+                  null ? nullptr : &day, null ? nullptr : &real, id % 13 == 0 ? nullptr : text});
+    cursor->InsertRecord(record.data());
+  }
+  cursor->SetIndexNo(NaturalOrderIndex);
+  EXPECT_EQ(VisibleWith("BO = TRUE"), IdsWhere(Rows, [](int32_t id) { return id % 11 != 0 && id % 2 == 1; }));
+  EXPECT_EQ(VisibleWith("IV = 50331655"), IdsWhere(Rows, [](int32_t id) { return id % 13 != 0 && id % 5 == 3; }));
+  ExpectAloneAsJoined({"BO = TRUE", "BO <> TRUE", "BO IS NULL", "SM = 512", "SM < 0", "SM = 0", "IV = 50331655",
+                       "IV = 7", "IV IS NULL", "DA = '2004-03-01'", "DA > '2004-05-01'", "FL < 0", "FL = 0",
+                       "TX = 'abcdefg'", "TX = 'A'", "TX = ''", "TX IS NULL"});
+}
+
 // Names repeat in several cases: a remembered result must follow the
 // value's exact bytes (a case variant or a null is a value of its own),
 // also when more values than it remembers share its slots.
