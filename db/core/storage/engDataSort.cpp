@@ -501,7 +501,7 @@ private:
   void SortByKey(std::vector<TRecord*>& records) const {
     auto keyOf = [](TRecord* record) { return record->Key(); };
     TKeyedItems<TRecord*, decltype(keyOf)> items{*this, records, keyOf};
-    if (records.size() > 1) QuickSort(items, 0, int32_t(records.size()) - 1);
+    SortItems(items, int32_t(records.size()));
   }
 
   // Items ordered by keys that stay where they are built.
@@ -515,6 +515,18 @@ private:
     int Compare(int32_t i, TItem pivot) const { return sorter.key.Compare(keyOf(items[size_t(i)]), keyOf(pivot), true); }
     void Swap(int32_t i, int32_t j) { std::swap(items[size_t(i)], items[size_t(j)]); }
   };
+
+  // The count items in key order. Items that come in strictly ascending
+  // keys (an answer filled in its order's order: a table appended by date,
+  // sorted by date) are left as they are, which is what the partition
+  // would leave after swapping each pivot with itself; equal keys take the
+  // partition.
+  template <typename TItems>
+  void SortItems(TItems& items, int32_t count) const {
+    int32_t i = 1;
+    while (i < count && items.Compare(i, items.Pivot(i - 1)) > 0) ++i;
+    if (i < count) QuickSort(items, 0, count - 1);
+  }
 
   // Keys end with the row number, but row numbers a writer gave may repeat;
   // records of equal key then keep the order this partition has always
@@ -597,7 +609,7 @@ private:
         form.Build(reinterpret_cast<const uint8_t*>(whole.data()), entries.Key(n));
         entries.SetIndex(n, live[n]);
       }
-      if (live.size() > 1) QuickSort(entries, 0, int32_t(live.size()) - 1);
+      SortItems(entries, int32_t(live.size()));
       for (size_t n = 0; n < live.size(); ++n) visit(entries.Index(n), reinterpret_cast<const uint8_t*>(entries.Key(n)));
       return;
     }
@@ -606,7 +618,7 @@ private:
     auto keyOf = [&keys, keyLength](uint32_t i) { return keys.get() + size_t(i) * keyLength; };
     for (const uint32_t i : live) key.Build(imageOf(i), keyOf(i));
     TKeyedItems<uint32_t, decltype(keyOf)> items{*this, live, keyOf};
-    if (live.size() > 1) QuickSort(items, 0, int32_t(live.size()) - 1);
+    SortItems(items, int32_t(live.size()));
     for (const uint32_t i : live) visit(i, keyOf(i));
   }
 

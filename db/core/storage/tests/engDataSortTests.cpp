@@ -400,6 +400,46 @@ TEST_F(DataSortTest, EqualKeysKeepTheOrderOfTheirRowNumbers) {
   }
 }
 
+// Records that come in key order are left where they are, and records
+// in key order but for one pair anywhere, or in the opposite order, are
+// sorted: by numbers and by names, cached, read whole and merged in runs.
+TEST_F(DataSortTest, RecordsNearlyInKeyOrderComeOutInKeyOrder) {
+  constexpr int32_t Rows = 3000;
+  struct TOrder {
+    const char* Label;
+    int32_t Swapped;  // the pair from this row on trades places; 0 for none
+    bool Reversed;
+  };
+  const TOrder orders[] = {{"in order", 0, false},     {"first pair", 1, false},  {"a middle pair", 1500, false},
+                           {"last pair", Rows - 1, false}, {"reversed", 0, true}};
+  const char* const modes[] = {"cached", "read whole", "merged runs"};
+  for (const TOrder& order : orders)
+    for (int mode = 0; mode < 3; ++mode)
+      for (const bool byName : {false, true}) {
+        SCOPED_TRACE(std::string(order.Label) + ", " + modes[mode] + (byName ? ", by name" : ", by id"));
+        file.reset();
+        std::filesystem::remove_all(folder);
+        std::filesystem::create_directories(folder);
+        Create(OrderFields());
+        std::vector<int32_t> ids;
+        for (int32_t i = 1; i <= Rows; ++i) ids.push_back(order.Reversed ? Rows - i : i);
+        if (order.Swapped > 0) std::swap(ids[size_t(order.Swapped - 1)], ids[size_t(order.Swapped)]);
+        // Names as long as each other sort as their numbers do.
+        std::vector<std::string> names;
+        for (const int32_t id : ids) names.push_back("n" + std::to_string(10000 + id));
+        AppendRows(ids, names);
+        if (mode > 0) {
+          WriteBack();
+          Reopen();
+        }
+        file->SortMemoryBytes = mode == 2 ? 0 : DefaultSortMemoryBytes;
+        Sort({Key(byName ? 2 : 1)});
+        std::vector<int32_t> sorted = ids;
+        std::sort(sorted.begin(), sorted.end());
+        EXPECT_EQ(Ids(), sorted);
+      }
+}
+
 TEST_F(DataSortTest, DistinctKeepsOneRecordPerKey) {
   Create(OrderFields());
   std::vector<int32_t> ids;
