@@ -164,6 +164,16 @@ public:
 
   bool Active() const { return active; }
 
+  // The result remembered for record's value of a word or less: 1 or 0,
+  // -1 when none is (a value read the long way is never found here). No
+  // call on the way: a scan asks it for every record.
+  int KeptWordResult(const uint8_t* record) {
+    if (nullByte == 0) return -1;
+    const TWordValue value = ReadWord(record);
+    const TSlot& slot = WordSlot(value);
+    return Holds(slot, value) ? int(slot.Passes) : -1;
+  }
+
   // The result for record's value: remembered, or evaluated and kept.
   template <typename Evaluate>
   bool Result(const TDataCursor& fields, const uint8_t* record, Evaluate evaluate) {
@@ -189,22 +199,14 @@ private:
   static constexpr int SlotBits = 6;
   static constexpr uint64_t HashFactor = 0x9E3779B97F4A7C15ull;
 
-  // As GetFieldValue reads the value: the null byte, then width bytes,
-  // here gathered into the word's low bytes (the rest zero), which the
-  // slot keeps where the longer values keep their first bytes.
   template <typename Evaluate>
   bool WordResult(const uint8_t* record, Evaluate evaluate) {
-    const uint8_t* stored = record + nullByte;
-    const bool blank = *stored == 0;
-    uint64_t word = 0;
-    for (int i = width; i > 0; --i) word = word << 8 | stored[i];
-    TSlot& slot = slots[((blank ? 1 : 0) ^ word) * HashFactor >> (64 - SlotBits)];
-    uint64_t kept;
-    std::memcpy(&kept, slot.Bytes.data(), sizeof kept);
-    if (slot.Used && slot.Blank == blank && kept == word) return slot.Passes;
+    const TWordValue value = ReadWord(record);
+    TSlot& slot = WordSlot(value);
+    if (Holds(slot, value)) return slot.Passes;
     const bool passes = evaluate();
-    slot = TSlot{{}, blank, true, passes};
-    std::memcpy(slot.Bytes.data(), &word, sizeof word);
+    slot = TSlot{{}, value.Blank, true, passes};
+    std::memcpy(slot.Bytes.data(), &value.Word, sizeof value.Word);
     return passes;
   }
 
@@ -216,6 +218,29 @@ private:
     bool Used = false;
     bool Passes = false;
   };
+
+  // As GetFieldValue reads the value: the null byte, then width bytes,
+  // here gathered into the word's low bytes (the rest zero), which the
+  // slot keeps where the longer values keep their first bytes.
+  struct TWordValue {
+    uint64_t Word = 0;
+    bool Blank = true;
+  };
+  TWordValue ReadWord(const uint8_t* record) const {
+    const uint8_t* stored = record + nullByte;
+    TWordValue value;
+    value.Blank = *stored == 0;
+    for (int i = width; i > 0; --i) value.Word = value.Word << 8 | stored[i];
+    return value;
+  }
+  TSlot& WordSlot(const TWordValue& value) {
+    return slots[((value.Blank ? 1 : 0) ^ value.Word) * HashFactor >> (64 - SlotBits)];
+  }
+  static bool Holds(const TSlot& slot, const TWordValue& value) {
+    uint64_t kept;
+    std::memcpy(&kept, slot.Bytes.data(), sizeof kept);
+    return slot.Used && slot.Blank == value.Blank && kept == value.Word;
+  }
 
   std::array<uint8_t, FieldDescSize> desc{};
   int width = 0;
@@ -247,12 +272,19 @@ public:
   bool Passes(const uint8_t* record, uint32_t number) override {
     if (filter.IsCallback) return filter.Callback && filter.Callback(record, number);
     values.SetRecord(record);
-    if (results && results->Active())
-      return results->Result(cursor, record, [this] { return EvaluateCondition(context, *node); });
+    if (results && results->Active()) {
+      const int kept = results->KeptWordResult(record);
+      return kept >= 0 ? kept != 0 : RememberedResult(record);
+    }
     return EvaluateCondition(context, *node);
   }
 
 private:
+  // Out of line: the remembered result found above costs no call.
+  [[gnu::noinline]] bool RememberedResult(const uint8_t* record) {
+    return results->Result(cursor, record, [this] { return EvaluateCondition(context, *node); });
+  }
+
   TDataCursor& cursor;
   TFilter& filter;
   const TExpToken* node;
