@@ -132,16 +132,21 @@ private:
   }
 };
 
-TLastCheckedDefinition lastChecked;
+// Never freed: a thread left running at the process's end may still make
+// an answer table.
+TLastCheckedDefinition& LastChecked() {
+  static auto* const last = new TLastCheckedDefinition;
+  return *last;
+}
 
 }  // namespace
 
 std::vector<uint8_t> TDataCursor::CheckTableDefinition(TTableDefinition& definition, bool assignOffsets) {
   std::vector<uint8_t> fieldDescs;
-  if (lastChecked.Complete(definition, assignOffsets, noFilterUpdate, fieldDescs)) return fieldDescs;
+  if (LastChecked().Complete(definition, assignOffsets, noFilterUpdate, fieldDescs)) return fieldDescs;
   const TTableDefinition given = definition.Encrypted ? TTableDefinition{} : definition;
   fieldDescs = CheckWholeDefinition(definition, assignOffsets);
-  lastChecked.Keep(given, assignOffsets, noFilterUpdate, definition, fieldDescs);
+  LastChecked().Keep(given, assignOffsets, noFilterUpdate, definition, fieldDescs);
   return fieldDescs;
 }
 
