@@ -87,7 +87,18 @@ std::string StripLineBreaks(std::string_view s) {
   return result;
 }
 
-std::string UndoubleQuotes(std::string_view s) { return ReplaceAll("''", "'", ReplaceAll("\"\"", "\"", s)); }
+// One pass gives what the two replacements in turn give, as dropping a "
+// never brings two ' together. Every quoted word and name of a statement's
+// conditions comes through here.
+std::string UndoubleQuotes(std::string_view s) {
+  std::string result;
+  result.reserve(s.size());
+  for (size_t i = 0; i < s.size(); ++i) {
+    result += s[i];
+    if ((s[i] == '\'' || s[i] == '"') && i + 1 < s.size() && s[i + 1] == s[i]) ++i;
+  }
+  return result;
+}
 
 void FillZero(void* buffer, int count) {
   if (count > 0) memset(buffer, 0, count);

@@ -48,7 +48,20 @@ TEST(EngineStrings, SearchesAndReplaces) {
   EXPECT_EQ(TrimRightChar("**a**", '*'), "**a");
   EXPECT_EQ(TrimChar("***", '*'), "");
   EXPECT_EQ(StripLineBreaks("a\r\nb\nc\r"), "abc");
-  EXPECT_EQ(UndoubleQuotes("say \"\"hi\"\" it''s"), "say \"hi\" it's");
+  const std::pair<std::string_view, std::string_view> undoubled[] = {
+      {"say \"\"hi\"\" it''s", "say \"hi\" it's"},
+      {"", ""},
+      {"plain", "plain"},
+      {"'", "'"},
+      {"a''", "a'"},
+      {"'''", "''"},
+      {"''''", "''"},
+      {"\"\"\"", "\"\""},
+      {"'\"\"'", "'\"'"},
+      {"\"''\"", "\"'\""},
+      {"'\"'", "'\"'"},
+  };
+  for (const auto& [text, expected] : undoubled) EXPECT_EQ(UndoubleQuotes(text), expected) << text;
 }
 
 TEST(EngineStrings, ComparesBytesAndClassifiesCharacters) {
