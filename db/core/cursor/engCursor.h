@@ -443,6 +443,8 @@ private:
   // holds that record now (false off a record, or when a change met on the
   // way moved the cursor).
   bool LoadCurrentRecord();
+  // A hint to memory for the held record a few places past held.
+  void AskAheadForHeld(const uint8_t* held) const;
   // MoveBy's step and load, inside an operation already bracketed.
   bool MoveAndLoad(int32_t n);
   bool SeesRecords() const;
