@@ -134,8 +134,9 @@ public:
   void SetPasswordHandler(TCursorPasswordProc proc) override;
   // Checks (and completes) a definition before a table is created or
   // restructured; assignOffsets lays the fields out in the record. Gives
-  // the completed fields' descriptors.
-  std::vector<uint8_t> CheckTableDefinition(TTableDefinition& definition, bool assignOffsets);
+  // the completed fields' descriptors, shared with the process's last
+  // checked definition when equal to it.
+  std::shared_ptr<const std::vector<uint8_t>> CheckTableDefinition(TTableDefinition& definition, bool assignOffsets);
   void CreateTable(TTableDefinition& definition, bool overwrite) override;
   void CreateTableAndOpen(TTableDefinition& definition, bool overwrite) override;
   void DeleteTable() override;

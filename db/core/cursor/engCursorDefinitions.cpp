@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -55,7 +56,8 @@ const uint8_t* FindFieldByNumber(const uint8_t* fieldDescs, int32_t count, uint1
 class TLastCheckedDefinition {
 public:
   // True, with definition completed and descs set, when it equals the last.
-  bool Complete(TTableDefinition& definition, bool assignOffsets, bool noFilterUpdate, std::vector<uint8_t>& descs) {
+  bool Complete(TTableDefinition& definition, bool assignOffsets, bool noFilterUpdate,
+                std::shared_ptr<const std::vector<uint8_t>>& descs) {
     if (definition.Encrypted) return false;
     std::lock_guard<std::mutex> hold(lock);
     if (!valid || !Equal(definition, assignOffsets, noFilterUpdate)) return false;
@@ -66,7 +68,7 @@ public:
   }
 
   void Keep(const TTableDefinition& given, bool assignOffsets, bool noFilterUpdate,
-            const TTableDefinition& checked, const std::vector<uint8_t>& descs) {
+            const TTableDefinition& checked, std::shared_ptr<const std::vector<uint8_t>> descs) {
     if (given.Encrypted) return;
     std::lock_guard<std::mutex> hold(lock);
     valid = false;
@@ -83,7 +85,7 @@ public:
       field.Expression.reset();
     }
     completedIndexes = checked.IndexDescs;
-    fieldDescs = descs;
+    fieldDescs = std::move(descs);
     valid = true;
   }
 
@@ -95,7 +97,7 @@ private:
   bool noFilterUpdate = false;
   std::vector<TFieldDefinition> completed;
   TIndexDescList completedIndexes;
-  std::vector<uint8_t> fieldDescs;
+  std::shared_ptr<const std::vector<uint8_t>> fieldDescs;
 
   // Everything a check reads of a definition.
   bool Equal(const TTableDefinition& other, bool otherAssignOffsets, bool otherNoFilterUpdate) const {
@@ -141,11 +143,12 @@ TLastCheckedDefinition& LastChecked() {
 
 }  // namespace
 
-std::vector<uint8_t> TDataCursor::CheckTableDefinition(TTableDefinition& definition, bool assignOffsets) {
-  std::vector<uint8_t> fieldDescs;
+std::shared_ptr<const std::vector<uint8_t>> TDataCursor::CheckTableDefinition(TTableDefinition& definition,
+                                                                           bool assignOffsets) {
+  std::shared_ptr<const std::vector<uint8_t>> fieldDescs;
   if (LastChecked().Complete(definition, assignOffsets, noFilterUpdate, fieldDescs)) return fieldDescs;
   const TTableDefinition given = definition.Encrypted ? TTableDefinition{} : definition;
-  fieldDescs = CheckWholeDefinition(definition, assignOffsets);
+  fieldDescs = std::make_shared<const std::vector<uint8_t>>(CheckWholeDefinition(definition, assignOffsets));
   LastChecked().Keep(given, assignOffsets, noFilterUpdate, definition, fieldDescs);
   return fieldDescs;
 }

@@ -90,11 +90,11 @@ TDataTable* TDataCursor::CreateTableFiles(TTableDefinition& definition, bool ove
   if (!exclusive) Raise(EngErrNotExclusive);
   if (readOnly) Raise(EngErrAccessDenied);
   TSessionPassword password(directory->Session(), definition.Password, definition.Encrypted);
-  const std::vector<uint8_t> fieldDescs = CheckTableDefinition(definition, true);
+  const auto fieldDescs = CheckTableDefinition(definition, true);
   if (!overwrite && directory->TableExists(tableName, inMemory)) Raise(EngErrTableExists);
   TDataTable* created = nullptr;
   TTableFilesDefinition files;
-  files.FieldDescs = fieldDescs.data();
+  files.FieldDescs = fieldDescs->data();
   files.FieldCount = int32_t(definition.Fields.size());
   files.IndexDescs = definition.IndexDescs.Data();
   files.IndexCount = definition.IndexDescs.Count();

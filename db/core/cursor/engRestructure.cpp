@@ -47,7 +47,7 @@ void TRestructure::Run(TTableFileOps& fileOps) {
   // Every way reads or replaces "Sys Deleted" whole.
   cursor.FlushDeferredKeys();
   if (definition.LimitValue == -1) definition.LimitValue = cursor.DataFile().GetAutoIncValue();
-  fieldDescs = cursor.CheckTableDefinition(definition, true);
+  fieldDescs = *cursor.CheckTableDefinition(definition, true);
   switch (ChooseWay()) {
     case TWay::Copy: CopyTable(fileOps); break;
     case TWay::RebuildIndexes: RebuildIndexes(); break;

@@ -215,7 +215,7 @@ TEST_F(CursorDefinitionTest, ADefinitionCheckedAgainIsCompletedAndRefusedByItsOw
     TOutcome outcome;
     TDataCursor& cursor = NewCursor("DEFS");
     cursor.SetNoFilterUpdate(noFilterUpdate);
-    outcome.Code = ErrorOf([&] { outcome.Descs = cursor.CheckTableDefinition(definition, assignOffsets); });
+    outcome.Code = ErrorOf([&] { outcome.Descs = *cursor.CheckTableDefinition(definition, assignOffsets); });
     outcome.Completed = std::move(definition);
     return outcome;
   };
