@@ -3,8 +3,10 @@
 // kept for the process's next answer instead of given back to the system:
 // a fresh block's every page is faulted in again (a 90,000-row answer's
 // 36 MB of held records were 15% of its statement). Only blocks of
-// PooledBlockBytes are kept, up to PoolKeptBytes of them; others come
-// from the C heap and go back to it.
+// PooledBlockBytes are kept, up to PoolKeptBytes of them; past the bound a
+// block's pages go back to the system. They are cut from slabs of
+// PoolSlabBytes that the system may back with large pages. Blocks of other
+// sizes come from the C heap and go back to it.
 
 #include <cstddef>
 #include <cstdint>
@@ -12,6 +14,7 @@
 
 inline constexpr size_t PooledBlockBytes = size_t(256) * 1024;
 inline constexpr int64_t PoolKeptBytes = int64_t(64) << 20;
+inline constexpr size_t PoolSlabBytes = size_t(2) << 20;
 // What a temporary table holds of its appends once it has written some
 // for want of memory (an answer past its memory): parts this small stay in
 // the processor's caches from their fill to their write, where parts of
