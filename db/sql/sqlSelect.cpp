@@ -330,9 +330,12 @@ private:
     // row before it is built. A BLOB value stored the long way takes its
     // sequence and chain at the insert, after the ones appended here: those
     // would come first whatever the columns' order, so then every BLOB of
-    // the row waits for the insert, as a fill of values leaves them.
+    // the row waits for the insert, as a fill of values leaves them. Whether
+    // the answer takes appended chains holds for the fill: its table, held
+    // exclusively, gains no free blocks and no transaction while rows go in.
     const TQueryPlan& plan = query.Plan;
-    appendsChains = !plan.AggregatesOnly && !plan.Distinct && !plan.Grouping && !blobValues;
+    appendsChains = !plan.AggregatesOnly && !plan.Distinct && !plan.Grouping && !blobValues &&
+                    answer->Blobs().AppendsBlobCopies();
   }
 
   // A plain column whose answer field has its source field's type, size,
@@ -379,7 +382,7 @@ private:
     }
     int32_t length = 0;
     TCursorBlobAccess& blobs = answer->Blobs();
-    if (appendsChains && blobs.AppendsBlobCopies()) {
+    if (appendsChains) {
       if (const int32_t result =
               blobs.AppendBlobCopy(column.FieldNo, record.data(), cursor.Blobs(), from.Number, source.Row(), length))
         RaiseEngineError(uint16_t(result), cursor.TableName());
