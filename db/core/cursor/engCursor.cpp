@@ -132,14 +132,14 @@ void TDataCursor::Open() {
 
 // A table this cursor has just made needs neither the repair pass nor the
 // check of its trees: its files are as the creation wrote them.
-void TDataCursor::TakeTable(TDataTable* taken, TTableArrival arrival) {
+void TDataCursor::TakeTable(TDataTable* taken, TTableArrival arrival, const std::vector<TFieldDefinition>* created) {
   table = taken;
   open = true;
   TScopeGuard closeOnFailure([this] { Close(TTemporaryContents::Keep); });
   tableIsReadOnly = table->IsReadOnly();
   const bool repaired = arrival == TTableArrival::Opened && RepairOnFirstOpen();
   AskForPassword();
-  TakeTableValues();
+  TakeTableValues(created);
   currentRecord.Take(DataFile(), CursorRecordSize());
   range.Open(int32_t(IndexFile().GetRecordCount()));
   SetEmptyPosition();
@@ -184,8 +184,8 @@ void TDataCursor::AskForPassword() {
     if (!CallPasswordHandler()) Raise(EngErrPasswordRequired);
 }
 
-void TDataCursor::TakeTableValues() {
-  AttachFields(DataFile(), IndexFile());
+void TDataCursor::TakeTableValues(const std::vector<TFieldDefinition>* created) {
+  AttachFields(DataFile(), IndexFile(), created);
   blobs.Attach(*table);
   GetCharMap(LanguageId(), SortId(), charMap);
   TakeChangeSnapshot();

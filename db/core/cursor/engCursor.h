@@ -389,11 +389,13 @@ private:
   // How the table reached the cursor: opened, or made a moment before by
   // this cursor in memory, where nothing else can have touched it.
   enum class TTableArrival : uint8_t { Opened, Created };
-  void TakeTable(TDataTable* taken, TTableArrival arrival);
+  // A created table comes with the checked definition's fields, which are
+  // what its descriptors decode to.
+  void TakeTable(TDataTable* taken, TTableArrival arrival, const std::vector<TFieldDefinition>* created = nullptr);
   // The files of a new table, open and with a use count of 1.
   TDataTable* CreateTableFiles(TTableDefinition& definition, bool overwrite);
   void AskForPassword();
-  void TakeTableValues();
+  void TakeTableValues(const std::vector<TFieldDefinition>* created);
   void DeriveFieldFlags();
   // True when the table's repair pass ran for this open.
   bool RepairOnFirstOpen();

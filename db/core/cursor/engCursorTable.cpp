@@ -66,7 +66,7 @@ void TDataCursor::CreateTableAndOpen(TTableDefinition& definition, bool overwrit
                                             .SqlSource = sqlSourceTable});
       closeOnFailure.Dismiss();
     }
-    TakeTable(created, TTableArrival::Created);
+    TakeTable(created, TTableArrival::Created, &definition.Fields);
     return;
   }
   // A temporary table in memory would go with the close: it is made

@@ -225,7 +225,11 @@ protected:
   inline const uint8_t* FieldDescAt(int position) const;
 
   // Takes the table's locale, record size and a copy of every descriptor.
-  void AttachFields(TDataFile& dataFile, TIndexFile& indexFile);
+  // decoded, when given, holds what the descriptors decode to (a table
+  // just made from a checked definition): its stored part is taken instead
+  // of decoding them again.
+  void AttachFields(TDataFile& dataFile, TIndexFile& indexFile,
+                    const std::vector<TFieldDefinition>* decoded = nullptr);
   // Frees the copies and clears locale and sizes.
   void DetachFields();
   // Puts fields in place of the cursor's list (their stored part checked

@@ -25,13 +25,25 @@ std::string FieldName(const uint8_t* fieldDesc) {
 
 TCursorFields::~TCursorFields() { FreeFieldDescs(); }
 
-void TCursorFields::AttachFields(TDataFile& data, TIndexFile& index) {
+void TCursorFields::AttachFields(TDataFile& data, TIndexFile& index, const std::vector<TFieldDefinition>* decoded) {
   const int count = data.FieldCount();
   TEngineBuffer copies = TEngineBuffer::Uncleared(size_t(count) * FieldDescSize);
   for (int position = 1; position <= count; ++position)
     data.GetFieldDesc(position, copies.Get() + size_t(position - 1) * FieldDescSize);
   FreeFieldDescs();
-  fieldDefinitions = FieldDefinitionsFromDescs(copies.Get(), count);
+  if (decoded) {
+    ORV_ASSERT(decoded->size() == size_t(count));
+    fieldDefinitions.reserve(size_t(count));
+    for (const TFieldDefinition& field : *decoded) {
+      TFieldDefinition& stored = fieldDefinitions.emplace_back(field);
+      stored.Origin.clear();
+      stored.Expression.reset();
+      ORV_ASSERT(stored.SameStored(
+          FieldDefinitionFromDesc(copies.Get() + size_t(fieldDefinitions.size() - 1) * FieldDescSize)));
+    }
+  } else {
+    fieldDefinitions = FieldDefinitionsFromDescs(copies.Get(), count);
+  }
   fieldDescs = std::move(copies);
   fieldCount = count;
   fieldMap = false;

@@ -92,6 +92,34 @@ TEST_F(FieldDefinitionTest, ATableGivesBackTheFieldsItWasCreatedWith) {
   EXPECT_TRUE(cursor.FieldDefinition(4).IsBlob());
 }
 
+// A table made in memory and opened by the same call lists its fields
+// without reading its descriptors back: the list is still what they hold,
+// whether the definition was checked whole or completed as an equal one
+// checked before, and nothing a field map adds comes with it.
+TEST_F(FieldDefinitionTest, ATableMadeInMemoryListsWhatItsDescriptorsHold) {
+  TTableDefinition given = Definition(CustomerFields());
+  given.Fields[1].Origin = "OTHER.NAME";
+  given.Fields[2].Expression = ShareExpression(DoubledIdExpression().get());
+  const std::vector<TFieldDefinition> expected = Completed(given);
+  for (const char* name : {"MADE1", "MADE2"}) {
+    SCOPED_TRACE(name);
+    TTableDefinition definition = given;
+    TDataCursor& cursor = NewCursor(name);
+    cursor.SetOpenOptions({.TableName = name, .Exclusive = true, .InMemory = true, .TemporaryTable = true});
+    cursor.CreateTableAndOpen(definition, false);
+    ExpectSameFields(cursor, expected);
+    for (int i = 1; i <= int(expected.size()); ++i) {
+      const TFieldDefinition& listed = cursor.FieldDefinition(i);
+      uint8_t stored[FieldDescSize];
+      cursor.GetTableFieldDesc(i, stored);
+      EXPECT_TRUE(listed.SameStored(FieldDefinitionFromDesc(stored))) << "field " << i;
+      EXPECT_TRUE(listed.Origin.empty()) << "field " << i;
+      EXPECT_FALSE(listed.Expression) << "field " << i;
+    }
+    cursor.Close(TTemporaryContents::Discard);
+  }
+}
+
 // Each way a restructure goes (descriptors in place, records copied) keeps
 // the new definitions whole and the values of the fields that stay.
 TEST_F(FieldDefinitionTest, ARestructuredTableGivesBackItsNewFieldsAndKeepsItsValues) {
