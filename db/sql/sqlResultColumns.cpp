@@ -42,6 +42,11 @@ std::unique_ptr<TResultField> ColumnOfField(TSourceTable& table, int fieldNo) {
   reference->Name = column->SourceName;
   reference->CorrelationName = table.Reference.CorrelationName;
   reference->Text = column->SourceName;
+  // Bound as the column check would bind it by name: the field is this
+  // table's own, and a table's field names are unique.
+  reference->SourceTable = &table;
+  reference->FieldNo = uint16_t(fieldNo);
+  TypeNodeFromField(table.Field(fieldNo), *reference);
   column->Tree = std::move(reference);
   return column;
 }
@@ -150,7 +155,8 @@ void ResolveResultColumns(const TDataQuery& query, TQueryPlan& plan) {
     }
     // Only HAVING reads it, for its aggregates.
     if (column->Aggregate != agNone && query.Parsed.Grouping.Having) column->Parsed.reset(CloneTokenTree(tree));
-    TypeCheckExpression(check, false, nullptr, tree);
+    // A column of "*" came bound; a check would find the same field by name.
+    if (tree->Kind != nkColumn || !tree->SourceTable) TypeCheckExpression(check, false, nullptr, tree);
     if (column->Aggregate != agNone && column->Aggregate != agCount && !IsNumberType(tree->DataType) &&
         !IsDateTimeType(tree->DataType))
       RaiseSqlError(std::string(AggregateName(column->Aggregate)) + " aggregate function " +

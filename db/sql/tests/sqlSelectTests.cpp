@@ -141,6 +141,24 @@ TEST_F(SqlSelectTest, ComputedColumnsOfALiveResult) {
   EXPECT_EQ(Rows(cursor), (TRows{"10|Ann!", "20|Bob!"}));
 }
 
+// site and emp share the name "dept": each column "*" gives is its own
+// table's field, with that field's type, whatever the order of the tables.
+TEST_F(SqlSelectTest, EveryStarColumnIsItsOwnTablesField) {
+  const std::string join = " FROM site s, emp e WHERE s.dept = e.dept AND e.id < 3 ORDER BY e.id";
+  EXPECT_EQ(Query("SELECT *" + join), (TRows{"10|Oslo|1|Ann|10|2024-01-15", "20|Rome|2|Bob|20|2024-02-20"}));
+  EXPECT_EQ(Query("SELECT e.*, s.*" + join), (TRows{"1|Ann|10|2024-01-15|10|Oslo", "2|Bob|20|2024-02-20|20|Rome"}));
+  TQueryStatement& statement = Prepare("SELECT s.*, e.*" + join);
+  const auto& columns = statement.MainQuery().Plan.ResultFields;
+  const std::pair<const char*, uint8_t> expected[] = {{"dept", dtInteger}, {"city", dtString},  {"id", dtInteger},
+                                                      {"name", dtString},  {"dept_1", dtInteger}, {"hired", dtDate}};
+  ASSERT_EQ(columns.size(), std::size(expected));
+  for (size_t i = 0; i < columns.size(); ++i) {
+    EXPECT_EQ(columns[i]->Name, expected[i].first) << i;
+    EXPECT_EQ(columns[i]->DataType, expected[i].second) << i;
+    EXPECT_EQ(columns[i]->Source, i < 2 ? 0 : 1) << i;
+  }
+}
+
 TEST_F(SqlSelectTest, ColumnNamesAreMadeUnique) {
   TQueryStatement& statement = Prepare("SELECT name, name, id + 1, id + 2, COUNT(*) FROM emp GROUP BY name");
   const auto& columns = statement.MainQuery().Plan.ResultFields;
