@@ -122,8 +122,14 @@ void TPooledBlock::Release() {
   std::lock_guard<std::mutex> held(pool.lock);
   uint8_t* const block = std::exchange(bytes, nullptr);
   size = 0;
+  const auto found = pool.slabs.find(reinterpret_cast<uintptr_t>(block) & ~uintptr_t(PoolSlabBytes - 1));
+  if (found == pool.slabs.end()) {
+    // Taken from the heap when the system had no room for a slab.
+    delete[] block;
+    return;
+  }
   Poison(block, PooledBlockBytes);  // a block kept is as out of bounds as a freed one would be
-  TSlab& slab = pool.SlabOf(block);
+  TSlab& slab = found->second;
   --slab.Out;
   if (pool.idle.size() < MostKeptBlocks) {
     pool.idle.push_back(block);
