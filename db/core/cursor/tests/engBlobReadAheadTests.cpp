@@ -208,7 +208,9 @@ TEST_F(BlobFieldTest, AScatteredWalkKeepsItsValuesAndADenseWalkWidensItsWindow) 
     }
     const uint32_t reads = BlobFile().PhysicalReads();
     walkOnce("again");
-    if (walk.Scattered) EXPECT_EQ(BlobFile().PhysicalReads(), reads);
+    if (walk.Scattered) {
+      EXPECT_EQ(BlobFile().PhysicalReads(), reads);
+    }
 
     // Rewritten in place by another process: a value of the walk, and the
     // one after it.

@@ -226,11 +226,12 @@ TEST_F(CursorDefinitionTest, ADefinitionCheckedAgainIsCompletedAndRefusedByItsOw
     for (size_t i = 0; i < a.Completed.Fields.size(); ++i)
       EXPECT_TRUE(a.Completed.Fields[i].SameStored(b.Completed.Fields[i])) << name << " field " << i + 1;
     ASSERT_EQ(a.Completed.IndexDescs.Count(), b.Completed.IndexDescs.Count()) << name;
-    if (a.Completed.IndexDescs.Count() > 0)
+    if (a.Completed.IndexDescs.Count() > 0) {
       EXPECT_EQ(std::memcmp(a.Completed.IndexDescs.Data(), b.Completed.IndexDescs.Data(),
                             size_t(a.Completed.IndexDescs.Count()) * IndexDescSize),
                 0)
           << name;
+    }
   };
 
   const TOutcome first = check(given());
