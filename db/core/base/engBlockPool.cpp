@@ -22,6 +22,11 @@ constexpr size_t MostKeptBlocks = size_t(PoolKeptBytes / int64_t(PooledBlockByte
 static_assert(PoolSlabBytes % PooledBlockBytes == 0);
 constexpr size_t BlocksPerSlab = PoolSlabBytes / PooledBlockBytes;
 
+// The start of the slab that holds block (slabs are aligned to their size).
+uintptr_t SlabBase(const uint8_t* block) {
+  return reinterpret_cast<uintptr_t>(block) & ~uintptr_t(PoolSlabBytes - 1);
+}
+
 // What the pool knows of one slab's blocks: those out with their owners
 // and those kept idle, with their pages; the rest hold none (never touched,
 // or given back to the system).
@@ -40,7 +45,7 @@ struct TBlockPool {
   std::map<uintptr_t, TSlab> slabs;
 
   TSlab& SlabOf(const uint8_t* block) {
-    const auto found = slabs.find(reinterpret_cast<uintptr_t>(block) & ~uintptr_t(PoolSlabBytes - 1));
+    const auto found = slabs.find(SlabBase(block));
     ORV_ASSERT(found != slabs.end());
     return found->second;
   }
@@ -122,7 +127,7 @@ void TPooledBlock::Release() {
   std::lock_guard<std::mutex> held(pool.lock);
   uint8_t* const block = std::exchange(bytes, nullptr);
   size = 0;
-  const auto found = pool.slabs.find(reinterpret_cast<uintptr_t>(block) & ~uintptr_t(PoolSlabBytes - 1));
+  const auto found = pool.slabs.find(SlabBase(block));
   if (found == pool.slabs.end()) {
     // Taken from the heap when the system had no room for a slab.
     delete[] block;
@@ -139,9 +144,9 @@ void TPooledBlock::Release() {
   // Past the bound the block's pages go back to the system, and with its
   // slab's last block the slab.
   if (slab.Out == 0 && slab.Kept == 0) {
-    const uintptr_t base = reinterpret_cast<uintptr_t>(block) & ~uintptr_t(PoolSlabBytes - 1);
+    const uintptr_t base = SlabBase(block);
     std::erase_if(pool.empty, [base](const uint8_t* other) {
-      return (reinterpret_cast<uintptr_t>(other) & ~uintptr_t(PoolSlabBytes - 1)) == base;
+      return SlabBase(other) == base;
     });
     pool.slabs.erase(base);
     munmap(reinterpret_cast<void*>(base), PoolSlabBytes);
