@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <list>
 #include <map>
 #include <memory>
 #include <string>
@@ -278,20 +279,31 @@ private:
   // The windows a walk along chains filled, kept by their first block's
   // offset (none overlaps another) while the cache's bytes allow: a report
   // run again walks the same chains, and read them from the file every
-  // time. Walk is the walk that last used the window, LastUse when; a fill
-  // makes room by dropping the least recently used windows of other walks
-  // (a walk longer than the room would otherwise drop, window by window,
-  // the ones its next run needs first), or is not kept.
+  // time. Walk is the walk that last used the window, Use its place in
+  // keptByUse; a fill makes room by dropping the least recently used
+  // windows of other walks (a walk longer than the room would otherwise
+  // drop, window by window, the ones its next run needs first), or is not
+  // kept. A reader of each value just appended follows on from the last
+  // one, so a program recording jobs keeps a one-block window a job, as
+  // many as the room holds: no write or fill visits them all.
   struct TKeptWindow {
     std::unique_ptr<uint8_t[]> Images;
     int32_t Blocks = 0;
     uint32_t Walk = 0;
-    uint64_t LastUse = 0;
+    std::list<uint32_t>::iterator Use;
   };
   std::map<uint32_t, TKeptWindow> keptWindows;
+  // The kept windows' offsets, least recently used first. A window used
+  // goes to the back with the walk's number, so the windows of the walk
+  // going on are the list's tail.
+  std::list<uint32_t> keptByUse;
+  // The memory the kept windows take, their entries' with their images':
+  // a one-block window of small blocks takes more for its entries (two
+  // nodes and three allocations, about this much) than for its bytes.
+  static constexpr int64_t KeptWindowEntryBytes = 128;
+  int64_t KeptWindowCost(int32_t blocks) const { return int64_t(blocks) * blockSize + KeptWindowEntryBytes; }
   int64_t keptWindowBytes = 0;
   uint32_t chainWalk = 0;
-  uint64_t windowUses = 0;
   // Where the last window walked ends, and the read-ahead of the next fill:
   // it doubles while fills follow on from each other (a scan), from at
   // least LookupReadAheadBytes up to scanReadAheadCount, and starts again
@@ -391,6 +403,9 @@ private:
   // other walks; empty when there is none.
   std::unique_ptr<uint8_t[]> KeptWindowRoom(int32_t count);
   void DropKeptWindow(std::map<uint32_t, TKeptWindow>::iterator window);
+  // The first kept window that may share bytes with a span from offset:
+  // the last one starting at or before it, else the first after it.
+  std::map<uint32_t, TKeptWindow>::iterator FirstKeptWindowNear(uint32_t offset);
   // The window's blocks from `from` (count of them, as far as the window
   // goes) into the cache as unchanged blocks.
   void KeepLookUpBlocks(uint32_t from, int32_t count);

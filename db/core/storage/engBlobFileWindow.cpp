@@ -49,7 +49,7 @@ bool TBlobFile::WalkKeptWindow(uint32_t offset) {
   if (BlocksIn(offset - window->first) >= uint32_t(kept.Blocks)) return false;
   if (!FollowsWalk(offset)) ++chainWalk;
   kept.Walk = chainWalk;
-  kept.LastUse = ++windowUses;
+  keptByUse.splice(keptByUse.end(), keptByUse, kept.Use);
   chainWindowImages = kept.Images.get();
   chainWindowStart = window->first;
   chainWindowBlocks = kept.Blocks;
@@ -60,19 +60,19 @@ bool TBlobFile::WalkKeptWindow(uint32_t offset) {
 }
 
 std::unique_ptr<uint8_t[]> TBlobFile::KeptWindowRoom(int32_t count) {
-  const int64_t bytes = int64_t(count) * blockSize;
+  const int64_t bytes = KeptWindowCost(count);
   const int64_t limit = int64_t(NormalCacheCapacity()) * blockSize;
   if (bytes > limit) return nullptr;
   while (keptWindowBytes + bytes > limit) {
-    auto oldest = keptWindows.end();
-    for (auto window = keptWindows.begin(); window != keptWindows.end(); ++window)
-      if (window->second.Walk != chainWalk &&
-          (oldest == keptWindows.end() || window->second.LastUse < oldest->second.LastUse))
-        oldest = window;
-    if (oldest == keptWindows.end()) return nullptr;
+    // The walk's own windows are the most recently used: when the least
+    // recently used is one of them, so is every other.
+    if (keptByUse.empty()) return nullptr;
+    const auto oldest = keptWindows.find(keptByUse.front());
+    ORV_ASSERT(oldest != keptWindows.end());
+    if (oldest->second.Walk == chainWalk) return nullptr;
     DropKeptWindow(oldest);
   }
-  return std::make_unique_for_overwrite<uint8_t[]>(size_t(bytes));
+  return std::make_unique_for_overwrite<uint8_t[]>(size_t(count) * blockSize);
 }
 
 void TBlobFile::DropKeptWindow(std::map<uint32_t, TKeptWindow>::iterator window) {
@@ -81,8 +81,14 @@ void TBlobFile::DropKeptWindow(std::map<uint32_t, TKeptWindow>::iterator window)
     chainWindowStart = 0;
     chainWindowBlocks = 0;
   }
-  keptWindowBytes -= int64_t(window->second.Blocks) * blockSize;
+  keptWindowBytes -= KeptWindowCost(window->second.Blocks);
+  keptByUse.erase(window->second.Use);
   keptWindows.erase(window);
+}
+
+std::map<uint32_t, TBlobFile::TKeptWindow>::iterator TBlobFile::FirstKeptWindowNear(uint32_t offset) {
+  auto window = keptWindows.upper_bound(offset);
+  return window == keptWindows.begin() ? window : std::prev(window);
 }
 
 // The window holds what the cache would have held had it read the blocks
@@ -172,12 +178,12 @@ void TBlobFile::FillChainWindow(uint32_t offset, int32_t blocksAhead) {
   }
   if (kept) {
     ORV_ASSERT(!keptWindows.contains(offset));
-    keptWindowBytes += int64_t(read) * blockSize;
+    keptWindowBytes += KeptWindowCost(read);
     TKeptWindow& window = keptWindows[offset];
     window.Images = std::move(kept);
     window.Blocks = read;
     window.Walk = chainWalk;
-    window.LastUse = ++windowUses;
+    window.Use = keptByUse.insert(keptByUse.end(), offset);
   }
   chainWindowImages = images;
   chainWindowStart = offset;
@@ -232,6 +238,7 @@ void TBlobFile::ForgetChainWindow() {
   chainWindowStart = 0;
   chainWindowBlocks = 0;
   keptWindows.clear();
+  keptByUse.clear();
   keptWindowBytes = 0;
 }
 
@@ -259,13 +266,16 @@ void TBlobFile::WriteThroughChainWindow(uint32_t offset, int32_t count, const ui
       std::memcpy(window + (from - start), images + (from - offset), size_t(to - from));
   };
   // The window walked is a kept one, or the fill's room.
-  for (auto& [start, kept] : keptWindows) writeOver(kept.Images.get(), start, kept.Blocks);
+  const int64_t end = int64_t(offset) + int64_t(count) * blockSize;
+  for (auto window = FirstKeptWindowNear(offset); window != keptWindows.end() && window->first < end; ++window)
+    writeOver(window->second.Images.get(), window->first, window->second.Blocks);
   if (chainWindowImages == chainWindow.get()) writeOver(chainWindow.get(), chainWindowStart, chainWindowBlocks);
 }
 
 void TBlobFile::ForgetChainWindow(uint32_t offset, int32_t count) {
   int64_t from = 0, to = 0;
-  for (auto window = keptWindows.begin(); window != keptWindows.end();) {
+  const int64_t end = int64_t(offset) + int64_t(count) * blockSize;
+  for (auto window = FirstKeptWindowNear(offset); window != keptWindows.end() && window->first < end;) {
     const auto next = std::next(window);
     if (SharedSpan(offset, count, window->first, window->second.Blocks, blockSize, from, to))
       DropKeptWindow(window);

@@ -17,6 +17,8 @@ protected:
     EXPECT_TRUE(file->ViewBlock(by, first, 1, block));
     std::vector<uint8_t> value(block.TotalSize);
     const int32_t dataSize = file->BlockDataSize();
+    // As a field's load tells it: how much of the window the walk wants.
+    file->NoteChainRead(first, int32_t((value.size() + size_t(dataSize) - 1) / size_t(dataSize)));
     for (size_t done = 0;;) {
       const int32_t wanted = int32_t(std::min(value.size() - done, size_t(dataSize)));
       const int32_t used = block.UsedOf(wanted, dataSize);
@@ -319,6 +321,26 @@ TEST_F(BlobWindowTest, WalksOverTheSameChainsAgainSeeWhatTheCacheSees) {
   const TCase cases[] = {
       {"again", [](auto&) {}},
       {"ours rewritten", [&](auto& expected) { rewriteFirstBlock(*file, expected[120], firsts[120], 90); }},
+      {"ours rewritten, one run over many windows",
+       [&](auto& expected) {
+         // A byte of every block of the values [5, 100), written back at
+         // once: the run goes through every window it overlaps.
+         for (size_t i = 5; i < 100; ++i)
+           for (size_t from = 0; from < expected[i].size(); from += size_t(data)) {
+             TBlock* block = nullptr;
+             ASSERT_TRUE(file->GetBlock(nullptr, firsts[i] + uint32_t(from / size_t(data)) * 64, block, 1, false));
+             expected[i][from] = uint8_t(200 + i % 50);
+             const int32_t count = int32_t(std::min(expected[i].size() - from, size_t(data)));
+             block->WriteData(0, count, expected[i].data() + from);
+             file->ReleaseBlock(block);
+           }
+         file->FlushBlocks();
+         file->WriteHeader(true);
+         // Other blocks take the cache's room: the walks read the rewritten
+         // values from the windows.
+         for (uint32_t offset = firsts[250]; offset < firsts[250] + 520 * 64; offset += 64)
+           file->ReleaseBlock(Get(offset));
+       }},
       {"theirs, reported by the check",
        [&](auto& expected) {
          rewriteFirstBlock(*other, expected[30], firsts[30], 91);
