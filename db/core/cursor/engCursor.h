@@ -514,10 +514,13 @@ private:
   void BuildNullStretch(const TExpToken& column, TKeyStretch& stretch);
   void BuildConditionStretches(const TExpToken& node, std::vector<TKeyStretch>& stretches, bool& negated);
   bool TryFindEdge(const uint8_t* bound, int length, bool strict, uint32_t& logical);
+  bool TrySeekEdge(TLeafWalker& walker, const uint8_t* bound, int length, bool strict);
   bool TryStretchPositions(const TKeyStretch& stretch, uint32_t& first, uint32_t& end);
   bool TryFillFromStretch(const TKeyStretch& stretch, TRecordsBitmap& bits);
   bool TryFillOutsideStretch(const TKeyStretch& stretch, TRecordsBitmap& bits);
   bool TryFillPositions(uint32_t first, uint32_t end, const uint8_t* nullKey, TRecordsBitmap& bits);
+  // The records of keys keys from the one the walker stands on.
+  bool TryFillWalked(TLeafWalker& walker, uint32_t keys, const uint8_t* nullKey, TRecordsBitmap& bits);
   bool NullSatisfies(const TExpToken& node);
 
   // Change detection.

@@ -85,6 +85,14 @@ bool IntersectValueStretches(const TDataCursor& cursor, const TKeyStretch& a, co
 // The first key, in index order, that lies past the bound (strict) or not
 // below it; one past the last key when none does.
 bool TDataCursor::TryFindEdge(const uint8_t* bound, int length, bool strict, uint32_t& logical) {
+  TLeafWalker walker(*this, indexNo, indexState.Comparer);
+  if (!TrySeekEdge(walker, bound, length, strict)) return false;
+  logical = walker.IndexEmpty() ? 1 : walker.Logical();
+  return true;
+}
+
+// The walker stands on that first key (past the last one when none is).
+bool TDataCursor::TrySeekEdge(TLeafWalker& walker, const uint8_t* bound, int length, bool strict) {
   auto past = [&](const uint8_t* key) {
     const int order = CompareKeys(key, bound, length);
     return strict ? order > 0 : order >= 0;
@@ -97,13 +105,9 @@ bool TDataCursor::TryFindEdge(const uint8_t* bound, int length, bool strict, uin
   std::memcpy(probe, bound, indexState.KeyLength);
   if (indexState.Descending != strict) FillKeyHigh(probe, length);
   else FillKeyLow(probe, length);
-  TLeafWalker walker(*this, indexNo, indexState.Comparer);
   bool hit = false;
   if (!walker.ToKey(probe, indexState.KeyLength, TLeafSearchEnd::FirstNotBelow, hit)) return false;
-  if (walker.IndexEmpty()) {
-    logical = 1;
-    return true;
-  }
+  if (walker.IndexEmpty()) return true;
   // The probe lands next to the edge; the edge itself is found by the keys.
   while (walker.OnEntry() && !past(walker.Key()))
     if (!walker.Next()) return false;
@@ -114,7 +118,6 @@ bool TDataCursor::TryFindEdge(const uint8_t* bound, int length, bool strict, uin
       break;
     }
   }
-  logical = walker.Logical();
   return true;
 }
 
@@ -136,7 +139,11 @@ bool TDataCursor::TryFillPositions(uint32_t first, uint32_t end, const uint8_t* 
   if (first >= end) return true;
   TLeafWalker walker(*this, indexNo, indexState.Comparer);
   if (!walker.ToLogical(first)) return false;
-  for (uint32_t position = first; position < end && walker.OnEntry(); ++position) {
+  return TryFillWalked(walker, end - first, nullByte, bits);
+}
+
+bool TDataCursor::TryFillWalked(TLeafWalker& walker, uint32_t keys, const uint8_t* nullByte, TRecordsBitmap& bits) {
+  for (uint32_t walked = 0; walked < keys && walker.OnEntry(); ++walked) {
     if (!nullByte || walker.Key()[0] != *nullByte) {
       const uint32_t record = walker.Record();
       if (record < 1 || record > uint32_t(bits.RecordCount())) Raise(EngErrPageCorrupt);
@@ -147,10 +154,53 @@ bool TDataCursor::TryFillPositions(uint32_t first, uint32_t end, const uint8_t* 
   return true;
 }
 
+// The walk starts where the search for the stretch's first key left it. A
+// stretch that ends within that key's leaf (the leaf's last key lies past
+// its end) is measured there by its keys: neither its end nor its start is
+// searched again from the root. A longer one searches its end and walks on
+// to it.
 bool TDataCursor::TryFillFromStretch(const TKeyStretch& stretch, TRecordsBitmap& bits) {
-  uint32_t first = 0, end = 0;
-  if (!TryStretchPositions(stretch, first, end)) return false;
-  return TryFillPositions(first, end, stretch.SkipNulls ? &stretch.NullByte : nullptr, bits);
+  const uint8_t* const nullByte = stretch.SkipNulls ? &stretch.NullByte : nullptr;
+  if (!stretch.HasFrom) {
+    uint32_t first = 0, end = 0;
+    if (!TryStretchPositions(stretch, first, end)) return false;
+    return TryFillPositions(first, end, nullByte, bits);
+  }
+  TLeafWalker walker(*this, indexNo, indexState.Comparer);
+  if (!TrySeekEdge(walker, stretch.From, stretch.Length, !stretch.FromInclusive)) return false;
+  if (!walker.OnEntry()) return true;
+  uint32_t keys = 0;
+  if (stretch.HasTo) {
+    auto pastEnd = [&](const uint8_t* key) {
+      const int order = CompareKeys(key, stretch.To, stretch.Length);
+      return stretch.ToInclusive ? order > 0 : order >= 0;
+    };
+    const int after = walker.EntriesAfterInLeaf();
+    auto keyAt = [&](int distance) { return distance == 0 ? walker.Key() : walker.KeyAfter(distance); };
+    if (pastEnd(keyAt(after))) {
+      int inLeaf = 0;
+      while (!pastEnd(keyAt(inLeaf))) ++inLeaf;
+      for (int distance = 0; distance < inLeaf; ++distance) {
+        if (nullByte && keyAt(distance)[0] == *nullByte) continue;
+        uint32_t record = 0;
+        walker.RecordBeside(distance, record);
+        if (record < 1 || record > uint32_t(bits.RecordCount())) Raise(EngErrPageCorrupt);
+        bits.SetBit(int32_t(record));
+      }
+      // The count relied on the leaf's key order: checked as steps over
+      // those keys would check it.
+      if (inLeaf > 1) walker.AdvanceInLeaf(inLeaf - 1);
+      return true;
+    }
+    uint32_t end = 0;
+    if (!TryFindEdge(stretch.To, stretch.Length, stretch.ToInclusive, end)) return false;
+    keys = end > walker.Logical() ? end - walker.Logical() : 0;
+  } else {
+    TLeafWalker last(*this, indexNo, indexState.Comparer);
+    if (!last.ToLast()) return false;
+    keys = last.IndexEmpty() ? 0 : last.Logical() + 1 - walker.Logical();
+  }
+  return TryFillWalked(walker, keys, nullByte, bits);
 }
 
 // Every key but the stretch's, nulls included.
