@@ -744,10 +744,11 @@ namespace {
 bool TestRestInRowLoop(TDataQuery& query, TTableCursor& cursor, TFilter*& filter, int64_t mostRows) {
   std::vector<const TExpToken*> parts;
   CollectConjuncts(*filter->Condition, parts);
-  TExpTreePtr served, rest;
+  TExpTreePtr served;
+  bool rest = false;
   for (const TExpToken* part : parts) {
-    TExpTreePtr& side = part->OptimizeLevel == olNone ? rest : served;
-    side = AndTogether(std::move(side), TExpTreePtr(CloneTokenTree(part)));
+    if (part->OptimizeLevel == olNone) rest = true;
+    else served = AndTogether(std::move(served), TExpTreePtr(CloneTokenTree(part)));
   }
   if (!served || !rest) return false;
   TFilter* narrowed = cursor.Filters().AddFilter(std::move(served));
@@ -759,9 +760,9 @@ bool TestRestInRowLoop(TDataQuery& query, TTableCursor& cursor, TFilter*& filter
     filter = narrowed;
     return true;
   }
-  cursor.Filters().DropFilter(filter);
-  filter = cursor.Filters().AddFilter(std::move(rest));
-  query.Run.Joins.RowTest = filter->NewRecordTest();
+  // The whole filter stays off; the loop tests the conditions no index
+  // serves on its tree.
+  query.Run.Joins.RowTest = filter->NewRecordTest(TTestedConjuncts::Unserved);
   return true;
 }
 
@@ -794,10 +795,10 @@ bool TakeStretchForWalk(TDataQuery& query, TTableCursor& cursor, TFilter*& filte
   std::vector<const TExpToken*> parts;
   CollectConjuncts(*filter->Condition, parts);
   const TExpToken* stretch = nullptr;
-  TExpTreePtr rest;
+  bool rest = false;
   for (const TExpToken* part : parts) {
     if (part->OptimizeLevel == olNone) {
-      rest = AndTogether(std::move(rest), TExpTreePtr(CloneTokenTree(part)));
+      rest = true;
       continue;
     }
     if (stretch || !IsOrderStretch(query, cursor, *part)) return false;
@@ -805,11 +806,12 @@ bool TakeStretchForWalk(TDataQuery& query, TTableCursor& cursor, TFilter*& filte
   }
   if (!stretch) return false;
   query.Run.Joins.StretchFilter = cursor.Filters().AddFilter(TExpTreePtr(CloneTokenTree(stretch)));
-  cursor.Filters().DropFilter(filter);
-  filter = nullptr;
+  // The whole filter stays off while the loop tests the others on its tree.
   if (rest) {
-    filter = cursor.Filters().AddFilter(std::move(rest));
-    query.Run.Joins.RowTest = filter->NewRecordTest();
+    query.Run.Joins.RowTest = filter->NewRecordTest(TTestedConjuncts::Unserved);
+  } else {
+    cursor.Filters().DropFilter(filter);
+    filter = nullptr;
   }
   return true;
 }

@@ -319,11 +319,13 @@ private:
 
 }  // namespace
 
-std::unique_ptr<TFilterRecordTest> TFilter::NewRecordTest() {
+std::unique_ptr<TFilterRecordTest> TFilter::NewRecordTest(TTestedConjuncts tested) {
   std::vector<const TExpToken*> parts;
   if (!IsCallback && Condition) CollectConjuncts(*Condition, parts);
+  if (tested == TTestedConjuncts::Unserved)
+    std::erase_if(parts, [](const TExpToken* part) { return part->OptimizeLevel != olNone; });
   if (parts.size() > 1) return std::make_unique<TConjunctsTest>(Owner, *this, parts);
-  auto test = std::make_unique<TRecordTest>(Owner, *this, Condition);
+  auto test = std::make_unique<TRecordTest>(Owner, *this, parts.empty() ? Condition : parts.front());
   test->RememberResults();
   return test;
 }

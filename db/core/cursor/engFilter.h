@@ -49,6 +49,9 @@ public:
   virtual bool Passes(const uint8_t* record, uint32_t recordNumber) = 0;
 };
 
+// The conjuncts of a filter's condition a record test tests.
+enum class TTestedConjuncts : uint8_t { All, Unserved };
+
 class TFilter : public TEngineObject {
 public:
   // A condition filter over tree (freed with the filter when ownsTree), or
@@ -81,6 +84,8 @@ public:
   void Evaluate(TRecordsBitmap& bitmap);
   // The test of one record, read by the caller.
   bool Accepts(const uint8_t* record, uint32_t recordNumber);
-  // A test of the records a caller reads, one after the other.
-  std::unique_ptr<TFilterRecordTest> NewRecordTest();
+  // A test of the records a caller reads, one after the other: of the
+  // whole condition, or of its conjuncts no index serves, for a caller
+  // whose records the served ones already picked.
+  std::unique_ptr<TFilterRecordTest> NewRecordTest(TTestedConjuncts tested = TTestedConjuncts::All);
 };
