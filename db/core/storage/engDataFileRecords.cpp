@@ -105,9 +105,10 @@ bool TDataFile::ReadRecordRun(TReadContext* reader, uint32_t first, int32_t coun
   count = int32_t(std::clamp<int64_t>(std::min<int64_t>(count, int64_t(PhysicalRecordCount()) - first + 1), 1,
                                       readAheadCount));
   const int32_t size = RecordSize();
-  // Sized to its records: a cursor's look-ups read a few, and the buffer is
-  // cleared whole when made.
-  GrowFileBuffer(run.images, int64_t(count) * size, size);
+  // Sized to its records: a cursor's look-ups read a few. Uncleared: a
+  // record's image is handed out only once the copy or the read below has
+  // written it.
+  GrowFileBuffer(run.images, int64_t(count) * size, size, TGrownBytes::Uncleared);
   // A short run is a reader's look-ups (the keys of a condition picked its
   // records out from far apart), not a pass: its records are kept as a
   // look-up's are, so that the same statement run again finds them in
