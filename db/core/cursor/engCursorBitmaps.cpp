@@ -100,19 +100,19 @@ bool TCursorFilterSet::TryBuild(TFilter* only) {
 }
 
 // The deleted records are the keys of status 1 on "Sys Deleted"; every
-// other record slot is in use.
+// other record slot is in use. Their keys sort after those of status 0,
+// so they are the index's last ones: walked back from its end, which the
+// descent reaches without comparing keys.
 bool TCursorFilterSet::TryBuildInUse() {
   TKeyComparer deletedOrder;
   deletedOrder.IndexNo = DeletedIndexNo;
-  uint8_t firstDeleted[MaxIndexKeyLength] = {1};
   TLeafWalker walker(cursor, DeletedIndexNo, deletedOrder);
-  bool hit = false;
-  if (!walker.ToKey(firstDeleted, 5, TLeafSearchEnd::FirstNotBelow, hit)) return false;
+  if (!walker.ToLast()) return false;
   for (; walker.OnEntry() && walker.Key()[0] == 1; ) {
     const uint32_t record = walker.Record();
     if (record < 1 || record > uint32_t(inUse->RecordCount())) cursor.Raise(EngErrPageCorrupt);
     inUse->SetBit(int32_t(record));
-    if (!walker.Next()) return false;
+    if (!walker.Prior()) return false;
   }
   inUse->Invert();
   return true;
