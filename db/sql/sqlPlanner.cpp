@@ -187,8 +187,7 @@ TExpToken* PrepareTableCondition(const TDataQuery& query, TSourceTable& table, T
   const TExpEvalContext context{nullptr, language, table.Cursor->Fields().SortId(), &settings};
   TExpToken* root = copy.release();
   AddNoCaseLeaves(table, context, root);
-  copy.reset(root);
-  return CopyConditionForTable(context, *copy, true, false);
+  return ConvertConditionForTable(context, TExpTreePtr(root), true, false);
 }
 
 // Whether the choice of the driving table weighs the tables' rows: only

@@ -725,7 +725,7 @@ bool TDataQuery::ApplyResultFilter(TExpToken& condition) {
   if (Plan.Outer) ConvertTextValue(*copy->Second, EvaluationLanguage(*Plan.Outer), language);
   const TFormatSettings& settings = GetLocaleFormatSettings(language, Run.Answer->Fields().SortId());
   const TExpEvalContext context{nullptr, language, Run.Answer->Fields().SortId(), &settings};
-  TExpTreePtr prepared(CopyConditionForTable(context, *copy, true, false));
+  TExpTreePtr prepared(ConvertConditionForTable(context, std::move(copy), true, false));
   if (!Run.ResultFilter) {
     Run.ResultFilter = Run.Answer->Filters().AddFilter(std::move(prepared));
     Run.Answer->Filters().ActivateFilter(Run.ResultFilter);

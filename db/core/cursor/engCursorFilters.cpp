@@ -103,7 +103,7 @@ TExpToken* TCursorFilterSet::PrepareFilterText(const std::string& text, const TC
   PutColumnFirst(parsed.get());
   if (cursor.LanguageId() != 0) ConvertTextConstants(parsed.get(), cursor.LanguageId(), cursor.tableName);
   const TExpEvalContext context{nullptr, cursor.LanguageId(), cursor.SortId(), &settings};
-  return CopyConditionForTable(context, *parsed, options.NoPartialCompare, options.CaseInsensitive);
+  return ConvertConditionForTable(context, std::move(parsed), options.NoPartialCompare, options.CaseInsensitive);
 }
 
 void TCursorFilterSet::RequireFilterRoom() const {

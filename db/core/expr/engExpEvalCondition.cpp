@@ -4,6 +4,7 @@
 
 #include "engExpCodes.h"
 #include "engExpEvalInternal.h"
+#include "rtlAssert.h"
 #include "rtlExceptions.h"
 
 namespace {
@@ -19,38 +20,40 @@ bool IsConstantOperand(const TExpToken& node) {
 
 bool IsNullConstant(const TExpToken* node) { return node && node->Kind == nkConstant && node->IsNull; }
 
-void Link(TExpToken* parent, TExpToken*& link, TExpTreePtr child) {
-  child->Parent = parent;
-  link = child.release();
+// The operand in link gives way to replacement, which takes its place in
+// the operand list.
+void Replace(TExpToken* parent, TExpToken*& link, TExpTreePtr replacement) {
+  TExpToken* old = link;
+  replacement->Parent = parent;
+  replacement->Next = old->Next;
+  old->Next = nullptr;
+  link = replacement.release();
+  FreeTokenTree(old);
 }
 
-// The node alone, without its links.
-TExpTreePtr ShallowCopy(const TExpToken& node) {
-  TExpTreePtr copy(NewToken());
-  copy->Assign(node);
-  copy->Parent = copy->First = copy->Second = copy->Third = copy->Next = nullptr;
-  return copy;
-}
-
-class TConditionCopier {
+// Converts a condition where it stands: its nodes are kept, changed where
+// an option makes a comparison a string comparison, and constants compared
+// with an expression are replaced by their converted values.
+class TConditionConverter {
 public:
-  TConditionCopier(const TExpEvalContext& context, bool exactMatch, bool caseInsensitive)
+  TConditionConverter(const TExpEvalContext& context, bool exactMatch, bool caseInsensitive)
       : context(context), exactMatch(exactMatch), caseInsensitive(caseInsensitive) {}
 
-  TExpTreePtr Copy(const TExpToken& node) const {
+  void Convert(TExpToken& node) const {
     switch (node.Kind) {
       case nkUnary:
-        return CopyWithOperands(node);
+        ConvertOperands(node);
+        return;
       case nkBinary:
-        if (node.Code == opAnd || node.Code == opOr) return CopyWithOperands(node);
-        if (IsComparison(node.Code)) return CopyComparison(node);
-        break;
+        if (node.Code == opAnd || node.Code == opOr) ConvertOperands(node);
+        else if (IsComparison(node.Code)) ConvertComparison(node);
+        return;
       case nkPredicate:
-        return CopyPredicate(node);
+        ConvertPredicate(node);
+        return;
       default:
-        break;
+        return;
     }
-    return TExpTreePtr(CloneTokenTree(&node));
   }
 
 private:
@@ -58,11 +61,9 @@ private:
   const bool exactMatch;
   const bool caseInsensitive;
 
-  TExpTreePtr CopyWithOperands(const TExpToken& node) const {
-    TExpTreePtr copy = ShallowCopy(node);
-    if (node.First) Link(copy.get(), copy->First, Copy(*node.First));
-    if (node.Second) Link(copy.get(), copy->Second, Copy(*node.Second));
-    return copy;
+  void ConvertOperands(TExpToken& node) const {
+    if (node.First) Convert(*node.First);
+    if (node.Second) Convert(*node.Second);
   }
 
   // The constant compared with the tested expression, in its type. A value
@@ -83,39 +84,38 @@ private:
 
   // "=" or "<>" that compares texts with options: the compare length (0:
   // whole texts) and the case flag.
-  static void MakeStringCompare(TExpToken& copy, uint8_t op, uint16_t compareLength, bool noCase) {
-    copy.Kind = nkStringCompare;
-    copy.Code = op;
-    copy.CompareLength = compareLength;
-    copy.CaseInsensitive = noCase;
+  static void MakeStringCompare(TExpToken& node, uint8_t op, uint16_t compareLength, bool noCase) {
+    node.Kind = nkStringCompare;
+    node.Code = op;
+    node.CompareLength = compareLength;
+    node.CaseInsensitive = noCase;
   }
 
-  TExpTreePtr CopyComparison(const TExpToken& node) const {
-    TExpTreePtr copy = ShallowCopy(node);
-    Link(copy.get(), copy->First, Copy(*node.First));
-    const TExpToken& right = *node.Second;
+  // The constant is converted against the tested expression as written,
+  // before that is converted in turn.
+  void ConvertComparison(TExpToken& node) const {
+    TExpToken& right = *node.Second;
     if (!IsConstantOperand(right)) {
-      Link(copy.get(), copy->Second, Copy(right));
-      return copy;
+      ConvertOperands(node);
+      return;
     }
     if ((node.Code == opEqual || node.Code == opNotEqual) && right.Kind == nkConstant && right.DataType == dtString) {
       std::string text = right.AsText();
       const bool star = !text.empty() && text.back() == '*';
       if (caseInsensitive || star) {
-        TExpTreePtr constant(CloneTokenTree(&right));
         uint16_t compareLength = 0;
         if (star && !exactMatch) {
           text.pop_back();
-          constant->SetText(text);
+          right.SetText(text);
           compareLength = static_cast<uint16_t>(text.size());
         }
-        MakeStringCompare(*copy, node.Code, compareLength, caseInsensitive);
-        Link(copy.get(), copy->Second, std::move(constant));
-        return copy;
+        MakeStringCompare(node, node.Code, compareLength, caseInsensitive);
+        Convert(*node.First);
+        return;
       }
     }
-    Link(copy.get(), copy->Second, ConvertedConstant(*node.First, right));
-    return copy;
+    Replace(&node, node.Second, ConvertedConstant(*node.First, right));
+    Convert(*node.First);
   }
 
   // A pattern with no "_" and one "%", at its end, after some text.
@@ -125,29 +125,24 @@ private:
     return text.size() > 1 && text.find('%') == text.size() - 1 && text.find('_') == std::string_view::npos;
   }
 
-  TExpTreePtr CopyPredicate(const TExpToken& node) const {
-    if (node.Code == opInSelect || node.Code == opNotInSelect) return TExpTreePtr(CloneTokenTree(&node));
-    TExpTreePtr copy = ShallowCopy(node);
-    Link(copy.get(), copy->First, Copy(*node.First));
+  void ConvertPredicate(TExpToken& node) const {
+    if (node.Code == opInSelect || node.Code == opNotInSelect) return;
     if (node.Code == opLike || node.Code == opNotLike) {
-      TExpTreePtr pattern(CloneTokenTree(node.Second));
-      if (IsPrefixPattern(*pattern)) {
-        const std::string_view text = pattern->AsText();
+      TExpToken& pattern = *node.Second;
+      if (IsPrefixPattern(pattern)) {
+        const std::string_view text = pattern.AsText();
         const std::string prefix(text.substr(0, text.size() - 1));
-        pattern->SetText(prefix);
-        MakeStringCompare(*copy, node.Code == opLike ? opEqual : opNotEqual, static_cast<uint16_t>(prefix.size()),
+        pattern.SetText(prefix);
+        MakeStringCompare(node, node.Code == opLike ? opEqual : opNotEqual, static_cast<uint16_t>(prefix.size()),
                           false);
       }
-      Link(copy.get(), copy->Second, std::move(pattern));
-      return copy;
+      Convert(*node.First);
+      return;
     }
     // IN lists and BETWEEN bounds.
-    TExpToken** tail = &copy->Second;
-    for (const TExpToken* element = node.Second; element; element = element->Next) {
-      Link(copy.get(), *tail, ConvertedConstant(*node.First, *element));
-      tail = &(*tail)->Next;
-    }
-    return copy;
+    for (TExpToken** element = &node.Second; *element; element = &(*element)->Next)
+      Replace(&node, *element, ConvertedConstant(*node.First, **element));
+    Convert(*node.First);
   }
 };
 
@@ -189,9 +184,12 @@ bool PruneSides(TExpToken* node, TExpToken* a, TExpToken* b) {
 
 }  // namespace
 
-TExpToken* CopyConditionForTable(const TExpEvalContext& context, const TExpToken& condition, bool exactMatch,
-                                 bool caseInsensitive) {
-  return TConditionCopier(context, exactMatch, caseInsensitive).Copy(condition).release();
+TExpToken* ConvertConditionForTable(const TExpEvalContext& context, TExpTreePtr condition, bool exactMatch,
+                                    bool caseInsensitive) {
+  ORV_ASSERT(!condition->Next);
+  condition->Parent = nullptr;
+  TConditionConverter(context, exactMatch, caseInsensitive).Convert(*condition);
+  return condition.release();
 }
 
 bool PruneCondition(TExpToken* node) {

@@ -11,7 +11,7 @@ protected:
 
   TExpToken* Copy(const std::string& text, bool exactMatch = false, bool caseInsensitive = false) {
     ParseAndCheck(text);
-    copy.reset(CopyConditionForTable(evalContext, *tree, exactMatch, caseInsensitive));
+    copy.reset(ConvertConditionForTable(evalContext, TExpTreePtr(CloneTokenTree(tree.get())), exactMatch, caseInsensitive));
     return copy.get();
   }
   bool CopyHolds() { return TExpTreePtr(EvaluateExpression(evalContext, *copy))->AsBoolean(); }
