@@ -10,7 +10,6 @@
 #include "engErrorCodes.h"
 #include "engErrors.h"
 #include "engExpTypeCheck.h"
-#include "engExpShortText.h"
 #include "engExpTypes.h"
 #include "engPaths.h"
 #include "engScopeGuard.h"
@@ -148,6 +147,8 @@ void ResolveResultColumns(const TDataQuery& query, TQueryPlan& plan) {
       continue;
     }
     TExpToken* tree = column->Tree.get();
+    // A column of "*" comes bound, its source and names set from its field.
+    const bool madeBound = tree->Kind == nkColumn && tree->SourceTable && column->Source >= 0;
     if (tree->Kind == nkColumn && !tree->SourceTable) {
       uint16_t sourceField = 0;
       TSourceTable* table = query.FindSourceTable(tree->CorrelationName, tree->Name, sourceField);
@@ -162,7 +163,11 @@ void ResolveResultColumns(const TDataQuery& query, TQueryPlan& plan) {
       RaiseSqlError(std::string(AggregateName(column->Aggregate)) + " aggregate function " +
                     "must contain a numeric, date, time, or timestamp expression in source column expression");
     // An expression that is a column after all is a plain column.
-    if (tree->Kind == nkColumn && tree->SourceTable) {
+    if (madeBound) {
+      ORV_ASSERT(!column->Computed && column->Source == int(BoundSourceTable(*tree)->Place) &&
+                 column->SourceFieldNo == tree->FieldNo && column->SourceName == tree->Name &&
+                 column->SourceQualifier == tree->CorrelationName && column->Name == tree->Name);
+    } else if (tree->Kind == nkColumn && tree->SourceTable) {
       column->Computed = false;
       column->Source = int(BoundSourceTable(*tree)->Place);
       column->SourceFieldNo = tree->FieldNo;
@@ -188,32 +193,41 @@ void ResolveResultColumns(const TDataQuery& query, TQueryPlan& plan) {
 }
 
 void NameResultColumns(TQueryPlan& plan) {
-  std::vector<std::string> taken;
+  // The names given so far, each held by its column from then on.
+  std::vector<std::string_view> taken;
   taken.reserve(plan.ResultFields.size());
+  auto exists = [&taken](std::string_view candidate) {
+    return std::any_of(taken.begin(), taken.end(), [&](std::string_view other) { return SameText(other, candidate); });
+  };
+  std::string base;
   for (auto& column : plan.ResultFields) {
-    std::string base;
     if (!column->GeneratedName) {
       base = column->Name;
     } else if (column->CountStar) {
-      base = std::string("Count Of ") + "*";
+      base = "Count Of *";
     } else if (!column->Computed) {
-      base = AggregateWord(column->Aggregate) + column->SourceName;
+      base = AggregateWord(column->Aggregate);
+      base += column->SourceName;
     } else if (column->Aggregate != agNone) {
-      base = std::string(AggregateWord(column->Aggregate)) + "Expr";
+      base = AggregateWord(column->Aggregate);
+      base += "Expr";
     } else {
       base = "Expression";
     }
-    base = ShortText(base.substr(0, MaxResultNameLength));
-    std::string name = base;
-    auto exists = [&taken](const std::string& candidate) {
-      return std::any_of(taken.begin(), taken.end(), [&](const std::string& other) { return SameText(other, candidate); });
-    };
-    for (int counter = 1; exists(name); ++counter) {
-      const std::string suffix = "_" + std::to_string(counter);
-      name = base.substr(0, std::min(base.size(), size_t(MaxResultNameLength) - suffix.size())) + suffix;
+    // Within a short text's limit: cut at the name's length alone.
+    static_assert(MaxResultNameLength <= ShortStringLimit);
+    if (base.size() > size_t(MaxResultNameLength)) base.resize(size_t(MaxResultNameLength));
+    if (exists(base)) {
+      std::string name;
+      for (int counter = 1; name.empty() || exists(name); ++counter) {
+        const std::string suffix = "_" + std::to_string(counter);
+        name = base.substr(0, std::min(base.size(), size_t(MaxResultNameLength) - suffix.size())) + suffix;
+      }
+      column->Name = std::move(name);
+    } else if (column->Name != base) {
+      column->Name = base;
     }
-    column->Name = name;
-    taken.push_back(name);
+    taken.push_back(column->Name);
   }
 }
 

@@ -167,9 +167,13 @@ TEST_F(SqlSelectTest, ColumnNamesAreMadeUnique) {
   EXPECT_EQ(columns[2]->Name, "Expression");
   EXPECT_EQ(columns[3]->Name, "Expression_1");
   EXPECT_EQ(columns[4]->Name, "Count Of *");
-  TQueryStatement& longName = Prepare("SELECT id AS abcdefghijklmnopqrstuvwxyz0123456789, name abcdefghijklmnopqrstuvwxyz0123 FROM emp");
+  TQueryStatement& longName = Prepare(
+      "SELECT id AS abcdefghijklmnopqrstuvwxyz0123456789, name abcdefghijklmnopqrstuvwxyz0123, "
+      "dept AS zyxwvutsrqponmlkjihgfedcba98765 FROM emp");
   EXPECT_EQ(longName.MainQuery().Plan.ResultFields[0]->Name, "abcdefghijklmnopqrstuvwxyz0123");
   EXPECT_EQ(longName.MainQuery().Plan.ResultFields[1]->Name, "abcdefghijklmnopqrstuvwxyz01_1");
+  // One character past the limit.
+  EXPECT_EQ(longName.MainQuery().Plan.ResultFields[2]->Name, "zyxwvutsrqponmlkjihgfedcba9876");
 }
 
 TEST_F(SqlSelectTest, ValidationMessages) {
