@@ -211,6 +211,10 @@ OsFileHeadMap OsFile::MapHead(OsFileHead& head) const {
   return head.Map(state->fd);
 }
 
+bool OsFile::MapWindow(OsReadWindow& window, int64_t offset, size_t length) const {
+  return state && window.Map(state->fd, offset, length);
+}
+
 bool OsFile::StoreInPlace(OsWritableMapping& mapping, int64_t offset, const void* window) {
   return state && !readOnly && mapping.Store(state->fd, offset, window);
 }

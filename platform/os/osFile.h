@@ -34,6 +34,7 @@
 
 #include "osErrors.h"
 #include "osFileHead.h"
+#include "osReadWindow.h"
 #include "osWritableMapping.h"
 
 struct OsFileState;
@@ -96,6 +97,9 @@ public:
   [[nodiscard]] OsError Size(int64_t& size) const;
   // Maps the file's first page into head (osFileHead.h).
   OsFileHeadMap MapHead(OsFileHead& head) const;
+  // Maps length bytes from offset into window (osReadWindow.h); false on a
+  // file system that is not local or when the mapping fails.
+  [[nodiscard]] bool MapWindow(OsReadWindow& window, int64_t offset, size_t length) const;
   // Stores OsWritableMapping::StoreWidth bytes of window at offset through
   // mapping; false, with nothing changed, where that cannot be done: write
   // them.

@@ -1,0 +1,66 @@
+#pragma once
+// A read-only shared mapping of a stretch of an open file: its bytes read
+// where the system's page cache holds them, without a read call and its
+// copy. On a local file system one page cache serves the mapping and every
+// process's reads and writes, so what it shows is what a read would return
+// at that moment. Network and unknown file systems are never mapped: their
+// caches need not agree between machines, nor with their byte-range locks.
+//
+// A page of the mapping that the file no longer reaches (the file was cut
+// below it) ends the process with a bus error when touched. The caller maps
+// only bytes it measured the file to hold, and touches them only while
+// nobody can cut the file; before anyone may change or cut it, Keep turns
+// the pages still in use into this process's own copy, at the same
+// addresses.
+
+#include <cstddef>
+#include <cstdint>
+
+class OsReadWindow {
+public:
+  OsReadWindow() = default;
+  ~OsReadWindow();
+  OsReadWindow(const OsReadWindow&) = delete;
+  OsReadWindow& operator=(const OsReadWindow&) = delete;
+
+  // Maps length bytes from offset of the file open on fd, after unmapping
+  // what was mapped; false, with nothing mapped, when the file system is
+  // not local or the mapping failed. The file must hold those bytes, and fd
+  // stay open while they are mapped.
+  [[nodiscard]] bool Map(int fd, int64_t offset, size_t length);
+  void Unmap();
+  bool IsMapped() const { return base != nullptr; }
+  // The stretch of the file mapped.
+  int64_t Offset() const { return offset; }
+  size_t Length() const { return length; }
+  // Whether the window shows count bytes from the file's offset at.
+  bool Covers(int64_t at, size_t count) const {
+    return base && at >= offset && size_t(at - offset) <= length && count <= length - size_t(at - offset);
+  }
+  // The file's byte at at, which the window covers.
+  const uint8_t* At(int64_t at) const { return base + (at - offset); }
+
+  // The memory pages showing count bytes from at (covered) become this
+  // process's copy of what they show now, at the same addresses: later
+  // changes of the file no longer show there, and a cut cannot fault them.
+  // The rest of the window still shows the file. A page that faults while
+  // it is copied (the file cut below it already) is kept as zeros; without
+  // memory for the copy the pages go on showing the file. One stretch is
+  // kept at a time: a window keeping one is shown again first.
+  void Keep(int64_t at, size_t count);
+  bool Keeps() const { return keptBytes > 0; }
+  // The kept pages show the file again (it must still hold them); false,
+  // with nothing mapped, when that fails.
+  [[nodiscard]] bool ShowAgain();
+
+private:
+  uint8_t* mapped = nullptr;  // from the page holding offset
+  size_t mappedLength = 0;
+  const uint8_t* base = nullptr;  // the file's byte at offset
+  int64_t offset = 0;
+  size_t length = 0;
+  int fd = -1;
+  // The kept pages: bytes from keptFrom, both from mapped.
+  size_t keptFrom = 0;
+  size_t keptBytes = 0;
+};
