@@ -215,6 +215,8 @@ void TDataCursor::Close(TTemporaryContents contents) {
   filtering.Reset();
   range.Close();
   currentRecord.Release();
+  // Its window is listed with the table's data file, which may go now.
+  scanRun.ReleaseWindow();
   SetEmptyPosition();
   DetachFields();
   charMap[0] = 0;

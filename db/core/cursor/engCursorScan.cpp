@@ -13,6 +13,7 @@
 #include "engCursorWalk.h"
 #include "engDataFile.h"
 #include "engErrorCodes.h"
+#include "engTable.h"
 
 int32_t TDataCursor::GetNextRecords(TRecordBatch& batch) {
   RequireOpen();
@@ -21,6 +22,7 @@ int32_t TDataCursor::GetNextRecords(TRecordBatch& batch) {
   batch.size = size;
   batch.count = 0;
   batch.read = nullptr;
+  batch.fromFile = false;
   auto single = [&]() -> int32_t {
     batch.images.resize(size);
     batch.numbers.resize(1);
@@ -60,12 +62,13 @@ int32_t TDataCursor::GetNextRecords(TRecordBatch& batch) {
     const int32_t limit = int32_t(std::min<int64_t>(data.ReadAheadRecords(),
                                                     int64_t(data.PhysicalRecordCount()) - record + 1));
     const int32_t length = visible.SetRunLength(record, limit, TDataFile::MaxReadGap);
-    if (!data.ReadRecordRun(this, uint32_t(record), length, scanRun, &visible)) {
+    if (!data.ReadRecordRun(this, uint32_t(record), length, scanRun, {.Wanted = &visible, .InPlace = true})) {
       // Another user's change: the cursor finds its place again and the
       // step starts over from there.
       AfterChangeSeen();
       continue;
     }
+    ORV_ASSERT(!scanRun.InPlace() || table->FilesHeldStill());
     const size_t stored = data.RecordSize();
     const int32_t taken = scanRun.Count();
     // Records as stored are what the cursor shows: the batch shows them
@@ -91,6 +94,7 @@ int32_t TDataCursor::GetNextRecords(TRecordBatch& batch) {
     if (inPlace) {
       batch.read = scanRun.Record(uint32_t(record));
       batch.readFirst = uint32_t(record);
+      batch.fromFile = scanRun.InPlace();
     }
     SetNaturalPosition(uint32_t(last), lastCounter);
     // The current record is the last one handed out, as a step leaves it.

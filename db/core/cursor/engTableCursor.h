@@ -310,7 +310,9 @@ class TRecordBatch {
 public:
   int32_t Count() const { return count; }
   const uint8_t* Record(int32_t i) const {
-    return read ? read + size_t(numbers[size_t(i)] - readFirst) * size : images.data() + size_t(i) * size;
+    if (!read) return images.data() + size_t(i) * size;
+    if (fromFile && i + RecordsAhead < count) AskAhead(read + size_t(numbers[size_t(i + RecordsAhead)] - readFirst) * size);
+    return read + size_t(numbers[size_t(i)] - readFirst) * size;
   }
   uint32_t RecordNumber(int32_t i) const { return numbers[size_t(i)]; }
   size_t RecordSize() const { return size; }
@@ -322,6 +324,19 @@ private:
   // (record readFirst first), not copied; nil: in images.
   const uint8_t* read = nullptr;
   uint32_t readFirst = 0;
+  // Where read lies in the file's pages, not in a buffer a read just
+  // filled, a reader taking the records in turn with its own work on each
+  // in between waited for memory at each one (half of a DISTINCT's scan):
+  // each record asks for the one so many places on. A hint: nothing is
+  // read from it.
+  static constexpr int32_t RecordsAhead = 6;
+  bool fromFile = false;
+  void AskAhead(const uint8_t* record) const {
+    constexpr uintptr_t CacheLine = 64;
+    const uintptr_t start = reinterpret_cast<uintptr_t>(record);
+    for (uintptr_t at = start & ~(CacheLine - 1); at < start + size; at += CacheLine)
+      __builtin_prefetch(reinterpret_cast<const void*>(at));
+  }
   std::vector<uint32_t> numbers;
   size_t size = 0;
   int32_t count = 0;

@@ -186,3 +186,5 @@ bool TAbstractFile::UnlockRun(int32_t offset, int32_t length) {
 bool TAbstractFile::PeekHead(void*, int32_t) { return false; }
 
 bool TAbstractFile::StoreInPlace(int32_t, const void*) { return false; }
+
+bool TAbstractFile::MapWindow(OsReadWindow&, int32_t, int32_t) { return false; }

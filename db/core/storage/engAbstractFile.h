@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "engHeap.h"
+#include "osReadWindow.h"
 #include "rtlStreams.h"  // the seek origins
 
 // A range held locked through this file, inclusive bounds.
@@ -94,6 +95,9 @@ public:
   // the file without a write call, where the file allows it; false means
   // write them.
   virtual bool StoreInPlace(int32_t offset, const void* window);
+  // Maps length bytes from offset into window, where the file allows it
+  // (a disk file on a local file system); false means read them.
+  virtual bool MapWindow(OsReadWindow& window, int32_t offset, int32_t length);
 
 protected:
   std::recursive_mutex section;

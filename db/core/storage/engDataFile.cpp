@@ -73,6 +73,9 @@ void TDataFile::WriteFileGathered(int64_t offset, std::span<const std::span<cons
 
 void TDataFile::CutAt(int64_t offset) {
   SpillRuns();
+  // The windows' pages past the cut would fault: they map again.
+  windows.Forget(offset);
+  stampedThrough = 0;
   CutFileAt(*this, table->TableName(), offset);
 }
 
@@ -94,6 +97,8 @@ void TDataFile::Open() {
 }
 
 void TDataFile::Close() {
+  // The file opened next under this name (a restructure's) may be another.
+  windows.Forget(0);
   if (IsOpen()) WriteHeld();
   DropCache();
   FreeDescriptors();

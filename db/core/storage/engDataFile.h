@@ -45,6 +45,10 @@ public:
   virtual bool IsExclusive() const = 0;
   // Where work files of the table's session go.
   virtual std::string PrivateDirectory() const = 0;
+  // No other process can change or cut the files until the table calls
+  // TDataFile::KeepWindows: it holds its read lock, or the table
+  // exclusively.
+  virtual bool FilesHeldStill() const = 0;
 
 protected:
   ~TDataFileTable() = default;
@@ -104,6 +108,19 @@ private:
   uint32_t perBlock = 1;
   uint16_t recordSize = 0;
   uint32_t count = 0;
+};
+
+// How ReadRecordRun reads a run. Wanted, when given, names the records the
+// caller wants (the others' images are unspecified). InPlace: a pass may
+// see its records where the file's pages hold them (engRecordWindow.h)
+// rather than copied, where that shows what a read would: a disk file on a
+// local file system, not enciphered, not temporary, none of the run's
+// records in the cache (this process's changes not written win over the
+// file), every wanted record in use carrying its own number, and the table
+// keeping other processes from changing the file (TDataFileTable).
+struct TRecordRunOptions {
+  const TRecordsBitmap* Wanted = nullptr;
+  bool InPlace = false;
 };
 
 class TDataFile : public TFileHandler {
@@ -186,14 +203,17 @@ public:
   // entering the cache, which keeps what other readers use (a run of a few
   // records is taken for look-ups and enters it). The run stops
   // at the last record and holds at most one read-ahead block. False when
-  // reading met other users' changes (the caller starts over). With wanted,
+  // reading met other users' changes (the caller starts over). With Wanted,
   // only the run's records it sets are the caller's (the others' images are
   // unspecified): the file is read only across those the cache does not
   // hold, not at all when it holds them all, and a short run enters only
   // those into the cache. Short runs in ascending order are one pass: one
   // larger than the cache keeps what fits rather than pushing out its own.
   bool ReadRecordRun(TReadContext* reader, uint32_t first, int32_t count, TRecordRun& run,
-                     const TRecordsBitmap* wanted = nullptr);
+                     const TRecordRunOptions& options = {});
+  // Before the table lets other processes change or cut the file (its read
+  // lock let go): every run shown in place keeps what it shows.
+  void KeepWindows() { windows.KeepShown(); }
   // The held image of a record no cache entry stands for (a cached one
   // may carry changes not stored there yet), null when it is not held
   // whole. Any later call into the file may move or drop it (a flush, a
@@ -275,6 +295,8 @@ public:
   uint32_t ReadAheadReads() const { return readAheadReads; }
   uint32_t PhysicalReads() const { return physicalReads; }
   uint32_t PhysicalWrites() const { return physicalWrites; }
+  // Runs shown where the file's pages hold them.
+  uint32_t RunsInPlace() const { return runsInPlace; }
 
 private:
   friend class TDataSorter;
@@ -326,6 +348,12 @@ private:
   uint32_t readAheadReads = 0;
   uint32_t physicalReads = 0;
   uint32_t physicalWrites = 0;
+  uint32_t runsInPlace = 0;
+  // Records 1 .. stampedThrough were seen carrying their own numbers since
+  // the cache was last dropped (ShowRunInPlace).
+  uint32_t stampedThrough = 0;
+  // The windows runs show records through.
+  TRecordWindows windows;
 
   [[noreturn]] void RaiseData(uint16_t code) const;
   uint8_t* Desc(int position) const {
@@ -372,6 +400,9 @@ private:
   void PlaceRecord(uint32_t recordNumber, const uint8_t* image, bool walked);
   // A record a run of look-ups read, already decoded; one the cache holds stays.
   void KeepLookUp(uint32_t recordNumber, const uint8_t* decoded);
+  // Shows count records from first where the file's pages hold them, when
+  // that shows what reading them would (TRecordRunOptions::InPlace).
+  bool ShowRunInPlace(uint32_t first, int32_t count, TRecordRun& run, const TRecordsBitmap* wanted);
   TRecord* TakeCacheEntry();
   bool InReadAhead(uint32_t recordNumber) const;
   void WriteRun(int32_t first, int32_t last);

@@ -99,8 +99,12 @@ void TDataFile::ReadUpcoming(TReadContext* reader, uint32_t recordNumber, bool f
 }
 
 bool TDataFile::ReadRecordRun(TReadContext* reader, uint32_t first, int32_t count, TRecordRun& run,
-                              const TRecordsBitmap* wanted) {
+                              const TRecordRunOptions& options) {
+  const TRecordsBitmap* const wanted = options.Wanted;
   run.count = 0;
+  // What the run showed before is no longer in use.
+  run.shown = nullptr;
+  run.window.Hide();
   if (first == 0 || first > PhysicalRecordCount()) RaiseData(EngErrRecordsCorrupt);
   count = int32_t(std::clamp<int64_t>(std::min<int64_t>(count, int64_t(PhysicalRecordCount()) - first + 1), 1,
                                       readAheadCount));
@@ -135,6 +139,7 @@ bool TDataFile::ReadRecordRun(TReadContext* reader, uint32_t first, int32_t coun
   while (low < high && (!isWanted(first + uint32_t(low)) || cache.Find(first + uint32_t(low)))) ++low;
   int32_t read = 0;
   if (reader && (high > low || lookUps || wanted) && table->CheckChangesBeforeRead(reader)) return false;
+  if (options.InPlace && !lookUps && high > low && ShowRunInPlace(first, count, run, wanted)) return true;
   uint8_t* const images = run.images.Get();
   if (high > low) {
     const bool allowShort =
@@ -172,6 +177,40 @@ bool TDataFile::ReadRecordRun(TReadContext* reader, uint32_t first, int32_t coun
   if (read > 0 && lookUps && !table->HoldsTransactionLock())
     for (int32_t i = low; i < low + read; ++i)
       if (isWanted(first + uint32_t(i))) KeepLookUp(first + uint32_t(i), images + size_t(i) * size);
+  return true;
+}
+
+bool TDataFile::ShowRunInPlace(uint32_t first, int32_t count, TRecordRun& run, const TRecordsBitmap* wanted) {
+  if (Temporary || IsEncrypted() || HeldRecordCount() != 0 || HasSortRuns() || !table->FilesHeldStill())
+    return false;
+  for (int32_t i = 0; i < count; ++i)
+    if (cache.Find(first + uint32_t(i))) return false;
+  ORV_ASSERT(first >= 1 && count >= 1 && first + uint32_t(count) - 1 <= PhysicalRecordCount());
+  const int32_t size = RecordSize();
+  const uint8_t* shown =
+      run.window.Show(windows, *this, RecordOffset(first), count * size, RecordOffset(PhysicalRecordCount() + 1));
+  if (!shown) return false;
+  // A read writes each record's own number into it (DecodeRecordImage); a
+  // file whose records do not all carry theirs is read. This process writes
+  // every record in use with its number, and others' changes drop the
+  // cache, which forgets the records seen to carry theirs: those are not
+  // looked at again (each look waits for memory).
+  const uint32_t last = first + uint32_t(count) - 1;
+  if (last > stampedThrough) {
+    for (uint32_t number = std::max(first, stampedThrough + 1); number <= last; ++number) {
+      const uint8_t* image = shown + size_t(number - first) * size;
+      if (image[RecordDeletedOffset] == 0 && GetLE32(image + RecordLinkOffset) != number) {
+        run.window.Hide();
+        return false;
+      }
+    }
+    if (first <= stampedThrough + 1) stampedThrough = last;
+  }
+  run.shown = shown;
+  run.first = first;
+  run.count = count;
+  run.size = uint16_t(size);
+  ++runsInPlace;
   return true;
 }
 
@@ -613,6 +652,7 @@ void TDataFile::LetGo(TRecord* record) {
 }
 
 void TDataFile::DropCache() {
+  stampedThrough = 0;
   cache.TakeAll([this](TRecord* record) { LetGo(record); });
 }
 

@@ -13,6 +13,7 @@
 #include "engBuffer.h"
 #include "engDataLayout.h"
 #include "engHeap.h"
+#include "engRecordWindow.h"
 
 class TDataFile;
 
@@ -108,7 +109,8 @@ void DecodeRecordImage(TDataFile& file, uint8_t* bytes, uint32_t size, uint32_t 
 
 // Records read side by side for a pass that visits each once (a filter's
 // scan), outside the data file's cache: their images in the layout a
-// cached record has, valid until the next read into the run.
+// cached record has, valid until the next read into the run. A pass's run
+// may show them where the file's pages hold them (engRecordWindow.h).
 class TRecordRun {
 public:
   uint32_t First() const { return first; }
@@ -117,13 +119,23 @@ public:
   // number lies in the run.
   const uint8_t* Record(uint32_t number) const {
     ORV_ASSERT(Holds(number));
-    return images.Get() + size_t(number - first) * size;
+    return (shown ? shown : images.Get()) + size_t(number - first) * size;
   }
   bool IsDeleted(uint32_t number) const { return Record(number)[RecordDeletedOffset] != 0; }
+  // The records are shown where the file's pages hold them.
+  bool InPlace() const { return shown != nullptr; }
+  // Gives up the window of the file's pages; the run holds nothing.
+  void ReleaseWindow() {
+    shown = nullptr;
+    count = 0;
+    window.Release();
+  }
 
 private:
   friend class TDataFile;
   TEngineBuffer images;
+  TRecordWindow window;
+  const uint8_t* shown = nullptr;  // the first record, when shown in place
   uint32_t first = 0;
   int32_t count = 0;
   uint16_t size = 0;

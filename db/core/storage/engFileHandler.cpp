@@ -279,6 +279,11 @@ bool TFileHandler::StoreInPlace(int64_t offset, const void* window) {
   return file && offset >= 0 && offset <= INT32_MAX && file->StoreInPlace(int32_t(offset), window);
 }
 
+bool TFileHandler::MapWindow(OsReadWindow& window, int64_t offset, int32_t length) {
+  ORV_ASSERT(!file || (open && handle >= 1));
+  return file && offset >= 0 && offset + length <= INT32_MAX && file->MapWindow(window, int32_t(offset), length);
+}
+
 void TFileHandler::CopyFromFile(const std::string& name) {
   if (!open) return;
   Seek(0, soFromBeginning);

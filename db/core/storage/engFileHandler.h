@@ -81,6 +81,8 @@ public:
   bool PeekHead(void* buffer, int32_t count);
   // TAbstractFile::StoreInPlace through this handler's file.
   bool StoreInPlace(int64_t offset, const void* window);
+  // TAbstractFile::MapWindow through this handler's file.
+  bool MapWindow(OsReadWindow& window, int64_t offset, int32_t length);
   // Replaces the open file's content by the named file's of the same kind.
   void CopyFromFile(const std::string& name);
   bool Exists();

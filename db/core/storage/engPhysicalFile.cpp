@@ -193,6 +193,11 @@ bool TPhysicalFile::StoreInPlace(int32_t offset, const void* window) {
   return stored;
 }
 
+bool TPhysicalFile::MapWindow(OsReadWindow& window, int32_t offset, int32_t length) {
+  if (offset < 0 || length <= 0) return false;
+  return osFile.MapWindow(window, offset, size_t(length));
+}
+
 // Only while no handle is open (a new file, the last close): no peek can
 // be reading the mapping.
 void TPhysicalFile::ForgetMappings() {

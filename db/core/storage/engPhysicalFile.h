@@ -38,6 +38,7 @@ public:
   // Through a writable mapping of the file, on local file systems, unless
   // every write must reach the disk before it returns.
   bool StoreInPlace(int32_t offset, const void* window) override;
+  bool MapWindow(OsReadWindow& window, int32_t offset, int32_t length) override;
 
   // Writes the operating system's buffers of this file to disk; false when
   // that fails, and at every later flush until the file is closed and opened

@@ -191,6 +191,7 @@ public:
   bool HasPrimaryIndex() const override { return !indexFile.GetNoPrimary(); }
   void SetIndexRecordCount(uint32_t count) override { indexFile.SetRecordCount(count); }
   std::string PrivateDirectory() const override;
+  bool FilesHeldStill() const override { return readLockHeld || exclusive; }
   bool GetKeyField(uint16_t fieldNo, uint8_t& fieldType, uint8_t& storedSize) const override;
 
   // Whether every index, "Sys Deleted" included, holds exactly the data's

@@ -165,6 +165,7 @@ bool TDataTable::LockRead() { return TakeSharedLock(readLockHeld, readIndexLock,
 
 void TDataTable::UnlockRead() {
   if (!readLockHeld || TableLocksSkipped()) return;
+  dataFile.KeepWindows();
   if (!ReleaseSharedLock(readLockHeld, readIndexLock, readBlobLock)) Raise(EngErrUnlock);
 }
 

@@ -8,7 +8,9 @@
 #include <numeric>
 
 #include "engCursorWriteTestSupport.h"
+#include "engDataFile.h"
 #include "engErrorCodes.h"
+#include "engRecordBuffer.h"
 #include "engTableTestSupport.h"
 
 namespace {
@@ -193,6 +195,96 @@ TEST_F(SharingTest, StepsOverSeveralRecordsInIndexOrderSeeAnotherProcessesKeysWh
   ASSERT_EQ(other.Ask(CursorOn("shared")), 0u);
   ASSERT_EQ(other.Ask("insert 1001 1000"), 0u);
   EXPECT_EQ(walk(), IdsFrom(1, 3000));
+}
+
+// A scan under a read lock may see its records where the data file's pages
+// lie instead of copied out; each record handed out must still read as a
+// read of the file gave it then, carrying its own number, whatever happens
+// to the file while the batch is out.
+TEST_F(SharingTest, ABatchReadsAsTheFileWasWhenItWasReadWhateverComesAfter) {
+  enum class TBefore { Nothing, UnwrittenChange, RecordWithoutItsNumber, Enciphered };
+  struct TCase {
+    const char* Name;
+    TBefore Before;
+    bool OtherWritesAfter;  // another process, once the read lock is let go
+    bool InPlace;           // the first batch is shown where the file lies
+  };
+  const TCase cases[] = {
+      {"another process's change after the read lock", TBefore::Nothing, true, true},
+      {"this process's change not yet written", TBefore::UnwrittenChange, false, false},
+      {"a record not carrying its own number", TBefore::RecordWithoutItsNumber, false, false},
+      {"an enciphered table", TBefore::Enciphered, false, false},
+  };
+  constexpr int32_t Rows = 2000, Changed = 7, ChangedGroup = 777;
+  int tableNo = 0;
+  for (const TCase& test : cases) {
+    SCOPED_TRACE(test.Name);
+    const std::string name = "ROWS" + std::to_string(++tableNo);
+    if (test.Before == TBefore::Enciphered) {
+      session->AddPassword("secret");
+      TTableDefinition definition;
+      const std::vector<uint8_t> fieldDescs = Descriptors({{"ID", IntType}, {"NAME", StrType, 20}, {"GRP", IntType}});
+      definition.Fields = FieldDefinitionsFromDescs(fieldDescs.data(), 3);
+      definition.IndexDescs = TIndexDescList(IndexDescriptor({"", {1}}));
+      definition.Encrypted = true;
+      definition.Password = "secret";
+      NewCursor(name, true).CreateTable(definition, false);
+    } else {
+      CreateGroups(name);
+    }
+    {
+      TDataCursor& writer = OpenCursor(name);
+      for (int32_t id = 1; id <= Rows; ++id) Insert(writer, id, "N" + std::to_string(id), id % 100);
+      cursors.clear();
+    }
+    if (test.Before == TBefore::RecordWithoutItsNumber) {
+      // Its link bytes cleared on disk, as another program may leave them.
+      const std::string path = PathOf(name + ".DAT");
+      const auto recordSize = int64_t(OpenCursor(name).Table()->DataFile().RecordSize());
+      cursors.clear();
+      const auto offset = int64_t(std::filesystem::file_size(path)) - (Rows - Changed + 1) * recordSize;
+      std::fstream file(path, std::ios::in | std::ios::out | std::ios::binary);
+      file.seekp(offset + 1);
+      file.write("\0\0\0\0", 4);
+    }
+    // A table held exclusively writes its changes at its close.
+    const bool exclusive = test.Before == TBefore::UnwrittenChange;
+    TDataCursor& cursor = OpenCursor(name, exclusive);
+    auto groupOf = [&](int32_t id) {
+      if (id == Changed && test.Before == TBefore::UnwrittenChange) return ChangedGroup;
+      return id % 100;
+    };
+    if (test.Before == TBefore::UnwrittenChange) {
+      ASSERT_TRUE(Find(cursor, Changed));
+      std::vector<uint8_t> record = Current(cursor);
+      cursor.PutTableField(3, record.data(), &ChangedGroup);
+      cursor.ModifyRecord(record.data());
+    }
+    cursor.SetIndexNo(NaturalOrderIndex);
+    const TDataFile& data = cursor.Table()->DataFile();
+    const uint32_t inPlaceBefore = data.RunsInPlace();
+    cursor.BeginRead();
+    cursor.SetToBegin();
+    TRecordBatch batch;
+    ASSERT_EQ(cursor.GetNextRecords(batch), 0);
+    ASSERT_GT(batch.Count(), Changed);
+    EXPECT_EQ(data.RunsInPlace() > inPlaceBefore, test.InPlace);
+    cursor.EndRead();
+    if (test.OtherWritesAfter) {
+      TableHelperProcess other;
+      ASSERT_EQ(other.Ask("cursor " + folder + " " + name + " shared"), 0u);
+      ASSERT_EQ(other.Ask("setgroup " + std::to_string(Changed) + " " + std::to_string(ChangedGroup)), 0u);
+    }
+    int32_t wrong = 0;
+    for (int32_t i = 0; i < batch.Count(); ++i) {
+      const uint8_t* record = batch.Record(i);
+      const int32_t id = IntField(cursor, record, 1);
+      if (uint32_t(id) != batch.RecordNumber(i) || IntField(cursor, record, 3) != groupOf(id) ||
+          GetRecordPhysicalNo(record) != batch.RecordNumber(i))
+        ++wrong;
+    }
+    EXPECT_EQ(wrong, 0);
+  }
 }
 
 TEST_F(SharingTest, TwoProcessesAppendingAtOnceLeaveEveryRowOnceInEveryIndex) {

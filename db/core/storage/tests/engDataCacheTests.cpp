@@ -381,7 +381,7 @@ TEST_F(DataCacheTest, ARunOfWantedRecordsReadsOnlyWhatMemoryLacks) {
     const uint32_t reads = file->PhysicalReads();
     const int checks = table.ChangeChecks;
     TRecordRun run;
-    ASSERT_TRUE(file->ReadRecordRun(&reader, test.First, test.Count, run, test.Wanted.empty() ? nullptr : &wanted));
+    ASSERT_TRUE(file->ReadRecordRun(&reader, test.First, test.Count, run, {.Wanted = test.Wanted.empty() ? nullptr : &wanted}));
     EXPECT_EQ(file->PhysicalReads(), reads + test.Reads);
     EXPECT_EQ(table.ChangeChecks, checks + 1);
     EXPECT_EQ(file->CachedRecordCount(), test.CachedAfter);
@@ -402,7 +402,7 @@ TEST_F(DataCacheTest, ARunOfWantedRecordsReadsOnlyWhatMemoryLacks) {
     if (test.Wanted.empty()) continue;
     // Another user's change seen first: no record is handed out.
     table.ReportChanges = true;
-    EXPECT_FALSE(file->ReadRecordRun(&reader, test.First, test.Count, run, &wanted));
+    EXPECT_FALSE(file->ReadRecordRun(&reader, test.First, test.Count, run, {.Wanted = &wanted}));
     table.ReportChanges = false;
   }
 }

@@ -26,6 +26,7 @@ public:
   void SetIndexRecordCount(uint32_t count) override { IndexRecordCount = count; }
   std::string PrivateDirectory() const override { return Directory; }
   bool IsExclusive() const override { return Exclusive; }
+  bool FilesHeldStill() const override { return Exclusive; }
 };
 
 struct TFieldSpec {

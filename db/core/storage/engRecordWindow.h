@@ -1,0 +1,91 @@
+#pragma once
+// A pass's records shown where the system's page cache holds the data file
+// (osReadWindow.h), instead of read into a buffer: the read call's copy was
+// about half of a scan that looks at a field or two of each record.
+//
+// Shown bytes must read as a read call would have returned them when they
+// were shown, for as long as the reader uses them (until its next read).
+// So they are shown only while no other process can change or cut the
+// file: the table holds its read lock, which keeps writers out, or holds
+// the table exclusively. This process cannot write the file meanwhile
+// either: its write lock waits for its own read lock, and a table held
+// exclusively is written through the one cursor, whose next call ends the
+// reader's use. Before the read lock is let go, the data file has every
+// window keep the bytes it shows as this process's own copy, so a reader
+// still on them keeps what it was shown while others write. Only bytes the
+// file was measured to hold are mapped, and no process following the
+// locking protocol cuts them while the table is open here: cutting a data
+// file takes an exclusive open (emptying, sorting, restructuring), and a
+// first open's repair cuts only a partial record past the whole ones. A
+// cut or close of this process's own has the windows map again.
+//
+// Each window belongs to one reader (a cursor's run of records) and is
+// listed with the data file while it is mapped; the file's list lets go of
+// its windows when the file goes, and a window leaves the list when it is
+// released or ends.
+
+#include <cstdint>
+#include <vector>
+
+#include "osReadWindow.h"
+
+class TFileHandler;
+class TRecordWindow;
+
+// The windows one data file shows records through.
+class TRecordWindows {
+public:
+  TRecordWindows() = default;
+  // The windows listed are let go: they unmap at their release or end.
+  ~TRecordWindows();
+  TRecordWindows(const TRecordWindows&) = delete;
+  TRecordWindows& operator=(const TRecordWindows&) = delete;
+
+  // Every window keeps what it shows (engRecordWindow.h).
+  void KeepShown();
+  // The file is cut at from, or closed (from 0): every window mapping bytes
+  // from there keeps what it shows and maps again for its next Show,
+  // measuring the file anew.
+  void Forget(int64_t from);
+  bool Empty() const { return listed.empty(); }
+
+private:
+  friend class TRecordWindow;
+  std::vector<TRecordWindow*> listed;
+};
+
+class TRecordWindow {
+public:
+  // Bytes one mapping takes at most: a pass maps again every so many bytes,
+  // and unmaps what it passed.
+  static constexpr int64_t MostBytes = int64_t(4) << 20;
+
+  TRecordWindow() = default;
+  ~TRecordWindow() { Release(); }
+  TRecordWindow(const TRecordWindow&) = delete;
+  TRecordWindow& operator=(const TRecordWindow&) = delete;
+
+  // Shows count bytes of the file from offset, in place of what it showed
+  // before. Unless the window maps them already, it maps them and what
+  // follows, up to MostBytes and to no further than end or the file's
+  // measured size; null, with nothing mapped, when the file does not hold
+  // them or cannot be mapped. The caller keeps other processes from
+  // changing or cutting the file (engRecordWindow.h).
+  const uint8_t* Show(TRecordWindows& windows, TFileHandler& file, int64_t offset, int32_t count, int64_t end);
+  // What was shown is no longer in use.
+  void Hide() { shownCount = 0; }
+  // Unmapped and off its file's list.
+  void Release();
+
+private:
+  friend class TRecordWindows;
+  TRecordWindows* windows = nullptr;  // while listed
+  OsReadWindow window;
+  int64_t shownOffset = 0;
+  int32_t shownCount = 0;
+  // What it mapped may have gone: the next Show maps again.
+  bool stale = false;
+
+  // The shown bytes stay as they are, in this process's own memory.
+  void KeepShown();
+};
