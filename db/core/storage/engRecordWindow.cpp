@@ -14,16 +14,48 @@ void TRecordWindows::KeepShown() {
 }
 
 void TRecordWindows::Forget(int64_t from) {
+  auto reaches = [from](const OsReadWindow& window) {
+    return window.Offset() + int64_t(window.Length()) > from;
+  };
+  std::erase_if(kept, [&](const std::unique_ptr<OsReadWindow>& window) { return reaches(*window); });
   for (TRecordWindow* window : listed) {
-    if (!window->window.IsMapped() || window->window.Offset() + int64_t(window->window.Length()) <= from) continue;
+    if (!window->window || !reaches(*window->window)) continue;
     window->KeepShown();
     window->stale = true;
   }
 }
 
+std::unique_ptr<OsReadWindow> TRecordWindows::Take(int64_t offset, int32_t count) {
+  for (auto at = kept.begin(); at != kept.end(); ++at) {
+    if (!(*at)->Covers(offset, size_t(count))) continue;
+    std::unique_ptr<OsReadWindow> taken = std::move(*at);
+    kept.erase(at);
+    return taken;
+  }
+  return nullptr;
+}
+
+void TRecordWindows::Give(std::unique_ptr<OsReadWindow> window) {
+  ORV_ASSERT(window->IsMapped() && !window->Keeps());
+  // A mapping of the same stretch made meanwhile: the older one goes.
+  std::erase_if(kept, [&](const std::unique_ptr<OsReadWindow>& other) {
+    return other->Offset() == window->Offset();
+  });
+  // A pass over more of the file than the list keeps finds again what it
+  // kept first, rather than pushing out each mapping before it comes back.
+  if (kept.size() < MostKept) kept.push_back(std::move(window));
+}
+
 void TRecordWindow::KeepShown() {
-  if (shownCount > 0) window.Keep(shownOffset, size_t(shownCount));
+  if (shownCount > 0) window->Keep(shownOffset, size_t(shownCount));
   shownCount = 0;
+}
+
+void TRecordWindow::GiveBack() {
+  std::unique_ptr<OsReadWindow> mapping = std::move(window);
+  shownCount = 0;
+  if (!mapping || stale || !windows || !mapping->ShowAgain()) return;
+  windows->Give(std::move(mapping));
 }
 
 const uint8_t* TRecordWindow::Show(TRecordWindows& list, TFileHandler& file, int64_t offset, int32_t count,
@@ -31,30 +63,34 @@ const uint8_t* TRecordWindow::Show(TRecordWindows& list, TFileHandler& file, int
   ORV_ASSERT(!windows || windows == &list);
   ORV_ASSERT(count > 0 && offset >= 0);
   shownCount = 0;
+  if (!windows) {
+    windows = &list;
+    list.listed.push_back(this);
+  }
   // The stretch kept last is no longer in use: the file shows there again.
-  if (stale || !window.Covers(offset, size_t(count)) || !window.ShowAgain()) {
+  if (stale || !window || !window->Covers(offset, size_t(count)) || !window->ShowAgain()) {
+    GiveBack();
     stale = false;
-    // Mapped past the file's end, a page would fault when touched.
-    end = std::min<int64_t>(end, file.FileSize());
-    const int64_t length = std::min(end - offset, std::max<int64_t>(MostBytes, count));
-    if (length < count || !file.MapWindow(window, offset, int32_t(length))) {
-      Release();
-      return nullptr;
-    }
-    if (!windows) {
-      windows = &list;
-      list.listed.push_back(this);
+    if (count <= SlackBytes) window = list.Take(offset, count);
+    if (!window) {
+      // Mapped past the file's end, a page would fault when touched.
+      end = std::min<int64_t>(end, file.FileSize());
+      const int64_t start = offset / StretchBytes * StretchBytes;
+      const int64_t length = std::min(end - start, StretchBytes + SlackBytes);
+      auto mapping = std::make_unique<OsReadWindow>();
+      if (offset + count > end || count > SlackBytes || !file.MapWindow(*mapping, start, int32_t(length)))
+        return nullptr;
+      window = std::move(mapping);
     }
   }
-  ORV_ASSERT(window.Covers(offset, size_t(count)));
+  ORV_ASSERT(window->Covers(offset, size_t(count)));
   shownOffset = offset;
   shownCount = count;
-  return window.At(offset);
+  return window->At(offset);
 }
 
 void TRecordWindow::Release() {
-  window.Unmap();
-  shownCount = 0;
+  GiveBack();
   stale = false;
   if (!windows) return;
   std::vector<TRecordWindow*>& listed = windows->listed;

@@ -20,11 +20,16 @@
 // cut or close of this process's own has the windows map again.
 //
 // Each window belongs to one reader (a cursor's run of records) and is
-// listed with the data file while it is mapped; the file's list lets go of
-// its windows when the file goes, and a window leaves the list when it is
-// released or ends.
+// listed with the data file while it is mapped. Mappings are made a stretch
+// of the file at a time, at fixed places, and a reader that moves on or
+// ends gives its mapping back to the file's list, which keeps a few for the
+// next reader: a statement run again finds the file's pages mapped, where
+// mapping them again and their first touches were a fifth of its scan. The
+// file's list unmaps what it keeps when the file goes, and lets go of its
+// readers' windows.
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "osReadWindow.h"
@@ -32,9 +37,13 @@
 class TFileHandler;
 class TRecordWindow;
 
-// The windows one data file shows records through.
+// The windows one data file shows records through, and the mappings it
+// keeps for them.
 class TRecordWindows {
 public:
+  // Mappings kept for the next reader at most: 64 MiB of the file.
+  static constexpr size_t MostKept = 16;
+
   TRecordWindows() = default;
   // The windows listed are let go: they unmap at their release or end.
   ~TRecordWindows();
@@ -43,22 +52,31 @@ public:
 
   // Every window keeps what it shows (engRecordWindow.h).
   void KeepShown();
-  // The file is cut at from, or closed (from 0): every window mapping bytes
-  // from there keeps what it shows and maps again for its next Show,
-  // measuring the file anew.
+  // The file is cut at from, or closed (from 0): mappings kept of bytes
+  // from there go, and every window mapping them keeps what it shows and
+  // maps again for its next Show, measuring the file anew.
   void Forget(int64_t from);
-  bool Empty() const { return listed.empty(); }
+  size_t KeptCount() const { return kept.size(); }
 
 private:
   friend class TRecordWindow;
   std::vector<TRecordWindow*> listed;
+  // None shows or keeps anything.
+  std::vector<std::unique_ptr<OsReadWindow>> kept;
+
+  // A kept mapping covering count bytes from offset, taken off the list;
+  // null when none does.
+  std::unique_ptr<OsReadWindow> Take(int64_t offset, int32_t count);
+  void Give(std::unique_ptr<OsReadWindow> window);
 };
 
 class TRecordWindow {
 public:
-  // Bytes one mapping takes at most: a pass maps again every so many bytes,
-  // and unmaps what it passed.
-  static constexpr int64_t MostBytes = int64_t(4) << 20;
+  // Mappings start at multiples of StretchBytes and reach SlackBytes past
+  // the next one, so that each shows every stretch of at most SlackBytes
+  // that starts in it.
+  static constexpr int64_t StretchBytes = int64_t(4) << 20;
+  static constexpr int64_t SlackBytes = int64_t(256) << 10;
 
   TRecordWindow() = default;
   ~TRecordWindow() { Release(); }
@@ -66,21 +84,21 @@ public:
   TRecordWindow& operator=(const TRecordWindow&) = delete;
 
   // Shows count bytes of the file from offset, in place of what it showed
-  // before. Unless the window maps them already, it maps them and what
-  // follows, up to MostBytes and to no further than end or the file's
-  // measured size; null, with nothing mapped, when the file does not hold
-  // them or cannot be mapped. The caller keeps other processes from
-  // changing or cutting the file (engRecordWindow.h).
+  // before. Unless the window maps them already, or its file's list keeps
+  // a mapping of them, it maps the stretch they start in, to no further
+  // than end or the file's measured size; null, with nothing mapped, when
+  // the file does not hold them or cannot be mapped. The caller keeps other
+  // processes from changing or cutting the file (engRecordWindow.h).
   const uint8_t* Show(TRecordWindows& windows, TFileHandler& file, int64_t offset, int32_t count, int64_t end);
   // What was shown is no longer in use.
   void Hide() { shownCount = 0; }
-  // Unmapped and off its file's list.
+  // Gives its mapping back to its file's list and leaves it.
   void Release();
 
 private:
   friend class TRecordWindows;
   TRecordWindows* windows = nullptr;  // while listed
-  OsReadWindow window;
+  std::unique_ptr<OsReadWindow> window;
   int64_t shownOffset = 0;
   int32_t shownCount = 0;
   // What it mapped may have gone: the next Show maps again.
@@ -88,4 +106,7 @@ private:
 
   // The shown bytes stay as they are, in this process's own memory.
   void KeepShown();
+  // The mapping, shared with the file again, goes back to the file's list
+  // (unmapped when it is stale or no list takes it).
+  void GiveBack();
 };
