@@ -18,6 +18,9 @@
 int32_t TDataCursor::GetNextRecords(TRecordBatch& batch) {
   RequireOpen();
   TOperationBracket bracket(*this);
+  // The last batch's records are no longer in use: a step that hands out
+  // none (the end) leaves no window for the read lock's release to keep.
+  scanRun.Hide();
   const size_t size = CursorRecordSize();
   batch.size = size;
   batch.count = 0;
@@ -154,7 +157,7 @@ int32_t TDataCursor::NextIndexRecords(TRecordBatch& batch) {
   }
   if (taken == 1) return HandOutCurrent(batch, LoadCurrentRecord());
   const int32_t length = int32_t(high - low + 1);
-  if (!data.ReadRecordRun(this, low, length, scanRun)) {
+  if (!data.ReadRecordRun(this, low, length, scanRun, {.InPlace = true})) {
     // Another user's change: the cursor finds the landing's key again and
     // hands out what stands there, as a step's load does.
     AfterChangeSeen();
@@ -167,6 +170,7 @@ int32_t TDataCursor::NextIndexRecords(TRecordBatch& batch) {
   if (size == stored && !HasComputedFields()) {
     batch.read = scanRun.Record(low);
     batch.readFirst = low;
+    batch.fromFile = scanRun.InPlace();
   } else {
     batch.images.resize(size * size_t(taken));
     for (int32_t i = 0; i < taken; ++i) {

@@ -101,10 +101,8 @@ void TDataFile::ReadUpcoming(TReadContext* reader, uint32_t recordNumber, bool f
 bool TDataFile::ReadRecordRun(TReadContext* reader, uint32_t first, int32_t count, TRecordRun& run,
                               const TRecordRunOptions& options) {
   const TRecordsBitmap* const wanted = options.Wanted;
-  run.count = 0;
   // What the run showed before is no longer in use.
-  run.shown = nullptr;
-  run.window.Hide();
+  run.Hide();
   if (first == 0 || first > PhysicalRecordCount()) RaiseData(EngErrRecordsCorrupt);
   count = int32_t(std::clamp<int64_t>(std::min<int64_t>(count, int64_t(PhysicalRecordCount()) - first + 1), 1,
                                       readAheadCount));

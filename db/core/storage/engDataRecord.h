@@ -124,6 +124,12 @@ public:
   bool IsDeleted(uint32_t number) const { return Record(number)[RecordDeletedOffset] != 0; }
   // The records are shown where the file's pages hold them.
   bool InPlace() const { return shown != nullptr; }
+  // The records are no longer in use: the run holds nothing.
+  void Hide() {
+    shown = nullptr;
+    count = 0;
+    window.Hide();
+  }
   // Gives up the window of the file's pages; the run holds nothing.
   void ReleaseWindow() {
     shown = nullptr;

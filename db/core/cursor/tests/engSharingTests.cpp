@@ -208,9 +208,11 @@ TEST_F(SharingTest, ABatchReadsAsTheFileWasWhenItWasReadWhateverComesAfter) {
     TBefore Before;
     bool OtherWritesAfter;  // another process, once the read lock is let go
     bool InPlace;           // the first batch is shown where the file lies
+    uint8_t IndexNo = NaturalOrderIndex;
   };
   const TCase cases[] = {
       {"another process's change after the read lock", TBefore::Nothing, true, true},
+      {"the same in index order", TBefore::Nothing, true, true, 0},
       {"this process's change not yet written", TBefore::UnwrittenChange, false, false},
       {"a record not carrying its own number", TBefore::RecordWithoutItsNumber, false, false},
       {"an enciphered table", TBefore::Enciphered, false, false},
@@ -260,7 +262,7 @@ TEST_F(SharingTest, ABatchReadsAsTheFileWasWhenItWasReadWhateverComesAfter) {
       cursor.PutTableField(3, record.data(), &ChangedGroup);
       cursor.ModifyRecord(record.data());
     }
-    cursor.SetIndexNo(NaturalOrderIndex);
+    cursor.SetIndexNo(test.IndexNo);
     const TDataFile& data = cursor.Table()->DataFile();
     const uint32_t inPlaceBefore = data.RunsInPlace();
     cursor.BeginRead();
@@ -293,7 +295,7 @@ TEST_F(SharingTest, ABatchReadsAsTheFileWasWhenItWasReadWhateverComesAfter) {
     if (!exclusive) OpenCursor(name);
     cursor.Close(TTemporaryContents::Keep);
     TDataCursor& again = OpenCursor(name, exclusive);
-    again.SetIndexNo(NaturalOrderIndex);
+    again.SetIndexNo(test.IndexNo);
     again.BeginRead();
     again.SetToBegin();
     ASSERT_EQ(again.GetNextRecords(batch), 0);
