@@ -78,7 +78,9 @@ void TDataQuery::OpenSourceTables(bool readOnly) {
     table.FieldCount = cursor->Fields().GetFieldCount();
     table.Fields.clear();
     table.Fields.reserve(size_t(table.FieldCount));
-    for (int i = 1; i <= table.FieldCount; ++i) table.Fields.push_back(cursor->Fields().TableFieldDefinition(i));
+    // Opened just above, without a field map: the cursor lists the table's
+    // own fields, each copied once into place.
+    for (int i = 1; i <= table.FieldCount; ++i) table.Fields.push_back(cursor->Fields().FieldDefinition(i));
     table.Record.assign(cursor->Fields().CursorRecordSize(), 0);
     table.Cursor = std::move(cursor);
     table.CheckInvariants();

@@ -26,8 +26,10 @@ std::shared_ptr<const TExpToken> ShareExpression(const TExpToken* tree) {
   });
 }
 
-TFieldDefinition FieldDefinitionFromDesc(const uint8_t* desc) {
-  TFieldDefinition field;
+namespace {
+
+// Fills a field made by default from its descriptor.
+void DecodeFieldDefinition(const uint8_t* desc, TFieldDefinition& field) {
   field.Number = GetLE16(desc + FieldDescNumberOffset);
   field.Name = GetShortString(desc + FieldDescNameOffset, FieldNameLimit);
   field.Description = GetShortString(desc + FieldDescDescriptionOffset, FieldTextLimit);
@@ -44,6 +46,13 @@ TFieldDefinition FieldDefinitionFromDesc(const uint8_t* desc) {
   field.StoredScale = desc[FieldDescScaleCopyOffset];
   field.RecordOffset = GetLE16(desc + FieldDescRecordOffset);
   field.NotStored = desc[FieldDescNotStoredOffset] != 0;
+}
+
+}  // namespace
+
+TFieldDefinition FieldDefinitionFromDesc(const uint8_t* desc) {
+  TFieldDefinition field;
+  DecodeFieldDefinition(desc, field);
   return field;
 }
 
@@ -73,9 +82,10 @@ std::vector<uint8_t> FieldDescsFromDefinitions(const std::vector<TFieldDefinitio
   return descs;
 }
 
+// Decoded where they are kept: a field moved into the list cost as much as
+// its decode.
 std::vector<TFieldDefinition> FieldDefinitionsFromDescs(const uint8_t* descs, int count) {
-  std::vector<TFieldDefinition> fields;
-  fields.reserve(size_t(count > 0 ? count : 0));
-  for (int i = 0; i < count; ++i) fields.push_back(FieldDefinitionFromDesc(descs + size_t(i) * FieldDescSize));
+  std::vector<TFieldDefinition> fields(size_t(count > 0 ? count : 0));
+  for (int i = 0; i < count; ++i) DecodeFieldDefinition(descs + size_t(i) * FieldDescSize, fields[size_t(i)]);
   return fields;
 }
