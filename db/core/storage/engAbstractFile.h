@@ -44,8 +44,13 @@ public:
   bool Temporary = false;
   bool WriteThrough = false;
   bool SequentialAccess = false;
+  // Set aside, open, by the table that holds it: no look-up by name finds
+  // it (see TFileList::Hide).
+  bool Hidden = false;
 
   virtual bool InMemory() const = 0;
+  // What a file in memory holds for its content, room to grow included.
+  virtual int64_t MemoryBytes() const { return 0; }
   const std::string& Name() const { return name; }
   int32_t OpenCount() const { return openCount; }
 

@@ -14,6 +14,7 @@
 #include "engLittleEndian.h"
 #include "engLockRetry.h"
 #include "engScopeGuard.h"
+#include "rtlAssert.h"
 #include "rtlStrUtils.h"
 
 namespace {
@@ -125,7 +126,7 @@ void TDataFile::CheckDescriptors() const {
     if (!FieldBytesFit(Desc(position), RecordSize())) RaiseData(EngErrHeaderCorrupt);
 }
 
-void TDataFile::CreateDataFile(const TDataFileDefinition& definition) {
+void TDataFile::StartHeader(const TDataFileDefinition& definition) {
   const uint8_t* descs = definition.FieldDescs;
   const int fieldCount = definition.FieldCount;
   const uint32_t blobBlockSize = definition.BlobBlockSize;
@@ -139,7 +140,6 @@ void TDataFile::CreateDataFile(const TDataFileDefinition& definition) {
 
   DropCache();
   DropHeld();
-  FreeDescriptors();
   header = TDataHeader();
   header.Put16(DatHdrLanguageId, definition.LanguageId);
   header.Put16(DatHdrSortId, definition.SortId);
@@ -152,15 +152,39 @@ void TDataFile::CreateDataFile(const TDataFileDefinition& definition) {
   header.Image[DatHdrFormat] = DataFileFormat;
   header.Put32(DatHdrNextRecord, 1);
   header.Put16(DatHdrRecordSize, uint16_t(recordSize));
+}
+
+void TDataFile::CreateDataFile(const TDataFileDefinition& definition) {
+  StartHeader(definition);
+  FreeDescriptors();
+  const int fieldCount = definition.FieldCount;
   if (fieldCount > 0) {
     const size_t length = size_t(fieldCount) * FieldDescSize;
     descriptors = TEngineBuffer::Uncleared(length);
-    std::memcpy(descriptors.Get(), descs, length);
+    std::memcpy(descriptors.Get(), definition.FieldDescs, length);
   }
   CheckDescriptors();
   SetHeaderModified();
   descriptorsModified = true;
   TFileHandler::CreateFile();
+  diskRecords = 0;
+  cacheHits = readAheadReads = physicalReads = physicalWrites = 0;
+  SetCacheLimits();
+}
+
+bool TDataFile::HoldsDescriptors(const TDataFileDefinition& definition) const {
+  if (definition.FieldCount != FieldCount() || definition.Encrypted || IsEncrypted()) return false;
+  const size_t length = size_t(FieldCount()) * FieldDescSize;
+  return length == 0 || std::memcmp(descriptors.Get(), definition.FieldDescs, length) == 0;
+}
+
+void TDataFile::CreateOverDescriptors(const TDataFileDefinition& definition) {
+  ORV_ASSERT(IsOpen() && HoldsDescriptors(definition));
+  // Written where they are, the descriptors are what a creation writes.
+  WriteFieldDescriptors();
+  StartHeader(definition);
+  SetHeaderModified();
+  CutAt(RecordAreaOffset());
   diskRecords = 0;
   cacheHits = readAheadReads = physicalReads = physicalWrites = 0;
   SetCacheLimits();

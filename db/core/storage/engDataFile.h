@@ -136,6 +136,11 @@ public:
   // Sets up a new file's header and descriptors (marked modified, for the
   // table to write) and creates the file.
   void CreateDataFile(const TDataFileDefinition& definition);
+  // The same for an open file that holds these descriptors already: the
+  // header is set up anew, the file emptied to its descriptors, which stay.
+  void CreateOverDescriptors(const TDataFileDefinition& definition);
+  // The definition lays records out by exactly these descriptors.
+  bool HoldsDescriptors(const TDataFileDefinition& definition) const;
 
   // Header.
   void ReadHeader();
@@ -371,6 +376,8 @@ private:
   void WriteFileGathered(int64_t offset, std::span<const std::span<const uint8_t>> pieces);
   // Sets the end of the file.
   void CutAt(int64_t offset);
+  // A new file's header for the definition, after the checks of its layout.
+  void StartHeader(const TDataFileDefinition& definition);
   void VerifyRecordArea(bool repair);
   bool IsAppendedRecord(uint32_t number, int32_t& rowNumber);
   void SetHeaderModified() { header.SetModified(true); }

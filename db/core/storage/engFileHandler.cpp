@@ -155,6 +155,11 @@ void TFileHandler::Close() {
 }
 
 void TFileHandler::CreateFile() {
+  if (open && file) {
+    Check(Files().Recreate(file, handle));
+    openedReadOnly = false;
+    return;
+  }
   TAbstractFile* created;
   const int32_t result = Files().CreateFile(FileName, {.Kind = FileKindOf(InMemory), .Temporary = Temporary}, created);
   Check(result);
@@ -162,6 +167,23 @@ void TFileHandler::CreateFile() {
   handle = result;
   openedReadOnly = false;
   open = true;
+}
+
+void TFileHandler::Hide() {
+  ORV_ASSERT(open && file);
+  Files().Hide(file);
+}
+
+void TFileHandler::Reveal(std::span<TFileHandler* const> handlers, std::span<const std::string> names) {
+  std::vector<TAbstractFile*> files;
+  files.reserve(handlers.size());
+  for (TFileHandler* handler : handlers) {
+    ORV_ASSERT(handler->open && handler->file);
+    files.push_back(handler->file);
+  }
+  const int32_t result = Files().Reveal(files, names);
+  if (result < 0) RaiseEngineError(uint16_t(-result), names.empty() ? std::string() : names.front());
+  for (size_t i = 0; i < handlers.size(); ++i) handlers[i]->FileName = names[i];
 }
 
 void TFileHandler::DeleteFile() { Check(Files().DeleteFile(FileName, InMemory)); }

@@ -34,7 +34,13 @@ public:
   virtual void Open();
   virtual void Close();
   // Creates or empties the file; the handler then holds it open, exclusively.
+  // A file the handler already holds alone is emptied where it is.
   virtual void CreateFile();
+  // The file's MemoryBytes; 0 while closed.
+  int64_t MemoryBytes() const { return file ? file->MemoryBytes() : 0; }
+  // See TFileList::Hide and Reveal; the handlers take the new names.
+  void Hide();
+  static void Reveal(std::span<TFileHandler* const> handlers, std::span<const std::string> names);
   virtual void DeleteFile();
   // Renames the file and takes the new name.
   virtual void RenameFile(const std::string& newName);

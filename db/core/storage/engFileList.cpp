@@ -11,6 +11,7 @@
 #include "engScopeGuard.h"
 #include "engTextCompare.h"
 #include "osPath.h"
+#include "rtlAssert.h"
 #include "rtlStrUtils.h"
 
 TFileList* FileList = nullptr;
@@ -47,7 +48,7 @@ int32_t TFileList::Find(const std::string& name, bool inMemory, const TAbstractF
   const std::string key = NameKey(name);
   for (int32_t i = 0; i < files.Count(); ++i) {
     const TAbstractFile* file = Get(i);
-    if (file != except && file->InMemory() == inMemory && NameKey(file->Name()) == key) return i;
+    if (file != except && !file->Hidden && file->InMemory() == inMemory && NameKey(file->Name()) == key) return i;
   }
   return -1;
 }
@@ -179,6 +180,37 @@ bool TFileList::Exists(const std::string& name, bool inMemory) {
   // A closed disk file object says nothing about the disk: another process
   // may have deleted the file since.
   return (index >= 0 && Get(index)->OpenCount() >= 1) || TPhysicalFile::ExistsOnDisk(name);
+}
+
+void TFileList::Hide(TAbstractFile* file) {
+  Guard guard(section);
+  // A memory file's rename cannot fail, so Reveal renames all or none.
+  ORV_ASSERT(files.IndexOf(file) >= 0 && file->InMemory() && file->OpenCount() == 1 && file->Exclusive);
+  file->Hidden = true;
+}
+
+int32_t TFileList::Reveal(std::span<TAbstractFile* const> hidden, std::span<const std::string> names) {
+  ORV_ASSERT(hidden.size() == names.size());
+  Guard guard(section);
+  for (size_t i = 0; i < hidden.size(); ++i) {
+    ORV_ASSERT(hidden[i]->Hidden && files.IndexOf(hidden[i]) >= 0);
+    if (Trim(names[i]).empty()) return -EngErrInvalidName;
+    if (Find(names[i], hidden[i]->InMemory()) >= 0) return -EngErrAccessDenied;
+  }
+  for (size_t i = 0; i < hidden.size(); ++i) {
+    const int32_t result = hidden[i]->Rename(names[i]);
+    if (result < 0) return result;
+  }
+  for (TAbstractFile* file : hidden) file->Hidden = false;
+  return 0;
+}
+
+int32_t TFileList::Recreate(TAbstractFile* file, int32_t handle) {
+  Guard guard(section);
+  if (files.IndexOf(file) < 0 || file->OpenCount() != 1 || !file->Exclusive) return -EngErrAccessDenied;
+  TFileSection fileSection(file);
+  if (file->Seek(handle, 0, soFromBeginning) != 0 || file->Write(handle, nullptr, 0) != 0) return -EngErrWriteFailed;
+  return 0;
 }
 
 int32_t TFileList::CopyContent(TAbstractFile* source, int32_t sourceHandle, TAbstractFile* target,

@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <mutex>
+#include <span>
 #include <string>
 
 #include "engAbstractFile.h"
@@ -57,6 +58,15 @@ public:
   int32_t RenameFile(const std::string& name, bool inMemory, const std::string& newName);
   int32_t DeleteFile(const std::string& name, bool inMemory);
   bool Exists(const std::string& name, bool inMemory);
+  // A file its only opener keeps for later: no look-up by name finds it
+  // until Reveal gives it a name again.
+  void Hide(TAbstractFile* file);
+  // Names the hidden files anew and lists them again, all or none: -11013
+  // when a listed file of the same kind already has one of the names.
+  int32_t Reveal(std::span<TAbstractFile* const> hidden, std::span<const std::string> names);
+  // Empties a file its one opener holds exclusively, as a creation would;
+  // the handle stays open.
+  int32_t Recreate(TAbstractFile* file, int32_t handle);
   // Copies the source from its start into a new file.
   int32_t Copy(TAbstractFile* sourceFile, int32_t sourceHandle, const std::string& targetName,
                bool targetInMemory);

@@ -65,6 +65,7 @@ void TIndexFile::Close() {
 void TIndexFile::CreateIndexFile() {
   TFileHandler::CreateFile();
   DropPages(true);
+  ResetCounters();
   memset(header, 0, sizeof header);
   header[HdrFormat] = IndexFileFormat;
   PutLE32(header + HdrEndOffset, IndexHeaderSize);

@@ -11,6 +11,7 @@ public:
   using TAbstractFile::TAbstractFile;
 
   bool InMemory() const override { return true; }
+  int64_t MemoryBytes() const override { return int64_t(content.Size()); }
 
   int32_t CreateNew() override;
   int32_t Read(int32_t number, void* buffer, int32_t count) override;

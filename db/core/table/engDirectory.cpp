@@ -7,6 +7,7 @@
 #include "engOsErrors.h"
 #include "engPaths.h"
 #include "engScopeGuard.h"
+#include "engSession.h"
 #include "engTable.h"
 #include "osFile.h"
 #include "osThreadContext.h"
@@ -58,8 +59,12 @@ int32_t TDataDirectory::CreateTable(const std::string& tableName, const TTableCr
   TDataTable* created = FindTable(tableName, options.InMemory);
   if (created && created->UseCount() > 0) return AccessDenied;
   if (!created) {
-    auto owned = std::make_unique<TDataTable>(this);
-    owned->SetName(tableName);
+    std::unique_ptr<TDataTable> owned = options.InMemory && options.Temporary ? TakeSpareTable(tableName, definition)
+                                                                              : nullptr;
+    if (!owned) {
+      owned = std::make_unique<TDataTable>(this);
+      owned->SetName(tableName);
+    }
     created = tables.Add(std::move(owned));
   }
   created->SetExclusive(true);
@@ -122,8 +127,34 @@ int32_t TDataDirectory::OpenTable(const std::string& tableName, const TTableOpen
   return 0;
 }
 
+std::unique_ptr<TDataTable> TDataDirectory::TakeSpareTable(const std::string& tableName,
+                                                            const TTableFilesDefinition& definition) {
+  std::unique_ptr<TDataTable> spare = session->TakeSpareTable(definition);
+  if (!spare) return nullptr;
+  try {
+    spare->TakeBack(this, tableName);
+  } catch (const EEngineError&) {
+    // Its names are taken: the table goes, and a creation of its own meets
+    // what took them.
+    return nullptr;
+  }
+  return spare;
+}
+
 int32_t TDataDirectory::CloseTable(TDataTable* table, bool discardTemporary) {
-  if (tables.IndexOf(table) < 0) return InvalidName;
+  const int32_t index = tables.IndexOf(table);
+  if (index < 0) return InvalidName;
+  if (discardTemporary && session->MayKeepSpareTable() && table->MayBeSetAside()) {
+    try {
+      table->SetAside();
+    } catch (...) {
+      TScopeGuard release([this, table] { ReleaseIfUnused(table); });
+      table->Close(true);
+      throw;
+    }
+    session->KeepSpareTable(tables.Extract(index));
+    return 0;
+  }
   {
     TScopeGuard release([this, table] { ReleaseIfUnused(table); });
     // Also closes a table that a transaction kept open after its last user.

@@ -6,6 +6,7 @@
 // otherwise; failures of the files are raised by the file layer.
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "engHeap.h"
@@ -98,6 +99,10 @@ private:
   TTransactionOptions transactionOptions;
 
   TDataTable* Table(int32_t index) const { return tables.Get(index); }
+  // A table of the session set aside that fits the definition, taken into
+  // this directory under tableName; nothing when none fits or its names are
+  // taken.
+  std::unique_ptr<TDataTable> TakeSpareTable(const std::string& tableName, const TTableFilesDefinition& definition);
   // Frees a table that has no user and no transaction.
   void ReleaseIfUnused(TDataTable* table);
 };

@@ -6,6 +6,7 @@
 
 #include "engDirectory.h"
 #include "engPaths.h"
+#include "engTable.h"
 #include "engStrings.h"
 #include "osLocale.h"
 #include "rtlStrUtils.h"
@@ -27,7 +28,19 @@ TDataSession::TDataSession() : defaultDirectory(CurrentDirectory()) {
 }
 
 TDataSession::~TDataSession() {
+  spareTables.Clear();
   directories.Clear();
+}
+
+void TDataSession::KeepSpareTable(std::unique_ptr<TDataTable> table) {
+  ORV_ASSERT(MayKeepSpareTable() && !table->IsOpen());
+  spareTables.Add(std::move(table));
+}
+
+std::unique_ptr<TDataTable> TDataSession::TakeSpareTable(const TTableFilesDefinition& definition) {
+  for (int32_t i = 0; i < spareTables.Count(); ++i)
+    if (spareTables.Get(i)->FitsCreation(definition)) return spareTables.Extract(i);
+  return nullptr;
 }
 
 std::string TDataSession::GetPrivateDirectory() const {

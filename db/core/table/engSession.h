@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -17,6 +18,8 @@
 #include "engOwnedList.h"
 
 class TDataDirectory;
+class TDataTable;
+struct TTableFilesDefinition;
 
 class TDataSession : public TEngineObject {
 public:
@@ -45,6 +48,15 @@ public:
   // last close frees it.
   int32_t CloseDirectory(TDataDirectory* directory);
   int32_t DirectoryCount() const { return directories.Count(); }
+
+  // Tables in memory that their last close set aside (TDataTable::SetAside)
+  // for a later creation in this session to take: at most SpareTableLimit.
+  // Take hands back the first that fits the definition, or nothing.
+  bool MayKeepSpareTable() const { return spareTables.Count() < SpareTableLimit; }
+  void KeepSpareTable(std::unique_ptr<TDataTable> table);
+  std::unique_ptr<TDataTable> TakeSpareTable(const TTableFilesDefinition& definition);
+  int32_t SpareTableCount() const { return spareTables.Count(); }
+  static constexpr int32_t SpareTableLimit = 4;
 
   // Table files are opened write-through and not flushed separately.
   bool ForceBufferFlush = false;
@@ -89,6 +101,8 @@ private:
   std::string privateDirectory;
   std::vector<std::string> passwords;  // at most 255 bytes each, as stored in tables
   TOwnedList<TDataDirectory> directories;
+  // Freed before the directories: a table set aside may still name one.
+  TOwnedList<TDataTable> spareTables;
   int32_t useDepth = 0;
   TSessionLockWait lockWait;  // installed while useDepth > 0
 #if defined(ORV_ASSERTIONS)

@@ -140,9 +140,76 @@ void TDataTable::CloseFiles() {
   dataChanged = false;
 }
 
+namespace {
+
+// The most bytes the files of a table set aside keep in memory.
+constexpr int64_t SetAsideBytes = 256 * 1024;
+
+}  // namespace
+
+bool TDataTable::MayBeSetAside() const {
+  if (!open || useCount != 1 || !inMemory || !temporary || !exclusive || readOnly || transactionActive ||
+      IsEncrypted() || !dataFile.IsOpen() || !indexFile.IsOpen())
+    return false;
+  // Only the layout is taken again: a table with indexes would need them
+  // made as its creation made them.
+  if (!indexFile.GetNoPrimary() || indexFile.GetSecondaryCount() != 0) return false;
+  const int64_t held =
+      dataFile.MemoryBytes() + indexFile.MemoryBytes() + (blobFile.IsOpen() ? blobFile.MemoryBytes() : 0);
+  return held <= SetAsideBytes;
+}
+
+void TDataTable::SetAside() {
+  ORV_ASSERT(MayBeSetAside());
+  useCount = 0;
+  {
+    // Released as ReleaseFiles releases a temporary table at its last
+    // close, but for closing the files.
+    TScopeGuard unlockWrite([this] { UnlockWrite(); });
+    TScopeGuard unlockChangeCheck([this] { UnlockChangeCheck(); });
+    TScopeGuard clearCursorLocks([this] { cursorLocks.ClearAll(); });
+    TScopeGuard unlockRecords([this] { UnlockAllRecords(false); });
+    dataFile.DropHeld();
+    blobFile.DropHeld();
+    ReloadFiles(true, false);
+  }
+  dataFile.Hide();
+  indexFile.Hide();
+  if (blobFile.IsOpen()) blobFile.Hide();
+  waitingDeletedKeys = {};
+  deferredUnlocks.ClearAll();
+  readIndexLock = readBlobLock = changeCheckIndexLock = changeCheckBlobLock = 0;
+  open = false;
+  indexRecreated = false;
+  dataChanged = false;
+}
+
+bool TDataTable::FitsCreation(const TTableFilesDefinition& definition) const {
+  ORV_ASSERT(!open && dataFile.IsOpen());
+  if (definition.IndexCount != 0 || !dataFile.HoldsDescriptors(definition)) return false;
+  // A table without BLOB fields never opened its BLOB file.
+  return blobFile.IsOpen() == (dataFile.BlobFieldCount() > 0);
+}
+
+void TDataTable::TakeBack(TDataDirectory* owner, const std::string& newName) {
+  ORV_ASSERT(!open && dataFile.IsOpen());
+  directory = owner;
+  SetName(newName);
+  // As a table object made for the creation has them; the open sets them.
+  sequentialAccess = noFilterUpdate = sqlSource = false;
+  std::vector<TFileHandler*> files = {&dataFile, &indexFile};
+  std::vector<std::string> names = {FileNameFor(".DAT"), FileNameFor(".IDX")};
+  if (blobFile.IsOpen()) {
+    files.push_back(&blobFile);
+    names.push_back(FileNameFor(".BLB"));
+  }
+  TFileHandler::Reveal(files, names);
+}
+
 void TDataTable::CreateFiles(const TTableFilesDefinition& definition) {
   BuildFileNames();
-  // Only what this call created is open, and only that is deleted.
+  // Only what this call created (or a table set aside took back) is open,
+  // and only that is deleted.
   TScopeGuard deleteOnFailure([this] {
     for (TFileHandler* file : {static_cast<TFileHandler*>(&indexFile), static_cast<TFileHandler*>(&blobFile),
                                static_cast<TFileHandler*>(&dataFile)}) {
@@ -151,7 +218,8 @@ void TDataTable::CreateFiles(const TTableFilesDefinition& definition) {
       ReleaseQuietly([file] { file->DeleteFile(); });
     }
   });
-  dataFile.CreateDataFile(definition);
+  if (dataFile.IsOpen()) dataFile.CreateOverDescriptors(definition);
+  else dataFile.CreateDataFile(definition);
   dataFile.WriteHeader(true);
   dataFile.WriteFieldDescriptors();
   indexFile.CreateIndexFile();

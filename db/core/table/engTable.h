@@ -96,7 +96,23 @@ public:
   void Close(bool discardTemporary);
   // Creates the three files of a new table, which is then open and
   // exclusive with a use count of 1. A failure deletes what was created.
+  // A table set aside makes them where its hidden files are.
   void CreateFiles(const TTableFilesDefinition& definition);
+
+  // A temporary table in memory, at its last close, may be set aside
+  // instead of deleted: its files stay open and hidden, and a creation of
+  // the same record layout takes them again under its own name, as
+  // CreateFiles makes them. Making three files, their names and their
+  // descriptors was much of a small answer's cost.
+  bool MayBeSetAside() const;
+  // Releases the locks and caches as the last close does; the table is
+  // then closed, its files hidden (see TFileList::Hide).
+  void SetAside();
+  // The definition lays records out as the table set aside does.
+  bool FitsCreation(const TTableFilesDefinition& definition) const;
+  // The table set aside, now of directory and named name, with its files
+  // listed under the names that go with it; CreateFiles comes next.
+  void TakeBack(TDataDirectory* owner, const std::string& newName);
 
   TDataFile& DataFile() { return dataFile; }
   TIndexFile& IndexFile() { return indexFile; }

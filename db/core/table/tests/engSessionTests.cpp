@@ -143,6 +143,90 @@ TEST_F(SessionTest, TheMemoryDirectoryKeepsItsTablesApartFromTheDisk) {
   EXPECT_FALSE(memory->TableExists("WORK", true));
 }
 
+namespace {
+
+// The bytes of the table's open files, the data header's write time left out.
+std::vector<std::vector<uint8_t>> FileBytes(TDataTable& table) {
+  std::vector<std::vector<uint8_t>> files;
+  for (TFileHandler* file : {static_cast<TFileHandler*>(&table.DataFile()), static_cast<TFileHandler*>(&table.IndexFile()),
+                             static_cast<TFileHandler*>(&table.BlobFile())}) {
+    std::vector<uint8_t>& bytes = files.emplace_back(size_t(file->IsOpen() ? file->FileSize() : 0));
+    if (!bytes.empty()) file->ReadAt(0, bytes.data(), int32_t(bytes.size()), false);
+  }
+  std::fill_n(files[0].begin() + DatHdrWriteTime, sizeof(double), uint8_t(0));
+  return files;
+}
+
+}  // namespace
+
+// A temporary table in memory is set aside at its last close, and a later
+// temporary creation of the same record layout takes it: its files are
+// then, byte for byte, those of a table made anew, under the new name, and
+// its old names are free. A table whose creation the files cannot repeat
+// (one with an index), a close that keeps the table, and a creation of
+// another layout go the ordinary way; a temporary table's files go with
+// its last close either way.
+TEST_F(SessionTest, ATableSetAsideIsMadeAgainAsANewTable) {
+  TDataDirectory* memory = session->OpenDirectory("MEMORY", "");
+  const TTableCreateOptions temporary{.InMemory = true, .Temporary = true};
+  const std::vector<uint8_t> withBlob = Fields(true), withoutBlob = Fields(false), index = PrimaryOnId();
+  const std::vector<uint8_t> none;
+  struct TCase {
+    const char* Name;
+    const std::vector<uint8_t>* Fields;
+    const std::vector<uint8_t>* Indexes;
+    bool Discard;  // the close
+    const std::vector<uint8_t>* NextFields;
+    bool Taken;
+  };
+  const TCase cases[] = {
+      {"with a BLOB field", &withBlob, &none, true, &withBlob, true},
+      {"without one", &withoutBlob, &none, true, &withoutBlob, true},
+      {"another layout next", &withBlob, &none, true, &withoutBlob, false},
+      {"indexed", &withoutBlob, &index, true, &withoutBlob, false},
+      {"closed keeping it", &withoutBlob, &none, false, &withoutBlob, false},
+  };
+  int serial = 0;
+  for (const TCase& test : cases) {
+    SCOPED_TRACE(test.Name);
+    const std::string first = "FIRST" + std::to_string(++serial), next = "NEXT" + std::to_string(serial);
+    TDataTable* table = nullptr;
+    ASSERT_EQ(memory->CreateTable(first, temporary, FilesOf(*test.Fields, *test.Indexes), table), 0);
+    const std::vector<std::vector<uint8_t>> made = FileBytes(*table);
+    for (int32_t id = 1; id <= 40; ++id) AppendRecord(table, id);
+    // Bytes past what each file's header names, as records, pages and
+    // blocks written out leave them.
+    const std::vector<uint8_t> junk(3000, 0x5A);
+    for (TFileHandler* file : {static_cast<TFileHandler*>(&table->DataFile()),
+                               static_cast<TFileHandler*>(&table->IndexFile()),
+                               static_cast<TFileHandler*>(&table->BlobFile())})
+      if (file->IsOpen()) file->WriteAt(file->FileSize(), junk.data(), int32_t(junk.size()));
+    const int32_t spares = session->SpareTableCount();
+    ASSERT_EQ(memory->CloseTable(table, test.Discard), 0);
+    const int32_t setAside = test.Discard && test.Indexes->empty() ? 1 : 0;
+    EXPECT_EQ(session->SpareTableCount(), spares + setAside);
+    EXPECT_FALSE(memory->TableExists(first, true));
+
+    TDataTable* again = nullptr;
+    ASSERT_EQ(memory->CreateTable(next, temporary, FilesOf(*test.NextFields, none), again), 0);
+    EXPECT_EQ(session->SpareTableCount(), spares + setAside - (test.Taken ? 1 : 0));
+    EXPECT_TRUE(memory->TableExists(next, true));
+    EXPECT_FALSE(memory->TableExists(first, true));
+    if (test.Taken) {
+      EXPECT_EQ(FileBytes(*again), made);
+    }
+    EXPECT_EQ(again->DataFile().PhysicalRecordCount(), 0u);
+    AppendRecord(again, 7);
+    TRecord* record = nullptr;
+    ASSERT_TRUE(again->DataFile().GetRecord(nullptr, 1, {}, record));
+    EXPECT_EQ(GetId(record->Buffer()), 7);
+    again->DataFile().ReleaseRecord(record);
+    ASSERT_EQ(memory->CloseTable(again, false), 0);
+    EXPECT_FALSE(memory->TableExists(next, true));
+    // Whatever is still set aside goes with the session.
+  }
+}
+
 // A table in memory lies in no folder: a blank name is refused, any other
 // is taken as given, also while the process's current folder is gone.
 TEST_F(SessionTest, MemoryTableNamesAreCheckedWithoutTheCurrentFolder) {
