@@ -13,11 +13,13 @@ TEST(ShortCopy, EveryCountCopiesItsBytesAndNoneAround) {
     SCOPED_TRACE(count);
     std::vector<uint8_t> from(count + 3);
     for (size_t i = 0; i < from.size(); ++i) from[i] = uint8_t(i * 37 + 11);
-    std::vector<uint8_t> to(count + 2 * Guard + 1, 0xEE);
-    CopyFew(to.data() + Guard + 1, from.data() + 3, count);
-    for (size_t i = 0; i < to.size(); ++i) {
-      const bool inside = i >= Guard + 1 && i < Guard + 1 + count;
-      ASSERT_EQ(to[i], inside ? from[i - (Guard + 1) + 3] : 0xEE) << i;
+    for (const auto copy : {CopyFew, CopyInWords}) {
+      std::vector<uint8_t> to(count + 2 * Guard + 1, 0xEE);
+      copy(to.data() + Guard + 1, from.data() + 3, count);
+      for (size_t i = 0; i < to.size(); ++i) {
+        const bool inside = i >= Guard + 1 && i < Guard + 1 + count;
+        ASSERT_EQ(to[i], inside ? from[i - (Guard + 1) + 3] : 0xEE) << i;
+      }
     }
 
     std::vector<uint8_t> zeroed(count + 2 * Guard + 1, 0xEE);
