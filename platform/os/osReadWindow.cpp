@@ -33,6 +33,10 @@ void CopyPages(void* context) {
 OsReadWindow::~OsReadWindow() { Unmap(); }
 
 void OsReadWindow::Unmap() {
+  // Watched no longer before the addresses may be mapped for others.
+  OsUnwatchMapping(watch);
+  watch = -1;
+  keptZeros = false;
   if (mapped) munmap(mapped, mappedLength);
   mapped = nullptr;
   mappedLength = 0;
@@ -50,6 +54,11 @@ bool OsReadWindow::Map(int file, int64_t at, size_t count) {
   const size_t total = size_t(at - start) + count;
   void* result = mmap(nullptr, total, PROT_READ, MAP_SHARED, file, start);
   if (result == MAP_FAILED) return false;
+  watch = OsWatchMapping(result, total);
+  if (watch < 0) {
+    munmap(result, total);
+    return false;
+  }
   mapped = static_cast<uint8_t*>(result);
   mappedLength = total;
   base = mapped + (at - start);
@@ -72,7 +81,10 @@ void OsReadWindow::Keep(int64_t at, size_t count) {
   void* copy = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
   if (copy == MAP_FAILED) return;
   TCopy pages{mapped + first, static_cast<uint8_t*>(copy), std::min(bytes, mappedLength - first)};
-  if (!OsGuardBusErrors(CopyPages, &pages)) std::memset(copy, 0, bytes);
+  if (!OsGuardBusErrors(CopyPages, &pages)) {
+    std::memset(copy, 0, bytes);
+    keptZeros = true;
+  }
   if (mremap(copy, bytes, bytes, MREMAP_MAYMOVE | MREMAP_FIXED, mapped + first) == MAP_FAILED) {
     munmap(copy, bytes);
     return;
@@ -80,6 +92,8 @@ void OsReadWindow::Keep(int64_t at, size_t count) {
   keptFrom = first;
   keptBytes = bytes;
 }
+
+bool OsReadWindow::Faulted() const { return keptZeros || OsWatchedMappingFaulted(watch); }
 
 bool OsReadWindow::ShowAgain() {
   if (!Keeps()) return true;

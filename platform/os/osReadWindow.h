@@ -7,10 +7,13 @@
 // caches need not agree between machines, nor with their byte-range locks.
 //
 // A page of the mapping that the file no longer reaches (the file was cut
-// below it) ends the process with a bus error when touched. The caller maps
-// only bytes it measured the file to hold, and touches them only while
-// nobody can cut the file; before anyone may change or cut it, Keep turns
-// the pages still in use into this process's own copy, at the same
+// below it) reads as zeros once touched, and the window is faulted from
+// then on: what it shows is no longer what a read would return, and the
+// caller, which checks Faulted once done with what it was shown, treats it
+// as a failed read (osBusErrorGuard.h). The caller maps only bytes it
+// measured the file to hold, and touches them only while nobody following
+// its locking can cut the file; before anyone may change or cut it, Keep
+// turns the pages still in use into this process's own copy, at the same
 // addresses.
 
 #include <cstddef>
@@ -25,8 +28,8 @@ public:
 
   // Maps length bytes from offset of the file open on fd, after unmapping
   // what was mapped; false, with nothing mapped, when the file system is
-  // not local or the mapping failed. The file must hold those bytes, and fd
-  // stay open while they are mapped.
+  // not local, the mapping failed or too many are watched for bus errors.
+  // The file must hold those bytes, and fd stay open while they are mapped.
   [[nodiscard]] bool Map(int fd, int64_t offset, size_t length);
   void Unmap();
   bool IsMapped() const { return base != nullptr; }
@@ -44,11 +47,15 @@ public:
   // process's copy of what they show now, at the same addresses: later
   // changes of the file no longer show there, and a cut cannot fault them.
   // The rest of the window still shows the file. A page that faults while
-  // it is copied (the file cut below it already) is kept as zeros; without
+  // it is copied (the file cut below it already) is kept as zeros, and the
+  // window is faulted; without
   // memory for the copy the pages go on showing the file. One stretch is
   // kept at a time: a window keeping one is shown again first.
   void Keep(int64_t at, size_t count);
   bool Keeps() const { return keptBytes > 0; }
+  // Some bytes shown read as zeros where the file was cut below them (here
+  // or while a copy was kept), since the mapping was made.
+  bool Faulted() const;
   // The kept pages show the file again (it must still hold them); false,
   // with nothing mapped, when that fails.
   [[nodiscard]] bool ShowAgain();
@@ -60,6 +67,8 @@ private:
   int64_t offset = 0;
   size_t length = 0;
   int fd = -1;
+  int watch = -1;  // for bus errors, while mapped
+  bool keptZeros = false;
   // The kept pages: bytes from keptFrom, both from mapped.
   size_t keptFrom = 0;
   size_t keptBytes = 0;

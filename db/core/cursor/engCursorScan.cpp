@@ -20,7 +20,8 @@ int32_t TDataCursor::GetNextRecords(TRecordBatch& batch) {
   TOperationBracket bracket(*this);
   // The last batch's records are no longer in use: a step that hands out
   // none (the end) leaves no window for the read lock's release to keep.
-  scanRun.Hide();
+  // Those shown in place are checked for a cut by another program first.
+  DataFile().HideRun(scanRun);
   const size_t size = CursorRecordSize();
   batch.size = size;
   batch.count = 0;

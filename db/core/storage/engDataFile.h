@@ -216,6 +216,10 @@ public:
   // larger than the cache keeps what fits rather than pushing out its own.
   bool ReadRecordRun(TReadContext* reader, uint32_t first, int32_t count, TRecordRun& run,
                      const TRecordRunOptions& options = {});
+  // The run's records are no longer in use: it holds nothing. Raises the
+  // read failure when some it showed in place read as zeros, the file cut
+  // below them by a program outside the locks (engRecordWindow.h).
+  void HideRun(TRecordRun& run);
   // Before the table lets other processes change or cut the file (its read
   // lock let go): every run shown in place keeps what it shows.
   void KeepWindows() { windows.KeepShown(); }

@@ -34,6 +34,9 @@ constexpr int32_t MostLookUpRecords = 32;
 // in one large call stays one large block of the system's page cache, and
 // every later small write inside it pays for the whole block.
 constexpr int32_t MostBytesPerWrite = 256 * 1024;
+// No system's memory pages are smaller: touching a byte this far apart
+// touches every page of a stretch.
+constexpr size_t SmallestMemoryPage = 4096;
 
 }  // namespace
 
@@ -102,7 +105,7 @@ bool TDataFile::ReadRecordRun(TReadContext* reader, uint32_t first, int32_t coun
                               const TRecordRunOptions& options) {
   const TRecordsBitmap* const wanted = options.Wanted;
   // What the run showed before is no longer in use.
-  run.Hide();
+  HideRun(run);
   if (first == 0 || first > PhysicalRecordCount()) RaiseData(EngErrRecordsCorrupt);
   count = int32_t(std::clamp<int64_t>(std::min<int64_t>(count, int64_t(PhysicalRecordCount()) - first + 1), 1,
                                       readAheadCount));
@@ -178,6 +181,15 @@ bool TDataFile::ReadRecordRun(TReadContext* reader, uint32_t first, int32_t coun
   return true;
 }
 
+void TDataFile::HideRun(TRecordRun& run) {
+  if (!run.Faulted()) {
+    run.Hide();
+    return;
+  }
+  run.ReleaseWindow();
+  Raise(EngErrReadFailed);
+}
+
 bool TDataFile::ShowRunInPlace(uint32_t first, int32_t count, TRecordRun& run, const TRecordsBitmap* wanted) {
   if (Temporary || IsEncrypted() || HeldRecordCount() != 0 || HasSortRuns() || !table->FilesHeldStill())
     return false;
@@ -188,6 +200,19 @@ bool TDataFile::ShowRunInPlace(uint32_t first, int32_t count, TRecordRun& run, c
   const uint8_t* shown =
       run.window.Show(windows, *this, RecordOffset(first), count * size, RecordOffset(PhysicalRecordCount() + 1));
   if (!shown) return false;
+  // A page another program cut from under the file reads as zeros once
+  // touched and faults the window: each page is touched here, before any
+  // record is handed on, and the read call then fails as it would have.
+  // (A cut after this is found when the run is hidden.)
+  const size_t bytes = size_t(count) * size;
+  uint8_t touched = 0;
+  for (size_t at = 0; at < bytes; at += SmallestMemoryPage) touched |= static_cast<const volatile uint8_t*>(shown)[at];
+  touched |= static_cast<const volatile uint8_t*>(shown)[bytes - 1];
+  static_cast<void>(touched);
+  if (run.window.Faulted()) {
+    run.ReleaseWindow();
+    return false;
+  }
   // A read writes each record's own number into it (DecodeRecordImage); a
   // file whose records do not all carry theirs is read. This process writes
   // every record in use with its number, and others' changes drop the

@@ -130,6 +130,9 @@ public:
     count = 0;
     window.Hide();
   }
+  // Some records shown in place read as zeros: another program cut the
+  // file below them (engRecordWindow.h).
+  bool Faulted() const { return window.Faulted(); }
   // Gives up the window of the file's pages; the run holds nothing.
   void ReleaseWindow() {
     shown = nullptr;

@@ -54,7 +54,7 @@ void TRecordWindow::KeepShown() {
 void TRecordWindow::GiveBack() {
   std::unique_ptr<OsReadWindow> mapping = std::move(window);
   shownCount = 0;
-  if (!mapping || stale || !windows || !mapping->ShowAgain()) return;
+  if (!mapping || stale || !windows || mapping->Faulted() || !mapping->ShowAgain()) return;
   windows->Give(std::move(mapping));
 }
 
@@ -68,7 +68,7 @@ const uint8_t* TRecordWindow::Show(TRecordWindows& list, TFileHandler& file, int
     list.listed.push_back(this);
   }
   // The stretch kept last is no longer in use: the file shows there again.
-  if (stale || !window || !window->Covers(offset, size_t(count)) || !window->ShowAgain()) {
+  if (stale || !window || window->Faulted() || !window->Covers(offset, size_t(count)) || !window->ShowAgain()) {
     GiveBack();
     stale = false;
     if (count <= SlackBytes) window = list.Take(offset, count);

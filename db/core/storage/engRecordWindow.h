@@ -17,7 +17,12 @@
 // locking protocol cuts them while the table is open here: cutting a data
 // file takes an exclusive open (emptying, sorting, restructuring), and a
 // first open's repair cuts only a partial record past the whole ones. A
-// cut or close of this process's own has the windows map again.
+// cut or close of this process's own has the windows map again. A program
+// that ignores the locks (a script or a backup tool cutting the file in
+// place) can still cut shown bytes: those read as zeros and fault the
+// window (osReadWindow.h), which the data file checks before it hands a
+// run's records on and again when the reader is done with them, raising
+// the read failure a read call cut short raises.
 //
 // Each window belongs to one reader (a cursor's run of records) and is
 // listed with the data file while it is mapped. Mappings are made a stretch
@@ -92,6 +97,10 @@ public:
   const uint8_t* Show(TRecordWindows& windows, TFileHandler& file, int64_t offset, int32_t count, int64_t end);
   // What was shown is no longer in use.
   void Hide() { shownCount = 0; }
+  // Some bytes it showed read as zeros, the file cut below them by another
+  // program: what it showed was not the file's. Its mapping goes at the
+  // next Show or Release, not back to the file's list.
+  bool Faulted() const { return window && window->Faulted(); }
   // Gives its mapping back to its file's list and leaves it.
   void Release();
 

@@ -2,6 +2,9 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/mman.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <string>
@@ -87,6 +90,50 @@ TEST(OsReadWindow, AKeptStretchKeepsItsBytesThroughChangesAndACut) {
     window.Keep(test.KeepAt, test.KeepCount);
     ASSERT_TRUE(other.Cut(0));
     EXPECT_EQ(Shown(window, test.KeepAt, test.KeepCount), after.substr(size_t(test.KeepAt), test.KeepCount));
+  }
+}
+
+// A page past a cut, touched through a window, reads as zeros and faults
+// the window instead of ending the process; touched through any other
+// mapping of the file it still ends the process with a bus error. Each
+// touch runs in a child process.
+TEST(OsReadWindow, APageCutByAnotherProgramReadsAsZerosOnlyInAWindow) {
+  const size_t page = size_t(sysconf(_SC_PAGESIZE));
+  constexpr int Survived = 0, Wrong = 1, SetUpFailed = 2;
+  for (const bool inWindow : {true, false}) {
+    SCOPED_TRACE(inWindow ? "in a window" : "in another mapping");
+    TTestFolder folder;
+    const std::string path = folder.Path() + "/JOBS.DAT";
+    WriteText(path, Pattern(4 * page, 'a'));
+    OsFile file;
+    ASSERT_EQ(file.Open(path, OsFileAccess::ReadOnly, OsFileShare::Shared), ERROR_SUCCESS);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      TOtherWriter other(path);
+      OsReadWindow window;
+      const int fd = open(path.c_str(), O_RDONLY);
+      void* mapped = mmap(nullptr, 4 * page, PROT_READ, MAP_SHARED, fd, 0);
+      if (!file.MapWindow(window, 0, 4 * page) || mapped == MAP_FAILED || !other.Cut(off_t(page))) _exit(SetUpFailed);
+      if (!inWindow) {
+        static_cast<void>(static_cast<const volatile uint8_t*>(mapped)[2 * page + 5]);
+        _exit(Survived);
+      }
+      const bool zeros = *static_cast<const volatile uint8_t*>(window.At(int64_t(2 * page) + 5)) == 0;
+      _exit(zeros && window.Faulted() && *window.At(5) == 'f' ? Survived : Wrong);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    if (inWindow) {
+      EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == Survived) << status;
+    } else {
+      // A sanitizer's handler, installed before ours, reports the bus error
+      // and exits instead.
+      EXPECT_TRUE(WIFSIGNALED(status) ? WTERMSIG(status) == SIGBUS
+                                      : WIFEXITED(status) && WEXITSTATUS(status) != Survived &&
+                                            WEXITSTATUS(status) != SetUpFailed)
+          << status;
+    }
   }
 }
 

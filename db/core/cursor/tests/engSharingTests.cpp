@@ -2,6 +2,10 @@
 // opens, other users' appends noticed, concurrent appends and a writer
 // killed in the middle of its appends.
 
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
@@ -10,6 +14,7 @@
 #include "engCursorWriteTestSupport.h"
 #include "engDataFile.h"
 #include "engErrorCodes.h"
+#include "engErrors.h"
 #include "engRecordBuffer.h"
 #include "engTableTestSupport.h"
 
@@ -302,6 +307,123 @@ TEST_F(SharingTest, ABatchReadsAsTheFileWasWhenItWasReadWhateverComesAfter) {
     again.EndRead();
     const bool changed = test.OtherWritesAfter || test.Before == TBefore::UnwrittenChange;
     EXPECT_EQ(wrongIn(again, batch, [&](int32_t id) { return id == Changed && changed ? ChangedGroup : id % 100; }), 0);
+  }
+}
+
+// A program that ignores the locks (a script, a backup tool) may cut the
+// data file under records a scan shows where the file's pages lie: the
+// scan must fail as a read of the cut file fails, not end the process with
+// a bus error. The file is cut after a first scan left its mappings
+// behind, or while the one batch of the whole table is out (its records
+// then read as zeros, and the step that would end the scan fails). Each
+// cut scan runs in a child process, so that a bus error fails the case
+// rather than the tests.
+TEST_F(SharingTest, AFileCutOutsideTheLocksFailsAScanAsAReadOfItDoes) {
+  struct TCase {
+    const char* Name;
+    bool Enciphered;  // read from the file, never shown in place
+    uint8_t IndexNo;
+    bool CutWhileBatchOut;
+  };
+  const TCase cases[] = {
+      {"read from the file", true, NaturalOrderIndex, false},
+      {"shown in place", false, NaturalOrderIndex, false},
+      {"shown in place in index order", false, 0, false},
+      {"shown in place, cut while the batch is out", false, NaturalOrderIndex, true},
+  };
+  constexpr int32_t Rows = 1000, Left = 30;
+  struct TOutcome {
+    uint16_t Code = 0;  // the engine error that ended the scan; 0 for none
+    int32_t Rows = 0;   // rows handed out before it
+    bool InPlace = false;
+  };
+  int tableNo = 0;
+  for (const TCase& test : cases) {
+    SCOPED_TRACE(test.Name);
+    const std::string name = "CUT" + std::to_string(++tableNo);
+    if (test.Enciphered) {
+      session->AddPassword("secret");
+      TTableDefinition definition;
+      const std::vector<uint8_t> fieldDescs = Descriptors({{"ID", IntType}, {"NAME", StrType, 20}, {"GRP", IntType}});
+      definition.Fields = FieldDefinitionsFromDescs(fieldDescs.data(), 3);
+      definition.IndexDescs = TIndexDescList(IndexDescriptor({"", {1}}));
+      definition.Encrypted = true;
+      definition.Password = "secret";
+      NewCursor(name, true).CreateTable(definition, false);
+    } else {
+      CreateGroups(name);
+    }
+    {
+      TDataCursor& writer = OpenCursor(name);
+      for (int32_t id = 1; id <= Rows; ++id) Insert(writer, id, "N" + std::to_string(id), id % 100);
+      cursors.clear();
+    }
+    TDataCursor& cursor = OpenCursor(name);
+    cursor.SetIndexNo(test.IndexNo);
+    const TDataFile& data = cursor.Table()->DataFile();
+    ASSERT_LE(Rows, data.ReadAheadRecords());
+    const std::string path = PathOf(name + ".DAT");
+    const int64_t cutAt = int64_t(std::filesystem::file_size(path)) - int64_t(Rows - Left) * data.RecordSize();
+    auto cut = [&] {
+      const int fd = open(path.c_str(), O_RDWR);
+      const bool done = fd >= 0 && ftruncate(fd, cutAt) == 0;
+      if (fd >= 0) close(fd);
+      return done;
+    };
+    // Steps through the table, touching each record handed out.
+    auto scan = [&](TOutcome& outcome, bool cutWhileBatchOut) {
+      const uint32_t inPlaceBefore = data.RunsInPlace();
+      cursor.BeginRead();
+      cursor.SetToBegin();
+      TRecordBatch batch;
+      try {
+        for (bool first = true; cursor.GetNextRecords(batch) == 0; first = false) {
+          for (int32_t i = 0; i < batch.Count(); ++i)
+            if (IntField(cursor, batch.Record(i), 1) != 0) ++outcome.Rows;
+          if (first && cutWhileBatchOut) {
+            if (!cut()) return;
+            for (int32_t i = 0; i < batch.Count(); ++i) IntField(cursor, batch.Record(i), 1);
+          }
+        }
+      } catch (const EEngineError& error) {
+        outcome.Code = error.ErrorCode;
+      }
+      outcome.InPlace = data.RunsInPlace() > inPlaceBefore;
+      cursor.EndRead();
+    };
+    if (!test.CutWhileBatchOut) {
+      TOutcome whole;
+      scan(whole, false);
+      ASSERT_EQ(whole.Code, 0);
+      ASSERT_EQ(whole.Rows, Rows);
+      ASSERT_EQ(whole.InPlace, !test.Enciphered);
+      ASSERT_TRUE(cut());
+    }
+
+    int results[2];
+    ASSERT_EQ(pipe(results), 0);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      close(results[0]);
+      TOutcome outcome;
+      scan(outcome, test.CutWhileBatchOut);
+      const bool sent = write(results[1], &outcome, sizeof outcome) == ssize_t(sizeof outcome);
+      _exit(sent ? 0 : 1);
+    }
+    close(results[1]);
+    TOutcome outcome;
+    const bool received = read(results[0], &outcome, sizeof outcome) == ssize_t(sizeof outcome);
+    close(results[0]);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
+    ASSERT_TRUE(received);
+    EXPECT_EQ(outcome.Code, EngErrReadFailed);
+    // Only what the file still holds is handed out whole.
+    EXPECT_EQ(outcome.Rows, test.CutWhileBatchOut ? Rows : 0);
+    if (test.CutWhileBatchOut) EXPECT_TRUE(outcome.InPlace);
+    cursors.clear();
   }
 }
 
