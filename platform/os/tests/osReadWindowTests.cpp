@@ -82,7 +82,9 @@ TEST(OsReadWindow, AKeptStretchKeepsItsBytesThroughChangesAndACut) {
     const int64_t keptFrom = test.KeepAt / int64_t(page) * int64_t(page);
     const int64_t keptTo = (test.KeepAt + int64_t(test.KeepCount) + int64_t(page) - 1) / int64_t(page) * int64_t(page);
     for (int64_t at : {test.MapAt, test.MapAt + int64_t(test.MapCount) - 1})
-      if (at < keptFrom || at >= keptTo) EXPECT_EQ(Shown(window, at, 1), after.substr(size_t(at), 1));
+      if (at < keptFrom || at >= keptTo) {
+        EXPECT_EQ(Shown(window, at, 1), after.substr(size_t(at), 1));
+      }
 
     // Shown again, the stretch is the file's; kept again, it outlives a cut.
     ASSERT_TRUE(window.ShowAgain());

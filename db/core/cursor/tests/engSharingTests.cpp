@@ -422,7 +422,9 @@ TEST_F(SharingTest, AFileCutOutsideTheLocksFailsAScanAsAReadOfItDoes) {
     EXPECT_EQ(outcome.Code, EngErrReadFailed);
     // Only what the file still holds is handed out whole.
     EXPECT_EQ(outcome.Rows, test.CutWhileBatchOut ? Rows : 0);
-    if (test.CutWhileBatchOut) EXPECT_TRUE(outcome.InPlace);
+    if (test.CutWhileBatchOut) {
+      EXPECT_TRUE(outcome.InPlace);
+    }
     cursors.clear();
   }
 }
