@@ -13,20 +13,6 @@
 
 namespace {
 
-// A second open file description of the same file: another program's view.
-class TOtherWriter {
-public:
-  explicit TOtherWriter(const std::string& path) : fd(open(path.c_str(), O_RDWR)) {}
-  ~TOtherWriter() { close(fd); }
-  bool Write(off_t offset, const std::string& text) {
-    return pwrite(fd, text.data(), text.size(), offset) == ssize_t(text.size());
-  }
-  bool Cut(off_t size) { return ftruncate(fd, size) == 0; }
-
-private:
-  int fd;
-};
-
 std::string HeadText(const OsFileHead& head, size_t count) {
   std::string text(count, '?');
   if (!head.Read(text.data(), count)) return "<failed>";

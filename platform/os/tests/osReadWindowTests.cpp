@@ -15,20 +15,6 @@
 
 namespace {
 
-// A second open file description of the same file: another program's view.
-class TOtherWriter {
-public:
-  explicit TOtherWriter(const std::string& path) : fd(open(path.c_str(), O_RDWR)) {}
-  ~TOtherWriter() { close(fd); }
-  bool Write(off_t offset, const std::string& text) {
-    return pwrite(fd, text.data(), text.size(), offset) == ssize_t(text.size());
-  }
-  bool Cut(off_t size) { return ftruncate(fd, size) == 0; }
-
-private:
-  int fd;
-};
-
 std::string Pattern(size_t count, char first) {
   std::string text(count, ' ');
   for (size_t i = 0; i < count; ++i) text[i] = char(first + i % 23);

@@ -24,6 +24,26 @@ class SharingTest : public CursorWriteTest {
 protected:
   // The helper's rows: ID, "N<ID>", ID % 100.
   void CreateRows() { CreateGroups("ROWS"); }
+
+  // A table of rows 1..rows holding the helper's values, enciphered (with
+  // its primary index only) or as the helper's groups table.
+  void CreateRowsTable(const std::string& name, int32_t rows, bool enciphered) {
+    if (enciphered) {
+      session->AddPassword("secret");
+      TTableDefinition definition;
+      const std::vector<uint8_t> fieldDescs = Descriptors({{"ID", IntType}, {"NAME", StrType, 20}, {"GRP", IntType}});
+      definition.Fields = FieldDefinitionsFromDescs(fieldDescs.data(), 3);
+      definition.IndexDescs = TIndexDescList(IndexDescriptor({"", {1}}));
+      definition.Encrypted = true;
+      definition.Password = "secret";
+      NewCursor(name, true).CreateTable(definition, false);
+    } else {
+      CreateGroups(name);
+    }
+    TDataCursor& writer = OpenCursor(name);
+    for (int32_t id = 1; id <= rows; ++id) Insert(writer, id, "N" + std::to_string(id), id % 100);
+    cursors.clear();
+  }
   std::string CursorOn(const char* mode) const { return "cursor " + folder + " ROWS " + mode; }
 
   static std::string Text(TDataCursor& cursor, const uint8_t* record, int fieldNo) {
@@ -227,23 +247,7 @@ TEST_F(SharingTest, ABatchReadsAsTheFileWasWhenItWasReadWhateverComesAfter) {
   for (const TCase& test : cases) {
     SCOPED_TRACE(test.Name);
     const std::string name = "ROWS" + std::to_string(++tableNo);
-    if (test.Before == TBefore::Enciphered) {
-      session->AddPassword("secret");
-      TTableDefinition definition;
-      const std::vector<uint8_t> fieldDescs = Descriptors({{"ID", IntType}, {"NAME", StrType, 20}, {"GRP", IntType}});
-      definition.Fields = FieldDefinitionsFromDescs(fieldDescs.data(), 3);
-      definition.IndexDescs = TIndexDescList(IndexDescriptor({"", {1}}));
-      definition.Encrypted = true;
-      definition.Password = "secret";
-      NewCursor(name, true).CreateTable(definition, false);
-    } else {
-      CreateGroups(name);
-    }
-    {
-      TDataCursor& writer = OpenCursor(name);
-      for (int32_t id = 1; id <= Rows; ++id) Insert(writer, id, "N" + std::to_string(id), id % 100);
-      cursors.clear();
-    }
+    CreateRowsTable(name, Rows, test.Before == TBefore::Enciphered);
     if (test.Before == TBefore::RecordWithoutItsNumber) {
       // Its link bytes cleared on disk, as another program may leave them.
       const std::string path = PathOf(name + ".DAT");
@@ -341,23 +345,7 @@ TEST_F(SharingTest, AFileCutOutsideTheLocksFailsAScanAsAReadOfItDoes) {
   for (const TCase& test : cases) {
     SCOPED_TRACE(test.Name);
     const std::string name = "CUT" + std::to_string(++tableNo);
-    if (test.Enciphered) {
-      session->AddPassword("secret");
-      TTableDefinition definition;
-      const std::vector<uint8_t> fieldDescs = Descriptors({{"ID", IntType}, {"NAME", StrType, 20}, {"GRP", IntType}});
-      definition.Fields = FieldDefinitionsFromDescs(fieldDescs.data(), 3);
-      definition.IndexDescs = TIndexDescList(IndexDescriptor({"", {1}}));
-      definition.Encrypted = true;
-      definition.Password = "secret";
-      NewCursor(name, true).CreateTable(definition, false);
-    } else {
-      CreateGroups(name);
-    }
-    {
-      TDataCursor& writer = OpenCursor(name);
-      for (int32_t id = 1; id <= Rows; ++id) Insert(writer, id, "N" + std::to_string(id), id % 100);
-      cursors.clear();
-    }
+    CreateRowsTable(name, Rows, test.Enciphered);
     TDataCursor& cursor = OpenCursor(name);
     cursor.SetIndexNo(test.IndexNo);
     const TDataFile& data = cursor.Table()->DataFile();
