@@ -16,10 +16,15 @@ TAbstractFile::~TAbstractFile() = default;
 
 int32_t TAbstractFile::FindHandle(int32_t number) {
   Guard guard(section);
-  if (openCount < 1) return -1;
+  const TFileHandleEntry* entry = HeldHandle(number);
+  return entry ? int32_t(entry - handles.data()) : -1;
+}
+
+TFileHandleEntry* TAbstractFile::HeldHandle(int32_t number) {
+  if (openCount < 1) return nullptr;
   const auto found = std::find_if(handles.begin(), handles.end(),
                                   [number](const TFileHandleEntry& entry) { return entry.Number == number; });
-  return found == handles.end() ? -1 : int32_t(found - handles.begin());
+  return found == handles.end() ? nullptr : &*found;
 }
 
 TFileHandleEntry* TAbstractFile::Handle(int32_t number) {

@@ -112,6 +112,9 @@ protected:
   int32_t openCount = 0;
   // Valid until the next handle opens or closes.
   TFileHandleEntry* Handle(int32_t number);
+  // The same for a caller that holds the section already: a transfer of a
+  // file in memory looks its handle up once, not at each step it makes.
+  TFileHandleEntry* HeldHandle(int32_t number);
   // The end of a transfer of count bytes at position, unless the transfer
   // would start before 0 or pass the largest 32-bit position.
   static bool TransferEnd(int32_t position, int32_t count, int32_t& end);

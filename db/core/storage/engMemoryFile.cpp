@@ -62,3 +62,34 @@ int32_t TMemoryFile::Write(int32_t number, const void* buffer, int32_t count) {
   if (count > 0) std::memcpy(content.Get() + start, buffer, size_t(count));
   return TAbstractFile::Write(number, buffer, count);
 }
+
+int32_t TMemoryFile::ReadAt(int32_t number, int32_t offset, void* buffer, int32_t count) {
+  Guard guard(section);
+  TFileHandleEntry* entry = HeldHandle(number);
+  if (!entry) return -1;
+  entry->Position = offset;
+  if (count < 0) return -1;
+  if (offset < 0 || offset > size) return 0;
+  const int32_t n = std::min(count, size - offset);
+  if (n > 0) std::memcpy(buffer, content.Get() + offset, size_t(n));
+  entry->Position += n;
+  return n;
+}
+
+int32_t TMemoryFile::WriteAt(int32_t number, int32_t offset, const void* buffer, int32_t count) {
+  Guard guard(section);
+  TFileHandleEntry* entry = HeldHandle(number);
+  if (!entry) return -1;
+  entry->Position = offset;
+  int32_t end;
+  if (!TransferEnd(offset, count, end)) return -1;
+  Extend(end, offset);
+  if (count == 0) {
+    size = end;
+    return 0;
+  }
+  std::memcpy(content.Get() + offset, buffer, size_t(count));
+  entry->Position = end;
+  size = std::max(size, end);
+  return count;
+}

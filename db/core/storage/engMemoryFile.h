@@ -16,6 +16,11 @@ public:
   int32_t CreateNew() override;
   int32_t Read(int32_t number, void* buffer, int32_t count) override;
   int32_t Write(int32_t number, const void* buffer, int32_t count) override;
+  // A seek and the transfer, as the base class makes them, under one hold
+  // of the section and one look-up of the handle (an answer in memory makes
+  // dozens of these a statement, and each step took the section again).
+  int32_t ReadAt(int32_t number, int32_t offset, void* buffer, int32_t count) override;
+  int32_t WriteAt(int32_t number, int32_t offset, const void* buffer, int32_t count) override;
 
 private:
   // Holds at least size bytes; bytes past size are not content.

@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "engFileTestSupport.h"
+#include "engMemoryFile.h"
 
 namespace {
 
@@ -95,6 +96,62 @@ TEST_P(FilePositionedTest, GatheredWritesLeaveWhatOneWriteOfTheJoinedBytesLeaves
 }
 
 INSTANTIATE_TEST_SUITE_P(DiskAndMemory, FilePositionedTest, ::testing::Values(false, true));
+
+// A file in memory makes its transfers at an offset in one step; each must
+// answer, move the handle and leave the bytes as the base class's seek and
+// transfer do, failures and cuts included.
+TEST_F(FileLayerTest, AMemoryFileTransfersAtAnOffsetAsASeekAndATransferWould) {
+  const std::vector<char> bytes = Pattern(64, 5);
+  const struct {
+    const char* What;
+    bool Write;
+    int32_t Handle;  // 0: the file's own
+    int32_t Offset, Count;
+  } steps[] = {
+      {"a write past the end leaves a gap", true, 0, 40, 24},
+      {"a write inside", true, 0, 3, 10},
+      {"a write across the end", true, 0, 60, 20},
+      {"a read inside", false, 0, 5, 30},
+      {"a read across the end", false, 0, 70, 30},
+      {"a read at the end", false, 0, 80, 4},
+      {"a read past the end", false, 0, 81, 4},
+      {"a read before the start", false, 0, -2, 4},
+      {"a read of a negative count", false, 0, 4, -1},
+      {"a read of an unknown handle", false, 9, 0, 4},
+      {"a write before the start", true, 0, -1, 4},
+      {"a write of a negative count", true, 0, 4, -1},
+      {"a write past the largest position", true, 0, INT32_MAX - 2, 4},
+      {"a write of an unknown handle", true, 9, 0, 4},
+      {"a write of nothing past the end grows", true, 0, 100, 0},
+      {"a write of nothing inside cuts", true, 0, 30, 0},
+      {"a write after the cut", true, 0, 28, 8},
+  };
+  TMemoryFile fast("FAST.MEM"), stepwise("STEPWISE.MEM");
+  const int32_t own = fast.CreateNew();
+  ASSERT_EQ(stepwise.CreateNew(), own);
+  for (const auto& step : steps) {
+    SCOPED_TRACE(step.What);
+    const int32_t handle = step.Handle ? step.Handle : own;
+    std::vector<char> fastBack(100, 'x'), stepwiseBack(100, 'x');
+    if (step.Write) {
+      EXPECT_EQ(fast.WriteAt(handle, step.Offset, bytes.data(), step.Count),
+                stepwise.TAbstractFile::WriteAt(handle, step.Offset, bytes.data(), step.Count));
+    } else {
+      EXPECT_EQ(fast.ReadAt(handle, step.Offset, fastBack.data(), step.Count),
+                stepwise.TAbstractFile::ReadAt(handle, step.Offset, stepwiseBack.data(), step.Count));
+      EXPECT_EQ(fastBack, stepwiseBack);
+    }
+    EXPECT_EQ(fast.Seek(own, 0, soFromCurrent), stepwise.Seek(own, 0, soFromCurrent));
+    const int32_t size = stepwise.Seek(own, 0, soFromEnd);
+    ASSERT_EQ(fast.Seek(own, 0, soFromEnd), size);
+    std::vector<char> fastAll(static_cast<size_t>(size)), stepwiseAll(static_cast<size_t>(size));
+    fast.Seek(own, 0, soFromBeginning);
+    stepwise.Seek(own, 0, soFromBeginning);
+    ASSERT_EQ(fast.Read(own, fastAll.data(), size), size);
+    ASSERT_EQ(stepwise.Read(own, stepwiseAll.data(), size), size);
+    EXPECT_EQ(fastAll, stepwiseAll);
+  }
+}
 
 // A flush asks the disk for a sync only when this process wrote the file
 // since its last one, by whichever way it wrote; a new file counts as
