@@ -2,7 +2,11 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cstring>
+#include <mutex>
+#include <thread>
+#include <vector>
 
 #include "rtlAssert.h"
 #include "rtlStrUtils.h"
@@ -151,29 +155,125 @@ void TExpToken::SetNull() {
   memset(Value, 0, ValueCapacity);
 }
 
-TExpTokenStack::TExpTokenStack() { freeTokens.Reserve(PoolCapacity); }
+namespace {
 
-TExpTokenStack::~TExpTokenStack() = default;
+std::atomic<uint64_t> lastGeneration{0};
+
+class TLocalTokens;
+
+// Every thread's nodes, for the pool's end to free them with it: no thread
+// uses the engine while it stops, and a thread that ends takes its own out
+// under the same lock.
+struct TLocalTokensList {
+  std::mutex lock;
+  std::vector<TLocalTokens*> caches;
+};
+
+TLocalTokensList& LocalTokensList() {
+  static TLocalTokensList list;
+  return list;
+}
+
+// A thread's free nodes, taken and given without the pool's lock: at most
+// two batches; past that a batch goes to the pool, and when none is left a
+// batch comes from it. They belong to the pool of one engine start and go
+// with it (TExpTokenStack's end) or with their thread.
+class TLocalTokens {
+public:
+  TLocalTokens() = default;
+  ~TLocalTokens() {
+    if (!listed) return;
+    TLocalTokensList& list = LocalTokensList();
+    std::lock_guard guard(list.lock);
+    std::erase(list.caches, this);
+    Free();
+  }
+  TLocalTokens(const TLocalTokens&) = delete;
+  TLocalTokens& operator=(const TLocalTokens&) = delete;
+
+  TExpToken* Take(TExpTokenStack& pool) {
+    Belong(pool);
+    if (count == 0) count = size_t(pool.TakeShared({nodes.data(), TokenBatch}));
+    return count > 0 ? nodes[--count] : nullptr;
+  }
+
+  void Give(TExpTokenStack& pool, TExpToken* node) {
+    ORV_ASSERT(node != nullptr);
+    Belong(pool);
+    if (count == nodes.size()) {
+      count -= TokenBatch;
+      pool.ReleaseShared({nodes.data() + count, TokenBatch});
+    }
+    nodes[count++] = node;
+  }
+
+  // The pool ends (on the stopping thread, the list's lock held): its nodes
+  // kept here go with it.
+  void Forget(const TExpTokenStack& pool) {
+    if (generation == pool.Generation()) Free();
+  }
+
+private:
+  std::array<TExpToken*, 2 * TokenBatch> nodes;
+  size_t count = 0;
+  uint64_t generation = 0;
+  bool listed = false;
+  const std::thread::id owner = std::this_thread::get_id();
+
+  void Belong(const TExpTokenStack& pool) {
+    ORV_ASSERT(owner == std::this_thread::get_id() && count <= nodes.size());
+    if (generation == pool.Generation()) return;
+    // Nodes of an ended pool went with it.
+    ORV_ASSERT(count == 0);
+    generation = pool.Generation();
+    if (listed) return;
+    TLocalTokensList& list = LocalTokensList();
+    std::lock_guard guard(list.lock);
+    list.caches.push_back(this);
+    listed = true;
+  }
+
+  void Free() {
+    while (count > 0) delete nodes[--count];
+  }
+};
+
+thread_local TLocalTokens localTokens;
+
+}  // namespace
+
+TExpTokenStack::TExpTokenStack() : generation(++lastGeneration) { freeTokens.Reserve(PoolCapacity); }
+
+TExpTokenStack::~TExpTokenStack() {
+  TLocalTokensList& list = LocalTokensList();
+  std::lock_guard guard(list.lock);
+  for (TLocalTokens* cache : list.caches) cache->Forget(*this);
+}
 
 TExpToken* TExpTokenStack::NewToken() {
-  TExpToken* node = nullptr;
-  {
-    std::lock_guard guard(lock);
-    if (!freeTokens.Empty()) node = freeTokens.ExtractLast().release();
-  }
+  TExpToken* node = localTokens.Take(*this);
   if (!node) return new TExpToken;
   node->Clear();
   return node;
 }
 
-void TExpTokenStack::ReleaseToken(TExpToken* node) {
-  ORV_ASSERT(node != nullptr);
-  std::unique_ptr<TExpToken> owned(node);
-  std::lock_guard guard(lock);
-  freeTokens.Add(std::move(owned));
-}
+void TExpTokenStack::ReleaseToken(TExpToken* node) { localTokens.Give(*this, node); }
 
 int32_t TExpTokenStack::TakeTokens(std::span<TExpToken*> nodes) {
+  int32_t taken = 0;
+  for (; size_t(taken) < nodes.size(); ++taken) {
+    TExpToken* node = localTokens.Take(*this);
+    if (!node) break;
+    nodes[size_t(taken)] = node;
+  }
+  return taken;
+}
+
+void TExpTokenStack::ReleaseTokens(std::span<TExpToken* const> nodes) {
+  for (TExpToken* node : nodes) localTokens.Give(*this, node);
+}
+
+int32_t TExpTokenStack::TakeShared(std::span<TExpToken*> nodes) {
   std::lock_guard guard(lock);
   int32_t taken = 0;
   for (; size_t(taken) < nodes.size() && !freeTokens.Empty(); ++taken)
@@ -181,7 +281,7 @@ int32_t TExpTokenStack::TakeTokens(std::span<TExpToken*> nodes) {
   return taken;
 }
 
-void TExpTokenStack::ReleaseTokens(std::span<TExpToken* const> nodes) {
+void TExpTokenStack::ReleaseShared(std::span<TExpToken* const> nodes) {
   std::lock_guard guard(lock);
   for (TExpToken* node : nodes) {
     ORV_ASSERT(node != nullptr);

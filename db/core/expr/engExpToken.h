@@ -117,23 +117,33 @@ private:
   void Write(T value);
 };
 
-// The pool of free nodes.
+// The pool of free nodes. Each thread keeps a few of them in front of it
+// (engExpToken.cpp): a statement takes and gives back a few hundred, one or
+// a tree at a time, and the pool's lock was taken for each.
 class TExpTokenStack : public TEngineObject {
 public:
   TExpTokenStack();
   ~TExpTokenStack() override;
 
+  // Through the calling thread's nodes.
   TExpToken* NewToken();
   void ReleaseToken(TExpToken* node);
-  // Under one hold of the lock: a tree's nodes come and go together, and a
-  // statement copies and frees hundreds of them. Take fills nodes from the
-  // pool as far as it has them (uncleared) and returns how many it filled.
+  // Take fills nodes as far as there are any (uncleared) and returns how
+  // many it filled.
   int32_t TakeTokens(std::span<TExpToken*> nodes);
   void ReleaseTokens(std::span<TExpToken* const> nodes);
+
+  // The shared pool itself, under one hold of its lock: for a thread's
+  // nodes, which go and come a batch at a time.
+  int32_t TakeShared(std::span<TExpToken*> nodes);
+  void ReleaseShared(std::span<TExpToken* const> nodes);
+  // This pool's number among the pools of the process's engine starts.
+  uint64_t Generation() const { return generation; }
 
 private:
   std::mutex lock;
   TOwnedList<TExpToken> freeTokens;
+  const uint64_t generation;
 };
 
 // Exists between engine library start and stop.

@@ -1,11 +1,16 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <condition_variable>
+#include <mutex>
 #include <string>
+#include <thread>
+#include <utility>
 #include <vector>
 
 #include "engExpTestSupport.h"
 #include "engExpToken.h"
+#include "engHeap.h"
 #include "engLibrary.h"
 
 namespace {
@@ -122,6 +127,83 @@ TEST_F(ExpTokenPoolTest, CloneAndCompare) {
   tree.release();
   EXPECT_FALSE(TokenTreesEqual(shorter.get(), original.get()));
   EXPECT_EQ(CloneTokenTree(nullptr), nullptr);
+}
+
+// Each thread keeps some free nodes of its own in front of the pool. A node
+// given back on one thread comes out cleared on another, and however many
+// a thread keeps, they are gone with the pool or with the thread: the
+// engine's heap holds nothing once the library stops. A thread still
+// holding nodes of an ended pool frees them and takes the new pool's.
+TEST(ExpTokenThreads, NodesKeptByThreadsGoWithTheirPoolOrTheirThread) {
+  const struct {
+    const char* What;
+    int Nodes;           // taken on a second thread, dirtied and given back
+    bool ThreadEnds;     // before the library stops
+    bool AcrossRestart;  // the thread uses a pool of the next start too
+  } cases[] = {
+      {"a few, the thread ended", 5, true, false},
+      {"more than a thread keeps, the thread ended", 150, true, false},
+      {"a few, the thread alive at the stop", 5, false, false},
+      {"more than a thread keeps, the thread alive at the stop", 150, false, false},
+      {"a few, the thread alive across a restart", 5, false, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.What);
+    StartEngineLibrary();
+    std::vector<TExpToken*> given;
+    auto takeAndGiveBack = [&given](int count) {
+      std::vector<TExpToken*> nodes;
+      for (int i = 0; i < count; ++i) {
+        nodes.push_back(NewToken());
+        nodes.back()->Kind = nkConstant;
+        nodes.back()->SetText("dirty");
+      }
+      given.insert(given.end(), nodes.begin(), nodes.end());
+      for (TExpToken*& node : nodes) ReleaseToken(node);
+    };
+    enum class TStep { None, Use, End };
+    std::mutex lock;
+    std::condition_variable changed;
+    TStep step = TStep::Use;
+    bool done = false;
+    auto tell = [&](TStep next) {
+      std::unique_lock hold(lock);
+      step = next;
+      done = false;
+      changed.notify_all();
+      changed.wait(hold, [&] { return done; });
+    };
+    std::thread other([&] {
+      std::unique_lock hold(lock);
+      for (;;) {
+        changed.wait(hold, [&] { return step != TStep::None; });
+        const TStep now = std::exchange(step, TStep::None);
+        if (now == TStep::Use) takeAndGiveBack(c.Nodes);
+        done = true;
+        changed.notify_all();
+        if (now == TStep::End) return;
+      }
+    });
+    tell(TStep::Use);
+    if (c.ThreadEnds) tell(TStep::End);
+    // The nodes the other thread gave back come out cleared here.
+    std::vector<TExpToken*> taken;
+    for (int i = 0; i < 2 * c.Nodes; ++i) {
+      taken.push_back(NewToken());
+      EXPECT_EQ(taken.back()->Kind, 0);
+      EXPECT_EQ(taken.back()->DataSize, 0);
+    }
+    for (TExpToken*& node : taken) ReleaseToken(node);
+    if (c.AcrossRestart) {
+      StopEngineLibrary();
+      StartEngineLibrary();
+      tell(TStep::Use);
+    }
+    if (!c.ThreadEnds) tell(TStep::End);
+    other.join();
+    StopEngineLibrary();
+    EXPECT_EQ(EngineHeapTotal(), 0);
+  }
 }
 
 TEST(ExpToken, NullConstantsCompareByFlagOnly) {
