@@ -92,7 +92,9 @@ public:
     if (!locked.empty()) pace.Read(now - lastReading, ReadBatchTime);
     lastReading = now;
     if (!locked.empty() && now - started < ReadBatchTime) return;
-    End();
+    // Nothing is read until the locks are taken again.
+    for (TTableCursor* cursor : locked) cursor->PauseRead();
+    locked.clear();
     Take(now);
   }
 

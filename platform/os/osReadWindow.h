@@ -18,6 +18,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 class OsReadWindow {
 public:
@@ -53,6 +54,15 @@ public:
   // kept at a time: a window keeping one is shown again first.
   void Keep(int64_t at, size_t count);
   bool Keeps() const { return keptBytes > 0; }
+  // Keep in two steps, for a reader that lets the file go only for a moment
+  // and mostly finds it unchanged when it holds it again: CopyPages copies
+  // the pages Keep would keep into copy, while nobody may change the file
+  // yet (as zeros where it was cut below them, the window faulted then);
+  // KeepCopy, for the same stretch, then turns the pages into this
+  // process's own copy of what they showed at CopyPages. Without it they go
+  // on showing the file, which is right while it did not change.
+  void CopyPages(int64_t at, size_t count, std::vector<uint8_t>& copy);
+  void KeepCopy(int64_t at, size_t count, const std::vector<uint8_t>& copy);
   // Some bytes shown read as zeros where the file was cut below them (here
   // or while a copy was kept), since the mapping was made.
   bool Faulted() const;
@@ -72,4 +82,10 @@ private:
   // The kept pages: bytes from keptFrom, both from mapped.
   size_t keptFrom = 0;
   size_t keptBytes = 0;
+
+  // The pages showing count bytes from at: their first byte's place in
+  // the mapping, and their bytes.
+  void PagesOf(int64_t at, size_t count, size_t& first, size_t& bytes) const;
+  // The pages from first on become this process's own, holding copy.
+  void KeepPages(size_t first, size_t bytes, const uint8_t* copy);
 };

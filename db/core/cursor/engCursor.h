@@ -201,6 +201,7 @@ public:
   bool HoldsRecordLock(uint32_t recordNumber) const override;
   bool BeginRead() override;
   void EndRead() override;
+  void PauseRead() override;
   bool BeginWrite();
   void EndWrite();
   // Every table cursor is a TDataCursor.

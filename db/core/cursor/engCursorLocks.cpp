@@ -61,6 +61,10 @@ void TDataCursor::EndRead() {
   if (open) table->UnlockRead();
 }
 
+void TDataCursor::PauseRead() {
+  if (open) table->PauseRead();
+}
+
 bool TDataCursor::BeginWrite() {
   RequireOpen();
   const bool changed = table->LockWrite();

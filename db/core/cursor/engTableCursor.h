@@ -454,6 +454,10 @@ public:
   // found (the cursor has resynchronised then).
   virtual bool BeginRead() = 0;
   virtual void EndRead() = 0;
+  // Ends the bracket for a moment, for other users waiting to write: the
+  // caller reads nothing the cursor handed out until BeginRead, after
+  // which it reads as before.
+  virtual void PauseRead() = 0;
   // Stands on the other cursor's record (or crack); 8710 when this cursor
   // cannot see that record.
   virtual int32_t SyncWith(TTableCursor& other) = 0;

@@ -223,6 +223,12 @@ public:
   // Before the table lets other processes change or cut the file (its read
   // lock let go): every run shown in place keeps what it shows.
   void KeepWindows() { windows.KeepShown(); }
+  // The same for a read lock let go only for a moment (TDataTable::PauseRead):
+  // the runs copy what they show aside before, and once it is held again
+  // keep the copies, or drop them when nothing changed the file meanwhile.
+  void CopyWindows() { windows.CopyShown(); }
+  void KeepWindowCopies() { windows.KeepCopies(); }
+  void DropWindowCopies() { windows.DropCopies(); }
   // The held image of a record no cache entry stands for (a cached one
   // may carry changes not stored there yet), null when it is not held
   // whole. Any later call into the file may move or drop it (a flush, a

@@ -13,6 +13,18 @@ void TRecordWindows::KeepShown() {
   for (TRecordWindow* window : listed) window->KeepShown();
 }
 
+void TRecordWindows::CopyShown() {
+  for (TRecordWindow* window : listed) window->CopyShown();
+}
+
+void TRecordWindows::KeepCopies() {
+  for (TRecordWindow* window : listed) window->KeepCopy();
+}
+
+void TRecordWindows::DropCopies() {
+  for (TRecordWindow* window : listed) window->copied = false;
+}
+
 void TRecordWindows::Forget(int64_t from) {
   auto reaches = [from](const OsReadWindow& window) {
     return window.Offset() + int64_t(window.Length()) > from;
@@ -47,13 +59,30 @@ void TRecordWindows::Give(std::unique_ptr<OsReadWindow> window) {
 }
 
 void TRecordWindow::KeepShown() {
+  // Copied before the file was let go: the file may have changed since.
+  if (copied) KeepCopy();
   if (shownCount > 0) window->Keep(shownOffset, size_t(shownCount));
+  shownCount = 0;
+}
+
+void TRecordWindow::CopyShown() {
+  if (shownCount == 0) return;
+  window->CopyPages(shownOffset, size_t(shownCount), copy);
+  copied = true;
+}
+
+void TRecordWindow::KeepCopy() {
+  if (!copied) return;
+  ORV_ASSERT(shownCount > 0);
+  window->KeepCopy(shownOffset, size_t(shownCount), copy);
+  copied = false;
   shownCount = 0;
 }
 
 void TRecordWindow::GiveBack() {
   std::unique_ptr<OsReadWindow> mapping = std::move(window);
   shownCount = 0;
+  copied = false;
   if (!mapping || stale || !windows || mapping->Faulted() || !mapping->ShowAgain()) return;
   windows->Give(std::move(mapping));
 }
@@ -63,6 +92,7 @@ const uint8_t* TRecordWindow::Show(TRecordWindows& list, TFileHandler& file, int
   ORV_ASSERT(!windows || windows == &list);
   ORV_ASSERT(count > 0 && offset >= 0);
   shownCount = 0;
+  copied = false;
   if (!windows) {
     windows = &list;
     list.listed.push_back(this);

@@ -12,12 +12,18 @@
 // exclusively is written through the one cursor, whose next call ends the
 // reader's use. Before the read lock is let go, the data file has every
 // window keep the bytes it shows as this process's own copy, so a reader
-// still on them keeps what it was shown while others write. Only bytes the
-// file was measured to hold are mapped, and no process following the
-// locking protocol cuts them while the table is open here: cutting a data
-// file takes an exclusive open (emptying, sorting, restructuring), and a
-// first open's repair cuts only a partial record past the whole ones. A
-// cut or close of this process's own has the windows map again. A program
+// still on them keeps what it was shown while others write. A statement's
+// row loop lets the lock go every millisecond only for a moment, for
+// writers waiting, and takes it again before it reads on: the windows then
+// copy what they show aside, and make the copy theirs only when the counts
+// the lock's check reads say someone wrote meanwhile (a keep maps memory
+// and has the file's pages fault in again after; the copy alone does
+// neither). Only bytes the file was measured to hold are mapped, and no
+// process following the locking protocol cuts them while the table is
+// open here: cutting a data file takes an exclusive open (emptying,
+// sorting, restructuring), and a first open's repair cuts only a partial
+// record past the whole ones. A cut or close of this process's own has
+// the windows map again. A program
 // that ignores the locks (a script or a backup tool cutting the file in
 // place) can still cut shown bytes: those read as zeros and fault the
 // window (osReadWindow.h), which the data file checks before it hands a
@@ -57,6 +63,14 @@ public:
 
   // Every window keeps what it shows (engRecordWindow.h).
   void KeepShown();
+  // The same in two steps, for a read lock let go only for a moment:
+  // before, every window copies what it shows aside; once the lock is held
+  // again, the copies become what they show when the file may have changed
+  // meanwhile (KeepCopies), and go when it did not (DropCopies): then the
+  // file's pages still show what they showed, and nothing is mapped again.
+  void CopyShown();
+  void KeepCopies();
+  void DropCopies();
   // The file is cut at from, or closed (from 0): mappings kept of bytes
   // from there go, and every window mapping them keeps what it shows and
   // maps again for its next Show, measuring the file anew.
@@ -96,7 +110,10 @@ public:
   // processes from changing or cutting the file (engRecordWindow.h).
   const uint8_t* Show(TRecordWindows& windows, TFileHandler& file, int64_t offset, int32_t count, int64_t end);
   // What was shown is no longer in use.
-  void Hide() { shownCount = 0; }
+  void Hide() {
+    shownCount = 0;
+    copied = false;
+  }
   // Some bytes it showed read as zeros, the file cut below them by another
   // program: what it showed was not the file's. Its mapping goes at the
   // next Show or Release, not back to the file's list.
@@ -112,9 +129,16 @@ private:
   int32_t shownCount = 0;
   // What it mapped may have gone: the next Show maps again.
   bool stale = false;
+  // The pages showing what it shows, copied before a read lock's pause
+  // (TRecordWindows::CopyShown), while copied.
+  std::vector<uint8_t> copy;
+  bool copied = false;
 
   // The shown bytes stay as they are, in this process's own memory.
   void KeepShown();
+  void CopyShown();
+  // The shown bytes become what copy holds, in this process's own memory.
+  void KeepCopy();
   // The mapping, shared with the file again, goes back to the file's list
   // (unmapped when it is stale or no list takes it).
   void GiveBack();

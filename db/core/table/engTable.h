@@ -134,6 +134,11 @@ public:
   // another user's change was found.
   bool LockRead();
   void UnlockRead();
+  // Lets the read lock go for a moment, for other users waiting to write:
+  // LockRead takes it again before anything shown in place is read, and
+  // what is shown keeps what it showed only when the file may have changed
+  // in between (seen by the counts), where UnlockRead keeps it at once.
+  void PauseRead();
   bool LockChangeCheck();
   void UnlockChangeCheck();
   bool LockWrite();
@@ -257,6 +262,9 @@ private:
   TRecordsBitmap cursorLocks;
   TRecordsBitmap deferredUnlocks;
   bool readLockHeld = false;
+  // Let go by PauseRead and not taken again yet; the data file's writes then.
+  bool readPaused = false;
+  uint32_t writesAtPause = 0;
   bool changeCheckLockHeld = false;
   bool writeLockHeld = false;
   bool transactionLockHeld = false;

@@ -161,11 +161,40 @@ bool TDataTable::ReleaseSharedLock(bool& held, uint16_t& indexLock, uint16_t& bl
   return released;
 }
 
-bool TDataTable::LockRead() { return TakeSharedLock(readLockHeld, readIndexLock, readBlobLock); }
+bool TDataTable::LockRead() {
+  if (!readPaused) return TakeSharedLock(readLockHeld, readIndexLock, readBlobLock);
+  readPaused = false;
+  bool changed;
+  try {
+    changed = TakeSharedLock(readLockHeld, readIndexLock, readBlobLock);
+  } catch (...) {
+    dataFile.KeepWindowCopies();
+    throw;
+  }
+  // Every writer moves the counts, which the lock's check reads, so pages
+  // shown before the pause show the same bytes unless they moved (or this
+  // process wrote the file, which a pause is not meant for).
+  if (readLockHeld && !changed && dataFile.PhysicalWrites() == writesAtPause) dataFile.DropWindowCopies();
+  else dataFile.KeepWindowCopies();
+  return changed;
+}
 
 void TDataTable::UnlockRead() {
+  if (readPaused) {
+    // Not taken again: nothing says the file stayed as it was.
+    readPaused = false;
+    dataFile.KeepWindowCopies();
+  }
   if (!readLockHeld || TableLocksSkipped()) return;
   dataFile.KeepWindows();
+  if (!ReleaseSharedLock(readLockHeld, readIndexLock, readBlobLock)) Raise(EngErrUnlock);
+}
+
+void TDataTable::PauseRead() {
+  if (!readLockHeld || TableLocksSkipped()) return;
+  dataFile.CopyWindows();
+  readPaused = true;
+  writesAtPause = dataFile.PhysicalWrites();
   if (!ReleaseSharedLock(readLockHeld, readIndexLock, readBlobLock)) Raise(EngErrUnlock);
 }
 

@@ -228,16 +228,26 @@ TEST_F(SharingTest, StepsOverSeveralRecordsInIndexOrderSeeAnotherProcessesKeysWh
 // to the file while the batch is out.
 TEST_F(SharingTest, ABatchReadsAsTheFileWasWhenItWasReadWhateverComesAfter) {
   enum class TBefore { Nothing, UnwrittenChange, RecordWithoutItsNumber, Enciphered };
+  // A read lock let go for good, or for a moment (taken again before the
+  // batch is read, as a statement's row loop does for waiting writers), or
+  // for a moment nobody writes in and then for good.
+  enum class TLetGo { End, Pause, PauseThenEnd };
   struct TCase {
     const char* Name;
     TBefore Before;
     bool OtherWritesAfter;  // another process, once the read lock is let go
     bool InPlace;           // the first batch is shown where the file lies
     uint8_t IndexNo = NaturalOrderIndex;
+    TLetGo LetGo = TLetGo::End;
   };
   const TCase cases[] = {
       {"another process's change after the read lock", TBefore::Nothing, true, true},
       {"the same in index order", TBefore::Nothing, true, true, 0},
+      {"another process's change in a pause of the read lock", TBefore::Nothing, true, true, NaturalOrderIndex,
+       TLetGo::Pause},
+      {"the same in index order", TBefore::Nothing, true, true, 0, TLetGo::Pause},
+      {"a pause, then another process's change after the read lock", TBefore::Nothing, true, true, 0,
+       TLetGo::PauseThenEnd},
       {"this process's change not yet written", TBefore::UnwrittenChange, false, false},
       {"a record not carrying its own number", TBefore::RecordWithoutItsNumber, false, false},
       {"an enciphered table", TBefore::Enciphered, false, false},
@@ -280,12 +290,15 @@ TEST_F(SharingTest, ABatchReadsAsTheFileWasWhenItWasReadWhateverComesAfter) {
     ASSERT_EQ(cursor.GetNextRecords(batch), 0);
     ASSERT_GT(batch.Count(), Changed);
     EXPECT_EQ(data.RunsInPlace() > inPlaceBefore, test.InPlace);
-    cursor.EndRead();
+    if (test.LetGo != TLetGo::End) cursor.PauseRead();
+    if (test.LetGo == TLetGo::PauseThenEnd) cursor.BeginRead();
+    if (test.LetGo != TLetGo::Pause) cursor.EndRead();
     if (test.OtherWritesAfter) {
       TableHelperProcess other;
       ASSERT_EQ(other.Ask("cursor " + folder + " " + name + " shared"), 0u);
       ASSERT_EQ(other.Ask("setgroup " + std::to_string(Changed) + " " + std::to_string(ChangedGroup)), 0u);
     }
+    if (test.LetGo == TLetGo::Pause) cursor.BeginRead();
     auto wrongIn = [&](TDataCursor& reader, const TRecordBatch& batch, auto group) {
       int32_t wrong = 0;
       for (int32_t i = 0; i < batch.Count(); ++i) {
@@ -298,6 +311,7 @@ TEST_F(SharingTest, ABatchReadsAsTheFileWasWhenItWasReadWhateverComesAfter) {
       return wrong;
     };
     EXPECT_EQ(wrongIn(cursor, batch, groupOf), 0);
+    if (test.LetGo == TLetGo::Pause) cursor.EndRead();
 
     // The next statement's cursor, through the mappings this one leaves
     // behind while the table stays open, reads the file as it is now.
