@@ -29,7 +29,7 @@ void TRecordWindows::Forget(int64_t from) {
   auto reaches = [from](const OsReadWindow& window) {
     return window.Offset() + int64_t(window.Length()) > from;
   };
-  std::erase_if(kept, [&](const std::unique_ptr<OsReadWindow>& window) { return reaches(*window); });
+  std::erase_if(kept, [&](const TKept& one) { return reaches(*one.Mapping); });
   for (TRecordWindow* window : listed) {
     if (!window->window || !reaches(*window->window)) continue;
     window->KeepShown();
@@ -39,23 +39,31 @@ void TRecordWindows::Forget(int64_t from) {
 
 std::unique_ptr<OsReadWindow> TRecordWindows::Take(int64_t offset, int32_t count) {
   for (auto at = kept.begin(); at != kept.end(); ++at) {
-    if (!(*at)->Covers(offset, size_t(count))) continue;
-    std::unique_ptr<OsReadWindow> taken = std::move(*at);
+    if (!at->Mapping->Covers(offset, size_t(count))) continue;
+    std::unique_ptr<OsReadWindow> taken = std::move(at->Mapping);
     kept.erase(at);
     return taken;
   }
   return nullptr;
 }
 
-void TRecordWindows::Give(std::unique_ptr<OsReadWindow> window) {
+void TRecordWindows::Give(std::unique_ptr<OsReadWindow> window, uint64_t reader) {
   ORV_ASSERT(window->IsMapped() && !window->Keeps());
   // A mapping of the same stretch made meanwhile: the older one goes.
-  std::erase_if(kept, [&](const std::unique_ptr<OsReadWindow>& other) {
-    return other->Offset() == window->Offset();
-  });
-  // A pass over more of the file than the list keeps finds again what it
-  // kept first, rather than pushing out each mapping before it comes back.
-  if (kept.size() < MostKept) kept.push_back(std::move(window));
+  std::erase_if(kept, [&](const TKept& other) { return other.Mapping->Offset() == window->Offset(); });
+  if (kept.size() < MostKept) {
+    kept.push_back({std::move(window), reader});
+    return;
+  }
+  // A full list makes room by the mapping an earlier reader gave back
+  // longest ago: a statement after one that passed over more of the file
+  // than the list keeps (its mappings kept to the end) finds its own again
+  // when it is run again. A pass over more than the list keeps finds again
+  // what it kept first, rather than pushing out each of its own mappings
+  // before it comes back.
+  const auto oldest = std::min_element(kept.begin(), kept.end(),
+                                       [](const TKept& a, const TKept& b) { return a.Reader < b.Reader; });
+  if (oldest->Reader < reader) *oldest = {std::move(window), reader};
 }
 
 void TRecordWindow::KeepShown() {
@@ -84,7 +92,7 @@ void TRecordWindow::GiveBack() {
   shownCount = 0;
   copied = false;
   if (!mapping || stale || !windows || mapping->Faulted() || !mapping->ShowAgain()) return;
-  windows->Give(std::move(mapping));
+  windows->Give(std::move(mapping), reader);
 }
 
 const uint8_t* TRecordWindow::Show(TRecordWindows& list, TFileHandler& file, int64_t offset, int32_t count,
@@ -95,6 +103,7 @@ const uint8_t* TRecordWindow::Show(TRecordWindows& list, TFileHandler& file, int
   copied = false;
   if (!windows) {
     windows = &list;
+    reader = ++list.readersListed;
     list.listed.push_back(this);
   }
   // The stretch kept last is no longer in use: the file shows there again.

@@ -80,13 +80,20 @@ public:
 private:
   friend class TRecordWindow;
   std::vector<TRecordWindow*> listed;
+  // A mapping kept, and the last reader to give it back (numbered as they
+  // were listed: a later reader has a larger number).
+  struct TKept {
+    std::unique_ptr<OsReadWindow> Mapping;
+    uint64_t Reader = 0;
+  };
   // None shows or keeps anything.
-  std::vector<std::unique_ptr<OsReadWindow>> kept;
+  std::vector<TKept> kept;
+  uint64_t readersListed = 0;
 
   // A kept mapping covering count bytes from offset, taken off the list;
   // null when none does.
   std::unique_ptr<OsReadWindow> Take(int64_t offset, int32_t count);
-  void Give(std::unique_ptr<OsReadWindow> window);
+  void Give(std::unique_ptr<OsReadWindow> window, uint64_t reader);
 };
 
 class TRecordWindow {
@@ -124,6 +131,7 @@ public:
 private:
   friend class TRecordWindows;
   TRecordWindows* windows = nullptr;  // while listed
+  uint64_t reader = 0;                // its number on the list
   std::unique_ptr<OsReadWindow> window;
   int64_t shownOffset = 0;
   int32_t shownCount = 0;
