@@ -193,8 +193,14 @@ void TDataFile::HideRun(TRecordRun& run) {
 bool TDataFile::ShowRunInPlace(uint32_t first, int32_t count, TRecordRun& run, const TRecordsBitmap* wanted) {
   if (Temporary || IsEncrypted() || HeldRecordCount() != 0 || HasSortRuns() || !table->FilesHeldStill())
     return false;
-  for (int32_t i = 0; i < count; ++i)
-    if (cache.Find(first + uint32_t(i))) return false;
+  // A record changed here and not written yet is the cache's to hand out.
+  // The others the cache holds (a look-up's, say) hold the file's bytes as
+  // they stand, made what a read makes of them (a record in use given its
+  // own number, which is checked below): the file shows the same.
+  for (int32_t i = 0; i < count; ++i) {
+    const TRecord* cached = cache.Find(first + uint32_t(i));
+    if (cached && cached->Modified()) return false;
+  }
   ORV_ASSERT(first >= 1 && count >= 1 && first + uint32_t(count) - 1 <= PhysicalRecordCount());
   const int32_t size = RecordSize();
   const uint8_t* shown =

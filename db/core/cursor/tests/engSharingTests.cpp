@@ -227,7 +227,7 @@ TEST_F(SharingTest, StepsOverSeveralRecordsInIndexOrderSeeAnotherProcessesKeysWh
 // read of the file gave it then, carrying its own number, whatever happens
 // to the file while the batch is out.
 TEST_F(SharingTest, ABatchReadsAsTheFileWasWhenItWasReadWhateverComesAfter) {
-  enum class TBefore { Nothing, UnwrittenChange, RecordWithoutItsNumber, Enciphered };
+  enum class TBefore { Nothing, LookedUp, UnwrittenChange, RecordWithoutItsNumber, Enciphered };
   // A read lock let go for good, or for a moment (taken again before the
   // batch is read, as a statement's row loop does for waiting writers), or
   // for a moment nobody writes in and then for good.
@@ -248,6 +248,7 @@ TEST_F(SharingTest, ABatchReadsAsTheFileWasWhenItWasReadWhateverComesAfter) {
       {"the same in index order", TBefore::Nothing, true, true, 0, TLetGo::Pause},
       {"a pause, then another process's change after the read lock", TBefore::Nothing, true, true, 0,
        TLetGo::PauseThenEnd},
+      {"a record this process looked up, then another process's change", TBefore::LookedUp, true, true},
       {"this process's change not yet written", TBefore::UnwrittenChange, false, false},
       {"a record not carrying its own number", TBefore::RecordWithoutItsNumber, false, false},
       {"an enciphered table", TBefore::Enciphered, false, false},
@@ -275,6 +276,10 @@ TEST_F(SharingTest, ABatchReadsAsTheFileWasWhenItWasReadWhateverComesAfter) {
       if (id == Changed && test.Before == TBefore::UnwrittenChange) return ChangedGroup;
       return id % 100;
     };
+    // Into the table's cache, as is or changed.
+    if (test.Before == TBefore::LookedUp) {
+      ASSERT_TRUE(Find(cursor, Changed));
+    }
     if (test.Before == TBefore::UnwrittenChange) {
       ASSERT_TRUE(Find(cursor, Changed));
       std::vector<uint8_t> record = Current(cursor);
