@@ -75,7 +75,6 @@ public:
   // from there go, and every window mapping them keeps what it shows and
   // maps again for its next Show, measuring the file anew.
   void Forget(int64_t from);
-  size_t KeptCount() const { return kept.size(); }
 
 private:
   friend class TRecordWindow;
