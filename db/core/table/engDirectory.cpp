@@ -144,7 +144,7 @@ std::unique_ptr<TDataTable> TDataDirectory::TakeSpareTable(const std::string& ta
 int32_t TDataDirectory::CloseTable(TDataTable* table, bool discardTemporary) {
   const int32_t index = tables.IndexOf(table);
   if (index < 0) return InvalidName;
-  if (discardTemporary && session->MayKeepSpareTable() && table->MayBeSetAside()) {
+  if (discardTemporary && table->MayBeSetAside()) {
     try {
       table->SetAside();
     } catch (...) {

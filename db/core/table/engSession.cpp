@@ -33,8 +33,12 @@ TDataSession::~TDataSession() {
 }
 
 void TDataSession::KeepSpareTable(std::unique_ptr<TDataTable> table) {
-  ORV_ASSERT(MayKeepSpareTable() && !table->IsOpen());
+  ORV_ASSERT(!table->IsOpen());
+  // A taken table comes back at the end, so the first is the one least
+  // recently in use.
+  if (spareTables.Count() == SpareTableLimit) spareTables.Delete(0);
   spareTables.Add(std::move(table));
+  ORV_ASSERT(spareTables.Count() <= SpareTableLimit);
 }
 
 std::unique_ptr<TDataTable> TDataSession::TakeSpareTable(const TTableFilesDefinition& definition) {

@@ -51,8 +51,10 @@ public:
 
   // Tables in memory that their last close set aside (TDataTable::SetAside)
   // for a later creation in this session to take: at most SpareTableLimit.
-  // Take hands back the first that fits the definition, or nothing.
-  bool MayKeepSpareTable() const { return spareTables.Count() < SpareTableLimit; }
+  // Keep drops the one set aside longest ago to make room: the layouts the
+  // session uses now are the ones it will ask for next, where the first
+  // few it ever set aside would hold the places for good. Take hands back
+  // the first that fits the definition, or nothing.
   void KeepSpareTable(std::unique_ptr<TDataTable> table);
   std::unique_ptr<TDataTable> TakeSpareTable(const TTableFilesDefinition& definition);
   int32_t SpareTableCount() const { return spareTables.Count(); }

@@ -1,5 +1,6 @@
 // Engine start, sessions, directories and their table registries.
 
+#include <algorithm>
 #include <thread>
 
 #include "engTableTestSupport.h"
@@ -224,6 +225,52 @@ TEST_F(SessionTest, ATableSetAsideIsMadeAgainAsANewTable) {
     ASSERT_EQ(memory->CloseTable(again, false), 0);
     EXPECT_FALSE(memory->TableExists(next, true));
     // Whatever is still set aside goes with the session.
+  }
+}
+
+// Past SpareTableLimit the table set aside longest ago goes: a layout the
+// session turns to after others filled the places is still taken again,
+// and one taken and set aside again counts as new. (Keeping the first ones
+// for good left every later layout made anew at each execution.)
+TEST_F(SessionTest, TheTableSetAsideLongestAgoMakesRoomForTheNext) {
+  TDataDirectory* memory = session->OpenDirectory("MEMORY", "");
+  const TTableCreateOptions temporary{.InMemory = true, .Temporary = true};
+  // Layouts told apart by the width of their name.
+  std::vector<std::vector<uint8_t>> layouts;
+  for (uint8_t width = 10; width <= 10 + TDataSession::SpareTableLimit; ++width)
+    layouts.push_back(Descriptors({{"ID", IntegerFieldType}, {"NAME", StringFieldType, width}}));
+  const std::vector<uint8_t> none;
+  int serial = 0;
+  // Whether the creation took a table set aside; the close sets it aside.
+  auto createAndClose = [&](size_t layout) {
+    const int32_t spares = session->SpareTableCount();
+    TDataTable* table = nullptr;
+    EXPECT_EQ(memory->CreateTable("T" + std::to_string(++serial), temporary, FilesOf(layouts[layout], none), table),
+              0);
+    const bool taken = session->SpareTableCount() < spares;
+    AppendRecord(table, int32_t(layout));
+    EXPECT_EQ(memory->CloseTable(table, true), 0);
+    EXPECT_EQ(session->SpareTableCount(), std::min(spares + (taken ? 0 : 1), TDataSession::SpareTableLimit));
+    return taken;
+  };
+  for (size_t layout = 0; layout < layouts.size(); ++layout) EXPECT_FALSE(createAndClose(layout));
+  const size_t last = layouts.size() - 1;
+  // In turn, from the places 1, 2, 3 and the last (the first went).
+  struct TCase {
+    size_t Layout;
+    bool Taken;
+  };
+  const TCase cases[] = {
+      {1, true},      // to the end: 2, 3, last, 1
+      {0, false},     // gone; set aside, 2 goes: 3, last, 1, 0
+      {2, false},     // 3 goes: last, 1, 0, 2
+      {1, true},      // last, 0, 2, 1
+      {last, true},   // 0, 2, 1, last
+      {0, true},
+  };
+  for (const TCase& test : cases) {
+    SCOPED_TRACE("layout " + std::to_string(test.Layout));
+    EXPECT_EQ(createAndClose(test.Layout), test.Taken);
   }
 }
 
