@@ -155,11 +155,12 @@ public:
     width = FieldValueWidth(desc.data());
     if (desc[FieldDescTypeOffset] == BlobFieldType || width > MostValueBytes) return;
     active = true;
-    // A value of a word or less that the record holds as its bytes (a
-    // Boolean, a status, a date): read where it lies, as one word. A scan
-    // tests every record of the table, and the value's copy into cleared
-    // room took most of the test.
-    if (!IsAutoIncField(desc.data()) && width <= int(sizeof(uint64_t))) nullByte = FieldRecordOffset(desc.data());
+    if (IsAutoIncField(desc.data())) return;
+    nullByte = FieldRecordOffset(desc.data());
+    // A value of a word or less (a Boolean, a status, a date): read where
+    // it lies, as one word. A scan tests every record of the table, and
+    // the value's copy into cleared room took most of the test.
+    asWord = width <= int(sizeof(uint64_t));
   }
 
   bool Active() const { return active; }
@@ -168,7 +169,7 @@ public:
   // -1 when none is (a value read the long way is never found here). No
   // call on the way: a scan asks it for every record.
   int KeptWordResult(const uint8_t* record) {
-    if (nullByte == 0) return -1;
+    if (!asWord) return -1;
     const TWordValue value = ReadWord(record);
     const TSlot& slot = WordSlot(value);
     return Holds(slot, value) ? int(slot.Passes) : -1;
@@ -177,7 +178,16 @@ public:
   // The result for record's value: remembered, or evaluated and kept.
   template <typename Evaluate>
   bool Result(const TDataCursor& fields, const uint8_t* record, Evaluate evaluate) {
-    if (nullByte != 0) return WordResult(record, evaluate);
+    if (asWord) return WordResult(record, evaluate);
+    // The last value found, compared where the record holds its own: the
+    // records of an index's stretch (one owner's) mostly hold one value,
+    // and its copy and hash were most of their test.
+    if (nullByte != 0 && lastSlot >= 0) {
+      const TSlot& last = slots[size_t(lastSlot)];
+      const uint8_t* stored = record + nullByte;
+      if (last.Blank == (*stored == 0) && std::memcmp(last.Bytes.data(), stored + 1, size_t(width)) == 0)
+        return last.Passes;
+    }
     TValueBytes bytes{};
     bool blank = true;
     fields.GetFieldValue(desc.data(), record, blank, bytes.data());
@@ -187,7 +197,8 @@ public:
       std::memcpy(&chunk, bytes.data() + i, sizeof chunk);
       hash = (hash ^ chunk) * HashFactor;
     }
-    TSlot& slot = slots[hash >> (64 - SlotBits)];
+    lastSlot = int(hash >> (64 - SlotBits));
+    TSlot& slot = slots[size_t(lastSlot)];
     if (slot.Used && slot.Blank == blank && std::memcmp(slot.Bytes.data(), bytes.data(), size_t(width)) == 0)
       return slot.Passes;
     const bool passes = evaluate();
@@ -244,10 +255,14 @@ private:
 
   std::array<uint8_t, FieldDescSize> desc{};
   int width = 0;
-  // The field's null byte in the record, for a value read as a word; 0
-  // when it is read the long way (no field's null byte lies in the
-  // record's header).
+  // The field's null byte in the record, its value's bytes after it; 0 for
+  // a value the record does not hold so (no field's null byte lies in the
+  // record's header), read the long way.
   uint16_t nullByte = 0;
+  bool asWord = false;
+  // The slot of the value found last (which a slot, once used, always
+  // holds with its result); -1 before the first.
+  int lastSlot = -1;
   std::array<TSlot, size_t(1) << SlotBits> slots{};
   bool active = false;
 };

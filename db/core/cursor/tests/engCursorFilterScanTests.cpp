@@ -182,6 +182,32 @@ TEST_F(CursorFilterScanTest, ANameConditionGivesEachCaseVariantItsOwnResult) {
                        "SUBSTRING(NAME FROM 1 FOR 2) = 'Ow'"});
 }
 
+// An index's stretch gives one value's records in runs (one owner's), and
+// the value found last is compared first: the record after a run gets its
+// own value's result when it differs only by case or by one more
+// character, and empty and null names follow each other too.
+TEST_F(CursorFilterScanTest, TheRecordAfterARunOfOneNameGetsItsOwnResult) {
+  Create("RUNS", {{"ID", IntType}, {"NAME", StrType, 20}, {"GRP", IntType}},
+         {{"", {1}}, {"ByName", {2}, false, false, true}});
+  cursor = &OpenCursor("RUNS");
+  // Three records running of each, over and over.
+  static const char* const names[] = {"Owner7", "OWNER7", "Owner7", "Owner70", "Owner7", "", nullptr, "", "owner7"};
+  static constexpr int Run = 3;
+  static constexpr int Rows = 5 * Run * int(std::size(names));
+  for (int32_t id = 1; id <= Rows; ++id) {
+    const int32_t group = 1;
+    std::vector<uint8_t> record = Record(*cursor, {&id, names[(id - 1) / Run % std::size(names)], &group});
+    cursor->InsertRecord(record.data());
+  }
+  cursor->SetIndexNo(NaturalOrderIndex);
+  EXPECT_EQ(VisibleWith("NAME = 'Owner7'"), IdsWhere(Rows, [](int32_t id) {
+              const char* name = names[(id - 1) / Run % std::size(names)];
+              return name && std::strcmp(name, "Owner7") == 0;
+            }));
+  ExpectAloneAsJoined({"NAME = 'Owner7'", "NAME = 'OWNER7'", "NAME = 'owner7'", "NAME = 'Owner70'", "NAME = ''",
+                       "NAME IS NULL", "NAME <> 'Owner7'", "UPPER(NAME) = 'OWNER7'"});
+}
+
 // The exact test of a case-ignoring index's stretch reads its records from
 // the file the first time and tests them where the cache keeps them after:
 // both give what the records hold, also once some were changed or deleted
