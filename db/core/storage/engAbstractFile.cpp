@@ -89,11 +89,15 @@ bool TAbstractFile::TransferEnd(int32_t position, int32_t count, int32_t& end) {
 int32_t TAbstractFile::Read(int32_t number, void*, int32_t count) {
   Guard guard(section);
   TFileHandleEntry* entry = Handle(number);
-  if (!entry || count < 0) return -1;
-  const int32_t p = entry->Position;
+  return entry ? AdvanceRead(*entry, count) : -1;
+}
+
+int32_t TAbstractFile::AdvanceRead(TFileHandleEntry& entry, int32_t count) {
+  if (count < 0) return -1;
+  const int32_t p = entry.Position;
   if (p < 0 || p > size) return 0;
   const int32_t n = std::min(count, size - p);
-  entry->Position += n;
+  entry.Position += n;
   return n;
 }
 
@@ -102,10 +106,14 @@ int32_t TAbstractFile::Write(int32_t number, const void*, int32_t count) {
   TFileHandleEntry* entry = Handle(number);
   int32_t end;
   if (!entry || !TransferEnd(entry->Position, count, end)) return -1;
+  return AdvanceWrite(*entry, count, end);
+}
+
+int32_t TAbstractFile::AdvanceWrite(TFileHandleEntry& entry, int32_t count, int32_t end) {
   if (count == 0) {
     size = end;
   } else {
-    entry->Position = end;
+    entry.Position = end;
     size = std::max(size, end);
   }
   return count;

@@ -118,6 +118,12 @@ protected:
   // The end of a transfer of count bytes at position, unless the transfer
   // would start before 0 or pass the largest 32-bit position.
   static bool TransferEnd(int32_t position, int32_t count, int32_t& end);
+  // What a transfer does to the handle's position and the logical size,
+  // the section held: a read of count bytes from the position (the bytes
+  // it takes, 0 outside the file, -1 for a negative count), and a write
+  // that ends at end (TransferEnd; a write of nothing cuts the file there).
+  int32_t AdvanceRead(TFileHandleEntry& entry, int32_t count);
+  int32_t AdvanceWrite(TFileHandleEntry& entry, int32_t count, int32_t end);
   // Where a seek lands, kept within 32 bits.
   static int32_t SeekTarget(int64_t position, int64_t size, int32_t offset, int32_t origin);
 

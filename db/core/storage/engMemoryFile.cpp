@@ -68,11 +68,8 @@ int32_t TMemoryFile::ReadAt(int32_t number, int32_t offset, void* buffer, int32_
   TFileHandleEntry* entry = HeldHandle(number);
   if (!entry) return -1;
   entry->Position = offset;
-  if (count < 0) return -1;
-  if (offset < 0 || offset > size) return 0;
-  const int32_t n = std::min(count, size - offset);
+  const int32_t n = AdvanceRead(*entry, count);
   if (n > 0) std::memcpy(buffer, content.Get() + offset, size_t(n));
-  entry->Position += n;
   return n;
 }
 
@@ -84,12 +81,6 @@ int32_t TMemoryFile::WriteAt(int32_t number, int32_t offset, const void* buffer,
   int32_t end;
   if (!TransferEnd(offset, count, end)) return -1;
   Extend(end, offset);
-  if (count == 0) {
-    size = end;
-    return 0;
-  }
-  std::memcpy(content.Get() + offset, buffer, size_t(count));
-  entry->Position = end;
-  size = std::max(size, end);
-  return count;
+  if (count > 0) std::memcpy(content.Get() + offset, buffer, size_t(count));
+  return AdvanceWrite(*entry, count, end);
 }
